@@ -1,0 +1,4 @@
+// Device contexts, GDI objects and blits.
+#pragma once
+
+#include "winapi/base.h"

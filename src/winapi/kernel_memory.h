@@ -1,0 +1,4 @@
+// Global memory blocks (GlobalAlloc and friends).
+#pragma once
+
+#include "winapi/base.h"

@@ -1,0 +1,85 @@
+#include "winapi/text.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+namespace winapi {
+
+namespace {
+
+// Length of the UTF-8 character at `p` (1 for a stray byte), never past `left`.
+size_t Utf8CharLength(const unsigned char* p, size_t left)
+{
+    size_t n = p[0] >= 0xF0 ? 4 : p[0] >= 0xE0 ? 3 : p[0] >= 0xC0 ? 2 : 1;
+    if (n > left)
+        return 1;
+    for (size_t i = 1; i < n; ++i)
+        if ((p[i] & 0xC0) != 0x80)
+            return 1;
+    return n;
+}
+
+// Runs iconv over the whole input; an unconvertible or invalid sequence becomes `replacement`
+// and one character of input is skipped.
+std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement,
+                    bool fromUtf8)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::string(in);
+    std::string out;
+    out.reserve(in.size() * 3 / 2 + 4);
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char buffer[1024];
+    while (srcLeft > 0) {
+        char* dst = buffer;
+        size_t dstLeft = sizeof buffer;
+        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buffer, dst - buffer);
+        if (r != static_cast<size_t>(-1))
+            continue;
+        if (errno == E2BIG)
+            continue;
+        // EILSEQ or EINVAL (truncated sequence at the end): replace one byte and go on.
+        out.append(replacement);
+        size_t skip = fromUtf8 ? Utf8CharLength(reinterpret_cast<unsigned char*>(src), srcLeft) : 1;
+        src += skip;
+        srcLeft -= skip;
+    }
+    char* dst = buffer;
+    size_t dstLeft = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &dst, &dstLeft);
+    out.append(buffer, dst - buffer);
+    iconv_close(cd);
+    return out;
+}
+
+} // namespace
+
+std::string SjisToUtf8(std::string_view sjis)
+{
+    return Convert("UTF-8", "CP932", sjis, "\xEF\xBF\xBD", false);
+}
+
+std::string Utf8ToSjis(std::string_view utf8)
+{
+    return Convert("CP932", "UTF-8", utf8, "?", true);
+}
+
+const char* Sjis(const char* utf8)
+{
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::unique_ptr<std::string>> cache;
+    std::lock_guard<std::mutex> lock(mutex);
+    auto& slot = cache[utf8];
+    if (!slot)
+        slot = std::make_unique<std::string>(Utf8ToSjis(utf8));
+    return slot->c_str();
+}
+
+} // namespace winapi

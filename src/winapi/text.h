@@ -1,0 +1,27 @@
+// Text encodings. Inside the engine all text is Shift-JIS (code page 932) bytes; UTF-8 appears only
+// at the host edge (window titles, message boxes, names on disk) and in source literals.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace winapi {
+
+// The Shift-JIS bytes of one of the system's own texts, written in the source as a UTF-8 literal:
+// `MessageBoxA(hwnd, winapi::Sjis("ハードディスクから起動してください"), ...)`.
+// Converted once, at first use; the pointer stays valid for the life of the process.
+const char* Sjis(const char* utf8);
+
+// CP932 → UTF-8. Bytes that are not valid Shift-JIS become U+FFFD; never fails.
+std::string SjisToUtf8(std::string_view sjis);
+
+// UTF-8 → CP932. Characters that Shift-JIS cannot hold become '?'; invalid UTF-8 bytes too.
+std::string Utf8ToSjis(std::string_view utf8);
+
+// Shift-JIS lead bytes: 0x81-0x9F and 0xE0-0xFC. A lead byte and the byte after it form one character.
+constexpr bool IsSjisLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+} // namespace winapi
