@@ -94,9 +94,10 @@ bool CFrameTimer::Tick()
         const int64_t now = Counter();
         const int64_t elapsed = now - m_lastFrameTicks;
         if (elapsed < m_ticksPerFrame) {
-            m_waitHint = elapsed >= m_halfFrameTicks
-                             ? 0
-                             : static_cast<uint32_t>(static_cast<int64_t>(m_msPerFrame) * elapsed / m_ticksPerFrame);
+            m_waitHint =
+                elapsed >= m_halfFrameTicks
+                    ? 0
+                    : static_cast<uint32_t>(static_cast<int64_t>(m_msPerFrame) * elapsed / m_ticksPerFrame);
             return false;
         }
         if (m_countLateFrames) {

@@ -56,7 +56,8 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL wai
 
 // Events. A name is ignored (events are private to the process). SetEvent/ResetEvent → TRUE, or
 // FALSE (ERROR_INVALID_HANDLE) when the handle is not an event.
-HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
+                           LPCSTR name);
 BOOL WINAPI SetEvent(HANDLE event);
 BOOL WINAPI ResetEvent(HANDLE event);
 
