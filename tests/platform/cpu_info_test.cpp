@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "winapi/clock.h"
+#include "winapi/kernel_time.h"
 #include "winapi/text.h"
 
 namespace {
@@ -179,4 +181,20 @@ TEST(CpuInfo, ClockText)
     EXPECT_EQ(FormatCpuClock(999.9), "999MHz");
     EXPECT_EQ(FormatCpuClock(1000), "1.00GHz");
     EXPECT_EQ(FormatCpuClock(0), winapi::Sjis("？？MHz"));
+}
+
+TEST(CpuInfo, ClockMeasuredOnceOverHalfASecond)
+{
+    // On the virtual clock the half-second sleep passes at once; the cycles counted are real, so
+    // only the bookkeeping is checked here.
+    winapi::UseVirtualClock(true);
+    const DWORD before = timeGetTime();
+    const double first = MeasureCpuClock();
+    const DWORD slept = timeGetTime() - before;
+    winapi::UseVirtualClock(false);
+    EXPECT_GE(first, 0.0);
+    EXPECT_TRUE(g_CpuInfo.measured);
+    EXPECT_EQ(slept, 500u);
+    EXPECT_EQ(MeasureCpuClock(), first);
+    EXPECT_FLOAT_EQ(g_CpuInfo.clockMhz, static_cast<float>(first));
 }
