@@ -191,6 +191,18 @@ bool Launch(ThreadObject* t)
     }
 }
 
+// The existence lock of a named mutex's lock file: every process that has the mutex open holds a
+// shared lock; the creator first holds it exclusively. Open-file-description locks, because they
+// turn exclusive into shared atomically (flock may drop the lock in between, letting another
+// process believe it created the mutex).
+bool ExistenceLock(int fd, short type, bool wait)
+{
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    return fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range) == 0;
+}
+
 // Lock files of named mutexes: in the user's runtime folder, else /tmp with the user id.
 std::string LockFilePath(const std::string& name, const char* suffix)
 {
@@ -438,9 +450,9 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name
         if (m->existsFd >= 0 && m->ownerFd >= 0) {
             // Nobody else holds the file: this process creates the mutex. Then every holder keeps
             // a shared lock, which is how other processes see that the mutex exists.
-            if (flock(m->existsFd, LOCK_EX | LOCK_NB) != 0)
+            if (!ExistenceLock(m->existsFd, F_WRLCK, false))
                 existed = true;
-            flock(m->existsFd, LOCK_SH);
+            ExistenceLock(m->existsFd, F_RDLCK, true);
         } else {
             // No place for lock files: the mutex is private to this process.
             if (m->existsFd >= 0)
@@ -477,13 +489,13 @@ HANDLE WINAPI OpenMutexA(DWORD, BOOL, LPCSTR name)
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    if (flock(existsFd, LOCK_EX | LOCK_NB) == 0) { // no process holds it
-        flock(existsFd, LOCK_UN);
+    if (ExistenceLock(existsFd, F_WRLCK, false)) { // no process holds it
+        ExistenceLock(existsFd, F_UNLCK, false);
         close(existsFd);
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    flock(existsFd, LOCK_SH);
+    ExistenceLock(existsFd, F_RDLCK, true);
     auto* m = new MutexObject;
     m->name = name;
     m->existsFd = existsFd;
