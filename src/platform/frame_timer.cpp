@@ -60,6 +60,8 @@ bool CFrameTimer::Tick()
         if (m_highResolution) {
             const int64_t now = Counter();
             m_currentTicks = now;
+            if (!m_hasPrevious)
+                m_secondTicks = now; // the first frame starts the first measured second
             if (m_countLateFrames && m_ticksPerFrame > 0 && m_hasPrevious) {
                 int64_t late = (now - m_lastFrameTicks) / m_ticksPerFrame - 1;
                 m_lateFrames = late > 0 ? static_cast<int32_t>(late) : 0;
@@ -74,6 +76,8 @@ bool CFrameTimer::Tick()
         } else {
             const uint32_t now = TimerNow();
             m_currentMs = now;
+            if (!m_hasPrevious)
+                m_secondMs = now;
             if (m_countLateFrames && m_msPerFrame > 0 && m_hasPrevious) {
                 int64_t late = static_cast<int64_t>((now - m_lastFrameMs) / m_msPerFrame) - 1;
                 m_lateFrames = late > 0 ? static_cast<int32_t>(late) : 0;

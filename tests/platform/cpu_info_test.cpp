@@ -187,7 +187,7 @@ TEST(CpuInfo, ClockMeasuredOnceOverHalfASecond)
 {
     // On the virtual clock the half-second sleep passes at once; the cycles counted are real, so
     // only the bookkeeping is checked here.
-    const bool measuredBefore = g_CpuInfo.measured;  // once per process
+    const bool measuredBefore = g_CpuInfo.measured; // once per process
     winapi::UseVirtualClock(true);
     const DWORD before = timeGetTime();
     const double first = MeasureCpuClock();

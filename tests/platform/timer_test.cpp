@@ -318,3 +318,22 @@ TEST_F(Timers, FrameTimerOnThePerformanceCounter)
     EXPECT_TRUE(timer.Tick());
     EXPECT_EQ(timer.GetLateFrames(), 2);
 }
+
+TEST_F(Timers, FreeRunningFrameTimerMeasuresWholeSeconds)
+{
+    CFrameTimer timer(30, false);
+    timer.SetFreeRunning(true);
+    timer.SetCountLateFrames(true);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_TRUE(timer.Tick());
+        winapi::AdvanceVirtualClock(33);
+    }
+    EXPECT_TRUE(timer.Tick()); // at 990 ms: no full second yet
+    EXPECT_EQ(timer.GetMeasuredFps(), 0);
+    winapi::AdvanceVirtualClock(10);
+    EXPECT_TRUE(timer.Tick());
+    EXPECT_EQ(timer.GetMeasuredFps(), 32);
+    winapi::AdvanceVirtualClock(33 * 3);
+    EXPECT_TRUE(timer.Tick());
+    EXPECT_EQ(timer.GetLateFrames(), 2);
+}
