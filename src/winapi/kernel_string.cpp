@@ -151,15 +151,15 @@ int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list args)
             continue;
         }
         const char* specStart = f++;
-        std::string spec = "%";
+        std::string conversion = "%";
         while (*f == '-' || *f == '0' || *f == '#' || *f == ' ' || *f == '+')
-            spec += *f++;
+            conversion += *f++;
         while (*f >= '0' && *f <= '9')
-            spec += *f++;
+            conversion += *f++;
         if (*f == '.') {
-            spec += *f++;
+            conversion += *f++;
             while (*f >= '0' && *f <= '9')
-                spec += *f++;
+                conversion += *f++;
         }
         int size = 32;
         if (*f == 'l') {
@@ -186,35 +186,35 @@ int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list args)
         case 'd':
         case 'i':
             if (size == 64) {
-                spec += "lld";
-                format(spec.c_str(), va_arg(args, long long));
+                conversion += "lld";
+                format(conversion.c_str(), va_arg(args, long long));
             } else {
                 int v = va_arg(args, int);
-                spec += 'd';
-                format(spec.c_str(), size == 16 ? static_cast<short>(v) : v);
+                conversion += 'd';
+                format(conversion.c_str(), size == 16 ? static_cast<short>(v) : v);
             }
             break;
         case 'u':
         case 'x':
         case 'X':
             if (size == 64) {
-                spec += "ll";
-                spec += type;
-                format(spec.c_str(), va_arg(args, unsigned long long));
+                conversion += "ll";
+                conversion += type;
+                format(conversion.c_str(), va_arg(args, unsigned long long));
             } else {
                 unsigned v = va_arg(args, unsigned);
-                spec += type;
-                format(spec.c_str(), size == 16 ? static_cast<unsigned short>(v) : v);
+                conversion += type;
+                format(conversion.c_str(), size == 16 ? static_cast<unsigned short>(v) : v);
             }
             break;
         case 'c':
-            spec += 'c';
-            format(spec.c_str(), va_arg(args, int));
+            conversion += 'c';
+            format(conversion.c_str(), va_arg(args, int));
             break;
         case 's': {
             const char* s = va_arg(args, const char*);
-            spec += 's';
-            format(spec.c_str(), s ? s : "(null)");
+            conversion += 's';
+            format(conversion.c_str(), s ? s : "(null)");
             break;
         }
         case '%':
