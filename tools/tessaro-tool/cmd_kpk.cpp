@@ -86,8 +86,13 @@ int Extract(int argc, char** argv)
     CKpkArchive* archive = OpenArchive(argv[2]);
     if (archive == nullptr)
         return 1;
+    // Names are stored with '\' between folders; '/' is accepted on the command line.
+    std::string name = argv[3];
+    for (char& c : name)
+        if (c == '/')
+            c = '\\';
     CLoadRecord record;
-    int code = archive->LoadByName(argv[3], GlobalAllocCallback, &record, nullptr, nullptr);
+    int code = archive->LoadByName(name.c_str(), GlobalAllocCallback, &record, nullptr, nullptr);
     if (code == 3) {
         // A "%06d.DAT" name of an archive without names.
         unsigned index = 0;
