@@ -17,6 +17,7 @@
 #include "files/kpk_cipher.h"
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
+#include "winapi/text.h"
 
 namespace {
 
@@ -352,4 +353,24 @@ TEST_F(KpkTest, LoadsFromSeveralThreadsDoNotInterleave)
         t.join();
     EXPECT_EQ(wrong.load(), 0);
     archive->Release();
+}
+
+TEST_F(KpkTest, PackerCollectsAFolderAsTheToolDoes)
+{
+    dir.Write("src/Script/Main.SOB", "main");
+    dir.Write("src/bg/予定.elg", "picture"); // UTF-8 on disk, Shift-JIS in the archive
+    dir.Write("src/top.txt", "top");
+    std::vector<KpkWriterEntry> entries;
+    std::string error;
+    ASSERT_TRUE(CollectKpkEntries(dir.Linux("src"), &entries, &error)) << error;
+    ASSERT_EQ(entries.size(), 3u);
+    std::string path = Pack("PACKED.KPK", entries, KpkWriterOptions{});
+    int code = 0;
+    CKpkArchive* archive = OpenArchive(path, &code);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_EQ(Load(archive, "script\\main.sob", &code), "main");
+    EXPECT_EQ(Load(archive, ("BG\\" + winapi::Utf8ToSjis("予定.ELG")).c_str(), &code), "picture");
+    EXPECT_EQ(Load(archive, "top.txt", &code), "top");
+    archive->Release();
+    EXPECT_FALSE(CollectKpkEntries(dir.Linux("none"), &entries, &error));
 }
