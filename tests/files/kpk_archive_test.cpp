@@ -279,6 +279,14 @@ TEST_F(KpkTest, EmptyEntriesAndNumberedNames)
     GlobalFreeCallback(&record);
     EXPECT_EQ(manager.LoadArchiveEntry(5, 1, nullptr, GlobalAllocCallback, GlobalFreeCallback, &record, where), 2);
     EXPECT_EQ(record.pointer, nullptr);
+    g_pFileManager = &manager;
+    CFileStream file;
+    EXPECT_EQ(file.OpenArchiveEntry(5, 0, nullptr), 0u);
+    EXPECT_EQ(std::string(static_cast<char*>(file.GetBuffer()), file.GetSize()), "first");
+    EXPECT_EQ(std::string(file.GetPath()), std::string(manager.GetMountPrefix(5, 0)) + "000000.DAT");
+    EXPECT_EQ(file.OpenArchiveEntry(5, 1, nullptr), 2u);
+    EXPECT_EQ(file.OpenArchiveEntry(6, 0, nullptr), 3u);
+    g_pFileManager = nullptr;
 }
 
 TEST_F(KpkTest, GameMountOrderThroughTheFileManager)
