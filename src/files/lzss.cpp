@@ -1,0 +1,301 @@
+#include "files/lzss.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+constexpr int kRingStart = CLzssCodec::kRingSize - CLzssCodec::kMaxMatch; // 4078
+}
+
+int CLzssCodec::Decompress(const BYTE* input, DWORD inSize, BYTE** output, DWORD outSize, bool allocate,
+                           DWORD* consumed)
+{
+    if (consumed != nullptr)
+        *consumed = 0;
+    if (outSize == 0)
+        return 1;
+    if (output == nullptr)
+        return 2;
+    BYTE* out = allocate ? static_cast<BYTE*>(std::malloc(outSize)) : *output;
+    if (out == nullptr)
+        return 2;
+    if (input == nullptr)
+        inSize = 0;
+
+    // The ring is never materialised: ring position p, seen from output index o written at ring
+    // position r = (4078 + o) & 4095, holds output byte o - d with d = (r - p) & 4095 (4096 for
+    // 0), or a zero of the initial ring when that index lies before the output.
+    const BYTE* in = input;
+    const BYTE* end = input + inSize;
+    DWORD o = 0;
+    unsigned flags = 0;
+    int result = 0;
+    while (o < outSize) {
+        flags >>= 1;
+        if ((flags & 0x100) == 0) {
+            if (in == end) {
+                result = 3;
+                break;
+            }
+            flags = *in++ | 0xFF00u;
+        }
+        if (flags & 1) {
+            if (in == end) {
+                result = 3;
+                break;
+            }
+            out[o++] = *in++;
+            continue;
+        }
+        if (end - in < 2) {
+            result = 3;
+            break;
+        }
+        unsigned b1 = in[0];
+        unsigned b2 = in[1];
+        in += 2;
+        unsigned position = b1 | ((b2 & 0xF0u) << 4);
+        DWORD length = (b2 & 0x0Fu) + 3;
+        unsigned r = (kRingStart + o) & (kRingSize - 1);
+        DWORD distance = (r - position) & (kRingSize - 1);
+        if (distance == 0)
+            distance = kRingSize;
+        if (length > outSize - o)
+            length = outSize - o;
+        if (distance > o) {
+            // Starts in the zero-filled ring before the data.
+            for (DWORD k = 0; k < length; ++k, ++o)
+                out[o] = (o >= distance) ? out[o - distance] : 0;
+        } else if (distance >= length) {
+            std::memcpy(out + o, out + o - distance, length);
+            o += length;
+        } else {
+            // Overlapping: repeats the last `distance` bytes.
+            for (DWORD k = 0; k < length; ++k, ++o)
+                out[o] = out[o - distance];
+        }
+    }
+    if (consumed != nullptr)
+        *consumed = static_cast<DWORD>(in - input);
+    if (result != 0) {
+        if (allocate)
+            std::free(out);
+        return result;
+    }
+    if (allocate)
+        *output = out;
+    return 0;
+}
+
+void CLzssCodec::InsertNode(int r)
+{
+    int cmp = 1;
+    const BYTE* key = &m_ring[r];
+    int p = kRingSize + 1 + key[0];
+    m_right[r] = m_left[r] = kNone;
+    m_matchLength = 0;
+    for (;;) {
+        if (cmp >= 0) {
+            if (m_right[p] != kNone) {
+                p = m_right[p];
+            } else {
+                m_right[p] = static_cast<short>(r);
+                m_parent[r] = static_cast<short>(p);
+                return;
+            }
+        } else {
+            if (m_left[p] != kNone) {
+                p = m_left[p];
+            } else {
+                m_left[p] = static_cast<short>(r);
+                m_parent[r] = static_cast<short>(p);
+                return;
+            }
+        }
+        int i = 1;
+        for (; i < kMaxMatch; ++i) {
+            cmp = key[i] - m_ring[p + i];
+            if (cmp != 0)
+                break;
+        }
+        if (i > m_matchLength) {
+            m_matchPosition = p;
+            m_matchLength = i;
+            if (i >= kMaxMatch)
+                break;
+        }
+    }
+    // A full match: the new string takes the old node's place.
+    m_parent[r] = m_parent[p];
+    m_left[r] = m_left[p];
+    m_right[r] = m_right[p];
+    m_parent[m_left[p]] = static_cast<short>(r);
+    m_parent[m_right[p]] = static_cast<short>(r);
+    if (m_right[m_parent[p]] == p)
+        m_right[m_parent[p]] = static_cast<short>(r);
+    else
+        m_left[m_parent[p]] = static_cast<short>(r);
+    m_parent[p] = kNone;
+}
+
+void CLzssCodec::DeleteNode(int p)
+{
+    if (m_parent[p] == kNone)
+        return;
+    int q;
+    if (m_right[p] == kNone) {
+        q = m_left[p];
+    } else if (m_left[p] == kNone) {
+        q = m_right[p];
+    } else {
+        q = m_left[p];
+        if (m_right[q] != kNone) {
+            do {
+                q = m_right[q];
+            } while (m_right[q] != kNone);
+            m_right[m_parent[q]] = m_left[q];
+            m_parent[m_left[q]] = m_parent[q];
+            m_left[q] = m_left[p];
+            m_parent[m_left[p]] = static_cast<short>(q);
+        }
+        m_right[q] = m_right[p];
+        m_parent[m_right[p]] = static_cast<short>(q);
+    }
+    m_parent[q] = m_parent[p];
+    if (m_right[m_parent[p]] == p)
+        m_right[m_parent[p]] = static_cast<short>(q);
+    else
+        m_left[m_parent[p]] = static_cast<short>(q);
+    m_parent[p] = kNone;
+}
+
+int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* outSize, bool allocate)
+{
+    if (outSize != nullptr)
+        *outSize = 0;
+    if (input == nullptr || inSize < 9)
+        return 1;
+    if (allocate && output == nullptr)
+        return 2;
+    const DWORD limit = inSize - 8;
+    BYTE* out = nullptr;
+    if (allocate) {
+        out = static_cast<BYTE*>(std::malloc(limit));
+        if (out == nullptr)
+            return 2;
+    }
+
+    for (int i = kRingSize + 1; i <= kRingSize + 256; ++i)
+        m_right[i] = kNone;
+    for (int i = 0; i < kRingSize; ++i)
+        m_parent[i] = kNone;
+    // The parent of the "none" slot is written by the tree surgery; keep it in bounds.
+    m_parent[kRingSize] = kNone;
+    std::memset(m_ring, 0, sizeof m_ring);
+
+    const BYTE* in = input;
+    const BYTE* end = input + inSize;
+    int s = 0;
+    int r = kRingStart;
+    int len = 0;
+    for (; len < kMaxMatch && in < end; ++len)
+        m_ring[r + len] = *in++;
+    for (int i = 1; i <= kMaxMatch; ++i)
+        InsertNode(r - i);
+    InsertNode(r);
+
+    BYTE group[1 + 8 * 2];
+    group[0] = 0;
+    int groupLength = 1;
+    unsigned mask = 1;
+    DWORD count = 0;
+    bool refused = false;
+    do {
+        if (m_matchLength > len)
+            m_matchLength = len;
+        if (m_matchLength <= kThreshold) {
+            m_matchLength = 1;
+            group[0] |= static_cast<BYTE>(mask);
+            group[groupLength++] = m_ring[r];
+        } else {
+            group[groupLength++] = static_cast<BYTE>(m_matchPosition);
+            group[groupLength++] =
+                static_cast<BYTE>(((m_matchPosition >> 4) & 0xF0) | (m_matchLength - (kThreshold + 1)));
+        }
+        mask = (mask << 1) & 0xFF;
+        if (mask == 0) {
+            if (count + groupLength >= limit) {
+                count += groupLength;
+                refused = true;
+                break;
+            }
+            if (out != nullptr)
+                std::memcpy(out + count, group, groupLength);
+            count += groupLength;
+            group[0] = 0;
+            groupLength = 1;
+            mask = 1;
+        }
+        int lastMatchLength = m_matchLength;
+        int i = 0;
+        for (; i < lastMatchLength && in < end; ++i) {
+            DeleteNode(s);
+            BYTE c = *in++;
+            m_ring[s] = c;
+            if (s < kMaxMatch - 1)
+                m_ring[s + kRingSize] = c;
+            s = (s + 1) & (kRingSize - 1);
+            r = (r + 1) & (kRingSize - 1);
+            InsertNode(r);
+        }
+        while (i++ < lastMatchLength) {
+            DeleteNode(s);
+            s = (s + 1) & (kRingSize - 1);
+            r = (r + 1) & (kRingSize - 1);
+            if (--len)
+                InsertNode(r);
+        }
+    } while (len > 0);
+
+    if (!refused && groupLength > 1) {
+        if (count + groupLength >= limit) {
+            refused = true;
+        } else if (out != nullptr) {
+            std::memcpy(out + count, group, groupLength);
+        }
+        count += groupLength;
+    }
+    if (outSize != nullptr)
+        *outSize = count;
+    if (refused || count >= limit) {
+        std::free(out);
+        return 1;
+    }
+    if (allocate)
+        *output = out;
+    return 0;
+}
+
+namespace {
+CLzssCodec& ThreadCodec()
+{
+    thread_local std::unique_ptr<CLzssCodec> codec = std::make_unique<CLzssCodec>();
+    return *codec;
+}
+} // namespace
+
+int LzssDecompress(const BYTE* input, DWORD inSize, BYTE** output, DWORD outSize, bool allocate, DWORD* consumed)
+{
+    return ThreadCodec().Decompress(input, inSize, output, outSize, allocate, consumed);
+}
+
+int LzssCompress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* outSize, bool allocate)
+{
+    return ThreadCodec().Compress(input, output, inSize, outSize, allocate);
+}
+
+void LzssFree(BYTE* buffer)
+{
+    std::free(buffer);
+}

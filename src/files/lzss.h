@@ -1,0 +1,44 @@
+// The LZSS codec of the whole program (4096-byte zero-filled ring, first byte at 4078, matches of
+// 3 to 18 bytes, binary-tree match search). Streams carry no header or length: the caller keeps
+// the uncompressed size beside them. Buffers these calls allocate are freed with LzssFree.
+#pragma once
+
+#include "winapi/base.h"
+
+class CLzssCodec {
+public:
+    static constexpr int kRingSize = 4096;
+    static constexpr int kMaxMatch = 18;
+    static constexpr int kThreshold = 2;
+
+    // Expands inSize bytes of input into outSize bytes → 0 success, 1 outSize is 0, 2 no memory
+    // or no output buffer, 3 the input ends before outSize bytes are produced. With allocate a
+    // buffer of outSize bytes is made and stored into *output. Decoding stops as soon as outSize
+    // bytes exist, even inside a match; *consumed (when given) receives the input bytes read.
+    int Decompress(const BYTE* input, DWORD inSize, BYTE** output, DWORD outSize, bool allocate,
+                   DWORD* consumed = nullptr);
+    // → 0 success, 1 input shorter than 9 bytes or not smaller than inSize - 8 bytes compressed,
+    // 2 no memory. With allocate a buffer of inSize - 8 bytes is made, stored into *output and
+    // filled (freed again on failure); without, the call only measures. *outSize receives the
+    // compressed size (on failure the count that reached the limit).
+    int Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* outSize, bool allocate);
+
+private:
+    static constexpr int kNone = kRingSize;
+
+    void InsertNode(int r);
+    void DeleteNode(int p);
+
+    BYTE m_ring[kRingSize + kMaxMatch - 1];
+    short m_left[kRingSize + 1];
+    short m_right[kRingSize + 257];
+    short m_parent[kRingSize + 1];
+    int m_matchPosition = 0;
+    int m_matchLength = 0;
+};
+
+// The same through a codec object of the calling thread.
+int LzssDecompress(const BYTE* input, DWORD inSize, BYTE** output, DWORD outSize, bool allocate,
+                   DWORD* consumed = nullptr);
+int LzssCompress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* outSize, bool allocate);
+void LzssFree(BYTE* buffer);

@@ -1,0 +1,137 @@
+// LZSS: round trips, the exact stream of the compressor, refusals, and decoding of streams that
+// end early.
+#include "files/lzss.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<BYTE> Bytes(const std::string& s)
+{
+    return std::vector<BYTE>(s.begin(), s.end());
+}
+
+std::vector<BYTE> RandomBytes(size_t n, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<BYTE> v(n);
+    for (BYTE& b : v)
+        b = static_cast<BYTE>(random());
+    return v;
+}
+
+std::vector<BYTE> Text(size_t n)
+{
+    static const char* words[] = {"the ", "engine ", "reads ", "a ", "script ", "file ", "and ", "shows ", "text\r\n"};
+    std::mt19937 random(7);
+    std::string s;
+    while (s.size() < n)
+        s += words[random() % 9];
+    s.resize(n);
+    return Bytes(s);
+}
+
+} // namespace
+
+TEST(Lzss, RoundTripsWhereItCompressesAndRefusesWhereItCannot)
+{
+    struct Case {
+        const char* name;
+        std::vector<BYTE> data;
+        bool compresses;
+    } cases[] = {
+        {"8 bytes", Bytes("abcdefgh"), false},
+        {"9 distinct bytes", Bytes("abcdefghi"), false},
+        {"4096 zeros", std::vector<BYTE>(4096, 0), true},
+        {"random 10000", RandomBytes(10000, 1), false},
+        {"text 50000", Text(50000), true},
+        {"ones 100000", std::vector<BYTE>(100000, 1), true},
+    };
+    CLzssCodec codec;
+    for (const Case& c : cases) {
+        BYTE* packed = nullptr;
+        DWORD packedSize = 0;
+        int r = codec.Compress(c.data.data(), &packed, static_cast<DWORD>(c.data.size()), &packedSize, true);
+        ASSERT_EQ(r, c.compresses ? 0 : 1) << c.name;
+        DWORD measured = 0;
+        BYTE* untouched = nullptr;
+        EXPECT_EQ(codec.Compress(c.data.data(), &untouched, static_cast<DWORD>(c.data.size()), &measured, false), r);
+        EXPECT_EQ(untouched, nullptr) << c.name;
+        if (r != 0) {
+            EXPECT_EQ(packed, nullptr) << c.name;
+            continue;
+        }
+        EXPECT_EQ(measured, packedSize) << c.name;
+        EXPECT_LT(packedSize, c.data.size() - 8) << c.name;
+        BYTE* unpacked = nullptr;
+        DWORD consumed = 0;
+        ASSERT_EQ(codec.Decompress(packed, packedSize, &unpacked, static_cast<DWORD>(c.data.size()), true, &consumed), 0)
+            << c.name;
+        EXPECT_EQ(consumed, packedSize) << c.name;
+        EXPECT_EQ(std::vector<BYTE>(unpacked, unpacked + c.data.size()), c.data) << c.name;
+        LzssFree(unpacked);
+        LzssFree(packed);
+    }
+}
+
+TEST(Lzss, ZerosMatchTheZeroRingFromTheFirstItem)
+{
+    std::vector<BYTE> zeros(4096, 0);
+    BYTE* packed = nullptr;
+    DWORD size = 0;
+    ASSERT_EQ(LzssCompress(zeros.data(), &packed, 4096, &size, true), 0);
+    // 4096 = 227 matches of 18 and one of 10: 228 items in 29 groups (28 full, one of 4).
+    EXPECT_EQ(size, 28u * 17 + 1 + 4 * 2);
+    EXPECT_EQ(packed[0], 0); // all items are matches
+    EXPECT_EQ(packed[2] & 0x0F, 15); // length 18
+    LzssFree(packed);
+}
+
+TEST(Lzss, DecoderFollowsTheRing)
+{
+    // Flag 0x01: item 0 is the literal 'A', item 1 (bit clear) a match at ring
+    // position 4078 (where 'A' went), length 18: the match overlaps what it writes.
+    const BYTE stream[] = {0x01, 'A', 0xEE, 0xFF};
+    BYTE out[19];
+    BYTE* p = out;
+    ASSERT_EQ(LzssDecompress(stream, sizeof stream, &p, sizeof out, false), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 19), std::string(19, 'A'));
+
+    // A match into the untouched ring gives zeros; stopping inside a match is fine.
+    const BYTE zeros[] = {0x00, 0x00, 0x0F};
+    BYTE five[5] = {9, 9, 9, 9, 9};
+    p = five;
+    DWORD consumed = 0;
+    ASSERT_EQ(LzssDecompress(zeros, sizeof zeros, &p, 5, false, &consumed), 0);
+    EXPECT_EQ(std::vector<BYTE>(five, five + 5), std::vector<BYTE>(5, 0));
+    EXPECT_EQ(consumed, 3u);
+}
+
+TEST(Lzss, StreamsThatEndEarlyFail)
+{
+    struct Case {
+        const char* name;
+        std::vector<BYTE> stream;
+        DWORD outSize;
+        int code;
+    } cases[] = {
+        {"empty stream", {}, 4, 3},
+        {"flag byte only", {0xFF}, 1, 3},
+        {"literals run out", {0xFF, 'a', 'b'}, 3, 3},
+        {"half a match", {0x00, 0x12}, 3, 3},
+        {"nothing asked", {0xFF, 'a'}, 0, 1},
+    };
+    for (const Case& c : cases) {
+        BYTE* out = nullptr;
+        EXPECT_EQ(LzssDecompress(c.stream.data(), static_cast<DWORD>(c.stream.size()), &out, c.outSize, true), c.code)
+            << c.name;
+        EXPECT_EQ(out, nullptr) << c.name;
+    }
+    BYTE* none = nullptr;
+    const BYTE ok[] = {0xFF, 'a'};
+    EXPECT_EQ(LzssDecompress(ok, 2, &none, 1, false), 2); // no output buffer
+}
