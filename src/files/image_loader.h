@@ -4,6 +4,7 @@
 // pixels to their callers.
 #pragma once
 
+#include "files/plugin_record.h"
 #include "winapi/base.h"
 
 // Result codes of the image loaders and the image-loader manager (0 = success).
@@ -30,16 +31,17 @@ using GllAllocateFunc = void* (*)(int width, int height, int bitsPerPixel, BOOL 
                                   BYTE** palette, void* user);
 // release(user): frees what allocate produced after a failed load.
 using GllReleaseFunc = void (*)(void* user);
-// write(data, bytes, user): appends bytes to the output; non-zero = failure.
-using GllWriteFunc = int (*)(const void* data, DWORD bytes, void* user);
+// write(data, bytes, user): appends bytes to the output → the bytes written (fewer = failure).
+using GllWriteFunc = DWORD (*)(const void* data, DWORD bytes, void* user);
 
-// Loader object. Counting follows the plug-in convention: 0 = one holder.
-class CImageLoader {
+// Loader object. Counting follows the plug-in convention: 0 = one holder. It is the decode object
+// of a GLL plug-in record (the base adds only the virtual destructor in slot 1).
+class CImageLoader : public CPluginObject {
 public:
     CImageLoader() = default;
     CImageLoader(const CImageLoader&) = delete;
     CImageLoader& operator=(const CImageLoader&) = delete;
-    virtual ~CImageLoader();
+    ~CImageLoader() override;
 
     // True when the loader reads the file whose first bytes are header (name may help).
     virtual bool IsSupported(const BYTE* header, DWORD size, const char* name) = 0;
