@@ -109,7 +109,7 @@ private:
     // The group walk: asks the archives for the lower-cased full path.
     enum class WalkMode { Stream, StreamOrLoad, Load, Exists };
     int WalkMounts(const std::string& path, WalkMode mode, CReadStream** outStream,
-                   LoadAllocFunc allocate, CLoadRecord* record);
+                   LoadAllocFunc allocate, LoadFreeFunc free, CLoadRecord* record);
     int AskArchive(CArchive* archive, const char* entry, WalkMode mode, CReadStream** outStream,
                    LoadAllocFunc allocate, CLoadRecord* record);
     void RemoveMount(std::list<CMount>::iterator it);

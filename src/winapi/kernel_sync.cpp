@@ -1,5 +1,7 @@
 #include "winapi/kernel_sync.h"
 
+#include "winapi/kernel_file.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -514,6 +516,9 @@ BOOL WINAPI ReleaseMutex(HANDLE mutex)
 
 BOOL WINAPI CloseHandle(HANDLE object)
 {
+    // File and search handles belong to the file services.
+    if (winapi::CloseFileHandle(object))
+        return TRUE;
     std::lock_guard<std::mutex> lock(g_mutex);
     Object* o = Lookup(object);
     if (!o) {

@@ -1,6 +1,6 @@
 // File handles: open modes, reads and writes, positions and sizes, sharing, and the folder calls
 // (move, copy, delete, create and remove folders, times).
-#include "winapi/kernel_file.h"
+#include "winapi/kernel.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD dispositio
 
 void Close(HANDLE h)
 {
-    ASSERT_TRUE(winapi::CloseFileHandle(h));
+    ASSERT_TRUE(CloseHandle(h));
 }
 
 } // namespace
@@ -98,7 +98,7 @@ TEST(FileIo, SharingBetweenHandles)
     Close(reader);
     EXPECT_TRUE(DeleteFileA(path.c_str()));
 
-    EXPECT_FALSE(winapi::CloseFileHandle(reader)); // stale handles are refused
+    EXPECT_FALSE(CloseHandle(reader)); // stale handles are refused
     DWORD n;
     EXPECT_FALSE(ReadFile(reader, &n, 1, &n, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));

@@ -1,6 +1,6 @@
 // Windows paths over the Linux file system: drive Z:, both separators, components matched
 // without case, Shift-JIS names stored as UTF-8.
-#include "winapi/kernel_file.h"
+#include "winapi/kernel.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ TEST(FilePaths, ShiftJisNamesAreUtf8OnDisk)
     std::string windows = dir.Windows(sjisName);
     HANDLE h = CreateFileA(windows.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(winapi::CloseFileHandle(h));
+    ASSERT_TRUE(CloseHandle(h));
     EXPECT_TRUE(dir.Exists("予定表.txt"));
 
     WIN32_FIND_DATAA data;
