@@ -16,7 +16,6 @@
 #include "winapi/kernel_memory.h"
 #include "winapi/kernel_module.h"
 #include "winapi/kernel_string.h"
-#include "winapi/text.h"
 
 const CPluginFamily g_GllFamily = {"GetGllType",       "GetGllTypeString", "GetGllSupportExt", "GllAssistFunc",
                                    "GllAssistFunc2",   "GetGllLoadObject", "GllConfigDlg",     "*.GLL"};
@@ -44,20 +43,6 @@ bool LowerKey(const char* name, char* key)
     return true;
 }
 
-// PENDING: GetFileExtension of the path helpers once they land. The text after the last dot,
-// stepping over Shift-JIS pairs.
-void ExtensionOf(const char* name, char* out)
-{
-    const char* dot = nullptr;
-    for (const char* p = name; *p != 0; ++p) {
-        if (winapi::IsSjisLeadByte(static_cast<unsigned char>(*p)) && p[1] != 0)
-            ++p;
-        else if (*p == '.')
-            dot = p;
-    }
-    std::strcpy(out, dot != nullptr ? dot + 1 : "");
-}
-
 // Hands the loader's extension data to the caller when both outputs are given.
 void HandOverExtra(CImageLoader* loader, void** outExtra, DWORD* outExtraSize)
 {
@@ -66,6 +51,11 @@ void HandOverExtra(CImageLoader* loader, void** outExtra, DWORD* outExtraSize)
     const DWORD size = loader->GetExtraSize();
     *outExtra = loader->GetExtraData(TRUE);
     *outExtraSize = size;
+}
+
+DWORD WriteToFileStream(const void* data, DWORD bytes, void* user)
+{
+    return static_cast<CFileStream*>(user)->Write(data, bytes);
 }
 
 // Entries of the DIB's colour table (bit counts up to 8), at most 256.
@@ -154,7 +144,7 @@ CImageLoader* CGllManager::FindByExtension(const char* name, bool requireCanSave
     if (name == nullptr || std::strlen(name) >= MAX_PATH)
         return nullptr;
     char ext[MAX_PATH];
-    ExtensionOf(name, ext);
+    GetFileExtension(name, ext);
     if (ext[0] == 0)
         return nullptr;
     CharUpperA(ext);
@@ -382,20 +372,119 @@ void CGllManager::SetCacheBudget(uint64_t bytes)
 }
 
 
-// PENDING: the file-manager and plug-in-library operations join when the file services land.
-int CGllManager::LoadPlugin(const char*) { return 5; }
-int CGllManager::LoadFolder(const char*) { return -1; }
-int CGllManager::LoadImage(const char*, GllAllocateFunc, GllReleaseFunc, void*, BOOL, GllProgressFunc, void*, int*,
-                           int*, void**, DWORD*)
+int CGllManager::LoadPlugin(const char* path)
 {
-    return kGllFileError;
+    return ::LoadPlugin(m_records, g_GllFamily, path);
 }
-CLoadedPicture* CGllManager::GetOrLoadCachedImage(const char*) { return nullptr; }
-int CGllManager::PreloadCachedImage(const char*) { return 2; }
-int CGllManager::SaveImage(const char*, int, const void*, int, int, int, int, const BYTE*, DWORD, GllProgressFunc,
-                           void*)
+
+int CGllManager::LoadFolder(const char* folder)
 {
-    return kGllFileError;
+    return LoadPluginFolder(m_records, g_GllFamily, folder);
+}
+
+int CGllManager::LoadImage(const char* name, GllAllocateFunc allocate, GllReleaseFunc release, void* allocateUser,
+                           BOOL eightBit, GllProgressFunc progress, void* progressUser, int* outX, int* outY,
+                           void** outExtra, DWORD* outExtraSize)
+{
+    CFileStream file;
+    if (name == nullptr || file.OpenInMemory(name) != 0)
+        return kGllFileError;
+    const auto* data = static_cast<const BYTE*>(file.GetBuffer());
+    const DWORD size = file.GetSize();
+    if (CImageLoader* loader = FindByExtension(name, false)) {
+        const int r = loader->Load(data, size, allocate, allocateUser, eightBit, progress, progressUser);
+        if (r == kGllOk) {
+            if (outX != nullptr)
+                *outX = loader->GetX();
+            if (outY != nullptr)
+                *outY = loader->GetY();
+            HandOverExtra(loader, outExtra, outExtraSize);
+            return kGllOk;
+        }
+        if (r == kGllUseLoadPicture) {
+            if (LoadViaPicture(loader, data, size, name, allocate, allocateUser, eightBit, outX, outY, outExtra,
+                               outExtraSize)
+                == kGllOk)
+                return kGllOk;
+        } else if (release != nullptr) {
+            release(allocateUser);
+        }
+    }
+    return LoadImageFromMemory(data, size, allocate, release, allocateUser, eightBit, progress, progressUser,
+                               nullptr, outX, outY, outExtra, outExtraSize);
+}
+
+CLoadedPicture* CGllManager::GetOrLoadCachedImage(const char* name)
+{
+    if (name == nullptr)
+        return nullptr;
+    char key[MAX_PATH] = {};
+    const bool cacheOn = m_cache.m_budget != 0;
+    if (cacheOn) {
+        if (g_pFileManager == nullptr)
+            return nullptr;
+        char resolved[MAX_PATH] = {};
+        WIN32_FIND_DATAA findData;
+        const int found = g_pFileManager->FindFileOrEntry(resolved, name, &findData);
+        if (found != 0 && found != -1)
+            return nullptr;
+        // The resolved path names the loose file or, for a picture only an archive holds, that
+        // archive entry; an empty one would make every such picture share one key.
+        if (resolved[0] == 0 && MakeFullPath(resolved, name, nullptr) == 0)
+            return nullptr;
+        if (!LowerKey(resolved, key))
+            return nullptr;
+        if (CNameHashEntry* entry = m_cache.Find(key)) {
+            m_cache.Touch(entry);
+            entry->value->AddRef();
+            return entry->value;
+        }
+    }
+    CFileStream file;
+    if (file.OpenInMemory(name) != 0)
+        return nullptr;
+    const auto* data = static_cast<const BYTE*>(file.GetBuffer());
+    const DWORD size = file.GetSize();
+    CLoadedPicture* picture = nullptr;
+    if (CImageLoader* loader = FindByExtension(name, false))
+        picture = LoadPictureFromMemory(data, size, loader);
+    if (picture == nullptr)
+        picture = LoadPictureFromMemory(data, size, nullptr);
+    if (picture != nullptr && cacheOn)
+        InsertAndEvict(key, picture);
+    return picture;
+}
+
+int CGllManager::PreloadCachedImage(const char* name)
+{
+    if (m_cache.m_budget == 0)
+        return 1;
+    CLoadedPicture* picture = GetOrLoadCachedImage(name);
+    if (picture == nullptr)
+        return 2;
+    picture->Release();
+    return 0;
+}
+
+int CGllManager::SaveImage(const char* name, int mode, const void* pixels, int width, int height, int bits, int pitch,
+                           const BYTE* palette, DWORD typeId, GllProgressFunc progress, void* progressUser)
+{
+    CImageLoader* loader = typeId != 0 ? FindPluginByType(typeId) : FindByExtension(name, true);
+    if (loader == nullptr || name == nullptr)
+        return kGllNotSupported;
+    CFileStream file;
+    if (file.Create(name, true) != 0)
+        return kGllFileError;
+    const int r = loader->Save(mode, pixels, width, height, bits, pitch, WriteToFileStream, &file, palette, progress,
+                               progressUser);
+    if (r != kGllOk) {
+        char path[MAX_PATH];
+        std::memcpy(path, file.GetPath(), MAX_PATH);
+        path[MAX_PATH - 1] = 0;
+        file.Close();
+        DeleteFileA(path);
+    }
+    return r;
 }
 
 int RegisterBuiltinImageLoaders(CGllManager& manager)
