@@ -1,11 +1,13 @@
 #include "authoring/kpk_writer.h"
 
+#include "authoring/name_trie_writer.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
+#include <set>
 
 #include "files/kpk_archive.h"
 #include "files/kpk_cipher.h"
@@ -47,51 +49,6 @@ bool IsStreamedSound(const std::string& name)
         return name.size() >= n && name.compare(name.size() - n, n, ext) == 0;
     };
     return endsWith(".ogg") || endsWith(".wav");
-}
-
-struct TrieNode {
-    std::map<BYTE, std::unique_ptr<TrieNode>> children;
-    bool ends = false;
-    DWORD index = 0;
-};
-
-// Serialises a node and, after its child records, each child's subtree in order.
-bool WriteTrie(const TrieNode& node, bool wide, std::vector<BYTE>& out, std::string* error)
-{
-    size_t count = node.children.size() + (node.ends ? 1 : 0);
-    if (count > 255) {
-        *error = "a name trie node has more than 255 children";
-        return false;
-    }
-    const size_t linkSize = wide ? 4 : 2;
-    out.push_back(static_cast<BYTE>(count));
-    size_t records = out.size();
-    out.resize(records + count * (1 + linkSize));
-    auto putLink = [&](size_t at, DWORD value) {
-        for (size_t i = 0; i < linkSize; ++i)
-            out[at + i] = static_cast<BYTE>(value >> (8 * i));
-    };
-    size_t slot = records;
-    if (node.ends) {
-        out[slot] = 0;
-        putLink(slot + 1, node.index);
-        slot += 1 + linkSize;
-    }
-    std::vector<std::pair<size_t, const TrieNode*>> pending;
-    for (const auto& [c, child] : node.children) {
-        out[slot] = c;
-        pending.emplace_back(slot, child.get());
-        slot += 1 + linkSize;
-    }
-    for (const auto& [at, child] : pending) {
-        size_t distance = out.size() - (at + 1 + linkSize);
-        if (!wide && distance > 0xFFFF)
-            return false; // the caller retries with wide links
-        putLink(at + 1, static_cast<DWORD>(distance));
-        if (!WriteTrie(*child, wide, out, error))
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -165,39 +122,28 @@ bool BuildKpkArchive(const std::string& archivePath, const std::vector<KpkWriter
     std::vector<BYTE> trie;
     bool wide = false;
     if (options.names) {
-        TrieNode root;
+        std::vector<authoring::NameValue> names;
+        std::set<std::string> seen;
         for (DWORD i = 0; i < count; ++i) {
             std::string name = NormaliseName(entries[i].name);
             if (name.empty() || name.size() > 255 || name.find('\0') != std::string::npos) {
                 *error = "bad entry name: " + entries[i].name;
                 return false;
             }
-            TrieNode* node = &root;
-            for (unsigned char c : name) {
-                auto& child = node->children[c];
-                if (!child)
-                    child = std::make_unique<TrieNode>();
-                node = child.get();
-            }
-            if (node->ends) {
+            if (!seen.insert(name).second) {
                 *error = "two entries named " + name;
                 return false;
             }
-            node->ends = true;
-            node->index = i;
+            names.push_back({name, i});
         }
-        wide = count > 0xFFFF;
-        std::string trieError;
-        if (!WriteTrie(root, wide, trie, &trieError)) {
-            if (!trieError.empty() || wide) {
-                *error = trieError;
-                return false;
-            }
-            // A link beyond 16 bits: all links become 32-bit.
+        // Narrow links when everything fits in 16 bits, else wide ones.
+        if (names.empty())
+            trie.push_back(0); // a root without children
+        else if (!authoring::BuildNameTrie(names, false, trie)) {
             wide = true;
             trie.clear();
-            if (!WriteTrie(root, wide, trie, &trieError)) {
-                *error = trieError;
+            if (!authoring::BuildNameTrie(names, true, trie)) {
+                *error = "the names do not fit a name trie (more than 255 different characters after one name part)";
                 return false;
             }
         }

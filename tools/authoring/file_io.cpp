@@ -1,0 +1,31 @@
+#include "authoring/file_io.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "winapi/kernel_file.h"
+
+bool ReadWholeFile(const std::string& path, std::vector<BYTE>* out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WriteWholeFile(const std::string& path, const BYTE* data, size_t size)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return static_cast<bool>(out);
+}
+
+std::string WindowsPathOf(const std::string& linuxPath)
+{
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(linuxPath, error);
+    return winapi::WindowsPathFromLinux(error ? linuxPath : absolute.lexically_normal().string());
+}
