@@ -155,7 +155,17 @@ const BYTE* DecodePixelStream(const BYTE* s, const BYTE* e, BYTE* out, size_t co
                 std::memcpy(d, s, length * 3);
                 s += length * 3;
             } else {
-                for (size_t i = 0; i < length; ++i, s += 3) {
+                // Four bytes read at once where the stream has a byte to spare after the pixel.
+                size_t i = 0;
+                if (static_cast<size_t>(e - s) > length * 3) {
+                    for (; i < length; ++i, s += 3) {
+                        DWORD px;
+                        std::memcpy(&px, s, 4);
+                        px &= 0xFFFFFF;
+                        std::memcpy(d + i * 4, &px, 4);
+                    }
+                }
+                for (; i < length; ++i, s += 3) {
                     const DWORD px = ReadPixel(s);
                     std::memcpy(d + i * 4, &px, 4);
                 }
@@ -256,7 +266,13 @@ const BYTE* DecodePixelStream(const BYTE* s, const BYTE* e, BYTE* out, size_t co
         }
         if (distance > pos || length > left)
             return nullptr;
-        CopyBack(out + pos * Size, distance * Size, length * Size);
+        BYTE* d = out + pos * Size;
+        if (length == 1) {
+            // Single pixels (near copies, up-references) are the most frequent operation in photos.
+            std::memcpy(d, d - distance * Size, Size);
+        } else {
+            CopyBack(d, distance * Size, length * Size);
+        }
         pos += length;
     }
 }

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kHashBits = 16;
 constexpr int kChainDepth = 24;
+constexpr long kSplitPenalty = 2;
 
 // One way to encode the next `length` values: opcode class, distance (copies) or rows and column
 // offset (up-references), and its cost in stream bytes.
@@ -454,7 +455,9 @@ private:
             Better(best, Make(kPixFillLong, 0, run, 5));
         else if (run >= 2)
             Better(best, Make(kPixFill, 0, run, 4));
-        if (best.op >= 0 && best.saved > 0) {
+        // Breaking an open literal run costs one opcode byte and one more operation to decode:
+        // inside a run a form must save more than that to be worth it.
+        if (best.op >= 0 && best.saved > (literals_.empty() ? 0 : kSplitPenalty)) {
             Emit(best, pos);
             return best.length;
         }
