@@ -218,7 +218,9 @@ int CGllManager::LoadViaPicture(CImageLoader* loader, const BYTE* data, DWORD si
 
     const BITMAPINFOHEADER* h = picture->GetHeader();
     int code = kGllOk;
-    if (h == nullptr || picture->GetBits() == nullptr || h->biWidth <= 0 || h->biHeight <= 0) {
+    // A plug-in's bitmap may be stored top-down (negative height); the conversions read both.
+    const LONG height = h == nullptr ? 0 : (h->biHeight < 0 ? -h->biHeight : h->biHeight);
+    if (h == nullptr || picture->GetBits() == nullptr || h->biWidth <= 0 || height <= 0) {
         code = kGllConvertFailed;
     } else {
         const bool hasAlpha = h->biBitCount == 32;
@@ -226,7 +228,7 @@ int CGllManager::LoadViaPicture(CImageLoader* loader, const BYTE* data, DWORD si
         int pitch = 0;
         BYTE* palette = nullptr;
         const bool wantPalette = eightBit && colours != 0;
-        auto* dst = static_cast<BYTE*>(allocate(h->biWidth, h->biHeight, eightBit ? 8 : 32, hasAlpha ? TRUE : FALSE,
+        auto* dst = static_cast<BYTE*>(allocate(h->biWidth, height, eightBit ? 8 : 32, hasAlpha ? TRUE : FALSE,
                                                 &pitch, wantPalette ? &palette : nullptr, allocateUser));
         if (dst == nullptr || (wantPalette && palette == nullptr)) {
             code = kGllNoMemory;
@@ -239,7 +241,7 @@ int CGllManager::LoadViaPicture(CImageLoader* loader, const BYTE* data, DWORD si
             }
             const EBitmapConversion kind = eightBit ? kConvertTo8 : (hasAlpha ? kConvertTo32 : kConvertTo32NoAlpha);
             if (!ConvertBitmapRows(dst, pitch, kind, h, picture->GetBits(), static_cast<int>(picture->m_stride),
-                                   h->biWidth, h->biHeight))
+                                   h->biWidth, height))
                 code = kGllConvertFailed;
         }
     }

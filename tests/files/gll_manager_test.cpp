@@ -12,6 +12,7 @@
 #include "files/elg_loader.h"
 #include "files/gll_manager.h"
 #include "gll_test_support.h"
+#include "winapi/gdi_bitmap.h"
 
 namespace {
 
@@ -64,6 +65,28 @@ public:
         return kGllUseLoadPicture;
     }
     CBmpLoader bmp;
+};
+
+// The same bitmap handed on top-down (negative height), as some plug-ins make them.
+class TopDownPictureLoader : public PictureOnlyLoader {
+public:
+    int LoadPicture(const BYTE* data, DWORD size, HGLOBAL* outInfo, HGLOBAL* outBits, GllProgressFunc progress,
+                    void* user) override
+    {
+        const int code = PictureOnlyLoader::LoadPicture(data, size, outInfo, outBits, progress, user);
+        if (code != kGllOk || outInfo == nullptr)
+            return code;
+        auto* h = static_cast<BITMAPINFOHEADER*>(*outInfo);
+        auto* bits = static_cast<BYTE*>(*outBits);
+        std::vector<BYTE> row(m_stride);
+        for (LONG top = 0, bottom = h->biHeight - 1; top < bottom; ++top, --bottom) {
+            std::memcpy(row.data(), bits + m_stride * top, m_stride);
+            std::memcpy(bits + m_stride * top, bits + m_stride * bottom, m_stride);
+            std::memcpy(bits + m_stride * bottom, row.data(), m_stride);
+        }
+        h->biHeight = -h->biHeight;
+        return code;
+    }
 };
 
 // Counts the loaders destroyed, to check unloading releases them.
@@ -203,6 +226,16 @@ TEST(GllManager, LoadsThroughPicturesForLoadersWithoutLoad)
               kGllOk);
     EXPECT_EQ(gray.bits, 8);
     EXPECT_EQ(gray.Pixel8(1, 1), (29 * 255 + 150 * 255 + 77 * 255) >> 8);
+
+    CGllManager topDown;
+    topDown.Register(new TopDownPictureLoader, "PBM\0", "top-down pictures", 41, nullptr, nullptr, nullptr);
+    Target t2;
+    ASSERT_EQ(topDown.LoadImageFromMemory(file.data(), static_cast<DWORD>(file.size()), Target::Allocate, nullptr,
+                                          &t2, FALSE, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+              kGllOk);
+    EXPECT_EQ(t2.height, 2);
+    EXPECT_EQ(t2.Pixel32(0, 0) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(t2.Pixel32(0, 1) & 0xFFFFFF, 0x0000FFu);
 }
 
 // A picture of a claimed size with no pixels, counting its destruction.
