@@ -174,7 +174,7 @@ bool CBmpLoader::DecodeRle8(BYTE* bits, const BYTE* src, const BYTE* srcEnd, int
             // Writers pad rows with runs past the last pixel; what lies beyond the row is dropped.
             const int kept = std::min(n, std::max(0, width - x));
             std::memset(bits + static_cast<ptrdiff_t>(stride) * y + x, v, static_cast<size_t>(kept));
-            x += n;
+            x = std::min(x + n, width);
             continue;
         }
         switch (v) {
@@ -193,7 +193,7 @@ bool CBmpLoader::DecodeRle8(BYTE* bits, const BYTE* src, const BYTE* srcEnd, int
             const int kept = std::min(v, std::max(0, width - x));
             std::memcpy(bits + static_cast<ptrdiff_t>(stride) * y + x, src, static_cast<size_t>(kept));
             src += padded;
-            x += v;
+            x = std::min(x + v, width);
             break;
         }
         }
@@ -206,10 +206,8 @@ bool CBmpLoader::DecodeRle4(BYTE* bits, const BYTE* src, const BYTE* srcEnd, int
     int x = 0;
     int y = 0;
     auto put = [&](int pixel) {
-        if (x >= width) {
-            ++x;  // beyond the row: dropped
-            return;
-        }
+        if (x >= width)
+            return;  // beyond the row: dropped
         BYTE& b = bits[static_cast<ptrdiff_t>(stride) * y + x / 2];
         if ((x & 1) == 0)
             b = static_cast<BYTE>((b & 0x0F) | (pixel << 4));
