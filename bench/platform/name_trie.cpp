@@ -18,16 +18,17 @@ struct Fixture {
     std::vector<std::string> missing;
     Fixture()
     {
-        static const char* folders[] = {"bg\\", "ev\\", "se\\", "voice\\", "script\\", "system\\", "chr\\", "bgm\\"};
+        static const char* folders[] = {"bg\\",     "ev\\",     "se\\",  "voice\\",
+                                        "script\\", "system\\", "chr\\", "bgm\\"};
         static const char* extensions[] = {".elg", ".ogg", ".sob", ".kgm"};
         std::vector<authoring::NameValue> names;
         for (uint32_t i = 0; i < 10000; ++i) {
             char name[64];
-            std::snprintf(name, sizeof name, "%s%c%05u%s", folders[i % 8], 'a' + static_cast<int>(i % 26), i * 7919 % 100000,
-                          extensions[i % 4]);
+            std::snprintf(name, sizeof name, "%s%c%05u%s", folders[i % 8], 'a' + static_cast<int>(i % 26),
+                          i * 7919 % 100000, extensions[i % 4]);
             names.push_back({name, i});
             found.push_back(name);
-            name[0] = 'z';  // no stored name starts with z
+            name[0] = 'z'; // no stored name starts with z
             missing.push_back(name);
         }
         if (!authoring::BuildNameTrie(names, true, trie))

@@ -36,7 +36,8 @@ void BM_RunDueAmong1000(benchmark::State& state)
     for (CountingTask* task : tasks)
         steps += task->steps;
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
-    state.counters["due_steps_per_run"] = static_cast<double>(steps) / static_cast<double>(state.iterations());
+    state.counters["due_steps_per_run"] =
+        static_cast<double>(steps) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_RunDueAmong1000);
 
@@ -44,7 +45,8 @@ void BM_RunDueCatchUpAmong1000(benchmark::State& state)
 {
     CTimerManager manager;
     for (int i = 0; i < 1000; ++i)
-        manager.Add(new CountingTask, static_cast<uint32_t>(i % 97), static_cast<uint32_t>(16 * (1 + i % 64)), 0);
+        manager.Add(new CountingTask, static_cast<uint32_t>(i % 97), static_cast<uint32_t>(16 * (1 + i % 64)),
+                    0);
     uint32_t now = TimerNow();
     for (auto _ : state) {
         now += 16;

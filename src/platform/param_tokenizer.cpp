@@ -92,7 +92,7 @@ uint32_t CParamTokenizer::GetToken(char* buffer, size_t size)
     size_t copied = 0;
     for (;;) {
         if (left == 1) {
-            buffer[copied] = 0;  // what was copied stays readable
+            buffer[copied] = 0; // what was copied stays readable
             return 3;
         }
         --left;
@@ -101,7 +101,7 @@ uint32_t CParamTokenizer::GetToken(char* buffer, size_t size)
             break;
         buffer[copied++] = c;
         ++m_position;
-        if (IsLead(c) && *m_position != 0) {  // a lead byte before the terminator stands alone
+        if (IsLead(c) && *m_position != 0) { // a lead byte before the terminator stands alone
             if (left == 1) {
                 buffer[copied] = 0;
                 return 3;
@@ -172,7 +172,7 @@ uint32_t CParamTokenizer::GetFloat(double* out)
     }
     double value = 0.0;
     if (!text.empty()) {
-        auto result = std::from_chars(text.data(), text.data() + text.size(), value);  // "3." reads as 3
+        auto result = std::from_chars(text.data(), text.data() + text.size(), value); // "3." reads as 3
         if (result.ec == std::errc::result_out_of_range)
             value = HUGE_VAL;
     }

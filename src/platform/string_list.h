@@ -20,7 +20,7 @@ public:
     void Clear();
     int32_t GetCount() const { return static_cast<int32_t>(m_items.size()); }
 
-    uint8_t flag = 0;  // free for the list's users
+    uint8_t flag = 0; // free for the list's users
 
 private:
     std::deque<std::unique_ptr<char[]>> m_items;

@@ -22,7 +22,7 @@ TEST(BitArray, BitOrderAndBounds)
     EXPECT_TRUE(bits.GetBit(8));
     EXPECT_EQ(bits.SetBit(8, 0), 0u);
     EXPECT_FALSE(bits.GetBit(8));
-    EXPECT_EQ(bits.Create(0), 1u);  // left as it was
+    EXPECT_EQ(bits.Create(0), 1u); // left as it was
     EXPECT_EQ(bits.GetBitCount(), 9u);
 }
 
@@ -42,7 +42,7 @@ TEST(BitArray, CountsAndAllSet)
     EXPECT_EQ(bits.CopyFrom(nullptr, 1), 1u);
 
     ASSERT_EQ(bits.Create(10), 0u);
-    const uint8_t full[2] = {0xFF, 0xFF};  // bits past the count come from the copy
+    const uint8_t full[2] = {0xFF, 0xFF}; // bits past the count come from the copy
     bits.CopyFrom(full, 2);
     EXPECT_TRUE(bits.AllSet());
     EXPECT_EQ(bits.CountSet(), 16u);

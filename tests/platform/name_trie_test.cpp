@@ -10,8 +10,13 @@
 namespace {
 
 const std::vector<authoring::NameValue> kNames = {
-    {"script\\main.sob", 1}, {"script\\main", 2}, {"script", 3}, {"bg001.elg", 4}, {"bg002.elg", 5},
-    {"b", 6},                {"\x83\x5C\x83\x74\x83\x67.ogg", 7},  // Shift-JIS with a 0x5C trail byte
+    {"script\\main.sob", 1},
+    {"script\\main", 2},
+    {"script", 3},
+    {"bg001.elg", 4},
+    {"bg002.elg", 5},
+    {"b", 6},
+    {"\x83\x5C\x83\x74\x83\x67.ogg", 7}, // Shift-JIS with a 0x5C trail byte
 };
 
 std::vector<uint8_t> Build(bool wide)
@@ -28,7 +33,8 @@ TEST(NameTrie, FindsEveryNameAndNoPrefix)
     for (bool wide : {false, true}) {
         const std::vector<uint8_t> trie = Build(wide);
         for (const auto& n : kNames)
-            EXPECT_EQ(FindInNameTrie(trie.data(), trie.size(), wide, n.name.c_str(), 0), static_cast<int32_t>(n.value))
+            EXPECT_EQ(FindInNameTrie(trie.data(), trie.size(), wide, n.name.c_str(), 0),
+                      static_cast<int32_t>(n.value))
                 << n.name;
         for (const char* missing : {"scrip", "script\\", "bg00", "bg003.elg", "", "c", "script\\main.sobx"})
             EXPECT_EQ(FindInNameTrie(trie.data(), trie.size(), wide, missing, 0), -1) << missing;
@@ -40,7 +46,7 @@ TEST(NameTrie, CaseModes)
     const std::vector<uint8_t> trie = Build(false);
     EXPECT_EQ(FindInNameTrie(trie.data(), trie.size(), false, "BG001.ELG", 2), 4);
     EXPECT_EQ(FindInNameTrie(trie.data(), trie.size(), false, "BG001.ELG", 0), -1);
-    EXPECT_EQ(FindInNameTrie(trie.data(), trie.size(), false, "SCRIPT", 1), -1);  // stored lower-case
+    EXPECT_EQ(FindInNameTrie(trie.data(), trie.size(), false, "SCRIPT", 1), -1); // stored lower-case
     std::vector<uint8_t> upper;
     ASSERT_TRUE(authoring::BuildNameTrie({{"SCRIPT", 9}}, false, upper));
     EXPECT_EQ(FindInNameTrie(upper.data(), upper.size(), false, "script", 1), 9);

@@ -25,16 +25,16 @@ TEST(ParamTokenizer, IntegerTable)
         const char* text;
         uint32_t result;
         int32_t value;
-        const char* rest;  // text left at the position
+        const char* rest; // text left at the position
     } cases[] = {
-        {"0X10", 0, 0, "X10"},              // an upper-case X is no prefix
+        {"0X10", 0, 0, "X10"}, // an upper-case X is no prefix
         {"abc", 2, 0, "abc"},
-        {"  ,(abc", 2, 0, "abc"},           // separators skipped, then refused
-        {"-", 0, 0, ""},                    // a sign alone is 0
-        {"0x", 0, 0, ""},                   // a prefix alone too
+        {"  ,(abc", 2, 0, "abc"}, // separators skipped, then refused
+        {"-", 0, 0, ""},          // a sign alone is 0
+        {"0x", 0, 0, ""},         // a prefix alone too
         {"0xfFz", 0, 255, "z"},
         {"0b1012", 0, 5, "2"},
-        {"4294967297", 0, 1, ""},           // wraps at 32 bits
+        {"4294967297", 0, 1, ""}, // wraps at 32 bits
         {"-2147483648", 0, INT32_MIN, ""},
         {"1.5", 0, 1, ".5"},
     };
@@ -66,10 +66,10 @@ TEST(ParamTokenizer, FloatTable)
         {"-2.25,", 0, -2.25, ","},
         {"3.", 0, 3.0, ""},
         {".5", 2, 0, ".5"},
-        {"7e3", 0, 7.0, "e3"},  // no exponent
+        {"7e3", 0, 7.0, "e3"}, // no exponent
         {"+1", 2, 0, "+1"},
         {"( 12.125 )", 0, 12.125, " )"},
-        {"000000000000000000000000000000000000000001.5", 0, 1.5, ""},  // longer than 31 characters
+        {"000000000000000000000000000000000000000001.5", 0, 1.5, ""}, // longer than 31 characters
     };
     for (const Case& c : cases) {
         CParamTokenizer t(c.text);
@@ -89,13 +89,13 @@ TEST(ParamTokenizer, TokensNeedTwoBytesOfRoom)
     EXPECT_EQ(t.GetToken(buffer, 4), 0u);
     EXPECT_STREQ(buffer, "ab");
     EXPECT_EQ(*t.GetPosition(), ',');
-    EXPECT_EQ(t.GetToken(buffer, 4), 0u);  // no separators skipped: an empty token
+    EXPECT_EQ(t.GetToken(buffer, 4), 0u); // no separators skipped: an empty token
     EXPECT_STREQ(buffer, "");
 
     char small[3] = {'x', 'x', 'x'};
     CParamTokenizer u("ab,c");
     EXPECT_EQ(u.GetToken(small, 3), 3u);
-    EXPECT_STREQ(small, "ab");  // terminated within its size
+    EXPECT_STREQ(small, "ab"); // terminated within its size
     EXPECT_EQ(*u.GetPosition(), ',');
     EXPECT_EQ(u.GetToken(small, 0), 1u);
     CParamTokenizer end("");
@@ -109,10 +109,14 @@ TEST(ParamTokenizer, ShiftJisTokens)
         const char* token;
         const char* rest;
     } cases[] = {
-        {"\x81\x2C" "a,b", "\x81\x2C" "a", ",b"},  // trail byte 0x2C is no comma
-        {"\x88\x28)", "\x88\x28", ")"},            // nor 0x28 a parenthesis
-        {"\xB1,x", "\xB1", ",x"},                  // half-width katakana is one byte
-        {"ab\x81", "ab\x81", ""},                  // a lead byte before the end stands alone
+        {"\x81\x2C"
+         "a,b",
+         "\x81\x2C"
+         "a",
+         ",b"},                         // trail byte 0x2C is no comma
+        {"\x88\x28)", "\x88\x28", ")"}, // nor 0x28 a parenthesis
+        {"\xB1,x", "\xB1", ",x"},       // half-width katakana is one byte
+        {"ab\x81", "ab\x81", ""},       // a lead byte before the end stands alone
     };
     for (const Case& c : cases) {
         char buffer[16];

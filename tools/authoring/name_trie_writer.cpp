@@ -45,7 +45,7 @@ bool WriteNode(const std::vector<Item>& items, size_t depth, bool wide, std::vec
         out[entry] = c;
         if (c == 0) {
             if (group.size() != 1 || group[0].value > maxLink)
-                return false;  // duplicate name, or a value the narrow form cannot hold
+                return false; // duplicate name, or a value the narrow form cannot hold
             PutLink(out, entry + 1, group[0].value, wide);
         } else {
             const size_t child = out.size();

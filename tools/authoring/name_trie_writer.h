@@ -10,7 +10,7 @@
 namespace authoring {
 
 struct NameValue {
-    std::string name;  // bytes as stored (no NUL inside)
+    std::string name; // bytes as stored (no NUL inside)
     uint32_t value;
 };
 

@@ -28,11 +28,14 @@ static int RunNameTrie(int argc, char** argv)
             std::fprintf(stderr, "name-trie: '%s' is not NAME=VALUE\n", argv[i]);
             return 2;
         }
-        names.push_back({std::string(argv[i], static_cast<size_t>(eq - argv[i])), static_cast<uint32_t>(std::strtoul(eq + 1, nullptr, 0))});
+        names.push_back({std::string(argv[i], static_cast<size_t>(eq - argv[i])),
+                         static_cast<uint32_t>(std::strtoul(eq + 1, nullptr, 0))});
     }
     std::vector<uint8_t> trie;
     if (!authoring::BuildNameTrie(names, wide, trie)) {
-        std::fprintf(stderr, "name-trie: the names do not fit a trie (duplicates, or too large for the narrow form)\n");
+        std::fprintf(
+            stderr,
+            "name-trie: the names do not fit a trie (duplicates, or too large for the narrow form)\n");
         return 1;
     }
     FILE* out = std::fopen(outPath, "wb");
@@ -43,4 +46,5 @@ static int RunNameTrie(int argc, char** argv)
     return 0;
 }
 
-TESSARO_TOOL_COMMAND("name-trie", "  name-trie [--wide] OUT NAME=VALUE...   write a packed name trie", RunNameTrie);
+TESSARO_TOOL_COMMAND("name-trie", "  name-trie [--wide] OUT NAME=VALUE...   write a packed name trie",
+                     RunNameTrie);
