@@ -207,6 +207,17 @@ public:
 private:
     static constexpr size_t kCapacity = 64;
 
+    // Names that differ only in case: the smallest wins, so the choice does not depend on the
+    // order readdir gives.
+    static void Add(DirListing* listing, const std::string& folded, const std::string& name)
+    {
+        auto it = listing->byFoldedName.find(folded);
+        if (it == listing->byFoldedName.end())
+            listing->byFoldedName.emplace(folded, name);
+        else if (name < it->second)
+            it->second = name;
+    }
+
     static bool Scan(const std::string& dir, DirListing* listing)
     {
         DIR* d = opendir(dir.c_str());
@@ -216,14 +227,14 @@ private:
             std::string name = e->d_name;
             if (name == "." || name == "..")
                 continue;
-            std::string folded = FoldCase(name);
-            auto it = listing->byFoldedName.find(folded);
-            // Names that differ only in case: the smallest wins, so the choice does not depend
-            // on the order readdir gives.
-            if (it == listing->byFoldedName.end())
-                listing->byFoldedName.emplace(folded, name);
-            else if (name < it->second)
-                it->second = name;
+            Add(listing, FoldCase(name), name);
+            // A name with characters that Shift-JIS cannot hold reaches the engine with '?' in
+            // their place; it is found again by that form.
+            if (!IsAscii(name)) {
+                std::string seen = ToUtf8(ToSjis(name));
+                if (seen != name)
+                    Add(listing, FoldCase(seen), name);
+            }
         }
         closedir(d);
         return true;

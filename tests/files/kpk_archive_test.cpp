@@ -17,6 +17,7 @@
 #include "files/kpk_cipher.h"
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
+#include "winapi/text.h"
 
 namespace {
 
@@ -278,6 +279,14 @@ TEST_F(KpkTest, EmptyEntriesAndNumberedNames)
     GlobalFreeCallback(&record);
     EXPECT_EQ(manager.LoadArchiveEntry(5, 1, nullptr, GlobalAllocCallback, GlobalFreeCallback, &record, where), 2);
     EXPECT_EQ(record.pointer, nullptr);
+    g_pFileManager = &manager;
+    CFileStream file;
+    EXPECT_EQ(file.OpenArchiveEntry(5, 0, nullptr), 0u);
+    EXPECT_EQ(std::string(static_cast<char*>(file.GetBuffer()), file.GetSize()), "first");
+    EXPECT_EQ(std::string(file.GetPath()), std::string(manager.GetMountPrefix(5, 0)) + "000000.DAT");
+    EXPECT_EQ(file.OpenArchiveEntry(5, 1, nullptr), 2u);
+    EXPECT_EQ(file.OpenArchiveEntry(6, 0, nullptr), 3u);
+    g_pFileManager = nullptr;
 }
 
 TEST_F(KpkTest, GameMountOrderThroughTheFileManager)
@@ -352,4 +361,24 @@ TEST_F(KpkTest, LoadsFromSeveralThreadsDoNotInterleave)
         t.join();
     EXPECT_EQ(wrong.load(), 0);
     archive->Release();
+}
+
+TEST_F(KpkTest, PackerCollectsAFolderAsTheToolDoes)
+{
+    dir.Write("src/Script/Main.SOB", "main");
+    dir.Write("src/bg/予定.elg", "picture"); // UTF-8 on disk, Shift-JIS in the archive
+    dir.Write("src/top.txt", "top");
+    std::vector<KpkWriterEntry> entries;
+    std::string error;
+    ASSERT_TRUE(CollectKpkEntries(dir.Linux("src"), &entries, &error)) << error;
+    ASSERT_EQ(entries.size(), 3u);
+    std::string path = Pack("PACKED.KPK", entries, KpkWriterOptions{});
+    int code = 0;
+    CKpkArchive* archive = OpenArchive(path, &code);
+    ASSERT_NE(archive, nullptr);
+    EXPECT_EQ(Load(archive, "script\\main.sob", &code), "main");
+    EXPECT_EQ(Load(archive, ("BG\\" + winapi::Utf8ToSjis("予定.ELG")).c_str(), &code), "picture");
+    EXPECT_EQ(Load(archive, "top.txt", &code), "top");
+    archive->Release();
+    EXPECT_FALSE(CollectKpkEntries(dir.Linux("none"), &entries, &error));
 }

@@ -163,3 +163,12 @@ TEST(FilePaths, WildcardsMatchWithoutCase)
     EXPECT_EQ(FindFirstFileA(dir.Windows("nope\\*.*").c_str(), &data), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
+
+TEST(FilePaths, NamesShiftJisCannotHoldAreFoundByWhatTheEngineSees)
+{
+    TempFolder dir;
+    dir.Write("café/menu.txt", "x"); // "é" has no Shift-JIS form: the engine sees "caf?"
+    std::string seen = winapi::WindowsPathFromLinux(dir.Linux("café"));
+    EXPECT_EQ(seen.substr(seen.size() - 5), "\\caf?");
+    EXPECT_NE(GetFileAttributesA((seen + "\\MENU.TXT").c_str()), INVALID_FILE_ATTRIBUTES);
+}

@@ -254,7 +254,9 @@ bool CollectKpkEntries(const std::string& folder, std::vector<KpkWriterEntry>* e
             *error = "cannot list " + folder + ": " + ec.message();
         return false;
     }
+    // Sorted as the archive names them (lower case), so the order does not depend on letter case.
+    auto key = [](const KpkWriterEntry& e) { return NormaliseName(e.name); };
     std::sort(entries->begin(), entries->end(),
-              [](const KpkWriterEntry& a, const KpkWriterEntry& b) { return a.name < b.name; });
+              [&](const KpkWriterEntry& a, const KpkWriterEntry& b) { return key(a) < key(b); });
     return true;
 }

@@ -34,5 +34,5 @@ bool WriteKpkArchive(const std::string& archivePath, const std::vector<KpkWriter
                      const KpkWriterOptions& options, std::string* error);
 
 // Every file below folder (a Linux path), named relative to it with '\' separators, lower-cased,
-// UTF-8 names turned into Shift-JIS, sorted by name.
+// UTF-8 names turned into Shift-JIS, sorted by their lower-cased names.
 bool CollectKpkEntries(const std::string& folder, std::vector<KpkWriterEntry>* entries, std::string* error);

@@ -1,0 +1,70 @@
+// The file-related tessaro-tool commands end to end: lzss, kpk pack/list/extract and file cat.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "files/temp_folder.h"
+
+namespace {
+
+int Tool(const std::string& arguments)
+{
+    std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-tool " + arguments + " 2>/dev/null";
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace
+
+TEST(ToolCommands, LzssPackAndUnpack)
+{
+    TempFolder dir;
+    std::string text;
+    for (int i = 0; i < 100; ++i)
+        text += "a line of script text\r\n";
+    dir.Write("in.txt", text);
+    dir.Write("short", "12345678");
+    EXPECT_EQ(Tool("lzss pack " + dir.Linux("in.txt") + " " + dir.Linux("p")), 0);
+    EXPECT_EQ(Tool("lzss unpack " + dir.Linux("p") + " " + dir.Linux("out") + " " + std::to_string(text.size())), 0);
+    EXPECT_EQ(dir.Read("out"), text);
+    EXPECT_EQ(Tool("lzss pack " + dir.Linux("short") + " " + dir.Linux("q")), 3);
+    EXPECT_EQ(Tool("lzss unpack " + dir.Linux("p") + " " + dir.Linux("out") + " 999999"), 1); // ends early
+    EXPECT_EQ(Tool("lzss"), 2);
+}
+
+TEST(ToolCommands, KpkAndFileCat)
+{
+    TempFolder dir;
+    dir.Write("base/src/Script/Main.SOB", "base main");
+    dir.Write("base/src/bg/sky.elg", std::string(3000, 's'));
+    dir.Write("patch/script/main.sob", "patched main");
+    std::string base = dir.Linux("base");
+    ASSERT_EQ(Tool("kpk pack " + base + "/SCRIPT.KPK " + base + "/src --compress --scramble --words --units"), 0);
+    ASSERT_EQ(Tool("kpk pack " + base + "/PATCH.KPK " + dir.Linux("patch") + " --no-names"), 0);
+    ASSERT_EQ(Tool("kpk pack " + base + "/PATCH2.KPK " + dir.Linux("patch")), 0);
+
+    ASSERT_EQ(Tool("kpk list " + base + "/SCRIPT.KPK > " + dir.Linux("list.txt")), 0);
+    std::string list = dir.Read("list.txt");
+    EXPECT_NE(list.find("0\tbg\\sky.elg\t"), std::string::npos) << list;
+    EXPECT_NE(list.find("1\tscript\\main.sob\t9\t9\t"), std::string::npos) << list;
+
+    EXPECT_EQ(Tool("kpk extract " + base + "/SCRIPT.KPK bg/SKY.ELG " + dir.Linux("sky")), 0);
+    EXPECT_EQ(dir.Read("sky"), std::string(3000, 's'));
+    EXPECT_EQ(Tool("kpk extract " + base + "/PATCH.KPK 000000.DAT " + dir.Linux("p0")), 0);
+    EXPECT_EQ(dir.Read("p0"), "patched main");
+    EXPECT_EQ(Tool("kpk extract " + base + "/SCRIPT.KPK none " + dir.Linux("x")), 1);
+
+    // Archives are asked in the order given; a loose file wins over both.
+    EXPECT_EQ(Tool("file cat " + base + " script\\\\main.sob " + dir.Linux("cat1") + " --mount " + base +
+                   "/PATCH2.KPK --mount " + base + "/SCRIPT.KPK"), 0);
+    EXPECT_EQ(dir.Read("cat1"), "patched main");
+    EXPECT_EQ(Tool("file cat " + base + " SCRIPT/MAIN.SOB " + dir.Linux("cat2") + " --mount " + base +
+                   "/SCRIPT.KPK --mount " + base + "/PATCH2.KPK"), 0);
+    EXPECT_EQ(dir.Read("cat2"), "base main");
+    dir.Write("base/script/main.sob", "loose main");
+    EXPECT_EQ(Tool("file cat " + base + " script/main.sob " + dir.Linux("cat3") + " --mount " + base + "/PATCH2.KPK"), 0);
+    EXPECT_EQ(dir.Read("cat3"), "loose main");
+    EXPECT_EQ(Tool("file cat " + base + " none " + dir.Linux("cat4")), 1);
+}
