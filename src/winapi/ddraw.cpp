@@ -1,9 +1,13 @@
 // DirectDraw 7 in memory: surfaces are plain pixel blocks; blits run on the calling thread.
 #include "winapi/ddraw.h"
 
+#include "winapi/gdi.h"
+#include "winapi/gdi_memory_dc.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -97,6 +101,28 @@ void StretchPositions(LONG srcExtent, LONG dstExtent, std::vector<LONG>& out)
     }
 }
 
+class CMemorySurface;
+
+// What a surface's device context draws into: the surface's pixels while the DC is out. The
+// surface cuts the link when the DC comes back or the surface goes, so a DC kept too long draws
+// nothing instead of into freed memory.
+class CSurfaceDcTarget final : public winapi::DcTarget {
+public:
+    explicit CSurfaceDcTarget(const winapi::PixelView& view) : m_view(view) {}
+    bool Lock(winapi::PixelView* view) override
+    {
+        if (m_view.top == nullptr)
+            return false;
+        *view = m_view;
+        return true;
+    }
+    void Unlock(const RECT*) override {}
+    void Detach() { m_view.top = nullptr; }
+
+private:
+    winapi::PixelView m_view;
+};
+
 class CMemorySurface final : public IDirectDrawSurface7 {
 public:
     CMemorySurface(LONG width, LONG height, const DDPIXELFORMAT& format, DWORD caps)
@@ -154,7 +180,11 @@ public:
     HRESULT Restore() override { return DD_OK; }
 
 private:
-    ~CMemorySurface() = default;
+    ~CMemorySurface()
+    {
+        if (m_dcTarget)
+            m_dcTarget->Detach();
+    }
 
     BYTE* At(LONG x, LONG y) { return m_pixels.data() + static_cast<size_t>(y) * m_pitch + x * m_bytes; }
     bool Busy() const { return m_locked || m_dcOut; }
@@ -176,6 +206,7 @@ private:
     bool m_locked = false;
     bool m_dcOut = false;
     HDC m_dc = nullptr;
+    std::shared_ptr<CSurfaceDcTarget> m_dcTarget;
 };
 
 void CMemorySurface::FillDesc(LPDDSURFACEDESC2 desc, BYTE* surface) const
@@ -280,13 +311,37 @@ HRESULT CMemorySurface::GetDC(HDC* dc)
         return DDERR_DCALREADYCREATED;
     if (m_locked)
         return DDERR_SURFACEBUSY;
-    return DDERR_CANTCREATEDC;
+    // GDI draws 16-bit pixels as X1R5G5B5 or R5G6B5 only; A4R4G4B4 has no DC.
+    winapi::PixelView view;
+    view.top = m_pixels.data();
+    view.stride = m_pitch;
+    view.width = m_width;
+    view.height = m_height;
+    view.bitsPerPixel = static_cast<int>(m_format.dwRGBBitCount);
+    if (m_format.dwRGBBitCount == 16) {
+        if (m_format.dwRBitMask == 0xF800)
+            view.r5g6b5 = true;
+        else if (m_format.dwRBitMask != 0x7C00)
+            return DDERR_CANTCREATEDC;
+    }
+    auto target = std::make_shared<CSurfaceDcTarget>(view);
+    HDC made = winapi::CreateTargetDC(target);
+    if (made == nullptr)
+        return DDERR_CANTCREATEDC;
+    m_dcTarget = std::move(target);
+    m_dc = made;
+    m_dcOut = true;
+    *dc = made;
+    return DD_OK;
 }
 
 HRESULT CMemorySurface::ReleaseDC(HDC dc)
 {
     if (!m_dcOut || dc == nullptr || dc != m_dc)
         return DDERR_NODC;
+    m_dcTarget->Detach();
+    m_dcTarget.reset();
+    DeleteDC(dc);
     m_dcOut = false;
     m_dc = nullptr;
     return DD_OK;

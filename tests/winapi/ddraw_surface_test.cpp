@@ -1,6 +1,8 @@
 // DirectDraw memory surfaces: creation in every RGB format, locking, blits with and without a
 // source colour key, stretching, fills and the error answers the display code relies on.
 #include "winapi/ddraw.h"
+#include "winapi/gdi.h"
+#include "winapi/gdi_memory_dc.h"
 
 #include <gtest/gtest.h>
 
@@ -282,6 +284,48 @@ TEST_F(DDrawSurfaceTest, ReferenceCountsAndInterfaces)
     EXPECT_EQ(s->Release(), 1u);
     EXPECT_EQ(s->QueryInterface(IID_IDirectDraw7, &again), E_NOINTERFACE);
     EXPECT_EQ(s->IsLost(), DD_OK);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(DDrawSurfaceTest, DeviceContextDrawsIntoThePixels)
+{
+    IDirectDrawSurface7* s = Make(4, 2);
+    Paint32(s, [](LONG x, LONG) { return x == 1 ? 0x00112233u : 0u; });
+    HDC dc = nullptr;
+    ASSERT_EQ(s->GetDC(&dc), DD_OK);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_EQ(GetPixel(dc, 1, 0), RGB(0x11, 0x22, 0x33));
+    HDC second = nullptr;
+    EXPECT_EQ(s->GetDC(&second), DDERR_DCALREADYCREATED);
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof(d);
+    EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DDERR_SURFACEBUSY);
+    uint32_t white[2] = {0xFFFFFFFFu, 0xFFFFFFFFu};
+    HDC from = winapi::CreateMemoryDC(white, 2, 1, 8, 32);
+    ASSERT_NE(from, nullptr);
+    EXPECT_TRUE(BitBlt(dc, 2, 1, 2, 1, from, 0, 0, SRCCOPY));
+    DeleteDC(from);
+    EXPECT_EQ(s->ReleaseDC(reinterpret_cast<HDC>(&d)), DDERR_NODC);
+    ASSERT_EQ(s->ReleaseDC(dc), DD_OK);
+    EXPECT_EQ(Pixel32(s, 2, 1) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(Pixel32(s, 1, 1), 0x00112233u);  // outside the blit
+    EXPECT_EQ(s->ReleaseDC(dc), DDERR_NODC);
+}
+
+TEST_F(DDrawSurfaceTest, FormatsWithoutAGdiLayoutHaveNoDeviceContext)
+{
+    const DDPIXELFORMAT pf = MakeFormat(kFormats[5]);  // A4R4G4B4
+    IDirectDrawSurface7* s = Make(2, 2, &pf);
+    HDC dc = reinterpret_cast<HDC>(1);
+    EXPECT_EQ(s->GetDC(&dc), DDERR_CANTCREATEDC);
+    EXPECT_EQ(dc, nullptr);
+    const DDPIXELFORMAT rgb565 = MakeFormat(kFormats[1]);
+    IDirectDrawSurface7* t = Make(2, 2, &rgb565);
+    ASSERT_EQ(t->GetDC(&dc), DD_OK);
+    EXPECT_EQ(t->ReleaseDC(dc), DD_OK);
 }
 
 } // namespace
