@@ -2,6 +2,8 @@
 // waves, torn edges, growing cells) and the shared band and slide routines.
 #include "raster/wipe_common.h"
 
+#include <vector>
+
 using wipe::Cos;
 using wipe::Draw;
 using wipe::ISqrt;
@@ -11,9 +13,8 @@ using wipe::ISqrt;
 TESSARO_WIPE(WipeMirrorColumns)
 {
     WIPE_BEGIN(c);
-    const int64_t w = c.Width(), h = c.Height();
-    for (int64_t i = 0; i < w; ++i)
-        c.PieceAt(i, 0, i + 1, h, int64_t{x} + w - 1 - i, y);
+    // Column i at x + w - 1 - i, for every column (the canvas runs them as one mirrored copy).
+    c.MirroredColumns();
     return 0;
 }
 
@@ -238,16 +239,46 @@ TESSARO_WIPE(WipeInterleaveRows)
     return 0;
 }
 
+namespace {
+
+// Columns in classes by their phase (column mod n); class k shows rows top[k]..bottom[k]-1. Drawn
+// as bands of rows with a column mask each: the pixels of one piece per column, in memory order.
+void ColumnClasses(CWipeCanvas& c, int n, const int64_t* top, const int64_t* bottom)
+{
+    const int64_t w = c.Width(), h = c.Height();
+    std::vector<int64_t> edges{0, h};
+    for (int k = 0; k < n; ++k) {
+        edges.push_back(std::clamp<int64_t>(top[k], 0, h));
+        edges.push_back(std::clamp<int64_t>(bottom[k], 0, h));
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    uint8_t* on = c.ColumnMask();
+    for (size_t e = 0; e + 1 < edges.size(); ++e) {
+        const int64_t a = edges[e], b = edges[e + 1];
+        bool any = false;
+        for (int64_t i = 0; i < w; ++i) {
+            const int k = static_cast<int>(i % n);
+            on[i] = top[k] <= a && b <= bottom[k] ? 1 : 0;
+            any = any || on[i];
+        }
+        if (any)
+            c.MaskedRows(a, b, on);
+    }
+}
+
+} // namespace
+
 TESSARO_WIPE(WipeInterleaveColumns)
 {
     WIPE_BEGIN(c);
-    const int64_t w = c.Width(), h = c.Height();
+    const int64_t h = c.Height();
     const int64_t s = (h * progress) >> 8;
     const int64_t t = std::max<int64_t>(h - s - 1, 0);
-    for (int64_t i = 0; i < w; i += 2) {
-        c.Piece(i, 0, i + 1, std::min(s, h));
-        c.Piece(i + 1, t, std::min(i + 2, w), h);
-    }
+    // Even columns (i, 0, i + 1, min(s, h)); odd columns (i + 1, t, i + 2, h).
+    const int64_t top[2] = {0, t};
+    const int64_t bottom[2] = {std::min(s, h), h};
+    ColumnClasses(c, 2, top, bottom);
     return 0;
 }
 
@@ -275,21 +306,19 @@ TESSARO_WIPE(WipeInterleaveRows4)
 TESSARO_WIPE(WipeInterleaveColumns4)
 {
     WIPE_BEGIN(c);
-    const int64_t w = c.Width(), h = c.Height();
+    const int64_t h = c.Height();
     const int64_t s = (h * progress) >> 7;
     const int64_t t = std::max<int64_t>(h - s - 1, 0);
-    for (int64_t g = 0; g < w; g += 4) {
-        c.Piece(g, 0, g + 1, std::min(s, h));
-        c.Piece(g + 2, t, std::min(g + 3, w), h);
-    }
+    // Column g from the top, g + 2 from the bottom; from 129 on, g + 1 from the top and g + 3 from
+    // the bottom as a second pass.
+    int64_t top[4] = {0, 0, t, h};
+    int64_t bottom[4] = {std::min(s, h), 0, h, h};
     if (progress >= 129) {
         const int64_t s2 = ((progress - 128) * h) >> 7;
-        const int64_t t2 = std::max<int64_t>(h - s2 - 1, 0);
-        for (int64_t g = 0; g < w; g += 4) {
-            c.Piece(g + 1, 0, std::min(g + 2, w), std::min(s2, h));
-            c.Piece(g + 3, t2, std::min(g + 4, w), h);
-        }
+        bottom[1] = std::min(s2, h);
+        top[3] = std::max<int64_t>(h - s2 - 1, 0);
     }
+    ColumnClasses(c, 4, top, bottom);
     return 0;
 }
 
@@ -516,8 +545,10 @@ void GrowCells(CWipeCanvas& c, int64_t n, int64_t b)
     uint8_t* on = c.ColumnMask();
     for (int64_t i = 0; i < w; ++i)
         on[i] = (i % n) < b ? 1 : 0;
+    std::vector<CWipeCanvas::ColumnRun> runs;
+    c.RunsOf(on, runs);
     for (int64_t y0 = 0; y0 < h; y0 += n)
-        c.MaskedRows(y0, std::min(y0 + b, h), on);
+        c.RunRows(y0, std::min(y0 + b, h), runs);
 }
 
 } // namespace
@@ -581,8 +612,13 @@ int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t
                          int32_t mode, int32_t n, const CDisplayTarget* screen)
 {
     WIPE_BEGIN(c);
-    const int64_t h = c.Height();
-    Bands(c.Width(), progress, direction, n, [&](int64_t l, int64_t r) { c.Piece(l, 0, r, h); });
+    // Every band is whole columns of full height: one column mask, drawn row by row.
+    uint8_t* on = c.ColumnMask();
+    Bands(c.Width(), progress, direction, n, [&](int64_t l, int64_t r) {
+        for (int64_t i = l; i < r; ++i)
+            on[i] = 1;
+    });
+    c.MaskedRows(0, c.Height(), on);
     return 0;
 }
 

@@ -228,66 +228,114 @@ uint8_t* CWipeCanvas::ColumnMask()
     return m_mask.data();
 }
 
+void CWipeCanvas::RunsOf(const uint8_t* on, std::vector<ColumnRun>& out) const
+{
+    out.clear();
+    for (int64_t i = 0; i < m_w;) {
+        if (!on[i]) {
+            ++i;
+            continue;
+        }
+        int64_t end = i + 1;
+        while (end < m_w && on[end])
+            ++end;
+        out.push_back(ColumnRun{i, end});
+        i = end;
+    }
+}
+
 void CWipeCanvas::MaskedRows(int64_t top, int64_t bottom, const uint8_t* on)
 {
     if (!m_active || top >= bottom)
+        return;
+    RunsOf(on, m_runs);
+    RunRows(top, bottom, m_runs);
+}
+
+void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs)
+{
+    if (!m_active || top >= bottom || runs.empty())
         return;
     // The rows and the columns that can show at all: one span over the whole width, clipped.
     Span all{0, top, m_w, bottom, int64_t{m_x}, int64_t{m_y} + top};
     if (!ClipSpan(all))
         return;
     const int64_t shift = all.dx - all.l;  // destination column of source column 0
+    m_visible.clear();
+    for (const ColumnRun& run : runs) {
+        const int64_t l = std::max(run.l, all.l);
+        const int64_t r = std::min(run.r, all.r);
+        if (l < r)
+            m_visible.push_back(ColumnRun{l, r});
+    }
+    if (m_visible.empty())
+        return;
     if (!m_fast) {
-        for (int64_t i = all.l; i < all.r;) {
-            if (!on[i]) {
-                ++i;
-                continue;
-            }
-            int64_t end = i + 1;
-            while (end < all.r && on[end])
-                ++end;
-            Span s{i, all.t, end, all.b, i + shift, all.dy};
+        for (const ColumnRun& run : m_visible) {
+            Span s{run.l, all.t, run.r, all.b, run.l + shift, all.dy};
             DrawSpan(s);
-            i = end;
         }
         return;
     }
-    // Memory images of 32 bits: column runs straight through the kernels, short ones inline.
+    // Memory images of 32 bits: row by row through the runs, so the rows are walked in memory
+    // order however narrow the runs are.
     const LONG rows = static_cast<LONG>(all.b - all.t);
     const LONG dstPitch = m_image->GetPitch();
     const LONG srcPitch = m_src->GetPitch();
-    BYTE* dstRow = m_image->GetBits() + static_cast<ptrdiff_t>(all.dy) * dstPitch;
+    BYTE* dstRow = m_image->GetBits() + static_cast<ptrdiff_t>(all.dy) * dstPitch + shift * 4;
     const BYTE* srcRow = m_src->GetBits() + static_cast<ptrdiff_t>(all.t) * srcPitch;
-    int64_t first = -1;
-    int64_t last = -1;
     const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
-    for (int64_t i = all.l; i < all.r;) {
-        if (!on[i]) {
-            ++i;
-            continue;
+    const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    for (LONG row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch) {
+        for (const ColumnRun& run : m_visible) {
+            const int width = static_cast<int>(run.r - run.l);
+            BYTE* d = dstRow + run.l * 4;
+            const BYTE* p = srcRow + run.l * 4;
+            if (plainCopy)
+                std::memcpy(d, p, static_cast<size_t>(width) * 4);
+            else if (m_mode == kTransitionBlendAlpha)
+                blend(d, p, 0, 0, width, 1);
+            else
+                CopyKeyRows32(d, p, 0, 0, width, 1, m_key);
         }
-        int64_t end = i + 1;
-        while (end < all.r && on[end])
-            ++end;
-        if (first < 0)
-            first = i;
-        last = end;
-        const LONG width = static_cast<LONG>(end - i);
-        BYTE* d = dstRow + (i + shift) * 4;
-        const BYTE* s = srcRow + i * 4;
-        if (plainCopy && width <= 2) {
-            for (LONG row = 0; row < rows; ++row, d += dstPitch, s += srcPitch)
-                std::memcpy(d, s, static_cast<size_t>(width) * 4);
-        } else if (m_mode == kTransitionBlendAlpha) {
-            (g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32)(d, s, dstPitch - width * 4, srcPitch - width * 4,
-                                                               width, rows);
-        } else if (m_key != kNoKey) {
-            CopyKeyRows32(d, s, dstPitch - width * 4, srcPitch - width * 4, width, rows, m_key);
-        } else {
-            (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(d, s, dstPitch - width * 4, srcPitch - width * 4, width, rows);
-        }
-        i = end;
     }
-    if (first >= 0)
-        Track(first + shift, all.dy, last + shift, all.dy + rows);
+    Track(m_visible.front().l + shift, all.dy, m_visible.back().r + shift, all.dy + rows);
+}
+
+void CWipeCanvas::MirroredColumns()
+{
+    if (!m_active)
+        return;
+    const int64_t w = m_w, h = m_h;
+    if (!m_fast) {
+        for (int64_t i = 0; i < w; ++i)
+            PieceAt(i, 0, i + 1, h, int64_t{m_x} + w - 1 - i, m_y);
+        return;
+    }
+    // Rows in place, cut to the source and the clip.
+    const int64_t t0 = std::max<int64_t>({0, m_srcClip.top, int64_t{m_clip.top} - m_y});
+    const int64_t t1 = std::min<int64_t>({h, m_srcClip.bottom, int64_t{m_clip.bottom} - m_y});
+    // Destination columns d show source column x + w - 1 - d.
+    const int64_t srcLeft = std::max<int64_t>(0, m_srcClip.left);
+    const int64_t srcRight = std::min<int64_t>(w, m_srcClip.right);
+    const int64_t d0 = std::max<int64_t>({int64_t{m_x}, m_clip.left, int64_t{m_x} + w - srcRight});
+    const int64_t d1 = std::min<int64_t>({int64_t{m_x} + w, m_clip.right, int64_t{m_x} + w - srcLeft});
+    if (t0 >= t1 || d0 >= d1)
+        return;
+    const int width = static_cast<int>(d1 - d0);
+    const int height = static_cast<int>(t1 - t0);
+    const LONG dstPitch = m_image->GetPitch();
+    const LONG srcPitch = m_src->GetPitch();
+    BYTE* d = m_image->GetBits() + static_cast<ptrdiff_t>(m_y + t0) * dstPitch + d0 * 4;
+    // Mirrored kernels start one pixel past the right end of the source segment.
+    const BYTE* p = m_src->GetBits() + static_cast<ptrdiff_t>(t0) * srcPitch + (int64_t{m_x} + w - d0) * 4;
+    const int dstSkip = dstPitch - width * 4;
+    const int srcSkip = srcPitch + width * 4;
+    if (m_mode == kTransitionBlendAlpha)
+        (g_bUseMmx ? BlendAlphaRows32MirrorMmx : BlendAlphaRows32Mirror)(d, p, dstSkip, srcSkip, width, height);
+    else if (m_key != kNoKey)
+        CopyKeyRows32Mirror(d, p, dstSkip, srcSkip, width, height, m_key);
+    else
+        (g_bUseMmx ? CopyRows32MirrorMmx : CopyRows32Mirror)(d, p, dstSkip, srcSkip, width, height);
+    Track(d0, m_y + t0, d1, m_y + t1);
 }

@@ -52,6 +52,18 @@ public:
     // A zeroed byte per source column, for MaskedRows.
     uint8_t* ColumnMask();
 
+    // Columns l..r-1 of the source.
+    struct ColumnRun {
+        int64_t l;
+        int64_t r;
+    };
+    // The runs of non-zero bytes of on (one byte per source column).
+    void RunsOf(const uint8_t* on, std::vector<ColumnRun>& out) const;
+    // Source rows top..bottom-1 in place, only the given column runs (sorted, not overlapping).
+    void RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs);
+    // Every source column i drawn at x + w - 1 - i: the source mirrored left to right in place.
+    void MirroredColumns();
+
 private:
     struct Span {
         int64_t l, t, r, b;  // source rectangle
@@ -80,4 +92,6 @@ private:
     bool m_tracked = false;
     RECT m_bounds{0, 0, 0, 0};
     std::vector<uint8_t> m_mask;
+    std::vector<ColumnRun> m_runs;
+    std::vector<ColumnRun> m_visible;
 };

@@ -82,8 +82,11 @@ void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
                 on[i] = 1;
         }
     }
+    std::vector<std::vector<CWipeCanvas::ColumnRun>> runs(static_cast<size_t>(m));
+    for (int64_t phase = 0; phase < std::min(m, h); ++phase)
+        c.RunsOf(masks.data() + phase * w, runs[static_cast<size_t>(phase)]);
     for (int64_t j = 0; j < h; ++j)
-        c.MaskedRows(j, j + 1, masks.data() + (j % m) * w);
+        c.RunRows(j, j + 1, runs[static_cast<size_t>(j % m)]);
 }
 
 // --- tile spirals ---
@@ -100,8 +103,11 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     for (int64_t row = 0; row < 4; ++row)
         for (int64_t i = 0; i < w; ++i)
             masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
+    std::vector<CWipeCanvas::ColumnRun> runs[4];
+    for (int64_t row = 0; row < 4; ++row)
+        c.RunsOf(masks.data() + row * w, runs[row]);
     for (int64_t j = 0; j < h; j += cell)
-        c.MaskedRows(j, std::min(j + cell, h), masks.data() + ((j / cell) & 3) * w);
+        c.RunRows(j, std::min(j + cell, h), runs[(j / cell) & 3]);
 }
 
 // --- block grids ---

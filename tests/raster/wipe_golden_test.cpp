@@ -222,3 +222,54 @@ TEST_F(WipeGoldenTest, FramesMatchTheirHashes)
 }
 
 } // namespace
+
+namespace {
+
+using namespace wipetest;
+
+class WipeSourceKindsTest : public WipeTest {};
+
+TEST_F(WipeSourceKindsTest, KeyedSourcePixelsAreSkipped)
+{
+    auto src = MakeSource(kSw, kSh);
+    ASSERT_EQ(src->SetColorKeyAt(3, 2), 0);
+    for (int index = 0; index < kTransitionCount; ++index) {
+        if (Pending(index))
+            continue;
+        for (int progress : {128, 255}) {
+            const auto pixels = Step(index, *src, kDw, kDh, progress, kX, kY, 0);
+            for (size_t k = 0; k < pixels.size(); ++k)
+                ASSERT_NE(pixels[k], SourcePixel(3, 2)) << "entry " << index << " at " << progress;
+        }
+    }
+}
+
+TEST_F(WipeSourceKindsTest, EightBitSourcesShowTheSameShapes)
+{
+    // An 8-bit source goes through the image's own copy; the shape must not change with it.
+    auto src32 = MakeSource(kSw, kSh);
+    CImage src8;
+    ASSERT_EQ(src8.Create(kSw, kSh, 8, 0), 0);
+    for (LONG j = 0; j < kSh; ++j)
+        for (LONG i = 0; i < kSw; ++i)
+            src8.GetRowPointer(j)[i] = static_cast<BYTE>(1 + (i + j) % 200);
+    for (int index = 0; index < kTransitionCount; ++index) {
+        if (Pending(index))
+            continue;
+        for (int progress : {64, 200}) {
+            const auto with32 = Step(index, *src32, kDw, kDh, progress, kX, kY, 0);
+            const auto with8 = Step(index, src8, kDw, kDh, progress, kX, kY, 0);
+            for (size_t k = 0; k < with32.size(); ++k) {
+                ASSERT_EQ(with32[k] == kOld, with8[k] == kOld) << "entry " << index << " at " << progress;
+                if (with8[k] != kOld) {
+                    // The pixel names the source place it came from; the 8-bit one is grey.
+                    const LONG i = static_cast<LONG>(with32[k] & 0xFFF), j = static_cast<LONG>((with32[k] >> 12) & 0xFFF);
+                    const uint32_t grey = static_cast<uint32_t>(1 + (i + j) % 200) * 0x010101u;
+                    ASSERT_EQ(with8[k] & 0xFFFFFF, grey) << "entry " << index << " at " << progress;
+                }
+            }
+        }
+    }
+}
+
+} // namespace
