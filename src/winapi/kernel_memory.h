@@ -1,4 +1,26 @@
-// Global memory blocks (GlobalAlloc and friends).
+// Global memory blocks (GlobalAlloc and friends). Every block is fixed: the handle is the address
+// of the memory, also for GMEM_MOVEABLE, so GlobalLock returns the handle itself.
 #pragma once
 
 #include "winapi/base.h"
+
+#define GMEM_FIXED 0x0000u
+#define GMEM_MOVEABLE 0x0002u
+#define GMEM_ZEROINIT 0x0040u
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
+
+// → the block (size 0 is allowed), or null (ERROR_NOT_ENOUGH_MEMORY).
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+// → the resized block (contents kept, new bytes zeroed with GMEM_ZEROINIT) or null, the old block
+// then untouched (ERROR_INVALID_HANDLE or ERROR_NOT_ENOUGH_MEMORY).
+HGLOBAL WINAPI GlobalReAlloc(HGLOBAL block, SIZE_T bytes, UINT flags);
+// → null when freed (null is accepted), or the handle itself (ERROR_INVALID_HANDLE) for a handle
+// that is not a live block.
+HGLOBAL WINAPI GlobalFree(HGLOBAL block);
+// → the block's address, or null (ERROR_INVALID_HANDLE).
+LPVOID WINAPI GlobalLock(HGLOBAL block);
+// → FALSE (last error NO_ERROR: fixed blocks keep no lock count), FALSE with ERROR_INVALID_HANDLE.
+BOOL WINAPI GlobalUnlock(HGLOBAL block);
+// → the size asked for at allocation, or 0 (ERROR_INVALID_HANDLE).
+SIZE_T WINAPI GlobalSize(HGLOBAL block);

@@ -1,0 +1,30 @@
+// The one clock behind timeGetTime, GetTickCount, QueryPerformanceCounter and Sleep. By default it
+// is the monotonic clock of the machine; tests and the headless host switch it to a virtual clock
+// that only moves when they move it (or when a thread calls Sleep), so timing is reproducible.
+#pragma once
+
+#include <cstdint>
+
+namespace winapi {
+
+// Switches the virtual clock on or off. Turning it on starts it at the current real reading (so
+// time never jumps backwards for callers already running); SetVirtualTime then places it anywhere.
+void UseVirtualClock(bool on);
+
+// True while the virtual clock is in use.
+bool IsVirtualClock();
+
+// Sets the virtual clock to `ms` milliseconds (timeGetTime then answers the low 32 bits, so a test
+// can start just before the 32-bit wrap). Ignored while the virtual clock is off.
+void SetVirtualTime(uint64_t ms);
+
+// Moves the virtual clock forward by `ms` milliseconds. Ignored while the virtual clock is off.
+void AdvanceVirtualClock(uint64_t ms);
+
+// The clock's current reading in milliseconds (64 bits, never wraps); virtual or real.
+uint64_t ClockMilliseconds();
+
+// The clock's current reading in microseconds; the virtual clock moves in whole milliseconds.
+uint64_t ClockMicroseconds();
+
+} // namespace winapi

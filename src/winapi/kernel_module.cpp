@@ -1,0 +1,172 @@
+#include "winapi/kernel_module.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <unordered_set>
+
+namespace {
+
+struct Builtin {
+    const winapi::BuiltinProc* procs;
+    size_t count;
+};
+
+struct Module {
+    const winapi::BuiltinProc* procs = nullptr;  // built-in
+    size_t count = 0;
+    void* shared = nullptr;  // shared object from disk
+    std::string key;
+    int refs = 1;
+};
+
+std::mutex g_mutex;
+std::map<std::string, Builtin>& Registry()
+{
+    static auto* registry = new std::map<std::string, Builtin>;
+    return *registry;
+}
+std::map<std::string, Module*>& Loaded()
+{
+    static auto* loaded = new std::map<std::string, Module*>;
+    return *loaded;
+}
+std::unordered_set<Module*>& Live()
+{
+    static auto* live = new std::unordered_set<Module*>;
+    return *live;
+}
+
+std::string Lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// "Z:\Game\WUVORBIS.DLL" → "wuvorbis.dll"; "tvpgl" → "tvpgl.dll".
+std::string BuiltinKey(const char* name)
+{
+    std::string s(name);
+    size_t slash = s.find_last_of("\\/:");
+    if (slash != std::string::npos)
+        s.erase(0, slash + 1);
+    if (s.find('.') == std::string::npos)
+        s += ".dll";
+    return Lower(s);
+}
+
+// A Windows path on drive Z: names the Linux file system; separators become '/'.
+std::string HostPath(const char* name)
+{
+    std::string s(name);
+    if (s.size() >= 2 && (s[0] == 'Z' || s[0] == 'z') && s[1] == ':')
+        s.erase(0, 2);
+    for (char& c : s)
+        if (c == '\\')
+            c = '/';
+    return s;
+}
+
+} // namespace
+
+HMODULE WINAPI LoadLibraryA(LPCSTR fileName)
+{
+    if (!fileName || !*fileName) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> lock(g_mutex);
+    std::string key = BuiltinKey(fileName);
+    auto builtin = Registry().find(key);
+    std::string loadedKey = builtin != Registry().end() ? "builtin:" + key : "file:" + HostPath(fileName);
+    auto loaded = Loaded().find(loadedKey);
+    if (loaded != Loaded().end()) {
+        ++loaded->second->refs;
+        return reinterpret_cast<HMODULE>(loaded->second);
+    }
+    auto* m = new Module;
+    m->key = loadedKey;
+    if (builtin != Registry().end()) {
+        m->procs = builtin->second.procs;
+        m->count = builtin->second.count;
+    } else {
+        m->shared = dlopen(HostPath(fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!m->shared) {
+            delete m;
+            SetLastError(ERROR_MOD_NOT_FOUND);
+            return nullptr;
+        }
+    }
+    Loaded()[loadedKey] = m;
+    Live().insert(m);
+    return reinterpret_cast<HMODULE>(m);
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto* m = reinterpret_cast<Module*>(module);
+    if (!Live().count(m)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (reinterpret_cast<uintptr_t>(procName) < 0x10000) {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return nullptr;
+    }
+    if (m->shared) {
+        void* symbol = dlsym(m->shared, procName);
+        if (!symbol)
+            SetLastError(ERROR_PROC_NOT_FOUND);
+        return reinterpret_cast<FARPROC>(symbol);
+    }
+    for (size_t i = 0; i < m->count; ++i)
+        if (m->procs[i].name && std::strcmp(m->procs[i].name, procName) == 0)
+            return m->procs[i].proc;
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    auto* m = reinterpret_cast<Module*>(module);
+    if (!Live().count(m)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (--m->refs == 0) {
+        Live().erase(m);
+        Loaded().erase(m->key);
+        if (m->shared)
+            dlclose(m->shared);
+        delete m;
+    }
+    return TRUE;
+}
+
+namespace winapi {
+
+bool RegisterBuiltinModule(const char* name, const BuiltinProc* procs, size_t count)
+{
+    if (!name || !*name)
+        return false;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    Registry()[BuiltinKey(name)] = Builtin{procs, count};
+    return true;
+}
+
+void UnregisterBuiltinModule(const char* name)
+{
+    if (!name)
+        return;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    Registry().erase(BuiltinKey(name));
+}
+
+} // namespace winapi
