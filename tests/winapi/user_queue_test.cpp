@@ -217,12 +217,14 @@ TEST_P(CrossThreadSend, SenderGetsTheAnswerFromTheUiThread)
     }
 }
 
+std::string WaitName(const ::testing::TestParamInfo<Wait>& info)
+{
+    static const char* const names[] = {"InGetMessage", "InPeekMessage", "InNestedModalLoop"};
+    return names[static_cast<int>(info.param)];
+}
+
 INSTANTIATE_TEST_SUITE_P(Waits, CrossThreadSend,
-                         ::testing::Values(Wait::GetMessage, Wait::PeekMessage, Wait::NestedModalLoop),
-                         [](const ::testing::TestParamInfo<Wait>& info) {
-                             static const char* const names[] = {"InGetMessage", "InPeekMessage", "InNestedModalLoop"};
-                             return std::string(names[static_cast<int>(info.param)]);
-                         });
+                         ::testing::Values(Wait::GetMessage, Wait::PeekMessage, Wait::NestedModalLoop), WaitName);
 
 TEST_F(Queues, SendToAWindowDestroyedWhileTheSenderWaitsAnswersZero)
 {
