@@ -62,7 +62,8 @@ TEST_F(GllFilesTest, LoadsByExtensionThenByHeader)
     dir.Write("bg/title.elg", AsString(elgFile));
     dir.Write("bg/misnamed.bmp", AsString(elgFile));  // an ELG under a BMP name
     dir.Write("bg/noext", AsString(elgFile));
-    for (const char* name : {"BG\\Title.ELG", "bg\\misnamed.bmp", "bg/noext"}) {
+    dir.Write("bg/unlisted.xyz", AsString(elgFile));
+    for (const char* name : {"BG\\Title.ELG", "bg\\misnamed.bmp", "bg/noext", "bg/unlisted.xyz"}) {
         Target t;
         ASSERT_EQ(Load(name, t), kGllOk) << name;
         EXPECT_EQ(t.Pixel32(15, 7), px[127] & 0xFFFFFF) << name;
