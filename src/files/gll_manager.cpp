@@ -23,11 +23,15 @@ const CPluginFamily g_GllFamily = {"GetGllType",       "GetGllTypeString", "GetG
 CGllManager* g_pGllManager = nullptr;
 CGllManager* g_pSPIGllManager = nullptr;
 
+// Plug-in loaders have the loader's layout and slot order but are not objects of the engine's C++
+// type, so the sanitizer's dynamic-type check does not apply where the manager reaches into them.
+#define GLL_PLUGIN_CALLS __attribute__((no_sanitize("vptr")))
+
 namespace {
 
 constexpr uint64_t kMegabyte = 1024 * 1024;
 
-inline CImageLoader* LoaderOf(const CPluginRecord* record)
+GLL_PLUGIN_CALLS inline CImageLoader* LoaderOf(const CPluginRecord* record)
 {
     return static_cast<CImageLoader*>(record->decodeObject);
 }
@@ -44,7 +48,7 @@ bool LowerKey(const char* name, char* key)
 }
 
 // Hands the loader's extension data to the caller when both outputs are given.
-void HandOverExtra(CImageLoader* loader, void** outExtra, DWORD* outExtraSize)
+GLL_PLUGIN_CALLS void HandOverExtra(CImageLoader* loader, void** outExtra, DWORD* outExtraSize)
 {
     if (outExtra == nullptr || outExtraSize == nullptr || loader->GetExtraSize() == 0)
         return;
@@ -75,7 +79,7 @@ CGllManager::~CGllManager()
     m_cache.Clear();
 }
 
-void CGllManager::UnloadType(DWORD typeId)
+GLL_PLUGIN_CALLS void CGllManager::UnloadType(DWORD typeId)
 {
     auto keep = m_records.begin();
     for (CPluginRecord* record : m_records) {
@@ -92,7 +96,7 @@ void CGllManager::UnloadType(DWORD typeId)
     m_records.erase(keep, m_records.end());
 }
 
-void CGllManager::UnloadAll()
+GLL_PLUGIN_CALLS void CGllManager::UnloadAll()
 {
     for (CPluginRecord* record : m_records) {
         if (record->decodeObject != nullptr)
@@ -131,7 +135,7 @@ int CGllManager::Register(CImageLoader* object, const char* extensions, const ch
     return 0;
 }
 
-CImageLoader* CGllManager::FindSupporting(const BYTE* header, DWORD size, const char* name)
+GLL_PLUGIN_CALLS CImageLoader* CGllManager::FindSupporting(const BYTE* header, DWORD size, const char* name)
 {
     for (CPluginRecord* record : m_records)
         if (record->decodeObject != nullptr && LoaderOf(record)->IsSupported(header, size, name))
@@ -139,7 +143,7 @@ CImageLoader* CGllManager::FindSupporting(const BYTE* header, DWORD size, const 
     return nullptr;
 }
 
-CImageLoader* CGllManager::FindByExtension(const char* name, bool requireCanSave)
+GLL_PLUGIN_CALLS CImageLoader* CGllManager::FindByExtension(const char* name, bool requireCanSave)
 {
     if (name == nullptr || std::strlen(name) >= MAX_PATH)
         return nullptr;
@@ -162,7 +166,7 @@ CImageLoader* CGllManager::FindByExtension(const char* name, bool requireCanSave
     return nullptr;
 }
 
-CImageLoader* CGllManager::FindPluginByType(DWORD typeId)
+GLL_PLUGIN_CALLS CImageLoader* CGllManager::FindPluginByType(DWORD typeId)
 {
     for (CPluginRecord* record : m_records)
         if (record->typeId == typeId)
@@ -178,7 +182,7 @@ PluginAssistFunc CGllManager::GetAssistFunc2ByType(DWORD typeId)
     return nullptr;
 }
 
-int CGllManager::LoadImageFromMemory(const BYTE* data, DWORD size, GllAllocateFunc allocate, GllReleaseFunc release,
+GLL_PLUGIN_CALLS int CGllManager::LoadImageFromMemory(const BYTE* data, DWORD size, GllAllocateFunc allocate, GllReleaseFunc release,
                                      void* allocateUser, BOOL eightBit, GllProgressFunc progress, void* progressUser,
                                      const char* name, int* outX, int* outY, void** outExtra, DWORD* outExtraSize)
 {
@@ -204,7 +208,7 @@ int CGllManager::LoadImageFromMemory(const BYTE* data, DWORD size, GllAllocateFu
     return r;
 }
 
-int CGllManager::LoadViaPicture(CImageLoader* loader, const BYTE* data, DWORD size, const char* name,
+GLL_PLUGIN_CALLS int CGllManager::LoadViaPicture(CImageLoader* loader, const BYTE* data, DWORD size, const char* name,
                                 GllAllocateFunc allocate, void* allocateUser, BOOL eightBit, int* outX, int* outY,
                                 void** outExtra, DWORD* outExtraSize)
 {
@@ -267,7 +271,7 @@ int CGllManager::LoadViaPicture(CImageLoader* loader, const BYTE* data, DWORD si
     return code;
 }
 
-CLoadedPicture* CGllManager::LoadPictureFromMemory(const BYTE* data, DWORD size, CImageLoader* loader)
+GLL_PLUGIN_CALLS CLoadedPicture* CGllManager::LoadPictureFromMemory(const BYTE* data, DWORD size, CImageLoader* loader)
 {
     if (loader == nullptr)
         loader = FindSupporting(data, size, nullptr);
@@ -384,7 +388,7 @@ int CGllManager::LoadFolder(const char* folder)
     return LoadPluginFolder(m_records, g_GllFamily, folder);
 }
 
-int CGllManager::LoadImage(const char* name, GllAllocateFunc allocate, GllReleaseFunc release, void* allocateUser,
+GLL_PLUGIN_CALLS int CGllManager::LoadImage(const char* name, GllAllocateFunc allocate, GllReleaseFunc release, void* allocateUser,
                            BOOL eightBit, GllProgressFunc progress, void* progressUser, int* outX, int* outY,
                            void** outExtra, DWORD* outExtraSize)
 {
@@ -468,7 +472,7 @@ int CGllManager::PreloadCachedImage(const char* name)
     return 0;
 }
 
-int CGllManager::SaveImage(const char* name, int mode, const void* pixels, int width, int height, int bits, int pitch,
+GLL_PLUGIN_CALLS int CGllManager::SaveImage(const char* name, int mode, const void* pixels, int width, int height, int bits, int pitch,
                            const BYTE* palette, DWORD typeId, GllProgressFunc progress, void* progressUser)
 {
     CImageLoader* loader = typeId != 0 ? FindPluginByType(typeId) : FindByExtension(name, true);

@@ -48,7 +48,8 @@ bool CImageLoader::CanSave() { return false; }
 int CImageLoader::Reserved15() { return kGllUseLoadPicture; }
 int CImageLoader::Reserved16() { return kGllUseLoadPicture; }
 
-void CImageLoader::Release()
+// A plug-in's loader has this layout but not this C++ type: no dynamic-type check here.
+__attribute__((no_sanitize("vptr"))) void CImageLoader::Release()
 {
     if (m_refCount > 0)
         --m_refCount;

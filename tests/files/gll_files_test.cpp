@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,7 @@ TEST_F(GllFilesTest, SavesThroughALoaderThatCanWrite)
 // Builds the sample plug-in with extra compiler flags into dir/name → false when no compiler.
 bool BuildPlugin(const TempFolder& dir, const std::string& name, const std::string& flags)
 {
+    std::filesystem::create_directories(std::filesystem::path(dir.Linux(name)).parent_path());
     const std::string command = "c++ -std=c++17 -shared -fPIC -O1 " + flags + " -o '" + dir.Linux(name) + "' '"
                                 + TESSARO_SOURCE_DIR + "/tests/files/gll_sample_plugin.cc' 2>/dev/null";
     return std::system(command.c_str()) == 0;
