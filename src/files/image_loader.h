@@ -1,7 +1,6 @@
 // The image-loader interface that every picture format implements (the built-in ELG and BMP
-// loaders and the GLL plug-ins, which are built against this header, so its layout and virtual
-// slot order are fixed), the loaders' result codes and the callbacks through which they hand
-// pixels to their callers.
+// loaders, and GLL plug-ins, whose load objects must keep this field layout and virtual slot
+// order), the loaders' result codes and the callbacks through which they hand pixels on.
 #pragma once
 
 #include "files/plugin_record.h"
