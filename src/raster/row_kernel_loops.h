@@ -1,0 +1,132 @@
+// The four walks shared by the plain row kernels (forward, mirrored, scaled, mirrored scaled),
+// each over a per-pixel operation. Internal to the raster's kernels.
+#pragma once
+
+#include "raster/row_kernels.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace raster_detail {
+
+template <typename T>
+inline T Load(const BYTE* p)
+{
+    T v;
+    std::memcpy(&v, p, sizeof(T));
+    return v;
+}
+
+template <typename T>
+inline void Store(BYTE* p, T v)
+{
+    std::memcpy(p, &v, sizeof(T));
+}
+
+// op(BYTE* dst, const BYTE* src) handles one pixel.
+template <size_t D, size_t S, typename Op>
+inline void WalkRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, Op op)
+{
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            op(dst, src);
+            dst += D;
+            src += S;
+        }
+        dst += dstSkip;
+        src += srcSkip;
+    }
+}
+
+template <size_t D, size_t S, typename Op>
+inline void WalkRowsMirror(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, Op op)
+{
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            src -= S;
+            op(dst, src);
+            dst += D;
+        }
+        dst += dstSkip;
+        src += srcSkip;
+    }
+}
+
+template <size_t D, size_t S, typename Op>
+inline void WalkRowsScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                           const StretchState& st, Op op)
+{
+    const ptrdiff_t xWhole = static_cast<ptrdiff_t>(st.xStep) * static_cast<ptrdiff_t>(S);
+    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * srcPitch;
+    int64_t yAcc = st.yAcc;
+    for (int y = 0; y < height; ++y) {
+        const BYTE* s = src;
+        int64_t xAcc = st.xAcc;
+        for (int x = 0; x < width; ++x) {
+            op(dst, s);
+            dst += D;
+            s += xWhole;
+            xAcc += st.xFrac;
+            if (xAcc >= 0) {
+                s += S;
+                xAcc -= st.xDen;
+            }
+        }
+        dst += dstSkip;
+        if (y + 1 < height) {
+            src += yWhole;
+            yAcc += st.yFrac;
+            if (yAcc >= 0) {
+                src += srcPitch;
+                yAcc -= st.yDen;
+            }
+        }
+    }
+}
+
+template <size_t D, size_t S, typename Op>
+inline void WalkRowsMirrorScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                                 const StretchState& st, Op op)
+{
+    const ptrdiff_t xWhole = static_cast<ptrdiff_t>(st.xStep) * static_cast<ptrdiff_t>(S);
+    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * srcPitch;
+    int64_t yAcc = st.yAcc;
+    for (int y = 0; y < height; ++y) {
+        const BYTE* s = src;
+        int64_t xAcc = st.xAcc;
+        for (int x = 0; x < width; ++x) {
+            op(dst, s - S);
+            dst += D;
+            s -= xWhole;
+            xAcc += st.xFrac;
+            if (xAcc >= 0) {
+                s -= S;
+                xAcc -= st.xDen;
+            }
+        }
+        dst += dstSkip;
+        if (y + 1 < height) {
+            src += yWhole;
+            yAcc += st.yFrac;
+            if (yAcc >= 0) {
+                src += srcPitch;
+                yAcc -= st.yDen;
+            }
+        }
+    }
+}
+
+// The exact blend of one channel: (s * a + d * (255 - a) + 127) / 255.
+inline uint32_t BlendChannel(uint32_t s, uint32_t d, uint32_t a)
+{
+    return (s * a + d * (255 - a) + 127) / 255;
+}
+
+inline uint32_t BlendPixel(uint32_t d, uint32_t s)
+{
+    const uint32_t a = s >> 24;
+    return BlendChannel(s & 0xFF, d & 0xFF, a) | BlendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, a) << 8 |
+           BlendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, a) << 16;
+}
+
+}  // namespace raster_detail

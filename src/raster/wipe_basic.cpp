@@ -1,0 +1,690 @@
+// Wipe entries 0 to 33 (mirrors, stretches, jitter, block dissolves, squares, interleaves, discs,
+// waves, torn edges, growing cells) and the shared band and slide routines.
+#include "raster/wipe_common.h"
+
+#include <vector>
+
+using wipe::Cos;
+using wipe::Draw;
+using wipe::ISqrt;
+
+// --- mirrors ------------------------------------------------------------------------------------
+
+TESSARO_WIPE(WipeMirrorColumns)
+{
+    WIPE_BEGIN(c);
+    // Column i at x + w - 1 - i, for every column (the canvas runs them as one mirrored copy).
+    c.MirroredColumns();
+    return 0;
+}
+
+TESSARO_WIPE(WipeMirrorRows)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    for (int64_t i = 0; i < h; ++i)
+        c.PieceAt(0, i, w, i + 1, x, int64_t{y} + h - 1 - i);
+    return 0;
+}
+
+// --- cosine stretches ---------------------------------------------------------------------------
+
+TESSARO_WIPE(WipeStretchRows)
+{
+    WIPE_BEGIN(c);
+    if (g_pCosTable == nullptr)
+        return 1;
+    const int64_t w = c.Width(), h = c.Height();
+    const double a = (256 - progress) * 0.00390625;
+    for (int64_t i = 0; i < h; ++i) {
+        const int64_t cs = Cos((i * 256) / h - 128);
+        const double f = static_cast<double>(2 * cs) * a * (1.0 / 65536) + 1.0;
+        const int64_t width = static_cast<int64_t>(f * static_cast<double>(w));
+        const int64_t shift = static_cast<int64_t>((f - 1.0) * static_cast<double>(w >> 1));
+        c.Scaled(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
+    }
+    return 0;
+}
+
+TESSARO_WIPE(WipeStretchColumns)
+{
+    WIPE_BEGIN(c);
+    if (g_pCosTable == nullptr)
+        return 1;
+    const int64_t w = c.Width(), h = c.Height();
+    const double a = (256 - progress) * 0.00390625;
+    for (int64_t i = 0; i < w; ++i) {
+        const int64_t cs = Cos((i * 256) / w - 128);
+        const double f = static_cast<double>(2 * cs) * a * (1.0 / 65536) + 1.0;
+        const int64_t height = static_cast<int64_t>(f * static_cast<double>(h));
+        const int64_t shift = static_cast<int64_t>((f - 1.0) * static_cast<double>(h >> 1));
+        c.Scaled(i, 0, i + 1, h, 1, height, int64_t{x} + i, int64_t{y} - shift);
+    }
+    return 0;
+}
+
+// --- jitter -------------------------------------------------------------------------------------
+
+TESSARO_WIPE(WipeJitterRows)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    // From 256 on only an unknown mode gets here; it draws nothing, and there is no range left.
+    const uint32_t range = progress < 256 ? static_cast<uint32_t>(256 - progress) : 1;
+    for (int64_t i = 0; i < h; ++i) {
+        const int64_t d = static_cast<int64_t>(Draw() % range) - (range >> 1);
+        c.PieceAt(0, i, w, i + 1, int64_t{x} + d, int64_t{y} + i);
+    }
+    return 0;
+}
+
+// --- blocks of 4 x 2 ----------------------------------------------------------------------------
+
+TESSARO_WIPE(WipeScatterBlocks)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const uint32_t k = progress < 128 ? 10 : progress < 200 ? 6 : progress <= 229 ? 4 : 2;
+    for (int64_t y0 = 0; y0 < h; y0 += 2) {
+        const int64_t bh = std::min<int64_t>(2, h - y0);
+        for (int64_t x0 = 0; x0 < w; x0 += 4) {
+            const int64_t bw = std::min<int64_t>(4, w - x0);
+            if (progress < static_cast<int32_t>(Draw() & 255)) {
+                int64_t dx = Draw() % k;
+                int64_t dy = Draw() % k;
+                if (x0 + dx + bw > w)
+                    dx = 0;
+                if (y0 + dy + bh > h)
+                    dy = 0;
+                c.PieceAt(x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh, int64_t{x} + x0, int64_t{y} + y0);
+            } else {
+                c.Piece(x0, y0, x0 + bw, y0 + bh);
+            }
+        }
+    }
+    return 0;
+}
+
+namespace {
+
+// The dissolves of 4 x 2 blocks: one draw per block in grid order, the block shown when its low
+// eight bits are at most the threshold of its position.
+template <typename Threshold>
+void DissolveBlocks(CWipeCanvas& c, Threshold threshold)
+{
+    const int64_t w = c.Width(), h = c.Height();
+    uint8_t* on = c.ColumnMask();
+    for (int64_t y0 = 0; y0 < h; y0 += 2) {
+        for (int64_t x0 = 0; x0 < w; x0 += 4) {
+            const uint8_t show = static_cast<int64_t>(Draw() & 255) <= threshold(x0, y0) ? 1 : 0;
+            for (int64_t i = x0; i < std::min<int64_t>(x0 + 4, w); ++i)
+                on[i] = show;
+        }
+        c.MaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
+    }
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeDissolveBlocks)
+{
+    WIPE_BEGIN(c);
+    DissolveBlocks(c, [&](int64_t, int64_t) { return int64_t{progress}; });
+    return 0;
+}
+
+TESSARO_WIPE(WipeDissolveFromTop)
+{
+    WIPE_BEGIN(c);
+    const int64_t h = c.Height();
+    DissolveBlocks(c, [&](int64_t, int64_t y0) { return ((h - 1 - y0) * 256) / h - 256 + 2 * progress; });
+    return 0;
+}
+
+TESSARO_WIPE(WipeDissolveFromBottom)
+{
+    WIPE_BEGIN(c);
+    const int64_t h = c.Height();
+    DissolveBlocks(c, [&](int64_t, int64_t y0) { return (y0 * 256) / h - 256 + 2 * progress; });
+    return 0;
+}
+
+TESSARO_WIPE(WipeDissolveFromLeft)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width();
+    DissolveBlocks(c, [&](int64_t x0, int64_t) { return ((w - 1 - x0) * 256) / w - 256 + 2 * progress; });
+    return 0;
+}
+
+TESSARO_WIPE(WipeDissolveFromRight)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width();
+    DissolveBlocks(c, [&](int64_t x0, int64_t) { return (x0 * 256) / w - 256 + 2 * progress; });
+    return 0;
+}
+
+// --- squares ------------------------------------------------------------------------------------
+
+namespace {
+
+// The piece (l, t, l + s, t + s) with left and top clamped to 0 first and the far edges cut.
+void SquarePiece(CWipeCanvas& c, int64_t l, int64_t t, int64_t s)
+{
+    l = std::max<int64_t>(l, 0);
+    t = std::max<int64_t>(t, 0);
+    c.Piece(l, t, std::min<int64_t>(l + s, c.Width()), std::min<int64_t>(t + s, c.Height()));
+}
+
+int64_t SquareSide(const CWipeCanvas& c, int32_t progress)
+{
+    return (int64_t{std::max(c.Width(), c.Height())} * progress) >> 8;
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeSquareFromCenter)
+{
+    WIPE_BEGIN(c);
+    const int64_t m = std::max(c.Width(), c.Height());
+    const int64_t half = (m * progress) >> 9;
+    SquarePiece(c, (c.Width() >> 1) - half, (c.Height() >> 1) - half, SquareSide(c, progress));
+    return 0;
+}
+
+TESSARO_WIPE(WipeSquareFromTopLeft)
+{
+    WIPE_BEGIN(c);
+    SquarePiece(c, 0, 0, SquareSide(c, progress));
+    return 0;
+}
+
+TESSARO_WIPE(WipeSquareFromTopRight)
+{
+    WIPE_BEGIN(c);
+    const int64_t s = SquareSide(c, progress);
+    SquarePiece(c, c.Width() - s, 0, s);
+    return 0;
+}
+
+TESSARO_WIPE(WipeSquareFromBottomLeft)
+{
+    WIPE_BEGIN(c);
+    const int64_t s = SquareSide(c, progress);
+    SquarePiece(c, 0, c.Height() - s, s);
+    return 0;
+}
+
+TESSARO_WIPE(WipeSquareFromBottomRight)
+{
+    WIPE_BEGIN(c);
+    const int64_t s = SquareSide(c, progress);
+    SquarePiece(c, c.Width() - s, c.Height() - s, s);
+    return 0;
+}
+
+// --- interleaves --------------------------------------------------------------------------------
+
+TESSARO_WIPE(WipeInterleaveRows)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t s = (w * progress) >> 8;
+    const int64_t l = std::max<int64_t>(w - s - 1, 0);
+    for (int64_t i = 0; i < h; i += 2) {
+        c.Piece(0, i, std::min(s, w), i + 1);
+        c.Piece(l, i + 1, w, std::min(i + 2, h));
+    }
+    return 0;
+}
+
+namespace {
+
+// Columns in classes by their phase (column mod n); class k shows rows top[k]..bottom[k]-1. Drawn
+// as bands of rows with a column mask each: the pixels of one piece per column, in memory order.
+void ColumnClasses(CWipeCanvas& c, int n, const int64_t* top, const int64_t* bottom)
+{
+    const int64_t w = c.Width(), h = c.Height();
+    std::vector<int64_t> edges{0, h};
+    for (int k = 0; k < n; ++k) {
+        edges.push_back(std::clamp<int64_t>(top[k], 0, h));
+        edges.push_back(std::clamp<int64_t>(bottom[k], 0, h));
+    }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end()), edges.end());
+    uint8_t* on = c.ColumnMask();
+    for (size_t e = 0; e + 1 < edges.size(); ++e) {
+        const int64_t a = edges[e], b = edges[e + 1];
+        bool any = false;
+        for (int64_t i = 0; i < w; ++i) {
+            const int k = static_cast<int>(i % n);
+            on[i] = top[k] <= a && b <= bottom[k] ? 1 : 0;
+            any = any || on[i];
+        }
+        if (any)
+            c.MaskedRows(a, b, on);
+    }
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeInterleaveColumns)
+{
+    WIPE_BEGIN(c);
+    const int64_t h = c.Height();
+    const int64_t s = (h * progress) >> 8;
+    const int64_t t = std::max<int64_t>(h - s - 1, 0);
+    // Even columns (i, 0, i + 1, min(s, h)); odd columns (i + 1, t, i + 2, h).
+    const int64_t top[2] = {0, t};
+    const int64_t bottom[2] = {std::min(s, h), h};
+    ColumnClasses(c, 2, top, bottom);
+    return 0;
+}
+
+TESSARO_WIPE(WipeInterleaveRows4)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t s = (w * progress) >> 7;
+    const int64_t l = std::max<int64_t>(w - s - 1, 0);
+    for (int64_t g = 0; g < h; g += 4) {
+        c.Piece(0, g, std::min(s, w), g + 1);
+        c.Piece(l, g + 2, w, std::min(g + 3, h));
+    }
+    if (progress >= 129) {
+        const int64_t s2 = ((progress - 128) * w) >> 7;
+        const int64_t l2 = std::max<int64_t>(w - s2 - 1, 0);
+        for (int64_t g = 0; g < h; g += 4) {
+            c.Piece(0, g + 1, std::min(s2, w), std::min(g + 2, h));
+            c.Piece(l2, g + 3, w, std::min(g + 4, h));
+        }
+    }
+    return 0;
+}
+
+TESSARO_WIPE(WipeInterleaveColumns4)
+{
+    WIPE_BEGIN(c);
+    const int64_t h = c.Height();
+    const int64_t s = (h * progress) >> 7;
+    const int64_t t = std::max<int64_t>(h - s - 1, 0);
+    // Column g from the top, g + 2 from the bottom; from 129 on, g + 1 from the top and g + 3 from
+    // the bottom as a second pass.
+    int64_t top[4] = {0, 0, t, h};
+    int64_t bottom[4] = {std::min(s, h), 0, h, h};
+    if (progress >= 129) {
+        const int64_t s2 = ((progress - 128) * h) >> 7;
+        bottom[1] = std::min(s2, h);
+        top[3] = std::max<int64_t>(h - s2 - 1, 0);
+    }
+    ColumnClasses(c, 4, top, bottom);
+    return 0;
+}
+
+// --- noisy circle -------------------------------------------------------------------------------
+
+TESSARO_WIPE(WipeNoisyCircle)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t radius = ((w + h) * progress) >> 8;
+    uint8_t* on = c.ColumnMask();
+    for (int64_t y0 = 0; y0 < h; y0 += 2) {
+        const int64_t dy = 2 * y0 - h;
+        for (int64_t x0 = 0; x0 < w; x0 += 2) {
+            const int64_t dx = 2 * x0 - w;
+            const int64_t r8 = Draw() & 255;
+            const uint8_t show = r8 <= radius - ISqrt(dy * dy + dx * dx) ? 1 : 0;
+            on[x0] = show;
+            if (x0 + 1 < w)
+                on[x0 + 1] = show;
+        }
+        c.MaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
+    }
+    return 0;
+}
+
+// --- torn edges ---------------------------------------------------------------------------------
+
+namespace {
+
+void TornOffsets(int64_t w, int64_t o[6])
+{
+    o[0] = -w / 9;
+    o[1] = w / 9;
+    o[2] = -(2 * w) / 9;
+    o[3] = (2 * w) / 9;
+    o[4] = -w / 3;
+    o[5] = w / 3;
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeTornFromTop)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t s = (h * progress) >> 8;
+    c.Piece(0, 0, w, std::min(h, s));
+    int64_t o[6];
+    TornOffsets(w, o);
+    for (int64_t k = 0; k < 6; ++k)
+        c.PieceAt(0, s + k, w, s + k + 1, int64_t{x} + o[k], int64_t{y} + s + k);
+    return 0;
+}
+
+TESSARO_WIPE(WipeTornFromBottom)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t s = (h * progress) >> 8;
+    const int64_t t = std::max<int64_t>(h - s, 0);
+    c.Piece(0, t, w, std::min(t + s, h));
+    int64_t o[6];
+    TornOffsets(w, o);
+    for (int64_t k = 0; k < 6; ++k)
+        c.PieceAt(0, t - 1 - k, w, t - k, int64_t{x} + o[k], int64_t{y} + t - 1 - k);
+    return 0;
+}
+
+// --- waves --------------------------------------------------------------------------------------
+
+namespace {
+
+template <typename Offset>
+int32_t WaveRows(CWipeCanvas& c, Offset offset)
+{
+    if (g_pCosTable == nullptr)
+        return 1;
+    const int64_t w = c.Width(), h = c.Height();
+    for (int64_t i = 0; i < h; ++i)
+        c.PieceAt(0, i, w, i + 1, int64_t{c.X()} + offset(i), int64_t{c.Y()} + i);
+    return 0;
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeWaveRows)
+{
+    WIPE_BEGIN(c);
+    return WaveRows(c, [&](int64_t i) { return (Cos(i) * (255 - progress) * 2) >> 16; });
+}
+
+TESSARO_WIPE(WipeWaveRowsInverted)
+{
+    WIPE_BEGIN(c);
+    return WaveRows(c, [&](int64_t i) { return (Cos(i - 256) * (255 - progress) * 2) >> 16; });
+}
+
+TESSARO_WIPE(WipeWaveRowsFine)
+{
+    WIPE_BEGIN(c);
+    return WaveRows(c, [&](int64_t i) { return (Cos(8 * i) * (255 - progress)) >> 16; });
+}
+
+TESSARO_WIPE(WipeWaveRowsFineInverted)
+{
+    WIPE_BEGIN(c);
+    return WaveRows(c, [&](int64_t i) { return (Cos(8 * i - 256) * (255 - progress)) >> 16; });
+}
+
+// --- discs --------------------------------------------------------------------------------------
+
+namespace {
+
+// A centred chord of length len on source row `row`.
+void CentredChord(CWipeCanvas& c, int64_t row, int64_t len)
+{
+    const int64_t w = c.Width();
+    const int64_t l = std::max<int64_t>((w >> 1) - (len >> 1), 0);
+    len = std::min(len, w - l);
+    c.Piece(l, row, l + len, row + 1);
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeHalfDiscFromTop)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t d = static_cast<int64_t>(2 * std::sqrt(static_cast<double>((w * w) / 4 + h * h)));
+    const int64_t r = (d * progress) >> 8;
+    const int64_t n = r >> 1;
+    const int64_t q = (r * r) / 4;
+    // Rows below the source draw nothing; the loop stops at its bottom edge.
+    for (int64_t i = 0; i < std::min(n, h); ++i)
+        CentredChord(c, i, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - i * i, 0)))));
+    return 0;
+}
+
+TESSARO_WIPE(WipeHalfDiscFromBottom)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t d = static_cast<int64_t>(2 * std::sqrt(static_cast<double>((w * w) / 4 + h * h)));
+    const int64_t r = (d * progress) >> 8;
+    const int64_t start = h - (r >> 1);
+    if (start >= h)
+        return 0;
+    const int64_t q = (r * r) / 4;
+    for (int64_t k = 0, row = h; row > start && row >= 0; ++k, row = h - k)
+        CentredChord(c, row, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - k * k, 0)))));
+    return 0;
+}
+
+namespace {
+
+// Rows cy - (R >> 1) .. cy + (R >> 1) - 1 of a disc from the left (fromRight false) or right edge.
+void HalfDiscSide(CWipeCanvas& c, int32_t progress, bool fromRight)
+{
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t d = static_cast<int64_t>(2 * std::sqrt(static_cast<double>((h * h) / 4 + w * w)));
+    const int64_t r = (d * progress) >> 8;
+    const int64_t cy = h >> 1;
+    const int64_t q = (r * r) / 4;
+    // Rows outside the source draw nothing, so the loop keeps to the source.
+    const int64_t first = std::max<int64_t>(cy - (r >> 1), 0);
+    const int64_t end = std::min<int64_t>(cy + (r >> 1), h);
+    for (int64_t row = first; row < end; ++row) {
+        const int64_t dy = row - cy;
+        int64_t len = ISqrt(q - dy * dy);
+        if (fromRight) {
+            const int64_t l = std::max<int64_t>(w - len, 0);
+            len = std::min(len, w - l);
+            c.Piece(l, row, l + len, row + 1);
+        } else {
+            c.Piece(0, row, std::min(len, w), row + 1);
+        }
+    }
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeHalfDiscFromLeft)
+{
+    WIPE_BEGIN(c);
+    HalfDiscSide(c, progress, false);
+    return 0;
+}
+
+TESSARO_WIPE(WipeHalfDiscFromRight)
+{
+    WIPE_BEGIN(c);
+    HalfDiscSide(c, progress, true);
+    return 0;
+}
+
+TESSARO_WIPE(WipeDiscFromCenter)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t r = ((w + h) * progress) >> 8;
+    const int64_t half = ((w + h) * progress) >> 9;
+    const int64_t cy = h >> 1;
+    const int64_t q = (r * r) / 4;
+    const int64_t first = std::max<int64_t>(cy - half, 0);
+    const int64_t end = std::min<int64_t>(cy + half, h);
+    for (int64_t row = first; row < end; ++row) {
+        const int64_t dy = row - cy;
+        CentredChord(c, row, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - dy * dy, 0)))));
+    }
+    return 0;
+}
+
+// --- growing cells ------------------------------------------------------------------------------
+
+namespace {
+
+// Every n x n cell shows its top-left b x b corner.
+void GrowCells(CWipeCanvas& c, int64_t n, int64_t b)
+{
+    if (b <= 0)
+        return;
+    const int64_t w = c.Width(), h = c.Height();
+    uint8_t* on = c.ColumnMask();
+    for (int64_t i = 0; i < w; ++i)
+        on[i] = (i % n) < b ? 1 : 0;
+    std::vector<CWipeCanvas::ColumnRun> runs;
+    c.RunsOf(on, runs);
+    for (int64_t y0 = 0; y0 < h; y0 += n)
+        c.RunRows(y0, std::min(y0 + b, h), runs);
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeGrowCells4)
+{
+    WIPE_BEGIN(c);
+    GrowCells(c, 4, progress >> 6);
+    return 0;
+}
+
+TESSARO_WIPE(WipeGrowCells8)
+{
+    WIPE_BEGIN(c);
+    GrowCells(c, 8, progress >> 5);
+    return 0;
+}
+
+TESSARO_WIPE(WipeGrowCells16)
+{
+    WIPE_BEGIN(c);
+    GrowCells(c, 16, progress >> 4);
+    return 0;
+}
+
+// --- shared band routines -----------------------------------------------------------------------
+
+namespace {
+
+// Bands along one axis of length `extent`; piece(lo, hi) draws the band's span on that axis.
+template <typename Piece>
+void Bands(int64_t extent, int32_t progress, uint8_t direction, int64_t n, Piece piece)
+{
+    if (n < 1)
+        return;
+    const int64_t count = (extent + n + 1) / n;
+    const int64_t filled = ((count + n) * progress) / 256;
+    for (int64_t k = 0; k < count; ++k) {
+        if (filled <= k)
+            break;
+        const int64_t len = std::min(filled - k, n);
+        int64_t lo;
+        int64_t hi;
+        if (direction != 0) {
+            lo = k * n;
+            hi = k * n + len;
+        } else {
+            hi = extent - k * n;
+            lo = hi - len;
+        }
+        // A band reaching past the edge ends at the edge (the last column or row is kept).
+        hi = std::min(hi, extent);
+        lo = std::max<int64_t>(lo, 0);
+        piece(lo, hi);
+    }
+}
+
+} // namespace
+
+int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
+                         int32_t mode, int32_t n, const CDisplayTarget* screen)
+{
+    WIPE_BEGIN(c);
+    // Every band is whole columns of full height: one column mask, drawn row by row.
+    uint8_t* on = c.ColumnMask();
+    Bands(c.Width(), progress, direction, n, [&](int64_t l, int64_t r) {
+        for (int64_t i = l; i < r; ++i)
+            on[i] = 1;
+    });
+    c.MaskedRows(0, c.Height(), on);
+    return 0;
+}
+
+int32_t WipeBandsRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
+                      int32_t mode, int32_t n, const CDisplayTarget* screen)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width();
+    Bands(c.Height(), progress, direction, n, [&](int64_t t, int64_t b) { c.Piece(0, t, w, b); });
+    return 0;
+}
+
+// --- shared slide routines ----------------------------------------------------------------------
+
+namespace {
+
+// The far edge of the slides: the destination's width or height, or in device mode with a screen
+// target the right or bottom edge of its rectangle.
+int64_t FarEdge(const CWipeCanvas& c, CSurface* dst, bool columns)
+{
+    if (c.Mode() == kTransitionDeviceBlit && c.Screen() != nullptr)
+        return columns ? c.Clip().right : c.Clip().bottom;
+    if (c.Mode() == kTransitionDeviceBlit) {
+        DDSURFACEDESC2 desc{};
+        desc.dwSize = sizeof(desc);
+        if (FAILED(c.DeviceDestination()->GetSurfaceDesc(&desc)))
+            return 0;
+        return columns ? int64_t{desc.dwWidth} : int64_t{desc.dwHeight};
+    }
+    return columns ? dst->GetWidth() : dst->GetHeight();
+}
+
+} // namespace
+
+int32_t WipeSlideSmearColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y,
+                              uint8_t direction, int32_t mode, const CDisplayTarget* screen)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t s = (w * progress) >> 8;
+    const int64_t far = FarEdge(c, dst, true);
+    if (direction == 0) {
+        if (s > 0)
+            c.Piece(0, 0, s, h);
+        c.Scaled(s, 0, std::min(s + 1, w), h, far - s - x, h, int64_t{x} + s, y);
+    } else {
+        if (s > 0)
+            c.Piece(w - s, 0, w, h);
+        c.Scaled(std::max<int64_t>(w - s - 1, 0), 0, w - s, h, int64_t{x} + w - s, h, 0, y);
+    }
+    return 0;
+}
+
+int32_t WipeSlideSmearRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
+                           int32_t mode, const CDisplayTarget* screen)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t s = (h * progress) >> 8;
+    const int64_t far = FarEdge(c, dst, false);
+    if (direction == 0) {
+        c.Piece(0, 0, w, s);
+        c.Scaled(0, s, w, std::min(s + 1, h), w, far - s - y, x, int64_t{y} + s);
+    } else {
+        c.Piece(0, h - s, w, h);
+        c.Scaled(0, std::max<int64_t>(h - s - 1, 0), w, h - s, w, int64_t{y} + h - s, x, 0);
+    }
+    return 0;
+}

@@ -1,0 +1,341 @@
+// The shared frame of the wipe entries and the routing of their pieces.
+#include "raster/wipe_canvas.h"
+
+#include "raster/device_blit.h"
+#include "raster/device_surface.h"
+#include "platform/cpu_info.h"
+#include "raster/row_kernels.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr DWORD kNoKey = 0xFFFFFFFFu;
+
+bool FitsLong(int64_t v)
+{
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+// The DirectDraw surface of a device kind; null for every other kind (memory images handed in with
+// the device mode have none, so the step answers 1 instead of misreading them).
+IDirectDrawSurface7* DeviceSurfaceOf(CSurface* s)
+{
+    if (s == nullptr || (s->GetKind() != kSurfaceDDImage && s->GetKind() != kSurfaceDDSurface))
+        return nullptr;
+    return static_cast<CDeviceSurface*>(s)->GetDirectDrawSurface();
+}
+
+} // namespace
+
+CWipeCanvas::~CWipeCanvas()
+{
+    if (m_tracked && m_image != nullptr)
+        m_image->MarkChanged(m_bounds);
+}
+
+bool CWipeCanvas::Begin(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, int32_t mode,
+                        const CDisplayTarget* screen, int32_t* result)
+{
+    *result = 0;
+    if (progress < 1)
+        return false;
+    m_src = src;
+    m_screen = screen;
+    m_x = x;
+    m_y = y;
+    m_mode = mode;
+    if (mode == kTransitionDeviceBlit) {
+        if (screen != nullptr) {
+            m_devDst = screen->GetTargetSurface();
+            m_clip = screen->GetTargetRect();
+        } else {
+            m_devDst = DeviceSurfaceOf(dst);
+            if (m_devDst != nullptr)
+                dst->GetClipRect(&m_clip);
+        }
+        if (m_devDst == nullptr) {
+            *result = 1;
+            return false;
+        }
+        m_devSrc = DeviceSurfaceOf(src);
+        m_key = src->GetColorKey();
+        m_w = src->GetWidth();
+        m_h = src->GetHeight();
+        m_srcClip = RECT{0, 0, m_w, m_h};
+        m_active = m_devSrc != nullptr;
+    } else {
+        m_w = src->GetWidth();
+        m_h = src->GetHeight();
+        m_image = static_cast<CImage*>(dst);
+        if (mode == kTransitionCopy || mode == kTransitionBlendAlpha) {
+            m_image->GetClipRect(&m_clip);
+            src->GetClipRect(&m_srcClip);
+            m_key = src->GetColorKey();
+            m_active = !m_image->IsEmpty() && src->GetBits() != nullptr;
+            m_fast = m_active && m_image->GetBitsPerPixel() == 32 && src->GetBitsPerPixel() == 32;
+        }
+    }
+    if (progress >= 256) {
+        const bool known = mode == kTransitionCopy || mode == kTransitionBlendAlpha || mode == kTransitionDeviceBlit;
+        if (known) {
+            *result = DrawWhole();
+            return false;
+        }
+    }
+    return true;
+}
+
+int32_t CWipeCanvas::DrawWhole()
+{
+    switch (m_mode) {
+    case kTransitionCopy:
+        return m_image->Copy(m_src, m_x, m_y, nullptr, false);
+    case kTransitionBlendAlpha:
+        return m_image->BlendAlpha(m_src, m_x, m_y, nullptr, false);
+    case kTransitionDeviceBlit: {
+        RECT whole{};
+        m_src->GetClipRect(&whole);
+        return BltFastClipped(m_devDst, m_devSrc, m_x, m_y, &whole, &m_clip, m_key);
+    }
+    default:
+        return 0;
+    }
+}
+
+bool CWipeCanvas::ClipSpan(Span& s) const
+{
+    // The source rectangle is cut to what the source gives, the destination moving with a cut at
+    // the left or top; then the placed rectangle is cut to the clip, the source moving with it.
+    if (s.l < m_srcClip.left) {
+        s.dx += m_srcClip.left - s.l;
+        s.l = m_srcClip.left;
+    }
+    if (s.t < m_srcClip.top) {
+        s.dy += m_srcClip.top - s.t;
+        s.t = m_srcClip.top;
+    }
+    s.r = std::min<int64_t>(s.r, m_srcClip.right);
+    s.b = std::min<int64_t>(s.b, m_srcClip.bottom);
+    if (s.l >= s.r || s.t >= s.b)
+        return false;
+    if (s.dx < m_clip.left) {
+        s.l += m_clip.left - s.dx;
+        s.dx = m_clip.left;
+    }
+    if (s.dy < m_clip.top) {
+        s.t += m_clip.top - s.dy;
+        s.dy = m_clip.top;
+    }
+    s.r = std::min<int64_t>(s.r, s.l + (int64_t{m_clip.right} - s.dx));
+    s.b = std::min<int64_t>(s.b, s.t + (int64_t{m_clip.bottom} - s.dy));
+    return s.l < s.r && s.t < s.b;
+}
+
+void CWipeCanvas::Track(int64_t l, int64_t t, int64_t r, int64_t b)
+{
+    if (!m_tracked) {
+        m_bounds = RECT{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+        m_tracked = true;
+        return;
+    }
+    m_bounds.left = std::min(m_bounds.left, static_cast<LONG>(l));
+    m_bounds.top = std::min(m_bounds.top, static_cast<LONG>(t));
+    m_bounds.right = std::max(m_bounds.right, static_cast<LONG>(r));
+    m_bounds.bottom = std::max(m_bounds.bottom, static_cast<LONG>(b));
+}
+
+// A clipped span: every value now lies inside a surface, so it fits 32 bits.
+void CWipeCanvas::DrawSpan(const Span& s)
+{
+    const LONG width = static_cast<LONG>(s.r - s.l);
+    const LONG height = static_cast<LONG>(s.b - s.t);
+    RECT piece{static_cast<LONG>(s.l), static_cast<LONG>(s.t), static_cast<LONG>(s.r), static_cast<LONG>(s.b)};
+    if (m_mode == kTransitionDeviceBlit) {
+        BltFastClipped(m_devDst, m_devSrc, static_cast<LONG>(s.dx), static_cast<LONG>(s.dy), &piece, &m_clip, m_key);
+        return;
+    }
+    Track(s.dx, s.dy, s.dx + width, s.dy + height);
+    if (!m_fast) {
+        if (m_mode == kTransitionCopy)
+            m_image->Copy(m_src, static_cast<LONG>(s.dx), static_cast<LONG>(s.dy), &piece, false);
+        else
+            m_image->BlendAlpha(m_src, static_cast<LONG>(s.dx), static_cast<LONG>(s.dy), &piece, false);
+        return;
+    }
+    const LONG dstPitch = m_image->GetPitch();
+    const LONG srcPitch = m_src->GetPitch();
+    BYTE* d = m_image->GetBits() + static_cast<ptrdiff_t>(s.dy) * dstPitch + s.dx * 4;
+    const BYTE* p = m_src->GetBits() + static_cast<ptrdiff_t>(s.t) * srcPitch + s.l * 4;
+    const int dstSkip = dstPitch - width * 4;
+    const int srcSkip = srcPitch - width * 4;
+    if (m_mode == kTransitionBlendAlpha) {
+        (g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32)(d, p, dstSkip, srcSkip, width, height);
+    } else if (m_key != kNoKey) {
+        CopyKeyRows32(d, p, dstSkip, srcSkip, width, height, m_key);
+    } else if (width <= 4) {
+        for (LONG row = 0; row < height; ++row, d += dstPitch, p += srcPitch)
+            std::memcpy(d, p, static_cast<size_t>(width) * 4);
+    } else {
+        (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(d, p, dstSkip, srcSkip, width, height);
+    }
+}
+
+void CWipeCanvas::PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx, int64_t dy)
+{
+    if (!m_active)
+        return;
+    Span s{l, t, r, b, dx, dy};
+    if (ClipSpan(s))
+        DrawSpan(s);
+}
+
+void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
+                         int64_t dy)
+{
+    if (!m_active || width < 1 || height < 1 || l >= r || t >= b)
+        return;
+    // A stretched piece that misses the clip draws nothing; one that cannot be placed in 32-bit
+    // coordinates is dropped rather than wrapped round.
+    const int64_t right = dx + width;
+    const int64_t bottom = dy + height;
+    if (right <= m_clip.left || bottom <= m_clip.top || dx >= m_clip.right || dy >= m_clip.bottom)
+        return;
+    if (!FitsLong(dx) || !FitsLong(dy) || !FitsLong(right) || !FitsLong(bottom) || !FitsLong(l) || !FitsLong(t) ||
+        !FitsLong(r) || !FitsLong(b))
+        return;
+    RECT piece{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+    const LONG x = static_cast<LONG>(dx);
+    const LONG y = static_cast<LONG>(dy);
+    if (m_mode == kTransitionDeviceBlit) {
+        BltClipped(m_devDst, m_devSrc, static_cast<LONG>(width), static_cast<LONG>(height), x, y, &piece, &m_clip,
+                   m_key);
+        return;
+    }
+    Track(std::max<int64_t>(dx, m_clip.left), std::max<int64_t>(dy, m_clip.top),
+          std::min<int64_t>(right, m_clip.right), std::min<int64_t>(bottom, m_clip.bottom));
+    const SIZE size{static_cast<LONG>(width), static_cast<LONG>(height)};
+    if (m_mode == kTransitionCopy)
+        m_image->StretchCopy(m_src, &size, x, y, &piece, false);
+    else
+        m_image->StretchBlendAlpha(m_src, &size, x, y, &piece, false);
+}
+
+uint8_t* CWipeCanvas::ColumnMask()
+{
+    m_mask.assign(static_cast<size_t>(std::max(m_w, 0)) + 1, 0);
+    return m_mask.data();
+}
+
+void CWipeCanvas::RunsOf(const uint8_t* on, std::vector<ColumnRun>& out) const
+{
+    out.clear();
+    for (int64_t i = 0; i < m_w;) {
+        if (!on[i]) {
+            ++i;
+            continue;
+        }
+        int64_t end = i + 1;
+        while (end < m_w && on[end])
+            ++end;
+        out.push_back(ColumnRun{i, end});
+        i = end;
+    }
+}
+
+void CWipeCanvas::MaskedRows(int64_t top, int64_t bottom, const uint8_t* on)
+{
+    if (!m_active || top >= bottom)
+        return;
+    RunsOf(on, m_runs);
+    RunRows(top, bottom, m_runs);
+}
+
+void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs)
+{
+    if (!m_active || top >= bottom || runs.empty())
+        return;
+    // The rows and the columns that can show at all: one span over the whole width, clipped.
+    Span all{0, top, m_w, bottom, int64_t{m_x}, int64_t{m_y} + top};
+    if (!ClipSpan(all))
+        return;
+    const int64_t shift = all.dx - all.l;  // destination column of source column 0
+    m_visible.clear();
+    for (const ColumnRun& run : runs) {
+        const int64_t l = std::max(run.l, all.l);
+        const int64_t r = std::min(run.r, all.r);
+        if (l < r)
+            m_visible.push_back(ColumnRun{l, r});
+    }
+    if (m_visible.empty())
+        return;
+    if (!m_fast) {
+        for (const ColumnRun& run : m_visible) {
+            Span s{run.l, all.t, run.r, all.b, run.l + shift, all.dy};
+            DrawSpan(s);
+        }
+        return;
+    }
+    // Memory images of 32 bits: row by row through the runs, so the rows are walked in memory
+    // order however narrow the runs are.
+    const LONG rows = static_cast<LONG>(all.b - all.t);
+    const LONG dstPitch = m_image->GetPitch();
+    const LONG srcPitch = m_src->GetPitch();
+    BYTE* dstRow = m_image->GetBits() + static_cast<ptrdiff_t>(all.dy) * dstPitch + shift * 4;
+    const BYTE* srcRow = m_src->GetBits() + static_cast<ptrdiff_t>(all.t) * srcPitch;
+    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
+    const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    for (LONG row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch) {
+        for (const ColumnRun& run : m_visible) {
+            const int width = static_cast<int>(run.r - run.l);
+            BYTE* d = dstRow + run.l * 4;
+            const BYTE* p = srcRow + run.l * 4;
+            if (plainCopy)
+                std::memcpy(d, p, static_cast<size_t>(width) * 4);
+            else if (m_mode == kTransitionBlendAlpha)
+                blend(d, p, 0, 0, width, 1);
+            else
+                CopyKeyRows32(d, p, 0, 0, width, 1, m_key);
+        }
+    }
+    Track(m_visible.front().l + shift, all.dy, m_visible.back().r + shift, all.dy + rows);
+}
+
+void CWipeCanvas::MirroredColumns()
+{
+    if (!m_active)
+        return;
+    const int64_t w = m_w, h = m_h;
+    if (!m_fast) {
+        for (int64_t i = 0; i < w; ++i)
+            PieceAt(i, 0, i + 1, h, int64_t{m_x} + w - 1 - i, m_y);
+        return;
+    }
+    // Rows in place, cut to the source and the clip.
+    const int64_t t0 = std::max<int64_t>({0, m_srcClip.top, int64_t{m_clip.top} - m_y});
+    const int64_t t1 = std::min<int64_t>({h, m_srcClip.bottom, int64_t{m_clip.bottom} - m_y});
+    // Destination columns d show source column x + w - 1 - d.
+    const int64_t srcLeft = std::max<int64_t>(0, m_srcClip.left);
+    const int64_t srcRight = std::min<int64_t>(w, m_srcClip.right);
+    const int64_t d0 = std::max<int64_t>({int64_t{m_x}, m_clip.left, int64_t{m_x} + w - srcRight});
+    const int64_t d1 = std::min<int64_t>({int64_t{m_x} + w, m_clip.right, int64_t{m_x} + w - srcLeft});
+    if (t0 >= t1 || d0 >= d1)
+        return;
+    const int width = static_cast<int>(d1 - d0);
+    const int height = static_cast<int>(t1 - t0);
+    const LONG dstPitch = m_image->GetPitch();
+    const LONG srcPitch = m_src->GetPitch();
+    BYTE* d = m_image->GetBits() + static_cast<ptrdiff_t>(m_y + t0) * dstPitch + d0 * 4;
+    // Mirrored kernels start one pixel past the right end of the source segment.
+    const BYTE* p = m_src->GetBits() + static_cast<ptrdiff_t>(t0) * srcPitch + (int64_t{m_x} + w - d0) * 4;
+    const int dstSkip = dstPitch - width * 4;
+    const int srcSkip = srcPitch + width * 4;
+    if (m_mode == kTransitionBlendAlpha)
+        (g_bUseMmx ? BlendAlphaRows32MirrorMmx : BlendAlphaRows32Mirror)(d, p, dstSkip, srcSkip, width, height);
+    else if (m_key != kNoKey)
+        CopyKeyRows32Mirror(d, p, dstSkip, srcSkip, width, height, m_key);
+    else
+        (g_bUseMmx ? CopyRows32MirrorMmx : CopyRows32Mirror)(d, p, dstSkip, srcSkip, width, height);
+    Track(d0, m_y + t0, d1, m_y + t1);
+}

@@ -1,0 +1,97 @@
+// The frame every wipe entry shares: the progress gates, the set-up of the drawing mode, the
+// whole-picture draw at full progress, and the routing of each piece (a source rectangle placed on
+// the destination, plain or stretched) to the mode's drawing routine. Pieces are clipped here in
+// 64-bit arithmetic, so positions near the ends of the 32-bit range cannot wrap round, and a whole
+// step adds one bounding rectangle to the destination's update region instead of one per piece.
+#pragma once
+
+#include "raster/draw_transition.h"
+#include "raster/image.h"
+
+#include <cstdint>
+#include <vector>
+
+class CWipeCanvas {
+public:
+    CWipeCanvas() = default;
+    CWipeCanvas(const CWipeCanvas&) = delete;
+    CWipeCanvas& operator=(const CWipeCanvas&) = delete;
+    // Adds the bounding rectangle of what was drawn to the update region and sets the changed flag.
+    ~CWipeCanvas();
+
+    // The frame's first steps. True when the entry's own shape follows (1 <= progress <= 255);
+    // false with *result set otherwise: 0 below progress 1, 1 mode 2 without a device destination,
+    // the whole-picture routine's result from progress 256 on.
+    bool Begin(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, int32_t mode,
+               const CDisplayTarget* screen, int32_t* result);
+    // Draws the whole source at (x, y) by the mode; the routine's result (0 for an unknown mode).
+    int32_t DrawWhole();
+
+    int32_t Width() const { return m_w; }
+    int32_t Height() const { return m_h; }
+    int32_t X() const { return m_x; }
+    int32_t Y() const { return m_y; }
+    int32_t Mode() const { return m_mode; }
+    CSurface* Source() const { return m_src; }
+    CImage* Image() const { return m_image; }
+    IDirectDrawSurface7* DeviceDestination() const { return m_devDst; }
+    IDirectDrawSurface7* DeviceSource() const { return m_devSrc; }
+    DWORD ColorKey() const { return m_key; }
+    const RECT& Clip() const { return m_clip; }
+    const CDisplayTarget* Screen() const { return m_screen; }
+
+    // Source rectangle (l, t, r, b) with its top-left at (x + l, y + t).
+    void Piece(int64_t l, int64_t t, int64_t r, int64_t b) { PieceAt(l, t, r, b, int64_t{m_x} + l, int64_t{m_y} + t); }
+    // Source rectangle (l, t, r, b) with its top-left at (dx, dy).
+    void PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx, int64_t dy);
+    // Source rectangle stretched to width x height with its top-left at (dx, dy).
+    void Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx, int64_t dy);
+    // Source rows top..bottom-1 in place, only the columns i whose on[i] is non-zero (on holds one
+    // byte per source column). The same pixels as one piece per column run.
+    void MaskedRows(int64_t top, int64_t bottom, const uint8_t* on);
+    // A zeroed byte per source column, for MaskedRows.
+    uint8_t* ColumnMask();
+
+    // Columns l..r-1 of the source.
+    struct ColumnRun {
+        int64_t l;
+        int64_t r;
+    };
+    // The runs of non-zero bytes of on (one byte per source column).
+    void RunsOf(const uint8_t* on, std::vector<ColumnRun>& out) const;
+    // Source rows top..bottom-1 in place, only the given column runs (sorted, not overlapping).
+    void RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs);
+    // Every source column i drawn at x + w - 1 - i: the source mirrored left to right in place.
+    void MirroredColumns();
+
+private:
+    struct Span {
+        int64_t l, t, r, b;  // source rectangle
+        int64_t dx, dy;      // destination of its top-left
+    };
+    // Cuts a span to the source and to the clip; false when nothing is left.
+    bool ClipSpan(Span& s) const;
+    void DrawSpan(const Span& s);
+    void Track(int64_t l, int64_t t, int64_t r, int64_t b);
+
+    CSurface* m_src = nullptr;
+    CImage* m_image = nullptr;  // modes 0 and 1
+    IDirectDrawSurface7* m_devDst = nullptr;
+    IDirectDrawSurface7* m_devSrc = nullptr;
+    const CDisplayTarget* m_screen = nullptr;
+    RECT m_clip{0, 0, 0, 0};     // destination clip
+    RECT m_srcClip{0, 0, 0, 0};  // what the source gives
+    DWORD m_key = 0xFFFFFFFFu;
+    int32_t m_w = 0;
+    int32_t m_h = 0;
+    int32_t m_x = 0;
+    int32_t m_y = 0;
+    int32_t m_mode = -1;
+    bool m_active = false;  // a mode that draws
+    bool m_fast = false;    // 32-bit to 32-bit memory images: pieces go straight to the row kernels
+    bool m_tracked = false;
+    RECT m_bounds{0, 0, 0, 0};
+    std::vector<uint8_t> m_mask;
+    std::vector<ColumnRun> m_runs;
+    std::vector<ColumnRun> m_visible;
+};

@@ -1,0 +1,50 @@
+// Helpers shared by the wipe entries: the frame prologue, the shared random state and the cosine
+// table, in the forms the entries use them.
+#pragma once
+
+#include "platform/cos_table.h"
+#include "platform/random.h"
+#include "raster/wipe_canvas.h"
+#include "raster/wipes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
+// Opens the common frame; returns from the entry when its shape does not follow.
+#define WIPE_BEGIN(canvas)                                                                  \
+    CWipeCanvas canvas;                                                                     \
+    {                                                                                       \
+        int32_t frameResult_ = 0;                                                           \
+        if (!canvas.Begin(dst, src, progress, x, y, mode, screen, &frameResult_))           \
+            return frameResult_;                                                            \
+    }
+
+namespace wipe {
+
+// One draw of the shared subtractive state.
+inline uint32_t Draw()
+{
+    return DrawSubtractiveRandom(g_RandomState);
+}
+
+// Entry i of the 16.16 cosine table (index AND 511); the table must exist.
+inline int64_t Cos(int64_t i)
+{
+    return g_pCosTable->Cos(static_cast<int32_t>(i & 511));
+}
+
+// trunc(sqrt(v)) of a non-negative integer (negative values, which rounding can give at a rim,
+// count as 0).
+inline int64_t ISqrt(int64_t v)
+{
+    return v > 0 ? static_cast<int64_t>(std::sqrt(static_cast<double>(v))) : 0;
+}
+
+// Arithmetic shift right (rounds toward minus infinity).
+inline int64_t Sar(int64_t v, int n)
+{
+    return v >> n;
+}
+
+} // namespace wipe

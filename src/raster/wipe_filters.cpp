@@ -1,0 +1,231 @@
+// Wipe entries 53 and 68 to 86: the cross-fade, the filters over the drawn picture (mosaic,
+// negative), the band and slide entries over the shared routines, the four turning sectors and the
+// halves sliding in.
+#include "raster/device_blit.h"
+#include "raster/pixel_ops.h"
+#include "raster/wipe_common.h"
+
+using wipe::Cos;
+
+namespace {
+
+enum EFilter { kMosaicCentred, kMosaicCorner, kNegative };
+
+// The memory-image filters are not available yet: 2, as for a destination they do not serve.
+int32_t MemoryFilter(CWipeCanvas&, EFilter, int, RECT*)
+{
+    return 2;
+}
+
+// 68 to 70: the whole source, then the filter over its rectangle on the destination.
+int32_t FilterStep(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, int32_t mode,
+                   const CDisplayTarget* screen, EFilter filter)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    if (mode == kTransitionDeviceBlit) {
+        RECT whole{0, 0, c.Width(), c.Height()};
+        BltFastClipped(c.DeviceDestination(), c.DeviceSource(), x, y, &whole, &c.Clip(), c.ColorKey());
+    } else {
+        c.DrawWhole();
+    }
+    // The picture's rectangle, kept inside the 32-bit range.
+    RECT e{x, y, static_cast<LONG>(std::min<int64_t>(int64_t{x} + w, INT32_MAX)),
+           static_cast<LONG>(std::min<int64_t>(int64_t{y} + h, INT32_MAX))};
+    const int block = ((255 - progress) >> 2) + 1;
+    if (mode != kTransitionDeviceBlit)
+        return MemoryFilter(c, filter, block, &e);
+
+    IDirectDrawSurface7* target = c.DeviceDestination();
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = DDSURFACEDESC2_SIZE32;
+    if (FAILED(target->Lock(nullptr, &desc, 0, nullptr)))
+        return 3;
+    // The filter reads the locked surface's own format and stays inside it: the source's format
+    // or a target rectangle larger than the surface would walk past the locked memory.
+    const uint32_t format = GetPixelFormatCode(nullptr, &desc, nullptr);
+    RECT bounds = c.Clip();
+    bounds.left = std::max<LONG>(bounds.left, 0);
+    bounds.top = std::max<LONG>(bounds.top, 0);
+    bounds.right = std::min(bounds.right, static_cast<LONG>(desc.dwWidth));
+    bounds.bottom = std::min(bounds.bottom, static_cast<LONG>(desc.dwHeight));
+    int32_t result = -1;
+    if (bounds.left < bounds.right && bounds.top < bounds.bottom) {
+        BYTE* pixels = static_cast<BYTE*>(desc.lpSurface);
+        switch (filter) {
+        case kMosaicCentred:
+            result = MosaicPixels(format, pixels, desc.lPitch, &bounds, &e, block, 0);
+            break;
+        case kMosaicCorner:
+            result = MosaicPixels(format, pixels, desc.lPitch, &bounds, &e, block, 1);
+            break;
+        case kNegative:
+            result = InvertPixels(0, format, pixels, desc.lPitch, &bounds, &e);
+            break;
+        }
+    }
+    if (FAILED(target->Unlock(nullptr)))
+        return 4;
+    return result;
+}
+
+// 83 and 84: four sectors opening from the centre; clockwise selects the table of entry 83.
+int32_t FourSectors(CWipeCanvas& c, int32_t progress, bool clockwise)
+{
+    if (g_pCosTable == nullptr)
+        return 1;
+    const int64_t hw = c.Width() >> 1, hh = c.Height() >> 1;
+    const int64_t m = std::max(hw, hh);
+    const int64_t r = ((m + 1) * 65536) / Cos(448);
+    const int64_t angle = progress >> 1;
+    const int64_t cv = (Cos(angle) * r) >> 16;
+    const int64_t sv = (Cos(angle - 128) * r) >> 16;
+    // Pieces are drawn in place; the drawing clips them to the source as clamping would.
+    if (sv > 0) {
+        for (int64_t k = 0; k < sv; ++k) {
+            const int64_t q = (k * cv) / sv;
+            if (clockwise) {
+                c.Piece(hw + q, hh + k, hw + cv, hh + k + 1);
+                c.Piece(hw - cv, hh - k, hw - q, hh - k + 1);
+                c.Piece(hw - k, hh + q, hw - k + 1, hh + cv);
+                c.Piece(hw + k, hh - cv, hw + k + 1, hh - q);
+            } else {
+                c.Piece(hw + q, hh - k, hw + cv, hh - k + 1);
+                c.Piece(hw - cv, hh + k, hw - q, hh + k + 1);
+                c.Piece(hw - k, hh - cv, hw - k + 1, hh - q);
+                c.Piece(hw + k, hh + q, hw + k + 1, hh + cv);
+            }
+        }
+    }
+    if (sv > cv) {
+        if (clockwise) {
+            c.Piece(hw + cv, hh, 2 * hw, hh + sv + 1);
+            c.Piece(0, hh - sv, hw - cv, hh + 1);
+            c.Piece(0, hh + cv, hw + 1, 2 * hh);
+            c.Piece(hw, 0, 2 * hw + 1, hh - cv);
+        } else {
+            c.Piece(hw + cv, hh - sv, 2 * hw, hh + 1);
+            c.Piece(0, hh, hw - cv, hh + sv + 1);
+            c.Piece(0, 0, hw + 1, hh - cv);
+            c.Piece(hw, hh + cv, 2 * hw + 1, 2 * hh);
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeCrossFade)
+{
+    WIPE_BEGIN(c);
+    return -1;
+}
+
+TESSARO_WIPE(WipeMosaicCentred)
+{
+    return FilterStep(dst, src, progress, x, y, mode, screen, kMosaicCentred);
+}
+
+TESSARO_WIPE(WipeMosaicCorner)
+{
+    return FilterStep(dst, src, progress, x, y, mode, screen, kMosaicCorner);
+}
+
+TESSARO_WIPE(WipeNegativeFlash)
+{
+    return FilterStep(dst, src, progress, x, y, mode, screen, kNegative);
+}
+
+TESSARO_WIPE(WipeBandsColumns16FromLeft)
+{
+    return WipeBandsColumns(dst, src, progress, x, y, 1, mode, 16, screen);
+}
+
+TESSARO_WIPE(WipeBandsColumns16FromRight)
+{
+    return WipeBandsColumns(dst, src, progress, x, y, 0, mode, 16, screen);
+}
+
+TESSARO_WIPE(WipeBandsColumns8FromLeft)
+{
+    return WipeBandsColumns(dst, src, progress, x, y, 1, mode, 8, screen);
+}
+
+TESSARO_WIPE(WipeBandsColumns8FromRight)
+{
+    return WipeBandsColumns(dst, src, progress, x, y, 0, mode, 8, screen);
+}
+
+TESSARO_WIPE(WipeBandsRows16FromTop)
+{
+    return WipeBandsRows(dst, src, progress, x, y, 1, mode, 16, screen);
+}
+
+TESSARO_WIPE(WipeBandsRows16FromBottom)
+{
+    return WipeBandsRows(dst, src, progress, x, y, 0, mode, 16, screen);
+}
+
+TESSARO_WIPE(WipeBandsRows8FromTop)
+{
+    return WipeBandsRows(dst, src, progress, x, y, 1, mode, 8, screen);
+}
+
+TESSARO_WIPE(WipeBandsRows8FromBottom)
+{
+    return WipeBandsRows(dst, src, progress, x, y, 0, mode, 8, screen);
+}
+
+TESSARO_WIPE(WipeSlideSmearFromRight)
+{
+    return WipeSlideSmearColumns(dst, src, progress, x, y, 1, mode, screen);
+}
+
+TESSARO_WIPE(WipeSlideSmearFromLeft)
+{
+    return WipeSlideSmearColumns(dst, src, progress, x, y, 0, mode, screen);
+}
+
+TESSARO_WIPE(WipeSlideSmearFromBottom)
+{
+    return WipeSlideSmearRows(dst, src, progress, x, y, 1, mode, screen);
+}
+
+TESSARO_WIPE(WipeSlideSmearFromTop)
+{
+    return WipeSlideSmearRows(dst, src, progress, x, y, 0, mode, screen);
+}
+
+TESSARO_WIPE(WipeFourSectorsClockwise)
+{
+    WIPE_BEGIN(c);
+    return FourSectors(c, progress, true);
+}
+
+TESSARO_WIPE(WipeFourSectorsCounterClockwise)
+{
+    WIPE_BEGIN(c);
+    return FourSectors(c, progress, false);
+}
+
+TESSARO_WIPE(WipeHalvesFromSides)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t half = w >> 1;
+    const int64_t s = (half * progress) >> 8;
+    c.PieceAt(half - s, 0, half, h, x, y);
+    c.PieceAt(half, 0, half + s, h, int64_t{x} + w - s, y);
+    return 0;
+}
+
+TESSARO_WIPE(WipeHalvesFromTopAndBottom)
+{
+    WIPE_BEGIN(c);
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t half = h >> 1;
+    const int64_t s = (half * progress) >> 8;
+    c.PieceAt(0, half - s, w, half, x, y);
+    c.PieceAt(0, half, w, half + s, x, int64_t{y} + h - s);
+    return 0;
+}

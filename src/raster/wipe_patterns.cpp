@@ -1,0 +1,504 @@
+// Wipe entries 35 to 67: blinds, slanted dashes, tile spirals, the cross-fade, and the block
+// patterns driven by the noise table and the cosine table (scatter, burst, swirl, spin, zoom,
+// rotation, dropping cells, jitter). Entry 34 lives with the other growing cells.
+#include "raster/pixel_ops.h"
+#include "raster/wipe_common.h"
+
+using wipe::Cos;
+using wipe::ISqrt;
+
+namespace {
+
+// N[k]: byte k AND 255 of the noise table.
+inline int64_t Noise(int64_t k)
+{
+    return g_pNoiseTable[k & 255];
+}
+
+// The noise table, built on first use; false when it could not be allocated (the entry then draws
+// nothing, as a failed allocation leaves no table to read).
+bool NoiseReady()
+{
+    BuildNoiseTable();
+    return g_pNoiseTable != nullptr;
+}
+
+// --- blinds ---
+
+void BlindColumns(CWipeCanvas& c, int32_t progress, int64_t n, bool reverse, int shift)
+{
+    uint8_t* on = c.ColumnMask();
+    const int64_t limit = progress >> shift;
+    for (int64_t i = 0; i < c.Width(); ++i) {
+        const int64_t f = reverse ? (n - 1) - (i & (n - 1)) : (i & (n - 1));
+        on[i] = f <= limit ? 1 : 0;
+    }
+    c.MaskedRows(0, c.Height(), on);
+}
+
+void BlindRows(CWipeCanvas& c, int32_t progress, int64_t n, bool reverse, int shift)
+{
+    const int64_t limit = progress >> shift;
+    const int64_t w = c.Width(), h = c.Height();
+    // Neighbouring rows that show are drawn as one piece.
+    for (int64_t i = 0; i < h;) {
+        auto shows = [&](int64_t row) {
+            const int64_t f = reverse ? (n - 1) - (row & (n - 1)) : (row & (n - 1));
+            return f <= limit;
+        };
+        if (!shows(i)) {
+            ++i;
+            continue;
+        }
+        int64_t end = i + 1;
+        while (end < h && shows(end))
+            ++end;
+        c.Piece(0, i, w, end);
+        i = end;
+    }
+}
+
+// --- slanted dashes ---
+
+void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
+{
+    const int64_t w = c.Width(), h = c.Height();
+    if (len <= 0)
+        return;
+    // Row j's dashes depend only on j mod m: one mask per phase.
+    std::vector<uint8_t> masks(static_cast<size_t>(m * w), 0);
+    for (int64_t phase = 0; phase < std::min(m, h); ++phase) {
+        uint8_t* on = masks.data() + phase * w;
+        for (int64_t s = -phase; s < w; s += n) {
+            int64_t l = s;
+            int64_t run = len;
+            if (l + run > w)
+                run = w - l;
+            if (l < 0) {
+                run += l;
+                l = 0;
+            }
+            for (int64_t i = l; i < l + std::max<int64_t>(run, 0); ++i)
+                on[i] = 1;
+        }
+    }
+    std::vector<std::vector<CWipeCanvas::ColumnRun>> runs(static_cast<size_t>(m));
+    for (int64_t phase = 0; phase < std::min(m, h); ++phase)
+        c.RunsOf(masks.data() + phase * w, runs[static_cast<size_t>(phase)]);
+    for (int64_t j = 0; j < h; ++j)
+        c.RunRows(j, j + 1, runs[static_cast<size_t>(j % m)]);
+}
+
+// --- tile spirals ---
+
+constexpr uint8_t kSpiralIn[16] = {0, 1, 2, 3, 11, 12, 13, 4, 10, 15, 14, 5, 9, 8, 7, 6};
+constexpr uint8_t kSpiralOut[16] = {6, 7, 8, 9, 5, 0, 1, 10, 4, 3, 2, 11, 15, 14, 13, 12};
+
+void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* pattern)
+{
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t limit = progress >> 4;
+    // The cells that show depend only on the tile row: one mask per tile row.
+    std::vector<uint8_t> masks(static_cast<size_t>(4 * w), 0);
+    for (int64_t row = 0; row < 4; ++row)
+        for (int64_t i = 0; i < w; ++i)
+            masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
+    std::vector<CWipeCanvas::ColumnRun> runs[4];
+    for (int64_t row = 0; row < 4; ++row)
+        c.RunsOf(masks.data() + row * w, runs[row]);
+    for (int64_t j = 0; j < h; j += cell)
+        c.RunRows(j, std::min(j + cell, h), runs[(j / cell) & 3]);
+}
+
+// --- block grids ---
+
+// Visits the blocks of the n x m grid row by row: visit(i, j, row index k).
+template <typename Visit>
+void ForBlocks(const CWipeCanvas& c, int64_t n, int64_t m, Visit visit)
+{
+    int64_t k = 0;
+    for (int64_t j = 0; j < c.Height(); j += m, ++k)
+        for (int64_t i = 0; i < c.Width(); i += n)
+            visit(i, j, k);
+}
+
+// Block (i, j) of n x m, clamped, with its top-left at (dx, dy).
+void BlockAt(CWipeCanvas& c, int64_t i, int64_t j, int64_t n, int64_t m, int64_t dx, int64_t dy)
+{
+    c.PieceAt(i, j, std::min<int64_t>(i + n, c.Width()), std::min<int64_t>(j + m, c.Height()), dx, dy);
+}
+
+// The scatter amplitude: w + h at progress 0, towards 0 at 256.
+int64_t Amplitude(const CWipeCanvas& c, int32_t progress)
+{
+    const int64_t sum = int64_t{c.Width()} + c.Height();
+    return sum - ((sum * progress) >> 8);
+}
+
+// Unit direction (length 256) away from the centre, (dx, dy) itself at the centre.
+void Direction(int64_t dx, int64_t dy, int64_t* ux, int64_t* uy)
+{
+    const int64_t d = ISqrt(dx * dx + dy * dy);
+    if (d != 0) {
+        *ux = (dx * 256) / d;
+        *uy = (dy * 256) / d;
+    } else {
+        *ux = dx;
+        *uy = dy;
+    }
+}
+
+void Burst(CWipeCanvas& c, int32_t progress, int64_t n, int64_t m)
+{
+    const int64_t a = Amplitude(c, progress);
+    const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    ForBlocks(c, n, m, [&](int64_t i, int64_t j, int64_t k) {
+        int64_t ux, uy;
+        Direction(i - hw, j - hh, &ux, &uy);
+        const int64_t na = 26 * k, nb = 1 + 38 * k;
+        BlockAt(c, i, j, n, m, int64_t{c.X()} + i + ((Noise(na + i) * ux * a) >> 16),
+                int64_t{c.Y()} + j + ((Noise(nb + i) * uy * a) >> 16));
+    });
+}
+
+// The block's corner turned about the centre by the angle of C0 and S0.
+void Rotate(int64_t c0, int64_t s0, int64_t dx, int64_t dy, int64_t* rx, int64_t* ry)
+{
+    *rx = ((c0 * dx) >> 16) - ((s0 * dy) >> 16);
+    *ry = ((c0 * dy) >> 16) + ((s0 * dx) >> 16);
+}
+
+int32_t RotateBlocks(CWipeCanvas& c, int32_t progress, int64_t n)
+{
+    if (g_pCosTable == nullptr)
+        return 1;
+    const int64_t t = (256 - progress) * 2;
+    const int64_t c0 = Cos(t), s0 = Cos(t - 128);
+    const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t) {
+        int64_t rx, ry;
+        Rotate(c0, s0, i - hw, j - hh, &rx, &ry);
+        BlockAt(c, i, j, n, n, int64_t{c.X()} + hw + rx, int64_t{c.Y()} + hh + ry);
+    });
+    return 0;
+}
+
+void DropCells(CWipeCanvas& c, int32_t progress, int64_t n, int s)
+{
+    ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t) {
+        const int64_t v = Noise((i >> 3) + 13 * j);
+        int64_t k = (((v >> 1) + progress) >> s) - n;
+        if (k <= 0)
+            return;
+        k = std::min(k, n);
+        BlockAt(c, i, j, n, k, int64_t{c.X()} + i, int64_t{c.Y()} + j + n - k);
+    });
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeBlindsColumns8)
+{
+    WIPE_BEGIN(c);
+    BlindColumns(c, progress, 8, false, 5);
+    return 0;
+}
+
+TESSARO_WIPE(WipeBlindsColumns8Reverse)
+{
+    WIPE_BEGIN(c);
+    BlindColumns(c, progress, 8, true, 5);
+    return 0;
+}
+
+TESSARO_WIPE(WipeBlindsColumns16)
+{
+    WIPE_BEGIN(c);
+    BlindColumns(c, progress, 16, false, 4);
+    return 0;
+}
+
+TESSARO_WIPE(WipeBlindsColumns16Reverse)
+{
+    WIPE_BEGIN(c);
+    BlindColumns(c, progress, 16, true, 4);
+    return 0;
+}
+
+TESSARO_WIPE(WipeBlindsRows8)
+{
+    WIPE_BEGIN(c);
+    BlindRows(c, progress, 8, false, 5);
+    return 0;
+}
+
+TESSARO_WIPE(WipeBlindsRows8Reverse)
+{
+    WIPE_BEGIN(c);
+    BlindRows(c, progress, 8, true, 5);
+    return 0;
+}
+
+TESSARO_WIPE(WipeBlindsRows16)
+{
+    WIPE_BEGIN(c);
+    BlindRows(c, progress, 16, false, 4);
+    return 0;
+}
+
+TESSARO_WIPE(WipeBlindsRows16Reverse)
+{
+    WIPE_BEGIN(c);
+    BlindRows(c, progress, 16, true, 4);
+    return 0;
+}
+
+TESSARO_WIPE(WipeSlantedDashes8)
+{
+    WIPE_BEGIN(c);
+    SlantedDashes(c, 8, 7, progress >> 5);
+    return 0;
+}
+
+TESSARO_WIPE(WipeSlantedDashes16)
+{
+    WIPE_BEGIN(c);
+    SlantedDashes(c, 16, 15, progress >> 4);
+    return 0;
+}
+
+TESSARO_WIPE(WipeTileSpiralIn1)
+{
+    WIPE_BEGIN(c);
+    TileSpiral(c, progress, 1, kSpiralIn);
+    return 0;
+}
+
+TESSARO_WIPE(WipeTileSpiralOut1)
+{
+    WIPE_BEGIN(c);
+    TileSpiral(c, progress, 1, kSpiralOut);
+    return 0;
+}
+
+TESSARO_WIPE(WipeTileSpiralIn2)
+{
+    WIPE_BEGIN(c);
+    TileSpiral(c, progress, 2, kSpiralIn);
+    return 0;
+}
+
+TESSARO_WIPE(WipeTileSpiralOut2)
+{
+    WIPE_BEGIN(c);
+    TileSpiral(c, progress, 2, kSpiralOut);
+    return 0;
+}
+
+TESSARO_WIPE(WipeTileSpiralIn4)
+{
+    WIPE_BEGIN(c);
+    TileSpiral(c, progress, 4, kSpiralIn);
+    return 0;
+}
+
+TESSARO_WIPE(WipeTileSpiralOut4)
+{
+    WIPE_BEGIN(c);
+    TileSpiral(c, progress, 4, kSpiralOut);
+    return 0;
+}
+
+TESSARO_WIPE(WipeTileSpiralIn8)
+{
+    WIPE_BEGIN(c);
+    TileSpiral(c, progress, 8, kSpiralIn);
+    return 0;
+}
+
+TESSARO_WIPE(WipeTileSpiralOut8)
+{
+    WIPE_BEGIN(c);
+    TileSpiral(c, progress, 8, kSpiralOut);
+    return 0;
+}
+
+TESSARO_WIPE(WipeScatterNoise)
+{
+    WIPE_BEGIN(c);
+    if (!NoiseReady())
+        return 0;
+    const int64_t a = Amplitude(c, progress);
+    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t) {
+        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((Noise(i + j) * a) >> 8), int64_t{y} + j + ((Noise(i + j + 1) * a) >> 8));
+    });
+    return 0;
+}
+
+TESSARO_WIPE(WipeBurstBlocks)
+{
+    WIPE_BEGIN(c);
+    if (!NoiseReady())
+        return 0;
+    Burst(c, progress, 4, 2);
+    return 0;
+}
+
+TESSARO_WIPE(WipeBurstBlocks2)
+{
+    WIPE_BEGIN(c);
+    if (!NoiseReady())
+        return 0;
+    Burst(c, progress, 2, 2);
+    return 0;
+}
+
+TESSARO_WIPE(WipeBurstSwirl)
+{
+    WIPE_BEGIN(c);
+    const bool noise = NoiseReady();
+    if (g_pCosTable == nullptr)
+        return 1;
+    if (!noise)
+        return 0;
+    const int64_t a = Amplitude(c, progress);
+    const int64_t t = (256 - progress) * 2;
+    const int64_t ct = Cos(t), st = Cos(t - 128);
+    const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t k) {
+        int64_t ux, uy;
+        Direction(i - hw, j - hh, &ux, &uy);
+        const int64_t na = 26 * k, nb = 1 + 38 * k;
+        const int64_t ox = (((Noise(na + i) * ux * a) >> 16) * ct) >> 16;
+        const int64_t oy = (((Noise(nb + i) * uy * a) >> 16) * st) >> 16;
+        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ox, int64_t{y} + j + oy);
+    });
+    return 0;
+}
+
+TESSARO_WIPE(WipeSpinOut)
+{
+    WIPE_BEGIN(c);
+    if (g_pCosTable == nullptr)
+        return 1;
+    const int64_t a = Amplitude(c, progress);
+    const int64_t t = (256 - progress) * 2;
+    const int64_t ct = Cos(t), st = Cos(t - 128);
+    const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t) {
+        const int64_t dx = i - hw, dy = j - hh;
+        const int64_t d = ISqrt(dx * dx + dy * dy);
+        int64_t ux = dx, uy = dy;
+        if (d != 0) {
+            ux = ((st * dx * 256) >> 16) / d;
+            uy = ((ct * dy * 256) >> 16) / d;
+        }
+        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((ux * a) >> 8), int64_t{y} + j + ((uy * a) >> 8));
+    });
+    return 0;
+}
+
+TESSARO_WIPE(WipeZoomOut)
+{
+    WIPE_BEGIN(c);
+    if (g_pCosTable == nullptr)
+        return 1;
+    const int64_t a = Amplitude(c, progress);
+    const int64_t t = (256 - progress) * 2;
+    const int64_t cx = Cos(t >> 2), sy = Cos(t - 128);
+    const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    // 64-bit products throughout: the 32-bit product of a far corner and the cosine would wrap for
+    // pictures wider than 32767 pixels.
+    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t) {
+        const int64_t dx = i - hw, dy = j - hh;
+        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((dx * cx * a) >> 24), int64_t{y} + j + ((dy * sy * a) >> 24));
+    });
+    return 0;
+}
+
+TESSARO_WIPE(WipeRotateBlocks2)
+{
+    WIPE_BEGIN(c);
+    return RotateBlocks(c, progress, 2);
+}
+
+TESSARO_WIPE(WipeRotateBlocks4)
+{
+    WIPE_BEGIN(c);
+    return RotateBlocks(c, progress, 4);
+}
+
+TESSARO_WIPE(WipeRotateBlocks8)
+{
+    WIPE_BEGIN(c);
+    return RotateBlocks(c, progress, 8);
+}
+
+TESSARO_WIPE(WipeRotateBurst)
+{
+    WIPE_BEGIN(c);
+    const bool noise = NoiseReady();
+    if (g_pCosTable == nullptr)
+        return 1;
+    if (!noise)
+        return 0;
+    const int64_t a = Amplitude(c, progress);
+    const int64_t t = (256 - progress) * 2;
+    const int64_t c0 = Cos(t), s0 = Cos(t - 128);
+    const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t k) {
+        const int64_t dx = i - hw, dy = j - hh;
+        int64_t ux, uy, rx, ry;
+        Direction(dx, dy, &ux, &uy);
+        Rotate(c0, s0, dx, dy, &rx, &ry);
+        const int64_t na = 52 * k, nb = 1 + 76 * k;
+        const int64_t X = int64_t{x} + i + rx - ux + ((((Noise(na + i) * ux * a) >> 16) * c0) >> 16);
+        const int64_t Y = int64_t{y} + j + ry - uy + ((((Noise(nb + i) * uy * a) >> 16) * s0) >> 16);
+        BlockAt(c, i, j, 4, 4, X, Y);
+    });
+    return 0;
+}
+
+TESSARO_WIPE(WipeDropCells8)
+{
+    WIPE_BEGIN(c);
+    if (!NoiseReady())
+        return 0;
+    DropCells(c, progress, 8, 4);
+    return 0;
+}
+
+TESSARO_WIPE(WipeDropCells16)
+{
+    WIPE_BEGIN(c);
+    if (!NoiseReady())
+        return 0;
+    DropCells(c, progress, 16, 3);
+    return 0;
+}
+
+TESSARO_WIPE(WipeJitterBlocks)
+{
+    WIPE_BEGIN(c);
+    if (!NoiseReady())
+        return 0;
+    const int64_t q = (progress >> 1) + 1;
+    ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t) {
+        const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
+        BlockAt(c, i, j, 4, 4, int64_t{x} + i + (u - 128) / q, int64_t{y} + j + (v - 128) / q);
+    });
+    return 0;
+}
+
+TESSARO_WIPE(WipeJitterBlocksLinear)
+{
+    WIPE_BEGIN(c);
+    if (!NoiseReady())
+        return 0;
+    const int64_t m = 256 - progress;
+    ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t) {
+        const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
+        BlockAt(c, i, j, 4, 4, int64_t{x} + i + (((u - 128) * m) >> 11), int64_t{y} + j + ((v * m) >> 11));
+    });
+    return 0;
+}

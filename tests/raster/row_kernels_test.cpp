@@ -1,0 +1,244 @@
+// The SIMD twins against the plain kernels on random pixels, every width from 1 to 33, forward,
+// mirrored, upwards and scaled walks, with guard bytes around every buffer; and the per-pixel
+// rules against formulas written here.
+#include "raster/blend_tables.h"
+#include "raster/row_kernels.h"
+#include "support/pixel_buffers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+
+using namespace raster_test;
+
+namespace {
+
+constexpr int kHeight = 3;
+
+// How a kernel walks its source.
+enum class Walk { Forward, Mirror, Upward, MirrorUpward };
+
+// Calls an unscaled kernel over a plane pair with the given walk.
+using Unscaled = std::function<void(BYTE*, const BYTE*, int, int, int, int)>;
+using Scaled = std::function<void(BYTE*, const BYTE*, int, int, int, int, const StretchState&)>;
+
+struct UnscaledTwin {
+    const char* name;
+    Unscaled plain;
+    Unscaled simd;
+    bool mirrored;
+};
+
+struct ScaledTwin {
+    const char* name;
+    Scaled plain;
+    Scaled simd;
+    bool mirrored;
+};
+
+void RunUnscaled(const Unscaled& kernel, GuardedPlane& dst, GuardedPlane& src, int width, bool mirrored, bool upward)
+{
+    const int rowBytes = width * 4;
+    const BYTE* first = upward ? src.Row(src.height - 1) : src.Row(0);
+    const int step = upward ? -src.pitch : src.pitch;
+    if (mirrored) {
+        kernel(dst.Row(0), first + rowBytes, dst.pitch - rowBytes, step + rowBytes, width, kHeight);
+    } else {
+        kernel(dst.Row(0), first, dst.pitch - rowBytes, step - rowBytes, width, kHeight);
+    }
+}
+
+DWORD KeyFrom(GuardedPlane& src)
+{
+    // A key that occurs in the source: its second pixel.
+    DWORD key;
+    std::memcpy(&key, src.At(1 % src.width, 0), 4);
+    return key;
+}
+
+}  // namespace
+
+TEST(RowKernels, UnscaledTwinsGivePlainResults)
+{
+    DWORD key = 0;
+    const UnscaledTwin twins[] = {
+        {"CopyRows32", CopyRows32, CopyRows32Mmx, false},
+        {"CopyRows32Mirror", CopyRows32Mirror, CopyRows32MirrorMmx, true},
+        {"BlendAlphaRows32", BlendAlphaRows32, BlendAlphaRows32Mmx, false},
+        {"BlendAlphaRows32Mirror", BlendAlphaRows32Mirror, BlendAlphaRows32MirrorMmx, true},
+        {"CopyColorRows32", CopyColorRows32, CopyColorRows32Mmx, false},
+        {"CopyAlphaRows32", CopyAlphaRows32, CopyAlphaRows32Mmx, false},
+        {"CopyColorKeyRows32",
+         [&](BYTE* d, const BYTE* s, int ds, int ss, int w, int h) { CopyColorKeyRows32(d, s, ds, ss, w, h, key); },
+         [&](BYTE* d, const BYTE* s, int ds, int ss, int w, int h) { CopyColorKeyRows32Mmx(d, s, ds, ss, w, h, key); },
+         false},
+    };
+    Random random(1);
+    for (const UnscaledTwin& twin : twins) {
+        for (int width = 1; width <= 33; ++width) {
+            for (bool upward : {false, true}) {
+                // Long rows (the copy hands them to the library's copy) at a few widths too.
+                const int w = width == 33 ? 100 : width;
+                GuardedPlane src(w, kHeight, 4), a(w, kHeight, 4), b(w, kHeight, 4);
+                random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
+                random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+                std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+                key = KeyFrom(src);
+                RunUnscaled(twin.plain, a, src, w, twin.mirrored, upward);
+                RunUnscaled(twin.simd, b, src, w, twin.mirrored, upward);
+                ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
+                    << twin.name << " width " << w << (upward ? " upward" : "");
+                ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact() && src.buffer.GuardsIntact())
+                    << twin.name << " width " << w;
+                // Slack bytes at the end of each row are not pixels: nothing writes them.
+                for (int y = 0; y < kHeight; ++y) {
+                    for (int i = w * 4; i < a.pitch; ++i) {
+                        ASSERT_EQ(a.Row(y)[i], b.Row(y)[i]);
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(RowKernels, ScaledTwinsGivePlainResults)
+{
+    DWORD key = 0;
+    const ScaledTwin twins[] = {
+        {"CopyRows32Scaled", CopyRows32Scaled, CopyRows32ScaledMmx, false},
+        {"CopyRows32MirrorScaled", CopyRows32MirrorScaled, CopyRows32MirrorScaledMmx, true},
+        {"BlendAlphaRows32Scaled", BlendAlphaRows32Scaled, BlendAlphaRows32ScaledMmx, false},
+        {"BlendAlphaRows32MirrorScaled", BlendAlphaRows32MirrorScaled, BlendAlphaRows32MirrorScaledMmx, true},
+        {"CopyColorRows32Scaled", CopyColorRows32Scaled, CopyColorRows32ScaledMmx, false},
+        {"CopyAlphaRows32Scaled", CopyAlphaRows32Scaled, CopyAlphaRows32ScaledMmx, false},
+        {"CopyColorKeyRows32Scaled",
+         [&](BYTE* d, const BYTE* s, int ds, int sp, int w, int h, const StretchState& st) {
+             CopyColorKeyRows32Scaled(d, s, ds, sp, w, h, st, key);
+         },
+         [&](BYTE* d, const BYTE* s, int ds, int sp, int w, int h, const StretchState& st) {
+             CopyColorKeyRows32ScaledMmx(d, s, ds, sp, w, h, st, key);
+         },
+         false},
+    };
+    Random random(2);
+    for (const ScaledTwin& twin : twins) {
+        for (int width = 1; width <= 33; ++width) {
+            // Source extents below, at and above the destination's, rows likewise.
+            for (int srcWidth : {1, width / 2 + 1, width, width * 2 + 1}) {
+                const int srcHeight = random.Range(1, 7);
+                GuardedPlane src(srcWidth, srcHeight, 4), a(width, kHeight, 4), b(width, kHeight, 4);
+                random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
+                random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+                std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+                key = KeyFrom(src);
+                const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
+                                      -kHeight - 1, srcHeight % kHeight, kHeight, srcHeight / kHeight};
+                const BYTE* first = twin.mirrored ? src.Row(0) + srcWidth * 4 : src.Row(0);
+                twin.plain(a.Row(0), first, a.pitch - width * 4, src.pitch, width, kHeight, st);
+                twin.simd(b.Row(0), first, b.pitch - width * 4, src.pitch, width, kHeight, st);
+                ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
+                    << twin.name << " " << srcWidth << " -> " << width;
+                ASSERT_TRUE(a.buffer.GuardsIntact() && src.buffer.GuardsIntact()) << twin.name;
+            }
+        }
+    }
+}
+
+TEST(RowKernels, FillAndInvertTwinsGivePlainResults)
+{
+    Random random(3);
+    for (int width = 1; width <= 33; ++width) {
+        GuardedPlane a(width, kHeight, 4), b(width, kHeight, 4);
+        random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+        std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+        const DWORD rgb = random.Next() & 0x00FFFFFFu;
+        FillRgbRows32(a.Row(0), a.pitch - width * 4, width, kHeight, rgb);
+        FillRgbRows32Mmx(b.Row(0), b.pitch - width * 4, width, kHeight, rgb);
+        for (BYTE mode : {0, 1, 2, 7}) {
+            InvertRows32(a.Row(0), a.pitch - width * 4, width, kHeight, mode);
+            InvertRows32Mmx(b.Row(0), b.pitch - width * 4, width, kHeight, mode);
+        }
+        ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size())) << width;
+        ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact());
+    }
+}
+
+// Every (alpha, source, destination) byte triple through both blend kernels, against the exact
+// rounded formula: one row per alpha, the 65536 (source, destination) pairs in each channel.
+TEST(RowKernels, BlendIsExactForEveryByteTriple)
+{
+    std::vector<uint32_t> src(65536), dst(65536), a(65536), b(65536);
+    for (uint32_t alpha = 0; alpha < 256; ++alpha) {
+        for (uint32_t i = 0; i < 65536; ++i) {
+            const uint32_t s = i & 255, d = i >> 8;
+            // Blue takes (s, d), green (d, s), red (s ^ d, s).
+            src[i] = alpha << 24 | (s ^ d) << 16 | d << 8 | s;
+            dst[i] = 0x5A000000u | s << 16 | s << 8 | d;
+        }
+        a = dst;
+        b = dst;
+        auto* sp = reinterpret_cast<const BYTE*>(src.data());
+        BlendAlphaRows32(reinterpret_cast<BYTE*>(a.data()), sp, 0, 0, 65536, 1);
+        BlendAlphaRows32Mmx(reinterpret_cast<BYTE*>(b.data()), sp, 0, 0, 65536, 1);
+        for (uint32_t i = 0; i < 65536; ++i) {
+            auto expect = [&](uint32_t s, uint32_t d) { return (s * alpha + d * (255 - alpha) + 127) / 255; };
+            const uint32_t s = i & 255, d = i >> 8;
+            const uint32_t want = expect(s ^ d, s) << 16 | expect(d, s) << 8 | expect(s, d);  // alpha 0
+            if (a[i] != want || b[i] != want) {
+                FAIL() << "alpha " << alpha << " s " << s << " d " << d << ": plain " << std::hex << a[i]
+                       << " simd " << b[i] << " want " << want;
+            }
+        }
+    }
+}
+
+TEST(RowKernels, PaletteAndPlaneKernelsFollowTheirRules)
+{
+    uint32_t palette[256];
+    for (uint32_t i = 0; i < 256; ++i) {
+        palette[i] = (i * 0x9E3779B9u) | 0x01000000u * (i & 3);
+    }
+    const BYTE indices[6] = {0, 7, 255, 7, 128, 3};
+    uint32_t out[6];
+    std::memset(out, 0xEE, sizeof out);
+    PaletteKeyRows32(reinterpret_cast<BYTE*>(out), indices, 0, 0, 6, 1, palette, 7);
+    const uint32_t keyedWant[6] = {palette[0], 0xEEEEEEEEu, palette[255], 0xEEEEEEEEu, palette[128], palette[3]};
+    EXPECT_EQ(0, std::memcmp(out, keyedWant, sizeof out));
+    PaletteRows32Mirror(reinterpret_cast<BYTE*>(out), indices + 6, 0, 0, 6, 1, palette);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(palette[indices[5 - i]], out[i]) << i;
+    }
+
+    uint32_t pixels[4] = {0x11223344u, 0xFF000000u, 0x00ABCDEFu, 0x80808080u};
+    const BYTE plane[4] = {0, 255, 0x40, 0x80};
+    UniteAlphaWithPlaneRows(reinterpret_cast<BYTE*>(pixels), plane, 0, 0, 4, 1);
+    const uint32_t alphas[4] = {0x11, 0xFF, 0x00, 0x80};
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t a = alphas[i], p = plane[i];
+        EXPECT_EQ(255 - (255 - a) * (255 - p) / 255, pixels[i] >> 24) << i;
+    }
+    BYTE back[4];
+    CopyAlphaToPlaneRows(back, reinterpret_cast<const BYTE*>(pixels), 0, 0, 4, 1);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(pixels[i] >> 24, back[i]);
+    }
+}
+
+// Scaled sampling: 1:1 takes every source pixel once; 3 -> 2 takes pixels 0 and 1.
+TEST(RowKernels, ScaledStepsSampleAsDescribed)
+{
+    const uint32_t src[3] = {10, 20, 30};
+    uint32_t out[3] = {};
+    const StretchState same{-3 - 1, 0, 3, 1, -2, 0, 1, 1};
+    CopyRows32Scaled(reinterpret_cast<BYTE*>(out), reinterpret_cast<const BYTE*>(src), 0, 12, 3, 1, same);
+    EXPECT_EQ(10u, out[0]);
+    EXPECT_EQ(20u, out[1]);
+    EXPECT_EQ(30u, out[2]);
+    const StretchState shrink{-2 - 1, 1, 2, 1, -2, 0, 1, 1};
+    uint32_t two[2] = {};
+    CopyRows32Scaled(reinterpret_cast<BYTE*>(two), reinterpret_cast<const BYTE*>(src), 0, 12, 2, 1, shrink);
+    EXPECT_EQ(10u, two[0]);
+    EXPECT_EQ(20u, two[1]);
+}

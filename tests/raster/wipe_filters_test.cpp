@@ -1,0 +1,193 @@
+// The filter entries over the drawn picture in device-blit mode: mosaic and negative in the
+// locked destination, in the destination's own pixel format and inside the locked surface, and
+// the answers when the surface cannot be locked or unlocked.
+#include "wipe_test_util.h"
+
+namespace {
+
+using namespace wipetest;
+
+constexpr LONG kSw = 53, kSh = 37, kDw = 64, kDh = 48, kX = 5, kY = 4;
+
+// A destination surface that forwards to a real one but can refuse Lock or Unlock.
+class RefusingSurface final : public IDirectDrawSurface7 {
+public:
+    RefusingSurface(IDirectDrawSurface7* real, bool refuseLock, bool refuseUnlock)
+        : m_real(real), m_refuseLock(refuseLock), m_refuseUnlock(refuseUnlock)
+    {
+    }
+    ~RefusingSurface() = default;
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT Blt(LPRECT d, IDirectDrawSurface7* s, LPRECT r, DWORD f, LPDDBLTFX fx) override
+    {
+        return m_real->Blt(d, s, r, f, fx);
+    }
+    HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface7* s, LPRECT r, DWORD f) override
+    {
+        return m_real->BltFast(x, y, s, r, f);
+    }
+    HRESULT GetColorKey(DWORD f, LPDDCOLORKEY k) override { return m_real->GetColorKey(f, k); }
+    HRESULT SetColorKey(DWORD f, LPDDCOLORKEY k) override { return m_real->SetColorKey(f, k); }
+    HRESULT GetDC(HDC* dc) override { return m_real->GetDC(dc); }
+    HRESULT ReleaseDC(HDC dc) override { return m_real->ReleaseDC(dc); }
+    HRESULT GetPixelFormat(LPDDPIXELFORMAT f) override { return m_real->GetPixelFormat(f); }
+    HRESULT GetSurfaceDesc(LPDDSURFACEDESC2 d) override { return m_real->GetSurfaceDesc(d); }
+    HRESULT Lock(LPRECT r, LPDDSURFACEDESC2 d, DWORD f, HANDLE e) override
+    {
+        return m_refuseLock ? DDERR_SURFACEBUSY : m_real->Lock(r, d, f, e);
+    }
+    HRESULT Unlock(LPRECT r) override
+    {
+        const HRESULT hr = m_real->Unlock(r);
+        return m_refuseUnlock ? DDERR_NOTLOCKED : hr;
+    }
+    HRESULT IsLost() override { return DD_OK; }
+    HRESULT Restore() override { return DD_OK; }
+
+private:
+    IDirectDrawSurface7* m_real;
+    bool m_refuseLock;
+    bool m_refuseUnlock;
+};
+
+class WipeFilterTest : public WipeTest {
+protected:
+    void SetUp() override
+    {
+        WipeTest::SetUp();
+        m_src = MakeSource(kSw, kSh);
+        m_blank = MakeDestination(kDw, kDh);
+        m_dstSurface = m_dev.SurfaceLike(*m_blank);
+        m_srcSurface = m_dev.SurfaceLike(*m_src);
+    }
+    // The destination pixels after entry index at progress in device mode.
+    std::vector<uint32_t> Run(int index, int progress, int32_t* result)
+    {
+        TestDeviceImage dst(m_dstSurface);
+        TestDeviceImage src(m_srcSurface);
+        *result = DrawTransition(index, &dst, &src, progress, kX, kY, 0, nullptr);
+        return DeviceSet::Read(m_dstSurface);
+    }
+    static bool InPicture(LONG i, LONG j)
+    {
+        return i >= kX && j >= kY && i < kX + kSw && j < kY + kSh;
+    }
+
+    DeviceSet m_dev;
+    std::unique_ptr<CImage> m_src;
+    std::unique_ptr<CImage> m_blank;
+    IDirectDrawSurface7* m_dstSurface = nullptr;
+    IDirectDrawSurface7* m_srcSurface = nullptr;
+};
+
+TEST_F(WipeFilterTest, NegativeFlashInvertsTheColourOfThePicture)
+{
+    for (int progress : {1, 255}) {
+        DeviceSet::Load(m_dstSurface, *m_blank);
+        int32_t result = -99;
+        const auto pixels = Run(70, progress, &result);
+        EXPECT_EQ(result, 0);
+        for (LONG j = 0; j < kDh; ++j)
+            for (LONG i = 0; i < kDw; ++i)
+                EXPECT_EQ(pixels[static_cast<size_t>(j * kDw + i)],
+                          InPicture(i, j) ? SourcePixel(i - kX, j - kY) ^ 0x00FFFFFFu : kOld);
+    }
+    DeviceSet::Load(m_dstSurface, *m_blank);
+    int32_t result = -99;
+    const auto plain = Run(70, 256, &result);
+    EXPECT_EQ(plain[static_cast<size_t>(kY * kDw + kX)], SourcePixel(0, 0));
+}
+
+TEST_F(WipeFilterTest, MosaicBlocksShrinkWithProgress)
+{
+    int32_t result = -99;
+    // p = 1: blocks of 64, larger than the picture: one block of its top-left pixel.
+    auto pixels = Run(68, 1, &result);
+    EXPECT_EQ(result, 0);
+    for (LONG j = kY; j < kY + kSh; ++j)
+        for (LONG i = kX; i < kX + kSw; ++i)
+            ASSERT_EQ(pixels[static_cast<size_t>(j * kDw + i)], SourcePixel(0, 0));
+    // p = 200: blocks of 14 from the picture's top-left corner.
+    DeviceSet::Load(m_dstSurface, *m_blank);
+    pixels = Run(69, 200, &result);
+    EXPECT_EQ(result, 0);
+    for (LONG j = 0; j < kSh; ++j)
+        for (LONG i = 0; i < kSw; ++i)
+            ASSERT_EQ(pixels[static_cast<size_t>((j + kY) * kDw + i + kX)], SourcePixel(i - i % 14, j - j % 14));
+    // p = 252 and on: blocks of one, the picture unchanged.
+    DeviceSet::Load(m_dstSurface, *m_blank);
+    pixels = Run(68, 252, &result);
+    EXPECT_EQ(pixels[static_cast<size_t>((kY + 3) * kDw + kX + 7)], SourcePixel(7, 3));
+}
+
+TEST_F(WipeFilterTest, LockAndUnlockFailures)
+{
+    TestDeviceImage src(m_srcSurface);
+    {
+        RefusingSurface refusing(m_dstSurface, true, false);
+        TestDeviceImage dst(&refusing);
+        EXPECT_EQ(DrawTransition(69, &dst, &src, 10, kX, kY, 0, nullptr), 3);
+        // The plain source is drawn all the same.
+        const auto pixels = DeviceSet::Read(m_dstSurface);
+        EXPECT_EQ(pixels[static_cast<size_t>((kY + 20) * kDw + kX + 30)], SourcePixel(30, 20));
+    }
+    {
+        RefusingSurface refusing(m_dstSurface, false, true);
+        TestDeviceImage dst(&refusing);
+        EXPECT_EQ(DrawTransition(70, &dst, &src, 10, kX, kY, 0, nullptr), 4);
+    }
+}
+
+TEST_F(WipeFilterTest, FiltersUseTheDestinationFormatAndStayInsideIt)
+{
+    // A 16-bit destination while the source says it is 32-bit: the filter must step two bytes a
+    // pixel (the source's code would run four bytes a pixel past the locked rows).
+
+    IDirectDrawSurface7* dst16 = nullptr;
+    IDirectDrawSurface7* src16 = nullptr;
+    IDirectDraw7* dd = nullptr;
+    ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd), IID_IDirectDraw7, nullptr), DD_OK);
+    for (IDirectDrawSurface7** s : {&dst16, &src16}) {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof(d);
+        d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        d.dwWidth = s == &dst16 ? 20 : 8;
+        d.dwHeight = s == &dst16 ? 10 : 6;
+        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+        d.ddpfPixelFormat.dwFlags = DDPF_RGB;
+        d.ddpfPixelFormat.dwRGBBitCount = 16;
+        d.ddpfPixelFormat.dwRBitMask = 0xF800;
+        d.ddpfPixelFormat.dwGBitMask = 0x07E0;
+        d.ddpfPixelFormat.dwBBitMask = 0x001F;
+        ASSERT_EQ(dd->CreateSurface(&d, s, nullptr), DD_OK);
+    }
+    DDBLTFX fx{};
+    fx.dwSize = sizeof(fx);
+    fx.dwFillColor = 0x0F0F;
+    ASSERT_EQ(src16->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx), DD_OK);
+    struct Screen final : CDisplayTarget {
+        IDirectDrawSurface7* surface;
+        IDirectDrawSurface7* GetTargetSurface() const override { return surface; }
+        RECT GetTargetRect() const override { return RECT{-50, -50, 500, 500}; }  // past the surface
+    } screen;
+    screen.surface = dst16;
+    TestDeviceImage src(src16);  // reports code 32
+    EXPECT_EQ(DrawTransition(70, nullptr, &src, 10, 3, 2, 0, &screen), 0);
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof(d);
+    ASSERT_EQ(dst16->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    for (LONG j = 0; j < 10; ++j)
+        for (LONG i = 0; i < 20; ++i) {
+            const uint16_t v = reinterpret_cast<const uint16_t*>(static_cast<BYTE*>(d.lpSurface) + j * d.lPitch)[i];
+            const bool inside = i >= 3 && i < 11 && j >= 2 && j < 8;
+            EXPECT_EQ(v, inside ? 0xF0F0 : 0) << i << "," << j;
+        }
+    dst16->Unlock(nullptr);
+    dst16->Release();
+    src16->Release();
+    dd->Release();
+}
+
+} // namespace

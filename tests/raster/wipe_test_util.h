@@ -1,0 +1,222 @@
+// Fixtures of the wipe tests: pictures whose every pixel names its own position, a sentinel
+// destination, device surfaces over DirectDraw memory surfaces, a fixed random seed and the
+// cosine table.
+#pragma once
+
+#include "platform/cos_table.h"
+#include "platform/random.h"
+#include "raster/device_surface.h"
+#include "raster/draw_transition.h"
+#include "raster/image.h"
+#include "winapi/ddraw.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace wipetest {
+
+// A destination pixel nothing of the source can equal (source colours are (row << 12) | column).
+constexpr uint32_t kOld = 0x00ABCDEFu;
+constexpr uint32_t kSeed = 20261209;
+
+inline uint32_t SourcePixel(LONG i, LONG j)
+{
+    return 0xFF000000u | (static_cast<uint32_t>(j) << 12) | static_cast<uint32_t>(i);
+}
+
+inline std::unique_ptr<CImage> MakeImage(LONG w, LONG h, uint32_t flags = 0)
+{
+    auto image = std::make_unique<CImage>();
+    EXPECT_EQ(image->Create(w, h, 32, flags), 0);
+    return image;
+}
+
+inline uint32_t At(const CSurface& s, LONG i, LONG j)
+{
+    uint32_t v;
+    std::memcpy(&v, s.GetRowPointer(j) + i * 4, 4);
+    return v;
+}
+
+inline void Put(CSurface& s, LONG i, LONG j, uint32_t v)
+{
+    std::memcpy(s.GetRowPointer(j) + i * 4, &v, 4);
+}
+
+inline std::unique_ptr<CImage> MakeSource(LONG w, LONG h)
+{
+    auto image = MakeImage(w, h);
+    for (LONG j = 0; j < h; ++j)
+        for (LONG i = 0; i < w; ++i)
+            Put(*image, i, j, SourcePixel(i, j));
+    return image;
+}
+
+inline std::unique_ptr<CImage> MakeDestination(LONG w, LONG h, uint32_t flags = 0)
+{
+    auto image = MakeImage(w, h, flags);
+    for (LONG j = 0; j < h; ++j)
+        for (LONG i = 0; i < w; ++i)
+            Put(*image, i, j, kOld);
+    return image;
+}
+
+inline std::vector<uint32_t> Pixels(const CSurface& s)
+{
+    std::vector<uint32_t> out;
+    for (LONG j = 0; j < s.GetHeight(); ++j)
+        for (LONG i = 0; i < s.GetWidth(); ++i)
+            out.push_back(At(s, i, j));
+    return out;
+}
+
+inline uint64_t Hash(const std::vector<uint32_t>& pixels, uint64_t h = 1469598103934665603ull)
+{
+    for (uint32_t v : pixels)
+        for (int b = 0; b < 4; ++b) {
+            h ^= (v >> (8 * b)) & 0xFF;
+            h *= 1099511628211ull;
+        }
+    return h;
+}
+
+// The cosine table and a fixed random sequence for every test.
+class WipeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_savedCos = g_pCosTable;
+        g_pCosTable = &m_cos;
+        Reseed();
+    }
+    void TearDown() override { g_pCosTable = m_savedCos; }
+    static void Reseed() { SeedSubtractiveRandom(g_RandomState, static_cast<int32_t>(kSeed)); }
+
+    // One step on a fresh sentinel destination, reseeded first.
+    std::vector<uint32_t> Step(int index, const CImage& src, LONG dw, LONG dh, int progress, LONG x, LONG y,
+                               int mode, int32_t* result = nullptr)
+    {
+        auto dst = MakeDestination(dw, dh);
+        Reseed();
+        const int32_t r = DrawTransition(index, dst.get(), const_cast<CImage*>(&src), progress, x, y, mode, nullptr);
+        if (result)
+            *result = r;
+        return Pixels(*dst);
+    }
+
+    CCosTable m_cos;
+    CCosTable* m_savedCos = nullptr;
+};
+
+// A DirectDraw image (surface kind 0) over a memory DirectDraw surface.
+class TestDeviceImage final : public CDeviceSurface {
+public:
+    TestDeviceImage(IDirectDrawSurface7* surface, uint8_t kind = 0) : m_surface(surface), m_kind(kind)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof(d);
+        if (surface != nullptr && SUCCEEDED(surface->GetSurfaceDesc(&d))) {
+            m_width = static_cast<LONG>(d.dwWidth);
+            m_height = static_cast<LONG>(d.dwHeight);
+            m_pitch = d.lPitch;
+        }
+        m_clip = RECT{0, 0, m_width, m_height};
+    }
+    uint8_t GetKind() const override { return m_kind; }
+    int SetColorKeyRgb(BYTE r, BYTE g, BYTE b) override
+    {
+        m_colorKey = (DWORD{r} << 16) | (DWORD{g} << 8) | b;
+        return 0;
+    }
+    int SetColorKeyAt(LONG, LONG) override { return 1; }
+    int ClearColorKey() override
+    {
+        m_colorKey = kNoColorKey;
+        return 0;
+    }
+    int Restore(bool) override { return 0; }
+    bool ClipRectToSize(const RECT* r) override
+    {
+        m_clip = r ? *r : RECT{0, 0, m_width, m_height};
+        return true;
+    }
+    bool ClipRectToBounds(RECT* r) const override
+    {
+        r->left = std::max(r->left, m_clip.left);
+        r->right = std::min(r->right, m_clip.right);
+        r->top = std::max(r->top, m_clip.top);
+        r->bottom = std::min(r->bottom, m_clip.bottom);
+        return r->left < r->right && r->top < r->bottom;
+    }
+    IDirectDrawSurface7* GetDirectDrawSurface() const override { return m_surface; }
+    uint32_t GetPixelFormatCode() const override { return 32; }
+    void SetKey(DWORD key) { m_colorKey = key; }
+
+private:
+    IDirectDrawSurface7* m_surface;
+    uint8_t m_kind;
+};
+
+// DirectDraw and its surfaces for one test.
+class DeviceSet {
+public:
+    DeviceSet() { EXPECT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_dd), IID_IDirectDraw7, nullptr), DD_OK); }
+    ~DeviceSet()
+    {
+        for (auto* s : m_surfaces)
+            s->Release();
+        m_dd->Release();
+    }
+    DeviceSet(const DeviceSet&) = delete;
+    DeviceSet& operator=(const DeviceSet&) = delete;
+
+    // A 32-bit surface holding the pixels of image.
+    IDirectDrawSurface7* SurfaceLike(const CImage& image)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof(d);
+        d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT;
+        d.dwWidth = static_cast<DWORD>(image.GetWidth());
+        d.dwHeight = static_cast<DWORD>(image.GetHeight());
+        IDirectDrawSurface7* s = nullptr;
+        EXPECT_EQ(m_dd->CreateSurface(&d, &s, nullptr), DD_OK);
+        m_surfaces.push_back(s);
+        Load(s, image);
+        return s;
+    }
+    static void Load(IDirectDrawSurface7* s, const CImage& image)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof(d);
+        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        for (LONG j = 0; j < image.GetHeight(); ++j)
+            std::memcpy(static_cast<BYTE*>(d.lpSurface) + j * d.lPitch, image.GetRowPointer(j),
+                        static_cast<size_t>(image.GetWidth()) * 4);
+        s->Unlock(nullptr);
+    }
+    static std::vector<uint32_t> Read(IDirectDrawSurface7* s)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof(d);
+        std::vector<uint32_t> out;
+        EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        for (DWORD j = 0; j < d.dwHeight; ++j)
+            for (DWORD i = 0; i < d.dwWidth; ++i) {
+                uint32_t v;
+                std::memcpy(&v, static_cast<BYTE*>(d.lpSurface) + j * d.lPitch + i * 4, 4);
+                out.push_back(v);
+            }
+        s->Unlock(nullptr);
+        return out;
+    }
+
+private:
+    IDirectDraw7* m_dd = nullptr;
+    std::vector<IDirectDrawSurface7*> m_surfaces;
+};
+
+} // namespace wipetest
