@@ -366,6 +366,19 @@ uint64_t CGllManager::ComputeCacheBudget(int megabytes, uint64_t totalPhysical)
     return std::min(static_cast<uint64_t>(megabytes) * kMegabyte, totalPhysical / 2);
 }
 
+void CGllManager::SetCacheBudgetFromMemory(int megabytes)
+{
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    uint64_t total = GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
+    SetCacheBudget(ComputeCacheBudget(megabytes, total));
+}
+
+uint64_t CGllManager::GetCacheBudget() const
+{
+    return m_cache.m_budget;
+}
+
 void CGllManager::SetCacheBudget(uint64_t bytes)
 {
     m_cache.m_budget = bytes;

@@ -66,6 +66,10 @@ public:
     static uint64_t ComputeCacheBudget(int megabytes, uint64_t totalPhysical);
     // Sets the budget in bytes (0 empties the cache), evicting down to it.
     void SetCacheBudget(uint64_t bytes);
+    // The budget from a setting in megabytes (negative: automatic, 0: off) and the machine's
+    // physical memory (read in 64 bits, so settings above 4 GB work on large machines).
+    void SetCacheBudgetFromMemory(int megabytes);
+    uint64_t GetCacheBudget() const;
     // → 0 added (one reference taken), 1 null argument, 2 cache off, -1 already cached (it
     // becomes the most recent; nothing added).
     int AddCachedImage(CLoadedPicture* picture, const char* name);

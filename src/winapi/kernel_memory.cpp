@@ -1,5 +1,8 @@
 #include "winapi/kernel_memory.h"
 
+#include <sys/sysinfo.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -91,4 +94,45 @@ SIZE_T WINAPI GlobalSize(HGLOBAL block)
         return 0;
     }
     return it->second;
+}
+
+BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX status)
+{
+    if (!status || status->dwLength != sizeof(MEMORYSTATUSEX)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    struct sysinfo info {};
+    sysinfo(&info);
+    const uint64_t unit = info.mem_unit ? info.mem_unit : 1;
+    const uint64_t total = info.totalram * unit;
+    const uint64_t available = (info.freeram + info.bufferram) * unit;
+    constexpr uint64_t kVirtual = 2ull << 30; // a 32-bit process's user space
+    status->dwMemoryLoad = total ? static_cast<DWORD>(100 - std::min<uint64_t>(100, available * 100 / total)) : 0;
+    status->ullTotalPhys = total;
+    status->ullAvailPhys = available;
+    status->ullTotalPageFile = total + info.totalswap * unit;
+    status->ullAvailPageFile = available + info.freeswap * unit;
+    status->ullTotalVirtual = kVirtual;
+    status->ullAvailVirtual = kVirtual;
+    status->ullAvailExtendedVirtual = 0;
+    return TRUE;
+}
+
+void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status)
+{
+    if (!status)
+        return;
+    MEMORYSTATUSEX ex{};
+    ex.dwLength = sizeof ex;
+    GlobalMemoryStatusEx(&ex);
+    auto clamp = [](DWORDLONG v) { return static_cast<DWORD>(std::min<DWORDLONG>(v, 0xFFFFFFFFu)); };
+    status->dwLength = sizeof(MEMORYSTATUS);
+    status->dwMemoryLoad = ex.dwMemoryLoad;
+    status->dwTotalPhys = clamp(ex.ullTotalPhys);
+    status->dwAvailPhys = clamp(ex.ullAvailPhys);
+    status->dwTotalPageFile = clamp(ex.ullTotalPageFile);
+    status->dwAvailPageFile = clamp(ex.ullAvailPageFile);
+    status->dwTotalVirtual = clamp(ex.ullTotalVirtual);
+    status->dwAvailVirtual = clamp(ex.ullAvailVirtual);
 }

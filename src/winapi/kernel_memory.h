@@ -24,3 +24,34 @@ LPVOID WINAPI GlobalLock(HGLOBAL block);
 BOOL WINAPI GlobalUnlock(HGLOBAL block);
 // → the size asked for at allocation, or 0 (ERROR_INVALID_HANDLE).
 SIZE_T WINAPI GlobalSize(HGLOBAL block);
+
+// The 32-byte record of GlobalMemoryStatus: sizes above 4 GB read as 0xFFFFFFFF, as on Windows.
+struct MEMORYSTATUS {
+    DWORD dwLength;
+    DWORD dwMemoryLoad; // percent of physical memory in use
+    DWORD dwTotalPhys;
+    DWORD dwAvailPhys;
+    DWORD dwTotalPageFile;
+    DWORD dwAvailPageFile;
+    DWORD dwTotalVirtual;
+    DWORD dwAvailVirtual;
+};
+using LPMEMORYSTATUS = MEMORYSTATUS*;
+
+struct MEMORYSTATUSEX {
+    DWORD dwLength; // set to sizeof(MEMORYSTATUSEX) by the caller
+    DWORD dwMemoryLoad;
+    DWORDLONG ullTotalPhys;
+    DWORDLONG ullAvailPhys;
+    DWORDLONG ullTotalPageFile;
+    DWORDLONG ullAvailPageFile;
+    DWORDLONG ullTotalVirtual;
+    DWORDLONG ullAvailVirtual;
+    DWORDLONG ullAvailExtendedVirtual;
+};
+using LPMEMORYSTATUSEX = MEMORYSTATUSEX*;
+
+// Physical memory and swap of the machine; the virtual sizes are those of a 32-bit process.
+void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status);
+// → FALSE (ERROR_INVALID_PARAMETER) when dwLength is not the record's size.
+BOOL WINAPI GlobalMemoryStatusEx(LPMEMORYSTATUSEX status);

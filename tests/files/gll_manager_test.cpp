@@ -257,6 +257,15 @@ TEST(GllCache, BudgetAndEviction)
     // Budgets of 4 GB and more do not wrap.
     EXPECT_EQ(CGllManager::ComputeCacheBudget(6000, 64 * 1024 * kMb), 6000 * kMb);
 
+    // From the machine's own memory: a small setting is taken as it is, 0 turns the cache off.
+    {
+        CGllManager fromMemory;
+        fromMemory.SetCacheBudgetFromMemory(1);
+        EXPECT_EQ(fromMemory.GetCacheBudget(), kMb);
+        fromMemory.SetCacheBudgetFromMemory(0);
+        EXPECT_EQ(fromMemory.GetCacheBudget(), 0u);
+    }
+
     int destroyed = 0;
     CGllManager manager;
     auto* off = new FakePicture(1, &destroyed);
