@@ -13,6 +13,28 @@ namespace {
 
 constexpr DWORD kNoKey = 0xFFFFFFFFu;
 
+// Copies a short run of 32-bit pixels; fixed sizes compile to plain moves.
+inline void CopyShort(BYTE* d, const BYTE* s, int width)
+{
+    switch (width) {
+    case 1:
+        std::memcpy(d, s, 4);
+        break;
+    case 2:
+        std::memcpy(d, s, 8);
+        break;
+    case 3:
+        std::memcpy(d, s, 12);
+        break;
+    case 4:
+        std::memcpy(d, s, 16);
+        break;
+    default:
+        std::memcpy(d, s, static_cast<size_t>(width) * 4);
+        break;
+    }
+}
+
 bool FitsLong(int64_t v)
 {
     return v >= INT32_MIN && v <= INT32_MAX;
@@ -75,6 +97,12 @@ bool CWipeCanvas::Begin(CSurface* dst, CSurface* src, int32_t progress, int32_t 
             m_key = src->GetColorKey();
             m_active = !m_image->IsEmpty() && src->GetBits() != nullptr;
             m_fast = m_active && m_image->GetBitsPerPixel() == 32 && src->GetBitsPerPixel() == 32;
+            if (m_fast) {
+                m_dstBits = m_image->GetBits();
+                m_dstPitch = m_image->GetPitch();
+                m_srcBits = src->GetBits();
+                m_srcPitch = src->GetPitch();
+            }
         }
     }
     if (progress >= 256) {
@@ -164,19 +192,19 @@ void CWipeCanvas::DrawSpan(const Span& s)
             m_image->BlendAlpha(m_src, static_cast<LONG>(s.dx), static_cast<LONG>(s.dy), &piece, false);
         return;
     }
-    const LONG dstPitch = m_image->GetPitch();
-    const LONG srcPitch = m_src->GetPitch();
-    BYTE* d = m_image->GetBits() + static_cast<ptrdiff_t>(s.dy) * dstPitch + s.dx * 4;
-    const BYTE* p = m_src->GetBits() + static_cast<ptrdiff_t>(s.t) * srcPitch + s.l * 4;
+    const LONG dstPitch = m_dstPitch;
+    const LONG srcPitch = m_srcPitch;
+    BYTE* d = m_dstBits + static_cast<ptrdiff_t>(s.dy) * dstPitch + s.dx * 4;
+    const BYTE* p = m_srcBits + static_cast<ptrdiff_t>(s.t) * srcPitch + s.l * 4;
     const int dstSkip = dstPitch - width * 4;
     const int srcSkip = srcPitch - width * 4;
     if (m_mode == kTransitionBlendAlpha) {
         (g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32)(d, p, dstSkip, srcSkip, width, height);
     } else if (m_key != kNoKey) {
         CopyKeyRows32(d, p, dstSkip, srcSkip, width, height, m_key);
-    } else if (width <= 4) {
+    } else if (width <= 16) {
         for (LONG row = 0; row < height; ++row, d += dstPitch, p += srcPitch)
-            std::memcpy(d, p, static_cast<size_t>(width) * 4);
+            CopyShort(d, p, width);
     } else {
         (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(d, p, dstSkip, srcSkip, width, height);
     }
@@ -280,10 +308,10 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
     // Memory images of 32 bits: row by row through the runs, so the rows are walked in memory
     // order however narrow the runs are.
     const LONG rows = static_cast<LONG>(all.b - all.t);
-    const LONG dstPitch = m_image->GetPitch();
-    const LONG srcPitch = m_src->GetPitch();
-    BYTE* dstRow = m_image->GetBits() + static_cast<ptrdiff_t>(all.dy) * dstPitch + shift * 4;
-    const BYTE* srcRow = m_src->GetBits() + static_cast<ptrdiff_t>(all.t) * srcPitch;
+    const LONG dstPitch = m_dstPitch;
+    const LONG srcPitch = m_srcPitch;
+    BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(all.dy) * dstPitch + shift * 4;
+    const BYTE* srcRow = m_srcBits + static_cast<ptrdiff_t>(all.t) * srcPitch;
     const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
     const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
     for (LONG row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch) {
@@ -292,7 +320,7 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
             BYTE* d = dstRow + run.l * 4;
             const BYTE* p = srcRow + run.l * 4;
             if (plainCopy)
-                std::memcpy(d, p, static_cast<size_t>(width) * 4);
+                CopyShort(d, p, width);
             else if (m_mode == kTransitionBlendAlpha)
                 blend(d, p, 0, 0, width, 1);
             else
@@ -324,11 +352,11 @@ void CWipeCanvas::MirroredColumns()
         return;
     const int width = static_cast<int>(d1 - d0);
     const int height = static_cast<int>(t1 - t0);
-    const LONG dstPitch = m_image->GetPitch();
-    const LONG srcPitch = m_src->GetPitch();
-    BYTE* d = m_image->GetBits() + static_cast<ptrdiff_t>(m_y + t0) * dstPitch + d0 * 4;
+    const LONG dstPitch = m_dstPitch;
+    const LONG srcPitch = m_srcPitch;
+    BYTE* d = m_dstBits + static_cast<ptrdiff_t>(m_y + t0) * dstPitch + d0 * 4;
     // Mirrored kernels start one pixel past the right end of the source segment.
-    const BYTE* p = m_src->GetBits() + static_cast<ptrdiff_t>(t0) * srcPitch + (int64_t{m_x} + w - d0) * 4;
+    const BYTE* p = m_srcBits + static_cast<ptrdiff_t>(t0) * srcPitch + (int64_t{m_x} + w - d0) * 4;
     const int dstSkip = dstPitch - width * 4;
     const int srcSkip = srcPitch + width * 4;
     if (m_mode == kTransitionBlendAlpha)

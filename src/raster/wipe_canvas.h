@@ -91,6 +91,11 @@ private:
     bool m_fast = false;    // 32-bit to 32-bit memory images: pieces go straight to the row kernels
     bool m_tracked = false;
     RECT m_bounds{0, 0, 0, 0};
+    // Fast path: the pixel memory of both images.
+    BYTE* m_dstBits = nullptr;
+    const BYTE* m_srcBits = nullptr;
+    LONG m_dstPitch = 0;
+    LONG m_srcPitch = 0;
     std::vector<uint8_t> m_mask;
     std::vector<ColumnRun> m_runs;
     std::vector<ColumnRun> m_visible;
