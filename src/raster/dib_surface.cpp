@@ -108,7 +108,7 @@ int CDibSurface::Create(LONG width, LONG height, int bitsPerPixel, bool withDc)
         m_hBitmap = section;
         m_bits = static_cast<BYTE*>(bits);
     } else {
-        void* block = std::malloc(heapBytes);
+        void* block = std::calloc(heapBytes, 1);  // zeroed, as DIB sections are
         if (!block) {
             return 2;
         }

@@ -3,6 +3,8 @@
 
 #include <mutex>
 
+#include "winapi/host.h"
+
 namespace winapi {
 
 namespace {
@@ -12,6 +14,7 @@ std::vector<DisplayInfo> g_displays;
 
 std::vector<DisplayInfo> CurrentDisplays()
 {
+    CurrentHost();  // the host reports its displays when it starts
     std::lock_guard lock(g_displayMutex);
     if (g_displays.empty())
         return {DisplayInfo{}};

@@ -15,6 +15,7 @@ struct DisplayInfo {
     int bitsPerPixel = 32;
     int refreshHz = 60;
     std::string deviceName = "\\\\.\\DISPLAY1";
+    std::string adapter = "Tessaro Display Adapter";  // the adapter's description
     bool primary = true;
 };
 

@@ -109,6 +109,16 @@ void Normalise(int& pos, int& size, bool& mirror)
 
 } // namespace
 
+void FillPixels(const PixelView& view, const RECT& rect, uint32_t rgb)
+{
+    const int bytes = view.bitsPerPixel / 8;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        BYTE* p = At(view, rect.left, y);
+        for (int x = rect.left; x < rect.right; ++x, p += bytes)
+            WritePixel(view, p, rgb);
+    }
+}
+
 uint32_t ReadPixel(const PixelView& view, int x, int y)
 {
     return ReadAt(view, At(view, x, y));

@@ -355,6 +355,12 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object)
 
 BOOL WINAPI DeleteObject(HGDIOBJ object)
 {
+    if (auto brush = GdiFindBrush(object)) {
+        if (brush->stock)
+            return FALSE;
+        GdiUnregister(object);
+        return TRUE;
+    }
     auto bitmap = GdiFindBitmap(object);
     if (!bitmap) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -454,6 +460,8 @@ DWORD WINAPI GetObjectType(HGDIOBJ object)
         return 0;
     if (found->Kind() == GdiKind::Bitmap)
         return OBJ_BITMAP;
+    if (found->Kind() == GdiKind::Brush)
+        return OBJ_BRUSH;
     auto* dc = static_cast<GdiDc*>(found.get());
     return dc->type == GdiDc::Type::Memory ? OBJ_MEMDC : OBJ_DC;
 }
@@ -544,5 +552,67 @@ int WINAPI GetStretchBltMode(HDC hdc)
 
 BOOL WINAPI GdiFlush()
 {
+    return TRUE;
+}
+
+HGDIOBJ WINAPI GetStockObject(int index)
+{
+    static const std::array<std::shared_ptr<GdiBrush>, 6> brushes = [] {
+        const COLORREF colors[6] = {RGB(255, 255, 255), RGB(192, 192, 192), RGB(128, 128, 128), RGB(64, 64, 64),
+                                    RGB(0, 0, 0), 0};
+        std::array<std::shared_ptr<GdiBrush>, 6> made;
+        for (int i = 0; i < 6; ++i) {
+            made[i] = std::make_shared<GdiBrush>();
+            made[i]->color = colors[i];
+            made[i]->hollow = i == NULL_BRUSH;
+            made[i]->stock = true;
+            GdiRegister(made[i]);
+        }
+        return made;
+    }();
+    if (index < 0 || index > NULL_BRUSH)
+        return nullptr;
+    return static_cast<GdiObject*>(brushes[static_cast<size_t>(index)].get());
+}
+
+HBRUSH WINAPI CreateSolidBrush(COLORREF color)
+{
+    auto brush = std::shared_ptr<GdiBrush>(new (std::nothrow) GdiBrush);
+    if (!brush)
+        return nullptr;
+    brush->color = color & 0x00FFFFFF;
+    GdiRegister(brush);
+    return reinterpret_cast<HBRUSH>(static_cast<GdiObject*>(brush.get()));
+}
+
+int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH handle)
+{
+    if (rect == nullptr)
+        return FALSE;
+    COLORREF color;
+    const auto value = reinterpret_cast<uintptr_t>(handle);
+    if (value >= 1 && value <= 31)
+        color = RGB(240, 240, 240);  // a system-colour brush (COLOR_xxx + 1)
+    else {
+        auto brush = GdiFindBrush(handle);
+        if (!brush)
+            return FALSE;
+        if (brush->hollow)
+            return TRUE;
+        color = brush->color;
+    }
+    DcPixelAccess access(hdc);
+    if (!access.Ok())
+        return FALSE;
+    const PixelView& view = access.View();
+    const int left = std::max<LONG>(rect->left, 0), top = std::max<LONG>(rect->top, 0);
+    const int right = std::min<LONG>(rect->right, view.width), bottom = std::min<LONG>(rect->bottom, view.height);
+    if (right <= left || bottom <= top)
+        return TRUE;
+    if (view.bitsPerPixel == 8)
+        return FALSE;
+    FillPixels(view, RECT{left, top, right, bottom},
+               (uint32_t{GetRValue(color)} << 16) | (uint32_t{GetGValue(color)} << 8) | GetBValue(color));
+    access.MarkChanged(RECT{left, top, right, bottom});
     return TRUE;
 }

@@ -109,6 +109,21 @@ int WINAPI SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, i
 // As SetDIBitsToDevice with nearest-pixel scaling; the lines copied, 0 on failure.
 int WINAPI StretchDIBits(HDC hdc, int x, int y, int width, int height, int srcX, int srcY, int srcWidth,
                          int srcHeight, const void* bits, const BITMAPINFO* bmi, UINT usage, DWORD rop);
+// Stock objects: brushes (WHITE_BRUSH .. NULL_BRUSH). Stock objects are never deleted.
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+// Null for other indexes.
+HGDIOBJ WINAPI GetStockObject(int index);
+HBRUSH WINAPI CreateSolidBrush(COLORREF color);
+// Fills the rectangle (clipped to the DC's pixels) with the brush's colour (alpha 0); a null
+// brush fills nothing, a system-colour brush (COLOR_xxx + 1) light grey. FALSE on a bad DC.
+int WINAPI FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
+
 // Pixel colour as COLORREF; CLR_INVALID outside the pixels.
 COLORREF WINAPI GetPixel(HDC hdc, int x, int y);
 BOOL WINAPI GdiFlush();

@@ -92,3 +92,15 @@ void GdiUnregister(const void* handle)
 }
 
 } // namespace winapi
+
+namespace winapi {
+
+std::shared_ptr<GdiBrush> GdiFindBrush(const void* handle)
+{
+    auto object = GdiFind(handle);
+    if (!object || object->Kind() != GdiKind::Brush)
+        return nullptr;
+    return std::static_pointer_cast<GdiBrush>(object);
+}
+
+} // namespace winapi

@@ -12,7 +12,7 @@
 
 namespace winapi {
 
-enum class GdiKind { Bitmap, Dc };
+enum class GdiKind { Bitmap, Dc, Brush };
 
 class GdiObject {
 public:
@@ -56,6 +56,16 @@ public:
     int displayIndex = 0;               // Info: which display
     int stretchMode = BLACKONWHITE;
 };
+
+class GdiBrush : public GdiObject {
+public:
+    GdiBrush() : GdiObject(GdiKind::Brush) {}
+    COLORREF color = 0;
+    bool hollow = false;
+    bool stock = false;
+};
+
+std::shared_ptr<GdiBrush> GdiFindBrush(const void* handle);
 
 // The registry. Handles are object addresses; Find returns null for unknown handles or kinds.
 void GdiRegister(std::shared_ptr<GdiObject> object);

@@ -45,6 +45,9 @@ bool CopyPixels(const PixelView& dst, int x, int y, int w, int h, const PixelVie
 bool StretchPixels(const PixelView& dst, int x, int y, int w, int h, const PixelView& src, int sx, int sy, int sw,
                    int sh, RECT* changed);
 
+// Writes one colour (0x00RRGGBB) into a rectangle that lies inside the view (16, 24, 32 bits).
+void FillPixels(const PixelView& view, const RECT& rect, uint32_t rgb);
+
 // Called once by the window system so that GetDC(window) reaches the window's backing store.
 void SetWindowDcProvider(std::shared_ptr<DcTarget> (*provider)(HWND));
 

@@ -1,0 +1,223 @@
+// Row kernels of the blend-mode operations (see blend_mode_kernels.h).
+#include "raster/blend_mode_kernels.h"
+
+#include "raster/blend_tables.h"
+#include "raster/pixel_simd.h"
+
+using namespace pixel_simd;
+
+namespace {
+
+// min(255, mul(fd, d) + mul(fs, s)) per colour byte, alpha kept.
+struct MixOp {
+    uint8_t fd[3], fs[3];
+    __m128i fdv, fsv;
+    MixOp(DWORD dstFactors, DWORD srcFactors)
+    {
+        for (int c = 0; c < 3; ++c) {
+            fd[c] = static_cast<uint8_t>(dstFactors >> (8 * c));
+            fs[c] = static_cast<uint8_t>(srcFactors >> (8 * c));
+        }
+        fdv = _mm_set_epi16(0, fd[2], fd[1], fd[0], 0, fd[2], fd[1], fd[0]);
+        fsv = _mm_set_epi16(0, fs[2], fs[1], fs[0], 0, fs[2], fs[1], fs[0]);
+    }
+    uint32_t Pixel(uint32_t d, uint32_t s) const
+    {
+        uint32_t out = d & 0xFF000000u;
+        for (int c = 0; c < 3; ++c) {
+            const uint32_t v = g_MulTable[fd[c]][(d >> (8 * c)) & 0xFF] + g_MulTable[fs[c]][(s >> (8 * c)) & 0xFF];
+            out |= (v > 255 ? 255 : v) << (8 * c);
+        }
+        return out;
+    }
+    __m128i Vec(__m128i d, __m128i s) const
+    {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i lo = _mm_add_epi16(MulByte16(_mm_unpacklo_epi8(d, zero), fdv),
+                                         MulByte16(_mm_unpacklo_epi8(s, zero), fsv));
+        const __m128i hi = _mm_add_epi16(MulByte16(_mm_unpackhi_epi8(d, zero), fdv),
+                                         MulByte16(_mm_unpackhi_epi8(s, zero), fsv));
+        return KeepAlpha(d, _mm_packus_epi16(lo, hi));
+    }
+};
+MixOp FadeOp(BYTE level) { return MixOp((255u - level) * 0x010101u, level * 0x010101u); }
+
+struct AverageOp {
+    uint32_t Pixel(uint32_t d, uint32_t s) const { return (d & s) + (((d ^ s) >> 1) & 0x7F7F7Fu); }
+    __m128i Vec(__m128i d, __m128i s) const
+    {
+        return _mm_add_epi32(_mm_and_si128(d, s),
+                             _mm_and_si128(_mm_srli_epi32(_mm_xor_si128(d, s), 1), Splat32(0x7F7F7Fu)));
+    }
+};
+struct AddOp {
+    uint32_t Pixel(uint32_t d, uint32_t s) const { return AddSat4(d, s); }
+    __m128i Vec(__m128i d, __m128i s) const { return _mm_adds_epu8(d, s); }
+};
+struct SubOp {
+    uint32_t Pixel(uint32_t d, uint32_t s) const { return SubSat4(d, s); }
+    __m128i Vec(__m128i d, __m128i s) const { return _mm_subs_epu8(d, s); }
+};
+
+template <class Op, bool Simd>
+void Unscaled(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h, const Op& op)
+{
+    if (Simd) {
+        Rows2Simd(dst, src, dstSkip, srcSkip, w, h, op);
+    } else {
+        Rows2(dst, src, dstSkip, srcSkip, w, h, op);
+    }
+}
+template <class Op, bool Simd>
+void Scaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int w, int h, const StretchState& st,
+            const Op& op)
+{
+    if (Simd) {
+        Rows2ScaledSimd(dst, src, dstSkip, srcPitch, w, h, PIXEL_SIMD_AXES(st), op);
+    } else {
+        Rows2Scaled(dst, src, dstSkip, srcPitch, w, h, PIXEL_SIMD_AXES(st), op);
+    }
+}
+
+template <class Op, bool Keyed, bool Simd>
+void ModeKernel(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h, DWORD key)
+{
+    if (Keyed) {
+        Unscaled<SourceKeyed<Op>, Simd>(dst, src, dstSkip, srcSkip, w, h, SourceKeyed<Op>{Op{}, key});
+    } else {
+        Unscaled<Op, Simd>(dst, src, dstSkip, srcSkip, w, h, Op{});
+    }
+}
+template <class Op, bool Keyed, bool Simd>
+void ModeKernelScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int w, int h, const StretchState& st,
+                      DWORD key)
+{
+    if (Keyed) {
+        Scaled<SourceKeyed<Op>, Simd>(dst, src, dstSkip, srcPitch, w, h, st, SourceKeyed<Op>{Op{}, key});
+    } else {
+        Scaled<Op, Simd>(dst, src, dstSkip, srcPitch, w, h, st, Op{});
+    }
+}
+
+// [mode][keyed][simd]
+template <class Op> struct ModeRow {
+    BlendModeKernel k[2][2] = {{ModeKernel<Op, false, false>, ModeKernel<Op, false, true>},
+                               {ModeKernel<Op, true, false>, ModeKernel<Op, true, true>}};
+    BlendModeScaledKernel s[2][2] = {{ModeKernelScaled<Op, false, false>, ModeKernelScaled<Op, false, true>},
+                                     {ModeKernelScaled<Op, true, false>, ModeKernelScaled<Op, true, true>}};
+};
+const ModeRow<AverageOp> kAverage;
+const ModeRow<AddOp> kAdd;
+const ModeRow<SubOp> kSub;
+
+} // namespace
+
+void CrossFadeRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                     DWORD dstFactors, DWORD srcFactors)
+{
+    Unscaled<MixOp, false>(dst, src, dstSkip, srcSkip, width, height, MixOp(dstFactors, srcFactors));
+}
+void CrossFadeRows32Scaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                           const StretchState& step, DWORD dstFactors, DWORD srcFactors)
+{
+    Scaled<MixOp, false>(dst, src, dstSkip, srcPitch, width, height, step, MixOp(dstFactors, srcFactors));
+}
+void CrossFadeKeyRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, DWORD key,
+                        DWORD dstFactors, DWORD srcFactors)
+{
+    Unscaled<SourceKeyed<MixOp>, false>(dst, src, dstSkip, srcSkip, width, height,
+                                        {MixOp(dstFactors, srcFactors), key});
+}
+void CrossFadeKeyRows32Scaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                              const StretchState& step, DWORD key, DWORD dstFactors, DWORD srcFactors)
+{
+    Scaled<SourceKeyed<MixOp>, false>(dst, src, dstSkip, srcPitch, width, height, step,
+                                      {MixOp(dstFactors, srcFactors), key});
+}
+void CrossFadeRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE level)
+{
+    Unscaled<MixOp, true>(dst, src, dstSkip, srcSkip, width, height, FadeOp(level));
+}
+void CrossFadeRows32MmxScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                              const StretchState& step, BYTE level)
+{
+    Scaled<MixOp, true>(dst, src, dstSkip, srcPitch, width, height, step, FadeOp(level));
+}
+void CrossFadeKeyRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                           BYTE level, DWORD key)
+{
+    Unscaled<SourceKeyed<MixOp>, true>(dst, src, dstSkip, srcSkip, width, height, {FadeOp(level), key});
+}
+void CrossFadeKeyRows32MmxScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                                 const StretchState& step, BYTE level, DWORD key)
+{
+    Scaled<SourceKeyed<MixOp>, true>(dst, src, dstSkip, srcPitch, width, height, step, {FadeOp(level), key});
+}
+void MixRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, DWORD dstFactors,
+                  DWORD srcFactors)
+{
+    Unscaled<MixOp, true>(dst, src, dstSkip, srcSkip, width, height, MixOp(dstFactors, srcFactors));
+}
+void MixRows32MmxScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                        const StretchState& step, DWORD dstFactors, DWORD srcFactors)
+{
+    Scaled<MixOp, true>(dst, src, dstSkip, srcPitch, width, height, step, MixOp(dstFactors, srcFactors));
+}
+void MixKeyRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, DWORD key,
+                     DWORD dstFactors, DWORD srcFactors)
+{
+    Unscaled<SourceKeyed<MixOp>, true>(dst, src, dstSkip, srcSkip, width, height,
+                                       {MixOp(dstFactors, srcFactors), key});
+}
+void MixKeyRows32MmxScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                           const StretchState& step, DWORD key, DWORD dstFactors, DWORD srcFactors)
+{
+    Scaled<SourceKeyed<MixOp>, true>(dst, src, dstSkip, srcPitch, width, height, step,
+                                     {MixOp(dstFactors, srcFactors), key});
+}
+
+void CrossFadeAlphaAwareRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                               BYTE level)
+{
+    const uint8_t* keep = g_MulTable[255 - level];
+    const uint8_t* take = g_MulTable[level];
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x, dst += 4, src += 4) {
+            const uint32_t sA = src[3];
+            const uint32_t dA = dst[3];
+            if (sA == 0) {
+                dst[3] = keep[dA];
+            } else if (dA == 0) {
+                dst[0] = src[0];
+                dst[1] = src[1];
+                dst[2] = src[2];
+                dst[3] = take[sA];
+            } else {
+                for (int c = 0; c < 4; ++c) {
+                    dst[c] = static_cast<BYTE>(keep[dst[c]] + take[src[c]]);
+                }
+            }
+        }
+        dst += dstSkip;
+        src += srcSkip;
+    }
+}
+
+BlendModeKernel BlendModeRows32(int mode, bool keyed, bool simd)
+{
+    switch (mode) {
+    case 0: return kAverage.k[keyed][simd];
+    case 1: return kAdd.k[keyed][simd];
+    case 2: return kSub.k[keyed][simd];
+    default: return nullptr;
+    }
+}
+BlendModeScaledKernel BlendModeRows32Scaled(int mode, bool keyed, bool simd)
+{
+    switch (mode) {
+    case 0: return kAverage.s[keyed][simd];
+    case 1: return kAdd.s[keyed][simd];
+    case 2: return kSub.s[keyed][simd];
+    default: return nullptr;
+    }
+}

@@ -1,0 +1,164 @@
+// Blend-mode operations (see blend_mode_ops.h).
+#include "raster/blend_mode_ops.h"
+
+#include "platform/cpu_info.h"
+#include "raster/blend_mode_kernels.h"
+#include "raster/op_frame.h"
+
+using op_frame::Placement;
+
+namespace {
+
+constexpr DWORD Spread(BYTE v) { return DWORD(v) * 0x010101u; }
+
+int Fade(CImage& dst, const CSurface* src, BYTE level, bool scaled, const SIZE* dstSize, LONG x, LONG y,
+         const RECT* srcRect)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    if (level == 0) {
+        return 0;
+    }
+    Placement p;
+    if (!op_frame::Place(dst, src, x, y, srcRect, scaled, dstSize, p)) {
+        return 0;
+    }
+    const DWORD key = src->GetColorKey();
+    const bool keyed = key != kNoColorKey;
+    if (!scaled) {
+        if (g_bUseMmx) {
+            keyed ? CrossFadeKeyRows32Mmx(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, level, key)
+                  : CrossFadeRows32Mmx(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, level);
+        } else {
+            keyed ? CrossFadeKeyRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, key,
+                                       Spread(255 - level), Spread(level))
+                  : CrossFadeRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, Spread(255 - level),
+                                    Spread(level));
+        }
+    } else if (g_bUseMmx) {
+        keyed ? CrossFadeKeyRows32MmxScaled(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step, level,
+                                            key)
+              : CrossFadeRows32MmxScaled(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step, level);
+    } else {
+        keyed ? CrossFadeKeyRows32Scaled(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step, key,
+                                         Spread(255 - level), Spread(level))
+              : CrossFadeRows32Scaled(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step,
+                                      Spread(255 - level), Spread(level));
+    }
+    dst.MarkChanged(p.dstRect);
+    return 0;
+}
+
+int Mix(CImage& dst, const CSurface* src, DWORD fd, DWORD fs, bool scaled, const SIZE* dstSize, LONG x, LONG y,
+        const RECT* srcRect)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    fd &= 0xFFFFFF;
+    fs &= 0xFFFFFF;
+    if (fs == 0) {
+        return 0;
+    }
+    Placement p;
+    if (!op_frame::Place(dst, src, x, y, srcRect, scaled, dstSize, p)) {
+        return 0;
+    }
+    const DWORD key = src->GetColorKey();
+    const bool keyed = key != kNoColorKey;
+    // The SIMD kernels give the plain results, so one rule serves both paths (the sum saturates).
+    if (!scaled) {
+        if (g_bUseMmx) {
+            keyed ? MixKeyRows32Mmx(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, key, fd, fs)
+                  : MixRows32Mmx(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, fd, fs);
+        } else {
+            keyed ? CrossFadeKeyRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, key, fd, fs)
+                  : CrossFadeRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, fd, fs);
+        }
+    } else if (g_bUseMmx) {
+        keyed ? MixKeyRows32MmxScaled(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step, key, fd, fs)
+              : MixRows32MmxScaled(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step, fd, fs);
+    } else {
+        keyed ? CrossFadeKeyRows32Scaled(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step, key, fd,
+                                         fs)
+              : CrossFadeRows32Scaled(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step, fd, fs);
+    }
+    dst.MarkChanged(p.dstRect);
+    return 0;
+}
+
+int Mode(CImage& dst, BYTE mode, const CSurface* src, bool scaled, const SIZE* dstSize, LONG x, LONG y,
+         const RECT* srcRect)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    Placement p;
+    if (!op_frame::Place(dst, src, x, y, srcRect, scaled, dstSize, p)) {
+        return 0;
+    }
+    const DWORD key = src->GetColorKey();
+    const bool keyed = key != kNoColorKey;
+    if (!scaled) {
+        if (BlendModeKernel k = BlendModeRows32(mode, keyed, g_bUseMmx)) {
+            k(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, key);
+        }
+    } else if (BlendModeScaledKernel k = BlendModeRows32Scaled(mode, keyed, g_bUseMmx)) {
+        k(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step, key);
+    }
+    // Modes other than 0..2 draw nothing, yet the rectangle is marked as the callers expect.
+    dst.MarkChanged(p.dstRect);
+    return 0;
+}
+
+} // namespace
+
+int CrossFade(CImage& dst, const CSurface* src, BYTE level, LONG x, LONG y, const RECT* srcRect)
+{
+    return Fade(dst, src, level, false, nullptr, x, y, srcRect);
+}
+int StretchCrossFade(CImage& dst, const CSurface* src, BYTE level, const SIZE* dstSize, LONG x, LONG y,
+                     const RECT* srcRect)
+{
+    return Fade(dst, src, level, true, dstSize, x, y, srcRect);
+}
+int MixChannels(CImage& dst, const CSurface* src, DWORD dstFactors, DWORD srcFactors, LONG x, LONG y,
+                const RECT* srcRect)
+{
+    return Mix(dst, src, dstFactors, srcFactors, false, nullptr, x, y, srcRect);
+}
+int StretchMixChannels(CImage& dst, const CSurface* src, DWORD dstFactors, DWORD srcFactors, const SIZE* dstSize,
+                       LONG x, LONG y, const RECT* srcRect)
+{
+    return Mix(dst, src, dstFactors, srcFactors, true, dstSize, x, y, srcRect);
+}
+int BlendMode(CImage& dst, BYTE mode, const CSurface* src, LONG x, LONG y, const RECT* srcRect)
+{
+    return Mode(dst, mode, src, false, nullptr, x, y, srcRect);
+}
+int StretchBlendMode(CImage& dst, BYTE mode, const CSurface* src, const SIZE* dstSize, LONG x, LONG y,
+                     const RECT* srcRect)
+{
+    return Mode(dst, mode, src, true, dstSize, x, y, srcRect);
+}
+
+int CrossFadeAlphaAware(CImage& dst, const CSurface* src, BYTE level, LONG x, LONG y, const RECT* srcRect)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    if (level == 0) {
+        return 0;
+    }
+    if (level == 255) {
+        return dst.Copy(src, x, y, srcRect, false);
+    }
+    Placement p;
+    if (!op_frame::Place(dst, src, x, y, srcRect, false, nullptr, p)) {
+        return 0;
+    }
+    CrossFadeAlphaAwareRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, level);
+    dst.MarkChanged(p.dstRect);
+    return 0;
+}

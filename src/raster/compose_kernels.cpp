@@ -1,0 +1,201 @@
+// Row kernels of the opacity, compositing and rule-blend operations (see compose_kernels.h).
+#include "raster/compose_kernels.h"
+
+#include "raster/blend_tables.h"
+#include "raster/pixel_simd.h"
+
+using namespace pixel_simd;
+
+namespace {
+
+enum class Way { Blend, Add, Sub };
+
+template <Way W> uint32_t Apply(uint32_t d, uint32_t s, uint32_t f)
+{
+    return W == Way::Blend ? BlendByFactor(d, s, f) : W == Way::Add ? AddByFactor(d, s, f) : SubByFactor(d, s, f);
+}
+template <Way W> __m128i Apply4(__m128i d, __m128i s, __m128i f)
+{
+    return W == Way::Blend ? BlendByFactor4(d, s, f) : W == Way::Add ? AddByFactor4(d, s, f) : SubByFactor4(d, s, f);
+}
+
+template <Way W> struct OpacityOp {
+    uint32_t f;
+    uint32_t Pixel(uint32_t d, uint32_t s) const { return Apply<W>(d, s, f); }
+    __m128i Vec(__m128i d, __m128i s) const { return Apply4<W>(d, s, Splat32(f)); }
+};
+
+template <Way W> struct AlphaTableOp {
+    const BYTE* table;
+    uint32_t Pixel(uint32_t d, uint32_t s) const { return Apply<W>(d, s, FactorOf(table[s >> 24])); }
+    __m128i Vec(__m128i d, __m128i s) const
+    {
+        const __m128i e = Gather4(AlphaOf(s), [this](uint32_t a) { return uint32_t(table[a]); });
+        return Apply4<W>(d, s, Factor32(e));
+    }
+};
+
+struct AlphaOnAlphaOp {
+    const BYTE* table;
+    uint32_t Pixel(uint32_t d, uint32_t s) const
+    {
+        const uint32_t dA = d >> 24;
+        const uint32_t e = table[s >> 24];
+        const uint32_t out = BlendByFactor(d, s, FactorOf(g_SourceWeightTable[dA][e])) & 0x00FFFFFFu;
+        return out | uint32_t(g_AlphaUnionTable[dA][e]) << 24;
+    }
+    __m128i Vec(__m128i d, __m128i s) const
+    {
+        const __m128i e = Gather4(AlphaOf(s), [this](uint32_t a) { return uint32_t(table[a]); });
+        const __m128i key = _mm_or_si128(_mm_slli_epi32(AlphaOf(d), 8), e);
+        const __m128i w = Gather4(key, [](uint32_t k) { return uint32_t((&g_SourceWeightTable[0][0])[k]); });
+        const __m128i a = Gather4(key, [](uint32_t k) { return uint32_t((&g_AlphaUnionTable[0][0])[k]); });
+        const __m128i out = _mm_and_si128(BlendByFactor4(d, s, Factor32(w)), Splat32(0x00FFFFFFu));
+        return _mm_or_si128(out, _mm_slli_epi32(a, 24));
+    }
+};
+
+template <Way W, bool Simd> void AlphaTable(BYTE* dst, const BYTE* src, int ds, int ss, int w, int h, const BYTE* t)
+{
+    if (Simd) {
+        Rows2Simd(dst, src, ds, ss, w, h, AlphaTableOp<W>{t});
+    } else {
+        Rows2(dst, src, ds, ss, w, h, AlphaTableOp<W>{t});
+    }
+}
+template <Way W, bool Simd>
+void AlphaTableScaled(BYTE* dst, const BYTE* src, int ds, int pitch, int w, int h, const StretchState& st,
+                      const BYTE* t)
+{
+    if (Simd) {
+        Rows2ScaledSimd(dst, src, ds, pitch, w, h, PIXEL_SIMD_AXES(st), AlphaTableOp<W>{t});
+    } else {
+        Rows2Scaled(dst, src, ds, pitch, w, h, PIXEL_SIMD_AXES(st), AlphaTableOp<W>{t});
+    }
+}
+
+// Rule rows: level(r, s) gives the opacity of a pixel.
+template <bool Alpha, bool Simd>
+void RuleRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h, const BYTE* rule, int ruleSkip,
+              const BYTE* levels)
+{
+    auto opacity = [&](uint32_t s, uint32_t r) -> uint32_t {
+        const uint32_t o = levels[r];
+        return Alpha ? g_MulTable[o][s >> 24] : o;
+    };
+    for (int y = 0; y < h; ++y) {
+        int x = 0;
+        if (Simd) {
+            for (; x + 4 <= w; x += 4, dst += 16, src += 16) {
+                const __m128i s = Load4(src);
+                alignas(16) uint32_t o[4];
+                for (int i = 0; i < 4; ++i) {
+                    const uint32_t sp = Load32(src + 4 * i);
+                    o[i] = opacity(sp, rule ? rule[i] : sp >> 24);
+                }
+                if (rule) {
+                    rule += 4;
+                }
+                const __m128i f = Factor32(_mm_load_si128(reinterpret_cast<const __m128i*>(o)));
+                Store4(dst, BlendByFactor4(Load4(dst), s, f));
+            }
+        }
+        for (; x < w; ++x, dst += 4, src += 4) {
+            const uint32_t s = Load32(src);
+            const uint32_t r = rule ? *rule++ : s >> 24;
+            Store32(dst, BlendByFactor(Load32(dst), s, FactorOf(opacity(s, r))));
+        }
+        dst += dstSkip;
+        src += srcSkip;
+        if (rule) {
+            rule += ruleSkip;
+        }
+    }
+}
+
+} // namespace
+
+void AddBlendRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE opacity)
+{
+    Rows2(dst, src, dstSkip, srcSkip, width, height, OpacityOp<Way::Add>{FactorOf(opacity)});
+}
+void AddBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE opacity)
+{
+    Rows2Simd(dst, src, dstSkip, srcSkip, width, height, OpacityOp<Way::Add>{FactorOf(opacity)});
+}
+void SubBlendRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE opacity)
+{
+    Rows2(dst, src, dstSkip, srcSkip, width, height, OpacityOp<Way::Sub>{FactorOf(opacity)});
+}
+void SubBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE opacity)
+{
+    Rows2Simd(dst, src, dstSkip, srcSkip, width, height, OpacityOp<Way::Sub>{FactorOf(opacity)});
+}
+
+#define ALPHA_TABLE_KERNELS(Name, W)                                                                          \
+    void Name##Rows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,            \
+                      const BYTE* table)                                                                     \
+    {                                                                                                         \
+        AlphaTable<W, false>(dst, src, dstSkip, srcSkip, width, height, table);                               \
+    }                                                                                                         \
+    void Name##Rows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,         \
+                         const BYTE* table)                                                                  \
+    {                                                                                                         \
+        AlphaTable<W, true>(dst, src, dstSkip, srcSkip, width, height, table);                                \
+    }                                                                                                         \
+    void Name##Rows32Scaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,     \
+                            const StretchState& step, const BYTE* table)                                      \
+    {                                                                                                         \
+        AlphaTableScaled<W, false>(dst, src, dstSkip, srcPitch, width, height, step, table);                  \
+    }                                                                                                         \
+    void Name##Rows32MmxScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,  \
+                               const StretchState& step, const BYTE* table)                                   \
+    {                                                                                                         \
+        AlphaTableScaled<W, true>(dst, src, dstSkip, srcPitch, width, height, step, table);                   \
+    }
+ALPHA_TABLE_KERNELS(BlendAlphaTable, Way::Blend)
+ALPHA_TABLE_KERNELS(BlendAlphaTableAdd, Way::Add)
+ALPHA_TABLE_KERNELS(BlendAlphaTableSub, Way::Sub)
+#undef ALPHA_TABLE_KERNELS
+
+void AlphaOnAlphaRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                        const BYTE* table)
+{
+    Rows2(dst, src, dstSkip, srcSkip, width, height, AlphaOnAlphaOp{table});
+}
+void AlphaOnAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                           const BYTE* table)
+{
+    Rows2Simd(dst, src, dstSkip, srcSkip, width, height, AlphaOnAlphaOp{table});
+}
+void AlphaOnAlphaRows32Scaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                              const StretchState& step, const BYTE* table)
+{
+    Rows2Scaled(dst, src, dstSkip, srcPitch, width, height, PIXEL_SIMD_AXES(step), AlphaOnAlphaOp{table});
+}
+void AlphaOnAlphaRows32MmxScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                                 const StretchState& step, const BYTE* table)
+{
+    Rows2ScaledSimd(dst, src, dstSkip, srcPitch, width, height, PIXEL_SIMD_AXES(step), AlphaOnAlphaOp{table});
+}
+
+void RuleBlendRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                     const BYTE* rule, int ruleSkip, const BYTE* levels)
+{
+    RuleRows<false, false>(dst, src, dstSkip, srcSkip, width, height, rule, ruleSkip, levels);
+}
+void RuleBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                        const BYTE* rule, int ruleSkip, const BYTE* levels)
+{
+    RuleRows<false, true>(dst, src, dstSkip, srcSkip, width, height, rule, ruleSkip, levels);
+}
+void RuleBlendAlphaRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                          const BYTE* rule, int ruleSkip, const BYTE* levels)
+{
+    RuleRows<true, false>(dst, src, dstSkip, srcSkip, width, height, rule, ruleSkip, levels);
+}
+void RuleBlendAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                             const BYTE* rule, int ruleSkip, const BYTE* levels)
+{
+    RuleRows<true, true>(dst, src, dstSkip, srcSkip, width, height, rule, ruleSkip, levels);
+}

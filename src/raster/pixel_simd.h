@@ -1,0 +1,326 @@
+// Internal helpers of the row kernels: per-channel rules written once for single pixels and once
+// for four pixels in an SSE2 register, and the row loops that drive them. The SIMD twins built from
+// them give bit for bit the results of the plain kernels (the tests compare both on random data).
+#pragma once
+
+#include <emmintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace pixel_simd {
+
+inline uint32_t Load32(const uint8_t* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline __m128i Load4(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store4(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+// Four mask bytes widened to 32-bit lanes.
+inline __m128i LoadMask4(const uint8_t* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    const __m128i zero = _mm_setzero_si128();
+    return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), zero), zero);
+}
+
+// --- scalar rules -------------------------------------------------------------------------------
+
+// (a * b + 127) / 255, the rounded byte product of the multiply table.
+inline uint32_t MulByte(uint32_t a, uint32_t b) { return (a * b + 127) / 255; }
+// The opacity factor of a level: level + 1, and 0 for level 0.
+inline uint32_t FactorOf(uint32_t level) { return level ? level + 1 : 0; }
+// Per colour channel d + floor((s - d) * f / 256); the alpha byte of d is kept.
+inline uint32_t BlendByFactor(uint32_t d, uint32_t s, uint32_t f)
+{
+    uint32_t out = d & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int dc = static_cast<int>((d >> shift) & 0xFF);
+        const int sc = static_cast<int>((s >> shift) & 0xFF);
+        const int v = dc + ((sc - dc) * static_cast<int>(f) >> 8);
+        out |= static_cast<uint32_t>(v) << shift;
+    }
+    return out;
+}
+// Per colour channel min(255, d + floor(s * f / 256)); alpha kept.
+inline uint32_t AddByFactor(uint32_t d, uint32_t s, uint32_t f)
+{
+    uint32_t out = d & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        uint32_t v = ((d >> shift) & 0xFF) + ((((s >> shift) & 0xFF) * f) >> 8);
+        out |= (v > 255 ? 255 : v) << shift;
+    }
+    return out;
+}
+// Per colour channel max(0, d - floor(s * f / 256)); alpha kept.
+inline uint32_t SubByFactor(uint32_t d, uint32_t s, uint32_t f)
+{
+    uint32_t out = d & 0xFF000000u;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int v = static_cast<int>((d >> shift) & 0xFF) - static_cast<int>((((s >> shift) & 0xFF) * f) >> 8);
+        out |= static_cast<uint32_t>(v < 0 ? 0 : v) << shift;
+    }
+    return out;
+}
+inline uint32_t AddSat4(uint32_t d, uint32_t s)
+{
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        uint32_t v = ((d >> shift) & 0xFF) + ((s >> shift) & 0xFF);
+        out |= (v > 255 ? 255 : v) << shift;
+    }
+    return out;
+}
+inline uint32_t SubSat4(uint32_t d, uint32_t s)
+{
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        const int v = static_cast<int>((d >> shift) & 0xFF) - static_cast<int>((s >> shift) & 0xFF);
+        out |= static_cast<uint32_t>(v < 0 ? 0 : v) << shift;
+    }
+    return out;
+}
+
+// --- vector rules (four pixels) -----------------------------------------------------------------
+
+inline __m128i Splat32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
+inline __m128i Splat16(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
+// Exact (t + 127) / 255 rounding of 16-bit products t = a * b (a, b at most 255).
+inline __m128i MulByte16(__m128i a, __m128i b)
+{
+    __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), Splat16(127));
+    t = _mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), Splat16(1));
+    return _mm_srli_epi16(t, 8);
+}
+// The same on 32-bit lanes that hold bytes.
+inline __m128i MulByte32(__m128i a, __m128i b) { return MulByte16(a, b); }
+// Opacity factors of four levels held in 32-bit lanes.
+inline __m128i Factor32(__m128i level) { return _mm_sub_epi32(level, _mm_cmpgt_epi32(level, _mm_setzero_si128())); }
+inline __m128i AlphaOf(__m128i px) { return _mm_srli_epi32(px, 24); }
+// Spreads four 32-bit lane factors over the colour words of two pixels each (alpha word 0).
+inline void SpreadFactors(__m128i f32, __m128i& lo, __m128i& hi)
+{
+    const __m128i colour = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
+    const __m128i ff = _mm_or_si128(f32, _mm_slli_epi32(f32, 16));
+    lo = _mm_and_si128(_mm_unpacklo_epi32(ff, ff), colour);
+    hi = _mm_and_si128(_mm_unpackhi_epi32(ff, ff), colour);
+}
+inline __m128i BlendWords(__m128i d, __m128i s, __m128i f)
+{
+    const __m128i p = _mm_mullo_epi16(_mm_sub_epi16(s, d), f);
+    return _mm_and_si128(_mm_add_epi16(d, _mm_srli_epi16(p, 8)), Splat16(0xFF));
+}
+// Blend by factor for four pixels with per-pixel factors in 32-bit lanes.
+inline __m128i BlendByFactor4(__m128i d, __m128i s, __m128i f32)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i flo, fhi;
+    SpreadFactors(f32, flo, fhi);
+    const __m128i lo = BlendWords(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero), flo);
+    const __m128i hi = BlendWords(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero), fhi);
+    return _mm_packus_epi16(lo, hi);
+}
+inline __m128i AddByFactor4(__m128i d, __m128i s, __m128i f32)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i flo, fhi;
+    SpreadFactors(f32, flo, fhi);
+    const __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(d, zero),
+                                     _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), flo), 8));
+    const __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(d, zero),
+                                     _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), fhi), 8));
+    return _mm_packus_epi16(lo, hi);
+}
+inline __m128i SubByFactor4(__m128i d, __m128i s, __m128i f32)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i flo, fhi;
+    SpreadFactors(f32, flo, fhi);
+    const __m128i lo = _mm_sub_epi16(_mm_unpacklo_epi8(d, zero),
+                                     _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), flo), 8));
+    const __m128i hi = _mm_sub_epi16(_mm_unpackhi_epi8(d, zero),
+                                     _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), fhi), 8));
+    return _mm_packus_epi16(lo, hi);
+}
+// Keeps d where the mask lanes are all ones, else takes v.
+inline __m128i Select(__m128i keepMask, __m128i d, __m128i v)
+{
+    return _mm_or_si128(_mm_and_si128(keepMask, d), _mm_andnot_si128(keepMask, v));
+}
+// Replaces the alpha bytes of v by those of d.
+inline __m128i KeepAlpha(__m128i d, __m128i v)
+{
+    const __m128i alpha = Splat32(0xFF000000u);
+    return _mm_or_si128(_mm_and_si128(alpha, d), _mm_andnot_si128(alpha, v));
+}
+// Per-lane table look-up of four indices (scalar gather; the tables are small and hot).
+template <class F> inline __m128i Gather4(__m128i idx, F&& lookup)
+{
+    alignas(16) uint32_t in[4];
+    alignas(16) uint32_t out[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(in), idx);
+    for (int i = 0; i < 4; ++i) {
+        out[i] = lookup(in[i]);
+    }
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(out));
+}
+
+// --- row loops ----------------------------------------------------------------------------------
+
+// Scaled sampling state along one axis (see the copy operations' stepping record).
+struct Axis {
+    int32_t acc, frac, den, step;
+};
+inline void Advance(const uint8_t*& p, int32_t& acc, const Axis& a, intptr_t unit)
+{
+    p += a.step * unit;
+    acc += a.frac;
+    if (acc >= 0) {
+        p += unit;
+        acc -= a.den;
+    }
+}
+
+// dst/src rows, op.Pixel(d, s) and, for the SIMD form, op.Vec(d4, s4).
+template <class Op> void Rows2(uint8_t* dst, const uint8_t* src, int dstSkip, int srcSkip, int w, int h, const Op& op)
+{
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x, dst += 4, src += 4) {
+            Store32(dst, op.Pixel(Load32(dst), Load32(src)));
+        }
+        dst += dstSkip;
+        src += srcSkip;
+    }
+}
+template <class Op>
+void Rows2Simd(uint8_t* dst, const uint8_t* src, int dstSkip, int srcSkip, int w, int h, const Op& op)
+{
+    for (int y = 0; y < h; ++y) {
+        int x = 0;
+        for (; x + 4 <= w; x += 4, dst += 16, src += 16) {
+            Store4(dst, op.Vec(Load4(dst), Load4(src)));
+        }
+        for (; x < w; ++x, dst += 4, src += 4) {
+            Store32(dst, op.Pixel(Load32(dst), Load32(src)));
+        }
+        dst += dstSkip;
+        src += srcSkip;
+    }
+}
+template <class Op>
+void Rows2Scaled(uint8_t* dst, const uint8_t* src, int dstSkip, int srcPitch, int w, int h, Axis ax, Axis ay,
+                 const Op& op)
+{
+    int32_t yacc = ay.acc;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = src;
+        int32_t xacc = ax.acc;
+        for (int x = 0; x < w; ++x, dst += 4) {
+            Store32(dst, op.Pixel(Load32(dst), Load32(s)));
+            Advance(s, xacc, ax, 4);
+        }
+        dst += dstSkip;
+        Advance(src, yacc, ay, srcPitch);
+    }
+}
+template <class Op>
+void Rows2ScaledSimd(uint8_t* dst, const uint8_t* src, int dstSkip, int srcPitch, int w, int h, Axis ax, Axis ay,
+                     const Op& op)
+{
+    int32_t yacc = ay.acc;
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = src;
+        int32_t xacc = ax.acc;
+        int x = 0;
+        for (; x + 4 <= w; x += 4, dst += 16) {
+            alignas(16) uint32_t texels[4];
+            for (int i = 0; i < 4; ++i) {
+                texels[i] = Load32(s);
+                Advance(s, xacc, ax, 4);
+            }
+            Store4(dst, op.Vec(Load4(dst), _mm_load_si128(reinterpret_cast<const __m128i*>(texels))));
+        }
+        for (; x < w; ++x, dst += 4) {
+            Store32(dst, op.Pixel(Load32(dst), Load32(s)));
+            Advance(s, xacc, ax, 4);
+        }
+        dst += dstSkip;
+        Advance(src, yacc, ay, srcPitch);
+    }
+}
+// Destination-only rows: op.Pixel(d), op.Vec(d4).
+template <class Op> void Rows1(uint8_t* dst, int dstSkip, int w, int h, const Op& op)
+{
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x, dst += 4) {
+            Store32(dst, op.Pixel(Load32(dst)));
+        }
+        dst += dstSkip;
+    }
+}
+template <class Op> void Rows1Simd(uint8_t* dst, int dstSkip, int w, int h, const Op& op)
+{
+    for (int y = 0; y < h; ++y) {
+        int x = 0;
+        for (; x + 4 <= w; x += 4, dst += 16) {
+            Store4(dst, op.Vec(Load4(dst)));
+        }
+        for (; x < w; ++x, dst += 4) {
+            Store32(dst, op.Pixel(Load32(dst)));
+        }
+        dst += dstSkip;
+    }
+}
+// Destination with an 8-bit mask: op.Pixel(d, m), op.Vec(d4, m4 in 32-bit lanes).
+template <class Op>
+void MaskRows(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int w, int h, const Op& op)
+{
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x, dst += 4, ++mask) {
+            Store32(dst, op.Pixel(Load32(dst), *mask));
+        }
+        dst += dstSkip;
+        mask += maskSkip;
+    }
+}
+template <class Op>
+void MaskRowsSimd(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int w, int h, const Op& op)
+{
+    for (int y = 0; y < h; ++y) {
+        int x = 0;
+        for (; x + 4 <= w; x += 4, dst += 16, mask += 4) {
+            Store4(dst, op.Vec(Load4(dst), LoadMask4(mask)));
+        }
+        for (; x < w; ++x, dst += 4, ++mask) {
+            Store32(dst, op.Pixel(Load32(dst), *mask));
+        }
+        dst += dstSkip;
+        mask += maskSkip;
+    }
+}
+
+// Skips source pixels equal to the key (all 32 bits).
+template <class Op> struct SourceKeyed {
+    Op op;
+    uint32_t key;
+    uint32_t Pixel(uint32_t d, uint32_t s) const { return s == key ? d : op.Pixel(d, s); }
+    __m128i Vec(__m128i d, __m128i s) const { return Select(_mm_cmpeq_epi32(s, Splat32(key)), d, op.Vec(d, s)); }
+};
+// Leaves destination pixels equal to the key (all 32 bits).
+template <class Op> struct DestKeyed {
+    Op op;
+    uint32_t key;
+    uint32_t Pixel(uint32_t d) const { return d == key ? d : op.Pixel(d); }
+    __m128i Vec(__m128i d) const { return Select(_mm_cmpeq_epi32(d, Splat32(key)), d, op.Vec(d)); }
+};
+
+} // namespace pixel_simd
+
+// The stepping record of the scaled kernels split into its two axes.
+#define PIXEL_SIMD_AXES(step)                                                                         \
+    pixel_simd::Axis{(step).xAcc, (step).xFrac, (step).xDen, (step).xStep},                           \
+        pixel_simd::Axis { (step).yAcc, (step).yFrac, (step).yDen, (step).yStep }

@@ -1,0 +1,209 @@
+// Quadrilateral mapping, rotation and zoom (see rotate_ops.h).
+#include "raster/rotate_ops.h"
+
+#include "platform/cos_table.h"
+#include "platform/cpu_info.h"
+#include "raster/blend_tables.h"
+#include "raster/op_frame.h"
+#include "raster/quad_kernels.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace {
+
+// The clip rectangle of a call: the image's own, narrowed by a given one.
+bool CallClip(const CImage& dst, const RECT* clip, RECT& out)
+{
+    out = dst.ClipRect();
+    if (clip) {
+        RECT c = *clip;
+        if (!dst.ClipRectToBounds(&c)) {
+            return false;
+        }
+        out = c;
+    }
+    return out.left < out.right && out.top < out.bottom;
+}
+
+// The source's clip rectangle kept inside its bounds.
+RECT SourceClip(const CSurface* src)
+{
+    RECT r = src->ClipRect();
+    r.left = std::max<LONG>(r.left, 0);
+    r.top = std::max<LONG>(r.top, 0);
+    r.right = std::min<LONG>(r.right, src->GetWidth());
+    r.bottom = std::min<LONG>(r.bottom, src->GetHeight());
+    return r;
+}
+
+// srcRect (null: the source's clip rectangle) cut to the source's clip rectangle; false when empty.
+bool SourceRect(const CSurface* src, const RECT* srcRect, RECT& out)
+{
+    const RECT clip = SourceClip(src);
+    out = srcRect ? *srcRect : clip;
+    out.left = std::max(out.left, clip.left);
+    out.top = std::max(out.top, clip.top);
+    out.right = std::min(out.right, clip.right);
+    out.bottom = std::min(out.bottom, clip.bottom);
+    return out.left < out.right && out.top < out.bottom;
+}
+
+int Map(CImage& dst, const CSurface* src, const POINT* dq, const POINT* sq, const RECT* clip, int edgeFlag,
+        bool blend, BYTE level)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    RECT c;
+    if (!CallClip(dst, clip, c)) {
+        return 0;
+    }
+    const QuadTarget target{dst.GetBits(), dst.GetPitch(), c};
+    const QuadSource source{src->GetBits(), src->GetPitch(), SourceClip(src)};
+    const DWORD key = src->GetColorKey();
+    if (blend) {
+        (g_bUseMmx ? MapQuadBlendRows32Mmx : MapQuadBlendRows32)(target, source, dq, sq, edgeFlag,
+                                                                 g_MulTable[level]);
+    } else if (key != kNoColorKey) {
+        MapQuadKeyRows32(target, source, dq, sq, edgeFlag, key);
+    } else {
+        MapQuadRows32(target, source, dq, sq, edgeFlag);
+    }
+    // The bounding box of the destination points, cut to the image's clip rectangle.
+    RECT box{dq[0].x, dq[0].y, dq[0].x, dq[0].y};
+    for (int i = 1; i < 4; ++i) {
+        box.left = std::min(box.left, dq[i].x);
+        box.top = std::min(box.top, dq[i].y);
+        box.right = std::max(box.right, dq[i].x);
+        box.bottom = std::max(box.bottom, dq[i].y);
+    }
+    if (dst.ClipRectToBounds(&box) && box.left < box.right && box.top < box.bottom) {
+        dst.MarkChanged(box);
+    }
+    return 0;
+}
+
+int Rotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom, const RECT* srcRect,
+           const RECT* clip, bool blend, BYTE level)
+{
+    if (!g_pCosTable) {
+        return 1;
+    }
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    RECT s;
+    if (!SourceRect(src, srcRect, s)) {
+        return 0;
+    }
+    POINT corners[4];
+    if (!RotateZoomCorners(anchor, x, y, angle, zoom, s.right - s.left, s.bottom - s.top, corners)) {
+        return 0;
+    }
+    POINT sq[4];
+    RectQuad(s, sq);
+    return Map(dst, src, corners, sq, clip, 0, blend, level);
+}
+
+} // namespace
+
+void RectQuad(const RECT& r, POINT* quad)
+{
+    quad[0] = POINT{r.left, r.top};
+    quad[1] = POINT{r.right - 1, r.top};
+    quad[2] = POINT{r.left, r.bottom - 1};
+    quad[3] = POINT{r.right - 1, r.bottom - 1};
+}
+
+int MapQuad(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* srcRect, const RECT* clip)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    RECT s;
+    if (!dstQuad || !SourceRect(src, srcRect, s)) {
+        return 0;
+    }
+    POINT sq[4];
+    RectQuad(s, sq);
+    return MapQuadCore(dst, src, dstQuad, sq, clip, 0);
+}
+
+int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect, const RECT* clip)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    if (!srcQuad) {
+        return 0;
+    }
+    POINT dq[4];
+    RectQuad(dstRect ? *dstRect : dst.ClipRect(), dq);
+    return MapQuadCore(dst, src, dq, srcQuad, clip, 1);
+}
+
+int MapQuadCore(CImage& dst, const CSurface* src, const POINT* dstQuad, const POINT* srcQuad, const RECT* clip,
+                int edgeFlag)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    return dstQuad && srcQuad ? Map(dst, src, dstQuad, srcQuad, clip, edgeFlag, false, 0) : 0;
+}
+
+int MapQuadBlend(CImage& dst, const CSurface* src, const POINT* dstQuad, const POINT* srcQuad, BYTE level,
+                 const RECT* clip, int edgeFlag)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    return dstQuad && srcQuad ? Map(dst, src, dstQuad, srcQuad, clip, edgeFlag, true, level) : 0;
+}
+
+bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG width, LONG height, POINT* corners)
+{
+    if (!g_pCosTable || zoom == 0) {
+        return false;
+    }
+    using i128 = __int128;
+    const int64_t W = (int64_t(width) * zoom) >> 16;
+    const int64_t H = (int64_t(height) * zoom) >> 16;
+    int64_t px = 0, py = 0;
+    switch (anchor) {
+    case 1: px = W; break;
+    case 2: py = H; break;
+    case 3: px = W; py = H; break;
+    case 4: px = W >> 1; py = H >> 1; break;
+    default: break; // 0, and anchors beyond the defined ones, pivot at (x, y)
+    }
+    const int64_t Px = int64_t(x) + px, Py = int64_t(y) + py;
+    // -angle taken modulo 512 without overflowing for any angle.
+    const int32_t a = int32_t((0u - uint32_t(angle)) & 0x1FF);
+    const int64_t c = g_pCosTable->Cos(a);
+    const int64_t s = g_pCosTable->Cos(a - 128);
+    const int64_t xs[4] = {x, x + W, x, x + W};
+    const int64_t ys[4] = {y, y, y + H, y + H};
+    for (int i = 0; i < 4; ++i) {
+        const i128 dx = xs[i] - Px, dy = ys[i] - Py;
+        const i128 X = ((c * dx - s * dy) >> 16) + Px;
+        const i128 Y = ((c * dy + s * dx) >> 16) + Py;
+        if (X < INT32_MIN || X > INT32_MAX || Y < INT32_MIN || Y > INT32_MAX) {
+            return false;
+        }
+        corners[i] = POINT{LONG(X), LONG(Y)};
+    }
+    return true;
+}
+
+int RotateZoom(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
+               const RECT* srcRect, const RECT* clip)
+{
+    return Rotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, false, 0);
+}
+
+int RotateZoomBlend(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom, BYTE level,
+                    const RECT* srcRect, const RECT* clip)
+{
+    return Rotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, true, level);
+}

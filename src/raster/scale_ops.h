@@ -1,0 +1,14 @@
+// Smooth (bilinear) scaled copies onto an image, and copies onto an image from surfaces of any
+// kind (device surfaces through their device context).
+#pragma once
+
+#include "raster/image.h"
+
+// The source rectangle (null: the source's bounds, cut to them) scaled into dstSize (null: the
+// image's size) at (x, y). The same size copies every source pixel (the colour key is not used);
+// a strong shrink (to half or less on an axis) or a one-pixel source is a nearest-pixel scaled copy
+// (again without the key); otherwise bilinear, 32 -> 32, 8 -> 32 (through the source palette, the
+// grey ramp when it has none) and 8 -> 8. A destination size of 0 or below draws nothing.
+// 0 drawn or nothing to draw; 1 destination empty, source null or without pixels; 2 depth pair
+// not served.
+int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect);

@@ -1,0 +1,67 @@
+// Choosing the host: TESSARO_HOST=headless|sdl, else SDL where there is a display.
+#include "winapi/host.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "winapi/host_headless.h"
+
+namespace winapi {
+
+namespace {
+
+std::recursive_mutex g_hostMutex;
+Host* g_host = nullptr;  // never freed while the process runs: windows may outlive main
+
+bool HaveDisplay()
+{
+    return std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr ||
+           std::getenv("SDL_VIDEODRIVER") != nullptr;
+}
+
+std::unique_ptr<Host> ChooseHost()
+{
+    const char* wanted = std::getenv("TESSARO_HOST");
+    const bool headless = wanted != nullptr && std::strcmp(wanted, "headless") == 0;
+    const bool sdl = wanted != nullptr && std::strcmp(wanted, "sdl") == 0;
+    if (!headless && (sdl || HaveDisplay())) {
+        if (auto host = MakeSdlHost())
+            return host;
+        std::fprintf(stderr, "tessaro: SDL video did not start; running headless\n");
+    }
+    return std::make_unique<HeadlessHost>();
+}
+
+void Install(std::unique_ptr<Host> host)
+{
+    delete g_host;
+    g_host = host.release();
+    SetDisplays(g_host->Displays());
+}
+
+} // namespace
+
+Host& CurrentHost()
+{
+    std::lock_guard lock(g_hostMutex);
+    if (g_host == nullptr)
+        Install(ChooseHost());
+    return *g_host;
+}
+
+void SetHost(std::unique_ptr<Host> host)
+{
+    if (!host)
+        return;
+    std::lock_guard lock(g_hostMutex);
+    Install(std::move(host));
+}
+
+HeadlessHost* CurrentHeadlessHost()
+{
+    return dynamic_cast<HeadlessHost*>(&CurrentHost());
+}
+
+} // namespace winapi

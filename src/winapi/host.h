@@ -1,0 +1,99 @@
+// The host edge of the stand-in: the one interface that knows the machine under it. It shows each
+// top-level window's client pixels, turns the machine's input into the window system's events,
+// shows message boxes and reports the displays. Two hosts: SDL2 (a real window per top-level
+// window) and headless (windows are records, input is injected, frames are captured, time is the
+// virtual clock). TESSARO_HOST=headless|sdl chooses; without a display headless is chosen.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "winapi/base.h"
+#include "winapi/display_info.h"
+
+namespace winapi {
+
+// A window's client pixels: 32-bit, top-down, B G R A bytes, `width` pixels a row.
+struct Frame {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+struct HostWindowState {
+    std::string titleUtf8;
+    RECT client{0, 0, 0, 0};  // screen coordinates of the client area
+    bool visible = false;
+    bool minimized = false;
+    bool topmost = false;
+    bool decorated = true;    // caption and frame (false for WS_POPUP windows)
+};
+
+class Host {
+public:
+    virtual ~Host() = default;
+    virtual const char* Name() const = 0;
+
+    // Windows. Called on the thread that owns the window (the host's window thread).
+    virtual bool OpenWindow(HWND hwnd, const HostWindowState& state) = 0;
+    virtual void CloseWindow(HWND hwnd) = 0;
+    virtual void UpdateWindow(HWND hwnd, const HostWindowState& state) = 0;
+    // Shows the client pixels (called on the window thread after drawing).
+    virtual void Present(HWND hwnd, const Frame& frame) = 0;
+    // The pixels last shown, as the host holds them; empty when none.
+    virtual Frame ReadBack(HWND hwnd) = 0;
+
+    // Turns pending machine input into window-system events; on the window thread. Answers
+    // whether it must be called again soon (a host that cannot wake a waiting thread).
+    virtual bool Pump() = 0;
+
+    // A message box (text and caption in UTF-8, MB_ flags) → IDOK, IDYES, ...; 0 when it cannot.
+    virtual int MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type) = 0;
+    virtual std::vector<DisplayInfo> Displays() = 0;
+    // Display modes the device offers (width, height, depth, refresh); the current one first.
+    virtual std::vector<DisplayInfo> Modes(int display) = 0;
+
+    // The cursor: shown or hidden, moved (client coordinates of a window), and its shape: a
+    // picture (32-bit, top-down, B G R A) with its hot spot, or with null pixels the host's own
+    // cursor for a standard id (32512 arrow, 32513 I-beam, ...; 0 none).
+    virtual void SetCursorVisible(bool visible) = 0;
+    virtual void WarpCursor(HWND hwnd, int x, int y) = 0;
+    virtual void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) = 0;
+    // Text composition (the IME) on or off.
+    virtual void SetTextInput(bool on) = 0;
+};
+
+// The host of the process, chosen on first use.
+Host& CurrentHost();
+// Replaces the host (tests); the previous one is destroyed. Only while no window exists.
+void SetHost(std::unique_ptr<Host> host);
+
+// Entry points through which a host delivers input to the window system. `hwnd` is the top-level
+// window the event belongs to; coordinates are client coordinates of that window. They may be
+// called on any thread: the events join the owner thread's input queue.
+struct HostKeyEvent {
+    int scancode = 0;     // USB HID usage (as SDL scancodes are)
+    bool down = true;
+    bool repeat = false;
+};
+void HostKey(HWND hwnd, const HostKeyEvent& key);
+// Typed text (UTF-8): WM_CHAR bytes in Shift-JIS, or through the IME when it is open.
+void HostText(HWND hwnd, const std::string& utf8);
+// The IME's composition string changed (empty: composition ended).
+void HostComposition(HWND hwnd, const std::string& utf8, int cursor);
+void HostMouseMove(HWND hwnd, int x, int y);
+// button: 0 left, 1 right, 2 middle.
+void HostMouseButton(HWND hwnd, int button, bool down, int x, int y);
+void HostMouseWheel(HWND hwnd, int delta, int x, int y);
+void HostCloseRequest(HWND hwnd);
+void HostFocus(HWND hwnd, bool gained);
+void HostMinimized(HWND hwnd, bool minimized);
+void HostExposed(HWND hwnd);
+void HostDisplaysChanged();
+// The virtual-key code of a USB HID scancode; 0 when none.
+int VirtualKeyFromScancode(int scancode);
+
+} // namespace winapi

@@ -1,0 +1,192 @@
+// The headless host; see host_headless.h.
+#include "winapi/host_headless.h"
+
+#include "winapi/clock.h"
+#include "winapi/user_internal.h"
+
+namespace winapi {
+
+HeadlessHost::HeadlessHost()
+{
+    displays_.push_back(DisplayInfo{});
+    DisplayInfo vga;
+    vga.bounds = RECT{0, 0, 640, 480};
+    modes_ = {displays_.front(), vga};
+    UseVirtualClock(true);
+}
+
+bool HeadlessHost::OpenWindow(HWND hwnd, const HostWindowState& state)
+{
+    std::lock_guard lock(mutex_);
+    windows_[hwnd].state = state;
+    return true;
+}
+
+void HeadlessHost::CloseWindow(HWND hwnd)
+{
+    std::lock_guard lock(mutex_);
+    windows_.erase(hwnd);
+}
+
+void HeadlessHost::UpdateWindow(HWND hwnd, const HostWindowState& state)
+{
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(hwnd);
+    if (it != windows_.end())
+        it->second.state = state;
+}
+
+void HeadlessHost::Present(HWND hwnd, const Frame& frame)
+{
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(hwnd);
+    if (it == windows_.end())
+        return;
+    it->second.frame = frame;
+    ++it->second.presents;
+}
+
+Frame HeadlessHost::ReadBack(HWND hwnd)
+{
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(hwnd);
+    return it == windows_.end() ? Frame{} : it->second.frame;
+}
+
+int HeadlessHost::MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type)
+{
+    std::lock_guard lock(mutex_);
+    int answer;
+    if (!answers_.empty()) {
+        answer = answers_.front();
+        answers_.pop_front();
+    } else {
+        static const int kFirstButton[] = {IDOK, IDOK, IDABORT, IDYES, IDYES, IDRETRY};
+        const UINT buttons = type & 0xF;
+        answer = buttons < 6 ? kFirstButton[buttons] : IDOK;
+    }
+    boxes_.push_back(MessageBoxRecord{textUtf8, captionUtf8, type, answer});
+    return answer;
+}
+
+std::vector<DisplayInfo> HeadlessHost::Displays()
+{
+    std::lock_guard lock(mutex_);
+    return displays_;
+}
+
+std::vector<DisplayInfo> HeadlessHost::Modes(int)
+{
+    std::lock_guard lock(mutex_);
+    return modes_;
+}
+
+void HeadlessHost::SetCursorVisible(bool visible)
+{
+    std::lock_guard lock(mutex_);
+    cursorVisible_ = visible;
+}
+
+void HeadlessHost::WarpCursor(HWND, int, int) {}
+
+void HeadlessHost::SetCursorShape(const uint32_t*, int, int, int, int, int standardId)
+{
+    std::lock_guard lock(mutex_);
+    cursorStandardId_ = standardId;
+}
+
+void HeadlessHost::SetTextInput(bool on)
+{
+    std::lock_guard lock(mutex_);
+    textInput_ = on;
+}
+
+void HeadlessHost::SetDisplays(std::vector<DisplayInfo> displays)
+{
+    if (displays.empty())
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        displays_ = std::move(displays);
+    }
+    HostDisplaysChanged();
+}
+
+void HeadlessHost::SetModes(std::vector<DisplayInfo> modes)
+{
+    std::lock_guard lock(mutex_);
+    modes_ = std::move(modes);
+}
+
+void HeadlessHost::QueueMessageBoxAnswers(std::vector<int> answers)
+{
+    std::lock_guard lock(mutex_);
+    answers_.insert(answers_.end(), answers.begin(), answers.end());
+}
+
+std::vector<HeadlessHost::MessageBoxRecord> HeadlessHost::MessageBoxes()
+{
+    std::lock_guard lock(mutex_);
+    return boxes_;
+}
+
+bool HeadlessHost::HasWindow(HWND hwnd)
+{
+    std::lock_guard lock(mutex_);
+    return windows_.count(hwnd) != 0;
+}
+
+HostWindowState HeadlessHost::WindowState(HWND hwnd)
+{
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(hwnd);
+    return it == windows_.end() ? HostWindowState{} : it->second.state;
+}
+
+int HeadlessHost::PresentCount(HWND hwnd)
+{
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(hwnd);
+    return it == windows_.end() ? 0 : it->second.presents;
+}
+
+bool HeadlessHost::CursorVisible()
+{
+    std::lock_guard lock(mutex_);
+    return cursorVisible_;
+}
+
+int HeadlessHost::CursorStandardId()
+{
+    std::lock_guard lock(mutex_);
+    return cursorStandardId_;
+}
+
+bool HeadlessHost::TextInput()
+{
+    std::lock_guard lock(mutex_);
+    return textInput_;
+}
+
+void HeadlessHost::PressKey(HWND hwnd, int scancode, const std::string& textUtf8)
+{
+    HostKey(hwnd, HostKeyEvent{scancode, true, false});
+    if (!textUtf8.empty())
+        HostText(hwnd, textUtf8);
+    HostKey(hwnd, HostKeyEvent{scancode, false, false});
+}
+
+void HeadlessHost::Click(HWND hwnd, int x, int y, int button)
+{
+    HostMouseMove(hwnd, x, y);
+    HostMouseButton(hwnd, button, true, x, y);
+    HostMouseButton(hwnd, button, false, x, y);
+}
+
+void HeadlessHost::AdvanceClock(uint32_t ms)
+{
+    AdvanceVirtualClock(ms);
+    user::WakeAllQueues();
+}
+
+} // namespace winapi

@@ -1,0 +1,87 @@
+// The headless host: no screen and no SDL. Windows are records, frames are captured, message
+// boxes are recorded and answered from a script, displays and display modes are whatever the test
+// sets, and time is the virtual clock (switched on when the host starts). Input is injected with
+// the Host* entry points of winapi/host.h or the helpers below.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <mutex>
+
+#include "winapi/host.h"
+
+namespace winapi {
+
+class HeadlessHost : public Host {
+public:
+    struct MessageBoxRecord {
+        std::string text;     // UTF-8
+        std::string caption;  // UTF-8
+        UINT type = 0;
+        int answer = 0;
+    };
+
+    HeadlessHost();
+
+    const char* Name() const override { return "headless"; }
+    bool OpenWindow(HWND hwnd, const HostWindowState& state) override;
+    void CloseWindow(HWND hwnd) override;
+    void UpdateWindow(HWND hwnd, const HostWindowState& state) override;
+    void Present(HWND hwnd, const Frame& frame) override;
+    Frame ReadBack(HWND hwnd) override;
+    bool Pump() override { return false; }
+    int MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type) override;
+    std::vector<DisplayInfo> Displays() override;
+    std::vector<DisplayInfo> Modes(int display) override;
+    void SetCursorVisible(bool visible) override;
+    void WarpCursor(HWND hwnd, int x, int y) override;
+    void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) override;
+    void SetTextInput(bool on) override;
+
+    // Configuration. SetDisplays also informs the window system (WM_DISPLAYCHANGE).
+    void SetDisplays(std::vector<DisplayInfo> displays);
+    void SetModes(std::vector<DisplayInfo> modes);
+    // Answers for the next message boxes, in order; when none is left a box answers its first
+    // button (IDOK, IDYES, IDABORT or IDRETRY).
+    void QueueMessageBoxAnswers(std::vector<int> answers);
+    std::vector<MessageBoxRecord> MessageBoxes();
+
+    // What the host holds.
+    bool HasWindow(HWND hwnd);
+    HostWindowState WindowState(HWND hwnd);
+    int PresentCount(HWND hwnd);
+    bool CursorVisible();
+    int CursorStandardId();
+    bool TextInput();
+
+    // Injection helpers: a key press (down, the text it types when printable, up) and a click.
+    void PressKey(HWND hwnd, int scancode, const std::string& textUtf8 = std::string());
+    void Click(HWND hwnd, int x, int y, int button = 0);
+    // Moves the virtual clock and wakes the threads waiting for timers.
+    void AdvanceClock(uint32_t ms);
+
+private:
+    struct WindowRecord {
+        HostWindowState state;
+        Frame frame;
+        int presents = 0;
+    };
+    std::mutex mutex_;
+    std::map<HWND, WindowRecord> windows_;
+    std::vector<DisplayInfo> displays_;
+    std::vector<DisplayInfo> modes_;
+    std::deque<int> answers_;
+    std::vector<MessageBoxRecord> boxes_;
+    bool cursorVisible_ = true;
+    int cursorStandardId_ = 0;
+    bool textInput_ = false;
+};
+
+// The current host when it is the headless one, else null.
+HeadlessHost* CurrentHeadlessHost();
+
+// Makes the SDL host (SDL's video subsystem started with whatever driver SDL_VIDEODRIVER names);
+// null when SDL cannot start.
+std::unique_ptr<Host> MakeSdlHost();
+
+} // namespace winapi

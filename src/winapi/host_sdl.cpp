@@ -1,0 +1,480 @@
+// The SDL2 host: one SDL window per top-level window, its client pixels shown through the
+// window's surface (scaled with the aspect kept and black borders when the surface is not the
+// client size, as on HiDPI screens or a maximised window), SDL events turned into the window
+// system's input. Every SDL call runs on the thread that owns the windows.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "winapi/host_headless.h"
+#include "winapi/user_internal.h"
+
+namespace winapi {
+
+namespace {
+
+struct Letterbox {
+    SDL_Rect target{0, 0, 0, 0};  // where the client pixels go on the surface
+    int frameWidth = 0;
+    int frameHeight = 0;
+};
+
+Letterbox Fit(int frameWidth, int frameHeight, int surfaceWidth, int surfaceHeight)
+{
+    Letterbox box;
+    box.frameWidth = frameWidth;
+    box.frameHeight = frameHeight;
+    if (frameWidth < 1 || frameHeight < 1 || surfaceWidth < 1 || surfaceHeight < 1)
+        return box;
+    // The largest size with the frame's aspect that fits the surface.
+    int64_t width = surfaceWidth;
+    int64_t height = width * frameHeight / frameWidth;
+    if (height > surfaceHeight) {
+        height = surfaceHeight;
+        width = height * frameWidth / frameHeight;
+    }
+    box.target = SDL_Rect{static_cast<int>((surfaceWidth - width) / 2), static_cast<int>((surfaceHeight - height) / 2),
+                          static_cast<int>(width), static_cast<int>(height)};
+    return box;
+}
+
+class SdlHost : public Host {
+public:
+    SdlHost()
+    {
+        SDL_StartTextInput();
+        CacheDisplays();
+    }
+
+    ~SdlHost() override
+    {
+        for (auto& [hwnd, window] : windows_)
+            SDL_DestroyWindow(window.sdl);
+        if (cursor_ != nullptr)
+            SDL_FreeCursor(cursor_);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+
+    const char* Name() const override { return "sdl"; }
+
+    bool OpenWindow(HWND hwnd, const HostWindowState& state) override
+    {
+        const int width = std::max<int>(state.client.right - state.client.left, 1);
+        const int height = std::max<int>(state.client.bottom - state.client.top, 1);
+        Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+        if (!state.decorated)
+            flags |= SDL_WINDOW_BORDERLESS;
+        if (state.topmost)
+            flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        SDL_Window* sdl = SDL_CreateWindow(state.titleUtf8.c_str(), state.client.left, state.client.top, width, height, flags);
+        if (sdl == nullptr)
+            return false;
+        std::lock_guard lock(mutex_);
+        Window& window = windows_[hwnd];
+        window.sdl = sdl;
+        window.state = state;
+        byId_[SDL_GetWindowID(sdl)] = hwnd;
+        Apply(hwnd, window, state, true);
+        return true;
+    }
+
+    void CloseWindow(HWND hwnd) override
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end())
+            return;
+        byId_.erase(SDL_GetWindowID(it->second.sdl));
+        SDL_DestroyWindow(it->second.sdl);
+        windows_.erase(it);
+    }
+
+    void UpdateWindow(HWND hwnd, const HostWindowState& state) override
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(hwnd);
+        if (it != windows_.end())
+            Apply(hwnd, it->second, state, false);
+    }
+
+    void Present(HWND hwnd, const Frame& frame) override
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end())
+            return;
+        it->second.frame = frame;
+        Show(it->second);
+    }
+
+    Frame ReadBack(HWND hwnd) override
+    {
+        std::lock_guard lock(mutex_);
+        Frame out;
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end())
+            return out;
+        SDL_Surface* surface = SDL_GetWindowSurface(it->second.sdl);
+        if (surface == nullptr)
+            return out;
+        out.width = surface->w;
+        out.height = surface->h;
+        out.pixels.assign(static_cast<size_t>(surface->w) * surface->h, 0);
+        SDL_LockSurface(surface);
+        SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels, surface->pitch,
+                          SDL_PIXELFORMAT_ARGB8888, out.pixels.data(), surface->w * 4);
+        SDL_UnlockSurface(surface);
+        return out;
+    }
+
+    bool Pump() override
+    {
+        SDL_Event event;
+        while (SDL_PollEvent(&event))
+            Handle(event);
+        return true;
+    }
+
+    int MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type) override
+    {
+        struct Layout {
+            int count;
+            int ids[3];
+            const char* labels[3];
+        };
+        static const Layout kLayouts[] = {
+            {1, {IDOK}, {"OK"}},
+            {2, {IDOK, IDCANCEL}, {"OK", "Cancel"}},
+            {3, {IDABORT, IDRETRY, IDIGNORE}, {"Abort", "Retry", "Ignore"}},
+            {3, {IDYES, IDNO, IDCANCEL}, {"Yes", "No", "Cancel"}},
+            {2, {IDYES, IDNO}, {"Yes", "No"}},
+            {2, {IDRETRY, IDCANCEL}, {"Retry", "Cancel"}},
+        };
+        const UINT kind = type & 0xF;
+        const Layout& layout = kLayouts[kind < 6 ? kind : 0];
+        SDL_MessageBoxButtonData buttons[3];
+        for (int i = 0; i < layout.count; ++i) {
+            buttons[i].flags = 0;
+            if (i == 0)
+                buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+            if (i == layout.count - 1)
+                buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+            buttons[i].buttonid = layout.ids[i];
+            buttons[i].text = layout.labels[i];
+        }
+        SDL_MessageBoxData data{};
+        const UINT icon = type & 0xF0;
+        data.flags = icon == MB_ICONSTOP ? SDL_MESSAGEBOX_ERROR
+                     : icon == MB_ICONEXCLAMATION ? SDL_MESSAGEBOX_WARNING
+                                                  : SDL_MESSAGEBOX_INFORMATION;
+        data.title = captionUtf8.c_str();
+        data.message = textUtf8.c_str();
+        data.numbuttons = layout.count;
+        data.buttons = buttons;
+        int pressed = 0;
+        if (SDL_ShowMessageBox(&data, &pressed) != 0)
+            return 0;
+        return pressed;
+    }
+
+    std::vector<DisplayInfo> Displays() override
+    {
+        std::lock_guard lock(mutex_);
+        return displays_;
+    }
+
+    std::vector<DisplayInfo> Modes(int display) override
+    {
+        std::lock_guard lock(mutex_);
+        if (display < 0 || static_cast<size_t>(display) >= modes_.size())
+            return {};
+        return modes_[static_cast<size_t>(display)];
+    }
+
+    void SetCursorVisible(bool visible) override
+    {
+        cursorVisible_ = visible;
+        SDL_ShowCursor(cursorVisible_ && haveShape_ ? SDL_ENABLE : SDL_DISABLE);
+    }
+
+    void WarpCursor(HWND hwnd, int x, int y) override
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end())
+            return;
+        const Letterbox& box = it->second.box;
+        if (box.frameWidth < 1 || box.frameHeight < 1)
+            return;
+        SDL_WarpMouseInWindow(it->second.sdl, box.target.x + x * box.target.w / box.frameWidth,
+                              box.target.y + y * box.target.h / box.frameHeight);
+    }
+
+    void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) override
+    {
+        SDL_Cursor* cursor = nullptr;
+        if (pixels != nullptr && width > 0 && height > 0) {
+            SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32,
+                                                                      width * 4, SDL_PIXELFORMAT_ARGB8888);
+            if (surface != nullptr) {
+                cursor = SDL_CreateColorCursor(surface, hotX, hotY);
+                SDL_FreeSurface(surface);
+            }
+        } else if (standardId != 0) {
+            SDL_SystemCursor system = SDL_SYSTEM_CURSOR_ARROW;
+            switch (standardId) {
+            case 32513: system = SDL_SYSTEM_CURSOR_IBEAM; break;
+            case 32514: system = SDL_SYSTEM_CURSOR_WAIT; break;
+            case 32515: system = SDL_SYSTEM_CURSOR_CROSSHAIR; break;
+            case 32649: system = SDL_SYSTEM_CURSOR_HAND; break;
+            default: break;
+            }
+            cursor = SDL_CreateSystemCursor(system);
+        }
+        haveShape_ = pixels != nullptr || standardId != 0;
+        if (cursor != nullptr) {
+            SDL_SetCursor(cursor);
+            if (cursor_ != nullptr)
+                SDL_FreeCursor(cursor_);
+            cursor_ = cursor;
+        }
+        SDL_ShowCursor(cursorVisible_ && haveShape_ ? SDL_ENABLE : SDL_DISABLE);
+    }
+
+    void SetTextInput(bool on) override
+    {
+        // Text input stays on for plain typing; the IME's own window follows the open status.
+        if (on)
+            SDL_StartTextInput();
+    }
+
+private:
+    struct Window {
+        SDL_Window* sdl = nullptr;
+        HostWindowState state;
+        Frame frame;
+        Letterbox box;
+    };
+
+    void CacheDisplays()
+    {
+        const int count = SDL_GetNumVideoDisplays();
+        for (int i = 0; i < count; ++i) {
+            DisplayInfo display;
+            SDL_Rect bounds, usable;
+            if (SDL_GetDisplayBounds(i, &bounds) != 0)
+                continue;
+            if (SDL_GetDisplayUsableBounds(i, &usable) != 0)
+                usable = bounds;
+            display.bounds = RECT{bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
+            display.work = RECT{usable.x, usable.y, usable.x + usable.w, usable.y + usable.h};
+            SDL_DisplayMode mode;
+            if (SDL_GetCurrentDisplayMode(i, &mode) == 0) {
+                display.bitsPerPixel = SDL_BITSPERPIXEL(mode.format) >= 24 ? 32 : static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+                display.refreshHz = mode.refresh_rate;
+            }
+            display.deviceName = "\\\\.\\DISPLAY" + std::to_string(i + 1);
+            const char* name = SDL_GetDisplayName(i);
+            display.adapter = name != nullptr ? name : "Display";
+            display.primary = i == 0;
+            displays_.push_back(display);
+            std::vector<DisplayInfo> modes{display};
+            const int modeCount = SDL_GetNumDisplayModes(i);
+            for (int m = 0; m < modeCount; ++m) {
+                SDL_DisplayMode each;
+                if (SDL_GetDisplayMode(i, m, &each) != 0)
+                    continue;
+                DisplayInfo entry = display;
+                entry.bounds = RECT{0, 0, each.w, each.h};
+                entry.bitsPerPixel = SDL_BITSPERPIXEL(each.format) >= 24 ? 32 : static_cast<int>(SDL_BITSPERPIXEL(each.format));
+                entry.refreshHz = each.refresh_rate;
+                modes.push_back(entry);
+            }
+            modes_.push_back(modes);
+        }
+        if (displays_.empty()) {
+            displays_.push_back(DisplayInfo{});
+            modes_.push_back({DisplayInfo{}});
+        }
+    }
+
+    void Apply(HWND, Window& window, const HostWindowState& state, bool fresh)
+    {
+        SDL_Window* sdl = window.sdl;
+        const HostWindowState old = window.state;
+        window.state = state;
+        if (fresh || old.titleUtf8 != state.titleUtf8)
+            SDL_SetWindowTitle(sdl, state.titleUtf8.c_str());
+        if (fresh || old.decorated != state.decorated)
+            SDL_SetWindowBordered(sdl, state.decorated ? SDL_TRUE : SDL_FALSE);
+        if (fresh || old.topmost != state.topmost)
+            SDL_SetWindowAlwaysOnTop(sdl, state.topmost ? SDL_TRUE : SDL_FALSE);
+        const int width = std::max<int>(state.client.right - state.client.left, 1);
+        const int height = std::max<int>(state.client.bottom - state.client.top, 1);
+        if (fresh || old.client.right - old.client.left != width || old.client.bottom - old.client.top != height)
+            SDL_SetWindowSize(sdl, width, height);
+        if (fresh || old.client.left != state.client.left || old.client.top != state.client.top)
+            SDL_SetWindowPosition(sdl, state.client.left, state.client.top);
+        if (state.visible && (fresh || !old.visible))
+            SDL_ShowWindow(sdl);
+        if (!state.visible && old.visible)
+            SDL_HideWindow(sdl);
+        if (state.minimized && !old.minimized)
+            SDL_MinimizeWindow(sdl);
+        if (!state.minimized && old.minimized)
+            SDL_RestoreWindow(sdl);
+    }
+
+    void Show(Window& window)
+    {
+        SDL_Surface* surface = SDL_GetWindowSurface(window.sdl);
+        if (surface == nullptr || window.frame.width < 1 || window.frame.height < 1)
+            return;
+        window.box = Fit(window.frame.width, window.frame.height, surface->w, surface->h);
+        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(window.frame.pixels.data(), window.frame.width,
+                                                                 window.frame.height, 32, window.frame.width * 4,
+                                                                 SDL_PIXELFORMAT_ARGB8888);
+        if (source == nullptr)
+            return;
+        // The alpha byte of GDI pixels means nothing: copy, never blend.
+        SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+        if (window.box.target.w == surface->w && window.box.target.h == surface->h &&
+            window.frame.width == surface->w && window.frame.height == surface->h)
+            SDL_BlitSurface(source, nullptr, surface, nullptr);
+        else {
+            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+            SDL_BlitScaled(source, nullptr, surface, &window.box.target);
+        }
+        SDL_FreeSurface(source);
+        SDL_UpdateWindowSurface(window.sdl);
+    }
+
+    // Surface coordinates → client coordinates of the window's frame.
+    bool ToClient(HWND hwnd, int x, int y, int* cx, int* cy)
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end())
+            return false;
+        const Letterbox& box = it->second.box;
+        if (box.target.w < 1 || box.target.h < 1) {
+            *cx = x;
+            *cy = y;
+            return true;
+        }
+        *cx = static_cast<int>(static_cast<int64_t>(x - box.target.x) * box.frameWidth / box.target.w);
+        *cy = static_cast<int>(static_cast<int64_t>(y - box.target.y) * box.frameHeight / box.target.h);
+        return true;
+    }
+
+    HWND Owner(Uint32 windowId)
+    {
+        std::lock_guard lock(mutex_);
+        auto it = byId_.find(windowId);
+        return it == byId_.end() ? nullptr : it->second;
+    }
+
+    void Handle(const SDL_Event& event)
+    {
+        int x = 0, y = 0;
+        switch (event.type) {
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (HWND hwnd = Owner(event.key.windowID))
+                HostKey(hwnd, HostKeyEvent{static_cast<int>(event.key.keysym.scancode), event.type == SDL_KEYDOWN,
+                                           event.key.repeat != 0});
+            break;
+        case SDL_TEXTINPUT:
+            if (HWND hwnd = Owner(event.text.windowID))
+                HostText(hwnd, event.text.text);
+            break;
+        case SDL_TEXTEDITING:
+            if (HWND hwnd = Owner(event.edit.windowID))
+                HostComposition(hwnd, event.edit.text, event.edit.start);
+            break;
+        case SDL_MOUSEMOTION:
+            if (HWND hwnd = Owner(event.motion.windowID); hwnd && ToClient(hwnd, event.motion.x, event.motion.y, &x, &y))
+                HostMouseMove(hwnd, x, y);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            const int button = event.button.button == SDL_BUTTON_LEFT    ? 0
+                               : event.button.button == SDL_BUTTON_RIGHT ? 1
+                               : event.button.button == SDL_BUTTON_MIDDLE ? 2
+                                                                         : -1;
+            if (HWND hwnd = Owner(event.button.windowID);
+                hwnd && button >= 0 && ToClient(hwnd, event.button.x, event.button.y, &x, &y))
+                HostMouseButton(hwnd, button, event.type == SDL_MOUSEBUTTONDOWN, x, y);
+            break;
+        }
+        case SDL_MOUSEWHEEL:
+            if (HWND hwnd = Owner(event.wheel.windowID)) {
+                int mx = 0, my = 0;
+                SDL_GetMouseState(&mx, &my);
+                ToClient(hwnd, mx, my, &x, &y);
+                const int steps = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -event.wheel.y : event.wheel.y;
+                HostMouseWheel(hwnd, steps * WHEEL_DELTA, x, y);
+            }
+            break;
+        case SDL_WINDOWEVENT: {
+            HWND hwnd = Owner(event.window.windowID);
+            if (hwnd == nullptr)
+                break;
+            switch (event.window.event) {
+            case SDL_WINDOWEVENT_CLOSE: HostCloseRequest(hwnd); break;
+            case SDL_WINDOWEVENT_FOCUS_GAINED: HostFocus(hwnd, true); break;
+            case SDL_WINDOWEVENT_FOCUS_LOST: HostFocus(hwnd, false); break;
+            case SDL_WINDOWEVENT_MINIMIZED: HostMinimized(hwnd, true); break;
+            case SDL_WINDOWEVENT_RESTORED: HostMinimized(hwnd, false); break;
+            case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED: {
+                {
+                    std::lock_guard lock(mutex_);
+                    auto it = windows_.find(hwnd);
+                    if (it != windows_.end())
+                        Show(it->second);
+                }
+                HostExposed(hwnd);
+                break;
+            }
+            default: break;
+            }
+            break;
+        }
+        case SDL_DISPLAYEVENT: {
+            {
+                std::lock_guard lock(mutex_);
+                displays_.clear();
+                modes_.clear();
+                CacheDisplays();
+            }
+            HostDisplaysChanged();
+            break;
+        }
+        default: break;
+        }
+    }
+
+    std::recursive_mutex mutex_;
+    std::map<HWND, Window> windows_;
+    std::map<Uint32, HWND> byId_;
+    std::vector<DisplayInfo> displays_;
+    std::vector<std::vector<DisplayInfo>> modes_;
+    SDL_Cursor* cursor_ = nullptr;
+    bool cursorVisible_ = true;
+    bool haveShape_ = true;
+};
+
+} // namespace
+
+std::unique_ptr<Host> MakeSdlHost()
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return nullptr;
+    return std::make_unique<SdlHost>();
+}
+
+} // namespace winapi

@@ -1,0 +1,182 @@
+// Inside the window system: window records, classes, thread queues and backing stores. Internal
+// to winapi. Locks: the window lock (WindowLock) is innermost: code holding it takes no other lock
+// and calls nothing outside this file set. No lock is held while a window procedure, a hook or
+// the host runs.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "winapi/gdi_memory_dc.h"
+#include "winapi/host.h"
+#include "winapi/user.h"
+
+namespace winapi::user {
+
+struct ThreadQueue;
+
+struct SentMessage {
+    HWND hwnd = nullptr;
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    LRESULT result = 0;
+    bool done = false;                    // guarded by sender->mutex
+    std::shared_ptr<ThreadQueue> sender;  // null: nobody waits (SendNotifyMessageA)
+};
+
+struct Timer {
+    HWND hwnd = nullptr;
+    UINT_PTR id = 0;
+    UINT elapse = 0;
+    TIMERPROC proc = nullptr;
+    DWORD due = 0;
+};
+
+struct ThreadQueue {
+    std::mutex mutex;
+    std::condition_variable cv;
+    DWORD threadId = 0;
+    std::thread::id stdThread;
+    bool alive = true;
+    std::deque<std::shared_ptr<SentMessage>> sent;
+    std::deque<MSG> posted;
+    std::deque<MSG> input;
+    bool quit = false;
+    int quitCode = 0;
+    std::vector<Timer> timers;
+    UINT_PTR nextTimerId = 1;
+    std::set<HWND> invalid;    // windows with something to paint
+    bool presentPending = false;
+    uint64_t wakeCount = 0;    // changes with every arrival (WaitMessage)
+    // Retrieval state of the thread (touched only by the owner thread).
+    DWORD lastTime = 0;
+    POINT lastPoint{0, 0};
+    int inSend = 0;
+    BYTE keyState[256]{};
+};
+
+// The calling thread's queue, made on first use.
+std::shared_ptr<ThreadQueue> CurrentQueue();
+DWORD CurrentThreadId();
+// Milliseconds on the clock the window system runs on (the virtual clock under the headless host).
+DWORD Now();
+// Wakes every waiting thread (the clock moved, a host event arrived).
+void WakeAllQueues();
+
+class BackingStore : public DcTarget {
+public:
+    explicit BackingStore(HWND hwnd) : hwnd_(hwnd) {}
+    bool Lock(PixelView* view) override;
+    void Unlock(const RECT* changed) override;
+    HWND Window() const override { return hwnd_; }
+    void Resize(int width, int height);
+    // A copy of the pixels, or nothing when there is no change since the last snapshot and
+    // `onlyIfDirty` is set.
+    bool Snapshot(Frame* frame, bool onlyIfDirty);
+    void MarkDirty();
+
+private:
+    HWND hwnd_;
+    std::recursive_mutex mutex_;
+    int width_ = 0;
+    int height_ = 0;
+    std::vector<uint32_t> pixels_;
+    bool dirty_ = false;
+};
+
+struct WindowClass {
+    std::string name;  // compared without case
+    ATOM atom = 0;
+    WNDCLASSEXA info{};
+    std::string menuName;
+    bool system = false;
+    int windows = 0;
+};
+
+struct Window {
+    HWND hwnd = nullptr;
+    std::shared_ptr<WindowClass> cls;
+    std::shared_ptr<ThreadQueue> queue;
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    RECT rect{0, 0, 0, 0};  // whole window, screen coordinates
+    HWND parent = nullptr;
+    HWND owner = nullptr;
+    std::vector<HWND> children;
+    std::string text;
+    LONG_PTR userData = 0;
+    LONG_PTR id = 0;
+    HINSTANCE instance = nullptr;
+    HMENU menu = nullptr;
+    HMENU systemMenu = nullptr;
+    bool destroying = false;
+    bool destroyed = false;
+    bool hasInvalid = false;
+    bool invalidErase = false;
+    RECT invalid{0, 0, 0, 0};
+    std::shared_ptr<BackingStore> store;
+    bool hostWindow = false;
+};
+
+std::recursive_mutex& WindowLock();
+// The live window for a handle (null for a bad or destroyed one).
+std::shared_ptr<Window> FindWindowRecord(HWND hwnd);
+// Every live window (snapshot), in creation order.
+std::vector<std::shared_ptr<Window>> AllWindows();
+bool IsTopLevel(const Window& window);
+// Client rectangle in screen coordinates.
+RECT ClientRectOnScreen(const Window& window);
+// Menu-bar, caption and frame sizes of a style (what AdjustWindowRectEx adds).
+RECT NonClientInsets(DWORD style, DWORD exStyle, bool menu);
+
+// Visibility, minimised, maximised, enabled and top-most live in the style bits.
+inline bool IsVisibleStyle(const Window& w) { return (w.style & WS_VISIBLE) != 0; }
+inline bool IsMinimizedStyle(const Window& w) { return (w.style & WS_MINIMIZE) != 0; }
+
+// Runs `call` on the window's owner thread (directly when that is the calling thread, else by a
+// send that waits); 0 when the window is gone.
+LRESULT RunOnOwner(HWND hwnd, LRESULT (*call)(void*), void* context);
+// Calls the window's procedure on the calling thread (the owner).
+LRESULT CallProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Input for a window's owner thread (key state, coalesced mouse moves).
+void QueueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT screenPoint);
+// Queue bookkeeping: a store changed (present on the owner thread), the invalid set.
+void RequestPresent(ThreadQueue& queue);
+void ClearPresentPending(ThreadQueue& queue);
+void InvalidateInQueue(ThreadQueue& queue, HWND hwnd, bool invalid);
+// Runs the sent messages waiting for the calling thread.
+void ProcessSentMessages();
+// Ends the sends waiting on a destroyed window with 0, drops its posted messages and timers.
+void ForgetWindowInQueue(ThreadQueue& queue, HWND hwnd);
+// The window-system state of the host: the thread that owns host windows pumps the host.
+void NoteHostWindowThread(const std::shared_ptr<ThreadQueue>& queue);
+// Presents the stores of this thread's windows that changed.
+void PresentDirtyWindows();
+// Host window state of a window.
+HostWindowState HostState(const Window& window);
+void UpdateHostWindow(HWND hwnd);
+// Key-state update when a key or button message is taken out of the queue.
+void UpdateKeyStateFromMessage(ThreadQueue& queue, const MSG& msg);
+// Activation (WM_ACTIVATEAPP, WM_NCACTIVATE, WM_ACTIVATE, focus) to a top-level window or none.
+void Activate(HWND hwnd);
+// Drops activation, focus and capture state that names this window.
+void ForgetWindowInput(HWND hwnd);
+// The cursor a window's class names.
+HCURSOR ClassCursor(HWND hwnd);
+// IME: runs the host's text through the window's input context (imm.cpp).
+bool ImeTakesText(HWND hwnd, const std::string& sjis);
+void ImeComposition(HWND hwnd, const std::string& sjis, int cursor);
+void ImeForgetWindow(HWND hwnd);
+void ImeOnRetrieve(HWND hwnd, LPARAM flags);
+// The low-level keyboard hooks; true when a hook swallowed the key.
+bool RunKeyboardHooks(WPARAM message, const KBDLLHOOKSTRUCT& info);
+
+} // namespace winapi::user

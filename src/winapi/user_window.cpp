@@ -1,0 +1,1139 @@
+// Window classes and windows: creation, destruction, procedures, window longs, placement and the
+// host windows behind top-level windows.
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+#include "winapi/gdi_pixels.h"
+#include "winapi/text.h"
+#include "winapi/user_internal.h"
+
+namespace winapi::user {
+
+namespace {
+
+// An internal message that runs a call on the owner thread (see RunOnOwner).
+constexpr UINT kRunOnOwner = 0xBFFE;
+
+struct WindowRegistry {
+    std::recursive_mutex mutex;
+    std::map<HWND, std::shared_ptr<Window>> windows;
+    std::vector<HWND> order;  // creation order (z-order of the top-level windows)
+    uintptr_t nextHandle = 0x10010;
+    std::map<std::string, std::shared_ptr<WindowClass>> classes;  // by lower-case name
+    ATOM nextAtom = 0xC000;
+    std::shared_ptr<Window> desktop;
+};
+
+WindowRegistry& Registry()
+{
+    static WindowRegistry* registry = new WindowRegistry;
+    return *registry;
+}
+
+std::string Lower(const char* text)
+{
+    std::string out = text != nullptr ? text : "";
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+bool EqualNoCase(const std::string& a, const char* b)
+{
+    return Lower(a.c_str()) == Lower(b);
+}
+
+std::shared_ptr<WindowClass> FindClass(LPCSTR name)
+{
+    auto& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    if (name == nullptr)
+        return nullptr;
+    if (IS_INTRESOURCE(name)) {
+        const ATOM atom = static_cast<ATOM>(reinterpret_cast<uintptr_t>(name));
+        for (auto& [key, cls] : registry.classes)
+            if (cls->atom == atom)
+                return cls;
+        return nullptr;
+    }
+    auto it = registry.classes.find(Lower(name));
+    return it == registry.classes.end() ? nullptr : it->second;
+}
+
+// The standard control classes exist from the start; their procedure is the default one (the
+// engine only creates them to receive text through a subclass procedure).
+void RegisterSystemClasses()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        static const char* const names[] = {"BUTTON", "COMBOBOX", "EDIT", "LISTBOX", "MDICLIENT", "SCROLLBAR", "STATIC"};
+        auto& registry = Registry();
+        std::lock_guard lock(registry.mutex);
+        for (const char* name : names) {
+            auto cls = std::make_shared<WindowClass>();
+            cls->name = name;
+            cls->atom = registry.nextAtom++;
+            cls->system = true;
+            cls->info.cbSize = sizeof(WNDCLASSEXA);
+            cls->info.lpfnWndProc = DefWindowProcA;
+            registry.classes[Lower(name)] = cls;
+        }
+    });
+}
+
+RECT ClientRectOf(const Window& window)
+{
+    const RECT insets = NonClientInsets(window.style, window.exStyle, window.menu != nullptr);
+    RECT client{window.rect.left + insets.left, window.rect.top + insets.top, window.rect.right - insets.right,
+                window.rect.bottom - insets.bottom};
+    if (client.right < client.left)
+        client.right = client.left;
+    if (client.bottom < client.top)
+        client.bottom = client.top;
+    return client;
+}
+
+void ResizeStore(Window& window)
+{
+    const RECT client = ClientRectOf(window);
+    window.store->Resize(client.right - client.left, client.bottom - client.top);
+}
+
+std::shared_ptr<DcTarget> WindowDcTarget(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return nullptr;
+    return window->store;
+}
+
+struct ProviderInstaller {
+    ProviderInstaller() { SetWindowDcProvider(WindowDcTarget); }
+} g_providerInstaller;
+
+void SendSizeAndMove(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return;
+    RECT client;
+    POINT origin;
+    UINT kind;
+    {
+        std::lock_guard lock(WindowLock());
+        client = ClientRectOf(*window);
+        origin = POINT{client.left, client.top};
+        if (window->parent != nullptr) {
+            if (auto parent = FindWindowRecord(window->parent)) {
+                const RECT parentClient = ClientRectOf(*parent);
+                origin.x -= parentClient.left;
+                origin.y -= parentClient.top;
+            }
+        }
+        kind = IsMinimizedStyle(*window) ? SIZE_MINIMIZED : (window->style & WS_MAXIMIZE) ? SIZE_MAXIMIZED : SIZE_RESTORED;
+    }
+    const int width = kind == SIZE_MINIMIZED ? 0 : client.right - client.left;
+    const int height = kind == SIZE_MINIMIZED ? 0 : client.bottom - client.top;
+    SendMessageA(hwnd, WM_SIZE, kind, MAKELONG(width, height));
+    SendMessageA(hwnd, WM_MOVE, 0, MAKELONG(origin.x, origin.y));
+}
+
+void DestroyTree(HWND hwnd, bool sendDestroy);
+
+// Removes a window whose WM_NCDESTROY has run.
+void Unlink(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return;
+    bool host;
+    std::shared_ptr<ThreadQueue> queue;
+    {
+        auto& registry = Registry();
+        std::lock_guard lock(registry.mutex);
+        window->destroyed = true;
+        host = window->hostWindow;
+        queue = window->queue;
+        if (window->parent != nullptr) {
+            auto it = registry.windows.find(window->parent);
+            if (it != registry.windows.end())
+                std::erase(it->second->children, hwnd);
+        }
+        registry.windows.erase(hwnd);
+        std::erase(registry.order, hwnd);
+        if (window->cls)
+            --window->cls->windows;
+    }
+    ForgetWindowInQueue(*queue, hwnd);
+    ForgetWindowInput(hwnd);
+    ImeForgetWindow(hwnd);
+    if (host)
+        CurrentHost().CloseWindow(hwnd);
+}
+
+void DestroyTree(HWND hwnd, bool sendDestroy)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return;
+    {
+        std::lock_guard lock(WindowLock());
+        if (window->destroying)
+            return;
+        window->destroying = true;
+    }
+    // Owned windows go first, as in Win32.
+    std::vector<HWND> owned;
+    for (auto& other : AllWindows())
+        if (other->owner == hwnd)
+            owned.push_back(other->hwnd);
+    for (HWND o : owned)
+        DestroyWindow(o);
+    bool wasVisible;
+    {
+        std::lock_guard lock(WindowLock());
+        wasVisible = IsVisibleStyle(*window);
+        window->style &= ~WS_VISIBLE;
+    }
+    if (wasVisible) {
+        UpdateHostWindow(hwnd);
+        if (GetActiveWindow() == hwnd)
+            Activate(nullptr);
+    }
+    if (sendDestroy)
+        SendMessageA(hwnd, WM_DESTROY, 0, 0);
+    std::vector<HWND> children;
+    {
+        std::lock_guard lock(WindowLock());
+        children = window->children;
+    }
+    for (HWND child : children)
+        DestroyTree(child, true);
+    SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
+    Unlink(hwnd);
+}
+
+struct WindowLongCall {
+    HWND hwnd;
+    int index;
+    LONG_PTR value;
+};
+
+} // namespace
+
+std::recursive_mutex& WindowLock()
+{
+    return Registry().mutex;
+}
+
+std::shared_ptr<Window> FindWindowRecord(HWND hwnd)
+{
+    if (hwnd == nullptr)
+        return nullptr;
+    auto& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    auto it = registry.windows.find(hwnd);
+    if (it != registry.windows.end())
+        return it->second->destroyed ? nullptr : it->second;
+    if (registry.desktop && registry.desktop->hwnd == hwnd)
+        return registry.desktop;
+    return nullptr;
+}
+
+std::vector<std::shared_ptr<Window>> AllWindows()
+{
+    auto& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    std::vector<std::shared_ptr<Window>> out;
+    for (HWND hwnd : registry.order) {
+        auto it = registry.windows.find(hwnd);
+        if (it != registry.windows.end() && !it->second->destroyed)
+            out.push_back(it->second);
+    }
+    return out;
+}
+
+bool IsTopLevel(const Window& window)
+{
+    return window.parent == nullptr && (window.style & WS_CHILD) == 0;
+}
+
+RECT ClientRectOnScreen(const Window& window)
+{
+    std::lock_guard lock(WindowLock());
+    return ClientRectOf(window);
+}
+
+RECT NonClientInsets(DWORD style, DWORD exStyle, bool menu)
+{
+    int border = 0;
+    if (style & WS_THICKFRAME)
+        border = 4;
+    else if (style & WS_DLGFRAME)
+        border = 3;
+    else if (style & WS_BORDER)
+        border = 1;
+    if (exStyle & WS_EX_CLIENTEDGE)
+        border += 2;
+    RECT insets{border, border, border, border};
+    if ((style & WS_CAPTION) == WS_CAPTION)
+        insets.top += 19;
+    if (menu && (style & WS_CHILD) == 0)
+        insets.top += 19;
+    return insets;
+}
+
+LRESULT CallProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return 0;
+    if (message == kRunOnOwner) {
+        auto call = reinterpret_cast<LRESULT (*)(void*)>(wParam);
+        return call(reinterpret_cast<void*>(lParam));
+    }
+    WNDPROC proc;
+    {
+        std::lock_guard lock(WindowLock());
+        proc = window->proc;
+    }
+    return proc != nullptr ? proc(hwnd, message, wParam, lParam) : 0;
+}
+
+LRESULT RunOnOwner(HWND hwnd, LRESULT (*call)(void*), void* context)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return 0;
+    if (window->queue == CurrentQueue() || window == Registry().desktop)
+        return call(context);
+    return SendMessageA(hwnd, kRunOnOwner, reinterpret_cast<WPARAM>(call), reinterpret_cast<LPARAM>(context));
+}
+
+HostWindowState HostState(const Window& window)
+{
+    HostWindowState state;
+    std::lock_guard lock(WindowLock());
+    state.titleUtf8 = SjisToUtf8(window.text);
+    state.client = ClientRectOf(window);
+    state.visible = IsVisibleStyle(window);
+    state.minimized = IsMinimizedStyle(window);
+    state.topmost = (window.exStyle & WS_EX_TOPMOST) != 0;
+    state.decorated = (window.style & WS_POPUP) == 0 && (window.style & WS_CAPTION) == WS_CAPTION;
+    return state;
+}
+
+void UpdateHostWindow(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window || !window->hostWindow)
+        return;
+    CurrentHost().UpdateWindow(hwnd, HostState(*window));
+}
+
+void PresentDirtyWindows()
+{
+    auto queue = CurrentQueue();
+    ClearPresentPending(*queue);
+    for (auto& window : AllWindows()) {
+        if (window->queue != queue || !window->hostWindow)
+            continue;
+        Frame frame;
+        if (window->store->Snapshot(&frame, true))
+            CurrentHost().Present(window->hwnd, frame);
+    }
+}
+
+bool BackingStore::Lock(PixelView* view)
+{
+    mutex_.lock();
+    if (width_ < 1 || height_ < 1) {
+        mutex_.unlock();
+        return false;
+    }
+    view->top = reinterpret_cast<BYTE*>(pixels_.data());
+    view->stride = static_cast<std::ptrdiff_t>(width_) * 4;
+    view->width = width_;
+    view->height = height_;
+    view->bitsPerPixel = 32;
+    view->palette = nullptr;
+    view->r5g6b5 = false;
+    return true;
+}
+
+void BackingStore::Unlock(const RECT* changed)
+{
+    if (changed != nullptr)
+        dirty_ = true;
+    mutex_.unlock();
+    if (changed == nullptr)
+        return;
+    auto window = FindWindowRecord(hwnd_);
+    if (!window || !window->hostWindow)
+        return;
+    // The host is driven by the owner thread: present now there, else wake it to present.
+    if (window->queue == CurrentQueue()) {
+        Frame frame;
+        if (Snapshot(&frame, true))
+            CurrentHost().Present(hwnd_, frame);
+    } else
+        RequestPresent(*window->queue);
+}
+
+void BackingStore::Resize(int width, int height)
+{
+    std::lock_guard lock(mutex_);
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    if (width == width_ && height == height_)
+        return;
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
+    for (int y = 0; y < std::min(height, height_); ++y)
+        std::memcpy(&pixels[static_cast<size_t>(y) * width], &pixels_[static_cast<size_t>(y) * width_],
+                    static_cast<size_t>(std::min(width, width_)) * 4);
+    pixels_.swap(pixels);
+    width_ = width;
+    height_ = height;
+    dirty_ = true;
+}
+
+bool BackingStore::Snapshot(Frame* frame, bool onlyIfDirty)
+{
+    std::lock_guard lock(mutex_);
+    if (onlyIfDirty && !dirty_)
+        return false;
+    dirty_ = false;
+    frame->width = width_;
+    frame->height = height_;
+    frame->pixels = pixels_;
+    return true;
+}
+
+void BackingStore::MarkDirty()
+{
+    std::lock_guard lock(mutex_);
+    dirty_ = true;
+}
+
+} // namespace winapi::user
+
+using namespace winapi;
+using namespace winapi::user;
+
+ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* wc)
+{
+    RegisterSystemClasses();
+    if (wc == nullptr || wc->cbSize != sizeof(WNDCLASSEXA) || wc->lpszClassName == nullptr ||
+        IS_INTRESOURCE(wc->lpszClassName) || wc->lpfnWndProc == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    auto& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    const std::string key = Lower(wc->lpszClassName);
+    if (auto it = registry.classes.find(key); it != registry.classes.end() && !it->second->system) {
+        SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+        return 0;
+    }
+    auto cls = std::make_shared<WindowClass>();
+    cls->name = wc->lpszClassName;
+    cls->atom = registry.nextAtom++;
+    cls->info = *wc;
+    if (wc->lpszMenuName != nullptr && !IS_INTRESOURCE(wc->lpszMenuName)) {
+        cls->menuName = wc->lpszMenuName;
+        cls->info.lpszMenuName = cls->menuName.c_str();
+    }
+    cls->info.lpszClassName = cls->name.c_str();
+    registry.classes[key] = cls;
+    return cls->atom;
+}
+
+BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE)
+{
+    auto cls = FindClass(className);
+    if (!cls || cls->system) {
+        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+        return FALSE;
+    }
+    auto& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    if (cls->windows > 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    registry.classes.erase(Lower(cls->name.c_str()));
+    return TRUE;
+}
+
+BOOL WINAPI GetClassInfoExA(HINSTANCE, LPCSTR className, WNDCLASSEXA* out)
+{
+    RegisterSystemClasses();
+    auto cls = FindClass(className);
+    if (!cls || out == nullptr)
+        return FALSE;
+    *out = cls->info;
+    return TRUE;
+}
+
+HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x, int y, int width,
+                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
+{
+    RegisterSystemClasses();
+    auto cls = FindClass(className);
+    if (!cls) {
+        SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    const bool messageOnly = parent == HWND_MESSAGE;
+    if (messageOnly)
+        parent = nullptr;
+    std::shared_ptr<Window> parentWindow;
+    if (parent != nullptr) {
+        parentWindow = FindWindowRecord(parent);
+        if (!parentWindow || parent == GetDesktopWindow()) {
+            if (parent != GetDesktopWindow()) {
+                SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+                return nullptr;
+            }
+            parentWindow.reset();
+            parent = nullptr;
+        }
+    }
+    if ((style & WS_CHILD) && !parentWindow) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    auto queue = CurrentQueue();
+    auto window = std::make_shared<Window>();
+    window->cls = cls;
+    window->queue = queue;
+    window->proc = cls->info.lpfnWndProc;
+    window->style = style & ~WS_VISIBLE;
+    window->exStyle = exStyle;
+    window->text = title != nullptr ? title : "";
+    window->instance = instance;
+    const bool child = (style & WS_CHILD) != 0;
+    if (child) {
+        window->parent = parent;
+        window->id = reinterpret_cast<LONG_PTR>(menu);
+    } else {
+        window->owner = parentWindow ? parent : nullptr;
+        window->menu = menu;
+        if (menu == nullptr && cls->info.lpszMenuName != nullptr)
+            window->menu = LoadMenuA(instance, cls->info.lpszMenuName);
+    }
+    // Default placement: a 640 x 480 window near the work area's top-left corner.
+    RECT work{0, 0, 0, 0};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    if (x == CW_USEDEFAULT) {
+        x = child ? 0 : work.left + 32;
+        y = child ? 0 : work.top + 32;
+    }
+    if (width == CW_USEDEFAULT) {
+        width = 640;
+        height = 480;
+    }
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+    POINT origin{x, y};
+    if (child) {
+        const RECT parentClient = ClientRectOnScreen(*parentWindow);
+        origin.x += parentClient.left;
+        origin.y += parentClient.top;
+    }
+    window->rect = RECT{origin.x, origin.y, origin.x + width, origin.y + height};
+    HWND hwnd;
+    {
+        auto& registry = Registry();
+        std::lock_guard lock(registry.mutex);
+        hwnd = reinterpret_cast<HWND>(registry.nextHandle);
+        registry.nextHandle += 4;
+        window->hwnd = hwnd;
+        window->store = std::make_shared<BackingStore>(hwnd);
+        ResizeStore(*window);
+        registry.windows[hwnd] = window;
+        registry.order.push_back(hwnd);
+        ++cls->windows;
+        if (parentWindow)
+            parentWindow->children.push_back(hwnd);
+    }
+    if (!child && !messageOnly) {
+        if (CurrentHost().OpenWindow(hwnd, HostState(*window))) {
+            window->hostWindow = true;
+            NoteHostWindowThread(queue);
+        }
+    }
+    CREATESTRUCTA create{};
+    create.lpCreateParams = param;
+    create.hInstance = instance;
+    create.hMenu = menu;
+    create.hwndParent = parent;
+    create.cx = width;
+    create.cy = height;
+    create.x = x;
+    create.y = y;
+    create.style = static_cast<LONG>(style);
+    create.lpszName = title;
+    create.lpszClass = className;
+    create.dwExStyle = exStyle;
+    if (!SendMessageA(hwnd, WM_NCCREATE, 0, reinterpret_cast<LPARAM>(&create))) {
+        DestroyTree(hwnd, false);
+        return nullptr;
+    }
+    if (!FindWindowRecord(hwnd))
+        return nullptr;
+    if (SendMessageA(hwnd, WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)) == -1) {
+        DestroyWindow(hwnd);
+        return nullptr;
+    }
+    if (!FindWindowRecord(hwnd))
+        return nullptr;
+    SendSizeAndMove(hwnd);
+    if (style & WS_VISIBLE)
+        ShowWindow(hwnd, (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW);
+    return FindWindowRecord(hwnd) ? hwnd : nullptr;
+}
+
+BOOL WINAPI DestroyWindow(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window || hwnd == GetDesktopWindow()) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    if (window->queue != CurrentQueue()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    DestroyTree(hwnd, true);
+    return TRUE;
+}
+
+BOOL WINAPI IsWindow(HWND hwnd)
+{
+    return FindWindowRecord(hwnd) != nullptr;
+}
+
+BOOL WINAPI IsWindowVisible(HWND hwnd)
+{
+    std::lock_guard lock(WindowLock());
+    for (auto window = FindWindowRecord(hwnd); window; window = FindWindowRecord(window->parent)) {
+        if (!IsVisibleStyle(*window))
+            return FALSE;
+        if (window->parent == nullptr)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+BOOL WINAPI IsIconic(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    std::lock_guard lock(WindowLock());
+    return window && IsMinimizedStyle(*window);
+}
+
+BOOL WINAPI IsZoomed(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    std::lock_guard lock(WindowLock());
+    return window && (window->style & WS_MAXIMIZE) != 0;
+}
+
+BOOL WINAPI IsWindowEnabled(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    std::lock_guard lock(WindowLock());
+    return window && (window->style & WS_DISABLED) == 0;
+}
+
+BOOL WINAPI EnableWindow(HWND hwnd, BOOL enable)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return FALSE;
+    bool wasDisabled;
+    {
+        std::lock_guard lock(WindowLock());
+        wasDisabled = (window->style & WS_DISABLED) != 0;
+        if (enable)
+            window->style &= ~WS_DISABLED;
+        else
+            window->style |= WS_DISABLED;
+    }
+    if (wasDisabled == !enable)
+        return wasDisabled;
+    SendMessageA(hwnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
+    return wasDisabled;
+}
+
+LRESULT WINAPI CallWindowProcA(WNDPROC proc, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return proc != nullptr ? proc(hwnd, message, wParam, lParam) : 0;
+}
+
+LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    std::lock_guard lock(WindowLock());
+    switch (index) {
+    case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(window->proc);
+    case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(window->instance);
+    case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(window->parent ? window->parent : window->owner);
+    case GWL_STYLE: return static_cast<LONG_PTR>(static_cast<LONG>(window->style));
+    case GWL_EXSTYLE: return static_cast<LONG_PTR>(static_cast<LONG>(window->exStyle));
+    case GWLP_USERDATA: return window->userData;
+    case GWLP_ID: return window->id;
+    default:
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+}
+
+LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window || hwnd == GetDesktopWindow()) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return 0;
+    }
+    LONG_PTR previous = 0;
+    bool hostChange = false, frameChange = false;
+    {
+        std::lock_guard lock(WindowLock());
+        switch (index) {
+        case GWLP_WNDPROC:
+            previous = reinterpret_cast<LONG_PTR>(window->proc);
+            window->proc = reinterpret_cast<WNDPROC>(value);
+            break;
+        case GWLP_HINSTANCE:
+            previous = reinterpret_cast<LONG_PTR>(window->instance);
+            window->instance = reinterpret_cast<HINSTANCE>(value);
+            break;
+        case GWLP_HWNDPARENT:
+            previous = reinterpret_cast<LONG_PTR>(window->owner);
+            window->owner = reinterpret_cast<HWND>(value);
+            break;
+        case GWL_STYLE:
+            previous = static_cast<LONG>(window->style);
+            window->style = static_cast<DWORD>(value);
+            hostChange = true;
+            frameChange = true;
+            break;
+        case GWL_EXSTYLE:
+            previous = static_cast<LONG>(window->exStyle);
+            window->exStyle = static_cast<DWORD>(value);
+            hostChange = true;
+            frameChange = true;
+            break;
+        case GWLP_USERDATA:
+            previous = window->userData;
+            window->userData = value;
+            break;
+        case GWLP_ID:
+            previous = window->id;
+            window->id = value;
+            break;
+        default:
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return 0;
+        }
+        // As in Win32, a new style changes the frame only after SetWindowPos(SWP_FRAMECHANGED);
+        // the client size is kept in step here at once because the store follows it.
+        if (frameChange)
+            ResizeStore(*window);
+    }
+    if (hostChange)
+        UpdateHostWindow(hwnd);
+    return previous;
+}
+
+LONG WINAPI GetWindowLongA(HWND hwnd, int index)
+{
+    return static_cast<LONG>(GetWindowLongPtrA(hwnd, index));
+}
+
+LONG WINAPI SetWindowLongA(HWND hwnd, int index, LONG value)
+{
+    return static_cast<LONG>(SetWindowLongPtrA(hwnd, index, value));
+}
+
+namespace {
+
+struct ShowCall {
+    HWND hwnd;
+    int command;
+};
+
+LRESULT ShowOnOwner(void* context)
+{
+    const auto& call = *static_cast<ShowCall*>(context);
+    HWND hwnd = call.hwnd;
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return FALSE;
+    bool wasVisible, wasMinimized, wasMaximized;
+    {
+        std::lock_guard lock(WindowLock());
+        wasVisible = IsVisibleStyle(*window);
+        wasMinimized = IsMinimizedStyle(*window);
+        wasMaximized = (window->style & WS_MAXIMIZE) != 0;
+    }
+    const bool topLevel = IsTopLevel(*window);
+    int command = call.command;
+    if (command == SW_SHOWDEFAULT)
+        command = SW_SHOWNORMAL;
+    switch (command) {
+    case SW_HIDE: {
+        if (!wasVisible)
+            return FALSE;
+        SendMessageA(hwnd, WM_SHOWWINDOW, FALSE, 0);
+        {
+            std::lock_guard lock(WindowLock());
+            window->style &= ~WS_VISIBLE;
+        }
+        UpdateHostWindow(hwnd);
+        if (GetActiveWindow() == hwnd)
+            Activate(nullptr);
+        return TRUE;
+    }
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+    case SW_SHOWMINNOACTIVE: {
+        if (!wasVisible)
+            SendMessageA(hwnd, WM_SHOWWINDOW, TRUE, 0);
+        {
+            std::lock_guard lock(WindowLock());
+            window->style |= WS_VISIBLE | WS_MINIMIZE;
+        }
+        UpdateHostWindow(hwnd);
+        if (!wasMinimized)
+            SendSizeAndMove(hwnd);
+        // A minimised window gives up activation (the application goes inactive).
+        if (GetActiveWindow() == hwnd)
+            Activate(nullptr);
+        return wasVisible;
+    }
+    default: {
+        const bool restore = command == SW_RESTORE || command == SW_SHOWNORMAL;
+        const bool maximize = command == SW_MAXIMIZE;
+        if (!wasVisible)
+            SendMessageA(hwnd, WM_SHOWWINDOW, TRUE, 0);
+        bool sizeChanged = false;
+        {
+            std::lock_guard lock(WindowLock());
+            window->style |= WS_VISIBLE;
+            if ((restore || maximize) && wasMinimized) {
+                window->style &= ~WS_MINIMIZE;
+                sizeChanged = true;
+            }
+            if (maximize && !wasMaximized) {
+                window->style |= WS_MAXIMIZE;
+                sizeChanged = true;
+            }
+            if (restore && wasMaximized && !wasMinimized) {
+                window->style &= ~WS_MAXIMIZE;
+                sizeChanged = true;
+            }
+        }
+        UpdateHostWindow(hwnd);
+        if (sizeChanged)
+            SendSizeAndMove(hwnd);
+        if (!wasVisible || sizeChanged)
+            InvalidateRect(hwnd, nullptr, TRUE);
+        const bool activate = command != SW_SHOWNA && command != SW_SHOWNOACTIVATE;
+        if (topLevel && activate && !IsIconic(hwnd))
+            Activate(hwnd);
+        return wasVisible;
+    }
+    }
+}
+
+struct PosCall {
+    HWND hwnd;
+    HWND insertAfter;
+    int x, y, cx, cy;
+    UINT flags;
+};
+
+LRESULT SetPosOnOwner(void* context)
+{
+    const auto& call = *static_cast<PosCall*>(context);
+    auto window = FindWindowRecord(call.hwnd);
+    if (!window)
+        return FALSE;
+    bool moved = false, sized = false, hostChange = false;
+    {
+        std::lock_guard lock(WindowLock());
+        RECT rect = window->rect;
+        POINT origin{call.x, call.y};
+        if (window->parent != nullptr) {
+            if (auto parent = FindWindowRecord(window->parent)) {
+                const RECT parentClient = ClientRectOf(*parent);
+                origin.x += parentClient.left;
+                origin.y += parentClient.top;
+            }
+        }
+        const RECT oldClient = ClientRectOf(*window);
+        if (!(call.flags & SWP_NOMOVE)) {
+            const int w = rect.right - rect.left, h = rect.bottom - rect.top;
+            rect = RECT{origin.x, origin.y, origin.x + w, origin.y + h};
+        }
+        if (!(call.flags & SWP_NOSIZE)) {
+            rect.right = rect.left + std::max(call.cx, 0);
+            rect.bottom = rect.top + std::max(call.cy, 0);
+        }
+        window->rect = rect;
+        const RECT newClient = ClientRectOf(*window);
+        moved = newClient.left != oldClient.left || newClient.top != oldClient.top;
+        sized = newClient.right - newClient.left != oldClient.right - oldClient.left ||
+                newClient.bottom - newClient.top != oldClient.bottom - oldClient.top;
+        if (!(call.flags & SWP_NOZORDER)) {
+            if (call.insertAfter == HWND_TOPMOST)
+                window->exStyle |= WS_EX_TOPMOST;
+            else if (call.insertAfter == HWND_NOTOPMOST)
+                window->exStyle &= ~WS_EX_TOPMOST;
+        }
+        hostChange = true;
+        if (sized)
+            ResizeStore(*window);
+    }
+    if (call.flags & SWP_SHOWWINDOW)
+        ShowWindow(call.hwnd, (call.flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
+    if (call.flags & SWP_HIDEWINDOW)
+        ShowWindow(call.hwnd, SW_HIDE);
+    if (hostChange)
+        UpdateHostWindow(call.hwnd);
+    if (moved || sized || (call.flags & SWP_FRAMECHANGED))
+        SendSizeAndMove(call.hwnd);
+    if (sized && !(call.flags & SWP_NOREDRAW))
+        InvalidateRect(call.hwnd, nullptr, TRUE);
+    return TRUE;
+}
+
+} // namespace
+
+BOOL WINAPI ShowWindow(HWND hwnd, int command)
+{
+    ShowCall call{hwnd, command};
+    if (!IsWindow(hwnd))
+        return FALSE;
+    return static_cast<BOOL>(RunOnOwner(hwnd, ShowOnOwner, &call));
+}
+
+BOOL WINAPI MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint)
+{
+    return SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | (repaint ? 0 : SWP_NOREDRAW));
+}
+
+BOOL WINAPI SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
+{
+    if (!IsWindow(hwnd) || hwnd == GetDesktopWindow()) {
+        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+        return FALSE;
+    }
+    PosCall call{hwnd, insertAfter, x, y, cx, cy, flags};
+    return static_cast<BOOL>(RunOnOwner(hwnd, SetPosOnOwner, &call));
+}
+
+BOOL WINAPI GetWindowRect(HWND hwnd, LPRECT rect)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window || rect == nullptr)
+        return FALSE;
+    std::lock_guard lock(WindowLock());
+    *rect = window->rect;
+    return TRUE;
+}
+
+BOOL WINAPI GetClientRect(HWND hwnd, LPRECT rect)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window || rect == nullptr)
+        return FALSE;
+    const RECT client = ClientRectOnScreen(*window);
+    *rect = RECT{0, 0, client.right - client.left, client.bottom - client.top};
+    return TRUE;
+}
+
+BOOL WINAPI ClientToScreen(HWND hwnd, LPPOINT point)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window || point == nullptr)
+        return FALSE;
+    const RECT client = ClientRectOnScreen(*window);
+    point->x += client.left;
+    point->y += client.top;
+    return TRUE;
+}
+
+BOOL WINAPI ScreenToClient(HWND hwnd, LPPOINT point)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window || point == nullptr)
+        return FALSE;
+    const RECT client = ClientRectOnScreen(*window);
+    point->x -= client.left;
+    point->y -= client.top;
+    return TRUE;
+}
+
+BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle)
+{
+    if (rect == nullptr)
+        return FALSE;
+    const RECT insets = NonClientInsets(style, exStyle, menu != FALSE);
+    rect->left -= insets.left;
+    rect->top -= insets.top;
+    rect->right += insets.right;
+    rect->bottom += insets.bottom;
+    return TRUE;
+}
+
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title)
+{
+    std::shared_ptr<WindowClass> cls;
+    if (className != nullptr) {
+        cls = FindClass(className);
+        if (!cls)
+            return nullptr;
+    }
+    for (auto& window : AllWindows()) {
+        if (!IsTopLevel(*window))
+            continue;
+        if (cls && window->cls != cls)
+            continue;
+        std::lock_guard lock(WindowLock());
+        if (title != nullptr && !EqualNoCase(window->text, title))
+            continue;
+        return window->hwnd;
+    }
+    return nullptr;
+}
+
+HWND WINAPI GetDesktopWindow()
+{
+    auto& registry = Registry();
+    std::lock_guard lock(registry.mutex);
+    if (!registry.desktop) {
+        auto desktop = std::make_shared<Window>();
+        desktop->hwnd = reinterpret_cast<HWND>(uintptr_t{0x10000});
+        desktop->style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN;
+        desktop->queue = std::make_shared<ThreadQueue>();
+        desktop->queue->alive = false;  // nobody pumps it: sends to it answer 0
+        desktop->proc = DefWindowProcA;
+        desktop->store = std::make_shared<BackingStore>(desktop->hwnd);
+        registry.desktop = desktop;
+    }
+    // The desktop spans the virtual screen.
+    int left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+    for (const DisplayInfo& display : CurrentDisplays()) {
+        left = std::min<int>(left, display.bounds.left);
+        top = std::min<int>(top, display.bounds.top);
+        right = std::max<int>(right, display.bounds.right);
+        bottom = std::max<int>(bottom, display.bounds.bottom);
+    }
+    registry.desktop->rect = RECT{left, top, right, bottom};
+    return registry.desktop->hwnd;
+}
+
+HWND WINAPI GetParent(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return nullptr;
+    std::lock_guard lock(WindowLock());
+    return (window->style & WS_CHILD) ? window->parent : window->owner;
+}
+
+HWND WINAPI GetWindow(HWND hwnd, UINT relation)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return nullptr;
+    if (relation == GW_OWNER)
+        return window->owner;
+    if (relation == GW_CHILD) {
+        std::lock_guard lock(WindowLock());
+        return window->children.empty() ? nullptr : window->children.front();
+    }
+    std::vector<HWND> siblings;
+    if (auto parent = FindWindowRecord(window->parent)) {
+        std::lock_guard lock(WindowLock());
+        siblings = parent->children;
+    } else {
+        for (auto& other : AllWindows())
+            if (IsTopLevel(*other))
+                siblings.push_back(other->hwnd);
+    }
+    auto it = std::find(siblings.begin(), siblings.end(), hwnd);
+    switch (relation) {
+    case GW_HWNDFIRST: return siblings.empty() ? nullptr : siblings.front();
+    case GW_HWNDLAST: return siblings.empty() ? nullptr : siblings.back();
+    case GW_HWNDNEXT: return it == siblings.end() || it + 1 == siblings.end() ? nullptr : *(it + 1);
+    case GW_HWNDPREV: return it == siblings.end() || it == siblings.begin() ? nullptr : *(it - 1);
+    default: return nullptr;
+    }
+}
+
+HWND WINAPI GetTopWindow(HWND hwnd)
+{
+    if (hwnd == nullptr) {
+        for (auto& window : AllWindows())
+            if (IsTopLevel(*window))
+                return window->hwnd;
+        return nullptr;
+    }
+    return GetWindow(hwnd, GW_CHILD);
+}
+
+namespace {
+
+struct TextCall {
+    HWND hwnd;
+    const char* text;
+};
+
+LRESULT SetTextOnOwner(void* context)
+{
+    const auto& call = *static_cast<TextCall*>(context);
+    return SendMessageA(call.hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(call.text));
+}
+
+} // namespace
+
+BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text)
+{
+    TextCall call{hwnd, text != nullptr ? text : ""};
+    if (!IsWindow(hwnd))
+        return FALSE;
+    return static_cast<BOOL>(RunOnOwner(hwnd, SetTextOnOwner, &call));
+}
+
+int WINAPI GetWindowTextA(HWND hwnd, LPSTR buffer, int size)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window || buffer == nullptr || size < 1)
+        return 0;
+    std::lock_guard lock(WindowLock());
+    const int n = std::min<int>(size - 1, static_cast<int>(window->text.size()));
+    std::memcpy(buffer, window->text.data(), static_cast<size_t>(n));
+    buffer[n] = '\0';
+    return n;
+}
+
+DWORD WINAPI GetWindowThreadProcessId(HWND hwnd, LPDWORD processId)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return 0;
+    if (processId != nullptr)
+        *processId = 1;
+    return window->queue->threadId;
+}

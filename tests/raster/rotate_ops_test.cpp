@@ -1,0 +1,222 @@
+// Quad mapping, rotation and zoom on images: exact pictures for zoom 1, 2 and right angles, the
+// changed rectangle, angles of any size, zoom 0 and negative, the blend form against the copy,
+// and random placements that must leave everything outside the clip rectangle alone.
+#include "raster/rotate_ops.h"
+
+#include "platform/cos_table.h"
+
+#include "op_test_util.h"
+#include "pixel_test_util.h"
+
+#include <array>
+#include <climits>
+
+using namespace op_test;
+using namespace pixel_test;
+
+namespace {
+
+class RotateOps : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_saved = g_pCosTable;
+        g_pCosTable = &m_table;
+    }
+    void TearDown() override { g_pCosTable = m_saved; }
+    CCosTable m_table;
+    CCosTable* m_saved = nullptr;
+};
+
+int Sample(int i, int extent, int n) { return n <= 1 ? 0 : int(int64_t(i) * (extent - 1) / (n - 1)); }
+
+} // namespace
+
+TEST_F(RotateOps, ZoomOneAndTwoArePixelExact)
+{
+    raster_test::Random random(1);
+    auto src = MakeImage(9, 7, 32, random);
+    const RECT part{1, 2, 7, 6}; // 6 x 4
+    for (int zoom : {65536, 131072}) {
+        auto base = MakeImage(30, 25, 32, random);
+        CImage dst;
+        ASSERT_EQ(dst.CopyFrom(base.get(), kImageWithTracker), 0);
+        dst.SetChanged(false);
+        ASSERT_EQ(RotateZoom(dst, src.get(), 0, 5, 4, 0, zoom, &part, nullptr), 0);
+        const int W = 6 * zoom / 65536, H = 4 * zoom / 65536;
+        for (int y = 0; y < 25; ++y) {
+            for (int x = 0; x < 30; ++x) {
+                const bool in = x >= 5 && x < 5 + W && y >= 4 && y < 4 + H;
+                const uint32_t want = in ? Px(*src, 1 + Sample(x - 5, 6, W), 2 + Sample(y - 4, 4, H)) : Px(*base, x, y);
+                ASSERT_EQ(Px(dst, x, y), want) << zoom << " at " << x << "," << y;
+            }
+        }
+        EXPECT_TRUE(Marked(dst, RECT{5, 4, 5 + W, 4 + H}));
+    }
+}
+
+TEST_F(RotateOps, QuarterTurnAboutTheCentre)
+{
+    raster_test::Random random(2);
+    auto src = MakeImage(6, 4, 32, random);
+    // Angles 128, 128 + 512 and -384 are the same quarter turn; its right edge moves to the top.
+    for (int angle : {128, 640, -384}) {
+        auto base = MakeImage(24, 24, 32, random);
+        CImage dst;
+        ASSERT_EQ(dst.CopyFrom(base.get(), 0), 0);
+        ASSERT_EQ(RotateZoom(dst, src.get(), 4, 10, 10, angle, 65536, nullptr, nullptr), 0);
+        for (int y = 0; y < 24; ++y) {
+            for (int x = 0; x < 24; ++x) {
+                const bool in = x >= 11 && x < 15 && y >= 9 && y < 15;
+                const uint32_t want = in ? Px(*src, 5 - (y - 9), x - 11) : Px(*base, x, y);
+                ASSERT_EQ(Px(dst, x, y), want) << angle << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(RotateOps, ZoomAndAngleExtremes)
+{
+    raster_test::Random random(3);
+    auto src = MakeImage(8, 8, 32, random);
+    auto base = MakeImage(16, 16, 32, random);
+    CImage dst;
+    ASSERT_EQ(dst.CopyFrom(base.get(), kImageWithTracker), 0);
+    dst.SetChanged(false);
+    // Zoom 0 draws nothing; corners that leave 32 bits draw nothing either.
+    EXPECT_EQ(RotateZoom(dst, src.get(), 4, 3, 3, 77, 0, nullptr, nullptr), 0);
+    EXPECT_EQ(RotateZoom(dst, src.get(), 0, INT_MAX - 4, 3, 0, 4 * 65536, nullptr, nullptr), 0);
+    EXPECT_EQ(RotateZoom(dst, src.get(), 3, INT_MIN + 4, INT_MIN, 200, INT_MAX, nullptr, nullptr), 0);
+    EXPECT_TRUE(Untouched(dst));
+    // INT_MIN is a whole number of turns: the identity.
+    ASSERT_EQ(RotateZoom(dst, src.get(), 0, 4, 4, INT_MIN, 65536, nullptr, nullptr), 0);
+    EXPECT_EQ(Px(dst, 4, 4), Px(*src, 0, 0));
+    EXPECT_EQ(Px(dst, 11, 11), Px(*src, 7, 7));
+    // A negative zoom mirrors through the pivot (a half turn of the picture here).
+    CImage mirrored;
+    ASSERT_EQ(mirrored.CopyFrom(base.get(), 0), 0);
+    ASSERT_EQ(RotateZoom(mirrored, src.get(), 0, 12, 12, 0, -65536, nullptr, nullptr), 0);
+    EXPECT_EQ(Px(mirrored, 11, 11), Px(*src, 0, 0));
+    EXPECT_EQ(Px(mirrored, 4, 4), Px(*src, 7, 7));
+    // Errors.
+    CImage empty;
+    auto src8 = MakeImage(4, 4, 8, random);
+    EXPECT_EQ(RotateZoom(empty, src.get(), 0, 0, 0, 0, 65536, nullptr, nullptr), 1);
+    EXPECT_EQ(RotateZoom(dst, nullptr, 0, 0, 0, 0, 65536, nullptr, nullptr), 1);
+    EXPECT_EQ(RotateZoomBlend(dst, src8.get(), 0, 0, 0, 0, 65536, 255, nullptr, nullptr), 2);
+    g_pCosTable = nullptr;
+    EXPECT_EQ(RotateZoom(dst, src.get(), 0, 0, 0, 0, 65536, nullptr, nullptr), 1);
+}
+
+TEST_F(RotateOps, BlendAtFullLevelOverOpaqueSourceIsTheCopy)
+{
+    raster_test::Random random(4);
+    auto src = MakeImage(11, 9, 32, random);
+    for (LONG y = 0; y < 9; ++y) {
+        for (LONG x = 0; x < 11; ++x) {
+            SetPx(*src, x, y, Px(*src, x, y) | 0xFF000000u);
+        }
+    }
+    auto base = MakeImage(30, 30, 32, random);
+    for (int angle : {0, 37, 128, 300}) {
+        CImage copy, plain, simd;
+        ASSERT_EQ(copy.CopyFrom(base.get(), 0), 0);
+        ASSERT_EQ(plain.CopyFrom(base.get(), 0), 0);
+        ASSERT_EQ(simd.CopyFrom(base.get(), 0), 0);
+        ASSERT_EQ(RotateZoom(copy, src.get(), 4, 8, 8, angle, 90000, nullptr, nullptr), 0);
+        {
+            SimdSwitch sw(false);
+            ASSERT_EQ(RotateZoomBlend(plain, src.get(), 4, 8, 8, angle, 90000, 255, nullptr, nullptr), 0);
+        }
+        {
+            SimdSwitch sw(true);
+            ASSERT_EQ(RotateZoomBlend(simd, src.get(), 4, 8, 8, angle, 90000, 255, nullptr, nullptr), 0);
+        }
+        // The blend keeps the destination alpha; colours equal the copy's.
+        for (int y = 0; y < 30; ++y) {
+            for (int x = 0; x < 30; ++x) {
+                ASSERT_EQ(Px(plain, x, y), (Px(copy, x, y) & 0xFFFFFF) | (Px(*base, x, y) & 0xFF000000u));
+                ASSERT_EQ(Px(simd, x, y), Px(plain, x, y));
+            }
+        }
+    }
+}
+
+TEST_F(RotateOps, QuadsAndTheChangedRectangle)
+{
+    raster_test::Random random(5);
+    auto src = MakeImage(8, 6, 32, random);
+    auto base = MakeImage(20, 20, 32, random);
+    // MapQuadToRect of the source's rectangle quad onto a rectangle of the same size shows the
+    // source's pixels (its last column and row are the quad's far edge and stay untouched).
+    CImage dst;
+    ASSERT_EQ(dst.CopyFrom(base.get(), kImageWithTracker), 0);
+    POINT sq[4];
+    RectQuad(RECT{0, 0, 8, 6}, sq);
+    const RECT to{3, 4, 11, 10};
+    ASSERT_EQ(MapQuadToRect(dst, src.get(), sq, &to, nullptr), 0);
+    for (int y = 4; y < 10; ++y) {
+        for (int x = 3; x < 11; ++x) {
+            const uint32_t want = x < 10 && y < 9 ? Px(*src, x - 3, y - 4) : Px(*base, x, y);
+            ASSERT_EQ(Px(dst, x, y), want) << x << "," << y;
+        }
+    }
+    // A quad whose second-highest point is the corner opposite the highest draws nothing but still
+    // reports its bounding box, cut to the clip rectangle.
+    CImage odd;
+    ASSERT_EQ(odd.CopyFrom(base.get(), kImageWithTracker), 0);
+    odd.SetChanged(false);
+    const POINT crossed[4] = {{5, 0}, {0, 10}, {30, 10}, {6, 1}};
+    ASSERT_EQ(MapQuadCore(odd, src.get(), crossed, sq, nullptr, 0), 0);
+    EXPECT_EQ(raster_test::Snapshot(odd), raster_test::Snapshot(*base));
+    EXPECT_TRUE(Marked(odd, RECT{0, 0, 20, 10}));
+    // A keyed source skips its key texels.
+    auto keyed = MakeImage(8, 6, 32, random);
+    SetPx(*keyed, 2, 2, Px(*keyed, 0, 0));
+    keyed->SetColorKeyAt(0, 0);
+    CImage k;
+    ASSERT_EQ(k.CopyFrom(base.get(), 0), 0);
+    ASSERT_EQ(MapQuad(k, keyed.get(), std::array<POINT, 4>{POINT{0, 0}, {8, 0}, {0, 6}, {8, 6}}.data(), nullptr,
+                      nullptr),
+              0);
+    EXPECT_EQ(Px(k, 0, 0), Px(*base, 0, 0));
+    EXPECT_EQ(Px(k, 2, 2), Px(*base, 2, 2));
+    EXPECT_EQ(Px(k, 1, 0), Px(*keyed, 1, 0));
+}
+
+TEST_F(RotateOps, NothingOutsideTheClipChanges)
+{
+    raster_test::Random random(6);
+    auto src = MakeImage(13, 10, 32, random);
+    for (int rep = 0; rep < 400; ++rep) {
+        auto base = MakeImage(1 + random.Range(0, 40), 1 + random.Range(0, 30), 32, random);
+        CImage dst;
+        ASSERT_EQ(dst.CopyFrom(base.get(), 0), 0);
+        const RECT clip{random.Range(-5, 20), random.Range(-5, 20), random.Range(0, 45), random.Range(0, 35)};
+        const bool withClip = rep % 2 == 0;
+        const int zoom = random.Range(-200000, 400000);
+        const int angle = int(random.Next());
+        const RECT part{random.Range(-5, 10), random.Range(-5, 8), random.Range(0, 20), random.Range(0, 15)};
+        const LONG x = random.Range(-60, 60), y = random.Range(-60, 60);
+        if (rep % 3 == 0) {
+            ASSERT_EQ(RotateZoomBlend(dst, src.get(), BYTE(rep % 6), x, y, angle, zoom, BYTE(random.Next()), &part,
+                                      withClip ? &clip : nullptr),
+                      0);
+        } else {
+            ASSERT_EQ(RotateZoom(dst, src.get(), BYTE(rep % 6), x, y, angle, zoom, rep % 5 ? &part : nullptr,
+                                 withClip ? &clip : nullptr),
+                      0);
+        }
+        RECT allowed{0, 0, base->GetWidth(), base->GetHeight()};
+        if (withClip) {
+            allowed.left = std::max(allowed.left, clip.left);
+            allowed.top = std::max(allowed.top, clip.top);
+            allowed.right = std::min(allowed.right, clip.right);
+            allowed.bottom = std::min(allowed.bottom, clip.bottom);
+        }
+        if (allowed.left >= allowed.right || allowed.top >= allowed.bottom) {
+            allowed = RECT{0, 0, 0, 0};
+        }
+        ASSERT_TRUE(raster_test::SameOutside(dst, raster_test::Snapshot(*base), allowed)) << rep;
+    }
+}
