@@ -2,6 +2,10 @@
 // negative), the band and slide entries over the shared routines, the four turning sectors and the
 // halves sliding in.
 #include "raster/device_blit.h"
+#include "raster/blend_mode_ops.h"
+#include "raster/blur_ops.h"
+#include "raster/compose_ops.h"
+#include "raster/fill_ops.h"
 #include "raster/pixel_ops.h"
 #include "raster/wipe_common.h"
 
@@ -11,10 +15,18 @@ namespace {
 
 enum EFilter { kMosaicCentred, kMosaicCorner, kNegative };
 
-// The memory-image filters are not available yet: 2, as for a destination they do not serve.
-int32_t MemoryFilter(CWipeCanvas&, EFilter, int, RECT*)
+// 68 to 70 on a memory image: the filter's own result.
+int32_t MemoryFilter(CWipeCanvas& c, EFilter filter, int block, RECT* e)
 {
-    return 2;
+    switch (filter) {
+    case kMosaicCentred:
+        return Mosaic(*c.Image(), static_cast<DWORD>(block), 0, e);
+    case kMosaicCorner:
+        return Mosaic(*c.Image(), static_cast<DWORD>(block), 1, e);
+    case kNegative:
+        return Invert(*c.Image(), 0, e);
+    }
+    return 0;
 }
 
 // 68 to 70: the whole source, then the filter over its rectangle on the destination.
@@ -118,7 +130,18 @@ int32_t FourSectors(CWipeCanvas& c, int32_t progress, bool clockwise)
 TESSARO_WIPE(WipeCrossFade)
 {
     WIPE_BEGIN(c);
-    return -1;
+    // One call over the whole picture. The factors sum to 255: at progress 1 nothing changes.
+    switch (mode) {
+    case kTransitionCopy: {
+        const DWORD dstFactor = static_cast<DWORD>(256 - progress) * 0x010101u;
+        const DWORD srcFactor = static_cast<DWORD>(progress - 1) * 0x010101u;
+        return MixChannels(*c.Image(), src, dstFactor, srcFactor, x, y, nullptr);
+    }
+    case kTransitionBlendAlpha:
+        return BlendAlphaTable(*c.Image(), 0, src, static_cast<BYTE>(progress - 1), x, y, nullptr);
+    default:
+        return -1;
+    }
 }
 
 TESSARO_WIPE(WipeMosaicCentred)
