@@ -97,6 +97,15 @@ bool CWipeCanvas::Begin(CSurface* dst, CSurface* src, int32_t progress, int32_t 
             m_key = src->GetColorKey();
             m_active = !m_image->IsEmpty() && src->GetBits() != nullptr;
             m_fast = m_active && m_image->GetBitsPerPixel() == 32 && src->GetBitsPerPixel() == 32;
+            // A source that shares pixels with the destination goes through the image's own
+            // copy, which reads each piece as it stands when the piece is drawn.
+            if (m_fast) {
+                const BYTE* srcFirst = src->GetBits();
+                const BYTE* srcEnd = srcFirst + static_cast<ptrdiff_t>(src->GetPitch()) * src->GetHeight();
+                const BYTE* dstFirst = m_image->GetBits();
+                const BYTE* dstEnd = dstFirst + static_cast<ptrdiff_t>(m_image->GetPitch()) * m_image->GetHeight();
+                m_fast = srcEnd <= dstFirst || dstEnd <= srcFirst;
+            }
             if (m_fast) {
                 m_dstBits = m_image->GetBits();
                 m_dstPitch = m_image->GetPitch();
@@ -241,9 +250,31 @@ void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t wid
                    m_key);
         return;
     }
+    const SIZE size{static_cast<LONG>(width), static_cast<LONG>(height)};
+    if (m_fast) {
+        // The image's own clip computation, then the scaled kernel straight away: the pixels of
+        // StretchCopy or StretchBlendAlpha without a rectangle added to the region per piece.
+        StretchState st{};
+        if (m_image->TransferRect(m_src, x, y, &piece, &size, &st, nullptr) != 0)
+            return;
+        const RECT sr = m_image->TransferSrcRect();
+        const RECT dr = m_image->TransferDstRect();
+        const int w = dr.right - dr.left;
+        const int h = dr.bottom - dr.top;
+        BYTE* d = m_dstBits + static_cast<ptrdiff_t>(dr.top) * m_dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
+        const BYTE* p = m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
+        const int dstSkip = m_dstPitch - w * 4;
+        if (m_mode == kTransitionBlendAlpha)
+            (g_bUseMmx ? BlendAlphaRows32ScaledMmx : BlendAlphaRows32Scaled)(d, p, dstSkip, m_srcPitch, w, h, st);
+        else if (m_key != kNoKey)
+            CopyKeyRows32Scaled(d, p, dstSkip, m_srcPitch, w, h, st, m_key);
+        else
+            (g_bUseMmx ? CopyRows32ScaledMmx : CopyRows32Scaled)(d, p, dstSkip, m_srcPitch, w, h, st);
+        Track(dr.left, dr.top, dr.right, dr.bottom);
+        return;
+    }
     Track(std::max<int64_t>(dx, m_clip.left), std::max<int64_t>(dy, m_clip.top),
           std::min<int64_t>(right, m_clip.right), std::min<int64_t>(bottom, m_clip.bottom));
-    const SIZE size{static_cast<LONG>(width), static_cast<LONG>(height)};
     if (m_mode == kTransitionCopy)
         m_image->StretchCopy(m_src, &size, x, y, &piece, false);
     else
