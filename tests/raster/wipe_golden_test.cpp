@@ -119,7 +119,7 @@ TEST_F(WipeGoldenTest, DeviceBlitsGiveTheMemoryPixels)
         // afresh, a memory stretch goes on with the uncut sampling (checked unclipped below).
         if (MemoryOnly(index) || index == 2 || index == 3)
             continue;
-        for (int progress : kProgress) {
+        for (int progress : {0, 1, 64, 128, 192, 255, 256}) {
             const auto memory = Step(index, *m_src, kDw, kDh, progress, kX, kY, 0);
             DeviceSet dev;
             auto blank = MakeDestination(kDw, kDh);
@@ -138,7 +138,7 @@ TEST_F(WipeGoldenTest, UnclippedStretchesMatchOnTheDevice)
     // A source narrower than the destination with room on every side: nothing is cut.
     auto src = MakeSource(12, 10);
     for (int index : {2, 3})
-        for (int progress : {128, 255}) {
+        for (int progress : {0, 128, 255, 256}) {
             const auto memory = Step(index, *src, 60, 50, progress, 24, 20, 0);
             DeviceSet dev;
             auto blank = MakeDestination(60, 50);
