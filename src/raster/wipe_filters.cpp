@@ -94,18 +94,34 @@ int32_t FourSectors(CWipeCanvas& c, int32_t progress, bool clockwise)
     const int64_t sv = (Cos(angle - 128) * r) >> 16;
     // Pieces are drawn in place; the drawing clips them to the source as clamping would.
     if (sv > 0) {
+        // Pieces 1 and 2 are rows already. Pieces 3 and 4 are columns k whose rows start (or end)
+        // q_k from the centre; as q_k never falls, the columns that reach row offset r are the
+        // first K(r) of them, so each family is drawn as one row run per row: the same pixels,
+        // each covered once per family, walked in memory order.
         for (int64_t k = 0; k < sv; ++k) {
             const int64_t q = (k * cv) / sv;
             if (clockwise) {
                 c.Piece(hw + q, hh + k, hw + cv, hh + k + 1);
                 c.Piece(hw - cv, hh - k, hw - q, hh - k + 1);
-                c.Piece(hw - k, hh + q, hw - k + 1, hh + cv);
-                c.Piece(hw + k, hh - cv, hw + k + 1, hh - q);
             } else {
                 c.Piece(hw + q, hh - k, hw + cv, hh - k + 1);
                 c.Piece(hw - cv, hh + k, hw - q, hh + k + 1);
-                c.Piece(hw - k, hh - cv, hw - k + 1, hh - q);
-                c.Piece(hw + k, hh + q, hw + k + 1, hh + cv);
+            }
+        }
+        int64_t reach = 0;  // K(r): columns k < sv with q_k <= r
+        for (int64_t r = 0; r < cv; ++r) {
+            while (reach < sv && (reach * cv) / sv <= r)
+                ++reach;
+            if (reach == 0)
+                continue;
+            const int64_t below = hh + r;       // rows hh + q .. hh + cv - 1
+            const int64_t above = hh - 1 - r;   // rows hh - cv .. hh - q - 1
+            if (clockwise) {
+                c.Piece(hw - reach + 1, below, hw + 1, below + 1);  // piece 3
+                c.Piece(hw, above, hw + reach, above + 1);          // piece 4
+            } else {
+                c.Piece(hw - reach + 1, above, hw + 1, above + 1);  // piece 3
+                c.Piece(hw, below, hw + reach, below + 1);          // piece 4
             }
         }
     }
