@@ -398,3 +398,93 @@ void CWipeCanvas::MirroredColumns()
         (g_bUseMmx ? CopyRows32MirrorMmx : CopyRows32Mirror)(d, p, dstSkip, srcSkip, width, height);
     Track(d0, m_y + t0, d1, m_y + t1);
 }
+
+void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
+{
+    if (!m_active)
+        return;
+    if (!m_fast) {
+        for (const ColumnStretch& c : columns)
+            Scaled(c.i, 0, c.i + 1, m_h, 1, c.height, c.dx, c.dy);
+        return;
+    }
+    // Each column's clip and stepping from the image's own clip computation, then all columns
+    // walked together, one destination row at a time, with the scaled kernels' row rule.
+    struct Walk {
+        LONG column;
+        LONG top;
+        LONG bottom;
+        const BYTE* src;
+        int64_t acc;
+        int32_t frac;
+        int32_t den;
+        ptrdiff_t whole;
+    };
+    std::vector<Walk> walks;
+    walks.reserve(columns.size());
+    LONG first = INT32_MAX, last = INT32_MIN, top = INT32_MAX, bottom = INT32_MIN;
+    for (const ColumnStretch& c : columns) {
+        if (c.height < 1 || c.i < 0 || c.i >= m_w || !FitsLong(c.dx) || !FitsLong(c.dy) ||
+            !FitsLong(c.dy + c.height))
+            continue;
+        const RECT piece{static_cast<LONG>(c.i), 0, static_cast<LONG>(c.i) + 1, m_h};
+        const SIZE size{1, static_cast<LONG>(c.height)};
+        StretchState st{};
+        if (m_image->TransferRect(m_src, static_cast<LONG>(c.dx), static_cast<LONG>(c.dy), &piece, &size, &st,
+                                  nullptr) != 0)
+            continue;
+        const RECT sr = m_image->TransferSrcRect();
+        const RECT dr = m_image->TransferDstRect();
+        walks.push_back(Walk{dr.left, dr.top, dr.bottom,
+                             m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4,
+                             st.yAcc, st.yFrac, st.yDen, static_cast<ptrdiff_t>(st.yStep) * m_srcPitch});
+        first = std::min(first, dr.left);
+        last = std::max(last, dr.right);
+        top = std::min(top, dr.top);
+        bottom = std::max(bottom, dr.bottom);
+    }
+    if (walks.empty())
+        return;
+    const int span = last - first;
+    std::vector<uint32_t> row(static_cast<size_t>(span));
+    std::vector<uint8_t> active(static_cast<size_t>(span));
+    const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    for (LONG y = top; y < bottom; ++y) {
+        std::fill(active.begin(), active.end(), 0);
+        for (Walk& w : walks) {
+            if (y < w.top || y >= w.bottom)
+                continue;
+            const size_t k = static_cast<size_t>(w.column - first);
+            std::memcpy(&row[k], w.src, 4);
+            active[k] = 1;
+            if (y + 1 < w.bottom) {
+                w.src += w.whole;
+                w.acc += w.frac;
+                if (w.acc >= 0) {
+                    w.src += m_srcPitch;
+                    w.acc -= w.den;
+                }
+            }
+        }
+        BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(first) * 4;
+        for (int k = 0; k < span;) {
+            if (!active[static_cast<size_t>(k)]) {
+                ++k;
+                continue;
+            }
+            int end = k + 1;
+            while (end < span && active[static_cast<size_t>(end)])
+                ++end;
+            BYTE* d = dstRow + k * 4;
+            const BYTE* p = reinterpret_cast<const BYTE*>(&row[static_cast<size_t>(k)]);
+            if (m_mode == kTransitionBlendAlpha)
+                blend(d, p, 0, 0, end - k, 1);
+            else if (m_key != kNoKey)
+                CopyKeyRows32(d, p, 0, 0, end - k, 1, m_key);
+            else
+                std::memcpy(d, p, static_cast<size_t>(end - k) * 4);
+            k = end;
+        }
+    }
+    Track(first, top, last, bottom);
+}

@@ -64,6 +64,17 @@ public:
     // Every source column i drawn at x + w - 1 - i: the source mirrored left to right in place.
     void MirroredColumns();
 
+    // Source column i stretched to a height, with its top-left at (dx, dy).
+    struct ColumnStretch {
+        int64_t i;
+        int64_t height;
+        int64_t dx;
+        int64_t dy;
+    };
+    // One stretched piece per column, in order (the pixels of Scaled for each); with 32-bit
+    // memory images the destination is walked row by row.
+    void StretchedColumns(const std::vector<ColumnStretch>& columns);
+
 private:
     struct Span {
         int64_t l, t, r, b;  // source rectangle
