@@ -151,24 +151,39 @@ inline __m128i LerpWords(__m128i a, __m128i b, __m128i f)
     const __m128i p = _mm_mullo_epi16(_mm_sub_epi16(b, a), f);
     return _mm_and_si128(_mm_add_epi16(a, _mm_srli_epi16(p, 8)), Splat16(0xFF));
 }
-inline __m128i Lerp4(__m128i p0, __m128i p1, __m128i f32)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i ff = _mm_or_si128(f32, _mm_slli_epi32(f32, 16));
-    const __m128i flo = _mm_unpacklo_epi32(ff, ff);
-    const __m128i fhi = _mm_unpackhi_epi32(ff, ff);
-    const __m128i lo = LerpWords(_mm_unpacklo_epi8(p0, zero), _mm_unpacklo_epi8(p1, zero), flo);
-    const __m128i hi = LerpWords(_mm_unpackhi_epi8(p0, zero), _mm_unpackhi_epi8(p1, zero), fhi);
-    return _mm_packus_epi16(lo, hi);
-}
-
 struct Direct {
     uint32_t At(const BYTE* row, uint64_t i) const { return Load32(row + i * 4); }
+    // Pixels i and i + 1 in the low half.
+    __m128i Pair(const BYTE* row, uint64_t i) const
+    {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + i * 4));
+    }
 };
 struct ThroughPalette {
     const uint32_t* palette;
     uint32_t At(const BYTE* row, uint64_t i) const { return palette[row[i]]; }
+    __m128i Pair(const BYTE* row, uint64_t i) const
+    {
+        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(palette[row[i]])), _mm_cvtsi32_si128(int(palette[row[i + 1]])));
+    }
 };
+
+// Two destination pixels: the horizontal step on the top and bottom pairs of both at once, then
+// the vertical step; the same order and rounding as the plain form.
+template <class Source>
+inline __m128i BilinearTwo(const Source& source, const BYTE* row, const BYTE* next, uint64_t ia, uint64_t ib,
+                           uint32_t fxa, uint32_t fxb, __m128i fy)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i a = _mm_unpacklo_epi32(source.Pair(row, ia), source.Pair(next, ia)); // p00 p10 p01 p11
+    const __m128i b = _mm_unpacklo_epi32(source.Pair(row, ib), source.Pair(next, ib));
+    const __m128i left = _mm_unpacklo_epi64(a, b);
+    const __m128i right = _mm_unpackhi_epi64(a, b);
+    const __m128i ha = LerpWords(_mm_unpacklo_epi8(left, zero), _mm_unpacklo_epi8(right, zero), Splat16(int(fxa)));
+    const __m128i hb = LerpWords(_mm_unpackhi_epi8(left, zero), _mm_unpackhi_epi8(right, zero), Splat16(int(fxb)));
+    const __m128i v = LerpWords(_mm_unpacklo_epi64(ha, hb), _mm_unpackhi_epi64(ha, hb), fy);
+    return _mm_packus_epi16(v, v);
+}
 
 template <bool Simd, class Source>
 void Bilinear(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
@@ -182,23 +197,13 @@ void Bilinear(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, 
         uint64_t xpos = steps.xFraction;
         int x = 0;
         if (Simd) {
-            const __m128i fyv = Splat32(fy);
-            for (; x + 4 <= width; x += 4, dst += 16) {
-                alignas(16) uint32_t p00[4], p01[4], p10[4], p11[4], fx[4];
-                for (int i = 0; i < 4; ++i) {
-                    const uint64_t ix = xpos >> 32;
-                    p00[i] = source.At(row, ix);
-                    p01[i] = source.At(row, ix + 1);
-                    p10[i] = source.At(next, ix);
-                    p11[i] = source.At(next, ix + 1);
-                    fx[i] = static_cast<uint32_t>(xpos) >> 24;
-                    xpos += steps.xStep;
-                }
-                auto v = [](const uint32_t* a) { return _mm_load_si128(reinterpret_cast<const __m128i*>(a)); };
-                const __m128i fxv = v(fx);
-                const __m128i top = Lerp4(v(p00), v(p01), fxv);
-                const __m128i bottom = Lerp4(v(p10), v(p11), fxv);
-                Store4(dst, Lerp4(top, bottom, fyv));
+            const __m128i fyv = Splat16(int(fy));
+            for (; x + 2 <= width; x += 2, dst += 8) {
+                const uint64_t xb = xpos + steps.xStep;
+                const __m128i two = BilinearTwo(source, row, next, xpos >> 32, xb >> 32,
+                                                static_cast<uint32_t>(xpos) >> 24, static_cast<uint32_t>(xb) >> 24, fyv);
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), two);
+                xpos = xb + steps.xStep;
             }
         }
         for (; x < width; ++x, dst += 4) {
