@@ -4,6 +4,7 @@
 #include "raster/blend_tables.h"
 #include "raster/pixel_simd.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -168,45 +169,90 @@ struct ThroughPalette {
     }
 };
 
-// Two destination pixels: the horizontal step on the top and bottom pairs of both at once, then
-// the vertical step; the same order and rounding as the plain form.
+// The SIMD form works on column chunks: for each source row that a chunk needs, the horizontal
+// step is done once into a small row buffer (the rows are shared by neighbouring destination rows),
+// then every destination row is the vertical step of two buffered rows. Same order and rounding
+// as the plain form, so the results are identical.
+constexpr int kChunk = 256;
+
 template <class Source>
-inline __m128i BilinearTwo(const Source& source, const BYTE* row, const BYTE* next, uint64_t ia, uint64_t ib,
-                           uint32_t fxa, uint32_t fxb, __m128i fy)
+void HorizontalRow(const Source& source, const BYTE* row, uint64_t xpos, uint64_t xStep, int n, BYTE* out)
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i a = _mm_unpacklo_epi32(source.Pair(row, ia), source.Pair(next, ia)); // p00 p10 p01 p11
-    const __m128i b = _mm_unpacklo_epi32(source.Pair(row, ib), source.Pair(next, ib));
-    const __m128i left = _mm_unpacklo_epi64(a, b);
-    const __m128i right = _mm_unpackhi_epi64(a, b);
-    const __m128i ha = LerpWords(_mm_unpacklo_epi8(left, zero), _mm_unpacklo_epi8(right, zero), Splat16(int(fxa)));
-    const __m128i hb = LerpWords(_mm_unpackhi_epi8(left, zero), _mm_unpackhi_epi8(right, zero), Splat16(int(fxb)));
-    const __m128i v = LerpWords(_mm_unpacklo_epi64(ha, hb), _mm_unpackhi_epi64(ha, hb), fy);
-    return _mm_packus_epi16(v, v);
+    int i = 0;
+    for (; i + 2 <= n; i += 2, out += 8) {
+        const uint64_t xb = xpos + xStep;
+        const __m128i t = _mm_unpacklo_epi32(source.Pair(row, xpos >> 32), source.Pair(row, xb >> 32)); // A0 B0 A1 B1
+        const __m128i f = _mm_unpacklo_epi64(Splat16(int(static_cast<uint32_t>(xpos) >> 24)),
+                                             Splat16(int(static_cast<uint32_t>(xb) >> 24)));
+        const __m128i h = LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), f);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(h, h));
+        xpos = xb + xStep;
+    }
+    if (i < n) {
+        const uint64_t ix = xpos >> 32;
+        Store32(out, Lerp(source.At(row, ix), source.At(row, ix + 1), static_cast<uint32_t>(xpos) >> 24));
+    }
+}
+
+template <class Source>
+void BilinearSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                  const StretchSteps& steps, const Source& source)
+{
+    alignas(16) BYTE rows[2][kChunk * 4];
+    const intptr_t dstPitch = intptr_t(width) * 4 + dstSkip;
+    const __m128i zero = _mm_setzero_si128();
+    for (int c0 = 0; c0 < width; c0 += kChunk) {
+        const int n = std::min(kChunk, width - c0);
+        const uint64_t xstart = steps.xFraction + steps.xStep * uint64_t(c0);
+        int64_t held[2] = {-1, -1}; // the source row in each buffer
+        uint64_t ypos = steps.yFraction;
+        BYTE* out = dst + intptr_t(c0) * 4;
+        for (int y = 0; y < height; ++y, out += dstPitch, ypos += steps.yStep) {
+            const int64_t r = int64_t(ypos >> 32);
+            // Buffer `top` must hold row r and the other row r + 1.
+            int top = held[0] == r ? 0 : held[1] == r ? 1 : -1;
+            if (top < 0) {
+                top = held[0] == r + 1 ? 1 : 0;
+                HorizontalRow(source, src + r * srcPitch, xstart, steps.xStep, n, rows[top]);
+                held[top] = r;
+            }
+            if (held[1 - top] != r + 1) {
+                HorizontalRow(source, src + (r + 1) * srcPitch, xstart, steps.xStep, n, rows[1 - top]);
+                held[1 - top] = r + 1;
+            }
+            const BYTE* a = rows[top];
+            const BYTE* b = rows[1 - top];
+            const __m128i fy = Splat16(int(static_cast<uint32_t>(ypos) >> 24));
+            int i = 0;
+            for (; i + 4 <= n; i += 4) {
+                const __m128i ta = Load4(a + 4 * i), tb = Load4(b + 4 * i);
+                const __m128i lo = LerpWords(_mm_unpacklo_epi8(ta, zero), _mm_unpacklo_epi8(tb, zero), fy);
+                const __m128i hi = LerpWords(_mm_unpackhi_epi8(ta, zero), _mm_unpackhi_epi8(tb, zero), fy);
+                Store4(out + 4 * i, _mm_packus_epi16(lo, hi));
+            }
+            for (; i < n; ++i) {
+                Store32(out + 4 * i, Lerp(Load32(a + 4 * i), Load32(b + 4 * i), static_cast<uint32_t>(ypos) >> 24));
+            }
+        }
+    }
 }
 
 template <bool Simd, class Source>
 void Bilinear(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
               const StretchSteps& steps, const Source& source)
 {
+    if (Simd) {
+        BilinearSimd(dst, src, dstSkip, srcPitch, width, height, steps, source);
+        return;
+    }
     uint64_t ypos = steps.yFraction;
     for (int y = 0; y < height; ++y) {
         const BYTE* row = src + static_cast<intptr_t>(ypos >> 32) * srcPitch;
         const BYTE* next = row + srcPitch;
         const uint32_t fy = static_cast<uint32_t>(ypos) >> 24;
         uint64_t xpos = steps.xFraction;
-        int x = 0;
-        if (Simd) {
-            const __m128i fyv = Splat16(int(fy));
-            for (; x + 2 <= width; x += 2, dst += 8) {
-                const uint64_t xb = xpos + steps.xStep;
-                const __m128i two = BilinearTwo(source, row, next, xpos >> 32, xb >> 32,
-                                                static_cast<uint32_t>(xpos) >> 24, static_cast<uint32_t>(xb) >> 24, fyv);
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(dst), two);
-                xpos = xb + steps.xStep;
-            }
-        }
-        for (; x < width; ++x, dst += 4) {
+        for (int x = 0; x < width; ++x, dst += 4) {
             const uint64_t ix = xpos >> 32;
             const uint32_t fx = static_cast<uint32_t>(xpos) >> 24;
             const uint32_t top = Lerp(source.At(row, ix), source.At(row, ix + 1), fx);
