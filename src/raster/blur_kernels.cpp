@@ -90,14 +90,13 @@ int BlurRows32(BYTE* pixels, int pitch, int width, int height, BYTE mode)
     }
     const uint32_t cut = mode == 0 || mode == 1 ? 0xF8F8F8u : 0xFFFFFFu;
     const uint32_t bias = mode == 1 ? 7 : 0;
-    // The row above as it was before the call (its new values wait in pending).
+    // Every result comes from the pixels as they were: `saved` keeps the row above as it was.
     auto sample = [&](const BYTE* row, int x) { return Load32(row + intptr_t(x) * 4) & cut; };
     auto channel = [](uint32_t p, int c) { return (p >> (8 * c)) & 0xFF; };
     for (int y = 0; y < height; ++y) {
         BYTE* row = pixels + intptr_t(y) * pitch;
         const BYTE* below = y + 1 < height ? row + pitch : nullptr;
         const bool top = y == 0, bottom = y + 1 == height;
-        uint32_t out[1];
         for (int x = 0; x < width; ++x) {
             const bool left = x == 0, right = x + 1 == width;
             uint32_t v = 0;
@@ -122,8 +121,7 @@ int BlurRows32(BYTE* pixels, int pitch, int width, int height, BYTE mode)
                 }
                 v |= ((sum >> shift) + bias) << (8 * c);
             }
-            out[0] = v;
-            pending[x] = out[0];
+            pending[x] = v;
         }
         // Keep this row's old pixels for the next row's "above", then write its new values.
         for (int x = 0; x < width; ++x) {
