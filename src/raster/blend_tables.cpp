@@ -1,8 +1,13 @@
 #include "raster/blend_tables.h"
 
+#include "platform/cpu_info.h"
+
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 uint8_t g_MulTable[256][256];
@@ -128,7 +133,27 @@ int CGradientRamp::Build(int count, uint32_t start, uint32_t end, uint8_t depth)
             return 2;
         }
         uint32_t acc = 0;
-        for (int i = 0; i < count; ++i, acc += step) {
+        int i = 0;
+        if (g_bUseMmx) {
+            // Two pixels a step: 16-bit products of the channel differences with the factor
+            // words (alpha factor 0), shifted, added to start; the low 8 bits of each channel are
+            // exact even where a product passes 16 bits.
+            const __m128i zero = _mm_setzero_si128();
+            const __m128i s16 = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(start)), zero);
+            const __m128i diff = _mm_sub_epi16(_mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(end)), zero), s16);
+            const __m128i low = _mm_set1_epi16(0xFF);
+            for (; i + 2 <= count; i += 2) {
+                uint64_t f0, f1;
+                std::memcpy(&f0, g_OpacityFactors[acc >> 24], 8);
+                acc += step;
+                std::memcpy(&f1, g_OpacityFactors[acc >> 24], 8);
+                acc += step;
+                const __m128i f = _mm_set_epi64x(static_cast<long long>(f1), static_cast<long long>(f0));
+                const __m128i v = _mm_and_si128(_mm_add_epi16(s16, _mm_srai_epi16(_mm_mullo_epi16(diff, f), 8)), low);
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(v, v));
+            }
+        }
+        for (; i < count; ++i, acc += step) {
             const uint32_t f = g_OpacityFactors[acc >> 24][0];
             uint32_t v = start & 0xFF000000u;
             for (int shift = 0; shift < 24; shift += 8) {

@@ -2,6 +2,8 @@
 
 #include "platform/cpu_info.h"
 #include "platform/rect_clip.h"
+#include "raster/blend_tables.h"
+#include "raster/color_kernels.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -403,6 +405,58 @@ bool CImage::FillRgbKeepAlpha(BYTE r, BYTE g, BYTE b, const RECT* rect)
     const DWORD rgb = static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | b;
     BYTE* first = GetRowAddress(area.top) + static_cast<ptrdiff_t>(area.left) * 4;
     (g_bUseMmx ? FillRgbRows32Mmx : FillRgbRows32)(first, m_pitch - 4 * width, width, area.bottom - area.top, rgb);
+    MarkChanged(area);
+    return true;
+}
+
+bool CImage::AdjustBrightness(uint16_t level, const RECT* rect)
+{
+    if (!m_bits || level > 510) {
+        return false;
+    }
+    if (m_bitsPerPixel == 8) {
+        if (!m_palette || rect) {
+            return false;
+        }
+        if (!m_savedPalette) {
+            m_savedPalette = new (std::nothrow) uint32_t[256];
+            if (!m_savedPalette) {
+                return false;
+            }
+            std::memcpy(m_savedPalette, m_palette, 1024);
+        }
+        // Each entry from the saved one, so that levels do not compound.
+        const int k = level >= 256 ? level - 255 : 0;
+        const uint8_t* row = level >= 256 ? g_MulTable[255 - k] : g_MulTable[level];
+        for (int i = 0; i < 256; ++i) {
+            const uint32_t e = m_savedPalette[i];
+            uint32_t out = e & 0xFF000000u;
+            for (int shift = 0; shift < 24; shift += 8) {
+                out |= static_cast<uint32_t>(row[(e >> shift) & 0xFF] + k) << shift;
+            }
+            m_palette[i] = out;
+        }
+        ApplyPaletteToDc();
+        MarkChanged(RECT{0, 0, m_width, m_height});
+        return true;
+    }
+    if (m_bitsPerPixel != 32) {
+        return false;
+    }
+    RECT area = rect ? *rect : m_clip;
+    if (!::ClipRectToBounds(m_clip, area)) {
+        return false;
+    }
+    if (level == 255) {
+        return true;
+    }
+    BYTE* first = GetRowAddress(area.top) + static_cast<ptrdiff_t>(area.left) * 4;
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    if (level < 255) {
+        ScaleColorRows32(first, m_pitch, width, height, static_cast<BYTE>(level));
+    } else {
+        BlendColorRows32(first, m_pitch, width, height, 0x00FFFFFFu, static_cast<BYTE>(level - 255));
+    }
     MarkChanged(area);
     return true;
 }

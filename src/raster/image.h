@@ -86,6 +86,11 @@ public:
     bool FillRect32XYWH(LONG x, LONG y, LONG width, LONG height, DWORD value);
     // 32-bit images: colour bytes := (r, g, b), alpha kept. False when nothing was filled.
     bool FillRgbKeepAlpha(BYTE r, BYTE g, BYTE b, const RECT* rect);
+    // Level 0..510: 255 unchanged, below darker, above towards white; alpha kept. 8-bit images
+    // change their palette (always computed from the palette before the first call) and take no
+    // rectangle. False for a level above 510, no pixels, an empty rectangle, or an 8-bit image
+    // without a palette or with a rectangle.
+    bool AdjustBrightness(uint16_t level, const RECT* rect);
 
     // --- palette (track the whole image) ---
     int SetPaletteEntries(const uint32_t* entries, int count, int first);

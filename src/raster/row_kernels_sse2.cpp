@@ -153,7 +153,23 @@ void Rows4(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int 
 
 const auto kCopy4 = [](BYTE* d, __m128i s) { Store4(d, s); };
 const auto kCopy1 = [](BYTE* d, uint32_t s) { Store<uint32_t>(d, s); };
-const auto kBlend4 = [](BYTE* d, __m128i s) { Store4(d, Blend4(s, Load4(d))); };
+// Groups of four opaque or four transparent pixels (most of a sprite) skip the arithmetic.
+const auto kBlend4 = [](BYTE* d, __m128i s) {
+    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i colourMask = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i a = _mm_and_si128(s, alphaMask);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, alphaMask)) == 0xFFFF) {
+        Store4(d, _mm_and_si128(s, colourMask));
+    } else if (_mm_movemask_epi8(_mm_cmpeq_epi32(a, _mm_setzero_si128())) == 0xFFFF) {
+        // The destination keeps its colour; only alpha bytes still set need the store.
+        const __m128i old = Load4(d);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(old, alphaMask), _mm_setzero_si128())) != 0xFFFF) {
+            Store4(d, _mm_and_si128(old, colourMask));
+        }
+    } else {
+        Store4(d, Blend4(s, Load4(d)));
+    }
+};
 const auto kBlend1 = [](BYTE* d, uint32_t s) { Store<uint32_t>(d, BlendPixel(Load<uint32_t>(d), s)); };
 
 inline __m128i Merge(__m128i take, __m128i keep, __m128i takeMask)

@@ -1,9 +1,12 @@
 // The blend tables against their definitions, over every byte pair, and the gradient ramps.
+#include "platform/cpu_info.h"
 #include "raster/blend_tables.h"
+#include "support/pixel_buffers.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 TEST(BlendTables, EveryEntryFollowsItsDefinition)
 {
@@ -108,4 +111,23 @@ TEST(GradientRamp, FailuresLeaveTheRampEmpty)
     EXPECT_EQ(0xFFFFFFFFu, ramp.Start());
     EXPECT_EQ(3, ramp.Build(4, 0, 255, 16));
     EXPECT_EQ(nullptr, ramp.Bytes());
+}
+
+TEST(GradientRamp, SimdRampEqualsPlainRamp)
+{
+    uint8_t& useMmx = g_bUseMmx;
+    const uint8_t saved = useMmx;
+    raster_test::Random random(11);
+    for (int trial = 0; trial < 200; ++trial) {
+        const int count = random.Range(2, 300);
+        const uint32_t start = random.Next(), end = random.Next();
+        CGradientRamp plain, simd;
+        useMmx = 0;
+        ASSERT_EQ(0, plain.Build(count, start, end, 32));
+        useMmx = 1;
+        ASSERT_EQ(0, simd.Build(count, start, end, 32));
+        ASSERT_EQ(0, std::memcmp(plain.Colors(), simd.Colors(), static_cast<size_t>(count) * 4))
+            << count << " " << std::hex << start << " " << end;
+    }
+    useMmx = saved;
 }

@@ -210,3 +210,26 @@ TEST(DibConvert, ConverterByFormatCode)
     EXPECT_EQ(&ConvertDibTo32NoAlpha, DibConverterForFormat(kPixelX8R8G8B8));
     EXPECT_EQ(nullptr, DibConverterForFormat(12));
 }
+
+// The gray of every (red, green) pair, with blue running through all values alongside, against the
+// formula gray = (29 blue + 150 green + 77 red) >> 8.
+TEST(DibConvert, GrayOfEveryChannelPair)
+{
+    Dib dib(256, 256, 24);
+    for (LONG y = 0; y < 256; ++y) {
+        BYTE* row = dib.ImageRow(y);
+        for (LONG x = 0; x < 256; ++x) {
+            row[x * 3 + 0] = static_cast<BYTE>((x * 7 + y) & 255);  // blue
+            row[x * 3 + 1] = static_cast<BYTE>(x);                  // green
+            row[x * 3 + 2] = static_cast<BYTE>(y);                  // red
+        }
+    }
+    std::vector<BYTE> out(256 * 256);
+    ASSERT_TRUE(ConvertDibTo8(out.data(), RECT{0, 0, 256, 256}, 256, dib.Info(), dib.bits.data(), dib.pitch, POINT{0, 0}));
+    for (int red = 0; red < 256; ++red) {
+        for (int green = 0; green < 256; ++green) {
+            const int blue = (green * 7 + red) & 255;
+            ASSERT_EQ((29 * blue + 150 * green + 77 * red) >> 8, out[static_cast<size_t>(red) * 256 + green]);
+        }
+    }
+}

@@ -244,3 +244,45 @@ TEST(Image, MapStretchRects)
     RECT a5{-50, 0, -10, 4}, b5{0, 0, 4, 4};
     EXPECT_FALSE(image.MapStretchRects(&a5, &b5, &clipB, &steps));
 }
+
+TEST(Image, AdjustBrightnessLevels)
+{
+    CImage image;
+    ASSERT_EQ(0, image.Create(4, 2, 32, kImageWithTracker));
+    image.FillRect32(0x80405060u, nullptr);
+    image.SetChanged(false);
+    EXPECT_TRUE(image.AdjustBrightness(255, nullptr));
+    EXPECT_FALSE(image.IsChanged());
+    EXPECT_EQ(static_cast<LONG>(0x80405060u), image.GetPixel(0, 0));
+    EXPECT_FALSE(image.AdjustBrightness(511, nullptr));
+    const RECT left{0, 0, 2, 2};
+    EXPECT_TRUE(image.AdjustBrightness(0, &left));
+    EXPECT_EQ(static_cast<LONG>(0x80000000u), image.GetPixel(1, 1));
+    EXPECT_EQ(static_cast<LONG>(0x80405060u), image.GetPixel(2, 1));
+    EXPECT_TRUE(image.AdjustBrightness(510, nullptr));
+    EXPECT_EQ(static_cast<LONG>(0x80FFFFFFu), image.GetPixel(3, 0));
+    const RECT outside{10, 10, 12, 12};
+    EXPECT_FALSE(image.AdjustBrightness(100, &outside));
+}
+
+TEST(Image, AdjustBrightnessOfPaletteImagesStartsFromTheFirstPalette)
+{
+    CImage image;
+    ASSERT_EQ(0, image.Create(2, 2, 8, 0));
+    EXPECT_FALSE(image.AdjustBrightness(100, nullptr));  // no palette
+    uint32_t entries[256];
+    for (uint32_t i = 0; i < 256; ++i) {
+        entries[i] = 0x7F000000u | i << 16 | (255 - i) << 8 | (i / 2);
+    }
+    ASSERT_EQ(0, image.SetPaletteEntries(entries, 256, 0));
+    const RECT r{0, 0, 1, 1};
+    EXPECT_FALSE(image.AdjustBrightness(100, &r));
+    ASSERT_TRUE(image.AdjustBrightness(100, nullptr));
+    ASSERT_TRUE(image.AdjustBrightness(300, nullptr));
+    const uint32_t k = 300 - 255;
+    for (uint32_t i = 0; i < 256; ++i) {
+        auto level = [&](uint32_t c) { return (255 - k) * c / 255 + ((255 - k) * c % 255 >= 128 ? 1 : 0) + k; };
+        const uint32_t want = 0x7F000000u | level(i) << 16 | level(255 - i) << 8 | level(i / 2);
+        ASSERT_EQ(want, image.GetPalette()[i]) << i;
+    }
+}
