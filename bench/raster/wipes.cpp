@@ -152,7 +152,7 @@ const bool kRegistered = [] {
                                              std::to_string(progress);
                     benchmark::RegisterBenchmark(name.c_str(), BM_Wipe, index, size, mode, progress)
                         ->Unit(benchmark::kMillisecond)
-                        ->MinTime(0.02);
+                        ->MinTime(0.05);
                 }
     std::atexit(PrintSummary);
     return true;

@@ -53,13 +53,17 @@ TESSARO_WIPE(WipeStretchColumns)
         return 1;
     const int64_t w = c.Width(), h = c.Height();
     const double a = (256 - progress) * 0.00390625;
+    std::vector<CWipeCanvas::ColumnStretch> columns;
+    columns.reserve(static_cast<size_t>(w));
     for (int64_t i = 0; i < w; ++i) {
         const int64_t cs = Cos((i * 256) / w - 128);
         const double f = static_cast<double>(2 * cs) * a * (1.0 / 65536) + 1.0;
         const int64_t height = static_cast<int64_t>(f * static_cast<double>(h));
         const int64_t shift = static_cast<int64_t>((f - 1.0) * static_cast<double>(h >> 1));
-        c.Scaled(i, 0, i + 1, h, 1, height, int64_t{x} + i, int64_t{y} - shift);
+        // Piece (i, 0, i + 1, h) stretched to (1, height) at (x + i, y - shift).
+        columns.push_back(CWipeCanvas::ColumnStretch{i, height, int64_t{x} + i, int64_t{y} - shift});
     }
+    c.StretchedColumns(columns);
     return 0;
 }
 

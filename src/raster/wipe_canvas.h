@@ -64,6 +64,17 @@ public:
     // Every source column i drawn at x + w - 1 - i: the source mirrored left to right in place.
     void MirroredColumns();
 
+    // Source column i stretched to a height, with its top-left at (dx, dy).
+    struct ColumnStretch {
+        int64_t i;
+        int64_t height;
+        int64_t dx;
+        int64_t dy;
+    };
+    // One stretched piece per column, in order (the pixels of Scaled for each); with 32-bit
+    // memory images the destination is walked row by row.
+    void StretchedColumns(const std::vector<ColumnStretch>& columns);
+
 private:
     struct Span {
         int64_t l, t, r, b;  // source rectangle
@@ -91,6 +102,11 @@ private:
     bool m_fast = false;    // 32-bit to 32-bit memory images: pieces go straight to the row kernels
     bool m_tracked = false;
     RECT m_bounds{0, 0, 0, 0};
+    // Fast path: the pixel memory of both images.
+    BYTE* m_dstBits = nullptr;
+    const BYTE* m_srcBits = nullptr;
+    LONG m_dstPitch = 0;
+    LONG m_srcPitch = 0;
     std::vector<uint8_t> m_mask;
     std::vector<ColumnRun> m_runs;
     std::vector<ColumnRun> m_visible;

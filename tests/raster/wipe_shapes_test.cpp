@@ -260,6 +260,57 @@ TEST_F(WipeShapeTest, SlideSmearStretchesTheFirstHiddenColumn)
         EXPECT_EQ(Get(rows, 20, 5, j), SourcePixel(5, j < 2 ? j : 2)) << j;
 }
 
+TEST_F(WipeShapeTest, SlideSmearFromTheFarSide)
+{
+    auto src = MakeSource(20, 4);
+    // Direction 1, s = 10: columns 10..19 in place at x + 10, column 9 stretched over 0..x + 9.
+    const auto cols = Step(79, *src, 30, 4, 128, 10, 0, 0);
+    for (LONG i = 0; i < 30; ++i)
+        EXPECT_EQ(Get(cols, 30, i, 2), SourcePixel(i < 20 ? 9 : i - 10, 2)) << i;
+    auto tall = MakeSource(3, 8);
+    // Rows: s = 4, rows 4..7 in place at y + 4, row 3 stretched over 0..y + 3.
+    const auto rows = Step(81, *tall, 3, 12, 128, 0, 4, 0);
+    for (LONG j = 0; j < 12; ++j)
+        EXPECT_EQ(Get(rows, 3, 1, j), SourcePixel(1, j < 8 ? 3 : j - 4)) << j;
+}
+
+TEST_F(WipeShapeTest, TornEdgesShiftTheSixRowsPastTheEdge)
+{
+    auto src = MakeSource(27, 20);
+    const auto down = Step(21, *src, 60, 20, 128, 15, 0, 0);  // s = 10
+    const LONG offsets[6] = {-3, 3, -6, 6, -9, 9};
+    for (LONG j = 0; j < 10; ++j)
+        EXPECT_EQ(Get(down, 60, 15, j), SourcePixel(0, j));
+    for (LONG k = 0; k < 6; ++k)
+        EXPECT_EQ(Get(down, 60, 15 + offsets[k], 10 + k), SourcePixel(0, 10 + k)) << k;
+    EXPECT_EQ(Get(down, 60, 15, 16), kOld);
+    const auto up = Step(22, *src, 60, 20, 128, 15, 0, 0);  // t = 10
+    for (LONG j = 10; j < 20; ++j)
+        EXPECT_EQ(Get(up, 60, 15, j), SourcePixel(0, j));
+    for (LONG k = 0; k < 6; ++k)
+        EXPECT_EQ(Get(up, 60, 15 + offsets[k], 9 - k), SourcePixel(0, 9 - k)) << k;
+    EXPECT_EQ(Get(up, 60, 15, 3), kOld);
+}
+
+TEST_F(WipeShapeTest, JitterRowsStayWithinTheRange)
+{
+    auto src = MakeSource(30, 16);
+    for (int progress : {1, 200, 250}) {
+        const auto pixels = Step(4, *src, 600, 16, progress, 280, 0, 0);
+        const LONG range = 256 - progress;
+        for (LONG j = 0; j < 16; ++j) {
+            LONG found = -1000;
+            for (LONG i = 0; i < 600; ++i)
+                if (Get(pixels, 600, i, j) == SourcePixel(0, j)) {
+                    found = i - 280;
+                    break;
+                }
+            EXPECT_GE(found, -(range >> 1)) << j;
+            EXPECT_LT(found, range - (range >> 1)) << j;
+        }
+    }
+}
+
 TEST_F(WipeShapeTest, WavesSettleAtTheEnd)
 {
     auto src = MakeSource(30, 12);
