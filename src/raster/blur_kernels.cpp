@@ -173,23 +173,40 @@ struct ThroughPalette {
 // as the plain form, so the results are identical.
 constexpr int kChunk = 256;
 
+// Per column of a chunk: the source column and, for each pair of columns, their fractions spread
+// over the channel words. Every source row of the chunk uses the same ones.
+struct ChunkColumns {
+    alignas(16) __m128i fraction[kChunk / 2];
+    uint64_t column[kChunk];
+    uint32_t lastFraction;
+    void Build(uint64_t xpos, uint64_t xStep, int n)
+    {
+        for (int i = 0; i < n; ++i, xpos += xStep) {
+            column[i] = xpos >> 32;
+            const int f = int(static_cast<uint32_t>(xpos) >> 24);
+            if (i % 2 == 0) {
+                fraction[i / 2] = Splat16(f);
+                lastFraction = uint32_t(f);
+            } else {
+                fraction[i / 2] = _mm_unpacklo_epi64(fraction[i / 2], Splat16(f));
+            }
+        }
+    }
+};
+
 template <class Source>
-void HorizontalRow(const Source& source, const BYTE* row, uint64_t xpos, uint64_t xStep, int n, BYTE* out)
+void HorizontalRow(const Source& source, const BYTE* row, const ChunkColumns& cols, int n, BYTE* out)
 {
     const __m128i zero = _mm_setzero_si128();
     int i = 0;
     for (; i + 2 <= n; i += 2, out += 8) {
-        const uint64_t xb = xpos + xStep;
-        const __m128i t = _mm_unpacklo_epi32(source.Pair(row, xpos >> 32), source.Pair(row, xb >> 32)); // A0 B0 A1 B1
-        const __m128i f = _mm_unpacklo_epi64(Splat16(int(static_cast<uint32_t>(xpos) >> 24)),
-                                             Splat16(int(static_cast<uint32_t>(xb) >> 24)));
-        const __m128i h = LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), f);
+        const __m128i t = _mm_unpacklo_epi32(source.Pair(row, cols.column[i]), source.Pair(row, cols.column[i + 1]));
+        const __m128i h = LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), cols.fraction[i / 2]);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(h, h));
-        xpos = xb + xStep;
     }
     if (i < n) {
-        const uint64_t ix = xpos >> 32;
-        Store32(out, Lerp(source.At(row, ix), source.At(row, ix + 1), static_cast<uint32_t>(xpos) >> 24));
+        const uint64_t ix = cols.column[i];
+        Store32(out, Lerp(source.At(row, ix), source.At(row, ix + 1), cols.lastFraction));
     }
 }
 
@@ -198,11 +215,12 @@ void BilinearSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int wid
                   const StretchSteps& steps, const Source& source)
 {
     alignas(16) BYTE rows[2][kChunk * 4];
+    ChunkColumns cols;
     const intptr_t dstPitch = intptr_t(width) * 4 + dstSkip;
     const __m128i zero = _mm_setzero_si128();
     for (int c0 = 0; c0 < width; c0 += kChunk) {
         const int n = std::min(kChunk, width - c0);
-        const uint64_t xstart = steps.xFraction + steps.xStep * uint64_t(c0);
+        cols.Build(steps.xFraction + steps.xStep * uint64_t(c0), steps.xStep, n);
         int64_t held[2] = {-1, -1}; // the source row in each buffer
         uint64_t ypos = steps.yFraction;
         BYTE* out = dst + intptr_t(c0) * 4;
@@ -212,11 +230,11 @@ void BilinearSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int wid
             int top = held[0] == r ? 0 : held[1] == r ? 1 : -1;
             if (top < 0) {
                 top = held[0] == r + 1 ? 1 : 0;
-                HorizontalRow(source, src + r * srcPitch, xstart, steps.xStep, n, rows[top]);
+                HorizontalRow(source, src + r * srcPitch, cols, n, rows[top]);
                 held[top] = r;
             }
             if (held[1 - top] != r + 1) {
-                HorizontalRow(source, src + (r + 1) * srcPitch, xstart, steps.xStep, n, rows[1 - top]);
+                HorizontalRow(source, src + (r + 1) * srcPitch, cols, n, rows[1 - top]);
                 held[1 - top] = r + 1;
             }
             const BYTE* a = rows[top];
