@@ -113,8 +113,7 @@ namespace {
 
 // The dissolves of 4 x 2 blocks: one draw per block in grid order, the block shown when its low
 // eight bits are at most the threshold of its position.
-template <typename Threshold>
-void DissolveBlocks(CWipeCanvas& c, Threshold threshold)
+template <typename Threshold> void DissolveBlocks(CWipeCanvas& c, Threshold threshold)
 {
     const int64_t w = c.Width(), h = c.Height();
     uint8_t* on = c.ColumnMask();
@@ -396,8 +395,7 @@ TESSARO_WIPE(WipeTornFromBottom)
 
 namespace {
 
-template <typename Offset>
-int32_t WaveRows(CWipeCanvas& c, Offset offset)
+template <typename Offset> int32_t WaveRows(CWipeCanvas& c, Offset offset)
 {
     if (g_pCosTable == nullptr)
         return 1;
@@ -458,7 +456,8 @@ TESSARO_WIPE(WipeHalfDiscFromTop)
     const int64_t q = (r * r) / 4;
     // Rows below the source draw nothing; the loop stops at its bottom edge.
     for (int64_t i = 0; i < std::min(n, h); ++i)
-        CentredChord(c, i, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - i * i, 0)))));
+        CentredChord(
+            c, i, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - i * i, 0)))));
     return 0;
 }
 
@@ -473,7 +472,9 @@ TESSARO_WIPE(WipeHalfDiscFromBottom)
         return 0;
     const int64_t q = (r * r) / 4;
     for (int64_t k = 0, row = h; row > start && row >= 0; ++k, row = h - k)
-        CentredChord(c, row, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - k * k, 0)))));
+        CentredChord(
+            c, row,
+            static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - k * k, 0)))));
     return 0;
 }
 
@@ -531,7 +532,9 @@ TESSARO_WIPE(WipeDiscFromCenter)
     const int64_t end = std::min<int64_t>(cy + half, h);
     for (int64_t row = first; row < end; ++row) {
         const int64_t dy = row - cy;
-        CentredChord(c, row, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - dy * dy, 0)))));
+        CentredChord(
+            c, row,
+            static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - dy * dy, 0)))));
     }
     return 0;
 }
@@ -612,8 +615,8 @@ void Bands(int64_t extent, int32_t progress, uint8_t direction, int64_t n, Piece
 
 } // namespace
 
-int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
-                         int32_t mode, int32_t n, const CDisplayTarget* screen)
+int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y,
+                         uint8_t direction, int32_t mode, int32_t n, const CDisplayTarget* screen)
 {
     WIPE_BEGIN(c);
     // Every band is whole columns of full height: one column mask, drawn row by row.
@@ -676,8 +679,8 @@ int32_t WipeSlideSmearColumns(CSurface* dst, CSurface* src, int32_t progress, in
     return 0;
 }
 
-int32_t WipeSlideSmearRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
-                           int32_t mode, const CDisplayTarget* screen)
+int32_t WipeSlideSmearRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y,
+                           uint8_t direction, int32_t mode, const CDisplayTarget* screen)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
