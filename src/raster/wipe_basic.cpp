@@ -113,17 +113,25 @@ namespace {
 
 // The dissolves of 4 x 2 blocks: one draw per block in grid order, the block shown when its low
 // eight bits are at most the threshold of its position.
+// Adds columns l..r-1 to a row's runs, joining a run that ends at l.
+void AddColumns(std::vector<CWipeCanvas::ColumnRun>& runs, int64_t l, int64_t r)
+{
+    if (!runs.empty() && runs.back().r == l)
+        runs.back().r = r;
+    else
+        runs.push_back(CWipeCanvas::ColumnRun{l, r});
+}
+
 template <typename Threshold> void DissolveBlocks(CWipeCanvas& c, Threshold threshold)
 {
     const int64_t w = c.Width(), h = c.Height();
-    uint8_t* on = c.ColumnMask();
+    std::vector<CWipeCanvas::ColumnRun> runs;
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
-        for (int64_t x0 = 0; x0 < w; x0 += 4) {
-            const uint8_t show = static_cast<int64_t>(Draw() & 255) <= threshold(x0, y0) ? 1 : 0;
-            for (int64_t i = x0; i < std::min<int64_t>(x0 + 4, w); ++i)
-                on[i] = show;
-        }
-        c.MaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
+        runs.clear();
+        for (int64_t x0 = 0; x0 < w; x0 += 4)
+            if (static_cast<int64_t>(Draw() & 255) <= threshold(x0, y0))
+                AddColumns(runs, x0, std::min<int64_t>(x0 + 4, w));
+        c.RunRows(y0, std::min<int64_t>(y0 + 2, h), runs);
     }
 }
 
@@ -332,18 +340,17 @@ TESSARO_WIPE(WipeNoisyCircle)
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
     const int64_t radius = ((w + h) * progress) >> 8;
-    uint8_t* on = c.ColumnMask();
+    std::vector<CWipeCanvas::ColumnRun> runs;
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t dy = 2 * y0 - h;
+        runs.clear();
         for (int64_t x0 = 0; x0 < w; x0 += 2) {
             const int64_t dx = 2 * x0 - w;
             const int64_t r8 = Draw() & 255;
-            const uint8_t show = r8 <= radius - ISqrt(dy * dy + dx * dx) ? 1 : 0;
-            on[x0] = show;
-            if (x0 + 1 < w)
-                on[x0 + 1] = show;
+            if (r8 <= radius - ISqrt(dy * dy + dx * dx))
+                AddColumns(runs, x0, std::min<int64_t>(x0 + 2, w));
         }
-        c.MaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
+        c.RunRows(y0, std::min<int64_t>(y0 + 2, h), runs);
     }
     return 0;
 }
