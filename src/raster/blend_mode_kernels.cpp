@@ -18,7 +18,8 @@ struct MixOp {
             fd[c] = static_cast<uint8_t>(dstFactors >> (8 * c));
             fs[c] = static_cast<uint8_t>(srcFactors >> (8 * c));
         }
-        fdv = _mm_set_epi16(0, fd[2], fd[1], fd[0], 0, fd[2], fd[1], fd[0]);
+        // The alpha lane takes mul(255, dA) + mul(0, sA) = dA: alpha passes through unchanged.
+        fdv = _mm_set_epi16(255, fd[2], fd[1], fd[0], 255, fd[2], fd[1], fd[0]);
         fsv = _mm_set_epi16(0, fs[2], fs[1], fs[0], 0, fs[2], fs[1], fs[0]);
     }
     uint32_t Pixel(uint32_t d, uint32_t s) const
@@ -37,7 +38,7 @@ struct MixOp {
                                          MulByte16(_mm_unpacklo_epi8(s, zero), fsv));
         const __m128i hi = _mm_add_epi16(MulByte16(_mm_unpackhi_epi8(d, zero), fdv),
                                          MulByte16(_mm_unpackhi_epi8(s, zero), fsv));
-        return KeepAlpha(d, _mm_packus_epi16(lo, hi));
+        return _mm_packus_epi16(lo, hi);
     }
 };
 MixOp FadeOp(BYTE level) { return MixOp((255u - level) * 0x010101u, level * 0x010101u); }

@@ -4,6 +4,7 @@
 #include "raster/blend_tables.h"
 #include "raster/pixel_simd.h"
 
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -89,14 +90,13 @@ int BlurRows32(BYTE* pixels, int pitch, int width, int height, BYTE mode)
     }
     const uint32_t cut = mode == 0 || mode == 1 ? 0xF8F8F8u : 0xFFFFFFu;
     const uint32_t bias = mode == 1 ? 7 : 0;
-    // The row above as it was before the call (its new values wait in pending).
+    // Every result comes from the pixels as they were: `saved` keeps the row above as it was.
     auto sample = [&](const BYTE* row, int x) { return Load32(row + intptr_t(x) * 4) & cut; };
     auto channel = [](uint32_t p, int c) { return (p >> (8 * c)) & 0xFF; };
     for (int y = 0; y < height; ++y) {
         BYTE* row = pixels + intptr_t(y) * pitch;
         const BYTE* below = y + 1 < height ? row + pitch : nullptr;
         const bool top = y == 0, bottom = y + 1 == height;
-        uint32_t out[1];
         for (int x = 0; x < width; ++x) {
             const bool left = x == 0, right = x + 1 == width;
             uint32_t v = 0;
@@ -121,8 +121,7 @@ int BlurRows32(BYTE* pixels, int pitch, int width, int height, BYTE mode)
                 }
                 v |= ((sum >> shift) + bias) << (8 * c);
             }
-            out[0] = v;
-            pending[x] = out[0];
+            pending[x] = v;
         }
         // Keep this row's old pixels for the next row's "above", then write its new values.
         for (int x = 0; x < width; ++x) {
@@ -151,57 +150,125 @@ inline __m128i LerpWords(__m128i a, __m128i b, __m128i f)
     const __m128i p = _mm_mullo_epi16(_mm_sub_epi16(b, a), f);
     return _mm_and_si128(_mm_add_epi16(a, _mm_srli_epi16(p, 8)), Splat16(0xFF));
 }
-inline __m128i Lerp4(__m128i p0, __m128i p1, __m128i f32)
-{
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i ff = _mm_or_si128(f32, _mm_slli_epi32(f32, 16));
-    const __m128i flo = _mm_unpacklo_epi32(ff, ff);
-    const __m128i fhi = _mm_unpackhi_epi32(ff, ff);
-    const __m128i lo = LerpWords(_mm_unpacklo_epi8(p0, zero), _mm_unpacklo_epi8(p1, zero), flo);
-    const __m128i hi = LerpWords(_mm_unpackhi_epi8(p0, zero), _mm_unpackhi_epi8(p1, zero), fhi);
-    return _mm_packus_epi16(lo, hi);
-}
-
 struct Direct {
     uint32_t At(const BYTE* row, uint64_t i) const { return Load32(row + i * 4); }
+    // Pixels i and i + 1 in the low half.
+    __m128i Pair(const BYTE* row, uint64_t i) const
+    {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + i * 4));
+    }
 };
 struct ThroughPalette {
     const uint32_t* palette;
     uint32_t At(const BYTE* row, uint64_t i) const { return palette[row[i]]; }
+    __m128i Pair(const BYTE* row, uint64_t i) const
+    {
+        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(palette[row[i]])), _mm_cvtsi32_si128(int(palette[row[i + 1]])));
+    }
 };
+
+// The SIMD form works on column chunks: for each source row that a chunk needs, the horizontal
+// step is done once into a small row buffer (the rows are shared by neighbouring destination rows),
+// then every destination row is the vertical step of two buffered rows. Same order and rounding
+// as the plain form, so the results are identical.
+constexpr int kChunk = 256;
+
+// Per column of a chunk: the source column and, for each pair of columns, their fractions spread
+// over the channel words. Every source row of the chunk uses the same ones.
+struct ChunkColumns {
+    alignas(16) __m128i fraction[kChunk / 2];
+    uint64_t column[kChunk];
+    uint32_t lastFraction;
+    void Build(uint64_t xpos, uint64_t xStep, int n)
+    {
+        for (int i = 0; i < n; ++i, xpos += xStep) {
+            column[i] = xpos >> 32;
+            const int f = int(static_cast<uint32_t>(xpos) >> 24);
+            if (i % 2 == 0) {
+                fraction[i / 2] = Splat16(f);
+                lastFraction = uint32_t(f);
+            } else {
+                fraction[i / 2] = _mm_unpacklo_epi64(fraction[i / 2], Splat16(f));
+            }
+        }
+    }
+};
+
+template <class Source>
+void HorizontalRow(const Source& source, const BYTE* row, const ChunkColumns& cols, int n, BYTE* out)
+{
+    const __m128i zero = _mm_setzero_si128();
+    int i = 0;
+    for (; i + 2 <= n; i += 2, out += 8) {
+        const __m128i t = _mm_unpacklo_epi32(source.Pair(row, cols.column[i]), source.Pair(row, cols.column[i + 1]));
+        const __m128i h = LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), cols.fraction[i / 2]);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(h, h));
+    }
+    if (i < n) {
+        const uint64_t ix = cols.column[i];
+        Store32(out, Lerp(source.At(row, ix), source.At(row, ix + 1), cols.lastFraction));
+    }
+}
+
+template <class Source>
+void BilinearSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                  const StretchSteps& steps, const Source& source)
+{
+    alignas(16) BYTE rows[2][kChunk * 4];
+    ChunkColumns cols;
+    const intptr_t dstPitch = intptr_t(width) * 4 + dstSkip;
+    const __m128i zero = _mm_setzero_si128();
+    for (int c0 = 0; c0 < width; c0 += kChunk) {
+        const int n = std::min(kChunk, width - c0);
+        cols.Build(steps.xFraction + steps.xStep * uint64_t(c0), steps.xStep, n);
+        int64_t held[2] = {-1, -1}; // the source row in each buffer
+        uint64_t ypos = steps.yFraction;
+        BYTE* out = dst + intptr_t(c0) * 4;
+        for (int y = 0; y < height; ++y, out += dstPitch, ypos += steps.yStep) {
+            const int64_t r = int64_t(ypos >> 32);
+            // Buffer `top` must hold row r and the other row r + 1.
+            int top = held[0] == r ? 0 : held[1] == r ? 1 : -1;
+            if (top < 0) {
+                top = held[0] == r + 1 ? 1 : 0;
+                HorizontalRow(source, src + r * srcPitch, cols, n, rows[top]);
+                held[top] = r;
+            }
+            if (held[1 - top] != r + 1) {
+                HorizontalRow(source, src + (r + 1) * srcPitch, cols, n, rows[1 - top]);
+                held[1 - top] = r + 1;
+            }
+            const BYTE* a = rows[top];
+            const BYTE* b = rows[1 - top];
+            const __m128i fy = Splat16(int(static_cast<uint32_t>(ypos) >> 24));
+            int i = 0;
+            for (; i + 4 <= n; i += 4) {
+                const __m128i ta = Load4(a + 4 * i), tb = Load4(b + 4 * i);
+                const __m128i lo = LerpWords(_mm_unpacklo_epi8(ta, zero), _mm_unpacklo_epi8(tb, zero), fy);
+                const __m128i hi = LerpWords(_mm_unpackhi_epi8(ta, zero), _mm_unpackhi_epi8(tb, zero), fy);
+                Store4(out + 4 * i, _mm_packus_epi16(lo, hi));
+            }
+            for (; i < n; ++i) {
+                Store32(out + 4 * i, Lerp(Load32(a + 4 * i), Load32(b + 4 * i), static_cast<uint32_t>(ypos) >> 24));
+            }
+        }
+    }
+}
 
 template <bool Simd, class Source>
 void Bilinear(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
               const StretchSteps& steps, const Source& source)
 {
+    if (Simd) {
+        BilinearSimd(dst, src, dstSkip, srcPitch, width, height, steps, source);
+        return;
+    }
     uint64_t ypos = steps.yFraction;
     for (int y = 0; y < height; ++y) {
         const BYTE* row = src + static_cast<intptr_t>(ypos >> 32) * srcPitch;
         const BYTE* next = row + srcPitch;
         const uint32_t fy = static_cast<uint32_t>(ypos) >> 24;
         uint64_t xpos = steps.xFraction;
-        int x = 0;
-        if (Simd) {
-            const __m128i fyv = Splat32(fy);
-            for (; x + 4 <= width; x += 4, dst += 16) {
-                alignas(16) uint32_t p00[4], p01[4], p10[4], p11[4], fx[4];
-                for (int i = 0; i < 4; ++i) {
-                    const uint64_t ix = xpos >> 32;
-                    p00[i] = source.At(row, ix);
-                    p01[i] = source.At(row, ix + 1);
-                    p10[i] = source.At(next, ix);
-                    p11[i] = source.At(next, ix + 1);
-                    fx[i] = static_cast<uint32_t>(xpos) >> 24;
-                    xpos += steps.xStep;
-                }
-                auto v = [](const uint32_t* a) { return _mm_load_si128(reinterpret_cast<const __m128i*>(a)); };
-                const __m128i fxv = v(fx);
-                const __m128i top = Lerp4(v(p00), v(p01), fxv);
-                const __m128i bottom = Lerp4(v(p10), v(p11), fxv);
-                Store4(dst, Lerp4(top, bottom, fyv));
-            }
-        }
-        for (; x < width; ++x, dst += 4) {
+        for (int x = 0; x < width; ++x, dst += 4) {
             const uint64_t ix = xpos >> 32;
             const uint32_t fx = static_cast<uint32_t>(xpos) >> 24;
             const uint32_t top = Lerp(source.At(row, ix), source.At(row, ix + 1), fx);

@@ -79,6 +79,7 @@ enum class MaskMode { Blend, Add, Sub };
 template <MaskMode M> struct PaintMaskOp {
     uint32_t c;
     const BYTE* table;
+    ByteTable levels{table};
     uint32_t Pixel(uint32_t d, uint32_t m) const
     {
         const uint32_t f = FactorOf(table[m]);
@@ -89,7 +90,7 @@ template <MaskMode M> struct PaintMaskOp {
     }
     __m128i Vec(__m128i d, __m128i m) const
     {
-        const __m128i f = Factor32(Gather4(m, [this](uint32_t i) { return uint32_t(table[i]); }));
+        const __m128i f = Factor32(levels.Look4(m));
         if (M == MaskMode::Blend) {
             return BlendByFactor4(d, Splat32(c), f);
         }
@@ -100,6 +101,7 @@ template <MaskMode M> struct PaintMaskOp {
 struct PaintMaskOnAlphaOp {
     uint32_t c;
     const BYTE* table;
+    ByteTable levels{table};
     uint32_t Pixel(uint32_t d, uint32_t m) const
     {
         const uint32_t dA = d >> 24;
@@ -109,7 +111,7 @@ struct PaintMaskOnAlphaOp {
     }
     __m128i Vec(__m128i d, __m128i m) const
     {
-        const __m128i o = Gather4(m, [this](uint32_t i) { return uint32_t(table[i]); });
+        const __m128i o = levels.Look4(m);
         const __m128i key = _mm_or_si128(_mm_slli_epi32(AlphaOf(d), 8), o);
         const __m128i w = Gather4(key, [](uint32_t k) { return uint32_t((&g_SourceWeightTable[0][0])[k]); });
         const __m128i a = Gather4(key, [](uint32_t k) { return uint32_t((&g_AlphaUnionTable[0][0])[k]); });

@@ -27,16 +27,17 @@ template <Way W> struct OpacityOp {
 
 template <Way W> struct AlphaTableOp {
     const BYTE* table;
+    ByteTable lookup{table};
     uint32_t Pixel(uint32_t d, uint32_t s) const { return Apply<W>(d, s, FactorOf(table[s >> 24])); }
     __m128i Vec(__m128i d, __m128i s) const
     {
-        const __m128i e = Gather4(AlphaOf(s), [this](uint32_t a) { return uint32_t(table[a]); });
-        return Apply4<W>(d, s, Factor32(e));
+        return Apply4<W>(d, s, Factor32(lookup.Look4(AlphaOf(s))));
     }
 };
 
 struct AlphaOnAlphaOp {
     const BYTE* table;
+    ByteTable lookup{table};
     uint32_t Pixel(uint32_t d, uint32_t s) const
     {
         const uint32_t dA = d >> 24;
@@ -46,7 +47,7 @@ struct AlphaOnAlphaOp {
     }
     __m128i Vec(__m128i d, __m128i s) const
     {
-        const __m128i e = Gather4(AlphaOf(s), [this](uint32_t a) { return uint32_t(table[a]); });
+        const __m128i e = lookup.Look4(AlphaOf(s));
         const __m128i key = _mm_or_si128(_mm_slli_epi32(AlphaOf(d), 8), e);
         const __m128i w = Gather4(key, [](uint32_t k) { return uint32_t((&g_SourceWeightTable[0][0])[k]); });
         const __m128i a = Gather4(key, [](uint32_t k) { return uint32_t((&g_AlphaUnionTable[0][0])[k]); });

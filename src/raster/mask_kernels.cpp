@@ -21,6 +21,7 @@ template <bool PerRow, bool OnAlpha, bool Simd>
 void MaskBlend(BYTE* dst, const BYTE* mask, int dstStep, int maskStep, int width, int height,
                const uint32_t* colors, const BYTE* levels)
 {
+    const ByteTable table(levels);
     for (int y = 0; y < height; ++y) {
         BYTE* d = dst;
         const BYTE* m = mask;
@@ -30,7 +31,7 @@ void MaskBlend(BYTE* dst, const BYTE* mask, int dstStep, int maskStep, int width
             for (; x + 4 <= width; x += 4, d += 16, m += 4) {
                 const __m128i dv = Load4(d);
                 const __m128i sv = PerRow ? Splat32(*c) : Load4(reinterpret_cast<const BYTE*>(c + x));
-                const __m128i level = Gather4(LoadMask4(m), [levels](uint32_t i) { return uint32_t(levels[i]); });
+                const __m128i level = table.Look4(LoadMask4(m));
                 if (!OnAlpha) {
                     Store4(d, BlendByFactor4(dv, sv, Factor32(level)));
                     continue;

@@ -47,10 +47,11 @@ inline bool Place(CImage& dst, const CSurface* src, LONG x, LONG y, const RECT* 
         return false;
     }
     const int bpp = src->GetBitsPerPixel() / 8;
+    const int dstBpp = dst.GetBitsPerPixel() / 8;
     p.srcPitch = src->GetPitch();
-    p.dst = dst.GetBits() + intptr_t(p.dstRect.top) * dst.GetPitch() + intptr_t(p.dstRect.left) * 4;
+    p.dst = dst.GetBits() + intptr_t(p.dstRect.top) * dst.GetPitch() + intptr_t(p.dstRect.left) * dstBpp;
     p.src = src->GetBits() + intptr_t(p.srcRect.top) * p.srcPitch + intptr_t(p.srcRect.left) * bpp;
-    p.dstSkip = dst.GetPitch() - p.width * 4;
+    p.dstSkip = dst.GetPitch() - p.width * dstBpp;
     p.srcSkip = p.srcPitch - p.width * bpp;
     return true;
 }

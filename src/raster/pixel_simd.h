@@ -3,6 +3,8 @@
 // them give bit for bit the results of the plain kernels (the tests compare both on random data).
 #pragma once
 
+#include "raster/blend_tables.h"
+
 #include <emmintrin.h>
 
 #include <cstdint>
@@ -89,12 +91,12 @@ inline uint32_t SubSat4(uint32_t d, uint32_t s)
 
 inline __m128i Splat32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
 inline __m128i Splat16(int v) { return _mm_set1_epi16(static_cast<short>(v)); }
-// Exact (t + 127) / 255 rounding of 16-bit products t = a * b (a, b at most 255).
+// Exact (a * b + 127) / 255 of 16-bit lanes holding bytes: for every t below 65536,
+// floor(t / 255) = (t * 0x8081) >> 23.
 inline __m128i MulByte16(__m128i a, __m128i b)
 {
-    __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), Splat16(127));
-    t = _mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), Splat16(1));
-    return _mm_srli_epi16(t, 8);
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(a, b), Splat16(127));
+    return _mm_srli_epi16(_mm_mulhi_epu16(t, Splat16(0x8081)), 7);
 }
 // The same on 32-bit lanes that hold bytes.
 inline __m128i MulByte32(__m128i a, __m128i b) { return MulByte16(a, b); }
@@ -168,6 +170,27 @@ template <class F> inline __m128i Gather4(__m128i idx, F&& lookup)
     }
     return _mm_load_si128(reinterpret_cast<const __m128i*>(out));
 }
+
+// The row of the multiply table that `table` is (its level), or -1 for any other table.
+inline int MulTableRowOf(const uint8_t* table)
+{
+    const uintptr_t base = reinterpret_cast<uintptr_t>(&g_MulTable[0][0]);
+    const uintptr_t at = reinterpret_cast<uintptr_t>(table);
+    return at >= base && at - base < 65536 && (at - base) % 256 == 0 ? int((at - base) / 256) : -1;
+}
+// Four look-ups of a byte table; a row of the multiply table is computed instead of read.
+struct ByteTable {
+    const uint8_t* table;
+    int row;
+    explicit ByteTable(const uint8_t* t) : table(t), row(MulTableRowOf(t)) {}
+    __m128i Look4(__m128i idx) const
+    {
+        if (row >= 0) {
+            return MulByte32(idx, Splat32(uint32_t(row)));
+        }
+        return Gather4(idx, [this](uint32_t i) { return uint32_t(table[i]); });
+    }
+};
 
 // --- row loops ----------------------------------------------------------------------------------
 

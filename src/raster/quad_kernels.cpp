@@ -183,14 +183,28 @@ template <class Pixel>
 void MapPlain(const QuadTarget& dst, const QuadSource& src, const POINT* dq, const POINT* sq, int edgeFlag,
               Pixel&& pixel)
 {
-    ScanQuad(dst, dq, sq, edgeFlag, [&](int y, int x0, int x1, Stepper& u, Stepper& v) {
+    const int64_t cl = src.clip.left, ct = src.clip.top;
+    const uint64_t cw = uint64_t(int64_t(src.clip.right) - cl), ch = uint64_t(int64_t(src.clip.bottom) - ct);
+    const intptr_t pitch = src.pitch;
+    ScanQuad(dst, dq, sq, edgeFlag, [&](int y, int x0, int x1, Stepper& us, Stepper& vs) {
         BYTE* p = dst.bits + intptr_t(y) * dst.pitch + intptr_t(x0) * 4;
+        // The steppers in locals: both share the denominator.
+        int64_t u = us.value, ua = us.acc, v = vs.value, va = vs.acc;
+        const int64_t uq = us.q, ur = us.r, vq = vs.q, vr = vs.r, den = us.den;
         for (int x = x0; x < x1; ++x, p += 4) {
-            if (const BYTE* t = Texel(src, u.value, v.value)) {
-                pixel(p, Load32(t));
+            const int64_t col = (u >> kFrac) - cl, row = (v >> kFrac) - ct;
+            if (uint64_t(col) < cw && uint64_t(row) < ch) {
+                pixel(p, Load32(src.bits + (row + ct) * pitch + (col + cl) * 4));
             }
-            u.Next();
-            v.Next();
+            // Branch-free carries: the remainders carry at no regular rhythm.
+            ua += ur;
+            const int64_t uc = -int64_t(ua >= den);
+            ua -= den & uc;
+            u += uq - uc;
+            va += vr;
+            const int64_t vc = -int64_t(va >= den);
+            va -= den & vc;
+            v += vq - vc;
         }
     });
 }

@@ -51,9 +51,9 @@ int CopyIgnoringKey(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG 
             PaletteRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, pal);
         }
     } else if (dstSize) {
-        ScaledCopyRows8(p.dst, p.src, dst.GetPitch() - p.width, p.srcPitch, p.width, p.height, p.step);
+        ScaledCopyRows8(p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step);
     } else {
-        CopyRows(p.dst, p.src, dst.GetPitch() - p.width, p.srcSkip, 1, p.width, p.height);
+        CopyRows(p.dst, p.src, p.dstSkip, p.srcSkip, 1, p.width, p.height);
     }
     dst.MarkChanged(p.dstRect);
     return 0;

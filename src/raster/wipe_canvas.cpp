@@ -1,9 +1,9 @@
 // The shared frame of the wipe entries and the routing of their pieces.
 #include "raster/wipe_canvas.h"
 
+#include "platform/cpu_info.h"
 #include "raster/device_blit.h"
 #include "raster/device_surface.h"
-#include "platform/cpu_info.h"
 #include "raster/row_kernels.h"
 
 #include <algorithm>
@@ -12,6 +12,28 @@
 namespace {
 
 constexpr DWORD kNoKey = 0xFFFFFFFFu;
+
+// Copies a short run of 32-bit pixels; fixed sizes compile to plain moves.
+inline void CopyShort(BYTE* d, const BYTE* s, int width)
+{
+    switch (width) {
+    case 1:
+        std::memcpy(d, s, 4);
+        break;
+    case 2:
+        std::memcpy(d, s, 8);
+        break;
+    case 3:
+        std::memcpy(d, s, 12);
+        break;
+    case 4:
+        std::memcpy(d, s, 16);
+        break;
+    default:
+        std::memcpy(d, s, static_cast<size_t>(width) * 4);
+        break;
+    }
+}
 
 bool FitsLong(int64_t v)
 {
@@ -75,10 +97,27 @@ bool CWipeCanvas::Begin(CSurface* dst, CSurface* src, int32_t progress, int32_t 
             m_key = src->GetColorKey();
             m_active = !m_image->IsEmpty() && src->GetBits() != nullptr;
             m_fast = m_active && m_image->GetBitsPerPixel() == 32 && src->GetBitsPerPixel() == 32;
+            // A source that shares pixels with the destination goes through the image's own
+            // copy, which reads each piece as it stands when the piece is drawn.
+            if (m_fast) {
+                const BYTE* srcFirst = src->GetBits();
+                const BYTE* srcEnd = srcFirst + static_cast<ptrdiff_t>(src->GetPitch()) * src->GetHeight();
+                const BYTE* dstFirst = m_image->GetBits();
+                const BYTE* dstEnd =
+                    dstFirst + static_cast<ptrdiff_t>(m_image->GetPitch()) * m_image->GetHeight();
+                m_fast = srcEnd <= dstFirst || dstEnd <= srcFirst;
+            }
+            if (m_fast) {
+                m_dstBits = m_image->GetBits();
+                m_dstPitch = m_image->GetPitch();
+                m_srcBits = src->GetBits();
+                m_srcPitch = src->GetPitch();
+            }
         }
     }
     if (progress >= 256) {
-        const bool known = mode == kTransitionCopy || mode == kTransitionBlendAlpha || mode == kTransitionDeviceBlit;
+        const bool known =
+            mode == kTransitionCopy || mode == kTransitionBlendAlpha || mode == kTransitionDeviceBlit;
         if (known) {
             *result = DrawWhole();
             return false;
@@ -136,7 +175,8 @@ bool CWipeCanvas::ClipSpan(Span& s) const
 void CWipeCanvas::Track(int64_t l, int64_t t, int64_t r, int64_t b)
 {
     if (!m_tracked) {
-        m_bounds = RECT{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+        m_bounds =
+            RECT{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
         m_tracked = true;
         return;
     }
@@ -151,9 +191,11 @@ void CWipeCanvas::DrawSpan(const Span& s)
 {
     const LONG width = static_cast<LONG>(s.r - s.l);
     const LONG height = static_cast<LONG>(s.b - s.t);
-    RECT piece{static_cast<LONG>(s.l), static_cast<LONG>(s.t), static_cast<LONG>(s.r), static_cast<LONG>(s.b)};
+    RECT piece{static_cast<LONG>(s.l), static_cast<LONG>(s.t), static_cast<LONG>(s.r),
+               static_cast<LONG>(s.b)};
     if (m_mode == kTransitionDeviceBlit) {
-        BltFastClipped(m_devDst, m_devSrc, static_cast<LONG>(s.dx), static_cast<LONG>(s.dy), &piece, &m_clip, m_key);
+        BltFastClipped(m_devDst, m_devSrc, static_cast<LONG>(s.dx), static_cast<LONG>(s.dy), &piece, &m_clip,
+                       m_key);
         return;
     }
     Track(s.dx, s.dy, s.dx + width, s.dy + height);
@@ -164,19 +206,19 @@ void CWipeCanvas::DrawSpan(const Span& s)
             m_image->BlendAlpha(m_src, static_cast<LONG>(s.dx), static_cast<LONG>(s.dy), &piece, false);
         return;
     }
-    const LONG dstPitch = m_image->GetPitch();
-    const LONG srcPitch = m_src->GetPitch();
-    BYTE* d = m_image->GetBits() + static_cast<ptrdiff_t>(s.dy) * dstPitch + s.dx * 4;
-    const BYTE* p = m_src->GetBits() + static_cast<ptrdiff_t>(s.t) * srcPitch + s.l * 4;
+    const LONG dstPitch = m_dstPitch;
+    const LONG srcPitch = m_srcPitch;
+    BYTE* d = m_dstBits + static_cast<ptrdiff_t>(s.dy) * dstPitch + s.dx * 4;
+    const BYTE* p = m_srcBits + static_cast<ptrdiff_t>(s.t) * srcPitch + s.l * 4;
     const int dstSkip = dstPitch - width * 4;
     const int srcSkip = srcPitch - width * 4;
     if (m_mode == kTransitionBlendAlpha) {
         (g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32)(d, p, dstSkip, srcSkip, width, height);
     } else if (m_key != kNoKey) {
         CopyKeyRows32(d, p, dstSkip, srcSkip, width, height, m_key);
-    } else if (width <= 4) {
+    } else if (width <= 16) {
         for (LONG row = 0; row < height; ++row, d += dstPitch, p += srcPitch)
-            std::memcpy(d, p, static_cast<size_t>(width) * 4);
+            CopyShort(d, p, width);
     } else {
         (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(d, p, dstSkip, srcSkip, width, height);
     }
@@ -191,8 +233,8 @@ void CWipeCanvas::PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx
         DrawSpan(s);
 }
 
-void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
-                         int64_t dy)
+void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height,
+                         int64_t dx, int64_t dy)
 {
     if (!m_active || width < 1 || height < 1 || l >= r || t >= b)
         return;
@@ -202,20 +244,45 @@ void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t wid
     const int64_t bottom = dy + height;
     if (right <= m_clip.left || bottom <= m_clip.top || dx >= m_clip.right || dy >= m_clip.bottom)
         return;
-    if (!FitsLong(dx) || !FitsLong(dy) || !FitsLong(right) || !FitsLong(bottom) || !FitsLong(l) || !FitsLong(t) ||
-        !FitsLong(r) || !FitsLong(b))
+    if (!FitsLong(dx) || !FitsLong(dy) || !FitsLong(right) || !FitsLong(bottom) || !FitsLong(l) ||
+        !FitsLong(t) || !FitsLong(r) || !FitsLong(b))
         return;
     RECT piece{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
     const LONG x = static_cast<LONG>(dx);
     const LONG y = static_cast<LONG>(dy);
     if (m_mode == kTransitionDeviceBlit) {
-        BltClipped(m_devDst, m_devSrc, static_cast<LONG>(width), static_cast<LONG>(height), x, y, &piece, &m_clip,
-                   m_key);
+        BltClipped(m_devDst, m_devSrc, static_cast<LONG>(width), static_cast<LONG>(height), x, y, &piece,
+                   &m_clip, m_key);
+        return;
+    }
+    const SIZE size{static_cast<LONG>(width), static_cast<LONG>(height)};
+    if (m_fast) {
+        // The image's own clip computation, then the scaled kernel straight away: the pixels of
+        // StretchCopy or StretchBlendAlpha without a rectangle added to the region per piece.
+        StretchState st{};
+        if (m_image->TransferRect(m_src, x, y, &piece, &size, &st, nullptr) != 0)
+            return;
+        const RECT sr = m_image->TransferSrcRect();
+        const RECT dr = m_image->TransferDstRect();
+        const int w = dr.right - dr.left;
+        const int h = dr.bottom - dr.top;
+        BYTE* d =
+            m_dstBits + static_cast<ptrdiff_t>(dr.top) * m_dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
+        const BYTE* p =
+            m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
+        const int dstSkip = m_dstPitch - w * 4;
+        if (m_mode == kTransitionBlendAlpha)
+            (g_bUseMmx ? BlendAlphaRows32ScaledMmx : BlendAlphaRows32Scaled)(d, p, dstSkip, m_srcPitch, w, h,
+                                                                             st);
+        else if (m_key != kNoKey)
+            CopyKeyRows32Scaled(d, p, dstSkip, m_srcPitch, w, h, st, m_key);
+        else
+            (g_bUseMmx ? CopyRows32ScaledMmx : CopyRows32Scaled)(d, p, dstSkip, m_srcPitch, w, h, st);
+        Track(dr.left, dr.top, dr.right, dr.bottom);
         return;
     }
     Track(std::max<int64_t>(dx, m_clip.left), std::max<int64_t>(dy, m_clip.top),
           std::min<int64_t>(right, m_clip.right), std::min<int64_t>(bottom, m_clip.bottom));
-    const SIZE size{static_cast<LONG>(width), static_cast<LONG>(height)};
     if (m_mode == kTransitionCopy)
         m_image->StretchCopy(m_src, &size, x, y, &piece, false);
     else
@@ -260,7 +327,7 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
     Span all{0, top, m_w, bottom, int64_t{m_x}, int64_t{m_y} + top};
     if (!ClipSpan(all))
         return;
-    const int64_t shift = all.dx - all.l;  // destination column of source column 0
+    const int64_t shift = all.dx - all.l; // destination column of source column 0
     m_visible.clear();
     for (const ColumnRun& run : runs) {
         const int64_t l = std::max(run.l, all.l);
@@ -280,10 +347,10 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
     // Memory images of 32 bits: row by row through the runs, so the rows are walked in memory
     // order however narrow the runs are.
     const LONG rows = static_cast<LONG>(all.b - all.t);
-    const LONG dstPitch = m_image->GetPitch();
-    const LONG srcPitch = m_src->GetPitch();
-    BYTE* dstRow = m_image->GetBits() + static_cast<ptrdiff_t>(all.dy) * dstPitch + shift * 4;
-    const BYTE* srcRow = m_src->GetBits() + static_cast<ptrdiff_t>(all.t) * srcPitch;
+    const LONG dstPitch = m_dstPitch;
+    const LONG srcPitch = m_srcPitch;
+    BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(all.dy) * dstPitch + shift * 4;
+    const BYTE* srcRow = m_srcBits + static_cast<ptrdiff_t>(all.t) * srcPitch;
     const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
     const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
     for (LONG row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch) {
@@ -292,7 +359,7 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
             BYTE* d = dstRow + run.l * 4;
             const BYTE* p = srcRow + run.l * 4;
             if (plainCopy)
-                std::memcpy(d, p, static_cast<size_t>(width) * 4);
+                CopyShort(d, p, width);
             else if (m_mode == kTransitionBlendAlpha)
                 blend(d, p, 0, 0, width, 1);
             else
@@ -324,18 +391,110 @@ void CWipeCanvas::MirroredColumns()
         return;
     const int width = static_cast<int>(d1 - d0);
     const int height = static_cast<int>(t1 - t0);
-    const LONG dstPitch = m_image->GetPitch();
-    const LONG srcPitch = m_src->GetPitch();
-    BYTE* d = m_image->GetBits() + static_cast<ptrdiff_t>(m_y + t0) * dstPitch + d0 * 4;
+    const LONG dstPitch = m_dstPitch;
+    const LONG srcPitch = m_srcPitch;
+    BYTE* d = m_dstBits + static_cast<ptrdiff_t>(m_y + t0) * dstPitch + d0 * 4;
     // Mirrored kernels start one pixel past the right end of the source segment.
-    const BYTE* p = m_src->GetBits() + static_cast<ptrdiff_t>(t0) * srcPitch + (int64_t{m_x} + w - d0) * 4;
+    const BYTE* p = m_srcBits + static_cast<ptrdiff_t>(t0) * srcPitch + (int64_t{m_x} + w - d0) * 4;
     const int dstSkip = dstPitch - width * 4;
     const int srcSkip = srcPitch + width * 4;
     if (m_mode == kTransitionBlendAlpha)
-        (g_bUseMmx ? BlendAlphaRows32MirrorMmx : BlendAlphaRows32Mirror)(d, p, dstSkip, srcSkip, width, height);
+        (g_bUseMmx ? BlendAlphaRows32MirrorMmx : BlendAlphaRows32Mirror)(d, p, dstSkip, srcSkip, width,
+                                                                         height);
     else if (m_key != kNoKey)
         CopyKeyRows32Mirror(d, p, dstSkip, srcSkip, width, height, m_key);
     else
         (g_bUseMmx ? CopyRows32MirrorMmx : CopyRows32Mirror)(d, p, dstSkip, srcSkip, width, height);
     Track(d0, m_y + t0, d1, m_y + t1);
+}
+
+void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
+{
+    if (!m_active)
+        return;
+    if (!m_fast) {
+        for (const ColumnStretch& c : columns)
+            Scaled(c.i, 0, c.i + 1, m_h, 1, c.height, c.dx, c.dy);
+        return;
+    }
+    // Each column's clip and stepping from the image's own clip computation, then all columns
+    // walked together, one destination row at a time, with the scaled kernels' row rule.
+    struct Walk {
+        LONG column;
+        LONG top;
+        LONG bottom;
+        const BYTE* src;
+        int64_t acc;
+        int32_t frac;
+        int32_t den;
+        ptrdiff_t whole;
+    };
+    std::vector<Walk> walks;
+    walks.reserve(columns.size());
+    LONG first = INT32_MAX, last = INT32_MIN, top = INT32_MAX, bottom = INT32_MIN;
+    for (const ColumnStretch& c : columns) {
+        if (c.height < 1 || c.i < 0 || c.i >= m_w || !FitsLong(c.dx) || !FitsLong(c.dy) ||
+            !FitsLong(c.dy + c.height))
+            continue;
+        const RECT piece{static_cast<LONG>(c.i), 0, static_cast<LONG>(c.i) + 1, m_h};
+        const SIZE size{1, static_cast<LONG>(c.height)};
+        StretchState st{};
+        if (m_image->TransferRect(m_src, static_cast<LONG>(c.dx), static_cast<LONG>(c.dy), &piece, &size, &st,
+                                  nullptr) != 0)
+            continue;
+        const RECT sr = m_image->TransferSrcRect();
+        const RECT dr = m_image->TransferDstRect();
+        walks.push_back(Walk{dr.left, dr.top, dr.bottom,
+                             m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch +
+                                 static_cast<ptrdiff_t>(sr.left) * 4,
+                             st.yAcc, st.yFrac, st.yDen, static_cast<ptrdiff_t>(st.yStep) * m_srcPitch});
+        first = std::min(first, dr.left);
+        last = std::max(last, dr.right);
+        top = std::min(top, dr.top);
+        bottom = std::max(bottom, dr.bottom);
+    }
+    if (walks.empty())
+        return;
+    const int span = last - first;
+    std::vector<uint32_t> row(static_cast<size_t>(span));
+    std::vector<uint8_t> active(static_cast<size_t>(span));
+    const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    for (LONG y = top; y < bottom; ++y) {
+        std::fill(active.begin(), active.end(), 0);
+        for (Walk& w : walks) {
+            if (y < w.top || y >= w.bottom)
+                continue;
+            const size_t k = static_cast<size_t>(w.column - first);
+            std::memcpy(&row[k], w.src, 4);
+            active[k] = 1;
+            if (y + 1 < w.bottom) {
+                w.src += w.whole;
+                w.acc += w.frac;
+                if (w.acc >= 0) {
+                    w.src += m_srcPitch;
+                    w.acc -= w.den;
+                }
+            }
+        }
+        BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(first) * 4;
+        for (int k = 0; k < span;) {
+            if (!active[static_cast<size_t>(k)]) {
+                ++k;
+                continue;
+            }
+            int end = k + 1;
+            while (end < span && active[static_cast<size_t>(end)])
+                ++end;
+            BYTE* d = dstRow + k * 4;
+            const BYTE* p = reinterpret_cast<const BYTE*>(&row[static_cast<size_t>(k)]);
+            if (m_mode == kTransitionBlendAlpha)
+                blend(d, p, 0, 0, end - k, 1);
+            else if (m_key != kNoKey)
+                CopyKeyRows32(d, p, 0, 0, end - k, 1, m_key);
+            else
+                std::memcpy(d, p, static_cast<size_t>(end - k) * 4);
+            k = end;
+        }
+    }
+    Track(first, top, last, bottom);
 }

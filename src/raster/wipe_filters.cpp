@@ -1,7 +1,11 @@
 // Wipe entries 53 and 68 to 86: the cross-fade, the filters over the drawn picture (mosaic,
 // negative), the band and slide entries over the shared routines, the four turning sectors and the
 // halves sliding in.
+#include "raster/blend_mode_ops.h"
+#include "raster/blur_ops.h"
+#include "raster/compose_ops.h"
 #include "raster/device_blit.h"
+#include "raster/fill_ops.h"
 #include "raster/pixel_ops.h"
 #include "raster/wipe_common.h"
 
@@ -11,10 +15,18 @@ namespace {
 
 enum EFilter { kMosaicCentred, kMosaicCorner, kNegative };
 
-// The memory-image filters are not available yet: 2, as for a destination they do not serve.
-int32_t MemoryFilter(CWipeCanvas&, EFilter, int, RECT*)
+// 68 to 70 on a memory image: the filter's own result.
+int32_t MemoryFilter(CWipeCanvas& c, EFilter filter, int block, RECT* e)
 {
-    return 2;
+    switch (filter) {
+    case kMosaicCentred:
+        return Mosaic(*c.Image(), static_cast<DWORD>(block), 0, e);
+    case kMosaicCorner:
+        return Mosaic(*c.Image(), static_cast<DWORD>(block), 1, e);
+    case kNegative:
+        return Invert(*c.Image(), 0, e);
+    }
+    return 0;
 }
 
 // 68 to 70: the whole source, then the filter over its rectangle on the destination.
@@ -82,18 +94,34 @@ int32_t FourSectors(CWipeCanvas& c, int32_t progress, bool clockwise)
     const int64_t sv = (Cos(angle - 128) * r) >> 16;
     // Pieces are drawn in place; the drawing clips them to the source as clamping would.
     if (sv > 0) {
+        // Pieces 1 and 2 are rows already. Pieces 3 and 4 are columns k whose rows start (or end)
+        // q_k from the centre; as q_k never falls, the columns that reach row offset r are the
+        // first K(r) of them, so each family is drawn as one row run per row: the same pixels,
+        // each covered once per family, walked in memory order.
         for (int64_t k = 0; k < sv; ++k) {
             const int64_t q = (k * cv) / sv;
             if (clockwise) {
                 c.Piece(hw + q, hh + k, hw + cv, hh + k + 1);
                 c.Piece(hw - cv, hh - k, hw - q, hh - k + 1);
-                c.Piece(hw - k, hh + q, hw - k + 1, hh + cv);
-                c.Piece(hw + k, hh - cv, hw + k + 1, hh - q);
             } else {
                 c.Piece(hw + q, hh - k, hw + cv, hh - k + 1);
                 c.Piece(hw - cv, hh + k, hw - q, hh + k + 1);
-                c.Piece(hw - k, hh - cv, hw - k + 1, hh - q);
-                c.Piece(hw + k, hh + q, hw + k + 1, hh + cv);
+            }
+        }
+        int64_t reach = 0; // K(r): columns k < sv with q_k <= r
+        for (int64_t r = 0; r < cv; ++r) {
+            while (reach < sv && (reach * cv) / sv <= r)
+                ++reach;
+            if (reach == 0)
+                continue;
+            const int64_t below = hh + r;     // rows hh + q .. hh + cv - 1
+            const int64_t above = hh - 1 - r; // rows hh - cv .. hh - q - 1
+            if (clockwise) {
+                c.Piece(hw - reach + 1, below, hw + 1, below + 1); // piece 3
+                c.Piece(hw, above, hw + reach, above + 1);         // piece 4
+            } else {
+                c.Piece(hw - reach + 1, above, hw + 1, above + 1); // piece 3
+                c.Piece(hw, below, hw + reach, below + 1);         // piece 4
             }
         }
     }
@@ -118,7 +146,18 @@ int32_t FourSectors(CWipeCanvas& c, int32_t progress, bool clockwise)
 TESSARO_WIPE(WipeCrossFade)
 {
     WIPE_BEGIN(c);
-    return -1;
+    // One call over the whole picture. The factors sum to 255: at progress 1 nothing changes.
+    switch (mode) {
+    case kTransitionCopy: {
+        const DWORD dstFactor = static_cast<DWORD>(256 - progress) * 0x010101u;
+        const DWORD srcFactor = static_cast<DWORD>(progress - 1) * 0x010101u;
+        return MixChannels(*c.Image(), src, dstFactor, srcFactor, x, y, nullptr);
+    }
+    case kTransitionBlendAlpha:
+        return BlendAlphaTable(*c.Image(), 0, src, static_cast<BYTE>(progress - 1), x, y, nullptr);
+    default:
+        return -1;
+    }
 }
 
 TESSARO_WIPE(WipeMosaicCentred)

@@ -12,9 +12,31 @@
 #include "winapi/host_headless.h"
 #include "winapi/user_internal.h"
 
+// LeakSanitizer's switch, when the program runs under it. SDL's video drivers load system
+// libraries (EGL, X11) that keep allocations for the life of the process and unload with them;
+// those are not ours to free, so the host hides what they allocate while it starts them.
+extern "C" void __lsan_disable() __attribute__((weak));
+extern "C" void __lsan_enable() __attribute__((weak));
+
 namespace winapi {
 
 namespace {
+
+class LibraryAllocations {
+public:
+    LibraryAllocations()
+    {
+        if (__lsan_disable != nullptr)
+            __lsan_disable();
+    }
+    ~LibraryAllocations()
+    {
+        if (__lsan_enable != nullptr)
+            __lsan_enable();
+    }
+    LibraryAllocations(const LibraryAllocations&) = delete;
+    LibraryAllocations& operator=(const LibraryAllocations&) = delete;
+};
 
 struct Letterbox {
     SDL_Rect target{0, 0, 0, 0};  // where the client pixels go on the surface
@@ -69,7 +91,11 @@ public:
             flags |= SDL_WINDOW_BORDERLESS;
         if (state.topmost)
             flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-        SDL_Window* sdl = SDL_CreateWindow(state.titleUtf8.c_str(), state.client.left, state.client.top, width, height, flags);
+        SDL_Window* sdl;
+        {
+            LibraryAllocations hidden;
+            sdl = SDL_CreateWindow(state.titleUtf8.c_str(), state.client.left, state.client.top, width, height, flags);
+        }
         if (sdl == nullptr)
             return false;
         std::lock_guard lock(mutex_);
@@ -88,6 +114,7 @@ public:
         if (it == windows_.end())
             return;
         byId_.erase(SDL_GetWindowID(it->second.sdl));
+        LibraryAllocations hidden;
         SDL_DestroyWindow(it->second.sdl);
         windows_.erase(it);
     }
@@ -132,6 +159,7 @@ public:
 
     bool Pump() override
     {
+        LibraryAllocations hidden;
         SDL_Event event;
         while (SDL_PollEvent(&event))
             Handle(event);
@@ -303,6 +331,7 @@ private:
 
     void Apply(HWND, Window& window, const HostWindowState& state, bool fresh)
     {
+        LibraryAllocations hidden;
         SDL_Window* sdl = window.sdl;
         const HostWindowState old = window.state;
         window.state = state;
@@ -330,7 +359,11 @@ private:
 
     void Show(Window& window)
     {
-        SDL_Surface* surface = SDL_GetWindowSurface(window.sdl);
+        SDL_Surface* surface;
+        {
+            LibraryAllocations hidden;
+            surface = SDL_GetWindowSurface(window.sdl);
+        }
         if (surface == nullptr || window.frame.width < 1 || window.frame.height < 1)
             return;
         window.box = Fit(window.frame.width, window.frame.height, surface->w, surface->h);
@@ -349,6 +382,7 @@ private:
             SDL_BlitScaled(source, nullptr, surface, &window.box.target);
         }
         SDL_FreeSurface(source);
+        LibraryAllocations hidden;
         SDL_UpdateWindowSurface(window.sdl);
     }
 
@@ -472,6 +506,7 @@ private:
 
 std::unique_ptr<Host> MakeSdlHost()
 {
+    LibraryAllocations hidden;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return nullptr;
     return std::make_unique<SdlHost>();

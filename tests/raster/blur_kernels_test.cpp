@@ -144,9 +144,17 @@ TEST(BlurKernels, BilinearTwinsAndRule)
     for (auto& p : palette) {
         p = rng();
     }
-    for (int width = 1; width <= 33; ++width) {
+    std::vector<int> widths;
+    for (int w = 1; w <= 33; ++w) {
+        widths.push_back(w);
+    }
+    // The SIMD form works in column chunks: cross their edges too.
+    for (int w : {255, 256, 257, 300, 513}) {
+        widths.push_back(w);
+    }
+    for (int width : widths) {
         for (int rep = 0; rep < 3; ++rep) {
-            const int height = 1 + int(rng() % 3);
+            const int height = 1 + int(rng() % (width > 33 ? 8 : 3));
             int srcW, srcH;
             const StretchSteps steps = RandomSteps(rng, width, height, srcW, srcH);
             const Picture src = RandomPicture(rng, srcW, srcH, 4);

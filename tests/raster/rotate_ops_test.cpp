@@ -32,12 +32,12 @@ int Sample(int i, int extent, int n) { return n <= 1 ? 0 : int(int64_t(i) * (ext
 
 } // namespace
 
-TEST_F(RotateOps, ZoomOneAndTwoArePixelExact)
+TEST_F(RotateOps, ZoomOneTwoAndHalfArePixelExact)
 {
     raster_test::Random random(1);
     auto src = MakeImage(9, 7, 32, random);
     const RECT part{1, 2, 7, 6}; // 6 x 4
-    for (int zoom : {65536, 131072}) {
+    for (int zoom : {65536, 131072, 32768}) {
         auto base = MakeImage(30, 25, 32, random);
         CImage dst;
         ASSERT_EQ(dst.CopyFrom(base.get(), kImageWithTracker), 0);

@@ -69,6 +69,20 @@ TEST(ScaleOps, StrongShrinkIsTheNearestPixelCopy)
     EXPECT_EQ(raster_test::Snapshot(*a), raster_test::Snapshot(b));
 }
 
+TEST(ScaleOps, EightBitCopiesArePlacedByteWise)
+{
+    raster_test::Random random(6);
+    auto src = MakeImage(20, 20, 8, random);
+    for (const SIZE size : {SIZE{20, 20}, SIZE{6, 5}}) {
+        auto dst = MakeImage(30, 30, 8, random);
+        CImage ref;
+        ASSERT_EQ(ref.CopyFrom(dst.get(), 0), 0);
+        ASSERT_EQ(SmoothStretchCopy(*dst, src.get(), &size, 23, 25, nullptr), 0);
+        ASSERT_EQ(ref.StretchCopy(src.get(), &size, 23, 25, nullptr, false), 0);
+        EXPECT_EQ(raster_test::Snapshot(*dst), raster_test::Snapshot(ref)) << size.cx;
+    }
+}
+
 TEST(ScaleOps, BilinearForEachDepthPair)
 {
     raster_test::Random random(3);

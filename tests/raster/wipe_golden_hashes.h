@@ -1,6 +1,5 @@
 #pragma once
-// Golden frame hashes of the wipe entries (copy mode, blend mode), by index; entries the memory
-// modes do not draw yet hold zeros.
+// Golden frame hashes of the wipe entries (copy mode, blend mode), by index.
 const Golden kGolden[kTransitionCount] = {
     {0xdef63317b19f9b73ull, 0xa4ee430ee85aee5eull},  // 0
     {0xf2aab917edb18f9bull, 0x026df3a432fc61feull},  // 1
@@ -55,7 +54,7 @@ const Golden kGolden[kTransitionCount] = {
     {0xf14066805c5a0f9bull, 0x163fd7b799df05f6ull},  // 50
     {0x69fea7a670016fe3ull, 0x2a44f02e3c5bf74bull},  // 51
     {0x7e00e96336652a9bull, 0x8696f42daae597aaull},  // 52
-    {0, 0},  // 53
+    {0xc2a9a78ce56cc79dull, 0xa0b42f15500dd21dull},  // 53
     {0x5c864545d34d0cd2ull, 0x9bca9c0c12565bbbull},  // 54
     {0x94b78570617359f9ull, 0x08707cb443e07e75ull},  // 55
     {0xb910f2b5b073b484ull, 0x7ab58d7781a92bcdull},  // 56
@@ -70,9 +69,9 @@ const Golden kGolden[kTransitionCount] = {
     {0x67a75dd5e7f9e5abull, 0xabfcfe2a462a9fe3ull},  // 65
     {0x054fa0b8d2c3478dull, 0x712a9b88cb982020ull},  // 66
     {0x4a4e79805b203901ull, 0xd652da93cc46b4a5ull},  // 67
-    {0, 0},  // 68
-    {0, 0},  // 69
-    {0, 0},  // 70
+    {0xa6ebd10a39f379f6ull, 0xc73f8a411d41a4c3ull},  // 68
+    {0x7bdb4a59b50a0d03ull, 0xcf10bc2cdf49aba2ull},  // 69
+    {0xe35f093cc92df58eull, 0x78d7e9463b22bacbull},  // 70
     {0xe4a07d67638b028aull, 0xfc9b163d3dd83862ull},  // 71
     {0xa5bd511db1e8ca58ull, 0x2219a91c274990c4ull},  // 72
     {0xfc9540cb2c4cf977ull, 0xee17cdbc899d49c6ull},  // 73
