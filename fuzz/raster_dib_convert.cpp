@@ -2,34 +2,16 @@
 // harness allocates exactly what a header promises (its rows at the given pitch and a full colour
 // table), so any read past that is a fault of the conversions.
 #include "raster/dib_convert.h"
+#include "support/fuzz_input.h"
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-namespace {
-
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-    size_t pos = 0;
-    uint32_t U32()
-    {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) {
-            v |= static_cast<uint32_t>(pos < size ? data[pos++] : 0) << (8 * i);
-        }
-        return v;
-    }
-    int32_t I32() { return static_cast<int32_t>(U32()); }
-    int Small(int range) { return static_cast<int>(U32() % static_cast<uint32_t>(range)); }
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Reader in{data, size};
+    FuzzInput in{data, size};
     std::vector<uint8_t> info(sizeof(BITMAPINFOHEADER) + 256 * 4);
     BITMAPINFOHEADER header{};
     header.biSize = 40;
@@ -48,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t height = static_cast<uint32_t>(header.biHeight < 0 ? -header.biHeight : header.biHeight);
     std::vector<uint8_t> bits(srcPitch > 0 ? static_cast<size_t>(srcPitch) * height : 0);
     for (uint8_t& b : bits) {
-        b = in.pos < in.size ? in.data[in.pos++] : 0;
+        b = !in.AtEnd() ? in.data[in.pos++] : 0;
     }
     // A destination that holds the rectangle at 4 bytes a pixel, rows of 90 pixels.
     const LONG dstPitch = 90 * 4;

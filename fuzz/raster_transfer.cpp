@@ -3,38 +3,29 @@
 #include "platform/cpu_info.h"
 #include "raster/dib_surface.h"
 #include "raster/image.h"
+#include "support/fuzz_input.h"
 
 #include <cstdint>
 
 namespace {
 
-struct Reader {
-    const uint8_t* data;
-    size_t size;
-    size_t pos = 0;
-    uint32_t U32()
-    {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) {
-            v |= static_cast<uint32_t>(pos < size ? data[pos++] : 0) << (8 * i);
-        }
-        return v;
-    }
-    int32_t I32() { return static_cast<int32_t>(U32()); }
-    // Mostly small values near the images, sometimes the extremes of the 32-bit range.
-    int32_t Coord()
-    {
-        const uint32_t v = U32();
-        return (v & 0xC0000000u) == 0xC0000000u ? static_cast<int32_t>(v) : static_cast<int32_t>(v % 80) - 30;
-    }
-    RECT Rect() { return RECT{Coord(), Coord(), Coord(), Coord()}; }
-};
+// Mostly small values near the images, sometimes the extremes of the 32-bit range.
+int32_t Coord(FuzzInput& in)
+{
+    const uint32_t v = in.U32();
+    return (v & 0xC0000000u) == 0xC0000000u ? static_cast<int32_t>(v) : static_cast<int32_t>(v % 80) - 30;
+}
+
+RECT Rect(FuzzInput& in)
+{
+    return RECT{Coord(in), Coord(in), Coord(in), Coord(in)};
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Reader in{data, size};
+    FuzzInput in{data, size};
     const int dstBpp = (in.U32() & 1) ? 32 : 8;
     const int srcBpp = (in.U32() & 1) ? 32 : 8;
     CImage dst, src;
@@ -42,21 +33,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         src.Create(1 + in.U32() % 40, 1 + in.U32() % 40, srcBpp, 0) != 0) {
         return 0;
     }
-    const RECT dstClip = in.Rect();
-    const RECT srcClip = in.Rect();
+    const RECT dstClip = Rect(in);
+    const RECT srcClip = Rect(in);
     dst.ClipRectToSize(&dstClip);
     src.ClipRectToSize(&srcClip);
     if (in.U32() & 1) {
         src.SetColorKeyAt(0, 0);
     }
     g_bUseMmx = static_cast<uint8_t>(in.U32() & 1);
-    for (int step = 0; step < 8 && in.pos < in.size; ++step) {
+    for (int step = 0; step < 8 && !in.AtEnd(); ++step) {
         const uint32_t op = in.U32() % 12;
         const uint8_t mode = static_cast<uint8_t>(in.U32() % 3);
-        const RECT srcRect = in.Rect();
+        const RECT srcRect = Rect(in);
         const RECT* rect = (in.U32() & 1) ? &srcRect : nullptr;
-        const LONG x = in.Coord(), y = in.Coord();
-        const SIZE dstSize{in.Coord(), in.Coord()};
+        const LONG x = Coord(in), y = Coord(in);
+        const SIZE dstSize{Coord(in), Coord(in)};
         const bool onItself = (in.U32() & 7) == 0;
         const CSurface* source = onItself ? static_cast<const CSurface*>(&dst) : &src;
         switch (op) {
@@ -71,15 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 8: dst.StretchCopyColorKeepAlpha(source, &dstSize, x, y, rect); break;
         case 9: dst.CopyAlphaKeepColor(source, x, y, rect); break;
         case 10: {
-            RECT a = in.Rect(), b = in.Rect();
-            const RECT clipB = in.Rect();
+            RECT a = Rect(in), b = Rect(in);
+            const RECT clipB = Rect(in);
             StretchSteps steps;
             dst.MapStretchRects(&a, &b, &clipB, &steps);
             break;
         }
         default: {
             RECT s = srcRect, d;
-            const RECT clip = in.Rect();
+            const RECT clip = Rect(in);
             ClipBlitRects(x, y, &s, &d, &clip, (mode & 1) ? &dstSize : nullptr);
             dst.FillRgbKeepAlpha(1, 2, 3, rect);
             break;
