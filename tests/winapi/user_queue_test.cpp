@@ -138,6 +138,14 @@ TEST_F(Queues, QuitComesOnlyAfterThePostedMessages)
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // taken once
 }
 
+TEST_F(Queues, APostedQuitAlsoEndsGetMessage)
+{
+    PostMessageA(hwnd, WM_QUIT, 5, 0);
+    MSG msg;
+    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
+    EXPECT_EQ(msg.wParam, 5u);
+}
+
 TEST_F(Queues, PeekWithoutRemoveLeavesTheMessageAndFiltersWork)
 {
     PostMessageA(hwnd, WM_USER + 2, 0, 0);

@@ -2,6 +2,7 @@
 // injected input, the IME, the keyboard hook, drawing through GetDC, message boxes, monitors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -178,6 +179,36 @@ TEST_F(Windows, AltF4ClosesThroughSystemCommand)
     EXPECT_FALSE(IsWindow(h));
     winapi::HostKey(h, {61, false, false});
     winapi::HostKey(h, {226, false, false});
+}
+
+TEST_F(Windows, AltAloneOpensTheMenuLoopOnlyWithAMenu)
+{
+    HWND h = Make();
+    Pump();
+    auto press = [&](std::initializer_list<int> keys) {
+        for (int key : keys)
+            winapi::HostKey(h, {key, true, false});
+        for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
+            winapi::HostKey(h, {*it, false, false});
+        Pump();
+    };
+    press({226});  // Alt alone, no menu: nothing
+    EXPECT_EQ(std::count_if(g_seen.begin(), g_seen.end(), [](const Seen& s) { return s.message == WM_ENTERMENULOOP; }), 0);
+    HMENU menu = CreateMenu();
+    AppendMenuA(menu, MF_STRING, 100, "File");
+    ASSERT_TRUE(SetMenu(h, menu));
+    RECT client;
+    GetClientRect(h, &client);
+    EXPECT_EQ(client.bottom, 200 - GetSystemMetrics(SM_CYMENU) - GetSystemMetrics(SM_CYCAPTION) - 2 * GetSystemMetrics(SM_CYFRAME));
+    g_seen.clear();
+    press({226});  // Alt alone: the menu loop opens and closes
+    EXPECT_EQ(std::count_if(g_seen.begin(), g_seen.end(), [](const Seen& s) { return s.message == WM_ENTERMENULOOP; }), 1);
+    EXPECT_EQ(std::count_if(g_seen.begin(), g_seen.end(), [](const Seen& s) { return s.message == WM_EXITMENULOOP; }), 1);
+    g_seen.clear();
+    press({226, 5});  // Alt+B: no menu loop
+    EXPECT_EQ(std::count_if(g_seen.begin(), g_seen.end(), [](const Seen& s) { return s.message == WM_ENTERMENULOOP; }), 0);
+    SetMenu(h, nullptr);
+    DestroyMenu(menu);
 }
 
 TEST_F(Windows, MinimiseAndRestoreBySystemCommand)
