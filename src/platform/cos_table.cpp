@@ -59,9 +59,10 @@ bool FitsInt32(double v)
 
 } // namespace
 
-bool ComputeRotateZoomQuad(QuadPoint* quad, int32_t destX, int32_t destY, int32_t angle, double zoom, int32_t width,
-                           int32_t height, int32_t centreX, int32_t centreY, int32_t* boundingWidth,
-                           int32_t* boundingHeight, int32_t* originX, int32_t* originY)
+bool ComputeRotateZoomQuad(QuadPoint* quad, int32_t destX, int32_t destY, int32_t angle, double zoom,
+                           int32_t width, int32_t height, int32_t centreX, int32_t centreY,
+                           int32_t* boundingWidth, int32_t* boundingHeight, int32_t* originX,
+                           int32_t* originY)
 {
     if (!quad || !g_pCosTable)
         return false;

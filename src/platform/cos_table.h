@@ -48,6 +48,7 @@ struct QuadPoint {
 // → false (outputs untouched) for a null quad, no g_pCosTable, zoom 0, infinite or NaN, the identity
 // (zoom 1, angle 0 mod 512, destination 0, 0), no memory for the double table, or results that
 // do not fit 32 bits; true otherwise.
-bool ComputeRotateZoomQuad(QuadPoint* quad, int32_t destX, int32_t destY, int32_t angle, double zoom, int32_t width,
-                           int32_t height, int32_t centreX, int32_t centreY, int32_t* boundingWidth,
-                           int32_t* boundingHeight, int32_t* originX, int32_t* originY);
+bool ComputeRotateZoomQuad(QuadPoint* quad, int32_t destX, int32_t destY, int32_t angle, double zoom,
+                           int32_t width, int32_t height, int32_t centreX, int32_t centreY,
+                           int32_t* boundingWidth, int32_t* boundingHeight, int32_t* originX,
+                           int32_t* originY);

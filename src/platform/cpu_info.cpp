@@ -43,26 +43,33 @@ struct DescriptorRow {
     int32_t size;
 };
 const DescriptorRow kDescriptors[] = {
-    {0x06, &CpuInfo::l1CodeKb, 8},       {0x08, &CpuInfo::l1CodeKb, 16},      {0x15, &CpuInfo::l1CodeKb, 16},
-    {0x77, &CpuInfo::l1CodeKb, 16},      {0x30, &CpuInfo::l1CodeKb, 32},      {0x0A, &CpuInfo::l1DataKb, 8},
-    {0x66, &CpuInfo::l1DataKb, 8},       {0x0C, &CpuInfo::l1DataKb, 16},      {0x10, &CpuInfo::l1DataKb, 16},
-    {0x67, &CpuInfo::l1DataKb, 16},      {0x2C, &CpuInfo::l1DataKb, 32},      {0x68, &CpuInfo::l1DataKb, 32},
-    {0x70, &CpuInfo::l1TraceKuops, 12},  {0x71, &CpuInfo::l1TraceKuops, 16},  {0x72, &CpuInfo::l1TraceKuops, 32},
-    {0x1A, &CpuInfo::l2Kb, 96},          {0x39, &CpuInfo::l2Kb, 128},         {0x3B, &CpuInfo::l2Kb, 128},
-    {0x41, &CpuInfo::l2Kb, 128},         {0x79, &CpuInfo::l2Kb, 128},         {0x81, &CpuInfo::l2Kb, 128},
-    {0x3C, &CpuInfo::l2Kb, 256},         {0x42, &CpuInfo::l2Kb, 256},         {0x7A, &CpuInfo::l2Kb, 256},
-    {0x7E, &CpuInfo::l2Kb, 256},         {0x82, &CpuInfo::l2Kb, 256},         {0x43, &CpuInfo::l2Kb, 512},
-    {0x7B, &CpuInfo::l2Kb, 512},         {0x83, &CpuInfo::l2Kb, 512},         {0x86, &CpuInfo::l2Kb, 512},
-    {0x44, &CpuInfo::l2Kb, 1024},        {0x7C, &CpuInfo::l2Kb, 1024},        {0x84, &CpuInfo::l2Kb, 1024},
-    {0x87, &CpuInfo::l2Kb, 1024},        {0x45, &CpuInfo::l2Kb, 2048},        {0x85, &CpuInfo::l2Kb, 2048},
-    {0x22, &CpuInfo::l3Kb, 512},         {0x23, &CpuInfo::l3Kb, 1024},        {0x25, &CpuInfo::l3Kb, 2048},
-    {0x88, &CpuInfo::l3Kb, 2048},        {0x29, &CpuInfo::l3Kb, 4096},        {0x89, &CpuInfo::l3Kb, 4096},
-    {0x8A, &CpuInfo::l3Kb, 8192},        {0x8D, &CpuInfo::l3Kb, 3072},
+    {0x06, &CpuInfo::l1CodeKb, 8},      {0x08, &CpuInfo::l1CodeKb, 16},
+    {0x15, &CpuInfo::l1CodeKb, 16},     {0x77, &CpuInfo::l1CodeKb, 16},
+    {0x30, &CpuInfo::l1CodeKb, 32},     {0x0A, &CpuInfo::l1DataKb, 8},
+    {0x66, &CpuInfo::l1DataKb, 8},      {0x0C, &CpuInfo::l1DataKb, 16},
+    {0x10, &CpuInfo::l1DataKb, 16},     {0x67, &CpuInfo::l1DataKb, 16},
+    {0x2C, &CpuInfo::l1DataKb, 32},     {0x68, &CpuInfo::l1DataKb, 32},
+    {0x70, &CpuInfo::l1TraceKuops, 12}, {0x71, &CpuInfo::l1TraceKuops, 16},
+    {0x72, &CpuInfo::l1TraceKuops, 32}, {0x1A, &CpuInfo::l2Kb, 96},
+    {0x39, &CpuInfo::l2Kb, 128},        {0x3B, &CpuInfo::l2Kb, 128},
+    {0x41, &CpuInfo::l2Kb, 128},        {0x79, &CpuInfo::l2Kb, 128},
+    {0x81, &CpuInfo::l2Kb, 128},        {0x3C, &CpuInfo::l2Kb, 256},
+    {0x42, &CpuInfo::l2Kb, 256},        {0x7A, &CpuInfo::l2Kb, 256},
+    {0x7E, &CpuInfo::l2Kb, 256},        {0x82, &CpuInfo::l2Kb, 256},
+    {0x43, &CpuInfo::l2Kb, 512},        {0x7B, &CpuInfo::l2Kb, 512},
+    {0x83, &CpuInfo::l2Kb, 512},        {0x86, &CpuInfo::l2Kb, 512},
+    {0x44, &CpuInfo::l2Kb, 1024},       {0x7C, &CpuInfo::l2Kb, 1024},
+    {0x84, &CpuInfo::l2Kb, 1024},       {0x87, &CpuInfo::l2Kb, 1024},
+    {0x45, &CpuInfo::l2Kb, 2048},       {0x85, &CpuInfo::l2Kb, 2048},
+    {0x22, &CpuInfo::l3Kb, 512},        {0x23, &CpuInfo::l3Kb, 1024},
+    {0x25, &CpuInfo::l3Kb, 2048},       {0x88, &CpuInfo::l3Kb, 2048},
+    {0x29, &CpuInfo::l3Kb, 4096},       {0x89, &CpuInfo::l3Kb, 4096},
+    {0x8A, &CpuInfo::l3Kb, 8192},       {0x8D, &CpuInfo::l3Kb, 3072},
 };
 
 void IntelDescriptor(CpuInfo& out, uint8_t d)
 {
-    if (d == 0x40) {  // no further cache level
+    if (d == 0x40) { // no further cache level
         if (out.family == 15)
             out.l3Kb = 0;
         else
@@ -152,7 +159,7 @@ void DecodeCpuInfo(const CpuidRecord* records, size_t count, uint32_t processorT
                 const uint32_t words[4] = {leaf2.eax, leaf2.ebx, leaf2.edx, leaf2.ecx};
                 for (int b = 1; b < 16; ++b) {
                     const uint32_t word = words[b / 4];
-                    if (word & 0x80000000u)  // a register with bit 31 set holds no descriptors
+                    if (word & 0x80000000u) // a register with bit 31 set holds no descriptors
                         continue;
                     IntelDescriptor(out, static_cast<uint8_t>(word >> (8 * (b % 4))));
                 }
@@ -259,6 +266,7 @@ std::string FormatCpuClock(double mhz)
     if (whole < 1000)
         std::snprintf(text, sizeof text, "%dMHz", static_cast<int>(whole));
     else
-        std::snprintf(text, sizeof text, "%d.%02dGHz", static_cast<int>(whole / 1000), static_cast<int>(whole % 1000 / 10));
+        std::snprintf(text, sizeof text, "%d.%02dGHz", static_cast<int>(whole / 1000),
+                      static_cast<int>(whole % 1000 / 10));
     return text;
 }

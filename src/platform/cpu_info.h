@@ -9,23 +9,23 @@
 #include <string>
 
 struct CpuInfo {
-    char vendor[13];      // leaf 0: EBX, EDX, ECX
-    char brand[49];       // leaves 0x80000002..4, leading blanks removed
-    char modelName[49];   // from the name tables; "Unknown" when nothing matched
-    float clockMhz;       // 0 = unknown
-    int32_t l1CodeKb;     // caches: 0 = none or unknown
+    char vendor[13];    // leaf 0: EBX, EDX, ECX
+    char brand[49];     // leaves 0x80000002..4, leading blanks removed
+    char modelName[49]; // from the name tables; "Unknown" when nothing matched
+    float clockMhz;     // 0 = unknown
+    int32_t l1CodeKb;   // caches: 0 = none or unknown
     int32_t l1TraceKuops;
     int32_t l1DataKb;
     int32_t l2Kb;
     int32_t l3Kb;
-    uint8_t type;  // leaf 1 EAX bits 12-13, 8-11, 4-7, 0-3
+    uint8_t type; // leaf 1 EAX bits 12-13, 8-11, 4-7, 0-3
     uint8_t family;
     uint8_t model;
     uint8_t stepping;
     uint8_t fpu;
     uint8_t tsc;
     uint8_t cmov;
-    uint8_t mmx;  // g_bUseMmx
+    uint8_t mmx; // g_bUseMmx
     uint8_t mmxExtensions;
     uint8_t sse;
     uint8_t sse2;

@@ -22,43 +22,154 @@ struct NameRow {
     const char* name;
 };
 
-bool TypeOverDrive(const Query& q) { return q.cpu.type == 1; }
-bool Type0(const Query& q) { return q.cpu.type == 0; }
-bool Type2(const Query& q) { return q.cpu.type == 2; }
-bool NoL2(const Query& q) { return q.cpu.l2Kb == 0; }
-bool L2Below256(const Query& q) { return q.cpu.l2Kb < 256; }
-bool L2Below512(const Query& q) { return q.cpu.l2Kb < 512; }
-bool L2Is256(const Query& q) { return q.cpu.l2Kb == 256; }
-bool L2Is512(const Query& q) { return q.cpu.l2Kb == 512; }
-bool L2AtMost128(const Query& q) { return q.cpu.l2Kb <= 128; }
-bool L2OverDrive512(const Query& q) { return q.cpu.l2Kb == 512 && q.cpu.type == 1; }
-bool Brand1(const Query& q) { return q.facts.brandIndex == 1; }
-bool Brand3(const Query& q) { return q.facts.brandIndex == 3; }
-bool Brand4(const Query& q) { return q.facts.brandIndex == 4; }
-bool Brand6(const Query& q) { return q.facts.brandIndex == 6; }
-bool Brand7(const Query& q) { return q.facts.brandIndex == 7; }
-bool Brand12h(const Query& q) { return q.facts.brandIndex == 0x12; }
-bool BrandC(const Query& q) { return q.facts.brandIndex == 0x0C; }
-bool BrandE(const Query& q) { return q.facts.brandIndex == 0x0E; }
-bool BrandBNoL3(const Query& q) { return q.facts.brandIndex == 0x0B && q.cpu.l3Kb == 0; }
-bool BrandB(const Query& q) { return q.facts.brandIndex == 0x0B; }
-bool Brand9HttL3(const Query& q) { return q.facts.brandIndex == 0x09 && q.cpu.htt && q.cpu.l3Kb != 0; }
-bool Brand9Htt(const Query& q) { return q.facts.brandIndex == 0x09 && q.cpu.htt; }
-bool Brand9(const Query& q) { return q.facts.brandIndex == 0x09; }
-bool BrandEHtt(const Query& q) { return q.facts.brandIndex == 0x0E && q.cpu.htt; }
-bool BrandFL2512(const Query& q) { return q.facts.brandIndex == 0x0F && q.cpu.l2Kb == 512; }
-bool BrandF(const Query& q) { return q.facts.brandIndex == 0x0F; }
-bool ExtendedFamily1(const Query& q) { return q.facts.extendedFamily == 1; }
-bool ExtendedModel(const Query& q) { return q.facts.extendedModel != 0; }
-bool Mobile(const Query& q) { return q.facts.mobile; }
-bool MobileL2Below256(const Query& q) { return q.facts.mobile && q.cpu.l2Kb < 256; }
-bool Multiprocessor(const Query& q) { return q.facts.multiprocessor; }
-bool MultiprocessorStepBelow3(const Query& q) { return q.facts.multiprocessor && q.cpu.stepping < 3; }
-bool NoLongMode(const Query& q) { return !q.cpu.longMode; }
-bool StepBelow8(const Query& q) { return q.cpu.stepping < 8; }
-bool Step7To9(const Query& q) { return q.cpu.stepping >= 7 && q.cpu.stepping <= 9; }
-bool Step10Up(const Query& q) { return q.cpu.stepping >= 10; }
-bool StepBelow4(const Query& q) { return q.cpu.stepping < 4; }
+bool TypeOverDrive(const Query& q)
+{
+    return q.cpu.type == 1;
+}
+bool Type0(const Query& q)
+{
+    return q.cpu.type == 0;
+}
+bool Type2(const Query& q)
+{
+    return q.cpu.type == 2;
+}
+bool NoL2(const Query& q)
+{
+    return q.cpu.l2Kb == 0;
+}
+bool L2Below256(const Query& q)
+{
+    return q.cpu.l2Kb < 256;
+}
+bool L2Below512(const Query& q)
+{
+    return q.cpu.l2Kb < 512;
+}
+bool L2Is256(const Query& q)
+{
+    return q.cpu.l2Kb == 256;
+}
+bool L2Is512(const Query& q)
+{
+    return q.cpu.l2Kb == 512;
+}
+bool L2AtMost128(const Query& q)
+{
+    return q.cpu.l2Kb <= 128;
+}
+bool L2OverDrive512(const Query& q)
+{
+    return q.cpu.l2Kb == 512 && q.cpu.type == 1;
+}
+bool Brand1(const Query& q)
+{
+    return q.facts.brandIndex == 1;
+}
+bool Brand3(const Query& q)
+{
+    return q.facts.brandIndex == 3;
+}
+bool Brand4(const Query& q)
+{
+    return q.facts.brandIndex == 4;
+}
+bool Brand6(const Query& q)
+{
+    return q.facts.brandIndex == 6;
+}
+bool Brand7(const Query& q)
+{
+    return q.facts.brandIndex == 7;
+}
+bool Brand12h(const Query& q)
+{
+    return q.facts.brandIndex == 0x12;
+}
+bool BrandC(const Query& q)
+{
+    return q.facts.brandIndex == 0x0C;
+}
+bool BrandE(const Query& q)
+{
+    return q.facts.brandIndex == 0x0E;
+}
+bool BrandBNoL3(const Query& q)
+{
+    return q.facts.brandIndex == 0x0B && q.cpu.l3Kb == 0;
+}
+bool BrandB(const Query& q)
+{
+    return q.facts.brandIndex == 0x0B;
+}
+bool Brand9HttL3(const Query& q)
+{
+    return q.facts.brandIndex == 0x09 && q.cpu.htt && q.cpu.l3Kb != 0;
+}
+bool Brand9Htt(const Query& q)
+{
+    return q.facts.brandIndex == 0x09 && q.cpu.htt;
+}
+bool Brand9(const Query& q)
+{
+    return q.facts.brandIndex == 0x09;
+}
+bool BrandEHtt(const Query& q)
+{
+    return q.facts.brandIndex == 0x0E && q.cpu.htt;
+}
+bool BrandFL2512(const Query& q)
+{
+    return q.facts.brandIndex == 0x0F && q.cpu.l2Kb == 512;
+}
+bool BrandF(const Query& q)
+{
+    return q.facts.brandIndex == 0x0F;
+}
+bool ExtendedFamily1(const Query& q)
+{
+    return q.facts.extendedFamily == 1;
+}
+bool ExtendedModel(const Query& q)
+{
+    return q.facts.extendedModel != 0;
+}
+bool Mobile(const Query& q)
+{
+    return q.facts.mobile;
+}
+bool MobileL2Below256(const Query& q)
+{
+    return q.facts.mobile && q.cpu.l2Kb < 256;
+}
+bool Multiprocessor(const Query& q)
+{
+    return q.facts.multiprocessor;
+}
+bool MultiprocessorStepBelow3(const Query& q)
+{
+    return q.facts.multiprocessor && q.cpu.stepping < 3;
+}
+bool NoLongMode(const Query& q)
+{
+    return !q.cpu.longMode;
+}
+bool StepBelow8(const Query& q)
+{
+    return q.cpu.stepping < 8;
+}
+bool Step7To9(const Query& q)
+{
+    return q.cpu.stepping >= 7 && q.cpu.stepping <= 9;
+}
+bool Step10Up(const Query& q)
+{
+    return q.cpu.stepping >= 10;
+}
+bool StepBelow4(const Query& q)
+{
+    return q.cpu.stepping < 4;
+}
 
 // Processors whose numbers outgrew these tables (an extended model) get the family's unknown row:
 // their 4-bit model would otherwise match an unrelated processor of the old tables.
@@ -224,20 +335,15 @@ const NameRow kCentaur[] = {
 };
 
 const NameRow kRise[] = {
-    {5, 0, nullptr, "mP6(iDragon)"},
-    {5, 2, nullptr, "mP6(iDragon)"},
-    {5, 8, nullptr, "mP6(iDragon II)"},
-    {5, 9, nullptr, "mP6(iDragon II)"},
+    {5, 0, nullptr, "mP6(iDragon)"},          {5, 2, nullptr, "mP6(iDragon)"},
+    {5, 8, nullptr, "mP6(iDragon II)"},       {5, 9, nullptr, "mP6(iDragon II)"},
     {-1, -1, nullptr, "mP6 Family(Unknown)"},
 };
 
 const NameRow kTransmeta[] = {
-    {5, -1, NoL2, "Crusoe TM3200"},
-    {5, -1, L2Is256, "Crusoe TM5400"},
-    {5, -1, StepBelow4, "Crusoe TM5600"},
-    {5, -1, L2Is512, "Crusoe TM5800"},
-    {5, -1, nullptr, "Crusoe TM5500"},
-    {15, -1, nullptr, "Efficeon (Astro, TM8000)"},
+    {5, -1, NoL2, "Crusoe TM3200"},       {5, -1, L2Is256, "Crusoe TM5400"},
+    {5, -1, StepBelow4, "Crusoe TM5600"}, {5, -1, L2Is512, "Crusoe TM5800"},
+    {5, -1, nullptr, "Crusoe TM5500"},    {15, -1, nullptr, "Efficeon (Astro, TM8000)"},
 };
 
 const NameRow kNsc[] = {
@@ -252,7 +358,10 @@ struct VendorRow {
     size_t count;
 };
 
-#define VENDOR(v, p, rows) {v, p, rows, sizeof(rows) / sizeof(rows[0])}
+#define VENDOR(v, p, rows)                                                                                   \
+    {                                                                                                        \
+        v, p, rows, sizeof(rows) / sizeof(rows[0])                                                           \
+    }
 const VendorRow kVendors[] = {
     VENDOR("GenuineIntel", "Intel ", kIntel),
     VENDOR("AuthenticAMD", "AMD ", kAmd),
@@ -273,12 +382,12 @@ struct ProcessorTypeRow {
     const char* name;
 };
 const ProcessorTypeRow kProcessorTypes[] = {
-    {386, "Intel 386"},         {486, "Intel 486"},         {2000, "MIPS R2000"},       {3000, "MIPS R3000"},
-    {4000, "MIPS R4000"},       {21064, "Alpha 21064"},     {21066, "Alpha 21066"},     {21164, "Alpha 21164"},
-    {601, "PowerPC 601"},       {603, "PowerPC 603"},       {604, "PowerPC 604"},       {620, "PowerPC 620"},
-    {103, "SH3"},               {104, "SH4"},               {10003, "HITACHI SH3"},     {10004, "HITACHI SH3E"},
-    {10005, "HITACHI SH4"},     {2577, "StrongARM"},        {1824, "ARM 720"},          {2080, "ARM 820"},
-    {2336, "ARM 920"},          {70001, "ARM 7TDMI"},
+    {386, "Intel 386"},     {486, "Intel 486"},     {2000, "MIPS R2000"},   {3000, "MIPS R3000"},
+    {4000, "MIPS R4000"},   {21064, "Alpha 21064"}, {21066, "Alpha 21066"}, {21164, "Alpha 21164"},
+    {601, "PowerPC 601"},   {603, "PowerPC 603"},   {604, "PowerPC 604"},   {620, "PowerPC 620"},
+    {103, "SH3"},           {104, "SH4"},           {10003, "HITACHI SH3"}, {10004, "HITACHI SH3E"},
+    {10005, "HITACHI SH4"}, {2577, "StrongARM"},    {1824, "ARM 720"},      {2080, "ARM 820"},
+    {2336, "ARM 920"},      {70001, "ARM 7TDMI"},
 };
 
 // The 64-bit AMD names, by brand-id bits 8-11.

@@ -10,9 +10,11 @@ CEvent::~CEvent()
 
 void CEvent::Set()
 {
+    // The flag first: a thread woken by the signal must already see it (a stop request seen
+    // through WaitStop must make IsRunning false).
+    m_set.store(1);
     if (m_handle)
         SetEvent(m_handle);
-    m_set.store(1);
 }
 
 void CEvent::Reset()

@@ -60,6 +60,8 @@ bool CFrameTimer::Tick()
         if (m_highResolution) {
             const int64_t now = Counter();
             m_currentTicks = now;
+            if (!m_hasPrevious)
+                m_secondTicks = now; // the first frame starts the first measured second
             if (m_countLateFrames && m_ticksPerFrame > 0 && m_hasPrevious) {
                 int64_t late = (now - m_lastFrameTicks) / m_ticksPerFrame - 1;
                 m_lateFrames = late > 0 ? static_cast<int32_t>(late) : 0;
@@ -74,6 +76,8 @@ bool CFrameTimer::Tick()
         } else {
             const uint32_t now = TimerNow();
             m_currentMs = now;
+            if (!m_hasPrevious)
+                m_secondMs = now;
             if (m_countLateFrames && m_msPerFrame > 0 && m_hasPrevious) {
                 int64_t late = static_cast<int64_t>((now - m_lastFrameMs) / m_msPerFrame) - 1;
                 m_lateFrames = late > 0 ? static_cast<int32_t>(late) : 0;
@@ -94,9 +98,10 @@ bool CFrameTimer::Tick()
         const int64_t now = Counter();
         const int64_t elapsed = now - m_lastFrameTicks;
         if (elapsed < m_ticksPerFrame) {
-            m_waitHint = elapsed >= m_halfFrameTicks
-                             ? 0
-                             : static_cast<uint32_t>(static_cast<int64_t>(m_msPerFrame) * elapsed / m_ticksPerFrame);
+            m_waitHint =
+                elapsed >= m_halfFrameTicks
+                    ? 0
+                    : static_cast<uint32_t>(static_cast<int64_t>(m_msPerFrame) * elapsed / m_ticksPerFrame);
             return false;
         }
         if (m_countLateFrames) {

@@ -41,5 +41,5 @@ private:
     uint32_t m_secondMs = 0;
     uint32_t m_currentMs = 0;
     uint32_t m_waitHint = 0;
-    bool m_hasPrevious = false;  // free running: a previous frame time exists
+    bool m_hasPrevious = false; // free running: a previous frame time exists
 };

@@ -25,7 +25,7 @@ public:
 
 private:
     CRITICAL_SECTION m_section;
-    std::atomic<DWORD> m_owner;  // 0xFFFFFFFF when free; read without the lock by IsOwnedByCurrentThread
+    std::atomic<DWORD> m_owner; // 0xFFFFFFFF when free; read without the lock by IsOwnedByCurrentThread
     int32_t m_depth;
 };
 

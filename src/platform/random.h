@@ -7,8 +7,8 @@
 #include <cstdint>
 
 struct SubtractiveRandomState {
-    int16_t position;   // index of the word drawn last, 1..55; 55 right after seeding
-    int32_t table[56];  // words 1..55; word 55 holds the seed after seeding; word 0 unused
+    int16_t position;  // index of the word drawn last, 1..55; 55 right after seeding
+    int32_t table[56]; // words 1..55; word 55 holds the seed after seeding; word 0 unused
 };
 
 // Seeds the state with `seed` (three refill passes; the first draw makes the fourth).
@@ -20,7 +20,7 @@ void RefillSubtractiveRandom(SubtractiveRandomState& state);
 inline uint32_t DrawSubtractiveRandom(SubtractiveRandomState& state)
 {
     int position = state.position + 1;
-    if (position > 55 || position < 1) {  // a corrupt negative position refills too
+    if (position > 55 || position < 1) { // a corrupt negative position refills too
         RefillSubtractiveRandom(state);
         position = 1;
     }
@@ -57,5 +57,5 @@ public:
 
 private:
     uint32_t m_mt[624];
-    int32_t m_index;  // 624 = all words used, 625 = never seeded
+    int32_t m_index; // 624 = all words used, 625 = never seeded
 };

@@ -10,8 +10,8 @@ bool ClipRectToSize(RECT& clip, LONG width, LONG height, const RECT* wanted)
     }
     if (wanted->top >= wanted->bottom || wanted->left >= wanted->right)
         return false;
-    clip = RECT{std::max<LONG>(wanted->left, 0), std::max<LONG>(wanted->top, 0), std::min(wanted->right, width),
-                std::min(wanted->bottom, height)};
+    clip = RECT{std::max<LONG>(wanted->left, 0), std::max<LONG>(wanted->top, 0),
+                std::min(wanted->right, width), std::min(wanted->bottom, height)};
     return true;
 }
 

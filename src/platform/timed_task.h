@@ -26,8 +26,7 @@ public:
     virtual void Resume(uint32_t now);
 
     // The owner's pointer to this task, nulled on cancel and destruction (null = none).
-    template <typename T>
-    void SetOwnerSlot(T** slot)
+    template <typename T> void SetOwnerSlot(T** slot)
     {
         m_ownerSlot = slot;
         m_clearOwner = nullptr;
@@ -49,10 +48,10 @@ protected:
 
 private:
     friend class CTimerManager;
-    const void* m_key = nullptr;  // the task itself once added to a scheduler
+    const void* m_key = nullptr; // the task itself once added to a scheduler
     uint32_t m_dueTime = 0;
-    uint32_t m_period = 0;   // 0 = stepped on every run once due
-    uint32_t m_repeats = 0;  // 0 = unlimited
+    uint32_t m_period = 0;  // 0 = stepped on every run once due
+    uint32_t m_repeats = 0; // 0 = unlimited
     uint8_t m_dead = 0;
     int32_t m_pauseDepth = 0;
     uint32_t m_pauseStart = 0;

@@ -20,7 +20,7 @@ CTimerManager::~CTimerManager()
     std::vector<CTimedTask*> tasks;
     tasks.swap(m_tasks);
     for (CTimedTask* task : tasks)
-        delete task;  // the destructor clears the owner's pointer
+        delete task; // the destructor clears the owner's pointer
 }
 
 uint32_t CTimerManager::Add(CTimedTask* task, uint32_t delay, uint32_t period, uint32_t repeats)
@@ -181,7 +181,7 @@ void CTimerManager::Run(uint32_t now, bool catchUp)
                 break;
         }
         if (finished && !task->m_dead) {
-            task->m_dead = 1;  // deleted below, without OnCancel
+            task->m_dead = 1; // deleted below, without OnCancel
         }
     }
     --m_running;
@@ -202,7 +202,8 @@ void CTimerManager::Sweep()
 {
     // Deleting a task may run code that adds tasks: take the dead ones out first.
     std::vector<CTimedTask*> dead;
-    auto keep = std::stable_partition(m_tasks.begin(), m_tasks.end(), [](CTimedTask* t) { return !t->m_dead; });
+    auto keep =
+        std::stable_partition(m_tasks.begin(), m_tasks.end(), [](CTimedTask* t) { return !t->m_dead; });
     dead.assign(keep, m_tasks.end());
     m_tasks.erase(keep, m_tasks.end());
     for (CTimedTask* task : dead)

@@ -33,9 +33,9 @@ public:
     virtual bool Reschedule(CTimedTask* task, uint32_t delay);
     // The task's Pause / Resume with now; false when not listed.
     virtual bool PauseTask(CTimedTask* task);
-    virtual void PauseKind(int32_t kind);  // kind -1: every task
+    virtual void PauseKind(int32_t kind); // kind -1: every task
     virtual bool ResumeTask(CTimedTask* task);
-    virtual void ResumeKind(int32_t kind);  // kind -1: every task
+    virtual void ResumeKind(int32_t kind); // kind -1: every task
     // Steps each due task, catching up once per missed period. now 0 = read the clock.
     virtual void RunDueCatchUp(uint32_t now);
     // Steps each due task at most once; a task still late afterwards is moved to now + period.
@@ -47,10 +47,10 @@ public:
 
 private:
     void Run(uint32_t now, bool catchUp);
-    void Kill(CTimedTask* task);  // owner cleared, dead, OnCancel
-    void Sweep();                 // deletes dead tasks
+    void Kill(CTimedTask* task); // owner cleared, dead, OnCancel
+    void Sweep();                // deletes dead tasks
 
-    std::vector<CTimedTask*> m_tasks;  // insertion order
-    int m_running = 0;                 // depth of RunDue calls in progress
+    std::vector<CTimedTask*> m_tasks; // insertion order
+    int m_running = 0;                // depth of RunDue calls in progress
     bool m_deleteAllAfterRun = false;
 };

@@ -84,7 +84,7 @@ uint32_t CWorkerThread::Stop()
     DWORD wait = WaitForSingleObject(thread, INFINITE);
     guard.Lock();
     if (wait == WAIT_FAILED) {
-        m_thread = thread;  // keep the handle: the thread may still run
+        m_thread = thread; // keep the handle: the thread may still run
         return 1;
     }
     CloseHandle(thread);

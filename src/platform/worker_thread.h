@@ -18,18 +18,16 @@ public:
     template <typename T, typename R>
     CThreadJob(T* target, R (T::*function)())
         : m_state(std::make_shared<State>(State{[target, function] { (target->*function)(); }, nullptr}))
-    {
-    }
+    {}
     // Calls function on a target that the job owns and destroys with its last copy.
     template <typename T, typename R>
     CThreadJob(std::shared_ptr<T> target, R (T::*function)())
         : m_state(std::make_shared<State>(State{[t = target.get(), function] { (t->*function)(); }, target}))
-    {
-    }
+    {}
     // Any callable.
-    explicit CThreadJob(std::function<void()> call) : m_state(std::make_shared<State>(State{std::move(call), nullptr}))
-    {
-    }
+    explicit CThreadJob(std::function<void()> call)
+        : m_state(std::make_shared<State>(State{std::move(call), nullptr}))
+    {}
 
     bool HasTarget() const { return m_state && m_state->call; }
     void operator()() const
@@ -50,9 +48,12 @@ private:
     std::shared_ptr<State> m_state;
 };
 
+// A class that overrides Run must call Stop in its own destructor: the base destructor's Stop comes
+// after the derived part is gone.
 class CWorkerThread {
 public:
     CWorkerThread();
+    // Stop, then the job, the lock and the events are released.
     virtual ~CWorkerThread();
     CWorkerThread(const CWorkerThread&) = delete;
     CWorkerThread& operator=(const CWorkerThread&) = delete;

@@ -11,7 +11,7 @@ namespace {
 std::mutex g_mutex;
 std::unordered_map<void*, SIZE_T>& Blocks()
 {
-    static auto* blocks = new std::unordered_map<void*, SIZE_T>;  // outlives static destructors
+    static auto* blocks = new std::unordered_map<void*, SIZE_T>; // outlives static destructors
     return *blocks;
 }
 

@@ -16,9 +16,9 @@ struct Builtin {
 };
 
 struct Module {
-    const winapi::BuiltinProc* procs = nullptr;  // built-in
+    const winapi::BuiltinProc* procs = nullptr; // built-in
     size_t count = 0;
-    void* shared = nullptr;  // shared object from disk
+    void* shared = nullptr; // shared object from disk
     std::string key;
     int refs = 1;
 };

@@ -36,8 +36,7 @@ bool RegisterBuiltinModule(const char* name, const BuiltinProc* procs, size_t co
 void UnregisterBuiltinModule(const char* name);
 
 // Casts any function pointer to the FARPROC of a BuiltinProc row.
-template <typename F>
-FARPROC ToFarProc(F* function)
+template <typename F> FARPROC ToFarProc(F* function)
 {
     return reinterpret_cast<FARPROC>(function);
 }

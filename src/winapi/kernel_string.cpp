@@ -21,17 +21,17 @@ char Upper(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-template <char (*Map)(char)>
-LPSTR MapCase(LPSTR text)
+template <char (*Map)(char)> LPSTR MapCase(LPSTR text)
 {
     auto value = reinterpret_cast<uintptr_t>(text);
     if (value < 0x10000)
-        return reinterpret_cast<LPSTR>(static_cast<uintptr_t>(static_cast<unsigned char>(Map(static_cast<char>(value & 0xFF)))));
+        return reinterpret_cast<LPSTR>(
+            static_cast<uintptr_t>(static_cast<unsigned char>(Map(static_cast<char>(value & 0xFF)))));
     for (char* p = text; *p; ++p) {
         if (IsLead(static_cast<unsigned char>(*p))) {
             if (!p[1])
                 break;
-            ++p;  // the trail byte keeps its value
+            ++p; // the trail byte keeps its value
             continue;
         }
         *p = Map(*p);
@@ -221,7 +221,7 @@ int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list args)
             result += '%';
             continue;
         case 0:
-            --f;  // a lone '%' at the end is dropped
+            --f; // a lone '%' at the end is dropped
             continue;
         default:
             // Unknown conversion: written out as it stands, as Windows does.

@@ -57,12 +57,12 @@ struct MutexObject : Object {
         if (existsFd >= 0)
             close(existsFd);
     }
-    DWORD owner = 0;  // 0 = free
+    DWORD owner = 0; // 0 = free
     int recursion = 0;
     bool abandoned = false;
     std::string name;
-    int existsFd = -1;  // shared lock held while this process has the mutex open
-    int ownerFd = -1;   // exclusive lock held while a thread of this process owns it
+    int existsFd = -1; // shared lock held while this process has the mutex open
+    int ownerFd = -1;  // exclusive lock held while a thread of this process owns it
     bool ownerLockHeld = false;
 };
 
@@ -72,13 +72,13 @@ std::atomic<DWORD> g_nextThreadId{1};
 thread_local DWORD t_threadId = 0;
 thread_local DWORD t_comCount = 0;
 
-Object* Lookup(HANDLE h)  // g_mutex held
+Object* Lookup(HANDLE h) // g_mutex held
 {
     auto it = g_objects.find(static_cast<Object*>(h));
     return it == g_objects.end() ? nullptr : *it;
 }
 
-void Release(Object* o)  // g_mutex held
+void Release(Object* o) // g_mutex held
 {
     if (--o->refs > 0)
         return;
@@ -91,7 +91,7 @@ void Release(Object* o)  // g_mutex held
     delete o;
 }
 
-HANDLE Publish(Object* o)  // g_mutex held
+HANDLE Publish(Object* o) // g_mutex held
 {
     g_objects.insert(o);
     return o;
@@ -114,7 +114,7 @@ void DropOwnerLock(MutexObject* m)
     }
 }
 
-bool Ready(Object* o, DWORD tid)  // g_mutex held
+bool Ready(Object* o, DWORD tid) // g_mutex held
 {
     switch (o->kind) {
     case Kind::Thread:
@@ -132,7 +132,7 @@ bool Ready(Object* o, DWORD tid)  // g_mutex held
 }
 
 // Takes what a satisfied wait takes; true when a mutex was abandoned by its previous owner.
-bool Acquire(Object* o, DWORD tid)  // g_mutex held
+bool Acquire(Object* o, DWORD tid) // g_mutex held
 {
     if (o->kind == Kind::Event) {
         auto* e = static_cast<EventObject*>(o);
@@ -154,7 +154,7 @@ bool Acquire(Object* o, DWORD tid)  // g_mutex held
 }
 
 // A thread that ends while owning mutexes abandons them: the next waiter gets WAIT_ABANDONED.
-void AbandonMutexesOf(DWORD tid)  // g_mutex held
+void AbandonMutexesOf(DWORD tid) // g_mutex held
 {
     for (Object* o : g_objects) {
         if (o->kind != Kind::Mutex)
@@ -191,6 +191,18 @@ bool Launch(ThreadObject* t)
     }
 }
 
+// The existence lock of a named mutex's lock file: every process that has the mutex open holds a
+// shared lock; the creator first holds it exclusively. Open-file-description locks, because they
+// turn exclusive into shared atomically (flock may drop the lock in between, letting another
+// process believe it created the mutex).
+bool ExistenceLock(int fd, short type, bool wait)
+{
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    return fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range) == 0;
+}
+
 // Lock files of named mutexes: in the user's runtime folder, else /tmp with the user id.
 std::string LockFilePath(const std::string& name, const char* suffix)
 {
@@ -202,8 +214,8 @@ std::string LockFilePath(const std::string& name, const char* suffix)
         dir = "/tmp/tessaro-mutex-" + std::to_string(getuid()) + "-";
     static const char hex[] = "0123456789ABCDEF";
     for (unsigned char c : name) {
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '_' ||
-            c == '.') {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' ||
+            c == '_' || c == '.') {
             dir += static_cast<char>(c);
         } else {
             dir += '%';
@@ -221,7 +233,8 @@ DWORD WaitImpl(DWORD count, const HANDLE* handles, bool waitAll, DWORD ms)
         return WAIT_FAILED;
     }
     const DWORD tid = GetCurrentThreadId();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms == INFINITE ? 0 : ms);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(ms == INFINITE ? 0 : ms);
     std::unique_lock<std::mutex> lock(g_mutex);
     std::vector<Object*> objects;
     bool anyNamed = false;
@@ -233,7 +246,7 @@ DWORD WaitImpl(DWORD count, const HANDLE* handles, bool waitAll, DWORD ms)
             SetLastError(ERROR_INVALID_HANDLE);
             return WAIT_FAILED;
         }
-        ++o->refs;  // a handle closed by another thread during the wait stays valid here
+        ++o->refs; // a handle closed by another thread during the wait stays valid here
         objects.push_back(o);
         if (o->kind == Kind::Mutex && static_cast<MutexObject*>(o)->ownerFd >= 0)
             anyNamed = true;
@@ -298,8 +311,8 @@ DWORD WaitImpl(DWORD count, const HANDLE* handles, bool waitAll, DWORD ms)
 
 } // namespace
 
-HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
-                           LPDWORD threadId)
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                           DWORD flags, LPDWORD threadId)
 {
     if (!start) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -310,7 +323,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
     t->parameter = parameter;
     t->id = g_nextThreadId.fetch_add(1);
     t->suspended = (flags & CREATE_SUSPENDED) != 0;
-    t->refs = 2;  // the handle and the running thread
+    t->refs = 2; // the handle and the running thread
     std::lock_guard<std::mutex> lock(g_mutex);
     Publish(t);
     if (!t->suspended && !Launch(t)) {
@@ -437,9 +450,9 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name
         if (m->existsFd >= 0 && m->ownerFd >= 0) {
             // Nobody else holds the file: this process creates the mutex. Then every holder keeps
             // a shared lock, which is how other processes see that the mutex exists.
-            if (flock(m->existsFd, LOCK_EX | LOCK_NB) != 0)
+            if (!ExistenceLock(m->existsFd, F_WRLCK, false))
                 existed = true;
-            flock(m->existsFd, LOCK_SH);
+            ExistenceLock(m->existsFd, F_RDLCK, true);
         } else {
             // No place for lock files: the mutex is private to this process.
             if (m->existsFd >= 0)
@@ -476,13 +489,13 @@ HANDLE WINAPI OpenMutexA(DWORD, BOOL, LPCSTR name)
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    if (flock(existsFd, LOCK_EX | LOCK_NB) == 0) {  // no process holds it
-        flock(existsFd, LOCK_UN);
+    if (ExistenceLock(existsFd, F_WRLCK, false)) { // no process holds it
+        ExistenceLock(existsFd, F_UNLCK, false);
         close(existsFd);
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    flock(existsFd, LOCK_SH);
+    ExistenceLock(existsFd, F_RDLCK, true);
     auto* m = new MutexObject;
     m->name = name;
     m->existsFd = existsFd;

@@ -1,7 +1,7 @@
 // Threads, events, critical sections, mutexes, interlocked operations and per-thread COM start-up.
 // Handles of threads, events and mutexes are kernel objects of the stand-in, closed with
 // CloseHandle; waits time out on the real clock. A named mutex is also held across processes
-// through a lock file (flock), which is what the single-instance check relies on.
+// through lock files in the runtime folder, which is what the single-instance check relies on.
 #pragma once
 
 #include "winapi/base.h"
@@ -56,7 +56,8 @@ DWORD WINAPI WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL wai
 
 // Events. A name is ignored (events are private to the process). SetEvent/ResetEvent → TRUE, or
 // FALSE (ERROR_INVALID_HANDLE) when the handle is not an event.
-HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState, LPCSTR name);
+HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES attributes, BOOL manualReset, BOOL initialState,
+                           LPCSTR name);
 BOOL WINAPI SetEvent(HANDLE event);
 BOOL WINAPI ResetEvent(HANDLE event);
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 namespace {
-constexpr LONGLONG kCounterFrequency = 10000000;  // 10 MHz, as common Windows machines report
+constexpr LONGLONG kCounterFrequency = 10000000; // 10 MHz, as common Windows machines report
 std::atomic<int> g_periodDepth{0};
 } // namespace
 

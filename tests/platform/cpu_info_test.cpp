@@ -6,14 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "winapi/clock.h"
+#include "winapi/kernel_time.h"
 #include "winapi/text.h"
 
 namespace {
 
 uint32_t Word(const char* s)
 {
-    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) | static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24;
+    return static_cast<uint32_t>(static_cast<uint8_t>(s[0])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(s[1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(s[2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(s[3])) << 24;
 }
 
 // A recorded CPUID dump, built leaf by leaf.
@@ -34,7 +38,8 @@ struct Dump {
         char b[48] = {};
         std::strncpy(b, text, sizeof b);
         for (uint32_t i = 0; i < 3; ++i)
-            Leaf(0x80000002u + i, Word(b + 16 * i), Word(b + 16 * i + 4), Word(b + 16 * i + 8), Word(b + 16 * i + 12));
+            Leaf(0x80000002u + i, Word(b + 16 * i), Word(b + 16 * i + 4), Word(b + 16 * i + 8),
+                 Word(b + 16 * i + 12));
         return *this;
     }
     CpuInfo Decode(uint32_t processorType = kProcessorAmdX8664) const
@@ -52,7 +57,9 @@ constexpr uint32_t kP4Features = 1u | 0x10u | 0x8000u | 0x800000u | 0x2000000u |
 TEST(CpuInfo, IntelPentium4FromRecordedRegisters)
 {
     Dump dump("GenuineIntel", 2, 0x00000F29, 0x00020009, kP4Features);
-    dump.Leaf(2, 0x70432C01, 0, 0, 0).Leaf(0x80000000u, 0x80000004u, 0, 0, 0).Brand("   Intel(R) Pentium(R) 4 CPU 2.80GHz");
+    dump.Leaf(2, 0x70432C01, 0, 0, 0)
+        .Leaf(0x80000000u, 0x80000004u, 0, 0, 0)
+        .Brand("   Intel(R) Pentium(R) 4 CPU 2.80GHz");
     CpuInfo info = dump.Decode();
     EXPECT_STREQ(info.vendor, "GenuineIntel");
     EXPECT_EQ(info.family, 15);
@@ -89,13 +96,14 @@ TEST(CpuInfo, IntelNamesByCacheSize)
         {0x1652, 0x00004301, "Intel Pentium II OverDrive"},
         {0x0652, 0x00004401, "Intel Pentium II Xeon(Deschutes)"},
         {0x0672, 0x00004301, "Intel Pentium III(Katmai)"},
-        {0x906EA, 0x00000001, "Intel P6 Family(Unknown)"},  // a model beyond these tables
+        {0x906EA, 0x00000001, "Intel P6 Family(Unknown)"}, // a model beyond these tables
         {0x0300, 0x00000001, "Intel 386DX"},
         {0x2300, 0x00000001, "Intel 386SX/CX/EX"},
         {0x0340, 0x00000001, "Intel RapidCAD coprocessor"},
     };
     for (const Case& c : cases) {
-        CpuInfo info = Dump("GenuineIntel", 2, c.signature, 0, 0x800000).Leaf(2, c.descriptors, 0, 0, 0).Decode();
+        CpuInfo info =
+            Dump("GenuineIntel", 2, c.signature, 0, 0x800000).Leaf(2, c.descriptors, 0, 0, 0).Decode();
         EXPECT_STREQ(info.modelName, c.name) << std::hex << c.signature;
     }
     EXPECT_STREQ(Dump("GenuineIntel", 1, 0x0672, 3, 0).Decode().modelName, "Intel Pentium III Xeon(Tanner)");
@@ -173,4 +181,21 @@ TEST(CpuInfo, ClockText)
     EXPECT_EQ(FormatCpuClock(999.9), "999MHz");
     EXPECT_EQ(FormatCpuClock(1000), "1.00GHz");
     EXPECT_EQ(FormatCpuClock(0), winapi::Sjis("？？MHz"));
+}
+
+TEST(CpuInfo, ClockMeasuredOnceOverHalfASecond)
+{
+    // On the virtual clock the half-second sleep passes at once; the cycles counted are real, so
+    // only the bookkeeping is checked here.
+    const bool measuredBefore = g_CpuInfo.measured; // once per process
+    winapi::UseVirtualClock(true);
+    const DWORD before = timeGetTime();
+    const double first = MeasureCpuClock();
+    const DWORD slept = timeGetTime() - before;
+    winapi::UseVirtualClock(false);
+    EXPECT_GE(first, 0.0);
+    EXPECT_TRUE(g_CpuInfo.measured);
+    EXPECT_EQ(slept, measuredBefore ? 0u : 500u);
+    EXPECT_EQ(MeasureCpuClock(), first);
+    EXPECT_FLOAT_EQ(g_CpuInfo.clockMhz, static_cast<float>(first));
 }

@@ -40,7 +40,7 @@ TEST_F(RotateZoomQuad, ZoomWithoutTurnKeepsTheCentre)
     ASSERT_TRUE(ComputeRotateZoomQuad(quad, 100, 50, 0, 2.0, 10, 20, 5, 10, &bw, &bh, &ox, &oy));
     EXPECT_EQ(bw, 20);
     EXPECT_EQ(bh, 40);
-    EXPECT_EQ(ox, 100 - 4);  // -4.5 truncates toward zero
+    EXPECT_EQ(ox, 100 - 4); // -4.5 truncates toward zero
     EXPECT_EQ(oy, 50 - 9);
     EXPECT_DOUBLE_EQ(quad[0].x, -0.5);
     EXPECT_DOUBLE_EQ(quad[3].x, 19.5);
@@ -64,7 +64,8 @@ TEST_F(RotateZoomQuad, TurnsBothWaysAndWrapsAngles)
 {
     QuadPoint a[4], b[4], c[4];
     ASSERT_TRUE(ComputeRotateZoomQuad(a, 0, 0, 128, 1.0, 10, 4, 0, 0, nullptr, nullptr, nullptr, nullptr));
-    ASSERT_TRUE(ComputeRotateZoomQuad(b, 0, 0, 128 + 512, 1.0, 10, 4, 0, 0, nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(
+        ComputeRotateZoomQuad(b, 0, 0, 128 + 512, 1.0, 10, 4, 0, 0, nullptr, nullptr, nullptr, nullptr));
     ASSERT_TRUE(ComputeRotateZoomQuad(c, 0, 0, -128, 1.0, 10, 4, 0, 0, nullptr, nullptr, nullptr, nullptr));
     for (int i = 0; i < 4; ++i) {
         EXPECT_DOUBLE_EQ(a[i].x, b[i].x);
@@ -81,8 +82,10 @@ TEST_F(RotateZoomQuad, RefusesBadZoomsAndMissingTable)
 {
     QuadPoint quad[4];
     for (double zoom : {0.0, double(NAN), double(INFINITY), -double(INFINITY)})
-        EXPECT_FALSE(ComputeRotateZoomQuad(quad, 5, 5, 3, zoom, 8, 8, 4, 4, nullptr, nullptr, nullptr, nullptr));
-    EXPECT_FALSE(ComputeRotateZoomQuad(nullptr, 5, 5, 3, 1.0, 8, 8, 4, 4, nullptr, nullptr, nullptr, nullptr));
+        EXPECT_FALSE(
+            ComputeRotateZoomQuad(quad, 5, 5, 3, zoom, 8, 8, 4, 4, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(
+        ComputeRotateZoomQuad(nullptr, 5, 5, 3, 1.0, 8, 8, 4, 4, nullptr, nullptr, nullptr, nullptr));
     EXPECT_FALSE(ComputeRotateZoomQuad(quad, 5, 5, 3, 1e12, 8, 8, 4, 4, nullptr, nullptr, nullptr, nullptr));
     EXPECT_TRUE(ComputeRotateZoomQuad(quad, 5, 5, 3, -1.0, 8, 8, 4, 4, nullptr, nullptr, nullptr, nullptr));
     g_pCosTable = nullptr;
@@ -114,7 +117,7 @@ TEST(RectClip, ClipRectToBounds)
         RECT out;
     } cases[] = {
         {{-5, -5, 5, 5}, true, {0, 0, 5, 5}},
-        {{20, 3, 30, 4}, false, {20, 3, 10, 4}},  // nothing across: top and bottom untouched
+        {{20, 3, 30, 4}, false, {20, 3, 10, 4}}, // nothing across: top and bottom untouched
         {{2, 20, 4, 30}, false, {2, 20, 4, 10}},
         {{2, 2, 4, 4}, true, {2, 2, 4, 4}},
     };

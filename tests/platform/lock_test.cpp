@@ -36,12 +36,12 @@ TEST(Lock, ScopedGuardGivesBackExactlyItsLevels)
     {
         CScopedLock guard(lock);
         guard.Unlock();
-        guard.Unlock();  // holds none: nothing happens
+        guard.Unlock(); // holds none: nothing happens
         EXPECT_EQ(lock.GetDepth(), 0);
         EXPECT_EQ(guard.GetLevels(), 0);
     }
     EXPECT_EQ(lock.GetDepth(), 0);
-    CScopedLock none(nullptr);  // accepted, does nothing
+    CScopedLock none(nullptr); // accepted, does nothing
 }
 
 TEST(Lock, ContendedAcrossThreadsKeepsCountsExact)
@@ -53,7 +53,7 @@ TEST(Lock, ContendedAcrossThreadsKeepsCountsExact)
         threads.emplace_back([&] {
             for (int i = 0; i < 2000; ++i) {
                 CScopedLock guard(lock);
-                CScopedLock inner(lock);  // recursive from the same thread
+                CScopedLock inner(lock); // recursive from the same thread
                 EXPECT_TRUE(lock.IsOwnedByCurrentThread());
                 ++counter;
             }
@@ -71,8 +71,8 @@ TEST(Event, FlagIsWhatWasSetNotTheKernelState)
     EXPECT_EQ(event.Wait(0), 1u);
     event.Set();
     EXPECT_EQ(event.Wait(0), 0u);
-    EXPECT_TRUE(event.IsSet());      // the wait consumed the signal, not the flag
-    EXPECT_EQ(event.Wait(0), 1u);    // auto-reset
+    EXPECT_TRUE(event.IsSet());   // the wait consumed the signal, not the flag
+    EXPECT_EQ(event.Wait(0), 1u); // auto-reset
     event.Reset();
     EXPECT_FALSE(event.IsSet());
 }
@@ -96,6 +96,7 @@ private:
 
 class RunOnce : public CWorkerThread {
 public:
+    ~RunOnce() override { Stop(); }
     void Run() override { ++runs; }
     std::atomic<int> runs{0};
 };
@@ -147,7 +148,7 @@ TEST(WorkerThread, StopFromTheThreadItselfReturnsTwo)
     while (inner.load() == 99)
         std::this_thread::yield();
     EXPECT_EQ(inner.load(), 2u);
-    EXPECT_NE(thread.GetThreadHandle(), nullptr);  // the handle stays for the outside Stop
+    EXPECT_NE(thread.GetThreadHandle(), nullptr); // the handle stays for the outside Stop
     EXPECT_EQ(thread.Stop(), 0u);
 }
 
@@ -167,7 +168,7 @@ TEST(WorkerThread, JobCopiesShareOneHolder)
             thread.SetJob(job);
             EXPECT_EQ(job.UseCount(), 2);
         }
-        EXPECT_FALSE(gone);  // the thread's copy keeps it
+        EXPECT_FALSE(gone); // the thread's copy keeps it
         ASSERT_EQ(thread.Start(), 0u);
         thread.Stop();
         EXPECT_FALSE(gone);
@@ -180,11 +181,11 @@ TEST(ComInit, CountsPerThread)
     EXPECT_EQ(ComUninitForThread(), 1u);
     EXPECT_EQ(ComInitForThread(), 0u);
     EXPECT_EQ(ComInitForThread(), 0u);
-    EXPECT_EQ(winapi::ComInitCount(), 1u);  // CoInitialize ran once
+    EXPECT_EQ(winapi::ComInitCount(), 1u); // CoInitialize ran once
     std::thread([] { EXPECT_EQ(ComUninitForThread(), 1u); }).join();
     EXPECT_EQ(ComUninitForThread(), 0u);
     EXPECT_EQ(winapi::ComInitCount(), 1u);
     EXPECT_EQ(ComUninitForThread(), 0u);
-    EXPECT_EQ(winapi::ComInitCount(), 0u);  // and CoUninitialize once
+    EXPECT_EQ(winapi::ComInitCount(), 0u); // and CoUninitialize once
     EXPECT_EQ(ComUninitForThread(), 1u);
 }

@@ -16,7 +16,8 @@ TEST(SubtractiveRandom, MatchesReferenceSequences)
         {1, {89320604u, 577544758u, 463496939u, 806007132u, 849306556u, 378918708u}},
         {12345, {434623796u, 402642582u, 485091115u, 497311132u, 286927244u, 168573148u}},
         // a clock reading above 2^31 is a negative seed stored as it is; the arithmetic wraps
-        {static_cast<int32_t>(3000000000u), {259509383u, 812565346u, 262692851u, 247980132u, 742011462u, 868652113u}},
+        {static_cast<int32_t>(3000000000u),
+         {259509383u, 812565346u, 262692851u, 247980132u, 742011462u, 868652113u}},
     };
     for (const Case& c : cases) {
         SubtractiveRandomState state;
@@ -35,7 +36,7 @@ TEST(SubtractiveRandom, DrawsTwoToFiftyFiveReadTheTableWithoutRefill)
 {
     SubtractiveRandomState state;
     SeedSubtractiveRandom(state, 777);
-    DrawSubtractiveRandom(state);  // refills
+    DrawSubtractiveRandom(state); // refills
     SubtractiveRandomState copy = state;
     for (int i = 2; i <= 55; ++i)
         EXPECT_EQ(DrawSubtractiveRandom(state), static_cast<uint32_t>(copy.table[i]));
@@ -73,7 +74,7 @@ TEST(MersenneTwister, MatchesReferenceAndUnseededUses4357)
             after = v;
     }
     EXPECT_EQ(last, 589403970u);   // end of the first block
-    EXPECT_EQ(after, 1044672925u);  // first word of the regenerated block
+    EXPECT_EQ(after, 1044672925u); // first word of the regenerated block
     seeded.Seed(1);
     EXPECT_EQ(seeded.Next(), 3556162021u);
     EXPECT_EQ(seeded.Next(), 4012392791u);

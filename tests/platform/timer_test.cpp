@@ -19,8 +19,7 @@ class LogTask : public CTimedTask {
 public:
     LogTask(std::string name, int32_t kind, int32_t finishAfter = 0)
         : m_name(std::move(name)), m_kind(kind), m_finishAfter(finishAfter)
-    {
-    }
+    {}
     ~LogTask() override { g_log.push_back("~" + m_name); }
     int32_t GetKind() override { return m_kind; }
     int32_t Step(uint32_t) override
@@ -100,8 +99,8 @@ TEST_F(Timers, DueTimesHoldAcrossTheClockWrap)
     At(0xFFFFFF00ull);
     auto* late = new LogTask("after wrap", 1);
     auto* early = new LogTask("before wrap", 1);
-    manager.Add(late, 0x180, 0, 1);   // due 0x00000080
-    manager.Add(early, 0x80, 0, 1);   // due 0xFFFFFF80
+    manager.Add(late, 0x180, 0, 1); // due 0x00000080
+    manager.Add(early, 0x80, 0, 1); // due 0xFFFFFF80
     manager.RunDue(0xFFFFFFA0u);
     EXPECT_EQ(g_log, (std::vector<std::string>{"before wrap", "~before wrap"}));
     manager.RunDueCatchUp(0x70u);
@@ -115,7 +114,7 @@ TEST_F(Timers, DueTimesHoldAcrossTheClockWrap)
     auto* tick = new LogTask("tick", 1);
     manager.Add(tick, 0, 10, 0);
     manager.RunDueCatchUp(0xFFFFFFF0u);
-    manager.RunDueCatchUp(0x0Au);  // due 0xFFFFFFFA and 0x04 (wrapped); 0x0E is not
+    manager.RunDueCatchUp(0x0Au); // due 0xFFFFFFFA and 0x04 (wrapped); 0x0E is not
     EXPECT_EQ(tick->steps, 3);
     EXPECT_EQ(tick->GetDueTime(), 0x0Eu);
 }
@@ -131,7 +130,7 @@ TEST_F(Timers, PauseDelaysByThePausedTime)
     EXPECT_EQ(a->steps, 0);
     EXPECT_TRUE(manager.ResumeTask(a));
     EXPECT_EQ(a->GetDueTime(), 10100u + 600u);
-    manager.ResumeTask(a);  // unpaired: ignored
+    manager.ResumeTask(a); // unpaired: ignored
     EXPECT_EQ(a->GetPauseDepth(), 0);
     manager.RunDue(10699);
     EXPECT_EQ(a->steps, 0);
@@ -162,7 +161,7 @@ TEST_F(Timers, PauseAndCancelByKind)
     manager.CancelKind(2);
     EXPECT_EQ(g_log, (std::vector<std::string>{"cancel b", "cancel c"}));
     EXPECT_EQ(manager.FindKind(2), nullptr);
-    manager.RunDue(10000);  // deletes the cancelled ones
+    manager.RunDue(10000); // deletes the cancelled ones
     EXPECT_EQ(manager.GetCount(), 1u);
 }
 
@@ -203,7 +202,7 @@ TEST_F(Timers, TasksAddAndCancelTasksWhileRunning)
     manager.Add(suicidal, 0, 5, 0);
     manager.RunDueCatchUp(10000);
     EXPECT_EQ(g_log, (std::vector<std::string>{"spawner", "cancel victim", "self", "cancel self", "child",
-                                              "~spawner", "~victim", "~self", "~child"}));
+                                               "~spawner", "~victim", "~self", "~child"}));
     EXPECT_EQ(manager.GetCount(), 0u);
 }
 
@@ -249,7 +248,7 @@ TEST_F(Timers, StopwatchPausesAndSets)
     EXPECT_EQ(watch.GetElapsed(), 150u);
     watch.SetElapsed(5);
     EXPECT_EQ(watch.GetElapsed(), 5u);
-    watch.Resume();  // unpaired: ignored
+    watch.Resume(); // unpaired: ignored
     watch.Pause();
     At(10400);
     EXPECT_EQ(watch.GetElapsed(), 5u);
@@ -293,7 +292,7 @@ TEST_F(Timers, FrameTimerOnTheMillisecondClock)
         winapi::AdvanceVirtualClock(16);
         timer.Tick();
     }
-    EXPECT_EQ(timer.GetMeasuredFps(), 63);  // frames until 1000 ms were summed: 63 x 16 = 1008
+    EXPECT_EQ(timer.GetMeasuredFps(), 63); // frames until 1000 ms were summed: 63 x 16 = 1008
     timer.SetFrameRate(0, false);
     EXPECT_TRUE(timer.Tick());
     EXPECT_TRUE(timer.Tick());
@@ -309,13 +308,32 @@ TEST_F(Timers, FrameTimerOnThePerformanceCounter)
     EXPECT_EQ(timer.GetWaitHint(), 5u);
     At(10011);
     EXPECT_FALSE(timer.Tick());
-    EXPECT_EQ(timer.GetWaitHint(), 0u);  // past half a frame
+    EXPECT_EQ(timer.GetWaitHint(), 0u); // past half a frame
     At(10020);
     EXPECT_TRUE(timer.Tick());
     timer.SetFreeRunning(true);
     timer.SetCountLateFrames(true);
     EXPECT_TRUE(timer.Tick());
     At(10020 + 70);
+    EXPECT_TRUE(timer.Tick());
+    EXPECT_EQ(timer.GetLateFrames(), 2);
+}
+
+TEST_F(Timers, FreeRunningFrameTimerMeasuresWholeSeconds)
+{
+    CFrameTimer timer(30, false);
+    timer.SetFreeRunning(true);
+    timer.SetCountLateFrames(true);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_TRUE(timer.Tick());
+        winapi::AdvanceVirtualClock(33);
+    }
+    EXPECT_TRUE(timer.Tick()); // at 990 ms: no full second yet
+    EXPECT_EQ(timer.GetMeasuredFps(), 0);
+    winapi::AdvanceVirtualClock(10);
+    EXPECT_TRUE(timer.Tick());
+    EXPECT_EQ(timer.GetMeasuredFps(), 32);
+    winapi::AdvanceVirtualClock(33 * 3);
     EXPECT_TRUE(timer.Tick());
     EXPECT_EQ(timer.GetLateFrames(), 2);
 }

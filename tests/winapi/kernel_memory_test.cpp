@@ -36,5 +36,5 @@ TEST(GlobalMemory, StrayHandlesAreRefused)
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(GlobalSize(empty), 0u);
     GlobalFree(empty);
-    EXPECT_EQ(GlobalFree(empty), empty);  // a second free is refused, not a double free
+    EXPECT_EQ(GlobalFree(empty), empty); // a second free is refused, not a double free
 }

@@ -12,7 +12,7 @@ TEST(Strings, CaseMappingSkipsTrailBytes)
     EXPECT_EQ(std::string(text), "AB\x83\x61Z\x8A\x41Q");
     CharLowerA(text);
     EXPECT_EQ(std::string(text), "ab\x83\x61z\x8A\x41q");
-    char cut[] = "A\x83";  // lead byte before the terminator
+    char cut[] = "A\x83"; // lead byte before the terminator
     CharLowerA(cut);
     EXPECT_EQ(std::string(cut), "a\x83");
     EXPECT_EQ(reinterpret_cast<uintptr_t>(CharUpperA(reinterpret_cast<LPSTR>(static_cast<uintptr_t>('q')))),
@@ -21,7 +21,8 @@ TEST(Strings, CaseMappingSkipsTrailBytes)
 
 TEST(Strings, CharNextAndPrevStepOverDoubleByteCharacters)
 {
-    const char text[] = "a\x82\xA0" "b\x81";
+    const char text[] = "a\x82\xA0"
+                        "b\x81";
     const char* p = text;
     p = CharNextA(p);
     EXPECT_EQ(p, text + 1);
@@ -29,7 +30,7 @@ TEST(Strings, CharNextAndPrevStepOverDoubleByteCharacters)
     EXPECT_EQ(p, text + 3);
     p = CharNextA(p);
     EXPECT_EQ(p, text + 4);
-    p = CharNextA(p);  // a lead byte before the terminator steps one byte only
+    p = CharNextA(p); // a lead byte before the terminator steps one byte only
     EXPECT_EQ(p, text + 5);
     EXPECT_EQ(CharNextA(p), p);
     EXPECT_EQ(CharPrevA(text, text + 3), text + 1);
@@ -51,7 +52,7 @@ TEST(Strings, CopyCompareAndLength)
     EXPECT_EQ(lstrlenA("\x82\xA0"), 2);
     EXPECT_EQ(lstrcmpiA("ABC", "abc"), 0);
     EXPECT_LT(lstrcmpiA("abc", "abd"), 0);
-    EXPECT_NE(lstrcmpiA("\x83\x41", "\x83\x61"), 0);  // trail bytes are not folded
+    EXPECT_NE(lstrcmpiA("\x83\x41", "\x83\x61"), 0); // trail bytes are not folded
     EXPECT_LT(lstrcmpiA(nullptr, "a"), 0);
     EXPECT_EQ(lstrcmpA("a", "a"), 0);
 }
@@ -60,9 +61,11 @@ TEST(Strings, WsprintfFollowsWindowsSizes)
 {
     char out[1100];
     DWORD big = 0xFFFFFFFFu;
-    EXPECT_EQ(wsprintfA(out, "%d|%5d|%-3d|%05u|%lu|%lx|%X|%c|%s|%%", -7, 42, 1, 9u, big, big, 255u, 'z', "s"), 47);
+    EXPECT_EQ(wsprintfA(out, "%d|%5d|%-3d|%05u|%lu|%lx|%X|%c|%s|%%", -7, 42, 1, 9u, big, big, 255u, 'z', "s"),
+              47);
     EXPECT_EQ(std::string(out), "-7|   42|1  |00009|4294967295|ffffffff|FF|z|s|%");
-    wsprintfA(out, "%s|%I64d|%hd", static_cast<const char*>(nullptr), static_cast<long long>(-1) << 40, 70000);
+    wsprintfA(out, "%s|%I64d|%hd", static_cast<const char*>(nullptr), static_cast<long long>(-1) << 40,
+              70000);
     EXPECT_EQ(std::string(out), "(null)|-1099511627776|4464");
     std::string longText(2000, 'x');
     EXPECT_EQ(wsprintfA(out, "%s", longText.c_str()), 1023);

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -91,7 +91,7 @@ TEST(Events, AutoAndManualReset)
     });
     EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 5000), WAIT_OBJECT_0);
     setter.join();
-    EXPECT_EQ(WaitForSingleObject(autoEvent, 0), WAIT_TIMEOUT);  // consumed by the wait for all
+    EXPECT_EQ(WaitForSingleObject(autoEvent, 0), WAIT_TIMEOUT); // consumed by the wait for all
     EXPECT_EQ(WaitForMultipleObjects(0, both, FALSE, 0), WAIT_FAILED);
     CloseHandle(autoEvent);
     CloseHandle(manual);
@@ -102,7 +102,7 @@ TEST(Events, AutoAndManualReset)
 TEST(Mutexes, RecursiveOwnershipAndAbandon)
 {
     HANDLE mutex = CreateMutexA(nullptr, TRUE, nullptr);
-    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0);  // recursive
+    EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_OBJECT_0); // recursive
     std::thread other([&] {
         EXPECT_EQ(WaitForSingleObject(mutex, 0), WAIT_TIMEOUT);
         EXPECT_FALSE(ReleaseMutex(mutex));
@@ -113,9 +113,7 @@ TEST(Mutexes, RecursiveOwnershipAndAbandon)
     EXPECT_TRUE(ReleaseMutex(mutex));
     EXPECT_FALSE(ReleaseMutex(mutex));
 
-    auto takeAndEnd = [](LPVOID m) -> DWORD {
-        return WaitForSingleObject(static_cast<HANDLE>(m), 0);
-    };
+    auto takeAndEnd = [](LPVOID m) -> DWORD { return WaitForSingleObject(static_cast<HANDLE>(m), 0); };
     HANDLE thread = CreateThread(nullptr, 0, takeAndEnd, mutex, 0, nullptr);
     WaitForSingleObject(thread, 5000);
     CloseHandle(thread);
@@ -149,7 +147,7 @@ TEST(Mutexes, NamedMutexIsSeenByAnotherProcess)
     }
     close(fromChild[1]);
     char byte = 0;
-    ASSERT_EQ(read(fromChild[0], &byte, 1), 1);  // the child failed to take it
+    ASSERT_EQ(read(fromChild[0], &byte, 1), 1); // the child failed to take it
     close(fromChild[0]);
     EXPECT_TRUE(ReleaseMutex(first));
     int status = 0;
@@ -213,6 +211,6 @@ TEST(Com, CountsPerThread)
     std::thread([] { EXPECT_EQ(winapi::ComInitCount(), 0u); }).join();
     CoUninitialize();
     CoUninitialize();
-    CoUninitialize();  // nothing left: ignored
+    CoUninitialize(); // nothing left: ignored
     EXPECT_EQ(winapi::ComInitCount(), 0u);
 }

@@ -19,7 +19,7 @@ TEST_F(VirtualClock, AllClocksFollowIt)
     ASSERT_TRUE(QueryPerformanceFrequency(&f));
     ASSERT_TRUE(QueryPerformanceCounter(&c0));
     winapi::AdvanceVirtualClock(250);
-    Sleep(250);  // advances instead of blocking
+    Sleep(250); // advances instead of blocking
     QueryPerformanceCounter(&c1);
     EXPECT_EQ(timeGetTime(), 1500u);
     EXPECT_EQ((c1.QuadPart - c0.QuadPart) * 1000 / f.QuadPart, 500);
@@ -40,7 +40,7 @@ TEST(RealClock, MovesForwardAndSleeps)
     DWORD t0 = timeGetTime();
     Sleep(20);
     EXPECT_GE(timeGetTime() - t0, 19u);
-    winapi::SetVirtualTime(5);  // ignored while real
+    winapi::SetVirtualTime(5); // ignored while real
     EXPECT_GE(timeGetTime() - t0, 19u);
 }
 
