@@ -42,6 +42,11 @@ struct Letterbox {
     SDL_Rect target{0, 0, 0, 0};  // where the client pixels go on the surface
     int frameWidth = 0;
     int frameHeight = 0;
+    // Window size in points and surface size in pixels (they differ on HiDPI screens).
+    int windowWidth = 0;
+    int windowHeight = 0;
+    int surfaceWidth = 0;
+    int surfaceHeight = 0;
 };
 
 Letterbox Fit(int frameWidth, int frameHeight, int surfaceWidth, int surfaceHeight)
@@ -49,17 +54,8 @@ Letterbox Fit(int frameWidth, int frameHeight, int surfaceWidth, int surfaceHeig
     Letterbox box;
     box.frameWidth = frameWidth;
     box.frameHeight = frameHeight;
-    if (frameWidth < 1 || frameHeight < 1 || surfaceWidth < 1 || surfaceHeight < 1)
-        return box;
-    // The largest size with the frame's aspect that fits the surface.
-    int64_t width = surfaceWidth;
-    int64_t height = width * frameHeight / frameWidth;
-    if (height > surfaceHeight) {
-        height = surfaceHeight;
-        width = height * frameWidth / frameHeight;
-    }
-    box.target = SDL_Rect{static_cast<int>((surfaceWidth - width) / 2), static_cast<int>((surfaceHeight - height) / 2),
-                          static_cast<int>(width), static_cast<int>(height)};
+    const RECT r = LetterboxRect(frameWidth, frameHeight, surfaceWidth, surfaceHeight);
+    box.target = SDL_Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
     return box;
 }
 
@@ -237,8 +233,13 @@ public:
         const Letterbox& box = it->second.box;
         if (box.frameWidth < 1 || box.frameHeight < 1)
             return;
-        SDL_WarpMouseInWindow(it->second.sdl, box.target.x + x * box.target.w / box.frameWidth,
-                              box.target.y + y * box.target.h / box.frameHeight);
+        int px = box.target.x + x * box.target.w / box.frameWidth;
+        int py = box.target.y + y * box.target.h / box.frameHeight;
+        if (box.surfaceWidth > 0 && box.surfaceHeight > 0) {
+            px = px * box.windowWidth / box.surfaceWidth;
+            py = py * box.windowHeight / box.surfaceHeight;
+        }
+        SDL_WarpMouseInWindow(it->second.sdl, px, py);
     }
 
     void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) override
@@ -367,6 +368,9 @@ private:
         if (surface == nullptr || window.frame.width < 1 || window.frame.height < 1)
             return;
         window.box = Fit(window.frame.width, window.frame.height, surface->w, surface->h);
+        SDL_GetWindowSize(window.sdl, &window.box.windowWidth, &window.box.windowHeight);
+        window.box.surfaceWidth = surface->w;
+        window.box.surfaceHeight = surface->h;
         SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(window.frame.pixels.data(), window.frame.width,
                                                                  window.frame.height, 32, window.frame.width * 4,
                                                                  SDL_PIXELFORMAT_ARGB8888);
@@ -398,6 +402,10 @@ private:
             *cx = x;
             *cy = y;
             return true;
+        }
+        if (box.windowWidth > 0 && box.windowHeight > 0) {
+            x = static_cast<int>(static_cast<int64_t>(x) * box.surfaceWidth / box.windowWidth);
+            y = static_cast<int>(static_cast<int64_t>(y) * box.surfaceHeight / box.windowHeight);
         }
         *cx = static_cast<int>(static_cast<int64_t>(x - box.target.x) * box.frameWidth / box.target.w);
         *cy = static_cast<int>(static_cast<int64_t>(y - box.target.y) * box.frameHeight / box.target.h);
