@@ -414,16 +414,17 @@ void Activate(HWND hwnd)
     if (old != nullptr && IsWindow(old)) {
         SendMessageA(old, WM_NCACTIVATE, FALSE, 0);
         SendMessageA(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
+        // Notified, not waited for: a window of a thread that is not pumping must not stall this one.
         if (hwnd == nullptr)
             for (HWND h : topLevel)
-                SendMessageA(h, WM_ACTIVATEAPP, FALSE, 0);
+                SendNotifyMessageA(h, WM_ACTIVATEAPP, FALSE, 0);
         if (oldFocus != nullptr && oldFocus != hwnd && IsWindow(oldFocus))
             SendMessageA(oldFocus, WM_KILLFOCUS, 0, 0);
     }
     if (hwnd != nullptr) {
         if (old == nullptr || !IsWindow(old))
             for (HWND h : topLevel)
-                SendMessageA(h, WM_ACTIVATEAPP, TRUE, 0);
+                SendNotifyMessageA(h, WM_ACTIVATEAPP, TRUE, 0);
         SendMessageA(hwnd, WM_NCACTIVATE, TRUE, 0);
         SendMessageA(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
     }

@@ -120,6 +120,7 @@ struct Window {
     HMENU systemMenu = nullptr;
     bool destroying = false;
     bool destroyed = false;
+    bool messageOnly = false;  // created under HWND_MESSAGE: never shown, never activated
     bool hasInvalid = false;
     bool invalidErase = false;
     RECT invalid{0, 0, 0, 0};

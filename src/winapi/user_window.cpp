@@ -257,7 +257,7 @@ std::vector<std::shared_ptr<Window>> AllWindows()
 
 bool IsTopLevel(const Window& window)
 {
-    return window.parent == nullptr && (window.style & WS_CHILD) == 0;
+    return window.parent == nullptr && (window.style & WS_CHILD) == 0 && !window.messageOnly;
 }
 
 RECT ClientRectOnScreen(const Window& window)
@@ -514,6 +514,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD
     window->exStyle = exStyle;
     window->text = title != nullptr ? title : "";
     window->instance = instance;
+    window->messageOnly = messageOnly;
     const bool child = (style & WS_CHILD) != 0;
     if (child) {
         window->parent = parent;

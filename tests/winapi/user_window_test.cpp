@@ -11,6 +11,7 @@
 #include "winapi/gdi_memory_dc.h"
 #include "winapi/host_headless.h"
 #include "winapi/imm.h"
+#include "winapi/kernel_module.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
 
@@ -333,6 +334,17 @@ TEST_F(Windows, ImeResultsArriveAsImeCharThenCharBytePairs)
     EXPECT_TRUE(ImmAssociateContextEx(h, nullptr, IACE_DEFAULT));
     EXPECT_EQ(ImmGetContext(h), context);
     ImmSetOpenStatus(context, FALSE);
+    // The frame finds ImmAssociateContextEx at run time in "imm32.dll".
+    HMODULE imm = LoadLibraryA("imm32.dll");
+    ASSERT_NE(imm, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(imm, "ImmAssociateContextEx")),
+              reinterpret_cast<void*>(&ImmAssociateContextEx));
+    FreeLibrary(imm);
+    // The IME window takes the status-window requests.
+    SendMessageA(ImmGetDefaultIMEWnd(h), WM_IME_CONTROL, IMC_CLOSESTATUSWINDOW, 0);
+    EXPECT_FALSE(winapi::ImeStatusWindowShown());
+    SendMessageA(ImmGetDefaultIMEWnd(h), WM_IME_CONTROL, IMC_OPENSTATUSWINDOW, 0);
+    EXPECT_TRUE(winapi::ImeStatusWindowShown());
 }
 
 TEST_F(Windows, LowLevelKeyboardHookCanSwallowKeys)
