@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <map>
 #include <mutex>
 
@@ -94,6 +96,11 @@ public:
         }
         if (sdl == nullptr)
             return false;
+        {
+            std::lock_guard deferredLock(deferredMutex_);
+            if (windowThread_ == std::thread::id{})
+                windowThread_ = std::this_thread::get_id();
+        }
         std::lock_guard lock(mutex_);
         Window& window = windows_[hwnd];
         window.sdl = sdl;
@@ -155,6 +162,7 @@ public:
 
     bool Pump() override
     {
+        RunDeferred();
         LibraryAllocations hidden;
         SDL_Event event;
         while (SDL_PollEvent(&event))
@@ -218,13 +226,44 @@ public:
         return modes_[static_cast<size_t>(display)];
     }
 
+    // Cursor and text calls may come from any thread; SDL takes them on the window thread only,
+    // so other threads leave them for the next Pump.
     void SetCursorVisible(bool visible) override
+    {
+        if (Defer([=, this] { ApplyCursorVisible(visible); }))
+            return;
+        ApplyCursorVisible(visible);
+    }
+
+    void WarpCursor(HWND hwnd, int x, int y) override
+    {
+        if (Defer([=, this] { ApplyWarp(hwnd, x, y); }))
+            return;
+        ApplyWarp(hwnd, x, y);
+    }
+
+    void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) override
+    {
+        if (Defer([=, this] { ApplyCursorShape(pixels, width, height, hotX, hotY, standardId); }))
+            return;
+        ApplyCursorShape(pixels, width, height, hotX, hotY, standardId);
+    }
+
+    void SetTextInput(bool on) override
+    {
+        if (Defer([=, this] { ApplyTextInput(on); }))
+            return;
+        ApplyTextInput(on);
+    }
+
+private:
+    void ApplyCursorVisible(bool visible)
     {
         cursorVisible_ = visible;
         SDL_ShowCursor(cursorVisible_ && haveShape_ ? SDL_ENABLE : SDL_DISABLE);
     }
 
-    void WarpCursor(HWND hwnd, int x, int y) override
+    void ApplyWarp(HWND hwnd, int x, int y)
     {
         std::lock_guard lock(mutex_);
         auto it = windows_.find(hwnd);
@@ -242,7 +281,7 @@ public:
         SDL_WarpMouseInWindow(it->second.sdl, px, py);
     }
 
-    void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) override
+    void ApplyCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId)
     {
         SDL_Cursor* cursor = nullptr;
         if (pixels != nullptr && width > 0 && height > 0) {
@@ -273,14 +312,34 @@ public:
         SDL_ShowCursor(cursorVisible_ && haveShape_ ? SDL_ENABLE : SDL_DISABLE);
     }
 
-    void SetTextInput(bool on) override
+    void ApplyTextInput(bool on)
     {
         // Text input stays on for plain typing; the IME's own window follows the open status.
         if (on)
             SDL_StartTextInput();
     }
 
-private:
+    // Queues a call for the window thread when the caller is another thread; false: run it now.
+    bool Defer(std::function<void()> call)
+    {
+        std::lock_guard lock(deferredMutex_);
+        if (windowThread_ == std::thread::id{} || windowThread_ == std::this_thread::get_id())
+            return false;
+        deferred_.push_back(std::move(call));
+        return true;
+    }
+
+    void RunDeferred()
+    {
+        std::vector<std::function<void()>> calls;
+        {
+            std::lock_guard lock(deferredMutex_);
+            calls.swap(deferred_);
+        }
+        for (auto& call : calls)
+            call();
+    }
+
     struct Window {
         SDL_Window* sdl = nullptr;
         HostWindowState state;
@@ -505,6 +564,9 @@ private:
     std::map<Uint32, HWND> byId_;
     std::vector<DisplayInfo> displays_;
     std::vector<std::vector<DisplayInfo>> modes_;
+    std::mutex deferredMutex_;
+    std::thread::id windowThread_;
+    std::vector<std::function<void()>> deferred_;
     SDL_Cursor* cursor_ = nullptr;
     bool cursorVisible_ = true;
     bool haveShape_ = true;

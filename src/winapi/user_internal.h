@@ -121,6 +121,7 @@ struct Window {
     bool destroying = false;
     bool destroyed = false;
     bool messageOnly = false;  // created under HWND_MESSAGE: never shown, never activated
+    bool hostDirty = false;    // the host's copy of the window state waits for the owner thread
     bool hasInvalid = false;
     bool invalidErase = false;
     RECT invalid{0, 0, 0, 0};

@@ -330,6 +330,19 @@ void UpdateHostWindow(HWND hwnd)
     auto window = FindWindowRecord(hwnd);
     if (!window || !window->hostWindow)
         return;
+    // The host is driven by the owner thread; another thread leaves the change for it.
+    if (window->queue != CurrentQueue()) {
+        {
+            std::lock_guard lock(WindowLock());
+            window->hostDirty = true;
+        }
+        RequestPresent(*window->queue);
+        return;
+    }
+    {
+        std::lock_guard lock(WindowLock());
+        window->hostDirty = false;
+    }
     CurrentHost().UpdateWindow(hwnd, HostState(*window));
 }
 
@@ -340,6 +353,13 @@ void PresentDirtyWindows()
     for (auto& window : AllWindows()) {
         if (window->queue != queue || !window->hostWindow)
             continue;
+        bool hostDirty;
+        {
+            std::lock_guard lock(WindowLock());
+            hostDirty = window->hostDirty;
+        }
+        if (hostDirty)
+            UpdateHostWindow(window->hwnd);
         Frame frame;
         if (window->store->Snapshot(&frame, true))
             CurrentHost().Present(window->hwnd, frame);
