@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "winapi/gdi.h"
@@ -402,6 +403,28 @@ TEST_F(Windows, DrawingThroughGetDcReachesTheHost)
     ASSERT_EQ(frame.height, 200);
     EXPECT_EQ(frame.pixels, picture);
     EXPECT_EQ(GetDC(reinterpret_cast<HWND>(0x4321)), nullptr);
+}
+
+TEST_F(Windows, DrawingFromAnotherThreadIsPresentedByTheOwner)
+{
+    HWND h = Make(WS_POPUP | WS_VISIBLE);
+    Pump();
+    const int before = Host().PresentCount(h);
+    std::thread game([h] {
+        uint32_t red = 0x00FF0000;
+        HDC source = winapi::CreateMemoryDC(&red, 1, 1, 4, 32);
+        HDC window = GetDC(h);
+        StretchBlt(window, 0, 0, 300, 200, source, 0, 0, 1, 1, SRCCOPY);
+        ReleaseDC(h, window);
+        DeleteDC(source);
+    });
+    game.join();
+    EXPECT_EQ(Host().PresentCount(h), before);  // the host is driven by the window's thread
+    Pump();
+    EXPECT_EQ(Host().PresentCount(h), before + 1);
+    const winapi::Frame frame = Host().ReadBack(h);
+    ASSERT_EQ(frame.width, 300);
+    EXPECT_EQ(frame.At(299, 199), 0x00FF0000u);
 }
 
 TEST_F(Windows, WindowLongsSubclassingAndPlacement)
