@@ -407,6 +407,17 @@ private:
             SDL_SetWindowSize(sdl, width, height);
         if (fresh || old.client.left != state.client.left || old.client.top != state.client.top)
             SDL_SetWindowPosition(sdl, state.client.left, state.client.top);
+        // A frameless window that covers a whole display is the game's full screen: the display
+        // keeps its mode and the picture is letterboxed onto it.
+        bool coversDisplay = false;
+        for (const DisplayInfo& display : displays_)
+            coversDisplay = coversDisplay || (!state.decorated && state.client.left == display.bounds.left &&
+                                              state.client.top == display.bounds.top &&
+                                              state.client.right == display.bounds.right &&
+                                              state.client.bottom == display.bounds.bottom);
+        const bool isFullScreen = (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+        if (coversDisplay != isFullScreen)
+            SDL_SetWindowFullscreen(sdl, coversDisplay ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
         if (state.visible && (fresh || !old.visible))
             SDL_ShowWindow(sdl);
         if (!state.visible && old.visible)
