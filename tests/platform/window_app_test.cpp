@@ -220,6 +220,7 @@ TEST(WindowAppThreaded, GameThreadEndsTheLoopThroughTheUiThread)
     EXPECT_EQ(app.exitCode, 0);
     EXPECT_EQ(app.answer, IDNO);
     EXPECT_EQ(FindWindowA("ThreadedMain", nullptr), nullptr);
+    EXPECT_TRUE(UnregisterClassA("ThreadedMain", nullptr));
 }
 
 } // namespace
