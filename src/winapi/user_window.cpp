@@ -1064,6 +1064,19 @@ HWND WINAPI GetDesktopWindow()
     return registry.desktop->hwnd;
 }
 
+BOOL WINAPI EnumWindows(WNDENUMPROC callback, LPARAM data)
+{
+    if (callback == nullptr)
+        return FALSE;
+    for (auto& window : AllWindows()) {
+        if (!IsTopLevel(*window) || !IsWindow(window->hwnd))
+            continue;
+        if (!callback(window->hwnd, data))
+            return FALSE;
+    }
+    return TRUE;
+}
+
 HWND WINAPI GetParent(HWND hwnd)
 {
     auto window = FindWindowRecord(hwnd);

@@ -147,6 +147,13 @@ TEST_F(Windows, DestructionOrderAndChildren)
     HWND parent = Make();
     HWND child = Make(WS_CHILD | WS_VISIBLE, parent);
     ASSERT_NE(child, nullptr);
+    std::vector<HWND> topLevel;
+    EnumWindows([](HWND w, LPARAM data) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(data)->push_back(w);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&topLevel));
+    EXPECT_EQ(std::count(topLevel.begin(), topLevel.end(), parent), 1);
+    EXPECT_EQ(std::count(topLevel.begin(), topLevel.end(), child), 0);
     EXPECT_EQ(GetParent(child), parent);
     EXPECT_EQ(GetWindow(parent, GW_CHILD), child);
     g_seen.clear();
@@ -160,6 +167,12 @@ TEST_F(Windows, DestructionOrderAndChildren)
     EXPECT_EQ(order, expected);
     EXPECT_FALSE(IsWindow(parent));
     EXPECT_FALSE(IsWindow(child));
+    std::vector<HWND> listed;
+    EnumWindows([](HWND w, LPARAM data) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(data)->push_back(w);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&listed));
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), parent), 0);
     EXPECT_FALSE(Host().HasWindow(parent));
     EXPECT_FALSE(DestroyWindow(parent));
 }
