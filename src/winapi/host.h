@@ -75,6 +75,9 @@ RECT LetterboxRect(int frameWidth, int frameHeight, int surfaceWidth, int surfac
 Host& CurrentHost();
 // Replaces the host (tests); the previous one is destroyed. Only while no window exists.
 void SetHost(std::unique_ptr<Host> host);
+// Makes the SDL host (SDL's video subsystem started with whatever driver SDL_VIDEODRIVER names);
+// null when SDL cannot start.
+std::unique_ptr<Host> MakeSdlHost();
 
 // Entry points through which a host delivers input to the window system. `hwnd` is the top-level
 // window the event belongs to; coordinates are client coordinates of that window. They may be
