@@ -66,10 +66,18 @@ public:
     virtual void SetTextInput(bool on) = 0;
 };
 
+// Where a frame of frameWidth x frameHeight goes on a surface of surfaceWidth x surfaceHeight:
+// the largest rectangle with the frame's aspect, centred (the rest is black border). Empty when a
+// size is below 1.
+RECT LetterboxRect(int frameWidth, int frameHeight, int surfaceWidth, int surfaceHeight);
+
 // The host of the process, chosen on first use.
 Host& CurrentHost();
 // Replaces the host (tests); the previous one is destroyed. Only while no window exists.
 void SetHost(std::unique_ptr<Host> host);
+// Makes the SDL host (SDL's video subsystem started with whatever driver SDL_VIDEODRIVER names);
+// null when SDL cannot start.
+std::unique_ptr<Host> MakeSdlHost();
 
 // Entry points through which a host delivers input to the window system. `hwnd` is the top-level
 // window the event belongs to; coordinates are client coordinates of that window. They may be

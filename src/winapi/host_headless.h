@@ -80,8 +80,4 @@ private:
 // The current host when it is the headless one, else null.
 HeadlessHost* CurrentHeadlessHost();
 
-// Makes the SDL host (SDL's video subsystem started with whatever driver SDL_VIDEODRIVER names);
-// null when SDL cannot start.
-std::unique_ptr<Host> MakeSdlHost();
-
 } // namespace winapi
