@@ -6,6 +6,7 @@
 
 #include <emmintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -203,13 +204,14 @@ inline void Blend8(BYTE* dst, __m128i s0, __m128i s1)
     Store4(dst + 16, Blend4(s1, d1));
 }
 
-// How far ahead of the walk the blend asks for its lines (the blend is bound by memory latency
-// beyond the first-level cache; the hardware's own prefetch leaves it waiting).
+// How far ahead of the walk the blend asks for its lines (beyond the first-level cache the blend
+// waits on memory; the hardware's own prefetch leaves it waiting). Rows shorter than that look
+// one row ahead, so that the lines asked for are the ones the walk reaches.
 constexpr ptrdiff_t kBlendAhead = 2048;
 
-// Asks for the line `ahead` bytes further along a walk whose row has `left` bytes still to go;
-// past the row's end the walk continues `skip` bytes further (the next row). A hint only: the
-// address may lie outside any buffer.
+// Asks for the line `ahead` bytes (at most a row) further along a walk whose row has `left` bytes
+// still to go; past the row's end the walk continues `skip` bytes further (the next row). A hint
+// only: the address may lie outside any buffer.
 inline void PrefetchAlong(const BYTE* p, ptrdiff_t ahead, ptrdiff_t left, ptrdiff_t skip)
 {
     uintptr_t at = reinterpret_cast<uintptr_t>(p) + static_cast<uintptr_t>(ahead);
@@ -232,12 +234,13 @@ void BlendRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, 
         src += 16;
         return v;
     };
+    const ptrdiff_t ahead = std::min(kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
     for (int y = 0; y < height; ++y) {
         int x = 0;
         for (; x + 16 <= width; x += 16) {
             const ptrdiff_t left = static_cast<ptrdiff_t>(width - x) * 4;
-            PrefetchAlong(dst, kBlendAhead, left, dstSkip);
-            PrefetchAlong(src, Mirror ? -kBlendAhead - 64 : kBlendAhead, left, srcSkip);
+            PrefetchAlong(dst, ahead, left, dstSkip);
+            PrefetchAlong(src, Mirror ? -ahead - 64 : ahead, left, srcSkip);
             const __m128i s0 = next4();
             const __m128i s1 = next4();
             Blend8(dst, s0, s1);
