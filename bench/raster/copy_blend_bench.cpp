@@ -64,7 +64,7 @@ double MedianMs(std::vector<double>& v)
 // Runs both contenders alternately and reports the medians and the ratio.
 void Contest(benchmark::State& state, const std::function<void()>& ours, const std::function<void()>& peer)
 {
-    constexpr int kRuns = 9;
+    constexpr int kRuns = 15;
     std::vector<double> ourTimes, peerTimes;
     for (auto _ : state) {
         for (int i = 0; i < kRuns; ++i) {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -98,6 +99,48 @@ TEST(RowKernels, UnscaledTwinsGivePlainResults)
                         ASSERT_EQ(a.Row(y)[i], b.Row(y)[i]);
                     }
                 }
+            }
+        }
+    }
+}
+
+// Sprite-like sources (runs of opaque, transparent and mixed alpha starting at any pixel) through
+// the blend twins, so that the groups the SIMD blend copies or skips whole fall at every offset
+// of the row, over destinations whose alpha is already clear or still set.
+TEST(RowKernels, BlendTwinsMatchOnSpriteRuns)
+{
+    const UnscaledTwin twins[] = {
+        {"BlendAlphaRows32", BlendAlphaRows32, BlendAlphaRows32Mmx, false},
+        {"BlendAlphaRows32Mirror", BlendAlphaRows32Mirror, BlendAlphaRows32MirrorMmx, true},
+    };
+    Random random(4);
+    for (const UnscaledTwin& twin : twins) {
+        for (int width : {7, 8, 9, 15, 16, 17, 23, 31, 32, 33, 40, 47, 48, 63, 64, 65, 79, 100, 700}) {
+            for (bool clearDst : {false, true}) {
+                GuardedPlane src(width, kHeight, 4), a(width, kHeight, 4), b(width, kHeight, 4);
+                random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
+                random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+                for (int y = 0; y < kHeight; ++y) {
+                    for (int x = 0; x < width;) {
+                        const int run = random.Range(1, 24), kind = random.Range(0, 2);
+                        for (int end = std::min(width, x + run); x < end; ++x) {
+                            BYTE* p = src.At(x, y);
+                            p[3] = kind == 0 ? 0 : kind == 1 ? 255 : p[3];
+                            if (clearDst) {
+                                a.At(x, y)[3] = 0;
+                            }
+                        }
+                    }
+                }
+                std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+                for (bool upward : {false, true}) {
+                    RunUnscaled(twin.plain, a, src, width, twin.mirrored, upward);
+                    RunUnscaled(twin.simd, b, src, width, twin.mirrored, upward);
+                    ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
+                        << twin.name << " width " << width << (clearDst ? " clear" : "") << (upward ? " upward" : "");
+                }
+                ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact() && src.buffer.GuardsIntact())
+                    << twin.name << " width " << width;
             }
         }
     }
