@@ -132,6 +132,22 @@ void CImage::MarkChanged(const RECT& rect)
 // ---------------------------------------------------------------------------------------------
 // Clip computations
 
+namespace {
+
+// The source's clip rectangle, kept inside its pixels whatever kind of surface it is.
+RECT SourceClip(const CSurface* source)
+{
+    RECT clip;
+    source->GetClipRect(&clip);
+    clip.left = std::max<LONG>(clip.left, 0);
+    clip.top = std::max<LONG>(clip.top, 0);
+    clip.right = std::min(clip.right, source->GetWidth());
+    clip.bottom = std::min(clip.bottom, source->GetHeight());
+    return clip;
+}
+
+}  // namespace
+
 int CImage::TransferRect(const CSurface* source, LONG x, LONG y, const RECT* sourceRect, const SIZE* destSize,
                          StretchState* state, RECT* clip)
 {
@@ -158,8 +174,7 @@ int CImage::TransferRectImpl(const CSurface* source, LONG x, LONG y, const RECT*
         if (source) {
             // Cut to the source's clip rectangle; the placement follows the columns and rows that
             // remain (a mirrored axis loses its far edge's cut at the near side of the destination).
-            RECT sc;
-            source->GetClipRect(&sc);
+            const RECT sc = SourceClip(source);
             if (sl < sc.left) {
                 if (!flipX) {
                     px += sc.left - sl;
@@ -189,8 +204,7 @@ int CImage::TransferRectImpl(const CSurface* source, LONG x, LONG y, const RECT*
         if (!source) {
             return 1;
         }
-        RECT sc;
-        source->GetClipRect(&sc);
+        const RECT sc = SourceClip(source);
         sl = sc.left;
         st = sc.top;
         sr = sc.right;
