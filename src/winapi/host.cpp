@@ -43,6 +43,21 @@ void Install(std::unique_ptr<Host> host)
 
 } // namespace
 
+RECT LetterboxRect(int frameWidth, int frameHeight, int surfaceWidth, int surfaceHeight)
+{
+    if (frameWidth < 1 || frameHeight < 1 || surfaceWidth < 1 || surfaceHeight < 1)
+        return RECT{0, 0, 0, 0};
+    int64_t width = surfaceWidth;
+    int64_t height = width * frameHeight / frameWidth;
+    if (height > surfaceHeight) {
+        height = surfaceHeight;
+        width = height * frameWidth / frameHeight;
+    }
+    const auto left = static_cast<LONG>((surfaceWidth - width) / 2);
+    const auto top = static_cast<LONG>((surfaceHeight - height) / 2);
+    return RECT{left, top, left + static_cast<LONG>(width), top + static_cast<LONG>(height)};
+}
+
 Host& CurrentHost()
 {
     std::lock_guard lock(g_hostMutex);

@@ -66,6 +66,11 @@ public:
     virtual void SetTextInput(bool on) = 0;
 };
 
+// Where a frame of frameWidth x frameHeight goes on a surface of surfaceWidth x surfaceHeight:
+// the largest rectangle with the frame's aspect, centred (the rest is black border). Empty when a
+// size is below 1.
+RECT LetterboxRect(int frameWidth, int frameHeight, int surfaceWidth, int surfaceHeight);
+
 // The host of the process, chosen on first use.
 Host& CurrentHost();
 // Replaces the host (tests); the previous one is destroyed. Only while no window exists.

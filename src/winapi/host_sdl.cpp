@@ -6,20 +6,49 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <map>
 #include <mutex>
 
 #include "winapi/host_headless.h"
 #include "winapi/user_internal.h"
 
+// LeakSanitizer's switch, when the program runs under it. SDL's video drivers load system
+// libraries (EGL, X11) that keep allocations for the life of the process and unload with them;
+// those are not ours to free, so the host hides what they allocate while it starts them.
+extern "C" void __lsan_disable() __attribute__((weak));
+extern "C" void __lsan_enable() __attribute__((weak));
+
 namespace winapi {
 
 namespace {
+
+class LibraryAllocations {
+public:
+    LibraryAllocations()
+    {
+        if (__lsan_disable != nullptr)
+            __lsan_disable();
+    }
+    ~LibraryAllocations()
+    {
+        if (__lsan_enable != nullptr)
+            __lsan_enable();
+    }
+    LibraryAllocations(const LibraryAllocations&) = delete;
+    LibraryAllocations& operator=(const LibraryAllocations&) = delete;
+};
 
 struct Letterbox {
     SDL_Rect target{0, 0, 0, 0};  // where the client pixels go on the surface
     int frameWidth = 0;
     int frameHeight = 0;
+    // Window size in points and surface size in pixels (they differ on HiDPI screens).
+    int windowWidth = 0;
+    int windowHeight = 0;
+    int surfaceWidth = 0;
+    int surfaceHeight = 0;
 };
 
 Letterbox Fit(int frameWidth, int frameHeight, int surfaceWidth, int surfaceHeight)
@@ -27,17 +56,8 @@ Letterbox Fit(int frameWidth, int frameHeight, int surfaceWidth, int surfaceHeig
     Letterbox box;
     box.frameWidth = frameWidth;
     box.frameHeight = frameHeight;
-    if (frameWidth < 1 || frameHeight < 1 || surfaceWidth < 1 || surfaceHeight < 1)
-        return box;
-    // The largest size with the frame's aspect that fits the surface.
-    int64_t width = surfaceWidth;
-    int64_t height = width * frameHeight / frameWidth;
-    if (height > surfaceHeight) {
-        height = surfaceHeight;
-        width = height * frameWidth / frameHeight;
-    }
-    box.target = SDL_Rect{static_cast<int>((surfaceWidth - width) / 2), static_cast<int>((surfaceHeight - height) / 2),
-                          static_cast<int>(width), static_cast<int>(height)};
+    const RECT r = LetterboxRect(frameWidth, frameHeight, surfaceWidth, surfaceHeight);
+    box.target = SDL_Rect{r.left, r.top, r.right - r.left, r.bottom - r.top};
     return box;
 }
 
@@ -69,9 +89,18 @@ public:
             flags |= SDL_WINDOW_BORDERLESS;
         if (state.topmost)
             flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-        SDL_Window* sdl = SDL_CreateWindow(state.titleUtf8.c_str(), state.client.left, state.client.top, width, height, flags);
+        SDL_Window* sdl;
+        {
+            LibraryAllocations hidden;
+            sdl = SDL_CreateWindow(state.titleUtf8.c_str(), state.client.left, state.client.top, width, height, flags);
+        }
         if (sdl == nullptr)
             return false;
+        {
+            std::lock_guard deferredLock(deferredMutex_);
+            if (windowThread_ == std::thread::id{})
+                windowThread_ = std::this_thread::get_id();
+        }
         std::lock_guard lock(mutex_);
         Window& window = windows_[hwnd];
         window.sdl = sdl;
@@ -88,6 +117,7 @@ public:
         if (it == windows_.end())
             return;
         byId_.erase(SDL_GetWindowID(it->second.sdl));
+        LibraryAllocations hidden;
         SDL_DestroyWindow(it->second.sdl);
         windows_.erase(it);
     }
@@ -132,6 +162,8 @@ public:
 
     bool Pump() override
     {
+        RunDeferred();
+        LibraryAllocations hidden;
         SDL_Event event;
         while (SDL_PollEvent(&event))
             Handle(event);
@@ -194,13 +226,44 @@ public:
         return modes_[static_cast<size_t>(display)];
     }
 
+    // Cursor and text calls may come from any thread; SDL takes them on the window thread only,
+    // so other threads leave them for the next Pump.
     void SetCursorVisible(bool visible) override
+    {
+        if (Defer([=, this] { ApplyCursorVisible(visible); }))
+            return;
+        ApplyCursorVisible(visible);
+    }
+
+    void WarpCursor(HWND hwnd, int x, int y) override
+    {
+        if (Defer([=, this] { ApplyWarp(hwnd, x, y); }))
+            return;
+        ApplyWarp(hwnd, x, y);
+    }
+
+    void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) override
+    {
+        if (Defer([=, this] { ApplyCursorShape(pixels, width, height, hotX, hotY, standardId); }))
+            return;
+        ApplyCursorShape(pixels, width, height, hotX, hotY, standardId);
+    }
+
+    void SetTextInput(bool on) override
+    {
+        if (Defer([=, this] { ApplyTextInput(on); }))
+            return;
+        ApplyTextInput(on);
+    }
+
+private:
+    void ApplyCursorVisible(bool visible)
     {
         cursorVisible_ = visible;
         SDL_ShowCursor(cursorVisible_ && haveShape_ ? SDL_ENABLE : SDL_DISABLE);
     }
 
-    void WarpCursor(HWND hwnd, int x, int y) override
+    void ApplyWarp(HWND hwnd, int x, int y)
     {
         std::lock_guard lock(mutex_);
         auto it = windows_.find(hwnd);
@@ -209,11 +272,16 @@ public:
         const Letterbox& box = it->second.box;
         if (box.frameWidth < 1 || box.frameHeight < 1)
             return;
-        SDL_WarpMouseInWindow(it->second.sdl, box.target.x + x * box.target.w / box.frameWidth,
-                              box.target.y + y * box.target.h / box.frameHeight);
+        int px = box.target.x + x * box.target.w / box.frameWidth;
+        int py = box.target.y + y * box.target.h / box.frameHeight;
+        if (box.surfaceWidth > 0 && box.surfaceHeight > 0) {
+            px = px * box.windowWidth / box.surfaceWidth;
+            py = py * box.windowHeight / box.surfaceHeight;
+        }
+        SDL_WarpMouseInWindow(it->second.sdl, px, py);
     }
 
-    void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) override
+    void ApplyCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId)
     {
         SDL_Cursor* cursor = nullptr;
         if (pixels != nullptr && width > 0 && height > 0) {
@@ -244,14 +312,34 @@ public:
         SDL_ShowCursor(cursorVisible_ && haveShape_ ? SDL_ENABLE : SDL_DISABLE);
     }
 
-    void SetTextInput(bool on) override
+    void ApplyTextInput(bool on)
     {
         // Text input stays on for plain typing; the IME's own window follows the open status.
         if (on)
             SDL_StartTextInput();
     }
 
-private:
+    // Queues a call for the window thread when the caller is another thread; false: run it now.
+    bool Defer(std::function<void()> call)
+    {
+        std::lock_guard lock(deferredMutex_);
+        if (windowThread_ == std::thread::id{} || windowThread_ == std::this_thread::get_id())
+            return false;
+        deferred_.push_back(std::move(call));
+        return true;
+    }
+
+    void RunDeferred()
+    {
+        std::vector<std::function<void()>> calls;
+        {
+            std::lock_guard lock(deferredMutex_);
+            calls.swap(deferred_);
+        }
+        for (auto& call : calls)
+            call();
+    }
+
     struct Window {
         SDL_Window* sdl = nullptr;
         HostWindowState state;
@@ -303,6 +391,7 @@ private:
 
     void Apply(HWND, Window& window, const HostWindowState& state, bool fresh)
     {
+        LibraryAllocations hidden;
         SDL_Window* sdl = window.sdl;
         const HostWindowState old = window.state;
         window.state = state;
@@ -318,6 +407,17 @@ private:
             SDL_SetWindowSize(sdl, width, height);
         if (fresh || old.client.left != state.client.left || old.client.top != state.client.top)
             SDL_SetWindowPosition(sdl, state.client.left, state.client.top);
+        // A frameless window that covers a whole display is the game's full screen: the display
+        // keeps its mode and the picture is letterboxed onto it.
+        bool coversDisplay = false;
+        for (const DisplayInfo& display : displays_)
+            coversDisplay = coversDisplay || (!state.decorated && state.client.left == display.bounds.left &&
+                                              state.client.top == display.bounds.top &&
+                                              state.client.right == display.bounds.right &&
+                                              state.client.bottom == display.bounds.bottom);
+        const bool isFullScreen = (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+        if (coversDisplay != isFullScreen)
+            SDL_SetWindowFullscreen(sdl, coversDisplay ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
         if (state.visible && (fresh || !old.visible))
             SDL_ShowWindow(sdl);
         if (!state.visible && old.visible)
@@ -330,10 +430,17 @@ private:
 
     void Show(Window& window)
     {
-        SDL_Surface* surface = SDL_GetWindowSurface(window.sdl);
+        SDL_Surface* surface;
+        {
+            LibraryAllocations hidden;
+            surface = SDL_GetWindowSurface(window.sdl);
+        }
         if (surface == nullptr || window.frame.width < 1 || window.frame.height < 1)
             return;
         window.box = Fit(window.frame.width, window.frame.height, surface->w, surface->h);
+        SDL_GetWindowSize(window.sdl, &window.box.windowWidth, &window.box.windowHeight);
+        window.box.surfaceWidth = surface->w;
+        window.box.surfaceHeight = surface->h;
         SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(window.frame.pixels.data(), window.frame.width,
                                                                  window.frame.height, 32, window.frame.width * 4,
                                                                  SDL_PIXELFORMAT_ARGB8888);
@@ -349,6 +456,7 @@ private:
             SDL_BlitScaled(source, nullptr, surface, &window.box.target);
         }
         SDL_FreeSurface(source);
+        LibraryAllocations hidden;
         SDL_UpdateWindowSurface(window.sdl);
     }
 
@@ -364,6 +472,10 @@ private:
             *cx = x;
             *cy = y;
             return true;
+        }
+        if (box.windowWidth > 0 && box.windowHeight > 0) {
+            x = static_cast<int>(static_cast<int64_t>(x) * box.surfaceWidth / box.windowWidth);
+            y = static_cast<int>(static_cast<int64_t>(y) * box.surfaceHeight / box.windowHeight);
         }
         *cx = static_cast<int>(static_cast<int64_t>(x - box.target.x) * box.frameWidth / box.target.w);
         *cy = static_cast<int>(static_cast<int64_t>(y - box.target.y) * box.frameHeight / box.target.h);
@@ -463,6 +575,9 @@ private:
     std::map<Uint32, HWND> byId_;
     std::vector<DisplayInfo> displays_;
     std::vector<std::vector<DisplayInfo>> modes_;
+    std::mutex deferredMutex_;
+    std::thread::id windowThread_;
+    std::vector<std::function<void()>> deferred_;
     SDL_Cursor* cursor_ = nullptr;
     bool cursorVisible_ = true;
     bool haveShape_ = true;
@@ -472,6 +587,7 @@ private:
 
 std::unique_ptr<Host> MakeSdlHost()
 {
+    LibraryAllocations hidden;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return nullptr;
     return std::make_unique<SdlHost>();

@@ -116,7 +116,7 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         return 0;
     case WM_SYSKEYUP:
-        if (wParam == VK_MENU || wParam == VK_F10)
+        if ((wParam == VK_MENU && AltPressedAlone()) || wParam == VK_F10)
             SendMessageA(hwnd, WM_SYSCOMMAND, SC_KEYMENU, 0);
         return 0;
     case WM_NCHITTEST:

@@ -102,6 +102,8 @@ struct Hook {
     HOOKPROC proc;
 };
 
+std::atomic<bool> g_altAlone{false};
+
 std::mutex g_hookMutex;
 std::vector<Hook> g_hooks;  // newest first
 uintptr_t g_nextHook = 0x30010;
@@ -223,6 +225,11 @@ void HostKey(HWND hwnd, const HostKeyEvent& key)
     hook.time = user::Now();
     if (user::RunKeyboardHooks(message, hook))
         return;
+    // Alt pressed and released with no other key between opens the menu (DefWindowProcA).
+    if (vk == VK_MENU && key.down && !key.repeat)
+        g_altAlone = true;
+    else if (key.down && vk != VK_MENU)
+        g_altAlone = false;
     SetAsync(row->vk, key.down);
     SetAsync(vk, key.down || (vk == VK_SHIFT && IsDown(row->vk == VK_LSHIFT ? VK_RSHIFT : VK_LSHIFT)));
     LPARAM lParam = 1 | (LPARAM{row->scan} << 16);
@@ -407,16 +414,17 @@ void Activate(HWND hwnd)
     if (old != nullptr && IsWindow(old)) {
         SendMessageA(old, WM_NCACTIVATE, FALSE, 0);
         SendMessageA(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
+        // Notified, not waited for: a window of a thread that is not pumping must not stall this one.
         if (hwnd == nullptr)
             for (HWND h : topLevel)
-                SendMessageA(h, WM_ACTIVATEAPP, FALSE, 0);
+                SendNotifyMessageA(h, WM_ACTIVATEAPP, FALSE, 0);
         if (oldFocus != nullptr && oldFocus != hwnd && IsWindow(oldFocus))
             SendMessageA(oldFocus, WM_KILLFOCUS, 0, 0);
     }
     if (hwnd != nullptr) {
         if (old == nullptr || !IsWindow(old))
             for (HWND h : topLevel)
-                SendMessageA(h, WM_ACTIVATEAPP, TRUE, 0);
+                SendNotifyMessageA(h, WM_ACTIVATEAPP, TRUE, 0);
         SendMessageA(hwnd, WM_NCACTIVATE, TRUE, 0);
         SendMessageA(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
     }
@@ -432,6 +440,11 @@ void ForgetWindowInput(HWND hwnd)
         input.focus = nullptr;
     if (input.capture == hwnd)
         input.capture = nullptr;
+}
+
+bool AltPressedAlone()
+{
+    return g_altAlone.load();
 }
 
 bool RunKeyboardHooks(WPARAM message, const KBDLLHOOKSTRUCT& info)

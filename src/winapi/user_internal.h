@@ -4,6 +4,7 @@
 // the host runs.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -27,7 +28,7 @@ struct SentMessage {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     LRESULT result = 0;
-    bool done = false;                    // guarded by sender->mutex
+    std::atomic<bool> done{false};        // set under sender->mutex; read without it while spinning
     std::shared_ptr<ThreadQueue> sender;  // null: nobody waits (SendNotifyMessageA)
 };
 
@@ -53,8 +54,8 @@ struct ThreadQueue {
     std::vector<Timer> timers;
     UINT_PTR nextTimerId = 1;
     std::set<HWND> invalid;    // windows with something to paint
-    bool presentPending = false;
-    uint64_t wakeCount = 0;    // changes with every arrival (WaitMessage)
+    std::atomic<bool> presentPending{false};
+    std::atomic<uint64_t> wakeCount{0};  // changes with every arrival (read without the mutex)
     // Retrieval state of the thread (touched only by the owner thread).
     DWORD lastTime = 0;
     POINT lastPoint{0, 0};
@@ -119,6 +120,8 @@ struct Window {
     HMENU systemMenu = nullptr;
     bool destroying = false;
     bool destroyed = false;
+    bool messageOnly = false;  // created under HWND_MESSAGE: never shown, never activated
+    bool hostDirty = false;    // the host's copy of the window state waits for the owner thread
     bool hasInvalid = false;
     bool invalidErase = false;
     RECT invalid{0, 0, 0, 0};
@@ -176,6 +179,8 @@ bool ImeTakesText(HWND hwnd, const std::string& sjis);
 void ImeComposition(HWND hwnd, const std::string& sjis, int cursor);
 void ImeForgetWindow(HWND hwnd);
 void ImeOnRetrieve(HWND hwnd, LPARAM flags);
+// Whether the last Alt press had no other key pressed before its release.
+bool AltPressedAlone();
 // The low-level keyboard hooks; true when a hook swallowed the key.
 bool RunKeyboardHooks(WPARAM message, const KBDLLHOOKSTRUCT& info);
 

@@ -195,18 +195,38 @@ Fetch FetchOnce(ThreadQueue& queue, MSG* out, HWND filter, UINT low, UINT high, 
     return Fetch::None;
 }
 
+// Waits a little without sleeping for `changed` to become true: a reply or a message that comes
+// within microseconds costs no trip through the scheduler.
+template <class Changed>
+bool SpinFor(Changed changed)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(50);
+    do {
+        for (int i = 0; i < 64; ++i) {
+            if (changed())
+                return true;
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        }
+    } while (std::chrono::steady_clock::now() < until);
+    return changed();
+}
+
 // The message loop's core: GetMessageA (wait) and PeekMessageA (no wait).
 Fetch Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove, bool wait)
 {
     auto queue = CurrentQueue();
     const bool hostThread = IsHostThread(queue);
     for (;;) {
+        const uint64_t seen = queue->wakeCount.load();
         ProcessSentMessages();
         bool pollHost = false;
         if (hostThread)
             pollHost = CurrentHost().Pump();
         ProcessSentMessages();
-        PresentDirtyWindows();
+        if (queue->presentPending.load())
+            PresentDirtyWindows();
         bool mouse = false;
         Fetch got = FetchOnce(*queue, out, filter, low, high, remove, &mouse);
         if (got != Fetch::None) {
@@ -224,10 +244,11 @@ Fetch Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove, bool wai
         }
         if (!wait)
             return Fetch::None;
-        std::unique_lock lock(queue->mutex);
-        if (!queue->sent.empty() || queue->presentPending)
+        if (!pollHost && SpinFor([&] { return queue->wakeCount.load() != seen; }))
             continue;
-        const uint64_t seen = queue->wakeCount;
+        std::unique_lock lock(queue->mutex);
+        if (!queue->sent.empty() || queue->presentPending || queue->wakeCount != seen)
+            continue;
         auto timeout = std::chrono::milliseconds(pollHost ? 5 : 1000);
         if (!queue->timers.empty()) {
             const DWORD now = Now();
@@ -405,7 +426,9 @@ BOOL WINAPI GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax)
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return -1;
     }
-    return Retrieve(msg, hwnd, filterMin, filterMax, true, true) == Fetch::Quit ? FALSE : TRUE;
+    // A WM_QUIT ends the loop also when it was posted like any other message.
+    Retrieve(msg, hwnd, filterMin, filterMax, true, true);
+    return msg->message == WM_QUIT ? FALSE : TRUE;
 }
 
 BOOL WINAPI PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT remove)
@@ -525,6 +548,7 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     sent->wParam = wParam;
     sent->lParam = lParam;
     sent->sender = self;
+    const uint64_t selfSeen = self->wakeCount.load();
     {
         std::lock_guard lock(window->queue->mutex);
         if (!window->queue->alive)
@@ -534,6 +558,8 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     // While waiting, this thread still answers messages sent to its own windows, so that two
     // threads sending to each other do not deadlock.
+    if (SpinFor([&] { return sent->done.load() || self->wakeCount.load() != selfSeen; }) && sent->done.load())
+        return sent->result;
     std::unique_lock lock(self->mutex);
     while (!sent->done) {
         if (!self->sent.empty()) {

@@ -257,7 +257,7 @@ std::vector<std::shared_ptr<Window>> AllWindows()
 
 bool IsTopLevel(const Window& window)
 {
-    return window.parent == nullptr && (window.style & WS_CHILD) == 0;
+    return window.parent == nullptr && (window.style & WS_CHILD) == 0 && !window.messageOnly;
 }
 
 RECT ClientRectOnScreen(const Window& window)
@@ -330,6 +330,19 @@ void UpdateHostWindow(HWND hwnd)
     auto window = FindWindowRecord(hwnd);
     if (!window || !window->hostWindow)
         return;
+    // The host is driven by the owner thread; another thread leaves the change for it.
+    if (window->queue != CurrentQueue()) {
+        {
+            std::lock_guard lock(WindowLock());
+            window->hostDirty = true;
+        }
+        RequestPresent(*window->queue);
+        return;
+    }
+    {
+        std::lock_guard lock(WindowLock());
+        window->hostDirty = false;
+    }
     CurrentHost().UpdateWindow(hwnd, HostState(*window));
 }
 
@@ -340,6 +353,13 @@ void PresentDirtyWindows()
     for (auto& window : AllWindows()) {
         if (window->queue != queue || !window->hostWindow)
             continue;
+        bool hostDirty;
+        {
+            std::lock_guard lock(WindowLock());
+            hostDirty = window->hostDirty;
+        }
+        if (hostDirty)
+            UpdateHostWindow(window->hwnd);
         Frame frame;
         if (window->store->Snapshot(&frame, true))
             CurrentHost().Present(window->hwnd, frame);
@@ -514,6 +534,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD
     window->exStyle = exStyle;
     window->text = title != nullptr ? title : "";
     window->instance = instance;
+    window->messageOnly = messageOnly;
     const bool child = (style & WS_CHILD) != 0;
     if (child) {
         window->parent = parent;
@@ -1041,6 +1062,19 @@ HWND WINAPI GetDesktopWindow()
     }
     registry.desktop->rect = RECT{left, top, right, bottom};
     return registry.desktop->hwnd;
+}
+
+BOOL WINAPI EnumWindows(WNDENUMPROC callback, LPARAM data)
+{
+    if (callback == nullptr)
+        return FALSE;
+    for (auto& window : AllWindows()) {
+        if (!IsTopLevel(*window) || !IsWindow(window->hwnd))
+            continue;
+        if (!callback(window->hwnd, data))
+            return FALSE;
+    }
+    return TRUE;
 }
 
 HWND WINAPI GetParent(HWND hwnd)

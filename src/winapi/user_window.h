@@ -294,6 +294,10 @@ BOOL WINAPI AdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyl
 // The first top-level window of this process with that class and/or title; null when none.
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR title);
 HWND WINAPI GetDesktopWindow();
+using WNDENUMPROC = BOOL(CALLBACK*)(HWND, LPARAM);
+// Calls back once for each top-level window of this process, in z-order; FALSE when the
+// callback stopped it.
+BOOL WINAPI EnumWindows(WNDENUMPROC callback, LPARAM data);
 HWND WINAPI GetParent(HWND hwnd);
 HWND WINAPI GetWindow(HWND hwnd, UINT relation);
 HWND WINAPI GetTopWindow(HWND hwnd);

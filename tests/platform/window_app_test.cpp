@@ -1,8 +1,10 @@
 // CWindowApp: Run's order of Init, the loop and Exit; PumpMessages; accelerators.
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
+#include "platform/window.h"
 #include "platform/window_app.h"
 #include "winapi/host_headless.h"
 
@@ -158,6 +160,67 @@ TEST_F(WindowApp, AcceleratorsTranslateForTheAcceleratorWindow)
     winapi::HostKey(hwnd, {58, false, false});
     app.PumpMessages(false);
     EXPECT_EQ(g_dispatched, std::vector<UINT>{WM_COMMAND});
+}
+
+} // namespace
+
+namespace {
+
+// The threaded mode end to end: a game thread asks the UI thread for a message box and then
+// reports its end with a private message; the handler destroys the main window, WM_DESTROY posts
+// WM_QUIT and Run's loop ends with 0.
+class ThreadedApp : public CWindowApp {
+public:
+    ThreadedApp() : CWindowApp(true) {}
+    int Init() override
+    {
+        CWindowCreateParams params;
+        params.className = "ThreadedMain";
+        params.title = "ThreadedMain";
+        params.style = WS_POPUP | WS_VISIBLE;
+        if (m_window.Create(GetInstance(), &params, nullptr, true, true) != 0)
+            return 11;
+        m_window.SetMessageHandler(0x9001, MakeMessageHandler(this, &ThreadedApp::OnMessageBoxRequest));
+        m_window.SetMessageHandler(0x9005, MakeMessageHandler(this, &ThreadedApp::OnThreadEnded));
+        m_game = std::thread([this] {
+            answer = static_cast<int>(m_window.SendMessage(0x9001, 0, 0));
+            m_window.SendMessage(0x9005, 0, 0);
+        });
+        return 0;
+    }
+    void Exit(int code) override
+    {
+        exitCode = code;
+        if (m_game.joinable())
+            m_game.join();
+    }
+    uint32_t OnMessageBoxRequest(CWindowMessage* message)
+    {
+        message->result = MessageBoxA(m_window.GetHwnd(), "question", nullptr, MB_YESNO);
+        return 0;
+    }
+    uint32_t OnThreadEnded(CWindowMessage*)
+    {
+        DestroyWindow(m_window.GetHwnd());
+        return 0;
+    }
+    int answer = 0;
+    int exitCode = -1;
+
+private:
+    CWindow m_window;
+    std::thread m_game;
+};
+
+TEST(WindowAppThreaded, GameThreadEndsTheLoopThroughTheUiThread)
+{
+    winapi::CurrentHeadlessHost()->QueueMessageBoxAnswers({IDNO});
+    ThreadedApp app;
+    EXPECT_EQ(app.Run(nullptr, nullptr, nullptr, SW_SHOW), 0);
+    EXPECT_EQ(app.exitCode, 0);
+    EXPECT_EQ(app.answer, IDNO);
+    EXPECT_EQ(FindWindowA("ThreadedMain", nullptr), nullptr);
+    EXPECT_TRUE(UnregisterClassA("ThreadedMain", nullptr));
 }
 
 } // namespace

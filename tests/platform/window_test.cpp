@@ -56,6 +56,12 @@ CWindowCreateParams Params(const char* className, uint8_t placement = 0)
     return params;
 }
 
+// Unregisters a class when the test ends (declared before the windows, so it runs after them).
+struct ClassGuard {
+    const char* name;
+    ~ClassGuard() { UnregisterClassA(name, nullptr); }
+};
+
 // Creation parameters that live until the end of the test program.
 const CWindowCreateParams* Keep(const char* className)
 {
@@ -66,6 +72,7 @@ const CWindowCreateParams* Keep(const char* className)
 
 TEST(Window, CreateRegistersTheClassAndRoutesThroughTheMap)
 {
+    ClassGuard guard{"RoutedWindow"};
     CWindow window;
     EXPECT_EQ(window.Create(nullptr, Keep("RoutedWindow"), nullptr, false, true), 0);
     ASSERT_TRUE(window.IsValid());
@@ -103,6 +110,7 @@ TEST(Window, StandardControlClassesAreNotRegistered)
 
 TEST(Window, QuitOnDestroyPostsQuit)
 {
+    ClassGuard guard{"QuittingWindow"};
     CWindow window;
     ASSERT_EQ(window.Create(nullptr, Keep("QuittingWindow"), nullptr, true, true), 0);
     window.Destroy();
@@ -140,6 +148,8 @@ struct ReplacingHandler : CMessageHandler {
 
 TEST(Window, HandlersMayReplaceThemselvesOrDeleteTheirWindow)
 {
+    ClassGuard replacingClass{"ReplacingWindow"};
+    ClassGuard deletedClass{"DeletedWindow"};
     CWindow replacing;
     ASSERT_EQ(replacing.Create(nullptr, Keep("ReplacingWindow"), nullptr, false, true), 0);
     int deleted = 0;
@@ -227,6 +237,7 @@ struct FakeFrame : CFrameWindow::Frame {
 
 TEST(FrameWindow, ImeMessages)
 {
+    ClassGuard guard{"FrameWindowTest"};
     FakeFrame frame;
     CFrameWindow window(&frame);
     CWindowCreateParams params = Params("FrameWindowTest");

@@ -25,7 +25,7 @@ struct Seen {
 std::mutex g_mutex;
 std::vector<Seen> g_seen;
 // Per-test behaviour of the window procedure; null: record and pass on.
-LRESULT (*g_behaviour)(HWND, UINT, WPARAM, LPARAM, bool* handled) = nullptr;
+std::atomic<LRESULT (*)(HWND, UINT, WPARAM, LPARAM, bool* handled)> g_behaviour{nullptr};
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -33,9 +33,9 @@ LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         std::lock_guard lock(g_mutex);
         g_seen.push_back(Seen{hwnd, message, wParam, lParam, GetCurrentThreadId()});
     }
-    if (g_behaviour != nullptr) {
+    if (auto behaviour = g_behaviour.load()) {
         bool handled = false;
-        const LRESULT result = g_behaviour(hwnd, message, wParam, lParam, &handled);
+        const LRESULT result = behaviour(hwnd, message, wParam, lParam, &handled);
         if (handled)
             return result;
     }
@@ -136,6 +136,14 @@ TEST_F(Queues, QuitComesOnlyAfterThePostedMessages)
     EXPECT_EQ(msg.message, static_cast<UINT>(WM_QUIT));
     EXPECT_EQ(msg.wParam, 3u);
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // taken once
+}
+
+TEST_F(Queues, APostedQuitAlsoEndsGetMessage)
+{
+    PostMessageA(hwnd, WM_QUIT, 5, 0);
+    MSG msg;
+    EXPECT_EQ(GetMessageA(&msg, nullptr, 0, 0), FALSE);
+    EXPECT_EQ(msg.wParam, 5u);
 }
 
 TEST_F(Queues, PeekWithoutRemoveLeavesTheMessageAndFiltersWork)
@@ -265,6 +273,13 @@ TEST_F(Queues, SendsToAThreadThatEndsAnswerZero)
 
 TEST_F(Queues, TwoThreadsSendingToEachOtherDoNotDeadlock)
 {
+    g_behaviour = [](HWND, UINT message, WPARAM, LPARAM lParam, bool* handled) -> LRESULT {
+        if (message == WM_USER + 5) {
+            *handled = true;
+            return SendMessageA(reinterpret_cast<HWND>(lParam), WM_USER + 1, 4, 0);
+        }
+        return Doubler(nullptr, message, 0, 0, handled);
+    };
     HWND other = nullptr;
     std::atomic<bool> created{false}, stop{false};
     std::thread owner([&] {
@@ -279,18 +294,13 @@ TEST_F(Queues, TwoThreadsSendingToEachOtherDoNotDeadlock)
         }
         DestroyWindow(other);
     });
-    g_behaviour = [](HWND, UINT message, WPARAM, LPARAM lParam, bool* handled) -> LRESULT {
-        if (message == WM_USER + 5) {
-            *handled = true;
-            return SendMessageA(reinterpret_cast<HWND>(lParam), WM_USER + 1, 4, 0);
-        }
-        return Doubler(nullptr, message, 0, 0, handled);
-    };
     while (!created)
         std::this_thread::yield();
     MSG msg;
-    while (SeenMessages(WM_USER + 1, WM_USER + 1).empty() && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE) >= 0)
-        DispatchMessageA(&msg);
+    while (SeenMessages(WM_USER + 1, WM_USER + 1).empty()) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
     stop = true;
     owner.join();
     EXPECT_EQ(SeenMessages(WM_USER + 5, WM_USER + 5).size(), 1u);

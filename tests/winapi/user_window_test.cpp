@@ -2,14 +2,17 @@
 // injected input, the IME, the keyboard hook, drawing through GetDC, message boxes, monitors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "winapi/gdi.h"
 #include "winapi/gdi_memory_dc.h"
 #include "winapi/host_headless.h"
 #include "winapi/imm.h"
+#include "winapi/kernel_module.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
 
@@ -144,6 +147,13 @@ TEST_F(Windows, DestructionOrderAndChildren)
     HWND parent = Make();
     HWND child = Make(WS_CHILD | WS_VISIBLE, parent);
     ASSERT_NE(child, nullptr);
+    std::vector<HWND> topLevel;
+    EnumWindows([](HWND w, LPARAM data) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(data)->push_back(w);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&topLevel));
+    EXPECT_EQ(std::count(topLevel.begin(), topLevel.end(), parent), 1);
+    EXPECT_EQ(std::count(topLevel.begin(), topLevel.end(), child), 0);
     EXPECT_EQ(GetParent(child), parent);
     EXPECT_EQ(GetWindow(parent, GW_CHILD), child);
     g_seen.clear();
@@ -157,6 +167,12 @@ TEST_F(Windows, DestructionOrderAndChildren)
     EXPECT_EQ(order, expected);
     EXPECT_FALSE(IsWindow(parent));
     EXPECT_FALSE(IsWindow(child));
+    std::vector<HWND> listed;
+    EnumWindows([](HWND w, LPARAM data) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(data)->push_back(w);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&listed));
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), parent), 0);
     EXPECT_FALSE(Host().HasWindow(parent));
     EXPECT_FALSE(DestroyWindow(parent));
 }
@@ -178,6 +194,36 @@ TEST_F(Windows, AltF4ClosesThroughSystemCommand)
     EXPECT_FALSE(IsWindow(h));
     winapi::HostKey(h, {61, false, false});
     winapi::HostKey(h, {226, false, false});
+}
+
+TEST_F(Windows, AltAloneOpensTheMenuLoopOnlyWithAMenu)
+{
+    HWND h = Make();
+    Pump();
+    auto press = [&](std::initializer_list<int> keys) {
+        for (int key : keys)
+            winapi::HostKey(h, {key, true, false});
+        for (auto it = std::rbegin(keys); it != std::rend(keys); ++it)
+            winapi::HostKey(h, {*it, false, false});
+        Pump();
+    };
+    press({226});  // Alt alone, no menu: nothing
+    EXPECT_EQ(std::count_if(g_seen.begin(), g_seen.end(), [](const Seen& s) { return s.message == WM_ENTERMENULOOP; }), 0);
+    HMENU menu = CreateMenu();
+    AppendMenuA(menu, MF_STRING, 100, "File");
+    ASSERT_TRUE(SetMenu(h, menu));
+    RECT client;
+    GetClientRect(h, &client);
+    EXPECT_EQ(client.bottom, 200 - GetSystemMetrics(SM_CYMENU) - GetSystemMetrics(SM_CYCAPTION) - 2 * GetSystemMetrics(SM_CYFRAME));
+    g_seen.clear();
+    press({226});  // Alt alone: the menu loop opens and closes
+    EXPECT_EQ(std::count_if(g_seen.begin(), g_seen.end(), [](const Seen& s) { return s.message == WM_ENTERMENULOOP; }), 1);
+    EXPECT_EQ(std::count_if(g_seen.begin(), g_seen.end(), [](const Seen& s) { return s.message == WM_EXITMENULOOP; }), 1);
+    g_seen.clear();
+    press({226, 5});  // Alt+B: no menu loop
+    EXPECT_EQ(std::count_if(g_seen.begin(), g_seen.end(), [](const Seen& s) { return s.message == WM_ENTERMENULOOP; }), 0);
+    SetMenu(h, nullptr);
+    DestroyMenu(menu);
 }
 
 TEST_F(Windows, MinimiseAndRestoreBySystemCommand)
@@ -302,6 +348,17 @@ TEST_F(Windows, ImeResultsArriveAsImeCharThenCharBytePairs)
     EXPECT_TRUE(ImmAssociateContextEx(h, nullptr, IACE_DEFAULT));
     EXPECT_EQ(ImmGetContext(h), context);
     ImmSetOpenStatus(context, FALSE);
+    // The frame finds ImmAssociateContextEx at run time in "imm32.dll".
+    HMODULE imm = LoadLibraryA("imm32.dll");
+    ASSERT_NE(imm, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(imm, "ImmAssociateContextEx")),
+              reinterpret_cast<void*>(&ImmAssociateContextEx));
+    FreeLibrary(imm);
+    // The IME window takes the status-window requests.
+    SendMessageA(ImmGetDefaultIMEWnd(h), WM_IME_CONTROL, IMC_CLOSESTATUSWINDOW, 0);
+    EXPECT_FALSE(winapi::ImeStatusWindowShown());
+    SendMessageA(ImmGetDefaultIMEWnd(h), WM_IME_CONTROL, IMC_OPENSTATUSWINDOW, 0);
+    EXPECT_TRUE(winapi::ImeStatusWindowShown());
 }
 
 TEST_F(Windows, LowLevelKeyboardHookCanSwallowKeys)
@@ -359,6 +416,28 @@ TEST_F(Windows, DrawingThroughGetDcReachesTheHost)
     ASSERT_EQ(frame.height, 200);
     EXPECT_EQ(frame.pixels, picture);
     EXPECT_EQ(GetDC(reinterpret_cast<HWND>(0x4321)), nullptr);
+}
+
+TEST_F(Windows, DrawingFromAnotherThreadIsPresentedByTheOwner)
+{
+    HWND h = Make(WS_POPUP | WS_VISIBLE);
+    Pump();
+    const int before = Host().PresentCount(h);
+    std::thread game([h] {
+        uint32_t red = 0x00FF0000;
+        HDC source = winapi::CreateMemoryDC(&red, 1, 1, 4, 32);
+        HDC window = GetDC(h);
+        StretchBlt(window, 0, 0, 300, 200, source, 0, 0, 1, 1, SRCCOPY);
+        ReleaseDC(h, window);
+        DeleteDC(source);
+    });
+    game.join();
+    EXPECT_EQ(Host().PresentCount(h), before);  // the host is driven by the window's thread
+    Pump();
+    EXPECT_EQ(Host().PresentCount(h), before + 1);
+    const winapi::Frame frame = Host().ReadBack(h);
+    ASSERT_EQ(frame.width, 300);
+    EXPECT_EQ(frame.At(299, 199), 0x00FF0000u);
 }
 
 TEST_F(Windows, WindowLongsSubclassingAndPlacement)

@@ -1,0 +1,76 @@
+// Shared by the SDL host tests: a window drawn through a DIB and BitBlt, read back from the host.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "winapi/gdi.h"
+#include "winapi/host_headless.h"
+#include "winapi/user.h"
+
+// Starts the SDL host with the video driver named, or skips the test when SDL cannot start it.
+inline bool StartSdlHost(const char* driver)
+{
+    setenv("SDL_VIDEODRIVER", driver, 1);
+    auto host = winapi::MakeSdlHost();
+    if (!host)
+        return false;
+    winapi::SetHost(std::move(host));
+    return true;
+}
+
+// Draws a known picture into a window through a DIB section and BitBlt, then reads the pixels
+// back from the host and compares them (colour bytes; the host's surface may not keep alpha).
+inline void DrawAndReadBack()
+{
+    ASSERT_STREQ(winapi::CurrentHost().Name(), "sdl");
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "SdlRoundTrip";
+    RegisterClassExA(&wc);
+    constexpr int kWidth = 64, kHeight = 48;
+    HWND hwnd = CreateWindowExA(0, "SdlRoundTrip", "round trip", WS_POPUP | WS_VISIBLE, 40, 40, kWidth, kHeight,
+                                nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = kWidth;
+    info.bmiHeader.biHeight = kHeight;  // bottom-up, as the engine's DIBs often are
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(dib, nullptr);
+    auto* pixels = static_cast<uint32_t*>(bits);
+    auto expected = [](int x, int y) { return static_cast<uint32_t>((x * 4) << 16 | (y * 5) << 8 | ((x + y) & 0xFF)); };
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            pixels[(kHeight - 1 - y) * kWidth + x] = expected(x, y);
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, dib);
+    HDC window = GetDC(hwnd);
+    ASSERT_TRUE(BitBlt(window, 0, 0, kWidth, kHeight, memory, 0, 0, SRCCOPY));
+    ReleaseDC(hwnd, window);
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+
+    const winapi::Frame frame = winapi::CurrentHost().ReadBack(hwnd);
+    ASSERT_EQ(frame.width, kWidth);
+    ASSERT_EQ(frame.height, kHeight);
+    int wrong = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            wrong += (frame.At(x, y) & 0xFFFFFF) != expected(x, y);
+    EXPECT_EQ(wrong, 0);
+
+    SelectObject(memory, old);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    DestroyWindow(hwnd);
+}
