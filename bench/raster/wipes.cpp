@@ -124,8 +124,8 @@ void BM_Wipe(benchmark::State& state, int index, Size size, int mode, int progre
     if (per / frame > w.ratio) {
         w.ratio = per / frame;
         w.ms = per * 1000;
-        w.where = std::to_string(size.w) + "x" + std::to_string(size.h) + " mode " + std::to_string(mode) + " p " +
-                  std::to_string(progress);
+        w.where = std::to_string(size.w) + "x" + std::to_string(size.h) + " mode " + std::to_string(mode) +
+                  " p " + std::to_string(progress);
     }
 }
 
@@ -134,7 +134,8 @@ void PrintSummary()
     std::vector<std::pair<int, Worst>> rows(WorstByEntry().begin(), WorstByEntry().end());
     if (rows.empty())
         return;
-    std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.second.ratio > b.second.ratio; });
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& b) { return a.second.ratio > b.second.ratio; });
     std::printf("\nWorst step of each entry against one full-frame copy/blend (slowest first):\n");
     std::printf("%5s %10s %10s  %s\n", "entry", "x_frame", "ms", "where");
     for (const auto& [index, w] : rows)
@@ -142,14 +143,14 @@ void PrintSummary()
 }
 
 const bool kRegistered = [] {
-    WorstByEntry();  // made before the summary is registered, so it outlives it
+    WorstByEntry(); // made before the summary is registered, so it outlives it
     for (const Size& size : kSizes)
         for (int mode : {0, 1})
             for (int index = 0; index < kTransitionCount; ++index)
                 for (int progress : {64, 128, 192}) {
-                    const std::string name = "Wipe/" + std::to_string(index) + "/" + std::to_string(size.w) + "x" +
-                                             std::to_string(size.h) + "/mode" + std::to_string(mode) + "/p" +
-                                             std::to_string(progress);
+                    const std::string name = "Wipe/" + std::to_string(index) + "/" + std::to_string(size.w) +
+                                             "x" + std::to_string(size.h) + "/mode" + std::to_string(mode) +
+                                             "/p" + std::to_string(progress);
                     benchmark::RegisterBenchmark(name.c_str(), BM_Wipe, index, size, mode, progress)
                         ->Unit(benchmark::kMillisecond)
                         ->MinTime(0.05);

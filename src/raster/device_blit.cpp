@@ -90,8 +90,8 @@ int BltClipped(IDirectDrawSurface7* dst, IDirectDrawSurface7* src, LONG width, L
     RECT area{};
     if (!SurfaceSize(src, &srcWidth, &srcHeight) || !DestinationClip(dst, *clip, &area))
         return 0;
-    RECT from{std::max<LONG>(srcRect->left, 0), std::max<LONG>(srcRect->top, 0), std::min(srcRect->right, srcWidth),
-              std::min(srcRect->bottom, srcHeight)};
+    RECT from{std::max<LONG>(srcRect->left, 0), std::max<LONG>(srcRect->top, 0),
+              std::min(srcRect->right, srcWidth), std::min(srcRect->bottom, srcHeight)};
     if (from.left >= from.right || from.top >= from.bottom)
         return 0;
     // The placed rectangle must fit the 32-bit range before it is cut.
@@ -105,7 +105,8 @@ int BltClipped(IDirectDrawSurface7* dst, IDirectDrawSurface7* src, LONG width, L
     return FAILED(dst->Blt(&to, src, &from, flags, nullptr)) ? 2 : 0;
 }
 
-uint32_t GetPixelFormatCode(IDirectDrawSurface7* surface, const DDSURFACEDESC2* desc, const DDPIXELFORMAT* format)
+uint32_t GetPixelFormatCode(IDirectDrawSurface7* surface, const DDSURFACEDESC2* desc,
+                            const DDPIXELFORMAT* format)
 {
     DDPIXELFORMAT pf{};
     if (surface != nullptr) {

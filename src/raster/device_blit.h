@@ -22,4 +22,5 @@ int BltClipped(IDirectDrawSurface7* dst, IDirectDrawSurface7* src, LONG width, L
 
 // The EPixelFormatCode of the first of surface, desc or format that is given; 0 when none is
 // given, the format cannot be read or it is none of the seven device formats.
-uint32_t GetPixelFormatCode(IDirectDrawSurface7* surface, const DDSURFACEDESC2* desc, const DDPIXELFORMAT* format);
+uint32_t GetPixelFormatCode(IDirectDrawSurface7* surface, const DDSURFACEDESC2* desc,
+                            const DDPIXELFORMAT* format);

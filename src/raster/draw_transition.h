@@ -11,9 +11,9 @@
 
 // Drawing modes.
 enum ETransitionMode : int32_t {
-    kTransitionCopy = 0,        // memory images, CImage::Copy
-    kTransitionBlendAlpha = 1,  // memory images, CImage::BlendAlpha
-    kTransitionDeviceBlit = 2,  // DirectDraw surfaces, BltFastClipped
+    kTransitionCopy = 0,       // memory images, CImage::Copy
+    kTransitionBlendAlpha = 1, // memory images, CImage::BlendAlpha
+    kTransitionDeviceBlit = 2, // DirectDraw surfaces, BltFastClipped
 };
 
 constexpr int32_t kTransitionCount = 87;

@@ -113,18 +113,25 @@ namespace {
 
 // The dissolves of 4 x 2 blocks: one draw per block in grid order, the block shown when its low
 // eight bits are at most the threshold of its position.
-template <typename Threshold>
-void DissolveBlocks(CWipeCanvas& c, Threshold threshold)
+// Adds columns l..r-1 to a row's runs, joining a run that ends at l.
+void AddColumns(std::vector<CWipeCanvas::ColumnRun>& runs, int64_t l, int64_t r)
+{
+    if (!runs.empty() && runs.back().r == l)
+        runs.back().r = r;
+    else
+        runs.push_back(CWipeCanvas::ColumnRun{l, r});
+}
+
+template <typename Threshold> void DissolveBlocks(CWipeCanvas& c, Threshold threshold)
 {
     const int64_t w = c.Width(), h = c.Height();
-    uint8_t* on = c.ColumnMask();
+    std::vector<CWipeCanvas::ColumnRun> runs;
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
-        for (int64_t x0 = 0; x0 < w; x0 += 4) {
-            const uint8_t show = static_cast<int64_t>(Draw() & 255) <= threshold(x0, y0) ? 1 : 0;
-            for (int64_t i = x0; i < std::min<int64_t>(x0 + 4, w); ++i)
-                on[i] = show;
-        }
-        c.MaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
+        runs.clear();
+        for (int64_t x0 = 0; x0 < w; x0 += 4)
+            if (static_cast<int64_t>(Draw() & 255) <= threshold(x0, y0))
+                AddColumns(runs, x0, std::min<int64_t>(x0 + 4, w));
+        c.RunRows(y0, std::min<int64_t>(y0 + 2, h), runs);
     }
 }
 
@@ -333,18 +340,17 @@ TESSARO_WIPE(WipeNoisyCircle)
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
     const int64_t radius = ((w + h) * progress) >> 8;
-    uint8_t* on = c.ColumnMask();
+    std::vector<CWipeCanvas::ColumnRun> runs;
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t dy = 2 * y0 - h;
+        runs.clear();
         for (int64_t x0 = 0; x0 < w; x0 += 2) {
             const int64_t dx = 2 * x0 - w;
             const int64_t r8 = Draw() & 255;
-            const uint8_t show = r8 <= radius - ISqrt(dy * dy + dx * dx) ? 1 : 0;
-            on[x0] = show;
-            if (x0 + 1 < w)
-                on[x0 + 1] = show;
+            if (r8 <= radius - ISqrt(dy * dy + dx * dx))
+                AddColumns(runs, x0, std::min<int64_t>(x0 + 2, w));
         }
-        c.MaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
+        c.RunRows(y0, std::min<int64_t>(y0 + 2, h), runs);
     }
     return 0;
 }
@@ -396,8 +402,7 @@ TESSARO_WIPE(WipeTornFromBottom)
 
 namespace {
 
-template <typename Offset>
-int32_t WaveRows(CWipeCanvas& c, Offset offset)
+template <typename Offset> int32_t WaveRows(CWipeCanvas& c, Offset offset)
 {
     if (g_pCosTable == nullptr)
         return 1;
@@ -458,7 +463,8 @@ TESSARO_WIPE(WipeHalfDiscFromTop)
     const int64_t q = (r * r) / 4;
     // Rows below the source draw nothing; the loop stops at its bottom edge.
     for (int64_t i = 0; i < std::min(n, h); ++i)
-        CentredChord(c, i, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - i * i, 0)))));
+        CentredChord(
+            c, i, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - i * i, 0)))));
     return 0;
 }
 
@@ -473,7 +479,9 @@ TESSARO_WIPE(WipeHalfDiscFromBottom)
         return 0;
     const int64_t q = (r * r) / 4;
     for (int64_t k = 0, row = h; row > start && row >= 0; ++k, row = h - k)
-        CentredChord(c, row, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - k * k, 0)))));
+        CentredChord(
+            c, row,
+            static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - k * k, 0)))));
     return 0;
 }
 
@@ -531,7 +539,9 @@ TESSARO_WIPE(WipeDiscFromCenter)
     const int64_t end = std::min<int64_t>(cy + half, h);
     for (int64_t row = first; row < end; ++row) {
         const int64_t dy = row - cy;
-        CentredChord(c, row, static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - dy * dy, 0)))));
+        CentredChord(
+            c, row,
+            static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - dy * dy, 0)))));
     }
     return 0;
 }
@@ -612,8 +622,8 @@ void Bands(int64_t extent, int32_t progress, uint8_t direction, int64_t n, Piece
 
 } // namespace
 
-int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
-                         int32_t mode, int32_t n, const CDisplayTarget* screen)
+int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y,
+                         uint8_t direction, int32_t mode, int32_t n, const CDisplayTarget* screen)
 {
     WIPE_BEGIN(c);
     // Every band is whole columns of full height: one column mask, drawn row by row.
@@ -676,8 +686,8 @@ int32_t WipeSlideSmearColumns(CSurface* dst, CSurface* src, int32_t progress, in
     return 0;
 }
 
-int32_t WipeSlideSmearRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
-                           int32_t mode, const CDisplayTarget* screen)
+int32_t WipeSlideSmearRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y,
+                           uint8_t direction, int32_t mode, const CDisplayTarget* screen)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();

@@ -1,9 +1,9 @@
 // The shared frame of the wipe entries and the routing of their pieces.
 #include "raster/wipe_canvas.h"
 
+#include "platform/cpu_info.h"
 #include "raster/device_blit.h"
 #include "raster/device_surface.h"
-#include "platform/cpu_info.h"
 #include "raster/row_kernels.h"
 
 #include <algorithm>
@@ -103,7 +103,8 @@ bool CWipeCanvas::Begin(CSurface* dst, CSurface* src, int32_t progress, int32_t 
                 const BYTE* srcFirst = src->GetBits();
                 const BYTE* srcEnd = srcFirst + static_cast<ptrdiff_t>(src->GetPitch()) * src->GetHeight();
                 const BYTE* dstFirst = m_image->GetBits();
-                const BYTE* dstEnd = dstFirst + static_cast<ptrdiff_t>(m_image->GetPitch()) * m_image->GetHeight();
+                const BYTE* dstEnd =
+                    dstFirst + static_cast<ptrdiff_t>(m_image->GetPitch()) * m_image->GetHeight();
                 m_fast = srcEnd <= dstFirst || dstEnd <= srcFirst;
             }
             if (m_fast) {
@@ -115,7 +116,8 @@ bool CWipeCanvas::Begin(CSurface* dst, CSurface* src, int32_t progress, int32_t 
         }
     }
     if (progress >= 256) {
-        const bool known = mode == kTransitionCopy || mode == kTransitionBlendAlpha || mode == kTransitionDeviceBlit;
+        const bool known =
+            mode == kTransitionCopy || mode == kTransitionBlendAlpha || mode == kTransitionDeviceBlit;
         if (known) {
             *result = DrawWhole();
             return false;
@@ -173,7 +175,8 @@ bool CWipeCanvas::ClipSpan(Span& s) const
 void CWipeCanvas::Track(int64_t l, int64_t t, int64_t r, int64_t b)
 {
     if (!m_tracked) {
-        m_bounds = RECT{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+        m_bounds =
+            RECT{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
         m_tracked = true;
         return;
     }
@@ -188,9 +191,11 @@ void CWipeCanvas::DrawSpan(const Span& s)
 {
     const LONG width = static_cast<LONG>(s.r - s.l);
     const LONG height = static_cast<LONG>(s.b - s.t);
-    RECT piece{static_cast<LONG>(s.l), static_cast<LONG>(s.t), static_cast<LONG>(s.r), static_cast<LONG>(s.b)};
+    RECT piece{static_cast<LONG>(s.l), static_cast<LONG>(s.t), static_cast<LONG>(s.r),
+               static_cast<LONG>(s.b)};
     if (m_mode == kTransitionDeviceBlit) {
-        BltFastClipped(m_devDst, m_devSrc, static_cast<LONG>(s.dx), static_cast<LONG>(s.dy), &piece, &m_clip, m_key);
+        BltFastClipped(m_devDst, m_devSrc, static_cast<LONG>(s.dx), static_cast<LONG>(s.dy), &piece, &m_clip,
+                       m_key);
         return;
     }
     Track(s.dx, s.dy, s.dx + width, s.dy + height);
@@ -228,8 +233,8 @@ void CWipeCanvas::PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx
         DrawSpan(s);
 }
 
-void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
-                         int64_t dy)
+void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height,
+                         int64_t dx, int64_t dy)
 {
     if (!m_active || width < 1 || height < 1 || l >= r || t >= b)
         return;
@@ -239,15 +244,15 @@ void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t wid
     const int64_t bottom = dy + height;
     if (right <= m_clip.left || bottom <= m_clip.top || dx >= m_clip.right || dy >= m_clip.bottom)
         return;
-    if (!FitsLong(dx) || !FitsLong(dy) || !FitsLong(right) || !FitsLong(bottom) || !FitsLong(l) || !FitsLong(t) ||
-        !FitsLong(r) || !FitsLong(b))
+    if (!FitsLong(dx) || !FitsLong(dy) || !FitsLong(right) || !FitsLong(bottom) || !FitsLong(l) ||
+        !FitsLong(t) || !FitsLong(r) || !FitsLong(b))
         return;
     RECT piece{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
     const LONG x = static_cast<LONG>(dx);
     const LONG y = static_cast<LONG>(dy);
     if (m_mode == kTransitionDeviceBlit) {
-        BltClipped(m_devDst, m_devSrc, static_cast<LONG>(width), static_cast<LONG>(height), x, y, &piece, &m_clip,
-                   m_key);
+        BltClipped(m_devDst, m_devSrc, static_cast<LONG>(width), static_cast<LONG>(height), x, y, &piece,
+                   &m_clip, m_key);
         return;
     }
     const SIZE size{static_cast<LONG>(width), static_cast<LONG>(height)};
@@ -261,11 +266,14 @@ void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t wid
         const RECT dr = m_image->TransferDstRect();
         const int w = dr.right - dr.left;
         const int h = dr.bottom - dr.top;
-        BYTE* d = m_dstBits + static_cast<ptrdiff_t>(dr.top) * m_dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
-        const BYTE* p = m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
+        BYTE* d =
+            m_dstBits + static_cast<ptrdiff_t>(dr.top) * m_dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
+        const BYTE* p =
+            m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
         const int dstSkip = m_dstPitch - w * 4;
         if (m_mode == kTransitionBlendAlpha)
-            (g_bUseMmx ? BlendAlphaRows32ScaledMmx : BlendAlphaRows32Scaled)(d, p, dstSkip, m_srcPitch, w, h, st);
+            (g_bUseMmx ? BlendAlphaRows32ScaledMmx : BlendAlphaRows32Scaled)(d, p, dstSkip, m_srcPitch, w, h,
+                                                                             st);
         else if (m_key != kNoKey)
             CopyKeyRows32Scaled(d, p, dstSkip, m_srcPitch, w, h, st, m_key);
         else
@@ -319,7 +327,7 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
     Span all{0, top, m_w, bottom, int64_t{m_x}, int64_t{m_y} + top};
     if (!ClipSpan(all))
         return;
-    const int64_t shift = all.dx - all.l;  // destination column of source column 0
+    const int64_t shift = all.dx - all.l; // destination column of source column 0
     m_visible.clear();
     for (const ColumnRun& run : runs) {
         const int64_t l = std::max(run.l, all.l);
@@ -391,7 +399,8 @@ void CWipeCanvas::MirroredColumns()
     const int dstSkip = dstPitch - width * 4;
     const int srcSkip = srcPitch + width * 4;
     if (m_mode == kTransitionBlendAlpha)
-        (g_bUseMmx ? BlendAlphaRows32MirrorMmx : BlendAlphaRows32Mirror)(d, p, dstSkip, srcSkip, width, height);
+        (g_bUseMmx ? BlendAlphaRows32MirrorMmx : BlendAlphaRows32Mirror)(d, p, dstSkip, srcSkip, width,
+                                                                         height);
     else if (m_key != kNoKey)
         CopyKeyRows32Mirror(d, p, dstSkip, srcSkip, width, height, m_key);
     else
@@ -436,7 +445,8 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
         const RECT sr = m_image->TransferSrcRect();
         const RECT dr = m_image->TransferDstRect();
         walks.push_back(Walk{dr.left, dr.top, dr.bottom,
-                             m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4,
+                             m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch +
+                                 static_cast<ptrdiff_t>(sr.left) * 4,
                              st.yAcc, st.yFrac, st.yDen, static_cast<ptrdiff_t>(st.yStep) * m_srcPitch});
         first = std::min(first, dr.left);
         last = std::max(last, dr.right);

@@ -41,11 +41,15 @@ public:
     const CDisplayTarget* Screen() const { return m_screen; }
 
     // Source rectangle (l, t, r, b) with its top-left at (x + l, y + t).
-    void Piece(int64_t l, int64_t t, int64_t r, int64_t b) { PieceAt(l, t, r, b, int64_t{m_x} + l, int64_t{m_y} + t); }
+    void Piece(int64_t l, int64_t t, int64_t r, int64_t b)
+    {
+        PieceAt(l, t, r, b, int64_t{m_x} + l, int64_t{m_y} + t);
+    }
     // Source rectangle (l, t, r, b) with its top-left at (dx, dy).
     void PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx, int64_t dy);
     // Source rectangle stretched to width x height with its top-left at (dx, dy).
-    void Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx, int64_t dy);
+    void Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
+                int64_t dy);
     // Source rows top..bottom-1 in place, only the columns i whose on[i] is non-zero (on holds one
     // byte per source column). The same pixels as one piece per column run.
     void MaskedRows(int64_t top, int64_t bottom, const uint8_t* on);
@@ -77,8 +81,8 @@ public:
 
 private:
     struct Span {
-        int64_t l, t, r, b;  // source rectangle
-        int64_t dx, dy;      // destination of its top-left
+        int64_t l, t, r, b; // source rectangle
+        int64_t dx, dy;     // destination of its top-left
     };
     // Cuts a span to the source and to the clip; false when nothing is left.
     bool ClipSpan(Span& s) const;
@@ -86,20 +90,20 @@ private:
     void Track(int64_t l, int64_t t, int64_t r, int64_t b);
 
     CSurface* m_src = nullptr;
-    CImage* m_image = nullptr;  // modes 0 and 1
+    CImage* m_image = nullptr; // modes 0 and 1
     IDirectDrawSurface7* m_devDst = nullptr;
     IDirectDrawSurface7* m_devSrc = nullptr;
     const CDisplayTarget* m_screen = nullptr;
-    RECT m_clip{0, 0, 0, 0};     // destination clip
-    RECT m_srcClip{0, 0, 0, 0};  // what the source gives
+    RECT m_clip{0, 0, 0, 0};    // destination clip
+    RECT m_srcClip{0, 0, 0, 0}; // what the source gives
     DWORD m_key = 0xFFFFFFFFu;
     int32_t m_w = 0;
     int32_t m_h = 0;
     int32_t m_x = 0;
     int32_t m_y = 0;
     int32_t m_mode = -1;
-    bool m_active = false;  // a mode that draws
-    bool m_fast = false;    // 32-bit to 32-bit memory images: pieces go straight to the row kernels
+    bool m_active = false; // a mode that draws
+    bool m_fast = false;   // 32-bit to 32-bit memory images: pieces go straight to the row kernels
     bool m_tracked = false;
     RECT m_bounds{0, 0, 0, 0};
     // Fast path: the pixel memory of both images.

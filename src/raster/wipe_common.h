@@ -12,12 +12,12 @@
 #include <cstdint>
 
 // Opens the common frame; returns from the entry when its shape does not follow.
-#define WIPE_BEGIN(canvas)                                                                  \
-    CWipeCanvas canvas;                                                                     \
-    {                                                                                       \
-        int32_t frameResult_ = 0;                                                           \
-        if (!canvas.Begin(dst, src, progress, x, y, mode, screen, &frameResult_))           \
-            return frameResult_;                                                            \
+#define WIPE_BEGIN(canvas)                                                                                   \
+    CWipeCanvas canvas;                                                                                      \
+    {                                                                                                        \
+        int32_t frameResult_ = 0;                                                                            \
+        if (!canvas.Begin(dst, src, progress, x, y, mode, screen, &frameResult_))                            \
+            return frameResult_;                                                                             \
     }
 
 namespace wipe {

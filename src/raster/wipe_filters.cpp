@@ -1,10 +1,10 @@
 // Wipe entries 53 and 68 to 86: the cross-fade, the filters over the drawn picture (mosaic,
 // negative), the band and slide entries over the shared routines, the four turning sectors and the
 // halves sliding in.
-#include "raster/device_blit.h"
 #include "raster/blend_mode_ops.h"
 #include "raster/blur_ops.h"
 #include "raster/compose_ops.h"
+#include "raster/device_blit.h"
 #include "raster/fill_ops.h"
 #include "raster/pixel_ops.h"
 #include "raster/wipe_common.h"
@@ -108,20 +108,20 @@ int32_t FourSectors(CWipeCanvas& c, int32_t progress, bool clockwise)
                 c.Piece(hw - cv, hh + k, hw - q, hh + k + 1);
             }
         }
-        int64_t reach = 0;  // K(r): columns k < sv with q_k <= r
+        int64_t reach = 0; // K(r): columns k < sv with q_k <= r
         for (int64_t r = 0; r < cv; ++r) {
             while (reach < sv && (reach * cv) / sv <= r)
                 ++reach;
             if (reach == 0)
                 continue;
-            const int64_t below = hh + r;       // rows hh + q .. hh + cv - 1
-            const int64_t above = hh - 1 - r;   // rows hh - cv .. hh - q - 1
+            const int64_t below = hh + r;     // rows hh + q .. hh + cv - 1
+            const int64_t above = hh - 1 - r; // rows hh - cv .. hh - q - 1
             if (clockwise) {
-                c.Piece(hw - reach + 1, below, hw + 1, below + 1);  // piece 3
-                c.Piece(hw, above, hw + reach, above + 1);          // piece 4
+                c.Piece(hw - reach + 1, below, hw + 1, below + 1); // piece 3
+                c.Piece(hw, above, hw + reach, above + 1);         // piece 4
             } else {
-                c.Piece(hw - reach + 1, above, hw + 1, above + 1);  // piece 3
-                c.Piece(hw, below, hw + reach, below + 1);          // piece 4
+                c.Piece(hw - reach + 1, above, hw + 1, above + 1); // piece 3
+                c.Piece(hw, below, hw + reach, below + 1);         // piece 4
             }
         }
     }

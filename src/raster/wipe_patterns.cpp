@@ -113,8 +113,7 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
 // --- block grids ---
 
 // Visits the blocks of the n x m grid row by row: visit(i, j, row index k).
-template <typename Visit>
-void ForBlocks(const CWipeCanvas& c, int64_t n, int64_t m, Visit visit)
+template <typename Visit> void ForBlocks(const CWipeCanvas& c, int64_t n, int64_t m, Visit visit)
 {
     int64_t k = 0;
     for (int64_t j = 0; j < c.Height(); j += m, ++k)
@@ -330,7 +329,8 @@ TESSARO_WIPE(WipeScatterNoise)
         return 0;
     const int64_t a = Amplitude(c, progress);
     ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t) {
-        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((Noise(i + j) * a) >> 8), int64_t{y} + j + ((Noise(i + j + 1) * a) >> 8));
+        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((Noise(i + j) * a) >> 8),
+                int64_t{y} + j + ((Noise(i + j + 1) * a) >> 8));
     });
     return 0;
 }
@@ -411,7 +411,8 @@ TESSARO_WIPE(WipeZoomOut)
     // pictures wider than 32767 pixels.
     ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t) {
         const int64_t dx = i - hw, dy = j - hh;
-        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((dx * cx * a) >> 24), int64_t{y} + j + ((dy * sy * a) >> 24));
+        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((dx * cx * a) >> 24),
+                int64_t{y} + j + ((dy * sy * a) >> 24));
     });
     return 0;
 }

@@ -5,8 +5,8 @@
 
 #include "raster/draw_transition.h"
 
-#define TESSARO_WIPE(name)                                                                                 \
-    int32_t name(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, int32_t mode, \
+#define TESSARO_WIPE(name)                                                                                   \
+    int32_t name(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, int32_t mode,         \
                  const CDisplayTarget* screen)
 
 // Entries 0 to 33.
@@ -104,8 +104,8 @@ TESSARO_WIPE(WipeHalvesFromTopAndBottom);
 
 // Bands of n columns (rows) that fill one after another in a staircase; direction non-zero: from
 // the left (top) edge, 0: from the right (bottom) edge.
-int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
-                         int32_t mode, int32_t n, const CDisplayTarget* screen);
+int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y,
+                         uint8_t direction, int32_t mode, int32_t n, const CDisplayTarget* screen);
 int32_t WipeBandsRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
                       int32_t mode, int32_t n, const CDisplayTarget* screen);
 // The revealed part of the source slides in and its first hidden column (row) is stretched over
@@ -113,5 +113,5 @@ int32_t WipeBandsRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x,
 // right (bottom).
 int32_t WipeSlideSmearColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y,
                               uint8_t direction, int32_t mode, const CDisplayTarget* screen);
-int32_t WipeSlideSmearRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, uint8_t direction,
-                           int32_t mode, const CDisplayTarget* screen);
+int32_t WipeSlideSmearRows(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y,
+                           uint8_t direction, int32_t mode, const CDisplayTarget* screen);

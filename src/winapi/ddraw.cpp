@@ -12,7 +12,8 @@
 #include <vector>
 
 const IID IID_IDirectDraw7 = {0x15e65ec0, 0x3b9c, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
-const IID IID_IDirectDrawSurface7 = {0x06675a80, 0x3b9b, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
+const IID IID_IDirectDrawSurface7 = {
+    0x06675a80, 0x3b9b, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
 
 namespace {
 
@@ -46,8 +47,8 @@ bool FormatIsUsable(const DDPIXELFORMAT& pf)
 
 bool SameLayout(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b)
 {
-    return a.dwRGBBitCount == b.dwRGBBitCount && a.dwRBitMask == b.dwRBitMask && a.dwGBitMask == b.dwGBitMask &&
-           a.dwBBitMask == b.dwBBitMask;
+    return a.dwRGBBitCount == b.dwRGBBitCount && a.dwRBitMask == b.dwRBitMask &&
+           a.dwGBitMask == b.dwGBitMask && a.dwBBitMask == b.dwBBitMask;
 }
 
 // A rectangle that is not empty and lies inside width x height.
@@ -154,7 +155,8 @@ public:
         return left;
     }
 
-    HRESULT Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags, LPDDBLTFX fx) override;
+    HRESULT Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags,
+                LPDDBLTFX fx) override;
     HRESULT BltFast(DWORD x, DWORD y, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags) override;
     HRESULT GetColorKey(DWORD flags, LPDDCOLORKEY key) override;
     HRESULT SetColorKey(DWORD flags, LPDDCOLORKEY key) override;
@@ -347,7 +349,8 @@ HRESULT CMemorySurface::ReleaseDC(HDC dc)
     return DD_OK;
 }
 
-HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const RECT& srcRect, const DDCOLORKEY* key)
+HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const RECT& srcRect,
+                                 const DDCOLORKEY* key)
 {
     if (!SameLayout(m_format, src->m_format))
         return DDERR_INVALIDPIXELFORMAT;
@@ -395,7 +398,8 @@ HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const REC
     return DD_OK;
 }
 
-HRESULT CMemorySurface::Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags, LPDDBLTFX fx)
+HRESULT CMemorySurface::Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags,
+                            LPDDBLTFX fx)
 {
     RECT dst{0, 0, m_width, m_height};
     if (destRect != nullptr) {
@@ -451,7 +455,8 @@ HRESULT CMemorySurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* src, LPRE
     // Positions are unsigned: a "negative" one is far outside and fails like any other.
     if (x >= static_cast<DWORD>(m_width) || y >= static_cast<DWORD>(m_height))
         return DDERR_INVALIDRECT;
-    const RECT dst{static_cast<LONG>(x), static_cast<LONG>(y), static_cast<LONG>(x) + (from.right - from.left),
+    const RECT dst{static_cast<LONG>(x), static_cast<LONG>(y),
+                   static_cast<LONG>(x) + (from.right - from.left),
                    static_cast<LONG>(y) + (from.bottom - from.top)};
     if (!RectInside(dst, m_width, m_height))
         return DDERR_INVALIDRECT;
@@ -510,8 +515,8 @@ public:
             format.dwSize = sizeof(DDPIXELFORMAT);
         }
         const DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
-        auto* made = new (std::nothrow)
-            CMemorySurface(static_cast<LONG>(width), static_cast<LONG>(height), format, caps | DDSCAPS_SYSTEMMEMORY);
+        auto* made = new (std::nothrow) CMemorySurface(static_cast<LONG>(width), static_cast<LONG>(height),
+                                                       format, caps | DDSCAPS_SYSTEMMEMORY);
         if (made == nullptr)
             return DDERR_OUTOFMEMORY;
         if (desc->dwFlags & DDSD_CKSRCBLT)

@@ -80,7 +80,7 @@ struct DDCOLORKEY {
 using LPDDCOLORKEY = DDCOLORKEY*;
 
 struct DDPIXELFORMAT {
-    DWORD dwSize;  // 32
+    DWORD dwSize; // 32
     DWORD dwFlags;
     DWORD dwFourCC;
     union {

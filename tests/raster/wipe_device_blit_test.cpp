@@ -15,7 +15,8 @@ class DeviceBlitTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_dd), IID_IDirectDraw7, nullptr), DD_OK);
+        ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_dd), IID_IDirectDraw7, nullptr),
+                  DD_OK);
         m_src = Make(6, 4);
         m_dst = Make(10, 8);
         DDSURFACEDESC2 d{};
@@ -117,7 +118,7 @@ TEST(PixelFormatCodeTest, EveryDeviceFormatHasItsCode)
         {16, DDPF_RGB | DDPF_ALPHAPIXELS, 0x7C00, 0x03E0, 0x001F, 0x8000, kPixelA1R5G5B5},
         {16, DDPF_RGB | DDPF_ALPHAPIXELS, 0x0F00, 0x00F0, 0x000F, 0xF000, kPixelA4R4G4B4},
         {32, DDPF_RGB | DDPF_ALPHAPIXELS, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, kPixelA8R8G8B8},
-        {32, DDPF_RGB, 0xFF, 0xFF00, 0xFF0000, 0, 0},  // blue and red swapped: not a device format
+        {32, DDPF_RGB, 0xFF, 0xFF00, 0xFF0000, 0, 0}, // blue and red swapped: not a device format
         {8, DDPF_PALETTEINDEXED8, 0, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {

@@ -16,8 +16,7 @@ class RefusingSurface final : public IDirectDrawSurface7 {
 public:
     RefusingSurface(IDirectDrawSurface7* real, bool refuseLock, bool refuseUnlock)
         : m_real(real), m_refuseLock(refuseLock), m_refuseUnlock(refuseUnlock)
-    {
-    }
+    {}
     ~RefusingSurface() = default;
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG AddRef() override { return 1; }
@@ -72,10 +71,7 @@ protected:
         *result = DrawTransition(index, &dst, &src, progress, kX, kY, 0, nullptr);
         return DeviceSet::Read(m_dstSurface);
     }
-    static bool InPicture(LONG i, LONG j)
-    {
-        return i >= kX && j >= kY && i < kX + kSw && j < kY + kSh;
-    }
+    static bool InPicture(LONG i, LONG j) { return i >= kX && j >= kY && i < kX + kSw && j < kY + kSh; }
 
     DeviceSet m_dev;
     std::unique_ptr<CImage> m_src;
@@ -117,7 +113,8 @@ TEST_F(WipeFilterTest, MosaicBlocksShrinkWithProgress)
     EXPECT_EQ(result, 0);
     for (LONG j = 0; j < kSh; ++j)
         for (LONG i = 0; i < kSw; ++i)
-            ASSERT_EQ(pixels[static_cast<size_t>((j + kY) * kDw + i + kX)], SourcePixel(i - i % 14, j - j % 14));
+            ASSERT_EQ(pixels[static_cast<size_t>((j + kY) * kDw + i + kX)],
+                      SourcePixel(i - i % 14, j - j % 14));
     // p = 252 and on: blocks of one, the picture unchanged.
     DeviceSet::Load(m_dstSurface, *m_blank);
     pixels = Run(68, 252, &result);
@@ -172,17 +169,18 @@ TEST_F(WipeFilterTest, FiltersUseTheDestinationFormatAndStayInsideIt)
     struct Screen final : CDisplayTarget {
         IDirectDrawSurface7* surface;
         IDirectDrawSurface7* GetTargetSurface() const override { return surface; }
-        RECT GetTargetRect() const override { return RECT{-50, -50, 500, 500}; }  // past the surface
+        RECT GetTargetRect() const override { return RECT{-50, -50, 500, 500}; } // past the surface
     } screen;
     screen.surface = dst16;
-    TestDeviceImage src(src16);  // reports code 32
+    TestDeviceImage src(src16); // reports code 32
     EXPECT_EQ(DrawTransition(70, nullptr, &src, 10, 3, 2, 0, &screen), 0);
     DDSURFACEDESC2 d{};
     d.dwSize = sizeof(d);
     ASSERT_EQ(dst16->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
     for (LONG j = 0; j < 10; ++j)
         for (LONG i = 0; i < 20; ++i) {
-            const uint16_t v = reinterpret_cast<const uint16_t*>(static_cast<BYTE*>(d.lpSurface) + j * d.lPitch)[i];
+            const uint16_t v =
+                reinterpret_cast<const uint16_t*>(static_cast<BYTE*>(d.lpSurface) + j * d.lPitch)[i];
             const bool inside = i >= 3 && i < 11 && j >= 2 && j < 8;
             EXPECT_EQ(v, inside ? 0xF0F0 : 0) << i << "," << j;
         }
@@ -217,7 +215,8 @@ TEST_F(WipeCrossFadeTest, MixesTowardsTheSourceAndHasNoDeviceForm)
             const uint32_t v = late[static_cast<size_t>(j * 20 + i)];
             const uint32_t s = SourcePixel(i, j);
             for (int shift : {0, 8, 16}) {
-                const int got = static_cast<int>((v >> shift) & 0xFF), want = static_cast<int>((s >> shift) & 0xFF);
+                const int got = static_cast<int>((v >> shift) & 0xFF),
+                          want = static_cast<int>((s >> shift) & 0xFF);
                 const int old = static_cast<int>((kOld >> shift) & 0xFF);
                 EXPECT_LE(std::abs(got - want), std::abs(old - want) / 64 + 2) << i << "," << j;
             }

@@ -91,7 +91,7 @@ TEST_F(WipeFrameTest, UnknownModeDrawsNothing)
     const auto untouched = Pixels(*MakeDestination(kDw, kDh));
     for (int index = 0; index < kTransitionCount; ++index) {
         if (index >= 68 && index <= 70)
-            continue;  // the filters run over the destination whatever the mode
+            continue; // the filters run over the destination whatever the mode
         int32_t result = -99;
         EXPECT_EQ(Step(index, *src, kDw, kDh, 128, kX, kY, 5, &result), untouched) << index;
         EXPECT_EQ(result, index == 53 ? -1 : 0) << index;
@@ -143,7 +143,7 @@ TEST_F(WipeFrameTest, OneUpdateRectanglePerStep)
                 if (pixels[static_cast<size_t>(j * kDw + i)] != kOld) {
                     EXPECT_TRUE(i >= b.left && i < b.right && j >= b.top && j < b.bottom) << index;
                 }
-        if (index != 2 && index != 3 && index != 79) {  // stretched rows and smears reach further
+        if (index != 2 && index != 3 && index != 79) { // stretched rows and smears reach further
             EXPECT_GE(b.left, kX);
             EXPECT_GE(b.top, kY);
         }
@@ -167,7 +167,7 @@ TEST_F(WipeFrameTest, NothingDrawnAddsNoRectangle)
 {
     auto src = MakeSource(kSw, kSh);
     auto dst = MakeDestination(kDw, kDh, kImageWithTracker);
-    ASSERT_EQ(DrawTransition(32, dst.get(), src.get(), 63, kX, kY, 0, nullptr), 0);  // cells of 0 x 0
+    ASSERT_EQ(DrawTransition(32, dst.get(), src.get(), 63, kX, kY, 0, nullptr), 0); // cells of 0 x 0
     EXPECT_EQ(dst->GetUpdateRegion()->Count(), 0);
     EXPECT_FALSE(dst->IsChanged());
 }

@@ -210,7 +210,8 @@ TEST_F(WipeGoldenTest, FramesMatchTheirHashes)
             hashes[mode] = h;
         }
         if (print) {
-            std::printf("    {0x%016llxull, 0x%016llxull},  // %d\n", static_cast<unsigned long long>(hashes[0]),
+            std::printf("    {0x%016llxull, 0x%016llxull},  // %d\n",
+                        static_cast<unsigned long long>(hashes[0]),
                         static_cast<unsigned long long>(hashes[1]), index);
             continue;
         }
@@ -260,7 +261,8 @@ TEST_F(WipeSourceKindsTest, EightBitSourcesShowTheSameShapes)
                 ASSERT_EQ(with32[k] == kOld, with8[k] == kOld) << "entry " << index << " at " << progress;
                 if (with8[k] != kOld) {
                     // The pixel names the source place it came from; the 8-bit one is grey.
-                    const LONG i = static_cast<LONG>(with32[k] & 0xFFF), j = static_cast<LONG>((with32[k] >> 12) & 0xFFF);
+                    const LONG i = static_cast<LONG>(with32[k] & 0xFFF),
+                               j = static_cast<LONG>((with32[k] >> 12) & 0xFFF);
                     const uint32_t grey = static_cast<uint32_t>(1 + (i + j) % 200) * 0x010101u;
                     ASSERT_EQ(with8[k] & 0xFFFFFF, grey) << "entry " << index << " at " << progress;
                 }

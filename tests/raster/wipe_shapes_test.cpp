@@ -62,7 +62,8 @@ TEST_F(WipeShapeTest, BandsKeepTheirLastColumn)
     const int widths[7] = {11, 10, 9, 8, 7, 6, 4};
     for (int k = 0; k < 7; ++k)
         for (LONG i = k * 16; i < std::min<LONG>(k * 16 + 16, 100); ++i)
-            EXPECT_EQ(Get(pixels, 100, i, 1) != kOld, i < k * 16 + widths[k]) << "band " << k << " column " << i;
+            EXPECT_EQ(Get(pixels, 100, i, 1) != kOld, i < k * 16 + widths[k])
+                << "band " << k << " column " << i;
     // Rows from the bottom: the first band reaches the bottom row.
     auto tall = MakeSource(3, 20);
     const auto rows = Draw(78, *tall, 255);
@@ -82,7 +83,7 @@ TEST_F(WipeShapeTest, BlindsAddOneLinePerStepOfProgress)
         EXPECT_EQ(Get(reverse, 32, i, 0) != kOld, i % 8 == 7) << i;
     }
     auto tall = MakeSource(2, 32);
-    const auto rows = Draw(41, *tall, 16);  // rows 16: phases 0 and 1
+    const auto rows = Draw(41, *tall, 16); // rows 16: phases 0 and 1
     for (LONG j = 0; j < 32; ++j)
         EXPECT_EQ(Get(rows, 2, 0, j) != kOld, j % 16 <= 1) << j;
 }
@@ -90,7 +91,7 @@ TEST_F(WipeShapeTest, BlindsAddOneLinePerStepOfProgress)
 TEST_F(WipeShapeTest, SlantedDashesRepeatEverySevenRows)
 {
     auto src = MakeSource(40, 15);
-    const auto pixels = Draw(43, *src, 100);  // dashes of 3 every 8, row j shifted left by j mod 7
+    const auto pixels = Draw(43, *src, 100); // dashes of 3 every 8, row j shifted left by j mod 7
     for (LONG j = 0; j < 15; ++j)
         for (LONG i = 0; i < 40; ++i) {
             const LONG phase = ((i + j % 7) % 8);
@@ -125,7 +126,7 @@ TEST_F(WipeShapeTest, GrowCellsStopOneShortOfFull)
 TEST_F(WipeShapeTest, HalvesMeetInTheMiddle)
 {
     auto src = MakeSource(64, 4);
-    const auto pixels = Draw(85, *src, 128);  // s = 16
+    const auto pixels = Draw(85, *src, 128); // s = 16
     for (LONG i = 0; i < 64; ++i) {
         uint32_t expected = kOld;
         if (i < 16)
@@ -189,7 +190,7 @@ TEST_F(WipeShapeTest, JitterBlocksLinearEndsAtMostOnePixelLeft)
 TEST_F(WipeShapeTest, DropCellsFollowTheNoiseTable)
 {
     auto src = MakeSource(32, 16);
-    Draw(64, *src, 1);  // builds the table
+    Draw(64, *src, 1); // builds the table
     ASSERT_NE(g_pNoiseTable, nullptr);
     for (int progress : {40, 100, 140}) {
         const auto pixels = Draw(64, *src, progress);
@@ -200,7 +201,8 @@ TEST_F(WipeShapeTest, DropCellsFollowTheNoiseTable)
                 k = std::min(k, 8);
                 // The bottom row of the cell shows row k - 1 of the cell's picture, or nothing.
                 const uint32_t bottom = Get(pixels, 32, i + 3, j + 7);
-                EXPECT_EQ(bottom, k > 0 ? SourcePixel(i + 3, j + k - 1) : kOld) << i << "," << j << " at " << progress;
+                EXPECT_EQ(bottom, k > 0 ? SourcePixel(i + 3, j + k - 1) : kOld)
+                    << i << "," << j << " at " << progress;
             }
     }
 }
@@ -213,7 +215,7 @@ TEST_F(WipeShapeTest, ScatterOffsetsShrinkWithProgress)
         for (LONG j = 0; j < 20; ++j)
             for (LONG i = 0; i < 40; ++i) {
                 const uint32_t v = Get(pixels, 40, i, j);
-                ASSERT_NE(v, kOld);  // every block is drawn
+                ASSERT_NE(v, kOld); // every block is drawn
                 const LONG si = static_cast<LONG>(v & 0xFFF), sj = static_cast<LONG>((v >> 12) & 0xFFF);
                 EXPECT_GE(si - i, 0);
                 EXPECT_LT(si - i, limit) << progress;
@@ -252,10 +254,10 @@ TEST_F(WipeShapeTest, DiscsDrawNothingTooSmall)
 TEST_F(WipeShapeTest, SlideSmearStretchesTheFirstHiddenColumn)
 {
     auto src = MakeSource(20, 4);
-    const auto pixels = Step(80, *src, 30, 4, 128, 0, 0, 0);  // s = 10; destination wider than the source
+    const auto pixels = Step(80, *src, 30, 4, 128, 0, 0, 0); // s = 10; destination wider than the source
     for (LONG i = 0; i < 30; ++i)
         EXPECT_EQ(Get(pixels, 30, i, 1), SourcePixel(i < 10 ? i : 10, 1)) << i;
-    const auto rows = Step(82, *src, 20, 9, 128, 0, 0, 0);  // s = 2
+    const auto rows = Step(82, *src, 20, 9, 128, 0, 0, 0); // s = 2
     for (LONG j = 0; j < 9; ++j)
         EXPECT_EQ(Get(rows, 20, 5, j), SourcePixel(5, j < 2 ? j : 2)) << j;
 }
@@ -277,14 +279,14 @@ TEST_F(WipeShapeTest, SlideSmearFromTheFarSide)
 TEST_F(WipeShapeTest, TornEdgesShiftTheSixRowsPastTheEdge)
 {
     auto src = MakeSource(27, 20);
-    const auto down = Step(21, *src, 60, 20, 128, 15, 0, 0);  // s = 10
+    const auto down = Step(21, *src, 60, 20, 128, 15, 0, 0); // s = 10
     const LONG offsets[6] = {-3, 3, -6, 6, -9, 9};
     for (LONG j = 0; j < 10; ++j)
         EXPECT_EQ(Get(down, 60, 15, j), SourcePixel(0, j));
     for (LONG k = 0; k < 6; ++k)
         EXPECT_EQ(Get(down, 60, 15 + offsets[k], 10 + k), SourcePixel(0, 10 + k)) << k;
     EXPECT_EQ(Get(down, 60, 15, 16), kOld);
-    const auto up = Step(22, *src, 60, 20, 128, 15, 0, 0);  // t = 10
+    const auto up = Step(22, *src, 60, 20, 128, 15, 0, 0); // t = 10
     for (LONG j = 10; j < 20; ++j)
         EXPECT_EQ(Get(up, 60, 15, j), SourcePixel(0, j));
     for (LONG k = 0; k < 6; ++k)

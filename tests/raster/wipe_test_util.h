@@ -102,7 +102,8 @@ protected:
     {
         auto dst = MakeDestination(dw, dh);
         Reseed();
-        const int32_t r = DrawTransition(index, dst.get(), const_cast<CImage*>(&src), progress, x, y, mode, nullptr);
+        const int32_t r =
+            DrawTransition(index, dst.get(), const_cast<CImage*>(&src), progress, x, y, mode, nullptr);
         if (result)
             *result = r;
         return Pixels(*dst);
@@ -164,7 +165,11 @@ private:
 // DirectDraw and its surfaces for one test.
 class DeviceSet {
 public:
-    DeviceSet() { EXPECT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_dd), IID_IDirectDraw7, nullptr), DD_OK); }
+    DeviceSet()
+    {
+        EXPECT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_dd), IID_IDirectDraw7, nullptr),
+                  DD_OK);
+    }
     ~DeviceSet()
     {
         for (auto* s : m_surfaces)

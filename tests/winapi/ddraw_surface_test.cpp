@@ -44,7 +44,8 @@ class DDrawSurfaceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd), IID_IDirectDraw7, nullptr), DD_OK);
+        ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd), IID_IDirectDraw7, nullptr),
+                  DD_OK);
     }
     void TearDown() override
     {
@@ -71,8 +72,7 @@ protected:
     }
 
     // Writes value v(x, y) into every 32-bit pixel.
-    template <typename F>
-    void Paint32(IDirectDrawSurface7* s, F v)
+    template <typename F> void Paint32(IDirectDrawSurface7* s, F v)
     {
         DDSURFACEDESC2 d{};
         d.dwSize = sizeof(d);
@@ -126,7 +126,7 @@ TEST_F(DDrawSurfaceTest, CreationRefusesBadDescriptions)
 {
     DDSURFACEDESC2 d{};
     d.dwSize = sizeof(d);
-    d.dwFlags = DDSD_WIDTH;  // no height
+    d.dwFlags = DDSD_WIDTH; // no height
     d.dwWidth = 4;
     IDirectDrawSurface7* s = reinterpret_cast<IDirectDrawSurface7*>(1);
     EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DDERR_INVALIDPARAMS);
@@ -139,7 +139,7 @@ TEST_F(DDrawSurfaceTest, CreationRefusesBadDescriptions)
     d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT;
     d.dwWidth = 0;
     EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DDERR_INVALIDPARAMS);
-    d.dwWidth = 0x80000000u;  // would overflow a signed width
+    d.dwWidth = 0x80000000u; // would overflow a signed width
     EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DDERR_INVALIDPARAMS);
     d.dwSize = 12;
     d.dwWidth = 4;
@@ -164,7 +164,8 @@ TEST_F(DDrawSurfaceTest, LockGivesRectangleStartAndRefusesTwice)
     DDSURFACEDESC2 part{};
     part.dwSize = sizeof(part);
     ASSERT_EQ(s->Lock(&r, &part, DDLOCK_WAIT, nullptr), DD_OK);
-    EXPECT_EQ(static_cast<BYTE*>(part.lpSurface), static_cast<BYTE*>(whole.lpSurface) + 3 * whole.lPitch + 2 * 4);
+    EXPECT_EQ(static_cast<BYTE*>(part.lpSurface),
+              static_cast<BYTE*>(whole.lpSurface) + 3 * whole.lPitch + 2 * 4);
     s->Unlock(nullptr);
     RECT outside{6, 0, 9, 2};
     EXPECT_EQ(s->Lock(&outside, &part, DDLOCK_WAIT, nullptr), DDERR_INVALIDRECT);
@@ -174,7 +175,9 @@ TEST_F(DDrawSurfaceTest, BltFastCopiesAndHonoursTheSourceKey)
 {
     IDirectDrawSurface7* src = Make(4, 4);
     IDirectDrawSurface7* dst = Make(6, 6);
-    Paint32(src, [](LONG x, LONG y) { return (x + y) % 2 ? 0x00FF00FFu : static_cast<DWORD>(0x10 * (y * 4 + x)); });
+    Paint32(src, [](LONG x, LONG y) {
+        return (x + y) % 2 ? 0x00FF00FFu : static_cast<DWORD>(0x10 * (y * 4 + x));
+    });
     Paint32(dst, [](LONG, LONG) { return 0x11223344u; });
     RECT part{1, 1, 3, 3};
     ASSERT_EQ(dst->BltFast(2, 3, src, &part, DDBLTFAST_WAIT), DD_OK);
@@ -190,7 +193,7 @@ TEST_F(DDrawSurfaceTest, BltFastCopiesAndHonoursTheSourceKey)
     EXPECT_EQ(read.dwColorSpaceHighValue, 0x00FF00FFu);
     ASSERT_EQ(dst->BltFast(0, 0, src, nullptr, DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT), DD_OK);
     EXPECT_EQ(Pixel32(dst, 0, 0), 0u);
-    EXPECT_EQ(Pixel32(dst, 1, 0), 0x11223344u);  // keyed pixel skipped
+    EXPECT_EQ(Pixel32(dst, 1, 0), 0x11223344u); // keyed pixel skipped
     EXPECT_EQ(Pixel32(dst, 2, 0), 0x20u);
 
     // Positions and rectangles that leave a surface are refused, not clipped.
@@ -234,8 +237,8 @@ TEST_F(DDrawSurfaceTest, BltFillsKeysAndRefusesMismatches)
     Paint32(src, [](LONG x, LONG) { return x ? 7u : 9u; });
     fx.ddckSrcColorkey = {9, 9};
     ASSERT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_KEYSRCOVERRIDE | DDBLT_WAIT, &fx), DD_OK);
-    EXPECT_EQ(Pixel32(dst, 0, 0), 0u);  // 9 keyed out
-    EXPECT_EQ(Pixel32(dst, 3, 0), 7u);  // 2 to 4 samples 0, 0, 0, 1
+    EXPECT_EQ(Pixel32(dst, 0, 0), 0u); // 9 keyed out
+    EXPECT_EQ(Pixel32(dst, 3, 0), 7u); // 2 to 4 samples 0, 0, 0, 1
     EXPECT_EQ(dst->Blt(nullptr, src, nullptr, DDBLT_KEYSRC, nullptr), DDERR_NOCOLORKEY);
     EXPECT_EQ(dst->Blt(nullptr, nullptr, nullptr, DDBLT_WAIT, nullptr), DDERR_INVALIDPARAMS);
 
@@ -311,13 +314,13 @@ TEST_F(DDrawSurfaceTest, DeviceContextDrawsIntoThePixels)
     EXPECT_EQ(s->ReleaseDC(reinterpret_cast<HDC>(&d)), DDERR_NODC);
     ASSERT_EQ(s->ReleaseDC(dc), DD_OK);
     EXPECT_EQ(Pixel32(s, 2, 1) & 0xFFFFFF, 0xFFFFFFu);
-    EXPECT_EQ(Pixel32(s, 1, 1), 0x00112233u);  // outside the blit
+    EXPECT_EQ(Pixel32(s, 1, 1), 0x00112233u); // outside the blit
     EXPECT_EQ(s->ReleaseDC(dc), DDERR_NODC);
 }
 
 TEST_F(DDrawSurfaceTest, FormatsWithoutAGdiLayoutHaveNoDeviceContext)
 {
-    const DDPIXELFORMAT pf = MakeFormat(kFormats[5]);  // A4R4G4B4
+    const DDPIXELFORMAT pf = MakeFormat(kFormats[5]); // A4R4G4B4
     IDirectDrawSurface7* s = Make(2, 2, &pf);
     HDC dc = reinterpret_cast<HDC>(1);
     EXPECT_EQ(s->GetDC(&dc), DDERR_CANTCREATEDC);
