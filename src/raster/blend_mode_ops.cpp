@@ -56,11 +56,12 @@ int Mix(CImage& dst, const CSurface* src, DWORD fd, DWORD fs, bool scaled, const
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
     }
-    fd &= 0xFFFFFF;
-    fs &= 0xFFFFFF;
     if (fs == 0) {
         return 0;
     }
+    // The alpha position of a packed factor takes no part in the plain rule.
+    fd &= 0xFFFFFF;
+    fs &= 0xFFFFFF;
     Placement p;
     if (!op_frame::Place(dst, src, x, y, srcRect, scaled, dstSize, p)) {
         return 0;

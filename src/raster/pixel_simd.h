@@ -185,6 +185,9 @@ struct ByteTable {
     explicit ByteTable(const uint8_t* t) : table(t), row(MulTableRowOf(t)) {}
     __m128i Look4(__m128i idx) const
     {
+        if (row == 255) {
+            return idx; // the identity row
+        }
         if (row >= 0) {
             return MulByte32(idx, Splat32(uint32_t(row)));
         }

@@ -14,6 +14,14 @@ constexpr int kFrac = 20;
 
 int64_t FloorDiv(i128 num, int64_t den)
 {
+    if (num >= INT64_MIN && num <= INT64_MAX) {
+        const int64_t n = int64_t(num);
+        int64_t q = n / den;
+        if ((n % den != 0) && ((n < 0) != (den < 0))) {
+            --q;
+        }
+        return q;
+    }
     i128 q = num / den;
     if ((num % den != 0) && ((num < 0) != (den < 0))) {
         --q;
@@ -74,26 +82,6 @@ Chain BuildChain(const POINT* dq, const POINT* sq, int top, int first)
     return chain;
 }
 
-struct EdgePoint {
-    int64_t x, u, v;
-};
-EdgePoint At(const Segment& s, int64_t y, int edgeFlag)
-{
-    const int64_t k = y - s.y0;
-    const int64_t n = s.y1 - s.y0;
-    EdgePoint e;
-    e.x = s.x0 + FloorDiv(i128(s.dx) * (k + 1), n);
-    const int64_t den = edgeFlag == 0 ? n - 1 : n;
-    if (den <= 0) {
-        e.u = s.u0;
-        e.v = s.v0;
-    } else {
-        e.u = s.u0 + FloorDiv(i128(s.du) * k, den);
-        e.v = s.v0 + FloorDiv(i128(s.dv) * k, den);
-    }
-    return e;
-}
-
 // Exact stepping of value0 + floor(delta * i / den) along a span.
 struct Stepper {
     int64_t value, q, r, den, acc;
@@ -118,6 +106,48 @@ struct Stepper {
     }
 };
 
+// Follows one chain down the rows: the edge's x at (k + 1) / n of its n rows for row k, and the
+// source point at k / (n - 1) (edge flag 0: both end rows reach the source points) or k / n (flag 1).
+// Consecutive rows step exactly without dividing; a new segment, or the first row, starts anew.
+class EdgeWalker {
+public:
+    EdgeWalker(const Chain& chain, int edgeFlag) : m_chain(chain), m_flag(edgeFlag) {}
+    // False when no segment of the chain holds row y.
+    bool Row(int64_t y)
+    {
+        if (m_seg && y == m_y + 1 && y < m_seg->y1) {
+            x.Next();
+            u.Next();
+            v.Next();
+        } else {
+            m_seg = m_chain.Find(y);
+            if (!m_seg) {
+                return false;
+            }
+            const int64_t k = y - m_seg->y0;
+            const int64_t n = m_seg->y1 - m_seg->y0;
+            x.Init(m_seg->x0, m_seg->dx, n, k + 1);
+            const int64_t den = m_flag == 0 ? n - 1 : n;
+            if (den <= 0) {
+                u.Init(m_seg->u0, 0, 1, 0);
+                v.Init(m_seg->v0, 0, 1, 0);
+            } else {
+                u.Init(m_seg->u0, m_seg->du, den, k);
+                v.Init(m_seg->v0, m_seg->dv, den, k);
+            }
+        }
+        m_y = y;
+        return true;
+    }
+    Stepper x, u, v;
+
+private:
+    const Chain& m_chain;
+    int m_flag;
+    const Segment* m_seg = nullptr;
+    int64_t m_y = 0;
+};
+
 // Calls span(y, x0, x1, u, v) for every visible row, with u and v steppers positioned at x0.
 template <class Span>
 void ScanQuad(const QuadTarget& dst, const POINT* dq, const POINT* sq, int edgeFlag, Span&& span)
@@ -137,16 +167,13 @@ void ScanQuad(const QuadTarget& dst, const POINT* dq, const POINT* sq, int edgeF
     const Chain right = BuildChain(dq, sq, top, cross < 0 ? a : b);
     const int64_t yBegin = std::max<int64_t>(t.y, dst.clip.top);
     const int64_t yEnd = std::min<int64_t>({left.End(), right.End(), int64_t(dst.clip.bottom)});
+    EdgeWalker lw(left, edgeFlag), rw(right, edgeFlag);
     for (int64_t y = yBegin; y < yEnd; ++y) {
-        const Segment* ls = left.Find(y);
-        const Segment* rs = right.Find(y);
-        if (!ls || !rs) {
+        if (!lw.Row(y) || !rw.Row(y)) {
             continue;
         }
-        const EdgePoint l = At(*ls, y, edgeFlag);
-        const EdgePoint r = At(*rs, y, edgeFlag);
-        const int64_t xl = l.x >> kFrac;
-        const int64_t count = (r.x >> kFrac) - xl;
+        const int64_t xl = lw.x.value >> kFrac;
+        const int64_t count = (rw.x.value >> kFrac) - xl;
         if (count <= 0) {
             continue;
         }
@@ -158,11 +185,11 @@ void ScanQuad(const QuadTarget& dst, const POINT* dq, const POINT* sq, int edgeF
         int64_t den = edgeFlag == 0 ? count - 1 : count;
         Stepper u, v;
         if (den <= 0) {
-            u.Init(l.u, 0, 1, 0);
-            v.Init(l.v, 0, 1, 0);
+            u.Init(lw.u.value, 0, 1, 0);
+            v.Init(lw.v.value, 0, 1, 0);
         } else {
-            u.Init(l.u, r.u - l.u, den, x0 - xl);
-            v.Init(l.v, r.v - l.v, den, x0 - xl);
+            u.Init(lw.u.value, rw.u.value - lw.u.value, den, x0 - xl);
+            v.Init(lw.v.value, rw.v.value - lw.v.value, den, x0 - xl);
         }
         span(static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1), u, v);
     }
@@ -179,6 +206,25 @@ inline const BYTE* Texel(const QuadSource& src, int64_t u, int64_t v)
     return src.bits + row * src.pitch + col * 4;
 }
 
+// One coordinate stepped exactly two pixels at a time: value += q2, plus one when the remainder
+// carries. Two of them (even and odd pixels) run as independent chains.
+struct DoubleStep {
+    int64_t q2, r2, den;
+    DoubleStep(const Stepper& s) : den(s.den)
+    {
+        const int64_t r = 2 * s.r;
+        q2 = 2 * s.q + (r >= den ? 1 : 0);
+        r2 = r >= den ? r - den : r;
+    }
+    void Next(int64_t& value, int64_t& acc) const
+    {
+        acc += r2;
+        const int64_t carry = -int64_t(acc >= den);
+        acc -= den & carry;
+        value += q2 - carry;
+    }
+};
+
 template <class Pixel>
 void MapPlain(const QuadTarget& dst, const QuadSource& src, const POINT* dq, const POINT* sq, int edgeFlag,
               Pixel&& pixel)
@@ -186,25 +232,31 @@ void MapPlain(const QuadTarget& dst, const QuadSource& src, const POINT* dq, con
     const int64_t cl = src.clip.left, ct = src.clip.top;
     const uint64_t cw = uint64_t(int64_t(src.clip.right) - cl), ch = uint64_t(int64_t(src.clip.bottom) - ct);
     const intptr_t pitch = src.pitch;
+    auto texel = [&](BYTE* p, int64_t u, int64_t v) {
+        const int64_t col = (u >> kFrac) - cl, row = (v >> kFrac) - ct;
+        if (uint64_t(col) < cw && uint64_t(row) < ch) {
+            pixel(p, Load32(src.bits + (row + ct) * pitch + (col + cl) * 4));
+        }
+    };
     ScanQuad(dst, dq, sq, edgeFlag, [&](int y, int x0, int x1, Stepper& us, Stepper& vs) {
         BYTE* p = dst.bits + intptr_t(y) * dst.pitch + intptr_t(x0) * 4;
-        // The steppers in locals: both share the denominator.
-        int64_t u = us.value, ua = us.acc, v = vs.value, va = vs.acc;
-        const int64_t uq = us.q, ur = us.r, vq = vs.q, vr = vs.r, den = us.den;
-        for (int x = x0; x < x1; ++x, p += 4) {
-            const int64_t col = (u >> kFrac) - cl, row = (v >> kFrac) - ct;
-            if (uint64_t(col) < cw && uint64_t(row) < ch) {
-                pixel(p, Load32(src.bits + (row + ct) * pitch + (col + cl) * 4));
-            }
-            // Branch-free carries: the remainders carry at no regular rhythm.
-            ua += ur;
-            const int64_t uc = -int64_t(ua >= den);
-            ua -= den & uc;
-            u += uq - uc;
-            va += vr;
-            const int64_t vc = -int64_t(va >= den);
-            va -= den & vc;
-            v += vq - vc;
+        // Even pixels from the steppers as they are, odd ones from a copy one step ahead.
+        int64_t u0 = us.value, ua0 = us.acc, v0 = vs.value, va0 = vs.acc;
+        us.Next();
+        vs.Next();
+        int64_t u1 = us.value, ua1 = us.acc, v1 = vs.value, va1 = vs.acc;
+        const DoubleStep du(us), dv(vs);
+        int x = x0;
+        for (; x + 2 <= x1; x += 2, p += 8) {
+            texel(p, u0, v0);
+            texel(p + 4, u1, v1);
+            du.Next(u0, ua0);
+            du.Next(u1, ua1);
+            dv.Next(v0, va0);
+            dv.Next(v1, va1);
+        }
+        if (x < x1) {
+            texel(p, u0, v0);
         }
     });
 }

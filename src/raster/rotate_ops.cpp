@@ -110,10 +110,12 @@ int Rotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int an
 
 void RectQuad(const RECT& r, POINT* quad)
 {
+    // Right and bottom are exclusive; an edge at the 32-bit minimum wraps rather than overflows.
+    const LONG right = LONG(uint32_t(r.right) - 1u), bottom = LONG(uint32_t(r.bottom) - 1u);
     quad[0] = POINT{r.left, r.top};
-    quad[1] = POINT{r.right - 1, r.top};
-    quad[2] = POINT{r.left, r.bottom - 1};
-    quad[3] = POINT{r.right - 1, r.bottom - 1};
+    quad[1] = POINT{right, r.top};
+    quad[2] = POINT{r.left, bottom};
+    quad[3] = POINT{right, bottom};
 }
 
 int MapQuad(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* srcRect, const RECT* clip)
@@ -138,8 +140,13 @@ int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const 
     if (!srcQuad) {
         return 0;
     }
+    // An empty or inverted destination rectangle has nothing to map onto.
+    const RECT to = dstRect ? *dstRect : dst.ClipRect();
+    if (to.left >= to.right || to.top >= to.bottom) {
+        return 0;
+    }
     POINT dq[4];
-    RectQuad(dstRect ? *dstRect : dst.ClipRect(), dq);
+    RectQuad(to, dq);
     return MapQuadCore(dst, src, dq, srcQuad, clip, 1);
 }
 

@@ -17,8 +17,8 @@ void RectQuad(const RECT& r, POINT* quad);
 // The source rectangle (null: its clip rectangle; cut to it) onto dstQuad, source points reached
 // exactly at both ends of every span.
 int MapQuad(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* srcRect, const RECT* clip);
-// srcQuad onto the rectangle quad of dstRect (null: the clip rectangle); the span's source step is
-// the source extent divided by the span length.
+// srcQuad onto the rectangle quad of dstRect (null: the clip rectangle; an empty one draws
+// nothing); the span's source step is the source extent divided by the span length.
 int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect, const RECT* clip);
 // The mapping itself (keyed when the source has a colour key). The bounding box of dstQuad, cut to
 // the clip rectangle, is recorded as changed, even when the quad draws nothing.

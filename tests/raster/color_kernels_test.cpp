@@ -232,6 +232,19 @@ TEST(ColorKernels, MaskPaintingClipsToTheDestination)
     }
 }
 
+TEST(ColorKernels, ScaleColorKeepsAlphaAndPadding)
+{
+    std::mt19937 rng(12);
+    Picture p = RandomPicture(rng, 5, 3, 4, 8);
+    const Picture before = p;
+    ScaleColorRows32(p.First(), p.pitch, 5, 3, 100);
+    for (size_t i = 0; i < p.mem.size(); ++i) {
+        const ptrdiff_t off = ptrdiff_t(i) - kGuard;
+        const bool colour = off >= 0 && off < p.pitch * 3 && off % p.pitch < 20 && off % 4 != 3;
+        ASSERT_EQ(p.mem[i], colour ? Mul(100, before.mem[i]) : before.mem[i]) << i;
+    }
+}
+
 TEST(ColorKernels, TextureConversion)
 {
     const uint32_t src[2] = {0xFFFF0000u, 0x7F00FF80u};

@@ -161,6 +161,13 @@ TEST_F(RotateOps, QuadsAndTheChangedRectangle)
             ASSERT_EQ(Px(dst, x, y), want) << x << "," << y;
         }
     }
+    // An empty or inverted rectangle (even at the 32-bit edge) has nothing to map onto.
+    const RECT inverted{5, 5, INT_MIN, INT_MIN};
+    CImage same;
+    ASSERT_EQ(same.CopyFrom(base.get(), kImageWithTracker), 0);
+    same.SetChanged(false);
+    EXPECT_EQ(MapQuadToRect(same, src.get(), sq, &inverted, nullptr), 0);
+    EXPECT_TRUE(Untouched(same));
     // A quad whose second-highest point is the corner opposite the highest draws nothing but still
     // reports its bounding box, cut to the clip rectangle.
     CImage odd;
