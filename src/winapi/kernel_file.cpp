@@ -779,7 +779,14 @@ BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, LARGE_INTEGER*
                  : moveMethod == FILE_END ? SEEK_END : -1;
     if (whence < 0)
         return Fail(ERROR_INVALID_PARAMETER);
-    off_t base = whence == SEEK_SET ? 0 : lseek(object->fd, 0, whence);
+    // The base is only read: a refused move must leave the position where it was.
+    off_t base = 0;
+    if (whence == SEEK_CUR) {
+        base = lseek(object->fd, 0, SEEK_CUR);
+    } else if (whence == SEEK_END) {
+        struct stat st {};
+        base = fstat(object->fd, &st) == 0 ? st.st_size : -1;
+    }
     if (base < 0)
         return Fail(ErrorFromErrno(errno));
     int64_t target = static_cast<int64_t>(base) + distance.QuadPart;
