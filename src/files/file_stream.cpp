@@ -128,11 +128,11 @@ bool CFileStream::IsEof()
 
 namespace {
 
-DWORD SeekHandle(HANDLE handle, LONG distance, DWORD method)
+DWORD SeekHandle(HANDLE handle, LONGLONG distance, DWORD method)
 {
-    if (SetFilePointer(handle, distance, nullptr, method) == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS)
-        return 6;
-    return 0;
+    LARGE_INTEGER move;
+    move.QuadPart = distance;
+    return SetFilePointerEx(handle, move, nullptr, method) ? 0 : 6;
 }
 
 } // namespace
@@ -160,7 +160,7 @@ DWORD CFileStream::SeekEnd(DWORD distance)
     if (m_reader != nullptr)
         return static_cast<DWORD>(m_reader->SeekEnd(distance));
     if (m_handle != INVALID_HANDLE_VALUE)
-        return SeekHandle(m_handle, -static_cast<LONG>(distance), FILE_END);
+        return SeekHandle(m_handle, -static_cast<LONGLONG>(distance), FILE_END); // before the start → 6
     return 3;
 }
 
