@@ -288,32 +288,16 @@ int CBmpLoader::LoadPictureBody(const BYTE* data, DWORD size, const BmpInfo& inf
     const DWORD infoSize = 40 + 4 * tableEntries;
     const uint64_t stride = masks ? StrideOf(static_cast<uint64_t>(info.width), 24) : info.srcStride;
     const uint64_t imageSize = stride * static_cast<uint64_t>(info.height);
-    if (imageSize + infoSize > kMaxBlock)
-        return kGllNoMemory;
-
-    m_info = GlobalAlloc(GMEM_FIXED, infoSize);
-    if (m_info == nullptr)
-        return kGllNoMemory;
-    std::memset(m_info, 0, infoSize);
+    const int code = AllocatePictureBlocks(*this, info.width, info.height, outBitCount, infoSize, stride);
+    if (code != kGllOk)
+        return code;
     auto* bih = static_cast<BITMAPINFOHEADER*>(m_info);
-    bih->biSize = 40;
-    bih->biWidth = info.width;
-    bih->biHeight = info.height;
-    bih->biPlanes = 1;
-    bih->biBitCount = static_cast<WORD>(outBitCount);
-    bih->biCompression = BI_RGB;
-    bih->biSizeImage = static_cast<DWORD>(imageSize);
     bih->biXPelsPerMeter = static_cast<LONG>(U32(data + 38));
     bih->biYPelsPerMeter = static_cast<LONG>(U32(data + 42));
     if (info.bitCount < 16) {
         bih->biClrUsed = info.colours;
         std::memcpy(static_cast<BYTE*>(m_info) + 40, data + 54, 4 * info.colours);
     }
-    m_bits = GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(imageSize));
-    if (m_bits == nullptr)
-        return kGllNoMemory;
-    m_stride = static_cast<DWORD>(stride);
-    m_pictureSize = static_cast<DWORD>(infoSize + imageSize);
 
     auto* bits = static_cast<BYTE*>(m_bits);
     const int h = info.height;

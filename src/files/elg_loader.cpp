@@ -24,9 +24,6 @@ inline DWORD U32(const BYTE* p)
 // anything is allocated for it.
 constexpr uint64_t kMaxValuesPerByte = 2742;
 
-// Largest picture block: sizes in the bitmap header are 32-bit.
-constexpr uint64_t kMaxBlock = 0x7FFFFFFF;
-
 }  // namespace
 
 int ParseElgHeader(const BYTE* data, DWORD size, ElgHeader& header)
@@ -155,33 +152,16 @@ int CElgLoader::LoadPictureBody(const BYTE* data, DWORD size, HGLOBAL* outInfo, 
     const DWORD infoSize = h.depth == 8 ? 40 + 1024 : 44;
     const uint64_t rowBytes = static_cast<uint64_t>(h.width) * static_cast<uint64_t>(h.depth / 8);
     const uint64_t stride = (rowBytes + 3) & ~uint64_t{3};
-    const uint64_t imageSize = stride * static_cast<uint64_t>(h.height);
     if (progress != nullptr) {
         progressTotal = h.height;
         if (progress(0, h.height, progressUser) != 0)
             return kGllAborted;
     }
-    if (imageSize + infoSize > kMaxBlock)
-        return kGllNoMemory;
-    m_info = GlobalAlloc(GMEM_FIXED, infoSize);
-    if (m_info == nullptr)
-        return kGllNoMemory;
-    std::memset(m_info, 0, infoSize);
-    auto* bih = static_cast<BITMAPINFOHEADER*>(m_info);
-    bih->biSize = 40;
-    bih->biWidth = h.width;
-    bih->biHeight = h.height;
-    bih->biPlanes = 1;
-    bih->biBitCount = static_cast<WORD>(h.depth);
-    bih->biCompression = BI_RGB;
-    bih->biSizeImage = static_cast<DWORD>(imageSize);
+    code = AllocatePictureBlocks(*this, h.width, h.height, h.depth, infoSize, stride);
+    if (code != kGllOk)
+        return code;
     if (h.depth == 8)
-        bih->biClrUsed = 256;
-    m_bits = GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(imageSize));
-    if (m_bits == nullptr)
-        return kGllNoMemory;
-    m_stride = static_cast<DWORD>(stride);
-    m_pictureSize = static_cast<DWORD>(infoSize + imageSize);
+        static_cast<BITMAPINFOHEADER*>(m_info)->biClrUsed = 256;
 
     const BYTE* src = data + h.pixelOffset;
     const BYTE* end = data + size;

@@ -22,7 +22,7 @@ std::string Lower(const std::string& text)
 
 std::string WithBackslash(std::string path)
 {
-    if (path.empty() || (path.back() != '\\' && path.back() != '/'))
+    if (!EndsWithSeparator(path.c_str()))
         path += '\\';
     return path;
 }

@@ -61,18 +61,9 @@ DWORD AttachBlock(CLoadRecord& record, CReadStream** reader)
 
 } // namespace
 
-DWORD CFileStream::OpenInMemory(const char* name)
+DWORD CFileStream::TakeLoadedBlock(int code, CLoadRecord& record)
 {
-    if (g_pFileManager == nullptr)
-        return 1;
-    Close();
-    CLoadRecord record;
-    int code = g_pFileManager->LoadFile(name, GlobalAllocCallback, GlobalFreeCallback, &record, m_path);
-    if (code != 0) {
-        Close();
-        return static_cast<DWORD>(code);
-    }
-    DWORD result = AttachBlock(record, &m_reader);
+    DWORD result = code != 0 ? static_cast<DWORD>(code) : AttachBlock(record, &m_reader);
     if (result != 0) {
         Close();
         return result;
@@ -81,25 +72,25 @@ DWORD CFileStream::OpenInMemory(const char* name)
     return 0;
 }
 
+DWORD CFileStream::OpenInMemory(const char* name)
+{
+    if (g_pFileManager == nullptr)
+        return 1;
+    Close();
+    CLoadRecord record;
+    return TakeLoadedBlock(g_pFileManager->LoadFile(name, GlobalAllocCallback, GlobalFreeCallback, &record, m_path),
+                           record);
+}
+
 DWORD CFileStream::OpenArchiveEntry(int mountId, int index, const char* name)
 {
     if (g_pFileManager == nullptr)
         return 1;
     Close();
     CLoadRecord record;
-    int code = g_pFileManager->LoadArchiveEntry(mountId, index, name, GlobalAllocCallback, GlobalFreeCallback,
-                                                &record, m_path);
-    if (code != 0) {
-        Close();
-        return static_cast<DWORD>(code);
-    }
-    DWORD result = AttachBlock(record, &m_reader);
-    if (result != 0) {
-        Close();
-        return result;
-    }
-    m_size = record.size;
-    return 0;
+    return TakeLoadedBlock(g_pFileManager->LoadArchiveEntry(mountId, index, name, GlobalAllocCallback,
+                                                            GlobalFreeCallback, &record, m_path),
+                           record);
 }
 
 DWORD CFileStream::Open(const char* name)
@@ -137,11 +128,11 @@ bool CFileStream::IsEof()
 
 namespace {
 
-DWORD SeekHandle(HANDLE handle, LONG distance, DWORD method)
+DWORD SeekHandle(HANDLE handle, LONGLONG distance, DWORD method)
 {
-    if (SetFilePointer(handle, distance, nullptr, method) == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS)
-        return 6;
-    return 0;
+    LARGE_INTEGER move;
+    move.QuadPart = distance;
+    return SetFilePointerEx(handle, move, nullptr, method) ? 0 : 6;
 }
 
 } // namespace
@@ -169,7 +160,7 @@ DWORD CFileStream::SeekEnd(DWORD distance)
     if (m_reader != nullptr)
         return static_cast<DWORD>(m_reader->SeekEnd(distance));
     if (m_handle != INVALID_HANDLE_VALUE)
-        return SeekHandle(m_handle, -static_cast<LONG>(distance), FILE_END);
+        return SeekHandle(m_handle, -static_cast<LONGLONG>(distance), FILE_END); // before the start → 6
     return 3;
 }
 

@@ -90,6 +90,10 @@ public:
     void Release();
 
 private:
+    // Makes a block loaded with code (0 = loaded) the stream's memory reader → 0, or the
+    // failure with the stream closed.
+    DWORD TakeLoadedBlock(int code, CLoadRecord& record);
+
     DWORD m_refCount = 0;
     char m_path[MAX_PATH] = {};
     DWORD m_size = 0;

@@ -47,9 +47,15 @@ bool LowerKey(const char* name, char* key)
     return true;
 }
 
-// Hands the loader's extension data to the caller when both outputs are given.
-GLL_PLUGIN_CALLS void HandOverExtra(CImageLoader* loader, void** outExtra, DWORD* outExtraSize)
+// Hands a successful load's placement to the caller, and the loader's extension data when both
+// of its outputs are given.
+GLL_PLUGIN_CALLS void HandOverResults(CImageLoader* loader, int* outX, int* outY, void** outExtra,
+                                      DWORD* outExtraSize)
 {
+    if (outX != nullptr)
+        *outX = loader->GetX();
+    if (outY != nullptr)
+        *outY = loader->GetY();
     if (outExtra == nullptr || outExtraSize == nullptr || loader->GetExtraSize() == 0)
         return;
     const DWORD size = loader->GetExtraSize();
@@ -191,11 +197,7 @@ GLL_PLUGIN_CALLS int CGllManager::LoadImageFromMemory(const BYTE* data, DWORD si
         return kGllNotSupported;
     const int r = loader->Load(data, size, allocate, allocateUser, eightBit, progress, progressUser);
     if (r == kGllOk) {
-        if (outX != nullptr)
-            *outX = loader->GetX();
-        if (outY != nullptr)
-            *outY = loader->GetY();
-        HandOverExtra(loader, outExtra, outExtraSize);
+        HandOverResults(loader, outX, outY, outExtra, outExtraSize);
         return kGllOk;
     }
     if (r == kGllUseLoadPicture)
@@ -413,11 +415,7 @@ GLL_PLUGIN_CALLS int CGllManager::LoadImage(const char* name, GllAllocateFunc al
     if (CImageLoader* loader = FindByExtension(name, false)) {
         const int r = loader->Load(data, size, allocate, allocateUser, eightBit, progress, progressUser);
         if (r == kGllOk) {
-            if (outX != nullptr)
-                *outX = loader->GetX();
-            if (outY != nullptr)
-                *outY = loader->GetY();
-            HandOverExtra(loader, outExtra, outExtraSize);
+            HandOverResults(loader, outX, outY, outExtra, outExtraSize);
             return kGllOk;
         }
         if (r == kGllUseLoadPicture) {

@@ -2,7 +2,9 @@
 #include "files/image_loader.h"
 
 #include <cstdlib>
+#include <cstring>
 
+#include "winapi/gdi_bitmap.h"
 #include "winapi/kernel_memory.h"
 
 CImageLoader::~CImageLoader()
@@ -55,4 +57,31 @@ __attribute__((no_sanitize("vptr"))) void CImageLoader::Release()
         --m_refCount;
     else
         delete this;
+}
+
+int AllocatePictureBlocks(CImageLoader& loader, int width, int height, int bitCount, DWORD infoSize, uint64_t stride)
+{
+    // Sizes in the bitmap header are 32-bit, and signed where they are read back.
+    constexpr uint64_t kMaxBlock = 0x7FFFFFFF;
+    const uint64_t imageSize = stride * static_cast<uint64_t>(height);
+    if (imageSize + infoSize > kMaxBlock)
+        return kGllNoMemory;
+    loader.m_info = GlobalAlloc(GMEM_FIXED, infoSize);
+    if (loader.m_info == nullptr)
+        return kGllNoMemory;
+    std::memset(loader.m_info, 0, infoSize);
+    auto* bih = static_cast<BITMAPINFOHEADER*>(loader.m_info);
+    bih->biSize = 40;
+    bih->biWidth = width;
+    bih->biHeight = height;
+    bih->biPlanes = 1;
+    bih->biBitCount = static_cast<WORD>(bitCount);
+    bih->biCompression = BI_RGB;
+    bih->biSizeImage = static_cast<DWORD>(imageSize);
+    loader.m_bits = GlobalAlloc(GMEM_FIXED, static_cast<SIZE_T>(imageSize));
+    if (loader.m_bits == nullptr)
+        return kGllNoMemory;
+    loader.m_stride = static_cast<DWORD>(stride);
+    loader.m_pictureSize = static_cast<DWORD>(infoSize + imageSize);
+    return kGllOk;
 }

@@ -3,6 +3,8 @@
 // order), the loaders' result codes and the callbacks through which they hand pixels on.
 #pragma once
 
+#include <cstdint>
+
 #include "files/plugin_record.h"
 #include "winapi/base.h"
 
@@ -82,3 +84,9 @@ public:
     DWORD m_extraSize = 0;
     void* m_extraData = nullptr;  // std::malloc block
 };
+
+// Allocates the loader's picture blocks for a bottom-up BI_RGB bitmap: the info block (infoSize
+// bytes, zeroed, its header filled for width x height at bitCount) and the bits block (stride x
+// height bytes); sets the stride and picture size → 0, or 6 (no memory, or over 2 GiB together).
+// On failure the blocks already made stay with the loader (FreePicture frees them).
+int AllocatePictureBlocks(CImageLoader& loader, int width, int height, int bitCount, DWORD infoSize, uint64_t stride);

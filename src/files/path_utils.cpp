@@ -48,6 +48,14 @@ void SlashesToBackslashes(char* from)
 
 } // namespace
 
+bool EndsWithSeparator(const char* path)
+{
+    bool last = false;
+    for (const char* p = path; p != nullptr && *p != '\0'; p = Next(p))
+        last = IsSeparator(*p);
+    return last;
+}
+
 int MakeFullPath(char* out, const char* path, const char* folder)
 {
     if (out == nullptr || path == nullptr)
@@ -70,8 +78,7 @@ int MakeFullPath(char* out, const char* path, const char* folder)
         return 0;
     std::memcpy(full, base, baseLength + 1);
     // A base without its final separator still names a folder.
-    char* lastSep = LastSeparator(full, baseLength);
-    if (lastSep == nullptr || lastSep != full + baseLength - 1) {
+    if (!EndsWithSeparator(full)) {
         full[baseLength++] = '\\';
         full[baseLength] = '\0';
     }
@@ -219,8 +226,7 @@ int SetBaseFolder(const char* path)
     if (MakeFullPath(full, path, nullptr) == 0)
         return 1;
     size_t length = std::strlen(full);
-    char* last = LastSeparator(full, length);
-    if (last == nullptr || last != full + length - 1) {
+    if (!EndsWithSeparator(full)) {
         if (length + 1 >= MAX_PATH)
             return 1;
         full[length++] = '\\';

@@ -18,6 +18,8 @@ int SetBaseFolder(const char* path);
 // each leading "..\" cuts a folder off the base (folder, or g_BaseFolder when null), one leading
 // separator dropped; out = base + rest. Slashes of the copied part become backslashes.
 int MakeFullPath(char* out, const char* path, const char* folder);
+// True when the last character is a separator (a trail byte 0x5C is none).
+bool EndsWithSeparator(const char* path);
 // Cuts in place after the last separator (before a final one) → 0, or 1 unchanged (shorter than
 // 3 bytes, no separator, or a UNC server name).
 int CutLastPathComponent(char* path);

@@ -100,7 +100,7 @@ int LoadPluginFolder(CPluginList& list, const CPluginFamily& family, const char*
     if (folder == nullptr || MakeFullPath(full, folder, nullptr) == 0)
         return -1;
     std::string base = full;
-    if (base.empty() || (base.back() != '\\' && base.back() != '/'))
+    if (!EndsWithSeparator(base.c_str()))
         base += '\\';
     std::string pattern = base + family.pattern;
     if (pattern.size() >= MAX_PATH)

@@ -63,6 +63,18 @@ bool IsSeparator(char c)
     return c == '\\' || c == '/';
 }
 
+// Whether the path's last character is a separator (a Shift-JIS trail byte 0x5C is not one).
+bool EndsWithSeparator(const std::string& path)
+{
+    bool last = false;
+    for (size_t i = 0; i < path.size(); ++i) {
+        last = IsSeparator(path[i]);
+        if (winapi::IsSjisLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size())
+            ++i;
+    }
+    return last;
+}
+
 // Splits a Shift-JIS path into components at '\' and '/', never at the second byte of a
 // double-byte character. Empty components are dropped.
 std::vector<std::string> SplitComponents(const std::string& path)
@@ -767,7 +779,14 @@ BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, LARGE_INTEGER*
                  : moveMethod == FILE_END ? SEEK_END : -1;
     if (whence < 0)
         return Fail(ERROR_INVALID_PARAMETER);
-    off_t base = whence == SEEK_SET ? 0 : lseek(object->fd, 0, whence);
+    // The base is only read: a refused move must leave the position where it was.
+    off_t base = 0;
+    if (whence == SEEK_CUR) {
+        base = lseek(object->fd, 0, SEEK_CUR);
+    } else if (whence == SEEK_END) {
+        struct stat st {};
+        base = fstat(object->fd, &st) == 0 ? st.st_size : -1;
+    }
     if (base < 0)
         return Fail(ErrorFromErrno(errno));
     int64_t target = static_cast<int64_t>(base) + distance.QuadPart;
@@ -1025,8 +1044,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData)
         return INVALID_HANDLE_VALUE;
     }
     // A trailing separator names nothing to match (Windows answers "not found" as well).
-    size_t length = std::strlen(fileName);
-    if (length > 0 && IsSeparator(fileName[length - 1])) {
+    if (EndsWithSeparator(fileName)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -1116,7 +1134,7 @@ DWORD WINAPI GetTempPathA(DWORD bufferLength, LPSTR buffer)
     const char* tmp = std::getenv("TMPDIR");
     std::string dir = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
     std::string path = winapi::WindowsPathFromLinux(dir);
-    if (path.back() != '\\')
+    if (!EndsWithSeparator(path))
         path += '\\';
     return CopyOut(path, bufferLength, buffer);
 }
@@ -1128,7 +1146,7 @@ UINT WINAPI GetTempFileNameA(LPCSTR pathName, LPCSTR prefix, UINT unique, LPSTR 
         return 0;
     }
     std::string base = pathName;
-    if (!base.empty() && !IsSeparator(base.back()))
+    if (!base.empty() && !EndsWithSeparator(base))
         base += '\\';
     std::string head = prefix != nullptr ? std::string(prefix).substr(0, 3) : std::string();
     auto format = [&](UINT number) {
@@ -1238,7 +1256,7 @@ DWORD WINAPI GetFullPathNameA(LPCSTR fileName, DWORD bufferLength, LPSTR buffer,
     std::string full = root;
     for (const std::string& part : parts)
         full += "\\" + part;
-    bool endsWithSeparator = IsSeparator(p.back()) && !parts.empty();
+    bool endsWithSeparator = EndsWithSeparator(p) && !parts.empty();
     if (parts.empty() || endsWithSeparator)
         full += "\\";
     DWORD result = CopyOut(full, bufferLength, buffer);

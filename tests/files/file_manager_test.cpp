@@ -9,6 +9,7 @@
 #include "files/map_archive.h"
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
+#include "winapi/text.h"
 
 namespace {
 
@@ -125,6 +126,15 @@ TEST_F(FileManagerTest, EntriesThatMustBeLoadedNeedAllowLoad)
     EXPECT_EQ(Read("packed.bin", false), "<code 3>");
     EXPECT_EQ(Read("packed.bin", true), "unpacked bytes");
     EXPECT_EQ(Load("packed.bin"), "unpacked bytes");
+}
+
+TEST_F(FileManagerTest, FolderMountOfANameEndingInATrailByteBackslash)
+{
+    // "予" is 0x97 0x5C: the archive's folder prefix still ends in its own separator.
+    const std::string yo = winapi::Utf8ToSjis("予");
+    dir.Write("予.map", "MAP\na.txt\tinside\n");
+    ASSERT_EQ(manager.Mount((yo + ".map").c_str(), 1, true, true, nullptr), 0);
+    EXPECT_EQ(Read((yo + "\\a.txt").c_str()), "inside");
 }
 
 TEST_F(FileManagerTest, UnmountKeepsGroupMarkersRight)

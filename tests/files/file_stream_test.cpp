@@ -129,6 +129,11 @@ TEST_F(FileStreamTest, WritesThroughAHandle)
     EXPECT_EQ(out.GetSize(), 7u + 511u);
     EXPECT_EQ(out.SeekEnd(511), 0u);
     EXPECT_EQ(out.Tell(), 7u);
+    // A distance back from the end never turns into a move past it.
+    for (DWORD far : {0x80000000u, 0xFFFFFFFFu}) {
+        EXPECT_EQ(out.SeekEnd(far), 6u) << far;
+        EXPECT_EQ(out.Tell(), 7u) << far;
+    }
     char buffer[4] = {};
     EXPECT_EQ(out.SeekSet(3), 0u);
     EXPECT_EQ(out.Read(buffer, 2), 2u);

@@ -9,7 +9,9 @@
 
 #include "files/file_manager.h"
 #include "files/path_utils.h"
+#include "files/temp_folder.h"
 #include "winapi/kernel.h"
+#include "winapi/text.h"
 
 namespace {
 
@@ -67,5 +69,15 @@ TEST(PluginRecord, FoldersCountTheFailures)
     EXPECT_EQ(FindPluginByExtension(list, "a.ts2"), list[1]);
     EXPECT_NE(list[1]->configDlg == nullptr, list[2]->configDlg == nullptr); // one has no dialog
     UnloadAllPlugins(list);
+    EXPECT_TRUE(list.empty());
+}
+
+TEST(PluginRecord, FolderNamesEndingInATrailByteBackslash)
+{
+    // "予" is 0x97 0x5C: the folder still needs its separator before the pattern.
+    TempFolder dir;
+    dir.Write("予/broken.ADL", "not a module");
+    CPluginList list;
+    EXPECT_EQ(LoadPluginFolder(list, g_AdlFamily, dir.Windows(winapi::Utf8ToSjis("予")).c_str()), 1);
     EXPECT_TRUE(list.empty());
 }

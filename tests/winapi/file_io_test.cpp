@@ -41,6 +41,10 @@ TEST(FileIo, WriteSeekReadAndSize)
     EXPECT_EQ(SetFilePointer(h, -5, nullptr, FILE_END), 6u);
     EXPECT_EQ(SetFilePointer(h, -10, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
+    // A refused move from the end leaves the position where it was.
+    EXPECT_EQ(SetFilePointer(h, -12, nullptr, FILE_END), INVALID_SET_FILE_POINTER);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NEGATIVE_SEEK));
+    EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_CURRENT), 6u);
     ASSERT_TRUE(SetEndOfFile(h));
     LARGE_INTEGER size;
     ASSERT_TRUE(GetFileSizeEx(h, &size));

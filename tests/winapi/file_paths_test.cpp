@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -66,6 +67,43 @@ TEST(FilePaths, ShiftJisNamesAreUtf8OnDisk)
     EXPECT_FALSE(FindNextFileA(find, &data));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
     EXPECT_TRUE(FindClose(find));
+}
+
+TEST(FilePaths, PathsEndingInATrailByteBackslash)
+{
+    // "予" (0x97 0x5C) ends these paths: its trail byte is no final separator.
+    TempFolder dir;
+    const std::string yo = winapi::Utf8ToSjis("予");
+    dir.Write("予/x.txt", "x");
+
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(dir.Windows(yo).c_str(), &data);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(std::string(data.cFileName), yo);
+    FindClose(find);
+
+    char full[MAX_PATH];
+    LPSTR filePart = nullptr;
+    DWORD n = GetFullPathNameA(("Z:\\a\\" + yo).c_str(), sizeof full, full, &filePart);
+    EXPECT_EQ(std::string(full), "Z:\\a\\" + yo);
+    EXPECT_EQ(n, 5 + yo.size());
+    ASSERT_NE(filePart, nullptr);
+    EXPECT_EQ(std::string(filePart), yo);
+
+    char name[MAX_PATH];
+    ASSERT_EQ(GetTempFileNameA(dir.Windows(yo).c_str(), "KWF", 0x12, name), 0x12u);
+    EXPECT_EQ(std::string(name), dir.Windows(yo) + "\\KWF12.TMP");
+
+    const char* saved = std::getenv("TMPDIR");
+    std::string savedValue = saved != nullptr ? saved : "";
+    setenv("TMPDIR", dir.Linux("予").c_str(), 1);
+    char temp[MAX_PATH];
+    DWORD length = GetTempPathA(sizeof temp, temp);
+    if (saved != nullptr)
+        setenv("TMPDIR", savedValue.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
+    EXPECT_EQ(std::string(temp, length), dir.Windows(yo) + "\\");
 }
 
 TEST(FilePaths, FullPathNames)
