@@ -63,6 +63,21 @@ bool IsSeparator(char c)
     return c == '\\' || c == '/';
 }
 
+// Whether a Shift-JIS path ends with a separator; the second byte of a double-byte character
+// (0x5C in "表" or "ソ") is none.
+bool EndsWithSeparator(const std::string& path)
+{
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (winapi::IsSjisLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
+            ++i;
+            continue;
+        }
+        if (i + 1 == path.size())
+            return IsSeparator(path[i]);
+    }
+    return false;
+}
+
 // Splits a Shift-JIS path into components at '\' and '/', never at the second byte of a
 // double-byte character. Empty components are dropped.
 std::vector<std::string> SplitComponents(const std::string& path)
@@ -1116,7 +1131,7 @@ DWORD WINAPI GetTempPathA(DWORD bufferLength, LPSTR buffer)
     const char* tmp = std::getenv("TMPDIR");
     std::string dir = (tmp != nullptr && tmp[0] == '/') ? tmp : "/tmp";
     std::string path = winapi::WindowsPathFromLinux(dir);
-    if (path.back() != '\\')
+    if (!EndsWithSeparator(path))
         path += '\\';
     return CopyOut(path, bufferLength, buffer);
 }
@@ -1128,7 +1143,7 @@ UINT WINAPI GetTempFileNameA(LPCSTR pathName, LPCSTR prefix, UINT unique, LPSTR 
         return 0;
     }
     std::string base = pathName;
-    if (!base.empty() && !IsSeparator(base.back()))
+    if (!base.empty() && !EndsWithSeparator(base))
         base += '\\';
     std::string head = prefix != nullptr ? std::string(prefix).substr(0, 3) : std::string();
     auto format = [&](UINT number) {
@@ -1238,7 +1253,7 @@ DWORD WINAPI GetFullPathNameA(LPCSTR fileName, DWORD bufferLength, LPSTR buffer,
     std::string full = root;
     for (const std::string& part : parts)
         full += "\\" + part;
-    bool endsWithSeparator = IsSeparator(p.back()) && !parts.empty();
+    bool endsWithSeparator = EndsWithSeparator(p) && !parts.empty();
     if (parts.empty() || endsWithSeparator)
         full += "\\";
     DWORD result = CopyOut(full, bufferLength, buffer);
