@@ -5,6 +5,7 @@
 #include <map>
 
 #include "winapi/gdi_pixels.h"
+#include "winapi/kernel_string.h"
 #include "winapi/text.h"
 #include "winapi/user_internal.h"
 
@@ -31,12 +32,12 @@ WindowRegistry& Registry()
     return *registry;
 }
 
+// Class names and titles compare without case, as CharLowerA maps it: the second byte of a
+// double-byte character is kept (0x83 0x41 "ア" is not 0x83 0x61 "ヂ").
 std::string Lower(const char* text)
 {
     std::string out = text != nullptr ? text : "";
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    CharLowerA(out.data());
     return out;
 }
 

@@ -480,6 +480,18 @@ TEST_F(Windows, WindowLongsSubclassingAndPlacement)
     EXPECT_EQ(Host().WindowState(h).titleUtf8, "renamed");
 }
 
+// Titles compare without case, but the second byte of a double-byte character is no letter:
+// "ア" (0x83 0x41) and "ヂ" (0x83 0x61) used to match each other.
+TEST_F(Windows, FindWindowKeepsShiftJisTrailBytesAsTheyAre)
+{
+    HWND h = CreateWindowExA(0, "WindowTest", winapi::Sjis("ア"), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                             nullptr);
+    ASSERT_NE(h, nullptr);
+    made.push_back(h);
+    EXPECT_EQ(FindWindowA("WindowTest", winapi::Sjis("ア")), h);
+    EXPECT_EQ(FindWindowA("WindowTest", winapi::Sjis("ヂ")), nullptr);
+}
+
 TEST_F(Windows, MessageBoxesAreRecordedAndAnsweredFromTheScript)
 {
     HWND h = Make();
