@@ -157,6 +157,8 @@ void ClearPresentPending(ThreadQueue& queue);
 void InvalidateInQueue(ThreadQueue& queue, HWND hwnd, bool invalid);
 // Runs the sent messages waiting for the calling thread.
 void ProcessSentMessages();
+// Removes a window for good, without messages: after its WM_NCDESTROY, or when its thread ended.
+void UnlinkWindow(HWND hwnd);
 // Ends the sends waiting on a destroyed window with 0, drops its posted messages and timers.
 void ForgetWindowInQueue(ThreadQueue& queue, HWND hwnd);
 // The window-system state of the host: the thread that owns host windows pumps the host.

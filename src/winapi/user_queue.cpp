@@ -47,24 +47,14 @@ struct QueueHolder {
         }
         for (auto& sent : pending)
             Complete(sent, 0);
+        // As when a Windows thread ends, its windows go without messages (there is nobody left to
+        // answer them), and their classes no longer count them.
         std::vector<HWND> orphans;
         for (auto& window : AllWindows())
             if (window->queue == queue)
                 orphans.push_back(window->hwnd);
-        for (HWND hwnd : orphans) {
-            auto window = FindWindowRecord(hwnd);
-            if (!window)
-                continue;
-            bool host;
-            {
-                std::lock_guard lock(WindowLock());
-                window->destroyed = true;
-                host = window->hostWindow;
-            }
-            ForgetWindowInput(hwnd);
-            if (host)
-                CurrentHost().CloseWindow(hwnd);
-        }
+        for (HWND hwnd : orphans)
+            UnlinkWindow(hwnd);
     }
 };
 

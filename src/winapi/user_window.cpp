@@ -143,37 +143,6 @@ void SendSizeAndMove(HWND hwnd)
 
 void DestroyTree(HWND hwnd, bool sendDestroy);
 
-// Removes a window whose WM_NCDESTROY has run.
-void Unlink(HWND hwnd)
-{
-    auto window = FindWindowRecord(hwnd);
-    if (!window)
-        return;
-    bool host;
-    std::shared_ptr<ThreadQueue> queue;
-    {
-        auto& registry = Registry();
-        std::lock_guard lock(registry.mutex);
-        window->destroyed = true;
-        host = window->hostWindow;
-        queue = window->queue;
-        if (window->parent != nullptr) {
-            auto it = registry.windows.find(window->parent);
-            if (it != registry.windows.end())
-                std::erase(it->second->children, hwnd);
-        }
-        registry.windows.erase(hwnd);
-        std::erase(registry.order, hwnd);
-        if (window->cls)
-            --window->cls->windows;
-    }
-    ForgetWindowInQueue(*queue, hwnd);
-    ForgetWindowInput(hwnd);
-    ImeForgetWindow(hwnd);
-    if (host)
-        CurrentHost().CloseWindow(hwnd);
-}
-
 void DestroyTree(HWND hwnd, bool sendDestroy)
 {
     auto window = FindWindowRecord(hwnd);
@@ -213,7 +182,7 @@ void DestroyTree(HWND hwnd, bool sendDestroy)
     for (HWND child : children)
         DestroyTree(child, true);
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
-    Unlink(hwnd);
+    UnlinkWindow(hwnd);
 }
 
 struct WindowLongCall {
@@ -223,6 +192,36 @@ struct WindowLongCall {
 };
 
 } // namespace
+
+void UnlinkWindow(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return;
+    bool host;
+    std::shared_ptr<ThreadQueue> queue;
+    {
+        auto& registry = Registry();
+        std::lock_guard lock(registry.mutex);
+        window->destroyed = true;
+        host = window->hostWindow;
+        queue = window->queue;
+        if (window->parent != nullptr) {
+            auto it = registry.windows.find(window->parent);
+            if (it != registry.windows.end())
+                std::erase(it->second->children, hwnd);
+        }
+        registry.windows.erase(hwnd);
+        std::erase(registry.order, hwnd);
+        if (window->cls)
+            --window->cls->windows;
+    }
+    ForgetWindowInQueue(*queue, hwnd);
+    ForgetWindowInput(hwnd);
+    ImeForgetWindow(hwnd);
+    if (host)
+        CurrentHost().CloseWindow(hwnd);
+}
 
 std::recursive_mutex& WindowLock()
 {

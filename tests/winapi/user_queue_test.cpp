@@ -271,6 +271,25 @@ TEST_F(Queues, SendsToAThreadThatEndsAnswerZero)
     EXPECT_FALSE(IsWindow(other));
 }
 
+// A thread that ends with windows open takes them with it: their class can be unregistered
+// afterwards (the records used to stay, counted against the class, for the rest of the process).
+TEST_F(Queues, WindowsOfAnEndedThreadLeaveTheirClass)
+{
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "LeftBehind";
+    ASSERT_NE(RegisterClassExA(&wc), 0);
+    HWND left = nullptr;
+    std::thread owner([&] {
+        left = CreateWindowExA(0, "LeftBehind", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    });
+    owner.join();
+    ASSERT_NE(left, nullptr);
+    EXPECT_FALSE(IsWindow(left));
+    EXPECT_TRUE(UnregisterClassA("LeftBehind", nullptr));
+}
+
 TEST_F(Queues, TwoThreadsSendingToEachOtherDoNotDeadlock)
 {
     g_behaviour = [](HWND, UINT message, WPARAM, LPARAM lParam, bool* handled) -> LRESULT {
