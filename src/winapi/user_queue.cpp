@@ -258,6 +258,42 @@ void Wake(ThreadQueue& queue)
     queue.cv.notify_all();
 }
 
+// Appends a posted message to a thread's queue; FALSE when that thread has ended.
+BOOL PostToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MSG msg{};
+    msg.hwnd = hwnd;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    FillTimeAndPoint(msg);
+    std::lock_guard lock(queue.mutex);
+    if (!queue.alive)
+        return FALSE;
+    queue.posted.push_back(msg);
+    Wake(queue);
+    return TRUE;
+}
+
+// Hands a sent message to the thread that owns the window; null when that thread has ended.
+// `sender` waits for the answer (null: nobody does).
+std::shared_ptr<SentMessage> SendToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                         std::shared_ptr<ThreadQueue> sender)
+{
+    auto sent = std::make_shared<SentMessage>();
+    sent->hwnd = hwnd;
+    sent->message = message;
+    sent->wParam = wParam;
+    sent->lParam = lParam;
+    sent->sender = std::move(sender);
+    std::lock_guard lock(queue.mutex);
+    if (!queue.alive)
+        return nullptr;
+    queue.sent.push_back(sent);
+    Wake(queue);
+    return sent;
+}
+
 } // namespace
 
 DWORD CurrentThreadId()
@@ -472,18 +508,7 @@ BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         }
         queue = window->queue;
     }
-    MSG msg{};
-    msg.hwnd = hwnd;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    FillTimeAndPoint(msg);
-    std::lock_guard lock(queue->mutex);
-    if (!queue->alive)
-        return FALSE;
-    queue->posted.push_back(msg);
-    Wake(*queue);
-    return TRUE;
+    return PostToQueue(*queue, hwnd, message, wParam, lParam);
 }
 
 BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
@@ -500,17 +525,7 @@ BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPAR
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    MSG msg{};
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    FillTimeAndPoint(msg);
-    std::lock_guard lock(target->mutex);
-    if (!target->alive)
-        return FALSE;
-    target->posted.push_back(msg);
-    Wake(*target);
-    return TRUE;
+    return PostToQueue(*target, nullptr, message, wParam, lParam);
 }
 
 void WINAPI PostQuitMessage(int exitCode)
@@ -532,20 +547,10 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     auto self = CurrentQueue();
     if (window->queue == self)
         return CallProcedure(hwnd, message, wParam, lParam);
-    auto sent = std::make_shared<SentMessage>();
-    sent->hwnd = hwnd;
-    sent->message = message;
-    sent->wParam = wParam;
-    sent->lParam = lParam;
-    sent->sender = self;
     const uint64_t selfSeen = self->wakeCount.load();
-    {
-        std::lock_guard lock(window->queue->mutex);
-        if (!window->queue->alive)
-            return 0;
-        window->queue->sent.push_back(sent);
-        Wake(*window->queue);
-    }
+    auto sent = SendToQueue(*window->queue, hwnd, message, wParam, lParam, self);
+    if (!sent)
+        return 0;
     // While waiting, this thread still answers messages sent to its own windows, so that two
     // threads sending to each other do not deadlock.
     if (SpinFor([&] { return sent->done.load() || self->wakeCount.load() != selfSeen; }) && sent->done.load())
@@ -572,17 +577,7 @@ BOOL WINAPI SendNotifyMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         CallProcedure(hwnd, message, wParam, lParam);
         return TRUE;
     }
-    auto sent = std::make_shared<SentMessage>();
-    sent->hwnd = hwnd;
-    sent->message = message;
-    sent->wParam = wParam;
-    sent->lParam = lParam;
-    std::lock_guard lock(window->queue->mutex);
-    if (!window->queue->alive)
-        return FALSE;
-    window->queue->sent.push_back(sent);
-    Wake(*window->queue);
-    return TRUE;
+    return SendToQueue(*window->queue, hwnd, message, wParam, lParam, nullptr) ? TRUE : FALSE;
 }
 
 BOOL WINAPI InSendMessage()
