@@ -275,10 +275,11 @@ BOOL PostToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPA
     return TRUE;
 }
 
-// Hands a sent message to the thread that owns the window; null when that thread has ended.
-// `sender` waits for the answer (null: nobody does).
+// Hands a sent message (or a call) to the thread that owns the window; null when that thread has
+// ended. `sender` waits for the answer (null: nobody does).
 std::shared_ptr<SentMessage> SendToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                         std::shared_ptr<ThreadQueue> sender)
+                                         std::shared_ptr<ThreadQueue> sender, LRESULT (*call)(void*) = nullptr,
+                                         void* context = nullptr)
 {
     auto sent = std::make_shared<SentMessage>();
     sent->hwnd = hwnd;
@@ -286,12 +287,40 @@ std::shared_ptr<SentMessage> SendToQueue(ThreadQueue& queue, HWND hwnd, UINT mes
     sent->wParam = wParam;
     sent->lParam = lParam;
     sent->sender = std::move(sender);
+    sent->call = call;
+    sent->context = context;
     std::lock_guard lock(queue.mutex);
     if (!queue.alive)
         return nullptr;
     queue.sent.push_back(sent);
     Wake(queue);
     return sent;
+}
+
+// Sends to a window of another thread and waits for the answer; 0 when that thread ends or the
+// window dies first. While waiting, this thread still answers messages sent to its own windows,
+// so that two threads sending to each other do not deadlock.
+LRESULT SendAcross(ThreadQueue& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                   LRESULT (*call)(void*) = nullptr, void* context = nullptr)
+{
+    auto self = CurrentQueue();
+    const uint64_t selfSeen = self->wakeCount.load();
+    auto sent = SendToQueue(target, hwnd, message, wParam, lParam, self, call, context);
+    if (!sent)
+        return 0;
+    if (SpinFor([&] { return sent->done.load() || self->wakeCount.load() != selfSeen; }) && sent->done.load())
+        return sent->result;
+    std::unique_lock lock(self->mutex);
+    while (!sent->done) {
+        if (!self->sent.empty()) {
+            lock.unlock();
+            ProcessSentMessages();
+            lock.lock();
+            continue;
+        }
+        self->cv.wait(lock);
+    }
+    return sent->result;
 }
 
 } // namespace
@@ -360,11 +389,17 @@ void ProcessSentMessages()
         LRESULT result = 0;
         if (FindWindowRecord(sent->hwnd)) {
             ++queue->inSend;
-            result = CallProcedure(sent->hwnd, sent->message, sent->wParam, sent->lParam);
+            result = sent->call != nullptr ? sent->call(sent->context)
+                                           : CallProcedure(sent->hwnd, sent->message, sent->wParam, sent->lParam);
             --queue->inSend;
         }
         Complete(sent, result);
     }
+}
+
+LRESULT CallOnOwnerThread(ThreadQueue& owner, HWND hwnd, LRESULT (*call)(void*), void* context)
+{
+    return SendAcross(owner, hwnd, 0, 0, 0, call, context);
 }
 
 void ForgetWindowInQueue(ThreadQueue& queue, HWND hwnd)
@@ -544,28 +579,9 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    auto self = CurrentQueue();
-    if (window->queue == self)
+    if (window->queue == CurrentQueue())
         return CallProcedure(hwnd, message, wParam, lParam);
-    const uint64_t selfSeen = self->wakeCount.load();
-    auto sent = SendToQueue(*window->queue, hwnd, message, wParam, lParam, self);
-    if (!sent)
-        return 0;
-    // While waiting, this thread still answers messages sent to its own windows, so that two
-    // threads sending to each other do not deadlock.
-    if (SpinFor([&] { return sent->done.load() || self->wakeCount.load() != selfSeen; }) && sent->done.load())
-        return sent->result;
-    std::unique_lock lock(self->mutex);
-    while (!sent->done) {
-        if (!self->sent.empty()) {
-            lock.unlock();
-            ProcessSentMessages();
-            lock.lock();
-            continue;
-        }
-        self->cv.wait(lock);
-    }
-    return sent->result;
+    return SendAcross(*window->queue, hwnd, message, wParam, lParam);
 }
 
 BOOL WINAPI SendNotifyMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)

@@ -13,9 +13,6 @@ namespace winapi::user {
 
 namespace {
 
-// An internal message that runs a call on the owner thread (see RunOnOwner).
-constexpr UINT kRunOnOwner = 0xBFFE;
-
 struct WindowRegistry {
     std::recursive_mutex mutex;
     std::map<HWND, std::shared_ptr<Window>> windows;
@@ -290,10 +287,6 @@ LRESULT CallProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto window = FindWindowRecord(hwnd);
     if (!window)
         return 0;
-    if (message == kRunOnOwner) {
-        auto call = reinterpret_cast<LRESULT (*)(void*)>(wParam);
-        return call(reinterpret_cast<void*>(lParam));
-    }
     WNDPROC proc;
     {
         std::lock_guard lock(WindowLock());
@@ -309,7 +302,7 @@ LRESULT RunOnOwner(HWND hwnd, LRESULT (*call)(void*), void* context)
         return 0;
     if (window->queue == CurrentQueue() || window == Registry().desktop)
         return call(context);
-    return SendMessageA(hwnd, kRunOnOwner, reinterpret_cast<WPARAM>(call), reinterpret_cast<LPARAM>(context));
+    return CallOnOwnerThread(*window->queue, hwnd, call, context);
 }
 
 HostWindowState HostState(const Window& window)

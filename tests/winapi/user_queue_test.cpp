@@ -273,6 +273,26 @@ TEST_F(Queues, SendsToAThreadThatEndsAnswerZero)
 
 // A thread that ends with windows open takes them with it: their class can be unregistered
 // afterwards (the records used to stay, counted against the class, for the rest of the process).
+// Every application message reaches the procedure, whatever its number: the window system's own
+// cross-thread calls used to ride on WM_APP + 0x3FFE, so such a message ran its wParam as code.
+TEST_F(Queues, EveryApplicationMessageReachesTheProcedure)
+{
+    constexpr UINT kLastApp = 0xBFFE;
+    EXPECT_EQ(SendMessageA(hwnd, kLastApp, 0, 0), 0);
+    std::thread worker([&] { SendMessageA(hwnd, kLastApp, 1, 0); });
+    while (PendingSends(hwnd) == 0)
+        std::this_thread::yield();
+    ASSERT_TRUE(PostMessageA(hwnd, kLastApp, 2, 0));
+    Drain();
+    worker.join();
+    std::lock_guard lock(g_mutex);
+    std::vector<WPARAM> seen;
+    for (const Seen& s : g_seen)
+        if (s.message == kLastApp)
+            seen.push_back(s.wParam);
+    EXPECT_EQ(seen, (std::vector<WPARAM>{0, 1, 2}));
+}
+
 TEST_F(Queues, WindowsOfAnEndedThreadLeaveTheirClass)
 {
     WNDCLASSEXA wc{};
