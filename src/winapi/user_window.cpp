@@ -81,6 +81,23 @@ void RegisterSystemClasses()
     });
 }
 
+// Window coordinates stay within +-2^30, so that no arithmetic on a window rectangle overflows: a
+// position or size near INT_MAX (from a damaged settings file) used to wrap the right edge.
+constexpr int64_t kCoordinateLimit = int64_t{1} << 30;
+
+LONG ClampCoordinate(int64_t v)
+{
+    return static_cast<LONG>(std::clamp(v, -kCoordinateLimit, kCoordinateLimit));
+}
+
+// The window rectangle at (x, y) of a size (negative sizes are 0).
+RECT PlacedRect(int64_t x, int64_t y, int64_t width, int64_t height)
+{
+    const LONG left = ClampCoordinate(x), top = ClampCoordinate(y);
+    return RECT{left, top, ClampCoordinate(left + std::max<int64_t>(width, 0)),
+                ClampCoordinate(top + std::max<int64_t>(height, 0))};
+}
+
 RECT ClientRectOf(const Window& window)
 {
     const RECT insets = NonClientInsets(window.style, window.exStyle, window.menu != nullptr);
@@ -397,9 +414,12 @@ void BackingStore::Unlock(const RECT* changed)
 
 void BackingStore::Resize(int width, int height)
 {
+    // The pixels cover at most 16384 x 16384 of the client area (1 GiB): a client of 2^30 pixels
+    // a side asked for more memory than any machine has.
+    constexpr int kMaxSide = 16384;
     std::lock_guard lock(mutex_);
-    width = std::max(width, 0);
-    height = std::max(height, 0);
+    width = std::clamp(width, 0, kMaxSide);
+    height = std::clamp(height, 0, kMaxSide);
     if (width == width_ && height == height_)
         return;
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
@@ -551,13 +571,13 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD
     }
     width = std::max(width, 0);
     height = std::max(height, 0);
-    POINT origin{x, y};
+    int64_t originX = x, originY = y;
     if (child) {
         const RECT parentClient = ClientRectOnScreen(*parentWindow);
-        origin.x += parentClient.left;
-        origin.y += parentClient.top;
+        originX += parentClient.left;
+        originY += parentClient.top;
     }
-    window->rect = RECT{origin.x, origin.y, origin.x + width, origin.y + height};
+    window->rect = PlacedRect(originX, originY, width, height);
     HWND hwnd;
     {
         auto& registry = Registry();
@@ -886,23 +906,19 @@ LRESULT SetPosOnOwner(void* context)
     {
         std::lock_guard lock(WindowLock());
         RECT rect = window->rect;
-        POINT origin{call.x, call.y};
+        int64_t originX = call.x, originY = call.y;
         if (window->parent != nullptr) {
             if (auto parent = FindWindowRecord(window->parent)) {
                 const RECT parentClient = ClientRectOf(*parent);
-                origin.x += parentClient.left;
-                origin.y += parentClient.top;
+                originX += parentClient.left;
+                originY += parentClient.top;
             }
         }
         const RECT oldClient = ClientRectOf(*window);
-        if (!(call.flags & SWP_NOMOVE)) {
-            const int w = rect.right - rect.left, h = rect.bottom - rect.top;
-            rect = RECT{origin.x, origin.y, origin.x + w, origin.y + h};
-        }
-        if (!(call.flags & SWP_NOSIZE)) {
-            rect.right = rect.left + std::max(call.cx, 0);
-            rect.bottom = rect.top + std::max(call.cy, 0);
-        }
+        if (!(call.flags & SWP_NOMOVE))
+            rect = PlacedRect(originX, originY, rect.right - rect.left, rect.bottom - rect.top);
+        if (!(call.flags & SWP_NOSIZE))
+            rect = PlacedRect(rect.left, rect.top, call.cx, call.cy);
         window->rect = rect;
         const RECT newClient = ClientRectOf(*window);
         moved = newClient.left != oldClient.left || newClient.top != oldClient.top;
