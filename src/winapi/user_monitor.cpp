@@ -250,48 +250,35 @@ int WINAPI GetSystemMetrics(int index)
 
 BOOL WINAPI SystemParametersInfoA(UINT action, UINT uiParam, PVOID pvParam, UINT)
 {
-    auto& switches = Switches();
-    auto get = [&](BOOL value) {
-        if (pvParam == nullptr)
-            return FALSE;
-        *static_cast<BOOL*>(pvParam) = value;
-        return TRUE;
-    };
-    switch (action) {
-    case SPI_GETWORKAREA: {
+    if (action == SPI_GETWORKAREA) {
         if (pvParam == nullptr)
             return FALSE;
         *static_cast<RECT*>(pvParam) = CurrentDisplays().front().work;
         return TRUE;
     }
-    case SPI_GETSCREENSAVEACTIVE: {
+    // Switches the engine may turn off while it runs and restore at exit.
+    static const struct {
+        UINT get;
+        UINT set;
+        BOOL SystemSwitches::*value;
+    } kSwitches[] = {
+        {SPI_GETSCREENSAVEACTIVE, SPI_SETSCREENSAVEACTIVE, &SystemSwitches::screenSaver},
+        {SPI_GETLOWPOWERACTIVE, SPI_SETLOWPOWERACTIVE, &SystemSwitches::lowPower},
+        {SPI_GETPOWEROFFACTIVE, SPI_SETPOWEROFFACTIVE, &SystemSwitches::powerOff},
+    };
+    auto& switches = Switches();
+    for (const auto& row : kSwitches) {
+        if (action != row.get && action != row.set)
+            continue;
         std::lock_guard lock(switches.mutex);
-        return get(switches.screenSaver);
-    }
-    case SPI_SETSCREENSAVEACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        switches.screenSaver = uiParam != 0;
+        if (action == row.set) {
+            switches.*row.value = uiParam != 0;
+            return TRUE;
+        }
+        if (pvParam == nullptr)
+            return FALSE;
+        *static_cast<BOOL*>(pvParam) = switches.*row.value;
         return TRUE;
     }
-    case SPI_GETLOWPOWERACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        return get(switches.lowPower);
-    }
-    case SPI_SETLOWPOWERACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        switches.lowPower = uiParam != 0;
-        return TRUE;
-    }
-    case SPI_GETPOWEROFFACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        return get(switches.powerOff);
-    }
-    case SPI_SETPOWEROFFACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        switches.powerOff = uiParam != 0;
-        return TRUE;
-    }
-    default:
-        return FALSE;
-    }
+    return FALSE;
 }
