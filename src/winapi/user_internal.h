@@ -159,6 +159,7 @@ void QueueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT scr
 // Queue bookkeeping: a store changed (present on the owner thread), the invalid set.
 void RequestPresent(ThreadQueue& queue);
 void ClearPresentPending(ThreadQueue& queue);
+// `invalid` false drops the request only while the window has nothing left to paint.
 void InvalidateInQueue(ThreadQueue& queue, HWND hwnd, bool invalid);
 // Runs the sent messages waiting for the calling thread.
 void ProcessSentMessages();

@@ -469,7 +469,13 @@ void InvalidateInQueue(ThreadQueue& queue, HWND hwnd, bool invalid)
     if (invalid) {
         queue.invalid.insert(hwnd);
         Wake(queue);
-    } else
+        return;
+    }
+    // Looked at again under the queue lock: another thread may have invalidated the window since
+    // the caller validated it, and its paint request must stay.
+    auto window = FindWindowRecord(hwnd);
+    std::lock_guard windowLock(WindowLock());
+    if (!window || !window->hasInvalid || !IsVisibleStyle(*window))
         queue.invalid.erase(hwnd);
 }
 

@@ -364,6 +364,36 @@ TEST_F(Queues, TimersFireOnTheVirtualClockUntilKilled)
     EXPECT_FALSE(KillTimer(hwnd, 3));
 }
 
+// An invalidation that lands while another thread is inside BeginPaint, between taking the
+// region and clearing the window's paint request, keeps its WM_PAINT; the request used to be
+// cleared after it, so the window was never painted again. The queue lock held here holds
+// BeginPaint at that point; the window is hidden for the invalidation so that it needs no lock.
+TEST_F(Queues, AnInvalidationDuringBeginPaintIsNotLost)
+{
+    InvalidateRect(hwnd, nullptr, FALSE);
+    auto record = winapi::user::FindWindowRecord(hwnd);
+    const LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_STYLE);
+    std::thread painter;
+    {
+        std::lock_guard lock(record->queue->mutex);
+        painter = std::thread([&] {
+            PAINTSTRUCT paint;
+            BeginPaint(hwnd, &paint);
+            EndPaint(hwnd, &paint);
+        });
+        while (GetUpdateRect(hwnd, nullptr, FALSE))  // the painter took the region
+            std::this_thread::yield();
+        SetWindowLongPtrA(hwnd, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_VISIBLE));
+        RECT part{1, 1, 5, 5};
+        InvalidateRect(hwnd, &part, FALSE);
+        SetWindowLongPtrA(hwnd, GWL_STYLE, style);
+    }
+    painter.join();
+    EXPECT_TRUE(GetUpdateRect(hwnd, nullptr, FALSE));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, hwnd, WM_PAINT, WM_PAINT, PM_NOREMOVE));
+}
+
 TEST_F(Queues, PaintComesFromTheInvalidRegionUntilValidated)
 {
     RECT part{10, 10, 20, 20};
