@@ -1,5 +1,6 @@
 #include "platform/monitor_list.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -142,7 +143,9 @@ int CMonitorList::PlaceRect(int32_t* x, int32_t* y, int width, int height, bool 
 {
     if (m_records.empty() || width < 1 || height < 1)
         return -1;
-    const RECT rect{*x, *y, *x + width, *y + height};
+    // Edges past the integer range stop at its end (a stored position near INT_MAX overflowed).
+    const auto edge = [](int64_t v) { return static_cast<LONG>(std::min<int64_t>(v, INT32_MAX)); };
+    const RECT rect{*x, *y, edge(int64_t{*x} + width), edge(int64_t{*y} + height)};
     if (!anyMonitor) {
         for (const CMonitorRecord& record : m_records)
             if (Inside(rect, record.workRect))

@@ -49,6 +49,15 @@ int Signed(char c)
     return static_cast<signed char>(c);
 }
 
+// Where the digits of a number begin (after its '-'); null when no number starts at `p`.
+const char* NumberDigits(const char* p, bool* negative)
+{
+    if (!IsDigit(*p) && *p != '-')
+        return nullptr;
+    *negative = *p == '-';
+    return *negative ? p + 1 : p;
+}
+
 } // namespace
 
 int CParamTokenizer::SkipSeparators()
@@ -119,14 +128,10 @@ uint32_t CParamTokenizer::GetInt(int32_t* out)
     if (!m_position)
         return 1;
     SkipSeparators();
-    const char* p = m_position;
-    if (!IsDigit(*p) && *p != '-')
-        return 2;
     bool negative = false;
-    if (*p == '-') {
-        negative = true;
-        ++p;
-    }
+    const char* p = NumberDigits(m_position, &negative);
+    if (!p)
+        return 2;
     int base = 10;
     if (p[0] == '0' && p[1] == 'x') {
         base = 16;
@@ -151,14 +156,10 @@ uint32_t CParamTokenizer::GetFloat(double* out)
     if (!m_position)
         return 1;
     SkipSeparators();
-    const char* p = m_position;
-    if (!IsDigit(*p) && *p != '-')
-        return 2;
     bool negative = false;
-    if (*p == '-') {
-        negative = true;
-        ++p;
-    }
+    const char* p = NumberDigits(m_position, &negative);
+    if (!p)
+        return 2;
     // The number text is gathered without a length limit (a fixed 32-byte buffer overflowed).
     std::string text;
     if (IsDigit(*p)) {

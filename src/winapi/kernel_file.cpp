@@ -15,6 +15,7 @@
 #include <cstring>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
@@ -393,7 +394,14 @@ DWORD AttributesFromStat(const std::string& linuxPath, const struct stat& st)
 // Handles: every file and search handle is a live object in one table, so that a stale or
 // foreign handle is refused instead of followed.
 
+// An open file. A call in progress holds its own reference, so that a CloseHandle from another
+// thread takes the handle away without freeing the record (or closing its descriptor) under it.
 struct FileObject {
+    ~FileObject()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
     int fd = -1;
     DWORD access = 0;
     DWORD share = 0;
@@ -408,7 +416,7 @@ struct FindObject {
 
 struct HandleTable {
     std::mutex mutex;
-    std::unordered_set<FileObject*> files;
+    std::unordered_map<const void*, std::shared_ptr<FileObject>> files;
     std::unordered_set<FindObject*> finds;
 };
 
@@ -420,19 +428,19 @@ HandleTable& Handles()
 
 // The file object of a handle (the table lock is not held afterwards: a handle is used by one
 // thread at a time, as on Windows).
-FileObject* FileFromHandle(HANDLE handle)
+std::shared_ptr<FileObject> FileFromHandle(HANDLE handle)
 {
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> lock(table.mutex);
-    auto* object = static_cast<FileObject*>(handle);
-    return table.files.count(object) != 0 ? object : nullptr;
+    auto it = table.files.find(handle);
+    return it != table.files.end() ? it->second : nullptr;
 }
 
 // Whether a new opening with this access and share mode may coexist with the open handles of
 // the same file (the table lock must be held).
 bool SharingAllows(const HandleTable& table, dev_t device, ino_t inode, DWORD access, DWORD share)
 {
-    for (const FileObject* other : table.files) {
+    for (const auto& [handle, other] : table.files) {
         if (other->device != device || other->inode != inode)
             continue;
         if ((access & GENERIC_READ) && !(other->share & FILE_SHARE_READ))
@@ -455,7 +463,7 @@ bool OpenWithoutDeleteShare(const std::string& linuxPath)
         return false;
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> lock(table.mutex);
-    for (const FileObject* other : table.files)
+    for (const auto& [handle, other] : table.files)
         if (other->device == st.st_dev && other->inode == st.st_ino && !(other->share & FILE_SHARE_DELETE))
             return true;
     return false;
@@ -609,12 +617,11 @@ bool CloseFileHandle(HANDLE handle)
 {
     HandleTable& table = Handles();
     std::unique_lock<std::mutex> lock(table.mutex);
-    auto* file = static_cast<FileObject*>(handle);
-    if (table.files.erase(file) != 0) {
+    if (auto it = table.files.find(handle); it != table.files.end()) {
+        std::shared_ptr<FileObject> file = std::move(it->second);
+        table.files.erase(it);
         lock.unlock();
-        close(file->fd);
-        delete file;
-        return true;
+        return true;  // the descriptor closes with the last call still using it
     }
     auto* find = static_cast<FindObject*>(handle);
     if (table.finds.erase(find) != 0) {
@@ -680,7 +687,7 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
     }
     struct stat st {};
     fstat(fd, &st);
-    auto* object = new FileObject;
+    auto object = std::make_shared<FileObject>();
     object->fd = fd;
     object->access = desiredAccess;
     object->share = shareMode;
@@ -690,19 +697,17 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
         HandleTable& table = Handles();
         std::lock_guard<std::mutex> lock(table.mutex);
         if (!SharingAllows(table, st.st_dev, st.st_ino, desiredAccess, shareMode)) {
-            close(fd);
-            delete object;
             // A file made by this call is left alone: it existed only if the open raced.
             SetLastError(ERROR_SHARING_VIOLATION);
             return INVALID_HANDLE_VALUE;
         }
-        table.files.insert(object);
+        table.files.emplace(object.get(), object);
     }
     // Truncation happens only after the sharing check, so a refused open changes nothing.
     if (creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING) {
         if (ftruncate(fd, 0) != 0) {
             int error = errno;
-            winapi::CloseFileHandle(object);
+            winapi::CloseFileHandle(object.get());
             SetLastError(ErrorFromErrno(error));
             return INVALID_HANDLE_VALUE;
         }
@@ -712,14 +717,14 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
     SetLastError(existed && (creationDisposition == CREATE_ALWAYS || creationDisposition == OPEN_ALWAYS)
                      ? ERROR_ALREADY_EXISTS
                      : ERROR_SUCCESS);
-    return object;
+    return object.get();
 }
 
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED)
 {
     if (bytesRead != nullptr)
         *bytesRead = 0;
-    FileObject* object = FileFromHandle(file);
+    auto object = FileFromHandle(file);
     if (object == nullptr)
         return Fail(ERROR_INVALID_HANDLE);
     if (!(object->access & GENERIC_READ))
@@ -746,7 +751,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD b
 {
     if (bytesWritten != nullptr)
         *bytesWritten = 0;
-    FileObject* object = FileFromHandle(file);
+    auto object = FileFromHandle(file);
     if (object == nullptr)
         return Fail(ERROR_INVALID_HANDLE);
     if (!(object->access & GENERIC_WRITE))
@@ -772,7 +777,7 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD b
 
 BOOL WINAPI SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, LARGE_INTEGER* newPosition, DWORD moveMethod)
 {
-    FileObject* object = FileFromHandle(file);
+    auto object = FileFromHandle(file);
     if (object == nullptr)
         return Fail(ERROR_INVALID_HANDLE);
     int whence = moveMethod == FILE_BEGIN ? SEEK_SET : moveMethod == FILE_CURRENT ? SEEK_CUR
@@ -818,7 +823,7 @@ DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, LPLONG distanceHigh, DWO
 
 BOOL WINAPI GetFileSizeEx(HANDLE file, LARGE_INTEGER* size)
 {
-    FileObject* object = FileFromHandle(file);
+    auto object = FileFromHandle(file);
     if (object == nullptr)
         return Fail(ERROR_INVALID_HANDLE);
     struct stat st {};
@@ -842,7 +847,7 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD sizeHigh)
 
 BOOL WINAPI SetEndOfFile(HANDLE file)
 {
-    FileObject* object = FileFromHandle(file);
+    auto object = FileFromHandle(file);
     if (object == nullptr)
         return Fail(ERROR_INVALID_HANDLE);
     if (!(object->access & GENERIC_WRITE))
@@ -855,7 +860,7 @@ BOOL WINAPI SetEndOfFile(HANDLE file)
 
 BOOL WINAPI FlushFileBuffers(HANDLE file)
 {
-    FileObject* object = FileFromHandle(file);
+    auto object = FileFromHandle(file);
     if (object == nullptr)
         return Fail(ERROR_INVALID_HANDLE);
     if (fsync(object->fd) != 0 && errno != EINVAL)
@@ -865,7 +870,7 @@ BOOL WINAPI FlushFileBuffers(HANDLE file)
 
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess, LPFILETIME lastWrite)
 {
-    FileObject* object = FileFromHandle(file);
+    auto object = FileFromHandle(file);
     if (object == nullptr)
         return Fail(ERROR_INVALID_HANDLE);
     struct stat st {};
@@ -882,7 +887,7 @@ BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME lastAccess,
 
 BOOL WINAPI SetFileTime(HANDLE file, const FILETIME*, const FILETIME* lastAccess, const FILETIME* lastWrite)
 {
-    FileObject* object = FileFromHandle(file);
+    auto object = FileFromHandle(file);
     if (object == nullptr)
         return Fail(ERROR_INVALID_HANDLE);
     struct timespec times[2];

@@ -1,5 +1,7 @@
 #include "winapi/kernel_module.h"
 
+#include "winapi/kernel_file.h"
+
 #include <dlfcn.h>
 
 #include <cstring>
@@ -60,16 +62,15 @@ std::string BuiltinKey(const char* name)
     return Lower(s);
 }
 
-// A Windows path on drive Z: names the Linux file system; separators become '/'.
-std::string HostPath(const char* name)
+// The file a name loads: a bare name goes to the system's library search as it stands; a path is
+// a Windows path (drive Z:, Shift-JIS, any case), resolved against the disk. False: another drive.
+bool HostPath(const char* name, std::string* path)
 {
-    std::string s(name);
-    if (s.size() >= 2 && (s[0] == 'Z' || s[0] == 'z') && s[1] == ':')
-        s.erase(0, 2);
-    for (char& c : s)
-        if (c == '\\')
-            c = '/';
-    return s;
+    if (!std::strpbrk(name, "\\/:")) {
+        *path = name;
+        return true;
+    }
+    return winapi::ResolvePath(name, path);
 }
 
 } // namespace
@@ -83,7 +84,12 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName)
     std::lock_guard<std::mutex> lock(g_mutex);
     std::string key = BuiltinKey(fileName);
     auto builtin = Registry().find(key);
-    std::string loadedKey = builtin != Registry().end() ? "builtin:" + key : "file:" + HostPath(fileName);
+    std::string file;
+    if (builtin == Registry().end() && !HostPath(fileName, &file)) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    std::string loadedKey = builtin != Registry().end() ? "builtin:" + key : "file:" + file;
     auto loaded = Loaded().find(loadedKey);
     if (loaded != Loaded().end()) {
         ++loaded->second->refs;
@@ -95,7 +101,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName)
         m->procs = builtin->second.procs;
         m->count = builtin->second.count;
     } else {
-        m->shared = dlopen(HostPath(fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+        m->shared = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!m->shared) {
             delete m;
             SetLastError(ERROR_MOD_NOT_FOUND);

@@ -171,16 +171,32 @@ void AbandonMutexesOf(DWORD tid) // g_mutex held
     }
 }
 
+// The end of a thread made by CreateThread: its handle is signalled by the last per-thread
+// destructor, so that a waiter wakes only after the thread's other per-thread state (its message
+// queue and windows) is gone, as on Windows.
+struct ThreadEnd {
+    ThreadObject* thread = nullptr;
+    DWORD code = 0;
+    ~ThreadEnd()
+    {
+        if (!thread)
+            return;
+        std::lock_guard<std::mutex> lock(g_mutex);
+        thread->exitCode = code;
+        thread->finished = true;
+        AbandonMutexesOf(thread->id);
+        g_changed.notify_all();
+        Release(thread);
+    }
+};
+thread_local ThreadEnd t_end;
+
 void ThreadMain(ThreadObject* t)
 {
     t_threadId = t->id;
-    DWORD code = t->start(t->parameter);
-    std::lock_guard<std::mutex> lock(g_mutex);
-    t->exitCode = code;
-    t->finished = true;
-    AbandonMutexesOf(t->id);
-    g_changed.notify_all();
-    Release(t);
+    // Made first among the thread's per-thread objects, so destroyed last.
+    t_end.thread = t;
+    t_end.code = t->start(t->parameter);
 }
 
 bool Launch(ThreadObject* t)

@@ -30,6 +30,8 @@ struct SentMessage {
     LRESULT result = 0;
     std::atomic<bool> done{false};        // set under sender->mutex; read without it while spinning
     std::shared_ptr<ThreadQueue> sender;  // null: nobody waits (SendNotifyMessageA)
+    LRESULT (*call)(void*) = nullptr;     // set: run call(context) instead of the procedure
+    void* context = nullptr;
 };
 
 struct Timer {
@@ -147,6 +149,9 @@ inline bool IsMinimizedStyle(const Window& w) { return (w.style & WS_MINIMIZE) !
 // Runs `call` on the window's owner thread (directly when that is the calling thread, else by a
 // send that waits); 0 when the window is gone.
 LRESULT RunOnOwner(HWND hwnd, LRESULT (*call)(void*), void* context);
+// Runs `call` on another thread, inside its message retrieval, and waits for it (RunOnOwner's
+// cross-thread half); 0 when that thread ends or the window dies first.
+LRESULT CallOnOwnerThread(ThreadQueue& owner, HWND hwnd, LRESULT (*call)(void*), void* context);
 // Calls the window's procedure on the calling thread (the owner).
 LRESULT CallProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 // Input for a window's owner thread (key state, coalesced mouse moves).
@@ -154,9 +159,12 @@ void QueueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT scr
 // Queue bookkeeping: a store changed (present on the owner thread), the invalid set.
 void RequestPresent(ThreadQueue& queue);
 void ClearPresentPending(ThreadQueue& queue);
+// `invalid` false drops the request only while the window has nothing left to paint.
 void InvalidateInQueue(ThreadQueue& queue, HWND hwnd, bool invalid);
 // Runs the sent messages waiting for the calling thread.
 void ProcessSentMessages();
+// Removes a window for good, without messages: after its WM_NCDESTROY, or when its thread ended.
+void UnlinkWindow(HWND hwnd);
 // Ends the sends waiting on a destroyed window with 0, drops its posted messages and timers.
 void ForgetWindowInQueue(ThreadQueue& queue, HWND hwnd);
 // The window-system state of the host: the thread that owns host windows pumps the host.

@@ -28,17 +28,18 @@ bool MonitorIndex(HMONITOR monitor, const std::vector<DisplayInfo>& displays, si
     return true;
 }
 
-int64_t DistanceSquared(const RECT& r, POINT p)
+// Distances and areas in 64 bits: rectangles far out at the integer limits overflowed in 32.
+int64_t DistanceSquared(const RECT& r, int64_t x, int64_t y)
 {
-    const int64_t dx = p.x < r.left ? r.left - p.x : p.x >= r.right ? p.x - r.right + 1 : 0;
-    const int64_t dy = p.y < r.top ? r.top - p.y : p.y >= r.bottom ? p.y - r.bottom + 1 : 0;
+    const int64_t dx = x < r.left ? r.left - x : x >= r.right ? x - r.right + 1 : 0;
+    const int64_t dy = y < r.top ? r.top - y : y >= r.bottom ? y - r.bottom + 1 : 0;
     return dx * dx + dy * dy;
 }
 
 int64_t OverlapArea(const RECT& a, const RECT& b)
 {
-    const int64_t w = std::min(a.right, b.right) - std::max(a.left, b.left);
-    const int64_t h = std::min(a.bottom, b.bottom) - std::max(a.top, b.top);
+    const int64_t w = int64_t{std::min(a.right, b.right)} - std::max(a.left, b.left);
+    const int64_t h = int64_t{std::min(a.bottom, b.bottom)} - std::max(a.top, b.top);
     return w > 0 && h > 0 ? w * h : 0;
 }
 
@@ -48,10 +49,10 @@ HMONITOR Fallback(DWORD flags, const std::vector<DisplayInfo>& displays, const R
         return nullptr;
     if (flags == MONITOR_DEFAULTTOPRIMARY)
         return MonitorHandle(0);
-    const POINT centre{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    const int64_t x = (int64_t{rect.left} + rect.right) / 2, y = (int64_t{rect.top} + rect.bottom) / 2;
     size_t best = 0;
     for (size_t i = 1; i < displays.size(); ++i)
-        if (DistanceSquared(displays[i].bounds, centre) < DistanceSquared(displays[best].bounds, centre))
+        if (DistanceSquared(displays[i].bounds, x, y) < DistanceSquared(displays[best].bounds, x, y))
             best = i;
     return MonitorHandle(best);
 }
@@ -124,14 +125,16 @@ HMONITOR WINAPI MonitorFromRect(LPCRECT rect, DWORD flags)
         return MonitorHandle(best);
     // An empty rectangle still lies on the monitor that holds its corner.
     for (size_t i = 0; i < displays.size(); ++i)
-        if (DistanceSquared(displays[i].bounds, POINT{rect->left, rect->top}) == 0)
+        if (DistanceSquared(displays[i].bounds, rect->left, rect->top) == 0)
             return MonitorHandle(i);
     return Fallback(flags, displays, *rect);
 }
 
 HMONITOR WINAPI MonitorFromPoint(POINT point, DWORD flags)
 {
-    const RECT rect{point.x, point.y, point.x + 1, point.y + 1};
+    // A point at INT_MAX is an empty rectangle: it still finds the monitor holding it.
+    const RECT rect{point.x, point.y, point.x < INT32_MAX ? point.x + 1 : point.x,
+                    point.y < INT32_MAX ? point.y + 1 : point.y};
     return MonitorFromRect(&rect, flags);
 }
 
@@ -247,48 +250,35 @@ int WINAPI GetSystemMetrics(int index)
 
 BOOL WINAPI SystemParametersInfoA(UINT action, UINT uiParam, PVOID pvParam, UINT)
 {
-    auto& switches = Switches();
-    auto get = [&](BOOL value) {
-        if (pvParam == nullptr)
-            return FALSE;
-        *static_cast<BOOL*>(pvParam) = value;
-        return TRUE;
-    };
-    switch (action) {
-    case SPI_GETWORKAREA: {
+    if (action == SPI_GETWORKAREA) {
         if (pvParam == nullptr)
             return FALSE;
         *static_cast<RECT*>(pvParam) = CurrentDisplays().front().work;
         return TRUE;
     }
-    case SPI_GETSCREENSAVEACTIVE: {
+    // Switches the engine may turn off while it runs and restore at exit.
+    static const struct {
+        UINT get;
+        UINT set;
+        BOOL SystemSwitches::*value;
+    } kSwitches[] = {
+        {SPI_GETSCREENSAVEACTIVE, SPI_SETSCREENSAVEACTIVE, &SystemSwitches::screenSaver},
+        {SPI_GETLOWPOWERACTIVE, SPI_SETLOWPOWERACTIVE, &SystemSwitches::lowPower},
+        {SPI_GETPOWEROFFACTIVE, SPI_SETPOWEROFFACTIVE, &SystemSwitches::powerOff},
+    };
+    auto& switches = Switches();
+    for (const auto& row : kSwitches) {
+        if (action != row.get && action != row.set)
+            continue;
         std::lock_guard lock(switches.mutex);
-        return get(switches.screenSaver);
-    }
-    case SPI_SETSCREENSAVEACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        switches.screenSaver = uiParam != 0;
+        if (action == row.set) {
+            switches.*row.value = uiParam != 0;
+            return TRUE;
+        }
+        if (pvParam == nullptr)
+            return FALSE;
+        *static_cast<BOOL*>(pvParam) = switches.*row.value;
         return TRUE;
     }
-    case SPI_GETLOWPOWERACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        return get(switches.lowPower);
-    }
-    case SPI_SETLOWPOWERACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        switches.lowPower = uiParam != 0;
-        return TRUE;
-    }
-    case SPI_GETPOWEROFFACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        return get(switches.powerOff);
-    }
-    case SPI_SETPOWEROFFACTIVE: {
-        std::lock_guard lock(switches.mutex);
-        switches.powerOff = uiParam != 0;
-        return TRUE;
-    }
-    default:
-        return FALSE;
-    }
+    return FALSE;
 }

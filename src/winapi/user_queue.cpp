@@ -47,24 +47,14 @@ struct QueueHolder {
         }
         for (auto& sent : pending)
             Complete(sent, 0);
+        // As when a Windows thread ends, its windows go without messages (there is nobody left to
+        // answer them), and their classes no longer count them.
         std::vector<HWND> orphans;
         for (auto& window : AllWindows())
             if (window->queue == queue)
                 orphans.push_back(window->hwnd);
-        for (HWND hwnd : orphans) {
-            auto window = FindWindowRecord(hwnd);
-            if (!window)
-                continue;
-            bool host;
-            {
-                std::lock_guard lock(WindowLock());
-                window->destroyed = true;
-                host = window->hostWindow;
-            }
-            ForgetWindowInput(hwnd);
-            if (host)
-                CurrentHost().CloseWindow(hwnd);
-        }
+        for (HWND hwnd : orphans)
+            UnlinkWindow(hwnd);
     }
 };
 
@@ -268,6 +258,71 @@ void Wake(ThreadQueue& queue)
     queue.cv.notify_all();
 }
 
+// Appends a posted message to a thread's queue; FALSE when that thread has ended.
+BOOL PostToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    MSG msg{};
+    msg.hwnd = hwnd;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    FillTimeAndPoint(msg);
+    std::lock_guard lock(queue.mutex);
+    if (!queue.alive)
+        return FALSE;
+    queue.posted.push_back(msg);
+    Wake(queue);
+    return TRUE;
+}
+
+// Hands a sent message (or a call) to the thread that owns the window; null when that thread has
+// ended. `sender` waits for the answer (null: nobody does).
+std::shared_ptr<SentMessage> SendToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                         std::shared_ptr<ThreadQueue> sender, LRESULT (*call)(void*) = nullptr,
+                                         void* context = nullptr)
+{
+    auto sent = std::make_shared<SentMessage>();
+    sent->hwnd = hwnd;
+    sent->message = message;
+    sent->wParam = wParam;
+    sent->lParam = lParam;
+    sent->sender = std::move(sender);
+    sent->call = call;
+    sent->context = context;
+    std::lock_guard lock(queue.mutex);
+    if (!queue.alive)
+        return nullptr;
+    queue.sent.push_back(sent);
+    Wake(queue);
+    return sent;
+}
+
+// Sends to a window of another thread and waits for the answer; 0 when that thread ends or the
+// window dies first. While waiting, this thread still answers messages sent to its own windows,
+// so that two threads sending to each other do not deadlock.
+LRESULT SendAcross(ThreadQueue& target, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                   LRESULT (*call)(void*) = nullptr, void* context = nullptr)
+{
+    auto self = CurrentQueue();
+    const uint64_t selfSeen = self->wakeCount.load();
+    auto sent = SendToQueue(target, hwnd, message, wParam, lParam, self, call, context);
+    if (!sent)
+        return 0;
+    if (SpinFor([&] { return sent->done.load() || self->wakeCount.load() != selfSeen; }) && sent->done.load())
+        return sent->result;
+    std::unique_lock lock(self->mutex);
+    while (!sent->done) {
+        if (!self->sent.empty()) {
+            lock.unlock();
+            ProcessSentMessages();
+            lock.lock();
+            continue;
+        }
+        self->cv.wait(lock);
+    }
+    return sent->result;
+}
+
 } // namespace
 
 DWORD CurrentThreadId()
@@ -334,11 +389,17 @@ void ProcessSentMessages()
         LRESULT result = 0;
         if (FindWindowRecord(sent->hwnd)) {
             ++queue->inSend;
-            result = CallProcedure(sent->hwnd, sent->message, sent->wParam, sent->lParam);
+            result = sent->call != nullptr ? sent->call(sent->context)
+                                           : CallProcedure(sent->hwnd, sent->message, sent->wParam, sent->lParam);
             --queue->inSend;
         }
         Complete(sent, result);
     }
+}
+
+LRESULT CallOnOwnerThread(ThreadQueue& owner, HWND hwnd, LRESULT (*call)(void*), void* context)
+{
+    return SendAcross(owner, hwnd, 0, 0, 0, call, context);
 }
 
 void ForgetWindowInQueue(ThreadQueue& queue, HWND hwnd)
@@ -408,7 +469,13 @@ void InvalidateInQueue(ThreadQueue& queue, HWND hwnd, bool invalid)
     if (invalid) {
         queue.invalid.insert(hwnd);
         Wake(queue);
-    } else
+        return;
+    }
+    // Looked at again under the queue lock: another thread may have invalidated the window since
+    // the caller validated it, and its paint request must stay.
+    auto window = FindWindowRecord(hwnd);
+    std::lock_guard windowLock(WindowLock());
+    if (!window || !window->hasInvalid || !IsVisibleStyle(*window))
         queue.invalid.erase(hwnd);
 }
 
@@ -482,18 +549,7 @@ BOOL WINAPI PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         }
         queue = window->queue;
     }
-    MSG msg{};
-    msg.hwnd = hwnd;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    FillTimeAndPoint(msg);
-    std::lock_guard lock(queue->mutex);
-    if (!queue->alive)
-        return FALSE;
-    queue->posted.push_back(msg);
-    Wake(*queue);
-    return TRUE;
+    return PostToQueue(*queue, hwnd, message, wParam, lParam);
 }
 
 BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPARAM lParam)
@@ -510,17 +566,7 @@ BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPAR
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    MSG msg{};
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    FillTimeAndPoint(msg);
-    std::lock_guard lock(target->mutex);
-    if (!target->alive)
-        return FALSE;
-    target->posted.push_back(msg);
-    Wake(*target);
-    return TRUE;
+    return PostToQueue(*target, nullptr, message, wParam, lParam);
 }
 
 void WINAPI PostQuitMessage(int exitCode)
@@ -539,38 +585,9 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
     }
-    auto self = CurrentQueue();
-    if (window->queue == self)
+    if (window->queue == CurrentQueue())
         return CallProcedure(hwnd, message, wParam, lParam);
-    auto sent = std::make_shared<SentMessage>();
-    sent->hwnd = hwnd;
-    sent->message = message;
-    sent->wParam = wParam;
-    sent->lParam = lParam;
-    sent->sender = self;
-    const uint64_t selfSeen = self->wakeCount.load();
-    {
-        std::lock_guard lock(window->queue->mutex);
-        if (!window->queue->alive)
-            return 0;
-        window->queue->sent.push_back(sent);
-        Wake(*window->queue);
-    }
-    // While waiting, this thread still answers messages sent to its own windows, so that two
-    // threads sending to each other do not deadlock.
-    if (SpinFor([&] { return sent->done.load() || self->wakeCount.load() != selfSeen; }) && sent->done.load())
-        return sent->result;
-    std::unique_lock lock(self->mutex);
-    while (!sent->done) {
-        if (!self->sent.empty()) {
-            lock.unlock();
-            ProcessSentMessages();
-            lock.lock();
-            continue;
-        }
-        self->cv.wait(lock);
-    }
-    return sent->result;
+    return SendAcross(*window->queue, hwnd, message, wParam, lParam);
 }
 
 BOOL WINAPI SendNotifyMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -582,17 +599,7 @@ BOOL WINAPI SendNotifyMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         CallProcedure(hwnd, message, wParam, lParam);
         return TRUE;
     }
-    auto sent = std::make_shared<SentMessage>();
-    sent->hwnd = hwnd;
-    sent->message = message;
-    sent->wParam = wParam;
-    sent->lParam = lParam;
-    std::lock_guard lock(window->queue->mutex);
-    if (!window->queue->alive)
-        return FALSE;
-    window->queue->sent.push_back(sent);
-    Wake(*window->queue);
-    return TRUE;
+    return SendToQueue(*window->queue, hwnd, message, wParam, lParam, nullptr) ? TRUE : FALSE;
 }
 
 BOOL WINAPI InSendMessage()

@@ -360,7 +360,11 @@ BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text)
     return TRUE;
 }
 
-BOOL WINAPI DeleteMenu(HMENU menu, UINT position, UINT flags)
+namespace {
+
+// Takes an item out of its menu; a deleted item's sub-menu is destroyed with it, a removed one's
+// is kept for the caller.
+BOOL TakeMenuItem(HMENU menu, UINT position, UINT flags, bool destroyPopup)
 {
     auto& state = State();
     std::lock_guard lock(state.mutex);
@@ -371,21 +375,21 @@ BOOL WINAPI DeleteMenu(HMENU menu, UINT position, UINT flags)
         return FALSE;
     HMENU popup = item->popup;
     owner->items.erase(owner->items.begin() + static_cast<std::ptrdiff_t>(index));
-    if (popup != nullptr)
+    if (destroyPopup && popup != nullptr)
         DestroyMenuLocked(state, popup);
     return TRUE;
 }
 
+} // namespace
+
+BOOL WINAPI DeleteMenu(HMENU menu, UINT position, UINT flags)
+{
+    return TakeMenuItem(menu, position, flags, true);
+}
+
 BOOL WINAPI RemoveMenu(HMENU menu, UINT position, UINT flags)
 {
-    auto& state = State();
-    std::lock_guard lock(state.mutex);
-    MenuObject* owner = nullptr;
-    size_t index = 0;
-    if (FindItemLocked(state, menu, position, flags, &owner, &index) == nullptr)
-        return FALSE;
-    owner->items.erase(owner->items.begin() + static_cast<std::ptrdiff_t>(index));
-    return TRUE;
+    return TakeMenuItem(menu, position, flags, false);
 }
 
 int WINAPI GetMenuItemCount(HMENU menu)

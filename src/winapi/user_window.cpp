@@ -5,15 +5,13 @@
 #include <map>
 
 #include "winapi/gdi_pixels.h"
+#include "winapi/kernel_string.h"
 #include "winapi/text.h"
 #include "winapi/user_internal.h"
 
 namespace winapi::user {
 
 namespace {
-
-// An internal message that runs a call on the owner thread (see RunOnOwner).
-constexpr UINT kRunOnOwner = 0xBFFE;
 
 struct WindowRegistry {
     std::recursive_mutex mutex;
@@ -31,12 +29,12 @@ WindowRegistry& Registry()
     return *registry;
 }
 
+// Class names and titles compare without case, as CharLowerA maps it: the second byte of a
+// double-byte character is kept (0x83 0x41 "ア" is not 0x83 0x61 "ヂ").
 std::string Lower(const char* text)
 {
     std::string out = text != nullptr ? text : "";
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+    CharLowerA(out.data());
     return out;
 }
 
@@ -81,6 +79,23 @@ void RegisterSystemClasses()
             registry.classes[Lower(name)] = cls;
         }
     });
+}
+
+// Window coordinates stay within +-2^30, so that no arithmetic on a window rectangle overflows: a
+// position or size near INT_MAX (from a damaged settings file) used to wrap the right edge.
+constexpr int64_t kCoordinateLimit = int64_t{1} << 30;
+
+LONG ClampCoordinate(int64_t v)
+{
+    return static_cast<LONG>(std::clamp(v, -kCoordinateLimit, kCoordinateLimit));
+}
+
+// The window rectangle at (x, y) of a size (negative sizes are 0).
+RECT PlacedRect(int64_t x, int64_t y, int64_t width, int64_t height)
+{
+    const LONG left = ClampCoordinate(x), top = ClampCoordinate(y);
+    return RECT{left, top, ClampCoordinate(left + std::max<int64_t>(width, 0)),
+                ClampCoordinate(top + std::max<int64_t>(height, 0))};
 }
 
 RECT ClientRectOf(const Window& window)
@@ -142,37 +157,6 @@ void SendSizeAndMove(HWND hwnd)
 
 void DestroyTree(HWND hwnd, bool sendDestroy);
 
-// Removes a window whose WM_NCDESTROY has run.
-void Unlink(HWND hwnd)
-{
-    auto window = FindWindowRecord(hwnd);
-    if (!window)
-        return;
-    bool host;
-    std::shared_ptr<ThreadQueue> queue;
-    {
-        auto& registry = Registry();
-        std::lock_guard lock(registry.mutex);
-        window->destroyed = true;
-        host = window->hostWindow;
-        queue = window->queue;
-        if (window->parent != nullptr) {
-            auto it = registry.windows.find(window->parent);
-            if (it != registry.windows.end())
-                std::erase(it->second->children, hwnd);
-        }
-        registry.windows.erase(hwnd);
-        std::erase(registry.order, hwnd);
-        if (window->cls)
-            --window->cls->windows;
-    }
-    ForgetWindowInQueue(*queue, hwnd);
-    ForgetWindowInput(hwnd);
-    ImeForgetWindow(hwnd);
-    if (host)
-        CurrentHost().CloseWindow(hwnd);
-}
-
 void DestroyTree(HWND hwnd, bool sendDestroy)
 {
     auto window = FindWindowRecord(hwnd);
@@ -212,7 +196,7 @@ void DestroyTree(HWND hwnd, bool sendDestroy)
     for (HWND child : children)
         DestroyTree(child, true);
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
-    Unlink(hwnd);
+    UnlinkWindow(hwnd);
 }
 
 struct WindowLongCall {
@@ -222,6 +206,36 @@ struct WindowLongCall {
 };
 
 } // namespace
+
+void UnlinkWindow(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return;
+    bool host;
+    std::shared_ptr<ThreadQueue> queue;
+    {
+        auto& registry = Registry();
+        std::lock_guard lock(registry.mutex);
+        window->destroyed = true;
+        host = window->hostWindow;
+        queue = window->queue;
+        if (window->parent != nullptr) {
+            auto it = registry.windows.find(window->parent);
+            if (it != registry.windows.end())
+                std::erase(it->second->children, hwnd);
+        }
+        registry.windows.erase(hwnd);
+        std::erase(registry.order, hwnd);
+        if (window->cls)
+            --window->cls->windows;
+    }
+    ForgetWindowInQueue(*queue, hwnd);
+    ForgetWindowInput(hwnd);
+    ImeForgetWindow(hwnd);
+    if (host)
+        CurrentHost().CloseWindow(hwnd);
+}
 
 std::recursive_mutex& WindowLock()
 {
@@ -290,10 +304,6 @@ LRESULT CallProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     auto window = FindWindowRecord(hwnd);
     if (!window)
         return 0;
-    if (message == kRunOnOwner) {
-        auto call = reinterpret_cast<LRESULT (*)(void*)>(wParam);
-        return call(reinterpret_cast<void*>(lParam));
-    }
     WNDPROC proc;
     {
         std::lock_guard lock(WindowLock());
@@ -309,7 +319,7 @@ LRESULT RunOnOwner(HWND hwnd, LRESULT (*call)(void*), void* context)
         return 0;
     if (window->queue == CurrentQueue() || window == Registry().desktop)
         return call(context);
-    return SendMessageA(hwnd, kRunOnOwner, reinterpret_cast<WPARAM>(call), reinterpret_cast<LPARAM>(context));
+    return CallOnOwnerThread(*window->queue, hwnd, call, context);
 }
 
 HostWindowState HostState(const Window& window)
@@ -404,9 +414,12 @@ void BackingStore::Unlock(const RECT* changed)
 
 void BackingStore::Resize(int width, int height)
 {
+    // The pixels cover at most 16384 x 16384 of the client area (1 GiB): a client of 2^30 pixels
+    // a side asked for more memory than any machine has.
+    constexpr int kMaxSide = 16384;
     std::lock_guard lock(mutex_);
-    width = std::max(width, 0);
-    height = std::max(height, 0);
+    width = std::clamp(width, 0, kMaxSide);
+    height = std::clamp(height, 0, kMaxSide);
     if (width == width_ && height == height_)
         return;
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0);
@@ -558,13 +571,13 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD
     }
     width = std::max(width, 0);
     height = std::max(height, 0);
-    POINT origin{x, y};
+    int64_t originX = x, originY = y;
     if (child) {
         const RECT parentClient = ClientRectOnScreen(*parentWindow);
-        origin.x += parentClient.left;
-        origin.y += parentClient.top;
+        originX += parentClient.left;
+        originY += parentClient.top;
     }
-    window->rect = RECT{origin.x, origin.y, origin.x + width, origin.y + height};
+    window->rect = PlacedRect(originX, originY, width, height);
     HWND hwnd;
     {
         auto& registry = Registry();
@@ -893,23 +906,19 @@ LRESULT SetPosOnOwner(void* context)
     {
         std::lock_guard lock(WindowLock());
         RECT rect = window->rect;
-        POINT origin{call.x, call.y};
+        int64_t originX = call.x, originY = call.y;
         if (window->parent != nullptr) {
             if (auto parent = FindWindowRecord(window->parent)) {
                 const RECT parentClient = ClientRectOf(*parent);
-                origin.x += parentClient.left;
-                origin.y += parentClient.top;
+                originX += parentClient.left;
+                originY += parentClient.top;
             }
         }
         const RECT oldClient = ClientRectOf(*window);
-        if (!(call.flags & SWP_NOMOVE)) {
-            const int w = rect.right - rect.left, h = rect.bottom - rect.top;
-            rect = RECT{origin.x, origin.y, origin.x + w, origin.y + h};
-        }
-        if (!(call.flags & SWP_NOSIZE)) {
-            rect.right = rect.left + std::max(call.cx, 0);
-            rect.bottom = rect.top + std::max(call.cy, 0);
-        }
+        if (!(call.flags & SWP_NOMOVE))
+            rect = PlacedRect(originX, originY, rect.right - rect.left, rect.bottom - rect.top);
+        if (!(call.flags & SWP_NOSIZE))
+            rect = PlacedRect(rect.left, rect.top, call.cx, call.cy);
         window->rect = rect;
         const RECT newClient = ClientRectOf(*window);
         moved = newClient.left != oldClient.left || newClient.top != oldClient.top;

@@ -82,6 +82,9 @@ TEST(MonitorList, FindingAndPlacing)
         {"too large for its monitor takes a larger one", 10, 10, 1000, 700, false, true, 1, 1100, 230},
         {"too large for all stays on its monitor, not centred", 10, 10, 5000, 100, false, true, 1, 800, 0},
         {"a size below 1", 0, 0, 0, 100, false, true, -1, 0, 0},
+        // A stored position at the integer limits (a damaged settings file) used to overflow.
+        {"far right at the integer limit goes to the nearest", INT32_MAX - 50, 100, 200, 100, false, false, 1, 800, 0},
+        {"far left at the integer limit goes to the nearest", INT32_MIN + 50, 100, 200, 100, false, false, 1, 0, 0},
     };
     for (const Case& c : cases) {
         int32_t x = c.x, y = c.y;

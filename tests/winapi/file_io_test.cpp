@@ -4,8 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "files/temp_folder.h"
 
@@ -178,4 +186,45 @@ TEST(FileIo, ListingCacheSeesChangesMadeBehindIt)
     std::filesystem::remove(dir.Linux("one.txt"));
     EXPECT_NE(GetFileAttributesA(dir.Windows("TWO.TXT").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesA(dir.Windows("ONE.TXT").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A read in progress on one thread while another closes the handle ends on the file it began
+// with, as on Windows; the handle's record used to be freed under it (and its descriptor number
+// could be reused by the next open).
+TEST(FileIo, CloseWhileAnotherThreadReads)
+{
+    TempFolder dir;
+    const std::string fifo = dir.Linux("pipe");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int writer = open(fifo.c_str(), O_RDWR | O_CLOEXEC);  // keeps the open below from blocking
+    ASSERT_GE(writer, 0);
+    HANDLE h = Open(dir.Windows("pipe"), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+
+    std::atomic<long> readerTid{0};
+    DWORD got = 99;
+    BOOL ok = FALSE;
+    char buffer[8] = {};
+    std::thread reader([&] {
+        readerTid = syscall(SYS_gettid);
+        ok = ReadFile(h, buffer, sizeof buffer, &got, nullptr);
+    });
+    // Wait until the reader sits in read(2) (system call 0).
+    for (;;) {
+        const long tid = readerTid.load();
+        if (tid != 0) {
+            std::ifstream call("/proc/self/task/" + std::to_string(tid) + "/syscall");
+            long number = -1;
+            if (call >> number && number == 0)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    Close(h);
+    ASSERT_EQ(write(writer, "abcd", 4), 4);
+    close(writer);  // then end of file
+    reader.join();
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(got, 4u);
+    EXPECT_EQ(std::string(buffer, 4), "abcd");
 }

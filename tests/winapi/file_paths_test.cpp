@@ -137,6 +137,23 @@ TEST(FilePaths, FullPathNames)
     EXPECT_STREQ(filePart, "rel.txt");
 }
 
+// "表" is 0x95 0x5C in Shift-JIS: its second byte must not read as a path separator at the end
+// of a folder name (it used to end the path with "\\" and lose the file part).
+TEST(FilePaths, TrailByteBackslashEndsNoFolderName)
+{
+    const std::string folder = winapi::Sjis("Z:\\a\\表");
+    char full[MAX_PATH];
+    LPSTR filePart = nullptr;
+    EXPECT_EQ(GetFullPathNameA(folder.c_str(), sizeof full, full, &filePart), folder.size());
+    EXPECT_EQ(std::string(full), folder);
+    ASSERT_NE(filePart, nullptr);
+    EXPECT_STREQ(filePart, winapi::Sjis("表"));
+
+    char name[MAX_PATH];
+    EXPECT_EQ(GetTempFileNameA(folder.c_str(), "KWF", 0x12, name), 0x12u);
+    EXPECT_EQ(std::string(name), folder + "\\KWF12.TMP");
+}
+
 TEST(FilePaths, ModuleTempAndDriveFacts)
 {
     char module[MAX_PATH];

@@ -1,6 +1,14 @@
 #include "winapi/kernel_module.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "files/temp_folder.h"
+#include "winapi/text.h"
 
 namespace {
 int WINAPI Twice(int v)
@@ -42,4 +50,24 @@ TEST(Modules, SharedObjectsFromDiskAndWindowsFilesFail)
     // Any file that is no shared object (this test's own source) fails like a missing library.
     EXPECT_EQ(LoadLibraryA("Z:" TESSARO_SOURCE_DIR "/tests/winapi/kernel_module_test.cpp"), nullptr);
     EXPECT_EQ(LoadLibraryA(nullptr), nullptr);
+}
+
+// A plug-in is named by its Windows path: Shift-JIS folder names (UTF-8 on disk, "表" ends in the
+// byte 0x5C) and any case. The path used to go to dlopen as it stood, with 0x5C made a '/'.
+TEST(Modules, SharedObjectsByWindowsPathWithShiftJisAndAnyCase)
+{
+    void* libc = dlopen("libc.so.6", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(libc, nullptr);
+    link_map* map = nullptr;
+    ASSERT_EQ(dlinfo(libc, RTLD_DI_LINKMAP, &map), 0);
+    const std::string real = map->l_name;
+    dlclose(libc);
+    TempFolder dir;
+    std::filesystem::create_directory(dir.Linux("表"));
+    std::filesystem::create_symlink(real, dir.Linux("表/Plugin.so"));
+
+    HMODULE module = LoadLibraryA(dir.Windows(winapi::Sjis("表\\PLUGIN.SO")).c_str());
+    ASSERT_NE(module, nullptr);
+    EXPECT_NE(GetProcAddress(module, "getpid"), nullptr);
+    EXPECT_TRUE(FreeLibrary(module));
 }

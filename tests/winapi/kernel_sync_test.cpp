@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -47,6 +48,33 @@ TEST(Threads, CreateWaitAndExitCode)
     EXPECT_TRUE(CloseHandle(thread));
     EXPECT_FALSE(CloseHandle(thread));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// As on Windows, a thread's handle is signalled only once the thread is wholly gone, its
+// per-thread state (message queue, windows) cleaned up. A waiter used to wake while that ran.
+TEST(Threads, HandleSignalledAfterThePerThreadCleanUp)
+{
+    static std::atomic<bool> cleaned;
+    cleaned = false;
+    struct Slow {
+        ~Slow()
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            cleaned = true;
+        }
+    };
+    HANDLE t = CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
+        thread_local Slow slow;
+        (void)slow;
+        return 7;
+    }, nullptr, 0, nullptr);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(WaitForSingleObject(t, INFINITE), WAIT_OBJECT_0);
+    EXPECT_TRUE(cleaned);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeThread(t, &code));
+    EXPECT_EQ(code, 7u);
+    EXPECT_TRUE(CloseHandle(t));
 }
 
 TEST(Threads, SuspendedUntilResumedAndIdsAreStable)

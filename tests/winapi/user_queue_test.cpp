@@ -271,6 +271,45 @@ TEST_F(Queues, SendsToAThreadThatEndsAnswerZero)
     EXPECT_FALSE(IsWindow(other));
 }
 
+// A thread that ends with windows open takes them with it: their class can be unregistered
+// afterwards (the records used to stay, counted against the class, for the rest of the process).
+// Every application message reaches the procedure, whatever its number: the window system's own
+// cross-thread calls used to ride on WM_APP + 0x3FFE, so such a message ran its wParam as code.
+TEST_F(Queues, EveryApplicationMessageReachesTheProcedure)
+{
+    constexpr UINT kLastApp = 0xBFFE;
+    EXPECT_EQ(SendMessageA(hwnd, kLastApp, 0, 0), 0);
+    std::thread worker([&] { SendMessageA(hwnd, kLastApp, 1, 0); });
+    while (PendingSends(hwnd) == 0)
+        std::this_thread::yield();
+    ASSERT_TRUE(PostMessageA(hwnd, kLastApp, 2, 0));
+    Drain();
+    worker.join();
+    std::lock_guard lock(g_mutex);
+    std::vector<WPARAM> seen;
+    for (const Seen& s : g_seen)
+        if (s.message == kLastApp)
+            seen.push_back(s.wParam);
+    EXPECT_EQ(seen, (std::vector<WPARAM>{0, 1, 2}));
+}
+
+TEST_F(Queues, WindowsOfAnEndedThreadLeaveTheirClass)
+{
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "LeftBehind";
+    ASSERT_NE(RegisterClassExA(&wc), 0);
+    HWND left = nullptr;
+    std::thread owner([&] {
+        left = CreateWindowExA(0, "LeftBehind", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    });
+    owner.join();
+    ASSERT_NE(left, nullptr);
+    EXPECT_FALSE(IsWindow(left));
+    EXPECT_TRUE(UnregisterClassA("LeftBehind", nullptr));
+}
+
 TEST_F(Queues, TwoThreadsSendingToEachOtherDoNotDeadlock)
 {
     g_behaviour = [](HWND, UINT message, WPARAM, LPARAM lParam, bool* handled) -> LRESULT {
@@ -323,6 +362,36 @@ TEST_F(Queues, TimersFireOnTheVirtualClockUntilKilled)
     host->AdvanceClock(500);
     EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE));
     EXPECT_FALSE(KillTimer(hwnd, 3));
+}
+
+// An invalidation that lands while another thread is inside BeginPaint, between taking the
+// region and clearing the window's paint request, keeps its WM_PAINT; the request used to be
+// cleared after it, so the window was never painted again. The queue lock held here holds
+// BeginPaint at that point; the window is hidden for the invalidation so that it needs no lock.
+TEST_F(Queues, AnInvalidationDuringBeginPaintIsNotLost)
+{
+    InvalidateRect(hwnd, nullptr, FALSE);
+    auto record = winapi::user::FindWindowRecord(hwnd);
+    const LONG_PTR style = GetWindowLongPtrA(hwnd, GWL_STYLE);
+    std::thread painter;
+    {
+        std::lock_guard lock(record->queue->mutex);
+        painter = std::thread([&] {
+            PAINTSTRUCT paint;
+            BeginPaint(hwnd, &paint);
+            EndPaint(hwnd, &paint);
+        });
+        while (GetUpdateRect(hwnd, nullptr, FALSE))  // the painter took the region
+            std::this_thread::yield();
+        SetWindowLongPtrA(hwnd, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_VISIBLE));
+        RECT part{1, 1, 5, 5};
+        InvalidateRect(hwnd, &part, FALSE);
+        SetWindowLongPtrA(hwnd, GWL_STYLE, style);
+    }
+    painter.join();
+    EXPECT_TRUE(GetUpdateRect(hwnd, nullptr, FALSE));
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, hwnd, WM_PAINT, WM_PAINT, PM_NOREMOVE));
 }
 
 TEST_F(Queues, PaintComesFromTheInvalidRegionUntilValidated)

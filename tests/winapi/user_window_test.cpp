@@ -480,6 +480,39 @@ TEST_F(Windows, WindowLongsSubclassingAndPlacement)
     EXPECT_EQ(Host().WindowState(h).titleUtf8, "renamed");
 }
 
+// Titles compare without case, but the second byte of a double-byte character is no letter:
+// "ア" (0x83 0x41) and "ヂ" (0x83 0x61) used to match each other.
+TEST_F(Windows, FindWindowKeepsShiftJisTrailBytesAsTheyAre)
+{
+    HWND h = CreateWindowExA(0, "WindowTest", winapi::Sjis("ア"), WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                             nullptr);
+    ASSERT_NE(h, nullptr);
+    made.push_back(h);
+    EXPECT_EQ(FindWindowA("WindowTest", winapi::Sjis("ア")), h);
+    EXPECT_EQ(FindWindowA("WindowTest", winapi::Sjis("ヂ")), nullptr);
+}
+
+// Positions and sizes far out of range (a damaged settings file) give a window, not an overflow
+// of its right edge or a backing store of gigabytes.
+TEST_F(Windows, PositionsAndSizesNearTheIntegerLimitsStayUsable)
+{
+    HWND h = CreateWindowExA(0, "WindowTest", "", WS_POPUP, INT32_MAX - 5, INT32_MAX - 5, INT32_MAX, INT32_MAX,
+                             nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(h, nullptr);
+    made.push_back(h);
+    RECT rect;
+    ASSERT_TRUE(GetWindowRect(h, &rect));
+    EXPECT_GT(rect.left, 0);
+    EXPECT_GE(rect.right, rect.left);
+    ASSERT_TRUE(SetWindowPos(h, nullptr, INT32_MIN + 5, INT32_MIN + 5, INT32_MAX, 100, SWP_NOZORDER));
+    ASSERT_TRUE(GetWindowRect(h, &rect));
+    EXPECT_LT(rect.left, 0);
+    EXPECT_EQ(rect.bottom - rect.top, 100);
+    RECT client;
+    ASSERT_TRUE(GetClientRect(h, &client));
+    EXPECT_GT(client.right, 0);
+}
+
 TEST_F(Windows, MessageBoxesAreRecordedAndAnsweredFromTheScript)
 {
     HWND h = Make();
