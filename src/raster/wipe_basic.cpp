@@ -89,22 +89,26 @@ TESSARO_WIPE(WipeScatterBlocks)
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
     const uint32_t k = progress < 128 ? 10 : progress < 200 ? 6 : progress <= 229 ? 4 : 2;
+    // Each row of blocks is drawn as one batch.
+    std::vector<CWipeCanvas::Placed> batch;
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t bh = std::min<int64_t>(2, h - y0);
+        batch.clear();
         for (int64_t x0 = 0; x0 < w; x0 += 4) {
             const int64_t bw = std::min<int64_t>(4, w - x0);
+            int64_t dx = 0, dy = 0;
             if (progress < static_cast<int32_t>(Draw() & 255)) {
-                int64_t dx = Draw() % k;
-                int64_t dy = Draw() % k;
+                dx = Draw() % k;
+                dy = Draw() % k;
                 if (x0 + dx + bw > w)
                     dx = 0;
                 if (y0 + dy + bh > h)
                     dy = 0;
-                c.PieceAt(x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh, int64_t{x} + x0, int64_t{y} + y0);
-            } else {
-                c.Piece(x0, y0, x0 + bw, y0 + bh);
             }
+            batch.push_back(CWipeCanvas::Placed{x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh, int64_t{x} + x0,
+                                                int64_t{y} + y0});
         }
+        c.Pieces(batch);
     }
     return 0;
 }

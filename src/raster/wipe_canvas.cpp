@@ -4,6 +4,7 @@
 #include "platform/cpu_info.h"
 #include "raster/device_blit.h"
 #include "raster/device_surface.h"
+#include "raster/pixel_simd.h"
 #include "raster/row_kernels.h"
 
 #include <algorithm>
@@ -13,26 +14,29 @@ namespace {
 
 constexpr DWORD kNoKey = 0xFFFFFFFFu;
 
-// Copies a short run of 32-bit pixels; fixed sizes compile to plain moves.
+// Copies a short run of 32-bit pixels with plain register moves: a call to memcpy costs more than
+// runs of a few pixels (and the compiler folds a switch of fixed-size memcpys back into one call).
 inline void CopyShort(BYTE* d, const BYTE* s, int width)
 {
-    switch (width) {
-    case 1:
-        std::memcpy(d, s, 4);
-        break;
-    case 2:
-        std::memcpy(d, s, 8);
-        break;
-    case 3:
-        std::memcpy(d, s, 12);
-        break;
-    case 4:
-        std::memcpy(d, s, 16);
-        break;
-    default:
-        std::memcpy(d, s, static_cast<size_t>(width) * 4);
-        break;
+    int i = 0;
+    for (; i + 4 <= width; i += 4)
+        pixel_simd::Store4(d + i * 4, pixel_simd::Load4(s + i * 4));
+    if (i + 2 <= width) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i * 4),
+                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i * 4)));
+        i += 2;
     }
+    if (i < width)
+        pixel_simd::Store32(d + i * 4, pixel_simd::Load32(s + i * 4));
+}
+
+// Copies a run of 32-bit pixels of any width.
+inline void CopyRun(BYTE* d, const BYTE* s, int width)
+{
+    if (width <= 16)
+        CopyShort(d, s, width);
+    else
+        std::memcpy(d, s, static_cast<size_t>(width) * 4);
 }
 
 bool FitsLong(int64_t v)
@@ -233,6 +237,61 @@ void CWipeCanvas::PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx
         DrawSpan(s);
 }
 
+void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
+{
+    if (!m_active)
+        return;
+    if (!m_fast) {
+        for (const Placed& p : pieces)
+            PieceAt(p.l, p.t, p.r, p.b, p.dx, p.dy);
+        return;
+    }
+    // A piece wholly inside the source's clip and, once placed, inside the destination's clip is
+    // drawn as it stands; any other goes through the cutting of PieceAt.
+    const int64_t srcL = m_srcClip.left, srcT = m_srcClip.top, srcR = m_srcClip.right, srcB = m_srcClip.bottom;
+    const int64_t clipL = m_clip.left, clipT = m_clip.top, clipR = m_clip.right, clipB = m_clip.bottom;
+    const LONG dstPitch = m_dstPitch;
+    const LONG srcPitch = m_srcPitch;
+    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
+    const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (const Placed& p : pieces) {
+        const int64_t w = p.r - p.l, h = p.b - p.t;
+        const bool inside = w > 0 && h > 0 && p.l >= srcL && p.t >= srcT && p.r <= srcR && p.b <= srcB &&
+                            p.dx >= clipL && p.dy >= clipT && p.dx + w <= clipR && p.dy + h <= clipB;
+        if (!inside) {
+            // Cutting to the source only shrinks the placed rectangle: one that misses the clip
+            // draws nothing.
+            if (p.dx >= clipR || p.dx + w <= clipL || p.dy >= clipB || p.dy + h <= clipT)
+                continue;
+            Span s{p.l, p.t, p.r, p.b, p.dx, p.dy};
+            if (ClipSpan(s))
+                DrawSpan(s);
+            continue;
+        }
+        BYTE* d = m_dstBits + static_cast<ptrdiff_t>(p.dy) * dstPitch + p.dx * 4;
+        const BYTE* q = m_srcBits + static_cast<ptrdiff_t>(p.t) * srcPitch + p.l * 4;
+        const int width = static_cast<int>(w), height = static_cast<int>(h);
+        if (plainCopy && width <= 16) {
+            for (int row = 0; row < height; ++row, d += dstPitch, q += srcPitch)
+                CopyShort(d, q, width);
+        } else if (plainCopy) {
+            (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(d, q, dstPitch - width * 4, srcPitch - width * 4, width,
+                                                     height);
+        } else if (m_mode == kTransitionBlendAlpha) {
+            blend(d, q, dstPitch - width * 4, srcPitch - width * 4, width, height);
+        } else {
+            CopyKeyRows32(d, q, dstPitch - width * 4, srcPitch - width * 4, width, height, m_key);
+        }
+        left = std::min(left, p.dx);
+        top = std::min(top, p.dy);
+        right = std::max(right, p.dx + w);
+        bottom = std::max(bottom, p.dy + h);
+    }
+    if (left < right)
+        Track(left, top, right, bottom);
+}
+
 void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height,
                          int64_t dx, int64_t dy)
 {
@@ -359,7 +418,7 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
             BYTE* d = dstRow + run.l * 4;
             const BYTE* p = srcRow + run.l * 4;
             if (plainCopy)
-                CopyShort(d, p, width);
+                CopyRun(d, p, width);
             else if (m_mode == kTransitionBlendAlpha)
                 blend(d, p, 0, 0, width, 1);
             else
@@ -419,8 +478,11 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
     }
     // Each column's clip and stepping from the image's own clip computation, then all columns
     // walked together, one destination row at a time, with the scaled kernels' row rule.
+    // Neighbouring columns that step alike (same rows, same stepping, neighbouring source
+    // columns) are walked as one group and drawn as one run per row.
     struct Walk {
         LONG column;
+        LONG width;
         LONG top;
         LONG bottom;
         const BYTE* src;
@@ -428,6 +490,11 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
         int32_t frac;
         int32_t den;
         ptrdiff_t whole;
+        bool StepsLike(const Walk& o) const
+        {
+            return top == o.top && bottom == o.bottom && acc == o.acc && frac == o.frac && den == o.den &&
+                   whole == o.whole;
+        }
     };
     std::vector<Walk> walks;
     walks.reserve(columns.size());
@@ -444,10 +511,24 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
             continue;
         const RECT sr = m_image->TransferSrcRect();
         const RECT dr = m_image->TransferDstRect();
-        walks.push_back(Walk{dr.left, dr.top, dr.bottom,
-                             m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch +
-                                 static_cast<ptrdiff_t>(sr.left) * 4,
-                             st.yAcc, st.yFrac, st.yDen, static_cast<ptrdiff_t>(st.yStep) * m_srcPitch});
+        const Walk w{dr.left,
+                     1,
+                     dr.top,
+                     dr.bottom,
+                     m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4,
+                     st.yAcc,
+                     st.yFrac,
+                     st.yDen,
+                     static_cast<ptrdiff_t>(st.yStep) * m_srcPitch};
+        if (!walks.empty()) {
+            Walk& g = walks.back();
+            if (w.column == g.column + g.width && w.src == g.src + ptrdiff_t{g.width} * 4 && w.StepsLike(g)) {
+                ++g.width;
+                last = std::max(last, dr.right);
+                continue;
+            }
+        }
+        walks.push_back(w);
         first = std::min(first, dr.left);
         last = std::max(last, dr.right);
         top = std::min(top, dr.top);
@@ -455,18 +536,27 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
     }
     if (walks.empty())
         return;
+    // Pixels of a row from each group that covers it: straight to the destination for plain
+    // copies; otherwise gathered in a row buffer, whose covered runs are then drawn.
+    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
     const int span = last - first;
-    std::vector<uint32_t> row(static_cast<size_t>(span));
-    std::vector<uint8_t> active(static_cast<size_t>(span));
+    std::vector<uint32_t> row(plainCopy ? 0 : static_cast<size_t>(span));
+    std::vector<uint8_t> active(plainCopy ? 0 : static_cast<size_t>(span));
     const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
     for (LONG y = top; y < bottom; ++y) {
-        std::fill(active.begin(), active.end(), 0);
+        BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(first) * 4;
+        if (!plainCopy)
+            std::fill(active.begin(), active.end(), 0);
         for (Walk& w : walks) {
             if (y < w.top || y >= w.bottom)
                 continue;
             const size_t k = static_cast<size_t>(w.column - first);
-            std::memcpy(&row[k], w.src, 4);
-            active[k] = 1;
+            if (plainCopy) {
+                CopyRun(dstRow + k * 4, w.src, w.width);
+            } else {
+                std::memcpy(&row[k], w.src, static_cast<size_t>(w.width) * 4);
+                std::fill_n(&active[k], w.width, 1);
+            }
             if (y + 1 < w.bottom) {
                 w.src += w.whole;
                 w.acc += w.frac;
@@ -476,7 +566,8 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
                 }
             }
         }
-        BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(first) * 4;
+        if (plainCopy)
+            continue;
         for (int k = 0; k < span;) {
             if (!active[static_cast<size_t>(k)]) {
                 ++k;
@@ -489,10 +580,8 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
             const BYTE* p = reinterpret_cast<const BYTE*>(&row[static_cast<size_t>(k)]);
             if (m_mode == kTransitionBlendAlpha)
                 blend(d, p, 0, 0, end - k, 1);
-            else if (m_key != kNoKey)
-                CopyKeyRows32(d, p, 0, 0, end - k, 1, m_key);
             else
-                std::memcpy(d, p, static_cast<size_t>(end - k) * 4);
+                CopyKeyRows32(d, p, 0, 0, end - k, 1, m_key);
             k = end;
         }
     }

@@ -47,6 +47,13 @@ public:
     }
     // Source rectangle (l, t, r, b) with its top-left at (dx, dy).
     void PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx, int64_t dy);
+    // Source rectangle (l, t, r, b) with its top-left at (dx, dy), for Pieces.
+    struct Placed {
+        int64_t l, t, r, b;
+        int64_t dx, dy;
+    };
+    // The pieces in order, each drawn as PieceAt draws it; pieces that need no cutting skip it.
+    void Pieces(const std::vector<Placed>& pieces);
     // Source rectangle stretched to width x height with its top-left at (dx, dy).
     void Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
                 int64_t dy);
