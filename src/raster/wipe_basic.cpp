@@ -2,6 +2,7 @@
 // waves, torn edges, growing cells) and the shared band and slide routines.
 #include "raster/wipe_common.h"
 
+#include <cstring>
 #include <vector>
 
 using wipe::Cos;
@@ -90,6 +91,7 @@ TESSARO_WIPE(WipeScatterBlocks)
     const int64_t w = c.Width(), h = c.Height();
     const uint32_t k = progress < 128 ? 10 : progress < 200 ? 6 : progress <= 229 ? 4 : 2;
     // Each row of blocks is drawn as one batch.
+    wipe::RandomRun random;
     std::vector<CWipeCanvas::Placed> batch;
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t bh = std::min<int64_t>(2, h - y0);
@@ -97,9 +99,9 @@ TESSARO_WIPE(WipeScatterBlocks)
         for (int64_t x0 = 0; x0 < w; x0 += 4) {
             const int64_t bw = std::min<int64_t>(4, w - x0);
             int64_t dx = 0, dy = 0;
-            if (progress < static_cast<int32_t>(Draw() & 255)) {
-                dx = Draw() % k;
-                dy = Draw() % k;
+            if (progress < static_cast<int32_t>(random.Draw() & 255)) {
+                dx = random.Draw() % k;
+                dy = random.Draw() % k;
                 if (x0 + dx + bw > w)
                     dx = 0;
                 if (y0 + dy + bh > h)
@@ -116,27 +118,42 @@ TESSARO_WIPE(WipeScatterBlocks)
 namespace {
 
 // The dissolves of 4 x 2 blocks: one draw per block in grid order, the block shown when its low
-// eight bits are at most the threshold of its position.
-// Adds columns l..r-1 to a row's runs, joining a run that ends at l.
-void AddColumns(std::vector<CWipeCanvas::ColumnRun>& runs, int64_t l, int64_t r)
+// eight bits are at most the threshold of its position, rowPart(y0) + columnPart(x0). The column
+// parts are worked out once per step, not once per block.
+// Sets the mask bytes of columns x0..x0+N-1 (clamped to the width) to shown; a whole block is
+// one store.
+template <int N> void MarkBlock(uint8_t* on, int64_t w, int64_t x0, bool shown)
 {
-    if (!runs.empty() && runs.back().r == l)
-        runs.back().r = r;
+    uint8_t bytes[N];
+    for (uint8_t& b : bytes)
+        b = shown ? 1 : 0;
+    if (x0 + N <= w)
+        std::memcpy(on + x0, bytes, N);
     else
-        runs.push_back(CWipeCanvas::ColumnRun{l, r});
+        std::memcpy(on + x0, bytes, static_cast<size_t>(w - x0));
 }
 
-template <typename Threshold> void DissolveBlocks(CWipeCanvas& c, Threshold threshold)
+template <typename RowPart, typename ColumnPart>
+void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
 {
     const int64_t w = c.Width(), h = c.Height();
-    std::vector<CWipeCanvas::ColumnRun> runs;
+    std::vector<int64_t> columns;
+    for (int64_t x0 = 0; x0 < w; x0 += 4)
+        columns.push_back(columnPart(x0));
+    wipe::RandomRun random;
+    uint8_t* on = c.ColumnMask();
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
-        runs.clear();
-        for (int64_t x0 = 0; x0 < w; x0 += 4)
-            if (static_cast<int64_t>(Draw() & 255) <= threshold(x0, y0))
-                AddColumns(runs, x0, std::min<int64_t>(x0 + 4, w));
-        c.RunRows(y0, std::min<int64_t>(y0 + 2, h), runs);
+        const int64_t row = rowPart(y0);
+        for (int64_t x0 = 0, k = 0; x0 < w; x0 += 4, ++k)
+            MarkBlock<4>(on, w, x0,
+                         static_cast<int64_t>(random.Draw() & 255) <= row + columns[static_cast<size_t>(k)]);
+        c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
     }
+}
+
+int64_t None(int64_t)
+{
+    return 0;
 }
 
 } // namespace
@@ -144,7 +161,8 @@ template <typename Threshold> void DissolveBlocks(CWipeCanvas& c, Threshold thre
 TESSARO_WIPE(WipeDissolveBlocks)
 {
     WIPE_BEGIN(c);
-    DissolveBlocks(c, [&](int64_t, int64_t) { return int64_t{progress}; });
+    DissolveBlocks(
+        c, [&](int64_t) { return int64_t{progress}; }, None);
     return 0;
 }
 
@@ -152,7 +170,8 @@ TESSARO_WIPE(WipeDissolveFromTop)
 {
     WIPE_BEGIN(c);
     const int64_t h = c.Height();
-    DissolveBlocks(c, [&](int64_t, int64_t y0) { return ((h - 1 - y0) * 256) / h - 256 + 2 * progress; });
+    DissolveBlocks(
+        c, [&](int64_t y0) { return ((h - 1 - y0) * 256) / h - 256 + 2 * progress; }, None);
     return 0;
 }
 
@@ -160,7 +179,8 @@ TESSARO_WIPE(WipeDissolveFromBottom)
 {
     WIPE_BEGIN(c);
     const int64_t h = c.Height();
-    DissolveBlocks(c, [&](int64_t, int64_t y0) { return (y0 * 256) / h - 256 + 2 * progress; });
+    DissolveBlocks(
+        c, [&](int64_t y0) { return (y0 * 256) / h - 256 + 2 * progress; }, None);
     return 0;
 }
 
@@ -168,7 +188,8 @@ TESSARO_WIPE(WipeDissolveFromLeft)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width();
-    DissolveBlocks(c, [&](int64_t x0, int64_t) { return ((w - 1 - x0) * 256) / w - 256 + 2 * progress; });
+    DissolveBlocks(
+        c, [&](int64_t) { return 2 * progress - 256; }, [&](int64_t x0) { return ((w - 1 - x0) * 256) / w; });
     return 0;
 }
 
@@ -176,7 +197,8 @@ TESSARO_WIPE(WipeDissolveFromRight)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width();
-    DissolveBlocks(c, [&](int64_t x0, int64_t) { return (x0 * 256) / w - 256 + 2 * progress; });
+    DissolveBlocks(
+        c, [&](int64_t) { return 2 * progress - 256; }, [&](int64_t x0) { return (x0 * 256) / w; });
     return 0;
 }
 
@@ -339,22 +361,36 @@ TESSARO_WIPE(WipeInterleaveColumns4)
 
 // --- noisy circle -------------------------------------------------------------------------------
 
+namespace {
+
+// ISqrt(v) <= m, without the root where it is exact: ISqrt is the floor of the root while v stays
+// below 2^52, and then ISqrt(v) <= m exactly when v < (m + 1)^2.
+inline bool WithinNoisyRadius(int64_t v, int64_t m)
+{
+    if (m < 0)
+        return false;
+    if (v < (int64_t{1} << 52) && m < (int64_t{1} << 26))
+        return v < (m + 1) * (m + 1);
+    return ISqrt(v) <= m;
+}
+
+} // namespace
+
 TESSARO_WIPE(WipeNoisyCircle)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
     const int64_t radius = ((w + h) * progress) >> 8;
-    std::vector<CWipeCanvas::ColumnRun> runs;
+    wipe::RandomRun random;
+    uint8_t* on = c.ColumnMask();
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t dy = 2 * y0 - h;
-        runs.clear();
         for (int64_t x0 = 0; x0 < w; x0 += 2) {
             const int64_t dx = 2 * x0 - w;
-            const int64_t r8 = Draw() & 255;
-            if (r8 <= radius - ISqrt(dy * dy + dx * dx))
-                AddColumns(runs, x0, std::min<int64_t>(x0 + 2, w));
+            const int64_t r8 = random.Draw() & 255;
+            MarkBlock<2>(on, w, x0, WithinNoisyRadius(dy * dy + dx * dx, radius - r8));
         }
-        c.RunRows(y0, std::min<int64_t>(y0 + 2, h), runs);
+        c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
     }
     return 0;
 }

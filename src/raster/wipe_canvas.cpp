@@ -30,6 +30,14 @@ inline void CopyShort(BYTE* d, const BYTE* s, int width)
         pixel_simd::Store32(d + i * 4, pixel_simd::Load32(s + i * 4));
 }
 
+// Rows of a block of a fixed width (the blocks of the block wipes are 2 or 4 pixels wide).
+template <int Width>
+inline void CopyShortRows(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch, int height)
+{
+    for (int row = 0; row < height; ++row, d += dstPitch, s += srcPitch)
+        CopyShort(d, s, Width);
+}
+
 // Copies a run of 32-bit pixels of any width.
 inline void CopyRun(BYTE* d, const BYTE* s, int width)
 {
@@ -248,7 +256,8 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
     }
     // A piece wholly inside the source's clip and, once placed, inside the destination's clip is
     // drawn as it stands; any other goes through the cutting of PieceAt.
-    const int64_t srcL = m_srcClip.left, srcT = m_srcClip.top, srcR = m_srcClip.right, srcB = m_srcClip.bottom;
+    const int64_t srcL = m_srcClip.left, srcT = m_srcClip.top, srcR = m_srcClip.right,
+                  srcB = m_srcClip.bottom;
     const int64_t clipL = m_clip.left, clipT = m_clip.top, clipR = m_clip.right, clipB = m_clip.bottom;
     const LONG dstPitch = m_dstPitch;
     const LONG srcPitch = m_srcPitch;
@@ -272,7 +281,11 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
         BYTE* d = m_dstBits + static_cast<ptrdiff_t>(p.dy) * dstPitch + p.dx * 4;
         const BYTE* q = m_srcBits + static_cast<ptrdiff_t>(p.t) * srcPitch + p.l * 4;
         const int width = static_cast<int>(w), height = static_cast<int>(h);
-        if (plainCopy && width <= 16) {
+        if (plainCopy && width == 4) {
+            CopyShortRows<4>(d, q, dstPitch, srcPitch, height);
+        } else if (plainCopy && width == 2) {
+            CopyShortRows<2>(d, q, dstPitch, srcPitch, height);
+        } else if (plainCopy && width <= 16) {
             for (int row = 0; row < height; ++row, d += dstPitch, q += srcPitch)
                 CopyShort(d, q, width);
         } else if (plainCopy) {
@@ -356,14 +369,31 @@ uint8_t* CWipeCanvas::ColumnMask()
 
 void CWipeCanvas::RunsOf(const uint8_t* on, std::vector<ColumnRun>& out) const
 {
+    // Eight mask bytes at a time through the long stretches of shown or hidden columns.
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    const auto word = [on](int64_t i) {
+        uint64_t v;
+        std::memcpy(&v, on + i, 8);
+        return v;
+    };
     out.clear();
-    for (int64_t i = 0; i < m_w;) {
-        if (!on[i]) {
+    const int64_t w = m_w;
+    for (int64_t i = 0; i < w;) {
+        while (i + 8 <= w && word(i) == 0)
+            i += 8;
+        while (i < w && !on[i])
             ++i;
-            continue;
-        }
+        if (i >= w)
+            break;
         int64_t end = i + 1;
-        while (end < m_w && on[end])
+        // A word with no zero byte is shown throughout.
+        while (end + 8 <= w) {
+            const uint64_t v = word(end);
+            if (((v - kOnes) & ~v & kHighs) != 0)
+                break;
+            end += 8;
+        }
+        while (end < w && on[end])
             ++end;
         out.push_back(ColumnRun{i, end});
         i = end;
@@ -376,6 +406,49 @@ void CWipeCanvas::MaskedRows(int64_t top, int64_t bottom, const uint8_t* on)
         return;
     RunsOf(on, m_runs);
     RunRows(top, bottom, m_runs);
+}
+
+void CWipeCanvas::ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t* on)
+{
+    if (!m_active || top >= bottom)
+        return;
+    if (!m_fast || m_mode != kTransitionCopy || m_key != kNoKey) {
+        MaskedRows(top, bottom, on);
+        return;
+    }
+    Span all{0, top, m_w, bottom, int64_t{m_x}, int64_t{m_y} + top};
+    if (!ClipSpan(all))
+        return;
+    // The columns from the first to the last shown one; none shown draws (and tracks) nothing.
+    int64_t l = all.l, r = all.r;
+    while (l < r && !on[l])
+        ++l;
+    while (r > l && !on[r - 1])
+        --r;
+    if (l >= r)
+        return;
+    const int64_t shift = all.dx - all.l; // destination column of source column 0
+    const LONG rows = static_cast<LONG>(all.b - all.t);
+    const int width = static_cast<int>(r - l);
+    BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(all.dy) * m_dstPitch + (l + shift) * 4;
+    const BYTE* srcRow = m_srcBits + static_cast<ptrdiff_t>(all.t) * m_srcPitch + l * 4;
+    const uint8_t* mask = on + l;
+    const __m128i zero = _mm_setzero_si128();
+    for (LONG row = 0; row < rows; ++row, dstRow += m_dstPitch, srcRow += m_srcPitch) {
+        // Each pixel keeps the destination or takes the source by its column's byte, with no
+        // branch on the mask: four pixels at a time, then the rest one by one.
+        int i = 0;
+        for (; i + 4 <= width; i += 4) {
+            const __m128i keep = _mm_cmpeq_epi32(pixel_simd::LoadMask4(mask + i), zero);
+            BYTE* d = dstRow + i * 4;
+            pixel_simd::Store4(
+                d, pixel_simd::Select(keep, pixel_simd::Load4(d), pixel_simd::Load4(srcRow + i * 4)));
+        }
+        for (; i < width; ++i)
+            if (mask[i])
+                pixel_simd::Store32(dstRow + i * 4, pixel_simd::Load32(srcRow + i * 4));
+    }
+    Track(l + shift, all.dy, r + shift, all.dy + rows);
 }
 
 void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs)
@@ -515,7 +588,8 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
                      1,
                      dr.top,
                      dr.bottom,
-                     m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4,
+                     m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch +
+                         static_cast<ptrdiff_t>(sr.left) * 4,
                      st.yAcc,
                      st.yFrac,
                      st.yDen,

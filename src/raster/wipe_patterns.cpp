@@ -133,7 +133,8 @@ template <typename Visit> void ForBlocks(CWipeCanvas& c, int64_t n, int64_t m, V
 void BlockAt(std::vector<Placed>& batch, const CWipeCanvas& c, int64_t i, int64_t j, int64_t n, int64_t m,
              int64_t dx, int64_t dy)
 {
-    batch.push_back(Placed{i, j, std::min<int64_t>(i + n, c.Width()), std::min<int64_t>(j + m, c.Height()), dx, dy});
+    batch.push_back(
+        Placed{i, j, std::min<int64_t>(i + n, c.Width()), std::min<int64_t>(j + m, c.Height()), dx, dy});
 }
 
 // The scatter amplitude: w + h at progress 0, towards 0 at 256.
@@ -503,7 +504,8 @@ TESSARO_WIPE(WipeJitterBlocks)
     const int64_t q = (progress >> 1) + 1;
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
-        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + Quotient(u - 128, q), int64_t{y} + j + Quotient(v - 128, q));
+        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + Quotient(u - 128, q),
+                int64_t{y} + j + Quotient(v - 128, q));
     });
     return 0;
 }
@@ -516,7 +518,8 @@ TESSARO_WIPE(WipeJitterBlocksLinear)
     const int64_t m = 256 - progress;
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
-        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + (((u - 128) * m) >> 11), int64_t{y} + j + ((v * m) >> 11));
+        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + (((u - 128) * m) >> 11),
+                int64_t{y} + j + ((v * m) >> 11));
     });
     return 0;
 }
