@@ -451,54 +451,74 @@ void CWipeCanvas::ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t
     Track(l + shift, all.dy, r + shift, all.dy + rows);
 }
 
-void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs)
+void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs, int64_t step)
 {
-    if (!m_active || top >= bottom || runs.empty())
+    if (!m_active || top >= bottom || runs.empty() || step < 1)
         return;
     // The rows and the columns that can show at all: one span over the whole width, clipped.
     Span all{0, top, m_w, bottom, int64_t{m_x}, int64_t{m_y} + top};
     if (!ClipSpan(all))
         return;
-    const int64_t shift = all.dx - all.l; // destination column of source column 0
-    m_visible.clear();
-    for (const ColumnRun& run : runs) {
-        const int64_t l = std::max(run.l, all.l);
-        const int64_t r = std::min(run.r, all.r);
-        if (l < r)
-            m_visible.push_back(ColumnRun{l, r});
-    }
-    if (m_visible.empty())
+    if (!m_fast && step > 1) {
+        for (int64_t row = top; row < bottom; row += step)
+            RunRows(row, row + 1, runs, 1);
         return;
+    }
+    // The first and last rows of the walk (every step-th from top) inside the cut rows.
+    const int64_t first = top + (all.t - top + step - 1) / step * step;
+    if (first >= all.b)
+        return;
+    const int64_t rows = (all.b - 1 - first) / step + 1;
+    const int64_t lastEnd = first + (rows - 1) * step + 1;
+    const int64_t shift = all.dx - all.l; // destination column of source column 0
+    // The runs cut to the columns that can show (the runs themselves when none is cut).
+    const bool whole = runs.front().l >= all.l && runs.back().r <= all.r;
+    if (!whole) {
+        m_visible.clear();
+        for (const ColumnRun& run : runs) {
+            const int64_t l = std::max(run.l, all.l);
+            const int64_t r = std::min(run.r, all.r);
+            if (l < r)
+                m_visible.push_back(ColumnRun{l, r});
+        }
+        if (m_visible.empty())
+            return;
+    }
+    const std::vector<ColumnRun>& visible = whole ? runs : m_visible;
     if (!m_fast) {
-        for (const ColumnRun& run : m_visible) {
+        for (const ColumnRun& run : visible) {
             Span s{run.l, all.t, run.r, all.b, run.l + shift, all.dy};
             DrawSpan(s);
         }
         return;
     }
-    // Memory images of 32 bits: row by row through the runs, so the rows are walked in memory
-    // order however narrow the runs are.
-    const LONG rows = static_cast<LONG>(all.b - all.t);
-    const LONG dstPitch = m_dstPitch;
-    const LONG srcPitch = m_srcPitch;
-    BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(all.dy) * dstPitch + shift * 4;
-    const BYTE* srcRow = m_srcBits + static_cast<ptrdiff_t>(all.t) * srcPitch;
-    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
-    const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
-    for (LONG row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch) {
-        for (const ColumnRun& run : m_visible) {
+    const LONG dstPitch = static_cast<LONG>(m_dstPitch * step);
+    const LONG srcPitch = static_cast<LONG>(m_srcPitch * step);
+    BYTE* dstFirst = m_dstBits + static_cast<ptrdiff_t>(m_y + first) * m_dstPitch + shift * 4;
+    const BYTE* srcFirst = m_srcBits + static_cast<ptrdiff_t>(first) * m_srcPitch;
+    if (m_mode == kTransitionCopy && m_key == kNoKey) {
+        // Plain copies row by row through the runs, so the rows are walked in memory order
+        // however narrow the runs are.
+        BYTE* dstRow = dstFirst;
+        const BYTE* srcRow = srcFirst;
+        for (int64_t row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch)
+            for (const ColumnRun& run : visible)
+                CopyRun(dstRow + run.l * 4, srcRow + run.l * 4, static_cast<int>(run.r - run.l));
+    } else {
+        // The kernels cost a call per run: each run is drawn down all the rows at once.
+        const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+        const int height = static_cast<int>(rows);
+        for (const ColumnRun& run : visible) {
             const int width = static_cast<int>(run.r - run.l);
-            BYTE* d = dstRow + run.l * 4;
-            const BYTE* p = srcRow + run.l * 4;
-            if (plainCopy)
-                CopyRun(d, p, width);
-            else if (m_mode == kTransitionBlendAlpha)
-                blend(d, p, 0, 0, width, 1);
+            BYTE* d = dstFirst + run.l * 4;
+            const BYTE* p = srcFirst + run.l * 4;
+            if (m_mode == kTransitionBlendAlpha)
+                blend(d, p, dstPitch - width * 4, srcPitch - width * 4, width, height);
             else
-                CopyKeyRows32(d, p, 0, 0, width, 1, m_key);
+                CopyKeyRows32(d, p, dstPitch - width * 4, srcPitch - width * 4, width, height, m_key);
         }
     }
-    Track(m_visible.front().l + shift, all.dy, m_visible.back().r + shift, all.dy + rows);
+    Track(visible.front().l + shift, m_y + first, visible.back().r + shift, m_y + lastEnd);
 }
 
 void CWipeCanvas::MirroredColumns()

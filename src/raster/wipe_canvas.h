@@ -73,8 +73,9 @@ public:
     };
     // The runs of non-zero bytes of on (one byte per source column).
     void RunsOf(const uint8_t* on, std::vector<ColumnRun>& out) const;
-    // Source rows top..bottom-1 in place, only the given column runs (sorted, not overlapping).
-    void RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs);
+    // Source rows top, top + step, ... below bottom in place, only the given column runs (sorted,
+    // not empty, not overlapping).
+    void RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs, int64_t step = 1);
     // Every source column i drawn at x + w - 1 - i: the source mirrored left to right in place.
     void MirroredColumns();
 

@@ -106,8 +106,16 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     std::vector<CWipeCanvas::ColumnRun> runs[4];
     for (int64_t row = 0; row < 4; ++row)
         c.RunsOf(masks.data() + row * w, runs[row]);
-    for (int64_t j = 0; j < h; j += cell)
-        c.RunRows(j, std::min(j + cell, h), runs[(j / cell) & 3]);
+    if (cell > 1) {
+        for (int64_t j = 0; j < h; j += cell)
+            c.RunRows(j, std::min(j + cell, h), runs[(j / cell) & 3]);
+        return;
+    }
+    // Single-row tiles: in bands of rows, the rows of each tile row (four apart) go together.
+    constexpr int64_t kBand = 64;
+    for (int64_t band = 0; band < h; band += kBand)
+        for (int64_t row = 0; row < 4; ++row)
+            c.RunRows(band + row, std::min(band + kBand, h), runs[row], 4);
 }
 
 // --- block grids ---
