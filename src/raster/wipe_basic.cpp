@@ -85,11 +85,13 @@ TESSARO_WIPE(WipeJitterRows)
 
 // --- blocks of 4 x 2 ----------------------------------------------------------------------------
 
-TESSARO_WIPE(WipeScatterBlocks)
+namespace {
+
+// Each block moved from its place in the source by up to K - 1 pixels right and down when its draw
+// is above the progress. K is a constant of each instance, so the remainders need no division.
+template <uint32_t K> void ScatterBlocks(CWipeCanvas& c, int32_t progress)
 {
-    WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
-    const uint32_t k = progress < 128 ? 10 : progress < 200 ? 6 : progress <= 229 ? 4 : 2;
     // Each row of blocks is drawn as one batch.
     wipe::RandomRun random;
     std::vector<CWipeCanvas::Placed> batch;
@@ -100,18 +102,33 @@ TESSARO_WIPE(WipeScatterBlocks)
             const int64_t bw = std::min<int64_t>(4, w - x0);
             int64_t dx = 0, dy = 0;
             if (progress < static_cast<int32_t>(random.Draw() & 255)) {
-                dx = random.Draw() % k;
-                dy = random.Draw() % k;
+                dx = random.Draw() % K;
+                dy = random.Draw() % K;
                 if (x0 + dx + bw > w)
                     dx = 0;
                 if (y0 + dy + bh > h)
                     dy = 0;
             }
-            batch.push_back(CWipeCanvas::Placed{x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh, int64_t{x} + x0,
-                                                int64_t{y} + y0});
+            batch.push_back(CWipeCanvas::Placed{x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh,
+                                                int64_t{c.X()} + x0, int64_t{c.Y()} + y0});
         }
         c.Pieces(batch);
     }
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeScatterBlocks)
+{
+    WIPE_BEGIN(c);
+    if (progress < 128)
+        ScatterBlocks<10>(c, progress);
+    else if (progress < 200)
+        ScatterBlocks<6>(c, progress);
+    else if (progress <= 229)
+        ScatterBlocks<4>(c, progress);
+    else
+        ScatterBlocks<2>(c, progress);
     return 0;
 }
 
@@ -300,7 +317,7 @@ void ColumnClasses(CWipeCanvas& c, int n, const int64_t* top, const int64_t* bot
             any = any || on[i];
         }
         if (any)
-            c.MaskedRows(a, b, on);
+            c.ScatteredMaskedRows(a, b, on);
     }
 }
 

@@ -505,17 +505,21 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
             for (const ColumnRun& run : visible)
                 CopyRun(dstRow + run.l * 4, srcRow + run.l * 4, static_cast<int>(run.r - run.l));
     } else {
-        // The kernels cost a call per run: each run is drawn down all the rows at once.
+        // The kernels cost a call per run: each run is drawn down several rows at once, in bands
+        // of rows short enough to stay in the cache while the band's runs are drawn.
+        constexpr int64_t kBandRows = 16;
         const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
-        const int height = static_cast<int>(rows);
-        for (const ColumnRun& run : visible) {
-            const int width = static_cast<int>(run.r - run.l);
-            BYTE* d = dstFirst + run.l * 4;
-            const BYTE* p = srcFirst + run.l * 4;
-            if (m_mode == kTransitionBlendAlpha)
-                blend(d, p, dstPitch - width * 4, srcPitch - width * 4, width, height);
-            else
-                CopyKeyRows32(d, p, dstPitch - width * 4, srcPitch - width * 4, width, height, m_key);
+        for (int64_t band = 0; band < rows; band += kBandRows) {
+            const int height = static_cast<int>(std::min(kBandRows, rows - band));
+            for (const ColumnRun& run : visible) {
+                const int width = static_cast<int>(run.r - run.l);
+                BYTE* d = dstFirst + band * dstPitch + run.l * 4;
+                const BYTE* p = srcFirst + band * srcPitch + run.l * 4;
+                if (m_mode == kTransitionBlendAlpha)
+                    blend(d, p, dstPitch - width * 4, srcPitch - width * 4, width, height);
+                else
+                    CopyKeyRows32(d, p, dstPitch - width * 4, srcPitch - width * 4, width, height, m_key);
+            }
         }
     }
     Track(visible.front().l + shift, m_y + first, visible.back().r + shift, m_y + lastEnd);

@@ -60,8 +60,8 @@ public:
     // Source rows top..bottom-1 in place, only the columns i whose on[i] is non-zero (on holds one
     // byte per source column). The same pixels as one piece per column run.
     void MaskedRows(int64_t top, int64_t bottom, const uint8_t* on);
-    // The pixels of MaskedRows, for masks whose shown columns come and go at random along a row:
-    // plain copies select each pixel without branching on the mask.
+    // The pixels of MaskedRows, for masks whose shown columns change every few columns (random
+    // dissolves, interleaved columns): plain copies select each pixel without branching on it.
     void ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t* on);
     // A zeroed byte per source column, for MaskedRows.
     uint8_t* ColumnMask();
