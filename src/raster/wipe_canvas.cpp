@@ -635,25 +635,49 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
     if (walks.empty())
         return;
     // Pixels of a row from each group that covers it: straight to the destination for plain
-    // copies; otherwise gathered in a row buffer, whose covered runs are then drawn.
+    // copies; otherwise gathered in a row buffer, whose covered runs are then drawn. Groups that
+    // lie left to right without overlapping (those of entry 3 always do) give the runs in order;
+    // otherwise the covered columns are marked and searched.
     const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
+    bool ordered = true;
+    for (size_t g = 1; g < walks.size(); ++g)
+        ordered = ordered && walks[g - 1].column + walks[g - 1].width <= walks[g].column;
     const int span = last - first;
     std::vector<uint32_t> row(plainCopy ? 0 : static_cast<size_t>(span));
-    std::vector<uint8_t> active(plainCopy ? 0 : static_cast<size_t>(span));
+    std::vector<uint8_t> active(plainCopy || ordered ? 0 : static_cast<size_t>(span));
     const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    BYTE* dstRow = nullptr;
+    const auto drawRun = [&](int k, int end) {
+        BYTE* d = dstRow + k * 4;
+        const BYTE* p = reinterpret_cast<const BYTE*>(&row[static_cast<size_t>(k)]);
+        if (m_mode == kTransitionBlendAlpha)
+            blend(d, p, 0, 0, end - k, 1);
+        else
+            CopyKeyRows32(d, p, 0, 0, end - k, 1, m_key);
+    };
     for (LONG y = top; y < bottom; ++y) {
-        BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(first) * 4;
-        if (!plainCopy)
+        dstRow = m_dstBits + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(first) * 4;
+        if (!active.empty())
             std::fill(active.begin(), active.end(), 0);
+        int runStart = 0, runEnd = 0; // the ordered groups' run being gathered
         for (Walk& w : walks) {
             if (y < w.top || y >= w.bottom)
                 continue;
-            const size_t k = static_cast<size_t>(w.column - first);
+            const int k = w.column - first;
             if (plainCopy) {
                 CopyRun(dstRow + k * 4, w.src, w.width);
             } else {
-                std::memcpy(&row[k], w.src, static_cast<size_t>(w.width) * 4);
-                std::fill_n(&active[k], w.width, 1);
+                CopyRun(reinterpret_cast<BYTE*>(&row[static_cast<size_t>(k)]), w.src, w.width);
+                if (!ordered) {
+                    std::fill_n(&active[static_cast<size_t>(k)], w.width, 1);
+                } else if (k == runEnd) {
+                    runEnd += w.width;
+                } else {
+                    if (runStart < runEnd)
+                        drawRun(runStart, runEnd);
+                    runStart = k;
+                    runEnd = k + w.width;
+                }
             }
             if (y + 1 < w.bottom) {
                 w.src += w.whole;
@@ -666,6 +690,11 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
         }
         if (plainCopy)
             continue;
+        if (ordered) {
+            if (runStart < runEnd)
+                drawRun(runStart, runEnd);
+            continue;
+        }
         for (int k = 0; k < span;) {
             if (!active[static_cast<size_t>(k)]) {
                 ++k;
@@ -674,12 +703,7 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
             int end = k + 1;
             while (end < span && active[static_cast<size_t>(end)])
                 ++end;
-            BYTE* d = dstRow + k * 4;
-            const BYTE* p = reinterpret_cast<const BYTE*>(&row[static_cast<size_t>(k)]);
-            if (m_mode == kTransitionBlendAlpha)
-                blend(d, p, 0, 0, end - k, 1);
-            else
-                CopyKeyRows32(d, p, 0, 0, end - k, 1, m_key);
+            drawRun(k, end);
             k = end;
         }
     }
