@@ -39,6 +39,9 @@ public:
     DWORD ColorKey() const { return m_key; }
     const RECT& Clip() const { return m_clip; }
     const CDisplayTarget* Screen() const { return m_screen; }
+    // True when pieces that cover different pixels may be drawn in any order: 32-bit memory
+    // images whose pixels do not overlap, so no piece reads what another one wrote.
+    bool DrawsInAnyOrder() const { return m_fast; }
 
     // Source rectangle (l, t, r, b) with its top-left at (x + l, y + t).
     void Piece(int64_t l, int64_t t, int64_t r, int64_t b)

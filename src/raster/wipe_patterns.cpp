@@ -106,7 +106,7 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     std::vector<CWipeCanvas::ColumnRun> runs[4];
     for (int64_t row = 0; row < 4; ++row)
         c.RunsOf(masks.data() + row * w, runs[row]);
-    if (cell > 1) {
+    if (cell > 1 || !c.DrawsInAnyOrder()) {
         for (int64_t j = 0; j < h; j += cell)
             c.RunRows(j, std::min(j + cell, h), runs[(j / cell) & 3]);
         return;
