@@ -184,6 +184,14 @@ bool CWipeCanvas::ClipSpan(Span& s) const
     return s.l < s.r && s.t < s.b;
 }
 
+bool CWipeCanvas::Misses(const Span& s) const
+{
+    // Cutting to the source only shrinks the placed rectangle: one that misses the clip draws
+    // nothing (a quick test before the whole cutting).
+    const int64_t w = s.r - s.l, h = s.b - s.t;
+    return s.dx >= m_clip.right || s.dx + w <= m_clip.left || s.dy >= m_clip.bottom || s.dy + h <= m_clip.top;
+}
+
 void CWipeCanvas::Track(int64_t l, int64_t t, int64_t r, int64_t b)
 {
     if (!m_tracked) {
@@ -254,6 +262,21 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
             PieceAt(p.l, p.t, p.r, p.b, p.dx, p.dy);
         return;
     }
+    // Plain copies of same-sized small blocks (the block wipes' batches) take a loop made for
+    // their size.
+    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
+    if (plainCopy && !pieces.empty()) {
+        const int64_t w = pieces.front().r - pieces.front().l;
+        const int64_t h = pieces.front().b - pieces.front().t;
+        if (h > 0 && h <= 8) {
+            if (w == 2)
+                return CopyBlocks<2>(pieces, h);
+            if (w == 4)
+                return CopyBlocks<4>(pieces, h);
+            if (w == 8)
+                return CopyBlocks<8>(pieces, h);
+        }
+    }
     // A piece wholly inside the source's clip and, once placed, inside the destination's clip is
     // drawn as it stands; any other goes through the cutting of PieceAt.
     const int64_t srcL = m_srcClip.left, srcT = m_srcClip.top, srcR = m_srcClip.right,
@@ -261,7 +284,6 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
     const int64_t clipL = m_clip.left, clipT = m_clip.top, clipR = m_clip.right, clipB = m_clip.bottom;
     const LONG dstPitch = m_dstPitch;
     const LONG srcPitch = m_srcPitch;
-    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
     const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
     int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
     for (const Placed& p : pieces) {
@@ -269,12 +291,8 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
         const bool inside = w > 0 && h > 0 && p.l >= srcL && p.t >= srcT && p.r <= srcR && p.b <= srcB &&
                             p.dx >= clipL && p.dy >= clipT && p.dx + w <= clipR && p.dy + h <= clipB;
         if (!inside) {
-            // Cutting to the source only shrinks the placed rectangle: one that misses the clip
-            // draws nothing.
-            if (p.dx >= clipR || p.dx + w <= clipL || p.dy >= clipB || p.dy + h <= clipT)
-                continue;
             Span s{p.l, p.t, p.r, p.b, p.dx, p.dy};
-            if (ClipSpan(s))
+            if (!Misses(s) && ClipSpan(s))
                 DrawSpan(s);
             continue;
         }
@@ -303,6 +321,44 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
     }
     if (left < right)
         Track(left, top, right, bottom);
+}
+
+template <int Width> void CWipeCanvas::CopyBlocks(const std::vector<Placed>& pieces, int64_t height)
+{
+    // A block of Width x height lies inside both clips when its corners fall in these ranges
+    // (an empty range leaves every block to the cutting).
+    const int64_t lMin = m_srcClip.left, tMin = m_srcClip.top, dxMin = m_clip.left, dyMin = m_clip.top;
+    const int64_t lSpan = int64_t{m_srcClip.right} - Width - lMin,
+                  tSpan = int64_t{m_srcClip.bottom} - height - tMin;
+    const int64_t dxSpan = int64_t{m_clip.right} - Width - dxMin,
+                  dySpan = int64_t{m_clip.bottom} - height - dyMin;
+    const bool any = lSpan >= 0 && tSpan >= 0 && dxSpan >= 0 && dySpan >= 0;
+    BYTE* const dstBits = m_dstBits;
+    const BYTE* const srcBits = m_srcBits;
+    const LONG dstPitch = m_dstPitch, srcPitch = m_srcPitch;
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (const Placed& p : pieces) {
+        const bool inside = any && p.r - p.l == Width && p.b - p.t == height &&
+                            static_cast<uint64_t>(p.l - lMin) <= static_cast<uint64_t>(lSpan) &&
+                            static_cast<uint64_t>(p.t - tMin) <= static_cast<uint64_t>(tSpan) &&
+                            static_cast<uint64_t>(p.dx - dxMin) <= static_cast<uint64_t>(dxSpan) &&
+                            static_cast<uint64_t>(p.dy - dyMin) <= static_cast<uint64_t>(dySpan);
+        if (!inside) {
+            Span s{p.l, p.t, p.r, p.b, p.dx, p.dy};
+            if (!Misses(s) && ClipSpan(s))
+                DrawSpan(s);
+            continue;
+        }
+        CopyShortRows<Width>(dstBits + static_cast<ptrdiff_t>(p.dy) * dstPitch + p.dx * 4,
+                             srcBits + static_cast<ptrdiff_t>(p.t) * srcPitch + p.l * 4, dstPitch, srcPitch,
+                             static_cast<int>(height));
+        left = std::min(left, p.dx);
+        top = std::min(top, p.dy);
+        right = std::max(right, p.dx);
+        bottom = std::max(bottom, p.dy);
+    }
+    if (left <= right)
+        Track(left, top, right + Width, bottom + height);
 }
 
 void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height,
