@@ -166,6 +166,21 @@ int FirstBlock(int size, int n, int anchorFar, bool centred)
     return (first == 0 || n >= size) ? n : first;
 }
 
+// Fills each block's part of one row with the block's first pixel (first block c0 wide, then n).
+template <int Bytes>
+void FillBlocksOfRow(BYTE* row, int width, int c0, int n)
+{
+    for (int bx = 0; bx < width; bx += (bx == 0 ? c0 : n)) {
+        const int bw = std::min(bx == 0 ? c0 : n, width - bx);
+        BYTE* block = row + static_cast<ptrdiff_t>(bx) * Bytes;
+        BYTE value[Bytes];
+        std::memcpy(value, block, Bytes);
+        for (int x = 1; x < bw; ++x) {
+            std::memcpy(block + static_cast<ptrdiff_t>(x) * Bytes, value, Bytes);
+        }
+    }
+}
+
 }  // namespace
 
 void MosaicRows(BYTE* pixels, int pitch, int width, int height, int bytesPerPixel, int n, BYTE anchor)
@@ -176,20 +191,27 @@ void MosaicRows(BYTE* pixels, int pitch, int width, int height, int bytesPerPixe
     const bool centred = anchor < 1 || anchor > 4;
     const int c0 = FirstBlock(width, n, anchor == 2 || anchor == 4, centred);
     const int r0 = FirstBlock(height, n, anchor == 3 || anchor == 4, centred);
+    // Each band of blocks is filled on its first row, which every further row of the band copies.
+    const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(bytesPerPixel);
     for (int by = 0; by < height; by += (by == 0 ? r0 : n)) {
         const int bh = std::min(by == 0 ? r0 : n, height - by);
-        for (int bx = 0; bx < width; bx += (bx == 0 ? c0 : n)) {
-            const int bw = std::min(bx == 0 ? c0 : n, width - bx);
-            BYTE* block = pixels + static_cast<ptrdiff_t>(by) * pitch + static_cast<ptrdiff_t>(bx) * bytesPerPixel;
-            BYTE value[4];
-            std::memcpy(value, block, static_cast<size_t>(bytesPerPixel));
-            for (int y = 0; y < bh; ++y) {
-                BYTE* p = block + static_cast<ptrdiff_t>(y) * pitch;
-                for (int x = 0; x < bw; ++x) {
-                    std::memcpy(p + static_cast<ptrdiff_t>(x) * bytesPerPixel, value,
-                                static_cast<size_t>(bytesPerPixel));
-                }
-            }
+        BYTE* first = pixels + static_cast<ptrdiff_t>(by) * pitch;
+        switch (bytesPerPixel) {
+        case 1:
+            FillBlocksOfRow<1>(first, width, c0, n);
+            break;
+        case 2:
+            FillBlocksOfRow<2>(first, width, c0, n);
+            break;
+        case 3:
+            FillBlocksOfRow<3>(first, width, c0, n);
+            break;
+        default:
+            FillBlocksOfRow<4>(first, width, c0, n);
+            break;
+        }
+        for (int y = 1; y < bh; ++y) {
+            std::memcpy(first + static_cast<ptrdiff_t>(y) * pitch, first, rowBytes);
         }
     }
 }

@@ -2,6 +2,7 @@
 // waves, torn edges, growing cells) and the shared band and slide routines.
 #include "raster/wipe_common.h"
 
+#include <cstring>
 #include <vector>
 
 using wipe::Cos;
@@ -84,55 +85,92 @@ TESSARO_WIPE(WipeJitterRows)
 
 // --- blocks of 4 x 2 ----------------------------------------------------------------------------
 
-TESSARO_WIPE(WipeScatterBlocks)
+namespace {
+
+// Each block moved from its place in the source by up to K - 1 pixels right and down when its draw
+// is above the progress. K is a constant of each instance, so the remainders need no division.
+template <uint32_t K> void ScatterBlocks(CWipeCanvas& c, int32_t progress)
 {
-    WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
-    const uint32_t k = progress < 128 ? 10 : progress < 200 ? 6 : progress <= 229 ? 4 : 2;
+    // Each row of blocks is drawn as one batch.
+    wipe::RandomRun random;
+    std::vector<CWipeCanvas::Placed> batch;
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t bh = std::min<int64_t>(2, h - y0);
+        batch.clear();
         for (int64_t x0 = 0; x0 < w; x0 += 4) {
             const int64_t bw = std::min<int64_t>(4, w - x0);
-            if (progress < static_cast<int32_t>(Draw() & 255)) {
-                int64_t dx = Draw() % k;
-                int64_t dy = Draw() % k;
+            int64_t dx = 0, dy = 0;
+            if (progress < static_cast<int32_t>(random.Draw() & 255)) {
+                dx = random.Draw() % K;
+                dy = random.Draw() % K;
                 if (x0 + dx + bw > w)
                     dx = 0;
                 if (y0 + dy + bh > h)
                     dy = 0;
-                c.PieceAt(x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh, int64_t{x} + x0, int64_t{y} + y0);
-            } else {
-                c.Piece(x0, y0, x0 + bw, y0 + bh);
             }
+            batch.push_back(CWipeCanvas::Placed{x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh,
+                                                int64_t{c.X()} + x0, int64_t{c.Y()} + y0});
         }
+        c.Pieces(batch);
     }
+}
+
+} // namespace
+
+TESSARO_WIPE(WipeScatterBlocks)
+{
+    WIPE_BEGIN(c);
+    if (progress < 128)
+        ScatterBlocks<10>(c, progress);
+    else if (progress < 200)
+        ScatterBlocks<6>(c, progress);
+    else if (progress <= 229)
+        ScatterBlocks<4>(c, progress);
+    else
+        ScatterBlocks<2>(c, progress);
     return 0;
 }
 
 namespace {
 
 // The dissolves of 4 x 2 blocks: one draw per block in grid order, the block shown when its low
-// eight bits are at most the threshold of its position.
-// Adds columns l..r-1 to a row's runs, joining a run that ends at l.
-void AddColumns(std::vector<CWipeCanvas::ColumnRun>& runs, int64_t l, int64_t r)
+// eight bits are at most the threshold of its position, rowPart(y0) + columnPart(x0). The column
+// parts are worked out once per step, not once per block.
+// Sets the mask bytes of columns x0..x0+N-1 (clamped to the width) to shown; a whole block is
+// one store.
+template <int N> void MarkBlock(uint8_t* on, int64_t w, int64_t x0, bool shown)
 {
-    if (!runs.empty() && runs.back().r == l)
-        runs.back().r = r;
+    uint8_t bytes[N];
+    for (uint8_t& b : bytes)
+        b = shown ? 1 : 0;
+    if (x0 + N <= w)
+        std::memcpy(on + x0, bytes, N);
     else
-        runs.push_back(CWipeCanvas::ColumnRun{l, r});
+        std::memcpy(on + x0, bytes, static_cast<size_t>(w - x0));
 }
 
-template <typename Threshold> void DissolveBlocks(CWipeCanvas& c, Threshold threshold)
+template <typename RowPart, typename ColumnPart>
+void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
 {
     const int64_t w = c.Width(), h = c.Height();
-    std::vector<CWipeCanvas::ColumnRun> runs;
+    std::vector<int64_t> columns;
+    for (int64_t x0 = 0; x0 < w; x0 += 4)
+        columns.push_back(columnPart(x0));
+    wipe::RandomRun random;
+    uint8_t* on = c.ColumnMask();
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
-        runs.clear();
-        for (int64_t x0 = 0; x0 < w; x0 += 4)
-            if (static_cast<int64_t>(Draw() & 255) <= threshold(x0, y0))
-                AddColumns(runs, x0, std::min<int64_t>(x0 + 4, w));
-        c.RunRows(y0, std::min<int64_t>(y0 + 2, h), runs);
+        const int64_t row = rowPart(y0);
+        for (int64_t x0 = 0, k = 0; x0 < w; x0 += 4, ++k)
+            MarkBlock<4>(on, w, x0,
+                         static_cast<int64_t>(random.Draw() & 255) <= row + columns[static_cast<size_t>(k)]);
+        c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
     }
+}
+
+int64_t None(int64_t)
+{
+    return 0;
 }
 
 } // namespace
@@ -140,7 +178,8 @@ template <typename Threshold> void DissolveBlocks(CWipeCanvas& c, Threshold thre
 TESSARO_WIPE(WipeDissolveBlocks)
 {
     WIPE_BEGIN(c);
-    DissolveBlocks(c, [&](int64_t, int64_t) { return int64_t{progress}; });
+    DissolveBlocks(
+        c, [&](int64_t) { return int64_t{progress}; }, None);
     return 0;
 }
 
@@ -148,7 +187,8 @@ TESSARO_WIPE(WipeDissolveFromTop)
 {
     WIPE_BEGIN(c);
     const int64_t h = c.Height();
-    DissolveBlocks(c, [&](int64_t, int64_t y0) { return ((h - 1 - y0) * 256) / h - 256 + 2 * progress; });
+    DissolveBlocks(
+        c, [&](int64_t y0) { return ((h - 1 - y0) * 256) / h - 256 + 2 * progress; }, None);
     return 0;
 }
 
@@ -156,7 +196,8 @@ TESSARO_WIPE(WipeDissolveFromBottom)
 {
     WIPE_BEGIN(c);
     const int64_t h = c.Height();
-    DissolveBlocks(c, [&](int64_t, int64_t y0) { return (y0 * 256) / h - 256 + 2 * progress; });
+    DissolveBlocks(
+        c, [&](int64_t y0) { return (y0 * 256) / h - 256 + 2 * progress; }, None);
     return 0;
 }
 
@@ -164,7 +205,8 @@ TESSARO_WIPE(WipeDissolveFromLeft)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width();
-    DissolveBlocks(c, [&](int64_t x0, int64_t) { return ((w - 1 - x0) * 256) / w - 256 + 2 * progress; });
+    DissolveBlocks(
+        c, [&](int64_t) { return 2 * progress - 256; }, [&](int64_t x0) { return ((w - 1 - x0) * 256) / w; });
     return 0;
 }
 
@@ -172,7 +214,8 @@ TESSARO_WIPE(WipeDissolveFromRight)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width();
-    DissolveBlocks(c, [&](int64_t x0, int64_t) { return (x0 * 256) / w - 256 + 2 * progress; });
+    DissolveBlocks(
+        c, [&](int64_t) { return 2 * progress - 256; }, [&](int64_t x0) { return (x0 * 256) / w; });
     return 0;
 }
 
@@ -274,7 +317,7 @@ void ColumnClasses(CWipeCanvas& c, int n, const int64_t* top, const int64_t* bot
             any = any || on[i];
         }
         if (any)
-            c.MaskedRows(a, b, on);
+            c.ScatteredMaskedRows(a, b, on);
     }
 }
 
@@ -335,22 +378,36 @@ TESSARO_WIPE(WipeInterleaveColumns4)
 
 // --- noisy circle -------------------------------------------------------------------------------
 
+namespace {
+
+// ISqrt(v) <= m, without the root where it is exact: ISqrt is the floor of the root while v stays
+// below 2^52, and then ISqrt(v) <= m exactly when v < (m + 1)^2.
+inline bool WithinNoisyRadius(int64_t v, int64_t m)
+{
+    if (m < 0)
+        return false;
+    if (v < (int64_t{1} << 52) && m < (int64_t{1} << 26))
+        return v < (m + 1) * (m + 1);
+    return ISqrt(v) <= m;
+}
+
+} // namespace
+
 TESSARO_WIPE(WipeNoisyCircle)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
     const int64_t radius = ((w + h) * progress) >> 8;
-    std::vector<CWipeCanvas::ColumnRun> runs;
+    wipe::RandomRun random;
+    uint8_t* on = c.ColumnMask();
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t dy = 2 * y0 - h;
-        runs.clear();
         for (int64_t x0 = 0; x0 < w; x0 += 2) {
             const int64_t dx = 2 * x0 - w;
-            const int64_t r8 = Draw() & 255;
-            if (r8 <= radius - ISqrt(dy * dy + dx * dx))
-                AddColumns(runs, x0, std::min<int64_t>(x0 + 2, w));
+            const int64_t r8 = random.Draw() & 255;
+            MarkBlock<2>(on, w, x0, WithinNoisyRadius(dy * dy + dx * dx, radius - r8));
         }
-        c.RunRows(y0, std::min<int64_t>(y0 + 2, h), runs);
+        c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
     }
     return 0;
 }

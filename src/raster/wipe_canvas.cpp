@@ -4,6 +4,7 @@
 #include "platform/cpu_info.h"
 #include "raster/device_blit.h"
 #include "raster/device_surface.h"
+#include "raster/pixel_simd.h"
 #include "raster/row_kernels.h"
 
 #include <algorithm>
@@ -13,26 +14,37 @@ namespace {
 
 constexpr DWORD kNoKey = 0xFFFFFFFFu;
 
-// Copies a short run of 32-bit pixels; fixed sizes compile to plain moves.
+// Copies a short run of 32-bit pixels with plain register moves: a call to memcpy costs more than
+// runs of a few pixels (and the compiler folds a switch of fixed-size memcpys back into one call).
 inline void CopyShort(BYTE* d, const BYTE* s, int width)
 {
-    switch (width) {
-    case 1:
-        std::memcpy(d, s, 4);
-        break;
-    case 2:
-        std::memcpy(d, s, 8);
-        break;
-    case 3:
-        std::memcpy(d, s, 12);
-        break;
-    case 4:
-        std::memcpy(d, s, 16);
-        break;
-    default:
-        std::memcpy(d, s, static_cast<size_t>(width) * 4);
-        break;
+    int i = 0;
+    for (; i + 4 <= width; i += 4)
+        pixel_simd::Store4(d + i * 4, pixel_simd::Load4(s + i * 4));
+    if (i + 2 <= width) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i * 4),
+                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i * 4)));
+        i += 2;
     }
+    if (i < width)
+        pixel_simd::Store32(d + i * 4, pixel_simd::Load32(s + i * 4));
+}
+
+// Rows of a block of a fixed width (the blocks of the block wipes are 2 or 4 pixels wide).
+template <int Width>
+inline void CopyShortRows(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch, int height)
+{
+    for (int row = 0; row < height; ++row, d += dstPitch, s += srcPitch)
+        CopyShort(d, s, Width);
+}
+
+// Copies a run of 32-bit pixels of any width.
+inline void CopyRun(BYTE* d, const BYTE* s, int width)
+{
+    if (width <= 16)
+        CopyShort(d, s, width);
+    else
+        std::memcpy(d, s, static_cast<size_t>(width) * 4);
 }
 
 bool FitsLong(int64_t v)
@@ -172,6 +184,14 @@ bool CWipeCanvas::ClipSpan(Span& s) const
     return s.l < s.r && s.t < s.b;
 }
 
+bool CWipeCanvas::Misses(const Span& s) const
+{
+    // Cutting to the source only shrinks the placed rectangle: one that misses the clip draws
+    // nothing (a quick test before the whole cutting).
+    const int64_t w = s.r - s.l, h = s.b - s.t;
+    return s.dx >= m_clip.right || s.dx + w <= m_clip.left || s.dy >= m_clip.bottom || s.dy + h <= m_clip.top;
+}
+
 void CWipeCanvas::Track(int64_t l, int64_t t, int64_t r, int64_t b)
 {
     if (!m_tracked) {
@@ -231,6 +251,114 @@ void CWipeCanvas::PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx
     Span s{l, t, r, b, dx, dy};
     if (ClipSpan(s))
         DrawSpan(s);
+}
+
+void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
+{
+    if (!m_active)
+        return;
+    if (!m_fast) {
+        for (const Placed& p : pieces)
+            PieceAt(p.l, p.t, p.r, p.b, p.dx, p.dy);
+        return;
+    }
+    // Plain copies of same-sized small blocks (the block wipes' batches) take a loop made for
+    // their size.
+    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
+    if (plainCopy && !pieces.empty()) {
+        const int64_t w = pieces.front().r - pieces.front().l;
+        const int64_t h = pieces.front().b - pieces.front().t;
+        if (h > 0 && h <= 8) {
+            if (w == 2)
+                return CopyBlocks<2>(pieces, h);
+            if (w == 4)
+                return CopyBlocks<4>(pieces, h);
+            if (w == 8)
+                return CopyBlocks<8>(pieces, h);
+        }
+    }
+    // A piece wholly inside the source's clip and, once placed, inside the destination's clip is
+    // drawn as it stands; any other goes through the cutting of PieceAt.
+    const int64_t srcL = m_srcClip.left, srcT = m_srcClip.top, srcR = m_srcClip.right,
+                  srcB = m_srcClip.bottom;
+    const int64_t clipL = m_clip.left, clipT = m_clip.top, clipR = m_clip.right, clipB = m_clip.bottom;
+    const LONG dstPitch = m_dstPitch;
+    const LONG srcPitch = m_srcPitch;
+    const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (const Placed& p : pieces) {
+        const int64_t w = p.r - p.l, h = p.b - p.t;
+        const bool inside = w > 0 && h > 0 && p.l >= srcL && p.t >= srcT && p.r <= srcR && p.b <= srcB &&
+                            p.dx >= clipL && p.dy >= clipT && p.dx + w <= clipR && p.dy + h <= clipB;
+        if (!inside) {
+            Span s{p.l, p.t, p.r, p.b, p.dx, p.dy};
+            if (!Misses(s) && ClipSpan(s))
+                DrawSpan(s);
+            continue;
+        }
+        BYTE* d = m_dstBits + static_cast<ptrdiff_t>(p.dy) * dstPitch + p.dx * 4;
+        const BYTE* q = m_srcBits + static_cast<ptrdiff_t>(p.t) * srcPitch + p.l * 4;
+        const int width = static_cast<int>(w), height = static_cast<int>(h);
+        if (plainCopy && width == 4) {
+            CopyShortRows<4>(d, q, dstPitch, srcPitch, height);
+        } else if (plainCopy && width == 2) {
+            CopyShortRows<2>(d, q, dstPitch, srcPitch, height);
+        } else if (plainCopy && width <= 16) {
+            for (int row = 0; row < height; ++row, d += dstPitch, q += srcPitch)
+                CopyShort(d, q, width);
+        } else if (plainCopy) {
+            (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(d, q, dstPitch - width * 4, srcPitch - width * 4, width,
+                                                     height);
+        } else if (m_mode == kTransitionBlendAlpha) {
+            blend(d, q, dstPitch - width * 4, srcPitch - width * 4, width, height);
+        } else {
+            CopyKeyRows32(d, q, dstPitch - width * 4, srcPitch - width * 4, width, height, m_key);
+        }
+        left = std::min(left, p.dx);
+        top = std::min(top, p.dy);
+        right = std::max(right, p.dx + w);
+        bottom = std::max(bottom, p.dy + h);
+    }
+    if (left < right)
+        Track(left, top, right, bottom);
+}
+
+template <int Width> void CWipeCanvas::CopyBlocks(const std::vector<Placed>& pieces, int64_t height)
+{
+    // A block of Width x height lies inside both clips when its corners fall in these ranges
+    // (an empty range leaves every block to the cutting).
+    const int64_t lMin = m_srcClip.left, tMin = m_srcClip.top, dxMin = m_clip.left, dyMin = m_clip.top;
+    const int64_t lSpan = int64_t{m_srcClip.right} - Width - lMin,
+                  tSpan = int64_t{m_srcClip.bottom} - height - tMin;
+    const int64_t dxSpan = int64_t{m_clip.right} - Width - dxMin,
+                  dySpan = int64_t{m_clip.bottom} - height - dyMin;
+    const bool any = lSpan >= 0 && tSpan >= 0 && dxSpan >= 0 && dySpan >= 0;
+    BYTE* const dstBits = m_dstBits;
+    const BYTE* const srcBits = m_srcBits;
+    const LONG dstPitch = m_dstPitch, srcPitch = m_srcPitch;
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (const Placed& p : pieces) {
+        const bool inside = any && p.r - p.l == Width && p.b - p.t == height &&
+                            static_cast<uint64_t>(p.l - lMin) <= static_cast<uint64_t>(lSpan) &&
+                            static_cast<uint64_t>(p.t - tMin) <= static_cast<uint64_t>(tSpan) &&
+                            static_cast<uint64_t>(p.dx - dxMin) <= static_cast<uint64_t>(dxSpan) &&
+                            static_cast<uint64_t>(p.dy - dyMin) <= static_cast<uint64_t>(dySpan);
+        if (!inside) {
+            Span s{p.l, p.t, p.r, p.b, p.dx, p.dy};
+            if (!Misses(s) && ClipSpan(s))
+                DrawSpan(s);
+            continue;
+        }
+        CopyShortRows<Width>(dstBits + static_cast<ptrdiff_t>(p.dy) * dstPitch + p.dx * 4,
+                             srcBits + static_cast<ptrdiff_t>(p.t) * srcPitch + p.l * 4, dstPitch, srcPitch,
+                             static_cast<int>(height));
+        left = std::min(left, p.dx);
+        top = std::min(top, p.dy);
+        right = std::max(right, p.dx);
+        bottom = std::max(bottom, p.dy);
+    }
+    if (left <= right)
+        Track(left, top, right + Width, bottom + height);
 }
 
 void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height,
@@ -297,14 +425,31 @@ uint8_t* CWipeCanvas::ColumnMask()
 
 void CWipeCanvas::RunsOf(const uint8_t* on, std::vector<ColumnRun>& out) const
 {
+    // Eight mask bytes at a time through the long stretches of shown or hidden columns.
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    const auto word = [on](int64_t i) {
+        uint64_t v;
+        std::memcpy(&v, on + i, 8);
+        return v;
+    };
     out.clear();
-    for (int64_t i = 0; i < m_w;) {
-        if (!on[i]) {
+    const int64_t w = m_w;
+    for (int64_t i = 0; i < w;) {
+        while (i + 8 <= w && word(i) == 0)
+            i += 8;
+        while (i < w && !on[i])
             ++i;
-            continue;
-        }
+        if (i >= w)
+            break;
         int64_t end = i + 1;
-        while (end < m_w && on[end])
+        // A word with no zero byte is shown throughout.
+        while (end + 8 <= w) {
+            const uint64_t v = word(end);
+            if (((v - kOnes) & ~v & kHighs) != 0)
+                break;
+            end += 8;
+        }
+        while (end < w && on[end])
             ++end;
         out.push_back(ColumnRun{i, end});
         i = end;
@@ -319,54 +464,121 @@ void CWipeCanvas::MaskedRows(int64_t top, int64_t bottom, const uint8_t* on)
     RunRows(top, bottom, m_runs);
 }
 
-void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs)
+void CWipeCanvas::ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t* on)
 {
-    if (!m_active || top >= bottom || runs.empty())
+    if (!m_active || top >= bottom)
+        return;
+    if (!m_fast || m_mode != kTransitionCopy || m_key != kNoKey) {
+        MaskedRows(top, bottom, on);
+        return;
+    }
+    Span all{0, top, m_w, bottom, int64_t{m_x}, int64_t{m_y} + top};
+    if (!ClipSpan(all))
+        return;
+    // The columns from the first to the last shown one; none shown draws (and tracks) nothing.
+    int64_t l = all.l, r = all.r;
+    while (l < r && !on[l])
+        ++l;
+    while (r > l && !on[r - 1])
+        --r;
+    if (l >= r)
+        return;
+    const int64_t shift = all.dx - all.l; // destination column of source column 0
+    const LONG rows = static_cast<LONG>(all.b - all.t);
+    const int width = static_cast<int>(r - l);
+    BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(all.dy) * m_dstPitch + (l + shift) * 4;
+    const BYTE* srcRow = m_srcBits + static_cast<ptrdiff_t>(all.t) * m_srcPitch + l * 4;
+    const uint8_t* mask = on + l;
+    const __m128i zero = _mm_setzero_si128();
+    for (LONG row = 0; row < rows; ++row, dstRow += m_dstPitch, srcRow += m_srcPitch) {
+        // Each pixel keeps the destination or takes the source by its column's byte, with no
+        // branch on the mask: four pixels at a time, then the rest one by one.
+        int i = 0;
+        for (; i + 4 <= width; i += 4) {
+            const __m128i keep = _mm_cmpeq_epi32(pixel_simd::LoadMask4(mask + i), zero);
+            BYTE* d = dstRow + i * 4;
+            pixel_simd::Store4(
+                d, pixel_simd::Select(keep, pixel_simd::Load4(d), pixel_simd::Load4(srcRow + i * 4)));
+        }
+        for (; i < width; ++i)
+            if (mask[i])
+                pixel_simd::Store32(dstRow + i * 4, pixel_simd::Load32(srcRow + i * 4));
+    }
+    Track(l + shift, all.dy, r + shift, all.dy + rows);
+}
+
+void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs, int64_t step)
+{
+    if (!m_active || top >= bottom || runs.empty() || step < 1)
         return;
     // The rows and the columns that can show at all: one span over the whole width, clipped.
     Span all{0, top, m_w, bottom, int64_t{m_x}, int64_t{m_y} + top};
     if (!ClipSpan(all))
         return;
-    const int64_t shift = all.dx - all.l; // destination column of source column 0
-    m_visible.clear();
-    for (const ColumnRun& run : runs) {
-        const int64_t l = std::max(run.l, all.l);
-        const int64_t r = std::min(run.r, all.r);
-        if (l < r)
-            m_visible.push_back(ColumnRun{l, r});
-    }
-    if (m_visible.empty())
+    if (!m_fast && step > 1) {
+        for (int64_t row = top; row < bottom; row += step)
+            RunRows(row, row + 1, runs, 1);
         return;
+    }
+    // The first and last rows of the walk (every step-th from top) inside the cut rows.
+    const int64_t first = top + (all.t - top + step - 1) / step * step;
+    if (first >= all.b)
+        return;
+    const int64_t rows = (all.b - 1 - first) / step + 1;
+    const int64_t lastEnd = first + (rows - 1) * step + 1;
+    const int64_t shift = all.dx - all.l; // destination column of source column 0
+    // The runs cut to the columns that can show (the runs themselves when none is cut).
+    const bool whole = runs.front().l >= all.l && runs.back().r <= all.r;
+    if (!whole) {
+        m_visible.clear();
+        for (const ColumnRun& run : runs) {
+            const int64_t l = std::max(run.l, all.l);
+            const int64_t r = std::min(run.r, all.r);
+            if (l < r)
+                m_visible.push_back(ColumnRun{l, r});
+        }
+        if (m_visible.empty())
+            return;
+    }
+    const std::vector<ColumnRun>& visible = whole ? runs : m_visible;
     if (!m_fast) {
-        for (const ColumnRun& run : m_visible) {
+        for (const ColumnRun& run : visible) {
             Span s{run.l, all.t, run.r, all.b, run.l + shift, all.dy};
             DrawSpan(s);
         }
         return;
     }
-    // Memory images of 32 bits: row by row through the runs, so the rows are walked in memory
-    // order however narrow the runs are.
-    const LONG rows = static_cast<LONG>(all.b - all.t);
-    const LONG dstPitch = m_dstPitch;
-    const LONG srcPitch = m_srcPitch;
-    BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(all.dy) * dstPitch + shift * 4;
-    const BYTE* srcRow = m_srcBits + static_cast<ptrdiff_t>(all.t) * srcPitch;
-    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
-    const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
-    for (LONG row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch) {
-        for (const ColumnRun& run : m_visible) {
-            const int width = static_cast<int>(run.r - run.l);
-            BYTE* d = dstRow + run.l * 4;
-            const BYTE* p = srcRow + run.l * 4;
-            if (plainCopy)
-                CopyShort(d, p, width);
-            else if (m_mode == kTransitionBlendAlpha)
-                blend(d, p, 0, 0, width, 1);
-            else
-                CopyKeyRows32(d, p, 0, 0, width, 1, m_key);
+    const LONG dstPitch = static_cast<LONG>(m_dstPitch * step);
+    const LONG srcPitch = static_cast<LONG>(m_srcPitch * step);
+    BYTE* dstFirst = m_dstBits + static_cast<ptrdiff_t>(m_y + first) * m_dstPitch + shift * 4;
+    const BYTE* srcFirst = m_srcBits + static_cast<ptrdiff_t>(first) * m_srcPitch;
+    if (m_mode == kTransitionCopy && m_key == kNoKey) {
+        // Plain copies row by row through the runs, so the rows are walked in memory order
+        // however narrow the runs are.
+        BYTE* dstRow = dstFirst;
+        const BYTE* srcRow = srcFirst;
+        for (int64_t row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch)
+            for (const ColumnRun& run : visible)
+                CopyRun(dstRow + run.l * 4, srcRow + run.l * 4, static_cast<int>(run.r - run.l));
+    } else {
+        // The kernels cost a call per run: each run is drawn down several rows at once, in bands
+        // of rows short enough to stay in the cache while the band's runs are drawn.
+        constexpr int64_t kBandRows = 16;
+        const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+        for (int64_t band = 0; band < rows; band += kBandRows) {
+            const int height = static_cast<int>(std::min(kBandRows, rows - band));
+            for (const ColumnRun& run : visible) {
+                const int width = static_cast<int>(run.r - run.l);
+                BYTE* d = dstFirst + band * dstPitch + run.l * 4;
+                const BYTE* p = srcFirst + band * srcPitch + run.l * 4;
+                if (m_mode == kTransitionBlendAlpha)
+                    blend(d, p, dstPitch - width * 4, srcPitch - width * 4, width, height);
+                else
+                    CopyKeyRows32(d, p, dstPitch - width * 4, srcPitch - width * 4, width, height, m_key);
+            }
         }
     }
-    Track(m_visible.front().l + shift, all.dy, m_visible.back().r + shift, all.dy + rows);
+    Track(visible.front().l + shift, m_y + first, visible.back().r + shift, m_y + lastEnd);
 }
 
 void CWipeCanvas::MirroredColumns()
@@ -419,8 +631,11 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
     }
     // Each column's clip and stepping from the image's own clip computation, then all columns
     // walked together, one destination row at a time, with the scaled kernels' row rule.
+    // Neighbouring columns that step alike (same rows, same stepping, neighbouring source
+    // columns) are walked as one group and drawn as one run per row.
     struct Walk {
         LONG column;
+        LONG width;
         LONG top;
         LONG bottom;
         const BYTE* src;
@@ -428,6 +643,11 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
         int32_t frac;
         int32_t den;
         ptrdiff_t whole;
+        bool StepsLike(const Walk& o) const
+        {
+            return top == o.top && bottom == o.bottom && acc == o.acc && frac == o.frac && den == o.den &&
+                   whole == o.whole;
+        }
     };
     std::vector<Walk> walks;
     walks.reserve(columns.size());
@@ -444,10 +664,25 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
             continue;
         const RECT sr = m_image->TransferSrcRect();
         const RECT dr = m_image->TransferDstRect();
-        walks.push_back(Walk{dr.left, dr.top, dr.bottom,
-                             m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch +
-                                 static_cast<ptrdiff_t>(sr.left) * 4,
-                             st.yAcc, st.yFrac, st.yDen, static_cast<ptrdiff_t>(st.yStep) * m_srcPitch});
+        const Walk w{dr.left,
+                     1,
+                     dr.top,
+                     dr.bottom,
+                     m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch +
+                         static_cast<ptrdiff_t>(sr.left) * 4,
+                     st.yAcc,
+                     st.yFrac,
+                     st.yDen,
+                     static_cast<ptrdiff_t>(st.yStep) * m_srcPitch};
+        if (!walks.empty()) {
+            Walk& g = walks.back();
+            if (w.column == g.column + g.width && w.src == g.src + ptrdiff_t{g.width} * 4 && w.StepsLike(g)) {
+                ++g.width;
+                last = std::max(last, dr.right);
+                continue;
+            }
+        }
+        walks.push_back(w);
         first = std::min(first, dr.left);
         last = std::max(last, dr.right);
         top = std::min(top, dr.top);
@@ -455,18 +690,51 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
     }
     if (walks.empty())
         return;
+    // Pixels of a row from each group that covers it: straight to the destination for plain
+    // copies; otherwise gathered in a row buffer, whose covered runs are then drawn. Groups that
+    // lie left to right without overlapping (those of entry 3 always do) give the runs in order;
+    // otherwise the covered columns are marked and searched.
+    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
+    bool ordered = true;
+    for (size_t g = 1; g < walks.size(); ++g)
+        ordered = ordered && walks[g - 1].column + walks[g - 1].width <= walks[g].column;
     const int span = last - first;
-    std::vector<uint32_t> row(static_cast<size_t>(span));
-    std::vector<uint8_t> active(static_cast<size_t>(span));
+    std::vector<uint32_t> row(plainCopy ? 0 : static_cast<size_t>(span));
+    std::vector<uint8_t> active(plainCopy || ordered ? 0 : static_cast<size_t>(span));
     const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    BYTE* dstRow = nullptr;
+    const auto drawRun = [&](int k, int end) {
+        BYTE* d = dstRow + k * 4;
+        const BYTE* p = reinterpret_cast<const BYTE*>(&row[static_cast<size_t>(k)]);
+        if (m_mode == kTransitionBlendAlpha)
+            blend(d, p, 0, 0, end - k, 1);
+        else
+            CopyKeyRows32(d, p, 0, 0, end - k, 1, m_key);
+    };
     for (LONG y = top; y < bottom; ++y) {
-        std::fill(active.begin(), active.end(), 0);
+        dstRow = m_dstBits + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(first) * 4;
+        if (!active.empty())
+            std::fill(active.begin(), active.end(), 0);
+        int runStart = 0, runEnd = 0; // the ordered groups' run being gathered
         for (Walk& w : walks) {
             if (y < w.top || y >= w.bottom)
                 continue;
-            const size_t k = static_cast<size_t>(w.column - first);
-            std::memcpy(&row[k], w.src, 4);
-            active[k] = 1;
+            const int k = w.column - first;
+            if (plainCopy) {
+                CopyRun(dstRow + k * 4, w.src, w.width);
+            } else {
+                CopyRun(reinterpret_cast<BYTE*>(&row[static_cast<size_t>(k)]), w.src, w.width);
+                if (!ordered) {
+                    std::fill_n(&active[static_cast<size_t>(k)], w.width, 1);
+                } else if (k == runEnd) {
+                    runEnd += w.width;
+                } else {
+                    if (runStart < runEnd)
+                        drawRun(runStart, runEnd);
+                    runStart = k;
+                    runEnd = k + w.width;
+                }
+            }
             if (y + 1 < w.bottom) {
                 w.src += w.whole;
                 w.acc += w.frac;
@@ -476,7 +744,13 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
                 }
             }
         }
-        BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(first) * 4;
+        if (plainCopy)
+            continue;
+        if (ordered) {
+            if (runStart < runEnd)
+                drawRun(runStart, runEnd);
+            continue;
+        }
         for (int k = 0; k < span;) {
             if (!active[static_cast<size_t>(k)]) {
                 ++k;
@@ -485,14 +759,7 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
             int end = k + 1;
             while (end < span && active[static_cast<size_t>(end)])
                 ++end;
-            BYTE* d = dstRow + k * 4;
-            const BYTE* p = reinterpret_cast<const BYTE*>(&row[static_cast<size_t>(k)]);
-            if (m_mode == kTransitionBlendAlpha)
-                blend(d, p, 0, 0, end - k, 1);
-            else if (m_key != kNoKey)
-                CopyKeyRows32(d, p, 0, 0, end - k, 1, m_key);
-            else
-                std::memcpy(d, p, static_cast<size_t>(end - k) * 4);
+            drawRun(k, end);
             k = end;
         }
     }

@@ -39,6 +39,9 @@ public:
     DWORD ColorKey() const { return m_key; }
     const RECT& Clip() const { return m_clip; }
     const CDisplayTarget* Screen() const { return m_screen; }
+    // True when pieces that cover different pixels may be drawn in any order: 32-bit memory
+    // images whose pixels do not overlap, so no piece reads what another one wrote.
+    bool DrawsInAnyOrder() const { return m_fast; }
 
     // Source rectangle (l, t, r, b) with its top-left at (x + l, y + t).
     void Piece(int64_t l, int64_t t, int64_t r, int64_t b)
@@ -47,12 +50,22 @@ public:
     }
     // Source rectangle (l, t, r, b) with its top-left at (dx, dy).
     void PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx, int64_t dy);
+    // Source rectangle (l, t, r, b) with its top-left at (dx, dy), for Pieces.
+    struct Placed {
+        int64_t l, t, r, b;
+        int64_t dx, dy;
+    };
+    // The pieces in order, each drawn as PieceAt draws it; pieces that need no cutting skip it.
+    void Pieces(const std::vector<Placed>& pieces);
     // Source rectangle stretched to width x height with its top-left at (dx, dy).
     void Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
                 int64_t dy);
     // Source rows top..bottom-1 in place, only the columns i whose on[i] is non-zero (on holds one
     // byte per source column). The same pixels as one piece per column run.
     void MaskedRows(int64_t top, int64_t bottom, const uint8_t* on);
+    // The pixels of MaskedRows, for masks whose shown columns change every few columns (random
+    // dissolves, interleaved columns): plain copies select each pixel without branching on it.
+    void ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t* on);
     // A zeroed byte per source column, for MaskedRows.
     uint8_t* ColumnMask();
 
@@ -63,8 +76,9 @@ public:
     };
     // The runs of non-zero bytes of on (one byte per source column).
     void RunsOf(const uint8_t* on, std::vector<ColumnRun>& out) const;
-    // Source rows top..bottom-1 in place, only the given column runs (sorted, not overlapping).
-    void RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs);
+    // Source rows top, top + step, ... below bottom in place, only the given column runs (sorted,
+    // not empty, not overlapping).
+    void RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs, int64_t step = 1);
     // Every source column i drawn at x + w - 1 - i: the source mirrored left to right in place.
     void MirroredColumns();
 
@@ -86,7 +100,11 @@ private:
     };
     // Cuts a span to the source and to the clip; false when nothing is left.
     bool ClipSpan(Span& s) const;
+    // True when a span certainly draws nothing: placed, it lies wholly outside the clip.
+    bool Misses(const Span& s) const;
     void DrawSpan(const Span& s);
+    // Pieces for plain 32-bit copies, in a loop made for blocks Width pixels wide.
+    template <int Width> void CopyBlocks(const std::vector<Placed>& pieces, int64_t height);
     void Track(int64_t l, int64_t t, int64_t r, int64_t b);
 
     CSurface* m_src = nullptr;

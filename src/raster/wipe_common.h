@@ -28,6 +28,30 @@ inline uint32_t Draw()
     return DrawSubtractiveRandom(g_RandomState);
 }
 
+// Draws of the shared subtractive state, the same sequence as Draw, with the position kept in a
+// register while the entry's loop runs (a draw per block otherwise waits on the store of the
+// previous one); the position is written back when the run ends. Nothing else may draw meanwhile.
+class RandomRun {
+public:
+    RandomRun() : m_position(g_RandomState.position) {}
+    RandomRun(const RandomRun&) = delete;
+    RandomRun& operator=(const RandomRun&) = delete;
+    ~RandomRun() { g_RandomState.position = static_cast<int16_t>(m_position); }
+
+    uint32_t Draw()
+    {
+        ++m_position;
+        if (m_position > 55 || m_position < 1) { // a corrupt negative position refills too
+            RefillSubtractiveRandom(g_RandomState);
+            m_position = 1;
+        }
+        return static_cast<uint32_t>(g_RandomState.table[m_position]);
+    }
+
+private:
+    int m_position;
+};
+
 // Entry i of the 16.16 cosine table (index AND 511); the table must exist.
 inline int64_t Cos(int64_t i)
 {

@@ -106,25 +106,43 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     std::vector<CWipeCanvas::ColumnRun> runs[4];
     for (int64_t row = 0; row < 4; ++row)
         c.RunsOf(masks.data() + row * w, runs[row]);
-    for (int64_t j = 0; j < h; j += cell)
-        c.RunRows(j, std::min(j + cell, h), runs[(j / cell) & 3]);
+    if (cell > 1 || !c.DrawsInAnyOrder()) {
+        for (int64_t j = 0; j < h; j += cell)
+            c.RunRows(j, std::min(j + cell, h), runs[(j / cell) & 3]);
+        return;
+    }
+    // Single-row tiles: in bands of rows, the rows of each tile row (four apart) go together.
+    constexpr int64_t kBand = 64;
+    for (int64_t band = 0; band < h; band += kBand)
+        for (int64_t row = 0; row < 4; ++row)
+            c.RunRows(band + row, std::min(band + kBand, h), runs[row], 4);
 }
 
 // --- block grids ---
 
-// Visits the blocks of the n x m grid row by row: visit(i, j, row index k).
-template <typename Visit> void ForBlocks(const CWipeCanvas& c, int64_t n, int64_t m, Visit visit)
+using Placed = CWipeCanvas::Placed;
+
+// Visits the blocks of the n x m grid row by row: visit(i, j, row index k, batch) adds what block
+// (i, j) draws to the batch of its grid row, and each grid row is drawn as one batch, in order.
+template <typename Visit> void ForBlocks(CWipeCanvas& c, int64_t n, int64_t m, Visit visit)
 {
+    std::vector<Placed> batch;
+    batch.reserve(static_cast<size_t>((c.Width() + n - 1) / n));
     int64_t k = 0;
-    for (int64_t j = 0; j < c.Height(); j += m, ++k)
+    for (int64_t j = 0; j < c.Height(); j += m, ++k) {
+        batch.clear();
         for (int64_t i = 0; i < c.Width(); i += n)
-            visit(i, j, k);
+            visit(i, j, k, batch);
+        c.Pieces(batch);
+    }
 }
 
 // Block (i, j) of n x m, clamped, with its top-left at (dx, dy).
-void BlockAt(CWipeCanvas& c, int64_t i, int64_t j, int64_t n, int64_t m, int64_t dx, int64_t dy)
+void BlockAt(std::vector<Placed>& batch, const CWipeCanvas& c, int64_t i, int64_t j, int64_t n, int64_t m,
+             int64_t dx, int64_t dy)
 {
-    c.PieceAt(i, j, std::min<int64_t>(i + n, c.Width()), std::min<int64_t>(j + m, c.Height()), dx, dy);
+    batch.push_back(
+        Placed{i, j, std::min<int64_t>(i + n, c.Width()), std::min<int64_t>(j + m, c.Height()), dx, dy});
 }
 
 // The scatter amplitude: w + h at progress 0, towards 0 at 256.
@@ -134,13 +152,21 @@ int64_t Amplitude(const CWipeCanvas& c, int32_t progress)
     return sum - ((sum * progress) >> 8);
 }
 
+// a / d truncated toward zero, for |a| below 2^52 and d non-zero. A double division is several
+// times faster than a 64-bit integer one, and exact here: a quotient that is not a whole number
+// lies at least 1/|a| (relatively) from one, far more than the rounding of the division.
+inline int64_t Quotient(int64_t a, int64_t d)
+{
+    return static_cast<int64_t>(static_cast<double>(a) / static_cast<double>(d));
+}
+
 // Unit direction (length 256) away from the centre, (dx, dy) itself at the centre.
 void Direction(int64_t dx, int64_t dy, int64_t* ux, int64_t* uy)
 {
     const int64_t d = ISqrt(dx * dx + dy * dy);
     if (d != 0) {
-        *ux = (dx * 256) / d;
-        *uy = (dy * 256) / d;
+        *ux = Quotient(dx * 256, d);
+        *uy = Quotient(dy * 256, d);
     } else {
         *ux = dx;
         *uy = dy;
@@ -151,11 +177,11 @@ void Burst(CWipeCanvas& c, int32_t progress, int64_t n, int64_t m)
 {
     const int64_t a = Amplitude(c, progress);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
-    ForBlocks(c, n, m, [&](int64_t i, int64_t j, int64_t k) {
+    ForBlocks(c, n, m, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         int64_t ux, uy;
         Direction(i - hw, j - hh, &ux, &uy);
         const int64_t na = 26 * k, nb = 1 + 38 * k;
-        BlockAt(c, i, j, n, m, int64_t{c.X()} + i + ((Noise(na + i) * ux * a) >> 16),
+        BlockAt(batch, c, i, j, n, m, int64_t{c.X()} + i + ((Noise(na + i) * ux * a) >> 16),
                 int64_t{c.Y()} + j + ((Noise(nb + i) * uy * a) >> 16));
     });
 }
@@ -174,23 +200,23 @@ int32_t RotateBlocks(CWipeCanvas& c, int32_t progress, int64_t n)
     const int64_t t = (256 - progress) * 2;
     const int64_t c0 = Cos(t), s0 = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
-    ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t) {
+    ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         int64_t rx, ry;
         Rotate(c0, s0, i - hw, j - hh, &rx, &ry);
-        BlockAt(c, i, j, n, n, int64_t{c.X()} + hw + rx, int64_t{c.Y()} + hh + ry);
+        BlockAt(batch, c, i, j, n, n, int64_t{c.X()} + hw + rx, int64_t{c.Y()} + hh + ry);
     });
     return 0;
 }
 
 void DropCells(CWipeCanvas& c, int32_t progress, int64_t n, int s)
 {
-    ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t) {
+    ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t v = Noise((i >> 3) + 13 * j);
         int64_t k = (((v >> 1) + progress) >> s) - n;
         if (k <= 0)
             return;
         k = std::min(k, n);
-        BlockAt(c, i, j, n, k, int64_t{c.X()} + i, int64_t{c.Y()} + j + n - k);
+        BlockAt(batch, c, i, j, n, k, int64_t{c.X()} + i, int64_t{c.Y()} + j + n - k);
     });
 }
 
@@ -328,8 +354,8 @@ TESSARO_WIPE(WipeScatterNoise)
     if (!NoiseReady())
         return 0;
     const int64_t a = Amplitude(c, progress);
-    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t) {
-        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((Noise(i + j) * a) >> 8),
+    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t, auto& batch) {
+        BlockAt(batch, c, i, j, 4, 2, int64_t{x} + i + ((Noise(i + j) * a) >> 8),
                 int64_t{y} + j + ((Noise(i + j + 1) * a) >> 8));
     });
     return 0;
@@ -365,13 +391,13 @@ TESSARO_WIPE(WipeBurstSwirl)
     const int64_t t = (256 - progress) * 2;
     const int64_t ct = Cos(t), st = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
-    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t k) {
+    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         int64_t ux, uy;
         Direction(i - hw, j - hh, &ux, &uy);
         const int64_t na = 26 * k, nb = 1 + 38 * k;
         const int64_t ox = (((Noise(na + i) * ux * a) >> 16) * ct) >> 16;
         const int64_t oy = (((Noise(nb + i) * uy * a) >> 16) * st) >> 16;
-        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ox, int64_t{y} + j + oy);
+        BlockAt(batch, c, i, j, 4, 2, int64_t{x} + i + ox, int64_t{y} + j + oy);
     });
     return 0;
 }
@@ -385,15 +411,15 @@ TESSARO_WIPE(WipeSpinOut)
     const int64_t t = (256 - progress) * 2;
     const int64_t ct = Cos(t), st = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
-    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t) {
+    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t dx = i - hw, dy = j - hh;
         const int64_t d = ISqrt(dx * dx + dy * dy);
         int64_t ux = dx, uy = dy;
         if (d != 0) {
-            ux = ((st * dx * 256) >> 16) / d;
-            uy = ((ct * dy * 256) >> 16) / d;
+            ux = Quotient((st * dx * 256) >> 16, d);
+            uy = Quotient((ct * dy * 256) >> 16, d);
         }
-        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((ux * a) >> 8), int64_t{y} + j + ((uy * a) >> 8));
+        BlockAt(batch, c, i, j, 4, 2, int64_t{x} + i + ((ux * a) >> 8), int64_t{y} + j + ((uy * a) >> 8));
     });
     return 0;
 }
@@ -409,9 +435,9 @@ TESSARO_WIPE(WipeZoomOut)
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     // 64-bit products throughout: the 32-bit product of a far corner and the cosine would wrap for
     // pictures wider than 32767 pixels.
-    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t) {
+    ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t dx = i - hw, dy = j - hh;
-        BlockAt(c, i, j, 4, 2, int64_t{x} + i + ((dx * cx * a) >> 24),
+        BlockAt(batch, c, i, j, 4, 2, int64_t{x} + i + ((dx * cx * a) >> 24),
                 int64_t{y} + j + ((dy * sy * a) >> 24));
     });
     return 0;
@@ -447,7 +473,7 @@ TESSARO_WIPE(WipeRotateBurst)
     const int64_t t = (256 - progress) * 2;
     const int64_t c0 = Cos(t), s0 = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
-    ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t k) {
+    ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         const int64_t dx = i - hw, dy = j - hh;
         int64_t ux, uy, rx, ry;
         Direction(dx, dy, &ux, &uy);
@@ -455,7 +481,7 @@ TESSARO_WIPE(WipeRotateBurst)
         const int64_t na = 52 * k, nb = 1 + 76 * k;
         const int64_t X = int64_t{x} + i + rx - ux + ((((Noise(na + i) * ux * a) >> 16) * c0) >> 16);
         const int64_t Y = int64_t{y} + j + ry - uy + ((((Noise(nb + i) * uy * a) >> 16) * s0) >> 16);
-        BlockAt(c, i, j, 4, 4, X, Y);
+        BlockAt(batch, c, i, j, 4, 4, X, Y);
     });
     return 0;
 }
@@ -484,9 +510,10 @@ TESSARO_WIPE(WipeJitterBlocks)
     if (!NoiseReady())
         return 0;
     const int64_t q = (progress >> 1) + 1;
-    ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t) {
+    ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
-        BlockAt(c, i, j, 4, 4, int64_t{x} + i + (u - 128) / q, int64_t{y} + j + (v - 128) / q);
+        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + Quotient(u - 128, q),
+                int64_t{y} + j + Quotient(v - 128, q));
     });
     return 0;
 }
@@ -497,9 +524,10 @@ TESSARO_WIPE(WipeJitterBlocksLinear)
     if (!NoiseReady())
         return 0;
     const int64_t m = 256 - progress;
-    ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t) {
+    ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
-        BlockAt(c, i, j, 4, 4, int64_t{x} + i + (((u - 128) * m) >> 11), int64_t{y} + j + ((v * m) >> 11));
+        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + (((u - 128) * m) >> 11),
+                int64_t{y} + j + ((v * m) >> 11));
     });
     return 0;
 }

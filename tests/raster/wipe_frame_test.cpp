@@ -163,6 +163,22 @@ TEST_F(WipeFrameTest, SourceThatIsTheDestination)
     EXPECT_EQ(DrawTransition(85, image.get(), image.get(), 150, 0, 0, 0, nullptr), 0);
 }
 
+TEST_F(WipeFrameTest, SourceThatIsTheDestinationIsReadRowByRow)
+{
+    // Drawn one row down onto itself, each row of the single-row tile spiral reads the row above
+    // as the rows before it left it: the rows are drawn in order, whatever the drawing batches.
+    constexpr uint8_t kSpiralIn[16] = {0, 1, 2, 3, 11, 12, 13, 4, 10, 15, 14, 5, 9, 8, 7, 6};
+    constexpr int kProgress = 200;
+    auto image = MakeSource(kSw, kSh);
+    auto expected = Pixels(*image);
+    for (LONG j = 0; j + 1 < kSh; ++j) // the last row would land below the picture
+        for (LONG i = 0; i < kSw; ++i)
+            if (kSpiralIn[(j & 3) * 4 + (i & 3)] <= kProgress >> 4)
+                expected[static_cast<size_t>((j + 1) * kSw + i)] = expected[static_cast<size_t>(j * kSw + i)];
+    ASSERT_EQ(DrawTransition(45, image.get(), image.get(), kProgress, 0, 1, 0, nullptr), 0);
+    EXPECT_EQ(Pixels(*image), expected);
+}
+
 TEST_F(WipeFrameTest, NothingDrawnAddsNoRectangle)
 {
     auto src = MakeSource(kSw, kSh);
