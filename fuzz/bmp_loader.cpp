@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "files/bmp_loader.h"
-#include "winapi/kernel_memory.h"
+#include "winapi/kernel.h"
 
 namespace {
 

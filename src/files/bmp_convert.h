@@ -4,7 +4,7 @@
 #pragma once
 
 #include "winapi/base.h"
-#include "winapi/gdi_bitmap.h"
+#include "winapi/gdi.h"
 
 enum EBitmapConversion { kConvertTo8, kConvertTo32, kConvertTo32NoAlpha };
 

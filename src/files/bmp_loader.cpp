@@ -8,8 +8,8 @@
 #include <new>
 
 #include "files/bmp_convert.h"
-#include "winapi/gdi_bitmap.h"
-#include "winapi/kernel_memory.h"
+#include "winapi/gdi.h"
+#include "winapi/kernel.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "files/elg_decoders.h"
-#include "winapi/gdi_bitmap.h"
-#include "winapi/kernel_memory.h"
+#include "winapi/gdi.h"
+#include "winapi/kernel.h"
 
 namespace {
 

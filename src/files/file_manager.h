@@ -13,7 +13,7 @@
 #include "files/archive.h"
 #include "files/plugin_record.h"
 #include "files/read_stream.h"
-#include "winapi/kernel_file.h"
+#include "winapi/kernel.h"
 
 enum EAdlErrorCode {
     ADL_OK = 0,

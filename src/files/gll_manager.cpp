@@ -12,10 +12,7 @@
 #include "files/file_manager.h"
 #include "files/file_stream.h"
 #include "files/path_utils.h"
-#include "winapi/kernel_file.h"
-#include "winapi/kernel_memory.h"
-#include "winapi/kernel_module.h"
-#include "winapi/kernel_string.h"
+#include "winapi/kernel.h"
 
 const CPluginFamily g_GllFamily = {"GetGllType",       "GetGllTypeString", "GetGllSupportExt", "GllAssistFunc",
                                    "GllAssistFunc2",   "GetGllLoadObject", "GllConfigDlg",     "*.GLL"};

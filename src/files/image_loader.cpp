@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "winapi/gdi_bitmap.h"
-#include "winapi/kernel_memory.h"
+#include "winapi/gdi.h"
+#include "winapi/kernel.h"
 
 CImageLoader::~CImageLoader()
 {

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "winapi/kernel_memory.h"
+#include "winapi/kernel.h"
 
 CLoadedPicture::~CLoadedPicture()
 {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "winapi/kernel_string.h"
+#include "winapi/kernel.h"
 
 CMonitorList* g_pMonitorList = nullptr;
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "winapi/kernel_string.h"
+#include "winapi/kernel.h"
 
 int32_t FindInNameTrie(const uint8_t* trie, size_t size, bool wide, const char* name, int32_t caseMode)
 {

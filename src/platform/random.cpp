@@ -1,6 +1,6 @@
 #include "platform/random.h"
 
-#include "winapi/kernel_time.h"
+#include "winapi/kernel.h"
 
 SubtractiveRandomState g_RandomState;
 uint8_t* g_pNoiseTable = nullptr;

@@ -1,7 +1,7 @@
 #include "platform/window.h"
 
 #include "platform/monitor_list.h"
-#include "winapi/kernel_string.h"
+#include "winapi/kernel.h"
 
 HWND CWindowMessage::GetWindowHandle() const
 {

@@ -9,8 +9,8 @@
 #include "authoring/sample_pictures.h"
 #include "files/elg_loader.h"
 #include "gll_test_support.h"
-#include "winapi/gdi_bitmap.h"
-#include "winapi/kernel_memory.h"
+#include "winapi/gdi.h"
+#include "winapi/kernel.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "files/elg_loader.h"
 #include "files/gll_manager.h"
 #include "gll_test_support.h"
-#include "winapi/gdi_bitmap.h"
+#include "winapi/gdi.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "winapi/clock.h"
-#include "winapi/kernel_time.h"
+#include "winapi/kernel.h"
 #include "winapi/text.h"
 
 namespace {

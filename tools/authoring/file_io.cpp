@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "winapi/kernel_file.h"
+#include "winapi/kernel.h"
 
 bool ReadWholeFile(const std::string& path, std::vector<BYTE>* out)
 {
