@@ -2,31 +2,10 @@
 // into a bitmap, which reach the RLE decoders and the mask expansion.
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "files/bmp_loader.h"
+#include "support/picture_target.h"
 #include "winapi/kernel.h"
-
-namespace {
-
-struct Target {
-    std::vector<BYTE> pixels;
-    std::vector<BYTE> palette;
-};
-
-void* Allocate(int width, int height, int bits, BOOL, int* pitch, BYTE** palette, void* user)
-{
-    auto* t = static_cast<Target*>(user);
-    *pitch = width * (bits / 8) + 3;
-    t->pixels.assign(static_cast<size_t>(*pitch) * height, 0);
-    if (palette != nullptr) {
-        t->palette.assign(1024, 0);
-        *palette = t->palette.data();
-    }
-    return t->pixels.data();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -40,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     CBmpLoader loader;
     for (BOOL eightBit : {FALSE, TRUE}) {
-        Target t;
-        loader.Load(data, n, Allocate, &t, eightBit, nullptr, nullptr);
+        PictureTarget t{3, {}, {}};
+        loader.Load(data, n, PictureTarget::Allocate, &t, eightBit, nullptr, nullptr);
     }
     HGLOBAL infoBlock = nullptr;
     HGLOBAL bits = nullptr;

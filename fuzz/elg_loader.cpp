@@ -2,34 +2,10 @@
 // contiguous and pitched) and into a bitmap; every stream decoder is reached through them.
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "files/elg_loader.h"
+#include "support/picture_target.h"
 #include "winapi/kernel.h"
-
-namespace {
-
-struct Target {
-    int extra;
-    std::vector<BYTE> pixels;
-    std::vector<BYTE> palette;
-};
-
-void* Allocate(int width, int height, int bits, BOOL, int* pitch, BYTE** palette, void* user)
-{
-    auto* t = static_cast<Target*>(user);
-    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) > (uint64_t{1} << 24))
-        return nullptr;
-    *pitch = width * (bits / 8) + t->extra;
-    t->pixels.assign(static_cast<size_t>(*pitch) * height, 0);
-    if (palette != nullptr) {
-        t->palette.assign(1024, 0);
-        *palette = t->palette.data();
-    }
-    return t->pixels.data();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -43,8 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CElgLoader loader;
     for (BOOL eightBit : {FALSE, TRUE}) {
         for (int extra : {0, 5}) {
-            Target t{extra, {}, {}};
-            loader.Load(data, n, Allocate, &t, eightBit, nullptr, nullptr);
+            PictureTarget t{extra, {}, {}};
+            loader.Load(data, n, PictureTarget::Allocate, &t, eightBit, nullptr, nullptr);
         }
     }
     HGLOBAL info = nullptr;
