@@ -4,6 +4,7 @@
 #include "raster/pixel_simd.h"
 
 #include <algorithm>
+#include <type_traits>
 
 using namespace pixel_simd;
 
@@ -278,6 +279,11 @@ bool LanesFit(const QuadSource& src, int64_t den)
            int64_t(src.clip.right) - src.clip.left <= 4096 && int64_t(src.clip.bottom) - src.clip.top <= 4096;
 }
 
+struct CopyOp {
+    uint32_t Pixel(uint32_t, uint32_t s) const { return s; }
+    __m128i Vec(__m128i, __m128i s) const { return s; }
+};
+
 // Maps n pixels from p whose texels are all inside the source clip; op.Pixel(d, s), op.Vec(d4, s4).
 template <class Op> void Run(const QuadSource& src, BYTE* p, int n, Stepper& u, Stepper& v, const Op& op)
 {
@@ -294,17 +300,23 @@ template <class Op> void Run(const QuadSource& src, BYTE* p, int n, Stepper& u, 
     const __m128i rowStep = Splat32((uint32_t(src.pitch / 4) << 16) | 1u);
     for (int i = 0; i < n; i += 4, p += 16, ul.Next(), vl.Next()) {
         const __m128i at = _mm_madd_epi16(_mm_or_si128(ul.Whole(), _mm_slli_epi32(vl.Whole(), 16)), rowStep);
-        alignas(16) int32_t index[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(index), at);
+        // The four indices come out as two 64-bit halves (fewer shuffles than four 32-bit ones).
+        const int64_t lo = _mm_cvtsi128_si64(at), hi = _mm_cvtsi128_si64(_mm_unpackhi_epi64(at, at));
+        const BYTE* t[4] = {base + intptr_t(int32_t(lo)) * 4, base + (lo >> 32) * 4, base + intptr_t(int32_t(hi)) * 4,
+                            base + (hi >> 32) * 4};
         if (n - i >= 4) {
-            const __m128i s = _mm_setr_epi32(int(Load32(base + intptr_t(index[0]) * 4)),
-                                             int(Load32(base + intptr_t(index[1]) * 4)),
-                                             int(Load32(base + intptr_t(index[2]) * 4)),
-                                             int(Load32(base + intptr_t(index[3]) * 4)));
-            Store4(p, op.Vec(Load4(p), s));
+            if constexpr (std::is_same_v<Op, CopyOp>) {
+                for (int k = 0; k < 4; ++k) {
+                    Store32(p + 4 * k, Load32(t[k]));
+                }
+            } else {
+                const __m128i s = _mm_setr_epi32(int(Load32(t[0])), int(Load32(t[1])), int(Load32(t[2])),
+                                                 int(Load32(t[3])));
+                Store4(p, op.Vec(Load4(p), s));
+            }
         } else {
             for (int k = 0; k < n - i; ++k) {
-                Store32(p + 4 * k, op.Pixel(Load32(p + 4 * k), Load32(base + intptr_t(index[k]) * 4)));
+                Store32(p + 4 * k, op.Pixel(Load32(p + 4 * k), Load32(t[k])));
             }
         }
     }
@@ -328,10 +340,6 @@ void MapSpans(const QuadTarget& dst, const QuadSource& src, const POINT* dq, con
     });
 }
 
-struct CopyOp {
-    uint32_t Pixel(uint32_t, uint32_t s) const { return s; }
-    __m128i Vec(__m128i, __m128i s) const { return s; }
-};
 // Blend by the factor of levels[sA].
 struct LevelBlendOp {
     const BYTE* levels;
