@@ -197,6 +197,15 @@ struct ByteTable {
 
 // --- row loops ----------------------------------------------------------------------------------
 
+// How far ahead (bytes) the two-picture loops ask for their lines: pictures that do not fit the
+// near caches otherwise leave the loops waiting on memory. A hint only: the address may lie past
+// the row or the picture.
+constexpr intptr_t kAhead = 2048;
+inline void PrefetchAhead(const uint8_t* p)
+{
+    _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(p) + kAhead), _MM_HINT_T0);
+}
+
 // Scaled sampling state along one axis (see the copy operations' stepping record).
 struct Axis {
     int32_t acc, frac, den, step;
@@ -227,6 +236,13 @@ void Rows2Simd(uint8_t* dst, const uint8_t* src, int dstSkip, int srcSkip, int w
 {
     for (int y = 0; y < h; ++y) {
         int x = 0;
+        for (; x + 16 <= w; x += 16) {
+            PrefetchAhead(dst);
+            PrefetchAhead(src);
+            for (int k = 0; k < 4; ++k, dst += 16, src += 16) {
+                Store4(dst, op.Vec(Load4(dst), Load4(src)));
+            }
+        }
         for (; x + 4 <= w; x += 4, dst += 16, src += 16) {
             Store4(dst, op.Vec(Load4(dst), Load4(src)));
         }
