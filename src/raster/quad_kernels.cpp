@@ -240,11 +240,12 @@ void CutToAxis(const Stepper& s, int64_t lo, int64_t hi, int64_t& first, int64_t
     last = int64_t(std::min<i128>(last, std::max<i128>(to, first)));
 }
 
-// Four pixels' coordinate in SSE2 lanes, stepped exactly four pixels at a time: the value less the
-// clip edge (modulo 2^32: only values inside the clip are used, and those fit) and the remainder.
+// Four consecutive pixels' coordinate in SSE2 lanes, stepped exactly `stride` pixels at a time: the
+// value less the clip edge (modulo 2^32: only values inside the clip are used, and those fit) and
+// the remainder.
 struct LaneStep {
     __m128i value, acc, q4, r4, den, denLess1;
-    LaneStep(Stepper s, int64_t edge)
+    LaneStep(Stepper s, int64_t edge, int stride)
     {
         alignas(16) uint32_t v[4], a[4];
         for (int k = 0; k < 4; ++k, s.Next()) {
@@ -253,8 +254,8 @@ struct LaneStep {
         }
         value = _mm_load_si128(reinterpret_cast<const __m128i*>(v));
         acc = _mm_load_si128(reinterpret_cast<const __m128i*>(a));
-        const int64_t r = 4 * s.r;
-        q4 = Splat32(uint32_t(4 * s.q + r / s.den));
+        const int64_t r = stride * s.r;
+        q4 = Splat32(uint32_t(stride * s.q + r / s.den));
         r4 = Splat32(uint32_t(r % s.den));
         den = Splat32(uint32_t(s.den));
         denLess1 = Splat32(uint32_t(s.den - 1));
@@ -294,17 +295,17 @@ template <class Op> void Run(const QuadSource& src, BYTE* p, int n, Stepper& u, 
         }
         return;
     }
-    LaneStep ul(u, src.clip.left), vl(v, src.clip.top);
     const BYTE* base = src.bits + intptr_t(src.clip.top) * src.pitch + intptr_t(src.clip.left) * 4;
     // Texel index column + row * pitch in one multiply-add of 16-bit halves.
     const __m128i rowStep = Splat32((uint32_t(src.pitch / 4) << 16) | 1u);
-    for (int i = 0; i < n; i += 4, p += 16, ul.Next(), vl.Next()) {
+    // Up to four pixels at p from the lanes.
+    auto four = [&](BYTE* p, const LaneStep& ul, const LaneStep& vl, int count) {
         const __m128i at = _mm_madd_epi16(_mm_or_si128(ul.Whole(), _mm_slli_epi32(vl.Whole(), 16)), rowStep);
         // The four indices come out as two 64-bit halves (fewer shuffles than four 32-bit ones).
         const int64_t lo = _mm_cvtsi128_si64(at), hi = _mm_cvtsi128_si64(_mm_unpackhi_epi64(at, at));
         const BYTE* t[4] = {base + intptr_t(int32_t(lo)) * 4, base + (lo >> 32) * 4, base + intptr_t(int32_t(hi)) * 4,
                             base + (hi >> 32) * 4};
-        if (n - i >= 4) {
+        if (count == 4) {
             if constexpr (std::is_same_v<Op, CopyOp>) {
                 for (int k = 0; k < 4; ++k) {
                     Store32(p + 4 * k, Load32(t[k]));
@@ -315,10 +316,26 @@ template <class Op> void Run(const QuadSource& src, BYTE* p, int n, Stepper& u, 
                 Store4(p, op.Vec(Load4(p), s));
             }
         } else {
-            for (int k = 0; k < n - i; ++k) {
+            for (int k = 0; k < count; ++k) {
                 Store32(p + 4 * k, op.Pixel(Load32(p + 4 * k), Load32(t[k])));
             }
         }
+    };
+    // Two groups of four lanes (pixels i..i+3 and i+4..i+7), each stepping eight pixels: two
+    // independent chains of carries.
+    Stepper u4 = u, v4 = v;
+    u4.Skip(4);
+    v4.Skip(4);
+    LaneStep ua(u, src.clip.left, 8), va(v, src.clip.top, 8), ub(u4, src.clip.left, 8), vb(v4, src.clip.top, 8);
+    for (int i = 0; i < n; i += 8, p += 32) {
+        four(p, ua, va, std::min(4, n - i));
+        if (n - i > 4) {
+            four(p + 16, ub, vb, std::min(4, n - i - 4));
+        }
+        ua.Next();
+        va.Next();
+        ub.Next();
+        vb.Next();
     }
 }
 
