@@ -244,7 +244,7 @@ void CutToAxis(const Stepper& s, int64_t lo, int64_t hi, int64_t& first, int64_t
 // value less the clip edge (modulo 2^32: only values inside the clip are used, and those fit) and
 // the remainder.
 struct LaneStep {
-    __m128i value, acc, q4, r4, den, denLess1;
+    __m128i value, acc, qStep, rStep, den, denLess1;
     LaneStep(Stepper s, int64_t edge, int stride)
     {
         alignas(16) uint32_t v[4], a[4];
@@ -255,8 +255,8 @@ struct LaneStep {
         value = _mm_load_si128(reinterpret_cast<const __m128i*>(v));
         acc = _mm_load_si128(reinterpret_cast<const __m128i*>(a));
         const int64_t r = stride * s.r;
-        q4 = Splat32(uint32_t(stride * s.q + r / s.den));
-        r4 = Splat32(uint32_t(r % s.den));
+        qStep = Splat32(uint32_t(stride * s.q + r / s.den));
+        rStep = Splat32(uint32_t(r % s.den));
         den = Splat32(uint32_t(s.den));
         denLess1 = Splat32(uint32_t(s.den - 1));
     }
@@ -264,10 +264,10 @@ struct LaneStep {
     __m128i Whole() const { return _mm_srli_epi32(value, kFrac); }
     void Next()
     {
-        acc = _mm_add_epi32(acc, r4);
+        acc = _mm_add_epi32(acc, rStep);
         const __m128i carry = _mm_cmpgt_epi32(acc, denLess1);
         acc = _mm_sub_epi32(acc, _mm_and_si128(carry, den));
-        value = _mm_sub_epi32(_mm_add_epi32(value, q4), carry);
+        value = _mm_sub_epi32(_mm_add_epi32(value, qStep), carry);
     }
 };
 
