@@ -144,11 +144,12 @@ inline uint32_t Lerp(uint32_t p0, uint32_t p1, uint32_t f)
     }
     return out;
 }
-// Per-pixel fractions of two pixels spread over their four channel words.
-inline __m128i LerpWords(__m128i a, __m128i b, __m128i f)
+// a + floor((b - a) f / 256) per channel word, computed as (a (256 - f) + b f) >> 8: equal, as
+// 256 a is a multiple of 256, and never above 255 * 256, so the 16-bit words neither wrap nor need
+// a mask. keep = 256 - f, take = f, per word.
+inline __m128i LerpWords(__m128i a, __m128i b, __m128i keep, __m128i take)
 {
-    const __m128i p = _mm_mullo_epi16(_mm_sub_epi16(b, a), f);
-    return _mm_and_si128(_mm_add_epi16(a, _mm_srli_epi16(p, 8)), Splat16(0xFF));
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, keep), _mm_mullo_epi16(b, take)), 8);
 }
 struct Direct {
     uint32_t At(const BYTE* row, uint64_t i) const { return Load32(row + i * 4); }
@@ -171,12 +172,13 @@ struct ThroughPalette {
 // step is done once into a small row buffer (the rows are shared by neighbouring destination rows),
 // then every destination row is the vertical step of two buffered rows. Same order and rounding
 // as the plain form, so the results are identical.
-constexpr int kChunk = 256;
+constexpr int kChunk = 1024;
 
-// Per column of a chunk: the source column and, for each pair of columns, their fractions spread
+// Per column of a chunk: the source column and, for each pair of columns, their weights spread
 // over the channel words. Every source row of the chunk uses the same ones.
 struct ChunkColumns {
-    alignas(16) __m128i fraction[kChunk / 2];
+    alignas(16) __m128i keep[kChunk / 2];
+    alignas(16) __m128i take[kChunk / 2];
     uint64_t column[kChunk];
     uint32_t lastFraction;
     void Build(uint64_t xpos, uint64_t xStep, int n)
@@ -185,23 +187,35 @@ struct ChunkColumns {
             column[i] = xpos >> 32;
             const int f = int(static_cast<uint32_t>(xpos) >> 24);
             if (i % 2 == 0) {
-                fraction[i / 2] = Splat16(f);
+                keep[i / 2] = Splat16(256 - f);
+                take[i / 2] = Splat16(f);
                 lastFraction = uint32_t(f);
             } else {
-                fraction[i / 2] = _mm_unpacklo_epi64(fraction[i / 2], Splat16(f));
+                keep[i / 2] = _mm_unpacklo_epi64(keep[i / 2], Splat16(256 - f));
+                take[i / 2] = _mm_unpacklo_epi64(take[i / 2], Splat16(f));
             }
         }
     }
 };
 
+// Two output pixels of a source row: columns i and i + 1 with their right neighbours.
+template <class Source>
+inline __m128i HorizontalPair(const Source& source, const BYTE* row, const ChunkColumns& cols, int i)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i t = _mm_unpacklo_epi32(source.Pair(row, cols.column[i]), source.Pair(row, cols.column[i + 1]));
+    return LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), cols.keep[i / 2], cols.take[i / 2]);
+}
+
 template <class Source>
 void HorizontalRow(const Source& source, const BYTE* row, const ChunkColumns& cols, int n, BYTE* out)
 {
-    const __m128i zero = _mm_setzero_si128();
     int i = 0;
+    for (; i + 4 <= n; i += 4, out += 16) {
+        Store4(out, _mm_packus_epi16(HorizontalPair(source, row, cols, i), HorizontalPair(source, row, cols, i + 2)));
+    }
     for (; i + 2 <= n; i += 2, out += 8) {
-        const __m128i t = _mm_unpacklo_epi32(source.Pair(row, cols.column[i]), source.Pair(row, cols.column[i + 1]));
-        const __m128i h = LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), cols.fraction[i / 2]);
+        const __m128i h = HorizontalPair(source, row, cols, i);
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(h, h));
     }
     if (i < n) {
@@ -239,16 +253,17 @@ void BilinearSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int wid
             }
             const BYTE* a = rows[top];
             const BYTE* b = rows[1 - top];
-            const __m128i fy = Splat16(int(static_cast<uint32_t>(ypos) >> 24));
+            const int fy = int(static_cast<uint32_t>(ypos) >> 24);
+            const __m128i keep = Splat16(256 - fy), take = Splat16(fy);
             int i = 0;
             for (; i + 4 <= n; i += 4) {
                 const __m128i ta = Load4(a + 4 * i), tb = Load4(b + 4 * i);
-                const __m128i lo = LerpWords(_mm_unpacklo_epi8(ta, zero), _mm_unpacklo_epi8(tb, zero), fy);
-                const __m128i hi = LerpWords(_mm_unpackhi_epi8(ta, zero), _mm_unpackhi_epi8(tb, zero), fy);
+                const __m128i lo = LerpWords(_mm_unpacklo_epi8(ta, zero), _mm_unpacklo_epi8(tb, zero), keep, take);
+                const __m128i hi = LerpWords(_mm_unpackhi_epi8(ta, zero), _mm_unpackhi_epi8(tb, zero), keep, take);
                 Store4(out + 4 * i, _mm_packus_epi16(lo, hi));
             }
             for (; i < n; ++i) {
-                Store32(out + 4 * i, Lerp(Load32(a + 4 * i), Load32(b + 4 * i), static_cast<uint32_t>(ypos) >> 24));
+                Store32(out + 4 * i, Lerp(Load32(a + 4 * i), Load32(b + 4 * i), uint32_t(fy)));
             }
         }
     }

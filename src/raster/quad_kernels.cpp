@@ -4,6 +4,7 @@
 #include "raster/pixel_simd.h"
 
 #include <algorithm>
+#include <type_traits>
 
 using namespace pixel_simd;
 
@@ -12,21 +13,23 @@ namespace {
 using i128 = __int128;
 constexpr int kFrac = 20;
 
-int64_t FloorDiv(i128 num, int64_t den)
+// floor(num / den) for den > 0, in 64 bits when both fit.
+i128 FloorDiv(i128 num, i128 den)
 {
-    if (num >= INT64_MIN && num <= INT64_MAX) {
-        const int64_t n = int64_t(num);
-        int64_t q = n / den;
-        if ((n % den != 0) && ((n < 0) != (den < 0))) {
+    i128 q;
+    if (num >= INT64_MIN && num <= INT64_MAX && den <= INT64_MAX) {
+        const int64_t n = int64_t(num), d = int64_t(den);
+        q = n / d;
+        if (n % d != 0 && n < 0) {
             --q;
         }
         return q;
     }
-    i128 q = num / den;
-    if ((num % den != 0) && ((num < 0) != (den < 0))) {
+    q = num / den;
+    if (num % den != 0 && num < 0) {
         --q;
     }
-    return static_cast<int64_t>(q);
+    return q;
 }
 
 // Outline neighbours of each corner (TL, TR, BL, BR) in the order the vertex rule lists them.
@@ -88,10 +91,10 @@ struct Stepper {
     void Init(int64_t value0, int64_t delta, int64_t denominator, int64_t start)
     {
         den = denominator;
-        q = FloorDiv(delta, den);
+        q = int64_t(FloorDiv(delta, den));
         r = delta - q * den;
         const i128 base = i128(delta) * start;
-        const int64_t whole = FloorDiv(base, den);
+        const int64_t whole = int64_t(FloorDiv(base, den));
         value = value0 + whole;
         acc = static_cast<int64_t>(base - i128(whole) * den);
     }
@@ -103,6 +106,14 @@ struct Stepper {
             acc -= den;
             ++value;
         }
+    }
+    // Moves k >= 0 steps on.
+    void Skip(int64_t k)
+    {
+        const i128 t = i128(acc) + i128(r) * k;
+        const i128 carry = t / den;
+        value = int64_t(value + i128(q) * k + carry);
+        acc = int64_t(t - carry * den);
     }
 };
 
@@ -206,60 +217,153 @@ inline const BYTE* Texel(const QuadSource& src, int64_t u, int64_t v)
     return src.bits + row * src.pitch + col * 4;
 }
 
-// One coordinate stepped exactly two pixels at a time: value += q2, plus one when the remainder
-// carries. Two of them (even and odd pixels) run as independent chains.
-struct DoubleStep {
-    int64_t q2, r2, den;
-    DoubleStep(const Stepper& s) : den(s.den)
-    {
-        const int64_t r = 2 * s.r;
-        q2 = 2 * s.q + (r >= den ? 1 : 0);
-        r2 = r >= den ? r - den : r;
+// Cuts [first, last) to the pixels i of a span whose coordinate s(i) >> kFrac lies in [lo, hi).
+// s(i) = floor(N(i) / den) with N(i) = N(0) + delta i is monotonic along the span, so those pixels
+// form one interval; its ends come from solving 0 <= N(i) - (lo << kFrac) den < ((hi - lo) << kFrac) den.
+void CutToAxis(const Stepper& s, int64_t lo, int64_t hi, int64_t& first, int64_t& last)
+{
+    const i128 den = s.den;
+    const i128 delta = i128(s.q) * den + s.r;
+    const i128 below = (i128(s.value) - (i128(lo) << kFrac)) * den + s.acc; // N(0) above the low bound
+    const i128 above = ((i128(hi) - lo) << kFrac) * den - 1 - below;        // N(0) below the high bound
+    if (delta == 0) {
+        if (below < 0 || above < 0) {
+            last = first;
+        }
+        return;
     }
-    void Next(int64_t& value, int64_t& acc) const
+    // Rising: i >= -below / delta and i <= above / delta; falling: the two bounds swap roles.
+    const i128 d = delta < 0 ? -delta : delta;
+    const i128 from = -FloorDiv(delta > 0 ? below : above, d);
+    const i128 to = FloorDiv(delta > 0 ? above : below, d) + 1;
+    first = int64_t(std::max<i128>(first, std::min<i128>(from, last)));
+    last = int64_t(std::min<i128>(last, std::max<i128>(to, first)));
+}
+
+// Four consecutive pixels' coordinate in SSE2 lanes, stepped exactly `stride` pixels at a time: the
+// value less the clip edge (modulo 2^32: only values inside the clip are used, and those fit) and
+// the remainder.
+struct LaneStep {
+    __m128i value, acc, qStep, rStep, den, denLess1;
+    LaneStep(Stepper s, int64_t edge, int stride)
     {
-        acc += r2;
-        const int64_t carry = -int64_t(acc >= den);
-        acc -= den & carry;
-        value += q2 - carry;
+        alignas(16) uint32_t v[4], a[4];
+        for (int k = 0; k < 4; ++k, s.Next()) {
+            v[k] = uint32_t(s.value - (edge << kFrac));
+            a[k] = uint32_t(s.acc);
+        }
+        value = _mm_load_si128(reinterpret_cast<const __m128i*>(v));
+        acc = _mm_load_si128(reinterpret_cast<const __m128i*>(a));
+        const int64_t r = stride * s.r;
+        qStep = Splat32(uint32_t(stride * s.q + r / s.den));
+        rStep = Splat32(uint32_t(r % s.den));
+        den = Splat32(uint32_t(s.den));
+        denLess1 = Splat32(uint32_t(s.den - 1));
+    }
+    // Texel offsets of the lanes along this axis (value >> kFrac).
+    __m128i Whole() const { return _mm_srli_epi32(value, kFrac); }
+    void Next()
+    {
+        acc = _mm_add_epi32(acc, rStep);
+        const __m128i carry = _mm_cmpgt_epi32(acc, denLess1);
+        acc = _mm_sub_epi32(acc, _mm_and_si128(carry, den));
+        value = _mm_sub_epi32(_mm_add_epi32(value, qStep), carry);
     }
 };
 
-template <class Pixel>
-void MapPlain(const QuadTarget& dst, const QuadSource& src, const POINT* dq, const POINT* sq, int edgeFlag,
-              Pixel&& pixel)
+// Whether the lanes can hold a run: remainders below 2^30 (sums stay positive), clip offsets below
+// 4096 (values below 2^32) and a pitch of at most 32767 pixels (16-bit multiply).
+bool LanesFit(const QuadSource& src, int64_t den)
 {
-    const int64_t cl = src.clip.left, ct = src.clip.top;
-    const uint64_t cw = uint64_t(int64_t(src.clip.right) - cl), ch = uint64_t(int64_t(src.clip.bottom) - ct);
-    const intptr_t pitch = src.pitch;
-    auto texel = [&](BYTE* p, int64_t u, int64_t v) {
-        const int64_t col = (u >> kFrac) - cl, row = (v >> kFrac) - ct;
-        if (uint64_t(col) < cw && uint64_t(row) < ch) {
-            pixel(p, Load32(src.bits + (row + ct) * pitch + (col + cl) * 4));
+    const int64_t pitch = src.pitch / 4;
+    return den <= (int64_t(1) << 30) && src.pitch % 4 == 0 && pitch >= -32768 && pitch <= 32767 &&
+           int64_t(src.clip.right) - src.clip.left <= 4096 && int64_t(src.clip.bottom) - src.clip.top <= 4096;
+}
+
+struct CopyOp {
+    uint32_t Pixel(uint32_t, uint32_t s) const { return s; }
+    __m128i Vec(__m128i, __m128i s) const { return s; }
+};
+
+// Maps n pixels from p whose texels are all inside the source clip; op.Pixel(d, s), op.Vec(d4, s4).
+template <class Op> void Run(const QuadSource& src, BYTE* p, int n, Stepper& u, Stepper& v, const Op& op)
+{
+    if (!LanesFit(src, u.den) || !LanesFit(src, v.den)) {
+        for (int i = 0; i < n; ++i, p += 4, u.Next(), v.Next()) {
+            const BYTE* t = src.bits + (v.value >> kFrac) * src.pitch + (u.value >> kFrac) * 4;
+            Store32(p, op.Pixel(Load32(p), Load32(t)));
+        }
+        return;
+    }
+    const BYTE* base = src.bits + intptr_t(src.clip.top) * src.pitch + intptr_t(src.clip.left) * 4;
+    // Texel index column + row * pitch in one multiply-add of 16-bit halves.
+    const __m128i rowStep = Splat32((uint32_t(src.pitch / 4) << 16) | 1u);
+    // Up to four pixels at p from the lanes.
+    auto four = [&](BYTE* p, const LaneStep& ul, const LaneStep& vl, int count) {
+        const __m128i at = _mm_madd_epi16(_mm_or_si128(ul.Whole(), _mm_slli_epi32(vl.Whole(), 16)), rowStep);
+        // The four indices come out as two 64-bit halves (fewer shuffles than four 32-bit ones).
+        const int64_t lo = _mm_cvtsi128_si64(at), hi = _mm_cvtsi128_si64(_mm_unpackhi_epi64(at, at));
+        const BYTE* t[4] = {base + intptr_t(int32_t(lo)) * 4, base + (lo >> 32) * 4, base + intptr_t(int32_t(hi)) * 4,
+                            base + (hi >> 32) * 4};
+        if (count == 4) {
+            if constexpr (std::is_same_v<Op, CopyOp>) {
+                for (int k = 0; k < 4; ++k) {
+                    Store32(p + 4 * k, Load32(t[k]));
+                }
+            } else {
+                const __m128i s = _mm_setr_epi32(int(Load32(t[0])), int(Load32(t[1])), int(Load32(t[2])),
+                                                 int(Load32(t[3])));
+                Store4(p, op.Vec(Load4(p), s));
+            }
+        } else {
+            for (int k = 0; k < count; ++k) {
+                Store32(p + 4 * k, op.Pixel(Load32(p + 4 * k), Load32(t[k])));
+            }
         }
     };
-    ScanQuad(dst, dq, sq, edgeFlag, [&](int y, int x0, int x1, Stepper& us, Stepper& vs) {
-        BYTE* p = dst.bits + intptr_t(y) * dst.pitch + intptr_t(x0) * 4;
-        // Even pixels from the steppers as they are, odd ones from a copy one step ahead.
-        int64_t u0 = us.value, ua0 = us.acc, v0 = vs.value, va0 = vs.acc;
-        us.Next();
-        vs.Next();
-        int64_t u1 = us.value, ua1 = us.acc, v1 = vs.value, va1 = vs.acc;
-        const DoubleStep du(us), dv(vs);
-        int x = x0;
-        for (; x + 2 <= x1; x += 2, p += 8) {
-            texel(p, u0, v0);
-            texel(p + 4, u1, v1);
-            du.Next(u0, ua0);
-            du.Next(u1, ua1);
-            dv.Next(v0, va0);
-            dv.Next(v1, va1);
+    // Two groups of four lanes (pixels i..i+3 and i+4..i+7), each stepping eight pixels: two
+    // independent chains of carries.
+    Stepper u4 = u, v4 = v;
+    u4.Skip(4);
+    v4.Skip(4);
+    LaneStep ua(u, src.clip.left, 8), va(v, src.clip.top, 8), ub(u4, src.clip.left, 8), vb(v4, src.clip.top, 8);
+    for (int i = 0; i < n; i += 8, p += 32) {
+        four(p, ua, va, std::min(4, n - i));
+        if (n - i > 4) {
+            four(p + 16, ub, vb, std::min(4, n - i - 4));
         }
-        if (x < x1) {
-            texel(p, u0, v0);
+        ua.Next();
+        va.Next();
+        ub.Next();
+        vb.Next();
+    }
+}
+
+// Maps every span: only the part of a span whose texels lie inside the source clip is visited.
+template <class Op>
+void MapSpans(const QuadTarget& dst, const QuadSource& src, const POINT* dq, const POINT* sq, int edgeFlag,
+              const Op& op)
+{
+    ScanQuad(dst, dq, sq, edgeFlag, [&](int y, int x0, int x1, Stepper& u, Stepper& v) {
+        int64_t first = 0, last = x1 - x0;
+        CutToAxis(u, src.clip.left, src.clip.right, first, last);
+        CutToAxis(v, src.clip.top, src.clip.bottom, first, last);
+        if (first >= last) {
+            return;
         }
+        u.Skip(first);
+        v.Skip(first);
+        Run(src, dst.bits + intptr_t(y) * dst.pitch + (intptr_t(x0) + first) * 4, int(last - first), u, v, op);
     });
 }
+
+// Blend by the factor of levels[sA].
+struct LevelBlendOp {
+    const BYTE* levels;
+    ByteTable lookup{levels};
+    uint32_t Pixel(uint32_t d, uint32_t s) const { return BlendByFactor(d, s, FactorOf(levels[s >> 24])); }
+    __m128i Vec(__m128i d, __m128i s) const { return BlendByFactor4(d, s, Factor32(lookup.Look4(AlphaOf(s)))); }
+};
 
 } // namespace
 
@@ -277,54 +381,32 @@ int CompareQuadVertices(const POINT& a, const POINT& b)
 void MapQuadRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
                    int edgeFlag)
 {
-    MapPlain(dst, src, dstQuad, srcQuad, edgeFlag, [](BYTE* p, uint32_t s) { Store32(p, s); });
+    MapSpans(dst, src, dstQuad, srcQuad, edgeFlag, CopyOp{});
 }
 
 void MapQuadKeyRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
                       int edgeFlag, DWORD key)
 {
-    MapPlain(dst, src, dstQuad, srcQuad, edgeFlag, [key](BYTE* p, uint32_t s) {
-        if (s != key) {
-            Store32(p, s);
-        }
-    });
+    MapSpans(dst, src, dstQuad, srcQuad, edgeFlag, SourceKeyed<CopyOp>{CopyOp{}, key});
 }
 
+// The plain twin tests every texel against the source clip as it goes, the rule itself.
 void MapQuadBlendRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
                         int edgeFlag, const BYTE* levels)
 {
-    MapPlain(dst, src, dstQuad, srcQuad, edgeFlag, [levels](BYTE* p, uint32_t s) {
-        Store32(p, BlendByFactor(Load32(p), s, FactorOf(levels[s >> 24])));
+    ScanQuad(dst, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1, Stepper& u, Stepper& v) {
+        BYTE* p = dst.bits + intptr_t(y) * dst.pitch + intptr_t(x0) * 4;
+        for (int x = x0; x < x1; ++x, p += 4, u.Next(), v.Next()) {
+            if (const BYTE* t = Texel(src, u.value, v.value)) {
+                const uint32_t s = Load32(t);
+                Store32(p, BlendByFactor(Load32(p), s, FactorOf(levels[s >> 24])));
+            }
+        }
     });
 }
 
 void MapQuadBlendRows32Mmx(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
                            const POINT* srcQuad, int edgeFlag, const BYTE* levels)
 {
-    ScanQuad(dst, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1, Stepper& u, Stepper& v) {
-        BYTE* p = dst.bits + intptr_t(y) * dst.pitch + intptr_t(x0) * 4;
-        int x = x0;
-        for (; x + 4 <= x1; x += 4, p += 16) {
-            alignas(16) uint32_t texel[4];
-            alignas(16) uint32_t level[4];
-            for (int i = 0; i < 4; ++i) {
-                const BYTE* t = Texel(src, u.value, v.value);
-                // A texel outside the source gets level 0, which leaves the pixel.
-                texel[i] = t ? Load32(t) : 0;
-                level[i] = t ? levels[texel[i] >> 24] : 0;
-                u.Next();
-                v.Next();
-            }
-            const __m128i f = Factor32(_mm_load_si128(reinterpret_cast<const __m128i*>(level)));
-            Store4(p, BlendByFactor4(Load4(p), _mm_load_si128(reinterpret_cast<const __m128i*>(texel)), f));
-        }
-        for (; x < x1; ++x, p += 4) {
-            if (const BYTE* t = Texel(src, u.value, v.value)) {
-                const uint32_t s = Load32(t);
-                Store32(p, BlendByFactor(Load32(p), s, FactorOf(levels[s >> 24])));
-            }
-            u.Next();
-            v.Next();
-        }
-    });
+    MapSpans(dst, src, dstQuad, srcQuad, edgeFlag, LevelBlendOp{levels});
 }
