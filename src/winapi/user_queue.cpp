@@ -292,6 +292,11 @@ std::shared_ptr<SentMessage> SendToQueue(ThreadQueue& queue, HWND hwnd, UINT mes
     std::lock_guard lock(queue.mutex);
     if (!queue.alive)
         return nullptr;
+    // Looked at again under the queue lock: a window destroyed since the caller found it has
+    // already had its sends dropped, and one queued now would wait for an owner that may never
+    // pump again.
+    if (hwnd != nullptr && !FindWindowRecord(hwnd))
+        return nullptr;
     queue.sent.push_back(sent);
     Wake(queue);
     return sent;
@@ -324,6 +329,8 @@ LRESULT SendAcross(ThreadQueue& target, HWND hwnd, UINT message, WPARAM wParam, 
 }
 
 } // namespace
+
+std::atomic<void (*)(HWND)> g_afterSendLookupHook{nullptr};
 
 DWORD CurrentThreadId()
 {
@@ -587,6 +594,8 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     if (window->queue == CurrentQueue())
         return CallProcedure(hwnd, message, wParam, lParam);
+    if (auto hook = g_afterSendLookupHook.load())
+        hook(hwnd);
     return SendAcross(*window->queue, hwnd, message, wParam, lParam);
 }
 
