@@ -226,6 +226,25 @@ TEST_F(Windows, AltAloneOpensTheMenuLoopOnlyWithAMenu)
     DestroyMenu(menu);
 }
 
+// A menu cannot become its own sub-menu, directly or through others: every search for a
+// command in it used to recurse without end.
+TEST_F(Windows, AMenuInsideItselfIsRefused)
+{
+    HMENU top = CreateMenu();
+    HMENU sub = CreatePopupMenu();
+    HMENU leaf = CreatePopupMenu();
+    EXPECT_FALSE(AppendMenuA(top, MF_POPUP, reinterpret_cast<UINT_PTR>(top), "Self"));
+    ASSERT_TRUE(AppendMenuA(top, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "Sub"));
+    ASSERT_TRUE(AppendMenuA(sub, MF_POPUP, reinterpret_cast<UINT_PTR>(leaf), "Leaf"));
+    EXPECT_FALSE(AppendMenuA(leaf, MF_POPUP, reinterpret_cast<UINT_PTR>(top), "Loop"));
+    EXPECT_FALSE(AppendMenuA(leaf, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "Loop"));
+    ASSERT_TRUE(AppendMenuA(leaf, MF_STRING, 7, "Item"));
+    EXPECT_EQ(GetMenuItemCount(leaf), 1);
+    EXPECT_EQ(CheckMenuItem(top, 7, MF_CHECKED), 0u);  // found, was unchecked
+    EXPECT_EQ(CheckMenuItem(top, 8, MF_CHECKED), static_cast<DWORD>(-1));
+    EXPECT_TRUE(DestroyMenu(top));
+}
+
 TEST_F(Windows, MinimiseAndRestoreBySystemCommand)
 {
     HWND h = Make();
