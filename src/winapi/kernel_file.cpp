@@ -1210,8 +1210,10 @@ DWORD WINAPI GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size)
         return 0;
     }
     if (path.size() + 1 > size) {
-        std::memcpy(fileName, path.c_str(), size - 1);
-        fileName[size - 1] = '\0';
+        // No half of a double-byte character at the cut.
+        const size_t n = winapi::SjisPrefixLength(path, size - 1);
+        std::memcpy(fileName, path.c_str(), n);
+        fileName[n] = '\0';
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return size - 1;
     }

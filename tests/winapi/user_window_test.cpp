@@ -499,6 +499,23 @@ TEST_F(Windows, WindowLongsSubclassingAndPlacement)
     EXPECT_EQ(Host().WindowState(h).titleUtf8, "renamed");
 }
 
+// A title cut short by a small buffer never ends in the first half of a double-byte character.
+TEST_F(Windows, TruncatedTitlesKeepDoubleByteCharactersWhole)
+{
+    HWND h = Make();
+    ASSERT_TRUE(SetWindowTextA(h, "a\x83\x41\x83\x42"));  // "aアイ"
+    struct Case {
+        int size;
+        int length;
+    } cases[] = {{2, 1}, {3, 1}, {4, 3}, {5, 3}, {6, 5}};
+    for (const Case& c : cases) {
+        char text[8];
+        std::memset(text, 'x', sizeof text);
+        EXPECT_EQ(GetWindowTextA(h, text, c.size), c.length) << c.size;
+        EXPECT_EQ(std::string(text), std::string("a\x83\x41\x83\x42", static_cast<size_t>(c.length))) << c.size;
+    }
+}
+
 // Titles compare without case, but the second byte of a double-byte character is no letter:
 // "ア" (0x83 0x41) and "ヂ" (0x83 0x61) used to match each other.
 TEST_F(Windows, FindWindowKeepsShiftJisTrailBytesAsTheyAre)
