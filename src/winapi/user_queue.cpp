@@ -646,8 +646,20 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
         // Thread timers get fresh ids unless the caller names one of its own.
         auto existing = std::find_if(queue->timers.begin(), queue->timers.end(),
                                      [id](const Timer& t) { return t.hwnd == nullptr && t.id == id; });
-        if (id == 0 || existing == queue->timers.end())
-            id = queue->nextTimerId++ | 0x10000;
+        if (id == 0 || existing == queue->timers.end()) {
+            // Fresh ids run through 0x10000-0x1FFFF and skip those of live thread timers: after
+            // a wrap they could name a timer still running.
+            id = 0;
+            for (int tries = 0; tries < 0x10000 && id == 0; ++tries) {
+                const UINT_PTR candidate = 0x10000 | (queue->nextTimerId++ & 0xFFFF);
+                if (std::none_of(queue->timers.begin(), queue->timers.end(), [candidate](const Timer& t) {
+                        return t.hwnd == nullptr && t.id == candidate;
+                    }))
+                    id = candidate;
+            }
+            if (id == 0)
+                return 0;
+        }
     }
     for (Timer& timer : queue->timers) {
         if (timer.hwnd == hwnd && timer.id == id) {

@@ -472,4 +472,22 @@ TEST_F(Queues, ThreadMessagesAndTimerCallbacks)
     EXPECT_FALSE(PostThreadMessageA(0xFFFFFFF0u, WM_APP, 0, 0));
 }
 
+// Fresh thread timer ids come round again after 65,536 timers: they skip the ids of timers still
+// running (one used to be handed out again, so the new timer replaced the old).
+TEST_F(Queues, FreshThreadTimerIdsSkipLiveTimers)
+{
+    auto tick = [](HWND, UINT, UINT_PTR, DWORD) {};
+    const UINT_PTR kept = SetTimer(nullptr, 0, 1000, tick);
+    ASSERT_NE(kept, 0u);
+    int reused = 0;
+    for (int i = 0; i < 0x10001; ++i) {
+        const UINT_PTR id = SetTimer(nullptr, 0, 1000, tick);
+        ASSERT_NE(id, 0u);
+        reused += id == kept;
+        KillTimer(nullptr, id);
+    }
+    EXPECT_EQ(reused, 0);
+    EXPECT_TRUE(KillTimer(nullptr, kept));
+}
+
 } // namespace
