@@ -197,9 +197,14 @@ GLL_PLUGIN_CALLS int CGllManager::LoadImageFromMemory(const BYTE* data, DWORD si
         HandOverResults(loader, outX, outY, outExtra, outExtraSize);
         return kGllOk;
     }
-    if (r == kGllUseLoadPicture)
-        return LoadViaPicture(loader, data, size, name, allocate, allocateUser, eightBit, outX, outY, outExtra,
-                              outExtraSize);
+    if (r == kGllUseLoadPicture) {
+        const int code = LoadViaPicture(loader, data, size, name, allocate, allocateUser, eightBit, outX, outY,
+                                        outExtra, outExtraSize);
+        // What the failed attempt allocated goes back, as after a failed Load.
+        if (code != kGllOk && release != nullptr)
+            release(allocateUser);
+        return code;
+    }
     if (release != nullptr)
         release(allocateUser);
     // The loader recognised the data but could not load it: its own code says why (bad data, no
@@ -415,14 +420,13 @@ GLL_PLUGIN_CALLS int CGllManager::LoadImage(const char* name, GllAllocateFunc al
             HandOverResults(loader, outX, outY, outExtra, outExtraSize);
             return kGllOk;
         }
-        if (r == kGllUseLoadPicture) {
-            if (LoadViaPicture(loader, data, size, name, allocate, allocateUser, eightBit, outX, outY, outExtra,
-                               outExtraSize)
-                == kGllOk)
-                return kGllOk;
-        } else if (release != nullptr) {
+        if (r == kGllUseLoadPicture &&
+            LoadViaPicture(loader, data, size, name, allocate, allocateUser, eightBit, outX, outY, outExtra,
+                           outExtraSize) == kGllOk)
+            return kGllOk;
+        // The failed attempt's memory goes back before the loader by header allocates again.
+        if (release != nullptr)
             release(allocateUser);
-        }
     }
     return LoadImageFromMemory(data, size, allocate, release, allocateUser, eightBit, progress, progressUser,
                                nullptr, outX, outY, outExtra, outExtraSize);

@@ -1,5 +1,7 @@
 #include "platform/window.h"
 
+#include <algorithm>
+
 #include "platform/monitor_list.h"
 #include "winapi/kernel.h"
 
@@ -113,7 +115,6 @@ bool CWindow::IsValid() const
 void CWindow::ComputeWindowRect(RECT* out, int width, int height, DWORD style, DWORD exStyle, bool hasMenu,
                                 bool computePosition, int x, int y)
 {
-    RECT rect{0, 0, width, height};
     bool menuCounts = false;
     if (style & WS_SYSMENU) {
         if (hasMenu)
@@ -123,13 +124,20 @@ void CWindow::ComputeWindowRect(RECT* out, int width, int height, DWORD style, D
         if (!menuCounts)
             style &= ~WS_SYSMENU;
     }
-    AdjustWindowRectEx(&rect, style, menuCounts ? TRUE : FALSE, exStyle);
+    // The frame is added in 64 bits and the result kept within +-2^30, as window coordinates are:
+    // a client size near INT_MAX overflowed.
+    RECT insets{0, 0, 0, 0};
+    AdjustWindowRectEx(&insets, style, menuCounts ? TRUE : FALSE, exStyle);
+    static constexpr int64_t kLimit = int64_t{1} << 30;
+    const auto clamp = [](int64_t v) { return static_cast<LONG>(std::clamp(v, -kLimit, kLimit)); };
+    const RECT rect{clamp(insets.left), clamp(insets.top), clamp(int64_t{width} + insets.right),
+                    clamp(int64_t{height} + insets.bottom)};
     if (!computePosition) {
         *out = rect;
         return;
     }
-    const int outerWidth = rect.right - rect.left;
-    const int outerHeight = rect.bottom - rect.top;
+    const int outerWidth = static_cast<int>(std::clamp<int64_t>(int64_t{rect.right} - rect.left, 0, kLimit));
+    const int outerHeight = static_cast<int>(std::clamp<int64_t>(int64_t{rect.bottom} - rect.top, 0, kLimit));
     int32_t left = x, top = y;
     const bool multiMonitor = g_pMonitorList != nullptr && g_pMonitorList->Records().size() > 1;
     if ((m_placement == 1 || m_placement == 2) && multiMonitor) {

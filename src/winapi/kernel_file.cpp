@@ -409,6 +409,7 @@ struct FileObject {
     ino_t inode = 0;
 };
 
+// A file search; shared with the calls in progress as a FileObject is.
 struct FindObject {
     std::vector<WIN32_FIND_DATAA> matches;
     size_t next = 0;
@@ -417,7 +418,7 @@ struct FindObject {
 struct HandleTable {
     std::mutex mutex;
     std::unordered_map<const void*, std::shared_ptr<FileObject>> files;
-    std::unordered_set<FindObject*> finds;
+    std::unordered_map<const void*, std::shared_ptr<FindObject>> finds;
 };
 
 HandleTable& Handles()
@@ -623,11 +624,11 @@ bool CloseFileHandle(HANDLE handle)
         lock.unlock();
         return true;  // the descriptor closes with the last call still using it
     }
-    auto* find = static_cast<FindObject*>(handle);
-    if (table.finds.erase(find) != 0) {
+    if (auto it = table.finds.find(handle); it != table.finds.end()) {
+        std::shared_ptr<FindObject> find = std::move(it->second);
+        table.finds.erase(it);
         lock.unlock();
-        delete find;
-        return true;
+        return true;  // the record goes with the last call still using it
     }
     return false;
 }
@@ -1085,14 +1086,13 @@ HANDLE WINAPI FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData)
         std::string y = FoldCase(b.first);
         return x != y ? x < y : a.first < b.first;
     });
-    auto* object = new FindObject;
+    auto object = std::make_shared<FindObject>();
     for (const auto& [sjis, onDisk] : names) {
         WIN32_FIND_DATAA data;
         if (FillFindData(JoinLinux(dir, onDisk), sjis, &data))
             object->matches.push_back(data);
     }
     if (object->matches.empty()) {
-        delete object;
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
@@ -1100,18 +1100,20 @@ HANDLE WINAPI FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData)
     object->next = 1;
     HandleTable& table = Handles();
     std::lock_guard<std::mutex> lock(table.mutex);
-    table.finds.insert(object);
-    return object;
+    table.finds.emplace(object.get(), object);
+    return object.get();
 }
 
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData)
 {
     HandleTable& table = Handles();
-    FindObject* object = static_cast<FindObject*>(find);
+    std::shared_ptr<FindObject> object;
     {
         std::lock_guard<std::mutex> lock(table.mutex);
-        if (table.finds.count(object) == 0)
+        auto it = table.finds.find(find);
+        if (it == table.finds.end())
             return Fail(ERROR_INVALID_HANDLE);
+        object = it->second;
     }
     if (object->next >= object->matches.size())
         return Fail(ERROR_NO_MORE_FILES);
@@ -1124,13 +1126,15 @@ BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData)
 BOOL WINAPI FindClose(HANDLE find)
 {
     HandleTable& table = Handles();
-    FindObject* object = static_cast<FindObject*>(find);
+    std::shared_ptr<FindObject> object;
     {
         std::lock_guard<std::mutex> lock(table.mutex);
-        if (table.finds.erase(object) == 0)
+        auto it = table.finds.find(find);
+        if (it == table.finds.end())
             return Fail(ERROR_INVALID_HANDLE);
+        object = std::move(it->second);
+        table.finds.erase(it);
     }
-    delete object;
     return TRUE;
 }
 
@@ -1206,8 +1210,10 @@ DWORD WINAPI GetModuleFileNameA(HMODULE, LPSTR fileName, DWORD size)
         return 0;
     }
     if (path.size() + 1 > size) {
-        std::memcpy(fileName, path.c_str(), size - 1);
-        fileName[size - 1] = '\0';
+        // No half of a double-byte character at the cut.
+        const size_t n = winapi::SjisPrefixLength(path, size - 1);
+        std::memcpy(fileName, path.c_str(), n);
+        fileName[n] = '\0';
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return size - 1;
     }

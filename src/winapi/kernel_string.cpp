@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "winapi/text.h"
+
 namespace {
 
 bool IsLead(unsigned char c)
@@ -232,8 +234,8 @@ int WINAPI wvsprintfA(LPSTR out, LPCSTR format, va_list args)
         if (result.size() >= kLimit)
             break;
     }
-    if (result.size() > kLimit - 1)
-        result.resize(kLimit - 1);
+    // The cut leaves no half of a double-byte character at the end.
+    result.resize(winapi::SjisPrefixLength(result, kLimit - 1));
     std::memcpy(out, result.c_str(), result.size() + 1);
     return static_cast<int>(result.size());
 }

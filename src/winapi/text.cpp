@@ -82,4 +82,18 @@ const char* Sjis(const char* utf8)
     return slot->c_str();
 }
 
+size_t SjisPrefixLength(std::string_view sjis, size_t limit)
+{
+    if (limit >= sjis.size())
+        return sjis.size();
+    size_t i = 0;
+    while (i < limit) {
+        const size_t step = IsSjisLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size() ? 2 : 1;
+        if (i + step > limit)
+            break;
+        i += step;
+    }
+    return i;
+}
+
 } // namespace winapi

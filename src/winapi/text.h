@@ -24,4 +24,8 @@ constexpr bool IsSjisLeadByte(unsigned char c)
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+// The length of the longest start of `sjis` of at most `limit` bytes that does not end between
+// the two bytes of a character (where a truncating copy may cut).
+size_t SjisPrefixLength(std::string_view sjis, size_t limit);
+
 } // namespace winapi

@@ -191,5 +191,7 @@ void ImeOnRetrieve(HWND hwnd, LPARAM flags);
 bool AltPressedAlone();
 // The low-level keyboard hooks; true when a hook swallowed the key.
 bool RunKeyboardHooks(WPARAM message, const KBDLLHOOKSTRUCT& info);
+// Tests only: runs in a cross-thread SendMessageA between finding the window and queuing the send.
+extern std::atomic<void (*)(HWND)> g_afterSendLookupHook;
 
 } // namespace winapi::user

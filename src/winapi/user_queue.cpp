@@ -292,6 +292,11 @@ std::shared_ptr<SentMessage> SendToQueue(ThreadQueue& queue, HWND hwnd, UINT mes
     std::lock_guard lock(queue.mutex);
     if (!queue.alive)
         return nullptr;
+    // Looked at again under the queue lock: a window destroyed since the caller found it has
+    // already had its sends dropped, and one queued now would wait for an owner that may never
+    // pump again.
+    if (hwnd != nullptr && !FindWindowRecord(hwnd))
+        return nullptr;
     queue.sent.push_back(sent);
     Wake(queue);
     return sent;
@@ -324,6 +329,8 @@ LRESULT SendAcross(ThreadQueue& target, HWND hwnd, UINT message, WPARAM wParam, 
 }
 
 } // namespace
+
+std::atomic<void (*)(HWND)> g_afterSendLookupHook{nullptr};
 
 DWORD CurrentThreadId()
 {
@@ -587,6 +594,8 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     if (window->queue == CurrentQueue())
         return CallProcedure(hwnd, message, wParam, lParam);
+    if (auto hook = g_afterSendLookupHook.load())
+        hook(hwnd);
     return SendAcross(*window->queue, hwnd, message, wParam, lParam);
 }
 
@@ -637,8 +646,20 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
         // Thread timers get fresh ids unless the caller names one of its own.
         auto existing = std::find_if(queue->timers.begin(), queue->timers.end(),
                                      [id](const Timer& t) { return t.hwnd == nullptr && t.id == id; });
-        if (id == 0 || existing == queue->timers.end())
-            id = queue->nextTimerId++ | 0x10000;
+        if (id == 0 || existing == queue->timers.end()) {
+            // Fresh ids run through 0x10000-0x1FFFF and skip those of live thread timers: after
+            // a wrap they could name a timer still running.
+            id = 0;
+            for (int tries = 0; tries < 0x10000 && id == 0; ++tries) {
+                const UINT_PTR candidate = 0x10000 | (queue->nextTimerId++ & 0xFFFF);
+                if (std::none_of(queue->timers.begin(), queue->timers.end(), [candidate](const Timer& t) {
+                        return t.hwnd == nullptr && t.id == candidate;
+                    }))
+                    id = candidate;
+            }
+            if (id == 0)
+                return 0;
+        }
     }
     for (Timer& timer : queue->timers) {
         if (timer.hwnd == hwnd && timer.id == id) {

@@ -149,6 +149,28 @@ void DestroyMenuLocked(ResourceState& state, HMENU menu)
         DestroyMenuLocked(state, popup);
 }
 
+// Whether `target` is `from` or one of its sub-menus, at any depth.
+bool MenuReachesLocked(ResourceState& state, HMENU from, HMENU target)
+{
+    std::vector<HMENU> pending{from};
+    std::set<HMENU> seen;
+    while (!pending.empty()) {
+        HMENU menu = pending.back();
+        pending.pop_back();
+        if (menu == target)
+            return true;
+        if (!seen.insert(menu).second)
+            continue;
+        auto it = state.menus.find(reinterpret_cast<uintptr_t>(menu));
+        if (it == state.menus.end())
+            continue;
+        for (const MenuItem& item : it->second.items)
+            if (item.popup != nullptr)
+                pending.push_back(item.popup);
+    }
+    return false;
+}
+
 // The item of a menu by command (searching sub-menus) or by position.
 MenuItem* FindItemLocked(ResourceState& state, HMENU menu, UINT item, UINT flags, MenuObject** owner, size_t* index)
 {
@@ -354,8 +376,14 @@ BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR id, LPCSTR text)
     item.id = id;
     if (!(flags & MF_SEPARATOR) && text != nullptr)
         item.text = text;
-    if (flags & MF_POPUP)
+    if (flags & MF_POPUP) {
         item.popup = reinterpret_cast<HMENU>(id);
+        // A menu inside itself would make every search through it endless.
+        if (MenuReachesLocked(state, item.popup, menu)) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+    }
     it->second.items.push_back(item);
     return TRUE;
 }

@@ -1165,7 +1165,8 @@ int WINAPI GetWindowTextA(HWND hwnd, LPSTR buffer, int size)
     if (!window || buffer == nullptr || size < 1)
         return 0;
     std::lock_guard lock(WindowLock());
-    const int n = std::min<int>(size - 1, static_cast<int>(window->text.size()));
+    // Cut before a double-byte character that does not fit whole, as Windows does.
+    const int n = static_cast<int>(SjisPrefixLength(window->text, static_cast<size_t>(size - 1)));
     std::memcpy(buffer, window->text.data(), static_cast<size_t>(n));
     buffer[n] = '\0';
     return n;

@@ -75,6 +75,77 @@ TEST_F(GllFilesTest, LoadsByExtensionThenByHeader)
     EXPECT_EQ(Load("junk.elg", t), kGllNotSupported);
 }
 
+// A loader that only makes pictures (its Load answers "use the picture path"), handing on the
+// BMP loader's bitmap; it recognises no header, so the load by header goes to the BMP loader.
+class PictureOnlyBmp : public CBmpLoader {
+public:
+    bool IsSupported(const BYTE* header, DWORD size, const char* name) override
+    {
+        return recognise && CBmpLoader::IsSupported(header, size, name);
+    }
+    int Load(const BYTE*, DWORD, GllAllocateFunc, void*, BOOL, GllProgressFunc, void*) override
+    {
+        return kGllUseLoadPicture;
+    }
+    bool recognise = false;
+};
+
+// The picture path allocates and then fails (the memory handed out is too narrow): that memory
+// is released before the load by header allocates again (it used to be allocated twice with no
+// release in between), and a failure that ends the load releases it too.
+TEST_F(GllFilesTest, AFailedPicturePathReleasesWhatItAllocated)
+{
+    ASSERT_EQ(manager.Register(new PictureOnlyBmp, "PBM\0", "pictures only", 40, nullptr, nullptr, nullptr), 0);
+    // 2 x 2, 24-bit.
+    Bytes bmp(54, 0);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    picture_test::PutLe32(bmp, 10, 54);
+    picture_test::PutLe32(bmp, 14, 40);
+    picture_test::PutLe32(bmp, 18, 2);
+    picture_test::PutLe32(bmp, 22, 2);
+    bmp[26] = 1;
+    bmp[28] = 24;
+    bmp.insert(bmp.end(), {255, 0, 0, 255, 255, 255, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0});
+    picture_test::PutLe32(bmp, 2, static_cast<uint32_t>(bmp.size()));
+    dir.Write("pic.pbm", AsString(bmp));
+
+    struct Counter {
+        Target t;
+        int allocations = 0;
+        int releases = 0;
+        int narrow = 1;  // this many first allocations answer a pitch too small
+    };
+    auto allocate = [](int w, int h, int b, BOOL a, int* pitch, BYTE** palette, void* user) -> void* {
+        auto* c = static_cast<Counter*>(user);
+        ++c->allocations;
+        void* memory = Target::Allocate(w, h, b, a, pitch, palette, &c->t);
+        if (c->allocations <= c->narrow)
+            *pitch = 1;
+        return memory;
+    };
+    auto release = [](void* user) { ++static_cast<Counter*>(user)->releases; };
+    Counter c;
+    ASSERT_EQ(manager.LoadImage("pic.pbm", allocate, release, &c, FALSE, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                nullptr),
+              kGllOk);
+    EXPECT_EQ(c.allocations, 2);
+    EXPECT_EQ(c.releases, 1);
+    EXPECT_EQ(c.t.Pixel32(0, 0) & 0xFFFFFF, 0xFF0000u);
+
+    CGllManager onlyPictures;
+    auto* recognising = new PictureOnlyBmp;
+    recognising->recognise = true;
+    ASSERT_EQ(onlyPictures.Register(recognising, "PBM\0", "pictures only", 40, nullptr, nullptr, nullptr), 0);
+    Counter d;
+    d.narrow = 99;
+    EXPECT_EQ(onlyPictures.LoadImageFromMemory(bmp.data(), static_cast<DWORD>(bmp.size()), allocate, release, &d,
+                                               FALSE, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+              kGllBadData);
+    EXPECT_EQ(d.allocations, 1);
+    EXPECT_EQ(d.releases, 1);
+}
+
 TEST_F(GllFilesTest, CacheKeysIdentifyArchiveEntries)
 {
     // Two pictures only an archive holds, with bytes the map archive can carry (no tab, no

@@ -2,6 +2,7 @@
 // themselves or delete their window, and the frame window's IME handling.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -201,6 +202,28 @@ TEST(Window, PlacementRules)
     window.ComputeWindowRect(&withoutSysMenu, 640, 480, WS_CAPTION, 0, true, false, 0, 0);
     EXPECT_EQ((withMenu.bottom - withMenu.top) - (withoutSysMenu.bottom - withoutSysMenu.top),
               GetSystemMetrics(SM_CYMENU));
+}
+
+// Client sizes near the integer limits: the frame used to be added in 32 bits and wrapped.
+TEST(Window, HugeClientSizesGiveClampedRectangles)
+{
+    constexpr LONG kLimit = 1 << 30;
+    CWindow window;
+    RECT out;
+    window.ComputeWindowRect(&out, INT_MAX, INT_MAX, WS_OVERLAPPEDWINDOW, 0, false, false, 0, 0);
+    EXPECT_LT(out.left, 0);
+    EXPECT_LT(out.top, 0);
+    EXPECT_EQ(out.right, kLimit);
+    EXPECT_EQ(out.bottom, kLimit);
+    window.ComputeWindowRect(&out, INT_MIN, INT_MIN, WS_OVERLAPPEDWINDOW, 0, false, false, 0, 0);
+    EXPECT_EQ(out.right, -kLimit);
+    EXPECT_EQ(out.bottom, -kLimit);
+    for (uint8_t placement : {0, 2}) {
+        window.SetPlacement(placement);
+        window.ComputeWindowRect(&out, INT_MAX, INT_MAX - 1, WS_OVERLAPPEDWINDOW, 0, false, true, 5, 6);
+        EXPECT_EQ(out.right, kLimit) << int{placement};  // (left, top, width, height)
+        EXPECT_EQ(out.bottom, kLimit) << int{placement};
+    }
 }
 
 TEST(Window, PlacementOnSeveralMonitorsUsesTheMonitorList)

@@ -72,4 +72,11 @@ TEST(Strings, WsprintfFollowsWindowsSizes)
     EXPECT_EQ(std::string(out).size(), 1023u);
     wsprintfA(out, "%q %");
     EXPECT_EQ(std::string(out), "%q ");
+    // The cut at 1023 bytes does not split a double-byte character: "ア" from byte 1022 on goes.
+    std::string kana = std::string(1022, 'x') + "\x83\x41";
+    EXPECT_EQ(wsprintfA(out, "%s", kana.c_str()), 1022);
+    EXPECT_EQ(std::string(out), std::string(1022, 'x'));
+    kana = std::string(1021, 'x') + "\x83\x41\x83\x41";
+    EXPECT_EQ(wsprintfA(out, "%s", kana.c_str()), 1023);
+    EXPECT_EQ(std::string(out), kana.substr(0, 1023));
 }

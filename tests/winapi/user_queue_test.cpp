@@ -248,6 +248,39 @@ TEST_F(Queues, SendToAWindowDestroyedWhileTheSenderWaitsAnswersZero)
     EXPECT_FALSE(PostMessageA(hwnd, WM_USER, 0, 0));
 }
 
+// A window destroyed after the sender found it but before its send was queued: the send used to
+// be queued all the same and the sender waited until the owner pumped again (maybe never).
+TEST_F(Queues, SendToAWindowDestroyedBeforeItIsQueuedAnswersZeroAtOnce)
+{
+    static std::atomic<int> step{0};
+    step = 0;
+    winapi::user::g_afterSendLookupHook = [](HWND) {
+        step = 1;
+        while (step != 2)
+            std::this_thread::yield();
+    };
+    std::atomic<LRESULT> answer{-1};
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        answer = SendMessageA(hwnd, WM_USER + 5, 0, 0);
+        returned = true;
+    });
+    while (step != 1)
+        std::this_thread::yield();
+    winapi::user::g_afterSendLookupHook = nullptr;
+    DestroyWindow(hwnd);
+    step = 2;
+    // This thread does not pump: the sender must come back on its own.
+    for (int i = 0; i < 5000 && !returned; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(returned.load());
+    while (!returned)
+        winapi::user::ProcessSentMessages();
+    worker.join();
+    EXPECT_EQ(answer.load(), 0);
+    EXPECT_TRUE(SeenMessages(WM_USER + 5, WM_USER + 5).empty());
+}
+
 TEST_F(Queues, SendsToAThreadThatEndsAnswerZero)
 {
     HWND other = nullptr;
@@ -437,6 +470,24 @@ TEST_F(Queues, ThreadMessagesAndTimerCallbacks)
     EXPECT_EQ(calls.load(), 1);
     EXPECT_TRUE(KillTimer(nullptr, id));
     EXPECT_FALSE(PostThreadMessageA(0xFFFFFFF0u, WM_APP, 0, 0));
+}
+
+// Fresh thread timer ids come round again after 65,536 timers: they skip the ids of timers still
+// running (one used to be handed out again, so the new timer replaced the old).
+TEST_F(Queues, FreshThreadTimerIdsSkipLiveTimers)
+{
+    auto tick = [](HWND, UINT, UINT_PTR, DWORD) {};
+    const UINT_PTR kept = SetTimer(nullptr, 0, 1000, tick);
+    ASSERT_NE(kept, 0u);
+    int reused = 0;
+    for (int i = 0; i < 0x10001; ++i) {
+        const UINT_PTR id = SetTimer(nullptr, 0, 1000, tick);
+        ASSERT_NE(id, 0u);
+        reused += id == kept;
+        KillTimer(nullptr, id);
+    }
+    EXPECT_EQ(reused, 0);
+    EXPECT_TRUE(KillTimer(nullptr, kept));
 }
 
 } // namespace

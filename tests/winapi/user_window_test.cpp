@@ -226,6 +226,25 @@ TEST_F(Windows, AltAloneOpensTheMenuLoopOnlyWithAMenu)
     DestroyMenu(menu);
 }
 
+// A menu cannot become its own sub-menu, directly or through others: every search for a
+// command in it used to recurse without end.
+TEST_F(Windows, AMenuInsideItselfIsRefused)
+{
+    HMENU top = CreateMenu();
+    HMENU sub = CreatePopupMenu();
+    HMENU leaf = CreatePopupMenu();
+    EXPECT_FALSE(AppendMenuA(top, MF_POPUP, reinterpret_cast<UINT_PTR>(top), "Self"));
+    ASSERT_TRUE(AppendMenuA(top, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "Sub"));
+    ASSERT_TRUE(AppendMenuA(sub, MF_POPUP, reinterpret_cast<UINT_PTR>(leaf), "Leaf"));
+    EXPECT_FALSE(AppendMenuA(leaf, MF_POPUP, reinterpret_cast<UINT_PTR>(top), "Loop"));
+    EXPECT_FALSE(AppendMenuA(leaf, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), "Loop"));
+    ASSERT_TRUE(AppendMenuA(leaf, MF_STRING, 7, "Item"));
+    EXPECT_EQ(GetMenuItemCount(leaf), 1);
+    EXPECT_EQ(CheckMenuItem(top, 7, MF_CHECKED), 0u);  // found, was unchecked
+    EXPECT_EQ(CheckMenuItem(top, 8, MF_CHECKED), static_cast<DWORD>(-1));
+    EXPECT_TRUE(DestroyMenu(top));
+}
+
 TEST_F(Windows, MinimiseAndRestoreBySystemCommand)
 {
     HWND h = Make();
@@ -478,6 +497,23 @@ TEST_F(Windows, WindowLongsSubclassingAndPlacement)
     char text[16];
     EXPECT_EQ(GetWindowTextA(h, text, sizeof(text)), 7);
     EXPECT_EQ(Host().WindowState(h).titleUtf8, "renamed");
+}
+
+// A title cut short by a small buffer never ends in the first half of a double-byte character.
+TEST_F(Windows, TruncatedTitlesKeepDoubleByteCharactersWhole)
+{
+    HWND h = Make();
+    ASSERT_TRUE(SetWindowTextA(h, "a\x83\x41\x83\x42"));  // "aアイ"
+    struct Case {
+        int size;
+        int length;
+    } cases[] = {{2, 1}, {3, 1}, {4, 3}, {5, 3}, {6, 5}};
+    for (const Case& c : cases) {
+        char text[8];
+        std::memset(text, 'x', sizeof text);
+        EXPECT_EQ(GetWindowTextA(h, text, c.size), c.length) << c.size;
+        EXPECT_EQ(std::string(text), std::string("a\x83\x41\x83\x42", static_cast<size_t>(c.length))) << c.size;
+    }
 }
 
 // Titles compare without case, but the second byte of a double-byte character is no letter:
