@@ -201,6 +201,9 @@ private:
     bool Busy() const { return m_locked || m_dcOut; }
     void FillDesc(LPDDSURFACEDESC2 desc, BYTE* surface) const;
     HRESULT Transfer(const RECT& dst, CMemorySurface* src, const RECT& srcRect, const DDCOLORKEY* key);
+    // The source of a blit and its rectangle (null: the whole surface) → DD_OK, DDERR_INVALIDPARAMS
+    // without a source, DDERR_INVALIDRECT for a rectangle not inside it.
+    static HRESULT BlitSource(IDirectDrawSurface7* src, const RECT* srcRect, CMemorySurface** source, RECT* from);
 
     friend CComObject;
     LONG m_width;
@@ -426,15 +429,10 @@ HRESULT CMemorySurface::Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT sr
                 WritePixel(At(x, y), m_bytes, fx->dwFillColor);
         return DD_OK;
     }
-    auto* source = static_cast<CMemorySurface*>(src);
-    if (source == nullptr)
-        return DDERR_INVALIDPARAMS;
-    RECT from{0, 0, source->m_width, source->m_height};
-    if (srcRect != nullptr) {
-        if (!RectInside(*srcRect, source->m_width, source->m_height))
-            return DDERR_INVALIDRECT;
-        from = *srcRect;
-    }
+    CMemorySurface* source;
+    RECT from;
+    if (const HRESULT result = BlitSource(src, srcRect, &source, &from); result != DD_OK)
+        return result;
     if (Busy() || source->Busy())
         return DDERR_SURFACEBUSY;
     const DDCOLORKEY* key = nullptr;
@@ -450,17 +448,27 @@ HRESULT CMemorySurface::Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT sr
     return Transfer(dst, source, from, key);
 }
 
+HRESULT CMemorySurface::BlitSource(IDirectDrawSurface7* src, const RECT* srcRect, CMemorySurface** source,
+                                   RECT* from)
+{
+    *source = static_cast<CMemorySurface*>(src);
+    if (*source == nullptr)
+        return DDERR_INVALIDPARAMS;
+    *from = RECT{0, 0, (*source)->m_width, (*source)->m_height};
+    if (srcRect != nullptr) {
+        if (!RectInside(*srcRect, (*source)->m_width, (*source)->m_height))
+            return DDERR_INVALIDRECT;
+        *from = *srcRect;
+    }
+    return DD_OK;
+}
+
 HRESULT CMemorySurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags)
 {
-    auto* source = static_cast<CMemorySurface*>(src);
-    if (source == nullptr)
-        return DDERR_INVALIDPARAMS;
-    RECT from{0, 0, source->m_width, source->m_height};
-    if (srcRect != nullptr) {
-        if (!RectInside(*srcRect, source->m_width, source->m_height))
-            return DDERR_INVALIDRECT;
-        from = *srcRect;
-    }
+    CMemorySurface* source;
+    RECT from;
+    if (const HRESULT result = BlitSource(src, srcRect, &source, &from); result != DD_OK)
+        return result;
     // Positions are unsigned: a "negative" one is far outside and fails like any other.
     if (x >= static_cast<DWORD>(m_width) || y >= static_cast<DWORD>(m_height))
         return DDERR_INVALIDRECT;
