@@ -51,6 +51,24 @@ DWORD Clamp(int64_t position, DWORD size)
 
 } // namespace
 
+// --- CSeekingStream ----------------------------------------------------------------------------
+
+int CSeekingStream::SeekSet(DWORD position)
+{
+    return MoveTo(std::min(position, GetSize()));
+}
+
+int CSeekingStream::SeekCurrent(LONG distance)
+{
+    return MoveTo(Clamp(static_cast<int64_t>(Tell()) + distance, GetSize()));
+}
+
+int CSeekingStream::SeekEnd(DWORD distance)
+{
+    const DWORD size = GetSize();
+    return MoveTo(distance > size ? 0 : size - distance);
+}
+
 // --- CFileReader -------------------------------------------------------------------------------
 
 CFileReader::~CFileReader()
@@ -92,21 +110,6 @@ int CFileReader::MoveTo(DWORD position)
     return 0;
 }
 
-int CFileReader::SeekSet(DWORD position)
-{
-    return MoveTo(std::min(position, m_size));
-}
-
-int CFileReader::SeekCurrent(LONG distance)
-{
-    return MoveTo(Clamp(static_cast<int64_t>(m_position) + distance, m_size));
-}
-
-int CFileReader::SeekEnd(DWORD distance)
-{
-    return MoveTo(distance > m_size ? 0 : m_size - distance);
-}
-
 DWORD CFileReader::Read(void* buffer, DWORD bytes)
 {
     if (buffer == nullptr || m_handle == INVALID_HANDLE_VALUE)
@@ -142,27 +145,11 @@ DWORD CMemoryReader::Tell()
     return m_base == nullptr ? 0 : static_cast<DWORD>(m_current - m_base);
 }
 
-int CMemoryReader::SeekSet(DWORD position)
+int CMemoryReader::MoveTo(DWORD position)
 {
     if (m_base == nullptr)
         return 1;
-    m_current = m_base + std::min(position, m_size);
-    return 0;
-}
-
-int CMemoryReader::SeekCurrent(LONG distance)
-{
-    if (m_base == nullptr)
-        return 1;
-    m_current = m_base + Clamp(static_cast<int64_t>(Tell()) + distance, m_size);
-    return 0;
-}
-
-int CMemoryReader::SeekEnd(DWORD distance)
-{
-    if (m_base == nullptr)
-        return 1;
-    m_current = m_base + (distance > m_size ? 0 : m_size - distance);
+    m_current = m_base + position;
     return 0;
 }
 
@@ -210,21 +197,6 @@ int CRegionStream::MoveTo(DWORD position)
         return 1;
     m_position = position;
     return 0;
-}
-
-int CRegionStream::SeekSet(DWORD position)
-{
-    return MoveTo(std::min(position, m_length));
-}
-
-int CRegionStream::SeekCurrent(LONG distance)
-{
-    return MoveTo(Clamp(static_cast<int64_t>(m_position) + distance, m_length));
-}
-
-int CRegionStream::SeekEnd(DWORD distance)
-{
-    return MoveTo(distance > m_length ? 0 : m_length - distance);
 }
 
 DWORD CRegionStream::Read(void* buffer, DWORD bytes)

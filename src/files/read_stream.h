@@ -52,8 +52,20 @@ private:
     DWORD m_refCount = 0;
 };
 
+// The three seeks of the streams below, each turned into one move to a position within 0 .. size.
+class CSeekingStream : public CReadStream {
+public:
+    int SeekSet(DWORD position) override;
+    int SeekCurrent(LONG distance) override;
+    int SeekEnd(DWORD distance) override;
+
+protected:
+    // Goes to position (at most the size) → 0, or the stream's seek failure code.
+    virtual int MoveTo(DWORD position) = 0;
+};
+
 // A plain file on a Win32 handle; closes the handle on destruction.
-class CFileReader : public CReadStream {
+class CFileReader : public CSeekingStream {
 public:
     CFileReader() = default;
     ~CFileReader() override;
@@ -63,13 +75,10 @@ public:
     DWORD GetSize() override { return m_size; }
     DWORD Tell() override { return m_position; }
     bool IsEof() override { return m_position == m_size; }
-    int SeekSet(DWORD position) override;
-    int SeekCurrent(LONG distance) override;
-    int SeekEnd(DWORD distance) override;
     DWORD Read(void* buffer, DWORD bytes) override;
 
 private:
-    int MoveTo(DWORD position);
+    int MoveTo(DWORD position) override;
 
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     DWORD m_size = 0;
@@ -77,7 +86,7 @@ private:
 };
 
 // A GlobalAlloc block in memory; frees it on destruction unless detached.
-class CMemoryReader : public CReadStream {
+class CMemoryReader : public CSeekingStream {
 public:
     CMemoryReader() = default;
     ~CMemoryReader() override;
@@ -87,13 +96,12 @@ public:
     DWORD GetSize() override { return m_size; }
     DWORD Tell() override;
     bool IsEof() override { return Tell() == m_size; }
-    int SeekSet(DWORD position) override;
-    int SeekCurrent(LONG distance) override;
-    int SeekEnd(DWORD distance) override;
     DWORD Read(void* buffer, DWORD bytes) override;
     void* GetBuffer(bool detach) override;
 
 private:
+    int MoveTo(DWORD position) override;
+
     BYTE* m_base = nullptr;
     BYTE* m_current = nullptr;
     DWORD m_size = 0;
@@ -101,7 +109,7 @@ private:
 
 // One stored archive entry: a head held in memory, then length - head bytes of the archive file
 // from the start offset on, optionally passed through the archive's per-byte unscrambling.
-class CRegionStream : public CReadStream {
+class CRegionStream : public CSeekingStream {
 public:
     using ByteTransform = BYTE (*)(BYTE stored);
 
@@ -113,13 +121,10 @@ public:
     DWORD GetSize() override { return m_length; }
     DWORD Tell() override { return m_position; }
     bool IsEof() override { return m_position == m_length; }
-    int SeekSet(DWORD position) override;
-    int SeekCurrent(LONG distance) override;
-    int SeekEnd(DWORD distance) override;
     DWORD Read(void* buffer, DWORD bytes) override;
 
 private:
-    int MoveTo(DWORD position);
+    int MoveTo(DWORD position) override;
 
     HANDLE m_handle;
     DWORD m_position = 0;

@@ -30,27 +30,38 @@ Area AreaOf(CImage& dst, const RECT& r)
 
 bool Is32(const CImage& dst) { return dst.GetBits() && dst.GetBitsPerPixel() == 32; }
 
+// The 32-bit path of the per-pixel operations: rows(area, key) runs over the target rectangle (key is
+// kNoColorKey when the image has none) and the rectangle is marked changed. 0, also when nothing
+// is left of the rectangle.
+template <class Rows> int OnRows32(CImage& dst, const RECT* rect, Rows rows)
+{
+    RECT r;
+    if (!op_frame::TargetRect(dst, rect, r)) {
+        return 0;
+    }
+    rows(AreaOf(dst, r), dst.GetColorKey());
+    dst.MarkChanged(r);
+    return 0;
+}
+
 int AddOrSub(CImage& dst, DWORD color, const RECT* rect, bool add)
 {
     if (!Is32(dst)) {
         return 1;
     }
-    RECT r;
-    if (color == 0 || !op_frame::TargetRect(dst, rect, r)) {
+    if (color == 0) {
         return 0;
     }
-    const Area a = AreaOf(dst, r);
-    const DWORD key = dst.GetColorKey();
-    if (key != kNoColorKey) {
-        (add ? (g_bUseMmx ? AddColorKeyRows32Mmx : AddColorKeyRows32)
-             : (g_bUseMmx ? SubColorKeyRows32Mmx : SubColorKeyRows32))(a.first, a.skip, a.width, a.height, color,
-                                                                       key);
-    } else {
-        (add ? (g_bUseMmx ? AddColorRows32Mmx : AddColorRows32) : (g_bUseMmx ? SubColorRows32Mmx : SubColorRows32))(
-            a.first, a.skip, a.width, a.height, color);
-    }
-    dst.MarkChanged(r);
-    return 0;
+    return OnRows32(dst, rect, [&](const Area& a, DWORD key) {
+        if (key != kNoColorKey) {
+            (add ? (g_bUseMmx ? AddColorKeyRows32Mmx : AddColorKeyRows32)
+                 : (g_bUseMmx ? SubColorKeyRows32Mmx : SubColorKeyRows32))(a.first, a.skip, a.width, a.height,
+                                                                           color, key);
+        } else {
+            (add ? (g_bUseMmx ? AddColorRows32Mmx : AddColorRows32)
+                 : (g_bUseMmx ? SubColorRows32Mmx : SubColorRows32))(a.first, a.skip, a.width, a.height, color);
+        }
+    });
 }
 
 // Applies a byte map to the colour bytes of every palette entry and hands the palette back.
@@ -75,19 +86,16 @@ int FillRectAlpha(CImage& dst, BYTE red, BYTE green, BYTE blue, BYTE alpha, cons
     if (!Is32(dst)) {
         return 1;
     }
-    RECT r;
-    if (alpha == 0 || !op_frame::TargetRect(dst, rect, r)) {
+    if (alpha == 0) {
         return 0;
     }
-    const Area a = AreaOf(dst, r);
-    const DWORD key = dst.GetColorKey();
-    if (key != kNoColorKey) {
-        BlendColorKeyRows32(a.first, dst.GetPitch(), a.width, a.height, Pack(red, green, blue), alpha, key);
-    } else {
-        BlendColorRows32(a.first, dst.GetPitch(), a.width, a.height, Pack(red, green, blue), alpha);
-    }
-    dst.MarkChanged(r);
-    return 0;
+    return OnRows32(dst, rect, [&](const Area& a, DWORD key) {
+        if (key != kNoColorKey) {
+            BlendColorKeyRows32(a.first, dst.GetPitch(), a.width, a.height, Pack(red, green, blue), alpha, key);
+        } else {
+            BlendColorRows32(a.first, dst.GetPitch(), a.width, a.height, Pack(red, green, blue), alpha);
+        }
+    });
 }
 
 int AddColor(CImage& dst, BYTE red, BYTE green, BYTE blue, const RECT* rect)
@@ -159,19 +167,13 @@ int Grayscale(CImage& dst, const RECT* rect)
     if (dst.GetBitsPerPixel() != 32) {
         return 1;
     }
-    RECT r;
-    if (!op_frame::TargetRect(dst, rect, r)) {
-        return 0;
-    }
-    const Area a = AreaOf(dst, r);
-    const DWORD key = dst.GetColorKey();
-    if (key != kNoColorKey) {
-        GrayKeyRows32(a.first, a.skip, a.width, a.height, key);
-    } else {
-        (g_bUseMmx ? GrayRows32Mmx : GrayRows32)(a.first, a.skip, a.width, a.height);
-    }
-    dst.MarkChanged(r);
-    return 0;
+    return OnRows32(dst, rect, [&](const Area& a, DWORD key) {
+        if (key != kNoColorKey) {
+            GrayKeyRows32(a.first, a.skip, a.width, a.height, key);
+        } else {
+            (g_bUseMmx ? GrayRows32Mmx : GrayRows32)(a.first, a.skip, a.width, a.height);
+        }
+    });
 }
 
 int Colorize(CImage& dst, int redGain, int greenGain, int blueGain, int redOffset, int greenOffset,
@@ -201,21 +203,16 @@ int Colorize(CImage& dst, int redGain, int greenGain, int blueGain, int redOffse
     if (dst.GetBitsPerPixel() != 32) {
         return 1;
     }
-    RECT r;
-    if (!op_frame::TargetRect(dst, rect, r)) {
-        return 0;
-    }
-    const Area a = AreaOf(dst, r);
-    const DWORD key = dst.GetColorKey();
-    if (key != kNoColorKey) {
-        ColorizeKeyRows32(a.first, a.skip, a.width, a.height, redGain, greenGain, blueGain, redOffset, greenOffset,
-                          blueOffset, key);
-    } else {
-        (g_bUseMmx ? ColorizeRows32Mmx : ColorizeRows32)(a.first, a.skip, a.width, a.height, redGain, greenGain,
-                                                         blueGain, redOffset, greenOffset, blueOffset);
-    }
-    dst.MarkChanged(r);
-    return 0;
+    return OnRows32(dst, rect, [&](const Area& a, DWORD key) {
+        if (key != kNoColorKey) {
+            ColorizeKeyRows32(a.first, a.skip, a.width, a.height, redGain, greenGain, blueGain, redOffset,
+                              greenOffset, blueOffset, key);
+        } else {
+            (g_bUseMmx ? ColorizeRows32Mmx : ColorizeRows32)(a.first, a.skip, a.width, a.height, redGain,
+                                                             greenGain, blueGain, redOffset, greenOffset,
+                                                             blueOffset);
+        }
+    });
 }
 
 int Invert(CImage& dst, BYTE mode, const RECT* rect)
@@ -251,19 +248,13 @@ int Invert(CImage& dst, BYTE mode, const RECT* rect)
     if (dst.GetBitsPerPixel() != 32) {
         return 1;
     }
-    RECT r;
-    if (!op_frame::TargetRect(dst, rect, r)) {
-        return 0;
-    }
-    const Area a = AreaOf(dst, r);
-    const DWORD key = dst.GetColorKey();
-    if (key != kNoColorKey) {
-        InvertKeyRows32(a.first, a.skip, a.width, a.height, mode, key);
-    } else {
-        (g_bUseMmx ? InvertRows32Mmx : InvertRows32)(a.first, a.skip, a.width, a.height, mode);
-    }
-    dst.MarkChanged(r);
-    return 0;
+    return OnRows32(dst, rect, [&](const Area& a, DWORD key) {
+        if (key != kNoColorKey) {
+            InvertKeyRows32(a.first, a.skip, a.width, a.height, mode, key);
+        } else {
+            (g_bUseMmx ? InvertRows32Mmx : InvertRows32)(a.first, a.skip, a.width, a.height, mode);
+        }
+    });
 }
 
 int GradientFill(CImage& dst, BYTE direction, DWORD from, DWORD to, const RECT* rect)

@@ -408,6 +408,41 @@ void CUpdateRegion::AddRect(const RECT& rect)
     InsertRect(rect);
 }
 
+bool CUpdateRegion::JoinBeside(RectNode* a, RectNode* b, bool bOnLeft)
+{
+    RECT& ar = a->rect;
+    RECT& br = b->rect;
+    // b takes over a's columns from its own top down; a keeps what lies above b.
+    auto widen = [&] {
+        if (bOnLeft) {
+            br.right = ar.right;
+        } else {
+            br.left = ar.left;
+        }
+    };
+    if (br.bottom == ar.bottom) {
+        ar.bottom = br.top;
+        widen();
+        return false;
+    }
+    RECT piece;
+    if (br.bottom < ar.bottom) {
+        piece = RECT{ar.left, br.bottom, ar.right, ar.bottom};
+    } else {
+        piece = RECT{br.left, ar.bottom, br.right, br.bottom};
+        br.bottom = ar.bottom;
+    }
+    ar.bottom = br.top;
+    widen();
+    const RECT moved = br;
+    RemoveNode(b);
+    m_cursor = a;
+    InsertRect(moved);
+    m_cursor = a;
+    InsertRect(piece);
+    return true;
+}
+
 bool CUpdateRegion::JoinPassStep(int position)
 {
     // Returns true when the list changed in a way that restarts the pass at this position.
@@ -421,25 +456,7 @@ bool CUpdateRegion::JoinPassStep(int position)
         RECT& ar = a->rect;
         RECT& br = b->rect;
         if (br.right == ar.left) {
-            if (br.bottom == ar.bottom) {
-                ar.bottom = br.top;
-                br.right = ar.right;
-            } else {
-                RECT piece;
-                if (br.bottom < ar.bottom) {
-                    piece = RECT{ar.left, br.bottom, ar.right, ar.bottom};
-                } else {
-                    piece = RECT{br.left, ar.bottom, br.right, br.bottom};
-                    br.bottom = ar.bottom;
-                }
-                ar.bottom = br.top;
-                br.right = ar.right;
-                const RECT moved = br;
-                RemoveNode(b);
-                m_cursor = a;
-                InsertRect(moved);
-                m_cursor = a;
-                InsertRect(piece);
+            if (JoinBeside(a, b, true)) {
                 return true;
             }
         } else if (ar.right == br.left && ar.top == br.top) {
@@ -463,25 +480,7 @@ bool CUpdateRegion::JoinPassStep(int position)
             InsertRect(moved);
             return true;
         } else if (ar.right == br.left) {
-            if (ar.bottom == br.bottom) {
-                ar.bottom = br.top;
-                br.left = ar.left;
-            } else {
-                RECT piece;
-                if (br.bottom < ar.bottom) {
-                    piece = RECT{ar.left, br.bottom, ar.right, ar.bottom};
-                } else {
-                    piece = RECT{br.left, ar.bottom, br.right, br.bottom};
-                    br.bottom = ar.bottom;
-                }
-                ar.bottom = br.top;
-                br.left = ar.left;
-                const RECT moved = br;
-                RemoveNode(b);
-                m_cursor = a;
-                InsertRect(moved);
-                m_cursor = a;
-                InsertRect(piece);
+            if (JoinBeside(a, b, false)) {
                 return true;
             }
         }

@@ -77,6 +77,10 @@ private:
     RectNode* NewNode(const RECT& rect);
     void LinkBefore(RectNode* node, RectNode* next);
     bool JoinPassStep(int position);
+    // Joins b, a later node touching a's left side (bOnLeft) or its right side, with a: b widens
+    // over a's columns and a keeps what lies above b. True when the list was rebuilt around them
+    // (the pass restarts), false when the two were only reshaped in place.
+    bool JoinBeside(RectNode* a, RectNode* b, bool bOnLeft);
 
     CRectNodePool* m_pool;
     RectNode* m_head = nullptr;

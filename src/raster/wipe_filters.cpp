@@ -160,80 +160,28 @@ TESSARO_WIPE(WipeCrossFade)
     }
 }
 
-TESSARO_WIPE(WipeMosaicCentred)
-{
-    return FilterStep(dst, src, progress, x, y, mode, screen, kMosaicCentred);
-}
+// Entries that are a shared routine with fixed arguments, a row each.
+#define WIPE_ROW(name, call)                                                                                 \
+    TESSARO_WIPE(name)                                                                                       \
+    {                                                                                                        \
+        return call;                                                                                         \
+    }
 
-TESSARO_WIPE(WipeMosaicCorner)
-{
-    return FilterStep(dst, src, progress, x, y, mode, screen, kMosaicCorner);
-}
-
-TESSARO_WIPE(WipeNegativeFlash)
-{
-    return FilterStep(dst, src, progress, x, y, mode, screen, kNegative);
-}
-
-TESSARO_WIPE(WipeBandsColumns16FromLeft)
-{
-    return WipeBandsColumns(dst, src, progress, x, y, 1, mode, 16, screen);
-}
-
-TESSARO_WIPE(WipeBandsColumns16FromRight)
-{
-    return WipeBandsColumns(dst, src, progress, x, y, 0, mode, 16, screen);
-}
-
-TESSARO_WIPE(WipeBandsColumns8FromLeft)
-{
-    return WipeBandsColumns(dst, src, progress, x, y, 1, mode, 8, screen);
-}
-
-TESSARO_WIPE(WipeBandsColumns8FromRight)
-{
-    return WipeBandsColumns(dst, src, progress, x, y, 0, mode, 8, screen);
-}
-
-TESSARO_WIPE(WipeBandsRows16FromTop)
-{
-    return WipeBandsRows(dst, src, progress, x, y, 1, mode, 16, screen);
-}
-
-TESSARO_WIPE(WipeBandsRows16FromBottom)
-{
-    return WipeBandsRows(dst, src, progress, x, y, 0, mode, 16, screen);
-}
-
-TESSARO_WIPE(WipeBandsRows8FromTop)
-{
-    return WipeBandsRows(dst, src, progress, x, y, 1, mode, 8, screen);
-}
-
-TESSARO_WIPE(WipeBandsRows8FromBottom)
-{
-    return WipeBandsRows(dst, src, progress, x, y, 0, mode, 8, screen);
-}
-
-TESSARO_WIPE(WipeSlideSmearFromRight)
-{
-    return WipeSlideSmearColumns(dst, src, progress, x, y, 1, mode, screen);
-}
-
-TESSARO_WIPE(WipeSlideSmearFromLeft)
-{
-    return WipeSlideSmearColumns(dst, src, progress, x, y, 0, mode, screen);
-}
-
-TESSARO_WIPE(WipeSlideSmearFromBottom)
-{
-    return WipeSlideSmearRows(dst, src, progress, x, y, 1, mode, screen);
-}
-
-TESSARO_WIPE(WipeSlideSmearFromTop)
-{
-    return WipeSlideSmearRows(dst, src, progress, x, y, 0, mode, screen);
-}
+WIPE_ROW(WipeMosaicCentred,             FilterStep(dst, src, progress, x, y, mode, screen, kMosaicCentred))
+WIPE_ROW(WipeMosaicCorner,              FilterStep(dst, src, progress, x, y, mode, screen, kMosaicCorner))
+WIPE_ROW(WipeNegativeFlash,             FilterStep(dst, src, progress, x, y, mode, screen, kNegative))
+WIPE_ROW(WipeBandsColumns16FromLeft,    WipeBandsColumns(dst, src, progress, x, y, 1, mode, 16, screen))
+WIPE_ROW(WipeBandsColumns16FromRight,   WipeBandsColumns(dst, src, progress, x, y, 0, mode, 16, screen))
+WIPE_ROW(WipeBandsColumns8FromLeft,     WipeBandsColumns(dst, src, progress, x, y, 1, mode, 8, screen))
+WIPE_ROW(WipeBandsColumns8FromRight,    WipeBandsColumns(dst, src, progress, x, y, 0, mode, 8, screen))
+WIPE_ROW(WipeBandsRows16FromTop,        WipeBandsRows(dst, src, progress, x, y, 1, mode, 16, screen))
+WIPE_ROW(WipeBandsRows16FromBottom,     WipeBandsRows(dst, src, progress, x, y, 0, mode, 16, screen))
+WIPE_ROW(WipeBandsRows8FromTop,         WipeBandsRows(dst, src, progress, x, y, 1, mode, 8, screen))
+WIPE_ROW(WipeBandsRows8FromBottom,      WipeBandsRows(dst, src, progress, x, y, 0, mode, 8, screen))
+WIPE_ROW(WipeSlideSmearFromRight,       WipeSlideSmearColumns(dst, src, progress, x, y, 1, mode, screen))
+WIPE_ROW(WipeSlideSmearFromLeft,        WipeSlideSmearColumns(dst, src, progress, x, y, 0, mode, screen))
+WIPE_ROW(WipeSlideSmearFromBottom,      WipeSlideSmearRows(dst, src, progress, x, y, 1, mode, screen))
+WIPE_ROW(WipeSlideSmearFromTop,         WipeSlideSmearRows(dst, src, progress, x, y, 0, mode, screen))
 
 TESSARO_WIPE(WipeFourSectorsClockwise)
 {

@@ -173,8 +173,11 @@ void Direction(int64_t dx, int64_t dy, int64_t* ux, int64_t* uy)
     }
 }
 
+// Draws nothing when the noise table could not be made.
 void Burst(CWipeCanvas& c, int32_t progress, int64_t n, int64_t m)
 {
+    if (!NoiseReady())
+        return;
     const int64_t a = Amplitude(c, progress);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     ForBlocks(c, n, m, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
@@ -208,8 +211,11 @@ int32_t RotateBlocks(CWipeCanvas& c, int32_t progress, int64_t n)
     return 0;
 }
 
+// Draws nothing when the noise table could not be made.
 void DropCells(CWipeCanvas& c, int32_t progress, int64_t n, int s)
 {
+    if (!NoiseReady())
+        return;
     ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t v = Noise((i >> 3) + 13 * j);
         int64_t k = (((v >> 1) + progress) >> s) - n;
@@ -222,131 +228,33 @@ void DropCells(CWipeCanvas& c, int32_t progress, int64_t n, int s)
 
 } // namespace
 
-TESSARO_WIPE(WipeBlindsColumns8)
-{
-    WIPE_BEGIN(c);
-    BlindColumns(c, progress, 8, false, 5);
-    return 0;
-}
+// Entries that draw one shared pattern with fixed arguments, a row each.
+#define WIPE_PATTERN(name, call)                                                                             \
+    TESSARO_WIPE(name)                                                                                       \
+    {                                                                                                        \
+        WIPE_BEGIN(c);                                                                                       \
+        call;                                                                                                \
+        return 0;                                                                                            \
+    }
 
-TESSARO_WIPE(WipeBlindsColumns8Reverse)
-{
-    WIPE_BEGIN(c);
-    BlindColumns(c, progress, 8, true, 5);
-    return 0;
-}
-
-TESSARO_WIPE(WipeBlindsColumns16)
-{
-    WIPE_BEGIN(c);
-    BlindColumns(c, progress, 16, false, 4);
-    return 0;
-}
-
-TESSARO_WIPE(WipeBlindsColumns16Reverse)
-{
-    WIPE_BEGIN(c);
-    BlindColumns(c, progress, 16, true, 4);
-    return 0;
-}
-
-TESSARO_WIPE(WipeBlindsRows8)
-{
-    WIPE_BEGIN(c);
-    BlindRows(c, progress, 8, false, 5);
-    return 0;
-}
-
-TESSARO_WIPE(WipeBlindsRows8Reverse)
-{
-    WIPE_BEGIN(c);
-    BlindRows(c, progress, 8, true, 5);
-    return 0;
-}
-
-TESSARO_WIPE(WipeBlindsRows16)
-{
-    WIPE_BEGIN(c);
-    BlindRows(c, progress, 16, false, 4);
-    return 0;
-}
-
-TESSARO_WIPE(WipeBlindsRows16Reverse)
-{
-    WIPE_BEGIN(c);
-    BlindRows(c, progress, 16, true, 4);
-    return 0;
-}
-
-TESSARO_WIPE(WipeSlantedDashes8)
-{
-    WIPE_BEGIN(c);
-    SlantedDashes(c, 8, 7, progress >> 5);
-    return 0;
-}
-
-TESSARO_WIPE(WipeSlantedDashes16)
-{
-    WIPE_BEGIN(c);
-    SlantedDashes(c, 16, 15, progress >> 4);
-    return 0;
-}
-
-TESSARO_WIPE(WipeTileSpiralIn1)
-{
-    WIPE_BEGIN(c);
-    TileSpiral(c, progress, 1, kSpiralIn);
-    return 0;
-}
-
-TESSARO_WIPE(WipeTileSpiralOut1)
-{
-    WIPE_BEGIN(c);
-    TileSpiral(c, progress, 1, kSpiralOut);
-    return 0;
-}
-
-TESSARO_WIPE(WipeTileSpiralIn2)
-{
-    WIPE_BEGIN(c);
-    TileSpiral(c, progress, 2, kSpiralIn);
-    return 0;
-}
-
-TESSARO_WIPE(WipeTileSpiralOut2)
-{
-    WIPE_BEGIN(c);
-    TileSpiral(c, progress, 2, kSpiralOut);
-    return 0;
-}
-
-TESSARO_WIPE(WipeTileSpiralIn4)
-{
-    WIPE_BEGIN(c);
-    TileSpiral(c, progress, 4, kSpiralIn);
-    return 0;
-}
-
-TESSARO_WIPE(WipeTileSpiralOut4)
-{
-    WIPE_BEGIN(c);
-    TileSpiral(c, progress, 4, kSpiralOut);
-    return 0;
-}
-
-TESSARO_WIPE(WipeTileSpiralIn8)
-{
-    WIPE_BEGIN(c);
-    TileSpiral(c, progress, 8, kSpiralIn);
-    return 0;
-}
-
-TESSARO_WIPE(WipeTileSpiralOut8)
-{
-    WIPE_BEGIN(c);
-    TileSpiral(c, progress, 8, kSpiralOut);
-    return 0;
-}
+WIPE_PATTERN(WipeBlindsColumns8,          BlindColumns(c, progress, 8, false, 5))
+WIPE_PATTERN(WipeBlindsColumns8Reverse,   BlindColumns(c, progress, 8, true, 5))
+WIPE_PATTERN(WipeBlindsColumns16,         BlindColumns(c, progress, 16, false, 4))
+WIPE_PATTERN(WipeBlindsColumns16Reverse,  BlindColumns(c, progress, 16, true, 4))
+WIPE_PATTERN(WipeBlindsRows8,             BlindRows(c, progress, 8, false, 5))
+WIPE_PATTERN(WipeBlindsRows8Reverse,      BlindRows(c, progress, 8, true, 5))
+WIPE_PATTERN(WipeBlindsRows16,            BlindRows(c, progress, 16, false, 4))
+WIPE_PATTERN(WipeBlindsRows16Reverse,     BlindRows(c, progress, 16, true, 4))
+WIPE_PATTERN(WipeSlantedDashes8,          SlantedDashes(c, 8, 7, progress >> 5))
+WIPE_PATTERN(WipeSlantedDashes16,         SlantedDashes(c, 16, 15, progress >> 4))
+WIPE_PATTERN(WipeTileSpiralIn1,           TileSpiral(c, progress, 1, kSpiralIn))
+WIPE_PATTERN(WipeTileSpiralOut1,          TileSpiral(c, progress, 1, kSpiralOut))
+WIPE_PATTERN(WipeTileSpiralIn2,           TileSpiral(c, progress, 2, kSpiralIn))
+WIPE_PATTERN(WipeTileSpiralOut2,          TileSpiral(c, progress, 2, kSpiralOut))
+WIPE_PATTERN(WipeTileSpiralIn4,           TileSpiral(c, progress, 4, kSpiralIn))
+WIPE_PATTERN(WipeTileSpiralOut4,          TileSpiral(c, progress, 4, kSpiralOut))
+WIPE_PATTERN(WipeTileSpiralIn8,           TileSpiral(c, progress, 8, kSpiralIn))
+WIPE_PATTERN(WipeTileSpiralOut8,          TileSpiral(c, progress, 8, kSpiralOut))
 
 TESSARO_WIPE(WipeScatterNoise)
 {
@@ -361,23 +269,8 @@ TESSARO_WIPE(WipeScatterNoise)
     return 0;
 }
 
-TESSARO_WIPE(WipeBurstBlocks)
-{
-    WIPE_BEGIN(c);
-    if (!NoiseReady())
-        return 0;
-    Burst(c, progress, 4, 2);
-    return 0;
-}
-
-TESSARO_WIPE(WipeBurstBlocks2)
-{
-    WIPE_BEGIN(c);
-    if (!NoiseReady())
-        return 0;
-    Burst(c, progress, 2, 2);
-    return 0;
-}
+WIPE_PATTERN(WipeBurstBlocks,             Burst(c, progress, 4, 2))
+WIPE_PATTERN(WipeBurstBlocks2,            Burst(c, progress, 2, 2))
 
 TESSARO_WIPE(WipeBurstSwirl)
 {
@@ -486,23 +379,8 @@ TESSARO_WIPE(WipeRotateBurst)
     return 0;
 }
 
-TESSARO_WIPE(WipeDropCells8)
-{
-    WIPE_BEGIN(c);
-    if (!NoiseReady())
-        return 0;
-    DropCells(c, progress, 8, 4);
-    return 0;
-}
-
-TESSARO_WIPE(WipeDropCells16)
-{
-    WIPE_BEGIN(c);
-    if (!NoiseReady())
-        return 0;
-    DropCells(c, progress, 16, 3);
-    return 0;
-}
+WIPE_PATTERN(WipeDropCells8,              DropCells(c, progress, 8, 4))
+WIPE_PATTERN(WipeDropCells16,             DropCells(c, progress, 16, 3))
 
 TESSARO_WIPE(WipeJitterBlocks)
 {

@@ -102,6 +102,36 @@ void StretchPositions(LONG srcExtent, LONG dstExtent, std::vector<LONG>& out)
     }
 }
 
+// IUnknown of the objects made here: they answer their own interface and IUnknown, and the last
+// Release deletes them.
+template <typename Object, typename Interface, const IID& kIid>
+class CComObject : public Interface {
+public:
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        if (out == nullptr)
+            return E_POINTER;
+        if (iid == kIid || iid == kIidUnknown) {
+            AddRef();
+            *out = static_cast<Interface*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override
+    {
+        const ULONG left = --m_refs;
+        if (left == 0)
+            delete static_cast<Object*>(this);
+        return left;
+    }
+
+private:
+    std::atomic<ULONG> m_refs{1};
+};
+
 class CMemorySurface;
 
 // What a surface's device context draws into: the surface's pixels while the DC is out. The
@@ -124,7 +154,7 @@ private:
     winapi::PixelView m_view;
 };
 
-class CMemorySurface final : public IDirectDrawSurface7 {
+class CMemorySurface final : public CComObject<CMemorySurface, IDirectDrawSurface7, IID_IDirectDrawSurface7> {
 public:
     CMemorySurface(LONG width, LONG height, const DDPIXELFORMAT& format, DWORD caps)
         : m_width(width), m_height(height), m_format(format), m_caps(caps)
@@ -132,27 +162,6 @@ public:
         m_bytes = static_cast<int>(format.dwRGBBitCount / 8);
         m_pitch = (width * m_bytes + 3) & ~3;
         m_pixels.assign(static_cast<size_t>(m_pitch) * static_cast<size_t>(height), 0);
-    }
-
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr)
-            return E_POINTER;
-        if (iid == IID_IDirectDrawSurface7 || iid == kIidUnknown) {
-            AddRef();
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
     }
 
     HRESULT Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags,
@@ -192,8 +201,11 @@ private:
     bool Busy() const { return m_locked || m_dcOut; }
     void FillDesc(LPDDSURFACEDESC2 desc, BYTE* surface) const;
     HRESULT Transfer(const RECT& dst, CMemorySurface* src, const RECT& srcRect, const DDCOLORKEY* key);
+    // The source of a blit and its rectangle (null: the whole surface) → DD_OK, DDERR_INVALIDPARAMS
+    // without a source, DDERR_INVALIDRECT for a rectangle not inside it.
+    static HRESULT BlitSource(IDirectDrawSurface7* src, const RECT* srcRect, CMemorySurface** source, RECT* from);
 
-    std::atomic<ULONG> m_refs{1};
+    friend CComObject;
     LONG m_width;
     LONG m_height;
     LONG m_pitch = 0;
@@ -417,15 +429,10 @@ HRESULT CMemorySurface::Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT sr
                 WritePixel(At(x, y), m_bytes, fx->dwFillColor);
         return DD_OK;
     }
-    auto* source = static_cast<CMemorySurface*>(src);
-    if (source == nullptr)
-        return DDERR_INVALIDPARAMS;
-    RECT from{0, 0, source->m_width, source->m_height};
-    if (srcRect != nullptr) {
-        if (!RectInside(*srcRect, source->m_width, source->m_height))
-            return DDERR_INVALIDRECT;
-        from = *srcRect;
-    }
+    CMemorySurface* source;
+    RECT from;
+    if (const HRESULT result = BlitSource(src, srcRect, &source, &from); result != DD_OK)
+        return result;
     if (Busy() || source->Busy())
         return DDERR_SURFACEBUSY;
     const DDCOLORKEY* key = nullptr;
@@ -441,17 +448,27 @@ HRESULT CMemorySurface::Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT sr
     return Transfer(dst, source, from, key);
 }
 
+HRESULT CMemorySurface::BlitSource(IDirectDrawSurface7* src, const RECT* srcRect, CMemorySurface** source,
+                                   RECT* from)
+{
+    *source = static_cast<CMemorySurface*>(src);
+    if (*source == nullptr)
+        return DDERR_INVALIDPARAMS;
+    *from = RECT{0, 0, (*source)->m_width, (*source)->m_height};
+    if (srcRect != nullptr) {
+        if (!RectInside(*srcRect, (*source)->m_width, (*source)->m_height))
+            return DDERR_INVALIDRECT;
+        *from = *srcRect;
+    }
+    return DD_OK;
+}
+
 HRESULT CMemorySurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags)
 {
-    auto* source = static_cast<CMemorySurface*>(src);
-    if (source == nullptr)
-        return DDERR_INVALIDPARAMS;
-    RECT from{0, 0, source->m_width, source->m_height};
-    if (srcRect != nullptr) {
-        if (!RectInside(*srcRect, source->m_width, source->m_height))
-            return DDERR_INVALIDRECT;
-        from = *srcRect;
-    }
+    CMemorySurface* source;
+    RECT from;
+    if (const HRESULT result = BlitSource(src, srcRect, &source, &from); result != DD_OK)
+        return result;
     // Positions are unsigned: a "negative" one is far outside and fails like any other.
     if (x >= static_cast<DWORD>(m_width) || y >= static_cast<DWORD>(m_height))
         return DDERR_INVALIDRECT;
@@ -471,29 +488,8 @@ HRESULT CMemorySurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* src, LPRE
     return Transfer(dst, source, from, key);
 }
 
-class CDirectDraw final : public IDirectDraw7 {
+class CDirectDraw final : public CComObject<CDirectDraw, IDirectDraw7, IID_IDirectDraw7> {
 public:
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        if (out == nullptr)
-            return E_POINTER;
-        if (iid == IID_IDirectDraw7 || iid == kIidUnknown) {
-            AddRef();
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override
-    {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
     HRESULT CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** surface, IUnknown* outer) override
     {
         if (surface == nullptr)
@@ -526,8 +522,8 @@ public:
     }
 
 private:
+    friend CComObject;
     ~CDirectDraw() = default;
-    std::atomic<ULONG> m_refs{1};
 };
 
 } // namespace

@@ -287,9 +287,9 @@ bool DibView(const void* bits, const BITMAPINFO* bmi, UINT usage, PixelView* vie
     return true;
 }
 
-} // namespace
-
-BOOL WINAPI BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop)
+// The DC-to-DC blits (SRCCOPY only): draw(target, source, &changed) moves the pixels and says
+// whether it could; the changed rectangle is marked on the target.
+template <typename Draw> BOOL BlitBetweenDcs(HDC dst, HDC src, DWORD rop, Draw draw)
 {
     if (rop != SRCCOPY) {
         SetLastError(ERROR_NOT_SUPPORTED);
@@ -302,7 +302,7 @@ BOOL WINAPI BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sr
         return FALSE;
     }
     RECT changed;
-    if (!CopyPixels(target.View(), x, y, width, height, source.View(), srcX, srcY, &changed)) {
+    if (!draw(target, source, &changed)) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return FALSE;
     }
@@ -310,43 +310,37 @@ BOOL WINAPI BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int sr
     return TRUE;
 }
 
+} // namespace
+
+BOOL WINAPI BitBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, DWORD rop)
+{
+    return BlitBetweenDcs(dst, src, rop, [&](DcPixelAccess& target, DcPixelAccess& source, RECT* changed) {
+        return CopyPixels(target.View(), x, y, width, height, source.View(), srcX, srcY, changed);
+    });
+}
+
 BOOL WINAPI StretchBlt(HDC dst, int x, int y, int width, int height, HDC src, int srcX, int srcY, int srcWidth,
                        int srcHeight, DWORD rop)
 {
-    if (rop != SRCCOPY) {
-        SetLastError(ERROR_NOT_SUPPORTED);
-        return FALSE;
-    }
-    DcPixelAccess target(dst);
-    DcPixelAccess source(src);
-    if (!target.Ok() || !source.Ok()) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    RECT changed;
-    bool ok;
-    if (width == srcWidth && height == srcHeight && width > 0 && height > 0)
-        ok = CopyPixels(target.View(), x, y, width, height, source.View(), srcX, srcY, &changed);
-    else if (target.SameStore(source)) {
-        // Scaling within one store would read pixels it has already written: go through a copy.
-        const PixelView& view = source.View();
-        const size_t rowBytes = static_cast<size_t>(view.width) * (view.bitsPerPixel / 8);
-        std::vector<BYTE> copy(rowBytes * static_cast<size_t>(view.height));
-        for (int row = 0; row < view.height; ++row)
-            std::memcpy(copy.data() + rowBytes * row, view.top + view.stride * row, rowBytes);
-        PixelView snapshot = view;
-        snapshot.top = copy.data();
-        snapshot.stride = static_cast<std::ptrdiff_t>(rowBytes);
-        ok = StretchPixels(target.View(), x, y, width, height, snapshot, srcX, srcY, srcWidth, srcHeight, &changed);
-    } else
-        ok = StretchPixels(target.View(), x, y, width, height, source.View(), srcX, srcY, srcWidth, srcHeight,
-                           &changed);
-    if (!ok) {
-        SetLastError(ERROR_NOT_SUPPORTED);
-        return FALSE;
-    }
-    target.MarkChanged(changed);
-    return TRUE;
+    return BlitBetweenDcs(dst, src, rop, [&](DcPixelAccess& target, DcPixelAccess& source, RECT* changed) {
+        if (width == srcWidth && height == srcHeight && width > 0 && height > 0)
+            return CopyPixels(target.View(), x, y, width, height, source.View(), srcX, srcY, changed);
+        if (target.SameStore(source)) {
+            // Scaling within one store would read pixels it has already written: go through a copy.
+            const PixelView& view = source.View();
+            const size_t rowBytes = static_cast<size_t>(view.width) * (view.bitsPerPixel / 8);
+            std::vector<BYTE> copy(rowBytes * static_cast<size_t>(view.height));
+            for (int row = 0; row < view.height; ++row)
+                std::memcpy(copy.data() + rowBytes * row, view.top + view.stride * row, rowBytes);
+            PixelView snapshot = view;
+            snapshot.top = copy.data();
+            snapshot.stride = static_cast<std::ptrdiff_t>(rowBytes);
+            return StretchPixels(target.View(), x, y, width, height, snapshot, srcX, srcY, srcWidth, srcHeight,
+                                 changed);
+        }
+        return StretchPixels(target.View(), x, y, width, height, source.View(), srcX, srcY, srcWidth, srcHeight,
+                             changed);
+    });
 }
 
 int WINAPI SetDIBitsToDevice(HDC hdc, int x, int y, DWORD width, DWORD height, int srcX, int srcY, UINT startScan,

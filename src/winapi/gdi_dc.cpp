@@ -90,6 +90,23 @@ std::array<RGBQUAD, 256>* DcPalette(GdiDc& dc, std::shared_ptr<GdiBitmap>& keep)
     return &keep->palette;
 }
 
+// The colour-table calls: copy(entries, n) on entries start to start + n - 1 of the DC's table, n
+// at most count and within the 256; the n copied, or 0 for a bad DC, missing colours, a DC without
+// a table or a start beyond it.
+template <typename Copy> UINT WithColorTable(HDC hdc, UINT start, UINT count, bool haveColors, Copy copy)
+{
+    auto dc = GdiFindDc(hdc);
+    if (!dc || !haveColors || start >= 256)
+        return 0;
+    std::shared_ptr<GdiBitmap> keep;
+    auto* palette = DcPalette(*dc, keep);
+    if (palette == nullptr)
+        return 0;
+    const UINT n = std::min(count, 256 - start);
+    copy(palette->data() + start, n);
+    return n;
+}
+
 } // namespace
 
 void SetWindowDcProvider(std::shared_ptr<DcTarget> (*provider)(HWND))
@@ -508,30 +525,16 @@ int WINAPI GetDeviceCaps(HDC hdc, int index)
 
 UINT WINAPI SetDIBColorTable(HDC hdc, UINT start, UINT count, const RGBQUAD* colors)
 {
-    auto dc = GdiFindDc(hdc);
-    if (!dc || colors == nullptr || start >= 256)
-        return 0;
-    std::shared_ptr<GdiBitmap> keep;
-    auto* palette = DcPalette(*dc, keep);
-    if (palette == nullptr)
-        return 0;
-    const UINT n = std::min(count, 256 - start);
-    std::memcpy(palette->data() + start, colors, n * sizeof(RGBQUAD));
-    return n;
+    return WithColorTable(hdc, start, count, colors != nullptr, [&](RGBQUAD* entries, UINT n) {
+        std::memcpy(entries, colors, n * sizeof(RGBQUAD));
+    });
 }
 
 UINT WINAPI GetDIBColorTable(HDC hdc, UINT start, UINT count, RGBQUAD* colors)
 {
-    auto dc = GdiFindDc(hdc);
-    if (!dc || colors == nullptr || start >= 256)
-        return 0;
-    std::shared_ptr<GdiBitmap> keep;
-    auto* palette = DcPalette(*dc, keep);
-    if (palette == nullptr)
-        return 0;
-    const UINT n = std::min(count, 256 - start);
-    std::memcpy(colors, palette->data() + start, n * sizeof(RGBQUAD));
-    return n;
+    return WithColorTable(hdc, start, count, colors != nullptr, [&](RGBQUAD* entries, UINT n) {
+        std::memcpy(colors, entries, n * sizeof(RGBQUAD));
+    });
 }
 
 int WINAPI SetStretchBltMode(HDC hdc, int mode)

@@ -29,13 +29,90 @@ inline void Better(Form& best, const Form& f)
         best = f;
 }
 
-// Shared frame: hash chains, pending literals and bookkeeping of the classes used.
-template <typename T>
+// Shared frame: hash chains, the walk over the values, pending literals and bookkeeping of the
+// classes used. Coder supplies Greedy, TryUnused and Value (writes one literal value). Both codings
+// number their literal classes 0 (short run) and 1 (long run) and write the run lengths alike.
+template <typename Coder, typename T, size_t kOpCount>
 class StreamEncoder {
-protected:
-    StreamEncoder(const T* v, size_t n, std::vector<uint8_t>& out, int hashUnits)
-        : v_(v), n_(n), out_(out), hashUnits_(hashUnits), head_(size_t{1} << kHashBits, -1), prev_(n, -1)
+public:
+    void Run()
     {
+        Coder& coder = static_cast<Coder&>(*this);
+        size_t pos = 0;
+        while (pos < n_) {
+            size_t covered = every_ ? coder.TryUnused(pos) : 0;
+            if (covered == 0 && every_ && !AllUsed()) {
+                // Step one value at a time until every class has had its chance.
+                literals_.push_back(pos);
+                covered = 1;
+            }
+            if (covered == 0)
+                covered = coder.Greedy(pos);
+            for (size_t i = 0; i < covered; ++i)
+                Insert(pos + i);
+            pos += covered;
+        }
+        FlushLiterals();
+        out_.push_back(0xFF);
+    }
+
+protected:
+    static constexpr int kLiteral = 0;
+    static constexpr int kLiteralLong = 1;
+
+    // counts: the coding's row of OpUse, or null.
+    StreamEncoder(const T* v, size_t n, std::vector<uint8_t>& out, int hashUnits, bool every, uint32_t* counts)
+        : v_(v), n_(n), out_(out), hashUnits_(hashUnits), head_(size_t{1} << kHashBits, -1), prev_(n, -1),
+          every_(every), counts_(counts)
+    {
+    }
+    void Count(int op)
+    {
+        if (counts_)
+            ++counts_[op];
+        used_[op] = true;
+    }
+    bool AllUsed() const { return std::all_of(used_.begin(), used_.end(), [](bool b) { return b; }); }
+    void FlushLiterals()
+    {
+        size_t i = 0;
+        while (i < literals_.size()) {
+            const size_t left = literals_.size() - i;
+            size_t l;
+            if (left >= 33) {
+                l = std::min<size_t>(left, 8224);
+                out_.push_back(static_cast<uint8_t>(0x20 | ((l - 33) >> 8)));
+                out_.push_back(static_cast<uint8_t>(l - 33));
+                Count(kLiteralLong);
+            } else {
+                l = left;
+                out_.push_back(static_cast<uint8_t>(l - 1));
+                Count(kLiteral);
+            }
+            for (size_t k = 0; k < l; ++k)
+                static_cast<Coder&>(*this).Value(v_[literals_[i + k]]);
+            i += l;
+        }
+        literals_.clear();
+    }
+    // In every-opcode mode: a long literal run of 33 or a short one of 1 while that class is unused
+    // (the long one only where 33 values are left); 0 when neither applies.
+    size_t TryLiterals(size_t pos)
+    {
+        if (!used_[kLiteralLong] && n_ - pos >= 33) {
+            FlushLiterals();
+            for (size_t i = 0; i < 33; ++i)
+                literals_.push_back(pos + i);
+            FlushLiterals();
+            return 33;
+        }
+        if (!used_[kLiteral]) {
+            FlushLiterals();
+            literals_.push_back(pos);
+            FlushLiterals();
+            return 1;
+        }
+        return 0;
     }
     uint32_t Hash(size_t p) const
     {
@@ -88,66 +165,26 @@ protected:
     std::vector<long> head_;
     std::vector<long> prev_;
     std::vector<size_t> literals_;  // positions of pending literal values
+    bool every_;
+    uint32_t* counts_;
+    std::array<bool, kOpCount> used_{};
 };
 
 // Byte coding ---------------------------------------------------------------------------------
 
-class ByteEncoder : StreamEncoder<uint8_t> {
+class ByteEncoder : StreamEncoder<ByteEncoder, uint8_t, kByteOpCount> {
 public:
     ByteEncoder(const uint8_t* v, size_t n, bool every, std::vector<uint8_t>& out, OpUse* use)
-        : StreamEncoder(v, n, out, 3), every_(every), use_(use)
+        : StreamEncoder(v, n, out, 3, every, use ? use->byteOps.data() : nullptr)
     {
+        static_assert(kByteLiteral == kLiteral && kByteLiteralLong == kLiteralLong);
     }
-
-    void Run()
-    {
-        size_t pos = 0;
-        while (pos < n_) {
-            size_t covered = every_ ? TryUnused(pos) : 0;
-            if (covered == 0 && every_ && !AllUsed()) {
-                // Step one value at a time until every class has had its chance.
-                literals_.push_back(pos);
-                covered = 1;
-            }
-            if (covered == 0)
-                covered = Greedy(pos);
-            for (size_t i = 0; i < covered; ++i)
-                Insert(pos + i);
-            pos += covered;
-        }
-        FlushLiterals();
-        out_.push_back(0xFF);
-    }
+    using StreamEncoder::Run;
 
 private:
-    void Count(int op)
-    {
-        if (use_)
-            ++use_->byteOps[op];
-        used_[op] = true;
-    }
-    void FlushLiterals()
-    {
-        size_t i = 0;
-        while (i < literals_.size()) {
-            const size_t left = literals_.size() - i;
-            size_t l;
-            if (left >= 33) {
-                l = std::min<size_t>(left, 8224);
-                out_.push_back(static_cast<uint8_t>(0x20 | ((l - 33) >> 8)));
-                out_.push_back(static_cast<uint8_t>(l - 33));
-                Count(kByteLiteralLong);
-            } else {
-                l = left;
-                out_.push_back(static_cast<uint8_t>(l - 1));
-                Count(kByteLiteral);
-            }
-            for (size_t k = 0; k < l; ++k)
-                out_.push_back(v_[literals_[i + k]]);
-            i += l;
-        }
-        literals_.clear();
-    }
+    friend StreamEncoder;
+
+    void Value(uint8_t v) { out_.push_back(v); }
     void Emit(const Form& f, size_t pos)
     {
         FlushLiterals();
@@ -232,20 +269,8 @@ private:
     // In every-opcode mode: the first class not yet used that the data allows here.
     size_t TryUnused(size_t pos)
     {
-        const size_t left = n_ - pos;
-        if (!used_[kByteLiteralLong] && left >= 33) {
-            FlushLiterals();
-            for (size_t i = 0; i < 33; ++i)
-                literals_.push_back(pos + i);
-            FlushLiterals();
-            return 33;
-        }
-        if (!used_[kByteLiteral]) {
-            FlushLiterals();
-            literals_.push_back(pos);
-            FlushLiterals();
-            return 1;
-        }
+        if (const size_t covered = TryLiterals(pos))
+            return covered;
         const size_t run = RunLength(pos, 35);
         if (!used_[kByteFillLong] && run >= 35) {
             Emit(Make(kByteFillLong, 0, 35, 3), pos);
@@ -267,75 +292,27 @@ private:
         return 0;
     }
 
-    bool every_;
-    OpUse* use_;
-    std::array<bool, kByteOpCount> used_{};
-    bool AllUsed() const { return std::all_of(used_.begin(), used_.end(), [](bool b) { return b; }); }
 };
 
 // Pixel coding --------------------------------------------------------------------------------
 
-class PixelEncoder : StreamEncoder<uint32_t> {
+class PixelEncoder : StreamEncoder<PixelEncoder, uint32_t, kPixelOpCount> {
 public:
     PixelEncoder(const uint32_t* v, size_t n, size_t width, bool every, std::vector<uint8_t>& out, OpUse* use)
-        : StreamEncoder(v, n, out, 2), width_(width), every_(every), use_(use)
+        : StreamEncoder(v, n, out, 2, every, use ? use->pixelOps.data() : nullptr), width_(width)
     {
+        static_assert(kPixLiteral == kLiteral && kPixLiteralLong == kLiteralLong);
     }
-
-    void Run()
-    {
-        size_t pos = 0;
-        while (pos < n_) {
-            size_t covered = every_ ? TryUnused(pos) : 0;
-            if (covered == 0 && every_ && !AllUsed()) {
-                // Step one value at a time until every class has had its chance.
-                literals_.push_back(pos);
-                covered = 1;
-            }
-            if (covered == 0)
-                covered = Greedy(pos);
-            for (size_t i = 0; i < covered; ++i)
-                Insert(pos + i);
-            pos += covered;
-        }
-        FlushLiterals();
-        out_.push_back(0xFF);
-    }
+    using StreamEncoder::Run;
 
 private:
-    void Count(int op)
-    {
-        if (use_)
-            ++use_->pixelOps[op];
-        used_[op] = true;
-    }
-    void Pixel(uint32_t px)
+    friend StreamEncoder;
+
+    void Value(uint32_t px)
     {
         out_.push_back(static_cast<uint8_t>(px));
         out_.push_back(static_cast<uint8_t>(px >> 8));
         out_.push_back(static_cast<uint8_t>(px >> 16));
-    }
-    void FlushLiterals()
-    {
-        size_t i = 0;
-        while (i < literals_.size()) {
-            const size_t left = literals_.size() - i;
-            size_t l;
-            if (left >= 33) {
-                l = std::min<size_t>(left, 8224);
-                out_.push_back(static_cast<uint8_t>(0x20 | ((l - 33) >> 8)));
-                out_.push_back(static_cast<uint8_t>(l - 33));
-                Count(kPixLiteralLong);
-            } else {
-                l = left;
-                out_.push_back(static_cast<uint8_t>(l - 1));
-                Count(kPixLiteral);
-            }
-            for (size_t k = 0; k < l; ++k)
-                Pixel(v_[literals_[i + k]]);
-            i += l;
-        }
-        literals_.clear();
     }
     static Form Make(int op, size_t distance, size_t length, size_t cost)
     {
@@ -349,12 +326,12 @@ private:
         switch (f.op) {
         case kPixFill:
             out_.push_back(static_cast<uint8_t>(0x40 | (l - 2)));
-            Pixel(v_[pos]);
+            Value(v_[pos]);
             break;
         case kPixFillLong:
             out_.push_back(static_cast<uint8_t>(0x60 | ((l - 34) >> 8)));
             out_.push_back(static_cast<uint8_t>(l - 34));
-            Pixel(v_[pos]);
+            Value(v_[pos]);
             break;
         case kPixCopyShort:
             out_.push_back(static_cast<uint8_t>(0x80 | (l - 1)));
@@ -467,20 +444,8 @@ private:
 
     size_t TryUnused(size_t pos)
     {
-        const size_t left = n_ - pos;
-        if (!used_[kPixLiteralLong] && left >= 33) {
-            FlushLiterals();
-            for (size_t i = 0; i < 33; ++i)
-                literals_.push_back(pos + i);
-            FlushLiterals();
-            return 33;
-        }
-        if (!used_[kPixLiteral]) {
-            FlushLiterals();
-            literals_.push_back(pos);
-            FlushLiterals();
-            return 1;
-        }
+        if (const size_t covered = TryLiterals(pos))
+            return covered;
         const size_t run = RunLength(pos, 34);
         if (!used_[kPixFillLong] && run >= 34) {
             Emit(Make(kPixFillLong, 0, 34, 5), pos);
@@ -515,10 +480,6 @@ private:
     }
 
     size_t width_;
-    bool every_;
-    OpUse* use_;
-    std::array<bool, kPixelOpCount> used_{};
-    bool AllUsed() const { return std::all_of(used_.begin(), used_.end(), [](bool b) { return b; }); }
 };
 
 void Put16(std::vector<uint8_t>& out, int v)
