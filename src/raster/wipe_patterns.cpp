@@ -200,7 +200,7 @@ int32_t RotateBlocks(CWipeCanvas& c, int32_t progress, int64_t n)
 {
     if (g_pCosTable == nullptr)
         return 1;
-    const int64_t t = (256 - progress) * 2;
+    const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t c0 = Cos(t), s0 = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t, auto& batch) {
@@ -281,7 +281,7 @@ TESSARO_WIPE(WipeBurstSwirl)
     if (!noise)
         return 0;
     const int64_t a = Amplitude(c, progress);
-    const int64_t t = (256 - progress) * 2;
+    const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t ct = Cos(t), st = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
@@ -301,7 +301,7 @@ TESSARO_WIPE(WipeSpinOut)
     if (g_pCosTable == nullptr)
         return 1;
     const int64_t a = Amplitude(c, progress);
-    const int64_t t = (256 - progress) * 2;
+    const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t ct = Cos(t), st = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t, auto& batch) {
@@ -323,7 +323,7 @@ TESSARO_WIPE(WipeZoomOut)
     if (g_pCosTable == nullptr)
         return 1;
     const int64_t a = Amplitude(c, progress);
-    const int64_t t = (256 - progress) * 2;
+    const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t cx = Cos(t >> 2), sy = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     // 64-bit products throughout: the 32-bit product of a far corner and the cosine would wrap for
@@ -363,7 +363,7 @@ TESSARO_WIPE(WipeRotateBurst)
     if (!noise)
         return 0;
     const int64_t a = Amplitude(c, progress);
-    const int64_t t = (256 - progress) * 2;
+    const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t c0 = Cos(t), s0 = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
