@@ -188,7 +188,7 @@ TESSARO_WIPE(WipeDissolveFromTop)
     WIPE_BEGIN(c);
     const int64_t h = c.Height();
     DissolveBlocks(
-        c, [&](int64_t y0) { return ((h - 1 - y0) * 256) / h - 256 + 2 * progress; }, None);
+        c, [&](int64_t y0) { return ((h - 1 - y0) * 256) / h - 256 + 2 * int64_t{progress}; }, None);
     return 0;
 }
 
@@ -197,7 +197,7 @@ TESSARO_WIPE(WipeDissolveFromBottom)
     WIPE_BEGIN(c);
     const int64_t h = c.Height();
     DissolveBlocks(
-        c, [&](int64_t y0) { return (y0 * 256) / h - 256 + 2 * progress; }, None);
+        c, [&](int64_t y0) { return (y0 * 256) / h - 256 + 2 * int64_t{progress}; }, None);
     return 0;
 }
 
@@ -206,7 +206,7 @@ TESSARO_WIPE(WipeDissolveFromLeft)
     WIPE_BEGIN(c);
     const int64_t w = c.Width();
     DissolveBlocks(
-        c, [&](int64_t) { return 2 * progress - 256; }, [&](int64_t x0) { return ((w - 1 - x0) * 256) / w; });
+        c, [&](int64_t) { return 2 * int64_t{progress} - 256; }, [&](int64_t x0) { return ((w - 1 - x0) * 256) / w; });
     return 0;
 }
 
@@ -215,7 +215,7 @@ TESSARO_WIPE(WipeDissolveFromRight)
     WIPE_BEGIN(c);
     const int64_t w = c.Width();
     DissolveBlocks(
-        c, [&](int64_t) { return 2 * progress - 256; }, [&](int64_t x0) { return (x0 * 256) / w; });
+        c, [&](int64_t) { return 2 * int64_t{progress} - 256; }, [&](int64_t x0) { return (x0 * 256) / w; });
     return 0;
 }
 
