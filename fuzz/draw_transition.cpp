@@ -3,6 +3,7 @@
 // of every supported pixel format (sometimes through a screen target), with clip rectangles,
 // colour keys and a source that is the destination itself. Nothing may read or write outside the
 // pictures or surfaces.
+#include "authoring/memory_device_image.h"
 #include "platform/cos_table.h"
 #include "platform/random.h"
 #include "raster/device_surface.h"
@@ -36,64 +37,6 @@ RECT Rect(FuzzInput& in)
 {
     return RECT{Coord(in), Coord(in), Coord(in), Coord(in)};
 }
-
-// A device image (kinds 0 and 1) over a DirectDraw memory surface.
-class FuzzDeviceSurface final : public CDeviceSurface {
-public:
-    FuzzDeviceSurface(IDirectDrawSurface7* surface, uint8_t kind, uint32_t format)
-        : m_surface(surface), m_kind(kind), m_format(format)
-    {
-        DDSURFACEDESC2 d{};
-        d.dwSize = sizeof(d);
-        if (surface != nullptr && SUCCEEDED(surface->GetSurfaceDesc(&d))) {
-            m_width = static_cast<LONG>(d.dwWidth);
-            m_height = static_cast<LONG>(d.dwHeight);
-            m_pitch = d.lPitch;
-        }
-        m_clip = RECT{0, 0, m_width, m_height};
-    }
-    uint8_t GetKind() const override { return m_kind; }
-    int SetColorKeyRgb(BYTE r, BYTE g, BYTE b) override
-    {
-        m_colorKey = (DWORD{r} << 16) | (DWORD{g} << 8) | b;
-        return 0;
-    }
-    int SetColorKeyAt(LONG, LONG) override { return 1; }
-    int ClearColorKey() override
-    {
-        m_colorKey = kNoColorKey;
-        return 0;
-    }
-    int Restore(bool) override { return 0; }
-    bool ClipRectToSize(const RECT* r) override
-    {
-        if (r == nullptr) {
-            m_clip = RECT{0, 0, m_width, m_height};
-            return true;
-        }
-        if (r->left >= r->right || r->top >= r->bottom)
-            return false;
-        m_clip = RECT{std::max<LONG>(r->left, 0), std::max<LONG>(r->top, 0), std::min(r->right, m_width),
-                      std::min(r->bottom, m_height)};
-        return true;
-    }
-    bool ClipRectToBounds(RECT* r) const override
-    {
-        r->left = std::max(r->left, m_clip.left);
-        r->right = std::min(r->right, m_clip.right);
-        r->top = std::max(r->top, m_clip.top);
-        r->bottom = std::min(r->bottom, m_clip.bottom);
-        return r->left < r->right && r->top < r->bottom;
-    }
-    IDirectDrawSurface7* GetDirectDrawSurface() const override { return m_surface; }
-    uint32_t GetPixelFormatCode() const override { return m_format; }
-    void SetKey(DWORD key) { m_colorKey = key; }
-
-private:
-    IDirectDrawSurface7* m_surface;
-    uint8_t m_kind;
-    uint32_t m_format;
-};
 
 class FuzzScreen final : public CDisplayTarget {
 public:
@@ -221,9 +164,9 @@ void RunDevice(FuzzInput& in, int32_t index)
     IDirectDrawSurface7* dstSurface = MakeSurface(dd, in, f, &dstCode);
     IDirectDrawSurface7* srcSurface = MakeSurface(dd, in, g, &srcCode);
     if (dstSurface != nullptr && srcSurface != nullptr) {
-        FuzzDeviceSurface dst(dstSurface, 0, dstCode);
+        CMemoryDeviceImage dst(dstSurface, 0, dstCode);
         const bool onItself = (in.U32() & 7) == 0;
-        FuzzDeviceSurface src(onItself ? dstSurface : srcSurface, static_cast<uint8_t>(in.U32() & 1),
+        CMemoryDeviceImage src(onItself ? dstSurface : srcSurface, static_cast<uint8_t>(in.U32() & 1),
                               onItself ? dstCode : srcCode);
         const uint32_t clips = in.U32();
         const RECT dstClip = Rect(in);

@@ -7,6 +7,7 @@
 #include "platform/random.h"
 #include "raster/device_surface.h"
 #include "raster/draw_transition.h"
+#include "authoring/memory_device_image.h"
 #include "raster/image.h"
 #include "winapi/ddraw.h"
 
@@ -114,53 +115,7 @@ protected:
 };
 
 // A DirectDraw image (surface kind 0) over a memory DirectDraw surface.
-class TestDeviceImage final : public CDeviceSurface {
-public:
-    TestDeviceImage(IDirectDrawSurface7* surface, uint8_t kind = 0) : m_surface(surface), m_kind(kind)
-    {
-        DDSURFACEDESC2 d{};
-        d.dwSize = sizeof(d);
-        if (surface != nullptr && SUCCEEDED(surface->GetSurfaceDesc(&d))) {
-            m_width = static_cast<LONG>(d.dwWidth);
-            m_height = static_cast<LONG>(d.dwHeight);
-            m_pitch = d.lPitch;
-        }
-        m_clip = RECT{0, 0, m_width, m_height};
-    }
-    uint8_t GetKind() const override { return m_kind; }
-    int SetColorKeyRgb(BYTE r, BYTE g, BYTE b) override
-    {
-        m_colorKey = (DWORD{r} << 16) | (DWORD{g} << 8) | b;
-        return 0;
-    }
-    int SetColorKeyAt(LONG, LONG) override { return 1; }
-    int ClearColorKey() override
-    {
-        m_colorKey = kNoColorKey;
-        return 0;
-    }
-    int Restore(bool) override { return 0; }
-    bool ClipRectToSize(const RECT* r) override
-    {
-        m_clip = r ? *r : RECT{0, 0, m_width, m_height};
-        return true;
-    }
-    bool ClipRectToBounds(RECT* r) const override
-    {
-        r->left = std::max(r->left, m_clip.left);
-        r->right = std::min(r->right, m_clip.right);
-        r->top = std::max(r->top, m_clip.top);
-        r->bottom = std::min(r->bottom, m_clip.bottom);
-        return r->left < r->right && r->top < r->bottom;
-    }
-    IDirectDrawSurface7* GetDirectDrawSurface() const override { return m_surface; }
-    uint32_t GetPixelFormatCode() const override { return 32; }
-    void SetKey(DWORD key) { m_colorKey = key; }
-
-private:
-    IDirectDrawSurface7* m_surface;
-    uint8_t m_kind;
-};
+using TestDeviceImage = CMemoryDeviceImage;
 
 // DirectDraw and its surfaces for one test.
 class DeviceSet {
