@@ -589,10 +589,6 @@ HWND WINAPI GetCapture()
     return input.capture;
 }
 
-namespace winapi::user {
-void ShowCursorShape(HCURSOR cursor);
-}
-
 HCURSOR WINAPI SetCursor(HCURSOR cursor)
 {
     HCURSOR old;

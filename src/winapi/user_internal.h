@@ -187,6 +187,8 @@ bool ImeTakesText(HWND hwnd, const std::string& sjis);
 void ImeComposition(HWND hwnd, const std::string& sjis, int cursor);
 void ImeForgetWindow(HWND hwnd);
 void ImeOnRetrieve(HWND hwnd, LPARAM flags);
+// Hands the cursor's picture (or its standard shape) to the host.
+void ShowCursorShape(HCURSOR cursor);
 // Whether the last Alt press had no other key pressed before its release.
 bool AltPressedAlone();
 // The low-level keyboard hooks; true when a hook swallowed the key.

@@ -155,8 +155,6 @@ void SendSizeAndMove(HWND hwnd)
     SendMessageA(hwnd, WM_MOVE, 0, MAKELONG(origin.x, origin.y));
 }
 
-void DestroyTree(HWND hwnd, bool sendDestroy);
-
 void DestroyTree(HWND hwnd, bool sendDestroy)
 {
     auto window = FindWindowRecord(hwnd);
