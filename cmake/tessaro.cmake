@@ -2,7 +2,7 @@
 # a test, a benchmark or a fuzz harness needs no CMake edit.
 
 # The libraries of src/, in dependency order; each may use only those before it.
-set(TESSARO_LAYERS winapi platform files raster display drawing sound effects script natives game)
+set(TESSARO_LAYERS winapi platform files raster drawing display controls sound effects script natives game)
 set_property(GLOBAL PROPERTY TESSARO_ENGINE_LIBS "")
 
 # tessaro_library(NAME [DEPS lib...] [PRIVATE_DEPS lib...])

@@ -32,3 +32,27 @@ MMRESULT WINAPI timeGetDevCaps(LPTIMECAPS caps, UINT size);
 // Accepted and counted, no effect on Linux timers. TIMERR_NOCANDO for period 0.
 MMRESULT WINAPI timeBeginPeriod(UINT period);
 MMRESULT WINAPI timeEndPeriod(UINT period);
+
+// Calendar time. A FILETIME counts 100 ns intervals since 1601-01-01 UTC.
+struct SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;
+    WORD wDayOfWeek; // 0 = Sunday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+};
+using LPSYSTEMTIME = SYSTEMTIME*;
+
+// UTC to the host's local time (its time zone through the C library, daylight saving included, for
+// the instant given). FALSE (ERROR_INVALID_PARAMETER) for null records or a time the C library
+// cannot convert.
+BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* utc, LPFILETIME local);
+// Splits a file time into its calendar fields, day of week included. FALSE
+// (ERROR_INVALID_PARAMETER) for null records or a time at or past 0x8000000000000000.
+BOOL WINAPI FileTimeToSystemTime(const FILETIME* time, LPSYSTEMTIME system);
+// The current time of the real wall clock (not the virtual clock), local or UTC.
+void WINAPI GetLocalTime(LPSYSTEMTIME time);
+void WINAPI GetSystemTime(LPSYSTEMTIME time);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "winapi/clock.h"
 
 class VirtualClock : public ::testing::Test {
@@ -55,4 +57,58 @@ TEST(TimerCalls, CapsAndPeriods)
     EXPECT_EQ(timeEndPeriod(1), TIMERR_NOERROR);
     EXPECT_EQ(timeBeginPeriod(0), TIMERR_NOCANDO);
     EXPECT_FALSE(QueryPerformanceCounter(nullptr));
+}
+
+namespace {
+FILETIME FileTimeFromUnix(int64_t seconds, int64_t extraTicks = 0)
+{
+    const uint64_t ticks = static_cast<uint64_t>((seconds + 11644473600LL) * 10000000LL + extraTicks);
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+} // namespace
+
+TEST(CalendarTime, FileTimeSplitsIntoTheCFieldsOfTheSameInstant)
+{
+    // Leap days, the turn of centuries, before 1970 and the 32-bit time_t limit.
+    const int64_t instants[] = {0, 951782400, 951868799, -2208988800LL, 2147483647, 4102444800LL,
+                                1700000000, -11644473600LL};
+    for (int64_t seconds : instants) {
+        SCOPED_TRACE(seconds);
+        const FILETIME ft = FileTimeFromUnix(seconds, 1234567);
+        SYSTEMTIME st{};
+        ASSERT_TRUE(FileTimeToSystemTime(&ft, &st));
+        const time_t t = static_cast<time_t>(seconds);
+        struct tm ref;
+        ASSERT_TRUE(gmtime_r(&t, &ref));
+        EXPECT_EQ(st.wYear, ref.tm_year + 1900);
+        EXPECT_EQ(st.wMonth, ref.tm_mon + 1);
+        EXPECT_EQ(st.wDay, ref.tm_mday);
+        EXPECT_EQ(st.wDayOfWeek, ref.tm_wday);
+        EXPECT_EQ(st.wHour, ref.tm_hour);
+        EXPECT_EQ(st.wMinute, ref.tm_min);
+        EXPECT_EQ(st.wSecond, ref.tm_sec);
+        EXPECT_EQ(st.wMilliseconds, 123);
+    }
+    const FILETIME negative{0, 0x80000000u};
+    SYSTEMTIME st;
+    EXPECT_FALSE(FileTimeToSystemTime(&negative, &st));
+    EXPECT_FALSE(FileTimeToSystemTime(nullptr, &st));
+}
+
+TEST(CalendarTime, LocalFileTimeFollowsTheHostTimeZone)
+{
+    const int64_t seconds = 1700000000;
+    const FILETIME utc = FileTimeFromUnix(seconds);
+    FILETIME local{};
+    ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &local));
+    SYSTEMTIME st{};
+    ASSERT_TRUE(FileTimeToSystemTime(&local, &st));
+    const time_t t = static_cast<time_t>(seconds);
+    struct tm ref;
+    ASSERT_TRUE(localtime_r(&t, &ref));
+    EXPECT_EQ(st.wYear, ref.tm_year + 1900);
+    EXPECT_EQ(st.wDay, ref.tm_mday);
+    EXPECT_EQ(st.wHour, ref.tm_hour);
+    EXPECT_EQ(st.wMinute, ref.tm_min);
+    EXPECT_FALSE(FileTimeToLocalFileTime(nullptr, &local));
 }
