@@ -236,9 +236,9 @@ int CImage::LoadFileAt(const char* name, const void* data, uint32_t size, LONG x
     CFileStream file;
     const auto* bytes = static_cast<const BYTE*>(data);
     DWORD count = size;
+    char path[MAX_PATH] = {};
     if (name) {
         if (manager->GetCacheBudget() != 0) {
-            char path[MAX_PATH] = {};
             WIN32_FIND_DATAA found;
             if (!g_pFileManager || g_pFileManager->FindFileOrEntry(path, name, &found) > 0) {
                 return 2;
@@ -266,8 +266,8 @@ int CImage::LoadFileAt(const char* name, const void* data, uint32_t size, LONG x
         if (!picture) {
             return 3;
         }
-        if (name) {
-            manager->AddCachedImage(picture, name);
+        if (path[0] != 0) {
+            manager->AddCachedImage(picture, path); // under the key the cache looks pictures up by
         }
     }
     // The picture goes back on every exit: -1 and failed conversions used to keep it.
