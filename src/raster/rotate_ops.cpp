@@ -5,6 +5,7 @@
 #include "platform/cpu_info.h"
 #include "raster/blend_tables.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_lib_handoff.h"
 #include "raster/quad_kernels.h"
 
 #include <algorithm>
@@ -84,6 +85,53 @@ int Map(CImage& dst, const CSurface* src, const POINT* dq, const POINT* sq, cons
     return 0;
 }
 
+// The first three corners of RotateZoomCorners in doubles, handed to the library. A clip
+// rectangle narrower than the image's own is the image's clip for the call.
+int LibraryRotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
+                  const RECT* srcRect, const RECT* clip, bool blend, BYTE level)
+{
+    if (!g_pCosTable->BuildDoubleTable()) {
+        return 2;
+    }
+    const RECT sr = srcRect ? *srcRect : SourceClip(src);
+    const double* cosines = g_pCosTable->DoubleTable();
+    const int64_t W = (int64_t(sr.right) - sr.left) * zoom >> 16;
+    const int64_t H = (int64_t(sr.bottom) - sr.top) * zoom >> 16;
+    int64_t px = 0, py = 0;
+    switch (anchor) {
+    case 1: px = W; break;
+    case 2: py = H; break;
+    case 3: px = W; py = H; break;
+    case 4: px = W >> 1; py = H >> 1; break;
+    default: break;
+    }
+    const double Px = double(x) + double(px), Py = double(y) + double(py);
+    const int32_t a = int32_t((0u - uint32_t(angle)) & 0x1FF);
+    const double c = cosines[a], s = cosines[(a - 128) & 0x1FF];
+    const double xs[3] = {double(x), double(x) + double(W), double(x)};
+    const double ys[3] = {double(y), double(y), double(y) + double(H)};
+    PixelLibPoint corners[3];
+    for (int i = 0; i < 3; ++i) {
+        const double dx = xs[i] - Px, dy = ys[i] - Py;
+        corners[i] = PixelLibPoint{c * dx - s * dy + Px, c * dy + s * dx + Py};
+    }
+    RECT saved;
+    dst.GetClipRect(&saved);
+    if (clip) {
+        RECT c2 = *clip;
+        if (!dst.ClipRectToBounds(&c2) || c2.left >= c2.right || c2.top >= c2.bottom) {
+            return 0;
+        }
+        dst.ClipRectToSize(&c2);
+    }
+    const int r = g_PixelLibFuncs.drawQuad(&dst, src, corners, srcRect, blend ? 2 : 0, 0, blend ? level : 255, 0, 0,
+                                           0, nullptr);
+    if (clip) {
+        dst.ClipRectToSize(&saved);
+    }
+    return pixel_lib::Finish(dst, r, 2);
+}
+
 int Rotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom, const RECT* srcRect,
            const RECT* clip, bool blend, BYTE level)
 {
@@ -92,6 +140,10 @@ int Rotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int an
     }
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
+    }
+    // Unkeyed rotations (blended ones always) go to the library's parallelogram drawing.
+    if (pixel_lib::Loaded() && (blend || src->GetColorKey() == kNoColorKey)) {
+        return LibraryRotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, blend, level);
     }
     RECT s;
     if (!SourceRect(src, srcRect, s)) {
