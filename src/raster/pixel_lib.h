@@ -30,37 +30,43 @@ struct PixelLibTransform {
 // Modes of 9-12: 0 cross-fade (at 255 a plain copy), 2 by source alpha (at 255 the alpha blend),
 // 3 alpha over alpha, 4 add, 5 subtract; 1 and 6-31 draw nothing and fail.
 //
-// | no. | member          | arguments after the destination                    | callers that fix the meaning
-// |
-// |-----|-----------------|----------------------------------------------------|--------------------------------------------------------------|
-// |  2  | fill32          | value, rect (null = clip) -> T                     | CDibSurface::FillRect,
-// FillRect32; tone and rotaxis transitions | |  3  | fill8           | index, rect -> T |
-// CDibSurface::FillRect (8-bit)                                | |  4  | fillColor       | 0xRRGGBB, o, rect
-// -> T (alpha kept)                | FillRectAlpha; CImage::FillRgbKeepAlpha (o 255); tone        | |  5  |
-// fillColorMode   | colour, level, rect, mode (0 fill, 1 add, 2 sub) -> T | PixelLibOp5 | |  7  | fillAlpha
-// | alpha, rect -> T                                   | PixelLibOp7 | |  9  | blend           | s, x, y,
-// srcRect, mode, o, 0 -> Z                  | BlendAlpha, CrossFade, AddBlendOpacity, BlendAlphaTable,
-// BlendAlphaOnAlpha, PixelLibBlend, CSprite::Draw | | 10  | stretchBlend    | s, dstSize, x, y, srcRect,
-// mode, filter, o, 0 -> Z | StretchCopy, StretchBlendAlpha, StretchCrossFade, StretchBlendAlphaTable,
-// StretchBlendAlphaOnAlpha, CSprite::Render, CScene background | | 11  | drawQuad        | s, corners[3],
-// srcRect, mode, filter, o, 0, clear, fill, outRect -> Z | RotateZoom, RotateZoomBlend,
-// CSprite::RenderRotateZoom, rotcenter | | 12  | drawTransformed | s, transform, srcRect, mode, filter, o, 0,
-// clear, fill, outRect -> Z | background effects (bg_blur)                   | | 13  | op13            |
-// a1..a4 -> false                                    | PixelLibOp13 (no caller gives it a meaning) | | 14  |
-// mirror32        | rect (null = whole) -> T                           | PixelLibOp14; picture and rule-image
-// flags                   | | 15  | mirror8         | rect -> T                                          |
-// PixelLibOp14 (8-bit)                                         | | 16  | flip32          | rect -> T |
-// PixelLibOp16                                                 | | 17  | flip8           | rect -> T |
-// PixelLibOp16 (8-bit)                                         | | 21  | op21            | () -> false |
-// PixelLibOp21                                                 | | 22  | op22            | () -> false |
-// PixelLibOp21                                                 | | 23  | op23            | a1 -> false |
-// PixelLibOp23                                                 | | 24  | op24            | a1 -> false |
-// PixelLibOp24                                                 | | 25  | crossFade       | s1, s2, o, 0, dx,
-// dy, w, h, s1x, s1y, s2x, s2y -> Z | PixelLibOp25; cross transition, background effects          | | 26  |
-// ruleFade        | s1, s2, rule, p, softness, 0, dx, dy, w, h, s1x, s1y, s2x, s2y, rx, ry -> Z |
-// PixelLibOp26; rule transition   | | 93  | fadePixels      | (no destination object) dst, s1, s2, count, o
-// -> Z | wave transition                                              | Entries that no caller uses have no
-// slot.
+// clang-format off
+// | no. | member          | arguments after the destination -> result       | callers that fix the meaning           |
+// |-----|-----------------|--------------------------------------------------|----------------------------------------|
+// |  2  | fill32          | value, rect (null = clip) -> T                   | CDibSurface::FillRect, FillRect32;     |
+// |     |                 |                                                  | tone and rotaxis transitions           |
+// |  3  | fill8           | index, rect -> T                                 | CDibSurface::FillRect (8-bit)          |
+// |  4  | fillColor       | 0xRRGGBB, o, rect -> T (alpha kept)              | FillRectAlpha, CImage::FillRgbKeepAlpha|
+// |     |                 |                                                  | (o 255); tone transition               |
+// |  5  | fillColorMode   | colour, level, rect, mode (0 fill, 1 add, 2 sub) | PixelLibOp5                            |
+// |     |                 | -> T                                             |                                        |
+// |  7  | fillAlpha       | alpha, rect -> T                                 | PixelLibOp7                            |
+// |  9  | blend           | s, x, y, srcRect, mode, o, 0 -> Z                | BlendAlpha, CrossFade, AddBlendOpacity,|
+// |     |                 |                                                  | BlendAlphaTable, BlendAlphaOnAlpha,    |
+// |     |                 |                                                  | PixelLibBlend, CSprite::Draw           |
+// | 10  | stretchBlend    | s, dstSize, x, y, srcRect, mode, filter, o, 0    | StretchCopy, StretchBlendAlpha, the    |
+// |     |                 | -> Z; filter low nibble 0 stepped, else smooth   | other Stretch twins, PixelLibStretch-  |
+// |     |                 |                                                  | Copy, CSprite::Render, scene background|
+// | 11  | drawQuad        | s, corners[3] (TL, TR, BL), srcRect, mode,       | RotateZoom, RotateZoomBlend, CSprite:: |
+// |     |                 | filter, o, 0, clear, fill, outRect -> Z          | RenderRotateZoom, rotcenter            |
+// | 12  | drawTransformed | s, transform, srcRect, mode, filter, o, 0,       | PixelLibOp12; background effects       |
+// |     |                 | clear, fill, outRect -> Z                        | (bg_blur)                              |
+// | 13  | op13            | a1..a4 -> false                                  | PixelLibOp13 (no meaning given)        |
+// | 14  | mirror32        | rect (null = clip) -> T, left to right           | PixelLibOp14; picture and rule flags   |
+// | 15  | mirror8         | rect -> T                                        | PixelLibOp14 (8-bit)                   |
+// | 16  | flip32          | rect -> T, upside down                           | PixelLibOp16; picture and rule flags   |
+// | 17  | flip8           | rect -> T                                        | PixelLibOp16 (8-bit)                   |
+// | 21  | op21            | -> false                                         | PixelLibOp21 (no meaning given)        |
+// | 22  | op22            | -> false                                         | PixelLibOp21 (no meaning given)        |
+// | 23  | op23            | a1 -> false                                      | PixelLibOp23 (no meaning given)        |
+// | 24  | op24            | a1 -> false                                      | PixelLibOp24 (no meaning given)        |
+// | 25  | crossFade       | s1, s2, o, 0, dx, dy, w, h, s1x, s1y, s2x, s2y   | PixelLibOp25; cross transition,        |
+// |     |                 | -> Z (colour faded, alpha of s1)                 | background effects                     |
+// | 26  | ruleFade        | s1, s2, rule, p, softness, 0, dx, dy, w, h, s1x, | PixelLibOp26; rule transition          |
+// |     |                 | s1y, s2x, s2y, rx, ry -> Z                       |                                        |
+// | 93  | fadePixels      | (pixel pointers) dst, s1, s2, count, o -> Z      | wave transition                        |
+// clang-format on
+// Entries that no caller uses have no slot.
 using PixelLibFill32Fn = bool (*)(CDibSurface* d, DWORD value, const RECT* rect);
 using PixelLibFill8Fn = bool (*)(CDibSurface* d, DWORD index, const RECT* rect);
 using PixelLibFillColorFn = bool (*)(CDibSurface* d, DWORD rgb, DWORD opacity, const RECT* rect);
