@@ -318,7 +318,7 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
     }
     const BYTE o = BYTE(opacity);
     const RECT clip = d->ClipRect();
-    if (o == 0 || Empty(clip)) {
+    if (Empty(clip)) {
         return 0;
     }
     // Whole pixels, half up; corners beyond the 32-bit range leave nothing of the picture to draw.
@@ -369,7 +369,9 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
             }
         }
         const bool bilinear = (filter & 0xF) != 0;
-        if (!bilinear && clear == 0 && mode == kCrossFade && o == 255) {
+        if (o == 0) {
+            // Nothing drawn; the box is still reported, as the raster's quad mapping records it.
+        } else if (!bilinear && clear == 0 && mode == kCrossFade && o == 255) {
             MapQuadRows32(target, from, dq, sq, 0);
         } else if (!bilinear && clear == 0 && mode == kByAlpha) {
             (g_bUseMmx ? MapQuadBlendRows32Mmx : MapQuadBlendRows32)(target, from, dq, sq, 0, g_MulTable[o]);
@@ -399,7 +401,7 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
             changed = kEmpty;
         }
     }
-    if (clear != 0) {
+    if (clear != 0 && o != 0) {
         sink.Fill(d, fill);
         changed = clip;
     }
