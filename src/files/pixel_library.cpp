@@ -12,16 +12,26 @@ namespace {
 bool Complete(const PixelLibEntries& e)
 {
     const void* const slots[] = {
-        reinterpret_cast<const void*>(e.fill32),          reinterpret_cast<const void*>(e.fill8),
-        reinterpret_cast<const void*>(e.fillColor),       reinterpret_cast<const void*>(e.fillColorMode),
-        reinterpret_cast<const void*>(e.fillAlpha),       reinterpret_cast<const void*>(e.blend),
-        reinterpret_cast<const void*>(e.stretchBlend),    reinterpret_cast<const void*>(e.drawQuad),
-        reinterpret_cast<const void*>(e.drawTransformed), reinterpret_cast<const void*>(e.op13),
-        reinterpret_cast<const void*>(e.mirror32),        reinterpret_cast<const void*>(e.mirror8),
-        reinterpret_cast<const void*>(e.flip32),          reinterpret_cast<const void*>(e.flip8),
-        reinterpret_cast<const void*>(e.op21),            reinterpret_cast<const void*>(e.op22),
-        reinterpret_cast<const void*>(e.op23),            reinterpret_cast<const void*>(e.op24),
-        reinterpret_cast<const void*>(e.crossFade),       reinterpret_cast<const void*>(e.ruleFade),
+        reinterpret_cast<const void*>(e.fill32),
+        reinterpret_cast<const void*>(e.fill8),
+        reinterpret_cast<const void*>(e.fillColor),
+        reinterpret_cast<const void*>(e.fillColorMode),
+        reinterpret_cast<const void*>(e.fillAlpha),
+        reinterpret_cast<const void*>(e.blend),
+        reinterpret_cast<const void*>(e.stretchBlend),
+        reinterpret_cast<const void*>(e.drawQuad),
+        reinterpret_cast<const void*>(e.drawTransformed),
+        reinterpret_cast<const void*>(e.op13),
+        reinterpret_cast<const void*>(e.mirror32),
+        reinterpret_cast<const void*>(e.mirror8),
+        reinterpret_cast<const void*>(e.flip32),
+        reinterpret_cast<const void*>(e.flip8),
+        reinterpret_cast<const void*>(e.op21),
+        reinterpret_cast<const void*>(e.op22),
+        reinterpret_cast<const void*>(e.op23),
+        reinterpret_cast<const void*>(e.op24),
+        reinterpret_cast<const void*>(e.crossFade),
+        reinterpret_cast<const void*>(e.ruleFade),
         reinterpret_cast<const void*>(e.fadePixels),
     };
     for (const void* slot : slots) {
@@ -69,7 +79,8 @@ CPixelLibrary* LoadPixelLibrary(const char* path, const CpuInfo* record)
         return library;
     }
     auto config = reinterpret_cast<PixelLibConfigProc>(GetProcAddress(module, kPixelLibConfigExport));
-    auto getLibrary = reinterpret_cast<PixelLibGetLibraryProc>(GetProcAddress(module, kPixelLibGetLibraryExport));
+    auto getLibrary =
+        reinterpret_cast<PixelLibGetLibraryProc>(GetProcAddress(module, kPixelLibGetLibraryExport));
     if (!config || !getLibrary) {
         FreeLibrary(module);
         return library;

@@ -2,6 +2,7 @@
 #include "raster/pixel_lib.h"
 
 #include "raster/pixel_lib_entries.h"
+#include "raster/pixel_lib_handoff.h"
 #include "winapi/kernel_module.h"
 
 CPixelLibrary* g_pPixelLib = nullptr;
@@ -12,6 +13,25 @@ namespace pixel_lib {
 
 ConfigKernels g_kernels{CopyRows32, CopyColorRows32, CopyAlphaRows32};
 RECT g_changed{0, 0, 0, 0};
+
+RECT LastChange()
+{
+    return g_pPixelLibChangedRect ? *g_pPixelLibChangedRect : RECT{0, 0, 0, 0};
+}
+
+int Finish(CImage& dst, int result, int failure)
+{
+    if (result != 0) {
+        return failure;
+    }
+    // An empty report changed nothing: the region and the flag stay as the operation's own path
+    // would leave them.
+    const RECT r = LastChange();
+    if (r.left < r.right && r.top < r.bottom) {
+        dst.MarkChanged(r);
+    }
+    return 0;
+}
 
 } // namespace pixel_lib
 
