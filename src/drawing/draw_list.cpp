@@ -16,6 +16,10 @@ bool Matches(DWORD filter, DWORD value, bool invert)
 
 CDrawList::~CDrawList()
 {
+    // An overlay that goes first must not stay behind in its scene as a dangling pointer.
+    if (m_scene && m_scene->GetOverlay() == this) {
+        m_scene->SetOverlay(nullptr);
+    }
     Clear();
 }
 

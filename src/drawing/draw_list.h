@@ -26,7 +26,8 @@ public:
     CDrawList() = default;
     CDrawList(const CDrawList&) = delete;
     CDrawList& operator=(const CDrawList&) = delete;
-    // Clear: nodes freed, owner pointers cleared, nothing invalidated.
+    // Clear: nodes freed, owner pointers cleared, nothing invalidated. An overlay detaches itself
+    // from its scene.
     virtual ~CDrawList();
 
     // Before every node of equal or greater priority (drawn in front of its equals). 0 ok,
