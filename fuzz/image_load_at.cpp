@@ -42,8 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (image.Create(1 + static_cast<LONG>(shape >> 1 & 63), 1 + static_cast<LONG>(shape >> 7 & 63), bits,
                      kImageWithTracker | (flags & kImageWithDc)) != 0)
         return 0;
-    if (flags & 2)
+    if (flags & 2) {
         image.SetPaletteEntries(nullptr, 256, 0);
+        image.GetUpdateRegion()->Reset();
+        image.SetChanged(false);
+    }
     const int code = image.LoadFileAt(nullptr, file, fileSize, x, y, (flags & 4) != 0);
     // A failure leaves nothing tracked; a success tracks only what lies inside the image.
     const CUpdateRegion* region = image.GetUpdateRegion();

@@ -20,6 +20,9 @@ enum EDrawableKind : int {
 
 // x + extent kept inside the 32-bit range (positions near the limits must not wrap).
 LONG AddClamped(LONG position, int64_t extent);
+// r moved by (dx, dy), each edge kept inside the 32-bit range.
+RECT MovedRect(const RECT& r, int64_t dx, int64_t dy);
+bool SameRect(const RECT& a, const RECT& b);
 
 class CDrawable {
 public:

@@ -152,8 +152,7 @@ bool CPrimitiveObject::InvalidateLocalRect(RECT* rect)
     if (!IntersectRects(rect, *rect, shown)) {
         return false;
     }
-    *rect = RECT{AddClamped(rect->left, m_x), AddClamped(rect->top, m_y), AddClamped(rect->right, m_x),
-                 AddClamped(rect->bottom, m_y)};
+    *rect = MovedRect(*rect, m_x, m_y);
     GetOwnerList()->InvalidateRect(rect);
     return true;
 }

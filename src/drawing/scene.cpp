@@ -13,16 +13,6 @@ uint8_t g_bMergeUpdateRects = 1;
 
 namespace {
 
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-RECT Shifted(const RECT& r, LONG dx, LONG dy)
-{
-    return RECT{AddClamped(r.left, dx), AddClamped(r.top, dy), AddClamped(r.right, dx), AddClamped(r.bottom, dy)};
-}
-
 // The band rows of a width (the table the banded redraw walks).
 constexpr struct {
     LONG belowWidth;
@@ -436,7 +426,7 @@ void CScene::PaintBackground(CImage* image, const RECT& rect) const
     }
     const LONG ox = m_work ? 0 : m_bgX;
     const LONG oy = m_work ? 0 : m_bgY;
-    const RECT from = Shifted(rect, ox, oy);
+    const RECT from = MovedRect(rect, ox, oy);
     // What the source does not cover (a smaller or offset background) or keys out gets the
     // colour: it used to keep whatever was drawn there before, so moving sprites left trails.
     RECT covered;
@@ -447,12 +437,14 @@ void CScene::PaintBackground(CImage* image, const RECT& rect) const
     image->Copy(source, rect.left, rect.top, &from, false);
 }
 
-void CScene::DrawListRegion(DrawNode* tail, CImage* image, const RECT& rect)
+void CScene::CollectShown(DrawNode* tail, const RECT& rect)
 {
     for (DrawNode* node = tail; node; node = node->prev) {
         CDrawable* drawable = node->drawable;
-        if (drawable->IsVisible() && drawable->GetAlpha() != 0) {
-            drawable->DrawRegion(image, rect);
+        RECT part;
+        if (drawable->IsVisible() && drawable->GetAlpha() != 0 &&
+            IntersectRects(&part, *drawable->GetScreenRectPtr(), rect)) {
+            m_shown.push_back(drawable);
         }
     }
 }
@@ -465,16 +457,21 @@ bool CScene::DrawsLists() const
 template <class Piece>
 void CScene::ComposeRect(const RECT& rect, bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece)
 {
+    // The drawables over this rectangle, in drawing order, found once rather than once a band.
+    m_shown.clear();
+    if (!m_hideList) {
+        CollectShown(ownTail, rect);
+    }
+    if (!m_hideOverlay) {
+        CollectShown(overlayTail, rect);
+    }
     const LONG rows = banded ? BandHeight(rect.right - rect.left) : rect.bottom - rect.top;
     for (LONG top = rect.top; top < rect.bottom;) {
         const LONG bottom = rect.bottom - top > rows ? top + rows : rect.bottom;
         const RECT band{rect.left, top, rect.right, bottom};
         PaintBackground(m_target, band);
-        if (!m_hideList) {
-            DrawListRegion(ownTail, m_target, band);
-        }
-        if (!m_hideOverlay) {
-            DrawListRegion(overlayTail, m_target, band);
+        for (CDrawable* drawable : m_shown) {
+            drawable->DrawRegion(m_target, band);
         }
         piece(band);
         top = bottom;
@@ -502,7 +499,7 @@ int CScene::Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG
         ComposeRect(rect, banded, ownTail, overlayTail, [](const RECT&) {});
         if (outRegion) {
             RECT out;
-            if (IntersectRects(&out, Shifted(rect, dx, dy), handOn)) {
+            if (IntersectRects(&out, MovedRect(rect, dx, dy), handOn)) {
                 outRegion->AddRect(out);
             }
         }

@@ -11,6 +11,7 @@
 #include "winapi/gdi.h"
 
 #include <cstdint>
+#include <vector>
 
 // Redraw each dirty rectangle in horizontal bands (1 at start; settings and a script set it).
 extern uint8_t g_bBandedRedraw;
@@ -106,8 +107,8 @@ private:
     // The background (or, without one, the colour) of rect painted into image.
     void PaintBackground(CImage* image, const RECT& rect) const;
     void FillColor(CImage* image, const RECT& rect) const;
-    // Draws the shown drawables of one list, tail to head, inside rect.
-    static void DrawListRegion(DrawNode* tail, CImage* image, const RECT& rect);
+    // Appends the shown drawables of one list that reach into rect, tail to head.
+    void CollectShown(DrawNode* tail, const RECT& rect);
     // True when some list is drawn (else a rectangle is one band).
     bool DrawsLists() const;
     // Composes rect (in bands when asked) and hands each band to piece.
@@ -139,4 +140,5 @@ private:
     double m_zoom = 0.0;
     LONG m_anchorX = 0;
     LONG m_anchorY = 0;
+    std::vector<CDrawable*> m_shown; // ComposeRect's drawables, kept to spare allocations
 };

@@ -11,11 +11,6 @@
 
 namespace {
 
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 // The offset of v from origin is inside 0..extent-1 (one unsigned compare, as the hit tests do).
 bool InSpan(LONG v, LONG origin, LONG end)
 {
@@ -260,8 +255,7 @@ int CSprite::SetSourceOrigin(LONG x, LONG y)
     // Not clipped here: every draw and render cuts the rectangle to the image instead.
     const int64_t dx = static_cast<int64_t>(x) - m_originX;
     const int64_t dy = static_cast<int64_t>(y) - m_originY;
-    m_src = RECT{AddClamped(m_src.left, dx), AddClamped(m_src.top, dy), AddClamped(m_src.right, dx),
-                 AddClamped(m_src.bottom, dy)};
+    m_src = MovedRect(m_src, dx, dy);
     m_originX = x;
     m_originY = y;
     Rerender();
@@ -495,8 +489,7 @@ bool CSprite::InvalidateLocalRect(RECT* rect)
     }
     const int64_t dx = static_cast<int64_t>(m_screen.left) - m_src.left;
     const int64_t dy = static_cast<int64_t>(m_screen.top) - m_src.top;
-    *rect = RECT{AddClamped(cut.left, dx), AddClamped(cut.top, dy), AddClamped(cut.right, dx),
-                 AddClamped(cut.bottom, dy)};
+    *rect = MovedRect(cut, dx, dy);
     GetOwnerList()->InvalidateRect(rect);
     return rect->left < rect->right && rect->top < rect->bottom;
 }
@@ -647,13 +640,7 @@ int CSprite::Draw(CImage* target, RECT* outRect)
         return 2;
     }
     RECT screen = m_screen;
-    int result = 0;
-    if (Cut(source, screen, rect, nullptr)) {
-        result = Blit(target, source, screen, rect);
-    } else if (source->GetBitsPerPixel() == 32 && source->GetColorKey() != kNoColorKey) {
-        // Nothing to draw; a mode the keyed path lacks is still refused.
-        result = m_blendMode == 0 || m_blendMode == 2 || m_blendMode == 4 || m_blendMode == 5 ? 0 : 2;
-    }
+    const int result = Cut(source, screen, rect, nullptr) ? Blit(target, source, screen, rect) : 0;
     ReportDrawn(target, m_screen, outRect);
     return result;
 }
@@ -772,8 +759,7 @@ bool CSprite::RedrawWorkImage(bool clearChanges)
         do {
             RECT cut;
             if (IntersectRects(&cut, node->rect, m_src)) {
-                RECT moved{AddClamped(cut.left, dx), AddClamped(cut.top, dy), AddClamped(cut.right, dx),
-                           AddClamped(cut.bottom, dy)};
+                RECT moved = MovedRect(cut, dx, dy);
                 GetOwnerList()->InvalidateRect(&moved);
             }
             node = node->next;

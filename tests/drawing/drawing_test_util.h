@@ -2,6 +2,7 @@
 // random and patterned images, pixel access, and rectangle comparison.
 #pragma once
 
+#include "drawing/drawable.h"
 #include "files/pixel_library.h"
 #include "platform/cos_table.h"
 #include "platform/cpu_info.h"
@@ -76,11 +77,6 @@ inline std::unique_ptr<CImage> RandomImage(int w, int h, int bits, uint32_t seed
     if (image->GetUpdateRegion())
         image->GetUpdateRegion()->Reset();
     return image;
-}
-
-inline bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 inline bool Inside(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
