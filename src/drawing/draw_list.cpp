@@ -82,21 +82,15 @@ DrawNode* CDrawList::FindNode(const CDrawable* drawable) const
 
 bool CDrawList::SetPriority(CDrawable* drawable, uint32_t priority, bool onlyIfChanged)
 {
-    DrawNode* node = drawable ? FindNode(drawable) : nullptr;
-    if (!node) {
-        return false;
-    }
-    if (onlyIfChanged && node->priority == priority) {
-        return true;
-    }
-    Unlink(node);
-    node->priority = priority;
-    Link(node, false);
-    drawable->SetDirty(true);
-    return true;
+    return Relink(drawable, priority, onlyIfChanged, false);
 }
 
 bool CDrawList::SetPriorityAfterEqual(CDrawable* drawable, uint32_t priority, bool onlyIfChanged)
+{
+    return Relink(drawable, priority, onlyIfChanged, true);
+}
+
+bool CDrawList::Relink(CDrawable* drawable, uint32_t priority, bool onlyIfChanged, bool afterEqual)
 {
     DrawNode* node = drawable ? FindNode(drawable) : nullptr;
     if (!node) {
@@ -107,7 +101,7 @@ bool CDrawList::SetPriorityAfterEqual(CDrawable* drawable, uint32_t priority, bo
     }
     Unlink(node);
     node->priority = priority;
-    Link(node, true);
+    Link(node, afterEqual);
     drawable->SetDirty(true);
     return true;
 }

@@ -61,6 +61,7 @@ public:
 private:
     int InsertNode(CDrawable* drawable, uint32_t priority, DWORD group, bool afterEqual);
     void Link(DrawNode* node, bool afterEqual);
+    bool Relink(CDrawable* drawable, uint32_t priority, bool onlyIfChanged, bool afterEqual);
     void Unlink(DrawNode* node);
     // Unlinks and frees node, its last rectangle added to the scene's region.
     void RemoveNode(DrawNode* node);

@@ -454,28 +454,34 @@ bool CScene::DrawsLists() const
     return (!m_hideList && m_list.Head()) || (!m_hideOverlay && m_overlay && m_overlay->Head());
 }
 
-template <class Piece>
-void CScene::ComposeRect(const RECT& rect, bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece)
+template <class Piece, class Done>
+void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done)
 {
-    // The drawables over this rectangle, in drawing order, found once rather than once a band.
-    m_shown.clear();
-    if (!m_hideList) {
-        CollectShown(ownTail, rect);
-    }
-    if (!m_hideOverlay) {
-        CollectShown(overlayTail, rect);
-    }
-    const LONG rows = banded ? BandHeight(rect.right - rect.left) : rect.bottom - rect.top;
-    for (LONG top = rect.top; top < rect.bottom;) {
-        const LONG bottom = rect.bottom - top > rows ? top + rows : rect.bottom;
-        const RECT band{rect.left, top, rect.right, bottom};
-        PaintBackground(m_target, band);
-        for (CDrawable* drawable : m_shown) {
-            drawable->DrawRegion(m_target, band);
+    for (RectNode* node = m_region.Head(); node;) {
+        const RECT rect = node->rect;
+        // The drawables over this rectangle, in drawing order, found once rather than once a band.
+        m_shown.clear();
+        if (!m_hideList) {
+            CollectShown(ownTail, rect);
         }
-        piece(band);
-        top = bottom;
+        if (!m_hideOverlay) {
+            CollectShown(overlayTail, rect);
+        }
+        const LONG rows = banded ? BandHeight(rect.right - rect.left) : rect.bottom - rect.top;
+        for (LONG top = rect.top; top < rect.bottom;) {
+            const LONG bottom = rect.bottom - top > rows ? top + rows : rect.bottom;
+            const RECT band{rect.left, top, rect.right, bottom};
+            PaintBackground(m_target, band);
+            for (CDrawable* drawable : m_shown) {
+                drawable->DrawRegion(m_target, band);
+            }
+            piece(band);
+            top = bottom;
+        }
+        done(rect);
+        node = node->next == m_region.Head() ? nullptr : node->next;
     }
+    m_region.Reset();
 }
 
 int CScene::Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG dy)
@@ -493,19 +499,13 @@ int CScene::Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG
     if (m_region.Count() == 0) {
         return -1;
     }
-    const bool banded = g_bBandedRedraw && DrawsLists();
-    for (RectNode* node = m_region.Head(); node;) {
-        const RECT rect = node->rect;
-        ComposeRect(rect, banded, ownTail, overlayTail, [](const RECT&) {});
-        if (outRegion) {
-            RECT out;
-            if (IntersectRects(&out, MovedRect(rect, dx, dy), handOn)) {
-                outRegion->AddRect(out);
-            }
+    const auto none = [](const RECT&) {};
+    ComposeRegion(g_bBandedRedraw && DrawsLists(), ownTail, overlayTail, none, [&](const RECT& rect) {
+        RECT out;
+        if (outRegion && IntersectRects(&out, MovedRect(rect, dx, dy), handOn)) {
+            outRegion->AddRect(out);
         }
-        node = node->next == m_region.Head() ? nullptr : node->next;
-    }
-    m_region.Reset();
+    });
     return 0;
 }
 
@@ -535,15 +535,14 @@ int CScene::RedrawToDC(HWND window, HDC dc, IDirectDrawSurface7* surface, LONG x
         return 1;
     }
     HDC from = m_target->GetDc();
-    const bool banded = g_bBandedRedraw != 0;
-    for (RectNode* node = m_region.Head(); node;) {
-        ComposeRect(node->rect, banded, ownTail, overlayTail, [&](const RECT& band) {
-            BitBlt(to, band.left + x, band.top + y, band.right - band.left, band.bottom - band.top, from, band.left,
-                   band.top, SRCCOPY);
-        });
-        node = node->next == m_region.Head() ? nullptr : node->next;
-    }
-    m_region.Reset();
+    // Here the bands always follow the width table, lists or not.
+    ComposeRegion(
+        g_bBandedRedraw != 0, ownTail, overlayTail,
+        [&](const RECT& band) {
+            BitBlt(to, AddClamped(band.left, x), AddClamped(band.top, y), band.right - band.left,
+                   band.bottom - band.top, from, band.left, band.top, SRCCOPY);
+        },
+        [](const RECT&) {});
     if (window) {
         ReleaseDC(window, to);
     } else if (surface && FAILED(surface->ReleaseDC(to))) {
@@ -573,17 +572,15 @@ int CScene::RedrawToSurface(IDirectDrawSurface7* surface, uint32_t pixelFormat, 
         surface->Unlock(nullptr);
         return 2;
     }
-    const bool banded = g_bBandedRedraw && DrawsLists();
-    for (RectNode* node = m_region.Head(); node;) {
-        ComposeRect(node->rect, banded, ownTail, overlayTail, [&](const RECT& band) {
+    ComposeRegion(
+        g_bBandedRedraw && DrawsLists(), ownTail, overlayTail,
+        [&](const RECT& band) {
             // Cut to the locked surface: the conversion used to write past its width and height.
             CopyImageToSurface(nullptr, pixelFormat, nullptr, m_target, AddClamped(band.left, x),
                                AddClamped(band.top, y), &band, &desc);
-        });
-        node = node->next == m_region.Head() ? nullptr : node->next;
-    }
+        },
+        [](const RECT&) {});
     surface->Unlock(nullptr);
-    m_region.Reset();
     return 0;
 }
 

@@ -111,9 +111,10 @@ private:
     void CollectShown(DrawNode* tail, const RECT& rect);
     // True when some list is drawn (else a rectangle is one band).
     bool DrawsLists() const;
-    // Composes rect (in bands when asked) and hands each band to piece.
-    template <class Piece>
-    void ComposeRect(const RECT& rect, bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece);
+    // Composes every rectangle of the region (in bands when asked), handing each band to piece and
+    // each finished rectangle to done; the region is empty afterwards.
+    template <class Piece, class Done>
+    void ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done);
     // Creates the work image at the target's size; false when it cannot be made.
     bool MakeWork(int bitsPerPixel);
 

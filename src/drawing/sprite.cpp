@@ -658,6 +658,34 @@ void CSprite::DrawRegion(CImage* target, const RECT& rect)
     }
 }
 
+void CSprite::CopyDrawingState(const CSprite& other)
+{
+    m_visible = other.m_visible;
+    m_x = other.m_x;
+    m_y = other.m_y;
+    m_blendMode = other.m_blendMode;
+    m_alpha = other.m_alpha;
+    m_image = other.m_image;
+    m_src = other.m_src;
+    m_screen = other.m_screen;
+    m_originX = other.m_originX;
+    m_originY = other.m_originY;
+    m_reqW = other.m_reqW;
+    m_reqH = other.m_reqH;
+    m_angle = other.m_angle;
+    m_zoom = other.m_zoom;
+    m_pivotX = other.m_pivotX;
+    m_pivotY = other.m_pivotY;
+    m_rotX = other.m_rotX;
+    m_rotY = other.m_rotY;
+    m_rotW = other.m_rotW;
+    m_rotH = other.m_rotH;
+    m_drawMode = other.m_drawMode;
+    for (int i = 0; i < 4; ++i) {
+        m_quad[i] = other.m_quad[i];
+    }
+}
+
 int CSprite::CopyFrom(const CSprite* other)
 {
     if (!other || !other->m_image) {
@@ -666,30 +694,7 @@ int CSprite::CopyFrom(const CSprite* other)
     DetachFromList();
     DropWorkImage();
     SetTag(other->GetTag());
-    m_visible = other->m_visible;
-    m_x = other->m_x;
-    m_y = other->m_y;
-    m_blendMode = other->m_blendMode;
-    m_alpha = other->m_alpha;
-    m_image = other->m_image;
-    m_src = other->m_src;
-    m_screen = other->m_screen;
-    m_originX = other->m_originX;
-    m_originY = other->m_originY;
-    m_reqW = other->m_reqW;
-    m_reqH = other->m_reqH;
-    m_angle = other->m_angle;
-    m_zoom = other->m_zoom;
-    m_pivotX = other->m_pivotX;
-    m_pivotY = other->m_pivotY;
-    m_rotX = other->m_rotX;
-    m_rotY = other->m_rotY;
-    m_rotW = other->m_rotW;
-    m_rotH = other->m_rotH;
-    m_drawMode = other->m_drawMode;
-    for (int i = 0; i < 4; ++i) {
-        m_quad[i] = other->m_quad[i];
-    }
+    CopyDrawingState(*other);
     if (other->m_work) {
         if (m_reqW == GetWidth() && m_reqH == GetHeight()) {
             m_reqW = m_reqH = 0;
@@ -712,30 +717,7 @@ int CSprite::ShareFrom(const CSprite* other)
         return 1;
     }
     DropWorkImage();
-    m_visible = other->m_visible;
-    m_x = other->m_x;
-    m_y = other->m_y;
-    m_blendMode = other->m_blendMode;
-    m_alpha = other->m_alpha;
-    m_image = other->m_image;
-    m_src = other->m_src;
-    m_screen = other->m_screen;
-    m_originX = other->m_originX;
-    m_originY = other->m_originY;
-    m_reqW = other->m_reqW;
-    m_reqH = other->m_reqH;
-    m_angle = other->m_angle;
-    m_zoom = other->m_zoom;
-    m_pivotX = other->m_pivotX;
-    m_pivotY = other->m_pivotY;
-    m_rotX = other->m_rotX;
-    m_rotY = other->m_rotY;
-    m_rotW = other->m_rotW;
-    m_rotH = other->m_rotH;
-    m_drawMode = other->m_drawMode;
-    for (int i = 0; i < 4; ++i) {
-        m_quad[i] = other->m_quad[i];
-    }
+    CopyDrawingState(*other);
     // Shared by count: the owner may now go first without leaving this sprite on freed memory.
     m_work = other->m_work;
     m_borrowed = m_work ? 1 : 0;

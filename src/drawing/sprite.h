@@ -96,6 +96,8 @@ public:
 
 private:
     void UpdateScreenRect();
+    // Everything that decides what and where the sprite draws (not the tag, list or work image).
+    void CopyDrawingState(const CSprite& other);
     // The work image at (w, h) and depth: 0, 2 not created, 3 not resized.
     int EnsureWork(LONG width, LONG height, int bitsPerPixel);
     // Scales the source rectangle into (0, 0, w, h) of the work image: 0, or 1..3 failure.
