@@ -405,6 +405,12 @@ void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
     }
 }
 
+bool CScene::CollectAnyDirty(DrawNode** ownTail, DrawNode** overlayTail)
+{
+    CollectDirtyRects(ownTail, overlayTail);
+    return m_region.Count() != 0;
+}
+
 void CScene::FillColor(CImage* image, const RECT& rect) const
 {
     if (image->GetBitsPerPixel() == 32) {
@@ -494,11 +500,10 @@ int CScene::Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG
     }
     DrawNode* ownTail = nullptr;
     DrawNode* overlayTail = nullptr;
-    CollectDirtyRects(&ownTail, &overlayTail);
-    const RECT handOn = clipRect ? *clipRect : RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()};
-    if (m_region.Count() == 0) {
+    if (!CollectAnyDirty(&ownTail, &overlayTail)) {
         return -1;
     }
+    const RECT handOn = clipRect ? *clipRect : RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()};
     const auto none = [](const RECT&) {};
     ComposeRegion(g_bBandedRedraw && DrawsLists(), ownTail, overlayTail, none, [&](const RECT& rect) {
         RECT out;
@@ -517,8 +522,7 @@ int CScene::RedrawToDC(HWND window, HDC dc, IDirectDrawSurface7* surface, LONG x
     }
     DrawNode* ownTail = nullptr;
     DrawNode* overlayTail = nullptr;
-    CollectDirtyRects(&ownTail, &overlayTail);
-    if (m_region.Count() == 0) {
+    if (!CollectAnyDirty(&ownTail, &overlayTail)) {
         return -1;
     }
     HDC to = nullptr;
@@ -558,8 +562,7 @@ int CScene::RedrawToSurface(IDirectDrawSurface7* surface, uint32_t pixelFormat, 
     }
     DrawNode* ownTail = nullptr;
     DrawNode* overlayTail = nullptr;
-    CollectDirtyRects(&ownTail, &overlayTail);
-    if (m_region.Count() == 0) {
+    if (!CollectAnyDirty(&ownTail, &overlayTail)) {
         return -1;
     }
     DDSURFACEDESC2 desc{};

@@ -104,6 +104,8 @@ public:
     BYTE GetBackgroundFilter() const { return m_filter; }
 
 private:
+    // CollectDirtyRects; false when the region stays empty.
+    bool CollectAnyDirty(DrawNode** ownTail, DrawNode** overlayTail);
     // The background (or, without one, the colour) of rect painted into image.
     void PaintBackground(CImage* image, const RECT& rect) const;
     void FillColor(CImage* image, const RECT& rect) const;
