@@ -11,6 +11,12 @@
 #include "raster/surface_convert.h"
 #include "winapi/ddraw.h"
 
+#if TESSARO_HAVE_SDL2
+#include <SDL.h>
+#endif
+
+#include <random>
+
 namespace {
 
 // 0xAARRGGBB into a format, channel by channel: top bits of each channel at its place.
@@ -95,6 +101,40 @@ TEST(SurfaceConvert, UnknownCodesAndEmptySizesWriteNothing)
     ASSERT_TRUE(ConvertIndexedToSurface(kPixelR5G6B5, reinterpret_cast<BYTE*>(&v), 0, 0, 2, &zero, 1, 1, 1, entry));
     EXPECT_EQ(v, 31 << 11 | 32 << 5 | 8);
 }
+
+#if TESSARO_HAVE_SDL2
+// SDL's converter as a second opinion for the formats it names the same way: 555, 565, 1555,
+// 4444 and 24-bit (blue, green, red in memory).
+TEST(SurfaceConvert, AgreesWithSdlConvertPixels)
+{
+    const struct {
+        uint32_t code;
+        Uint32 sdl;
+    } formats[] = {{kPixelX1R5G5B5, SDL_PIXELFORMAT_RGB555},   {kPixelR5G6B5, SDL_PIXELFORMAT_RGB565},
+                   {kPixelA1R5G5B5, SDL_PIXELFORMAT_ARGB1555}, {kPixelA4R4G4B4, SDL_PIXELFORMAT_ARGB4444},
+                   {kPixelR8G8B8, SDL_PIXELFORMAT_BGR24}};
+    constexpr int kW = 29, kH = 7;
+    std::mt19937 random(5);
+    std::vector<uint32_t> pixels(kW * kH);
+    for (uint32_t& p : pixels)
+        p = static_cast<uint32_t>(random());
+    for (const auto& f : formats) {
+        const int bytes = PixelFormatBytes(f.code);
+        const int pitch = (kW * bytes + 3) & ~3;
+        std::vector<BYTE> ours(static_cast<size_t>(pitch) * kH), sdl(ours.size());
+        ASSERT_TRUE(ConvertRgb32ToSurface(f.code, ours.data(), 0, 0, pitch, reinterpret_cast<const BYTE*>(pixels.data()),
+                                          kW * 4, kW, kH));
+        ASSERT_EQ(SDL_ConvertPixels(kW, kH, SDL_PIXELFORMAT_ARGB8888, pixels.data(), kW * 4, f.sdl, sdl.data(), pitch),
+                  0)
+            << SDL_GetError();
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                const size_t at = static_cast<size_t>(y) * pitch + static_cast<size_t>(x) * bytes;
+                ASSERT_EQ(Read(&ours[at], bytes), Read(&sdl[at], bytes)) << "code " << f.code << " at " << x << "," << y;
+            }
+    }
+}
+#endif
 
 class CopyToSurface : public ::testing::Test {
 protected:
