@@ -185,7 +185,7 @@ int CSprite::RenderScaled(LONG width, LONG height)
     return SmoothStretchCopy(*m_work, m_image, &size, 0, 0, &src) == 0 ? 0 : 2;
 }
 
-int CSprite::RenderRotateZoom(DWORD key, LONG width, LONG height)
+int CSprite::RenderRotateZoom(DWORD key)
 {
     if (!g_pPixelLib || !g_PixelLibFuncs.drawQuad) {
         return 1;
@@ -194,8 +194,6 @@ int CSprite::RenderRotateZoom(DWORD key, LONG width, LONG height)
                                       {m_quad[2].x, m_quad[2].y}};
     RECT src = m_src;
     RECT changed{};
-    (void)width;
-    (void)height;
     return g_PixelLibFuncs.drawQuad(m_work.get(), m_image, corners, &src, 0, m_drawMode, 255, 0, 1,
                                     key == kNoColorKey ? 0 : key, &changed) == 0
                ? 0
@@ -453,7 +451,7 @@ bool CSprite::ApplyRotateZoom(int angle, double zoom)
         for (int i = 0; i < 4; ++i) {
             m_quad[i] = quad[i];
         }
-        if (RenderRotateZoom(key, w, h) != 0) {
+        if (RenderRotateZoom(key) != 0) {
             return false;
         }
         m_rotX = ox;

@@ -102,8 +102,8 @@ private:
     int EnsureWork(LONG width, LONG height, int bitsPerPixel);
     // Scales the source rectangle into (0, 0, w, h) of the work image: 0, or 1..3 failure.
     int RenderScaled(LONG width, LONG height);
-    // Draws the source through the quad into (0, 0, w, h) of the work image, key (or 0) around.
-    int RenderRotateZoom(DWORD key, LONG width, LONG height);
+    // Draws the source through the quad into the work image, key (or 0) around it: 0, 1 failure.
+    int RenderRotateZoom(DWORD key);
     // SetRotateZoom's work without the unchanged test.
     bool ApplyRotateZoom(int angle, double zoom);
     // Re-renders the rotation, else the scaling (not while sharing).
