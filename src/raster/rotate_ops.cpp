@@ -90,6 +90,14 @@ int Map(CImage& dst, const CSurface* src, const POINT* dq, const POINT* sq, cons
     return 0;
 }
 
+// The pivot's offset within the zoomed W x H picture by the anchor.
+void AnchorOffset(BYTE anchor, int64_t W, int64_t H, int64_t& px, int64_t& py)
+{
+    px = anchor == 1 || anchor == 3 ? W : anchor == 4 ? W >> 1 : 0;
+    py = anchor == 2 || anchor == 3 ? H : anchor == 4 ? H >> 1 : 0;
+    // 0, and anchors beyond the defined ones, pivot at (x, y).
+}
+
 // The first three corners of RotateZoomCorners in doubles, handed to the library. A clip
 // rectangle narrower than the image's own is the image's clip for the call.
 int LibraryRotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
@@ -98,29 +106,15 @@ int LibraryRotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y,
     if (!g_pCosTable->BuildDoubleTable()) {
         return 2;
     }
-    const RECT sr = srcRect ? *srcRect : SourceClip(src);
+    RECT sr;
+    if (!SourceRect(src, srcRect, sr)) {
+        return 0;
+    }
     const double* cosines = g_pCosTable->DoubleTable();
     const int64_t W = (int64_t(sr.right) - sr.left) * zoom >> 16;
     const int64_t H = (int64_t(sr.bottom) - sr.top) * zoom >> 16;
-    int64_t px = 0, py = 0;
-    switch (anchor) {
-    case 1:
-        px = W;
-        break;
-    case 2:
-        py = H;
-        break;
-    case 3:
-        px = W;
-        py = H;
-        break;
-    case 4:
-        px = W >> 1;
-        py = H >> 1;
-        break;
-    default:
-        break;
-    }
+    int64_t px, py;
+    AnchorOffset(anchor, W, H, px, py);
     const double Px = double(x) + double(px), Py = double(y) + double(py);
     const int32_t a = int32_t((0u - uint32_t(angle)) & 0x1FF);
     const double c = cosines[a], s = cosines[(a - 128) & 0x1FF];
@@ -140,8 +134,8 @@ int LibraryRotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y,
         }
         dst.ClipRectToSize(&c2);
     }
-    const int r = g_PixelLibFuncs.drawQuad(&dst, src, corners, srcRect, blend ? 2 : 0, 0, blend ? level : 255,
-                                           0, 0, 0, nullptr);
+    const int r = g_PixelLibFuncs.drawQuad(&dst, src, corners, &sr, blend ? 2 : 0, 0, blend ? level : 255, 0,
+                                           0, 0, nullptr);
     if (clip) {
         dst.ClipRectToSize(&saved);
     }
@@ -246,25 +240,8 @@ bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG wi
     using i128 = __int128;
     const int64_t W = (int64_t(width) * zoom) >> 16;
     const int64_t H = (int64_t(height) * zoom) >> 16;
-    int64_t px = 0, py = 0;
-    switch (anchor) {
-    case 1:
-        px = W;
-        break;
-    case 2:
-        py = H;
-        break;
-    case 3:
-        px = W;
-        py = H;
-        break;
-    case 4:
-        px = W >> 1;
-        py = H >> 1;
-        break;
-    default:
-        break; // 0, and anchors beyond the defined ones, pivot at (x, y)
-    }
+    int64_t px, py;
+    AnchorOffset(anchor, W, H, px, py);
     const int64_t Px = int64_t(x) + px, Py = int64_t(y) + py;
     // -angle taken modulo 512 without overflowing for any angle.
     const int32_t a = int32_t((0u - uint32_t(angle)) & 0x1FF);
