@@ -5,6 +5,8 @@
 
 #include "raster/image.h"
 
+#include <algorithm>
+
 namespace op_frame {
 
 // 1 when the destination has no pixels, the source is null or has none; 2 when either is not
@@ -35,8 +37,8 @@ inline bool Place(CImage& dst, const CSurface* src, LONG x, LONG y, const RECT* 
     if (scaled && !dstSize) {
         dstSize = &whole;
     }
-    if (dst.TransferRect(src, x, y, srcRect, scaled ? dstSize : nullptr, scaled ? &p.step : nullptr, nullptr) !=
-        0) {
+    if (dst.TransferRect(src, x, y, srcRect, scaled ? dstSize : nullptr, scaled ? &p.step : nullptr,
+                         nullptr) != 0) {
         return false;
     }
     p.dstRect = dst.TransferDstRect();
@@ -69,6 +71,17 @@ inline bool TargetRect(const CImage& dst, const RECT* rect, RECT& out)
         }
     }
     return out.left < out.right && out.top < out.bottom;
+}
+
+// The source's clip rectangle kept inside its bounds.
+inline RECT SourceClip(const CSurface* src)
+{
+    RECT r = src->ClipRect();
+    r.left = std::max<LONG>(r.left, 0);
+    r.top = std::max<LONG>(r.top, 0);
+    r.right = std::min<LONG>(r.right, src->GetWidth());
+    r.bottom = std::min<LONG>(r.bottom, src->GetHeight());
+    return r;
 }
 
 } // namespace op_frame

@@ -243,16 +243,7 @@ int StretchBlendEntry(CImage* d, const CSurface* s, const SIZE* dstSize, LONG x,
 
 // --- entries 11 and 12: a source rectangle onto a parallelogram -------------------------------
 
-// The source's clip rectangle kept inside its bounds.
-RECT SourceClip(const CSurface* s)
-{
-    RECT r = s->ClipRect();
-    r.left = std::max<LONG>(r.left, 0);
-    r.top = std::max<LONG>(r.top, 0);
-    r.right = std::min<LONG>(r.right, s->GetWidth());
-    r.bottom = std::min<LONG>(r.bottom, s->GetHeight());
-    return r;
-}
+using op_frame::SourceClip;
 
 // Rows of the clip rectangle outside the covered spans take the fill value.
 class ClearOutside : public QuadSpanSink {

@@ -27,16 +27,7 @@ bool CallClip(const CImage& dst, const RECT* clip, RECT& out)
     return out.left < out.right && out.top < out.bottom;
 }
 
-// The source's clip rectangle kept inside its bounds.
-RECT SourceClip(const CSurface* src)
-{
-    RECT r = src->ClipRect();
-    r.left = std::max<LONG>(r.left, 0);
-    r.top = std::max<LONG>(r.top, 0);
-    r.right = std::min<LONG>(r.right, src->GetWidth());
-    r.bottom = std::min<LONG>(r.bottom, src->GetHeight());
-    return r;
-}
+using op_frame::SourceClip;
 
 // srcRect (null: the source's clip rectangle) cut to the source's clip rectangle; false when empty.
 bool SourceRect(const CSurface* src, const RECT* srcRect, RECT& out)
