@@ -161,6 +161,26 @@ struct Staged {
     const BYTE* Bits() const { return reinterpret_cast<const BYTE*>(pixels.data()); }
 };
 
+// A source rectangle as the kernels read it: in place, or from a copy when it shares memory with
+// the destination area.
+struct Source {
+    Staged staged;
+    const BYTE* bits;
+    int skip;
+    Source(const CSurface* d, const RECT& area, const CSurface* s, const RECT& r)
+    {
+        const int w = r.right - r.left;
+        if (Overlaps(d, area, s, r)) {
+            staged.Take(s, r);
+            bits = staged.Bits();
+            skip = 0;
+        } else {
+            bits = At(s, r.left, r.top);
+            skip = s->GetPitch() - 4 * w;
+        }
+    }
+};
+
 int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
           DWORD mode, DWORD filter, DWORD opacity)
 {
@@ -561,9 +581,12 @@ template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)
     const int w = a.right - a.left;
     if (Mirror) {
         for (LONG y = a.top; y < a.bottom; ++y) {
-            BYTE* row = At(d, a.left, y);
-            for (int i = 0, j = w - 1; i < j; ++i, --j) {
-                std::swap_ranges(row + i * Bpp, row + (i + 1) * Bpp, row + j * Bpp);
+            if (Bpp == 4) {
+                auto* row = reinterpret_cast<uint32_t*>(At(d, a.left, y));
+                std::reverse(row, row + w);
+            } else {
+                BYTE* row = At(d, a.left, y);
+                std::reverse(row, row + w);
             }
         }
     } else {
@@ -630,23 +653,19 @@ int CrossFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, DWORD opac
         return 0;
     }
     const int aw = area.right - area.left, ah = area.bottom - area.top;
-    // Both sources are read from copies: the destination may be either of them.
-    Staged a, b;
-    a.Take(s1, Under(area, dx, dy, s1x, s1y));
-    b.Take(s2, Under(area, dx, dy, s2x, s2y));
+    // A source sharing memory with the destination area is read from a copy.
+    const Source a(d, area, s1, Under(area, dx, dy, s1x, s1y));
+    const Source b(d, area, s2, Under(area, dx, dy, s2x, s2y));
     BYTE* out = At(d, area.left, area.top);
     const int skip = d->GetPitch() - 4 * aw;
-    g_kernels.copyRows(out, a.Bits(), skip, 0, aw, ah);
-    if (opacity != 0) {
-        ApplyMode(kCrossFade, BYTE(opacity), out, b.Bits(), skip, 0, aw, ah);
-        if (opacity == 255) {
-            // The fade keeps the first source's alpha at every opacity.
-            for (int y = 0; y < ah; ++y) {
-                BYTE* p = out + intptr_t(y) * d->GetPitch();
-                for (int x = 0; x < aw; ++x) {
-                    p[4 * x + 3] = BYTE(a.pixels[size_t(y) * aw + x] >> 24);
-                }
-            }
+    if (opacity == 255) {
+        // The fade keeps the first source's alpha at every opacity.
+        g_kernels.copyRows(out, b.bits, skip, b.skip, aw, ah);
+        g_kernels.copyAlphaRows(out, a.bits, skip, a.skip, aw, ah);
+    } else {
+        g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
+        if (opacity != 0) {
+            ApplyMode(kCrossFade, BYTE(opacity), out, b.bits, skip, b.skip, aw, ah);
         }
     }
     Changed(area);
@@ -674,22 +693,18 @@ int RuleFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, const CSurf
         return 2;
     }
     const int aw = area.right - area.left, ah = area.bottom - area.top;
-    Staged a, b;
-    a.Take(s1, Under(area, dx, dy, s1x, s1y));
-    b.Take(s2, Under(area, dx, dy, s2x, s2y));
-    std::vector<BYTE> ruleBytes(size_t(aw) * size_t(ah));
-    for (int y = 0; y < ah; ++y) {
-        std::memcpy(&ruleBytes[size_t(y) * aw], At(rule, under.left, under.top + y), size_t(aw));
-    }
+    const Source a(d, area, s1, Under(area, dx, dy, s1x, s1y));
+    const Source b(d, area, s2, Under(area, dx, dy, s2x, s2y));
     BYTE* out = At(d, area.left, area.top);
     const int skip = d->GetPitch() - 4 * aw;
-    g_kernels.copyRows(out, a.Bits(), skip, 0, aw, ah);
+    g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
     const int p = int((std::min<DWORD>(progress, 255) * 256 + 127) / 255);
     if (p != 0) {
         BYTE levels[256];
         BuildRuleLevels(255, p, int(std::clamp<DWORD>(softness, 1, 511)), levels);
-        (g_bUseMmx ? RuleBlendRows32Mmx : RuleBlendRows32)(out, b.Bits(), skip, 0, aw, ah, ruleBytes.data(),
-                                                           0, levels);
+        (g_bUseMmx ? RuleBlendRows32Mmx : RuleBlendRows32)(out, b.bits, skip, b.skip, aw, ah,
+                                                           At(rule, under.left, under.top),
+                                                           rule->GetPitch() - aw, levels);
     }
     Changed(area);
     return 0;
