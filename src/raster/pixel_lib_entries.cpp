@@ -11,6 +11,7 @@
 #include "raster/compose_kernels.h"
 #include "raster/compose_ops.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_simd.h"
 #include "raster/quad_kernels.h"
 #include "raster/rotate_ops.h"
 #include "raster/scale_ops.h"
@@ -518,7 +519,11 @@ bool FillColor(CDibSurface* d, DWORD rgb, DWORD opacity, const RECT* rect)
         (g_bUseMmx ? FillRgbRows32Mmx : FillRgbRows32)(At(d, a.left, a.top), Skip32(d, a), w, h,
                                                        rgb & 0xFFFFFF);
     } else {
-        BlendColorRows32(At(d, a.left, a.top), d->GetPitch(), w, h, rgb & 0xFFFFFF, BYTE(opacity));
+        // The cross-fade towards a row of the colour, read again for every row, is this rule
+        // (mul(255 - o, d) + mul(o, c) never passes 255) and has a SIMD twin.
+        const std::vector<uint32_t> colour(size_t(w), rgb & 0xFFFFFF);
+        ApplyMode(kCrossFade, BYTE(opacity), At(d, a.left, a.top),
+                  reinterpret_cast<const BYTE*>(colour.data()), Skip32(d, a), -4 * w, w, h);
     }
     Changed(a);
     return true;
@@ -572,6 +577,37 @@ bool FillAlpha(CDibSurface* d, BYTE alpha, const RECT* rect)
 
 // --- mirrors and flips ---------------------------------------------------------------------------
 
+// 16 bytes in reverse order, or four pixels (Bpp 4).
+template <int Bpp> __m128i Reverse16(__m128i v)
+{
+    v = _mm_shuffle_epi32(v, 0x1B);
+    if (Bpp == 1) {
+        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+    }
+    return v;
+}
+
+// Reverses n pixels in place: 16-byte blocks from both ends swapped while they do not meet, then
+// the middle pixel by pixel.
+template <int Bpp> void ReverseRow(BYTE* row, int n)
+{
+    constexpr int kBlock = 16 / Bpp;
+    int i = 0, j = n;
+    while (j - i >= 2 * kBlock) {
+        BYTE* lo = row + i * Bpp;
+        BYTE* hi = row + (j - kBlock) * Bpp;
+        const __m128i a = pixel_simd::Load4(lo), b = pixel_simd::Load4(hi);
+        pixel_simd::Store4(lo, Reverse16<Bpp>(b));
+        pixel_simd::Store4(hi, Reverse16<Bpp>(a));
+        i += kBlock;
+        j -= kBlock;
+    }
+    for (--j; i < j; ++i, --j) {
+        std::swap_ranges(row + i * Bpp, row + (i + 1) * Bpp, row + j * Bpp);
+    }
+}
+
 template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)
 {
     RECT a;
@@ -581,13 +617,7 @@ template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)
     const int w = a.right - a.left;
     if (Mirror) {
         for (LONG y = a.top; y < a.bottom; ++y) {
-            if (Bpp == 4) {
-                auto* row = reinterpret_cast<uint32_t*>(At(d, a.left, y));
-                std::reverse(row, row + w);
-            } else {
-                BYTE* row = At(d, a.left, y);
-                std::reverse(row, row + w);
-            }
+            ReverseRow<Bpp>(At(d, a.left, y), w);
         }
     } else {
         std::vector<BYTE> line(size_t(w) * Bpp);
