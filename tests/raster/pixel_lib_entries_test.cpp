@@ -5,6 +5,7 @@
 #include "platform/cos_table.h"
 #include "raster/compose_ops.h"
 #include "raster/pixel_lib_entries.h"
+#include "raster/scale_ops.h"
 
 #include "op_test_util.h"
 #include "pixel_test_util.h"
@@ -260,6 +261,36 @@ TEST(PixelLibEntries, ADestinationThatIsItsOwnSourceReadsItUntouched)
     ASSERT_EQ(copy->Copy(d.get(), 0, 0, nullptr, false), 0);
     ASSERT_EQ(kLib.stretchBlend(d.get(), d.get(), &size, 0, 0, nullptr, 4, 0, 200, 0), 0);
     ASSERT_EQ(kLib.crossFade(d.get(), d.get(), copy.get(), 100, 0, 1, 1, 16, 16, 0, 0, 0, 0), 0);
+}
+
+// A filter's low nibble other than 0 samples as the smooth scaled copy; in mode 0 at 255 the
+// entry gives its pixels and its rectangle.
+TEST(PixelLibEntries, FilteredScalingIsTheSmoothCopy)
+{
+    const SIZE sizes[] = {{13, 11}, {30, 25}, {5, 4}, {19, 6}};
+    const POINT places[] = {{0, 0}, {-7, 3}, {12, 9}, {2, -20}};
+    uint32_t seed = 40;
+    for (const SIZE& size : sizes) {
+        for (const POINT& at : places) {
+            SCOPED_TRACE(testing::Message() << size.cx << "x" << size.cy << " at " << at.x << "," << at.y);
+            // The same pictures twice, from the same seed.
+            raster_test::Random random(seed), again(seed);
+            ++seed;
+            auto lib = MakeImage(23, 17, 32, random);
+            auto own = MakeImage(23, 17, 32, again);
+            auto src = MakeImage(13, 11, 32, random);
+            const RECT part{1, 2, 12, 10};
+            ASSERT_EQ(kLib.stretchBlend(lib.get(), src.get(), &size, at.x, at.y, &part, 0, 0x21, 255, 0), 0);
+            ASSERT_EQ(SmoothStretchCopy(*own, src.get(), &size, at.x, at.y, &part), 0);
+            EXPECT_TRUE(raster_test::Snapshot(*lib) == raster_test::Snapshot(*own));
+            const CUpdateRegion* region = own->GetUpdateRegion();
+            if (region->Count() > 0) {
+                EXPECT_TRUE(SameRect(pixel_lib::g_changed, region->Bounds()));
+            } else {
+                EXPECT_TRUE(SameRect(pixel_lib::g_changed, RECT{0, 0, 0, 0}));
+            }
+        }
+    }
 }
 
 class PixelLibQuads : public testing::Test {
