@@ -37,8 +37,8 @@ inline bool Place(CImage& dst, const CSurface* src, LONG x, LONG y, const RECT* 
     if (scaled && !dstSize) {
         dstSize = &whole;
     }
-    if (dst.TransferRect(src, x, y, srcRect, scaled ? dstSize : nullptr, scaled ? &p.step : nullptr,
-                         nullptr) != 0) {
+    if (dst.TransferRect(src, x, y, srcRect, scaled ? dstSize : nullptr, scaled ? &p.step : nullptr, nullptr) !=
+        0) {
         return false;
     }
     p.dstRect = dst.TransferDstRect();

@@ -185,8 +185,7 @@ int MapQuad(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* 
     return MapQuadCore(dst, src, dstQuad, sq, clip, 0);
 }
 
-int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect,
-                  const RECT* clip)
+int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect, const RECT* clip)
 {
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
@@ -204,8 +203,8 @@ int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const 
     return MapQuadCore(dst, src, dq, srcQuad, clip, 1);
 }
 
-int MapQuadCore(CImage& dst, const CSurface* src, const POINT* dstQuad, const POINT* srcQuad,
-                const RECT* clip, int edgeFlag)
+int MapQuadCore(CImage& dst, const CSurface* src, const POINT* dstQuad, const POINT* srcQuad, const RECT* clip,
+                int edgeFlag)
 {
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
@@ -222,8 +221,7 @@ int MapQuadBlend(CImage& dst, const CSurface* src, const POINT* dstQuad, const P
     return dstQuad && srcQuad ? Map(dst, src, dstQuad, srcQuad, clip, edgeFlag, true, level) : 0;
 }
 
-bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG width, LONG height,
-                       POINT* corners)
+bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG width, LONG height, POINT* corners)
 {
     if (!g_pCosTable || zoom == 0) {
         return false;
@@ -258,8 +256,8 @@ int RotateZoom(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, in
     return Rotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, false, 0);
 }
 
-int RotateZoomBlend(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
-                    BYTE level, const RECT* srcRect, const RECT* clip)
+int RotateZoomBlend(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom, BYTE level,
+                    const RECT* srcRect, const RECT* clip)
 {
     return Rotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, true, level);
 }
