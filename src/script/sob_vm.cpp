@@ -140,7 +140,8 @@ int CSobVM::Interpret()
     uint32_t ip = m_ip;
     uint32_t sp = m_sp;
     uint32_t at = ip; // the opcode cell of the instruction being run
-    uint64_t left = m_budget != 0 ? m_budget : UINT64_MAX;
+    const uint64_t start = m_budget != 0 ? m_budget : UINT64_MAX;
+    uint64_t left = start;
     SobFault fault = SobFault::None;
 
     auto load = [host](uint32_t address) {
@@ -224,11 +225,13 @@ int CSobVM::Interpret()
     };
 
 next:
-    if (left-- == 0) {
+    if (left == 0) {
         m_ip = ip;
         m_sp = sp;
+        m_instructions += start - left;
         return kSobBudget;
     }
+    --left;
     at = ip;
     if (!inside(ip))
         SOB_FAIL(SobFault::Memory);
@@ -243,6 +246,7 @@ op0: // yield
     ip += 4;
     m_ip = ip;
     m_sp = sp;
+    m_instructions += start - left;
     return kSobYield;
 
 op1: { // return
@@ -252,6 +256,7 @@ op1: { // return
     if (target == 0) {
         m_ip = ip + 4;
         m_sp = sp;
+        m_instructions += start - left;
         return kSobLeave;
     }
     ip = target;
@@ -266,6 +271,7 @@ op2: { // return with value
     if (target == 0) {
         m_ip = ip + 8;
         m_sp = sp;
+        m_instructions += start - left;
         return kSobLeave;
     }
     m_accumulator = static_cast<int32_t>(SOB_OP(1));
@@ -567,6 +573,7 @@ failed:
     m_faultOpcode = inside(at) ? static_cast<int32_t>(load(at)) : -1;
     m_ip = at;
     m_sp = sp;
+    m_instructions += start - left;
     return kSobFault;
 
 #undef SOB_FAIL

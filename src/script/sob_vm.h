@@ -82,6 +82,8 @@ public:
     SobFault Fault() const { return m_fault; }
     uint32_t FaultIp() const { return m_faultIp; }
     int32_t FaultOpcode() const { return m_faultOpcode; }
+    // Instructions run by this machine so far (a faulting one included).
+    uint64_t InstructionCount() const { return m_instructions; }
     // True while a native called by this machine runs.
     bool InNative() const { return m_inNative; }
 
@@ -101,6 +103,7 @@ private:
     uint32_t m_nativeCount = 0;
     void* m_nativeContext = nullptr;
     uint64_t m_budget = 0;
+    uint64_t m_instructions = 0;
     SobFault m_fault = SobFault::None;
     uint32_t m_faultIp = 0;
     int32_t m_faultOpcode = 0;
