@@ -81,8 +81,10 @@ int CSobVM::PopIp()
 
 int CSobVM::Call(uint32_t address)
 {
-    if (m_inNative)
+    if (m_inNative) {
+        m_reentered = true;
         return kSobFault;
+    }
     m_ip = address;
     ClearFault();
     if (PushZero() != 0) {
@@ -101,8 +103,10 @@ int CSobVM::Call(uint32_t address)
 
 int CSobVM::Run()
 {
-    if (m_inNative)
+    if (m_inNative) {
+        m_reentered = true;
         return kSobFault;
+    }
     if (m_fault != SobFault::None)
         return kSobFault;
     return Interpret();
@@ -309,6 +313,10 @@ op5: { // native call: [op3] = natives[op1 - 0x7F000000](words at op2)
     SobNativeArgs args(m_memory, this, arguments, m_nativeContext);
     const uint32_t result = m_natives[native](args);
     m_inNative = false;
+    if (m_reentered) {
+        m_reentered = false;
+        SOB_FAIL(SobFault::Reentered);
+    }
     if (args.Faulted())
         SOB_FAIL(SobFault::Memory);
     store(dst, result);

@@ -24,7 +24,7 @@ enum class SobFault : int {
     DivideOverflow = 6, // opcodes 16, 17, 18 with INT_MIN / -1 (the original's divide traps too)
     BadSwitch = 7,      // a switch index below 0 or reaching the table's -1 end cell
     BadNative = 8,      // a native operand that is not 0x7F000000 + a registered number
-    Reentered = 9,      // Run or Call while a native of this machine runs (refused, state kept)
+    Reentered = 9,      // a native ran Run or Call of its own machine (refused, then the machine stops)
 };
 
 // Answers of Run and Call.
@@ -54,10 +54,11 @@ public:
     int PushIp();
     int PopIp();
     // ip = address, push 0, Run. Run's answer; 2 with a stack overflow fault when the sentinel
-    // does not fit; 2 (Reentered, nothing changed) while a native of this machine runs.
+    // does not fit; 2 while a native of this machine runs (see Run).
     int Call(uint32_t address);
     // Runs until a leave (0), a yield (1), a fault (2) or the end of the budget (3). Allocates
-    // nothing. 2 (Reentered, nothing changed) while a native of this machine runs.
+    // nothing. Called by a native of this machine it is refused with 2, changing nothing; when
+    // that native returns the machine stops with the Reentered fault and stores no result.
     int Run();
     // Stores the flag; answers 0. Compiled mode is not offered (its templates are x86-32 code
     // over absolute addresses): Run always interprets, which gives the same results.
@@ -99,6 +100,7 @@ private:
     int32_t m_accumulator = 0;
     bool m_compiledFlag = false;
     bool m_inNative = false;
+    bool m_reentered = false; // a native tried Run or Call of this machine
     const SobNative* m_natives = nullptr;
     uint32_t m_nativeCount = 0;
     void* m_nativeContext = nullptr;

@@ -486,14 +486,18 @@ TEST(SobVm, ANativeCannotReenterItsMachine)
 {
     Machine m;
     m.vm.SetNatives(kTestNatives, 4);
-    m.Source("ncall native 3, 0, r\n"
+    m.Source("inc r\n"
+             "ncall native 3, 0, r\n"
              "ret\n"
              "r: .word 0\n");
-    EXPECT_EQ(m.vm.Call(kCode), kSobLeave);
+    const uint32_t sp = m.vm.Sp();
+    EXPECT_EQ(m.vm.Run(), kSobFault);
     EXPECT_EQ(g_nestedRun, kSobFault);
     EXPECT_EQ(g_nestedCall, kSobFault);
-    EXPECT_EQ(m.Cell(m.Label("r")), 1u);
-    EXPECT_EQ(m.vm.Fault(), SobFault::None);
+    EXPECT_EQ(m.vm.Fault(), SobFault::Reentered);
+    EXPECT_EQ(m.vm.FaultIp(), kCode + 8);
+    EXPECT_EQ(m.vm.Sp(), sp); // the refused Call pushed nothing
+    EXPECT_EQ(m.Cell(m.Label("r")), 1u); // no result stored
 }
 
 TEST(SobVm, BudgetStopsAnEndlessLoopAndRunContinues)

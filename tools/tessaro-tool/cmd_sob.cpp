@@ -99,15 +99,21 @@ bool ParseOptions(int argc, char** argv, bool runOptions, Options* options)
     return true;
 }
 
+bool ReadInput(const char* path, std::vector<BYTE>* bytes)
+{
+    if (ReadWholeFile(path, bytes))
+        return true;
+    std::fprintf(stderr, "sob: cannot read %s\n", path);
+    return false;
+}
+
 int Assemble(const Options& options)
 {
     if (options.positional.size() != 2)
         return 2;
     std::vector<BYTE> source;
-    if (!ReadWholeFile(options.positional[0], &source)) {
-        std::fprintf(stderr, "sob: cannot read %s\n", options.positional[0]);
+    if (!ReadInput(options.positional[0], &source))
         return 1;
-    }
     SobAssembly assembly;
     std::vector<std::string> errors;
     if (!AssembleSob(std::string_view(reinterpret_cast<const char*>(source.data()), source.size()),
@@ -134,10 +140,8 @@ int Disassemble(const Options& options)
     if (options.positional.size() != 1)
         return 2;
     std::vector<BYTE> image;
-    if (!ReadWholeFile(options.positional[0], &image)) {
-        std::fprintf(stderr, "sob: cannot read %s\n", options.positional[0]);
+    if (!ReadInput(options.positional[0], &image))
         return 1;
-    }
     std::fputs(DisassembleSob(image.data(), image.size(), static_cast<uint32_t>(options.base)).c_str(), stdout);
     return 0;
 }
@@ -147,10 +151,8 @@ int RunImage(const Options& options)
     if (options.positional.size() != 1)
         return 2;
     std::vector<BYTE> image;
-    if (!ReadWholeFile(options.positional[0], &image)) {
-        std::fprintf(stderr, "sob: cannot read %s\n", options.positional[0]);
+    if (!ReadInput(options.positional[0], &image))
         return 1;
-    }
     CScriptMemory memory(static_cast<uint32_t>(options.memory));
     uint8_t* target = memory.Span(static_cast<uint32_t>(options.base), static_cast<uint32_t>(image.size()));
     if (image.size() > UINT32_MAX || target == nullptr) {
