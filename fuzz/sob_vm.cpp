@@ -1,7 +1,7 @@
 // Fuzzes the SOB machine. Input: one word choosing the start address (low 2 bits: 0 inside the
 // image, 1 below 64 KiB, 2 past the end of memory, 3 the word itself), then cells placed at
 // 0x10000 in 1 MiB of script memory with a stack and three natives (integer, string and
-// out-address words). Seeds: `tessaro-tool sob asm` images behind a zero word. Each run must end
+// out-address words; the third also tries to run its own machine again). Seeds: `tessaro-tool sob asm` images behind a zero word. Each run must end
 // with 0-3; the host block holds only usable addresses, so any stray access is an ASan report.
 #include <cstddef>
 #include <cstdint>

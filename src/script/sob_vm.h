@@ -37,6 +37,7 @@ enum : int {
 
 class CSobVM {
 public:
+    // The memory holds the machine's stack and must outlive it.
     explicit CSobVM(CScriptMemory& memory);
     virtual ~CSobVM();
     CSobVM(const CSobVM&) = delete;
