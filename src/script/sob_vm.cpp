@@ -3,6 +3,7 @@
 #include <bit>
 #include <climits>
 #include <cstring>
+#include <type_traits>
 
 #include "script/sob_instructions.h"
 
@@ -125,6 +126,23 @@ void CSobVM::SetNatives(const SobNative* natives, uint32_t count, void* context)
     m_nativeContext = context;
 }
 
+// Kept out of the interpreter's loop, so that the call does not cost the loop its registers.
+__attribute__((noinline)) SobFault CSobVM::CallNative(uint32_t native, uint32_t arguments, uint32_t dst)
+{
+    m_inNative = true;
+    SobNativeArgs args(m_memory, this, arguments, m_nativeContext);
+    const uint32_t result = m_natives[native](args);
+    m_inNative = false;
+    if (m_reentered) {
+        m_reentered = false;
+        return SobFault::Reentered;
+    }
+    if (args.Faulted())
+        return SobFault::Memory;
+    m_memory.Store32(dst, result);
+    return SobFault::None;
+}
+
 // The interpreter. ip and sp live in locals and go back to the members whenever control leaves
 // (an answer or a native call). Every access is checked with one unsigned compare of its offset
 // from the start of script memory; an instruction that faults changes nothing.
@@ -147,6 +165,7 @@ int CSobVM::Interpret()
     const uint64_t start = m_budget != 0 ? m_budget : UINT64_MAX;
     uint64_t left = start;
     SobFault fault = SobFault::None;
+    uint32_t opcode = 0;
 
     auto load = [host](uint32_t address) {
         uint32_t v;
@@ -161,6 +180,8 @@ int CSobVM::Interpret()
         return static_cast<uint64_t>(static_cast<uint32_t>(address - stackBase)) + 4 <= stackBytes;
     };
 
+    // An instruction's operand count from the table, as a compile-time constant.
+#define SOB_COUNT(opcode) (std::integral_constant<uint32_t, SobOperandCount(opcode)>::value)
 #define SOB_FAIL(code)          \
     do {                        \
         fault = (code);         \
@@ -195,23 +216,38 @@ int CSobVM::Interpret()
         if (sp - stackBase < 4)                 \
             SOB_FAIL(SobFault::StackUnderflow); \
     } while (0)
-#define SOB_NEXT(n)              \
-    do {                         \
-        ip += 4 * ((n) + 1);     \
-        goto next;               \
+#define SOB_NEXT(n)          \
+    do {                     \
+        ip += 4 * ((n) + 1); \
+        SOB_DISPATCH();      \
+    } while (0)
+    // Each handler ends in its own copy of the dispatch: one indirect jump per handler predicts
+    // far better than one shared by all.
+#define SOB_DISPATCH()                                                   \
+    do {                                                                 \
+        if (left == 0)                                                   \
+            goto outOfBudget;                                            \
+        --left;                                                          \
+        at = ip;                                                         \
+        if (!inside(ip))                                                 \
+            SOB_FAIL(SobFault::Memory);                                  \
+        opcode = load(ip);                                               \
+        if (opcode >= static_cast<uint32_t>(kSobOpcodeCount))           \
+            SOB_FAIL(SobFault::BadOpcode);                               \
+        goto* kHandlers[opcode];                                         \
     } while (0)
     // Three-operand arithmetic: [op3] = f(op1, op2), with a and b signed, ua and ub unsigned.
 #define SOB_BINARY(opcode, expression)                                        \
     op##opcode : {                                                            \
         static_assert(SobOperandCount(opcode) == 3);                          \
-        SOB_OPERANDS(3);                                                      \
+        SOB_OPERANDS(SOB_COUNT(opcode));                                \
         const uint32_t ua = SOB_OP(1), ub = SOB_OP(2), dst = SOB_OP(3);       \
         const int32_t a = static_cast<int32_t>(ua), b = static_cast<int32_t>(ub); \
         (void)a;                                                              \
         (void)b;                                                              \
         SOB_CELL(dst);                                                        \
         store(dst, static_cast<uint32_t>(expression));                        \
-        SOB_NEXT(3);                                                          \
+        SOB_NEXT(SOB_COUNT(opcode));                                    \
     }
 #define SOB_DIVISION_CHECK()                                   \
     do {                                                       \
@@ -228,23 +264,13 @@ int CSobVM::Interpret()
         &&op36, &&op37, &&op38, &&op39, &&op40, &&op41, &&op42, &&op43, &&op44, &&op45, &&op46,
     };
 
-next:
-    if (left == 0) {
-        m_ip = ip;
-        m_sp = sp;
-        m_instructions += start - left;
-        return kSobBudget;
-    }
-    --left;
-    at = ip;
-    if (!inside(ip))
-        SOB_FAIL(SobFault::Memory);
-    {
-        const uint32_t opcode = load(ip);
-        if (opcode >= static_cast<uint32_t>(kSobOpcodeCount))
-            SOB_FAIL(SobFault::BadOpcode);
-        goto* kHandlers[opcode];
-    }
+    SOB_DISPATCH();
+
+outOfBudget:
+    m_ip = ip;
+    m_sp = sp;
+    m_instructions += start - left;
+    return kSobBudget;
 
 op0: // yield
     ip += 4;
@@ -264,11 +290,11 @@ op1: { // return
         return kSobLeave;
     }
     ip = target;
-    goto next;
+    SOB_DISPATCH();
 }
 
 op2: { // return with value
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(2));
     SOB_NEED_POP();
     const uint32_t target = load(sp - 4);
     sp -= 4;
@@ -280,27 +306,27 @@ op2: { // return with value
     }
     m_accumulator = static_cast<int32_t>(SOB_OP(1));
     ip = target;
-    goto next;
+    SOB_DISPATCH();
 }
 
 op3: { // [op1] = accumulator
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(3));
     const uint32_t dst = SOB_OP(1);
     SOB_CELL(dst);
     store(dst, static_cast<uint32_t>(m_accumulator));
-    SOB_NEXT(1);
+    SOB_NEXT(SOB_COUNT(3));
 }
 
 op4: { // call
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(4));
     const uint32_t target = SOB_OP(1);
     SOB_PUSH(ip + 8);
     ip = target;
-    goto next;
+    SOB_DISPATCH();
 }
 
 op5: { // native call: [op3] = natives[op1 - 0x7F000000](words at op2)
-    SOB_OPERANDS(3);
+    SOB_OPERANDS(SOB_COUNT(5));
     const uint32_t native = SOB_OP(1) - CScriptMemory::kNativeBase;
     const uint32_t arguments = SOB_OP(2);
     const uint32_t dst = SOB_OP(3);
@@ -309,27 +335,21 @@ op5: { // native call: [op3] = natives[op1 - 0x7F000000](words at op2)
     SOB_CELL(dst);
     m_ip = ip + 12; // natives see ip at op3's cell
     m_sp = sp;
-    m_inNative = true;
-    SobNativeArgs args(m_memory, this, arguments, m_nativeContext);
-    const uint32_t result = m_natives[native](args);
-    m_inNative = false;
-    if (m_reentered) {
-        m_reentered = false;
-        SOB_FAIL(SobFault::Reentered);
+    {
+        const SobFault nativeFault = CallNative(native, arguments, dst);
+        if (nativeFault != SobFault::None)
+            SOB_FAIL(nativeFault);
     }
-    if (args.Faulted())
-        SOB_FAIL(SobFault::Memory);
-    store(dst, result);
-    SOB_NEXT(3);
+    SOB_NEXT(SOB_COUNT(5));
 }
 
 op6: // jump
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(6));
     ip = SOB_OP(1);
-    goto next;
+    SOB_DISPATCH();
 
 op7: { // switch: ip = table[op1]; the table follows op1 and ends with a -1 cell
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(7));
     const int32_t index = static_cast<int32_t>(SOB_OP(1));
     if (index < 0)
         SOB_FAIL(SobFault::BadSwitch);
@@ -346,35 +366,35 @@ op7: { // switch: ip = table[op1]; the table follows op1 and ends with a -1 cell
             break;
         }
     }
-    goto next;
+    SOB_DISPATCH();
 }
 
 op8: // push op1
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(8));
     SOB_PUSH(SOB_OP(1));
-    SOB_NEXT(1);
+    SOB_NEXT(SOB_COUNT(8));
 
 op9: { // push [op1]
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(9));
     const uint32_t source = SOB_OP(1);
     SOB_CELL(source);
     SOB_PUSH(load(source));
-    SOB_NEXT(1);
+    SOB_NEXT(SOB_COUNT(9));
 }
 
 op10: { // pop into [op1]
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(10));
     const uint32_t dst = SOB_OP(1);
     SOB_CELL(dst);
     SOB_NEED_POP();
     sp -= 4;
     store(dst, load(sp));
-    SOB_NEXT(1);
+    SOB_NEXT(SOB_COUNT(10));
 }
 
 op11:   // sp += op1
 op12: { // sp -= op1
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(12));
     const int64_t delta = static_cast<int32_t>(SOB_OP(1));
     const int64_t moved = static_cast<int64_t>(sp) + (load(ip) == 11 ? delta : -delta);
     if (moved > static_cast<int64_t>(m_stackEnd))
@@ -382,7 +402,7 @@ op12: { // sp -= op1
     if (moved < static_cast<int64_t>(stackBase))
         SOB_FAIL(SobFault::StackUnderflow);
     sp = static_cast<uint32_t>(moved);
-    SOB_NEXT(1);
+    SOB_NEXT(SOB_COUNT(12));
 }
 
     SOB_BINARY(13, ua + ub)
@@ -390,18 +410,18 @@ op12: { // sp -= op1
     SOB_BINARY(15, ua * ub)
 
 op16: { // division, truncating
-    SOB_OPERANDS(3);
+    SOB_OPERANDS(SOB_COUNT(16));
     const int32_t a = static_cast<int32_t>(SOB_OP(1)), b = static_cast<int32_t>(SOB_OP(2));
     const uint32_t dst = SOB_OP(3);
     SOB_DIVISION_CHECK();
     SOB_CELL(dst);
     store(dst, static_cast<uint32_t>(a / b));
-    SOB_NEXT(3);
+    SOB_NEXT(SOB_COUNT(16));
 }
 
 op17:   // remainder, sign of op1
 op18: { // remainder, plus op2 when negative
-    SOB_OPERANDS(3);
+    SOB_OPERANDS(SOB_COUNT(18));
     const int32_t a = static_cast<int32_t>(SOB_OP(1)), b = static_cast<int32_t>(SOB_OP(2));
     const uint32_t dst = SOB_OP(3);
     SOB_DIVISION_CHECK();
@@ -410,7 +430,7 @@ op18: { // remainder, plus op2 when negative
     if (load(ip) == 18 && static_cast<int32_t>(r) < 0)
         r += static_cast<uint32_t>(b);
     store(dst, r);
-    SOB_NEXT(3);
+    SOB_NEXT(SOB_COUNT(18));
 }
 
     SOB_BINARY(19, ua & ub)
@@ -418,154 +438,154 @@ op18: { // remainder, plus op2 when negative
     SOB_BINARY(21, ua ^ ub)
 
 op22: { // [op2] = ~op1
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(22));
     const uint32_t value = SOB_OP(1), dst = SOB_OP(2);
     SOB_CELL(dst);
     store(dst, ~value);
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(22));
 }
 
 op23: { // [op2] = op1 == 0
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(23));
     const uint32_t value = SOB_OP(1), dst = SOB_OP(2);
     SOB_CELL(dst);
     store(dst, value == 0 ? 1u : 0u);
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(23));
 }
 
     SOB_BINARY(24, a >> (ub & 31))
     SOB_BINARY(25, ua << (ub & 31))
 
 op26: { // [op1] += 1
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(26));
     const uint32_t cell = SOB_OP(1);
     SOB_CELL(cell);
     store(cell, load(cell) + 1);
-    SOB_NEXT(1);
+    SOB_NEXT(SOB_COUNT(26));
 }
 
 op27: { // [op1] -= 1
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(27));
     const uint32_t cell = SOB_OP(1);
     SOB_CELL(cell);
     store(cell, load(cell) - 1);
-    SOB_NEXT(1);
+    SOB_NEXT(SOB_COUNT(27));
 }
 
 op28: { // slot op1 += 1
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(28));
     const uint32_t slot = sp - SOB_OP(1);
     SOB_SLOT(slot);
     store(slot, load(slot) + 1);
-    SOB_NEXT(1);
+    SOB_NEXT(SOB_COUNT(28));
 }
 
 op29: { // slot op1 -= 1
-    SOB_OPERANDS(1);
+    SOB_OPERANDS(SOB_COUNT(29));
     const uint32_t slot = sp - SOB_OP(1);
     SOB_SLOT(slot);
     store(slot, load(slot) - 1);
-    SOB_NEXT(1);
+    SOB_NEXT(SOB_COUNT(29));
 }
 
 op30: // if op1 == 0: ip = op2
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(30));
     if (SOB_OP(1) == 0) {
         ip = SOB_OP(2);
-        goto next;
+        SOB_DISPATCH();
     }
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(30));
 
 op31: { // [op2] = op1
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(31));
     const uint32_t value = SOB_OP(1), dst = SOB_OP(2);
     SOB_CELL(dst);
     store(dst, value);
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(31));
 }
 
 op32: { // [op2] = [op1]
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(32));
     const uint32_t source = SOB_OP(1), dst = SOB_OP(2);
     SOB_CELL(source);
     SOB_CELL(dst);
     store(dst, load(source));
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(32));
 }
 
 op33: { // [[op2]] = op1
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(33));
     const uint32_t value = SOB_OP(1), pointer = SOB_OP(2);
     SOB_CELL(pointer);
     const uint32_t dst = load(pointer);
     SOB_CELL(dst);
     store(dst, value);
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(33));
 }
 
 op34: { // slot op2 = op1
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(34));
     const uint32_t value = SOB_OP(1), slot = sp - SOB_OP(2);
     SOB_SLOT(slot);
     store(slot, value);
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(34));
 }
 
 op35: { // [op2] = slot op1
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(35));
     const uint32_t slot = sp - SOB_OP(1), dst = SOB_OP(2);
     SOB_SLOT(slot);
     SOB_CELL(dst);
     store(dst, load(slot));
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(35));
 }
 
 op36: { // slot op2 = [op1]
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(36));
     const uint32_t source = SOB_OP(1), slot = sp - SOB_OP(2);
     SOB_CELL(source);
     SOB_SLOT(slot);
     store(slot, load(source));
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(36));
 }
 
 op37: { // slot op2 = slot op1
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(37));
     const uint32_t from = sp - SOB_OP(1), to = sp - SOB_OP(2);
     SOB_SLOT(from);
     SOB_SLOT(to);
     store(to, load(from));
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(37));
 }
 
 op38: { // [op2] = [slot op1]
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(38));
     const uint32_t slot = sp - SOB_OP(1), dst = SOB_OP(2);
     SOB_SLOT(slot);
     const uint32_t source = load(slot);
     SOB_CELL(source);
     SOB_CELL(dst);
     store(dst, load(source));
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(38));
 }
 
 op39: { // [op2] = [[op1]]
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(39));
     const uint32_t pointer = SOB_OP(1), dst = SOB_OP(2);
     SOB_CELL(pointer);
     const uint32_t source = load(pointer);
     SOB_CELL(source);
     SOB_CELL(dst);
     store(dst, load(source));
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(39));
 }
 
 op40: { // [op2] = sp - op1
-    SOB_OPERANDS(2);
+    SOB_OPERANDS(SOB_COUNT(40));
     const uint32_t offset = SOB_OP(1), dst = SOB_OP(2);
     SOB_CELL(dst);
     store(dst, sp - offset);
-    SOB_NEXT(2);
+    SOB_NEXT(SOB_COUNT(40));
 }
 
     SOB_BINARY(41, a < b)
@@ -584,6 +604,7 @@ failed:
     m_instructions += start - left;
     return kSobFault;
 
+#undef SOB_COUNT
 #undef SOB_FAIL
 #undef SOB_OPERANDS
 #undef SOB_OP
@@ -592,6 +613,7 @@ failed:
 #undef SOB_PUSH
 #undef SOB_NEED_POP
 #undef SOB_NEXT
+#undef SOB_DISPATCH
 #undef SOB_BINARY
 #undef SOB_DIVISION_CHECK
 }

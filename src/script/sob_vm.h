@@ -91,6 +91,9 @@ public:
 
 private:
     int Interpret();
+    // Runs native n with its argument words at arguments; stores its result at dst (checked by
+    // the caller) unless the call faulted. → the fault, or None.
+    SobFault CallNative(uint32_t native, uint32_t arguments, uint32_t dst);
     void ClearFault();
 
     CScriptMemory& m_memory;

@@ -324,6 +324,7 @@ const FaultCase kFaultCases[] = {
     {"jump to 0xFFFFFFFC", {6, 0xFFFFFFFCu}, {}, SobFault::Memory, 0xFFFFFFFCu},
     {"return to 0xFFFF", {1}, {0xFFFF}, SobFault::Memory, 0xFFFF, kCode, -4},
     {"return past the end", {1}, {kEnd}, SobFault::Memory, kEnd, kCode, -4},
+    {"return to 0xFFFFFFFC", {1}, {0xFFFFFFFCu}, SobFault::Memory, 0xFFFFFFFCu, kCode, -4},
     {"store to 0", {31, 1, 0}, {}, SobFault::Memory, kCode},
     {"store to 0xFFFF", {31, 1, 0xFFFF}, {}, SobFault::Memory, kCode},
     {"store to 0xFFFE (straddling the start)", {31, 1, 0xFFFE}, {}, SobFault::Memory, kCode},
