@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "files/path_utils.h"
+#include "files/plugin_record.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ int ReadKinds(FARPROC getCount, FARPROC getName, FARPROC getType, std::vector<CO
         kinds->reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i) {
             const DWORD index = static_cast<DWORD>(i);
-            CObjectKindInfo kind{0, As<GetNameFunc>(getName)(index)};
+            CObjectKindInfo kind{index, 0, As<GetNameFunc>(getName)(index)};
             if (kind.name == nullptr)
                 return 5;
             kind.type = As<GetTypeFunc>(getType)(index);
@@ -40,41 +40,33 @@ int ReadKinds(FARPROC getCount, FARPROC getName, FARPROC getType, std::vector<CO
 
 } // namespace
 
-int OpenObjectLibrary(const char* path, bool withCallbacks, CObjectLibraryExports* out)
+int CObjectLibraryList::Load(const char* path, bool withCallbacks,
+                             const std::function<void(const CObjectLibraryExports&, const CObjectKindInfo&)>& addKind)
 {
-    *out = CObjectLibraryExports{};
-    char full[MAX_PATH];
-    if (path == nullptr || MakeFullPath(full, path, nullptr) == 0)
-        return 1;
-    HMODULE module = LoadLibraryA(full);
-    if (module == nullptr)
-        return 2;
-    FARPROC getCount = GetProcAddress(module, "GetObjectNum");
-    FARPROC getObject = GetProcAddress(module, "GetObject");
-    FARPROC getName = GetProcAddress(module, "GetObjectName");
-    FARPROC getType = GetProcAddress(module, "GetObjectType");
-    int code = 0;
-    if (!getCount || !getObject || !getName || !getType)
-        code = 3;
-    else
-        code = ReadKinds(getCount, getName, getType, &out->kinds);
-    if (code != 0) {
-        out->kinds.clear();
-        FreeLibrary(module);
+    CObjectLibraryExports library;
+    const int code = LoadPluginLibrary(path, &library.module);
+    if (code != 0)
         return code;
+    FARPROC getCount = GetProcAddress(library.module, "GetObjectNum");
+    library.getObject = GetProcAddress(library.module, "GetObject");
+    FARPROC getName = GetProcAddress(library.module, "GetObjectName");
+    FARPROC getType = GetProcAddress(library.module, "GetObjectType");
+    std::vector<CObjectKindInfo> kinds;
+    const int read = !getCount || !library.getObject || !getName || !getType
+                         ? 3
+                         : ReadKinds(getCount, getName, getType, &kinds);
+    if (read != 0 || kinds.empty()) {
+        FreeLibrary(library.module);
+        return read;
     }
-    out->module = module;
-    out->getObject = getObject;
     if (withCallbacks) {
-        out->callback = GetProcAddress(module, "CallbackAssistFunc");
-        out->callback2 = GetProcAddress(module, "CallbackAssistFunc2");
+        library.callback = GetProcAddress(library.module, "CallbackAssistFunc");
+        library.callback2 = GetProcAddress(library.module, "CallbackAssistFunc2");
     }
+    for (const CObjectKindInfo& kind : kinds)
+        addKind(library, kind);
+    m_libraries.push_back(CLibrary{library.module, static_cast<int32_t>(kinds.size()) - 1});
     return 0;
-}
-
-void CObjectLibraryList::Add(HMODULE module, size_t holders)
-{
-    m_libraries.push_back(CLibrary{module, static_cast<int32_t>(holders) - 1});
 }
 
 void CObjectLibraryList::Release(HMODULE module)

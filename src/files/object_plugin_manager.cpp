@@ -15,16 +15,7 @@ CObjectPluginManager::~CObjectPluginManager()
 
 void CObjectPluginManager::UnloadType(BYTE type)
 {
-    auto keep = m_kinds.begin();
-    for (CKind& kind : m_kinds) {
-        if (kind.type != type) {
-            *keep++ = kind;
-            continue;
-        }
-        if (kind.module != nullptr)
-            m_libraries.Release(kind.module);
-    }
-    m_kinds.erase(keep, m_kinds.end());
+    m_libraries.RemoveType(m_kinds, type, [](const CKind&) {});
 }
 
 void CObjectPluginManager::UnloadAll()
@@ -44,23 +35,12 @@ int CObjectPluginManager::Register(EffectFactoryFunc factory, const char* name, 
 
 int CObjectPluginManager::LoadPlugin(const char* path)
 {
-    CObjectLibraryExports library;
-    const int code = OpenObjectLibrary(path, true, &library);
-    if (code != 0)
-        return code;
-    if (library.kinds.empty()) {
-        // Nothing points into a library without kinds.
-        FreeLibrary(library.module);
-        return 0;
-    }
-    for (size_t i = 0; i < library.kinds.size(); ++i)
-        m_kinds.push_back(CKind{library.kinds[i].type, library.kinds[i].name,
-                                reinterpret_cast<EffectFactoryFunc>(library.getObject),
+    return m_libraries.Load(path, true, [this](const CObjectLibraryExports& library, const CObjectKindInfo& kind) {
+        m_kinds.push_back(CKind{kind.type, kind.name, reinterpret_cast<EffectFactoryFunc>(library.getObject),
                                 reinterpret_cast<EffectCallbackFunc>(library.callback),
                                 reinterpret_cast<EffectCallbackFunc>(library.callback2), library.module,
-                                static_cast<DWORD>(i)});
-    m_libraries.Add(library.module, library.kinds.size());
-    return 0;
+                                kind.index});
+    });
 }
 
 int CObjectPluginManager::LoadFolder(const char* folder)

@@ -122,6 +122,16 @@ int LoadPluginFiles(const char* folder, const char* pattern, const std::function
     return failed;
 }
 
+int LoadPluginLibrary(const char* path, HMODULE* outModule)
+{
+    *outModule = nullptr;
+    char full[MAX_PATH];
+    if (path == nullptr || MakeFullPath(full, path, nullptr) == 0)
+        return 1;
+    *outModule = LoadLibraryA(full);
+    return *outModule != nullptr ? 0 : 2;
+}
+
 int LoadPluginFolder(CPluginList& list, const CPluginFamily& family, const char* folder)
 {
     return LoadPluginFiles(folder, family.pattern,

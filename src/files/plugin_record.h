@@ -71,3 +71,6 @@ void UnloadAllPlugins(CPluginList& list);
 // each file of pattern (e.g. "*.DCP") in folder, made full against the base folder, in the order
 // the system lists them → the number of files whose load answered non-zero, -1 for a bad folder.
 int LoadPluginFiles(const char* folder, const char* pattern, const std::function<int(const char*)>& load);
+// Loads the library at path (made full against the base folder) → 0, 1 bad path, 2 LoadLibraryA
+// failed.
+int LoadPluginLibrary(const char* path, HMODULE* outModule);

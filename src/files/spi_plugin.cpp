@@ -5,7 +5,7 @@
 
 #include "files/file_manager.h"
 #include "files/gll_manager.h"
-#include "files/path_utils.h"
+#include "files/plugin_record.h"
 #include "files/spi_archive.h"
 #include "files/spi_image_loader.h"
 #include "winapi/kernel.h"
@@ -163,13 +163,9 @@ std::string SpiExtensionList(const std::string& patterns)
 
 int LoadSPIPlugin(const char* path, bool acceptArchive, bool acceptImage)
 {
-    char full[MAX_PATH];
-    if (path == nullptr || MakeFullPath(full, path, nullptr) == 0)
-        return 1;
-    HMODULE module = LoadLibraryA(full);
-    if (module == nullptr)
-        return 2;
-    return LoadAndBind(module, acceptArchive, acceptImage);
+    HMODULE module = nullptr;
+    const int code = LoadPluginLibrary(path, &module);
+    return code != 0 ? code : LoadAndBind(module, acceptArchive, acceptImage);
 }
 
 int LoadSPIFolder(const char* folder, bool acceptArchive, bool acceptImage)

@@ -28,17 +28,7 @@ CTransitionPluginManager::~CTransitionPluginManager()
 
 void CTransitionPluginManager::UnloadType(BYTE type)
 {
-    auto keep = m_kinds.begin();
-    for (CKind& kind : m_kinds) {
-        if (kind.type != type) {
-            *keep++ = kind;
-            continue;
-        }
-        RunTeardown(kind);
-        if (kind.module != nullptr)
-            m_libraries.Release(kind.module);
-    }
-    m_kinds.erase(keep, m_kinds.end());
+    m_libraries.RemoveType(m_kinds, type, RunTeardown);
 }
 
 void CTransitionPluginManager::UnloadAll()
@@ -60,21 +50,10 @@ int CTransitionPluginManager::Register(FilterFactoryFunc factory, const char* na
 
 int CTransitionPluginManager::LoadPlugin(const char* path)
 {
-    CObjectLibraryExports library;
-    const int code = OpenObjectLibrary(path, false, &library);
-    if (code != 0)
-        return code;
-    if (library.kinds.empty()) {
-        // Nothing points into a library without kinds.
-        FreeLibrary(library.module);
-        return 0;
-    }
-    for (size_t i = 0; i < library.kinds.size(); ++i)
-        m_kinds.push_back(CKind{library.kinds[i].type, false, library.kinds[i].name,
-                                reinterpret_cast<FilterFactoryFunc>(library.getObject), library.module,
-                                static_cast<DWORD>(i), nullptr, nullptr});
-    m_libraries.Add(library.module, library.kinds.size());
-    return 0;
+    return m_libraries.Load(path, false, [this](const CObjectLibraryExports& library, const CObjectKindInfo& kind) {
+        m_kinds.push_back(CKind{kind.type, false, kind.name, reinterpret_cast<FilterFactoryFunc>(library.getObject),
+                                library.module, kind.index, nullptr, nullptr});
+    });
 }
 
 int CTransitionPluginManager::LoadFolder(const char* folder)

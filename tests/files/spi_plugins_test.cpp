@@ -1,7 +1,6 @@
 // SPI plug-ins through their adapters: real shared objects (plugins/test_spi_image.cpp for PPM and
 // PGM, plugins/test_spi_archive.cpp for ustar) with fixed and moveable blocks, against pictures
 // from ImageMagick and archives from tar; a built-in fake module for the plug-in's hostile answers.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,6 +18,7 @@
 #include "files/spi_plugin.h"
 #include "files/temp_folder.h"
 #include "gll_test_support.h"
+#include "plugins/plugin_paths.h"
 #include "winapi/kernel.h"
 #include "winapi/text.h"
 
@@ -29,23 +29,9 @@ using Bytes = std::vector<BYTE>;
 
 const char* const kVariants[] = {"spi", "spi_moveable"};
 
-std::string LinuxPlugin(const std::string& relative)
-{
-    return std::string(TESSARO_BINARY_DIR) + "/tests/files/plugins/" + relative;
-}
-
-std::string Plugin(const std::string& relative)
-{
-    return winapi::WindowsPathFromLinux(LinuxPlugin(relative));
-}
-
-bool Mapped(const std::string& relative)
-{
-    void* handle = dlopen(LinuxPlugin(relative).c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle != nullptr)
-        dlclose(handle);
-    return handle != nullptr;
-}
+using plugin_test::LinuxPlugin;
+using plugin_test::Mapped;
+using plugin_test::Plugin;
 
 int Shell(const std::string& command)
 {
