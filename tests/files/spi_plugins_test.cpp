@@ -146,6 +146,30 @@ TEST_F(SpiTest, ImagePluginLoadsAsTheBuiltInFormatsDo)
         EXPECT_EQ(g.bits, 8);
         EXPECT_EQ(g.palette[4 * 200 + 1], 200);
         EXPECT_EQ(g.palette[4 * g.Pixel8(3, 2)], g.Pixel8(3, 2));
+        // The caller's progress callback hears the plug-in's progress with its own user data, and
+        // can stop the load.
+        struct Progress {
+            int calls = 0;
+            int answer = 0;
+            static int Report(int, int, void* user)
+            {
+                auto* p = static_cast<Progress*>(user);
+                ++p->calls;
+                return p->answer;
+            }
+        } progress;
+        HGLOBAL info = nullptr;
+        HGLOBAL bits = nullptr;
+        ASSERT_EQ(loader->LoadPicture(bytes.data(), static_cast<DWORD>(bytes.size()), &info, &bits, Progress::Report,
+                                      &progress),
+                  0);
+        EXPECT_EQ(progress.calls, 2);
+        GlobalFree(info);
+        GlobalFree(bits);
+        progress.answer = 1;
+        EXPECT_EQ(loader->LoadPicture(bytes.data(), static_cast<DWORD>(bytes.size()), &info, &bits, Progress::Report,
+                                      &progress),
+                  1);
         gll.UnloadType(5);
         EXPECT_FALSE(Mapped(std::string(variant) + "/image.spi"));
     }
@@ -279,6 +303,12 @@ TEST_F(SpiTest, ArchivePluginMountsTarArchives)
                   0);
         EXPECT_EQ(record.size, 4u);
         GlobalFreeCallback(&record);
+        // The plug-in's progress reaches the caller's callback with its context.
+        int reports = 0;
+        auto count = [](DWORD, DWORD, void* context) { ++*static_cast<int*>(context); };
+        ASSERT_EQ(archive->LoadByName("readme.txt", GlobalAllocCallback, &record, count, &reports), 0);
+        GlobalFreeCallback(&record);
+        EXPECT_EQ(reports, 2);
 
         // Extraction writes the entry into a folder.
         EXPECT_EQ(archive->ExtractByName("README.TXT", "out", nullptr, nullptr), 0);
