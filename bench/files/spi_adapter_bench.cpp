@@ -1,8 +1,10 @@
 // The cost of the SPI image adapter: a PPM picture loaded through the image-loader manager
 // (LoadImageFromMemory, the plug-in found by the picture's head, cache off) into a 32-bit image,
-// against the same plug-in's GetPicture called directly and its blocks converted by
-// ConvertDibTo32 into the same image. The plug-in is the tests' PPM plug-in, built in here and
-// registered as a built-in module. Goal: ratio at least 1 / 1.05.
+// against the same plug-in's GetPicture called directly and its blocks converted into the same
+// image by the conversion the adapter uses for a 24-bit bitmap (ConvertDibTo32NoAlpha; the
+// alpha-setting ConvertDibTo32 is a few percent slower and would flatter the adapter). The plug-in
+// is the tests' PPM plug-in, built in here and registered as a built-in module. Goal: ratio at
+// least 1 / 1.05 (the adapter costs under 5 %).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -85,7 +87,7 @@ void BM_SpiAdapterOverhead(benchmark::State& state)
             GetPicture(reinterpret_cast<const char*>(file.data()), size, kSpiInputMemory, &info, &bits, nullptr, 0);
             Image::Allocate(width, height, 32, FALSE, &peer.pitch, nullptr, &peer);
             const RECT rect = {0, 0, width, height};
-            ConvertDibTo32(peer.pixels.data(), rect, peer.pitch, static_cast<const BITMAPINFO*>(LocalLock(info)),
+            ConvertDibTo32NoAlpha(peer.pixels.data(), rect, peer.pitch, static_cast<const BITMAPINFO*>(LocalLock(info)),
                            static_cast<const BYTE*>(LocalLock(bits)), (width * 3 + 3) & ~3, POINT{0, 0});
             LocalFree(info);
             LocalFree(bits);
