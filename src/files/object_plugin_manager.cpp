@@ -4,10 +4,6 @@
 
 CObjectPluginManager* g_pObjectPluginManager = nullptr;
 
-// Plug-in objects derive from the header-only bases in their own library, so the sanitizer's
-// dynamic-type check (which compares type records across libraries) does not apply to them.
-#define OBJECT_PLUGIN_CALLS __attribute__((no_sanitize("vptr")))
-
 CObjectPluginManager::~CObjectPluginManager()
 {
     UnloadAll();
@@ -81,7 +77,7 @@ CPluginEffect* CObjectPluginManager::CreateRaw(const char* name)
     }
 }
 
-OBJECT_PLUGIN_CALLS CPluginEffect* CObjectPluginManager::CreateObject(const char* name, const CEffectArgs& args)
+CPluginEffect* CObjectPluginManager::CreateObject(const char* name, const CEffectArgs& args)
 {
     CPluginEffect* object = CreateRaw(name);
     if (object == nullptr)

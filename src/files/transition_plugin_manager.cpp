@@ -4,9 +4,6 @@
 
 CTransitionPluginManager* g_pTransitionPluginManager = nullptr;
 
-// Plug-in objects derive from the header-only bases in their own library (see the effect registry).
-#define OBJECT_PLUGIN_CALLS __attribute__((no_sanitize("vptr")))
-
 namespace {
 
 void RunTeardown(const CTransitionPluginManager::CKind& kind)
@@ -89,7 +86,7 @@ CPluginFilter* CTransitionPluginManager::CreateRaw(const char* name)
     }
 }
 
-OBJECT_PLUGIN_CALLS CPluginFilter* CTransitionPluginManager::CreateObject(CImageObject* canvas, const char* name,
+CPluginFilter* CTransitionPluginManager::CreateObject(CImageObject* canvas, const char* name,
                                                                           const CEffectArgs& args)
 {
     CPluginFilter* object = CreateRaw(name);
