@@ -50,3 +50,7 @@ function(tessaro_engine_target)
   target_link_libraries(tessaro_engine INTERFACE ${libs})
   target_include_directories(tessaro_engine INTERFACE ${PROJECT_SOURCE_DIR}/src)
 endfunction()
+
+# Executables (engine, tests, tools, benchmarks, fuzzers) export the stand-in's local-memory calls
+# to the plug-in shared objects they load, so that a plug-in's blocks are the engine's.
+add_link_options("$<$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>:-Wl,--dynamic-list=${CMAKE_CURRENT_LIST_DIR}/plugin_exports.list>")

@@ -57,7 +57,7 @@ struct Buffers {
     const BYTE* Src() const { return reinterpret_cast<const BYTE*>(src.data()); }
 };
 
-using bench_contest::Contest;
+using bench::Contest;
 
 pixman_image_t* PixmanOf(pixman_format_code_t format, Buffers& b, std::vector<uint32_t>& pixels)
 {

@@ -17,7 +17,7 @@
 #include <random>
 #include <vector>
 
-using bench_contest::Contest;
+using bench::Contest;
 
 namespace {
 

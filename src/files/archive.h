@@ -16,6 +16,8 @@ struct CArchiveEntry {
     DWORD storedSize = 0;
     DWORD unpackedSize = 0;
     DWORD offset = 0; // in bytes
+    DWORD timeStamp = 0; // as the archive stores it (KPK: 0)
+    DWORD crc = 0;       // KPK: 0
     BYTE flag = 0;
     bool hasUnpackedSize = false;
 };
@@ -46,8 +48,18 @@ public:
                            LoadProgressFunc progress, void* progressContext) = 0;
     virtual int LoadByIndex(DWORD index, LoadAllocFunc allocate, CLoadRecord* record,
                             LoadProgressFunc progress, void* progressContext) = 0;
-    virtual int ReservedOperation1() { return -2; }
-    virtual int ReservedOperation2() { return -2; }
+    // Writes an entry as a file into folder (made full against the base folder) → 0, 1 the
+    // decoder failed, 3 not found, 5 bad folder; -2 when the archive cannot (the base).
+    virtual int ExtractByName(const char* name, const char* folder, LoadProgressFunc progress, void* progressContext)
+    {
+        (void)name, (void)folder, (void)progress, (void)progressContext;
+        return -2;
+    }
+    virtual int ExtractByIndex(DWORD index, const char* folder, LoadProgressFunc progress, void* progressContext)
+    {
+        (void)index, (void)folder, (void)progress, (void)progressContext;
+        return -2;
+    }
     // A stream over a stored entry, or null with outCode 3 not found, -3 must be loaded, or the
     // code of the failing step.
     virtual CReadStream* OpenByName(const char* name, int* outCode) = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <string>
 
 #include "files/path_utils.h"
@@ -94,7 +95,7 @@ int LoadPlugin(CPluginList& list, const CPluginFamily& family, const char* path)
     return 0;
 }
 
-int LoadPluginFolder(CPluginList& list, const CPluginFamily& family, const char* folder)
+int LoadPluginFiles(const char* folder, const char* pattern, const std::function<int(const char*)>& load)
 {
     char full[MAX_PATH];
     if (folder == nullptr || MakeFullPath(full, folder, nullptr) == 0)
@@ -102,11 +103,11 @@ int LoadPluginFolder(CPluginList& list, const CPluginFamily& family, const char*
     std::string base = full;
     if (!EndsWithSeparator(base.c_str()))
         base += '\\';
-    std::string pattern = base + family.pattern;
-    if (pattern.size() >= MAX_PATH)
+    std::string search = base + pattern;
+    if (search.size() >= MAX_PATH)
         return -1;
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    HANDLE find = FindFirstFileA(search.c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return 0;
     int failed = 0;
@@ -114,11 +115,27 @@ int LoadPluginFolder(CPluginList& list, const CPluginFamily& family, const char*
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
         std::string path = base + data.cFileName;
-        if (path.size() >= MAX_PATH || LoadPlugin(list, family, path.c_str()) != 0)
+        if (path.size() >= MAX_PATH || load(path.c_str()) != 0)
             ++failed;
     } while (FindNextFileA(find, &data));
     FindClose(find);
     return failed;
+}
+
+int LoadPluginLibrary(const char* path, HMODULE* outModule)
+{
+    *outModule = nullptr;
+    char full[MAX_PATH];
+    if (path == nullptr || MakeFullPath(full, path, nullptr) == 0)
+        return 1;
+    *outModule = LoadLibraryA(full);
+    return *outModule != nullptr ? 0 : 2;
+}
+
+int LoadPluginFolder(CPluginList& list, const CPluginFamily& family, const char* folder)
+{
+    return LoadPluginFiles(folder, family.pattern,
+                           [&](const char* path) { return LoadPlugin(list, family, path); });
 }
 
 namespace {

@@ -6,6 +6,7 @@
 // 2 LoadLibraryA failed, 3 a required export is missing, 4 null decode object, 5 the plug-in failed.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "winapi/base.h"
@@ -65,3 +66,11 @@ CPluginRecord* FindPluginByType(const CPluginList& list, DWORD typeId);
 // Deletes the decode object, frees the library and the record of every record with that type id.
 void UnloadPluginType(CPluginList& list, DWORD typeId);
 void UnloadAllPlugins(CPluginList& list);
+
+// The folder walk of every plug-in family (also the object and SPI plug-ins): calls load(path) for
+// each file of pattern (e.g. "*.DCP") in folder, made full against the base folder, in the order
+// the system lists them → the number of files whose load answered non-zero, -1 for a bad folder.
+int LoadPluginFiles(const char* folder, const char* pattern, const std::function<int(const char*)>& load);
+// Loads the library at path (made full against the base folder) → 0, 1 bad path, 2 LoadLibraryA
+// failed.
+int LoadPluginLibrary(const char* path, HMODULE* outModule);

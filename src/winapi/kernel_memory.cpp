@@ -136,3 +136,97 @@ void WINAPI GlobalMemoryStatus(LPMEMORYSTATUS status)
     status->dwTotalVirtual = clamp(ex.ullTotalVirtual);
     status->dwAvailVirtual = clamp(ex.ullAvailVirtual);
 }
+
+namespace {
+
+// Moveable local blocks: handle → the global block behind it and its lock count. Handles are
+// (n << 4) | 2, so they never equal a block's address (blocks are at least 16-byte aligned).
+struct MoveableBlock {
+    void* memory;
+    DWORD locks;
+};
+std::mutex g_localMutex;
+uintptr_t g_nextHandle = 0;
+std::unordered_map<HLOCAL, MoveableBlock>& Moveables()
+{
+    static auto* moveables = new std::unordered_map<HLOCAL, MoveableBlock>;
+    return *moveables;
+}
+
+// The moveable record of a handle, null for a fixed block or a stray value (caller holds the mutex).
+MoveableBlock* FindMoveable(HLOCAL handle)
+{
+    auto it = Moveables().find(handle);
+    return it == Moveables().end() ? nullptr : &it->second;
+}
+
+} // namespace
+
+extern "C" {
+
+HLOCAL WINAPI LocalAlloc(UINT flags, SIZE_T bytes)
+{
+    HGLOBAL memory = GlobalAlloc(flags & LMEM_ZEROINIT, bytes);
+    if (!memory || !(flags & LMEM_MOVEABLE))
+        return memory;
+    std::lock_guard<std::mutex> lock(g_localMutex);
+    auto handle = reinterpret_cast<HLOCAL>((++g_nextHandle << 4) | 2);
+    Moveables()[handle] = MoveableBlock{memory, 0};
+    return handle;
+}
+
+HLOCAL WINAPI LocalReAlloc(HLOCAL block, SIZE_T bytes, UINT flags)
+{
+    std::lock_guard<std::mutex> lock(g_localMutex);
+    if (MoveableBlock* moveable = FindMoveable(block)) {
+        HGLOBAL memory = GlobalReAlloc(moveable->memory, bytes, flags & LMEM_ZEROINIT);
+        if (!memory)
+            return nullptr;
+        moveable->memory = memory;
+        return block;
+    }
+    return GlobalReAlloc(block, bytes, flags & LMEM_ZEROINIT);
+}
+
+HLOCAL WINAPI LocalFree(HLOCAL block)
+{
+    std::lock_guard<std::mutex> lock(g_localMutex);
+    if (MoveableBlock* moveable = FindMoveable(block)) {
+        GlobalFree(moveable->memory);
+        Moveables().erase(block);
+        return nullptr;
+    }
+    return GlobalFree(block);
+}
+
+LPVOID WINAPI LocalLock(HLOCAL block)
+{
+    std::lock_guard<std::mutex> lock(g_localMutex);
+    if (MoveableBlock* moveable = FindMoveable(block)) {
+        ++moveable->locks;
+        return moveable->memory;
+    }
+    return GlobalLock(block);
+}
+
+BOOL WINAPI LocalUnlock(HLOCAL block)
+{
+    std::lock_guard<std::mutex> lock(g_localMutex);
+    if (MoveableBlock* moveable = FindMoveable(block)) {
+        if (moveable->locks > 0)
+            --moveable->locks;
+        SetLastError(NO_ERROR);
+        return moveable->locks != 0;
+    }
+    return GlobalUnlock(block);
+}
+
+SIZE_T WINAPI LocalSize(HLOCAL block)
+{
+    std::lock_guard<std::mutex> lock(g_localMutex);
+    if (MoveableBlock* moveable = FindMoveable(block))
+        return GlobalSize(moveable->memory);
+    return GlobalSize(block);
+}
+
+} // extern "C"

@@ -1,6 +1,6 @@
-// One contest of a raster benchmark: ours and the peer timed alternately on the same work, the
-// medians and the speed ratio (peer time / our time: above 1 means ours is faster) reported as
-// the counters ours_ms, peer_ms and ratio.
+// One contest of a benchmark: our code and the named peer run alternately on the same work, and
+// the entry reports the medians (ours_ms, peer_ms) and the ratio peer / ours (above 1: we are
+// faster).
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -10,7 +10,7 @@
 #include <functional>
 #include <vector>
 
-namespace bench_contest {
+namespace bench {
 
 inline double MedianMs(std::vector<double>& v)
 {
@@ -18,8 +18,8 @@ inline double MedianMs(std::vector<double>& v)
     return v[v.size() / 2];
 }
 
-inline void Contest(benchmark::State& state, const std::function<void()>& ours,
-                    const std::function<void()>& peer, int runs = 15)
+inline void Contest(benchmark::State& state, const std::function<void()>& ours, const std::function<void()>& peer,
+                    int runs = 15)
 {
     std::vector<double> ourTimes, peerTimes;
     for (auto _ : state) {
@@ -28,8 +28,7 @@ inline void Contest(benchmark::State& state, const std::function<void()>& ours,
                 const auto start = std::chrono::steady_clock::now();
                 (which == 0 ? ours : peer)();
                 const auto end = std::chrono::steady_clock::now();
-                (which == 0 ? ourTimes : peerTimes)
-                    .push_back(std::chrono::duration<double, std::milli>(end - start).count());
+                (which == 0 ? ourTimes : peerTimes).push_back(std::chrono::duration<double, std::milli>(end - start).count());
             }
         }
         benchmark::ClobberMemory();
@@ -40,4 +39,4 @@ inline void Contest(benchmark::State& state, const std::function<void()>& ours,
     state.counters["ratio"] = p / o;
 }
 
-} // namespace bench_contest
+} // namespace bench
