@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "files/image_loader.h"
 
 namespace picture_test {
@@ -57,7 +59,9 @@ struct Target {
 
 inline std::string TempDir()
 {
-    std::string dir = std::string(TESSARO_BINARY_DIR) + "/tmp_pictures";
+    // One folder per process: ctest runs the cases of one program side by side, and a shared
+    // fixture file rewritten by one case while another reads it gave the reader half a picture.
+    std::string dir = std::string(TESSARO_BINARY_DIR) + "/tmp_pictures/" + std::to_string(getpid());
     std::string command = "mkdir -p '" + dir + "'";
     if (std::system(command.c_str()) != 0)
         return "/tmp";
