@@ -158,9 +158,13 @@ DWORD COggStream::Read(void* buffer, DWORD bytes)
         return 0;
     auto* out = static_cast<char*>(buffer);
     DWORD done = 0;
-    while (done < bytes) {
+    const DWORD block = m_format.nBlockAlign;
+    // The library delivers whole sample frames only: a rest smaller than one is left unfilled
+    // (asking for it answers an error, which would end the sound).
+    while (bytes - done >= block) {
         const DWORD left = bytes - done;
-        const int ask = left > INT_MAX ? INT_MAX : static_cast<int>(left);
+        const DWORD whole = (left > INT_MAX ? INT_MAX : left) / block * block;
+        const int ask = static_cast<int>(whole);
         int link = 0;
         const long got = m_library.read(m_state, out + done, ask, 0, 2, 1, &link);
         if (got > 0 && got <= ask) {
