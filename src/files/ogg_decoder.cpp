@@ -130,16 +130,17 @@ int COggStream::OpenFile(CFileStream* file)
     m_totalSamples = m_library.pcmTotal(m_state, -1);
     const int64_t bytes = m_totalSamples > 0 ? m_totalSamples * m_format.nBlockAlign : 0;
     m_totalBytes = bytes < 0xFFFFFFFFLL ? static_cast<DWORD>(bytes) : 0xFFFFFFFFu;
-    m_rawStart = m_library.rawTell(m_state);
     return kOk;
 }
 
 int COggStream::Seek(DWORD ms)
 {
-    // Seek(0) rewinds even a sound shorter than one millisecond (length 0).
+    // Seek(0) rewinds even a sound shorter than one millisecond (length 0). It goes to byte 0 of
+    // the file: the library's raw position right after opening is where its reading stands, which
+    // is past the first data (the end of the first link), so rewinding there went silent.
     if (ms != 0 && ms >= m_length)
         return 5;
-    const int result = ms == 0 ? m_library.rawSeek(m_state, m_rawStart) : m_library.timeSeek(m_state, ms * 0.001);
+    const int result = ms == 0 ? m_library.rawSeek(m_state, 0) : m_library.timeSeek(m_state, ms * 0.001);
     if (result != 0)
         return 6;
     m_end = false;

@@ -45,7 +45,8 @@ public:
 
     DWORD GetLength() override { return m_length; }
     DWORD GetTotalBytes() override { return m_totalBytes; }
-    // → 0, 5 at or past the length (except 0, which always rewinds), 6 the library failed.
+    // → 0, 5 at or past the length (except 0, which always rewinds to the first sample), 6 the
+    // library failed.
     int Seek(DWORD ms) override;
     DWORD GetPosition() override;
     bool IsEnd() override { return m_end; }
@@ -71,7 +72,6 @@ private:
     DWORD m_totalBytes = 0;
     int64_t m_totalSamples = 0;
     bool m_end = false;
-    int64_t m_rawStart = 0;
 };
 
 class COggDecoder : public CSoundDecoder {

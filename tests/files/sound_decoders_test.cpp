@@ -117,3 +117,240 @@ TEST_F(SoundDecoders, OggDecodesExactlyAsLibvorbisfileFromEverySource)
         }
     }
 }
+
+TEST_F(SoundDecoders, SeeksLandWhereLibvorbisfileLands)
+{
+    const int times[] = {1, 37, 100, 250, 333};
+    for (const char* name : {"tone8k.ogg", "noise22k.ogg", "sweep48k.ogg", "chain.ogg"}) {
+        const Reference ref = DecodeReference(s_dir->Linux(name));
+        StreamPtr stream(sll.Open(name, nullptr, true, nullptr));
+        ASSERT_NE(stream, nullptr) << name;
+        const DWORD piece = 4000 * stream->GetFormat()->nBlockAlign / 4;
+        for (int ms : times) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(ms));
+            ASSERT_LT(static_cast<DWORD>(ms), stream->GetLength());
+            long position = -1;
+            const std::string expected = sound_test::ReferenceAfterSeek(s_dir->Linux(name), ms, piece, &position);
+            ASSERT_EQ(stream->Seek(static_cast<DWORD>(ms)), 0);
+            EXPECT_EQ(static_cast<long>(stream->GetPosition()), position);
+            std::string got(piece, '\0');
+            got.resize(stream->Read(got.data(), piece));
+            EXPECT_TRUE(sound_test::SamePcm(got, expected));
+        }
+        // 0 rewinds to the first sample of the file (for a chained file libvorbisfile itself starts
+        // a fresh open at the second link; its own seek to 0 gives every link).
+        long position = -1;
+        const std::string whole = sound_test::ReferenceAfterSeek(s_dir->Linux(name), 0, SIZE_MAX, &position);
+        ASSERT_EQ(stream->Seek(0), 0);
+        EXPECT_EQ(stream->GetPosition(), 0u);
+        EXPECT_TRUE(sound_test::SamePcm(ReadAll(*stream, 4096), whole)) << name;
+        if (std::string(name) != "chain.ogg") {
+            EXPECT_EQ(whole, ref.pcm);
+        }
+    }
+}
+
+TEST_F(SoundDecoders, EndsAndRewinds)
+{
+    for (const char* name : {"tone8k.ogg", "tiny.ogg"}) {
+        SCOPED_TRACE(name);
+        const Reference ref = DecodeReference(s_dir->Linux(name));
+        StreamPtr stream(sll.Open(name, nullptr, true, nullptr));
+        ASSERT_NE(stream, nullptr);
+        const DWORD length = stream->GetLength();
+        EXPECT_EQ(stream->Seek(length), length == 0 ? 0 : 5);
+        EXPECT_EQ(stream->Seek(length + 1000), 5);
+        std::string all = ReadAll(*stream, 65536);
+        EXPECT_TRUE(stream->IsEnd());
+        char buffer[64];
+        EXPECT_EQ(stream->Read(buffer, sizeof buffer), 0u);
+        EXPECT_TRUE(stream->IsEnd());
+        EXPECT_EQ(stream->Read(nullptr, 64), 0u);
+        // Seek(0) rewinds also a sound shorter than a millisecond (length 0 used to answer 5).
+        ASSERT_EQ(stream->Seek(0), 0);
+        EXPECT_FALSE(stream->IsEnd());
+        EXPECT_TRUE(sound_test::SamePcm(ReadAll(*stream, 64), ref.pcm));
+        // A rest smaller than one sample frame is left unfilled without ending the sound.
+        ASSERT_EQ(stream->Seek(0), 0);
+        EXPECT_EQ(stream->Read(buffer, 1), 0u);
+        EXPECT_FALSE(stream->IsEnd());
+        EXPECT_EQ(stream->Read(buffer, 3), 2u);
+    }
+    StreamPtr tiny(sll.Open("tiny.ogg", nullptr, true, nullptr));
+    EXPECT_EQ(tiny->GetLength(), 0u);
+    EXPECT_EQ(tiny->GetTotalBytes(), DecodeReference(s_dir->Linux("tiny.ogg")).pcm.size());
+}
+
+TEST_F(SoundDecoders, DataThatIsNotOggIsRefusedAndRewound)
+{
+    s_dir->Write("bad.ogg", std::string(5000, 'x'));
+    s_dir->Write("cut.ogg", s_dir->Read("tone8k.ogg").substr(0, 300));
+    auto* decoder = sll.FindByType(2);
+    ASSERT_NE(decoder, nullptr);
+    for (const char* name : {"bad.ogg", "cut.ogg", "tone8k.wav"}) {
+        auto* file = new CFileStream;
+        ASSERT_EQ(file->Open(name), 0u);
+        int code = -1;
+        EXPECT_EQ(decoder->Open(file, &code), nullptr) << name;
+        EXPECT_EQ(code, 1) << name;
+        EXPECT_EQ(file->Tell(), 0u) << name;
+        EXPECT_EQ(decoder->Open(file, nullptr), nullptr); // the out-code is optional
+        file->Release();
+    }
+    int code = -1;
+    EXPECT_EQ(sll.Open("bad.ogg", nullptr, true, &code), nullptr);
+    EXPECT_EQ(code, SLL_NO_DECODER);
+    EXPECT_EQ(sll.Open("missing.ogg", nullptr, true, &code), nullptr);
+    EXPECT_EQ(code, SLL_CANNOT_OPEN);
+    EXPECT_EQ(sll.Open("missing.ogg", nullptr, false, nullptr), nullptr);
+}
+
+namespace {
+
+// A module table copied from the built-in one with one row changed: a missing entry point, a
+// state size beyond the decoder's room, or a read that fails.
+struct MockModule {
+    std::vector<winapi::BuiltinProc> rows;
+    explicit MockModule(const char* change, FARPROC proc)
+    {
+        HMODULE real = LoadLibraryA("wuvorbis.dll");
+        for (const char* name :
+             {"Query_sizeof_OggVorbis_File", "wu_ov_clear", "wu_ov_open_callbacks", "wu_ov_seekable",
+              "wu_ov_pcm_total", "wu_ov_time_total", "wu_ov_raw_seek", "wu_ov_time_seek", "wu_ov_raw_tell",
+              "wu_ov_pcm_tell", "wu_ov_time_tell", "wu_ov_info", "wu_ov_read", "wu_SetCPUType", "wu_DetectCPU"}) {
+            if (std::strcmp(name, change) != 0)
+                rows.push_back({name, GetProcAddress(real, name)});
+            else if (proc != nullptr)
+                rows.push_back({name, proc});
+        }
+        FreeLibrary(real);
+        winapi::RegisterBuiltinModule("mockvorbis.dll", rows.data(), rows.size());
+    }
+    ~MockModule() { winapi::UnregisterBuiltinModule("mockvorbis.dll"); }
+};
+
+int TooLarge()
+{
+    return 961;
+}
+
+WuOvReadFunc g_realRead;
+int g_reads;
+// Delivers two pieces, then fails as a damaged stream does.
+long FailingRead(void* state, char* buffer, int length, int bigEndian, int word, int sign, int* link)
+{
+    return ++g_reads <= 2 ? g_realRead(state, buffer, length < 256 ? length : 256, bigEndian, word, sign, link)
+                          : -128; // OV_EREAD
+}
+
+} // namespace
+
+TEST_F(SoundDecoders, AnIncompleteModuleLeavesTheDecoderWithoutLibrary)
+{
+    struct Case {
+        const char* row;
+        FARPROC proc;
+    };
+    const Case cases[] = {
+        {"wu_ov_read", nullptr},
+        {"wu_DetectCPU", nullptr},
+        {"Query_sizeof_OggVorbis_File", nullptr},
+        {"Query_sizeof_OggVorbis_File", winapi::ToFarProc(TooLarge)},
+    };
+    for (const Case& c : cases) {
+        MockModule mock(c.row, c.proc);
+        COggDecoder decoder("mockvorbis.dll");
+        EXPECT_FALSE(decoder.HasLibrary()) << c.row;
+        auto* file = new CFileStream;
+        ASSERT_EQ(file->Open("tone8k.ogg"), 0u);
+        int code = 0;
+        EXPECT_EQ(decoder.Open(file, &code), nullptr);
+        EXPECT_EQ(code, -2);
+        file->Release();
+    }
+    COggDecoder missing("nowhere\\nothing.dll");
+    EXPECT_FALSE(missing.HasLibrary());
+    EXPECT_EQ(RegisterOggDecoder(sll), 0);
+}
+
+TEST_F(SoundDecoders, AFailingLibraryReadEndsTheSound)
+{
+    HMODULE real = LoadLibraryA("wuvorbis.dll");
+    g_realRead = reinterpret_cast<WuOvReadFunc>(GetProcAddress(real, "wu_ov_read"));
+    g_reads = 0;
+    MockModule mock("wu_ov_read", winapi::ToFarProc(FailingRead));
+    COggDecoder decoder("mockvorbis.dll");
+    ASSERT_TRUE(decoder.HasLibrary());
+    auto* file = new CFileStream;
+    ASSERT_EQ(file->Open("noise22k.ogg"), 0u);
+    StreamPtr stream(decoder.Open(file, nullptr));
+    ASSERT_NE(stream, nullptr);
+    std::string buffer(8192, '\0');
+    // What was read before the failure is kept; the write position never moves back.
+    EXPECT_EQ(stream->Read(buffer.data(), 8192), 512u);
+    EXPECT_TRUE(stream->IsEnd());
+    EXPECT_EQ(stream->Read(buffer.data(), 8192), 0u);
+    const Reference ref = DecodeReference(s_dir->Linux("noise22k.ogg"));
+    EXPECT_EQ(buffer.substr(0, 512), ref.pcm.substr(0, 512));
+    FreeLibrary(real);
+}
+
+TEST_F(SoundDecoders, CallbacksStayInsideTheFile)
+{
+    auto* file = new CFileStream;
+    ASSERT_EQ(file->Open("tone8k.ogg"), 0u);
+    const DWORD size = file->GetSize();
+    HMODULE real = LoadLibraryA("wuvorbis.dll");
+    COggLibrary library = {};
+    library.clear = reinterpret_cast<WuOvClearFunc>(GetProcAddress(real, "wu_ov_clear"));
+    library.openCallbacks = reinterpret_cast<WuOvOpenCallbacksFunc>(GetProcAddress(real, "wu_ov_open_callbacks"));
+    library.seekable = reinterpret_cast<WuOvSeekableFunc>(GetProcAddress(real, "wu_ov_seekable"));
+    library.info = reinterpret_cast<WuOvInfoFunc>(GetProcAddress(real, "wu_ov_info"));
+    library.timeTotal = reinterpret_cast<WuOvTimeTotalFunc>(GetProcAddress(real, "wu_ov_time_total"));
+    library.pcmTotal = reinterpret_cast<WuOvPcmTotalFunc>(GetProcAddress(real, "wu_ov_pcm_total"));
+    library.rawTell = reinterpret_cast<WuOvRawTellFunc>(GetProcAddress(real, "wu_ov_raw_tell"));
+    auto* stream = new COggStream(library);
+    ASSERT_EQ(stream->OpenFile(file), 0);
+    char buffer[16];
+    struct SeekCase {
+        int64_t offset;
+        int whence;
+        int result;
+        DWORD position;
+    };
+    const SeekCase seeks[] = {
+        {10, 0, 0, 10},
+        {5, 1, 0, 15},
+        {-15, 1, 0, 0},
+        {-1, 1, -1, 0},                      // before the start
+        {0, 2, 0, size},
+        {1, 2, -1, size},                    // past the end
+        {-static_cast<int64_t>(size), 2, 0, 0},
+        {int64_t{1} << 32, 0, -1, 0},        // used to wrap to 0
+        {(int64_t{1} << 32) + 7, 0, -1, 0},  // used to wrap to 7
+        {INT64_MAX, 1, -1, 0},
+        {INT64_MIN, 2, -1, 0},
+        {0, 3, -1, 0},                       // unknown origin
+    };
+    for (const SeekCase& c : seeks) {
+        EXPECT_EQ(COggStream::SeekCallback(stream, c.offset, c.whence), c.result) << c.offset << " " << c.whence;
+        EXPECT_EQ(COggStream::TellCallback(stream), static_cast<long>(c.position)) << c.offset << " " << c.whence;
+    }
+    // Size 0 used to divide by zero; a size × count beyond 32 bits is cut, never wrapped.
+    EXPECT_EQ(COggStream::ReadCallback(buffer, 0, 16, stream), 0u);
+    EXPECT_EQ(COggStream::ReadCallback(buffer, 4, 4, stream), 4u);
+    EXPECT_EQ(COggStream::TellCallback(stream), 16);
+    ASSERT_EQ(COggStream::SeekCallback(stream, 0, 0), 0);
+    std::vector<char> whole(size);
+    EXPECT_EQ(COggStream::ReadCallback(whole.data(), 1, (size_t{1} << 32) + 1, stream), size);
+    // Without a data source every callback answers -1 (read: nothing).
+    EXPECT_EQ(COggStream::ReadCallback(buffer, 1, 16, nullptr), 0u);
+    EXPECT_EQ(COggStream::SeekCallback(nullptr, 0, 0), -1);
+    EXPECT_EQ(COggStream::TellCallback(nullptr), -1);
+    EXPECT_EQ(COggStream::CloseCallback(nullptr), -1);
+    // A closed file reaches the library as -1, not as a position of 4 GB.
+    file->Close();
+    EXPECT_EQ(COggStream::TellCallback(stream), -1);
+    delete stream; // clears the library's state, which releases the file through the close callback
+    FreeLibrary(real);
+}
