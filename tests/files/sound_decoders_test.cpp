@@ -354,3 +354,110 @@ TEST_F(SoundDecoders, CallbacksStayInsideTheFile)
     delete stream; // clears the library's state, which releases the file through the close callback
     FreeLibrary(real);
 }
+
+namespace {
+
+// A decoder that reads some of the data and refuses it without putting the file back, and
+// remembers whether the file it was given was held in memory.
+class GreedyDecoder : public CSoundDecoder {
+public:
+    CDecodeStream* Open(CFileStream* file, int* outCode) override
+    {
+        ++calls;
+        inMemory = file->GetBuffer() != nullptr;
+        char buffer[100];
+        file->Read(buffer, sizeof buffer);
+        if (outCode != nullptr)
+            *outCode = 9;
+        return nullptr;
+    }
+    int calls = 0;
+    bool inMemory = false;
+};
+
+std::string Sox(const std::string& arguments)
+{
+    return sound_test::Capture("sox " + arguments);
+}
+
+std::string PluginFolder()
+{
+    return std::string(TESSARO_BINARY_DIR) + "/tests/files/plugins/sll";
+}
+
+} // namespace
+
+TEST_F(SoundDecoders, ManagerAsksTheExtensionFirstThenEveryDecoderFromTheStart)
+{
+    auto* greedy = new GreedyDecoder;
+    CSllManager manager;
+    ASSERT_EQ(manager.Register(greedy, "OGG\0SND\0", "Greedy", 5, nullptr, nullptr, nullptr), 0);
+    ASSERT_EQ(RegisterOggDecoder(manager), 0);
+    EXPECT_EQ(manager.Register(nullptr, "X\0", "none", 6, nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(manager.FindByType(5), greedy);
+    EXPECT_NE(manager.FindByType(2), nullptr);
+    EXPECT_EQ(manager.FindByType(6), nullptr);
+    EXPECT_EQ(manager.FindByExtension("a.snd"), greedy);
+    EXPECT_EQ(manager.FindByExtension("a"), nullptr);
+
+    // The greedy decoder claims "OGG" first and reads 100 bytes; the Ogg decoder still gets the
+    // data from its start. The out-code is optional.
+    StreamPtr first(manager.Open("tone8k.ogg", nullptr, true, nullptr));
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(greedy->calls, 1);
+    EXPECT_FALSE(greedy->inMemory);
+    // A name no decoder claims is decoded by content; so is a stream the caller opened.
+    s_dir->Write("tone.xyz", s_dir->Read("tone8k.ogg"));
+    StreamPtr second(manager.Open("tone.xyz", nullptr, true, nullptr));
+    EXPECT_NE(second, nullptr);
+    auto* own = new CFileStream;
+    ASSERT_EQ(own->OpenInMemory("tone8k.ogg"), 0u);
+    int code = -1;
+    StreamPtr third(manager.Open(nullptr, own, true, &code));
+    EXPECT_NE(third, nullptr);
+    EXPECT_EQ(code, 0);
+    // A refused caller's stream stays the caller's.
+    auto* refused = new CFileStream;
+    ASSERT_EQ(refused->Open("tone8k.wav"), 0u);
+    EXPECT_EQ(manager.Open("tone8k.wav", refused, true, &code), nullptr);
+    EXPECT_EQ(code, SLL_NO_DECODER);
+    EXPECT_EQ(refused->Tell(), 0u); // the Ogg decoder, asked last, put it back
+    refused->Release();
+
+    // The stream-off switch loads even a streamed open into memory.
+    manager.SetStreamOff(true);
+    EXPECT_TRUE(manager.GetStreamOff());
+    StreamPtr fourth(manager.Open("tone8k.ogg", nullptr, true, nullptr));
+    EXPECT_NE(fourth, nullptr);
+    EXPECT_TRUE(greedy->inMemory);
+    manager.UnloadType(5);
+    EXPECT_EQ(manager.FindByType(5), nullptr);
+    EXPECT_EQ(manager.FindByExtension("a.snd"), nullptr);
+}
+
+TEST_F(SoundDecoders, WavePluginDecodesWhatSoxReads)
+{
+    std::string plugins = PluginFolder();
+    EXPECT_EQ(sll.LoadFolder((std::string("Z:") + plugins).c_str()), 0);
+    ASSERT_NE(sll.FindByType(7), nullptr);
+    EXPECT_EQ(sll.LoadPlugin("Z:\\nowhere\\WAVE.SLL"), 2);
+    // 8-bit data too: sox turns the 16-bit tone into unsigned bytes.
+    ASSERT_TRUE(sound_test::Run("sox '" + s_dir->Linux("noise22k.wav") + "' -b 8 '" + s_dir->Linux("noise8bit.wav") + "'"));
+    for (const char* stem : {"tone8k", "noise22k", "silence44k", "sweep48k", "tiny", "noise8bit"}) {
+        const std::string wav = std::string(stem) + ".wav";
+        const std::string raw = Sox("'" + s_dir->Linux(wav) + "' -t raw -");
+        const std::string info = Sox("--i -r '" + s_dir->Linux(wav) + "'");
+        // By extension, and under a name no decoder claims, by content.
+        s_dir->Write(std::string(stem) + ".dat", s_dir->Read(wav));
+        for (const std::string& name : {wav, std::string(stem) + ".dat"}) {
+            SCOPED_TRACE(name);
+            int code = -1;
+            StreamPtr stream(sll.Open(name.c_str(), nullptr, true, &code));
+            ASSERT_NE(stream, nullptr);
+            EXPECT_EQ(code, 0);
+            EXPECT_EQ(std::to_string(stream->GetFormat()->nSamplesPerSec) + "\n", info);
+            EXPECT_EQ(stream->GetTotalBytes(), raw.size());
+            EXPECT_TRUE(sound_test::SamePcm(ReadAll(*stream, 999), raw));
+        }
+    }
+}
