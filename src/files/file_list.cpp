@@ -2,6 +2,7 @@
 #include "files/file_list.h"
 
 #include <cstring>
+#include <vector>
 
 #include "files/path_utils.h"
 #include "winapi/kernel.h"
@@ -57,9 +58,19 @@ DWORD CFileList::Build(const char* folder, const char* pattern, int mode, bool r
 
 void CFileList::Scan(const std::string& folder, const std::string& sub, const char* pattern, int mode, bool recurse)
 {
-    if (mode != 0 || recurse) {
+    const bool folderPass = mode != 0 || recurse;
+    // With the pattern "*.*" the folder pass lists the files as well: they are kept from it
+    // instead of enumerating the folder a second time.
+    const bool filesFromFolderPass = folderPass && mode != 2 && lstrcmpiA(pattern, "*.*") == 0;
+    std::vector<WIN32_FIND_DATAA> files;
+    if (folderPass) {
         Enumerate(folder + sub + "*.*", [&](const WIN32_FIND_DATAA& data) {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(data.cFileName))
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                if (filesFromFolderPass)
+                    files.push_back(data);
+                return;
+            }
+            if (IsDotEntry(data.cFileName))
                 return;
             const std::string name = sub + data.cFileName + "\\";
             // A path past MAX_PATH names nothing; skipping it also ends a folder that links to
@@ -74,13 +85,17 @@ void CFileList::Scan(const std::string& folder, const std::string& sub, const ch
     }
     if (mode == 2)
         return;
-    Enumerate(folder + sub + pattern, [&](const WIN32_FIND_DATAA& data) {
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            return;
+    if (!filesFromFolderPass) {
+        Enumerate(folder + sub + pattern, [&](const WIN32_FIND_DATAA& data) {
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                files.push_back(data);
+        });
+    }
+    for (const WIN32_FIND_DATAA& data : files) {
         const std::string name = sub + data.cFileName;
         if (folder.size() + name.size() < MAX_PATH)
             Add(name, data);
-    });
+    }
 }
 
 void CFileList::Add(const std::string& name, const WIN32_FIND_DATAA& data)
