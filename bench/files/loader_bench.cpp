@@ -10,29 +10,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "authoring/file_io.h"
 #include "contest.h"
 #include "files/file_list.h"
-#include "files/file_manager.h"
 #include "files/loader_thread.h"
-#include "files/path_utils.h"
 
 namespace {
 
 struct Tree {
-    std::string folder;
+    files_bench::BenchFolder scratch{"loader"};
+    const std::string& folder = scratch.folder;
     std::vector<std::string> batch; // relative names of the loader batch
-    CFileManager files;
     Tree()
     {
-        char pattern[] = "/tmp/tessaro-bench-loader-XXXXXX";
-        folder = mkdtemp(pattern) ? pattern : "/tmp";
         const std::string small(4096, 's');
         const std::string large(4u << 20, 'L');
         std::filesystem::create_directories(folder + "/batch");
@@ -48,14 +42,6 @@ struct Tree {
             for (int f = 0; f < 100; ++f)
                 std::ofstream(sub + "/f" + std::to_string(f) + ".dat") << "x";
         }
-        SetBaseFolder(WindowsPathOf(folder).c_str());
-        g_pFileManager = &files;
-    }
-    ~Tree()
-    {
-        g_pFileManager = nullptr;
-        std::error_code e;
-        std::filesystem::remove_all(folder, e);
     }
 };
 

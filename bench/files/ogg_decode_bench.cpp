@@ -5,17 +5,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "authoring/file_io.h"
 #include "authoring/kpk_writer.h"
 #include "contest.h"
-#include "files/file_manager.h"
-#include "files/kpk_archive.h"
 #include "files/ogg_decoder.h"
-#include "files/path_utils.h"
 #include "files/sll_manager.h"
 
 namespace {
@@ -23,14 +18,12 @@ namespace {
 constexpr DWORD kPiece = 32768;
 
 struct Setup {
-    std::string folder;
+    files_bench::BenchFolder scratch{"ogg"};
+    const std::string& folder = scratch.folder;
     bool ok = false;
-    CFileManager files;
     CSllManager sounds;
     Setup()
     {
-        char pattern[] = "/tmp/tessaro-bench-ogg-XXXXXX";
-        folder = mkdtemp(pattern) ? pattern : "/tmp";
         const std::string wav = folder + "/music.wav";
         const std::string ogg = folder + "/music.ogg";
         const std::string make = "sox -n -r 44100 -c 2 -b 16 '" + wav +
@@ -42,16 +35,7 @@ struct Setup {
         std::string error;
         if (!WriteKpkArchive(folder + "/MUSIC.KPK", {{"bgm\\music2.ogg", bytes}}, KpkWriterOptions(), &error))
             return;
-        SetBaseFolder(WindowsPathOf(folder).c_str());
-        files.RegisterDecoder(new CKpkDecoder, "KPK\0", "KPK archive", 1, KpkAssistFunc, KpkAssistFunc2, nullptr);
-        g_pFileManager = &files;
-        ok = files.Mount("MUSIC.KPK", -2, false, true, nullptr) == 0 && RegisterOggDecoder(sounds) == 0;
-    }
-    ~Setup()
-    {
-        g_pFileManager = nullptr;
-        std::error_code e;
-        std::filesystem::remove_all(folder, e);
+        ok = scratch.files.Mount("MUSIC.KPK", -2, false, true, nullptr) == 0 && RegisterOggDecoder(sounds) == 0;
     }
 };
 

@@ -8,10 +8,6 @@
 #include <csignal>
 #include <cstring>
 
-#include "files/file_manager.h"
-#include "files/ogg_decoder.h"
-#include "files/path_utils.h"
-#include "files/sll_manager.h"
 #include "files/sound_fixtures.h"
 
 namespace {
@@ -80,38 +76,15 @@ uint32_t Get32(const std::string& s, size_t at)
     return v;
 }
 
-class WavExport : public ::testing::Test {
+class WavExport : public sound_test::SoundTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        s_dir = new TempFolder;
-        s_made = sound_test::MakeSounds(*s_dir);
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
     void SetUp() override
     {
-        ASSERT_TRUE(s_made) << "sox or oggenc failed";
-        ASSERT_EQ(SetBaseFolder(s_dir->Windows().c_str()), 0);
-        g_pFileManager = &files;
-        ASSERT_EQ(RegisterOggDecoder(sll), 0);
+        SoundTest::SetUp();
         ASSERT_EQ(sll.Register(new FakeDecoder, "FAKE\0", "fake", 9, nullptr, nullptr, nullptr), 0);
         ASSERT_EQ(sll.LoadFolder(("Z:" + std::string(TESSARO_BINARY_DIR) + "/tests/files/plugins/sll").c_str()), 0);
     }
-    void TearDown() override
-    {
-        g_pFileManager = nullptr;
-        g_pSllManager = nullptr;
-    }
     std::string SoxRaw(const std::string& wav) { return Capture("sox '" + s_dir->Linux(wav) + "' -t raw -"); }
-
-    static inline TempFolder* s_dir = nullptr;
-    static inline bool s_made = false;
-    CFileManager files;
-    CSllManager sll;
 };
 
 } // namespace
