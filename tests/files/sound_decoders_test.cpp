@@ -245,6 +245,13 @@ TEST_F(SoundDecoders, AnIncompleteModuleLeavesTheDecoderWithoutLibrary)
         EXPECT_EQ(code, -2);
         file->Release();
     }
+    // The built-in module answers whatever folder its name carries, and the real record size.
+    HMODULE module = LoadLibraryA("Q:\\Program Files\\Game\\WUVORBIS.DLL");
+    ASSERT_NE(module, nullptr);
+    auto querySize = reinterpret_cast<WuQuerySizeFunc>(GetProcAddress(module, "Query_sizeof_OggVorbis_File"));
+    ASSERT_NE(querySize, nullptr);
+    EXPECT_EQ(querySize(), static_cast<int>(sizeof(OggVorbis_File)));
+    FreeLibrary(module);
     COggDecoder missing("nowhere\\nothing.dll");
     EXPECT_FALSE(missing.HasLibrary());
     EXPECT_EQ(RegisterOggDecoder(sll), 0);
