@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "winapi/host_headless.h"
+#include "winapi/sdl_devices.h"
 #include "winapi/user_internal.h"
 
 // LeakSanitizer's switch, when the program runs under it. SDL's video drivers load system
@@ -166,7 +167,9 @@ public:
         LibraryAllocations hidden;
         SDL_Event event;
         while (SDL_PollEvent(&event))
-            Handle(event);
+            if (!devices_.Handle(event, [this](Uint32 id) { return Owner(id); }))
+                Handle(event);
+        devices_.Update();
         return true;
     }
 
@@ -581,6 +584,7 @@ private:
     SDL_Cursor* cursor_ = nullptr;
     bool cursorVisible_ = true;
     bool haveShape_ = true;
+    SdlDevices devices_;  // joysticks and drops
 };
 
 } // namespace
