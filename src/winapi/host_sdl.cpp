@@ -13,6 +13,7 @@
 
 #include "winapi/host_headless.h"
 #include "winapi/sdl_devices.h"
+#include "winapi/sdl_testing.h"
 #include "winapi/user_internal.h"
 
 // LeakSanitizer's switch, when the program runs under it. SDL's video drivers load system
@@ -585,9 +586,23 @@ private:
     bool cursorVisible_ = true;
     bool haveShape_ = true;
     SdlDevices devices_;  // joysticks and drops
+
+public:
+    Uint32 WindowId(HWND hwnd)
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(hwnd);
+        return it == windows_.end() ? 0 : SDL_GetWindowID(it->second.sdl);
+    }
 };
 
 } // namespace
+
+uint32_t sdl_testing::SdlWindowId(HWND hwnd)
+{
+    auto* host = dynamic_cast<SdlHost*>(&CurrentHost());
+    return host != nullptr ? host->WindowId(hwnd) : 0;
+}
 
 std::unique_ptr<Host> MakeSdlHost()
 {

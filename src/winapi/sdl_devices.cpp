@@ -169,3 +169,92 @@ void SdlDevices::Update()
 }
 
 } // namespace winapi
+
+// Test hooks; see sdl_testing.h.
+#include "winapi/sdl_testing.h"
+
+namespace winapi::sdl_testing {
+
+namespace {
+
+std::map<int, SDL_Joystick*>& Virtuals()
+{
+    static auto* virtuals = new std::map<int, SDL_Joystick*>;
+    return *virtuals;
+}
+
+SDL_Joystick* Virtual(int handle)
+{
+    auto it = Virtuals().find(handle);
+    return it == Virtuals().end() ? nullptr : it->second;
+}
+
+} // namespace
+
+int AttachVirtualController()
+{
+    const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 6, 15, 1);
+    if (index < 0)
+        return -1;
+    SDL_Joystick* joystick = SDL_JoystickOpen(index);
+    if (joystick == nullptr)
+        return -1;
+    const int handle = static_cast<int>(SDL_JoystickInstanceID(joystick));
+    Virtuals()[handle] = joystick;
+    return handle;
+}
+
+bool SetVirtualAxis(int handle, int axis, int16_t value)
+{
+    SDL_Joystick* joystick = Virtual(handle);
+    return joystick != nullptr && SDL_JoystickSetVirtualAxis(joystick, axis, value) == 0;
+}
+
+bool SetVirtualButton(int handle, int button, bool down)
+{
+    SDL_Joystick* joystick = Virtual(handle);
+    return joystick != nullptr && SDL_JoystickSetVirtualButton(joystick, button, down ? 1 : 0) == 0;
+}
+
+bool SetVirtualHat(int handle, uint8_t hat)
+{
+    SDL_Joystick* joystick = Virtual(handle);
+    return joystick != nullptr && SDL_JoystickSetVirtualHat(joystick, 0, hat) == 0;
+}
+
+bool DetachVirtual(int handle)
+{
+    SDL_Joystick* joystick = Virtual(handle);
+    if (joystick == nullptr)
+        return false;
+    // The device index of the virtual device, found by its instance id.
+    int index = -1;
+    for (int i = 0; i < SDL_NumJoysticks(); ++i)
+        if (SDL_JoystickGetDeviceInstanceID(i) == handle)
+            index = i;
+    SDL_JoystickClose(joystick);
+    Virtuals().erase(handle);
+    return index >= 0 && SDL_JoystickDetachVirtual(index) == 0;
+}
+
+void PushDrop(HWND hwnd, const std::vector<std::string>& pathsUtf8)
+{
+    const Uint32 window = SdlWindowId(hwnd);
+    SDL_Event event{};
+    event.drop.type = SDL_DROPBEGIN;
+    event.drop.windowID = window;
+    SDL_PushEvent(&event);
+    for (const std::string& path : pathsUtf8) {
+        SDL_Event file{};
+        file.drop.type = SDL_DROPFILE;
+        file.drop.windowID = window;
+        file.drop.file = SDL_strdup(path.c_str());
+        SDL_PushEvent(&file);
+    }
+    SDL_Event complete{};
+    complete.drop.type = SDL_DROPCOMPLETE;
+    complete.drop.windowID = window;
+    SDL_PushEvent(&complete);
+}
+
+} // namespace winapi::sdl_testing
