@@ -14,6 +14,7 @@
 #include <functional>
 #include <vector>
 
+#include "../contest.h"
 #include "platform/input_manager.h"
 #include "platform/report_format.h"
 #include "winapi/host.h"
@@ -24,31 +25,11 @@ namespace {
 
 constexpr int kFrames = 1000;
 
-double MedianMs(std::vector<double>& v)
+// Our time per frame beside the contest's figures.
+void ContestPerFrame(benchmark::State& state, const std::function<void()>& ours, const std::function<void()>& peer)
 {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Runs both contenders alternately and reports the medians and the ratio (peer / ours).
-void Contest(benchmark::State& state, const std::function<void()>& ours, const std::function<void()>& peer)
-{
-    constexpr int kRuns = 15;
-    std::vector<double> ourTimes, peerTimes;
-    for (auto _ : state) {
-        for (int i = 0; i < kRuns; ++i)
-            for (int which = 0; which < 2; ++which) {
-                const auto start = std::chrono::steady_clock::now();
-                (which == 0 ? ours : peer)();
-                const auto end = std::chrono::steady_clock::now();
-                (which == 0 ? ourTimes : peerTimes).push_back(std::chrono::duration<double, std::milli>(end - start).count());
-            }
-    }
-    const double o = MedianMs(ourTimes), p = MedianMs(peerTimes);
-    state.counters["ours_ms"] = o;
-    state.counters["peer_ms"] = p;
-    state.counters["ratio"] = p / o;
-    state.counters["ours_us_per_frame"] = o * 1000.0 / kFrames;
+    Contest(state, ours, peer);
+    state.counters["ours_us_per_frame"] = state.counters["ours_ms"] * 1000.0 / kFrames;
 }
 
 HWND Window()
@@ -112,7 +93,7 @@ void PollPerFrame(benchmark::State& state)
             manager.CreateJoystick(-1, hwnd);
         manager.AcquireAll();
         volatile int sink = 0;
-        Contest(
+        ContestPerFrame(
             state,
             [&] {
                 for (int frame = 0; frame < kFrames; ++frame) {

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "platform/direct_input_device.h"
+
 JoystickSlotTableType JoystickSlotTable{};
 
 void CJoystickDevice::SetThresholds(int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax)
@@ -169,31 +171,25 @@ uint32_t CDirectInputJoystick::Open(IDirectInputA* input, HWND hwnd, int number,
 
 void CDirectInputJoystick::Acquire()
 {
-    if (m_device != nullptr)
-        m_device->Acquire();
+    AcquireDevice(m_device);
 }
 
 void CDirectInputJoystick::Unacquire()
 {
-    if (m_device != nullptr)
-        m_device->Unacquire();
+    UnacquireDevice(m_device);
     Clear();
 }
 
 uint32_t CDirectInputJoystick::Poll()
 {
-    if (m_device == nullptr)
-        return 1;
-    m_device->Poll();
-    const HRESULT result = m_device->GetDeviceState(sizeof(DIJOYSTATE), &m_state[m_index]);
-    if (SUCCEEDED(result)) {
+    if (m_device != nullptr)
+        m_device->Poll();
+    const uint32_t result = ReadDeviceState(m_device, sizeof(DIJOYSTATE), &m_state[m_index]);
+    if (result == 0)
         m_index ^= 1;
-        return 0;
-    }
-    if (result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED)
-        m_device->Acquire();
-    Clear();
-    return 2;
+    else if (result == 2)
+        Clear();
+    return result;
 }
 
 // The multimedia joystick calls.

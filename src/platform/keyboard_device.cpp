@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/direct_input_device.h"
 #include "platform/key_code_table.h"
 
 CKeyboardDevice::CKeyboardDevice()
@@ -65,11 +66,7 @@ CDirectInputKeyboard::~CDirectInputKeyboard()
 
 void CDirectInputKeyboard::Release()
 {
-    if (m_device != nullptr) {
-        m_device->Unacquire();
-        m_device->Release();
-        m_device = nullptr;
-    }
+    ReleaseDevice(m_device);
     Clear();
 }
 
@@ -100,30 +97,23 @@ uint32_t CDirectInputKeyboard::Create(IDirectInputA* input, HWND hwnd)
 
 void CDirectInputKeyboard::Acquire()
 {
-    if (m_device != nullptr)
-        m_device->Acquire();
+    AcquireDevice(m_device);
 }
 
 void CDirectInputKeyboard::Unacquire()
 {
-    if (m_device != nullptr)
-        m_device->Unacquire();
+    UnacquireDevice(m_device);
     Clear();
 }
 
 uint32_t CDirectInputKeyboard::Poll()
 {
-    if (m_device == nullptr)
-        return 1;
-    const HRESULT result = m_device->GetDeviceState(256, m_state[m_index]);
-    if (SUCCEEDED(result)) {
+    const uint32_t result = ReadDeviceState(m_device, 256, m_state[m_index]);
+    if (result == 0)
         m_index ^= 1;
-        return 0;
-    }
-    if (result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED)
-        m_device->Acquire();
-    Clear();
-    return 2;
+    else if (result == 2)
+        Clear();
+    return result;
 }
 
 // Polling.

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/direct_input_device.h"
 #include "platform/timer_resolution.h"
 
 bool CMouseDevice::Outside() const
@@ -16,7 +17,7 @@ bool CMouseDevice::ButtonDown(int button)
     return (Latest().rgbButtons[button] & 0x80) != 0;
 }
 
-bool CMouseDevice::ButtonPushed(int button)
+bool CMouseDevice::ButtonPushed(int button) const
 {
     return (Latest().rgbButtons[button] & 0x80) != 0 && (Previous().rgbButtons[button] & 0x80) == 0;
 }
@@ -217,11 +218,7 @@ CDirectInputMouse::~CDirectInputMouse()
 
 void CDirectInputMouse::Release()
 {
-    if (m_device != nullptr) {
-        m_device->Unacquire();
-        m_device->Release();
-        m_device = nullptr;
-    }
+    ReleaseDevice(m_device);
     Clear();
 }
 
@@ -261,30 +258,23 @@ uint32_t CDirectInputMouse::Create(IDirectInputA* input, HWND hwnd, bool absolut
 
 void CDirectInputMouse::Acquire()
 {
-    if (m_device != nullptr)
-        m_device->Acquire();
+    AcquireDevice(m_device);
 }
 
 void CDirectInputMouse::Unacquire()
 {
-    if (m_device != nullptr)
-        m_device->Unacquire();
+    UnacquireDevice(m_device);
     Clear();
 }
 
 uint32_t CDirectInputMouse::Poll()
 {
-    if (m_device == nullptr)
-        return 1;
-    const HRESULT result = m_device->GetDeviceState(sizeof(DIMOUSESTATE), &m_state[m_index]);
-    if (SUCCEEDED(result)) {
+    const uint32_t result = ReadDeviceState(m_device, sizeof(DIMOUSESTATE), &m_state[m_index]);
+    if (result == 0)
         m_index ^= 1;
-        return 0;
-    }
-    if (result == DIERR_INPUTLOST || result == DIERR_NOTACQUIRED)
-        m_device->Acquire();
-    Clear();
-    return 2;
+    else if (result == 2)
+        Clear();
+    return result;
 }
 
 // Polling.
@@ -313,8 +303,12 @@ void CMessageMouse::OnButton(int button, bool down)
 
 uint32_t CMessageMouse::Poll()
 {
-    for (int button = 0; button < 3; ++button)
-        m_frame[button] = m_pending[button].exchange(0);
+    // The presses taken whole become the frame's samples: pressed in the latest, never in the one
+    // before, so the common pushed test reads them.
+    for (int button = 0; button < 3; ++button) {
+        m_state[m_index].rgbButtons[button] = m_pending[button].exchange(0) != 0 ? 0x80 : 0;
+        m_state[m_index ^ 1].rgbButtons[button] = 0;
+    }
     m_state[m_index].lZ = m_pendingWheel.exchange(0);
     m_index ^= 1;
     return 0;
@@ -325,17 +319,11 @@ bool CMessageMouse::ButtonDown(int button)
     return (m_held[button].load() & 0x80) != 0;
 }
 
-bool CMessageMouse::ButtonPushed(int button)
-{
-    return m_frame[button] != 0;
-}
-
 void CMessageMouse::Clear()
 {
     CMouseDevice::Clear();
     for (int button = 0; button < 3; ++button) {
         m_pending[button].store(0);
         m_held[button].store(0);
-        m_frame[button] = 0;
     }
 }

@@ -78,7 +78,7 @@ protected:
     const DIMOUSESTATE& Previous() const { return m_state[m_index]; }
     bool Outside() const;
     virtual bool ButtonDown(int button);
-    virtual bool ButtonPushed(int button);
+    bool ButtonPushed(int button) const;
     void ShowImage(bool show);
 
     std::atomic<int32_t> m_pendingWheel{0};
@@ -120,10 +120,8 @@ public:
 
 protected:
     bool ButtonDown(int button) override;
-    bool ButtonPushed(int button) override;
 
 private:
     std::atomic<uint8_t> m_pending[3]{};
     std::atomic<uint8_t> m_held[3]{};
-    uint8_t m_frame[3]{};
 };

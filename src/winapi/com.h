@@ -4,6 +4,7 @@
 
 #include "winapi/base.h"
 
+// Guarded: other area headers of the stand-in may carry the same definition.
 #ifndef TESSARO_IUNKNOWN_DEFINED
 #define TESSARO_IUNKNOWN_DEFINED
 // The root of the COM interfaces of the stand-in.

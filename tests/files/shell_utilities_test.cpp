@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "command_output.h"
 #include "files/drop_files.h"
 #include "files/file_manager.h"
 #include "files/file_utilities.h"
@@ -27,20 +28,6 @@ namespace {
 using winapi::shell::DialogAnswer;
 using winapi::shell::DialogRequest;
 
-std::string Shell(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[1024];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    while (!out.empty() && out.back() == '\n')
-        out.pop_back();
-    return out;
-}
 
 TEST(ShellFilters, TabsBecomeNulsAndTheListEndsInTwo)
 {
@@ -285,7 +272,7 @@ TEST_F(FileUtilities, NewerSizeExistenceAndDate)
     ASSERT_EQ(GetFileDateTime("a.txt", &year, &month, &day, &hour, &minute, &second, &weekday), 0);
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d %d", year, month, day, hour, minute, second, weekday);
-    EXPECT_EQ(std::string(text), Shell("date -r '" + dir.Linux("a.txt") + "' '+%Y-%m-%d %H:%M:%S %w'"));
+    EXPECT_EQ(std::string(text), CommandOutput("date -r '" + dir.Linux("a.txt") + "' '+%Y-%m-%d %H:%M:%S %w'"));
     EXPECT_EQ(GetFileDateTime("missing", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 3);
     g_pFileManager = nullptr;
     EXPECT_EQ(GetFileDateTime("a.txt", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 3);

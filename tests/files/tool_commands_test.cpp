@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "command_output.h"
 #include "files/temp_folder.h"
 
 namespace {
@@ -92,13 +93,7 @@ TEST(ToolCommands, JapaneseNamesTravelAsUtf8AtTheEdgeAndShiftJisInside)
     dir.Write("bad/😀.txt", "x");
     const std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-tool kpk pack " +
                                 dir.Linux("bad.kpk") + " " + dir.Linux("bad") + " 2>&1";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 1);
-    }
+    EXPECT_EQ(Tool("kpk pack " + dir.Linux("bad.kpk") + " " + dir.Linux("bad")), 1);
+    const std::string output = CommandOutput(command + "; true");
     EXPECT_NE(output.find("😀.txt"), std::string::npos) << output;
 }

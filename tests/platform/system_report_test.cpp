@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "command_output.h"
 #include "../files/temp_folder.h"
 #include "input_test_window.h"
 #include "platform/report_sources.h"
@@ -25,20 +26,6 @@
 
 namespace {
 
-std::string Shell(const std::string& command, bool trim = true)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    while (trim && !out.empty() && (out.back() == '\n' || out.back() == ' '))
-        out.pop_back();
-    return out;
-}
 
 OSVERSIONINFOEXA Version(DWORD platform, DWORD major, DWORD minor, DWORD build, const char* csd, WORD suite)
 {
@@ -127,13 +114,13 @@ TEST(WindowsInfo, LiveFactsMatchTheMachine)
     winapi::SetUnameForTests(std::nullopt);
     CWindowsInfo info;
     EXPECT_EQ(winapi::SjisToUtf8(info.m_windowsName), "Windows 7") << "no GetProductInfo: no edition";
-    EXPECT_EQ(info.m_versionText, "6.01.7601 " + Shell("uname -sr"));
-    EXPECT_EQ(info.m_processorCount, std::stoi(Shell("nproc")));
-    const long long memTotalKb = std::stoll(Shell("awk '/^MemTotal:/ {print $2}' /proc/meminfo"));
+    EXPECT_EQ(info.m_versionText, "6.01.7601 " + CommandOutput("uname -sr"));
+    EXPECT_EQ(info.m_processorCount, std::stoi(CommandOutput("nproc")));
+    const long long memTotalKb = std::stoll(CommandOutput("awk '/^MemTotal:/ {print $2}' /proc/meminfo"));
     EXPECT_EQ(info.m_memoryEx.ullTotalPhys >> 20, static_cast<unsigned long long>(memTotalKb) >> 10);
     uint64_t freeBytes = 0, totalBytes = 0;
     ASSERT_TRUE(info.GetDiskFreeSpace("Z:\\", &freeBytes, &totalBytes));
-    const long long dfTotalKb = std::stoll(Shell("df -P -k / | awk 'NR==2 {print $2}'"));
+    const long long dfTotalKb = std::stoll(CommandOutput("df -P -k / | awk 'NR==2 {print $2}'"));
     EXPECT_EQ(totalBytes >> 10, static_cast<unsigned long long>(dfTotalKb));
     EXPECT_FALSE(info.GetDiskFreeSpace("Q:\\", &freeBytes, &totalBytes));
 
@@ -148,15 +135,15 @@ TEST(WindowsInfo, ProcessWalkFindsAChildAndSkipsUnreadableModules)
 {
     FILE* child = popen("exec sleep 30", "r");
     ASSERT_NE(child, nullptr);
-    const std::string pid = Shell("pgrep -n -x sleep");
+    const std::string pid = CommandOutput("pgrep -n -x sleep");
     bool sawName = false;
     ForEachProcess(false, [&](const char* line) { sawName |= std::string(line) == "sleep"; });
     EXPECT_TRUE(sawName);
     bool sawPath = false;
-    const std::string sleepPath = winapi::WindowsPathFromLinux(Shell("readlink -f /proc/" + pid + "/exe"));
+    const std::string sleepPath = winapi::WindowsPathFromLinux(CommandOutput("readlink -f /proc/" + pid + "/exe"));
     ForEachProcess(true, [&](const char* line) { sawPath |= std::string(line) == sleepPath; });
     EXPECT_TRUE(sawPath) << sleepPath;
-    Shell("kill " + pid);
+    CommandOutput("kill " + pid);
     pclose(child);
     // A module snapshot of a process that is gone fails.
     EXPECT_EQ(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, 0x7FFFFFF0), INVALID_HANDLE_VALUE);
@@ -241,7 +228,7 @@ protected:
     // The report as UTF-8 through iconv, with the times blanked.
     std::string ReadReport()
     {
-        const std::string text = Shell("iconv -f CP932 -t UTF-8 '" + out.Linux("SYS_LOG.TXT") + "'", false);
+        const std::string text = CommandOutput("iconv -f CP932 -t UTF-8 '" + out.Linux("SYS_LOG.TXT") + "'", false);
         return std::regex_replace(text, std::regex(R"(\d{4}/\d{2}/\d{2}  \d{2}:\d{2}:\d{2})"), "TIME");
     }
     std::string Module()
