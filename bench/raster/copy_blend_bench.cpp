@@ -4,6 +4,8 @@
 // time: above 1 means ours is faster).
 #include "raster/row_kernels.h"
 
+#include "contest.h"
+
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
@@ -15,8 +17,6 @@
 #include <functional>
 #include <random>
 #include <vector>
-
-#include "../contest.h"
 
 namespace {
 
@@ -56,6 +56,8 @@ struct Buffers {
     BYTE* Dst() { return reinterpret_cast<BYTE*>(dst.data()); }
     const BYTE* Src() const { return reinterpret_cast<const BYTE*>(src.data()); }
 };
+
+using bench_contest::Contest;
 
 pixman_image_t* PixmanOf(pixman_format_code_t format, Buffers& b, std::vector<uint32_t>& pixels)
 {

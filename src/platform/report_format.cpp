@@ -10,7 +10,7 @@
 #include "winapi/text.h"
 #include "winapi/toolhelp.h"
 
-std::string Format(const char* format, ...)
+std::string ReportPrintf(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
@@ -30,16 +30,16 @@ std::string Format(const char* format, ...)
 
 std::string AppVersionText(uint8_t major, uint8_t minor, uint8_t revision)
 {
-    std::string text = Format("%d.%02d", major, minor);
+    std::string text = ReportPrintf("%d.%02d", major, minor);
     if (revision != 0)
-        text += Format("%x", revision);
+        text += ReportPrintf("%x", revision);
     return text;
 }
 
 std::string CpuNameText(const CpuInfo& cpu)
 {
     if (cpu.brandPresent && cpu.brand[0] != 0)
-        return Format("%s [ %s ]", cpu.brand, cpu.modelName);
+        return ReportPrintf("%s [ %s ]", cpu.brand, cpu.modelName);
     return cpu.modelName;
 }
 
@@ -47,15 +47,15 @@ std::string CpuCacheText(const CpuInfo& cpu)
 {
     std::vector<std::string> parts;
     if (cpu.l1TraceKuops != 0)
-        parts.push_back(Format(winapi::Sjis("L1 T-Cache %dKμOPs"), cpu.l1TraceKuops));
+        parts.push_back(ReportPrintf(winapi::Sjis("L1 T-Cache %dKμOPs"), cpu.l1TraceKuops));
     else if (cpu.l1CodeKb != 0)
-        parts.push_back(Format("L1 C-Cache %dKB", cpu.l1CodeKb));
+        parts.push_back(ReportPrintf("L1 C-Cache %dKB", cpu.l1CodeKb));
     if (cpu.l1DataKb != 0)
-        parts.push_back(Format("L1 D-Cache %dKB", cpu.l1DataKb));
+        parts.push_back(ReportPrintf("L1 D-Cache %dKB", cpu.l1DataKb));
     if (cpu.l2Kb != 0)
-        parts.push_back(Format("L2 Cache %dKB", cpu.l2Kb));
+        parts.push_back(ReportPrintf("L2 Cache %dKB", cpu.l2Kb));
     if (cpu.l3Kb != 0)
-        parts.push_back(Format("L3 Cache %dKB", cpu.l3Kb));
+        parts.push_back(ReportPrintf("L3 Cache %dKB", cpu.l3Kb));
     std::string text;
     for (size_t i = 0; i < parts.size(); ++i)
         text += (i == 0 ? "" : " / ") + parts[i];
@@ -68,10 +68,10 @@ std::string GroupedMegabytes(uint64_t megabytes)
     const auto b = static_cast<int>(megabytes / 1000 % 1000);
     const auto c = static_cast<int>(megabytes % 1000);
     if (a != 0)
-        return Format("%3d,%03d,%03d", a, b, c);
+        return ReportPrintf("%3d,%03d,%03d", a, b, c);
     if (b != 0)
-        return Format("    %3d,%03d", b, c);
-    return Format("        %3d", c);
+        return ReportPrintf("    %3d,%03d", b, c);
+    return ReportPrintf("        %3d", c);
 }
 
 void ForEachDrive(const std::function<void(const std::string& root, UINT type)>& visit)

@@ -31,7 +31,7 @@ struct ReportFrameInfo {
 };
 
 // printf into a string (the formats are the system's own, with Shift-JIS texts).
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string ReportPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "%d.%02d", and the revision in "%x" when it is not 0 (1.00a).
 std::string AppVersionText(uint8_t major, uint8_t minor, uint8_t revision);
 // "%s [ %s ]" of brand and model name, or the model name alone.

@@ -11,7 +11,7 @@ std::string TimeLine(const char* format)
 {
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    return Format(format, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    return ReportPrintf(format, now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
 }
 
 const char* YesNo(bool yes)
@@ -28,7 +28,7 @@ BOOL CALLBACK ReportWindowTitleProc(HWND hwnd, LPARAM lines)
 {
     char title[256] = {};
     if (IsWindowVisible(hwnd) && GetWindow(hwnd, GW_OWNER) == nullptr && GetWindowTextA(hwnd, title, sizeof title) > 0)
-        *reinterpret_cast<std::string*>(lines) += Format("%s\r\n", title);
+        *reinterpret_cast<std::string*>(lines) += ReportPrintf("%s\r\n", title);
     return TRUE;
 }
 
@@ -69,20 +69,20 @@ void CStartupReport::Write(const std::string& text)
 void CStartupReport::WriteStart(const ReportFrameInfo& frame, const CWindowsInfo& info, const CMonitorList* monitors)
 {
     std::string text = TimeLine("< Initialize Start...  %04d/%02d/%02d  %02d:%02d:%02d >\r\n\r\n");
-    text += Format(winapi::Sjis("「%s」Version %s\r\n"), frame.title.c_str(),
+    text += ReportPrintf(winapi::Sjis("「%s」Version %s\r\n"), frame.title.c_str(),
                    AppVersionText(frame.versionMajor, frame.versionMinor, frame.revision).c_str());
     if (!frame.notice.empty())
-        text += Format("%s\r\n", frame.notice.c_str());
+        text += ReportPrintf("%s\r\n", frame.notice.c_str());
     if (!frame.webAddress.empty())
-        text += Format("%s\r\n", frame.webAddress.c_str());
+        text += ReportPrintf("%s\r\n", frame.webAddress.c_str());
     text += "\r\n[ System ]\r\n";
-    text += Format("OS       : %s (%s)\r\n", info.m_windowsName, info.m_versionText.c_str());
-    text += Format("Language : %s\r\n", info.m_language.c_str());
-    text += Format("Memory   : %dMB (Avail %dMB)\r\n", static_cast<int>(info.m_memoryEx.ullTotalPhys >> 20),
+    text += ReportPrintf("OS       : %s (%s)\r\n", info.m_windowsName, info.m_versionText.c_str());
+    text += ReportPrintf("Language : %s\r\n", info.m_language.c_str());
+    text += ReportPrintf("Memory   : %dMB (Avail %dMB)\r\n", static_cast<int>(info.m_memoryEx.ullTotalPhys >> 20),
                    static_cast<int>(info.m_memoryEx.ullAvailPhys >> 20));
     text += "Display  : ";
     if (monitors == nullptr || monitors->Records().empty()) {
-        text += Format("%d x %d  %dbit %dHz (Not MonitorInfo)\r\n", info.m_screenWidth, info.m_screenHeight,
+        text += ReportPrintf("%d x %d  %dbit %dHz (Not MonitorInfo)\r\n", info.m_screenWidth, info.m_screenHeight,
                        info.m_bitsPerPixel, info.m_refreshRate);
     } else {
         const auto& records = monitors->Records();
@@ -90,7 +90,7 @@ void CStartupReport::WriteStart(const ReportFrameInfo& frame, const CWindowsInfo
             const CMonitorRecord& r = records[i];
             if (i != 0)
                 text += "\r\n           ";
-            text += Format("%d x %d  %dbit %dHz", static_cast<int>(r.monitorRect.right - r.monitorRect.left),
+            text += ReportPrintf("%d x %d  %dbit %dHz", static_cast<int>(r.monitorRect.right - r.monitorRect.left),
                            static_cast<int>(r.monitorRect.bottom - r.monitorRect.top), r.bitsPerPixel, r.refreshRate);
             if (r.primary && records.size() > 1)
                 text += " (Primary)";
@@ -98,23 +98,23 @@ void CStartupReport::WriteStart(const ReportFrameInfo& frame, const CWindowsInfo
         text += "\r\n";
     }
     text += "DirectX  : " + info.DirectXText();
-    text += Format("\r\nPageFile : %dMB (Avail %dMB)", static_cast<int>(info.m_memoryEx.ullTotalPageFile >> 20),
+    text += ReportPrintf("\r\nPageFile : %dMB (Avail %dMB)", static_cast<int>(info.m_memoryEx.ullTotalPageFile >> 20),
                    static_cast<int>(info.m_memoryEx.ullAvailPageFile >> 20));
     char module[256] = {};
     GetModuleFileNameA(nullptr, module, sizeof module);
-    text += Format("\r\nModule   : %s", module);
-    text += Format("\r\nDirectory: %s\r\n\r\n\r\n", frame.programFolder.c_str());
+    text += ReportPrintf("\r\nModule   : %s", module);
+    text += ReportPrintf("\r\nDirectory: %s\r\n\r\n\r\n", frame.programFolder.c_str());
 
     const CpuInfo& cpu = g_CpuInfo;
     text += "[ CPU ]\r\nName    : " + CpuNameText(cpu);
-    text += Format("\r\nVender  : %s\r\n", cpu.vendor);
-    text += Format("          Type %d / Family %d / Model %d / Stepping %d\r\n", cpu.type, cpu.family, cpu.model,
+    text += ReportPrintf("\r\nVender  : %s\r\n", cpu.vendor);
+    text += ReportPrintf("          Type %d / Family %d / Model %d / Stepping %d\r\n", cpu.type, cpu.family, cpu.model,
                    cpu.stepping);
     if (frame.measureCpuClock)
-        text += "CpuClock: " + FormatCpuClock(MeasureCpuClock()) + Format(" (%d CPU)\r\n", info.m_processorCount);
+        text += "CpuClock: " + FormatCpuClock(MeasureCpuClock()) + ReportPrintf(" (%d CPU)\r\n", info.m_processorCount);
     text += "Cache   : " + CpuCacheText(cpu);
-    text += Format("\r\nSupport : FPU %s / TSC %s / CMOV %s\r\n", Mark(cpu.fpu), Mark(cpu.tsc), Mark(cpu.cmov));
-    text += Format("          MMX %s / SSE %s / SSE2 %s / SSE3 %s / MMX+ %s / 3DNow! %s / 3DNow!+ %s / HTT %s\r\n\r\n\r\n",
+    text += ReportPrintf("\r\nSupport : FPU %s / TSC %s / CMOV %s\r\n", Mark(cpu.fpu), Mark(cpu.tsc), Mark(cpu.cmov));
+    text += ReportPrintf("          MMX %s / SSE %s / SSE2 %s / SSE3 %s / MMX+ %s / 3DNow! %s / 3DNow!+ %s / HTT %s\r\n\r\n\r\n",
                    Mark(cpu.mmx), Mark(cpu.sse), Mark(cpu.sse2), Mark(cpu.sse3), Mark(cpu.amdMmxExtensions),
                    Mark(cpu.amd3DNow), Mark(cpu.amd3DNowExtended), Mark(cpu.htt));
     Write(text);
@@ -127,15 +127,15 @@ void CStartupReport::WriteDevices(const CInputManager& input, uint8_t inputMode)
         const CKeyboardDevice* keyboard = input.GetKeyboard();
         const CMouseDevice* mouse = input.GetMouse();
         text += "[ DirectInput ]\r\n";
-        text += Format("KeyBoard: %d Key\r\n", keyboard != nullptr ? static_cast<int>(keyboard->m_keyCount) : 0);
-        text += Format("Mouse   : %d Axes / %d Button", mouse != nullptr ? mouse->m_axisCount : 0,
+        text += ReportPrintf("KeyBoard: %d Key\r\n", keyboard != nullptr ? static_cast<int>(keyboard->m_keyCount) : 0);
+        text += ReportPrintf("Mouse   : %d Axes / %d Button", mouse != nullptr ? mouse->m_axisCount : 0,
                        mouse != nullptr ? mouse->m_buttonCount : 0);
     } else {
         text += inputMode == 2 ? "[ Input Window Message ]" : "[ Input Windows API ]";
     }
     text += "\r\nJoyStick: ";
     if (const CJoystickDevice* joystick = input.GetJoystick(0))
-        text += Format("No.%d / %s / %d Axes / %d Button", joystick->m_number, joystick->m_name.c_str(),
+        text += ReportPrintf("No.%d / %s / %d Axes / %d Button", joystick->m_number, joystick->m_name.c_str(),
                        joystick->m_axisCount, static_cast<int>(joystick->m_buttonCount));
     else
         text += "None";
@@ -150,9 +150,9 @@ void CStartupReport::WriteDevices(const CInputManager& input, uint8_t inputMode)
         for (const SoundDeviceRecord& device : devices) {
             if (!device.hasGuid)
                 continue;
-            text += Format("<Device %d>\r\n", ++number);
-            text += Format("Driver Name: %s\r\n", device.description.c_str());
-            text += Format("Driver File: %s\r\n", device.module.c_str());
+            text += ReportPrintf("<Device %d>\r\n", ++number);
+            text += ReportPrintf("Driver Name: %s\r\n", device.description.c_str());
+            text += ReportPrintf("Driver File: %s\r\n", device.module.c_str());
         }
         text += "\r\n\r\n";
     }
@@ -166,8 +166,8 @@ void CStartupReport::WriteDisplay(const ReportFrameInfo& frame)
     if (display.fullScreen) {
         text += "[ FullScreen Mode ]\r\nDisplay : ";
         if (!display.adapterDescription.empty())
-            text += Format("%s\r\n          ", display.adapterDescription.c_str());
-        text += Format("%d x %d  %dbit\r\n", display.fullWidth, display.fullHeight, display.fullDepth);
+            text += ReportPrintf("%s\r\n          ", display.adapterDescription.c_str());
+        text += ReportPrintf("%d x %d  %dbit\r\n", display.fullWidth, display.fullHeight, display.fullDepth);
     } else {
         text += "[ Window Mode ]\r\n";
     }
@@ -176,21 +176,21 @@ void CStartupReport::WriteDisplay(const ReportFrameInfo& frame)
         return;
     }
     text += "< DirectDraw >\r\n";
-    text += Format("Driver Name   : %s\r\n", display.driverName.c_str());
-    text += Format("Driver File   : %s\r\n", display.driverFile.c_str());
-    text += Format("Driver Version: %d.%d.%d.%d\r\n", display.driverVersion[0], display.driverVersion[1],
+    text += ReportPrintf("Driver Name   : %s\r\n", display.driverName.c_str());
+    text += ReportPrintf("Driver File   : %s\r\n", display.driverFile.c_str());
+    text += ReportPrintf("Driver Version: %d.%d.%d.%d\r\n", display.driverVersion[0], display.driverVersion[1],
                    display.driverVersion[2], display.driverVersion[3]);
     text += std::string("DirectDraw    : ") + (display.hal ? "HAL" : "HEL");
-    text += Format("\r\nHAL StretchBlt: %s\r\n", YesNo(display.halStretch));
+    text += ReportPrintf("\r\nHAL StretchBlt: %s\r\n", YesNo(display.halStretch));
     if (display.videoMemoryTotal == 0)
         text += "VideoMemory   : Unknown\r\n";
     else
-        text += Format("VideoMemory   : %.3f MB (free: %.3f MB)\r\n", static_cast<double>(display.videoMemoryTotal) / 1048576,
+        text += ReportPrintf("VideoMemory   : %.3f MB (free: %.3f MB)\r\n", static_cast<double>(display.videoMemoryTotal) / 1048576,
                        static_cast<double>(display.videoMemoryFree) / 1048576);
     if (display.primaryExists) {
-        text += Format("Primary       : VRAM[%s]  Caps[0x%08x]\r\n", YesNo(display.primaryVram), display.primaryCaps);
-        text += Format("Secondary     : VRAM[%s]  Caps[0x%08x]\r\n", YesNo(display.secondaryVram), display.secondaryCaps);
-        text += Format("Pixel         : %dbit  Type[0x%04x]  RGB %d%d%d / %08x:%08x:%08x\r\n", display.pixelBits,
+        text += ReportPrintf("Primary       : VRAM[%s]  Caps[0x%08x]\r\n", YesNo(display.primaryVram), display.primaryCaps);
+        text += ReportPrintf("Secondary     : VRAM[%s]  Caps[0x%08x]\r\n", YesNo(display.secondaryVram), display.secondaryCaps);
+        text += ReportPrintf("Pixel         : %dbit  Type[0x%04x]  RGB %d%d%d / %08x:%08x:%08x\r\n", display.pixelBits,
                        display.pixelType, display.redBits, display.greenBits, display.blueBits, display.redMask,
                        display.greenMask, display.blueMask);
     }
@@ -200,9 +200,9 @@ void CStartupReport::WriteDisplay(const ReportFrameInfo& frame)
         Write("\r\n\r\n");
     } else if (display.deviceBlit) {
         Write("< Direct3D >\r\n" +
-              Format("Texture       : %d x %d  Type[0x%04x]\r\n", display.textureWidth, display.textureHeight,
+              ReportPrintf("Texture       : %d x %d  Type[0x%04x]\r\n", display.textureWidth, display.textureHeight,
                      display.textureType) +
-              Format("DirectBlt     : %s\r\n", YesNo(display.directBlt)) + "\r\n\r\n");
+              ReportPrintf("DirectBlt     : %s\r\n", YesNo(display.directBlt)) + "\r\n\r\n");
     } else {
         Write("\r\n\r\n");
     }
@@ -217,25 +217,25 @@ void CStartupReport::WriteDirect3D(const ReportFrameInfo& frame, const DisplayRe
         "32bpp  ARGB  8,8,8,8\r\n",
     };
     std::string text = "< Direct3D >\r\n";
-    text += Format("Device : %s\r\n", kDevices[display.d3dDevice >= 0 && display.d3dDevice < 3 ? display.d3dDevice : 0]);
+    text += ReportPrintf("Device : %s\r\n", kDevices[display.d3dDevice >= 0 && display.d3dDevice < 3 ? display.d3dDevice : 0]);
     if (frame.useZBuffer)
-        text += Format("ZBuffer: %dbit\r\n", display.zBufferBits);
+        text += ReportPrintf("ZBuffer: %dbit\r\n", display.zBufferBits);
     text += "\r\n<Support Texture>\r\n";
     for (int i = 0; i < 7; ++i)
         if (display.textureFormats >> i & 1)
             text += kFormats[i];
-    text += Format("\r\nMax Texture Stages: %d\r\n", display.maxTextureStages);
-    text += Format("Min Texture Size  : %d x %d\r\n", display.minTextureWidth, display.minTextureHeight);
-    text += Format("Max Texture Size  : %d x %d\r\n\r\n", display.maxTextureWidth, display.maxTextureHeight);
-    text += Format("DrawPrimitiveVertex: %s\r\n", YesNo(display.drawPrimitiveVertex));
-    text += Format("GouraudAlpha       : %s\r\n", YesNo(display.gouraudAlpha));
-    text += Format("AlphaTest          : %s\r\n", YesNo(display.alphaTest));
-    text += Format("ZBufferLessHSR     : %s\r\n", YesNo(display.zBufferLessHsr));
+    text += ReportPrintf("\r\nMax Texture Stages: %d\r\n", display.maxTextureStages);
+    text += ReportPrintf("Min Texture Size  : %d x %d\r\n", display.minTextureWidth, display.minTextureHeight);
+    text += ReportPrintf("Max Texture Size  : %d x %d\r\n\r\n", display.maxTextureWidth, display.maxTextureHeight);
+    text += ReportPrintf("DrawPrimitiveVertex: %s\r\n", YesNo(display.drawPrimitiveVertex));
+    text += ReportPrintf("GouraudAlpha       : %s\r\n", YesNo(display.gouraudAlpha));
+    text += ReportPrintf("AlphaTest          : %s\r\n", YesNo(display.alphaTest));
+    text += ReportPrintf("ZBufferLessHSR     : %s\r\n", YesNo(display.zBufferLessHsr));
     text += "\r\n<Caps>\r\n";
-    text += Format("TextureCaps  : 0x%08x\r\n", display.textureCaps);
-    text += Format("TextureOpCaps: 0x%08x\r\n", display.textureOpCaps);
-    text += Format("SrcBlendCaps : 0x%08x\r\n", display.srcBlendCaps);
-    text += Format("DestBlendCaps: 0x%08x\r\n", display.destBlendCaps);
+    text += ReportPrintf("TextureCaps  : 0x%08x\r\n", display.textureCaps);
+    text += ReportPrintf("TextureOpCaps: 0x%08x\r\n", display.textureOpCaps);
+    text += ReportPrintf("SrcBlendCaps : 0x%08x\r\n", display.srcBlendCaps);
+    text += ReportPrintf("DestBlendCaps: 0x%08x\r\n", display.destBlendCaps);
     text += "\r\n<Texture Limitation>\r\n";
     if (display.powerOfTwo)
         text += "The square of 2\r\n";
@@ -251,7 +251,7 @@ void CStartupReport::WriteFinish(const CWindowsInfo& info)
     std::string text = "[ Drive Info ]\r\n";
     const std::string windows = UpperWindowsFolder();
     ForEachDrive([&](const std::string& root, UINT type) {
-        text += Format(" [%s] ", root.c_str());
+        text += ReportPrintf(" [%s] ", root.c_str());
         switch (type) {
         case DRIVE_REMOVABLE: text += "Removable Drive\r\n"; return;
         case DRIVE_REMOTE: text += "Network Drive\r\n"; return;
@@ -267,13 +267,13 @@ void CStartupReport::WriteFinish(const CWindowsInfo& info)
         }
         text += GroupedMegabytes(freeBytes >> 20) + " / " + GroupedMegabytes(totalBytes >> 20) + " MB";
         if (!windows.empty() && windows.compare(0, root.size(), root) == 0)
-            text += Format(" (%s)", windows.c_str());
+            text += ReportPrintf(" (%s)", windows.c_str());
         text += "\r\n";
     });
     text += "\r\n\r\n[ Application ]\r\n";
     EnumWindows(ReportWindowTitleProc, reinterpret_cast<LPARAM>(&text));
     text += "\r\n\r\n[ Process ]\r\n";
-    if (!ForEachProcess(info.m_isNt != 0, [&](const char* line) { text += Format("%s\r\n", line); }))
+    if (!ForEachProcess(info.m_isNt != 0, [&](const char* line) { text += ReportPrintf("%s\r\n", line); }))
         text += "Error\r\n";
     text += TimeLine("\r\n< Initialize Done...  %04d/%02d/%02d  %02d:%02d:%02d >\r\n");
     Write(text);

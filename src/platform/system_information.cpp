@@ -45,8 +45,8 @@ void WriteDisplayMode(EditWriter& out, const DisplayReportFacts& d)
     if (d.fullScreen) {
         out << std::string(J("------ フルスクリーンモード ------\r\nディスプレイ      : "));
         if (!d.adapterDescription.empty())
-            out << Format("%s\r\n                    ", d.adapterDescription.c_str());
-        out << Format("%dx%d %dbit\r\n", d.fullWidth, d.fullHeight, d.fullDepth);
+            out << ReportPrintf("%s\r\n                    ", d.adapterDescription.c_str());
+        out << ReportPrintf("%dx%d %dbit\r\n", d.fullWidth, d.fullHeight, d.fullDepth);
     } else {
         out << std::string(J("------ ウィンドウモード ------\r\n"));
     }
@@ -56,29 +56,29 @@ void WriteDisplayMode(EditWriter& out, const DisplayReportFacts& d)
     }
     out << std::string("< DirectDraw >\r\n") + J("ビデオカード      : ") + d.driverName;
     out << J("\r\nドライバファイル  : ") + d.driverFile;
-    out << Format(J("\r\nドライバ Version  : %d.%d.%d.%d\r\n動作モード        : "), d.driverVersion[0],
+    out << ReportPrintf(J("\r\nドライバ Version  : %d.%d.%d.%d\r\n動作モード        : "), d.driverVersion[0],
                   d.driverVersion[1], d.driverVersion[2], d.driverVersion[3]);
     out << std::string(d.direct3D && d.d3dDevice == 2 ? "T&L" : d.hal ? "HAL" : "HEL");
-    out << Format(J("\r\nハードウェア拡縮  : %s\r\n"), Enabled(d.halStretch));
+    out << ReportPrintf(J("\r\nハードウェア拡縮  : %s\r\n"), Enabled(d.halStretch));
     const char* vram = "VRAM";
     const char* system = J("システムメモリ");
-    out << Format(J("プライマリバッファ: %s / Caps[0x%08x]\r\n"), d.primaryVram ? vram : system, d.primaryCaps);
-    out << Format(J("バックバッファ    : %s / Caps[0x%08x]\r\n"), d.secondaryVram ? vram : system, d.secondaryCaps);
-    out << Format(J("ピクセル情報      : %dbit Type[0x%04x] RGB%d%d%d/%08x:%08x:%08x\r\n"), d.pixelBits, d.pixelType,
+    out << ReportPrintf(J("プライマリバッファ: %s / Caps[0x%08x]\r\n"), d.primaryVram ? vram : system, d.primaryCaps);
+    out << ReportPrintf(J("バックバッファ    : %s / Caps[0x%08x]\r\n"), d.secondaryVram ? vram : system, d.secondaryCaps);
+    out << ReportPrintf(J("ピクセル情報      : %dbit Type[0x%04x] RGB%d%d%d/%08x:%08x:%08x\r\n"), d.pixelBits, d.pixelType,
                   d.redBits, d.greenBits, d.blueBits, d.redMask, d.greenMask, d.blueMask);
-    out << Format(J("VSync待ち描画     : %s\r\n"), Use(d.vsyncWait));
-    out << Format("DirectDraw Flip   : %s\r\n", Use(d.directDrawFlip));
+    out << ReportPrintf(J("VSync待ち描画     : %s\r\n"), Use(d.vsyncWait));
+    out << ReportPrintf("DirectDraw Flip   : %s\r\n", Use(d.directDrawFlip));
     if (d.direct3D) {
         static const char* const kDevices[] = {"HEL", "HAL", "T&L"};
-        out << Format(J("------ Direct3D ------\r\n動作モード            : %s\r\n"),
+        out << ReportPrintf(J("------ Direct3D ------\r\n動作モード            : %s\r\n"),
                       kDevices[d.d3dDevice >= 0 && d.d3dDevice < 3 ? d.d3dDevice : 0]);
-        out << Format(J("αブレンディング      : %s\r\nグーローαブレンド    : %s\r\nαテスト              : %s\r\n"
+        out << ReportPrintf(J("αブレンディング      : %s\r\nグーローαブレンド    : %s\r\nαテスト              : %s\r\n"
                         "隠れサーフェスの除去  : %s\r\n"),
                       Enabled(d.drawPrimitiveVertex), Enabled(d.gouraudAlpha), Enabled(d.alphaTest),
                       Enabled(d.zBufferLessHsr));
-        out << Format(J("最大テクスチャステージ: %d\r\n最小テクスチャサイズ  : %d x %d\r\n最大テクスチャサイズ  : %d x %d\r\n"),
+        out << ReportPrintf(J("最大テクスチャステージ: %d\r\n最小テクスチャサイズ  : %d x %d\r\n最大テクスチャサイズ  : %d x %d\r\n"),
                       d.maxTextureStages, d.minTextureWidth, d.minTextureHeight, d.maxTextureWidth, d.maxTextureHeight);
-        out << Format("TextureCaps  : 0x%08x\r\nTextureOpCaps: 0x%08x\r\nSrcBlendCaps : 0x%08x\r\nDestBlendCaps: 0x%08x\r\n",
+        out << ReportPrintf("TextureCaps  : 0x%08x\r\nTextureOpCaps: 0x%08x\r\nSrcBlendCaps : 0x%08x\r\nDestBlendCaps: 0x%08x\r\n",
                       d.textureCaps, d.textureOpCaps, d.srcBlendCaps, d.destBlendCaps);
         std::string limits;
         const std::pair<bool, const char*> kLimits[] = {
@@ -99,8 +99,8 @@ void WriteDisplayMode(EditWriter& out, const DisplayReportFacts& d)
     }
     if (d.deviceBlit) {
         out << std::string("< Direct3D >\r\n");
-        out << Format(J("テクスチャ        : %dx%d Type[0x%04x]\r\n"), d.textureWidth, d.textureHeight, d.textureType);
-        out << Format(J("テクスチャ直接転送: %s\r\n"), Use(d.directBlt));
+        out << ReportPrintf(J("テクスチャ        : %dx%d Type[0x%04x]\r\n"), d.textureWidth, d.textureHeight, d.textureType);
+        out << ReportPrintf(J("テクスチャ直接転送: %s\r\n"), Use(d.directBlt));
     }
 }
 
@@ -113,7 +113,7 @@ void WriteSystemInformation(HWND edit, const ReportFrameInfo& frame, const CWind
     const DisplayReportFacts display = CurrentDisplayReportFacts();
     const CpuInfo& cpu = g_CpuInfo;
     // 1. The application.
-    out << Format(J("「%s」Version %s\r\n"), frame.appName.c_str(),
+    out << ReportPrintf(J("「%s」Version %s\r\n"), frame.appName.c_str(),
                   AppVersionText(frame.versionMajor, frame.versionMinor, frame.revision).c_str());
     if (!frame.notice.empty())
         out << frame.notice + "\r\n";
@@ -121,11 +121,11 @@ void WriteSystemInformation(HWND edit, const ReportFrameInfo& frame, const CWind
         out << frame.webAddress + "\r\n";
     // 2. The system.
     out << std::string(J("\r\n------ システム ------\r\n"));
-    out << Format("OS              : %s (%s) %s\r\nDirectX         : ", info.m_windowsName, info.m_versionText.c_str(),
+    out << ReportPrintf("OS              : %s (%s) %s\r\nDirectX         : ", info.m_windowsName, info.m_versionText.c_str(),
                   info.m_language.c_str());
     out << info.DirectXText() + "\r\n";
     out << "CPU             : " + CpuNameText(cpu) + "\r\n";
-    out << Format(J("メモリ          : %dMB (%dMB 使用可能)\r\n"), static_cast<int>(info.m_memoryEx.ullTotalPhys >> 20),
+    out << ReportPrintf(J("メモリ          : %dMB (%dMB 使用可能)\r\n"), static_cast<int>(info.m_memoryEx.ullTotalPhys >> 20),
                   static_cast<int>(info.m_memoryEx.ullAvailPhys >> 20));
     // 3. Video memory, when the display knows it.
     if (display.videoMemoryTotal != 0) {
@@ -133,27 +133,27 @@ void WriteSystemInformation(HWND edit, const ReportFrameInfo& frame, const CWind
         const double free = static_cast<double>(display.videoMemoryFree) * 9.536743e-07;
         out << std::string(J("ビデオメモリ    : "));
         if (display.videoMemoryFree <= display.videoMemoryTotal)
-            out << Format(J("%.3f MB (%.3fMB 使用中 / %.3fMB 使用可能)\r\n"), total, total - free, free);
+            out << ReportPrintf(J("%.3f MB (%.3fMB 使用中 / %.3fMB 使用可能)\r\n"), total, total - free, free);
         else
-            out << Format("%.3f MB\r\n", total);
+            out << ReportPrintf("%.3f MB\r\n", total);
     }
     // 4. The page file.
     const uint64_t pageTotal = info.m_memoryEx.ullTotalPageFile, pageFree = info.m_memoryEx.ullAvailPageFile;
-    out << Format(J("ページファイル  : %dMB 使用中 / %dMB 使用可能\r\n"),
+    out << ReportPrintf(J("ページファイル  : %dMB 使用中 / %dMB 使用可能\r\n"),
                   static_cast<int>((pageTotal - std::min(pageTotal, pageFree)) >> 20), static_cast<int>(pageFree >> 20));
     // 5. The screen.
     if (monitors == nullptr || monitors->Records().size() <= 1) {
-        out << Format(J("ディスプレイ    : %dx%d %dbit"), info.m_screenWidth, info.m_screenHeight, info.m_bitsPerPixel);
-        out << (info.m_refreshRate != 0 ? Format(" %dHz\r\n", info.m_refreshRate) : std::string("\r\n"));
+        out << ReportPrintf(J("ディスプレイ    : %dx%d %dbit"), info.m_screenWidth, info.m_screenHeight, info.m_bitsPerPixel);
+        out << (info.m_refreshRate != 0 ? ReportPrintf(" %dHz\r\n", info.m_refreshRate) : std::string("\r\n"));
     } else {
         const auto& records = monitors->Records();
         for (size_t i = 0; i < records.size(); ++i) {
             const CMonitorRecord& r = records[i];
             std::string line = i == 0 ? J("ディスプレイ    : ") : "                  ";
-            line += Format("%dx%d %dbit", static_cast<int>(r.monitorRect.right - r.monitorRect.left),
+            line += ReportPrintf("%dx%d %dbit", static_cast<int>(r.monitorRect.right - r.monitorRect.left),
                            static_cast<int>(r.monitorRect.bottom - r.monitorRect.top), r.bitsPerPixel);
             if (r.refreshRate != 0)
-                line += Format(" %dHz", r.refreshRate);
+                line += ReportPrintf(" %dHz", r.refreshRate);
             if (r.primary)
                 line += " (Primary)";
             out << line + "\r\n";
@@ -161,30 +161,30 @@ void WriteSystemInformation(HWND edit, const ReportFrameInfo& frame, const CWind
     }
     // 6. Presentation, program, timers.
     static const char* const kMethods[] = {"GDI", "DirectDraw", "Direct3D"};
-    out << Format(J("画面更新方法    : %s\r\n"), kMethods[display.presentation >= 0 && display.presentation < 3 ? display.presentation : 0]);
+    out << ReportPrintf(J("画面更新方法    : %s\r\n"), kMethods[display.presentation >= 0 && display.presentation < 3 ? display.presentation : 0]);
     char module[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, module, sizeof module);
-    out << Format(J("実行ファイル    : %s\r\n作業フォルダ    : "), module) + frame.programFolder;
-    out << Format(J("\r\n高分解能タイマー: %s\r\nフレームスキップ: %s\r\n\r\n"), Use(frame.highResolutionTimer),
+    out << ReportPrintf(J("実行ファイル    : %s\r\n作業フォルダ    : "), module) + frame.programFolder;
+    out << ReportPrintf(J("\r\n高分解能タイマー: %s\r\nフレームスキップ: %s\r\n\r\n"), Use(frame.highResolutionTimer),
                   Use(frame.frameSkip));
     // 7. Display mode and devices.
     WriteDisplayMode(out, display);
     // 8. The CPU.
     out << std::string(J("------ CPU ------\r\nCPU情報    : ")) + CpuNameText(cpu) + "\r\n";
-    out << Format("             Vender %s / Type %d / Family %d / Model %d / Stepping %d\r\n", cpu.vendor, cpu.type,
+    out << ReportPrintf("             Vender %s / Type %d / Family %d / Model %d / Stepping %d\r\n", cpu.vendor, cpu.type,
                   cpu.family, cpu.model, cpu.stepping);
-    out << Format(J("CPUクロック: %s (%d CPU)\r\nキャッシュ : "), FormatCpuClock(cpu.clockMhz).c_str(), info.m_processorCount);
+    out << ReportPrintf(J("CPUクロック: %s (%d CPU)\r\nキャッシュ : "), FormatCpuClock(cpu.clockMhz).c_str(), info.m_processorCount);
     out << CpuCacheText(cpu);
-    out << Format(J("\r\n拡張機能   : FPU %s / TSC %s / CMOV %s\r\n             MMX %s / SSE %s / SSE2 %s / SSE3 %s\r\n"
+    out << ReportPrintf(J("\r\n拡張機能   : FPU %s / TSC %s / CMOV %s\r\n             MMX %s / SSE %s / SSE2 %s / SSE3 %s\r\n"
                     "             MMX+ %s / 3DNow! %s / 3DNow!+ %s / HTT %s\r\n\r\n"),
                   Mark(cpu.fpu), Mark(cpu.tsc), Mark(cpu.cmov), Mark(cpu.mmx), Mark(cpu.sse), Mark(cpu.sse2),
                   Mark(cpu.sse3), Mark(cpu.amdMmxExtensions), Mark(cpu.amd3DNow), Mark(cpu.amd3DNowExtended),
                   Mark(cpu.htt));
     // 9. DirectSound.
     const std::vector<SoundDeviceRecord> devices = CurrentSoundDevices();
-    out << std::string("----- DirectSound -----\r\n") + Format(J("DirectSound状態 : %s\r\n"), Use(frame.useDirectSound));
+    out << std::string("----- DirectSound -----\r\n") + ReportPrintf(J("DirectSound状態 : %s\r\n"), Use(frame.useDirectSound));
     for (const SoundDeviceRecord& device : devices)
-        out << Format(J("サウンドカード  : %s\r\nドライバファイル: %s\r\n"), device.description.c_str(), device.module.c_str());
+        out << ReportPrintf(J("サウンドカード  : %s\r\nドライバファイル: %s\r\n"), device.description.c_str(), device.module.c_str());
     if (devices.size() > 1)
         out << std::string(J("※複数のサウンドデバイスが接続されています。\r\n"));
     else if (devices.empty())
@@ -194,20 +194,20 @@ void WriteSystemInformation(HWND edit, const ReportFrameInfo& frame, const CWind
     if (frame.inputMode == 0) {
         const CKeyboardDevice* keyboard = input != nullptr ? input->GetKeyboard() : nullptr;
         const CMouseDevice* mouse = input != nullptr ? input->GetMouse() : nullptr;
-        out << Format(J("DirectInput\r\nキーボード      : %d キー\r\n"), keyboard ? static_cast<int>(keyboard->m_keyCount) : 0);
-        out << Format(J("マウス          : %d 軸 / %d ボタン\r\n"), mouse ? mouse->m_axisCount : 0, mouse ? mouse->m_buttonCount : 0);
+        out << ReportPrintf(J("DirectInput\r\nキーボード      : %d キー\r\n"), keyboard ? static_cast<int>(keyboard->m_keyCount) : 0);
+        out << ReportPrintf(J("マウス          : %d 軸 / %d ボタン\r\n"), mouse ? mouse->m_axisCount : 0, mouse ? mouse->m_buttonCount : 0);
     } else {
         out << std::string(frame.inputMode == 2 ? "Window Message\r\n" : "Windows API\r\n");
     }
     std::string joystickText = J("なし");
     if (const CJoystickDevice* joystick = input != nullptr ? input->GetJoystick(0) : nullptr)
-        joystickText = Format(J("No.%d / %s / %d 軸 / %d ボタン"), joystick->m_number, joystick->m_name.c_str(),
+        joystickText = ReportPrintf(J("No.%d / %s / %d 軸 / %d ボタン"), joystick->m_number, joystick->m_name.c_str(),
                               joystick->m_axisCount, static_cast<int>(joystick->m_buttonCount));
-    out << Format(J("ジョイスティック: %s\r\n\r\n----- ドライブ情報 -----\r\n"), joystickText.c_str());
+    out << ReportPrintf(J("ジョイスティック: %s\r\n\r\n----- ドライブ情報 -----\r\n"), joystickText.c_str());
     // 11. Drives.
     const std::string windows = UpperWindowsFolder();
     ForEachDrive([&](const std::string& root, UINT type) {
-        std::string line = Format(" [%s] ", root.c_str());
+        std::string line = ReportPrintf(" [%s] ", root.c_str());
         switch (type) {
         case DRIVE_REMOVABLE: line += J("リムーバブルドライブ"); break;
         case DRIVE_REMOTE: line += J("ネットワークドライブ"); break;
@@ -221,7 +221,7 @@ void WriteSystemInformation(HWND edit, const ReportFrameInfo& frame, const CWind
             }
             line += GroupedMegabytes(freeBytes >> 20) + " / " + GroupedMegabytes(totalBytes >> 20) + " MB";
             if (!windows.empty() && windows.compare(0, root.size(), root) == 0)
-                line += Format(" (%s)", windows.c_str());
+                line += ReportPrintf(" (%s)", windows.c_str());
             break;
         }
         default: line += J("不明"); break;
@@ -240,13 +240,13 @@ void WriteSystemInformation(HWND edit, const ReportFrameInfo& frame, const CWind
         out << std::string(J("未初期化\r\n"));
     } else {
         out << std::string(Use(display.directDraw)) + "\r\n";
-        out << Format("Direct3D        : %s\r\n", Use(display.direct3D));
-        out << Format(J("VSync待ち描画   : %s\r\n"), Use(display.vsyncWait));
-        out << Format("DirectDraw Flip : %s\r\n", Use(display.directDrawFlip));
+        out << ReportPrintf("Direct3D        : %s\r\n", Use(display.direct3D));
+        out << ReportPrintf(J("VSync待ち描画   : %s\r\n"), Use(display.vsyncWait));
+        out << ReportPrintf("DirectDraw Flip : %s\r\n", Use(display.directDrawFlip));
     }
-    out << Format("DirectSound     : %s\r\n", Use(frame.useDirectSound));
-    out << Format("DirectInput     : %s\r\n", Use(frame.inputMode == 0));
-    out << Format(J("ジョイスティック: %s\r\n"), Use(frame.useJoystick));
-    out << Format(J("MMX命令         : %s\r\n"), Enabled(cpu.mmx != 0));
-    out << Format(J("SSE命令         : %s\r\n"), Enabled(cpu.sse != 0));
+    out << ReportPrintf("DirectSound     : %s\r\n", Use(frame.useDirectSound));
+    out << ReportPrintf("DirectInput     : %s\r\n", Use(frame.inputMode == 0));
+    out << ReportPrintf(J("ジョイスティック: %s\r\n"), Use(frame.useJoystick));
+    out << ReportPrintf(J("MMX命令         : %s\r\n"), Enabled(cpu.mmx != 0));
+    out << ReportPrintf(J("SSE命令         : %s\r\n"), Enabled(cpu.sse != 0));
 }

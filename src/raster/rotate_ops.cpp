@@ -5,6 +5,7 @@
 #include "platform/cpu_info.h"
 #include "raster/blend_tables.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_lib_handoff.h"
 #include "raster/quad_kernels.h"
 
 #include <algorithm>
@@ -26,16 +27,7 @@ bool CallClip(const CImage& dst, const RECT* clip, RECT& out)
     return out.left < out.right && out.top < out.bottom;
 }
 
-// The source's clip rectangle kept inside its bounds.
-RECT SourceClip(const CSurface* src)
-{
-    RECT r = src->ClipRect();
-    r.left = std::max<LONG>(r.left, 0);
-    r.top = std::max<LONG>(r.top, 0);
-    r.right = std::min<LONG>(r.right, src->GetWidth());
-    r.bottom = std::min<LONG>(r.bottom, src->GetHeight());
-    return r;
-}
+using op_frame::SourceClip;
 
 // srcRect (null: the source's clip rectangle) cut to the source's clip rectangle; false when empty.
 bool SourceRect(const CSurface* src, const RECT* srcRect, RECT& out)
@@ -78,20 +70,81 @@ int Map(CImage& dst, const CSurface* src, const POINT* dq, const POINT* sq, cons
         box.right = std::max(box.right, dq[i].x);
         box.bottom = std::max(box.bottom, dq[i].y);
     }
-    if (dst.ClipRectToBounds(&box) && box.left < box.right && box.top < box.bottom) {
+    // Cut to the call's clip rectangle: nothing outside it can have changed.
+    box.left = std::max(box.left, c.left);
+    box.top = std::max(box.top, c.top);
+    box.right = std::min(box.right, c.right);
+    box.bottom = std::min(box.bottom, c.bottom);
+    if (box.left < box.right && box.top < box.bottom) {
         dst.MarkChanged(box);
     }
     return 0;
 }
 
-int Rotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom, const RECT* srcRect,
-           const RECT* clip, bool blend, BYTE level)
+// The pivot's offset within the zoomed W x H picture by the anchor.
+void AnchorOffset(BYTE anchor, int64_t W, int64_t H, int64_t& px, int64_t& py)
+{
+    px = anchor == 1 || anchor == 3 ? W : anchor == 4 ? W >> 1 : 0;
+    py = anchor == 2 || anchor == 3 ? H : anchor == 4 ? H >> 1 : 0;
+    // 0, and anchors beyond the defined ones, pivot at (x, y).
+}
+
+// The first three corners of RotateZoomCorners in doubles, handed to the library. A clip
+// rectangle narrower than the image's own is the image's clip for the call.
+int LibraryRotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
+                  const RECT* srcRect, const RECT* clip, bool blend, BYTE level)
+{
+    if (!g_pCosTable->BuildDoubleTable()) {
+        return 2;
+    }
+    RECT sr;
+    if (!SourceRect(src, srcRect, sr)) {
+        return 0;
+    }
+    const double* cosines = g_pCosTable->DoubleTable();
+    const int64_t W = (int64_t(sr.right) - sr.left) * zoom >> 16;
+    const int64_t H = (int64_t(sr.bottom) - sr.top) * zoom >> 16;
+    int64_t px, py;
+    AnchorOffset(anchor, W, H, px, py);
+    const double Px = double(x) + double(px), Py = double(y) + double(py);
+    const int32_t a = int32_t((0u - uint32_t(angle)) & 0x1FF);
+    const double c = cosines[a], s = cosines[(a - 128) & 0x1FF];
+    const double xs[3] = {double(x), double(x) + double(W), double(x)};
+    const double ys[3] = {double(y), double(y), double(y) + double(H)};
+    PixelLibPoint corners[3];
+    for (int i = 0; i < 3; ++i) {
+        const double dx = xs[i] - Px, dy = ys[i] - Py;
+        corners[i] = PixelLibPoint{c * dx - s * dy + Px, c * dy + s * dx + Py};
+    }
+    RECT saved;
+    dst.GetClipRect(&saved);
+    if (clip) {
+        RECT c2 = *clip;
+        if (!dst.ClipRectToBounds(&c2) || c2.left >= c2.right || c2.top >= c2.bottom) {
+            return 0;
+        }
+        dst.ClipRectToSize(&c2);
+    }
+    const int r = g_PixelLibFuncs.drawQuad(&dst, src, corners, &sr, blend ? 2 : 0, 0, blend ? level : 255, 0,
+                                           0, 0, nullptr);
+    if (clip) {
+        dst.ClipRectToSize(&saved);
+    }
+    return pixel_lib::Finish(dst, r, 2);
+}
+
+int Rotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
+           const RECT* srcRect, const RECT* clip, bool blend, BYTE level)
 {
     if (!g_pCosTable) {
         return 1;
     }
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
+    }
+    // Unkeyed rotations (blended ones always) go to the library's parallelogram drawing.
+    if (pixel_lib::Loaded() && (blend || src->GetColorKey() == kNoColorKey)) {
+        return LibraryRotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, blend, level);
     }
     RECT s;
     if (!SourceRect(src, srcRect, s)) {
@@ -176,14 +229,8 @@ bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG wi
     using i128 = __int128;
     const int64_t W = (int64_t(width) * zoom) >> 16;
     const int64_t H = (int64_t(height) * zoom) >> 16;
-    int64_t px = 0, py = 0;
-    switch (anchor) {
-    case 1: px = W; break;
-    case 2: py = H; break;
-    case 3: px = W; py = H; break;
-    case 4: px = W >> 1; py = H >> 1; break;
-    default: break; // 0, and anchors beyond the defined ones, pivot at (x, y)
-    }
+    int64_t px, py;
+    AnchorOffset(anchor, W, H, px, py);
     const int64_t Px = int64_t(x) + px, Py = int64_t(y) + py;
     // -angle taken modulo 512 without overflowing for any angle.
     const int32_t a = int32_t((0u - uint32_t(angle)) & 0x1FF);
