@@ -15,21 +15,6 @@ void CJoystickDevice::SetThresholds(int32_t xMin, int32_t xMax, int32_t yMin, in
     m_yHigh = static_cast<int32_t>((int64_t{yMin} + 2 * int64_t{yMax}) / 3);
 }
 
-bool CJoystickDevice::Held(const DIJOYSTATE& s, int code, const CJoystickDevice& d)
-{
-    switch (code) {
-    case 0: return s.lY < d.m_yLow;
-    case 1: return s.lY > d.m_yHigh;
-    case 2: return s.lX < d.m_xLow;
-    case 3: return s.lX > d.m_xHigh;
-    default: {
-        const int button = code - 4;
-        return button >= 0 && button < 32 && static_cast<uint32_t>(button) < d.m_buttonCount &&
-               (s.rgbButtons[button] & 0x80) != 0;
-    }
-    }
-}
-
 bool CJoystickDevice::IsDown(int code)
 {
     return Held(Latest(), code, *this);

@@ -47,7 +47,20 @@ protected:
     void SetThresholds(int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax);
     const DIJOYSTATE& Latest() const { return m_state[m_index ^ 1]; }
     const DIJOYSTATE& Previous() const { return m_state[m_index]; }
-    static bool Held(const DIJOYSTATE& s, int code, const CJoystickDevice& d);
+    static bool Held(const DIJOYSTATE& s, int code, const CJoystickDevice& d)
+    {
+        switch (code) {
+        case 0: return s.lY < d.m_yLow;
+        case 1: return s.lY > d.m_yHigh;
+        case 2: return s.lX < d.m_xLow;
+        case 3: return s.lX > d.m_xHigh;
+        default: {
+            const int button = code - 4;
+            return button >= 0 && button < 32 && static_cast<uint32_t>(button) < d.m_buttonCount &&
+                   (s.rgbButtons[button] & 0x80) != 0;
+        }
+        }
+    }
 };
 
 class CDirectInputJoystick final : public CJoystickDevice {

@@ -6,20 +6,9 @@
 #include "platform/direct_input_device.h"
 #include "platform/timer_resolution.h"
 
-bool CMouseDevice::Outside() const
-{
-    return m_cursorPos != nullptr && m_cursorPos->x != -2 && m_cursorPos->y != -2 &&
-           (m_cursorPos->x < 0 || m_cursorPos->y < 0);
-}
-
 bool CMouseDevice::ButtonDown(int button)
 {
     return (Latest().rgbButtons[button] & 0x80) != 0;
-}
-
-bool CMouseDevice::ButtonPushed(int button) const
-{
-    return (Latest().rgbButtons[button] & 0x80) != 0 && (Previous().rgbButtons[button] & 0x80) == 0;
 }
 
 bool CMouseDevice::IsDown(int code)

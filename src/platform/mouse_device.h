@@ -76,9 +76,16 @@ public:
 protected:
     const DIMOUSESTATE& Latest() const { return m_state[m_index ^ 1]; }
     const DIMOUSESTATE& Previous() const { return m_state[m_index]; }
-    bool Outside() const;
+    bool Outside() const
+    {
+        return m_cursorPos != nullptr && m_cursorPos->x != -2 && m_cursorPos->y != -2 &&
+               (m_cursorPos->x < 0 || m_cursorPos->y < 0);
+    }
     virtual bool ButtonDown(int button);
-    bool ButtonPushed(int button) const;
+    bool ButtonPushed(int button) const
+    {
+        return (Latest().rgbButtons[button] & 0x80) != 0 && (Previous().rgbButtons[button] & 0x80) == 0;
+    }
     void ShowImage(bool show);
 
     std::atomic<int32_t> m_pendingWheel{0};
