@@ -425,6 +425,31 @@ TEST_F(FakeMachine, ReportNumberForms)
     EXPECT_EQ(FormatCpuClock(2400), "2.40GHz");
 }
 
+TEST_F(FakeMachine, ReportPollingModeAndFailingQueries)
+{
+    winapi::SetProcRootForTests(proc.Linux("no-such-proc"));
+    winapi::SetRegistryString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\DirectX", "Version", nullptr);
+    CWindowsInfo info;
+    Fix(info);
+    info.m_language.clear();
+    CInputManager input;
+    input.CreateDevices(window.hwnd, 1, 1);
+    CStartupReport report;
+    ASSERT_EQ(report.Open(out.Windows()), 0u);
+    report.WriteStart(frame, info, nullptr);
+    report.WriteDevices(input, 1);
+    report.WriteFinish(info);
+    const std::string text = ReadReport();
+    const char* const pieces[] = {
+        "Language : \r\n",
+        "Display  : 1920 x 1080  32bit 60Hz (Not MonitorInfo)\r\nDirectX  : Unknown\r\nPageFile",
+        "[ Input Windows API ]\r\nJoyStick: None\r\n\r\n\r\n[ DirectSound ]\r\nUnknown\r\n\r\n\r\n",
+        "\r\n\r\n[ Process ]\r\nError\r\n\r\n< Initialize Done...  TIME >\r\n",
+    };
+    for (const char* piece : pieces)
+        EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n---- in ----\n" << text;
+}
+
 TEST_F(FakeMachine, ReportFileThatCannotBeCreatedGives6)
 {
     CStartupReport report;
