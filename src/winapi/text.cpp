@@ -26,11 +26,14 @@ size_t Utf8CharLength(const unsigned char* p, size_t left)
 // Runs iconv over the whole input; an unconvertible or invalid sequence becomes `replacement`
 // and one character of input is skipped.
 std::string Convert(const char* to, const char* from, std::string_view in, std::string_view replacement,
-                    bool fromUtf8)
+                    bool fromUtf8, bool* lost = nullptr)
 {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        if (lost != nullptr)
+            *lost = true;
         return std::string(in);
+    }
     std::string out;
     out.reserve(in.size() * 3 / 2 + 4);
     char* src = const_cast<char*>(in.data());
@@ -46,6 +49,8 @@ std::string Convert(const char* to, const char* from, std::string_view in, std::
         if (errno == E2BIG)
             continue;
         // EILSEQ or EINVAL (truncated sequence at the end): replace one byte and go on.
+        if (lost != nullptr)
+            *lost = true;
         out.append(replacement);
         size_t skip = fromUtf8 ? Utf8CharLength(reinterpret_cast<unsigned char*>(src), srcLeft) : 1;
         src += skip;
@@ -69,6 +74,17 @@ std::string SjisToUtf8(std::string_view sjis)
 std::string Utf8ToSjis(std::string_view utf8)
 {
     return Convert("CP932", "UTF-8", utf8, "?", true);
+}
+
+bool Utf8ToSjisChecked(std::string_view utf8, std::string* sjis)
+{
+    bool lost = false;
+    std::string out = Convert("CP932", "UTF-8", utf8, "?", true, &lost);
+    if (lost)
+        return false;
+    if (sjis != nullptr)
+        *sjis = std::move(out);
+    return true;
 }
 
 const char* Sjis(const char* utf8)

@@ -18,6 +18,10 @@ std::string SjisToUtf8(std::string_view sjis);
 // UTF-8 → CP932. Characters that Shift-JIS cannot hold become '?'; invalid UTF-8 bytes too.
 std::string Utf8ToSjis(std::string_view utf8);
 
+// UTF-8 → CP932, checked: false (and *sjis unspecified) when a character has no Shift-JIS form or
+// the UTF-8 is invalid. For names given at the host edge, which must never silently become '?'.
+bool Utf8ToSjisChecked(std::string_view utf8, std::string* sjis);
+
 // Shift-JIS lead bytes: 0x81-0x9F and 0xE0-0xFC. A lead byte and the byte after it form one character.
 constexpr bool IsSjisLeadByte(unsigned char c)
 {
