@@ -14,7 +14,7 @@
 #include <functional>
 #include <vector>
 
-#include "../raster/contest.h"
+#include "contest.h"
 #include "platform/input_manager.h"
 #include "platform/report_format.h"
 #include "winapi/host.h"
@@ -28,7 +28,7 @@ constexpr int kFrames = 1000;
 // Our time per frame beside the contest's figures.
 void ContestPerFrame(benchmark::State& state, const std::function<void()>& ours, const std::function<void()>& peer)
 {
-    bench_contest::Contest(state, ours, peer);
+    bench::Contest(state, ours, peer);
     state.counters["ours_us_per_frame"] = state.counters["ours_ms"] * 1000.0 / kFrames;
 }
 
