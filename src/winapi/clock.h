@@ -27,4 +27,21 @@ uint64_t ClockMilliseconds();
 // The clock's current reading in microseconds; the virtual clock moves in whole milliseconds.
 uint64_t ClockMicroseconds();
 
+// Called after each forward move of the virtual clock (AdvanceVirtualClock, Sleep; not
+// SetVirtualTime) with the distance moved, on the moving thread, before that call returns. The
+// headless DirectSound device mixes the frames that fell due this way. → an id for removal.
+using ClockListener = void (*)(void* context, uint64_t ms);
+int AddClockListener(ClockListener listener, void* context);
+// Removes it; a call in progress on another thread ends first.
+void RemoveClockListener(int id);
+
+// Waits on the engine clock: WAIT_OBJECT_0 when `event` (a kernel event, may be null) is
+// signalled, WAIT_TIMEOUT when `ms` of clock time have passed (INFINITE: never). On the virtual
+// clock the time is moved by others; the caller never moves it itself.
+uint32_t WaitOnClock(void* event, uint32_t ms);
+// Tests: waits (real time, at most 10 s) until `count` threads sit in WaitOnClock with nothing to
+// do, each having looked at its event and the clock again after this call began. → false on
+// time-out.
+bool WaitForClockWaiters(int count);
+
 } // namespace winapi
