@@ -1,0 +1,2 @@
+// WAV export: placeholder replaced below.
+#include <gtest/gtest.h>
