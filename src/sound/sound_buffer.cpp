@@ -44,13 +44,12 @@ public:
                 return 1;
             }
             const int32_t v = part(m_level);
-            if (v != m_sound->m_volume) {
-                if (v >= m_level) {
-                    Finish();
-                    return 1;
-                }
-                m_sound->SetVolume(v);
+            if (v >= m_level) {
+                Finish();
+                return 1;
             }
+            if (v != m_sound->m_volume)
+                m_sound->SetVolume(v);
             return 0;
         }
         const int32_t v = m_level - part(m_level);

@@ -176,6 +176,7 @@ struct DsoundSwitches {
     bool normalOnly = false;         // SetCooperativeLevel grants only DSSCL_NORMAL
     bool failCoCreate = false;       // CoCreateInstance fails
     bool failInitialize = false;     // Initialize answers DSERR_NODRIVER
+    bool refuseControls = false;     // CreateSoundBuffer refuses pan and frequency control
 };
 DsoundSwitches& Dsound();
 

@@ -141,6 +141,8 @@ public:
             return DSERR_INVALIDCALL;
         if (Dsound().refuseCreateBuffer)
             return DSERR_OUTOFMEMORY;
+        if (Dsound().refuseControls && (desc->dwFlags & (DSBCAPS_CTRLPAN | DSBCAPS_CTRLFREQUENCY)))
+            return DSERR_CONTROLUNAVAIL;
         if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
             if (desc->dwBufferBytes != 0 || desc->lpwfxFormat)
                 return DSERR_INVALIDPARAM;
