@@ -485,7 +485,13 @@ void CStreamSound::WorkerSingle()
         int r;
         {
             CScopedLock lock(m_lock);
-            Advance(!ended, total);
+            // A piece played once ends when its length has been played, even when its decoder
+            // fell behind (it used to wrap its position and play on for ever).
+            Advance(m_looping != 0, total);
+            if (!m_looping && m_played >= total) {
+                StopPart(false);
+                return;
+            }
             r = Refill(m_intro, 0);
             if (r == 1) {
                 if (m_looping) {

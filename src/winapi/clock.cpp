@@ -150,7 +150,7 @@ uint32_t WaitOnClock(void* event, uint32_t ms)
     return result;
 }
 
-bool WaitForClockWaiters(int count)
+bool WaitForClockWaiters(int count, uint32_t timeoutMs)
 {
     Waiters& w = TheWaiters();
     std::map<uint64_t, uint64_t> start;
@@ -158,7 +158,7 @@ bool WaitForClockWaiters(int count)
         std::lock_guard<std::mutex> lock(w.mutex);
         start = w.idlePolls;
     }
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < until) {
         int settled = 0;
         {

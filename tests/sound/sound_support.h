@@ -210,6 +210,17 @@ protected:
         }
     }
 
+    // Moves the clock in steps; after each, waits for the stream's worker to be back in its wait
+    // (or gone).
+    template <typename S> static void Play(S& stream, uint32_t ms, uint32_t step = 100)
+    {
+        for (uint32_t t = 0; t < ms; t += step) {
+            winapi::AdvanceVirtualClock(std::min(step, ms - t));
+            while (stream.IsWorkerRunning() && !winapi::WaitForClockWaiters(1, 20)) {
+            }
+        }
+    }
+
     static std::vector<int16_t> Mixed() { return winapi::DsoundRecorded().samples; }
 
     // Index of the first frame where the stereo mix differs from the expectation, or -1.
