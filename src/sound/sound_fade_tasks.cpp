@@ -111,9 +111,10 @@ int CMusicFadeInTask::Start(CTimerManager* scheduler, CSoundManager* manager, CM
 {
     if (!scheduler || !manager || !slot)
         return 1;
-    CancelMusicFades(scheduler);
+    // That piece already playing changes nothing, a running fade included.
     if (PiecePlays(slot, main, intro))
         return -1;
+    CancelMusicFades(scheduler);
     const int32_t target = slot->volume;
     manager->SetMusicVolume(0, -1, false);
     const int r = manager->PlayMusic(main, intro, loop);
@@ -198,11 +199,11 @@ int CMusicCrossFadeTask::Start(CTimerManager* scheduler, CSoundManager* manager,
 {
     if (!scheduler || !manager || !main)
         return 1;
-    CancelMusicFades(scheduler);
     CScopedLock lock(manager->GetLock());
     CMusicSlot* old = manager->GetActiveSlot();
     if (PiecePlays(old, main, intro))
         return -1;
+    CancelMusicFades(scheduler);
     const int32_t newTarget = volume < 0 ? old->volume : std::min(volume, 100);
     const int32_t oldVolume = old->volume;
     manager->SwapMusicSlots();
