@@ -217,3 +217,24 @@ TEST_F(SoundTest, StalledDecoderRecoversAndEndsOnTime)
     const auto mix = Mixed();
     EXPECT_EQ((mix[2 * 9 * kRate + 2] - mix[2 * 9 * kRate]) & 0x3FFF, 1);
 }
+
+TEST_F(SoundTest, DeviceLossMidStreamKeepsTimeAndSoundComesBack)
+{
+    const Counter c = Seconds(8);
+    Write("a.cnt", c);
+    CStreamSound s;
+    ASSERT_EQ(s.Open("a.cnt", nullptr), 0);
+    ASSERT_EQ(s.Play(), 0);
+    Play(s, 1000);
+    winapi::DsoundDropOutput();
+    Play(s, 2000);
+    EXPECT_TRUE(s.IsPlaying(nullptr, nullptr));
+    EXPECT_NEAR(s.GetPositionMs(), 3000.0, 600.0);
+    winapi::DsoundReturnOutput();
+    Play(s, 1000);
+    // One second before the loss, none during it, then on from three seconds in.
+    const auto mix = Mixed();
+    ASSERT_EQ(mix.size(), 2u * kRate * 2);
+    EXPECT_EQ(mix[2 * kRate], CounterSample(c, 3 * kRate, 0));
+    EXPECT_EQ(mix[2 * kRate - 2], CounterSample(c, kRate - 1, 0));
+}

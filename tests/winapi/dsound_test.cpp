@@ -478,6 +478,8 @@ TEST_F(DsoundTest, SdlDiskOutputHoldsTheMix)
             break;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+    // The mix runs up to two periods ahead of the output: let those reach the file.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     b->Release();
     sdl->Release();
     unsetenv("SDL_AUDIODRIVER");
