@@ -343,13 +343,29 @@ void Buffer::MixInto(int32_t* acc, size_t frames, std::vector<int16_t>& scratch,
     }
     const int channels = format_.nChannels;
     if (audible && n > 0 && volume_ > DSBVOLUME_MIN) {
-        scratch.resize(n * channels);
-        const VoiceSource source{data_->data(), total, format_.nChannels, format_.wBitsPerSample, looping_};
-        ResampleVoice(source, pos_, step, scratch.data(), n);
         int32_t left = 0;
         int32_t right = 0;
         VoiceGains(volume_, pan_, left, right);
-        Accumulate(acc, scratch.data(), n, channels, device_->channels, left, right);
+        if (step == (uint64_t{1} << 32) && (pos_ & 0xFFFFFFFFu) == 0 && format_.wBitsPerSample == 16) {
+            // At the output rate 16-bit samples are mixed straight from the buffer, a run at a time
+            // up to its end (the frames are whole, so this reads what the copy would).
+            const auto* samples = reinterpret_cast<const int16_t*>(data_->data());
+            size_t done = 0;
+            uint64_t frame = pos_ >> 32;
+            while (done < n) {
+                frame %= total;
+                const size_t run = static_cast<size_t>(std::min<uint64_t>(n - done, total - frame));
+                Accumulate(acc + done * device_->channels, samples + frame * channels, run, channels,
+                           device_->channels, left, right);
+                done += run;
+                frame += run;
+            }
+        } else {
+            scratch.resize(n * channels);
+            const VoiceSource source{data_->data(), total, format_.nChannels, format_.wBitsPerSample, looping_};
+            ResampleVoice(source, pos_, step, scratch.data(), n);
+            Accumulate(acc, scratch.data(), n, channels, device_->channels, left, right);
+        }
     }
     const uint64_t from = (pos_ >> 32) * format_.nBlockAlign;
     const uint64_t moved = pos_ + n * step;

@@ -65,16 +65,26 @@ void ResampleVoice(const VoiceSource& source, uint64_t pos, uint64_t step, int16
                 out[i * channels + c] = static_cast<int16_t>(source.Sample(frame, c));
             continue;
         }
-        const int64_t t = static_cast<int64_t>((pos >> 16) & 0xFFFF);
-        const int64_t t2 = (t * t) >> 16;
-        const int64_t t3 = (t2 * t) >> 16;
-        const int64_t w0 = (-t3 + 2 * t2 - t) / 2;
-        const int64_t w1 = (3 * t3 - 5 * t2 + 2 * 65536) / 2;
-        const int64_t w2 = (-3 * t3 + 4 * t2 + t) / 2;
-        const int64_t w3 = (t3 - t2) / 2;
+        const auto t = static_cast<int32_t>((pos >> 16) & 0xFFFF);
+        const auto t2 = static_cast<int32_t>((static_cast<uint32_t>(t) * static_cast<uint32_t>(t)) >> 16);
+        const auto t3 = static_cast<int32_t>((static_cast<uint32_t>(t2) * static_cast<uint32_t>(t)) >> 16);
+        const int32_t w0 = (-t3 + 2 * t2 - t) / 2;
+        const int32_t w1 = (3 * t3 - 5 * t2 + 2 * 65536) / 2;
+        const int32_t w2 = (-3 * t3 + 4 * t2 + t) / 2;
+        const int32_t w3 = (t3 - t2) / 2;
+        if (source.bits == 16 && frame >= 1 && frame + 2 < static_cast<int64_t>(source.frames)) {
+            // All four neighbours inside: read them straight (the same values Sample gives).
+            const auto* p = reinterpret_cast<const int16_t*>(source.data) + (frame - 1) * channels;
+            for (int c = 0; c < channels; ++c) {
+                const int64_t sum = int64_t{w0} * p[c] + int64_t{w1} * p[channels + c] + int64_t{w2} * p[2 * channels + c] +
+                                    int64_t{w3} * p[3 * channels + c];
+                out[i * channels + c] = Clamp16(sum >> 16);
+            }
+            continue;
+        }
         for (int c = 0; c < channels; ++c) {
-            const int64_t sum = w0 * source.Sample(frame - 1, c) + w1 * source.Sample(frame, c) +
-                                w2 * source.Sample(frame + 1, c) + w3 * source.Sample(frame + 2, c);
+            const int64_t sum = int64_t{w0} * source.Sample(frame - 1, c) + int64_t{w1} * source.Sample(frame, c) +
+                                int64_t{w2} * source.Sample(frame + 1, c) + int64_t{w3} * source.Sample(frame + 2, c);
             out[i * channels + c] = Clamp16(sum >> 16);
         }
     }
