@@ -154,14 +154,16 @@ int CSoundDevice::SetPrimaryFormat(HWND window, bool globalFocus, bool software,
     return result;
 }
 
-int CSoundDevice::CreateSound(CLoadedSound** out, const char* name, int mode)
+// Makes a sound object, opens it and lists it; a failing open (a positive result) deletes it.
+template <typename T, typename Open>
+int CSoundDevice::AddSound(T** out, int noMemory, Open open)
 {
     if (out)
         *out = nullptr;
-    auto* sound = new (std::nothrow) CLoadedSound(this);
+    auto* sound = new (std::nothrow) T(this);
     if (!sound)
-        return 8;
-    const int result = sound->Open(name, mode);
+        return noMemory;
+    const int result = open(*sound);
     if (result > 0) {
         delete sound;
         return result;
@@ -170,42 +172,21 @@ int CSoundDevice::CreateSound(CLoadedSound** out, const char* name, int mode)
     if (out)
         *out = sound;
     return result;
+}
+
+int CSoundDevice::CreateSound(CLoadedSound** out, const char* name, int mode)
+{
+    return AddSound(out, 8, [&](CLoadedSound& s) { return s.Open(name, mode); });
 }
 
 int CSoundDevice::CreateSoundCopy(CLoadedSound** out, CLoadedSound* source)
 {
-    if (out)
-        *out = nullptr;
-    auto* sound = new (std::nothrow) CLoadedSound(this);
-    if (!sound)
-        return 3;
-    const int result = sound->OpenCopy(source);
-    if (result > 0) {
-        delete sound;
-        return result;
-    }
-    m_sounds.push_back(sound);
-    if (out)
-        *out = sound;
-    return result;
+    return AddSound(out, 3, [&](CLoadedSound& s) { return s.OpenCopy(source); });
 }
 
 int CSoundDevice::CreateStream(CStreamSound** out, const char* name, const char* loopName)
 {
-    if (out)
-        *out = nullptr;
-    auto* sound = new (std::nothrow) CStreamSound(this);
-    if (!sound)
-        return 7;
-    const int result = sound->Open(name, loopName);
-    if (result > 0) {
-        delete sound;
-        return result;
-    }
-    m_sounds.push_back(sound);
-    if (out)
-        *out = sound;
-    return result;
+    return AddSound(out, 7, [&](CStreamSound& s) { return s.Open(name, loopName); });
 }
 
 int CSoundDevice::DestroySound(CSoundBuffer* sound)

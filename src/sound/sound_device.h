@@ -77,6 +77,8 @@ public:
     const std::vector<CSoundBuffer*>& GetSounds() const { return m_sounds; }
 
 private:
+    template <typename T, typename Open> int AddSound(T** out, int noMemory, Open open);
+
     IDirectSoundBuffer* m_primary = nullptr;
     std::vector<CSoundBuffer*> m_sounds;
 };

@@ -7,7 +7,6 @@
 
 #include "files/sll_manager.h"
 #include "sound/sound_device.h"
-#include "winapi/clock.h"
 #include "winapi/kernel.h"
 
 namespace {

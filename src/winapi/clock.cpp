@@ -2,6 +2,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "winapi/kernel.h"
 
 namespace winapi {
 
@@ -60,12 +65,6 @@ uint64_t ClockMicroseconds()
 } // namespace winapi
 
 // Clock listeners and clock waits.
-#include <map>
-#include <mutex>
-#include <thread>
-
-#include "winapi/kernel.h"
-
 namespace winapi {
 
 namespace {
@@ -118,9 +117,8 @@ void RemoveClockListener(int id)
     l.entries.erase(id);
 }
 
-uint32_t WaitOnClock(void* event, uint32_t ms)
+uint32_t WaitOnClock(HANDLE handle, uint32_t ms)
 {
-    auto* handle = static_cast<HANDLE>(event);
     if (!IsVirtualClock())
         return handle ? WaitForSingleObject(handle, ms) : (Sleep(ms), WAIT_TIMEOUT);
     const uint64_t deadline = ms == INFINITE ? UINT64_MAX : ClockMilliseconds() + ms;

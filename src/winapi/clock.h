@@ -35,13 +35,4 @@ int AddClockListener(ClockListener listener, void* context);
 // Removes it; a call in progress on another thread ends first.
 void RemoveClockListener(int id);
 
-// Waits on the engine clock: WAIT_OBJECT_0 when `event` (a kernel event, may be null) is
-// signalled, WAIT_TIMEOUT when `ms` of clock time have passed (INFINITE: never). On the virtual
-// clock the time is moved by others; the caller never moves it itself.
-uint32_t WaitOnClock(void* event, uint32_t ms);
-// Tests: waits (real time, at most timeoutMs) until `count` threads sit in WaitOnClock with
-// nothing to do, each having looked at its event and the clock again after this call began.
-// → false on time-out.
-bool WaitForClockWaiters(int count, uint32_t timeoutMs = 10000);
-
 } // namespace winapi
