@@ -21,10 +21,12 @@ constexpr int kNoLibrary = -2;
 constexpr WU_OV_CALLBACKS kCallbacks = {COggStream::ReadCallback, COggStream::SeekCallback,
                                         COggStream::CloseCallback, COggStream::TellCallback};
 
-// The file the callbacks read: the library hands back the stream as its data source.
-CFileStream* FileOf(void* source)
+// Looks up one entry point into its slot → whether it exists.
+template <typename F>
+bool Find(HMODULE module, const char* name, F* slot)
 {
-    return source == nullptr ? nullptr : COggStream::FileOfSource(source);
+    *slot = reinterpret_cast<F>(GetProcAddress(module, name));
+    return *slot != nullptr;
 }
 
 } // namespace
@@ -60,11 +62,11 @@ int COggStream::SeekCallback(void* source, int64_t offset, int whence)
 
 int COggStream::CloseCallback(void* source)
 {
-    auto* stream = static_cast<COggStream*>(source);
-    if (stream == nullptr || stream->m_file == nullptr)
+    CFileStream* file = FileOf(source);
+    if (file == nullptr)
         return -1;
-    stream->m_file->Release();
-    stream->m_file = nullptr;
+    file->Release();
+    static_cast<COggStream*>(source)->m_file = nullptr;
     return 0;
 }
 
@@ -80,9 +82,18 @@ long COggStream::TellCallback(void* source)
 
 COggStream::COggStream(const COggLibrary& library) : m_library(library) {}
 
-CFileStream* COggStream::FileOfSource(void* source)
+// The library hands the stream back as the data source of every callback.
+CFileStream* COggStream::FileOf(void* source)
 {
-    return static_cast<COggStream*>(source)->m_file;
+    return source == nullptr ? nullptr : static_cast<COggStream*>(source)->m_file;
+}
+
+void COggStream::CloseState()
+{
+    m_file = nullptr; // forgotten first, so that the clear call cannot release it
+    m_library.clear(m_state);
+    m_stateOpen = false;
+    std::fill(std::begin(m_state), std::end(m_state), 0);
 }
 
 COggStream::~COggStream()
@@ -102,10 +113,7 @@ int COggStream::OpenFile(CFileStream* file)
     }
     m_stateOpen = true;
     if (m_library.seekable(m_state) == 0) {
-        m_file = nullptr; // forgotten first, so that the clear call cannot release it
-        m_library.clear(m_state);
-        m_stateOpen = false;
-        std::fill(std::begin(m_state), std::end(m_state), 0);
+        CloseState();
         return kNotSeekable;
     }
     const WU_VORBIS_INFO* info = m_library.info(m_state, -1);
@@ -113,9 +121,7 @@ int COggStream::OpenFile(CFileStream* file)
     const long rate = info != nullptr ? info->rate : 0;
     // Channel counts and rates outside the format's fields would give a nonsense format.
     if (channels <= 0 || channels > 255 || rate <= 0 || rate > 0x7FFFFFFF / (channels * 2)) {
-        m_file = nullptr;
-        m_library.clear(m_state);
-        m_stateOpen = false;
+        CloseState();
         return kNotOgg;
     }
     m_format.wFormatTag = WAVE_FORMAT_PCM;
@@ -190,40 +196,18 @@ COggDecoder::COggDecoder(const char* libraryName)
     m_module = LoadLibraryA(full);
     if (m_module == nullptr)
         return;
-    struct Entry {
-        const char* name;
-        FARPROC* slot;
-    };
     COggLibrary& l = m_library;
-    // clang-format off
-    const Entry entries[] = {
-        {"Query_sizeof_OggVorbis_File", reinterpret_cast<FARPROC*>(&l.querySize)},
-        {"wu_ov_clear",          reinterpret_cast<FARPROC*>(&l.clear)},
-        {"wu_ov_open_callbacks", reinterpret_cast<FARPROC*>(&l.openCallbacks)},
-        {"wu_ov_seekable",       reinterpret_cast<FARPROC*>(&l.seekable)},
-        {"wu_ov_pcm_total",      reinterpret_cast<FARPROC*>(&l.pcmTotal)},
-        {"wu_ov_time_total",     reinterpret_cast<FARPROC*>(&l.timeTotal)},
-        {"wu_ov_raw_seek",       reinterpret_cast<FARPROC*>(&l.rawSeek)},
-        {"wu_ov_time_seek",      reinterpret_cast<FARPROC*>(&l.timeSeek)},
-        {"wu_ov_raw_tell",       reinterpret_cast<FARPROC*>(&l.rawTell)},
-        {"wu_ov_pcm_tell",       reinterpret_cast<FARPROC*>(&l.pcmTell)},
-        {"wu_ov_time_tell",      reinterpret_cast<FARPROC*>(&l.timeTell)},
-        {"wu_ov_info",           reinterpret_cast<FARPROC*>(&l.info)},
-        {"wu_ov_read",           reinterpret_cast<FARPROC*>(&l.read)},
-        {"wu_SetCPUType",        reinterpret_cast<FARPROC*>(&l.setCpuType)},
-        {"wu_DetectCPU",         reinterpret_cast<FARPROC*>(&l.detectCpu)},
-    };
-    // clang-format on
-    bool complete = true;
-    for (size_t i = 0; complete && i < std::size(entries); ++i) {
-        *entries[i].slot = GetProcAddress(m_module, entries[i].name);
-        complete = *entries[i].slot != nullptr;
-        // The state size is asked before anything else is looked up.
-        if (i == 0 && complete) {
-            const int size = l.querySize();
-            complete = size > 0 && static_cast<size_t>(size) <= COggStream::kStateSize;
-        }
-    }
+    // In the library's order; the state size is asked before anything else is looked up.
+    const bool complete =
+        Find(m_module, "Query_sizeof_OggVorbis_File", &l.querySize) && l.querySize() > 0 &&
+        static_cast<size_t>(l.querySize()) <= COggStream::kStateSize && Find(m_module, "wu_ov_clear", &l.clear) &&
+        Find(m_module, "wu_ov_open_callbacks", &l.openCallbacks) && Find(m_module, "wu_ov_seekable", &l.seekable) &&
+        Find(m_module, "wu_ov_pcm_total", &l.pcmTotal) && Find(m_module, "wu_ov_time_total", &l.timeTotal) &&
+        Find(m_module, "wu_ov_raw_seek", &l.rawSeek) && Find(m_module, "wu_ov_time_seek", &l.timeSeek) &&
+        Find(m_module, "wu_ov_raw_tell", &l.rawTell) && Find(m_module, "wu_ov_pcm_tell", &l.pcmTell) &&
+        Find(m_module, "wu_ov_time_tell", &l.timeTell) && Find(m_module, "wu_ov_info", &l.info) &&
+        Find(m_module, "wu_ov_read", &l.read) && Find(m_module, "wu_SetCPUType", &l.setCpuType) &&
+        Find(m_module, "wu_DetectCPU", &l.detectCpu);
     if (!complete) {
         FreeLibrary(m_module);
         m_module = nullptr;

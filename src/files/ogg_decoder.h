@@ -60,9 +60,13 @@ public:
     static int SeekCallback(void* source, int64_t offset, int whence);
     static int CloseCallback(void* source);
     static long TellCallback(void* source);
-    static CFileStream* FileOfSource(void* source);
 
 private:
+    static CFileStream* FileOf(void* source);
+    // Clears the library's state of a file it opened but the stream refuses; the file is
+    // forgotten (it stays the caller's).
+    void CloseState();
+
     COggLibrary m_library;
     CFileStream* m_file = nullptr;
     alignas(16) unsigned char m_state[kStateSize] = {};

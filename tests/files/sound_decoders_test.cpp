@@ -7,10 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "files/file_manager.h"
-#include "files/kpk_archive.h"
 #include "files/ogg_decoder.h"
-#include "files/path_utils.h"
 #include "files/sll_manager.h"
 #include "files/sound_fixtures.h"
 #include "winapi/kernel.h"
@@ -45,12 +42,11 @@ int Tool(const std::string& arguments)
     return sound_test::Run(command) ? 0 : 1;
 }
 
-class SoundDecoders : public ::testing::Test {
+class SoundDecoders : public sound_test::SoundTest {
 protected:
     static void SetUpTestSuite()
     {
-        s_dir = new TempFolder;
-        s_made = sound_test::MakeSounds(*s_dir);
+        SoundTest::SetUpTestSuite();
         if (s_made) {
             // The archive holds the Ogg files as "kpk\NAME", a path no loose file answers.
             sound_test::Run("mkdir -p '" + s_dir->Linux("pack/kpk") + "' && cp '" + s_dir->Linux("") + "'*.ogg '" +
@@ -58,25 +54,6 @@ protected:
             s_made = Tool("kpk pack '" + s_dir->Linux("SOUND.KPK") + "' '" + s_dir->Linux("pack") + "'") == 0;
         }
     }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-    void SetUp() override
-    {
-        ASSERT_TRUE(s_made) << "sox, oggenc or the KPK packer failed";
-        ASSERT_EQ(SetBaseFolder(s_dir->Windows().c_str()), 0);
-        files.RegisterDecoder(new CKpkDecoder, "KPK\0", "KPK archive", 1, KpkAssistFunc, KpkAssistFunc2, nullptr);
-        g_pFileManager = &files;
-        ASSERT_EQ(RegisterOggDecoder(sll), 0);
-    }
-    void TearDown() override { g_pFileManager = nullptr; }
-
-    static inline TempFolder* s_dir = nullptr;
-    static inline bool s_made = false;
-    CFileManager files;
-    CSllManager sll;
 };
 
 } // namespace

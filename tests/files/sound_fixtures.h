@@ -14,6 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include "files/file_manager.h"
+#include "files/kpk_archive.h"
+#include "files/ogg_decoder.h"
+#include "files/path_utils.h"
+#include "files/sll_manager.h"
 #include "files/temp_folder.h"
 
 namespace sound_test {
@@ -153,5 +158,40 @@ inline std::string ReferenceAfterSeek(const std::string& path, int ms, size_t by
     ov_clear(&vf);
     return pcm;
 }
+
+// The sound tests' base: the sounds, made once per test program; in each test their folder is
+// the base folder, with a file manager (KPK decoder registered) and a sound manager holding the
+// built-in Ogg decoder.
+class SoundTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_dir = new TempFolder;
+        s_made = MakeSounds(*s_dir);
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_dir;
+        s_dir = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_made) << "sox, oggenc or the KPK packer failed";
+        ASSERT_EQ(SetBaseFolder(s_dir->Windows().c_str()), 0);
+        files.RegisterDecoder(new CKpkDecoder, "KPK\0", "KPK archive", 1, KpkAssistFunc, KpkAssistFunc2, nullptr);
+        g_pFileManager = &files;
+        ASSERT_EQ(RegisterOggDecoder(sll), 0);
+    }
+    void TearDown() override
+    {
+        g_pFileManager = nullptr;
+        g_pSllManager = nullptr;
+    }
+
+    static inline TempFolder* s_dir = nullptr;
+    static inline bool s_made = false;
+    CFileManager files;
+    CSllManager sll;
+};
 
 } // namespace sound_test
