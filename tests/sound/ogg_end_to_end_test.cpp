@@ -119,7 +119,6 @@ TEST_F(OggEndToEnd, SdlDiskOutputHoldsTheSameSamples)
     const std::string raw = s_dir->Linux("disk.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "1", 1);
     winapi::SetDsoundOutput(winapi::DsoundOutput::Sdl);
     winapi::UseVirtualClock(false);
     {
@@ -139,7 +138,6 @@ TEST_F(OggEndToEnd, SdlDiskOutputHoldsTheSameSamples)
     }
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_DISKAUDIOFILE");
-    unsetenv("SDL_DISKAUDIODELAY");
     const std::vector<int16_t> got = Pcm16(s_dir->Read("disk.raw"));
     size_t start = 0;
     while (start < got.size() && got[start] == 0)

@@ -450,7 +450,6 @@ TEST_F(DsoundTest, SdlDiskOutputHoldsTheMix)
     const std::string path = ::testing::TempDir() + "dsound_disk.raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "1", 1);
     winapi::SetDsoundOutput(winapi::DsoundOutput::Sdl);
     IDirectSound* sdl = nullptr;
     ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectSound,
@@ -484,7 +483,6 @@ TEST_F(DsoundTest, SdlDiskOutputHoldsTheMix)
     sdl->Release();
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_DISKAUDIOFILE");
-    unsetenv("SDL_DISKAUDIODELAY");
     std::ifstream in(path, std::ios::binary);
     std::vector<char> raw((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::remove(path.c_str());
