@@ -27,6 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     winapi::UseVirtualClock(true);
     winapi::SetDsoundOutput(winapi::DsoundOutput::Recorded);
+    static const HRESULT comReady = CoInitialize(nullptr);
+    (void)comReady;
     FuzzInput in{data, size};
     IDirectSound* ds = nullptr;
     if (FAILED(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectSound,

@@ -43,6 +43,7 @@ void MixContest(benchmark::State& state)
     winapi::UseVirtualClock(true);
     winapi::SetDsoundOutput(winapi::DsoundOutput::Recorded);
     IDirectSound* ds = nullptr;
+    CoInitialize(nullptr);
     CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectSound, reinterpret_cast<void**>(&ds));
     ds->Initialize(nullptr);
     ds->SetCooperativeLevel(reinterpret_cast<HWND>(1), DSSCL_PRIORITY);

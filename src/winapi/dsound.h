@@ -9,22 +9,9 @@
 #include <vector>
 
 #include "winapi/base.h"
+#include "winapi/com.h"
 #include "winapi/mmsystem.h"
 
-#ifndef TESSARO_IUNKNOWN_DEFINED
-#define TESSARO_IUNKNOWN_DEFINED
-// The root of the COM interfaces of the stand-in.
-struct IUnknown {
-    virtual HRESULT QueryInterface(REFIID iid, void** out) = 0;
-    virtual ULONG AddRef() = 0;
-    // Deletes the object when the count reaches 0; returns the new count.
-    virtual ULONG Release() = 0;
-
-protected:
-    ~IUnknown() = default;
-};
-using LPUNKNOWN = IUnknown*;
-#endif
 
 #define MAKE_DSHRESULT(code) static_cast<HRESULT>(0x88780000u | static_cast<DWORD>(code))
 #define DS_OK S_OK
@@ -74,8 +61,6 @@ using LPUNKNOWN = IUnknown*;
 #define DSBFREQUENCY_MAX 100000u
 #define DSBSIZE_MIN 4u
 #define DSBSIZE_MAX 0x0FFFFFFFu
-
-#define CLSCTX_INPROC_SERVER 0x1u
 
 struct DSBUFFERDESC {
     DWORD dwSize;
@@ -160,9 +145,8 @@ protected:
 };
 using LPDIRECTSOUND = IDirectSound*;
 
-// Only CLSID_DirectSound with IID_IDirectSound is served (an uninitialised object);
-// REGDB_E_CLASSNOTREG (0x80040154) for any other class.
-HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* out);
+// CoCreateInstance (winapi/com.h) serves CLSID_DirectSound with IID_IDirectSound only: an
+// uninitialised object, E_NOINTERFACE for another interface.
 
 using LPDSENUMCALLBACKA = BOOL(CALLBACK*)(GUID* guid, LPCSTR description, LPCSTR module, LPVOID context);
 // "Primary Sound Driver" (null GUID), then each host output with a GUID derived from its name.

@@ -34,6 +34,7 @@ protected:
         winapi::UseVirtualClock(true);
         winapi::SetDsoundOutput(winapi::DsoundOutput::Recorded);
         winapi::Dsound() = winapi::DsoundSwitches{};
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectSound,
                                    reinterpret_cast<void**>(&ds)),
                   S_OK);
@@ -51,6 +52,7 @@ protected:
         winapi::DsoundReturnOutput();
         winapi::SetDsoundOutput(winapi::DsoundOutput::Auto);
         winapi::UseVirtualClock(false);
+        CoUninitialize();
     }
 
     // A secondary buffer holding `bytes` (its size), released by the fixture.

@@ -19,7 +19,6 @@ namespace winapi::ds {
 
 namespace {
 
-constexpr HRESULT kClassNotRegistered = static_cast<HRESULT>(0x80040154u);
 
 struct Output {
     GUID guid;
@@ -209,23 +208,25 @@ const bool kRegistered = RegisterBuiltinModule("dsound.dll", kDsoundProcs, std::
 
 } // namespace winapi::ds
 
-HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD, REFIID iid, LPVOID* out)
+namespace winapi {
+
+void RegisterDirectSoundClass()
 {
-    (void)winapi::ds::kRegistered;
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (!(clsid == CLSID_DirectSound))
-        return winapi::ds::kClassNotRegistered;
-    if (outer)
-        return static_cast<HRESULT>(0x80040110u); // CLASS_E_NOAGGREGATION
-    if (!(iid == IID_IDirectSound))
-        return E_NOINTERFACE;
-    if (winapi::Dsound().failCoCreate)
-        return E_FAIL;
-    *out = static_cast<IDirectSound*>(new (std::nothrow) winapi::ds::DirectSound);
-    return *out ? S_OK : E_OUTOFMEMORY;
+    static const bool registered = [] {
+        RegisterComClass(CLSID_DirectSound, [](REFIID iid, void** out) -> HRESULT {
+            if (!(iid == IID_IDirectSound))
+                return E_NOINTERFACE;
+            if (Dsound().failCoCreate)
+                return E_FAIL;
+            *out = static_cast<IDirectSound*>(new (std::nothrow) ds::DirectSound);
+            return *out ? S_OK : E_OUTOFMEMORY;
+        });
+        return ds::kRegistered;
+    }();
+    (void)registered;
 }
+
+} // namespace winapi
 
 HRESULT WINAPI DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, LPVOID context)
 {
