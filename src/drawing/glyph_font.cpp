@@ -222,17 +222,30 @@ void CGlyphFont::SetOutline(int32_t strength, int32_t radius)
         m_imageGlyphs->SetOutline(strength, radius, m_outlineKernel);
 }
 
-int CGlyphFont::LoadImageGlyphs(const char* sheet, int32_t count, int32_t cellWidth, int32_t cellHeight,
-                                uint32_t flags)
+CImageGlyphTable* CGlyphFont::ImageGlyphs()
 {
     if (m_imageGlyphs == nullptr) {
         m_imageGlyphs = new (std::nothrow) CImageGlyphTable;
         if (m_imageGlyphs == nullptr)
-            return 3;
+            return nullptr;
         m_imageGlyphs->SetDirection(m_logFont.lfEscapement);
         m_imageGlyphs->SetOutline(m_outlineStrength, m_outlineRadius, m_outlineKernel);
     }
-    return m_imageGlyphs->Load(sheet, count, cellWidth, cellHeight, flags);
+    return m_imageGlyphs;
+}
+
+int CGlyphFont::LoadImageGlyphs(const char* sheet, int32_t count, int32_t cellWidth, int32_t cellHeight,
+                                uint32_t flags)
+{
+    CImageGlyphTable* table = ImageGlyphs();
+    return table != nullptr ? table->Load(sheet, count, cellWidth, cellHeight, flags) : 3;
+}
+
+int CGlyphFont::CutImageGlyphs(const CImage& sheet, int32_t count, int32_t cellWidth, int32_t cellHeight,
+                               uint32_t flags)
+{
+    CImageGlyphTable* table = ImageGlyphs();
+    return table != nullptr ? table->Cut(sheet, count, cellWidth, cellHeight, flags) : 3;
 }
 
 int CGlyphFont::MeasureString(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY, uint8_t withEffect,

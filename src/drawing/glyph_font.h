@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+class CImage;
 class CImageGlyphTable;
 
 class CGlyphFont : public CFont {
@@ -38,6 +39,8 @@ public:
     void SetOutline(int32_t strength, int32_t radius);
     // Makes the image-glyph table on first use and loads a sheet into it; Load's codes.
     int LoadImageGlyphs(const char* sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags);
+    // As LoadImageGlyphs, from a sheet already in memory; Cut's codes.
+    int CutImageGlyphs(const CImage& sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags);
     // Shares another font's table (or drops this one's with null).
     void ShareImageGlyphs(CImageGlyphTable* table);
 
@@ -65,6 +68,8 @@ public:
 private:
     void EmptyCache();
     void DropImageGlyphs();
+    // The table, made on first use with the font's direction and outline; null without memory.
+    CImageGlyphTable* ImageGlyphs();
     CGlyphBitmap* Rasterise(uint32_t code, int32_t height, uint8_t outlined, uint8_t bold);
     int PenLoop(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn, POINT* end, int mode);
 };
