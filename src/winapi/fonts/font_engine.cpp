@@ -382,6 +382,13 @@ bool LoadFontGlyph(GdiFont& font, unsigned code, const GlyphRequest& request, Gl
         FT_Vector_Transform(&pen, request.matrix);
     }
     out->advance = pen;
+    // A matrix may blow a glyph up far beyond any screen: such glyphs are refused.
+    FT_BBox box;
+    FT_Outline_Get_CBox(outline, &box);
+    constexpr FT_Pos kLargest = FT_Pos{8192} * 64;
+    if (box.xMax - box.xMin > kLargest || box.yMax - box.yMin > kLargest || std::abs(box.xMin) > 4 * kLargest ||
+        std::abs(box.yMin) > 4 * kLargest)
+        return false;
     if (!request.render) {
         out->width = out->rows = out->pitch = 0;
         out->bits.clear();
