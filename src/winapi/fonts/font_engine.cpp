@@ -402,8 +402,11 @@ bool LoadFontGlyph(GdiFont& font, unsigned code, const GlyphRequest& request, Gl
     out->width = static_cast<int>(bitmap.width);
     out->rows = static_cast<int>(bitmap.rows);
     out->pitch = std::abs(bitmap.pitch);
-    out->bits.resize(static_cast<size_t>(out->pitch) * out->rows);
     bool ink = false;
+    // A flattened glyph can come back with rows but no columns and no buffer.
+    if (bitmap.buffer == nullptr || out->width == 0 || out->pitch == 0)
+        out->rows = 0;
+    out->bits.resize(static_cast<size_t>(out->pitch) * out->rows);
     for (int y = 0; y < out->rows; ++y) {
         const unsigned char* row = bitmap.pitch >= 0 ? bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch
                                                      : bitmap.buffer + static_cast<ptrdiff_t>(out->rows - 1 - y) * -bitmap.pitch;
