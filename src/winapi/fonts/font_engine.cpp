@@ -228,10 +228,16 @@ std::recursive_mutex& FontEngineLock()
 
 FontFace* OpenFaceForFamily(const std::string& family)
 {
+    // Fonts are rebuilt by every setter: each name is matched once.
+    static auto& known = *new std::map<std::string, FontFace*>;
+    std::lock_guard lock(FontEngineLock());
+    auto it = known.find(family);
+    if (it != known.end())
+        return it->second;
     FaceMatch match;
-    if (!MatchFamily(family, &match))
-        return nullptr;
-    return OpenFace(match);
+    FontFace* face = MatchFamily(family, &match) ? OpenFace(match) : nullptr;
+    known.emplace(family, face);
+    return face;
 }
 
 std::string ResolveFaceName(const CHAR (&faceName)[LF_FACESIZE], bool* vertical)
@@ -249,10 +255,14 @@ std::string ResolveFaceName(const CHAR (&faceName)[LF_FACESIZE], bool* vertical)
     for (const FaceAlias& alias : kFaceAliases)
         if (EqualNoCase(utf8, alias.windowsName))
             return alias.family;
-    FaceMatch match;
-    if (MatchFamily(utf8, &match) && match.named)
-        return utf8;
-    return kDefaultFamily;
+    static auto& installed = *new std::map<std::string, bool>;
+    std::lock_guard lock(FontEngineLock());
+    auto it = installed.find(utf8);
+    if (it == installed.end()) {
+        FaceMatch match;
+        it = installed.emplace(utf8, MatchFamily(utf8, &match) && match.named).first;
+    }
+    return it->second ? utf8 : kDefaultFamily;
 }
 
 GdiFont::~GdiFont()
