@@ -38,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     font.SetLineSpacing(static_cast<int8_t>(data[11]) % 17);
     if (glyph) {
         // Radii past 64 (clamped) only now and then: they are slow to draw.
-        glyphFont.SetOutline(static_cast<int8_t>(data[12]) * 97, static_cast<int8_t>(data[13]) % ((data[13] & 0x40) ? 71 : 6));
+        const int radiusRange = (data[13] & 0x40) ? 71 : 6;
+        glyphFont.SetOutline(static_cast<int8_t>(data[12]) * 97, static_cast<int8_t>(data[13]) % radiusRange);
         glyphFont.SetGradient(data[14] & 1, 0xFF8000, 0x0080FF, 1);
     }
     SIZE measured{};
