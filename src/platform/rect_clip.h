@@ -6,7 +6,8 @@
 #include "winapi/base.h"
 
 // Sets `clip` for a width × height surface: the whole surface for a null `wanted` (true); false
-// (clip untouched) for an empty or inverted `wanted`; else `wanted` cut to the surface (true).
+// (clip untouched) for an empty or inverted `wanted`; else `wanted` cut to the surface (true), an
+// empty clip at the nearest edge when it lies wholly outside.
 bool ClipRectToSize(RECT& clip, LONG width, LONG height, const RECT* wanted);
 
 // Cuts `rect` to `clip`. Left and right first: false when nothing is left across (top and bottom

@@ -4,6 +4,7 @@
 #include "platform/cpu_info.h"
 #include "raster/blend_mode_kernels.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_lib_handoff.h"
 
 using op_frame::Placement;
 
@@ -16,6 +17,12 @@ int Fade(CImage& dst, const CSurface* src, BYTE level, bool scaled, const SIZE* 
 {
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
+    }
+    // The library takes unkeyed cross-fades before the level is looked at.
+    if (pixel_lib::Loaded() && src->GetColorKey() == kNoColorKey) {
+        const int r = scaled ? g_PixelLibFuncs.stretchBlend(&dst, src, dstSize, x, y, srcRect, 0, 0, level, 0)
+                             : g_PixelLibFuncs.blend(&dst, src, x, y, srcRect, 0, level, 0);
+        return pixel_lib::Finish(dst, r, 2);
     }
     if (level == 0) {
         return 0;

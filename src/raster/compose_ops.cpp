@@ -6,6 +6,7 @@
 #include "raster/blend_tables.h"
 #include "raster/compose_kernels.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_lib_handoff.h"
 
 #include <algorithm>
 
@@ -17,6 +18,10 @@ int Opacity(CImage& dst, const CSurface* src, BYTE opacity, LONG x, LONG y, cons
 {
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
+    }
+    // Adding goes to the library (its mode 4) before the opacity is looked at; subtracting stays here.
+    if (add && pixel_lib::Loaded()) {
+        return pixel_lib::Finish(dst, g_PixelLibFuncs.blend(&dst, src, x, y, srcRect, 4, opacity, 0), 2);
     }
     Placement p;
     if (opacity == 0 || !op_frame::Place(dst, src, x, y, srcRect, false, nullptr, p)) {
@@ -49,6 +54,14 @@ int ByAlpha(CImage& dst, int kind, const CSurface* src, BYTE opacity, bool scale
 {
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
+    }
+    // The blend by alpha (kind 0) and alpha over alpha (3) go to the library's modes 2 and 3 before
+    // the opacity is looked at.
+    if ((kind == 0 || kind == 3) && pixel_lib::Loaded()) {
+        const DWORD mode = kind == 0 ? 2 : 3;
+        const int r = scaled ? g_PixelLibFuncs.stretchBlend(&dst, src, dstSize, x, y, srcRect, mode, 0, opacity, 0)
+                             : g_PixelLibFuncs.blend(&dst, src, x, y, srcRect, mode, opacity, 0);
+        return pixel_lib::Finish(dst, r, 2);
     }
     Placement p;
     if (opacity == 0 || !op_frame::Place(dst, src, x, y, srcRect, scaled, dstSize, p)) {

@@ -1,6 +1,7 @@
 #include "raster/dib_surface.h"
 
 #include "platform/rect_clip.h"
+#include "raster/pixel_lib_handoff.h"
 #include "raster/row_kernels.h"
 
 #include <algorithm>
@@ -37,6 +38,20 @@ void GreyRamp(uint32_t* palette)
     for (uint32_t i = 0; i < 256; ++i) {
         palette[i] = i * 0x010101u;
     }
+}
+
+// The library's fill as the own path answers: false when it refused or filled nothing (a
+// rectangle outside the clip), else true with what it filled.
+bool LibraryFilled(bool ok, RECT* changedOut)
+{
+    const RECT r = pixel_lib::LastChange();
+    if (!ok || r.left >= r.right || r.top >= r.bottom) {
+        return false;
+    }
+    if (changedOut) {
+        *changedOut = r;
+    }
+    return true;
 }
 
 }  // namespace
@@ -313,6 +328,12 @@ bool CDibSurface::FillRect(BYTE r, BYTE g, BYTE b, const RECT* rect, RECT* chang
     if (!m_bits || (m_bitsPerPixel != 8 && m_bitsPerPixel != 32)) {
         return false;
     }
+    if (pixel_lib::Loaded()) {
+        const bool ok = m_bitsPerPixel == 8
+                            ? g_PixelLibFuncs.fill8(this, r, rect)
+                            : g_PixelLibFuncs.fill32(this, DWORD(r) << 16 | DWORD(g) << 8 | b, rect);
+        return LibraryFilled(ok, changedOut);
+    }
     RECT area = rect ? *rect : m_clip;
     if (!::ClipRectToBounds(m_clip, area)) {
         return false;
@@ -338,6 +359,9 @@ bool CDibSurface::FillRect32(DWORD value, const RECT* rect, RECT* changedOut)
 {
     if (!m_bits || m_bitsPerPixel != 32) {
         return false;
+    }
+    if (pixel_lib::Loaded()) {
+        return LibraryFilled(g_PixelLibFuncs.fill32(this, value, rect), changedOut);
     }
     RECT area = rect ? *rect : m_clip;
     if (!::ClipRectToBounds(m_clip, area)) {

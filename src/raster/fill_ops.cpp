@@ -5,6 +5,7 @@
 #include "raster/blend_tables.h"
 #include "raster/color_kernels.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_lib_handoff.h"
 #include "raster/row_kernels.h"
 
 #include <cstring>
@@ -88,6 +89,9 @@ int FillRectAlpha(CImage& dst, BYTE red, BYTE green, BYTE blue, BYTE alpha, cons
     }
     if (alpha == 0) {
         return 0;
+    }
+    if (pixel_lib::Loaded()) {
+        return pixel_lib::Finish(dst, g_PixelLibFuncs.fillColor(&dst, Pack(red, green, blue), alpha, rect) ? 0 : 1, 2);
     }
     return OnRows32(dst, rect, [&](const Area& a, DWORD key) {
         if (key != kNoColorKey) {

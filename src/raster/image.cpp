@@ -4,6 +4,7 @@
 #include "platform/rect_clip.h"
 #include "raster/blend_tables.h"
 #include "raster/color_kernels.h"
+#include "raster/pixel_lib_handoff.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -410,6 +411,19 @@ bool CImage::FillRgbKeepAlpha(BYTE r, BYTE g, BYTE b, const RECT* rect)
 {
     if (!m_bits || m_bitsPerPixel != 32) {
         return false;
+    }
+    if (pixel_lib::Loaded()) {
+        // The library's fill at full opacity leaves this path's pixels; nothing filled is false here too.
+        const DWORD rgb = DWORD(r) << 16 | DWORD(g) << 8 | b;
+        if (!g_PixelLibFuncs.fillColor(this, rgb, 255, rect)) {
+            return false;
+        }
+        const RECT changed = pixel_lib::LastChange();
+        if (changed.left >= changed.right || changed.top >= changed.bottom) {
+            return false;
+        }
+        MarkChanged(changed);
+        return true;
     }
     RECT area = rect ? *rect : m_clip;
     if (!::ClipRectToBounds(m_clip, area)) {

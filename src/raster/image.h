@@ -12,6 +12,8 @@
 
 #include <cstdint>
 
+class CLoadedPicture;
+
 // Filled by MapStretchRects for the bilinear kernels: 32.32 fixed point steps.
 struct StretchSteps {
     uint32_t xFraction;
@@ -48,6 +50,38 @@ public:
     int CopyFrom(const CImage* source, uint32_t flags);
     // 0 ok; 1 no pixels; 2 no memory. Row i = pixels + i x pitch.
     int BuildRowTable();
+
+    // --- loading and saving through the image-loader manager (defined with the loaders, in
+    // src/files; the raster itself never calls them) ---
+    // Replaces the image by a picture from the file `name` (or, with a null name, from size bytes
+    // at data), at 32 bits; flags as Create's. User values 1 and 2 := the picture's placement.
+    // 0 ok; 1 no image-loader manager; 4 name not found while the image cache is on; 6 the image
+    // could not be created from a cached picture; 9 the cached picture could not be converted;
+    // 10 any other failure on the cached path; otherwise the manager's load code.
+    int Load(const char* name, const void* data, uint32_t size, uint32_t flags);
+    // As Load, palette pictures kept at 8 bits with their palette (5 instead of 10).
+    int LoadWithPalette(const char* name, const void* data, uint32_t size, uint32_t flags);
+    // Draws a picture into this image at (x, y), size and depth kept. 0 ok; 1 no pixels; 2 nothing
+    // to read (no name nor data, not found, not opened); 3 no manager, undecodable data, or no
+    // palette memory (general path); 4 no palette memory (direct path) or a conversion failed;
+    // -1 the picture lies wholly outside the clip rectangle; 5 any other failure. Failures leave no
+    // tracked rectangle and do not set the changed flag.
+    int LoadFileAt(const char* name, const void* data, uint32_t size, LONG x, LONG y, bool withPalette);
+    // -4 no pixels; 1 no image-loader manager; else the manager's save code (typeId 0: by the
+    // file name's extension).
+    int ExportPixels(const char* fileName, int option, DWORD typeId);
+    // The loaders' call-backs; user points to a LoadContext.
+    struct LoadContext {
+        CImage* image;
+        uint32_t flags;
+        BYTE* palette; // 1024 bytes asked for by the loader, or null
+    };
+    // Creates the image (the context's flags) → its pixels, or null; stores the alpha flag, the
+    // pitch and (when asked) a new palette block.
+    static void* Allocate(int width, int height, int bitsPerPixel, BOOL hasAlpha, int* pitch, BYTE** palette,
+                          void* user);
+    // Destroys the image and frees the context's palette block.
+    static void Discard(void* user);
 
     // --- drawing state ---
     bool IsChanged() const { return m_changed != 0; }
@@ -129,6 +163,10 @@ public:
                                   const RECT* srcRect);
 
 private:
+    // LoadFileAt's two paths: the ELG picture decoded into the rows (INT_MIN when the path does
+    // not apply), and a decoded picture converted into its clipped place.
+    int LoadElgDirect(const BYTE* bytes, DWORD count, LONG x, LONG y, bool withPalette);
+    int DrawPictureAt(CLoadedPicture& picture, LONG x, LONG y, bool withPalette);
     int RunDraw(int op, const CSurface* src, bool mirror, bool flipV, bool scaled, const SIZE* dstSize, LONG x,
                 LONG y, const RECT* srcRect);
     int TransferRectImpl(const CSurface* source, LONG x, LONG y, const RECT* sourceRect, const SIZE* destSize,

@@ -4,6 +4,7 @@
 
 #include "platform/cpu_info.h"
 #include "raster/kernels8.h"
+#include "raster/pixel_lib_handoff.h"
 
 #include <cstring>
 #include <vector>
@@ -249,6 +250,13 @@ int CImage::RunDraw(int opValue, const CSurface* src, bool mirror, bool flipV, b
 
 namespace {
 
+// Whether a pair of pixels the library could take (both 32-bit) goes to it.
+bool LibraryTakes(const CImage& dst, const CSurface* src)
+{
+    return pixel_lib::Loaded() && dst.GetBits() && dst.GetBitsPerPixel() == 32 && src && src->GetBits() &&
+           src->GetBitsPerPixel() == 32;
+}
+
 bool ModeMirrors(uint8_t mode)
 {
     return mode != kFlipVertical;
@@ -268,6 +276,10 @@ int CImage::Copy(const CSurface* src, LONG x, LONG y, const RECT* srcRect, bool 
 
 int CImage::StretchCopy(const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect, bool flipV)
 {
+    if (!flipV && LibraryTakes(*this, src) && src->GetColorKey() == kNoColorKey) {
+        return pixel_lib::Finish(*this, g_PixelLibFuncs.stretchBlend(this, src, dstSize, x, y, srcRect, 0, 0, 255, 0),
+                                 2);
+    }
     return RunDraw(kOpCopy, src, false, flipV, true, dstSize, x, y, srcRect);
 }
 
@@ -284,12 +296,19 @@ int CImage::StretchCopyFlip(const CSurface* src, uint8_t mode, const SIZE* dstSi
 
 int CImage::BlendAlpha(const CSurface* src, LONG x, LONG y, const RECT* srcRect, bool flipV)
 {
+    if (!flipV && LibraryTakes(*this, src)) {
+        return pixel_lib::Finish(*this, g_PixelLibFuncs.blend(this, src, x, y, srcRect, 2, 255, 0), 2);
+    }
     return RunDraw(kOpBlend, src, false, flipV, false, nullptr, x, y, srcRect);
 }
 
 int CImage::StretchBlendAlpha(const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
                               bool flipV)
 {
+    if (!flipV && LibraryTakes(*this, src)) {
+        return pixel_lib::Finish(*this, g_PixelLibFuncs.stretchBlend(this, src, dstSize, x, y, srcRect, 2, 0, 255, 0),
+                                 2);
+    }
     return RunDraw(kOpBlend, src, false, flipV, true, dstSize, x, y, srcRect);
 }
 

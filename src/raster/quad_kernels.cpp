@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <type_traits>
+#include <vector>
 
 using namespace pixel_simd;
 
@@ -409,4 +410,54 @@ void MapQuadBlendRows32Mmx(const QuadTarget& dst, const QuadSource& src, const P
                            const POINT* srcQuad, int edgeFlag, const BYTE* levels)
 {
     MapSpans(dst, src, dstQuad, srcQuad, edgeFlag, LevelBlendOp{levels});
+}
+
+namespace {
+
+// Bilinear sample at (u, v) (12.20) of a texel inside the clip; neighbours past the clip repeat it.
+uint32_t Bilinear(const QuadSource& src, int64_t u, int64_t v)
+{
+    const int64_t col = u >> kFrac, row = v >> kFrac;
+    const int64_t col1 = std::min<int64_t>(col + 1, src.clip.right - 1);
+    const int64_t row1 = std::min<int64_t>(row + 1, src.clip.bottom - 1);
+    const int fx = int((u >> (kFrac - 8)) & 0xFF), fy = int((v >> (kFrac - 8)) & 0xFF);
+    const uint32_t s00 = Load32(src.bits + row * src.pitch + col * 4);
+    const uint32_t s10 = Load32(src.bits + row * src.pitch + col1 * 4);
+    const uint32_t s01 = Load32(src.bits + row1 * src.pitch + col * 4);
+    const uint32_t s11 = Load32(src.bits + row1 * src.pitch + col1 * 4);
+    uint32_t out = 0;
+    for (int c = 0; c < 32; c += 8) {
+        const int a = int(s00 >> c & 0xFF), b = int(s10 >> c & 0xFF);
+        const int d = int(s01 >> c & 0xFF), e = int(s11 >> c & 0xFF);
+        const int top = a + (((b - a) * fx) >> 8);
+        const int bottom = d + (((e - d) * fx) >> 8);
+        out |= uint32_t(top + (((bottom - top) * fy) >> 8)) << c;
+    }
+    return out;
+}
+
+} // namespace
+
+void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
+                         int edgeFlag, bool bilinear, QuadSpanSink& sink)
+{
+    std::vector<uint32_t> texels;
+    ScanQuad(dst, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1, Stepper& u, Stepper& v) {
+        sink.Cover(y, x0, x1);
+        int64_t first = 0, last = x1 - x0;
+        CutToAxis(u, src.clip.left, src.clip.right, first, last);
+        CutToAxis(v, src.clip.top, src.clip.bottom, first, last);
+        if (first >= last) {
+            return;
+        }
+        u.Skip(first);
+        v.Skip(first);
+        const int n = int(last - first);
+        texels.resize(size_t(n));
+        for (int i = 0; i < n; ++i, u.Next(), v.Next()) {
+            texels[size_t(i)] = bilinear ? Bilinear(src, u.value, v.value)
+                                         : Load32(src.bits + (v.value >> kFrac) * src.pitch + (u.value >> kFrac) * 4);
+        }
+        sink.Texels(dst.bits + intptr_t(y) * dst.pitch + (intptr_t(x0) + first) * 4, texels.data(), n);
+    });
 }

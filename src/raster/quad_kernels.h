@@ -50,3 +50,17 @@ void MapQuadBlendRows32(const QuadTarget& dst, const QuadSource& src, const POIN
                         int edgeFlag, const BYTE* levels);
 void MapQuadBlendRows32Mmx(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
                            const POINT* srcQuad, int edgeFlag, const BYTE* levels);
+
+// The mapping's coverage and texel positions for pixel rules of the caller's (the pixel
+// library's modes and its bilinear filter). Per visible row: Cover gets the covered span [x0, x1)
+// cut to the destination clip; Texels gets the part of it whose texels lie inside the source clip,
+// as the first destination pixel and the texels gathered into a buffer, nearest or bilinear (the
+// four texels around the position, neighbours beyond the source clip clamped to its edge).
+class QuadSpanSink {
+public:
+    virtual ~QuadSpanSink() = default;
+    virtual void Cover(int y, int x0, int x1) = 0;
+    virtual void Texels(BYTE* dst, const uint32_t* texels, int count) = 0;
+};
+void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
+                         int edgeFlag, bool bilinear, QuadSpanSink& sink);

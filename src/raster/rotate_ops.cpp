@@ -5,6 +5,7 @@
 #include "platform/cpu_info.h"
 #include "raster/blend_tables.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_lib_handoff.h"
 #include "raster/quad_kernels.h"
 
 #include <algorithm>
@@ -78,20 +79,87 @@ int Map(CImage& dst, const CSurface* src, const POINT* dq, const POINT* sq, cons
         box.right = std::max(box.right, dq[i].x);
         box.bottom = std::max(box.bottom, dq[i].y);
     }
-    if (dst.ClipRectToBounds(&box) && box.left < box.right && box.top < box.bottom) {
+    // Cut to the call's clip rectangle: nothing outside it can have changed.
+    box.left = std::max(box.left, c.left);
+    box.top = std::max(box.top, c.top);
+    box.right = std::min(box.right, c.right);
+    box.bottom = std::min(box.bottom, c.bottom);
+    if (box.left < box.right && box.top < box.bottom) {
         dst.MarkChanged(box);
     }
     return 0;
 }
 
-int Rotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom, const RECT* srcRect,
-           const RECT* clip, bool blend, BYTE level)
+// The first three corners of RotateZoomCorners in doubles, handed to the library. A clip
+// rectangle narrower than the image's own is the image's clip for the call.
+int LibraryRotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
+                  const RECT* srcRect, const RECT* clip, bool blend, BYTE level)
+{
+    if (!g_pCosTable->BuildDoubleTable()) {
+        return 2;
+    }
+    const RECT sr = srcRect ? *srcRect : SourceClip(src);
+    const double* cosines = g_pCosTable->DoubleTable();
+    const int64_t W = (int64_t(sr.right) - sr.left) * zoom >> 16;
+    const int64_t H = (int64_t(sr.bottom) - sr.top) * zoom >> 16;
+    int64_t px = 0, py = 0;
+    switch (anchor) {
+    case 1:
+        px = W;
+        break;
+    case 2:
+        py = H;
+        break;
+    case 3:
+        px = W;
+        py = H;
+        break;
+    case 4:
+        px = W >> 1;
+        py = H >> 1;
+        break;
+    default:
+        break;
+    }
+    const double Px = double(x) + double(px), Py = double(y) + double(py);
+    const int32_t a = int32_t((0u - uint32_t(angle)) & 0x1FF);
+    const double c = cosines[a], s = cosines[(a - 128) & 0x1FF];
+    const double xs[3] = {double(x), double(x) + double(W), double(x)};
+    const double ys[3] = {double(y), double(y), double(y) + double(H)};
+    PixelLibPoint corners[3];
+    for (int i = 0; i < 3; ++i) {
+        const double dx = xs[i] - Px, dy = ys[i] - Py;
+        corners[i] = PixelLibPoint{c * dx - s * dy + Px, c * dy + s * dx + Py};
+    }
+    RECT saved;
+    dst.GetClipRect(&saved);
+    if (clip) {
+        RECT c2 = *clip;
+        if (!dst.ClipRectToBounds(&c2) || c2.left >= c2.right || c2.top >= c2.bottom) {
+            return 0;
+        }
+        dst.ClipRectToSize(&c2);
+    }
+    const int r = g_PixelLibFuncs.drawQuad(&dst, src, corners, srcRect, blend ? 2 : 0, 0, blend ? level : 255,
+                                           0, 0, 0, nullptr);
+    if (clip) {
+        dst.ClipRectToSize(&saved);
+    }
+    return pixel_lib::Finish(dst, r, 2);
+}
+
+int Rotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
+           const RECT* srcRect, const RECT* clip, bool blend, BYTE level)
 {
     if (!g_pCosTable) {
         return 1;
     }
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
+    }
+    // Unkeyed rotations (blended ones always) go to the library's parallelogram drawing.
+    if (pixel_lib::Loaded() && (blend || src->GetColorKey() == kNoColorKey)) {
+        return LibraryRotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, blend, level);
     }
     RECT s;
     if (!SourceRect(src, srcRect, s)) {
@@ -132,7 +200,8 @@ int MapQuad(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* 
     return MapQuadCore(dst, src, dstQuad, sq, clip, 0);
 }
 
-int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect, const RECT* clip)
+int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect,
+                  const RECT* clip)
 {
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
@@ -150,8 +219,8 @@ int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const 
     return MapQuadCore(dst, src, dq, srcQuad, clip, 1);
 }
 
-int MapQuadCore(CImage& dst, const CSurface* src, const POINT* dstQuad, const POINT* srcQuad, const RECT* clip,
-                int edgeFlag)
+int MapQuadCore(CImage& dst, const CSurface* src, const POINT* dstQuad, const POINT* srcQuad,
+                const RECT* clip, int edgeFlag)
 {
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
@@ -168,7 +237,8 @@ int MapQuadBlend(CImage& dst, const CSurface* src, const POINT* dstQuad, const P
     return dstQuad && srcQuad ? Map(dst, src, dstQuad, srcQuad, clip, edgeFlag, true, level) : 0;
 }
 
-bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG width, LONG height, POINT* corners)
+bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG width, LONG height,
+                       POINT* corners)
 {
     if (!g_pCosTable || zoom == 0) {
         return false;
@@ -178,11 +248,22 @@ bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG wi
     const int64_t H = (int64_t(height) * zoom) >> 16;
     int64_t px = 0, py = 0;
     switch (anchor) {
-    case 1: px = W; break;
-    case 2: py = H; break;
-    case 3: px = W; py = H; break;
-    case 4: px = W >> 1; py = H >> 1; break;
-    default: break; // 0, and anchors beyond the defined ones, pivot at (x, y)
+    case 1:
+        px = W;
+        break;
+    case 2:
+        py = H;
+        break;
+    case 3:
+        px = W;
+        py = H;
+        break;
+    case 4:
+        px = W >> 1;
+        py = H >> 1;
+        break;
+    default:
+        break; // 0, and anchors beyond the defined ones, pivot at (x, y)
     }
     const int64_t Px = int64_t(x) + px, Py = int64_t(y) + py;
     // -angle taken modulo 512 without overflowing for any angle.
@@ -209,8 +290,8 @@ int RotateZoom(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, in
     return Rotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, false, 0);
 }
 
-int RotateZoomBlend(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom, BYTE level,
-                    const RECT* srcRect, const RECT* clip)
+int RotateZoomBlend(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
+                    BYTE level, const RECT* srcRect, const RECT* clip)
 {
     return Rotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, true, level);
 }

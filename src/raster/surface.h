@@ -65,6 +65,9 @@ public:
     virtual DWORD SetGroup(DWORD g) { return m_group = g; }
     virtual DWORD GetGroup() const { return m_group; }
 
+    // Stores a key as it is (kNoColorKey = none), without conversion: a key handed between
+    // surfaces of one pixel format, or put back after a copy that had to ignore it.
+    void SetColorKeyValue(DWORD key) { m_colorKey = key; }
     // Bits per pixel of the pixel memory (8 or 32 for memory images; 0 when there is none).
     uint8_t GetBitsPerPixel() const { return m_bitsPerPixel; }
     const RECT& ClipRect() const { return m_clip; }

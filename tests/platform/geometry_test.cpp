@@ -107,6 +107,20 @@ TEST(RectClip, ClipRectToSize)
     clip = RECT{1, 1, 2, 2};
     EXPECT_FALSE(ClipRectToSize(clip, 8, 8, &empty));
     EXPECT_EQ(clip.right, 2);
+    // Wholly outside: an empty clip, never an inverted one.
+    const struct {
+        RECT wanted;
+        RECT clip;
+    } outside[] = {{{30, 30, 50, 50}, {20, 20, 20, 20}},
+                   {{-50, -40, -30, -20}, {0, 0, 0, 0}},
+                   {{5, 30, 10, 50}, {5, 20, 10, 20}}};
+    for (const auto& c : outside) {
+        EXPECT_TRUE(ClipRectToSize(clip, 20, 20, &c.wanted));
+        EXPECT_EQ(clip.left, c.clip.left);
+        EXPECT_EQ(clip.top, c.clip.top);
+        EXPECT_EQ(clip.right, c.clip.right);
+        EXPECT_EQ(clip.bottom, c.clip.bottom);
+    }
 }
 
 TEST(RectClip, ClipRectToBounds)

@@ -1,0 +1,62 @@
+#include "drawing/drawable.h"
+
+#include "drawing/draw_list.h"
+#include "raster/image.h"
+
+#include <climits>
+
+LONG AddClamped(LONG position, int64_t extent)
+{
+    const int64_t sum = static_cast<int64_t>(position) + extent;
+    return static_cast<LONG>(sum > INT32_MAX ? INT32_MAX : (sum < INT32_MIN ? INT32_MIN : sum));
+}
+
+RECT MovedRect(const RECT& r, int64_t dx, int64_t dy)
+{
+    return RECT{AddClamped(r.left, dx), AddClamped(r.top, dy), AddClamped(r.right, dx), AddClamped(r.bottom, dy)};
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+CDrawable::~CDrawable()
+{
+    DetachFromList();
+}
+
+void CDrawable::SetVisible(bool visible)
+{
+    if ((m_visible != 0) != visible) {
+        m_visible = visible ? 1 : 0;
+        SetDirty(true);
+    }
+}
+
+void CDrawable::DetachFromList()
+{
+    if (m_ownerList) {
+        m_ownerList->Remove(this);
+        m_ownerList = nullptr;
+    }
+}
+
+int CDrawable::DrawWhole(CImage* target)
+{
+    const uint8_t dirty = m_dirty;
+    const int result = Draw(target, nullptr);
+    m_dirty = dirty;
+    return result;
+}
+
+void CDrawable::ReportDrawn(const CImage* target, const RECT& rect, RECT* outRect)
+{
+    if (!outRect) {
+        return;
+    }
+    *outRect = rect;
+    if (!target || !target->ClipRectToBounds(outRect)) {
+        outRect->left = -1;
+    }
+}

@@ -1,0 +1,621 @@
+#include "drawing/scene.h"
+
+#include "platform/cos_table.h"
+#include "raster/pixel_lib.h"
+#include "raster/scale_ops.h"
+#include "raster/surface_convert.h"
+
+#include <cstdlib>
+#include <utility>
+
+uint8_t g_bBandedRedraw = 1;
+uint8_t g_bMergeUpdateRects = 1;
+
+namespace {
+
+// The band rows of a width (the table the banded redraw walks).
+constexpr struct {
+    LONG belowWidth;
+    LONG rows;
+} kBandRows[] = {{40, 128}, {80, 64}, {160, 32}, {320, 16}};
+
+} // namespace
+
+LONG CScene::BandHeight(LONG width)
+{
+    for (const auto& row : kBandRows) {
+        if (width < row.belowWidth) {
+            return row.rows;
+        }
+    }
+    return 8;
+}
+
+CScene::CScene()
+{
+    m_list.SetScene(this);
+}
+
+CScene::~CScene()
+{
+    delete m_work;
+    if (m_overlay) {
+        m_overlay->SetScene(nullptr);
+    }
+    m_list.SetScene(nullptr);
+}
+
+int CScene::SetTarget(CImage* image, bool invalidate)
+{
+    if (!image || !image->GetBits()) {
+        return 1;
+    }
+    m_target = image;
+    if (invalidate) {
+        InvalidateAll();
+    }
+    return 0;
+}
+
+void CScene::SetOverlay(CDrawList* overlay)
+{
+    if (m_overlay && m_overlay != overlay) {
+        m_overlay->SetScene(nullptr);
+    }
+    m_overlay = overlay;
+    if (overlay) {
+        overlay->SetScene(this);
+    }
+}
+
+bool CScene::SetBackgroundImage(CSurface* image, LONG x, LONG y, bool invalidate)
+{
+    if (image && !image->GetBits()) {
+        return false;
+    }
+    if (image) {
+        m_anchorX = static_cast<LONG>(static_cast<uint32_t>(image->GetWidth()) / 2);
+        m_anchorY = static_cast<LONG>(static_cast<uint32_t>(image->GetHeight()) / 2);
+    }
+    ReleaseBackgroundWork();
+    m_background = image;
+    m_bgX = x;
+    m_bgY = y;
+    if (invalidate) {
+        InvalidateAll();
+    }
+    return true;
+}
+
+void CScene::SetBackgroundRGB(BYTE r, BYTE g, BYTE b, bool invalidate)
+{
+    SetBackgroundColor(static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | b, invalidate);
+}
+
+void CScene::SetBackgroundColor(DWORD rgb, bool invalidate)
+{
+    m_background = nullptr;
+    ReleaseBackgroundWork();
+    m_color = rgb & 0xFFFFFF;
+    if (invalidate) {
+        InvalidateAll();
+    }
+}
+
+void CScene::GetBackground(CSurface** image, LONG* x, LONG* y, BYTE* r, BYTE* g, BYTE* b) const
+{
+    if (image) {
+        *image = m_background;
+    }
+    if (x) {
+        *x = m_bgX;
+    }
+    if (y) {
+        *y = m_bgY;
+    }
+    if (r) {
+        *r = static_cast<BYTE>(m_color >> 16);
+    }
+    if (g) {
+        *g = static_cast<BYTE>(m_color >> 8);
+    }
+    if (b) {
+        *b = static_cast<BYTE>(m_color);
+    }
+}
+
+bool CScene::SetBackgroundAnchor(int mode, LONG x, LONG y)
+{
+    if (!m_background) {
+        return false;
+    }
+    const LONG w = m_background->GetWidth();
+    const LONG h = m_background->GetHeight();
+    const struct {
+        LONG x, y;
+    } kAnchors[] = {{0, 0}, {w, 0}, {0, h}, {w, h}, {w / 2, h / 2}};
+    if (mode >= 0 && mode < 5) {
+        m_anchorX = kAnchors[mode].x;
+        m_anchorY = kAnchors[mode].y;
+    } else {
+        m_anchorX = x;
+        m_anchorY = y;
+    }
+    return true;
+}
+
+bool CScene::MakeWork(int bitsPerPixel)
+{
+    if (m_work) {
+        return true;
+    }
+    auto* work = new (std::nothrow) CImage;
+    if (!work) {
+        return false;
+    }
+    if (work->Create(m_target->GetWidth(), m_target->GetHeight(), bitsPerPixel, 0) != 0) {
+        delete work;
+        return false;
+    }
+    m_work = work;
+    return true;
+}
+
+int CScene::CreateBackgroundWork(bool recreate)
+{
+    if (!m_target) {
+        return 1;
+    }
+    if (recreate) {
+        delete m_work;
+        m_work = nullptr;
+    }
+    if (!MakeWork(m_target->GetBitsPerPixel())) {
+        return 2;
+    }
+    m_viewX = m_viewY = m_viewW = m_viewH = 0;
+    m_viewSrc = RECT{0, 0, 0, 0};
+    m_angle = 0;
+    m_zoom = 0.0;
+    return 0;
+}
+
+void CScene::ReleaseBackgroundWork()
+{
+    delete m_work;
+    m_work = nullptr;
+    m_viewW = m_viewH = 0;
+    m_angle = 0;
+    m_zoom = 0.0;
+}
+
+bool CScene::SetBackgroundView(LONG x, LONG y, LONG w, LONG h, const RECT* srcRect)
+{
+    if (!m_background || !m_target) {
+        return false;
+    }
+    RECT whole;
+    m_background->GetBounds(&whole);
+    const RECT src = srcRect ? *srcRect : whole;
+    if (m_work && x == m_viewX && y == m_viewY && w == m_viewW && h == m_viewH && SameRect(src, m_viewSrc)) {
+        return false;
+    }
+    const LONG tw = m_target->GetWidth();
+    const LONG th = m_target->GetHeight();
+    if ((w == 0 && h == 0) || (x == 0 && y == 0 && w == tw && h == th && SameRect(src, whole))) {
+        ReleaseBackgroundWork();
+        InvalidateAll();
+        return true;
+    }
+    if (w <= 0) {
+        w = tw;
+    }
+    if (h <= 0) {
+        h = th;
+    }
+    if (!MakeWork(m_background->GetBitsPerPixel())) {
+        return false;
+    }
+    bool filled = false;
+    if (x > 0 || y > 0 || AddClamped(x, w) < tw || AddClamped(y, h) < th) {
+        FillColor(m_work, RECT{0, 0, tw, th});
+        filled = true;
+    }
+    const SIZE size{w, h};
+    RECT from = src;
+    int result;
+    if (m_background->GetBitsPerPixel() == 32 && g_pPixelLib && g_PixelLibFuncs.stretchBlend) {
+        result = g_PixelLibFuncs.stretchBlend(m_work, m_background, &size, x, y, &from, 0, m_filter, 255, 0);
+    } else if ((m_filter & 0x0F) == 0) {
+        result = m_work->StretchCopy(m_background, &size, x, y, &from, false);
+    } else {
+        result = SmoothStretchCopy(*m_work, m_background, &size, x, y, &from);
+    }
+    if (result != 0 && !filled) {
+        FillColor(m_work, RECT{0, 0, tw, th});
+    }
+    m_viewX = x;
+    m_viewY = y;
+    m_viewW = w;
+    m_viewH = h;
+    m_viewSrc = src;
+    m_angle = 0;
+    m_zoom = 0.0;
+    InvalidateAll();
+    return true;
+}
+
+bool CScene::SetBackgroundRotateZoom(LONG cx, LONG cy, int angle, double zoom)
+{
+    if (!m_background || m_background->GetBitsPerPixel() != 32 || !m_target) {
+        return false;
+    }
+    if (m_work && cx == m_viewX && cy == m_viewY && angle == m_angle && zoom == m_zoom) {
+        return false;
+    }
+    QuadPoint quad[4];
+    const int64_t destX = static_cast<int64_t>(cx) - m_anchorX;
+    const int64_t destY = static_cast<int64_t>(cy) - m_anchorY;
+    const bool identity = (angle & 511) == 0 && zoom == 1.0;
+    if (identity || !(zoom > 0.0) || destX != static_cast<int32_t>(destX) || destY != static_cast<int32_t>(destY) ||
+        !ComputeRotateZoomQuad(quad, static_cast<int32_t>(destX), static_cast<int32_t>(destY), angle, zoom,
+                               m_background->GetWidth(), m_background->GetHeight(), m_anchorX, m_anchorY, nullptr,
+                               nullptr, nullptr, nullptr)) {
+        ReleaseBackgroundWork();
+    } else {
+        if (m_work && m_work->GetBitsPerPixel() != 32) {
+            delete m_work;
+            m_work = nullptr;
+        }
+        if (!MakeWork(32)) {
+            return false;
+        }
+        const RECT whole{0, 0, m_target->GetWidth(), m_target->GetHeight()};
+        RECT src;
+        m_background->GetBounds(&src);
+        const PixelLibPoint corners[3] = {{quad[0].x, quad[0].y}, {quad[1].x, quad[1].y}, {quad[2].x, quad[2].y}};
+        RECT changed{};
+        const bool drawn = g_pPixelLib && g_PixelLibFuncs.drawQuad &&
+                           g_PixelLibFuncs.drawQuad(m_work, m_background, corners, &src, 0, m_filter, 255, 0, 1,
+                                                    m_color, &changed) == 0;
+        if (!drawn) {
+            FillColor(m_work, whole);
+        }
+        m_viewX = cx;
+        m_viewY = cy;
+        m_angle = angle;
+        m_zoom = zoom;
+        m_viewW = m_viewH = 0;
+    }
+    InvalidateAll();
+    return true;
+}
+
+int CScene::SwapBackground(CScene* other, bool invalidate)
+{
+    if (!other) {
+        return 1;
+    }
+    std::swap(m_background, other->m_background);
+    std::swap(m_bgX, other->m_bgX);
+    std::swap(m_bgY, other->m_bgY);
+    std::swap(m_color, other->m_color);
+    std::swap(m_work, other->m_work);
+    std::swap(m_viewX, other->m_viewX);
+    std::swap(m_viewY, other->m_viewY);
+    std::swap(m_viewW, other->m_viewW);
+    std::swap(m_viewH, other->m_viewH);
+    std::swap(m_viewSrc, other->m_viewSrc);
+    std::swap(m_angle, other->m_angle);
+    std::swap(m_zoom, other->m_zoom);
+    std::swap(m_anchorX, other->m_anchorX);
+    std::swap(m_anchorY, other->m_anchorY);
+    if (invalidate) {
+        InvalidateAll();
+        other->InvalidateAll();
+    }
+    return 0;
+}
+
+int CScene::InvalidateAll()
+{
+    if (!m_target) {
+        return 1;
+    }
+    for (CDrawList* list : {&m_list, m_overlay}) {
+        for (DrawNode* node = list ? list->Head() : nullptr; node; node = node->next) {
+            if (node->drawable->IsVisible() && node->drawable->GetAlpha() != 0) {
+                node->drawable->SetDirty(true);
+                node->last.left = -1;
+            }
+        }
+    }
+    m_region.Reset();
+    m_region.AddRect(RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()});
+    return 0;
+}
+
+int CScene::InvalidateRect(const RECT* rect)
+{
+    if (!m_target) {
+        return 0;
+    }
+    RECT r{0, 0, m_target->GetWidth(), m_target->GetHeight()};
+    if (rect) {
+        RECT bounds = r;
+        if (!IntersectRects(&r, *rect, bounds)) {
+            return 0;
+        }
+    }
+    m_region.AddRect(r);
+    return 1;
+}
+
+bool CScene::InvalidateClippedRect(RECT* rect)
+{
+    if (!m_target) {
+        return false;
+    }
+    if (rect && m_target->ClipRectToBounds(rect)) {
+        m_region.AddRect(*rect);
+    }
+    return true;
+}
+
+void CScene::ClearDirtyState()
+{
+    for (CDrawList* list : {&m_list, m_overlay}) {
+        for (DrawNode* node = list ? list->Head() : nullptr; node; node = node->next) {
+            node->drawable->SetDirty(false);
+        }
+    }
+    m_region.Reset();
+}
+
+void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
+{
+    for (CDrawList* list : {&m_list, m_overlay}) {
+        for (DrawNode* node = list ? list->Head() : nullptr; node; node = node->next) {
+            CDrawable* drawable = node->drawable;
+            if (!drawable->IsDirty()) {
+                continue;
+            }
+            if (node->last.left != -1) {
+                m_region.AddRect(node->last);
+            }
+            RECT r;
+            drawable->GetScreenRect(&r);
+            drawable->SetDirty(false);
+            if (m_target && m_target->ClipRectToBounds(&r)) {
+                m_region.AddRect(r);
+                node->last = r;
+            } else {
+                node->last.left = -1;
+            }
+        }
+    }
+    if (ownTail) {
+        *ownTail = m_list.Tail();
+    }
+    if (overlayTail) {
+        *overlayTail = m_overlay ? m_overlay->Tail() : nullptr;
+    }
+    if (g_bMergeUpdateRects) {
+        m_region.Optimize();
+    }
+}
+
+bool CScene::CollectAnyDirty(DrawNode** ownTail, DrawNode** overlayTail)
+{
+    CollectDirtyRects(ownTail, overlayTail);
+    return m_region.Count() != 0;
+}
+
+void CScene::FillColor(CImage* image, const RECT& rect) const
+{
+    if (image->GetBitsPerPixel() == 32) {
+        image->FillRect32(m_color, &rect);
+    } else if (image->GetBitsPerPixel() == 8) {
+        image->FillRect(static_cast<BYTE>(m_color >> 16), 0, 0, &rect);
+    }
+}
+
+void CScene::PaintBackground(CImage* image, const RECT& rect) const
+{
+    if (m_noBackground) {
+        return;
+    }
+    const CSurface* source = m_work ? m_work : m_background;
+    if (!source) {
+        FillColor(image, rect);
+        return;
+    }
+    const LONG ox = m_work ? 0 : m_bgX;
+    const LONG oy = m_work ? 0 : m_bgY;
+    const RECT from = MovedRect(rect, ox, oy);
+    // What the source does not cover (a smaller or offset background) or keys out gets the
+    // colour: it used to keep whatever was drawn there before, so moving sprites left trails.
+    RECT covered;
+    if (!IntersectRects(&covered, from, source->ClipRect()) || !SameRect(covered, from) ||
+        source->GetColorKey() != kNoColorKey) {
+        FillColor(image, rect);
+    }
+    image->Copy(source, rect.left, rect.top, &from, false);
+}
+
+void CScene::CollectShown(DrawNode* tail, const RECT& rect)
+{
+    for (DrawNode* node = tail; node; node = node->prev) {
+        CDrawable* drawable = node->drawable;
+        RECT part;
+        if (drawable->IsVisible() && drawable->GetAlpha() != 0 &&
+            IntersectRects(&part, *drawable->GetScreenRectPtr(), rect)) {
+            m_shown.push_back(drawable);
+        }
+    }
+}
+
+bool CScene::DrawsLists() const
+{
+    return (!m_hideList && m_list.Head()) || (!m_hideOverlay && m_overlay && m_overlay->Head());
+}
+
+template <class Piece, class Done>
+void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done)
+{
+    for (RectNode* node = m_region.Head(); node;) {
+        const RECT rect = node->rect;
+        // The drawables over this rectangle, in drawing order, found once rather than once a band.
+        m_shown.clear();
+        if (!m_hideList) {
+            CollectShown(ownTail, rect);
+        }
+        if (!m_hideOverlay) {
+            CollectShown(overlayTail, rect);
+        }
+        const LONG rows = banded ? BandHeight(rect.right - rect.left) : rect.bottom - rect.top;
+        for (LONG top = rect.top; top < rect.bottom;) {
+            const LONG bottom = rect.bottom - top > rows ? top + rows : rect.bottom;
+            const RECT band{rect.left, top, rect.right, bottom};
+            PaintBackground(m_target, band);
+            for (CDrawable* drawable : m_shown) {
+                drawable->DrawRegion(m_target, band);
+            }
+            piece(band);
+            top = bottom;
+        }
+        done(rect);
+        node = node->next == m_region.Head() ? nullptr : node->next;
+    }
+    m_region.Reset();
+}
+
+int CScene::Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG dy)
+{
+    if (m_suspend) {
+        return 0;
+    }
+    if (!m_target) {
+        return 1;
+    }
+    DrawNode* ownTail = nullptr;
+    DrawNode* overlayTail = nullptr;
+    if (!CollectAnyDirty(&ownTail, &overlayTail)) {
+        return -1;
+    }
+    const RECT handOn = clipRect ? *clipRect : RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()};
+    const auto none = [](const RECT&) {};
+    ComposeRegion(g_bBandedRedraw && DrawsLists(), ownTail, overlayTail, none, [&](const RECT& rect) {
+        RECT out;
+        if (outRegion && IntersectRects(&out, MovedRect(rect, dx, dy), handOn)) {
+            outRegion->AddRect(out);
+        }
+    });
+    return 0;
+}
+
+int CScene::RedrawToDC(HWND window, HDC dc, IDirectDrawSurface7* surface, LONG x, LONG y)
+{
+    // A target without a device context has nothing to copy from: it used to answer 0.
+    if (!m_target || !m_target->GetDc()) {
+        return 1;
+    }
+    DrawNode* ownTail = nullptr;
+    DrawNode* overlayTail = nullptr;
+    if (!CollectAnyDirty(&ownTail, &overlayTail)) {
+        return -1;
+    }
+    HDC to = nullptr;
+    if (window) {
+        to = GetDC(window);
+    } else if (surface) {
+        if (FAILED(surface->GetDC(&to))) {
+            to = nullptr;
+        }
+    } else {
+        to = dc;
+    }
+    if (!to) {
+        return 1;
+    }
+    HDC from = m_target->GetDc();
+    // Here the bands always follow the width table, lists or not.
+    ComposeRegion(
+        g_bBandedRedraw != 0, ownTail, overlayTail,
+        [&](const RECT& band) {
+            BitBlt(to, AddClamped(band.left, x), AddClamped(band.top, y), band.right - band.left,
+                   band.bottom - band.top, from, band.left, band.top, SRCCOPY);
+        },
+        [](const RECT&) {});
+    if (window) {
+        ReleaseDC(window, to);
+    } else if (surface && FAILED(surface->ReleaseDC(to))) {
+        return 2;
+    }
+    return 0;
+}
+
+int CScene::RedrawToSurface(IDirectDrawSurface7* surface, uint32_t pixelFormat, LONG x, LONG y)
+{
+    if (!m_target) {
+        return 1;
+    }
+    DrawNode* ownTail = nullptr;
+    DrawNode* overlayTail = nullptr;
+    if (!CollectAnyDirty(&ownTail, &overlayTail)) {
+        return -1;
+    }
+    DDSURFACEDESC2 desc{};
+    desc.dwSize = sizeof(desc);
+    if (!surface || FAILED(surface->Lock(nullptr, &desc, 0, nullptr))) {
+        return 1;
+    }
+    if (m_target->GetBitsPerPixel() == 8 && !m_target->GetPalette() &&
+        m_target->CDibSurface::SetPaletteEntries(nullptr, 256, 0) != 0) {
+        surface->Unlock(nullptr);
+        return 2;
+    }
+    ComposeRegion(
+        g_bBandedRedraw && DrawsLists(), ownTail, overlayTail,
+        [&](const RECT& band) {
+            // Cut to the locked surface: the conversion used to write past its width and height.
+            CopyImageToSurface(nullptr, pixelFormat, nullptr, m_target, AddClamped(band.left, x),
+                               AddClamped(band.top, y), &band, &desc);
+        },
+        [](const RECT&) {});
+    surface->Unlock(nullptr);
+    return 0;
+}
+
+int CScene::RenderToImage(CImage* image, int filter, DWORD tag, bool withOverlay)
+{
+    if (!image || !image->GetBits()) {
+        return 1;
+    }
+    if (!m_target || image->GetWidth() != m_target->GetWidth() || image->GetHeight() != m_target->GetHeight()) {
+        return 2;
+    }
+    const bool drawOwn = !m_hideList && filter >= 0 && filter <= 2;
+    const bool drawOverlay = withOverlay && !m_hideOverlay && m_overlay && filter >= 0 && filter <= 2;
+    const auto passes = [&](const CDrawable* d) {
+        return d->IsVisible() && d->GetAlpha() != 0 &&
+               (filter == 0 || (filter == 1 && d->GetTag() == tag) || (filter == 2 && d->GetTag() != tag));
+    };
+    const RECT whole{0, 0, image->GetWidth(), image->GetHeight()};
+    const bool anyList = (drawOwn && m_list.Head()) || (drawOverlay && m_overlay->Head());
+    const LONG rows = g_bBandedRedraw && anyList ? BandHeight(whole.right) : whole.bottom;
+    for (LONG top = 0; top < whole.bottom;) {
+        const LONG bottom = whole.bottom - top > rows ? top + rows : whole.bottom;
+        const RECT band{0, top, whole.right, bottom};
+        PaintBackground(image, band);
+        for (CDrawList* list : {drawOwn ? &m_list : nullptr, drawOverlay ? m_overlay : nullptr}) {
+            for (DrawNode* node = list ? list->Tail() : nullptr; node; node = node->prev) {
+                if (passes(node->drawable)) {
+                    node->drawable->DrawRegion(image, band);
+                }
+            }
+        }
+        top = bottom;
+    }
+    return 0;
+}

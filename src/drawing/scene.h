@@ -1,0 +1,147 @@
+// CScene: composes a background (image, stretched or rotated view of it, or a colour) and the
+// drawables of its own display list and of a borrowed overlay list into a target image. Only the
+// rectangles that changed since the last pass are recomposed; the finished rectangles are handed
+// on as a region, copied to a device context or converted into a locked DirectDraw surface.
+#pragma once
+
+#include "drawing/draw_list.h"
+#include "raster/image.h"
+#include "raster/update_region.h"
+#include "winapi/ddraw.h"
+#include "winapi/gdi.h"
+
+#include <cstdint>
+#include <vector>
+
+// Redraw each dirty rectangle in horizontal bands (1 at start; settings and a script set it).
+extern uint8_t g_bBandedRedraw;
+// Merge vertically adjacent dirty rectangles before composing (1 at start).
+extern uint8_t g_bMergeUpdateRects;
+
+class CScene {
+public:
+    CScene();
+    CScene(const CScene&) = delete;
+    CScene& operator=(const CScene&) = delete;
+    // Releases the work image; target, background image and overlay stay alive (the overlay's
+    // owner pointer is cleared).
+    virtual ~CScene();
+
+    // 1 null image or one without pixels; else stored (InvalidateAll when asked), 0.
+    int SetTarget(CImage* image, bool invalidate);
+    CImage* GetTarget() const { return m_target; }
+    CDrawList& GetList() { return m_list; }
+    // Attaches a borrowed list drawn in front of the own one (null detaches).
+    void SetOverlay(CDrawList* overlay);
+    CDrawList* GetOverlay() const { return m_overlay; }
+
+    // False for an image without pixels (nothing changes); null removes the background image.
+    // Anchor := the image's centre; the work image is released.
+    bool SetBackgroundImage(CSurface* image, LONG x, LONG y, bool invalidate);
+    // Background image removed, work image released, colour stored.
+    void SetBackgroundRGB(BYTE r, BYTE g, BYTE b, bool invalidate);
+    void SetBackgroundColor(DWORD rgb, bool invalidate);
+    // Every out-pointer optional.
+    void GetBackground(CSurface** image, LONG* x, LONG* y, BYTE* r, BYTE* g, BYTE* b) const;
+    DWORD GetBackgroundColor() const { return m_color; }
+    // Mode 0..4: a corner or the centre of the background image; others (x, y). False without one.
+    bool SetBackgroundAnchor(int mode, LONG x, LONG y);
+    // Stretches srcRect (null: all) of the background image over (x, y, w, h) of a work image
+    // of the target's size. False without background image or target, when unchanged, or when
+    // the work image cannot be made.
+    bool SetBackgroundView(LONG x, LONG y, LONG w, LONG h, const RECT* srcRect);
+    // Turns and zooms a 32-bit background image about its anchor, placed at (cx, cy) of the scene
+    // (angle: 512 steps a turn). False without a 32-bit background image or target, when
+    // unchanged, or when the work image cannot be made.
+    bool SetBackgroundRotateZoom(LONG cx, LONG cy, int angle, double zoom);
+    // 0 ok, 1 no target, 2 the work image cannot be made (none kept). Cached view cleared.
+    int CreateBackgroundWork(bool recreate);
+    void ReleaseBackgroundWork();
+    CImage* GetBackgroundWork() const { return m_work; }
+    // Exchanges every background field with other. 1 other null, else 0.
+    int SwapBackground(CScene* other, bool invalidate);
+
+    // 1 without target; else every shown drawable dirty and forgotten, region := the target; 0.
+    int InvalidateAll();
+    // 0 without target or for a rectangle wholly outside; else its clipped copy (null: the
+    // target) joins the region, 1.
+    int InvalidateRect(const RECT* rect);
+    // False without target; else rect is cut to the target in place and added when not empty.
+    bool InvalidateClippedRect(RECT* rect);
+    // Every drawable clean, the region empty.
+    void ClearDirtyState();
+    // Moves every dirty drawable's old and new rectangles into the region; reports each list's tail.
+    void CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail);
+    // Adds a rectangle to the region as it is (a list's removed drawable).
+    void AddDirtyRect(const RECT& rect) { m_region.AddRect(rect); }
+    CUpdateRegion& GetRegion() { return m_region; }
+
+    // Recomposes the dirty rectangles. outRegion: each rectangle shifted by (dx, dy) and cut to
+    // clipRect (null: the target) is added. 0 done or suspended, 1 no target, -1 nothing dirty.
+    int Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG dy);
+    // As Redraw, each composed piece copied to (left + x, top + y) of a device context: the
+    // window's, else the surface's, else dc. 0, -1 nothing dirty, 1 no device context to be had
+    // (or a target without one), 2 the surface refused to take its device context back.
+    int RedrawToDC(HWND window, HDC dc, IDirectDrawSurface7* surface, LONG x, LONG y);
+    // As Redraw, each piece converted into the locked surface at (left + x, top + y) in the
+    // format code given (EPixelFormatCode), cut to the surface. 0, -1 nothing dirty, 1 the lock
+    // failed, 2 an 8-bit target's palette could not be set up.
+    int RedrawToSurface(IDirectDrawSurface7* surface, uint32_t pixelFormat, LONG x, LONG y);
+    // The whole scene into another image of the target's size, region untouched. filter: 0 all
+    // drawables, 1 those whose tag equals tag, 2 those whose tag differs, other none. 1 image null
+    // or without pixels, 2 no target or another size, else 0.
+    int RenderToImage(CImage* image, int filter, DWORD tag, bool withOverlay);
+
+    // Band height of a rectangle width W: 128 below 40, then 64, 32, 16, and 8 from 320.
+    static LONG BandHeight(LONG width);
+
+    void SetSuspended(bool on) { m_suspend = on ? 1 : 0; }
+    bool IsSuspended() const { return m_suspend != 0; }
+    void SetNoBackground(bool on) { m_noBackground = on ? 1 : 0; }
+    void SetHideList(bool on) { m_hideList = on ? 1 : 0; }
+    void SetHideOverlay(bool on) { m_hideOverlay = on ? 1 : 0; }
+    void SetBackgroundFilter(BYTE filter) { m_filter = filter; }
+    BYTE GetBackgroundFilter() const { return m_filter; }
+
+private:
+    // CollectDirtyRects; false when the region stays empty.
+    bool CollectAnyDirty(DrawNode** ownTail, DrawNode** overlayTail);
+    // The background (or, without one, the colour) of rect painted into image.
+    void PaintBackground(CImage* image, const RECT& rect) const;
+    void FillColor(CImage* image, const RECT& rect) const;
+    // Appends the shown drawables of one list that reach into rect, tail to head.
+    void CollectShown(DrawNode* tail, const RECT& rect);
+    // True when some list is drawn (else a rectangle is one band).
+    bool DrawsLists() const;
+    // Composes every rectangle of the region (in bands when asked), handing each band to piece and
+    // each finished rectangle to done; the region is empty afterwards.
+    template <class Piece, class Done>
+    void ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done);
+    // Creates the work image at the target's size; false when it cannot be made.
+    bool MakeWork(int bitsPerPixel);
+
+    CImage* m_target = nullptr;
+    CDrawList m_list;
+    CDrawList* m_overlay = nullptr;
+    CUpdateRegion m_region;
+    CSurface* m_background = nullptr;
+    LONG m_bgX = 0;
+    LONG m_bgY = 0;
+    DWORD m_color = 0;
+    uint8_t m_suspend = 0;
+    uint8_t m_noBackground = 0;
+    uint8_t m_hideList = 0;
+    uint8_t m_hideOverlay = 0;
+    CImage* m_work = nullptr;
+    BYTE m_filter = 1;
+    LONG m_viewX = 0; // also the rotate-zoom centre
+    LONG m_viewY = 0;
+    LONG m_viewW = 0;
+    LONG m_viewH = 0;
+    RECT m_viewSrc{0, 0, 0, 0};
+    int m_angle = 0;
+    double m_zoom = 0.0;
+    LONG m_anchorX = 0;
+    LONG m_anchorY = 0;
+    std::vector<CDrawable*> m_shown; // ComposeRect's drawables, kept to spare allocations
+};

@@ -1,0 +1,774 @@
+// Our pixel library's entries: each clips as the raster does, ignores colour keys, refuses
+// missing, empty or wrong-depth pictures, runs the raster's kernels (the SIMD twins while
+// g_bUseMmx is set) and reports its changed rectangle (empty when nothing changed). Entries never
+// call a raster operation that could hand its work back to the library.
+#include "raster/pixel_lib_entries.h"
+
+#include "platform/cpu_info.h"
+#include "raster/blend_mode_kernels.h"
+#include "raster/blend_tables.h"
+#include "raster/color_kernels.h"
+#include "raster/compose_kernels.h"
+#include "raster/compose_ops.h"
+#include "raster/op_frame.h"
+#include "raster/quad_kernels.h"
+#include "raster/rotate_ops.h"
+#include "raster/scale_ops.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace pixel_lib {
+namespace {
+
+constexpr RECT kEmpty{0, 0, 0, 0};
+
+bool Empty(const RECT& r)
+{
+    return r.left >= r.right || r.top >= r.bottom;
+}
+
+void Changed(const RECT& r)
+{
+    g_changed = Empty(r) ? kEmpty : r;
+}
+
+bool Has(const CSurface* s, int bpp)
+{
+    return s && s->GetBits() && s->GetBitsPerPixel() == bpp;
+}
+
+BYTE* At(const CSurface* s, LONG x, LONG y)
+{
+    return s->GetBits() + intptr_t(y) * s->GetPitch() + intptr_t(x) * (s->GetBitsPerPixel() / 8);
+}
+
+DWORD Spread(DWORD v)
+{
+    return v * 0x010101u;
+}
+
+// --- the blend modes of entries 9 to 12 ------------------------------------------------------
+
+enum Mode : DWORD { kCrossFade = 0, kByAlpha = 2, kAlphaOnAlpha = 3, kAdd = 4, kSub = 5 };
+
+bool ModeServed(DWORD mode)
+{
+    return mode == 0 || (mode >= 2 && mode <= 5);
+}
+
+// One mode at one opacity (1..255) over rows of gathered or source pixels.
+void ApplyMode(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h)
+{
+    const bool simd = g_bUseMmx != 0;
+    switch (mode) {
+    case kCrossFade:
+        if (o == 255) {
+            g_kernels.copyRows(dst, src, dstSkip, srcSkip, w, h);
+        } else if (simd) {
+            CrossFadeRows32Mmx(dst, src, dstSkip, srcSkip, w, h, o);
+        } else {
+            CrossFadeRows32(dst, src, dstSkip, srcSkip, w, h, Spread(255u - o), Spread(o));
+        }
+        break;
+    case kByAlpha:
+        if (o == 255) {
+            (simd ? BlendAlphaRows32Mmx : BlendAlphaRows32)(dst, src, dstSkip, srcSkip, w, h);
+        } else {
+            (simd ? BlendAlphaTableRows32Mmx : BlendAlphaTableRows32)(dst, src, dstSkip, srcSkip, w, h,
+                                                                      g_MulTable[o]);
+        }
+        break;
+    case kAlphaOnAlpha:
+        (simd ? AlphaOnAlphaRows32Mmx : AlphaOnAlphaRows32)(dst, src, dstSkip, srcSkip, w, h, g_MulTable[o]);
+        break;
+    case kAdd:
+        (simd ? AddBlendRows32Mmx : AddBlendRows32)(dst, src, dstSkip, srcSkip, w, h, o);
+        break;
+    case kSub:
+        (simd ? SubBlendRows32Mmx : SubBlendRows32)(dst, src, dstSkip, srcSkip, w, h, o);
+        break;
+    default:
+        break;
+    }
+}
+
+// The scaled twin where one exists; false for the modes drawn from a staged copy.
+bool ApplyModeScaled(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int w, int h,
+                     const StretchState& st)
+{
+    const bool simd = g_bUseMmx != 0;
+    switch (mode) {
+    case kCrossFade:
+        if (o == 255) {
+            (simd ? CopyRows32ScaledMmx : CopyRows32Scaled)(dst, src, dstSkip, srcPitch, w, h, st);
+        } else if (simd) {
+            CrossFadeRows32MmxScaled(dst, src, dstSkip, srcPitch, w, h, st, o);
+        } else {
+            CrossFadeRows32Scaled(dst, src, dstSkip, srcPitch, w, h, st, Spread(255u - o), Spread(o));
+        }
+        return true;
+    case kByAlpha:
+        if (o == 255) {
+            (simd ? BlendAlphaRows32ScaledMmx : BlendAlphaRows32Scaled)(dst, src, dstSkip, srcPitch, w, h,
+                                                                        st);
+        } else {
+            (simd ? BlendAlphaTableRows32MmxScaled : BlendAlphaTableRows32Scaled)(dst, src, dstSkip, srcPitch,
+                                                                                  w, h, st, g_MulTable[o]);
+        }
+        return true;
+    case kAlphaOnAlpha:
+        (simd ? AlphaOnAlphaRows32MmxScaled : AlphaOnAlphaRows32Scaled)(dst, src, dstSkip, srcPitch, w, h, st,
+                                                                        g_MulTable[o]);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Byte span [first, last) of a rectangle's rows.
+void RowSpan(const CSurface* s, const RECT& r, const BYTE*& first, const BYTE*& last)
+{
+    const BYTE* a = At(s, r.left, r.top);
+    const BYTE* b = At(s, r.right, r.bottom - 1);
+    first = std::min(a, b);
+    last = std::max(a, b);
+}
+
+bool Overlaps(const CSurface* d, const RECT& dr, const CSurface* s, const RECT& sr)
+{
+    const BYTE *d0, *d1, *s0, *s1;
+    RowSpan(d, dr, d0, d1);
+    RowSpan(s, sr, s0, s1);
+    return s0 < d1 && d0 < s1;
+}
+
+// A copy of a source rectangle of 32-bit pixels, read as a picture of its own.
+struct Staged {
+    std::vector<uint32_t> pixels;
+    int pitch = 0;
+    void Take(const CSurface* s, const RECT& r)
+    {
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        pixels.resize(size_t(w) * size_t(h));
+        pitch = w * 4;
+        for (int row = 0; row < h; ++row) {
+            std::memcpy(&pixels[size_t(row) * size_t(w)], At(s, r.left, r.top + row), size_t(w) * 4);
+        }
+    }
+    const BYTE* Bits() const { return reinterpret_cast<const BYTE*>(pixels.data()); }
+};
+
+int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
+          DWORD mode, DWORD filter, DWORD opacity)
+{
+    Changed(kEmpty);
+    if (!Has(d, 32) || !Has(s, 32) || !ModeServed(mode) || opacity > 255) {
+        return 1;
+    }
+    const BYTE o = BYTE(opacity);
+    const SIZE whole{d->GetWidth(), d->GetHeight()};
+    if (scaled && !dstSize) {
+        dstSize = &whole;
+    }
+    if (o == 0 || (scaled && (dstSize->cx <= 0 || dstSize->cy <= 0))) {
+        return 0;
+    }
+    if (scaled && (filter & 0xF) != 0) {
+        // Sampled as the smooth scaled copy: the samples of the destination area are made in a
+        // work picture first, then laid over by the mode.
+        RECT area{x, y, LONG(std::min<int64_t>(int64_t(x) + dstSize->cx, INT32_MAX)),
+                  LONG(std::min<int64_t>(int64_t(y) + dstSize->cy, INT32_MAX))};
+        if (!d->ClipRectToBounds(&area) || Empty(area)) {
+            return 0;
+        }
+        CImage work;
+        if (work.Create(area.right - area.left, area.bottom - area.top, 32, kImageWithTracker) != 0) {
+            return 2;
+        }
+        if (SmoothStretchCopy(work, s, dstSize, x - area.left, y - area.top, srcRect) != 0) {
+            return 2;
+        }
+        const CUpdateRegion* region = work.GetUpdateRegion();
+        if (!work.IsChanged() || !region || !region->BoundsValid()) {
+            return 0;
+        }
+        RECT drawn = region->Bounds();
+        const int w = drawn.right - drawn.left, h = drawn.bottom - drawn.top;
+        RECT out{area.left + drawn.left, area.top + drawn.top, area.left + drawn.right,
+                 area.top + drawn.bottom};
+        ApplyMode(mode, o, At(d, out.left, out.top), At(&work, drawn.left, drawn.top), d->GetPitch() - 4 * w,
+                  work.GetPitch() - 4 * w, w, h);
+        Changed(out);
+        return 0;
+    }
+    op_frame::Placement p;
+    if (!op_frame::Place(*d, s, x, y, srcRect, scaled, dstSize, p)) {
+        return 0;
+    }
+    Staged staged;
+    if (Overlaps(d, p.dstRect, s, p.srcRect)) {
+        staged.Take(s, p.srcRect);
+        p.src = staged.Bits();
+        p.srcPitch = staged.pitch;
+        p.srcSkip = staged.pitch - 4 * p.width;
+    }
+    if (!scaled) {
+        ApplyMode(mode, o, p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height);
+    } else if (!ApplyModeScaled(mode, o, p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step)) {
+        // Add and subtract have no scaled kernels: the stepped samples are gathered first.
+        std::vector<uint32_t> samples(size_t(p.width) * size_t(p.height));
+        auto* buffer = reinterpret_cast<BYTE*>(samples.data());
+        (g_bUseMmx ? CopyRows32ScaledMmx : CopyRows32Scaled)(buffer, p.src, 0, p.srcPitch, p.width, p.height,
+                                                             p.step);
+        ApplyMode(mode, o, p.dst, buffer, p.dstSkip, 0, p.width, p.height);
+    }
+    Changed(p.dstRect);
+    return 0;
+}
+
+int BlendEntry(CImage* d, const CSurface* s, LONG x, LONG y, const RECT* srcRect, DWORD mode, DWORD opacity,
+               DWORD)
+{
+    return Blend(d, s, false, nullptr, x, y, srcRect, mode, 0, opacity);
+}
+
+int StretchBlendEntry(CImage* d, const CSurface* s, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
+                      DWORD mode, DWORD filter, DWORD opacity, DWORD)
+{
+    return Blend(d, s, true, dstSize, x, y, srcRect, mode, filter, opacity);
+}
+
+// --- entries 11 and 12: a source rectangle onto a parallelogram -------------------------------
+
+// The source's clip rectangle kept inside its bounds.
+RECT SourceClip(const CSurface* s)
+{
+    RECT r = s->ClipRect();
+    r.left = std::max<LONG>(r.left, 0);
+    r.top = std::max<LONG>(r.top, 0);
+    r.right = std::min<LONG>(r.right, s->GetWidth());
+    r.bottom = std::min<LONG>(r.bottom, s->GetHeight());
+    return r;
+}
+
+// Rows of the clip rectangle outside the covered spans take the fill value.
+class ClearOutside : public QuadSpanSink {
+public:
+    ClearOutside(const RECT& clip, DWORD mode, BYTE o, bool clear)
+        : m_clip(clip), m_mode(mode), m_o(o), m_clear(clear)
+    {
+        if (clear) {
+            m_spans.assign(size_t(clip.bottom - clip.top), {0, 0});
+        }
+    }
+    void Cover(int y, int x0, int x1) override
+    {
+        if (m_clear) {
+            m_spans[size_t(y - m_clip.top)] = {x0, x1};
+        }
+    }
+    void Texels(BYTE* dst, const uint32_t* texels, int count) override
+    {
+        ApplyMode(m_mode, m_o, dst, reinterpret_cast<const BYTE*>(texels), 0, 0, count, 1);
+    }
+    void Fill(CDibSurface* d, DWORD value) const
+    {
+        const auto fill = [&](LONG y, LONG x0, LONG x1) {
+            if (x0 < x1) {
+                FillRows32(At(d, x0, y), 0, x1 - x0, 1, value);
+            }
+        };
+        for (LONG y = m_clip.top; y < m_clip.bottom; ++y) {
+            const auto& span = m_spans[size_t(y - m_clip.top)];
+            if (span.first >= span.second) {
+                fill(y, m_clip.left, m_clip.right);
+            } else {
+                fill(y, m_clip.left, span.first);
+                fill(y, span.second, m_clip.right);
+            }
+        }
+    }
+
+private:
+    RECT m_clip;
+    DWORD m_mode;
+    BYTE m_o;
+    bool m_clear;
+    std::vector<std::pair<LONG, LONG>> m_spans;
+};
+
+// corners: TL, TR, BL of the picture in destination pixels.
+int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], const RECT* srcRect,
+                      DWORD mode, DWORD filter, DWORD opacity, DWORD clear, DWORD fill, RECT* outRect)
+{
+    Changed(kEmpty);
+    if (outRect) {
+        *outRect = kEmpty;
+    }
+    if (!Has(d, 32) || !Has(s, 32) || !ModeServed(mode) || opacity > 255) {
+        return 1;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (!std::isfinite(corners[i][0]) || !std::isfinite(corners[i][1])) {
+            return 1;
+        }
+    }
+    const BYTE o = BYTE(opacity);
+    const RECT clip = d->ClipRect();
+    if (Empty(clip)) {
+        return 0;
+    }
+    // Whole pixels, half up; corners beyond the 32-bit range leave nothing of the picture to draw.
+    int64_t px[4], py[4];
+    bool fits = true;
+    for (int i = 0; i < 3; ++i) {
+        const double fx = std::floor(corners[i][0] + 0.5), fy = std::floor(corners[i][1] + 0.5);
+        if (!(std::fabs(fx) < 2147483647.0 && std::fabs(fy) < 2147483647.0)) {
+            fits = false;
+            break;
+        }
+        px[i] = int64_t(fx);
+        py[i] = int64_t(fy);
+    }
+    if (fits) {
+        px[3] = px[1] + px[2] - px[0];
+        py[3] = py[1] + py[2] - py[0];
+        fits = px[3] >= INT32_MIN && px[3] <= INT32_MAX && py[3] >= INT32_MIN && py[3] <= INT32_MAX;
+    }
+    RECT sr = srcRect ? *srcRect : SourceClip(s);
+    const RECT sc = SourceClip(s);
+    sr.left = std::max(sr.left, sc.left);
+    sr.top = std::max(sr.top, sc.top);
+    sr.right = std::min(sr.right, sc.right);
+    sr.bottom = std::min(sr.bottom, sc.bottom);
+    const bool draws = fits && !Empty(sr);
+
+    ClearOutside sink(clip, mode, o, clear != 0);
+    RECT changed = kEmpty;
+    if (draws) {
+        POINT dq[4], sq[4];
+        for (int i = 0; i < 4; ++i) {
+            dq[i] = POINT{LONG(px[i]), LONG(py[i])};
+        }
+        RectQuad(sr, sq);
+        const QuadTarget target{d->GetBits(), d->GetPitch(), clip};
+        const QuadSource source{s->GetBits(), s->GetPitch(), sc};
+        // A source sharing memory with the destination is read from a copy of its rectangle.
+        Staged staged;
+        QuadSource from = source;
+        if (Overlaps(d, clip, s, sr)) {
+            staged.Take(s, sr);
+            from =
+                QuadSource{staged.Bits(), staged.pitch, RECT{0, 0, sr.right - sr.left, sr.bottom - sr.top}};
+            for (POINT& q : sq) {
+                q.x -= sr.left;
+                q.y -= sr.top;
+            }
+        }
+        const bool bilinear = (filter & 0xF) != 0;
+        if (o == 0) {
+            // Nothing drawn; the box is still reported, as the raster's quad mapping records it.
+        } else if (!bilinear && clear == 0 && mode == kCrossFade && o == 255) {
+            MapQuadRows32(target, from, dq, sq, 0);
+        } else if (!bilinear && clear == 0 && mode == kByAlpha) {
+            (g_bUseMmx ? MapQuadBlendRows32Mmx : MapQuadBlendRows32)(target, from, dq, sq, 0, g_MulTable[o]);
+        } else if (mode == kByAlpha) {
+            // The quad blend's rule (by the factor of mul(o, sA)) at every opacity.
+            class ByLevel : public QuadSpanSink {
+            public:
+                ByLevel(ClearOutside& outer, BYTE level) : m_outer(outer), m_level(level) {}
+                void Cover(int y, int x0, int x1) override { m_outer.Cover(y, x0, x1); }
+                void Texels(BYTE* dst, const uint32_t* texels, int count) override
+                {
+                    (g_bUseMmx ? BlendAlphaTableRows32Mmx : BlendAlphaTableRows32)(
+                        dst, reinterpret_cast<const BYTE*>(texels), 0, 0, count, 1, g_MulTable[m_level]);
+                }
+
+            private:
+                ClearOutside& m_outer;
+                BYTE m_level;
+            } byLevel(sink, o);
+            MapQuadGatherRows32(target, from, dq, sq, 0, bilinear, byLevel);
+        } else {
+            MapQuadGatherRows32(target, from, dq, sq, 0, bilinear, sink);
+        }
+        changed = RECT{LONG(*std::min_element(px, px + 4)), LONG(*std::min_element(py, py + 4)),
+                       LONG(*std::max_element(px, px + 4)), LONG(*std::max_element(py, py + 4))};
+        if (!d->ClipRectToBounds(&changed) || Empty(changed)) {
+            changed = kEmpty;
+        }
+    }
+    if (clear != 0 && o != 0) {
+        sink.Fill(d, fill);
+        changed = clip;
+    }
+    Changed(changed);
+    if (outRect) {
+        *outRect = g_changed;
+    }
+    return 0;
+}
+
+int DrawQuadEntry(CImage* d, const CSurface* s, const PixelLibPoint* corners, const RECT* srcRect, DWORD mode,
+                  DWORD filter, DWORD opacity, DWORD, DWORD clear, DWORD fill, RECT* outRect)
+{
+    if (!corners) {
+        Changed(kEmpty);
+        return 1;
+    }
+    const double c[3][2] = {
+        {corners[0].x, corners[0].y}, {corners[1].x, corners[1].y}, {corners[2].x, corners[2].y}};
+    return DrawParallelogram(d, s, c, srcRect, mode, filter, opacity, clear, fill, outRect);
+}
+
+int DrawTransformedEntry(CImage* d, const CSurface* s, const PixelLibTransform* t, const RECT* srcRect,
+                         DWORD mode, DWORD filter, DWORD opacity, DWORD, DWORD clear, DWORD fill,
+                         RECT* outRect)
+{
+    if (!t || !Has(s, 32)) {
+        Changed(kEmpty);
+        return 1;
+    }
+    const RECT r = srcRect ? *srcRect : SourceClip(s);
+    const double xs[3] = {double(r.left), double(r.right), double(r.left)};
+    const double ys[3] = {double(r.top), double(r.top), double(r.bottom)};
+    double c[3][2];
+    for (int i = 0; i < 3; ++i) {
+        c[i][0] = t->m11 * xs[i] + t->m21 * ys[i] + t->tx;
+        c[i][1] = t->m12 * xs[i] + t->m22 * ys[i] + t->ty;
+    }
+    return DrawParallelogram(d, s, c, srcRect, mode, filter, opacity, clear, fill, outRect);
+}
+
+// --- fills ---------------------------------------------------------------------------------------
+
+// The area of a fill: null = the clip rectangle, a given one cut to it; false when the picture is
+// not of the depth (the area may then be empty: nothing to do, still a success).
+bool FillArea(CDibSurface* d, int bpp, const RECT* rect, RECT& area)
+{
+    Changed(kEmpty);
+    if (!Has(d, bpp)) {
+        return false;
+    }
+    area = rect ? *rect : d->ClipRect();
+    if (!d->ClipRectToBounds(&area) || Empty(area)) {
+        area = kEmpty;
+    }
+    return true;
+}
+
+int Skip32(const CDibSurface* d, const RECT& a)
+{
+    return d->GetPitch() - 4 * (a.right - a.left);
+}
+
+bool Fill32(CDibSurface* d, DWORD value, const RECT* rect)
+{
+    RECT a;
+    if (!FillArea(d, 32, rect, a)) {
+        return false;
+    }
+    if (!Empty(a)) {
+        FillRows32(At(d, a.left, a.top), Skip32(d, a), a.right - a.left, a.bottom - a.top, value);
+        Changed(a);
+    }
+    return true;
+}
+
+bool Fill8(CDibSurface* d, DWORD index, const RECT* rect)
+{
+    RECT a;
+    if (!FillArea(d, 8, rect, a)) {
+        return false;
+    }
+    for (LONG y = a.top; y < a.bottom; ++y) {
+        std::memset(At(d, a.left, y), int(index & 0xFF), size_t(a.right - a.left));
+    }
+    Changed(a);
+    return true;
+}
+
+// Colour bytes := mul(255 - o, d) + mul(c, o), alpha kept; at 255 the colour itself.
+bool FillColor(CDibSurface* d, DWORD rgb, DWORD opacity, const RECT* rect)
+{
+    RECT a;
+    if (!FillArea(d, 32, rect, a) || opacity > 255) {
+        return false;
+    }
+    if (opacity == 0 || Empty(a)) {
+        Changed(kEmpty);
+        return true;
+    }
+    const int w = a.right - a.left, h = a.bottom - a.top;
+    if (opacity == 255) {
+        (g_bUseMmx ? FillRgbRows32Mmx : FillRgbRows32)(At(d, a.left, a.top), Skip32(d, a), w, h,
+                                                       rgb & 0xFFFFFF);
+    } else {
+        BlendColorRows32(At(d, a.left, a.top), d->GetPitch(), w, h, rgb & 0xFFFFFF, BYTE(opacity));
+    }
+    Changed(a);
+    return true;
+}
+
+// Mode 0 as FillColor; 1 adds, 2 subtracts floor(c f / 256) with f the level's factor.
+bool FillColorMode(CDibSurface* d, DWORD rgb, DWORD level, const RECT* rect, DWORD mode)
+{
+    if (mode == 0) {
+        return FillColor(d, rgb, level, rect);
+    }
+    RECT a;
+    if (!FillArea(d, 32, rect, a) || level > 255 || mode > 2) {
+        Changed(kEmpty);
+        return false;
+    }
+    if (level == 0 || Empty(a)) {
+        Changed(kEmpty);
+        return true;
+    }
+    const DWORD f = g_OpacityFactors[level][0];
+    DWORD scaled = 0;
+    for (int c = 0; c < 24; c += 8) {
+        scaled |= (((rgb >> c) & 0xFF) * f >> 8) << c;
+    }
+    const int w = a.right - a.left, h = a.bottom - a.top;
+    if (mode == 1) {
+        (g_bUseMmx ? AddColorRows32Mmx : AddColorRows32)(At(d, a.left, a.top), Skip32(d, a), w, h, scaled);
+    } else {
+        (g_bUseMmx ? SubColorRows32Mmx : SubColorRows32)(At(d, a.left, a.top), Skip32(d, a), w, h, scaled);
+    }
+    Changed(a);
+    return true;
+}
+
+bool FillAlpha(CDibSurface* d, BYTE alpha, const RECT* rect)
+{
+    RECT a;
+    if (!FillArea(d, 32, rect, a)) {
+        return false;
+    }
+    for (LONG y = a.top; y < a.bottom; ++y) {
+        BYTE* p = At(d, a.left, y);
+        for (LONG x = a.left; x < a.right; ++x, p += 4) {
+            p[3] = alpha;
+        }
+    }
+    Changed(a);
+    return true;
+}
+
+// --- mirrors and flips ---------------------------------------------------------------------------
+
+template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)
+{
+    RECT a;
+    if (!FillArea(d, Bpp * 8, rect, a)) {
+        return false;
+    }
+    const int w = a.right - a.left;
+    if (Mirror) {
+        for (LONG y = a.top; y < a.bottom; ++y) {
+            BYTE* row = At(d, a.left, y);
+            for (int i = 0, j = w - 1; i < j; ++i, --j) {
+                std::swap_ranges(row + i * Bpp, row + (i + 1) * Bpp, row + j * Bpp);
+            }
+        }
+    } else {
+        std::vector<BYTE> line(size_t(w) * Bpp);
+        for (LONG y0 = a.top, y1 = a.bottom - 1; y0 < y1; ++y0, --y1) {
+            std::memcpy(line.data(), At(d, a.left, y0), line.size());
+            std::memcpy(At(d, a.left, y0), At(d, a.left, y1), line.size());
+            std::memcpy(At(d, a.left, y1), line.data(), line.size());
+        }
+    }
+    Changed(a);
+    return true;
+}
+
+// --- entries 25, 26 and 93: two sources faded into the destination --------------------------
+
+// The area (dx, dy, w, h) cut to the destination's clip and to both sources placed at (s1x, s1y)
+// and (s2x, s2y) (and to the rule picture at (rx, ry) when given); false when nothing is left.
+bool FadeArea(const CImage* d, const CSurface* const* pictures, const LONG* px, const LONG* py, int count,
+              LONG dx, LONG dy, LONG w, LONG h, RECT& area)
+{
+    if (w <= 0 || h <= 0) {
+        return false;
+    }
+    int64_t l = dx, t = dy, r = int64_t(dx) + w, b = int64_t(dy) + h;
+    const RECT c = d->ClipRect();
+    l = std::max<int64_t>(l, c.left);
+    t = std::max<int64_t>(t, c.top);
+    r = std::min<int64_t>(r, c.right);
+    b = std::min<int64_t>(b, c.bottom);
+    for (int i = 0; i < count; ++i) {
+        const RECT sc = SourceClip(pictures[i]);
+        // Destination x shows picture column x - dx + px.
+        l = std::max<int64_t>(l, int64_t(sc.left) - px[i] + dx);
+        t = std::max<int64_t>(t, int64_t(sc.top) - py[i] + dy);
+        r = std::min<int64_t>(r, int64_t(sc.right) - px[i] + dx);
+        b = std::min<int64_t>(b, int64_t(sc.bottom) - py[i] + dy);
+    }
+    if (l >= r || t >= b) {
+        return false;
+    }
+    area = RECT{LONG(l), LONG(t), LONG(r), LONG(b)};
+    return true;
+}
+
+// The rectangle of a picture placed at (px, py) under the destination area at (dx, dy).
+RECT Under(const RECT& area, LONG dx, LONG dy, LONG px, LONG py)
+{
+    return RECT{LONG(int64_t(area.left) - dx + px), LONG(int64_t(area.top) - dy + py),
+                LONG(int64_t(area.right) - dx + px), LONG(int64_t(area.bottom) - dy + py)};
+}
+
+int CrossFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, DWORD opacity, DWORD, LONG dx, LONG dy,
+                   LONG w, LONG h, LONG s1x, LONG s1y, LONG s2x, LONG s2y)
+{
+    Changed(kEmpty);
+    if (!Has(d, 32) || !Has(s1, 32) || !Has(s2, 32) || opacity > 255) {
+        return 1;
+    }
+    const CSurface* pictures[2] = {s1, s2};
+    const LONG px[2] = {s1x, s2x}, py[2] = {s1y, s2y};
+    RECT area;
+    if (!FadeArea(d, pictures, px, py, 2, dx, dy, w, h, area)) {
+        return 0;
+    }
+    const int aw = area.right - area.left, ah = area.bottom - area.top;
+    // Both sources are read from copies: the destination may be either of them.
+    Staged a, b;
+    a.Take(s1, Under(area, dx, dy, s1x, s1y));
+    b.Take(s2, Under(area, dx, dy, s2x, s2y));
+    BYTE* out = At(d, area.left, area.top);
+    const int skip = d->GetPitch() - 4 * aw;
+    g_kernels.copyRows(out, a.Bits(), skip, 0, aw, ah);
+    if (opacity != 0) {
+        ApplyMode(kCrossFade, BYTE(opacity), out, b.Bits(), skip, 0, aw, ah);
+        if (opacity == 255) {
+            // The fade keeps the first source's alpha at every opacity.
+            for (int y = 0; y < ah; ++y) {
+                BYTE* p = out + intptr_t(y) * d->GetPitch();
+                for (int x = 0; x < aw; ++x) {
+                    p[4 * x + 3] = BYTE(a.pixels[size_t(y) * aw + x] >> 24);
+                }
+            }
+        }
+    }
+    Changed(area);
+    return 0;
+}
+
+int RuleFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, const CSurface* rule, DWORD progress,
+                  DWORD softness, DWORD, LONG dx, LONG dy, LONG w, LONG h, LONG s1x, LONG s1y, LONG s2x,
+                  LONG s2y, LONG rx, LONG ry)
+{
+    Changed(kEmpty);
+    if (!Has(d, 32) || !Has(s1, 32) || !Has(s2, 32) || !Has(rule, 8)) {
+        return 1;
+    }
+    const CSurface* pictures[2] = {s1, s2};
+    const LONG px[2] = {s1x, s2x}, py[2] = {s1y, s2y};
+    RECT area;
+    if (!FadeArea(d, pictures, px, py, 2, dx, dy, w, h, area)) {
+        return 0;
+    }
+    // The rule picture must cover the whole area it is read under.
+    const RECT under = Under(area, dx, dy, rx, ry);
+    const RECT rc = SourceClip(rule);
+    if (under.left < rc.left || under.top < rc.top || under.right > rc.right || under.bottom > rc.bottom) {
+        return 2;
+    }
+    const int aw = area.right - area.left, ah = area.bottom - area.top;
+    Staged a, b;
+    a.Take(s1, Under(area, dx, dy, s1x, s1y));
+    b.Take(s2, Under(area, dx, dy, s2x, s2y));
+    std::vector<BYTE> ruleBytes(size_t(aw) * size_t(ah));
+    for (int y = 0; y < ah; ++y) {
+        std::memcpy(&ruleBytes[size_t(y) * aw], At(rule, under.left, under.top + y), size_t(aw));
+    }
+    BYTE* out = At(d, area.left, area.top);
+    const int skip = d->GetPitch() - 4 * aw;
+    g_kernels.copyRows(out, a.Bits(), skip, 0, aw, ah);
+    const int p = int((std::min<DWORD>(progress, 255) * 256 + 127) / 255);
+    if (p != 0) {
+        BYTE levels[256];
+        BuildRuleLevels(255, p, int(std::clamp<DWORD>(softness, 1, 511)), levels);
+        (g_bUseMmx ? RuleBlendRows32Mmx : RuleBlendRows32)(out, b.Bits(), skip, 0, aw, ah, ruleBytes.data(),
+                                                           0, levels);
+    }
+    Changed(area);
+    return 0;
+}
+
+int FadePixelsEntry(DWORD* dst, const DWORD* s1, const DWORD* s2, int count, DWORD opacity)
+{
+    if (count <= 0) {
+        return 0;
+    }
+    if (!dst || !s1 || !s2 || opacity > 255) {
+        return 1;
+    }
+    std::vector<uint32_t> out(s1, s1 + count);
+    std::vector<uint32_t> second(s2, s2 + count);
+    auto* bytes = reinterpret_cast<BYTE*>(out.data());
+    if (opacity != 0) {
+        // The colour of the cross-fade, the alpha of the first source.
+        ApplyMode(kCrossFade, BYTE(opacity), bytes, reinterpret_cast<const BYTE*>(second.data()), 0, 0, count,
+                  1);
+        for (int i = 0; i < count; ++i) {
+            out[size_t(i)] = (out[size_t(i)] & 0xFFFFFFu) | (s1[i] & 0xFF000000u);
+        }
+    }
+    std::memcpy(dst, out.data(), size_t(count) * 4);
+    return 0;
+}
+
+// --- entries without a meaning ---------------------------------------------------------------
+
+bool Refuse4(CDibSurface*, DWORD, DWORD, DWORD, DWORD)
+{
+    return Changed(kEmpty), false;
+}
+bool RefuseNone(CDibSurface*)
+{
+    return Changed(kEmpty), false;
+}
+bool RefuseOne(CDibSurface*, DWORD)
+{
+    return Changed(kEmpty), false;
+}
+
+} // namespace
+
+PixelLibEntries Entries()
+{
+    PixelLibEntries e;
+    e.fill32 = Fill32;
+    e.fill8 = Fill8;
+    e.fillColor = FillColor;
+    e.fillColorMode = FillColorMode;
+    e.fillAlpha = FillAlpha;
+    e.blend = BlendEntry;
+    e.stretchBlend = StretchBlendEntry;
+    e.drawQuad = DrawQuadEntry;
+    e.drawTransformed = DrawTransformedEntry;
+    e.op13 = Refuse4;
+    e.mirror32 = Turn<4, true>;
+    e.mirror8 = Turn<1, true>;
+    e.flip32 = Turn<4, false>;
+    e.flip8 = Turn<1, false>;
+    e.op21 = RefuseNone;
+    e.op22 = RefuseNone;
+    e.op23 = RefuseOne;
+    e.op24 = RefuseOne;
+    e.crossFade = CrossFadeEntry;
+    e.ruleFade = RuleFadeEntry;
+    e.fadePixels = FadePixelsEntry;
+    return e;
+}
+
+} // namespace pixel_lib
