@@ -55,13 +55,12 @@ void CImageGlyphTable::PlaceAdvance(CGlyphBitmap& glyph) const
 
 int CImageGlyphTable::Load(const char* sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags)
 {
-    (void)sheet;
-    (void)count;
-    (void)cellWidth;
-    (void)cellHeight;
-    (void)flags;
-    Clear();
-    return 1;
+    CImage picture;
+    if (sheet == nullptr || picture.Load(sheet, nullptr, 0, 0) != 0) {
+        Clear();
+        return 1;
+    }
+    return Cut(picture, count, cellWidth, cellHeight, flags);
 }
 
 int CImageGlyphTable::Cut(const CImage& sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags)

@@ -21,7 +21,8 @@ public:
     // Loads the sheet by name and cuts it (flags bit 0: the first variant, bit 1: the second).
     // 0 ok; 1 the sheet cannot be loaded; 2 bad count or cell size, or the cells do not fit; 3 no memory.
     int Load(const char* sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags);
-    // As Load, from a picture already in memory (8 or 32 bits; 32-bit sheets give their alpha).
+    // As Load, from a picture already in memory (8 or 32 bits; 32-bit sheets give their alpha, or
+    // their red channel when they have none).
     int Cut(const CImage& sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags);
     void Clear();
     void ClearOutlined();

@@ -6,12 +6,17 @@
 #include <string>
 #include <vector>
 
+#include "authoring/picture_io.h"
 #include "drawing/font_list.h"
 #include "drawing/gdi_font.h"
 #include "drawing/glyph_font.h"
 #include "drawing/image_glyph_table.h"
 #include "drawing/installed_font_list.h"
 #include "drawing/text_image.h"
+#include "files/file_manager.h"
+#include "files/gll_manager.h"
+#include "files/path_utils.h"
+#include "files/temp_folder.h"
 #include "platform/cos_table.h"
 #include "raster/image.h"
 #include "winapi/text.h"
@@ -278,6 +283,42 @@ TEST(ImageGlyphTable, CutsCellsAcrossRowsAndRefusesWhatDoesNotFit)
     table.SetDirection(900);
     EXPECT_EQ(table.GetGlyph(0, 1, 0)->advanceY, -6);  // not zeroed
     g_pCosTable = nullptr;
+}
+
+TEST(ImageGlyphTable, LoadsSheetsThroughTheImageLoaders)
+{
+    CImage sheet;
+    MakeSheet(sheet);
+    pictures::Decoded picture;
+    picture.width = 26;
+    picture.height = 20;
+    picture.hasAlpha = true;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 26; ++x)
+            picture.pixels.push_back(static_cast<uint32_t>(sheet.GetPixel(x, y)));
+    std::vector<uint8_t> bmp;
+    std::string error;
+    ASSERT_TRUE(pictures::EncodeBmp32(picture, bmp, &error)) << error;
+    TempFolder dir;
+    dir.Write("sheet.bmp", std::string(bmp.begin(), bmp.end()));
+    CFileManager files;
+    ASSERT_EQ(SetBaseFolder(dir.Windows().c_str()), 0);
+    g_pFileManager = &files;
+    CGllManager manager;
+    ASSERT_EQ(RegisterBuiltinImageLoaders(manager), 0);
+    g_pGllManager = &manager;
+    CGlyphFont font;
+    ASSERT_EQ(font.SetFont(16, 0, 0, Gothic()), 0);
+    EXPECT_EQ(font.LoadImageGlyphs(dir.Windows("missing.bmp").c_str(), 7, 8, 6, 1), 1);
+    ASSERT_EQ(font.LoadImageGlyphs(dir.Windows("sheet.bmp").c_str(), 7, 8, 6, 1), 0);
+    ASSERT_NE(font.m_imageGlyphs, nullptr);
+    CGlyphBitmap* cell = font.m_imageGlyphs->GetGlyph(4, 1, 0);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->pixels[0], 50);
+    EXPECT_EQ(font.LoadImageGlyphs(dir.Windows("sheet.bmp").c_str(), 7, 30, 6, 1), 2);
+    EXPECT_EQ(font.m_imageGlyphs->Count(), 0);
+    g_pGllManager = nullptr;
+    g_pFileManager = nullptr;
 }
 
 TEST(ImageGlyphTable, PicturesDrawInPlaceOfEscapes)
