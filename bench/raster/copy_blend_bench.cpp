@@ -4,6 +4,8 @@
 // time: above 1 means ours is faster).
 #include "raster/row_kernels.h"
 
+#include "contest.h"
+
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
@@ -55,33 +57,7 @@ struct Buffers {
     const BYTE* Src() const { return reinterpret_cast<const BYTE*>(src.data()); }
 };
 
-double MedianMs(std::vector<double>& v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-// Runs both contenders alternately and reports the medians and the ratio.
-void Contest(benchmark::State& state, const std::function<void()>& ours, const std::function<void()>& peer)
-{
-    constexpr int kRuns = 15;
-    std::vector<double> ourTimes, peerTimes;
-    for (auto _ : state) {
-        for (int i = 0; i < kRuns; ++i) {
-            for (int which = 0; which < 2; ++which) {
-                const auto start = std::chrono::steady_clock::now();
-                (which == 0 ? ours : peer)();
-                const auto end = std::chrono::steady_clock::now();
-                (which == 0 ? ourTimes : peerTimes).push_back(std::chrono::duration<double, std::milli>(end - start).count());
-            }
-        }
-        benchmark::ClobberMemory();
-    }
-    const double o = MedianMs(ourTimes), p = MedianMs(peerTimes);
-    state.counters["ours_ms"] = o;
-    state.counters["peer_ms"] = p;
-    state.counters["ratio"] = p / o;
-}
+using bench_contest::Contest;
 
 pixman_image_t* PixmanOf(pixman_format_code_t format, Buffers& b, std::vector<uint32_t>& pixels)
 {

@@ -5,6 +5,8 @@
 
 #include "raster/image.h"
 
+#include <algorithm>
+
 namespace op_frame {
 
 // 1 when the destination has no pixels, the source is null or has none; 2 when either is not
@@ -69,6 +71,17 @@ inline bool TargetRect(const CImage& dst, const RECT* rect, RECT& out)
         }
     }
     return out.left < out.right && out.top < out.bottom;
+}
+
+// The source's clip rectangle kept inside its bounds.
+inline RECT SourceClip(const CSurface* src)
+{
+    RECT r = src->ClipRect();
+    r.left = std::max<LONG>(r.left, 0);
+    r.top = std::max<LONG>(r.top, 0);
+    r.right = std::min<LONG>(r.right, src->GetWidth());
+    r.bottom = std::min<LONG>(r.bottom, src->GetHeight());
+    return r;
 }
 
 } // namespace op_frame

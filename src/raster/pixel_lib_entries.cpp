@@ -11,6 +11,7 @@
 #include "raster/compose_kernels.h"
 #include "raster/compose_ops.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_simd.h"
 #include "raster/quad_kernels.h"
 #include "raster/rotate_ops.h"
 #include "raster/scale_ops.h"
@@ -161,6 +162,26 @@ struct Staged {
     const BYTE* Bits() const { return reinterpret_cast<const BYTE*>(pixels.data()); }
 };
 
+// A source rectangle as the kernels read it: in place, or from a copy when it shares memory with
+// the destination area.
+struct Source {
+    Staged staged;
+    const BYTE* bits;
+    int skip;
+    Source(const CSurface* d, const RECT& area, const CSurface* s, const RECT& r)
+    {
+        const int w = r.right - r.left;
+        if (Overlaps(d, area, s, r)) {
+            staged.Take(s, r);
+            bits = staged.Bits();
+            skip = 0;
+        } else {
+            bits = At(s, r.left, r.top);
+            skip = s->GetPitch() - 4 * w;
+        }
+    }
+};
+
 int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
           DWORD mode, DWORD filter, DWORD opacity)
 {
@@ -243,16 +264,7 @@ int StretchBlendEntry(CImage* d, const CSurface* s, const SIZE* dstSize, LONG x,
 
 // --- entries 11 and 12: a source rectangle onto a parallelogram -------------------------------
 
-// The source's clip rectangle kept inside its bounds.
-RECT SourceClip(const CSurface* s)
-{
-    RECT r = s->ClipRect();
-    r.left = std::max<LONG>(r.left, 0);
-    r.top = std::max<LONG>(r.top, 0);
-    r.right = std::min<LONG>(r.right, s->GetWidth());
-    r.bottom = std::min<LONG>(r.bottom, s->GetHeight());
-    return r;
-}
+using op_frame::SourceClip;
 
 // Rows of the clip rectangle outside the covered spans take the fill value.
 class ClearOutside : public QuadSpanSink {
@@ -507,7 +519,11 @@ bool FillColor(CDibSurface* d, DWORD rgb, DWORD opacity, const RECT* rect)
         (g_bUseMmx ? FillRgbRows32Mmx : FillRgbRows32)(At(d, a.left, a.top), Skip32(d, a), w, h,
                                                        rgb & 0xFFFFFF);
     } else {
-        BlendColorRows32(At(d, a.left, a.top), d->GetPitch(), w, h, rgb & 0xFFFFFF, BYTE(opacity));
+        // The cross-fade towards a row of the colour, read again for every row, is this rule
+        // (mul(255 - o, d) + mul(o, c) never passes 255) and has a SIMD twin.
+        const std::vector<uint32_t> colour(size_t(w), rgb & 0xFFFFFF);
+        ApplyMode(kCrossFade, BYTE(opacity), At(d, a.left, a.top),
+                  reinterpret_cast<const BYTE*>(colour.data()), Skip32(d, a), -4 * w, w, h);
     }
     Changed(a);
     return true;
@@ -561,6 +577,37 @@ bool FillAlpha(CDibSurface* d, BYTE alpha, const RECT* rect)
 
 // --- mirrors and flips ---------------------------------------------------------------------------
 
+// 16 bytes in reverse order, or four pixels (Bpp 4).
+template <int Bpp> __m128i Reverse16(__m128i v)
+{
+    v = _mm_shuffle_epi32(v, 0x1B);
+    if (Bpp == 1) {
+        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+    }
+    return v;
+}
+
+// Reverses n pixels in place: 16-byte blocks from both ends swapped while they do not meet, then
+// the middle pixel by pixel.
+template <int Bpp> void ReverseRow(BYTE* row, int n)
+{
+    constexpr int kBlock = 16 / Bpp;
+    int i = 0, j = n;
+    while (j - i >= 2 * kBlock) {
+        BYTE* lo = row + i * Bpp;
+        BYTE* hi = row + (j - kBlock) * Bpp;
+        const __m128i a = pixel_simd::Load4(lo), b = pixel_simd::Load4(hi);
+        pixel_simd::Store4(lo, Reverse16<Bpp>(b));
+        pixel_simd::Store4(hi, Reverse16<Bpp>(a));
+        i += kBlock;
+        j -= kBlock;
+    }
+    for (--j; i < j; ++i, --j) {
+        std::swap_ranges(row + i * Bpp, row + (i + 1) * Bpp, row + j * Bpp);
+    }
+}
+
 template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)
 {
     RECT a;
@@ -570,10 +617,7 @@ template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)
     const int w = a.right - a.left;
     if (Mirror) {
         for (LONG y = a.top; y < a.bottom; ++y) {
-            BYTE* row = At(d, a.left, y);
-            for (int i = 0, j = w - 1; i < j; ++i, --j) {
-                std::swap_ranges(row + i * Bpp, row + (i + 1) * Bpp, row + j * Bpp);
-            }
+            ReverseRow<Bpp>(At(d, a.left, y), w);
         }
     } else {
         std::vector<BYTE> line(size_t(w) * Bpp);
@@ -639,23 +683,19 @@ int CrossFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, DWORD opac
         return 0;
     }
     const int aw = area.right - area.left, ah = area.bottom - area.top;
-    // Both sources are read from copies: the destination may be either of them.
-    Staged a, b;
-    a.Take(s1, Under(area, dx, dy, s1x, s1y));
-    b.Take(s2, Under(area, dx, dy, s2x, s2y));
+    // A source sharing memory with the destination area is read from a copy.
+    const Source a(d, area, s1, Under(area, dx, dy, s1x, s1y));
+    const Source b(d, area, s2, Under(area, dx, dy, s2x, s2y));
     BYTE* out = At(d, area.left, area.top);
     const int skip = d->GetPitch() - 4 * aw;
-    g_kernels.copyRows(out, a.Bits(), skip, 0, aw, ah);
-    if (opacity != 0) {
-        ApplyMode(kCrossFade, BYTE(opacity), out, b.Bits(), skip, 0, aw, ah);
-        if (opacity == 255) {
-            // The fade keeps the first source's alpha at every opacity.
-            for (int y = 0; y < ah; ++y) {
-                BYTE* p = out + intptr_t(y) * d->GetPitch();
-                for (int x = 0; x < aw; ++x) {
-                    p[4 * x + 3] = BYTE(a.pixels[size_t(y) * aw + x] >> 24);
-                }
-            }
+    if (opacity == 255) {
+        // The fade keeps the first source's alpha at every opacity.
+        g_kernels.copyRows(out, b.bits, skip, b.skip, aw, ah);
+        g_kernels.copyAlphaRows(out, a.bits, skip, a.skip, aw, ah);
+    } else {
+        g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
+        if (opacity != 0) {
+            ApplyMode(kCrossFade, BYTE(opacity), out, b.bits, skip, b.skip, aw, ah);
         }
     }
     Changed(area);
@@ -683,22 +723,18 @@ int RuleFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, const CSurf
         return 2;
     }
     const int aw = area.right - area.left, ah = area.bottom - area.top;
-    Staged a, b;
-    a.Take(s1, Under(area, dx, dy, s1x, s1y));
-    b.Take(s2, Under(area, dx, dy, s2x, s2y));
-    std::vector<BYTE> ruleBytes(size_t(aw) * size_t(ah));
-    for (int y = 0; y < ah; ++y) {
-        std::memcpy(&ruleBytes[size_t(y) * aw], At(rule, under.left, under.top + y), size_t(aw));
-    }
+    const Source a(d, area, s1, Under(area, dx, dy, s1x, s1y));
+    const Source b(d, area, s2, Under(area, dx, dy, s2x, s2y));
     BYTE* out = At(d, area.left, area.top);
     const int skip = d->GetPitch() - 4 * aw;
-    g_kernels.copyRows(out, a.Bits(), skip, 0, aw, ah);
+    g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
     const int p = int((std::min<DWORD>(progress, 255) * 256 + 127) / 255);
     if (p != 0) {
         BYTE levels[256];
         BuildRuleLevels(255, p, int(std::clamp<DWORD>(softness, 1, 511)), levels);
-        (g_bUseMmx ? RuleBlendRows32Mmx : RuleBlendRows32)(out, b.Bits(), skip, 0, aw, ah, ruleBytes.data(),
-                                                           0, levels);
+        (g_bUseMmx ? RuleBlendRows32Mmx : RuleBlendRows32)(out, b.bits, skip, b.skip, aw, ah,
+                                                           At(rule, under.left, under.top),
+                                                           rule->GetPitch() - aw, levels);
     }
     Changed(area);
     return 0;

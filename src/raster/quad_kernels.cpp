@@ -340,12 +340,14 @@ template <class Op> void Run(const QuadSource& src, BYTE* p, int n, Stepper& u, 
     }
 }
 
-// Maps every span: only the part of a span whose texels lie inside the source clip is visited.
-template <class Op>
-void MapSpans(const QuadTarget& dst, const QuadSource& src, const POINT* dq, const POINT* sq, int edgeFlag,
-              const Op& op)
+// Visits every span: cover(y, x0, x1) gets the whole covered span, inside(p, n, u, v) the part of
+// it whose texels lie inside the source clip (p its first pixel, u and v positioned there).
+template <class Cover, class Inside>
+void ScanInside(const QuadTarget& dst, const QuadSource& src, const POINT* dq, const POINT* sq, int edgeFlag,
+                Cover&& cover, Inside&& inside)
 {
     ScanQuad(dst, dq, sq, edgeFlag, [&](int y, int x0, int x1, Stepper& u, Stepper& v) {
+        cover(y, x0, x1);
         int64_t first = 0, last = x1 - x0;
         CutToAxis(u, src.clip.left, src.clip.right, first, last);
         CutToAxis(v, src.clip.top, src.clip.bottom, first, last);
@@ -354,8 +356,18 @@ void MapSpans(const QuadTarget& dst, const QuadSource& src, const POINT* dq, con
         }
         u.Skip(first);
         v.Skip(first);
-        Run(src, dst.bits + intptr_t(y) * dst.pitch + (intptr_t(x0) + first) * 4, int(last - first), u, v, op);
+        inside(dst.bits + intptr_t(y) * dst.pitch + (intptr_t(x0) + first) * 4, int(last - first), u, v);
     });
+}
+
+// Maps every span: only the part of a span whose texels lie inside the source clip is visited.
+template <class Op>
+void MapSpans(const QuadTarget& dst, const QuadSource& src, const POINT* dq, const POINT* sq, int edgeFlag,
+              const Op& op)
+{
+    ScanInside(
+        dst, src, dq, sq, edgeFlag, [](int, int, int) {},
+        [&](BYTE* p, int n, Stepper& u, Stepper& v) { Run(src, p, n, u, v, op); });
 }
 
 // Blend by the factor of levels[sA].
@@ -438,26 +450,19 @@ uint32_t Bilinear(const QuadSource& src, int64_t u, int64_t v)
 
 } // namespace
 
-void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
-                         int edgeFlag, bool bilinear, QuadSpanSink& sink)
+void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
+                         const POINT* srcQuad, int edgeFlag, bool bilinear, QuadSpanSink& sink)
 {
     std::vector<uint32_t> texels;
-    ScanQuad(dst, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1, Stepper& u, Stepper& v) {
-        sink.Cover(y, x0, x1);
-        int64_t first = 0, last = x1 - x0;
-        CutToAxis(u, src.clip.left, src.clip.right, first, last);
-        CutToAxis(v, src.clip.top, src.clip.bottom, first, last);
-        if (first >= last) {
-            return;
-        }
-        u.Skip(first);
-        v.Skip(first);
-        const int n = int(last - first);
-        texels.resize(size_t(n));
-        for (int i = 0; i < n; ++i, u.Next(), v.Next()) {
-            texels[size_t(i)] = bilinear ? Bilinear(src, u.value, v.value)
-                                         : Load32(src.bits + (v.value >> kFrac) * src.pitch + (u.value >> kFrac) * 4);
-        }
-        sink.Texels(dst.bits + intptr_t(y) * dst.pitch + (intptr_t(x0) + first) * 4, texels.data(), n);
-    });
+    ScanInside(
+        dst, src, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1) { sink.Cover(y, x0, x1); },
+        [&](BYTE* p, int n, Stepper& u, Stepper& v) {
+            texels.resize(size_t(n));
+            for (int i = 0; i < n; ++i, u.Next(), v.Next()) {
+                texels[size_t(i)] =
+                    bilinear ? Bilinear(src, u.value, v.value)
+                             : Load32(src.bits + (v.value >> kFrac) * src.pitch + (u.value >> kFrac) * 4);
+            }
+            sink.Texels(p, texels.data(), n);
+        });
 }

@@ -27,16 +27,7 @@ bool CallClip(const CImage& dst, const RECT* clip, RECT& out)
     return out.left < out.right && out.top < out.bottom;
 }
 
-// The source's clip rectangle kept inside its bounds.
-RECT SourceClip(const CSurface* src)
-{
-    RECT r = src->ClipRect();
-    r.left = std::max<LONG>(r.left, 0);
-    r.top = std::max<LONG>(r.top, 0);
-    r.right = std::min<LONG>(r.right, src->GetWidth());
-    r.bottom = std::min<LONG>(r.bottom, src->GetHeight());
-    return r;
-}
+using op_frame::SourceClip;
 
 // srcRect (null: the source's clip rectangle) cut to the source's clip rectangle; false when empty.
 bool SourceRect(const CSurface* src, const RECT* srcRect, RECT& out)
@@ -90,6 +81,14 @@ int Map(CImage& dst, const CSurface* src, const POINT* dq, const POINT* sq, cons
     return 0;
 }
 
+// The pivot's offset within the zoomed W x H picture by the anchor.
+void AnchorOffset(BYTE anchor, int64_t W, int64_t H, int64_t& px, int64_t& py)
+{
+    px = anchor == 1 || anchor == 3 ? W : anchor == 4 ? W >> 1 : 0;
+    py = anchor == 2 || anchor == 3 ? H : anchor == 4 ? H >> 1 : 0;
+    // 0, and anchors beyond the defined ones, pivot at (x, y).
+}
+
 // The first three corners of RotateZoomCorners in doubles, handed to the library. A clip
 // rectangle narrower than the image's own is the image's clip for the call.
 int LibraryRotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
@@ -98,29 +97,15 @@ int LibraryRotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y,
     if (!g_pCosTable->BuildDoubleTable()) {
         return 2;
     }
-    const RECT sr = srcRect ? *srcRect : SourceClip(src);
+    RECT sr;
+    if (!SourceRect(src, srcRect, sr)) {
+        return 0;
+    }
     const double* cosines = g_pCosTable->DoubleTable();
     const int64_t W = (int64_t(sr.right) - sr.left) * zoom >> 16;
     const int64_t H = (int64_t(sr.bottom) - sr.top) * zoom >> 16;
-    int64_t px = 0, py = 0;
-    switch (anchor) {
-    case 1:
-        px = W;
-        break;
-    case 2:
-        py = H;
-        break;
-    case 3:
-        px = W;
-        py = H;
-        break;
-    case 4:
-        px = W >> 1;
-        py = H >> 1;
-        break;
-    default:
-        break;
-    }
+    int64_t px, py;
+    AnchorOffset(anchor, W, H, px, py);
     const double Px = double(x) + double(px), Py = double(y) + double(py);
     const int32_t a = int32_t((0u - uint32_t(angle)) & 0x1FF);
     const double c = cosines[a], s = cosines[(a - 128) & 0x1FF];
@@ -140,8 +125,8 @@ int LibraryRotate(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y,
         }
         dst.ClipRectToSize(&c2);
     }
-    const int r = g_PixelLibFuncs.drawQuad(&dst, src, corners, srcRect, blend ? 2 : 0, 0, blend ? level : 255,
-                                           0, 0, 0, nullptr);
+    const int r = g_PixelLibFuncs.drawQuad(&dst, src, corners, &sr, blend ? 2 : 0, 0, blend ? level : 255, 0,
+                                           0, 0, nullptr);
     if (clip) {
         dst.ClipRectToSize(&saved);
     }
@@ -200,8 +185,7 @@ int MapQuad(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* 
     return MapQuadCore(dst, src, dstQuad, sq, clip, 0);
 }
 
-int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect,
-                  const RECT* clip)
+int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect, const RECT* clip)
 {
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
@@ -219,8 +203,8 @@ int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const 
     return MapQuadCore(dst, src, dq, srcQuad, clip, 1);
 }
 
-int MapQuadCore(CImage& dst, const CSurface* src, const POINT* dstQuad, const POINT* srcQuad,
-                const RECT* clip, int edgeFlag)
+int MapQuadCore(CImage& dst, const CSurface* src, const POINT* dstQuad, const POINT* srcQuad, const RECT* clip,
+                int edgeFlag)
 {
     if (int r = op_frame::CheckPair32(dst, src)) {
         return r;
@@ -237,8 +221,7 @@ int MapQuadBlend(CImage& dst, const CSurface* src, const POINT* dstQuad, const P
     return dstQuad && srcQuad ? Map(dst, src, dstQuad, srcQuad, clip, edgeFlag, true, level) : 0;
 }
 
-bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG width, LONG height,
-                       POINT* corners)
+bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG width, LONG height, POINT* corners)
 {
     if (!g_pCosTable || zoom == 0) {
         return false;
@@ -246,25 +229,8 @@ bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG wi
     using i128 = __int128;
     const int64_t W = (int64_t(width) * zoom) >> 16;
     const int64_t H = (int64_t(height) * zoom) >> 16;
-    int64_t px = 0, py = 0;
-    switch (anchor) {
-    case 1:
-        px = W;
-        break;
-    case 2:
-        py = H;
-        break;
-    case 3:
-        px = W;
-        py = H;
-        break;
-    case 4:
-        px = W >> 1;
-        py = H >> 1;
-        break;
-    default:
-        break; // 0, and anchors beyond the defined ones, pivot at (x, y)
-    }
+    int64_t px, py;
+    AnchorOffset(anchor, W, H, px, py);
     const int64_t Px = int64_t(x) + px, Py = int64_t(y) + py;
     // -angle taken modulo 512 without overflowing for any angle.
     const int32_t a = int32_t((0u - uint32_t(angle)) & 0x1FF);
@@ -290,8 +256,8 @@ int RotateZoom(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, in
     return Rotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, false, 0);
 }
 
-int RotateZoomBlend(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom,
-                    BYTE level, const RECT* srcRect, const RECT* clip)
+int RotateZoomBlend(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG y, int angle, int zoom, BYTE level,
+                    const RECT* srcRect, const RECT* clip)
 {
     return Rotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, true, level);
 }

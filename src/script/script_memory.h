@@ -1,0 +1,124 @@
+// The one 32-bit address space that scripts see. Cells hold script addresses (offsets into one
+// host block owned here), never host pointers; every access is bounds-checked, so no script can
+// reach memory outside its space. All machines of one runtime share one CScriptMemory.
+//
+// Address map (every value positive as a signed word):
+//   0x00000000-0x0000FFFF  never valid (0 is null; small integers used as addresses fault)
+//   0x00010000-...         script memory, its size set at construction (ends below 0x40000000)
+//   0x40000000-0x7EFFFFFF  engine-object handles (CScriptHandleTable)
+//   0x7F000000 + n         native function n
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <map>
+#include <string_view>
+#include <vector>
+
+class CScriptMemory {
+public:
+    static constexpr uint32_t kBase = 0x10000;
+    static constexpr uint32_t kDefaultSize = 256u << 20;
+    static constexpr uint32_t kMinSize = 4096;
+    static constexpr uint32_t kMaxSize = 0x40000000u - kBase;
+    static constexpr uint32_t kHandleBase = 0x40000000u;
+    static constexpr uint32_t kHandleEnd = 0x7F000000u; // first address past the handles
+    static constexpr uint32_t kNativeBase = 0x7F000000u;
+    static constexpr uint32_t kAlignment = 16;
+
+    // The size is clamped to [kMinSize, kMaxSize] and rounded down to 16 bytes. The host block is
+    // allocated once, zeroed, and never moves; the system commits its pages on first touch.
+    explicit CScriptMemory(uint32_t size = kDefaultSize);
+    ~CScriptMemory();
+    CScriptMemory(const CScriptMemory&) = delete;
+    CScriptMemory& operator=(const CScriptMemory&) = delete;
+
+    // False when the host block could not be allocated (then Size() is 0 and every access fails).
+    bool IsValid() const { return m_host != nullptr; }
+    uint32_t Size() const { return m_size; }
+    uint32_t Begin() const { return kBase; }
+    uint32_t End() const { return kBase + m_size; } // first address past script memory
+
+    // True when [address, address + length) lies inside script memory. One unsigned compare:
+    // addresses below kBase wrap to offsets above any size.
+    bool Contains(uint32_t address, uint32_t length) const
+    {
+        return static_cast<uint64_t>(static_cast<uint32_t>(address - kBase)) + length <= m_size;
+    }
+    // Host pointer of a checked range, or null when any byte of it is outside (length 0 too:
+    // the address must then still be inside or at End()).
+    uint8_t* Span(uint32_t address, uint32_t length)
+    {
+        return Contains(address, length) ? m_host + (address - kBase) : nullptr;
+    }
+    const uint8_t* Span(uint32_t address, uint32_t length) const
+    {
+        return Contains(address, length) ? m_host + (address - kBase) : nullptr;
+    }
+
+    // Little-endian, unaligned allowed. Each answers false (and leaves *value / memory untouched)
+    // when the access is outside script memory.
+    bool Load32(uint32_t address, uint32_t* value) const
+    {
+        if (!Contains(address, 4))
+            return false;
+        std::memcpy(value, m_host + (address - kBase), 4);
+        return true;
+    }
+    bool Store32(uint32_t address, uint32_t value)
+    {
+        if (!Contains(address, 4))
+            return false;
+        std::memcpy(m_host + (address - kBase), &value, 4);
+        return true;
+    }
+    bool Load8(uint32_t address, uint8_t* value) const
+    {
+        if (!Contains(address, 1))
+            return false;
+        *value = m_host[address - kBase];
+        return true;
+    }
+    bool Store8(uint32_t address, uint8_t value)
+    {
+        if (!Contains(address, 1))
+            return false;
+        m_host[address - kBase] = value;
+        return true;
+    }
+    // Overlapping ranges allowed (memmove). False, nothing copied, when either range is outside.
+    bool Copy(uint32_t destination, uint32_t source, uint32_t length);
+    // Length of the NUL-terminated string at address (the NUL not counted). False when no NUL is
+    // found before the end of script memory or the address is outside.
+    bool StrLen(uint32_t address, uint32_t* length) const;
+    // The bytes of that string without its NUL, or false as StrLen.
+    bool Str(uint32_t address, std::string_view* text) const;
+
+    // Sub-allocator of script memory (stacks, module images, the script heap): 16-byte aligned
+    // zeroed blocks. → the block's address, or 0 when no free range is large enough (size 0 gives
+    // the smallest block). Its bookkeeping lives in host memory, so no script write can corrupt it.
+    uint32_t Allocate(uint32_t size);
+    // → true when address was the start of a live block (which is then free), false otherwise.
+    bool Free(uint32_t address);
+    // The live block holding address (any byte of it): its start and size; false when none.
+    bool FindBlock(uint32_t address, uint32_t* start, uint32_t* size) const;
+    // Bytes in live blocks (their rounded sizes).
+    uint64_t AllocatedBytes() const { return m_allocatedBytes; }
+
+private:
+    static constexpr uint32_t kSmallLimit = 1024; // blocks up to this size use the class lists
+    static constexpr uint32_t kClassCount = kSmallLimit / kAlignment;
+
+    uint32_t TakeRange(uint32_t size);
+    void ReturnRange(uint32_t offset, uint32_t size);
+
+    uint8_t* m_host = nullptr;
+    uint32_t m_size = 0;
+    // Offsets below this have been handed out at some time and may hold old bytes; above it the
+    // block is still as the system gave it (zero), so fresh blocks there need no clearing.
+    uint32_t m_touched = 0;
+    uint64_t m_allocatedBytes = 0;
+    std::map<uint32_t, uint32_t> m_live;            // offset -> size of each live block
+    std::map<uint32_t, uint32_t> m_freeRanges;      // offset -> size, coalesced, address order
+    std::vector<uint32_t> m_classFree[kClassCount]; // freed small blocks by size class
+};
