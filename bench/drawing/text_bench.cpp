@@ -1,7 +1,7 @@
 // Glyph fonts against FreeType on the same glyphs: uncached rasterising, cached line drawing into
 // a 1920x1080 image, and weighted outlines against FreeType's stroker; plus the glyph cache's hit
 // rate on a scenario-like text.
-#include "contest.h"
+#include "../raster/contest.h"
 #include "drawing/glyph_font.h"
 #include "drawing/glyph_kernels.h"
 #include "font_reference.h"
@@ -20,6 +20,8 @@
 #include <vector>
 
 namespace {
+
+using bench_contest::Contest;
 
 const char* Gothic()
 {

@@ -4,6 +4,8 @@
 #include "winapi/text.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 CFont* g_pDefaultFont = nullptr;
 
@@ -65,6 +67,71 @@ void CFont::FreeDcAndFont(HDC* dc, HFONT* font)
     }
 }
 
+bool CFont::ReplaceFont(const LOGFONTA& description, HDC* dc, HFONT* font)
+{
+    HFONT made = CreateFontIndirectA(&description);
+    if (made == nullptr || !EnsureDc(dc)) {
+        if (made != nullptr)
+            DeleteObject(made);
+        return false;
+    }
+    SelectObject(*dc, made);
+    if (*font != nullptr)
+        DeleteObject(*font);
+    *font = made;
+    return true;
+}
+
+int32_t CFont::NegativeHeight(int32_t height)
+{
+    return static_cast<int32_t>(-std::min<int64_t>(std::llabs(height), INT32_MAX));
+}
+
+void CFont::CopyFaceName(const char* face)
+{
+    const size_t length = winapi::SjisPrefixLength(face, LF_FACESIZE - 1);
+    std::memset(m_logFont.lfFaceName, 0, sizeof m_logFont.lfFaceName);
+    std::memcpy(m_logFont.lfFaceName, face, length);
+}
+
+bool CFont::SameFaceName(const char* face) const
+{
+    char current[LF_FACESIZE + 1] = {};
+    std::memcpy(current, m_logFont.lfFaceName, LF_FACESIZE);
+    return std::strcmp(current, face) == 0;
+}
+
+void CFont::AddEffectRoom(int64_t* width, int64_t* height, int32_t* offsetX, int32_t* offsetY, int32_t radius) const
+{
+    if (offsetX != nullptr)
+        *offsetX = 0;
+    if (offsetY != nullptr)
+        *offsetY = 0;
+    if (m_effectMode == 1) {
+        *width += std::llabs(m_shadowX);
+        *height += std::llabs(m_shadowY);
+        if (offsetX != nullptr && m_shadowX < 0)
+            *offsetX = m_shadowX;
+        if (offsetY != nullptr && m_shadowY < 0)
+            *offsetY = m_shadowY;
+    } else if (m_effectMode == 2) {
+        *width += 2 * radius;
+        *height += 2 * radius;
+        if (offsetX != nullptr)
+            *offsetX = -radius;
+        if (offsetY != nullptr)
+            *offsetY = -radius;
+    }
+}
+
+void CFont::StoreSize(SIZE* size, int64_t width, int64_t height)
+{
+    if (size == nullptr)
+        return;
+    size->cx = static_cast<LONG>(std::clamp<int64_t>(width, INT32_MIN, INT32_MAX));
+    size->cy = static_cast<LONG>(std::clamp<int64_t>(height, INT32_MIN, INT32_MAX));
+}
+
 TextTurn GetTextTurn(int32_t tenths)
 {
     if (tenths == 0 || g_pCosTable == nullptr)
@@ -77,6 +144,29 @@ TextTurn GetTextTurn(int32_t tenths)
 int32_t MulFixed(int64_t a, int64_t b)
 {
     return static_cast<int32_t>((a * b) >> 16);
+}
+
+void TurnLineStep(const CFont& font, int64_t lineStep, POINT* step, POINT* shadow)
+{
+    const TextTurn turn = GetTextTurn(font.m_logFont.lfEscapement);
+    *step = POINT{0, static_cast<LONG>(std::clamp<int64_t>(lineStep, INT32_MIN, INT32_MAX))};
+    *shadow = POINT{font.m_shadowX, font.m_shadowY};
+    if (!turn.turned)
+        return;
+    step->x = MulFixed(-turn.s, lineStep);
+    step->y = MulFixed(turn.c, lineStep);
+    if (font.m_logFont.lfEscapement != 2700) {
+        shadow->x = static_cast<LONG>((int64_t{font.m_shadowX} * turn.c - int64_t{font.m_shadowY} * turn.s) >> 16);
+        shadow->y = static_cast<LONG>((int64_t{font.m_shadowY} * turn.c + int64_t{font.m_shadowX} * turn.s) >> 16);
+    }
+}
+
+void MoveRect(RECT* r, int32_t dx, int32_t dy)
+{
+    r->left += dx;
+    r->right += dx;
+    r->top += dy;
+    r->bottom += dy;
 }
 
 void RotateRectToQuad(CFont* font, RECT* out, int32_t x, int32_t y, int32_t width, int32_t height)

@@ -62,6 +62,19 @@ protected:
     // A memory DC compatible with the screen, made when there is none; false when it cannot be.
     static bool EnsureDc(HDC* dc);
     static void FreeDcAndFont(HDC* dc, HFONT* font);
+    // A font made from the description and selected into *dc (made when there is none) in place of
+    // *font; false (nothing changed) when either cannot be made.
+    static bool ReplaceFont(const LOGFONTA& description, HDC* dc, HFONT* font);
+    // -|height|, within 32 bits.
+    static int32_t NegativeHeight(int32_t height);
+    // Copies a face name into lfFaceName, cut before a character that would not fit whole (a name of
+    // 32 bytes or more used to run past it).
+    void CopyFaceName(const char* face);
+    bool SameFaceName(const char* face) const;
+    // A measured size grown by the effect: the shadow's offsets, or an outline of the radius on
+    // every side; the offsets say where the grown box starts.
+    void AddEffectRoom(int64_t* width, int64_t* height, int32_t* offsetX, int32_t* offsetY, int32_t radius) const;
+    static void StoreSize(SIZE* size, int64_t width, int64_t height);
 };
 
 // Serves every text operation called without a font; borrowed, never deleted through it.
@@ -77,6 +90,10 @@ struct TextTurn {
 TextTurn GetTextTurn(int32_t tenths);
 // (a × b) >> 16 in 64 bits, cut to 32 bits.
 int32_t MulFixed(int64_t a, int64_t b);
+// The step from one line's start to the next (lineStep pixels down the text) and the shadow
+// offset, both turned by the font's angle (the shadow stays as set at 2700).
+void TurnLineStep(const CFont& font, int64_t lineStep, POINT* step, POINT* shadow);
+void MoveRect(RECT* r, int32_t dx, int32_t dy);
 
 // The bounding rectangle of a width × height box at (x, y) turned by the font's angle.
 void RotateRectToQuad(CFont* font, RECT* out, int32_t x, int32_t y, int32_t width, int32_t height);

@@ -16,18 +16,6 @@
 
 namespace {
 
-int32_t NegativeHeight(int32_t height)
-{
-    return static_cast<int32_t>(-std::min<int64_t>(std::llabs(height), INT32_MAX));
-}
-
-void CopyFaceName(LOGFONTA& lf, const char* face)
-{
-    const size_t length = winapi::SjisPrefixLength(face, LF_FACESIZE - 1);
-    std::memset(lf.lfFaceName, 0, sizeof lf.lfFaceName);
-    std::memcpy(lf.lfFaceName, face, length);
-}
-
 // The lines of a text: split at LF; a lead byte (0x81-0x9F, 0xE0-0xFC) takes the next byte with it,
 // except before the NUL. (Bytes 129-254 as lead bytes swallowed the character after a half-width
 // katakana.)
@@ -88,17 +76,10 @@ void CGdiFont::Release()
 
 int CGdiFont::Rebuild()
 {
-    HFONT font = CreateFontIndirectA(&m_logFont);
-    if (font == nullptr || !EnsureDc(&m_hDC)) {
-        if (font != nullptr)
-            DeleteObject(font);
+    if (!ReplaceFont(m_logFont, &m_hDC, &m_hFont)) {
         Release();
         return 1;
     }
-    SelectObject(m_hDC, font);
-    if (m_hFont != nullptr)
-        DeleteObject(m_hFont);
-    m_hFont = font;
     return 0;
 }
 
@@ -108,7 +89,7 @@ int CGdiFont::SetFont(int32_t height, uint8_t bold, uint8_t italic, const char* 
     m_logFont.lfItalic = italic;
     m_logFont.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     if (face != nullptr)
-        CopyFaceName(m_logFont, face);
+        CopyFaceName(face);
     return Rebuild();
 }
 
@@ -116,11 +97,9 @@ int CGdiFont::SetFaceName(const char* face)
 {
     if (face == nullptr)
         return 2;
-    char current[LF_FACESIZE + 1] = {};
-    std::memcpy(current, m_logFont.lfFaceName, LF_FACESIZE);
-    if (std::strcmp(current, face) == 0)
+    if (SameFaceName(face))
         return 0;
-    CopyFaceName(m_logFont, face);
+    CopyFaceName(face);
     return Rebuild();
 }
 
@@ -192,29 +171,14 @@ int CGdiFont::MeasureString(const char* text, SIZE* size, int32_t* offsetX, int3
     }
     if (m_logFont.lfItalic)
         width += std::llabs(m_logFont.lfHeight) / 3;
+    int32_t ox = 0, oy = 0;
+    if (withEffect)
+        AddEffectRoom(&width, &height, &ox, &oy, 1);
     if (offsetX != nullptr)
-        *offsetX = 0;
+        *offsetX = ox;
     if (offsetY != nullptr)
-        *offsetY = 0;
-    if (withEffect && m_effectMode == 1) {
-        width += std::llabs(m_shadowX);
-        height += std::llabs(m_shadowY);
-        if (offsetX != nullptr && m_shadowX < 0)
-            *offsetX = m_shadowX;
-        if (offsetY != nullptr && m_shadowY < 0)
-            *offsetY = m_shadowY;
-    } else if (withEffect && m_effectMode == 2) {
-        width += 2;
-        height += 2;
-        if (offsetX != nullptr)
-            *offsetX = -1;
-        if (offsetY != nullptr)
-            *offsetY = -1;
-    }
-    if (size != nullptr) {
-        size->cx = static_cast<LONG>(std::clamp<int64_t>(width, INT32_MIN, INT32_MAX));
-        size->cy = static_cast<LONG>(std::clamp<int64_t>(height, INT32_MIN, INT32_MAX));
-    }
+        *offsetY = oy;
+    StoreSize(size, width, height);
     if (charCount != nullptr)
         *charCount = count;
     return static_cast<int>(lines.size());
@@ -229,18 +193,9 @@ int CGdiFont::DrawToDib(HDC dc, int32_t x, int32_t y, const char* text)
     HBRUSH brush = nullptr;
     if (!m_transparent && m_effectMode != 0 && !turned)
         brush = CreateSolidBrush(Ref(m_bgColor));
-    const TextTurn turn = GetTextTurn(m_logFont.lfEscapement);
-    const int64_t lineStep = std::llabs(m_logFont.lfHeight) + m_lineSpacing;
-    int32_t stepX = 0, stepY = static_cast<int32_t>(lineStep);
-    int32_t shadowX = m_shadowX, shadowY = m_shadowY;
-    if (turn.turned) {
-        stepX = MulFixed(-turn.s, lineStep);
-        stepY = MulFixed(turn.c, lineStep);
-        if (m_logFont.lfEscapement != 2700) {
-            shadowX = static_cast<int32_t>((int64_t{m_shadowX} * turn.c - int64_t{m_shadowY} * turn.s) >> 16);
-            shadowY = static_cast<int32_t>((int64_t{m_shadowY} * turn.c + int64_t{m_shadowX} * turn.s) >> 16);
-        }
-    }
+    POINT step, shadow;
+    TurnLineStep(*this, std::llabs(m_logFont.lfHeight) + m_lineSpacing, &step, &shadow);
+    const int32_t shadowX = shadow.x, shadowY = shadow.y;
     for (const std::string& line : SplitLines(text, nullptr)) {
         const int n = static_cast<int>(line.size());
         SIZE extent{};
@@ -278,8 +233,8 @@ int CGdiFont::DrawToDib(HDC dc, int32_t x, int32_t y, const char* text)
         }
         ::SetTextColor(dc, Ref(m_textColor));
         TextOutA(dc, x, y, line.data(), n);
-        x += stepX;
-        y += stepY;
+        x += step.x;
+        y += step.y;
     }
     SelectObject(dc, oldFont);
     if (brush != nullptr)
@@ -311,15 +266,20 @@ bool CGdiFont::RenderCoverage(const char* text, int width, int height, int offse
     return true;
 }
 
+bool CGdiFont::MeasureAndRender(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY, CImage* plane)
+{
+    MeasureString(text, size, offsetX, offsetY, 1, nullptr);
+    return RenderCoverage(text, size->cx, size->cy, *offsetX, *offsetY, false, plane);
+}
+
 int CGdiFont::DrawText(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn, POINT* end)
 {
     if (m_hDC == nullptr || target == nullptr || target->GetBits() == nullptr || text == nullptr)
         return 1;
     SIZE size{};
     int32_t ox = 0, oy = 0;
-    MeasureString(text, &size, &ox, &oy, 1, nullptr);
     CImage plane;
-    if (!RenderCoverage(text, size.cx, size.cy, ox, oy, false, &plane))
+    if (!MeasureAndRender(text, &size, &ox, &oy, &plane))
         return 2;
     const int32_t px = x + ox, py = y + oy;
     const RECT box{px, py, px + size.cx, py + size.cy};
@@ -377,9 +337,8 @@ int CGdiFont::DrawTextWithAlpha(CSurface* target, int32_t x, int32_t y, const ch
         return 1;
     SIZE size{};
     int32_t ox = 0, oy = 0;
-    MeasureString(text, &size, &ox, &oy, 1, nullptr);
     CImage plane;
-    if (!RenderCoverage(text, size.cx, size.cy, ox, oy, false, &plane))
+    if (!MeasureAndRender(text, &size, &ox, &oy, &plane))
         return 2;
     if (drawn != nullptr)
         *drawn = RECT{0, 0, size.cx, size.cy};

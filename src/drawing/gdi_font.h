@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+class CImage;
+
 class CGdiFont : public CFont {
 public:
     CGdiFont() = default;
@@ -37,6 +39,8 @@ public:
 private:
     // The text rendered white (or grey 15 at four times the size, then reduced) into an 8-bit work
     // plane of the measured size; false when the work DIB cannot be made.
-    bool RenderCoverage(const char* text, int width, int height, int offsetX, int offsetY, bool outlineOnly,
-                        class CImage* plane);
+    bool RenderCoverage(const char* text, int width, int height, int offsetX, int offsetY, bool outlineToo,
+                        CImage* plane);
+    // Measures the text with its effects and renders its coverage at that size.
+    bool MeasureAndRender(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY, CImage* plane);
 };

@@ -80,20 +80,7 @@ void CGlyphCache::Unlink(GlyphCacheEntry* entry)
     entry->newer = entry->older = nullptr;
 }
 
-void CGlyphCache::Touch(GlyphCacheEntry* entry)
-{
-    if (m_newest == entry)
-        return;
-    Unlink(entry);
-    entry->older = m_newest;
-    if (m_newest != nullptr)
-        m_newest->newer = entry;
-    m_newest = entry;
-    if (m_oldest == nullptr)
-        m_oldest = entry;
-}
-
-void CGlyphCache::PushFront(GlyphCacheEntry* entry)
+void CGlyphCache::LinkNewest(GlyphCacheEntry* entry)
 {
     entry->newer = nullptr;
     entry->older = m_newest;
@@ -102,6 +89,19 @@ void CGlyphCache::PushFront(GlyphCacheEntry* entry)
     m_newest = entry;
     if (m_oldest == nullptr)
         m_oldest = entry;
+}
+
+void CGlyphCache::Touch(GlyphCacheEntry* entry)
+{
+    if (m_newest == entry)
+        return;
+    Unlink(entry);
+    LinkNewest(entry);
+}
+
+void CGlyphCache::PushFront(GlyphCacheEntry* entry)
+{
+    LinkNewest(entry);
     ++m_count;
 }
 

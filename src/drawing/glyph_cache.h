@@ -76,6 +76,7 @@ public:
 private:
     GlyphCacheEntry* FindEntry(uint64_t key, uint32_t hash);
     void Unlink(GlyphCacheEntry* entry);
+    void LinkNewest(GlyphCacheEntry* entry);
 
     GlyphCacheEntry m_buckets[256];
     GlyphCacheEntry* m_newest = nullptr;

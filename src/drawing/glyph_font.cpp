@@ -16,20 +16,6 @@
 
 namespace {
 
-int32_t NegativeHeight(int32_t height)
-{
-    const int64_t magnitude = std::min<int64_t>(std::llabs(height), INT32_MAX);
-    return static_cast<int32_t>(-magnitude);
-}
-
-// Copies a face name into lfFaceName, cut before a character that would not fit whole.
-void CopyFaceName(LOGFONTA& lf, const char* face)
-{
-    const size_t length = winapi::SjisPrefixLength(face, LF_FACESIZE - 1);
-    std::memset(lf.lfFaceName, 0, sizeof lf.lfFaceName);
-    std::memcpy(lf.lfFaceName, face, length);
-}
-
 // The bytes of one character code: one byte below 256, else lead and trail.
 int CodeBytes(uint32_t code, char* out)
 {
@@ -92,31 +78,17 @@ int CGlyphFont::Rebuild()
     if (m_logFont.lfWeight == FW_BOLD) {
         LOGFONTA regular = m_logFont;
         regular.lfWeight = FW_NORMAL;
-        HFONT font = CreateFontIndirectA(&regular);
-        if (font == nullptr || !EnsureDc(&m_hRegularDC)) {
-            if (font != nullptr)
-                DeleteObject(font);
+        if (!ReplaceFont(regular, &m_hRegularDC, &m_hRegularFont)) {
             Release();
             return 1;
         }
-        SelectObject(m_hRegularDC, font);
-        if (m_hRegularFont != nullptr)
-            DeleteObject(m_hRegularFont);
-        m_hRegularFont = font;
     } else {
         FreeDcAndFont(&m_hRegularDC, &m_hRegularFont);
     }
-    HFONT font = CreateFontIndirectA(&m_logFont);
-    if (font == nullptr || !EnsureDc(&m_hDC)) {
-        if (font != nullptr)
-            DeleteObject(font);
+    if (!ReplaceFont(m_logFont, &m_hDC, &m_hFont)) {
         Release();
         return 2;
     }
-    SelectObject(m_hDC, font);
-    if (m_hFont != nullptr)
-        DeleteObject(m_hFont);
-    m_hFont = font;
     TEXTMETRICA tm{};
     GetTextMetricsA(m_hDC, &tm);
     const TextTurn turn = GetTextTurn(m_logFont.lfEscapement);
@@ -133,7 +105,7 @@ int CGlyphFont::SetFont(int32_t height, uint8_t bold, uint8_t italic, const char
     m_logFont.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     if (face != nullptr) {
         EmptyCache();
-        CopyFaceName(m_logFont, face);
+        CopyFaceName(face);
     }
     if (m_logFont.lfHeight != previous && m_gradientOn)
         SetGradient(1, m_gradientTop, m_gradientBottom, 1);
@@ -144,12 +116,10 @@ int CGlyphFont::SetFaceName(const char* face)
 {
     if (face == nullptr)
         return 3;
-    char current[LF_FACESIZE + 1] = {};
-    std::memcpy(current, m_logFont.lfFaceName, LF_FACESIZE);
-    if (std::strcmp(current, face) == 0)
+    if (SameFaceName(face))
         return 0;
     EmptyCache();
-    CopyFaceName(m_logFont, face);
+    CopyFaceName(face);
     return Rebuild();
 }
 
@@ -283,30 +253,14 @@ int CGlyphFont::MeasureString(const char* text, SIZE* size, int32_t* offsetX, in
     height += charHeight;
     if (m_logFont.lfItalic)
         width += charHeight / 3;
+    int32_t ox = 0, oy = 0;
+    if (withEffect)
+        AddEffectRoom(&width, &height, &ox, &oy, std::min(std::abs(m_outlineRadius), 64));
     if (offsetX != nullptr)
-        *offsetX = 0;
+        *offsetX = ox;
     if (offsetY != nullptr)
-        *offsetY = 0;
-    if (withEffect && m_effectMode == 1) {
-        width += std::llabs(m_shadowX);
-        height += std::llabs(m_shadowY);
-        if (offsetX != nullptr && m_shadowX < 0)
-            *offsetX = m_shadowX;
-        if (offsetY != nullptr && m_shadowY < 0)
-            *offsetY = m_shadowY;
-    } else if (withEffect && m_effectMode == 2) {
-        const int32_t r = std::min(std::abs(m_outlineRadius), 64);
-        width += 2 * r;
-        height += 2 * r;
-        if (offsetX != nullptr)
-            *offsetX = -r;
-        if (offsetY != nullptr)
-            *offsetY = -r;
-    }
-    if (size != nullptr) {
-        size->cx = static_cast<LONG>(std::clamp<int64_t>(width, INT32_MIN, INT32_MAX));
-        size->cy = static_cast<LONG>(std::clamp<int64_t>(height, INT32_MIN, INT32_MAX));
-    }
+        *offsetY = oy;
+    StoreSize(size, width, height);
     if (charCount != nullptr)
         *charCount = count;
     return lines;

@@ -69,18 +69,9 @@ int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text
                            : m_antialias == 0 ? GlyphBlit::SolidMask
                                               : GlyphBlit::Coverage;
 
-    const TextTurn turn = GetTextTurn(m_logFont.lfEscapement);
-    const int64_t lineStep = int64_t{size} + m_lineSpacing;
-    int32_t stepX = 0, stepY = static_cast<int32_t>(lineStep);
-    int32_t shadowX = m_shadowX, shadowY = m_shadowY;
-    if (turn.turned) {
-        stepX = MulFixed(-turn.s, lineStep);
-        stepY = MulFixed(turn.c, lineStep);
-        if (m_logFont.lfEscapement != 2700) {
-            shadowX = static_cast<int32_t>((int64_t{m_shadowX} * turn.c - int64_t{m_shadowY} * turn.s) >> 16);
-            shadowY = static_cast<int32_t>((int64_t{m_shadowY} * turn.c + int64_t{m_shadowX} * turn.s) >> 16);
-        }
-    }
+    POINT step, shadow;
+    TurnLineStep(*this, int64_t{size} + m_lineSpacing, &step, &shadow);
+    const int32_t shadowX = shadow.x, shadowY = shadow.y;
 
     // With an effect the alpha box is filled first in the colour that lies under the glyphs.
     const uint32_t textRgb = Pack(m_textColor), effectRgb = Pack(m_effectColor);
@@ -90,10 +81,7 @@ int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text
         MeasureString(text, &measured, &ox, &oy, 1, nullptr);
         RECT quad;
         RotateRectToQuad(this, &quad, ox, oy, measured.cx, measured.cy);
-        quad.left += x;
-        quad.right += x;
-        quad.top += y;
-        quad.bottom += y;
+        MoveRect(&quad, x, y);
         FillColourKeepAlpha(target, quad, m_effectMode == 1 ? textRgb : effectRgb);
     }
 
@@ -104,8 +92,8 @@ int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text
     for (const char* p = text; *p != '\0';) {
         p += NextTextChar(p, &ch);
         if (ch.kind == TextChar::LineFeed) {
-            lineX += stepX;
-            lineY += stepY;
+            lineX += step.x;
+            lineY += step.y;
             penX = lineX;
             penY = lineY;
             continue;

@@ -68,10 +68,7 @@ int DrawTextRotated(CImage* image, int32_t x, int32_t y, const char* text, CFont
         return 4;
     RECT drawn;
     RotateRectToQuad(font, &drawn, ox, oy, size.cx, size.cy);
-    drawn.left += x;
-    drawn.right += x;
-    drawn.top += y;
-    drawn.bottom += y;
+    MoveRect(&drawn, x, y);
     return Finish(image, drawn);
 }
 

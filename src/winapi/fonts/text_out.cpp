@@ -136,22 +136,28 @@ void FillTurnedBox(TextCanvas& canvas, int x, int y, double c, double s, double 
 
 using namespace winapi;
 
-COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color)
+namespace {
+
+// Swaps one of the DC's colours; CLR_INVALID for a bad DC.
+COLORREF SwapDcColour(HDC hdc, COLORREF GdiDc::*field, COLORREF color)
 {
     auto dc = GdiFindDc(hdc);
     if (!dc)
         return CLR_INVALID;
     std::lock_guard lock(GdiLock());
-    return std::exchange(dc->textColor, color & 0xFFFFFF);
+    return std::exchange((*dc).*field, color & 0xFFFFFF);
+}
+
+} // namespace
+
+COLORREF WINAPI SetTextColor(HDC hdc, COLORREF color)
+{
+    return SwapDcColour(hdc, &GdiDc::textColor, color);
 }
 
 COLORREF WINAPI SetBkColor(HDC hdc, COLORREF color)
 {
-    auto dc = GdiFindDc(hdc);
-    if (!dc)
-        return CLR_INVALID;
-    std::lock_guard lock(GdiLock());
-    return std::exchange(dc->bkColor, color & 0xFFFFFF);
+    return SwapDcColour(hdc, &GdiDc::bkColor, color);
 }
 
 int WINAPI SetBkMode(HDC hdc, int mode)
