@@ -30,7 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         MAT2 m;
         const uint32_t a = in.U32(), b = in.U32();
         // Scales kept within ±8 so that a glyph stays small.
-        auto fixed = [](uint32_t v) { return FIXED{static_cast<WORD>(v), static_cast<SHORT>(static_cast<int16_t>(v >> 16) % 9)}; };
+        auto fixed = [](uint32_t v) {
+            return FIXED{static_cast<WORD>(v), static_cast<SHORT>(static_cast<int16_t>(v >> 16) % 9)};
+        };
         m.eM11 = fixed(a);
         m.eM12 = fixed(a * 2654435761u);
         m.eM21 = fixed(b);

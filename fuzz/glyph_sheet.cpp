@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "drawing/image_glyph_table.h"
 #include "drawing/glyph_kernels.h"
+#include "drawing/image_glyph_table.h"
 #include "raster/image.h"
 #include "support/fuzz_input.h"
 

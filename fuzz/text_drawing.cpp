@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const int32_t kAngles[8] = {0, 0, 900, 2700, -900, 450, 3599, 123456};
     const bool glyph = data[0] & 1;
     g_pCosTable = (data[0] & 2) ? &cosines : nullptr;
-    g_GlyphCacheLimit = data[15] % 4;  // tiny caches evict all the time
+    g_GlyphCacheLimit = data[15] % 4; // tiny caches evict all the time
     const int32_t height = static_cast<int8_t>(data[1]) % 48;
     std::string text(reinterpret_cast<const char*>(data + 16), size - 16);
     text = text.substr(0, std::min<size_t>(text.find('\0'), 160));
@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CGlyphFont glyphFont;
     CGdiFont gdiFont;
     CFont& font = glyph ? static_cast<CFont&>(glyphFont) : gdiFont;
-    font.SetFont(height, data[2] & 1, data[2] & 2, winapi::Sjis((data[2] & 4) ? "ＭＳ 明朝" : "@ＭＳ ゴシック"));
+    font.SetFont(height, data[2] & 1, data[2] & 2,
+                 winapi::Sjis((data[2] & 4) ? "ＭＳ 明朝" : "@ＭＳ ゴシック"));
     font.SetAngle(kAngles[data[3] % 8]);
     font.SetAntialias(data[4] % 4);
     font.SetEffect(data[5] % 3, data[6], data[7], data[8]);
@@ -51,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         RECT drawn{};
         POINT end{};
-        font.DrawText(&image, static_cast<int8_t>(data[12]) % 30, static_cast<int8_t>(data[13]) % 30, text.c_str(),
-                      &drawn, &end);
+        font.DrawText(&image, static_cast<int8_t>(data[12]) % 30, static_cast<int8_t>(data[13]) % 30,
+                      text.c_str(), &drawn, &end);
         font.DrawTextWithAlpha(&image, 3, 3, text.c_str(), &drawn, &end);
         if (glyph)
             glyphFont.DrawString(&image, -5, 7, text.c_str(), &drawn, &end);

@@ -34,7 +34,8 @@ std::vector<unsigned> Kanji(size_t n)
     std::vector<unsigned> codes;
     for (unsigned lead = 0x88; codes.size() < n; ++lead)
         for (unsigned trail = 0x40; trail <= 0xFC && codes.size() < n; ++trail)
-            if (trail != 0x7F && (lead > 0x88 || trail >= 0x9F) && winapi::SjisCodeToUnicode(lead * 256 + trail) != 0)
+            if (trail != 0x7F && (lead > 0x88 || trail >= 0x9F) &&
+                winapi::SjisCodeToUnicode(lead * 256 + trail) != 0)
                 codes.push_back(lead * 256 + trail);
     return codes;
 }
@@ -95,7 +96,7 @@ void CachedDrawStringVsFreeTypeBlend(benchmark::State& state)
     font.SetAntialias(2);
     CImage ours;
     ours.Create(1920, 1080, 32, 0);
-    font.DrawString(&ours, 0, 0, text.c_str(), nullptr, nullptr);  // fills the cache
+    font.DrawString(&ours, 0, 0, text.c_str(), nullptr, nullptr); // fills the cache
     font_reference::Face face("IPAGothic");
     FT_Set_Pixel_Sizes(face.Get(), 0, 24);
     std::vector<uint32_t> peer(1920 * 1080);
@@ -106,7 +107,8 @@ void CachedDrawStringVsFreeTypeBlend(benchmark::State& state)
         [&] {
             int penX = 0, penY = 0;
             for (size_t i = 0; i < codes.size(); ++i) {
-                FT_Load_Char(face.Get(), winapi::SjisCodeToUnicode(codes[i]), FT_LOAD_RENDER | FT_LOAD_NO_BITMAP);
+                FT_Load_Char(face.Get(), winapi::SjisCodeToUnicode(codes[i]),
+                             FT_LOAD_RENDER | FT_LOAD_NO_BITMAP);
                 const FT_GlyphSlot g = face.Get()->glyph;
                 const int x0 = penX + g->bitmap_left, y0 = penY + ascent - g->bitmap_top;
                 for (unsigned y = 0; y < g->bitmap.rows; ++y)
@@ -194,7 +196,8 @@ void CacheHitRate(benchmark::State& state)
         image.Create(1920, 1080, 32, 0);
         for (size_t at = 0; at < bytes.size(); at += 200)
             font.DrawString(&image, 0, 0, bytes.substr(at, 200).c_str(), nullptr, nullptr);
-        state.counters["hit_rate"] = 1.0 - static_cast<double>(font.m_cache.Misses()) / font.m_cache.Lookups();
+        state.counters["hit_rate"] =
+            1.0 - static_cast<double>(font.m_cache.Misses()) / font.m_cache.Lookups();
     }
 }
 

@@ -101,7 +101,8 @@ bool CFont::SameFaceName(const char* face) const
     return std::strcmp(current, face) == 0;
 }
 
-void CFont::AddEffectRoom(int64_t* width, int64_t* height, int32_t* offsetX, int32_t* offsetY, int32_t radius) const
+void CFont::AddEffectRoom(int64_t* width, int64_t* height, int32_t* offsetX, int32_t* offsetY,
+                          int32_t radius) const
 {
     if (offsetX != nullptr)
         *offsetX = 0;
@@ -156,8 +157,10 @@ void TurnLineStep(const CFont& font, int64_t lineStep, POINT* step, POINT* shado
     step->x = MulFixed(-turn.s, lineStep);
     step->y = MulFixed(turn.c, lineStep);
     if (font.m_logFont.lfEscapement != 2700) {
-        shadow->x = static_cast<LONG>((int64_t{font.m_shadowX} * turn.c - int64_t{font.m_shadowY} * turn.s) >> 16);
-        shadow->y = static_cast<LONG>((int64_t{font.m_shadowY} * turn.c + int64_t{font.m_shadowX} * turn.s) >> 16);
+        shadow->x =
+            static_cast<LONG>((int64_t{font.m_shadowX} * turn.c - int64_t{font.m_shadowY} * turn.s) >> 16);
+        shadow->y =
+            static_cast<LONG>((int64_t{font.m_shadowY} * turn.c + int64_t{font.m_shadowX} * turn.s) >> 16);
     }
 }
 
@@ -167,6 +170,11 @@ void MoveRect(RECT* r, int32_t dx, int32_t dy)
     r->right += dx;
     r->top += dy;
     r->bottom += dy;
+}
+
+int32_t AddClamped(int64_t a, int64_t b)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(a + b, -(int64_t{1} << 30), int64_t{1} << 30));
 }
 
 void RotateRectToQuad(CFont* font, RECT* out, int32_t x, int32_t y, int32_t width, int32_t height)
@@ -181,8 +189,10 @@ void RotateRectToQuad(CFont* font, RECT* out, int32_t x, int32_t y, int32_t widt
     const int64_t c = turn.c, s = turn.s;
     const int32_t ox = static_cast<int32_t>((c * x - s * y) >> 16);
     const int32_t oy = static_cast<int32_t>((c * y + s * x) >> 16);
-    const int32_t px[4] = {0, MulFixed(c, width), MulFixed(-s, height), static_cast<int32_t>((c * width - s * height) >> 16)};
-    const int32_t py[4] = {0, MulFixed(s, width), MulFixed(c, height), static_cast<int32_t>((c * height + s * width) >> 16)};
+    const int32_t px[4] = {0, MulFixed(c, width), MulFixed(-s, height),
+                           static_cast<int32_t>((c * width - s * height) >> 16)};
+    const int32_t py[4] = {0, MulFixed(s, width), MulFixed(c, height),
+                           static_cast<int32_t>((c * height + s * width) >> 16)};
     RECT r{ox, oy, ox, oy};
     for (int i = 1; i < 4; ++i) {
         r.left = std::min(r.left, ox + px[i]);

@@ -32,10 +32,11 @@ public:
     virtual int SetAngle(int32_t tenths) = 0;
     virtual void SetAntialias(uint8_t mode) = 0;
     // The number of lines (0 for a null text or a font without DC, size untouched).
-    virtual int MeasureString(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY, uint8_t withEffect,
-                              int32_t* charCount) = 0;
+    virtual int MeasureString(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY,
+                              uint8_t withEffect, int32_t* charCount) = 0;
     // 0 drawn; 1 no font, no target or no pixels; 2 no work surface.
-    virtual int DrawText(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn, POINT* end) = 0;
+    virtual int DrawText(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn,
+                         POINT* end) = 0;
     // As DrawText into a 32-bit target, writing coverage into the alpha channel; 1 also for other depths.
     virtual int DrawTextWithAlpha(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn,
                                   POINT* end) = 0;
@@ -51,7 +52,7 @@ public:
     LOGFONTA m_logFont{};
     uint8_t m_antialias = 2;
     uint8_t m_textColor[3] = {255, 255, 255};
-    uint8_t m_effectMode = 0;  // 0 none, 1 shadow, 2 outline
+    uint8_t m_effectMode = 0; // 0 none, 1 shadow, 2 outline
     uint8_t m_effectColor[3] = {0, 0, 0};
     int32_t m_shadowX = 0;
     int32_t m_shadowY = 0;
@@ -73,7 +74,8 @@ protected:
     bool SameFaceName(const char* face) const;
     // A measured size grown by the effect: the shadow's offsets, or an outline of the radius on
     // every side; the offsets say where the grown box starts.
-    void AddEffectRoom(int64_t* width, int64_t* height, int32_t* offsetX, int32_t* offsetY, int32_t radius) const;
+    void AddEffectRoom(int64_t* width, int64_t* height, int32_t* offsetX, int32_t* offsetY,
+                       int32_t radius) const;
     static void StoreSize(SIZE* size, int64_t width, int64_t height);
 };
 
@@ -94,6 +96,8 @@ int32_t MulFixed(int64_t a, int64_t b);
 // offset, both turned by the font's angle (the shadow stays as set at 2700).
 void TurnLineStep(const CFont& font, int64_t lineStep, POINT* step, POINT* shadow);
 void MoveRect(RECT* r, int32_t dx, int32_t dy);
+// a + b kept within ±2^30 (far outside any target), so that positions never overflow.
+int32_t AddClamped(int64_t a, int64_t b);
 
 // The bounding rectangle of a width × height box at (x, y) turned by the font's angle.
 void RotateRectToQuad(CFont* font, RECT* out, int32_t x, int32_t y, int32_t width, int32_t height);
@@ -102,7 +106,7 @@ void RotateRectToQuad(CFont* font, RECT* out, int32_t x, int32_t y, int32_t widt
 // byte); "@@" is a literal "@", "@" and up to seven digits a picture. Returns the bytes used.
 struct TextChar {
     enum Kind { Char, LineFeed, Picture } kind;
-    uint32_t code;  // character code, or picture index
+    uint32_t code; // character code, or picture index
 };
 int NextTextChar(const char* text, TextChar* out);
 

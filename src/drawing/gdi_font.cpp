@@ -153,8 +153,8 @@ int CGdiFont::SetQuality(uint8_t quality)
     return Rebuild();
 }
 
-int CGdiFont::MeasureString(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY, uint8_t withEffect,
-                            int32_t* charCount)
+int CGdiFont::MeasureString(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY,
+                            uint8_t withEffect, int32_t* charCount)
 {
     if (text == nullptr || m_hDC == nullptr)
         return 0;
@@ -188,6 +188,8 @@ int CGdiFont::DrawToDib(HDC dc, int32_t x, int32_t y, const char* text)
 {
     if (m_hFont == nullptr || text == nullptr)
         return 1;
+    x = AddClamped(x, 0);
+    y = AddClamped(y, 0);
     HGDIOBJ oldFont = SelectObject(dc, m_hFont);
     const bool turned = m_logFont.lfEscapement != 0;
     HBRUSH brush = nullptr;
@@ -201,10 +203,12 @@ int CGdiFont::DrawToDib(HDC dc, int32_t x, int32_t y, const char* text)
         SIZE extent{};
         GetTextExtentPoint32A(dc, line.data(), n, &extent);
         if (brush != nullptr) {
-            RECT box{x, y, x + extent.cx, y + extent.cy};
+            RECT box{x, y, AddClamped(x, extent.cx), AddClamped(y, extent.cy)};
             if (m_effectMode == 1) {
-                (shadowX < 0 ? box.left : box.right) += shadowX;
-                (shadowY < 0 ? box.top : box.bottom) += shadowY;
+                LONG& side = shadowX < 0 ? box.left : box.right;
+                side = AddClamped(side, shadowX);
+                LONG& edge = shadowY < 0 ? box.top : box.bottom;
+                edge = AddClamped(edge, shadowY);
             } else {
                 box.left -= 1;
                 box.top -= 1;
@@ -223,7 +227,7 @@ int CGdiFont::DrawToDib(HDC dc, int32_t x, int32_t y, const char* text)
         }
         if (m_effectMode == 1) {
             ::SetTextColor(dc, Ref(m_effectColor));
-            TextOutA(dc, x + shadowX, y + shadowY, line.data(), n);
+            TextOutA(dc, AddClamped(x, shadowX), AddClamped(y, shadowY), line.data(), n);
         } else if (m_effectMode == 2) {
             ::SetTextColor(dc, Ref(m_effectColor));
             for (int dy = -1; dy <= 1; ++dy)
@@ -233,8 +237,8 @@ int CGdiFont::DrawToDib(HDC dc, int32_t x, int32_t y, const char* text)
         }
         ::SetTextColor(dc, Ref(m_textColor));
         TextOutA(dc, x, y, line.data(), n);
-        x += step.x;
-        y += step.y;
+        x = AddClamped(x, step.x);
+        y = AddClamped(y, step.y);
     }
     SelectObject(dc, oldFont);
     if (brush != nullptr)
@@ -242,14 +246,15 @@ int CGdiFont::DrawToDib(HDC dc, int32_t x, int32_t y, const char* text)
     return 0;
 }
 
-bool CGdiFont::RenderCoverage(const char* text, int width, int height, int offsetX, int offsetY, bool outlineToo,
-                              CImage* plane)
+bool CGdiFont::RenderCoverage(const char* text, int width, int height, int offsetX, int offsetY,
+                              bool outlineToo, CImage* plane)
 {
     const bool super = m_antialias != 0;
     const int scale = super ? 4 : 1;
     CGdiFont work;
     work.m_logFont = m_logFont;
-    work.m_logFont.lfHeight = NegativeHeight(static_cast<int32_t>(std::min<int64_t>(std::llabs(m_logFont.lfHeight) * scale, INT32_MAX)));
+    work.m_logFont.lfHeight = NegativeHeight(
+        static_cast<int32_t>(std::min<int64_t>(std::llabs(m_logFont.lfHeight) * scale, INT32_MAX)));
     work.m_lineSpacing = m_lineSpacing * scale;
     const uint8_t ink = super ? 15 : 255;
     work.SetTextColor(ink, ink, ink);
@@ -266,7 +271,8 @@ bool CGdiFont::RenderCoverage(const char* text, int width, int height, int offse
     return true;
 }
 
-bool CGdiFont::MeasureAndRender(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY, CImage* plane)
+bool CGdiFont::MeasureAndRender(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY,
+                                CImage* plane)
 {
     MeasureString(text, size, offsetX, offsetY, 1, nullptr);
     return RenderCoverage(text, size->cx, size->cy, *offsetX, *offsetY, false, plane);
@@ -281,11 +287,12 @@ int CGdiFont::DrawText(CSurface* target, int32_t x, int32_t y, const char* text,
     CImage plane;
     if (!MeasureAndRender(text, &size, &ox, &oy, &plane))
         return 2;
-    const int32_t px = x + ox, py = y + oy;
+    const int32_t px = AddClamped(x, ox), py = AddClamped(y, oy);
     const RECT box{px, py, px + size.cx, py + size.cy};
     if (!m_transparent) {
         RECT r;
-        if (ClipGlyphRect(target, box.left, box.top, static_cast<uint32_t>(size.cx), static_cast<uint32_t>(size.cy), &r)) {
+        if (ClipGlyphRect(target, box.left, box.top, static_cast<uint32_t>(size.cx),
+                          static_cast<uint32_t>(size.cy), &r)) {
             if (target->GetBitsPerPixel() == 32)
                 FillColourKeepAlpha(target, r, Pack(m_bgColor));
             else
@@ -320,7 +327,8 @@ int CGdiFont::DrawText(CSurface* target, int32_t x, int32_t y, const char* text,
             BlitGlyph(target, ring.glyph, px, py, blit, effect_ink, nullptr);
         }
     } else if (m_effectMode == 1) {
-        BlitGlyph(target, coverage.glyph, px + m_shadowX, py + m_shadowY, blit, effect_ink, nullptr);
+        BlitGlyph(target, coverage.glyph, AddClamped(px, m_shadowX), AddClamped(py, m_shadowY), blit,
+                  effect_ink, nullptr);
     }
     BlitGlyph(target, coverage.glyph, px, py, blit, text_ink, nullptr);
     if (drawn != nullptr)
@@ -330,7 +338,8 @@ int CGdiFont::DrawText(CSurface* target, int32_t x, int32_t y, const char* text,
     return 0;
 }
 
-int CGdiFont::DrawTextWithAlpha(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn, POINT* end)
+int CGdiFont::DrawTextWithAlpha(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn,
+                                POINT* end)
 {
     if (m_hDC == nullptr || target == nullptr || target->GetBits() == nullptr || text == nullptr ||
         target->GetBitsPerPixel() != 32)
@@ -344,7 +353,7 @@ int CGdiFont::DrawTextWithAlpha(CSurface* target, int32_t x, int32_t y, const ch
         *drawn = RECT{0, 0, size.cx, size.cy};
     if (end != nullptr)
         *end = POINT{x, y};
-    const int32_t px = x + ox, py = y + oy;
+    const int32_t px = AddClamped(x, ox), py = AddClamped(y, oy);
     const RECT box{px, py, px + size.cx, py + size.cy};
     PlaneGlyph coverage(plane, static_cast<uint32_t>(size.cx), static_cast<uint32_t>(size.cy));
     GlyphInk text_ink, effect_ink;
@@ -357,10 +366,12 @@ int CGdiFont::DrawTextWithAlpha(CSurface* target, int32_t x, int32_t y, const ch
     }
     if (m_effectMode == 1) {
         FillColourKeepAlpha(target, box, text_ink.rgb);
-        BlitGlyph(target, coverage.glyph, px + m_shadowX, py + m_shadowY, GlyphBlit::Coverage, effect_ink, nullptr);
+        BlitGlyph(target, coverage.glyph, AddClamped(px, m_shadowX), AddClamped(py, m_shadowY),
+                  GlyphBlit::Coverage, effect_ink, nullptr);
         BlitGlyph(target, coverage.glyph, px, py, GlyphBlit::Coverage, text_ink, nullptr);
         WriteCoverageAlpha(target, coverage.glyph, px, py, false);
-        WriteCoverageAlpha(target, coverage.glyph, px + m_shadowX, py + m_shadowY, true);
+        WriteCoverageAlpha(target, coverage.glyph, AddClamped(px, m_shadowX), AddClamped(py, m_shadowY),
+                           true);
         return 0;
     }
     FillColourKeepAlpha(target, box, effect_ink.rgb);
@@ -376,8 +387,8 @@ int CGdiFont::DrawTextWithAlpha(CSurface* target, int32_t x, int32_t y, const ch
     CImage around;
     if (around.Create(size.cx + 2, size.cy + 2, 8, 0) != 0)
         return 3;
-    BuildGlyphOutline(coverage.glyph.pixels, static_cast<int>(coverage.glyph.pitch), size.cx, size.cy, around.GetBits(),
-                      around.GetPitch(), 512, 1, 6553);
+    BuildGlyphOutline(coverage.glyph.pixels, static_cast<int>(coverage.glyph.pitch), size.cx, size.cy,
+                      around.GetBits(), around.GetPitch(), 512, 1, 6553);
     PlaneGlyph ring(around, static_cast<uint32_t>(size.cx + 2), static_cast<uint32_t>(size.cy + 2));
     WriteCoverageAlpha(target, ring.glyph, px - 1, py - 1, false);
     return 0;

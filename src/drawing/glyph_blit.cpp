@@ -1,10 +1,10 @@
 #include "drawing/glyph_blit.h"
 
+#include "platform/cpu_info.h"
 #include "raster/blend_tables.h"
 #include "raster/color_kernels.h"
 #include "raster/mask_kernels.h"
 #include "raster/row_kernels.h"
-#include "platform/cpu_info.h"
 
 #include <algorithm>
 
@@ -17,7 +17,8 @@ bool ClipGlyphRect(const CSurface* target, int32_t x, int32_t y, uint32_t width,
     const int64_t bottom = std::min<int64_t>({int64_t{y} + height, clip.bottom, target->GetHeight()});
     if (right <= left || bottom <= top)
         return false;
-    *out = RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(bottom)};
+    *out = RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+                static_cast<LONG>(bottom)};
     return true;
 }
 
@@ -73,28 +74,31 @@ bool BlitGlyph(CSurface* target, const CGlyphBitmap& glyph, int32_t x, int32_t y
     if (bpp == 32 && kind != GlyphBlit::SolidMask) {
         BYTE* dst = bits + static_cast<ptrdiff_t>(r.top) * pitch + static_cast<ptrdiff_t>(r.left) * 4;
         if (ink.ramp == nullptr) {
-            (g_bUseMmx ? BlendGlyphRows32Mmx : BlendGlyphRows32)(dst, mask, pitch - 4 * w,
-                                                                 static_cast<int>(glyph.pitch) - w, w, h, ink.rgb);
+            (g_bUseMmx ? BlendGlyphRows32Mmx : BlendGlyphRows32)(
+                dst, mask, pitch - 4 * w, static_cast<int>(glyph.pitch) - w, w, h, ink.rgb);
         } else if (ink.columns) {
             const uint32_t* colours = ink.ramp + ink.rampStart + gx;
             if (g_bUseMmx)
-                BlendImageByMaskRows32Mmx(dst, mask, pitch - 4 * w, static_cast<int>(glyph.pitch) - w, w, h, colours,
-                                          g_MulTable[255]);
+                BlendImageByMaskRows32Mmx(dst, mask, pitch - 4 * w, static_cast<int>(glyph.pitch) - w, w, h,
+                                          colours, g_MulTable[255]);
             else
-                BlendImageByMaskRows32(dst, mask, pitch, static_cast<int>(glyph.pitch), w, h, colours, g_MulTable[255]);
+                BlendImageByMaskRows32(dst, mask, pitch, static_cast<int>(glyph.pitch), w, h, colours,
+                                       g_MulTable[255]);
         } else {
             const uint32_t* colours = ink.ramp + ink.rampStart + gy;
             if (g_bUseMmx)
-                BlendColorByMaskRows32Mmx(dst, mask, pitch - 4 * w, static_cast<int>(glyph.pitch) - w, w, h, colours,
-                                          g_MulTable[255]);
+                BlendColorByMaskRows32Mmx(dst, mask, pitch - 4 * w, static_cast<int>(glyph.pitch) - w, w, h,
+                                          colours, g_MulTable[255]);
             else
-                BlendColorByMaskRows32(dst, mask, pitch, static_cast<int>(glyph.pitch), w, h, colours, g_MulTable[255]);
+                BlendColorByMaskRows32(dst, mask, pitch, static_cast<int>(glyph.pitch), w, h, colours,
+                                       g_MulTable[255]);
         }
         return true;
     }
     for (int row = 0; row < h; ++row) {
         const uint8_t* m = mask + static_cast<ptrdiff_t>(row) * glyph.pitch;
-        BYTE* p = bits + static_cast<ptrdiff_t>(r.top + row) * pitch + static_cast<ptrdiff_t>(r.left) * (bpp / 8);
+        BYTE* p =
+            bits + static_cast<ptrdiff_t>(r.top + row) * pitch + static_cast<ptrdiff_t>(r.left) * (bpp / 8);
         for (int col = 0; col < w; ++col) {
             const unsigned coverage = m[col];
             const uint32_t colour = InkAt(ink, gy + row, gx + col);
@@ -125,10 +129,11 @@ void WriteCoverageAlpha(CSurface* target, const CGlyphBitmap& glyph, int32_t x, 
         return;
     const LONG pitch = target->GetPitch();
     const int w = r.right - r.left, h = r.bottom - r.top;
-    BYTE* dst = target->GetBits() + static_cast<ptrdiff_t>(r.top) * pitch + static_cast<ptrdiff_t>(r.left) * 4;
+    BYTE* dst =
+        target->GetBits() + static_cast<ptrdiff_t>(r.top) * pitch + static_cast<ptrdiff_t>(r.left) * 4;
     const uint8_t* src = glyph.pixels + static_cast<ptrdiff_t>(r.top - y) * glyph.pitch + (r.left - x);
-    (unite ? UniteAlphaWithPlaneRows : CopyPlaneToAlphaRows)(dst, src, pitch - 4 * w, static_cast<int>(glyph.pitch) - w,
-                                                            w, h);
+    (unite ? UniteAlphaWithPlaneRows : CopyPlaneToAlphaRows)(dst, src, pitch - 4 * w,
+                                                             static_cast<int>(glyph.pitch) - w, w, h);
 }
 
 void FillColourKeepAlpha(CSurface* target, const RECT& box, uint32_t rgb)
@@ -140,7 +145,8 @@ void FillColourKeepAlpha(CSurface* target, const RECT& box, uint32_t rgb)
                        static_cast<uint32_t>(int64_t{box.bottom} - box.top), &r))
         return;
     for (LONG y = r.top; y < r.bottom; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(target->GetBits() + static_cast<ptrdiff_t>(y) * target->GetPitch());
+        auto* row =
+            reinterpret_cast<uint32_t*>(target->GetBits() + static_cast<ptrdiff_t>(y) * target->GetPitch());
         for (LONG x = r.left; x < r.right; ++x)
             row[x] = (row[x] & 0xFF000000u) | (rgb & 0xFFFFFF);
     }

@@ -8,13 +8,13 @@
 #include <cstdint>
 
 enum class GlyphBlit {
-    SolidMask,   // pixel set where coverage >= 128; 8-bit targets take the red byte as the index
-    Coverage,    // blended by coverage (8 and 32 bits)
-    Coverage32,  // blended by coverage, 32-bit targets only
+    SolidMask,  // pixel set where coverage >= 128; 8-bit targets take the red byte as the index
+    Coverage,   // blended by coverage (8 and 32 bits)
+    Coverage32, // blended by coverage, 32-bit targets only
 };
 
 struct GlyphInk {
-    uint32_t rgb = 0;  // 0x00RRGGBB
+    uint32_t rgb = 0; // 0x00RRGGBB
     // Gradient: colour of glyph row (or column) i is ramp[start + i]; rows past the ramp are not drawn.
     const uint32_t* ramp = nullptr;
     int rampCount = 0;

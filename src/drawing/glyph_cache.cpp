@@ -33,14 +33,14 @@ void CGlyphCache::FreeEntry(GlyphCacheEntry* entry)
 
 uint64_t CGlyphCache::MakeKey(uint32_t code, uint32_t height, uint8_t outlined, uint8_t bold, uint8_t italic)
 {
-    return (code & 0xFFFFu) | (uint64_t{height} << 16) | (uint64_t{italic != 0} << 61) | (uint64_t{bold != 0} << 62) |
-           (uint64_t{outlined != 0} << 63);
+    return (code & 0xFFFFu) | (uint64_t{height} << 16) | (uint64_t{italic != 0} << 61) |
+           (uint64_t{bold != 0} << 62) | (uint64_t{outlined != 0} << 63);
 }
 
 uint32_t CGlyphCache::MakeHash(uint32_t code, uint32_t height, uint8_t outlined, uint8_t bold, uint8_t italic)
 {
-    return ((((uint32_t{bold} << 3) ^ italic) << 4) ^ outlined ^ (code >> 8) ^ (code & 255) ^ ((height >> 8) & 255) ^
-            (height & 255)) &
+    return ((((uint32_t{bold} << 3) ^ italic) << 4) ^ outlined ^ (code >> 8) ^ (code & 255) ^
+            ((height >> 8) & 255) ^ (height & 255)) &
            255;
 }
 

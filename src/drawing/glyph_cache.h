@@ -20,8 +20,8 @@ struct CGlyphBitmap {
     uint32_t pitch = 0;
     uint32_t width = 0;
     uint32_t height = 0;
-    uint8_t* pixels = nullptr;      // owned; null for a glyph without ink
-    uint32_t extraReferences = 0;   // holders beyond the first
+    uint8_t* pixels = nullptr;    // owned; null for a glyph without ink
+    uint32_t extraReferences = 0; // holders beyond the first
 };
 
 // Drops one holder: deletes the glyph when it had no extra references.
@@ -29,7 +29,7 @@ void ReleaseGlyph(CGlyphBitmap* glyph);
 
 struct GlyphCacheEntry {
     uint32_t hash = 0;
-    uint32_t flags = 2;  // bit 0 in use, bit 1 lives in the bucket array
+    uint32_t flags = 2; // bit 0 in use, bit 1 lives in the bucket array
     uint64_t key = 0;
     CGlyphBitmap* glyph = nullptr;
     GlyphCacheEntry* chainPrev = nullptr;

@@ -168,7 +168,8 @@ int CGlyphFont::SetGradient(uint8_t on, uint32_t top, uint32_t bottom, uint8_t b
         m_gradientTop = top;
         m_gradientBottom = bottom;
         const int rows = static_cast<int>(std::min<int64_t>(std::llabs(m_logFont.lfHeight), INT32_MAX));
-        if (build && (m_gradient.Count() != rows || m_gradient.Start() != top || m_gradient.End() != bottom)) {
+        if (build &&
+            (m_gradient.Count() != rows || m_gradient.Start() != top || m_gradient.End() != bottom)) {
             const int result = m_gradient.Build(rows, top, bottom, 32);
             if (result != 0) {
                 m_gradientOn = 0;
@@ -218,8 +219,8 @@ int CGlyphFont::CutImageGlyphs(const CImage& sheet, int32_t count, int32_t cellW
     return table != nullptr ? table->Cut(sheet, count, cellWidth, cellHeight, flags) : 3;
 }
 
-int CGlyphFont::MeasureString(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY, uint8_t withEffect,
-                              int32_t* charCount)
+int CGlyphFont::MeasureString(const char* text, SIZE* size, int32_t* offsetX, int32_t* offsetY,
+                              uint8_t withEffect, int32_t* charCount)
 {
     if (text == nullptr || m_hDC == nullptr)
         return 0;
@@ -266,12 +267,13 @@ int CGlyphFont::MeasureString(const char* text, SIZE* size, int32_t* offsetX, in
     return lines;
 }
 
-CGlyphBitmap* CGlyphFont::GetGlyph(uint32_t code, int32_t height, uint8_t outlined, uint8_t bold, uint8_t italic,
-                                   uint8_t picture)
+CGlyphBitmap* CGlyphFont::GetGlyph(uint32_t code, int32_t height, uint8_t outlined, uint8_t bold,
+                                   uint8_t italic, uint8_t picture)
 {
     if (picture)
-        return m_imageGlyphs != nullptr ? m_imageGlyphs->GetGlyph(static_cast<int32_t>(code), m_antialias, outlined)
-                                        : nullptr;
+        return m_imageGlyphs != nullptr
+                   ? m_imageGlyphs->GetGlyph(static_cast<int32_t>(code), m_antialias, outlined)
+                   : nullptr;
     const auto h = static_cast<uint32_t>(std::min<int64_t>(std::llabs(height), UINT32_MAX));
     uint64_t key = 0;
     uint32_t hash = 0;
@@ -281,7 +283,8 @@ CGlyphBitmap* CGlyphFont::GetGlyph(uint32_t code, int32_t height, uint8_t outlin
         if (CGlyphBitmap* hit = m_cache.Find(key, hash))
             return hit;
     }
-    CGlyphBitmap* glyph = Rasterise(code, static_cast<int32_t>(std::min<uint32_t>(h, INT32_MAX)), outlined, bold);
+    CGlyphBitmap* glyph =
+        Rasterise(code, static_cast<int32_t>(std::min<uint32_t>(h, INT32_MAX)), outlined, bold);
     if (glyph == nullptr || !m_cache.Enabled())
         return glyph;
     return m_cache.Store(key, hash, glyph);
@@ -353,11 +356,11 @@ CGlyphBitmap* CGlyphFont::Rasterise(uint32_t code, int32_t height, uint8_t outli
         const uint32_t widerPitch = used == GGO_BITMAP ? ((wider + 31) / 32) * 4 : (wider + 3) & ~3u;
         std::vector<uint8_t> thick(static_cast<size_t>(widerPitch) * rows);
         if (used == GGO_BITMAP)
-            ThickenMonoRows(raw.data(), static_cast<int>(pitch), static_cast<int>(width), static_cast<int>(rows),
-                            thick.data(), static_cast<int>(widerPitch), n);
+            ThickenMonoRows(raw.data(), static_cast<int>(pitch), static_cast<int>(width),
+                            static_cast<int>(rows), thick.data(), static_cast<int>(widerPitch), n);
         else
-            ThickenGreyRows(raw.data(), static_cast<int>(pitch), static_cast<int>(width), static_cast<int>(rows),
-                            thick.data(), static_cast<int>(widerPitch), n);
+            ThickenGreyRows(raw.data(), static_cast<int>(pitch), static_cast<int>(width),
+                            static_cast<int>(rows), thick.data(), static_cast<int>(widerPitch), n);
         raw.swap(thick);
         width = wider;
         pitch = widerPitch;
@@ -384,14 +387,15 @@ CGlyphBitmap* CGlyphFont::Rasterise(uint32_t code, int32_t height, uint8_t outli
     } else {
         if (s > 0) {
             std::memset(pixels, 0, static_cast<size_t>(outPitch) * outRows);
-            ReduceMonoBlocks(raw.data(), static_cast<int>(pitch), static_cast<int>(width), static_cast<int>(rows),
-                             1 << s, pixels, static_cast<int>(outPitch));
+            ReduceMonoBlocks(raw.data(), static_cast<int>(pitch), static_cast<int>(width),
+                             static_cast<int>(rows), 1 << s, pixels, static_cast<int>(outPitch));
         } else {
             for (uint32_t y = 0; y < rows; ++y)
                 std::memcpy(pixels + y * outPitch, raw.data() + y * pitch, outPitch);
         }
-        (g_bUseMmx ? ScaleGreyRowsMmx : ScaleGreyRows)(pixels, static_cast<int>(outPitch), static_cast<int>(outWidth),
-                                                       static_cast<int>(outRows), mode == 1 ? 16 : 4);
+        (g_bUseMmx ? ScaleGreyRowsMmx : ScaleGreyRows)(pixels, static_cast<int>(outPitch),
+                                                       static_cast<int>(outWidth), static_cast<int>(outRows),
+                                                       mode == 1 ? 16 : 4);
     }
     glyph->width = outWidth;
     glyph->height = outRows;
@@ -408,11 +412,12 @@ CGlyphBitmap* CGlyphFont::Rasterise(uint32_t code, int32_t height, uint8_t outli
             return nullptr;
         std::memset(outline, 0, static_cast<size_t>(p2) * h2);
         if (mode == 0)
-            DilateGlyph(pixels, static_cast<int>(outPitch), static_cast<int>(outWidth), static_cast<int>(outRows),
-                        outline, static_cast<int>(p2), r);
+            DilateGlyph(pixels, static_cast<int>(outPitch), static_cast<int>(outWidth),
+                        static_cast<int>(outRows), outline, static_cast<int>(p2), r);
         else
-            BuildGlyphOutline(pixels, static_cast<int>(outPitch), static_cast<int>(outWidth), static_cast<int>(outRows),
-                              outline, static_cast<int>(p2), m_outlineStrength, r, m_outlineKernel);
+            BuildGlyphOutline(pixels, static_cast<int>(outPitch), static_cast<int>(outWidth),
+                              static_cast<int>(outRows), outline, static_cast<int>(p2), m_outlineStrength, r,
+                              m_outlineKernel);
         delete[] glyph->pixels;
         glyph->pixels = outline;
         glyph->width = w2;

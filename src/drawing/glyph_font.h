@@ -38,9 +38,11 @@ public:
     int SetGradient(uint8_t on, uint32_t top, uint32_t bottom, uint8_t build);
     void SetOutline(int32_t strength, int32_t radius);
     // Makes the image-glyph table on first use and loads a sheet into it; Load's codes.
-    int LoadImageGlyphs(const char* sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags);
+    int LoadImageGlyphs(const char* sheet, int32_t count, int32_t cellWidth, int32_t cellHeight,
+                        uint32_t flags);
     // As LoadImageGlyphs, from a sheet already in memory; Cut's codes.
-    int CutImageGlyphs(const CImage& sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags);
+    int CutImageGlyphs(const CImage& sheet, int32_t count, int32_t cellWidth, int32_t cellHeight,
+                       uint32_t flags);
     // Shares another font's table (or drops this one's with null).
     void ShareImageGlyphs(CImageGlyphTable* table);
 

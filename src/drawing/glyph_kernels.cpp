@@ -56,8 +56,10 @@ void ScaleGreyRowsMmx(uint8_t* pixels, int pitch, int width, int height, int fac
         uint8_t* p = pixels + static_cast<ptrdiff_t>(y) * pitch;
         int x = 0;
         for (; x + 8 <= width; x += 8) {
-            const __m128i v = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + x)), zero);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(p + x), _mm_packus_epi16(_mm_mullo_epi16(v, f), zero));
+            const __m128i v =
+                _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + x)), zero);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(p + x),
+                             _mm_packus_epi16(_mm_mullo_epi16(v, f), zero));
         }
         for (; x + 4 <= width; x += 4) {
             int32_t word;
@@ -137,7 +139,8 @@ void BuildGlyphOutline(const uint8_t* src, int srcPitch, int width, int height, 
         }
 }
 
-void DilateGlyph(const uint8_t* src, int srcPitch, int width, int height, uint8_t* dst, int dstPitch, int radius)
+void DilateGlyph(const uint8_t* src, int srcPitch, int width, int height, uint8_t* dst, int dstPitch,
+                 int radius)
 {
     const int r = ClampRadius(radius);
     for (int y = 0; y < height + 2 * r; ++y)
@@ -153,7 +156,8 @@ void DilateGlyph(const uint8_t* src, int srcPitch, int width, int height, uint8_
         }
 }
 
-void ThickenMonoRows(const uint8_t* src, int srcPitch, int widthBits, int height, uint8_t* dst, int dstPitch, int n)
+void ThickenMonoRows(const uint8_t* src, int srcPitch, int widthBits, int height, uint8_t* dst, int dstPitch,
+                     int n)
 {
     const int outBits = widthBits + n;
     for (int y = 0; y < height; ++y) {
@@ -169,7 +173,8 @@ void ThickenMonoRows(const uint8_t* src, int srcPitch, int widthBits, int height
     }
 }
 
-void ThickenGreyRows(const uint8_t* src, int srcPitch, int width, int height, uint8_t* dst, int dstPitch, int n)
+void ThickenGreyRows(const uint8_t* src, int srcPitch, int width, int height, uint8_t* dst, int dstPitch,
+                     int n)
 {
     for (int y = 0; y < height; ++y) {
         const uint8_t* s = src + static_cast<ptrdiff_t>(y) * srcPitch;
@@ -183,7 +188,8 @@ void ThickenGreyRows(const uint8_t* src, int srcPitch, int width, int height, ui
     }
 }
 
-void ReduceMonoBlocks(const uint8_t* src, int srcPitch, int widthBits, int height, int s, uint8_t* dst, int dstPitch)
+void ReduceMonoBlocks(const uint8_t* src, int srcPitch, int widthBits, int height, int s, uint8_t* dst,
+                      int dstPitch)
 {
     const int outWidth = (widthBits + s - 1) / s, outHeight = (height + s - 1) / s;
     for (int oy = 0; oy < outHeight; ++oy)

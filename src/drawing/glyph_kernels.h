@@ -28,15 +28,19 @@ void BuildGlyphOutline(const uint8_t* src, int srcPitch, int width, int height, 
 
 // One-bit outline: dst (2r larger each way, cleared here) is 255 where any set source byte lies
 // within approximate distance r.
-void DilateGlyph(const uint8_t* src, int srcPitch, int width, int height, uint8_t* dst, int dstPitch, int radius);
+void DilateGlyph(const uint8_t* src, int srcPitch, int width, int height, uint8_t* dst, int dstPitch,
+                 int radius);
 
 // Bold: one-bit rows OR-ed with themselves shifted right 1..n bits; dst rows are one byte wider
 // per 8 bits of growth (dstPitch given).
-void ThickenMonoRows(const uint8_t* src, int srcPitch, int widthBits, int height, uint8_t* dst, int dstPitch, int n);
+void ThickenMonoRows(const uint8_t* src, int srcPitch, int widthBits, int height, uint8_t* dst, int dstPitch,
+                     int n);
 // Bold: each column of dst (width + n) takes the largest of the source's n columns to its left and
 // itself; the last n columns repeat the source's last ones.
-void ThickenGreyRows(const uint8_t* src, int srcPitch, int width, int height, uint8_t* dst, int dstPitch, int n);
+void ThickenGreyRows(const uint8_t* src, int srcPitch, int width, int height, uint8_t* dst, int dstPitch,
+                     int n);
 
 // Enlarged fallback glyph: each s × s block of one-bit rows becomes the count of its set bits.
 // dst is (widthBits / s) × (height / s), rounded up.
-void ReduceMonoBlocks(const uint8_t* src, int srcPitch, int widthBits, int height, int s, uint8_t* dst, int dstPitch);
+void ReduceMonoBlocks(const uint8_t* src, int srcPitch, int widthBits, int height, int s, uint8_t* dst,
+                      int dstPitch);

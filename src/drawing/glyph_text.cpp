@@ -16,7 +16,8 @@ uint32_t Pack(const uint8_t rgb[3])
 }
 
 // Sets the colour bytes of the glyph's box (per row or column from a gradient), alpha kept.
-void FillGlyphBox(CSurface* target, const CGlyphBitmap& glyph, int32_t x, int32_t y, const GlyphInk& ink, RECT* out)
+void FillGlyphBox(CSurface* target, const CGlyphBitmap& glyph, int32_t x, int32_t y, const GlyphInk& ink,
+                  RECT* out)
 {
     RECT r;
     if (!ClipGlyphRect(target, x, y, glyph.width, glyph.height, &r))
@@ -48,14 +49,16 @@ int CGlyphFont::DrawText(CSurface* target, int32_t x, int32_t y, const char* tex
     return PenLoop(target, x, y, text, drawn, end, kPenText);
 }
 
-int CGlyphFont::DrawTextWithAlpha(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn, POINT* end)
+int CGlyphFont::DrawTextWithAlpha(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn,
+                                  POINT* end)
 {
     if (target == nullptr || target->GetBitsPerPixel() != 32)
         return 1;
     return PenLoop(target, x, y, text, drawn, end, kPenAlpha);
 }
 
-int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn, POINT* end, int mode)
+int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn, POINT* end,
+                        int mode)
 {
     if (m_hFont == nullptr || target == nullptr || target->GetBits() == nullptr || text == nullptr)
         return 1;
@@ -85,7 +88,9 @@ int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text
         FillColourKeepAlpha(target, quad, m_effectMode == 1 ? textRgb : effectRgb);
     }
 
-    int32_t lineX = x, lineY = y, penX = x, penY = y;
+    // The pen runs in 64 bits: long texts with large line spacings overflowed 32.
+    int64_t lineX = x, lineY = y, penX = x, penY = y;
+    const auto at = AddClamped;
     GlyphInk effectInk;
     effectInk.rgb = effectRgb;
     TextChar ch;
@@ -104,7 +109,7 @@ int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text
             if (outline == nullptr)
                 continue;
             RECT r;
-            const int32_t gx = penX + outline->left, gy = penY + outline->top;
+            const int32_t gx = at(penX, outline->left), gy = at(penY, outline->top);
             if (BlitGlyph(target, *outline, gx, gy, blit, effectInk, &r))
                 UniteRect(&box, r);
             if (mode == kPenAlpha)
@@ -115,12 +120,12 @@ int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text
         if (glyph == nullptr)
             continue;
         if (glyph->pixels != nullptr) {
-            const int32_t gx = penX + glyph->left, gy = penY + glyph->top;
+            const int32_t gx = at(penX, glyph->left), gy = at(penY, glyph->top);
             RECT r;
             if (m_effectMode == 1) {
                 if (mode == kPenAlpha)
-                    WriteCoverageAlpha(target, *glyph, gx + shadowX, gy + shadowY, true);
-                if (BlitGlyph(target, *glyph, gx + shadowX, gy + shadowY, blit, effectInk, &r))
+                    WriteCoverageAlpha(target, *glyph, at(gx, shadowX), at(gy, shadowY), true);
+                if (BlitGlyph(target, *glyph, at(gx, shadowX), at(gy, shadowY), blit, effectInk, &r))
                     UniteRect(&box, r);
             }
             GlyphInk ink;
@@ -130,8 +135,10 @@ int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text
                 ink.ramp = m_gradient.Colors();
                 ink.rampCount = m_gradient.Count();
                 ink.columns = m_logFont.lfEscapement == 2700;
-                const int64_t along = ink.columns ? static_cast<int64_t>(glyph->width) : static_cast<int64_t>(glyph->height);
-                int64_t start = ink.columns ? std::llabs(int64_t{m_logFont.lfHeight} - glyph->left) : std::llabs(glyph->top);
+                const int64_t along =
+                    ink.columns ? static_cast<int64_t>(glyph->width) : static_cast<int64_t>(glyph->height);
+                int64_t start = ink.columns ? std::llabs(int64_t{m_logFont.lfHeight} - glyph->left)
+                                            : std::llabs(glyph->top);
                 start = std::max<int64_t>(0, std::min<int64_t>(start, ink.rampCount - along));
                 ink.rampStart = static_cast<int>(start);
             }
@@ -159,6 +166,6 @@ int CGlyphFont::PenLoop(CSurface* target, int32_t x, int32_t y, const char* text
     if (drawn != nullptr)
         *drawn = box;
     if (end != nullptr)
-        *end = POINT{penX, penY};
+        *end = POINT{at(penX, 0), at(penY, 0)};
     return 0;
 }

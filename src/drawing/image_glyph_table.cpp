@@ -53,7 +53,8 @@ void CImageGlyphTable::PlaceAdvance(CGlyphBitmap& glyph) const
     glyph.advanceY = static_cast<int32_t>((-int64_t{g_pCosTable->Cos(k - 128)} * m_cellHeight) >> 16);
 }
 
-int CImageGlyphTable::Load(const char* sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags)
+int CImageGlyphTable::Load(const char* sheet, int32_t count, int32_t cellWidth, int32_t cellHeight,
+                           uint32_t flags)
 {
     CImage picture;
     if (sheet == nullptr || picture.Load(sheet, nullptr, 0, 0) != 0) {
@@ -63,7 +64,8 @@ int CImageGlyphTable::Load(const char* sheet, int32_t count, int32_t cellWidth, 
     return Cut(picture, count, cellWidth, cellHeight, flags);
 }
 
-int CImageGlyphTable::Cut(const CImage& sheet, int32_t count, int32_t cellWidth, int32_t cellHeight, uint32_t flags)
+int CImageGlyphTable::Cut(const CImage& sheet, int32_t count, int32_t cellWidth, int32_t cellHeight,
+                          uint32_t flags)
 {
     Clear();
     const LONG sheetWidth = sheet.GetWidth(), sheetHeight = sheet.GetHeight();
@@ -93,7 +95,8 @@ int CImageGlyphTable::Cut(const CImage& sheet, int32_t count, int32_t cellWidth,
             const int64_t cellX = (i % perRow) * cellWidth;
             const int64_t cellY = (firstRow + i / perRow) * cellHeight;
             auto glyph = std::unique_ptr<CGlyphBitmap>(new (std::nothrow) CGlyphBitmap);
-            uint8_t* pixels = glyph ? new (std::nothrow) uint8_t[static_cast<size_t>(pitch) * cellHeight]() : nullptr;
+            uint8_t* pixels =
+                glyph ? new (std::nothrow) uint8_t[static_cast<size_t>(pitch) * cellHeight]() : nullptr;
             if (pixels == nullptr)
                 return 3;
             glyph->pixels = pixels;
@@ -159,8 +162,8 @@ CGlyphBitmap* CImageGlyphTable::GetGlyph(int32_t index, uint8_t firstVariant, ui
     if (made->pixels == nullptr)
         return nullptr;
     BuildGlyphOutline(glyph->pixels, static_cast<int>(glyph->pitch), static_cast<int>(glyph->width),
-                      static_cast<int>(glyph->height), made->pixels, static_cast<int>(made->pitch), m_outlineStrength,
-                      r, m_outlineKernel);
+                      static_cast<int>(glyph->height), made->pixels, static_cast<int>(made->pitch),
+                      m_outlineStrength, r, m_outlineKernel);
     copy = std::move(made);
     return copy.get();
 }

@@ -36,7 +36,7 @@ public:
     int32_t CellHeight() const { return m_cellHeight; }
     int32_t Direction() const { return m_direction; }
 
-    uint32_t m_references = 0;  // holders beyond the first
+    uint32_t m_references = 0; // holders beyond the first
 
 private:
     void PlaceAdvance(CGlyphBitmap& glyph) const;

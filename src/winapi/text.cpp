@@ -134,7 +134,8 @@ std::unique_ptr<char16_t[]> BuildSjisCodeTable()
         for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
             if (trail == 0x7F)
                 continue;
-            const unsigned char bytes[2] = {static_cast<unsigned char>(lead), static_cast<unsigned char>(trail)};
+            const unsigned char bytes[2] = {static_cast<unsigned char>(lead),
+                                            static_cast<unsigned char>(trail)};
             convert(lead * 256 + trail, bytes, 2);
         }
     }

@@ -41,14 +41,14 @@ TEST(GlyphFont, MeasureStringCases)
         const char* text;
         int lines;
         int chars;
-        LONG width;  // -1: not checked
+        LONG width; // -1: not checked
         LONG height;
     };
     const Case cases[] = {
         {"empty", "", 1, 0, 0, 16},
         {"two lines", "AB\nC", 2, 3, 2 * a.cx, 32},
         {"doubled at", "@@", 1, 1, -1, 16},
-        {"picture then letter", "@12A", 1, 2, a.cx, 16},  // no table: the picture is 0 wide
+        {"picture then letter", "@12A", 1, 2, a.cx, 16}, // no table: the picture is 0 wide
         {"lone lead byte at the end", "A\x81", 1, 2, -1, 16},
     };
     for (const Case& c : cases) {
@@ -98,7 +98,7 @@ TEST(GlyphFont, SettersAnswerAsTheirTableSays)
 {
     CGlyphFont glyph;
     CGdiFont gdi;
-    EXPECT_EQ(glyph.MeasureString("A", nullptr, nullptr, nullptr, 0, nullptr), 0);  // not built yet
+    EXPECT_EQ(glyph.MeasureString("A", nullptr, nullptr, nullptr, 0, nullptr), 0); // not built yet
     CImage image;
     ASSERT_EQ(image.Create(8, 8, 32, 0), 0);
     EXPECT_EQ(glyph.DrawText(&image, 0, 0, "A", nullptr, nullptr), 1);
@@ -119,7 +119,7 @@ TEST(GlyphFont, SettersAnswerAsTheirTableSays)
     EXPECT_EQ(glyph.SetAngle(2700), 0);
     EXPECT_EQ(glyph.m_baselineX, -tm.tmAscent);
     EXPECT_EQ(glyph.m_baselineY, 0);
-    EXPECT_EQ(glyph.SetAngle(-900), 0);  // the same turn as 2700, now signed
+    EXPECT_EQ(glyph.SetAngle(-900), 0); // the same turn as 2700, now signed
     EXPECT_EQ(glyph.m_baselineX, -tm.tmAscent);
     g_pCosTable = nullptr;
     // A face name of 32 bytes or more is cut at a character boundary.
@@ -143,7 +143,8 @@ TEST(GlyphCache, EvictsTheLeastRecentlyUsedAndKeepsChainsReachable)
 {
     CGlyphCache cache(3);
     auto store = [&](uint32_t code) {
-        return cache.Store(CGlyphCache::MakeKey(code, 16, 0, 0, 0), CGlyphCache::MakeHash(code, 16, 0, 0, 0), NewGlyph());
+        return cache.Store(CGlyphCache::MakeKey(code, 16, 0, 0, 0), CGlyphCache::MakeHash(code, 16, 0, 0, 0),
+                           NewGlyph());
     };
     auto find = [&](uint32_t code) {
         return cache.Find(CGlyphCache::MakeKey(code, 16, 0, 0, 0), CGlyphCache::MakeHash(code, 16, 0, 0, 0));
@@ -154,11 +155,11 @@ TEST(GlyphCache, EvictsTheLeastRecentlyUsedAndKeepsChainsReachable)
     store(0x0202);
     store('A');
     EXPECT_EQ(cache.Count(), 3u);
-    store('B');  // evicts 0x0101, the bucket entry
+    store('B'); // evicts 0x0101, the bucket entry
     EXPECT_EQ(cache.Count(), 3u);
     EXPECT_EQ(find(0x0101), nullptr);
-    EXPECT_NE(find(0x0202), nullptr);  // still reachable behind the freed bucket entry
-    store('C');  // 'A' is now the oldest
+    EXPECT_NE(find(0x0202), nullptr); // still reachable behind the freed bucket entry
+    store('C');                       // 'A' is now the oldest
     EXPECT_EQ(find('A'), nullptr);
     EXPECT_NE(find('B'), nullptr);
     // Heights 1024 apart are different keys.
@@ -187,7 +188,7 @@ TEST(GlyphCache, FontKeepsAtMostTheLimitAndRasterisesTheEvictedAgain)
         ASSERT_NE(font.GetGlyph(codes[i], 12, 0, 0, 0, 0), nullptr);
     EXPECT_EQ(font.m_cache.Count(), 512u);
     const uint64_t misses = font.m_cache.Misses();
-    font.GetGlyph(codes[0], 12, 0, 0, 0, 0);  // evicted: rasterised again, evicting the second
+    font.GetGlyph(codes[0], 12, 0, 0, 0, 0); // evicted: rasterised again, evicting the second
     EXPECT_EQ(font.m_cache.Misses(), misses + 1);
     font.GetGlyph(codes[2], 12, 0, 0, 0, 0);
     EXPECT_EQ(font.m_cache.Misses(), misses + 1);
@@ -201,7 +202,7 @@ TEST(GlyphCache, FontKeepsAtMostTheLimitAndRasterisesTheEvictedAgain)
     EXPECT_EQ(space->width, 0u);
     EXPECT_GT(space->advanceX, 0);
     EXPECT_EQ(font.GetGlyph(0x8540, 12, 0, 0, 0, 0), nullptr);
-    EXPECT_EQ(font.GetGlyph(3, 12, 0, 0, 0, 1), nullptr);  // a picture without a table
+    EXPECT_EQ(font.GetGlyph(3, 12, 0, 0, 0, 1), nullptr); // a picture without a table
 }
 
 TEST(GlyphFont, GreyFallbackReducesEnlargedBitmapsWhenGreyIsRefused)
@@ -211,7 +212,7 @@ TEST(GlyphFont, GreyFallbackReducesEnlargedBitmapsWhenGreyIsRefused)
         font.m_cache.SetLimit(0);
         ASSERT_EQ(font.SetFont(24, 0, 0, Gothic()), 0);
         font.SetAntialias(mode);
-        CGlyphBitmap* grey = font.GetGlyph(0x81A1, 24, 0, 0, 0, 0);  // "■"
+        CGlyphBitmap* grey = font.GetGlyph(0x81A1, 24, 0, 0, 0, 0); // "■"
         winapi::SetGreyGlyphFormatsRefused(true);
         CGlyphBitmap* fallback = font.GetGlyph(0x81A1, 24, 0, 0, 0, 0);
         winapi::SetGreyGlyphFormatsRefused(false);
@@ -251,9 +252,12 @@ TEST(ImageGlyphTable, CutsCellsAcrossRowsAndRefusesWhatDoesNotFit)
         int result;
     };
     const Case cases[] = {
-        {"negative count", -1, 8, 6, 1, 2},      {"empty cell", 4, 0, 6, 1, 2},
-        {"cell wider than the sheet", 1, 27, 6, 1, 2}, {"more cells than the sheet", 10, 8, 6, 1, 2},
-        {"two variants too many", 5, 8, 6, 3, 2}, {"fits", 7, 8, 6, 1, 0},
+        {"negative count", -1, 8, 6, 1, 2},
+        {"empty cell", 4, 0, 6, 1, 2},
+        {"cell wider than the sheet", 1, 27, 6, 1, 2},
+        {"more cells than the sheet", 10, 8, 6, 1, 2},
+        {"two variants too many", 5, 8, 6, 3, 2},
+        {"fits", 7, 8, 6, 1, 0},
         {"two variants", 3, 8, 6, 3, 0},
     };
     for (const Case& c : cases)
@@ -268,7 +272,7 @@ TEST(ImageGlyphTable, CutsCellsAcrossRowsAndRefusesWhatDoesNotFit)
     EXPECT_EQ(first->advanceX, 8);
     EXPECT_EQ(table.GetGlyph(3, 1, 0), nullptr);
     ASSERT_EQ(table.Cut(sheet, 7, 8, 6, 1), 0);
-    EXPECT_EQ(table.GetGlyph(6, 1, 0)->pixels[0], 70);  // third row of cells
+    EXPECT_EQ(table.GetGlyph(6, 1, 0)->pixels[0], 70); // third row of cells
     // Turned, outlined copies keep the turned advance.
     table.SetOutline(1024, 1, 6553);
     table.SetDirection(2700);
@@ -281,7 +285,7 @@ TEST(ImageGlyphTable, CutsCellsAcrossRowsAndRefusesWhatDoesNotFit)
     CCosTable cosines;
     g_pCosTable = &cosines;
     table.SetDirection(900);
-    EXPECT_EQ(table.GetGlyph(0, 1, 0)->advanceY, -6);  // not zeroed
+    EXPECT_EQ(table.GetGlyph(0, 1, 0)->advanceY, -6); // not zeroed
     g_pCosTable = nullptr;
 }
 
@@ -329,7 +333,7 @@ TEST(ImageGlyphTable, PicturesDrawInPlaceOfEscapes)
     ASSERT_EQ(font.SetFont(16, 0, 0, Gothic()), 0);
     ASSERT_EQ(font.CutImageGlyphs(sheet, 7, 8, 6, 1), 0);
     CGlyphFont other;
-    other.ShareImageGlyphs(font.m_imageGlyphs);  // both hold it; the last one deletes it
+    other.ShareImageGlyphs(font.m_imageGlyphs); // both hold it; the last one deletes it
     SIZE size{};
     int32_t count = 0;
     font.MeasureString("@2@@", &size, nullptr, nullptr, 0, &count);
@@ -339,7 +343,7 @@ TEST(ImageGlyphTable, PicturesDrawInPlaceOfEscapes)
     POINT end{};
     ASSERT_EQ(font.DrawString(&image, 1, 1, "@2", nullptr, &end), 0);
     EXPECT_EQ(end.x, 9);
-    EXPECT_EQ(image.GetPixel(1, 1) & 0xFF, 0xFF * 30 / 255);  // white blended by the cell's coverage
+    EXPECT_EQ(image.GetPixel(1, 1) & 0xFF, 0xFF * 30 / 255); // white blended by the cell's coverage
 }
 
 TEST(FontList, CreatesDeletesAndClearsTheDefault)
@@ -362,7 +366,7 @@ TEST(FontList, CreatesDeletesAndClearsTheDefault)
     EXPECT_EQ(list.DeleteFont(&stranger), 2);
     EXPECT_EQ(list.DeleteFont(&glyph), 0);
     EXPECT_EQ(glyph, nullptr);
-    EXPECT_EQ(g_pDefaultFont, nullptr);  // no dangling default
+    EXPECT_EQ(g_pDefaultFont, nullptr); // no dangling default
     EXPECT_EQ(list.DeleteFont(&glyph), 1);
     list.DeleteAllFonts();
     EXPECT_EQ(list.Count(), 0u);
@@ -388,7 +392,7 @@ TEST(TextImage, MakesImagesJustLargeEnough)
     gdi.SetAntialias(0);
     CImage plain;
     ASSERT_EQ(CreateTextImage(&plain, "AB", &gdi, 1), 0);
-    EXPECT_EQ(plain.GetColorKey() & 0xFFFFFF, 0x00FF00u);  // the background colour keyed out
+    EXPECT_EQ(plain.GetColorKey() & 0xFFFFFF, 0x00FF00u); // the background colour keyed out
     EXPECT_EQ(DrawTextIntoImage(&plain, 0, 0, "", &gdi), 1);
     EXPECT_EQ(DrawGlyphTextIntoImage(&plain, 0, 0, "A", &gdi), 2);
     CGlyphFont unbuilt;
@@ -424,7 +428,7 @@ TEST(InstalledFontList, FiltersReportsAsTheirFlagsSay)
     };
     for (const Case& c : cases) {
         CInstalledFontList list;
-        list.EnumInstalledFonts(nullptr, c.flags, 128);  // sets the filters
+        list.EnumInstalledFonts(nullptr, c.flags, 128); // sets the filters
         const size_t before = list.Fonts().size();
         list.AddFont(&c.font, c.type);
         EXPECT_EQ(list.Fonts().size(), before + (c.kept ? 1 : 0)) << c.name;
@@ -432,7 +436,7 @@ TEST(InstalledFontList, FiltersReportsAsTheirFlagsSay)
     CInstalledFontList list;
     const uint32_t all = list.EnumInstalledFonts(nullptr, 0, 0);
     const uint32_t japanese = list.EnumInstalledFonts(nullptr, 13, 128);
-    EXPECT_LT(japanese, all);  // a second enumeration replaces the first
+    EXPECT_LT(japanese, all); // a second enumeration replaces the first
     EXPECT_EQ(japanese, list.Fonts().size());
     for (const char* name : {"IPAゴシック", "IPA Pゴシック", "IPA明朝", "IPA P明朝"}) {
         int count = 0;

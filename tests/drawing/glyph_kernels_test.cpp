@@ -50,7 +50,8 @@ TEST(GlyphKernels, WeightedOutlineOfOnePixelIsTheKernel)
                         const int64_t w = (int64_t{r - d + 1} * 1024 * kernel) >> 8;
                         expected = static_cast<int>(std::min<int64_t>(255, (255 * w) >> 16));
                     }
-                    EXPECT_EQ(out[static_cast<size_t>(dy + r) * size + dx + r], expected) << r << " " << dx << "," << dy;
+                    EXPECT_EQ(out[static_cast<size_t>(dy + r) * size + dx + r], expected)
+                        << r << " " << dx << "," << dy;
                 }
         }
     }
@@ -62,7 +63,7 @@ TEST(GlyphKernels, HugeStrengthsSaturateAndRadiusZeroScales)
     const uint8_t pixel = 1;
     uint8_t out[9];
     BuildGlyphOutline(&pixel, 1, 1, 1, out, 3, INT32_MAX, 1, 6553);
-    EXPECT_EQ(out[4], 255);  // the weight saturates instead of wrapping
+    EXPECT_EQ(out[4], 255); // the weight saturates instead of wrapping
     const uint8_t grey[4] = {0, 100, 200, 255};
     uint8_t scaled[4];
     BuildGlyphOutline(grey, 4, 4, 1, scaled, 4, 128, 0, 65536);
@@ -81,16 +82,17 @@ TEST(GlyphKernels, DilationSetsEveryPixelWithinTheRadius)
     DilateGlyph(src, 2, 2, 1, out.data(), w, r);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            EXPECT_EQ(out[static_cast<size_t>(y) * w + x], Distance(x - r, y - r) <= r ? 255 : 0) << x << "," << y;
+            EXPECT_EQ(out[static_cast<size_t>(y) * w + x], Distance(x - r, y - r) <= r ? 255 : 0)
+                << x << "," << y;
 }
 
 TEST(GlyphKernels, BoldThickensIntoAWiderBitmapAndBlocksReduceToCounts)
 {
-    const uint8_t mono[4] = {0x81, 0, 0, 0};  // bits 0 and 7
+    const uint8_t mono[4] = {0x81, 0, 0, 0}; // bits 0 and 7
     uint8_t thick[4] = {};
     ThickenMonoRows(mono, 4, 8, 1, thick, 4, 2);
-    EXPECT_EQ(thick[0], 0xE1);  // 0, 1, 2 and 7
-    EXPECT_EQ(thick[1], 0xC0);  // 8, 9: the bits that ran off the byte
+    EXPECT_EQ(thick[0], 0xE1); // 0, 1, 2 and 7
+    EXPECT_EQ(thick[1], 0xC0); // 8, 9: the bits that ran off the byte
     const uint8_t grey[4] = {10, 50, 20, 0};
     uint8_t wide[8] = {};
     ThickenGreyRows(grey, 4, 3, 1, wide, 8, 2);
@@ -105,8 +107,8 @@ TEST(GlyphKernels, BoldThickensIntoAWiderBitmapAndBlocksReduceToCounts)
     uint8_t reduced[2 * 4] = {};
     ReduceMonoBlocks(rows, 4, 9, 5, 4, reduced, 4);
     EXPECT_EQ(reduced[0], 16);
-    EXPECT_EQ(reduced[2], 1 * 4);  // bit 8 over four rows
-    EXPECT_EQ(reduced[4], 4);      // the fifth row
+    EXPECT_EQ(reduced[2], 1 * 4); // bit 8 over four rows
+    EXPECT_EQ(reduced[4], 4);     // the fifth row
 }
 
 TEST(GlyphKernels, SimdTwinsMatchThePlainRowsForWidthsOneTo33)

@@ -38,8 +38,8 @@ std::vector<unsigned> Codes(const std::string& sjis)
 }
 
 // Coverage of a line as FreeType draws it: cell top-left at (x, y), baseline at y + ascent.
-std::vector<int> ComposeLine(const font_reference::Face& face, const std::string& sjis, int em, bool mono, int width,
-                             int height, int x, int y)
+std::vector<int> ComposeLine(const font_reference::Face& face, const std::string& sjis, int em, bool mono,
+                             int width, int height, int x, int y)
 {
     int ascent = 0, descent = 0;
     face.Extent(em, &ascent, &descent);
@@ -52,9 +52,10 @@ std::vector<int> ComposeLine(const font_reference::Face& face, const std::string
             for (int gx = 0; gx < g.width; ++gx) {
                 const int px = pen + g.left + gx, py = y + ascent - g.top + gy;
                 if (px >= 0 && py >= 0 && px < width && py < height)
-                    picture[static_cast<size_t>(py) * width + px] = g.pixels[static_cast<size_t>(gy) * g.width + gx];
+                    picture[static_cast<size_t>(py) * width + px] =
+                        g.pixels[static_cast<size_t>(gy) * g.width + gx];
             }
-        pen += hinted.advance;  // the fonts' advances come from the mono load
+        pen += hinted.advance; // the fonts' advances come from the mono load
     }
     return picture;
 }
@@ -144,8 +145,9 @@ TEST_F(GlyphText, ShadowAndOutlineArePlacedExactly)
                 } else {
                     for (int dy = -2; dy <= 2 && !under; ++dy)
                         for (int dx = -2; dx <= 2 && !under; ++dx)
-                            under = ApproxDistance(dx, dy) <= 2 && y + dy >= 0 && x + dx >= 0 && y + dy < 40 &&
-                                    x + dx < 560 && plain[static_cast<size_t>(y + dy) * 560 + x + dx] != 0;
+                            under = ApproxDistance(dx, dy) <= 2 && y + dy >= 0 && x + dx >= 0 &&
+                                    y + dy < 40 && x + dx < 560 &&
+                                    plain[static_cast<size_t>(y + dy) * 560 + x + dx] != 0;
                 }
                 const uint32_t want = ink ? 0xFFFFFF : under ? 0xFF0000 : 0;
                 wrong += (static_cast<uint32_t>(image.GetPixel(x, y)) & 0xFFFFFF) != want;
@@ -181,7 +183,8 @@ TEST_F(GlyphText, GradientColoursEachRowAndEachColumnWhenTurned)
                 if (g->pixels[y * g->pitch + x] < 128)
                     continue;
                 const uint32_t want = ramp.Colors()[start + (angle == 0 ? y : x)] & 0xFFFFFF;
-                wrong += (static_cast<uint32_t>(image.GetPixel(gx + static_cast<int>(x), gy + static_cast<int>(y))) &
+                wrong += (static_cast<uint32_t>(
+                              image.GetPixel(gx + static_cast<int>(x), gy + static_cast<int>(y))) &
                           0xFFFFFF) != want;
                 ++checked;
             }
@@ -212,7 +215,8 @@ TEST_F(GlyphText, DrawTextWithAlphaWritesCoverageForEachEffect)
         for (int y = 0; y < 40; ++y)
             for (int x = 0; x < 60; ++x) {
                 auto at = [](const CGlyphBitmap* b, int px, int py) -> int {
-                    return px >= 0 && py >= 0 && px < static_cast<int>(b->width) && py < static_cast<int>(b->height)
+                    return px >= 0 && py >= 0 && px < static_cast<int>(b->width) &&
+                                   py < static_cast<int>(b->height)
                                ? b->pixels[static_cast<uint32_t>(py) * b->pitch + static_cast<uint32_t>(px)]
                                : 0;
                 };

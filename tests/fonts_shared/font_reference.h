@@ -35,7 +35,7 @@ inline std::string FamilyFile(const char* family)
 struct Glyph {
     bool found = false;
     int left = 0, top = 0, width = 0, rows = 0;
-    int advance = 0;  // whole pixels
+    int advance = 0; // whole pixels
     std::vector<uint8_t> pixels;
     bool At(int x, int y) const
     {
@@ -67,7 +67,8 @@ public:
     {
         Glyph g;
         FT_Set_Pixel_Sizes(face_, 0, static_cast<FT_UInt>(em));
-        const FT_Int32 flags = FT_LOAD_NO_BITMAP | FT_LOAD_RENDER | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
+        const FT_Int32 flags =
+            FT_LOAD_NO_BITMAP | FT_LOAD_RENDER | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
         if (FT_Get_Char_Index(face_, unicode) == 0 || FT_Load_Char(face_, unicode, flags) != 0)
             return g;
         const FT_GlyphSlot slot = face_->glyph;

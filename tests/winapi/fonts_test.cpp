@@ -90,9 +90,9 @@ TEST(GdiFonts, CodeTableMapsCp932)
     EXPECT_EQ(winapi::SjisCodeToUnicode(0xB1), U'ｱ');
     EXPECT_EQ(winapi::SjisCodeToUnicode(0x41), U'A');
     EXPECT_EQ(winapi::SjisCodeToUnicode(0x815F), U'＼');
-    EXPECT_EQ(winapi::SjisCodeToUnicode(0x8540), 0u);  // unassigned row
-    EXPECT_EQ(winapi::SjisCodeToUnicode(0x81), 0u);    // lone lead byte
-    EXPECT_EQ(winapi::SjisCodeToUnicode(0x817F), 0u);  // trail out of range
+    EXPECT_EQ(winapi::SjisCodeToUnicode(0x8540), 0u); // unassigned row
+    EXPECT_EQ(winapi::SjisCodeToUnicode(0x81), 0u);   // lone lead byte
+    EXPECT_EQ(winapi::SjisCodeToUnicode(0x817F), 0u); // trail out of range
 }
 
 TEST(GdiFonts, BitmapsEqualFreeTypeMonoAndGreyWithinOneLevel)
@@ -145,7 +145,8 @@ TEST(GdiFonts, CodesWithoutGlyphsFailAndSpacesHaveNoInk)
     // Other formats and short buffers fail.
     EXPECT_EQ(GetGlyphOutlineA(dc.dc, 'A', GGO_NATIVE, &gm, 0, nullptr, &kIdentity), GDI_ERROR);
     BYTE small[4];
-    EXPECT_EQ(GetGlyphOutlineA(dc.dc, 0x8ABF, GGO_GRAY8_BITMAP, &gm, sizeof small, small, &kIdentity), GDI_ERROR);
+    EXPECT_EQ(GetGlyphOutlineA(dc.dc, 0x8ABF, GGO_GRAY8_BITMAP, &gm, sizeof small, small, &kIdentity),
+              GDI_ERROR);
     winapi::SetGreyGlyphFormatsRefused(true);
     EXPECT_EQ(GetGlyphOutlineA(dc.dc, 'A', GGO_GRAY8_BITMAP, &gm, 0, nullptr, &kIdentity), GDI_ERROR);
     EXPECT_NE(GetGlyphOutlineA(dc.dc, 'A', GGO_BITMAP, &gm, 0, nullptr, &kIdentity), GDI_ERROR);
@@ -170,7 +171,8 @@ TEST(GdiFonts, MetricsAndExtentsFollowFreeType)
         int expected = 0;
         for (unsigned i = 0; i < text.size(); ++i) {
             const auto b = static_cast<unsigned char>(text[i]);
-            const unsigned code = winapi::IsSjisLeadByte(b) ? b * 256u + static_cast<unsigned char>(text[++i]) : b;
+            const unsigned code =
+                winapi::IsSjisLeadByte(b) ? b * 256u + static_cast<unsigned char>(text[++i]) : b;
             expected += reference.Render(winapi::SjisCodeToUnicode(code), em, true).advance;
         }
         SIZE size{};
@@ -206,7 +208,8 @@ Glyph TurnClockwise(const Glyph& g)
     t.pixels.assign(static_cast<size_t>(t.width) * t.rows, 0);
     for (int y = 0; y < g.rows; ++y)
         for (int x = 0; x < g.width; ++x)
-            t.pixels[static_cast<size_t>(x) * t.width + (g.rows - 1 - y)] = g.pixels[static_cast<size_t>(y) * g.width + x];
+            t.pixels[static_cast<size_t>(x) * t.width + (g.rows - 1 - y)] =
+                g.pixels[static_cast<size_t>(y) * g.width + x];
     return t;
 }
 
@@ -304,7 +307,8 @@ TEST(GdiFonts, TextOutSetsExactlyFreeTypesMonoPixelsAtEveryDepth)
             pen += g.advance;
         }
     }
-    const DepthCase depths[] = {{"8", 8, false}, {"555", 16, false}, {"565", 16, true}, {"24", 24, false}, {"32", 32, false}};
+    const DepthCase depths[] = {
+        {"8", 8, false}, {"555", 16, false}, {"565", 16, true}, {"24", 24, false}, {"32", 32, false}};
     for (const DepthCase& d : depths) {
         SCOPED_TRACE(d.name);
         struct {
@@ -323,17 +327,20 @@ TEST(GdiFonts, TextOutSetsExactlyFreeTypesMonoPixelsAtEveryDepth)
             info.masks[2] = 0x001F;
         } else {
             for (int i = 0; i < 256; ++i)
-                info.masks[i] = static_cast<DWORD>(i * 0x010101);  // grey ramp for 8 bits
+                info.masks[i] = static_cast<DWORD>(i * 0x010101); // grey ramp for 8 bits
         }
         void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+        HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
+                                          &bits, nullptr, 0);
         ASSERT_NE(bitmap, nullptr);
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
         std::memset(bits, 0xFF, static_cast<size_t>(((width * d.bpp + 31) / 32) * 4) * height);
         HFONT font = MakeFont("MS Gothic", -em);
         HGDIOBJ oldFont = SelectObject(dc, font);
-        const COLORREF colour = d.bpp == 8 ? RGB(15, 15, 15) : d.bpp == 16 ? RGB(8, 16, 248) : RGB(10, 20, 30);
+        const COLORREF colour = d.bpp == 8    ? RGB(15, 15, 15)
+                                : d.bpp == 16 ? RGB(8, 16, 248)
+                                              : RGB(10, 20, 30);
         SetTextColor(dc, colour);
         SetBkMode(dc, TRANSPARENT);
         ASSERT_TRUE(TextOutA(dc, x0, y0, text.data(), static_cast<int>(text.size())));
@@ -344,13 +351,25 @@ TEST(GdiFonts, TextOutSetsExactlyFreeTypesMonoPixelsAtEveryDepth)
                 const BYTE* p = static_cast<BYTE*>(bits) + pitch * y + x * d.bpp / 8;
                 uint32_t v = 0;
                 std::memcpy(&v, p, static_cast<size_t>(d.bpp / 8));
-                const uint32_t white = d.bpp == 32 ? 0xFFFFFFFFu : (d.bpp == 8 ? 0xFFu : d.bpp == 16 ? 0xFFFFu : 0xFFFFFFu);
+                const uint32_t white = d.bpp == 32 ? 0xFFFFFFFFu
+                                                   : (d.bpp == 8    ? 0xFFu
+                                                      : d.bpp == 16 ? 0xFFFFu
+                                                                    : 0xFFFFFFu);
                 uint32_t ink = 0;
                 switch (d.bpp) {
-                case 8: ink = 15; break;  // nearest entry of the grey ramp
-                case 16: ink = d.r5g6b5 ? ((248u >> 3) | ((16u >> 2) << 5) | ((8u >> 3) << 11)) : ((248u >> 3) | ((16u >> 3) << 5) | ((8u >> 3) << 10)); break;
-                case 24: ink = 0x0A141E; break;
-                case 32: ink = 0x000A141E; break;  // alpha 0
+                case 8:
+                    ink = 15;
+                    break; // nearest entry of the grey ramp
+                case 16:
+                    ink = d.r5g6b5 ? ((248u >> 3) | ((16u >> 2) << 5) | ((8u >> 3) << 11))
+                                   : ((248u >> 3) | ((16u >> 3) << 5) | ((8u >> 3) << 10));
+                    break;
+                case 24:
+                    ink = 0x0A141E;
+                    break;
+                case 32:
+                    ink = 0x000A141E;
+                    break; // alpha 0
                 }
                 wrong += v != (expected[y * width + x] ? ink : white);
             }
@@ -361,8 +380,11 @@ TEST(GdiFonts, TextOutSetsExactlyFreeTypesMonoPixelsAtEveryDepth)
         ASSERT_TRUE(TextOutA(dc, x0, y0, text.data(), static_cast<int>(text.size())));
         SIZE extent{};
         GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &extent);
-        const BYTE* corner = static_cast<BYTE*>(bits) + pitch * (y0 + extent.cy - 1) + (x0 + extent.cx - 1) * d.bpp / 8;
-        EXPECT_EQ(corner[0], d.bpp == 16 && !expected[(y0 + extent.cy - 1) * width + x0 + extent.cx - 1] ? 0 : corner[0]);
+        const BYTE* corner =
+            static_cast<BYTE*>(bits) + pitch * (y0 + extent.cy - 1) + (x0 + extent.cx - 1) * d.bpp / 8;
+        EXPECT_EQ(corner[0], d.bpp == 16 && !expected[(y0 + extent.cy - 1) * width + x0 + extent.cx - 1]
+                                 ? 0
+                                 : corner[0]);
         SelectObject(dc, oldFont);
         DeleteObject(font);
         SelectObject(dc, oldBitmap);
@@ -391,7 +413,8 @@ TEST(GdiFonts, EnumerationListsEachFamilyOncePerCharsetWithVerticalTwins)
     std::vector<std::pair<std::string, DWORD>> faces;
     HDC dc = GetDC(nullptr);
     EnumFontFamiliesExA(dc, &lf, CollectFaces, reinterpret_cast<LPARAM>(&faces), 0);
-    for (const char* name : {"IPAゴシック/128", "IPA Pゴシック/128", "IPA明朝/128", "IPA P明朝/128", "@IPAゴシック/128"}) {
+    for (const char* name :
+         {"IPAゴシック/128", "IPA Pゴシック/128", "IPA明朝/128", "IPA P明朝/128", "@IPAゴシック/128"}) {
         int count = 0;
         for (auto& [face, type] : faces)
             if (face == name) {

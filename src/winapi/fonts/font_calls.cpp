@@ -65,13 +65,13 @@ BOOL WINAPI GetTextMetricsA(HDC hdc, TEXTMETRICA* metrics)
     tm.tmDescent = font->descent;
     tm.tmHeight = font->ascent + font->descent;
     tm.tmInternalLeading = std::max(0, tm.tmHeight - font->em);
-    tm.tmAveCharWidth = static_cast<LONG>((static_cast<int64_t>(face.avgCharWidth) * font->em + face.unitsPerEm / 2) /
-                                          face.unitsPerEm);
+    tm.tmAveCharWidth = static_cast<LONG>(
+        (static_cast<int64_t>(face.avgCharWidth) * font->em + face.unitsPerEm / 2) / face.unitsPerEm);
     {
         std::lock_guard lock(FontEngineLock());
         const FT_BBox& box = face.face->bbox;
-        tm.tmMaxCharWidth = static_cast<LONG>((static_cast<int64_t>(box.xMax - box.xMin) * font->em +
-                                               face.unitsPerEm - 1) / face.unitsPerEm);
+        tm.tmMaxCharWidth = static_cast<LONG>(
+            (static_cast<int64_t>(box.xMax - box.xMin) * font->em + face.unitsPerEm - 1) / face.unitsPerEm);
     }
     tm.tmWeight = font->logfont.lfWeight == 0 ? FW_NORMAL : font->logfont.lfWeight;
     tm.tmOverhang = 0;
@@ -126,12 +126,14 @@ DWORD WINAPI GetGlyphOutlineA(HDC hdc, UINT code, UINT format, GLYPHMETRICS* met
         extra = FT_Matrix{FixedValue(matrix->eM11), FixedValue(matrix->eM21), FixedValue(matrix->eM12),
                           FixedValue(matrix->eM22)};
     const bool identity = extra.xx == 0x10000 && extra.yy == 0x10000 && extra.xy == 0 && extra.yx == 0;
-    const bool mono = format == GGO_BITMAP || (format == GGO_METRICS && font->logfont.lfQuality == NONANTIALIASED_QUALITY);
+    const bool mono =
+        format == GGO_BITMAP || (format == GGO_METRICS && font->logfont.lfQuality == NONANTIALIASED_QUALITY);
 
     std::lock_guard lock(FontEngineLock());
     // The size query and the fill that follows it render once.
     const uint64_t key = (uint64_t{code} << 8) | (mono ? 1 : 0);
-    const bool same = font->lastValid && font->lastKey == key && std::memcmp(&font->lastMatrix, &extra, sizeof extra) == 0;
+    const bool same =
+        font->lastValid && font->lastKey == key && std::memcmp(&font->lastMatrix, &extra, sizeof extra) == 0;
     if (!same) {
         GlyphRequest request;
         request.mono = mono;

@@ -38,7 +38,8 @@ FT_Library Library()
 bool EqualNoCase(const std::string& a, const std::string& b)
 {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
            });
 }
 
@@ -60,19 +61,13 @@ namespace {
 
 // The faces of a Japanese Windows system and where they are served from.
 struct FaceAlias {
-    const char* windowsName;  // UTF-8
+    const char* windowsName; // UTF-8
     const char* family;
 };
 constexpr FaceAlias kFaceAliases[] = {
-    {"ＭＳ ゴシック", "IPAGothic"},
-    {"MS Gothic", "IPAGothic"},
-    {"ＭＳ Ｐゴシック", "IPAPGothic"},
-    {"MS PGothic", "IPAPGothic"},
-    {"ＭＳ 明朝", "IPAMincho"},
-    {"MS Mincho", "IPAMincho"},
-    {"ＭＳ Ｐ明朝", "IPAPMincho"},
-    {"MS PMincho", "IPAPMincho"},
-    {"MS UI Gothic", "IPAPGothic"},
+    {"ＭＳ ゴシック", "IPAGothic"}, {"MS Gothic", "IPAGothic"},   {"ＭＳ Ｐゴシック", "IPAPGothic"},
+    {"MS PGothic", "IPAPGothic"},   {"ＭＳ 明朝", "IPAMincho"},   {"MS Mincho", "IPAMincho"},
+    {"ＭＳ Ｐ明朝", "IPAPMincho"},  {"MS PMincho", "IPAPMincho"}, {"MS UI Gothic", "IPAPGothic"},
 };
 constexpr const char* kDefaultFamily = "IPAPGothic";
 
@@ -123,7 +118,8 @@ long Scale(long units, int em, int unitsPerEm, bool up)
     const int64_t n = static_cast<int64_t>(units) * em;
     if (up)
         return static_cast<long>(n >= 0 ? (n + unitsPerEm - 1) / unitsPerEm : -((-n) / unitsPerEm));
-    return static_cast<long>(n >= 0 ? (n + unitsPerEm / 2) / unitsPerEm : -((-n + unitsPerEm / 2) / unitsPerEm));
+    return static_cast<long>(n >= 0 ? (n + unitsPerEm / 2) / unitsPerEm
+                                    : -((-n + unitsPerEm / 2) / unitsPerEm));
 }
 
 FontFace* OpenFace(const FaceMatch& match)
@@ -169,8 +165,8 @@ FontFace* OpenFace(const FaceMatch& match)
         entry->strikeoutPosition = face->units_per_EM / 4;
     }
     entry->underlinePosition = face->underline_position;
-    entry->underlineThickness = face->underline_thickness > 0 ? face->underline_thickness
-                                                              : std::max(1, face->units_per_EM / 20);
+    entry->underlineThickness =
+        face->underline_thickness > 0 ? face->underline_thickness : std::max(1, face->units_per_EM / 20);
     if (entry->avgCharWidth <= 0)
         entry->avgCharWidth = face->units_per_EM / 2;
     entry->bold = (face->style_flags & FT_STYLE_FLAG_BOLD) != 0;
@@ -222,7 +218,7 @@ FT_Matrix RotationMatrix(int tenths)
 
 std::recursive_mutex& FontEngineLock()
 {
-    static auto* mutex = new std::recursive_mutex;  // used by static destructors of fonts
+    static auto* mutex = new std::recursive_mutex; // used by static destructors of fonts
     return *mutex;
 }
 
@@ -374,7 +370,8 @@ bool LoadFontGlyph(GdiFont& font, unsigned code, const GlyphRequest& request, Gl
         // A quarter turn counterclockwise about the em square's centre: upright at 2700.
         // Whole pixels, so that turning back at 2700 only moves the glyph by whole pixels.
         const FT_Pos cx = (font.em / 2) * 64;
-        const FT_Pos cy = (Scale(font.face->typoDescender, font.em, font.face->unitsPerEm, false) + font.em / 2) * 64;
+        const FT_Pos cy =
+            (Scale(font.face->typoDescender, font.em, font.face->unitsPerEm, false) + font.em / 2) * 64;
         FT_Outline_Translate(outline, -cx, -cy);
         FT_Matrix turn{0, -0x10000, 0x10000, 0};
         FT_Outline_Transform(outline, &turn);
@@ -396,8 +393,8 @@ bool LoadFontGlyph(GdiFont& font, unsigned code, const GlyphRequest& request, Gl
     FT_BBox box;
     FT_Outline_Get_CBox(outline, &box);
     constexpr FT_Pos kLargest = FT_Pos{8192} * 64;
-    if (box.xMax - box.xMin > kLargest || box.yMax - box.yMin > kLargest || std::abs(box.xMin) > 4 * kLargest ||
-        std::abs(box.yMin) > 4 * kLargest)
+    if (box.xMax - box.xMin > kLargest || box.yMax - box.yMin > kLargest ||
+        std::abs(box.xMin) > 4 * kLargest || std::abs(box.yMin) > 4 * kLargest)
         return false;
     if (!request.render) {
         out->width = out->rows = out->pitch = 0;
@@ -418,9 +415,11 @@ bool LoadFontGlyph(GdiFont& font, unsigned code, const GlyphRequest& request, Gl
         out->rows = 0;
     out->bits.resize(static_cast<size_t>(out->pitch) * out->rows);
     for (int y = 0; y < out->rows; ++y) {
-        const unsigned char* row = bitmap.pitch >= 0 ? bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch
-                                                     : bitmap.buffer + static_cast<ptrdiff_t>(out->rows - 1 - y) * -bitmap.pitch;
-        std::memcpy(out->bits.data() + static_cast<size_t>(y) * out->pitch, row, static_cast<size_t>(out->pitch));
+        const unsigned char* row =
+            bitmap.pitch >= 0 ? bitmap.buffer + static_cast<ptrdiff_t>(y) * bitmap.pitch
+                              : bitmap.buffer + static_cast<ptrdiff_t>(out->rows - 1 - y) * -bitmap.pitch;
+        std::memcpy(out->bits.data() + static_cast<size_t>(y) * out->pitch, row,
+                    static_cast<size_t>(out->pitch));
         for (int x = 0; x < out->pitch && !ink; ++x)
             ink = row[x] != 0;
     }
@@ -446,7 +445,8 @@ std::shared_ptr<GdiFont> MakeFont(const LOGFONTA& logfont)
     if (logfont.lfHeight < 0)
         em = -static_cast<int64_t>(logfont.lfHeight);
     else if (logfont.lfHeight > 0)
-        em = (static_cast<int64_t>(logfont.lfHeight) * face->unitsPerEm + (face->winAscent + face->winDescent) / 2) /
+        em = (static_cast<int64_t>(logfont.lfHeight) * face->unitsPerEm +
+              (face->winAscent + face->winDescent) / 2) /
              (face->winAscent + face->winDescent);
     if (em > 4096)
         return nullptr;
@@ -460,7 +460,8 @@ std::shared_ptr<GdiFont> MakeFont(const LOGFONTA& logfont)
         std::lock_guard lock(FontEngineLock());
         if (FT_New_Size(face->face, &font->size) != 0)
             return nullptr;
-        if (FT_Activate_Size(font->size) != 0 || FT_Set_Pixel_Sizes(face->face, 0, static_cast<FT_UInt>(em)) != 0)
+        if (FT_Activate_Size(font->size) != 0 ||
+            FT_Set_Pixel_Sizes(face->face, 0, static_cast<FT_UInt>(em)) != 0)
             return nullptr;
     }
     font->ascent = static_cast<int>(Scale(face->winAscent, font->em, face->unitsPerEm, true));

@@ -27,12 +27,12 @@ void UseFontconfig();
 // One face file, opened once for the life of the process.
 struct FontFace {
     FT_Face face = nullptr;
-    hb_font_t* shaper = nullptr;  // for the vertical forms of "@" faces
+    hb_font_t* shaper = nullptr; // for the vertical forms of "@" faces
     std::string family;
     int unitsPerEm = 1000;
-    int winAscent = 0;   // font units
+    int winAscent = 0; // font units
     int winDescent = 0;
-    int typoDescender = 0;  // negative below the baseline
+    int typoDescender = 0; // negative below the baseline
     int underlinePosition = 0;
     int underlineThickness = 0;
     int strikeoutPosition = 0;
@@ -40,7 +40,7 @@ struct FontFace {
     int avgCharWidth = 0;
     bool bold = false;
     bool fixedPitch = false;
-    std::unordered_map<uint32_t, uint32_t> verticalForms;  // glyph index → vertical glyph index
+    std::unordered_map<uint32_t, uint32_t> verticalForms; // glyph index → vertical glyph index
 };
 
 // The face file for a family name (UTF-8) as fontconfig names it; null when there is none.
@@ -52,13 +52,13 @@ std::string ResolveFaceName(const CHAR (&faceName)[LF_FACESIZE], bool* vertical)
 
 // One glyph as the stand-in renders it.
 struct GlyphImage {
-    int left = 0;   // pixels right of the origin
-    int top = 0;    // pixels above the origin
+    int left = 0; // pixels right of the origin
+    int top = 0;  // pixels above the origin
     int width = 0;
     int rows = 0;
-    int pitch = 0;  // bytes a row of bits
-    std::vector<uint8_t> bits;  // mono: MSB-first rows; grey: 0..255
-    FT_Vector advance{0, 0};    // 26.6, transformed, y upwards
+    int pitch = 0;             // bytes a row of bits
+    std::vector<uint8_t> bits; // mono: MSB-first rows; grey: 0..255
+    FT_Vector advance{0, 0};   // 26.6, transformed, y upwards
 };
 
 class GdiFont : public GdiObject {
@@ -68,12 +68,12 @@ public:
 
     LOGFONTA logfont{};
     FontFace* face = nullptr;
-    FT_Size size = nullptr;  // this font's pixel size on the shared face
-    int em = 16;             // pixels
-    int ascent = 0;          // pixels, rounded up
+    FT_Size size = nullptr; // this font's pixel size on the shared face
+    int em = 16;            // pixels
+    int ascent = 0;         // pixels, rounded up
     int descent = 0;
-    int boldStrength = 0;    // pixels of synthetic emboldening (0: none)
-    bool vertical = false;   // an "@" face
+    int boldStrength = 0;  // pixels of synthetic emboldening (0: none)
+    bool vertical = false; // an "@" face
     bool stock = false;
     // Under FontEngineLock: advances by code (bit 16: mono load), and the last glyph that
     // GetGlyphOutlineA rendered (its size query and its fill come in pairs).
@@ -103,7 +103,7 @@ struct GlyphRequest {
     bool mono = true;
     bool render = true;
     const FT_Matrix* matrix = nullptr;
-    bool turn = true;  // apply the font's escapement
+    bool turn = true; // apply the font's escapement
 };
 
 // false when the code has no Unicode form or the face has no glyph for it.

@@ -16,8 +16,8 @@ namespace winapi {
 namespace {
 
 struct InstalledFamily {
-    std::string english;   // UTF-8
-    std::string japanese;  // UTF-8, empty when the family has no Japanese name
+    std::string english;  // UTF-8
+    std::string japanese; // UTF-8, empty when the family has no Japanese name
     bool japaneseCover = false;
     bool latinCover = false;
     bool scalable = false;
@@ -29,7 +29,8 @@ std::vector<InstalledFamily> ListFamilies()
     std::map<std::string, InstalledFamily> families;
     UseFontconfig();
     FcPattern* pattern = FcPatternCreate();
-    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_LANG, FC_SCALABLE, FC_SPACING, nullptr);
+    FcObjectSet* objects =
+        FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_LANG, FC_SCALABLE, FC_SPACING, nullptr);
     FcFontSet* set = pattern && objects ? FcFontList(nullptr, pattern, objects) : nullptr;
     if (set != nullptr) {
         for (int i = 0; i < set->nfont; ++i) {
@@ -44,7 +45,8 @@ std::vector<InstalledFamily> ListFamilies()
                     if (family.japanese.empty())
                         family.japanese = n;
                 } else if (family.english.empty() &&
-                           (!hasLang || std::strcmp(reinterpret_cast<const char*>(lang), "en") == 0 || k == 0)) {
+                           (!hasLang || std::strcmp(reinterpret_cast<const char*>(lang), "en") == 0 ||
+                            k == 0)) {
                     family.english = n;
                 }
             }
@@ -54,8 +56,10 @@ std::vector<InstalledFamily> ListFamilies()
                 continue;
             FcLangSet* langs = nullptr;
             if (FcPatternGetLangSet(font, FC_LANG, 0, &langs) == FcResultMatch) {
-                family.japaneseCover = FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>("ja")) == FcLangEqual;
-                family.latinCover = FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>("en")) == FcLangEqual;
+                family.japaneseCover =
+                    FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>("ja")) == FcLangEqual;
+                family.latinCover =
+                    FcLangSetHasLang(langs, reinterpret_cast<const FcChar8*>("en")) == FcLangEqual;
             }
             FcBool scalable = FcFalse;
             FcPatternGetBool(font, FC_SCALABLE, 0, &scalable);
@@ -149,8 +153,8 @@ int WINAPI EnumFontFamiliesExA(HDC, const LOGFONTA* font, FONTENUMPROCA proc, LP
             metrics.ntmTm.tm.tmCharSet = report.charset;
             metrics.ntmTm.tm.tmPitchAndFamily = lf.lfPitchAndFamily;
             metrics.ntmTm.ntmSizeEM = 2048;
-            answer = proc(&record.elfLogFont, &metrics.ntmTm.tm, family.scalable ? TRUETYPE_FONTTYPE : RASTER_FONTTYPE,
-                          lParam);
+            answer = proc(&record.elfLogFont, &metrics.ntmTm.tm,
+                          family.scalable ? TRUETYPE_FONTTYPE : RASTER_FONTTYPE, lParam);
             if (answer == 0)
                 return 0;
         }

@@ -60,9 +60,9 @@
 #define DEFAULT_GUI_FONT 17
 
 struct LOGFONTA {
-    LONG lfHeight;       // < 0: em height in pixels; > 0: cell height; 0: the default size
+    LONG lfHeight; // < 0: em height in pixels; > 0: cell height; 0: the default size
     LONG lfWidth;
-    LONG lfEscapement;   // tenths of a degree, counterclockwise
+    LONG lfEscapement; // tenths of a degree, counterclockwise
     LONG lfOrientation;
     LONG lfWeight;
     BYTE lfItalic;
@@ -73,7 +73,7 @@ struct LOGFONTA {
     BYTE lfClipPrecision;
     BYTE lfQuality;
     BYTE lfPitchAndFamily;
-    CHAR lfFaceName[LF_FACESIZE];  // Shift-JIS; NUL-terminated or filling all 32 bytes
+    CHAR lfFaceName[LF_FACESIZE]; // Shift-JIS; NUL-terminated or filling all 32 bytes
 };
 using LPLOGFONTA = LOGFONTA*;
 
@@ -96,7 +96,7 @@ struct TEXTMETRICA {
     BYTE tmItalic;
     BYTE tmUnderlined;
     BYTE tmStruckOut;
-    BYTE tmPitchAndFamily;  // FIXED_PITCH for monospaced faces, else VARIABLE_PITCH
+    BYTE tmPitchAndFamily; // FIXED_PITCH for monospaced faces, else VARIABLE_PITCH
     BYTE tmCharSet;
 };
 using LPTEXTMETRICA = TEXTMETRICA*;
@@ -141,7 +141,7 @@ struct MAT2 {
 struct GLYPHMETRICS {
     UINT gmBlackBoxX;
     UINT gmBlackBoxY;
-    POINT gmptGlyphOrigin;  // left and top of the black box from the origin, y upwards
+    POINT gmptGlyphOrigin; // left and top of the black box from the origin, y upwards
     SHORT gmCellIncX;
     SHORT gmCellIncY;
 };

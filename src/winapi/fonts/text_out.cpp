@@ -67,8 +67,8 @@ private:
             const int r = view_.palette ? view_.palette[i].rgbRed : i;
             const int g = view_.palette ? view_.palette[i].rgbGreen : i;
             const int b = view_.palette ? view_.palette[i].rgbBlue : i;
-            const int dr = r - static_cast<int>((rgb >> 16) & 0xFF), dg = g - static_cast<int>((rgb >> 8) & 0xFF),
-                      db = b - static_cast<int>(rgb & 0xFF);
+            const int dr = r - static_cast<int>((rgb >> 16) & 0xFF),
+                      dg = g - static_cast<int>((rgb >> 8) & 0xFF), db = b - static_cast<int>(rgb & 0xFF);
             const int64_t distance = int64_t{dr} * dr + int64_t{dg} * dg + int64_t{db} * db;
             if (distance < bestDistance) {
                 bestDistance = distance;
@@ -233,8 +233,10 @@ BOOL WINAPI TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
     auto scaled = [&](int units) { return static_cast<double>(units) * font->em / face.unitsPerEm; };
     if (font->logfont.lfUnderline) {
         const double thick = std::max(1.0, std::round(scaled(face.underlineThickness)));
-        const double top = font->ascent + std::max(1.0, std::round(-scaled(face.underlinePosition))) - thick / 2;
-        FillTurnedBox(canvas, x, y, c, s, 0, std::round(top), static_cast<double>(width), std::round(top) + thick, fore);
+        const double top =
+            font->ascent + std::max(1.0, std::round(-scaled(face.underlinePosition))) - thick / 2;
+        FillTurnedBox(canvas, x, y, c, s, 0, std::round(top), static_cast<double>(width),
+                      std::round(top) + thick, fore);
     }
     if (font->logfont.lfStrikeOut) {
         const double thick = std::max(1.0, std::round(scaled(face.strikeoutSize)));
