@@ -84,6 +84,17 @@ const CodeCase kCodes[] = {
     {"half-width a", 0xB1}, {"comma", 0x8141},     {"full stop", 0x8142}, {"exclamation", 0x8149},
 };
 
+TEST(GdiFonts, AFreshDcMeasuresWithTheStockFont)
+{
+    // First in the program: the stock font is made by the measuring call itself.
+    HDC dc = CreateCompatibleDC(nullptr);
+    SIZE size{};
+    ASSERT_TRUE(GetTextExtentPoint32A(dc, "AB", 2, &size));
+    EXPECT_GT(size.cx, 0);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), GetStockObject(SYSTEM_FONT));
+    DeleteDC(dc);
+}
+
 TEST(GdiFonts, CodeTableMapsCp932)
 {
     EXPECT_EQ(winapi::SjisCodeToUnicode(0x82A0), U'あ');

@@ -279,10 +279,13 @@ std::shared_ptr<GdiFont> GdiFindFont(const void* handle)
 
 std::shared_ptr<GdiFont> DcFont(GdiDc& dc)
 {
-    std::lock_guard lock(GdiLock());
-    if (dc.font)
-        return std::static_pointer_cast<GdiFont>(dc.font);
-    return StockFont();
+    std::shared_ptr<GdiObject> selected;
+    {
+        std::lock_guard lock(GdiLock());
+        selected = dc.font;
+    }
+    // The stock font registers itself on first use: made outside the registry's lock.
+    return selected ? std::static_pointer_cast<GdiFont>(selected) : StockFont();
 }
 
 HGDIOBJ SelectFontIntoDc(GdiDc& dc, const std::shared_ptr<GdiFont>& font)
