@@ -391,11 +391,12 @@ TEST(GdiFonts, TextOutSetsExactlyFreeTypesMonoPixelsAtEveryDepth)
         ASSERT_TRUE(TextOutA(dc, x0, y0, text.data(), static_cast<int>(text.size())));
         SIZE extent{};
         GetTextExtentPoint32A(dc, text.data(), static_cast<int>(text.size()), &extent);
-        const BYTE* corner =
-            static_cast<BYTE*>(bits) + pitch * (y0 + extent.cy - 1) + (x0 + extent.cx - 1) * d.bpp / 8;
-        EXPECT_EQ(corner[0], d.bpp == 16 && !expected[(y0 + extent.cy - 1) * width + x0 + extent.cx - 1]
-                                 ? 0
-                                 : corner[0]);
+        auto first = [&](int x, int y) { return static_cast<BYTE*>(bits)[pitch * y + x * d.bpp / 8]; };
+        // The box's last pixel (no ink there) takes the black background; the pixel right of it
+        // stays white.
+        ASSERT_EQ(expected[(y0 + extent.cy - 1) * width + x0 + extent.cx - 1], 0);
+        EXPECT_EQ(first(x0 + extent.cx - 1, y0 + extent.cy - 1), 0);
+        EXPECT_EQ(first(x0 + extent.cx, y0 + extent.cy - 1), 0xFF);
         SelectObject(dc, oldFont);
         DeleteObject(font);
         SelectObject(dc, oldBitmap);
