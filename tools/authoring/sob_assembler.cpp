@@ -625,7 +625,8 @@ std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base, con
     std::vector<Decoded> lines;
     for (size_t i = 0; i < count;) {
         const uint32_t opcode = cells[i];
-        if (opcode < static_cast<uint32_t>(kSobOpcodeCount)) {
+        const bool linked = links != nullptr && links->cells.count(static_cast<uint32_t>(i * 4)) != 0;
+        if (opcode < static_cast<uint32_t>(kSobOpcodeCount) && !linked) {
             const SobInstructionInfo& info = kSobInstructions[opcode];
             size_t length = 1 + SobOperandCount(info.opcode);
             bool whole = i + length <= count;
