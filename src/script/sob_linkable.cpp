@@ -1,6 +1,6 @@
 #include "script/sob_linkable.h"
 
-bool ParseSobLinkable(const uint8_t* data, size_t size, SobLinkable* out)
+bool ParseSobLinkable(const uint8_t* data, size_t size, SobLinkable* out, bool checkCells)
 {
     if (data == nullptr || size < 4)
         return false;
@@ -32,7 +32,7 @@ bool ParseSobLinkable(const uint8_t* data, size_t size, SobLinkable* out)
         return false;
     result.image = data + imageStart;
     for (const SobLinkTable& table : result.tables) {
-        for (uint32_t i = 0; i < table.count; ++i) {
+        for (uint32_t i = 0; checkCells && i < table.count; ++i) {
             if (static_cast<uint64_t>(table.Offset(i)) + 4 > result.imageSize)
                 return false;
         }

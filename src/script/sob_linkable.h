@@ -32,6 +32,6 @@ struct SobLinkable {
 };
 
 // Parses the bytes after the magic → true when the five tables and the 0 end word lie inside H,
-// C ≤ S, the image lies inside the data and every entry's cell (offset + 4) lies inside S.
-// Bytes after the end word inside H, and after the image, are ignored.
-bool ParseSobLinkable(const uint8_t* data, size_t size, SobLinkable* out);
+// C ≤ S, the image lies inside the data and (with checkCells) every entry's cell (offset + 4)
+// lies inside S. Bytes after the end word inside H, and after the image, are ignored.
+bool ParseSobLinkable(const uint8_t* data, size_t size, SobLinkable* out, bool checkCells = true);

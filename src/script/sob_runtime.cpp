@@ -214,35 +214,65 @@ bool CSobRuntime::ResolveLink(int table, uint32_t value, uint32_t imageBase, uin
     }
 }
 
+namespace {
+
+// Writes one link table's cells into an image of size bytes (plus 4 bytes of slack) and answers
+// whether every entry was good: its cell inside the image and its value below valueEnd. The cell
+// is lookup[value] or add + value. A bad entry is written into the slack instead, so checking
+// and writing take one pass; the caller drops the image when an entry was bad.
+template <bool kLookup>
+bool PatchTable(const SobLinkTable& table, uint8_t* image, uint32_t size, const uint32_t* lookup, uint32_t add,
+                uint64_t valueEnd)
+{
+    if (kLookup && table.count != 0 && valueEnd == 0)
+        return false;
+    uint32_t bad = 0;
+    const uint8_t* entry = table.entries;
+    for (uint32_t i = 0; i < table.count; ++i, entry += 8) {
+        uint32_t offset, value;
+        std::memcpy(&offset, entry, 4);
+        std::memcpy(&value, entry + 4, 4);
+        const bool offsetBad = static_cast<uint64_t>(offset) + 4 > size;
+        const bool valueBad = value >= valueEnd;
+        bad |= static_cast<uint32_t>(offsetBad) | static_cast<uint32_t>(valueBad);
+        offset = offsetBad ? size : offset;
+        value = valueBad ? 0 : value;
+        const uint32_t cell = kLookup ? lookup[value] : add + value;
+        std::memcpy(image + offset, &cell, 4);
+    }
+    return bad == 0;
+}
+
+} // namespace
+
 int CSobRuntime::Link(const uint8_t* data, size_t size, int tableIndex, bool library)
 {
     SobLinkable image;
-    if (!ParseSobLinkable(data, size, &image))
+    if (!ParseSobLinkable(data, size, &image, false))
         return kSobLoadLinkFailed;
-    // Every reference is checked before anything is allocated, so a refused image changes nothing.
-    uint32_t cell;
-    for (int t = 0; t < SobLinkable::kTableCount; ++t) {
-        const SobLinkTable& table = image.tables[t];
-        for (uint32_t i = 0; i < table.count; ++i) {
-            if (!ResolveLink(t + 1, table.Value(i), 0, image.imageSize, &cell))
-                return kSobLoadLinkFailed;
-        }
-    }
-    const uint32_t base = m_memory.Allocate(image.imageSize);
-    uint8_t* target = base != 0 ? m_memory.Span(base, image.imageSize) : nullptr;
+    const uint32_t imageSize = image.imageSize;
+    if (imageSize > CScriptMemory::kMaxSize)
+        return kSobLoadNoScriptMemory;
+    // Every byte is overwritten below, so the block need not be cleared.
+    const uint32_t base = m_memory.Allocate(imageSize + 4, false);
+    uint8_t* target = base != 0 ? m_memory.Span(base, imageSize + 4) : nullptr;
     if (target == nullptr) {
         if (base != 0)
             m_memory.Free(base);
         return kSobLoadNoScriptMemory;
     }
-    if (image.imageSize != 0)
-        std::memcpy(target, image.image, image.imageSize);
-    for (int t = 0; t < SobLinkable::kTableCount; ++t) {
-        const SobLinkTable& table = image.tables[t];
-        for (uint32_t i = 0; i < table.count; ++i) {
-            ResolveLink(t + 1, table.Value(i), base, image.imageSize, &cell);
-            std::memcpy(target + table.Offset(i), &cell, 4);
-        }
+    if (imageSize != 0)
+        std::memcpy(target, image.image, imageSize);
+    const bool good =
+        PatchTable<true>(image.tables[0], target, imageSize, m_varAddresses.data(), 0, m_varAddresses.size()) &
+        PatchTable<false>(image.tables[1], target, imageSize, nullptr, CScriptMemory::kNativeBase, m_natives.size()) &
+        PatchTable<true>(image.tables[2], target, imageSize, m_hostVariables.data(), 0, m_hostVariables.size()) &
+        PatchTable<false>(image.tables[3], target, imageSize, nullptr, m_libraryBase,
+                          m_libraryBase != 0 ? uint64_t(m_librarySize) + 1 : 0) &
+        PatchTable<false>(image.tables[4], target, imageSize, nullptr, base, uint64_t(imageSize) + 1);
+    if (!good) {
+        m_memory.Free(base);
+        return kSobLoadLinkFailed;
     }
     SobModuleRecord record;
     record.image = base;
@@ -471,6 +501,9 @@ int CSobRuntime::LoadUserVariables(const uint8_t* data, size_t size, bool withIn
         FreeCopy(m_copies[c]);
         m_copies[c] = std::move(copies[c]);
     }
+    m_varAddresses.clear();
+    for (const SobVarRecord& r : m_copies[kLive].records)
+        m_varAddresses.push_back(r.address);
     m_tracked.clear();
     return kSobSysOk;
 }

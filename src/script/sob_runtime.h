@@ -255,6 +255,7 @@ private:
     std::vector<SobNative> m_natives;
     std::vector<uint32_t> m_hostVariables;
     VarCopy m_copies[3];
+    std::vector<uint32_t> m_varAddresses; // the live records' address fields, for the linker
     std::vector<int> m_tracked;
     bool m_loaded = false;
     uint32_t m_libraryBase = 0;
