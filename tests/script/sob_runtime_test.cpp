@@ -173,6 +173,23 @@ TEST(SobRuntimeLink, EachTableWritesItsValue)
     EXPECT_EQ(t.Word(image + 52), 0x44434241u);                       // not linked
     EXPECT_EQ(t.Word(lib + 8), lib + 16);                             // the library's own table
     EXPECT_EQ(t.rt.HostVariable(0), t.rt.RetTgsExpAddress());
+    // The same resolution for other linkers (scenario expressions), with its refusals.
+    struct Resolve {
+        int table;
+        uint32_t value;
+        bool ok;
+        uint32_t cell;
+    } resolves[] = {
+        {1, 1, true, vars[1].address}, {1, 5, false, 0}, {2, 0, true, CScriptMemory::kNativeBase},
+        {2, 1, false, 0}, {3, 0, true, t.rt.RetTgsExpAddress()}, {3, 1, false, 0}, {4, 32, true, lib + 32},
+        {4, 33, false, 0}, {5, 8, true, 0x20008}, {5, 9, false, 0}, {6, 0, false, 0},
+    };
+    for (const Resolve& r : resolves) {
+        uint32_t cell = 0;
+        EXPECT_EQ(t.rt.ResolveLink(r.table, r.value, 0x20000, 8, &cell), r.ok) << r.table << " " << r.value;
+        if (r.ok)
+            EXPECT_EQ(cell, r.cell) << r.table;
+    }
     // A foreign machine over the same memory gets ip, the sentinel and the natives.
     CSobVM other(t.rt.Memory());
     ASSERT_EQ(other.AllocateStack(64), 0);
