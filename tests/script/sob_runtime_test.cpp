@@ -187,8 +187,9 @@ TEST(SobRuntimeLink, EachTableWritesItsValue)
     for (const Resolve& r : resolves) {
         uint32_t cell = 0;
         EXPECT_EQ(t.rt.ResolveLink(r.table, r.value, 0x20000, 8, &cell), r.ok) << r.table << " " << r.value;
-        if (r.ok)
+        if (r.ok) {
             EXPECT_EQ(cell, r.cell) << r.table;
+        }
     }
     // A foreign machine over the same memory gets ip, the sentinel and the natives.
     CSobVM other(t.rt.Memory());
