@@ -600,19 +600,34 @@ struct Decoded {
 
 std::string Hex(uint32_t v)
 {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08" PRIX32, v);
-    return buffer;
+    return SobHex(v);
 }
 
 std::string LabelName(uint32_t address)
+{
+    return SobLabelName(address);
+}
+
+} // namespace
+
+std::string SobHex(uint32_t value)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08" PRIX32, value);
+    return buffer;
+}
+
+std::string SobLabelName(uint32_t address)
 {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "L%08" PRIX32, address);
     return buffer;
 }
 
-} // namespace
+bool IsSobIdentifier(std::string_view text)
+{
+    return IsIdentifier(text);
+}
 
 std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base, const SobListingLinks* links)
 {

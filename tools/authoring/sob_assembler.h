@@ -40,6 +40,12 @@ bool ResolveSob(const SobAssembly& assembly, uint32_t base, std::vector<uint8_t>
 // when the image does not fit inside script memory there.
 bool PlaceSob(const SobAssembly& assembly, CScriptMemory& memory, uint32_t address, std::string* error);
 
+// Names as listings write them: a label "L%08X" of an address, a word "0x%08X"; and whether a
+// text is a label or variable name (letters, digits, '_', not starting with a digit).
+std::string SobLabelName(uint32_t address);
+std::string SobHex(uint32_t value);
+bool IsSobIdentifier(std::string_view text);
+
 // The link references of a linkable image, for its listing.
 struct SobListingLinks {
     std::map<uint32_t, SobLinkEntry> cells; // by byte offset; symbol = the name for tables 1 and 4

@@ -31,17 +31,6 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-bool IsName(std::string_view s)
-{
-    if (s.empty() || !(std::isalpha(static_cast<unsigned char>(s[0])) || s[0] == '_'))
-        return false;
-    for (char c : s) {
-        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_')
-            return false;
-    }
-    return true;
-}
-
 // Decimal or 0x hex, optionally negative, within 32 bits (either sign).
 bool ParseWord(std::string_view s, int64_t* out)
 {
@@ -132,13 +121,6 @@ bool ParsePlace(const SobVariableLayout& layout, std::string_view text, bool cel
     return true;
 }
 
-std::string Hex(uint32_t v)
-{
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08" PRIX32, v);
-    return buffer;
-}
-
 } // namespace
 
 int SobVariableLayout::Find(std::string_view name) const
@@ -215,7 +197,7 @@ bool ParseSobVariables(std::string_view source, std::string_view fileName, SobVa
             error(line, "expected NAME KIND CLASS SIZE [= words | = \"text\"]");
             continue;
         }
-        if (!IsName(fields[0]) || fields[0] == "fixup" || layout.Find(fields[0]) >= 0) {
+        if (!IsSobIdentifier(fields[0]) || fields[0] == "fixup" || layout.Find(fields[0]) >= 0) {
             error(line, "bad or duplicate variable name '" + std::string(fields[0]) + "'");
             continue;
         }
@@ -396,15 +378,13 @@ bool DisassembleSobLinkable(const uint8_t* bytes, size_t size, const SobVariable
                 " entr" + (table.count == 1 ? "y" : "ies") + "\n";
         for (uint32_t i = 0; i < table.count; ++i) {
             SobLinkEntry entry{t + 1, table.Offset(i), table.Value(i), {}};
-            text += ";   " + Hex(entry.offset) + " -> " + std::to_string(entry.value) + "\n";
+            text += ";   " + SobHex(entry.offset) + " -> " + std::to_string(entry.value) + "\n";
             if (entry.table == SobLinkEntry::UserVariable) {
                 entry.symbol = variables != nullptr && entry.value < variables->variables.size()
                                    ? variables->variables[entry.value].name
                                    : "V" + std::to_string(entry.value);
             } else if (entry.table == SobLinkEntry::Library) {
-                char name[16];
-                std::snprintf(name, sizeof name, "L%08" PRIX32, entry.value);
-                entry.symbol = name;
+                entry.symbol = SobLabelName(entry.value);
                 if (libraryAssembly != nullptr) {
                     for (const auto& [label, offset] : libraryAssembly->labels) {
                         if (offset == entry.value) {
