@@ -88,8 +88,8 @@ public:
     // Reads the file whole and loads it as a program: 0 ok, 1 cannot be opened, 2 not "SOB0" or
     // its base name (upper-cased) is in no module-table entry, 3 link failed, 4 no room in script
     // memory, 5 the machine runs over other script memory or its stack is full (nothing is kept
-    // after 2-5). The machine (null: the own one) gets ip = the image
-    // start and the leave sentinel, and dispatches natives through this runtime's table.
+    // after 2-5). The machine (null: the own one) gets ip = the image start and the leave
+    // sentinel, and dispatches natives through this runtime's table.
     virtual int LoadModule(const char* fileName, CSobVM* machine);
     // Drops the last loaded program (OnUnloadModule first). 0; nothing happens when no program is
     // loaded (the library stays).
