@@ -129,8 +129,9 @@ public:
     int LoadSystemFiles(const char* moduleTableFile, const char* userVarFile, const char* libraryFile,
                         bool withInitial, bool withSnapshot);
     // The loaders of LoadSystemFiles over bytes (tests and tools). Each keeps nothing on failure.
-    // Module table → 0 or 2. User variables (replacing any loaded) → 0, 3, 4, 7. Library ("SOB2"
-    // and a linkable image) → 0, 5, 6, 7 (6 also when a library is already loaded).
+    // Module table → 0 or 2. User variables (replacing any loaded; images linked earlier keep the
+    // old addresses, so load them first) → 0, 3, 4, 7. Library ("SOB2" and a linkable image; it
+    // links against the user variables) → 0, 5, 6, 7 (6 also when a library is already loaded).
     int LoadModuleTable(const uint8_t* data, size_t size);
     int LoadUserVariables(const uint8_t* data, size_t size, bool withInitial, bool withSnapshot);
     int LoadFunctionLibrary(const uint8_t* data, size_t size);
