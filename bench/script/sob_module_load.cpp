@@ -16,7 +16,7 @@
 
 #include <unistd.h>
 
-#include "../raster/contest.h"
+#include "contest.h"
 #include "authoring/sob_sample_game.h"
 #include "files/file_manager.h"
 #include "files/path_utils.h"
@@ -97,7 +97,7 @@ void Contest(benchmark::State& state, const std::function<void()>& ours)
 {
     Fixture& f = Shared();
     std::vector<uint8_t> copy(f.module.size());
-    bench_contest::Contest(
+    bench::Contest(
         state, ours,
         [&] {
             std::memcpy(copy.data(), f.module.data(), f.module.size());
