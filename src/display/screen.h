@@ -99,6 +99,9 @@ public:
     // The memory canvases' Create; no memory 2.
     int CreateSurfaceSprite(CSurfaceSprite** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
     int CreateSurfaceSprite10(CSurfaceSprite10** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
+    // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already
+    // listed.
+    int AdoptSurface(CSurface* surface);
     // Lists a scene object made by a creator (the current object group stamped). 0; 1 null or
     // already listed.
     int AdoptSceneObject(CTask* task);

@@ -21,9 +21,7 @@ int CScreen::MakeSurface(T** out, int noMemory, Step&& step)
         delete object;
         return result;
     }
-    CSurface* surface = object;
-    surface->SetGroup(m_objectGroup);
-    m_surfaces.push_back(surface);
+    AdoptSurface(object);
     *out = object;
     return 0;
 }
@@ -79,6 +77,15 @@ int CScreen::CreateSurfaceSprite10(CSurfaceSprite10** out, LONG width, LONG heig
     return MakeSurface(out, 2, [&](CSurfaceSprite10* canvas) {
         return canvas->Create(width, height, bitsPerPixel, sceneMode);
     });
+}
+
+int CScreen::AdoptSurface(CSurface* surface)
+{
+    if (!surface || HasSurface(surface))
+        return 1;
+    surface->SetGroup(m_objectGroup);
+    m_surfaces.push_back(surface);
+    return 0;
 }
 
 int CScreen::AdoptSceneObject(CTask* task)
