@@ -141,6 +141,8 @@ private:
         CDrawable* drawable;
         DWORD group; // the current drawable group when it was made
     };
+    // Deletes a surface that left the list; the frame image pointer is cleared when it was that.
+    void DestroySurface(CSurface* surface);
     template <class T, class Step>
     int MakeSurface(T** out, int noMemory, Step&& step);
     template <class T, class Step>

@@ -136,8 +136,17 @@ int CScreen::DeleteSurface(CSurface* surface)
     if (it == m_surfaces.end())
         return 2;
     m_surfaces.erase(it);
-    delete surface;
+    DestroySurface(surface);
     return 0;
+}
+
+void CScreen::DestroySurface(CSurface* surface)
+{
+    // The frame image deleted under the screen used to stay its frame image, and the next frame
+    // drew from freed memory.
+    if (m_frameImage && dynamic_cast<CImageObject*>(surface) == m_frameImage)
+        SetFrameImage(nullptr);
+    delete surface;
 }
 
 int CScreen::DeleteSurfaceAndClear(CSurface** surface)
@@ -213,7 +222,7 @@ void CScreen::DeleteObjectsByGroup(DWORD group, DWORD flags)
     if (flags & 1)
         DeleteWhere(
             m_surfaces, [&](CSurface* surface) { return (surface->GetGroup() == group) != others; },
-            [](CSurface* surface) { delete surface; });
+            [this](CSurface* surface) { DestroySurface(surface); });
 }
 
 void CScreen::DeleteDrawablesByGroup(DWORD group, bool invert)
@@ -227,7 +236,7 @@ void CScreen::DeleteAllObjects()
 {
     DeleteWhere(m_sceneObjects, [](CTask*) { return true; }, [](CTask* task) { delete task; });
     DeleteAllDrawables();
-    DeleteWhere(m_surfaces, [](CSurface*) { return true; }, [](CSurface* surface) { delete surface; });
+    DeleteWhere(m_surfaces, [](CSurface*) { return true; }, [this](CSurface* surface) { DestroySurface(surface); });
     Clear();
 }
 

@@ -235,6 +235,11 @@ TEST(ScreenFactory, CreatorsListWhatTheyMadeAndNothingElse)
     EXPECT_EQ(refused, nullptr);
     CImage* copy = nullptr;
     ASSERT_EQ(screen.CreateImageCopy(&copy, image, 0), 0);
+    screen.SetFrameImage(canvas10);
+    CSurface* frameSurface = canvas10;
+    EXPECT_EQ(screen.DeleteSurfaceAndClear(&frameSurface), 0);
+    EXPECT_EQ(screen.GetFrameImage(), nullptr); // never left pointing at a deleted canvas
+    ASSERT_EQ(screen.CreateSurfaceSprite10(&canvas10, 8, 8, 32, 1), 0);
     EXPECT_EQ(screen.SurfaceCount(), 4u);
 
     screen.SetDrawableGroup(3);
