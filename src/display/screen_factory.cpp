@@ -8,8 +8,12 @@
 #include <algorithm>
 #include <new>
 
-template <class T, class Step>
-int CScreen::MakeSurface(T** out, int noMemory, Step&& step)
+namespace {
+
+// The creators' common road: out nulled, the object made and its creation step run (a failure
+// deletes it and is returned as it is), then list(object) and out set.
+template <class T, class Step, class List>
+int Build(T** out, int noMemory, Step&& step, List&& list)
 {
     if (!out)
         return noMemory;
@@ -21,27 +25,24 @@ int CScreen::MakeSurface(T** out, int noMemory, Step&& step)
         delete object;
         return result;
     }
-    AdoptSurface(object);
+    list(object);
     *out = object;
     return 0;
+}
+
+} // namespace
+
+template <class T, class Step>
+int CScreen::MakeSurface(T** out, int noMemory, Step&& step)
+{
+    return Build(out, noMemory, step, [this](T* object) { AdoptSurface(object); });
 }
 
 template <class T, class Step>
 int CScreen::MakeDrawable(T** out, int noMemory, Step&& step)
 {
-    if (!out)
-        return noMemory;
-    *out = nullptr;
-    T* object = new (std::nothrow) T();
-    if (!object)
-        return noMemory;
-    if (const int result = step(object); result != 0) {
-        delete object;
-        return result;
-    }
-    m_drawables.push_back(DrawableEntry{object, m_drawableGroup});
-    *out = object;
-    return 0;
+    return Build(out, noMemory, step,
+                 [this](T* object) { m_drawables.push_back(DrawableEntry{object, m_drawableGroup}); });
 }
 
 int CScreen::CreateImage(CImage** out, LONG width, LONG height, int bitsPerPixel, uint32_t flags)

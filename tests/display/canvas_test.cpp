@@ -13,7 +13,8 @@ namespace {
 
 using display_test::CrossFade;
 using display_test::kDeviceFormats;
-using display_test::SurfaceSet;
+using drawing_test::SurfaceSet;
+using display_test::MakeSurface;
 
 // A DC over a buffer of 32-bit pixels filled with a canary.
 struct DcBuffer {
@@ -96,7 +97,7 @@ TEST(MemoryCanvas, PresentIntoSurfacesOfEveryFormatIsCutToImageAndSurface)
     for (const auto& f : kDeviceFormats) {
         for (const LONG size : {40, 25}) { // as large as the canvas, and smaller
             SCOPED_TRACE(testing::Message() << f.code << " " << size);
-            IDirectDrawSurface7* surface = set.Make(size, size, f);
+            IDirectDrawSurface7* surface = MakeSurface(set, size, size, f);
             for (const RECT& r : rects)
                 canvas.InvalidateRect(&r);
             ASSERT_EQ(canvas.Present(nullptr, nullptr, surface, f.code, true), 0);
@@ -323,7 +324,7 @@ TEST(CanvasFilter, FramesIntoSurfacesSmallerThanTheCanvas)
         FilterPair pair(50, 40);
         ASSERT_EQ(pair.front.SetBackCanvas(&pair.back), 0);
         ASSERT_EQ(pair.front.AttachFilter(new CrossFade(2), 0, 0, 0), 0);
-        IDirectDrawSurface7* surface = set.Make(30, 20, f);
+        IDirectDrawSurface7* surface = MakeSurface(set, 30, 20, f);
         ASSERT_EQ(pair.front.Present(nullptr, nullptr, surface, f.code, true), 0);
         const int bytes = PixelFormatBytes(f.code);
         std::vector<BYTE> expected(static_cast<size_t>(30 * 20 * bytes), 0);

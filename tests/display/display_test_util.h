@@ -4,6 +4,7 @@
 
 #include "display/screen_filter.h"
 #include "display/task.h"
+#include "drawing/drawing_test_util.h"
 #include "raster/image.h"
 #include "raster/dib_convert.h"
 #include "raster/surface_convert.h"
@@ -100,54 +101,10 @@ inline const DeviceFormat kDeviceFormats[] = {
     {kPixelA8R8G8B8, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000},
 };
 
-// Memory DirectDraw surfaces, released with the set.
-class SurfaceSet {
-public:
-    SurfaceSet() { EXPECT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_dd), IID_IDirectDraw7, nullptr), DD_OK); }
-    ~SurfaceSet()
-    {
-        for (auto* s : m_surfaces)
-            s->Release();
-        m_dd->Release();
-    }
-    IDirectDrawSurface7* Make(LONG w, LONG h, const DeviceFormat& f)
-    {
-        DDSURFACEDESC2 d{};
-        d.dwSize = sizeof(d);
-        d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-        d.dwWidth = static_cast<DWORD>(w);
-        d.dwHeight = static_cast<DWORD>(h);
-        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-        d.ddpfPixelFormat.dwFlags = DDPF_RGB | (f.a ? DDPF_ALPHAPIXELS : 0);
-        d.ddpfPixelFormat.dwRGBBitCount = f.bits;
-        d.ddpfPixelFormat.dwRBitMask = f.r;
-        d.ddpfPixelFormat.dwGBitMask = f.g;
-        d.ddpfPixelFormat.dwBBitMask = f.b;
-        d.ddpfPixelFormat.dwRGBAlphaBitMask = f.a;
-        IDirectDrawSurface7* s = nullptr;
-        EXPECT_EQ(m_dd->CreateSurface(&d, &s, nullptr), DD_OK);
-        if (s)
-            m_surfaces.push_back(s);
-        return s;
-    }
-    // The surface's rows, packed.
-    static std::vector<BYTE> Bytes(IDirectDrawSurface7* s, int bytesPerPixel)
-    {
-        DDSURFACEDESC2 d{};
-        d.dwSize = sizeof(d);
-        std::vector<BYTE> out;
-        EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
-        for (DWORD y = 0; y < d.dwHeight; ++y) {
-            const BYTE* row = static_cast<BYTE*>(d.lpSurface) + y * static_cast<DWORD>(d.lPitch);
-            out.insert(out.end(), row, row + d.dwWidth * static_cast<DWORD>(bytesPerPixel));
-        }
-        s->Unlock(nullptr);
-        return out;
-    }
-
-private:
-    IDirectDraw7* m_dd = nullptr;
-    std::vector<IDirectDrawSurface7*> m_surfaces;
-};
+// A surface of one of the formats above.
+inline IDirectDrawSurface7* MakeSurface(drawing_test::SurfaceSet& set, LONG w, LONG h, const DeviceFormat& f)
+{
+    return set.Make(w, h, f.bits, f.r, f.g, f.b, f.a);
+}
 
 } // namespace display_test
