@@ -92,7 +92,6 @@ public:
     // Canvases switch tracking off while a scene decides what is redrawn: the active tracker is
     // the owned one (on) or none (off).
     void SetTrackerActive(bool on) { m_tracker = on ? m_ownedTracker : nullptr; }
-    CUpdateRegion* GetOwnedTracker() const { return m_ownedTracker; }
     const RECT& TransferSrcRect() const { return m_transferSrc; }
     const RECT& TransferDstRect() const { return m_transferDst; }
     BYTE** GetRowTable() const { return m_rowTable; }
