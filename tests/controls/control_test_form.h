@@ -7,6 +7,10 @@
 #include "../platform/input_test_window.h"
 #include "controls/control_container.h"
 #include "drawing/scene.h"
+#include "files/file_manager.h"
+#include "files/gll_manager.h"
+#include "files/path_utils.h"
+#include "files/temp_folder.h"
 #include "platform/action_map.h"
 #include "platform/input_manager.h"
 #include "platform/keyboard_device.h"
@@ -136,6 +140,26 @@ public:
     CImage target;
     CScene scene;
     std::unique_ptr<TestForm> form;
+};
+
+// A temporary base folder with the file manager and the built-in picture loaders published.
+class PictureFolder {
+public:
+    PictureFolder()
+    {
+        SetBaseFolder(dir.Windows().c_str());
+        g_pFileManager = &files;
+        RegisterBuiltinImageLoaders(loaders);
+        g_pGllManager = &loaders;
+    }
+    ~PictureFolder()
+    {
+        g_pFileManager = nullptr;
+        g_pGllManager = nullptr;
+    }
+    TempFolder dir;
+    CFileManager files;
+    CGllManager loaders;
 };
 
 } // namespace controls_test

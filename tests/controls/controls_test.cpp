@@ -9,10 +9,12 @@
 #include "controls/rectangle_control.h"
 #include "controls/toggle_button.h"
 #include "drawing/draw_list.h"
-#include "files/file_manager.h"
-#include "files/gll_manager.h"
-#include "files/path_utils.h"
-#include "files/temp_folder.h"
+#include "drawing/glyph_font.h"
+#include "raster/fill_ops.h"
+#include "winapi/text.h"
+
+#include <cstdio>
+#include <cstdlib>
 #include "raster/blend_tables.h"
 
 namespace {
@@ -193,6 +195,18 @@ TEST_F(ControlsTest, RectangleControlColoursAndRelease)
     Button(false);
     Frame();
     EXPECT_EQ(form->Take(), (Log{"sound - -3", "sound - -4"})) << "activated once, on the release";
+
+    ASSERT_EQ(form->SetFocus(&rect), 0);
+    form->Take();
+    EXPECT_EQ(KeyFrame(kHidEnter), 2);
+    EXPECT_EQ(rect.GetState(), 2) << "confirm shows the pressed colour";
+    host->AdvanceClock(100);
+    Frame();
+    EXPECT_EQ(rect.GetState(), 2) << "for at least 100 ms";
+    host->AdvanceClock(1);
+    Frame();
+    EXPECT_EQ(rect.GetState(), 1);
+    EXPECT_EQ(form->Take(), Log{"sound - -4"});
 }
 
 class ToggleTest : public ControlsTest {
@@ -221,6 +235,16 @@ TEST_F(ToggleTest, KindTableAndCheckBox)
         }
     }
     CToggleButton bad;
+    CToggleButton pressedKind;
+    ASSERT_EQ(pressedKind.CreateFromImage(&scene.GetList(), 1, nullptr, strip.get(), 0, false, nullptr, 100, 0, 0, 255, 1), 0);
+    ASSERT_EQ(form->AddControl(&pressedKind, -1), 0);
+    ASSERT_EQ(form->SetFocus(&pressedKind), 0);
+    EXPECT_EQ(KeyFrame(kHidEnter), 2);
+    EXPECT_EQ(pressedKind.GetState(), 2) << "kind 0 shows its pressed picture first";
+    host->AdvanceClock(101);
+    Frame();
+    EXPECT_EQ(pressedKind.GetState(), 4) << "then toggles on";
+    form->RemoveControl(&pressedKind);
     EXPECT_EQ(bad.CreateFromImage(&scene.GetList(), 1, nullptr, strip.get(), 4, false, nullptr, 0, 0, 0, 255, 1), 1)
         << "kinds past the table";
 
@@ -300,28 +324,16 @@ protected:
     void SetUp() override
     {
         ControlsTest::SetUp();
-        ASSERT_EQ(SetBaseFolder(dir.Windows().c_str()), 0);
-        g_pFileManager = &files;
-        ASSERT_EQ(RegisterBuiltinImageLoaders(loaders), 0);
-        g_pGllManager = &loaders;
         // 40 x 10: values 0 | 1 | 2 | 3 in 10-pixel bands, saved as BMP through the engine.
         CImage map;
         map.Create(40, 10, 8, 0);
         for (int y = 0; y < 10; ++y)
             for (int x = 0; x < 40; ++x)
                 map.GetRowAddress(y)[x] = static_cast<BYTE>(x / 10);
-        mapPath = dir.Windows("map.bmp");
+        mapPath = pictures.dir.Windows("map.bmp");
         ASSERT_EQ(map.ExportPixels(mapPath.c_str(), 0, 0), 0);
     }
-    void TearDown() override
-    {
-        g_pFileManager = nullptr;
-        g_pGllManager = nullptr;
-        ControlsTest::TearDown();
-    }
-    TempFolder dir;
-    CFileManager files;
-    CGllManager loaders;
+    PictureFolder pictures;
     std::string mapPath;
 };
 
@@ -382,7 +394,7 @@ TEST_F(ImageMapTest, MapsOfOtherDepthsAreRefused)
     CImage& color = *colorImage;
     CImageMap m;
     EXPECT_EQ(m.CreateFromImage(color, 3, 0, 0, true, 1), 2);
-    const std::string path = dir.Windows("map32.bmp");
+    const std::string path = pictures.dir.Windows("map32.bmp");
     ASSERT_EQ(color.ExportPixels(path.c_str(), 0, 0), 0);
     CImage probe;
     ASSERT_EQ(probe.LoadWithPalette(path.c_str(), nullptr, 0, 0), 0);
