@@ -11,16 +11,6 @@
 
 CButtonControlBase::~CButtonControlBase() = default;
 
-void CButtonControlBase::SetEvents(const char* text1, int number, const char* text2, int32_t* activatedFlag,
-                                   int32_t* highlightFlag, int32_t* normalFlag, const char* activateSound,
-                                   const char* enterSound, const char* leaveSound, int activateNumber,
-                                   int enterNumber, int leaveNumber)
-{
-    m_command = std::make_unique<CControlCommand>(text1, number, text2, activatedFlag, highlightFlag, normalFlag,
-                                                  activateSound, enterSound, leaveSound, activateNumber, enterNumber,
-                                                  leaveNumber);
-}
-
 bool CButtonControlBase::SetEnabled(bool enabled)
 {
     if (!CControl::SetEnabled(enabled))

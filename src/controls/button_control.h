@@ -16,7 +16,7 @@ class CGlyphFont;
 
 enum : uint8_t { kButtonNormal = 0, kButtonHover = 1, kButtonPressed = 2, kButtonDisabled = 3 };
 
-class CButtonControlBase : public CControl {
+class CButtonControlBase : public CControl, public CCommandHolder {
 public:
     ~CButtonControlBase() override;
     bool SetEnabled(bool enabled) override;
@@ -29,10 +29,6 @@ public:
 
     virtual int SetState(int state) = 0;
     virtual bool PixelHitTest(int x, int y) = 0;
-    void DeleteEvents() { m_command.reset(); }
-    void SetEvents(const char* text1, int number, const char* text2, int32_t* activatedFlag, int32_t* highlightFlag,
-                   int32_t* normalFlag, const char* activateSound, const char* enterSound, const char* leaveSound,
-                   int activateNumber, int enterNumber, int leaveNumber);
     // SetResult, the activate sound, the activated flag and the command; nothing without a form.
     virtual void FireClick();
     // The type-specific byte: rectangular hit test when non-zero.
@@ -41,7 +37,6 @@ public:
     int GetState() const { return m_state; }
     void SetFaceColor(uint32_t argb) { m_faceColor = argb; }
     void SetHighlightColor(uint32_t argb) { m_highlightColor = argb; }
-    const CControlCommand* GetEvents() const { return m_command.get(); }
 
 protected:
     // From normal: hover and the enter event.
@@ -59,7 +54,6 @@ protected:
     uint32_t m_faceColor = 0xD4D0C8;
     int32_t m_secondTransparency = -1;
     uint32_t m_highlightColor = 0x400080FF;
-    std::unique_ptr<CControlCommand> m_command;
     uint32_t m_repeatDeadline = 0;
 };
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 
 class CControlContainer;
 
@@ -28,6 +30,27 @@ public:
     int32_t activateNumber = -1;
     int32_t enterNumber = -1;
     int32_t leaveNumber = -1;
+};
+
+// The owned command record of a button-like control.
+class CCommandHolder {
+public:
+    // Replaces the record (texts copied; a given sound name stores its number as 0).
+    void SetCommand(const char* text1, int number, const char* text2, int32_t* activatedFlag, int32_t* highlightFlag,
+                    int32_t* normalFlag, const char* activateSound, const char* enterSound, const char* leaveSound,
+                    int activateNumber, int enterNumber, int leaveNumber);
+    void ClearCommand() { m_command.reset(); }
+    // The same two under the names the sprite-drawn buttons use.
+    template <class... Args>
+    void SetEvents(Args&&... args)
+    {
+        SetCommand(std::forward<Args>(args)...);
+    }
+    void DeleteEvents() { ClearCommand(); }
+    const CControlCommand* GetEvents() const { return m_command.get(); }
+
+protected:
+    std::unique_ptr<CControlCommand> m_command;
 };
 
 // Null for an empty text.

@@ -30,17 +30,6 @@ int CButton::Create(int x, int y, int width, int height, int hotX, int hotY, boo
     return 0;
 }
 
-void CButton::SetCommand(const char* text1, int number, const char* text2, int32_t* activatedFlag,
-                         int32_t* highlightFlag, int32_t* normalFlag, const char* activateSound,
-                         const char* enterSound, const char* leaveSound, int activateNumber, int enterNumber,
-                         int leaveNumber)
-{
-    ClearCommand();
-    m_command = std::make_unique<CControlCommand>(text1, number, text2, activatedFlag, highlightFlag, normalFlag,
-                                                  activateSound, enterSound, leaveSound, activateNumber, enterNumber,
-                                                  leaveNumber);
-}
-
 bool CButton::HitTest(int x, int y)
 {
     if (!m_pointerEnabled)

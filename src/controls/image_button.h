@@ -8,7 +8,7 @@
 
 #include <memory>
 
-class CButton : public CControl {
+class CButton : public CControl, public CCommandHolder {
 public:
     ~CButton() override;
     int GetType() const override { return kControlImageButton; }
@@ -33,10 +33,6 @@ public:
 
     // 1 width or height not positive (nothing stored); 0. A negative hot coordinate: the centre.
     int Create(int x, int y, int width, int height, int hotX, int hotY, bool pointerEnabled, bool activatable, int id);
-    void ClearCommand() { m_command.reset(); }
-    void SetCommand(const char* text1, int number, const char* text2, int32_t* activatedFlag, int32_t* highlightFlag,
-                    int32_t* normalFlag, const char* activateSound, const char* enterSound, const char* leaveSound,
-                    int activateNumber, int enterNumber, int leaveNumber);
     // False in no container or when not activatable.
     bool Activate();
     bool IsHighlighted() const { return m_highlighted != 0; }
@@ -55,5 +51,4 @@ private:
     uint8_t m_pointerEnabled = 0;
     uint8_t m_activatable = 0;
     uint8_t m_highlighted = 0;
-    std::unique_ptr<CControlCommand> m_command;
 };

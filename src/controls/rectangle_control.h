@@ -12,7 +12,7 @@
 
 class CDrawList;
 
-class CPushControlBase : public CControl {
+class CPushControlBase : public CControl, public CCommandHolder {
 public:
     bool SetEnabled(bool enabled) override;
     bool HitTest(int x, int y) override;
@@ -25,10 +25,6 @@ public:
 
     // 0 normal, 1 highlighted, 2 pressed; any other value is shown as a colour itself.
     virtual int SetState(int state) = 0;
-    void ClearCommand() { m_command.reset(); }
-    void SetCommand(const char* text1, int number, const char* text2, int32_t* activatedFlag, int32_t* highlightFlag,
-                    int32_t* normalFlag, const char* activateSound, const char* enterSound, const char* leaveSound,
-                    int activateNumber, int enterNumber, int leaveNumber);
     // False in no container.
     virtual bool Activate();
     int GetState() const { return m_state; }
@@ -40,7 +36,6 @@ protected:
     uint32_t m_normalColor = 0;
     uint32_t m_highlightColor = 0x400080FF;
     uint32_t m_pressedColor = 0x40FF8000;
-    std::unique_ptr<CControlCommand> m_command;
     uint32_t m_keyReleaseTime = 0;
 };
 

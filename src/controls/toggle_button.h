@@ -16,7 +16,7 @@ class CDrawList;
 // States: 0 off, 1 off + hover, 2 off + pressed, 3 on, 4 on + hover, 5 on + pressed, 6 disabled
 // off, 7 disabled on. Kinds: 0 check box, 1 check box without pressed pictures, 2 radio button,
 // 3 radio button without pressed pictures.
-class CToggleButton : public CControl {
+class CToggleButton : public CControl, public CCommandHolder {
 public:
     ~CToggleButton() override;
     int GetType() const override { return kControlToggle; }
@@ -46,10 +46,6 @@ public:
     void Release();
     int SetState(int state);
     bool PixelHitTest(int x, int y) { return m_face.m_sprite.HitTest(x, y, true); }
-    void DeleteEvents() { m_command.reset(); }
-    void SetEvents(const char* text1, int number, const char* text2, int32_t* activatedFlag, int32_t* highlightFlag,
-                   int32_t* normalFlag, const char* activateSound, const char* enterSound, const char* leaveSound,
-                   int activateNumber, int enterNumber, int leaveNumber);
     // False when already in the requested value.
     bool SetChecked(bool on);
     // 0 (also unchanged); 1 neither leader nor member; 2 index negative or past the member count.
@@ -114,7 +110,6 @@ private:
     uint8_t m_state = 0;
     int32_t m_selected = 0;
     int32_t* m_stateVariable = nullptr;
-    std::unique_ptr<CControlCommand> m_command;
     uint8_t m_groupLocked = 0;
     uint32_t m_repeatDeadline = 0;
     uint8_t m_isLeader = 0;
