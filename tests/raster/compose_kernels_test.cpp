@@ -120,6 +120,36 @@ TEST(ComposeKernels, TwinsMatch)
     }
 }
 
+TEST(ComposeKernels, AlphaOnAlphaTwinsMatchForEveryAlphaPair)
+{
+    // The SIMD twin takes shortcuts by alpha (clear, opaque) and computes the union: every pair of
+    // destination and source alpha, in runs and mixed within a group of four, at several opacities
+    // and through a table that is no row of the multiply table.
+    std::mt19937 rng(77);
+    BYTE odd[256];
+    for (auto& v : odd) {
+        v = BYTE(rng());
+    }
+    odd[0] = 0;
+    odd[255] = 255;
+    const BYTE* tables[] = {g_MulTable[255], g_MulTable[128], g_MulTable[1], odd};
+    for (int order = 0; order < 2; ++order) {
+        std::vector<uint32_t> dst(65536), src(65536);
+        for (uint32_t i = 0; i < 65536; ++i) {
+            // order 0: source alpha runs along rows; order 1: pairs scattered.
+            const uint32_t k = order == 0 ? i : (i * 40503u) & 0xFFFF;
+            dst[i] = (k >> 8) << 24 | (rng() & 0xFFFFFF);
+            src[i] = (k & 0xFF) << 24 | (rng() & 0xFFFFFF);
+        }
+        for (const BYTE* table : tables) {
+            std::vector<uint32_t> a = dst, b = dst;
+            AlphaOnAlphaRows32(B(a[0]), CB(src[0]), 0, 0, 256, 256, table);
+            AlphaOnAlphaRows32Mmx(B(b[0]), CB(src[0]), 0, 0, 256, 256, table);
+            ASSERT_EQ(a, b) << "order " << order;
+        }
+    }
+}
+
 TEST(ComposeKernels, PerPixelRules)
 {
     std::mt19937 rng(8);
