@@ -150,6 +150,39 @@ TEST(ComposeKernels, AlphaOnAlphaTwinsMatchForEveryAlphaPair)
     }
 }
 
+TEST(ComposeKernels, RuleBlendTwinsMatchOnFadeLevels)
+{
+    // A fade's levels are 0 below a band and 255 above it: rule runs wholly at either end, across
+    // the band and mixed within a group, with a rule and by the source alpha.
+    std::mt19937 rng(99);
+    BYTE levels[256];
+    for (int k = 0; k < 256; ++k) {
+        levels[k] = BYTE(k < 96 ? 0 : k >= 160 ? 255 : (k - 96) * 4);
+    }
+    for (int width = 1; width <= 40; ++width) {
+        Picture dst = RandomPicture(rng, width, 4, 4), src = RandomPicture(rng, width, 4, 4);
+        Picture rule = RandomPicture(rng, width, 4, 1);
+        SprinkleEdges(rng, src);
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const BYTE runs[4] = {BYTE(x < 8 ? 0 : 255), BYTE(x * 16), BYTE(255 - x * 8), BYTE(rng())};
+                *rule.At(x, y) = runs[y];
+                src.At(x, y)[3] = y == 0 ? BYTE(x < 16 ? 0 : 255) : src.At(x, y)[3];
+            }
+        }
+        for (int alpha = 0; alpha < 2; ++alpha) {
+            for (const BYTE* r : {static_cast<const BYTE*>(rule.First()), static_cast<const BYTE*>(nullptr)}) {
+                Picture a = dst, b = dst;
+                const auto plain = alpha ? RuleBlendAlphaRows32 : RuleBlendRows32;
+                const auto simd = alpha ? RuleBlendAlphaRows32Mmx : RuleBlendRows32Mmx;
+                plain(a.First(), src.First(), a.Skip(), src.Skip(), width, 4, r, rule.Skip(), levels);
+                simd(b.First(), src.First(), b.Skip(), src.Skip(), width, 4, r, rule.Skip(), levels);
+                ASSERT_EQ(a.mem, b.mem) << "width " << width << " alpha " << alpha << (r ? " rule" : "");
+            }
+        }
+    }
+}
+
 TEST(ComposeKernels, PerPixelRules)
 {
     std::mt19937 rng(8);
