@@ -100,10 +100,12 @@ TEST(PixelLibEntries, FillsFollowTheirRules)
 TEST(PixelLibEntries, MirrorsAndFlips)
 {
     // Rule: the pixel that sat at the mirrored place (read from a copy); widths past the blocks
-    // the row reversal swaps at once.
-    for (int bpp : {32, 8}) {
+    // the row reversal swaps at once; both kernel sets (the SIMD one reverses bytes differently).
+    for (int combo = 0; combo < 4; ++combo) {
+        const int bpp = combo % 2 ? 8 : 32;
+        SimdSwitch sw(combo >= 2);
         for (int w = 1; w <= 70; ++w) {
-            SCOPED_TRACE(testing::Message() << "bpp " << bpp << " width " << w);
+            SCOPED_TRACE(testing::Message() << "bpp " << bpp << " width " << w << " simd " << (combo >= 2));
             raster_test::Random random(static_cast<uint32_t>(w));
             auto image = MakeImage(w + 2, 5, bpp, random);
             auto copy = MakeImage(w + 2, 5, bpp, random);
