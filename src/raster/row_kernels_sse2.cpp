@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 using namespace raster_detail;
 
@@ -326,7 +328,68 @@ void CopyRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int wid
 void CopyRows32ScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
                          const StretchState& step)
 {
-    ScaledRows4<false>(dst, src, dstSkip, srcPitch, width, height, step, kCopy4, kCopy1);
+    if (height < 2 || width < 8) {
+        ScaledRows4<false>(dst, src, dstSkip, srcPitch, width, height, step, kCopy4, kCopy1);
+        return;
+    }
+    // Every row samples the same columns: their offsets are walked once, and the rows gather
+    // through them without the stepping.
+    std::vector<ptrdiff_t> offsets(static_cast<size_t>(width));
+    const ptrdiff_t whole = static_cast<ptrdiff_t>(step.xStep) * 4;
+    ptrdiff_t next = 0, lowest = 0, highest = 0;
+    int64_t xAcc = step.xAcc;
+    for (ptrdiff_t& at : offsets) {
+        at = next;
+        lowest = std::min(lowest, at);
+        highest = std::max(highest, at);
+        next += whole;
+        xAcc += step.xFrac;
+        if (xAcc >= 0) {
+            next += 4;
+            xAcc -= step.xDen;
+        }
+    }
+    const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 4;
+    // Whether a destination row shares a byte with what the source row at `from` is read from.
+    const auto touches = [&](const BYTE* row, const BYTE* from) {
+        const uintptr_t r = reinterpret_cast<uintptr_t>(row), f = reinterpret_cast<uintptr_t>(from);
+        return r < f + static_cast<uintptr_t>(highest + 4) && f + static_cast<uintptr_t>(lowest) < r + rowBytes;
+    };
+    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(step.yStep) * srcPitch;
+    int64_t yAcc = step.yAcc;
+    const BYTE* lastSrc = nullptr;
+    BYTE* lastDst = nullptr;
+    for (int y = 0; y < height; ++y) {
+        // A row sampling the same source row as the one before is that row again, unless writing
+        // either destination row changed what they read.
+        const bool again = src == lastSrc && !touches(lastDst, src) && !touches(dst, src) &&
+                           std::abs(dst - lastDst) >= rowBytes;
+        if (again) {
+            std::memcpy(dst, lastDst, static_cast<size_t>(rowBytes));
+        } else {
+            const ptrdiff_t* at = offsets.data();
+            int x = 0;
+            for (; x + 2 <= width; x += 2) {
+                const uint64_t pair =
+                    uint64_t{Load<uint32_t>(src + at[x])} | uint64_t{Load<uint32_t>(src + at[x + 1])} << 32;
+                Store<uint64_t>(dst + static_cast<ptrdiff_t>(x) * 4, pair);
+            }
+            if (x < width) {
+                Store<uint32_t>(dst + static_cast<ptrdiff_t>(x) * 4, Load<uint32_t>(src + at[x]));
+            }
+        }
+        lastSrc = src;
+        lastDst = dst;
+        dst += rowBytes + dstSkip;
+        if (y + 1 < height) {
+            src += yWhole;
+            yAcc += step.yFrac;
+            if (yAcc >= 0) {
+                src += srcPitch;
+                yAcc -= step.yDen;
+            }
+        }
+    }
 }
 
 void CopyRows32MirrorMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)

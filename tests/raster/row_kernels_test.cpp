@@ -285,3 +285,29 @@ TEST(RowKernels, ScaledStepsSampleAsDescribed)
     EXPECT_EQ(10u, two[0]);
     EXPECT_EQ(20u, two[1]);
 }
+
+// The scaled copy's twin repeats a destination row whose source row repeats. Where destination
+// and source rows share a picture (no row reading what it writes itself) a row must still read
+// what the rows before it wrote.
+TEST(RowKernels, ScaledCopyTwinMatchesWithinOnePicture)
+{
+    Random random(5);
+    constexpr int kWidth = 24, kRows = 14, kPitch = kWidth * 4;
+    const int pairs[][2] = {{0, 1}, {0, 2}, {3, 4}, {5, 7}, {7, 0}, {11, 1}, {2, 7}};
+    for (const auto& pair : pairs) {
+        const int srcRow = pair[0], dstRow = pair[1];
+        for (int srcWidth : {5, 12, kWidth}) {
+            std::vector<uint32_t> a(kWidth * kRows);
+            random.FillPixels(reinterpret_cast<BYTE*>(a.data()), a.size());
+            std::vector<uint32_t> b = a;
+            const int width = kWidth - 3, height = 6, srcHeight = 2;
+            const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
+                                  -height - 1, srcHeight % height, height, srcHeight / height};
+            auto* pa = reinterpret_cast<BYTE*>(a.data());
+            auto* pb = reinterpret_cast<BYTE*>(b.data());
+            CopyRows32Scaled(pa + dstRow * kPitch, pa + srcRow * kPitch + 12, 12, kPitch, width, height, st);
+            CopyRows32ScaledMmx(pb + dstRow * kPitch, pb + srcRow * kPitch + 12, 12, kPitch, width, height, st);
+            ASSERT_EQ(a, b) << srcRow << " -> " << dstRow << " from " << srcWidth;
+        }
+    }
+}
