@@ -498,8 +498,14 @@ bool Fill8(CDibSurface* d, DWORD index, const RECT* rect)
     if (!FillArea(d, 8, rect, a)) {
         return false;
     }
-    for (LONG y = a.top; y < a.bottom; ++y) {
-        std::memset(At(d, a.left, y), int(index & 0xFF), size_t(a.right - a.left));
+    const size_t w = size_t(a.right - a.left);
+    if (LONG(w) == d->GetPitch()) {
+        // Whole rows without a gap between them: one fill.
+        std::memset(At(d, a.left, a.top), int(index & 0xFF), w * size_t(a.bottom - a.top));
+    } else {
+        for (LONG y = a.top; y < a.bottom; ++y) {
+            std::memset(At(d, a.left, y), int(index & 0xFF), w);
+        }
     }
     Changed(a);
     return true;

@@ -208,6 +208,30 @@ TEST(RowKernels, FillAndInvertTwinsGivePlainResults)
     }
 }
 
+// The fill against a loop written here: rows with and without a gap between them, four equal
+// bytes and mixed ones, nothing outside the rows touched.
+TEST(RowKernels, FillSetsEveryPixelOfItsRows)
+{
+    Random random(4);
+    for (int width = 1; width <= 33; ++width) {
+        for (int extra : {0, 12}) {
+            for (DWORD value : {0x7F7F7F7Fu, 0x80123456u}) {
+                GuardedPlane a(width, kHeight, 4, extra);
+                random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+                GuardedPlane b = a;
+                FillRows32(a.Row(0), a.pitch - width * 4, width, kHeight, value);
+                for (int y = 0; y < kHeight; ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        std::memcpy(b.At(x, y), &value, 4);
+                    }
+                }
+                ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size())) << width;
+                ASSERT_TRUE(a.buffer.GuardsIntact());
+            }
+        }
+    }
+}
+
 // Every (alpha, source, destination) byte triple through both blend kernels, against the exact
 // rounded formula: one row per alpha, the 65536 (source, destination) pairs in each channel.
 TEST(RowKernels, BlendIsExactForEveryByteTriple)
