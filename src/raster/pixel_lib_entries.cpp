@@ -634,6 +634,7 @@ __attribute__((target("ssse3"))) void ReverseBytesSsse3(BYTE* row, int n)
     std::reverse(row + i, row + j);
 }
 
+// Whether the processor has SSSE3 (asked once).
 bool HasSsse3()
 {
     static const bool has = __builtin_cpu_supports("ssse3");

@@ -1,6 +1,7 @@
 // The SIMD twins ("Mmx" names) of the row kernels, written with SSE2 (the x86-64 baseline). Each
 // gives exactly the plain kernel's results: four pixels a step (the unscaled blends sixteen, with
-// eight-pixel fast paths), the rest of a row one at a time.
+// eight-pixel fast paths; the scaled copy gathers through column offsets walked once), the rest of
+// a row one at a time.
 #include "raster/row_kernels.h"
 
 #include "raster/row_kernel_loops.h"
