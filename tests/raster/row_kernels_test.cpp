@@ -310,7 +310,7 @@ TEST(RowKernels, ScaledStepsSampleAsDescribed)
     EXPECT_EQ(20u, two[1]);
 }
 
-// The scaled copy's twin repeats a destination row whose source row repeats. Where destination
+// The scaled copies' twins repeat a destination row whose source row repeats. Where destination
 // and source rows share a picture (no row reading what it writes itself) a row must still read
 // what the rows before it wrote.
 TEST(RowKernels, ScaledCopyTwinMatchesWithinOnePicture)
@@ -332,6 +332,14 @@ TEST(RowKernels, ScaledCopyTwinMatchesWithinOnePicture)
             CopyRows32Scaled(pa + dstRow * kPitch, pa + srcRow * kPitch + 12, 12, kPitch, width, height, st);
             CopyRows32ScaledMmx(pb + dstRow * kPitch, pb + srcRow * kPitch + 12, 12, kPitch, width, height, st);
             ASSERT_EQ(a, b) << srcRow << " -> " << dstRow << " from " << srcWidth;
+            if (srcWidth <= 12) {
+                // Mirrored: the walk starts one pixel past the columns it reads.
+                CopyRows32MirrorScaled(pa + dstRow * kPitch, pa + srcRow * kPitch + 60, 12, kPitch, width,
+                                       height, st);
+                CopyRows32MirrorScaledMmx(pb + dstRow * kPitch, pb + srcRow * kPitch + 60, 12, kPitch, width,
+                                          height, st);
+                ASSERT_EQ(a, b) << "mirrored " << srcRow << " -> " << dstRow << " from " << srcWidth;
+            }
         }
     }
 }
