@@ -38,8 +38,7 @@ template <Way W> struct AlphaTableOp {
 // The tables' rows and columns where alpha over alpha needs no look-up: weight[0][e] = 255 with
 // union[0][e] = e (over a clear pixel the source is taken with its alpha e), weight[dA][255] = 255
 // with union 255 (an opaque source is taken whole), weight[dA][0] = 0 with union dA (a clear source
-// leaves the pixel). Elsewhere union[a][b] = 255 - floor((255 - a) (255 - b) / 255) is computed;
-// only the weight is looked up.
+// leaves the pixel). Elsewhere both are computed.
 struct AlphaOnAlphaOp {
     const BYTE* table;
     ByteTable lookup{table};
@@ -62,14 +61,8 @@ struct AlphaOnAlphaOp {
         if (_mm_movemask_epi8(_mm_or_si128(takeSource, keep)) == 0xFFFF) {
             return Select(keep, d, _mm_or_si128(_mm_and_si128(s, colour), _mm_slli_epi32(e, 24)));
         }
-        const __m128i key = _mm_or_si128(_mm_slli_epi32(dA, 8), e);
-        const __m128i w = Gather4(key, [](uint32_t k) { return uint32_t((&g_SourceWeightTable[0][0])[k]); });
-        // (255 - dA) (255 - e) <= 65025 fits a word; x * 0x8081 >> 23 is floor(x / 255) there.
-        const __m128i rest = _mm_mullo_epi16(_mm_sub_epi32(full, dA), _mm_sub_epi32(full, e));
-        const __m128i lost = _mm_srli_epi16(_mm_mulhi_epu16(rest, Splat16(0x8081)), 7);
-        const __m128i a = _mm_sub_epi32(full, lost);
-        const __m128i out = _mm_and_si128(BlendByFactor4(d, s, Factor32(w)), colour);
-        return _mm_or_si128(out, _mm_slli_epi32(a, 24));
+        const __m128i out = _mm_and_si128(BlendByFactor4(d, s, Factor32(SourceWeight4(dA, e))), colour);
+        return _mm_or_si128(out, _mm_slli_epi32(AlphaUnion4(dA, e), 24));
     }
 };
 

@@ -172,6 +172,29 @@ template <class F> inline __m128i Gather4(__m128i idx, F&& lookup)
                               _mm_cvtsi64_si128(static_cast<int64_t>(outHi)));
 }
 
+// The blend tables' source weight and alpha union of four (dA, e) pairs in 32-bit lanes, computed.
+// Weight: 255 over dA 0, else min(255, floor(65025 e / (255 (e + dA) - e dA))). Both integers are
+// below 2^24, so they and their single-precision quotient are exact or correctly rounded, and a
+// quotient that is no whole number lies at least 1/65025 below the next one, more than a float
+// step below 256: truncating gives the floor. Union: 255 - floor((255 - dA) (255 - e) / 255), the
+// product fitting a word, where x * 0x8081 >> 23 is floor(x / 255).
+inline __m128i SourceWeight4(__m128i dA, __m128i e)
+{
+    const __m128i sum = _mm_add_epi32(e, dA);
+    const __m128i den = _mm_sub_epi32(_mm_sub_epi32(_mm_slli_epi32(sum, 8), sum), _mm_mullo_epi16(e, dA));
+    const __m128 q = _mm_div_ps(_mm_mul_ps(_mm_cvtepi32_ps(e), _mm_set1_ps(65025.0f)), _mm_cvtepi32_ps(den));
+    const __m128i w = _mm_min_epi16(_mm_cvttps_epi32(q), Splat32(255));
+    // dA 0 (where 0 / 0 gave no number) takes 255.
+    const __m128i clear = _mm_cmpeq_epi32(dA, _mm_setzero_si128());
+    return _mm_or_si128(_mm_and_si128(clear, Splat32(255)), _mm_andnot_si128(clear, w));
+}
+inline __m128i AlphaUnion4(__m128i dA, __m128i e)
+{
+    const __m128i full = Splat32(255);
+    const __m128i rest = _mm_mullo_epi16(_mm_sub_epi32(full, dA), _mm_sub_epi32(full, e));
+    return _mm_sub_epi32(full, _mm_srli_epi16(_mm_mulhi_epu16(rest, Splat16(0x8081)), 7));
+}
+
 // The row of the multiply table that `table` is (its level), or -1 for any other table.
 inline int MulTableRowOf(const uint8_t* table)
 {
