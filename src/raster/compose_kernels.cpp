@@ -61,8 +61,7 @@ struct AlphaOnAlphaOp {
         if (_mm_movemask_epi8(_mm_or_si128(takeSource, keep)) == 0xFFFF) {
             return Select(keep, d, _mm_or_si128(_mm_and_si128(s, colour), _mm_slli_epi32(e, 24)));
         }
-        const __m128i out = _mm_and_si128(BlendByFactor4(d, s, Factor32(SourceWeight4(dA, e))), colour);
-        return _mm_or_si128(out, _mm_slli_epi32(AlphaUnion4(dA, e), 24));
+        return BlendOnAlpha4(d, s, e);
     }
 };
 

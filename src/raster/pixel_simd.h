@@ -195,6 +195,16 @@ inline __m128i AlphaUnion4(__m128i dA, __m128i e)
     return _mm_sub_epi32(full, _mm_srli_epi16(_mm_mulhi_epu16(rest, Splat16(0x8081)), 7));
 }
 
+// Four pixels s laid over d at levels e (32-bit lanes) by d's alpha: colour blended by the factor of
+// the source weight, alpha the union.
+inline __m128i BlendOnAlpha4(__m128i d, __m128i s, __m128i e)
+{
+    const __m128i dA = AlphaOf(d);
+    const __m128i w = SourceWeight4(dA, e);
+    const __m128i out = _mm_and_si128(BlendByFactor4(d, s, Factor32(w)), Splat32(0x00FFFFFFu));
+    return _mm_or_si128(out, _mm_slli_epi32(AlphaUnion4(dA, e), 24));
+}
+
 // The row of the multiply table that `table` is (its level), or -1 for any other table.
 inline int MulTableRowOf(const uint8_t* table)
 {
