@@ -1,0 +1,235 @@
+#include "drawing/anim_task.h"
+
+#include "drawing/cell_sheet.h"
+#include "drawing/sprite.h"
+#include "platform/timer_manager.h"
+#include "platform/timer_resolution.h"
+#include "raster/compose_ops.h"
+
+namespace {
+
+uint32_t SaturatedProduct(uint64_t a, uint64_t b)
+{
+    const uint64_t v = a * b;
+    return v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v);
+}
+
+} // namespace
+
+int CAnimTask::Setup(CTimerManager* timers, CCellSheet* sheet, CSprite* target, uint8_t loops, uint32_t loopWait,
+                     uint32_t randomRange, uint8_t randomFirstWait, SubtractiveRandomState* generator)
+{
+    // A frame time of 0 would divide by zero, and 0 cells would quietly play at random.
+    if (!timers || !sheet || !sheet->GetSource() || !sheet->GetPicture() || sheet->GetFrameTime() == 0
+        || sheet->GetCellCount() <= 0)
+        return 1;
+    if (target && !target->GetImage())
+        return 2;
+    m_sheet = sheet;
+    m_target = target;
+    m_targetImage = target ? target->GetImage() : nullptr;
+    m_loops = loops;
+    m_loopWait = loopWait;
+    m_randomRange = randomRange;
+    m_cellHeight = sheet->GetPicture()->GetHeight();
+    sheet->SaveBackground(DrawImage());
+    if (randomRange != 0 || (sheet->GetPlayMode() != 0 && sheet->GetPlayMode() != 1)) {
+        if (generator) {
+            m_random = generator;
+        } else {
+            if (!m_ownRandom) {
+                m_ownRandom = std::make_unique<SubtractiveRandomState>();
+                SeedSubtractiveRandom(*m_ownRandom, static_cast<int32_t>(GetTickCount()));
+            }
+            m_random = m_ownRandom.get();
+        }
+    }
+    m_wait = randomFirstWait ? m_loopWait + RandomBelow(m_randomRange) : 0;
+    m_restart = 1;
+    m_currentCell = -1;
+    const uint32_t cells = static_cast<uint32_t>(sheet->GetCellCount());
+    switch (sheet->GetPlayMode()) {
+    case 0: m_cycleLength = SaturatedProduct(cells, sheet->GetFrameTime()); break;
+    case 1: m_cycleLength = SaturatedProduct(2ull * cells - 1, sheet->GetFrameTime()); break;
+    default: m_cycleLength = 0; break;
+    }
+    return timers->Add(this, 0, 0, 0) == 0 ? 0 : 2;
+}
+
+uint32_t CAnimTask::RandomBelow(uint32_t range)
+{
+    if (range == 0 || !m_random)
+        return 0;
+    return DrawSubtractiveRandom(*m_random) % range;
+}
+
+CImage* CAnimTask::DrawImage() const
+{
+    return m_targetImage ? m_targetImage : m_sheet->GetSource();
+}
+
+int32_t CAnimTask::CellAt(uint32_t elapsed) const
+{
+    const int32_t cells = m_sheet->GetCellCount();
+    int64_t cell = elapsed / m_sheet->GetFrameTime();
+    if (cell >= cells)
+        cell = 2 * static_cast<int64_t>(cells) - cell - 2; // back and forth
+    return static_cast<int32_t>(cell < 0 ? 0 : cell);
+}
+
+void CAnimTask::Redraw() const
+{
+    const RECT rect{m_sheet->GetX(), m_sheet->GetY(), AddClamped(m_sheet->GetX(), m_sheet->GetCellWidth()),
+                    AddClamped(m_sheet->GetY(), m_cellHeight)};
+    if (m_target) {
+        RECT r = rect;
+        m_target->InvalidateLocalRect(&r);
+    } else {
+        m_sheet->RedrawUsers(rect);
+    }
+}
+
+void CAnimTask::DrawCell(int32_t c)
+{
+    m_currentCell = c;
+    CImage* image = DrawImage();
+    const CImage* picture = m_sheet->GetPicture();
+    if (!image || !picture)
+        return;
+    if (m_sheet->GetDrawMode() != 0)
+        m_sheet->RestoreBackground(image);
+    // A cell outside the sheet draws nothing.
+    if (c >= 0 && c < m_sheet->GetColumns()) {
+        const LONG w = m_sheet->GetCellWidth();
+        const RECT cell{static_cast<LONG>(c * w), 0, static_cast<LONG>((c + 1) * w), m_cellHeight};
+        const LONG x = m_sheet->GetX(), y = m_sheet->GetY();
+        if (m_sheet->GetDrawMode() == 1)
+            BlendAlphaOnAlpha(*image, picture, 255, x, y, &cell);
+        else if (picture->HasAlpha())
+            image->Copy(picture, x, y, &cell, false);
+        else
+            image->CopyColorKeepAlpha(picture, x, y, &cell);
+    }
+    Redraw();
+}
+
+int32_t CAnimTask::Step(uint32_t now)
+{
+    if (!m_sheet)
+        return 1;
+    // The owner's pause keeps the elapsed time in the cycle start (not while a restart is due).
+    if (m_pauseState == 1) {
+        m_pauseKept = !m_restart;
+        if (m_pauseKept)
+            m_cycleStart = now - m_cycleStart;
+        m_pauseState = 2;
+    }
+    if (m_pauseState == 2) {
+        if (!m_resumeAsked)
+            return 0;
+        if (m_pauseKept)
+            m_cycleStart = now - m_cycleStart;
+        m_pauseState = 0;
+        m_resumeAsked = 0;
+        m_pauseKept = 0;
+    }
+    if (m_restart) {
+        m_cycleStart = now;
+        m_restart = 0;
+    }
+    if (m_wait != 0) {
+        if (now - m_cycleStart < m_wait)
+            return 0;
+        m_cycleStart = now;
+        m_wait = 0;
+    }
+    const uint32_t elapsed = now - m_cycleStart;
+    const int32_t cells = m_sheet->GetCellCount();
+    if (m_cycleLength == 0) {
+        // Random mode: one random cell (never the one on show) a frame; each counts as a cycle.
+        if (elapsed < m_sheet->GetFrameTime())
+            return 0;
+        int32_t cell = static_cast<int32_t>(DrawSubtractiveRandom(*m_random) % static_cast<uint32_t>(cells));
+        if (cell == m_currentCell)
+            cell = cell + 1 < cells ? cell + 1 : 0;
+        DrawCell(cell);
+        m_cycleStart += elapsed;
+    } else if (elapsed < m_cycleLength) {
+        const int32_t cell = CellAt(elapsed);
+        if (cell != m_currentCell)
+            DrawCell(cell);
+        return 0;
+    } else {
+        m_cycleStart += elapsed;
+        const int32_t last = CellAt(m_cycleLength - 1);
+        if (last != m_currentCell)
+            DrawCell(last);
+    }
+    // A cycle is complete.
+    if (m_loops != 0 && m_loops-- == 1) {
+        Finish();
+        return 1;
+    }
+    m_wait = m_loopWait + RandomBelow(m_randomRange);
+    return 0;
+}
+
+void CAnimTask::Finish()
+{
+    if (!m_sheet)
+        return;
+    const int32_t action = m_sheet->GetEndAction();
+    if (action == 1)
+        return;
+    if (action <= 0) {
+        DrawCell(-action);
+        return;
+    }
+    m_sheet->RestoreBackground(DrawImage());
+    m_currentCell = -1;
+    Redraw();
+}
+
+int CAnimTask::MoveTo(LONG x, LONG y, bool redraw)
+{
+    if (!m_sheet)
+        return 1;
+    if (redraw && m_sheet->GetWorkImage()) {
+        if (m_sheet->RestoreBackground(DrawImage()))
+            Redraw();
+        m_sheet->SetPosition(x, y);
+        m_sheet->SaveBackground(DrawImage());
+        m_currentCell = -1; // the next step draws the cell at its new place
+    } else {
+        m_sheet->SetPosition(x, y);
+    }
+    return 0;
+}
+
+int32_t CAnimTask::Pause(uint32_t now)
+{
+    if (GetPauseDepth() == 0)
+        m_pausedAt = now;
+    return CTimedTask::Pause(now);
+}
+
+void CAnimTask::Resume(uint32_t now)
+{
+    const bool last = GetPauseDepth() == 1;
+    CTimedTask::Resume(now);
+    if (!last)
+        return;
+    if (!m_restart && m_pauseState == 0)
+        m_cycleStart += now - m_pausedAt;
+    m_currentCell = -1;
+}
+
+int32_t CAnimTask::PauseClock()
+{
+    return Pause(TimerNow());
+}
+
+void CAnimTask::ResumeClock()
+{
+    Resume(TimerNow());
+}
