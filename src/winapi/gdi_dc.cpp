@@ -2,6 +2,7 @@
 #include "winapi/gdi_dc.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -112,6 +113,15 @@ template <typename Copy> UINT WithColorTable(HDC hdc, UINT start, UINT count, bo
 void SetWindowDcProvider(std::shared_ptr<DcTarget> (*provider)(HWND))
 {
     g_windowDcProvider = provider;
+}
+
+namespace {
+std::atomic<void (*)()> g_gdiFlushHandler{nullptr};
+} // namespace
+
+void SetGdiFlushHandler(void (*handler)())
+{
+    g_gdiFlushHandler = handler;
 }
 
 HDC CreateMemoryDC(void* bits, int width, int height, int pitch, int bitsPerPixel)
@@ -436,6 +446,8 @@ int WINAPI ReleaseDC(HWND hwnd, HDC hdc)
     if (!mine)
         return 0;
     GdiUnregister(hdc);
+    if (dc->type == GdiDc::Type::Target)
+        dc->target->Flush();
     return 1;
 }
 
@@ -555,6 +567,8 @@ int WINAPI GetStretchBltMode(HDC hdc)
 
 BOOL WINAPI GdiFlush()
 {
+    if (auto handler = g_gdiFlushHandler.load())
+        handler();
     return TRUE;
 }
 
