@@ -14,18 +14,6 @@ int32_t Saturate32(int64_t v)
     return v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v);
 }
 
-// Truncation towards 0, kept inside the 32-bit range (a spline may overshoot; NaN gives 0).
-int32_t Truncate32(double v)
-{
-    if (!(v == v))
-        return 0;
-    if (v >= 2147483647.0)
-        return INT32_MAX;
-    if (v <= -2147483648.0)
-        return INT32_MIN;
-    return static_cast<int32_t>(v);
-}
-
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -235,6 +223,18 @@ int ApplyModifier(const char** cursor, const Context& cx, PathStep& pt)
 }
 
 } // namespace
+
+int32_t TruncateToInt32(double v)
+{
+    // A spline may overshoot the points' range.
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483647.0)
+        return INT32_MAX;
+    if (v <= -2147483648.0)
+        return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
 
 void SolveNaturalSpline(const double* points, size_t n, double* coefficients)
 {
@@ -477,8 +477,8 @@ void CSplinePath::BuildSpline()
 
 void CSplinePath::EvalLinear(const PathStep& a, const PathStep& b, double t, int32_t* x, int32_t* y)
 {
-    *x = Truncate32(a.x + (static_cast<double>(b.x) - a.x) * t);
-    *y = Truncate32(a.y + (static_cast<double>(b.y) - a.y) * t);
+    *x = TruncateToInt32(a.x + (static_cast<double>(b.x) - a.x) * t);
+    *y = TruncateToInt32(a.y + (static_cast<double>(b.y) - a.y) * t);
 }
 
 void CSplinePath::EvalCubic(int32_t i, const PathStep& a, const PathStep& b, double t, int32_t* x,
@@ -489,8 +489,8 @@ void CSplinePath::EvalCubic(int32_t i, const PathStep& a, const PathStep& b, dou
         return;
     }
     const size_t k = static_cast<size_t>(i);
-    *x = Truncate32(EvalSplineSegment(a.x, b.x, m_coefX[k], m_coefX[k + 1], t));
-    *y = Truncate32(EvalSplineSegment(a.y, b.y, m_coefY[k], m_coefY[k + 1], t));
+    *x = TruncateToInt32(EvalSplineSegment(a.x, b.x, m_coefX[k], m_coefX[k + 1], t));
+    *y = TruncateToInt32(EvalSplineSegment(a.y, b.y, m_coefY[k], m_coefY[k + 1], t));
 }
 
 int ApplyPathCommands(const char* text, int32_t* x, int32_t* y, CDrawable* sprite, CScene* scene, uint8_t* opacity,

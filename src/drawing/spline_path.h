@@ -52,6 +52,9 @@ void SolveNaturalSpline(const double* points, size_t n, double* coefficients);
 // The spline segment from a to b at u in [0, 1] with coefficients mi and mi1.
 double EvalSplineSegment(double a, double b, double mi, double mi1, double u);
 
+// Truncation towards 0 kept inside the 32-bit range (NaN gives 0).
+int32_t TruncateToInt32(double v);
+
 // Reads an optional '+'/'-' and decimal digits (saturated to 32 bits). False, cursor back before
 // the sign, when no digit follows.
 bool ParseSignedInt(const char** cursor, int32_t* value);
