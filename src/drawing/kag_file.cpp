@@ -66,7 +66,7 @@ int CKagFile::LoadStream(CReadStream& stream, bool withPalette)
             code = 2;
         else if (!ReadU32(stream, &skip))
             code = 3;
-        else if (skip != 0 && (skip > BytesLeft(stream) || stream.SeekCurrent(static_cast<LONG>(skip)) != 0))
+        else if (skip != 0 && (skip > BytesLeft(stream) || stream.SeekSet(stream.Tell() + skip) != 0))
             code = 4; // the skip word is unsigned: past the end is a failed seek
         else if (!ReadU32(stream, &n) || static_cast<uint64_t>(n) * kEntrySize > BytesLeft(stream))
             code = 3;

@@ -199,7 +199,6 @@ TEST_F(PathTaskTest, EasingFollowsItsFormula)
         EXPECT_EQ(timers.GetCount(), 0u);
         timers.RunDue(2001);
     }
-    // e = 2 starts slowly, e = -2 fast.
 }
 
 TEST_F(PathTaskTest, LoopsPausesAndDelays)
