@@ -9,10 +9,12 @@
 #include "files/pixel_library.h"
 #include "platform/cpu_info.h"
 #include "platform/timer_manager.h"
+#include "platform/timer_resolution.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <vector>
@@ -67,7 +69,12 @@ struct Fixture {
             task->SetTarget(&timers, sprites[i].get());
             paths.push_back(path);
         }
+        now = TimerNow(); // the tasks were listed at the clock's time
         timers.RunDue(now);
+        now += 100;
+        timers.RunDue(now);
+        if (sprites[0]->GetX() == static_cast<LONG>(paths[0].xs[0]))
+            std::abort(); // the tasks must move their sprites
     }
 
     std::unique_ptr<CPixelLibrary> library;
@@ -76,7 +83,7 @@ struct Fixture {
     std::vector<std::unique_ptr<CSprite>> sprites;
     std::vector<Path> paths;
     CTimerManager timers;
-    uint32_t now = 1;
+    uint32_t now = 0;
 };
 
 void OneStepOf200MoveTasks(benchmark::State& state)
