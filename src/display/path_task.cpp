@@ -192,18 +192,3 @@ void CPathTask::OnCancel()
     if (m_running)
         Finish();
 }
-
-int32_t CPathTask::Pause(uint32_t now)
-{
-    if (GetPauseDepth() == 0)
-        m_pausedAt = now;
-    return CTimedTask::Pause(now);
-}
-
-void CPathTask::Resume(uint32_t now)
-{
-    const bool last = GetPauseDepth() == 1;
-    CTimedTask::Resume(now);
-    if (last)
-        m_startTime += now - m_pausedAt;
-}

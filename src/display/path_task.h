@@ -29,9 +29,8 @@ public:
     int32_t Step(uint32_t now) override;
     // A running task finishes at once.
     void OnCancel() override;
-    int32_t Pause(uint32_t now) override;
-    // The last level also moves the start time by the paused time.
-    void Resume(uint32_t now) override;
+    // The end of a pause also moves the start time by the paused time.
+    void OnResumed(uint32_t pausedFor) override { m_startTime += pausedFor; }
     // The target on the last point (and value), hidden when visible while running; not running.
     void Finish();
 
@@ -89,6 +88,4 @@ private:
     void Apply(uint32_t t);
     // ApplyAt, then the value as alpha when alpha is on.
     void Show(uint32_t i, double u);
-
-    uint32_t m_pausedAt = 0;
 };

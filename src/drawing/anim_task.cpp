@@ -206,21 +206,10 @@ int CAnimTask::MoveTo(LONG x, LONG y, bool redraw)
     return 0;
 }
 
-int32_t CAnimTask::Pause(uint32_t now)
+void CAnimTask::OnResumed(uint32_t pausedFor)
 {
-    if (GetPauseDepth() == 0)
-        m_pausedAt = now;
-    return CTimedTask::Pause(now);
-}
-
-void CAnimTask::Resume(uint32_t now)
-{
-    const bool last = GetPauseDepth() == 1;
-    CTimedTask::Resume(now);
-    if (!last)
-        return;
     if (!m_restart && m_pauseState == 0)
-        m_cycleStart += now - m_pausedAt;
+        m_cycleStart += pausedFor;
     m_currentCell = -1;
 }
 

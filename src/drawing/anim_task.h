@@ -37,10 +37,9 @@ public:
     // The end of the last cycle: the sheet's end action, then the redraw.
     void Finish();
 
-    // Nested pause of the clock; the last resume shifts the cycle by the paused time and has the
-    // next step draw the cell again.
-    int32_t Pause(uint32_t now) override;
-    void Resume(uint32_t now) override;
+    // The end of a pause shifts the cycle by the paused time and has the next step draw the cell
+    // again.
+    void OnResumed(uint32_t pausedFor) override;
     // Pause and Resume at the program clock's time.
     int32_t PauseClock();
     void ResumeClock();
@@ -79,5 +78,4 @@ private:
     uint8_t m_resumeAsked = 0;
     uint8_t m_pauseKept = 0; // the cycle start holds the elapsed time
     uint32_t m_cycleStart = 0;
-    uint32_t m_pausedAt = 0;
 };

@@ -32,31 +32,31 @@ void CGroupFile::Release()
     --m_refCount;
 }
 
-CReadStream* CGroupFile::OpenStream(const char* name)
+int CGroupFile::ReadFile(const char* name, const std::function<int(CReadStream&)>& load)
 {
     if (!name)
-        return nullptr;
+        return 1;
     auto* reader = new CFileStreamReader;
-    DWORD code = reader->file.Open(name);
-    if (code == 3) // stored compressed in an archive: only a whole read can give it
-        code = reader->file.OpenInMemory(name);
-    if (code != 0) {
-        reader->Release();
-        return nullptr;
-    }
-    return reader;
+    DWORD opened = reader->file.Open(name);
+    if (opened == 3) // stored compressed in an archive: only a whole read can give it
+        opened = reader->file.OpenInMemory(name);
+    const int code = opened == 0 ? load(*reader) : 1;
+    reader->Release();
+    return code;
 }
 
-CReadStream* CGroupFile::MemoryStream(const void* data, uint32_t size)
+int CGroupFile::ReadBytes(const void* data, uint32_t size, const std::function<int(CReadStream&)>& load)
 {
-    void* block = GlobalAlloc(GMEM_FIXED, size ? size : 1);
+    void* block = data || size == 0 ? GlobalAlloc(GMEM_FIXED, size ? size : 1) : nullptr;
     if (!block)
-        return nullptr;
+        return 1;
     if (size)
         std::memcpy(block, data, size);
     auto* reader = new CMemoryReader;
     reader->Attach(block, size);
-    return reader;
+    const int code = load(*reader);
+    reader->Release();
+    return code;
 }
 
 bool CGroupFile::ReadExact(CReadStream& stream, void* buffer, uint32_t size)

@@ -6,6 +6,7 @@
 #include "files/read_stream.h"
 
 #include <cstdint>
+#include <functional>
 
 class CGroupFile {
 public:
@@ -21,11 +22,11 @@ public:
     uint32_t GetRefCount() const { return m_refCount; }
 
 protected:
-    // Opens name for reading: a stream over the file (an archive entry stored compressed is read
-    // whole into memory). Null when it cannot be opened. The caller releases it.
-    static CReadStream* OpenStream(const char* name);
-    // A stream over a copy of size bytes; null when out of memory.
-    static CReadStream* MemoryStream(const void* data, uint32_t size);
+    // Runs load over a stream of the file name (an archive entry stored compressed is read whole
+    // into memory) → load's code, or 1 when the file cannot be opened.
+    static int ReadFile(const char* name, const std::function<int(CReadStream&)>& load);
+    // The same over a copy of size bytes (1 for null data with a size, or no memory).
+    static int ReadBytes(const void* data, uint32_t size, const std::function<int(CReadStream&)>& load);
     // Reads exactly size bytes; false on a short read.
     static bool ReadExact(CReadStream& stream, void* buffer, uint32_t size);
     static bool ReadU32(CReadStream& stream, uint32_t* value);

@@ -24,23 +24,13 @@ void CKadFile::Clear()
 int CKadFile::Load(const char* name)
 {
     Clear();
-    CReadStream* stream = OpenStream(name);
-    if (!stream)
-        return 1;
-    const int code = LoadStream(*stream);
-    stream->Release();
-    return code;
+    return ReadFile(name, [this](CReadStream& stream) { return LoadStream(stream); });
 }
 
 int CKadFile::LoadFromMemory(const void* data, uint32_t size)
 {
     Clear();
-    CReadStream* stream = data || size == 0 ? MemoryStream(data, size) : nullptr;
-    if (!stream)
-        return 1;
-    const int code = LoadStream(*stream);
-    stream->Release();
-    return code;
+    return ReadBytes(data, size, [this](CReadStream& stream) { return LoadStream(stream); });
 }
 
 int CKadFile::LoadStream(CReadStream& stream)

@@ -147,18 +147,3 @@ int32_t CKagAnimTask::Step(uint32_t now)
         ShowEntry();
     return 0;
 }
-
-int32_t CKagAnimTask::Pause(uint32_t now)
-{
-    if (GetPauseDepth() == 0)
-        m_pausedAt = now;
-    return CTimedTask::Pause(now);
-}
-
-void CKagAnimTask::Resume(uint32_t now)
-{
-    const bool last = GetPauseDepth() == 1;
-    CTimedTask::Resume(now);
-    if (last)
-        m_frameStart += now - m_pausedAt;
-}

@@ -32,9 +32,8 @@ public:
     // Releases the file (when owned) and takes the sprite out of the scene's lists.
     void Finish();
 
-    // The last resume moves the frame start by the paused time.
-    int32_t Pause(uint32_t now) override;
-    void Resume(uint32_t now) override;
+    // The end of a pause moves the frame start by the paused time.
+    void OnResumed(uint32_t pausedFor) override { m_frameStart += pausedFor; }
 
     // Added to every entry's offset (0 by default).
     void SetBase(int32_t x, int32_t y)
@@ -75,5 +74,4 @@ private:
     CScene* m_scene = nullptr;
     int32_t m_group = 0;
     uint8_t m_nextGroup = 0;
-    uint32_t m_pausedAt = 0;
 };

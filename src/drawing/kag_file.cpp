@@ -33,23 +33,13 @@ CImage* CKagFile::GetPicture(int32_t i) const
 int CKagFile::Load(const char* name, bool withPalette)
 {
     Clear();
-    CReadStream* stream = OpenStream(name);
-    if (!stream)
-        return 1;
-    const int code = LoadStream(*stream, withPalette);
-    stream->Release();
-    return code;
+    return ReadFile(name, [&](CReadStream& stream) { return LoadStream(stream, withPalette); });
 }
 
 int CKagFile::LoadFromMemory(const void* data, uint32_t size, bool withPalette)
 {
     Clear();
-    CReadStream* stream = data || size == 0 ? MemoryStream(data, size) : nullptr;
-    if (!stream)
-        return 1;
-    const int code = LoadStream(*stream, withPalette);
-    stream->Release();
-    return code;
+    return ReadBytes(data, size, [&](CReadStream& stream) { return LoadStream(stream, withPalette); });
 }
 
 int CKagFile::LoadStream(CReadStream& stream, bool withPalette)

@@ -129,18 +129,12 @@ int ApplyModifier(const char** cursor, const Context& cx, PathStep& pt)
         pt.y = c == 'P' ? y : Saturate32(static_cast<int64_t>(y) + cx.startY);
         return 0;
     }
-    case 'Z': {
-        double zoom = 1.0;
-        ParseDecimal(cursor, &zoom);
-        pt.zoom = zoom;
-        pt.zooming = 1;
-        return 0;
-    }
+    case 'Z':
     case 'R': {
-        double angle = 0.0;
-        ParseDecimal(cursor, &angle);
-        pt.rotation = angle;
-        pt.turning = 1;
+        double v = c == 'Z' ? 1.0 : 0.0;
+        ParseDecimal(cursor, &v);
+        (c == 'Z' ? pt.zoom : pt.rotation) = v;
+        (c == 'Z' ? pt.zooming : pt.turning) = 1;
         return 0;
     }
     case 'O': {

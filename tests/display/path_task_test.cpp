@@ -17,8 +17,6 @@
 #include "drawing/spline_path.h"
 #include "drawing/sprite.h"
 #include "platform/timer_manager.h"
-#include "platform/timer_resolution.h"
-#include "winapi/clock.h"
 
 namespace {
 
@@ -58,9 +56,6 @@ protected:
     void SetUp() override
     {
         DrawingEnvironment::SetUp();
-        InitTimerResolution();
-        winapi::UseVirtualClock(true);
-        winapi::SetVirtualTime(1000);
         picture = drawing_test::RandomImage(40, 30, 32, 4);
         ASSERT_EQ(sprite.SetImage(picture.get(), nullptr, 10, 20), 0);
         ASSERT_EQ(target.Create(320, 240, 32, 0), 0);
@@ -71,10 +66,10 @@ protected:
     {
         g_pfnLowerThreadPriority = nullptr;
         g_pfnRestoreThreadPriority = nullptr;
-        winapi::UseVirtualClock(false);
         DrawingEnvironment::TearDown();
     }
 
+    drawing_test::VirtualClockAt clock{1000};
     std::unique_ptr<CImage> picture;
     CSprite sprite;
     CImage target;

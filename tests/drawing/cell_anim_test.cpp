@@ -12,9 +12,7 @@
 #include "drawing/sprite.h"
 #include "drawing_test_util.h"
 #include "platform/timer_manager.h"
-#include "platform/timer_resolution.h"
 #include "raster/compose_ops.h"
-#include "winapi/clock.h"
 
 namespace {
 
@@ -31,10 +29,6 @@ protected:
     void SetUp() override
     {
         DrawingEnvironment::SetUp();
-        // Tasks are listed at the clock's time; the steps give their own times from there on.
-        InitTimerResolution();
-        winapi::UseVirtualClock(true);
-        winapi::SetVirtualTime(1000);
         ASSERT_EQ(target.Create(64, 48, 32, 0), 0);
         ASSERT_EQ(scene.SetTarget(&target, false), 0);
         source = RandomImage(40, 30, 32, 7);
@@ -43,12 +37,6 @@ protected:
         ASSERT_EQ(sprite.SetImage(source.get(), nullptr, 5, 5), 0);
         ASSERT_EQ(scene.GetList().Insert(&sprite, 1, 0), 0);
         background = RandomImage(40, 30, 32, 7); // the source as it was
-    }
-
-    void TearDown() override
-    {
-        winapi::UseVirtualClock(false);
-        DrawingEnvironment::TearDown();
     }
 
     // Sets the sheet up on the sprite (mode 2: the background is kept) and plays it.
@@ -81,6 +69,7 @@ protected:
         return true;
     }
 
+    drawing_test::VirtualClockAt clock{1000};
     CImage target;
     CScene scene;
     CSprite sprite;

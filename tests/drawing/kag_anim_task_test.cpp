@@ -15,8 +15,6 @@
 #include "drawing_test_util.h"
 #include "files/gll_manager.h"
 #include "platform/timer_manager.h"
-#include "platform/timer_resolution.h"
-#include "winapi/clock.h"
 
 namespace {
 
@@ -78,9 +76,6 @@ protected:
     void SetUp() override
     {
         DrawingEnvironment::SetUp();
-        InitTimerResolution();
-        winapi::UseVirtualClock(true);
-        winapi::SetVirtualTime(1000);
         ASSERT_EQ(RegisterBuiltinImageLoaders(manager), 0);
         g_pGllManager = &manager;
         ASSERT_EQ(target.Create(64, 48, 32, 0), 0);
@@ -89,7 +84,6 @@ protected:
     void TearDown() override
     {
         g_pGllManager = nullptr;
-        winapi::UseVirtualClock(false);
         DrawingEnvironment::TearDown();
     }
 
@@ -108,6 +102,7 @@ protected:
         return -1;
     }
 
+    drawing_test::VirtualClockAt clock{1000};
     CGllManager manager;
     CImage target;
     CScene scene;
