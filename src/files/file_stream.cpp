@@ -13,14 +13,6 @@ CFileStream::~CFileStream()
     Close();
 }
 
-void CFileStream::Release()
-{
-    if (m_refCount != 0)
-        --m_refCount;
-    else
-        delete this;
-}
-
 void* CFileStream::GetBuffer()
 {
     return m_reader != nullptr ? m_reader->GetBuffer(false) : nullptr;

@@ -87,7 +87,14 @@ public:
 
     // Reference count (0 = one holder), used by decode streams that take the file over.
     void AddRef() { ++m_refCount; }
-    void Release();
+    // Drops one holder; the last destroys the stream. Inline, so that plug-in libraries can call it.
+    void Release()
+    {
+        if (m_refCount != 0)
+            --m_refCount;
+        else
+            delete this;
+    }
 
 private:
     // Makes a block loaded with code (0 = loaded) the stream's memory reader → 0, or the

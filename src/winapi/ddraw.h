@@ -198,20 +198,7 @@ using LPDDBLTFX = DDBLTFX*;
 extern const IID IID_IDirectDraw7;
 extern const IID IID_IDirectDrawSurface7;
 
-#ifndef TESSARO_IUNKNOWN_DEFINED
-#define TESSARO_IUNKNOWN_DEFINED
-// The root of the COM interfaces of the stand-in.
-struct IUnknown {
-    virtual HRESULT QueryInterface(REFIID iid, void** out) = 0;
-    virtual ULONG AddRef() = 0;
-    // Deletes the object when the count reaches 0; returns the new count.
-    virtual ULONG Release() = 0;
-
-protected:
-    ~IUnknown() = default;
-};
-using LPUNKNOWN = IUnknown*;
-#endif
+#include "winapi/com.h"  // IUnknown
 
 // A surface in memory. Every method answers DD_OK or a DDERR_ code.
 struct IDirectDrawSurface7 : IUnknown {

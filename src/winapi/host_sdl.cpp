@@ -12,6 +12,8 @@
 #include <mutex>
 
 #include "winapi/host_headless.h"
+#include "winapi/sdl_devices.h"
+#include "winapi/sdl_testing.h"
 #include "winapi/user_internal.h"
 
 // LeakSanitizer's switch, when the program runs under it. SDL's video drivers load system
@@ -199,7 +201,9 @@ public:
         LibraryAllocations hidden;
         SDL_Event event;
         while (SDL_PollEvent(&event))
-            Handle(event);
+            if (!devices_.Handle(event, [this](Uint32 id) { return Owner(id); }))
+                Handle(event);
+        devices_.Update();
         return true;
     }
 
@@ -641,9 +645,24 @@ private:
     SDL_Cursor* cursor_ = nullptr;
     bool cursorVisible_ = true;
     bool haveShape_ = true;
+    SdlDevices devices_;  // joysticks and drops
+
+public:
+    Uint32 WindowId(HWND hwnd)
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(hwnd);
+        return it == windows_.end() ? 0 : SDL_GetWindowID(it->second.sdl);
+    }
 };
 
 } // namespace
+
+uint32_t sdl_testing::SdlWindowId(HWND hwnd)
+{
+    auto* host = dynamic_cast<SdlHost*>(&CurrentHost());
+    return host != nullptr ? host->WindowId(hwnd) : 0;
+}
 
 std::unique_ptr<Host> MakeSdlHost()
 {

@@ -7,4 +7,5 @@
 #include "winapi/kernel_module.h"
 #include "winapi/kernel_string.h"
 #include "winapi/kernel_sync.h"
+#include "winapi/kernel_system.h"
 #include "winapi/kernel_time.h"

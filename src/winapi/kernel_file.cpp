@@ -704,8 +704,9 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
         }
         table.files.emplace(object.get(), object);
     }
-    // Truncation happens only after the sharing check, so a refused open changes nothing.
-    if (creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING) {
+    // Truncation happens only after the sharing check, so a refused open changes nothing. Devices
+    // (/dev/null, /dev/full) have no length to cut.
+    if ((creationDisposition == CREATE_ALWAYS || creationDisposition == TRUNCATE_EXISTING) && S_ISREG(st.st_mode)) {
         if (ftruncate(fd, 0) != 0) {
             int error = errno;
             winapi::CloseFileHandle(object.get());

@@ -1,6 +1,7 @@
 #include "winapi/kernel_module.h"
 
 #include "winapi/kernel_file.h"
+#include "winapi/wuvorbis.h"
 
 #include <dlfcn.h>
 
@@ -26,9 +27,21 @@ struct Module {
 };
 
 std::mutex g_mutex;
+std::string BuiltinKey(const char* name);
+
+// The stand-in's own modules, present from the first load.
+std::map<std::string, Builtin>* MakeRegistry()
+{
+    auto* registry = new std::map<std::string, Builtin>;
+    size_t count = 0;
+    const winapi::BuiltinProc* procs = winapi::WuvorbisProcs(&count);
+    (*registry)[BuiltinKey("wuvorbis.dll")] = Builtin{procs, count};
+    return registry;
+}
+
 std::map<std::string, Builtin>& Registry()
 {
-    static auto* registry = new std::map<std::string, Builtin>;
+    static auto* registry = MakeRegistry();
     return *registry;
 }
 std::map<std::string, Module*>& Loaded()

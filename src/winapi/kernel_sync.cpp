@@ -1,4 +1,5 @@
 #include "winapi/kernel_sync.h"
+#include "winapi/toolhelp.h"
 
 #include "winapi/kernel_file.h"
 
@@ -547,6 +548,8 @@ BOOL WINAPI CloseHandle(HANDLE object)
 {
     // File and search handles belong to the file services.
     if (winapi::CloseFileHandle(object))
+        return TRUE;
+    if (winapi::CloseSnapshotHandle(object))
         return TRUE;
     std::lock_guard<std::mutex> lock(g_mutex);
     Object* o = Lookup(object);

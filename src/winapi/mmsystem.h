@@ -22,3 +22,6 @@ struct WAVEFORMATEX {
 #pragma pack(pop)
 static_assert(sizeof(WAVEFORMATEX) == 18);
 using LPWAVEFORMATEX = WAVEFORMATEX*;
+
+// The multimedia joystick calls.
+#include "winapi/mmsystem_joystick.h"

@@ -18,6 +18,10 @@ std::string SjisToUtf8(std::string_view sjis);
 // UTF-8 → CP932. Characters that Shift-JIS cannot hold become '?'; invalid UTF-8 bytes too.
 std::string Utf8ToSjis(std::string_view utf8);
 
+// UTF-8 → CP932, checked: false (and *sjis unspecified) when a character has no Shift-JIS form or
+// the UTF-8 is invalid. For names given at the host edge, which must never silently become '?'.
+bool Utf8ToSjisChecked(std::string_view utf8, std::string* sjis);
+
 // Shift-JIS lead bytes: 0x81-0x9F and 0xE0-0xFC. A lead byte and the byte after it form one character.
 constexpr bool IsSjisLeadByte(unsigned char c)
 {
@@ -27,5 +31,11 @@ constexpr bool IsSjisLeadByte(unsigned char c)
 // The length of the longest start of `sjis` of at most `limit` bytes that does not end between
 // the two bytes of a character (where a truncating copy may cut).
 size_t SjisPrefixLength(std::string_view sjis, size_t limit);
+
+// --- character codes -------------------------------------------------------------------------
+// The Unicode form of one CP932 character code (a single byte, or lead × 256 + trail), read from
+// a table built once for all 65,536 codes; 0 when the code has no Unicode form (an unassigned
+// code, a lone lead byte, a trail byte out of range).
+char32_t SjisCodeToUnicode(unsigned code);
 
 } // namespace winapi

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 
+#include "winapi/dinput.h"
 #include "winapi/text.h"
 #include "winapi/user_internal.h"
 
@@ -231,6 +232,7 @@ void HostKey(HWND hwnd, const HostKeyEvent& key)
     else if (key.down && vk != VK_MENU)
         g_altAlone = false;
     SetAsync(row->vk, key.down);
+    DinputKey(DikFromScan(row->scan, row->extended, row->vk), key.down);
     SetAsync(vk, key.down || (vk == VK_SHIFT && IsDown(row->vk == VK_LSHIFT ? VK_RSHIFT : VK_LSHIFT)));
     LPARAM lParam = 1 | (LPARAM{row->scan} << 16);
     if (row->extended)
@@ -280,6 +282,7 @@ void HostMouseMove(HWND hwnd, int x, int y)
         return;
     const POINT screen = ToScreen(hwnd, x, y);
     SetCursorPoint(screen);
+    DinputMouseMove(screen.x, screen.y);
     POINT client{x, y};
     HWND target = MouseTarget(hwnd, &client);
     user::QueueInput(target, WM_MOUSEMOVE, MouseKeys(), MAKELONG(client.x, client.y), screen);
@@ -293,6 +296,7 @@ void HostMouseButton(HWND hwnd, int button, bool down, int x, int y)
     if (button < 0 || button > 2 || !IsWindow(hwnd))
         return;
     SetAsync(kButtonKeys[button], down);
+    DinputMouseButton(button, down);
     const POINT screen = ToScreen(hwnd, x, y);
     SetCursorPoint(screen);
     POINT client{x, y};
@@ -306,6 +310,7 @@ void HostMouseWheel(HWND hwnd, int delta, int x, int y)
         return;
     const POINT screen = ToScreen(hwnd, x, y);
     const WPARAM wParam = (static_cast<WPARAM>(static_cast<WORD>(static_cast<SHORT>(delta))) << 16) | MouseKeys();
+    DinputMouseWheel(delta);
     user::QueueInput(KeyTarget(hwnd), WM_MOUSEWHEEL, wParam, MAKELONG(screen.x, screen.y), screen);
 }
 
@@ -327,6 +332,7 @@ void HostFocus(HWND hwnd, bool gained)
     }
     // Keys held while the focus left would stay down for ever.
     if (!gained) {
+        DinputFocusLost();
         auto& input = Input();
         std::lock_guard lock(input.mutex);
         std::memset(input.async, 0, sizeof(input.async));

@@ -7,6 +7,7 @@
 #include "winapi/gdi_pixels.h"
 #include "winapi/kernel_string.h"
 #include "winapi/text.h"
+#include "winapi/user_edit.h"
 #include "winapi/user_internal.h"
 
 namespace winapi::user {
@@ -75,7 +76,7 @@ void RegisterSystemClasses()
             cls->atom = registry.nextAtom++;
             cls->system = true;
             cls->info.cbSize = sizeof(WNDCLASSEXA);
-            cls->info.lpfnWndProc = DefWindowProcA;
+            cls->info.lpfnWndProc = std::strcmp(name, "EDIT") == 0 ? EditWindowProc : DefWindowProcA;
             registry.classes[Lower(name)] = cls;
         }
     });

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "command_output.h"
 #include "files/temp_folder.h"
 
 namespace {
@@ -67,4 +68,32 @@ TEST(ToolCommands, KpkAndFileCat)
     EXPECT_EQ(Tool("file cat " + base + " script/main.sob " + dir.Linux("cat3") + " --mount " + base + "/PATCH2.KPK"), 0);
     EXPECT_EQ(dir.Read("cat3"), "loose main");
     EXPECT_EQ(Tool("file cat " + base + " none " + dir.Linux("cat4")), 1);
+}
+
+TEST(ToolCommands, JapaneseNamesTravelAsUtf8AtTheEdgeAndShiftJisInside)
+{
+    TempFolder dir;
+    dir.Write("src/bg/背景.txt", "夕焼けの空");
+    dir.Write("loose/bg/背景.txt", "ばら");
+    const std::string archive = dir.Linux("loose/SCRIPT.KPK");
+    ASSERT_EQ(Tool("kpk pack " + archive + " " + dir.Linux("src")), 0);
+    ASSERT_EQ(Tool("kpk list " + archive + " > " + dir.Linux("list.txt")), 0);
+    EXPECT_NE(dir.Read("list.txt").find("0\tbg\\背景.txt\t"), std::string::npos) << dir.Read("list.txt");
+    EXPECT_EQ(Tool("kpk extract " + archive + " 'bg\\背景.txt' " + dir.Linux("out1")), 0);
+    EXPECT_EQ(dir.Read("out1"), "夕焼けの空");
+    // Through the file manager: from the archive, and as a loose file (which wins).
+    EXPECT_EQ(Tool("file cat " + dir.Linux("loose") + " 'bg\\背景.txt' " + dir.Linux("out2") + " --mount " + archive), 0);
+    EXPECT_EQ(dir.Read("out2"), "ばら");
+    std::filesystem::remove(dir.Linux("loose/bg/背景.txt"));
+    EXPECT_EQ(Tool("file cat " + dir.Linux("loose") + " 'bg\\背景.txt' " + dir.Linux("out3") + " --mount " + archive), 0);
+    EXPECT_EQ(dir.Read("out3"), "夕焼けの空");
+    // A name with no Shift-JIS form is an error that names it, never a silent '?'.
+    EXPECT_EQ(Tool("kpk extract " + archive + " 'bg\\😀.txt' " + dir.Linux("x")), 1);
+    EXPECT_EQ(Tool("file cat " + dir.Linux("loose") + " 'bg\\😀.txt' " + dir.Linux("x")), 1);
+    dir.Write("bad/😀.txt", "x");
+    const std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-tool kpk pack " +
+                                dir.Linux("bad.kpk") + " " + dir.Linux("bad") + " 2>&1";
+    EXPECT_EQ(Tool("kpk pack " + dir.Linux("bad.kpk") + " " + dir.Linux("bad")), 1);
+    const std::string output = CommandOutput(command + "; true");
+    EXPECT_NE(output.find("😀.txt"), std::string::npos) << output;
 }

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "winapi/kernel.h"
+#include "winapi/text.h"
 
 bool ReadWholeFile(const std::string& path, std::vector<BYTE>* out)
 {
@@ -28,4 +29,21 @@ std::string WindowsPathOf(const std::string& linuxPath)
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(linuxPath, error);
     return winapi::WindowsPathFromLinux(error ? linuxPath : absolute.lexically_normal().string());
+}
+
+bool SjisName(const std::string& utf8, std::string* sjis, std::string* error)
+{
+    if (winapi::Utf8ToSjisChecked(utf8, sjis))
+        return true;
+    if (error != nullptr)
+        *error = "no Shift-JIS form: " + utf8;
+    return false;
+}
+
+bool CheckedWindowsPathOf(const std::string& linuxPath, std::string* out, std::string* error)
+{
+    if (!SjisName(linuxPath, nullptr, error))
+        return false;
+    *out = WindowsPathOf(linuxPath);
+    return true;
 }

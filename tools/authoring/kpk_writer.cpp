@@ -244,7 +244,13 @@ bool CollectKpkEntries(const std::string& folder, std::vector<KpkWriterEntry>* e
         if (!it->is_regular_file(ec))
             continue;
         KpkWriterEntry entry;
-        entry.name = winapi::Utf8ToSjis(std::filesystem::relative(it->path(), root, ec).generic_string());
+        const std::string name = std::filesystem::relative(it->path(), root, ec).generic_string();
+        // A name the engine could never look up is an error, not a silent '?'.
+        if (!winapi::Utf8ToSjisChecked(name, &entry.name)) {
+            if (error != nullptr)
+                *error = "no Shift-JIS form: " + name;
+            return false;
+        }
         std::ifstream in(it->path(), std::ios::binary);
         entry.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         entries->push_back(std::move(entry));

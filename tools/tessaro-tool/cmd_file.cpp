@@ -10,6 +10,7 @@
 #include "files/file_stream.h"
 #include "files/kpk_archive.h"
 #include "files/path_utils.h"
+#include "winapi/text.h"
 
 namespace {
 
@@ -20,7 +21,12 @@ int RunFile(int argc, char** argv)
                              "[--mount ARCHIVE]... [--mount-folder ARCHIVE]...\n");
         return 2;
     }
-    if (SetBaseFolder(WindowsPathOf(argv[2]).c_str()) != 0) {
+    std::string base, name, error;
+    if (!CheckedWindowsPathOf(argv[2], &base, &error) || !SjisName(argv[3], &name, &error)) {
+        std::fprintf(stderr, "file: %s\n", error.c_str());
+        return 1;
+    }
+    if (SetBaseFolder(base.c_str()) != 0) {
         std::fprintf(stderr, "file: bad base folder %s\n", argv[2]);
         return 1;
     }
@@ -28,7 +34,11 @@ int RunFile(int argc, char** argv)
     manager.RegisterDecoder(new CKpkDecoder, "KPK\0", "KPK archive", 1, KpkAssistFunc, KpkAssistFunc2, nullptr);
     for (int i = 5; i < argc; i += 2) {
         std::string option = argv[i];
-        std::string path = WindowsPathOf(argv[i + 1]);
+        std::string path;
+        if (!CheckedWindowsPathOf(argv[i + 1], &path, &error)) {
+            std::fprintf(stderr, "file: %s\n", error.c_str());
+            return 1;
+        }
         int code = 0;
         if (option == "--search") {
             code = manager.AddSearchFolder(path.c_str(), true);
@@ -47,7 +57,7 @@ int RunFile(int argc, char** argv)
     CFileManager* previous = g_pFileManager;
     g_pFileManager = &manager;
     CFileStream file;
-    DWORD code = file.OpenInMemory(argv[3]);
+    DWORD code = file.OpenInMemory(name.c_str());
     int result = 0;
     if (code != 0) {
         std::fprintf(stderr, "file: cannot read %s (code %u)\n", argv[3], code);
@@ -56,7 +66,7 @@ int RunFile(int argc, char** argv)
         std::fprintf(stderr, "file: cannot write %s\n", argv[4]);
         result = 1;
     } else {
-        std::fprintf(stderr, "%s\n", file.GetPath());
+        std::fprintf(stderr, "%s\n", winapi::SjisToUtf8(file.GetPath()).c_str());
     }
     file.Close();
     g_pFileManager = previous;

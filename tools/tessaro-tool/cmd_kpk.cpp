@@ -11,6 +11,7 @@
 #include "command.h"
 #include "files/kpk_archive.h"
 #include "winapi/kernel.h"
+#include "winapi/text.h"
 
 namespace {
 
@@ -37,9 +38,9 @@ int Pack(int argc, char** argv)
             return -1;
     }
     std::vector<KpkWriterEntry> entries;
-    std::string error;
-    if (!CollectKpkEntries(argv[3], &entries, &error) ||
-        !WriteKpkArchive(WindowsPathOf(argv[2]), entries, options, &error)) {
+    std::string error, archivePath;
+    if (!CheckedWindowsPathOf(argv[2], &archivePath, &error) || !CollectKpkEntries(argv[3], &entries, &error) ||
+        !WriteKpkArchive(archivePath, entries, options, &error)) {
         std::fprintf(stderr, "kpk: %s\n", error.c_str());
         return 1;
     }
@@ -49,11 +50,16 @@ int Pack(int argc, char** argv)
 // Opens an archive through the engine's decoder, with entry records → the archive or null.
 CKpkArchive* OpenArchive(const char* path)
 {
+    std::string windowsPath, error;
+    if (!CheckedWindowsPathOf(path, &windowsPath, &error)) {
+        std::fprintf(stderr, "kpk: %s\n", error.c_str());
+        return nullptr;
+    }
     BYTE previous = g_KpkBuildRecords;
     g_KpkBuildRecords = 1;
     CKpkDecoder decoder;
     int code = 0;
-    CArchive* archive = decoder.Open(WindowsPathOf(path).c_str(), INVALID_HANDLE_VALUE, &code);
+    CArchive* archive = decoder.Open(windowsPath.c_str(), INVALID_HANDLE_VALUE, &code);
     g_KpkBuildRecords = previous;
     if (archive == nullptr) {
         std::fprintf(stderr, "kpk: cannot open %s (code %d)\n", path, code);
@@ -72,7 +78,7 @@ int List(int argc, char** argv)
     for (DWORD i = 0; i < archive->GetEntryCount(); ++i) {
         char name[MAX_PATH];
         const CArchiveEntry* entry = archive->GetEntry(i, name);
-        std::printf("%u\t%s\t%u\t%u\t%u\t%u\n", i, name, entry->storedSize, entry->unpackedSize, entry->offset,
+        std::printf("%u\t%s\t%u\t%u\t%u\t%u\n", i, winapi::SjisToUtf8(name).c_str(), entry->storedSize, entry->unpackedSize, entry->offset,
                     entry->flag);
     }
     archive->Release();
@@ -83,11 +89,15 @@ int Extract(int argc, char** argv)
 {
     if (argc != 5)
         return -1;
+    std::string name, error;
+    if (!SjisName(argv[3], &name, &error)) {
+        std::fprintf(stderr, "kpk: %s\n", error.c_str());
+        return 1;
+    }
     CKpkArchive* archive = OpenArchive(argv[2]);
     if (archive == nullptr)
         return 1;
     // Names are stored with '\' between folders; '/' is accepted on the command line.
-    std::string name = argv[3];
     for (char& c : name)
         if (c == '/')
             c = '\\';

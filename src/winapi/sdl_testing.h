@@ -1,0 +1,25 @@
+// Test hooks of the SDL host (tests do not include SDL): SDL's virtual joysticks, drops pushed as
+// SDL events, and the SDL window of a window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "winapi/base.h"
+
+namespace winapi::sdl_testing {
+
+// Attaches a virtual game controller (6 axes, 15 buttons, 1 hat) → a handle for the calls below,
+// or -1 when SDL cannot.
+int AttachVirtualController();
+bool SetVirtualAxis(int handle, int axis, int16_t value);
+bool SetVirtualButton(int handle, int button, bool down);
+bool SetVirtualHat(int handle, uint8_t hat);
+bool DetachVirtual(int handle);
+// Pushes SDL_DROPBEGIN, one SDL_DROPFILE a name and SDL_DROPCOMPLETE for a window.
+void PushDrop(HWND hwnd, const std::vector<std::string>& pathsUtf8);
+// The SDL window id of a window of the SDL host; 0 when none.
+uint32_t SdlWindowId(HWND hwnd);
+
+} // namespace winapi::sdl_testing
