@@ -77,40 +77,58 @@ int32_t CAnimTask::CellAt(uint32_t elapsed) const
     return static_cast<int32_t>(cell < 0 ? 0 : cell);
 }
 
-void CAnimTask::Redraw() const
+void CAnimTask::RedrawSheet(const CCellSheet& sheet, CSprite* target, int32_t cellHeight)
 {
-    const RECT rect{m_sheet->GetX(), m_sheet->GetY(), AddClamped(m_sheet->GetX(), m_sheet->GetCellWidth()),
-                    AddClamped(m_sheet->GetY(), m_cellHeight)};
-    if (m_target) {
+    const RECT rect{sheet.GetX(), sheet.GetY(), AddClamped(sheet.GetX(), sheet.GetCellWidth()),
+                    AddClamped(sheet.GetY(), cellHeight)};
+    if (target) {
         RECT r = rect;
-        m_target->InvalidateLocalRect(&r);
+        target->InvalidateLocalRect(&r);
     } else {
-        m_sheet->RedrawUsers(rect);
+        sheet.RedrawUsers(rect);
     }
 }
 
-void CAnimTask::DrawCell(int32_t c)
+void CAnimTask::DrawSheetCell(const CCellSheet& sheet, CImage* image, CSprite* target, int32_t cellHeight, int32_t c)
 {
-    m_currentCell = c;
-    CImage* image = DrawImage();
-    const CImage* picture = m_sheet->GetPicture();
+    const CImage* picture = sheet.GetPicture();
     if (!image || !picture)
         return;
-    if (m_sheet->GetDrawMode() != 0)
-        m_sheet->RestoreBackground(image);
-    // A cell outside the sheet draws nothing.
-    if (c >= 0 && c < m_sheet->GetColumns()) {
-        const LONG w = m_sheet->GetCellWidth();
-        const RECT cell{static_cast<LONG>(c * w), 0, static_cast<LONG>((c + 1) * w), m_cellHeight};
-        const LONG x = m_sheet->GetX(), y = m_sheet->GetY();
-        if (m_sheet->GetDrawMode() == 1)
+    if (sheet.GetDrawMode() != 0)
+        sheet.RestoreBackground(image);
+    if (c >= 0 && c < sheet.GetColumns()) {
+        const LONG w = sheet.GetCellWidth();
+        const RECT cell{static_cast<LONG>(c * w), 0, static_cast<LONG>((c + 1) * w), cellHeight};
+        const LONG x = sheet.GetX(), y = sheet.GetY();
+        if (sheet.GetDrawMode() == 1)
             BlendAlphaOnAlpha(*image, picture, 255, x, y, &cell);
         else if (picture->HasAlpha())
             image->Copy(picture, x, y, &cell, false);
         else
             image->CopyColorKeepAlpha(picture, x, y, &cell);
     }
-    Redraw();
+    RedrawSheet(sheet, target, cellHeight);
+}
+
+int32_t CAnimTask::ShowEndCell(const CCellSheet& sheet, CImage* image, CSprite* target, int32_t cellHeight,
+                               int32_t current)
+{
+    const int32_t action = sheet.GetEndAction();
+    if (action == 1)
+        return current;
+    if (action <= 0) {
+        DrawSheetCell(sheet, image, target, cellHeight, -action);
+        return -action;
+    }
+    sheet.RestoreBackground(image);
+    RedrawSheet(sheet, target, cellHeight);
+    return -1;
+}
+
+void CAnimTask::DrawCell(int32_t c)
+{
+    m_currentCell = c;
+    DrawSheetCell(*m_sheet, DrawImage(), m_target, m_cellHeight, c);
 }
 
 int32_t CAnimTask::Step(uint32_t now)
@@ -176,18 +194,8 @@ int32_t CAnimTask::Step(uint32_t now)
 
 void CAnimTask::Finish()
 {
-    if (!m_sheet)
-        return;
-    const int32_t action = m_sheet->GetEndAction();
-    if (action == 1)
-        return;
-    if (action <= 0) {
-        DrawCell(-action);
-        return;
-    }
-    m_sheet->RestoreBackground(DrawImage());
-    m_currentCell = -1;
-    Redraw();
+    if (m_sheet)
+        m_currentCell = ShowEndCell(*m_sheet, DrawImage(), m_target, m_cellHeight, m_currentCell);
 }
 
 int CAnimTask::MoveTo(LONG x, LONG y, bool redraw)
@@ -196,7 +204,7 @@ int CAnimTask::MoveTo(LONG x, LONG y, bool redraw)
         return 1;
     if (redraw && m_sheet->GetWorkImage()) {
         if (m_sheet->RestoreBackground(DrawImage()))
-            Redraw();
+            RedrawSheet(*m_sheet, m_target, m_cellHeight);
         m_sheet->SetPosition(x, y);
         m_sheet->SaveBackground(DrawImage());
         m_currentCell = -1; // the next step draws the cell at its new place

@@ -47,15 +47,26 @@ public:
     void RequestPause() { m_pauseState = m_pauseState == 0 ? 1 : m_pauseState; }
     void RequestResume() { m_resumeAsked = 1; }
 
+    // The cell routine the cell tasks share: cell c of the sheet (cells cellHeight high) into image
+    // at the sheet's position, the background restored first for a non-zero draw mode (a cell
+    // outside the sheet draws nothing); then the rectangle redrawn through target, or else
+    // through the sheet's users.
+    static void DrawSheetCell(const CCellSheet& sheet, CImage* image, CSprite* target, int32_t cellHeight, int32_t c);
+    // The sheet's end action: 1 keeps the cell, 0 or -k shows cell 0 or k, 2 and above restore
+    // the background (and redraw). The cell now shown: the one kept (keep), the one drawn, or -1.
+    static int32_t ShowEndCell(const CCellSheet& sheet, CImage* image, CSprite* target, int32_t cellHeight,
+                               int32_t current);
+    // Redraws the sheet's rectangle through target, or else through the sheet's users.
+    static void RedrawSheet(const CCellSheet& sheet, CSprite* target, int32_t cellHeight);
+
     int32_t GetCurrentCell() const { return m_currentCell; }
     uint32_t GetCycleLength() const { return m_cycleLength; }
     uint32_t GetWait() const { return m_wait; }
 
 private:
     CImage* DrawImage() const;
-    // Restores (draw mode non-zero), draws cell c and redraws it.
+    // DrawSheetCell into the drawing image; c becomes the current cell.
     void DrawCell(int32_t c);
-    void Redraw() const;
     // The cell shown at elapsed ms into a cycle.
     int32_t CellAt(uint32_t elapsed) const;
     // A random value below range (0 for range 0).
