@@ -4,6 +4,7 @@
 #include "winapi/kernel.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -20,6 +21,16 @@ public:
     int SeekEnd(DWORD distance) override { return static_cast<int>(file.SeekEnd(distance)); }
     DWORD Read(void* buffer, DWORD bytes) override { return file.Read(buffer, bytes); }
 };
+
+// The loaders' allocations follow checked counts, yet a large file may still exhaust memory.
+int Guarded(const std::function<int(CReadStream&)>& load, CReadStream& stream)
+{
+    try {
+        return load(stream);
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+}
 
 } // namespace
 
@@ -40,7 +51,7 @@ int CGroupFile::ReadFile(const char* name, const std::function<int(CReadStream&)
     DWORD opened = reader->file.Open(name);
     if (opened == 3) // stored compressed in an archive: only a whole read can give it
         opened = reader->file.OpenInMemory(name);
-    const int code = opened == 0 ? load(*reader) : 1;
+    const int code = opened == 0 ? Guarded(load, *reader) : 1;
     reader->Release();
     return code;
 }
@@ -54,9 +65,25 @@ int CGroupFile::ReadBytes(const void* data, uint32_t size, const std::function<i
         std::memcpy(block, data, size);
     auto* reader = new CMemoryReader;
     reader->Attach(block, size);
-    const int code = load(*reader);
+    const int code = Guarded(load, *reader);
     reader->Release();
     return code;
+}
+
+bool CGroupFile::WalkGroups(uint32_t entryCount, uint32_t groups, const std::function<bool(uint32_t)>& closes,
+                            std::vector<uint32_t>& starts, uint32_t* longest)
+{
+    starts.assign(1, 0);
+    for (uint32_t i = 0; i < entryCount; ++i) {
+        if (!closes(i))
+            continue;
+        if (longest && i - starts.back() + 1 > *longest)
+            *longest = i - starts.back() + 1;
+        if (starts.size() == groups)
+            return true;
+        starts.push_back(i + 1);
+    }
+    return false;
 }
 
 bool CGroupFile::ReadExact(CReadStream& stream, void* buffer, uint32_t size)

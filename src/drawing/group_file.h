@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 class CGroupFile {
 public:
@@ -23,10 +24,16 @@ public:
 
 protected:
     // Runs load over a stream of the file name (an archive entry stored compressed is read whole
-    // into memory) → load's code, or 1 when the file cannot be opened.
+    // into memory) → load's code, 1 when the file cannot be opened, -1 when memory runs out.
     static int ReadFile(const char* name, const std::function<int(CReadStream&)>& load);
     // The same over a copy of size bytes (1 for null data with a size, or no memory).
     static int ReadBytes(const void* data, uint32_t size, const std::function<int(CReadStream&)>& load);
+    // Cuts entries into groups: group 0 starts at entry 0, each entry that closes(i) ends the
+    // current group and the next starts after it. True when `groups` groups were closed (later
+    // entries stay unused); longest (optional) gets the most entries of one group, its closing
+    // entry counted.
+    static bool WalkGroups(uint32_t entryCount, uint32_t groups, const std::function<bool(uint32_t)>& closes,
+                           std::vector<uint32_t>& starts, uint32_t* longest);
     // Reads exactly size bytes; false on a short read.
     static bool ReadExact(CReadStream& stream, void* buffer, uint32_t size);
     static bool ReadU32(CReadStream& stream, uint32_t* value);

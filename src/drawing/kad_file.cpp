@@ -1,7 +1,6 @@
 #include "drawing/kad_file.h"
 
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -24,77 +23,54 @@ void CKadFile::Clear()
 int CKadFile::Load(const char* name)
 {
     Clear();
-    return ReadFile(name, [this](CReadStream& stream) { return LoadStream(stream); });
+    const int code = ReadFile(name, [this](CReadStream& stream) { return LoadStream(stream); });
+    if (code != 0)
+        Clear();
+    return code;
 }
 
 int CKadFile::LoadFromMemory(const void* data, uint32_t size)
 {
     Clear();
-    return ReadBytes(data, size, [this](CReadStream& stream) { return LoadStream(stream); });
+    const int code = ReadBytes(data, size, [this](CReadStream& stream) { return LoadStream(stream); });
+    if (code != 0)
+        Clear();
+    return code;
 }
 
 int CKadFile::LoadStream(CReadStream& stream)
 {
-    int code = 0;
-    try {
-        uint8_t magic[4];
-        uint32_t blobSize = 0, n = 0;
-        if (!ReadExact(stream, magic, 4) || std::memcmp(magic, "KAD\0", 4) != 0)
-            code = 2;
-        else if (!ReadExact(stream, m_header, sizeof m_header) || GetGroupCount() == 0)
-            code = 3;
-        else if (!ReadU32(stream, &blobSize) || blobSize > BytesLeft(stream))
-            code = 4;
-        if (code == 0) {
-            m_blob.resize(blobSize);
-            if (blobSize && !ReadExact(stream, m_blob.data(), blobSize))
-                code = 4;
-        }
-        if (code == 0 && (!ReadU32(stream, &n) || static_cast<uint64_t>(n) * kEntrySize > BytesLeft(stream)))
-            code = 5;
-        if (code == 0) {
-            std::vector<uint8_t> raw(static_cast<size_t>(n) * kEntrySize);
-            if (!raw.empty() && !ReadExact(stream, raw.data(), static_cast<uint32_t>(raw.size())))
-                code = 5;
-            m_entries.resize(static_cast<size_t>(n) + 1);
-            for (size_t i = 0; code == 0 && i < n; ++i) {
-                const uint8_t* p = raw.data() + i * kEntrySize;
-                KadEntry& e = m_entries[i];
-                e.first = static_cast<int32_t>(GetU32(p));
-                e.second = static_cast<int32_t>(GetU32(p + 4));
-                e.x = static_cast<int16_t>(GetU16(p + 8));
-                e.y = static_cast<int16_t>(GetU16(p + 10));
-                e.offset = GetU32(p + 12);
-            }
-            m_entries[n] = KadEntry{}; // the appended closing entry
-        }
-        if (code == 0)
-            code = LoadRecords(stream);
-        if (code == 0) {
-            // Group 0 starts at entry 0; a control entry whose second field is below 1 closes one.
-            const uint32_t groups = GetGroupCount();
-            m_groupStarts.assign(1, 0);
-            code = 10;
-            for (uint32_t i = 0; i < m_entries.size(); ++i) {
-                const KadEntry& e = m_entries[i];
-                if (e.first >= 0 || e.second >= 1)
-                    continue;
-                const uint32_t length = i - m_groupStarts.back() + 1;
-                if (length > m_longestGroup)
-                    m_longestGroup = length;
-                if (m_groupStarts.size() == groups) {
-                    code = 0;
-                    break;
-                }
-                m_groupStarts.push_back(i + 1);
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        code = -1;
+    uint8_t magic[4];
+    uint32_t blobSize = 0, n = 0;
+    if (!ReadExact(stream, magic, 4) || std::memcmp(magic, "KAD\0", 4) != 0)
+        return 2;
+    if (!ReadExact(stream, m_header, sizeof m_header) || GetGroupCount() == 0)
+        return 3;
+    if (!ReadU32(stream, &blobSize) || blobSize > BytesLeft(stream))
+        return 4;
+    m_blob.resize(blobSize);
+    if (blobSize && !ReadExact(stream, m_blob.data(), blobSize))
+        return 4;
+    if (!ReadU32(stream, &n) || static_cast<uint64_t>(n) * kEntrySize > BytesLeft(stream))
+        return 5;
+    std::vector<uint8_t> raw(static_cast<size_t>(n) * kEntrySize);
+    if (!raw.empty() && !ReadExact(stream, raw.data(), static_cast<uint32_t>(raw.size())))
+        return 5;
+    m_entries.resize(static_cast<size_t>(n) + 1); // the last one: the appended closing entry
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* p = raw.data() + i * kEntrySize;
+        KadEntry& e = m_entries[i];
+        e.first = static_cast<int32_t>(GetU32(p));
+        e.second = static_cast<int32_t>(GetU32(p + 4));
+        e.x = static_cast<int16_t>(GetU16(p + 8));
+        e.y = static_cast<int16_t>(GetU16(p + 10));
+        e.offset = GetU32(p + 12);
     }
-    if (code != 0)
-        Clear();
-    return code;
+    if (const int code = LoadRecords(stream); code != 0)
+        return code;
+    // A control entry whose second field is below 1 closes a group.
+    const auto closes = [this](uint32_t i) { return m_entries[i].first < 0 && m_entries[i].second < 1; };
+    return WalkGroups(GetEntryCount(), GetGroupCount(), closes, m_groupStarts, &m_longestGroup) ? 0 : 10;
 }
 
 int CKadFile::LoadRecords(CReadStream& stream)

@@ -1,7 +1,6 @@
 #include "drawing/kag_file.h"
 
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -33,74 +32,57 @@ CImage* CKagFile::GetPicture(int32_t i) const
 int CKagFile::Load(const char* name, bool withPalette)
 {
     Clear();
-    return ReadFile(name, [&](CReadStream& stream) { return LoadStream(stream, withPalette); });
+    const int code = ReadFile(name, [&](CReadStream& stream) { return LoadStream(stream, withPalette); });
+    if (code != 0)
+        Clear();
+    return code;
 }
 
 int CKagFile::LoadFromMemory(const void* data, uint32_t size, bool withPalette)
 {
     Clear();
-    return ReadBytes(data, size, [&](CReadStream& stream) { return LoadStream(stream, withPalette); });
+    const int code = ReadBytes(data, size, [&](CReadStream& stream) { return LoadStream(stream, withPalette); });
+    if (code != 0)
+        Clear();
+    return code;
 }
 
 int CKagFile::LoadStream(CReadStream& stream, bool withPalette)
 {
-    int code = 0;
-    try {
-        uint8_t head[16];
-        uint32_t skip = 0, n = 0;
-        if (!ReadExact(stream, head, 4) || std::memcmp(head, "KAG\0", 4) != 0)
-            code = 2;
-        else if (!ReadExact(stream, head + 4, 12))
-            code = 3;
-        else if (GetU16(head + 10) == 0)
-            code = 2;
-        else if (!ReadU32(stream, &skip))
-            code = 3;
-        else if (skip != 0 && (skip > BytesLeft(stream) || stream.SeekSet(stream.Tell() + skip) != 0))
-            code = 4; // the skip word is unsigned: past the end is a failed seek
-        else if (!ReadU32(stream, &n) || static_cast<uint64_t>(n) * kEntrySize > BytesLeft(stream))
-            code = 3;
-        if (code == 0) {
-            m_entries.resize(static_cast<size_t>(n) + 1);
-            std::vector<uint8_t> raw(static_cast<size_t>(n) * kEntrySize);
-            if (!raw.empty() && !ReadExact(stream, raw.data(), static_cast<uint32_t>(raw.size())))
-                code = 3;
-            for (size_t i = 0; code == 0 && i < n; ++i) {
-                const uint8_t* p = raw.data() + i * kEntrySize;
-                KagEntry& e = m_entries[i];
-                e.picture = static_cast<int32_t>(GetU32(p));
-                e.time = GetU32(p + 4);
-                e.x = static_cast<int16_t>(GetU16(p + 8));
-                e.y = static_cast<int16_t>(GetU16(p + 10));
-                std::memcpy(e.unused, p + 12, 4);
-            }
-            m_entries[n] = KagEntry{}; // the closing entry the loader appends
-        }
-        if (code == 0)
-            code = LoadPictures(stream, withPalette);
-        if (code == 0) {
-            m_wordA = GetU16(head + 4);
-            m_wordB = GetU16(head + 6);
-            m_groupCount = GetU16(head + 10);
-            // Group 0 starts at entry 0; each closing entry ends a group, the next begins after it.
-            m_groupStarts.assign(1, 0);
-            code = 6;
-            for (uint32_t i = 0; i < m_entries.size(); ++i) {
-                if (m_entries[i].picture >= 0)
-                    continue;
-                if (m_groupStarts.size() == m_groupCount) {
-                    code = 0;
-                    break;
-                }
-                m_groupStarts.push_back(i + 1);
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        code = -1;
+    uint8_t head[16];
+    uint32_t skip = 0, n = 0;
+    if (!ReadExact(stream, head, 4) || std::memcmp(head, "KAG\0", 4) != 0)
+        return 2;
+    if (!ReadExact(stream, head + 4, 12))
+        return 3;
+    if (GetU16(head + 10) == 0)
+        return 2;
+    if (!ReadU32(stream, &skip))
+        return 3;
+    if (skip != 0 && (skip > BytesLeft(stream) || stream.SeekSet(stream.Tell() + skip) != 0))
+        return 4; // the skip word is unsigned: past the end is a failed seek
+    if (!ReadU32(stream, &n) || static_cast<uint64_t>(n) * kEntrySize > BytesLeft(stream))
+        return 3;
+    std::vector<uint8_t> raw(static_cast<size_t>(n) * kEntrySize);
+    if (!raw.empty() && !ReadExact(stream, raw.data(), static_cast<uint32_t>(raw.size())))
+        return 3;
+    m_entries.resize(static_cast<size_t>(n) + 1); // the last one: the closing entry the loader appends
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t* p = raw.data() + i * kEntrySize;
+        KagEntry& e = m_entries[i];
+        e.picture = static_cast<int32_t>(GetU32(p));
+        e.time = GetU32(p + 4);
+        e.x = static_cast<int16_t>(GetU16(p + 8));
+        e.y = static_cast<int16_t>(GetU16(p + 10));
+        std::memcpy(e.unused, p + 12, 4);
     }
-    if (code != 0)
-        Clear();
-    return code;
+    if (const int code = LoadPictures(stream, withPalette); code != 0)
+        return code;
+    m_wordA = GetU16(head + 4);
+    m_wordB = GetU16(head + 6);
+    m_groupCount = GetU16(head + 10);
+    const auto closes = [this](uint32_t i) { return m_entries[i].picture < 0; };
+    return WalkGroups(GetEntryCount(), m_groupCount, closes, m_groupStarts, nullptr) ? 0 : 6;
 }
 
 int CKagFile::LoadPictures(CReadStream& stream, bool withPalette)
