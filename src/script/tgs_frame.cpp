@@ -601,6 +601,7 @@ int32_t CTgsFrame::DispatchDeferred(uint32_t command, const TgsArgPair* pairs)
     if (command >= m_commands.size() || m_commands[command] == nullptr || pairs == nullptr)
         return -1;
     m_inDeferredDispatch = 1;
+    m_lastResult = static_cast<int32_t>(command); // as the decoder leaves it while a handler runs
     const int32_t result = m_commands[command](*this, pairs);
     m_lastResult = result;
     m_host.SetRetTgsExp(result);
