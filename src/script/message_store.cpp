@@ -378,7 +378,16 @@ int CMessageStore::StoreChoicesInHistory()
     std::vector<uint8_t> block;
     for (int32_t i = 0; i < m_choiceCount; ++i) {
         if (static_cast<size_t>(i) < m_choices.size() && m_choices[i].has_value()) {
-            const std::string& s = *m_choices[i];
+            // An entry's length is a byte: a longer (expanded) text keeps its first 252 bytes.
+            std::string s = *m_choices[i];
+            size_t keep = 0;
+            while (keep < s.size()) {
+                const size_t step = IsLead(static_cast<uint8_t>(s[keep])) && keep + 1 < s.size() ? 2 : 1;
+                if (keep + step > kMaxChoiceLength)
+                    break;
+                keep += step;
+            }
+            s.resize(keep);
             block.push_back(static_cast<uint8_t>(s.size() + 3));
             block.push_back(0); // never read back
             block.insert(block.end(), s.begin(), s.end());
