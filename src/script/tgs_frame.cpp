@@ -196,8 +196,9 @@ bool WalkLinks(const uint8_t* tables, size_t bytes, bool wideCounts, Visit visit
         uint32_t count;
         if (!(wideCounts ? in.U32(&count) : in.U8(&count)) || count > in.Left() / 8)
             return false;
-        const uint8_t* entries;
-        in.Take(count * 8ull, &entries);
+        const uint8_t* entries = nullptr;
+        if (!in.Take(count * 8ull, &entries))
+            return false;
         for (uint32_t i = 0; i < count; ++i) {
             if (!visit(table, Word(entries + 8 * i), Word(entries + 8 * i + 4)))
                 return false;
