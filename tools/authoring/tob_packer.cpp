@@ -529,6 +529,8 @@ public:
             }
             std::memcpy(m_text.data() + fix.at, &it->second, 4);
         }
+        while (lines.size() > 1 && lines.back().empty())
+            lines.pop_back();
         for (size_t n = 0; n < m_messages.size(); ++n) {
             if (!m_messageSet[n]) {
                 m_line = static_cast<int>(lines.size());
