@@ -7,6 +7,7 @@
 #include "files/lzss.h"
 #include "files/path_utils.h"
 #include "script/byte_reader.h"
+#include "script/script_name.h"
 #include "script/sob_linkable.h"
 #include "winapi/kernel.h"
 
@@ -15,20 +16,7 @@ namespace {
 // The module name of a file: its base name without folder and extension, upper-cased.
 std::string ModuleName(const char* fileName)
 {
-    size_t start = 0, dot = std::string::npos;
-    const size_t length = std::strlen(fileName);
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(fileName[i]);
-        if (IsDBCSLeadByte(c) && i + 1 < length) {
-            ++i;
-        } else if (c == '\\' || c == '/' || c == ':') {
-            start = i + 1;
-            dot = std::string::npos;
-        } else if (c == '.') {
-            dot = i;
-        }
-    }
-    std::string name(fileName + start, (dot == std::string::npos ? length : dot) - start);
+    std::string name = ScriptBaseName(fileName);
     CharUpperA(name.data());
     return name;
 }

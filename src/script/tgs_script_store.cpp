@@ -6,6 +6,7 @@
 
 #include "files/file_stream.h"
 #include "script/byte_reader.h"
+#include "script/script_name.h"
 #include "winapi/kernel.h"
 
 namespace {
@@ -15,25 +16,6 @@ uint32_t Word(const uint8_t* p)
     uint32_t v;
     std::memcpy(&v, p, 4);
     return v;
-}
-
-// The name without folder and extension (Shift-JIS aware), as the script table holds it.
-std::string BaseName(const char* name)
-{
-    size_t start = 0, dot = std::string::npos;
-    const size_t length = std::strlen(name);
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsDBCSLeadByte(c) && i + 1 < length) {
-            ++i;
-        } else if (c == '\\' || c == '/' || c == ':') {
-            start = i + 1;
-            dot = std::string::npos;
-        } else if (c == '.') {
-            dot = i;
-        }
-    }
-    return std::string(name + start, (dot == std::string::npos ? length : dot) - start);
 }
 
 bool SameName(const std::string& a, const char* b)
@@ -117,7 +99,7 @@ int CTgsScriptStore::LoadScriptTableBytes(const uint8_t* data, size_t size)
 
 int CTgsScriptStore::TableIndexOf(const char* name) const
 {
-    const std::string base = BaseName(name);
+    const std::string base = ScriptBaseName(name);
     for (uint32_t i = 0; i < m_tableCount; ++i) {
         if (m_table[i].name == base)
             return static_cast<int>(i);

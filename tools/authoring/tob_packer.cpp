@@ -46,43 +46,17 @@ bool IsLead(uint8_t c)
 
 std::string_view Trim(std::string_view s)
 {
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
+    return TrimSob(s);
 }
 
 bool ParseInt(std::string_view s, int64_t* out)
 {
-    bool negative = false;
-    if (!s.empty() && s[0] == '-') {
-        negative = true;
-        s.remove_prefix(1);
-    }
-    int radix = 10;
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        radix = 16;
-        s.remove_prefix(2);
-    }
-    if (s.empty())
+    bool tooLarge = false;
+    const std::optional<int64_t> v = ParseSobInteger(s, &tooLarge);
+    if (!v.has_value() || tooLarge)
         return false;
-    int64_t v = 0;
-    for (char c : s) {
-        const int lower = std::tolower(static_cast<unsigned char>(c));
-        int digit;
-        if (lower >= '0' && lower <= '9')
-            digit = lower - '0';
-        else if (radix == 16 && lower >= 'a' && lower <= 'f')
-            digit = lower - 'a' + 10;
-        else
-            return false;
-        v = v * radix + digit;
-        if (v > 0xFFFFFFFFll)
-            return false;
-    }
-    *out = negative ? -v : v;
-    return *out >= -2147483648ll;
+    *out = *v;
+    return true;
 }
 
 // UTF-8 source text with escapes (\\, \", \n, \t, \xNN) to Shift-JIS → false with a message.
