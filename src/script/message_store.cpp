@@ -235,6 +235,14 @@ int CMessageStore::ReserveChoices(int32_t n)
     return 1;
 }
 
+CMessageStore::HistoryEntry* CMessageStore::Entry(int32_t k) const
+{
+    const int32_t capacity = static_cast<int32_t>(m_ring.size());
+    if (capacity == 0 || m_historyCount == 0)
+        return nullptr;
+    return m_ring[((m_writeIndex - m_historyCount + k) % capacity + capacity) % capacity].get();
+}
+
 CMessageStore::HistoryEntry* CMessageStore::Newest() const
 {
     if (m_ring.empty() || m_historyCount == 0)
@@ -434,10 +442,7 @@ int CMessageStore::ShowEntry(int32_t i)
     m_choicesStale = true;
     for (auto& c : m_choices)
         c.reset();
-    const int32_t capacity = static_cast<int32_t>(m_ring.size());
-    if (capacity == 0 || i < 0 || i >= m_historyCount)
-        return 1;
-    const HistoryEntry* e = m_ring[((m_writeIndex - m_historyCount + i) % capacity + capacity) % capacity].get();
+    const HistoryEntry* e = i >= 0 && i < m_historyCount ? Entry(i) : nullptr;
     if (e == nullptr)
         return 1;
     m_hasName = e->hasName;
@@ -663,9 +668,8 @@ int CMessageStore::SeekTag(int32_t n)
 uint32_t CMessageStore::GetSaveSize()
 {
     uint64_t size = 4;
-    const int32_t capacity = static_cast<int32_t>(m_ring.size());
-    for (int32_t k = 0; k < m_historyCount && capacity != 0; ++k) {
-        const HistoryEntry* e = m_ring[((m_writeIndex - m_historyCount + k) % capacity + capacity) % capacity].get();
+    for (int32_t k = 0; k < m_historyCount; ++k) {
+        const HistoryEntry* e = Entry(k);
         size += 15 + (e->hasName ? e->name.size() + 1 : 0) + (e->hasBody ? e->body.size() + 1 : 0);
         if (!e->block.empty())
             size += e->block.size() + 8;
@@ -678,10 +682,9 @@ int CMessageStore::Save(uint8_t** cursor, size_t* left)
     if (cursor == nullptr || *cursor == nullptr || left == nullptr || GetSaveSize() > *left)
         return 1;
     std::vector<uint8_t> out;
-    const int32_t capacity = static_cast<int32_t>(m_ring.size());
-    PutU32(out, capacity == 0 ? 0 : static_cast<uint32_t>(m_historyCount));
-    for (int32_t k = 0; k < m_historyCount && capacity != 0; ++k) {
-        const HistoryEntry* e = m_ring[((m_writeIndex - m_historyCount + k) % capacity + capacity) % capacity].get();
+    PutU32(out, m_ring.empty() ? 0 : static_cast<uint32_t>(m_historyCount));
+    for (int32_t k = 0; k < m_historyCount; ++k) {
+        const HistoryEntry* e = Entry(k);
         for (const auto& [has, text] : {std::pair{e->hasName, &e->name}, std::pair{e->hasBody, &e->body}}) {
             PutU32(out, has ? static_cast<uint32_t>(text->size() + 1) : 0);
             if (has) {

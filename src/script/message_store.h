@@ -133,6 +133,8 @@ private:
     std::string Reference(uint32_t at, uint32_t limit) const;
     int StoreChoicesInHistory();
     int AddHistoryEntry();
+    // Entry k counted from the oldest (null when the history is empty), and the newest one.
+    HistoryEntry* Entry(int32_t k) const;
     HistoryEntry* Newest() const;
     int Refuse() const;
     uint8_t At(size_t i) const { return i < m_body.size() ? static_cast<uint8_t>(m_body[i]) : 0; }
