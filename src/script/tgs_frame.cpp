@@ -125,7 +125,8 @@ int64_t CTgsFrame::Malformed()
 
 int CTgsFrame::RunText()
 {
-    while (true) {
+    // A text that loops through its records without a command that stops it would never end.
+    for (uint32_t records = 0; records < kRecordBudget; ++records) {
         TobScript* script = CurrentScript();
         if (script == nullptr)
             return -2;
@@ -134,10 +135,13 @@ int CTgsFrame::RunText()
             m_pendingText.clear();
             m_hasPendingText = false;
         }
-        const uint8_t* text = m_memory.Span(script->TextAddress(), script->textSize + 1);
+        uint8_t* text = m_memory.Span(script->TextAddress(), script->textSize + 1);
         uint32_t at = m_cursor;
         if (text == nullptr || at > script->textSize)
             return -1;
+        // Code run by a record may write anywhere in script memory: the NUL that ends the text
+        // area is put back before every scan.
+        text[script->textSize] = 0;
         int64_t next;
         // Characters up to the next record; the byte after the text area is a NUL, so every
         // look one byte ahead stays inside the image.
@@ -180,6 +184,8 @@ int CTgsFrame::RunText()
         }
         m_cursor = static_cast<uint32_t>(next);
     }
+    m_lastResult = -1;
+    return -1;
 }
 
 // ---- links and code ----
@@ -352,8 +358,9 @@ int64_t CTgsFrame::DecodeCommand(uint32_t position)
         return Malformed();
     const uint32_t recordEnd = kField + skip;
     ByteReader in(text + kField + 4, skip - 4);
+    // Room for the pairs and the padding a handler may read past them.
     const uint32_t freePairs = m_argumentSize - m_argumentPosition;
-    if (!in.U8(&argumentCount) || argumentCount > freePairs)
+    if (!in.U8(&argumentCount) || argumentCount + kPaddingPairs > freePairs)
         return Malformed();
     Operand operands[255];
     for (uint32_t i = 0; i < argumentCount; ++i) {
@@ -392,9 +399,8 @@ int64_t CTgsFrame::DecodeCommand(uint32_t position)
         if (!Evaluate(operands[i], &pairs[i].value))
             return Malformed();
     }
-    const uint32_t padding = std::min(kPaddingPairs, freePairs - argumentCount);
-    std::memset(static_cast<void*>(pairs + argumentCount), 0, padding * sizeof(TgsArgPair));
-    m_argumentPosition += argumentCount + padding;
+    std::memset(static_cast<void*>(pairs + argumentCount), 0, kPaddingPairs * sizeof(TgsArgPair));
+    m_argumentPosition += argumentCount + kPaddingPairs;
 
     m_cursor = recordEnd;
     int64_t next = recordEnd;

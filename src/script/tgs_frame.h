@@ -31,7 +31,9 @@ public:
     static constexpr uint32_t kTextBufferSize = 4096;     // collected text, with its closing NUL
     static constexpr uint64_t kInstructionBudget = 10000000; // per expression or inline code run
     static constexpr int32_t kEndOfScenario = 0x7FFFFFFF;
-    // Pairs past the argument count that a handler may read: they are (0, 0) (no value).
+    static constexpr uint32_t kRecordBudget = 1000000; // records one RunText call may run
+    // Pairs past the argument count that a handler may read: they are (0, 0) (no value). A record
+    // whose pairs and this padding do not fit in the free argument area is malformed.
     static constexpr uint32_t kPaddingPairs = 24;
 
     // The frame runs over the host's script memory, links inline code against its user
@@ -45,8 +47,9 @@ public:
 
     // Interprets from the cursor → 0 end of text, end of scenario, a return with an empty return
     // stack, a call or jump whose target is missing; -1 a malformed record, a failed expression
-    // or inline code, or a handler's -1; -2 no script loaded; -4 a handler's value below -1; any
-    // other value a handler returned (the cursor is then past its record).
+    // or inline code, a handler's -1, or more than kRecordBudget records in this call; -2 no
+    // script loaded; -4 a handler's value below -1; any other value a handler returned (the
+    // cursor is then past its record).
     int RunText();
     // Decodes and executes the command record whose blank is at text offset position → the
     // offset to continue at, or -1 to stop (the reason is in LastCommandResult: -1 malformed).

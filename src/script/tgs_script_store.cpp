@@ -311,12 +311,19 @@ int64_t CTgsScriptStore::FindLabel(const TobScript* script, const char* label) c
     const uint8_t* image = m_memory.Span(script->image, script->size);
     if (image == nullptr)
         return -1;
+    // The load checked every entry, but scripts may write anywhere in script memory: each entry
+    // is checked again as it is read.
+    const size_t labelLength = std::strlen(label);
     uint32_t at = script->labels;
-    // The load checked every entry: n >= 5, inside the block, a NUL in the name.
     for (uint32_t i = 0; i < script->labelCount; ++i) {
-        const uint32_t n = image[at];
-        if (std::strcmp(reinterpret_cast<const char*>(image + at + 1), label) == 0)
-            return Word(image + at + 1 + n - 4);
+        const uint32_t n = at < script->labelsEnd ? image[at] : 0;
+        if (n < 5 || static_cast<uint64_t>(at) + 1 + n > script->labelsEnd)
+            return -1;
+        const char* name = reinterpret_cast<const char*>(image + at + 1);
+        if (strnlen(name, n - 4) == labelLength && std::memcmp(name, label, labelLength) == 0) {
+            const uint32_t offset = Word(image + at + 1 + n - 4);
+            return offset <= script->textSize ? offset : -1;
+        }
         at += n + 1;
     }
     return -1;
@@ -327,7 +334,7 @@ int64_t CTgsScriptStore::GetMessageOffset(const TobScript* script, uint32_t inde
     uint32_t v;
     if (script == nullptr || index >= script->messageCount || !m_memory.Load32(script->image + script->messages + 4 * index, &v))
         return -1;
-    return v;
+    return v <= script->textSize ? v : -1; // rechecked: scripts may rewrite the image
 }
 
 bool CTgsScriptStore::GetMessageWord(const TobScript* script, uint32_t index, uint32_t* word) const

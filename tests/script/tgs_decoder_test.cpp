@@ -159,6 +159,11 @@ TEST(TgsDecoder, YieldingFaultingAndEndlessCode)
         EXPECT_EQ(h.frame->Machine().Sp(), sp) << bad;
         EXPECT_EQ(std::string(h.frame->Text()), "") << bad;
     }
+    {
+        // A text that loops with no command that stops it ends with -1.
+        Host h;
+        EXPECT_EQ(h.Run("*l\nA\n@goto *l\n"), -1);
+    }
     // Inline code runs once linked, and a yield goes to RunScriptLoop.
     Host h;
     ASSERT_EQ(h.Run("@sob\ninc uservar Score\nret\n@end\n@sob\nyield\ninc uservar Score\nret\n@end\nA\n"), 0);
