@@ -265,7 +265,8 @@ std::vector<size_t> CMessageStore::BlockEntries(const std::vector<uint8_t>& bloc
     size_t at = 0;
     while (static_cast<int32_t>(entries.size()) < max && at < block.size()) {
         const size_t length = block[at];
-        if (length < 3 || length > block.size() - at || std::memchr(block.data() + at + 2, 0, length - 2) == nullptr)
+        if (length < 3 || length > block.size() - at ||
+            std::memchr(block.data() + at + 2, 0, length - 2) == nullptr)
             break;
         entries.push_back(at);
         at += length;
@@ -402,7 +403,8 @@ int CMessageStore::StoreChoicesInHistory()
             block.push_back(0);
         } else if (static_cast<size_t>(i) < m_blockEntries.size()) {
             const size_t at = m_blockEntries[i];
-            block.insert(block.end(), m_choiceBlock.begin() + at, m_choiceBlock.begin() + at + m_choiceBlock[at]);
+            block.insert(block.end(), m_choiceBlock.begin() + at,
+                         m_choiceBlock.begin() + at + m_choiceBlock[at]);
         } else {
             return 0; // a block choice without its packed block
         }
@@ -452,7 +454,8 @@ int CMessageStore::ShowEntry(int32_t i)
     m_cursor = 0;
     m_blockAt = -1;
     m_choiceBlock = e->block;
-    m_blockEntries = BlockEntries(m_choiceBlock, static_cast<int32_t>(std::min<uint32_t>(e->choiceCount, 255)));
+    m_blockEntries =
+        BlockEntries(m_choiceBlock, static_cast<int32_t>(std::min<uint32_t>(e->choiceCount, 255)));
     m_choiceCount = static_cast<int32_t>(m_blockEntries.size());
     m_selectedChoice = e->selected;
     m_readScope = e->scope;

@@ -102,7 +102,10 @@ public:
     const std::string& TagString() const { return m_tagString; }
     int32_t TagValue() const { return m_tagValue; }
     // The four bytes after "[" 0x00 of the last block, or null.
-    const uint8_t* BlockBytes() const { return m_blockAt < 0 ? nullptr : reinterpret_cast<const uint8_t*>(m_body.data()) + m_blockAt; }
+    const uint8_t* BlockBytes() const
+    {
+        return m_blockAt < 0 ? nullptr : reinterpret_cast<const uint8_t*>(m_body.data()) + m_blockAt;
+    }
 
     bool HasName() const { return m_hasName; }
     bool HasBody() const { return m_hasBody; }

@@ -27,7 +27,8 @@ std::vector<uint8_t> BuildReadLog(const char* magic, const SobModuleEntry* entri
     BYTE* packed = nullptr;
     DWORD packedSize = 0;
     const bool compressed =
-        !body.empty() && LzssCompress(body.data(), &packed, static_cast<DWORD>(body.size()), &packedSize, true) == 0;
+        !body.empty() &&
+        LzssCompress(body.data(), &packed, static_cast<DWORD>(body.size()), &packedSize, true) == 0;
     std::vector<uint8_t> file(magic, magic + 4);
     PutU32(file, compressed ? packedSize : static_cast<uint32_t>(body.size()));
     PutU32(file, compressed ? static_cast<uint32_t>(body.size()) : 0);
@@ -45,7 +46,8 @@ bool WriteFileReplacing(const std::string& target, const std::vector<uint8_t>& b
 {
     char path[MAX_PATH], temp[MAX_PATH];
     const std::string tempName = target + ".tmp";
-    if (MakeFullPath(path, target.c_str(), nullptr) == 0 || MakeFullPath(temp, tempName.c_str(), nullptr) == 0)
+    if (MakeFullPath(path, target.c_str(), nullptr) == 0 ||
+        MakeFullPath(temp, tempName.c_str(), nullptr) == 0)
         return false;
     // Written beside the old file and renamed over it, so a failed save keeps the previous one.
     CFileStream file;
@@ -97,10 +99,12 @@ int MergeReadLog(const char* magic, const uint8_t* data, size_t size, SobModuleE
         const uint8_t* name;
         if (!in.U8(&length) || length == 0 || !in.Take(length, &name))
             return 2;
-        s.name.assign(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), length - 1));
+        s.name.assign(reinterpret_cast<const char*>(name),
+                      strnlen(reinterpret_cast<const char*>(name), length - 1));
         for (int k = 0; k < 2; ++k) {
             if (!in.U32(&s.bits[k]) || !in.U32(&s.byteCount[k]) ||
-                s.byteCount[k] != (static_cast<uint64_t>(s.bits[k]) + 7) / 8 || !in.Take(s.byteCount[k], &s.bytes[k]))
+                s.byteCount[k] != (static_cast<uint64_t>(s.bits[k]) + 7) / 8 ||
+                !in.Take(s.byteCount[k], &s.bytes[k]))
                 return 2;
         }
         storedEntries.push_back(std::move(s));

@@ -12,9 +12,9 @@
 
 // One row of a module or script table: a name with its read bits and a second bit set.
 struct SobModuleEntry {
-    std::string name;        // without its NUL
-    uint8_t nameLength = 0;  // with the NUL
-    bool merged = false;     // used while a read log is merged
+    std::string name;       // without its NUL
+    uint8_t nameLength = 0; // with the NUL
+    bool merged = false;    // used while a read log is merged
     CBitArray readBits;
     CBitArray choiceBits;
 };
@@ -25,7 +25,8 @@ constexpr uint32_t kMaxReadLogBody = 64u << 20; // unpacked logs beyond this are
 std::vector<uint8_t> BuildReadLog(const char* magic, const SobModuleEntry* entries, uint32_t count);
 // Checks the whole log first, then merges it: for each stored entry the first entry of the same
 // name not yet merged takes each bit set whose count matches → 0; 2 damaged (nothing merged).
-int MergeReadLog(const char* magic, const uint8_t* data, size_t size, SobModuleEntry* entries, uint32_t count);
+int MergeReadLog(const char* magic, const uint8_t* data, size_t size, SobModuleEntry* entries,
+                 uint32_t count);
 // Writes bytes to path + ".tmp" and renames that over path (a Windows path) → true; false with
 // the old file intact and the temporary file removed.
 bool WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes);

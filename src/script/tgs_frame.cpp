@@ -39,9 +39,9 @@ enum OperandKind : uint32_t {
 // One condition or argument as parsed (pass 1), evaluated in pass 2.
 struct CTgsFrame::Operand {
     uint32_t kind;
-    uint32_t flags;   // the pair's flags
-    uint32_t value;   // constant or string address; kVariable: the element's address
-    uint32_t code;    // kExpression: code address, length, and the linked flag's address
+    uint32_t flags; // the pair's flags
+    uint32_t value; // constant or string address; kVariable: the element's address
+    uint32_t code;  // kExpression: code address, length, and the linked flag's address
     uint32_t codeLength;
     uint32_t flagAddress;
     const uint8_t* tables;
@@ -194,8 +194,7 @@ namespace {
 
 // Walks five link tables (u8 or u32 counts, then count × (u32 offset, u32 value)) → false when
 // they run past the bytes. visit(table, offset, value) → false stops with false.
-template <typename Visit>
-bool WalkLinks(const uint8_t* tables, size_t bytes, bool wideCounts, Visit visit)
+template <typename Visit> bool WalkLinks(const uint8_t* tables, size_t bytes, bool wideCounts, Visit visit)
 {
     ByteReader in(tables, bytes);
     for (int table = 1; table <= 5; ++table) {
@@ -220,11 +219,13 @@ bool CTgsFrame::CheckLinks(uint32_t code, uint32_t codeLength, const uint8_t* ta
 {
     return WalkLinks(tables, tableBytes, wideCounts, [&](int table, uint32_t offset, uint32_t value) {
         uint32_t cell;
-        return static_cast<uint64_t>(offset) + 4 <= codeLength && m_host.ResolveLink(table, value, code, codeLength, &cell);
+        return static_cast<uint64_t>(offset) + 4 <= codeLength &&
+               m_host.ResolveLink(table, value, code, codeLength, &cell);
     });
 }
 
-void CTgsFrame::ApplyLinks(uint32_t code, uint32_t codeLength, const uint8_t* tables, size_t tableBytes, bool wideCounts)
+void CTgsFrame::ApplyLinks(uint32_t code, uint32_t codeLength, const uint8_t* tables, size_t tableBytes,
+                           bool wideCounts)
 {
     WalkLinks(tables, tableBytes, wideCounts, [&](int table, uint32_t offset, uint32_t value) {
         uint32_t cell = 0;
@@ -285,8 +286,8 @@ bool CTgsFrame::ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress
     case kExpression: {
         uint32_t n, tableLength;
         const uint8_t *code, *flag, *tables;
-        if (!in.U16(&n) || !in.Take(n, &code) || !in.Take(1, &flag) || !in.U16(&tableLength) || tableLength < 2 ||
-            !in.Take(tableLength - 2, &tables))
+        if (!in.U16(&n) || !in.Take(n, &code) || !in.Take(1, &flag) || !in.U16(&tableLength) ||
+            tableLength < 2 || !in.Take(tableLength - 2, &tables))
             return false;
         op->code = addressOf(code);
         op->codeLength = n;
@@ -595,7 +596,8 @@ int CTgsFrame::PackIntoText(uint32_t command, const TgsArgPair* pairs, uint32_t 
 {
     uint8_t* cursor = reinterpret_cast<uint8_t*>(m_textBuffer) + m_textLength;
     // One byte stays for the closing NUL.
-    const int r = PackCommand(&cursor, reinterpret_cast<uint8_t*>(m_textBuffer) + kTextBufferSize - 1, command, pairs, count);
+    const int r = PackCommand(&cursor, reinterpret_cast<uint8_t*>(m_textBuffer) + kTextBufferSize - 1,
+                              command, pairs, count);
     if (r == 0) {
         m_textLength = static_cast<uint32_t>(cursor - reinterpret_cast<uint8_t*>(m_textBuffer));
         m_textBuffer[m_textLength] = 0;

@@ -28,7 +28,7 @@ class CTgsFrame : public CTgsScriptStore {
 public:
     static constexpr uint32_t kCommandCount = 130;
     static constexpr uint32_t kStackCells = 8192;
-    static constexpr uint32_t kTextBufferSize = 4096;     // collected text, with its closing NUL
+    static constexpr uint32_t kTextBufferSize = 4096;        // collected text, with its closing NUL
     static constexpr uint64_t kInstructionBudget = 10000000; // per expression or inline code run
     static constexpr int32_t kEndOfScenario = 0x7FFFFFFF;
     static constexpr uint32_t kRecordBudget = 1000000; // records one RunText call may run
@@ -67,7 +67,8 @@ public:
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
     // Writes at *cursor (before end) and advances → 0; 1 null cursor or pairs; 2 does not fit
     // (nothing written). A null string is stored as an empty one.
-    int PackCommand(uint8_t** cursor, const uint8_t* end, uint32_t command, const TgsArgPair* pairs, uint32_t count);
+    int PackCommand(uint8_t** cursor, const uint8_t* end, uint32_t command, const TgsArgPair* pairs,
+                    uint32_t count);
     // Reads one packed command at *cursor (before end) and advances → 0; 1 null cursor or pairs;
     // 2 damaged (lengths past the record or end, missing NUL, more than capacity pairs). Strings
     // are copied into the frame's unpack block in script memory (an empty one reads as null with
@@ -118,8 +119,10 @@ private:
     struct Operand;
     // Links code (its link tables at tables, u8 or u32 counts) once, checking every entry first
     // → false when an entry is bad (nothing written). flagAddress is the linked flag's address.
-    bool CheckLinks(uint32_t code, uint32_t codeLength, const uint8_t* tables, size_t tableBytes, bool wideCounts) const;
-    void ApplyLinks(uint32_t code, uint32_t codeLength, const uint8_t* tables, size_t tableBytes, bool wideCounts);
+    bool CheckLinks(uint32_t code, uint32_t codeLength, const uint8_t* tables, size_t tableBytes,
+                    bool wideCounts) const;
+    void ApplyLinks(uint32_t code, uint32_t codeLength, const uint8_t* tables, size_t tableBytes,
+                    bool wideCounts);
     // Runs linked code with the budget → 0 left, 1 yielded, 2 failed; sp is restored but after a
     // yield of inline code (keepYield).
     int RunCode(uint32_t code, bool keepYield);

@@ -27,8 +27,7 @@ bool SameName(const std::string& a, const char* b)
 
 CTgsScriptStore::CTgsScriptStore(CScriptMemory& memory)
     : m_memory(memory), m_arguments(new TgsArgPair[kArgumentWords / 2]())
-{
-}
+{}
 
 CTgsScriptStore::~CTgsScriptStore()
 {
@@ -81,17 +80,19 @@ int CTgsScriptStore::LoadScriptTableBytes(const uint8_t* data, size_t size)
         TgsScriptEntry& entry = table[i];
         uint32_t length, readBits, secondBits;
         const uint8_t* name;
-        if (!in.U8(&length) || length == 0 || !in.Take(length, &name) || !in.U32(&readBits) || !in.U32(&secondBits) ||
-            readBits > kMaxTableBits || secondBits > kMaxTableBits)
+        if (!in.U8(&length) || length == 0 || !in.Take(length, &name) || !in.U32(&readBits) ||
+            !in.U32(&secondBits) || readBits > kMaxTableBits || secondBits > kMaxTableBits)
             return 2;
-        entry.name.assign(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), length - 1));
+        entry.name.assign(reinterpret_cast<const char*>(name),
+                          strnlen(reinterpret_cast<const char*>(name), length - 1));
         entry.nameLength = static_cast<uint8_t>(entry.name.size() + 1);
         if (entry.readBits.Create(readBits) == 2 || entry.choiceBits.Create(secondBits) == 2)
             return 2;
     }
     m_table = std::move(table);
     m_tableCount = count;
-    m_currentEntry = m_current != nullptr && m_current->tableIndex >= 0 && static_cast<uint32_t>(m_current->tableIndex) < count
+    m_currentEntry = m_current != nullptr && m_current->tableIndex >= 0 &&
+                             static_cast<uint32_t>(m_current->tableIndex) < count
                          ? &m_table[m_current->tableIndex]
                          : nullptr;
     return 0;
@@ -167,7 +168,8 @@ TobScript* CTgsScriptStore::MakeScript(const char* name, const uint8_t* data, si
         return nullptr;
     }
     script->image = m_memory.Allocate(static_cast<uint32_t>(size) + 1, false);
-    uint8_t* target = script->image != 0 ? m_memory.Span(script->image, static_cast<uint32_t>(size) + 1) : nullptr;
+    uint8_t* target =
+        script->image != 0 ? m_memory.Span(script->image, static_cast<uint32_t>(size) + 1) : nullptr;
     if (target == nullptr) {
         if (script->image != 0)
             m_memory.Free(script->image);
@@ -247,7 +249,8 @@ void CTgsScriptStore::MakeCurrent(TobScript* script, int index)
 {
     m_current = script;
     m_currentIndex = index;
-    m_currentEntry = script != nullptr && script->tableIndex >= 0 && static_cast<uint32_t>(script->tableIndex) < m_tableCount
+    m_currentEntry = script != nullptr && script->tableIndex >= 0 &&
+                             static_cast<uint32_t>(script->tableIndex) < m_tableCount
                          ? &m_table[script->tableIndex]
                          : nullptr;
 }
@@ -332,7 +335,8 @@ int64_t CTgsScriptStore::FindLabel(const TobScript* script, const char* label) c
 int64_t CTgsScriptStore::GetMessageOffset(const TobScript* script, uint32_t index) const
 {
     uint32_t v;
-    if (script == nullptr || index >= script->messageCount || !m_memory.Load32(script->image + script->messages + 4 * index, &v))
+    if (script == nullptr || index >= script->messageCount ||
+        !m_memory.Load32(script->image + script->messages + 4 * index, &v))
         return -1;
     return v <= script->textSize ? v : -1; // rechecked: scripts may rewrite the image
 }

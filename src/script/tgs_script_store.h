@@ -30,15 +30,15 @@ struct TgsArgPair {
 
 // One loaded scenario file.
 struct TobScript {
-    uint32_t image = 0;        // script address of the copy (file bytes and a 0 after them)
-    uint32_t size = 0;         // file bytes
-    std::string name;          // as given to the load
-    int tableIndex = -1;       // script-table entry, -1 without a table
-    uint32_t textOffset = 0;   // of the text area in the image
-    uint32_t textSize = 0;     // bytes of the text area (the NUL after it not counted)
+    uint32_t image = 0;      // script address of the copy (file bytes and a 0 after them)
+    uint32_t size = 0;       // file bytes
+    std::string name;        // as given to the load
+    int tableIndex = -1;     // script-table entry, -1 without a table
+    uint32_t textOffset = 0; // of the text area in the image
+    uint32_t textSize = 0;   // bytes of the text area (the NUL after it not counted)
     uint32_t labelCount = 0;
-    uint32_t labels = 0;       // offset of the first label entry in the image
-    uint32_t labelsEnd = 0;    // offset past the label block
+    uint32_t labels = 0;    // offset of the first label entry in the image
+    uint32_t labelsEnd = 0; // offset past the label block
     uint32_t messageCount = 0;
     uint32_t messages = 0;     // offset of the M message offsets in the image
     uint32_t messageWords = 0; // TOB1: offset of the M per-message words; 0 for TOB0
@@ -51,15 +51,15 @@ struct TobScript {
 enum : int {
     kTobLoadOk = 0,
     kTobLoadOpenFailed = 1,
-    kTobLoadDamaged = 2,   // magic neither "TOB0" nor "TOB1", or a length, label or offset is bad
+    kTobLoadDamaged = 2, // magic neither "TOB0" nor "TOB1", or a length, label or offset is bad
     kTobLoadNotInTable = 3,
-    kTobLoadNoMemory = 4,  // no room in script memory
+    kTobLoadNoMemory = 4, // no room in script memory
 };
 
 class CTgsScriptStore {
 public:
     static constexpr uint32_t kReturnStackSize = 128;
-    static constexpr uint32_t kArgumentWords = 4096; // the argument area: 2048 pairs
+    static constexpr uint32_t kArgumentWords = 4096;    // the argument area: 2048 pairs
     static constexpr uint32_t kMaxTableBits = 1u << 24; // bit counts of TGS_INIT.DAT beyond this are damage
 
     // Scripts are copied into memory, which must outlive the store.
@@ -138,7 +138,10 @@ public:
     // opened; 2 damaged (nothing merged).
     int LoadReadLog(const char* name);
     std::vector<uint8_t> BuildTextLog() const { return BuildReadLog("TSLG", m_table.get(), m_tableCount); }
-    int MergeTextLog(const uint8_t* data, size_t size) { return MergeReadLog("TSLG", data, size, m_table.get(), m_tableCount); }
+    int MergeTextLog(const uint8_t* data, size_t size)
+    {
+        return MergeReadLog("TSLG", data, size, m_table.get(), m_tableCount);
+    }
 
     // Frees every script and empties the return stack (the scene clear of the frame uses it).
     void FreeAllScripts();

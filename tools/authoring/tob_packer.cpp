@@ -11,6 +11,7 @@
 
 namespace {
 
+// clang-format off
 // Commands 0-11 after the decoder's meaning, 12-129 after the handler table; empty: "cmd N".
 const char* const kCommandNames[130] = {
     "goto0", "goto", "goto2", "goto3", "nop", "printnum", "print", "call", "jump", "return", // 0-9
@@ -32,6 +33,7 @@ const char* const kCommandNames[130] = {
     "showwinnow", "bgm", // 110-119
     "bgmwait", "bgmend", "se", "sefadein", "sefadeout", "sestop", "sestopall", "sewait", "sefadewait", "voice", // 120-129
 };
+// clang-format on
 
 void PutU16(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -87,7 +89,8 @@ bool DecodeText(std::string_view text, std::string* out, std::string* error)
         const char e = text[i];
         if (e == 'x') {
             int64_t v;
-            if (i + 2 >= text.size() + 0 || !ParseInt(std::string("0x") + std::string(text.substr(i + 1, 2)), &v)) {
+            if (i + 2 >= text.size() + 0 ||
+                !ParseInt(std::string("0x") + std::string(text.substr(i + 1, 2)), &v)) {
                 *error = "bad \\x escape";
                 return false;
             }
@@ -154,7 +157,9 @@ struct Expr {
 
 class ExprParser {
 public:
-    ExprParser(std::string_view text, const SobVariableLayout* variables) : m_text(text), m_variables(variables) {}
+    ExprParser(std::string_view text, const SobVariableLayout* variables)
+        : m_text(text), m_variables(variables)
+    {}
 
     std::unique_ptr<Expr> Parse(std::string* error)
     {
@@ -184,8 +189,8 @@ private:
     int Level(std::string_view op) const
     {
         static const std::vector<std::vector<std::string>> levels = {
-            {"||"}, {"&&"}, {"|"}, {"^"}, {"&"}, {"==", "!="}, {"<=", ">=", "<", ">"}, {"<<", ">>"}, {"+", "-"},
-            {"*", "/", "%"}};
+            {"||"},       {"&&"},     {"|"},          {"^"}, {"&"}, {"==", "!="}, {"<=", ">=", "<", ">"},
+            {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
         for (size_t l = 0; l < levels.size(); ++l)
             for (const std::string& o : levels[l])
                 if (o == op)
@@ -195,8 +200,8 @@ private:
     std::string PeekOperator()
     {
         Skip();
-        static const char* const ops[] = {"||", "&&", "==", "!=", "<=", ">=", "<<", ">>", "|", "^", "&",
-                                          "<",  ">",  "+",  "-",  "*",  "/",  "%"};
+        static const char* const ops[] = {"||", "&&", "==", "!=", "<=", ">=", "<<", ">>", "|",
+                                          "^",  "&",  "<",  ">",  "+",  "-",  "*",  "/",  "%"};
         for (const char* o : ops) {
             if (m_text.substr(m_at, std::strlen(o)) == o)
                 return o;
@@ -256,7 +261,8 @@ private:
             return e;
         }
         size_t end = m_at;
-        while (end < m_text.size() && (std::isalnum(static_cast<unsigned char>(m_text[end])) || m_text[end] == '_'))
+        while (end < m_text.size() &&
+               (std::isalnum(static_cast<unsigned char>(m_text[end])) || m_text[end] == '_'))
             ++end;
         const std::string_view word = m_text.substr(m_at, end - m_at);
         if (word.empty()) {
@@ -275,15 +281,16 @@ private:
         e->kind = Expr::Variable;
         e->variable = m_variables != nullptr ? m_variables->Find(word) : -1;
         if (e->variable < 0) {
-            Fail("unknown variable '" + std::string(word) + "'" + (m_variables == nullptr ? " (no --vars list)" : ""));
+            Fail("unknown variable '" + std::string(word) + "'" +
+                 (m_variables == nullptr ? " (no --vars list)" : ""));
             return nullptr;
         }
         Skip();
         if (m_at < m_text.size() && m_text[m_at] == '[') {
             const size_t close = m_text.find(']', m_at);
             int64_t element;
-            if (close == std::string_view::npos || !ParseInt(Trim(m_text.substr(m_at + 1, close - m_at - 1)), &element) ||
-                element < 0) {
+            if (close == std::string_view::npos ||
+                !ParseInt(Trim(m_text.substr(m_at + 1, close - m_at - 1)), &element) || element < 0) {
                 Fail("bad element of " + std::string(word));
                 return nullptr;
             }
@@ -348,7 +355,8 @@ private:
             if (v.kind == 1)
                 m_code += "deref " + tn + ", " + tn + "\n";
             if (e.element != 0)
-                m_code += "movm " + tn + ", " + at + ".1\n" + at + ": add 0, " + std::to_string(e.element * 4) + ", " + tn + "\n";
+                m_code += "movm " + tn + ", " + at + ".1\n" + at + ": add 0, " +
+                          std::to_string(e.element * 4) + ", " + tn + "\n";
             m_code += "deref " + tn + ", " + tn + "\n";
             break;
         }
@@ -369,9 +377,9 @@ private:
             const std::string x = Operand(*e.left, &a);
             const std::string y = Operand(*e.right, &b);
             static const std::map<std::string, std::string> ops = {
-                {"+", "add"}, {"-", "sub"}, {"*", "mul"}, {"/", "div"}, {"%", "rem"}, {"&", "and"}, {"|", "or"},
-                {"^", "xor"}, {"<<", "shl"}, {">>", "sar"}, {"<", "lt"}, {"<=", "le"}, {">", "gt"}, {">=", "ge"},
-                {"==", "eq"}, {"!=", "ne"}, {"&&", "and"}, {"||", "or"}};
+                {"+", "add"}, {"-", "sub"}, {"*", "mul"},  {"/", "div"},  {"%", "rem"},  {"&", "and"},
+                {"|", "or"},  {"^", "xor"}, {"<<", "shl"}, {">>", "sar"}, {"<", "lt"},   {"<=", "le"},
+                {">", "gt"},  {">=", "ge"}, {"==", "eq"},  {"!=", "ne"},  {"&&", "and"}, {"||", "or"}};
             if (e.op == "&&" || e.op == "||") {
                 // Both sides as 0 or 1 first (no short circuit: expressions have no side effects).
                 const std::string r = "e" + std::to_string(m_labels++), l = "e" + std::to_string(m_labels++);
@@ -407,7 +415,8 @@ struct LinkedCode {
     std::vector<std::pair<uint32_t, uint32_t>> tables[5];
 };
 
-bool AssembleCode(const std::string& source, const TobPackOptions& options, LinkedCode* out, std::string* error)
+bool AssembleCode(const std::string& source, const TobPackOptions& options, LinkedCode* out,
+                  std::string* error)
 {
     SobAssembly assembly;
     std::vector<std::string> errors;
@@ -435,7 +444,7 @@ bool AssembleCode(const std::string& source, const TobPackOptions& options, Link
 // ---- packing ----
 
 struct LabelFix {
-    size_t at;         // text offset of the u32 to patch
+    size_t at; // text offset of the u32 to patch
     std::string label;
     int line;
 };
@@ -444,8 +453,7 @@ class Packer {
 public:
     Packer(std::string_view fileName, const TobPackOptions& options, std::vector<std::string>* errors)
         : m_file(fileName), m_options(options), m_errors(errors)
-    {
-    }
+    {}
 
     bool Run(std::string_view source, std::vector<uint8_t>* out)
     {
@@ -518,7 +526,10 @@ public:
     }
 
 private:
-    static bool EscapedBracketsOnly(std::string_view line) { return line.find('[') == std::string_view::npos; }
+    static bool EscapedBracketsOnly(std::string_view line)
+    {
+        return line.find('[') == std::string_view::npos;
+    }
 
     void Error(const std::string& message)
     {
@@ -576,8 +587,8 @@ private:
 
     // One operand (condition or argument) into bytes: u8 source kind and its operand. kind -1:
     // none (flags 0). isCondition refuses strings.
-    bool Operand(const std::string& token, int command, bool isCondition, std::vector<uint8_t>* out, uint8_t* kind,
-                 size_t labelAt)
+    bool Operand(const std::string& token, int command, bool isCondition, std::vector<uint8_t>* out,
+                 uint8_t* kind, size_t labelAt)
     {
         int64_t v;
         std::string error;
@@ -673,10 +684,12 @@ private:
         const std::string name = token.substr(0, bracket);
         int64_t element = 0;
         const int index = m_options.variables != nullptr ? m_options.variables->Find(name) : -1;
-        if (index < 0 || (bracket != std::string::npos &&
-                          (token.back() != ']' || !ParseInt(token.substr(bracket + 1, token.size() - bracket - 2), &element) ||
-                           element < 0))) {
-            Error("bad argument " + token + (m_options.variables == nullptr ? " (no --vars list for variables)" : ""));
+        if (index < 0 ||
+            (bracket != std::string::npos &&
+             (token.back() != ']' ||
+              !ParseInt(token.substr(bracket + 1, token.size() - bracket - 2), &element) || element < 0))) {
+            Error("bad argument " + token +
+                  (m_options.variables == nullptr ? " (no --vars list for variables)" : ""));
             return false;
         }
         if (static_cast<uint64_t>(element) * 4 + 4 > m_options.variables->variables[index].size) {
@@ -806,7 +819,8 @@ private:
             if (token[0] == '#') {
                 const size_t colon = token.find(':');
                 int64_t f;
-                if (colon == std::string::npos || !ParseInt(token.substr(1, colon - 1), &f) || f < 1 || f > 255 || f == 2) {
+                if (colon == std::string::npos || !ParseInt(token.substr(1, colon - 1), &f) || f < 1 ||
+                    f > 255 || f == 2) {
                     Error("bad #FLAGS:argument " + token);
                     return;
                 }
@@ -1003,8 +1017,7 @@ class Disassembler {
 public:
     Disassembler(const TobView& view, const SobVariableLayout* variables, const SobAssembly* library)
         : m_view(view), m_variables(variables), m_library(library)
-    {
-    }
+    {}
 
     bool Run(std::string* out, std::string* error)
     {
@@ -1018,8 +1031,13 @@ public:
         auto flushText = [&]() {
             if (!text.empty()) {
                 std::string line = EncodeText(text, false);
-                if (line[0] == '*' || line[0] == ';' || line[0] == '@' || std::isspace(static_cast<unsigned char>(line[0])))
-                    line = "\\x" + std::string(line[0] == '*' ? "2A" : line[0] == ';' ? "3B" : line[0] == '@' ? "40" : "20") +
+                if (line[0] == '*' || line[0] == ';' || line[0] == '@' ||
+                    std::isspace(static_cast<unsigned char>(line[0])))
+                    line = "\\x" +
+                           std::string(line[0] == '*'   ? "2A"
+                                       : line[0] == ';' ? "3B"
+                                       : line[0] == '@' ? "40"
+                                                        : "20") +
                            line.substr(1);
                 *out += line + "\n";
                 text.clear();
@@ -1075,7 +1093,8 @@ private:
         case 0: {
             if (!in.U32(&a))
                 return false;
-            const bool offsetArgument = (command <= 3 && flags == 1) || (command >= 7 && command <= 9 && flags == 0xFF);
+            const bool offsetArgument =
+                (command <= 3 && flags == 1) || (command >= 7 && command <= 9 && flags == 0xFF);
             auto it = labels.lower_bound(a);
             if (offsetArgument && it != labels.end() && it->first == a && UniqueLabel(it->second))
                 *out += "*" + EncodeText(it->second, false);
@@ -1106,11 +1125,13 @@ private:
         }
         case 3: {
             const uint8_t *code, *flag, *tables;
-            if (!in.U16(&a) || !in.Take(a, &code) || !in.Take(1, &flag) || !in.U16(&b) || b < 2 || !in.Take(b - 2, &tables))
+            if (!in.U16(&a) || !in.Take(a, &code) || !in.Take(1, &flag) || !in.U16(&b) || b < 2 ||
+                !in.Take(b - 2, &tables))
                 return false;
             ByteReader tableReader(tables, b - 2);
             SobListingLinks links;
-            if (!ReadTables(tableReader, false, &links, m_variables, m_library) || tableReader.Left() != 0 || *flag != 0) {
+            if (!ReadTables(tableReader, false, &links, m_variables, m_library) || tableReader.Left() != 0 ||
+                *flag != 0) {
                 *error = "expression tables damaged or already linked";
                 return false;
             }
@@ -1132,7 +1153,8 @@ private:
     }
 
     bool Record(uint32_t at, const std::map<uint32_t, uint32_t>& messages,
-                const std::multimap<uint32_t, std::string>& labels, std::string* out, uint32_t* end, std::string* error)
+                const std::multimap<uint32_t, std::string>& labels, std::string* out, uint32_t* end,
+                std::string* error)
     {
         const uint8_t* t = m_view.text;
         ByteReader in(t + at + 2, m_view.textSize - at - 2);
@@ -1204,7 +1226,8 @@ private:
                 line += "#" + std::to_string(flags) + ":";
             line += argument;
             // The message number argument of a table message must stay first and plain.
-            if (isMessage && i == 0 && (flags != 1 || source != 0 || argument != std::to_string(message->second))) {
+            if (isMessage && i == 0 &&
+                (flags != 1 || source != 0 || argument != std::to_string(message->second))) {
                 *error = "message record whose first argument is not its number";
                 return false;
             }
@@ -1259,8 +1282,9 @@ bool ListTob(const uint8_t* bytes, size_t size, std::string* out, std::string* e
     TobView view;
     if (!ReadTob(bytes, size, &view, error))
         return false;
-    std::string s = std::string(view.tob1 ? "TOB1" : "TOB0") + " text " + std::to_string(view.textSize) + " bytes, " +
-                    std::to_string(view.labels.size()) + " labels, " + std::to_string(view.messages.size()) + " messages\n";
+    std::string s = std::string(view.tob1 ? "TOB1" : "TOB0") + " text " + std::to_string(view.textSize) +
+                    " bytes, " + std::to_string(view.labels.size()) + " labels, " +
+                    std::to_string(view.messages.size()) + " messages\n";
     for (const auto& [name, offset] : view.labels)
         s += "label *" + EncodeText(name, false) + " " + std::to_string(offset) + "\n";
     for (size_t i = 0; i < view.messages.size(); ++i) {

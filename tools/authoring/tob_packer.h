@@ -17,9 +17,9 @@ std::string TobCommandName(uint32_t command);
 int TobCommandNumber(std::string_view name);
 
 struct TobPackOptions {
-    bool tob1 = false;                        // "TOB1" with a per-message word array
+    bool tob1 = false;                            // "TOB1" with a per-message word array
     const SobVariableLayout* variables = nullptr; // numbers and kinds of VAR names (sob vars format)
-    const SobAssembly* library = nullptr;     // places `lib` labels of inline code
+    const SobAssembly* library = nullptr;         // places `lib` labels of inline code
 };
 
 // Packs UTF-8 source → true; false with one "FILE:LINE: message" line per error.

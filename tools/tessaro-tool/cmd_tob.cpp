@@ -44,7 +44,8 @@ bool Options(int argc, char** argv, std::vector<const char*>* positional, bool* 
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--tob1") == 0) {
             *tob1 = true;
-        } else if ((std::strcmp(argv[i], "--vars") == 0 || std::strcmp(argv[i], "--lib") == 0) && i + 1 < argc) {
+        } else if ((std::strcmp(argv[i], "--vars") == 0 || std::strcmp(argv[i], "--lib") == 0) &&
+                   i + 1 < argc) {
             (argv[i][2] == 'v' ? *vars : *lib) = argv[i + 1];
             ++i;
         } else if (argv[i][0] == '-' && argv[i][1] == '-') {
@@ -98,9 +99,10 @@ int Show(const std::vector<const char*>& args, bool disassemble, const char* var
         return 1;
     }
     std::string out, error;
-    const bool ok = disassemble ? DisassembleTob(bytes.data(), bytes.size(), vars != nullptr ? &layout : nullptr,
-                                                 lib != nullptr ? &library : nullptr, &out, &error)
-                                : ListTob(bytes.data(), bytes.size(), &out, &error);
+    const bool ok = disassemble
+                        ? DisassembleTob(bytes.data(), bytes.size(), vars != nullptr ? &layout : nullptr,
+                                         lib != nullptr ? &library : nullptr, &out, &error)
+                        : ListTob(bytes.data(), bytes.size(), &out, &error);
     if (!ok) {
         std::fprintf(stderr, "%s: %s\n", args[0], error.c_str());
         return 1;
@@ -143,7 +145,8 @@ int Init(const std::vector<const char*>& args)
             std::fprintf(stderr, "tob: %s\n", error.c_str());
             return 1;
         }
-        const uint32_t messages = static_cast<uint32_t>(std::strtoul(list.c_str() + list.find("labels, ") + 8, nullptr, 10));
+        const uint32_t messages =
+            static_cast<uint32_t>(std::strtoul(list.c_str() + list.find("labels, ") + 8, nullptr, 10));
         rows.push_back({sjis, messages, second});
     }
     std::vector<uint8_t> out;
@@ -161,9 +164,10 @@ int Init(const std::vector<const char*>& args)
 
 int RunTob(int argc, char** argv)
 {
-    const char* usage = "usage: tessaro-tool tob pack SOURCE.txt OUT.TOB [--tob1] [--vars VARS.txt] [--lib LIB.txt] |\n"
-                        "       tob list FILE | tob dis FILE [--vars VARS.txt] [--lib LIB.txt] |\n"
-                        "       tob init TGS_INIT.DAT A.TOB[:SECONDBITS]...\n";
+    const char* usage =
+        "usage: tessaro-tool tob pack SOURCE.txt OUT.TOB [--tob1] [--vars VARS.txt] [--lib LIB.txt] |\n"
+        "       tob list FILE | tob dis FILE [--vars VARS.txt] [--lib LIB.txt] |\n"
+        "       tob init TGS_INIT.DAT A.TOB[:SECONDBITS]...\n";
     std::vector<const char*> args;
     bool tob1 = false;
     const char *vars = nullptr, *lib = nullptr;
@@ -185,12 +189,13 @@ int RunTob(int argc, char** argv)
 
 } // namespace
 
-TESSARO_TOOL_COMMAND("tob",
-                     "  tob pack SOURCE.txt OUT.TOB [--tob1] [--vars VARS.txt] [--lib LIB.txt]\n"
-                     "                                     pack scenario source (docs/tob-scenario.md)\n"
-                     "  tob list FILE                      header, labels and messages of a TOB file\n"
-                     "  tob dis FILE [--vars VARS.txt] [--lib LIB.txt]\n"
-                     "                                     the file as source (packs back to the same bytes)\n"
-                     "  tob init TGS_INIT.DAT A.TOB[:SECONDBITS]...\n"
-                     "                                     write the script table (read bits = messages)",
-                     RunTob);
+TESSARO_TOOL_COMMAND(
+    "tob",
+    "  tob pack SOURCE.txt OUT.TOB [--tob1] [--vars VARS.txt] [--lib LIB.txt]\n"
+    "                                     pack scenario source (docs/tob-scenario.md)\n"
+    "  tob list FILE                      header, labels and messages of a TOB file\n"
+    "  tob dis FILE [--vars VARS.txt] [--lib LIB.txt]\n"
+    "                                     the file as source (packs back to the same bytes)\n"
+    "  tob init TGS_INIT.DAT A.TOB[:SECONDBITS]...\n"
+    "                                     write the script table (read bits = messages)",
+    RunTob);
