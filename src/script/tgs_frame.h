@@ -38,6 +38,7 @@ public:
 
     // The frame runs over the host's script memory, links inline code against its user
     // variables, natives, host variables and library, and reads results from its `retTgsExp`.
+    // Its machine is bound to the host's natives here: register them before the frame is made.
     explicit CTgsFrame(CSobRuntime& host);
     ~CTgsFrame() override;
 
