@@ -1277,6 +1277,16 @@ bool PackTob(std::string_view source, std::string_view fileName, const TobPackOp
     return packer.Run(source, out);
 }
 
+bool TobMessageCount(const uint8_t* bytes, size_t size, uint32_t* count)
+{
+    TobView view;
+    std::string error;
+    if (!ReadTob(bytes, size, &view, &error))
+        return false;
+    *count = static_cast<uint32_t>(view.messages.size());
+    return true;
+}
+
 bool ListTob(const uint8_t* bytes, size_t size, std::string* out, std::string* error)
 {
     TobView view;

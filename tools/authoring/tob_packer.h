@@ -26,6 +26,8 @@ struct TobPackOptions {
 bool PackTob(std::string_view source, std::string_view fileName, const TobPackOptions& options,
              std::vector<uint8_t>* out, std::vector<std::string>* errors);
 
+// The message count of a TOB file → false for a damaged file.
+bool TobMessageCount(const uint8_t* bytes, size_t size, uint32_t* count);
 // Header, labels and messages of a TOB file → false with a message for a damaged file.
 bool ListTob(const uint8_t* bytes, size_t size, std::string* out, std::string* error);
 // The file as source (text, commands, expressions and inline code as SOB assembly); packing it

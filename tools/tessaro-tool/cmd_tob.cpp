@@ -132,8 +132,9 @@ int Init(const std::vector<const char*>& args)
             path.resize(colon);
         }
         std::vector<BYTE> bytes;
-        std::string list, error;
-        if (!ReadWholeFile(path, &bytes) || !ListTob(bytes.data(), bytes.size(), &list, &error)) {
+        std::string error;
+        uint32_t messages = 0;
+        if (!ReadWholeFile(path, &bytes) || !TobMessageCount(bytes.data(), bytes.size(), &messages)) {
             std::fprintf(stderr, "tob: cannot read the TOB file %s\n", path.c_str());
             return 1;
         }
@@ -145,8 +146,6 @@ int Init(const std::vector<const char*>& args)
             std::fprintf(stderr, "tob: %s\n", error.c_str());
             return 1;
         }
-        const uint32_t messages =
-            static_cast<uint32_t>(std::strtoul(list.c_str() + list.find("labels, ") + 8, nullptr, 10));
         rows.push_back({sjis, messages, second});
     }
     std::vector<uint8_t> out;
