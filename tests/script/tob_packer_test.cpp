@@ -1,8 +1,12 @@
-// The scenario packer: its listing and disassembly pack back to the same bytes, and bad source
-// gives one "FILE:LINE: message" per bad line.
+// The scenario packer: its listing and disassembly pack back to the same bytes, bad source gives
+// one "FILE:LINE: message" per bad line, and tessaro-tool tob does the same end to end.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
 
 #include "authoring/tob_packer.h"
+#include "files/temp_folder.h"
 #include "support/tgs_test_frame.h"
 
 using tgstest::Pack;
@@ -86,6 +90,44 @@ TEST(TobPacker, CommandNamesRoundTrip)
     }
     EXPECT_EQ(TobCommandName(15), "cmd 15");
     EXPECT_EQ(TobCommandNumber("nothing"), -1);
+}
+
+int Tool(const std::string& arguments)
+{
+    const std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-tool " + arguments + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(TobTool, PacksListsDisassemblesAndWritesTheTable)
+{
+    TempFolder dir;
+    std::string rich = kRich;
+    rich.replace(rich.find("WORD"), 4, "word=3");
+    dir.Write("vars.txt", tgstest::kVariables);
+    dir.Write("rich.txt", rich);
+    const std::string vars = " --vars " + dir.Linux("vars.txt");
+    ASSERT_EQ(Tool("tob pack " + dir.Linux("rich.txt") + " " + dir.Linux("RICH.TOB") + " --tob1" + vars), 0);
+    const std::vector<uint8_t> file = Pack(rich, true);
+    EXPECT_EQ(dir.Read("RICH.TOB"), std::string(file.begin(), file.end()));
+    ASSERT_EQ(Tool("tob dis " + dir.Linux("RICH.TOB") + vars + " > " + dir.Linux("dis.txt")), 0);
+    ASSERT_EQ(Tool("tob pack " + dir.Linux("dis.txt") + " " + dir.Linux("AGAIN.TOB") + " --tob1" + vars), 0);
+    EXPECT_EQ(dir.Read("AGAIN.TOB"), dir.Read("RICH.TOB"));
+    ASSERT_EQ(Tool("tob list " + dir.Linux("RICH.TOB") + " > " + dir.Linux("list.txt")), 0);
+    EXPECT_EQ(dir.Read("list.txt").substr(0, 4), "TOB1");
+
+    ASSERT_EQ(Tool("tob init " + dir.Linux("TGS_INIT.DAT") + " " + dir.Linux("RICH.TOB") + ":5"), 0);
+    std::vector<uint8_t> table;
+    std::string error;
+    ASSERT_TRUE(WriteTgsInit({{"RICH", 2, 5}}, &table, &error));
+    EXPECT_EQ(dir.Read("TGS_INIT.DAT"), std::string(table.begin(), table.end()));
+
+    dir.Write("bad.txt", "@wait {Nobody}\n");
+    EXPECT_EQ(Tool("tob pack " + dir.Linux("bad.txt") + " " + dir.Linux("x") + vars), 1);
+    EXPECT_EQ(Tool("tob pack " + dir.Linux("rich.txt") + " " + dir.Linux("x")), 1); // variables need --vars
+    EXPECT_EQ(Tool("tob dis " + dir.Linux("vars.txt")), 1);
+    EXPECT_EQ(Tool("tob pack " + dir.Linux("rich.txt")), 2);
+    EXPECT_EQ(Tool("tob nothing"), 2);
 }
 
 } // namespace
