@@ -228,8 +228,10 @@ void CTgsFrame::ApplyLinks(uint32_t code, uint32_t codeLength, const uint8_t* ta
                            bool wideCounts)
 {
     WalkLinks(tables, tableBytes, wideCounts, [&](int table, uint32_t offset, uint32_t value) {
+        // Checked again: code run since the check may have rewritten the tables.
         uint32_t cell = 0;
-        if (m_host.ResolveLink(table, value, code, codeLength, &cell))
+        if (static_cast<uint64_t>(offset) + 4 <= codeLength &&
+            m_host.ResolveLink(table, value, code, codeLength, &cell))
             m_memory.Store32(code + offset, cell);
         return true;
     });
