@@ -86,6 +86,7 @@ public:
     {
         {
             CScopedLock lock(GetFrameLock());
+            UpdateCursor();
             GetInput().Poll();
             if (onFrame)
                 onFrame(*this);
