@@ -17,8 +17,11 @@ DWORD g_hoverStart = 0;
 
 uint32_t CAppFrame::AttachTextInput(HWND window)
 {
-    HWND notify = nullptr;
-    WPARAM imeOn = 0;
+    // The IME switch runs on the UI thread, whose handlers take the text-input lock: both sends
+    // are made outside it. Switching on comes first, so that the context attached is the live one.
+    if (window != nullptr && !m_imeEnabled)
+        SendMessageA(window, WM_FRAME_IME, 1, 0);
+    HWND switchOff = nullptr;
     {
         CScopedLock lock(m_textLock);
         if (m_savedProc != nullptr) {
@@ -27,17 +30,13 @@ uint32_t CAppFrame::AttachTextInput(HWND window)
             m_savedProc = nullptr;
         }
         if (window != nullptr) {
-            if (!m_imeEnabled) {
-                notify = window;
-                imeOn = 1;
-            }
             m_ime.Attach(window);
             m_textWindow = window;
             m_savedProc = reinterpret_cast<WNDPROC>(
                 SetWindowLongPtrA(window, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&CAppFrame::TextInputSubclassProc)));
         } else if (m_textWindow != nullptr) {
             if (m_imeEnabled)
-                notify = m_textWindow;
+                switchOff = m_textWindow;
             m_ime.Attach(nullptr);
             m_textWindow = nullptr;
         }
@@ -46,10 +45,8 @@ uint32_t CAppFrame::AttachTextInput(HWND window)
         m_delivered = 0;
         m_leadPending = false;
     }
-    // The IME switch runs on the UI thread, whose handlers take the text-input lock: the send is
-    // made after leaving it.
-    if (notify != nullptr && IsWindow(notify))
-        SendMessageA(notify, WM_FRAME_IME, imeOn, 0);
+    if (switchOff != nullptr && IsWindow(switchOff))
+        SendMessageA(switchOff, WM_FRAME_IME, 0, 0);
     return 0;
 }
 
@@ -81,10 +78,9 @@ LRESULT CAppFrame::OnTextInputMessage(HWND window, UINT message, WPARAM wParam, 
                 else
                     m_leadPending = winapi::IsSjisLeadByte(byte);
                 m_text[m_textCount++] = static_cast<char>(byte);
-            }
-            // A full buffer drops the byte, and a lead byte left at its end, so that no half
-            // character is ever delivered.
-            if (m_textCount >= 32 && m_leadPending) {
+            } else if (m_leadPending) {
+                // A full buffer drops the byte, and the lead byte left at its end with it, so that
+                // no half character is ever delivered.
                 --m_textCount;
                 m_leadPending = false;
             }
