@@ -129,6 +129,10 @@ int CAppFrame::Init()
     // 1. The game's description and options.
     if (SetAppInfo() != 0)
         return 1;
+    // A screen no window or canvas can hold (a size of 0, or one that would take gigabytes of
+    // backing store) is a bad description, refused before anything is made for it.
+    if (o.screenWidth == 0 || o.screenHeight == 0 || o.screenWidth > kMaxScreenSide || o.screenHeight > kMaxScreenSide)
+        return 1;
     if (o.screenModes == 1 && o.requestedMode == 2)
         o.requestedMode = 0;
     // 2. Not from a CD-ROM.

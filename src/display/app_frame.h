@@ -103,11 +103,15 @@ struct MessageBoxRequest {
 
 class CAppFrame : public CWindowApp, public CFrameWindow::Frame {
 public:
+    // The largest screen width or height Init accepts.
+    static constexpr uint16_t kMaxScreenSide = 8192;
+
     CAppFrame();
     ~CAppFrame() override;
 
     // --- CWindowApp ---
-    // 0, or 1, 2, 3, 5, 6, 7, 8, 11, 12, 13 (the first failing step).
+    // 0, or 1 (also a screen size of 0 or above kMaxScreenSide), 2, 3, 5, 6, 7, 8, 11, 12, 13:
+    // the first failing step.
     int Init() override;
     void Exit(int code) override;
     // true for the system keys the frame swallows.

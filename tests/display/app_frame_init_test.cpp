@@ -51,6 +51,11 @@ struct InitFault {
 // The stop message of a failed screen-mode switch names the code (the device's 4, plus 1).
 const InitFault kFaults[] = {
     {"SetAppInfo", [](FrameTestGame& g, FrameTestScreen&) { g.failing.insert("SetAppInfo"); }, 1, nullptr, 0},
+    {"ScreenSizeZero", [](FrameTestGame& g, FrameTestScreen&) { g.configure = [](AppFrameOptions& o) { o.screenWidth = 0; }; },
+     1, nullptr, 0},
+    {"ScreenTooLarge",
+     [](FrameTestGame& g, FrameTestScreen&) { g.configure = [](AppFrameOptions& o) { o.screenHeight = 8193; }; }, 1,
+     nullptr, 0},
     {"SecondInstance",
      [](FrameTestGame&, FrameTestScreen&) { CreateMutexA(nullptr, TRUE, "Ravelkit DXFrameTestGame"); }, 3, nullptr,
      0},
