@@ -47,7 +47,6 @@ public:
     int SetAppInfo() override
     {
         int code = FrameTestGame::SetAppInfo();
-        m_options.singleInstance = 0;
         m_screen->at["appinfo"] = Clock::now();
         return code;
     }

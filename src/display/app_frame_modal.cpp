@@ -166,14 +166,14 @@ int CAppFrame::RunModalLoop(HWND* owner)
     int result;
     for (;;) {
         Sleep(10);
+        if (!m_gameThread.IsRunning()) {
+            result = -2;
+            break;
+        }
         if (PumpMessages(true)) {
             if (owner != nullptr)
                 *owner = nullptr;
             result = -1;
-            break;
-        }
-        if (!m_gameThread.IsRunning()) {
-            result = -2;
             break;
         }
         if (!m_modal) {

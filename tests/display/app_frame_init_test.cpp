@@ -57,8 +57,8 @@ const InitFault kFaults[] = {
      [](FrameTestGame& g, FrameTestScreen&) { g.configure = [](AppFrameOptions& o) { o.screenHeight = 8193; }; }, 1,
      nullptr, 0},
     {"SecondInstance",
-     [](FrameTestGame&, FrameTestScreen&) { CreateMutexA(nullptr, TRUE, "Ravelkit DXFrameTestGame"); }, 3, nullptr,
-     0},
+     [](FrameTestGame& g, FrameTestScreen&) { g.configure = [](AppFrameOptions& o) { o.singleInstance = 1; }; }, 3,
+     nullptr, 0},
     {"EightBitDesktop",
      [](FrameTestGame& g, FrameTestScreen&) {
          winapi::DisplayInfo d;
@@ -115,8 +115,7 @@ TEST_F(FrameInit, EachFailingStepAnswersItsCodeAndMessageAndExitReleasesWhatExis
             FrameTestGame game(&screen);
             if (std::string(fault.name) == "SecondInstance")
                 heldMutex = CreateMutexA(nullptr, TRUE, "Ravelkit DXFrameTestGame");
-            else
-                fault.arrange(game, screen);
+            fault.arrange(game, screen);
             EXPECT_EQ(game.Run(nullptr, nullptr, nullptr, SW_SHOW), fault.code);
             EXPECT_FALSE(game.GetMainWindowObject().IsValid());
         }

@@ -2,6 +2,7 @@
 // Init ran on the test thread (the test pumps its messages).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <future>
@@ -230,6 +231,64 @@ TEST_F(FrameUi, MenuWindowFiltersItsSystemCommands)
     EXPECT_FALSE(game->GetMenuWindowObject().IsValid());
     EXPECT_EQ(GetMenu(hwnd), menu);
     DestroyMenu(menu);
+}
+
+TEST_F(FrameUi, DeactivatedFullScreenMinimisesAndComesBack)
+{
+    Start();
+    ASSERT_EQ(game->SwitchScreenMode(1, 32, 0), 0);
+    game->PumpMessages(true);
+    screen.ClearLog();
+    SendMessageA(hwnd, WM_ACTIVATEAPP, 0, 0);
+    game->PumpMessages(true);
+    EXPECT_TRUE(IsIconic(hwnd));
+    EXPECT_EQ(game->GetPendingRestore(), 2);  // the picture is scaled
+    EXPECT_FALSE(screen.deviceFullScreen);
+    screen.fail.insert("RestoreDevice");
+    screen.failCode = 2;
+    SendMessageA(hwnd, WM_ACTIVATEAPP, 1, 0);
+    EXPECT_EQ(game->GetPendingRestore(), 0);
+    EXPECT_TRUE(screen.deviceFullScreen);
+    EXPECT_EQ(game->GetDisplayError(), 1);
+    auto log = screen.Log();
+    const std::vector<std::string> order = {"RestoreWindowedMode", "SetFullScreenMode", "RestoreDevice"};
+    auto at = log.begin();
+    for (const std::string& call : order) {
+        at = std::find(at, log.end(), call);
+        EXPECT_NE(at, log.end()) << call;
+    }
+    game->SetDisplayError(0);
+}
+
+TEST_F(FrameUi, PaintShowsTheFrameAndBlackensTheLetterbox)
+{
+    Start();
+    ASSERT_EQ(game->SwitchScreenMode(1, 32, 0), 0);
+    HDC dc = GetDC(hwnd);
+    RECT all{0, 0, 1920, 1080};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    ReleaseDC(hwnd, dc);
+    screen.lastColor = 0x3366CC;
+    screen.ClearLog();
+    InvalidateRect(hwnd, nullptr, FALSE);
+    game->PumpMessages(true);
+    auto log = screen.Log();
+    EXPECT_NE(std::find(log.begin(), log.end(), "PaintToDC"), log.end());
+    const winapi::Frame frame = Host().ReadBack(hwnd);
+    ASSERT_EQ(frame.width, 1920);
+    EXPECT_EQ(frame.At(960, 540) & 0xFFFFFF, 0x3366CCu);
+    EXPECT_EQ(frame.At(100, 540) & 0xFFFFFF, 0u);
+    EXPECT_EQ(frame.At(1800, 540) & 0xFFFFFF, 0u);
+}
+
+TEST_F(FrameUi, WithoutACanvasTheRunningGameRepaintsByItself)
+{
+    Start([](AppFrameOptions& o) { o.displayCanvas = 0; });
+    screen.ClearLog();
+    InvalidateRect(hwnd, nullptr, FALSE);
+    game->PumpMessages(true);
+    auto log = screen.Log();
+    EXPECT_EQ(std::find(log.begin(), log.end(), "PaintToDC"), log.end());
 }
 
 // --- modal UI ---

@@ -51,6 +51,8 @@ public:
     {
         m_test->Call("SetAppInfo");
         SetAppStrings(m_name.c_str(), "Test title", "", "", "");
+        // Test programs run side by side: one copy only where a test asks for it.
+        m_options.singleInstance = 0;
         if (configure)
             configure(m_options);
         return failing.count("SetAppInfo") ? 1 : 0;

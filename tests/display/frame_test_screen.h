@@ -107,7 +107,7 @@ public:
     void PaintToDC(HDC dc, const RECT*) override
     {
         Call("PaintToDC");
-        Fill(dc, lastColor);
+        Fill(dc, lastColor, false);  // the borders are the frame's to paint
     }
     void ReleaseDevice() override { Call("ReleaseDevice"); }
     void ReleaseSurfaces() override { Call("ReleaseSurfaces"); }
@@ -182,15 +182,15 @@ public:
     }
 
 private:
-    void Fill(HDC dc, uint32_t rgb)
+    void Fill(HDC dc, uint32_t rgb, bool borders = true)
     {
         RECT area = mode == 1 ? RECT{picture.x, picture.y, picture.x + picture.width, picture.y + picture.height}
                               : RECT{0, 0, output.width, output.height};
         HBRUSH brush = CreateSolidBrush(RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF));
         FillRect(dc, &area, brush);
         DeleteObject(brush);
-        if (mode == 1)
-            for (const RECT& border : borders)
+        if (mode == 1 && borders)
+            for (const RECT& border : this->borders)
                 FillRect(dc, &border, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     }
 

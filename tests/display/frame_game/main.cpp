@@ -53,6 +53,7 @@ int main(int argc, char** argv)
     FrameTestScreen screen;
     FrameTestGame game(&screen, name);
     game.configure = [threaded](AppFrameOptions& o) {
+        o.singleInstance = 1;
         o.gameThread = threaded ? 1 : 0;
         o.inputMode = 2;
     };
