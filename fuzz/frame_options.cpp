@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     winapi::CurrentHost();
     if (winapi::CurrentHeadlessHost() == nullptr)
         return 0;
-    FuzzInput in(data, size);
+    FuzzInput in{data, size};
     FrameTestScreen screen;
     // Any of the screen's calls may fail.
     static const char* const kCalls[] = {"EnumDisplayDevices", "SetOutputSize",          "CreateSurfaceSprite",
