@@ -3,42 +3,15 @@
 #include <gtest/gtest.h>
 
 #include "command_output.h"
-#include "frame_test_game.h"
+#include "frame_fixture.h"
 #include "winapi/dinput.h"
 #include "winapi/host_headless.h"
 #include "winapi/text.h"
 
 namespace {
 
-winapi::HeadlessHost& Host()
-{
-    winapi::CurrentHost();
-    return *winapi::CurrentHeadlessHost();
-}
-
-class FrameText : public ::testing::Test {
+class FrameText : public FrameFixture {
 protected:
-    void SetUp() override
-    {
-        Host().SetDisplays({winapi::DisplayInfo{}});
-        game = std::make_unique<FrameTestGame>(&screen);
-    }
-    void TearDown() override
-    {
-        if (started)
-            game->Exit(0);
-        game.reset();
-    }
-    void Start(const std::function<void(AppFrameOptions&)>& configure = nullptr)
-    {
-        game->configure = configure;
-        ASSERT_EQ(game->Init(), 0);
-        started = true;
-        hwnd = game->GetMainWindow();
-        SetActiveWindow(hwnd);
-        SetFocus(hwnd);
-        game->PumpMessages(true);
-    }
     void Type(const std::string& bytes)
     {
         for (unsigned char c : bytes)
@@ -52,12 +25,28 @@ protected:
         return control.text;
     }
 
-    FrameTestScreen screen;
-    std::unique_ptr<FrameTestGame> game;
     FrameTestText control;
-    bool started = false;
-    HWND hwnd = nullptr;
 };
+
+// Moves the cursor to each point (screen coordinates) and checks what the frame makes of it.
+struct CursorStep {
+    int x, y;
+    bool over;
+    int posX, posY;
+    int edge;
+};
+
+void CheckCursorSteps(FrameTestGame& game, const std::vector<CursorStep>& steps, int originX, int originY)
+{
+    for (const CursorStep& s : steps) {
+        SCOPED_TRACE(testing::Message() << s.x << "," << s.y);
+        ::SetCursorPos(originX + s.x, originY + s.y);
+        EXPECT_EQ(game.UpdateCursor(), s.over);
+        EXPECT_EQ(game.GetCursorPosition().x, s.posX);
+        EXPECT_EQ(game.GetCursorPosition().y, s.posY);
+        EXPECT_EQ(game.GetEdge(), s.edge);
+    }
+}
 
 TEST_F(FrameText, TheBufferKeepsWholeCharactersOnly)
 {
@@ -160,12 +149,7 @@ TEST_F(FrameText, CompositionAndCandidatePosition)
 TEST_F(FrameText, CursorInAWindowRecordsTheEdgeItLeftByOnce)
 {
     Start();
-    struct Step {
-        int x, y;
-        bool over;
-        int posX, posY;
-        int edge;
-    } kSteps[] = {
+    const std::vector<CursorStep> kSteps = {
         {10, 20, true, 10, 20, 0},   {-5, -5, false, -1, -1, 7}, {-5, 100, false, -1, -1, 7},
         {100, 100, true, 100, 100, 0}, {700, 100, false, -1, -1, 6}, {100, 100, true, 100, 100, 0},
         {100, -3, false, -1, -1, 8},  {100, 500, false, -1, -1, 8}, {100, 100, true, 100, 100, 0},
@@ -173,14 +157,7 @@ TEST_F(FrameText, CursorInAWindowRecordsTheEdgeItLeftByOnce)
     };
     RECT client;
     GetClientRectOnScreen(hwnd, &client);
-    for (const Step& s : kSteps) {
-        SCOPED_TRACE(testing::Message() << s.x << "," << s.y);
-        ::SetCursorPos(client.left + s.x, client.top + s.y);
-        EXPECT_EQ(game->UpdateCursor(), s.over);
-        EXPECT_EQ(game->GetCursorPosition().x, s.posX);
-        EXPECT_EQ(game->GetCursorPosition().y, s.posY);
-        EXPECT_EQ(game->GetEdge(), s.edge);
-    }
+    CheckCursorSteps(*game, kSteps, client.left, client.top);
 }
 
 TEST_F(FrameText, CursorOverAScaledLetterboxedFullScreen)
@@ -190,12 +167,7 @@ TEST_F(FrameText, CursorOverAScaledLetterboxedFullScreen)
     // 640x480 in 1920x1080: the picture is 1440x1080 at x 240.
     ASSERT_TRUE(screen.scaled);
     ASSERT_EQ(screen.picture.x, 240);
-    struct Step {
-        int x, y;
-        bool over;
-        int posX, posY;
-        int edge;
-    } kSteps[] = {
+    const std::vector<CursorStep> kSteps = {
         {240 + 720, 540, true, 320, 240, 0},
         {240, 540, true, 0, 240, 0},
         {100, 540, true, -2, 240, 8},      // beside the picture
@@ -205,14 +177,7 @@ TEST_F(FrameText, CursorOverAScaledLetterboxedFullScreen)
         {1679, 300, true, 639, 133, 0},
         {0, 540, true, -2, 240, 8},
     };
-    for (const Step& s : kSteps) {
-        SCOPED_TRACE(testing::Message() << s.x << "," << s.y);
-        ::SetCursorPos(s.x, s.y);
-        EXPECT_EQ(game->UpdateCursor(), s.over);
-        EXPECT_EQ(game->GetCursorPosition().x, s.posX);
-        EXPECT_EQ(game->GetCursorPosition().y, s.posY);
-        EXPECT_EQ(game->GetEdge(), s.edge);
-    }
+    CheckCursorSteps(*game, kSteps, 0, 0);
     // The logical point goes back to the same place on the monitor.
     game->SetCursorPos(320, 240);
     POINT at;

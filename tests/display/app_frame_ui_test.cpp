@@ -8,7 +8,7 @@
 #include <future>
 #include <thread>
 
-#include "frame_test_game.h"
+#include "frame_fixture.h"
 #include "winapi/dinput.h"
 #include "winapi/host_headless.h"
 #include "winapi/text.h"
@@ -18,12 +18,6 @@ namespace {
 LPARAM Pack(int low, int high)
 {
     return static_cast<LPARAM>((static_cast<uint32_t>(high) << 16) | (static_cast<uint32_t>(low) & 0xFFFF));
-}
-
-winapi::HeadlessHost& Host()
-{
-    winapi::CurrentHost();
-    return *winapi::CurrentHeadlessHost();
 }
 
 // Fails the test program instead of hanging when a scenario deadlocks.
@@ -55,33 +49,9 @@ private:
     std::thread m_thread;
 };
 
-class FrameUi : public ::testing::Test {
+class FrameUi : public FrameFixture {
 protected:
-    void SetUp() override
-    {
-        Host().SetDisplays({winapi::DisplayInfo{}});
-        game = std::make_unique<FrameTestGame>(&screen);
-    }
-    void TearDown() override
-    {
-        if (started)
-            game->Exit(0);
-        game.reset();
-    }
-    void Start(const std::function<void(AppFrameOptions&)>& configure = nullptr)
-    {
-        game->configure = configure;
-        ASSERT_EQ(game->Init(), 0);
-        started = true;
-        hwnd = game->GetMainWindow();
-        game->PumpMessages(true);
-    }
     size_t Boxes() { return Host().MessageBoxes().size(); }
-
-    FrameTestScreen screen;
-    std::unique_ptr<FrameTestGame> game;
-    bool started = false;
-    HWND hwnd = nullptr;
 };
 
 // --- message map ---
@@ -405,13 +375,15 @@ TEST(FrameModal, CloseWhileABoxIsHeld)
         if (answer < 0)
             answer = g.SendRequest(2, "held", 2);
     };
+    std::atomic<bool> ended{false};
     std::thread tester([&] {
-        while (Host().HeldBoxCount() == 0)
+        while (Host().HeldBoxCount() == 0 && !ended)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         PostMessageA(game.GetMainWindow(), WM_CLOSE, 0, 0);
         Host().AnswerHeldBox(IDOK);
     });
     EXPECT_EQ(game.Run(nullptr, nullptr, nullptr, SW_SHOW), 0);
+    ended = true;
     tester.join();
     Host().SetHoldMessageBoxes(false);
     EXPECT_EQ(answer, 1);
