@@ -12,6 +12,8 @@
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
+#include "contest.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -42,33 +44,7 @@ Environment& Env()
     return env;
 }
 
-double MedianMs(std::vector<double>& v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-void Contest(benchmark::State& state, const std::function<void()>& ours, const std::function<void()>& peer,
-             int runs = 11)
-{
-    std::vector<double> ourTimes, peerTimes;
-    for (auto _ : state) {
-        for (int i = 0; i < runs; ++i) {
-            for (int which = 0; which < 2; ++which) {
-                const auto start = std::chrono::steady_clock::now();
-                (which == 0 ? ours : peer)();
-                const auto end = std::chrono::steady_clock::now();
-                (which == 0 ? ourTimes : peerTimes)
-                    .push_back(std::chrono::duration<double, std::milli>(end - start).count());
-            }
-        }
-        benchmark::ClobberMemory();
-    }
-    const double o = MedianMs(ourTimes), p = MedianMs(peerTimes);
-    state.counters["ours_ms"] = o;
-    state.counters["peer_ms"] = p;
-    state.counters["ratio"] = p / o;
-}
+using bench::Contest;
 
 // An image with sprite-like alpha: opaque, clear and soft runs (or opaque throughout).
 std::unique_ptr<CImage> MakeImage(int w, int h, uint32_t seed, bool soft)

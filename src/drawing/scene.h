@@ -100,6 +100,8 @@ public:
     void SetNoBackground(bool on) { m_noBackground = on ? 1 : 0; }
     void SetHideList(bool on) { m_hideList = on ? 1 : 0; }
     void SetHideOverlay(bool on) { m_hideOverlay = on ? 1 : 0; }
+    bool IsListHidden() const { return m_hideList != 0; }
+    bool IsOverlayHidden() const { return m_hideOverlay != 0; }
     void SetBackgroundFilter(BYTE filter) { m_filter = filter; }
     BYTE GetBackgroundFilter() const { return m_filter; }
 

@@ -89,6 +89,9 @@ public:
     bool HasAlpha() const { return m_alpha != 0; }
     void SetAlphaFlag(bool alpha) { m_alpha = alpha ? 1 : 0; }
     CUpdateRegion* GetUpdateRegion() const { return m_tracker; }
+    // Canvases switch tracking off while a scene decides what is redrawn: the active tracker is
+    // the owned one (on) or none (off).
+    void SetTrackerActive(bool on) { m_tracker = on ? m_ownedTracker : nullptr; }
     const RECT& TransferSrcRect() const { return m_transferSrc; }
     const RECT& TransferDstRect() const { return m_transferDst; }
     BYTE** GetRowTable() const { return m_rowTable; }

@@ -83,7 +83,7 @@ void CScriptMemory::ReturnRange(uint32_t offset, uint32_t size)
     m_freeRanges.emplace(offset, size);
 }
 
-uint32_t CScriptMemory::Allocate(uint32_t size)
+uint32_t CScriptMemory::Allocate(uint32_t size, bool zeroed)
 {
     if (m_host == nullptr)
         return 0;
@@ -115,7 +115,7 @@ uint32_t CScriptMemory::Allocate(uint32_t size)
     if (offset == UINT32_MAX)
         return 0;
     // Only bytes that an earlier block may have used need clearing.
-    if (offset < m_touched)
+    if (zeroed && offset < m_touched)
         std::memset(m_host + offset, 0, std::min(blockSize, m_touched - offset));
     m_touched = std::max(m_touched, offset + blockSize);
     m_live.emplace(offset, blockSize);

@@ -97,7 +97,8 @@ public:
     // Sub-allocator of script memory (stacks, module images, the script heap): 16-byte aligned
     // zeroed blocks. → the block's address, or 0 when no free range is large enough (size 0 gives
     // the smallest block). Its bookkeeping lives in host memory, so no script write can corrupt it.
-    uint32_t Allocate(uint32_t size);
+    // With zeroed false the block may hold old bytes (for callers that overwrite all of it).
+    uint32_t Allocate(uint32_t size, bool zeroed = true);
     // → true when address was the start of a live block (which is then free), false otherwise.
     bool Free(uint32_t address);
     // The live block holding address (any byte of it): its start and size; false when none.

@@ -27,4 +27,12 @@ uint64_t ClockMilliseconds();
 // The clock's current reading in microseconds; the virtual clock moves in whole milliseconds.
 uint64_t ClockMicroseconds();
 
+// Called after each forward move of the virtual clock (AdvanceVirtualClock, Sleep; not
+// SetVirtualTime) with the distance moved, on the moving thread, before that call returns. The
+// headless DirectSound device mixes the frames that fell due this way. → an id for removal.
+using ClockListener = void (*)(void* context, uint64_t ms);
+int AddClockListener(ClockListener listener, void* context);
+// Removes it; a call in progress on another thread ends first.
+void RemoveClockListener(int id);
+
 } // namespace winapi

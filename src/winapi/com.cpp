@@ -11,6 +11,7 @@ const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0
 namespace winapi {
 
 void RegisterDirectInputClass();
+void RegisterDirectSoundClass();
 
 namespace {
 
@@ -51,6 +52,7 @@ HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD, REFIID i
     if (winapi::ComInitCount() == 0)
         return CO_E_NOTINITIALIZED;
     winapi::RegisterDirectInputClass();
+    winapi::RegisterDirectSoundClass();
     winapi::ComFactory factory = nullptr;
     {
         std::lock_guard lock(winapi::g_classMutex);

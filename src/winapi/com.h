@@ -1,8 +1,9 @@
 // COM objects of the stand-in: the IUnknown root and CoCreateInstance over a table of classes
-// that the stand-in's areas register (DirectInput registers CLSID_DirectInput).
+// that the stand-in's areas register (CLSID_DirectInput, CLSID_DirectSound).
 #pragma once
 
 #include "winapi/base.h"
+#include "winapi/kernel_sync.h" // CoInitialize
 
 // Guarded: other area headers of the stand-in may carry the same definition.
 #ifndef TESSARO_IUNKNOWN_DEFINED

@@ -4,3 +4,4 @@
 
 #include "winapi/gdi_bitmap.h"
 #include "winapi/gdi_dc.h"
+#include "winapi/fonts/fonts.h"

@@ -2,12 +2,14 @@
 #include "winapi/gdi_dc.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "winapi/display_info.h"
+#include "winapi/fonts/font_engine.h"
 #include "winapi/gdi_object.h"
 #include "winapi/gdi_pixels.h"
 
@@ -112,6 +114,15 @@ template <typename Copy> UINT WithColorTable(HDC hdc, UINT start, UINT count, bo
 void SetWindowDcProvider(std::shared_ptr<DcTarget> (*provider)(HWND))
 {
     g_windowDcProvider = provider;
+}
+
+namespace {
+std::atomic<void (*)()> g_gdiFlushHandler{nullptr};
+} // namespace
+
+void SetGdiFlushHandler(void (*handler)())
+{
+    g_gdiFlushHandler = handler;
 }
 
 HDC CreateMemoryDC(void* bits, int width, int height, int pitch, int bitsPerPixel)
@@ -345,6 +356,8 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object)
         SetLastError(ERROR_INVALID_HANDLE);
         return HGDI_ERROR;
     }
+    if (auto font = GdiFindFont(object))
+        return SelectFontIntoDc(*dc, font);
     auto bitmap = GdiFindBitmap(object);
     if (!bitmap || dc->type != GdiDc::Type::Memory) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -372,6 +385,13 @@ HGDIOBJ WINAPI SelectObject(HDC hdc, HGDIOBJ object)
 
 BOOL WINAPI DeleteObject(HGDIOBJ object)
 {
+    // A font still selected somewhere stays alive in that DC.
+    if (auto font = GdiFindFont(object)) {
+        if (font->stock)
+            return FALSE;
+        GdiUnregister(object);
+        return TRUE;
+    }
     if (auto brush = GdiFindBrush(object)) {
         if (brush->stock)
             return FALSE;
@@ -436,6 +456,8 @@ int WINAPI ReleaseDC(HWND hwnd, HDC hdc)
     if (!mine)
         return 0;
     GdiUnregister(hdc);
+    if (dc->type == GdiDc::Type::Target)
+        dc->target->Flush();
     return 1;
 }
 
@@ -479,6 +501,8 @@ DWORD WINAPI GetObjectType(HGDIOBJ object)
         return OBJ_BITMAP;
     if (found->Kind() == GdiKind::Brush)
         return OBJ_BRUSH;
+    if (found->Kind() == GdiKind::Font)
+        return OBJ_FONT;
     auto* dc = static_cast<GdiDc*>(found.get());
     return dc->type == GdiDc::Type::Memory ? OBJ_MEMDC : OBJ_DC;
 }
@@ -486,6 +510,8 @@ DWORD WINAPI GetObjectType(HGDIOBJ object)
 HGDIOBJ WINAPI GetCurrentObject(HDC hdc, UINT type)
 {
     auto dc = GdiFindDc(hdc);
+    if (dc && type == OBJ_FONT)
+        return DcFont(*dc).get();
     if (!dc || type != OBJ_BITMAP)
         return nullptr;
     std::lock_guard lock(GdiLock());
@@ -555,6 +581,8 @@ int WINAPI GetStretchBltMode(HDC hdc)
 
 BOOL WINAPI GdiFlush()
 {
+    if (auto handler = g_gdiFlushHandler.load())
+        handler();
     return TRUE;
 }
 
@@ -573,6 +601,8 @@ HGDIOBJ WINAPI GetStockObject(int index)
         }
         return made;
     }();
+    if (index == SYSTEM_FONT || index == DEFAULT_GUI_FONT)
+        return StockFont().get();
     if (index < 0 || index > NULL_BRUSH)
         return nullptr;
     return static_cast<GdiObject*>(brushes[static_cast<size_t>(index)].get());

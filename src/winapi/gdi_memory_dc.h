@@ -41,6 +41,9 @@ public:
     virtual void Unlock(const RECT* changed) = 0;
     // The window GetDC gave the DC out for (null for none); ReleaseDC checks it.
     virtual HWND Window() const { return nullptr; }
+    // The end of a batch of drawing (ReleaseDC of the DC, EndPaint, GdiFlush): what was drawn
+    // since the last batch is shown.
+    virtual void Flush() {}
 };
 
 // A DC over a target. When the target names a window the DC is given back with ReleaseDC

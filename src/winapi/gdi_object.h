@@ -12,7 +12,7 @@
 
 namespace winapi {
 
-enum class GdiKind { Bitmap, Dc, Brush };
+enum class GdiKind { Bitmap, Dc, Brush, Font };
 
 class GdiObject {
 public:
@@ -55,6 +55,12 @@ public:
     std::shared_ptr<DcTarget> target;   // Target
     int displayIndex = 0;               // Info: which display
     int stretchMode = BLACKONWHITE;
+    // Text state (winapi/fonts): the selected font (null: the stock font) stays alive while
+    // selected, even after DeleteObject.
+    std::shared_ptr<GdiObject> font;
+    COLORREF textColor = 0;
+    COLORREF bkColor = 0xFFFFFF;
+    int bkMode = 2;  // OPAQUE
 };
 
 class GdiBrush : public GdiObject {

@@ -50,5 +50,7 @@ void FillPixels(const PixelView& view, const RECT& rect, uint32_t rgb);
 
 // Called once by the window system so that GetDC(window) reaches the window's backing store.
 void SetWindowDcProvider(std::shared_ptr<DcTarget> (*provider)(HWND));
+// Called once by the window system: GdiFlush ends the drawing batch of every window.
+void SetGdiFlushHandler(void (*handler)());
 
 } // namespace winapi

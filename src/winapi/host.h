@@ -23,6 +23,13 @@ struct Frame {
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 
+// The presenter's view of a window's client pixels (layout as Frame), valid during Present only.
+struct FrameView {
+    int width = 0;
+    int height = 0;
+    const uint32_t* pixels = nullptr;
+};
+
 struct HostWindowState {
     std::string titleUtf8;
     RECT client{0, 0, 0, 0};  // screen coordinates of the client area
@@ -41,9 +48,11 @@ public:
     virtual bool OpenWindow(HWND hwnd, const HostWindowState& state) = 0;
     virtual void CloseWindow(HWND hwnd) = 0;
     virtual void UpdateWindow(HWND hwnd, const HostWindowState& state) = 0;
-    // Shows the client pixels (called on the window thread after drawing).
-    virtual void Present(HWND hwnd, const Frame& frame) = 0;
-    // The pixels last shown, as the host holds them; empty when none.
+    // Shows what changed of the client pixels: only `rects` (client coordinates, inside the
+    // view, at least one) are read from the view, which is the window's store under its lock.
+    // Called on the window thread at the end of a drawing batch, never for an unchanged frame.
+    virtual void Present(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects) = 0;
+    // The client pixels last shown, as the host holds them; empty when none.
     virtual Frame ReadBack(HWND hwnd) = 0;
 
     // Turns pending machine input into window-system events; on the window thread. Answers

@@ -1,6 +1,9 @@
 // The headless host; see host_headless.h.
 #include "winapi/host_headless.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "winapi/clock.h"
 #include "winapi/user_internal.h"
 
@@ -36,14 +39,38 @@ void HeadlessHost::UpdateWindow(HWND hwnd, const HostWindowState& state)
         it->second.state = state;
 }
 
-void HeadlessHost::Present(HWND hwnd, const Frame& frame)
+void HeadlessHost::Present(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects)
 {
     std::lock_guard lock(mutex_);
     auto it = windows_.find(hwnd);
     if (it == windows_.end())
         return;
-    it->second.frame = frame;
+    // The captured frame stays whole: a new size starts from black, then only the presented
+    // rectangles are copied in.
+    Frame& frame = it->second.frame;
+    if (frame.width != view.width || frame.height != view.height) {
+        frame.width = view.width;
+        frame.height = view.height;
+        frame.pixels.assign(static_cast<size_t>(view.width) * view.height, 0);
+    }
+    for (const RECT& r : rects) {
+        const LONG left = std::max<LONG>(r.left, 0), right = std::min<LONG>(r.right, view.width);
+        for (LONG y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, view.height) && left < right; ++y) {
+            const size_t at = static_cast<size_t>(y) * view.width + left;
+            std::copy(view.pixels + at, view.pixels + at + (right - left), frame.pixels.begin() + at);
+        }
+    }
+    it->second.presented.push_back(rects);
     ++it->second.presents;
+}
+
+std::vector<std::vector<RECT>> HeadlessHost::TakePresentedRects(HWND hwnd)
+{
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(hwnd);
+    if (it == windows_.end())
+        return {};
+    return std::exchange(it->second.presented, {});
 }
 
 Frame HeadlessHost::ReadBack(HWND hwnd)

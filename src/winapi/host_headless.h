@@ -28,7 +28,7 @@ public:
     bool OpenWindow(HWND hwnd, const HostWindowState& state) override;
     void CloseWindow(HWND hwnd) override;
     void UpdateWindow(HWND hwnd, const HostWindowState& state) override;
-    void Present(HWND hwnd, const Frame& frame) override;
+    void Present(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects) override;
     Frame ReadBack(HWND hwnd) override;
     bool Pump() override { return false; }
     int MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type) override;
@@ -63,6 +63,8 @@ public:
     bool HasWindow(HWND hwnd);
     HostWindowState WindowState(HWND hwnd);
     int PresentCount(HWND hwnd);
+    // The rectangles of each present since the last call, oldest first.
+    std::vector<std::vector<RECT>> TakePresentedRects(HWND hwnd);
     bool CursorVisible();
     int CursorStandardId();
     bool TextInput();
@@ -78,6 +80,7 @@ private:
         HostWindowState state;
         Frame frame;
         int presents = 0;
+        std::vector<std::vector<RECT>> presented;
     };
     std::mutex mutex_;
     std::map<HWND, WindowRecord> windows_;

@@ -1,7 +1,7 @@
-// The SDL2 host: one SDL window per top-level window, its client pixels shown through the
-// window's surface (scaled with the aspect kept and black borders when the surface is not the
-// client size, as on HiDPI screens or a maximised window), SDL events turned into the window
-// system's input. Every SDL call runs on the thread that owns the windows.
+// The SDL2 host: one SDL window per top-level window with a renderer and one streaming texture of
+// the client size; a present uploads only the changed rectangles and draws the texture scaled
+// with the aspect kept and black borders (HiDPI screens, a maximised window). SDL events become
+// the window system's input. Every SDL call runs on the thread that owns the windows.
 #include <SDL.h>
 
 #include <algorithm>
@@ -76,8 +76,10 @@ public:
 
     ~SdlHost() override
     {
-        for (auto& [hwnd, window] : windows_)
+        for (auto& [hwnd, window] : windows_) {
+            DropRenderer(window);
             SDL_DestroyWindow(window.sdl);
+        }
         if (cursor_ != nullptr)
             SDL_FreeCursor(cursor_);
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -123,6 +125,7 @@ public:
             return;
         byId_.erase(SDL_GetWindowID(it->second.sdl));
         LibraryAllocations hidden;
+        DropRenderer(it->second);
         SDL_DestroyWindow(it->second.sdl);
         windows_.erase(it);
     }
@@ -135,14 +138,32 @@ public:
             Apply(hwnd, it->second, state, false);
     }
 
-    void Present(HWND hwnd, const Frame& frame) override
+    // --- presenter ---
+    void Present(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects) override
     {
         std::lock_guard lock(mutex_);
         auto it = windows_.find(hwnd);
-        if (it == windows_.end())
+        if (it == windows_.end() || view.width < 1 || view.height < 1)
             return;
-        it->second.frame = frame;
-        Show(it->second);
+        Window& window = it->second;
+        LibraryAllocations hidden;
+        bool fresh = false;
+        if (!Prepare(window, view.width, view.height, &fresh))
+            return;
+        int64_t covered = 0;
+        for (const RECT& r : rects)
+            covered += static_cast<int64_t>(r.right - r.left) * (r.bottom - r.top);
+        // A new texture, or rectangles covering most of the client: one upload of everything.
+        if (fresh || covered * 4 >= static_cast<int64_t>(view.width) * view.height * 3) {
+            SDL_UpdateTexture(window.texture, nullptr, view.pixels, view.width * 4);
+        } else {
+            for (const RECT& r : rects) {
+                const SDL_Rect area{r.left, r.top, r.right - r.left, r.bottom - r.top};
+                SDL_UpdateTexture(window.texture, &area, view.pixels + static_cast<size_t>(r.top) * view.width + r.left,
+                                  view.width * 4);
+            }
+        }
+        Show(window);
     }
 
     Frame ReadBack(HWND hwnd) override
@@ -150,18 +171,30 @@ public:
         std::lock_guard lock(mutex_);
         Frame out;
         auto it = windows_.find(hwnd);
-        if (it == windows_.end())
+        if (it == windows_.end() || it->second.texture == nullptr)
             return out;
-        SDL_Surface* surface = SDL_GetWindowSurface(it->second.sdl);
-        if (surface == nullptr)
+        Window& window = it->second;
+        LibraryAllocations hidden;
+        // Drawn again without presenting, so that the read does not depend on what a present
+        // leaves in the renderer's buffer.
+        Draw(window);
+        const SDL_Rect& target = window.box.target;
+        if (target.w < 1 || target.h < 1)
             return out;
-        out.width = surface->w;
-        out.height = surface->h;
-        out.pixels.assign(static_cast<size_t>(surface->w) * surface->h, 0);
-        SDL_LockSurface(surface);
-        SDL_ConvertPixels(surface->w, surface->h, surface->format->format, surface->pixels, surface->pitch,
-                          SDL_PIXELFORMAT_ARGB8888, out.pixels.data(), surface->w * 4);
-        SDL_UnlockSurface(surface);
+        std::vector<uint32_t> shown(static_cast<size_t>(target.w) * target.h);
+        if (SDL_RenderReadPixels(window.renderer, &target, SDL_PIXELFORMAT_ARGB8888, shown.data(), target.w * 4) != 0)
+            return out;
+        // Mapped back to client pixels (the nearest shown pixel of each).
+        out.width = window.textureWidth;
+        out.height = window.textureHeight;
+        out.pixels.resize(static_cast<size_t>(out.width) * out.height);
+        for (int y = 0; y < out.height; ++y) {
+            const int sy = static_cast<int>(static_cast<int64_t>(y) * target.h / out.height);
+            for (int x = 0; x < out.width; ++x) {
+                const int sx = static_cast<int>(static_cast<int64_t>(x) * target.w / out.width);
+                out.pixels[static_cast<size_t>(y) * out.width + x] = shown[static_cast<size_t>(sy) * target.w + sx];
+            }
+        }
         return out;
     }
 
@@ -379,7 +412,10 @@ private:
     struct Window {
         SDL_Window* sdl = nullptr;
         HostWindowState state;
-        Frame frame;
+        SDL_Renderer* renderer = nullptr;
+        SDL_Texture* texture = nullptr;
+        int textureWidth = 0;
+        int textureHeight = 0;
         Letterbox box;
     };
 
@@ -464,36 +500,60 @@ private:
             SDL_RestoreWindow(sdl);
     }
 
+    // The renderer of a window and a streaming texture of the client size (fresh: just made).
+    bool Prepare(Window& window, int width, int height, bool* fresh)
+    {
+        if (window.renderer == nullptr) {
+            window.renderer = SDL_CreateRenderer(window.sdl, -1, 0);
+            if (window.renderer == nullptr)
+                return false;
+        }
+        if (window.texture != nullptr && window.textureWidth == width && window.textureHeight == height)
+            return true;
+        if (window.texture != nullptr)
+            SDL_DestroyTexture(window.texture);
+        // No alpha channel: the alpha byte of GDI pixels never reaches the screen.
+        window.texture = SDL_CreateTexture(window.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                           width, height);
+        window.textureWidth = window.texture != nullptr ? width : 0;
+        window.textureHeight = window.texture != nullptr ? height : 0;
+        *fresh = true;
+        return window.texture != nullptr;
+    }
+
+    void DropRenderer(Window& window)
+    {
+        if (window.texture != nullptr)
+            SDL_DestroyTexture(window.texture);
+        if (window.renderer != nullptr)
+            SDL_DestroyRenderer(window.renderer);
+        window.texture = nullptr;
+        window.renderer = nullptr;
+    }
+
+    // Black, then the texture into the letterbox rectangle of the renderer's output.
+    void Draw(Window& window)
+    {
+        int outputWidth = 0, outputHeight = 0;
+        if (SDL_GetRendererOutputSize(window.renderer, &outputWidth, &outputHeight) != 0)
+            return;
+        window.box = Fit(window.textureWidth, window.textureHeight, outputWidth, outputHeight);
+        SDL_GetWindowSize(window.sdl, &window.box.windowWidth, &window.box.windowHeight);
+        window.box.surfaceWidth = outputWidth;
+        window.box.surfaceHeight = outputHeight;
+        SDL_SetRenderDrawColor(window.renderer, 0, 0, 0, 255);
+        SDL_RenderClear(window.renderer);
+        SDL_RenderCopy(window.renderer, window.texture, nullptr, &window.box.target);
+    }
+
+    // Shows the texture as it is (a present, or an expose).
     void Show(Window& window)
     {
-        SDL_Surface* surface;
-        {
-            LibraryAllocations hidden;
-            surface = SDL_GetWindowSurface(window.sdl);
-        }
-        if (surface == nullptr || window.frame.width < 1 || window.frame.height < 1)
+        if (window.renderer == nullptr || window.texture == nullptr)
             return;
-        window.box = Fit(window.frame.width, window.frame.height, surface->w, surface->h);
-        SDL_GetWindowSize(window.sdl, &window.box.windowWidth, &window.box.windowHeight);
-        window.box.surfaceWidth = surface->w;
-        window.box.surfaceHeight = surface->h;
-        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(window.frame.pixels.data(), window.frame.width,
-                                                                 window.frame.height, 32, window.frame.width * 4,
-                                                                 SDL_PIXELFORMAT_ARGB8888);
-        if (source == nullptr)
-            return;
-        // The alpha byte of GDI pixels means nothing: copy, never blend.
-        SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
-        if (window.box.target.w == surface->w && window.box.target.h == surface->h &&
-            window.frame.width == surface->w && window.frame.height == surface->h)
-            SDL_BlitSurface(source, nullptr, surface, nullptr);
-        else {
-            SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
-            SDL_BlitScaled(source, nullptr, surface, &window.box.target);
-        }
-        SDL_FreeSurface(source);
         LibraryAllocations hidden;
-        SDL_UpdateWindowSurface(window.sdl);
+        Draw(window);
+        SDL_RenderPresent(window.renderer);
     }
 
     // Surface coordinates → client coordinates of the window's frame.

@@ -104,4 +104,13 @@ void WINAPI CoUninitialize();
 namespace winapi {
 // The calling thread's COM start-up count (for tests).
 DWORD ComInitCount();
+
+// Waits on the engine clock: WAIT_OBJECT_0 when `event` (a kernel event, may be null) is
+// signalled, WAIT_TIMEOUT when `ms` of clock time have passed (INFINITE: never). On the virtual
+// clock the time is moved by others; the caller never moves it itself.
+uint32_t WaitOnClock(HANDLE event, uint32_t ms);
+// Tests: waits (real time, at most timeoutMs) until `count` threads sit in WaitOnClock with
+// nothing to do, each having looked at its event and the clock again after this call began.
+// → false on time-out.
+bool WaitForClockWaiters(int count, uint32_t timeoutMs = 10000);
 } // namespace winapi

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -110,6 +111,60 @@ size_t SjisPrefixLength(std::string_view sjis, size_t limit)
         i += step;
     }
     return i;
+}
+
+// --- character codes -------------------------------------------------------------------------
+
+namespace {
+
+// Converts every code through one iconv descriptor; codes iconv refuses stay 0.
+std::unique_ptr<char16_t[]> BuildSjisCodeTable()
+{
+    auto table = std::make_unique<char16_t[]>(65536);
+    iconv_t cd = iconv_open("UTF-32LE", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return table;
+    auto convert = [&](unsigned code, const unsigned char* bytes, size_t length) {
+        char* src = reinterpret_cast<char*>(const_cast<unsigned char*>(bytes));
+        size_t srcLeft = length;
+        unsigned char out[8];
+        char* dst = reinterpret_cast<char*>(out);
+        size_t dstLeft = sizeof out;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) == static_cast<size_t>(-1) || srcLeft != 0 ||
+            dstLeft != 4)
+            return;
+        const uint32_t u = out[0] | (out[1] << 8) | (out[2] << 16) | (static_cast<uint32_t>(out[3]) << 24);
+        if (u != 0 && u <= 0xFFFF)
+            table[code] = static_cast<char16_t>(u);
+    };
+    for (unsigned c = 1; c < 256; ++c) {
+        if (IsSjisLeadByte(static_cast<unsigned char>(c)))
+            continue;
+        const unsigned char b = static_cast<unsigned char>(c);
+        convert(c, &b, 1);
+    }
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!IsSjisLeadByte(static_cast<unsigned char>(lead)))
+            continue;
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+            if (trail == 0x7F)
+                continue;
+            const unsigned char bytes[2] = {static_cast<unsigned char>(lead),
+                                            static_cast<unsigned char>(trail)};
+            convert(lead * 256 + trail, bytes, 2);
+        }
+    }
+    iconv_close(cd);
+    return table;
+}
+
+} // namespace
+
+char32_t SjisCodeToUnicode(unsigned code)
+{
+    static const std::unique_ptr<char16_t[]> table = BuildSjisCodeTable();
+    return code < 65536 ? table[code] : 0;
 }
 
 } // namespace winapi

@@ -32,4 +32,10 @@ constexpr bool IsSjisLeadByte(unsigned char c)
 // the two bytes of a character (where a truncating copy may cut).
 size_t SjisPrefixLength(std::string_view sjis, size_t limit);
 
+// --- character codes -------------------------------------------------------------------------
+// The Unicode form of one CP932 character code (a single byte, or lead × 256 + trail), read from
+// a table built once for all 65,536 codes; 0 when the code has no Unicode form (an unassigned
+// code, a lone lead byte, a trail byte out of range).
+char32_t SjisCodeToUnicode(unsigned code);
+
 } // namespace winapi

@@ -73,25 +73,38 @@ DWORD Now();
 // Wakes every waiting thread (the clock moved, a host event arrived).
 void WakeAllQueues();
 
+// A window's client pixels. It keeps the region drawn since the last present as a few merged
+// rectangles (bands of one rectangle join again; past kMaxPending rectangles or half the client
+// they become their bounding box). Presents happen in batches, on the window's owner thread only:
+// at the end of a batch there (ReleaseDC, EndPaint, GdiFlush) or when the owner is woken because
+// another thread drew; a drawing thread marks and wakes, it never waits for the owner.
 class BackingStore : public DcTarget {
 public:
+    static constexpr size_t kMaxPending = 48;
+
     explicit BackingStore(HWND hwnd) : hwnd_(hwnd) {}
     bool Lock(PixelView* view) override;
     void Unlock(const RECT* changed) override;
     HWND Window() const override { return hwnd_; }
+    void Flush() override;
     void Resize(int width, int height);
-    // A copy of the pixels, or nothing when there is no change since the last snapshot and
-    // `onlyIfDirty` is set.
-    bool Snapshot(Frame* frame, bool onlyIfDirty);
+    // Hands the pending rectangles to the host, which reads them from the pixels under the
+    // store's lock; nothing when none is pending. Owner thread only.
+    void PresentPending();
+    // The whole client pending (an expose).
     void MarkDirty();
+    // The pending rectangles (tests).
+    std::vector<RECT> Pending();
 
 private:
+    void AddPending(const RECT& rect);
+
     HWND hwnd_;
     std::recursive_mutex mutex_;
     int width_ = 0;
     int height_ = 0;
     std::vector<uint32_t> pixels_;
-    bool dirty_ = false;
+    std::vector<RECT> pending_;
 };
 
 struct WindowClass {

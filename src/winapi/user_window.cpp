@@ -126,7 +126,15 @@ std::shared_ptr<DcTarget> WindowDcTarget(HWND hwnd)
 }
 
 struct ProviderInstaller {
-    ProviderInstaller() { SetWindowDcProvider(WindowDcTarget); }
+    ProviderInstaller()
+    {
+        SetWindowDcProvider(WindowDcTarget);
+        // GdiFlush ends the batch of every window: the owner's presents now, others are woken.
+        SetGdiFlushHandler([] {
+            for (auto& window : AllWindows())
+                window->store->Flush();
+        });
+    }
 } g_providerInstaller;
 
 void SendSizeAndMove(HWND hwnd)
@@ -380,9 +388,7 @@ void PresentDirtyWindows()
         }
         if (hostDirty)
             UpdateHostWindow(window->hwnd);
-        Frame frame;
-        if (window->store->Snapshot(&frame, true))
-            CurrentHost().Present(window->hwnd, frame);
+        window->store->PresentPending();
     }
 }
 
@@ -406,20 +412,91 @@ bool BackingStore::Lock(PixelView* view)
 void BackingStore::Unlock(const RECT* changed)
 {
     if (changed != nullptr)
-        dirty_ = true;
+        AddPending(*changed);
     mutex_.unlock();
     if (changed == nullptr)
         return;
+    // Another thread drew: the owner is woken to present (it presents at the end of its own
+    // batches by itself).
+    auto window = FindWindowRecord(hwnd_);
+    if (window && window->hostWindow && window->queue != CurrentQueue())
+        RequestPresent(*window->queue);
+}
+
+void BackingStore::Flush()
+{
     auto window = FindWindowRecord(hwnd_);
     if (!window || !window->hostWindow)
         return;
-    // The host is driven by the owner thread: present now there, else wake it to present.
-    if (window->queue == CurrentQueue()) {
-        Frame frame;
-        if (Snapshot(&frame, true))
-            CurrentHost().Present(hwnd_, frame);
-    } else
+    if (window->queue == CurrentQueue())
+        PresentPending();
+    else
         RequestPresent(*window->queue);
+}
+
+namespace {
+
+bool Contains(const RECT& outer, const RECT& inner)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Two rectangles whose union is exactly their area: one column span touching or overlapping
+// vertically, or one row span touching or overlapping horizontally.
+bool Joinable(const RECT& a, const RECT& b)
+{
+    if (a.left == b.left && a.right == b.right)
+        return a.top <= b.bottom && b.top <= a.bottom;
+    if (a.top == b.top && a.bottom == b.bottom)
+        return a.left <= b.right && b.left <= a.right;
+    return false;
+}
+
+RECT Bounding(const RECT& a, const RECT& b)
+{
+    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+                std::max(a.bottom, b.bottom)};
+}
+
+int64_t Area(const RECT& r)
+{
+    return static_cast<int64_t>(r.right - r.left) * (r.bottom - r.top);
+}
+
+} // namespace
+
+void BackingStore::AddPending(const RECT& changed)
+{
+    RECT rect{std::max<LONG>(changed.left, 0), std::max<LONG>(changed.top, 0), std::min<LONG>(changed.right, width_),
+              std::min<LONG>(changed.bottom, height_)};
+    if (rect.right <= rect.left || rect.bottom <= rect.top)
+        return;
+    for (const RECT& r : pending_)
+        if (Contains(r, rect))
+            return;
+    // Join with every pending rectangle it completes or covers, as often as that goes on.
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (size_t i = 0; i < pending_.size(); ++i) {
+            if (Contains(rect, pending_[i]) || Joinable(rect, pending_[i])) {
+                rect = Bounding(rect, pending_[i]);
+                pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(i));
+                joined = true;
+                break;
+            }
+        }
+    }
+    pending_.push_back(rect);
+    int64_t area = 0;
+    for (const RECT& r : pending_)
+        area += Area(r);
+    if (pending_.size() > kMaxPending || area * 2 > static_cast<int64_t>(width_) * height_) {
+        RECT box = pending_.front();
+        for (const RECT& r : pending_)
+            box = Bounding(box, r);
+        pending_.assign(1, box);
+    }
 }
 
 void BackingStore::Resize(int width, int height)
@@ -439,25 +516,33 @@ void BackingStore::Resize(int width, int height)
     pixels_.swap(pixels);
     width_ = width;
     height_ = height;
-    dirty_ = true;
+    pending_.clear();
+    if (width > 0 && height > 0)
+        pending_.push_back(RECT{0, 0, width, height});
 }
 
-bool BackingStore::Snapshot(Frame* frame, bool onlyIfDirty)
+void BackingStore::PresentPending()
 {
     std::lock_guard lock(mutex_);
-    if (onlyIfDirty && !dirty_)
-        return false;
-    dirty_ = false;
-    frame->width = width_;
-    frame->height = height_;
-    frame->pixels = pixels_;
-    return true;
+    if (pending_.empty())
+        return;
+    std::vector<RECT> rects;
+    rects.swap(pending_);
+    const FrameView view{width_, height_, pixels_.data()};
+    CurrentHost().Present(hwnd_, view, rects);
 }
 
 void BackingStore::MarkDirty()
 {
     std::lock_guard lock(mutex_);
-    dirty_ = true;
+    if (width_ > 0 && height_ > 0)
+        pending_.assign(1, RECT{0, 0, width_, height_});
+}
+
+std::vector<RECT> BackingStore::Pending()
+{
+    std::lock_guard lock(mutex_);
+    return pending_;
 }
 
 } // namespace winapi::user

@@ -435,53 +435,6 @@ TEST_F(SceneTest, BackgroundViewAndRotateZoomAreCached)
     EXPECT_EQ(other.CreateBackgroundWork(false), 1); // no target
 }
 
-class SurfaceSet {
-public:
-    SurfaceSet() { EXPECT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&m_dd), IID_IDirectDraw7, nullptr), DD_OK); }
-    ~SurfaceSet()
-    {
-        for (auto* s : m_surfaces)
-            s->Release();
-        m_dd->Release();
-    }
-    IDirectDrawSurface7* Make(LONG w, LONG h, DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a)
-    {
-        DDSURFACEDESC2 d{};
-        d.dwSize = sizeof(d);
-        d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
-        d.dwWidth = static_cast<DWORD>(w);
-        d.dwHeight = static_cast<DWORD>(h);
-        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-        d.ddpfPixelFormat.dwFlags = DDPF_RGB | (a ? DDPF_ALPHAPIXELS : 0);
-        d.ddpfPixelFormat.dwRGBBitCount = bits;
-        d.ddpfPixelFormat.dwRBitMask = r;
-        d.ddpfPixelFormat.dwGBitMask = g;
-        d.ddpfPixelFormat.dwBBitMask = b;
-        d.ddpfPixelFormat.dwRGBAlphaBitMask = a;
-        IDirectDrawSurface7* s = nullptr;
-        EXPECT_EQ(m_dd->CreateSurface(&d, &s, nullptr), DD_OK);
-        m_surfaces.push_back(s);
-        return s;
-    }
-    static std::vector<BYTE> Bytes(IDirectDrawSurface7* s, int bytesPerPixel)
-    {
-        DDSURFACEDESC2 d{};
-        d.dwSize = sizeof(d);
-        std::vector<BYTE> out;
-        EXPECT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
-        for (DWORD y = 0; y < d.dwHeight; ++y) {
-            const BYTE* row = static_cast<BYTE*>(d.lpSurface) + y * static_cast<DWORD>(d.lPitch);
-            out.insert(out.end(), row, row + d.dwWidth * static_cast<DWORD>(bytesPerPixel));
-        }
-        s->Unlock(nullptr);
-        return out;
-    }
-
-private:
-    IDirectDraw7* m_dd = nullptr;
-    std::vector<IDirectDrawSurface7*> m_surfaces;
-};
-
 TEST_F(SceneTest, RedrawToSurfaceInEveryFormatIsCutToTheSurface)
 {
     const struct {

@@ -13,6 +13,7 @@
 inline bool StartSdlHost(const char* driver)
 {
     setenv("SDL_VIDEODRIVER", driver, 1);
+    setenv("SDL_RENDER_DRIVER", "software", 1);  // the renderer every machine has
     auto host = winapi::MakeSdlHost();
     if (!host)
         return false;

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <set>
 
@@ -599,21 +600,36 @@ struct Decoded {
 
 std::string Hex(uint32_t v)
 {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "0x%08" PRIX32, v);
-    return buffer;
+    return SobHex(v);
 }
 
 std::string LabelName(uint32_t address)
+{
+    return SobLabelName(address);
+}
+
+} // namespace
+
+std::string SobHex(uint32_t value)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08" PRIX32, value);
+    return buffer;
+}
+
+std::string SobLabelName(uint32_t address)
 {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "L%08" PRIX32, address);
     return buffer;
 }
 
-} // namespace
+bool IsSobIdentifier(std::string_view text)
+{
+    return IsIdentifier(text);
+}
 
-std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base)
+std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base, const SobListingLinks* links)
 {
     const size_t count = size / 4;
     std::vector<uint32_t> cells(count);
@@ -624,7 +640,8 @@ std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base)
     std::vector<Decoded> lines;
     for (size_t i = 0; i < count;) {
         const uint32_t opcode = cells[i];
-        if (opcode < static_cast<uint32_t>(kSobOpcodeCount)) {
+        const bool linked = links != nullptr && links->cells.count(static_cast<uint32_t>(i * 4)) != 0;
+        if (opcode < static_cast<uint32_t>(kSobOpcodeCount) && !linked) {
             const SobInstructionInfo& info = kSobInstructions[opcode];
             size_t length = 1 + SobOperandCount(info.opcode);
             bool whole = i + length <= count;
@@ -656,14 +673,50 @@ std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base)
             return d.info->operands[k - 1] == 'C';
         return k + 1 < d.length; // switch table entries, not the end cell
     };
+    const uint32_t end = base + static_cast<uint32_t>(count * 4);
+    // Own references of a linkable image: a label on the line holding the target (+ the rest).
+    auto ownTarget = [&](uint32_t target, uint32_t* line) {
+        auto next = lineStarts.upper_bound(target);
+        if (target >= end || next == lineStarts.begin()) {
+            *line = end;
+            return 0u;
+        }
+        *line = *std::prev(next);
+        return target - *line;
+    };
+    auto linkAt = [&](size_t cell) -> const SobLinkEntry* {
+        if (links == nullptr)
+            return nullptr;
+        auto it = links->cells.find(static_cast<uint32_t>(cell * 4));
+        return it != links->cells.end() ? &it->second : nullptr;
+    };
     for (const Decoded& d : lines) {
-        if (d.info == nullptr)
-            continue;
-        for (size_t k = 1; k < d.length; ++k) {
-            if (isCodeCell(d, k) && lineStarts.count(cells[d.cell + k]) != 0)
+        for (size_t k = d.info == nullptr ? 0 : 1; k < d.length; ++k) {
+            if (const SobLinkEntry* link = linkAt(d.cell + k)) {
+                if (link->table == SobLinkEntry::Own) {
+                    uint32_t line;
+                    ownTarget(base + link->value, &line);
+                    targets.insert(line);
+                }
+            } else if (d.info != nullptr && isCodeCell(d, k) && lineStarts.count(cells[d.cell + k]) != 0) {
                 targets.insert(cells[d.cell + k]);
+            }
         }
     }
+    auto linkText = [&](const SobLinkEntry& link) {
+        switch (link.table) {
+        case SobLinkEntry::Own: {
+            uint32_t line;
+            const uint32_t rest = ownTarget(base + link.value, &line);
+            return LabelName(line) + (rest != 0 ? "+" + std::to_string(rest) : std::string());
+        }
+        case SobLinkEntry::Native: return "native " + std::to_string(link.value);
+        case SobLinkEntry::HostVariable: return "hostvar " + std::to_string(link.value);
+        case SobLinkEntry::UserVariable: return "uservar " + link.symbol;
+        default: return "lib " + link.symbol;
+        }
+    };
+    bool dataWritten = links == nullptr || links->codeLength >= count * 4;
 
     std::string out;
     char header[64];
@@ -671,11 +724,16 @@ std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base)
     out += header;
     for (const Decoded& d : lines) {
         const uint32_t address = base + static_cast<uint32_t>(d.cell * 4);
+        if (!dataWritten && d.cell * 4 >= links->codeLength) {
+            out += "    .data\n";
+            dataWritten = true;
+        }
         if (targets.count(address) != 0)
             out += LabelName(address) + ":\n";
         std::string text = "    ";
         if (d.info == nullptr) {
-            text += ".word " + Hex(cells[d.cell]);
+            const SobLinkEntry* link = linkAt(d.cell);
+            text += ".word " + (link != nullptr ? linkText(*link) : Hex(cells[d.cell]));
         } else {
             text += d.info->mnemonic;
             const size_t operands = SobOperandCount(d.info->opcode);
@@ -684,7 +742,9 @@ std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base)
                 const uint32_t v = cells[d.cell + k];
                 const char kind = k <= operands ? d.info->operands[k - 1] : 'C';
                 text += k == 1 ? " " : ", ";
-                if (d.info->opcode == 5 && k == 1 && v >= CScriptMemory::kNativeBase && v <= 0x7FFFFFFFu)
+                if (const SobLinkEntry* link = linkAt(d.cell + k))
+                    text += linkText(*link);
+                else if (d.info->opcode == 5 && k == 1 && v >= CScriptMemory::kNativeBase && v <= 0x7FFFFFFFu)
                     text += "native " + std::to_string(v - CScriptMemory::kNativeBase);
                 else if (kind == 'C' && targets.count(v) != 0)
                     text += LabelName(v);
@@ -698,5 +758,7 @@ std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base)
             text.resize(40, ' ');
         out += text + " ; " + Hex(address) + "\n";
     }
+    if (targets.count(end) != 0)
+        out += LabelName(end) + ":\n";
     return out;
 }

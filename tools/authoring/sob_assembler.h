@@ -40,7 +40,20 @@ bool ResolveSob(const SobAssembly& assembly, uint32_t base, std::vector<uint8_t>
 // when the image does not fit inside script memory there.
 bool PlaceSob(const SobAssembly& assembly, CScriptMemory& memory, uint32_t address, std::string* error);
 
+// Names as listings write them: a label "L%08X" of an address, a word "0x%08X"; and whether a
+// text is a label or variable name (letters, digits, '_', not starting with a digit).
+std::string SobLabelName(uint32_t address);
+std::string SobHex(uint32_t value);
+bool IsSobIdentifier(std::string_view text);
+
+// The link references of a linkable image, for its listing.
+struct SobListingLinks {
+    std::map<uint32_t, SobLinkEntry> cells; // by byte offset; symbol = the name for tables 1 and 4
+    uint32_t codeLength = 0;                // .data is written before the first line at or past it
+};
+
 // A listing of a flat image placed at base: one instruction a line with its address in a
 // comment, code targets inside the image as labels, undecodable cells as .word. Assembling it
 // and resolving at the same base gives the same bytes (a trailing part of a cell is dropped).
-std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base);
+// With links, linked cells are written as references (own ones as labels) and .data is placed.
+std::string DisassembleSob(const uint8_t* bytes, size_t size, uint32_t base, const SobListingLinks* links = nullptr);

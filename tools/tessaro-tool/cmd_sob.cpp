@@ -1,4 +1,5 @@
-// tessaro-tool sob: assemble SOB source into a flat image, list an image, run one on the machine.
+// tessaro-tool sob: assemble SOB source into a flat image or a linkable module or library, list
+// them, run a flat image on the machine, and write USER_VAR.SOB and SOB_INIT.DAT.
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -7,9 +8,11 @@
 
 #include "authoring/file_io.h"
 #include "authoring/sob_assembler.h"
+#include "authoring/sob_module_writer.h"
 #include "command.h"
 #include "script/script_memory.h"
 #include "script/sob_vm.h"
+#include "winapi/text.h"
 
 namespace {
 
@@ -51,6 +54,10 @@ struct Options {
     uint64_t stack = 4096;
     uint64_t budget = 10000000;
     std::vector<std::pair<uint32_t, uint32_t>> dumps;
+    bool module = false;      // asm: write a SOB0 module
+    bool library = false;     // asm: write the SOB2 library
+    const char* vars = nullptr; // the variable list that numbers `uservar` names
+    const char* lib = nullptr;  // the library's source that places `lib` labels
 };
 
 // Options allowed for the subcommand; false (message printed) on anything else.
@@ -62,6 +69,10 @@ bool ParseOptions(int argc, char** argv, bool runOptions, Options* options)
             options->positional.push_back(a);
             continue;
         }
+        if (std::strcmp(a, "--module") == 0 || std::strcmp(a, "--library") == 0) {
+            (a[2] == 'm' ? options->module : options->library) = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "sob: %s needs a value\n", a);
             return false;
@@ -70,6 +81,12 @@ bool ParseOptions(int argc, char** argv, bool runOptions, Options* options)
         bool ok = false;
         if (std::strcmp(a, "--base") == 0) {
             ok = ParseNumber(v, UINT32_MAX, &options->base);
+        } else if (std::strcmp(a, "--vars") == 0) {
+            options->vars = v;
+            ok = true;
+        } else if (std::strcmp(a, "--lib") == 0) {
+            options->lib = v;
+            ok = true;
         } else if (runOptions && std::strcmp(a, "--entry") == 0) {
             ok = ParseNumber(v, UINT32_MAX, &options->entry);
             options->hasEntry = true;
@@ -107,23 +124,76 @@ bool ReadInput(const char* path, std::vector<BYTE>* bytes)
     return false;
 }
 
+void PrintErrors(const std::vector<std::string>& errors)
+{
+    for (const std::string& e : errors)
+        std::fprintf(stderr, "%s\n", e.c_str());
+}
+
+bool AssembleFile(const char* path, SobAssembly* assembly)
+{
+    std::vector<BYTE> source;
+    if (!ReadInput(path, &source))
+        return false;
+    std::vector<std::string> errors;
+    if (!AssembleSob(std::string_view(reinterpret_cast<const char*>(source.data()), source.size()), path, assembly,
+                     &errors)) {
+        PrintErrors(errors);
+        return false;
+    }
+    return true;
+}
+
+bool ReadVariables(const char* path, SobVariableLayout* layout)
+{
+    std::vector<BYTE> source;
+    if (!ReadInput(path, &source))
+        return false;
+    std::vector<std::string> errors;
+    if (!ParseSobVariables(std::string_view(reinterpret_cast<const char*>(source.data()), source.size()), path, layout,
+                           &errors)) {
+        PrintErrors(errors);
+        return false;
+    }
+    return true;
+}
+
+bool WriteOutput(const char* path, const std::vector<uint8_t>& bytes)
+{
+    if (WriteWholeFile(path, bytes.data(), bytes.size()))
+        return true;
+    std::fprintf(stderr, "sob: cannot write %s\n", path);
+    return false;
+}
+
+// The optional --vars list and --lib source.
+bool ReadLinkLists(const Options& options, SobVariableLayout* layout, SobAssembly* library)
+{
+    return (options.vars == nullptr || ReadVariables(options.vars, layout)) &&
+           (options.lib == nullptr || AssembleFile(options.lib, library));
+}
+
 int Assemble(const Options& options)
 {
-    if (options.positional.size() != 2)
+    if (options.positional.size() != 2 || (options.module && options.library))
         return 2;
-    std::vector<BYTE> source;
-    if (!ReadInput(options.positional[0], &source))
-        return 1;
     SobAssembly assembly;
-    std::vector<std::string> errors;
-    if (!AssembleSob(std::string_view(reinterpret_cast<const char*>(source.data()), source.size()),
-                     options.positional[0], &assembly, &errors)) {
-        for (const std::string& e : errors)
-            std::fprintf(stderr, "%s\n", e.c_str());
+    if (!AssembleFile(options.positional[0], &assembly))
         return 1;
-    }
     std::vector<uint8_t> bytes;
     std::string error;
+    if (options.module || options.library) {
+        SobVariableLayout layout;
+        SobAssembly library;
+        if (!ReadLinkLists(options, &layout, &library))
+            return 1;
+        if (!WriteSobLinkable(assembly, options.library, options.vars ? &layout : nullptr,
+                              options.lib ? &library : nullptr, &bytes, &error)) {
+            std::fprintf(stderr, "%s: %s\n", options.positional[0], error.c_str());
+            return 1;
+        }
+        return WriteOutput(options.positional[1], bytes) ? 0 : 1;
+    }
     if (!ResolveSob(assembly, static_cast<uint32_t>(options.base), &bytes, &error)) {
         std::fprintf(stderr, "%s: %s\n", options.positional[0], error.c_str());
         return 1;
@@ -142,8 +212,64 @@ int Disassemble(const Options& options)
     std::vector<BYTE> image;
     if (!ReadInput(options.positional[0], &image))
         return 1;
+    if (image.size() >= 4 && (std::memcmp(image.data(), "SOB0", 4) == 0 || std::memcmp(image.data(), "SOB2", 4) == 0)) {
+        SobVariableLayout layout;
+        SobAssembly library;
+        if (!ReadLinkLists(options, &layout, &library))
+            return 1;
+        std::string text, error;
+        if (!DisassembleSobLinkable(image.data(), image.size(), options.vars ? &layout : nullptr,
+                                    options.lib ? &library : nullptr, &text, &error)) {
+            std::fprintf(stderr, "%s: %s\n", options.positional[0], error.c_str());
+            return 1;
+        }
+        std::fputs(text.c_str(), stdout);
+        return 0;
+    }
     std::fputs(DisassembleSob(image.data(), image.size(), static_cast<uint32_t>(options.base)).c_str(), stdout);
     return 0;
+}
+
+int WriteVariables(const Options& options)
+{
+    if (options.positional.size() != 2)
+        return 2;
+    SobVariableLayout layout;
+    if (!ReadVariables(options.positional[0], &layout))
+        return 1;
+    return WriteOutput(options.positional[1], WriteSobUserVarFile(layout)) ? 0 : 1;
+}
+
+// NAME:READBITS:CHOICEBITS rows (names UTF-8, written in Shift-JIS).
+int WriteModuleTable(const Options& options)
+{
+    if (options.positional.empty())
+        return 2;
+    std::vector<SobModuleTableRow> rows;
+    for (size_t i = 1; i < options.positional.size(); ++i) {
+        const std::string row = options.positional[i];
+        const size_t second = row.rfind(':');
+        const size_t first = second == std::string::npos || second == 0 ? std::string::npos : row.rfind(':', second - 1);
+        uint64_t readBits = 0, choiceBits = 0;
+        if (first == std::string::npos || !ParseNumber(row.substr(first + 1, second - first - 1).c_str(), 0xFFFF, &readBits) ||
+            !ParseNumber(row.substr(second + 1).c_str(), 0xFFFF, &choiceBits)) {
+            std::fprintf(stderr, "sob: bad module row %s (NAME:READBITS:CHOICEBITS)\n", row.c_str());
+            return 2;
+        }
+        const std::string name = winapi::Utf8ToSjis(row.substr(0, first));
+        if (winapi::SjisToUtf8(name) != row.substr(0, first)) {
+            std::fprintf(stderr, "sob: module name has no Shift-JIS form: %s\n", row.c_str());
+            return 1;
+        }
+        rows.push_back({name, static_cast<uint16_t>(readBits), static_cast<uint16_t>(choiceBits)});
+    }
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!WriteSobModuleTable(rows, &bytes, &error)) {
+        std::fprintf(stderr, "sob: %s\n", error.c_str());
+        return 1;
+    }
+    return WriteOutput(options.positional[0], bytes) ? 0 : 1;
 }
 
 int RunImage(const Options& options)
@@ -205,9 +331,11 @@ int RunImage(const Options& options)
 
 int RunSob(int argc, char** argv)
 {
-    const char* usage = "usage: tessaro-tool sob asm IN.txt OUT [--base ADDR] | sob dis IN [--base ADDR] |\n"
+    const char* usage = "usage: tessaro-tool sob asm IN.txt OUT [--base ADDR | --module | --library] [--vars VARS.txt]\n"
+                        "               [--lib LIB.txt] | sob dis IN [--base ADDR] [--vars VARS.txt] [--lib LIB.txt] |\n"
                         "       sob run IMAGE [--base ADDR] [--entry ADDR] [--memory BYTES] [--stack CELLS]\n"
-                        "               [--budget N] [--dump ADDR:LEN]...\n";
+                        "               [--budget N] [--dump ADDR:LEN]... |\n"
+                        "       sob vars VARS.txt USER_VAR.SOB | sob init SOB_INIT.DAT NAME:READBITS:CHOICEBITS...\n";
     if (argc < 2) {
         std::fputs(usage, stderr);
         return 2;
@@ -225,6 +353,10 @@ int RunSob(int argc, char** argv)
         code = Disassemble(options);
     else if (run)
         code = RunImage(options);
+    else if (std::strcmp(argv[1], "vars") == 0)
+        code = WriteVariables(options);
+    else if (std::strcmp(argv[1], "init") == 0)
+        code = WriteModuleTable(options);
     if (code == 2)
         std::fputs(usage, stderr);
     return code;
@@ -235,7 +367,13 @@ int RunSob(int argc, char** argv)
 TESSARO_TOOL_COMMAND("sob",
                      "  sob asm IN.txt OUT [--base ADDR]   assemble SOB source into a flat image placed at ADDR\n"
                      "                                     (default 0x10000); exit 1 with the error lines\n"
-                     "  sob dis IN [--base ADDR]           list a flat image\n"
+                     "  sob asm IN.txt OUT --module|--library [--vars VARS.txt] [--lib LIB.txt]\n"
+                     "                                     write a SOB0 module or the SOB2 library\n"
+                     "  sob dis IN [--base ADDR] [--vars VARS.txt] [--lib LIB.txt]\n"
+                     "                                     list a flat image, a SOB0 module or a SOB2 library\n"
+                     "  sob vars VARS.txt USER_VAR.SOB     write the user variables (NAME KIND CLASS SIZE [= ...])\n"
+                     "  sob init SOB_INIT.DAT NAME:READBITS:CHOICEBITS...\n"
+                     "                                     write the module table (the last row is common)\n"
                      "  sob run IMAGE [--base ADDR] [--entry ADDR] [--memory BYTES] [--stack CELLS]\n"
                      "          [--budget N] [--dump ADDR:LEN]...\n"
                      "                                     run a flat image until it leaves, faults or\n"

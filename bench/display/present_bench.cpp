@@ -1,0 +1,130 @@
+// Presenting a 1920x1080 frame image on the SDL host (offscreen driver, software renderer) with 1,
+// 10 and 100 changed rectangles of 160x120: ours is CSurfaceSprite::Present of a plain frame
+// image whose tracker holds the rectangles, through the window's store, until the host's texture
+// is current; the peer is one full-frame SDL_UpdateTexture of the same picture into a streaming
+// texture of the same renderer. Both sides also pay SDL_RenderCopy + SDL_RenderPresent (into a
+// small output); that cost is measured on its own, printed as render_ms and taken out of both.
+#include "contest.h"
+#include "display/surface_sprite.h"
+#include "winapi/host.h"
+#include "winapi/user.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+constexpr int kW = 1920, kH = 1080;
+
+struct Setup {
+    Setup()
+    {
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        auto host = winapi::MakeSdlHost();
+        if (!host)
+            return;
+        winapi::SetHost(std::move(host));
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpszClassName = "PresentBench";
+        RegisterClassExA(&wc);
+        window = CreateWindowExA(0, "PresentBench", "bench", WS_POPUP | WS_VISIBLE, 0, 0, kW, kH, nullptr, nullptr,
+                                 nullptr, nullptr);
+        Pump();
+        canvas.Create(kW, kH, 32, 0);
+        std::mt19937 random(5);
+        for (LONG y = 0; y < kH; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(canvas.GetImage()->GetRowAddress(y));
+            for (LONG x = 0; x < kW; ++x)
+                row[x] = random();
+        }
+        canvas.Present(window, nullptr, nullptr, 0, false); // the host's texture exists
+        Pump();
+        // The host's renderer is the only one of the process. Its output is made small, so that
+        // drawing the texture (which both sides pay) costs little next to the uploads measured;
+        // the texture keeps the client size.
+        for (Uint32 id = 1; id < 16 && !renderer; ++id)
+            if (SDL_Window* sdl = SDL_GetWindowFromID(id)) {
+                renderer = SDL_GetRenderer(sdl);
+                SDL_SetWindowSize(sdl, kW / 20, kH / 20);
+            }
+        Pump();
+        if (renderer)
+            texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kW, kH);
+    }
+    static void Pump()
+    {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+    HWND window = nullptr;
+    CSurfaceSprite canvas;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+};
+
+Setup& Shared()
+{
+    static Setup* setup = new Setup();
+    return *setup;
+}
+
+void BM_PresentDirtyRects(benchmark::State& state)
+{
+    Setup& s = Shared();
+    if (!s.window || !s.texture) {
+        state.SkipWithError("SDL offscreen driver or renderer not available");
+        return;
+    }
+    const int count = static_cast<int>(state.range(0));
+    std::vector<RECT> rects;
+    for (int i = 0; i < count; ++i) {
+        const LONG x = (i * 173) % (kW - 160), y = (i * 97) % (kH - 120);
+        rects.push_back(RECT{x, y, x + 160, y + 120});
+    }
+    auto render = [&] {
+        SDL_RenderClear(s.renderer);
+        SDL_RenderCopy(s.renderer, s.texture, nullptr, nullptr);
+        SDL_RenderPresent(s.renderer);
+    };
+    auto ours = [&] {
+        for (const RECT& r : rects)
+            s.canvas.InvalidateRect(&r);
+        s.canvas.Present(s.window, nullptr, nullptr, 0, true); // ReleaseDC ends the batch: presented
+    };
+    auto peer = [&] {
+        SDL_UpdateTexture(s.texture, nullptr, s.canvas.GetImage()->GetBits(), s.canvas.GetImage()->GetPitch());
+        render();
+    };
+    // Each round times ours, the peer and the render alone back to back; the render is taken out
+    // of each side within its round, so that the machine's drift between rounds cancels.
+    auto time = [](const std::function<void()>& work) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    };
+    std::vector<double> ourTimes, peerTimes, renderTimes;
+    for (auto _ : state) {
+        for (int i = 0; i < 101; ++i) {
+            const double o = time(ours), r1 = time(render), p = time(peer), r2 = time(render);
+            const double r = (r1 + r2) / 2;
+            ourTimes.push_back(o - r);
+            peerTimes.push_back(p - r);
+            renderTimes.push_back(r);
+        }
+    }
+    const double o = std::max(bench::MedianMs(ourTimes), 1e-3);
+    const double p = std::max(bench::MedianMs(peerTimes), 1e-3);
+    state.counters["ours_ms"] = o;
+    state.counters["peer_ms"] = p;
+    state.counters["render_ms"] = bench::MedianMs(renderTimes);
+    state.counters["ratio"] = p / o;
+}
+BENCHMARK(BM_PresentDirtyRects)->Arg(1)->Arg(10)->Arg(100)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,173 @@
+// CScreen: the one display object. It presents one picture a frame into the game's window (the
+// frame image, a memory canvas, drawn straight into the window by GDI), repaints the window on
+// WM_PAINT, is the task list that each frame draws, and is the factory that owns every surface,
+// scene object and drawable made through it (their lists and current groups). Only the pure GDI
+// window is built here: the DirectDraw and Direct3D paths answer "no DirectDraw" for now.
+#pragma once
+
+#include "display/image_object.h"
+#include "display/task_list.h"
+#include "platform/lock.h"
+#include "raster/image.h"
+#include "winapi/ddraw.h"
+
+#include <cstdint>
+#include <list>
+
+class CDrawable;
+class CSprite;
+class CPrimitiveObject;
+class CSurfaceSprite;
+class CSurfaceSprite10;
+
+// Display modes.
+enum : uint8_t {
+    kDisplayNone = 0,
+    kDisplayFullScreen = 1,
+    kDisplayWindow = 2,
+};
+
+class CScreen : public CTaskList {
+public:
+    CScreen();
+    // Every listed object deleted (scene objects, drawables, surfaces), the task list cleared.
+    ~CScreen() override;
+
+    // --- presentation ---
+    // 0 ok (windowed with a frame image: pure GDI at the desktop's depth); 1 no output size (or a
+    // frame image of size 0), or DirectDraw needed (no frame image, full screen) and not there.
+    int CreateDisplay(HWND window, bool windowed, bool tripleBuffering, bool zBuffer);
+    // 1 when either is below 1; else output rectangle := (0, 0, width, height), 0.
+    int SetOutputSize(LONG width, LONG height);
+    // Under the screen lock: stores the canvas (not owned); a canvas is marked changed whole and
+    // gives the output rectangle its size. 0.
+    int SetFrameImage(CImageObject* image);
+    // 2 texture path, 1 back buffer, 0 neither (pure GDI).
+    int GetPresentPath() const { return 0; }
+    // 1: no back buffer.
+    int ClearBackBuffer() { return 1; }
+    // Without a frame image: Present. Else the frame image's changed rectangles go to the window
+    // under the lock: 0 (also when nothing had changed); 2 the window's DC could not be had.
+    int RenderFrameImage();
+    // 1: no back buffer.
+    int Present() { return 1; }
+    // WM_PAINT: rect (null: all) cut to the output, copied from the frame image (its filter
+    // picture while one runs) under the lock. 0; E_FAIL without a frame image or when it has no
+    // device context.
+    HRESULT PaintToDC(HDC dc, const RECT* rect);
+    // 0: no DirectDraw, nothing to restore.
+    int RestoreDevice() { return 0; }
+    // 1: no primary surface.
+    int FlipToGdi() { return 1; }
+    int LeaveGdi() { return 1; }
+    void ReleaseSurfaces() {}
+    // The hardware stretch test needs DirectDraw: false.
+    bool IsStretchBlitSmooth() { return false; }
+
+    // Options the game copies from its settings.
+    void SetWaitMode(uint8_t mode) { m_waitMode = mode; }
+    void SetPresentPathRequest(uint8_t request) { m_presentPathRequest = request; }
+    uint8_t GetPresentPathRequest() const { return m_presentPathRequest; }
+    void SetTexturePathInWindow(bool on) { m_texturePathInWindow = on ? 1 : 0; }
+    void SetPowerOfTwoTexture(bool on) { m_powerOfTwo = on ? 1 : 0; }
+    void SetLinearFilter(bool on) { m_linearFilter = on ? 1 : 0; }
+    void SetDrawThroughBackBuffer(bool on) { m_drawThroughBackBuffer = on ? 1 : 0; }
+    void SetClearColor(BYTE r, BYTE g, BYTE b) { m_clear[0] = r, m_clear[1] = g, m_clear[2] = b; }
+
+    uint8_t GetMode() const { return m_mode; }
+    uint8_t GetColorDepth() const { return m_colorDepth; }
+    uint32_t GetPixelFormatCode() const { return m_pixelFormat; }
+    const RECT& GetOutputRect() const { return m_output; }
+    HWND GetWindow() const { return m_window; }
+    CImageObject* GetFrameImage() const { return m_frameImage; }
+    CLock& GetLock() { return m_lock; }
+
+    // --- factory (each creator: out pointer nulled, object made, its creation step run, group
+    // stamped, listed, stored in out; a failed step's code is returned unchanged, nothing listed) ---
+    void SetGroup(DWORD group) { m_objectGroup = group; }
+    DWORD GetGroup() const { return m_objectGroup; }
+    void SetDrawableGroup(DWORD group) { m_drawableGroup = group; }
+    DWORD GetDrawableGroup() const { return m_drawableGroup; }
+    // CImage::Create; no memory 4.
+    int CreateImage(CImage** out, LONG width, LONG height, int bitsPerPixel, uint32_t flags);
+    // CImage::Load and LoadWithPalette; no memory 6.
+    int CreateImageFromFile(CImage** out, const char* name, const void* data, uint32_t size, uint32_t flags);
+    int CreateImageFromFileWithPalette(CImage** out, const char* name, const void* data, uint32_t size,
+                                       uint32_t flags);
+    // CImage::CopyFrom; no memory 4.
+    int CreateImageCopy(CImage** out, const CImage* source, uint32_t flags);
+    // The memory canvases' Create; no memory 2.
+    int CreateSurfaceSprite(CSurfaceSprite** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
+    int CreateSurfaceSprite10(CSurfaceSprite10** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
+    // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already
+    // listed.
+    int AdoptSurface(CSurface* surface);
+    // Lists a scene object made by a creator (the current object group stamped). 0; 1 null or
+    // already listed.
+    int AdoptSceneObject(CTask* task);
+    // CSprite::SetImage; no memory 3. CPrimitiveObject::Setup; no memory 1. CSprite::CopyFrom;
+    // no memory 2.
+    int CreateSprite(CSprite** out, CImage* image, const RECT* srcRect, LONG x, LONG y);
+    int CreatePrimitive(CPrimitiveObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y);
+    int CreateSpriteCopy(CSprite** out, const CSprite* source);
+
+    // 0 deleted; 1 null; 2 not in the list. The ...AndClear forms null the caller's pointer on 0.
+    int DeleteSurface(CSurface* surface);
+    int DeleteSurfaceAndClear(CSurface** surface);
+    int DeleteSceneObject(CTask* task);
+    int DeleteDrawable(CDrawable* drawable);
+    int DeleteDrawableAndClear(CDrawable** drawable);
+    // Flag 2 clear: the scene objects of group; set: those of any other group. Flag 1: the same
+    // then for the surfaces.
+    void DeleteObjectsByGroup(DWORD group, DWORD flags);
+    // invert 0: the drawables of group; else all others.
+    void DeleteDrawablesByGroup(DWORD group, bool invert);
+    // Scene objects, drawables, surfaces, then the task list cleared.
+    void DeleteAllObjects();
+    void DeleteAllDrawables();
+    // Restore on each listed surface in order (the first non-zero answer is returned at once),
+    // then the render states (0 until there is a Direct3D device), then RestoreAll of the tasks.
+    int RestoreSurfaces(bool onlyIfLost);
+
+    size_t SurfaceCount() const { return m_surfaces.size(); }
+    size_t SceneObjectCount() const { return m_sceneObjects.size(); }
+    size_t DrawableCount() const { return m_drawables.size(); }
+    bool HasSurface(const CSurface* surface) const;
+    bool HasSceneObject(const CTask* task) const;
+    bool HasDrawable(const CDrawable* drawable) const;
+
+private:
+    struct DrawableEntry {
+        CDrawable* drawable;
+        DWORD group; // the current drawable group when it was made
+    };
+    // Deletes a surface that left the list; the frame image pointer is cleared when it was that.
+    void DestroySurface(CSurface* surface);
+    template <class T, class Step>
+    int MakeSurface(T** out, int noMemory, Step&& step);
+    template <class T, class Step>
+    int MakeDrawable(T** out, int noMemory, Step&& step);
+
+    HWND m_window = nullptr;
+    CImageObject* m_frameImage = nullptr;
+    RECT m_output{0, 0, 0, 0};
+    uint8_t m_waitMode = 0;
+    uint8_t m_mode = kDisplayNone;
+    uint8_t m_colorDepth = 0;
+    uint32_t m_pixelFormat = 0;
+    uint8_t m_presentPathRequest = 0;
+    uint8_t m_texturePathInWindow = 0;
+    uint8_t m_powerOfTwo = 0;
+    uint8_t m_linearFilter = 1;
+    uint8_t m_drawThroughBackBuffer = 1;
+    uint8_t m_zBuffer = 0;
+    BYTE m_clear[3]{0, 0, 0};
+
+    std::list<CSurface*> m_surfaces;
+    std::list<CTask*> m_sceneObjects;
+    std::list<DrawableEntry> m_drawables;
+    DWORD m_objectGroup = 0;
+    DWORD m_drawableGroup = 0;
+
+    CLock m_lock;
+};

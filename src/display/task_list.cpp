@@ -1,0 +1,166 @@
+// The task list; see task_list.h.
+#include "display/task_list.h"
+
+#include <new>
+
+CTask::~CTask()
+{
+    if (m_list != nullptr)
+        m_list->Remove(this);
+}
+
+CTaskList::~CTaskList()
+{
+    Clear();
+}
+
+TaskNode* CTaskList::Find(const CTask* task) const
+{
+    for (TaskNode* node = m_head; node != nullptr; node = node->next)
+        if (node->task == task)
+            return node;
+    return nullptr;
+}
+
+void CTaskList::Link(TaskNode* node, bool first)
+{
+    // Walk while the node's priority is at least (last among equals) or above (first among
+    // equals) the new one, and insert after the last node passed.
+    TaskNode* after = nullptr;
+    for (TaskNode* at = m_head; at != nullptr; at = at->next) {
+        if (first ? at->priority <= node->priority : at->priority < node->priority)
+            break;
+        after = at;
+    }
+    node->prev = after;
+    node->next = after != nullptr ? after->next : m_head;
+    if (node->next != nullptr)
+        node->next->prev = node;
+    if (after != nullptr)
+        after->next = node;
+    else
+        m_head = node;
+}
+
+void CTaskList::Unlink(TaskNode* node)
+{
+    if (node->prev != nullptr)
+        node->prev->next = node->next;
+    else
+        m_head = node->next;
+    if (node->next != nullptr)
+        node->next->prev = node->prev;
+    node->prev = node->next = nullptr;
+}
+
+int CTaskList::InsertNode(CTask* task, uint32_t priority, uint8_t group, bool first)
+{
+    if (task == nullptr)
+        return 1;
+    if (task->m_list != nullptr)
+        return 2;
+    auto* node = new (std::nothrow) TaskNode{task, nullptr, nullptr, priority, group};
+    if (node == nullptr)
+        return 3;
+    Link(node, first);
+    task->m_list = this;
+    return 0;
+}
+
+int CTaskList::Insert(CTask* task, uint32_t priority, uint8_t group)
+{
+    return InsertNode(task, priority, group, false);
+}
+
+int CTaskList::InsertFirst(CTask* task, uint32_t priority, uint8_t group)
+{
+    return InsertNode(task, priority, group, true);
+}
+
+void CTaskList::Remove(CTask* task)
+{
+    TaskNode* node = task != nullptr ? Find(task) : nullptr;
+    if (node == nullptr)
+        return;
+    Unlink(node);
+    task->m_list = nullptr;
+    delete node;
+}
+
+void CTaskList::RemovePriority(uint32_t priority)
+{
+    TaskNode* node = m_head;
+    while (node != nullptr && node->priority != priority)
+        node = node->next;
+    while (node != nullptr && node->priority == priority) {
+        TaskNode* next = node->next;
+        Unlink(node);
+        node->task->m_list = nullptr;
+        delete node;
+        node = next;
+    }
+}
+
+int CTaskList::Relink(CTask* task, uint32_t priority, bool onlyIfChanged, bool first)
+{
+    TaskNode* node = task != nullptr ? Find(task) : nullptr;
+    if (node == nullptr)
+        return 0;
+    if (onlyIfChanged && node->priority == priority)
+        return 0;
+    Unlink(node);
+    node->priority = priority;
+    Link(node, first);
+    return 1;
+}
+
+int CTaskList::SetPriority(CTask* task, uint32_t priority, bool onlyIfChanged)
+{
+    return Relink(task, priority, onlyIfChanged, false);
+}
+
+int CTaskList::SetPriorityFirst(CTask* task, uint32_t priority, bool onlyIfChanged)
+{
+    return Relink(task, priority, onlyIfChanged, true);
+}
+
+void CTaskList::SetEnabledWhere(uint8_t enabled, uint32_t priority, int group)
+{
+    for (TaskNode* node = m_head; node != nullptr; node = node->next) {
+        if (priority != kTaskAnyPriority && node->priority != priority)
+            continue;
+        if (group != kTaskAnyGroup && node->group != static_cast<uint8_t>(group))
+            continue;
+        node->task->SetEnabled(enabled);
+    }
+}
+
+int CTaskList::RenderAll(IDirectDrawSurface7* target, const RECT* output, CScreen* context)
+{
+    // A task may leave the list while it draws: the next node is read first.
+    for (TaskNode* node = m_head; node != nullptr;) {
+        TaskNode* next = node->next;
+        if (const int result = node->task->Draw(target, output, context); result != 0)
+            return result;
+        node = next;
+    }
+    return 0;
+}
+
+int CTaskList::RestoreAll()
+{
+    for (TaskNode* node = m_head; node != nullptr; node = node->next)
+        if (const int result = node->task->OnDeviceRestore(); result != 0)
+            return result;
+    return 0;
+}
+
+void CTaskList::Clear()
+{
+    while (m_head != nullptr) {
+        TaskNode* node = m_head;
+        m_head = node->next;
+        node->task->m_list = nullptr;
+        delete node;
+    }
+}

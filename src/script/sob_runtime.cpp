@@ -1,0 +1,884 @@
+#include "script/sob_runtime.h"
+
+#include <cstring>
+#include <new>
+
+#include "files/file_stream.h"
+#include "files/lzss.h"
+#include "files/path_utils.h"
+#include "script/sob_linkable.h"
+#include "winapi/kernel.h"
+
+namespace {
+
+// Little-endian reads over a byte range; every read is checked, and a failed one sticks.
+class ByteReader {
+public:
+    ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+
+    bool Take(size_t n, const uint8_t** out)
+    {
+        if (!m_ok || n > m_size - m_at) {
+            m_ok = false;
+            return false;
+        }
+        *out = m_data + m_at;
+        m_at += n;
+        return true;
+    }
+    bool U8(uint32_t* v)
+    {
+        const uint8_t* p;
+        if (!Take(1, &p))
+            return false;
+        *v = p[0];
+        return true;
+    }
+    bool U16(uint32_t* v)
+    {
+        const uint8_t* p;
+        if (!Take(2, &p))
+            return false;
+        *v = p[0] | (p[1] << 8);
+        return true;
+    }
+    bool U32(uint32_t* v)
+    {
+        const uint8_t* p;
+        if (!Take(4, &p))
+            return false;
+        *v = SobLinkTable::Word(p);
+        return true;
+    }
+    size_t Left() const { return m_size - m_at; }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_at = 0;
+    bool m_ok = true;
+};
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// The module name of a file: its base name without folder and extension, upper-cased.
+std::string ModuleName(const char* fileName)
+{
+    size_t start = 0, dot = std::string::npos;
+    const size_t length = std::strlen(fileName);
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(fileName[i]);
+        if (IsDBCSLeadByte(c) && i + 1 < length) {
+            ++i;
+        } else if (c == '\\' || c == '/' || c == ':') {
+            start = i + 1;
+            dot = std::string::npos;
+        } else if (c == '.') {
+            dot = i;
+        }
+    }
+    std::string name(fileName + start, (dot == std::string::npos ? length : dot) - start);
+    CharUpperA(name.data());
+    return name;
+}
+
+// The whole file through the file manager; false when it cannot be opened.
+bool ReadWholeFile(CFileStream& file, const char* name)
+{
+    return name != nullptr && file.OpenInMemory(name) == 0 && file.GetBuffer() != nullptr;
+}
+
+bool ClassSelected(uint8_t cls, int classSelector)
+{
+    return classSelector >= 1 && classSelector <= 3 ? cls == classSelector - 1 : true;
+}
+
+bool StorageSelected(uint8_t kind, int storageSelector)
+{
+    return storageSelector == 0 || kind == storageSelector - 1;
+}
+
+bool SaveSelected(const SobVarRecord& record, int selector)
+{
+    if (record.kind > 1)
+        return false;
+    return selector == 0 ? record.cls == 1 : selector == 1 ? record.cls == 2 : true;
+}
+
+} // namespace
+
+CSobRuntime::CSobRuntime(uint32_t memorySize) : m_memory(memorySize), m_machine(m_memory)
+{
+    m_natives.reserve(kMaxNatives); // never moves: machines keep a pointer to it
+    BindNatives(m_machine);
+    SetStackSize(kDefaultStackCells);
+    m_retTgsExp = m_memory.Allocate(4);
+    RegisterVariable("retTgsExp", m_retTgsExp);
+}
+
+CSobRuntime::~CSobRuntime()
+{
+    if (!m_readLogFile.empty())
+        SaveReadLog(nullptr);
+    TruncateModules(0);
+    for (VarCopy& copy : m_copies)
+        FreeCopy(copy);
+}
+
+// ---- natives, host variables, machine ----
+
+int CSobRuntime::AddNative(SobNative native)
+{
+    if (native == nullptr || m_natives.size() >= kMaxNatives)
+        return 1;
+    m_natives.push_back(native);
+    BindNatives(m_machine);
+    return 0;
+}
+
+void CSobRuntime::BindNatives(CSobVM& machine)
+{
+    machine.SetNatives(m_natives.data(), static_cast<uint32_t>(m_natives.size()), this);
+}
+
+int CSobRuntime::RegisterVariable(const char* /*name*/, uint32_t address)
+{
+    m_hostVariables.push_back(address);
+    return 0;
+}
+
+int CSobRuntime::SetStackSize(uint32_t cells)
+{
+    m_stackCells = cells;
+    return m_machine.AllocateStack(cells);
+}
+
+int32_t CSobRuntime::RetTgsExp() const
+{
+    uint32_t v = 0;
+    m_memory.Load32(m_retTgsExp, &v);
+    return static_cast<int32_t>(v);
+}
+
+void CSobRuntime::SetRetTgsExp(int32_t value)
+{
+    m_memory.Store32(m_retTgsExp, static_cast<uint32_t>(value));
+}
+
+int CSobRuntime::PushZero()
+{
+    return m_machine.PushZero();
+}
+
+int CSobRuntime::CallAddress(uint32_t address)
+{
+    return m_machine.Call(address);
+}
+
+// ---- modules and linking ----
+
+bool CSobRuntime::ResolveLink(int table, uint32_t value, uint32_t imageBase, uint32_t imageSize, uint32_t* cell) const
+{
+    switch (table) {
+    case 1:
+        if (value >= m_copies[kLive].records.size())
+            return false;
+        *cell = m_copies[kLive].records[value].address;
+        return true;
+    case 2:
+        if (value >= m_natives.size())
+            return false;
+        *cell = CScriptMemory::kNativeBase + value;
+        return true;
+    case 3:
+        if (value >= m_hostVariables.size())
+            return false;
+        *cell = m_hostVariables[value];
+        return true;
+    case 4:
+        if (m_libraryBase == 0 || value > m_librarySize)
+            return false;
+        *cell = m_libraryBase + value;
+        return true;
+    case 5:
+        if (value > imageSize)
+            return false;
+        *cell = imageBase + value;
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+// Writes one link table's cells into an image of size bytes (plus 4 bytes of slack) and answers
+// whether every entry was good: its cell inside the image and its value below valueEnd. The cell
+// is lookup[value] or add + value. A bad entry is written into the slack instead, so checking
+// and writing take one pass; the caller drops the image when an entry was bad.
+template <bool kLookup>
+bool PatchTable(const SobLinkTable& table, uint8_t* image, uint32_t size, const uint32_t* lookup, uint32_t add,
+                uint64_t valueEnd)
+{
+    if (kLookup && table.count != 0 && valueEnd == 0)
+        return false;
+    uint32_t bad = 0;
+    const uint8_t* entry = table.entries;
+    for (uint32_t i = 0; i < table.count; ++i, entry += 8) {
+        uint32_t offset, value;
+        std::memcpy(&offset, entry, 4);
+        std::memcpy(&value, entry + 4, 4);
+        const bool offsetBad = static_cast<uint64_t>(offset) + 4 > size;
+        const bool valueBad = value >= valueEnd;
+        bad |= static_cast<uint32_t>(offsetBad) | static_cast<uint32_t>(valueBad);
+        offset = offsetBad ? size : offset;
+        value = valueBad ? 0 : value;
+        const uint32_t cell = kLookup ? lookup[value] : add + value;
+        std::memcpy(image + offset, &cell, 4);
+    }
+    return bad == 0;
+}
+
+} // namespace
+
+int CSobRuntime::Link(const uint8_t* data, size_t size, int tableIndex, bool library)
+{
+    SobLinkable image;
+    if (!ParseSobLinkable(data, size, &image, false))
+        return kSobLoadLinkFailed;
+    const uint32_t imageSize = image.imageSize;
+    if (imageSize > CScriptMemory::kMaxSize)
+        return kSobLoadNoScriptMemory;
+    // Every byte is overwritten below, so the block need not be cleared.
+    const uint32_t base = m_memory.Allocate(imageSize + 4, false);
+    uint8_t* target = base != 0 ? m_memory.Span(base, imageSize + 4) : nullptr;
+    if (target == nullptr) {
+        if (base != 0)
+            m_memory.Free(base);
+        return kSobLoadNoScriptMemory;
+    }
+    if (imageSize != 0)
+        std::memcpy(target, image.image, imageSize);
+    const bool good =
+        PatchTable<true>(image.tables[0], target, imageSize, m_varAddresses.data(), 0, m_varAddresses.size()) &
+        PatchTable<false>(image.tables[1], target, imageSize, nullptr, CScriptMemory::kNativeBase, m_natives.size()) &
+        PatchTable<true>(image.tables[2], target, imageSize, m_hostVariables.data(), 0, m_hostVariables.size()) &
+        PatchTable<false>(image.tables[3], target, imageSize, nullptr, m_libraryBase,
+                          m_libraryBase != 0 ? uint64_t(m_librarySize) + 1 : 0) &
+        PatchTable<false>(image.tables[4], target, imageSize, nullptr, base, uint64_t(imageSize) + 1);
+    if (!good) {
+        m_memory.Free(base);
+        return kSobLoadLinkFailed;
+    }
+    SobModuleRecord record;
+    record.image = base;
+    record.size = image.imageSize;
+    record.codeLength = image.codeLength;
+    record.tableIndex = library ? -1 : tableIndex;
+    record.library = library;
+    if (library) {
+        // The library is the first record, so that resetting the call stack can keep it.
+        m_modules.insert(m_modules.begin(), record);
+        m_libraryBase = base;
+        m_librarySize = image.imageSize;
+    } else {
+        m_modules.push_back(record);
+    }
+    UpdateCurrentEntry();
+    return kSobLoadOk;
+}
+
+int CSobRuntime::LoadModule(const char* fileName, CSobVM* machine)
+{
+    CFileStream file;
+    if (!ReadWholeFile(file, fileName))
+        return kSobLoadOpenFailed;
+    return LoadModuleBytes(fileName, static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize(), machine);
+}
+
+int CSobRuntime::LoadModuleBytes(const char* fileName, const uint8_t* data, size_t size, CSobVM* machine)
+{
+    if (data == nullptr || size < 4 || std::memcmp(data, "SOB0", 4) != 0)
+        return kSobLoadBadModule;
+    int index = -1;
+    if (m_hasModuleTable) {
+        const std::string name = ModuleName(fileName != nullptr ? fileName : "");
+        for (uint32_t i = 0; i < m_moduleCount && index < 0; ++i) {
+            if (m_moduleTable[i].name == name)
+                index = static_cast<int>(i);
+        }
+        if (index < 0)
+            return kSobLoadBadModule;
+    }
+    CSobVM& vm = machine != nullptr ? *machine : m_machine;
+    if (&vm.Memory() != &m_memory)
+        return kSobLoadBadMachine;
+    const int linked = Link(data + 4, size - 4, index, false);
+    if (linked != kSobLoadOk)
+        return linked;
+    if (vm.PushZero() != 0) {
+        TruncateModules(m_modules.size() - 1);
+        return kSobLoadBadMachine;
+    }
+    vm.SetIp(m_modules.back().image);
+    if (&vm != &m_machine)
+        BindNatives(vm);
+    return kSobLoadOk;
+}
+
+int CSobRuntime::UnloadModule()
+{
+    if (m_modules.empty() || m_modules.back().library)
+        return 0;
+    OnUnloadModule();
+    TruncateModules(m_modules.size() - 1);
+    return 0;
+}
+
+uint32_t CSobRuntime::GetEntry()
+{
+    return !m_modules.empty() && !m_modules.back().library ? m_modules.back().image : 0;
+}
+
+void CSobRuntime::TruncateModules(size_t keep)
+{
+    for (size_t i = keep; i < m_modules.size(); ++i) {
+        m_memory.Free(m_modules[i].image);
+        if (m_modules[i].library) {
+            m_libraryBase = 0;
+            m_librarySize = 0;
+        }
+    }
+    if (keep < m_modules.size())
+        m_modules.resize(keep);
+    UpdateCurrentEntry();
+}
+
+void CSobRuntime::UpdateCurrentEntry()
+{
+    // The library has no entry of its own: with only the library left there is no current entry.
+    m_current = m_hasModuleTable && !m_modules.empty() && !m_modules.back().library ? m_modules.back().tableIndex : -1;
+}
+
+// ---- system files ----
+
+int CSobRuntime::LoadSystemFiles(const char* moduleTableFile, const char* userVarFile, const char* libraryFile,
+                                 bool withInitial, bool withSnapshot)
+{
+    if (m_loaded)
+        return kSobSysAlreadyLoaded;
+    m_loaded = true;
+    CFileStream file;
+    if (ReadWholeFile(file, moduleTableFile)) {
+        const int r = LoadModuleTable(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize());
+        if (r != kSobSysOk)
+            return r;
+    }
+    if (ReadWholeFile(file, userVarFile)) {
+        const int r = LoadUserVariables(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize(), withInitial,
+                                        withSnapshot);
+        if (r != kSobSysOk)
+            return r;
+    }
+    if (ReadWholeFile(file, libraryFile))
+        return LoadFunctionLibrary(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize());
+    return kSobSysOk;
+}
+
+int CSobRuntime::LoadModuleTable(const uint8_t* data, size_t size)
+{
+    ByteReader in(data, data != nullptr ? size : 0);
+    uint32_t count;
+    if (!in.U16(&count))
+        return kSobSysBadModuleTable;
+    std::unique_ptr<SobModuleEntry[]> table(new (std::nothrow) SobModuleEntry[count]);
+    if (table == nullptr)
+        return kSobSysBadModuleTable;
+    for (uint32_t i = 0; i < count; ++i) {
+        SobModuleEntry& entry = table[i];
+        uint32_t length, readBits, choiceBits;
+        const uint8_t* name;
+        if (!in.U8(&length) || length == 0 || !in.Take(length, &name) || !in.U16(&readBits) || !in.U16(&choiceBits))
+            return kSobSysBadModuleTable;
+        // The last of the length's bytes stands for the NUL.
+        entry.name.assign(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), length - 1));
+        entry.nameLength = static_cast<uint8_t>(entry.name.size() + 1);
+        if (entry.readBits.Create(readBits) == 2 || entry.choiceBits.Create(choiceBits) == 2)
+            return kSobSysBadModuleTable;
+    }
+    m_moduleTable = std::move(table);
+    m_moduleCount = count;
+    m_hasModuleTable = true;
+    UpdateCurrentEntry();
+    return kSobSysOk;
+}
+
+int CSobRuntime::LoadFunctionLibrary(const uint8_t* data, size_t size)
+{
+    if (data == nullptr || size < 4 || std::memcmp(data, "SOB2", 4) != 0)
+        return kSobSysBadLibraryMagic;
+    if (m_libraryBase != 0)
+        return kSobSysLibraryLink;
+    const int r = Link(data + 4, size - 4, -1, true);
+    return r == kSobLoadOk ? kSobSysOk : r == kSobLoadNoScriptMemory ? kSobSysNoScriptMemory : kSobSysLibraryLink;
+}
+
+int CSobRuntime::LoadUserVariables(const uint8_t* data, size_t size, bool withInitial, bool withSnapshot)
+{
+    if (data == nullptr || size < 4 || std::memcmp(data, "SOB1", 4) != 0)
+        return kSobSysBadUserVarMagic;
+    ByteReader in(data + 4, size - 4);
+    uint32_t blockSize, variableCount, fixupCount, end;
+    const uint8_t *block, *variables, *fixups;
+    if (!in.U32(&blockSize) || !in.Take(blockSize, &block) || !in.U32(&variableCount) ||
+        variableCount > in.Left() / 10 || !in.Take(variableCount * 10ull, &variables) || !in.U32(&fixupCount) ||
+        fixupCount > in.Left() / 8 || !in.Take(fixupCount * 8ull, &fixups) || !in.U32(&end) || end != 0)
+        return kSobSysBadUserVars;
+
+    std::vector<SobVarRecord> records(variableCount);
+    std::vector<uint32_t> offsets(variableCount);
+    uint32_t pointerCount = 0;
+    uint64_t saveSize = 1;
+    for (uint32_t i = 0; i < variableCount; ++i) {
+        const uint8_t* p = variables + 10 * i;
+        SobVarRecord& r = records[i];
+        r.kind = p[0];
+        r.cls = p[1];
+        offsets[i] = SobLinkTable::Word(p + 2);
+        r.size = SobLinkTable::Word(p + 6);
+        if (r.kind > 2 || r.cls > 2 || static_cast<uint64_t>(offsets[i]) + r.size > blockSize)
+            return kSobSysBadUserVars;
+        pointerCount += r.kind == 1;
+        // Save blocks of every variable must stay measurable in 31 bits.
+        saveSize += static_cast<uint64_t>(r.size) + 1;
+        if (saveSize > 0x7FFFFFFFu)
+            return kSobSysBadUserVars;
+    }
+    for (uint32_t i = 0; i < fixupCount; ++i) {
+        const uint64_t cell = SobLinkTable::Word(fixups + 8 * i);
+        const uint64_t target = SobLinkTable::Word(fixups + 8 * i + 4);
+        if (cell + 4 > blockSize || target >= blockSize)
+            return kSobSysBadUserVars;
+    }
+
+    // Each copy: a data block and a pointer-cell array, allocated once so link entries stay valid.
+    const bool wanted[3] = {true, withInitial, withSnapshot};
+    VarCopy copies[3];
+    for (int c = 0; c < 3; ++c) {
+        if (!wanted[c])
+            continue;
+        VarCopy& copy = copies[c];
+        copy.present = true;
+        copy.block = m_memory.Allocate(blockSize);
+        copy.cells = m_memory.Allocate(pointerCount * 4);
+        if (copy.block == 0 || copy.cells == 0) {
+            for (VarCopy& made : copies)
+                FreeCopy(made);
+            return kSobSysNoScriptMemory;
+        }
+        if (blockSize != 0)
+            std::memcpy(m_memory.Span(copy.block, blockSize), block, blockSize);
+        copy.records = records;
+        uint32_t nextCell = 0;
+        for (uint32_t i = 0; i < variableCount; ++i) {
+            SobVarRecord& r = copy.records[i];
+            if (r.kind == 1) {
+                r.address = copy.cells + 4 * nextCell++;
+                m_memory.Store32(r.address, copy.block + offsets[i]);
+            } else {
+                r.address = copy.block + offsets[i];
+            }
+        }
+        for (uint32_t i = 0; i < fixupCount; ++i)
+            m_memory.Store32(copy.block + SobLinkTable::Word(fixups + 8 * i),
+                             copy.block + SobLinkTable::Word(fixups + 8 * i + 4));
+    }
+    for (int c = 0; c < 3; ++c) {
+        FreeCopy(m_copies[c]);
+        m_copies[c] = std::move(copies[c]);
+    }
+    m_varAddresses.clear();
+    for (const SobVarRecord& r : m_copies[kLive].records)
+        m_varAddresses.push_back(r.address);
+    m_tracked.clear();
+    return kSobSysOk;
+}
+
+void CSobRuntime::FreeCopy(VarCopy& copy)
+{
+    if (copy.block != 0)
+        m_memory.Free(copy.block);
+    if (copy.cells != 0)
+        m_memory.Free(copy.cells);
+    copy = VarCopy();
+}
+
+// ---- variables ----
+
+bool CSobRuntime::ValueAddress(const VarCopy& copy, size_t index, uint32_t* address) const
+{
+    const SobVarRecord& r = copy.records[index];
+    uint32_t a = r.address;
+    if (r.kind == 1 && !m_memory.Load32(r.address, &a))
+        return false;
+    if (!m_memory.Contains(a, r.size))
+        return false;
+    *address = a;
+    return true;
+}
+
+bool CSobRuntime::VariableValueAddress(SobVarCopy copy, size_t index, uint32_t* address) const
+{
+    if (copy < kLive || copy > kSnapshot || index >= m_copies[copy].records.size())
+        return false;
+    return ValueAddress(m_copies[copy], index, address);
+}
+
+int CSobRuntime::ClearVariables(int classSelector, int storageSelector)
+{
+    const VarCopy& live = m_copies[kLive];
+    for (size_t i = 0; i < live.records.size(); ++i) {
+        const SobVarRecord& r = live.records[i];
+        uint32_t a;
+        if (ClassSelected(r.cls, classSelector) && StorageSelected(r.kind, storageSelector) && ValueAddress(live, i, &a) &&
+            r.size != 0)
+            std::memset(m_memory.Span(a, r.size), 0, r.size);
+    }
+    return 0;
+}
+
+int CSobRuntime::CopyVariables(Copy from, Copy to, int classSelector, int storageSelector)
+{
+    if (!m_copies[from].present || !m_copies[to].present)
+        return 1;
+    const VarCopy& source = m_copies[from];
+    const VarCopy& target = m_copies[to];
+    for (size_t i = 0; i < target.records.size(); ++i) {
+        const SobVarRecord& r = target.records[i];
+        uint32_t s, d;
+        if (ClassSelected(r.cls, classSelector) && StorageSelected(r.kind, storageSelector) &&
+            ValueAddress(source, i, &s) && ValueAddress(target, i, &d))
+            m_memory.Copy(d, s, r.size);
+    }
+    return 0;
+}
+
+int CSobRuntime::ResetVariables(int classSelector, int storageSelector)
+{
+    return CopyVariables(kInitial, kLive, classSelector, storageSelector);
+}
+
+int CSobRuntime::SnapshotVariables(int classSelector, int storageSelector)
+{
+    return CopyVariables(kLive, kSnapshot, classSelector, storageSelector);
+}
+
+int CSobRuntime::RestoreSnapshot(int classSelector, int storageSelector)
+{
+    return CopyVariables(kSnapshot, kLive, classSelector, storageSelector);
+}
+
+int CSobRuntime::FindVariable(uint32_t address) const
+{
+    const std::vector<SobVarRecord>& records = m_copies[kLive].records;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (records[i].address == address)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+int CSobRuntime::SnapshotVariable(uint32_t address)
+{
+    if (!m_copies[kSnapshot].present)
+        return 1;
+    const int index = FindVariable(address);
+    if (index < 0)
+        return 2;
+    uint32_t s, d;
+    if (ValueAddress(m_copies[kLive], index, &s) && ValueAddress(m_copies[kSnapshot], index, &d))
+        m_memory.Copy(d, s, m_copies[kLive].records[index].size);
+    return 0;
+}
+
+int CSobRuntime::AddTrackedVariable(uint32_t address)
+{
+    if (!m_copies[kSnapshot].present)
+        return 1;
+    const int index = FindVariable(address);
+    if (index < 0)
+        return 2;
+    m_tracked.push_back(index);
+    return 0;
+}
+
+// ---- save blocks ----
+
+uint32_t CSobRuntime::GetVariablesSaveSize(int selector, bool fromSnapshot) const
+{
+    if (fromSnapshot && !m_copies[kSnapshot].present)
+        return 0;
+    uint32_t size = 1; // bounded below 2^31 when the variables were loaded
+    for (const SobVarRecord& r : m_copies[kLive].records) {
+        if (SaveSelected(r, selector))
+            size += r.size + 1;
+    }
+    return size;
+}
+
+int CSobRuntime::SaveVariables(uint8_t** cursor, size_t* left, int selector, bool fromSnapshot) const
+{
+    if (cursor == nullptr || *cursor == nullptr || left == nullptr)
+        return 1;
+    if (fromSnapshot && !m_copies[kSnapshot].present)
+        return 2;
+    const uint32_t size = GetVariablesSaveSize(selector, fromSnapshot);
+    if (size > *left)
+        return 3;
+    const VarCopy& copy = m_copies[fromSnapshot ? kSnapshot : kLive];
+    uint8_t* out = *cursor;
+    *out++ = static_cast<uint8_t>(selector);
+    for (size_t i = 0; i < copy.records.size(); ++i) {
+        const SobVarRecord& r = copy.records[i];
+        if (!SaveSelected(r, selector))
+            continue;
+        *out++ = r.kind;
+        uint32_t a;
+        // A pointer cell bent outside script memory: zeros keep the block readable.
+        if (ValueAddress(copy, i, &a))
+            std::memcpy(out, m_memory.Span(a, r.size), r.size);
+        else
+            std::memset(out, 0, r.size);
+        out += r.size;
+    }
+    *cursor = out;
+    *left -= size;
+    return 0;
+}
+
+int CSobRuntime::LoadVariables(const uint8_t** cursor, size_t* left)
+{
+    if (cursor == nullptr || *cursor == nullptr || left == nullptr || *left == 0)
+        return 1;
+    const VarCopy& live = m_copies[kLive];
+    const uint8_t* in = *cursor;
+    const int selector = in[0];
+    // The whole block is checked first: a mismatch changes no variable.
+    size_t at = 1;
+    for (const SobVarRecord& r : live.records) {
+        if (!SaveSelected(r, selector))
+            continue;
+        if (at >= *left || in[at] != r.kind || r.size > *left - at - 1)
+            return 1;
+        at += 1 + r.size;
+    }
+    at = 1;
+    for (size_t i = 0; i < live.records.size(); ++i) {
+        const SobVarRecord& r = live.records[i];
+        if (!SaveSelected(r, selector))
+            continue;
+        uint32_t a;
+        if (ValueAddress(live, i, &a) && r.size != 0)
+            std::memcpy(m_memory.Span(a, r.size), in + at + 1, r.size);
+        at += 1 + r.size;
+    }
+    *cursor += at;
+    *left -= at;
+    return 0;
+}
+
+// ---- read and choice bits ----
+
+const CBitArray* CSobRuntime::Bits(bool common, bool choice) const
+{
+    if (!m_hasModuleTable || m_moduleCount == 0)
+        return nullptr;
+    const int64_t index = common ? static_cast<int64_t>(m_moduleCount) - 1 : m_current;
+    if (index < 0 || index >= m_moduleCount)
+        return nullptr;
+    return choice ? &m_moduleTable[index].choiceBits : &m_moduleTable[index].readBits;
+}
+
+CBitArray* CSobRuntime::Bits(bool common, bool choice)
+{
+    return const_cast<CBitArray*>(static_cast<const CSobRuntime*>(this)->Bits(common, choice));
+}
+
+bool CSobRuntime::TestReadBit(uint32_t bit, bool common) const
+{
+    const CBitArray* bits = Bits(common, false);
+    return bits != nullptr && bits->GetBit(bit);
+}
+
+bool CSobRuntime::SetReadBit(uint32_t bit, bool common)
+{
+    CBitArray* bits = Bits(common, false);
+    return bits != nullptr && bits->SetBit(bit, 1) == 0;
+}
+
+bool CSobRuntime::TestChoiceBit(uint32_t bit, bool common) const
+{
+    const CBitArray* bits = Bits(common, true);
+    return bits != nullptr && bits->GetBit(bit);
+}
+
+bool CSobRuntime::SetChoiceBit(uint32_t bit, bool common)
+{
+    CBitArray* bits = Bits(common, true);
+    return bits != nullptr && bits->SetBit(bit, 1) == 0;
+}
+
+// ---- read log ----
+
+void CSobRuntime::SetReadLogFolder(const char* folder)
+{
+    m_readLogFolder = folder != nullptr ? folder : "";
+}
+
+bool CSobRuntime::SetReadLogFile(const char* name)
+{
+    if (name == nullptr)
+        return false;
+    m_readLogFile = name;
+    return true;
+}
+
+std::vector<uint8_t> CSobRuntime::BuildReadLog() const
+{
+    std::vector<uint8_t> body;
+    for (uint32_t i = 0; i < m_moduleCount; ++i) {
+        const SobModuleEntry& e = m_moduleTable[i];
+        body.push_back(static_cast<uint8_t>(e.name.size() + 1));
+        body.insert(body.end(), e.name.begin(), e.name.end());
+        body.push_back(0);
+        for (const CBitArray* bits : {&e.readBits, &e.choiceBits}) {
+            PutU32(body, bits->GetBitCount());
+            PutU32(body, bits->GetByteCount());
+            if (bits->GetBytes() != nullptr)
+                body.insert(body.end(), bits->GetBytes(), bits->GetBytes() + bits->GetByteCount());
+        }
+    }
+    BYTE* packed = nullptr;
+    DWORD packedSize = 0;
+    const bool compressed =
+        !body.empty() && LzssCompress(body.data(), &packed, static_cast<DWORD>(body.size()), &packedSize, true) == 0;
+    std::vector<uint8_t> file = {'T', 'L', 'O', 'G'};
+    PutU32(file, compressed ? packedSize : static_cast<uint32_t>(body.size()));
+    PutU32(file, compressed ? static_cast<uint32_t>(body.size()) : 0);
+    PutU32(file, m_moduleCount);
+    if (compressed) {
+        file.insert(file.end(), packed, packed + packedSize);
+        LzssFree(packed);
+    } else {
+        file.insert(file.end(), body.begin(), body.end());
+    }
+    return file;
+}
+
+int CSobRuntime::SaveReadLog(const char* name)
+{
+    if (name == nullptr)
+        name = m_readLogFile.empty() ? nullptr : m_readLogFile.c_str();
+    if (name == nullptr)
+        return 1;
+    if (!m_hasModuleTable)
+        return 2;
+    const std::vector<uint8_t> bytes = BuildReadLog();
+    char path[MAX_PATH], temp[MAX_PATH];
+    const std::string target = MakeFilePath(name);
+    const std::string tempName = target + ".tmp";
+    if (MakeFullPath(path, target.c_str(), nullptr) == 0 || MakeFullPath(temp, tempName.c_str(), nullptr) == 0)
+        return 3;
+    // Written beside the old log and renamed over it, so a failed save keeps the previous log.
+    CFileStream file;
+    if (file.Create(temp, true) != 0)
+        return 3;
+    const bool written = file.Write(bytes.data(), static_cast<DWORD>(bytes.size())) == bytes.size();
+    file.Close();
+    if (!written || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(temp);
+        return 3;
+    }
+    return 0;
+}
+
+int CSobRuntime::LoadReadLog(const char* name)
+{
+    if (name == nullptr)
+        name = m_readLogFile.empty() ? nullptr : m_readLogFile.c_str();
+    if (name == nullptr)
+        return 1;
+    if (!m_hasModuleTable)
+        return 0;
+    CFileStream file;
+    if (!ReadWholeFile(file, MakeFilePath(name).c_str()))
+        return 1;
+    return MergeReadLog(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize());
+}
+
+int CSobRuntime::MergeReadLog(const uint8_t* data, size_t size)
+{
+    if (data == nullptr || size < 16 || std::memcmp(data, "TLOG", 4) != 0)
+        return 2;
+    ByteReader header(data + 4, 12);
+    uint32_t stored, unpacked, count;
+    header.U32(&stored);
+    header.U32(&unpacked);
+    header.U32(&count);
+    if (stored > size - 16)
+        return 2;
+    std::unique_ptr<BYTE, void (*)(BYTE*)> expanded(nullptr, LzssFree);
+    const uint8_t* body = data + 16;
+    size_t bodySize = stored;
+    if (unpacked != 0) {
+        BYTE* out = nullptr;
+        if (unpacked > kMaxReadLogBody || LzssDecompress(body, stored, &out, unpacked, true) != 0)
+            return 2;
+        expanded.reset(out);
+        body = out;
+        bodySize = unpacked;
+    }
+    // The whole log is parsed before any bit changes.
+    struct Stored {
+        std::string name;
+        uint32_t bits[2];
+        const uint8_t* bytes[2];
+        uint32_t byteCount[2];
+    };
+    std::vector<Stored> entries;
+    ByteReader in(body, bodySize);
+    for (uint32_t i = 0; i < count; ++i) {
+        Stored s;
+        uint32_t length;
+        const uint8_t* name;
+        if (!in.U8(&length) || length == 0 || !in.Take(length, &name))
+            return 2;
+        s.name.assign(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), length - 1));
+        for (int k = 0; k < 2; ++k) {
+            if (!in.U32(&s.bits[k]) || !in.U32(&s.byteCount[k]) ||
+                s.byteCount[k] != (static_cast<uint64_t>(s.bits[k]) + 7) / 8 || !in.Take(s.byteCount[k], &s.bytes[k]))
+                return 2;
+        }
+        entries.push_back(std::move(s));
+    }
+    for (uint32_t i = 0; i < m_moduleCount; ++i)
+        m_moduleTable[i].merged = false;
+    for (const Stored& s : entries) {
+        for (uint32_t i = 0; i < m_moduleCount; ++i) {
+            SobModuleEntry& e = m_moduleTable[i];
+            if (e.merged || e.name != s.name)
+                continue;
+            if (s.bits[0] == e.readBits.GetBitCount() && s.byteCount[0] != 0)
+                e.readBits.CopyFrom(s.bytes[0], s.byteCount[0]);
+            if (s.bits[1] == e.choiceBits.GetBitCount() && s.byteCount[1] != 0)
+                e.choiceBits.CopyFrom(s.bytes[1], s.byteCount[1]);
+            e.merged = true;
+            break;
+        }
+    }
+    return 0;
+}

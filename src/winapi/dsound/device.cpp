@@ -1,0 +1,467 @@
+// DirectSound devices: the output (recorded on the headless host's clock, or SDL audio fed by a
+// mixing thread), the period mix over the live buffers, and the registry of live devices behind
+// the test switches and the recording.
+#include "winapi/dsound/device.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "winapi/clock.h"
+#include "winapi/dsound/mixer.h"
+#include "winapi/host_headless.h"
+#include "winapi/user.h"
+
+namespace winapi::ds {
+
+namespace {
+
+struct Registry {
+    std::mutex mutex;
+    std::vector<std::weak_ptr<Device>> devices;
+    DsoundRecording last; // of the last released device
+    DsoundOutput output = DsoundOutput::Auto;
+    bool dropped = false;
+};
+Registry& TheRegistry()
+{
+    static auto* registry = new Registry;
+    return *registry;
+}
+
+void WriteWav(const char* path, const DsoundRecording& r)
+{
+    FILE* f = std::fopen(path, "wb");
+    if (!f)
+        return;
+    const uint32_t data = static_cast<uint32_t>(r.samples.size() * 2);
+    auto u32 = [f](uint32_t v) {
+        const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+        std::fwrite(b, 1, 4, f);
+    };
+    auto u16 = [f](uint16_t v) {
+        const uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
+        std::fwrite(b, 1, 2, f);
+    };
+    std::fwrite("RIFF", 1, 4, f);
+    u32(36 + data);
+    std::fwrite("WAVEfmt ", 1, 8, f);
+    u32(16);
+    u16(1);
+    u16(r.channels);
+    u32(r.rate);
+    u32(r.rate * r.channels * 2);
+    u16(static_cast<uint16_t>(r.channels * 2));
+    u16(16);
+    std::fwrite("data", 1, 4, f);
+    u32(data);
+    for (int16_t s : r.samples)
+        u16(static_cast<uint16_t>(s));
+    std::fclose(f);
+}
+
+} // namespace
+
+bool UseRecordedOutput()
+{
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (r.output == DsoundOutput::Auto)
+        return CurrentHeadlessHost() != nullptr;
+    return r.output == DsoundOutput::Recorded;
+}
+
+bool OutputDropped()
+{
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return r.dropped;
+}
+
+void RegisterDevice(const std::shared_ptr<Device>& device)
+{
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.devices.push_back(device);
+}
+
+void UnregisterDevice(Device* device)
+{
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    std::erase_if(r.devices, [device](const std::weak_ptr<Device>& w) {
+        auto d = w.lock();
+        return !d || d.get() == device;
+    });
+}
+
+Device::Device() = default;
+
+Device::~Device()
+{
+    Close();
+}
+
+bool Device::Open(const std::string& sdlName)
+{
+    recorded_ = UseRecordedOutput();
+    dropped_ = OutputDropped();
+    if (recorded_) {
+        listener_ = AddClockListener(&Device::OnClock, this);
+    } else {
+        sdlName_ = sdlName;
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            return false;
+        sdlInit_ = true;
+        if (!dropped_ && !OpenSdlDevice()) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            sdlInit_ = false;
+            return false;
+        }
+        StartSdl();
+    }
+    open_ = true;
+    return true;
+}
+
+void Device::Close()
+{
+    if (!open_)
+        return;
+    open_ = false;
+    if (recorded_) {
+        RemoveClockListener(listener_);
+        DsoundRecording r = Recording();
+        if (const char* wav = std::getenv("TESSARO_AUDIO_WAV"); wav && *wav)
+            WriteWav(wav, r);
+        Registry& reg = TheRegistry();
+        std::lock_guard<std::mutex> lock(reg.mutex);
+        reg.last = std::move(r);
+    } else {
+        StopSdl();
+        CloseSdlDevice();
+        if (sdlInit_)
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        sdlInit_ = false;
+    }
+}
+
+void Device::SetOutputFormat(DWORD newRate, WORD newChannels)
+{
+    if (newRate == rate && newChannels == channels)
+        return;
+    if (!recorded_ && open_) {
+        StopSdl();
+        CloseSdlDevice();
+    }
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        rate = newRate;
+        channels = newChannels;
+        clockMs_ = 0;
+        framesMixed_ = 0;
+    }
+    if (recorded_) {
+        // The recording restarts in the new format.
+        std::lock_guard<std::mutex> lock(recordMutex_);
+        recording_.clear();
+    } else if (open_) {
+        if (!dropped_)
+            OpenSdlDevice();
+        StartSdl();
+    }
+}
+
+void Device::Add(Buffer* buffer)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    buffers_.push_back(buffer);
+}
+
+void Device::Remove(Buffer* buffer)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    std::erase(buffers_, buffer);
+}
+
+bool Device::WindowActive()
+{
+    HWND w;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        w = window;
+    }
+    return !w || !IsWindow(w) || GetForegroundWindow() == w;
+}
+
+void Device::Mix(int16_t* out, size_t frames)
+{
+    // Focus is read before the mix lock: the window system has its own locks.
+    MixLocked(out, frames, WindowActive());
+}
+
+void Device::MixLocked(int16_t* out, size_t frames, bool active)
+{
+    std::lock_guard<std::recursive_mutex> lock(mutex);
+    const size_t samples = frames * channels;
+    acc_.assign(samples, 0);
+    for (Buffer* b : std::vector<Buffer*>(buffers_))
+        b->MixInto(acc_.data(), frames, voice_, active || (b->Flags() & DSBCAPS_GLOBALFOCUS));
+    Saturate(acc_.data(), out, samples);
+}
+
+void Device::OnClock(void* self, uint64_t ms)
+{
+    static_cast<Device*>(self)->MixDue(ms);
+}
+
+void Device::MixDue(uint64_t ms)
+{
+    std::vector<int16_t> out;
+    const bool active = WindowActive();
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        clockMs_ += ms;
+        const uint64_t due = clockMs_ * rate / 1000;
+        out.resize((due - framesMixed_) * channels);
+        size_t done = 0;
+        while (framesMixed_ < due) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(kPeriodFrames, due - framesMixed_));
+            MixLocked(out.data() + done * channels, n, active);
+            done += n;
+            framesMixed_ += n;
+        }
+    }
+    if (dropped_)
+        return;
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    recording_.insert(recording_.end(), out.begin(), out.end());
+}
+
+void Device::ClearRecording()
+{
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    recording_.clear();
+}
+
+DsoundRecording Device::Recording()
+{
+    DsoundRecording r;
+    {
+        std::lock_guard<std::recursive_mutex> lock(mutex);
+        r.rate = rate;
+        r.channels = channels;
+    }
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    r.samples = recording_;
+    return r;
+}
+
+void Device::Drop()
+{
+    dropped_ = true;
+    if (!recorded_ && open_) {
+        StopSdl();
+        CloseSdlDevice();
+        StartSdl();
+    }
+}
+
+void Device::Return()
+{
+    dropped_ = false;
+}
+
+// SDL output. The mixing thread keeps at most two periods queued; without a device (lost,
+// dropped) it paces itself on the real clock so cursors move and one-shots end, and it tries to
+// reopen the device every half second until one opens again.
+bool Device::OpenSdlDevice()
+{
+    SDL_AudioSpec want{};
+    SDL_AudioSpec have{};
+    want.freq = static_cast<int>(rate);
+    want.format = AUDIO_S16SYS;
+    want.channels = static_cast<Uint8>(channels);
+    want.samples = kPeriodFrames;
+    want.callback = &Device::SdlCallback;
+    want.userdata = this;
+    const SDL_AudioDeviceID id = SDL_OpenAudioDevice(sdlName_.empty() ? nullptr : sdlName_.c_str(), 0, &want, &have, 0);
+    if (id == 0)
+        return false;
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    sdlDevice_ = id;
+    SDL_PauseAudioDevice(id, 0);
+    return true;
+}
+
+void Device::CloseSdlDevice()
+{
+    uint32_t id;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        id = sdlDevice_;
+        sdlDevice_ = 0;
+        queue_.clear();
+    }
+    if (id)
+        SDL_CloseAudioDevice(id);
+}
+
+void Device::StartSdl()
+{
+    quit_ = false;
+    thread_ = std::thread(&Device::SdlThread, this);
+}
+
+void Device::StopSdl()
+{
+    if (!thread_.joinable())
+        return;
+    quit_ = true;
+    queueCv_.notify_all();
+    thread_.join();
+}
+
+void Device::SdlCallback(void* self, uint8_t* stream, int len)
+{
+    auto* d = static_cast<Device*>(self);
+    auto* out = reinterpret_cast<int16_t*>(stream);
+    const size_t samples = static_cast<size_t>(len) / 2;
+    std::lock_guard<std::mutex> lock(d->queueMutex_);
+    const size_t n = std::min(samples, d->queue_.size());
+    std::copy_n(d->queue_.begin(), n, out);
+    d->queue_.erase(d->queue_.begin(), d->queue_.begin() + static_cast<std::ptrdiff_t>(n));
+    std::fill(out + n, out + samples, int16_t{0});
+    d->queueCv_.notify_all();
+}
+
+void Device::SdlThread()
+{
+    using Clock = std::chrono::steady_clock;
+    std::vector<int16_t> period;
+    auto next = Clock::now();
+    auto retry = Clock::now();
+    while (!quit_) {
+        uint32_t id;
+        {
+            std::lock_guard<std::mutex> lock(queueMutex_);
+            id = sdlDevice_;
+        }
+        if (id && SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED) {
+            CloseSdlDevice();
+            id = 0;
+        }
+        size_t ch;
+        {
+            std::lock_guard<std::recursive_mutex> lock(mutex);
+            ch = channels;
+        }
+        period.resize(kPeriodFrames * ch);
+        if (id) {
+            std::unique_lock<std::mutex> lock(queueMutex_);
+            queueCv_.wait_for(lock, std::chrono::milliseconds(20),
+                              [&] { return quit_ || queue_.size() < 2 * kPeriodFrames * ch; });
+            if (quit_ || queue_.size() >= 2 * kPeriodFrames * ch)
+                continue;
+            lock.unlock();
+            Mix(period.data(), kPeriodFrames);
+            lock.lock();
+            queue_.insert(queue_.end(), period.begin(), period.end());
+            next = Clock::now();
+            continue;
+        }
+        const auto now = Clock::now();
+        if (!dropped_ && now >= retry) {
+            retry = now + std::chrono::milliseconds(500);
+            if (OpenSdlDevice())
+                continue;
+        }
+        if (now < next) {
+            std::this_thread::sleep_for(std::min<Clock::duration>(next - now, std::chrono::milliseconds(5)));
+            continue;
+        }
+        Mix(period.data(), kPeriodFrames);
+        DWORD r;
+        {
+            std::lock_guard<std::recursive_mutex> lock(mutex);
+            r = rate;
+        }
+        next += std::chrono::microseconds(kPeriodFrames * 1000000ull / r);
+        if (now - next > std::chrono::milliseconds(200))
+            next = now;
+    }
+}
+
+} // namespace winapi::ds
+
+namespace winapi {
+
+DsoundSwitches& Dsound()
+{
+    static DsoundSwitches switches;
+    return switches;
+}
+
+void SetDsoundOutput(DsoundOutput output)
+{
+    ds::Registry& r = ds::TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.output = output;
+}
+
+void DsoundMarkLost(IDirectSoundBuffer* buffer)
+{
+    if (buffer)
+        static_cast<ds::Buffer*>(buffer)->MarkLost();
+}
+
+namespace {
+std::vector<std::shared_ptr<ds::Device>> LiveDevices(bool dropped, bool set)
+{
+    ds::Registry& r = ds::TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (set)
+        r.dropped = dropped;
+    std::vector<std::shared_ptr<ds::Device>> live;
+    for (auto& w : r.devices)
+        if (auto d = w.lock())
+            live.push_back(d);
+    return live;
+}
+} // namespace
+
+void DsoundDropOutput()
+{
+    for (auto& d : LiveDevices(true, true))
+        d->Drop();
+}
+
+void DsoundReturnOutput()
+{
+    for (auto& d : LiveDevices(false, true))
+        d->Return();
+}
+
+DsoundRecording DsoundRecorded()
+{
+    auto live = LiveDevices(false, false);
+    if (!live.empty())
+        return live.back()->Recording();
+    ds::Registry& r = ds::TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return r.last;
+}
+
+void DsoundClearRecorded()
+{
+    for (auto& d : LiveDevices(false, false))
+        d->ClearRecording();
+    ds::Registry& r = ds::TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.last.samples.clear();
+}
+
+} // namespace winapi

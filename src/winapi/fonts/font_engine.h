@@ -1,0 +1,114 @@
+// The FreeType side of the GDI fonts: shared faces, face-name resolution, logical font objects
+// and the glyph loader that GetGlyphOutlineA, GetTextExtentPoint32A and TextOutA share. Every
+// FreeType call runs under FontEngineLock(). Internal to winapi.
+#pragma once
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "winapi/fonts/fonts.h"
+#include "winapi/gdi_object.h"
+
+struct hb_font_t;
+
+namespace winapi {
+
+std::recursive_mutex& FontEngineLock();
+// Initialises fontconfig once (and frees it at exit); every fontconfig user calls it first.
+void UseFontconfig();
+
+// One face file, opened once for the life of the process.
+struct FontFace {
+    FT_Face face = nullptr;
+    hb_font_t* shaper = nullptr; // for the vertical forms of "@" faces
+    std::string family;
+    int unitsPerEm = 1000;
+    int winAscent = 0; // font units
+    int winDescent = 0;
+    int typoDescender = 0; // negative below the baseline
+    int underlinePosition = 0;
+    int underlineThickness = 0;
+    int strikeoutPosition = 0;
+    int strikeoutSize = 0;
+    int avgCharWidth = 0;
+    bool bold = false;
+    bool fixedPitch = false;
+    std::unordered_map<uint32_t, uint32_t> verticalForms; // glyph index → vertical glyph index
+};
+
+// The face file for a family name (UTF-8) as fontconfig names it; null when there is none.
+FontFace* OpenFaceForFamily(const std::string& family);
+
+// The family a LOGFONTA face name resolves to (UTF-8): the Windows alias table, then fontconfig
+// when the match bears the name, else IPAPGothic. `vertical` receives whether it began with "@".
+std::string ResolveFaceName(const CHAR (&faceName)[LF_FACESIZE], bool* vertical);
+
+// One glyph as the stand-in renders it.
+struct GlyphImage {
+    int left = 0; // pixels right of the origin
+    int top = 0;  // pixels above the origin
+    int width = 0;
+    int rows = 0;
+    int pitch = 0;             // bytes a row of bits
+    std::vector<uint8_t> bits; // mono: MSB-first rows; grey: 0..255
+    FT_Vector advance{0, 0};   // 26.6, transformed, y upwards
+};
+
+class GdiFont : public GdiObject {
+public:
+    GdiFont() : GdiObject(GdiKind::Font) {}
+    ~GdiFont() override;
+
+    LOGFONTA logfont{};
+    FontFace* face = nullptr;
+    FT_Size size = nullptr; // this font's pixel size on the shared face
+    int em = 16;            // pixels
+    int ascent = 0;         // pixels, rounded up
+    int descent = 0;
+    int boldStrength = 0;  // pixels of synthetic emboldening (0: none)
+    bool vertical = false; // an "@" face
+    bool stock = false;
+    // Under FontEngineLock: advances by code (bit 16: mono load), and the last glyph that
+    // GetGlyphOutlineA rendered (its size query and its fill come in pairs).
+    std::unordered_map<uint32_t, int> advances;
+    bool lastValid = false;
+    uint64_t lastKey = 0;
+    FT_Matrix lastMatrix{};
+    bool lastFound = false;
+    GlyphImage lastImage;
+};
+
+std::shared_ptr<GdiFont> GdiFindFont(const void* handle);
+// The font a DC draws with: its selected font or the stock font.
+std::shared_ptr<GdiFont> DcFont(GdiDc& dc);
+std::shared_ptr<GdiFont> StockFont();
+// A font from a description (CreateFontIndirectA without registering); null as that call.
+std::shared_ptr<GdiFont> MakeFont(const LOGFONTA& logfont);
+// SelectObject of a font: the previous font's handle (the stock font's when none was selected).
+HGDIOBJ SelectFontIntoDc(GdiDc& dc, const std::shared_ptr<GdiFont>& font);
+
+// The characters of a text: a lead byte takes the next byte as its trail, except at the end.
+std::vector<unsigned> SplitCodes(const char* text, int count);
+
+// Rendering options: mono (one bit) or grey; an extra 16.16 matrix after the escapement;
+// render false measures only.
+struct GlyphRequest {
+    bool mono = true;
+    bool render = true;
+    const FT_Matrix* matrix = nullptr;
+    bool turn = true; // apply the font's escapement
+};
+
+// false when the code has no Unicode form or the face has no glyph for it.
+bool LoadFontGlyph(GdiFont& font, unsigned code, const GlyphRequest& request, GlyphImage* out);
+// The untransformed advance in whole pixels (0 for a code without a glyph).
+int FontAdvance(GdiFont& font, unsigned code, bool mono);
+
+} // namespace winapi

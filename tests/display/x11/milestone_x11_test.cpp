@@ -1,0 +1,18 @@
+// The milestone picture through SDL on a real X server (the private Xvfb of scripts/test).
+#include "display/milestone.h"
+
+namespace {
+
+using milestone::Milestone;
+
+TEST_F(Milestone, SdlOnX11ShowsTheComposedPicture)
+{
+    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
+    if (display == nullptr)
+        GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
+    setenv("DISPLAY", display, 1);
+    ASSERT_TRUE(milestone::StartSdl("x11"));
+    RunFrames(false);
+}
+
+} // namespace
