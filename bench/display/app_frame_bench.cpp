@@ -120,8 +120,9 @@ void InitToFirstFrameSdl(benchmark::State& state)
         return;
     }
     winapi::SetHost(std::move(host));
+    std::map<std::string, double> last;
     bench::Contest(
-        state, [] { StartOnce(false); },
+        state, [&] { last = StartOnce(false); },
         [] {
             SDL_Window* w = SDL_CreateWindow("peer", 0, 0, 640, 480, SDL_WINDOW_SHOWN);
             SDL_Surface* s = SDL_GetWindowSurface(w);
@@ -130,6 +131,9 @@ void InitToFirstFrameSdl(benchmark::State& state)
             SDL_DestroyWindow(w);
         },
         7);
+    // Where our start spends its time on this host (the last run).
+    for (const char* step : {"window_input_ms", "screen_tables_ms", "present_ms"})
+        state.counters[step] = last[step];
 }
 BENCHMARK(InitToFirstFrameSdl)->Iterations(1)->Unit(benchmark::kMillisecond);
 
