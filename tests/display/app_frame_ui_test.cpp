@@ -52,6 +52,16 @@ private:
 class FrameUi : public FrameFixture {
 protected:
     size_t Boxes() { return Host().MessageBoxes().size(); }
+    // A hidden pop-up window of a class of its own, at (0, 0).
+    static HWND PlainWindow(const char* className, int width, int height)
+    {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpszClassName = className;
+        RegisterClassExA(&wc);
+        return CreateWindowExA(0, className, "", WS_POPUP, 0, 0, width, height, nullptr, nullptr, nullptr, nullptr);
+    }
 };
 
 // --- message map ---
@@ -288,12 +298,7 @@ TEST_F(FrameUi, ModalLoopAnswersAndAlwaysEnablesTheOwner)
 {
     Watchdog watchdog(20);
     Start([](AppFrameOptions& o) { o.gameThread = 1; });
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.lpszClassName = "ModalOwner";
-    RegisterClassExA(&wc);
-    HWND owner = CreateWindowExA(0, "ModalOwner", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND owner = PlainWindow("ModalOwner", 10, 10);
 
     // Ended by EndModalLoop from the game's frame.
     game->onFrame = [&](FrameTestGame& g) {
@@ -346,12 +351,7 @@ TEST_F(FrameUi, CenterWindowUsesTheWorkAreaOrigin)
     d.work = RECT{100, 0, 1920, 1080};
     Host().SetDisplays({d});
     Start();
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.lpszClassName = "CentreMe";
-    RegisterClassExA(&wc);
-    HWND box = CreateWindowExA(0, "CentreMe", "", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND box = PlainWindow("CentreMe", 200, 100);
     game->CenterWindow(box);
     RECT r;
     GetWindowRect(box, &r);
