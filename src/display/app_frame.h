@@ -297,9 +297,10 @@ private:
     std::string m_appName, m_title, m_notice, m_webAddress, m_fifth;
     uint8_t m_displayError = 0;
     int m_menuBarHeight = 0;
-    bool m_menuOpen = false;
-    bool m_menuInUse = false;
-    bool m_modalHold = false;
+    // Read by the game thread's cursor tracking and the hook as well.
+    std::atomic<bool> m_menuOpen{false};
+    std::atomic<bool> m_menuInUse{false};
+    std::atomic<bool> m_modalHold{false};
     bool m_screenSaverOff = false;
     DWORD m_menuClosedTime = 0;
     HMENU m_menu = nullptr;

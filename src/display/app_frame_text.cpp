@@ -121,7 +121,7 @@ uint8_t CAppFrame::DeliverTextInput(ITextInputTarget* control)
 
 uint32_t CAppFrame::EnableIme(bool on)
 {
-    HMODULE imm = LoadLibraryA("imm32.dll");
+    static const HMODULE imm = LoadLibraryA("imm32.dll");
     using AssociateEx = BOOL(WINAPI*)(HWND, HIMC, DWORD);
     auto associate =
         imm != nullptr ? reinterpret_cast<AssociateEx>(GetProcAddress(imm, "ImmAssociateContextEx")) : nullptr;
