@@ -3,14 +3,61 @@
 #include <cstring>
 #include <new>
 
-#include "files/byte_reader.h"
 #include "files/file_stream.h"
 #include "files/lzss.h"
-#include "files/safe_file_writer.h"
+#include "files/path_utils.h"
 #include "script/sob_linkable.h"
 #include "winapi/kernel.h"
 
 namespace {
+
+// Little-endian reads over a byte range; every read is checked, and a failed one sticks.
+class ByteReader {
+public:
+    ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+
+    bool Take(size_t n, const uint8_t** out)
+    {
+        if (!m_ok || n > m_size - m_at) {
+            m_ok = false;
+            return false;
+        }
+        *out = m_data + m_at;
+        m_at += n;
+        return true;
+    }
+    bool U8(uint32_t* v)
+    {
+        const uint8_t* p;
+        if (!Take(1, &p))
+            return false;
+        *v = p[0];
+        return true;
+    }
+    bool U16(uint32_t* v)
+    {
+        const uint8_t* p;
+        if (!Take(2, &p))
+            return false;
+        *v = p[0] | (p[1] << 8);
+        return true;
+    }
+    bool U32(uint32_t* v)
+    {
+        const uint8_t* p;
+        if (!Take(4, &p))
+            return false;
+        *v = SobLinkTable::Word(p);
+        return true;
+    }
+    size_t Left() const { return m_size - m_at; }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_at = 0;
+    bool m_ok = true;
+};
 
 void PutU32(std::vector<uint8_t>& out, uint32_t v)
 {
@@ -741,7 +788,22 @@ int CSobRuntime::SaveReadLog(const char* name)
     if (!m_hasModuleTable)
         return 2;
     const std::vector<uint8_t> bytes = BuildReadLog();
-    return WriteFileReplacing(MakeFilePath(name).c_str(), bytes.data(), bytes.size()) == 0 ? 0 : 3;
+    char path[MAX_PATH], temp[MAX_PATH];
+    const std::string target = MakeFilePath(name);
+    const std::string tempName = target + ".tmp";
+    if (MakeFullPath(path, target.c_str(), nullptr) == 0 || MakeFullPath(temp, tempName.c_str(), nullptr) == 0)
+        return 3;
+    // Written beside the old log and renamed over it, so a failed save keeps the previous log.
+    CFileStream file;
+    if (file.Create(temp, true) != 0)
+        return 3;
+    const bool written = file.Write(bytes.data(), static_cast<DWORD>(bytes.size())) == bytes.size();
+    file.Close();
+    if (!written || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileA(temp);
+        return 3;
+    }
+    return 0;
 }
 
 int CSobRuntime::LoadReadLog(const char* name)
