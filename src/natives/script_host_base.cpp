@@ -5,21 +5,15 @@
 #include <memory>
 #include <new>
 
-#include "files/byte_reader.h"
 #include "files/file_stream.h"
 #include "files/lzss.h"
 #include "files/safe_file_writer.h"
 #include "natives/native_table.h"
+#include "script/byte_reader.h"
 #include "script/script_transfer.h"
 #include "winapi/kernel.h"
 
 namespace {
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 
 uint8_t ByteSum(const uint8_t* data, size_t size)
 {
