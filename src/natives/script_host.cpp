@@ -19,6 +19,7 @@ CScriptHost::CScriptHost(uint32_t memorySize) : CScriptHostBase(memorySize)
         AddNative(GetNativeRow(n).function);
     m_sound.SetVoiceTable(&Voices());
     g_pSoundManager = &m_sound;
+    g_pScriptTextObject = &m_text;
     if (g_pGameApp != nullptr)
         g_pGameApp->SetUpCaption();
 }
@@ -36,6 +37,8 @@ CScriptHost::~CScriptHost()
     g_ScriptHeapBlocks.clear();
     delete g_pMersenneTwister;
     g_pMersenneTwister = nullptr;
+    if (g_pScriptTextObject == &m_text)
+        g_pScriptTextObject = nullptr;
     if (g_pSoundManager == &m_sound)
         g_pSoundManager = nullptr;
 }

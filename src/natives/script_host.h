@@ -1,6 +1,6 @@
 // CScriptHost: the one system-script host of the game. Over CScriptHostBase it adds the
 // script-settings block, the sound player (published as g_pSoundManager, its voice table the
-// host's), the shared subtractive generator seeded from the clock, and natives 3-808 in number
+// host's), the script text object (g_pScriptTextObject), the shared subtractive generator seeded from the clock, and natives 3-808 in number
 // order; it publishes its members for the natives and frees what the natives made at the end.
 #pragma once
 
@@ -9,6 +9,7 @@
 
 #include "natives/script_host_base.h"
 #include "platform/random.h"
+#include "script/tagged_text.h"
 #include "sound/sound_player.h"
 
 class CFileList;
@@ -34,6 +35,7 @@ public:
     ~CScriptHost() override;
 
     CSoundPlayer& SoundPlayer() { return m_sound; }
+    CTaggedText& TextObject() { return m_text; }
     // The script-settings block: fourteen words (0) and the 16-bit word (1) that the interrupt
     // path hands to ResetCallStack.
     int32_t SettingsWord(int i) const { return i >= 0 && i < kSettingsWords ? m_settings[i] : 0; }
@@ -46,14 +48,15 @@ public:
     void SetSettingsFlag(int16_t value) { m_settingsFlag = value; }
 
     // Unloading a module or resetting the call stack files the choices on display into the
-    // message history (the text object is not attached yet: nothing to file).
+    // message history.
     void OnUnloadModule() override { UpdateTextObject(); }
     void OnResetCallStack() override { UpdateTextObject(); }
 
 private:
-    void UpdateTextObject() {}
+    void UpdateTextObject() { m_text.StoreChoicesInHistory(); }
 
     int32_t m_settings[kSettingsWords] = {};
     int16_t m_settingsFlag = 1;
     CSoundPlayer m_sound;
+    CTaggedText m_text{*this};
 };
