@@ -9,6 +9,7 @@
 #include "files/lzss.h"
 #include "files/safe_file_writer.h"
 #include "natives/native_table.h"
+#include "platform/object_lifetime.h"
 #include "script/byte_reader.h"
 #include "script/script_transfer.h"
 #include "winapi/kernel.h"
@@ -116,10 +117,12 @@ CScriptHostBase::CScriptHostBase(uint32_t memorySize) : CSobRuntime(memorySize)
     m_appProc = Memory().Allocate(4);
     RegisterVariable("ScriptBootFlg", m_bootFlag);
     RegisterVariable("retAppProc", m_appProc);
+    SetObjectDestroyedListener(&CScriptHostBase::ObjectDestroyed, this);
 }
 
 CScriptHostBase::~CScriptHostBase()
 {
+    SetObjectDestroyedListener(nullptr, nullptr);
     if (!m_persistentFile.empty())
         SavePersistentVariables(nullptr);
 }
@@ -215,6 +218,53 @@ void CScriptHostBase::ResetCallStack(int32_t boot)
     m_jumpFailed = false;
     const bool library = !LoadedModules().empty() && LoadedModules()[0].library;
     TruncateModules(library ? 1 : 0);
+}
+
+// ---- engine objects ----
+
+uint32_t CScriptHostBase::ObjectHandle(void* object, ScriptObjectType type)
+{
+    if (object == nullptr)
+        return 0;
+    std::lock_guard<std::mutex> lock(m_objectLock);
+    const auto found = m_objectHandles.find(object);
+    if (found != m_objectHandles.end())
+        return found->second;
+    const uint32_t handle = Handles().Add(object, type);
+    if (handle != 0)
+        m_objectHandles.emplace(object, handle);
+    return handle;
+}
+
+bool CScriptHostBase::ClearOnDestruction(uint32_t handle, uint32_t cell)
+{
+    if (Handles().Get(handle, ScriptObjectType::Any) == nullptr || !Memory().Contains(cell, 4))
+        return false;
+    std::lock_guard<std::mutex> lock(m_objectLock);
+    m_ownerCells[handle].push_back(cell);
+    return true;
+}
+
+void CScriptHostBase::ObjectDestroyed(const void* object, void* context)
+{
+    CScriptHostBase* host = static_cast<CScriptHostBase*>(context);
+    std::lock_guard<std::mutex> lock(host->m_objectLock);
+    const auto found = host->m_objectHandles.find(object);
+    if (found == host->m_objectHandles.end())
+        return;
+    const uint32_t handle = found->second;
+    host->m_objectHandles.erase(found);
+    host->Handles().Remove(handle);
+    const auto cells = host->m_ownerCells.find(handle);
+    if (cells == host->m_ownerCells.end())
+        return;
+    // A cell still holding the handle is cleared; one the script reused since is left alone.
+    for (uint32_t cell : cells->second) {
+        uint32_t value = 0;
+        if (host->Memory().Load32(cell, &value) && value == handle)
+            host->Memory().Store32(cell, 0);
+    }
+    host->m_ownerCells.erase(cells);
 }
 
 // ---- voice table ----

@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "script/sob_runtime.h"
@@ -92,6 +94,21 @@ public:
     std::vector<uint8_t> BuildPersistentFile() const;
     int ApplyPersistentFile(const uint8_t* data, size_t size);
 
+    // Engine objects for scripts. The handle of an object: one per object (the same word each
+    // time it is asked for), 0 for null or a full table. It is retired when the object is
+    // destroyed (NotifyObjectDestroyed), and the cells registered with it are cleared to 0.
+    uint32_t ObjectHandle(void* object, ScriptObjectType type);
+    // Registers a 4-byte script cell that holds the handle ("cleared on destruction") → false
+    // for a dead handle or a cell outside script memory.
+    bool ClearOnDestruction(uint32_t handle, uint32_t cell);
+    // The object behind a word of the given type (its own or, with Any, every type), or null
+    // for 0, stale, foreign and wrong-type words.
+    template <class T>
+    T* Object(uint32_t handle, ScriptObjectType type)
+    {
+        return Handles().GetAs<T>(handle, type);
+    }
+
     uint32_t BootFlagAddress() const { return m_bootFlag; }
     uint32_t AppProcAddress() const { return m_appProc; }
     int32_t BootFlag() const;
@@ -104,6 +121,11 @@ private:
     // The file of a name joined to the save folder → false when it would leave the folder.
     bool FilePath(const char* name, std::string* path) const;
 
+    static void ObjectDestroyed(const void* object, void* context);
+
+    std::mutex m_objectLock; // objects may end on other threads (streams)
+    std::unordered_map<const void*, uint32_t> m_objectHandles;
+    std::unordered_map<uint32_t, std::vector<uint32_t>> m_ownerCells;
     uint32_t m_bootFlag = 0;
     uint32_t m_appProc = 0;
     bool m_jumpFailed = false;

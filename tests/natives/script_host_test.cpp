@@ -6,6 +6,7 @@
 #include <map>
 
 #include "support/host_fixture.h"
+#include "drawing/sprite.h"
 #include "natives/native_table.h"
 
 using namespace hosttest;
@@ -229,4 +230,31 @@ TEST(ScriptHostRandom, SharedGeneratorIsRan3)
         for (int i = 0; i < 200; ++i)
             ASSERT_EQ(DrawSubtractiveRandom(g_Ran3State), reference.Draw()) << seed << " draw " << i;
     }
+}
+
+TEST(ScriptHostObjects, HandlesEndWithTheirObjectsAndClearTheirCells)
+{
+    HostFixture f;
+    CScriptHost& host = f.Start();
+    auto* sprite = new CSprite();
+    const uint32_t handle = host.ObjectHandle(sprite, ScriptObjectType::Sprite);
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(host.ObjectHandle(sprite, ScriptObjectType::Sprite), handle); // one object, one handle
+    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Sprite), sprite);
+    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Task), nullptr);
+    const uint32_t owner = host.Memory().Allocate(8);
+    host.Memory().Store32(owner, handle);
+    host.Memory().Store32(owner + 4, 1234); // reused by the script: left alone
+    EXPECT_TRUE(host.ClearOnDestruction(handle, owner));
+    EXPECT_TRUE(host.ClearOnDestruction(handle, owner + 4));
+    EXPECT_FALSE(host.ClearOnDestruction(handle, 0x100));
+    delete sprite; // the engine deletes it
+    uint32_t a = 1, b = 0;
+    host.Memory().Load32(owner, &a);
+    host.Memory().Load32(owner + 4, &b);
+    EXPECT_EQ(a, 0u);
+    EXPECT_EQ(b, 1234u);
+    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Any), nullptr);
+    EXPECT_FALSE(host.ClearOnDestruction(handle, owner));
+    EXPECT_EQ(host.ObjectHandle(nullptr, ScriptObjectType::Sprite), 0u);
 }
