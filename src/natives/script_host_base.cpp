@@ -7,6 +7,7 @@
 
 #include "files/file_stream.h"
 #include "files/lzss.h"
+#include "files/path_utils.h"
 #include "files/safe_file_writer.h"
 #include "natives/native_table.h"
 #include "platform/object_lifetime.h"
@@ -118,6 +119,7 @@ CScriptHostBase::CScriptHostBase(uint32_t memorySize) : CSobRuntime(memorySize)
     RegisterVariable("ScriptBootFlg", m_bootFlag);
     RegisterVariable("retAppProc", m_appProc);
     SetObjectDestroyedListener(&CScriptHostBase::ObjectDestroyed, this);
+    m_roots.AddRoot(g_BaseFolder);
 }
 
 CScriptHostBase::~CScriptHostBase()
@@ -218,6 +220,14 @@ void CScriptHostBase::ResetCallStack(int32_t boot)
     m_jumpFailed = false;
     const bool library = !LoadedModules().empty() && LoadedModules()[0].library;
     TruncateModules(library ? 1 : 0);
+}
+
+bool CScriptHostBase::ResolveScriptPath(const char* name, std::string* path) const
+{
+    if (m_roots.Resolve(name, path))
+        return true;
+    CScriptPathRoots save;
+    return save.AddRoot(ReadLogFolder().c_str()) && save.Resolve(name, path);
 }
 
 // ---- engine objects ----

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "natives/script_paths.h"
 #include "script/sob_runtime.h"
 #include "sound/sound_player.h"
 
@@ -109,6 +110,11 @@ public:
         return Handles().GetAs<T>(handle, type);
     }
 
+    // A file name of a script made full → true only inside the game's folder as at construction,
+    // the save folder, or a root added for the player's choice in a file or folder dialog.
+    bool ResolveScriptPath(const char* name, std::string* path) const;
+    CScriptPathRoots& PathRoots() { return m_roots; }
+
     uint32_t BootFlagAddress() const { return m_bootFlag; }
     uint32_t AppProcAddress() const { return m_appProc; }
     int32_t BootFlag() const;
@@ -126,6 +132,7 @@ private:
     std::mutex m_objectLock; // objects may end on other threads (streams)
     std::unordered_map<const void*, uint32_t> m_objectHandles;
     std::unordered_map<uint32_t, std::vector<uint32_t>> m_ownerCells;
+    CScriptPathRoots m_roots;
     uint32_t m_bootFlag = 0;
     uint32_t m_appProc = 0;
     bool m_jumpFailed = false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "support/host_fixture.h"
@@ -257,4 +258,39 @@ TEST(ScriptHostObjects, HandlesEndWithTheirObjectsAndClearTheirCells)
     EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Any), nullptr);
     EXPECT_FALSE(host.ClearOnDestruction(handle, owner));
     EXPECT_EQ(host.ObjectHandle(nullptr, ScriptObjectType::Sprite), 0u);
+}
+
+TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
+{
+    HostFixture f;
+    std::filesystem::create_directories(f.dir.Linux("game/save"));
+    std::filesystem::create_directories(f.dir.Linux("chosen"));
+    ASSERT_EQ(SetBaseFolder(f.dir.Windows("game").c_str()), 0);
+    CScriptHost& host = f.Start();
+    host.SetReadLogFolder(f.dir.Windows("other\\").c_str());
+    ASSERT_TRUE(host.PathRoots().AddRoot(f.dir.Windows("chosen").c_str()));
+    const std::string game = f.dir.Windows("game\\");
+    struct Case {
+        std::string name;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"DATA\\A.TXT", true},
+        {"save/../B.TXT", true},
+        {game + "C.TXT", true},
+        {f.dir.Windows("CHOSEN\\d.txt"), true},
+        {f.dir.Windows("other\\E.DAT"), true},
+        {"..\\OUT.TXT", false},
+        {"DATA\\..\\..\\OUT.TXT", false},
+        {game + "..\\OUT.TXT", false},
+        {"C:\\WINDOWS\\X", false},
+        {"Z:\\etc\\passwd", false},
+        {f.dir.Windows("chosenfolder\\x"), false},
+        {"\\\\server\\share\\x", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        std::string path;
+        EXPECT_EQ(host.ResolveScriptPath(c.name.c_str(), &path), c.inside) << c.name << " -> " << path;
+    }
 }
