@@ -73,6 +73,8 @@ public:
     virtual void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) = 0;
     // Text composition (the IME) on or off.
     virtual void SetTextInput(bool on) = 0;
+    // Puts UTF-8 text on the system clipboard (the headless host records it).
+    virtual void SetClipboardText(const std::string& textUtf8) { (void)textUtf8; }
 };
 
 // Where a frame of frameWidth x frameHeight goes on a surface of surfaceWidth x surfaceHeight:
