@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "authoring/voice_info_writer.h"
 #include "files/lzss.h"
 #include "support/host_fixture.h"
 
@@ -337,6 +338,13 @@ TEST(VoiceInfo, ReadsEntriesAliasesAndTheMap)
         .U8(4).Str("Ann").U8(0).U32(2).U8(3).Str("an").U8(3).Str("AN")
         .U8(4).Str("Bob").U8(1).U8(0).U32(0)             // alias count 1: hidden, no alias
         .U8(3).Str("Cy").U8(4).Str("Who").U32(1).U8(2).Str("c").b;
+    // The list writer of the tools lays out the same bytes.
+    std::vector<uint8_t> written;
+    std::string error;
+    ASSERT_TRUE(WriteVoiceInfo("WAV\nAnn - an AN\n\nBob hidden\nCy Who c\n", &written, &error)) << error;
+    EXPECT_EQ(written, file);
+    EXPECT_FALSE(WriteVoiceInfo("TOOLONGEXT\n", &written, &error));
+    EXPECT_FALSE(WriteVoiceInfo("OGG\nAnn\n", &written, &error));
     f.dir.Write("SCRIPT/VOICEINF.DAT", Text(file));
     EXPECT_EQ(host.LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), 0);
     const VoiceTable& t = host.Voices();
