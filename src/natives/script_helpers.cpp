@@ -6,6 +6,7 @@
 
 #include "display/image_object.h"
 #include "files/file_manager.h"
+#include "natives/game_app_link.h"
 #include "raster/image.h"
 #include "sound/sound_fade_tasks.h"
 #include "sound/sound_player.h"
@@ -67,6 +68,61 @@ int CopyTextToClipboard(const char* text, uint32_t size)
         GlobalFree(block);
     CloseClipboard();
     return 0;
+}
+
+namespace {
+
+// The system-menu requests: message, command word, and the condition that allows it.
+enum class MenuCondition { None, Flag0, Flag1, Flag2, Flag3, WindowMode, Command };
+struct MenuRequest {
+    UINT message;
+    WPARAM command;
+    MenuCondition condition;
+};
+constexpr MenuRequest kMenuRequests[8] = {
+    {WM_COMMAND, 40005, MenuCondition::Flag0},
+    {WM_COMMAND, 40007, MenuCondition::Flag1},
+    {WM_COMMAND, 40008, MenuCondition::Flag2},
+    {WM_CLOSE, 0, MenuCondition::None},
+    {WM_COMMAND, 40001, MenuCondition::WindowMode},
+    {WM_COMMAND, 40004, MenuCondition::None},
+    {WM_COMMAND, 40002, MenuCondition::Flag3},
+    {0x9009, 0, MenuCondition::Command}, // the given command, refused when 0
+};
+
+} // namespace
+
+int PostSystemMenuCommand(uint8_t request, bool synchronous, uint32_t command)
+{
+    CGameAppLink* app = g_pGameApp;
+    if (app == nullptr || request >= 8)
+        return 0;
+    const MenuRequest& row = kMenuRequests[request];
+    WPARAM wParam = row.command;
+    switch (row.condition) {
+    case MenuCondition::None:
+        break;
+    case MenuCondition::WindowMode:
+        if (!app->IsWindowModeAllowed())
+            return 0;
+        break;
+    case MenuCondition::Command:
+        if (command == 0)
+            return 0;
+        wParam = command;
+        break;
+    default:
+        if (!app->IsMenuFlagSet(static_cast<int>(row.condition) - static_cast<int>(MenuCondition::Flag0)))
+            return 0;
+        break;
+    }
+    HWND window = app->GetMainWindow();
+    if (!synchronous)
+        return PostMessageA(window, row.message, wParam, 0) ? 1 : 0;
+    app->PauseForCommand();
+    SendMessageA(window, row.message, wParam, 0);
+    app->ResumeAfterCommand();
+    return 1;
 }
 
 void SetLoadFileName(const char* name)

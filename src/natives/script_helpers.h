@@ -28,6 +28,11 @@ int CopyTextToClipboard(const char* text, uint32_t size);
 extern std::string g_LoadFileName;
 void SetLoadFileName(const char* name);
 
+// Asks the main window for a system-menu command: request 0-7 (see the table in the source),
+// posted, or sent with the application paused around it when synchronous → 1 asked, 0 refused
+// (a menu flag clear, request 7 with command 0, a request above 7, no application).
+int PostSystemMenuCommand(uint8_t request, bool synchronous, uint32_t command);
+
 // Music by number: "BGM\BGM%02d.OGG" when it exists, else the loop "BGM\BGM%02dB.OGG" with the
 // intro "BGM\BGM%02dA.OGG"; 0 stops. The same number again does nothing (0 again stops again).
 // Fade time 0 plays at once → 1 when the play answered a positive value, else 0; otherwise a

@@ -6,6 +6,7 @@
 #include "natives/script_helpers.h"
 #include "raster/image.h"
 #include "support/host_fixture.h"
+#include "support/test_game_app.h"
 #include "winapi/host_headless.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
@@ -76,4 +77,67 @@ TEST(ScriptHelpers, MusicByNumberChoosesItsFiles)
     EXPECT_EQ(g_CurrentBgmNumber, 0);
     EXPECT_EQ(PlayBgmByNumber(0, 0, 0), 0); // 0 twice stops twice
     EXPECT_FALSE(sound.IsMusicPlaying());
+}
+
+namespace {
+
+std::vector<std::pair<UINT, WPARAM>> g_sent;
+
+LRESULT CALLBACK RecordProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COMMAND || message == WM_CLOSE || message == 0x9009) {
+        g_sent.emplace_back(message, wParam);
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST(ScriptHelpers, SystemMenuCommandsPostedAndSentAsATable)
+{
+    CTestGameApp app;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = RecordProc;
+    wc.lpszClassName = "MenuCommands";
+    RegisterClassExA(&wc);
+    app.window = CreateWindowExA(0, "MenuCommands", "main", WS_OVERLAPPEDWINDOW, 0, 0, 64, 64, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(app.window, nullptr);
+    struct Case {
+        uint8_t request;
+        uint32_t command;
+        UINT message;
+        WPARAM wParam;
+    };
+    const Case cases[] = {
+        {0, 0, WM_COMMAND, 40005}, {1, 0, WM_COMMAND, 40007}, {2, 0, WM_COMMAND, 40008}, {3, 0, WM_CLOSE, 0},
+        {4, 0, WM_COMMAND, 40001}, {5, 0, WM_COMMAND, 40004}, {6, 0, WM_COMMAND, 40002}, {7, 77, 0x9009, 77},
+    };
+    for (const Case& c : cases) {
+        // Posted: it waits in the queue.
+        EXPECT_EQ(PostSystemMenuCommand(c.request, false, c.command), 1) << int(c.request);
+        MSG msg{};
+        ASSERT_TRUE(PeekMessageA(&msg, app.window, 0, 0, PM_REMOVE));
+        EXPECT_EQ(msg.message, c.message);
+        EXPECT_EQ(msg.wParam, c.wParam);
+        // Sent: the procedure ran before the answer, between the pause and the resume.
+        g_sent.clear();
+        app.calls.clear();
+        EXPECT_EQ(PostSystemMenuCommand(c.request, true, c.command), 1);
+        ASSERT_EQ(g_sent.size(), 1u);
+        EXPECT_EQ(g_sent[0], std::make_pair(c.message, c.wParam));
+        EXPECT_EQ(app.calls, (std::vector<std::string>{"Pause", "Resume"}));
+    }
+    // Refusals: a clear menu flag, no window mode, command 0, a request above 7.
+    app.menuFlags[2] = false;
+    app.windowMode = false;
+    EXPECT_EQ(PostSystemMenuCommand(2, false, 0), 0);
+    EXPECT_EQ(PostSystemMenuCommand(4, false, 0), 0);
+    EXPECT_EQ(PostSystemMenuCommand(7, false, 0), 0);
+    EXPECT_EQ(PostSystemMenuCommand(8, false, 0), 0);
+    MSG msg{};
+    EXPECT_FALSE(PeekMessageA(&msg, app.window, 0, 0, PM_REMOVE));
+    DestroyWindow(app.window);
 }

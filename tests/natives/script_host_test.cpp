@@ -9,6 +9,7 @@
 #include "support/host_fixture.h"
 #include "drawing/sprite.h"
 #include "natives/native_table.h"
+#include "support/test_game_app.h"
 
 using namespace hosttest;
 
@@ -293,4 +294,17 @@ TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
         std::string path;
         EXPECT_EQ(host.ResolveScriptPath(c.name.c_str(), &path), c.inside) << c.name << " -> " << path;
     }
+}
+
+TEST(ScriptHostObjects, HostSetsTheCaptionUpAndTearsItDownThroughTheApplication)
+{
+    CTestGameApp app;
+    HostFixture f;
+    f.Start();
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"SetUpCaption"}));
+    EXPECT_EQ(g_pSoundManager, &f.host->SoundPlayer());
+    f.host.reset();
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"SetUpCaption", "TearDownCaption"}));
+    EXPECT_EQ(g_pSoundManager, nullptr);
+    EXPECT_EQ(g_pScriptTextObject, nullptr);
 }
