@@ -26,6 +26,8 @@ enum : uint32_t {
     kRunCallFailed = 4, // the call target did not load (or the stack had no room for the return)
 };
 
+class CFileStream;
+
 class CScriptHostBase : public CSobRuntime {
 public:
     static constexpr size_t kMaxScriptName = 52;            // "SCRIPT\" + name + ".SOB" in 64 bytes
@@ -126,6 +128,10 @@ private:
     };
     // The file of a name joined to the save folder → false when it would leave the folder.
     bool FilePath(const char* name, std::string* path) const;
+    // name, or the persistent file's name for null (null when none is set).
+    const char* OrPersistentFile(const char* name) const;
+    // The whole file of a name in the save folder → false for null, outside or unopenable.
+    bool ReadSaveFile(const char* name, CFileStream& file) const;
 
     static void ObjectDestroyed(const void* object, void* context);
 

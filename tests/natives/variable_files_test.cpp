@@ -132,6 +132,15 @@ TEST(VariableFiles, DamageChangesNoVariable)
     const std::vector<uint8_t> good = HandVariableFile(true, true);
     const size_t dataAt = 4 * 3 + 8 + 4 + 6 + 2;
     auto refreshSum = [&](std::vector<uint8_t>& v) { v[dataAt - 1] = Sum(std::vector<uint8_t>(v.begin() + dataAt, v.end())); };
+    // The data stored raw (U = 0) with its sum.
+    auto storeRaw = [&](std::vector<uint8_t>& v, const std::vector<uint8_t>& raw) {
+        v.resize(dataAt);
+        v.insert(v.end(), raw.begin(), raw.end());
+        v[0] = static_cast<uint8_t>(raw.size());
+        v[1] = v[2] = v[3] = 0;
+        v[4] = v[5] = v[6] = v[7] = 0;
+        refreshSum(v);
+    };
     struct Case {
         const char* name;
         std::function<void(std::vector<uint8_t>&)> damage;
@@ -150,22 +159,12 @@ TEST(VariableFiles, DamageChangesNoVariable)
         {"raw data with a wrong kind", [&](std::vector<uint8_t>& v) {
              std::vector<uint8_t> raw = ClassOneData();
              raw[0] = 1;
-             v.resize(dataAt);
-             v.insert(v.end(), raw.begin(), raw.end());
-             v[0] = static_cast<uint8_t>(raw.size());
-             v[1] = v[2] = v[3] = 0;
-             v[4] = v[5] = v[6] = v[7] = 0;
-             refreshSum(v);
+             storeRaw(v, raw);
          }},
         {"raw data one byte short", [&](std::vector<uint8_t>& v) {
              std::vector<uint8_t> raw = ClassOneData();
              raw.pop_back();
-             v.resize(dataAt);
-             v.insert(v.end(), raw.begin(), raw.end());
-             v[0] = static_cast<uint8_t>(raw.size());
-             v[1] = v[2] = v[3] = 0;
-             v[4] = v[5] = v[6] = v[7] = 0;
-             refreshSum(v);
+             storeRaw(v, raw);
          }},
     };
     HostFixture f;
