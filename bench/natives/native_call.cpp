@@ -57,7 +57,8 @@ struct HostLoop {
         testNative = host.NativeCount() - 1;
         const uint32_t handle = host.ObjectHandle(&sprite, ScriptObjectType::Sprite);
         std::string text = body;
-        text.replace(text.find("TEST"), 4, std::to_string(testNative));
+        if (const size_t at = text.find("TEST"); at != std::string::npos)
+            text.replace(at, 4, std::to_string(testNative));
         const std::string source = "loop:  " + text + "\n"
                                    "       inc loop2.1\n"
                                    "loop2: ge 0, " + std::to_string(kIterations) + ", again.1\n"

@@ -120,10 +120,16 @@ CScriptHostBase::CScriptHostBase(uint32_t memorySize) : CSobRuntime(memorySize)
     RegisterVariable("retAppProc", m_appProc);
     SetObjectDestroyedListener(&CScriptHostBase::ObjectDestroyed, this);
     m_roots.AddRoot(g_BaseFolder);
+    s_newest = this;
+    s_newestContext = static_cast<CSobRuntime*>(this);
 }
 
 CScriptHostBase::~CScriptHostBase()
 {
+    if (s_newest == this) {
+        s_newest = nullptr;
+        s_newestContext = nullptr;
+    }
     SetObjectDestroyedListener(nullptr, nullptr);
     if (!m_persistentFile.empty())
         SavePersistentVariables(nullptr);

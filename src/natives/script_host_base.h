@@ -117,6 +117,10 @@ public:
     bool ResolveScriptPath(const char* name, std::string* path) const;
     CScriptPathRoots& PathRoots() { return m_roots; }
 
+    // The host made last (null once it is gone) and the natives' context pointer it gives.
+    static CScriptHostBase* Newest() { return s_newest; }
+    static const void* NewestContext() { return s_newestContext; }
+
     uint32_t BootFlagAddress() const { return m_bootFlag; }
     uint32_t AppProcAddress() const { return m_appProc; }
     int32_t BootFlag() const;
@@ -134,6 +138,9 @@ private:
     bool ReadSaveFile(const char* name, CFileStream& file) const;
 
     static void ObjectDestroyed(const void* object, void* context);
+
+    static inline CScriptHostBase* s_newest = nullptr;
+    static inline const void* s_newestContext = nullptr;
 
     std::mutex m_objectLock; // objects may end on other threads (streams)
     std::unordered_map<const void*, uint32_t> m_objectHandles;
