@@ -17,12 +17,15 @@
 
 namespace fuzzhost {
 
-inline CScriptHost& Host()
-{
-    static std::unique_ptr<CScriptHost> host;
-    static CFileManager manager;
-    if (host == nullptr) {
-        std::string folder = (std::filesystem::temp_directory_path() / "tessaro-fuzz-XXXXXX").string();
+// The folder, the file manager and the host, made on first use and removed at exit.
+struct HostFixture {
+    std::string folder;
+    CFileManager manager;
+    std::unique_ptr<CScriptHost> host;
+
+    HostFixture()
+    {
+        folder = (std::filesystem::temp_directory_path() / "tessaro-fuzz-host-XXXXXX").string();
         if (mkdtemp(folder.data()) == nullptr)
             __builtin_trap();
         std::string windows = "Z:" + folder + "/";
@@ -37,7 +40,19 @@ inline CScriptHost& Host()
             __builtin_trap();
         host->SetReadLogFolder(windows.c_str());
     }
-    return *host;
+    ~HostFixture()
+    {
+        host.reset();
+        g_pFileManager = nullptr;
+        std::error_code error;
+        std::filesystem::remove_all(folder, error);
+    }
+};
+
+inline CScriptHost& Host()
+{
+    static HostFixture fixture;
+    return *fixture.host;
 }
 
 } // namespace fuzzhost
