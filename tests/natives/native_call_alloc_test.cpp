@@ -3,56 +3,12 @@
 // that reads a string, resolves a handle and writes an out word.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
+#include "counting_new.h"
 
 #include "authoring/sob_assembler.h"
 #include "drawing/sprite.h"
 #include "natives/native_args.h"
 #include "support/host_fixture.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-void* operator new(std::size_t size)
-{
-    ++g_allocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    ++g_allocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
-{
-    ++g_allocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-void operator delete[](void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
@@ -88,9 +44,9 @@ TEST(NativeCallAllocation, CallsThroughTheHostTableAllocateNothing)
     const uint32_t code = host.Memory().Allocate(static_cast<uint32_t>(assembly.cells.size() * 4));
     std::string error;
     ASSERT_TRUE(PlaceSob(assembly, host.Memory(), code, &error)) << error;
-    const long before = g_allocations.load();
+    const long before = counting_new::allocations.load();
     EXPECT_EQ(host.Machine().Call(code), kSobLeave);
-    EXPECT_EQ(g_allocations.load(), before);
+    EXPECT_EQ(counting_new::allocations.load(), before);
     uint32_t out = 0;
     host.Memory().Load32(code + assembly.labels["out"], &out);
     EXPECT_EQ(out, 4u);
