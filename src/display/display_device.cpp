@@ -4,6 +4,8 @@
 #include "platform/com_init.h"
 #include "winapi/kernel_module.h"
 
+CDisplayDevice* g_pDisplayDevice = nullptr;
+
 namespace {
 
 std::vector<CDriverRecord> g_driverList;

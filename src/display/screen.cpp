@@ -13,6 +13,8 @@ CScreen::~CScreen()
     ReleaseSurfaces();
     DeleteAllObjects();
     DeleteAllDrawables();
+    RestoreDisplaySettings();
+    ClearDisplayDeviceList();
 }
 
 int CScreen::SetOutputSize(LONG width, LONG height)

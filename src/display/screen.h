@@ -5,6 +5,8 @@
 // window is built here: the DirectDraw and Direct3D paths answer "no DirectDraw" for now.
 #pragma once
 
+#include "display/display_device.h"
+#include "display/display_device_list.h"
 #include "display/image_object.h"
 #include "display/task_list.h"
 #include "platform/lock.h"
@@ -13,6 +15,9 @@
 
 #include <cstdint>
 #include <list>
+#include <vector>
+
+class CMonitorList;
 
 class CDrawable;
 class CSprite;
@@ -27,7 +32,7 @@ enum : uint8_t {
     kDisplayWindow = 2,
 };
 
-class CScreen : public CTaskList {
+class CScreen : public CTaskList, public CDisplayDevice, public CSurfaceClipper {
 public:
     CScreen();
     // Every listed object deleted (scene objects, drawables, surfaces), the task list cleared.
@@ -81,6 +86,29 @@ public:
     HWND GetWindow() const { return m_window; }
     CImageObject* GetFrameImage() const { return m_frameImage; }
     CLock& GetLock() { return m_lock; }
+
+    // --- display devices, mode selection and scaled output ---
+    // 0 ok; 1 no monitor list; -1 the list is empty, a monitor has no DirectDraw driver, or the
+    // driver list could not be built (the records made before stay).
+    int EnumDisplayDevices(const CMonitorList* monitors, LONG width, LONG height, bool exclusive);
+    void ClearDisplayDeviceList();
+    // 0 ok; 1 no record; 3 neither the wanted depth nor 32, 24 or 16 is there; 4 the scaled
+    // output could not be set.
+    int SelectDisplayMode(bool fullScreen, HMONITOR monitor, size_t index, DWORD depth, const CMonitorList* monitors);
+    // -1 the target has the game's size (scaling off); 0 scaling set (or off: same aspect with
+    // keep); 1 a size below 1.
+    int SetScaledOutput(LONG targetWidth, LONG targetHeight, bool keepWhenSameAspect);
+    // Scaling off; window size = the output size.
+    void ClearScaledOutput();
+    // 0 ok; 1 refused. RestoreDisplaySettings: 0; 1 when no change is active.
+    int ChangeDisplaySettings(DWORD width, DWORD height, const char* deviceName);
+    int RestoreDisplaySettings();
+    const std::vector<CDisplayDeviceRecord>& GetDisplayDevices() const { return m_displayDevices; }
+    const CScaledOutput& GetScaledOutput() const { return m_scaled; }
+    bool IsFullScreenMode() const { return m_fullScreenMode; }
+    DWORD GetChosenDepth() const { return m_chosenDepth; }
+    HMONITOR GetChosenMonitor() const { return m_chosenMonitor; }
+    bool IsDisplaySettingsChanged() const { return m_displaySettingsActive; }
 
     // --- factory (each creator: out pointer nulled, object made, its creation step run, group
     // stamped, listed, stored in out; a failed step's code is returned unchanged, nothing listed) ---
@@ -137,6 +165,16 @@ public:
     bool HasDrawable(const CDrawable* drawable) const;
 
 private:
+    std::vector<CDisplayDeviceRecord> m_displayDevices;
+    int m_selectedDevice = -1;
+    bool m_fullScreenMode = false;
+    DWORD m_chosenDepth = 0;
+    HMONITOR m_chosenMonitor = nullptr;
+    bool m_exclusive = false;
+    bool m_displaySettingsActive = false;
+    std::string m_displaySettingsDevice;
+    CScaledOutput m_scaled;
+
     struct DrawableEntry {
         CDrawable* drawable;
         DWORD group; // the current drawable group when it was made

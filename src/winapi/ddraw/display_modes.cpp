@@ -229,3 +229,61 @@ void Reset()
 void LoseAllSurfaces() { ddraw::AdvanceLossEpoch(); }
 
 } // namespace winapi::ddraw_testing
+
+namespace {
+
+// The display of a device name (null: the primary); false when unknown.
+bool DisplayOfDevice(LPCSTR device, size_t* index)
+{
+    const auto displays = winapi::CurrentDisplays();
+    if (device == nullptr) {
+        *index = 0;
+        return true;
+    }
+    for (size_t i = 0; i < displays.size(); ++i)
+        if (displays[i].deviceName == device) {
+            *index = i;
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
+LONG WINAPI ChangeDisplaySettingsExA(LPCSTR device, DEVMODEA* mode, HWND, DWORD, LPVOID)
+{
+    size_t display = 0;
+    if (!DisplayOfDevice(device, &display))
+        return DISP_CHANGE_BADMODE;
+    if (mode == nullptr) {
+        winapi::ddraw::RestoreMode(display);
+        return DISP_CHANGE_SUCCESSFUL;
+    }
+    if ((mode->dmFields & (DM_PELSWIDTH | DM_PELSHEIGHT)) != (DM_PELSWIDTH | DM_PELSHEIGHT))
+        return DISP_CHANGE_BADMODE;
+    const DWORD bits = (mode->dmFields & DM_BITSPERPEL) ? mode->dmBitsPerPel : winapi::ddraw::DisplayBits(display);
+    return winapi::ddraw::SetMode(display, {mode->dmPelsWidth, mode->dmPelsHeight, bits, 0}) == DD_OK
+               ? DISP_CHANGE_SUCCESSFUL
+               : DISP_CHANGE_BADMODE;
+}
+
+BOOL WINAPI EnumDisplaySettingsExA(LPCSTR device, DWORD index, DEVMODEA* mode, DWORD)
+{
+    size_t display = 0;
+    if (mode == nullptr || !DisplayOfDevice(device, &display))
+        return FALSE;
+    if (index == ENUM_CURRENT_SETTINGS || index == ENUM_REGISTRY_SETTINGS)
+        return EnumDisplaySettingsA(device, index, mode);
+    const auto modes = winapi::ddraw::OfferedModes(display);
+    if (index >= modes.size())
+        return FALSE;
+    const WORD size = mode->dmSize;
+    *mode = DEVMODEA{};
+    mode->dmSize = size != 0 ? size : sizeof(DEVMODEA);
+    mode->dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
+    mode->dmPelsWidth = modes[index].width;
+    mode->dmPelsHeight = modes[index].height;
+    mode->dmBitsPerPel = modes[index].bits;
+    mode->dmDisplayFrequency = modes[index].refresh;
+    return TRUE;
+}
