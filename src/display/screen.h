@@ -48,26 +48,35 @@ public:
     // gives the output rectangle its size. 0.
     int SetFrameImage(CImageObject* image);
     // 2 texture path, 1 back buffer, 0 neither (pure GDI).
-    int GetPresentPath() const { return 0; }
-    // 1: no back buffer.
-    int ClearBackBuffer() { return 1; }
+    int GetPresentPath() const { return m_backBuffer != nullptr ? 1 : 0; }
+    // 1 without back buffer; else 0, the back buffer filled with the clear colour (left alone
+    // when a frame image is shown scaled: it draws only what changed).
+    int ClearBackBuffer();
     // Without a frame image: Present. Else the frame image's changed rectangles go to the window
     // under the lock: 0 (also when nothing had changed); 2 the window's DC could not be had.
     int RenderFrameImage();
-    // 1: no back buffer.
-    int Present() { return 1; }
+    // The back buffer to the screen: 0; 1 no back buffer; 2 the surface was lost (or the mode
+    // changed under it).
+    int Present();
     // WM_PAINT: rect (null: all) cut to the output, copied from the frame image (its filter
     // picture while one runs) under the lock. 0; E_FAIL without a frame image or when it has no
     // device context.
     HRESULT PaintToDC(HDC dc, const RECT* rect);
-    // 0: no DirectDraw, nothing to restore.
-    int RestoreDevice() { return 0; }
-    // 1: no primary surface.
-    int FlipToGdi() { return 1; }
-    int LeaveGdi() { return 1; }
-    void ReleaseSurfaces() {}
-    // The hardware stretch test needs DirectDraw: false.
-    bool IsStretchBlitSmooth() { return false; }
+    // 0 (also without DirectDraw); 1 no back buffer; 2 the display surfaces could not be made
+    // again.
+    int RestoreDevice();
+    // 0, or 1 without primary; both 0 at once for a driver without hardware.
+    int FlipToGdi();
+    int LeaveGdi();
+    // Releases the clipper, the back buffer and the primary.
+    void ReleaseSurfaces();
+    // Whether DirectDraw's stretch blits filter (probed once on off-screen surfaces); false
+    // without DirectDraw.
+    bool IsStretchBlitSmooth();
+    void SetTry60Hz(bool on) { m_try60 = on; }
+    IDirectDrawSurface7* GetPrimary() const { return m_primary; }
+    IDirectDrawSurface7* GetBackBuffer() const { return m_backBuffer; }
+    bool IsBackBufferInFlipChain() const { return m_backInChain; }
 
     // Options the game copies from its settings.
     void SetWaitMode(uint8_t mode) { m_waitMode = mode; }
@@ -186,6 +195,27 @@ private:
     template <class T, class Step>
     int MakeDrawable(T** out, int noMemory, Step&& step);
 
+    // 0; 1 no DirectDraw; 2 primary (or flip chain); 3 back buffer; 4 clipper.
+    int CreateSurfaces(bool fullScreen);
+    // The back buffer's format, clears; 0 or 7 when unreadable.
+    int ReadBackBufferFormat();
+    // Where the back buffer goes on the primary (window: at the client origin).
+    RECT PresentTarget() const;
+    // The client origin in the primary's coordinates.
+    POINT ClientOnPrimary() const;
+    void FillBorders();
+    HRESULT BlitToPrimary(DWORD flags, bool wait);
+    // The frame image into the back buffer (DC or lock): the image's answer; 2 no DC.
+    int DrawFrameImageToBackBuffer(bool incremental);
+
+    IDirectDrawSurface7* m_primary = nullptr;
+    IDirectDrawSurface7* m_backBuffer = nullptr;
+    bool m_backInChain = false;
+    bool m_tripleBuffering = false;
+    bool m_gdiShown = false;
+    bool m_try60 = false;
+    bool m_scaledConfigured = false;
+    uint8_t m_stretchTest = 0;
     HWND m_window = nullptr;
     CImageObject* m_frameImage = nullptr;
     RECT m_output{0, 0, 0, 0};

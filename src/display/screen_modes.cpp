@@ -218,11 +218,13 @@ int CScreen::SetScaledOutput(LONG targetWidth, LONG targetHeight, bool keepWhenS
     s.windowHeight = s.targetHeight = targetHeight;
     s.borders = borders;
     s.active = true;
+    m_scaledConfigured = true;
     return 0;
 }
 
 void CScreen::ClearScaledOutput()
 {
+    m_scaledConfigured = false;
     m_scaled.active = false;
     m_scaled.borders = false;
     m_scaled.windowWidth = m_output.right - m_output.left;

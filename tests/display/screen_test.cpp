@@ -84,9 +84,11 @@ TEST_F(ScreenTest, CreateDisplayOnGdi)
     ASSERT_EQ(canvas.Create(64, 48, 32, 1), 0);
     screen.SetFrameImage(nullptr);
     ASSERT_EQ(screen.SetOutputSize(64, 48), 0);
-    EXPECT_EQ(screen.CreateDisplay(window, true, false, false), 1); // needs DirectDraw
     screen.SetFrameImage(&canvas);
-    EXPECT_EQ(screen.CreateDisplay(window, false, false, false), 1); // full screen needs it too
+    // Full screen with a frame image and no scaling: no display surfaces, drawn as on GDI.
+    ASSERT_EQ(screen.CreateDisplay(window, false, false, false), 0);
+    EXPECT_EQ(screen.GetMode(), kDisplayFullScreen);
+    EXPECT_EQ(screen.GetPresentPath(), 0);
     screen.SetPresentPathRequest(3);
     screen.SetTexturePathInWindow(true);
     ASSERT_EQ(screen.CreateDisplay(window, true, false, false), 0);
