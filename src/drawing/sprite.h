@@ -86,6 +86,9 @@ public:
     CImage* GetImage() const { return m_image; }
     CImage* GetWorkImage() const { return m_work.get(); }
     const RECT& GetSourceRect() const { return m_src; }
+    // The origin SetSourceOrigin last set.
+    LONG GetSourceOriginX() const { return m_originX; }
+    LONG GetSourceOriginY() const { return m_originY; }
     BYTE GetDrawMode() const { return m_drawMode; }
     bool IsSharing() const { return m_borrowed != 0; }
     bool IsRotated() const { return m_rotW != 0; }

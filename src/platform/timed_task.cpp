@@ -25,6 +25,8 @@ void CTimedTask::Resume(uint32_t now)
     // An unpaired Resume used to drive the depth negative, so that the next Pause did not pause.
     if (m_pauseDepth <= 0)
         return;
-    if (--m_pauseDepth == 0)
+    if (--m_pauseDepth == 0) {
         m_dueTime += now - m_pauseStart;
+        OnResumed(now - m_pauseStart);
+    }
 }

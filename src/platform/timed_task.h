@@ -24,6 +24,9 @@ public:
     // Ends one level; the last one moves the due time later by the time spent paused. A Resume
     // without a Pause does nothing.
     virtual void Resume(uint32_t now);
+    // Called by Resume when the last level ends, with the time spent paused (tasks that keep
+    // their own clock move it by that much).
+    virtual void OnResumed(uint32_t /*pausedFor*/) {}
 
     // The owner's pointer to this task, nulled on cancel and destruction (null = none).
     template <typename T> void SetOwnerSlot(T** slot)

@@ -111,12 +111,7 @@ struct PaintMaskOnAlphaOp {
     }
     __m128i Vec(__m128i d, __m128i m) const
     {
-        const __m128i o = levels.Look4(m);
-        const __m128i key = _mm_or_si128(_mm_slli_epi32(AlphaOf(d), 8), o);
-        const __m128i w = Gather4(key, [](uint32_t k) { return uint32_t((&g_SourceWeightTable[0][0])[k]); });
-        const __m128i a = Gather4(key, [](uint32_t k) { return uint32_t((&g_AlphaUnionTable[0][0])[k]); });
-        const __m128i out = _mm_and_si128(BlendByFactor4(d, Splat32(c), Factor32(w)), Splat32(0x00FFFFFFu));
-        return _mm_or_si128(out, _mm_slli_epi32(a, 24));
+        return BlendOnAlpha4(d, Splat32(c), levels.Look4(m));
     }
 };
 

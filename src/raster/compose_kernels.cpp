@@ -35,6 +35,10 @@ template <Way W> struct AlphaTableOp {
     }
 };
 
+// The tables' rows and columns where alpha over alpha needs no look-up: weight[0][e] = 255 with
+// union[0][e] = e (over a clear pixel the source is taken with its alpha e), weight[dA][255] = 255
+// with union 255 (an opaque source is taken whole), weight[dA][0] = 0 with union dA (a clear source
+// leaves the pixel). Elsewhere both are computed.
 struct AlphaOnAlphaOp {
     const BYTE* table;
     ByteTable lookup{table};
@@ -47,12 +51,17 @@ struct AlphaOnAlphaOp {
     }
     __m128i Vec(__m128i d, __m128i s) const
     {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i full = Splat32(255);
         const __m128i e = lookup.Look4(AlphaOf(s));
-        const __m128i key = _mm_or_si128(_mm_slli_epi32(AlphaOf(d), 8), e);
-        const __m128i w = Gather4(key, [](uint32_t k) { return uint32_t((&g_SourceWeightTable[0][0])[k]); });
-        const __m128i a = Gather4(key, [](uint32_t k) { return uint32_t((&g_AlphaUnionTable[0][0])[k]); });
-        const __m128i out = _mm_and_si128(BlendByFactor4(d, s, Factor32(w)), Splat32(0x00FFFFFFu));
-        return _mm_or_si128(out, _mm_slli_epi32(a, 24));
+        const __m128i dA = AlphaOf(d);
+        const __m128i takeSource = _mm_or_si128(_mm_cmpeq_epi32(e, full), _mm_cmpeq_epi32(dA, zero));
+        const __m128i keep = _mm_andnot_si128(takeSource, _mm_cmpeq_epi32(e, zero));
+        const __m128i colour = Splat32(0x00FFFFFFu);
+        if (_mm_movemask_epi8(_mm_or_si128(takeSource, keep)) == 0xFFFF) {
+            return Select(keep, d, _mm_or_si128(_mm_and_si128(s, colour), _mm_slli_epi32(e, 24)));
+        }
+        return BlendOnAlpha4(d, s, e);
     }
 };
 
@@ -75,6 +84,44 @@ void AlphaTableScaled(BYTE* dst, const BYTE* src, int ds, int pitch, int w, int 
     }
 }
 
+// Eight pixels of a rule blend. Opacity 0 leaves a pixel and 255 (factor 256) takes the source's
+// colour, so groups wholly at either end (most of a fade) skip the arithmetic.
+template <bool Alpha> inline void RuleBlend8(BYTE* dst, const BYTE* src, const BYTE* rule, const BYTE* levels)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i s0 = Load4(src), s1 = Load4(src + 16);
+    uint64_t packed = 0;
+    for (int i = 0; i < 8; ++i) {
+        packed |= uint64_t(levels[rule ? rule[i] : src[4 * i + 3]]) << (8 * i);
+    }
+    __m128i o = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<int64_t>(packed)), zero);
+    if (Alpha) {
+        o = MulByte16(o, _mm_packs_epi32(AlphaOf(s0), AlphaOf(s1)));
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(o, zero)) == 0xFFFF) {
+        return;
+    }
+    const __m128i d0 = Load4(dst), d1 = Load4(dst + 16);
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(o, Splat16(255))) == 0xFFFF) {
+        Store4(dst, KeepAlpha(d0, s0));
+        Store4(dst + 16, KeepAlpha(d1, s1));
+        return;
+    }
+    // Factors as words, spread over the colour words of each pixel (alpha words 0: alpha kept).
+    const __m128i f = _mm_sub_epi16(o, _mm_cmpgt_epi16(o, zero));
+    const __m128i colour = _mm_set_epi16(0, -1, -1, -1, 0, -1, -1, -1);
+    const __m128i f03 = _mm_unpacklo_epi16(f, f), f47 = _mm_unpackhi_epi16(f, f);
+    const __m128i fw[4] = {_mm_and_si128(_mm_unpacklo_epi32(f03, f03), colour),
+                           _mm_and_si128(_mm_unpackhi_epi32(f03, f03), colour),
+                           _mm_and_si128(_mm_unpacklo_epi32(f47, f47), colour),
+                           _mm_and_si128(_mm_unpackhi_epi32(f47, f47), colour)};
+    Store4(dst, _mm_packus_epi16(BlendWords(_mm_unpacklo_epi8(d0, zero), _mm_unpacklo_epi8(s0, zero), fw[0]),
+                                 BlendWords(_mm_unpackhi_epi8(d0, zero), _mm_unpackhi_epi8(s0, zero), fw[1])));
+    Store4(dst + 16,
+           _mm_packus_epi16(BlendWords(_mm_unpacklo_epi8(d1, zero), _mm_unpacklo_epi8(s1, zero), fw[2]),
+                            BlendWords(_mm_unpackhi_epi8(d1, zero), _mm_unpackhi_epi8(s1, zero), fw[3])));
+}
+
 // Rule rows: level(r, s) gives the opacity of a pixel.
 template <bool Alpha, bool Simd>
 void RuleRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h, const BYTE* rule, int ruleSkip,
@@ -87,6 +134,12 @@ void RuleRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h
     for (int y = 0; y < h; ++y) {
         int x = 0;
         if (Simd) {
+            for (; x + 8 <= w; x += 8, dst += 32, src += 32) {
+                RuleBlend8<Alpha>(dst, src, rule, levels);
+                if (rule) {
+                    rule += 8;
+                }
+            }
             for (; x + 4 <= w; x += 4, dst += 16, src += 16) {
                 const __m128i s = Load4(src);
                 alignas(16) uint32_t o[4];

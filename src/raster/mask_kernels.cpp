@@ -36,11 +36,7 @@ void MaskBlend(BYTE* dst, const BYTE* mask, int dstStep, int maskStep, int width
                     Store4(d, BlendByFactor4(dv, sv, Factor32(level)));
                     continue;
                 }
-                const __m128i key = _mm_or_si128(_mm_slli_epi32(AlphaOf(dv), 8), level);
-                const __m128i w = Gather4(key, [](uint32_t k) { return uint32_t((&g_SourceWeightTable[0][0])[k]); });
-                const __m128i a = Gather4(key, [](uint32_t k) { return uint32_t((&g_AlphaUnionTable[0][0])[k]); });
-                const __m128i out = _mm_and_si128(BlendByFactor4(dv, sv, Factor32(w)), Splat32(0x00FFFFFFu));
-                Store4(d, _mm_or_si128(out, _mm_slli_epi32(a, 24)));
+                Store4(d, BlendOnAlpha4(dv, sv, level));
             }
         }
         for (; x < width; ++x, d += 4, ++m) {

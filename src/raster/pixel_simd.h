@@ -159,16 +159,50 @@ inline __m128i KeepAlpha(__m128i d, __m128i v)
     const __m128i alpha = Splat32(0xFF000000u);
     return _mm_or_si128(_mm_and_si128(alpha, d), _mm_andnot_si128(alpha, v));
 }
-// Per-lane table look-up of four indices (scalar gather; the tables are small and hot).
+// Per-lane table look-up of four indices (scalar gather; the tables are small and hot). The lanes
+// travel through general registers two at a time rather than through memory, which would stall on
+// store forwarding.
 template <class F> inline __m128i Gather4(__m128i idx, F&& lookup)
 {
-    alignas(16) uint32_t in[4];
-    alignas(16) uint32_t out[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(in), idx);
-    for (int i = 0; i < 4; ++i) {
-        out[i] = lookup(in[i]);
-    }
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(out));
+    const uint64_t lo = static_cast<uint64_t>(_mm_cvtsi128_si64(idx));
+    const uint64_t hi = static_cast<uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
+    const uint64_t outLo = uint64_t(lookup(uint32_t(lo))) | uint64_t(lookup(uint32_t(lo >> 32))) << 32;
+    const uint64_t outHi = uint64_t(lookup(uint32_t(hi))) | uint64_t(lookup(uint32_t(hi >> 32))) << 32;
+    return _mm_unpacklo_epi64(_mm_cvtsi64_si128(static_cast<int64_t>(outLo)),
+                              _mm_cvtsi64_si128(static_cast<int64_t>(outHi)));
+}
+
+// The blend tables' source weight and alpha union of four (dA, e) pairs in 32-bit lanes, computed.
+// Weight: 255 over dA 0, else min(255, floor(65025 e / (255 (e + dA) - e dA))). Both integers are
+// below 2^24, so they and their single-precision quotient are exact or correctly rounded, and a
+// quotient that is no whole number lies at least 1/65025 below the next one, more than a float
+// step below 256: truncating gives the floor. Union: 255 - floor((255 - dA) (255 - e) / 255), the
+// product fitting a word, where x * 0x8081 >> 23 is floor(x / 255).
+inline __m128i SourceWeight4(__m128i dA, __m128i e)
+{
+    const __m128i sum = _mm_add_epi32(e, dA);
+    const __m128i den = _mm_sub_epi32(_mm_sub_epi32(_mm_slli_epi32(sum, 8), sum), _mm_mullo_epi16(e, dA));
+    const __m128 q = _mm_div_ps(_mm_mul_ps(_mm_cvtepi32_ps(e), _mm_set1_ps(65025.0f)), _mm_cvtepi32_ps(den));
+    const __m128i w = _mm_min_epi16(_mm_cvttps_epi32(q), Splat32(255));
+    // dA 0 (where 0 / 0 gave no number) takes 255.
+    const __m128i clear = _mm_cmpeq_epi32(dA, _mm_setzero_si128());
+    return _mm_or_si128(_mm_and_si128(clear, Splat32(255)), _mm_andnot_si128(clear, w));
+}
+inline __m128i AlphaUnion4(__m128i dA, __m128i e)
+{
+    const __m128i full = Splat32(255);
+    const __m128i rest = _mm_mullo_epi16(_mm_sub_epi32(full, dA), _mm_sub_epi32(full, e));
+    return _mm_sub_epi32(full, _mm_srli_epi16(_mm_mulhi_epu16(rest, Splat16(0x8081)), 7));
+}
+
+// Four pixels s laid over d at levels e (32-bit lanes) by d's alpha: colour blended by the factor of
+// the source weight, alpha the union.
+inline __m128i BlendOnAlpha4(__m128i d, __m128i s, __m128i e)
+{
+    const __m128i dA = AlphaOf(d);
+    const __m128i w = SourceWeight4(dA, e);
+    const __m128i out = _mm_and_si128(BlendByFactor4(d, s, Factor32(w)), Splat32(0x00FFFFFFu));
+    return _mm_or_si128(out, _mm_slli_epi32(AlphaUnion4(dA, e), 24));
 }
 
 // The row of the multiply table that `table` is (its level), or -1 for any other table.

@@ -1,6 +1,7 @@
 // The SIMD twins ("Mmx" names) of the row kernels, written with SSE2 (the x86-64 baseline). Each
 // gives exactly the plain kernel's results: four pixels a step (the unscaled blends sixteen, with
-// eight-pixel fast paths), the rest of a row one at a time.
+// eight-pixel fast paths; the scaled ones gather through column offsets walked once), the rest of
+// a row one at a time.
 #include "raster/row_kernels.h"
 
 #include "raster/row_kernel_loops.h"
@@ -10,7 +11,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 using namespace raster_detail;
 
@@ -55,65 +58,73 @@ inline __m128i Reverse4(__m128i v)
     return _mm_shuffle_epi32(v, 0x1B);
 }
 
-// Gathers four scaled source pixels (forward or mirrored) into one vector.
+// The byte offsets, from a row's first source pixel, of the pixels a scaled walk reads (forward or
+// mirrored). Every row reads the same columns, so they are walked once; the rows gather through
+// them without the stepping.
 template <bool Mirror>
-struct ScaledCursor {
-    const BYTE* s;
-    int64_t acc;
-    ptrdiff_t whole;
-    const StretchState& st;
-
-    uint32_t Next()
+struct Columns {
+    std::vector<ptrdiff_t> at;
+    ptrdiff_t lowest = 0, highest = 0; // the bytes read lie in [lowest, highest + 4)
+    Columns(int width, const StretchState& st) : at(static_cast<size_t>(width))
     {
-        uint32_t v;
-        if (Mirror) {
-            v = Load<uint32_t>(s - 4);
-            s -= whole;
+        const ptrdiff_t whole = static_cast<ptrdiff_t>(st.xStep) * 4;
+        ptrdiff_t pos = 0;
+        int64_t acc = st.xAcc;
+        for (ptrdiff_t& a : at) {
+            a = Mirror ? pos - 4 : pos;
+            lowest = std::min(lowest, a);
+            highest = std::max(highest, a);
+            ptrdiff_t move = whole;
             acc += st.xFrac;
             if (acc >= 0) {
-                s -= 4;
+                move += 4;
                 acc -= st.xDen;
             }
-        } else {
-            v = Load<uint32_t>(s);
-            s += whole;
-            acc += st.xFrac;
-            if (acc >= 0) {
-                s += 4;
-                acc -= st.xDen;
-            }
+            pos += Mirror ? -move : move;
         }
-        return v;
     }
-    __m128i Next4()
+    // Whether a destination row of `bytes` shares a byte with what is read from the row at `from`.
+    bool Touch(const BYTE* row, ptrdiff_t bytes, const BYTE* from) const
     {
-        const uint32_t a = Next();
-        const uint32_t b = Next();
-        const uint32_t c = Next();
-        const uint32_t d = Next();
-        return _mm_set_epi32(static_cast<int>(d), static_cast<int>(c), static_cast<int>(b), static_cast<int>(a));
+        const uintptr_t r = reinterpret_cast<uintptr_t>(row), f = reinterpret_cast<uintptr_t>(from);
+        return r < f + static_cast<uintptr_t>(highest + 4) && f + static_cast<uintptr_t>(lowest) < r + bytes;
     }
 };
 
-// Scaled walk with four destination pixels a step: op4(dst, src4) and op1(dst, src1).
-template <bool Mirror, typename Op4, typename Op1>
+// Scaled walk with four destination pixels a step: op4(dst, src4) and op1(dst, src1). With
+// RepeatRows (plain copies), a row that reads the same source row as the row before is that row
+// again, unless writing either destination row changed what they read.
+template <bool Mirror, bool RepeatRows = false, typename Op4, typename Op1>
 void ScaledRows4(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
                  const StretchState& st, Op4 op4, Op1 op1)
 {
+    const Columns<Mirror> columns(width, st);
+    const ptrdiff_t* at = columns.at.data();
+    const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 4;
     const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * srcPitch;
     int64_t yAcc = st.yAcc;
+    const BYTE* lastSrc = nullptr;
+    BYTE* lastDst = nullptr;
     for (int y = 0; y < height; ++y) {
-        ScaledCursor<Mirror> c{src, st.xAcc, static_cast<ptrdiff_t>(st.xStep) * 4, st};
-        int x = 0;
-        for (; x + 4 <= width; x += 4) {
-            op4(dst, c.Next4());
-            dst += 16;
+        if (RepeatRows && src == lastSrc && !columns.Touch(lastDst, rowBytes, src) &&
+            !columns.Touch(dst, rowBytes, src) && std::abs(dst - lastDst) >= rowBytes) {
+            std::memcpy(dst, lastDst, static_cast<size_t>(rowBytes));
+        } else {
+            int x = 0;
+            for (; x + 4 <= width; x += 4) {
+                op4(dst + static_cast<ptrdiff_t>(x) * 4,
+                    _mm_set_epi32(static_cast<int>(Load<uint32_t>(src + at[x + 3])),
+                                  static_cast<int>(Load<uint32_t>(src + at[x + 2])),
+                                  static_cast<int>(Load<uint32_t>(src + at[x + 1])),
+                                  static_cast<int>(Load<uint32_t>(src + at[x]))));
+            }
+            for (; x < width; ++x) {
+                op1(dst + static_cast<ptrdiff_t>(x) * 4, Load<uint32_t>(src + at[x]));
+            }
         }
-        for (; x < width; ++x) {
-            op1(dst, c.Next());
-            dst += 4;
-        }
-        dst += dstSkip;
+        lastSrc = src;
+        lastDst = dst;
+        dst += rowBytes + dstSkip;
         if (y + 1 < height) {
             src += yWhole;
             yAcc += st.yFrac;
@@ -326,7 +337,7 @@ void CopyRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int wid
 void CopyRows32ScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
                          const StretchState& step)
 {
-    ScaledRows4<false>(dst, src, dstSkip, srcPitch, width, height, step, kCopy4, kCopy1);
+    ScaledRows4<false, true>(dst, src, dstSkip, srcPitch, width, height, step, kCopy4, kCopy1);
 }
 
 void CopyRows32MirrorMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
@@ -337,7 +348,7 @@ void CopyRows32MirrorMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, i
 void CopyRows32MirrorScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
                                const StretchState& step)
 {
-    ScaledRows4<true>(dst, src, dstSkip, srcPitch, width, height, step, kCopy4, kCopy1);
+    ScaledRows4<true, true>(dst, src, dstSkip, srcPitch, width, height, step, kCopy4, kCopy1);
 }
 
 void BlendAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)

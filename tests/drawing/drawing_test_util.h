@@ -6,7 +6,9 @@
 #include "files/pixel_library.h"
 #include "platform/cos_table.h"
 #include "platform/cpu_info.h"
+#include "platform/timer_resolution.h"
 #include "raster/image.h"
+#include "winapi/clock.h"
 #include "winapi/ddraw.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +43,18 @@ private:
     std::unique_ptr<CPixelLibrary> m_library;
     CCosTable m_cos;
     CCosTable* m_savedCos = nullptr;
+};
+
+// The program clock on the host's virtual clock at `start` for one test: timed tasks are listed at
+// that time and then stepped with explicit times.
+struct VirtualClockAt {
+    explicit VirtualClockAt(uint32_t start)
+    {
+        InitTimerResolution();
+        winapi::UseVirtualClock(true);
+        winapi::SetVirtualTime(start);
+    }
+    ~VirtualClockAt() { winapi::UseVirtualClock(false); }
 };
 
 inline uint32_t Px(const CImage& image, int x, int y)

@@ -120,6 +120,69 @@ TEST(ComposeKernels, TwinsMatch)
     }
 }
 
+TEST(ComposeKernels, AlphaOnAlphaTwinsMatchForEveryAlphaPair)
+{
+    // The SIMD twin takes shortcuts by alpha (clear, opaque) and computes the union: every pair of
+    // destination and source alpha, in runs and mixed within a group of four, at several opacities
+    // and through a table that is no row of the multiply table.
+    std::mt19937 rng(77);
+    BYTE odd[256];
+    for (auto& v : odd) {
+        v = BYTE(rng());
+    }
+    odd[0] = 0;
+    odd[255] = 255;
+    const BYTE* tables[] = {g_MulTable[255], g_MulTable[128], g_MulTable[1], odd};
+    for (int order = 0; order < 2; ++order) {
+        std::vector<uint32_t> dst(65536), src(65536);
+        for (uint32_t i = 0; i < 65536; ++i) {
+            // order 0: source alpha runs along rows; order 1: pairs scattered.
+            const uint32_t k = order == 0 ? i : (i * 40503u) & 0xFFFF;
+            dst[i] = (k >> 8) << 24 | (rng() & 0xFFFFFF);
+            src[i] = (k & 0xFF) << 24 | (rng() & 0xFFFFFF);
+        }
+        for (const BYTE* table : tables) {
+            std::vector<uint32_t> a = dst, b = dst;
+            AlphaOnAlphaRows32(B(a[0]), CB(src[0]), 0, 0, 256, 256, table);
+            AlphaOnAlphaRows32Mmx(B(b[0]), CB(src[0]), 0, 0, 256, 256, table);
+            ASSERT_EQ(a, b) << "order " << order;
+        }
+    }
+}
+
+TEST(ComposeKernels, RuleBlendTwinsMatchOnFadeLevels)
+{
+    // A fade's levels are 0 below a band and 255 above it: rule runs wholly at either end, across
+    // the band and mixed within a group, with a rule and by the source alpha.
+    std::mt19937 rng(99);
+    BYTE levels[256];
+    for (int k = 0; k < 256; ++k) {
+        levels[k] = BYTE(k < 96 ? 0 : k >= 160 ? 255 : (k - 96) * 4);
+    }
+    for (int width = 1; width <= 40; ++width) {
+        Picture dst = RandomPicture(rng, width, 4, 4), src = RandomPicture(rng, width, 4, 4);
+        Picture rule = RandomPicture(rng, width, 4, 1);
+        SprinkleEdges(rng, src);
+        for (int y = 0; y < 4; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const BYTE runs[4] = {BYTE(x < 8 ? 0 : 255), BYTE(x * 16), BYTE(255 - x * 8), BYTE(rng())};
+                *rule.At(x, y) = runs[y];
+                src.At(x, y)[3] = y == 0 ? BYTE(x < 16 ? 0 : 255) : src.At(x, y)[3];
+            }
+        }
+        for (int alpha = 0; alpha < 2; ++alpha) {
+            for (const BYTE* r : {static_cast<const BYTE*>(rule.First()), static_cast<const BYTE*>(nullptr)}) {
+                Picture a = dst, b = dst;
+                const auto plain = alpha ? RuleBlendAlphaRows32 : RuleBlendRows32;
+                const auto simd = alpha ? RuleBlendAlphaRows32Mmx : RuleBlendRows32Mmx;
+                plain(a.First(), src.First(), a.Skip(), src.Skip(), width, 4, r, rule.Skip(), levels);
+                simd(b.First(), src.First(), b.Skip(), src.Skip(), width, 4, r, rule.Skip(), levels);
+                ASSERT_EQ(a.mem, b.mem) << "width " << width << " alpha " << alpha << (r ? " rule" : "");
+            }
+        }
+    }
+}
+
 TEST(ComposeKernels, PerPixelRules)
 {
     std::mt19937 rng(8);

@@ -74,6 +74,19 @@ TEST(PixelLibEntries, FillsFollowTheirRules)
               [](uint32_t, int, int) { return 0x80A1B2C3u; });
     CheckArea([](CImage& d, const RECT* r) { return kLib.fill8(&d, 0x1F7, r); },
               [](uint32_t, int, int) { return 0xF7u; }, 8);
+    // Whole pictures, whose rows follow each other without a gap for some widths: every pixel set.
+    for (int w = 1; w <= 20; ++w) {
+        raster_test::Random random{uint32_t(w)};
+        auto p8 = MakeImage(w, 3, 8, random), p32 = MakeImage(w, 3, 32, random);
+        ASSERT_TRUE(kLib.fill8(p8.get(), 0x5C, nullptr));
+        ASSERT_TRUE(kLib.fill32(p32.get(), 0x80A1B2C3u, nullptr));
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < w; ++x) {
+                ASSERT_EQ(p8->GetRowAddress(y)[x], 0x5C) << w;
+                ASSERT_EQ(Px(*p32, x, y), 0x80A1B2C3u) << w;
+            }
+        }
+    }
     for (uint32_t o : {1u, 100u, 254u, 255u}) {
         SCOPED_TRACE(o);
         CheckArea([o](CImage& d, const RECT* r) { return kLib.fillColor(&d, 0x3080F0, o, r); },
@@ -100,10 +113,12 @@ TEST(PixelLibEntries, FillsFollowTheirRules)
 TEST(PixelLibEntries, MirrorsAndFlips)
 {
     // Rule: the pixel that sat at the mirrored place (read from a copy); widths past the blocks
-    // the row reversal swaps at once.
-    for (int bpp : {32, 8}) {
+    // the row reversal swaps at once; both kernel sets (the SIMD one reverses bytes differently).
+    for (int combo = 0; combo < 4; ++combo) {
+        const int bpp = combo % 2 ? 8 : 32;
+        SimdSwitch sw(combo >= 2);
         for (int w = 1; w <= 70; ++w) {
-            SCOPED_TRACE(testing::Message() << "bpp " << bpp << " width " << w);
+            SCOPED_TRACE(testing::Message() << "bpp " << bpp << " width " << w << " simd " << (combo >= 2));
             raster_test::Random random(static_cast<uint32_t>(w));
             auto image = MakeImage(w + 2, 5, bpp, random);
             auto copy = MakeImage(w + 2, 5, bpp, random);

@@ -208,6 +208,30 @@ TEST(RowKernels, FillAndInvertTwinsGivePlainResults)
     }
 }
 
+// The fill against a loop written here: rows with and without a gap between them, four equal
+// bytes and mixed ones, nothing outside the rows touched.
+TEST(RowKernels, FillSetsEveryPixelOfItsRows)
+{
+    Random random(4);
+    for (int width = 1; width <= 33; ++width) {
+        for (int extra : {0, 12}) {
+            for (DWORD value : {0x7F7F7F7Fu, 0x80123456u}) {
+                GuardedPlane a(width, kHeight, 4, extra);
+                random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+                GuardedPlane b = a;
+                FillRows32(a.Row(0), a.pitch - width * 4, width, kHeight, value);
+                for (int y = 0; y < kHeight; ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        std::memcpy(b.At(x, y), &value, 4);
+                    }
+                }
+                ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size())) << width;
+                ASSERT_TRUE(a.buffer.GuardsIntact());
+            }
+        }
+    }
+}
+
 // Every (alpha, source, destination) byte triple through both blend kernels, against the exact
 // rounded formula: one row per alpha, the 65536 (source, destination) pairs in each channel.
 TEST(RowKernels, BlendIsExactForEveryByteTriple)
@@ -284,4 +308,38 @@ TEST(RowKernels, ScaledStepsSampleAsDescribed)
     CopyRows32Scaled(reinterpret_cast<BYTE*>(two), reinterpret_cast<const BYTE*>(src), 0, 12, 2, 1, shrink);
     EXPECT_EQ(10u, two[0]);
     EXPECT_EQ(20u, two[1]);
+}
+
+// The scaled copies' twins repeat a destination row whose source row repeats. Where destination
+// and source rows share a picture (no row reading what it writes itself) a row must still read
+// what the rows before it wrote.
+TEST(RowKernels, ScaledCopyTwinMatchesWithinOnePicture)
+{
+    Random random(5);
+    constexpr int kWidth = 24, kRows = 14, kPitch = kWidth * 4;
+    const int pairs[][2] = {{0, 1}, {0, 2}, {3, 4}, {5, 7}, {7, 0}, {11, 1}, {2, 7}};
+    for (const auto& pair : pairs) {
+        const int srcRow = pair[0], dstRow = pair[1];
+        for (int srcWidth : {5, 12, kWidth}) {
+            std::vector<uint32_t> a(kWidth * kRows);
+            random.FillPixels(reinterpret_cast<BYTE*>(a.data()), a.size());
+            std::vector<uint32_t> b = a;
+            const int width = kWidth - 3, height = 6, srcHeight = 2;
+            const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
+                                  -height - 1, srcHeight % height, height, srcHeight / height};
+            auto* pa = reinterpret_cast<BYTE*>(a.data());
+            auto* pb = reinterpret_cast<BYTE*>(b.data());
+            CopyRows32Scaled(pa + dstRow * kPitch, pa + srcRow * kPitch + 12, 12, kPitch, width, height, st);
+            CopyRows32ScaledMmx(pb + dstRow * kPitch, pb + srcRow * kPitch + 12, 12, kPitch, width, height, st);
+            ASSERT_EQ(a, b) << srcRow << " -> " << dstRow << " from " << srcWidth;
+            if (srcWidth <= 12) {
+                // Mirrored: the walk starts one pixel past the columns it reads.
+                CopyRows32MirrorScaled(pa + dstRow * kPitch, pa + srcRow * kPitch + 60, 12, kPitch, width,
+                                       height, st);
+                CopyRows32MirrorScaledMmx(pb + dstRow * kPitch, pb + srcRow * kPitch + 60, 12, kPitch, width,
+                                          height, st);
+                ASSERT_EQ(a, b) << "mirrored " << srcRow << " -> " << dstRow << " from " << srcWidth;
+            }
+        }
+    }
 }

@@ -1,10 +1,14 @@
 // The DirectSound stand-in: refusals, cursors, locks, notifications, duplicates, focus, the
 // primary format, the enumeration, the test switches and the outputs.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <thread>
+
+#include <unistd.h>
 
 #include "dsound_support.h"
 #include "winapi/kernel.h"
@@ -425,7 +429,7 @@ TEST_F(DsoundTest, DroppedOutputKeepsTimeMovingAndComesBack)
 
 TEST_F(DsoundTest, ReleasedDeviceWritesItsRecordingToTheWavFile)
 {
-    const std::string path = ::testing::TempDir() + "dsound_record.wav";
+    const std::string path = ::testing::TempDir() + "dsound_record_" + std::to_string(getpid()) + ".wav";
     setenv("TESSARO_AUDIO_WAV", path.c_str(), 1);
     auto* b = Make(Pcm(44100, 2, 16), Ramp16(441, 2));
     b->Play(0, 0, DSBPLAY_LOOPING);
@@ -447,7 +451,7 @@ TEST_F(DsoundTest, ReleasedDeviceWritesItsRecordingToTheWavFile)
 
 TEST_F(DsoundTest, SdlDiskOutputHoldsTheMix)
 {
-    const std::string path = ::testing::TempDir() + "dsound_disk.raw";
+    const std::string path = ::testing::TempDir() + "dsound_disk_" + std::to_string(getpid()) + ".raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
     winapi::SetDsoundOutput(winapi::DsoundOutput::Sdl);
@@ -488,9 +492,9 @@ TEST_F(DsoundTest, SdlDiskOutputHoldsTheMix)
     std::remove(path.c_str());
     std::vector<int16_t> got(raw.size() / 2);
     std::memcpy(got.data(), raw.data(), got.size() * 2);
-    size_t start = 0;
-    while (start < got.size() && got[start] == 0)
-        ++start;
-    ASSERT_GE(got.size() - start, ramp.size());
-    EXPECT_TRUE(std::equal(ramp.begin(), ramp.end(), got.begin() + static_cast<std::ptrdiff_t>(start)));
+    // SDL writes silence whenever the queue runs dry (a loaded machine delays the mixing thread);
+    // the ramp holds no zero sample, so what remains without the silence is exactly the ramp.
+    got.erase(std::remove(got.begin(), got.end(), int16_t{0}), got.end());
+    ASSERT_GE(got.size(), ramp.size());
+    EXPECT_TRUE(std::equal(ramp.begin(), ramp.end(), got.begin()));
 }

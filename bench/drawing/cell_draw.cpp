@@ -1,0 +1,124 @@
+// One cell change of the cell-animation task (copy: the cell copied; blend: the background
+// restored, the cell blended, the rectangle redrawn) for 64², 128² and 256² cells, against
+// pixman doing the same pixels (pixman_blt for the copies, OVER for the blend). Goals: blend at
+// least 1.5× pixman, copy at least 1.0×.
+#include "contest.h"
+#include "drawing/anim_task.h"
+#include "drawing/cell_sheet.h"
+#include "drawing/scene.h"
+#include "drawing/sprite.h"
+#include "files/pixel_library.h"
+#include "platform/cpu_info.h"
+#include "platform/timer_manager.h"
+
+#include <benchmark/benchmark.h>
+#include <pixman.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+
+namespace {
+
+constexpr int kCells = 64;
+
+void Fill(CImage& image, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    for (LONG y = 0; y < image.GetHeight(); ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(image.GetRowAddress(y));
+        for (LONG x = 0; x < image.GetWidth(); ++x)
+            row[x] = random();
+    }
+}
+
+pixman_image_t* PixmanOf(CImage& image)
+{
+    return pixman_image_create_bits(PIXMAN_a8r8g8b8, image.GetWidth(), image.GetHeight(),
+                                    reinterpret_cast<uint32_t*>(image.GetBits()), image.GetPitch());
+}
+
+struct Environment {
+    Environment()
+    {
+        IdentifyCpu();
+        RegisterPixelLibraryModule();
+        library.reset(LoadPixelLibrary("Z:\\bench\\tvpgl.dll", &g_CpuInfo));
+        SetPixelLibrary(library.get());
+    }
+    std::unique_ptr<CPixelLibrary> library;
+};
+
+void CellChange(benchmark::State& state)
+{
+    static Environment env;
+    const int side = static_cast<int>(state.range(0));
+    const bool blend = state.range(1) != 0;
+    CImage target, source, picture, peerTarget;
+    target.Create(side * 2, side * 2, 32, 0);
+    source.Create(side * 2, side * 2, 32, 0);
+    peerTarget.Create(side * 2, side * 2, 32, 0);
+    picture.Create(side * kCells, side, 32, 0);
+    Fill(source, 1);
+    Fill(picture, 2);
+    picture.SetAlphaFlag(true);
+    CScene scene;
+    scene.SetTarget(&target, false);
+    CSprite sprite;
+    sprite.SetImage(&source, nullptr, 0, 0);
+    scene.GetList().Insert(&sprite, 1, 0);
+    CCellSheet sheet;
+    sheet.SetImage(&picture, side, side, &sprite, nullptr, side / 2, side / 2, 0, 2, false);
+    sheet.SetAnimation(kCells, 100, 0, blend ? 1 : 0, 1);
+    CTimerManager timers;
+    auto* task = new CAnimTask;
+    task->Setup(&timers, &sheet, nullptr, 0, 0, 0, 0, nullptr);
+    uint32_t now = 1000;
+    task->Step(now);
+
+    pixman_image_t* dst = PixmanOf(peerTarget);
+    pixman_image_t* cells = PixmanOf(picture);
+    pixman_image_t* saved = PixmanOf(*sheet.GetWorkImage());
+    constexpr int kChanges = 64;
+    int cell = 0;
+    bench::Contest(
+        state,
+        [&] {
+            for (int i = 0; i < kChanges; ++i) {
+                now += 100;
+                task->Step(now);
+            }
+            scene.ClearDirtyState();
+        },
+        [&] {
+            for (int i = 0; i < kChanges; ++i) {
+                cell = (cell + 1) % kCells;
+                if (blend) {
+                    pixman_image_composite32(PIXMAN_OP_SRC, saved, nullptr, dst, 0, 0, 0, 0, side / 2, side / 2, side,
+                                             side);
+                    pixman_image_composite32(PIXMAN_OP_OVER, cells, nullptr, dst, cell * side, 0, 0, 0, side / 2,
+                                             side / 2, side, side);
+                } else {
+                    pixman_blt(reinterpret_cast<uint32_t*>(picture.GetBits()),
+                               reinterpret_cast<uint32_t*>(peerTarget.GetBits()), picture.GetPitch() / 4,
+                               peerTarget.GetPitch() / 4, 32, 32, cell * side, 0, side / 2, side / 2, side, side);
+                }
+            }
+        });
+    pixman_image_unref(dst);
+    pixman_image_unref(cells);
+    pixman_image_unref(saved);
+    timers.CancelAll();
+}
+BENCHMARK(CellChange)
+    ->ArgNames({"side", "blend"})
+    ->Args({64, 0})
+    ->Args({128, 0})
+    ->Args({256, 0})
+    ->Args({64, 1})
+    ->Args({128, 1})
+    ->Args({256, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+} // namespace

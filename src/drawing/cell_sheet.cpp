@@ -1,0 +1,156 @@
+#include "drawing/cell_sheet.h"
+
+#include "drawing/sprite.h"
+
+#include <algorithm>
+
+CCellSheet::~CCellSheet() = default;
+
+CImage* CCellSheet::GetPicture() const
+{
+    if (m_borrowed)
+        return m_borrowed;
+    return m_own.IsEmpty() ? nullptr : const_cast<CImage*>(&m_own);
+}
+
+int CCellSheet::LoadImage(const char* file, LONG cellWidth, LONG cellHeight, CSprite* record, CImage* direct, LONG x,
+                          LONG y, uint8_t flag, int32_t mode, bool ownWork, bool paletteVariant, DWORD fill)
+{
+    if (!file || cellHeight == 0 || cellWidth == 0)
+        return 1;
+    Clear();
+    const int loaded = paletteVariant ? m_own.LoadWithPalette(file, nullptr, 0, 0) : m_own.Load(file, nullptr, 0, 0);
+    if (loaded != 0) {
+        Clear();
+        return 2;
+    }
+    if (fill != 0xFFFFFFFFu) {
+        const BYTE r = static_cast<BYTE>(fill >> 16), g = static_cast<BYTE>(fill >> 8), b = static_cast<BYTE>(fill);
+        if (m_own.GetBitsPerPixel() == 32)
+            m_own.FillRgbKeepAlpha(r, g, b, nullptr);
+        else
+            m_own.FillRect(r, g, b, nullptr);
+    }
+    const int code = Setup(cellWidth, cellHeight, record, direct, x, y, flag, mode, ownWork);
+    if (code != 0)
+        Clear();
+    return code;
+}
+
+int CCellSheet::SetImage(CImage* image, LONG cellWidth, LONG cellHeight, CSprite* record, CImage* direct, LONG x,
+                         LONG y, uint8_t flag, int32_t mode, bool ownWork)
+{
+    if (!image || cellHeight == 0 || cellWidth == 0)
+        return 1;
+    m_borrowed = image;
+    return Setup(cellWidth, cellHeight, record, direct, x, y, flag, mode, ownWork);
+}
+
+int CCellSheet::Setup(LONG cellWidth, LONG cellHeight, CSprite* record, CImage* direct, LONG x, LONG y, uint8_t flag,
+                      int32_t mode, bool ownWork)
+{
+    // A cell width of 0 would divide the column count.
+    const CImage* picture = GetPicture();
+    if (cellWidth <= 0 || cellHeight <= 0 || !picture)
+        return 1;
+    CImage* source = nullptr;
+    if (record) {
+        source = record->GetImage();
+        if (!source)
+            return 3;
+        AddUser(record);
+    } else {
+        source = direct;
+        if (!source)
+            return 1;
+    }
+    m_source = source;
+    m_cellWidth = cellWidth;
+    m_cellHeight = cellHeight;
+    m_flag = flag;
+    m_keyMode = source->GetColorKey() == kNoColorKey ? flag : 2;
+    m_columns = picture->GetWidth() / cellWidth;
+    if (x == kCellSheetOriginFromPicture) {
+        m_x = static_cast<LONG>(picture->GetUserValue1());
+        m_y = static_cast<LONG>(picture->GetUserValue2());
+    } else {
+        m_x = x;
+        m_y = y;
+    }
+    m_mode = mode;
+    m_work.reset();
+    if (mode == 2 || ownWork) {
+        auto work = std::make_unique<CImage>();
+        if (work->Create(cellWidth, cellHeight, source->GetBitsPerPixel(), 0) != 0)
+            return 4;
+        m_work = std::move(work);
+    }
+    return 0;
+}
+
+int CCellSheet::SwapImage(CImage* image)
+{
+    if (!m_borrowed || !image)
+        return 1;
+    if (image->GetWidth() != m_borrowed->GetWidth() || image->GetHeight() != m_borrowed->GetHeight()
+        || image->GetBitsPerPixel() != m_borrowed->GetBitsPerPixel())
+        return 2;
+    m_borrowed = image;
+    return 0;
+}
+
+void CCellSheet::AddUser(CDrawable* user)
+{
+    if (user && std::find(m_users.begin(), m_users.end(), user) == m_users.end())
+        m_users.push_back(user);
+}
+
+void CCellSheet::RemoveUser(CDrawable* user)
+{
+    const auto it = std::find(m_users.begin(), m_users.end(), user);
+    if (it != m_users.end())
+        m_users.erase(it);
+}
+
+void CCellSheet::Clear()
+{
+    m_own.Destroy();
+    m_work.reset();
+    m_borrowed = nullptr;
+    m_source = nullptr;
+    m_users.clear();
+}
+
+void CCellSheet::SetAnimation(int32_t cells, uint32_t frameTime, uint8_t playMode, uint8_t drawMode, int32_t endAction)
+{
+    m_cells = cells;
+    m_frameTime = frameTime;
+    m_playMode = playMode;
+    m_drawMode = drawMode;
+    m_endAction = endAction;
+}
+
+bool CCellSheet::SaveBackground(const CImage* image)
+{
+    if (!m_work || !image)
+        return false;
+    const RECT cell{m_x, m_y, AddClamped(m_x, m_cellWidth), AddClamped(m_y, m_cellHeight)};
+    m_work->Copy(image, 0, 0, &cell, false);
+    return true;
+}
+
+bool CCellSheet::RestoreBackground(CImage* image) const
+{
+    if (!m_work || !image)
+        return false;
+    image->Copy(m_work.get(), m_x, m_y, nullptr, false);
+    return true;
+}
+
+void CCellSheet::RedrawUsers(const RECT& rect) const
+{
+    for (CDrawable* user : m_users) {
+        RECT r = rect;
+        user->InvalidateLocalRect(&r);
+    }
+}
