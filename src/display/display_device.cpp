@@ -4,8 +4,6 @@
 #include "platform/com_init.h"
 #include "winapi/kernel_module.h"
 
-CDisplayDevice* g_pDisplayDevice = nullptr;
-
 namespace {
 
 std::vector<CDriverRecord> g_driverList;

@@ -144,7 +144,3 @@ public:
 private:
     IDirectDrawClipper* m_clipper = nullptr;
 };
-
-// The program's display device (the screen's DirectDraw side), published by the application frame;
-// null until then.
-extern CDisplayDevice* g_pDisplayDevice;

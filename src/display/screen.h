@@ -77,6 +77,7 @@ public:
     IDirectDrawSurface7* GetPrimary() const { return m_primary; }
     IDirectDrawSurface7* GetBackBuffer() const { return m_backBuffer; }
     bool IsBackBufferInFlipChain() const { return m_backInChain; }
+    bool IsGdiShown() const { return m_gdiShown; }
 
     // Options the game copies from its settings.
     void SetWaitMode(uint8_t mode) { m_waitMode = mode; }
