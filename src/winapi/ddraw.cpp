@@ -106,6 +106,30 @@ void StretchPositions(LONG srcExtent, LONG dstExtent, std::vector<LONG>& out)
     }
 }
 
+// One row of a keyed or stretched copy for 2- and 4-byte pixels: the key is a range of values.
+template <typename Pixel>
+void CopyRow(BYTE* dst, const BYTE* src, const std::vector<LONG>& xs, LONG width, const DDCOLORKEY* key, bool unscaled)
+{
+    auto* d = reinterpret_cast<Pixel*>(dst);
+    auto read = [src](LONG x) {
+        Pixel v;
+        std::memcpy(&v, src + static_cast<size_t>(x) * sizeof(Pixel), sizeof(Pixel));
+        return v;
+    };
+    auto write = [d](LONG x, Pixel v) { std::memcpy(d + x, &v, sizeof(Pixel)); };
+    if (key == nullptr) {
+        for (LONG x = 0; x < width; ++x)
+            write(x, read(xs[static_cast<size_t>(x)]));
+        return;
+    }
+    const DWORD low = key->dwColorSpaceLowValue, high = key->dwColorSpaceHighValue;
+    for (LONG x = 0; x < width; ++x) {
+        const Pixel v = read(unscaled ? x : xs[static_cast<size_t>(x)]);
+        if (v < low || v > high)
+            write(x, v);
+    }
+}
+
 // IUnknown of the objects made here: they answer their own interface and IUnknown, and the last
 // Release deletes them.
 template <typename Object, typename Interface, const IID& kIid>
@@ -568,10 +592,32 @@ void CMemorySurface::Smooth(const RECT& dst, const BYTE* srcBase, LONG srcPitch,
     };
     for (LONG i = 0; i < dw; ++i)
         axis(i, sw, dw, &x0[static_cast<size_t>(i)], &wx[static_cast<size_t>(i)]);
+    const bool x888 = bytes == 4 && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
     for (LONG row = 0; row < dh; ++row) {
         LONG y0;
         int wy;
         axis(row, sh, dh, &y0, &wy);
+        if (x888) {
+            // Red and blue, then green, interpolated two channels at a time.
+            const LONG y1 = std::min(y0 + 1, sh - 1);
+            const auto* r0 = reinterpret_cast<const uint32_t*>(srcBase + static_cast<ptrdiff_t>(y0) * srcPitch);
+            const auto* r1 = reinterpret_cast<const uint32_t*>(srcBase + static_cast<ptrdiff_t>(y1) * srcPitch);
+            auto* d = reinterpret_cast<uint32_t*>(At(dst.left, dst.top + row));
+            for (LONG col = 0; col < dw; ++col) {
+                const LONG xa = x0[static_cast<size_t>(col)];
+                const LONG xb = std::min(xa + 1, sw - 1);
+                const uint32_t w = static_cast<uint32_t>(wx[static_cast<size_t>(col)]);
+                const uint32_t v = static_cast<uint32_t>(wy);
+                auto lerp = [](uint32_t a, uint32_t b, uint32_t t, uint32_t mask) {
+                    return (((a & mask) * (256 - t) + (b & mask) * t) >> 8) & mask;
+                };
+                const uint32_t p00 = r0[xa], p01 = r0[xb], p10 = r1[xa], p11 = r1[xb];
+                const uint32_t top = lerp(p00, p01, w, 0xFF00FF) | lerp(p00, p01, w, 0xFF00);
+                const uint32_t bottom = lerp(p10, p11, w, 0xFF00FF) | lerp(p10, p11, w, 0xFF00);
+                d[col] = lerp(top, bottom, v, 0xFF00FF) | lerp(top, bottom, v, 0xFF00);
+            }
+            continue;
+        }
         const LONG y1 = std::min(y0 + 1, sh - 1);
         const BYTE* r0 = srcBase + static_cast<ptrdiff_t>(y0) * srcPitch;
         const BYTE* r1 = srcBase + static_cast<ptrdiff_t>(y1) * srcPitch;
@@ -634,6 +680,14 @@ HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const REC
             std::memmove(d, s, static_cast<size_t>(dw) * bytes);
             continue;
         }
+        if (bytes == 4) {
+            CopyRow<uint32_t>(d, s, xs, dw, key, sw == dw);
+            continue;
+        }
+        if (bytes == 2) {
+            CopyRow<uint16_t>(d, s, xs, dw, key, sw == dw);
+            continue;
+        }
         for (LONG col = 0; col < dw; ++col) {
             const BYTE* sp = s + static_cast<ptrdiff_t>(xs[static_cast<size_t>(col)]) * bytes;
             if (key != nullptr) {
@@ -683,6 +737,14 @@ HRESULT CMemorySurface::Write(const RECT& dst, CMemorySurface* source, const REC
     HRESULT result = DD_OK;
     CMemorySurface* into = this;
     RECT at = dst;
+    if (m_primary && fill == nullptr && key == nullptr && readFrom == source &&
+        dst.right - dst.left == from.right - from.left && dst.bottom - dst.top == from.bottom - from.top) {
+        // An opaque unscaled copy goes from the source's pixels straight into the windows.
+        const RECT onScreen{m_area.left + dst.left, m_area.top + dst.top, m_area.left + dst.right,
+                            m_area.top + dst.bottom};
+        dd::ScatterToWindows({onScreen, m_bytes, source->At(from.left, from.top), source->m_pitch}, ClipWindow());
+        return DD_OK;
+    }
     if (m_primary) {
         // An opaque write covers every pixel: nothing to gather.
         into = PrimaryBlock(dst, key != nullptr);

@@ -70,7 +70,15 @@ template <typename Step> void Walk(const PrimaryBlock& block, HWND clipWindow, b
         const LONG top = std::max(block.area.top, target.client.top);
         const LONG right = std::min({block.area.right, target.client.right, target.client.left + view.width});
         const LONG bottom = std::min({block.area.bottom, target.client.bottom, target.client.top + view.height});
-        if (left < right && top < bottom) {
+        if (left < right && top < bottom && write && block.bytes == 4) {
+            // x888 rows go in as they are.
+            for (LONG y = top; y < bottom; ++y)
+                std::memcpy(view.top + (y - target.client.top) * view.stride + (left - target.client.left) * 4,
+                            block.pixels + (y - block.area.top) * block.pitch + (left - block.area.left) * 4,
+                            static_cast<size_t>(right - left) * 4);
+            changed = RECT{left - target.client.left, top - target.client.top, right - target.client.left,
+                           bottom - target.client.top};
+        } else if (left < right && top < bottom) {
             for (LONG y = top; y < bottom; ++y) {
                 auto* row = reinterpret_cast<uint32_t*>(view.top + (y - target.client.top) * view.stride);
                 BYTE* p = block.pixels + (y - block.area.top) * block.pitch + (left - block.area.left) * block.bytes;
