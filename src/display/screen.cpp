@@ -142,6 +142,15 @@ int CScreen::RenderFrameImage()
         return 2;
     if (drawn != 0)
         return 0;
+    // A driver without hardware has no primary: the back buffer goes to the window by GDI.
+    if (!m_primary) {
+        const int shown = Present();
+        if (shown == 2) {
+            m_backBuffer->Restore();
+            m_frameImage->InvalidateRect(nullptr);
+        }
+        return shown == 1 ? 4 : 0;
+    }
     const HRESULT result = BlitToPrimary(DDBLT_ASYNC, m_waitMode != 0);
     if (result == DDERR_SURFACELOST || result == DDERR_WRONGMODE) {
         m_primary->Restore();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "display/screen.h"
+#include "display/surface_sprite.h"
 #include "platform/monitor_list.h"
 #include "raster/device_blit.h"
 #include "winapi/ddraw_testing.h"
@@ -215,6 +216,35 @@ TEST_F(ScreenDDraw, HundredSwitchesLeaveTheDesktopAsItWas)
         ASSERT_EQ(screen->GetColorDepth(), 32);
     }
     Pump();
+}
+
+} // namespace
+
+namespace {
+
+// A scaled full screen with a frame image on a driver without hardware: the frame image goes
+// into the back buffer, which reaches the window by GDI.
+TEST_F(ScreenDDraw, AScaledFrameImageWithoutHardwareGoesByGdi)
+{
+    winapi::ddraw_testing::Current().noHardware = true;
+    CSurfaceSprite canvas;
+    ASSERT_EQ(canvas.Create(64, 48, 32, 0), 0);
+    canvas.GetImage()->FillRect32(0xFF405060, nullptr);
+    screen->SetFrameImage(&canvas);
+    CMonitorList monitors;
+    ASSERT_EQ(screen->EnumDisplayDevices(&monitors, 64, 48, false), 0);
+    ASSERT_EQ(screen->SelectDisplayMode(true, nullptr, 0, 0, &monitors), 0);
+    ASSERT_EQ(screen->CreateDisplay(window, false, false, false), 0);
+    EXPECT_EQ(screen->GetPrimary(), nullptr);
+    ASSERT_NE(screen->GetBackBuffer(), nullptr);
+    EXPECT_EQ(screen->ClearBackBuffer(), 0);
+    EXPECT_EQ(screen->RenderFrameImage(), 0);
+    EXPECT_EQ(Shown(10, 10), 0x405060u);
+    winapi::ddraw_testing::LoseAllSurfaces();
+    EXPECT_EQ(screen->RenderFrameImage(), 0);
+    EXPECT_EQ(screen->RenderFrameImage(), 0);
+    EXPECT_EQ(Shown(10, 10), 0x405060u);
+    screen->SetFrameImage(nullptr);
 }
 
 } // namespace
