@@ -2,8 +2,10 @@
 // holds it (x888): 640x480 at 1:1 beside a memcpy of the same bytes, and stretched into
 // 1440x1080 beside pixman's bilinear scaling (PIXMAN_REPEAT_PAD) of the same pixels. Off-screen
 // Blt/BltFast at 256x256 and 640x480 in x888 and 565: plain beside memcpy, keyed beside
-// SDL_BlitSurface with a colour key, stretched (2x) beside SDL_BlitScaled.
+// SDL_BlitSurface with a colour key, stretched (2x) beside SDL_BlitScaled. The texture path's quad,
+// 640x480 at 1:1 with point sampling, beside memcpy of the same bytes.
 #include "contest.h"
+#include "winapi/d3d.h"
 #include "winapi/ddraw.h"
 #include "winapi/host.h"
 #include "winapi/user.h"
@@ -189,5 +191,38 @@ void BM_BltStretchedVsSdl(benchmark::State& state)
     b->Release();
 }
 BENCHMARK(BM_BltStretchedVsSdl)->Args({256, 32})->Args({640, 32})->Args({256, 16})->Args({640, 16})->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_TextureQuadVsMemcpy(benchmark::State& state)
+{
+    Setup& s = Get();
+    IDirectDrawSurface7* texture = s.Surface(640, 480, 32);
+    DDSURFACEDESC2 d{};
+    d.dwSize = sizeof d;
+    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE;
+    d.dwWidth = 640;
+    d.dwHeight = 480;
+    IDirectDrawSurface7* target = nullptr;
+    s.dd->CreateSurface(&d, &target, nullptr);
+    void* out = nullptr;
+    s.dd->QueryInterface(IID_IDirect3D7, &out);
+    auto* d3d = static_cast<IDirect3D7*>(out);
+    IDirect3DDevice7* device = nullptr;
+    d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device);
+    device->SetTexture(0, texture);
+    struct Vertex {
+        float x, y, z, rhw, u, v;
+    } quad[4] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {639.5f, -0.5f, 0, 1, 1, 0}, {-0.5f, 479.5f, 0, 1, 0, 1},
+                 {639.5f, 479.5f, 0, 1, 1, 1}};
+    std::vector<uint32_t> from(640 * 480, 0x123456), to(640 * 480);
+    bench::Contest(
+        state, [&] { device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, quad, 4, D3DDP_WAIT); },
+        [&] { std::memcpy(to.data(), from.data(), to.size() * 4); }, 5);
+    device->Release();
+    d3d->Release();
+    target->Release();
+    texture->Release();
+}
+BENCHMARK(BM_TextureQuadVsMemcpy)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "winapi/d3d.h"
 #include "winapi/ddraw/display_modes.h"
 #include "winapi/ddraw/primary_stores.h"
+#include "winapi/ddraw/surface_access.h"
 #include "winapi/ddraw_testing.h"
 #include "winapi/gdi.h"
 #include "winapi/gdi_memory_dc.h"
@@ -306,6 +307,13 @@ public:
     }
     HRESULT Flip(IDirectDrawSurface7* target, DWORD flags) override;
 
+    bool Memory(winapi::ddraw::SurfaceMemory* out)
+    {
+        if (m_primary || m_pixels.empty())
+            return false;
+        *out = {m_pixels.data(), m_pitch, m_width, m_height, m_format, m_caps, Lost()};
+        return true;
+    }
     // Links the chain: this front (or back buffer) shows `back` (the reference is taken over).
     void Attach(CMemorySurface* back) { m_back = back; }
     static CMemorySurface* From(IDirectDrawSurface7* surface) { return static_cast<CMemorySurface*>(surface); }
@@ -1221,6 +1229,18 @@ public:
         return DD_OK;
     }
 
+    HRESULT CreateDevice(REFCLSID device, IDirectDrawSurface7* target, IDirect3DDevice7** out) override
+    {
+        dd::CountCall();
+        if (out != nullptr)
+            *out = nullptr;
+        if (Current().failCreateDevice)
+            return DDERR_GENERIC;
+        if (device == IID_IDirect3DHALDevice && Current().noHardware)
+            return DDERR_INVALIDPARAMS;
+        return CreateDirect3DDevice(device, target, out);
+    }
+
 private:
     friend CComObject;
     ~CDirect3D() { m_owner->Release(); }
@@ -1262,6 +1282,11 @@ const winapi::BuiltinProc kDdrawProcs[] = {
 };
 
 } // namespace
+
+bool winapi::ddraw::GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out)
+{
+    return surface != nullptr && CMemorySurface::From(surface)->Memory(out);
+}
 
 const IID IID_IDirect3D7 = {0xf5049e77, 0x4861, 0x11d2, {0xa4, 0x07, 0x00, 0xa0, 0xc9, 0x06, 0x29, 0xa8}};
 const IID IID_IDirect3DRGBDevice = {0xa4665c60, 0x2673, 0x11cf, {0xa3, 0x1a, 0x00, 0xaa, 0x00, 0xb9, 0x33, 0x56}};
