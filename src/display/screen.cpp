@@ -69,11 +69,15 @@ int CScreen::CreateDisplay(HWND window, bool windowed, bool tripleBuffering, boo
             return 2;
         m_cooperativeLevel = 2;
         if (m_frameImage) {
-            // The texture path cannot be built: it is dropped and the frame image goes straight
-            // into the window.
-            CDisplayDevice::Release();
-            m_presentPathRequest = 0;
-            return pureGdi();
+            // The texture path, or else the frame image goes straight into the window.
+            if (!WantsTexturePath() || CreateSurfaces(false, true) != 0 || ReadBackBufferFormat() != 0 ||
+                CreateTexturePath() != 0) {
+                ReleaseSurfaces();
+                CDisplayDevice::Release();
+                m_presentPathRequest = 0;
+                return pureGdi();
+            }
+            return 0;
         }
         if (const int code = CreateSurfaces(false); code != 0)
             return code + 2;
@@ -138,10 +142,21 @@ int CScreen::RenderFrameImage()
         return drawn == 1 ? 2 : 0;
     }
     const int drawn = DrawFrameImageToBackBuffer(true);
-    if (drawn == 2 && m_drawThroughBackBuffer)
-        return 2;
+    if (drawn == 2 && (m_drawThroughBackBuffer || m_texture))
+        return m_texture ? 1 : 2;
     if (drawn != 0)
         return 0;
+    if (m_device) {
+        const HRESULT quad = DrawTextureQuad();
+        if (quad == DDERR_SURFACELOST || quad == DDERR_WRONGMODE) {
+            m_texture->Restore();
+            m_backBuffer->Restore();
+            m_frameImage->InvalidateRect(nullptr);
+            return 0;
+        }
+        if (FAILED(quad))
+            return 3;
+    }
     // A driver without hardware has no primary: the back buffer goes to the window by GDI.
     if (!m_primary) {
         const int shown = Present();

@@ -48,7 +48,7 @@ public:
     // gives the output rectangle its size. 0.
     int SetFrameImage(CImageObject* image);
     // 2 texture path, 1 back buffer, 0 neither (pure GDI).
-    int GetPresentPath() const { return m_backBuffer != nullptr ? 1 : 0; }
+    int GetPresentPath() const { return m_device != nullptr ? 2 : m_backBuffer != nullptr ? 1 : 0; }
     // 1 without back buffer; else 0, the back buffer filled with the clear colour (left alone
     // when a frame image is shown scaled: it draws only what changed).
     int ClearBackBuffer();
@@ -76,6 +76,7 @@ public:
     void SetTry60Hz(bool on) { m_try60 = on; }
     IDirectDrawSurface7* GetPrimary() const { return m_primary; }
     IDirectDrawSurface7* GetBackBuffer() const { return m_backBuffer; }
+    IDirectDrawSurface7* GetTexture() const { return m_texture; }
     bool IsBackBufferInFlipChain() const { return m_backInChain; }
     bool IsGdiShown() const { return m_gdiShown; }
 
@@ -196,8 +197,18 @@ private:
     template <class T, class Step>
     int MakeDrawable(T** out, int noMemory, Step&& step);
 
-    // 0; 1 no DirectDraw; 2 primary (or flip chain); 3 back buffer; 4 clipper.
-    int CreateSurfaces(bool fullScreen);
+    // 0; 1 no DirectDraw; 2 primary (or flip chain); 3 back buffer; 4 clipper. With3D: the back
+    // buffer can carry a Direct3D device.
+    int CreateSurfaces(bool fullScreen, bool with3D = false);
+    // The Direct3D way of showing the frame image: 0; 1 no DirectDraw or back buffer; 2 no
+    // Direct3D; 3 no device; 4 no caps; 5 texture larger than the device allows; 6 no texture;
+    // 7 the texture's format is not a 16, 24 or 32-bit one. Failures release what was built.
+    int CreateTexturePath();
+    void ReleaseTexturePath();
+    // Whether the texture path is wanted for the request (1: when stretches do not smooth; 3: always).
+    bool WantsTexturePath();
+    // The frame image's quad drawn into the back buffer; the DirectDraw result.
+    HRESULT DrawTextureQuad();
     // The back buffer's format, clears; 0 or 7 when unreadable.
     int ReadBackBufferFormat();
     // Where the back buffer goes on the primary (window: at the client origin).
@@ -211,6 +222,14 @@ private:
 
     IDirectDrawSurface7* m_primary = nullptr;
     IDirectDrawSurface7* m_backBuffer = nullptr;
+    IDirect3D7* m_d3d = nullptr;
+    IDirect3DDevice7* m_device = nullptr;
+    IDirectDrawSurface7* m_texture = nullptr;
+    uint32_t m_textureFormat = 0;
+    LONG m_textureWidth = 0;
+    LONG m_textureHeight = 0;
+    bool m_texture32 = false;
+    float m_quad[4][6]{};
     bool m_backInChain = false;
     bool m_tripleBuffering = false;
     bool m_gdiShown = false;

@@ -4,6 +4,10 @@
 #include "raster/device_blit.h"
 #include "raster/dib_convert.h"
 #include "raster/update_region.h"
+#include "winapi/d3d.h"
+
+#include <algorithm>
+#include <cstring>
 #include "winapi/user.h"
 
 namespace {
@@ -44,7 +48,7 @@ POINT CScreen::ClientOnPrimary() const
     return POINT{origin.x - corner.x, origin.y - corner.y};
 }
 
-int CScreen::CreateSurfaces(bool fullScreen)
+int CScreen::CreateSurfaces(bool fullScreen, bool with3D)
 {
     IDirectDraw7* dd = DirectDraw();
     if (dd == nullptr)
@@ -73,7 +77,7 @@ int CScreen::CreateSurfaces(bool fullScreen)
             return 2;
     }
     d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | (with3D ? DDSCAPS_3DDEVICE : 0);
     d.dwWidth = static_cast<DWORD>(m_output.right);
     d.dwHeight = static_cast<DWORD>(m_output.bottom);
     if (FAILED(dd->CreateSurface(&d, &m_backBuffer, nullptr))) {
@@ -116,6 +120,7 @@ int CScreen::ReadBackBufferFormat()
 void CScreen::ReleaseSurfaces()
 {
     CScopedLock lock(m_lock);
+    ReleaseTexturePath();
     CSurfaceClipper::Release();
     ReleaseInto(&m_backBuffer);
     ReleaseInto(&m_primary);
@@ -223,20 +228,141 @@ int CScreen::Present()
 
 int CScreen::DrawFrameImageToBackBuffer(bool incremental)
 {
-    if (!m_drawThroughBackBuffer)
-        return m_frameImage->Present(nullptr, nullptr, m_backBuffer, m_pixelFormat, incremental);
+    // The texture path draws into the texture, the others into the back buffer.
+    IDirectDrawSurface7* into = m_texture ? m_texture : m_backBuffer;
+    const uint32_t format = m_texture ? m_textureFormat : m_pixelFormat;
+    if (!m_drawThroughBackBuffer && (!m_texture || m_texture32))
+        return m_frameImage->Present(nullptr, nullptr, into, format, incremental);
     HDC dc = nullptr;
-    HRESULT result = m_backBuffer->GetDC(&dc);
+    HRESULT result = into->GetDC(&dc);
     if (result == DDERR_SURFACELOST || result == DDERR_WRONGMODE) {
-        m_backBuffer->Restore();
+        into->Restore();
         incremental = false;
-        result = m_backBuffer->GetDC(&dc);
+        result = into->GetDC(&dc);
     }
     if (FAILED(result))
         return 2;
     const int drawn = m_frameImage->Present(nullptr, dc, nullptr, 0, incremental);
-    m_backBuffer->ReleaseDC(dc);
+    into->ReleaseDC(dc);
     return drawn;
+}
+
+bool CScreen::WantsTexturePath()
+{
+    return m_presentPathRequest == 3 || (m_presentPathRequest == 1 && !IsStretchBlitSmooth());
+}
+
+void CScreen::ReleaseTexturePath()
+{
+    if (m_device != nullptr) {
+        m_device->Release();
+        m_device = nullptr;
+    }
+    if (m_d3d != nullptr) {
+        m_d3d->Release();
+        m_d3d = nullptr;
+    }
+    ReleaseInto(&m_texture);
+    m_textureFormat = 0;
+    m_texture32 = false;
+}
+
+int CScreen::CreateTexturePath()
+{
+    ReleaseTexturePath();
+    IDirectDraw7* dd = DirectDraw();
+    if (dd == nullptr || m_backBuffer == nullptr)
+        return 1;
+    int code = 0;
+    void* out = nullptr;
+    D3DDEVICEDESC7 caps{};
+    if (FAILED(dd->QueryInterface(IID_IDirect3D7, &out)) || out == nullptr)
+        code = 2;
+    if (code == 0) {
+        m_d3d = static_cast<IDirect3D7*>(out);
+        if (FAILED(m_d3d->CreateDevice(IID_IDirect3DHALDevice, m_backBuffer, &m_device)))
+            code = 3;
+    }
+    if (code == 0 && FAILED(m_device->GetCaps(&caps)))
+        code = 4;
+    LONG width = m_output.right, height = m_output.bottom;
+    if (code == 0) {
+        auto power = [](LONG v) {
+            LONG p = 1;
+            while (p < v)
+                p <<= 1;
+            return p;
+        };
+        if ((caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_POW2) || m_powerOfTwo) {
+            width = power(width);
+            height = power(height);
+        }
+        if (caps.dpcTriCaps.dwTextureCaps & D3DPTEXTURECAPS_SQUAREONLY)
+            width = height = std::max(width, height);
+        width = std::max<LONG>(width, static_cast<LONG>(caps.dwMinTextureWidth));
+        height = std::max<LONG>(height, static_cast<LONG>(caps.dwMinTextureHeight));
+        if (width > static_cast<LONG>(caps.dwMaxTextureWidth) || height > static_cast<LONG>(caps.dwMaxTextureHeight))
+            code = 5;
+    }
+    if (code == 0) {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        d.ddsCaps.dwCaps = DDSCAPS_TEXTURE;
+        d.dwWidth = static_cast<DWORD>(width);
+        d.dwHeight = static_cast<DWORD>(height);
+        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+        d.ddpfPixelFormat.dwFlags = DDPF_RGB;
+        d.ddpfPixelFormat.dwRGBBitCount = 32;
+        d.ddpfPixelFormat.dwRBitMask = 0xFF0000;
+        d.ddpfPixelFormat.dwGBitMask = 0xFF00;
+        d.ddpfPixelFormat.dwBBitMask = 0xFF;
+        m_texture32 = SUCCEEDED(dd->CreateSurface(&d, &m_texture, nullptr));
+        if (!m_texture32) {
+            d.dwFlags &= ~DDSD_PIXELFORMAT;
+            if (FAILED(dd->CreateSurface(&d, &m_texture, nullptr)))
+                code = 6;
+        }
+    }
+    if (code == 0) {
+        m_textureFormat = ::GetPixelFormatCode(m_texture, nullptr, nullptr);
+        if (m_textureFormat < kPixelX1R5G5B5)
+            code = 7;
+    }
+    if (code != 0) {
+        ReleaseTexturePath();
+        return code;
+    }
+    m_textureWidth = width;
+    m_textureHeight = height;
+    const float w = static_cast<float>(m_scaled.active ? m_scaled.width : m_output.right);
+    const float h = static_cast<float>(m_scaled.active ? m_scaled.height : m_output.bottom);
+    const float u = static_cast<float>(m_output.right) / static_cast<float>(width);
+    const float v = static_cast<float>(m_output.bottom) / static_cast<float>(height);
+    const float quad[4][6] = {{-0.5f, -0.5f, 1, 1, 0, 0}, {w - 0.5f, -0.5f, 1, 1, u, 0}, {-0.5f, h - 0.5f, 1, 1, 0, v},
+                              {w - 0.5f, h - 0.5f, 1, 1, u, v}};
+    std::memcpy(m_quad, quad, sizeof quad);
+    return 0;
+}
+
+HRESULT CScreen::DrawTextureQuad()
+{
+    m_device->SetTexture(0, m_texture);
+    m_device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+    m_device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, FALSE);
+    m_device->SetRenderState(D3DRENDERSTATE_ALPHATESTENABLE, FALSE);
+    m_device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
+    const DWORD filter = m_linearFilter ? D3DTFG_LINEAR : D3DTFG_POINT;
+    m_device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
+    m_device->SetTextureStageState(0, D3DTSS_MINFILTER, filter);
+    m_device->SetTextureStageState(0, D3DTSS_MIPFILTER, filter);
+    m_device->SetTextureStageState(0, D3DTSS_ADDRESS, D3DTADDRESS_CLAMP);
+    m_device->BeginScene();
+    const HRESULT result =
+        m_device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, m_quad, 4, D3DDP_WAIT);
+    m_device->EndScene();
+    m_device->SetTexture(0, nullptr);
+    return result;
 }
 
 int CScreen::RestoreDevice()
@@ -247,7 +373,7 @@ int CScreen::RestoreDevice()
         return 1;
     CScopedLock lock(m_lock);
     enum { kNothing, kRestored, kRecreate } state = kNothing;
-    for (IDirectDrawSurface7* surface : {m_primary, m_backBuffer}) {
+    for (IDirectDrawSurface7* surface : {m_primary, m_backBuffer, m_texture}) {
         if (surface == nullptr || surface->IsLost() != DDERR_SURFACELOST)
             continue;
         state = kRestored;
@@ -257,9 +383,14 @@ int CScreen::RestoreDevice()
         }
     }
     if (state == kRecreate) {
+        const bool hadTexture = m_texture != nullptr;
         ReleaseSurfaces();
-        if (CreateSurfaces(m_mode == kDisplayFullScreen) != 0 || ReadBackBufferFormat() != 0)
+        if (CreateSurfaces(m_mode == kDisplayFullScreen, hadTexture) != 0 || ReadBackBufferFormat() != 0)
             return 2;
+        if (hadTexture && CreateTexturePath() != 0) {
+            ReleaseSurfaces();
+            return 3;
+        }
     }
     if (state == kNothing)
         return 0;

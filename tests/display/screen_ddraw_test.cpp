@@ -248,3 +248,46 @@ TEST_F(ScreenDDraw, AScaledFrameImageWithoutHardwareGoesByGdi)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ScreenDDraw, TheWindowTexturePathDrawsTheFrameImageAsAQuad)
+{
+    CSurfaceSprite canvas;
+    ASSERT_EQ(canvas.Create(64, 48, 32, 0), 0);
+    for (LONG y = 0; y < 48; ++y)
+        for (LONG x = 0; x < 64; ++x)
+            reinterpret_cast<uint32_t*>(canvas.GetImage()->GetRowAddress(y))[x] =
+                0xFF000000u | static_cast<uint32_t>(x * 4) << 16 | static_cast<uint32_t>(y * 5) << 8 | 0x40;
+    screen->SetFrameImage(&canvas);
+    screen->SetPresentPathRequest(3);
+    screen->SetTexturePathInWindow(true);
+    for (bool powerOfTwo : {false, true}) {
+        for (bool through : {true, false}) {
+            SCOPED_TRACE(std::to_string(powerOfTwo) + " " + std::to_string(through));
+            screen->SetPowerOfTwoTexture(powerOfTwo);
+            screen->SetDrawThroughBackBuffer(through);
+            ASSERT_EQ(screen->CreateDisplay(window, true, false, false), 0);
+            ASSERT_EQ(screen->GetPresentPath(), 2);
+            DDSURFACEDESC2 d{};
+            d.dwSize = sizeof d;
+            screen->GetTexture()->GetSurfaceDesc(&d);
+            EXPECT_EQ(d.dwWidth, powerOfTwo ? 64u : 64u);
+            EXPECT_EQ(d.dwHeight, powerOfTwo ? 64u : 48u);
+            ASSERT_EQ(screen->RenderFrameImage(), 0);
+            for (int y = 0; y < 48; y += 5)
+                for (int x = 0; x < 64; x += 7)
+                    ASSERT_EQ(Shown(x, y), static_cast<uint32_t>(x * 4) << 16 | static_cast<uint32_t>(y * 5) << 8 | 0x40u)
+                        << x << "," << y;
+            // A loss on the way: the next frames bring the whole picture back.
+            winapi::ddraw_testing::LoseAllSurfaces();
+            EXPECT_EQ(screen->RenderFrameImage(), 0);
+            EXPECT_EQ(screen->RestoreDevice(), 0);
+            EXPECT_EQ(screen->RenderFrameImage(), 0);
+            EXPECT_EQ(Shown(63, 47), (63u * 4) << 16 | (47u * 5) << 8 | 0x40u);
+        }
+    }
+    screen->SetFrameImage(nullptr);
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include "display/surface_sprite.h"
 #include "display_test_util.h"
 #include "drawing/primitive_object.h"
+#include "winapi/ddraw_testing.h"
 #include "winapi/host_headless.h"
 #include "winapi/user.h"
 
@@ -91,7 +92,9 @@ TEST_F(ScreenTest, CreateDisplayOnGdi)
     EXPECT_EQ(screen.GetPresentPath(), 0);
     screen.SetPresentPathRequest(3);
     screen.SetTexturePathInWindow(true);
+    winapi::ddraw_testing::Current().maxTextureSide = 32; // below the output: no texture path
     ASSERT_EQ(screen.CreateDisplay(window, true, false, false), 0);
+    winapi::ddraw_testing::Reset();
     EXPECT_EQ(screen.GetPresentPathRequest(), 0); // the texture path fell back to GDI
     EXPECT_EQ(screen.GetMode(), kDisplayWindow);
     EXPECT_EQ(screen.GetColorDepth(), 32);

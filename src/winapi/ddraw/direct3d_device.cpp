@@ -12,6 +12,7 @@
 #include "winapi/d3d.h"
 #include "winapi/ddraw/display_modes.h"
 #include "winapi/ddraw/surface_access.h"
+#include "winapi/ddraw_testing.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ public:
         *desc = D3DDEVICEDESC7{};
         desc->dwDeviceRenderBitDepth = DDBD_16 | DDBD_24 | DDBD_32;
         desc->dwMinTextureWidth = desc->dwMinTextureHeight = 1;
-        desc->dwMaxTextureWidth = desc->dwMaxTextureHeight = 4096;
+        desc->dwMaxTextureWidth = desc->dwMaxTextureHeight = winapi::ddraw_testing::Current().maxTextureSide;
         desc->dpcTriCaps.dwSize = sizeof(D3DPRIMCAPS);
         desc->wMaxSimultaneousTextures = 1;
         return DD_OK;
