@@ -566,10 +566,7 @@ inline int Channel(DWORD v, DWORD mask)
     if (mask == 0)
         return 0;
     const int shift = std::countr_zero(mask);
-    const DWORD top = mask >> shift;
-    const int bits = std::popcount(top);
-    const DWORD c = (v & mask) >> shift;
-    return bits >= 8 ? static_cast<int>(c >> (bits - 8)) : static_cast<int>((c << (8 - bits)) | (c >> (2 * bits - 8 > 0 ? 2 * bits - 8 : 0)) ) & 0xFF;
+    return dd::WidenChannel(v, shift, std::popcount(mask >> shift));
 }
 
 inline DWORD Pack(int c, DWORD mask)

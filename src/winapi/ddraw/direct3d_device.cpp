@@ -53,12 +53,7 @@ struct Format {
         return v;
     }
     // Channel i of a pixel, widened to 8 bits by repeating its top bits.
-    int Channel(DWORD v, int i) const
-    {
-        const DWORD c = (v & mask[i]) >> shift[i];
-        const int b = bits[i];
-        return b == 8 ? static_cast<int>(c) : static_cast<int>((c << (8 - b)) | (c >> (2 * b - 8 > 0 ? 2 * b - 8 : 0))) & 0xFF;
-    }
+    int Channel(DWORD v, int i) const { return dd::WidenChannel(v, shift[i], bits[i]); }
     void Write(BYTE* p, int r, int g, int b) const
     {
         const int c[3] = {r, g, b};
