@@ -1,6 +1,7 @@
 #include "controls/text_panel.h"
 
 #include "controls/control_container.h"
+#include "controls/frame_compose.h"
 #include "drawing/draw_list.h"
 #include "drawing/glyph_font.h"
 #include "raster/fill_ops.h"
@@ -415,43 +416,13 @@ int CTextPanel::SetFrameImages(CImage* decoration, CImage* maskA, CImage* maskB,
 
 void CTextPanel::ComposeFrame(bool maskChanged, bool colorChanged, bool alphaChanged)
 {
-    if (!m_frame)
-        return;
-    const BYTE r = static_cast<BYTE>(m_bgColor >> 16), g = static_cast<BYTE>(m_bgColor >> 8),
-               b = static_cast<BYTE>(m_bgColor);
-    // Masks and decoration of different sizes compose over their common rectangle only.
-    auto common = [this](const CImage* a, const CImage* c) {
-        RECT rc{0, 0, m_frame->GetWidth(), m_frame->GetHeight()};
-        for (const CImage* img : {a, c})
-            if (img) {
-                rc.right = std::min<LONG>(rc.right, img->GetWidth());
-                rc.bottom = std::min<LONG>(rc.bottom, img->GetHeight());
-            }
-        return rc;
-    };
-    CImage* mask = m_maskChoice == 1 ? m_maskA : m_maskB;
-    const bool useDecoration = m_maskChoice == 1;
-    if (mask) {
-        const RECT rc = common(mask, useDecoration ? m_decoration : nullptr);
-        if (colorChanged && !maskChanged && !alphaChanged) {
-            m_frame->FillRgbKeepAlpha(r, g, b, &rc);
-            return;
-        }
-        if ((useDecoration && m_decoration) || colorChanged || maskChanged)
-            m_frame->FillRect32(0xFF000000u | m_bgColor, &rc);
-        m_frame->CopyAlphaPlane(mask, 0, 0, &rc, false);
-        if (m_bgAlpha < 255)
-            AdjustAlphaLevel(*m_frame, m_bgAlpha, &rc);
-        if (useDecoration && m_decoration)
-            m_frame->BlendAlpha(m_decoration, 0, 0, &rc, false);
-        return;
-    }
-    if (useDecoration && alphaChanged && m_decoration && m_composite) {
-        const RECT rc = common(m_decoration, nullptr);
-        m_frame->Copy(m_decoration, 0, 0, &rc, false);
-        if (m_bgAlpha < 255)
-            AdjustAlphaLevel(*m_frame, m_bgAlpha, &rc);
-    }
+    FrameSources sources;
+    sources.frame = m_frame;
+    sources.decoration = m_decoration;
+    sources.maskA = m_maskA;
+    sources.maskB = m_maskB;
+    sources.composite = m_composite != 0;
+    ComposeFrameImage(sources, m_maskChoice, m_bgColor, m_bgAlpha, maskChanged, colorChanged, alphaChanged);
 }
 
 int CTextPanel::Rebuild(int width, int height)
