@@ -91,6 +91,12 @@ public:
     void Redraw();
     void SetPageActions(uint8_t back, uint8_t forward) { m_pageBack = back; m_pageForward = forward; }
     void SetNewRowAttribute(uint8_t value) { m_newAttribute = value; }
+    void SetColors(uint32_t background, uint32_t cursorFrame, uint32_t selection)
+    {
+        m_background = background;
+        m_cursorColor = cursorFrame;
+        m_selectionColor = selection;
+    }
 
     int GetRowCount() const;
     int GetCursor() const { return m_cursor; }
