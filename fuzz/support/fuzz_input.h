@@ -18,6 +18,12 @@ struct FuzzInput {
         return v;
     }
     int32_t I32() { return static_cast<int32_t>(U32()); }
+    uint8_t Byte() { return pos < size ? data[pos++] : 0; }
+    uint16_t U16()
+    {
+        const uint16_t low = Byte();
+        return static_cast<uint16_t>(low | (Byte() << 8));
+    }
     // A value in [0, range).
     int Small(int range) { return static_cast<int>(U32() % static_cast<uint32_t>(range)); }
     bool AtEnd() const { return pos >= size; }

@@ -72,6 +72,10 @@ public:
     int m_frameTime = 0;
     uint32_t m_cycle = 0;
     uint32_t m_startTime = 0;
+    // Read by the frame's cursor tracking: keep the system cursor shown everywhere, and hide it
+    // while the cursor is over the client area.
+    uint8_t m_keepCursor = 0;
+    uint8_t m_hideInClient = 0;
 
 protected:
     const DIMOUSESTATE& Latest() const { return m_state[m_index ^ 1]; }

@@ -63,6 +63,8 @@ public:
     virtual ~ISoundDeviceSource() = default;
     // Enumerates the DirectSound devices (the process-wide list) and answers it.
     virtual std::vector<SoundDeviceRecord> EnumerateSoundDevices() = 0;
+    // Frees the process-wide list (the frame's Exit, when the report was written).
+    virtual void FreeSoundDeviceList() {}
 };
 
 // Null until the display and sound layers set them.

@@ -6,82 +6,17 @@
 #include "files/file_stream.h"
 #include "files/lzss.h"
 #include "files/path_utils.h"
+#include "script/byte_reader.h"
+#include "script/script_name.h"
 #include "script/sob_linkable.h"
 #include "winapi/kernel.h"
 
 namespace {
 
-// Little-endian reads over a byte range; every read is checked, and a failed one sticks.
-class ByteReader {
-public:
-    ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-
-    bool Take(size_t n, const uint8_t** out)
-    {
-        if (!m_ok || n > m_size - m_at) {
-            m_ok = false;
-            return false;
-        }
-        *out = m_data + m_at;
-        m_at += n;
-        return true;
-    }
-    bool U8(uint32_t* v)
-    {
-        const uint8_t* p;
-        if (!Take(1, &p))
-            return false;
-        *v = p[0];
-        return true;
-    }
-    bool U16(uint32_t* v)
-    {
-        const uint8_t* p;
-        if (!Take(2, &p))
-            return false;
-        *v = p[0] | (p[1] << 8);
-        return true;
-    }
-    bool U32(uint32_t* v)
-    {
-        const uint8_t* p;
-        if (!Take(4, &p))
-            return false;
-        *v = SobLinkTable::Word(p);
-        return true;
-    }
-    size_t Left() const { return m_size - m_at; }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_at = 0;
-    bool m_ok = true;
-};
-
-void PutU32(std::vector<uint8_t>& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
 // The module name of a file: its base name without folder and extension, upper-cased.
 std::string ModuleName(const char* fileName)
 {
-    size_t start = 0, dot = std::string::npos;
-    const size_t length = std::strlen(fileName);
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char c = static_cast<unsigned char>(fileName[i]);
-        if (IsDBCSLeadByte(c) && i + 1 < length) {
-            ++i;
-        } else if (c == '\\' || c == '/' || c == ':') {
-            start = i + 1;
-            dot = std::string::npos;
-        } else if (c == '.') {
-            dot = i;
-        }
-    }
-    std::string name(fileName + start, (dot == std::string::npos ? length : dot) - start);
+    std::string name = ScriptBaseName(fileName);
     CharUpperA(name.data());
     return name;
 }
@@ -749,34 +684,7 @@ bool CSobRuntime::SetReadLogFile(const char* name)
 
 std::vector<uint8_t> CSobRuntime::BuildReadLog() const
 {
-    std::vector<uint8_t> body;
-    for (uint32_t i = 0; i < m_moduleCount; ++i) {
-        const SobModuleEntry& e = m_moduleTable[i];
-        body.push_back(static_cast<uint8_t>(e.name.size() + 1));
-        body.insert(body.end(), e.name.begin(), e.name.end());
-        body.push_back(0);
-        for (const CBitArray* bits : {&e.readBits, &e.choiceBits}) {
-            PutU32(body, bits->GetBitCount());
-            PutU32(body, bits->GetByteCount());
-            if (bits->GetBytes() != nullptr)
-                body.insert(body.end(), bits->GetBytes(), bits->GetBytes() + bits->GetByteCount());
-        }
-    }
-    BYTE* packed = nullptr;
-    DWORD packedSize = 0;
-    const bool compressed =
-        !body.empty() && LzssCompress(body.data(), &packed, static_cast<DWORD>(body.size()), &packedSize, true) == 0;
-    std::vector<uint8_t> file = {'T', 'L', 'O', 'G'};
-    PutU32(file, compressed ? packedSize : static_cast<uint32_t>(body.size()));
-    PutU32(file, compressed ? static_cast<uint32_t>(body.size()) : 0);
-    PutU32(file, m_moduleCount);
-    if (compressed) {
-        file.insert(file.end(), packed, packed + packedSize);
-        LzssFree(packed);
-    } else {
-        file.insert(file.end(), body.begin(), body.end());
-    }
-    return file;
+    return ::BuildReadLog("TLOG", m_moduleTable.get(), m_moduleCount);
 }
 
 int CSobRuntime::SaveReadLog(const char* name)
@@ -787,23 +695,7 @@ int CSobRuntime::SaveReadLog(const char* name)
         return 1;
     if (!m_hasModuleTable)
         return 2;
-    const std::vector<uint8_t> bytes = BuildReadLog();
-    char path[MAX_PATH], temp[MAX_PATH];
-    const std::string target = MakeFilePath(name);
-    const std::string tempName = target + ".tmp";
-    if (MakeFullPath(path, target.c_str(), nullptr) == 0 || MakeFullPath(temp, tempName.c_str(), nullptr) == 0)
-        return 3;
-    // Written beside the old log and renamed over it, so a failed save keeps the previous log.
-    CFileStream file;
-    if (file.Create(temp, true) != 0)
-        return 3;
-    const bool written = file.Write(bytes.data(), static_cast<DWORD>(bytes.size())) == bytes.size();
-    file.Close();
-    if (!written || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(temp);
-        return 3;
-    }
-    return 0;
+    return WriteFileReplacing(MakeFilePath(name), BuildReadLog()) ? 0 : 3;
 }
 
 int CSobRuntime::LoadReadLog(const char* name)
@@ -822,63 +714,5 @@ int CSobRuntime::LoadReadLog(const char* name)
 
 int CSobRuntime::MergeReadLog(const uint8_t* data, size_t size)
 {
-    if (data == nullptr || size < 16 || std::memcmp(data, "TLOG", 4) != 0)
-        return 2;
-    ByteReader header(data + 4, 12);
-    uint32_t stored, unpacked, count;
-    header.U32(&stored);
-    header.U32(&unpacked);
-    header.U32(&count);
-    if (stored > size - 16)
-        return 2;
-    std::unique_ptr<BYTE, void (*)(BYTE*)> expanded(nullptr, LzssFree);
-    const uint8_t* body = data + 16;
-    size_t bodySize = stored;
-    if (unpacked != 0) {
-        BYTE* out = nullptr;
-        if (unpacked > kMaxReadLogBody || LzssDecompress(body, stored, &out, unpacked, true) != 0)
-            return 2;
-        expanded.reset(out);
-        body = out;
-        bodySize = unpacked;
-    }
-    // The whole log is parsed before any bit changes.
-    struct Stored {
-        std::string name;
-        uint32_t bits[2];
-        const uint8_t* bytes[2];
-        uint32_t byteCount[2];
-    };
-    std::vector<Stored> entries;
-    ByteReader in(body, bodySize);
-    for (uint32_t i = 0; i < count; ++i) {
-        Stored s;
-        uint32_t length;
-        const uint8_t* name;
-        if (!in.U8(&length) || length == 0 || !in.Take(length, &name))
-            return 2;
-        s.name.assign(reinterpret_cast<const char*>(name), strnlen(reinterpret_cast<const char*>(name), length - 1));
-        for (int k = 0; k < 2; ++k) {
-            if (!in.U32(&s.bits[k]) || !in.U32(&s.byteCount[k]) ||
-                s.byteCount[k] != (static_cast<uint64_t>(s.bits[k]) + 7) / 8 || !in.Take(s.byteCount[k], &s.bytes[k]))
-                return 2;
-        }
-        entries.push_back(std::move(s));
-    }
-    for (uint32_t i = 0; i < m_moduleCount; ++i)
-        m_moduleTable[i].merged = false;
-    for (const Stored& s : entries) {
-        for (uint32_t i = 0; i < m_moduleCount; ++i) {
-            SobModuleEntry& e = m_moduleTable[i];
-            if (e.merged || e.name != s.name)
-                continue;
-            if (s.bits[0] == e.readBits.GetBitCount() && s.byteCount[0] != 0)
-                e.readBits.CopyFrom(s.bytes[0], s.byteCount[0]);
-            if (s.bits[1] == e.choiceBits.GetBitCount() && s.byteCount[1] != 0)
-                e.choiceBits.CopyFrom(s.bytes[1], s.byteCount[1]);
-            e.merged = true;
-            break;
-        }
-    }
-    return 0;
+    return ::MergeReadLog("TLOG", data, size, m_moduleTable.get(), m_moduleCount);
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/bit_array.h"
+#include "script/read_log.h"
 #include "script/script_handle_table.h"
 #include "script/script_memory.h"
 #include "script/sob_native_args.h"
@@ -26,15 +27,6 @@ struct SobVarRecord {
     uint8_t kind = 0;     // 0 direct, 1 through a pointer cell, 2 cleared and copied but never saved
     uint8_t cls = 0;      // 0, 1 saved with each save slot, 2 persistent
     uint32_t size = 0;    // bytes of the value (for kind 1: of the buffer the cell points at)
-};
-
-// One row of the module table: a module name with its read and choice bits.
-struct SobModuleEntry {
-    std::string name;        // without its NUL
-    uint8_t nameLength = 0;  // with the NUL
-    bool merged = false;     // used while a read log is merged
-    CBitArray readBits;
-    CBitArray choiceBits;
 };
 
 // One image in the loaded-module list (the library or a program).
@@ -75,7 +67,6 @@ class CSobRuntime {
 public:
     static constexpr uint32_t kDefaultStackCells = 16384;
     static constexpr uint32_t kMaxNatives = 4096;
-    static constexpr uint32_t kMaxReadLogBody = 64u << 20; // unpacked read logs beyond this are refused
 
     // Script memory of memorySize bytes (clamped as CScriptMemory does); the own machine gets a
     // stack of 16384 cells; `retTgsExp` is a cell of script memory registered as host variable 0.

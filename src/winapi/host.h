@@ -73,6 +73,14 @@ public:
     virtual void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) = 0;
     // Text composition (the IME) on or off.
     virtual void SetTextInput(bool on) = 0;
+
+    // --- Application frame: screen saver, keyboard grab, IME candidate window ---
+    // Whether the machine's screen saver may run (the SDL host lets it run by default).
+    virtual void SetScreenSaverAllowed(bool allowed) { (void)allowed; }
+    // While set, system key combinations go to the window (full screen with the keyboard hook).
+    virtual void SetKeyboardGrab(HWND hwnd, bool grab) { (void)hwnd, (void)grab; }
+    // Where the IME's candidate window goes (client coordinates of hwnd).
+    virtual void SetTextInputRect(HWND hwnd, const RECT& rect) { (void)hwnd, (void)rect; }
 };
 
 // Where a frame of frameWidth x frameHeight goes on a surface of surfaceWidth x surfaceHeight:

@@ -82,8 +82,21 @@ Frame HeadlessHost::ReadBack(HWND hwnd)
 
 int HeadlessHost::MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type)
 {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_);
     int answer;
+    if (holdBoxes_) {
+        // Held open: the box is on screen until the test answers it.
+        boxes_.push_back(MessageBoxRecord{textUtf8, captionUtf8, type, 0});
+        const size_t index = boxes_.size() - 1;
+        ++heldBoxes_;
+        heldChanged_.notify_all();
+        heldChanged_.wait(lock, [this] { return !heldAnswers_.empty(); });
+        answer = heldAnswers_.front();
+        heldAnswers_.pop_front();
+        --heldBoxes_;
+        boxes_[index].answer = answer;
+        return answer;
+    }
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
@@ -214,6 +227,66 @@ void HeadlessHost::AdvanceClock(uint32_t ms)
 {
     AdvanceVirtualClock(ms);
     user::WakeAllQueues();
+}
+
+} // namespace winapi
+
+namespace winapi {
+
+// Application frame.
+void HeadlessHost::SetScreenSaverAllowed(bool allowed)
+{
+    std::lock_guard lock(mutex_);
+    screenSaverAllowed_ = allowed;
+}
+
+void HeadlessHost::SetKeyboardGrab(HWND, bool grab)
+{
+    std::lock_guard lock(mutex_);
+    keyboardGrabbed_ = grab;
+}
+
+void HeadlessHost::SetTextInputRect(HWND, const RECT& rect)
+{
+    std::lock_guard lock(mutex_);
+    textInputRect_ = rect;
+}
+
+bool HeadlessHost::ScreenSaverAllowed()
+{
+    std::lock_guard lock(mutex_);
+    return screenSaverAllowed_;
+}
+
+bool HeadlessHost::KeyboardGrabbed()
+{
+    std::lock_guard lock(mutex_);
+    return keyboardGrabbed_;
+}
+
+RECT HeadlessHost::TextInputRect()
+{
+    std::lock_guard lock(mutex_);
+    return textInputRect_;
+}
+
+void HeadlessHost::SetHoldMessageBoxes(bool hold)
+{
+    std::lock_guard lock(mutex_);
+    holdBoxes_ = hold;
+}
+
+int HeadlessHost::HeldBoxCount()
+{
+    std::lock_guard lock(mutex_);
+    return heldBoxes_;
+}
+
+void HeadlessHost::AnswerHeldBox(int answer)
+{
+    std::lock_guard lock(mutex_);
+    heldAnswers_.push_back(answer);
+    heldChanged_.notify_all();
 }
 
 } // namespace winapi

@@ -4,6 +4,7 @@
 // the Host* entry points of winapi/host.h or the helpers below.
 #pragma once
 
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -37,6 +38,18 @@ public:
     void WarpCursor(HWND hwnd, int x, int y) override;
     void SetCursorShape(const uint32_t* pixels, int width, int height, int hotX, int hotY, int standardId) override;
     void SetTextInput(bool on) override;
+    // Application frame: recorded for tests.
+    void SetScreenSaverAllowed(bool allowed) override;
+    void SetKeyboardGrab(HWND hwnd, bool grab) override;
+    void SetTextInputRect(HWND hwnd, const RECT& rect) override;
+    bool ScreenSaverAllowed();
+    bool KeyboardGrabbed();
+    RECT TextInputRect();
+    // Message boxes held open: while holding, a box waits until AnswerHeldBox; HeldBoxCount says
+    // how many are waiting.
+    void SetHoldMessageBoxes(bool hold);
+    int HeldBoxCount();
+    void AnswerHeldBox(int answer);
 
     // Configuration. SetDisplays also informs the window system (WM_DISPLAYCHANGE).
     void SetDisplays(std::vector<DisplayInfo> displays);
@@ -78,6 +91,14 @@ private:
     bool cursorVisible_ = true;
     int cursorStandardId_ = 0;
     bool textInput_ = false;
+    // Application frame.
+    bool screenSaverAllowed_ = true;
+    bool keyboardGrabbed_ = false;
+    RECT textInputRect_{0, 0, 0, 0};
+    bool holdBoxes_ = false;
+    int heldBoxes_ = 0;
+    std::deque<int> heldAnswers_;
+    std::condition_variable heldChanged_;
 };
 
 // The current host when it is the headless one, else null.

@@ -67,6 +67,9 @@ class SdlHost : public Host {
 public:
     SdlHost()
     {
+        // SDL keeps the screen saver away by default; the machine's own rule holds until the
+        // engine asks otherwise.
+        SDL_EnableScreenSaver();
         SDL_StartTextInput();
         CacheDisplays();
     }
@@ -291,6 +294,35 @@ public:
         if (Defer([=, this] { ApplyTextInput(on); }))
             return;
         ApplyTextInput(on);
+    }
+
+    // --- Application frame: screen saver, keyboard grab, IME candidate window ---
+    void SetScreenSaverAllowed(bool allowed) override
+    {
+        if (Defer([=] { allowed ? SDL_EnableScreenSaver() : SDL_DisableScreenSaver(); }))
+            return;
+        allowed ? SDL_EnableScreenSaver() : SDL_DisableScreenSaver();
+    }
+
+    void SetKeyboardGrab(HWND hwnd, bool grab) override
+    {
+        auto apply = [=, this] {
+            std::lock_guard lock(mutex_);
+            auto it = windows_.find(hwnd);
+            if (it != windows_.end())
+                SDL_SetWindowKeyboardGrab(it->second.sdl, grab ? SDL_TRUE : SDL_FALSE);
+        };
+        if (Defer(apply))
+            return;
+        apply();
+    }
+
+    void SetTextInputRect(HWND, const RECT& rect) override
+    {
+        SDL_Rect area{rect.left, rect.top, std::max<int>(rect.right - rect.left, 1), std::max<int>(rect.bottom - rect.top, 1)};
+        if (Defer([=]() mutable { SDL_SetTextInputRect(&area); }))
+            return;
+        SDL_SetTextInputRect(&area);
     }
 
 private:
@@ -662,6 +694,41 @@ uint32_t sdl_testing::SdlWindowId(HWND hwnd)
 {
     auto* host = dynamic_cast<SdlHost*>(&CurrentHost());
     return host != nullptr ? host->WindowId(hwnd) : 0;
+}
+
+// --- Application frame test hooks ---
+uint32_t sdl_testing::WindowFlags(HWND hwnd)
+{
+    const Uint32 id = SdlWindowId(hwnd);
+    SDL_Window* window = id != 0 ? SDL_GetWindowFromID(id) : nullptr;
+    return window != nullptr ? SDL_GetWindowFlags(window) : 0;
+}
+
+bool sdl_testing::IsDesktopFullScreen(HWND hwnd)
+{
+    return (WindowFlags(hwnd) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
+}
+
+bool sdl_testing::IsKeyboardGrabbed(HWND hwnd)
+{
+    const Uint32 id = SdlWindowId(hwnd);
+    SDL_Window* window = id != 0 ? SDL_GetWindowFromID(id) : nullptr;
+    return window != nullptr && SDL_GetWindowKeyboardGrab(window) == SDL_TRUE;
+}
+
+bool sdl_testing::IsScreenSaverAllowed()
+{
+    return SDL_IsScreenSaverEnabled() == SDL_TRUE;
+}
+
+bool sdl_testing::CurrentDisplayMode(int display, int* width, int* height)
+{
+    SDL_DisplayMode mode;
+    if (SDL_GetCurrentDisplayMode(display, &mode) != 0)
+        return false;
+    *width = mode.w;
+    *height = mode.h;
+    return true;
 }
 
 std::unique_ptr<Host> MakeSdlHost()

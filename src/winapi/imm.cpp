@@ -336,6 +336,12 @@ BOOL WINAPI ImmSetCandidateWindow(HIMC handle, const CANDIDATEFORM* form)
     if (!context)
         return FALSE;
     context->candidates[form->dwIndex] = *form;
+    // The host's candidate window goes to the point (or the area to keep clear) in the focus
+    // window's client coordinates.
+    RECT rect{form->ptCurrentPos.x, form->ptCurrentPos.y, form->ptCurrentPos.x + 1, form->ptCurrentPos.y + 1};
+    if ((form->dwStyle & CFS_EXCLUDE) != 0)
+        rect = form->rcArea;
+    winapi::CurrentHost().SetTextInputRect(GetFocus(), rect);
     return TRUE;
 }
 

@@ -185,3 +185,4 @@ BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD by
         *totalClusters = clusters(total.QuadPart);
     return TRUE;
 }
+

@@ -86,3 +86,11 @@ struct UnameFacts {
 // Replaces uname's answer; nullopt goes back to the machine's.
 void SetUnameForTests(const std::optional<UnameFacts>& facts);
 } // namespace winapi
+
+// Execution state (power management): the process's state word; → the previous one. With
+// ES_CONTINUOUS the word stays until changed; ES_SYSTEM_REQUIRED or ES_DISPLAY_REQUIRED keep the
+// host's screen saver away while set.
+#define ES_SYSTEM_REQUIRED 0x00000001u
+#define ES_DISPLAY_REQUIRED 0x00000002u
+#define ES_CONTINUOUS 0x80000000u
+DWORD WINAPI SetThreadExecutionState(DWORD flags);

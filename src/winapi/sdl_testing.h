@@ -21,5 +21,12 @@ bool DetachVirtual(int handle);
 void PushDrop(HWND hwnd, const std::vector<std::string>& pathsUtf8);
 // The SDL window id of a window of the SDL host; 0 when none.
 uint32_t SdlWindowId(HWND hwnd);
+// Application frame: the SDL window's flags, desktop full screen, keyboard grab, the screen-saver
+// switch and the display's current mode (false when SDL cannot tell).
+uint32_t WindowFlags(HWND hwnd);
+bool IsDesktopFullScreen(HWND hwnd);
+bool IsKeyboardGrabbed(HWND hwnd);
+bool IsScreenSaverAllowed();
+bool CurrentDisplayMode(int display, int* width, int* height);
 
 } // namespace winapi::sdl_testing

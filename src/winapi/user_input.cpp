@@ -700,6 +700,8 @@ HHOOK WINAPI SetWindowsHookExA(int kind, HOOKPROC proc, HINSTANCE, DWORD)
     HHOOK handle = reinterpret_cast<HHOOK>(g_nextHook);
     g_nextHook += 4;
     g_hooks.insert(g_hooks.begin(), Hook{handle, proc});
+    // A low-level hook wants the system keys: the host grabs the keyboard while one is installed.
+    winapi::CurrentHost().SetKeyboardGrab(GetActiveWindow(), true);
     return handle;
 }
 
@@ -708,6 +710,8 @@ BOOL WINAPI UnhookWindowsHookEx(HHOOK hook)
     std::lock_guard lock(g_hookMutex);
     const auto before = g_hooks.size();
     std::erase_if(g_hooks, [hook](const Hook& h) { return h.handle == hook; });
+    if (g_hooks.empty() && before != 0)
+        winapi::CurrentHost().SetKeyboardGrab(GetActiveWindow(), false);
     return g_hooks.size() != before;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "winapi/kernel_system.h"
 #include "winapi/user_internal.h"
 
 namespace {
@@ -62,6 +63,7 @@ struct SystemSwitches {
     BOOL screenSaver = TRUE;
     BOOL lowPower = TRUE;
     BOOL powerOff = TRUE;
+    DWORD executionState = ES_CONTINUOUS;
 };
 
 SystemSwitches& Switches()
@@ -70,7 +72,25 @@ SystemSwitches& Switches()
     return *switches;
 }
 
+// The host lets its screen saver run unless a switch or the execution state keeps it away.
+void TellHostScreenSaver(const SystemSwitches& switches)
+{
+    const bool required = (switches.executionState & (ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED)) != 0;
+    winapi::CurrentHost().SetScreenSaverAllowed(switches.screenSaver && !required);
+}
+
 } // namespace
+
+DWORD WINAPI SetThreadExecutionState(DWORD flags)
+{
+    auto& switches = Switches();
+    std::lock_guard lock(switches.mutex);
+    DWORD previous = switches.executionState;
+    if (flags & ES_CONTINUOUS)
+        switches.executionState = flags;
+    TellHostScreenSaver(switches);
+    return previous;
+}
 
 BOOL WINAPI EnumDisplayMonitors(HDC hdc, LPCRECT clip, MONITORENUMPROC callback, LPARAM data)
 {
@@ -273,6 +293,7 @@ BOOL WINAPI SystemParametersInfoA(UINT action, UINT uiParam, PVOID pvParam, UINT
         std::lock_guard lock(switches.mutex);
         if (action == row.set) {
             switches.*row.value = uiParam != 0;
+            TellHostScreenSaver(switches);
             return TRUE;
         }
         if (pvParam == nullptr)

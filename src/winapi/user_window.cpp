@@ -164,6 +164,17 @@ void SendSizeAndMove(HWND hwnd)
     SendMessageA(hwnd, WM_MOVE, 0, MAKELONG(origin.x, origin.y));
 }
 
+// An owned window that is hidden or destroyed while active hands activation back to its owner
+// (a tool or menu window of the application), as Win32 does; otherwise nothing is active.
+HWND OwnerTakingActivation(const Window& window)
+{
+    HWND owner = window.owner;
+    auto record = owner != nullptr ? FindWindowRecord(owner) : nullptr;
+    if (record == nullptr || record->destroying || (record->style & WS_VISIBLE) == 0 || (record->style & WS_MINIMIZE) != 0)
+        return nullptr;
+    return owner;
+}
+
 void DestroyTree(HWND hwnd, bool sendDestroy)
 {
     auto window = FindWindowRecord(hwnd);
@@ -191,7 +202,7 @@ void DestroyTree(HWND hwnd, bool sendDestroy)
     if (wasVisible) {
         UpdateHostWindow(hwnd);
         if (GetActiveWindow() == hwnd)
-            Activate(nullptr);
+            Activate(OwnerTakingActivation(*window));
     }
     if (sendDestroy)
         SendMessageA(hwnd, WM_DESTROY, 0, 0);
@@ -918,7 +929,7 @@ LRESULT ShowOnOwner(void* context)
         }
         UpdateHostWindow(hwnd);
         if (GetActiveWindow() == hwnd)
-            Activate(nullptr);
+            Activate(OwnerTakingActivation(*window));
         return TRUE;
     }
     case SW_MINIMIZE:

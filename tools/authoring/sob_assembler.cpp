@@ -534,6 +534,16 @@ bool Assembler::Run(std::string_view source, SobAssembly* out)
 
 } // namespace
 
+std::string_view TrimSob(std::string_view s)
+{
+    return Trim(s);
+}
+
+std::optional<int64_t> ParseSobInteger(std::string_view s, bool* tooLarge)
+{
+    return ParseInteger(s, tooLarge);
+}
+
 bool AssembleSob(std::string_view source, std::string_view fileName, SobAssembly* out, std::vector<std::string>* errors)
 {
     Assembler assembler(fileName, errors);

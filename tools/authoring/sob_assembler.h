@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,11 @@ bool ResolveSob(const SobAssembly& assembly, uint32_t base, std::vector<uint8_t>
 // ResolveSob, then the bytes written into script memory at address. → false with a message also
 // when the image does not fit inside script memory there.
 bool PlaceSob(const SobAssembly& assembly, CScriptMemory& memory, uint32_t address, std::string* error);
+
+// Blanks trimmed from both ends. A decimal or 0x hex integer, optionally signed: nullopt when
+// malformed; *tooLarge when it lies outside [-2^31, 2^32 - 1].
+std::string_view TrimSob(std::string_view s);
+std::optional<int64_t> ParseSobInteger(std::string_view s, bool* tooLarge);
 
 // Names as listings write them: a label "L%08X" of an address, a word "0x%08X"; and whether a
 // text is a label or variable name (letters, digits, '_', not starting with a digit).

@@ -357,6 +357,27 @@ bool WriteSobLinkable(const SobAssembly& assembly, bool library, const SobVariab
     return true;
 }
 
+SobLinkEntry MakeListingEntry(int table, uint32_t offset, uint32_t value, const SobVariableLayout* variables,
+                              const SobAssembly* libraryAssembly)
+{
+    SobLinkEntry entry{table, offset, value, {}};
+    if (table == SobLinkEntry::UserVariable) {
+        entry.symbol = variables != nullptr && value < variables->variables.size() ? variables->variables[value].name
+                                                                                  : "V" + std::to_string(value);
+    } else if (table == SobLinkEntry::Library) {
+        entry.symbol = SobLabelName(value);
+        if (libraryAssembly != nullptr) {
+            for (const auto& [label, at] : libraryAssembly->labels) {
+                if (at == value) {
+                    entry.symbol = label;
+                    break;
+                }
+            }
+        }
+    }
+    return entry;
+}
+
 bool DisassembleSobLinkable(const uint8_t* bytes, size_t size, const SobVariableLayout* variables,
                             const SobAssembly* libraryAssembly, std::string* out, std::string* error)
 {
@@ -377,23 +398,8 @@ bool DisassembleSobLinkable(const uint8_t* bytes, size_t size, const SobVariable
         text += "; table " + std::to_string(t + 1) + " (" + kTableNames[t] + "): " + std::to_string(table.count) +
                 " entr" + (table.count == 1 ? "y" : "ies") + "\n";
         for (uint32_t i = 0; i < table.count; ++i) {
-            SobLinkEntry entry{t + 1, table.Offset(i), table.Value(i), {}};
+            const SobLinkEntry entry = MakeListingEntry(t + 1, table.Offset(i), table.Value(i), variables, libraryAssembly);
             text += ";   " + SobHex(entry.offset) + " -> " + std::to_string(entry.value) + "\n";
-            if (entry.table == SobLinkEntry::UserVariable) {
-                entry.symbol = variables != nullptr && entry.value < variables->variables.size()
-                                   ? variables->variables[entry.value].name
-                                   : "V" + std::to_string(entry.value);
-            } else if (entry.table == SobLinkEntry::Library) {
-                entry.symbol = SobLabelName(entry.value);
-                if (libraryAssembly != nullptr) {
-                    for (const auto& [label, offset] : libraryAssembly->labels) {
-                        if (offset == entry.value) {
-                            entry.symbol = label;
-                            break;
-                        }
-                    }
-                }
-            }
             // Cells are 4-byte aligned in images the assembler makes; others show as raw words.
             if (entry.offset % 4 == 0)
                 links.cells[entry.offset] = entry;

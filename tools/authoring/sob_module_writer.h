@@ -53,6 +53,11 @@ bool WriteSobModuleTable(const std::vector<SobModuleTableRow>& rows, std::vector
 bool WriteSobLinkable(const SobAssembly& assembly, bool library, const SobVariableLayout* variables,
                       const SobAssembly* libraryAssembly, std::vector<uint8_t>* out, std::string* error);
 
+// A link entry as listings write it: the variable's name (V<n> without a list) for table 1, the
+// library label at the offset (L<offset> without the library's assembly) for table 4.
+SobLinkEntry MakeListingEntry(int table, uint32_t offset, uint32_t value, const SobVariableLayout* variables,
+                              const SobAssembly* libraryAssembly);
+
 // A listing of a SOB0 or SOB2 file: its link tables as comments, then the code at base 0 with
 // linked cells written as in the source (`uservar NAME` from variables when given, else V<n>;
 // `lib` labels from the library's assembly when given, else L<offset>). → false with a message
