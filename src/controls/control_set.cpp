@@ -3,9 +3,11 @@
 #include "controls/button_control.h"
 #include "controls/image_button.h"
 #include "controls/image_map.h"
+#include "controls/ime_indicator.h"
 #include "controls/list_layer.h"
 #include "controls/rectangle_control.h"
 #include "controls/scroll_control.h"
+#include "controls/text_input.h"
 #include "controls/text_layer.h"
 #include "controls/text_panel.h"
 #include "controls/toggle_button.h"
@@ -16,6 +18,7 @@
 CControlSet::~CControlSet()
 {
     DeleteAll();
+    ReleaseImeIndicator();
 }
 
 void CControlSet::SetScene(CScene* scene)
@@ -249,4 +252,86 @@ int CControlSet::AddControlType10(CImageMap** out, const char* mapFile, int regi
     if (!c)
         return -2;
     return Finish(c, c->Create(mapFile, regionCount, x, y, clickable, currentId), out);
+}
+
+void CControlSet::PrepareTextInput(CTextInput* input)
+{
+    input->SetMaxLength(textInputMaxLength);
+    input->SetColors(textInputBackground, textInputColor);
+    input->SetCompositionStyle(compositionLength, compositionText, compositionBackground);
+}
+
+void CControlSet::FinishTextInput(CTextInput* input)
+{
+    if (m_indicator)
+        input->SetImeIndicator(m_indicator);
+    input->SetOpenImeOnFocus(textInputFlag != 0);
+}
+
+int CControlSet::AddTextInput(CTextInput** out, int x, int y, CGlyphFont* font, int width, int margin, bool border,
+                              int priority)
+{
+    *out = nullptr;
+    auto* c = new (std::nothrow) CTextInput;
+    if (!c)
+        return -2;
+    PrepareTextInput(c);
+    const int result = Finish(c,
+                              c->CreateSingleLine(Target(), priority, textInputTimers, textInputIme, font, width,
+                                                  nullptr, 0, x, y, margin, border, currentId),
+                              out);
+    if (result == 0)
+        FinishTextInput(c);
+    return result;
+}
+
+int CControlSet::AddTextInputB(CTextInput** out, int x, int y, CGlyphFont* font, int lines, int width, int margin,
+                               int lineSpacing, bool border, int priority)
+{
+    *out = nullptr;
+    auto* c = new (std::nothrow) CTextInput;
+    if (!c)
+        return -2;
+    PrepareTextInput(c);
+    const int result = Finish(c,
+                              c->CreateMultiLine(Target(), priority, textInputTimers, textInputIme, font, lines, width,
+                                                 nullptr, 0, x, y, margin, lineSpacing, border, currentId),
+                              out);
+    if (result == 0)
+        FinishTextInput(c);
+    return result;
+}
+
+int CControlSet::CreateImeIndicator(CGlyphFont* font, int x, int y)
+{
+    if (!m_list)
+        return 1;
+    if (m_indicator && m_indicator->GetFont() == font) {
+        m_indicator->SetPosition(x, y);
+        return 0;
+    }
+    ReleaseImeIndicator();
+    m_indicator = new (std::nothrow) CImeIndicator;
+    if (!m_indicator)
+        return -2;
+    const int result = m_indicator->Create(Target(), textInputIme, font, x, y, true, currentId);
+    if (result != 0) {
+        ReleaseImeIndicator();
+        return result;
+    }
+    for (CControl* control : m_controls)
+        if (control->GetType() == kControlTextInput)
+            static_cast<CTextInput*>(control)->SetImeIndicator(m_indicator);
+    return 0;
+}
+
+void CControlSet::ReleaseImeIndicator()
+{
+    if (!m_indicator)
+        return;
+    for (CControl* control : m_controls)
+        if (control->GetType() == kControlTextInput)
+            static_cast<CTextInput*>(control)->SetImeIndicator(nullptr);
+    delete m_indicator;
+    m_indicator = nullptr;
 }

@@ -16,11 +16,15 @@ class CFont;
 class CGlyphFont;
 class CImage;
 class CImageMap;
+class CImeContext;
+class CImeIndicator;
 class CListLayer;
 class CScene;
 class CScrollControl;
 class CTextLayer;
+class CTextInput;
 class CTextPanel;
+class CTimerManager;
 class CToggleButton;
 
 class CControlSet {
@@ -74,6 +78,14 @@ public:
                      int thumbCap1, int thumbCap2, int barLength, int barX, int barY, int blendMode,
                      const char* iconFile, int lineGap, int priority);
     int AddControlType10(CImageMap** out, const char* mapFile, int regionCount, int x, int y, bool clickable);
+    int AddTextInput(CTextInput** out, int x, int y, CGlyphFont* font, int width, int margin, bool border, int priority);
+    int AddTextInputB(CTextInput** out, int x, int y, CGlyphFont* font, int lines, int width, int margin,
+                      int lineSpacing, bool border, int priority);
+    // The shared indicator, drawn with font. 0; 1 no display list; else the indicator's creation
+    // result. The same font again only moves it.
+    int CreateImeIndicator(CGlyphFont* font, int x, int y);
+    void ReleaseImeIndicator();
+    CImeIndicator* GetImeIndicator() const { return m_indicator; }
 
     // Defaults, changed by the natives between Add calls.
     int32_t currentId = 0;
@@ -88,15 +100,29 @@ public:
     uint32_t listColor2 = 0xFFFF9CBFu;
     uint32_t listColor3 = 0xC00B2BD7u;
     uint8_t listNewRowAttribute = 1;
+    // What every text input is made with: the timer manager of its caret and the frame's IME context.
+    CTimerManager* textInputTimers = nullptr;
+    CImeContext* textInputIme = nullptr;
+    int32_t textInputMaxLength = 0xFF;
+    uint32_t textInputBackground = 0xC0C0DCC0u;
+    uint32_t textInputColor = 0;
+    // Sets the field's open-IME-on-focus byte.
+    uint8_t textInputFlag = 0;
+    int32_t compositionLength = 0;
+    uint32_t compositionText = 0xFFFFFFFFu;
+    uint32_t compositionBackground = 0xFFFFFFFFu;
 
 private:
     CDrawList* Target() const { return useOverlay ? m_overlay : m_list; }
     // Keeps a created control, or deletes it and answers the creation result.
     template <class T>
     int Finish(T* control, int result, T** out);
+    void PrepareTextInput(CTextInput* input);
+    void FinishTextInput(CTextInput* input);
 
     std::list<CControl*> m_controls;
     CScene* m_scene = nullptr;
     CDrawList* m_list = nullptr;
     CDrawList* m_overlay = nullptr;
+    CImeIndicator* m_indicator = nullptr;
 };

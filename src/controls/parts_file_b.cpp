@@ -6,10 +6,6 @@
 #include "controls/toggle_button.h"
 #include "display/screen.h"
 #include "drawing/scene.h"
-#include "files/file_stream.h"
-#include "files/path_utils.h"
-
-#include <cstring>
 
 void CPartsFileB::Clear()
 {
@@ -24,17 +20,10 @@ int CPartsFileB::Load(CControlSet* set, CControlContainer* container, const char
     if (!set || !container || !name)
         return 1;
     Clear();
-    CFileStream file;
-    if (file.OpenInMemory(name) != 0)
-        return 2;
-    std::string folder = name;
-    SplitPath(folder.data(), nullptr);
-    folder.resize(std::strlen(folder.c_str()));
+    std::string folder;
     PartsLayout layout;
-    if (ParsePartsFile(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize(), EPartsReader::B, &layout,
-                       nullptr) != 0)
-        return 3;
-    file.Close();
+    if (const int code = ReadPartsLayout(name, EPartsReader::B, &layout, &folder))
+        return code;
 
     CScene* scene = set->GetScene();
     auto undo = [this, set, screen, scene](int code) {

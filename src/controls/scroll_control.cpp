@@ -1,5 +1,6 @@
 #include "controls/scroll_control.h"
 
+#include "controls/control_command.h"
 #include "controls/control_container.h"
 #include "drawing/draw_list.h"
 #include "platform/action_map.h"
@@ -136,13 +137,7 @@ int CScrollControl::ArrowLength(const CArrowButton* arrow) const
 
 void CScrollControl::Sound(const std::string& name, int number, int fallback)
 {
-    if (m_container || GetContainer()) {
-        CControlContainer* form = GetContainer() ? GetContainer() : m_container;
-        if (number < 0)
-            form->PlaySound(nullptr, fallback, 0, 0);
-        else
-            form->PlaySound(name.c_str(), number, 0, 0);
-    }
+    PlayEventSound(GetContainer() ? GetContainer() : m_container, name, number, fallback);
 }
 
 void CScrollControl::SetSounds(const char* activate, const char* enter, const char* leave, int activateNumber,

@@ -1,3 +1,4 @@
+#include "controls/control_command.h"
 #include "controls/control_container.h"
 #include "controls/text_layer.h"
 #include "platform/action_map.h"
@@ -138,12 +139,7 @@ bool CTextLayerBase::OnLineEnter(int line)
         return false;
     SetLineState(line, 1);
     m_state = 1;
-    if (CControlContainer* form = GetContainer()) {
-        if (m_enterNumber < 0)
-            form->PlaySound(nullptr, kSoundDefaultEnter, 0, 0);
-        else
-            form->PlaySound(m_enterSound.c_str(), m_enterNumber, 0, 0);
-    }
+    PlayEventSound(GetContainer(), m_enterSound, m_enterNumber, kSoundDefaultEnter);
     const CTextLayerItem* item = GetItem(line);
     if (item) {
         if (item->entered)
@@ -161,12 +157,7 @@ void CTextLayerBase::OnLineLeave(int line)
         return;
     SetLineState(line, 0);
     m_state = 0;
-    if (CControlContainer* form = GetContainer()) {
-        if (m_leaveNumber < 0)
-            form->PlaySound(nullptr, kSoundDefaultLeave, 0, 0);
-        else
-            form->PlaySound(m_leaveSound.c_str(), m_leaveNumber, 0, 0);
-    }
+    PlayEventSound(GetContainer(), m_leaveSound, m_leaveNumber, kSoundDefaultLeave);
     if (const CTextLayerItem* item = GetItem(line)) {
         if (item->entered)
             *item->entered = 0;
@@ -197,12 +188,7 @@ bool CTextLayerBase::SelectLine(int line)
     if (form && GetUserValue() >= 0)
         form->SetResult(GetUserValue() + line);
     SetLocked(true);
-    if (form) {
-        if (m_chooseNumber < 0)
-            form->PlaySound(nullptr, kSoundDefaultActivate, 0, 0);
-        else
-            form->PlaySound(m_chooseSound.c_str(), m_chooseNumber, 0, 0);
-    }
+    PlayEventSound(form, m_chooseSound, m_chooseNumber, kSoundDefaultActivate);
     if (item && item->chosen)
         *item->chosen = 1;
     if (form && item && (!item->command.empty() || !item->name.empty() || item->number != -1))

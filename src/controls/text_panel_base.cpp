@@ -1,3 +1,4 @@
+#include "controls/control_command.h"
 #include "controls/control_container.h"
 #include "controls/text_panel.h"
 #include "drawing/glyph_font.h"
@@ -335,12 +336,7 @@ bool CTextPanelBase::OnItemEnter(int index)
         *item->entered = 1;
     if (item->left)
         *item->left = 0;
-    if (CControlContainer* form = GetContainer()) {
-        if (item->enterNumber < 0)
-            form->PlaySound(nullptr, kSoundDefaultEnter, 0, 0);
-        else
-            form->PlaySound(item->enterSound.c_str(), item->enterNumber, 0, 0);
-    }
+    PlayEventSound(GetContainer(), item->enterSound, item->enterNumber, kSoundDefaultEnter);
     m_itemHint = item->hint;
     ShowItemHighlight(index, true);
     return true;
@@ -355,12 +351,7 @@ void CTextPanelBase::OnItemLeave(int index)
         *item->entered = 0;
     if (item->left)
         *item->left = 1;
-    if (CControlContainer* form = GetContainer()) {
-        if (item->leaveNumber < 0)
-            form->PlaySound(nullptr, kSoundDefaultLeave, 0, 0);
-        else
-            form->PlaySound(item->leaveSound.c_str(), item->leaveNumber, 0, 0);
-    }
+    PlayEventSound(GetContainer(), item->leaveSound, item->leaveNumber, kSoundDefaultLeave);
     m_itemHint.clear();
     ShowItemHighlight(m_hovered, false);
 }
@@ -375,12 +366,7 @@ bool CTextPanelBase::SelectItem(int index)
     if (form && GetUserValue() >= 0)
         form->SetResult(GetUserValue() + index);
     m_locked = 1;
-    if (form) {
-        if (item->chooseNumber < 0)
-            form->PlaySound(nullptr, kSoundDefaultActivate, 0, 0);
-        else
-            form->PlaySound(item->chooseSound.c_str(), item->chooseNumber, 0, 0);
-    }
+    PlayEventSound(form, item->chooseSound, item->chooseNumber, kSoundDefaultActivate);
     if (item->chosen)
         *item->chosen = 1;
     if (form && (!item->command.empty() || !item->name.empty() || item->value != -1))

@@ -5,6 +5,7 @@
 
 #include "controls/list_layer.h"
 #include "controls/scroll_control.h"
+#include "drawing/gdi_font.h"
 #include "drawing/glyph_font.h"
 #include "winapi/text.h"
 
@@ -219,6 +220,32 @@ TEST_F(ListTest, GeometryIconsAndTheLastRows)
     }
     EXPECT_EQ(drawing_test::FirstDifference(list.GetImage(), expected), -1);
     list.RemoveFromContainer();
+}
+
+TEST_F(ListTest, RefusedFontsAndRowsWithOnlyAFace)
+{
+    if (std::system("convert -version >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "convert is not installed";
+    PictureFolder pictures;
+    ASSERT_EQ(std::system(("cd '" + pictures.dir.Linux() + "' && convert -size 8x24 xc:'#c02010' BMP3:thumb.bmp").c_str()), 0);
+    CListLayer list;
+    CGdiFont gdi;
+    ASSERT_EQ(gdi.SetFont(16, 0, 0, winapi::Sjis("ＭＳ ゴシック")), 0);
+    EXPECT_EQ(list.Create(&scene.GetList(), 1, &gdi, 60, 100, 0, 0, "thumb.bmp", 1, 1, 60, 100, 0, 0, nullptr, 4, 3), 1)
+        << "it could draw nothing";
+    CGlyphFont flat;
+    flat.SetFont(0, 0, 0, winapi::Sjis("ＭＳ ゴシック"));
+    EXPECT_EQ(list.Create(&scene.GetList(), 1, &flat, -3, 100, 0, 0, "thumb.bmp", 1, 1, 60, 100, 0, 0, nullptr, 4, 3), 1)
+        << "a pitch of 0";
+    EXPECT_EQ(list.Create(&scene.GetList(), 1, &font, 60, 100, 0, 0, "thumb.bmp", 30, 30, 60, 100, 0, 0, nullptr, 4, 3), 1)
+        << "caps longer than the bar";
+    ASSERT_EQ(list.Create(&scene.GetList(), 1, &font, 60, 100, 0, 0, "thumb.bmp", 1, 1, 60, 100, 0, 0, nullptr, 4, 3), 0);
+    // A first row given only a face still has its (empty) text; drawing leaves the font's face.
+    const std::string face = font.m_logFont.lfFaceName;
+    ASSERT_EQ(list.AddItem(nullptr, winapi::Sjis("ＭＳ 明朝"), true), 0);
+    ASSERT_EQ(list.AddItem("b", winapi::Sjis("ＭＳ 明朝"), true), 0);
+    EXPECT_EQ(list.GetRowCount(), 2);
+    EXPECT_EQ(std::string(font.m_logFont.lfFaceName), face);
 }
 
 } // namespace
