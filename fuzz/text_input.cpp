@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const int length = static_cast<int>(std::strlen(text));
         if (length > input.GetMaxLength() || !Boundary(text, input.GetCaret()) || !Boundary(text, length))
             __builtin_trap();
-        if (lines < 2 && !Boundary(text, input.GetFirstVisible()))
+        if (lines < 2 && (!Boundary(text, input.GetFirstVisible()) || input.GetFirstVisible() > input.GetCaret()))
             __builtin_trap();
         // A lead byte ending the text would be half a character.
         int last = -1;

@@ -300,7 +300,8 @@ void CTextInput::Scroll(int step)
     const int before = m_column;
     const int length = Length();
     auto width = [&]() { return m_caret >= m_column ? TextWidth(m_column, m_caret) : -TextWidth(m_caret, m_column); };
-    while (m_column > 0 && (width() < 0 || (m_caret == length && m_caret == m_column && width() <= 0))) {
+    // Bytes without a glyph measure 0 wide, so "before the first visible byte" is decided by position.
+    while (m_column > 0 && (m_caret < m_column || (m_caret == length && width() <= 0))) {
         for (int i = 0; i < step && m_column > 0; ++i)
             m_column += StepBack(m_column);
     }
