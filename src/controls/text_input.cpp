@@ -289,9 +289,13 @@ int CTextInput::TextWidth(int from, int to) const
 {
     if (to <= from)
         return 0;
-    const std::string part(m_text.data() + from, static_cast<size_t>(to - from));
+    // Measured in place: the byte at `to` is set to NUL for the call and put back.
+    char* t = m_text.data();
+    const char saved = t[to];
+    t[to] = '\0';
     SIZE size{0, 0};
-    m_font->MeasureString(part.c_str(), &size, nullptr, nullptr, 0, nullptr);
+    m_font->MeasureString(t + from, &size, nullptr, nullptr, 0, nullptr);
+    t[to] = saved;
     return m_vertical ? std::max(size.cx, size.cy) : size.cx;
 }
 
@@ -665,17 +669,16 @@ bool CTextInput::OnTextInput(const char* bytes, int count)
         m_caret += n;
         i += n - 1;
         changed = true;
-        if (m_lineCount) {
-            RedrawText();
-            LocateCaret();
-        }
     }
     if (changed) {
-        if (m_lineCount)
+        if (m_lineCount) {
+            // Laying out may cut what needs a line past the last; the caret is located after it.
+            RedrawText();
             LocateCaret();
-        else
+        } else {
             Scroll(1);
-        RedrawText();
+            RedrawText();
+        }
         ShowCaret();
         AfterKey();
     }

@@ -139,7 +139,7 @@ private:
     CGlyphFont* m_font = nullptr;
     char* m_callerBuffer = nullptr;
     int32_t m_callerCapacity = 0;
-    std::vector<char> m_text;
+    mutable std::vector<char> m_text;
     int32_t m_width = 0, m_height = 0, m_margin = 0, m_originX = 0, m_originY = 0, m_edge = 0;
     int32_t m_lineCount = 0, m_lineSpacing = 0, m_bytesPerLine = 0;
     std::vector<int32_t> m_lineStarts;
