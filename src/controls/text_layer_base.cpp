@@ -226,14 +226,8 @@ void CTextLayerBase::FocusLine(int line)
 bool CTextLayerBase::HitTest(int x, int y)
 {
     CControlContainer* form = GetContainer();
-    if (m_dragging) {
-        CInputSource* mouse = form ? form->GetMouse() : nullptr;
-        if (mouse && mouse->IsDown(0)) {
-            SetPosition(x - m_grabX, y - m_grabY);
-            return true;
-        }
-        m_dragging = 0;
-    }
+    if (FollowDrag(&m_dragging, x, y, m_grabX, m_grabY))
+        return true;
     const int lx = x - GetX(), ly = y - GetY();
     if (m_dragThreshold && IsOnFrame(lx, ly)) {
         if (!m_locked)

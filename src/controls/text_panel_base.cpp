@@ -409,14 +409,8 @@ void CTextPanelBase::FocusItem(int index)
 bool CTextPanelBase::HitTest(int x, int y)
 {
     CControlContainer* form = GetContainer();
-    if (m_dragging) {
-        CInputSource* mouse = form ? form->GetMouse() : nullptr;
-        if (mouse && mouse->IsDown(0)) {
-            SetPosition(x - m_grabX, y - m_grabY);
-            return true;
-        }
-        m_dragging = 0;
-    }
+    if (FollowDrag(&m_dragging, x, y, m_grabX, m_grabY))
+        return true;
     const int px = x - GetX(), py = y - GetY();
     if (m_dragThreshold && IsOnFrame(px, py)) {
         if (!m_locked)
