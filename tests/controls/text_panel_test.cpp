@@ -114,6 +114,39 @@ TEST_F(TextPanelTest, PageMatchesGlyphsPutOneByOne)
     EXPECT_EQ(drawing_test::FirstDifference(panel.GetImage(), *expected), -1);
 }
 
+TEST_F(TextPanelTest, RubyAndAlignedTextAsPictures)
+{
+    CGlyphFont rubyRef;
+    ASSERT_EQ(rubyRef.SetFont(8, 0, 0, winapi::Sjis("ＭＳ ゴシック")), 0);
+    CTextPanel panel;
+    ASSERT_EQ(panel.Create(&scene.GetList(), 1, 120, 80, 0, 0, &font, &ruby, 1), 0);
+    panel.SetRubyGap(2);
+    panel.ResetTextCursor(true);
+    EXPECT_EQ(panel.GetLineHeight(), 16 + 2 + 8) << "room for the ruby";
+    const std::string kanji = winapi::Sjis("漢"), kana = winapi::Sjis("かん");
+    ASSERT_EQ(panel.SetRubyText(kana.c_str()), 1);
+    const char* p = kanji.c_str();
+    ASSERT_EQ(panel.DrawNextChar(&p), 0);
+    // The character sits on the bottom of the line; the ruby is centred above it, gap 2.
+    auto expected = Reference(120, 80, 0x80000000u, {{kanji.c_str(), POINT{8, 8 + 26 - 16}}});
+    SIZE rubySize{0, 0};
+    rubyRef.MeasureString(kana.c_str(), &rubySize, nullptr, nullptr, 0, nullptr);
+    rubyRef.DrawString(expected.get(), 8 + (Advance(kanji.c_str()) >> 1) - (rubySize.cx >> 1), 8 + 26 - 16 - 2 - 8,
+                       kana.c_str(), nullptr, nullptr);
+    EXPECT_EQ(drawing_test::FirstDifference(panel.GetImage(), *expected), -1);
+
+    // Aligned text: centred both ways in the text area widened by the item margins.
+    CTextPanel centred;
+    ASSERT_EQ(centred.Create(&scene.GetList(), 1, 120, 80, 0, 0, &font, nullptr, 1), 0);
+    centred.DrawAlignedText("ab", 0);
+    SIZE box{0, 0};
+    ref.MeasureString("ab", &box, nullptr, nullptr, 0, nullptr);
+    const int x = 8 + (120 - 16 + 4 - box.cx) / 2, y = 8 + (80 - 16 + 4 - box.cy) / 2;
+    auto aligned = Reference(120, 80, 0x80000000u, {{"ab", POINT{x, y}}});
+    EXPECT_EQ(drawing_test::FirstDifference(centred.GetImage(), *aligned), -1);
+    EXPECT_EQ(centred.GetCursorX(), x + Advance("ab"));
+}
+
 TEST_F(TextPanelTest, EscapesAndLeadByteAtTheEnd)
 {
     CTextPanel panel;
