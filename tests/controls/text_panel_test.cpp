@@ -147,6 +147,33 @@ TEST_F(TextPanelTest, RubyAndAlignedTextAsPictures)
     EXPECT_EQ(centred.GetCursorX(), x + Advance("ab"));
 }
 
+TEST_F(TextPanelTest, PictureEscapeDrawsTheImageGlyph)
+{
+    // A sheet of 16 cells 8x6, cell i with coverage 10 (i + 1), written here.
+    CImage sheet;
+    ASSERT_EQ(sheet.Create(32, 24, 32, 0), 0);
+    sheet.SetAlphaFlag(true);
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 32; ++x)
+            SetPx(sheet, x, y, static_cast<uint32_t>(10 * ((y / 6) * 4 + x / 8 + 1)) << 24 | 0xFFFFFF);
+    ASSERT_EQ(font.CutImageGlyphs(sheet, 16, 8, 6, 1), 0);
+    ASSERT_EQ(ref.CutImageGlyphs(sheet, 16, 8, 6, 1), 0);
+    CTextPanel panel;
+    ASSERT_EQ(panel.Create(&scene.GetList(), 1, 100, 60, 0, 0, &font, nullptr, 1), 0);
+    const char* text = "@12x";
+    const char* p = text;
+    ASSERT_EQ(panel.DrawNextChar(&p), 0);
+    EXPECT_EQ(p - text, 3) << "the escape and both digits in one request";
+    auto expected = Reference(100, 60, 0x80000000u, {{"@12", POINT{8, 8}}});
+    EXPECT_EQ(drawing_test::FirstDifference(panel.GetImage(), *expected), -1);
+    POINT end{0, 0};
+    CImage scratch;
+    scratch.Create(40, 20, 32, 0);
+    ref.DrawString(&scratch, 0, 0, "@12", nullptr, &end);
+    EXPECT_GT(end.x, 0);
+    EXPECT_EQ(panel.GetCursorX(), 8 + end.x);
+}
+
 TEST_F(TextPanelTest, EscapesAndLeadByteAtTheEnd)
 {
     CTextPanel panel;
