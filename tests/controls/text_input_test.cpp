@@ -183,6 +183,28 @@ TEST_F(TextInputTest, CompositionAndIndicator)
     EXPECT_EQ(input.GetCompositionSprite()->GetX(), 20 + 3);
     EXPECT_EQ(ime.GetCandidatePos().y, 30 + 3 + picture->GetHeight());
 
+    // The highlight cases: the character at a non-zero cursor; the first clause; only the first
+    // character when the first clause ends where the delta starts. Cells are 16 wide (full width).
+    struct Highlight {
+        int cursor;
+        std::vector<int> clauseEnds;
+        int deltaStart;
+        std::vector<bool> lit;
+    } highlights[] = {
+        {2, {4}, 0, {false, false, true, false}},
+        {0, {2, 4}, 0, {true, true, false, false}},
+        {0, {2, 4}, 2, {true, false, false, false}},
+    };
+    for (const Highlight& h : highlights) {
+        winapi::HostComposition(window.hwnd, "にほんご", h.cursor, h.clauseEnds, h.deltaStart);
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+        input.UpdateComposition();
+        for (size_t i = 0; i < h.lit.size(); ++i)
+            EXPECT_EQ(drawing_test::Px(*picture, static_cast<int>(i) * 16, 0), h.lit[i] ? 0xFF0000FFu : 0xFFFFFFFFu)
+                << h.cursor << " " << h.deltaStart << " char " << i;
+    }
+
     CImeIndicator indicator;
     ASSERT_EQ(indicator.Create(&scene.GetList(), &ime, &font, 300, 5, true, 1), 0);
     const int drawsOpen = indicator.GetDrawCount();
