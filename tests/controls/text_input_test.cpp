@@ -14,6 +14,7 @@
 #include "winapi/text.h"
 #include "winapi/user.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -79,6 +80,35 @@ TEST_F(TextInputTest, EditingTable)
         EXPECT_EQ(std::string(input.GetText()), c.text);
         EXPECT_EQ(input.GetCaret(), c.caret);
     }
+}
+
+TEST_F(TextInputTest, TypedJapaneseArrivesAsCp932Bytes)
+{
+    // iconv's CP932 bytes of the text are the reference.
+    const char* typed = "日本語ｶﾀｶﾅ～①Ⅱabc";
+    std::string expected;
+    FILE* pipe = popen((std::string("printf '%s' '") + typed + "' | iconv -f UTF-8 -t CP932").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char chunk[64];
+    size_t n = 0;
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        expected.append(chunk, n);
+    ASSERT_EQ(pclose(pipe), 0);
+    ASSERT_EQ(expected.size(), 19u);
+    CTextInput input;
+    ASSERT_EQ(input.CreateSingleLine(&scene.GetList(), 1, nullptr, nullptr, &font, 200, nullptr, 0, 0, 0, 2, true, 1), 0);
+    // Typed through the host with the IME closed: WM_CHAR bytes, handed to the field as the frame does.
+    winapi::HostText(window.hwnd, typed);
+    std::string bytes;
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_CHAR)
+            bytes += static_cast<char>(msg.wParam);
+        else
+            DispatchMessageA(&msg);
+    }
+    input.OnTextInput(bytes.data(), static_cast<int>(bytes.size()));
+    EXPECT_EQ(std::string(input.GetText()), expected);
 }
 
 TEST_F(TextInputTest, CallerBufferCommitAndRefusals)
