@@ -85,7 +85,7 @@ public:
     virtual int StepValue(bool forward);
     // 0; 1 no list or total 0; -1 everything visible (not set up, disabled).
     virtual int SetRange(int length, int total, int visible, int value, int minimumThumb);
-    // Part 0 the bar, 1 and 2 the arrows (1 or 2 when that arrow is missing); 0.
+    // part: 0 the bar, 1 and 2 the arrows (1 or 2 when that arrow is missing); 0.
     virtual int SetPartState(int part, int state);
     virtual bool HitPart(int x, int y);
     void SetListener(CScrollListener* listener) { m_listener = listener; }
