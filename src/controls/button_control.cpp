@@ -251,7 +251,6 @@ int CButtonControl::SetLabel(const char* text)
                : 2;
 }
 
-namespace {
 // The light shade: c x 3 up to a third of full, else two thirds of the way to white.
 uint32_t LightShade(uint32_t color)
 {
@@ -269,7 +268,6 @@ uint32_t ShiftShade(uint32_t color, int bits)
         out |= ((color >> shift & 255) >> bits) << shift;
     return out;
 }
-} // namespace
 
 int CButtonControl::DrawColumns(int width, int height, int labelX, int labelY, int columns)
 {

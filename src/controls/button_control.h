@@ -14,6 +14,10 @@
 class CDrawList;
 class CGlyphFont;
 
+// The bevel shades of drawn faces: the light one, and each channel shifted right by `bits`.
+uint32_t LightShade(uint32_t color);
+uint32_t ShiftShade(uint32_t color, int bits);
+
 enum : uint8_t { kButtonNormal = 0, kButtonHover = 1, kButtonPressed = 2, kButtonDisabled = 3 };
 
 class CButtonControlBase : public CControl, public CCommandHolder {

@@ -1,6 +1,7 @@
 #include "controls/control.h"
 
 #include "controls/control_container.h"
+#include "platform/input_source.h"
 #include "platform/object_lifetime.h"
 
 CControl::~CControl()
@@ -32,6 +33,19 @@ void CControl::DropFocusAndCapture()
         m_container->SetFocus(nullptr);
     if (m_container->IsCapture(this))
         m_container->ReleaseCapture();
+}
+
+bool CControl::FollowDrag(uint8_t* dragging, int x, int y, int grabX, int grabY)
+{
+    if (!*dragging)
+        return false;
+    CInputSource* mouse = m_container ? m_container->GetMouse() : nullptr;
+    if (mouse && mouse->IsDown(0)) {
+        SetPosition(x - grabX, y - grabY);
+        return true;
+    }
+    *dragging = 0;
+    return false;
 }
 
 void CControl::SetHintText(const char* text)

@@ -96,6 +96,9 @@ public:
 protected:
     // Focus and capture given up (hiding, locking).
     void DropFocusAndCapture();
+    // A frame drag in progress: while the form's first mouse button stays down the control follows
+    // the pointer (x, y) less its grab point and the answer is true; a released button ends it.
+    bool FollowDrag(uint8_t* dragging, int x, int y, int grabX, int grabY);
 
     uint8_t m_enabled = 1;
     std::string m_hint;

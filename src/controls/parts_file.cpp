@@ -149,23 +149,29 @@ void CPartsFileA::Clear()
     m_records.clear();
 }
 
+int ReadPartsLayout(const char* name, EPartsReader reader, PartsLayout* layout, std::string* folder)
+{
+    CFileStream file;
+    if (file.OpenInMemory(name) != 0)
+        return 2;
+    *folder = name;
+    SplitPath(folder->data(), nullptr);
+    folder->resize(std::strlen(folder->c_str()));
+    if (ParsePartsFile(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize(), reader, layout, nullptr) != 0)
+        return 3;
+    return 0;
+}
+
 int CPartsFileA::Load(CScreen* screen, CScene* scene, const char* name, int priority, bool useSceneSubList,
                       bool backgroundWithPalette)
 {
     if (!screen || !scene || !name)
         return 1;
     Clear();
-    CFileStream file;
-    if (file.OpenInMemory(name) != 0)
-        return 2;
-    std::string folder = name;
-    SplitPath(folder.data(), nullptr);
-    folder.resize(std::strlen(folder.c_str()));
+    std::string folder;
     PartsLayout layout;
-    if (ParsePartsFile(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize(), EPartsReader::A, &layout,
-                       nullptr) != 0)
-        return 3;
-    file.Close();
+    if (const int code = ReadPartsLayout(name, EPartsReader::A, &layout, &folder))
+        return code;
 
     // Everything made so far is deleted on a failure; the scene is changed only at the end, so a
     // failed load leaves it (and its earlier background) as it was.

@@ -47,6 +47,9 @@ int ParsePartsFile(const uint8_t* data, size_t size, EPartsReader reader, PartsL
 // The file bytes of a layout (the tool's writer); names longer than 255 bytes and more than
 // 65535 parts are the caller's to refuse.
 std::vector<uint8_t> WritePartsFile(const PartsLayout& layout, EPartsReader reader);
+// Reads and parses a parts file and gives the folder its pictures are named in. 0; 2 the file
+// could not be opened; 3 bad magic or a file that ends early.
+int ReadPartsLayout(const char* name, EPartsReader reader, PartsLayout* layout, std::string* folder);
 // folder + name; false when that path would not fit MAX_PATH.
 bool PartsPath(const std::string& folder, const std::string& name, std::string* out);
 

@@ -113,6 +113,10 @@ void HostKey(HWND hwnd, const HostKeyEvent& key);
 void HostText(HWND hwnd, const std::string& utf8);
 // The IME's composition string changed (empty: composition ended).
 void HostComposition(HWND hwnd, const std::string& utf8, int cursor);
+// The same with the clause ends and the delta start (in characters), which the real hosts never
+// give (tests of the composition highlight use it).
+void HostComposition(HWND hwnd, const std::string& utf8, int cursor, const std::vector<int>& clauseEnds,
+                     int deltaStart);
 void HostMouseMove(HWND hwnd, int x, int y);
 // button: 0 left, 1 right, 2 middle.
 void HostMouseButton(HWND hwnd, int button, bool down, int x, int y);

@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "winapi/kernel_module.h"
 #include "winapi/text.h"
@@ -18,10 +19,19 @@ struct ImeContext {
     DWORD sentence = IME_SMODE_NONE;
     std::string composition;
     int cursor = 0;
+    // Clause ends in bytes (empty: one clause over the whole composition) and the delta start.
+    std::vector<DWORD> clauseEnds;
+    int deltaStart = 0;
     std::string result;
     // Strings waiting for their WM_IME_COMPOSITION to be taken out of the queue.
     std::deque<std::string> pendingResults;
-    std::deque<std::pair<std::string, int>> pendingCompositions;
+    struct Pending {
+        std::string text;
+        int cursor;
+        std::vector<DWORD> clauseEnds;
+        int deltaStart;
+    };
+    std::deque<Pending> pendingCompositions;
     bool composing = false;
     CANDIDATEFORM candidates[4]{};
 };
@@ -126,6 +136,12 @@ bool ImeTakesText(HWND hwnd, const std::string& sjis)
 
 void ImeComposition(HWND hwnd, const std::string& sjis, int cursor)
 {
+    ImeComposition(hwnd, sjis, cursor, {}, 0);
+}
+
+void ImeComposition(HWND hwnd, const std::string& sjis, int cursor, const std::vector<DWORD>& clauseEnds,
+                    int deltaStart)
+{
     bool start = false, end = false;
     {
         auto& state = State();
@@ -133,7 +149,7 @@ void ImeComposition(HWND hwnd, const std::string& sjis, int cursor)
         auto context = FindContextLocked(state, ContextOfLocked(state, hwnd));
         if (!context || !context->open)
             return;
-        context->pendingCompositions.emplace_back(sjis, cursor);
+        context->pendingCompositions.push_back(ImeContext::Pending{sjis, cursor, clauseEnds, deltaStart});
         start = !sjis.empty() && !context->composing;
         end = sjis.empty() && context->composing;
         context->composing = !sjis.empty();
@@ -159,9 +175,14 @@ void ImeOnRetrieve(HWND hwnd, LPARAM flags)
         context->pendingResults.pop_front();
         context->composition.clear();
         context->cursor = 0;
+        context->clauseEnds.clear();
+        context->deltaStart = 0;
     } else if ((flags & GCS_COMPSTR) && !context->pendingCompositions.empty()) {
-        context->composition = context->pendingCompositions.front().first;
-        context->cursor = context->pendingCompositions.front().second;
+        const ImeContext::Pending& next = context->pendingCompositions.front();
+        context->composition = next.text;
+        context->cursor = next.cursor;
+        context->clauseEnds = next.clauseEnds;
+        context->deltaStart = next.deltaStart;
         context->pendingCompositions.pop_front();
     }
 }
@@ -311,16 +332,20 @@ LONG WINAPI ImmGetCompositionStringA(HIMC handle, DWORD index, LPVOID buffer, DW
     case GCS_RESULTREADSTR:
         return copy(context->result.data(), context->result.size());
     case GCS_COMPCLAUSE: {
-        // One clause over the whole composition.
+        // One clause over the whole composition unless the host gave clause ends.
         if (context->composition.empty())
             return 0;
-        const DWORD clauses[2] = {0, static_cast<DWORD>(context->composition.size())};
-        return copy(clauses, sizeof(clauses));
+        std::vector<DWORD> clauses{0};
+        if (context->clauseEnds.empty())
+            clauses.push_back(static_cast<DWORD>(context->composition.size()));
+        else
+            clauses.insert(clauses.end(), context->clauseEnds.begin(), context->clauseEnds.end());
+        return copy(clauses.data(), clauses.size() * sizeof(DWORD));
     }
     case GCS_CURSORPOS:
         return context->cursor;
     case GCS_DELTASTART:
-        return 0;
+        return context->deltaStart;
     default:
         return IMM_ERROR_NODATA;
     }

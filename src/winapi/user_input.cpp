@@ -264,16 +264,26 @@ void HostText(HWND hwnd, const std::string& utf8)
 
 void HostComposition(HWND hwnd, const std::string& utf8, int cursor)
 {
+    HostComposition(hwnd, utf8, cursor, {}, 0);
+}
+
+void HostComposition(HWND hwnd, const std::string& utf8, int cursor, const std::vector<int>& clauseEnds,
+                     int deltaStart)
+{
     if (!IsWindow(hwnd))
         return;
     const std::string sjis = Utf8ToSjis(utf8);
-    // The cursor counts characters; the IME reports it in bytes.
-    int bytes = 0;
-    for (size_t i = 0, chars = 0; i < sjis.size() && static_cast<int>(chars) < cursor; ++chars) {
-        i += IsSjisLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size() ? 2 : 1;
-        bytes = static_cast<int>(i);
-    }
-    user::ImeComposition(KeyTarget(hwnd), sjis, bytes);
+    // Positions count characters; the IME reports them in bytes.
+    auto bytesOf = [&sjis](int chars) {
+        size_t i = 0;
+        for (int n = 0; i < sjis.size() && n < chars; ++n)
+            i += IsSjisLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size() ? 2 : 1;
+        return static_cast<int>(i);
+    };
+    std::vector<DWORD> ends;
+    for (int end : clauseEnds)
+        ends.push_back(static_cast<DWORD>(bytesOf(end)));
+    user::ImeComposition(KeyTarget(hwnd), sjis, bytesOf(cursor), ends, bytesOf(deltaStart));
 }
 
 void HostMouseMove(HWND hwnd, int x, int y)

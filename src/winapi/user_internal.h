@@ -198,6 +198,9 @@ HCURSOR ClassCursor(HWND hwnd);
 // IME: runs the host's text through the window's input context (imm.cpp).
 bool ImeTakesText(HWND hwnd, const std::string& sjis);
 void ImeComposition(HWND hwnd, const std::string& sjis, int cursor);
+// The same with clause ends (bytes) and a delta start, as the test host gives them.
+void ImeComposition(HWND hwnd, const std::string& sjis, int cursor, const std::vector<DWORD>& clauseEnds,
+                    int deltaStart);
 void ImeForgetWindow(HWND hwnd);
 void ImeOnRetrieve(HWND hwnd, LPARAM flags);
 // Hands the cursor's picture (or its standard shape) to the host.
