@@ -1,9 +1,11 @@
 #include "controls/control.h"
 
 #include "controls/control_container.h"
+#include "platform/object_lifetime.h"
 
 CControl::~CControl()
 {
+    NotifyObjectDestroyed(this);
     SetHintText(nullptr);
     if (m_container) {
         CControlContainer* container = m_container;

@@ -1,10 +1,12 @@
 // The task list; see task_list.h.
 #include "display/task_list.h"
+#include "platform/object_lifetime.h"
 
 #include <new>
 
 CTask::~CTask()
 {
+    NotifyObjectDestroyed(this);
     if (m_list != nullptr)
         m_list->Remove(this);
 }

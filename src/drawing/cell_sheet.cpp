@@ -1,10 +1,14 @@
 #include "drawing/cell_sheet.h"
 
 #include "drawing/sprite.h"
+#include "platform/object_lifetime.h"
 
 #include <algorithm>
 
-CCellSheet::~CCellSheet() = default;
+CCellSheet::~CCellSheet()
+{
+    NotifyObjectDestroyed(this);
+}
 
 CImage* CCellSheet::GetPicture() const
 {

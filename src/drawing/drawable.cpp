@@ -2,6 +2,7 @@
 
 #include "drawing/draw_list.h"
 #include "raster/image.h"
+#include "platform/object_lifetime.h"
 
 #include <climits>
 
@@ -23,6 +24,7 @@ bool SameRect(const RECT& a, const RECT& b)
 
 CDrawable::~CDrawable()
 {
+    NotifyObjectDestroyed(this);
     DetachFromList();
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/cos_table.h"
 #include "winapi/text.h"
+#include "platform/object_lifetime.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -19,6 +20,7 @@ CFont::CFont()
 
 CFont::~CFont()
 {
+    NotifyObjectDestroyed(this);
     // Deleting the font the default points at leaves no dangling default behind.
     if (g_pDefaultFont == this)
         g_pDefaultFont = nullptr;

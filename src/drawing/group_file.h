@@ -4,6 +4,7 @@
 #pragma once
 
 #include "files/read_stream.h"
+#include "platform/object_lifetime.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,7 +15,7 @@ public:
     CGroupFile() = default;
     CGroupFile(const CGroupFile&) = delete;
     CGroupFile& operator=(const CGroupFile&) = delete;
-    virtual ~CGroupFile() = default;
+    virtual ~CGroupFile() { NotifyObjectDestroyed(this); }
 
     // One more holder (the count is 0 with one holder).
     void AddRef() { ++m_refCount; }

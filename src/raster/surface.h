@@ -4,6 +4,7 @@
 #pragma once
 
 #include "winapi/base.h"
+#include "platform/object_lifetime.h"
 
 #include <cstdint>
 
@@ -31,7 +32,7 @@ public:
     CSurface& operator=(const CSurface&) = delete;
 
     // Virtual operations, in the interface's slot order.
-    virtual ~CSurface() = default;
+    virtual ~CSurface() { NotifyObjectDestroyed(this); }
     virtual uint8_t GetKind() const = 0;
     virtual LONG GetWidth() const { return m_width; }
     virtual LONG GetHeight() const { return m_height; }

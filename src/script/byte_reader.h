@@ -21,6 +21,11 @@ public:
         m_at += n;
         return true;
     }
+    bool Skip(size_t n)
+    {
+        const uint8_t* p;
+        return Take(n, &p);
+    }
     bool U8(uint32_t* v)
     {
         const uint8_t* p;

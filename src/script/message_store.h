@@ -69,6 +69,9 @@ public:
     // → 0; 1 i out of range; 2 no text; 3 size below length + 1.
     int CopyChoice(int32_t i, char* dst, size_t size) const;
     void SetSelectedChoice(uint8_t i);
+    // Files the choices on display into the newest history entry → 0 (also when there is nothing
+    // to file); -1 history disabled or empty; 1 no ring.
+    int StoreChoicesInHistory();
     int32_t ChoiceCount() const { return m_choiceCount; }
     int32_t ChoiceCapacity() const { return static_cast<int32_t>(m_choices.size()); }
     uint8_t ChoiceKind() const { return m_choiceKind; }
@@ -116,6 +119,17 @@ public:
     uint8_t ReadScope() const { return m_readScope; }
     uint16_t MessageNumber() const { return m_messageNumber; }
     void SetMessagesEnabled(bool enabled) { m_messagesEnabled = enabled; }
+    // Whether the choices came with a packed block (a choice record or a history entry), and the
+    // count byte of that record.
+    bool HasChoiceBlock() const { return !m_choiceBlock.empty(); }
+    uint8_t GivenChoiceCount() const { return m_givenChoiceCount; }
+
+protected:
+    // Puts the parse cursor at a body offset (clamped to the body), for drawing subclasses that
+    // seek from the start or return to a remembered place.
+    void SetParseCursor(size_t at) { m_cursor = at < m_body.size() ? at : m_body.size(); }
+
+public:
     void SetChoicesEnabled(bool enabled) { m_choicesEnabled = enabled; }
 
 private:
@@ -134,7 +148,6 @@ private:
     // → the address where the scan stopped.
     uint32_t Expand(uint32_t address, uint32_t limit, bool name, std::string* out) const;
     std::string Reference(uint32_t at, uint32_t limit) const;
-    int StoreChoicesInHistory();
     int AddHistoryEntry();
     // Entry k counted from the oldest (null when the history is empty), and the newest one.
     HistoryEntry* Entry(int32_t k) const;

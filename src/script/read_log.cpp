@@ -6,6 +6,7 @@
 #include "files/file_stream.h"
 #include "files/lzss.h"
 #include "files/path_utils.h"
+#include "files/safe_file_writer.h"
 #include "script/byte_reader.h"
 #include "winapi/kernel.h"
 
@@ -44,22 +45,7 @@ std::vector<uint8_t> BuildReadLog(const char* magic, const SobModuleEntry* entri
 
 bool WriteFileReplacing(const std::string& target, const std::vector<uint8_t>& bytes)
 {
-    char path[MAX_PATH], temp[MAX_PATH];
-    const std::string tempName = target + ".tmp";
-    if (MakeFullPath(path, target.c_str(), nullptr) == 0 ||
-        MakeFullPath(temp, tempName.c_str(), nullptr) == 0)
-        return false;
-    // Written beside the old file and renamed over it, so a failed save keeps the previous one.
-    CFileStream file;
-    if (file.Create(temp, true) != 0)
-        return false;
-    const bool written = file.Write(bytes.data(), static_cast<DWORD>(bytes.size())) == bytes.size();
-    file.Close();
-    if (!written || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileA(temp);
-        return false;
-    }
-    return true;
+    return WriteFileReplacing(target.c_str(), bytes.data(), bytes.size()) == 0;
 }
 
 int MergeReadLog(const char* magic, const uint8_t* data, size_t size, SobModuleEntry* entries, uint32_t count)

@@ -27,6 +27,6 @@ std::vector<uint8_t> BuildReadLog(const char* magic, const SobModuleEntry* entri
 // name not yet merged takes each bit set whose count matches → 0; 2 damaged (nothing merged).
 int MergeReadLog(const char* magic, const uint8_t* data, size_t size, SobModuleEntry* entries,
                  uint32_t count);
-// Writes bytes to path + ".tmp" and renames that over path (a Windows path) → true; false with
-// the old file intact and the temporary file removed.
+// The crash-safe writer of files/safe_file_writer.h over a byte vector → true; false with the old
+// file intact and the temporary file removed.
 bool WriteFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "winapi/kernel.h"
+#include "platform/object_lifetime.h"
 
 LONG SoundVolumeToDb(int32_t volume)
 {
@@ -93,6 +94,7 @@ private:
 
 CSoundBuffer::~CSoundBuffer()
 {
+    NotifyObjectDestroyed(this);
     CancelFade();
     if (m_buffer) {
         m_buffer->Release();

@@ -1,0 +1,109 @@
+#include "natives/native_table.h"
+
+#include <array>
+#include <cstdio>
+#include <utility>
+
+#include "natives/transfer_natives.h"
+#include "natives/variable_file_natives.h"
+
+namespace {
+
+// The groups by number range, as scripts number them.
+struct GroupRange {
+    uint16_t first, last;
+    const char* group;
+};
+
+constexpr GroupRange kGroups[] = {
+    {0, 2, "script transfer"},
+    {3, 38, "application state"},
+    {39, 54, "interrupt and save data"},
+    {55, 56, "no-op"},
+    {57, 58, "interrupt and save data"},
+    {59, 165, "strings, heap, random, files"},
+    {166, 316, "fonts, surfaces, scene objects"},
+    {317, 438, "drawing"},
+    {439, 439, "sound and system"},
+    {440, 465, "drawing"},
+    {466, 509, "script text"},
+    {510, 540, "owned lists"},
+    {541, 595, "time, input, desktop"},
+    {596, 631, "sound and system"},
+    {632, 651, "movie"},
+    {652, 684, "sound and system"},
+    {685, 790, "form, controls, text objects"},
+    {791, 794, "scenario frame"},
+    {795, 795, "no-op"},
+    {796, 799, "time, input, desktop"},
+    {800, 801, "no-op"},
+    {802, 808, "time, input, desktop"},
+};
+
+// The natives built so far; every other number gets its group's stub.
+struct BuiltNative {
+    uint16_t number;
+    SobNative function;
+};
+
+constexpr BuiltNative kBuilt[] = {
+    {0, NativeCallScript},
+    {1, NativeJumpScript},
+    {2, NativeReturnScript},
+    {31, NativeSaveVariableFile},
+    {32, NativeReadVariableFileHeader},
+    {33, NativeLoadVariableFile},
+    {37, NativeNoOp},
+    {55, NativeNoOp},
+    {56, NativeNoOp},
+    {795, NativeNoOp},
+    {800, NativeNoOp},
+    {801, NativeNoOp},
+};
+
+constexpr const char* GroupOf(uint32_t n)
+{
+    for (const GroupRange& g : kGroups) {
+        if (n >= g.first && n <= g.last)
+            return g.group;
+    }
+    return "none";
+}
+
+bool g_Reported[kNativeCount];
+
+template <uint32_t N>
+uint32_t NativeStub(SobNativeArgs&)
+{
+    if (!g_Reported[N]) {
+        g_Reported[N] = true;
+        std::fprintf(stderr, "native %u (%s) not built\n", N, GroupOf(N));
+    }
+    return 0;
+}
+
+template <size_t... N>
+std::array<NativeRow, kNativeCount> MakeRows(std::index_sequence<N...>)
+{
+    std::array<NativeRow, kNativeCount> rows = {
+        NativeRow{static_cast<uint16_t>(N), GroupOf(N), &NativeStub<N>, false}...};
+    for (const BuiltNative& b : kBuilt) {
+        rows[b.number].function = b.function;
+        rows[b.number].built = true;
+    }
+    return rows;
+}
+
+const std::array<NativeRow, kNativeCount> kRows = MakeRows(std::make_index_sequence<kNativeCount>());
+
+} // namespace
+
+const NativeRow& GetNativeRow(uint32_t n)
+{
+    return kRows[n < kNativeCount ? n : 0];
+}
+
+uint32_t NativeNoOp(SobNativeArgs&)
+{
+    return 0;
+}

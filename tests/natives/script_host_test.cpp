@@ -1,0 +1,296 @@
+// The system-script host: the run step and its transfers between script files, the opener's
+// name rules, the call-stack reset, the native table and the shared generator.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "support/host_fixture.h"
+#include "drawing/sprite.h"
+#include "natives/native_table.h"
+
+using namespace hosttest;
+
+namespace {
+
+// MAIN calls SUB, which yields three frames and leaves; MAIN resumes and jumps to END, which
+// saves a variable file (31) and returns (2).
+void WriteMilestone(HostFixture& f)
+{
+    f.Module("MAIN", "ncall native 0, call, res\nyield\nncall native 1, jump, res\nret\n.data\n"
+                     "call: .word sub\njump: .word end\nres: .word 0\n"
+                     "sub: .sjis \"SUB\"\nend: .sjis \"END\"\n");
+    f.Module("SUB", "inc uservar Score\nyield\nyield\nyield\nret\n");
+    f.Module("END", "ncall native 31, save, saved\nncall native 2, 0, res\nret\n.data\n"
+                    "save: .word name, uservar Header, uservar Comment, 0\nres: .word 0\n"
+                    "saved: .word 99\nname: .sjis \"SLOT.DAT\"\n");
+}
+
+} // namespace
+
+TEST(ScriptHostRunStep, MilestoneCallsJumpsSavesAndReturns)
+{
+    HostFixture f;
+    WriteMilestone(f);
+    CScriptHost& host = f.Start();
+    ASSERT_EQ(host.OpenScript("MAIN", nullptr), 0);
+    EXPECT_EQ(host.RunStep(), kRunYielded);
+    EXPECT_EQ(g_ScriptCallDepth, 1u);
+    EXPECT_EQ(host.RunStep(), kRunYielded);
+    EXPECT_EQ(host.RunStep(), kRunYielded);
+    EXPECT_EQ(host.RunStep(), kRunEnded) << static_cast<int>(host.Machine().Fault()) << " at "
+                                         << host.Machine().FaultIp() - host.GetEntry();
+    EXPECT_EQ(g_ScriptCallDepth, 0u);
+    EXPECT_EQ(g_ScriptTransferState, kTransferReturn);
+    EXPECT_EQ(host.RunStep(), kRunEnded); // the return request stays
+    EXPECT_EQ(f.Word("Score"), 8u);
+    ASSERT_TRUE(f.dir.Exists("SLOT.DAT"));
+    // The file loads back with native 33's operation.
+    f.SetWord("Score", 100);
+    f.SetWord("Header", 0);
+    EXPECT_EQ(host.LoadVariableFile("SLOT.DAT"), 0);
+    EXPECT_EQ(f.Word("Score"), 8u);
+    EXPECT_EQ(f.Word("Header"), 1u);
+}
+
+TEST(ScriptHostRunStep, TransferCasesAsATable)
+{
+    struct Case {
+        const char* name;
+        const char* main;
+        std::vector<uint32_t> steps;
+        uint32_t depth;
+    };
+    const char* data = ".data\nres: .word 0\nsub: .word subname\nmissing: .word nonename\n"
+                       "subname: .sjis \"SUB\"\nnonename: .sjis \"NONE\"\n";
+    const Case cases[] = {
+        {"a leave at depth 0 ends", "ret\n", {kRunEnded}, 0},
+        {"a jump then a yield is a bad script", "ncall native 1, sub, res\nyield\nret\n", {kRunBadScript}, 0},
+        {"a call then a leave is a bad script", "ncall native 0, sub, res\nret\n", {kRunBadScript}, 0},
+        {"the return ends at any depth", "ncall native 2, 0, res\nyield\nret\n", {kRunEnded, kRunEnded}, 0},
+        {"a failed jump answers 3 until reset", "ncall native 1, missing, res\nret\n", {kRunJumpFailed, kRunJumpFailed}, 0},
+        {"a failed call answers 4, the caller resumes", "ncall native 0, missing, res\nyield\nret\n",
+         {kRunCallFailed, kRunEnded}, 0},
+        {"a called module that yields keeps the depth", "ncall native 0, sub, res\nyield\nret\n",
+         {kRunYielded, kRunEnded}, 0},
+        {"a fault is a bad script", "div 1, 0, res\nret\n", {kRunBadScript}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HostFixture f;
+        f.Module("MAIN", std::string(c.main) + data);
+        f.Module("SUB", "yield\nret\n");
+        CScriptHost& host = f.Start();
+        ASSERT_EQ(host.OpenScript("MAIN", nullptr), 0);
+        for (uint32_t expected : c.steps)
+            EXPECT_EQ(host.RunStep(), expected);
+        EXPECT_EQ(g_ScriptCallDepth, c.depth);
+    }
+}
+
+TEST(ScriptHostRunStep, ResetAfterAFailedJumpKeepsTheLibraryAndRestarts)
+{
+    HostFixture f;
+    f.Module("MAIN", "ncall native 1, missing, res\nret\n.data\nres: .word 0\nmissing: .word n\nn: .sjis \"NONE\"\n");
+    CScriptHost& host = f.Start();
+    ASSERT_EQ(host.OpenScript("MAIN", nullptr), 0);
+    EXPECT_EQ(host.RunStep(), kRunJumpFailed);
+    host.ResetCallStack(-7);
+    EXPECT_EQ(host.BootFlag(), -7);
+    EXPECT_EQ(host.LoadedModules().size(), 0u);
+    EXPECT_EQ(host.Machine().Sp(), host.Machine().StackBase());
+    EXPECT_EQ(g_ScriptTransferState, kTransferNone);
+    ASSERT_EQ(host.OpenScript("MAIN", nullptr), 0);
+    EXPECT_EQ(host.RunStep(), kRunJumpFailed);
+}
+
+TEST(ScriptHostRunStep, CallWithAFullStackLoadsNothing)
+{
+    HostFixture f;
+    // Two cells of stack: the sentinel and the ip of the yield's call take them both.
+    f.Module("MAIN", "push 1\nncall native 0, sub, res\nyield\nret\n.data\nres: .word 0\nsub: .word n\nn: .sjis \"SUB\"\n");
+    f.Module("SUB", "yield\nret\n");
+    CScriptHost& host = f.Start(2);
+    ASSERT_EQ(host.OpenScript("MAIN", nullptr), 0);
+    EXPECT_EQ(host.RunStep(), kRunCallFailed);
+    EXPECT_EQ(host.LoadedModules().size(), 1u);
+    EXPECT_EQ(g_ScriptCallDepth, 0u);
+}
+
+TEST(ScriptHostOpen, NamesThatOverrunOrLeaveTheFolderAreRefused)
+{
+    HostFixture f;
+    const std::string name52(52, 'A'), name53(53, 'A');
+    f.Module(name52, "ret\n");
+    f.Module(name53, "ret\n");
+    f.dir.Write("OUT.SOB", f.dir.Read("SCRIPT/" + name52 + ".SOB"));
+    CScriptHost& host = f.Start();
+    EXPECT_EQ(host.OpenScript(name52.c_str(), nullptr), 0);
+    EXPECT_EQ(host.OpenScript(name53.c_str(), nullptr), kSobLoadOpenFailed);
+    for (const char* bad : {"..\\OUT", "../OUT", "\\OUT", "Z:\\OUT", "A\\..\\..\\OUT", ""})
+        EXPECT_EQ(host.OpenScript(bad, nullptr), kSobLoadOpenFailed) << bad;
+    // A jump target longer than the transfer buffer is cut there and refused by the opener.
+    const std::string huge(400, 'B');
+    SetScriptTransfer(kTransferJump, huge.data(), huge.size());
+    EXPECT_EQ(std::strlen(g_ScriptTransferTarget), kTransferTargetSize - 1);
+    EXPECT_EQ(host.OpenScript(nullptr, nullptr), kSobLoadOpenFailed);
+}
+
+TEST(ScriptHostNatives, TableHasEveryNumberInOrderWithStubsByGroup)
+{
+    HostFixture f;
+    CScriptHost& host = f.Start();
+    EXPECT_EQ(host.NativeCount(), kNativeCount);
+    std::map<std::string, int> stubs;
+    for (uint32_t n = 0; n < kNativeCount; ++n) {
+        const NativeRow& row = GetNativeRow(n);
+        EXPECT_EQ(row.number, n);
+        if (!row.built)
+            ++stubs[row.group];
+    }
+    // Built here: the transfers, the variable files and the no-op.
+    EXPECT_EQ(stubs.count("script transfer"), 0u);
+    EXPECT_EQ(stubs.count("no-op"), 0u);
+    EXPECT_EQ(stubs["application state"], 36 - 4);
+    for (uint32_t n : {37u, 55u, 56u, 795u, 800u, 801u})
+        EXPECT_EQ(GetNativeRow(n).function, &NativeNoOp) << n;
+    for (const auto& [group, count] : stubs)
+        std::printf("stubs: %-32s %d\n", group.c_str(), count);
+}
+
+TEST(ScriptHostNatives, StubAndNoOpOverwriteTheResultCell)
+{
+    HostFixture f;
+    f.Module("MAIN", "ncall native 55, 0, a\nncall native 700, 0, b\nret\n.data\na: .word 5\nb: .word 6\n");
+    CScriptHost& host = f.Start();
+    ASSERT_EQ(host.OpenScript("MAIN", nullptr), 0);
+    const uint32_t image = host.GetEntry();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(host.RunStep(), kRunEnded);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("native 700 (form, controls, text objects) not built"), std::string::npos) << err;
+    uint32_t a = 1, b = 1;
+    host.Memory().Load32(image + 36, &a);
+    host.Memory().Load32(image + 40, &b);
+    EXPECT_EQ(a, 0u);
+    EXPECT_EQ(b, 0u);
+}
+
+// Ran3 written out from its description, to compare with the shared generator.
+namespace {
+struct Ran3 {
+    int position = 0;
+    int32_t table[56] = {};
+    void Pass()
+    {
+        for (int i = 1; i <= 24; ++i) {
+            table[i] -= table[i + 31];
+            if (table[i] < 0)
+                table[i] += 1000000000;
+        }
+        for (int i = 25; i <= 55; ++i) {
+            table[i] -= table[i - 24];
+            if (table[i] < 0)
+                table[i] += 1000000000;
+        }
+    }
+    void Seed(int32_t s)
+    {
+        table[55] = s;
+        int32_t mk = 1, mj = s;
+        for (int i = 1; i <= 54; ++i) {
+            const int ii = (21 * i) % 55;
+            table[ii] = mk;
+            mk = mj - mk;
+            if (mk < 0)
+                mk += 1000000000;
+            mj = table[ii];
+        }
+        for (int k = 0; k < 3; ++k)
+            Pass();
+        position = 55;
+    }
+    uint32_t Draw()
+    {
+        if (++position > 55) {
+            Pass();
+            position = 1;
+        }
+        return static_cast<uint32_t>(table[position]);
+    }
+};
+} // namespace
+
+TEST(ScriptHostRandom, SharedGeneratorIsRan3)
+{
+    for (int32_t seed : {0, 1, 12345, 999999999, 161803398}) {
+        Ran3 reference;
+        reference.Seed(seed);
+        SeedSubtractiveRandom(g_Ran3State, seed);
+        for (int i = 0; i < 200; ++i)
+            ASSERT_EQ(DrawSubtractiveRandom(g_Ran3State), reference.Draw()) << seed << " draw " << i;
+    }
+}
+
+TEST(ScriptHostObjects, HandlesEndWithTheirObjectsAndClearTheirCells)
+{
+    HostFixture f;
+    CScriptHost& host = f.Start();
+    auto* sprite = new CSprite();
+    const uint32_t handle = host.ObjectHandle(sprite, ScriptObjectType::Sprite);
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(host.ObjectHandle(sprite, ScriptObjectType::Sprite), handle); // one object, one handle
+    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Sprite), sprite);
+    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Task), nullptr);
+    const uint32_t owner = host.Memory().Allocate(8);
+    host.Memory().Store32(owner, handle);
+    host.Memory().Store32(owner + 4, 1234); // reused by the script: left alone
+    EXPECT_TRUE(host.ClearOnDestruction(handle, owner));
+    EXPECT_TRUE(host.ClearOnDestruction(handle, owner + 4));
+    EXPECT_FALSE(host.ClearOnDestruction(handle, 0x100));
+    delete sprite; // the engine deletes it
+    uint32_t a = 1, b = 0;
+    host.Memory().Load32(owner, &a);
+    host.Memory().Load32(owner + 4, &b);
+    EXPECT_EQ(a, 0u);
+    EXPECT_EQ(b, 1234u);
+    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Any), nullptr);
+    EXPECT_FALSE(host.ClearOnDestruction(handle, owner));
+    EXPECT_EQ(host.ObjectHandle(nullptr, ScriptObjectType::Sprite), 0u);
+}
+
+TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
+{
+    HostFixture f;
+    std::filesystem::create_directories(f.dir.Linux("game/save"));
+    std::filesystem::create_directories(f.dir.Linux("chosen"));
+    ASSERT_EQ(SetBaseFolder(f.dir.Windows("game").c_str()), 0);
+    CScriptHost& host = f.Start();
+    host.SetReadLogFolder(f.dir.Windows("other\\").c_str());
+    ASSERT_TRUE(host.PathRoots().AddRoot(f.dir.Windows("chosen").c_str()));
+    const std::string game = f.dir.Windows("game\\");
+    struct Case {
+        std::string name;
+        bool inside;
+    };
+    const Case cases[] = {
+        {"DATA\\A.TXT", true},
+        {"save/../B.TXT", true},
+        {game + "C.TXT", true},
+        {f.dir.Windows("CHOSEN\\d.txt"), true},
+        {f.dir.Windows("other\\E.DAT"), true},
+        {"..\\OUT.TXT", false},
+        {"DATA\\..\\..\\OUT.TXT", false},
+        {game + "..\\OUT.TXT", false},
+        {"C:\\WINDOWS\\X", false},
+        {"Z:\\etc\\passwd", false},
+        {f.dir.Windows("chosenfolder\\x"), false},
+        {"\\\\server\\share\\x", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        std::string path;
+        EXPECT_EQ(host.ResolveScriptPath(c.name.c_str(), &path), c.inside) << c.name << " -> " << path;
+    }
+}
