@@ -62,7 +62,7 @@ std::string Format(const char* utf8Format, const std::string& a, const std::stri
 std::string SpecialFolder(int csidl)
 {
     char path[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE))
+    if (!SHGetSpecialFolderPathA(nullptr, path, csidl, TRUE))
         return std::string();
     return path;
 }
