@@ -116,8 +116,8 @@ int CGameApp::Drive(bool idle, bool locked)
                 GetInput().Poll();
             }
             ShowFrame(idle);
-            const int ticks = m_timer.GetLateFrames();
-            if (ticks == 0 || ticks > 4)
+            const int ticks = StepsForLateFrames(m_timer.GetLateFrames(), false);
+            if (ticks == 1)
                 return -1;
             if (m_timer.GetWaitHint() != 0)
                 Sleep(m_timer.GetWaitHint());
@@ -127,8 +127,17 @@ int CGameApp::Drive(bool idle, bool locked)
     }
 }
 
+int CGameApp::StepsForLateFrames(int late, bool threaded)
+{
+    // Late frames become extra logic ticks; more than four are dropped rather than caught up.
+    if (late <= 0 || late > 4)
+        return 1;
+    return threaded ? 1 + late : late;
+}
+
 int CGameApp::RunSteps(int count)
 {
+    ++m_steppedFrames;
     for (int i = 0; i < count; ++i) {
         const uint32_t result = m_host->RunStep();
         switch (result) {
@@ -179,12 +188,10 @@ int CGameApp::OnThreadFrame()
         CScopedLock guard(&GetFrameLock());
         GetInput().Poll();
     }
-    int ticks = m_timer.GetLateFrames();
-    if (ticks > 4)
-        ticks = 0;
-    if (ticks != 0 && m_timer.GetWaitHint() != 0)
+    const int steps = StepsForLateFrames(m_timer.GetLateFrames(), true);
+    if (steps > 1 && m_timer.GetWaitHint() != 0)
         Sleep(m_timer.GetWaitHint());
-    const int result = RunSteps(1 + ticks);
+    const int result = RunSteps(steps);
     if (result == kStepInterrupted)
         return 0;
     if (result != 0) {

@@ -71,6 +71,10 @@ public:
         m_refreshHz = refreshHz;
     }
     int GetSyncInterval() const { return m_syncInterval; }
+    // Frames that ran script steps so far.
+    int GetSteppedFrames() const { return m_steppedFrames; }
+    // The script steps one frame runs for the timer's late-frame count.
+    static int StepsForLateFrames(int late, bool threaded);
     int GetSyncOverrides() const { return m_syncOverrides; }
     int GetTimerOverrides() const { return m_timerOverrides; }
 
@@ -140,6 +144,7 @@ private:
     int (CGameApp::*m_driver)() = nullptr;
     std::atomic<uint8_t> m_interrupt{0};
     int m_endCode = 0;
+    std::atomic<int> m_steppedFrames{0};
     int m_syncOverrides = 0;
     int m_timerOverrides = 0;
     int m_syncInterval = 0;
