@@ -6,10 +6,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "authoring/sob_assembler.h"
 #include "authoring/sob_module_writer.h"
+#include "files/path_utils.h"
 #include "files/temp_folder.h"
 #include "game/game_app.h"
 #include "game/game_main.h"
@@ -192,4 +194,29 @@ TEST(FrameLoop, FrameTimingAndOverrides)
     EXPECT_FALSE(app.Timer().IsHighResolution());
     app.PopTimerFlagOverride();
     EXPECT_TRUE(app.Timer().IsHighResolution());
+}
+
+// Return to the title: MAIN again from the top with a negative boot value, every override popped;
+// a MAIN that can no longer be opened answers 1.
+TEST(FrameLoop, InterruptReopensMainAndPopsTheOverrides)
+{
+    ScriptGame game(0);
+    game.Module("MAIN", "yield\nret\n");
+    CGameApp app;
+    SetBaseFolder(game.dir.Windows().c_str());
+    ASSERT_EQ(0, app.SetAppInfo());
+    ASSERT_EQ(0, app.StartScriptHost());
+    app.Host()->SetSettingsFlag(7);
+    app.SetDisplayTiming(true, 75);
+    app.PushSyncOverride();
+    app.PushSyncOverride();
+    app.PushTimerFlagOverride();
+    EXPECT_EQ(0, app.InterruptToMain(0));
+    EXPECT_EQ(-7, app.Host()->BootFlag());
+    EXPECT_EQ(0, app.GetSyncOverrides());
+    EXPECT_EQ(0, app.GetTimerOverrides());
+    EXPECT_EQ(0, app.InterruptToMain(1));
+    EXPECT_EQ(7, app.Host()->BootFlag());
+    std::filesystem::remove(game.dir.Linux("SCRIPT/MAIN.SOB"));
+    EXPECT_EQ(1, app.InterruptToMain(0));
 }
