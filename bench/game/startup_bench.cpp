@@ -120,16 +120,25 @@ void StartToFirstStepHeadless(benchmark::State& state)
 }
 BENCHMARK(StartToFirstStepHeadless)->Iterations(10)->Unit(benchmark::kMillisecond);
 
-void StartToFirstStepSdl(benchmark::State& state)
+// The SDL host on its offscreen driver, on the real clock (a headless host before left the virtual
+// one on) → false, with the entry skipped, when SDL cannot start.
+bool UseSdlOffscreen(benchmark::State& state)
 {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     auto host = winapi::MakeSdlHost();
     if (!host) {
         state.SkipWithError("SDL has no offscreen driver");
-        return;
+        return false;
     }
     winapi::SetHost(std::move(host));
-    winapi::UseVirtualClock(false);  // the headless host before left it on
+    winapi::UseVirtualClock(false);
+    return true;
+}
+
+void StartToFirstStepSdl(benchmark::State& state)
+{
+    if (!UseSdlOffscreen(state))
+        return;
     BenchGame game(0, 0);
     bench::Contest(
         state, [&] { RunGame(game, nullptr); },
@@ -148,14 +157,8 @@ BENCHMARK(StartToFirstStepSdl)->Iterations(1)->Unit(benchmark::kMillisecond);
 // CPU milliseconds each spent).
 void TenSecondsAtSixtyFps(benchmark::State& state)
 {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    auto host = winapi::MakeSdlHost();
-    if (!host) {
-        state.SkipWithError("SDL has no offscreen driver");
+    if (!UseSdlOffscreen(state))
         return;
-    }
-    winapi::SetHost(std::move(host));
-    winapi::UseVirtualClock(false);
     BenchGame game(600, static_cast<uint8_t>(state.range(0)));
     double oursCpu = 0, peerCpu = 0, oursWall = 0;
     for (auto _ : state) {
