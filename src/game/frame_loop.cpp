@@ -71,8 +71,9 @@ void CGameApp::OnThreadEnd()
 
 void CGameApp::WaitFor(uint32_t ms)
 {
-    // Never a spin: at least a millisecond unless the high-resolution timer asked for none.
-    Sleep(ms == 0 && !m_timer.IsHighResolution() ? 1 : ms);
+    // Never a spin: the high-resolution timer answers 0 for the last half of a frame, and
+    // Sleep(0) there would busy-wait (and never move a virtual clock).
+    Sleep(ms == 0 ? 1 : ms);
 }
 
 bool CGameApp::MustWaitInactive()

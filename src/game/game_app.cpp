@@ -1,6 +1,7 @@
 #include "game/game_app.h"
 
 #include "natives/script_host.h"
+#include "platform/cpu_info.h"
 
 #include "files/file_manager.h"
 #include "files/path_utils.h"
@@ -29,6 +30,8 @@ CGameApp::CGameApp()
 CGameApp::~CGameApp()
 {
     m_host.reset();
+    if (m_pixelLibrary)
+        SetPixelLibrary(nullptr);
     if (g_pAppConfig == &m_settings.config)
         g_pAppConfig = nullptr;
     if (g_pCosTable == &m_cosTable)
@@ -55,6 +58,17 @@ int CGameApp::OnBeforeCreateWindow()
     // Ctrl held at start: the game starts in a window.
     if (GetKeyState(VK_CONTROL) < 0)
         m_options.requestedMode = 2;
+    return 0;
+}
+
+int CGameApp::OnDevicesReady()
+{
+    const std::string path = GetProgramFolder() + "tvpgl.dll";
+    m_pixelLibrary.reset(LoadPixelLibrary(path.c_str(), &g_CpuInfo));
+    if (m_pixelLibrary && m_pixelLibrary->module == nullptr)
+        m_pixelLibrary.reset();  // not usable: the raster keeps its own paths
+    SetPixelLibrary(m_pixelLibrary.get());
+    ApplyFrameTiming(-1);
     return 0;
 }
 

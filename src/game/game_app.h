@@ -10,6 +10,7 @@
 #include "display/screen.h"
 #include "display/screen_frame_link.h"
 #include "files/object_plugin_manager.h"
+#include "files/pixel_library.h"
 #include "files/sll_manager.h"
 #include "files/transition_plugin_manager.h"
 #include "game/app_files.h"
@@ -32,6 +33,9 @@ public:
     const char* GetLogFolder() override { return m_saveFolder.c_str(); }
     // Window set-up before the main window exists → 0.
     int OnBeforeCreateWindow() override;
+    // Device set-up after the window, input and sound enumeration: the pixel library from the
+    // program folder and the frame timing → 0.
+    int OnDevicesReady() override;
     void OnExit(int code) override;
     void OnExitDone(int code) override { SaveSettings(code); }
 
@@ -165,6 +169,7 @@ private:
     bool m_ddrawResolution = false;
     int m_patches = 0;
     CCosTable m_cosTable;
+    std::unique_ptr<CPixelLibrary> m_pixelLibrary;
     CSllManager m_soundDecoders;
     CTransitionPluginManager m_transitions;
     CObjectPluginManager m_objectKinds;
