@@ -6,6 +6,7 @@
 #include "game/game_app.h"
 #include "natives/script_host.h"
 #include "winapi/kernel.h"
+#include "winapi/mmsystem.h"
 #include "winapi/user.h"
 
 int CGameApp::StartScriptHost()
@@ -72,7 +73,13 @@ void CGameApp::OnThreadEnd()
 void CGameApp::WaitFor(uint32_t ms)
 {
     // Never a spin: the high-resolution timer answers 0 for the last half of a frame, and
-    // Sleep(0) there would busy-wait (and never move a virtual clock).
+    // Sleep(0) there would busy-wait (and never move a virtual clock). It sleeps until a
+    // millisecond before the frame is due instead, then by single milliseconds.
+    if (ms == 0 && m_timer.IsHighResolution()) {
+        const uint32_t elapsed = timeGetTime() - m_lastFrameAt;
+        const uint32_t period = m_timer.GetMsPerFrame();
+        ms = elapsed + 1 < period ? period - elapsed - 1 : 1;
+    }
     Sleep(ms == 0 ? 1 : ms);
 }
 
@@ -109,6 +116,7 @@ int CGameApp::Drive(bool idle, bool locked)
             continue;
         }
         if (m_timer.Tick()) {
+            m_lastFrameAt = timeGetTime();
             if (m_syncInterval != 0)
                 Sleep(locked ? 3 : 0);
             UpdateCursor();
@@ -182,6 +190,7 @@ int CGameApp::OnThreadFrame()
         WaitFor(m_timer.GetWaitHint());
         return 0;
     }
+    m_lastFrameAt = timeGetTime();
     if (m_syncInterval != 0)
         Sleep(3);
     UpdateCursor();
