@@ -38,8 +38,14 @@ function(tessaro_tests folder)
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} tessaro_tools GTest::gtest_main GTest::gmock)
     target_compile_definitions(${target} PRIVATE
       TESSARO_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TESSARO_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    # Tests on the one test X server take turns: full-screen windows and keyboard grabs of two
+    # programs at once get in each other's way.
+    set(lock "")
+    if("x11" IN_LIST ARG_LABELS)
+      set(lock RESOURCE_LOCK x11_server)
+    endif()
     gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
-      PROPERTIES LABELS "${folder};${ARG_LABELS}" ENVIRONMENT "TESSARO_HOST=headless")
+      PROPERTIES ${lock} LABELS "${folder};${ARG_LABELS}" ENVIRONMENT "TESSARO_HOST=headless")
   endforeach()
 endfunction()
 

@@ -5,6 +5,8 @@
 // window is built here: the DirectDraw and Direct3D paths answer "no DirectDraw" for now.
 #pragma once
 
+#include "display/display_device.h"
+#include "display/display_device_list.h"
 #include "display/image_object.h"
 #include "display/task_list.h"
 #include "platform/lock.h"
@@ -13,6 +15,9 @@
 
 #include <cstdint>
 #include <list>
+#include <vector>
+
+class CMonitorList;
 
 class CDrawable;
 class CSprite;
@@ -27,7 +32,7 @@ enum : uint8_t {
     kDisplayWindow = 2,
 };
 
-class CScreen : public CTaskList {
+class CScreen : public CTaskList, public CDisplayDevice, public CSurfaceClipper {
 public:
     CScreen();
     // Every listed object deleted (scene objects, drawables, surfaces), the task list cleared.
@@ -43,26 +48,37 @@ public:
     // gives the output rectangle its size. 0.
     int SetFrameImage(CImageObject* image);
     // 2 texture path, 1 back buffer, 0 neither (pure GDI).
-    int GetPresentPath() const { return 0; }
-    // 1: no back buffer.
-    int ClearBackBuffer() { return 1; }
+    int GetPresentPath() const { return m_device != nullptr ? 2 : m_backBuffer != nullptr ? 1 : 0; }
+    // 1 without back buffer; else 0, the back buffer filled with the clear colour (left alone
+    // when a frame image is shown scaled: it draws only what changed).
+    int ClearBackBuffer();
     // Without a frame image: Present. Else the frame image's changed rectangles go to the window
     // under the lock: 0 (also when nothing had changed); 2 the window's DC could not be had.
     int RenderFrameImage();
-    // 1: no back buffer.
-    int Present() { return 1; }
+    // The back buffer to the screen: 0; 1 no back buffer; 2 the surface was lost (or the mode
+    // changed under it).
+    int Present();
     // WM_PAINT: rect (null: all) cut to the output, copied from the frame image (its filter
     // picture while one runs) under the lock. 0; E_FAIL without a frame image or when it has no
     // device context.
     HRESULT PaintToDC(HDC dc, const RECT* rect);
-    // 0: no DirectDraw, nothing to restore.
-    int RestoreDevice() { return 0; }
-    // 1: no primary surface.
-    int FlipToGdi() { return 1; }
-    int LeaveGdi() { return 1; }
-    void ReleaseSurfaces() {}
-    // The hardware stretch test needs DirectDraw: false.
-    bool IsStretchBlitSmooth() { return false; }
+    // 0 (also without DirectDraw); 1 no back buffer; 2 the display surfaces could not be made
+    // again.
+    int RestoreDevice();
+    // 0, or 1 without primary; both 0 at once for a driver without hardware.
+    int FlipToGdi();
+    int LeaveGdi();
+    // Releases the clipper, the back buffer and the primary.
+    void ReleaseSurfaces();
+    // Whether DirectDraw's stretch blits filter (probed once on off-screen surfaces); false
+    // without DirectDraw.
+    bool IsStretchBlitSmooth();
+    void SetTry60Hz(bool on) { m_try60 = on; }
+    IDirectDrawSurface7* GetPrimary() const { return m_primary; }
+    IDirectDrawSurface7* GetBackBuffer() const { return m_backBuffer; }
+    IDirectDrawSurface7* GetTexture() const { return m_texture; }
+    bool IsBackBufferInFlipChain() const { return m_backInChain; }
+    bool IsGdiShown() const { return m_gdiShown; }
 
     // Options the game copies from its settings.
     void SetWaitMode(uint8_t mode) { m_waitMode = mode; }
@@ -81,6 +97,29 @@ public:
     HWND GetWindow() const { return m_window; }
     CImageObject* GetFrameImage() const { return m_frameImage; }
     CLock& GetLock() { return m_lock; }
+
+    // --- display devices, mode selection and scaled output ---
+    // 0 ok; 1 no monitor list; -1 the list is empty, a monitor has no DirectDraw driver, or the
+    // driver list could not be built (the records made before stay).
+    int EnumDisplayDevices(const CMonitorList* monitors, LONG width, LONG height, bool exclusive);
+    void ClearDisplayDeviceList();
+    // 0 ok; 1 no record; 3 neither the wanted depth nor 32, 24 or 16 is there; 4 the scaled
+    // output could not be set.
+    int SelectDisplayMode(bool fullScreen, HMONITOR monitor, size_t index, DWORD depth, const CMonitorList* monitors);
+    // -1 the target has the game's size (scaling off); 0 scaling set (or off: same aspect with
+    // keep); 1 a size below 1.
+    int SetScaledOutput(LONG targetWidth, LONG targetHeight, bool keepWhenSameAspect);
+    // Scaling off; window size = the output size.
+    void ClearScaledOutput();
+    // 0 ok; 1 refused. RestoreDisplaySettings: 0; 1 when no change is active.
+    int ChangeDisplaySettings(DWORD width, DWORD height, const char* deviceName);
+    int RestoreDisplaySettings();
+    const std::vector<CDisplayDeviceRecord>& GetDisplayDevices() const { return m_displayDevices; }
+    const CScaledOutput& GetScaledOutput() const { return m_scaled; }
+    bool IsFullScreenMode() const { return m_fullScreenMode; }
+    DWORD GetChosenDepth() const { return m_chosenDepth; }
+    HMONITOR GetChosenMonitor() const { return m_chosenMonitor; }
+    bool IsDisplaySettingsChanged() const { return m_displaySettingsActive; }
 
     // --- factory (each creator: out pointer nulled, object made, its creation step run, group
     // stamped, listed, stored in out; a failed step's code is returned unchanged, nothing listed) ---
@@ -137,6 +176,16 @@ public:
     bool HasDrawable(const CDrawable* drawable) const;
 
 private:
+    std::vector<CDisplayDeviceRecord> m_displayDevices;
+    int m_selectedDevice = -1;
+    bool m_fullScreenMode = false;
+    DWORD m_chosenDepth = 0;
+    HMONITOR m_chosenMonitor = nullptr;
+    bool m_exclusive = false;
+    bool m_displaySettingsActive = false;
+    std::string m_displaySettingsDevice;
+    CScaledOutput m_scaled;
+
     struct DrawableEntry {
         CDrawable* drawable;
         DWORD group; // the current drawable group when it was made
@@ -148,6 +197,45 @@ private:
     template <class T, class Step>
     int MakeDrawable(T** out, int noMemory, Step&& step);
 
+    // 0; 1 no DirectDraw; 2 primary (or flip chain); 3 back buffer; 4 clipper. With3D: the back
+    // buffer can carry a Direct3D device.
+    int CreateSurfaces(bool fullScreen, bool with3D = false);
+    // The Direct3D way of showing the frame image: 0; 1 no DirectDraw or back buffer; 2 no
+    // Direct3D; 3 no device; 4 no caps; 5 texture larger than the device allows; 6 no texture;
+    // 7 the texture's format is not a 16, 24 or 32-bit one. Failures release what was built.
+    int CreateTexturePath();
+    void ReleaseTexturePath();
+    // Whether the texture path is wanted for the request (1: when stretches do not smooth; 3: always).
+    bool WantsTexturePath();
+    // The frame image's quad drawn into the back buffer; the DirectDraw result.
+    HRESULT DrawTextureQuad();
+    // The back buffer's format, clears; 0 or 7 when unreadable.
+    int ReadBackBufferFormat();
+    // Where the back buffer goes on the primary (window: at the client origin).
+    RECT PresentTarget() const;
+    // The client origin in the primary's coordinates.
+    POINT ClientOnPrimary() const;
+    void FillBorders();
+    HRESULT BlitToPrimary(DWORD flags, bool wait);
+    // The frame image into the back buffer (DC or lock): the image's answer; 2 no DC.
+    int DrawFrameImageToBackBuffer(bool incremental);
+
+    IDirectDrawSurface7* m_primary = nullptr;
+    IDirectDrawSurface7* m_backBuffer = nullptr;
+    IDirect3D7* m_d3d = nullptr;
+    IDirect3DDevice7* m_device = nullptr;
+    IDirectDrawSurface7* m_texture = nullptr;
+    uint32_t m_textureFormat = 0;
+    LONG m_textureWidth = 0;
+    LONG m_textureHeight = 0;
+    bool m_texture32 = false;
+    float m_quad[4][6]{};
+    bool m_backInChain = false;
+    bool m_tripleBuffering = false;
+    bool m_gdiShown = false;
+    bool m_try60 = false;
+    bool m_scaledConfigured = false;
+    uint8_t m_stretchTest = 0;
     HWND m_window = nullptr;
     CImageObject* m_frameImage = nullptr;
     RECT m_output{0, 0, 0, 0};

@@ -1,6 +1,5 @@
-// CScreenFrameLink: the real screen (CScreen) as the application frame sees it. The screen draws
-// through GDI only for now, so the link answers the DirectDraw questions as a GDI screen does: no
-// device, no flipping, no scaling, and a full-screen switch that fails with the screen's code.
+// CScreenFrameLink: the real screen (CScreen) as the application frame sees it: its DirectDraw
+// device, surfaces, flip chain, scaled output and display-device list.
 #pragma once
 
 #include "display/frame_screen.h"
@@ -17,22 +16,22 @@ public:
 
     uint8_t GetMode() override { return m_screen->GetMode(); }
     ScreenBox GetOutputRect() override;
-    bool IsScaled() override { return false; }
-    ScreenBox GetPictureRect() override { return GetOutputRect(); }
-    bool IsLetterboxed() override { return false; }
-    RECT GetBorderRect(int) override { return RECT{0, 0, 0, 0}; }
-    ScreenBox GetScaledModeSize() override { return GetOutputRect(); }
+    bool IsScaled() override { return m_screen->GetScaledOutput().active; }
+    ScreenBox GetPictureRect() override;
+    bool IsLetterboxed() override { return IsScaled() && m_screen->GetScaledOutput().borders; }
+    RECT GetBorderRect(int which) override;
+    ScreenBox GetScaledModeSize() override;
     uint8_t GetFullScreenDepth() override { return m_screen->GetColorDepth(); }
-    bool HasDevice() override { return false; }
-    bool HasPrimarySurface() override { return false; }
-    bool UsesFlipping() override { return false; }
-    bool IsDeviceFullScreen() override { return false; }
-    bool IsGdiMode() override { return true; }
+    bool HasDevice() override { return m_screen->DirectDraw() != nullptr; }
+    bool HasPrimarySurface() override { return m_screen->GetPrimary() != nullptr; }
+    bool UsesFlipping() override { return m_screen->IsBackBufferInFlipChain(); }
+    bool IsDeviceFullScreen() override { return m_screen->DisplayModeState() == 1; }
+    bool IsGdiMode() override { return m_screen->GetPrimary() == nullptr || m_screen->IsGdiShown(); }
     bool ShowsMenuInFullScreen() override { return false; }
     bool HasFrameImage() override { return m_screen->GetFrameImage() != nullptr; }
 
-    // A GDI screen has no device list to make: 0.
-    int EnumDisplayDevices(CMonitorList*, int, int, uint8_t) override { return 0; }
+    // The screen's list, and the first monitor's mode chosen for full screen.
+    int EnumDisplayDevices(CMonitorList* monitors, int width, int height, uint8_t flag) override;
     int SetOutputSize(int width, int height) override { return m_screen->SetOutputSize(width, height); }
     // The 32-bit canvas of the screen's factory (kind flag 2 gives scene mode 2, else 0).
     int CreateSurfaceSprite(int width, int height, int bits, int kindFlag) override;
@@ -45,10 +44,13 @@ public:
     void PaintToDC(HDC dc, const RECT* rect) override { m_screen->PaintToDC(dc, rect); }
     void ReleaseDevice() override {}
     void ReleaseSurfaces() override { m_screen->ReleaseSurfaces(); }
-    // No DirectDraw: the mode cannot be set (1).
-    int SetFullScreenMode(HWND, int, int, uint8_t, uint32_t) override { return 1; }
-    void RestoreWindowedMode(int) override {}
-    void ReleaseDisplayDevice() override {}
+    int SetFullScreenMode(HWND window, int width, int height, uint8_t depth, uint32_t flags) override
+    {
+        return m_screen->SetFullScreenMode(window, static_cast<DWORD>(width), static_cast<DWORD>(height), depth,
+                                           (flags & 1) != 0);
+    }
+    void RestoreWindowedMode(int flags) override { m_screen->RestoreWindowedMode(flags != 0); }
+    void ReleaseDisplayDevice() override { m_screen->CDisplayDevice::Release(); }
 
 private:
     CScreen* m_screen;

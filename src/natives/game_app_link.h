@@ -3,6 +3,8 @@
 // itself as g_pGameApp. Each group of natives adds the operations it needs.
 #pragma once
 
+#include "winapi/base.h"
+
 class CControlContainer;
 
 class CGameAppLink {
@@ -14,6 +16,15 @@ public:
     // The caption's set-up at host construction and tear-down at host destruction.
     virtual void SetUpCaption() = 0;
     virtual void TearDownCaption() = 0;
+    // The main window, the menu-enable flags (0-3) and whether the display flags allow the
+    // window mode (bit value 4), for the system-menu commands.
+    virtual HWND GetMainWindow() = 0;
+    virtual bool IsMenuFlagSet(int flag) = 0;
+    virtual bool IsWindowModeAllowed() = 0;
+    // Around a synchronous command: the frame's running flag cleared and its pause operation run;
+    // then the flag set again and its resume operation run.
+    virtual void PauseForCommand() = 0;
+    virtual void ResumeAfterCommand() = 0;
 };
 
 // The application, or null (tools and tests without one).

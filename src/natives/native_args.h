@@ -3,13 +3,19 @@
 // marked faulted returns at once and the machine stops with its memory fault).
 #pragma once
 
+#include <cstdint>
+
 #include "natives/script_host_base.h"
 #include "script/sob_native_args.h"
 
-// The host whose table the calling machine uses, or null (a bare runtime or no context).
+// The host whose table the calling machine uses, or null (a bare runtime or no context). The
+// newest host is recognised by its address; others take the checked cast.
 inline CScriptHostBase* NativeHost(SobNativeArgs& args)
 {
-    return dynamic_cast<CScriptHostBase*>(static_cast<CSobRuntime*>(args.Context()));
+    void* context = args.Context();
+    if (context != nullptr && context == CScriptHostBase::NewestContext())
+        return CScriptHostBase::Newest();
+    return dynamic_cast<CScriptHostBase*>(static_cast<CSobRuntime*>(context));
 }
 
 // Word k as an optional string: 0 is null, any other word a checked view (marks the call when
@@ -21,4 +27,17 @@ inline const char* NativeOptionalString(SobNativeArgs& args, uint32_t k)
     const std::string_view text = args.Str(k);
     // Str ends the view at the NUL inside script memory, so its data is a C string.
     return args.Faulted() ? nullptr : text.data();
+}
+
+// Where a native writes a length it computed itself (copies, formats, fills): the write must end
+// inside the script-memory block that holds dst, or it would run over a neighbouring block.
+// → the host bytes of [dst, dst + length); null with the call marked otherwise.
+inline uint8_t* NativeBlockSpan(SobNativeArgs& args, uint32_t dst, uint32_t length)
+{
+    uint32_t start = 0, size = 0;
+    if (!args.Memory().FindBlock(dst, &start, &size) || static_cast<uint64_t>(dst - start) + length > size) {
+        args.MarkFault();
+        return nullptr;
+    }
+    return args.Memory().Span(dst, length);
 }

@@ -120,10 +120,16 @@ CScriptHostBase::CScriptHostBase(uint32_t memorySize) : CSobRuntime(memorySize)
     RegisterVariable("retAppProc", m_appProc);
     SetObjectDestroyedListener(&CScriptHostBase::ObjectDestroyed, this);
     m_roots.AddRoot(g_BaseFolder);
+    s_newest = this;
+    s_newestContext = static_cast<CSobRuntime*>(this);
 }
 
 CScriptHostBase::~CScriptHostBase()
 {
+    if (s_newest == this) {
+        s_newest = nullptr;
+        s_newestContext = nullptr;
+    }
     SetObjectDestroyedListener(nullptr, nullptr);
     if (!m_persistentFile.empty())
         SavePersistentVariables(nullptr);
@@ -347,6 +353,19 @@ bool CScriptHostBase::FilePath(const char* name, std::string* path) const
     return true;
 }
 
+const char* CScriptHostBase::OrPersistentFile(const char* name) const
+{
+    if (name != nullptr)
+        return name;
+    return m_persistentFile.empty() ? nullptr : m_persistentFile.c_str();
+}
+
+bool CScriptHostBase::ReadSaveFile(const char* name, CFileStream& file) const
+{
+    std::string path;
+    return name != nullptr && FilePath(name, &path) && ReadFile(file, path);
+}
+
 bool CScriptHostBase::SetPersistentFile(const char* name)
 {
     if (name == nullptr)
@@ -380,8 +399,7 @@ std::vector<uint8_t> CScriptHostBase::BuildPersistentFile() const
 
 int CScriptHostBase::SavePersistentVariables(const char* name)
 {
-    if (name == nullptr)
-        name = m_persistentFile.empty() ? nullptr : m_persistentFile.c_str();
+    name = OrPersistentFile(name);
     if (name == nullptr)
         return 1;
     std::string path;
@@ -435,11 +453,8 @@ int CScriptHostBase::ApplyPersistentFile(const uint8_t* data, size_t size)
 
 int CScriptHostBase::LoadPersistentVariables(const char* name)
 {
-    if (name == nullptr)
-        name = m_persistentFile.empty() ? nullptr : m_persistentFile.c_str();
-    std::string path;
     CFileStream file;
-    if (name == nullptr || !FilePath(name, &path) || !ReadFile(file, path))
+    if (!ReadSaveFile(OrPersistentFile(name), file))
         return 1;
     return ApplyPersistentFile(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize());
 }
@@ -558,16 +573,14 @@ int CScriptHostBase::SaveVariableFile(const char* name, int selector, uint32_t h
 
 int CScriptHostBase::ReadVariableFileHeader(const char* name, uint32_t header, uint32_t comment)
 {
-    if (name == nullptr)
-        name = m_persistentFile.empty() ? nullptr : m_persistentFile.c_str();
+    name = OrPersistentFile(name);
     if (name == nullptr)
         return 1;
     uint32_t headerSize = 0, commentLength = 0;
     if (CheckHeaderVariables(header, comment, &headerSize, &commentLength) > 0)
         return 3;
-    std::string path;
     CFileStream file;
-    if (!FilePath(name, &path) || !ReadFile(file, path))
+    if (!ReadSaveFile(name, file))
         return 1;
     ByteReader r(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize());
     uint32_t la = 0, lb = 0;
@@ -637,11 +650,8 @@ int CScriptHostBase::ApplyVariableFile(const uint8_t* data, size_t size)
 
 int CScriptHostBase::LoadVariableFile(const char* name)
 {
-    if (name == nullptr)
-        name = m_persistentFile.empty() ? nullptr : m_persistentFile.c_str();
-    std::string path;
     CFileStream file;
-    if (name == nullptr || !FilePath(name, &path) || !ReadFile(file, path))
+    if (!ReadSaveFile(OrPersistentFile(name), file))
         return 1;
     return ApplyVariableFile(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize());
 }

@@ -26,6 +26,8 @@ enum : uint32_t {
     kRunCallFailed = 4, // the call target did not load (or the stack had no room for the return)
 };
 
+class CFileStream;
+
 class CScriptHostBase : public CSobRuntime {
 public:
     static constexpr size_t kMaxScriptName = 52;            // "SCRIPT\" + name + ".SOB" in 64 bytes
@@ -115,6 +117,10 @@ public:
     bool ResolveScriptPath(const char* name, std::string* path) const;
     CScriptPathRoots& PathRoots() { return m_roots; }
 
+    // The host made last (null once it is gone) and the natives' context pointer it gives.
+    static CScriptHostBase* Newest() { return s_newest; }
+    static const void* NewestContext() { return s_newestContext; }
+
     uint32_t BootFlagAddress() const { return m_bootFlag; }
     uint32_t AppProcAddress() const { return m_appProc; }
     int32_t BootFlag() const;
@@ -126,8 +132,15 @@ private:
     };
     // The file of a name joined to the save folder → false when it would leave the folder.
     bool FilePath(const char* name, std::string* path) const;
+    // name, or the persistent file's name for null (null when none is set).
+    const char* OrPersistentFile(const char* name) const;
+    // The whole file of a name in the save folder → false for null, outside or unopenable.
+    bool ReadSaveFile(const char* name, CFileStream& file) const;
 
     static void ObjectDestroyed(const void* object, void* context);
+
+    static inline CScriptHostBase* s_newest = nullptr;
+    static inline const void* s_newestContext = nullptr;
 
     std::mutex m_objectLock; // objects may end on other threads (streams)
     std::unordered_map<const void*, uint32_t> m_objectHandles;

@@ -9,8 +9,15 @@ DisplayReportFacts CurrentDisplayReportFacts()
     return g_pDisplayReportSource != nullptr ? g_pDisplayReportSource->GetDisplayReportFacts() : DisplayReportFacts{};
 }
 
-std::vector<SoundDeviceRecord> CurrentSoundDevices()
+const SoundDeviceRecord* RefreshSoundDevices()
 {
-    return g_pSoundDeviceSource != nullptr ? g_pSoundDeviceSource->EnumerateSoundDevices()
-                                           : std::vector<SoundDeviceRecord>{};
+    return g_pSoundDeviceSource != nullptr ? g_pSoundDeviceSource->EnumerateSoundDevices() : nullptr;
+}
+
+const SoundDeviceRecord* CurrentSoundDevices()
+{
+    if (g_pSoundDeviceSource == nullptr)
+        return nullptr;
+    const SoundDeviceRecord* list = g_pSoundDeviceSource->GetSoundDeviceList();
+    return list != nullptr ? list : g_pSoundDeviceSource->EnumerateSoundDevices();
 }

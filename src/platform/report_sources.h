@@ -5,7 +5,8 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
+
+#include "winapi/base.h"
 
 struct DisplayReportFacts {
     bool initialised = false;      // the display is set up (else the device lines read "未初期化")
@@ -52,19 +53,26 @@ public:
     virtual DisplayReportFacts GetDisplayReportFacts() = 0;
 };
 
+// One enumerated DirectSound device. The sound layer keeps the process-wide list of these (linked
+// through next, in enumeration order); the report reads that same list, the device opens from it.
 struct SoundDeviceRecord {
-    bool hasGuid = false;  // false for the default device
+    GUID guid{};
+    GUID* pGuid = nullptr;     // &guid, or null for the primary sound driver
     std::string description;  // Shift-JIS
-    std::string module;
+    std::string module;       // Shift-JIS
+    SoundDeviceRecord* next = nullptr;
 };
 
 class ISoundDeviceSource {
 public:
     virtual ~ISoundDeviceSource() = default;
-    // Enumerates the DirectSound devices (the process-wide list) and answers it.
-    virtual std::vector<SoundDeviceRecord> EnumerateSoundDevices() = 0;
+    // Enumerates the DirectSound devices into the process-wide list anew and answers its first
+    // record; null when no device was listed.
+    virtual const SoundDeviceRecord* EnumerateSoundDevices() = 0;
+    // The process-wide list as it stands; null when it was never made or was freed.
+    virtual const SoundDeviceRecord* GetSoundDeviceList() = 0;
     // Frees the process-wide list (the frame's Exit, when the report was written).
-    virtual void FreeSoundDeviceList() {}
+    virtual void FreeSoundDeviceList() = 0;
 };
 
 // Null until the display and sound layers set them.
@@ -73,5 +81,8 @@ extern ISoundDeviceSource* g_pSoundDeviceSource;
 
 // The display's facts, or those of a GDI display when no source is set.
 DisplayReportFacts CurrentDisplayReportFacts();
-// The sound devices, or none when no source is set.
-std::vector<SoundDeviceRecord> CurrentSoundDevices();
+// The sound devices from a fresh enumeration (the start-up report); null when none or no source.
+const SoundDeviceRecord* RefreshSoundDevices();
+// The sound devices as listed, enumerated first when there is no list yet (the system-information
+// text); null when none or no source.
+const SoundDeviceRecord* CurrentSoundDevices();

@@ -142,17 +142,17 @@ void CStartupReport::WriteDevices(const CInputManager& input, uint8_t inputMode)
     text += "\r\n\r\n\r\n";
 
     text += "[ DirectSound ]\r\n";
-    const std::vector<SoundDeviceRecord> devices = CurrentSoundDevices();
-    if (devices.empty()) {
+    const SoundDeviceRecord* devices = RefreshSoundDevices();
+    if (devices == nullptr) {
         text += "Unknown\r\n\r\n\r\n";
     } else {
         int number = 0;
-        for (const SoundDeviceRecord& device : devices) {
-            if (!device.hasGuid)
+        for (const SoundDeviceRecord* device = devices; device != nullptr; device = device->next) {
+            if (device->pGuid == nullptr)
                 continue;
             text += ReportPrintf("<Device %d>\r\n", ++number);
-            text += ReportPrintf("Driver Name: %s\r\n", device.description.c_str());
-            text += ReportPrintf("Driver File: %s\r\n", device.module.c_str());
+            text += ReportPrintf("Driver Name: %s\r\n", device->description.c_str());
+            text += ReportPrintf("Driver File: %s\r\n", device->module.c_str());
         }
         text += "\r\n\r\n";
     }

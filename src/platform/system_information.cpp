@@ -181,13 +181,13 @@ void WriteSystemInformation(HWND edit, const ReportFrameInfo& frame, const CWind
                   Mark(cpu.sse3), Mark(cpu.amdMmxExtensions), Mark(cpu.amd3DNow), Mark(cpu.amd3DNowExtended),
                   Mark(cpu.htt));
     // 9. DirectSound.
-    const std::vector<SoundDeviceRecord> devices = CurrentSoundDevices();
+    const SoundDeviceRecord* devices = CurrentSoundDevices();
     out << std::string("----- DirectSound -----\r\n") + ReportPrintf(J("DirectSound状態 : %s\r\n"), Use(frame.useDirectSound));
-    for (const SoundDeviceRecord& device : devices)
-        out << ReportPrintf(J("サウンドカード  : %s\r\nドライバファイル: %s\r\n"), device.description.c_str(), device.module.c_str());
-    if (devices.size() > 1)
+    for (const SoundDeviceRecord* device = devices; device != nullptr; device = device->next)
+        out << ReportPrintf(J("サウンドカード  : %s\r\nドライバファイル: %s\r\n"), device->description.c_str(), device->module.c_str());
+    if (devices != nullptr && devices->next != nullptr)
         out << std::string(J("※複数のサウンドデバイスが接続されています。\r\n"));
-    else if (devices.empty())
+    else if (devices == nullptr)
         out << std::string(J("利用できません\r\n"));
     // 10. Input.
     out << std::string(J("\r\n----- 入力デバイス -----\r\n入力検知方式    : "));
@@ -234,7 +234,7 @@ void WriteSystemInformation(HWND edit, const ReportFrameInfo& frame, const CWind
         out << std::string(J("スナップショットの作成に失敗\r\n"));
     // 13. Devices.
     out << std::string(J("------ デバイス ------")) + J("\r\nビデオカード    : ") + display.driverName;
-    std::string sound = devices.empty() ? std::string(J("不明")) : devices.front().description;
+    std::string sound = devices == nullptr ? std::string(J("不明")) : devices->description;
     out << std::string(J("\r\nサウンドカード  : ")) + sound + "\r\nDirectDraw      : ";
     if (!display.initialised) {
         out << std::string(J("未初期化\r\n"));

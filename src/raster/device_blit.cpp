@@ -1,6 +1,9 @@
 // Clipped DirectDraw blits and the pixel-format codes of DirectDraw formats.
 #include "raster/device_blit.h"
 
+#include <algorithm>
+#include <bit>
+
 #include "raster/dib_convert.h"
 #include "raster/dib_surface.h"
 
@@ -105,40 +108,101 @@ int BltClipped(IDirectDrawSurface7* dst, IDirectDrawSurface7* src, LONG width, L
     return FAILED(dst->Blt(&to, src, &from, flags, nullptr)) ? 2 : 0;
 }
 
-uint32_t GetPixelFormatCode(IDirectDrawSurface7* surface, const DDSURFACEDESC2* desc,
-                            const DDPIXELFORMAT* format)
+uint32_t GetPixelFormatCode(IDirectDrawSurface7* surface, CPixelFormatDesc* desc, const DDPIXELFORMAT* format)
 {
     DDPIXELFORMAT pf{};
-    if (surface != nullptr) {
+    if (format != nullptr) {
+        pf = *format;
+    } else if (surface != nullptr) {
         pf.dwSize = sizeof(pf);
         if (FAILED(surface->GetPixelFormat(&pf)))
             return 0;
-    } else if (desc != nullptr) {
-        pf = desc->ddpfPixelFormat;
-    } else if (format != nullptr) {
-        pf = *format;
     } else {
         return 0;
     }
-    if ((pf.dwFlags & DDPF_RGB) == 0)
-        return 0;
-    const bool alpha = (pf.dwFlags & DDPF_ALPHAPIXELS) != 0 && pf.dwRGBAlphaBitMask != 0;
-    switch (pf.dwRGBBitCount) {
-    case 16:
-        if (pf.dwRBitMask == 0xF800 && pf.dwGBitMask == 0x07E0 && pf.dwBBitMask == 0x001F)
-            return kPixelR5G6B5;
-        if (pf.dwRBitMask == 0x7C00 && pf.dwGBitMask == 0x03E0 && pf.dwBBitMask == 0x001F)
-            return alpha ? uint32_t{kPixelA1R5G5B5} : uint32_t{kPixelX1R5G5B5};
-        if (pf.dwRBitMask == 0x0F00 && pf.dwGBitMask == 0x00F0 && pf.dwBBitMask == 0x000F && alpha)
-            return kPixelA4R4G4B4;
-        return 0;
-    case 24:
-        return pf.dwRBitMask == 0xFF0000 && pf.dwBBitMask == 0xFF ? uint32_t{kPixelR8G8B8} : 0u;
-    case 32:
-        if (pf.dwRBitMask != 0xFF0000 || pf.dwGBitMask != 0xFF00 || pf.dwBBitMask != 0xFF)
-            return 0;
-        return alpha ? uint32_t{kPixelA8R8G8B8} : uint32_t{kPixelX8R8G8B8};
-    default:
-        return 0;
+    const DWORD masks[4] = {pf.dwRBitMask, pf.dwGBitMask, pf.dwBBitMask, pf.dwRGBAlphaBitMask};
+    if (desc != nullptr) {
+        desc->bits = static_cast<uint8_t>(pf.dwRGBBitCount);
+        for (int i = 0; i < 4; ++i) {
+            desc->mask[i] = masks[i];
+            desc->maskBits[i] = static_cast<uint8_t>(std::popcount(masks[i]));
+            desc->shift[i] = static_cast<uint8_t>(masks[i] == 0 ? 32 : std::countr_zero(masks[i]));
+        }
     }
+    const bool rgb24 = masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
+    switch (pf.dwRGBBitCount) {
+    case 8:
+        return kPixelIndexed8;
+    case 16: {
+        const bool m555 = masks[0] == 0x7C00 && masks[1] == 0x03E0 && masks[2] == 0x001F;
+        if (masks[3] == 0x8000 && m555)
+            return kPixelA1R5G5B5;
+        if (masks[3] == 0xF000 && masks[0] == 0x0F00 && masks[1] == 0x00F0 && masks[2] == 0x000F)
+            return kPixelA4R4G4B4;
+        if (m555)
+            return kPixelX1R5G5B5;
+        if (masks[0] == 0xF800 && masks[1] == 0x07E0 && masks[2] == 0x001F)
+            return kPixelR5G6B5;
+        return kPixelUnknown;
+    }
+    case 24:
+        return rgb24 ? uint32_t{kPixelR8G8B8} : kPixelUnknown;
+    case 32:
+        if (rgb24 && masks[3] == 0)
+            return kPixelX8R8G8B8;
+        if (rgb24 && masks[3] == 0xFF000000)
+            return kPixelA8R8G8B8;
+        return kPixelUnknown;
+    default:
+        return kPixelUnknown;
+    }
+}
+
+int FillSurfaceRect(IDirectDrawSurface7* surface, const CPixelFormatDesc* desc, BYTE r, BYTE g, BYTE b,
+                    const RECT* rect, BYTE a)
+{
+    if (surface == nullptr)
+        return 1;
+    CPixelFormatDesc read;
+    if (desc == nullptr) {
+        if (GetPixelFormatCode(surface, &read, nullptr) == 0)
+            return 1;
+        desc = &read;
+    }
+    const BYTE channels[4] = {r, g, b, a};
+    DWORD colour = 0;
+    for (int i = 0; i < 4; ++i) {
+        // A channel the format lacks has no place in the colour (its shift would be 32).
+        if (desc->mask[i] == 0 || desc->shift[i] >= 32)
+            continue;
+        DWORD value = channels[i];
+        if (desc->bits == 16 && desc->maskBits[i] < 8)
+            value >>= 8 - desc->maskBits[i];
+        colour |= (value << desc->shift[i]) & desc->mask[i];
+    }
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = colour;
+    if (surface->Blt(const_cast<RECT*>(rect), nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx) == DD_OK)
+        return 0;
+    DDSURFACEDESC2 locked{};
+    locked.dwSize = sizeof locked;
+    if (FAILED(surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr)))
+        return 2;
+    RECT area{0, 0, static_cast<LONG>(locked.dwWidth), static_cast<LONG>(locked.dwHeight)};
+    if (rect != nullptr) {
+        area.left = std::max(area.left, rect->left);
+        area.top = std::max(area.top, rect->top);
+        area.right = std::min(area.right, rect->right);
+        area.bottom = std::min(area.bottom, rect->bottom);
+    }
+    const int bytes = desc->bits / 8;
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        BYTE* p = static_cast<BYTE*>(locked.lpSurface) + static_cast<ptrdiff_t>(y) * locked.lPitch;
+        for (LONG x = area.left; x < area.right; ++x)
+            for (int k = 0; k < bytes && k < 4; ++k)
+                p[x * bytes + k] = static_cast<BYTE>(colour >> (8 * k));
+    }
+    surface->Unlock(nullptr);
+    return 0;
 }

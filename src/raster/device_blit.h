@@ -20,7 +20,26 @@ int BltFastClipped(IDirectDrawSurface7* dst, IDirectDrawSurface7* src, LONG x, L
 int BltClipped(IDirectDrawSurface7* dst, IDirectDrawSurface7* src, LONG width, LONG height, LONG x, LONG y,
                const RECT* srcRect, const RECT* clip, DWORD key);
 
-// The EPixelFormatCode of the first of surface, desc or format that is given; 0 when none is
-// given, the format cannot be read or it is none of the seven device formats.
-uint32_t GetPixelFormatCode(IDirectDrawSurface7* surface, const DDSURFACEDESC2* desc,
-                            const DDPIXELFORMAT* format);
+// What a pixel format holds: bit depth, the four masks (red, green, blue, alpha), the set bits of
+// each and the zero bits below each (32 for an empty mask).
+struct CPixelFormatDesc {
+    uint8_t bits = 0;
+    DWORD mask[4] = {};
+    uint8_t maskBits[4] = {};
+    uint8_t shift[4] = {};
+};
+
+// Codes besides the seven device formats of EPixelFormatCode: a format that is none of them, and
+// 8-bit palettised.
+constexpr uint32_t kPixelUnknown = 1;
+constexpr uint32_t kPixelIndexed8 = 2;
+
+// The EPixelFormatCode of `format` when given, else of the surface's GetPixelFormat (0 when that
+// fails or both are null); 1 for any other format. desc (may be null) is filled whatever the code.
+uint32_t GetPixelFormatCode(IDirectDrawSurface7* surface, CPixelFormatDesc* desc, const DDPIXELFORMAT* format);
+
+// Fills rect (null: the whole surface) with (r, g, b, a) in the surface's format: a DirectDraw colour
+// fill, else by locking. desc: the surface's format (null: read here). Channels the format lacks
+// are left out. 0; 1 no surface or unreadable format; 2 the lock failed.
+int FillSurfaceRect(IDirectDrawSurface7* surface, const CPixelFormatDesc* desc, BYTE r, BYTE g, BYTE b,
+                    const RECT* rect, BYTE a);

@@ -55,7 +55,7 @@ int32_t FilterStep(CSurface* dst, CSurface* src, int32_t progress, int32_t x, in
         return 3;
     // The filter reads the locked surface's own format and stays inside it: the source's format
     // or a target rectangle larger than the surface would walk past the locked memory.
-    const uint32_t format = GetPixelFormatCode(nullptr, &desc, nullptr);
+    const uint32_t format = GetPixelFormatCode(nullptr, nullptr, &desc.ddpfPixelFormat);
     RECT bounds = c.Clip();
     bounds.left = std::max<LONG>(bounds.left, 0);
     bounds.top = std::max<LONG>(bounds.top, 0);

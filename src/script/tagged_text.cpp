@@ -236,13 +236,18 @@ int CTaggedText::DrawString(const char* text, int32_t x, int32_t y, CImage* surf
     return 0;
 }
 
+bool CTaggedText::DefaultTarget(CImage** surface, CFont** font) const
+{
+    if (*surface == nullptr)
+        *surface = m_target;
+    if (*font == nullptr)
+        *font = m_font;
+    return *surface != nullptr && *font != nullptr;
+}
+
 int CTaggedText::DrawLine(int32_t x, int32_t y, uint32_t n, CImage* surface, CFont* font, uint8_t effect)
 {
-    if (surface == nullptr)
-        surface = m_target;
-    if (font == nullptr)
-        font = m_font;
-    if (surface == nullptr || font == nullptr)
+    if (!DefaultTarget(&surface, &font))
         return 1;
     const uint32_t whole = CopyLine(nullptr, 0, n);
     if (whole == 0)
@@ -255,11 +260,7 @@ int CTaggedText::DrawLine(int32_t x, int32_t y, uint32_t n, CImage* surface, CFo
 
 int CTaggedText::DrawChoice(int32_t i, int32_t x, int32_t y, CImage* surface, CFont* font, uint8_t effect)
 {
-    if (surface == nullptr)
-        surface = m_target;
-    if (font == nullptr)
-        font = m_font;
-    if (surface == nullptr || font == nullptr)
+    if (!DefaultTarget(&surface, &font))
         return 1;
     const char* text = GetChoice(i);
     if (text == nullptr)

@@ -75,6 +75,8 @@ private:
     void DrawRange(size_t from, size_t to);
     // One piece of text at (x, y) → its advance, or -1 when the draw failed.
     int32_t DrawPiece(const std::string& piece, int32_t x, int32_t y, bool doubleByte);
+    // Null surface or font: the target's → false when one is still missing.
+    bool DefaultTarget(CImage** surface, CFont** font) const;
     int DrawString(const char* text, int32_t x, int32_t y, CImage* surface, CFont* font, uint8_t effect);
     int32_t FontHeight() const;
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/report_sources.h"
 #include "winapi/dsound.h"
 
 class CSoundBuffer;
@@ -83,15 +84,6 @@ private:
     std::vector<CSoundBuffer*> m_sounds;
 };
 
-// One enumerated DirectSound device.
-struct SoundDeviceRecord {
-    GUID guid;
-    GUID* pGuid; // null for the primary sound driver
-    std::string description;
-    std::string module;
-    SoundDeviceRecord* next;
-};
-
 // Frees the old list and enumerates through "dsound.dll". 0 at least one device; -1 none;
 // 1 no library; 2 no DirectSoundEnumerateA.
 int EnumerateSoundDevices();
@@ -99,6 +91,8 @@ void FreeSoundDeviceList();
 
 extern CDirectSoundBase* g_pSoundDevice;
 extern CSoundDevice* g_pSoundList;
+// The enumerated devices (SoundDeviceRecord, platform/report_sources.h), the primary sound driver
+// first; the start-up report reads this same list through sound_device_source.h.
 extern SoundDeviceRecord* g_pSoundDeviceList;
 // Streams wake their workers by position notifications instead of sleeping.
 extern uint8_t g_bStreamNotify;

@@ -12,6 +12,7 @@ namespace winapi {
 
 void RegisterDirectInputClass();
 void RegisterDirectSoundClass();
+void RegisterDirectDrawClass();
 
 namespace {
 
@@ -53,6 +54,7 @@ HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD, REFIID i
         return CO_E_NOTINITIALIZED;
     winapi::RegisterDirectInputClass();
     winapi::RegisterDirectSoundClass();
+    winapi::RegisterDirectDrawClass();
     winapi::ComFactory factory = nullptr;
     {
         std::lock_guard lock(winapi::g_classMutex);

@@ -1,12 +1,24 @@
 // DirectDraw 7 in memory: surfaces are plain pixel blocks; blits run on the calling thread.
 #include "winapi/ddraw.h"
 
+#include "winapi/d3d.h"
+#include "winapi/ddraw/display_modes.h"
+#include "winapi/ddraw/primary_stores.h"
+#include "winapi/ddraw/surface_access.h"
+#include "winapi/ddraw_testing.h"
 #include "winapi/gdi.h"
 #include "winapi/gdi_memory_dc.h"
+#include "winapi/host.h"
+#include "winapi/kernel_module.h"
+#include "winapi/user.h"
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <thread>
 #include <memory>
 #include <new>
 #include <vector>
@@ -14,8 +26,13 @@
 const IID IID_IDirectDraw7 = {0x15e65ec0, 0x3b9c, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
 const IID IID_IDirectDrawSurface7 = {
     0x06675a80, 0x3b9b, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
+const IID IID_IDirectDrawClipper = {0x6c14db85, 0xa733, 0x11ce, {0xa5, 0x21, 0x00, 0x20, 0xaf, 0x0b, 0xe5, 0x60}};
+const CLSID CLSID_DirectDraw = {0xd7b70ee0, 0x4340, 0x11cf, {0xb0, 0x63, 0x00, 0x20, 0xaf, 0xc2, 0xcd, 0x35}};
 
 namespace {
+
+namespace dd = winapi::ddraw;
+using winapi::ddraw_testing::Current;
 
 const IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
@@ -24,18 +41,6 @@ constexpr DWORD kMaxSide = 16384;
 bool SizeIsValid(DWORD size)
 {
     return size == sizeof(DDSURFACEDESC2) || size == DDSURFACEDESC2_SIZE32;
-}
-
-DDPIXELFORMAT DefaultFormat()
-{
-    DDPIXELFORMAT pf{};
-    pf.dwSize = sizeof(DDPIXELFORMAT);
-    pf.dwFlags = DDPF_RGB;
-    pf.dwRGBBitCount = 32;
-    pf.dwRBitMask = 0x00FF0000;
-    pf.dwGBitMask = 0x0000FF00;
-    pf.dwBBitMask = 0x000000FF;
-    return pf;
 }
 
 bool FormatIsUsable(const DDPIXELFORMAT& pf)
@@ -102,6 +107,30 @@ void StretchPositions(LONG srcExtent, LONG dstExtent, std::vector<LONG>& out)
     }
 }
 
+// One row of a keyed or stretched copy for 2- and 4-byte pixels: the key is a range of values.
+template <typename Pixel>
+void CopyRow(BYTE* dst, const BYTE* src, const std::vector<LONG>& xs, LONG width, const DDCOLORKEY* key, bool unscaled)
+{
+    auto* d = reinterpret_cast<Pixel*>(dst);
+    auto read = [src](LONG x) {
+        Pixel v;
+        std::memcpy(&v, src + static_cast<size_t>(x) * sizeof(Pixel), sizeof(Pixel));
+        return v;
+    };
+    auto write = [d](LONG x, Pixel v) { std::memcpy(d + x, &v, sizeof(Pixel)); };
+    if (key == nullptr) {
+        for (LONG x = 0; x < width; ++x)
+            write(x, read(xs[static_cast<size_t>(x)]));
+        return;
+    }
+    const DWORD low = key->dwColorSpaceLowValue, high = key->dwColorSpaceHighValue;
+    for (LONG x = 0; x < width; ++x) {
+        const Pixel v = read(unscaled ? x : xs[static_cast<size_t>(x)]);
+        if (v < low || v > high)
+            write(x, v);
+    }
+}
+
 // IUnknown of the objects made here: they answer their own interface and IUnknown, and the last
 // Release deletes them.
 template <typename Object, typename Interface, const IID& kIid>
@@ -154,14 +183,57 @@ private:
     winapi::PixelView m_view;
 };
 
+class CClipper final : public CComObject<CClipper, IDirectDrawClipper, IID_IDirectDrawClipper> {
+public:
+    HRESULT SetHWnd(DWORD, HWND hwnd) override
+    {
+        dd::CountCall();
+        m_hwnd = hwnd;
+        return DD_OK;
+    }
+    HRESULT GetHWnd(HWND* hwnd) override
+    {
+        if (hwnd == nullptr)
+            return DDERR_INVALIDPARAMS;
+        *hwnd = m_hwnd;
+        return m_hwnd == nullptr ? DDERR_NOHWND : DD_OK;
+    }
+    HWND Window() const { return m_hwnd; }
+
+private:
+    friend CComObject;
+    ~CClipper() = default;
+    HWND m_hwnd = nullptr;
+};
+
+// Bytes of video memory in use by live video-memory surfaces (GetCaps reports the rest free).
+std::atomic<uint64_t> g_videoBytes{0};
+constexpr DWORD kVideoMemory = 256u << 20;
+
+struct SurfaceMake {
+    LONG width;
+    LONG height;
+    DDPIXELFORMAT format;
+    DWORD caps;
+    bool primary;
+    RECT area;  // the primary's place on the desktop
+};
+
 class CMemorySurface final : public CComObject<CMemorySurface, IDirectDrawSurface7, IID_IDirectDrawSurface7> {
 public:
-    CMemorySurface(LONG width, LONG height, const DDPIXELFORMAT& format, DWORD caps)
-        : m_width(width), m_height(height), m_format(format), m_caps(caps)
+    explicit CMemorySurface(const SurfaceMake& make)
+        : m_width(make.width), m_height(make.height), m_format(make.format), m_caps(make.caps),
+          m_primary(make.primary), m_area(make.area)
     {
-        m_bytes = static_cast<int>(format.dwRGBBitCount / 8);
-        m_pitch = (width * m_bytes + 3) & ~3;
-        m_pixels.assign(static_cast<size_t>(m_pitch) * static_cast<size_t>(height), 0);
+        m_bytes = static_cast<int>(m_format.dwRGBBitCount / 8);
+        m_pitch = (m_width * m_bytes + 3) & ~3;
+        m_video = (m_caps & DDSCAPS_VIDEOMEMORY) != 0;
+        m_epoch = dd::LossEpoch();
+        m_displayBits = dd::DisplayBits(0);
+        if (!m_primary)
+            m_pixels.assign(static_cast<size_t>(m_pitch) * static_cast<size_t>(m_height), 0);
+        if (m_video)
+            g_videoBytes += m_pixels.size();
     }
 
     HRESULT Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags,
@@ -187,23 +259,97 @@ public:
     }
     HRESULT Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags, HANDLE event) override;
     HRESULT Unlock(LPRECT rect) override;
-    HRESULT IsLost() override { return DD_OK; }
-    HRESULT Restore() override { return DD_OK; }
+    HRESULT IsLost() override
+    {
+        dd::CountCall();
+        return Lost() ? DDERR_SURFACELOST : DD_OK;
+    }
+    HRESULT Restore() override;
+    HRESULT GetCaps(LPDDSCAPS2 caps) override
+    {
+        if (caps == nullptr)
+            return DDERR_INVALIDPARAMS;
+        *caps = DDSCAPS2{m_caps, 0, 0, 0};
+        return DD_OK;
+    }
+    HRESULT SetClipper(LPDIRECTDRAWCLIPPER clipper) override
+    {
+        dd::CountCall();
+        if (!m_primary)
+            return DDERR_INVALIDPARAMS;
+        if (clipper != nullptr)
+            clipper->AddRef();
+        if (m_clipper != nullptr)
+            m_clipper->Release();
+        m_clipper = static_cast<CClipper*>(clipper);
+        return DD_OK;
+    }
+    HRESULT GetClipper(LPDIRECTDRAWCLIPPER* clipper) override
+    {
+        if (clipper == nullptr)
+            return DDERR_INVALIDPARAMS;
+        *clipper = m_clipper;
+        if (m_clipper == nullptr)
+            return DDERR_NOCLIPPERATTACHED;
+        m_clipper->AddRef();
+        return DD_OK;
+    }
+    HRESULT GetAttachedSurface(LPDDSCAPS2 caps, IDirectDrawSurface7** surface) override
+    {
+        if (caps == nullptr || surface == nullptr)
+            return DDERR_INVALIDPARAMS;
+        *surface = nullptr;
+        if (m_back == nullptr || (caps->dwCaps & ~(DDSCAPS_BACKBUFFER | DDSCAPS_3DDEVICE | DDSCAPS_VIDEOMEMORY)) != 0)
+            return DDERR_NOTFOUND;
+        m_back->AddRef();
+        *surface = m_back;
+        return DD_OK;
+    }
+    HRESULT Flip(IDirectDrawSurface7* target, DWORD flags) override;
+
+    bool Memory(winapi::ddraw::SurfaceMemory* out)
+    {
+        if (m_primary || m_pixels.empty())
+            return false;
+        *out = {m_pixels.data(), m_pitch, m_width, m_height, m_format, m_caps, Lost()};
+        return true;
+    }
+    // Links the chain: this front (or back buffer) shows `back` (the reference is taken over).
+    void Attach(CMemorySurface* back) { m_back = back; }
+    static CMemorySurface* From(IDirectDrawSurface7* surface) { return static_cast<CMemorySurface*>(surface); }
 
 private:
     ~CMemorySurface()
     {
         if (m_dcTarget)
             m_dcTarget->Detach();
+        if (m_clipper != nullptr)
+            m_clipper->Release();
+        if (m_back != nullptr)
+            m_back->Release();
+        if (m_video)
+            g_videoBytes -= m_pixels.size();
     }
 
     BYTE* At(LONG x, LONG y) { return m_pixels.data() + static_cast<size_t>(y) * m_pitch + x * m_bytes; }
     bool Busy() const { return m_locked || m_dcOut; }
+    bool Lost() const { return m_video && m_epoch != dd::LossEpoch(); }
+    HWND ClipWindow() const { return m_clipper != nullptr ? m_clipper->Window() : nullptr; }
     void FillDesc(LPDDSURFACEDESC2 desc, BYTE* surface) const;
     HRESULT Transfer(const RECT& dst, CMemorySurface* src, const RECT& srcRect, const DDCOLORKEY* key);
+    void Smooth(const RECT& dst, const BYTE* srcBase, LONG srcPitch, LONG sw, LONG sh);
     // The source of a blit and its rectangle (null: the whole surface) → DD_OK, DDERR_INVALIDPARAMS
     // without a source, DDERR_INVALIDRECT for a rectangle not inside it.
     static HRESULT BlitSource(IDirectDrawSurface7* src, const RECT* srcRect, CMemorySurface** source, RECT* from);
+    HRESULT Write(const RECT& dst, CMemorySurface* source, const RECT& from, const DDCOLORKEY* key,
+                  const DWORD* fill);
+    // The primary's pixels of a rectangle as a surface of their own (gathered from the windows
+    // when `gather`), and that surface written back.
+    CMemorySurface* PrimaryBlock(const RECT& r, bool gather);
+    void PrimaryWriteBack(CMemorySurface* block, const RECT& r);
+    // The primary's whole picture held in m_pixels while it is locked or a DC is out.
+    void GatherWhole();
+    void ScatterWhole();
 
     friend CComObject;
     LONG m_width;
@@ -212,6 +358,11 @@ private:
     int m_bytes = 4;
     DDPIXELFORMAT m_format;
     DWORD m_caps;
+    bool m_primary;
+    RECT m_area;
+    bool m_video = false;
+    uint32_t m_epoch = 0;
+    DWORD m_displayBits = 32;
     std::vector<BYTE> m_pixels;
     bool m_hasSrcKey = false;
     DDCOLORKEY m_srcKey{};
@@ -221,12 +372,14 @@ private:
     bool m_dcOut = false;
     HDC m_dc = nullptr;
     std::shared_ptr<CSurfaceDcTarget> m_dcTarget;
+    CClipper* m_clipper = nullptr;
+    CMemorySurface* m_back = nullptr;
+    bool m_smoothStretch = false;  // a block of the primary: stretches into it are bilinear
 };
 
 void CMemorySurface::FillDesc(LPDDSURFACEDESC2 desc, BYTE* surface) const
 {
     const DWORD size = desc->dwSize;
-    // Only the bytes the caller's size covers are written (a 32-bit-sized record is shorter).
     DDSURFACEDESC2 d{};
     d.dwSize = size;
     d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT;
@@ -247,10 +400,27 @@ void CMemorySurface::FillDesc(LPDDSURFACEDESC2 desc, BYTE* surface) const
     *desc = d;
 }
 
+void CMemorySurface::GatherWhole()
+{
+    m_pixels.assign(static_cast<size_t>(m_pitch) * static_cast<size_t>(m_height), 0);
+    dd::GatherFromWindows({m_area, m_bytes, m_pixels.data(), m_pitch}, ClipWindow());
+}
+
+void CMemorySurface::ScatterWhole()
+{
+    dd::ScatterToWindows({m_area, m_bytes, m_pixels.data(), m_pitch}, ClipWindow());
+    std::vector<BYTE>().swap(m_pixels);
+}
+
 HRESULT CMemorySurface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD, HANDLE)
 {
+    dd::CountCall();
     if (desc == nullptr || !SizeIsValid(desc->dwSize))
         return DDERR_INVALIDPARAMS;
+    if (Lost())
+        return DDERR_SURFACELOST;
+    if (Current().failLock)
+        return DDERR_GENERIC;
     if (Busy())
         return DDERR_SURFACEBUSY;
     RECT r{0, 0, m_width, m_height};
@@ -259,6 +429,8 @@ HRESULT CMemorySurface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD, HANDLE)
             return DDERR_INVALIDRECT;
         r = *rect;
     }
+    if (m_primary)
+        GatherWhole();
     FillDesc(desc, At(r.left, r.top));
     m_locked = true;
     return DD_OK;
@@ -269,6 +441,24 @@ HRESULT CMemorySurface::Unlock(LPRECT)
     if (!m_locked)
         return DDERR_NOTLOCKED;
     m_locked = false;
+    if (m_primary)
+        ScatterWhole();
+    return DD_OK;
+}
+
+HRESULT CMemorySurface::Restore()
+{
+    dd::CountCall();
+    if (Current().failRestore)
+        return DDERR_GENERIC;
+    if (!Lost())
+        return DD_OK;
+    if (dd::DisplayBits(0) != m_displayBits)
+        return DDERR_WRONGMODE;
+    std::fill(m_pixels.begin(), m_pixels.end(), BYTE{0});
+    m_epoch = dd::LossEpoch();
+    if (m_back != nullptr)
+        m_back->Restore();
     return DD_OK;
 }
 
@@ -318,30 +508,37 @@ HRESULT CMemorySurface::SetColorKey(DWORD flags, LPDDCOLORKEY key)
 
 HRESULT CMemorySurface::GetDC(HDC* dc)
 {
+    dd::CountCall();
     if (dc == nullptr)
         return DDERR_INVALIDPARAMS;
     *dc = nullptr;
+    if (Lost())
+        return DDERR_SURFACELOST;
+    if (Current().failGetDC)
+        return DDERR_GENERIC;
     if (m_dcOut)
         return DDERR_DCALREADYCREATED;
     if (m_locked)
         return DDERR_SURFACEBUSY;
     // GDI draws 16-bit pixels as X1R5G5B5 or R5G6B5 only; A4R4G4B4 has no DC.
+    if (m_format.dwRGBBitCount == 16 && m_format.dwRBitMask != 0xF800 && m_format.dwRBitMask != 0x7C00)
+        return DDERR_CANTCREATEDC;
+    if (m_primary)
+        GatherWhole();
     winapi::PixelView view;
     view.top = m_pixels.data();
     view.stride = m_pitch;
     view.width = m_width;
     view.height = m_height;
     view.bitsPerPixel = static_cast<int>(m_format.dwRGBBitCount);
-    if (m_format.dwRGBBitCount == 16) {
-        if (m_format.dwRBitMask == 0xF800)
-            view.r5g6b5 = true;
-        else if (m_format.dwRBitMask != 0x7C00)
-            return DDERR_CANTCREATEDC;
-    }
+    view.r5g6b5 = m_format.dwRGBBitCount == 16 && m_format.dwRBitMask == 0xF800;
     auto target = std::make_shared<CSurfaceDcTarget>(view);
     HDC made = winapi::CreateTargetDC(target);
-    if (made == nullptr)
+    if (made == nullptr) {
+        if (m_primary)
+            std::vector<BYTE>().swap(m_pixels);
         return DDERR_CANTCREATEDC;
+    }
     m_dcTarget = std::move(target);
     m_dc = made;
     m_dcOut = true;
@@ -358,7 +555,94 @@ HRESULT CMemorySurface::ReleaseDC(HDC dc)
     DeleteDC(dc);
     m_dcOut = false;
     m_dc = nullptr;
+    if (m_primary)
+        ScatterWhole();
     return DD_OK;
+}
+
+// One 8-bit channel of a pixel by its mask.
+inline int Channel(DWORD v, DWORD mask)
+{
+    if (mask == 0)
+        return 0;
+    const int shift = std::countr_zero(mask);
+    return dd::WidenChannel(v, shift, std::popcount(mask >> shift));
+}
+
+inline DWORD Pack(int c, DWORD mask)
+{
+    if (mask == 0)
+        return 0;
+    const int shift = std::countr_zero(mask);
+    const int bits = std::popcount(mask >> shift);
+    const DWORD value = bits >= 8 ? static_cast<DWORD>(c) << (bits - 8) : static_cast<DWORD>(c) >> (8 - bits);
+    return (value << shift) & mask;
+}
+
+// Bilinear stretch (pixel centres aligned, edges clamped): the primary's stretches.
+void CMemorySurface::Smooth(const RECT& dst, const BYTE* srcBase, LONG srcPitch, LONG sw, LONG sh)
+{
+    const LONG dw = dst.right - dst.left;
+    const LONG dh = dst.bottom - dst.top;
+    const DWORD masks[3] = {m_format.dwRBitMask, m_format.dwGBitMask, m_format.dwBBitMask};
+    const int bytes = m_bytes;
+    // 16.16 positions and 8-bit weights per column.
+    std::vector<LONG> x0(static_cast<size_t>(dw));
+    std::vector<int> wx(static_cast<size_t>(dw));
+    auto axis = [](LONG i, LONG from, LONG to, LONG* at, int* weight) {
+        const int64_t pos = ((2 * int64_t{i} + 1) * from * 65536) / (2 * int64_t{to}) - 32768;
+        const int64_t clamped = std::clamp<int64_t>(pos, 0, int64_t{from - 1} * 65536);
+        *at = static_cast<LONG>(clamped >> 16);
+        *weight = static_cast<int>((clamped & 0xFFFF) >> 8);
+    };
+    for (LONG i = 0; i < dw; ++i)
+        axis(i, sw, dw, &x0[static_cast<size_t>(i)], &wx[static_cast<size_t>(i)]);
+    const bool x888 = bytes == 4 && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
+    for (LONG row = 0; row < dh; ++row) {
+        LONG y0;
+        int wy;
+        axis(row, sh, dh, &y0, &wy);
+        if (x888) {
+            // Red and blue, then green, interpolated two channels at a time.
+            const LONG y1 = std::min(y0 + 1, sh - 1);
+            const auto* r0 = reinterpret_cast<const uint32_t*>(srcBase + static_cast<ptrdiff_t>(y0) * srcPitch);
+            const auto* r1 = reinterpret_cast<const uint32_t*>(srcBase + static_cast<ptrdiff_t>(y1) * srcPitch);
+            auto* d = reinterpret_cast<uint32_t*>(At(dst.left, dst.top + row));
+            for (LONG col = 0; col < dw; ++col) {
+                const LONG xa = x0[static_cast<size_t>(col)];
+                const LONG xb = std::min(xa + 1, sw - 1);
+                const uint32_t w = static_cast<uint32_t>(wx[static_cast<size_t>(col)]);
+                const uint32_t v = static_cast<uint32_t>(wy);
+                auto lerp = [](uint32_t a, uint32_t b, uint32_t t, uint32_t mask) {
+                    return (((a & mask) * (256 - t) + (b & mask) * t) >> 8) & mask;
+                };
+                const uint32_t p00 = r0[xa], p01 = r0[xb], p10 = r1[xa], p11 = r1[xb];
+                const uint32_t top = lerp(p00, p01, w, 0xFF00FF) | lerp(p00, p01, w, 0xFF00);
+                const uint32_t bottom = lerp(p10, p11, w, 0xFF00FF) | lerp(p10, p11, w, 0xFF00);
+                d[col] = lerp(top, bottom, v, 0xFF00FF) | lerp(top, bottom, v, 0xFF00);
+            }
+            continue;
+        }
+        const LONG y1 = std::min(y0 + 1, sh - 1);
+        const BYTE* r0 = srcBase + static_cast<ptrdiff_t>(y0) * srcPitch;
+        const BYTE* r1 = srcBase + static_cast<ptrdiff_t>(y1) * srcPitch;
+        BYTE* d = At(dst.left, dst.top + row);
+        for (LONG col = 0; col < dw; ++col) {
+            const LONG xa = x0[static_cast<size_t>(col)];
+            const LONG xb = std::min(xa + 1, sw - 1);
+            const int w = wx[static_cast<size_t>(col)];
+            const DWORD p00 = ReadPixel(r0 + xa * bytes, bytes), p01 = ReadPixel(r0 + xb * bytes, bytes);
+            const DWORD p10 = ReadPixel(r1 + xa * bytes, bytes), p11 = ReadPixel(r1 + xb * bytes, bytes);
+            DWORD out = 0;
+            for (DWORD mask : masks) {
+                const int top = Channel(p00, mask) * (256 - w) + Channel(p01, mask) * w;
+                const int bottom = Channel(p10, mask) * (256 - w) + Channel(p11, mask) * w;
+                const int c = (top * (256 - wy) + bottom * wy + 32768) >> 16;
+                out |= Pack(c, mask);
+            }
+            WritePixel(d + static_cast<ptrdiff_t>(col) * bytes, bytes, out);
+        }
+    }
 }
 
 HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const RECT& srcRect,
@@ -385,6 +669,10 @@ HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const REC
         srcPitch = static_cast<LONG>(rowBytes);
     }
 
+    if (m_smoothStretch && key == nullptr && (sw != dw || sh != dh)) {
+        Smooth(dst, srcBase, srcPitch, sw, sh);
+        return DD_OK;
+    }
     std::vector<LONG> xs;
     std::vector<LONG> ys;
     StretchPositions(sw, dw, xs);
@@ -395,6 +683,14 @@ HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const REC
         BYTE* d = At(dst.left, dst.top + row);
         if (straight) {
             std::memmove(d, s, static_cast<size_t>(dw) * bytes);
+            continue;
+        }
+        if (bytes == 4) {
+            CopyRow<uint32_t>(d, s, xs, dw, key, sw == dw);
+            continue;
+        }
+        if (bytes == 2) {
+            CopyRow<uint16_t>(d, s, xs, dw, key, sw == dw);
             continue;
         }
         for (LONG col = 0; col < dw; ++col) {
@@ -410,9 +706,83 @@ HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const REC
     return DD_OK;
 }
 
+CMemorySurface* CMemorySurface::PrimaryBlock(const RECT& r, bool gather)
+{
+    SurfaceMake make{r.right - r.left, r.bottom - r.top, m_format, DDSCAPS_SYSTEMMEMORY, false, RECT{}};
+    auto* block = new (std::nothrow) CMemorySurface(make);
+    if (block == nullptr)
+        return nullptr;
+    if (gather) {
+        const RECT onScreen{m_area.left + r.left, m_area.top + r.top, m_area.left + r.right, m_area.top + r.bottom};
+        dd::GatherFromWindows({onScreen, m_bytes, block->m_pixels.data(), block->m_pitch}, ClipWindow());
+    }
+    return block;
+}
+
+void CMemorySurface::PrimaryWriteBack(CMemorySurface* block, const RECT& r)
+{
+    const RECT onScreen{m_area.left + r.left, m_area.top + r.top, m_area.left + r.right, m_area.top + r.bottom};
+    dd::ScatterToWindows({onScreen, m_bytes, block->m_pixels.data(), block->m_pitch}, ClipWindow());
+}
+
+HRESULT CMemorySurface::Write(const RECT& dst, CMemorySurface* source, const RECT& from, const DDCOLORKEY* key,
+                              const DWORD* fill)
+{
+    if (source != nullptr && !SameLayout(m_format, source->m_format))
+        return DDERR_INVALIDPIXELFORMAT;
+    // A primary source is read as a gathered block first.
+    CMemorySurface* readFrom = source;
+    RECT readRect = from;
+    if (source != nullptr && source->m_primary) {
+        readFrom = source->PrimaryBlock(from, true);
+        if (readFrom == nullptr)
+            return DDERR_OUTOFMEMORY;
+        readRect = RECT{0, 0, from.right - from.left, from.bottom - from.top};
+    }
+    HRESULT result = DD_OK;
+    CMemorySurface* into = this;
+    RECT at = dst;
+    if (m_primary && fill == nullptr && key == nullptr && readFrom == source &&
+        dst.right - dst.left == from.right - from.left && dst.bottom - dst.top == from.bottom - from.top) {
+        // An opaque unscaled copy goes from the source's pixels straight into the windows.
+        const RECT onScreen{m_area.left + dst.left, m_area.top + dst.top, m_area.left + dst.right,
+                            m_area.top + dst.bottom};
+        dd::ScatterToWindows({onScreen, m_bytes, source->At(from.left, from.top), source->m_pitch}, ClipWindow());
+        return DD_OK;
+    }
+    if (m_primary) {
+        // An opaque write covers every pixel: nothing to gather.
+        into = PrimaryBlock(dst, key != nullptr);
+        at = RECT{0, 0, dst.right - dst.left, dst.bottom - dst.top};
+        if (into == nullptr)
+            result = DDERR_OUTOFMEMORY;
+        else
+            into->m_smoothStretch = true;
+    }
+    if (result == DD_OK) {
+        if (fill != nullptr) {
+            for (LONG y = at.top; y < at.bottom; ++y)
+                for (LONG x = at.left; x < at.right; ++x)
+                    WritePixel(into->At(x, y), m_bytes, *fill);
+        } else {
+            result = into->Transfer(at, readFrom, readRect, key);
+        }
+        if (m_primary && result == DD_OK)
+            PrimaryWriteBack(into, dst);
+    }
+    if (into != nullptr && into != this)
+        into->Release();
+    if (readFrom != source)
+        readFrom->Release();
+    return result;
+}
+
 HRESULT CMemorySurface::Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags,
                             LPDDBLTFX fx)
 {
+    dd::CountCall();
+    if (Lost())
+        return DDERR_SURFACELOST;
     RECT dst{0, 0, m_width, m_height};
     if (destRect != nullptr) {
         if (!RectInside(*destRect, m_width, m_height))
@@ -424,15 +794,15 @@ HRESULT CMemorySurface::Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT sr
             return DDERR_INVALIDPARAMS;
         if (Busy())
             return DDERR_SURFACEBUSY;
-        for (LONG y = dst.top; y < dst.bottom; ++y)
-            for (LONG x = dst.left; x < dst.right; ++x)
-                WritePixel(At(x, y), m_bytes, fx->dwFillColor);
-        return DD_OK;
+        const DWORD fill = fx->dwFillColor;
+        return Write(dst, nullptr, RECT{}, nullptr, &fill);
     }
     CMemorySurface* source;
     RECT from;
     if (const HRESULT result = BlitSource(src, srcRect, &source, &from); result != DD_OK)
         return result;
+    if (source->Lost())
+        return DDERR_SURFACELOST;
     if (Busy() || source->Busy())
         return DDERR_SURFACEBUSY;
     const DDCOLORKEY* key = nullptr;
@@ -445,7 +815,7 @@ HRESULT CMemorySurface::Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT sr
             return DDERR_NOCOLORKEY;
         key = &source->m_srcKey;
     }
-    return Transfer(dst, source, from, key);
+    return Write(dst, source, from, key, nullptr);
 }
 
 HRESULT CMemorySurface::BlitSource(IDirectDrawSurface7* src, const RECT* srcRect, CMemorySurface** source,
@@ -465,10 +835,15 @@ HRESULT CMemorySurface::BlitSource(IDirectDrawSurface7* src, const RECT* srcRect
 
 HRESULT CMemorySurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags)
 {
+    dd::CountCall();
+    if (Lost())
+        return DDERR_SURFACELOST;
     CMemorySurface* source;
     RECT from;
     if (const HRESULT result = BlitSource(src, srcRect, &source, &from); result != DD_OK)
         return result;
+    if (source->Lost())
+        return DDERR_SURFACELOST;
     // Positions are unsigned: a "negative" one is far outside and fails like any other.
     if (x >= static_cast<DWORD>(m_width) || y >= static_cast<DWORD>(m_height))
         return DDERR_INVALIDRECT;
@@ -485,50 +860,461 @@ HRESULT CMemorySurface::BltFast(DWORD x, DWORD y, IDirectDrawSurface7* src, LPRE
             return DDERR_NOCOLORKEY;
         key = &source->m_srcKey;
     }
-    return Transfer(dst, source, from, key);
+    return Write(dst, source, from, key, nullptr);
 }
+
+HRESULT CMemorySurface::Flip(IDirectDrawSurface7*, DWORD)
+{
+    dd::CountCall();
+    if (!m_primary || m_back == nullptr)
+        return DDERR_NOTFLIPPABLE;
+    if (Lost() || m_back->Lost())
+        return DDERR_SURFACELOST;
+    if (Busy() || m_back->Busy())
+        return DDERR_SURFACEBUSY;
+    dd::ScatterToWindows({m_area, m_bytes, m_back->m_pixels.data(), m_back->m_pitch}, ClipWindow());
+    return DD_OK;
+}
+
+class CDirectDraw;
+std::atomic<CDirectDraw*> g_exclusiveOwner{nullptr};
+
+DDPIXELFORMAT DisplayFormat(size_t display) { return dd::FormatOfBits(dd::DisplayBits(display)); }
+
+class CDirect3D;
 
 class CDirectDraw final : public CComObject<CDirectDraw, IDirectDraw7, IID_IDirectDraw7> {
 public:
-    HRESULT CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** surface, IUnknown* outer) override
+    HRESULT QueryInterface(REFIID iid, void** out) override;
+    HRESULT CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** surface, IUnknown* outer) override;
+    HRESULT Initialize(GUID* guid) override
     {
-        if (surface == nullptr)
+        dd::CountCall();
+        if (m_initialized)
+            return DDERR_ALREADYINITIALIZED;
+        GUID* asked = guid == DDCREATE_EMULATIONONLY || guid == DDCREATE_HARDWAREONLY ? nullptr : guid;
+        if (!dd::FindDriver(asked, &m_driver))
             return DDERR_INVALIDPARAMS;
-        *surface = nullptr;
-        if (desc == nullptr || !SizeIsValid(desc->dwSize) || outer != nullptr)
-            return DDERR_INVALIDPARAMS;
-        if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT))
-            return DDERR_INVALIDPARAMS;
-        const DWORD width = desc->dwWidth;
-        const DWORD height = desc->dwHeight;
-        if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
-            return DDERR_INVALIDPARAMS;
-        DDPIXELFORMAT format = DefaultFormat();
-        if (desc->dwFlags & DDSD_PIXELFORMAT) {
-            if (!FormatIsUsable(desc->ddpfPixelFormat))
-                return DDERR_INVALIDPIXELFORMAT;
-            format = desc->ddpfPixelFormat;
-            format.dwSize = sizeof(DDPIXELFORMAT);
-        }
-        const DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
-        auto* made = new (std::nothrow) CMemorySurface(static_cast<LONG>(width), static_cast<LONG>(height),
-                                                       format, caps | DDSCAPS_SYSTEMMEMORY);
-        if (made == nullptr)
-            return DDERR_OUTOFMEMORY;
-        if (desc->dwFlags & DDSD_CKSRCBLT)
-            made->SetColorKey(DDCKEY_SRCBLT, &desc->ddckCKSrcBlt);
-        *surface = made;
+        m_initialized = true;
         return DD_OK;
+    }
+    HRESULT GetCaps(LPDDCAPS hardware, LPDDCAPS emulation) override;
+    HRESULT GetDeviceIdentifier(LPDDDEVICEIDENTIFIER2 identifier, DWORD) override
+    {
+        if (identifier == nullptr)
+            return DDERR_INVALIDPARAMS;
+        if (!m_initialized)
+            return DDERR_NOTINITIALIZED;
+        *identifier = DDDEVICEIDENTIFIER2{};
+        std::snprintf(identifier->szDriver, sizeof identifier->szDriver, "%s", "tessaro_display.drv");
+        std::snprintf(identifier->szDescription, sizeof identifier->szDescription, "%s",
+                      m_driver.description.c_str());
+        identifier->liDriverVersion.u.HighPart = 0x00060001;
+        identifier->liDriverVersion.u.LowPart = 0x00070000;
+        return DD_OK;
+    }
+    HRESULT EnumDisplayModes(DWORD flags, LPDDSURFACEDESC2 desc, LPVOID context,
+                             LPDDENUMMODESCALLBACK2 callback) override;
+    HRESULT SetCooperativeLevel(HWND hwnd, DWORD flags) override;
+    HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bits, DWORD refresh, DWORD) override
+    {
+        dd::CountCall();
+        if (!m_initialized)
+            return DDERR_NOTINITIALIZED;
+        if (Current().failDisplayMode)
+            return DDERR_GENERIC;
+        if (m_level != DDSCL_EXCLUSIVE && !Current().displayModeAtNormalLevel)
+            return DDERR_NOEXCLUSIVEMODE;
+        const HRESULT result = dd::SetMode(m_driver.display, {width, height, bits, refresh});
+        if (result == DD_OK)
+            m_modeSet = true;
+        return result;
+    }
+    HRESULT RestoreDisplayMode() override
+    {
+        dd::CountCall();
+        if (m_modeSet)
+            dd::RestoreMode(m_driver.display);
+        m_modeSet = false;
+        return DD_OK;
+    }
+    HRESULT GetDisplayMode(LPDDSURFACEDESC2 desc) override
+    {
+        if (desc == nullptr || !SizeIsValid(desc->dwSize))
+            return DDERR_INVALIDPARAMS;
+        const auto displays = winapi::CurrentDisplays();
+        const auto& info = displays[m_driver.display < displays.size() ? m_driver.display : 0];
+        DescribeMode(desc, {static_cast<DWORD>(info.bounds.right - info.bounds.left),
+                            static_cast<DWORD>(info.bounds.bottom - info.bounds.top),
+                            static_cast<DWORD>(info.bitsPerPixel), static_cast<DWORD>(info.refreshHz)});
+        return DD_OK;
+    }
+    HRESULT CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer) override
+    {
+        dd::CountCall();
+        return DirectDrawCreateClipper(flags, clipper, outer);
+    }
+    HRESULT WaitForVerticalBlank(DWORD, HANDLE) override;
+    HRESULT GetVerticalBlankStatus(BOOL* inBlank) override
+    {
+        if (inBlank == nullptr)
+            return DDERR_INVALIDPARAMS;
+        *inBlank = FALSE;
+        return DD_OK;
+    }
+    HRESULT FlipToGDISurface() override
+    {
+        dd::CountCall();
+        return DD_OK;
+    }
+
+    size_t Display() const { return m_driver.display; }
+
+private:
+    friend CComObject;
+    ~CDirectDraw()
+    {
+        if (m_modeSet)
+            dd::RestoreMode(m_driver.display);
+        CDirectDraw* self = this;
+        g_exclusiveOwner.compare_exchange_strong(self, nullptr);
+    }
+    static void DescribeMode(LPDDSURFACEDESC2 desc, const dd::Mode& mode)
+    {
+        const DWORD size = desc->dwSize;
+        *desc = DDSURFACEDESC2{};
+        desc->dwSize = size;
+        desc->dwFlags = DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_REFRESHRATE;
+        desc->dwWidth = mode.width;
+        desc->dwHeight = mode.height;
+        desc->lPitch = static_cast<LONG>((mode.width * (mode.bits / 8) + 3) & ~3u);
+        desc->dwRefreshRate = mode.refresh;
+        desc->ddpfPixelFormat = dd::FormatOfBits(mode.bits);
+    }
+    HRESULT CreateChain(const DDSURFACEDESC2& desc, CMemorySurface* front);
+    RECT PrimaryArea() const;
+
+    bool m_initialized = false;
+    dd::Driver m_driver{};
+    DWORD m_level = 0;
+    bool m_modeSet = false;
+};
+
+RECT CDirectDraw::PrimaryArea() const
+{
+    const auto displays = winapi::CurrentDisplays();
+    if (m_driver.hasGuid && m_driver.display < displays.size())
+        return displays[m_driver.display].bounds;
+    RECT all = displays.front().bounds;
+    for (const auto& display : displays) {
+        all.left = std::min(all.left, display.bounds.left);
+        all.top = std::min(all.top, display.bounds.top);
+        all.right = std::max(all.right, display.bounds.right);
+        all.bottom = std::max(all.bottom, display.bounds.bottom);
+    }
+    return all;
+}
+
+HRESULT CDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** surface, IUnknown* outer)
+{
+    dd::CountCall();
+    if (surface == nullptr)
+        return DDERR_INVALIDPARAMS;
+    *surface = nullptr;
+    if (desc == nullptr || !SizeIsValid(desc->dwSize) || outer != nullptr)
+        return DDERR_INVALIDPARAMS;
+    if (!m_initialized)
+        return DDERR_NOTINITIALIZED;
+    if (Current().failCreateSurface)
+        return DDERR_OUTOFMEMORY;
+    DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
+    if ((caps & DDSCAPS_SYSTEMMEMORY) == 0)
+        caps |= DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;
+    DDPIXELFORMAT format = DisplayFormat(m_driver.display);
+    if (caps & DDSCAPS_PRIMARYSURFACE) {
+        const RECT area = PrimaryArea();
+        const bool chain = (caps & DDSCAPS_FLIP) != 0;
+        if (chain) {
+            if ((caps & DDSCAPS_COMPLEX) == 0 || (desc->dwFlags & DDSD_BACKBUFFERCOUNT) == 0 ||
+                desc->dwBackBufferCount < 1 || desc->dwBackBufferCount > 2)
+                return DDERR_INVALIDPARAMS;
+            if (m_level != DDSCL_EXCLUSIVE)
+                return DDERR_NOEXCLUSIVEMODE;
+            caps |= DDSCAPS_FRONTBUFFER;
+        }
+        auto* front = new (std::nothrow) CMemorySurface(
+            {area.right - area.left, area.bottom - area.top, format, caps, true, area});
+        if (front == nullptr)
+            return DDERR_OUTOFMEMORY;
+        if (chain) {
+            if (const HRESULT result = CreateChain(*desc, front); result != DD_OK) {
+                front->Release();
+                return result;
+            }
+        }
+        *surface = front;
+        return DD_OK;
+    }
+    if ((desc->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT))
+        return DDERR_INVALIDPARAMS;
+    const DWORD width = desc->dwWidth;
+    const DWORD height = desc->dwHeight;
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
+        return DDERR_INVALIDPARAMS;
+    if (desc->dwFlags & DDSD_PIXELFORMAT) {
+        if (!FormatIsUsable(desc->ddpfPixelFormat))
+            return DDERR_INVALIDPIXELFORMAT;
+        format = desc->ddpfPixelFormat;
+        format.dwSize = sizeof(DDPIXELFORMAT);
+    }
+    auto* made = new (std::nothrow)
+        CMemorySurface({static_cast<LONG>(width), static_cast<LONG>(height), format, caps, false, RECT{}});
+    if (made == nullptr)
+        return DDERR_OUTOFMEMORY;
+    if (desc->dwFlags & DDSD_CKSRCBLT)
+        made->SetColorKey(DDCKEY_SRCBLT, &desc->ddckCKSrcBlt);
+    *surface = made;
+    return DD_OK;
+}
+
+HRESULT CDirectDraw::CreateChain(const DDSURFACEDESC2& desc, CMemorySurface* front)
+{
+    DDSURFACEDESC2 d{};
+    front->GetSurfaceDesc(&(d.dwSize = sizeof d, d));
+    const DWORD backCaps = DDSCAPS_BACKBUFFER | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM |
+                           (desc.ddsCaps.dwCaps & DDSCAPS_3DDEVICE);
+    CMemorySurface* link = front;
+    for (DWORD i = 0; i < desc.dwBackBufferCount; ++i) {
+        auto* back = new (std::nothrow) CMemorySurface(
+            {static_cast<LONG>(d.dwWidth), static_cast<LONG>(d.dwHeight), d.ddpfPixelFormat, backCaps, false, RECT{}});
+        if (back == nullptr)
+            return DDERR_OUTOFMEMORY;
+        link->Attach(back);
+        link = back;
+    }
+    return DD_OK;
+}
+
+HRESULT CDirectDraw::GetCaps(LPDDCAPS hardware, LPDDCAPS emulation)
+{
+    dd::CountCall();
+    if (hardware == nullptr && emulation == nullptr)
+        return DDERR_INVALIDPARAMS;
+    const DWORD software = DDCAPS_BLT | DDCAPS_BLTCOLORFILL | DDCAPS_BLTSTRETCH | DDCAPS_COLORKEY;
+    auto fill = [](LPDDCAPS caps, DWORD bits) {
+        const DWORD size = caps->dwSize;
+        *caps = DDCAPS{};
+        caps->dwSize = size;
+        caps->dwCaps = bits;
+        caps->dwCKeyCaps = DDCKEYCAPS_SRCBLT;
+        caps->dwFXCaps = DDFXCAPS_BLTSTRETCHX | DDFXCAPS_BLTSTRETCHY;
+    };
+    if (hardware != nullptr) {
+        fill(hardware, Current().noHardware ? DDCAPS_NOHARDWARE : software | DDCAPS_3D);
+        const uint64_t used = std::min<uint64_t>(g_videoBytes.load(), kVideoMemory);
+        hardware->dwVidMemTotal = kVideoMemory;
+        hardware->dwVidMemFree = static_cast<DWORD>(kVideoMemory - used);
+        hardware->ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_OFFSCREENPLAIN | DDSCAPS_FLIP |
+                                   DDSCAPS_VIDEOMEMORY | DDSCAPS_TEXTURE | DDSCAPS_3DDEVICE;
+    }
+    if (emulation != nullptr)
+        fill(emulation, software);
+    return DD_OK;
+}
+
+HRESULT CDirectDraw::EnumDisplayModes(DWORD flags, LPDDSURFACEDESC2 desc, LPVOID context,
+                                      LPDDENUMMODESCALLBACK2 callback)
+{
+    dd::CountCall();
+    if (callback == nullptr || (desc != nullptr && !SizeIsValid(desc->dwSize)))
+        return DDERR_INVALIDPARAMS;
+    if (!m_initialized)
+        return DDERR_NOTINITIALIZED;
+    for (const dd::Mode& mode : dd::OfferedModes(m_driver.display)) {
+        if (desc != nullptr && (((desc->dwFlags & DDSD_WIDTH) && desc->dwWidth != mode.width) ||
+                                ((desc->dwFlags & DDSD_HEIGHT) && desc->dwHeight != mode.height)))
+            continue;
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        dd::Mode shown = mode;
+        if ((flags & DDEDM_REFRESHRATES) == 0)
+            shown.refresh = 0;
+        DescribeMode(&d, shown);
+        if (callback(&d, context) == DDENUMRET_CANCEL)
+            break;
+    }
+    return DD_OK;
+}
+
+HRESULT CDirectDraw::SetCooperativeLevel(HWND hwnd, DWORD flags)
+{
+    dd::CountCall();
+    if (Current().failCooperativeLevel)
+        return DDERR_GENERIC;
+    if (flags & DDSCL_EXCLUSIVE) {
+        if ((flags & DDSCL_FULLSCREEN) == 0 || hwnd == nullptr)
+            return DDERR_INVALIDPARAMS;
+        CDirectDraw* expected = nullptr;
+        if (!g_exclusiveOwner.compare_exchange_strong(expected, this) && expected != this)
+            return DDERR_EXCLUSIVEMODEALREADYSET;
+        m_level = DDSCL_EXCLUSIVE;
+        return DD_OK;
+    }
+    if (flags & DDSCL_NORMAL) {
+        CDirectDraw* self = this;
+        g_exclusiveOwner.compare_exchange_strong(self, nullptr);
+        m_level = DDSCL_NORMAL;
+        return DD_OK;
+    }
+    return DDERR_INVALIDPARAMS;
+}
+
+HRESULT CDirectDraw::WaitForVerticalBlank(DWORD, HANDLE)
+{
+    dd::CountCall();
+    if (std::strcmp(winapi::CurrentHost().Name(), "headless") == 0)
+        return DD_OK;
+    using namespace std::chrono;
+    const auto tick = microseconds(16667);
+    const auto now = steady_clock::now().time_since_epoch();
+    std::this_thread::sleep_for(tick - duration_cast<microseconds>(now) % tick);
+    return DD_OK;
+}
+
+class CDirect3D final : public CComObject<CDirect3D, IDirect3D7, IID_IDirect3D7> {
+public:
+    explicit CDirect3D(CDirectDraw* owner) : m_owner(owner) { m_owner->AddRef(); }
+    HRESULT EnumDevices(LPD3DENUMDEVICESCALLBACK7 callback, LPVOID context) override
+    {
+        dd::CountCall();
+        if (callback == nullptr)
+            return DDERR_INVALIDPARAMS;
+        const bool hardware = !Current().noHardware;
+        struct Device {
+            const char* description;
+            const char* name;
+            const IID* iid;
+            DWORD caps;
+        };
+        const Device devices[] = {
+            {"Direct3D HAL", "Direct3D HAL", &IID_IDirect3DHALDevice, D3DDEVCAPS_HWRASTERIZATION},
+            {"RGB Emulation", "RGB Emulation", &IID_IDirect3DRGBDevice, 0},
+        };
+        for (const Device& device : devices) {
+            if (device.caps != 0 && !hardware)
+                continue;
+            D3DDEVICEDESC7 desc{};
+            desc.dwDevCaps = device.caps;
+            desc.dpcTriCaps.dwSize = sizeof(D3DPRIMCAPS);
+            desc.dpcLineCaps.dwSize = sizeof(D3DPRIMCAPS);
+            desc.dwDeviceRenderBitDepth = DDBD_16 | DDBD_24 | DDBD_32;
+            desc.dwDeviceZBufferBitDepth = DDBD_16 | DDBD_24 | DDBD_32;
+            desc.dwMinTextureWidth = 1;
+            desc.dwMinTextureHeight = 1;
+            desc.dwMaxTextureWidth = Current().maxTextureSide;
+            desc.dwMaxTextureHeight = Current().maxTextureSide;
+            desc.wMaxTextureBlendStages = 8;
+            desc.wMaxSimultaneousTextures = 1;
+            desc.deviceGUID = *device.iid;
+            char description[64];
+            char name[64];
+            std::snprintf(description, sizeof description, "%s", device.description);
+            std::snprintf(name, sizeof name, "%s", device.name);
+            if (callback(description, name, &desc, context) == DDENUMRET_CANCEL)
+                break;
+        }
+        return DD_OK;
+    }
+
+    HRESULT CreateDevice(REFCLSID device, IDirectDrawSurface7* target, IDirect3DDevice7** out) override
+    {
+        dd::CountCall();
+        if (out != nullptr)
+            *out = nullptr;
+        if (Current().failCreateDevice)
+            return DDERR_GENERIC;
+        if (device == IID_IDirect3DHALDevice && Current().noHardware)
+            return DDERR_INVALIDPARAMS;
+        return CreateDirect3DDevice(device, target, out);
     }
 
 private:
     friend CComObject;
-    ~CDirectDraw() = default;
+    ~CDirect3D() { m_owner->Release(); }
+    CDirectDraw* m_owner;
+};
+
+HRESULT CDirectDraw::QueryInterface(REFIID iid, void** out)
+{
+    if (out != nullptr && iid == IID_IDirect3D7) {
+        *out = nullptr;
+        if (!m_initialized)
+            return DDERR_NOTINITIALIZED;
+        auto* d3d = new (std::nothrow) CDirect3D(this);
+        if (d3d == nullptr)
+            return DDERR_OUTOFMEMORY;
+        *out = static_cast<IDirect3D7*>(d3d);
+        return S_OK;
+    }
+    return CComObject::QueryInterface(iid, out);
+}
+
+HRESULT WINAPI CreateEx(GUID* guid, LPVOID* out, REFIID iid, IUnknown* outer)
+{
+    return DirectDrawCreateEx(guid, out, iid, outer);
+}
+HRESULT WINAPI EnumerateExA(LPDDENUMCALLBACKEXA callback, LPVOID context, DWORD flags)
+{
+    return DirectDrawEnumerateExA(callback, context, flags);
+}
+HRESULT WINAPI CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer)
+{
+    return DirectDrawCreateClipper(flags, clipper, outer);
+}
+
+const winapi::BuiltinProc kDdrawProcs[] = {
+    {"DirectDrawCreateEx", winapi::ToFarProc(&CreateEx)},
+    {"DirectDrawEnumerateExA", winapi::ToFarProc(&EnumerateExA)},
+    {"DirectDrawCreateClipper", winapi::ToFarProc(&CreateClipper)},
 };
 
 } // namespace
 
-HRESULT WINAPI DirectDrawCreateEx(GUID*, LPVOID* out, REFIID iid, IUnknown* outer)
+bool winapi::ddraw::GetSurfaceMemory(IDirectDrawSurface7* surface, SurfaceMemory* out)
+{
+    return surface != nullptr && CMemorySurface::From(surface)->Memory(out);
+}
+
+const IID IID_IDirect3D7 = {0xf5049e77, 0x4861, 0x11d2, {0xa4, 0x07, 0x00, 0xa0, 0xc9, 0x06, 0x29, 0xa8}};
+const IID IID_IDirect3DRGBDevice = {0xa4665c60, 0x2673, 0x11cf, {0xa3, 0x1a, 0x00, 0xaa, 0x00, 0xb9, 0x33, 0x56}};
+const IID IID_IDirect3DHALDevice = {0x84e63de0, 0x46aa, 0x11cf, {0x81, 0x6f, 0x00, 0x00, 0xc0, 0x20, 0x15, 0x6e}};
+const IID IID_IDirect3DMMXDevice = {0x881949a1, 0xd6f3, 0x11d0, {0x89, 0xab, 0x00, 0xa0, 0xc9, 0x05, 0x41, 0x29}};
+const IID IID_IDirect3DTnLHalDevice = {0xf5049e78, 0x4861, 0x11d2, {0xa4, 0x07, 0x00, 0xa0, 0xc9, 0x06, 0x29, 0xa8}};
+
+namespace winapi {
+
+void RegisterDirectDrawClass()
+{
+    static const bool registered = [] {
+        RegisterComClass(CLSID_DirectDraw, [](REFIID iid, void** out) -> HRESULT {
+            if (!(iid == IID_IDirectDraw7))
+                return E_NOINTERFACE;
+            *out = static_cast<IDirectDraw7*>(new (std::nothrow) CDirectDraw);
+            return *out ? S_OK : E_OUTOFMEMORY;
+        });
+        // "ddraw.dll" is there from the start, as on Windows.
+        return RegisterBuiltinModule("ddraw.dll", kDdrawProcs, std::size(kDdrawProcs));
+    }();
+    (void)registered;
+}
+
+namespace {
+const bool g_ddrawRegistered = (RegisterDirectDrawClass(), true);
+} // namespace
+
+} // namespace winapi
+
+HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* out, REFIID iid, IUnknown* outer)
 {
     if (out == nullptr)
         return DDERR_INVALIDPARAMS;
@@ -538,6 +1324,44 @@ HRESULT WINAPI DirectDrawCreateEx(GUID*, LPVOID* out, REFIID iid, IUnknown* oute
     auto* dd = new (std::nothrow) CDirectDraw();
     if (dd == nullptr)
         return DDERR_OUTOFMEMORY;
+    if (const HRESULT result = dd->Initialize(guid); result != DD_OK) {
+        dd->Release();
+        return result;
+    }
     *out = static_cast<IDirectDraw7*>(dd);
+    return DD_OK;
+}
+
+HRESULT WINAPI DirectDrawEnumerateExA(LPDDENUMCALLBACKEXA callback, LPVOID context, DWORD flags)
+{
+    if (callback == nullptr)
+        return DDERR_INVALIDPARAMS;
+    for (auto& driver : winapi::ddraw::Drivers()) {
+        if (driver.hasGuid && (flags & DDENUM_ATTACHEDSECONDARYDEVICES) == 0)
+            continue;
+        std::vector<char> description(driver.description.begin(), driver.description.end());
+        description.push_back('\0');
+        std::vector<char> name(driver.name.begin(), driver.name.end());
+        name.push_back('\0');
+        if (!callback(driver.hasGuid ? &driver.guid : nullptr, description.data(), name.data(), context,
+                      driver.monitor))
+            break;
+    }
+    return DD_OK;
+}
+
+HRESULT WINAPI DirectDrawCreateClipper(DWORD, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer)
+{
+    if (clipper == nullptr)
+        return DDERR_INVALIDPARAMS;
+    *clipper = nullptr;
+    if (outer != nullptr)
+        return DDERR_INVALIDPARAMS;
+    if (winapi::ddraw_testing::Current().failClipper)
+        return DDERR_GENERIC;
+    auto* made = new (std::nothrow) CClipper;
+    if (made == nullptr)
+        return DDERR_OUTOFMEMORY;
+    *clipper = made;
     return DD_OK;
 }

@@ -81,6 +81,10 @@ public:
     virtual void SetKeyboardGrab(HWND hwnd, bool grab) { (void)hwnd, (void)grab; }
     // Where the IME's candidate window goes (client coordinates of hwnd).
     virtual void SetTextInputRect(HWND hwnd, const RECT& rect) { (void)hwnd, (void)rect; }
+
+    // --- Clipboard ---
+    // Puts UTF-8 text on the system clipboard (the headless host records it).
+    virtual void SetClipboardText(const std::string& textUtf8) { (void)textUtf8; }
 };
 
 // Where a frame of frameWidth x frameHeight goes on a surface of surfaceWidth x surfaceHeight:

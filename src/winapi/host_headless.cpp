@@ -243,6 +243,18 @@ void HeadlessHost::AdvanceClock(uint32_t ms)
     user::WakeAllQueues();
 }
 
+void HeadlessHost::SetClipboardText(const std::string& textUtf8)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    clipboard_.push_back(textUtf8);
+}
+
+std::vector<std::string> HeadlessHost::ClipboardTexts()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return clipboard_;
+}
+
 } // namespace winapi
 
 namespace winapi {

@@ -76,6 +76,9 @@ public:
     void Click(HWND hwnd, int x, int y, int button = 0);
     // Moves the virtual clock and wakes the threads waiting for timers.
     void AdvanceClock(uint32_t ms);
+    // Clipboard: each text put there, oldest first.
+    void SetClipboardText(const std::string& textUtf8) override;
+    std::vector<std::string> ClipboardTexts();
 
 private:
     struct WindowRecord {
@@ -90,6 +93,7 @@ private:
     std::vector<DisplayInfo> modes_;
     std::deque<int> answers_;
     std::vector<MessageBoxRecord> boxes_;
+    std::vector<std::string> clipboard_;
     bool cursorVisible_ = true;
     int cursorStandardId_ = 0;
     bool textInput_ = false;

@@ -210,6 +210,8 @@ public:
         return true;
     }
 
+    void SetClipboardText(const std::string& textUtf8) override { SDL_SetClipboardText(textUtf8.c_str()); }
+
     int MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type) override
     {
         struct Layout {

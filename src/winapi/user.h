@@ -3,6 +3,7 @@
 #pragma once
 
 #include "winapi/gdi_dc.h"
+#include "winapi/user_clipboard.h"
 #include "winapi/user_edit.h"
 #include "winapi/user_input.h"
 #include "winapi/user_message.h"

@@ -80,6 +80,18 @@ struct DEVMODEA {
 // FALSE past the last mode or for an unknown device.
 BOOL WINAPI EnumDisplaySettingsA(LPCSTR device, DWORD index, DEVMODEA* mode);
 
+// Virtual display modes (the DirectDraw stand-in's; nothing real changes). ChangeDisplaySettingsExA
+// sets a mode of the device (null: primary; fields DM_PELSWIDTH, DM_PELSHEIGHT, DM_BITSPERPEL)
+// or, with a null mode, restores the desktop's → DISP_CHANGE_SUCCESSFUL (WM_DISPLAYCHANGE
+// posted), DISP_CHANGE_BADMODE for a size not offered. EnumDisplaySettingsExA lists the offered
+// modes (ENUM_CURRENT_SETTINGS: the one in force).
+#define CDS_FULLSCREEN 0x00000004u
+#define DISP_CHANGE_SUCCESSFUL 0
+#define DISP_CHANGE_BADMODE (-2)
+#define DISP_CHANGE_FAILED (-1)
+LONG WINAPI ChangeDisplaySettingsExA(LPCSTR device, DEVMODEA* mode, HWND hwnd, DWORD flags, LPVOID param);
+BOOL WINAPI EnumDisplaySettingsExA(LPCSTR device, DWORD index, DEVMODEA* mode, DWORD flags);
+
 #define DISPLAY_DEVICE_ATTACHED_TO_DESKTOP 0x00000001u
 #define DISPLAY_DEVICE_PRIMARY_DEVICE 0x00000004u
 

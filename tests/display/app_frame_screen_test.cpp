@@ -33,7 +33,7 @@ void FillCanvas(CSurfaceSprite* canvas, COLORREF colour)
     canvas->InvalidateRect(nullptr);
 }
 
-TEST(FrameOverTheScreen, TheCanvasReachesTheWindowAndFullScreenIsRefused)
+TEST(FrameOverTheScreen, TheCanvasReachesTheWindowAndFullScreenAndBack)
 {
     winapi::CurrentHost();
     auto* host = winapi::CurrentHeadlessHost();
@@ -65,13 +65,20 @@ TEST(FrameOverTheScreen, TheCanvasReachesTheWindowAndFullScreenIsRefused)
     frame = host->ReadBack(hwnd);
     EXPECT_EQ(frame.At(10, 10) & 0xFFFFFF, 0x3366CCu);
 
-    // No DirectDraw yet: the screen answers 1, the frame 2 with the window request kept, and a
-    // forced switch brings the window back.
-    EXPECT_EQ(game.SwitchScreenMode(1, 32, 0), 2);
-    EXPECT_EQ(game.m_options.requestedMode, 2);
-    EXPECT_TRUE(IsWindow(hwnd));
+    // Full screen on the display device, and back to the window: the desktop as it was.
+    const int desktopWidth = GetSystemMetrics(SM_CXSCREEN);
+    ASSERT_EQ(game.SwitchScreenMode(1, 32, 0), 0);
+    EXPECT_EQ(screen.GetMode(), kDisplayFullScreen);
+    EXPECT_NE(screen.DirectDraw(), nullptr);
+    FillCanvas(link.GetCanvas(), RGB(0x11, 0x22, 0x33));
+    EXPECT_EQ(screen.RenderFrameImage(), 0);
+    game.PumpMessages(true);
+    frame = host->ReadBack(hwnd);
+    ASSERT_GT(frame.width, 320);
+    EXPECT_EQ(frame.At(320, 240) & 0xFFFFFF, 0x112233u);
     EXPECT_EQ(game.SwitchScreenMode(2, 3, 1), 0);
     EXPECT_EQ(screen.GetMode(), kDisplayWindow);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), desktopWidth);
     game.Exit(0);
 }
 

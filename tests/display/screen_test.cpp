@@ -5,6 +5,7 @@
 #include "display/surface_sprite.h"
 #include "display_test_util.h"
 #include "drawing/primitive_object.h"
+#include "winapi/ddraw_testing.h"
 #include "winapi/host_headless.h"
 #include "winapi/user.h"
 
@@ -84,12 +85,16 @@ TEST_F(ScreenTest, CreateDisplayOnGdi)
     ASSERT_EQ(canvas.Create(64, 48, 32, 1), 0);
     screen.SetFrameImage(nullptr);
     ASSERT_EQ(screen.SetOutputSize(64, 48), 0);
-    EXPECT_EQ(screen.CreateDisplay(window, true, false, false), 1); // needs DirectDraw
     screen.SetFrameImage(&canvas);
-    EXPECT_EQ(screen.CreateDisplay(window, false, false, false), 1); // full screen needs it too
+    // Full screen with a frame image and no scaling: no display surfaces, drawn as on GDI.
+    ASSERT_EQ(screen.CreateDisplay(window, false, false, false), 0);
+    EXPECT_EQ(screen.GetMode(), kDisplayFullScreen);
+    EXPECT_EQ(screen.GetPresentPath(), 0);
     screen.SetPresentPathRequest(3);
     screen.SetTexturePathInWindow(true);
+    winapi::ddraw_testing::Current().maxTextureSide = 32; // below the output: no texture path
     ASSERT_EQ(screen.CreateDisplay(window, true, false, false), 0);
+    winapi::ddraw_testing::Reset();
     EXPECT_EQ(screen.GetPresentPathRequest(), 0); // the texture path fell back to GDI
     EXPECT_EQ(screen.GetMode(), kDisplayWindow);
     EXPECT_EQ(screen.GetColorDepth(), 32);

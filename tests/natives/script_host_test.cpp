@@ -8,7 +8,9 @@
 
 #include "support/host_fixture.h"
 #include "drawing/sprite.h"
+#include "natives/native_args.h"
 #include "natives/native_table.h"
+#include "support/test_game_app.h"
 
 using namespace hosttest;
 
@@ -292,5 +294,38 @@ TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
     for (const Case& c : cases) {
         std::string path;
         EXPECT_EQ(host.ResolveScriptPath(c.name.c_str(), &path), c.inside) << c.name << " -> " << path;
+    }
+}
+
+TEST(ScriptHostObjects, HostSetsTheCaptionUpAndTearsItDownThroughTheApplication)
+{
+    CTestGameApp app;
+    HostFixture f;
+    f.Start();
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"SetUpCaption"}));
+    EXPECT_EQ(g_pSoundManager, &f.host->SoundPlayer());
+    f.host.reset();
+    EXPECT_EQ(app.calls, (std::vector<std::string>{"SetUpCaption", "TearDownCaption"}));
+    EXPECT_EQ(g_pSoundManager, nullptr);
+    EXPECT_EQ(g_pScriptTextObject, nullptr);
+}
+
+TEST(ScriptHostNatives, UnboundedWritesMustEndInsideTheirBlock)
+{
+    HostFixture f;
+    CScriptHost& host = f.Start();
+    const uint32_t block = host.Memory().Allocate(32);
+    struct Case {
+        uint32_t dst, length;
+        bool ok;
+    };
+    const Case cases[] = {
+        {block, 32, true}, {block + 31, 1, true}, {block + 16, 17, false}, {block, 0xFFFFFFFFu, false},
+        {0x100, 1, false}, {host.Memory().End() - 4, 4, false},
+    };
+    for (const Case& c : cases) {
+        SobNativeArgs args(host.Memory(), nullptr, 0, &host);
+        EXPECT_EQ(NativeBlockSpan(args, c.dst, c.length) != nullptr, c.ok) << c.dst - block << " " << c.length;
+        EXPECT_EQ(args.Faulted(), !c.ok);
     }
 }

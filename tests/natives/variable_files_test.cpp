@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "authoring/voice_info_writer.h"
 #include "files/lzss.h"
 #include "support/host_fixture.h"
 
@@ -131,6 +132,15 @@ TEST(VariableFiles, DamageChangesNoVariable)
     const std::vector<uint8_t> good = HandVariableFile(true, true);
     const size_t dataAt = 4 * 3 + 8 + 4 + 6 + 2;
     auto refreshSum = [&](std::vector<uint8_t>& v) { v[dataAt - 1] = Sum(std::vector<uint8_t>(v.begin() + dataAt, v.end())); };
+    // The data stored raw (U = 0) with its sum.
+    auto storeRaw = [&](std::vector<uint8_t>& v, const std::vector<uint8_t>& raw) {
+        v.resize(dataAt);
+        v.insert(v.end(), raw.begin(), raw.end());
+        v[0] = static_cast<uint8_t>(raw.size());
+        v[1] = v[2] = v[3] = 0;
+        v[4] = v[5] = v[6] = v[7] = 0;
+        refreshSum(v);
+    };
     struct Case {
         const char* name;
         std::function<void(std::vector<uint8_t>&)> damage;
@@ -149,22 +159,12 @@ TEST(VariableFiles, DamageChangesNoVariable)
         {"raw data with a wrong kind", [&](std::vector<uint8_t>& v) {
              std::vector<uint8_t> raw = ClassOneData();
              raw[0] = 1;
-             v.resize(dataAt);
-             v.insert(v.end(), raw.begin(), raw.end());
-             v[0] = static_cast<uint8_t>(raw.size());
-             v[1] = v[2] = v[3] = 0;
-             v[4] = v[5] = v[6] = v[7] = 0;
-             refreshSum(v);
+             storeRaw(v, raw);
          }},
         {"raw data one byte short", [&](std::vector<uint8_t>& v) {
              std::vector<uint8_t> raw = ClassOneData();
              raw.pop_back();
-             v.resize(dataAt);
-             v.insert(v.end(), raw.begin(), raw.end());
-             v[0] = static_cast<uint8_t>(raw.size());
-             v[1] = v[2] = v[3] = 0;
-             v[4] = v[5] = v[6] = v[7] = 0;
-             refreshSum(v);
+             storeRaw(v, raw);
          }},
     };
     HostFixture f;
@@ -337,6 +337,13 @@ TEST(VoiceInfo, ReadsEntriesAliasesAndTheMap)
         .U8(4).Str("Ann").U8(0).U32(2).U8(3).Str("an").U8(3).Str("AN")
         .U8(4).Str("Bob").U8(1).U8(0).U32(0)             // alias count 1: hidden, no alias
         .U8(3).Str("Cy").U8(4).Str("Who").U32(1).U8(2).Str("c").b;
+    // The list writer of the tools lays out the same bytes.
+    std::vector<uint8_t> written;
+    std::string error;
+    ASSERT_TRUE(WriteVoiceInfo("WAV\nAnn - an AN\n\nBob hidden\nCy Who c\n", &written, &error)) << error;
+    EXPECT_EQ(written, file);
+    EXPECT_FALSE(WriteVoiceInfo("TOOLONGEXT\n", &written, &error));
+    EXPECT_FALSE(WriteVoiceInfo("OGG\nAnn\n", &written, &error));
     f.dir.Write("SCRIPT/VOICEINF.DAT", Text(file));
     EXPECT_EQ(host.LoadVoiceInfo("SCRIPT\\VOICEINF.DAT"), 0);
     const VoiceTable& t = host.Voices();

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -245,10 +246,22 @@ protected:
     InputTestWindow window;
 };
 
+// A fixed device list; the records are linked as the sound layer links its own.
 class FakeSound : public ISoundDeviceSource {
 public:
-    std::vector<SoundDeviceRecord> EnumerateSoundDevices() override { return devices; }
-    std::vector<SoundDeviceRecord> devices;
+    void Add(bool hasGuid, std::string description, std::string module)
+    {
+        SoundDeviceRecord& r = records.emplace_back();
+        r.pGuid = hasGuid ? &r.guid : nullptr;
+        r.description = std::move(description);
+        r.module = std::move(module);
+        if (records.size() > 1)
+            records[records.size() - 2].next = &r;
+    }
+    const SoundDeviceRecord* EnumerateSoundDevices() override { return GetSoundDeviceList(); }
+    const SoundDeviceRecord* GetSoundDeviceList() override { return records.empty() ? nullptr : &records.front(); }
+    void FreeSoundDeviceList() override {}
+    std::deque<SoundDeviceRecord> records;
 };
 
 class FakeDisplay : public IDisplayReportSource {
@@ -260,8 +273,8 @@ public:
 TEST_F(FakeMachine, ReportGoldenTextInWindowModeWithMessages)
 {
     FakeSound sound;
-    sound.devices = {{false, winapi::Sjis("プライマリ サウンド ドライバ"), ""},
-                     {true, winapi::Sjis("スピーカー"), "snd.dll"}};
+    sound.Add(false, winapi::Sjis("プライマリ サウンド ドライバ"), "");
+    sound.Add(true, winapi::Sjis("スピーカー"), "snd.dll");
     g_pSoundDeviceSource = &sound;
     HWND titled = CreateWindowExA(0, "TessaroInputTest", winapi::Sjis("テスト窓"), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                   100, 100, nullptr, nullptr, nullptr, nullptr);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -118,8 +119,11 @@ TEST(PixelFormatCodeTest, EveryDeviceFormatHasItsCode)
         {16, DDPF_RGB | DDPF_ALPHAPIXELS, 0x7C00, 0x03E0, 0x001F, 0x8000, kPixelA1R5G5B5},
         {16, DDPF_RGB | DDPF_ALPHAPIXELS, 0x0F00, 0x00F0, 0x000F, 0xF000, kPixelA4R4G4B4},
         {32, DDPF_RGB | DDPF_ALPHAPIXELS, 0xFF0000, 0xFF00, 0xFF, 0xFF000000, kPixelA8R8G8B8},
-        {32, DDPF_RGB, 0xFF, 0xFF00, 0xFF0000, 0, 0}, // blue and red swapped: not a device format
-        {8, DDPF_PALETTEINDEXED8, 0, 0, 0, 0, 0},
+        {32, DDPF_RGB, 0xFF, 0xFF00, 0xFF0000, 0, kPixelUnknown}, // blue and red swapped
+        {32, DDPF_RGB | DDPF_ALPHAPIXELS, 0xFF0000, 0xFF00, 0xFF, 0x00FF0000, kPixelUnknown},
+        {16, DDPF_RGB, 0x7C00, 0x03E0, 0x001F, 0x4000, kPixelX1R5G5B5},  // another alpha mask: 555
+        {16, DDPF_RGB, 0x0F00, 0x00F0, 0x000F, 0, kPixelUnknown},
+        {8, DDPF_PALETTEINDEXED8, 0, 0, 0, 0, kPixelIndexed8},
     };
     for (const Case& c : cases) {
         DDPIXELFORMAT pf{};
@@ -131,9 +135,12 @@ TEST(PixelFormatCodeTest, EveryDeviceFormatHasItsCode)
         pf.dwBBitMask = c.b;
         pf.dwRGBAlphaBitMask = c.a;
         EXPECT_EQ(GetPixelFormatCode(nullptr, nullptr, &pf), c.code) << c.bits << " " << std::hex << c.r;
-        DDSURFACEDESC2 desc{};
-        desc.ddpfPixelFormat = pf;
-        EXPECT_EQ(GetPixelFormatCode(nullptr, &desc, nullptr), c.code);
+        CPixelFormatDesc desc;
+        EXPECT_EQ(GetPixelFormatCode(nullptr, &desc, &pf), c.code);
+        EXPECT_EQ(desc.bits, c.bits);
+        EXPECT_EQ(desc.mask[3], c.a);
+        EXPECT_EQ(desc.shift[3], c.a == 0 ? 32 : std::countr_zero(c.a));
+        EXPECT_EQ(desc.maskBits[0], std::popcount(c.r));
     }
     EXPECT_EQ(GetPixelFormatCode(nullptr, nullptr, nullptr), 0u);
 }

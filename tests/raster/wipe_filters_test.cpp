@@ -46,6 +46,11 @@ public:
     }
     HRESULT IsLost() override { return DD_OK; }
     HRESULT Restore() override { return DD_OK; }
+    HRESULT GetCaps(LPDDSCAPS2 c) override { return m_real->GetCaps(c); }
+    HRESULT SetClipper(LPDIRECTDRAWCLIPPER c) override { return m_real->SetClipper(c); }
+    HRESULT GetClipper(LPDIRECTDRAWCLIPPER* c) override { return m_real->GetClipper(c); }
+    HRESULT GetAttachedSurface(LPDDSCAPS2 c, IDirectDrawSurface7** s) override { return m_real->GetAttachedSurface(c, s); }
+    HRESULT Flip(IDirectDrawSurface7* t, DWORD f) override { return m_real->Flip(t, f); }
 
 private:
     IDirectDrawSurface7* m_real;

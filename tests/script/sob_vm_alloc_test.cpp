@@ -2,31 +2,9 @@
 // machine runs a loop that calls natives.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
+#include "counting_new.h"
 
 #include "support/sob_machine.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-void* operator new(std::size_t size)
-{
-    ++g_allocations;
-    if (void* p = std::malloc(size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept
-{
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept
-{
-    std::free(p);
-}
 
 namespace {
 
@@ -53,12 +31,12 @@ TEST(SobVmAllocation, RunOverALoopCallingNativesAllocatesNothing)
              "total: .word 0\n"
              "left: .word 1000\n");
     ASSERT_EQ(m.vm.Call(sobtest::kCode), kSobYield);
-    const long before = g_allocations.load();
+    const long before = counting_new::allocations.load();
     int yields = 0;
     int result;
     while ((result = m.vm.Run()) == kSobYield)
         ++yields;
-    const long during = g_allocations.load() - before;
+    const long during = counting_new::allocations.load() - before;
     EXPECT_EQ(result, kSobLeave);
     EXPECT_EQ(yields, 998);
     EXPECT_EQ(during, 0);

@@ -1,6 +1,7 @@
 // End to end: Ogg Vorbis files made by sox and oggenc, loaded and streamed through the sound
 // manager on the headless host at full volume and centre pan, mix to exactly what libvorbisfile
 // decodes; once more through SDL's disk audio driver.
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <fstream>
@@ -138,14 +139,14 @@ TEST_F(OggEndToEnd, SdlDiskOutputHoldsTheSameSamples)
     }
     unsetenv("SDL_AUDIODRIVER");
     unsetenv("SDL_DISKAUDIOFILE");
-    const std::vector<int16_t> got = Pcm16(s_dir->Read("disk.raw"));
-    size_t start = 0;
-    while (start < got.size() && got[start] == 0)
-        ++start;
-    const auto& want = s_pcm["intro"];
-    size_t lead = 0;
-    while (lead < want.size() && want[lead] == 0)
-        ++lead;
-    ASSERT_GE(start, lead);
-    EXPECT_TRUE(Same(std::vector<int16_t>(got.begin() + static_cast<std::ptrdiff_t>(start - lead), got.end()), want));
+    // SDL writes silence whenever the queue runs dry (a loaded machine delays the mixing thread),
+    // so the output is compared without its zero samples against the decoded sound without its own.
+    const auto withoutSilence = [](std::vector<int16_t> v) {
+        v.erase(std::remove(v.begin(), v.end(), int16_t{0}), v.end());
+        return v;
+    };
+    const std::vector<int16_t> got = withoutSilence(Pcm16(s_dir->Read("disk.raw")));
+    const std::vector<int16_t> want = withoutSilence(s_pcm["intro"]);
+    ASSERT_GT(want.size(), 1000u);
+    EXPECT_TRUE(Same(got, want));
 }

@@ -14,6 +14,9 @@
 #include "script/sob_vm.h"
 #include "winapi/text.h"
 
+// The system script under the host (cmd_voiceinf.cpp).
+int RunSobHost(int argc, char** argv);
+
 namespace {
 
 // Decimal or 0x hex, within max.
@@ -331,6 +334,8 @@ int RunImage(const Options& options)
 
 int RunSob(int argc, char** argv)
 {
+    if (argc >= 2 && std::strcmp(argv[1], "host") == 0)
+        return RunSobHost(argc, argv);
     const char* usage = "usage: tessaro-tool sob asm IN.txt OUT [--base ADDR | --module | --library] [--vars VARS.txt]\n"
                         "               [--lib LIB.txt] | sob dis IN [--base ADDR] [--vars VARS.txt] [--lib LIB.txt] |\n"
                         "       sob run IMAGE [--base ADDR] [--entry ADDR] [--memory BYTES] [--stack CELLS]\n"
@@ -374,6 +379,8 @@ TESSARO_TOOL_COMMAND("sob",
                      "  sob vars VARS.txt USER_VAR.SOB     write the user variables (NAME KIND CLASS SIZE [= ...])\n"
                      "  sob init SOB_INIT.DAT NAME:READBITS:CHOICEBITS...\n"
                      "                                     write the module table (the last row is common)\n"
+                     "  sob host FOLDER [--frames N]       run SCRIPT\\MAIN.SOB of a game folder under the host,\n"
+                     "                                     headless, printing each frame's run-step result\n"
                      "  sob run IMAGE [--base ADDR] [--entry ADDR] [--memory BYTES] [--stack CELLS]\n"
                      "          [--budget N] [--dump ADDR:LEN]...\n"
                      "                                     run a flat image until it leaves, faults or\n"

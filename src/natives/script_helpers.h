@@ -1,0 +1,45 @@
+// Helpers shared by natives of many groups: the surfaces behind a surface object (its image,
+// canvas and scene), the clipboard copy, the load-file name, the numbered music player and the
+// music ducking task.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class CImage;
+class CImageObject;
+class CScene;
+class CSurface;
+
+// The image that holds a surface's pixels: a memory image (kind 4) itself, a canvas kind (7-10)
+// its canvas part's image; null for other kinds and null.
+CImage* GetSurfaceImage(CSurface* surface);
+// The canvas part of a canvas kind (7-10), else null; its scene (null when it has none).
+CImageObject* GetSurfaceCanvas(CSurface* surface);
+CScene* GetSurfaceScene(CSurface* surface);
+// The canvas part, with its scene written through scene (when given).
+CImageObject* GetSurfaceCanvasAndScene(CSurface* surface, CScene** scene);
+
+// Puts size bytes of Shift-JIS text on the clipboard (size 0: the text and its NUL); the caller
+// guarantees size readable bytes → 0 ok; 1 no text; 2 no memory.
+int CopyTextToClipboard(const char* text, uint32_t size);
+
+// The name the load natives use next (emptied by null).
+extern std::string g_LoadFileName;
+void SetLoadFileName(const char* name);
+
+// Asks the main window for a system-menu command: request 0-7 (see the table in the source),
+// posted, or sent with the application paused around it when synchronous → 1 asked, 0 refused
+// (a menu flag clear, request 7 with command 0, a request above 7, no application).
+int PostSystemMenuCommand(uint8_t request, bool synchronous, uint32_t command);
+
+// Music by number: "BGM\BGM%02d.OGG" when it exists, else the loop "BGM\BGM%02dB.OGG" with the
+// intro "BGM\BGM%02dA.OGG"; 0 stops. The same number again does nothing (0 again stops again).
+// Fade time 0 plays at once → 1 when the play answered a positive value, else 0; otherwise a
+// fade-out, cross-fade or fade-in task of g_pSoundManager's scheduler → 0.
+int PlayBgmByNumber(int32_t number, uint32_t fadeTime, int32_t loop);
+// The music number PlayBgmByNumber remembers (0 = none).
+extern int32_t g_CurrentBgmNumber;
+// Ducks the music for a voice channel with the ratio of a decimal text, or without one the
+// application's ducking setting v (-1.0 for 50, else v × 0.01) → the task's start result.
+int StartBgmDuckTask(int32_t channel, const char* ratioText, int32_t duckingSetting);

@@ -1,0 +1,114 @@
+// Gathering and scattering the primary's blocks through the windows' backing stores.
+#include "winapi/ddraw/primary_stores.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "winapi/gdi_memory_dc.h"
+#include "winapi/user_internal.h"
+
+namespace winapi::ddraw {
+
+namespace {
+
+uint32_t ToXrgb(const BYTE* p, int bytes)
+{
+    if (bytes == 2) {
+        const uint32_t v = static_cast<uint32_t>(p[0] | (p[1] << 8));
+        const uint32_t r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+        return ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+    }
+    return static_cast<uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
+}
+
+void FromXrgb(uint32_t v, BYTE* p, int bytes)
+{
+    if (bytes == 2) {
+        const uint32_t packed = ((v >> 8) & 0xF800) | ((v >> 5) & 0x07E0) | ((v >> 3) & 0x001F);
+        p[0] = static_cast<BYTE>(packed);
+        p[1] = static_cast<BYTE>(packed >> 8);
+        return;
+    }
+    p[0] = static_cast<BYTE>(v);
+    p[1] = static_cast<BYTE>(v >> 8);
+    p[2] = static_cast<BYTE>(v >> 16);
+    if (bytes == 4)
+        p[3] = 0;
+}
+
+struct Target {
+    std::shared_ptr<user::BackingStore> store;
+    RECT client;  // screen coordinates
+};
+
+std::vector<Target> Targets(const RECT& area, HWND clipWindow)
+{
+    std::vector<Target> targets;
+    std::lock_guard lock(user::WindowLock());
+    for (const auto& window : user::AllWindows()) {
+        if (!user::IsTopLevel(*window) || !user::IsVisibleStyle(*window) || user::IsMinimizedStyle(*window) ||
+            !window->store || window->messageOnly)
+            continue;
+        if (clipWindow != nullptr && window->hwnd != clipWindow)
+            continue;
+        const RECT client = user::ClientRectOnScreen(*window);
+        if (std::max(client.left, area.left) < std::min(client.right, area.right) &&
+            std::max(client.top, area.top) < std::min(client.bottom, area.bottom))
+            targets.push_back({window->store, client});
+    }
+    return targets;
+}
+
+template <typename Step> void Walk(const PrimaryBlock& block, HWND clipWindow, bool write, Step step)
+{
+    for (const Target& target : Targets(block.area, clipWindow)) {
+        PixelView view;
+        if (!target.store->Lock(&view))
+            continue;
+        RECT changed{0, 0, 0, 0};
+        const LONG left = std::max(block.area.left, target.client.left);
+        const LONG top = std::max(block.area.top, target.client.top);
+        const LONG right = std::min({block.area.right, target.client.right, target.client.left + view.width});
+        const LONG bottom = std::min({block.area.bottom, target.client.bottom, target.client.top + view.height});
+        if (left < right && top < bottom && write && block.bytes == 4) {
+            // x888 rows go in as they are.
+            for (LONG y = top; y < bottom; ++y)
+                std::memcpy(view.top + (y - target.client.top) * view.stride + (left - target.client.left) * 4,
+                            block.pixels + (y - block.area.top) * block.pitch + (left - block.area.left) * 4,
+                            static_cast<size_t>(right - left) * 4);
+            changed = RECT{left - target.client.left, top - target.client.top, right - target.client.left,
+                           bottom - target.client.top};
+        } else if (left < right && top < bottom) {
+            for (LONG y = top; y < bottom; ++y) {
+                auto* row = reinterpret_cast<uint32_t*>(view.top + (y - target.client.top) * view.stride);
+                BYTE* p = block.pixels + (y - block.area.top) * block.pitch + (left - block.area.left) * block.bytes;
+                for (LONG x = left; x < right; ++x, p += block.bytes)
+                    step(row[x - target.client.left], p);
+            }
+            changed = RECT{left - target.client.left, top - target.client.top, right - target.client.left,
+                           bottom - target.client.top};
+        }
+        target.store->Unlock(write && changed.right > changed.left ? &changed : nullptr);
+        if (write)
+            target.store->Flush();
+    }
+}
+
+} // namespace
+
+void GatherFromWindows(const PrimaryBlock& block, HWND clipWindow)
+{
+    const LONG width = block.area.right - block.area.left;
+    for (LONG y = 0; y < block.area.bottom - block.area.top; ++y)
+        std::memset(block.pixels + y * block.pitch, 0, static_cast<size_t>(width) * block.bytes);
+    const int bytes = block.bytes;
+    Walk(block, clipWindow, false, [bytes](uint32_t& store, BYTE* p) { FromXrgb(store, p, bytes); });
+}
+
+void ScatterToWindows(const PrimaryBlock& block, HWND clipWindow)
+{
+    const int bytes = block.bytes;
+    Walk(block, clipWindow, true, [bytes](uint32_t& store, BYTE* p) { store = ToXrgb(p, bytes); });
+}
+
+} // namespace winapi::ddraw

@@ -1,0 +1,32 @@
+// Test switches of the stand-in's DirectDraw: injected failures and losses, caps, and the modes
+// the headless host may offer. Reset puts everything back to the normal machine.
+#pragma once
+
+#include "winapi/base.h"
+
+namespace winapi::ddraw_testing {
+
+struct Switches {
+    int loseAtCall = 0;            // every surface lost at this DirectDraw/Direct3D call (counted from 1)
+    bool failCreateSurface = false;
+    bool failLock = false;
+    bool failGetDC = false;
+    bool failRestore = false;
+    bool failClipper = false;
+    bool failCooperativeLevel = false;
+    bool failDisplayMode = false;
+    bool failCreateDevice = false;
+    bool displayModeAtNormalLevel = false;  // SetDisplayMode allowed without the exclusive level
+    bool noHardware = false;                // DDCAPS_NOHARDWARE, no hardware 3D
+    bool offer24Bits = false;               // 24-bit modes besides 16 and 32
+    DWORD maxTextureSide = 4096;
+};
+
+// The switches in force (tests set them on one thread before the calls they affect).
+Switches& Current();
+// Back to the normal machine; the call counter starts again.
+void Reset();
+// Loses every video-memory surface now (as a mode change does).
+void LoseAllSurfaces();
+
+} // namespace winapi::ddraw_testing

@@ -1,0 +1,255 @@
+// The software Direct3D device against a per-pixel reference written here: 1:1 exact with both
+// filters in every target format, 640x480 into 1440x1080, a 1024x512 texture read at U = 0.625,
+// V = 0.9375, the top-left rule at shared edges, and the refusals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "winapi/d3d.h"
+#include "winapi/ddraw.h"
+#include "winapi/ddraw_testing.h"
+
+namespace {
+
+struct Vertex {
+    float x, y, z, rhw, u, v;
+};
+
+struct FormatCase {
+    const char* name;
+    DWORD bits, r, g, b;
+};
+const FormatCase kX888{"x888", 32, 0xFF0000, 0xFF00, 0xFF};
+const FormatCase kFormats[] = {{"555", 16, 0x7C00, 0x3E0, 0x1F}, {"565", 16, 0xF800, 0x7E0, 0x1F},
+                               {"888", 24, 0xFF0000, 0xFF00, 0xFF}, kX888};
+
+class D3DDevice : public ::testing::Test {
+public:
+    void SetUp() override
+    {
+        winapi::ddraw_testing::Reset();
+        ASSERT_EQ(DirectDrawCreateEx(nullptr, reinterpret_cast<void**>(&dd), IID_IDirectDraw7, nullptr), DD_OK);
+        void* out = nullptr;
+        ASSERT_EQ(dd->QueryInterface(IID_IDirect3D7, &out), S_OK);
+        d3d = static_cast<IDirect3D7*>(out);
+    }
+    void TearDown() override
+    {
+        for (auto* s : made)
+            s->Release();
+        d3d->Release();
+        dd->Release();
+    }
+    IDirectDrawSurface7* Surface(LONG w, LONG h, const FormatCase& f, DWORD caps, unsigned seed)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
+        d.dwWidth = static_cast<DWORD>(w);
+        d.dwHeight = static_cast<DWORD>(h);
+        d.ddsCaps.dwCaps = caps;
+        d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+        d.ddpfPixelFormat.dwFlags = DDPF_RGB;
+        d.ddpfPixelFormat.dwRGBBitCount = f.bits;
+        d.ddpfPixelFormat.dwRBitMask = f.r;
+        d.ddpfPixelFormat.dwGBitMask = f.g;
+        d.ddpfPixelFormat.dwBBitMask = f.b;
+        IDirectDrawSurface7* s = nullptr;
+        EXPECT_EQ(dd->CreateSurface(&d, &s, nullptr), DD_OK);
+        made.push_back(s);
+        std::mt19937 random(seed);
+        Locked l(s);
+        for (LONG y = 0; y < h; ++y)
+            for (LONG x = 0; x < w * static_cast<LONG>(f.bits / 8); ++x)
+                l.Row(y)[x] = seed == 0 ? 0 : static_cast<BYTE>(random());
+        return s;
+    }
+public:
+    struct Locked {
+        explicit Locked(IDirectDrawSurface7* s) : surface(s)
+        {
+            desc.dwSize = sizeof desc;
+            EXPECT_EQ(s->Lock(nullptr, &desc, 0, nullptr), DD_OK);
+        }
+        ~Locked() { surface->Unlock(nullptr); }
+        BYTE* Row(LONG y) { return static_cast<BYTE*>(desc.lpSurface) + y * desc.lPitch; }
+        uint32_t X888(LONG x, LONG y) { return (reinterpret_cast<uint32_t*>(Row(y))[x]) & 0xFFFFFF; }
+        IDirectDrawSurface7* surface;
+        DDSURFACEDESC2 desc{};
+    };
+    IDirect3DDevice7* Device(IDirectDrawSurface7* target)
+    {
+        IDirect3DDevice7* device = nullptr;
+        EXPECT_EQ(d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device), DD_OK);
+        return device;
+    }
+    // The quad of the texture path over w x h, texture coordinates up to (u, v).
+    static void Quad(IDirect3DDevice7* device, float w, float h, float u, float v)
+    {
+        Vertex q[4] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {w - 0.5f, -0.5f, 0, 1, u, 0}, {-0.5f, h - 0.5f, 0, 1, 0, v},
+                       {w - 0.5f, h - 0.5f, 0, 1, u, v}};
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, D3DDP_WAIT), DD_OK);
+    }
+
+    IDirectDraw7* dd = nullptr;
+    IDirect3D7* d3d = nullptr;
+    std::vector<IDirectDrawSurface7*> made;
+};
+
+TEST_F(D3DDevice, OneToOneIsExactWithBothFiltersInEveryFormat)
+{
+    for (const FormatCase& f : kFormats) {
+        for (DWORD filter : {D3DTFG_POINT, D3DTFG_LINEAR}) {
+            SCOPED_TRACE(std::string(f.name) + (filter == D3DTFG_LINEAR ? " linear" : " point"));
+            IDirectDrawSurface7* texture = Surface(37, 23, f, DDSCAPS_TEXTURE, 7);
+            IDirectDrawSurface7* target = Surface(37, 23, f, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE, 0);
+            IDirect3DDevice7* device = Device(target);
+            ASSERT_NE(device, nullptr);
+            device->SetTexture(0, texture);
+            device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
+            device->BeginScene();
+            Quad(device, 37, 23, 1, 1);
+            device->EndScene();
+            device->SetTexture(0, nullptr);
+            device->Release();
+            Locked a(texture), b(target);
+            const DWORD used = f.r | f.g | f.b;
+            for (LONG y = 0; y < 23; ++y)
+                for (LONG x = 0; x < 37; ++x) {
+                    DWORD p = 0, q = 0;
+                    std::memcpy(&p, a.Row(y) + x * (f.bits / 8), f.bits / 8);
+                    std::memcpy(&q, b.Row(y) + x * (f.bits / 8), f.bits / 8);
+                    ASSERT_EQ(p & used, q & used) << x << "," << y;
+                }
+        }
+    }
+}
+
+// Direct3D 7's sampling of one x888 texel position, written out here.
+uint32_t Reference(D3DDevice::Locked& tex, LONG tw, LONG th, double u, double v, bool linear)
+{
+    if (!linear) {
+        const LONG x = std::clamp<LONG>(static_cast<LONG>(std::floor(u * tw)), 0, tw - 1);
+        const LONG y = std::clamp<LONG>(static_cast<LONG>(std::floor(v * th)), 0, th - 1);
+        return tex.X888(x, y);
+    }
+    const double su = std::clamp(u * tw - 0.5, 0.0, tw - 1.0), sv = std::clamp(v * th - 0.5, 0.0, th - 1.0);
+    const LONG x0 = static_cast<LONG>(su), y0 = static_cast<LONG>(sv);
+    const LONG x1 = std::min(x0 + 1, tw - 1), y1 = std::min(y0 + 1, th - 1);
+    const double fx = su - x0, fy = sv - y0;
+    uint32_t out = 0;
+    for (int shift : {16, 8, 0}) {
+        auto c = [&](LONG x, LONG y) { return static_cast<double>((tex.X888(x, y) >> shift) & 0xFF); };
+        const double top = c(x0, y0) * (1 - fx) + c(x1, y0) * fx;
+        const double bottom = c(x0, y1) * (1 - fx) + c(x1, y1) * fx;
+        out |= static_cast<uint32_t>(top * (1 - fy) + bottom * fy + 0.5) << shift;
+    }
+    return out;
+}
+
+TEST_F(D3DDevice, ScaledQuadsFollowTheReference)
+{
+    struct Case {
+        LONG tw, th, ow, oh;
+        float u, v;
+        bool linear;
+    } const cases[] = {
+        {640, 480, 1440, 1080, 1, 1, false},
+        {640, 480, 1440, 1080, 1, 1, true},
+        {1024, 512, 640, 480, 0.625f, 0.9375f, false},  // the output's corner of a power-of-two texture
+        {1024, 512, 640, 480, 0.625f, 0.9375f, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.ow) + (c.linear ? " linear" : " point"));
+        IDirectDrawSurface7* texture = Surface(c.tw, c.th, kX888, DDSCAPS_TEXTURE, 11);
+        IDirectDrawSurface7* target = Surface(c.ow, c.oh, kX888, DDSCAPS_3DDEVICE, 0);
+        IDirect3DDevice7* device = Device(target);
+        device->SetTexture(0, texture);
+        device->SetTextureStageState(0, D3DTSS_MAGFILTER, c.linear ? D3DTFG_LINEAR : D3DTFG_POINT);
+        Quad(device, static_cast<float>(c.ow), static_cast<float>(c.oh), c.u, c.v);
+        device->Release();
+        Locked tex(texture), out(target);
+        int off = 0;
+        for (LONG y = 0; y < c.oh; y += 7)
+            for (LONG x = 0; x < c.ow; x += 3) {
+                const double u = (x + 0.5) / c.ow * c.u, v = (y + 0.5) / c.oh * c.v;
+                // A coordinate on a texel border may round either way: both neighbours are right.
+                const uint32_t got = out.X888(x, y);
+                bool near = false;
+                for (double du : {-1e-9, 1e-9})
+                    for (double dv : {-1e-9, 1e-9}) {
+                        const uint32_t want = Reference(tex, c.tw, c.th, u + du, v + dv, c.linear);
+                        bool close = true;
+                        for (int shift : {16, 8, 0})
+                            close = close && std::abs(static_cast<int>((want >> shift) & 0xFF) -
+                                                      static_cast<int>((got >> shift) & 0xFF)) <= 1;
+                        near = near || close;
+                    }
+                off += near ? 0 : 1;
+            }
+        EXPECT_EQ(off, 0);
+        if (!c.linear && c.tw == 1024) {
+            // U = 0.625 and V = 0.9375 put texel (x, y) at pixel (x, y).
+            for (LONG y = 0; y < c.oh; y += 13)
+                for (LONG x = 0; x < c.ow; x += 5)
+                    ASSERT_EQ(out.X888(x, y), tex.X888(x, y));
+        }
+    }
+}
+
+TEST_F(D3DDevice, SharedEdgesDrawEachPixelOnce)
+{
+    // Vertices on pixel centres: the edges pass through pixels, and the top-left rule decides.
+    IDirectDrawSurface7* texture = Surface(1, 1, kX888, DDSCAPS_TEXTURE, 3);
+    const Vertex strip[4] = {{0, 0, 0, 1, 0, 0}, {6, 0, 0, 1, 1, 0}, {0, 5, 0, 1, 0, 1}, {6, 5, 0, 1, 1, 1}};
+    std::vector<int> count(10 * 10, 0);
+    for (int which = 0; which < 2; ++which) {
+        IDirectDrawSurface7* target = Surface(10, 10, kX888, DDSCAPS_3DDEVICE, 0);
+        IDirect3DDevice7* device = Device(target);
+        device->SetTexture(0, texture);
+        Vertex three[3] = {strip[which], strip[which + 1], strip[which + 2]};
+        ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLELIST, D3DFVF_XYZRHW | D3DFVF_TEX1, three, 3, 0), DD_OK);
+        device->Release();
+        Locked l(target);
+        for (LONG y = 0; y < 10; ++y)
+            for (LONG x = 0; x < 10; ++x)
+                if (l.X888(x, y) != 0)
+                    ++count[static_cast<size_t>(y * 10 + x)];
+    }
+    Locked t(texture);
+    ASSERT_NE(t.X888(0, 0), 0u);
+    for (LONG y = 0; y < 10; ++y)
+        for (LONG x = 0; x < 10; ++x)
+            EXPECT_EQ(count[static_cast<size_t>(y * 10 + x)], (x < 6 && y < 5) ? 1 : 0) << x << "," << y;
+}
+
+TEST_F(D3DDevice, RefusalsAndOddVertices)
+{
+    IDirectDrawSurface7* plain = Surface(8, 8, kX888, DDSCAPS_OFFSCREENPLAIN, 0);
+    IDirect3DDevice7* device = nullptr;
+    EXPECT_EQ(d3d->CreateDevice(IID_IDirect3DHALDevice, plain, &device), DDERR_INVALIDPARAMS);
+    IDirectDrawSurface7* target = Surface(8, 8, kX888, DDSCAPS_3DDEVICE, 0);
+    winapi::ddraw_testing::Current().failCreateDevice = true;
+    EXPECT_EQ(d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device), DDERR_GENERIC);
+    winapi::ddraw_testing::Reset();
+    device = Device(target);
+    Vertex q[4] = {{NAN, 0, 0, 1, 0, 0}, {INFINITY, 1e30f, 0, 1, NAN, 0}, {-1e30f, 3, 0, 1, 0, INFINITY},
+                   {4, 4, 0, 1, 1, 1}};
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DDERR_UNSUPPORTED);
+    IDirectDrawSurface7* texture = Surface(4, 4, kX888, DDSCAPS_TEXTURE, 5);
+    device->SetTexture(0, texture);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DD_OK);
+    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DD_OK);
+    device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DDERR_UNSUPPORTED);
+    device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
+    winapi::ddraw_testing::LoseAllSurfaces();
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DDERR_SURFACELOST);
+    device->Release();
+}
+
+} // namespace
