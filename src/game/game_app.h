@@ -92,6 +92,12 @@ public:
     CControlContainer* GetMainForm() override { return nullptr; }
     void SetUpCaption() override {}
     void TearDownCaption() override {}
+    HWND GetMainWindow() override { return CAppFrame::GetMainWindow(); }
+    bool IsMenuFlagSet(int flag) override { return flag >= 0 && flag < 5 && m_menuGroups[flag] != 0; }
+    bool IsWindowModeAllowed() override { return (m_options.keyOptions & 4) != 0; }
+    // The frame's pause and resume operations around a synchronous command.
+    void PauseForCommand() override { OnPause(); }
+    void ResumeAfterCommand() override { OnResume(); }
 
     // --- state (tests and the layers above read it) ---
     const std::string& GetSaveFolder() const { return m_saveFolder; }
