@@ -20,7 +20,7 @@ int WriteFileReplacing(const char* name, const void* data, size_t size)
     const bool ok = (size == 0 || WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr)) &&
                     written == size && FlushFileBuffers(file);
     CloseHandle(file);
-    if (!ok || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING)) {
+    if (!ok || !MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         DeleteFileA(temp);
         return 3;
     }

@@ -2,6 +2,7 @@
 #include "winapi/host_headless.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "winapi/clock.h"
@@ -106,7 +107,20 @@ int HeadlessHost::MessageBox(const std::string& textUtf8, const std::string& cap
         answer = buttons < 6 ? kFirstButton[buttons] : IDOK;
     }
     boxes_.push_back(MessageBoxRecord{textUtf8, captionUtf8, type, answer});
+    if (echoBoxes_) {
+        std::string line = textUtf8;
+        for (char& c : line)
+            if (c == '\n' || c == '\r')
+                c = ' ';
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
     return answer;
+}
+
+void HeadlessHost::SetEchoMessageBoxes(bool echo)
+{
+    std::lock_guard lock(mutex_);
+    echoBoxes_ = echo;
 }
 
 std::vector<DisplayInfo> HeadlessHost::Displays()

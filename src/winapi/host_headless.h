@@ -58,6 +58,8 @@ public:
     // button (IDOK, IDYES, IDABORT or IDRETRY).
     void QueueMessageBoxAnswers(std::vector<int> answers);
     std::vector<MessageBoxRecord> MessageBoxes();
+    // The engine outside tests: each box also goes to stderr as one UTF-8 line.
+    void SetEchoMessageBoxes(bool echo);
 
     // What the host holds.
     bool HasWindow(HWND hwnd);
@@ -103,6 +105,7 @@ private:
     int heldBoxes_ = 0;
     std::deque<int> heldAnswers_;
     std::condition_variable heldChanged_;
+    bool echoBoxes_ = false;
 };
 
 // The current host when it is the headless one, else null.

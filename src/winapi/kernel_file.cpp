@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -24,6 +25,11 @@
 #include "winapi/text.h"
 
 namespace {
+
+// Failure switches of winapi::testing.
+std::atomic<long long> g_writeBudget{-1};
+std::atomic<bool> g_failFlush{false};
+std::atomic<bool> g_failMove{false};
 
 // ---------------------------------------------------------------------------------------------
 // Text helpers
@@ -762,7 +768,13 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD b
         return Fail(ERROR_INVALID_PARAMETER);
     DWORD done = 0;
     while (done < bytesToWrite) {
-        ssize_t n = write(object->fd, static_cast<const char*>(buffer) + done, bytesToWrite - done);
+        size_t chunk = bytesToWrite - done;
+        const long long allowed = g_writeBudget.load();
+        if (allowed >= 0 && static_cast<long long>(chunk) > allowed)
+            chunk = static_cast<size_t>(allowed);
+        ssize_t n = chunk == 0 ? 0 : write(object->fd, static_cast<const char*>(buffer) + done, chunk);
+        if (n > 0 && allowed >= 0)
+            g_writeBudget -= n;
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -865,6 +877,8 @@ BOOL WINAPI FlushFileBuffers(HANDLE file)
     auto object = FileFromHandle(file);
     if (object == nullptr)
         return Fail(ERROR_INVALID_HANDLE);
+    if (g_failFlush)
+        return Fail(ERROR_DISK_FULL);
     if (fsync(object->fd) != 0 && errno != EINVAL)
         return Fail(ErrorFromErrno(errno));
     return TRUE;
@@ -942,6 +956,8 @@ BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags)
         return Fail(ErrorFromErrno(errno));
     if (OpenWithoutDeleteShare(from))
         return Fail(ERROR_SHARING_VIOLATION);
+    if (g_failMove)
+        return Fail(ERROR_ACCESS_DENIED);
     int result = (flags & MOVEFILE_REPLACE_EXISTING) ? rename(from.c_str(), to.c_str())
                                                      : renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
     if (result != 0 && errno == EXDEV && (flags & MOVEFILE_COPY_ALLOWED)) {
@@ -956,6 +972,14 @@ BOOL WINAPI MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags)
     }
     Cache().Forget(ParentOf(from));
     Cache().Forget(ParentOf(to));
+    if (flags & MOVEFILE_WRITE_THROUGH) {
+        // The rename itself reaches the disk only with the folder's entries.
+        const int folder = open(ParentOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            fsync(folder);
+            close(folder);
+        }
+    }
     return TRUE;
 }
 
@@ -1326,3 +1350,11 @@ BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR directoryName, ULARGE_INTEGER* freeBytesA
         totalFreeBytes->QuadPart = static_cast<ULONGLONG>(fs.f_bfree) * fs.f_frsize;
     return TRUE;
 }
+
+namespace winapi::testing {
+
+void FailFileWritesAfter(long long bytes) { g_writeBudget = bytes; }
+void FailFileFlush(bool fail) { g_failFlush = fail; }
+void FailFileMove(bool fail) { g_failMove = fail; }
+
+} // namespace winapi::testing

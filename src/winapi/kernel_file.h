@@ -170,3 +170,14 @@ std::string WindowsPathFromLinux(const std::string& linuxPath);
 bool CloseFileHandle(HANDLE handle);
 
 } // namespace winapi
+
+namespace winapi::testing {
+
+// Failure switches for the tests of crash-safe writes (process-wide; -1 / false: off). After
+// `bytes` more bytes, WriteFile writes nothing further and fails with ERROR_DISK_FULL;
+// FlushFileBuffers fails with ERROR_DISK_FULL and MoveFileExA with ERROR_ACCESS_DENIED.
+void FailFileWritesAfter(long long bytes);
+void FailFileFlush(bool fail);
+void FailFileMove(bool fail);
+
+} // namespace winapi::testing

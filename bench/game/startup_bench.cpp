@@ -1,0 +1,191 @@
+// The game executable's start and frame loop: main's work to MAIN's first step on the headless
+// host (goal <= 100 ms, the start-up's share as a counter), the same on SDL's offscreen driver
+// beside SDL's own window creation and first present (goal: at most 50 ms above it), and 10 s at
+// 60 fps of a yielding MAIN on an unchanged 800x600 screen on the real clock beside a plain SDL
+// loop presenting the same picture each tick paced by SDL_Delay (CPU share, goal < 1 % of a core;
+// CPU-time ratio, goal >= 1.5).
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+#include "authoring/sob_assembler.h"
+#include "authoring/sob_module_writer.h"
+#include "contest.h"
+#include "winapi/clock.h"
+#include "game/game_app.h"
+#include "winapi/host_headless.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
+
+double CpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+}
+
+void Write(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+// A game folder (save mode 5, 800x600) whose MAIN yields `yields` times and leaves.
+struct BenchGame {
+    std::string linux, windows;
+    BenchGame(int yields, uint8_t thread)
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tessaro-bench-XXXXXX").string();
+        linux = mkdtemp(pattern.data());
+        windows = "Z:" + linux + "/";
+        for (char& c : windows)
+            if (c == '/')
+                c = '\\';
+        SobVariableLayout layout;
+        std::vector<std::string> errors;
+        ParseSobVariables("Score 0 1 4 = 0\n", "vars", &layout, &errors);
+        Write(linux + "/SCRIPT/USER_VAR.SOB", WriteSobUserVarFile(layout));
+        std::string source;
+        for (int i = 0; i < yields; ++i)
+            source += "yield\n";
+        source += "ret\n";
+        SobAssembly assembly;
+        AssembleSob(source, "MAIN", &assembly, &errors);
+        std::vector<uint8_t> main;
+        std::string error;
+        WriteSobLinkable(assembly, false, &layout, nullptr, &main, &error);
+        Write(linux + "/SCRIPT/MAIN.SOB", main);
+        AppDescription sys = DefaultAppDescription(AppFrameOptions{});
+        sys.SetU16(kSysWidth, 800);
+        sys.SetU16(kSysHeight, 600);
+        sys.bytes[kSysSaveMode] = 5;
+        sys.bytes[kSysSingleInstance] = 0;
+        Write(linux + "/SCRIPT/KW_APP.SYS", BuildAppSys(sys));
+        AppInfo info;
+        info.name = "Bench";
+        std::vector<uint8_t> inf;
+        BuildAppInf(info, &inf);
+        Write(linux + "/SCRIPT/KW_APP.INF", inf);
+        UserCfg user;
+        SetUserBlockDefaults(user.user);
+        user.frame.gameThread = thread;
+        Write(linux + "/USER.CFG", BuildUserCfg(user));
+    }
+    ~BenchGame() { std::filesystem::remove_all(linux); }
+};
+
+// Times the start-up's share.
+class TimedGame : public CGameApp {
+public:
+    double startUpMs = 0;
+    int SetAppInfo() override
+    {
+        const auto a = Clock::now();
+        const int code = CGameApp::SetAppInfo();
+        startUpMs = Ms(a, Clock::now());
+        return code;
+    }
+};
+
+// The whole run of a game that leaves at MAIN's first step.
+double RunGame(const BenchGame& game, double* startUpMs)
+{
+    const auto a = Clock::now();
+    TimedGame app;
+    std::string line = "/L" + game.windows;
+    app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
+    if (startUpMs != nullptr)
+        *startUpMs = app.startUpMs;
+    return Ms(a, Clock::now());
+}
+
+void StartToFirstStepHeadless(benchmark::State& state)
+{
+    winapi::SetHost(std::make_unique<winapi::HeadlessHost>());
+    BenchGame game(0, 0);
+    double total = 0, startUp = 0;
+    for (auto _ : state)
+        total = RunGame(game, &startUp);
+    state.counters["total_ms"] = total;
+    state.counters["startup_ms"] = startUp;
+}
+BENCHMARK(StartToFirstStepHeadless)->Iterations(10)->Unit(benchmark::kMillisecond);
+
+// The SDL host on its offscreen driver, on the real clock (a headless host before left the virtual
+// one on) → false, with the entry skipped, when SDL cannot start.
+bool UseSdlOffscreen(benchmark::State& state)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    auto host = winapi::MakeSdlHost();
+    if (!host) {
+        state.SkipWithError("SDL has no offscreen driver");
+        return false;
+    }
+    winapi::SetHost(std::move(host));
+    winapi::UseVirtualClock(false);
+    return true;
+}
+
+void StartToFirstStepSdl(benchmark::State& state)
+{
+    if (!UseSdlOffscreen(state))
+        return;
+    BenchGame game(0, 0);
+    bench::Contest(
+        state, [&] { RunGame(game, nullptr); },
+        [] {
+            SDL_Window* w = SDL_CreateWindow("peer", 0, 0, 800, 600, SDL_WINDOW_SHOWN);
+            SDL_Surface* s = SDL_GetWindowSurface(w);
+            SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0x33, 0x66, 0xCC));
+            SDL_UpdateWindowSurface(w);
+            SDL_DestroyWindow(w);
+        },
+        5);
+}
+BENCHMARK(StartToFirstStepSdl)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// 600 frames at 60 fps on the real clock: CPU time of both sides (the contest's times are the
+// CPU milliseconds each spent).
+void TenSecondsAtSixtyFps(benchmark::State& state)
+{
+    if (!UseSdlOffscreen(state))
+        return;
+    BenchGame game(600, static_cast<uint8_t>(state.range(0)));
+    double oursCpu = 0, peerCpu = 0, oursWall = 0;
+    for (auto _ : state) {
+        const double c0 = CpuMs();
+        oursWall = RunGame(game, nullptr);
+        const double c1 = CpuMs();
+        SDL_Window* w = SDL_CreateWindow("peer", 0, 0, 800, 600, SDL_WINDOW_SHOWN);
+        SDL_Surface* s = SDL_GetWindowSurface(w);
+        for (int frame = 0; frame < 600; ++frame) {
+            SDL_Event e;
+            while (SDL_PollEvent(&e)) {
+            }
+            SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, 0x33, 0x66, 0xCC));
+            SDL_UpdateWindowSurface(w);
+            SDL_Delay(16);
+        }
+        SDL_DestroyWindow(w);
+        const double c2 = CpuMs();
+        oursCpu = c1 - c0;
+        peerCpu = c2 - c1;
+    }
+    state.counters["ours_ms"] = oursCpu;
+    state.counters["peer_ms"] = peerCpu;
+    state.counters["ratio"] = peerCpu / oursCpu;
+    state.counters["cpu_share_pct"] = 100.0 * oursCpu / oursWall;
+    state.counters["wall_ms"] = oursWall;
+}
+BENCHMARK(TenSecondsAtSixtyFps)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,321 @@
+// The system script's start and the frame loop: the frame timer decides how many script steps
+// each shown frame runs, in both threading modes; natives that wait inside a call step whole
+// frames through StepFrame.
+#include <new>
+
+#include "game/game_app.h"
+#include "natives/script_host.h"
+#include "winapi/kernel.h"
+#include "winapi/mmsystem.h"
+#include "winapi/user.h"
+
+int CGameApp::StartScriptHost()
+{
+    m_host.reset();
+    try {
+        m_host = std::make_unique<CScriptHost>();
+    } catch (const std::bad_alloc&) {
+        Message("スクリプトを実行するためのメモリを確保出来ません", 4);
+        return 1;
+    }
+    m_host->SetReadLogFolder(m_saveFolder.c_str());
+    if (m_host->LoadSystemFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", true, true) !=
+        0) {
+        Message("スクリプト初期化ファイルのロードに失敗", 4);
+        return 2;
+    }
+    m_host->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT");
+    g_pAppConfig = &m_settings.config;
+    switch (const int code = m_host->OpenScript("MAIN", nullptr)) {
+    case 0:
+        break;
+    case 1:
+        Message("メインスクリプトを開けません", 4);
+        return 3;
+    case 2:
+        Message("メインスクリプトが不正です", 4);
+        return 4;
+    case 3:
+        // A failed link: the script is damaged (the code stays that of a debug-mode script).
+        Message("メインスクリプトが不正です", 4);
+        return 5;
+    default:
+        return code + 2;
+    }
+    const bool idle = GetScreen() != nullptr && GetScreen()->HasFrameImage();
+    if (GetGameThread().IsRunning())
+        m_driver = idle ? &CGameApp::WaitTicksLockedIdle : &CGameApp::WaitTicksLocked;
+    else
+        m_driver = idle ? &CGameApp::WaitTicksIdle : &CGameApp::WaitTicks;
+    return 0;
+}
+
+int CGameApp::StepFrame()
+{
+    return m_driver != nullptr ? (this->*m_driver)() : 0;
+}
+
+int CGameApp::OnThreadStart()
+{
+    m_timer.SetCountLateFrames(m_settings.user.user[kUserCountLateFrames] != 0);
+    if (StartScriptHost() != 0) {
+        m_endCode = 1;
+        return 1;
+    }
+    return 0;
+}
+
+void CGameApp::OnThreadEnd()
+{
+    m_host.reset();
+}
+
+void CGameApp::WaitFor(uint32_t ms)
+{
+    // Never a spin: the high-resolution timer answers 0 for the last half of a frame, and
+    // Sleep(0) there would busy-wait (and never move a virtual clock). It sleeps until a
+    // millisecond before the frame is due instead, then by single milliseconds.
+    if (ms == 0 && m_timer.IsHighResolution()) {
+        const uint32_t elapsed = timeGetTime() - m_lastFrameAt;
+        const uint32_t period = m_timer.GetMsPerFrame();
+        ms = elapsed + 1 < period ? period - elapsed - 1 : 1;
+    }
+    Sleep(ms == 0 ? 1 : ms);
+}
+
+bool CGameApp::MustWaitInactive()
+{
+    if (IsActive())
+        return false;
+    return m_settings.user.stopWhenInactive != 0 || GetPendingRestore() != 0;
+}
+
+void CGameApp::ShowFrame(bool idle)
+{
+    CScopedLock guard(&GetFrameLock());
+    if (idle)
+        m_screenObject.RenderFrameImage();
+    else
+        m_screenObject.Present();
+}
+
+int CGameApp::Drive(bool idle, bool locked)
+{
+    if (!locked)
+        ShowFrame(idle);
+    for (;;) {
+        if (locked ? !GetGameThread().IsRunning() : PumpMessages(m_settings.user.user[kUserKeepMouseMoves] != 0))
+            return 0;
+        if (m_failureByte != 0 || m_interrupt != 0)
+            return 0;
+        if (MustWaitInactive()) {
+            if (locked)
+                Sleep(50);
+            else
+                WaitMessage();
+            continue;
+        }
+        if (m_timer.Tick()) {
+            m_lastFrameAt = timeGetTime();
+            if (m_syncInterval != 0)
+                Sleep(locked ? 3 : 0);
+            UpdateCursor();
+            {
+                CScopedLock guard(&GetFrameLock());
+                GetInput().Poll();
+            }
+            ShowFrame(idle);
+            const int ticks = StepsForLateFrames(m_timer.GetLateFrames(), false);
+            if (ticks == 1)
+                return -1;
+            if (m_timer.GetWaitHint() != 0)
+                Sleep(m_timer.GetWaitHint());
+            return ticks;
+        }
+        WaitFor(m_timer.GetWaitHint());
+    }
+}
+
+int CGameApp::StepsForLateFrames(int late, bool threaded)
+{
+    // Late frames become extra logic ticks; more than four are dropped rather than caught up.
+    if (late <= 0 || late > 4)
+        return 1;
+    return threaded ? 1 + late : late;
+}
+
+int CGameApp::RunSteps(int count)
+{
+    ++m_steppedFrames;
+    for (int i = 0; i < count; ++i) {
+        const uint32_t result = m_host->RunStep();
+        switch (result) {
+        case kRunEnded:
+            return -1;
+        case kRunYielded:
+            break;
+        case kRunBadScript:
+            Message("不正なスクリプトを実行しました", 4);
+            return 3;
+        case kRunJumpFailed:
+            Message("Jump命令でスクリプトのロードに失敗", 4);
+            return 4;
+        case kRunCallFailed:
+            Message("Call命令でスクリプトのロードに失敗", 4);
+            return 5;
+        default:
+            return static_cast<int>(result) + 1;
+        }
+        if (const uint8_t request = m_interrupt.exchange(0)) {
+            if (request < 3 && InterruptToMain(request - 1) != 0) {
+                Message("スクリプト割り込みに失敗しました", 4);
+                return 6;
+            }
+            return kStepInterrupted;
+        }
+    }
+    return 0;
+}
+
+int CGameApp::OnThreadFrame()
+{
+    if (m_failureByte != 0)
+        return 1;
+    if (MustWaitInactive()) {
+        Sleep(50);
+        return 0;
+    }
+    const bool idle = GetScreen() != nullptr && GetScreen()->HasFrameImage();
+    if (!m_timer.Tick()) {
+        WaitFor(m_timer.GetWaitHint());
+        return 0;
+    }
+    m_lastFrameAt = timeGetTime();
+    if (m_syncInterval != 0)
+        Sleep(3);
+    UpdateCursor();
+    {
+        CScopedLock guard(&GetFrameLock());
+        GetInput().Poll();
+    }
+    const int steps = StepsForLateFrames(m_timer.GetLateFrames(), true);
+    if (steps > 1 && m_timer.GetWaitHint() != 0)
+        Sleep(m_timer.GetWaitHint());
+    const int result = RunSteps(steps);
+    if (result == kStepInterrupted)
+        return 0;
+    if (result != 0) {
+        m_endCode = result > 0 ? result : 0;
+        return result;
+    }
+    ShowFrame(idle);
+    return 0;
+}
+
+void CGameApp::RunNoMessageLoop()
+{
+    m_timer.SetCountLateFrames(m_settings.user.user[kUserCountLateFrames] != 0);
+    if (StartScriptHost() != 0) {
+        m_endCode = 1;
+        return;
+    }
+    for (;;) {
+        const int n = StepFrame();
+        if (n == 0) {
+            // An interrupt stops the driver; it is carried out here, without a step.
+            if (const uint8_t request = m_interrupt.exchange(0)) {
+                if (request < 3 && InterruptToMain(request - 1) != 0) {
+                    Message("スクリプト割り込みに失敗しました", 4);
+                    m_endCode = 6;
+                    break;
+                }
+                continue;
+            }
+            break;
+        }
+        const int result = RunSteps(n < 0 ? 1 : n);
+        if (result != 0 && result != kStepInterrupted) {
+            m_endCode = result > 0 ? result : 0;
+            break;
+        }
+    }
+    m_host.reset();
+}
+
+int CGameApp::InterruptToMain(int flag)
+{
+    const int32_t value = m_host->SettingsFlag();
+    m_host->ResetCallStack(flag != 0 ? value : -value);
+    if (m_host->OpenScript("MAIN", nullptr) != 0)
+        return 1;
+    while (m_syncOverrides > 0)
+        PopSyncOverride();
+    while (m_timerOverrides > 0)
+        PopTimerFlagOverride();
+    return 0;
+}
+
+void CGameApp::ApplyFrameTiming(int fps)
+{
+    if (fps < 0)
+        fps = m_timer.GetMsPerFrame() != 0 ? static_cast<int>(1000 / m_timer.GetMsPerFrame()) : 60;
+    const uint8_t* user = m_settings.user.user;
+    int interval = 0;
+    if (m_canWaitVBlank) {
+        if (user[kUserSyncMode] == 2 || (user[kUserSyncMode] == 0 && m_refreshHz == 60))
+            interval = user[kUserSyncIntervalMinus1] + 1;
+    }
+    m_syncInterval = interval;
+    m_timer.SetFrameRate(fps, interval == 0 && user[kUserHighResTimer] != 0);
+    m_timer.SetFreeRunning(interval != 0);
+}
+
+int CGameApp::PushSyncOverride()
+{
+    ++m_syncOverrides;
+    uint8_t* user = m_settings.user.user;
+    if (m_syncInterval != 0 || user[kUserSyncOverrideAllowed] == 0)
+        return 0;
+    if (m_options.gameBytes[0] == 0) {
+        user[kUserSyncMode] = 2;
+        ApplyFrameTiming(-1);
+    } else {
+        m_syncInterval = 1;
+        m_forcedInterval = true;
+    }
+    return 1;
+}
+
+void CGameApp::PopSyncOverride()
+{
+    if (m_syncOverrides <= 0)
+        return;
+    if (--m_syncOverrides != 0 || m_settings.user.user[kUserSyncOverrideAllowed] == 0)
+        return;
+    if (m_forcedInterval) {
+        m_syncInterval = 0;
+        m_forcedInterval = false;
+    } else {
+        m_settings.user.user[kUserSyncMode] = m_settings.savedSyncMode;
+        ApplyFrameTiming(-1);
+    }
+}
+
+void CGameApp::PushTimerFlagOverride()
+{
+    ++m_timerOverrides;
+    if (m_timer.IsHighResolution() && m_settings.user.user[kUserHighResTimer] != 0) {
+        m_settings.user.user[kUserHighResTimer] = 0;
+        ApplyFrameTiming(-1);
+    }
+}
+
+void CGameApp::PopTimerFlagOverride()
+{
+    if (m_timerOverrides <= 0 || --m_timerOverrides != 0)
+        return;
+    if (m_settings.savedTimerFlag != 0) {
+        m_settings.user.user[kUserHighResTimer] = m_settings.savedTimerFlag;
+        ApplyFrameTiming(-1);
+    }
+}

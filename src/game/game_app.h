@@ -1,0 +1,186 @@
+// CGameApp: the game's one application object. Over the frame it reads the game's application
+// and settings files, chooses the save folder, registers the decoders, mounts the archives, and
+// writes the player's settings back at exit. main builds it on its stack and runs it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "display/app_frame.h"
+#include "display/screen.h"
+#include "display/screen_frame_link.h"
+#include "files/object_plugin_manager.h"
+#include "files/pixel_library.h"
+#include "files/sll_manager.h"
+#include "files/transition_plugin_manager.h"
+#include "game/app_files.h"
+#include "game/settings_files.h"
+#include "natives/game_app_link.h"
+#include "platform/cos_table.h"
+#include "platform/frame_timer.h"
+
+class CScriptHost;
+
+class CGameApp : public CAppFrame, public CGameAppLink {
+public:
+    CGameApp();
+    ~CGameApp() override;
+
+    // --- the frame's hooks ---
+    // The start-up → 0, 1 KW_APP.SYS unreadable, 2 KW_APP.INF unreadable, 3 USER.CFG unreadable
+    // or the player refused the folder, 4 no save folder (mode 2).
+    int SetAppInfo() override;
+    const char* GetLogFolder() override { return m_saveFolder.c_str(); }
+    // Window set-up before the main window exists → 0.
+    int OnBeforeCreateWindow() override;
+    // Device set-up after the window, input and sound enumeration: the pixel library from the
+    // program folder and the frame timing → 0.
+    int OnDevicesReady() override;
+    void OnExit(int code) override;
+    void OnExitDone(int code) override { SaveSettings(code); }
+
+    // --- the frame loop (both threading modes) ---
+    int OnThreadStart() override;
+    // → 0 go on; -1 the script ended; 1 a frame failure; 3-6 script errors (their message shown).
+    int OnThreadFrame() override;
+    void OnThreadEnd() override;
+    // The whole single-threaded game.
+    void RunNoMessageLoop() override;
+    // → 0, or 1 no memory, 2 system files, 3 MAIN cannot be opened, 4 MAIN invalid, 5 MAIN
+    // failed to link, k + 2 for other opening codes k (messages shown).
+    int StartScriptHost();
+    // Waits for and shows the next frame through the stored driver (natives that wait inside a
+    // call use it) → 0 stop, -1 one script step, 1..4 that many steps.
+    int StepFrame();
+    // The MAIN script again from the top, with ScriptBootFlg ±(the host's settings flag) by flag
+    // → 0, or 1 when MAIN cannot be opened; every sync and timer override is popped.
+    int InterruptToMain(int flag);
+    // fps < 0 keeps the timer's rate.
+    void ApplyFrameTiming(int fps);
+    int PushSyncOverride();
+    void PopSyncOverride();
+    void PushTimerFlagOverride();
+    void PopTimerFlagOverride();
+    // The return-to-title request (1) that the menu makes; the game thread carries it out.
+    void RequestInterrupt(uint8_t value) { m_interrupt = value; }
+    // The code of the error that ended the game thread (0 none).
+    int GetEndCode() const { return m_endCode; }
+    CFrameTimer& Timer() { return m_timer; }
+    CScriptHost* Host() { return m_host.get(); }
+    CScreen& ScreenObject() { return m_screenObject; }
+    // What the display answers for the frame timing (the GDI screen: no vertical blank).
+    void SetDisplayTiming(bool canWaitVerticalBlank, int refreshHz)
+    {
+        m_canWaitVBlank = canWaitVerticalBlank;
+        m_refreshHz = refreshHz;
+    }
+    int GetSyncInterval() const { return m_syncInterval; }
+    // Frames that ran script steps so far.
+    int GetSteppedFrames() const { return m_steppedFrames; }
+    // The script steps one frame runs for the timer's late-frame count.
+    static int StepsForLateFrames(int late, bool threaded);
+    int GetSyncOverrides() const { return m_syncOverrides; }
+    int GetTimerOverrides() const { return m_timerOverrides; }
+
+    // Writes USER.CFG and APP_CFG.DAT unless skip is non-zero or the save-folder mode is 5; a
+    // failure shows its message and keeps the old files.
+    void SaveSettings(int skip);
+    // → 0, or -1 for a group above 4.
+    int EnableMenuItemGroup(int group, bool enable);
+
+    // --- CGameAppLink ---
+    CControlContainer* GetMainForm() override { return nullptr; }
+    void SetUpCaption() override {}
+    void TearDownCaption() override {}
+    HWND GetMainWindow() override { return CAppFrame::GetMainWindow(); }
+    bool IsMenuFlagSet(int flag) override { return flag >= 0 && flag < 5 && m_menuGroups[flag] != 0; }
+    bool IsWindowModeAllowed() override { return (m_options.keyOptions & 4) != 0; }
+    // The frame's pause and resume operations around a synchronous command.
+    void PauseForCommand() override { OnPause(); }
+    void ResumeAfterCommand() override { OnResume(); }
+
+    // --- state (tests and the layers above read it) ---
+    const std::string& GetSaveFolder() const { return m_saveFolder; }
+    SettingsState& Settings() { return m_settings; }
+    AppConfig& Config() { return m_settings.config; }
+    uint8_t* UserBlock() { return m_settings.user.user; }
+    const AppDescription& Description() const { return m_description; }
+    const AppInfo& Info() const { return m_info; }
+    uint8_t SaveMode() const { return m_description.bytes[kSysSaveMode]; }
+    uint8_t GetInstallInfo() const { return m_installInfo; }
+    const std::string& GetInstallSourcePath() const { return m_installSource; }
+    uint8_t GetMenuGroupFlag(int group) const { return m_menuGroups[group]; }
+    uint8_t GetFailureByte() const { return m_failureByte; }
+    void SetFailureByte(uint8_t value) { m_failureByte = value; }
+    // The display flag that a user block with sync mode 0 sets.
+    bool SyncDisplayFlag() const { return m_syncDisplayFlag; }
+    // Whether the display can change modes itself (false on the GDI screen).
+    void SetDisplayCapable(bool capable) { m_displayCapable = capable; }
+    bool DirectDrawResolutionChange() const { return m_ddrawResolution; }
+    CSllManager& SoundDecoders() { return m_soundDecoders; }
+    int MountedPatches() const { return m_patches; }
+
+private:
+    int LoadAppFiles();
+    int PrepareUserFolder(const std::string& folder);
+    int LoadUserCfg(const std::string& folder);
+    int ChooseSaveFolder(std::string* folder, bool* chosen);
+    void ReadInstallRecord();
+    void ApplyDisplayOptions();
+    std::string SaveFolderName() const;
+    std::string UserCfgFolder() const;
+    bool LoadGameFile(const char* name, std::vector<uint8_t>* out);
+    void Message(const char* utf8, uint8_t icon);
+    void MessageWithFolder(const char* utf8Format, const std::string& folder, uint8_t icon);
+    bool AskWithFolder(const char* utf8Format, const std::string& folder);
+
+    // The frame drivers: idle = the screen shows its frame image; locked = the game thread's.
+    int WaitTicks() { return Drive(false, false); }
+    int WaitTicksIdle() { return Drive(true, false); }
+    int WaitTicksLocked() { return Drive(false, true); }
+    int WaitTicksLockedIdle() { return Drive(true, true); }
+    int Drive(bool idle, bool locked);
+    void ShowFrame(bool idle);
+    bool MustWaitInactive();
+    void WaitFor(uint32_t ms);
+    // Runs count steps → 0 go on, kStepInterrupted, -1 ended, or an error code.
+    int RunSteps(int count);
+    static constexpr int kStepInterrupted = 100;
+
+    CScreen m_screenObject;
+    CScreenFrameLink m_screenLink{&m_screenObject};
+    std::unique_ptr<CScriptHost> m_host;
+    CFrameTimer m_timer{60, false};
+    int (CGameApp::*m_driver)() = nullptr;
+    std::atomic<uint8_t> m_interrupt{0};
+    int m_endCode = 0;
+    uint32_t m_lastFrameAt = 0;  // timeGetTime of the last frame that was due
+    std::atomic<int> m_steppedFrames{0};
+    int m_syncOverrides = 0;
+    int m_timerOverrides = 0;
+    int m_syncInterval = 0;
+    bool m_forcedInterval = false;
+    bool m_canWaitVBlank = false;
+    int m_refreshHz = 60;
+    SettingsState m_settings;
+    AppDescription m_description;
+    AppInfo m_info;
+    std::string m_saveFolder;     // ends in a backslash
+    std::string m_userFolder;     // the folder USER.CFG was read from (modes 0, 2, 3, 4), with '\'
+    uint8_t m_menuGroups[5] = {1, 0, 0, 0, 1};
+    uint8_t m_installInfo = 0;
+    std::string m_installSource;
+    uint8_t m_failureByte = 0;
+    bool m_syncDisplayFlag = false;
+    bool m_displayCapable = false;
+    bool m_ddrawResolution = false;
+    int m_patches = 0;
+    CCosTable m_cosTable;
+    std::unique_ptr<CPixelLibrary> m_pixelLibrary;
+    CSllManager m_soundDecoders;
+    CTransitionPluginManager m_transitions;
+    CObjectPluginManager m_objectKinds;
+};
+
+// The application, while it exists.
+extern CGameApp* g_pTheGameApp;

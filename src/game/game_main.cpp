@@ -1,0 +1,58 @@
+#include "game/game_main.h"
+
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "game/game_app.h"
+#include "raster/pixel_lib.h"
+#include "winapi/host_headless.h"
+#include "winapi/kernel.h"
+#include "winapi/text.h"
+
+bool GameCommandLine(const char* argument, std::string* commandLine)
+{
+    if (argument == nullptr) {
+        commandLine->clear();
+        return true;
+    }
+    if (argument[0] == '/' && (argument[1] == 'L' || argument[1] == 'l')) {
+        *commandLine = argument;
+        return true;
+    }
+    char resolved[PATH_MAX];
+    struct stat st {};
+    if (realpath(argument, resolved) == nullptr || stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    std::string sjis;
+    if (!winapi::Utf8ToSjisChecked(resolved, &sjis))
+        return false;
+    std::string path = winapi::WindowsPathFromLinux(resolved);
+    if (path.back() != '\\')
+        path += '\\';
+    *commandLine = "/L" + path;
+    return true;
+}
+
+int GameMain(int argc, char** argv)
+{
+    std::string commandLine;
+    if (argc > 2 || !GameCommandLine(argc == 2 ? argv[1] : nullptr, &commandLine)) {
+        std::fprintf(stderr, "usage: tessaro [GAME FOLDER]\n"
+                             "  GAME FOLDER  an existing folder whose name has a Shift-JIS form (default: the program's)\n");
+        return kExitUsage;
+    }
+    RegisterPixelLibraryModule();
+    if (winapi::HeadlessHost* host = winapi::CurrentHeadlessHost())
+        host->SetEchoMessageBoxes(true);
+    int status;
+    {
+        CGameApp app;
+        status = app.Run(nullptr, nullptr, commandLine.data(), SW_SHOWNORMAL);
+        if (status == 0 && app.GetEndCode() > 0)
+            status = kExitGameError + app.GetEndCode();
+    }
+    return status;
+}

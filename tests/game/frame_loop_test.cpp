@@ -1,0 +1,222 @@
+// The frame loop in both threading modes on the headless host: a yielding MAIN runs a frame per
+// yield and ends with 0; script errors give their messages and exit codes; the step counts of late
+// frames; the frame timing and the overrides.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "authoring/sob_assembler.h"
+#include "authoring/sob_module_writer.h"
+#include "files/path_utils.h"
+#include "files/temp_folder.h"
+#include "game/game_app.h"
+#include "game/game_main.h"
+#include "natives/script_host.h"
+#include "winapi/host_headless.h"
+
+namespace {
+
+std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
+
+// Fails the program instead of letting a deadlock hang the suite.
+struct Watchdog {
+    std::atomic<bool> done{false};
+    std::thread thread;
+    Watchdog()
+        : thread([this] {
+              for (int i = 0; i < 600 && !done; ++i)
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              if (!done) {
+                  std::fprintf(stderr, "watchdog: the game did not end\n");
+                  std::abort();
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        done = true;
+        thread.join();
+    }
+};
+
+// A game folder (save mode 5) whose scripts are given as assembler source.
+struct ScriptGame {
+    TempFolder dir;
+    SobVariableLayout layout;
+    explicit ScriptGame(uint8_t thread)
+    {
+        std::vector<std::string> errors;
+        EXPECT_TRUE(ParseSobVariables("Score 0 1 4 = 0\n", "vars", &layout, &errors));
+        dir.Write("SCRIPT/USER_VAR.SOB", Str(WriteSobUserVarFile(layout)));
+        AppDescription sys = DefaultAppDescription(AppFrameOptions{});
+        sys.bytes[kSysSaveMode] = 5;
+        sys.bytes[kSysSingleInstance] = 0;
+        dir.Write("SCRIPT/KW_APP.SYS", Str(BuildAppSys(sys)));
+        AppInfo info;
+        info.name = "LoopTest";
+        std::vector<uint8_t> inf;
+        BuildAppInf(info, &inf);
+        dir.Write("SCRIPT/KW_APP.INF", Str(inf));
+        UserCfg user;
+        SetUserBlockDefaults(user.user);
+        user.frame.gameThread = thread;
+        dir.Write("USER.CFG", Str(BuildUserCfg(user)));
+    }
+    void Module(const std::string& name, const std::string& source)
+    {
+        SobAssembly assembly;
+        std::vector<std::string> errors;
+        ASSERT_TRUE(AssembleSob(source, name, &assembly, &errors)) << (errors.empty() ? "" : errors[0]);
+        std::vector<uint8_t> bytes;
+        std::string error;
+        ASSERT_TRUE(WriteSobLinkable(assembly, false, &layout, nullptr, &bytes, &error)) << error;
+        dir.Write("SCRIPT/" + name + ".SOB", Str(bytes));
+    }
+    // Runs the game → Run's code; frames and end code through the pointers.
+    int Run(int* frames, int* endCode)
+    {
+        Watchdog watchdog;
+        CGameApp app;
+        std::string line = "/L" + dir.Windows();
+        const int code = app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
+        *frames = app.GetSteppedFrames();
+        *endCode = app.GetEndCode();
+        return code;
+    }
+};
+
+} // namespace
+
+TEST(FrameLoop, AYieldingMainRunsAFramePerYieldInBothModes)
+{
+    for (uint8_t thread : {0, 1}) {
+        SCOPED_TRACE(thread ? "threaded" : "single-threaded");
+        ScriptGame game(thread);
+        game.Module("MAIN", "yield\nyield\nyield\nyield\nyield\nret\n");
+        int frames = 0, end = 0;
+        EXPECT_EQ(0, game.Run(&frames, &end));
+        EXPECT_EQ(0, end);
+        EXPECT_EQ(6, frames);  // five yields, then the frame that ends
+    }
+}
+
+TEST(FrameLoop, ScriptErrorsGiveTheirMessagesAndCodes)
+{
+    struct Case {
+        const char* source;
+        const char* message;
+        int endCode;
+    };
+    // SUB exists so that a jump to it loads; NONE does not.
+    const Case cases[] = {
+        {"ncall native 1, sub, res\nyield\nret\n", "不正なスクリプトを実行しました", 3},
+        {"ncall native 1, missing, res\nret\n", "Jump命令でスクリプトのロードに失敗", 4},
+        {"ncall native 0, missing, res\nyield\nret\n", "Call命令でスクリプトのロードに失敗", 5},
+    };
+    const std::string data = ".data\nres: .word 0\nsub: .word subname\nmissing: .word nonename\n"
+                             "subname: .sjis \"SUB\"\nnonename: .sjis \"NONE\"\n";
+    auto* host = winapi::CurrentHeadlessHost();
+    for (uint8_t thread : {0, 1}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << c.message << (thread ? " threaded" : " single"));
+            ScriptGame game(thread);
+            game.Module("MAIN", c.source + data);
+            game.Module("SUB", "yield\nret\n");
+            const size_t before = host->MessageBoxes().size();
+            int frames = 0, end = 0;
+            EXPECT_EQ(0, game.Run(&frames, &end));
+            EXPECT_EQ(c.endCode, end);
+            const auto boxes = host->MessageBoxes();
+            ASSERT_GT(boxes.size(), before);
+            EXPECT_EQ(c.message, boxes[before].text);
+        }
+    }
+    // MAIN missing: the script cannot start.
+    ScriptGame game(0);
+    int frames = 0, end = 0;
+    EXPECT_EQ(0, game.Run(&frames, &end));
+    EXPECT_EQ(1, end);
+}
+
+TEST(FrameLoop, LateFramesBecomeExtraSteps)
+{
+    const int late[] = {0, 1, 4, 5};
+    const int single[] = {1, 1, 4, 1};
+    const int threaded[] = {1, 2, 5, 1};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(single[i], CGameApp::StepsForLateFrames(late[i], false)) << late[i];
+        EXPECT_EQ(threaded[i], CGameApp::StepsForLateFrames(late[i], true)) << late[i];
+    }
+}
+
+TEST(FrameLoop, FrameTimingAndOverrides)
+{
+    struct Case {
+        uint8_t syncMode;
+        int hz;
+        bool vblank;
+        int interval;
+    };
+    const Case cases[] = {
+        {0, 60, true, 1}, {0, 75, true, 0}, {1, 60, true, 0}, {2, 75, true, 1},
+        {0, 60, false, 0}, {2, 60, false, 0}, {1, 75, false, 0},
+    };
+    for (const Case& c : cases) {
+        CGameApp app;
+        app.UserBlock()[kUserSyncMode] = c.syncMode;
+        app.SetDisplayTiming(c.vblank, c.hz);
+        app.ApplyFrameTiming(60);
+        EXPECT_EQ(c.interval, app.GetSyncInterval()) << int(c.syncMode) << " " << c.hz << " " << c.vblank;
+        EXPECT_EQ(c.interval == 0, app.Timer().IsHighResolution());
+    }
+    // A sync override forces sync mode 2 and pops back to the saved mode.
+    CGameApp app;
+    app.SetDisplayTiming(true, 75);
+    app.Settings().savedSyncMode = 1;
+    app.UserBlock()[kUserSyncMode] = 1;
+    app.ApplyFrameTiming(60);
+    EXPECT_EQ(1, app.PushSyncOverride());
+    EXPECT_EQ(1, app.GetSyncInterval());
+    EXPECT_EQ(0, app.PushSyncOverride());  // nested: nothing more to change
+    app.PopSyncOverride();
+    EXPECT_EQ(1, app.GetSyncInterval());
+    app.PopSyncOverride();
+    EXPECT_EQ(0, app.GetSyncInterval());
+    EXPECT_EQ(1, app.UserBlock()[kUserSyncMode]);
+    // The timer override drops the high-resolution timer until the last pop.
+    EXPECT_TRUE(app.Timer().IsHighResolution());
+    app.PushTimerFlagOverride();
+    EXPECT_FALSE(app.Timer().IsHighResolution());
+    app.PopTimerFlagOverride();
+    EXPECT_TRUE(app.Timer().IsHighResolution());
+}
+
+// Return to the title: MAIN again from the top with a negative boot value, every override popped;
+// a MAIN that can no longer be opened answers 1.
+TEST(FrameLoop, InterruptReopensMainAndPopsTheOverrides)
+{
+    ScriptGame game(0);
+    game.Module("MAIN", "yield\nret\n");
+    CGameApp app;
+    SetBaseFolder(game.dir.Windows().c_str());
+    ASSERT_EQ(0, app.SetAppInfo());
+    ASSERT_EQ(0, app.StartScriptHost());
+    app.Host()->SetSettingsFlag(7);
+    app.SetDisplayTiming(true, 75);
+    app.PushSyncOverride();
+    app.PushSyncOverride();
+    app.PushTimerFlagOverride();
+    EXPECT_EQ(0, app.InterruptToMain(0));
+    EXPECT_EQ(-7, app.Host()->BootFlag());
+    EXPECT_EQ(0, app.GetSyncOverrides());
+    EXPECT_EQ(0, app.GetTimerOverrides());
+    EXPECT_EQ(0, app.InterruptToMain(1));
+    EXPECT_EQ(7, app.Host()->BootFlag());
+    std::filesystem::remove(game.dir.Linux("SCRIPT/MAIN.SOB"));
+    EXPECT_EQ(1, app.InterruptToMain(0));
+}

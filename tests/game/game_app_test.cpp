@@ -1,0 +1,45 @@
+// The application object's small operations: menu item groups and the exit messages.
+#include <gtest/gtest.h>
+
+#include "game/game_app.h"
+#include "winapi/host_headless.h"
+
+TEST(GameApp, EnableMenuItemGroup)
+{
+    CGameApp app;
+    struct Step {
+        int group;
+        bool enable;
+        int result;
+        uint8_t flags[5];  // afterwards
+    };
+    const Step steps[] = {
+        {0, false, 0, {0, 0, 0, 0, 1}}, {0, false, 0, {0, 0, 0, 0, 1}}, {1, true, 0, {0, 1, 0, 0, 1}},
+        {3, true, 0, {0, 1, 0, 1, 1}},  {4, false, 0, {0, 1, 0, 1, 0}}, {5, true, -1, {0, 1, 0, 1, 0}},
+        {-1, true, -1, {0, 1, 0, 1, 0}},
+    };
+    for (const Step& s : steps) {
+        EXPECT_EQ(s.result, app.EnableMenuItemGroup(s.group, s.enable)) << s.group;
+        for (int g = 0; g < 5; ++g)
+            EXPECT_EQ(s.flags[g], app.GetMenuGroupFlag(g)) << s.group << " flag " << g;
+    }
+}
+
+TEST(GameApp, ExitMessagesByFailureByte)
+{
+    auto* host = winapi::CurrentHeadlessHost();
+    ASSERT_NE(nullptr, host);
+    const char* const expected[] = {nullptr, "描画オブジェクトのリストアに失敗", "画面モード切替に失敗", nullptr};
+    for (uint8_t byte = 0; byte < 4; ++byte) {
+        CGameApp app;
+        app.SetFailureByte(byte);
+        const size_t before = host->MessageBoxes().size();
+        app.OnExit(0);
+        const auto boxes = host->MessageBoxes();
+        ASSERT_EQ(before + (expected[byte] ? 1 : 0), boxes.size()) << int(byte);
+        if (expected[byte] != nullptr) {
+            EXPECT_EQ(expected[byte], boxes.back().text);
+            EXPECT_EQ(static_cast<UINT>(MB_ICONHAND), boxes.back().type & 0xF0u);
+        }
+    }
+}
