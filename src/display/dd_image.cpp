@@ -16,24 +16,6 @@
 
 namespace {
 
-// Device key of (r, g, b) in a format: the index r for 8 bits or fewer, else each channel cut to
-// its bits and placed at its shift (channels the format lacks left out).
-DWORD PackKey(const CPixelFormatDesc& desc, BYTE r, BYTE g, BYTE b)
-{
-    if (desc.bits <= 8) {
-        return r;
-    }
-    const BYTE value[3] = {r, g, b};
-    DWORD key = 0;
-    for (int i = 0; i < 3; ++i) {
-        if (desc.maskBits[i] == 0 || desc.maskBits[i] > 8 || desc.shift[i] >= 32) {
-            continue;
-        }
-        key |= (static_cast<DWORD>(value[i]) >> (8 - desc.maskBits[i])) << desc.shift[i];
-    }
-    return key;
-}
-
 HRESULT SetSourceKey(IDirectDrawSurface7* surface, DWORD key)
 {
     DDCOLORKEY ck{key, key};
@@ -322,7 +304,7 @@ int CDDImage::SetColorKeyRgb(BYTE r, BYTE g, BYTE b)
     if (::GetPixelFormatCode(m_surface, &desc, nullptr) == 0) {
         return 2;
     }
-    const DWORD key = PackKey(desc, r, g, b);
+    const DWORD key = PackColorKey(desc, r, g, b);
     if (SetSourceKey(m_surface, key) != DD_OK) {
         return 3;
     }

@@ -1,4 +1,4 @@
-// Off-screen surfaces of the surface objects; see device_surface_create.h.
+// Off-screen surfaces of the surface objects and their keys; see device_surface_create.h.
 #include "display/device_surface_create.h"
 
 #include "raster/dib_convert.h"
@@ -69,4 +69,22 @@ uint32_t OpaqueFormat(uint32_t code)
         return kPixelX1R5G5B5;
     }
     return code == kPixelA8R8G8B8 ? kPixelX8R8G8B8 : code;
+}
+
+// Device key of (r, g, b) in a format: the index r for 8 bits or fewer, else each channel cut to
+// its bits and placed at its shift (channels the format lacks left out).
+DWORD PackColorKey(const CPixelFormatDesc& desc, BYTE r, BYTE g, BYTE b)
+{
+    if (desc.bits <= 8) {
+        return r;
+    }
+    const BYTE value[3] = {r, g, b};
+    DWORD key = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (desc.maskBits[i] == 0 || desc.maskBits[i] > 8 || desc.shift[i] >= 32) {
+            continue;
+        }
+        key |= (static_cast<DWORD>(value[i]) >> (8 - desc.maskBits[i])) << desc.shift[i];
+    }
+    return key;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "display/display_device.h"
+#include "raster/device_blit.h"
 
 // Creates a width x height off-screen surface (a texture when asked; then `format` is required)
 // in system memory when asked, else textures are managed on a hardware device and in system memory
@@ -15,3 +16,7 @@ int CreateDeviceSurface(CDisplayDevice* device, LONG width, LONG height, bool sy
 
 // A plain surface's format code: 1555 recorded as 555 and 8888 as x888, others as they are.
 uint32_t OpaqueFormat(uint32_t code);
+
+// (r, g, b) as a colour key in a format: r itself (an index) at 8 bits or fewer, else each channel
+// cut to its top bits and placed at its shift (channels the format lacks left out).
+DWORD PackColorKey(const CPixelFormatDesc& desc, BYTE r, BYTE g, BYTE b);

@@ -26,6 +26,7 @@ class CSurfaceSprite;
 class CSurfaceSprite10;
 class CDDImage;
 class CBlankSurface;
+class CCanvasSurface;
 
 // Display modes.
 enum : uint8_t {
@@ -145,6 +146,8 @@ public:
     int CreateDDImage(CDDImage** out, LONG width, LONG height, bool systemMemory);
     int CreateDDImageFromFile(CDDImage** out, const char* name, const void* data, uint32_t size, bool systemMemory);
     int CreateBlankSurface(CBlankSurface** out);
+    // CCanvasSurface::Create; no memory 4.
+    int CreateCanvasSurface(CCanvasSurface** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already
     // listed.
     int AdoptSurface(CSurface* surface);

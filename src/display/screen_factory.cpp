@@ -2,6 +2,7 @@
 #include "display/screen.h"
 
 #include "display/blank_surface.h"
+#include "display/canvas_surface.h"
 #include "display/dd_image.h"
 #include "display/surface_sprite.h"
 #include "drawing/primitive_object.h"
@@ -83,6 +84,13 @@ int CScreen::CreateDDImageFromFile(CDDImage** out, const char* name, const void*
 int CScreen::CreateBlankSurface(CBlankSurface** out)
 {
     return MakeSurface(out, 1, [](CBlankSurface*) { return 0; });
+}
+
+int CScreen::CreateCanvasSurface(CCanvasSurface** out, LONG width, LONG height, int bitsPerPixel, int sceneMode)
+{
+    return MakeSurface(out, 4, [&](CCanvasSurface* canvas) {
+        return canvas->Create(width, height, bitsPerPixel, sceneMode);
+    });
 }
 
 int CScreen::CreateSurfaceSprite(CSurfaceSprite** out, LONG width, LONG height, int bitsPerPixel, int sceneMode)

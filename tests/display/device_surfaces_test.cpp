@@ -1,10 +1,12 @@
-// The DirectDraw image: pictures made by ImageMagick and tessaro-tool's ELG encoder loaded from
+// The surfaces on the display device. The DirectDraw image: pictures made by ImageMagick and tessaro-tool's ELG encoder loaded from
 // memory in each display depth equal convert's pixels packed into the surface's format; colour
-// keys per format; bad ELG data; a loss followed by Restore gives back each kind of image.
+// keys per format; bad ELG data; a loss followed by Restore gives back each kind of image. The
+// blank surface comes back black; the canvas surface copies only what changed.
 #include <gtest/gtest.h>
 
 #include "../files/gll_test_support.h"
 #include "display/blank_surface.h"
+#include "display/canvas_surface.h"
 #include "display/dd_image.h"
 #include "files/gll_manager.h"
 #include "raster/dib_convert.h"
@@ -292,6 +294,75 @@ TEST_F(DDImageTest, BlankSurfaceIsBlackAndComesBackBlack)
             EXPECT_EQ(v & 0xFFFFFFu, 0u) << x << "," << y;
         }
     blank.GetDeviceSurface()->Unlock(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+uint32_t SurfacePixel32(IDirectDrawSurface7* surface, LONG x, LONG y)
+{
+    DDSURFACEDESC2 locked{};
+    locked.dwSize = sizeof(locked);
+    if (surface->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr) != DD_OK)
+        return 0xDEADBEEF;
+    uint32_t v;
+    std::memcpy(&v, static_cast<BYTE*>(locked.lpSurface) + y * locked.lPitch + x * 4, 4);
+    surface->Unlock(nullptr);
+    return v & 0xFFFFFFu;
+}
+
+TEST_F(DDImageTest, CanvasSurfaceCopiesOnlyWhatChangedAndComesBackWhole)
+{
+    SetDepth(32);
+    for (uint8_t withDc : {0, 1}) {
+        g_bCanvasImageDC = withDc;
+        CCanvasSurface canvas;
+        ASSERT_EQ(canvas.Create(16, 8, 32, 0), 0);
+        EXPECT_EQ(canvas.GetKind(), kSurfaceCanvas);
+        EXPECT_EQ(canvas.GetPixelFormatCode(), kPixelX8R8G8B8);
+        CImage* image = canvas.GetImage();
+        image->SetChanged(false);
+        image->GetUpdateRegion()->Reset();
+        const RECT r{2, 1, 5, 4};
+        ASSERT_TRUE(image->CDibSurface::FillRect(255, 0, 0, &r, nullptr));
+        image->MarkChanged(r);
+        // Paint outside the tracked rectangle too: it must not travel.
+        RECT other{10, 5, 12, 7};
+        image->CDibSurface::FillRect(0, 255, 0, &other, nullptr);
+        EXPECT_EQ(canvas.Update(true), 0) << int(withDc);
+        EXPECT_EQ(SurfacePixel32(canvas.GetDeviceSurface(), 3, 2), 0xFF0000u);
+        EXPECT_EQ(SurfacePixel32(canvas.GetDeviceSurface(), 11, 6), 0u);
+        EXPECT_EQ(canvas.Update(true), -1);
+
+        ASSERT_EQ(canvas.SetColorKeyRgb(255, 0, 255), 0);
+        winapi::ddraw_testing::LoseAllSurfaces();
+        ASSERT_EQ(canvas.Restore(true), 0);
+        EXPECT_EQ(SurfacePixel32(canvas.GetDeviceSurface(), 3, 2), 0xFF0000u);
+        EXPECT_EQ(SurfacePixel32(canvas.GetDeviceSurface(), 11, 6), 0x00FF00u) << "the whole image came back";
+        EXPECT_EQ(canvas.GetColorKey(), 0xFF00FFu);
+        EXPECT_EQ(canvas.ClearColorKey(), 0);
+        EXPECT_EQ(canvas.GetColorKey(), kNoColorKey);
+    }
+    g_bCanvasImageDC = 0;
+}
+
+TEST_F(DDImageTest, CanvasSurfaceKeysAndRefusals)
+{
+    SetDepth(16);
+    CCanvasSurface canvas;
+    ASSERT_EQ(canvas.Create(4, 4, 32, 0), 0);
+    ASSERT_EQ(canvas.SetColorKeyRgb(255, 0, 255), 0);
+    EXPECT_EQ(canvas.GetColorKey(), 0xF81Fu);
+    RECT corner{0, 0, 1, 1};
+    canvas.GetImage()->CDibSurface::FillRect(255, 255, 255, &corner, nullptr);
+    EXPECT_EQ(canvas.SetColorKeyAt(0, 0), 0) << "opaque white is a pixel like any other";
+    EXPECT_EQ(canvas.GetColorKey(), 0xFFFFu);
+    EXPECT_EQ(canvas.SetColorKeyAt(4, 0), 1);
+    g_pSurfaceDisplayDevice = nullptr;
+    CCanvasSurface orphan;
+    EXPECT_EQ(orphan.Create(4, 4, 32, 0), 1);
+    EXPECT_EQ(orphan.GetDeviceSurface(), nullptr);
 }
 
 } // namespace
