@@ -3,20 +3,18 @@
 // was made from (file name, loaded bytes or fill colour) so Restore can rebuild it after a loss.
 #pragma once
 
+#include "display/dd_keyed_surface.h"
 #include "display/display_device.h"
-#include "raster/device_blit.h"
-#include "raster/device_surface.h"
 
 #include <vector>
 
-class CDDImage : public CDeviceSurface {
+class CDDImage : public CDDKeyedSurface {
 public:
     // A non-null device becomes g_pSurfaceDisplayDevice.
     explicit CDDImage(CDisplayDevice* device = nullptr);
     ~CDDImage() override;
 
     uint8_t GetKind() const override { return kSurfaceDDImage; }
-    IDirectDrawSurface7* GetDirectDrawSurface() const override { return m_surface; }
     uint32_t GetPixelFormatCode() const override { return m_format; }
 
     // 0; 1 no display device, a size below 1 or a texture without a pixel format; 2 no DirectDraw
@@ -29,39 +27,23 @@ public:
     int Load(const char* name, const void* data, uint32_t size, bool systemMemory);
     // 0; 1 no surface; 2 the fill failed. Restore then refills instead of reloading.
     int FillColor(BYTE r, BYTE g, BYTE b);
-    // The pixel's raw value (alpha removed above 8 bits); -1 outside, no surface or lock failed.
-    int64_t GetPixelValue(LONG x, LONG y) const;
     void Release();
 
-    // 0; 1 no surface; 2 format unreadable; 3 DirectDraw refused.
-    int SetColorKeyRgb(BYTE r, BYTE g, BYTE b) override;
-    // 0; 1 the pixel could not be read; 2 DirectDraw refused.
-    int SetColorKeyAt(LONG x, LONG y) override;
-    // The key in the surface's own format; kNoColorKey = none.
-    DWORD GetColorKey() const override { return m_deviceKey; }
     // 0; 1 no surface; 2 DirectDraw refused.
     int ClearColorKey() override;
     // 0 usable; 1 reload failed; 2 no memory; 3 create failed; 4 fill failed; 5 and 6 the key
     // could not be set again.
     int Restore(bool onlyIfLost) override;
-    bool ClipRectToSize(const RECT* r) override;
-    bool ClipRectToBounds(RECT* r) const override;
 
     bool InVideoMemory() const { return m_inVideoMemory; }
 
 private:
     int LoadBytes(const char* name, const BYTE* bytes, DWORD count, bool systemMemory);
     int LoadElgDirect(const BYTE* bytes, DWORD count);
-    void ReleaseSurface();
-    void ResetKeys();
 
-    IDirectDrawSurface7* m_surface = nullptr;
     std::vector<char> m_fileName;      // with its terminator; empty for memory and blank images
     std::vector<BYTE> m_loadedData;    // bytes loaded from memory, for Restore
     uint32_t m_format = 0;
-    LONG m_keyX = -1;
-    LONG m_keyY = -1;
-    DWORD m_deviceKey = kNoColorKey;
     DWORD m_fillColor = kNoColorKey;
     bool m_systemMemory = false;
     bool m_inVideoMemory = false;

@@ -26,6 +26,8 @@ class CSurfaceSprite;
 class CSurfaceSprite10;
 class CDDImage;
 class CBlankSurface;
+class CDDSurface;
+class CFont;
 class CCanvasSurface;
 
 // Display modes.
@@ -146,6 +148,8 @@ public:
     int CreateDDImage(CDDImage** out, LONG width, LONG height, bool systemMemory);
     int CreateDDImageFromFile(CDDImage** out, const char* name, const void* data, uint32_t size, bool systemMemory);
     int CreateBlankSurface(CBlankSurface** out);
+    // CDDSurface::SetText (null font: the default font); no memory 2.
+    int CreateDDSurface(CDDSurface** out, const char* text, CFont* font);
     // CCanvasSurface::Create; no memory 4.
     int CreateCanvasSurface(CCanvasSurface** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already

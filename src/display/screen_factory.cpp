@@ -4,6 +4,7 @@
 #include "display/blank_surface.h"
 #include "display/canvas_surface.h"
 #include "display/dd_image.h"
+#include "display/dd_surface.h"
 #include "display/surface_sprite.h"
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
@@ -79,6 +80,11 @@ int CScreen::CreateDDImageFromFile(CDDImage** out, const char* name, const void*
                                    bool systemMemory)
 {
     return MakeSurface(out, 7, [&](CDDImage* image) { return image->Load(name, data, size, systemMemory); });
+}
+
+int CScreen::CreateDDSurface(CDDSurface** out, const char* text, CFont* font)
+{
+    return MakeSurface(out, 2, [&](CDDSurface* surface) { return surface->SetText(text, font); });
 }
 
 int CScreen::CreateBlankSurface(CBlankSurface** out)

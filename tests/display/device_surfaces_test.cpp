@@ -8,7 +8,12 @@
 #include "display/blank_surface.h"
 #include "display/canvas_surface.h"
 #include "display/dd_image.h"
+#include "display/dd_surface.h"
+#include "drawing/gdi_font.h"
+#include "raster/image.h"
+#include "winapi/text.h"
 #include "files/gll_manager.h"
+#include "raster/device_blit.h"
 #include "raster/dib_convert.h"
 #include "winapi/ddraw_testing.h"
 #include "winapi/host_headless.h"
@@ -363,6 +368,65 @@ TEST_F(DDImageTest, CanvasSurfaceKeysAndRefusals)
     CCanvasSurface orphan;
     EXPECT_EQ(orphan.Create(4, 4, 32, 0), 1);
     EXPECT_EQ(orphan.GetDeviceSurface(), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// The text surface holds what the font itself draws on its background (32-bit mode: exact), with
+// the background as key for a transparent font, and draws it again after a loss.
+TEST_F(DDImageTest, TextSurfaceEqualsTheFontsOwnDrawing)
+{
+    SetDepth(32);
+    const char* text = "Ab";
+    for (uint8_t antialias : {0, 2}) {
+        CGdiFont font;
+        ASSERT_EQ(font.SetFont(16, 0, 0, winapi::Sjis("ＭＳ ゴシック")), 0);
+        font.SetAntialias(antialias);
+        font.SetTextColor(250, 240, 10);
+        font.SetBackground(1, 0, 0, 64);
+        CDDSurface surface;
+        EXPECT_EQ(surface.SetText(nullptr, &font), 1);
+        ASSERT_EQ(surface.SetText(text, &font), 0) << int(antialias);
+        EXPECT_EQ(surface.GetKind(), kSurfaceDDSurface);
+        EXPECT_EQ(surface.GetColorKey(), 0x000040u);
+
+        SIZE size{};
+        int32_t ox = 0, oy = 0;
+        font.MeasureString(text, &size, &ox, &oy, 1, nullptr);
+        ASSERT_EQ(surface.GetWidth(), size.cx);
+        ASSERT_EQ(surface.GetHeight(), size.cy);
+        CImage reference;
+        ASSERT_EQ(reference.Create(size.cx, size.cy, 32, kImageWithDc), 0);
+        reference.CDibSurface::FillRect(0, 0, 64, nullptr, nullptr);
+        if (antialias == 0) {
+            font.SetBackground(1, 0, 0, 0);
+            ASSERT_EQ(font.DrawToDib(reference.GetDc(), -ox, -oy, text), 0);
+            font.SetBackground(1, 0, 0, 64);
+        } else {
+            font.SetBackground(0, 0, 0, 64);
+            ASSERT_EQ(font.DrawText(&reference, -ox, -oy, text, nullptr, nullptr), 0);
+            font.SetBackground(1, 0, 0, 64);
+        }
+        auto expectPicture = [&](const char* when) {
+            int differing = 0;
+            bool anyText = false;
+            for (LONG y = 0; y < size.cy; ++y)
+                for (LONG x = 0; x < size.cx; ++x) {
+                    const auto want = static_cast<uint32_t>(reference.GetPixel(x, y)) & 0xFFFFFFu;
+                    anyText |= want != 0x40u;
+                    differing += surface.GetPixelValue(x, y) != static_cast<int64_t>(want);
+                }
+            EXPECT_TRUE(anyText) << when;
+            EXPECT_EQ(differing, 0) << when << " antialias " << int(antialias);
+        };
+        expectPicture("drawn");
+        winapi::ddraw_testing::LoseAllSurfaces();
+        ASSERT_EQ(surface.Restore(true), 0);
+        expectPicture("restored");
+        EXPECT_EQ(surface.GetColorKey(), 0x000040u);
+    }
 }
 
 } // namespace
