@@ -58,10 +58,7 @@ int CBlankSurface::Create(LONG width, LONG height)
 
 int CBlankSurface::Restore(bool onlyIfLost)
 {
-    if (!m_surface) {
-        return 0;
-    }
-    if (onlyIfLost && m_surface->IsLost() == DD_OK) {
+    if (!SurfaceNeedsRebuild(m_surface, onlyIfLost)) {
         return 0;
     }
     CScopedLock hold(&m_lock);

@@ -253,10 +253,7 @@ int CDDImage::ClearColorKey()
 
 int CDDImage::Restore(bool onlyIfLost)
 {
-    if (!m_surface) {
-        return 0;
-    }
-    if (onlyIfLost && m_surface->IsLost() == DD_OK) {
+    if (!SurfaceNeedsRebuild(m_surface, onlyIfLost)) {
         return 0;
     }
     const DWORD rgbKey = m_colorKey;

@@ -187,25 +187,12 @@ int CDDSurface::DrawGlyphs(CFont* font, LONG x, LONG y)
 
 int CDDSurface::ClearColorKey()
 {
-    if (m_deviceKey == kNoColorKey) {
-        return 0;
-    }
-    if (!m_surface) {
-        return 1;
-    }
-    if (m_surface->SetColorKey(DDCKEY_SRCBLT, nullptr) != DD_OK) {
-        return 2;
-    }
-    m_deviceKey = kNoColorKey;
-    return 0;
+    return RemoveSourceKey(m_surface, &m_deviceKey);
 }
 
 int CDDSurface::Restore(bool onlyIfLost)
 {
-    if (!m_surface) {
-        return 0;
-    }
-    if (onlyIfLost && m_surface->IsLost() == DD_OK) {
+    if (!SurfaceNeedsRebuild(m_surface, onlyIfLost)) {
         return 0;
     }
     const DWORD rgbKey = m_colorKey;

@@ -88,3 +88,23 @@ DWORD PackColorKey(const CPixelFormatDesc& desc, BYTE r, BYTE g, BYTE b)
     }
     return key;
 }
+
+bool SurfaceNeedsRebuild(IDirectDrawSurface7* surface, bool onlyIfLost)
+{
+    return surface && !(onlyIfLost && surface->IsLost() == DD_OK);
+}
+
+int RemoveSourceKey(IDirectDrawSurface7* surface, DWORD* deviceKey)
+{
+    if (*deviceKey == 0xFFFFFFFFu) {
+        return 0;
+    }
+    if (!surface) {
+        return 1;
+    }
+    if (surface->SetColorKey(DDCKEY_SRCBLT, nullptr) != DD_OK) {
+        return 2;
+    }
+    *deviceKey = 0xFFFFFFFFu;
+    return 0;
+}

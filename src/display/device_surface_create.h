@@ -1,6 +1,6 @@
-// Making the off-screen DirectDraw surfaces of the surface objects (images, blank surfaces) on a
-// display device: one description for all of them, with the widening of odd widths that 24-bit
-// display modes need.
+// What the surface objects on the display device (images, text surfaces, blank surfaces,
+// canvases) share: making their off-screen DirectDraw surfaces (one description for all, with the
+// widening of odd widths that 24-bit modes need), their key values and their restore checks.
 #pragma once
 
 #include "display/display_device.h"
@@ -20,3 +20,10 @@ uint32_t OpaqueFormat(uint32_t code);
 // (r, g, b) as a colour key in a format: r itself (an index) at 8 bits or fewer, else each channel
 // cut to its top bits and placed at its shift (channels the format lacks left out).
 DWORD PackColorKey(const CPixelFormatDesc& desc, BYTE r, BYTE g, BYTE b);
+
+// Whether a surface object's Restore has work: it has a surface, and it is lost or the rebuild
+// is forced.
+bool SurfaceNeedsRebuild(IDirectDrawSurface7* surface, bool onlyIfLost);
+// Removes the source key of a surface whose key in its own format is *deviceKey: 0 (at once when
+// none is set), *deviceKey none; 1 no surface; 2 DirectDraw refused.
+int RemoveSourceKey(IDirectDrawSurface7* surface, DWORD* deviceKey);
