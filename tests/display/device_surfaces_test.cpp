@@ -9,6 +9,7 @@
 #include "display/canvas_surface.h"
 #include "display/dd_image.h"
 #include "display/dd_surface.h"
+#include "display/screen.h"
 #include "drawing/gdi_font.h"
 #include "raster/image.h"
 #include "winapi/text.h"
@@ -427,6 +428,36 @@ TEST_F(DDImageTest, TextSurfaceEqualsTheFontsOwnDrawing)
         expectPicture("restored");
         EXPECT_EQ(surface.GetColorKey(), 0x000040u);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The screen's creators list the device kinds on its own display device and delete them again; a
+// failed creation lists nothing and answers the object's own code.
+TEST_F(DDImageTest, TheScreenMakesAndDeletesTheDeviceKinds)
+{
+    CScreen screen;
+    ASSERT_EQ(g_pSurfaceDisplayDevice, static_cast<CDisplayDevice*>(&screen));
+    ASSERT_EQ(screen.CDisplayDevice::Create(false, false, nullptr, nullptr, 0, false, 0, 0, false, true, false), 0);
+    CDDImage* image = nullptr;
+    CDDImage* loaded = nullptr;
+    CBlankSurface* blank = nullptr;
+    CCanvasSurface* canvas = nullptr;
+    CDDSurface* text = nullptr;
+    ASSERT_EQ(screen.CreateDDImage(&image, 8, 4, false), 0);
+    EXPECT_EQ(screen.CreateDDImageFromFile(&loaded, nullptr, nullptr, 0, false), 1);
+    EXPECT_EQ(loaded, nullptr);
+    ASSERT_EQ(screen.CreateBlankSurface(&blank), 0);
+    ASSERT_EQ(screen.CreateCanvasSurface(&canvas, 8, 4, 32, 0), 0);
+    EXPECT_EQ(screen.CreateDDSurface(&text, nullptr, nullptr), 1);
+    EXPECT_EQ(screen.SurfaceCount(), 3u);
+    EXPECT_EQ(screen.RestoreSurfaces(false), 0);
+    EXPECT_EQ(screen.DeleteSurface(image), 0);
+    EXPECT_EQ(screen.DeleteSurface(canvas), 0);
+    EXPECT_EQ(screen.SurfaceCount(), 1u);
+    EXPECT_TRUE(screen.HasSurface(blank));
 }
 
 } // namespace
