@@ -8,6 +8,7 @@
 #include "files/file_stream.h"
 #include "files/gll_manager.h"
 #include "raster/dib_convert.h"
+#include "raster/surface_convert.h"
 
 #include <cstring>
 #include <new>
@@ -223,6 +224,15 @@ int CDDImage::LoadElgDirect(const BYTE* bytes, DWORD count)
     }
     m_surface->Unlock(nullptr);
     return src ? 0 : 2;
+}
+
+int CDDImage::CopyImageToSurface(const CDibSurface* source, LONG x, LONG y, const RECT* srcRect,
+                                 const DDSURFACEDESC2* desc)
+{
+    if (!m_surface) {
+        return 1;
+    }
+    return ::CopyImageToSurface(m_surface, m_format, &m_clip, source, x, y, srcRect, desc);
 }
 
 int CDDImage::FillColor(BYTE r, BYTE g, BYTE b)

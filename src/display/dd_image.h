@@ -8,6 +8,8 @@
 
 #include <vector>
 
+class CDibSurface;
+
 class CDDImage : public CDDKeyedSurface {
 public:
     // A non-null device becomes g_pSurfaceDisplayDevice.
@@ -25,6 +27,11 @@ public:
     // format or conversion failed; 6 anything else. Every failure after creation releases the
     // surface.
     int Load(const char* name, const void* data, uint32_t size, bool systemMemory);
+    // Copies srcRect (null: the source's clip rectangle) of an 8- or 32-bit memory image to (x, y)
+    // of this image's surface, cut to its clip rectangle; desc: the surface already locked (null:
+    // locked here). 0 done or nothing to copy; 1 no surface, no source or no pixels; 2 lock failed.
+    int CopyImageToSurface(const CDibSurface* source, LONG x, LONG y, const RECT* srcRect,
+                           const DDSURFACEDESC2* desc);
     // 0; 1 no surface; 2 the fill failed. Restore then refills instead of reloading.
     int FillColor(BYTE r, BYTE g, BYTE b);
     void Release();

@@ -257,6 +257,26 @@ TEST_F(DDImageTest, EachKindComesBackAfterALoss)
     EXPECT_EQ(filled.Restore(true), 0) << "intact: nothing to do";
 }
 
+TEST_F(DDImageTest, AMemoryImageCopiedIntoTheImageIsCutToItsClip)
+{
+    SetDepth(16);
+    CDDImage image;
+    CImage source;
+    EXPECT_EQ(image.CopyImageToSurface(&source, 0, 0, nullptr, nullptr), 1);
+    ASSERT_EQ(image.Create(6, 4, false, false, nullptr), 0);
+    EXPECT_EQ(image.CopyImageToSurface(&source, 0, 0, nullptr, nullptr), 1) << "no pixels";
+    ASSERT_EQ(source.Create(4, 4, 32, 0), 0);
+    source.CDibSurface::FillRect(255, 128, 64, nullptr, nullptr);
+    const RECT clip{0, 0, 5, 4};
+    ASSERT_TRUE(image.ClipRectToSize(&clip));
+    ASSERT_EQ(image.CopyImageToSurface(&source, 3, 1, nullptr, nullptr), 0);
+    EXPECT_EQ(image.GetPixelValue(2, 1), 0);
+    EXPECT_EQ(image.GetPixelValue(3, 1), (31 << 11) | (32 << 5) | 8);
+    EXPECT_EQ(image.GetPixelValue(4, 3), (31 << 11) | (32 << 5) | 8);
+    EXPECT_EQ(image.GetPixelValue(5, 1), 0) << "outside the clip rectangle";
+    EXPECT_EQ(image.CopyImageToSurface(&source, 6, 0, nullptr, nullptr), 0) << "nothing to copy";
+}
+
 TEST_F(DDImageTest, CreateRefusals)
 {
     CDDImage image;
