@@ -92,6 +92,8 @@ HRESULT CALLBACK CollectSizeModes(LPDDSURFACEDESC2 desc, LPVOID context)
 
 } // namespace
 
+CDisplayDevice* g_pSurfaceDisplayDevice = nullptr;
+
 CDisplayDevice::CDisplayDevice() { m_comInitialised = ComInitForThread() == 0; }
 
 CDisplayDevice::~CDisplayDevice()

@@ -85,6 +85,8 @@ public:
     int RestoreWindowedMode(bool requireHardware3D);
 
     IDirectDraw7* DirectDraw() const { return m_directDraw; }
+    // 2 transform-and-lighting hardware, 1 hardware, 0 other (as DeviceKindOf).
+    uint8_t DeviceKind() const { return m_deviceKind; }
     bool HasNoHardware() const { return (m_hardwareCaps & DDCAPS_NOHARDWARE) != 0; }
     uint8_t DepthMask() const { return m_depthMask; }
     void SetDepthMask(uint8_t mask) { m_depthMask = mask; }
@@ -124,6 +126,10 @@ protected:
     uint8_t m_modeRefresh = 0;
     uint8_t m_cooperativeLevel = 0;  // 0 none, 1 exclusive full screen, 2 normal
 };
+
+// The display device the DirectDraw surface objects (images, text surfaces, blank surfaces,
+// canvases) are made on: the screen points it at its own device while it lives. Null: none.
+extern CDisplayDevice* g_pSurfaceDisplayDevice;
 
 // Depth-mask bit of a bit depth: 1 << (4 - bits / 8).
 constexpr uint8_t DepthBit(DWORD bits)

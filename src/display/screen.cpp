@@ -6,10 +6,13 @@
 
 #include <algorithm>
 
-CScreen::CScreen() = default;
+CScreen::CScreen() { g_pSurfaceDisplayDevice = this; }
 
 CScreen::~CScreen()
 {
+    if (g_pSurfaceDisplayDevice == this) {
+        g_pSurfaceDisplayDevice = nullptr;
+    }
     ReleaseSurfaces();
     DeleteAllObjects();
     DeleteAllDrawables();

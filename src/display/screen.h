@@ -24,6 +24,11 @@ class CSprite;
 class CPrimitiveObject;
 class CSurfaceSprite;
 class CSurfaceSprite10;
+class CDDImage;
+class CBlankSurface;
+class CDDSurface;
+class CFont;
+class CCanvasSurface;
 
 // Display modes.
 enum : uint8_t {
@@ -138,6 +143,15 @@ public:
     // The memory canvases' Create; no memory 2.
     int CreateSurfaceSprite(CSurfaceSprite** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
     int CreateSurfaceSprite10(CSurfaceSprite10** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
+    // The DirectDraw surface kinds on this screen's device: CDDImage::Create (system memory when
+    // asked, no memory 5), CDDImage::Load (no memory 7), an empty CBlankSurface (no memory 1).
+    int CreateDDImage(CDDImage** out, LONG width, LONG height, bool systemMemory);
+    int CreateDDImageFromFile(CDDImage** out, const char* name, const void* data, uint32_t size, bool systemMemory);
+    int CreateBlankSurface(CBlankSurface** out);
+    // CDDSurface::SetText (null font: the default font); no memory 2.
+    int CreateDDSurface(CDDSurface** out, const char* text, CFont* font);
+    // CCanvasSurface::Create; no memory 4.
+    int CreateCanvasSurface(CCanvasSurface** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already
     // listed.
     int AdoptSurface(CSurface* surface);

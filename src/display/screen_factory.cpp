@@ -1,6 +1,10 @@
 // The screen's object factory and lists; see screen.h.
 #include "display/screen.h"
 
+#include "display/blank_surface.h"
+#include "display/canvas_surface.h"
+#include "display/dd_image.h"
+#include "display/dd_surface.h"
 #include "display/surface_sprite.h"
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
@@ -64,6 +68,35 @@ int CScreen::CreateImageFromFileWithPalette(CImage** out, const char* name, cons
 int CScreen::CreateImageCopy(CImage** out, const CImage* source, uint32_t flags)
 {
     return MakeSurface(out, 4, [&](CImage* image) { return image->CopyFrom(source, flags); });
+}
+
+int CScreen::CreateDDImage(CDDImage** out, LONG width, LONG height, bool systemMemory)
+{
+    return MakeSurface(out, 5,
+                       [&](CDDImage* image) { return image->Create(width, height, systemMemory, false, nullptr); });
+}
+
+int CScreen::CreateDDImageFromFile(CDDImage** out, const char* name, const void* data, uint32_t size,
+                                   bool systemMemory)
+{
+    return MakeSurface(out, 7, [&](CDDImage* image) { return image->Load(name, data, size, systemMemory); });
+}
+
+int CScreen::CreateDDSurface(CDDSurface** out, const char* text, CFont* font)
+{
+    return MakeSurface(out, 2, [&](CDDSurface* surface) { return surface->SetText(text, font); });
+}
+
+int CScreen::CreateBlankSurface(CBlankSurface** out)
+{
+    return MakeSurface(out, 1, [](CBlankSurface*) { return 0; });
+}
+
+int CScreen::CreateCanvasSurface(CCanvasSurface** out, LONG width, LONG height, int bitsPerPixel, int sceneMode)
+{
+    return MakeSurface(out, 4, [&](CCanvasSurface* canvas) {
+        return canvas->Create(width, height, bitsPerPixel, sceneMode);
+    });
 }
 
 int CScreen::CreateSurfaceSprite(CSurfaceSprite** out, LONG width, LONG height, int bitsPerPixel, int sceneMode)
