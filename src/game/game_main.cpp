@@ -8,6 +8,7 @@
 
 #include "game/game_app.h"
 #include "raster/pixel_lib.h"
+#include "sound/sound_device_source.h"
 #include "winapi/host_headless.h"
 #include "winapi/kernel.h"
 #include "winapi/text.h"
@@ -45,6 +46,7 @@ int GameMain(int argc, char** argv)
         return kExitUsage;
     }
     RegisterPixelLibraryModule();
+    InstallSoundDeviceSource(); // the report and the frame read the sound layer's device list
     if (winapi::HeadlessHost* host = winapi::CurrentHeadlessHost())
         host->SetEchoMessageBoxes(true);
     int status;
