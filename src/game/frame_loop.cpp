@@ -26,6 +26,7 @@ int CGameApp::StartScriptHost()
     }
     m_host->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT");
     g_pAppConfig = &m_settings.config;
+    ApplySoundSettings();
     switch (const int code = m_host->OpenScript("MAIN", nullptr)) {
     case 0:
         break;

@@ -30,6 +30,9 @@ CGameApp::CGameApp()
 CGameApp::~CGameApp()
 {
     m_host.reset();
+    g_pKeyboard = nullptr;
+    g_pMouse = nullptr;
+    g_pJoystick = nullptr;
     if (m_pixelLibrary)
         SetPixelLibrary(nullptr);
     if (g_pAppConfig == &m_settings.config)
@@ -68,6 +71,9 @@ int CGameApp::OnDevicesReady()
     if (m_pixelLibrary && m_pixelLibrary->module == nullptr)
         m_pixelLibrary.reset();  // not usable: the raster keeps its own paths
     SetPixelLibrary(m_pixelLibrary.get());
+    if (int failed = SetUpInput(); failed != 0)
+        return failed;
+    SetUpSound();
     ApplyFrameTiming(-1);
     return 0;
 }

@@ -14,10 +14,12 @@
 #include "files/sll_manager.h"
 #include "files/transition_plugin_manager.h"
 #include "game/app_files.h"
+#include "game/apply_settings.h"
 #include "game/settings_files.h"
 #include "natives/game_app_link.h"
 #include "platform/cos_table.h"
 #include "platform/frame_timer.h"
+#include "sound/sound_device.h"
 
 class CScriptHost;
 
@@ -87,6 +89,17 @@ public:
     void SaveSettings(int skip);
     // → 0, or -1 for a group above 4.
     int EnableMenuItemGroup(int group, bool enable);
+    // A message box with the kind's buttons (MB_OK, MB_YESNO, ...) owned by the main window →
+    // the button pressed (IDOK, IDYES, ...).
+    int ShowMessageDialog(const char* utf8, UINT buttons);
+    // The game's input actions (null before the devices are set up) and the sound device.
+    CActionMap* GetActionMap() const { return m_actionMap; }
+    CSoundDevice& SoundDevice() { return m_soundDevice; }
+    // Re-applies the settings block's key, joystick and mouse assignments.
+    void ApplyKeyAssignments();
+    void ApplyJoystickAssignments();
+    // Pushes the stored sound options into the script host's sound player → false without a host.
+    bool ApplySoundSettings();
 
     // --- CGameAppLink ---
     CControlContainer* GetMainForm() override { return nullptr; }
@@ -131,6 +144,10 @@ private:
     std::string UserCfgFolder() const;
     bool LoadGameFile(const char* name, std::vector<uint8_t>* out);
     void Message(const char* utf8, uint8_t icon);
+    // Device set-up: the action map, its key table and assignments → 0, 1 no input devices,
+    // 2 no action map (message shown); the sound device and its warning.
+    int SetUpInput();
+    void SetUpSound();
     void MessageWithFolder(const char* utf8Format, const std::string& folder, uint8_t icon);
     bool AskWithFolder(const char* utf8Format, const std::string& folder);
 
@@ -178,9 +195,17 @@ private:
     CCosTable m_cosTable;
     std::unique_ptr<CPixelLibrary> m_pixelLibrary;
     CSllManager m_soundDecoders;
+    CActionMap* m_actionMap = nullptr;  // the input manager's
+    MouseAssignments m_mouseActions;
+    CSoundDevice m_soundDevice;
+    bool m_soundWarned = false;
     CTransitionPluginManager m_transitions;
     CObjectPluginManager m_objectKinds;
 };
 
 // The application, while it exists.
 extern CGameApp* g_pTheGameApp;
+// The input devices, published by the device set-up while the application exists.
+extern CKeyboardDevice* g_pKeyboard;
+extern CMouseDevice* g_pMouse;
+extern CJoystickDevice* g_pJoystick;

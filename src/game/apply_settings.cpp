@@ -1,0 +1,94 @@
+// Applying the stored sound and input options; see apply_settings.h.
+#include "game/apply_settings.h"
+
+#include "platform/action_map.h"
+#include "platform/input_manager.h"
+#include "platform/lock.h"
+#include "sound/sound_manager.h"
+
+namespace {
+
+constexpr int32_t kKeyboard = 0;
+constexpr int32_t kMouse = 1;
+constexpr int32_t kFirstJoystick = 2;
+
+// The input pages' action combo: index -> action (0 none).
+constexpr uint32_t kMouseComboActions[] = {0, 12, 11, 6, 15, 7, 8};
+
+uint32_t MouseComboAction(uint8_t index)
+{
+    // An index the combo never stores (a damaged file) binds nothing.
+    return index < std::size(kMouseComboActions) ? kMouseComboActions[index] : 0;
+}
+
+// The player's binding sits after the action's fixed ones: changed, removed or added.
+void ApplyPlayerBinding(CActionMap& map, uint32_t action, int32_t source, uint32_t fixed, uint8_t code)
+{
+    if (map.CountBindings(action, source) > fixed) {
+        uint8_t old = 0;
+        if (map.GetBinding(action, source, fixed, &old, nullptr) != 0)
+            return;
+        if (code == 0)
+            map.Unbind(action, source, old);
+        else if (code != old)
+            map.Rebind(action, source, code, old);
+    } else if (code != 0) {
+        map.Bind(action, source, code);
+    }
+}
+
+} // namespace
+
+uint32_t FixedKeyBindings(uint32_t action)
+{
+    return action == 4 ? 2 : action == 5 ? 1 : 0;
+}
+
+bool ApplySoundSettings(CSoundManager* sound, const AppConfig& config, bool hostPresent, bool hasVoiceTable)
+{
+    if (!hostPresent || sound == nullptr)
+        return false;
+    CScopedLock guard(sound->GetLock());
+    sound->SetEnableMask(config.masterOn, false);
+    sound->SetMasterVolume(config.masterVolume, false);
+    sound->SetMusicVolume(config.bgmVolume, -1, false);
+    sound->EnableMusic(config.bgmOn, false);
+    sound->SetKindEnabled(config.seOn, 1, false, false);
+    sound->m_defaultVolume1 = config.seVolume;
+    sound->SetKindEnabled(config.systemSeOn, 2, false, false);
+    sound->m_defaultVolume2 = config.systemSeVolume;
+    // -2: each character's own voice volume.
+    sound->m_defaultVolume4 = hasVoiceTable ? -2 : config.voiceVolume;
+    sound->SetKindEnabled(config.voiceOn, 4, false, false);
+    return true;
+}
+
+void ApplyKeyAssignments(CActionMap& map, const AppConfig& config)
+{
+    for (uint32_t i = 0; i < kAssignedActionCount; ++i) {
+        const uint32_t action = kFirstAssignedAction + i;
+        ApplyPlayerBinding(map, action, kKeyboard, FixedKeyBindings(action), config.keys[i]);
+    }
+}
+
+void ApplyJoystickAssignments(CInputManager& input, CActionMap& map, const AppConfig& config,
+                              MouseAssignments& mouse)
+{
+    input.EnableJoysticks(config.useJoystick != 0);
+    for (uint32_t i = 0; i < kAssignedActionCount; ++i)
+        ApplyPlayerBinding(map, kFirstAssignedAction + i, kFirstJoystick, 0, config.joystickButtons[i]);
+
+    const uint32_t wanted[4] = {MouseComboAction(config.rightButtonAction), MouseComboAction(config.wheelButtonAction),
+                                config.option150 > 0 ? 18u : 14u, config.wheelDownAdvances != 0 ? 19u : 0u};
+    for (uint8_t code = 1; code <= 4; ++code) {
+        uint32_t& bound = mouse.actions[code - 1];
+        const uint32_t action = wanted[code - 1];
+        if (action == bound)
+            continue;
+        if (bound != 0)
+            map.Unbind(bound, kMouse, code);
+        if (action != 0)
+            map.Bind(action, kMouse, code);
+        bound = action;
+    }
+}

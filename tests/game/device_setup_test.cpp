@@ -1,0 +1,104 @@
+// The game's device set-up: the key table and the stored assignments in the action map, the input
+// globals, missing input devices, and the warning when there is no sound device.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "game/game_app.h"
+#include "game/user_settings.h"
+#include "platform/input_manager.h"
+#include "platform/input_test_window.h"
+#include "winapi/dsound.h"
+
+namespace {
+
+const char kNoSound[] = "サウンドカードが正常に接続されていないか\n対応していないため、DirectSoundを利用できません。\n"
+                        "サウンドを再生できません。";
+
+size_t CountBoxes(const char* text)
+{
+    size_t n = 0;
+    for (const auto& box : winapi::CurrentHeadlessHost()->MessageBoxes())
+        n += box.text == text ? 1 : 0;
+    return n;
+}
+
+TEST(DeviceSetUp, KeyTableAssignmentsAndGlobals)
+{
+    InputTestWindow window;
+    CGameApp app;
+    ASSERT_EQ(app.GetInput().CreateDevices(window.hwnd, 2, 2), 0u);
+    std::memset(app.Config().keys, 0, sizeof app.Config().keys);
+    app.Config().keys[0] = 0x39;  // action 4: Space after Return and numeric-pad Enter
+    app.Config().keys[2] = 0x0E;  // action 6
+    app.Config().rightButtonAction = 1;
+    app.UserBlock()[kUserWarnNoSound] = 0;
+    ASSERT_EQ(app.OnDevicesReady(), 0);
+
+    CActionMap* map = app.GetActionMap();
+    ASSERT_NE(map, nullptr);
+    const std::vector<uint8_t> expected[] = {{0xC8, 0x48}, {0xD0, 0x50}, {0xCB, 0x4B}, {0xCD, 0x4D},
+                                             {0x1C, 0x9C, 0x39}, {0x01}, {0x0E}, {}};
+    for (uint32_t action = 0; action < std::size(expected); ++action) {
+        ASSERT_EQ(map->CountBindings(action, 0), expected[action].size()) << "action " << action;
+        for (uint32_t n = 0; n < expected[action].size(); ++n) {
+            uint8_t code = 0;
+            ASSERT_EQ(map->GetBinding(action, 0, n, &code, nullptr), 0u);
+            EXPECT_EQ(code, expected[action][n]) << "action " << action << " binding " << n;
+        }
+    }
+    EXPECT_EQ(map->CountBindings(12, 1), 1u) << "the right button's action";
+    EXPECT_EQ(g_pKeyboard, app.GetInput().GetKeyboard());
+    EXPECT_EQ(g_pMouse, app.GetInput().GetMouse());
+
+    // The key table speaks the devices' key codes: Return is action 4, numeric-pad 8 action 0.
+    app.GetInput().AcquireAll();
+    app.GetInput().OnKeyDown(VK_RETURN, 0);
+    app.GetInput().OnKeyDown(VK_NUMPAD0 + 8, 0);
+    app.GetInput().Poll();
+    EXPECT_TRUE(map->IsDown(4));
+    EXPECT_TRUE(map->IsDown(0));
+    EXPECT_FALSE(map->IsDown(1));
+
+    // The settings pages re-apply: the player's key moves, the fixed ones stay.
+    app.Config().keys[0] = 0x2C;
+    app.ApplyKeyAssignments();
+    uint8_t code = 0;
+    ASSERT_EQ(map->GetBinding(4, 0, 2, &code, nullptr), 0u);
+    EXPECT_EQ(code, 0x2C);
+    EXPECT_EQ(map->CountBindings(4, 0), 3u);
+}
+
+TEST(DeviceSetUp, NoInputDevicesFailsWithOne)
+{
+    const char text[] = "入力デバイスの初期化に失敗";
+    CGameApp app;
+    const size_t before = CountBoxes(text);
+    EXPECT_EQ(app.OnDevicesReady(), 1);
+    EXPECT_EQ(CountBoxes(text), before + 1);
+    EXPECT_EQ(winapi::CurrentHeadlessHost()->MessageBoxes().back().type & 0xF0u, static_cast<UINT>(MB_ICONHAND));
+}
+
+TEST(DeviceSetUp, NoSoundDeviceWarnsOnceWhenTheFlagIsSet)
+{
+    InputTestWindow window;
+    winapi::Dsound().failCoCreate = true;
+    for (uint8_t warn : {0, 1}) {
+        CGameApp app;
+        ASSERT_EQ(app.GetInput().CreateDevices(window.hwnd, 2, 2), 0u);
+        app.UserBlock()[kUserWarnNoSound] = warn;
+        const size_t before = CountBoxes(kNoSound);
+        ASSERT_EQ(app.OnDevicesReady(), 0);
+        ASSERT_EQ(app.OnDevicesReady(), 0);
+        EXPECT_EQ(CountBoxes(kNoSound), before + warn) << int(warn);
+        EXPECT_EQ(g_pSoundList, &app.SoundDevice());
+        EXPECT_EQ(app.SoundDevice().GetDirectSound(), nullptr);
+        if (warn != 0) {
+            EXPECT_EQ(winapi::CurrentHeadlessHost()->MessageBoxes().back().type & 0xF0u,
+                      static_cast<UINT>(MB_ICONWARNING));
+        }
+    }
+    winapi::Dsound() = {};
+}
+
+} // namespace
