@@ -1,6 +1,7 @@
 #include "natives/script_host.h"
 
 #include "controls/control_container.h"
+#include "controls/control_set.h"
 #include "files/file_list.h"
 #include "natives/game_app_link.h"
 #include "natives/native_table.h"
@@ -10,6 +11,7 @@ SubtractiveRandomState g_Ran3State = {};
 std::set<uint32_t> g_ScriptHeapBlocks;
 CMersenneTwister* g_pMersenneTwister = nullptr;
 CFileList g_ScriptFileList;
+CControlSet g_TextObjectList;
 CGameAppLink* g_pGameApp = nullptr;
 
 CScriptHost::CScriptHost(uint32_t memorySize) : CScriptHostBase(memorySize)
@@ -31,6 +33,8 @@ CScriptHost::~CScriptHost()
         if (CControlContainer* form = g_pGameApp->GetMainForm())
             form->RemoveAllControls();
     }
+    g_TextObjectList.DeleteAll();
+    g_TextObjectList.ReleaseImeIndicator();
     g_ScriptFileList.Clear();
     for (uint32_t block : g_ScriptHeapBlocks)
         Memory().Free(block);

@@ -12,6 +12,7 @@
 #include "script/tagged_text.h"
 #include "sound/sound_player.h"
 
+class CControlSet;
 class CFileList;
 class CMersenneTwister;
 
@@ -23,6 +24,9 @@ extern std::set<uint32_t> g_ScriptHeapBlocks;
 extern CMersenneTwister* g_pMersenneTwister;
 // The file list of the file natives, cleared by the host.
 extern CFileList g_ScriptFileList;
+// The controls and text objects the scripts create; the host deletes them and releases the IME
+// indicator at its end.
+extern CControlSet g_TextObjectList;
 
 class CScriptHost : public CScriptHostBase {
 public:
@@ -31,7 +35,8 @@ public:
     // Seeds g_Ran3State from the program clock, registers natives 3-808, publishes the sound
     // player and sets the caption up through g_pGameApp when there is one.
     explicit CScriptHost(uint32_t memorySize = CScriptMemory::kDefaultSize);
-    // Caption tear-down, the main form's controls removed, the natives' leftovers freed.
+    // Caption tear-down, the main form's controls removed, the scripts' controls deleted, the
+    // natives' leftovers freed.
     ~CScriptHost() override;
 
     CSoundPlayer& SoundPlayer() { return m_sound; }

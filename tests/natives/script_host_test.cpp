@@ -7,6 +7,8 @@
 #include <map>
 
 #include "support/host_fixture.h"
+#include "controls/control_set.h"
+#include "controls/image_button.h"
 #include "drawing/sprite.h"
 #include "natives/native_args.h"
 #include "natives/native_table.h"
@@ -308,6 +310,19 @@ TEST(ScriptHostObjects, HostSetsTheCaptionUpAndTearsItDownThroughTheApplication)
     EXPECT_EQ(app.calls, (std::vector<std::string>{"SetUpCaption", "TearDownCaption"}));
     EXPECT_EQ(g_pSoundManager, nullptr);
     EXPECT_EQ(g_pScriptTextObject, nullptr);
+}
+
+TEST(ScriptHostObjects, HostDeletesTheScriptsControls)
+{
+    HostFixture f;
+    f.Start();
+    CButton* first = nullptr;
+    CButton* second = nullptr;
+    ASSERT_EQ(g_TextObjectList.AddImageButton(&first, 1, 1, 5, 5, -1, -1, true, true), 0);
+    ASSERT_EQ(g_TextObjectList.AddImageButton(&second, 9, 9, 5, 5, -1, -1, true, true), 0);
+    f.host.reset();
+    EXPECT_EQ(g_TextObjectList.GetCount(), 0u);
+    EXPECT_EQ(g_TextObjectList.GetImeIndicator(), nullptr);
 }
 
 TEST(ScriptHostNatives, UnboundedWritesMustEndInsideTheirBlock)
