@@ -100,11 +100,11 @@ bool ParseOptions(int argc, char** argv, bool runOptions, Options* options)
         } else if (runOptions && std::strcmp(a, "--budget") == 0) {
             ok = ParseNumber(v, UINT64_MAX / 16, &options->budget);
         } else if (runOptions && std::strcmp(a, "--dump") == 0) {
-            std::string spec(v);
-            const size_t colon = spec.find(':');
+            std::string range(v);
+            const size_t colon = range.find(':');
             uint64_t address = 0, length = 0;
-            ok = colon != std::string::npos && ParseNumber(spec.substr(0, colon).c_str(), UINT32_MAX, &address) &&
-                 ParseNumber(spec.substr(colon + 1).c_str(), UINT32_MAX, &length);
+            ok = colon != std::string::npos && ParseNumber(range.substr(0, colon).c_str(), UINT32_MAX, &address) &&
+                 ParseNumber(range.substr(colon + 1).c_str(), UINT32_MAX, &length);
             if (ok)
                 options->dumps.emplace_back(static_cast<uint32_t>(address), static_cast<uint32_t>(length));
         } else {

@@ -1,4 +1,4 @@
-// Special folders over the XDG folders; see winapi/shell.h.
+// The shell's known folders (CSIDL) over the XDG folders; see winapi/shell.h.
 #include <sys/stat.h>
 
 #include <cerrno>
