@@ -42,8 +42,12 @@ bool RealPath(const std::string& full, std::string* out)
             else if (IsDBCSLeadByte(static_cast<BYTE>(existing[i])))
                 ++i;
         }
-        if (cut == std::string::npos || cut < 3)
+        if (cut == std::string::npos || cut < 2)
             return false;
+        if (cut == 2) { // nothing of it exists below the drive's root, which is no link
+            *out = existing + rest;
+            return true;
+        }
         rest = existing.substr(cut) + rest;
         existing.resize(cut);
     }

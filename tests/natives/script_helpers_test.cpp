@@ -95,6 +95,14 @@ protected:
         c.start = start;
         return soundtest::CounterFile(c);
     }
+    // The frame's task list stepped millisecond by millisecond.
+    static void RunTasks(CTimerManager& tasks, int ms)
+    {
+        for (int i = 0; i < ms; ++i) {
+            winapi::AdvanceVirtualClock(1);
+            tasks.RunDue(0);
+        }
+    }
 };
 
 } // namespace
@@ -152,17 +160,11 @@ TEST_F(HostSound, MusicFadesRunOnTheFramesTaskList)
     EXPECT_NE(f.app.tasks.FindKind(kMusicFadeKind), nullptr);
     EXPECT_EQ(PlayBgmByNumber(2, 300, 1), 0); // a cross-fade from the first
     EXPECT_NE(f.app.tasks.FindKind(kMusicCrossFadeKind), nullptr);
-    for (int i = 0; i < 400; ++i) {
-        winapi::AdvanceVirtualClock(1);
-        f.app.tasks.RunDue(0);
-    }
+    RunTasks(f.app.tasks, 400);
     EXPECT_NE(sound.GetActiveSlot()->main.find("BGM02.OGG"), std::string::npos);
     EXPECT_EQ(PlayBgmByNumber(0, 300, 0), 0); // a fade-out
     EXPECT_NE(f.app.tasks.FindKind(kMusicFadeKind), nullptr);
-    for (int i = 0; i < 400; ++i) {
-        winapi::AdvanceVirtualClock(1);
-        f.app.tasks.RunDue(0);
-    }
+    RunTasks(f.app.tasks, 400);
     EXPECT_FALSE(sound.IsMusicPlaying());
 }
 
@@ -194,10 +196,7 @@ TEST_F(HostSound, DuckTaskLowersTheMusicByTheRatioOrTheSetting)
         ASSERT_EQ(sound.SetChannelSound(1, "VOICE\\V.OGG", 0, false), 0);
         ASSERT_EQ(sound.StartChannel(1, false), 0);
         EXPECT_EQ(StartBgmDuckTask(1, c.ratio, c.setting), c.result) << (c.ratio ? c.ratio : "setting");
-        for (int i = 0; i < 600; ++i) {
-            winapi::AdvanceVirtualClock(1);
-            f.app.tasks.RunDue(0);
-        }
+        RunTasks(f.app.tasks, 600);
         EXPECT_EQ(sound.GetMusicScale(), c.low) << (c.ratio ? c.ratio : "setting");
         sound.CancelDucking();
         sound.StopChannel(1);

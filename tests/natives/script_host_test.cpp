@@ -296,6 +296,7 @@ TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
         {f.dir.Windows("CHOSEN\\d.txt"), true},
         {f.dir.Windows("other\\E.DAT"), true},
         {f.dir.Windows("other\\in\\E.DAT"), true},
+        {f.dir.Windows("other\\newdir\\x.txt"), true}, // to be made: its folder decides
         {f.dir.Windows("OTHER\\GAME\\save\\F.DAT"), true},
         {f.dir.Windows("other\\out\\secret.txt"), false},
         {f.dir.Windows("other\\out\\new.txt"), false},
