@@ -111,6 +111,13 @@ public:
     // The frame's pause and resume operations around a synchronous command.
     void PauseForCommand() override { OnPause(); }
     void ResumeAfterCommand() override { OnResume(); }
+    // The frame has no task list yet: fades then happen at once.
+    CTimerManager* GetTaskList() override { return nullptr; }
+    CImeContext* GetFrameImeContext() override { return &GetImeContext(); }
+    uint8_t GetSettingsByte(uint32_t offset) override
+    {
+        return offset < sizeof(AppConfig) ? reinterpret_cast<const uint8_t*>(&m_settings.config)[offset] : 0;
+    }
 
     // --- state (tests and the layers above read it) ---
     const std::string& GetSaveFolder() const { return m_saveFolder; }
