@@ -107,7 +107,8 @@ TEST(GameResources, MenuAcceleratorsIconAndCursors)
 }
 
 // KW_APP.SYS's menu and accelerator switches: the window gets menu 101 (screen-mode change grayed
-// unless switching is allowed), the frame accelerators 102 and the window icon 103.
+// unless switching is allowed), the frame accelerators 102 and the window icon 103; the window's
+// place is remembered when it goes.
 TEST(GameWindow, MenuAndAcceleratorsFollowTheDescription)
 {
     struct Case {
@@ -121,6 +122,10 @@ TEST(GameWindow, MenuAndAcceleratorsFollowTheDescription)
         std::string line = game.Line();
         EXPECT_EQ(0, app.Run(GetModuleHandleA(nullptr), nullptr, line.data(), SW_SHOWNORMAL));
         EXPECT_NE(nullptr, app.GetIcon());
+        // Destroyed in window mode: the window's place is remembered.
+        EXPECT_EQ(2, app.m_options.requestedMode);
+        EXPECT_GE(app.m_options.windowX, 0);
+        EXPECT_GE(app.m_options.windowY, 0);
         EXPECT_EQ(c.menu, app.GetMenuHandle() != nullptr);
         EXPECT_EQ(c.menu, app.GetAcceleratorTable() != nullptr);
         if (c.menu) {
