@@ -17,7 +17,7 @@ int CGameApp::OnBeforeCreateWindow()
     // 2. Ctrl held at start: the game starts in a window.
     if (GetKeyState(VK_CONTROL) < 0)
         m_options.requestedMode = 2;
-    // 3-4.
+    // 3. The handlers; 4. the monitor for full screen.
     InstallMessageHandlers();
     ChooseStartMonitor();
     return 0;

@@ -14,6 +14,7 @@
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
 #include "game/game_app.h"
+#include "game/game_folder.h"
 #include "game/game_main.h"
 #include "natives/script_host.h"
 #include "winapi/host_headless.h"
@@ -58,16 +59,7 @@ struct ScriptGame {
         AppDescription sys = DefaultAppDescription(AppFrameOptions{});
         sys.bytes[kSysSaveMode] = 5;
         sys.bytes[kSysSingleInstance] = 0;
-        dir.Write("SCRIPT/KW_APP.SYS", Str(BuildAppSys(sys)));
-        AppInfo info;
-        info.name = "LoopTest";
-        std::vector<uint8_t> inf;
-        BuildAppInf(info, &inf);
-        dir.Write("SCRIPT/KW_APP.INF", Str(inf));
-        UserCfg user;
-        SetUserBlockDefaults(user.user);
-        user.frame.gameThread = thread;
-        dir.Write("USER.CFG", Str(BuildUserCfg(user)));
+        WriteAppFiles(dir, sys, "LoopTest", thread);
     }
     void Module(const std::string& name, const std::string& source)
     {

@@ -53,6 +53,16 @@ struct Box {
     UINT icon;
 };
 
+// The folder chooser's next answer: the folder "picked" of the fixture's home.
+void QueuePickedFolder(GameFixture& f)
+{
+    std::filesystem::create_directories(f.home.Linux("picked"));
+    winapi::shell::DialogAnswer answer;
+    answer.result = winapi::shell::DialogAnswer::Chosen;
+    answer.pathLinux = f.home.Linux("picked");
+    winapi::shell::QueueDialogAnswer(answer);
+}
+
 int RunStartUp(GameFixture& f, CGameApp& app, std::vector<int> answers, std::vector<winapi::HeadlessHost::MessageBoxRecord>* boxes)
 {
     SetBaseFolder(f.game.Windows().c_str());
@@ -147,11 +157,7 @@ TEST(StartUp, ModeOneWithByte20IsModeZero)
 TEST(StartUp, ModeTwoAsksForAFolderAndSavesAtOnce)
 {
     GameFixture f(2);
-    std::filesystem::create_directories(f.home.Linux("picked"));
-    winapi::shell::DialogAnswer answer;
-    answer.result = winapi::shell::DialogAnswer::Chosen;
-    answer.pathLinux = f.home.Linux("picked");
-    winapi::shell::QueueDialogAnswer(answer);
+    QueuePickedFolder(f);
     CGameApp app;
     std::vector<winapi::HeadlessHost::MessageBoxRecord> boxes;
     ASSERT_EQ(0, RunStartUp(f, app, {}, &boxes));
@@ -183,11 +189,7 @@ TEST(StartUp, ModeTwoWithTheRememberedFolderMissing)
         SetUserBlockDefaults(user.user);
         user.chosenFolder = f.home.Windows("gone\\Test SaveData");
         f.home.Write("data/Test SaveData/USER.CFG", Str(BuildUserCfg(user)));
-        std::filesystem::create_directories(f.home.Linux("picked"));
-        winapi::shell::DialogAnswer answer;
-        answer.result = winapi::shell::DialogAnswer::Chosen;
-        answer.pathLinux = f.home.Linux("picked");
-        winapi::shell::QueueDialogAnswer(answer);
+        QueuePickedFolder(f);
         CGameApp app;
         std::vector<winapi::HeadlessHost::MessageBoxRecord> boxes;
         ASSERT_EQ(yes ? 0 : 4, RunStartUp(f, app, {yes ? IDYES : IDNO}, &boxes));

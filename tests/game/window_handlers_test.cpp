@@ -11,6 +11,7 @@
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
 #include "game/game_app.h"
+#include "game/game_folder.h"
 #include "game/resources.h"
 #include "game/user_settings.h"
 #include "winapi/host_headless.h"
@@ -19,8 +20,6 @@
 #include "winapi/user.h"
 
 namespace {
-
-std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
 
 std::string ItemText(HMENU menu, UINT item, UINT flags)
 {
@@ -40,15 +39,7 @@ struct WindowGame {
         sys.bytes[kSysSwitchAllowed] = switchAllowed;
         sys.SetU16(kSysMenu, menu ? 1 : 0);
         sys.SetU16(kSysAccelerators, menu ? 1 : 0);
-        dir.Write("SCRIPT/KW_APP.SYS", Str(BuildAppSys(sys)));
-        AppInfo info;
-        info.name = "WindowTest";
-        std::vector<uint8_t> inf;
-        BuildAppInf(info, &inf);
-        dir.Write("SCRIPT/KW_APP.INF", Str(inf));
-        UserCfg user;
-        SetUserBlockDefaults(user.user);
-        dir.Write("USER.CFG", Str(BuildUserCfg(user)));
+        WriteAppFiles(dir, sys, "WindowTest", 0);
     }
     std::string Line() { return "/L" + dir.Windows(); }
 };
