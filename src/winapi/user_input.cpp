@@ -382,6 +382,13 @@ void HostDisplaysChanged()
 
 namespace user {
 
+void HoldKey(int virtualKey, bool down)
+{
+    SetAsync(virtualKey, down);
+    BYTE& state = CurrentQueue()->keyState[virtualKey & 0xFF];
+    state = static_cast<BYTE>(down ? (state | 0x80) : (state & 0x01));
+}
+
 void UpdateKeyStateFromMessage(ThreadQueue& queue, const MSG& msg)
 {
     auto set = [&](int vk, bool down) {

@@ -189,6 +189,8 @@ HostWindowState HostState(const Window& window);
 void UpdateHostWindow(HWND hwnd);
 // Key-state update when a key or button message is taken out of the queue.
 void UpdateKeyStateFromMessage(ThreadQueue& queue, const MSG& msg);
+// A key held down at the host (headless): the async state and the calling thread's key state.
+void HoldKey(int virtualKey, bool down);
 // Activation (WM_ACTIVATEAPP, WM_NCACTIVATE, WM_ACTIVATE, focus) to a top-level window or none.
 void Activate(HWND hwnd);
 // Drops activation, focus and capture state that names this window.
