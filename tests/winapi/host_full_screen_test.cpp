@@ -1,0 +1,101 @@
+// Which display a window is the full-screen window of, as the window system tells the host: a
+// frameless window whose client covers a display as it is now (virtual modes included).
+#include <gtest/gtest.h>
+
+#include "winapi/host_headless.h"
+#include "winapi/user.h"
+
+namespace {
+
+winapi::HeadlessHost& Host() { return *winapi::CurrentHeadlessHost(); }
+
+void Pump()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
+winapi::DisplayInfo Display(RECT bounds, bool primary)
+{
+    winapi::DisplayInfo info;
+    info.bounds = bounds;
+    info.work = bounds;
+    info.primary = primary;
+    info.deviceName = primary ? "\\\\.\\DISPLAY1" : "\\\\.\\DISPLAY2";
+    return info;
+}
+
+class HostFullScreen : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(winapi::CurrentHeadlessHost(), nullptr);
+        Host().SetDisplays({Display({0, 0, 1920, 1080}, true), Display({1920, 0, 3200, 1024}, false)});
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpszClassName = "HostFullScreen";
+        RegisterClassExA(&wc);
+    }
+    void TearDown() override
+    {
+        ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
+        Host().SetDisplays({winapi::DisplayInfo{}});
+        Pump();
+    }
+    HWND Make(DWORD style, RECT r)
+    {
+        return CreateWindowExA(0, "HostFullScreen", "w", style | WS_VISIBLE, r.left, r.top, r.right - r.left,
+                               r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+    }
+    int FullScreenOf(HWND hwnd) { return Host().WindowState(hwnd).fullScreenDisplay; }
+};
+
+TEST_F(HostFullScreen, AFramelessWindowOverADisplayNamesIt)
+{
+    RECT captioned{0, 0, 1920, 1080};
+    AdjustWindowRectEx(&captioned, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    struct Case {
+        const char* name;
+        DWORD style;
+        RECT rect;
+        int display;
+    } cases[] = {
+        {"frameless over the primary", WS_POPUP, {0, 0, 1920, 1080}, 0},
+        {"frameless over the second display", WS_POPUP, {1920, 0, 3200, 1024}, 1},
+        {"frameless, one pixel short", WS_POPUP, {0, 0, 1919, 1080}, -1},
+        {"frameless across both", WS_POPUP, {0, 0, 3200, 1080}, -1},
+        {"captioned with its client over the primary", WS_OVERLAPPEDWINDOW, captioned, -1},
+    };
+    for (const Case& c : cases) {
+        HWND hwnd = Make(c.style, c.rect);
+        ASSERT_NE(hwnd, nullptr) << c.name;
+        Pump();
+        EXPECT_EQ(FullScreenOf(hwnd), c.display) << c.name;
+        DestroyWindow(hwnd);
+    }
+}
+
+TEST_F(HostFullScreen, AVirtualModeMovesFullScreenToTheWindowThatCoversIt)
+{
+    HWND hwnd = Make(WS_POPUP, {0, 0, 1920, 1080});
+    ASSERT_NE(hwnd, nullptr);
+    Pump();
+    ASSERT_EQ(FullScreenOf(hwnd), 0);
+    DEVMODEA mode{};
+    mode.dmSize = sizeof mode;
+    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    mode.dmPelsWidth = 640;
+    mode.dmPelsHeight = 480;
+    ASSERT_EQ(ChangeDisplaySettingsExA(nullptr, &mode, nullptr, CDS_FULLSCREEN, nullptr), DISP_CHANGE_SUCCESSFUL);
+    // The window did not move, but the display under it shrank.
+    EXPECT_EQ(FullScreenOf(hwnd), -1);
+    MoveWindow(hwnd, 0, 0, 640, 480, TRUE);
+    EXPECT_EQ(FullScreenOf(hwnd), 0);
+    ASSERT_EQ(ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr), DISP_CHANGE_SUCCESSFUL);
+    EXPECT_EQ(FullScreenOf(hwnd), -1);
+    DestroyWindow(hwnd);
+}
+
+} // namespace
