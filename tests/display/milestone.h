@@ -1,16 +1,26 @@
 // The first picture on the screen: a background ELG (made by tessaro-tool from a picture convert
 // drew), a soft-alpha sprite and a half-transparent shape in an 800x600 frame image, shown with
 // CreateDisplay and RenderFrameImage in a window whose WM_PAINT calls PaintToDC. The host's
-// pixels must equal what convert composes from the same pictures; then the sprite moves.
+// pixels must equal what convert composes from the same pictures; then the sprite moves. The same
+// scene in each of the screen's modes (a table): without a frame image a render task blits a
+// DirectDraw image of the canvas; 1:1 pictures equal convert's, scaled ones are within 2 of
+// pixman's bilinear scaling of it, and the host shows the window's pixels (scaled onto the real
+// display when a virtual mode is smaller).
 #pragma once
 
+#include "display/dd_image.h"
 #include "display/screen.h"
 #include "display/surface_sprite.h"
+#include "display/task.h"
 #include "drawing/drawing_test_util.h"
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
 #include "files/gll_manager.h"
+#include "platform/monitor_list.h"
+#include "winapi/ddraw_testing.h"
 #include "winapi/host_headless.h"
+#include "winapi/pixman_scale.h"
+#include "winapi/sdl_testing.h"
 #include "winapi/user.h"
 
 #include <cstdio>
@@ -70,6 +80,122 @@ inline void Pump()
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageA(&msg);
+}
+
+// The screen's modes the scene is shown in.
+struct Mode {
+    const char* name;
+    bool frameImage;   // the canvas is the frame image; else a render task blits an image of it
+    bool windowed;
+    bool exclusive;    // full screen: DirectDraw's own modes and the exclusive level
+    bool gameSizeMode; // full screen: a mode of the game's size; else the desktop's, scaled
+    bool noHardware;   // a driver without hardware: the back buffer goes by GDI
+    bool flipChain;    // what the screen must have built
+};
+inline const Mode kModes[] = {
+    {"window by GDI", true, true, false, false, false, false},
+    {"window with DirectDraw", false, true, false, false, false, false},
+    {"flip chain", false, false, true, true, false, true},
+    {"separate back buffer", false, false, false, true, false, false},
+    {"frame image scaled with black borders", true, false, false, false, false, false},
+    {"desktop resolution", false, false, true, false, false, false},
+    {"present without hardware", false, true, false, false, true, false},
+};
+
+// The render task of the modes without a frame image: the image onto the back buffer at (0, 0).
+class ImageTask : public CTask {
+public:
+    explicit ImageTask(CDDImage* image) : m_image(image) {}
+    uint8_t GetType() const override { return kSceneImageRegion; }
+    LONG GetX() const override { return 0; }
+    LONG GetY() const override { return 0; }
+    void SetPosition(LONG, LONG) override {}
+    void SetSize(LONG, LONG) override {}
+    void SetSizeAndPosition(LONG, LONG, LONG, LONG) override {}
+    void MoveBy(LONG, LONG) override {}
+    bool HitTest(LONG, LONG, bool) override { return false; }
+    bool Overlaps(CTask*) override { return false; }
+    bool GetBounds(RECT* out) override
+    {
+        *out = RECT{0, 0, kWidth, kHeight};
+        return true;
+    }
+    int Draw(IDirectDrawSurface7* target, const RECT*, CScreen*) override
+    {
+        return target->BltFast(0, 0, m_image->GetDirectDrawSurface(), nullptr, DDBLTFAST_WAIT) == DD_OK ? 0 : 1;
+    }
+    int OnDeviceRestore() override { return 0; }
+
+private:
+    CDDImage* m_image;
+};
+
+// A window's client pixels as the window system holds them (read through GDI).
+inline winapi::Frame ClientPixels(HWND window)
+{
+    winapi::Frame out;
+    RECT client;
+    GetClientRect(window, &client);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib == nullptr)
+        return out;
+    HDC memory = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(memory, dib);
+    HDC dc = GetDC(window);
+    if (BitBlt(memory, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY)) {
+        out.width = client.right;
+        out.height = client.bottom;
+        const auto* pixels = static_cast<const uint32_t*>(bits);
+        out.pixels.assign(pixels, pixels + static_cast<size_t>(out.width) * out.height);
+    }
+    ReleaseDC(window, dc);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(dib);
+    return out;
+}
+
+// Counts the pixels of a and b (same size) whose channels differ by more than `tolerance`.
+inline int Mismatches(const winapi::Frame& a, const winapi::Frame& b, int tolerance)
+{
+    if (a.width != b.width || a.height != b.height)
+        return -1;
+    int wrong = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i)
+        wrong += pixman_test::ChannelDistance(a.pixels[i], b.pixels[i]) > tolerance;
+    return wrong;
+}
+
+// The host shows the window's pixels: the same pixels where it shows them 1:1 (the headless host,
+// SDL windows), else scaled onto the real display within 2 of pixman's scaling, black around.
+inline void ExpectHostShows(HWND window, const winapi::Frame& client)
+{
+    if (winapi::CurrentHeadlessHost() == nullptr) {
+        const winapi::Frame shown = winapi::sdl_testing::ReadShown(window);
+        ASSERT_GT(shown.width, 0);
+        if (shown.width != client.width || shown.height != client.height) {
+            const RECT box = winapi::LetterboxRect(client.width, client.height, shown.width, shown.height);
+            const int w = box.right - box.left, h = box.bottom - box.top;
+            const std::vector<uint32_t> want = pixman_test::Scale(client.pixels.data(), client.width, client.height, w, h);
+            int wrong = 0;
+            for (int y = 0; y < shown.height; ++y)
+                for (int x = 0; x < shown.width; ++x) {
+                    const bool inside = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+                    const uint32_t expected = inside ? want[static_cast<size_t>(y - box.top) * w + x - box.left] : 0;
+                    wrong += pixman_test::ChannelDistance(shown.At(x, y), expected) > (inside ? 2 : 0);
+                }
+            EXPECT_EQ(wrong, 0) << "scaled by the host into " << w << "x" << h;
+            return;
+        }
+    }
+    EXPECT_EQ(Mismatches(winapi::CurrentHost().ReadBack(window), client, 0), 0);
 }
 
 class Milestone : public drawing_test::DrawingEnvironment {
@@ -199,6 +325,119 @@ protected:
         g_screen = nullptr;
         DestroyWindow(window);
         Pump();
+    }
+
+    // Scaled: the client is black but for the picture scaled into `scaled`, within 2 of pixman's
+    // bilinear scaling of it. The picture is the canvas's own, which the 1:1 modes hold against
+    // convert's.
+    void CompareScaled(const winapi::Frame& frame, const CScaledOutput& scaled, CImage* picture)
+    {
+        std::vector<uint32_t> reference(static_cast<size_t>(kWidth) * kHeight);
+        for (LONG y = 0; y < kHeight; ++y)
+            for (LONG x = 0; x < kWidth; ++x)
+                reference[static_cast<size_t>(y) * kWidth + x] =
+                    reinterpret_cast<const uint32_t*>(picture->GetRowAddress(y))[x] & 0xFFFFFF;
+        const std::vector<uint32_t> want =
+            pixman_test::Scale(reference.data(), kWidth, kHeight, scaled.width, scaled.height);
+        int wrong = 0;
+        for (int y = 0; y < frame.height; ++y)
+            for (int x = 0; x < frame.width; ++x) {
+                const bool inside =
+                    x >= scaled.x && x < scaled.x + scaled.width && y >= scaled.y && y < scaled.y + scaled.height;
+                const uint32_t expected =
+                    inside ? want[static_cast<size_t>(y - scaled.y) * scaled.width + x - scaled.x] : 0;
+                if (pixman_test::ChannelDistance(frame.At(x, y), expected) > (inside ? 2 : 0) && wrong++ < 5)
+                    ADD_FAILURE() << "(" << x << ", " << y << "): " << std::hex << (frame.At(x, y) & 0xFFFFFF)
+                                  << " against " << expected;
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+
+    // The scene in one of the screen's modes: two frames (the sprite moves between them).
+    void RunMode(const Mode& mode)
+    {
+        SCOPED_TRACE(mode.name);
+        winapi::ddraw_testing::Reset();
+        winapi::ddraw_testing::Current().noHardware = mode.noHardware;
+        CDisplayDevice::ExclusiveNeeded() = false;
+        const int desktopWidth = GetSystemMetrics(SM_CXSCREEN);
+        {
+            CScreen screen;
+            g_screen = &screen;
+            CSurfaceSprite* canvas = nullptr;
+            ASSERT_EQ(screen.CreateSurfaceSprite(&canvas, kWidth, kHeight, 32, 2), 0);
+            canvas->GetScene()->SetBackgroundImage(&background, 0, 0, true);
+            CSprite* shown = nullptr;
+            ASSERT_EQ(screen.CreateSprite(&shown, &sprite, nullptr, 100, 80), 0);
+            CPrimitiveObject* shape = nullptr;
+            ASSERT_EQ(screen.CreatePrimitive(&shape, kShape.right - kShape.left, kShape.bottom - kShape.top,
+                                             0x80FF00FF, kShape.left, kShape.top),
+                      0);
+            canvas->GetScene()->GetList().Insert(shown, 1, 0);
+            canvas->GetScene()->GetList().Insert(shape, 2, 0);
+            ASSERT_EQ(screen.SetOutputSize(kWidth, kHeight), 0);
+            if (mode.frameImage)
+                screen.SetFrameImage(canvas);
+
+            WNDCLASSEXA wc{};
+            wc.cbSize = sizeof(wc);
+            wc.lpfnWndProc = PaintProc;
+            wc.lpszClassName = "MilestoneWindow";
+            RegisterClassExA(&wc);
+            HWND window = CreateWindowExA(0, "MilestoneWindow", "milestone", WS_POPUP | WS_VISIBLE, 0, 0, kWidth,
+                                          kHeight, nullptr, nullptr, nullptr, nullptr);
+            ASSERT_NE(window, nullptr);
+            Pump();
+            CMonitorList monitors;
+            if (!mode.windowed) {
+                ASSERT_EQ(screen.EnumDisplayDevices(&monitors, kWidth, kHeight, mode.exclusive), 0);
+                // The desktop's depth where no mode of the game's size is chosen.
+                ASSERT_EQ(screen.SelectDisplayMode(mode.gameSizeMode, nullptr, 0, mode.gameSizeMode ? 32 : 0, &monitors),
+                          0);
+            }
+            ASSERT_EQ(screen.CreateDisplay(window, mode.windowed, false, false), 0);
+            EXPECT_EQ(screen.IsBackBufferInFlipChain(), mode.flipChain);
+            const CScaledOutput& scaled = screen.GetScaledOutput();
+            EXPECT_EQ(scaled.active, !mode.windowed && !mode.gameSizeMode);
+            if (!mode.windowed)  // the window covers the display, as the frame makes it
+                MoveWindow(window, 0, 0, scaled.active ? scaled.targetWidth : kWidth,
+                           scaled.active ? scaled.targetHeight : kHeight, TRUE);
+            Pump();
+
+            CDDImage* picture = nullptr;
+            std::unique_ptr<ImageTask> task;
+            if (!mode.frameImage) {
+                ASSERT_EQ(screen.CreateDDImage(&picture, kWidth, kHeight, false), 0);
+                task = std::make_unique<ImageTask>(picture);
+                ASSERT_EQ(screen.Insert(task.get(), 0, 0), 0);
+            }
+            auto frame = [&] {
+                if (picture != nullptr)
+                    canvas->Present(nullptr, nullptr, picture->GetDirectDrawSurface(), picture->GetPixelFormatCode(),
+                                    true);
+                screen.ClearBackBuffer();
+                screen.RenderAll(screen.GetBackBuffer(), &screen.GetOutputRect(), &screen);
+                return screen.RenderFrameImage();
+            };
+            for (const POINT at : {POINT{100, 80}, POINT{420, 330}}) {
+                shown->SetPosition(at.x, at.y);
+                ASSERT_EQ(frame(), 0);
+                Pump();
+                const winapi::Frame client = ClientPixels(window);
+                if (scaled.active)
+                    CompareScaled(client, scaled, canvas->GetImage());
+                else
+                    Compare(client, at.x, at.y);
+                ExpectHostShows(window, client);
+            }
+            g_screen = nullptr;
+            task.reset();
+            DestroyWindow(window);
+            Pump();
+        }
+        EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), desktopWidth);
+        winapi::ddraw_testing::Reset();
+        CDisplayDevice::ExclusiveNeeded() = false;
     }
 
     std::string dir;

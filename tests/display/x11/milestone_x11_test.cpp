@@ -1,4 +1,5 @@
-// The milestone picture through SDL on a real X server (the private Xvfb of scripts/test).
+// The milestone picture through SDL on a real X server (the private Xvfb of scripts/test), in the
+// GDI window and in each of the screen's modes.
 #include "display/milestone.h"
 
 namespace {
@@ -13,6 +14,17 @@ TEST_F(Milestone, SdlOnX11ShowsTheComposedPicture)
     setenv("DISPLAY", display, 1);
     ASSERT_TRUE(milestone::StartSdl("x11"));
     RunFrames(false);
+}
+
+TEST_F(Milestone, EveryModeOnX11)
+{
+    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
+    if (display == nullptr)
+        GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
+    setenv("DISPLAY", display, 1);
+    ASSERT_TRUE(milestone::StartSdl("x11"));
+    for (const milestone::Mode& mode : milestone::kModes)
+        RunMode(mode);
 }
 
 } // namespace
