@@ -25,6 +25,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -235,8 +236,16 @@ protected:
         DrawingEnvironment::TearDown();
     }
 
-    // convert's composition: the sprite over the background at (x, y), then the shape at half.
+    // convert's composition: the sprite over the background at (x, y), then the shape at half
+    // (made once for each place).
     std::vector<BYTE> Reference(int x, int y)
+    {
+        std::vector<BYTE>& made = references[std::make_pair(x, y)];
+        if (made.empty())
+            made = Compose(x, y);
+        return made;
+    }
+    std::vector<BYTE> Compose(int x, int y)
     {
         return Read("convert '" + dir + "/bg.bmp' '" + dir + "/sprite.png' -geometry +" + std::to_string(x) + "+" +
                     std::to_string(y) + " -compose over -composite -fill 'rgba(255,0,255,0.50196)' -draw "
@@ -419,15 +428,34 @@ protected:
                 screen.RenderAll(screen.GetBackBuffer(), &screen.GetOutputRect(), &screen);
                 return screen.RenderFrameImage();
             };
-            for (const POINT at : {POINT{100, 80}, POINT{420, 330}}) {
-                shown->SetPosition(at.x, at.y);
+            // The sprite moves between frames; the wait modes present at once (0), after the
+            // vertical blank (1) and by flipping where there is a chain (2), which blits instead
+            // while GDI is shown (a dialog).
+            struct Step {
+                POINT at;
+                uint8_t wait;
+                bool gdi;
+            } steps[] = {{{100, 80}, 0, false}, {{420, 330}, 2, false}, {{100, 80}, 1, false}, {{420, 330}, 2, true}};
+            for (const Step& step : steps) {
+                SCOPED_TRACE(std::to_string(step.wait) + (step.gdi ? " with GDI shown" : ""));
+                shown->SetPosition(step.at.x, step.at.y);
+                screen.SetWaitMode(step.wait);
+                // Without a primary there is nothing to hand over (1), but for a driver without
+                // hardware, which answers 0 at once.
+                const int handOver = screen.GetPrimary() == nullptr && !mode.noHardware ? 1 : 0;
+                if (step.gdi) {
+                    ASSERT_EQ(screen.FlipToGdi(), handOver);
+                }
                 ASSERT_EQ(frame(), 0);
+                if (step.gdi) {
+                    ASSERT_EQ(screen.LeaveGdi(), handOver);
+                }
                 Pump();
                 const winapi::Frame client = ClientPixels(window);
                 if (scaled.active)
                     CompareScaled(client, scaled, canvas->GetImage());
                 else
-                    Compare(client, at.x, at.y);
+                    Compare(client, step.at.x, step.at.y);
                 ExpectHostShows(window, client);
             }
             g_screen = nullptr;
@@ -441,6 +469,7 @@ protected:
     }
 
     std::string dir;
+    std::map<std::pair<int, int>, std::vector<BYTE>> references;
     CGllManager manager;
     CImage background;
     CImage sprite;
