@@ -11,6 +11,7 @@
 #include "display/dd_image.h"
 #include "display/screen.h"
 #include "display/surface_sprite.h"
+#include "display/display_test_util.h"
 #include "display/task.h"
 #include "drawing/drawing_test_util.h"
 #include "drawing/primitive_object.h"
@@ -104,18 +105,10 @@ inline const Mode kModes[] = {
 };
 
 // The render task of the modes without a frame image: the image onto the back buffer at (0, 0).
-class ImageTask : public CTask {
+class ImageTask : public display_test::StillTask {
 public:
     explicit ImageTask(CDDImage* image) : m_image(image) {}
     uint8_t GetType() const override { return kSceneImageRegion; }
-    LONG GetX() const override { return 0; }
-    LONG GetY() const override { return 0; }
-    void SetPosition(LONG, LONG) override {}
-    void SetSize(LONG, LONG) override {}
-    void SetSizeAndPosition(LONG, LONG, LONG, LONG) override {}
-    void MoveBy(LONG, LONG) override {}
-    bool HitTest(LONG, LONG, bool) override { return false; }
-    bool Overlaps(CTask*) override { return false; }
     bool GetBounds(RECT* out) override
     {
         *out = RECT{0, 0, kWidth, kHeight};
@@ -278,25 +271,23 @@ protected:
         EXPECT_EQ(wrong, 0);
     }
 
-    // The whole road: frame image, window, display, two frames. readBack reads the host's
-    // pixels on this (the window's) thread.
-    void RunFrames(bool checkRectangles)
+    // The scene on a canvas of the screen's factory: background, sprite at (100, 80), shape.
+    void BuildScene(CScreen& screen, CSurfaceSprite** canvas, CSprite** shown)
     {
-        CScreen screen;
-        g_screen = &screen;
-        CSurfaceSprite* frame = nullptr;
-        ASSERT_EQ(screen.CreateSurfaceSprite(&frame, kWidth, kHeight, 32, 2), 0);
-        frame->GetScene()->SetBackgroundImage(&background, 0, 0, true);
-        CSprite* shown = nullptr;
-        ASSERT_EQ(screen.CreateSprite(&shown, &sprite, nullptr, 100, 80), 0);
+        ASSERT_EQ(screen.CreateSurfaceSprite(canvas, kWidth, kHeight, 32, 2), 0);
+        (*canvas)->GetScene()->SetBackgroundImage(&background, 0, 0, true);
+        ASSERT_EQ(screen.CreateSprite(shown, &sprite, nullptr, 100, 80), 0);
         CPrimitiveObject* shape = nullptr;
         ASSERT_EQ(screen.CreatePrimitive(&shape, kShape.right - kShape.left, kShape.bottom - kShape.top, 0x80FF00FF,
                                          kShape.left, kShape.top),
                   0);
-        frame->GetScene()->GetList().Insert(shown, 1, 0);
-        frame->GetScene()->GetList().Insert(shape, 2, 0);
-        screen.SetFrameImage(frame);
+        (*canvas)->GetScene()->GetList().Insert(*shown, 1, 0);
+        (*canvas)->GetScene()->GetList().Insert(shape, 2, 0);
+    }
 
+    // The game's window at (0, 0), its WM_PAINT through the screen.
+    static HWND MakeWindow()
+    {
         WNDCLASSEXA wc{};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = PaintProc;
@@ -304,8 +295,24 @@ protected:
         RegisterClassExA(&wc);
         HWND window = CreateWindowExA(0, "MilestoneWindow", "milestone", WS_POPUP | WS_VISIBLE, 0, 0, kWidth, kHeight,
                                       nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(window, nullptr);
         Pump();
+        return window;
+    }
+
+    // The whole road: frame image, window, display, two frames. readBack reads the host's
+    // pixels on this (the window's) thread.
+    void RunFrames(bool checkRectangles)
+    {
+        CScreen screen;
+        CSurfaceSprite* frame = nullptr;
+        CSprite* shown = nullptr;
+        BuildScene(screen, &frame, &shown);
+        if (HasFatalFailure())
+            return;
+        g_screen = &screen;
+        screen.SetFrameImage(frame);
+        HWND window = MakeWindow();
+        ASSERT_NE(window, nullptr);
         ASSERT_EQ(screen.CreateDisplay(window, true, false, false), 0);
         ASSERT_EQ(screen.RenderFrameImage(), 0);
         Pump();
@@ -362,7 +369,7 @@ protected:
         EXPECT_EQ(wrong, 0);
     }
 
-    // The scene in one of the screen's modes: two frames (the sprite moves between them).
+    // The scene in one of the screen's modes: four frames (the sprite moves between them).
     void RunMode(const Mode& mode)
     {
         SCOPED_TRACE(mode.name);
@@ -372,31 +379,28 @@ protected:
         const int desktopWidth = GetSystemMetrics(SM_CXSCREEN);
         {
             CScreen screen;
-            g_screen = &screen;
             CSurfaceSprite* canvas = nullptr;
-            ASSERT_EQ(screen.CreateSurfaceSprite(&canvas, kWidth, kHeight, 32, 2), 0);
-            canvas->GetScene()->SetBackgroundImage(&background, 0, 0, true);
             CSprite* shown = nullptr;
-            ASSERT_EQ(screen.CreateSprite(&shown, &sprite, nullptr, 100, 80), 0);
-            CPrimitiveObject* shape = nullptr;
-            ASSERT_EQ(screen.CreatePrimitive(&shape, kShape.right - kShape.left, kShape.bottom - kShape.top,
-                                             0x80FF00FF, kShape.left, kShape.top),
-                      0);
-            canvas->GetScene()->GetList().Insert(shown, 1, 0);
-            canvas->GetScene()->GetList().Insert(shape, 2, 0);
+            BuildScene(screen, &canvas, &shown);
+            if (HasFatalFailure())
+                return;
+            g_screen = &screen;
             ASSERT_EQ(screen.SetOutputSize(kWidth, kHeight), 0);
             if (mode.frameImage)
                 screen.SetFrameImage(canvas);
 
-            WNDCLASSEXA wc{};
-            wc.cbSize = sizeof(wc);
-            wc.lpfnWndProc = PaintProc;
-            wc.lpszClassName = "MilestoneWindow";
-            RegisterClassExA(&wc);
-            HWND window = CreateWindowExA(0, "MilestoneWindow", "milestone", WS_POPUP | WS_VISIBLE, 0, 0, kWidth,
-                                          kHeight, nullptr, nullptr, nullptr, nullptr);
+            HWND window = MakeWindow();
             ASSERT_NE(window, nullptr);
-            Pump();
+            // Whatever fails below, the window goes before the screen does.
+            struct Closing {
+                HWND window;
+                ~Closing()
+                {
+                    g_screen = nullptr;
+                    DestroyWindow(window);
+                    Pump();
+                }
+            } closing{window};
             CMonitorList monitors;
             if (!mode.windowed) {
                 ASSERT_EQ(screen.EnumDisplayDevices(&monitors, kWidth, kHeight, mode.exclusive), 0);
@@ -458,10 +462,6 @@ protected:
                     Compare(client, step.at.x, step.at.y);
                 ExpectHostShows(window, client);
             }
-            g_screen = nullptr;
-            task.reset();
-            DestroyWindow(window);
-            Pump();
         }
         EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), desktopWidth);
         winapi::ddraw_testing::Reset();

@@ -4,6 +4,7 @@
 
 #include "winapi/host_headless.h"
 #include "winapi/user.h"
+#include "winapi/virtual_mode.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ protected:
     }
     void TearDown() override
     {
-        ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr);
+        RestoreDesktopMode();
         Host().SetDisplays({winapi::DisplayInfo{}});
         Pump();
     }
@@ -83,17 +84,12 @@ TEST_F(HostFullScreen, AVirtualModeMovesFullScreenToTheWindowThatCoversIt)
     ASSERT_NE(hwnd, nullptr);
     Pump();
     ASSERT_EQ(FullScreenOf(hwnd), 0);
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
-    mode.dmPelsWidth = 640;
-    mode.dmPelsHeight = 480;
-    ASSERT_EQ(ChangeDisplaySettingsExA(nullptr, &mode, nullptr, CDS_FULLSCREEN, nullptr), DISP_CHANGE_SUCCESSFUL);
+    ASSERT_EQ(SetVirtualMode(640, 480), DISP_CHANGE_SUCCESSFUL);
     // The window did not move, but the display under it shrank.
     EXPECT_EQ(FullScreenOf(hwnd), -1);
     MoveWindow(hwnd, 0, 0, 640, 480, TRUE);
     EXPECT_EQ(FullScreenOf(hwnd), 0);
-    ASSERT_EQ(ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr), DISP_CHANGE_SUCCESSFUL);
+    ASSERT_EQ(RestoreDesktopMode(), DISP_CHANGE_SUCCESSFUL);
     EXPECT_EQ(FullScreenOf(hwnd), -1);
     DestroyWindow(hwnd);
 }

@@ -8,6 +8,7 @@
 #include "winapi/pixman_scale.h"
 #include "winapi/sdl_round_trip.h"
 #include "winapi/sdl_testing.h"
+#include "winapi/virtual_mode.h"
 
 namespace {
 
@@ -106,12 +107,7 @@ TEST(SdlHostX11, AWindowOverAVirtualModeIsScaledOntoTheRealDisplay)
     RECT placed;
     ASSERT_TRUE(sdl::WindowBounds(hwnd, &placed));
 
-    DEVMODEA mode{};
-    mode.dmSize = sizeof mode;
-    mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
-    mode.dmPelsWidth = 640;
-    mode.dmPelsHeight = 480;
-    ASSERT_EQ(ChangeDisplaySettingsExA(nullptr, &mode, nullptr, CDS_FULLSCREEN, nullptr), DISP_CHANGE_SUCCESSFUL);
+    ASSERT_EQ(SetVirtualMode(640, 480), DISP_CHANGE_SUCCESSFUL);
     ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
     MoveWindow(hwnd, 0, 0, 640, 480, TRUE);
     // A picture with detail in both directions.
@@ -182,7 +178,7 @@ TEST(SdlHostX11, AWindowOverAVirtualModeIsScaledOntoTheRealDisplay)
 
     // The desktop's mode again: the window covers no display and leaves full screen; moved back,
     // the SDL window has its old place and size.
-    ASSERT_EQ(ChangeDisplaySettingsExA(nullptr, nullptr, nullptr, 0, nullptr), DISP_CHANGE_SUCCESSFUL);
+    ASSERT_EQ(RestoreDesktopMode(), DISP_CHANGE_SUCCESSFUL);
     PumpAll();
     EXPECT_FALSE(sdl::IsDesktopFullScreen(hwnd));
     MoveWindow(hwnd, 60, 50, 320, 200, TRUE);
