@@ -21,6 +21,7 @@
 #include "winapi/ddraw_testing.h"
 #include "winapi/host_headless.h"
 #include "winapi/pixman_scale.h"
+#include "winapi/sdl_round_trip.h"
 #include "winapi/sdl_testing.h"
 #include "winapi/user.h"
 
@@ -475,16 +476,5 @@ protected:
     CImage sprite;
 };
 
-// Starts the SDL host with the video driver named (software renderer); false when SDL cannot.
-inline bool StartSdl(const char* driver)
-{
-    setenv("SDL_VIDEODRIVER", driver, 1);
-    setenv("SDL_RENDER_DRIVER", "software", 1);
-    auto host = winapi::MakeSdlHost();
-    if (!host)
-        return false;
-    winapi::SetHost(std::move(host));
-    return true;
-}
 
 } // namespace milestone

@@ -14,7 +14,7 @@ TEST_F(Milestone, HeadlessHostShowsTheComposedPicture)
 
 TEST_F(Milestone, SdlOffscreenShowsTheComposedPicture)
 {
-    if (!milestone::StartSdl("offscreen"))
+    if (!StartSdlHost("offscreen"))
         GTEST_SKIP() << "SDL has no offscreen video driver here";
     RunFrames(false);
 }
@@ -28,7 +28,7 @@ TEST_F(Milestone, EveryModeOnTheHeadlessHost)
 
 TEST_F(Milestone, EveryModeOnSdlOffscreen)
 {
-    if (!milestone::StartSdl("offscreen"))
+    if (!StartSdlHost("offscreen"))
         GTEST_SKIP() << "SDL has no offscreen video driver here";
     for (const milestone::Mode& mode : milestone::kModes)
         RunMode(mode);

@@ -8,27 +8,15 @@
 #include "platform/monitor_list.h"
 #include "raster/device_blit.h"
 #include "winapi/ddraw_testing.h"
+#include "winapi/headless_util.h"
 #include "winapi/host_headless.h"
 #include "winapi/user.h"
 
 namespace {
 
-winapi::HeadlessHost& Host() { return *winapi::CurrentHeadlessHost(); }
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-}
-
-winapi::DisplayInfo Display(RECT bounds)
-{
-    winapi::DisplayInfo info;
-    info.bounds = bounds;
-    info.work = bounds;
-    return info;
-}
+using headless_test::Display;
+using headless_test::Host;
+using headless_test::Pump;
 
 class ScreenDDraw : public ::testing::Test {
 protected:

@@ -2,37 +2,21 @@
 // frameless window whose client covers a display as it is now (virtual modes included).
 #include <gtest/gtest.h>
 
-#include "winapi/host_headless.h"
-#include "winapi/user.h"
+#include "winapi/headless_util.h"
 #include "winapi/virtual_mode.h"
 
 namespace {
 
-winapi::HeadlessHost& Host() { return *winapi::CurrentHeadlessHost(); }
-
-void Pump()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
-}
-
-winapi::DisplayInfo Display(RECT bounds, bool primary)
-{
-    winapi::DisplayInfo info;
-    info.bounds = bounds;
-    info.work = bounds;
-    info.primary = primary;
-    info.deviceName = primary ? "\\\\.\\DISPLAY1" : "\\\\.\\DISPLAY2";
-    return info;
-}
+using headless_test::Display;
+using headless_test::Host;
+using headless_test::Pump;
 
 class HostFullScreen : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_NE(winapi::CurrentHeadlessHost(), nullptr);
-        Host().SetDisplays({Display({0, 0, 1920, 1080}, true), Display({1920, 0, 3200, 1024}, false)});
+        Host().SetDisplays({Display({0, 0, 1920, 1080}), Display({1920, 0, 3200, 1024}, 1)});
         WNDCLASSEXA wc{};
         wc.cbSize = sizeof(wc);
         wc.lpfnWndProc = DefWindowProcA;

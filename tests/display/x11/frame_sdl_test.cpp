@@ -41,10 +41,8 @@ TEST(FrameSdl, ABoxThatCannotBeShownAnswersZeroAndTheBracketCloses)
 // desktop's mode, the SDL window's place and size and the keyboard are as they were.
 TEST(FrameSdlX11, WindowToFullScreenAndBackOnTheScreen)
 {
-    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
-    if (display == nullptr)
+    if (!UseTestXServer())
         GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
-    setenv("DISPLAY", display, 1);
     ASSERT_TRUE(StartSdlHost("x11"));
     int realW = 0, realH = 0;
     ASSERT_TRUE(sdl::CurrentDisplayMode(0, &realW, &realH));

@@ -14,10 +14,8 @@ namespace {
 
 TEST(SdlHostX11, WindowShowsWhatGdiDrew)
 {
-    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
-    if (display == nullptr)
+    if (!UseTestXServer())
         GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
-    setenv("DISPLAY", display, 1);
     ASSERT_TRUE(StartSdlHost("x11"));
     DrawAndReadBack();
 }
@@ -28,10 +26,8 @@ namespace {
 
 TEST(SdlHostX11, FramelessWindowOverTheWholeDisplayIsFullScreen)
 {
-    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
-    if (display == nullptr)
+    if (!UseTestXServer())
         GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
-    setenv("DISPLAY", display, 1);
     ASSERT_TRUE(StartSdlHost("x11"));
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     ASSERT_GT(width, 0);
@@ -87,10 +83,8 @@ void PumpAll()
 // in client coordinates, and after the mode the window has its own size and place again.
 TEST(SdlHostX11, AWindowOverAVirtualModeIsScaledOntoTheRealDisplay)
 {
-    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
-    if (display == nullptr)
+    if (!UseTestXServer())
         GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
-    setenv("DISPLAY", display, 1);
     ASSERT_TRUE(StartSdlHost("x11"));
     int realW = 0, realH = 0;
     ASSERT_TRUE(sdl::CurrentDisplayMode(0, &realW, &realH));
