@@ -483,19 +483,25 @@ private:
         // letterboxed onto it. Full screen is left before the window's own size and place are set
         // again, so that SDL's memory of them cannot win.
         const int display = SdlDisplay(state.fullScreenDisplay);
+        bool geometry = fresh;
         if (window.fullScreenOn >= 0 && window.fullScreenOn != display) {
             SDL_SetWindowFullscreen(sdl, 0);
             window.fullScreenOn = -1;
+            geometry = true;
         }
         if (display < 0) {
-            Place(sdl, SDL_Rect{state.client.left, state.client.top, std::max<int>(state.client.right - state.client.left, 1),
-                                std::max<int>(state.client.bottom - state.client.top, 1)});
+            const int width = std::max<int>(state.client.right - state.client.left, 1);
+            const int height = std::max<int>(state.client.bottom - state.client.top, 1);
+            const bool sized = geometry || old.client.right - old.client.left != width ||
+                               old.client.bottom - old.client.top != height;
+            const bool moved = geometry || old.client.left != state.client.left || old.client.top != state.client.top;
+            Place(sdl, SDL_Rect{state.client.left, state.client.top, width, height}, sized, moved);
         } else if (window.fullScreenOn < 0) {
             // Over the whole display first: SDL goes full screen on the display that holds the
             // window, and an X server without a window manager does no more than this.
             SDL_Rect bounds;
             if (SDL_GetDisplayBounds(display, &bounds) == 0)
-                Place(sdl, bounds);
+                Place(sdl, bounds, true, true);
             if (SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0)
                 window.fullScreenOn = display;
         }
@@ -509,16 +515,16 @@ private:
             SDL_RestoreWindow(sdl);
     }
 
-    // Moves and sizes the window where it is not there yet (SDL's X11 driver waits up to 100 ms
-    // for the server to confirm a move or a size, also one that changes nothing).
-    static void Place(SDL_Window* sdl, const SDL_Rect& to)
+    // Sizes and moves the window as asked, where it is not so yet (SDL's X11 driver waits up to
+    // 100 ms for the server to confirm a move or a size, also one that changes nothing).
+    static void Place(SDL_Window* sdl, const SDL_Rect& to, bool size, bool move)
     {
         int x = 0, y = 0, w = 0, h = 0;
         SDL_GetWindowPosition(sdl, &x, &y);
         SDL_GetWindowSize(sdl, &w, &h);
-        if (w != to.w || h != to.h)
+        if (size && (w != to.w || h != to.h))
             SDL_SetWindowSize(sdl, to.w, to.h);
-        if (x != to.x || y != to.y)
+        if (move && (x != to.x || y != to.y))
             SDL_SetWindowPosition(sdl, to.x, to.y);
     }
 
