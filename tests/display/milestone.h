@@ -4,8 +4,8 @@
 // pixels must equal what convert composes from the same pictures; then the sprite moves. The same
 // scene in each of the screen's modes (a table): without a frame image a render task blits a
 // DirectDraw image of the canvas; 1:1 pictures equal convert's, scaled ones are within 2 of
-// pixman's bilinear scaling of it, and the host shows the window's pixels (scaled onto the real
-// display when a virtual mode is smaller).
+// pixman's bilinear scaling of the canvas's 1:1 picture, and the host shows the window's pixels
+// (scaled onto the real display when a virtual mode is smaller).
 #pragma once
 
 #include "display/dd_image.h"
