@@ -28,5 +28,8 @@ Switches& Current();
 void Reset();
 // Loses every video-memory surface now (as a mode change does).
 void LoseAllSurfaces();
+// The DirectDraw/Direct3D calls counted since Reset; they are counted while loseAtCall is set
+// (a loseAtCall past every call counts without losing).
+int CallsCounted();
 
 } // namespace winapi::ddraw_testing

@@ -378,6 +378,7 @@ void HostDisplaysChanged()
         if (user::IsTopLevel(*window))
             SendNotifyMessageA(window->hwnd, WM_DISPLAYCHANGE, static_cast<WPARAM>(primary.bitsPerPixel),
                                MAKELONG(width, height));
+    user::UpdateHostWindows();
 }
 
 namespace user {
