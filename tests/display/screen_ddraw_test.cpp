@@ -438,8 +438,8 @@ TEST_F(FullScreenFrameImage, TheTexturePathDrawsTheScaledPicture)
         const auto tw = static_cast<LONG>(tex.dwWidth), th = static_cast<LONG>(tex.dwHeight);
         EXPECT_EQ(tw, c.powerOfTwo ? 128 : c.width);
 
-        auto expectPicture = [&](const char* when) {
-            const winapi::Frame shown = Frame();
+        auto expectPicture = [&](const char* when, bool render = true) {
+            const winapi::Frame shown = render ? Frame() : Host().ReadBack(window);
             Locked texture(screen->GetTexture());
             ASSERT_TRUE(texture.Ok());
             for (LONG y = 0; y < c.height; ++y)
@@ -460,6 +460,13 @@ TEST_F(FullScreenFrameImage, TheTexturePathDrawsTheScaledPicture)
                         ASSERT_EQ(shown.At(x, y) & 0xFFFFFF, 0u) << when << " border " << x << "," << y;
         };
         expectPicture("first frame");
+        // WM_PAINT over a window GDI painted black brings the picture back.
+        HDC dc = GetDC(window);
+        const RECT all{0, 0, 320, 240};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+        ASSERT_EQ(screen->PaintToDC(dc, nullptr), S_OK);
+        ReleaseDC(window, dc);
+        expectPicture("painted", false);
 
         // A loss met by a frame, then one that Restore cannot mend (everything made again): the
         // next frame that shows anything shows the whole picture.
