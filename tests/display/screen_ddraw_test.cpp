@@ -1,6 +1,8 @@
 // The screen on DirectDraw: the window with a back buffer and a clipped primary, a full screen
 // flip chain, scaled full screen with black borders, a driver without hardware, losses injected at
 // every call of the display's creation, frame and restore, and window <-> full-screen switches.
+// The texture path in the window and in full screen (scaled against Direct3D's own sampling),
+// dropped when it cannot be made; a full-screen frame image at its own size without surfaces.
 #include <gtest/gtest.h>
 
 #include "display/screen.h"
