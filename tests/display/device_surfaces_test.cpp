@@ -615,7 +615,8 @@ TEST_F(DDImageTest, TheScreensRestorePassBringsBackEveryKind)
     CDDSurface* text = nullptr;
     CBlankSurface* blank = nullptr;
     CCanvasSurface* canvas = nullptr;
-    ASSERT_EQ(screen.CreateDDImageFromFile(&loaded, nullptr, p.data.data(), static_cast<uint32_t>(p.data.size()), false), 0);
+    const auto size = static_cast<uint32_t>(p.data.size());
+    ASSERT_EQ(screen.CreateDDImageFromFile(&loaded, nullptr, p.data.data(), size, false), 0);
     ASSERT_EQ(loaded->SetColorKeyAt(0, 0), 0);
     ASSERT_EQ(screen.CreateDDImage(&filled, 5, 3, false), 0);
     ASSERT_EQ(filled->FillColor(10, 20, 30), 0);

@@ -5,6 +5,7 @@
 // dropped when it cannot be made; a full-screen frame image at its own size without surfaces.
 #include <gtest/gtest.h>
 
+#include "../winapi/d3d_sampling.h"
 #include "display/screen.h"
 #include "display/surface_sprite.h"
 #include "platform/monitor_list.h"
@@ -327,35 +328,20 @@ private:
     bool m_ok = false;
 };
 
-// Direct3D 7's sampling of the texture at (u, v) in texture units (0..1 over the whole texture).
-uint32_t Sample(const Locked& tex, LONG tw, LONG th, double u, double v, bool linear)
-{
-    if (!linear)
-        return tex.At(std::clamp<LONG>(static_cast<LONG>(std::floor(u * tw)), 0, tw - 1),
-                      std::clamp<LONG>(static_cast<LONG>(std::floor(v * th)), 0, th - 1));
-    const double su = std::clamp(u * tw - 0.5, 0.0, tw - 1.0), sv = std::clamp(v * th - 0.5, 0.0, th - 1.0);
-    const LONG x0 = static_cast<LONG>(su), y0 = static_cast<LONG>(sv);
-    const LONG x1 = std::min(x0 + 1, tw - 1), y1 = std::min(y0 + 1, th - 1);
-    const double fx = su - x0, fy = sv - y0;
-    uint32_t out = 0;
-    for (int shift : {16, 8, 0}) {
-        auto c = [&](LONG x, LONG y) { return static_cast<double>((tex.At(x, y) >> shift) & 0xFF); };
-        const double top = c(x0, y0) * (1 - fx) + c(x1, y0) * fx;
-        const double bottom = c(x0, y1) * (1 - fx) + c(x1, y1) * fx;
-        out |= static_cast<uint32_t>(top * (1 - fy) + bottom * fy + 0.5) << shift;
-    }
-    return out;
-}
-
 int Farthest(uint32_t a, uint32_t b)
 {
     int far = 0;
-    for (int shift : {16, 8, 0})
-        far = std::max(far, std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)));
+    for (int shift : {16, 8, 0}) {
+        const int one = static_cast<int>((a >> shift) & 0xFF), other = static_cast<int>((b >> shift) & 0xFF);
+        far = std::max(far, std::abs(one - other));
+    }
     return far;
 }
 
-uint32_t Pattern(LONG x, LONG y) { return static_cast<uint32_t>(x * 7 & 0xFF) << 16 | static_cast<uint32_t>(y * 11 & 0xFF) << 8 | 0x40; }
+uint32_t Pattern(LONG x, LONG y)
+{
+    return static_cast<uint32_t>(x * 7 & 0xFF) << 16 | static_cast<uint32_t>(y * 11 & 0xFF) << 8 | 0x40;
+}
 
 // The full screen of a 320 by 240 display (the game scaled to fit it) with a frame image.
 class FullScreenFrameImage : public ScreenDDraw {
@@ -448,11 +434,12 @@ TEST_F(FullScreenFrameImage, TheTexturePathDrawsTheScaledPicture)
                 for (LONG x = 0; x < c.width; ++x)
                     ASSERT_EQ(texture.At(x, y), Pattern(x, y)) << when << " texel " << x << "," << y;
             const double u = static_cast<double>(c.width) / tw, v = static_cast<double>(c.height) / th;
+            auto texel = [&](LONG x, LONG y) { return texture.At(x, y); };
             int off = 0;
             for (LONG y = 0; y < scaled.height; y += 3)
                 for (LONG x = 0; x < scaled.width; x += 2) {
-                    const uint32_t want = Sample(texture, tw, th, (x + 0.5) / scaled.width * u,
-                                                 (y + 0.5) / scaled.height * v, c.linear);
+                    const uint32_t want = d3d_test::Sample(texel, tw, th, (x + 0.5) / scaled.width * u,
+                                                           (y + 0.5) / scaled.height * v, c.linear);
                     off += Farthest(shown.At(scaled.x + x, scaled.y + y) & 0xFFFFFF, want) > (c.linear ? 2 : 0);
                 }
             EXPECT_EQ(off, 0) << when;
