@@ -9,6 +9,7 @@ namespace winapi::ddraw_testing {
 struct Switches {
     int loseAtCall = 0;            // every surface lost at this DirectDraw/Direct3D call (counted from 1)
     bool failCreateSurface = false;
+    bool fail3DDeviceSurfaces = false;     // CreateSurface refuses DDSCAPS_3DDEVICE (render targets)
     bool failLock = false;
     bool failGetDC = false;
     bool failRestore = false;
