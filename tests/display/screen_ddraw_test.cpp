@@ -563,7 +563,7 @@ TEST_F(FullScreenFrameImage, AtItsOwnSizeTheFrameImageNeedsNoSurfaces)
 }
 
 // A loss at any DirectDraw or Direct3D call of the full-screen texture path's creation, frame or
-// restore: the codes stay the Part's, nothing breaks, and after a restore the frame is whole.
+// restore: CreateDisplay answers one of its own codes, nothing breaks, and after a restore the frame is whole.
 TEST_F(FullScreenFrameImage, ALossAtEveryCallOfTheTexturePathEndsInAWholeFrame)
 {
     screen->SetPresentPathRequest(3);
