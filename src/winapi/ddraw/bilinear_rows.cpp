@@ -64,7 +64,7 @@ void BilinearRows::Make(LONG row, LONG left, LONG right, uint32_t* out)
         return;
     }
     const uint32_t* bottom = Across(y1, y0);
-    LerpDownSse2(top, bottom, static_cast<uint32_t>(wy), out, right - left);
+    LerpDown(top, bottom, static_cast<uint32_t>(wy), out, right - left);
 }
 
 } // namespace winapi::ddraw

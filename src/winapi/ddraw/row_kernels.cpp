@@ -1,7 +1,7 @@
 // The blit rows, plain and SSE2.
 #include "winapi/ddraw/row_kernels.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <cstring>
 
@@ -15,6 +15,7 @@ inline uint32_t Load32(const void* p)
     std::memcpy(&v, p, 4);
     return v;
 }
+inline void Store32(void* p, uint32_t v) { std::memcpy(p, &v, 4); }
 inline uint16_t Load16(const void* p)
 {
     uint16_t v;
@@ -33,11 +34,11 @@ inline uint32_t Lerp(uint32_t a, uint32_t b, uint32_t t)
     return pair(a, b, 0xFF00FF) | pair(a, b, 0xFF00);
 }
 
-// The same in 16-bit lanes: a * (256 - t) + b * t stays below 65281, so no lane overflows.
+// The same in 16-bit lanes as a * 256 + (b - a) * t: worked modulo 2^16, which holds the true
+// sum (at most 65280) exactly.
 inline __m128i Lerp16(__m128i a, __m128i b, __m128i t)
 {
-    const __m128i inverse = _mm_sub_epi16(_mm_set1_epi16(256), t);
-    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, inverse), _mm_mullo_epi16(b, t)), 8);
+    return _mm_srli_epi16(_mm_add_epi16(_mm_slli_epi16(a, 8), _mm_mullo_epi16(_mm_sub_epi16(b, a), t)), 8);
 }
 
 inline __m128i Colour() { return _mm_set1_epi32(0x00FFFFFF); }
@@ -48,7 +49,7 @@ void LerpAcrossPlain(const uint32_t* src, const int32_t* xa, const int32_t* xb, 
                      uint32_t* out, LONG count)
 {
     for (LONG i = 0; i < count; ++i)
-        out[i] = Lerp(Load32(src + xa[i]), Load32(src + xb[i]), weights[4 * i]);
+        Store32(out + i, Lerp(Load32(src + xa[i]), Load32(src + xb[i]), weights[4 * i]));
 }
 
 void LerpAcrossSse2(const uint32_t* src, const int32_t* xa, const int32_t* xb, const uint16_t* weights,
@@ -72,7 +73,7 @@ void LerpAcrossSse2(const uint32_t* src, const int32_t* xa, const int32_t* xb, c
 void LerpDownPlain(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count)
 {
     for (LONG i = 0; i < count; ++i)
-        out[i] = Lerp(Load32(top + i), Load32(bottom + i), w);
+        Store32(out + i, Lerp(Load32(top + i), Load32(bottom + i), w));
 }
 
 void LerpDownSse2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count)
@@ -87,6 +88,43 @@ void LerpDownSse2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint3
         Store128(out + i, _mm_and_si128(_mm_packus_epi16(low, high), Colour()));
     }
     LerpDownPlain(top + i, bottom + i, w, out + i, count - i);
+}
+
+__attribute__((target("avx2"))) void LerpDownAvx2(const uint32_t* top, const uint32_t* bottom, uint32_t w,
+                                                 uint32_t* out, LONG count)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i weight = _mm256_set1_epi16(static_cast<short>(w));
+    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
+    LONG i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + i));
+        // Unpacking and packing both work within 128-bit halves, so the pixels keep their places.
+        const __m256i tLow = _mm256_unpacklo_epi8(t, zero), bLow = _mm256_unpacklo_epi8(b, zero);
+        const __m256i tHigh = _mm256_unpackhi_epi8(t, zero), bHigh = _mm256_unpackhi_epi8(b, zero);
+        const __m256i low = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_slli_epi16(tLow, 8), _mm256_mullo_epi16(_mm256_sub_epi16(bLow, tLow), weight)), 8);
+        const __m256i high = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_slli_epi16(tHigh, 8), _mm256_mullo_epi16(_mm256_sub_epi16(bHigh, tHigh), weight)),
+            8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_and_si256(_mm256_packus_epi16(low, high), colour));
+    }
+    LerpDownSse2(top + i, bottom + i, w, out + i, count - i);
+}
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count)
+{
+    if (HasAvx2())
+        LerpDownAvx2(top, bottom, w, out, count);
+    else
+        LerpDownSse2(top, bottom, w, out, count);
 }
 
 void KeyedCopy32Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)

@@ -1,6 +1,6 @@
 // The rows of the stand-in's blits: each plain kernel and its SSE2 twin give bit for bit the same
-// pixels (the tests compare them); the blits run the twins. Pixels are read and written
-// unaligned. Internal to winapi.
+// pixels (the tests compare them); the blits run the twins (SSE2 is the x86-64 baseline, the one
+// AVX2 twin is chosen at run time). Pixels are read and written unaligned. Internal to winapi.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,10 @@ void LerpAcrossSse2(const uint32_t* src, const int32_t* xa, const int32_t* xb, c
 // Two rows mixed: per channel out[i] = (top[i] * (256 - w) + bottom[i] * w) >> 8, w in 0..255.
 void LerpDownPlain(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
 void LerpDownSse2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
+// The AVX2 twin runs only where HasAvx2 says so; LerpDown takes it there, else the SSE2 one.
+void LerpDownAvx2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
+bool HasAvx2();
+void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
 
 // Source-keyed copy: a pixel whose value lies in low..high is left out (4- and 2-byte pixels).
 void KeyedCopy32Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
