@@ -127,13 +127,37 @@ void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t*
         LerpDownSse2(top, bottom, w, out, count);
 }
 
-void KeyedCopy32Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+namespace {
+
+template <typename Pixel> void KeyedCopyPlain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
 {
     for (LONG i = 0; i < count; ++i) {
-        const uint32_t v = Load32(src + 4 * i);
+        Pixel v;
+        std::memcpy(&v, src + sizeof(Pixel) * i, sizeof(Pixel));
         if (v < low || v > high)
-            std::memcpy(dst + 4 * i, &v, 4);
+            std::memcpy(dst + sizeof(Pixel) * i, &v, sizeof(Pixel));
     }
+}
+
+// Whole registers of pixels: `outside(s)` marks the pixels that go in; the rest keep dst.
+template <typename Pixel, typename Outside>
+LONG KeyedCopyBlocks(const BYTE* src, BYTE* dst, LONG count, Outside outside)
+{
+    constexpr LONG kStep = 16 / sizeof(Pixel);
+    LONG i = 0;
+    for (; i + kStep <= count; i += kStep) {
+        const __m128i s = Load128(src + sizeof(Pixel) * i), d = Load128(dst + sizeof(Pixel) * i);
+        const __m128i keep = outside(s);
+        Store128(dst + sizeof(Pixel) * i, _mm_or_si128(_mm_and_si128(keep, s), _mm_andnot_si128(keep, d)));
+    }
+    return i;
+}
+
+} // namespace
+
+void KeyedCopy32Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    KeyedCopyPlain<uint32_t>(src, dst, count, low, high);
 }
 
 void KeyedCopy32Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
@@ -142,23 +166,16 @@ void KeyedCopy32Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD hi
     const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
     const __m128i lowFlipped = _mm_set1_epi32(static_cast<int>(low ^ 0x80000000u));
     const __m128i highFlipped = _mm_set1_epi32(static_cast<int>(high ^ 0x80000000u));
-    LONG i = 0;
-    for (; i + 4 <= count; i += 4) {
-        const __m128i s = Load128(src + 4 * i), d = Load128(dst + 4 * i);
+    const LONG i = KeyedCopyBlocks<uint32_t>(src, dst, count, [&](__m128i s) {
         const __m128i f = _mm_xor_si128(s, flip);
-        const __m128i keep = _mm_or_si128(_mm_cmpgt_epi32(lowFlipped, f), _mm_cmpgt_epi32(f, highFlipped));
-        Store128(dst + 4 * i, _mm_or_si128(_mm_and_si128(keep, s), _mm_andnot_si128(keep, d)));
-    }
+        return _mm_or_si128(_mm_cmpgt_epi32(lowFlipped, f), _mm_cmpgt_epi32(f, highFlipped));
+    });
     KeyedCopy32Plain(src + 4 * i, dst + 4 * i, count - i, low, high);
 }
 
 void KeyedCopy16Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
 {
-    for (LONG i = 0; i < count; ++i) {
-        const uint16_t v = Load16(src + 2 * i);
-        if (v < low || v > high)
-            std::memcpy(dst + 2 * i, &v, 2);
-    }
+    KeyedCopyPlain<uint16_t>(src, dst, count, low, high);
 }
 
 void KeyedCopy16Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
@@ -172,13 +189,10 @@ void KeyedCopy16Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD hi
     const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
     const __m128i lowFlipped = _mm_set1_epi16(static_cast<short>(low ^ 0x8000));
     const __m128i highFlipped = _mm_set1_epi16(static_cast<short>(top ^ 0x8000));
-    LONG i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m128i s = Load128(src + 2 * i), d = Load128(dst + 2 * i);
+    const LONG i = KeyedCopyBlocks<uint16_t>(src, dst, count, [&](__m128i s) {
         const __m128i f = _mm_xor_si128(s, flip);
-        const __m128i keep = _mm_or_si128(_mm_cmpgt_epi16(lowFlipped, f), _mm_cmpgt_epi16(f, highFlipped));
-        Store128(dst + 2 * i, _mm_or_si128(_mm_and_si128(keep, s), _mm_andnot_si128(keep, d)));
-    }
+        return _mm_or_si128(_mm_cmpgt_epi16(lowFlipped, f), _mm_cmpgt_epi16(f, highFlipped));
+    });
     KeyedCopy16Plain(src + 2 * i, dst + 2 * i, count - i, low, high);
 }
 
