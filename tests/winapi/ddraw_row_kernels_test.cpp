@@ -60,6 +60,20 @@ TEST(DDrawRowKernels, LerpsMatchThePlainRows)
             dd::LerpAcrossSse2(src, xa.data(), xb.data(), weights.data(),
                                reinterpret_cast<uint32_t*>(twin.data() + offset), width);
             EXPECT_EQ(plain, twin) << "across";
+            if (dd::HasAvx2()) {
+                // Neighbours only, with the full weight 256 that a clamped right edge takes.
+                for (LONG i = 0; i < width; ++i) {
+                    xa[static_cast<size_t>(i)] = static_cast<int32_t>(random() % (sourceWidth - 1));
+                    xb[static_cast<size_t>(i)] = xa[static_cast<size_t>(i)] + 1;
+                    if (i == 2)
+                        std::fill_n(weights.begin() + 4 * i, 4, uint16_t{256});
+                }
+                dd::LerpAcrossPlain(src, xa.data(), xb.data(), weights.data(),
+                                    reinterpret_cast<uint32_t*>(plain.data() + offset), width);
+                dd::LerpPairsAvx2(src, xa.data(), weights.data(), reinterpret_cast<uint32_t*>(twin.data() + offset),
+                                  width);
+                EXPECT_EQ(plain, twin) << "pairs (AVX2)";
+            }
 
             const auto* top = reinterpret_cast<const uint32_t*>(b.data() + offset);
             const auto* bottom = reinterpret_cast<const uint32_t*>(c.data() + offset);

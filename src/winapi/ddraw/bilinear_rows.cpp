@@ -22,10 +22,17 @@ BilinearRows::BilinearRows(const BYTE* source, std::ptrdiff_t pitch, LONG source
     : m_source(source), m_pitch(pitch), m_sourceWidth(sourceWidth), m_sourceHeight(sourceHeight), m_height(height),
       m_xa(static_cast<size_t>(width)), m_xb(static_cast<size_t>(width)), m_weights(4 * static_cast<size_t>(width))
 {
+    // With two source columns or more every sample can mix a pixel with its right neighbour: a
+    // clamped one at the right edge takes all of that neighbour instead of all of itself.
+    m_pairs = sourceWidth >= 2 && HasAvx2();
     for (LONG i = 0; i < width; ++i) {
         LONG at;
         int weight;
         BilinearAxis(i, sourceWidth, width, &at, &weight);
+        if (m_pairs && at == sourceWidth - 1) {
+            at = sourceWidth - 2;
+            weight = 256;
+        }
         m_xa[static_cast<size_t>(i)] = at;
         m_xb[static_cast<size_t>(i)] = std::min(at + 1, sourceWidth - 1);
         std::fill_n(m_weights.begin() + 4 * static_cast<std::ptrdiff_t>(i), 4, static_cast<uint16_t>(weight));
@@ -41,8 +48,11 @@ const uint32_t* BilinearRows::Across(LONG y, LONG keep)
     const LONG count = m_right - m_left;
     m_rows[slot].resize(static_cast<size_t>(count));
     const auto* row = reinterpret_cast<const uint32_t*>(m_source + static_cast<std::ptrdiff_t>(y) * m_pitch);
-    LerpAcrossSse2(row, m_xa.data() + m_left, m_xb.data() + m_left, m_weights.data() + 4 * static_cast<size_t>(m_left),
-                   m_rows[slot].data(), count);
+    const uint16_t* weights = m_weights.data() + 4 * static_cast<size_t>(m_left);
+    if (m_pairs)
+        LerpPairsAvx2(row, m_xa.data() + m_left, weights, m_rows[slot].data(), count);
+    else
+        LerpAcrossSse2(row, m_xa.data() + m_left, m_xb.data() + m_left, weights, m_rows[slot].data(), count);
     m_rowOf[slot] = y;
     return m_rows[slot].data();
 }

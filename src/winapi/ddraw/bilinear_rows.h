@@ -35,6 +35,7 @@ private:
     LONG m_height;
     std::vector<int32_t> m_xa, m_xb;
     std::vector<uint16_t> m_weights;  // four per column
+    bool m_pairs = false;             // xb = xa + 1 everywhere (AVX2 mixes neighbours)
     LONG m_left = 0;
     LONG m_right = 0;
     LONG m_rowOf[2] = {-1, -1};

@@ -113,6 +113,33 @@ __attribute__((target("avx2"))) void LerpDownAvx2(const uint32_t* top, const uin
     LerpDownSse2(top + i, bottom + i, w, out + i, count - i);
 }
 
+__attribute__((target("avx2"))) void LerpPairsAvx2(const uint32_t* src, const int32_t* xa, const uint16_t* weights,
+                                                  uint32_t* out, LONG count)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    LONG i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i mixed[2];
+        for (int half = 0; half < 2; ++half) {
+            // Four pixels and their right neighbours: [a0 b0 a1 b1 | a2 b2 a3 b3].
+            const int32_t* x = xa + i + 4 * half;
+            auto pair = [src](int32_t at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + at)); };
+            const __m256i v = _mm256_set_m128i(_mm_unpacklo_epi64(pair(x[2]), pair(x[3])),
+                                               _mm_unpacklo_epi64(pair(x[0]), pair(x[1])));
+            const __m256i first = _mm256_unpacklo_epi8(v, zero), second = _mm256_unpackhi_epi8(v, zero);
+            const __m256i a = _mm256_unpacklo_epi64(first, second), b = _mm256_unpackhi_epi64(first, second);
+            const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + 4 * (i + 4 * half)));
+            mixed[half] =
+                _mm256_srli_epi16(_mm256_add_epi16(_mm256_slli_epi16(a, 8), _mm256_mullo_epi16(_mm256_sub_epi16(b, a), w)), 8);
+        }
+        // Packing interleaves the halves' 64-bit parts; one permute puts them back in order.
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(mixed[0], mixed[1]), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_and_si256(packed, _mm256_set1_epi32(0x00FFFFFF)));
+    }
+    for (; i < count; ++i)
+        Store32(out + i, Lerp(Load32(src + xa[i]), Load32(src + xa[i] + 1), weights[4 * i]));
+}
+
 bool HasAvx2()
 {
     static const bool has = __builtin_cpu_supports("avx2");

@@ -15,6 +15,9 @@ void LerpAcrossPlain(const uint32_t* src, const int32_t* xa, const int32_t* xb, 
                      uint32_t* out, LONG count);
 void LerpAcrossSse2(const uint32_t* src, const int32_t* xa, const int32_t* xb, const uint16_t* weights,
                     uint32_t* out, LONG count);
+// The same where each sample mixes a pixel with the next one (xb[i] = xa[i] + 1, weights up to
+// 256), AVX2 only: src[xa[i] + 1] must be readable.
+void LerpPairsAvx2(const uint32_t* src, const int32_t* xa, const uint16_t* weights, uint32_t* out, LONG count);
 // Two rows mixed: per channel out[i] = (top[i] * (256 - w) + bottom[i] * w) >> 8, w in 0..255.
 void LerpDownPlain(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
 void LerpDownSse2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
