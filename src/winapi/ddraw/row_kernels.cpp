@@ -1,4 +1,4 @@
-// The blit rows, plain and SSE2.
+// The blit rows: plain kernels, their SSE2 twins and the AVX2 ones chosen at run time.
 #include "winapi/ddraw/row_kernels.h"
 
 #include <immintrin.h>

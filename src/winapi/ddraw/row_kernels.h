@@ -1,6 +1,7 @@
-// The rows of the stand-in's blits: each plain kernel and its SSE2 twin give bit for bit the same
-// pixels (the tests compare them); the blits run the twins (SSE2 is the x86-64 baseline, the one
-// AVX2 twin is chosen at run time). Pixels are read and written unaligned. Internal to winapi.
+// The rows of the stand-in's blits: each plain kernel and its SSE2 and AVX2 twins give bit for
+// bit the same pixels (the tests compare them); the blits run the twins (SSE2 is the x86-64
+// baseline; AVX2 only where HasAvx2 says so). Pixels are read and written unaligned. Internal to
+// winapi.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,9 @@
 #include "winapi/base.h"
 
 namespace winapi::ddraw {
+
+// Whether the processor runs AVX2 (asked once).
+bool HasAvx2();
 
 // Bilinear x888 across one source row: per channel out[i] = (s[xa[i]] * (256 - w) + s[xb[i]] * w)
 // >> 8 with w = weights[4 * i] (the weight stands four times, once per byte); alpha comes out 0.
@@ -21,9 +25,8 @@ void LerpPairsAvx2(const uint32_t* src, const int32_t* xa, const uint16_t* weigh
 // Two rows mixed: per channel out[i] = (top[i] * (256 - w) + bottom[i] * w) >> 8, w in 0..255.
 void LerpDownPlain(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
 void LerpDownSse2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
-// The AVX2 twin runs only where HasAvx2 says so; LerpDown takes it there, else the SSE2 one.
 void LerpDownAvx2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
-bool HasAvx2();
+// The AVX2 twin where the processor has AVX2, else the SSE2 one.
 void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
 
 // Source-keyed copy: a pixel whose value lies in low..high is left out (4- and 2-byte pixels).
