@@ -39,7 +39,7 @@ uint32_t TestNative(SobNativeArgs& args)
 {
     CScriptHostBase* host = NativeHost(args);
     const std::string_view text = args.Str(0);
-    CSprite* sprite = host->Object<CSprite>(args.U32(1), ScriptObjectType::Sprite);
+    CSprite* sprite = host->Object<CSprite>(args.U32(1));
     if (args.Faulted())
         return 0;
     args.Out32(2, static_cast<uint32_t>(text.size()) + (sprite != nullptr ? 1 : 0));
@@ -59,7 +59,7 @@ struct HostLoop {
     {
         host.AddNative(TestNative);
         testNative = host.NativeCount() - 1;
-        const uint32_t handle = host.ObjectHandle(&sprite, ScriptObjectType::Sprite);
+        const uint32_t handle = host.ObjectHandle(&sprite);
         std::string text = instruction;
         if (const size_t at = text.find("TEST"); at != std::string::npos)
             text.replace(at, 4, std::to_string(testNative));

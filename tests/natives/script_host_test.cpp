@@ -242,11 +242,10 @@ TEST(ScriptHostObjects, HandlesEndWithTheirObjectsAndClearTheirCells)
     HostFixture f;
     CScriptHost& host = f.Start();
     auto* sprite = new CSprite();
-    const uint32_t handle = host.ObjectHandle(sprite, ScriptObjectType::Sprite);
+    const uint32_t handle = host.ObjectHandle(sprite);
     ASSERT_NE(handle, 0u);
-    EXPECT_EQ(host.ObjectHandle(sprite, ScriptObjectType::Sprite), handle); // one object, one handle
-    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Sprite), sprite);
-    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Task), nullptr);
+    EXPECT_EQ(host.ObjectHandle(sprite), handle); // one object, one handle
+    EXPECT_EQ(host.Object<CSprite>(handle), sprite);
     const uint32_t owner = host.Memory().Allocate(8);
     host.Memory().Store32(owner, handle);
     host.Memory().Store32(owner + 4, 1234); // reused by the script: left alone
@@ -259,9 +258,9 @@ TEST(ScriptHostObjects, HandlesEndWithTheirObjectsAndClearTheirCells)
     host.Memory().Load32(owner + 4, &b);
     EXPECT_EQ(a, 0u);
     EXPECT_EQ(b, 1234u);
-    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Any), nullptr);
+    EXPECT_EQ(host.Object<CSprite>(handle), nullptr);
     EXPECT_FALSE(host.ClearOnDestruction(handle, owner));
-    EXPECT_EQ(host.ObjectHandle(nullptr, ScriptObjectType::Sprite), 0u);
+    EXPECT_EQ(host.ObjectHandle(static_cast<CSprite*>(nullptr)), 0u);
 }
 
 TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
