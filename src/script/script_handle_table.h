@@ -90,6 +90,18 @@ constexpr ScriptObjectType ScriptObjectRootOf(ScriptObjectType type)
 }
 
 namespace script_objects {
+constexpr bool RowsInOrder()
+{
+    for (size_t k = 0; k < kScriptObjectTypeCount; ++k) {
+        if (static_cast<size_t>(kScriptObjectBases[k].type) != k)
+            return false;
+        if (k != 0 && static_cast<size_t>(kScriptObjectBases[k].base) >= k)
+            return false;
+    }
+    return true;
+}
+static_assert(RowsInOrder(), "a row a type in the enum's order, each base before the types deriving from it");
+
 // Bit t of kServes[k]: a handle of type k serves lookups of type t (itself, its bases and Any).
 constexpr auto MakeServes()
 {
@@ -106,18 +118,6 @@ constexpr auto MakeServes()
     return serves;
 }
 inline constexpr auto kServes = MakeServes();
-
-constexpr bool RowsInOrder()
-{
-    for (size_t k = 0; k < kScriptObjectTypeCount; ++k) {
-        if (static_cast<size_t>(kScriptObjectBases[k].type) != k)
-            return false;
-        if (k != 0 && static_cast<size_t>(kScriptObjectBases[k].base) >= k)
-            return false;
-    }
-    return true;
-}
-static_assert(RowsInOrder(), "a row a type in the enum's order, each base before the types deriving from it");
 } // namespace script_objects
 
 // True when a handle made with type serves lookups of asked (asked is type, a base of it or Any).
@@ -146,11 +146,6 @@ public:
     }
     // Any-type lookup that also gives the object's type (unchanged when null is answered).
     void* Get(uint32_t handle, ScriptObjectType* type) const;
-    template <class T>
-    T* GetAs(uint32_t handle, ScriptObjectType type) const
-    {
-        return static_cast<T*>(Get(handle, type));
-    }
     // A live handle takes type when type derives from (or is) its own: the object was first
     // handed out by a base's pointer. → true when the handle's type is type now.
     bool Narrow(uint32_t handle, ScriptObjectType type);
