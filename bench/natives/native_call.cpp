@@ -53,8 +53,8 @@ struct HostLoop {
     uint32_t code = 0;
     uint32_t testNative = 0;
 
-    // body: the instruction in the loop ("ncall native N, args, r" or "add ..."), repeated
-    // times in each pass.
+    // instruction: what the loop runs ("ncall native N, args, r" or "add ..."), times times a
+    // pass; TEST stands for the test native's number.
     HostLoop(const std::string& instruction, uint32_t times)
     {
         host.AddNative(TestNative);

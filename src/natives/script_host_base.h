@@ -106,7 +106,7 @@ public:
     template <class T>
     uint32_t ObjectHandle(T* object)
     {
-        return ObjectHandle(ScriptObjectRootPointer(object), ScriptObjectTypeOf(static_cast<const T*>(nullptr)));
+        return ObjectHandle(ScriptObjectRootPointer(object), ScriptObjectNearestKind<T>());
     }
     // The same for an object given as its kind's root-class pointer (what its end is reported as).
     uint32_t ObjectHandle(void* object, ScriptObjectType type);

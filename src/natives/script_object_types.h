@@ -74,11 +74,18 @@ TESSARO_SCRIPT_OBJECT(CellSheet, CCellSheet)
 
 #undef TESSARO_SCRIPT_OBJECT
 
+// The kind of T's nearest class with a row (what an object of class T is handed out as).
+template <class T>
+constexpr ScriptObjectType ScriptObjectNearestKind()
+{
+    return ScriptObjectTypeOf(static_cast<const T*>(nullptr));
+}
+
 // The kind of class T, which must have a row of its own (lookups name exactly a kind's class).
 template <class T>
 constexpr ScriptObjectType ScriptObjectKind()
 {
-    constexpr ScriptObjectType kind = ScriptObjectTypeOf(static_cast<const T*>(nullptr));
+    constexpr ScriptObjectType kind = ScriptObjectNearestKind<T>();
     static_assert(std::is_same_v<std::remove_cv_t<T>, typename ScriptObjectClass<kind>::type>,
                   "ask for an object by the class of its kind's row");
     return kind;
@@ -92,6 +99,5 @@ using ScriptObjectRoot = typename ScriptObjectClass<ScriptObjectRootOf(Kind)>::t
 template <class T>
 void* ScriptObjectRootPointer(T* object)
 {
-    constexpr ScriptObjectType kind = ScriptObjectTypeOf(static_cast<const T*>(nullptr));
-    return static_cast<ScriptObjectRoot<kind>*>(object);
+    return static_cast<ScriptObjectRoot<ScriptObjectNearestKind<T>()>*>(object);
 }
