@@ -1028,6 +1028,8 @@ HRESULT CDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** 
     if (Current().failCreateSurface)
         return DDERR_OUTOFMEMORY;
     DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
+    if (Current().fail3DDeviceSurfaces && (caps & DDSCAPS_3DDEVICE))
+        return DDERR_OUTOFMEMORY;
     if ((caps & DDSCAPS_SYSTEMMEMORY) == 0)
         caps |= DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;
     DDPIXELFORMAT format = DisplayFormat(m_driver.display);

@@ -237,6 +237,11 @@ void HeadlessHost::Click(HWND hwnd, int x, int y, int button)
     HostMouseButton(hwnd, button, false, x, y);
 }
 
+void HeadlessHost::HoldKey(int virtualKey, bool down)
+{
+    user::HoldKey(virtualKey, down);
+}
+
 void HeadlessHost::AdvanceClock(uint32_t ms)
 {
     AdvanceVirtualClock(ms);

@@ -74,6 +74,9 @@ public:
     // Injection helpers: a key press (down, the text it types when printable, up) and a click.
     void PressKey(HWND hwnd, int scancode, const std::string& textUtf8 = std::string());
     void Click(HWND hwnd, int x, int y, int button = 0);
+    // Holds a key down (or lets it go) as if it had been pressed before the program started:
+    // GetAsyncKeyState, and GetKeyState on the calling thread, see it.
+    void HoldKey(int virtualKey, bool down);
     // Moves the virtual clock and wakes the threads waiting for timers.
     void AdvanceClock(uint32_t ms);
     // Clipboard: each text put there, oldest first.
