@@ -1,11 +1,12 @@
-// The generic native harness: a live host with a sprite, a stale handle, strings and buffers in
-// script memory; the input picks natives and their words (raw, 0, 65535, -1, live, stale and
-// wrong-type handles, string and buffer addresses, block ends, below 0x10000, past memory) and
-// runs each through the native opcode. After a fault the call stack is reset. Native issues add
-// seeds for their groups.
+// The generic native harness: a live host with a sprite and a text panel, a stale handle, strings
+// and buffers in script memory; the input picks natives and their words (raw, 0, 65535, -1, live,
+// stale and wrong-type handles, string and buffer addresses, block ends, below 0x10000, past
+// memory) and runs each through the native opcode. After a fault the call stack is reset. Native
+// issues add seeds for their groups.
 #include <cstddef>
 #include <cstdint>
 
+#include "controls/text_panel.h"
 #include "drawing/sprite.h"
 #include "natives/native_table.h"
 #include "support/fuzz_input.h"
@@ -16,10 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CScriptHost& host = fuzzhost::Host();
     CScriptMemory& memory = host.Memory();
     static CSprite sprite;
-    static uint32_t live = host.ObjectHandle(&sprite, ScriptObjectType::Sprite);
+    static uint32_t live = host.ObjectHandle(&sprite);
+    static CTextPanel panel;
+    static uint32_t control = host.ObjectHandle(&panel);
     static uint32_t stale = [&] {
         auto* gone = new CSprite();
-        const uint32_t h = host.ObjectHandle(gone, ScriptObjectType::Sprite);
+        const uint32_t h = host.ObjectHandle(gone);
         delete gone;
         return h;
     }();
@@ -31,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return at;
     }();
     static uint32_t buffer = memory.Allocate(16);
-    const uint32_t words[] = {0, 65535, 0xFFFFFFFFu, live, stale, live ^ 0x100, text, buffer, buffer + 16, buffer + 15,
+    const uint32_t words[] = {0, 65535, 0xFFFFFFFFu, live, stale, live ^ 0x100, control, text, buffer, buffer + 16, buffer + 15,
                               0x100, memory.End(), memory.End() - 2, host.VariableRecords().empty() ? 0 : host.VariableRecords()[0].address};
     FuzzInput in{data, size};
     for (int call = 0; call < 8 && !in.AtEnd(); ++call) {

@@ -244,8 +244,10 @@ uint32_t CScriptHostBase::ObjectHandle(void* object, ScriptObjectType type)
         return 0;
     std::lock_guard<std::mutex> lock(m_objectLock);
     const auto found = m_objectHandles.find(object);
-    if (found != m_objectHandles.end())
+    if (found != m_objectHandles.end()) {
+        Handles().Narrow(found->second, type);
         return found->second;
+    }
     const uint32_t handle = Handles().Add(object, type);
     if (handle != 0)
         m_objectHandles.emplace(object, handle);

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "natives/script_object_types.h"
 #include "natives/script_paths.h"
 #include "script/sob_runtime.h"
 #include "sound/sound_player.h"
@@ -98,18 +99,28 @@ public:
     int ApplyPersistentFile(const uint8_t* data, size_t size);
 
     // Engine objects for scripts. The handle of an object: one per object (the same word each
-    // time it is asked for), 0 for null or a full table. It is retired when the object is
-    // destroyed (NotifyObjectDestroyed), and the cells registered with it are cleared to 0.
+    // time it is asked for, whatever class it is asked through), 0 for null or a full table. It
+    // keeps the kind of the class it was made from (a deeper one given later replaces it) and
+    // serves that kind's bases; it is retired when the object is destroyed
+    // (NotifyObjectDestroyed), and the cells registered with it are cleared to 0.
+    template <class T>
+    uint32_t ObjectHandle(T* object)
+    {
+        return ObjectHandle(ScriptObjectRootPointer(object), ScriptObjectNearestKind<T>());
+    }
+    // The same for an object given as its kind's root-class pointer (what its end is reported as).
     uint32_t ObjectHandle(void* object, ScriptObjectType type);
     // Registers a 4-byte script cell that holds the handle ("cleared on destruction") → false
     // for a dead handle or a cell outside script memory.
     bool ClearOnDestruction(uint32_t handle, uint32_t cell);
-    // The object behind a word of the given type (its own or, with Any, every type), or null
-    // for 0, stale, foreign and wrong-type words.
+    // The object behind a word as T, the class of a kind (Object<CDrawable> takes a sprite's
+    // handle, Object<CControl> a text panel's), or null for 0, stale, foreign and wrong-type
+    // words. No lock, no allocation: a slot and a mask.
     template <class T>
-    T* Object(uint32_t handle, ScriptObjectType type)
+    T* Object(uint32_t handle)
     {
-        return Handles().GetAs<T>(handle, type);
+        constexpr ScriptObjectType kind = ScriptObjectKind<T>();
+        return static_cast<T*>(static_cast<ScriptObjectRoot<kind>*>(Handles().Get(handle, kind)));
     }
 
     // Engine strings and buffers handed to scripts by address: one script-memory block per

@@ -210,7 +210,11 @@ void CWindow::Dispatch(CWindowMessage* message)
 
 void GetClientRectOnScreen(HWND hwnd, RECT* out)
 {
-    GetClientRect(hwnd, out);
+    // A window that another thread is destroying answers nothing: an empty rectangle then, where
+    // the caller's uninitialised one used to be read (the game thread's cursor tracking).
+    *out = RECT{};
+    if (!GetClientRect(hwnd, out))
+        return;
     POINT origin{0, 0};
     ClientToScreen(hwnd, &origin);
     out->left += origin.x;

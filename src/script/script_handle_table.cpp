@@ -28,27 +28,6 @@ uint32_t CScriptHandleTable::Add(void* object, ScriptObjectType type)
     return kBase + (slot << 8) + s.generation;
 }
 
-const CScriptHandleTable::Slot* CScriptHandleTable::Find(uint32_t handle) const
-{
-    if (handle < kBase || handle >= kEnd)
-        return nullptr;
-    const uint32_t slot = (handle - kBase) >> 8;
-    if (slot >= m_slots.size())
-        return nullptr;
-    const Slot& s = m_slots[slot];
-    if (!s.live || s.generation != (handle & 0xFF))
-        return nullptr;
-    return &s;
-}
-
-void* CScriptHandleTable::Get(uint32_t handle, ScriptObjectType type) const
-{
-    const Slot* s = Find(handle);
-    if (s == nullptr || (type != ScriptObjectType::Any && s->type != type))
-        return nullptr;
-    return s->object;
-}
-
 void* CScriptHandleTable::Get(uint32_t handle, ScriptObjectType* type) const
 {
     const Slot* s = Find(handle);
@@ -57,6 +36,17 @@ void* CScriptHandleTable::Get(uint32_t handle, ScriptObjectType* type) const
     if (type != nullptr)
         *type = s->type;
     return s->object;
+}
+
+bool CScriptHandleTable::Narrow(uint32_t handle, ScriptObjectType type)
+{
+    const Slot* found = Find(handle);
+    if (found == nullptr)
+        return false;
+    Slot& s = m_slots[(handle - kBase) >> 8];
+    if (type != s.type && ScriptObjectServes(type, s.type))
+        s.type = type;
+    return s.type == type;
 }
 
 bool CScriptHandleTable::Remove(uint32_t handle)

@@ -29,27 +29,6 @@ bool CScriptMemory::Copy(uint32_t destination, uint32_t source, uint32_t length)
     return true;
 }
 
-bool CScriptMemory::StrLen(uint32_t address, uint32_t* length) const
-{
-    if (!Contains(address, 1))
-        return false;
-    const uint32_t offset = address - kBase;
-    const void* nul = std::memchr(m_host + offset, 0, m_size - offset);
-    if (nul == nullptr)
-        return false;
-    *length = static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - (m_host + offset));
-    return true;
-}
-
-bool CScriptMemory::Str(uint32_t address, std::string_view* text) const
-{
-    uint32_t length = 0;
-    if (!StrLen(address, &length))
-        return false;
-    *text = std::string_view(reinterpret_cast<const char*>(m_host + (address - kBase)), length);
-    return true;
-}
-
 uint32_t CScriptMemory::TakeRange(uint32_t size)
 {
     // First fit in address order.

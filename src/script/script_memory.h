@@ -90,9 +90,26 @@ public:
     bool Copy(uint32_t destination, uint32_t source, uint32_t length);
     // Length of the NUL-terminated string at address (the NUL not counted). False when no NUL is
     // found before the end of script memory or the address is outside.
-    bool StrLen(uint32_t address, uint32_t* length) const;
+    bool StrLen(uint32_t address, uint32_t* length) const
+    {
+        if (!Contains(address, 1))
+            return false;
+        const uint32_t offset = address - kBase;
+        const void* nul = std::memchr(m_host + offset, 0, m_size - offset);
+        if (nul == nullptr)
+            return false;
+        *length = static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - (m_host + offset));
+        return true;
+    }
     // The bytes of that string without its NUL, or false as StrLen.
-    bool Str(uint32_t address, std::string_view* text) const;
+    bool Str(uint32_t address, std::string_view* text) const
+    {
+        uint32_t length = 0;
+        if (!StrLen(address, &length))
+            return false;
+        *text = std::string_view(reinterpret_cast<const char*>(m_host + (address - kBase)), length);
+        return true;
+    }
 
     // Sub-allocator of script memory (stacks, module images, the script heap): 16-byte aligned
     // zeroed blocks. → the block's address, or 0 when no free range is large enough (size 0 gives

@@ -4,6 +4,7 @@
 // with a memory fault and stores no result.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <string_view>
 
@@ -24,18 +25,49 @@ public:
     }
 
     // Argument word k (the 32-bit word at Address() + 4k) as unsigned, signed or float bits.
-    uint32_t U32(uint32_t k);
+    uint32_t U32(uint32_t k)
+    {
+        uint32_t value = 0;
+        // The word's address is computed in 64 bits: a large k must not wrap back into memory.
+        const uint64_t address = static_cast<uint64_t>(m_address) + static_cast<uint64_t>(k) * 4;
+        if (address > UINT32_MAX || !m_memory.Load32(static_cast<uint32_t>(address), &value)) {
+            m_faulted = true;
+            return 0;
+        }
+        return value;
+    }
     int32_t I32(uint32_t k) { return static_cast<int32_t>(U32(k)); }
-    float F32(uint32_t k);
+    float F32(uint32_t k) { return std::bit_cast<float>(U32(k)); }
     // True when word k is 0 (a null address or object, which natives test before using it).
     bool IsNull(uint32_t k) { return U32(k) == 0; }
     // The Shift-JIS string whose address is word k, up to its NUL (not included). A string that
     // is outside script memory or has no NUL before its end marks the call and reads as "".
-    std::string_view Str(uint32_t k);
+    std::string_view Str(uint32_t k)
+    {
+        std::string_view text;
+        if (!m_memory.Str(U32(k), &text)) {
+            m_faulted = true;
+            return {};
+        }
+        return text;
+    }
     // Stores value at the address held in word k; false (and the call marked) when outside.
-    bool Out32(uint32_t k, uint32_t value);
+    bool Out32(uint32_t k, uint32_t value)
+    {
+        if (!m_memory.Store32(U32(k), value)) {
+            m_faulted = true;
+            return false;
+        }
+        return true;
+    }
     // Host bytes of [word k, word k + length); null (and the call marked) when outside.
-    uint8_t* Span(uint32_t k, uint32_t length);
+    uint8_t* Span(uint32_t k, uint32_t length)
+    {
+        uint8_t* bytes = m_memory.Span(U32(k), length);
+        if (bytes == nullptr)
+            m_faulted = true;
+        return bytes;
+    }
 
     // The address of word 0 (the native instruction's second operand).
     uint32_t Address() const { return m_address; }
@@ -50,6 +82,14 @@ public:
     void MarkFault() { m_faulted = true; }
 
 private:
+    // A machine keeps one of these for all its calls and only moves it to the next call's words.
+    friend class CSobVM;
+    void Begin(uint32_t address)
+    {
+        m_address = address;
+        m_faulted = false;
+    }
+
     CScriptMemory& m_memory;
     CSobVM* m_machine;
     uint32_t m_address;

@@ -9,7 +9,7 @@
 
 static_assert(std::endian::native == std::endian::little, "script cells are read in host order");
 
-CSobVM::CSobVM(CScriptMemory& memory) : m_memory(memory)
+CSobVM::CSobVM(CScriptMemory& memory) : m_memory(memory), m_args(memory, this, 0, nullptr)
 {
 }
 
@@ -123,24 +123,16 @@ void CSobVM::SetNatives(const SobNative* natives, uint32_t count, void* context)
 {
     m_natives = natives;
     m_nativeCount = natives != nullptr ? count : 0;
-    m_nativeContext = context;
+    m_args.m_context = context;
 }
 
-// Kept out of the interpreter's loop, so that the call does not cost the loop its registers.
-__attribute__((noinline)) SobFault CSobVM::CallNative(uint32_t native, uint32_t arguments, uint32_t dst)
+SobFault CSobVM::NativeFault()
 {
-    m_inNative = true;
-    SobNativeArgs args(m_memory, this, arguments, m_nativeContext);
-    const uint32_t result = m_natives[native](args);
-    m_inNative = false;
     if (m_reentered) {
         m_reentered = false;
         return SobFault::Reentered;
     }
-    if (args.Faulted())
-        return SobFault::Memory;
-    m_memory.Store32(dst, result);
-    return SobFault::None;
+    return SobFault::Memory;
 }
 
 // The interpreter. ip and sp live in locals and go back to the members whenever control leaves
@@ -157,13 +149,14 @@ int CSobVM::Interpret()
         m_faultOpcode = -1;
         return kSobFault;
     }
-    const uint32_t stackBase = m_stackBase;
-    const uint32_t stackBytes = m_stackEnd - m_stackBase;
     uint32_t ip = m_ip;
     uint32_t sp = m_sp;
     uint32_t at = ip; // the opcode cell of the instruction being run
-    const uint64_t start = m_budget != 0 ? m_budget : UINT64_MAX;
-    uint64_t left = start;
+    // Few values stay in registers, so that a native call has little to save around it: the
+    // stack's bounds are read from the members, the budget's start is kept in one.
+    m_runStart = m_budget != 0 ? m_budget : UINT64_MAX;
+    uint64_t left = m_runStart;
+    const uint32_t last = size - 4; // offset of the last cell
     SobFault fault = SobFault::None;
     uint32_t opcode = 0;
 
@@ -174,10 +167,10 @@ int CSobVM::Interpret()
     };
     auto store = [host](uint32_t address, uint32_t v) { std::memcpy(host + (address - kBase), &v, 4); };
     // A cell of script memory?
-    auto inside = [size](uint32_t address) { return static_cast<uint32_t>(address - kBase) <= size - 4; };
+    auto inside = [last](uint32_t address) { return static_cast<uint32_t>(address - kBase) <= last; };
     // A cell of the stack block?
-    auto inStack = [stackBase, stackBytes](uint32_t address) {
-        return static_cast<uint64_t>(static_cast<uint32_t>(address - stackBase)) + 4 <= stackBytes;
+    auto inStack = [this](uint32_t address) {
+        return static_cast<uint64_t>(static_cast<uint32_t>(address - m_stackBase)) + 4 <= m_stackEnd - m_stackBase;
     };
 
     // An instruction's operand count from the table, as a compile-time constant.
@@ -190,7 +183,7 @@ int CSobVM::Interpret()
     // The instruction's operand cells must lie in memory; ip + 4 * (n + 1) then cannot wrap.
 #define SOB_OPERANDS(n)                                                   \
     do {                                                                  \
-        if (static_cast<uint32_t>(ip - kBase) > size - 4 * ((n) + 1))     \
+        if (static_cast<uint32_t>(ip - kBase) > last - 4 * (n))           \
             SOB_FAIL(SobFault::Memory);                                   \
     } while (0)
 #define SOB_OP(k) load(ip + 4 * (k))
@@ -213,7 +206,7 @@ int CSobVM::Interpret()
     } while (0)
 #define SOB_NEED_POP()                          \
     do {                                        \
-        if (sp - stackBase < 4)                 \
+        if (sp - m_stackBase < 4)               \
             SOB_FAIL(SobFault::StackUnderflow); \
     } while (0)
 #define SOB_NEXT(n)          \
@@ -269,14 +262,14 @@ int CSobVM::Interpret()
 outOfBudget:
     m_ip = ip;
     m_sp = sp;
-    m_instructions += start - left;
+    m_instructions += m_runStart - left;
     return kSobBudget;
 
 op0: // yield
     ip += 4;
     m_ip = ip;
     m_sp = sp;
-    m_instructions += start - left;
+    m_instructions += m_runStart - left;
     return kSobYield;
 
 op1: { // return
@@ -286,7 +279,7 @@ op1: { // return
     if (target == 0) {
         m_ip = ip + 4;
         m_sp = sp;
-        m_instructions += start - left;
+        m_instructions += m_runStart - left;
         return kSobLeave;
     }
     ip = target;
@@ -301,7 +294,7 @@ op2: { // return with value
     if (target == 0) {
         m_ip = ip + 8;
         m_sp = sp;
-        m_instructions += start - left;
+        m_instructions += m_runStart - left;
         return kSobLeave;
     }
     m_accumulator = static_cast<int32_t>(SOB_OP(1));
@@ -330,16 +323,23 @@ op5: { // native call: [op3] = natives[op1 - 0x7F000000](words at op2)
     const uint32_t native = SOB_OP(1) - CScriptMemory::kNativeBase;
     const uint32_t arguments = SOB_OP(2);
     const uint32_t dst = SOB_OP(3);
-    if (native >= m_nativeCount || m_natives[native] == nullptr)
+    if (native >= m_nativeCount)
+        SOB_FAIL(SobFault::BadNative);
+    const SobNative function = m_natives[native];
+    if (function == nullptr)
         SOB_FAIL(SobFault::BadNative);
     SOB_CELL(dst);
     m_ip = ip + 12; // natives see ip at op3's cell
     m_sp = sp;
-    {
-        const SobFault nativeFault = CallNative(native, arguments, dst);
-        if (nativeFault != SobFault::None)
-            SOB_FAIL(nativeFault);
-    }
+    // Called in place with the machine's one argument object: the call costs the native's own
+    // call and little more. Script memory never moves, so dst, checked above, is still good.
+    m_inNative = true;
+    m_args.Begin(arguments);
+    const uint32_t result = function(m_args);
+    m_inNative = false;
+    if (m_reentered || m_args.Faulted()) [[unlikely]]
+        SOB_FAIL(NativeFault());
+    store(dst, result);
     SOB_NEXT(SOB_COUNT(5));
 }
 
@@ -399,7 +399,7 @@ op12: { // sp -= op1
     const int64_t moved = static_cast<int64_t>(sp) + (load(ip) == 11 ? delta : -delta);
     if (moved > static_cast<int64_t>(m_stackEnd))
         SOB_FAIL(SobFault::StackOverflow);
-    if (moved < static_cast<int64_t>(stackBase))
+    if (moved < static_cast<int64_t>(m_stackBase))
         SOB_FAIL(SobFault::StackUnderflow);
     sp = static_cast<uint32_t>(moved);
     SOB_NEXT(SOB_COUNT(12));
@@ -601,7 +601,7 @@ failed:
     m_faultOpcode = inside(at) ? static_cast<int32_t>(load(at)) : -1;
     m_ip = at;
     m_sp = sp;
-    m_instructions += start - left;
+    m_instructions += m_runStart - left;
     return kSobFault;
 
 #undef SOB_COUNT

@@ -91,9 +91,8 @@ public:
 
 private:
     int Interpret();
-    // Runs native n with its argument words at arguments; stores its result at dst (checked by
-    // the caller) unless the call faulted. → the fault, or None.
-    SobFault CallNative(uint32_t native, uint32_t arguments, uint32_t dst);
+    // After a native call marked faulted or reentered: the fault it stops the machine with.
+    SobFault NativeFault();
     void ClearFault();
 
     CScriptMemory& m_memory;
@@ -107,9 +106,10 @@ private:
     bool m_reentered = false; // a native tried Run or Call of this machine
     const SobNative* m_natives = nullptr;
     uint32_t m_nativeCount = 0;
-    void* m_nativeContext = nullptr;
+    SobNativeArgs m_args; // the words of the native being called (its context set by SetNatives)
     uint64_t m_budget = 0;
     uint64_t m_instructions = 0;
+    uint64_t m_runStart = 0; // the budget a Run started with
     SobFault m_fault = SobFault::None;
     uint32_t m_faultIp = 0;
     int32_t m_faultOpcode = 0;

@@ -16,7 +16,7 @@ uint32_t ReadAll(SobNativeArgs& args)
 {
     CScriptHostBase* host = NativeHost(args);
     const std::string_view text = args.Str(0);
-    CSprite* sprite = host->Object<CSprite>(args.U32(1), ScriptObjectType::Sprite);
+    CSprite* sprite = host->Object<CSprite>(args.U32(1));
     if (args.Faulted())
         return 0;
     args.Out32(2, static_cast<uint32_t>(text.size()) + (sprite != nullptr ? 1 : 0));
@@ -29,7 +29,7 @@ TEST(NativeCallAllocation, CallsThroughTheHostTableAllocateNothing)
     CScriptHost& host = f.Start();
     ASSERT_EQ(host.AddNative(ReadAll), 0);
     CSprite sprite;
-    const uint32_t handle = host.ObjectHandle(&sprite, ScriptObjectType::Sprite);
+    const uint32_t handle = host.ObjectHandle(&sprite);
     const std::string source = "loop:  ncall native 55, 0, r\n"
                                "       ncall native " + std::to_string(host.NativeCount() - 1) + ", args, r\n"
                                "       inc loop2.1\n"

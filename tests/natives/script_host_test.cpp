@@ -245,11 +245,10 @@ TEST(ScriptHostObjects, HandlesEndWithTheirObjectsAndClearTheirCells)
     HostFixture f;
     CScriptHost& host = f.Start();
     auto* sprite = new CSprite();
-    const uint32_t handle = host.ObjectHandle(sprite, ScriptObjectType::Sprite);
+    const uint32_t handle = host.ObjectHandle(sprite);
     ASSERT_NE(handle, 0u);
-    EXPECT_EQ(host.ObjectHandle(sprite, ScriptObjectType::Sprite), handle); // one object, one handle
-    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Sprite), sprite);
-    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Task), nullptr);
+    EXPECT_EQ(host.ObjectHandle(sprite), handle); // one object, one handle
+    EXPECT_EQ(host.Object<CSprite>(handle), sprite);
     const uint32_t owner = host.Memory().Allocate(8);
     host.Memory().Store32(owner, handle);
     host.Memory().Store32(owner + 4, 1234); // reused by the script: left alone
@@ -262,9 +261,9 @@ TEST(ScriptHostObjects, HandlesEndWithTheirObjectsAndClearTheirCells)
     host.Memory().Load32(owner + 4, &b);
     EXPECT_EQ(a, 0u);
     EXPECT_EQ(b, 1234u);
-    EXPECT_EQ(host.Object<CSprite>(handle, ScriptObjectType::Any), nullptr);
+    EXPECT_EQ(host.Object<CSprite>(handle), nullptr);
     EXPECT_FALSE(host.ClearOnDestruction(handle, owner));
-    EXPECT_EQ(host.ObjectHandle(nullptr, ScriptObjectType::Sprite), 0u);
+    EXPECT_EQ(host.ObjectHandle(static_cast<CSprite*>(nullptr)), 0u);
 }
 
 TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
@@ -404,7 +403,7 @@ TEST(ScriptHostObjects, EngineStringsAreMirroredInScriptMemory)
         static uint32_t HandOutName(SobNativeArgs& args)
         {
             CScriptHostBase* host = NativeHost(args);
-            CSprite* sprite = host->Object<CSprite>(args.U32(0), ScriptObjectType::Sprite);
+            CSprite* sprite = host->Object<CSprite>(args.U32(0));
             if (args.Faulted() || sprite == nullptr)
                 return 0;
             return host->MirrorString(sprite, Names()[sprite]);
@@ -439,8 +438,8 @@ TEST(ScriptHostObjects, EngineStringsAreMirroredInScriptMemory)
     };
     auto* first = new CSprite;
     CSprite second;
-    const uint32_t one = host.ObjectHandle(first, ScriptObjectType::Sprite);
-    const uint32_t two = host.ObjectHandle(&second, ScriptObjectType::Sprite);
+    const uint32_t one = host.ObjectHandle(first);
+    const uint32_t two = host.ObjectHandle(&second);
     Engine::Names()[first] = "alpha";
     Engine::Names()[&second] = "beta";
     const uint32_t a = call(one);

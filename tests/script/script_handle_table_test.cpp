@@ -1,4 +1,5 @@
-// The handle table: handles find their object only with the right type and generation.
+// The handle table: handles find their object only with the right generation and with their own
+// type or a base of it.
 #include <gtest/gtest.h>
 
 #include "script/script_handle_table.h"
@@ -48,6 +49,60 @@ TEST(ScriptHandleTable, OnlyLiveHandlesOfTheRightTypeFindTheirObject)
     EXPECT_EQ(table.Get(ha, ScriptObjectType::Any), nullptr); // stale
     EXPECT_FALSE(table.Remove(ha));
     EXPECT_EQ(table.Count(), 1u);
+}
+
+TEST(ScriptHandleTable, AHandleServesItsTypeAndItsBasesOnly)
+{
+    using T = ScriptObjectType;
+    const struct {
+        T made, asked;
+        bool served;
+    } cases[] = {
+        {T::Sprite, T::Sprite, true},         {T::Sprite, T::Drawable, true},    {T::Sprite, T::Any, true},
+        {T::Drawable, T::Sprite, false},      {T::Sprite, T::Primitive, false},  {T::Sprite, T::Control, false},
+        {T::TextPanel, T::Control, true},     {T::Control, T::TextPanel, false}, {T::TextPanel, T::TextLayer, false},
+        {T::ListLayer, T::ListBase, true},    {T::ListLayer, T::Control, true},  {T::ListBase, T::ListLayer, false},
+        {T::Image, T::Surface, true},         {T::Image, T::Drawable, false},    {T::StreamSound, T::SoundBuffer, true},
+        {T::StreamSound, T::LoadedSound, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "made " << static_cast<int>(c.made) << ", asked " << static_cast<int>(c.asked));
+        CScriptHandleTable table;
+        int object = 0;
+        const uint32_t handle = table.Add(&object, c.made);
+        EXPECT_EQ(table.Get(handle, c.asked), c.served ? &object : nullptr);
+    }
+}
+
+TEST(ScriptHandleTable, AHandleNarrowsToADerivedTypeOnly)
+{
+    using T = ScriptObjectType;
+    const struct {
+        const char* name;
+        T made, given;
+        bool answer;
+        T after;
+    } cases[] = {
+        {"a derived type", T::Control, T::TextPanel, true, T::TextPanel},
+        {"two levels down", T::Control, T::ListLayer, true, T::ListLayer},
+        {"the same type", T::Sprite, T::Sprite, true, T::Sprite},
+        {"a base does not widen it", T::TextPanel, T::Control, false, T::TextPanel},
+        {"an unrelated type", T::Sprite, T::Control, false, T::Sprite},
+        {"a sibling", T::TextPanel, T::TextLayer, false, T::TextPanel},
+        {"Any", T::Sprite, T::Any, false, T::Sprite},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CScriptHandleTable table;
+        int object = 0;
+        const uint32_t handle = table.Add(&object, c.made);
+        EXPECT_EQ(table.Narrow(handle, c.given), c.answer);
+        T type = T::Any;
+        EXPECT_EQ(table.Get(handle, &type), &object);
+        EXPECT_EQ(type, c.after);
+        table.Remove(handle);
+        EXPECT_FALSE(table.Narrow(handle, c.made)); // stale
+    }
 }
 
 TEST(ScriptHandleTable, FreedSlotsAreReusedOldestFirst)

@@ -409,7 +409,8 @@ TEST(SobVm, ProgramsPatchTheirOwnCode)
 }
 
 // Test natives: 0 adds two integer words; 1 answers a string's length and records ip; 2 stores
-// 1234 through an out-address word and answers 7; 3 tries to run its own machine again.
+// 1234 through an out-address word and answers 7; 3 tries to run its own machine again; 4 calls
+// the routine at word 0 on a second machine (as natives run the scenario engine's machine).
 uint32_t g_seenIp = 0;
 int g_nestedRun = -1, g_nestedCall = -1;
 
@@ -433,7 +434,12 @@ uint32_t NativeReenter(SobNativeArgs& args)
     g_nestedCall = args.Machine()->Call(0x10000);
     return 1;
 }
-const SobNative kTestNatives[] = {NativeAdd, NativeLength, NativeOut, NativeReenter};
+CSobVM* g_inner = nullptr;
+uint32_t NativeRunInner(SobNativeArgs& args)
+{
+    return static_cast<uint32_t>(g_inner->Call(args.U32(0)));
+}
+const SobNative kTestNatives[] = {NativeAdd, NativeLength, NativeOut, NativeReenter, NativeRunInner};
 
 TEST(SobVm, NativesReadTheirWordsAndStoreTheirResult)
 {
@@ -499,6 +505,40 @@ TEST(SobVm, ANativeCannotReenterItsMachine)
     EXPECT_EQ(m.vm.FaultIp(), kCode + 8);
     EXPECT_EQ(m.vm.Sp(), sp); // the refused Call pushed nothing
     EXPECT_EQ(m.Cell(m.Label("r")), 1u); // no result stored
+}
+
+TEST(SobVm, EachNativeCallStartsClean)
+{
+    Machine m;
+    m.vm.SetNatives(kTestNatives, 5);
+    CSobVM inner(m.memory);
+    ASSERT_EQ(inner.AllocateStack(8), 0);
+    inner.SetNatives(kTestNatives, 5);
+    g_inner = &inner;
+    // The inner routine's native reads a string outside memory: that machine stops.
+    const uint32_t routine = kData + 0x20, word = kData + 0x40;
+    m.Cells({5, 0x7F000001u, word, kData + 0x44, 1}, routine);
+    m.Cells({kEnd}, word);
+    m.Source("bad: ncall native 1, word, r0\n"
+             "ret\n"
+             "good: ncall native 4, inner_args, r1\n"
+             "ncall native 0, sum_args, r2\n"
+             "ret\n"
+             "word: .word 0x20000\n"
+             "inner_args: .word " + std::to_string(routine) + "\n"
+             "sum_args: .word 40, -2\n"
+             "r0: .word -1\n"
+             "r1: .word -1\n"
+             "r2: .word -1\n");
+    EXPECT_EQ(m.vm.Call(kCode), kSobFault);
+    EXPECT_EQ(m.Cell(m.Label("r0")), kMinus1);
+    // A call after a faulted one, and one after a native whose inner machine faulted, are not
+    // marked: both store their results.
+    EXPECT_EQ(m.vm.Call(m.Label("good")), kSobLeave);
+    EXPECT_EQ(inner.Fault(), SobFault::Memory);
+    EXPECT_EQ(m.Cell(m.Label("r1")), static_cast<uint32_t>(kSobFault));
+    EXPECT_EQ(m.Cell(m.Label("r2")), 38u);
+    g_inner = nullptr;
 }
 
 TEST(SobVm, BudgetStopsAnEndlessLoopAndRunContinues)
