@@ -118,6 +118,7 @@ int CGameApp::Drive(bool idle, bool locked)
         }
         if (m_timer.Tick()) {
             m_lastFrameAt = timeGetTime();
+            OnFrameDue();
             if (m_syncInterval != 0)
                 Sleep(locked ? 3 : 0);
             UpdateCursor();
@@ -192,6 +193,7 @@ int CGameApp::OnThreadFrame()
         return 0;
     }
     m_lastFrameAt = timeGetTime();
+    OnFrameDue();
     if (m_syncInterval != 0)
         Sleep(3);
     UpdateCursor();

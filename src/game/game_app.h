@@ -133,6 +133,10 @@ public:
     CSllManager& SoundDecoders() { return m_soundDecoders; }
     int MountedPatches() const { return m_patches; }
 
+protected:
+    // Called as each frame falls due, in both threading modes (benchmarks time the intervals).
+    virtual void OnFrameDue() {}
+
 private:
     int LoadAppFiles();
     int PrepareUserFolder(const std::string& folder);
