@@ -38,16 +38,6 @@ CMovieLibrary::~CMovieLibrary()
         FreeLibrary(module);
 }
 
-const char* MovieLibraryFileName(MovieLibraryKind kind)
-{
-    return Row(kind).fileName;
-}
-
-const char* MovieLibraryFactoryName(MovieLibraryKind kind)
-{
-    return Row(kind).factory;
-}
-
 CMovieLibrary* LoadMovieLibrary(const char* folder, MovieLibraryKind kind)
 {
     auto* library = new (std::nothrow) CMovieLibrary;

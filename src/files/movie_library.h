@@ -26,10 +26,6 @@ public:
     FARPROC factory = nullptr;              // GetDShowGdiSpriteCtrl, GetDShowPrimCtrl or GetMovieObject
 };
 
-// The kind's file name ("DS_SPRITE.DLL", ...) and factory export.
-const char* MovieLibraryFileName(MovieLibraryKind kind);
-const char* MovieLibraryFactoryName(MovieLibraryKind kind);
-
 // Loads folder + the kind's file name (made full). Always answers a holder; it has no module when
 // the path cannot be made, the library does not load, an export is missing or the version is not
 // kMovieLibraryVersion. Null only when the holder itself cannot be allocated.

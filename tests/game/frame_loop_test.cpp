@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "authoring/sob_assembler.h"
@@ -93,6 +94,19 @@ struct ScriptGame {
         const int code = app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
         *frames = app.GetSteppedFrames();
         *endCode = app.GetEndCode();
+        return code;
+    }
+};
+
+// An application that runs a test's step right after its device set-up (on the UI thread, before
+// the game starts).
+struct AfterDevicesApp : CGameApp {
+    std::function<void(CGameApp&)> step;
+    explicit AfterDevicesApp(std::function<void(CGameApp&)> s) : step(std::move(s)) {}
+    int OnDevicesReady() override
+    {
+        const int code = CGameApp::OnDevicesReady();
+        step(*this);
         return code;
     }
 };
@@ -242,25 +256,20 @@ TEST(FrameLoop, RunsTheTaskListAndTheObjectManager)
             return 0;
         }
     };
-    struct SchedulingApp : CGameApp {
-        std::atomic<int> tasks{0}, objects{0};
-        int OnDevicesReady() override
-        {
-            const int code = CGameApp::OnDevicesReady();
-            g_pTaskList->Add(new CountingTask(&tasks), 0, 0, 0);
-            g_pObjectManager->Add(new CountingTask(&objects), 0, 0, 0);
-            return code;
-        }
-    };
+    std::atomic<int> tasks{0}, objects{0};
     for (uint8_t thread : {0, 1}) {
         SCOPED_TRACE(thread ? "threaded" : "single-threaded");
         ScriptGame game(thread);
         game.Module("MAIN", "yield\nyield\nyield\nyield\nyield\nret\n");
-        SchedulingApp app;
+        tasks = objects = 0;
+        AfterDevicesApp app([&](CGameApp&) {
+            g_pTaskList->Add(new CountingTask(&tasks), 0, 0, 0);
+            g_pObjectManager->Add(new CountingTask(&objects), 0, 0, 0);
+        });
         int frames = 0, end = 0;
         EXPECT_EQ(0, game.Run(app, &frames, &end));
-        EXPECT_GE(app.objects.load(), 5) << "a step a shown frame";
-        EXPECT_GE(app.tasks.load(), app.objects.load()) << "the task list runs on every pass";
+        EXPECT_GE(objects.load(), 5) << "a step a shown frame";
+        EXPECT_GE(tasks.load(), objects.load()) << "the task list runs on every pass";
     }
 }
 
@@ -268,19 +277,11 @@ TEST(FrameLoop, RunsTheTaskListAndTheObjectManager)
 // the first frame ends a MAIN that never leaves.
 TEST(FrameLoop, ACloseEndsAnEndlessMainInBothModes)
 {
-    struct ClosingApp : CGameApp {
-        int OnDevicesReady() override
-        {
-            const int code = CGameApp::OnDevicesReady();
-            PostMessageA(GetMainWindow(), WM_CLOSE, 0, 0);
-            return code;
-        }
-    };
     for (uint8_t thread : {0, 1}) {
         SCOPED_TRACE(thread ? "threaded" : "single-threaded");
         ScriptGame game(thread);
         game.Module("MAIN", "top:\nyield\njmp top\n");
-        ClosingApp app;
+        AfterDevicesApp app([](CGameApp& a) { PostMessageA(a.GetMainWindow(), WM_CLOSE, 0, 0); });
         int frames = 0, end = 0;
         EXPECT_EQ(0, game.Run(app, &frames, &end));
         EXPECT_EQ(0, end);
@@ -325,28 +326,22 @@ TEST(ThreadPriority, NestsOnTheCallingThreadWithoutAGameThread)
 // installs the two operations as the display layer's hooks and the application removes them.
 TEST(ThreadPriority, LoweredLoopStillWaitsAndEndsInBothModes)
 {
-    struct LoweringApp : CGameApp {
-        int lowered = 99;
-        bool hooked = false;
-        int OnDevicesReady() override
-        {
-            const int code = CGameApp::OnDevicesReady();
-            hooked = g_pfnLowerThreadPriority != nullptr && g_pfnRestoreThreadPriority != nullptr;
-            lowered = LowerThreadPriority();
-            return code;
-        }
-    };
+    int lowered = 99;
+    bool hooked = false;
     for (uint8_t thread : {0, 1}) {
         SCOPED_TRACE(thread ? "threaded" : "single-threaded");
         ScriptGame game(thread);
         game.Module("MAIN", "yield\nyield\nyield\nyield\nyield\nret\n");
         {
-            LoweringApp app;
+            AfterDevicesApp app([&](CGameApp&) {
+                hooked = g_pfnLowerThreadPriority != nullptr && g_pfnRestoreThreadPriority != nullptr;
+                lowered = LowerThreadPriority();
+            });
             int frames = 0, end = 0;
             EXPECT_EQ(0, game.Run(app, &frames, &end));
             EXPECT_EQ(6, frames);
-            EXPECT_TRUE(app.hooked);
-            EXPECT_EQ(thread ? 2 : 0, app.lowered);
+            EXPECT_TRUE(hooked);
+            EXPECT_EQ(thread ? 2 : 0, lowered);
             EXPECT_TRUE(IsThreadPriorityLowered());
             EXPECT_EQ(thread ? THREAD_PRIORITY_NORMAL : THREAD_PRIORITY_LOWEST, GetThreadPriority(GetCurrentThread()));
             EXPECT_EQ(thread ? 2 : 0, RestoreThreadPriority()) << "the game thread has ended";
