@@ -10,8 +10,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "milestone: $*" >&2; exit 1; }
 
-mkdir -p "$work/game/SCRIPT" "$work/empty" "$work/home"
+mkdir -p "$work/game/SCRIPT" "$work/empty" "$work/home" "$work/run"
 export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config"
+# The single-instance lock lives here: another run of this script at the same time is no second copy.
+export XDG_RUNTIME_DIR="$work/run"
 printf 'Score 0 1 4 = 0\n' > "$work/vars.txt"
 printf 'yield\nyield\nyield\nret\n' > "$work/main.txt"
 "$tool" sob vars "$work/vars.txt" "$work/game/SCRIPT/USER_VAR.SOB" || fail "sob vars"
