@@ -23,7 +23,7 @@ function(tessaro_library name)
   set_property(GLOBAL APPEND PROPERTY TESSARO_ENGINE_LIBS ${target})
 endfunction()
 
-# tessaro_tests(FOLDER [LIBS lib...] [LABELS label...])
+# tessaro_tests(FOLDER [LIBS lib...] [LABELS x11])
 # Every tests/FOLDER/*_test.cpp becomes one GoogleTest program; ctest lists each case.
 # Sources in tests/FOLDER/support/ are compiled into every program of the folder.
 function(tessaro_tests folder)
@@ -38,14 +38,15 @@ function(tessaro_tests folder)
     target_link_libraries(${target} PRIVATE ${ARG_LIBS} tessaro_tools GTest::gtest_main GTest::gmock)
     target_compile_definitions(${target} PRIVATE
       TESSARO_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TESSARO_BINARY_DIR="${PROJECT_BINARY_DIR}")
-    # Tests on the one test X server take turns: full-screen windows and keyboard grabs of two
-    # programs at once get in each other's way.
-    set(lock "")
+    # Every property takes one value here: a list would be split into name-value pairs.
+    # Tests on the one test X server take turns (full-screen windows and keyboard grabs of two
+    # programs at once get in each other's way) and choose their host themselves.
     if("x11" IN_LIST ARG_LABELS)
-      set(lock RESOURCE_LOCK x11_server)
+      set(props RESOURCE_LOCK x11_server LABELS x11)
+    else()
+      set(props LABELS ${folder} ENVIRONMENT "TESSARO_HOST=headless")
     endif()
-    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
-      PROPERTIES ${lock} LABELS "${folder};${ARG_LABELS}" ENVIRONMENT "TESSARO_HOST=headless")
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST PROPERTIES ${props})
   endforeach()
 endfunction()
 

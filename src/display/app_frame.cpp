@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "display/canvas_surface.h"
 #include "drawing/text_draw_switch.h"
 #include "files/path_utils.h"
 #include "platform/cpu_info.h"
@@ -306,6 +307,8 @@ int CAppFrame::Init()
     }
     // 18. The process-wide pointers and tables.
     g_pDisplayDevice = g_pRenderDevice = m_screen;
+    // The global display switch: canvas images with a device context (copied by GDI) or without.
+    g_bCanvasImageDC = o.globalDisplaySwitch;
     BuildBlendTables();
     g_TextDrawSwitch = m_info.m_isNt;
     // 19.

@@ -80,7 +80,7 @@ struct AppFrameOptions {
     uint8_t measureCpuClock = 0;
     uint8_t inputMode = 2;         // 0 DirectInput, 1 polling, 2 window messages
     uint8_t joysticks = 1;
-    uint8_t globalDisplaySwitch = 1;
+    uint8_t globalDisplaySwitch = 1;  // becomes g_bCanvasImageDC: canvas images with a device context
     uint8_t disableScreenSaver = 0;
     uint8_t disablePowerSaving = 0;
     uint8_t keepSystemAwake = 0;

@@ -73,19 +73,13 @@ int CScreen::CreateDisplay(HWND window, bool windowed, bool tripleBuffering, boo
         if (FAILED(DirectDraw()->SetCooperativeLevel(nullptr, DDSCL_NORMAL)))
             return 2;
         m_cooperativeLevel = 2;
-        if (m_frameImage) {
-            // The texture path, or else the frame image goes straight into the window.
-            if (!WantsTexturePath() || CreateSurfaces(false, true) != 0 || ReadBackBufferFormat() != 0 ||
-                CreateTexturePath() != 0) {
-                ReleaseSurfaces();
-                CDisplayDevice::Release();
-                m_presentPathRequest = 0;
-                return pureGdi();
-            }
-            return 0;
+        const int code = CreateDisplaySurfaces(false, m_frameImage != nullptr && WantsTexturePath());
+        if (code == -1) {
+            // The texture path could not be had: the frame image goes straight into the window.
+            CDisplayDevice::Release();
+            return pureGdi();
         }
-        if (const int code = CreateSurfaces(false); code != 0)
-            return code + 2;
+        return code;
     } else {
         m_mode = kDisplayNone;
         const CDisplayDeviceRecord* record = m_selectedDevice >= 0 ? &m_displayDevices[static_cast<size_t>(m_selectedDevice)]
@@ -126,14 +120,8 @@ int CScreen::CreateDisplay(HWND window, bool windowed, bool tripleBuffering, boo
             m_pixelFormat = 0;
             return 0;
         }
-        if (const int code = CreateSurfaces(true); code != 0)
-            return code + 2;
+        return CreateDisplaySurfaces(true, m_frameImage != nullptr && WantsTexturePath());
     }
-    if (const int code = ReadBackBufferFormat(); code != 0)
-        return code;
-    if (!m_frameImage)
-        RestoreSurfaces(false);
-    return 0;
 }
 
 int CScreen::RenderFrameImage()

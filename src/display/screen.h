@@ -1,8 +1,7 @@
-// CScreen: the one display object. It presents one picture a frame into the game's window (the
-// frame image, a memory canvas, drawn straight into the window by GDI), repaints the window on
-// WM_PAINT, is the task list that each frame draws, and is the factory that owns every surface,
-// scene object and drawable made through it (their lists and current groups). Only the pure GDI
-// window is built here: the DirectDraw and Direct3D paths answer "no DirectDraw" for now.
+// CScreen: the one display object. It presents one picture a frame into the game's window or full
+// screen (by GDI, by a DirectDraw blit or flip, or as a Direct3D quad of the frame image), repaints
+// the window on WM_PAINT, restores the display after a loss, is the task list that each frame
+// draws, and is the factory that owns every surface, scene object and drawable made through it.
 #pragma once
 
 #include "display/display_device.h"
@@ -44,8 +43,9 @@ public:
     ~CScreen() override;
 
     // --- presentation ---
-    // 0 ok (windowed with a frame image: pure GDI at the desktop's depth); 1 no output size (or a
-    // frame image of size 0), or DirectDraw needed (no frame image, full screen) and not there.
+    // 0 ok; 1 no output size (or a frame image of size 0) or DirectDraw not created; 2 display
+    // mode or cooperative level refused; 3 to 6 a display surface failed (surface code + 2); 7 the
+    // back buffer's format unreadable. A texture path that fails is dropped, never the display.
     int CreateDisplay(HWND window, bool windowed, bool tripleBuffering, bool zBuffer);
     // 1 when either is below 1; else output rectangle := (0, 0, width, height), 0.
     int SetOutputSize(LONG width, LONG height);
@@ -211,9 +211,13 @@ private:
     template <class T, class Step>
     int MakeDrawable(T** out, int noMemory, Step&& step);
 
-    // 0; 1 no DirectDraw; 2 primary (or flip chain); 3 back buffer; 4 clipper. With3D: the back
-    // buffer can carry a Direct3D device.
-    int CreateSurfaces(bool fullScreen, bool with3D = false);
+    // 0; 1 no DirectDraw; 2 primary (or flip chain); 3 back buffer; 4 clipper. texturePath: the
+    // back buffer can carry a Direct3D device and, with a scaled frame image, has the scaled size.
+    int CreateSurfaces(bool fullScreen, bool texturePath = false);
+    // The surfaces, their format and the texture path when wanted: 0; 3 to 6 the surface code + 2;
+    // 7 the back buffer's format unreadable. A texture path that cannot be had is dropped (request
+    // 0): full screen goes on without it, the window answers -1 (pure GDI then).
+    int CreateDisplaySurfaces(bool fullScreen, bool texturePath);
     // The Direct3D way of showing the frame image: 0; 1 no DirectDraw or back buffer; 2 no
     // Direct3D; 3 no device; 4 no caps; 5 texture larger than the device allows; 6 no texture;
     // 7 the texture's format is not a 16, 24 or 32-bit one. Failures release what was built.
@@ -227,6 +231,8 @@ private:
     int ReadBackBufferFormat();
     // Where the back buffer goes on the primary (window: at the client origin).
     RECT PresentTarget() const;
+    // What of the back buffer is shown: the scaled picture the quad drew, else the output.
+    RECT PresentSource() const;
     // The client origin in the primary's coordinates.
     POINT ClientOnPrimary() const;
     void FillBorders();

@@ -48,7 +48,30 @@ POINT CScreen::ClientOnPrimary() const
     return POINT{origin.x - corner.x, origin.y - corner.y};
 }
 
-int CScreen::CreateSurfaces(bool fullScreen, bool with3D)
+int CScreen::CreateDisplaySurfaces(bool fullScreen, bool texturePath)
+{
+    for (;;) {
+        const int made = CreateSurfaces(fullScreen, texturePath);
+        if (made == 0) {
+            if (const int read = ReadBackBufferFormat(); read != 0)
+                return read;
+            if (!texturePath || CreateTexturePath() == 0)
+                break;
+            ReleaseSurfaces();
+        } else if (!texturePath) {
+            return made + 2;
+        }
+        m_presentPathRequest = 0;
+        if (!fullScreen)
+            return -1;
+        texturePath = false;
+    }
+    if (!m_frameImage)
+        RestoreSurfaces(false);
+    return 0;
+}
+
+int CScreen::CreateSurfaces(bool fullScreen, bool texturePath)
 {
     IDirectDraw7* dd = DirectDraw();
     if (dd == nullptr)
@@ -77,9 +100,12 @@ int CScreen::CreateSurfaces(bool fullScreen, bool with3D)
             return 2;
     }
     d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | (with3D ? DDSCAPS_3DDEVICE : 0);
-    d.dwWidth = static_cast<DWORD>(m_output.right);
-    d.dwHeight = static_cast<DWORD>(m_output.bottom);
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | (texturePath ? DDSCAPS_3DDEVICE : 0);
+    // The quad draws a scaled frame image at its full-screen size; everything else is drawn at
+    // the output size.
+    const bool scaledQuad = texturePath && m_frameImage && m_scaled.active;
+    d.dwWidth = static_cast<DWORD>(scaledQuad ? m_scaled.width : m_output.right);
+    d.dwHeight = static_cast<DWORD>(scaledQuad ? m_scaled.height : m_output.bottom);
     if (FAILED(dd->CreateSurface(&d, &m_backBuffer, nullptr))) {
         ReleaseSurfaces();
         return 3;
@@ -132,8 +158,9 @@ int CScreen::ClearBackBuffer()
 {
     if (!m_backBuffer)
         return 1;
-    // A scaled frame image draws only what changed: a clear would leave black elsewhere.
-    if (m_frameImage && m_scaled.active)
+    // A scaled frame image without the quad draws only what changed: a clear would leave black
+    // elsewhere.
+    if (m_frameImage && m_scaled.active && !m_device)
         return 0;
     FillSurfaceRect(m_backBuffer, nullptr, m_clear[0], m_clear[1], m_clear[2], nullptr, 0);
     return 0;
@@ -147,6 +174,13 @@ RECT CScreen::PresentTarget() const
     const POINT origin = ClientOnPrimary();
     Shift(&to, origin.x, origin.y);
     return to;
+}
+
+RECT CScreen::PresentSource() const
+{
+    if (m_device && m_scaled.active)
+        return RECT{0, 0, m_scaled.width, m_scaled.height};
+    return m_output;
 }
 
 void CScreen::FillBorders()
@@ -167,7 +201,7 @@ void CScreen::FillBorders()
 HRESULT CScreen::BlitToPrimary(DWORD flags, bool wait)
 {
     RECT to = PresentTarget();
-    RECT from = m_output;
+    RECT from = PresentSource();
     // The primary refuses rectangles that leave it: the part on the desktop is blitted.
     DDSURFACEDESC2 desc{};
     desc.dwSize = sizeof desc;

@@ -20,6 +20,7 @@ int CGameApp::StartScriptHost()
         Message("スクリプトを実行するためのメモリを確保出来ません", 4);
         return 1;
     }
+    AddExtraNatives();
     m_host->SetReadLogFolder(m_saveFolder.c_str());
     if (m_host->LoadSystemFiles("SCRIPT\\SOB_INIT.DAT", "SCRIPT\\USER_VAR.SOB", "SCRIPT\\FUNC_LIB.SOB", true, true) !=
         0) {
@@ -46,8 +47,8 @@ int CGameApp::StartScriptHost()
         return code + 2;
     }
     const bool idle = GetScreen() != nullptr && GetScreen()->HasFrameImage();
-    // The worker reports "running" before it ever started, so the mode is the calling thread's.
-    if (GetCurrentThreadId() == GetGameThread().GetThreadId())
+    // The threading mode, not the worker's state: a worker that never started answers "running".
+    if (HasMessageLoop())
         m_driver = idle ? &CGameApp::WaitTicksLockedIdle : &CGameApp::WaitTicksLocked;
     else
         m_driver = idle ? &CGameApp::WaitTicksIdle : &CGameApp::WaitTicks;
@@ -128,7 +129,10 @@ int CGameApp::Drive(bool idle, bool locked)
     if (!locked)
         ShowFrame(idle);
     for (;;) {
-        if (locked ? !GetGameThread().IsRunning() : PumpMessages(m_settings.user.user[kUserKeepMouseMoves] != 0))
+        // Once the quit was met every later wait ends at once too (the script may go on
+        // stepping after its first 0).
+        if (locked ? !GetGameThread().IsRunning()
+                   : IsQuitting() || PumpMessages(m_settings.user.user[kUserKeepMouseMoves] != 0))
             return 0;
         if (m_failureByte != 0 || m_interrupt != 0)
             return 0;

@@ -57,14 +57,6 @@ void CGameApp::Message(const char* utf8, uint8_t icon)
     ShowMessage(winapi::Sjis(utf8), icon, GetDesktopWindow());
 }
 
-int CGameApp::OnBeforeCreateWindow()
-{
-    // Ctrl held at start: the game starts in a window.
-    if (GetKeyState(VK_CONTROL) < 0)
-        m_options.requestedMode = 2;
-    return 0;
-}
-
 int CGameApp::OnDevicesReady()
 {
     PublishDevices();

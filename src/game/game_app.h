@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "display/app_frame.h"
 #include "display/screen.h"
@@ -21,6 +22,7 @@
 #include "platform/cos_table.h"
 #include "platform/frame_timer.h"
 #include "platform/timer_manager.h"
+#include "script/sob_native_args.h"
 #include "sound/sound_device.h"
 
 class CScriptHost;
@@ -113,6 +115,13 @@ public:
     // The frame's pause and resume operations around a synchronous command.
     void PauseForCommand() override { OnPause(); }
     void ResumeAfterCommand() override { OnResume(); }
+    // The frame has no task list yet: fades then happen at once.
+    CTimerManager* GetTaskList() override { return nullptr; }
+    CImeContext* GetFrameImeContext() override { return &GetImeContext(); }
+    uint8_t GetSettingsByte(uint32_t offset) override
+    {
+        return offset < sizeof(AppConfig) ? reinterpret_cast<const uint8_t*>(&m_settings.config)[offset] : 0;
+    }
 
     // --- state (tests and the layers above read it) ---
     const std::string& GetSaveFolder() const { return m_saveFolder; }
@@ -236,6 +245,58 @@ private:
     bool m_soundWarned = false;
     CTransitionPluginManager m_transitions;
     CObjectPluginManager m_objectKinds;
+
+    // --- the main window: its set-up, handlers and message dialogs (window_handlers.cpp) ---
+public:
+    // What the game thread hands over with message 0x9009.
+    struct MessageDialogRequest {
+        uint8_t kind = 0;             // 0 OK, 1 OK and "do not show again", 2 Yes/No, 3 Yes/No and the tick
+        const char* text = nullptr;   // Shift-JIS; a request without text is ignored
+        const char* title = nullptr;  // null: the application's title
+        uint8_t* check = nullptr;     // kinds 1 and 3: the tick's state (may be null)
+        uint8_t fit = 0;
+        uint8_t result = 1;           // kinds 2 and 3: 1 Yes, 0 No
+    };
+    // The dialog's owner: busy values while one of the game's dialogs is open.
+    enum : uint8_t { kBusyNone = 0, kBusyQuitQuestion = 4, kBusyMessageDialog = 8 };
+
+    // The monitor for full screen (the settings' monitor, else the one nearest the window or the
+    // stored position) chosen on the display with the depth in flags → 0, or the display's code.
+    int SelectTargetMonitor(HWND window, DWORD flags);
+    // A message dialog of the kind on the UI thread (Shift-JIS text; owner null: the main window,
+    // else the desktop) → 1 Yes, 0 No for kinds 2 and 3; 0 for kinds 0 and 1 and for no text.
+    // Until the game's own dialogs exist it is a host message box without the tick (cleared).
+    int ShowMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit,
+                          HWND owner);
+    // The dialog of a request → 0; 1 for a null request or text.
+    int RunMessageDialog(MessageDialogRequest* request);
+    // From the game thread: the dialog on the UI thread through 0x9009 → the request's result
+    // (1 for kinds 0 and 1); 0 without a main window.
+    uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit);
+    uint8_t GetBusy() const { return m_busy; }
+    bool IsClosePending() const { return m_closePending; }
+    HICON GetIcon() const { return m_icon; }
+    // Natives appended after the host's own each time the script host is made (tests).
+    void SetExtraNatives(std::vector<SobNative> natives) { m_extraNatives = std::move(natives); }
+
+    // Handlers of the main window (0: handled).
+    virtual uint32_t OnCreate(CWindowMessage* m);
+    virtual uint32_t OnCloseRequest(CWindowMessage* m);
+    virtual uint32_t OnDestroy(CWindowMessage* m);
+    virtual uint32_t OnQueryEndSession(CWindowMessage* m);
+    virtual uint32_t OnMessageDialogRequest(CWindowMessage* m);
+    // A close that waited for the full-screen window to come back is posted now.
+    void OnActivateFullScreen() override;
+
+private:
+    void InstallMessageHandlers();
+    void ChooseStartMonitor();
+    void AddExtraNatives();
+
+    HICON m_icon = nullptr;
+    uint8_t m_busy = kBusyNone;
+    bool m_closePending = false;
+    std::vector<SobNative> m_extraNatives;
 };
 
 // The application, while it exists.

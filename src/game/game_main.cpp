@@ -52,7 +52,7 @@ int GameMain(int argc, char** argv)
     int status;
     {
         CGameApp app;
-        status = app.Run(nullptr, nullptr, commandLine.data(), SW_SHOWNORMAL);
+        status = app.Run(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWNORMAL);
         if (status == 0 && app.GetEndCode() > 0)
             status = kExitGameError + app.GetEndCode();
     }

@@ -1,5 +1,6 @@
-// The game's own resource ids and window style: the application icon, the two cursors, the menu
-// and its accelerators.
+// The game's own resources: the application icon, the two cursors, the menu and its accelerators,
+// and the window style. RegisterGameResources puts them in the stand-in's resource table, where
+// LoadIconA, LoadCursorA, LoadMenuA and LoadAcceleratorsA find them by id.
 #pragma once
 
 #include <cstdint>
@@ -11,3 +12,18 @@ constexpr uint16_t kCursorId = 120;
 constexpr uint16_t kBusyCursorId = 121;
 // WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX.
 constexpr uint32_t kGameWindowStyle = 0x00CB0000;
+
+// The menu's commands.
+enum GameCommand : uint16_t {
+    kCmdScreenMode = 40001,
+    kCmdReturnToTitle = 40002,
+    kCmdQuit = 40003,
+    kCmdVersion = 40004,
+    kCmdSettings = 40005,
+    kCmdSettingsFromMenu = 40006,
+    kCmdSave = 40007,
+    kCmdLoad = 40008,
+};
+
+// Registers the rows once (later calls do nothing).
+void RegisterGameResources();

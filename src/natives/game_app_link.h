@@ -3,9 +3,13 @@
 // itself as g_pGameApp. Each group of natives adds the operations it needs.
 #pragma once
 
+#include <cstdint>
+
 #include "winapi/base.h"
 
 class CControlContainer;
+class CImeContext;
+class CTimerManager;
 
 class CGameAppLink {
 public:
@@ -25,6 +29,12 @@ public:
     // then the flag set again and its resume operation run.
     virtual void PauseForCommand() = 0;
     virtual void ResumeAfterCommand() = 0;
+    // What the host hands the sound player and the scripts' control set at its construction: the
+    // frame's task list (null while there is none), its IME context, and the byte of the
+    // settings block at an offset (0 past the block).
+    virtual CTimerManager* GetTaskList() = 0;
+    virtual CImeContext* GetFrameImeContext() = 0;
+    virtual uint8_t GetSettingsByte(uint32_t offset) = 0;
 };
 
 // The application, or null (tools and tests without one).

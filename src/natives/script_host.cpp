@@ -1,11 +1,15 @@
 #include "natives/script_host.h"
 
+#include <cstring>
+#include <new>
+
 #include "controls/control_container.h"
 #include "controls/control_set.h"
 #include "files/file_list.h"
 #include "natives/game_app_link.h"
 #include "natives/native_table.h"
 #include "platform/timer_resolution.h"
+#include "script/tgs_frame.h"
 
 SubtractiveRandomState g_Ran3State = {};
 std::set<uint32_t> g_ScriptHeapBlocks;
@@ -13,6 +17,7 @@ CMersenneTwister* g_pMersenneTwister = nullptr;
 CFileList g_ScriptFileList;
 CControlSet g_TextObjectList;
 CGameAppLink* g_pGameApp = nullptr;
+CTgsFrame* g_pTgsFrame = nullptr;
 
 CScriptHost::CScriptHost(uint32_t memorySize) : CScriptHostBase(memorySize)
 {
@@ -23,20 +28,36 @@ CScriptHost::CScriptHost(uint32_t memorySize) : CScriptHostBase(memorySize)
     m_sound.SetTaskScheduler(g_pTaskList);
     g_pSoundManager = &m_sound;
     g_pScriptTextObject = &m_text;
-    if (g_pGameApp != nullptr)
+    if (g_pGameApp != nullptr) {
+        CTimerManager* tasks = g_pGameApp->GetTaskList();
+        m_sound.SetTaskScheduler(tasks);
+        g_TextObjectList.textInputTimers = tasks;
+        g_TextObjectList.textInputIme = g_pGameApp->GetFrameImeContext();
+        // The settings block's bytes 18 and 19 carry no value of their own; the control set's
+        // byte pair, the page actions, takes them.
+        g_TextObjectList.pageBackAction = g_pGameApp->GetSettingsByte(18);
+        g_TextObjectList.pageForwardAction = g_pGameApp->GetSettingsByte(19);
         g_pGameApp->SetUpCaption();
+    }
 }
 
 CScriptHost::~CScriptHost()
 {
-    if (g_pGameApp != nullptr) {
+    if (g_pGameApp != nullptr)
         g_pGameApp->TearDownCaption();
+    delete g_pTgsFrame;
+    g_pTgsFrame = nullptr;
+    if (g_pGameApp != nullptr) {
         if (CControlContainer* form = g_pGameApp->GetMainForm())
             form->RemoveAllControls();
     }
     g_TextObjectList.DeleteAll();
     g_TextObjectList.ReleaseImeIndicator();
+    // The frame's task list and IME context were lent for this host's life.
+    g_TextObjectList.textInputTimers = nullptr;
+    g_TextObjectList.textInputIme = nullptr;
     g_ScriptFileList.Clear();
+    m_settingsText.reset();
     for (uint32_t block : g_ScriptHeapBlocks)
         Memory().Free(block);
     g_ScriptHeapBlocks.clear();
@@ -46,4 +67,17 @@ CScriptHost::~CScriptHost()
         g_pScriptTextObject = nullptr;
     if (g_pSoundManager == &m_sound)
         g_pSoundManager = nullptr;
+}
+
+bool CScriptHost::SetSettingsText(const char* text)
+{
+    m_settingsText.reset();
+    if (text == nullptr)
+        return true;
+    const size_t size = std::strlen(text) + 1;
+    m_settingsText.reset(new (std::nothrow) char[size]);
+    if (!m_settingsText)
+        return false;
+    std::memcpy(m_settingsText.get(), text, size);
+    return true;
 }

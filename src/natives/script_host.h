@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <set>
 
 #include "natives/script_host_base.h"
@@ -15,6 +16,7 @@
 class CControlSet;
 class CFileList;
 class CMersenneTwister;
+class CTgsFrame;
 
 // The generator shared by native 84 and the effects that draw random numbers.
 extern SubtractiveRandomState g_Ran3State;
@@ -27,16 +29,21 @@ extern CFileList g_ScriptFileList;
 // The controls and text objects the scripts create; the host deletes them and releases the IME
 // indicator at its end.
 extern CControlSet g_TextObjectList;
+// The one scenario engine frame (made and deleted by its natives); the host deletes one left over.
+extern CTgsFrame* g_pTgsFrame;
 
 class CScriptHost : public CScriptHostBase {
 public:
     static constexpr int kSettingsWords = 14;
 
     // Seeds g_Ran3State from the program clock, registers natives 3-808, publishes the sound
-    // player and sets the caption up through g_pGameApp when there is one.
+    // player and the text object; with g_pGameApp, hands the frame's task list to the sound player
+    // and the scripts' control set, the frame's IME context and settings bytes 18 and 19 to the
+    // control set, and sets the caption up.
     explicit CScriptHost(uint32_t memorySize = CScriptMemory::kDefaultSize);
-    // Caption tear-down, the main form's controls removed, the scripts' controls deleted, the
-    // natives' leftovers freed.
+    // In order: caption tear-down, g_pTgsFrame deleted, the main form's controls removed, the
+    // scripts' controls deleted and their IME indicator released, the file list cleared, the
+    // settings block's text freed, the script heap blocks freed, the Mersenne Twister deleted.
     ~CScriptHost() override;
 
     CSoundPlayer& SoundPlayer() { return m_sound; }
@@ -51,6 +58,10 @@ public:
     }
     int16_t SettingsFlag() const { return m_settingsFlag; }
     void SetSettingsFlag(int16_t value) { m_settingsFlag = value; }
+    // The settings block's one owned heap block: a copy of a text the save natives keep (null
+    // clears it), freed by the host's end → false for no memory (then none is kept).
+    bool SetSettingsText(const char* text);
+    const char* SettingsText() const { return m_settingsText.get(); }
 
     // Unloading a module or resetting the call stack files the choices on display into the
     // message history.
@@ -62,6 +73,7 @@ private:
 
     int32_t m_settings[kSettingsWords] = {};
     int16_t m_settingsFlag = 1;
+    std::unique_ptr<char[]> m_settingsText;
     CSoundPlayer m_sound;
     CTaggedText m_text{*this};
 };

@@ -157,6 +157,7 @@ int CScriptHostBase::OpenScript(const char* name, CSobVM* machine)
 
 uint32_t CScriptHostBase::RunStep()
 {
+    FreeRetiredMirrors();
     // After a failed jump the running module is gone: running it again would run freed code.
     if (m_jumpFailed)
         return kRunJumpFailed;
@@ -230,10 +231,9 @@ void CScriptHostBase::ResetCallStack(int32_t boot)
 
 bool CScriptHostBase::ResolveScriptPath(const char* name, std::string* path) const
 {
-    if (m_roots.Resolve(name, path))
-        return true;
-    CScriptPathRoots save;
-    return save.AddRoot(ReadLogFolder().c_str()) && save.Resolve(name, path);
+    // One set: a link may lead from one root into another.
+    CScriptPathRoots roots = m_roots;
+    return roots.AddRoot(ReadLogFolder().c_str()) && roots.Resolve(name, path);
 }
 
 // ---- engine objects ----
@@ -265,6 +265,10 @@ void CScriptHostBase::ObjectDestroyed(const void* object, void* context)
 {
     CScriptHostBase* host = static_cast<CScriptHostBase*>(context);
     std::lock_guard<std::mutex> lock(host->m_objectLock);
+    if (const auto mirror = host->m_mirrors.find(object); mirror != host->m_mirrors.end()) {
+        host->m_retiredMirrors.push_back(mirror->second.address);
+        host->m_mirrors.erase(mirror);
+    }
     const auto found = host->m_objectHandles.find(object);
     if (found == host->m_objectHandles.end())
         return;
@@ -281,6 +285,58 @@ void CScriptHostBase::ObjectDestroyed(const void* object, void* context)
             host->Memory().Store32(cell, 0);
     }
     host->m_ownerCells.erase(cells);
+}
+
+// ---- mirrored engine strings ----
+
+uint32_t CScriptHostBase::MirrorBytes(const void* source, const void* data, uint32_t size)
+{
+    if (source == nullptr)
+        return 0;
+    FreeRetiredMirrors();
+    std::lock_guard<std::mutex> lock(m_objectLock);
+    auto found = m_mirrors.find(source);
+    if (found == m_mirrors.end() || found->second.capacity < size) {
+        const uint32_t address = Memory().Allocate(size, false);
+        if (address == 0)
+            return 0;
+        if (found != m_mirrors.end()) {
+            Memory().Free(found->second.address);
+            found->second = Mirror{address, size};
+        } else {
+            found = m_mirrors.emplace(source, Mirror{address, size}).first;
+        }
+    }
+    if (size != 0)
+        std::memcpy(Memory().Span(found->second.address, size), data, size);
+    return found->second.address;
+}
+
+uint32_t CScriptHostBase::MirrorString(const void* source, const char* text)
+{
+    if (text == nullptr)
+        text = "";
+    const size_t length = std::strlen(text);
+    if (length >= Memory().Size())
+        return 0;
+    return MirrorBytes(source, text, static_cast<uint32_t>(length + 1));
+}
+
+void CScriptHostBase::ReleaseMirror(const void* source)
+{
+    std::lock_guard<std::mutex> lock(m_objectLock);
+    if (const auto found = m_mirrors.find(source); found != m_mirrors.end()) {
+        Memory().Free(found->second.address);
+        m_mirrors.erase(found);
+    }
+}
+
+void CScriptHostBase::FreeRetiredMirrors()
+{
+    std::lock_guard<std::mutex> lock(m_objectLock);
+    for (uint32_t address : m_retiredMirrors)
+        Memory().Free(address);
+    m_retiredMirrors.clear();
 }
 
 // ---- voice table ----

@@ -112,6 +112,15 @@ public:
         return Handles().GetAs<T>(handle, type);
     }
 
+    // Engine strings and buffers handed to scripts by address: one script-memory block per
+    // source (the engine object or other stable address they belong to), written again with the
+    // bytes at each call and freed with the source (its NotifyObjectDestroyed, or ReleaseMirror)
+    // or the host. → the block's address; 0 for a null source or no script memory.
+    uint32_t MirrorBytes(const void* source, const void* data, uint32_t size);
+    // The text with its NUL (null text: an empty one).
+    uint32_t MirrorString(const void* source, const char* text);
+    void ReleaseMirror(const void* source);
+
     // A file name of a script made full → true only inside the game's folder as at construction,
     // the save folder, or a root added for the player's choice in a file or folder dialog.
     bool ResolveScriptPath(const char* name, std::string* path) const;
@@ -138,6 +147,9 @@ private:
     bool ReadSaveFile(const char* name, CFileStream& file) const;
 
     static void ObjectDestroyed(const void* object, void* context);
+    // Frees the mirrors whose source ended (on another thread, perhaps): script memory is only
+    // changed on the thread that runs the script.
+    void FreeRetiredMirrors();
 
     static inline CScriptHostBase* s_newest = nullptr;
     static inline const void* s_newestContext = nullptr;
@@ -145,6 +157,12 @@ private:
     std::mutex m_objectLock; // objects may end on other threads (streams)
     std::unordered_map<const void*, uint32_t> m_objectHandles;
     std::unordered_map<uint32_t, std::vector<uint32_t>> m_ownerCells;
+    struct Mirror {
+        uint32_t address;
+        uint32_t capacity;
+    };
+    std::unordered_map<const void*, Mirror> m_mirrors; // under m_objectLock
+    std::vector<uint32_t> m_retiredMirrors;             // under m_objectLock
     CScriptPathRoots m_roots;
     uint32_t m_bootFlag = 0;
     uint32_t m_appProc = 0;

@@ -1,5 +1,7 @@
 #include "natives/script_paths.h"
 
+#include <algorithm>
+
 #include "files/path_utils.h"
 #include "winapi/kernel.h"
 
@@ -9,6 +11,51 @@ std::string Upper(std::string text)
 {
     CharUpperA(text.data());
     return text;
+}
+
+// Where a full, normalised path really leads: its deepest existing part with every symbolic link
+// followed, and the rest (which does not exist yet) joined as named → false when it cannot be
+// told (a loop of links, a name the disk cannot give back).
+bool RealPath(const std::string& full, std::string* out)
+{
+    std::string existing = full;
+    std::string rest;
+    std::string buffer(MAX_PATH, '\0');
+    for (;;) {
+        DWORD n = GetLongPathNameA(existing.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n >= buffer.size()) {
+            buffer.resize(n);
+            n = GetLongPathNameA(existing.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        }
+        if (n > 0 && n < buffer.size()) {
+            *out = buffer.substr(0, n) + rest;
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            return false;
+        // Cut the last part off (a trail byte 0x5C is no separator).
+        size_t cut = std::string::npos;
+        for (size_t i = 0; i < existing.size(); ++i) {
+            if (existing[i] == '\\')
+                cut = i;
+            else if (IsDBCSLeadByte(static_cast<BYTE>(existing[i])))
+                ++i;
+        }
+        if (cut == std::string::npos || cut < 2)
+            return false;
+        if (cut == 2) { // nothing of it exists below the drive's root, which is no link
+            *out = existing + rest;
+            return true;
+        }
+        rest = existing.substr(cut) + rest;
+        existing.resize(cut);
+    }
+}
+
+bool IsInside(const std::string& upperPath, const std::string& upperRoot)
+{
+    return upperPath.size() > upperRoot.size() && upperPath.compare(0, upperRoot.size(), upperRoot) == 0;
 }
 
 } // namespace
@@ -70,8 +117,21 @@ bool CScriptPathRoots::Resolve(const char* name, std::string* path) const
         !NormalizeFullPath(full, &normal))
         return false;
     const std::string upper = Upper(normal);
+    if (std::none_of(m_roots.begin(), m_roots.end(), [&](const std::string& root) { return IsInside(upper, root); }))
+        return false;
+    // Inside by name: it must also lead inside, past any symbolic link on the way.
+    std::string real;
+    if (!RealPath(normal, &real))
+        return false;
+    real = Upper(real);
     for (const std::string& root : m_roots) {
-        if (upper.size() > root.size() && upper.compare(0, root.size(), root) == 0) {
+        std::string realRoot;
+        if (!RealPath(root.size() > 3 ? root.substr(0, root.size() - 1) : root, &realRoot))
+            continue;
+        realRoot = Upper(realRoot);
+        if (realRoot.back() != '\\')
+            realRoot += '\\';
+        if (IsInside(real, realRoot)) {
             *path = normal;
             return true;
         }

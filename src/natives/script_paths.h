@@ -13,7 +13,8 @@ public:
     bool AddRoot(const char* folder);
     void Clear() { m_roots.clear(); }
     // The full, normalised path of name when it lies inside a root → true; false for null,
-    // empty, unresolvable names and names outside every root ("..", another drive, ...).
+    // empty, unresolvable names and names outside every root ("..", another drive, a symbolic
+    // link on the way that leads out).
     bool Resolve(const char* name, std::string* path) const;
 
 private:

@@ -2,6 +2,7 @@
 #include "platform/input_manager.h"
 
 #include <new>
+#include <utility>
 
 CInputManager::CInputManager() = default;
 
@@ -119,7 +120,7 @@ CJoystickDevice* CInputManager::GetJoystick(int i) const
 
 uint32_t CInputManager::CreateActionMap(uint32_t actionCount, CActionMap** out)
 {
-    auto* map = new (std::nothrow) CActionMap(this);
+    auto* map = std::exchange(m_failNextActionMap, false) ? nullptr : new (std::nothrow) CActionMap(this);
     if (map == nullptr)
         return 1;
     if (map->Create(actionCount) != 0) {

@@ -30,6 +30,8 @@ public:
     CJoystickDevice* GetJoystick(int i) const;
     // → 0, 1 no memory, 2 Create failed. The map stays the manager's.
     uint32_t CreateActionMap(uint32_t actionCount, CActionMap** out);
+    // Tests: the next CreateActionMap answers 1, as when memory runs out.
+    void FailNextActionMap() { m_failNextActionMap = true; }
 
     void AcquireAll();
     void UnacquireAll();
@@ -63,4 +65,5 @@ private:
     std::unique_ptr<CMouseDevice> m_mouse;
     std::vector<std::unique_ptr<CJoystickDevice>> m_joysticks;
     std::vector<std::unique_ptr<CActionMap>> m_actionMaps;
+    bool m_failNextActionMap = false;
 };

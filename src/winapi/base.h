@@ -211,6 +211,7 @@ inline bool operator==(const GUID& a, const GUID& b)
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 #define ERROR_CLASS_DOES_NOT_EXIST 1411L
 #define ERROR_TIMEOUT 1460L
+#define ERROR_CANT_RESOLVE_FILENAME 1921L
 
 DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD error);

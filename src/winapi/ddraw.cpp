@@ -2,8 +2,10 @@
 #include "winapi/ddraw.h"
 
 #include "winapi/d3d.h"
+#include "winapi/ddraw/bilinear_rows.h"
 #include "winapi/ddraw/display_modes.h"
 #include "winapi/ddraw/primary_stores.h"
+#include "winapi/ddraw/row_kernels.h"
 #include "winapi/ddraw/surface_access.h"
 #include "winapi/ddraw_testing.h"
 #include "winapi/gdi.h"
@@ -107,27 +109,16 @@ void StretchPositions(LONG srcExtent, LONG dstExtent, std::vector<LONG>& out)
     }
 }
 
-// One row of a keyed or stretched copy for 2- and 4-byte pixels: the key is a range of values.
+// One row of a keyed stretched copy for 2- and 4-byte pixels: the key is a range of values.
 template <typename Pixel>
-void CopyRow(BYTE* dst, const BYTE* src, const std::vector<LONG>& xs, LONG width, const DDCOLORKEY* key, bool unscaled)
+void KeyedStretchRow(BYTE* dst, const BYTE* src, const std::vector<LONG>& xs, LONG width, const DDCOLORKEY& key)
 {
-    auto* d = reinterpret_cast<Pixel*>(dst);
-    auto read = [src](LONG x) {
-        Pixel v;
-        std::memcpy(&v, src + static_cast<size_t>(x) * sizeof(Pixel), sizeof(Pixel));
-        return v;
-    };
-    auto write = [d](LONG x, Pixel v) { std::memcpy(d + x, &v, sizeof(Pixel)); };
-    if (key == nullptr) {
-        for (LONG x = 0; x < width; ++x)
-            write(x, read(xs[static_cast<size_t>(x)]));
-        return;
-    }
-    const DWORD low = key->dwColorSpaceLowValue, high = key->dwColorSpaceHighValue;
+    const DWORD low = key.dwColorSpaceLowValue, high = key.dwColorSpaceHighValue;
     for (LONG x = 0; x < width; ++x) {
-        const Pixel v = read(unscaled ? x : xs[static_cast<size_t>(x)]);
+        Pixel v;
+        std::memcpy(&v, src + static_cast<size_t>(xs[static_cast<size_t>(x)]) * sizeof(Pixel), sizeof(Pixel));
         if (v < low || v > high)
-            write(x, v);
+            std::memcpy(dst + static_cast<size_t>(x) * sizeof(Pixel), &v, sizeof(Pixel));
     }
 }
 
@@ -586,43 +577,21 @@ void CMemorySurface::Smooth(const RECT& dst, const BYTE* srcBase, LONG srcPitch,
     const LONG dh = dst.bottom - dst.top;
     const DWORD masks[3] = {m_format.dwRBitMask, m_format.dwGBitMask, m_format.dwBBitMask};
     const int bytes = m_bytes;
-    // 16.16 positions and 8-bit weights per column.
+    if (bytes == 4 && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF) {
+        dd::BilinearRows rows(srcBase, srcPitch, sw, sh, dw, dh);
+        for (LONG row = 0; row < dh; ++row)
+            rows.Make(row, 0, dw, reinterpret_cast<uint32_t*>(At(dst.left, dst.top + row)));
+        return;
+    }
+    // Other formats by their masks, from 16.16 positions and 8-bit weights per column.
     std::vector<LONG> x0(static_cast<size_t>(dw));
     std::vector<int> wx(static_cast<size_t>(dw));
-    auto axis = [](LONG i, LONG from, LONG to, LONG* at, int* weight) {
-        const int64_t pos = ((2 * int64_t{i} + 1) * from * 65536) / (2 * int64_t{to}) - 32768;
-        const int64_t clamped = std::clamp<int64_t>(pos, 0, int64_t{from - 1} * 65536);
-        *at = static_cast<LONG>(clamped >> 16);
-        *weight = static_cast<int>((clamped & 0xFFFF) >> 8);
-    };
     for (LONG i = 0; i < dw; ++i)
-        axis(i, sw, dw, &x0[static_cast<size_t>(i)], &wx[static_cast<size_t>(i)]);
-    const bool x888 = bytes == 4 && masks[0] == 0xFF0000 && masks[1] == 0xFF00 && masks[2] == 0xFF;
+        dd::BilinearAxis(i, sw, dw, &x0[static_cast<size_t>(i)], &wx[static_cast<size_t>(i)]);
     for (LONG row = 0; row < dh; ++row) {
         LONG y0;
         int wy;
-        axis(row, sh, dh, &y0, &wy);
-        if (x888) {
-            // Red and blue, then green, interpolated two channels at a time.
-            const LONG y1 = std::min(y0 + 1, sh - 1);
-            const auto* r0 = reinterpret_cast<const uint32_t*>(srcBase + static_cast<ptrdiff_t>(y0) * srcPitch);
-            const auto* r1 = reinterpret_cast<const uint32_t*>(srcBase + static_cast<ptrdiff_t>(y1) * srcPitch);
-            auto* d = reinterpret_cast<uint32_t*>(At(dst.left, dst.top + row));
-            for (LONG col = 0; col < dw; ++col) {
-                const LONG xa = x0[static_cast<size_t>(col)];
-                const LONG xb = std::min(xa + 1, sw - 1);
-                const uint32_t w = static_cast<uint32_t>(wx[static_cast<size_t>(col)]);
-                const uint32_t v = static_cast<uint32_t>(wy);
-                auto lerp = [](uint32_t a, uint32_t b, uint32_t t, uint32_t mask) {
-                    return (((a & mask) * (256 - t) + (b & mask) * t) >> 8) & mask;
-                };
-                const uint32_t p00 = r0[xa], p01 = r0[xb], p10 = r1[xa], p11 = r1[xb];
-                const uint32_t top = lerp(p00, p01, w, 0xFF00FF) | lerp(p00, p01, w, 0xFF00);
-                const uint32_t bottom = lerp(p10, p11, w, 0xFF00FF) | lerp(p10, p11, w, 0xFF00);
-                d[col] = lerp(top, bottom, v, 0xFF00FF) | lerp(top, bottom, v, 0xFF00);
-            }
-            continue;
-        }
+        dd::BilinearAxis(row, sh, dh, &y0, &wy);
         const LONG y1 = std::min(y0 + 1, sh - 1);
         const BYTE* r0 = srcBase + static_cast<ptrdiff_t>(y0) * srcPitch;
         const BYTE* r1 = srcBase + static_cast<ptrdiff_t>(y1) * srcPitch;
@@ -655,52 +624,92 @@ HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const REC
     const LONG sw = srcRect.right - srcRect.left;
     const LONG sh = srcRect.bottom - srcRect.top;
     const int bytes = m_bytes;
+    const size_t rowBytes = static_cast<size_t>(dw) * bytes;
+    const bool scaled = sw != dw || sh != dh;
 
-    // A blit within one surface reads a copy of the source rows, so overlaps come out right.
+    if (!scaled && key == nullptr) {
+        if (src != this && dst.left == 0 && srcRect.left == 0 && static_cast<LONG>(rowBytes) == m_pitch &&
+            m_pitch == src->m_pitch) {
+            std::memcpy(At(0, dst.top), src->At(0, srcRect.top), rowBytes * static_cast<size_t>(dh));
+            return DD_OK;
+        }
+        // Rows of one surface that overlap go bottom up when the target lies lower.
+        const bool upward = src == this && dst.top > srcRect.top;
+        for (LONG i = 0; i < dh; ++i) {
+            const LONG row = upward ? dh - 1 - i : i;
+            std::memmove(At(dst.left, dst.top + row), src->At(srcRect.left, srcRect.top + row), rowBytes);
+        }
+        return DD_OK;
+    }
+
+    // A keyed or stretched blit within one surface reads a copy of the source rows.
     std::vector<BYTE> copy;
     const BYTE* srcBase = src->At(srcRect.left, srcRect.top);
     LONG srcPitch = src->m_pitch;
     if (src == this) {
-        const size_t rowBytes = static_cast<size_t>(sw) * bytes;
-        copy.resize(rowBytes * static_cast<size_t>(sh));
+        const size_t srcRowBytes = static_cast<size_t>(sw) * bytes;
+        copy.resize(srcRowBytes * static_cast<size_t>(sh));
         for (LONG r = 0; r < sh; ++r)
-            std::memcpy(copy.data() + rowBytes * r, src->At(srcRect.left, srcRect.top + r), rowBytes);
+            std::memcpy(copy.data() + srcRowBytes * r, src->At(srcRect.left, srcRect.top + r), srcRowBytes);
         srcBase = copy.data();
-        srcPitch = static_cast<LONG>(rowBytes);
+        srcPitch = static_cast<LONG>(srcRowBytes);
     }
 
-    if (m_smoothStretch && key == nullptr && (sw != dw || sh != dh)) {
+    if (m_smoothStretch && key == nullptr) {
         Smooth(dst, srcBase, srcPitch, sw, sh);
+        return DD_OK;
+    }
+    if (!scaled) {
+        const DWORD low = key->dwColorSpaceLowValue, high = key->dwColorSpaceHighValue;
+        for (LONG row = 0; row < dh; ++row) {
+            const BYTE* s = srcBase + static_cast<ptrdiff_t>(row) * srcPitch;
+            BYTE* d = At(dst.left, dst.top + row);
+            if (bytes == 4) {
+                dd::KeyedCopy32Sse2(s, d, dw, low, high);
+            } else if (bytes == 2) {
+                dd::KeyedCopy16Sse2(s, d, dw, low, high);
+            } else {
+                for (LONG col = 0; col < dw; ++col) {
+                    const DWORD v = ReadPixel(s + static_cast<ptrdiff_t>(col) * 3, 3);
+                    if (v < low || v > high)
+                        std::memcpy(d + static_cast<ptrdiff_t>(col) * 3, s + static_cast<ptrdiff_t>(col) * 3, 3);
+                }
+            }
+        }
         return DD_OK;
     }
     std::vector<LONG> xs;
     std::vector<LONG> ys;
     StretchPositions(sw, dw, xs);
     StretchPositions(sh, dh, ys);
-    const bool straight = sw == dw && key == nullptr;
     for (LONG row = 0; row < dh; ++row) {
         const BYTE* s = srcBase + static_cast<ptrdiff_t>(ys[static_cast<size_t>(row)]) * srcPitch;
         BYTE* d = At(dst.left, dst.top + row);
-        if (straight) {
-            std::memmove(d, s, static_cast<size_t>(dw) * bytes);
+        if (key == nullptr && row > 0 && ys[static_cast<size_t>(row)] == ys[static_cast<size_t>(row) - 1]) {
+            // The same source row again: the row just made.
+            std::memcpy(d, At(dst.left, dst.top + row - 1), rowBytes);
             continue;
         }
-        if (bytes == 4) {
-            CopyRow<uint32_t>(d, s, xs, dw, key, sw == dw);
-            continue;
-        }
-        if (bytes == 2) {
-            CopyRow<uint16_t>(d, s, xs, dw, key, sw == dw);
-            continue;
-        }
-        for (LONG col = 0; col < dw; ++col) {
-            const BYTE* sp = s + static_cast<ptrdiff_t>(xs[static_cast<size_t>(col)]) * bytes;
-            if (key != nullptr) {
-                const DWORD v = ReadPixel(sp, bytes);
-                if (v >= key->dwColorSpaceLowValue && v <= key->dwColorSpaceHighValue)
-                    continue;
+        if (key == nullptr && sw == dw) {
+            std::memcpy(d, s, rowBytes);
+        } else if (key == nullptr && bytes == 4) {
+            dd::Pick32Sse2(s, xs.data(), d, dw);
+        } else if (key == nullptr && bytes == 2) {
+            dd::Pick16Sse2(s, xs.data(), d, dw);
+        } else if (bytes == 4) {
+            KeyedStretchRow<uint32_t>(d, s, xs, dw, *key);
+        } else if (bytes == 2) {
+            KeyedStretchRow<uint16_t>(d, s, xs, dw, *key);
+        } else {
+            for (LONG col = 0; col < dw; ++col) {
+                const BYTE* sp = s + static_cast<ptrdiff_t>(xs[static_cast<size_t>(col)]) * bytes;
+                if (key != nullptr) {
+                    const DWORD v = ReadPixel(sp, bytes);
+                    if (v >= key->dwColorSpaceLowValue && v <= key->dwColorSpaceHighValue)
+                        continue;
+                }
+                std::memcpy(d + static_cast<ptrdiff_t>(col) * bytes, sp, static_cast<size_t>(bytes));
             }
-            std::memcpy(d + static_cast<ptrdiff_t>(col) * bytes, sp, static_cast<size_t>(bytes));
         }
     }
     return DD_OK;
@@ -748,6 +757,18 @@ HRESULT CMemorySurface::Write(const RECT& dst, CMemorySurface* source, const REC
         const RECT onScreen{m_area.left + dst.left, m_area.top + dst.top, m_area.left + dst.right,
                             m_area.top + dst.bottom};
         dd::ScatterToWindows({onScreen, m_bytes, source->At(from.left, from.top), source->m_pitch}, ClipWindow());
+        return DD_OK;
+    }
+    if (m_primary && fill == nullptr && key == nullptr && readFrom == source && m_bytes == 4 &&
+        m_format.dwRBitMask == 0xFF0000 && m_format.dwGBitMask == 0xFF00 && m_format.dwBBitMask == 0xFF) {
+        // An opaque x888 stretch is made straight in the windows, only where they show it.
+        const RECT onScreen{m_area.left + dst.left, m_area.top + dst.top, m_area.left + dst.right,
+                            m_area.top + dst.bottom};
+        dd::BilinearRows rows(source->At(from.left, from.top), source->m_pitch, from.right - from.left,
+                              from.bottom - from.top, dst.right - dst.left, dst.bottom - dst.top);
+        dd::MakeInWindows(onScreen, ClipWindow(), [&](LONG y, LONG left, LONG right, uint32_t* out) {
+            rows.Make(y - onScreen.top, left - onScreen.left, right - onScreen.left, out);
+        });
         return DD_OK;
     }
     if (m_primary) {
@@ -1028,6 +1049,8 @@ HRESULT CDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** 
     if (Current().failCreateSurface)
         return DDERR_OUTOFMEMORY;
     DWORD caps = (desc->dwFlags & DDSD_CAPS) ? desc->ddsCaps.dwCaps : DDSCAPS_OFFSCREENPLAIN;
+    if (Current().fail3DDeviceSurfaces && (caps & DDSCAPS_3DDEVICE))
+        return DDERR_OUTOFMEMORY;
     if ((caps & DDSCAPS_SYSTEMMEMORY) == 0)
         caps |= DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;
     DDPIXELFORMAT format = DisplayFormat(m_driver.display);

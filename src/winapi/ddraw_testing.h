@@ -9,6 +9,7 @@ namespace winapi::ddraw_testing {
 struct Switches {
     int loseAtCall = 0;            // every surface lost at this DirectDraw/Direct3D call (counted from 1)
     bool failCreateSurface = false;
+    bool fail3DDeviceSurfaces = false;     // CreateSurface refuses DDSCAPS_3DDEVICE (render targets)
     bool failLock = false;
     bool failGetDC = false;
     bool failRestore = false;
@@ -28,5 +29,8 @@ Switches& Current();
 void Reset();
 // Loses every video-memory surface now (as a mode change does).
 void LoseAllSurfaces();
+// The DirectDraw/Direct3D calls counted since Reset; they are counted while loseAtCall is set
+// (a loseAtCall past every call counts without losing).
+int CallsCounted();
 
 } // namespace winapi::ddraw_testing

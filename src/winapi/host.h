@@ -37,6 +37,12 @@ struct HostWindowState {
     bool minimized = false;
     bool topmost = false;
     bool decorated = true;    // caption and frame (false for WS_POPUP windows)
+    // A frameless window whose client covers a whole display (as the window system lists the
+    // displays now, virtual modes included) is that display's full-screen window: its index
+    // there, primary 0; -1 for every other window. The SDL host shows it full screen on that
+    // display at the desktop's own mode, the client picture scaled in (aspect kept, linear, black
+    // borders) and the pointer mapped back; leaving gives the window its size and place again.
+    int fullScreenDisplay = -1;
 };
 
 class Host {

@@ -49,6 +49,10 @@ void HeadlessHost::Present(HWND hwnd, const FrameView& view, const std::vector<R
     // The captured frame stays whole: a new size starts from black, then only the presented
     // rectangles are copied in.
     Frame& frame = it->second.frame;
+    it->second.presented.push_back(rects);
+    ++it->second.presents;
+    if (!captureFrames_)
+        return;
     if (frame.width != view.width || frame.height != view.height) {
         frame.width = view.width;
         frame.height = view.height;
@@ -61,8 +65,12 @@ void HeadlessHost::Present(HWND hwnd, const FrameView& view, const std::vector<R
             std::copy(view.pixels + at, view.pixels + at + (right - left), frame.pixels.begin() + at);
         }
     }
-    it->second.presented.push_back(rects);
-    ++it->second.presents;
+}
+
+void HeadlessHost::SetFrameCapture(bool on)
+{
+    std::lock_guard lock(mutex_);
+    captureFrames_ = on;
 }
 
 std::vector<std::vector<RECT>> HeadlessHost::TakePresentedRects(HWND hwnd)
@@ -235,6 +243,11 @@ void HeadlessHost::Click(HWND hwnd, int x, int y, int button)
     HostMouseMove(hwnd, x, y);
     HostMouseButton(hwnd, button, true, x, y);
     HostMouseButton(hwnd, button, false, x, y);
+}
+
+void HeadlessHost::HoldKey(int virtualKey, bool down)
+{
+    user::HoldKey(virtualKey, down);
 }
 
 void HeadlessHost::AdvanceClock(uint32_t ms)

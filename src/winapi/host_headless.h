@@ -74,8 +74,15 @@ public:
     // Injection helpers: a key press (down, the text it types when printable, up) and a click.
     void PressKey(HWND hwnd, int scancode, const std::string& textUtf8 = std::string());
     void Click(HWND hwnd, int x, int y, int button = 0);
+    // Holds a key down (or lets it go) as if it had been pressed before the program started:
+    // GetAsyncKeyState, and GetKeyState on the calling thread, see it.
+    void HoldKey(int virtualKey, bool down);
     // Moves the virtual clock and wakes the threads waiting for timers.
     void AdvanceClock(uint32_t ms);
+    // Frame capture (on at start). Off, presents are still counted and their rectangles recorded,
+    // but no pixels are copied: ReadBack answers the frame as last captured. For benchmarks that
+    // time the way to a window's store without the recorder's copy behind it.
+    void SetFrameCapture(bool on);
     // Clipboard: each text put there, oldest first.
     void SetClipboardText(const std::string& textUtf8) override;
     std::vector<std::string> ClipboardTexts();
@@ -106,6 +113,7 @@ private:
     std::deque<int> heldAnswers_;
     std::condition_variable heldChanged_;
     bool echoBoxes_ = false;
+    bool captureFrames_ = true;
 };
 
 // The current host when it is the headless one, else null.

@@ -1,7 +1,9 @@
 // The SDL2 host: one SDL window per top-level window with a renderer and one streaming texture of
 // the client size; a present uploads only the changed rectangles and draws the texture scaled
-// with the aspect kept and black borders (HiDPI screens, a maximised window). SDL events become
-// the window system's input. Every SDL call runs on the thread that owns the windows.
+// (linear) with the aspect kept and black borders (HiDPI screens, a maximised window, a full-screen
+// window over a virtual display mode). A display's full-screen window goes SDL desktop full screen
+// on that display; the machine's mode never changes. SDL events become the window system's input.
+// Every SDL call runs on the thread that owns the windows.
 #include <SDL.h>
 
 #include <algorithm>
@@ -443,6 +445,7 @@ private:
     struct Window {
         SDL_Window* sdl = nullptr;
         HostWindowState state;
+        int fullScreenOn = -1;  // the SDL display it is full screen on
         SDL_Renderer* renderer = nullptr;
         SDL_Texture* texture = nullptr;
         int textureWidth = 0;
@@ -472,6 +475,7 @@ private:
             display.adapter = name != nullptr ? name : "Display";
             display.primary = i == 0;
             displays_.push_back(display);
+            sdlIndex_.push_back(i);
             std::vector<DisplayInfo> modes{display};
             const int modeCount = SDL_GetNumDisplayModes(i);
             for (int m = 0; m < modeCount; ++m) {
@@ -504,23 +508,32 @@ private:
             SDL_SetWindowBordered(sdl, state.decorated ? SDL_TRUE : SDL_FALSE);
         if (fresh || old.topmost != state.topmost)
             SDL_SetWindowAlwaysOnTop(sdl, state.topmost ? SDL_TRUE : SDL_FALSE);
-        const int width = std::max<int>(state.client.right - state.client.left, 1);
-        const int height = std::max<int>(state.client.bottom - state.client.top, 1);
-        if (fresh || old.client.right - old.client.left != width || old.client.bottom - old.client.top != height)
-            SDL_SetWindowSize(sdl, width, height);
-        if (fresh || old.client.left != state.client.left || old.client.top != state.client.top)
-            SDL_SetWindowPosition(sdl, state.client.left, state.client.top);
-        // A frameless window that covers a whole display is the game's full screen: the display
-        // keeps its mode and the picture is letterboxed onto it.
-        bool coversDisplay = false;
-        for (const DisplayInfo& display : displays_)
-            coversDisplay = coversDisplay || (!state.decorated && state.client.left == display.bounds.left &&
-                                              state.client.top == display.bounds.top &&
-                                              state.client.right == display.bounds.right &&
-                                              state.client.bottom == display.bounds.bottom);
-        const bool isFullScreen = (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) == SDL_WINDOW_FULLSCREEN_DESKTOP;
-        if (coversDisplay != isFullScreen)
-            SDL_SetWindowFullscreen(sdl, coversDisplay ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        // A display's full-screen window: the display keeps its mode and the picture is
+        // letterboxed onto it. Full screen is left before the window's own size and place are set
+        // again, so that SDL's memory of them cannot win.
+        const int display = SdlDisplay(state.fullScreenDisplay);
+        bool geometry = fresh;
+        if (window.fullScreenOn >= 0 && window.fullScreenOn != display) {
+            SDL_SetWindowFullscreen(sdl, 0);
+            window.fullScreenOn = -1;
+            geometry = true;
+        }
+        if (display < 0) {
+            const int width = std::max<int>(state.client.right - state.client.left, 1);
+            const int height = std::max<int>(state.client.bottom - state.client.top, 1);
+            const bool sized = geometry || old.client.right - old.client.left != width ||
+                               old.client.bottom - old.client.top != height;
+            const bool moved = geometry || old.client.left != state.client.left || old.client.top != state.client.top;
+            Place(sdl, SDL_Rect{state.client.left, state.client.top, width, height}, sized, moved);
+        } else if (window.fullScreenOn < 0) {
+            // Over the whole display first: SDL goes full screen on the display that holds the
+            // window, and an X server without a window manager does no more than this.
+            SDL_Rect bounds;
+            if (SDL_GetDisplayBounds(display, &bounds) == 0)
+                Place(sdl, bounds, true, true);
+            if (SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP) == 0)
+                window.fullScreenOn = display;
+        }
         if (state.visible && (fresh || !old.visible))
             SDL_ShowWindow(sdl);
         if (!state.visible && old.visible)
@@ -529,6 +542,28 @@ private:
             SDL_MinimizeWindow(sdl);
         if (!state.minimized && old.minimized)
             SDL_RestoreWindow(sdl);
+    }
+
+    // Sizes and moves the window as asked, where it is not so yet (SDL's X11 driver waits up to
+    // 100 ms for the server to confirm a move or a size, also one that changes nothing).
+    static void Place(SDL_Window* sdl, const SDL_Rect& to, bool size, bool move)
+    {
+        int x = 0, y = 0, w = 0, h = 0;
+        SDL_GetWindowPosition(sdl, &x, &y);
+        SDL_GetWindowSize(sdl, &w, &h);
+        if (size && (w != to.w || h != to.h))
+            SDL_SetWindowSize(sdl, to.w, to.h);
+        if (move && (x != to.x || y != to.y))
+            SDL_SetWindowPosition(sdl, to.x, to.y);
+    }
+
+    // The SDL display of an entry of the window system's display list (the host's list, in the
+    // same order); -1 for none.
+    int SdlDisplay(int index) const
+    {
+        if (index < 0 || static_cast<size_t>(index) >= sdlIndex_.size())
+            return -1;
+        return sdlIndex_[static_cast<size_t>(index)];
     }
 
     // The renderer of a window and a streaming texture of the client size (fresh: just made).
@@ -546,6 +581,8 @@ private:
         // No alpha channel: the alpha byte of GDI pixels never reaches the screen.
         window.texture = SDL_CreateTexture(window.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                            width, height);
+        if (window.texture != nullptr)
+            SDL_SetTextureScaleMode(window.texture, SDL_ScaleModeLinear);
         window.textureWidth = window.texture != nullptr ? width : 0;
         window.textureHeight = window.texture != nullptr ? height : 0;
         *fresh = true;
@@ -606,6 +643,11 @@ private:
         }
         *cx = static_cast<int>(static_cast<int64_t>(x - box.target.x) * box.frameWidth / box.target.w);
         *cy = static_cast<int>(static_cast<int64_t>(y - box.target.y) * box.frameHeight / box.target.h);
+        // Full screen, the pointer on a border is at the display's edge: the client is the display.
+        if (it->second.fullScreenOn >= 0) {
+            *cx = std::clamp(*cx, 0, box.frameWidth - 1);
+            *cy = std::clamp(*cy, 0, box.frameHeight - 1);
+        }
         return true;
     }
 
@@ -688,6 +730,7 @@ private:
                 std::lock_guard lock(mutex_);
                 displays_.clear();
                 modes_.clear();
+                sdlIndex_.clear();
                 CacheDisplays();
             }
             HostDisplaysChanged();
@@ -702,6 +745,7 @@ private:
     std::map<Uint32, HWND> byId_;
     std::vector<DisplayInfo> displays_;
     std::vector<std::vector<DisplayInfo>> modes_;
+    std::vector<int> sdlIndex_;  // the SDL display of each entry of displays_
     std::mutex deferredMutex_;
     std::thread::id windowThread_;
     std::vector<std::function<void()>> deferred_;
@@ -718,6 +762,27 @@ public:
         std::lock_guard lock(mutex_);
         auto it = windows_.find(hwnd);
         return it == windows_.end() ? 0 : SDL_GetWindowID(it->second.sdl);
+    }
+
+    // The whole of what the window shows now, borders included, in the renderer's pixels.
+    Frame ReadShown(HWND hwnd)
+    {
+        std::lock_guard lock(mutex_);
+        Frame out;
+        auto it = windows_.find(hwnd);
+        if (it == windows_.end() || it->second.texture == nullptr)
+            return out;
+        LibraryAllocations hidden;
+        Draw(it->second);
+        int width = 0, height = 0;
+        if (SDL_GetRendererOutputSize(it->second.renderer, &width, &height) != 0 || width < 1 || height < 1)
+            return out;
+        out.pixels.resize(static_cast<size_t>(width) * height);
+        if (SDL_RenderReadPixels(it->second.renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out.pixels.data(), width * 4) != 0)
+            return Frame{};
+        out.width = width;
+        out.height = height;
+        return out;
     }
 };
 
@@ -752,6 +817,35 @@ bool sdl_testing::IsKeyboardGrabbed(HWND hwnd)
 bool sdl_testing::IsScreenSaverAllowed()
 {
     return SDL_IsScreenSaverEnabled() == SDL_TRUE;
+}
+
+Frame sdl_testing::ReadShown(HWND hwnd)
+{
+    auto* host = dynamic_cast<SdlHost*>(&CurrentHost());
+    return host != nullptr ? host->ReadShown(hwnd) : Frame{};
+}
+
+bool sdl_testing::WindowBounds(HWND hwnd, RECT* bounds)
+{
+    const Uint32 id = SdlWindowId(hwnd);
+    SDL_Window* window = id != 0 ? SDL_GetWindowFromID(id) : nullptr;
+    if (window == nullptr)
+        return false;
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(window, &x, &y);
+    SDL_GetWindowSize(window, &w, &h);
+    *bounds = RECT{x, y, x + w, y + h};
+    return true;
+}
+
+void sdl_testing::PushMouseMotion(HWND hwnd, int x, int y)
+{
+    SDL_Event event{};
+    event.type = SDL_MOUSEMOTION;
+    event.motion.windowID = SdlWindowId(hwnd);
+    event.motion.x = x;
+    event.motion.y = y;
+    SDL_PushEvent(&event);
 }
 
 bool sdl_testing::CurrentDisplayMode(int display, int* width, int* height)

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/statvfs.h>
@@ -315,6 +316,49 @@ bool Resolve(const char* windowsPath, std::string* linuxPath, bool* parentExists
         *parentExists = true;
     *linuxPath = current;
     return true;
+}
+
+// Where a Linux path leads with every symbolic link followed. A missing tail, or the missing
+// target of a link, is kept as named ("." and ".." folded). False for a loop of links.
+bool FollowLinks(const std::string& path, std::string* out, int* linksLeft)
+{
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) != nullptr) {
+        *out = resolved;
+        return true;
+    }
+    if (errno == ELOOP)
+        return false;
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos || path == "/") {
+        *out = "/";
+        return true;
+    }
+    const std::string name = path.substr(slash + 1);
+    std::string base;
+    if (!FollowLinks(slash == 0 ? "/" : path.substr(0, slash), &base, linksLeft))
+        return false;
+    if (name.empty() || name == ".") {
+        *out = base;
+        return true;
+    }
+    if (name == "..") {
+        *out = ParentOf(base);
+        return true;
+    }
+    const std::string joined = JoinLinux(base, name);
+    struct stat st {};
+    if (lstat(joined.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        *out = joined;
+        return true;
+    }
+    // A link whose target is missing: follow the name it holds.
+    char target[PATH_MAX];
+    const ssize_t n = readlink(joined.c_str(), target, sizeof target - 1);
+    if (n < 0 || --*linksLeft < 0)
+        return false;
+    target[n] = '\0';
+    return FollowLinks(target[0] == '/' ? std::string(target) : JoinLinux(base, target), out, linksLeft);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1302,6 +1346,40 @@ DWORD WINAPI GetFullPathNameA(LPCSTR fileName, DWORD bufferLength, LPSTR buffer,
             *filePart = buffer + (full.size() - parts.back().size());
     }
     return result;
+}
+
+DWORD WINAPI GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD bufferLength)
+{
+    if (shortPath == nullptr || shortPath[0] == '\0') {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::string path;
+    bool parentExists = false;
+    struct stat st {};
+    if (!Resolve(shortPath, &path, &parentExists) || lstat(path.c_str(), &st) != 0) {
+        SetLastError(parentExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    constexpr int kMaxLinks = 40; // as the kernel allows
+    int linksLeft = kMaxLinks;
+    std::string real;
+    if (!FollowLinks(path, &real, &linksLeft)) {
+        SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+        return 0;
+    }
+    std::string full = "Z:";
+    for (const std::string& part : SplitComponents(real)) {
+        std::string sjis;
+        if (!winapi::Utf8ToSjisChecked(part, &sjis)) {
+            SetLastError(ERROR_INVALID_NAME);
+            return 0;
+        }
+        full += "\\" + sjis;
+    }
+    if (full.size() == 2)
+        full += "\\";
+    return CopyOut(full, bufferLength, longPath);
 }
 
 UINT WINAPI GetDriveTypeA(LPCSTR rootPathName)

@@ -151,6 +151,12 @@ BOOL WINAPI SetCurrentDirectoryA(LPCSTR pathName);
 // Makes a full Windows path (separators become '\', "." and ".." folded) → its length, or the
 // size needed when the buffer is too small; filePart points at the last component when given.
 DWORD WINAPI GetFullPathNameA(LPCSTR fileName, DWORD bufferLength, LPSTR buffer, LPSTR* filePart);
+// The long form of an existing path as the disk holds it: each component's own name, symbolic
+// links followed (a link whose target is missing gives where it points) → its length, or the size
+// needed when the buffer is too small; 0 with ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND for a
+// missing path, ERROR_CANT_RESOLVE_FILENAME for a loop of links, ERROR_INVALID_NAME for a name
+// Shift-JIS cannot hold.
+DWORD WINAPI GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD bufferLength);
 // DRIVE_CDROM when the path lies on an iso9660 or udf mount, DRIVE_FIXED for other paths of
 // drive Z: (or a relative or rootless path), DRIVE_NO_ROOT_DIR for other drives or missing paths.
 UINT WINAPI GetDriveTypeA(LPCSTR rootPathName);

@@ -169,6 +169,16 @@ BOOL WINAPI FreeLibrary(HMODULE module)
     return TRUE;
 }
 
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName)
+{
+    // A handle of its own that no loaded module can have.
+    static char programModule;
+    if (moduleName == nullptr)
+        return reinterpret_cast<HMODULE>(&programModule);
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+}
+
 namespace winapi {
 
 bool RegisterBuiltinModule(const char* name, const BuiltinProc* procs, size_t count)

@@ -18,6 +18,9 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName);
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName);
 // → TRUE, unloading the module at its last reference; FALSE (ERROR_INVALID_HANDLE).
 BOOL WINAPI FreeLibrary(HMODULE module);
+// A null name → the program's own module (the instance whose resources are the compiled-in
+// table); other names are not looked up → null (ERROR_MOD_NOT_FOUND).
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
 
 namespace winapi {
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "winapi/base.h"
+#include "winapi/host.h"
 
 namespace winapi::sdl_testing {
 
@@ -28,5 +29,11 @@ bool IsDesktopFullScreen(HWND hwnd);
 bool IsKeyboardGrabbed(HWND hwnd);
 bool IsScreenSaverAllowed();
 bool CurrentDisplayMode(int display, int* width, int* height);
+// Full screen: what the window shows (renderer pixels, borders included; empty when nothing was
+// presented), the SDL window's place and size (false when none), and a pointer move pushed as an
+// SDL event at a point of the SDL window.
+Frame ReadShown(HWND hwnd);
+bool WindowBounds(HWND hwnd, RECT* bounds);
+void PushMouseMotion(HWND hwnd, int x, int y);
 
 } // namespace winapi::sdl_testing

@@ -378,9 +378,17 @@ void HostDisplaysChanged()
         if (user::IsTopLevel(*window))
             SendNotifyMessageA(window->hwnd, WM_DISPLAYCHANGE, static_cast<WPARAM>(primary.bitsPerPixel),
                                MAKELONG(width, height));
+    user::UpdateHostWindows();
 }
 
 namespace user {
+
+void HoldKey(int virtualKey, bool down)
+{
+    SetAsync(virtualKey, down);
+    BYTE& state = CurrentQueue()->keyState[virtualKey & 0xFF];
+    state = static_cast<BYTE>(down ? (state | 0x80) : (state & 0x01));
+}
 
 void UpdateKeyStateFromMessage(ThreadQueue& queue, const MSG& msg)
 {

@@ -187,8 +187,12 @@ void PresentDirtyWindows();
 // Host window state of a window.
 HostWindowState HostState(const Window& window);
 void UpdateHostWindow(HWND hwnd);
+// Every top-level window's host state again (the displays changed: full screen may have too).
+void UpdateHostWindows();
 // Key-state update when a key or button message is taken out of the queue.
 void UpdateKeyStateFromMessage(ThreadQueue& queue, const MSG& msg);
+// A key held down at the host (headless): the async state and the calling thread's key state.
+void HoldKey(int virtualKey, bool down);
 // Activation (WM_ACTIVATEAPP, WM_NCACTIVATE, WM_ACTIVATE, focus) to a top-level window or none.
 void Activate(HWND hwnd);
 // Drops activation, focus and capture state that names this window.

@@ -1,5 +1,6 @@
 // Resources from the compiled-in table: icons, cursors, accelerators, menus; and message boxes.
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -465,6 +466,44 @@ BOOL WINAPI EnableMenuItem(HMENU menu, UINT item, UINT enable)
     const BOOL previous = static_cast<BOOL>(found->flags & (MF_GRAYED | MF_DISABLED));
     found->flags = (found->flags & ~(MF_GRAYED | MF_DISABLED)) | (enable & (MF_GRAYED | MF_DISABLED));
     return previous;
+}
+
+UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags)
+{
+    auto& state = State();
+    std::lock_guard lock(state.mutex);
+    MenuObject* owner = nullptr;
+    size_t index = 0;
+    const MenuItem* found = FindItemLocked(state, menu, item, flags & MF_BYPOSITION, &owner, &index);
+    return found != nullptr ? found->flags : 0xFFFFFFFFu;
+}
+
+int WINAPI GetMenuStringA(HMENU menu, UINT item, LPSTR buffer, int max, UINT flags)
+{
+    auto& state = State();
+    std::lock_guard lock(state.mutex);
+    MenuObject* owner = nullptr;
+    size_t index = 0;
+    const MenuItem* found = FindItemLocked(state, menu, item, flags & MF_BYPOSITION, &owner, &index);
+    if (found == nullptr)
+        return 0;
+    const int length = static_cast<int>(found->text.size());
+    if (buffer == nullptr || max <= 0)
+        return length;
+    const int copied = std::min(length, max - 1);
+    std::memcpy(buffer, found->text.data(), static_cast<size_t>(copied));
+    buffer[copied] = 0;
+    return copied;
+}
+
+HMENU WINAPI GetSubMenu(HMENU menu, int position)
+{
+    auto& state = State();
+    std::lock_guard lock(state.mutex);
+    auto it = state.menus.find(reinterpret_cast<uintptr_t>(menu));
+    if (it == state.menus.end() || position < 0 || static_cast<size_t>(position) >= it->second.items.size())
+        return nullptr;
+    return it->second.items[static_cast<size_t>(position)].popup;
 }
 
 namespace {

@@ -67,6 +67,13 @@ UINT WINAPI GetMenuItemID(HMENU menu, int position);
 // Previous check state (MF_CHECKED or 0), 0xFFFFFFFF when no such item.
 DWORD WINAPI CheckMenuItem(HMENU menu, UINT item, UINT check);
 BOOL WINAPI EnableMenuItem(HMENU menu, UINT item, UINT enable);
+// The item's flags (MF_GRAYED, MF_CHECKED, MF_SEPARATOR, ...), 0xFFFFFFFF when no such item.
+UINT WINAPI GetMenuState(HMENU menu, UINT item, UINT flags);
+// Copies the item's text (at most max - 1 bytes and a zero) → the bytes copied; with a null
+// buffer the text's length; 0 when no such item.
+int WINAPI GetMenuStringA(HMENU menu, UINT item, LPSTR buffer, int max, UINT flags);
+// The popup menu at the position; null when the item there is no popup or there is none.
+HMENU WINAPI GetSubMenu(HMENU menu, int position);
 BOOL WINAPI SetMenu(HWND hwnd, HMENU menu);
 HMENU WINAPI GetMenu(HWND hwnd);
 // The window's system menu (Restore, Move, Size, Minimize, Maximize, Close); revert resets it.

@@ -343,6 +343,7 @@ LRESULT RunOnOwner(HWND hwnd, LRESULT (*call)(void*), void* context)
 HostWindowState HostState(const Window& window)
 {
     HostWindowState state;
+    const auto displays = CurrentDisplays();  // read before the window lock: the host may start
     std::lock_guard lock(WindowLock());
     state.titleUtf8 = SjisToUtf8(window.text);
     state.client = ClientRectOf(window);
@@ -350,7 +351,22 @@ HostWindowState HostState(const Window& window)
     state.minimized = IsMinimizedStyle(window);
     state.topmost = (window.exStyle & WS_EX_TOPMOST) != 0;
     state.decorated = (window.style & WS_POPUP) == 0 && (window.style & WS_CAPTION) == WS_CAPTION;
+    const RECT& c = state.client;
+    for (size_t i = 0; i < displays.size() && !state.decorated; ++i) {
+        const RECT& d = displays[i].bounds;
+        if (c.left == d.left && c.top == d.top && c.right == d.right && c.bottom == d.bottom) {
+            state.fullScreenDisplay = static_cast<int>(i);
+            break;
+        }
+    }
     return state;
+}
+
+void UpdateHostWindows()
+{
+    for (auto& window : AllWindows())
+        if (IsTopLevel(*window))
+            UpdateHostWindow(window->hwnd);
 }
 
 void UpdateHostWindow(HWND hwnd)

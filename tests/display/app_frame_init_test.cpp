@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "display/canvas_surface.h"
 #include "frame_test_game.h"
 #include "winapi/host_headless.h"
 #include "winapi/kernel.h"
@@ -235,6 +236,22 @@ TEST_F(FrameInit, SystemSwitchesAreTurnedOffAndRestored)
     SystemParametersInfoA(SPI_GETLOWPOWERACTIVE, 0, &on, 0);
     EXPECT_TRUE(on);
     EXPECT_TRUE(Host().ScreenSaverAllowed());
+}
+
+// The global display switch decides, once at start-up, whether canvas images get a device context.
+TEST_F(FrameInit, TheGlobalDisplaySwitchChoosesCanvasImagesWithADeviceContext)
+{
+    for (uint8_t option : {0, 1}) {
+        SCOPED_TRACE(int(option));
+        g_bCanvasImageDC = option ? 0 : 1;
+        FrameTestScreen screen;
+        FrameTestGame game(&screen);
+        game.configure = [option](AppFrameOptions& o) { o.globalDisplaySwitch = option; };
+        game.frameLimit = 1;
+        EXPECT_EQ(game.Run(nullptr, nullptr, nullptr, SW_SHOW), 0);
+        EXPECT_EQ(g_bCanvasImageDC, option);
+    }
+    g_bCanvasImageDC = 0;
 }
 
 } // namespace

@@ -1,37 +1,12 @@
 // The application frame over the real screen (GDI): it starts with a display canvas in a window,
-// what the game draws on the canvas reaches the host, WM_PAINT repaints it, and full screen is
-// refused with the screen's code while the window goes on.
+// what the game draws on the canvas reaches the host, WM_PAINT repaints it, and it goes full
+// screen (the host hears which display) and back.
 #include <gtest/gtest.h>
 
-#include "display/app_frame.h"
-#include "display/screen_frame_link.h"
-#include "display/surface_sprite.h"
-#include "winapi/gdi.h"
+#include "display/screen_game.h"
 #include "winapi/host_headless.h"
 
 namespace {
-
-class ScreenGame : public CAppFrame {
-public:
-    explicit ScreenGame(CScreenFrameLink* link) { SetScreen(link); }
-    int SetAppInfo() override
-    {
-        SetAppStrings("ScreenGame", "Screen game", "", "", "");
-        m_options.singleInstance = 0;
-        return 0;
-    }
-};
-
-void FillCanvas(CSurfaceSprite* canvas, COLORREF colour)
-{
-    HDC dc = canvas->GetDrawDC();
-    ASSERT_NE(dc, nullptr);
-    RECT all{0, 0, canvas->GetWidth(), canvas->GetHeight()};
-    HBRUSH brush = CreateSolidBrush(colour);
-    FillRect(dc, &all, brush);
-    DeleteObject(brush);
-    canvas->InvalidateRect(nullptr);
-}
 
 TEST(FrameOverTheScreen, TheCanvasReachesTheWindowAndFullScreenAndBack)
 {
@@ -48,7 +23,7 @@ TEST(FrameOverTheScreen, TheCanvasReachesTheWindowAndFullScreenAndBack)
     ASSERT_NE(link.GetCanvas(), nullptr);
     EXPECT_EQ(link.GetCanvas()->GetWidth(), 640);
 
-    FillCanvas(link.GetCanvas(), RGB(0x33, 0x66, 0xCC));
+    ASSERT_TRUE(FillCanvas(link.GetCanvas(), RGB(0x33, 0x66, 0xCC)));
     EXPECT_EQ(screen.RenderFrameImage(), 0);
     game.PumpMessages(true);
     winapi::Frame frame = host->ReadBack(hwnd);
@@ -70,14 +45,16 @@ TEST(FrameOverTheScreen, TheCanvasReachesTheWindowAndFullScreenAndBack)
     ASSERT_EQ(game.SwitchScreenMode(1, 32, 0), 0);
     EXPECT_EQ(screen.GetMode(), kDisplayFullScreen);
     EXPECT_NE(screen.DirectDraw(), nullptr);
-    FillCanvas(link.GetCanvas(), RGB(0x11, 0x22, 0x33));
+    ASSERT_TRUE(FillCanvas(link.GetCanvas(), RGB(0x11, 0x22, 0x33)));
     EXPECT_EQ(screen.RenderFrameImage(), 0);
     game.PumpMessages(true);
     frame = host->ReadBack(hwnd);
     ASSERT_GT(frame.width, 320);
     EXPECT_EQ(frame.At(320, 240) & 0xFFFFFF, 0x112233u);
+    EXPECT_EQ(host->WindowState(hwnd).fullScreenDisplay, 0);
     EXPECT_EQ(game.SwitchScreenMode(2, 3, 1), 0);
     EXPECT_EQ(screen.GetMode(), kDisplayWindow);
+    EXPECT_EQ(host->WindowState(hwnd).fullScreenDisplay, -1);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), desktopWidth);
     game.Exit(0);
 }

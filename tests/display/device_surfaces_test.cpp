@@ -1,7 +1,9 @@
-// The surfaces on the display device. The DirectDraw image: pictures made by ImageMagick and tessaro-tool's ELG encoder loaded from
-// memory in each display depth equal convert's pixels packed into the surface's format; colour
-// keys per format; bad ELG data; a loss followed by Restore gives back each kind of image. The
-// blank surface comes back black; the canvas surface copies only what changed.
+// The surfaces on the display device. The DirectDraw image: pictures made by ImageMagick and
+// tessaro-tool's ELG encoder loaded from memory in each display depth equal convert's pixels packed
+// into the surface's format; named files through the file manager and the image cache; colour keys
+// per format; bad ELG data; a loss followed by Restore gives back each kind of image. Text surfaces
+// equal the GDI or glyph font's own drawing. The blank surface comes back black; the canvas surface
+// copies only what changed; the screen's restore pass brings every kind back after a loss.
 #include <gtest/gtest.h>
 
 #include "../files/gll_test_support.h"
@@ -11,6 +13,11 @@
 #include "display/dd_surface.h"
 #include "display/screen.h"
 #include "drawing/gdi_font.h"
+#include "drawing/glyph_font.h"
+#include "files/file_manager.h"
+#include "files/path_utils.h"
+#include "files/temp_folder.h"
+#include "platform/cos_table.h"
 #include "raster/image.h"
 #include "winapi/text.h"
 #include "files/gll_manager.h"
@@ -478,6 +485,177 @@ TEST_F(DDImageTest, TheScreenMakesAndDeletesTheDeviceKinds)
     EXPECT_EQ(screen.DeleteSurface(canvas), 0);
     EXPECT_EQ(screen.SurfaceCount(), 1u);
     EXPECT_TRUE(screen.HasSurface(blank));
+}
+
+} // namespace
+
+namespace {
+
+// Images loaded by name go through the file manager, and through the image cache when it is on:
+// Restore reloads by name, from the cache when the picture is cached (the file on disk has been
+// spoilt since, so only the cache can give the picture back). An ELG decoded straight into an
+// x888 surface never makes a picture, so nothing is cached and Restore reads the file again.
+TEST_F(DDImageTest, NamedImagesReloadThroughTheFileManagerAndItsCache)
+{
+    if (g_pictures->size() != 6)
+        GTEST_SKIP() << "convert is not installed";
+    TempFolder dir;
+    CFileManager files;
+    ASSERT_EQ(SetBaseFolder(dir.Windows().c_str()), 0);
+    g_pFileManager = &files;
+    struct Case {
+        size_t picture;  // p24.bmp or p24.elg
+        DWORD bits;
+        bool cache;
+        DWORD cached;           // pictures in the cache after the load
+        int restoreWhenSpoilt;  // Restore after the file was spoilt
+    } const cases[] = {
+        {2, 32, false, 0, 1},
+        {2, 32, true, 1, 0},
+        {3, 16, true, 1, 0},  // 565: decoded into a picture
+        {3, 32, true, 0, 1},  // x888: decoded in place
+    };
+    DWORD depth = 0;
+    for (const Case& c : cases) {
+        const Picture& p = (*g_pictures)[c.picture];
+        SCOPED_TRACE(p.name + " " + std::to_string(c.bits) + (c.cache ? " cached" : ""));
+        if (c.bits != depth)
+            SetDepth(depth = c.bits);
+        manager.SetCacheBudget(c.cache ? 64u << 20 : 0);
+        dir.Write(p.name, std::string(p.data.begin(), p.data.end()));
+        CDDImage image;
+        EXPECT_EQ(image.Load("missing.bmp", nullptr, 0, false), 1);
+        ASSERT_EQ(image.Load(p.name.c_str(), nullptr, 0, false), 0);
+        ExpectPicture(image, p);
+        EXPECT_EQ(manager.GetCache().GetCount(), c.cached);
+        ASSERT_EQ(image.SetColorKeyRgb(255, 0, 255), 0);
+
+        dir.Write(p.name, "spoilt");
+        winapi::ddraw_testing::LoseAllSurfaces();
+        EXPECT_EQ(image.Restore(true), c.restoreWhenSpoilt);
+        if (c.restoreWhenSpoilt != 0) {
+            dir.Write(p.name, std::string(p.data.begin(), p.data.end()));
+            EXPECT_EQ(image.Restore(true), 0) << "the lost surface is tried again";
+        }
+        ExpectPicture(image, p);
+        EXPECT_EQ(image.GetColorKey(), c.bits == 16 ? 0xF81Fu : 0xFF00FFu);
+        EXPECT_EQ(image.Restore(true), 0) << "intact";
+        manager.SetCacheBudget(0);
+    }
+    g_pFileManager = nullptr;
+}
+
+// A glyph font's text is drawn on its background into a work picture and keyed by the background:
+// the surface equals the font's own drawing at the box's offset, turned or not, also after a loss.
+TEST_F(DDImageTest, GlyphFontTextEqualsTheFontsOwnDrawing)
+{
+    SetDepth(32);
+    CCosTable cosines;
+    CCosTable* const savedCosines = g_pCosTable;
+    g_pCosTable = &cosines;
+    const char* text = "Ag";
+    for (int32_t angle : {0, 300}) {
+        SCOPED_TRACE(angle);
+        CGlyphFont font;
+        ASSERT_EQ(font.SetFont(20, 0, 0, winapi::Sjis("ＭＳ ゴシック")), 0);
+        ASSERT_EQ(font.SetAngle(angle), 0);
+        font.SetTextColor(250, 240, 10);
+        font.m_bgColor[0] = 0, font.m_bgColor[1] = 0, font.m_bgColor[2] = 64;
+        CDDSurface surface;
+        ASSERT_EQ(surface.SetText(text, &font), 0);
+        EXPECT_EQ(surface.GetColorKey(), 0x000040u);
+
+        SIZE size{};
+        int32_t ox = 0, oy = 0;
+        font.MeasureString(text, &size, &ox, &oy, 1, nullptr);
+        RECT box{};
+        RotateRectToQuad(&font, &box, ox, oy, size.cx, size.cy);
+        ASSERT_EQ(surface.GetWidth(), box.right - box.left);
+        ASSERT_EQ(surface.GetHeight(), box.bottom - box.top);
+        if (angle != 0) {
+            EXPECT_GT(surface.GetHeight(), size.cy) << "a turned box is taller";
+        }
+        CImage reference;
+        ASSERT_EQ(reference.Create(surface.GetWidth(), surface.GetHeight(), 32, kImageWithDc), 0);
+        reference.CDibSurface::FillRect(0, 0, 64, nullptr, nullptr);
+        ASSERT_EQ(font.DrawText(&reference, -box.left, -box.top, text, nullptr, nullptr), 0);
+        auto expectPicture = [&](const char* when) {
+            int differing = 0, textPixels = 0;
+            for (LONG y = 0; y < surface.GetHeight(); ++y)
+                for (LONG x = 0; x < surface.GetWidth(); ++x) {
+                    const auto want = static_cast<uint32_t>(reference.GetPixel(x, y)) & 0xFFFFFFu;
+                    textPixels += want != 0x40u;
+                    differing += surface.GetPixelValue(x, y) != static_cast<int64_t>(want);
+                }
+            EXPECT_GT(textPixels, 20) << when;
+            EXPECT_EQ(differing, 0) << when;
+        };
+        expectPicture("drawn");
+        winapi::ddraw_testing::LoseAllSurfaces();
+        ASSERT_EQ(surface.Restore(true), 0);
+        expectPicture("restored");
+        EXPECT_EQ(surface.GetColorKey(), 0x000040u);
+    }
+    g_pCosTable = savedCosines;
+}
+
+// The screen's restore pass after a real loss: every kind it made comes back with its picture
+// and key (the blank surface lives in system memory and is never lost), and its tasks are told.
+TEST_F(DDImageTest, TheScreensRestorePassBringsBackEveryKind)
+{
+    if (g_pictures->size() != 6)
+        GTEST_SKIP() << "convert is not installed";
+    CScreen screen;
+    ASSERT_EQ(screen.SetOutputSize(64, 64), 0);
+    ASSERT_EQ(screen.CreateDisplay(window, true, false, false), 0);
+    ASSERT_NE(screen.GetBackBuffer(), nullptr);
+    const Picture& p = (*g_pictures)[2];  // p24.bmp: through a picture
+    CDDImage* loaded = nullptr;
+    CDDImage* filled = nullptr;
+    CDDSurface* text = nullptr;
+    CBlankSurface* blank = nullptr;
+    CCanvasSurface* canvas = nullptr;
+    const auto size = static_cast<uint32_t>(p.data.size());
+    ASSERT_EQ(screen.CreateDDImageFromFile(&loaded, nullptr, p.data.data(), size, false), 0);
+    ASSERT_EQ(loaded->SetColorKeyAt(0, 0), 0);
+    ASSERT_EQ(screen.CreateDDImage(&filled, 5, 3, false), 0);
+    ASSERT_EQ(filled->FillColor(10, 20, 30), 0);
+    CGdiFont font;
+    ASSERT_EQ(font.SetFont(16, 0, 0, winapi::Sjis("ＭＳ ゴシック")), 0);
+    font.SetAntialias(0);
+    font.SetBackground(1, 0, 0, 64);
+    ASSERT_EQ(screen.CreateDDSurface(&text, "Ab", &font), 0);
+    ASSERT_EQ(screen.CreateBlankSurface(&blank), 0);
+    ASSERT_EQ(blank->Create(4, 4), 0);
+    ASSERT_EQ(screen.CreateCanvasSurface(&canvas, 8, 4, 32, 0), 0);
+    canvas->GetImage()->CDibSurface::FillRect(200, 100, 50, nullptr, nullptr);
+    canvas->GetImage()->MarkChanged(RECT{0, 0, 8, 4});
+    ASSERT_EQ(canvas->Update(true), 0);
+    ASSERT_EQ(canvas->SetColorKeyRgb(200, 100, 50), 0);
+    const int64_t textPixel = text->GetPixelValue(text->GetWidth() / 2, text->GetHeight() / 2);
+    IDirectDrawSurface7* const blankSurface = blank->GetDeviceSurface();
+
+    auto surfaces = [&]() {
+        return std::vector<IDirectDrawSurface7*>{loaded->GetDirectDrawSurface(), filled->GetDirectDrawSurface(),
+                                                 text->GetDirectDrawSurface(), canvas->GetDeviceSurface()};
+    };
+
+    winapi::ddraw_testing::LoseAllSurfaces();
+    for (IDirectDrawSurface7* s : surfaces())
+        EXPECT_EQ(s->IsLost(), DDERR_SURFACELOST);
+    EXPECT_EQ(screen.Present(), 2);
+    ASSERT_EQ(screen.RestoreDevice(), 0);
+    for (IDirectDrawSurface7* s : surfaces())
+        EXPECT_EQ(s->IsLost(), DD_OK);
+    ExpectPicture(*loaded, p);
+    EXPECT_EQ(loaded->GetColorKey(), 0xFFFFFFu);
+    EXPECT_EQ(filled->GetPixelValue(4, 2), 0x0A141E);
+    EXPECT_EQ(text->GetPixelValue(text->GetWidth() / 2, text->GetHeight() / 2), textPixel);
+    EXPECT_EQ(text->GetColorKey(), 0x000040u);
+    EXPECT_EQ(SurfacePixel32(canvas->GetDeviceSurface(), 7, 3), 0xC86432u);
+    EXPECT_EQ(canvas->GetColorKey(), 0xC86432u);
+    EXPECT_EQ(blank->GetDeviceSurface(), blankSurface) << "not lost, not made again";
+    EXPECT_EQ(screen.Present(), 0);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Test helpers of the display layer: a recording task, a cross-fade filter of the tests' own, and
+// Test helpers of the display layer: a task that stays put and a recording one, a cross-fade filter of the tests' own, and
 // DirectDraw surfaces of the seven device formats.
 #pragma once
 
@@ -19,11 +19,9 @@
 
 namespace display_test {
 
-// A task that records its draws into a shared log and answers what it is told.
-class LogTask : public CTask {
+// A task of the tests that stays where it is: at (0, 0), never moved, sized or hit.
+class StillTask : public CTask {
 public:
-    LogTask(std::string name, std::string* log) : m_name(std::move(name)), m_log(log) {}
-    uint8_t GetType() const override { return kSceneColorRect; }
     LONG GetX() const override { return 0; }
     LONG GetY() const override { return 0; }
     void SetPosition(LONG, LONG) override {}
@@ -32,6 +30,13 @@ public:
     void MoveBy(LONG, LONG) override {}
     bool HitTest(LONG, LONG, bool) override { return false; }
     bool Overlaps(CTask*) override { return false; }
+};
+
+// A task that records its draws into a shared log and answers what it is told.
+class LogTask : public StillTask {
+public:
+    LogTask(std::string name, std::string* log) : m_name(std::move(name)), m_log(log) {}
+    uint8_t GetType() const override { return kSceneColorRect; }
     bool GetBounds(RECT*) override { return false; }
     int Draw(IDirectDrawSurface7*, const RECT*, CScreen*) override
     {

@@ -73,14 +73,25 @@ TEST(DeviceSetUp, KeyTableAssignmentsAndGlobals)
     EXPECT_EQ(map->CountBindings(4, 0), 3u);
 }
 
-TEST(DeviceSetUp, NoInputDevicesFailsWithOne)
+// Input creation failing: no action map (the virtual input device) → 2, no input devices → 1.
+TEST(DeviceSetUp, InputFailuresGiveTwoAndOne)
 {
-    const char text[] = "入力デバイスの初期化に失敗";
-    CGameApp app;
-    const size_t before = CountBoxes(text);
-    EXPECT_EQ(app.OnDevicesReady(), 1);
-    EXPECT_EQ(CountBoxes(text), before + 1);
-    EXPECT_EQ(winapi::CurrentHeadlessHost()->MessageBoxes().back().type & 0xF0u, static_cast<UINT>(MB_ICONHAND));
+    struct Case {
+        bool failActionMap;
+        int code;
+        const char* text;
+    };
+    const Case cases[] = {{true, 2, "仮想入力デバイスの作成に失敗"}, {false, 1, "入力デバイスの初期化に失敗"}};
+    for (const Case& c : cases) {
+        CGameApp app;
+        if (c.failActionMap)
+            app.GetInput().FailNextActionMap();
+        const size_t before = CountBoxes(c.text);
+        EXPECT_EQ(app.OnDevicesReady(), c.code);
+        EXPECT_EQ(CountBoxes(c.text), before + 1);
+        EXPECT_EQ(winapi::CurrentHeadlessHost()->MessageBoxes().back().type & 0xF0u, static_cast<UINT>(MB_ICONHAND));
+        EXPECT_EQ(c.failActionMap, app.GetActionMap() == nullptr);
+    }
 }
 
 TEST(DeviceSetUp, NoSoundDeviceWarnsOnceWhenTheFlagIsSet)

@@ -15,12 +15,15 @@
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
 #include "game/game_app.h"
+#include "game/game_folder.h"
 #include "game/game_main.h"
 #include "game/thread_priority.h"
 #include "display/screen_filter.h"
 #include "natives/script_host.h"
 #include "platform/timer_manager.h"
 #include "winapi/host_headless.h"
+#include "winapi/text.h"
+#include "winapi/user.h"
 
 namespace {
 
@@ -60,16 +63,7 @@ struct ScriptGame {
         AppDescription sys = DefaultAppDescription(AppFrameOptions{});
         sys.bytes[kSysSaveMode] = 5;
         sys.bytes[kSysSingleInstance] = 0;
-        dir.Write("SCRIPT/KW_APP.SYS", Str(BuildAppSys(sys)));
-        AppInfo info;
-        info.name = "LoopTest";
-        std::vector<uint8_t> inf;
-        BuildAppInf(info, &inf);
-        dir.Write("SCRIPT/KW_APP.INF", Str(inf));
-        UserCfg user;
-        SetUserBlockDefaults(user.user);
-        user.frame.gameThread = thread;
-        dir.Write("USER.CFG", Str(BuildUserCfg(user)));
+        WriteAppFiles(dir, sys, "LoopTest", thread);
     }
     void Module(const std::string& name, const std::string& source)
     {
@@ -81,6 +75,8 @@ struct ScriptGame {
         ASSERT_TRUE(WriteSobLinkable(assembly, false, &layout, nullptr, &bytes, &error)) << error;
         dir.Write("SCRIPT/" + name + ".SOB", Str(bytes));
     }
+    // Natives 809 and up for the game's scripts.
+    std::vector<SobNative> natives;
     // Runs the game → Run's code; frames and end code through the pointers.
     int Run(int* frames, int* endCode)
     {
@@ -90,6 +86,7 @@ struct ScriptGame {
     int Run(CGameApp& app, int* frames, int* endCode)
     {
         Watchdog watchdog;
+        app.SetExtraNatives(natives);
         std::string line = "/L" + dir.Windows();
         const int code = app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
         *frames = app.GetSteppedFrames();
@@ -242,6 +239,94 @@ TEST(FrameLoop, InterruptReopensMainAndPopsTheOverrides)
     EXPECT_EQ(1, app.InterruptToMain(0));
 }
 
+namespace {
+
+// What the test natives saw.
+std::vector<int> g_stepAnswers;
+std::vector<int> g_dialogAnswers;
+
+// Native 809: waits frame by frame as a script wait does, and asks the host to close the window
+// on its first and its fifth frame; → the driver's last answer.
+uint32_t WaitWhileClosing(SobNativeArgs&)
+{
+    for (int frame = 1;; ++frame) {
+        if (frame == 1 || frame == 5)
+            winapi::HostCloseRequest(g_pTheGameApp->GetMainWindow());
+        const int answer = g_pTheGameApp->StepFrame();
+        g_stepAnswers.push_back(answer);
+        if (answer == 0 || frame > 200)
+            return static_cast<uint32_t>(answer);
+    }
+}
+
+// Native 810: a Yes/No dialog, then an OK dialog, asked from the script's thread.
+uint32_t AskTwice(SobNativeArgs&)
+{
+    g_dialogAnswers.push_back(g_pTheGameApp->RequestMessageDialog(winapi::Sjis("続けますか？"), 2, nullptr, nullptr, 0));
+    uint8_t tick = 7;
+    g_dialogAnswers.push_back(g_pTheGameApp->RequestMessageDialog(winapi::Sjis("保存しました"), 1, &tick, nullptr, 0));
+    g_dialogAnswers.push_back(tick);
+    return 0;
+}
+
+} // namespace
+
+// The player closes the window while a native waits inside a call: the first question is answered
+// No and the game goes on; the second Yes, and the waiting native gets 0; a script that steps on
+// gets no more frames, and the game ends with 0.
+TEST(FrameLoop, ClosingWhileANativeWaitsEndsTheGame)
+{
+    auto* host = winapi::CurrentHeadlessHost();
+    for (uint8_t thread : {0, 1}) {
+        SCOPED_TRACE(thread ? "threaded" : "single-threaded");
+        ScriptGame game(thread);
+        game.natives = {WaitWhileClosing};
+        // After the wait the script steps on for ever, as a game's main loop does.
+        game.Module("MAIN", "yield\nncall native 809, args, res\nloop: yield\njmp loop\n.data\nargs: .word 0\n"
+                            "res: .word 1\n");
+        g_stepAnswers.clear();
+        const size_t before = host->MessageBoxes().size();
+        host->QueueMessageBoxAnswers({IDNO, IDYES});
+        int frames = 0, end = 0;
+        EXPECT_EQ(0, game.Run(&frames, &end));
+        EXPECT_EQ(0, end);
+        ASSERT_FALSE(g_stepAnswers.empty());
+        EXPECT_EQ(0, g_stepAnswers.back());
+        EXPECT_GE(g_stepAnswers.size(), 5u);  // the first close was refused
+        const auto boxes = host->MessageBoxes();
+        ASSERT_EQ(before + 2, boxes.size());
+        for (size_t i = before; i < boxes.size(); ++i) {
+            EXPECT_EQ("「LoopTest」\nゲームを終了しますか？", boxes[i].text);
+            EXPECT_EQ(static_cast<UINT>(MB_YESNO), boxes[i].type & 0xFu);
+        }
+    }
+}
+
+// Message dialogs asked from the game thread (or the single thread) through 0x9009: Yes/No gives
+// the answer, an OK dialog 1, and the host's box leaves "do not show again" unticked.
+TEST(FrameLoop, MessageDialogRequests)
+{
+    auto* host = winapi::CurrentHeadlessHost();
+    for (uint8_t thread : {0, 1}) {
+        SCOPED_TRACE(thread ? "threaded" : "single-threaded");
+        ScriptGame game(thread);
+        game.natives = {WaitWhileClosing, AskTwice};
+        game.Module("MAIN", "ncall native 810, args, res\nret\n.data\nargs: .word 0\nres: .word 1\n");
+        g_dialogAnswers.clear();
+        const size_t before = host->MessageBoxes().size();
+        host->QueueMessageBoxAnswers({IDNO, IDOK});
+        int frames = 0, end = 0;
+        EXPECT_EQ(0, game.Run(&frames, &end));
+        EXPECT_EQ((std::vector<int>{0, 1, 0}), g_dialogAnswers);
+        const auto boxes = host->MessageBoxes();
+        ASSERT_EQ(before + 2, boxes.size());
+        EXPECT_EQ("続けますか？", boxes[before].text);
+        EXPECT_EQ(static_cast<UINT>(MB_YESNO), boxes[before].type & 0xFu);
+        EXPECT_EQ("保存しました", boxes[before + 1].text);
+        EXPECT_EQ(static_cast<UINT>(MB_OK), boxes[before + 1].type & 0xFu);
+    }
+}
+
 // The frame loop runs the two schedulers: the task list on its passes, the object manager once a
 // shown frame; in both modes.
 TEST(FrameLoop, RunsTheTaskListAndTheObjectManager)
@@ -270,21 +355,6 @@ TEST(FrameLoop, RunsTheTaskListAndTheObjectManager)
         EXPECT_EQ(0, game.Run(app, &frames, &end));
         EXPECT_GE(objects.load(), 5) << "a step a shown frame";
         EXPECT_GE(tasks.load(), objects.load()) << "the task list runs on every pass";
-    }
-}
-
-// The window's messages are served while the game runs, single-threaded too: a close posted before
-// the first frame ends a MAIN that never leaves.
-TEST(FrameLoop, ACloseEndsAnEndlessMainInBothModes)
-{
-    for (uint8_t thread : {0, 1}) {
-        SCOPED_TRACE(thread ? "threaded" : "single-threaded");
-        ScriptGame game(thread);
-        game.Module("MAIN", "top:\nyield\njmp top\n");
-        AfterDevicesApp app([](CGameApp& a) { PostMessageA(a.GetMainWindow(), WM_CLOSE, 0, 0); });
-        int frames = 0, end = 0;
-        EXPECT_EQ(0, game.Run(app, &frames, &end));
-        EXPECT_EQ(0, end);
     }
 }
 
@@ -351,4 +421,3 @@ TEST(ThreadPriority, LoweredLoopStillWaitsAndEndsInBothModes)
         EXPECT_EQ(nullptr, g_pfnRestoreThreadPriority);
     }
 }
-

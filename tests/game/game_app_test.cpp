@@ -43,3 +43,17 @@ TEST(GameApp, ExitMessagesByFailureByte)
         }
     }
 }
+
+TEST(GameApp, AnswersTheHostFromItsFrameAndSettings)
+{
+    CGameApp app;
+    EXPECT_EQ(g_pGameApp, static_cast<CGameAppLink*>(&app));
+    EXPECT_EQ(app.GetFrameImeContext(), &app.GetImeContext());
+    EXPECT_EQ(app.GetTaskList(), nullptr);
+    app.Config().popupHints = 0;
+    app.Config().pad17[1] = 7; // byte 18
+    EXPECT_EQ(app.GetSettingsByte(16), 0);
+    EXPECT_EQ(app.GetSettingsByte(18), 7);
+    EXPECT_EQ(app.GetSettingsByte(195), app.Config().pad194[1]);
+    EXPECT_EQ(app.GetSettingsByte(196), 0); // past the block
+}

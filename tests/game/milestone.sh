@@ -11,9 +11,10 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "milestone: $*" >&2; exit 1; }
 
 mkdir -p "$work/game/SCRIPT" "$work/empty" "$work/home" "$work/run"
-export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config"
-# The single-instance lock lives here: another run of this script at the same time is no second copy.
-export XDG_RUNTIME_DIR="$work/run"
+chmod 700 "$work/run"
+# A runtime folder of its own: the single-copy lock of another run on this machine must not refuse it.
+export HOME="$work/home" XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" \
+    XDG_RUNTIME_DIR="$work/run"
 printf 'Score 0 1 4 = 0\n' > "$work/vars.txt"
 printf 'yield\nyield\nyield\nret\n' > "$work/main.txt"
 "$tool" sob vars "$work/vars.txt" "$work/game/SCRIPT/USER_VAR.SOB" || fail "sob vars"

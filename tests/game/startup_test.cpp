@@ -53,6 +53,16 @@ struct Box {
     UINT icon;
 };
 
+// The folder chooser's next answer: the folder "picked" of the fixture's home.
+void QueuePickedFolder(GameFixture& f)
+{
+    std::filesystem::create_directories(f.home.Linux("picked"));
+    winapi::shell::DialogAnswer answer;
+    answer.result = winapi::shell::DialogAnswer::Chosen;
+    answer.pathLinux = f.home.Linux("picked");
+    winapi::shell::QueueDialogAnswer(answer);
+}
+
 int RunStartUp(GameFixture& f, CGameApp& app, std::vector<int> answers, std::vector<winapi::HeadlessHost::MessageBoxRecord>* boxes)
 {
     SetBaseFolder(f.game.Windows().c_str());
@@ -147,11 +157,7 @@ TEST(StartUp, ModeOneWithByte20IsModeZero)
 TEST(StartUp, ModeTwoAsksForAFolderAndSavesAtOnce)
 {
     GameFixture f(2);
-    std::filesystem::create_directories(f.home.Linux("picked"));
-    winapi::shell::DialogAnswer answer;
-    answer.result = winapi::shell::DialogAnswer::Chosen;
-    answer.pathLinux = f.home.Linux("picked");
-    winapi::shell::QueueDialogAnswer(answer);
+    QueuePickedFolder(f);
     CGameApp app;
     std::vector<winapi::HeadlessHost::MessageBoxRecord> boxes;
     ASSERT_EQ(0, RunStartUp(f, app, {}, &boxes));
@@ -170,6 +176,39 @@ TEST(StartUp, ModeTwoAsksForAFolderAndSavesAtOnce)
     ASSERT_EQ(4, RunStartUp(g, second, {}, &boxes));
     ASSERT_FALSE(boxes.empty());
     EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), boxes.back().type & kIconMask);
+}
+
+// Mode 2 with a remembered folder that is gone: No ends the start with 4; Yes opens the folder
+// chooser and the new folder is remembered at once.
+TEST(StartUp, ModeTwoWithTheRememberedFolderMissing)
+{
+    for (bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        GameFixture f(2);
+        UserCfg user;
+        SetUserBlockDefaults(user.user);
+        user.chosenFolder = f.home.Windows("gone\\Test SaveData");
+        f.home.Write("data/Test SaveData/USER.CFG", Str(BuildUserCfg(user)));
+        QueuePickedFolder(f);
+        CGameApp app;
+        std::vector<winapi::HeadlessHost::MessageBoxRecord> boxes;
+        ASSERT_EQ(yes ? 0 : 4, RunStartUp(f, app, {yes ? IDYES : IDNO}, &boxes));
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_NE(std::string::npos, boxes[0].text.find(user.chosenFolder)) << boxes[0].text;
+        EXPECT_NE(std::string::npos, boxes[0].text.find("セーブデータ作成フォルダが見つかりません"));
+        EXPECT_EQ(static_cast<UINT>(MB_YESNO), boxes[0].type & 0xFu);
+        const std::string saved = f.home.Read("data/Test SaveData/USER.CFG");
+        UserCfg read;
+        ASSERT_EQ(0, ParseUserCfg(reinterpret_cast<const uint8_t*>(saved.data()), saved.size(), &read));
+        if (yes) {
+            EXPECT_EQ(f.home.Windows("picked\\Test SaveData\\"), app.GetSaveFolder());
+            EXPECT_EQ(f.home.Windows("picked\\Test SaveData"), read.chosenFolder);
+        } else {
+            EXPECT_EQ(static_cast<UINT>(MB_ICONINFORMATION), boxes.back().type & kIconMask);
+            EXPECT_EQ(user.chosenFolder, read.chosenFolder);  // nothing written
+        }
+        winapi::shell::ClearDialogScript();
+    }
 }
 
 TEST(StartUp, FailuresAndArchives)

@@ -2,10 +2,14 @@
 // host records it, the load-file name and the numbered music player's choice of files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "display/surface_sprite.h"
 #include "natives/script_helpers.h"
 #include "raster/image.h"
 #include "support/host_fixture.h"
+#include "../sound/sound_support.h"
+#include "sound/sound_fade_tasks.h"
 #include "support/test_game_app.h"
 #include "winapi/host_headless.h"
 #include "winapi/text.h"
@@ -77,6 +81,126 @@ TEST(ScriptHelpers, MusicByNumberChoosesItsFiles)
     EXPECT_EQ(g_CurrentBgmNumber, 0);
     EXPECT_EQ(PlayBgmByNumber(0, 0, 0), 0); // 0 twice stops twice
     EXPECT_FALSE(sound.IsMusicPlaying());
+}
+
+namespace {
+
+// The host over the headless mixer: counter files stand for the music, each of its own length.
+class HostSound : public soundtest::SoundTest {
+protected:
+    static std::string Piece(uint32_t ms, uint32_t start)
+    {
+        soundtest::Counter c;
+        c.frames = ms * 441 / 10;
+        c.start = start;
+        return soundtest::CounterFile(c);
+    }
+    // The frame's task list stepped millisecond by millisecond.
+    static void RunTasks(CTimerManager& tasks, int ms)
+    {
+        for (int i = 0; i < ms; ++i) {
+            winapi::AdvanceVirtualClock(1);
+            tasks.RunDue(0);
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(HostSound, MusicByNumberPlaysTheChosenFileOnTheMixer)
+{
+    HostFixture f;
+    f.dir.Write("BGM/BGM03.OGG", Piece(3000, 100));
+    f.dir.Write("BGM/BGM04A.OGG", Piece(500, 2000));
+    f.dir.Write("BGM/BGM04B.OGG", Piece(2000, 9000));
+    f.app.hasTaskList = false; // no task list: changes happen at once
+    CScriptHost& host = f.Start();
+    CSoundPlayer& sound = host.SoundPlayer();
+    g_CurrentBgmNumber = 0;
+    struct Case {
+        int32_t number;
+        int result;
+        const char* main;
+        const char* intro;
+        uint32_t lengthMs;
+    };
+    const Case cases[] = {
+        {3, 0, "BGM03.OGG", "", 3000},
+        {4, 0, "BGM\\BGM04B.OGG", "BGM\\BGM04A.OGG", 2500}, // the intro, then the loop
+        {5, 1, "", "", 0}, // neither the piece nor its parts: the open failed
+    };
+    for (const Case& c : cases) {
+        winapi::DsoundClearRecorded();
+        EXPECT_EQ(PlayBgmByNumber(c.number, 0, 1), c.result) << c.number;
+        Run(200);
+        const std::vector<int16_t> mix = Mixed();
+        const bool sounded = std::any_of(mix.begin(), mix.end(), [](int16_t v) { return v != 0; });
+        EXPECT_EQ(sound.IsMusicPlaying(), c.result == 0) << c.number;
+        EXPECT_EQ(sounded, c.result == 0) << c.number;
+        if (c.result != 0)
+            continue;
+        const CMusicSlot* slot = sound.GetActiveSlot();
+        EXPECT_NE(slot->main.find(c.main), std::string::npos) << slot->main;
+        EXPECT_EQ(slot->intro, c.intro);
+        EXPECT_EQ(sound.GetActiveSlot()->stream.GetLengthMs(), c.lengthMs) << c.number;
+    }
+    EXPECT_EQ(PlayBgmByNumber(0, 0, 0), 0);
+    EXPECT_FALSE(sound.IsMusicPlaying());
+}
+
+TEST_F(HostSound, MusicFadesRunOnTheFramesTaskList)
+{
+    HostFixture f;
+    f.dir.Write("BGM/BGM01.OGG", Piece(3000, 100));
+    f.dir.Write("BGM/BGM02.OGG", Piece(3000, 500));
+    CScriptHost& host = f.Start();
+    CSoundPlayer& sound = host.SoundPlayer();
+    g_CurrentBgmNumber = 0;
+    EXPECT_EQ(PlayBgmByNumber(1, 300, 1), 0); // nothing played before: a fade-in
+    EXPECT_NE(f.app.tasks.FindKind(kMusicFadeKind), nullptr);
+    EXPECT_EQ(PlayBgmByNumber(2, 300, 1), 0); // a cross-fade from the first
+    EXPECT_NE(f.app.tasks.FindKind(kMusicCrossFadeKind), nullptr);
+    RunTasks(f.app.tasks, 400);
+    EXPECT_NE(sound.GetActiveSlot()->main.find("BGM02.OGG"), std::string::npos);
+    EXPECT_EQ(PlayBgmByNumber(0, 300, 0), 0); // a fade-out
+    EXPECT_NE(f.app.tasks.FindKind(kMusicFadeKind), nullptr);
+    RunTasks(f.app.tasks, 400);
+    EXPECT_FALSE(sound.IsMusicPlaying());
+}
+
+TEST_F(HostSound, DuckTaskLowersTheMusicByTheRatioOrTheSetting)
+{
+    HostFixture f;
+    f.dir.Write("BGM/BGM01.OGG", Piece(5000, 100));
+    f.dir.Write("VOICE/V.OGG", Piece(5000, 300));
+    CScriptHost& host = f.Start();
+    CSoundPlayer& sound = host.SoundPlayer();
+    ASSERT_EQ(sound.SetChannelCount(2), 0);
+    struct Case {
+        const char* ratio;
+        int32_t setting;
+        int result;
+        int32_t low; // the music scale once lowered
+    };
+    const Case cases[] = {
+        {"0.25", 0, 0, 64},
+        {nullptr, 30, 0, 76},
+        {nullptr, 50, 0, 128}, // 50 is the half the task picks itself
+        {"1.5", 0, 1, 256},    // a ratio that would not lower: refused
+    };
+    for (const Case& c : cases) {
+        g_CurrentBgmNumber = 0;
+        sound.StopMusic();
+        sound.SetMusicVolume(-1, 256, true);
+        ASSERT_EQ(PlayBgmByNumber(1, 0, 1), 0);
+        ASSERT_EQ(sound.SetChannelSound(1, "VOICE\\V.OGG", 0, false), 0);
+        ASSERT_EQ(sound.StartChannel(1, false), 0);
+        EXPECT_EQ(StartBgmDuckTask(1, c.ratio, c.setting), c.result) << (c.ratio ? c.ratio : "setting");
+        RunTasks(f.app.tasks, 600);
+        EXPECT_EQ(sound.GetMusicScale(), c.low) << (c.ratio ? c.ratio : "setting");
+        sound.CancelDucking();
+        sound.StopChannel(1);
+    }
 }
 
 namespace {

@@ -7,11 +7,14 @@
 #include <map>
 
 #include "support/host_fixture.h"
+#include "authoring/sob_assembler.h"
+#include "controls/control_container.h"
 #include "controls/control_set.h"
 #include "controls/image_button.h"
 #include "drawing/sprite.h"
 #include "natives/native_args.h"
 #include "natives/native_table.h"
+#include "script/tgs_frame.h"
 #include "support/test_game_app.h"
 
 using namespace hosttest;
@@ -269,6 +272,14 @@ TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
     HostFixture f;
     std::filesystem::create_directories(f.dir.Linux("game/save"));
     std::filesystem::create_directories(f.dir.Linux("chosen"));
+    // Symbolic links in the save folder: out of every root, to a missing file out of them, and
+    // to folders inside the save folder and the game's.
+    std::filesystem::create_directories(f.dir.Linux("other/sub"));
+    f.dir.Write("escape/secret.txt", "x");
+    std::filesystem::create_symlink(f.dir.Linux("escape"), f.dir.Linux("other/out"));
+    std::filesystem::create_symlink(f.dir.Linux("escape/new.txt"), f.dir.Linux("other/dangling"));
+    std::filesystem::create_symlink("sub", f.dir.Linux("other/in"));
+    std::filesystem::create_symlink("../game", f.dir.Linux("other/game"));
     ASSERT_EQ(SetBaseFolder(f.dir.Windows("game").c_str()), 0);
     CScriptHost& host = f.Start();
     host.SetReadLogFolder(f.dir.Windows("other\\").c_str());
@@ -284,6 +295,12 @@ TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
         {game + "C.TXT", true},
         {f.dir.Windows("CHOSEN\\d.txt"), true},
         {f.dir.Windows("other\\E.DAT"), true},
+        {f.dir.Windows("other\\in\\E.DAT"), true},
+        {f.dir.Windows("other\\newdir\\x.txt"), true}, // to be made: its folder decides
+        {f.dir.Windows("OTHER\\GAME\\save\\F.DAT"), true},
+        {f.dir.Windows("other\\out\\secret.txt"), false},
+        {f.dir.Windows("other\\out\\new.txt"), false},
+        {f.dir.Windows("other\\dangling"), false},
         {"..\\OUT.TXT", false},
         {"DATA\\..\\..\\OUT.TXT", false},
         {game + "..\\OUT.TXT", false},
@@ -299,17 +316,159 @@ TEST(ScriptHostPaths, NamesResolveOnlyInsideTheRoots)
     }
 }
 
-TEST(ScriptHostObjects, HostSetsTheCaptionUpAndTearsItDownThroughTheApplication)
+TEST(ScriptHostObjects, HostPublishesTheFramesMembersAndTakesThemBack)
 {
-    CTestGameApp app;
     HostFixture f;
+    f.app.settings[18] = 3;
+    f.app.settings[19] = 5;
     f.Start();
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"SetUpCaption"}));
+    EXPECT_EQ(f.app.calls, (std::vector<std::string>{"SetUpCaption"}));
     EXPECT_EQ(g_pSoundManager, &f.host->SoundPlayer());
+    EXPECT_EQ(f.host->SoundPlayer().GetTaskScheduler(), &f.app.tasks);
+    EXPECT_EQ(g_TextObjectList.textInputTimers, &f.app.tasks);
+    EXPECT_EQ(g_TextObjectList.textInputIme, &f.app.GetImeContext());
+    EXPECT_EQ(g_TextObjectList.pageBackAction, 3);
+    EXPECT_EQ(g_TextObjectList.pageForwardAction, 5);
     f.host.reset();
-    EXPECT_EQ(app.calls, (std::vector<std::string>{"SetUpCaption", "TearDownCaption"}));
+    EXPECT_EQ(f.app.calls, (std::vector<std::string>{"SetUpCaption", "TearDownCaption"}));
     EXPECT_EQ(g_pSoundManager, nullptr);
     EXPECT_EQ(g_pScriptTextObject, nullptr);
+    EXPECT_EQ(g_TextObjectList.textInputTimers, nullptr);
+    EXPECT_EQ(g_TextObjectList.textInputIme, nullptr);
+    g_TextObjectList.pageBackAction = g_TextObjectList.pageForwardAction = 0;
+}
+
+namespace {
+
+class MainForm : public CControlContainer {
+public:
+    void GetCursorPos(int* x, int* y) override { *x = *y = 0; }
+    CActionMap* GetActionMap() override { return nullptr; }
+    CInputSource* GetKeyboard() override { return nullptr; }
+    CInputSource* GetMouse() override { return nullptr; }
+};
+
+// A scenario frame left over at the host's end, noting what still stood when it was deleted.
+class LeftoverTgsFrame : public CTgsFrame {
+public:
+    LeftoverTgsFrame(CSobRuntime& host, CTestGameApp& app, MainForm& form)
+        : CTgsFrame(host), m_app(app), m_form(form)
+    {
+    }
+    ~LeftoverTgsFrame() override
+    {
+        m_app.calls.push_back("TgsFrame: form " + std::to_string(m_form.GetControls().size()) + ", set " +
+                              std::to_string(g_TextObjectList.GetCount()) + ", heap " +
+                              std::to_string(g_ScriptHeapBlocks.size()));
+    }
+
+private:
+    CTestGameApp& m_app;
+    MainForm& m_form;
+};
+
+} // namespace
+
+TEST(ScriptHostObjects, HostEndsInTheOrderOfItsParts)
+{
+    HostFixture f;
+    MainForm form;
+    f.app.form = &form;
+    CScriptHost& host = f.Start();
+    CButton* button = nullptr;
+    ASSERT_EQ(g_TextObjectList.AddImageButton(&button, 1, 1, 5, 5, -1, -1, true, true), 0);
+    ASSERT_EQ(form.AddControl(button, -1), 0);
+    g_ScriptHeapBlocks.insert(host.Memory().Allocate(16));
+    g_pTgsFrame = new LeftoverTgsFrame(host, f.app, form);
+    ASSERT_TRUE(host.SetSettingsText("title"));
+    EXPECT_STREQ(host.SettingsText(), "title");
+    EXPECT_TRUE(host.SetSettingsText(nullptr));
+    EXPECT_EQ(host.SettingsText(), nullptr);
+    ASSERT_TRUE(host.SetSettingsText("kept to the end")); // ASan reports it if the end forgets it
+    f.host.reset();
+    // The frame went after the caption and before the form, the control set and the heap blocks.
+    EXPECT_EQ(f.app.calls,
+              (std::vector<std::string>{"SetUpCaption", "TearDownCaption", "TgsFrame: form 1, set 1, heap 1"}));
+    EXPECT_EQ(g_pTgsFrame, nullptr);
+    EXPECT_TRUE(form.GetControls().empty());
+    EXPECT_EQ(g_TextObjectList.GetCount(), 0u);
+    EXPECT_TRUE(g_ScriptHeapBlocks.empty());
+}
+
+TEST(ScriptHostObjects, EngineStringsAreMirroredInScriptMemory)
+{
+    HostFixture f;
+    CScriptHost& host = f.Start();
+    // The test native hands out the name of the engine object in word 0 (null for no object).
+    struct Engine {
+        static uint32_t HandOutName(SobNativeArgs& args)
+        {
+            CScriptHostBase* host = NativeHost(args);
+            CSprite* sprite = host->Object<CSprite>(args.U32(0), ScriptObjectType::Sprite);
+            if (args.Faulted() || sprite == nullptr)
+                return 0;
+            return host->MirrorString(sprite, Names()[sprite]);
+        }
+        static std::map<const void*, const char*>& Names()
+        {
+            static std::map<const void*, const char*> names;
+            return names;
+        }
+    };
+    ASSERT_EQ(host.AddNative(Engine::HandOutName), 0);
+    const uint32_t native = host.NativeCount() - 1;
+    auto call = [&](uint32_t handle) {
+        SobAssembly assembly;
+        std::vector<std::string> errors;
+        EXPECT_TRUE(AssembleSob("ncall native " + std::to_string(native) + ", args, out\nret\n.data\nargs: .word " +
+                                    std::to_string(handle) + "\nout: .word 7\n",
+                                "name", &assembly, &errors));
+        const uint32_t code = host.Memory().Allocate(static_cast<uint32_t>(assembly.cells.size() * 4));
+        std::string error;
+        EXPECT_TRUE(PlaceSob(assembly, host.Memory(), code, &error)) << error;
+        EXPECT_EQ(host.Machine().Call(code), kSobLeave);
+        uint32_t out = 0;
+        host.Memory().Load32(code + assembly.labels["out"], &out);
+        host.Memory().Free(code);
+        return out;
+    };
+    auto text = [&](uint32_t address) {
+        uint32_t start = 0, size = 0;
+        EXPECT_TRUE(host.Memory().FindBlock(address, &start, &size));
+        return std::string(reinterpret_cast<const char*>(host.Memory().Span(address, 1)));
+    };
+    auto* first = new CSprite;
+    CSprite second;
+    const uint32_t one = host.ObjectHandle(first, ScriptObjectType::Sprite);
+    const uint32_t two = host.ObjectHandle(&second, ScriptObjectType::Sprite);
+    Engine::Names()[first] = "alpha";
+    Engine::Names()[&second] = "beta";
+    const uint32_t a = call(one);
+    ASSERT_NE(a, 0u);
+    EXPECT_EQ(text(a), "alpha");
+    const uint32_t b = call(two);
+    EXPECT_NE(b, a); // a block per source
+    EXPECT_EQ(text(b), "beta");
+    // Refreshed at each call: in place while it fits, in a new block when it grows.
+    Engine::Names()[first] = "ab";
+    EXPECT_EQ(call(one), a);
+    EXPECT_EQ(text(a), "ab");
+    Engine::Names()[first] = "a much longer name";
+    const uint32_t grown = call(one);
+    EXPECT_EQ(text(grown), "a much longer name");
+    EXPECT_NE(grown, a);
+    uint32_t start = 0, size = 0;
+    EXPECT_FALSE(host.Memory().FindBlock(a, &start, &size) && start == a);
+    // Freed with its source, on the script's thread: at the next mirror or run step.
+    delete first;
+    Engine::Names().erase(first);
+    EXPECT_EQ(call(one), 0u); // the handle is stale: the native's null result
+    EXPECT_EQ(call(two), b);
+    EXPECT_FALSE(host.Memory().FindBlock(grown, &start, &size) && start == grown);
+    EXPECT_EQ(text(b), "beta");
+    host.ReleaseMirror(&second);
+    EXPECT_FALSE(host.Memory().FindBlock(b, &start, &size) && start == b);
+    EXPECT_EQ(host.MirrorString(nullptr, "x"), 0u);
 }
 
 TEST(ScriptHostObjects, HostDeletesTheScriptsControls)

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "d3d_sampling.h"
 #include "winapi/d3d.h"
 #include "winapi/ddraw.h"
 #include "winapi/ddraw_testing.h"
@@ -128,28 +129,6 @@ TEST_F(D3DDevice, OneToOneIsExactWithBothFiltersInEveryFormat)
     }
 }
 
-// Direct3D 7's sampling of one x888 texel position, written out here.
-uint32_t Reference(D3DDevice::Locked& tex, LONG tw, LONG th, double u, double v, bool linear)
-{
-    if (!linear) {
-        const LONG x = std::clamp<LONG>(static_cast<LONG>(std::floor(u * tw)), 0, tw - 1);
-        const LONG y = std::clamp<LONG>(static_cast<LONG>(std::floor(v * th)), 0, th - 1);
-        return tex.X888(x, y);
-    }
-    const double su = std::clamp(u * tw - 0.5, 0.0, tw - 1.0), sv = std::clamp(v * th - 0.5, 0.0, th - 1.0);
-    const LONG x0 = static_cast<LONG>(su), y0 = static_cast<LONG>(sv);
-    const LONG x1 = std::min(x0 + 1, tw - 1), y1 = std::min(y0 + 1, th - 1);
-    const double fx = su - x0, fy = sv - y0;
-    uint32_t out = 0;
-    for (int shift : {16, 8, 0}) {
-        auto c = [&](LONG x, LONG y) { return static_cast<double>((tex.X888(x, y) >> shift) & 0xFF); };
-        const double top = c(x0, y0) * (1 - fx) + c(x1, y0) * fx;
-        const double bottom = c(x0, y1) * (1 - fx) + c(x1, y1) * fx;
-        out |= static_cast<uint32_t>(top * (1 - fy) + bottom * fy + 0.5) << shift;
-    }
-    return out;
-}
-
 TEST_F(D3DDevice, ScaledQuadsFollowTheReference)
 {
     struct Case {
@@ -181,7 +160,8 @@ TEST_F(D3DDevice, ScaledQuadsFollowTheReference)
                 bool near = false;
                 for (double du : {-1e-9, 1e-9})
                     for (double dv : {-1e-9, 1e-9}) {
-                        const uint32_t want = Reference(tex, c.tw, c.th, u + du, v + dv, c.linear);
+                        auto texel = [&](LONG x, LONG y) { return tex.X888(x, y); };
+                        const uint32_t want = d3d_test::Sample(texel, c.tw, c.th, u + du, v + dv, c.linear);
                         bool close = true;
                         for (int shift : {16, 8, 0})
                             close = close && std::abs(static_cast<int>((want >> shift) & 0xFF) -

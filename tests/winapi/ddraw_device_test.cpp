@@ -3,8 +3,10 @@
 // windows' stores (clipped, bilinear when stretched), flip chains and the built-in module.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <tuple>
 #include <vector>
 
@@ -337,6 +339,81 @@ TEST_F(DDrawDevice, StretchesIntoThePrimaryAreBilinear)
     wide->Unlock(nullptr);
     for (auto* s : {wide, src, primary})
         s->Release();
+}
+
+// The primary's stretch of x888 pixels, per result pixel: centres aligned, edges clamped, 8-bit
+// weights, each channel mixed across, cut to 8 bits, then mixed down.
+uint32_t BilinearAt(const std::vector<uint32_t>& src, LONG sw, LONG sh, LONG dw, LONG dh, LONG x, LONG y)
+{
+    auto axis = [](LONG i, LONG from, LONG to, LONG* at, LONG* next, uint32_t* weight) {
+        int64_t pos = ((2 * int64_t{i} + 1) * from * 65536) / (2 * int64_t{to}) - 32768;
+        pos = std::clamp<int64_t>(pos, 0, int64_t{from - 1} * 65536);
+        *at = static_cast<LONG>(pos >> 16);
+        *next = std::min(*at + 1, from - 1);
+        *weight = static_cast<uint32_t>((pos & 0xFFFF) >> 8);
+    };
+    LONG x0, x1, y0, y1;
+    uint32_t wx, wy;
+    axis(x, sw, dw, &x0, &x1, &wx);
+    axis(y, sh, dh, &y0, &y1, &wy);
+    uint32_t out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        auto c = [&](LONG px, LONG py) { return (src[static_cast<size_t>(py * sw + px)] >> shift) & 0xFF; };
+        const uint32_t top = (c(x0, y0) * (256 - wx) + c(x1, y0) * wx) >> 8;
+        const uint32_t bottom = (c(x0, y1) * (256 - wx) + c(x1, y1) * wx) >> 8;
+        out |= ((top * (256 - wy) + bottom * wy) >> 8) << shift;
+    }
+    return out;
+}
+
+TEST_F(DDrawDevice, PrimaryStretchesEqualTheBilinearReferenceWhereTheWindowShowsThem)
+{
+    IDirectDrawSurface7* primary = Primary();
+    std::mt19937 random(5);
+    struct StretchCase {
+        LONG sw, sh;
+        RECT to;  // on the desktop; the window's client is 100,50 .. 300,150
+    };
+    const StretchCase cases[] = {
+        {37, 23, {60, 30, 221, 127}},    // up, cut by the window's left and top
+        {5, 3, {150, 60, 297, 149}},     // far up, inside
+        {181, 97, {110, 55, 189, 121}},  // down
+        {1, 1, {100, 50, 140, 53}},      // one pixel
+        {64, 40, {230, 120, 370, 200}},  // cut by the right and bottom
+    };
+    for (const StretchCase& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.sw << "x" << c.sh);
+        IDirectDrawSurface7* src = Offscreen(c.sw, c.sh);
+        std::vector<uint32_t> pixels(static_cast<size_t>(c.sw * c.sh));
+        DDSURFACEDESC2 locked{};
+        locked.dwSize = sizeof locked;
+        ASSERT_EQ(src->Lock(nullptr, &locked, 0, nullptr), DD_OK);
+        for (LONG y = 0; y < c.sh; ++y)
+            for (LONG x = 0; x < c.sw; ++x) {
+                // The alpha byte is noise the stretch drops.
+                pixels[static_cast<size_t>(y * c.sw + x)] = static_cast<uint32_t>(random());
+                std::memcpy(static_cast<BYTE*>(locked.lpSurface) + y * locked.lPitch + x * 4,
+                            &pixels[static_cast<size_t>(y * c.sw + x)], 4);
+            }
+        src->Unlock(nullptr);
+        Fill(primary, 0x0000FF);
+        RECT to = c.to;
+        ASSERT_EQ(primary->Blt(&to, src, nullptr, DDBLT_WAIT, nullptr), DD_OK);
+        const LONG dw = to.right - to.left, dh = to.bottom - to.top;
+        const winapi::Frame shown = Host().ReadBack(window);
+        int wrong = 0;
+        for (LONG y = 0; y < 100; ++y)
+            for (LONG x = 0; x < 200; ++x) {
+                const LONG rx = x + 100 - to.left, ry = y + 50 - to.top;
+                const bool inside = rx >= 0 && rx < dw && ry >= 0 && ry < dh;
+                const uint32_t expected =
+                    inside ? BilinearAt(pixels, c.sw, c.sh, dw, dh, rx, ry) & 0xFFFFFF : 0x0000FFu;
+                wrong += (shown.At(x, y) & 0xFFFFFF) != expected;
+            }
+        EXPECT_EQ(wrong, 0);
+        src->Release();
+    }
+    primary->Release();
 }
 
 TEST_F(DDrawDevice, FlipChainsNeedTheExclusiveLevelAndShowTheBackBuffer)

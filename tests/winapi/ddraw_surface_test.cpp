@@ -256,6 +256,34 @@ TEST_F(DDrawSurfaceTest, OverlappingBlitWithinOneSurface)
     const DWORD expected[6] = {0, 1, 0, 1, 2, 3};
     for (LONG x = 0; x < 6; ++x)
         EXPECT_EQ(Pixel32(s, x, 0), expected[x]);
+
+    // Rectangles overlapping across rows, each way: the result is the source as it was.
+    struct Move {
+        const char* name;
+        RECT from;
+        POINT to;
+    };
+    const Move moves[] = {
+        {"down right", {0, 0, 5, 4}, {1, 2}},  {"up left", {1, 2, 6, 6}, {0, 0}},
+        {"down left", {2, 0, 6, 5}, {0, 1}},   {"up right", {0, 1, 5, 6}, {1, 0}},
+        {"same rows", {0, 2, 5, 4}, {1, 2}},
+    };
+    IDirectDrawSurface7* square = Make(6, 6);
+    for (const Move& move : moves) {
+        SCOPED_TRACE(move.name);
+        auto value = [](LONG x, LONG y) { return static_cast<DWORD>(x + 10 * y); };
+        Paint32(square, value);
+        RECT from = move.from;
+        ASSERT_EQ(square->BltFast(static_cast<DWORD>(move.to.x), static_cast<DWORD>(move.to.y), square, &from,
+                                  DDBLTFAST_WAIT),
+                  DD_OK);
+        for (LONG y = 0; y < 6; ++y)
+            for (LONG x = 0; x < 6; ++x) {
+                const LONG sx = x - move.to.x + from.left, sy = y - move.to.y + from.top;
+                const bool moved = sx >= from.left && sx < from.right && sy >= from.top && sy < from.bottom;
+                EXPECT_EQ(Pixel32(square, x, y), moved ? value(sx, sy) : value(x, y)) << x << "," << y;
+            }
+    }
 }
 
 TEST_F(DDrawSurfaceTest, Keyed16BitBlitComparesTheWholePixel)

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "files/temp_folder.h"
@@ -135,6 +136,49 @@ TEST(FilePaths, FullPathNames)
     EXPECT_EQ(std::string(full), std::string(cwd) + "\\rel.txt");
     ASSERT_NE(filePart, nullptr);
     EXPECT_STREQ(filePart, "rel.txt");
+}
+
+// Long names follow symbolic links, so a caller can tell where a path really leads.
+TEST(FilePaths, LongPathNamesFollowLinks)
+{
+    TempFolder dir;
+    TempFolder outside;
+    dir.Write("Data/Sky.ELG", "x");
+    outside.Write("secret.txt", "x");
+    std::filesystem::create_symlink(outside.Linux(), dir.Linux("out"));
+    std::filesystem::create_symlink("Data", dir.Linux("in"));
+    std::filesystem::create_symlink(outside.Linux("new.txt"), dir.Linux("dangling"));
+    std::filesystem::create_symlink("loop2", dir.Linux("loop1"));
+    std::filesystem::create_symlink("loop1", dir.Linux("loop2"));
+    char base[MAX_PATH], away[MAX_PATH];
+    ASSERT_GT(GetLongPathNameA(dir.Windows().c_str(), base, sizeof base), 0u);
+    ASSERT_GT(GetLongPathNameA(outside.Windows().c_str(), away, sizeof away), 0u);
+    struct Case {
+        std::string in;
+        std::string out; // empty: fails with error
+        DWORD error;
+    } cases[] = {
+        {dir.Windows("data\\sky.elg"), std::string(base) + "\\Data\\Sky.ELG", 0},
+        {dir.Windows("IN\\Sky.ELG"), std::string(base) + "\\Data\\Sky.ELG", 0},
+        {dir.Windows("out\\secret.txt"), std::string(away) + "\\secret.txt", 0},
+        {dir.Windows("dangling"), std::string(away) + "\\new.txt", 0},
+        {dir.Windows("missing.txt"), "", ERROR_FILE_NOT_FOUND},
+        {dir.Windows("nofolder\\x.txt"), "", ERROR_PATH_NOT_FOUND},
+        {dir.Windows("loop1"), "", ERROR_CANT_RESOLVE_FILENAME},
+        {"", "", ERROR_INVALID_PARAMETER},
+    };
+    for (const Case& c : cases) {
+        char buffer[MAX_PATH] = {};
+        SetLastError(0);
+        const DWORD n = GetLongPathNameA(c.in.c_str(), buffer, sizeof buffer);
+        EXPECT_EQ(std::string(buffer), c.out) << c.in;
+        EXPECT_EQ(n, c.out.size()) << c.in;
+        if (c.out.empty()) {
+            EXPECT_EQ(GetLastError(), c.error) << c.in;
+        }
+    }
+    char small[4];
+    EXPECT_EQ(GetLongPathNameA(dir.Windows().c_str(), small, sizeof small), std::strlen(base) + 1); // size needed
 }
 
 // "表" is 0x95 0x5C in Shift-JIS: its second byte must not read as a path separator at the end

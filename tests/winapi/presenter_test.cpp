@@ -1,7 +1,8 @@
 // The presenter: what a window's drawing sends to the host. Bands of one rectangle leave as one
 // rectangle, scattered ones past the limit as their bounding box, one present per batch
 // (ReleaseDC, EndPaint, GdiFlush, or the owner woken after another thread drew), nothing for an
-// unchanged window, the whole client after an expose.
+// unchanged window, the whole client after an expose; with frame capture off the headless host
+// counts presents without copying them.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -128,6 +129,30 @@ TEST_F(Presenter, AnExposeSendsTheWholeClient)
     const auto presents = Host().TakePresentedRects(window);
     ASSERT_FALSE(presents.empty());
     EXPECT_TRUE(Same(presents.front()[0], RECT{0, 0, 200, 150}));
+}
+
+TEST_F(Presenter, WithoutFrameCaptureTheHostCountsPresentsAndKeepsTheLastFrame)
+{
+    HDC dc = GetDC(window);
+    Blit(dc, RECT{0, 0, 10, 10});
+    ReleaseDC(window, dc);
+    const uint32_t before = Host().ReadBack(window).At(5, 5);
+    EXPECT_EQ(before, pixels[5 * 200 + 5]);
+    Host().TakePresentedRects(window);
+    const int presents = Host().PresentCount(window);
+
+    Host().SetFrameCapture(false);
+    for (uint32_t& p : pixels)
+        p ^= 0xFFFFFF;
+    dc = GetDC(window);
+    Blit(dc, RECT{0, 0, 10, 10});
+    ReleaseDC(window, dc);
+    Host().SetFrameCapture(true);
+    EXPECT_EQ(Host().PresentCount(window), presents + 1);
+    const auto rects = Host().TakePresentedRects(window);
+    ASSERT_EQ(rects.size(), 1u);
+    EXPECT_TRUE(Same(rects[0][0], RECT{0, 0, 10, 10}));
+    EXPECT_EQ(Host().ReadBack(window).At(5, 5), before);
 }
 
 } // namespace

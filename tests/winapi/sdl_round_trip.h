@@ -3,11 +3,22 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "winapi/gdi.h"
 #include "winapi/host_headless.h"
 #include "winapi/user.h"
+
+// The test X server of scripts/test (TESSARO_TEST_X_DISPLAY) becomes DISPLAY; false without one.
+inline bool UseTestXServer()
+{
+    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
+    if (display == nullptr)
+        return false;
+    setenv("DISPLAY", display, 1);
+    return true;
+}
 
 // Starts the SDL host with the video driver named, or skips the test when SDL cannot start it.
 inline bool StartSdlHost(const char* driver)

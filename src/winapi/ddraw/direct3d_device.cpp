@@ -211,14 +211,28 @@ bool CDevice::AlignedQuad(const Vertex* q, const dd::SurfaceMemory& target, cons
         columns[static_cast<size_t>(x - x0)] = t;
         straight = straight && t == columns[0] + (x - x0);
     }
-    const bool same = to.bytes == from.bytes && std::memcmp(to.mask, from.mask, sizeof to.mask) == 0;
+    std::vector<LONG> rows(static_cast<size_t>(std::max<LONG>(y1 - y0, 0)));
+    bool rowsStraight = true;
     for (LONG y = y0; y < y1; ++y) {
         const double v = v0 + (y - top) / (bottom - top) * (v1 - v0);
         const LONG ty = static_cast<LONG>(std::clamp(std::floor(v * texture.height), 0.0, texture.height - 1.0));
-        const BYTE* src = texture.pixels + static_cast<ptrdiff_t>(ty) * texture.pitch;
+        rows[static_cast<size_t>(y - y0)] = ty;
+        rowsStraight = rowsStraight && ty == rows[0] + (y - y0);
+    }
+    const bool same = to.bytes == from.bytes && std::memcmp(to.mask, from.mask, sizeof to.mask) == 0;
+    const size_t span = columns.size() * static_cast<size_t>(to.bytes);
+    if (same && straight && rowsStraight && !columns.empty() && !rows.empty() && x0 == 0 && columns[0] == 0 &&
+        static_cast<LONG>(span) == target.pitch && target.pitch == texture.pitch) {
+        // Whole rows of both, one after the other: one block.
+        std::memcpy(target.pixels + static_cast<ptrdiff_t>(y0) * target.pitch,
+                    texture.pixels + static_cast<ptrdiff_t>(rows[0]) * texture.pitch, span * rows.size());
+        return true;
+    }
+    for (LONG y = y0; y < y1; ++y) {
+        const BYTE* src = texture.pixels + static_cast<ptrdiff_t>(rows[static_cast<size_t>(y - y0)]) * texture.pitch;
         BYTE* dst = target.pixels + static_cast<ptrdiff_t>(y) * target.pitch + x0 * to.bytes;
         if (same && straight && !columns.empty()) {
-            std::memcpy(dst, src + columns[0] * from.bytes, columns.size() * static_cast<size_t>(to.bytes));
+            std::memcpy(dst, src + columns[0] * from.bytes, span);
             continue;
         }
         for (size_t i = 0; i < columns.size(); ++i) {

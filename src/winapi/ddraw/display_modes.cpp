@@ -60,6 +60,7 @@ void PostDisplayChange(const DisplayInfo& primary)
     for (auto& window : user::AllWindows())
         if (user::IsTopLevel(*window))
             PostMessageA(window->hwnd, WM_DISPLAYCHANGE, static_cast<WPARAM>(primary.bitsPerPixel), size);
+    user::UpdateHostWindows();
 }
 
 } // namespace
@@ -227,6 +228,8 @@ void Reset()
 }
 
 void LoseAllSurfaces() { ddraw::AdvanceLossEpoch(); }
+
+int CallsCounted() { return ddraw::g_calls; }
 
 } // namespace winapi::ddraw_testing
 

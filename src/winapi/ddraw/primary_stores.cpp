@@ -59,32 +59,23 @@ std::vector<Target> Targets(const RECT& area, HWND clipWindow)
     return targets;
 }
 
-template <typename Step> void Walk(const PrimaryBlock& block, HWND clipWindow, bool write, Step step)
+// Runs rows(store row at left, y, left, right) for each row of the area that a store holds.
+template <typename Rows> void Walk(const RECT& area, HWND clipWindow, bool write, Rows rows)
 {
-    for (const Target& target : Targets(block.area, clipWindow)) {
+    for (const Target& target : Targets(area, clipWindow)) {
         PixelView view;
         if (!target.store->Lock(&view))
             continue;
         RECT changed{0, 0, 0, 0};
-        const LONG left = std::max(block.area.left, target.client.left);
-        const LONG top = std::max(block.area.top, target.client.top);
-        const LONG right = std::min({block.area.right, target.client.right, target.client.left + view.width});
-        const LONG bottom = std::min({block.area.bottom, target.client.bottom, target.client.top + view.height});
-        if (left < right && top < bottom && write && block.bytes == 4) {
-            // x888 rows go in as they are.
+        const LONG left = std::max(area.left, target.client.left);
+        const LONG top = std::max(area.top, target.client.top);
+        const LONG right = std::min({area.right, target.client.right, target.client.left + view.width});
+        const LONG bottom = std::min({area.bottom, target.client.bottom, target.client.top + view.height});
+        if (left < right && top < bottom) {
             for (LONG y = top; y < bottom; ++y)
-                std::memcpy(view.top + (y - target.client.top) * view.stride + (left - target.client.left) * 4,
-                            block.pixels + (y - block.area.top) * block.pitch + (left - block.area.left) * 4,
-                            static_cast<size_t>(right - left) * 4);
-            changed = RECT{left - target.client.left, top - target.client.top, right - target.client.left,
-                           bottom - target.client.top};
-        } else if (left < right && top < bottom) {
-            for (LONG y = top; y < bottom; ++y) {
-                auto* row = reinterpret_cast<uint32_t*>(view.top + (y - target.client.top) * view.stride);
-                BYTE* p = block.pixels + (y - block.area.top) * block.pitch + (left - block.area.left) * block.bytes;
-                for (LONG x = left; x < right; ++x, p += block.bytes)
-                    step(row[x - target.client.left], p);
-            }
+                rows(reinterpret_cast<uint32_t*>(view.top + (y - target.client.top) * view.stride) +
+                         (left - target.client.left),
+                     y, left, right);
             changed = RECT{left - target.client.left, top - target.client.top, right - target.client.left,
                            bottom - target.client.top};
         }
@@ -101,14 +92,31 @@ void GatherFromWindows(const PrimaryBlock& block, HWND clipWindow)
     const LONG width = block.area.right - block.area.left;
     for (LONG y = 0; y < block.area.bottom - block.area.top; ++y)
         std::memset(block.pixels + y * block.pitch, 0, static_cast<size_t>(width) * block.bytes);
-    const int bytes = block.bytes;
-    Walk(block, clipWindow, false, [bytes](uint32_t& store, BYTE* p) { FromXrgb(store, p, bytes); });
+    Walk(block.area, clipWindow, false, [&block](uint32_t* store, LONG y, LONG left, LONG right) {
+        BYTE* p = block.pixels + (y - block.area.top) * block.pitch + (left - block.area.left) * block.bytes;
+        for (LONG x = left; x < right; ++x, p += block.bytes)
+            FromXrgb(store[x - left], p, block.bytes);
+    });
 }
 
 void ScatterToWindows(const PrimaryBlock& block, HWND clipWindow)
 {
-    const int bytes = block.bytes;
-    Walk(block, clipWindow, true, [bytes](uint32_t& store, BYTE* p) { store = ToXrgb(p, bytes); });
+    Walk(block.area, clipWindow, true, [&block](uint32_t* store, LONG y, LONG left, LONG right) {
+        const BYTE* p = block.pixels + (y - block.area.top) * block.pitch + (left - block.area.left) * block.bytes;
+        if (block.bytes == 4) {
+            // x888 rows go in as they are.
+            std::memcpy(store, p, static_cast<size_t>(right - left) * 4);
+            return;
+        }
+        for (LONG x = left; x < right; ++x, p += block.bytes)
+            store[x - left] = ToXrgb(p, block.bytes);
+    });
+}
+
+void MakeInWindows(const RECT& area, HWND clipWindow, const RowMaker& make)
+{
+    Walk(area, clipWindow, true,
+         [&make](uint32_t* store, LONG y, LONG left, LONG right) { make(y, left, right, store); });
 }
 
 } // namespace winapi::ddraw

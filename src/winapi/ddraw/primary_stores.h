@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 
 #include "winapi/base.h"
 
@@ -22,5 +24,11 @@ struct PrimaryBlock {
 void GatherFromWindows(const PrimaryBlock& block, HWND clipWindow);
 // Writes the block into the windows it meets (the same rule) and ends one presenter batch each.
 void ScatterToWindows(const PrimaryBlock& block, HWND clipWindow);
+
+// Makes the XRGB pixels of screen row y from column left to right (exclusive) into `out`.
+using RowMaker = std::function<void(LONG y, LONG left, LONG right, uint32_t* out)>;
+// Has `make` write straight into the stores of the windows the area meets (the same rule), rows
+// top to bottom in each, and ends one presenter batch each.
+void MakeInWindows(const RECT& area, HWND clipWindow, const RowMaker& make);
 
 } // namespace winapi::ddraw

@@ -1,4 +1,5 @@
-// The milestone picture through SDL on a real X server (the private Xvfb of scripts/test).
+// The milestone picture through SDL on a real X server (the private Xvfb of scripts/test), in the
+// GDI window and in each of the screen's modes.
 #include "display/milestone.h"
 
 namespace {
@@ -7,12 +8,19 @@ using milestone::Milestone;
 
 TEST_F(Milestone, SdlOnX11ShowsTheComposedPicture)
 {
-    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
-    if (display == nullptr)
+    if (!UseTestXServer())
         GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
-    setenv("DISPLAY", display, 1);
-    ASSERT_TRUE(milestone::StartSdl("x11"));
+    ASSERT_TRUE(StartSdlHost("x11"));
     RunFrames(false);
+}
+
+TEST_F(Milestone, EveryModeOnX11)
+{
+    if (!UseTestXServer())
+        GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
+    ASSERT_TRUE(StartSdlHost("x11"));
+    for (const milestone::Mode& mode : milestone::kModes)
+        RunMode(mode);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
-// A temporary game folder for the host's tests: modules assembled from source (SCRIPT\NAME.SOB),
-// the user variables of a variable list (SCRIPT\USER_VAR.SOB), the file manager on the folder,
-// and a CScriptHost of 1 MiB that loads them, with the folder as its save folder.
+// A temporary game folder for the host's tests: the recording application over its frame, modules
+// assembled from source (SCRIPT\NAME.SOB), the user variables of a variable list
+// (SCRIPT\USER_VAR.SOB), the file manager on the folder, and a CScriptHost of 1 MiB that loads
+// them, with the folder as its save folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "files/temp_folder.h"
 #include "natives/script_host.h"
 #include "script/script_transfer.h"
+#include "support/test_game_app.h"
 
 namespace hosttest {
 
@@ -33,6 +35,9 @@ inline std::string Text(const std::vector<uint8_t>& b)
 }
 
 struct HostFixture {
+    // First: the frame points the base folder and file manager at the program, the folder's
+    // set-up below points them back.
+    CTestGameApp app;
     TempFolder dir;
     CFileManager manager;
     SobVariableLayout layout;

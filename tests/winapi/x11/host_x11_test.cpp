@@ -1,16 +1,21 @@
-// The SDL host on a real X server (the private Xvfb that scripts/test starts).
-#include <cstdlib>
+// The SDL host on a real X server (the private Xvfb that scripts/test starts): a window's picture,
+// and full screen over the whole display and over a virtual display mode.
+#include <unistd.h>
 
+#include <cstdlib>
+#include <vector>
+
+#include "winapi/pixman_scale.h"
 #include "winapi/sdl_round_trip.h"
+#include "winapi/sdl_testing.h"
+#include "winapi/virtual_mode.h"
 
 namespace {
 
 TEST(SdlHostX11, WindowShowsWhatGdiDrew)
 {
-    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
-    if (display == nullptr)
+    if (!UseTestXServer())
         GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
-    setenv("DISPLAY", display, 1);
     ASSERT_TRUE(StartSdlHost("x11"));
     DrawAndReadBack();
 }
@@ -21,10 +26,8 @@ namespace {
 
 TEST(SdlHostX11, FramelessWindowOverTheWholeDisplayIsFullScreen)
 {
-    const char* display = std::getenv("TESSARO_TEST_X_DISPLAY");
-    if (display == nullptr)
+    if (!UseTestXServer())
         GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
-    setenv("DISPLAY", display, 1);
     ASSERT_TRUE(StartSdlHost("x11"));
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     ASSERT_GT(width, 0);
@@ -49,6 +52,139 @@ TEST(SdlHostX11, FramelessWindowOverTheWholeDisplayIsFullScreen)
     ASSERT_FALSE(frame.pixels.empty());
     EXPECT_EQ(frame.At(width / 2, height / 2) & 0xFFFFFF, 0xFFFFFFu);
     DestroyWindow(hwnd);
+}
+
+} // namespace
+
+namespace {
+
+namespace sdl = winapi::sdl_testing;
+
+POINT g_lastMove{-100, -100};
+
+LRESULT CALLBACK MoveProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_MOUSEMOVE)
+        g_lastMove = POINT{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+void PumpAll()
+{
+    for (int i = 0; i < 3; ++i) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&msg);
+    }
+}
+
+// A virtual 640x480 mode on the real display: the frameless window over it goes desktop full
+// screen, the picture is scaled in (linear, aspect kept, black borders), the pointer comes back
+// in client coordinates, and after the mode the window has its own size and place again.
+TEST(SdlHostX11, AWindowOverAVirtualModeIsScaledOntoTheRealDisplay)
+{
+    if (!UseTestXServer())
+        GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
+    ASSERT_TRUE(StartSdlHost("x11"));
+    int realW = 0, realH = 0;
+    ASSERT_TRUE(sdl::CurrentDisplayMode(0, &realW, &realH));
+    ASSERT_GE(realW, 640);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = MoveProc;
+    wc.lpszClassName = "VirtualModeTest";
+    RegisterClassExA(&wc);
+    HWND hwnd = CreateWindowExA(0, "VirtualModeTest", "virtual", WS_POPUP | WS_VISIBLE, 60, 50, 320, 200, nullptr,
+                                nullptr, nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    PumpAll();
+    RECT placed;
+    ASSERT_TRUE(sdl::WindowBounds(hwnd, &placed));
+
+    ASSERT_EQ(SetVirtualMode(640, 480), DISP_CHANGE_SUCCESSFUL);
+    ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 640);
+    MoveWindow(hwnd, 0, 0, 640, 480, TRUE);
+    // A picture with detail in both directions.
+    std::vector<uint32_t> picture(640 * 480);
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x)
+            picture[static_cast<size_t>(y) * 640 + x] =
+                static_cast<uint32_t>((x * 7) & 255) << 16 | static_cast<uint32_t>((y * 3) & 255) << 8 |
+                static_cast<uint32_t>(((x / 16 + y / 16) & 1) * 255);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 640;
+    info.bmiHeader.biHeight = -480;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    HDC dc = GetDC(hwnd);
+    ASSERT_EQ(SetDIBitsToDevice(dc, 0, 0, 640, 480, 0, 0, 0, 480, picture.data(), &info, DIB_RGB_COLORS), 480);
+    ReleaseDC(hwnd, dc);
+    // The X server takes the window to the display's size in its own time.
+    RECT bounds{};
+    for (int i = 0; i < 100 && (bounds.right - bounds.left != realW); ++i) {
+        PumpAll();
+        usleep(20000);
+        ASSERT_TRUE(sdl::WindowBounds(hwnd, &bounds));
+    }
+    PumpAll();
+    EXPECT_TRUE(sdl::IsDesktopFullScreen(hwnd));
+    int nowW = 0, nowH = 0;
+    ASSERT_TRUE(sdl::CurrentDisplayMode(0, &nowW, &nowH));
+    EXPECT_EQ(nowW, realW);  // the machine's mode never changes
+    EXPECT_EQ(nowH, realH);
+
+    const winapi::Frame shown = sdl::ReadShown(hwnd);
+    ASSERT_EQ(shown.width, realW);
+    ASSERT_EQ(shown.height, realH);
+    const RECT box = winapi::LetterboxRect(640, 480, realW, realH);
+    const int boxW = box.right - box.left, boxH = box.bottom - box.top;
+    const std::vector<uint32_t> expected = pixman_test::Scale(picture.data(), 640, 480, boxW, boxH);
+    int far = 0, borderPixels = 0;
+    for (int y = 0; y < realH; ++y)
+        for (int x = 0; x < realW; ++x) {
+            const uint32_t got = shown.At(x, y) & 0xFFFFFF;
+            if (x < box.left || x >= box.right || y < box.top || y >= box.bottom) {
+                borderPixels += got != 0;
+                continue;
+            }
+            const uint32_t want = expected[static_cast<size_t>(y - box.top) * boxW + (x - box.left)];
+            if (pixman_test::ChannelDistance(got, want) > 2 && far++ < 5)
+                ADD_FAILURE() << "(" << x << ", " << y << "): " << std::hex << got << " against " << want;
+        }
+    EXPECT_EQ(far, 0);
+    EXPECT_EQ(borderPixels, 0);
+
+    // The pointer: the picture's middle is the client's middle; a border is the client's edge.
+    sdl::PushMouseMotion(hwnd, (box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    PumpAll();
+    EXPECT_NEAR(g_lastMove.x, 320, 1);
+    EXPECT_NEAR(g_lastMove.y, 240, 1);
+    if (box.top > 0) {
+        sdl::PushMouseMotion(hwnd, realW / 2, box.top / 2);
+        PumpAll();
+        EXPECT_EQ(g_lastMove.y, 0);
+    } else if (box.left > 0) {
+        sdl::PushMouseMotion(hwnd, box.left / 2, realH / 2);
+        PumpAll();
+        EXPECT_EQ(g_lastMove.x, 0);
+    }
+
+    // The desktop's mode again: the window covers no display and leaves full screen; moved back,
+    // the SDL window has its old place and size.
+    ASSERT_EQ(RestoreDesktopMode(), DISP_CHANGE_SUCCESSFUL);
+    PumpAll();
+    EXPECT_FALSE(sdl::IsDesktopFullScreen(hwnd));
+    MoveWindow(hwnd, 60, 50, 320, 200, TRUE);
+    PumpAll();
+    RECT back;
+    ASSERT_TRUE(sdl::WindowBounds(hwnd, &back));
+    EXPECT_EQ(back.left, placed.left);
+    EXPECT_EQ(back.top, placed.top);
+    EXPECT_EQ(back.right - back.left, 320);
+    EXPECT_EQ(back.bottom - back.top, 200);
+    DestroyWindow(hwnd);
+    PumpAll();
 }
 
 } // namespace

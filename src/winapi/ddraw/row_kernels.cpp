@@ -1,0 +1,270 @@
+// The blit rows: plain kernels, their SSE2 twins and the AVX2 ones chosen at run time.
+#include "winapi/ddraw/row_kernels.h"
+
+#include <immintrin.h>
+
+#include <cstring>
+
+namespace winapi::ddraw {
+
+namespace {
+
+inline uint32_t Load32(const void* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline void Store32(void* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline uint16_t Load16(const void* p)
+{
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+inline __m128i Load128(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline void Store128(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+
+// Per channel (a * (256 - t) + b * t) >> 8 for two channels at a time; alpha comes out 0.
+inline uint32_t Lerp(uint32_t a, uint32_t b, uint32_t t)
+{
+    auto pair = [t](uint32_t x, uint32_t y, uint32_t mask) {
+        return (((x & mask) * (256 - t) + (y & mask) * t) >> 8) & mask;
+    };
+    return pair(a, b, 0xFF00FF) | pair(a, b, 0xFF00);
+}
+
+// The same in 16-bit lanes as a * 256 + (b - a) * t: worked modulo 2^16, which holds the true
+// sum (at most 65280) exactly.
+inline __m128i Lerp16(__m128i a, __m128i b, __m128i t)
+{
+    return _mm_srli_epi16(_mm_add_epi16(_mm_slli_epi16(a, 8), _mm_mullo_epi16(_mm_sub_epi16(b, a), t)), 8);
+}
+
+inline __m128i Colour() { return _mm_set1_epi32(0x00FFFFFF); }
+
+} // namespace
+
+void LerpAcrossPlain(const uint32_t* src, const int32_t* xa, const int32_t* xb, const uint16_t* weights,
+                     uint32_t* out, LONG count)
+{
+    for (LONG i = 0; i < count; ++i)
+        Store32(out + i, Lerp(Load32(src + xa[i]), Load32(src + xb[i]), weights[4 * i]));
+}
+
+void LerpAcrossSse2(const uint32_t* src, const int32_t* xa, const int32_t* xb, const uint16_t* weights,
+                    uint32_t* out, LONG count)
+{
+    auto two = [src](int32_t x0, int32_t x1) {
+        return _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(static_cast<int>(Load32(src + x0))),
+                                                    _mm_cvtsi32_si128(static_cast<int>(Load32(src + x1)))),
+                                 _mm_setzero_si128());
+    };
+    LONG i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i low = Lerp16(two(xa[i], xa[i + 1]), two(xb[i], xb[i + 1]), Load128(weights + 4 * i));
+        const __m128i high =
+            Lerp16(two(xa[i + 2], xa[i + 3]), two(xb[i + 2], xb[i + 3]), Load128(weights + 4 * i + 8));
+        Store128(out + i, _mm_and_si128(_mm_packus_epi16(low, high), Colour()));
+    }
+    LerpAcrossPlain(src, xa + i, xb + i, weights + 4 * i, out + i, count - i);
+}
+
+void LerpDownPlain(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count)
+{
+    for (LONG i = 0; i < count; ++i)
+        Store32(out + i, Lerp(Load32(top + i), Load32(bottom + i), w));
+}
+
+void LerpDownSse2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weight = _mm_set1_epi16(static_cast<short>(w));
+    LONG i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i t = Load128(top + i), b = Load128(bottom + i);
+        const __m128i low = Lerp16(_mm_unpacklo_epi8(t, zero), _mm_unpacklo_epi8(b, zero), weight);
+        const __m128i high = Lerp16(_mm_unpackhi_epi8(t, zero), _mm_unpackhi_epi8(b, zero), weight);
+        Store128(out + i, _mm_and_si128(_mm_packus_epi16(low, high), Colour()));
+    }
+    LerpDownPlain(top + i, bottom + i, w, out + i, count - i);
+}
+
+__attribute__((target("avx2"))) void LerpDownAvx2(const uint32_t* top, const uint32_t* bottom, uint32_t w,
+                                                 uint32_t* out, LONG count)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i weight = _mm256_set1_epi16(static_cast<short>(w));
+    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
+    LONG i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom + i));
+        // Unpacking and packing both work within 128-bit halves, so the pixels keep their places.
+        const __m256i tLow = _mm256_unpacklo_epi8(t, zero), bLow = _mm256_unpacklo_epi8(b, zero);
+        const __m256i tHigh = _mm256_unpackhi_epi8(t, zero), bHigh = _mm256_unpackhi_epi8(b, zero);
+        const __m256i low = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_slli_epi16(tLow, 8), _mm256_mullo_epi16(_mm256_sub_epi16(bLow, tLow), weight)), 8);
+        const __m256i high = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_slli_epi16(tHigh, 8), _mm256_mullo_epi16(_mm256_sub_epi16(bHigh, tHigh), weight)),
+            8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_and_si256(_mm256_packus_epi16(low, high), colour));
+    }
+    LerpDownSse2(top + i, bottom + i, w, out + i, count - i);
+}
+
+__attribute__((target("avx2"))) void LerpPairsAvx2(const uint32_t* src, const int32_t* xa, const uint16_t* weights,
+                                                  uint32_t* out, LONG count)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    LONG i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i mixed[2];
+        for (int half = 0; half < 2; ++half) {
+            // Four pixels and their right neighbours: [a0 b0 a1 b1 | a2 b2 a3 b3].
+            const int32_t* x = xa + i + 4 * half;
+            auto pair = [src](int32_t at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(src + at)); };
+            const __m256i v = _mm256_set_m128i(_mm_unpacklo_epi64(pair(x[2]), pair(x[3])),
+                                               _mm_unpacklo_epi64(pair(x[0]), pair(x[1])));
+            const __m256i first = _mm256_unpacklo_epi8(v, zero), second = _mm256_unpackhi_epi8(v, zero);
+            const __m256i a = _mm256_unpacklo_epi64(first, second), b = _mm256_unpackhi_epi64(first, second);
+            const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + 4 * (i + 4 * half)));
+            mixed[half] =
+                _mm256_srli_epi16(_mm256_add_epi16(_mm256_slli_epi16(a, 8), _mm256_mullo_epi16(_mm256_sub_epi16(b, a), w)), 8);
+        }
+        // Packing interleaves the halves' 64-bit parts; one permute puts them back in order.
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi16(mixed[0], mixed[1]), 0xD8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_and_si256(packed, _mm256_set1_epi32(0x00FFFFFF)));
+    }
+    for (; i < count; ++i)
+        Store32(out + i, Lerp(Load32(src + xa[i]), Load32(src + xa[i] + 1), weights[4 * i]));
+}
+
+bool HasAvx2()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count)
+{
+    if (HasAvx2())
+        LerpDownAvx2(top, bottom, w, out, count);
+    else
+        LerpDownSse2(top, bottom, w, out, count);
+}
+
+namespace {
+
+template <typename Pixel> void KeyedCopyPlain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    for (LONG i = 0; i < count; ++i) {
+        Pixel v;
+        std::memcpy(&v, src + sizeof(Pixel) * i, sizeof(Pixel));
+        if (v < low || v > high)
+            std::memcpy(dst + sizeof(Pixel) * i, &v, sizeof(Pixel));
+    }
+}
+
+// Whole registers of pixels: `outside(s)` marks the pixels that go in; the rest keep dst.
+template <typename Pixel, typename Outside>
+LONG KeyedCopyBlocks(const BYTE* src, BYTE* dst, LONG count, Outside outside)
+{
+    constexpr LONG kStep = 16 / sizeof(Pixel);
+    LONG i = 0;
+    for (; i + kStep <= count; i += kStep) {
+        const __m128i s = Load128(src + sizeof(Pixel) * i), d = Load128(dst + sizeof(Pixel) * i);
+        const __m128i keep = outside(s);
+        Store128(dst + sizeof(Pixel) * i, _mm_or_si128(_mm_and_si128(keep, s), _mm_andnot_si128(keep, d)));
+    }
+    return i;
+}
+
+} // namespace
+
+void KeyedCopy32Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    KeyedCopyPlain<uint32_t>(src, dst, count, low, high);
+}
+
+void KeyedCopy32Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    // Unsigned order by signed compares of values with the top bit flipped.
+    const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
+    const __m128i lowFlipped = _mm_set1_epi32(static_cast<int>(low ^ 0x80000000u));
+    const __m128i highFlipped = _mm_set1_epi32(static_cast<int>(high ^ 0x80000000u));
+    const LONG i = KeyedCopyBlocks<uint32_t>(src, dst, count, [&](__m128i s) {
+        const __m128i f = _mm_xor_si128(s, flip);
+        return _mm_or_si128(_mm_cmpgt_epi32(lowFlipped, f), _mm_cmpgt_epi32(f, highFlipped));
+    });
+    KeyedCopy32Plain(src + 4 * i, dst + 4 * i, count - i, low, high);
+}
+
+void KeyedCopy16Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    KeyedCopyPlain<uint16_t>(src, dst, count, low, high);
+}
+
+void KeyedCopy16Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    // A key above every 16-bit value keeps every pixel; one reaching past 0xFFFF ends there.
+    if (low > 0xFFFF) {
+        std::memcpy(dst, src, static_cast<size_t>(count) * 2);
+        return;
+    }
+    const DWORD top = high > 0xFFFF ? 0xFFFF : high;
+    const __m128i flip = _mm_set1_epi16(static_cast<short>(0x8000));
+    const __m128i lowFlipped = _mm_set1_epi16(static_cast<short>(low ^ 0x8000));
+    const __m128i highFlipped = _mm_set1_epi16(static_cast<short>(top ^ 0x8000));
+    const LONG i = KeyedCopyBlocks<uint16_t>(src, dst, count, [&](__m128i s) {
+        const __m128i f = _mm_xor_si128(s, flip);
+        return _mm_or_si128(_mm_cmpgt_epi16(lowFlipped, f), _mm_cmpgt_epi16(f, highFlipped));
+    });
+    KeyedCopy16Plain(src + 2 * i, dst + 2 * i, count - i, low, high);
+}
+
+void Pick32Plain(const BYTE* src, const int32_t* xs, BYTE* out, LONG count)
+{
+    for (LONG i = 0; i < count; ++i)
+        std::memcpy(out + 4 * i, src + 4 * static_cast<ptrdiff_t>(xs[i]), 4);
+}
+
+void Pick32Sse2(const BYTE* src, const int32_t* xs, BYTE* out, LONG count)
+{
+    auto one = [src](int32_t x) {
+        return _mm_cvtsi32_si128(static_cast<int>(Load32(src + 4 * static_cast<ptrdiff_t>(x))));
+    };
+    LONG i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i low = _mm_unpacklo_epi32(one(xs[i]), one(xs[i + 1]));
+        const __m128i high = _mm_unpacklo_epi32(one(xs[i + 2]), one(xs[i + 3]));
+        Store128(out + 4 * i, _mm_unpacklo_epi64(low, high));
+    }
+    Pick32Plain(src, xs + i, out + 4 * i, count - i);
+}
+
+void Pick16Plain(const BYTE* src, const int32_t* xs, BYTE* out, LONG count)
+{
+    for (LONG i = 0; i < count; ++i)
+        std::memcpy(out + 2 * i, src + 2 * static_cast<ptrdiff_t>(xs[i]), 2);
+}
+
+void Pick16Sse2(const BYTE* src, const int32_t* xs, BYTE* out, LONG count)
+{
+    auto at = [src](int32_t x) { return static_cast<int>(Load16(src + 2 * static_cast<ptrdiff_t>(x))); };
+    LONG i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m128i v = _mm_cvtsi32_si128(at(xs[i]));
+        v = _mm_insert_epi16(v, at(xs[i + 1]), 1);
+        v = _mm_insert_epi16(v, at(xs[i + 2]), 2);
+        v = _mm_insert_epi16(v, at(xs[i + 3]), 3);
+        v = _mm_insert_epi16(v, at(xs[i + 4]), 4);
+        v = _mm_insert_epi16(v, at(xs[i + 5]), 5);
+        v = _mm_insert_epi16(v, at(xs[i + 6]), 6);
+        v = _mm_insert_epi16(v, at(xs[i + 7]), 7);
+        Store128(out + 2 * i, v);
+    }
+    Pick16Plain(src, xs + i, out + 2 * i, count - i);
+}
+
+} // namespace winapi::ddraw

@@ -1,0 +1,44 @@
+// The rows of the stand-in's blits: each plain kernel and its SSE2 and AVX2 twins give bit for
+// bit the same pixels (the tests compare them); the blits run the twins (SSE2 is the x86-64
+// baseline; AVX2 only where HasAvx2 says so). Pixels are read and written unaligned. Internal to
+// winapi.
+#pragma once
+
+#include <cstdint>
+
+#include "winapi/base.h"
+
+namespace winapi::ddraw {
+
+// Whether the processor runs AVX2 (asked once).
+bool HasAvx2();
+
+// Bilinear x888 across one source row: per channel out[i] = (s[xa[i]] * (256 - w) + s[xb[i]] * w)
+// >> 8 with w = weights[4 * i] (the weight stands four times, once per byte); alpha comes out 0.
+void LerpAcrossPlain(const uint32_t* src, const int32_t* xa, const int32_t* xb, const uint16_t* weights,
+                     uint32_t* out, LONG count);
+void LerpAcrossSse2(const uint32_t* src, const int32_t* xa, const int32_t* xb, const uint16_t* weights,
+                    uint32_t* out, LONG count);
+// The same where each sample mixes a pixel with the next one (xb[i] = xa[i] + 1, weights up to
+// 256), AVX2 only: src[xa[i] + 1] must be readable.
+void LerpPairsAvx2(const uint32_t* src, const int32_t* xa, const uint16_t* weights, uint32_t* out, LONG count);
+// Two rows mixed: per channel out[i] = (top[i] * (256 - w) + bottom[i] * w) >> 8, w in 0..255.
+void LerpDownPlain(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
+void LerpDownSse2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
+void LerpDownAvx2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
+// The AVX2 twin where the processor has AVX2, else the SSE2 one.
+void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
+
+// Source-keyed copy: a pixel whose value lies in low..high is left out (4- and 2-byte pixels).
+void KeyedCopy32Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+void KeyedCopy32Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+void KeyedCopy16Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+void KeyedCopy16Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+
+// Point-sampled row: out pixel i is source pixel xs[i] (4- and 2-byte pixels).
+void Pick32Plain(const BYTE* src, const int32_t* xs, BYTE* out, LONG count);
+void Pick32Sse2(const BYTE* src, const int32_t* xs, BYTE* out, LONG count);
+void Pick16Plain(const BYTE* src, const int32_t* xs, BYTE* out, LONG count);
+void Pick16Sse2(const BYTE* src, const int32_t* xs, BYTE* out, LONG count);
+
+} // namespace winapi::ddraw

@@ -1,0 +1,165 @@
+// The DirectDraw stand-in's blit rows: each SSE2 (and AVX2) twin against its plain kernel on random
+// pixels, every width from 1 to 40 and odd byte offsets, with keys at the edges of the value range.
+#include "winapi/ddraw/row_kernels.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+namespace dd = winapi::ddraw;
+
+namespace {
+
+constexpr LONG kMaxWidth = 40;
+
+std::vector<BYTE> RandomBytes(std::mt19937& random, size_t n)
+{
+    std::vector<BYTE> bytes(n);
+    for (BYTE& b : bytes)
+        b = static_cast<BYTE>(random());
+    return bytes;
+}
+
+// Source pixels of a small palette, so that keys meet some of them.
+std::vector<BYTE> KeyedBytes(std::mt19937& random, size_t n, int bytesPerPixel)
+{
+    static const uint32_t kValues[] = {0, 1, 0x7FFF, 0x8000, 0xFFFF, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0x123456};
+    std::vector<BYTE> bytes(n);
+    for (size_t i = 0; i + bytesPerPixel <= n; i += bytesPerPixel) {
+        const uint32_t v = random() % 2 ? static_cast<uint32_t>(random()) : kValues[random() % std::size(kValues)];
+        std::memcpy(&bytes[i], &v, static_cast<size_t>(bytesPerPixel));
+    }
+    return bytes;
+}
+
+TEST(DDrawRowKernels, LerpsMatchThePlainRows)
+{
+    std::mt19937 random(11);
+    const LONG sourceWidth = 23;
+    for (LONG width = 1; width <= kMaxWidth; ++width) {
+        for (int offset : {0, 1, 3}) {
+            SCOPED_TRACE(testing::Message() << "width " << width << " offset " << offset);
+            // Rows are read and written at odd byte offsets, as the kernels allow.
+            const std::vector<BYTE> a = RandomBytes(random, 4 * sourceWidth + 4);
+            const std::vector<BYTE> b = RandomBytes(random, 4 * kMaxWidth + 4), c = RandomBytes(random, b.size());
+            const auto* src = reinterpret_cast<const uint32_t*>(a.data() + offset);
+            std::vector<int32_t> xa(static_cast<size_t>(width)), xb(xa.size());
+            std::vector<uint16_t> weights(4 * xa.size());
+            for (LONG i = 0; i < width; ++i) {
+                xa[static_cast<size_t>(i)] = static_cast<int32_t>(random() % sourceWidth);
+                xb[static_cast<size_t>(i)] = static_cast<int32_t>(random() % sourceWidth);
+                const auto w = static_cast<uint16_t>(i == 0 ? 0 : i == 1 ? 255 : random() % 256);
+                for (int k = 0; k < 4; ++k)
+                    weights[4 * static_cast<size_t>(i) + k] = w;
+            }
+            std::vector<BYTE> plain(4 * kMaxWidth + 4), twin(plain.size());
+            dd::LerpAcrossPlain(src, xa.data(), xb.data(), weights.data(),
+                                reinterpret_cast<uint32_t*>(plain.data() + offset), width);
+            dd::LerpAcrossSse2(src, xa.data(), xb.data(), weights.data(),
+                               reinterpret_cast<uint32_t*>(twin.data() + offset), width);
+            EXPECT_EQ(plain, twin) << "across";
+            if (dd::HasAvx2()) {
+                // Neighbours only, with the full weight 256 that a clamped right edge takes.
+                for (LONG i = 0; i < width; ++i) {
+                    xa[static_cast<size_t>(i)] = static_cast<int32_t>(random() % (sourceWidth - 1));
+                    xb[static_cast<size_t>(i)] = xa[static_cast<size_t>(i)] + 1;
+                    if (i == 2)
+                        std::fill_n(weights.begin() + 4 * i, 4, uint16_t{256});
+                }
+                dd::LerpAcrossPlain(src, xa.data(), xb.data(), weights.data(),
+                                    reinterpret_cast<uint32_t*>(plain.data() + offset), width);
+                dd::LerpPairsAvx2(src, xa.data(), weights.data(), reinterpret_cast<uint32_t*>(twin.data() + offset),
+                                  width);
+                EXPECT_EQ(plain, twin) << "pairs (AVX2)";
+            }
+
+            const auto* top = reinterpret_cast<const uint32_t*>(b.data() + offset);
+            const auto* bottom = reinterpret_cast<const uint32_t*>(c.data() + offset);
+            for (uint32_t w : {0u, 1u, 128u, 255u, static_cast<uint32_t>(random() % 256)}) {
+                std::fill(plain.begin(), plain.end(), BYTE{0});
+                std::fill(twin.begin(), twin.end(), BYTE{0});
+                dd::LerpDownPlain(top, bottom, w, reinterpret_cast<uint32_t*>(plain.data() + offset), width);
+                dd::LerpDownSse2(top, bottom, w, reinterpret_cast<uint32_t*>(twin.data() + offset), width);
+                EXPECT_EQ(plain, twin) << "down, w " << w;
+                if (dd::HasAvx2()) {
+                    std::fill(twin.begin(), twin.end(), BYTE{0});
+                    dd::LerpDownAvx2(top, bottom, w, reinterpret_cast<uint32_t*>(twin.data() + offset), width);
+                    EXPECT_EQ(plain, twin) << "down (AVX2), w " << w;
+                }
+            }
+        }
+    }
+}
+
+struct KeyCase {
+    const char* name;
+    DWORD low, high;
+};
+
+const KeyCase kKeys[] = {
+    {"zero", 0, 0},
+    {"one value", 0x123456, 0x123456},
+    {"range", 0x10, 0x7FFF0000},
+    {"around the 16-bit sign", 0x7FFF, 0x8000},
+    {"top values", 0xFFFF, 0xFFFFFFFF},
+    {"above 16 bits", 0x10000, 0x20000},
+    {"high past 16 bits", 0x8000, 0x10000},
+    {"empty range", 0x9000, 0x10},
+    {"everything", 0, 0xFFFFFFFF},
+};
+
+TEST(DDrawRowKernels, KeyedCopiesMatchThePlainRows)
+{
+    std::mt19937 random(12);
+    for (const KeyCase& key : kKeys) {
+        for (LONG width = 1; width <= kMaxWidth; ++width) {
+            for (int offset : {0, 1, 2}) {
+                SCOPED_TRACE(testing::Message() << key.name << " width " << width << " offset " << offset);
+                for (int bytes : {4, 2}) {
+                    const std::vector<BYTE> src = KeyedBytes(random, static_cast<size_t>(bytes) * kMaxWidth + 4, bytes);
+                    const std::vector<BYTE> before = RandomBytes(random, src.size());
+                    std::vector<BYTE> plain = before, twin = before;
+                    if (bytes == 4) {
+                        dd::KeyedCopy32Plain(src.data() + offset, plain.data() + offset, width, key.low, key.high);
+                        dd::KeyedCopy32Sse2(src.data() + offset, twin.data() + offset, width, key.low, key.high);
+                    } else {
+                        dd::KeyedCopy16Plain(src.data() + offset, plain.data() + offset, width, key.low, key.high);
+                        dd::KeyedCopy16Sse2(src.data() + offset, twin.data() + offset, width, key.low, key.high);
+                    }
+                    EXPECT_EQ(plain, twin) << bytes << " bytes";
+                }
+            }
+        }
+    }
+}
+
+TEST(DDrawRowKernels, PicksMatchThePlainRows)
+{
+    std::mt19937 random(13);
+    const LONG sourceWidth = 17;
+    for (LONG width = 1; width <= kMaxWidth; ++width) {
+        for (int offset : {0, 1, 3}) {
+            SCOPED_TRACE(testing::Message() << "width " << width << " offset " << offset);
+            const std::vector<BYTE> src = RandomBytes(random, 4 * sourceWidth + 4);
+            std::vector<int32_t> xs(static_cast<size_t>(width));
+            for (auto& x : xs)
+                x = static_cast<int32_t>(random() % sourceWidth);
+            for (int bytes : {4, 2}) {
+                const std::vector<BYTE> before = RandomBytes(random, 4 * kMaxWidth + 4);
+                std::vector<BYTE> plain = before, twin = before;
+                if (bytes == 4) {
+                    dd::Pick32Plain(src.data() + offset, xs.data(), plain.data() + offset, width);
+                    dd::Pick32Sse2(src.data() + offset, xs.data(), twin.data() + offset, width);
+                } else {
+                    dd::Pick16Plain(src.data() + offset, xs.data(), plain.data() + offset, width);
+                    dd::Pick16Sse2(src.data() + offset, xs.data(), twin.data() + offset, width);
+                }
+                EXPECT_EQ(plain, twin) << bytes << " bytes";
+            }
+        }
+    }
+}
+
+} // namespace
