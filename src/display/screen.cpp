@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+CScreen* g_pDisplay = nullptr;
+
 CScreen::CScreen() { g_pSurfaceDisplayDevice = this; }
 
 CScreen::~CScreen()

@@ -279,3 +279,7 @@ private:
 
     CLock m_lock;
 };
+
+// The game's screen, published by its device set-up (the natives' factories and screen queries
+// reach it here); null before and after the game.
+extern CScreen* g_pDisplay;

@@ -1,9 +1,14 @@
-// The game's devices after the window exists: the input actions with their key table and the
-// player's assignments, the sound device and its warning, and the input globals.
+// The game's devices after the window exists: the globals of the frame's members, the movie
+// libraries, the input actions with their key table and the player's assignments, the sound
+// device and its warning, the input globals and the user block's options of the lower layers.
+#include "drawing/scene.h"
+#include "files/gll_manager.h"
 #include "game/apply_settings.h"
 #include "game/game_app.h"
+#include "game/thread_priority.h"
 #include "game/user_settings.h"
 #include "natives/script_host.h"
+#include "platform/font_settings.h"
 #include "platform/input_manager.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
@@ -98,4 +103,71 @@ void CGameApp::SetUpSound()
 int CGameApp::ShowMessageDialog(const char* utf8, UINT buttons)
 {
     return MessageBoxA(GetMainWindow(), winapi::Sjis(utf8), GetName(), buttons);
+}
+
+void CGameApp::PublishDevices()
+{
+    // The file manager, the image loaders and the sound decoders are published under the names
+    // the lower layers read (g_pFileManager, g_pGllManager, g_pSllManager) by their owners'
+    // constructors; the sound list by the sound set-up.
+    g_pDisplay = &m_screenObject;
+    g_pTaskList = &m_taskList;
+    g_pObjectManager = &m_objectManager;
+}
+
+void CGameApp::LoadMovieLibraries()
+{
+    struct Slot {
+        std::unique_ptr<CMovieLibrary>* library;
+        MovieLibraryKind kind;
+    };
+    const Slot slots[] = {
+        {&m_spriteLibrary, MovieLibraryKind::Sprite},
+        {&m_primLibrary, MovieLibraryKind::Primitive},
+        {&m_movieLibrary, MovieLibraryKind::Window},
+    };
+    const std::string folder = GetProgramFolder();
+    for (const Slot& slot : slots) {
+        slot.library->reset(LoadMovieLibrary(folder.c_str(), slot.kind));
+        if (*slot.library && (*slot.library)->module == nullptr)
+            slot.library->reset();
+        PublishMovieLibrary(slot.kind, slot.library->get());
+    }
+}
+
+CMovieLibrary* CGameApp::MovieLibrary(MovieLibraryKind kind) const
+{
+    switch (kind) {
+    case MovieLibraryKind::Sprite: return m_spriteLibrary.get();
+    case MovieLibraryKind::Primitive: return m_primLibrary.get();
+    case MovieLibraryKind::Window: return m_movieLibrary.get();
+    }
+    return nullptr;
+}
+
+void CGameApp::ApplyUserBlockToLayers()
+{
+    const uint8_t* user = UserBlock();
+    g_bBandedRedraw = user[kUserDrawFlag8];
+    g_bMergeUpdateRects = user[kUserDrawFlag16];
+    g_GlyphCacheLimit = static_cast<uint32_t>(user[kUserDrawLimit] | (user[kUserDrawLimit + 1] << 8));
+    // The image cache in megabytes: 0 → automatic (-1), 1 → off, v → (v - 1) × 4.
+    const int v = user[kUserImageLoaderOption] - 1;
+    if (g_pGllManager != nullptr)
+        g_pGllManager->SetCacheBudgetFromMemory(v > 0 ? v * 4 : v);
+}
+
+void CGameApp::ReleaseDevices()
+{
+    if (g_pDisplay == &m_screenObject)
+        g_pDisplay = nullptr;
+    if (g_pTaskList == &m_taskList)
+        g_pTaskList = nullptr;
+    if (g_pObjectManager == &m_objectManager)
+        g_pObjectManager = nullptr;
+    // The holders clear their own globals.
+    m_spriteLibrary.reset();
+    m_primLibrary.reset();
+    m_movieLibrary.reset();
+    InstallThreadPriorityHooks(false);
 }

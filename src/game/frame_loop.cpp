@@ -4,7 +4,9 @@
 #include <new>
 
 #include "game/game_app.h"
+#include "game/thread_priority.h"
 #include "natives/script_host.h"
+#include "platform/timer_resolution.h"
 #include "winapi/kernel.h"
 #include "winapi/mmsystem.h"
 #include "winapi/user.h"
@@ -86,6 +88,26 @@ void CGameApp::WaitFor(uint32_t ms)
     Sleep(ms == 0 ? 1 : ms);
 }
 
+void CGameApp::WaitUntilDue(bool idle)
+{
+    // While effects hold the priority down the frame is drawn between frames too. The loop still
+    // waits: the stand-in cannot lower a thread's priority, so drawing without a pause would take
+    // a whole core from everything else.
+    if (IsThreadPriorityLowered())
+        ShowFrame(idle);
+    WaitFor(m_timer.GetWaitHint());
+}
+
+void CGameApp::FeedTaskList(bool locked)
+{
+    if (!locked) {
+        m_taskList.RunDue(TimerNow());
+        return;
+    }
+    CScopedLock guard(&m_appLock);
+    m_taskList.RunDue(TimerNow());
+}
+
 bool CGameApp::MustWaitInactive()
 {
     if (IsActive())
@@ -114,6 +136,7 @@ int CGameApp::Drive(bool idle, bool locked)
             return 0;
         if (m_failureByte != 0 || m_interrupt != 0)
             return 0;
+        FeedTaskList(locked);
         if (MustWaitInactive()) {
             if (locked)
                 Sleep(50);
@@ -123,12 +146,14 @@ int CGameApp::Drive(bool idle, bool locked)
         }
         if (m_timer.Tick()) {
             m_lastFrameAt = timeGetTime();
+            OnFrameDue();
             if (m_syncInterval != 0)
                 Sleep(locked ? 3 : 0);
             UpdateCursor();
             {
                 CScopedLock guard(&GetFrameLock());
                 GetInput().Poll();
+                m_objectManager.RunDue(TimerNow());
             }
             ShowFrame(idle);
             const int ticks = StepsForLateFrames(m_timer.GetLateFrames(), false);
@@ -138,7 +163,7 @@ int CGameApp::Drive(bool idle, bool locked)
                 Sleep(m_timer.GetWaitHint());
             return ticks;
         }
-        WaitFor(m_timer.GetWaitHint());
+        WaitUntilDue(idle);
     }
 }
 
@@ -185,24 +210,27 @@ int CGameApp::RunSteps(int count)
 
 int CGameApp::OnThreadFrame()
 {
-    if (m_failureByte != 0)
-        return 1;
+    FeedTaskList(true);
     if (MustWaitInactive()) {
         Sleep(50);
         return 0;
     }
+    if (m_failureByte != 0)
+        return 1;
     const bool idle = GetScreen() != nullptr && GetScreen()->HasFrameImage();
     if (!m_timer.Tick()) {
-        WaitFor(m_timer.GetWaitHint());
+        WaitUntilDue(idle);
         return 0;
     }
     m_lastFrameAt = timeGetTime();
+    OnFrameDue();
     if (m_syncInterval != 0)
         Sleep(3);
     UpdateCursor();
     {
         CScopedLock guard(&GetFrameLock());
         GetInput().Poll();
+        m_objectManager.RunDue(TimerNow());
     }
     const int steps = StepsForLateFrames(m_timer.GetLateFrames(), true);
     if (steps > 1 && m_timer.GetWaitHint() != 0)

@@ -30,6 +30,7 @@ CGameApp::CGameApp()
 CGameApp::~CGameApp()
 {
     m_host.reset();
+    ReleaseDevices();
     g_pKeyboard = nullptr;
     g_pMouse = nullptr;
     g_pJoystick = nullptr;
@@ -58,14 +59,17 @@ void CGameApp::Message(const char* utf8, uint8_t icon)
 
 int CGameApp::OnDevicesReady()
 {
+    PublishDevices();
     const std::string path = GetProgramFolder() + "tvpgl.dll";
     m_pixelLibrary.reset(LoadPixelLibrary(path.c_str(), &g_CpuInfo));
     if (m_pixelLibrary && m_pixelLibrary->module == nullptr)
         m_pixelLibrary.reset();  // not usable: the raster keeps its own paths
     SetPixelLibrary(m_pixelLibrary.get());
+    LoadMovieLibraries();
     if (int failed = SetUpInput(); failed != 0)
         return failed;
     SetUpSound();
+    ApplyUserBlockToLayers();
     ApplyFrameTiming(-1);
     return 0;
 }

@@ -10,6 +10,7 @@
 #include "display/app_frame.h"
 #include "display/screen.h"
 #include "display/screen_frame_link.h"
+#include "files/movie_library.h"
 #include "files/object_plugin_manager.h"
 #include "files/pixel_library.h"
 #include "files/sll_manager.h"
@@ -20,6 +21,7 @@
 #include "natives/game_app_link.h"
 #include "platform/cos_table.h"
 #include "platform/frame_timer.h"
+#include "platform/timer_manager.h"
 #include "script/sob_native_args.h"
 #include "sound/sound_device.h"
 
@@ -142,6 +144,37 @@ public:
     CSllManager& SoundDecoders() { return m_soundDecoders; }
     int MountedPatches() const { return m_patches; }
 
+    // --- the game thread, the schedulers, the movie libraries ---
+    bool UsesGameThread() const { return m_options.gameThread != 0; }
+    // The task list (run on every pass of the frame loop) and the object manager (run once per
+    // shown frame), published by the device set-up as g_pTaskList and g_pObjectManager.
+    CTimerManager& TaskList() { return m_taskList; }
+    CTimerManager& ObjectManager() { return m_objectManager; }
+    CLock& GetAppLock() { return m_appLock; }
+    // The movie libraries that loaded (null otherwise).
+    CMovieLibrary* MovieLibrary(MovieLibraryKind kind) const;
+
+protected:
+    // Called as each frame falls due, in both threading modes (benchmarks time the intervals).
+    virtual void OnFrameDue() {}
+
+private:
+    // Device set-up: the globals of the frame's members, the movie libraries, the user block's
+    // options of the lower layers; and their release at exit.
+    void PublishDevices();
+    void LoadMovieLibraries();
+    void ApplyUserBlockToLayers();
+    void ReleaseDevices();
+    // Runs the due tasks of the task list (under the application lock when locked).
+    void FeedTaskList(bool locked);
+
+    CTimerManager m_taskList;
+    CTimerManager m_objectManager;
+    CLock m_appLock;
+    std::unique_ptr<CMovieLibrary> m_primLibrary;
+    std::unique_ptr<CMovieLibrary> m_spriteLibrary;
+    std::unique_ptr<CMovieLibrary> m_movieLibrary;
+
 private:
     int LoadAppFiles();
     int PrepareUserFolder(const std::string& folder);
@@ -169,6 +202,8 @@ private:
     void ShowFrame(bool idle);
     bool MustWaitInactive();
     void WaitFor(uint32_t ms);
+    // Not due yet: draws first while the priority is lowered, then waits.
+    void WaitUntilDue(bool idle);
     // Runs count steps → 0 go on, kStepInterrupted, -1 ended, or an error code.
     int RunSteps(int count);
     static constexpr int kStepInterrupted = 100;

@@ -12,6 +12,7 @@
 #include "files/shell_dialogs.h"
 #include "files/spi_plugin.h"
 #include "game/game_app.h"
+#include "game/thread_priority.h"
 #include "winapi/kernel.h"
 #include "winapi/registry.h"
 #include "winapi/shell.h"
@@ -248,6 +249,8 @@ int CGameApp::SetAppInfo()
     RegisterOggDecoder(m_soundDecoders);
     m_soundDecoders.LoadFolder("plugin");
     LoadSPIFolder("plugin", true, true);
+    // 5. Effects and long loads lower the game thread's priority while they run.
+    InstallThreadPriorityHooks(true);
     // 8. "/L" names the game folder.
     const char* line = GetCommandLine();
     if (line != nullptr && line[0] == '/' && (line[1] == 'L' || line[1] == 'l'))

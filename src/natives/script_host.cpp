@@ -25,6 +25,7 @@ CScriptHost::CScriptHost(uint32_t memorySize) : CScriptHostBase(memorySize)
     for (uint32_t n = NativeCount(); n < kNativeCount; ++n)
         AddNative(GetNativeRow(n).function);
     m_sound.SetVoiceTable(&Voices());
+    m_sound.SetTaskScheduler(g_pTaskList);
     g_pSoundManager = &m_sound;
     g_pScriptTextObject = &m_text;
     if (g_pGameApp != nullptr) {

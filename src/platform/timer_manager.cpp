@@ -4,6 +4,9 @@
 
 #include "platform/timer_resolution.h"
 
+CTimerManager* g_pTaskList = nullptr;
+CTimerManager* g_pObjectManager = nullptr;
+
 namespace {
 
 // True when `now` has reached `due`, also across the clock's wrap: an unsigned comparison fired

@@ -54,3 +54,9 @@ private:
     int m_running = 0;                // depth of RunDue calls in progress
     bool m_deleteAllAfterRun = false;
 };
+
+// The game's two schedulers, published by its device set-up: the task list (fades and other timed
+// tasks, run on every pass of the frame loop) and the object manager (effects and animations, run
+// once per shown frame). Null before and after the game.
+extern CTimerManager* g_pTaskList;
+extern CTimerManager* g_pObjectManager;

@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -74,10 +75,16 @@ public:
         SDL_EnableScreenSaver();
         SDL_StartTextInput();
         CacheDisplays();
+        // Drivers without a window system (offscreen, dummy) bring input only as pushed events,
+        // which the watch announces: their window thread need not poll SDL while it waits.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        pollVideo_ = driver == nullptr || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0);
+        SDL_AddEventWatch(&SdlHost::OnEventPushed, this);
     }
 
     ~SdlHost() override
     {
+        SDL_DelEventWatch(&SdlHost::OnEventPushed, this);
         for (auto& [hwnd, window] : windows_) {
             DropRenderer(window);
             SDL_DestroyWindow(window.sdl);
@@ -200,8 +207,12 @@ public:
         return out;
     }
 
+    // Answers true while a source must be polled: the window system's connection, open
+    // joysticks, or an event pushed from another thread that may not be queued yet (the watch
+    // runs just before SDL queues it).
     bool Pump() override
     {
+        const bool pushed = pushed_.exchange(false);
         RunDeferred();
         LibraryAllocations hidden;
         SDL_Event event;
@@ -209,7 +220,7 @@ public:
             if (!devices_.Handle(event, [this](Uint32 id) { return Owner(id); }))
                 Handle(event);
         devices_.Update();
-        return true;
+        return pollVideo_ || pushed || devices_.HasOpenDevices();
     }
 
     void SetClipboardText(const std::string& textUtf8) override { SDL_SetClipboardText(textUtf8.c_str()); }
@@ -395,11 +406,29 @@ private:
     // Queues a call for the window thread when the caller is another thread; false: run it now.
     bool Defer(std::function<void()> call)
     {
-        std::lock_guard lock(deferredMutex_);
-        if (windowThread_ == std::thread::id{} || windowThread_ == std::this_thread::get_id())
-            return false;
-        deferred_.push_back(std::move(call));
+        {
+            std::lock_guard lock(deferredMutex_);
+            if (windowThread_ == std::thread::id{} || windowThread_ == std::this_thread::get_id())
+                return false;
+            deferred_.push_back(std::move(call));
+        }
+        user::WakeAllQueues();  // the window thread may be waiting without polling
         return true;
+    }
+
+    // SDL's event watch, on the pushing thread: an event from another thread wakes the window
+    // thread, which would otherwise not look before its wait ends.
+    static int SDLCALL OnEventPushed(void* self, SDL_Event*)
+    {
+        auto* host = static_cast<SdlHost*>(self);
+        {
+            std::lock_guard lock(host->deferredMutex_);
+            if (host->windowThread_ == std::this_thread::get_id())
+                return 1;
+        }
+        host->pushed_ = true;
+        user::WakeAllQueues();
+        return 1;
     }
 
     void RunDeferred()
@@ -724,6 +753,8 @@ private:
     bool cursorVisible_ = true;
     bool haveShape_ = true;
     SdlDevices devices_;  // joysticks and drops
+    bool pollVideo_ = true;           // the video driver's input comes only by polling
+    std::atomic<bool> pushed_{false}; // an event came from another thread since the last pump
 
 public:
     Uint32 WindowId(HWND hwnd)

@@ -43,6 +43,7 @@ struct ThreadObject : Object {
     bool suspended = false;
     bool finished = false;
     DWORD exitCode = STILL_ACTIVE;
+    int priority = THREAD_PRIORITY_NORMAL;  // recorded only
 };
 
 struct EventObject : Object {
@@ -382,15 +383,51 @@ DWORD WINAPI GetCurrentThreadId()
     return t_threadId;
 }
 
-BOOL WINAPI SetThreadPriority(HANDLE thread, int)
+HANDLE WINAPI GetCurrentThread()
+{
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2));
+}
+
+namespace {
+// Priorities of threads not made by CreateThread (the main thread), set through their pseudo handle.
+thread_local int t_priority = THREAD_PRIORITY_NORMAL;
+
+// The priority slot of a thread handle; null when it is not a thread. g_mutex held.
+int* PrioritySlot(HANDLE thread)
+{
+    if (thread == GetCurrentThread())
+        return t_end.thread != nullptr ? &t_end.thread->priority : &t_priority;
+    Object* o = Lookup(thread);
+    return o != nullptr && o->kind == Kind::Thread ? &static_cast<ThreadObject*>(o)->priority : nullptr;
+}
+} // namespace
+
+BOOL WINAPI SetThreadPriority(HANDLE thread, int priority)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
-    Object* o = Lookup(thread);
-    if (!o || o->kind != Kind::Thread) {
+    int* slot = PrioritySlot(thread);
+    if (slot == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    if (priority != THREAD_PRIORITY_IDLE && priority != THREAD_PRIORITY_TIME_CRITICAL &&
+        (priority < THREAD_PRIORITY_LOWEST || priority > THREAD_PRIORITY_HIGHEST)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *slot = priority;
     return TRUE;
+}
+
+int WINAPI GetThreadPriority(HANDLE thread)
+{
+    std::lock_guard<std::mutex> lock(g_mutex);
+    const int* slot = PrioritySlot(thread);
+    if (slot == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return THREAD_PRIORITY_ERROR_RETURN;
+    }
+    return *slot;
 }
 
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode)

@@ -25,6 +25,7 @@ using LPTHREAD_START_ROUTINE = DWORD(WINAPI*)(LPVOID parameter);
 #define THREAD_PRIORITY_ABOVE_NORMAL 1
 #define THREAD_PRIORITY_HIGHEST 2
 #define THREAD_PRIORITY_TIME_CRITICAL 15
+#define THREAD_PRIORITY_ERROR_RETURN 0x7FFFFFFF
 
 #define WAIT_OBJECT_0 0x00000000u
 #define WAIT_ABANDONED 0x00000080u
@@ -44,8 +45,15 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize, L
 DWORD WINAPI ResumeThread(HANDLE thread);
 // A small number that stays the same for the life of the calling thread; never 0 nor 0xFFFFFFFF.
 DWORD WINAPI GetCurrentThreadId();
-// Accepted with no effect: TRUE for a thread handle, FALSE (ERROR_INVALID_HANDLE) otherwise.
+// The calling thread's pseudo handle (valid only on that thread, never closed).
+HANDLE WINAPI GetCurrentThread();
+// Records the priority and leaves the thread's own alone (an unprivileged process could not raise
+// it back) → TRUE; FALSE with ERROR_INVALID_HANDLE for a handle that is not a thread, or
+// ERROR_INVALID_PARAMETER for a value other than -15, -2..2 and 15.
 BOOL WINAPI SetThreadPriority(HANDLE thread, int priority);
+// The recorded priority (THREAD_PRIORITY_NORMAL until set), or THREAD_PRIORITY_ERROR_RETURN
+// (ERROR_INVALID_HANDLE) for a handle that is not a thread.
+int WINAPI GetThreadPriority(HANDLE thread);
 // TRUE with the exit code (STILL_ACTIVE while running); FALSE for a handle that is not a thread.
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 

@@ -26,6 +26,8 @@ public:
     bool Handle(const SDL_Event& event, const std::function<HWND(Uint32 windowId)>& owner);
     // Writes every open device's state into the joystick table.
     void Update();
+    // Whether a joystick is open (its state is read by polling).
+    bool HasOpenDevices() const { return !devices_.empty(); }
 
 private:
     struct Device {

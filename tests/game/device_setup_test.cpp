@@ -1,12 +1,16 @@
 // The game's device set-up: the key table and the stored assignments in the action map, the input
-// globals, missing input devices, and the warning when there is no sound device.
+// globals, missing input devices, the warning when there is no sound device, the globals of the
+// screen, the schedulers and the movie libraries, and the user block's options of the lower layers.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "drawing/scene.h"
+#include "files/gll_manager.h"
 #include "game/game_app.h"
 #include "game/user_settings.h"
 #include "platform/input_manager.h"
+#include "platform/font_settings.h"
 #include "platform/input_test_window.h"
 #include "winapi/dsound.h"
 
@@ -112,4 +116,71 @@ TEST(DeviceSetUp, NoSoundDeviceWarnsOnceWhenTheFlagIsSet)
     winapi::Dsound() = {};
 }
 
+uint32_t MovieVersion() { return kMovieLibraryVersion; }
+void MovieFactory() {}
+const winapi::BuiltinProc kSpriteLibrary[] = {
+    {"GetDllVersion", winapi::ToFarProc(&MovieVersion)},
+    {"GetDShowGdiSpriteCtrl", winapi::ToFarProc(&MovieFactory)},
+};
+
+TEST(DeviceSetUp, PublishesScreenSchedulersMovieLibrariesAndUserBlockOptions)
+{
+    const uint8_t banded = g_bBandedRedraw, merge = g_bMergeUpdateRects;
+    const uint32_t glyphs = g_GlyphCacheLimit;
+    ASSERT_TRUE(winapi::RegisterBuiltinModule("DS_SPRITE.DLL", kSpriteLibrary, std::size(kSpriteLibrary)));
+    InputTestWindow window;
+    // The image cache option v: 0 automatic, 1 off, else (v - 1) x 4 megabytes.
+    struct Case {
+        uint8_t drawFlag8, drawFlag16;
+        uint16_t glyphLimit;
+        uint8_t cacheOption;
+        uint64_t cacheMegabytes;  // 0xFFFF: automatic, some budget
+    } cases[] = {
+        {0, 1, 300, 1, 0},
+        {1, 0, 512, 3, 8},
+        {1, 1, 0, 2, 4},
+        {0, 0, 65535, 0, 0xFFFF},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "cache option " << int(c.cacheOption));
+        {
+            CGameApp app;
+            ASSERT_EQ(app.GetInput().CreateDevices(window.hwnd, 2, 2), 0u);
+            uint8_t* user = app.UserBlock();
+            user[kUserWarnNoSound] = 0;
+            user[kUserDrawFlag8] = c.drawFlag8;
+            user[kUserDrawFlag16] = c.drawFlag16;
+            user[kUserDrawLimit] = static_cast<uint8_t>(c.glyphLimit);
+            user[kUserDrawLimit + 1] = static_cast<uint8_t>(c.glyphLimit >> 8);
+            user[kUserImageLoaderOption] = c.cacheOption;
+            ASSERT_EQ(app.OnDevicesReady(), 0);
+            EXPECT_EQ(g_bBandedRedraw, c.drawFlag8);
+            EXPECT_EQ(g_bMergeUpdateRects, c.drawFlag16);
+            EXPECT_EQ(g_GlyphCacheLimit, c.glyphLimit);
+            if (c.cacheMegabytes == 0xFFFF)
+                EXPECT_GT(g_pGllManager->GetCacheBudget(), 0u);
+            else
+                EXPECT_EQ(g_pGllManager->GetCacheBudget(), c.cacheMegabytes << 20);
+            EXPECT_EQ(g_pDisplay, &app.ScreenObject());
+            EXPECT_EQ(g_pTaskList, &app.TaskList());
+            EXPECT_EQ(g_pObjectManager, &app.ObjectManager());
+            ASSERT_NE(app.MovieLibrary(MovieLibraryKind::Sprite), nullptr);
+            EXPECT_EQ(g_pMovieSpriteLibrary, app.MovieLibrary(MovieLibraryKind::Sprite));
+            EXPECT_EQ(app.MovieLibrary(MovieLibraryKind::Primitive), nullptr) << "no DS_PRIM.DLL";
+            EXPECT_EQ(app.MovieLibrary(MovieLibraryKind::Window), nullptr) << "no DS_MOVIE.DLL";
+            EXPECT_EQ(g_pMoviePrimitiveLibrary, nullptr);
+            EXPECT_EQ(g_pMovieWindowLibrary, nullptr);
+        }
+        EXPECT_EQ(g_pDisplay, nullptr);
+        EXPECT_EQ(g_pTaskList, nullptr);
+        EXPECT_EQ(g_pObjectManager, nullptr);
+        EXPECT_EQ(g_pMovieSpriteLibrary, nullptr);
+    }
+    winapi::UnregisterBuiltinModule("DS_SPRITE.DLL");
+    g_bBandedRedraw = banded;
+    g_bMergeUpdateRects = merge;
+    g_GlyphCacheLimit = glyphs;
+}
+
 } // namespace
+

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "authoring/sob_assembler.h"
@@ -16,7 +17,10 @@
 #include "game/game_app.h"
 #include "game/game_folder.h"
 #include "game/game_main.h"
+#include "game/thread_priority.h"
+#include "display/screen_filter.h"
 #include "natives/script_host.h"
+#include "platform/timer_manager.h"
 #include "winapi/host_headless.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
@@ -76,13 +80,30 @@ struct ScriptGame {
     // Runs the game → Run's code; frames and end code through the pointers.
     int Run(int* frames, int* endCode)
     {
-        Watchdog watchdog;
         CGameApp app;
+        return Run(app, frames, endCode);
+    }
+    int Run(CGameApp& app, int* frames, int* endCode)
+    {
+        Watchdog watchdog;
         app.SetExtraNatives(natives);
         std::string line = "/L" + dir.Windows();
         const int code = app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
         *frames = app.GetSteppedFrames();
         *endCode = app.GetEndCode();
+        return code;
+    }
+};
+
+// An application that runs a test's step right after its device set-up (on the UI thread, before
+// the game starts).
+struct AfterDevicesApp : CGameApp {
+    std::function<void(CGameApp&)> step;
+    explicit AfterDevicesApp(std::function<void(CGameApp&)> s) : step(std::move(s)) {}
+    int OnDevicesReady() override
+    {
+        const int code = CGameApp::OnDevicesReady();
+        step(*this);
         return code;
     }
 };
@@ -303,5 +324,100 @@ TEST(FrameLoop, MessageDialogRequests)
         EXPECT_EQ(static_cast<UINT>(MB_YESNO), boxes[before].type & 0xFu);
         EXPECT_EQ("保存しました", boxes[before + 1].text);
         EXPECT_EQ(static_cast<UINT>(MB_OK), boxes[before + 1].type & 0xFu);
+    }
+}
+
+// The frame loop runs the two schedulers: the task list on its passes, the object manager once a
+// shown frame; in both modes.
+TEST(FrameLoop, RunsTheTaskListAndTheObjectManager)
+{
+    struct CountingTask : CTimedTask {
+        std::atomic<int>* steps;
+        explicit CountingTask(std::atomic<int>* s) : steps(s) {}
+        int32_t GetKind() override { return 1; }
+        int32_t Step(uint32_t) override
+        {
+            ++*steps;
+            return 0;
+        }
+    };
+    std::atomic<int> tasks{0}, objects{0};
+    for (uint8_t thread : {0, 1}) {
+        SCOPED_TRACE(thread ? "threaded" : "single-threaded");
+        ScriptGame game(thread);
+        game.Module("MAIN", "yield\nyield\nyield\nyield\nyield\nret\n");
+        tasks = objects = 0;
+        AfterDevicesApp app([&](CGameApp&) {
+            g_pTaskList->Add(new CountingTask(&tasks), 0, 0, 0);
+            g_pObjectManager->Add(new CountingTask(&objects), 0, 0, 0);
+        });
+        int frames = 0, end = 0;
+        EXPECT_EQ(0, game.Run(app, &frames, &end));
+        EXPECT_GE(objects.load(), 5) << "a step a shown frame";
+        EXPECT_GE(tasks.load(), objects.load()) << "the task list runs on every pass";
+    }
+}
+
+// Lower and Restore nest; they target the calling thread when the game has no game thread; the
+// keep-priority flag and an unmatched Restore change nothing.
+TEST(ThreadPriority, NestsOnTheCallingThreadWithoutAGameThread)
+{
+    EXPECT_EQ(-1, LowerThreadPriority()) << "no application";
+    CGameApp app;
+    struct Step {
+        int (*call)();
+        int result;
+        int priority;
+    };
+    const Step steps[] = {
+        {LowerThreadPriority, 0, THREAD_PRIORITY_LOWEST},
+        {LowerThreadPriority, 1, THREAD_PRIORITY_LOWEST},
+        {RestoreThreadPriority, 1, THREAD_PRIORITY_LOWEST},
+        {RestoreThreadPriority, 0, THREAD_PRIORITY_NORMAL},
+        {RestoreThreadPriority, -1, THREAD_PRIORITY_NORMAL},  // unmatched: the count stays 0
+        {LowerThreadPriority, 0, THREAD_PRIORITY_LOWEST},     // so the next Lower lowers
+        {RestoreThreadPriority, 0, THREAD_PRIORITY_NORMAL},
+    };
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        EXPECT_EQ(steps[i].result, steps[i].call()) << "step " << i;
+        EXPECT_EQ(steps[i].priority, GetThreadPriority(GetCurrentThread())) << "step " << i;
+        EXPECT_EQ(steps[i].priority == THREAD_PRIORITY_LOWEST, IsThreadPriorityLowered()) << "step " << i;
+    }
+    app.UserBlock()[kUserKeepPriority] = 1;
+    EXPECT_EQ(-1, LowerThreadPriority());
+    EXPECT_FALSE(IsThreadPriorityLowered());
+    EXPECT_EQ(-1, RestoreThreadPriority());
+    EXPECT_EQ(THREAD_PRIORITY_NORMAL, GetThreadPriority(GetCurrentThread()));
+}
+
+// Lowered before the game starts: single-threaded the UI thread is lowered (0); with a game thread
+// that does not run yet nothing is (2), the count rises all the same. Either way the frame loop
+// draws between frames and still waits, so the game ends on the virtual clock; the start-up
+// installs the two operations as the display layer's hooks and the application removes them.
+TEST(ThreadPriority, LoweredLoopStillWaitsAndEndsInBothModes)
+{
+    int lowered = 99;
+    bool hooked = false;
+    for (uint8_t thread : {0, 1}) {
+        SCOPED_TRACE(thread ? "threaded" : "single-threaded");
+        ScriptGame game(thread);
+        game.Module("MAIN", "yield\nyield\nyield\nyield\nyield\nret\n");
+        {
+            AfterDevicesApp app([&](CGameApp&) {
+                hooked = g_pfnLowerThreadPriority != nullptr && g_pfnRestoreThreadPriority != nullptr;
+                lowered = LowerThreadPriority();
+            });
+            int frames = 0, end = 0;
+            EXPECT_EQ(0, game.Run(app, &frames, &end));
+            EXPECT_EQ(6, frames);
+            EXPECT_TRUE(hooked);
+            EXPECT_EQ(thread ? 2 : 0, lowered);
+            EXPECT_TRUE(IsThreadPriorityLowered());
+            EXPECT_EQ(thread ? THREAD_PRIORITY_NORMAL : THREAD_PRIORITY_LOWEST, GetThreadPriority(GetCurrentThread()));
+            EXPECT_EQ(thread ? 2 : 0, RestoreThreadPriority()) << "the game thread has ended";
+            EXPECT_EQ(THREAD_PRIORITY_NORMAL, GetThreadPriority(GetCurrentThread()));
+        }
+        EXPECT_EQ(nullptr, g_pfnLowerThreadPriority);
+        EXPECT_EQ(nullptr, g_pfnRestoreThreadPriority);
     }
 }

@@ -3,8 +3,11 @@
 // and detached; drops are pushed as SDL events.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "files/drop_files.h"
 #include "platform/input_manager.h"
+#include "winapi/host.h"
 #include "winapi/joystick.h"
 #include "winapi/sdl_testing.h"
 #include "winapi/sdl_round_trip.h"
@@ -128,6 +131,27 @@ TEST_F(SdlInput, DropsPushedAsSdlEvents)
     Pump();
     EXPECT_EQ(g_results, (std::vector<int>{0, -1})) << "the second drop waits for the first to be taken";
     g_drops = nullptr;
+}
+
+// Offscreen, the window thread waits without polling SDL unless something can arrive: an event
+// pushed from another thread (until it has been taken) or an open joystick.
+TEST_F(SdlInput, WindowThreadPollsOnlyWhileInputCanArrive)
+{
+    winapi::Host& host = winapi::CurrentHost();
+    Pump();
+    EXPECT_FALSE(host.Pump()) << "nothing can arrive";
+    std::thread([&] { sdl::PushDrop(hwnd, {"/tmp/a.txt"}); }).join();
+    EXPECT_TRUE(host.Pump()) << "pushed from another thread";
+    Pump();
+    EXPECT_FALSE(host.Pump()) << "taken";
+    const int handle = sdl::AttachVirtualController();
+    if (handle < 0)
+        GTEST_SKIP() << "SDL cannot attach a virtual joystick here";
+    Pump();
+    EXPECT_TRUE(host.Pump()) << "a joystick is open";
+    ASSERT_TRUE(sdl::DetachVirtual(handle));
+    Pump();
+    EXPECT_FALSE(host.Pump()) << "the joystick is gone";
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,6 +50,65 @@ TEST(Threads, CreateWaitAndExitCode)
     EXPECT_TRUE(CloseHandle(thread));
     EXPECT_FALSE(CloseHandle(thread));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// Priorities are recorded, never applied: an unprivileged process could not raise its own back.
+TEST(Threads, PriorityIsRecordedAndTheThreadsOwnLeftAlone)
+{
+    const auto tid = static_cast<id_t>(syscall(SYS_gettid));
+    const int nice = getpriority(PRIO_PROCESS, tid);
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_NORMAL);
+    EXPECT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST));
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_LOWEST);
+    EXPECT_EQ(getpriority(PRIO_PROCESS, tid), nice);
+    EXPECT_TRUE(SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL));
+
+    // One record per thread, reached by its handle and by its own pseudo handle.
+    static HANDLE go, done;
+    static std::atomic<int> seenInside;
+    go = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD {
+        WaitForSingleObject(go, 5000);
+        seenInside = GetThreadPriority(GetCurrentThread());
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+        SetEvent(done);
+        WaitForSingleObject(go, 5000);
+        return 0;
+    }, nullptr, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_TRUE(SetThreadPriority(thread, THREAD_PRIORITY_IDLE));
+    SetEvent(go);
+    ASSERT_EQ(WaitForSingleObject(done, 5000), WAIT_OBJECT_0);
+    EXPECT_EQ(seenInside.load(), THREAD_PRIORITY_IDLE);
+    EXPECT_EQ(GetThreadPriority(thread), THREAD_PRIORITY_ABOVE_NORMAL);
+    EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_NORMAL) << "the caller's own is apart";
+    SetEvent(go);
+    EXPECT_EQ(WaitForSingleObject(thread, 5000), WAIT_OBJECT_0);
+
+    struct Case {
+        const char* name;
+        HANDLE handle;
+        int priority;
+        DWORD error;
+    } cases[] = {
+        {"null handle", nullptr, THREAD_PRIORITY_LOWEST, ERROR_INVALID_HANDLE},
+        {"an event", go, THREAD_PRIORITY_LOWEST, ERROR_INVALID_HANDLE},
+        {"3", thread, 3, ERROR_INVALID_PARAMETER},
+        {"-3", thread, -3, ERROR_INVALID_PARAMETER},
+        {"16", thread, 16, ERROR_INVALID_PARAMETER},
+    };
+    for (const Case& c : cases) {
+        SetLastError(0);
+        EXPECT_FALSE(SetThreadPriority(c.handle, c.priority)) << c.name;
+        EXPECT_EQ(GetLastError(), c.error) << c.name;
+    }
+    EXPECT_EQ(GetThreadPriority(thread), THREAD_PRIORITY_ABOVE_NORMAL) << "refused values change nothing";
+    EXPECT_TRUE(SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL));
+    EXPECT_EQ(GetThreadPriority(go), THREAD_PRIORITY_ERROR_RETURN);
+    CloseHandle(thread);
+    CloseHandle(go);
+    CloseHandle(done);
 }
 
 // As on Windows, a thread's handle is signalled only once the thread is wholly gone, its

@@ -65,6 +65,12 @@ void WriteWav(const char* path, const DsoundRecording& r)
 
 } // namespace
 
+bool StartSdlAudio()
+{
+    [[maybe_unused]] static const bool kept = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+}
+
 bool UseRecordedOutput()
 {
     Registry& r = TheRegistry();
@@ -113,7 +119,7 @@ bool Device::Open(const std::string& sdlName)
         listener_ = AddClockListener(&Device::OnClock, this);
     } else {
         sdlName_ = sdlName;
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        if (!StartSdlAudio())
             return false;
         sdlInit_ = true;
         if (!dropped_ && !OpenSdlDevice()) {

@@ -161,5 +161,10 @@ void RegisterDevice(const std::shared_ptr<Device>& device);
 void UnregisterDevice(Device* device);
 bool UseRecordedOutput();
 bool OutputDropped();
+// Takes one reference on SDL's audio subsystem (released with SDL_QuitSubSystem) → false when
+// SDL cannot start it. The first call keeps one more for the life of the process: the last quit
+// joins SDL's device-watching thread, which sleeps in steps of 100 ms, so each enumeration and
+// each released device used to cost up to a tenth of a second.
+bool StartSdlAudio();
 
 } // namespace winapi::ds

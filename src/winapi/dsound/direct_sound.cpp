@@ -52,7 +52,7 @@ std::vector<Output> Outputs()
         outputs.push_back(Output{GuidFromName(name), name, std::string()});
         return outputs;
     }
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    if (!StartSdlAudio())
         return outputs;
     const int count = SDL_GetNumAudioDevices(0);
     for (int i = 0; i < count; ++i) {
