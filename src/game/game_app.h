@@ -115,8 +115,7 @@ public:
     // The frame's pause and resume operations around a synchronous command.
     void PauseForCommand() override { OnPause(); }
     void ResumeAfterCommand() override { OnResume(); }
-    // The frame has no task list yet: fades then happen at once.
-    CTimerManager* GetTaskList() override { return nullptr; }
+    CTimerManager* GetTaskList() override { return &m_taskList; }
     CImeContext* GetFrameImeContext() override { return &GetImeContext(); }
     uint8_t GetSettingsByte(uint32_t offset) override
     {

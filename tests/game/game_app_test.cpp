@@ -49,7 +49,7 @@ TEST(GameApp, AnswersTheHostFromItsFrameAndSettings)
     CGameApp app;
     EXPECT_EQ(g_pGameApp, static_cast<CGameAppLink*>(&app));
     EXPECT_EQ(app.GetFrameImeContext(), &app.GetImeContext());
-    EXPECT_EQ(app.GetTaskList(), nullptr);
+    EXPECT_EQ(app.GetTaskList(), &app.TaskList());
     app.Config().popupHints = 0;
     app.Config().pad17[1] = 7; // byte 18
     EXPECT_EQ(app.GetSettingsByte(16), 0);
