@@ -623,9 +623,11 @@ bool CTextInput::OnTextInput(const char* bytes, int count)
     int lines = m_linesInUse;
     if (m_lineCount) {
         int breaks = 0;
+        // Breaks are counted by character as the layout sees them: a lead byte before 0x0A takes it
+        // as its trail, and counting that byte would let the text outgrow its buffer.
         if (m_linesInUse > 1)
-            for (const char* t = m_text.data(); *t; ++t)
-                breaks += *t == '\n';
+            for (int p = 0, s; (s = StepForward(p)) != 0; p += s)
+                breaks += s == 1 && m_text[static_cast<size_t>(p)] == '\n';
         limit = m_maxLength - m_lineCount + breaks;
     }
     bool changed = false;
@@ -661,7 +663,7 @@ bool CTextInput::OnTextInput(const char* bytes, int count)
             continue;
         }
         const int length = Length();
-        if (length + n > limit)
+        if (length + n > std::min(limit, m_maxLength))
             break;
         char* t = m_text.data();
         std::memmove(t + m_caret + n, t + m_caret, static_cast<size_t>(length - m_caret + 1));

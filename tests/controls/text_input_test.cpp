@@ -111,6 +111,22 @@ TEST_F(TextInputTest, TypedJapaneseArrivesAsCp932Bytes)
     EXPECT_EQ(std::string(input.GetText()), expected);
 }
 
+TEST_F(TextInputTest, ALeadByteBeforeALineBreakIsOneCharacterNotABreak)
+{
+    // 0x82 0x0A is laid out as one double-byte character; were its 0x0A counted as a line break,
+    // the room left would grow past the buffer with every such pair already in the field.
+    CTextInput input;
+    ASSERT_EQ(input.CreateMultiLine(&scene.GetList(), 1, nullptr, nullptr, &font, 2, 120, nullptr, 0, 0, 0, 2, 0, true, 1),
+              0);
+    std::string pairs;
+    for (int i = 0; i < 20; ++i)
+        pairs += "\x82\n";
+    for (int call = 0; call < 3; ++call) {
+        input.OnTextInput(pairs.data(), static_cast<int>(pairs.size()));
+        EXPECT_LE(static_cast<int>(std::strlen(input.GetText())), input.GetMaxLength());
+    }
+}
+
 TEST_F(TextInputTest, CallerBufferCommitAndRefusals)
 {
     CTextInput input;
