@@ -294,7 +294,6 @@ Fetch Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove, bool wai
     }
 }
 
-
 // Appends a posted message to a thread's queue; FALSE when that thread has ended.
 BOOL PostToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
