@@ -64,6 +64,13 @@ public:
     // Turns pending machine input into window-system events; on the window thread. Answers
     // whether it must be called again soon (a host that cannot wake a waiting thread).
     virtual bool Pump() = 0;
+    // Waits on the window thread until machine input arrives, WakeWait is called or timeoutMs
+    // pass; what arrived is left for the next Pump. Answers false at once when this host cannot
+    // wait so (Pump's answer then says whether to poll).
+    virtual bool WaitForInput(int timeoutMs) { return (void)timeoutMs, false; }
+    // Ends the window thread's WaitForInput (also one about to begin); any thread, called with no
+    // lock of the window system held.
+    virtual void WakeWait() {}
 
     // A message box (text and caption in UTF-8, MB_ flags) → IDOK, IDYES, ...; 0 when it cannot.
     virtual int MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type) = 0;

@@ -29,6 +29,9 @@ namespace winapi {
 
 namespace {
 
+// Tests: every wait of the window thread in SDL lasts this long (ms; 0: the caller's timeout).
+std::atomic<int> g_waitTimeoutOverride{0};
+
 class LibraryAllocations {
 public:
     LibraryAllocations()
@@ -79,6 +82,12 @@ public:
         // which the watch announces: their window thread need not poll SDL while it waits.
         const char* driver = SDL_GetCurrentVideoDriver();
         pollVideo_ = driver == nullptr || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0);
+        // X11 and Wayland can sleep on the window system's connection until input comes or
+        // another thread pushes an event (the wake-up event below); other drivers are polled.
+        waitVideo_ = driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+        wakeType_ = SDL_RegisterEvents(1);
+        if (wakeType_ == static_cast<Uint32>(-1))
+            waitVideo_ = false;
         SDL_AddEventWatch(&SdlHost::OnEventPushed, this);
     }
 
@@ -207,9 +216,9 @@ public:
         return out;
     }
 
-    // Answers true while a source must be polled: the window system's connection, open
-    // joysticks, or an event pushed from another thread that may not be queued yet (the watch
-    // runs just before SDL queues it).
+    // Answers true while a source must be polled: the window system's connection (where SDL
+    // cannot wait on it), open joysticks, or an event pushed from another thread that may not be
+    // queued yet (the watch runs just before SDL queues it).
     bool Pump() override
     {
         const bool pushed = pushed_.exchange(false);
@@ -217,10 +226,32 @@ public:
         LibraryAllocations hidden;
         SDL_Event event;
         while (SDL_PollEvent(&event))
-            if (!devices_.Handle(event, [this](Uint32 id) { return Owner(id); }))
+            if (event.type != wakeType_ && !devices_.Handle(event, [this](Uint32 id) { return Owner(id); }))
                 Handle(event);
         devices_.Update();
+        if (CanWaitInSdl())
+            return false;
         return pollVideo_ || pushed || devices_.HasOpenDevices();
+    }
+
+    bool WaitForInput(int timeoutMs) override
+    {
+        if (!CanWaitInSdl())
+            return false;
+        LibraryAllocations hidden;
+        const int forced = g_waitTimeoutOverride.load();
+        // Without an event to fill, SDL leaves what came in its queue for the next Pump.
+        SDL_WaitEventTimeout(nullptr, forced > 0 ? forced : std::max(timeoutMs, 1));
+        return true;
+    }
+
+    void WakeWait() override
+    {
+        if (!waitVideo_)
+            return;
+        SDL_Event event{};
+        event.type = wakeType_;
+        SDL_PushEvent(&event);
     }
 
     void SetClipboardText(const std::string& textUtf8) override { SDL_SetClipboardText(textUtf8.c_str()); }
@@ -416,11 +447,26 @@ private:
         return true;
     }
 
+    // Whether SDL can sleep until input comes (on the window thread): SDL waits on the window
+    // system only with a window to send its wake-up to and nothing it must poll (joysticks,
+    // sensors); otherwise it would poll every millisecond.
+    bool CanWaitInSdl()
+    {
+        if (!waitVideo_ || devices_.HasOpenDevices() || SDL_NumJoysticks() > 0 ||
+            (SDL_WasInit(SDL_INIT_SENSOR) != 0 && SDL_NumSensors() > 0))
+            return false;
+        std::lock_guard lock(mutex_);
+        return !windows_.empty();
+    }
+
     // SDL's event watch, on the pushing thread: an event from another thread wakes the window
-    // thread, which would otherwise not look before its wait ends.
-    static int SDLCALL OnEventPushed(void* self, SDL_Event*)
+    // thread, which would otherwise not look before its wait ends. The host's own wake-up event
+    // needs nothing more.
+    static int SDLCALL OnEventPushed(void* self, SDL_Event* event)
     {
         auto* host = static_cast<SdlHost*>(self);
+        if (event->type == host->wakeType_)
+            return 1;
         {
             std::lock_guard lock(host->deferredMutex_);
             if (host->windowThread_ == std::this_thread::get_id())
@@ -754,6 +800,8 @@ private:
     bool haveShape_ = true;
     SdlDevices devices_;  // joysticks and drops
     bool pollVideo_ = true;           // the video driver's input comes only by polling
+    bool waitVideo_ = false;          // SDL can sleep on the video driver's connection
+    Uint32 wakeType_ = 0;             // the event that ends a WaitForInput
     std::atomic<bool> pushed_{false}; // an event came from another thread since the last pump
 
 public:
@@ -846,6 +894,11 @@ void sdl_testing::PushMouseMotion(HWND hwnd, int x, int y)
     event.motion.x = x;
     event.motion.y = y;
     SDL_PushEvent(&event);
+}
+
+void sdl_testing::SetWaitTimeout(int ms)
+{
+    g_waitTimeoutOverride = ms;
 }
 
 bool sdl_testing::CurrentDisplayMode(int display, int* width, int* height)

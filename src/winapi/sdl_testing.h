@@ -35,5 +35,8 @@ bool CurrentDisplayMode(int display, int* width, int* height);
 Frame ReadShown(HWND hwnd);
 bool WindowBounds(HWND hwnd, RECT* bounds);
 void PushMouseMotion(HWND hwnd, int x, int y);
+// Every wait of the window thread in SDL lasts up to `ms` whatever its caller asked (0: as
+// asked), so that a lost wake-up shows as a hang.
+void SetWaitTimeout(int ms);
 
 } // namespace winapi::sdl_testing

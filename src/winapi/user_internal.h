@@ -58,6 +58,7 @@ struct ThreadQueue {
     std::set<HWND> invalid;    // windows with something to paint
     std::atomic<bool> presentPending{false};
     std::atomic<uint64_t> wakeCount{0};  // changes with every arrival (read without the mutex)
+    Host* waitingHost = nullptr;         // the host the owner waits in (WaitForInput), if any
     // Retrieval state of the thread (touched only by the owner thread).
     DWORD lastTime = 0;
     POINT lastPoint{0, 0};

@@ -1,6 +1,7 @@
 // Thread message queues: posting, sending across threads, retrieval in Win32 order, timers.
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "winapi/kernel_sync.h"
 #include "winapi/kernel_time.h"
@@ -31,6 +32,35 @@ void Complete(const std::shared_ptr<SentMessage>& sent, LRESULT result)
     sent->done = true;
     sent->sender->cv.notify_all();
 }
+
+// A queue's mutex, held while something arrives. Wake counts the arrival and wakes the owner;
+// an owner waiting in the host is woken once the mutex is released, since the host takes locks
+// of its own that other threads may hold while they take this mutex.
+class WakingLock {
+public:
+    explicit WakingLock(ThreadQueue& queue) : queue_(queue), lock_(queue.mutex) {}
+    ~WakingLock()
+    {
+        lock_.unlock();
+        if (host_ != nullptr)
+            host_->WakeWait();
+    }
+    WakingLock(const WakingLock&) = delete;
+    WakingLock& operator=(const WakingLock&) = delete;
+
+    void Wake()
+    {
+        ++queue_.wakeCount;
+        queue_.cv.notify_all();
+        if (queue_.waitingHost != nullptr)
+            host_ = std::exchange(queue_.waitingHost, nullptr);
+    }
+
+private:
+    ThreadQueue& queue_;
+    std::unique_lock<std::mutex> lock_;
+    Host* host_ = nullptr;
+};
 
 // Ends the thread's queue when the thread ends: waiting senders get 0, its windows go silently.
 struct QueueHolder {
@@ -212,8 +242,9 @@ Fetch Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove, bool wai
         const uint64_t seen = queue->wakeCount.load();
         ProcessSentMessages();
         bool pollHost = false;
-        if (hostThread)
-            pollHost = CurrentHost().Pump();
+        Host* host = hostThread ? &CurrentHost() : nullptr;
+        if (host != nullptr)
+            pollHost = host->Pump();
         ProcessSentMessages();
         if (queue->presentPending.load())
             PresentDirtyWindows();
@@ -248,14 +279,19 @@ Fetch Retrieve(MSG* out, HWND filter, UINT low, UINT high, bool remove, bool wai
             // The clock may be virtual: look again often rather than trust a real-time wait.
             timeout = std::min(timeout, std::chrono::milliseconds(std::clamp(soonest, 0, 10)));
         }
+        if (host != nullptr && !pollHost) {
+            // Where the host can sleep until the machine's input comes, the window thread waits
+            // there; an arrival counted under the mutex from here on wakes the host instead.
+            queue->waitingHost = host;
+            lock.unlock();
+            const bool waited = host->WaitForInput(static_cast<int>(timeout.count()));
+            lock.lock();
+            queue->waitingHost = nullptr;
+            if (waited || queue->wakeCount != seen || !queue->sent.empty())
+                continue;
+        }
         queue->cv.wait_for(lock, timeout, [&] { return queue->wakeCount != seen || !queue->sent.empty(); });
     }
-}
-
-void Wake(ThreadQueue& queue)
-{
-    ++queue.wakeCount;
-    queue.cv.notify_all();
 }
 
 // Appends a posted message to a thread's queue; FALSE when that thread has ended.
@@ -267,11 +303,11 @@ BOOL PostToQueue(ThreadQueue& queue, HWND hwnd, UINT message, WPARAM wParam, LPA
     msg.wParam = wParam;
     msg.lParam = lParam;
     FillTimeAndPoint(msg);
-    std::lock_guard lock(queue.mutex);
+    WakingLock lock(queue);
     if (!queue.alive)
         return FALSE;
     queue.posted.push_back(msg);
-    Wake(queue);
+    lock.Wake();
     return TRUE;
 }
 
@@ -289,7 +325,7 @@ std::shared_ptr<SentMessage> SendToQueue(ThreadQueue& queue, HWND hwnd, UINT mes
     sent->sender = std::move(sender);
     sent->call = call;
     sent->context = context;
-    std::lock_guard lock(queue.mutex);
+    WakingLock lock(queue);
     if (!queue.alive)
         return nullptr;
     // Looked at again under the queue lock: a window destroyed since the caller found it has
@@ -298,7 +334,7 @@ std::shared_ptr<SentMessage> SendToQueue(ThreadQueue& queue, HWND hwnd, UINT mes
     if (hwnd != nullptr && !FindWindowRecord(hwnd))
         return nullptr;
     queue.sent.push_back(sent);
-    Wake(queue);
+    lock.Wake();
     return sent;
 }
 
@@ -367,10 +403,8 @@ void WakeAllQueues()
             if (auto queue = weak.lock())
                 queues.push_back(queue);
     }
-    for (auto& queue : queues) {
-        std::lock_guard lock(queue->mutex);
-        Wake(*queue);
-    }
+    for (auto& queue : queues)
+        WakingLock(*queue).Wake();
 }
 
 void NoteHostWindowThread(const std::shared_ptr<ThreadQueue>& queue)
@@ -443,25 +477,25 @@ void QueueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT scr
     msg.time = Now();
     msg.pt = screenPoint;
     ThreadQueue& queue = *window->queue;
-    std::lock_guard lock(queue.mutex);
+    WakingLock lock(queue);
     // Mouse moves in a row collapse into the last one, as the system's input queue does.
     if (message == WM_MOUSEMOVE && !queue.input.empty()) {
         MSG& last = queue.input.back();
         if (last.message == WM_MOUSEMOVE && last.hwnd == hwnd && last.wParam == wParam) {
             last = msg;
-            Wake(queue);
+            lock.Wake();
             return;
         }
     }
     queue.input.push_back(msg);
-    Wake(queue);
+    lock.Wake();
 }
 
 void RequestPresent(ThreadQueue& queue)
 {
-    std::lock_guard lock(queue.mutex);
+    WakingLock lock(queue);
     queue.presentPending = true;
-    Wake(queue);
+    lock.Wake();
 }
 
 void ClearPresentPending(ThreadQueue& queue)
@@ -472,10 +506,10 @@ void ClearPresentPending(ThreadQueue& queue)
 
 void InvalidateInQueue(ThreadQueue& queue, HWND hwnd, bool invalid)
 {
-    std::lock_guard lock(queue.mutex);
+    WakingLock lock(queue);
     if (invalid) {
         queue.invalid.insert(hwnd);
-        Wake(queue);
+        lock.Wake();
         return;
     }
     // Looked at again under the queue lock: another thread may have invalidated the window since
@@ -579,10 +613,10 @@ BOOL WINAPI PostThreadMessageA(DWORD threadId, UINT message, WPARAM wParam, LPAR
 void WINAPI PostQuitMessage(int exitCode)
 {
     auto queue = CurrentQueue();
-    std::lock_guard lock(queue->mutex);
+    WakingLock lock(*queue);
     queue->quit = true;
     queue->quitCode = exitCode;
-    Wake(*queue);
+    lock.Wake();
 }
 
 LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -641,7 +675,7 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
         queue = CurrentQueue();
     // Win32 keeps elapse within 10 ms .. 0x7FFFFFFF.
     elapse = std::clamp<UINT>(elapse, 10, 0x7FFFFFFF);
-    std::lock_guard lock(queue->mutex);
+    WakingLock lock(*queue);
     if (hwnd == nullptr) {
         // Thread timers get fresh ids unless the caller names one of its own.
         auto existing = std::find_if(queue->timers.begin(), queue->timers.end(),
@@ -666,7 +700,7 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
             timer.elapse = elapse;
             timer.proc = proc;
             timer.due = Now() + elapse;
-            Wake(*queue);
+            lock.Wake();
             return id == 0 ? 1 : id;
         }
     }
@@ -677,7 +711,7 @@ UINT_PTR WINAPI SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc)
     timer.proc = proc;
     timer.due = Now() + elapse;
     queue->timers.push_back(timer);
-    Wake(*queue);
+    lock.Wake();
     return hwnd != nullptr && id == 0 ? 1 : id;
 }
 

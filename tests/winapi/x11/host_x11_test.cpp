@@ -2,12 +2,18 @@
 // and full screen over the whole display and over a virtual display mode.
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <thread>
 #include <vector>
 
 #include "winapi/pixman_scale.h"
 #include "winapi/sdl_round_trip.h"
 #include "winapi/sdl_testing.h"
+#include "winapi/kernel.h"
 #include "winapi/virtual_mode.h"
 
 namespace {
@@ -183,6 +189,100 @@ TEST(SdlHostX11, AWindowOverAVirtualModeIsScaledOntoTheRealDisplay)
     EXPECT_EQ(back.top, placed.top);
     EXPECT_EQ(back.right - back.left, 320);
     EXPECT_EQ(back.bottom - back.top, 200);
+    DestroyWindow(hwnd);
+    PumpAll();
+}
+
+} // namespace
+
+namespace {
+
+constexpr UINT kRound = WM_APP;
+constexpr UINT kLast = WM_APP + 1;
+std::atomic<int> g_rounds{0};
+std::atomic<bool> g_paintAsked{false};
+
+LRESULT CALLBACK RoundProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kRound) {
+        ++g_rounds;
+        return 0;
+    }
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        BeginPaint(hwnd, &paint);
+        EndPaint(hwnd, &paint);
+        if (g_paintAsked.exchange(false))
+            ++g_rounds;
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// On X11 the window thread sleeps in SDL until the X connection or a pushed event wakes it. Each
+// round another thread posts, sends, posts to the thread or invalidates the window at a varying
+// moment (before the window thread's wait, while it enters it, while it sleeps) and waits until
+// the window thread has taken it. The waits are made endless, so a lost wake-up is a hang.
+TEST(SdlHostX11, EveryArrivalFromAnotherThreadWakesTheSleepingWindowThread)
+{
+    if (!UseTestXServer())
+        GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
+    ASSERT_TRUE(StartSdlHost("x11"));
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = RoundProc;
+    wc.lpszClassName = "WakeTest";
+    RegisterClassExA(&wc);
+    HWND hwnd = CreateWindowExA(0, "WakeTest", "wake", WS_POPUP | WS_VISIBLE, 10, 10, 32, 32, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    PumpAll();
+    ASSERT_FALSE(winapi::CurrentHost().Pump()) << "the window thread must sleep in SDL, not poll";
+    winapi::sdl_testing::SetWaitTimeout(3600 * 1000);
+
+    constexpr int kRounds = 400;
+    g_rounds = 0;
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 600 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (!done) {
+            std::fprintf(stderr, "watchdog: round %d was never taken\n", g_rounds.load());
+            std::abort();
+        }
+    });
+    const DWORD windowThread = GetCurrentThreadId();
+    std::thread other([&] {
+        std::mt19937 random(28);
+        for (int i = 0; i < kRounds; ++i) {
+            const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(random() % 200);
+            while (std::chrono::steady_clock::now() < until) {
+            }
+            switch (i % 4) {
+            case 0: PostMessageA(hwnd, kRound, 0, 0); break;
+            case 1: SendMessageA(hwnd, kRound, 0, 0); break;
+            case 2: PostThreadMessageA(windowThread, kRound, 0, 0); break;
+            default:
+                g_paintAsked = true;
+                InvalidateRect(hwnd, nullptr, FALSE);
+                break;
+            }
+            while (g_rounds.load() != i + 1)
+                std::this_thread::yield();
+        }
+        PostMessageA(hwnd, kLast, 0, 0);
+    });
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0 && msg.message != kLast) {
+        if (msg.hwnd == nullptr && msg.message == kRound)
+            ++g_rounds;
+        DispatchMessageA(&msg);
+    }
+    other.join();
+    done = true;
+    watchdog.join();
+    winapi::sdl_testing::SetWaitTimeout(0);
+    EXPECT_EQ(g_rounds.load(), kRounds);
     DestroyWindow(hwnd);
     PumpAll();
 }
