@@ -1,0 +1,151 @@
+// The triangle rules of the software Direct3D device.
+#include "winapi/ddraw/triangle.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace winapi::ddraw {
+
+namespace {
+
+// Edge a -> b seen from p, doubled area sign; top-left edges own the pixels on them.
+inline double Edge(double ax, double ay, double bx, double by, double px, double py)
+{
+    return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
+}
+
+inline bool EdgeRule(double e, double ax, double ay, double bx, double by)
+{
+    if (e > 0)
+        return true;
+    if (e < 0)
+        return false;
+    // The inside is on the positive side. With y growing down the screen, a top edge runs
+    // right (the inside below it) and a left edge runs up (the inside to its right).
+    const double dx = bx - ax, dy = by - ay;
+    return (dy == 0 && dx > 0) || dy < 0;
+}
+
+} // namespace
+
+Sampler::Sampler(const SurfaceMemory& texture, bool linear)
+    : m_pixels(texture.pixels), m_pitch(texture.pitch), m_width(texture.width), m_height(texture.height),
+      m_from(texture.format), m_linear(linear)
+{
+}
+
+void Sampler::Sample(double u, double v, int rgb[3]) const
+{
+    const double tw = m_width, th = m_height;
+    if (!m_linear) {
+        const double fu = std::floor(u * tw), fv = std::floor(v * th);
+        const LONG tx = static_cast<LONG>(std::clamp(std::isfinite(fu) ? fu : 0.0, 0.0, tw - 1));
+        const LONG ty = static_cast<LONG>(std::clamp(std::isfinite(fv) ? fv : 0.0, 0.0, th - 1));
+        const DWORD p = m_from.Read(Texel(tx, ty));
+        for (int i = 0; i < 3; ++i)
+            rgb[i] = m_from.Channel(p, i);
+        return;
+    }
+    double su = u * tw - 0.5, sv = v * th - 0.5;
+    if (!std::isfinite(su))
+        su = 0;
+    if (!std::isfinite(sv))
+        sv = 0;
+    su = std::clamp(su, 0.0, tw - 1);
+    sv = std::clamp(sv, 0.0, th - 1);
+    const LONG ux = static_cast<LONG>(su), vy = static_cast<LONG>(sv);
+    const LONG ux1 = std::min<LONG>(ux + 1, m_width - 1), vy1 = std::min<LONG>(vy + 1, m_height - 1);
+    const double fu = su - ux, fv = sv - vy;
+    const DWORD p00 = m_from.Read(Texel(ux, vy)), p01 = m_from.Read(Texel(ux1, vy));
+    const DWORD p10 = m_from.Read(Texel(ux, vy1)), p11 = m_from.Read(Texel(ux1, vy1));
+    for (int i = 0; i < 3; ++i) {
+        const double top = m_from.Channel(p00, i) * (1 - fu) + m_from.Channel(p01, i) * fu;
+        const double bottom = m_from.Channel(p10, i) * (1 - fu) + m_from.Channel(p11, i) * fu;
+        rgb[i] = static_cast<int>(top * (1 - fv) + bottom * fv + 0.5);
+    }
+}
+
+Triangle::Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG width, LONG height)
+    : m_v{&a, &b, &c}
+{
+    m_area = Edge(a.x, a.y, b.x, b.y, c.x, c.y);
+    if (!std::isfinite(m_area) || m_area == 0)
+        return;
+    if (m_area < 0) {
+        std::swap(m_v[1], m_v[2]);
+        m_area = -m_area;
+    }
+    const double minX = std::floor(std::min({a.x, b.x, c.x}));
+    const double maxX = std::ceil(std::max({a.x, b.x, c.x}));
+    const double minY = std::floor(std::min({a.y, b.y, c.y}));
+    const double maxY = std::ceil(std::max({a.y, b.y, c.y}));
+    if (!(std::isfinite(minX) && std::isfinite(maxX) && std::isfinite(minY) && std::isfinite(maxY)))
+        return;
+    m_x0 = static_cast<LONG>(std::clamp(minX, 0.0, static_cast<double>(width)));
+    m_x1 = static_cast<LONG>(std::clamp(maxX + 1, 0.0, static_cast<double>(width)));
+    m_y0 = static_cast<LONG>(std::clamp(minY, 0.0, static_cast<double>(height)));
+    m_y1 = static_cast<LONG>(std::clamp(maxY + 1, 0.0, static_cast<double>(height)));
+    m_drawable = true;
+}
+
+bool Triangle::EdgeOwns(int i, LONG x, LONG y) const
+{
+    const TLVertex& from = *m_v[(i + 1) % 3];
+    const TLVertex& to = *m_v[(i + 2) % 3];
+    const double px = x, py = y;
+    return EdgeRule(Edge(from.x, from.y, to.x, to.y, px, py), from.x, from.y, to.x, to.y);
+}
+
+bool Triangle::Edges(LONG x, LONG y, double e[3]) const
+{
+    const TLVertex *a = m_v[0], *b = m_v[1], *c = m_v[2];
+    const double px = x, py = y;
+    e[0] = Edge(b->x, b->y, c->x, c->y, px, py);
+    e[1] = Edge(c->x, c->y, a->x, a->y, px, py);
+    e[2] = Edge(a->x, a->y, b->x, b->y, px, py);
+    return EdgeRule(e[0], b->x, b->y, c->x, c->y) && EdgeRule(e[1], c->x, c->y, a->x, a->y) &&
+           EdgeRule(e[2], a->x, a->y, b->x, b->y);
+}
+
+bool Triangle::Owns(LONG x, LONG y) const
+{
+    double e[3];
+    return m_drawable && Edges(x, y, e);
+}
+
+void Triangle::ShadeEdges(const double e[3], const Sampler& sampler, int rgb[3]) const
+{
+    const TLVertex *a = m_v[0], *b = m_v[1], *c = m_v[2];
+    const double wa = e[0] / m_area, wb = e[1] / m_area, wc = e[2] / m_area;
+    const double u = wa * a->u + wb * b->u + wc * c->u;
+    const double v = wa * a->v + wb * b->v + wc * c->v;
+    sampler.Sample(u, v, rgb);
+}
+
+void Triangle::Shade(LONG x, LONG y, const Sampler& sampler, int rgb[3]) const
+{
+    double e[3];
+    Edges(x, y, e);
+    ShadeEdges(e, sampler, rgb);
+}
+
+void Triangle::Draw(const SurfaceMemory& target, const Sampler& sampler) const
+{
+    if (!m_drawable)
+        return;
+    const PixelFormat to(target.format);
+    for (LONG y = m_y0; y < m_y1; ++y) {
+        BYTE* row = target.pixels + static_cast<ptrdiff_t>(y) * target.pitch;
+        for (LONG x = m_x0; x < m_x1; ++x) {
+            double e[3];
+            if (!Edges(x, y, e))
+                continue;
+            int rgb[3];
+            ShadeEdges(e, sampler, rgb);
+            to.Write(row + x * to.bytes, rgb[0], rgb[1], rgb[2]);
+        }
+    }
+}
+
+} // namespace winapi::ddraw
