@@ -25,78 +25,123 @@ constexpr double kMaxCoordinate = 16777216.0;  // vertex positions and texel pos
 constexpr double kSlack = 0x1p-44;             // 512 units of 2^-53
 constexpr double kFloatBand = 0x1p-12;         // the float rows' own error is below 2^-14
 
-struct Span {
-    LONG begin = 0, end = 0;
-    bool Empty() const { return begin >= end; }
-    bool Has(LONG x) const { return x >= begin && x < end; }
-};
-
-// The first x in (lo, hi) where pred differs from pred(lo), given that it does at hi - 1 and
-// changes only once; the search starts at hint.
-template <class Pred> LONG Switch(const Pred& pred, LONG lo, LONG hi, LONG hint)
+// The first x in lo..hi-1 where after(x) holds (hi when none), given that it holds from there
+// on; the search starts at hint, so that it takes two tests when the hint is right.
+template <class After> LONG FirstAfter(const After& after, LONG lo, LONG hi, LONG hint)
 {
-    const bool first = pred(lo);
-    LONG same = lo, other = hi - 1;
-    const LONG h = std::clamp(hint, lo + 1, hi - 1);
+    if (lo >= hi)
+        return hi;
+    const LONG h = std::clamp(hint, lo, hi - 1);
+    LONG before, from;  // after(before) fails (or before = lo - 1), after(from) holds (or from = hi)
     LONG step = 1;
-    if (pred(h) != first) {
-        other = h;
-        for (LONG probe = h - 1; probe > same; probe = other - step) {
-            if (pred(probe) == first) {
-                same = probe;
+    if (after(h)) {
+        from = h;
+        for (;;) {
+            const LONG probe = from - step;
+            if (probe < lo) {
+                before = lo - 1;
                 break;
             }
-            other = probe;
+            if (!after(probe)) {
+                before = probe;
+                break;
+            }
+            from = probe;
             step *= 2;
         }
     } else {
-        same = h;
-        for (LONG probe = h + 1; probe < other; probe = same + step) {
-            if (pred(probe) != first) {
-                other = probe;
+        before = h;
+        for (;;) {
+            const LONG probe = before + step;
+            if (probe >= hi) {
+                from = hi;
                 break;
             }
-            same = probe;
+            if (after(probe)) {
+                from = probe;
+                break;
+            }
+            before = probe;
             step *= 2;
         }
     }
-    while (other - same > 1) {
-        const LONG mid = same + (other - same) / 2;
-        (pred(mid) == first ? same : other) = mid;
+    while (from - before > 1) {
+        const LONG mid = before + (from - before) / 2;
+        (after(mid) ? from : before) = mid;
     }
-    return other;
+    return from;
 }
 
-// The pixels of row y the triangle owns (hints: where each edge changed on the row before).
-Span RowSpan(const Triangle& t, LONG y, LONG hints[3])
-{
-    if (!t.Drawable() || y < t.Y0() || y >= t.Y1() || t.X0() >= t.X1())
-        return {};
-    Span span{t.X0(), t.X1()};
-    for (int i = 0; i < 3; ++i) {
-        auto owns = [&t, i, y](LONG x) { return t.EdgeOwns(i, x, y); };
-        const bool left = owns(t.X0()), right = owns(t.X1() - 1);
-        if (left && right)
-            continue;
-        if (!left && !right)
+// The pixels a triangle owns, row by row.
+class SpanWalker {
+public:
+    explicit SpanWalker(const Triangle& t) : m_t(t)
+    {
+        if (!t.Drawable())
+            return;
+        // A vertical edge answers the same on every row.
+        m_columns = {t.X0(), t.X1()};
+        for (int i = 0; i < 3; ++i) {
+            if (!t.Vertical(i))
+                continue;
+            const bool up = t.RunsUp(i);
+            const LONG at = FirstAfter([&](LONG x) { return t.EdgeOwns(i, x, t.Y0()) == up; }, t.X0(), t.X1(), t.X0());
+            if (up)
+                m_columns.begin = std::max(m_columns.begin, at);
+            else
+                m_columns.end = std::min(m_columns.end, at);
+        }
+    }
+
+    Span Row(LONG y)
+    {
+        const Triangle& t = m_t;
+        if (!t.Drawable() || y < t.Y0() || y >= t.Y1() || m_columns.Empty())
             return {};
-        hints[i] = Switch(owns, t.X0(), t.X1(), hints[i]);
-        if (left)
-            span.end = std::min(span.end, hints[i]);
-        else
-            span.begin = std::max(span.begin, hints[i]);
+        Span span = m_columns;
+        for (int i = 0; i < 3; ++i) {
+            if (t.Vertical(i))
+                continue;
+            if (t.Horizontal(i)) {
+                if (!t.EdgeOwns(i, span.begin, y))
+                    return {};
+                continue;
+            }
+            const bool up = t.RunsUp(i);
+            m_hint[i] = FirstAfter([&](LONG x) { return t.EdgeOwns(i, x, y) == up; }, t.X0(), t.X1(), m_hint[i]);
+            if (up)
+                span.begin = std::max(span.begin, m_hint[i]);
+            else
+                span.end = std::min(span.end, m_hint[i]);
+        }
+        return span.Empty() ? Span{} : span;
     }
-    return span;
+
+private:
+    const Triangle& m_t;
+    Span m_columns;
+    LONG m_hint[3] = {0, 0, 0};
+};
+
+// Whether every edge value of the quad's triangles is exact in double: corners on a grid of 1/256
+// pixel within 2^16 of the origin, on a target of at most 2^16 pixels a side (products of 25-bit
+// values). Then each pixel of the quad belongs to exactly one of its triangles, and the quad's
+// pixels are the columns ceil(left)..ceil(right)-1 of the rows ceil(top)..ceil(bottom)-1.
+bool ExactEdges(const double corners[4], const SurfaceMemory& target)
+{
+    for (int i = 0; i < 4; ++i) {
+        const double grid = corners[i] * 256;
+        if (!(std::fabs(corners[i]) <= 65536 && grid == std::floor(grid)))
+            return false;
+    }
+    return target.width <= 65536 && target.height <= 65536;
 }
 
-// Whether the two spans together are exactly the columns x0..x1-1.
-bool Covers(const Span& a, const Span& b, LONG x0, LONG x1)
+// floor(p) for |p| well below 2^63, without a library call.
+inline double Floor(double p)
 {
-    if (a.Empty() || b.Empty()) {
-        const Span& one = a.Empty() ? b : a;
-        return one.begin == x0 && one.end == x1;
-    }
-    return a.begin <= b.end && b.begin <= a.end && std::min(a.begin, b.begin) == x0 && std::max(a.end, b.end) == x1;
+    const auto t = static_cast<double>(static_cast<int64_t>(p));
+    return t > p ? t - 1 : t;
 }
 
 // Where the texel position p (texels, before clamping) may fall with the slack d: the clamped
@@ -104,9 +149,15 @@ bool Covers(const Span& a, const Span& b, LONG x0, LONG x1)
 LONG PointTexel(double p, double d, LONG size, bool* sure)
 {
     const double top = size - 1.0;
-    const double low = std::clamp(std::floor(p - d), 0.0, top), high = std::clamp(std::floor(p + d), 0.0, top);
+    const double low = std::clamp(Floor(p - d), 0.0, top), high = std::clamp(Floor(p + d), 0.0, top);
     *sure = low == high;
     return static_cast<LONG>(low);
+}
+
+// The first pixel at or after c, within 0..limit.
+inline LONG CeilClamped(double c, LONG limit)
+{
+    return static_cast<LONG>(std::clamp(std::ceil(c), 0.0, static_cast<double>(limit)));
 }
 
 } // namespace
@@ -120,12 +171,14 @@ const float* const* QuadRows::Across(const SurfaceMemory& texture, LONG y, LONG 
     const BYTE* row = texture.pixels + static_cast<ptrdiff_t>(y) * texture.pitch;
     const PixelFormat from(texture.format);
     const uint32_t* src = reinterpret_cast<const uint32_t*>(row);
+    LONG length = texture.width;
     if (!from.IsX888()) {
         for (size_t i = 0; i < m_widened.size(); ++i)
             m_widened[i] = from.X888(from.Read(row + (m_base + static_cast<LONG>(i)) * from.bytes));
         src = m_widened.data();
+        length = static_cast<LONG>(m_widened.size());
     }
-    QuadAcross(src, m_xa.data(), m_xb.data(), m_fu.data(), m_slot[slot], m_columns);
+    QuadAcross(src, length, m_xa.data(), m_xb.data(), m_fu.data(), m_slot[slot], m_columns);
     m_rowOf[slot] = y;
     return m_slot[slot];
 }
@@ -156,10 +209,15 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
     const LONG y0 = std::min(first.Y0(), second.Y0()), y1 = std::max(first.Y1(), second.Y1());
     if (x0 >= x1 || y0 >= y1)
         return true;
+    const double corners[4] = {left, right, top, bottom};
+    const bool exact = ExactEdges(corners, target);
+    const LONG cx0 = CeilClamped(left, target.width), cx1 = CeilClamped(right, target.width);
+    const LONG cy0 = CeilClamped(top, target.height), cy1 = CeilClamped(bottom, target.height);
     const double slackU = kSlack * (reachU + 1), slackV = kSlack * (reachV + 1);
     const float band = static_cast<float>(kFloatBand + 255 * (slackU + slackV));
     const Sampler sampler(texture, linear);
     const PixelFormat to(target.format), from(texture.format);
+    const bool same = to.SameAs(from);
 
     m_columns = x1 - x0;
     const auto columns = static_cast<size_t>(m_columns);
@@ -167,10 +225,13 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
     m_xb.resize(columns);
     m_fu.resize(columns);
     m_sure.resize(columns);
+    m_out.resize(columns);
+    m_unsure.resize(columns);
+    const double stepU = (u1 - u0) / (right - left), stepV = (v1 - v0) / (bottom - top);
     bool allSure = true, straight = true;
     for (LONG x = x0; x < x1; ++x) {
         const size_t i = static_cast<size_t>(x - x0);
-        const double u = u0 + (x - left) / (right - left) * (u1 - u0);
+        const double u = u0 + (x - left) * stepU;
         if (linear) {
             const double s = std::clamp(u * tw - 0.5, 0.0, tw - 1);
             const auto ux = static_cast<LONG>(s);
@@ -181,25 +242,13 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             bool sure;
             m_xa[i] = PointTexel(u * tw, slackU, texture.width, &sure);
             m_sure[i] = sure;
-            allSure = allSure && sure;
-            straight = straight && m_xa[i] == m_xa[0] + static_cast<LONG>(i);
+            // Only the quad's own columns count: no triangle owns a pixel outside them.
+            if (x >= cx0 && x < cx1) {
+                allSure = allSure && sure;
+                straight = straight && m_xa[i] == m_xa[static_cast<size_t>(cx0 - x0)] + (x - cx0);
+            }
         }
     }
-
-    // The runs of each row: the pixels of the second triangle, and those of the first outside them.
-    std::vector<Span> firstSpans(static_cast<size_t>(y1 - y0)), secondSpans(firstSpans.size());
-    LONG hints[2][3] = {{x0, x0, x0}, {x0, x0, x0}};
-    bool whole = true;
-    for (LONG y = y0; y < y1; ++y) {
-        const size_t r = static_cast<size_t>(y - y0);
-        firstSpans[r] = RowSpan(first, y, hints[0]);
-        secondSpans[r] = RowSpan(second, y, hints[1]);
-        whole = whole && Covers(firstSpans[r], secondSpans[r], x0, x1);
-    }
-
-    m_out.resize(columns);
-    m_unsure.resize(columns);
-    const bool same = to.SameAs(from);
     if (linear) {
         LONG low = texture.width, high = 0;
         for (size_t i = 0; i < columns; ++i) {
@@ -218,32 +267,31 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             for (int k = 0; k < 3; ++k)
                 m_slot[slot][k] = m_across[slot].data() + k * columns;
         }
-    } else if (same && allSure && straight && whole && x0 == 0 && m_xa[0] == 0 &&
-               static_cast<LONG>(columns) * to.bytes == target.pitch && target.pitch == texture.pitch) {
+    } else if (exact && same && allSure && straight && cx0 == 0 && cx0 < cx1 && cy0 < cy1 &&
+               m_xa[static_cast<size_t>(cx0 - x0)] == 0 && (cx1 - cx0) * to.bytes == target.pitch &&
+               target.pitch == texture.pitch) {
         // Whole rows of both, one after the other, when the rows also follow each other.
         bool rowsStraight = true;
-        LONG first = 0;
-        for (LONG y = y0; y < y1 && rowsStraight; ++y) {
-            const double v = v0 + (y - top) / (bottom - top) * (v1 - v0);
+        LONG firstRow = 0;
+        for (LONG y = cy0; y < cy1 && rowsStraight; ++y) {
             bool sure;
-            const LONG ty = PointTexel(v * th, slackV, texture.height, &sure);
-            if (y == y0)
-                first = ty;
-            rowsStraight = sure && ty == first + (y - y0);
+            const LONG ty = PointTexel((v0 + (y - top) * stepV) * th, slackV, texture.height, &sure);
+            if (y == cy0)
+                firstRow = ty;
+            rowsStraight = sure && ty == firstRow + (y - cy0);
         }
         if (rowsStraight) {
-            std::memcpy(target.pixels + static_cast<ptrdiff_t>(y0) * target.pitch,
-                        texture.pixels + static_cast<ptrdiff_t>(first) * texture.pitch,
-                        columns * static_cast<size_t>(to.bytes) * static_cast<size_t>(y1 - y0));
+            std::memcpy(target.pixels + static_cast<ptrdiff_t>(cy0) * target.pitch,
+                        texture.pixels + static_cast<ptrdiff_t>(firstRow) * texture.pitch,
+                        static_cast<size_t>(target.pitch) * static_cast<size_t>(cy1 - cy0));
             return true;
         }
     }
 
+    SpanWalker firstWalk(first), secondWalk(second);
     for (LONG y = y0; y < y1; ++y) {
-        const size_t r = static_cast<size_t>(y - y0);
-        const Span& a = firstSpans[r];
-        const Span& b = secondSpans[r];
-        // At most three runs, each owned by one triangle.
+        // At most three runs, each of one triangle (none: of the one that owns the pixel, when
+        // the edges are exact and the pixel has one owner).
         struct Run {
             LONG begin, end;
             const Triangle* owner;
@@ -253,20 +301,31 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             if (begin < end)
                 runs[count++] = {begin, end, owner};
         };
-        if (b.Empty()) {
-            add(a.begin, a.end, &first);
+        if (exact) {
+            if (y >= cy0 && y < cy1)
+                add(cx0, cx1, nullptr);
         } else {
-            add(a.begin, std::min(a.end, b.begin), &first);
-            add(b.begin, b.end, &second);
-            add(std::max(a.begin, b.end), a.end, &first);
+            // The second triangle's pixels, and the first one's outside them (drawn before).
+            const Span a = firstWalk.Row(y), b = secondWalk.Row(y);
+            if (b.Empty()) {
+                add(a.begin, a.end, &first);
+            } else {
+                add(a.begin, std::min(a.end, b.begin), &first);
+                add(b.begin, b.end, &second);
+                add(std::max(a.begin, b.end), a.end, &first);
+            }
         }
+        if (count == 0)
+            continue;
         BYTE* dstRow = target.pixels + static_cast<ptrdiff_t>(y) * target.pitch;
         auto shade = [&](LONG x, const Triangle* owner) {
+            if (owner == nullptr)
+                owner = second.Owns(x, y) ? &second : &first;
             int rgb[3];
             owner->Shade(x, y, sampler, rgb);
             to.Write(dstRow + x * to.bytes, rgb[0], rgb[1], rgb[2]);
         };
-        const double v = v0 + (y - top) / (bottom - top) * (v1 - v0);
+        const double v = v0 + (y - top) * stepV;
         if (linear) {
             const double s = std::clamp(v * th - 0.5, 0.0, th - 1);
             const auto vy = static_cast<LONG>(s);

@@ -12,6 +12,12 @@
 
 namespace winapi::ddraw {
 
+// Columns begin..end-1 of a row.
+struct Span {
+    LONG begin = 0, end = 0;
+    bool Empty() const { return begin >= end; }
+};
+
 class QuadRows {
 public:
     // Draws the strip q (4 vertices) when it is an axis-aligned quad: corners top-left,

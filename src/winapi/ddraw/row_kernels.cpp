@@ -154,8 +154,8 @@ void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t*
         LerpDownSse2(top, bottom, w, out, count);
 }
 
-void QuadAcrossPlain(const uint32_t* src, const int32_t* xa, const int32_t* xb, const float* fu, float* const out[3],
-                     LONG count)
+void QuadAcrossPlain(const uint32_t* src, LONG, const int32_t* xa, const int32_t* xb, const float* fu,
+                     float* const out[3], LONG count)
 {
     for (LONG i = 0; i < count; ++i) {
         const uint32_t a = Load32(src + xa[i]), b = Load32(src + xb[i]);
@@ -167,8 +167,8 @@ void QuadAcrossPlain(const uint32_t* src, const int32_t* xa, const int32_t* xb, 
     }
 }
 
-void QuadAcrossSse2(const uint32_t* src, const int32_t* xa, const int32_t* xb, const float* fu, float* const out[3],
-                    LONG count)
+void QuadAcrossSse2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
+                    float* const out[3], LONG count)
 {
     const __m128i byte = _mm_set1_epi32(0xFF);
     const __m128 half = _mm_set1_ps(0.5f);
@@ -188,19 +188,35 @@ void QuadAcrossSse2(const uint32_t* src, const int32_t* xa, const int32_t* xb, c
         }
     }
     float* const rest[3] = {out[0] + i, out[1] + i, out[2] + i};
-    QuadAcrossPlain(src, xa + i, xb + i, fu + i, rest, count - i);
+    QuadAcrossPlain(src, length, xa + i, xb + i, fu + i, rest, count - i);
 }
 
-__attribute__((target("avx2"))) void QuadAcrossAvx2(const uint32_t* src, const int32_t* xa, const int32_t* xb,
-                                                   const float* fu, float* const out[3], LONG count)
+__attribute__((target("avx2"))) void QuadAcrossAvx2(const uint32_t* src, LONG length, const int32_t* xa,
+                                                   const int32_t* xb, const float* fu, float* const out[3], LONG count)
 {
-    const __m256i byte = _mm256_set1_epi32(0xFF);
+    const __m256i byte = _mm256_set1_epi32(0xFF), seven = _mm256_set1_epi32(7);
     const __m256 half = _mm256_set1_ps(0.5f);
     const auto* base = reinterpret_cast<const int*>(src);
     LONG i = 0;
     for (; i + 8 <= count; i += 8) {
-        const __m256i a = _mm256_i32gather_epi32(base, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xa + i)), 4);
-        const __m256i b = _mm256_i32gather_epi32(base, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xb + i)), 4);
+        const __m256i ia = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xa + i));
+        const __m256i ib = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xb + i));
+        // When the eight samples read within eight pixels from the first one (enlarging), one
+        // load and two permutes replace two gathers.
+        const int32_t first = xa[i];
+        const __m256i start = _mm256_set1_epi32(first);
+        const __m256i oa = _mm256_sub_epi32(ia, start), ob = _mm256_sub_epi32(ib, start);
+        const __m256i outside = _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi32(oa, seven), _mm256_cmpgt_epi32(ob, seven)),
+                                                _mm256_cmpgt_epi32(_mm256_setzero_si256(), _mm256_or_si256(oa, ob)));
+        __m256i a, b;
+        if (first + 8 <= length && _mm256_testz_si256(outside, outside)) {
+            const __m256i run = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + first));
+            a = _mm256_permutevar8x32_epi32(run, oa);
+            b = _mm256_permutevar8x32_epi32(run, ob);
+        } else {
+            a = _mm256_i32gather_epi32(base, ia, 4);
+            b = _mm256_i32gather_epi32(base, ib, 4);
+        }
         const __m256 f = _mm256_loadu_ps(fu + i);
         for (int k = 0; k < 3; ++k) {
             const __m128i shift = _mm_cvtsi32_si128(16 - 8 * k);
@@ -210,16 +226,16 @@ __attribute__((target("avx2"))) void QuadAcrossAvx2(const uint32_t* src, const i
         }
     }
     float* const rest[3] = {out[0] + i, out[1] + i, out[2] + i};
-    QuadAcrossSse2(src, xa + i, xb + i, fu + i, rest, count - i);
+    QuadAcrossSse2(src, length, xa + i, xb + i, fu + i, rest, count - i);
 }
 
-void QuadAcross(const uint32_t* src, const int32_t* xa, const int32_t* xb, const float* fu, float* const out[3],
-                LONG count)
+void QuadAcross(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
+                float* const out[3], LONG count)
 {
     if (HasAvx2())
-        QuadAcrossAvx2(src, xa, xb, fu, out, count);
+        QuadAcrossAvx2(src, length, xa, xb, fu, out, count);
     else
-        QuadAcrossSse2(src, xa, xb, fu, out, count);
+        QuadAcrossSse2(src, length, xa, xb, fu, out, count);
 }
 
 LONG QuadDownPlain(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,

@@ -30,17 +30,17 @@ void LerpDownAvx2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint3
 void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
 
 // The textured quad's bilinear rows, worked in float so that the device can tell which results
-// its exact per-pixel arithmetic could round the other way. Across: one x888 row into three
-// float rows (red, green, blue), out[k][i] = (a + 0.5f) + fu[i] * (b - a) with a and b channel k
-// of src[xa[i]] and src[xb[i]].
-void QuadAcrossPlain(const uint32_t* src, const int32_t* xa, const int32_t* xb, const float* fu, float* const out[3],
-                     LONG count);
-void QuadAcrossSse2(const uint32_t* src, const int32_t* xa, const int32_t* xb, const float* fu, float* const out[3],
-                    LONG count);
-void QuadAcrossAvx2(const uint32_t* src, const int32_t* xa, const int32_t* xb, const float* fu, float* const out[3],
-                    LONG count);
-void QuadAcross(const uint32_t* src, const int32_t* xa, const int32_t* xb, const float* fu, float* const out[3],
-                LONG count);
+// its exact per-pixel arithmetic could round the other way. Across: one x888 row of `length`
+// pixels into three float rows (red, green, blue), out[k][i] = (a + 0.5f) + fu[i] * (b - a) with
+// a and b channel k of src[xa[i]] and src[xb[i]].
+void QuadAcrossPlain(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
+                     float* const out[3], LONG count);
+void QuadAcrossSse2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
+                    float* const out[3], LONG count);
+void QuadAcrossAvx2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
+                    float* const out[3], LONG count);
+void QuadAcross(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
+                float* const out[3], LONG count);
 // Down: per channel g = top + fv * (bottom - top); pixel i of out (x888, alpha 0) takes
 // (int)(g - eta), and i goes into `unsure` when some channel's (int)(g + eta) differs. Answers
 // the number of unsure pixels (unsure has room for count).

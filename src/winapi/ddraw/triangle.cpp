@@ -9,22 +9,10 @@ namespace winapi::ddraw {
 
 namespace {
 
-// Edge a -> b seen from p, doubled area sign; top-left edges own the pixels on them.
+// Edge a -> b seen from p, doubled area sign.
 inline double Edge(double ax, double ay, double bx, double by, double px, double py)
 {
     return (bx - ax) * (py - ay) - (by - ay) * (px - ax);
-}
-
-inline bool EdgeRule(double e, double ax, double ay, double bx, double by)
-{
-    if (e > 0)
-        return true;
-    if (e < 0)
-        return false;
-    // The inside is on the positive side. With y growing down the screen, a top edge runs
-    // right (the inside below it) and a left edge runs up (the inside to its right).
-    const double dx = bx - ax, dy = by - ay;
-    return (dy == 0 && dx > 0) || dy < 0;
 }
 
 } // namespace
@@ -86,26 +74,30 @@ Triangle::Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG
     m_x1 = static_cast<LONG>(std::clamp(maxX + 1, 0.0, static_cast<double>(width)));
     m_y0 = static_cast<LONG>(std::clamp(minY, 0.0, static_cast<double>(height)));
     m_y1 = static_cast<LONG>(std::clamp(maxY + 1, 0.0, static_cast<double>(height)));
+    for (int i = 0; i < 3; ++i) {
+        const TLVertex& from = *m_v[(i + 1) % 3];
+        const TLVertex& to = *m_v[(i + 2) % 3];
+        Line& l = m_edges[i];
+        l.ax = from.x;
+        l.ay = from.y;
+        l.dx = static_cast<double>(to.x) - from.x;
+        l.dy = static_cast<double>(to.y) - from.y;
+        // The inside is on the positive side. With y growing down the screen, a top edge runs
+        // right (the inside below it) and a left edge runs up (the inside to its right).
+        l.topLeft = (l.dy == 0 && l.dx > 0) || l.dy < 0;
+    }
     m_drawable = true;
-}
-
-bool Triangle::EdgeOwns(int i, LONG x, LONG y) const
-{
-    const TLVertex& from = *m_v[(i + 1) % 3];
-    const TLVertex& to = *m_v[(i + 2) % 3];
-    const double px = x, py = y;
-    return EdgeRule(Edge(from.x, from.y, to.x, to.y, px, py), from.x, from.y, to.x, to.y);
 }
 
 bool Triangle::Edges(LONG x, LONG y, double e[3]) const
 {
-    const TLVertex *a = m_v[0], *b = m_v[1], *c = m_v[2];
-    const double px = x, py = y;
-    e[0] = Edge(b->x, b->y, c->x, c->y, px, py);
-    e[1] = Edge(c->x, c->y, a->x, a->y, px, py);
-    e[2] = Edge(a->x, a->y, b->x, b->y, px, py);
-    return EdgeRule(e[0], b->x, b->y, c->x, c->y) && EdgeRule(e[1], c->x, c->y, a->x, a->y) &&
-           EdgeRule(e[2], a->x, a->y, b->x, b->y);
+    bool owns = true;
+    for (int i = 0; i < 3; ++i) {
+        const Line& l = m_edges[i];
+        e[i] = l.dx * (static_cast<double>(y) - l.ay) - l.dy * (static_cast<double>(x) - l.ax);
+        owns = owns && (e[i] > 0 || (!(e[i] < 0) && l.topLeft));
+    }
+    return owns;
 }
 
 bool Triangle::Owns(LONG x, LONG y) const

@@ -45,8 +45,22 @@ public:
     LONG Y0() const { return m_y0; }
     LONG Y1() const { return m_y1; }
     // Whether edge i (0: b->c, 1: c->a, 2: a->b) owns pixel (x, y): the pixel is inside it, or on
-    // it and the edge is a top or left one. Along a row the answer changes at most once.
-    bool EdgeOwns(int i, LONG x, LONG y) const;
+    // it and the edge is a top or left one. Along a row the answer changes at most once: from
+    // false to true when the edge runs up (RunsUp), the other way when it runs down; an edge that
+    // runs neither way gives the same answer along the row, and a vertical one on every row.
+    bool EdgeOwns(int i, LONG x, LONG y) const
+    {
+        const Line& l = m_edges[i];
+        const double e = l.dx * (static_cast<double>(y) - l.ay) - l.dy * (static_cast<double>(x) - l.ax);
+        if (e > 0)
+            return true;
+        if (e < 0)
+            return false;
+        return l.topLeft;
+    }
+    bool RunsUp(int i) const { return m_edges[i].dy < 0; }
+    bool Horizontal(int i) const { return m_edges[i].dy == 0; }
+    bool Vertical(int i) const { return m_edges[i].dx == 0; }
     bool Owns(LONG x, LONG y) const;
     // The colour of pixel (x, y), as the triangle draws it.
     void Shade(LONG x, LONG y, const Sampler& sampler, int rgb[3]) const;
@@ -58,7 +72,14 @@ private:
     bool Edges(LONG x, LONG y, double e[3]) const;
     void ShadeEdges(const double e[3], const Sampler& sampler, int rgb[3]) const;
 
+    // Edge from (ax, ay) by (dx, dy): its value at p is dx * (py - ay) - dy * (px - ax), positive inside.
+    struct Line {
+        double ax, ay, dx, dy;
+        bool topLeft;  // owns the pixels on it
+    };
+
     const TLVertex* m_v[3];
+    Line m_edges[3]{};
     double m_area = 0;
     bool m_drawable = false;
     LONG m_x0 = 0, m_x1 = 0, m_y0 = 0, m_y1 = 0;
