@@ -146,9 +146,13 @@ inline double Floor(double p)
 
 // Where the texel position p (texels, before clamping) may fall with the slack d: the clamped
 // texel, and whether both ends of the slack agree on it.
-LONG PointTexel(double p, double d, LONG size, bool* sure)
+inline LONG PointTexel(double p, double d, LONG size, bool* sure)
 {
-    const double top = size - 1.0;
+    const double top = size - 1.0, whole = Floor(p);
+    if (p - whole > d && p - whole < 1 - d) {
+        *sure = true;
+        return static_cast<LONG>(std::clamp(whole, 0.0, top));
+    }
     const double low = std::clamp(Floor(p - d), 0.0, top), high = std::clamp(Floor(p + d), 0.0, top);
     *sure = low == high;
     return static_cast<LONG>(low);

@@ -47,9 +47,13 @@ void Sampler::Sample(double u, double v, int rgb[3]) const
     const double fu = su - ux, fv = sv - vy;
     const DWORD p00 = m_from.Read(Texel(ux, vy)), p01 = m_from.Read(Texel(ux1, vy));
     const DWORD p10 = m_from.Read(Texel(ux, vy1)), p11 = m_from.Read(Texel(ux1, vy1));
+    // Whole-byte channels (888, x888) need no widening.
+    const bool bytes = m_from.bits[0] == 8 && m_from.bits[1] == 8 && m_from.bits[2] == 8;
     for (int i = 0; i < 3; ++i) {
-        const double top = m_from.Channel(p00, i) * (1 - fu) + m_from.Channel(p01, i) * fu;
-        const double bottom = m_from.Channel(p10, i) * (1 - fu) + m_from.Channel(p11, i) * fu;
+        const int shift = m_from.shift[i];
+        auto channel = [&](DWORD p) { return bytes ? static_cast<int>(p >> shift & 0xFF) : m_from.Channel(p, i); };
+        const double top = channel(p00) * (1 - fu) + channel(p01) * fu;
+        const double bottom = channel(p10) * (1 - fu) + channel(p11) * fu;
         rgb[i] = static_cast<int>(top * (1 - fv) + bottom * fv + 0.5);
     }
 }
