@@ -41,7 +41,7 @@ struct PixelFormat {
     DWORD Read(const BYTE* p) const
     {
         DWORD v = 0;
-        std::memcpy(&v, p, static_cast<size_t>(bytes));
+        Copy(&v, p);
         return v;
     }
     // Channel i of a pixel, widened to 8 bits by repeating its top bits.
@@ -57,7 +57,21 @@ struct PixelFormat {
         DWORD v = 0;
         for (int i = 0; i < 3; ++i)
             v |= (static_cast<DWORD>(c[i] >> (8 - bits[i])) << shift[i]) & mask[i];
-        std::memcpy(p, &v, static_cast<size_t>(bytes));
+        Copy(p, &v);
+    }
+
+private:
+    // One pixel's bytes, by sizes known to the compiler (a copy of a variable size is a call).
+    void Copy(void* to, const void* from) const
+    {
+        if (bytes == 4)
+            std::memcpy(to, from, 4);
+        else if (bytes == 2)
+            std::memcpy(to, from, 2);
+        else if (bytes == 3)
+            std::memcpy(to, from, 3);
+        else
+            std::memcpy(to, from, static_cast<size_t>(bytes));
     }
 };
 
