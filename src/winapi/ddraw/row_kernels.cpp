@@ -260,6 +260,20 @@ LONG QuadDownPlain(const float* const top[3], const float* const bottom[3], floa
 
 namespace {
 
+using DownRow = LONG (*)(const float* const[3], const float* const[3], float, float, uint32_t*, int32_t*, LONG);
+
+// Pixels i.. of a down row by `rest`, after n unsure ones; answers the unsure count.
+inline LONG DownRest(DownRow rest, const float* const top[3], const float* const bottom[3], float fv, float eta,
+                     uint32_t* out, int32_t* unsure, LONG n, LONG i, LONG count)
+{
+    const float* const topRest[3] = {top[0] + i, top[1] + i, top[2] + i};
+    const float* const bottomRest[3] = {bottom[0] + i, bottom[1] + i, bottom[2] + i};
+    const LONG tail = rest(topRest, bottomRest, fv, eta, out + i, unsure + n, count - i);
+    for (LONG j = n; j < n + tail; ++j)
+        unsure[j] += static_cast<int32_t>(i);
+    return n + tail;
+}
+
 // The indices of the clear bits among the low `lanes` bits of `same`, from `first` on.
 inline LONG AddUnsure(int same, int lanes, LONG first, int32_t* unsure, LONG n)
 {
@@ -290,12 +304,7 @@ LONG QuadDownSse2(const float* const top[3], const float* const bottom[3], float
         if (mask != 0xF)
             n = AddUnsure(mask, 4, i, unsure, n);
     }
-    const float* const topRest[3] = {top[0] + i, top[1] + i, top[2] + i};
-    const float* const bottomRest[3] = {bottom[0] + i, bottom[1] + i, bottom[2] + i};
-    const LONG tail = QuadDownPlain(topRest, bottomRest, fv, eta, out + i, unsure + n, count - i);
-    for (LONG j = n; j < n + tail; ++j)
-        unsure[j] += static_cast<int32_t>(i);
-    return n + tail;
+    return DownRest(QuadDownPlain, top, bottom, fv, eta, out, unsure, n, i, count);
 }
 
 __attribute__((target("avx2"))) LONG QuadDownAvx2(const float* const top[3], const float* const bottom[3], float fv,
@@ -318,12 +327,7 @@ __attribute__((target("avx2"))) LONG QuadDownAvx2(const float* const top[3], con
         if (mask != 0xFF)
             n = AddUnsure(mask, 8, i, unsure, n);
     }
-    const float* const topRest[3] = {top[0] + i, top[1] + i, top[2] + i};
-    const float* const bottomRest[3] = {bottom[0] + i, bottom[1] + i, bottom[2] + i};
-    const LONG tail = QuadDownSse2(topRest, bottomRest, fv, eta, out + i, unsure + n, count - i);
-    for (LONG j = n; j < n + tail; ++j)
-        unsure[j] += static_cast<int32_t>(i);
-    return n + tail;
+    return DownRest(QuadDownSse2, top, bottom, fv, eta, out, unsure, n, i, count);
 }
 
 LONG QuadDown(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
