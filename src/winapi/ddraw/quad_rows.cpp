@@ -123,6 +123,73 @@ private:
     LONG m_hint[3] = {0, 0, 0};
 };
 
+// Single pixels of one of the quad's triangles shaded as the triangle shades them, with the
+// weights of its horizontal and vertical edges (which depend on the row alone and on the column
+// alone) worked once: only the slanted edge's weight is divided out per pixel. A weight of zero
+// may come out with the other sign than the triangle's, which no sampled colour tells apart.
+class PixelShader {
+public:
+    PixelShader(const Triangle& t, LONG x0, LONG x1) : m_t(t), m_x0(x0), m_x1(x1)
+    {
+        for (int i = 0; i < 3; ++i) {
+            if (t.Horizontal(i))
+                m_flat = i;
+            else if (t.Vertical(i))
+                m_upright = i;
+            else
+                m_slanted = i;
+        }
+        m_usable = m_flat >= 0 && m_upright >= 0 && m_slanted >= 0;
+    }
+    // Row y's terms; the columns' ones the first time.
+    void Row(LONG y)
+    {
+        if (!m_usable)
+            return;
+        if (m_columns.empty()) {
+            m_columns.resize(3 * static_cast<size_t>(m_x1 - m_x0));
+            for (LONG x = m_x0; x < m_x1; ++x) {
+                const size_t at = 3 * static_cast<size_t>(x - m_x0);
+                const double w = (m_t.RowPart(m_upright, y) - m_t.ColumnPart(m_upright, x)) / m_t.Area();
+                m_columns[at] = w * m_t.U(m_upright);
+                m_columns[at + 1] = w * m_t.V(m_upright);
+                m_columns[at + 2] = m_t.ColumnPart(m_slanted, x);
+            }
+        }
+        const double w = (m_t.RowPart(m_flat, y) - m_t.ColumnPart(m_flat, m_x0)) / m_t.Area();
+        m_rowU = w * m_t.U(m_flat);
+        m_rowV = w * m_t.V(m_flat);
+        m_slantedRow = m_t.RowPart(m_slanted, y);
+        m_y = y;
+    }
+    void Shade(LONG x, const Sampler& sampler, int rgb[3]) const
+    {
+        if (!m_usable) {
+            m_t.Shade(x, m_y, sampler, rgb);
+            return;
+        }
+        const size_t at = 3 * static_cast<size_t>(x - m_x0);
+        const double w = (m_slantedRow - m_columns[at + 2]) / m_t.Area();
+        double tu[3], tv[3];
+        tu[m_flat] = m_rowU;
+        tv[m_flat] = m_rowV;
+        tu[m_upright] = m_columns[at];
+        tv[m_upright] = m_columns[at + 1];
+        tu[m_slanted] = w * m_t.U(m_slanted);
+        tv[m_slanted] = w * m_t.V(m_slanted);
+        sampler.Sample(tu[0] + tu[1] + tu[2], tv[0] + tv[1] + tv[2], rgb);
+    }
+
+private:
+    const Triangle& m_t;
+    LONG m_x0, m_x1;
+    int m_flat = -1, m_upright = -1, m_slanted = -1;
+    bool m_usable = false;
+    std::vector<double> m_columns;  // per column: the upright edge's u and v terms, the slanted edge's column part
+    double m_rowU = 0, m_rowV = 0, m_slantedRow = 0;
+    LONG m_y = 0;
+};
+
 // Whether every edge value of the quad's triangles is exact in double: corners on a grid of 1/256
 // pixel within 2^16 of the origin, on a target of at most 2^16 pixels a side (products of 25-bit
 // values). Then each pixel of the quad belongs to exactly one of its triangles, and the quad's
@@ -293,6 +360,7 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
     }
 
     SpanWalker firstWalk(first), secondWalk(second);
+    PixelShader firstShader(first, x0, x1), secondShader(second, x0, x1);
     for (LONG y = y0; y < y1; ++y) {
         // At most three runs, each of one triangle (none: of the one that owns the pixel, when
         // the edges are exact and the pixel has one owner).
@@ -322,11 +390,17 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
         if (count == 0)
             continue;
         BYTE* dstRow = target.pixels + static_cast<ptrdiff_t>(y) * target.pitch;
+        bool shading = false;
         auto shade = [&](LONG x, const Triangle* owner) {
+            if (!shading) {
+                firstShader.Row(y);
+                secondShader.Row(y);
+                shading = true;
+            }
             if (owner == nullptr)
                 owner = second.Owns(x, y) ? &second : &first;
             int rgb[3];
-            owner->Shade(x, y, sampler, rgb);
+            (owner == &second ? secondShader : firstShader).Shade(x, sampler, rgb);
             to.Write(dstRow + x * to.bytes, rgb[0], rgb[1], rgb[2]);
         };
         const double v = v0 + (y - top) * stepV;

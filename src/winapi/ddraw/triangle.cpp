@@ -97,9 +97,8 @@ bool Triangle::Edges(LONG x, LONG y, double e[3]) const
 {
     bool owns = true;
     for (int i = 0; i < 3; ++i) {
-        const Line& l = m_edges[i];
-        e[i] = l.dx * (static_cast<double>(y) - l.ay) - l.dy * (static_cast<double>(x) - l.ax);
-        owns = owns && (e[i] > 0 || (!(e[i] < 0) && l.topLeft));
+        e[i] = RowPart(i, y) - ColumnPart(i, x);
+        owns = owns && (e[i] > 0 || (!(e[i] < 0) && m_edges[i].topLeft));
     }
     return owns;
 }
@@ -112,10 +111,9 @@ bool Triangle::Owns(LONG x, LONG y) const
 
 void Triangle::ShadeEdges(const double e[3], const Sampler& sampler, int rgb[3]) const
 {
-    const TLVertex *a = m_v[0], *b = m_v[1], *c = m_v[2];
     const double wa = e[0] / m_area, wb = e[1] / m_area, wc = e[2] / m_area;
-    const double u = wa * a->u + wb * b->u + wc * c->u;
-    const double v = wa * a->v + wb * b->v + wc * c->v;
+    const double u = wa * U(0) + wb * U(1) + wc * U(2);
+    const double v = wa * V(0) + wb * V(1) + wc * V(2);
     sampler.Sample(u, v, rgb);
 }
 

@@ -50,18 +50,24 @@ public:
     // runs neither way gives the same answer along the row, and a vertical one on every row.
     bool EdgeOwns(int i, LONG x, LONG y) const
     {
-        const Line& l = m_edges[i];
-        const double e = l.dx * (static_cast<double>(y) - l.ay) - l.dy * (static_cast<double>(x) - l.ax);
+        const double e = RowPart(i, y) - ColumnPart(i, x);
         if (e > 0)
             return true;
         if (e < 0)
             return false;
-        return l.topLeft;
+        return m_edges[i].topLeft;
     }
     bool RunsUp(int i) const { return m_edges[i].dy < 0; }
     bool Horizontal(int i) const { return m_edges[i].dy == 0; }
     bool Vertical(int i) const { return m_edges[i].dx == 0; }
     bool Owns(LONG x, LONG y) const;
+    // Edge i's value at (x, y) is RowPart(i, y) - ColumnPart(i, x); weight i (of vertex i) is
+    // that value / Area(), and the pixel's u is (weight 0 * U(0) + weight 1 * U(1)) + weight 2 * U(2).
+    double RowPart(int i, LONG y) const { return m_edges[i].dx * (static_cast<double>(y) - m_edges[i].ay); }
+    double ColumnPart(int i, LONG x) const { return m_edges[i].dy * (static_cast<double>(x) - m_edges[i].ax); }
+    double Area() const { return m_area; }
+    float U(int k) const { return m_v[k]->u; }
+    float V(int k) const { return m_v[k]->v; }
     // The colour of pixel (x, y), as the triangle draws it.
     void Shade(LONG x, LONG y, const Sampler& sampler, int rgb[3]) const;
     // Every pixel it owns, shaded and written into target.
