@@ -274,12 +274,14 @@ inline LONG DownRest(DownRow rest, const float* const top[3], const float* const
     return n + tail;
 }
 
-// The indices of the clear bits among the low `lanes` bits of `same`, from `first` on.
+// The indices of the clear bits among the low `lanes` bits of `same`, from `first` on. Without
+// branches (halfway colours come in no order); every slot written lies below first + lanes.
 inline LONG AddUnsure(int same, int lanes, LONG first, int32_t* unsure, LONG n)
 {
-    for (int lane = 0; lane < lanes; ++lane)
-        if ((same & (1 << lane)) == 0)
-            unsure[n++] = static_cast<int32_t>(first + lane);
+    for (int lane = 0; lane < lanes; ++lane) {
+        unsure[n] = static_cast<int32_t>(first + lane);
+        n += ((same >> lane) & 1) ^ 1;
+    }
     return n;
 }
 
