@@ -214,6 +214,7 @@ TEST(DDrawRowKernels, QuadRowsMatchThePlainRows)
                     out[which].assign(xa.size(), 0);
                     unsure[which].assign(xa.size(), -1);
                     count[which] = kernel(t, b, fv, 0x1p-12f, out[which].data(), unsure[which].data(), width);
+                    unsure[which].resize(static_cast<size_t>(count[which]));  // the slots past them are scratch
                 };
                 run(0, dd::QuadDownPlain);
                 run(1, dd::QuadDownSse2);

@@ -144,6 +144,7 @@ public:
     // Row y's terms; the columns' ones the first time.
     void Row(LONG y)
     {
+        m_y = y;
         if (!m_usable)
             return;
         if (m_columns.empty()) {
@@ -160,7 +161,6 @@ public:
         m_rowU = w * m_t.U(m_flat);
         m_rowV = w * m_t.V(m_flat);
         m_slantedRow = m_t.RowPart(m_slanted, y);
-        m_y = y;
     }
     void Shade(LONG x, const Sampler& sampler, int rgb[3]) const
     {
