@@ -4,7 +4,8 @@
 // (PIXMAN_REPEAT_PAD) and beside SDL_RenderCopy of the software renderer (linear). Off-screen
 // Blt/BltFast at 256x256 and 640x480 in x888 and 565: plain beside memcpy, keyed beside
 // SDL_BlitSurface with a colour key, stretched (2x) beside SDL_BlitScaled. The texture path's quad,
-// 640x480 at 1:1 with point sampling, beside memcpy of the same bytes.
+// 640x480 at 1:1 with point sampling, beside memcpy of the same bytes, and bilinear into 1440x1080
+// beside pixman's bilinear scaling.
 #include "contest.h"
 #include "winapi/d3d.h"
 #include "winapi/ddraw.h"
@@ -242,38 +243,92 @@ void BM_BltStretchedVsSdl(benchmark::State& state)
 }
 BENCHMARK(BM_BltStretchedVsSdl)->Args({256, 32})->Args({640, 32})->Args({256, 16})->Args({640, 16})->Iterations(1)->Unit(benchmark::kMillisecond);
 
+struct QuadVertex {
+    float x, y, z, rhw, u, v;
+};
+
+// A Direct3D device drawing into a new w x h render target of the display's format, texture set.
+struct QuadDevice {
+    QuadDevice(Setup& s, LONG w, LONG h, IDirectDrawSurface7* texture)
+    {
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+        d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE;
+        d.dwWidth = static_cast<DWORD>(w);
+        d.dwHeight = static_cast<DWORD>(h);
+        s.dd->CreateSurface(&d, &target, nullptr);
+        void* out = nullptr;
+        s.dd->QueryInterface(IID_IDirect3D7, &out);
+        d3d = static_cast<IDirect3D7*>(out);
+        d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device);
+        device->SetTexture(0, texture);
+    }
+    ~QuadDevice()
+    {
+        device->Release();
+        d3d->Release();
+        target->Release();
+    }
+    IDirectDrawSurface7* target = nullptr;
+    IDirect3D7* d3d = nullptr;
+    IDirect3DDevice7* device = nullptr;
+};
+
 void BM_TextureQuadVsMemcpy(benchmark::State& state)
 {
     Setup& s = Get();
     IDirectDrawSurface7* texture = s.Surface(640, 480, 32);
-    DDSURFACEDESC2 d{};
-    d.dwSize = sizeof d;
-    d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE;
-    d.dwWidth = 640;
-    d.dwHeight = 480;
-    IDirectDrawSurface7* target = nullptr;
-    s.dd->CreateSurface(&d, &target, nullptr);
-    void* out = nullptr;
-    s.dd->QueryInterface(IID_IDirect3D7, &out);
-    auto* d3d = static_cast<IDirect3D7*>(out);
-    IDirect3DDevice7* device = nullptr;
-    d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device);
-    device->SetTexture(0, texture);
-    struct Vertex {
-        float x, y, z, rhw, u, v;
-    } quad[4] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {639.5f, -0.5f, 0, 1, 1, 0}, {-0.5f, 479.5f, 0, 1, 0, 1},
-                 {639.5f, 479.5f, 0, 1, 1, 1}};
+    QuadDevice quad(s, 640, 480, texture);
+    QuadVertex strip[4] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {639.5f, -0.5f, 0, 1, 1, 0}, {-0.5f, 479.5f, 0, 1, 0, 1},
+                           {639.5f, 479.5f, 0, 1, 1, 1}};
     std::vector<uint32_t> from(640 * 480, 0x123456), to(640 * 480);
     bench::Contest(
-        state, [&] { device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, quad, 4, D3DDP_WAIT); },
+        state, [&] { quad.device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, strip, 4, D3DDP_WAIT); },
         [&] { std::memcpy(to.data(), from.data(), to.size() * 4); }, 5);
     Goal(state, 0.8);
-    device->Release();
-    d3d->Release();
-    target->Release();
     texture->Release();
 }
 BENCHMARK(BM_TextureQuadVsMemcpy)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The texture path's frame quad: a 640x480 texture drawn bilinear into 1440x1080, beside pixman's
+// bilinear scaling of the same pixels. Arg 0: colours in steps of 16 (as the other contests);
+// 1: any 8-bit colours, whose halfway values the device settles pixel by pixel.
+void BM_BilinearQuadVsPixman(benchmark::State& state)
+{
+    Setup& s = Get();
+    IDirectDrawSurface7* texture = s.Surface(640, 480, 32);
+    if (state.range(0) == 1) {
+        DDSURFACEDESC2 locked{};
+        locked.dwSize = sizeof locked;
+        texture->Lock(nullptr, &locked, 0, nullptr);
+        std::mt19937 random(9);
+        for (LONG y = 0; y < 480; ++y)
+            for (LONG x = 0; x < 640 * 4; ++x)
+                static_cast<BYTE*>(locked.lpSurface)[y * locked.lPitch + x] = static_cast<BYTE>(random());
+        texture->Unlock(nullptr);
+    }
+    std::vector<uint32_t> src = Pixels(texture);
+    QuadDevice quad(s, 1440, 1080, texture);
+    quad.device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
+    QuadVertex strip[4] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {1439.5f, -0.5f, 0, 1, 1, 0}, {-0.5f, 1079.5f, 0, 1, 0, 1},
+                           {1439.5f, 1079.5f, 0, 1, 1, 1}};
+    std::vector<uint32_t> dst(1440 * 1080);
+    pixman_image_t* in = pixman_image_create_bits(PIXMAN_x8r8g8b8, 640, 480, src.data(), 640 * 4);
+    pixman_image_t* to = pixman_image_create_bits(PIXMAN_x8r8g8b8, 1440, 1080, dst.data(), 1440 * 4);
+    pixman_transform_t transform;
+    pixman_transform_init_scale(&transform, pixman_double_to_fixed(640.0 / 1440), pixman_double_to_fixed(480.0 / 1080));
+    pixman_image_set_transform(in, &transform);
+    pixman_image_set_filter(in, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+    pixman_image_set_repeat(in, PIXMAN_REPEAT_PAD);
+    bench::Contest(
+        state, [&] { quad.device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, strip, 4, D3DDP_WAIT); },
+        [&] { pixman_image_composite32(PIXMAN_OP_SRC, in, nullptr, to, 0, 0, 0, 0, 0, 0, 1440, 1080); }, 5);
+    Goal(state, 1.0);
+    pixman_image_unref(in);
+    pixman_image_unref(to);
+    texture->Release();
+}
+BENCHMARK(BM_BilinearQuadVsPixman)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -21,6 +21,7 @@ struct Switches {
     bool noHardware = false;                // DDCAPS_NOHARDWARE, no hardware 3D
     bool offer24Bits = false;               // 24-bit modes besides 16 and 32
     DWORD maxTextureSide = 4096;
+    bool noQuadRows = false;                // axis-aligned quads drawn as two triangles, pixel by pixel
 };
 
 // The switches in force (tests set them on one thread before the calls they affect).
@@ -32,5 +33,7 @@ void LoseAllSurfaces();
 // The DirectDraw/Direct3D calls counted since Reset; they are counted while loseAtCall is set
 // (a loseAtCall past every call counts without losing).
 int CallsCounted();
+// The axis-aligned quads the Direct3D device drew by rows since Reset.
+int QuadsByRows();
 
 } // namespace winapi::ddraw_testing

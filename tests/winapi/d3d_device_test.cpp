@@ -180,6 +180,75 @@ TEST_F(D3DDevice, ScaledQuadsFollowTheReference)
     }
 }
 
+TEST_F(D3DDevice, QuadRowsGiveTheTrianglesPixels)
+{
+    // Each quad drawn by rows and then, on a target with the same picture, as two triangles pixel by
+    // pixel: every byte alike (point samples in the target's format copy the texel whole, so there
+    // only the colour bits are compared). Upscaling by 2 and by 9/4 puts many samples exactly on
+    // texel borders and colours exactly halfway between two values.
+    struct Case {
+        const char* name;
+        LONG tw, th, ow, oh;
+        float left, top, right, bottom, u0, u1, v0, v1;
+        bool rows;  // drawn by rows, not as triangles
+    } const cases[] = {
+        {"frame quad 9/4", 64, 48, 144, 108, -0.5f, -0.5f, 143.5f, 107.5f, 0, 1, 0, 1, true},
+        {"corner of a power-of-two texture", 128, 64, 80, 60, -0.5f, -0.5f, 79.5f, 59.5f, 0, 0.625f, 0, 0.9375f, true},
+        {"twice as large", 33, 17, 66, 34, -0.5f, -0.5f, 65.5f, 33.5f, 0, 1, 0, 1, true},
+        {"fractional corners", 20, 15, 50, 40, 3.3f, 2.7f, 41.6f, 33.1f, 0.1f, 0.85f, 0.05f, 0.95f, true},
+        {"smaller", 100, 80, 37, 29, -0.5f, -0.5f, 36.5f, 28.5f, 0, 1, 0, 1, true},
+        {"cut by the target's edges", 24, 18, 40, 30, -10.25f, -7.5f, 60.75f, 45.5f, 0, 1, 0, 1, true},
+        {"mirrored coordinates", 16, 12, 48, 36, -0.5f, -0.5f, 47.5f, 35.5f, 1, 0, 1, 0, true},
+        {"one texel column", 1, 5, 9, 20, -0.5f, -0.5f, 8.5f, 19.5f, 0, 1, 0, 1, true},
+        {"coordinates past the texture", 10, 10, 40, 40, 0.25f, 0.75f, 39.25f, 39.75f, -0.5f, 1.5f, -0.25f, 1.25f, true},
+        {"corners on pixel centres", 7, 5, 24, 20, 2, 3, 20, 15, 0, 1, 0, 1, true},
+        {"off the target", 8, 8, 20, 20, 30, 2, 50, 10, 0, 1, 0, 1, true},
+        {"under a pixel wide", 4, 4, 10, 10, 2.2f, 2, 2.9f, 8, 0, 1, 0, 1, false},
+    };
+    const FormatCase k555 = kFormats[0], k565 = kFormats[1], k888 = kFormats[2];
+    const struct {
+        FormatCase texture, target;
+    } pairs[] = {{kX888, kX888}, {k565, k565}, {k555, kX888}, {k888, k565}, {kX888, k555}, {k888, k888}};
+    for (const Case& c : cases)
+        for (const auto& pair : pairs)
+            for (bool linear : {false, true}) {
+                SCOPED_TRACE(std::string(c.name) + " " + pair.texture.name + " -> " + pair.target.name +
+                             (linear ? " bilinear" : " point"));
+                IDirectDrawSurface7* texture = Surface(c.tw, c.th, pair.texture, DDSCAPS_TEXTURE, 17);
+                const Vertex strip[4] = {{c.left, c.top, 0, 1, c.u0, c.v0}, {c.right, c.top, 0, 1, c.u1, c.v0},
+                                         {c.left, c.bottom, 0, 1, c.u0, c.v1}, {c.right, c.bottom, 0, 1, c.u1, c.v1}};
+                const LONG bytes = static_cast<LONG>(pair.target.bits / 8);
+                std::vector<DWORD> drawn[2];
+                for (int triangles = 0; triangles < 2; ++triangles) {
+                    winapi::ddraw_testing::Current().noQuadRows = triangles == 1;
+                    IDirectDrawSurface7* target = Surface(c.ow, c.oh, pair.target, DDSCAPS_3DDEVICE, 23);
+                    IDirect3DDevice7* device = Device(target);
+                    device->SetTexture(0, texture);
+                    device->SetTextureStageState(0, D3DTSS_MAGFILTER, linear ? D3DTFG_LINEAR : D3DTFG_POINT);
+                    const int before = winapi::ddraw_testing::QuadsByRows();
+                    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1,
+                                                    const_cast<Vertex*>(strip), 4, 0),
+                              DD_OK);
+                    EXPECT_EQ(winapi::ddraw_testing::QuadsByRows() - before, triangles == 0 && c.rows ? 1 : 0);
+                    device->Release();
+                    Locked l(target);
+                    for (LONG y = 0; y < c.oh; ++y)
+                        for (LONG x = 0; x < c.ow; ++x) {
+                            DWORD p = 0;
+                            std::memcpy(&p, l.Row(y) + x * bytes, static_cast<size_t>(bytes));
+                            drawn[triangles].push_back(linear ? p : p & (pair.target.r | pair.target.g | pair.target.b));
+                        }
+                }
+                winapi::ddraw_testing::Current().noQuadRows = false;
+                size_t differ = 0, firstAt = 0;
+                for (size_t i = 0; i < drawn[0].size(); ++i)
+                    if (drawn[0][i] != drawn[1][i] && differ++ == 0)
+                        firstAt = i;
+                EXPECT_EQ(differ, 0u) << "first at " << firstAt % static_cast<size_t>(c.ow) << ","
+                                      << firstAt / static_cast<size_t>(c.ow);
+            }
+}
+
 TEST_F(D3DDevice, SharedEdgesDrawEachPixelOnce)
 {
     // Vertices on pixel centres: the edges pass through pixels, and the top-left rule decides.

@@ -41,6 +41,7 @@ ModeState& State()
 
 std::atomic<uint32_t> g_epoch{1};
 std::atomic<int> g_calls{0};
+std::atomic<int> g_quadsByRows{0};
 ddraw_testing::Switches g_switches;
 
 LONG Width(const RECT& r) { return r.right - r.left; }
@@ -182,6 +183,8 @@ DDPIXELFORMAT FormatOfBits(DWORD bits)
 uint32_t LossEpoch() { return g_epoch.load(); }
 void AdvanceLossEpoch() { g_epoch.fetch_add(1); }
 
+void CountQuadByRows() { g_quadsByRows.fetch_add(1); }
+
 void CountCall()
 {
     if (g_switches.loseAtCall > 0 && g_calls.fetch_add(1) + 1 == g_switches.loseAtCall)
@@ -225,11 +228,14 @@ void Reset()
 {
     ddraw::g_switches = Switches{};
     ddraw::g_calls = 0;
+    ddraw::g_quadsByRows = 0;
 }
 
 void LoseAllSurfaces() { ddraw::AdvanceLossEpoch(); }
 
 int CallsCounted() { return ddraw::g_calls; }
+
+int QuadsByRows() { return ddraw::g_quadsByRows; }
 
 } // namespace winapi::ddraw_testing
 

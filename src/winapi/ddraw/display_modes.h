@@ -36,6 +36,8 @@ uint32_t LossEpoch();
 void AdvanceLossEpoch();
 // Counts one DirectDraw/Direct3D call; at the switch's call every surface is lost.
 void CountCall();
+// Counts one quad drawn by rows (for the tests).
+void CountQuadByRows();
 
 struct Driver {
     GUID guid;             // zero for the primary display driver

@@ -154,6 +154,191 @@ void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t*
         LerpDownSse2(top, bottom, w, out, count);
 }
 
+void QuadAcrossPlain(const uint32_t* src, LONG, const int32_t* xa, const int32_t* xb, const float* fu,
+                     float* const out[3], LONG count)
+{
+    for (LONG i = 0; i < count; ++i) {
+        const uint32_t a = Load32(src + xa[i]), b = Load32(src + xb[i]);
+        for (int k = 0; k < 3; ++k) {
+            const int shift = 16 - 8 * k;
+            const float ca = static_cast<float>((a >> shift) & 0xFF), cb = static_cast<float>((b >> shift) & 0xFF);
+            out[k][i] = (ca + 0.5f) + fu[i] * (cb - ca);
+        }
+    }
+}
+
+void QuadAcrossSse2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
+                    float* const out[3], LONG count)
+{
+    const __m128i byte = _mm_set1_epi32(0xFF);
+    const __m128 half = _mm_set1_ps(0.5f);
+    auto four = [src](const int32_t* x) {
+        return _mm_setr_epi32(static_cast<int>(Load32(src + x[0])), static_cast<int>(Load32(src + x[1])),
+                              static_cast<int>(Load32(src + x[2])), static_cast<int>(Load32(src + x[3])));
+    };
+    LONG i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i a = four(xa + i), b = four(xb + i);
+        const __m128 f = _mm_loadu_ps(fu + i);
+        for (int k = 0; k < 3; ++k) {
+            const int shift = 16 - 8 * k;
+            const __m128 ca = _mm_cvtepi32_ps(_mm_and_si128(_mm_srl_epi32(a, _mm_cvtsi32_si128(shift)), byte));
+            const __m128 cb = _mm_cvtepi32_ps(_mm_and_si128(_mm_srl_epi32(b, _mm_cvtsi32_si128(shift)), byte));
+            _mm_storeu_ps(out[k] + i, _mm_add_ps(_mm_add_ps(ca, half), _mm_mul_ps(f, _mm_sub_ps(cb, ca))));
+        }
+    }
+    float* const rest[3] = {out[0] + i, out[1] + i, out[2] + i};
+    QuadAcrossPlain(src, length, xa + i, xb + i, fu + i, rest, count - i);
+}
+
+__attribute__((target("avx2"))) void QuadAcrossAvx2(const uint32_t* src, LONG length, const int32_t* xa,
+                                                   const int32_t* xb, const float* fu, float* const out[3], LONG count)
+{
+    const __m256i byte = _mm256_set1_epi32(0xFF), seven = _mm256_set1_epi32(7);
+    const __m256 half = _mm256_set1_ps(0.5f);
+    const auto* base = reinterpret_cast<const int*>(src);
+    LONG i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i ia = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xa + i));
+        const __m256i ib = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(xb + i));
+        // When the eight samples read within eight pixels from the first one (enlarging), one
+        // load and two permutes replace two gathers.
+        const int32_t first = xa[i];
+        const __m256i start = _mm256_set1_epi32(first);
+        const __m256i oa = _mm256_sub_epi32(ia, start), ob = _mm256_sub_epi32(ib, start);
+        const __m256i outside = _mm256_or_si256(_mm256_or_si256(_mm256_cmpgt_epi32(oa, seven), _mm256_cmpgt_epi32(ob, seven)),
+                                                _mm256_cmpgt_epi32(_mm256_setzero_si256(), _mm256_or_si256(oa, ob)));
+        __m256i a, b;
+        if (first + 8 <= length && _mm256_testz_si256(outside, outside)) {
+            const __m256i run = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + first));
+            a = _mm256_permutevar8x32_epi32(run, oa);
+            b = _mm256_permutevar8x32_epi32(run, ob);
+        } else {
+            a = _mm256_i32gather_epi32(base, ia, 4);
+            b = _mm256_i32gather_epi32(base, ib, 4);
+        }
+        const __m256 f = _mm256_loadu_ps(fu + i);
+        for (int k = 0; k < 3; ++k) {
+            const __m128i shift = _mm_cvtsi32_si128(16 - 8 * k);
+            const __m256 ca = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srl_epi32(a, shift), byte));
+            const __m256 cb = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srl_epi32(b, shift), byte));
+            _mm256_storeu_ps(out[k] + i, _mm256_add_ps(_mm256_add_ps(ca, half), _mm256_mul_ps(f, _mm256_sub_ps(cb, ca))));
+        }
+    }
+    float* const rest[3] = {out[0] + i, out[1] + i, out[2] + i};
+    QuadAcrossSse2(src, length, xa + i, xb + i, fu + i, rest, count - i);
+}
+
+void QuadAcross(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
+                float* const out[3], LONG count)
+{
+    if (HasAvx2())
+        QuadAcrossAvx2(src, length, xa, xb, fu, out, count);
+    else
+        QuadAcrossSse2(src, length, xa, xb, fu, out, count);
+}
+
+LONG QuadDownPlain(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
+                   int32_t* unsure, LONG count)
+{
+    LONG n = 0;
+    for (LONG i = 0; i < count; ++i) {
+        uint32_t pixel = 0;
+        bool sure = true;
+        for (int k = 0; k < 3; ++k) {
+            const float t = top[k][i], g = t + fv * (bottom[k][i] - t);
+            const auto low = static_cast<int32_t>(g - eta), high = static_cast<int32_t>(g + eta);
+            pixel |= static_cast<uint32_t>(low) << (16 - 8 * k);
+            sure = sure && low == high;
+        }
+        Store32(out + i, pixel);
+        if (!sure)
+            unsure[n++] = static_cast<int32_t>(i);
+    }
+    return n;
+}
+
+namespace {
+
+using DownRow = LONG (*)(const float* const[3], const float* const[3], float, float, uint32_t*, int32_t*, LONG);
+
+// Pixels i.. of a down row by `rest`, after n unsure ones; answers the unsure count.
+inline LONG DownRest(DownRow rest, const float* const top[3], const float* const bottom[3], float fv, float eta,
+                     uint32_t* out, int32_t* unsure, LONG n, LONG i, LONG count)
+{
+    const float* const topRest[3] = {top[0] + i, top[1] + i, top[2] + i};
+    const float* const bottomRest[3] = {bottom[0] + i, bottom[1] + i, bottom[2] + i};
+    const LONG tail = rest(topRest, bottomRest, fv, eta, out + i, unsure + n, count - i);
+    for (LONG j = n; j < n + tail; ++j)
+        unsure[j] += static_cast<int32_t>(i);
+    return n + tail;
+}
+
+// The indices of the clear bits among the low `lanes` bits of `same`, from `first` on. Without
+// branches (halfway colours come in no order); every slot written lies below first + lanes.
+inline LONG AddUnsure(int same, int lanes, LONG first, int32_t* unsure, LONG n)
+{
+    for (int lane = 0; lane < lanes; ++lane) {
+        unsure[n] = static_cast<int32_t>(first + lane);
+        n += ((same >> lane) & 1) ^ 1;
+    }
+    return n;
+}
+
+} // namespace
+
+LONG QuadDownSse2(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
+                  int32_t* unsure, LONG count)
+{
+    const __m128 weight = _mm_set1_ps(fv), band = _mm_set1_ps(eta);
+    LONG n = 0, i = 0;
+    for (; i + 4 <= count; i += 4) {
+        __m128i pixel = _mm_setzero_si128(), same = _mm_set1_epi32(-1);
+        for (int k = 0; k < 3; ++k) {
+            const __m128 t = _mm_loadu_ps(top[k] + i);
+            const __m128 g = _mm_add_ps(t, _mm_mul_ps(weight, _mm_sub_ps(_mm_loadu_ps(bottom[k] + i), t)));
+            const __m128i low = _mm_cvttps_epi32(_mm_sub_ps(g, band)), high = _mm_cvttps_epi32(_mm_add_ps(g, band));
+            pixel = _mm_or_si128(pixel, _mm_sll_epi32(low, _mm_cvtsi32_si128(16 - 8 * k)));
+            same = _mm_and_si128(same, _mm_cmpeq_epi32(low, high));
+        }
+        Store128(out + i, pixel);
+        const int mask = _mm_movemask_ps(_mm_castsi128_ps(same));
+        if (mask != 0xF)
+            n = AddUnsure(mask, 4, i, unsure, n);
+    }
+    return DownRest(QuadDownPlain, top, bottom, fv, eta, out, unsure, n, i, count);
+}
+
+__attribute__((target("avx2"))) LONG QuadDownAvx2(const float* const top[3], const float* const bottom[3], float fv,
+                                                 float eta, uint32_t* out, int32_t* unsure, LONG count)
+{
+    const __m256 weight = _mm256_set1_ps(fv), band = _mm256_set1_ps(eta);
+    LONG n = 0, i = 0;
+    for (; i + 8 <= count; i += 8) {
+        __m256i pixel = _mm256_setzero_si256(), same = _mm256_set1_epi32(-1);
+        for (int k = 0; k < 3; ++k) {
+            const __m256 t = _mm256_loadu_ps(top[k] + i);
+            const __m256 g = _mm256_add_ps(t, _mm256_mul_ps(weight, _mm256_sub_ps(_mm256_loadu_ps(bottom[k] + i), t)));
+            const __m256i low = _mm256_cvttps_epi32(_mm256_sub_ps(g, band));
+            const __m256i high = _mm256_cvttps_epi32(_mm256_add_ps(g, band));
+            pixel = _mm256_or_si256(pixel, _mm256_sll_epi32(low, _mm_cvtsi32_si128(16 - 8 * k)));
+            same = _mm256_and_si256(same, _mm256_cmpeq_epi32(low, high));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), pixel);
+        const int mask = _mm256_movemask_ps(_mm256_castsi256_ps(same));
+        if (mask != 0xFF)
+            n = AddUnsure(mask, 8, i, unsure, n);
+    }
+    return DownRest(QuadDownSse2, top, bottom, fv, eta, out, unsure, n, i, count);
+}
+
+LONG QuadDown(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
+              int32_t* unsure, LONG count)
+{
+    return HasAvx2() ? QuadDownAvx2(top, bottom, fv, eta, out, unsure, count)
+                     : QuadDownSse2(top, bottom, fv, eta, out, unsure, count);
+}
+
 namespace {
 
 template <typename Pixel> void KeyedCopyPlain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)

@@ -1,0 +1,94 @@
+// One opaque textured triangle by Direct3D 7's rules (pixel centres at integers, top-left fill,
+// affine coordinates, clamped point or bilinear sampling): the general per-pixel path, and the
+// single-pixel ownership and shading that the quad rows fall back on, so both give the same
+// pixels. Internal to winapi.
+#pragma once
+
+#include "winapi/ddraw/pixel_format.h"
+#include "winapi/ddraw/surface_access.h"
+
+namespace winapi::ddraw {
+
+// A pre-transformed vertex with one pair of texture coordinates (D3DFVF_XYZRHW | D3DFVF_TEX1).
+struct TLVertex {
+    float x, y, z, rhw, u, v;
+};
+
+// A texture and its sampling.
+class Sampler {
+public:
+    Sampler(const SurfaceMemory& texture, bool linear);
+    // The widened channels at texture coordinates (u, v), 0..1 over the texture: point = the
+    // texel floor(u * width), bilinear = the four texels around u * width - 0.5; clamped.
+    void Sample(double u, double v, int rgb[3]) const;
+    const BYTE* Texel(LONG x, LONG y) const { return m_pixels + static_cast<ptrdiff_t>(y) * m_pitch + x * m_from.bytes; }
+    const PixelFormat& Format() const { return m_from; }
+
+private:
+    const BYTE* m_pixels;
+    LONG m_pitch;
+    LONG m_width;
+    LONG m_height;
+    PixelFormat m_from;
+    bool m_linear;
+};
+
+class Triangle {
+public:
+    // The triangle a, b, c over a target of width x height (either winding).
+    Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG width, LONG height);
+    // False when its area is zero or not finite: it owns no pixel.
+    bool Drawable() const { return m_drawable; }
+    // The pixels it may own: columns x0..x1-1 and rows y0..y1-1, within the target.
+    LONG X0() const { return m_x0; }
+    LONG X1() const { return m_x1; }
+    LONG Y0() const { return m_y0; }
+    LONG Y1() const { return m_y1; }
+    // Whether edge i (0: b->c, 1: c->a, 2: a->b) owns pixel (x, y): the pixel is inside it, or on
+    // it and the edge is a top or left one. Along a row the answer changes at most once: from
+    // false to true when the edge runs up (RunsUp), the other way when it runs down; an edge that
+    // runs neither way gives the same answer along the row, and a vertical one on every row.
+    bool EdgeOwns(int i, LONG x, LONG y) const
+    {
+        const double e = RowPart(i, y) - ColumnPart(i, x);
+        if (e > 0)
+            return true;
+        if (e < 0)
+            return false;
+        return m_edges[i].topLeft;
+    }
+    bool RunsUp(int i) const { return m_edges[i].dy < 0; }
+    bool Horizontal(int i) const { return m_edges[i].dy == 0; }
+    bool Vertical(int i) const { return m_edges[i].dx == 0; }
+    bool Owns(LONG x, LONG y) const;
+    // Edge i's value at (x, y) is RowPart(i, y) - ColumnPart(i, x); weight i (of vertex i) is
+    // that value / Area(), and the pixel's u is (weight 0 * U(0) + weight 1 * U(1)) + weight 2 * U(2).
+    double RowPart(int i, LONG y) const { return m_edges[i].dx * (static_cast<double>(y) - m_edges[i].ay); }
+    double ColumnPart(int i, LONG x) const { return m_edges[i].dy * (static_cast<double>(x) - m_edges[i].ax); }
+    double Area() const { return m_area; }
+    float U(int k) const { return m_v[k]->u; }
+    float V(int k) const { return m_v[k]->v; }
+    // The colour of pixel (x, y), as the triangle draws it.
+    void Shade(LONG x, LONG y, const Sampler& sampler, int rgb[3]) const;
+    // Every pixel it owns, shaded and written into target.
+    void Draw(const SurfaceMemory& target, const Sampler& sampler) const;
+
+private:
+    // The three edge values at pixel (x, y); true when the triangle owns it.
+    bool Edges(LONG x, LONG y, double e[3]) const;
+    void ShadeEdges(const double e[3], const Sampler& sampler, int rgb[3]) const;
+
+    // Edge from (ax, ay) by (dx, dy): its value at p is dx * (py - ay) - dy * (px - ax), positive inside.
+    struct Line {
+        double ax, ay, dx, dy;
+        bool topLeft;  // owns the pixels on it
+    };
+
+    const TLVertex* m_v[3];
+    Line m_edges[3]{};
+    double m_area = 0;
+    bool m_drawable = false;
+    LONG m_x0 = 0, m_x1 = 0, m_y0 = 0, m_y1 = 0;
+};
+
+} // namespace winapi::ddraw
