@@ -1,8 +1,5 @@
 #include "game/game_main.h"
 
-#include <sys/stat.h>
-
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,7 +8,6 @@
 #include "sound/sound_device_source.h"
 #include "winapi/host_headless.h"
 #include "winapi/kernel.h"
-#include "winapi/text.h"
 
 bool GameCommandLine(const char* argument, std::string* commandLine)
 {
@@ -23,17 +19,10 @@ bool GameCommandLine(const char* argument, std::string* commandLine)
         *commandLine = argument;
         return true;
     }
-    char resolved[PATH_MAX];
-    struct stat st {};
-    if (realpath(argument, resolved) == nullptr || stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode))
+    std::string folder;
+    if (!winapi::WindowsFolderFromHost(argument, &folder))
         return false;
-    std::string sjis;
-    if (!winapi::Utf8ToSjisChecked(resolved, &sjis))
-        return false;
-    std::string path = winapi::WindowsPathFromLinux(resolved);
-    if (path.back() != '\\')
-        path += '\\';
-    *commandLine = "/L" + path;
+    *commandLine = "/L" + folder;
     return true;
 }
 

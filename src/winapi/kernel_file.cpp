@@ -664,6 +664,21 @@ std::string WindowsPathFromLinux(const std::string& linuxPath)
     return out;
 }
 
+bool WindowsFolderFromHost(const char* utf8Path, std::string* windowsFolder)
+{
+    char resolved[PATH_MAX];
+    struct stat st {};
+    if (realpath(utf8Path, resolved) == nullptr || stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    std::string sjis;
+    if (!Utf8ToSjisChecked(resolved, &sjis))
+        return false;
+    *windowsFolder = WindowsPathFromLinux(resolved);
+    if (windowsFolder->back() != '\\')
+        *windowsFolder += '\\';
+    return true;
+}
+
 bool CloseFileHandle(HANDLE handle)
 {
     HandleTable& table = Handles();

@@ -172,6 +172,9 @@ namespace winapi {
 bool ResolvePath(const char* windowsPath, std::string* linuxPath);
 // "Z:\..." for a Linux path (UTF-8 names become Shift-JIS).
 std::string WindowsPathFromLinux(const std::string& linuxPath);
+// "Z:\...\" for an existing host folder named in UTF-8 (relative to the current directory or
+// absolute, links followed) → false when it is no folder or its full name has no Shift-JIS form.
+bool WindowsFolderFromHost(const char* utf8Path, std::string* windowsFolder);
 // Closes a file or search handle of this module → true when it was one (CloseHandle's file part).
 bool CloseFileHandle(HANDLE handle);
 
