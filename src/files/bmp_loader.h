@@ -42,9 +42,9 @@ public:
              void* writeUser, const BYTE* palette, GllProgressFunc progress, void* progressUser) override;
     bool CanSave() override;
 
-    // Standard RLE8 / RLE4 into rows stride bytes apart (stored order): false on a delta escape,
-    // pixels below the last row, or data ending before the end-of-bitmap escape. Pixels past the
-    // end of a row (writers pad rows with them) are dropped.
+    // Standard RLE8 / RLE4 into rows stride bytes apart (stored order; a negative stride walks up
+    // from the last row): false on a delta escape, pixels below the last row, or data ending before
+    // the end-of-bitmap escape. Pixels past the end of a row (writers pad rows with them) are dropped.
     static bool DecodeRle8(BYTE* bits, const BYTE* src, const BYTE* srcEnd, int width, int height, int stride);
     static bool DecodeRle4(BYTE* bits, const BYTE* src, const BYTE* srcEnd, int width, int height, int stride);
 

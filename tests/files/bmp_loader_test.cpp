@@ -423,6 +423,33 @@ TEST(BmpLoader, LoadPictureMakesABottomUpDib)
     EXPECT_EQ(loader.m_pictureSize, 0u);
 }
 
+TEST(BmpLoader, TopDownRunsLandInBottomUpRows)
+{
+    // Stored rows 0, 1, 2 of a top-down file are DIB rows 2, 1, 0; an early end leaves index 0.
+    struct Case {
+        const char* name;
+        Bytes file;
+        BYTE rows[3];
+    };
+    const Case cases[] = {
+        {"RLE8", MakeBmp(2, -3, 8, BI_RLE8, GrayTable(4), {2, 1, 0, 0, 2, 2, 0, 0, 2, 3, 0, 1}, 4), {3, 2, 1}},
+        {"RLE4", MakeBmp(2, -3, 4, BI_RLE4, GrayTable(4), {2, 0x11, 0, 0, 2, 0x22, 0, 1}, 4), {0x00, 0x22, 0x11}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CBmpLoader loader;
+        HGLOBAL info = nullptr;
+        HGLOBAL bits = nullptr;
+        ASSERT_EQ(loader.LoadPicture(c.file.data(), static_cast<DWORD>(c.file.size()), &info, &bits, nullptr, nullptr),
+                  kGllOk);
+        EXPECT_EQ(static_cast<const BITMAPINFOHEADER*>(info)->biHeight, 3);
+        for (int r = 0; r < 3; ++r)
+            EXPECT_EQ(static_cast<const BYTE*>(bits)[4 * r], c.rows[r]) << "DIB row " << r;
+        GlobalFree(info);
+        GlobalFree(bits);
+    }
+}
+
 struct BadBmp {
     const char* name;
     Bytes file;
