@@ -131,7 +131,8 @@ void InitToFirstFrameSdl(benchmark::State& state)
             SDL_DestroyWindow(w);
         },
         7);
-    // No goal on the ratio: how far our start lies above SDL's own is the figure to watch.
+    // The ratio (SDL's time / ours) is printed; the goal is on how far our start lies above SDL's.
+    state.counters["ratio"] = state.counters["peer_ms"] / state.counters["ours_ms"];
     state.counters["ms_above_peer"] = state.counters["ours_ms"] - state.counters["peer_ms"];
     // Where our start spends its time on this host (the last run).
     for (const char* step : {"window_input_ms", "screen_tables_ms", "present_ms"})
