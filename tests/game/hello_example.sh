@@ -45,7 +45,7 @@ block main.txt > "$work/readme-main.txt"
 cmp -s "$work/readme-main.txt" "$example/main.txt" || fail "README's MAIN differs from docs/examples/hello/main.txt"
 block commands > "$work/readme-commands.txt"
 [ -s "$work/readme-commands.txt" ] || fail "README has no hello commands"
-grep '^"$tool" \(cfg\|sob\)' "$example/make-game.sh" |
+grep '^\("$tool" \(cfg\|sob\)\|mkdir\) ' "$example/make-game.sh" |
     sed -e 's|^"$tool"|scripts/tool|' -e 's|"$game/\([^"]*\)"|hello/\1|g' \
         -e 's|"$here/\([^"]*\)"|docs/examples/hello/\1|g' \
     > "$work/script-commands.txt"

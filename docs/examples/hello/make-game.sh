@@ -11,8 +11,8 @@ if [ $# -lt 1 ] || [ $# -gt 2 ] || { [ $# -eq 2 ] && [ "$2" != --kpk ]; }; then
     exit 2
 fi
 game=$1
-mkdir -p "$game/SCRIPT"
 # The commands below are the README's "Make a game folder", word for word.
+mkdir -p "$game/SCRIPT"
 "$tool" cfg sys "$game/SCRIPT/KW_APP.SYS" --size 640x480 --save-mode 1
 "$tool" cfg inf "$game/SCRIPT/KW_APP.INF" --version 1.0 --name Hello --title "Hello, Tessaro"
 "$tool" cfg user "$game/USER.CFG" --window
