@@ -87,6 +87,17 @@ bool CScene::SetBackgroundImage(CSurface* image, LONG x, LONG y, bool invalidate
     return true;
 }
 
+bool CScene::SetBackgroundPosition(LONG x, LONG y, bool invalidate)
+{
+    if (x == m_bgX && y == m_bgY)
+        return false;
+    m_bgX = x;
+    m_bgY = y;
+    if (invalidate)
+        InvalidateAll();
+    return true;
+}
+
 void CScene::SetBackgroundRGB(BYTE r, BYTE g, BYTE b, bool invalidate)
 {
     SetBackgroundColor(static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | b, invalidate);
