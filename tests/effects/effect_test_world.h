@@ -18,6 +18,8 @@
 #include "effects/layer_effect.h"
 #include "files/file_manager.h"
 #include "files/gll_manager.h"
+#include "files/pixel_library.h"
+#include "platform/cpu_info.h"
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
 #include "platform/random.h"
@@ -81,13 +83,32 @@ struct BusyCounter {
     }
 };
 
+// Our pixel library (sprites draw through it), published for the object's life.
+struct PixelLibrary {
+    PixelLibrary()
+    {
+        EXPECT_TRUE(RegisterPixelLibraryModule());
+        library.reset(LoadPixelLibrary("Z:\\Game\\tvpgl.dll", &g_CpuInfo));
+        SetPixelLibrary(library.get());
+    }
+    ~PixelLibrary() { SetPixelLibrary(nullptr); }
+    std::unique_ptr<CPixelLibrary> library;
+};
+
 class EffectWorld {
 public:
     explicit EffectWorld(LONG w = 64, LONG h = 48, bool withData = true, LONG bgW = 0, LONG bgH = 0)
     {
         if (withData) {
-            std::string error;
-            EXPECT_TRUE(effect_data::Write(dir.Linux(), 7, &error)) << error;
+            // Made once a program: encoding them is the slow part of a world.
+            static const std::vector<effect_data::File> files = [] {
+                std::string error;
+                auto made = effect_data::Make(7, &error);
+                EXPECT_FALSE(made.empty()) << error;
+                return made;
+            }();
+            for (const auto& file : files)
+                dir.Write(file.name, std::string(file.bytes.begin(), file.bytes.end()));
         }
         SetBaseFolder(dir.Windows().c_str());
         g_pFileManager = &files;
@@ -123,6 +144,7 @@ public:
     void Tick(uint32_t ms) { VirtualClock::Tick(scheduler, ms); }
 
     VirtualClock clock;
+    PixelLibrary pixels;
     TempFolder dir;
     CFileManager files;
     CGllManager loaders;
