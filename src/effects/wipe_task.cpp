@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "display/screen_filter.h"
@@ -79,6 +80,8 @@ bool CWipeTask::Init(int kind, uint32_t duration, CImage* destination, CImage* s
         const RECT placed{m_x, m_y, static_cast<LONG>(std::clamp<int64_t>(int64_t{m_x} + (m_rect.right - m_rect.left), INT32_MIN, INT32_MAX)),
                           static_cast<LONG>(std::clamp<int64_t>(int64_t{m_y} + (m_rect.bottom - m_rect.top), INT32_MIN, INT32_MAX))};
         m_empty = Empty(inSource) || Empty(Intersect(placed, destination->ClipRect()));
+        m_rowCopies = m_mode == 0 && source->GetBitsPerPixel() == 32 && destination->GetBitsPerPixel() == 32 &&
+                      source->GetColorKey() == kNoColorKey && source != destination;
     } else {
         if (a[0] == 65535) {
             m_rect = destination->ClipRect();
@@ -126,6 +129,10 @@ void CWipeTask::DrawLocal(int64_t left, int64_t top, int64_t right, int64_t bott
         const int64_t x = m_x + left, y = m_y + top;
         if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX)
             return;
+        if (m_rowCopies) {
+            m_pending.push_back(PendingCopy{part, static_cast<LONG>(x), static_cast<LONG>(y)});
+            return;
+        }
         if (m_mode == 0)
             m_destination->Copy(m_source, static_cast<LONG>(x), static_cast<LONG>(y), &part, false);
         else
@@ -250,6 +257,45 @@ void CWipeTask::StepSweep(bool rows, bool fromEnd, bool final, uint32_t e)
     m_progress = t1;
 }
 
+void CWipeTask::FlushCopies()
+{
+    if (m_pending.empty())
+        return;
+    // Each piece cut to both images first.
+    LONG top = INT32_MAX, bottom = INT32_MIN;
+    size_t kept = 0;
+    for (PendingCopy c : m_pending) {
+        const RECT sourceClip = m_source->ClipRect(), destClip = m_destination->ClipRect();
+        RECT from = Intersect(c.from, sourceClip);
+        c.x += from.left - c.from.left;
+        c.y += from.top - c.from.top;
+        const RECT to = Intersect(RECT{c.x, c.y, c.x + (from.right - from.left), c.y + (from.bottom - from.top)}, destClip);
+        if (Empty(from) || Empty(to))
+            continue;
+        from.left += to.left - c.x;
+        from.top += to.top - c.y;
+        from.right = from.left + (to.right - to.left);
+        from.bottom = from.top + (to.bottom - to.top);
+        m_pending[kept++] = PendingCopy{from, to.left, to.top};
+        top = std::min(top, to.top);
+        bottom = std::max(bottom, to.bottom);
+        m_destination->MarkChanged(to);
+    }
+    m_pending.resize(kept);
+    for (LONG y = top; y < bottom; ++y) {
+        BYTE* row = m_destination->GetBits() + intptr_t(y) * m_destination->GetPitch();
+        for (const PendingCopy& c : m_pending) {
+            const LONG h = c.from.bottom - c.from.top;
+            if (y < c.y || y >= c.y + h)
+                continue;
+            const BYTE* from = m_source->GetBits() + intptr_t(c.from.top + (y - c.y)) * m_source->GetPitch() +
+                               intptr_t(c.from.left) * 4;
+            std::memcpy(row + intptr_t(c.x) * 4, from, size_t(c.from.right - c.from.left) * 4);
+        }
+    }
+    m_pending.clear();
+}
+
 int32_t CWipeTask::Step(uint32_t now)
 {
     if (m_finished)
@@ -294,6 +340,7 @@ int32_t CWipeTask::Step(uint32_t now)
         case 20: StepSweep(true, false, final, e); break;
         default: StepSweep(true, true, final, e); break;
         }
+        FlushCopies();
     }
     if (!final)
         return 0;

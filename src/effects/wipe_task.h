@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/timed_task.h"
 #include "platform/timer_manager.h"
@@ -48,6 +49,13 @@ private:
     void StepBox(bool opening, bool final, uint32_t e);
     void StepCells(bool rows, bool fromEnd, bool final, uint32_t e);
     void StepSweep(bool rows, bool fromEnd, bool final, uint32_t e);
+    // Plain copies between 32-bit images are gathered over a step and copied row by row at its
+    // end: the column kinds would otherwise walk the whole picture once for every strip.
+    struct PendingCopy {
+        RECT from;
+        LONG x, y;
+    };
+    void FlushCopies();
 
     int m_kind = 0;
     uint32_t m_duration = 1;
@@ -66,6 +74,8 @@ private:
     uint8_t m_finished = 0;
     uint8_t m_empty = 0;
     uint8_t m_drawnAny = 0;
+    uint8_t m_rowCopies = 0;
+    std::vector<PendingCopy> m_pending;
 };
 
 // The runner: one field, the scheduler its tasks run in.
