@@ -14,6 +14,13 @@
 #include "winapi/host_headless.h"
 #include "winapi/user.h"
 
+#include <cstdlib>
+#include <map>
+
+#include <zlib.h>
+
+#include "authoring/picture_io.h"
+
 using namespace effects_test;
 
 namespace {
@@ -101,6 +108,30 @@ protected:
         EXPECT_EQ(wrong, 0) << what;
     }
 
+    // The CRC-32 of the shown frame's colours (alpha left out), kept under its name. With
+    // TESSARO_EFFECTS_FRAMES=DIR set each golden frame is also written there as a BMP, for review.
+    void Golden(const std::string& name)
+    {
+        const winapi::Frame shown = winapi::CurrentHost().ReadBack(window);
+        std::vector<uint32_t> colours(shown.pixels.size());
+        for (size_t i = 0; i < colours.size(); ++i)
+            colours[i] = shown.pixels[i] & 0xFFFFFF;
+        crcs[name] = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(colours.data()),
+                                                 static_cast<uInt>(colours.size() * 4)));
+        if (const char* dir = std::getenv("TESSARO_EFFECTS_FRAMES")) {
+            pictures::Decoded picture;
+            picture.width = shown.width;
+            picture.height = shown.height;
+            picture.pixels.resize(colours.size());
+            for (size_t i = 0; i < colours.size(); ++i)
+                picture.pixels[i] = 0xFF000000u | colours[i];
+            std::vector<uint8_t> bmp;
+            std::string error;
+            if (pictures::EncodeBmp32(picture, bmp, &error))
+                pictures::WriteFile(std::string(dir) + "/" + name + ".bmp", bmp, &error);
+        }
+    }
+
     // The hand-set scene takes copies of every drawable of the front scene, in place.
     void MirrorDrawables()
     {
@@ -136,6 +167,7 @@ protected:
     CScene expected;
     CImage rendered;
     std::vector<std::unique_ptr<CDrawable>> mirrors;
+    std::map<std::string, uint32_t> crcs;
 };
 
 } // namespace
@@ -169,6 +201,8 @@ TEST_F(EffectsMilestone, QuakeNoiseWeatherAndAWipeOnTheScreen)
             }
             expected.SetBackgroundImage(world.frontBackground.get(), -dx, -dy, true);
             ExpectShown("quake");
+            if (i == 3)
+                Golden(frameMode ? "quake_frame_mode_3" : "quake_3");
         }
         EXPECT_EQ(quake, nullptr);
         expected.SetBackgroundImage(world.frontBackground.get(), 0, 0, true);
@@ -187,6 +221,8 @@ TEST_F(EffectsMilestone, QuakeNoiseWeatherAndAWipeOnTheScreen)
         Frame();
         MirrorDrawables();
         ExpectShown("weather");
+        if (i == 12 || i == 29)
+            Golden("weather_" + std::to_string(i));
         if (i == 5) { // the comparison has something to show
             int visible = 0;
             for (DrawNode* n = expected.GetList().Head(); n; n = n->next)
@@ -229,6 +265,16 @@ TEST_F(EffectsMilestone, QuakeNoiseWeatherAndAWipeOnTheScreen)
         }
         expected.InvalidateAll();
         ExpectShown("wipe");
+        if (i == 5)
+            Golden("wipe_5");
     }
     EXPECT_EQ(IsWipeTaskAlive(&runner, wipe), 0);
+
+    // Frames reviewed once (written with TESSARO_EFFECTS_FRAMES) and kept as their CRC-32s.
+    const std::map<std::string, uint32_t> golden = {
+        {"quake_3", 0xa1ae0493u},    {"quake_frame_mode_3", 0xcd240870u}, {"weather_12", 0xb1bcc192u},
+        {"weather_29", 0xcc1a708eu}, {"wipe_5", 0x7989b33eu},
+    };
+    for (const auto& [name, crc] : golden)
+        EXPECT_EQ(crcs[name], crc) << name << std::hex << " 0x" << crcs[name];
 }
