@@ -282,6 +282,22 @@ void CWipeTask::FlushCopies()
         m_destination->MarkChanged(to);
     }
     m_pending.resize(kept);
+    // Bands across the rows are copied one after the other; narrow columns row by row together.
+    bool columns = true;
+    for (const PendingCopy& c : m_pending)
+        columns = columns && c.from.right - c.from.left < c.from.bottom - c.from.top;
+    if (!columns) {
+        for (const PendingCopy& c : m_pending) {
+            const size_t bytes = size_t(c.from.right - c.from.left) * 4;
+            for (LONG y = 0; y < c.from.bottom - c.from.top; ++y)
+                std::memcpy(m_destination->GetBits() + intptr_t(c.y + y) * m_destination->GetPitch() + intptr_t(c.x) * 4,
+                            m_source->GetBits() + intptr_t(c.from.top + y) * m_source->GetPitch() +
+                                intptr_t(c.from.left) * 4,
+                            bytes);
+        }
+        m_pending.clear();
+        return;
+    }
     for (LONG y = top; y < bottom; ++y) {
         BYTE* row = m_destination->GetBits() + intptr_t(y) * m_destination->GetPitch();
         for (const PendingCopy& c : m_pending) {
