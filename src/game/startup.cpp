@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "effects/effect_rows.h"
 #include "files/gll_manager.h"
 #include "files/kpk_archive.h"
 #include "files/ogg_decoder.h"
@@ -251,6 +252,9 @@ int CGameApp::SetAppInfo()
     LoadSPIFolder("plugin", true, true);
     // 5. Effects and long loads lower the game thread's priority while they run.
     InstallThreadPriorityHooks(true);
+    // 6-7. The named transitions and the game's effect kinds.
+    RegisterRows(m_transitions, GameTransitionRows());
+    RegisterRows(m_objectKinds, GameEffectRows());
     // 8. "/L" names the game folder.
     const char* line = GetCommandLine();
     if (line != nullptr && line[0] == '/' && (line[1] == 'L' || line[1] == 'l'))
