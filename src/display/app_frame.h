@@ -132,6 +132,14 @@ public:
     virtual int OnThreadStart() { return 0; }
     virtual int OnThreadFrame();
     virtual void OnThreadEnd() {}
+    // The game thread was asked to stop (a close, the exit): the game makes a step that never
+    // yields give up (UI thread).
+    virtual void OnGameThreadStopRequested() {}
+    // The game thread did not end within kGameThreadStopWaitMs of the stop: the frame cannot
+    // release what it draws on, so the process ends here with what was saved. Default: exit code.
+    virtual void OnGameThreadHung(int code);
+    // How long the exit waits for the game thread (real milliseconds).
+    static constexpr uint32_t kGameThreadStopWaitMs = 1500;
     // → 0 single-threaded or ended by EndModalLoop, 1 on the game thread, -1 WM_QUIT, -2 the
     // game thread stopped.
     virtual int RunModalLoop(HWND* owner);
@@ -260,7 +268,8 @@ protected:
 private:
     void RegisterMessageMap();
     void ReleaseDisplay();
-    void StopGameThread();
+    // Stops the game thread, waiting kGameThreadStopWaitMs at most → false when it did not end.
+    bool StopGameThread();
     bool KeyOptionsLeaveSystemKeys() const { return (m_options.keyOptions & 3) == 1; }
     bool ChildCoversClient(HWND* top);
     uint8_t CurrentMode();

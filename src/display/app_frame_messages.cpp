@@ -128,8 +128,10 @@ uint32_t CAppFrame::OnClose(CWindowMessage*)
 {
     if (m_options.gameThread == 0)
         DestroyWindow(m_mainWindow.GetHwnd());
-    else
+    else {
         m_gameThread.RequestStop();
+        OnGameThreadStopRequested();
+    }
     return 0;
 }
 

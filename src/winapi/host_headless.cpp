@@ -110,18 +110,11 @@ int HeadlessHost::MessageBox(const std::string& textUtf8, const std::string& cap
         answer = answers_.front();
         answers_.pop_front();
     } else {
-        static const int kFirstButton[] = {IDOK, IDOK, IDABORT, IDYES, IDYES, IDRETRY};
-        const UINT buttons = type & 0xF;
-        answer = buttons < 6 ? kFirstButton[buttons] : IDOK;
+        answer = DefaultMessageBoxButton(type);
     }
     boxes_.push_back(MessageBoxRecord{textUtf8, captionUtf8, type, answer});
-    if (echoBoxes_) {
-        std::string line = textUtf8;
-        for (char& c : line)
-            if (c == '\n' || c == '\r')
-                c = ' ';
-        std::fprintf(stderr, "%s\n", line.c_str());
-    }
+    if (echoBoxes_)
+        EchoMessageBox(textUtf8);
     return answer;
 }
 

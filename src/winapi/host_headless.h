@@ -54,8 +54,8 @@ public:
     // Configuration. SetDisplays also informs the window system (WM_DISPLAYCHANGE).
     void SetDisplays(std::vector<DisplayInfo> displays);
     void SetModes(std::vector<DisplayInfo> modes);
-    // Answers for the next message boxes, in order; when none is left a box answers its first
-    // button (IDOK, IDYES, IDABORT or IDRETRY).
+    // Answers for the next message boxes, in order; when none is left a box answers its default
+    // button (DefaultMessageBoxButton).
     void QueueMessageBoxAnswers(std::vector<int> answers);
     std::vector<MessageBoxRecord> MessageBoxes();
     // The engine outside tests: each box also goes to stderr as one UTF-8 line.
