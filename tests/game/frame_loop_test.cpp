@@ -302,6 +302,37 @@ TEST(FrameLoop, ClosingWhileANativeWaitsEndsTheGame)
     }
 }
 
+namespace {
+
+// Native 811: asks the host to close the window, and returns at once.
+uint32_t CloseTheWindow(SobNativeArgs&)
+{
+    winapi::HostCloseRequest(g_pTheGameApp->GetMainWindow());
+    return 0;
+}
+
+} // namespace
+
+// A script that never yields holds the game thread: the player's close (answered Yes) still ends
+// the game, the step giving up as an invalid script (its message, end code 3). The game hung
+// before, and nothing ended it.
+TEST(FrameLoop, ClosingEndsAScriptThatNeverYields)
+{
+    auto* host = winapi::CurrentHeadlessHost();
+    ScriptGame game(1);
+    game.natives = {WaitWhileClosing, AskTwice, CloseTheWindow};
+    game.Module("MAIN", "yield\nncall native 811, args, res\nloop: jmp loop\n.data\nargs: .word 0\nres: .word 1\n");
+    const size_t before = host->MessageBoxes().size();
+    host->QueueMessageBoxAnswers({IDYES});
+    int frames = 0, end = 0;
+    EXPECT_EQ(0, game.Run(&frames, &end));
+    EXPECT_EQ(3, end);
+    const auto boxes = host->MessageBoxes();
+    ASSERT_EQ(before + 2, boxes.size());
+    EXPECT_EQ("「LoopTest」\nゲームを終了しますか？", boxes[before].text);
+    EXPECT_EQ("不正なスクリプトを実行しました", boxes[before + 1].text);
+}
+
 // Message dialogs asked from the game thread (or the single thread) through 0x9009: Yes/No gives
 // the answer, an OK dialog 1, and the host's box leaves "do not show again" unticked.
 TEST(FrameLoop, MessageDialogRequests)
