@@ -7,6 +7,7 @@
 #include "raster/pixel_lib.h"
 #include "script/script_stop.h"
 #include "sound/sound_device_source.h"
+#include "winapi/dsound.h"
 #include "winapi/end_session.h"
 #include "winapi/host_headless.h"
 #include "winapi/kernel.h"
@@ -43,6 +44,8 @@ int GameMain(int argc, char** argv)
     InstallSoundDeviceSource(); // the report and the frame read the sound layer's device list
     if (winapi::HeadlessHost* host = winapi::CurrentHeadlessHost())
         host->SetEchoMessageBoxes(true);
+    // Nobody reads the mix back here: it goes only to TESSARO_AUDIO_WAV when that names a file.
+    winapi::DsoundKeepRecording(false);
     int status;
     {
         CGameApp app;

@@ -65,8 +65,12 @@ public:
     bool HasWindow(HWND hwnd);
     HostWindowState WindowState(HWND hwnd);
     int PresentCount(HWND hwnd);
-    // The rectangles of each present since the last call, oldest first.
+    // The rectangles of each present since the last call, oldest first: the newest
+    // kMaxPresentRecords presents of them.
+    static constexpr size_t kMaxPresentRecords = 1024;
     std::vector<std::vector<RECT>> TakePresentedRects(HWND hwnd);
+    // How many presents' rectangles the host holds for the window now.
+    size_t HeldPresentRecords(HWND hwnd);
     bool CursorVisible();
     int CursorStandardId();
     bool TextInput();
@@ -92,7 +96,7 @@ private:
         HostWindowState state;
         Frame frame;
         int presents = 0;
-        std::vector<std::vector<RECT>> presented;
+        std::deque<std::vector<RECT>> presented;
     };
     std::mutex mutex_;
     std::map<HWND, WindowRecord> windows_;
