@@ -25,6 +25,7 @@
 #include "platform/timer_manager.h"
 #include "winapi/dsound.h"
 #include "winapi/host_headless.h"
+#include "winapi/sdl_testing.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
 
@@ -334,6 +335,36 @@ TEST(FrameLoop, ClosingEndsAScriptThatNeverYields)
     ASSERT_EQ(before + 2, boxes.size());
     EXPECT_EQ("「LoopTest」\nゲームを終了しますか？", boxes[before].text);
     EXPECT_EQ("不正なスクリプトを実行しました", boxes[before + 1].text);
+}
+
+// On the SDL host of a machine where no message box can show, the close's quit question answers
+// its default button, Yes, and the game ends; it answered 0 before, read as No, and the window
+// could not be closed.
+TEST(FrameLoop, ClosingWithoutAMessageBoxEndsTheGame)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    auto sdl = winapi::MakeSdlHost();
+    if (!sdl)
+        GTEST_SKIP() << "SDL has no offscreen video driver here";
+    winapi::SetHost(std::move(sdl));
+    winapi::sdl_testing::SetNoMessageBoxes(true);
+    for (uint8_t thread : {0, 1}) {
+        SCOPED_TRACE(thread ? "threaded" : "single-threaded");
+        ScriptGame game(thread);
+        game.natives = {WaitWhileClosing, AskTwice, CloseTheWindow};
+        game.Module("MAIN", "yield\nncall native 811, args, res\nloop: yield\njmp loop\n.data\nargs: .word 0\n"
+                            "res: .word 1\n");
+        testing::internal::CaptureStderr();
+        int frames = 0, end = 0;
+        const int code = game.Run(&frames, &end);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(0, code);
+        EXPECT_EQ(0, end);
+        EXPECT_NE(err.find("ゲームを終了しますか？"), std::string::npos) << err;
+    }
+    winapi::sdl_testing::SetNoMessageBoxes(false);
+    winapi::SetHost(std::make_unique<winapi::HeadlessHost>());
 }
 
 namespace {
