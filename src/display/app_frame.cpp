@@ -39,6 +39,7 @@ CAppFrame::CAppFrame()
 CAppFrame::~CAppFrame()
 {
     // The game thread goes before the members its job reaches.
+    EndStopWatch();
     m_gameThread.Stop();
     if (g_pFileManager == m_fileManager.get())
         g_pFileManager = g_pSPIFileManager = nullptr;
@@ -377,16 +378,47 @@ bool CAppFrame::StopGameThread()
     // held the exit for ever.
     m_gameThread.RequestStop();
     OnGameThreadStopRequested();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGameThreadStopWaitMs);
+    EndStopWatch();
+    if (m_stopDeadline == std::chrono::steady_clock::time_point{})
+        m_stopDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGameThreadStopWaitMs);
     MSG msg;
     while (m_gameThread.IsSecondEventSet()) {
-        if (std::chrono::steady_clock::now() >= deadline)
+        if (std::chrono::steady_clock::now() >= m_stopDeadline)
             return false;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
         Sleep(1);
     }
     m_gameThread.Stop();
     return true;
+}
+
+void CAppFrame::StartStopWatch()
+{
+    if (m_stopDeadline == std::chrono::steady_clock::time_point{})
+        m_stopDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGameThreadStopWaitMs);
+    if (m_stopWatch.joinable())
+        return;
+    m_stopWatchDone = false;
+    HWND hwnd = m_mainWindow.GetHwnd();
+    const auto deadline = m_stopDeadline;
+    // A thread caught in a native never sends its end: the window goes without it, and the exit's
+    // bounded wait ends the process.
+    m_stopWatch = std::thread([this, hwnd, deadline] {
+        std::unique_lock lock(m_stopWatchMutex);
+        if (!m_stopWatchCv.wait_until(lock, deadline, [this] { return m_stopWatchDone; }))
+            PostMessageA(hwnd, WM_FRAME_THREADENDED, 0, 0);
+    });
+}
+
+void CAppFrame::EndStopWatch()
+{
+    {
+        std::lock_guard lock(m_stopWatchMutex);
+        m_stopWatchDone = true;
+    }
+    m_stopWatchCv.notify_all();
+    if (m_stopWatch.joinable())
+        m_stopWatch.join();
 }
 
 void CAppFrame::OnGameThreadHung(int code)

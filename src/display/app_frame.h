@@ -7,6 +7,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <string>
 
@@ -301,6 +305,15 @@ private:
     CLock m_frameLock;
     CInputManager m_input;
     CWorkerThread m_gameThread;
+    // The stop's deadline (real time), set by the first request; the close's watch posts the
+    // thread's end itself when the thread has not answered by then.
+    void StartStopWatch();
+    void EndStopWatch();
+    std::chrono::steady_clock::time_point m_stopDeadline{};
+    std::thread m_stopWatch;
+    std::mutex m_stopWatchMutex;
+    std::condition_variable m_stopWatchCv;
+    bool m_stopWatchDone = false;
     CWindowsInfo m_info;
     CMonitorList m_monitors;
     std::string m_appName, m_title, m_notice, m_webAddress, m_fifth;

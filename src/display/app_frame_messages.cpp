@@ -131,6 +131,7 @@ uint32_t CAppFrame::OnClose(CWindowMessage*)
     else {
         m_gameThread.RequestStop();
         OnGameThreadStopRequested();
+        StartStopWatch();
     }
     return 0;
 }

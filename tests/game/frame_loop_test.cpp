@@ -337,6 +337,37 @@ TEST(FrameLoop, ClosingEndsAScriptThatNeverYields)
     EXPECT_EQ("不正なスクリプトを実行しました", boxes[before + 1].text);
 }
 
+namespace {
+
+// Native 813: never returns (a native caught in a wait that nothing ends).
+uint32_t NeverReturn(SobNativeArgs&)
+{
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+} // namespace
+
+// A game thread caught in a native never answers the stop: the UI thread waits a bounded time,
+// then the process ends with what was saved, as the invalid script would (exit 23). The window
+// closed and the game waited for ever before.
+void RunAGameCaughtInANative()
+{
+    ScriptGame game(1);
+    game.natives = {WaitWhileClosing, AskTwice, CloseTheWindow, NeverReturn, NeverReturn};
+    game.Module("MAIN", "yield\nncall native 811, args, res\nncall native 813, args, res\nret\n.data\n"
+                        "args: .word 0\nres: .word 1\n");
+    winapi::CurrentHeadlessHost()->QueueMessageBoxAnswers({IDYES});
+    int frames = 0, end = 0;
+    game.Run(&frames, &end);
+}
+
+TEST(FrameLoopDeathTest, AGameThreadThatNeverAnswersEndsTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(RunAGameCaughtInANative(), testing::ExitedWithCode(kExitGameError + 3), "did not stop");
+}
+
 // On the SDL host of a machine where no message box can show, the close's quit question answers
 // its default button, Yes, and the game ends; it answered 0 before, read as No, and the window
 // could not be closed.
