@@ -15,11 +15,13 @@
 #include <thread>
 
 #include "winapi/host.h"
+#include "winapi/kernel_system.h"
 
 namespace winapi {
 
 namespace {
 
+constexpr int kEndSessionTimeoutMs = 5000;
 int g_pipe[2] = {-1, -1};
 std::atomic<EndSessionHook> g_hook{nullptr};
 
@@ -44,6 +46,15 @@ void Watch()
                      byte == SIGINT ? "SIGINT" : "SIGTERM");
         if (EndSessionHook hook = g_hook.load())
             hook();
+        // As Windows ends a program that holds up the end of the session: one whose window
+        // thread never answers (a native caught in a wait) is ended after a while, as the
+        // signal would have ended it.
+        const int code = 128 + byte;
+        std::thread([code] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(kEndSessionTimeoutMs));
+            std::fprintf(stderr, "tessaro: the game did not end in time; ending it\n");
+            ExitProcess(static_cast<UINT>(code));
+        }).detach();
         // A signal that comes before the game's window exists waits for it.
         while (!HostEndSession())
             std::this_thread::sleep_for(std::chrono::milliseconds(50));

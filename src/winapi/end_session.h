@@ -10,7 +10,8 @@ using EndSessionHook = void (*)();
 
 // Installs the handlers of SIGTERM and SIGINT (once per process; later calls only replace the
 // hook, null for none). A second signal while the first is handled ends the process at once (the
-// signal's default action). false when the handlers cannot be installed.
+// signal's default action); a process still running 5 s after the signal ends with 128 + the
+// signal's number. false when the handlers cannot be installed.
 bool InstallEndSessionSignals(EndSessionHook hook);
 
 } // namespace winapi
