@@ -148,6 +148,26 @@ std::vector<Case> Cases()
     cases.push_back({"string past the record", Raw(""), ""});
     cases.pop_back();
 
+    {
+        // Lengths inside records past their ends.
+        auto patched = [](std::vector<uint8_t> text, size_t at, std::initializer_list<uint8_t> bytes) {
+            std::copy(bytes.begin(), bytes.end(), text.begin() + static_cast<std::ptrdiff_t>(at));
+            return Tob({}, {}, text);
+        };
+        cases.push_back({"expression code past the record", patched(ExpressionRecord(1, 0), 14, {0xFF, 0xFF}),
+                         "argument 0: expression code length runs past the record"});
+        cases.push_back({"expression link count past the record", patched(ExpressionRecord(1, 0), 27, {9}),
+                         "argument 0: expression link table 1 count 9 runs past its record"});
+        cases.push_back({"inline code past the text", patched(InlineRecord(1, 0), 2, {0xE8, 3}),
+                         "inline code record at 0: code length runs past the text"});
+        cases.push_back({"inline link count past the record", patched(InlineRecord(1, 0), 19, {0xE8, 3}),
+                         "inline code record at 0: link table 1 count 1000 runs past its record"});
+        std::vector<uint8_t> f = Pack("@wait \"ab\"\n");
+        EXPECT_EQ(f[38], 0);
+        f[38] = 'c';
+        cases.push_back({"string without its NUL", f, "argument 0: string without its NUL"});
+    }
+
     // Link cells: n - 4 is the last whole cell of an 8-byte code.
     for (int t = 1; t <= 5; ++t) {
         for (uint32_t offset : {5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 0xFFFFFFFEu}) {
