@@ -89,7 +89,7 @@ public:
     static constexpr uint32_t kReturnStackSize = 128;
     static constexpr uint32_t kArgumentWords = 4096;    // the argument area: 2048 pairs
     static constexpr uint32_t kMaxTableBits = 1u << 24; // bit counts of TGS_INIT.DAT beyond this are damage
-    static constexpr uint64_t kMaxTotalTableBits = 1u << 27; // and all of its bit counts together
+    static constexpr uint64_t kMaxTotalTableBits = 1u << 25; // and all of its bit counts together
 
     // Scripts are copied into memory, which must outlive the store.
     explicit CTgsScriptStore(CScriptMemory& memory);
