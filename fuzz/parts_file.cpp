@@ -1,7 +1,8 @@
-// Arbitrary bytes as a KGM parts file: parsed for both readers, then loaded by reader A over a
-// real screen and scene from a folder holding a few valid pictures. After a failure nothing the
-// load made may remain (the screen's lists, the scene's list and background as they were); after
-// a success everything is deleted again.
+// Arbitrary bytes as a KGM parts file: parsed for both readers, then loaded by reader B into a
+// control set and a form, and by reader A over a real screen and scene, from a folder holding a
+// few valid pictures. After a failure nothing the load made may remain (the set and the form
+// empty; the screen's lists, the scene's list and background as they were); after a success
+// everything is deleted again.
 #include <unistd.h>
 
 #include <cstddef>
@@ -9,7 +10,10 @@
 #include <memory>
 #include <string>
 
+#include "controls/control_container.h"
+#include "controls/control_set.h"
 #include "controls/parts_file.h"
+#include "controls/parts_file_b.h"
 #include "display/screen.h"
 #include "drawing/draw_list.h"
 #include "drawing/scene.h"
@@ -69,6 +73,32 @@ struct Folder {
     }
 };
 
+// A form with no input: reader B only links controls into it.
+class Form : public CControlContainer {
+public:
+    ~Form() override { RemoveAllControls(); }
+    void GetCursorPos(int* x, int* y) override { *x = *y = 0; }
+    CActionMap* GetActionMap() override { return nullptr; }
+    CInputSource* GetKeyboard() override { return nullptr; }
+    CInputSource* GetMouse() override { return nullptr; }
+};
+
+void LoadReaderB(Folder& f, const uint8_t* data, size_t size)
+{
+    CScreen screen;
+    CScene scene;
+    scene.SetTarget(&f.target, false);
+    CControlSet set;
+    set.SetScene(&scene);
+    Form form;
+    CPartsFileB parts;
+    const int code = parts.Load(&set, &form, f.path.c_str(), 3, 5, size > 1 && (data[1] & 1),
+                                size > 2 && (data[2] & 2) ? nullptr : &screen);
+    if (code != 0 && (parts.GetCount() != 0 || set.GetCount() != 0 || !form.GetControls().empty()))
+        __builtin_trap();
+    set.DeleteAll();
+}
+
 Folder& Shared()
 {
     static Folder folder;
@@ -92,6 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     DWORD written = 0;
     WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
     CloseHandle(file);
+
+    LoadReaderB(f, data, size);
 
     CScreen screen;
     CScene scene;

@@ -1,5 +1,6 @@
 // Fuzzes the scenario decoder: u16 n, then n bytes as the text area of a loaded script, run with
-// the fixture's handlers (records, arguments, expressions, link tables, inline code, calls);
+// the fixture's handlers (records, arguments, expressions, link tables, inline code, calls), loaded
+// as a file or, when the load refuses it, written over a loaded text;
 // the tail as a packed command, a saved store state and a TSLG log. Seeds: text areas of files
 // made by `tessaro-tool tob pack`.
 #include <cstddef>
@@ -33,8 +34,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<uint8_t> file = Wrap(data + 2, n);
     frame.files.push_back({"MAIN.TOB", file});
     frame.files.push_back({"SUB.TOB", file});
-    if (frame.StartScript("MAIN") != 0)
-        return 0;
+    if (frame.StartScript("MAIN") != 0) {
+        // Text the load refuses still reaches the decoder, as code run by a script could write
+        // it over a loaded text: a text of NULs is loaded and overwritten in script memory.
+        const std::vector<uint8_t> blank = Wrap(nullptr, 0);
+        frame.files[0].second = blank;
+        frame.files[0].second.resize(file.size(), 0);
+        if (frame.StartScript("MAIN") != 0)
+            return 0;
+        const TobScript* script = frame.CurrentScript();
+        uint8_t* text = host.rt.Memory().Span(script->TextAddress(), script->textSize);
+        if (text == nullptr)
+            __builtin_trap();
+        std::memcpy(text, data + 2, n);
+    }
     const uint64_t allocated = host.rt.Memory().AllocatedBytes();
     for (int i = 0; i < 32; ++i) {
         const int r = frame.RunText();

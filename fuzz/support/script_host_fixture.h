@@ -49,10 +49,21 @@ struct HostFixture {
     }
 };
 
-inline CScriptHost& Host()
+inline HostFixture& Fixture()
 {
     static HostFixture fixture;
-    return *fixture.host;
+    return fixture;
+}
+
+inline CScriptHost& Host()
+{
+    return *Fixture().host;
+}
+
+// The game folder as a Linux path.
+inline const std::string& Folder()
+{
+    return Fixture().folder;
 }
 
 } // namespace fuzzhost

@@ -1,11 +1,16 @@
 #include "drawing/kag_file.h"
 
 #include <cstring>
+#include <map>
+#include <tuple>
+
+#include "winapi/picture_limit.h"
 
 namespace {
 
 constexpr uint32_t kEntrySize = 16;
 constexpr uint32_t kPictureRecordSize = 12;
+constexpr uint64_t kMaxGroupPictureBytes = 4 * kMaxPictureBytes;
 
 } // namespace
 
@@ -17,6 +22,7 @@ void CKagFile::Clear()
     m_groupStarts.clear();
     m_pictureCount = 0;
     m_pictures.reset();
+    m_pictureOf.clear();
 }
 
 int32_t CKagFile::GetGroupStart(uint32_t g) const
@@ -26,7 +32,8 @@ int32_t CKagFile::GetGroupStart(uint32_t g) const
 
 CImage* CKagFile::GetPicture(int32_t i) const
 {
-    return i >= 0 && static_cast<uint32_t>(i) < m_pictureCount ? &m_pictures[static_cast<size_t>(i)] : nullptr;
+    return i >= 0 && static_cast<uint32_t>(i) < m_pictureCount ? &m_pictures[m_pictureOf[static_cast<size_t>(i)]]
+                                                                : nullptr;
 }
 
 int CKagFile::Load(const char* name, bool withPalette)
@@ -91,7 +98,13 @@ int CKagFile::LoadPictures(CReadStream& stream, bool withPalette)
     if (!ReadU32(stream, &m) || static_cast<uint64_t>(m) * kPictureRecordSize > BytesLeft(stream))
         return 3;
     m_pictures.reset(new CImage[m]);
+    m_pictureOf.assign(m, 0);
     m_pictureCount = m;
+    // Records that name the same bytes with the same key share one decoded picture: a few bytes
+    // of records must not decode one picture many times over.
+    std::map<std::tuple<uint32_t, uint32_t, int16_t, int16_t>, uint32_t> decoded;
+    uint32_t images = 0;
+    uint64_t total = 0;
     std::vector<uint8_t> data;
     for (uint32_t i = 0; i < m; ++i) {
         uint8_t record[kPictureRecordSize];
@@ -101,6 +114,11 @@ int CKagFile::LoadPictures(CReadStream& stream, bool withPalette)
         const uint32_t offset = GetU32(record + 4);
         const auto a = static_cast<int16_t>(GetU16(record + 8));
         const auto b = static_cast<int16_t>(GetU16(record + 10));
+        const auto key = std::make_tuple(size, offset, a, b);
+        if (auto it = decoded.find(key); it != decoded.end()) {
+            m_pictureOf[i] = it->second;
+            continue;
+        }
         const DWORD back = stream.Tell();
         if (offset > stream.GetSize() || stream.SeekSet(offset) != 0)
             return 4;
@@ -109,10 +127,15 @@ int CKagFile::LoadPictures(CReadStream& stream, bool withPalette)
         data.resize(size);
         if (size && !ReadExact(stream, data.data(), size))
             return 3;
-        CImage& picture = m_pictures[i];
+        CImage& picture = m_pictures[images];
         const int loaded = withPalette ? picture.LoadWithPalette(nullptr, data.data(), size, 0)
                                        : picture.Load(nullptr, data.data(), size, 0);
         if (loaded != 0)
+            return 5;
+        // Each picture is inside the picture limit; the file's pictures together get four times it.
+        total += static_cast<uint64_t>(picture.GetPitch() < 0 ? -picture.GetPitch() : picture.GetPitch()) *
+                 static_cast<uint64_t>(picture.GetHeight());
+        if (total > kMaxGroupPictureBytes)
             return 5;
         if (a < 0) {
             picture.SetAlphaFlag(a == -2);
@@ -121,6 +144,8 @@ int CKagFile::LoadPictures(CReadStream& stream, bool withPalette)
         }
         if (stream.SeekSet(back) != 0)
             return 4;
+        decoded.emplace(key, images);
+        m_pictureOf[i] = images++;
     }
     return 0;
 }

@@ -54,5 +54,6 @@ private:
     std::vector<KagEntry> m_entries;
     std::vector<uint32_t> m_groupStarts;
     uint32_t m_pictureCount = 0;
-    std::unique_ptr<CImage[]> m_pictures;
+    std::unique_ptr<CImage[]> m_pictures; // the decoded pictures, shared by records of equal bytes
+    std::vector<uint32_t> m_pictureOf;    // record -> its picture
 };

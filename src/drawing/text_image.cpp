@@ -3,6 +3,7 @@
 #include "drawing/gdi_font.h"
 #include "drawing/glyph_font.h"
 #include "raster/image.h"
+#include "winapi/picture_limit.h"
 
 namespace {
 
@@ -89,7 +90,8 @@ int CreateTextImage(CImage* image, const char* text, CFont* font, uint32_t creat
     if (font->IsGlyphFont()) {
         RECT box;
         RotateRectToQuad(font, &box, ox, oy, size.cx, size.cy);
-        if (image->Create(box.right - box.left, box.bottom - box.top, 32, createFlags) != 0)
+        if (!PictureWithinLimit(box.right - box.left, box.bottom - box.top) ||
+            image->Create(box.right - box.left, box.bottom - box.top, 32, createFlags) != 0)
             return 3;
         if (font->m_antialias == 0) {
             image->FillRect(bg[0], bg[1], bg[2], nullptr);
@@ -103,7 +105,7 @@ int CreateTextImage(CImage* image, const char* text, CFont* font, uint32_t creat
         }
     } else {
         auto* gdi = static_cast<CGdiFont*>(font);
-        if (image->Create(size.cx, size.cy, 32, createFlags) != 0)
+        if (!PictureWithinLimit(size.cx, size.cy) || image->Create(size.cx, size.cy, 32, createFlags) != 0)
             return 3;
         if (font->m_antialias != 0) {
             image->SetAlphaFlag(true);

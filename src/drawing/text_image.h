@@ -8,8 +8,8 @@
 
 class CImage;
 
-// 0 ok; 1 empty or null text; 2 no font and no default; 3 the image could not be made; 4 drawing
-// failed (the image is destroyed).
+// 0 ok; 1 empty or null text; 2 no font and no default; 3 the image could not be made (or would
+// lie past the picture limit); 4 drawing failed (the image is destroyed).
 int CreateTextImage(CImage* image, const char* text, CFont* font, uint32_t createFlags);
 // GDI fonts through the image's own DC. 0 ok; 1 no DC or empty text; 2 no GDI font; 3 drawing
 // failed; 4 the text measures no lines.

@@ -10,6 +10,7 @@
 #include "files/bmp_convert.h"
 #include "winapi/gdi.h"
 #include "winapi/kernel.h"
+#include "winapi/picture_limit.h"
 
 namespace {
 
@@ -25,8 +26,6 @@ inline void Put32(BYTE* p, DWORD v)
     Put16(p, v);
     Put16(p + 2, v >> 16);
 }
-
-constexpr uint64_t kMaxBlock = 0x7FFFFFFF;
 
 // One colour channel of a mask bitmap reduced to 8 bits: the field is shifted down to bit 0 and
 // scaled to 8 bits (5 bits << 3, 6 bits << 2); a field wider than 8 bits keeps its top 8 bits.
@@ -139,9 +138,9 @@ int ParseBmpHeader(const BYTE* data, DWORD size, BmpInfo& info)
         for (int i = 0; i < 3; ++i)
             info.masks[i] = U32(data + 54 + 4 * i);
     }
-    // Every output form (up to 32 bits a pixel) must fit a 32-bit block size.
-    if (static_cast<uint64_t>(info.width) * static_cast<uint64_t>(info.height) * 4 > kMaxBlock)
-        return kGllNoMemory;
+    // Every output form (up to 32 bits a pixel) inside the picture limit, before any allocation.
+    if (!PictureWithinLimit(info.width, info.height))
+        return kGllBadData;
     const uint64_t stride = StrideOf(static_cast<uint64_t>(info.width), info.bitCount);
     info.srcStride = static_cast<DWORD>(stride);
     if (info.compression == BI_RLE8 || info.compression == BI_RLE4) {

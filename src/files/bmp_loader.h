@@ -2,8 +2,9 @@
 // loader that writes: 8-, 24- and 32-bit images and the alpha plane of a 32-bit image.
 // Codes (EGllErrorCode): 0, 1 not a readable bitmap (not "BM", header not 40 bytes), 2 bad
 // compressed data (delta escapes, runs outside the bitmap) or unsupported save mode, 3 bad
-// arguments, truncated data or an unsupported layout, 4 missing callback or out pointer,
-// 6 no memory or a size too large, 9 the pixel conversion refused the bitmap, -1 aborted.
+// arguments, truncated data, an unsupported layout or a size past the picture limit
+// (winapi/picture_limit.h), 4 missing callback or out pointer, 6 no memory, 9 the pixel
+// conversion refused the bitmap, -1 aborted.
 #pragma once
 
 #include "files/image_loader.h"
@@ -21,7 +22,7 @@ struct BmpInfo {
     DWORD srcStride = 0;      // bytes per stored row of uncompressed data
 };
 
-// Reads and checks the headers → 0, 1, 3 (see above), 6 size too large.
+// Reads and checks the headers → 0, 1, 3 (see above; a size past the picture limit included).
 int ParseBmpHeader(const BYTE* data, DWORD size, BmpInfo& info);
 
 class CBmpLoader : public CImageLoader {

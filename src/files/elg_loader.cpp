@@ -8,6 +8,7 @@
 #include "files/elg_decoders.h"
 #include "winapi/gdi.h"
 #include "winapi/kernel.h"
+#include "winapi/picture_limit.h"
 
 namespace {
 
@@ -76,7 +77,7 @@ int ParseElgHeader(const BYTE* data, DWORD size, ElgHeader& header)
     }
     if (header.depth != 8 && header.depth != 24 && header.depth != 32)
         return kGllBadData;
-    if (header.width == 0 || header.height == 0)
+    if (!PictureWithinLimit(header.width, header.height))
         return kGllBadData;
     const uint64_t values = static_cast<uint64_t>(header.width) * static_cast<uint64_t>(header.height);
     if (values > static_cast<uint64_t>(size - header.pixelOffset) * kMaxValuesPerByte)

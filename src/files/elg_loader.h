@@ -1,6 +1,7 @@
 // CElgLoader: the built-in loader of the program's own ELG pictures (type id 2, extension "ELG"):
 // header variants, the extension chain, and decoding into caller memory or into a DIB.
-// Codes (EGllErrorCode): 0, 1 not ELG, 3 null data / bad depth / bad or truncated data,
+// Codes (EGllErrorCode): 0, 1 not ELG, 3 null data / bad depth / bad or truncated data / a size
+// past the picture limit (winapi/picture_limit.h),
 // 4 missing callback or exactly one out pointer, 6 no memory or a size too large, -1 aborted.
 #pragma once
 
@@ -18,7 +19,8 @@ struct ElgHeader {
     DWORD chainSize = 0;     // bytes from the first tag to the end of the last block
 };
 
-// Reads the header of data → 0, 1 not ELG, 3 bad depth, zero size, truncated header or chain.
+// Reads the header of data → 0, 1 not ELG, 3 bad depth, a size of 0 or past the picture limit,
+// truncated header or chain.
 int ParseElgHeader(const BYTE* data, DWORD size, ElgHeader& header);
 
 class CElgLoader : public CImageLoader {

@@ -11,6 +11,7 @@
 #include "files/gll_manager.h"
 #include "raster/dib_convert.h"
 #include "winapi/kernel.h"
+#include "winapi/picture_limit.h"
 
 #include <climits>
 #include <cstdlib>
@@ -172,7 +173,8 @@ void* CImage::Allocate(int width, int height, int bitsPerPixel, BOOL hasAlpha, i
         return nullptr;
     }
     CImage& image = *context->image;
-    if (image.Create(width, height, bitsPerPixel, context->flags) != 0) {
+    // Every loader and plug-in asks here: a picture past the limit is never made.
+    if (!PictureWithinLimit(width, height) || image.Create(width, height, bitsPerPixel, context->flags) != 0) {
         return nullptr;
     }
     image.SetAlphaFlag(hasAlpha != 0);

@@ -6,6 +6,7 @@
 
 #include "winapi/gdi.h"
 #include "winapi/kernel.h"
+#include "winapi/picture_limit.h"
 
 CImageLoader::~CImageLoader()
 {
@@ -64,6 +65,8 @@ int AllocatePictureBlocks(CImageLoader& loader, int width, int height, int bitCo
     // Sizes in the bitmap header are 32-bit, and signed where they are read back.
     constexpr uint64_t kMaxBlock = 0x7FFFFFFF;
     const uint64_t imageSize = stride * static_cast<uint64_t>(height);
+    if (!PictureWithinLimit(width, height))
+        return kGllBadData;
     if (imageSize + infoSize > kMaxBlock)
         return kGllNoMemory;
     loader.m_info = GlobalAlloc(GMEM_FIXED, infoSize);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "winapi/kernel.h"
+#include "winapi/picture_limit.h"
 
 namespace {
 
@@ -33,8 +34,7 @@ uint64_t CheckBitmap(const BYTE* info, uint64_t infoSize, uint64_t bitsSize)
     const unsigned bitCount = info[14] | info[15] << 8;
     if (height < 0)
         height = -height;
-    if (headerSize < 40 || headerSize > infoSize || width < 1 || width > kSpiMaxSide || height < 1 ||
-        height > kSpiMaxSide)
+    if (headerSize < 40 || headerSize > infoSize || !PictureWithinLimit(width, height))
         return 0;
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
         return 0;

@@ -1,7 +1,7 @@
 // CSPIImageLoader: an SPI image plug-in as an image loader. It only makes bitmaps (Load answers
 // -2, so the manager goes through LoadPicture); the plug-in's blocks are checked before use.
 // LoadPicture codes: 0, 1 the plug-in failed, 3 its bitmap does not fit its blocks (width or height
-// outside 1..16384, a bit count other than 1, 4, 8, 16, 24, 32, a header, colour table or rows
+// past the picture limit, a bit count other than 1, 4, 8, 16, 24, 32, a header, colour table or rows
 // past the block, a block missing or not a local block), 4 no data.
 #pragma once
 
@@ -9,8 +9,6 @@
 
 #include "files/image_loader.h"
 #include "files/spi_plugin.h"
-
-constexpr int kSpiMaxSide = 16384;
 
 class CSPIImageLoader : public CImageLoader {
 public:

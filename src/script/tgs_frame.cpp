@@ -219,7 +219,7 @@ bool CTgsFrame::CheckLinks(uint32_t code, uint32_t codeLength, const uint8_t* ta
 {
     return WalkLinks(tables, tableBytes, wideCounts, [&](int table, uint32_t offset, uint32_t value) {
         uint32_t cell;
-        return static_cast<uint64_t>(offset) + 4 <= codeLength &&
+        return TobLinkCellFits(offset, codeLength) &&
                m_host.ResolveLink(table, value, code, codeLength, &cell);
     });
 }
@@ -230,7 +230,7 @@ void CTgsFrame::ApplyLinks(uint32_t code, uint32_t codeLength, const uint8_t* ta
     WalkLinks(tables, tableBytes, wideCounts, [&](int table, uint32_t offset, uint32_t value) {
         // Checked again: code run since the check may have rewritten the tables.
         uint32_t cell = 0;
-        if (static_cast<uint64_t>(offset) + 4 <= codeLength &&
+        if (TobLinkCellFits(offset, codeLength) &&
             m_host.ResolveLink(table, value, code, codeLength, &cell))
             m_memory.Store32(code + offset, cell);
         return true;

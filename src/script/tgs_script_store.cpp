@@ -25,6 +25,276 @@ bool SameName(const std::string& a, const char* b)
 
 } // namespace
 
+// ---- the checks of a TOB file ----
+
+namespace {
+
+std::string At(const char* what, uint32_t at)
+{
+    return std::string(what) + " at " + std::to_string(at);
+}
+
+// Five link tables (u8 or u32 counts, then count × (u32 offset, u32 value)) filling the bytes
+// given, each cell inside the code, and table 5's addresses inside the code too.
+bool CheckLinkTables(const uint8_t* tables, size_t bytes, bool wideCounts, uint32_t codeLength,
+                     std::string* error)
+{
+    ByteReader in(tables, bytes);
+    for (int table = 1; table <= 5; ++table) {
+        uint32_t count;
+        if (!(wideCounts ? in.U32(&count) : in.U8(&count))) {
+            *error = "link table " + std::to_string(table) + " runs past its record";
+            return false;
+        }
+        if (count > in.Left() / 8) {
+            *error = "link table " + std::to_string(table) + " count " + std::to_string(count) +
+                     " runs past its record";
+            return false;
+        }
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t offset, value;
+            in.U32(&offset);
+            in.U32(&value);
+            if (!TobLinkCellFits(offset, codeLength)) {
+                *error = "link " + std::to_string(i) + " of table " + std::to_string(table) + " writes at " +
+                         std::to_string(offset) + ", outside the code (" + std::to_string(codeLength) +
+                         " bytes)";
+                return false;
+            }
+            if (table == 5 && value > codeLength) {
+                *error = "link " + std::to_string(i) + " of table 5 names " + std::to_string(value) +
+                         ", outside the code (" + std::to_string(codeLength) + " bytes)";
+                return false;
+            }
+        }
+    }
+    if (in.Left() != 0) {
+        *error = "link tables end " + std::to_string(in.Left()) + " bytes before their length";
+        return false;
+    }
+    return true;
+}
+
+// A condition or argument operand of source kind 0-3.
+bool CheckOperand(uint32_t kind, ByteReader& in, std::string* error)
+{
+    switch (kind) {
+    case 0:
+        if (!in.Skip(4))
+            return *error = "constant runs past the record", false;
+        return true;
+    case 1: {
+        uint32_t n;
+        const uint8_t* s;
+        if (!in.U16(&n) || !in.Take(n, &s))
+            return *error = "string length runs past the record", false;
+        if (n != 0 && std::memchr(s, 0, n) == nullptr)
+            return *error = "string without its NUL", false;
+        return true;
+    }
+    case 2:
+        if (!in.Skip(8))
+            return *error = "variable element runs past the record", false;
+        return true;
+    case 3: {
+        uint32_t n, length;
+        const uint8_t *code, *tables;
+        if (!in.U16(&n) || !in.Take(n, &code) || !in.Skip(1))
+            return *error = "expression code length runs past the record", false;
+        if (!in.U16(&length) || length < 2 || !in.Take(length - 2, &tables))
+            return *error = "expression link-table length runs past the record", false;
+        if (!CheckLinkTables(tables, length - 2, false, n, error))
+            return *error = "expression " + *error, false;
+        return true;
+    }
+    default:
+        *error = "unknown source kind " + std::to_string(kind);
+        return false;
+    }
+}
+
+} // namespace
+
+bool CheckTobRecord(const uint8_t* text, uint32_t textSize, uint32_t at, uint32_t* end, std::string* error)
+{
+    if (static_cast<uint64_t>(at) + 2 > textSize) {
+        *error = At("record", at) + " runs past the text";
+        return false;
+    }
+    ByteReader in(text + at + 2, textSize - at - 2);
+    std::string why;
+    if (text[at + 1] == 's') {
+        uint32_t n, length;
+        const uint8_t* tables;
+        if (!in.U32(&n) || !in.Skip(n) || !in.Skip(1))
+            why = "code length runs past the text";
+        else if (!in.U32(&length) || length < 4 || !in.Take(length - 4, &tables))
+            why = "link-table length runs past the text";
+        else if (CheckLinkTables(tables, length - 4, true, n, &why)) {
+            *end = at + 2 + static_cast<uint32_t>(in.Position());
+            return true;
+        }
+        *error = At("inline code record", at) + ": " + why;
+        return false;
+    }
+    uint32_t command, kind, skip, count;
+    if (!in.U32(&command) || !in.U8(&kind))
+        why = "runs past the text";
+    else if (command >= 130)
+        why = "command " + std::to_string(command) + " is past 129";
+    else if (kind > 3)
+        why = "unknown condition kind " + std::to_string(kind);
+    else if (kind != 1 && !CheckOperand(kind, in, &why))
+        why.insert(0, "condition: ");
+    else if (!in.U32(&skip) || skip < 5 || skip - 4 > in.Left())
+        why = "skip length runs past the text";
+    else {
+        const uint32_t recordEnd = at + 2 + static_cast<uint32_t>(in.Position()) - 4 + skip;
+        ByteReader args(text + at + 2 + in.Position(), skip - 4);
+        args.U8(&count);
+        for (uint32_t i = 0; i < count && why.empty(); ++i) {
+            uint32_t flags, source;
+            if (!args.U8(&flags) || (flags == 2 && !args.Skip(4)) ||
+                (flags != 0 && flags != 2 && !args.U8(&source)))
+                why = "argument " + std::to_string(i) + " runs past the skip length";
+            else if (flags != 0 && flags != 2 && !CheckOperand(source, args, &why))
+                why.insert(0, "argument " + std::to_string(i) + ": ");
+        }
+        if (why.empty()) {
+            *end = recordEnd;
+            return true;
+        }
+    }
+    *error = At("command record", at) + ": " + why;
+    return false;
+}
+
+bool CheckTobFile(const uint8_t* data, size_t size, TobLayout* layout, std::string* error)
+{
+    if (data == nullptr || size < 4 || (std::memcmp(data, "TOB0", 4) != 0 && std::memcmp(data, "TOB1", 4) != 0)) {
+        *error = "magic is neither TOB0 nor TOB1";
+        return false;
+    }
+    if (size > 0xFFFFFFF0u) {
+        *error = "file too large";
+        return false;
+    }
+    TobLayout l;
+    l.tob1 = data[3] == '1';
+    // Label block: L1 counts its own word; then the label count and the entries.
+    if (size < 12) {
+        *error = "file ends inside the label block header";
+        return false;
+    }
+    const uint32_t l1 = Word(data + 4);
+    if (l1 < 8 || static_cast<uint64_t>(l1) + 12 > size) {
+        *error = "label block length " + std::to_string(l1) + " runs past the file";
+        return false;
+    }
+    l.labelsEnd = 4 + l1;
+    const uint32_t l2 = Word(data + l.labelsEnd);
+    if (l2 < 8 || static_cast<uint64_t>(l.labelsEnd) + l2 > size) {
+        *error = "message block length " + std::to_string(l2) + " runs past the file";
+        return false;
+    }
+    l.textOffset = l.labelsEnd + l2;
+    l.textSize = static_cast<uint32_t>(size) - l.textOffset;
+    // Messages: M offsets (TOB1: and M words) inside L2.
+    l.messageCount = Word(data + l.labelsEnd + 4);
+    if (static_cast<uint64_t>(l.messageCount) * (l.tob1 ? 8 : 4) > l2 - 8) {
+        *error = "message count " + std::to_string(l.messageCount) + " runs past the message block";
+        return false;
+    }
+    l.messages = l.labelsEnd + 8;
+    l.messageWords = l.tob1 ? l.labelsEnd + l2 - 4 * l.messageCount : 0;
+    // The positions labels and messages name: each inside the text (its end included).
+    std::vector<uint32_t> targets;
+    for (uint32_t i = 0; i < l.messageCount; ++i) {
+        const uint32_t offset = Word(data + l.messages + 4 * i);
+        if (offset > l.textSize) {
+            *error = "message " + std::to_string(i) + " offset " + std::to_string(offset) +
+                     " lies past the text (" + std::to_string(l.textSize) + " bytes)";
+            return false;
+        }
+        targets.push_back(offset);
+    }
+    // Labels: n >= 5, the entry inside L1, a NUL inside the name, the offset inside the text.
+    l.labelCount = Word(data + 8);
+    if (l.labelCount > (l1 - 8) / 6) {
+        *error = "label count " + std::to_string(l.labelCount) + " runs past the label block";
+        return false;
+    }
+    uint32_t at = l.labels;
+    for (uint32_t i = 0; i < l.labelCount; ++i) {
+        const uint32_t n = at < l.labelsEnd ? data[at] : 0;
+        if (at >= l.labelsEnd || n < 5 || static_cast<uint64_t>(at) + 1 + n > l.labelsEnd) {
+            *error = "label " + std::to_string(i) + " runs past the label block";
+            return false;
+        }
+        if (std::memchr(data + at + 1, 0, n - 4) == nullptr) {
+            *error = "label " + std::to_string(i) + " name without its NUL";
+            return false;
+        }
+        const uint32_t offset = Word(data + at + 1 + n - 4);
+        if (offset > l.textSize) {
+            *error = "label " + std::to_string(i) + " offset " + std::to_string(offset) + " lies past the text (" +
+                     std::to_string(l.textSize) + " bytes)";
+            return false;
+        }
+        targets.push_back(offset);
+        at += n + 1;
+    }
+    std::sort(targets.begin(), targets.end());
+    auto isTarget = [&](uint32_t p) { return std::binary_search(targets.begin(), targets.end(), p); };
+
+    // The text area as the decoder walks it; every record is checked whole.
+    const uint8_t* text = data + l.textOffset;
+    auto byteAt = [&](uint32_t p) -> uint8_t { return p < l.textSize ? text[p] : 0; };
+    std::vector<std::pair<uint32_t, uint32_t>> records;
+    for (uint32_t p = 0; p < l.textSize;) {
+        const uint8_t c = text[p];
+        if (c == '[' && (byteAt(p + 1) == ' ' || byteAt(p + 1) == 's') && p + 1 < l.textSize) {
+            uint32_t end;
+            if (!CheckTobRecord(text, l.textSize, p, &end, error))
+                return false;
+            records.emplace_back(p, end);
+            p = end;
+            continue;
+        }
+        const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+        p += lead && byteAt(p + 1) != 0 && !isTarget(p + 1) ? 2 : 1;
+    }
+    // A label or message that names a position inside a record.
+    auto inside = [&](uint32_t offset) -> const std::pair<uint32_t, uint32_t>* {
+        auto it = std::upper_bound(records.begin(), records.end(), std::make_pair(offset, 0xFFFFFFFFu));
+        if (it == records.begin())
+            return nullptr;
+        --it;
+        return offset > it->first && offset < it->second ? &*it : nullptr;
+    };
+    for (uint32_t i = 0; i < l.messageCount; ++i) {
+        const uint32_t offset = Word(data + l.messages + 4 * i);
+        if (const auto* r = inside(offset)) {
+            *error = "message " + std::to_string(i) + " offset " + std::to_string(offset) +
+                     " lies inside the record at " + std::to_string(r->first);
+            return false;
+        }
+    }
+    at = l.labels;
+    for (uint32_t i = 0; i < l.labelCount; ++i) {
+        const uint32_t n = data[at];
+        const uint32_t offset = Word(data + at + 1 + n - 4);
+        if (const auto* r = inside(offset)) {
+            *error = "label " + std::to_string(i) + " offset " + std::to_string(offset) + " lies inside the record at " +
+                     std::to_string(r->first);
+            return false;
+        }
+        at += n + 1;
+    }
+    *layout = l;
+    return true;
+}
+
 CTgsScriptStore::CTgsScriptStore(CScriptMemory& memory)
     : m_memory(memory), m_arguments(new TgsArgPair[kArgumentWords / 2]())
 {}
@@ -76,12 +346,17 @@ int CTgsScriptStore::LoadScriptTableBytes(const uint8_t* data, size_t size)
     std::unique_ptr<TgsScriptEntry[]> table(new (std::nothrow) TgsScriptEntry[count]);
     if (table == nullptr)
         return 2;
+    // Ten bytes of entry must not claim megabytes each: the bits of the whole table are bounded too.
+    uint64_t totalBits = 0;
     for (uint32_t i = 0; i < count; ++i) {
         TgsScriptEntry& entry = table[i];
         uint32_t length, readBits, secondBits;
         const uint8_t* name;
         if (!in.U8(&length) || length == 0 || !in.Take(length, &name) || !in.U32(&readBits) ||
             !in.U32(&secondBits) || readBits > kMaxTableBits || secondBits > kMaxTableBits)
+            return 2;
+        totalBits += static_cast<uint64_t>(readBits) + secondBits;
+        if (totalBits > kMaxTotalTableBits)
             return 2;
         entry.name.assign(reinterpret_cast<const char*>(name),
                           strnlen(reinterpret_cast<const char*>(name), length - 1));
@@ -113,10 +388,8 @@ int CTgsScriptStore::TableIndexOf(const char* name) const
 TobScript* CTgsScriptStore::MakeScript(const char* name, const uint8_t* data, size_t size, int* result)
 {
     *result = kTobLoadDamaged;
-    if (data == nullptr || size < 4 || name == nullptr)
-        return nullptr;
-    const bool tob1 = std::memcmp(data, "TOB1", 4) == 0;
-    if (!tob1 && std::memcmp(data, "TOB0", 4) != 0)
+    if (data == nullptr || size < 4 || name == nullptr ||
+        (std::memcmp(data, "TOB0", 4) != 0 && std::memcmp(data, "TOB1", 4) != 0))
         return nullptr;
     int index = -1;
     if (m_table != nullptr) {
@@ -126,41 +399,10 @@ TobScript* CTgsScriptStore::MakeScript(const char* name, const uint8_t* data, si
             return nullptr;
         }
     }
-    // Label block: L1 counts its own word; then the label count and the entries.
-    if (size < 12 || size >= CScriptMemory::kMaxSize)
+    std::string error;
+    TobLayout layout;
+    if (size >= CScriptMemory::kMaxSize || !CheckTobFile(data, size, &layout, &error))
         return nullptr;
-    const uint32_t l1 = Word(data + 4);
-    if (l1 < 8 || static_cast<uint64_t>(l1) + 12 > size)
-        return nullptr;
-    const uint32_t labelsEnd = 4 + l1;
-    const uint32_t l2 = Word(data + labelsEnd);
-    if (l2 < 8 || static_cast<uint64_t>(labelsEnd) + l2 > size)
-        return nullptr;
-    const uint32_t textOffset = labelsEnd + l2;
-    const uint32_t textSize = static_cast<uint32_t>(size) - textOffset;
-    // Messages: M offsets (TOB1: and M words) inside L2.
-    const uint32_t messageCount = Word(data + labelsEnd + 4);
-    const uint64_t messageBytes = static_cast<uint64_t>(messageCount) * (tob1 ? 8 : 4);
-    if (messageBytes > l2 - 8)
-        return nullptr;
-    const uint32_t messages = labelsEnd + 8;
-    for (uint32_t i = 0; i < messageCount; ++i) {
-        if (Word(data + messages + 4 * i) > textSize)
-            return nullptr;
-    }
-    // Labels: n >= 5, the entry inside L1, a NUL inside the name, the offset inside the text.
-    const uint32_t labelCount = Word(data + 8);
-    uint32_t at = 12;
-    for (uint32_t i = 0; i < labelCount; ++i) {
-        if (at >= labelsEnd)
-            return nullptr;
-        const uint32_t n = data[at];
-        if (n < 5 || static_cast<uint64_t>(at) + 1 + n > labelsEnd)
-            return nullptr;
-        if (std::memchr(data + at + 1, 0, n - 4) == nullptr || Word(data + at + 1 + n - 4) > textSize)
-            return nullptr;
-        at += n + 1;
-    }
 
     std::unique_ptr<TobScript> script(new (std::nothrow) TobScript);
     if (script == nullptr) {
@@ -181,15 +423,15 @@ TobScript* CTgsScriptStore::MakeScript(const char* name, const uint8_t* data, si
     script->size = static_cast<uint32_t>(size);
     script->name = name;
     script->tableIndex = index;
-    script->textOffset = textOffset;
-    script->textSize = textSize;
-    script->labelCount = labelCount;
-    script->labels = 12;
-    script->labelsEnd = labelsEnd;
-    script->messageCount = messageCount;
-    script->messages = messages;
-    script->messageWords = tob1 ? labelsEnd + l2 - 4 * messageCount : 0;
-    script->tob1 = tob1;
+    script->textOffset = layout.textOffset;
+    script->textSize = layout.textSize;
+    script->labelCount = layout.labelCount;
+    script->labels = layout.labels;
+    script->labelsEnd = layout.labelsEnd;
+    script->messageCount = layout.messageCount;
+    script->messages = layout.messages;
+    script->messageWords = layout.messageWords;
+    script->tob1 = layout.tob1;
     *result = kTobLoadOk;
     return script.release();
 }

@@ -47,11 +47,39 @@ struct TobScript {
     uint32_t TextAddress() const { return image + textOffset; }
 };
 
+// Where the parts of a TOB file lie, as CheckTobFile found them (offsets in the file).
+struct TobLayout {
+    bool tob1 = false;
+    uint32_t labelCount = 0;
+    uint32_t labels = 12;   // the first label entry
+    uint32_t labelsEnd = 0; // past the label block
+    uint32_t messageCount = 0;
+    uint32_t messages = 0;     // the M message offsets
+    uint32_t messageWords = 0; // TOB1: the M words, the last 4M bytes of the message block; 0 for TOB0
+    uint32_t textOffset = 0;
+    uint32_t textSize = 0;
+};
+
+// The checks every reader of a TOB file shares (the store's load, the decoder, the tool): the
+// header, both blocks, every label and message offset, and every record of the text area. The
+// text area is walked as the decoder reads it; a position a label or message names is where a
+// character starts. → true with the layout; false with a message naming the damaged field.
+bool CheckTobFile(const uint8_t* data, size_t size, TobLayout* layout, std::string* error);
+// The record at text[at] ("[" then a blank or "s"; text[textSize] is read as the NUL after the
+// text) → true with *end past it; false with a message naming the damaged field. Link entries
+// must write their whole cell inside the code they link.
+bool CheckTobRecord(const uint8_t* text, uint32_t textSize, uint32_t at, uint32_t* end, std::string* error);
+// A link entry's cell lies inside a code of codeLength bytes.
+inline bool TobLinkCellFits(uint32_t offset, uint32_t codeLength)
+{
+    return static_cast<uint64_t>(offset) + 4 <= codeLength;
+}
+
 // Results of LoadScript.
 enum : int {
     kTobLoadOk = 0,
     kTobLoadOpenFailed = 1,
-    kTobLoadDamaged = 2, // magic neither "TOB0" nor "TOB1", or a length, label or offset is bad
+    kTobLoadDamaged = 2, // magic neither "TOB0" nor "TOB1", or CheckTobFile refuses it
     kTobLoadNotInTable = 3,
     kTobLoadNoMemory = 4, // no room in script memory
 };
@@ -61,6 +89,7 @@ public:
     static constexpr uint32_t kReturnStackSize = 128;
     static constexpr uint32_t kArgumentWords = 4096;    // the argument area: 2048 pairs
     static constexpr uint32_t kMaxTableBits = 1u << 24; // bit counts of TGS_INIT.DAT beyond this are damage
+    static constexpr uint64_t kMaxTotalTableBits = 1u << 25; // and all of its bit counts together
 
     // Scripts are copied into memory, which must outlive the store.
     explicit CTgsScriptStore(CScriptMemory& memory);
@@ -70,7 +99,8 @@ public:
     CTgsScriptStore& operator=(const CTgsScriptStore&) = delete;
 
     // Reads the script folder + file name → 0 ok; 1 cannot be opened; 2 damaged (an entry past
-    // the end, a name length of 0, a bit count beyond kMaxTableBits) or no memory: no table kept.
+    // the end, a name length of 0, a bit count beyond kMaxTableBits or all of them beyond
+    // kMaxTotalTableBits) or no memory: no table kept.
     virtual int LoadScriptTable(const char* fileName);
     // Loads to the script stack and makes it current, cursor at its text start → 0; 1 the script
     // stack is not empty; else LoadScript's result + 1.

@@ -539,6 +539,12 @@ void CStreamSound::WorkerIntroLoop()
         }
         Wait();
     }
+    // An intro and loop of no bytes have nothing to play (and their length divides the position).
+    if (total == 0) {
+        CScopedLock lock(m_lock);
+        StopPart(false);
+        return;
+    }
     bool ended = !m_looping && m_loop->IsEnd();
     while (m_worker.IsRunning()) {
         int r;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,12 +16,21 @@
 #include "drawing/kad_file.h"
 #include "drawing/kag_file.h"
 #include "files/file_manager.h"
+#include "files/bmp_loader.h"
+#include "files/elg_loader.h"
 #include "files/file_stream.h"
 #include "files/gll_manager.h"
 #include "files/gll_test_support.h"
 #include "files/kpk_archive.h"
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
+#include "winapi/picture_limit.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer's allocation hooks (not every compiler ships its header).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, size_t),
+                                                         void (*onFree)(const volatile void*));
+#endif
 
 namespace {
 
@@ -101,6 +111,51 @@ Bytes SmallBmp(int w, int h, uint32_t seed)
     EXPECT_TRUE(pictures::EncodeBmp32(d, out, &error)) << error;
     return out;
 }
+
+// A 66-byte RLE bitmap (RLE4 or RLE8) that declares width x height and whose run stream ends at
+// once: valid, the rest of the picture index 0.
+Bytes RleBomb(uint32_t width, uint32_t height, int bits)
+{
+    Bytes b = {'B', 'M'};
+    Put32(b, 66);
+    Put32(b, 0);
+    Put32(b, 62);
+    Put32(b, 40);
+    Put32(b, width);
+    Put32(b, height);
+    Put16(b, 1);
+    Put16(b, static_cast<uint32_t>(bits));
+    Put32(b, bits == 4 ? 2 : 1); // BI_RLE4 / BI_RLE8
+    Put32(b, 4);
+    Put32(b, 0);
+    Put32(b, 0);
+    Put32(b, 2);
+    Put32(b, 0);
+    Put32(b, 0x00000000);
+    Put32(b, 0x00FFFFFF);
+    b.insert(b.end(), {0, 0, 0, 1});
+    return b;
+}
+
+// The largest single allocation while a test runs (known under ASan only; 0 elsewhere).
+struct LargestAllocation {
+    static inline std::atomic<size_t> largest{0};
+#if defined(__SANITIZE_ADDRESS__)
+    static void OnMalloc(const volatile void*, size_t size)
+    {
+        size_t seen = largest.load();
+        while (size > seen && !largest.compare_exchange_weak(seen, size)) {
+        }
+    }
+    static void OnFree(const volatile void*) {}
+    LargestAllocation()
+    {
+        largest = 0;
+        __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
+    }
+    ~LargestAllocation() { __sanitizer_install_malloc_and_free_hooks(nullptr, nullptr); }
+#endif
+};
 
 class ImageGroupFileTest : public ::testing::Test {
 protected:
@@ -452,6 +507,72 @@ TEST(GroupFileReference, ReleaseDeletesAtTheLastHolder)
     file->Release();
     EXPECT_EQ(file->GetRefCount(), 0u);
     file->Release();
+}
+
+} // namespace
+
+namespace {
+
+// A few hundred bytes that declare pictures of gigabytes are refused before anything is made, one
+// record or several pointing at the same bytes, loaded at 8 or 32 bits.
+TEST_F(ImageGroupFileTest, PictureBombsFailFast)
+{
+    const Bytes bombs[] = {RleBomb(33554444, 7, 4), RleBomb(16385, 1, 8), RleBomb(8192, 8193, 8)};
+    for (const Bytes& bomb : bombs) {
+        for (int records : {1, 3}) {
+            std::vector<KagPicture> pictures(1, KagPicture{bomb});
+            for (int i = 1; i < records; ++i)
+                pictures.push_back(KagPicture{{}, -1, 0, 24 + 16 * 2 + 4 + 12 * records, static_cast<int64_t>(bomb.size())});
+            const Bytes kag = MakeKag(1, {{0, 1, 0, 0}, {-1, 0, 0, 0}}, pictures);
+            ASSERT_LT(kag.size(), 300u);
+            for (bool withPalette : {false, true}) {
+                LargestAllocation largest;
+                CKagFile file;
+                EXPECT_EQ(file.LoadFromMemory(kag.data(), static_cast<uint32_t>(kag.size()), withPalette), 5);
+                EXPECT_LT(LargestAllocation::largest.load(), 4u << 20);
+#if defined(__SANITIZE_ADDRESS__)
+                EXPECT_GT(LargestAllocation::largest.load(), 0u) << "the hooks see the load's allocations";
+#endif
+            }
+        }
+    }
+    // The limit itself: sides up to 16384, 256 MiB at 32 bits.
+    BmpInfo info;
+    EXPECT_EQ(ParseBmpHeader(RleBomb(16384, 4096, 8).data(), 66, info), 0);
+    EXPECT_EQ(ParseBmpHeader(RleBomb(4096, 16384, 4).data(), 66, info), 0);
+    EXPECT_EQ(ParseBmpHeader(RleBomb(16384, 4097, 8).data(), 66, info), kGllBadData);
+    EXPECT_EQ(ParseBmpHeader(RleBomb(16385, 1, 8).data(), 66, info), kGllBadData);
+    EXPECT_TRUE(PictureWithinLimit(kMaxPictureSide, kMaxPictureBytes / 4 / kMaxPictureSide));
+    // ELG sides are 16-bit: 65535 x 65535 is refused too.
+    const Bytes elg = {'E', 'L', 'G', 8, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+    ElgHeader header;
+    EXPECT_EQ(ParseElgHeader(elg.data(), static_cast<DWORD>(elg.size()), header), kGllBadData);
+
+    // A run stream that ends at once is still a picture.
+    CKagFile small;
+    const Bytes ok = MakeKag(1, {{0, 1, 0, 0}, {-1, 0, 0, 0}}, {KagPicture{RleBomb(5, 3, 8)}});
+    ASSERT_EQ(small.LoadFromMemory(ok.data(), static_cast<uint32_t>(ok.size()), false), 0);
+    EXPECT_EQ(small.GetPicture(0)->GetWidth(), 5);
+    EXPECT_EQ(Px(*small.GetPicture(0), 4, 2) & 0xFFFFFF, 0u);
+}
+
+// Records of one file that name the same bytes with the same key share one decoded picture.
+TEST_F(ImageGroupFileTest, RecordsOfTheSameBytesShareAPicture)
+{
+    const Bytes bmp = SmallBmp(4, 3, 7);
+    const int64_t at = 24 + 16 * 3 + 4 + 12 * 4; // after the header, three entries and four records
+    const Bytes kag = MakeKag(1, {{0, 1, 0, 0}, {3, 1, 0, 0}, {-1, 0, 0, 0}},
+                              {KagPicture{bmp, 1, 1}, KagPicture{{}, 1, 1, at, static_cast<int64_t>(bmp.size())},
+                               KagPicture{{}, 2, 0, at, static_cast<int64_t>(bmp.size())},
+                               KagPicture{{}, 1, 1, at, static_cast<int64_t>(bmp.size())}});
+    CKagFile file;
+    ASSERT_EQ(file.LoadFromMemory(kag.data(), static_cast<uint32_t>(kag.size()), false), 0);
+    ASSERT_EQ(file.GetPictureCount(), 4u);
+    EXPECT_EQ(file.GetPicture(0), file.GetPicture(1));
+    EXPECT_EQ(file.GetPicture(0), file.GetPicture(3));
+    EXPECT_NE(file.GetPicture(0), file.GetPicture(2)) << "another colour key is another picture";
+    EXPECT_EQ(Px(*file.GetPicture(2), 3, 2), Px(*file.GetPicture(0), 3, 2));
+    EXPECT_EQ(file.GetPicture(4), nullptr);
 }
 
 } // namespace

@@ -171,6 +171,14 @@ TEST(TgsScriptStore, ScriptTableDecidesWhichScriptsLoad)
         {"name length 0", Bytes().U32(1).U8(0).U32(1).U32(1).b},
         {"count beyond the bytes", Bytes().U32(1000).U8(2).Text("A").U8(0).U32(1).U32(1).b},
         {"bit count beyond the limit", Bytes().U32(1).U8(2).Text("A").U8(0).U32(0xFFFFFFFF).U32(1).b},
+        {"bit counts together beyond the limit", [] {
+             // Ten bytes an entry, each at the per-entry limit: the whole table is bounded.
+             Bytes b;
+             b.U32(3);
+             for (int i = 0; i < 3; ++i)
+                 b.U8(2).Text("A").U8(0).U32(CTgsScriptStore::kMaxTableBits).U32(0);
+             return b.b;
+         }()},
     };
     for (const auto& d : damaged) {
         EXPECT_EQ(f.LoadScriptTableBytes(d.bytes.data(), d.bytes.size()), 2) << d.name;

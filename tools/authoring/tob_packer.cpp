@@ -1,5 +1,6 @@
 #include "authoring/tob_packer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -7,6 +8,7 @@
 
 #include "script/byte_reader.h"
 #include "script/sob_linkable.h"
+#include "script/tgs_script_store.h"
 #include "winapi/text.h"
 
 namespace {
@@ -129,7 +131,9 @@ std::string EncodeText(std::string_view sjis, bool quoted)
         } else if (n == 1 && c >= 0x20 && c < 0x7F && c != '[') {
             out += static_cast<char>(c);
         } else {
-            const std::string utf8 = n == 2 || c >= 0x80 ? winapi::SjisToUtf8(ch) : std::string();
+            // The packer refuses a raw '[' in text, even as a second byte.
+            const bool bracket = n == 2 && ch[1] == '[';
+            const std::string utf8 = !bracket && (n == 2 || c >= 0x80) ? winapi::SjisToUtf8(ch) : std::string();
             std::string back;
             if (!utf8.empty() && winapi::Utf8ToSjisChecked(utf8, &back) && back == ch) {
                 out += utf8;
@@ -489,6 +493,8 @@ public:
                     }
                     Inline(code);
                     i = k;
+                } else if (Trim(trimmed.substr(1)).substr(0, 10) == "labelorder") {
+                    LabelOrder(Trim(trimmed.substr(1)).substr(10));
                 } else {
                     Command(trimmed.substr(1));
                 }
@@ -502,6 +508,8 @@ public:
                     m_text.insert(m_text.end(), text.begin(), text.end());
             }
         }
+        if (m_orderLine != 0)
+            ApplyLabelOrder();
         for (const LabelFix& fix : m_fixes) {
             auto it = m_labelOffsets.find(fix.label);
             if (it == m_labelOffsets.end()) {
@@ -535,6 +543,52 @@ private:
     {
         m_failed = true;
         m_errors->push_back(std::string(m_file) + ":" + std::to_string(m_line) + ": " + message);
+    }
+
+    // "@labelorder A B ...": label table entry i is the label defined A_i-th in the source (from 0).
+    void LabelOrder(std::string_view list)
+    {
+        if (m_orderLine != 0) {
+            Error("@labelorder given twice");
+            return;
+        }
+        m_orderLine = m_line;
+        std::vector<std::string> tokens;
+        Tokens(list, &tokens);
+        for (const std::string& token : tokens) {
+            int64_t v;
+            if (!ParseInt(token, &v) || v < 0 || v > 0xFFFFFF) {
+                Error("bad @labelorder entry " + token);
+                return;
+            }
+            m_labelOrder.push_back(static_cast<uint32_t>(v));
+        }
+    }
+
+    void ApplyLabelOrder()
+    {
+        const int line = m_line;
+        m_line = m_orderLine;
+        std::vector<bool> seen(m_labels.size());
+        bool ok = m_labelOrder.size() == m_labels.size();
+        for (uint32_t i : m_labelOrder) {
+            ok = ok && i < seen.size() && !seen[i];
+            if (ok)
+                seen[i] = true;
+        }
+        if (!ok) {
+            Error("@labelorder must name each of the " + std::to_string(m_labels.size()) + " labels once");
+        } else {
+            std::vector<std::pair<std::string, uint32_t>> ordered;
+            for (uint32_t i : m_labelOrder)
+                ordered.push_back(m_labels[i]);
+            m_labels = std::move(ordered);
+            // The first equal name in table order wins.
+            m_labelOffsets.clear();
+            for (const auto& [name, offset] : m_labels)
+                m_labelOffsets.emplace(name, offset);
+        }
+        m_line = line;
     }
 
     void Label(std::string_view name)
@@ -903,6 +957,8 @@ private:
     std::vector<uint32_t> m_messages, m_words;
     std::vector<bool> m_messageSet;
     uint32_t m_nextMessage = 0;
+    std::vector<uint32_t> m_labelOrder;
+    int m_orderLine = 0;
 };
 
 // ---- reading ----
@@ -913,45 +969,45 @@ struct TobView {
     std::vector<uint32_t> messages, words;
     const uint8_t* text = nullptr;
     uint32_t textSize = 0;
+    std::string unwritable; // why the file cannot be written as source, empty when it can
 };
 
+// The store's checks, then the parts as the listing shows them.
 bool ReadTob(const uint8_t* bytes, size_t size, TobView* view, std::string* error)
 {
-    *error = "not a TOB file or damaged";
-    if (size < 12 || (std::memcmp(bytes, "TOB0", 4) != 0 && std::memcmp(bytes, "TOB1", 4) != 0))
+    TobLayout l;
+    if (!CheckTobFile(bytes, size, &l, error))
         return false;
-    view->tob1 = bytes[3] == '1';
-    ByteReader in(bytes + 4, size - 4);
-    uint32_t l1, count, l2, m;
-    const uint8_t* block;
-    if (!in.U32(&l1) || l1 < 8 || !in.Take(l1 - 4, &block))
-        return false;
-    ByteReader labels(block, l1 - 4);
-    labels.U32(&count);
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t n, offset;
-        const uint8_t* name;
-        if (!labels.U8(&n) || n < 5 || !labels.Take(n - 4, &name) || name[n - 5] != 0 || !labels.U32(&offset))
-            return false;
-        view->labels.emplace_back(reinterpret_cast<const char*>(name), offset);
+    view->tob1 = l.tob1;
+    uint32_t at = l.labels;
+    for (uint32_t i = 0; i < l.labelCount; ++i) {
+        const uint32_t n = bytes[at];
+        const char* name = reinterpret_cast<const char*>(bytes + at + 1);
+        const size_t length = strnlen(name, n - 4);
+        if (length != n - 5 && view->unwritable.empty())
+            view->unwritable = "label " + std::to_string(i) + " has bytes after its name's NUL";
+        if (length == 0 && view->unwritable.empty())
+            view->unwritable = "label " + std::to_string(i) + " has an empty name";
+        uint32_t offset;
+        std::memcpy(&offset, bytes + at + 1 + n - 4, 4);
+        view->labels.emplace_back(std::string(name, length), offset);
+        at += n + 1;
     }
-    if (!in.U32(&l2) || l2 < 8 || !in.Take(l2 - 4, &block))
-        return false;
-    ByteReader messages(block, l2 - 4);
-    if (!messages.U32(&m) || m > messages.Left() / (view->tob1 ? 8 : 4))
-        return false;
-    for (uint32_t i = 0; i < m; ++i) {
+    if (at != l.labelsEnd && view->unwritable.empty())
+        view->unwritable = "the label block holds bytes after its labels";
+    for (uint32_t i = 0; i < l.messageCount; ++i) {
         uint32_t v;
-        messages.U32(&v);
+        std::memcpy(&v, bytes + l.messages + 4 * i, 4);
         view->messages.push_back(v);
+        if (l.tob1) {
+            std::memcpy(&v, bytes + l.messageWords + 4 * i, 4);
+            view->words.push_back(v);
+        }
     }
-    for (uint32_t i = 0; view->tob1 && i < m; ++i) {
-        uint32_t v;
-        messages.U32(&v);
-        view->words.push_back(v);
-    }
-    view->textSize = static_cast<uint32_t>(in.Left());
-    in.Take(in.Left(), &view->text);
+    if (l.messages + 4ull * l.messageCount * (l.tob1 ? 2 : 1) != l.textOffset && view->unwritable.empty())
+        view->unwritable = "the message block holds bytes after its messages";
+    view->text = bytes + l.textOffset;
+    view->textSize = l.textSize;
     return true;
 }
 
@@ -959,6 +1015,8 @@ std::string Quote(std::string_view sjis)
 {
     return "\"" + EncodeText(sjis, true) + "\"";
 }
+
+const char* const kUnlistedLinks = "a link off a cell boundary, or two links on one cell";
 
 // Link tables read back from a record, as listing references.
 bool ReadTables(ByteReader& in, bool wide, SobListingLinks* links, const SobVariableLayout* variables,
@@ -972,8 +1030,10 @@ bool ReadTables(ByteReader& in, bool wide, SobListingLinks* links, const SobVari
             uint32_t offset, value;
             in.U32(&offset);
             in.U32(&value);
-            if (offset % 4 == 0)
-                links->cells[offset] = MakeListingEntry(table, offset, value, variables, library);
+            // The listing shows a link on the cell it fills: one a cell, each on a cell boundary.
+            if (offset % 4 != 0 || links->cells.count(offset) != 0)
+                return false;
+            links->cells[offset] = MakeListingEntry(table, offset, value, variables, library);
         }
     }
     return true;
@@ -1013,6 +1073,17 @@ std::string ListCode(const uint8_t* code, uint32_t n, const SobListingLinks& lin
     return out;
 }
 
+// A label name as source: blanks at either end escaped, since the packer trims them.
+std::string LabelName(const std::string& sjis)
+{
+    std::string name = EncodeText(sjis, false);
+    if (!name.empty() && name.back() == ' ')
+        name.replace(name.size() - 1, 1, "\\x20");
+    if (!name.empty() && name[0] == ' ')
+        name.replace(0, 1, "\\x20");
+    return name;
+}
+
 class Disassembler {
 public:
     Disassembler(const TobView& view, const SobVariableLayout* variables, const SobAssembly* library)
@@ -1021,12 +1092,40 @@ public:
 
     bool Run(std::string* out, std::string* error)
     {
+        if (!m_view.unwritable.empty()) {
+            *error = m_view.unwritable;
+            return false;
+        }
         std::multimap<uint32_t, std::string> labels;
         for (const auto& [name, offset] : m_view.labels)
             labels.emplace(offset, name);
         std::map<uint32_t, uint32_t> messages; // offset -> number
-        for (uint32_t i = 0; i < m_view.messages.size(); ++i)
-            messages[m_view.messages[i]] = i;
+        for (uint32_t i = 0; i < m_view.messages.size(); ++i) {
+            if (!messages.emplace(m_view.messages[i], i).second) {
+                *error = "messages " + std::to_string(messages[m_view.messages[i]]) + " and " + std::to_string(i) +
+                         " share one record";
+                return false;
+            }
+        }
+        // Labels are written where they point, in text order; a table in another order (the
+        // first equal name wins in table order) is written as @labelorder.
+        std::vector<uint32_t> order(m_view.labels.size());
+        for (uint32_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](uint32_t a, uint32_t b) { return m_view.labels[a].second < m_view.labels[b].second; });
+        std::vector<uint32_t> sourceIndex(order.size());
+        bool inOrder = true;
+        for (uint32_t k = 0; k < order.size(); ++k) {
+            sourceIndex[order[k]] = k;
+            inOrder = inOrder && order[k] == k;
+        }
+        if (!inOrder) {
+            std::string line = "@labelorder";
+            for (uint32_t k : sourceIndex)
+                line += " " + std::to_string(k);
+            *out += line + "\n";
+        }
         std::string text;
         auto flushText = [&]() {
             if (!text.empty()) {
@@ -1043,43 +1142,58 @@ public:
                 text.clear();
             }
         };
-        // Labels in file order keep their order when packed again.
         size_t nextLabel = 0;
         const uint8_t* t = m_view.text;
+        const uint32_t size = m_view.textSize;
+        auto byteAt = [&](uint32_t p) -> uint8_t { return p < size ? t[p] : 0; };
         uint32_t at = 0;
+        uint32_t messagesSeen = 0;
         while (true) {
-            while (nextLabel < m_view.labels.size() && m_view.labels[nextLabel].second <= at) {
-                if (m_view.labels[nextLabel].second != at) {
+            while (nextLabel < order.size() && m_view.labels[order[nextLabel]].second <= at) {
+                if (m_view.labels[order[nextLabel]].second != at) {
                     *error = "label inside a record";
                     return false;
                 }
                 flushText();
-                *out += "*" + EncodeText(m_view.labels[nextLabel].first, false) + "\n";
+                *out += "*" + LabelName(m_view.labels[order[nextLabel]].first) + "\n";
                 ++nextLabel;
             }
-            if (at >= m_view.textSize)
+            if (at >= size)
                 break;
             const uint8_t c = t[at];
             if (c == 0) {
-                *error = "NUL inside the text";
-                return false;
+                // A NUL ends the text there; labels lead on past it.
+                flushText();
+                *out += "; the text ends\n\\x00\n";
+                ++at;
+                continue;
             }
-            if (c == '[' && at + 1 < m_view.textSize && (t[at + 1] == ' ' || t[at + 1] == 's')) {
+            if (c == '[' && (byteAt(at + 1) == ' ' || byteAt(at + 1) == 's')) {
                 flushText();
                 uint32_t end;
                 if (!Record(at, messages, labels, out, &end, error))
                     return false;
+                messagesSeen += t[at + 1] == ' ' && messages.count(at) != 0;
                 at = end;
                 continue;
             }
-            const uint32_t n = IsLead(c) && at + 1 < m_view.textSize ? 2 : 1;
+            const bool labelInside = labels.count(at + 1) != 0;
+            const uint32_t n = IsLead(c) && byteAt(at + 1) != 0 && !labelInside ? 2 : 1;
             text.append(reinterpret_cast<const char*>(t + at), n);
             at += n;
         }
         flushText();
-        if (nextLabel != m_view.labels.size()) {
+        if (nextLabel != order.size()) {
             *error = "label past the text";
             return false;
+        }
+        if (messagesSeen != messages.size()) {
+            for (const auto& [offset, number] : messages) {
+                if (offset >= size || t[offset] != '[' || byteAt(offset + 1) != ' ') {
+                    *error = "message " + std::to_string(number) + " does not point at a message record";
+                    return false;
+                }
+            }
         }
         return true;
     }
@@ -1097,7 +1211,7 @@ private:
                 (command <= 3 && flags == 1) || (command >= 7 && command <= 9 && flags == 0xFF);
             auto it = labels.lower_bound(a);
             if (offsetArgument && it != labels.end() && it->first == a && UniqueLabel(it->second))
-                *out += "*" + EncodeText(it->second, false);
+                *out += "*" + LabelName(it->second);
             else
                 *out += std::to_string(static_cast<int32_t>(a));
             return true;
@@ -1130,9 +1244,12 @@ private:
                 return false;
             ByteReader tableReader(tables, b - 2);
             SobListingLinks links;
-            if (!ReadTables(tableReader, false, &links, m_variables, m_library) || tableReader.Left() != 0 ||
-                *flag != 0) {
-                *error = "expression tables damaged or already linked";
+            if (*flag != 0) {
+                *error = "expression already linked";
+                return false;
+            }
+            if (!ReadTables(tableReader, false, &links, m_variables, m_library) || tableReader.Left() != 0) {
+                *error = kUnlistedLinks;
                 return false;
             }
             *out += "{asm " + ListCode(code, a, links, true) + "}";
@@ -1169,7 +1286,7 @@ private:
             ByteReader tableReader(tables, length - 4);
             SobListingLinks links;
             if (!ReadTables(tableReader, true, &links, m_variables, m_library) || tableReader.Left() != 0) {
-                *error = "inline record tables damaged";
+                *error = std::string("inline code: ") + kUnlistedLinks;
                 return false;
             }
             *out += "@sob\n" + ListCode(code, n, links, false) + "@end\n";
@@ -1196,6 +1313,11 @@ private:
         const std::string name = TobCommandName(command);
         line += name;
         auto message = messages.find(at);
+        if (message != messages.end() && command != 12) {
+            *error = "message " + std::to_string(message->second) + " points at command " + std::to_string(command) +
+                     ", not at a message record";
+            return false;
+        }
         const bool isMessage = command == 12 && message != messages.end();
         for (uint32_t i = 0; i < count; ++i) {
             uint32_t flags, source;
@@ -1318,6 +1440,25 @@ bool DisassembleTob(const uint8_t* bytes, size_t size, const SobVariableLayout* 
     Disassembler d(view, variables, library);
     if (!d.Run(&text, error))
         return false;
+    // What the source cannot say (an order of link entries, a form of code the assembler writes
+    // otherwise) is found by packing the listing again: a listing is only given when it is exact.
+    TobPackOptions options;
+    options.tob1 = view.tob1;
+    options.variables = variables;
+    options.library = library;
+    std::vector<uint8_t> again;
+    std::vector<std::string> errors;
+    if (!PackTob(text, "listing", options, &again, &errors)) {
+        *error = "the listing does not pack: " + (errors.empty() ? std::string() : errors[0]);
+        return false;
+    }
+    if (again.size() != size || std::memcmp(again.data(), bytes, size) != 0) {
+        size_t at = 0;
+        while (at < size && at < again.size() && again[at] == bytes[at])
+            ++at;
+        *error = "the listing packs to other bytes (from byte " + std::to_string(at) + ")";
+        return false;
+    }
     *out = text;
     return true;
 }
