@@ -259,20 +259,19 @@ void Device::MixDue(uint64_t ms)
 
 void Device::StartWav(const char* path)
 {
-    wav_ = std::fopen(path, "wb");
-    wavBytes_ = 0;
-    if (wav_ == nullptr)
-        return;
-    uint8_t header[44];
-    WavHeader(header, rate, channels, 0);
-    std::fwrite(header, 1, sizeof header, wav_);
+    BeginWav(std::fopen(path, "wb"));
 }
 
 void Device::RestartWav()
 {
-    if (wav_ == nullptr)
-        return;
-    wav_ = std::freopen(nullptr, "wb", wav_);
+    if (wav_ != nullptr)
+        BeginWav(std::freopen(nullptr, "wb", wav_));
+}
+
+// Takes an empty file and writes a header whose sizes FinishWav fills in.
+void Device::BeginWav(FILE* file)
+{
+    wav_ = file;
     wavBytes_ = 0;
     if (wav_ == nullptr)
         return;

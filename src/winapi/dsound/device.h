@@ -80,6 +80,7 @@ private:
     uint64_t wavBytes_ = 0;
     void StartWav(const char* path);
     void RestartWav();          // under recordMutex_
+    void BeginWav(FILE* file);  // under recordMutex_ or before the device runs
     void FinishWav();
     // SDL output: a mixing thread keeps at most two periods queued for the callback.
     std::string sdlName_;
