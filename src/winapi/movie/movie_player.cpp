@@ -1,0 +1,418 @@
+// The playing movie: clock and library thread (see movie_player.h).
+#include "winapi/movie/movie_player.h"
+
+#include <algorithm>
+#include <chrono>
+#include <set>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
+
+#include "winapi/clock.h"
+#include "winapi/kernel_file.h"
+
+namespace winapi::movie {
+
+namespace {
+
+std::mutex g_playersMutex;
+std::set<MoviePlayer*> g_players;
+
+} // namespace
+
+std::unique_ptr<MoviePlayer> MoviePlayer::Open(const char* path, IMovieReadStream* stream)
+{
+    std::unique_ptr<MoviePlayer> player(new MoviePlayer);
+    std::string linuxPath;
+    if (stream != nullptr)
+        player->m_stream = std::make_shared<SharedStream>(stream);
+    else if (path == nullptr || !ResolvePath(path, &linuxPath))
+        return nullptr;
+    player->m_video = MovieSource::Open(linuxPath, player->m_stream, MediaType::Video);
+    auto audio = MovieSource::Open(linuxPath, player->m_stream, MediaType::Audio);
+    player->m_hasAudio = audio != nullptr;
+    if (player->m_video == nullptr && audio == nullptr)
+        return nullptr;
+    if (player->m_video != nullptr) {
+        player->m_width = player->m_video->Width();
+        player->m_height = player->m_video->Height();
+        player->m_containerDuration = player->m_video->Duration();
+    } else {
+        player->m_videoEnded = true;
+        player->m_containerDuration = audio->Duration();
+    }
+    player->m_outWidth = player->m_width;
+    player->m_outHeight = player->m_height;
+    player->m_show = av_frame_alloc();
+    player->m_pending = av_frame_alloc();
+    if (player->m_show == nullptr || player->m_pending == nullptr)
+        return nullptr;
+    return player;
+}
+
+MoviePlayer::~MoviePlayer()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable())
+        m_thread.join();
+    {
+        std::lock_guard lock(g_playersMutex);
+        g_players.erase(this);
+    }
+    av_frame_free(&m_show);
+    av_frame_free(&m_pending);
+}
+
+void MoviePlayer::Start(IMovieFrameTarget* frame0, IMovieFrameTarget* frame1)
+{
+    m_targets[0] = frame0;
+    m_targets[1] = frame1;
+    {
+        std::lock_guard lock(g_playersMutex);
+        g_players.insert(this);
+    }
+    m_thread = std::thread([this] { Thread(); });
+}
+
+void MoviePlayer::SetOutputSize(int width, int height)
+{
+    std::lock_guard lock(m_mutex);
+    if (width <= 0 || height <= 0 || width > kMovieMaxSide || height > kMovieMaxSide)
+        return;
+    if (width == m_outWidth && height == m_outHeight)
+        return;
+    m_outWidth = width;
+    m_outHeight = height;
+    // The frame on show is converted again at the new size.
+    if (m_video != nullptr) {
+        ++m_generation;
+        m_seekTo = PositionLocked(ClockMilliseconds());
+        m_caughtUp = -1;
+        m_backReady = false;
+        m_videoEnded = false;
+    }
+    m_wake.notify_all();
+}
+
+int64_t MoviePlayer::PositionLocked(uint64_t nowMs) const
+{
+    int64_t position = m_base;
+    if (m_state == kMoviePlaying && nowMs > m_anchorMs)
+        position += static_cast<int64_t>(static_cast<double>(nowMs - m_anchorMs) * 10000.0 * m_rate);
+    if (m_videoEnded) {
+        const int64_t end = m_video != nullptr ? m_lastEnd.load() : m_containerDuration;
+        position = std::min(position, std::max<int64_t>(end, m_base));
+    }
+    return position;
+}
+
+bool MoviePlayer::AtEndLocked(uint64_t nowMs) const
+{
+    if (!m_videoEnded)
+        return false;
+    const int64_t end = m_video != nullptr ? m_lastEnd.load() : m_containerDuration;
+    return PositionLocked(nowMs) >= end;
+}
+
+void MoviePlayer::Anchor(uint64_t nowMs)
+{
+    m_base = PositionLocked(nowMs);
+    m_anchorMs = nowMs;
+}
+
+void MoviePlayer::Play()
+{
+    bool rewind = false;
+    {
+        std::lock_guard lock(m_mutex);
+        const uint64_t now = ClockMilliseconds();
+        rewind = AtEndLocked(now);
+        if (!rewind) {
+            Anchor(now);
+            m_state = kMoviePlaying;
+            m_endPosted = false;
+        }
+    }
+    if (rewind) {
+        SetPosition(0);
+        std::lock_guard lock(m_mutex);
+        m_anchorMs = ClockMilliseconds();
+        m_state = kMoviePlaying;
+        m_endPosted = false;
+    }
+    m_wake.notify_all();
+}
+
+void MoviePlayer::Pause()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_state == kMoviePlaying) {
+        Anchor(ClockMilliseconds());
+        m_state = kMoviePaused;
+    }
+}
+
+void MoviePlayer::Resume()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_state == kMoviePaused) {
+        m_anchorMs = ClockMilliseconds();
+        m_state = kMoviePlaying;
+    }
+    m_wake.notify_all();
+}
+
+void MoviePlayer::Stop()
+{
+    std::lock_guard lock(m_mutex);
+    Anchor(ClockMilliseconds());
+    m_state = kMovieStopped;
+}
+
+int64_t MoviePlayer::Position()
+{
+    std::lock_guard lock(m_mutex);
+    return PositionLocked(ClockMilliseconds());
+}
+
+void MoviePlayer::SetPosition(int64_t position)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        position = std::max<int64_t>(position, 0);
+        m_base = position;
+        m_anchorMs = ClockMilliseconds();
+        ++m_generation;
+        m_seekTo = position;
+        m_caughtUp = -1;
+        m_backReady = false;
+        m_videoEnded = m_video == nullptr;
+        m_endPosted = false;
+    }
+    m_wake.notify_all();
+}
+
+int64_t MoviePlayer::Duration()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_containerDuration > 0)
+        return m_containerDuration;
+    return m_videoEnded ? m_lastEnd.load() : 0;
+}
+
+DWORD MoviePlayer::PlayState()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_state == kMoviePlaying && AtEndLocked(ClockMilliseconds()))
+        return kMoviePaused;
+    return m_state;
+}
+
+void MoviePlayer::SetVolume(LONG volume)
+{
+    (void)volume;
+}
+
+void MoviePlayer::SetBalance(double balance)
+{
+    (void)balance;
+}
+
+void MoviePlayer::SetRate(double rate)
+{
+    std::lock_guard lock(m_mutex);
+    Anchor(ClockMilliseconds());
+    m_rate = std::clamp(rate, 0.25, 2.0);
+}
+
+bool MoviePlayer::WaitIdle(int timeoutMs)
+{
+    std::unique_lock lock(m_mutex);
+    if (m_video == nullptr || !IsVirtualClock())
+        return true;
+    const int64_t now = PositionLocked(ClockMilliseconds());
+    m_wake.notify_all();
+    return m_done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return m_quit || (m_seekTo < 0 && m_caughtUp >= now && m_caughtUp >= 0);
+    });
+}
+
+int MoviePlayer::Prepare()
+{
+    // Generous: a stalled thread shows the old frame instead of hanging the game.
+    WaitIdle(30000);
+    std::lock_guard lock(m_mutex);
+    if (m_backReady) {
+        m_front = 1 - m_front;
+        m_backReady = false;
+        m_frontValid = true;
+    }
+    return m_frontValid ? m_front : -1;
+}
+
+bool MoviePlayer::IsAtEnd()
+{
+    std::lock_guard lock(m_mutex);
+    return AtEndLocked(ClockMilliseconds());
+}
+
+void MoviePlayer::Convert(AVFrame* frame, int64_t pts, uint64_t generation)
+{
+    int back;
+    int width;
+    int height;
+    {
+        std::lock_guard lock(m_mutex);
+        if (generation != m_generation)
+            return;
+        back = 1 - m_front;
+        m_backReady = false;
+        width = m_outWidth;
+        height = m_outHeight;
+    }
+    IMovieFrameTarget* target = m_targets[back];
+    bool ok = false;
+    if (target != nullptr) {
+        target->LockFrame();
+        ok = target->ResizeFrame(width, height) && target->FramePixels() != nullptr &&
+             m_video->Convert(frame, target->FramePixels(), target->FramePitch(), width, height);
+        target->UnlockFrame();
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (ok && generation == m_generation) {
+            m_backReady = true;
+            m_backPts = pts;
+        }
+    }
+    if (ok && onFrame)
+        onFrame();
+}
+
+void MoviePlayer::CatchUp(int64_t now, uint64_t generation)
+{
+    const auto stale = [&] {
+        std::lock_guard lock(m_mutex);
+        return generation != m_generation || m_quit;
+    };
+    const auto decode = [&](AVFrame* frame, int64_t* pts) {
+        if (!m_video->NextFrame(frame, pts)) {
+            m_videoEnded = true;
+            return false;
+        }
+        m_lastEnd = std::max(m_lastEnd.load(), *pts + m_video->FrameDuration());
+        return true;
+    };
+    if (!m_havePending) {
+        if (m_videoEnded || !decode(m_pending, &m_pendingPts))
+            return;
+        m_havePending = true;
+    }
+    // The first frame after opening or a seek is shown at once, also when it starts a little after
+    // the position (streams that begin after the container's start).
+    if (m_pendingPts > now && !m_showFirst)
+        return;
+    m_showFirst = false;
+    std::swap(m_show, m_pending);
+    int64_t showPts = m_pendingPts;
+    m_havePending = false;
+    while (!stale()) {
+        int64_t pts = 0;
+        if (!decode(m_pending, &pts))
+            break;
+        if (pts <= now) {
+            // Late frames are skipped: only the newest due one is converted.
+            std::swap(m_show, m_pending);
+            showPts = pts;
+            continue;
+        }
+        m_havePending = true;
+        m_pendingPts = pts;
+        break;
+    }
+    Convert(m_show, showPts, generation);
+}
+
+void MoviePlayer::Thread()
+{
+    std::unique_lock lock(m_mutex);
+    while (!m_quit) {
+        if (m_seekTo >= 0 && m_video != nullptr) {
+            const int64_t to = m_seekTo;
+            const uint64_t generation = m_generation;
+            m_seekTo = -1;
+            lock.unlock();
+            m_havePending = false;
+            m_showFirst = true;
+            m_lastEnd = 0;
+            m_video->Seek(to);
+            int64_t pts = 0;
+            if (m_video->NextFrame(m_pending, &pts)) {
+                if (pts > to + m_video->FrameDuration()) {
+                    // The seek landed after its target: read from the start instead.
+                    m_video->SeekToStart();
+                    if (!m_video->NextFrame(m_pending, &pts))
+                        m_videoEnded = true;
+                }
+                if (!m_videoEnded) {
+                    m_havePending = true;
+                    m_pendingPts = pts;
+                    m_lastEnd = pts + m_video->FrameDuration();
+                }
+            } else {
+                m_videoEnded = true;
+            }
+            lock.lock();
+            (void)generation;
+            continue;
+        }
+        const uint64_t generation = m_generation;
+        const int64_t now = PositionLocked(ClockMilliseconds());
+        if (m_video != nullptr && m_caughtUp < now) {
+            lock.unlock();
+            CatchUp(now, generation);
+            lock.lock();
+            if (generation == m_generation && m_seekTo < 0)
+                m_caughtUp = now;
+        }
+        int event = 0;
+        if (m_video != nullptr && m_video->DecodeFailed() && !m_frontValid && !m_backReady && m_videoEnded &&
+            !m_failPosted) {
+            m_failPosted = true;
+            event = 2;
+        } else if (m_state == kMoviePlaying && !m_endPosted && AtEndLocked(ClockMilliseconds())) {
+            m_endPosted = true;
+            event = 1;
+        }
+        m_done.notify_all();
+        if (event != 0 && onEvent) {
+            lock.unlock();
+            onEvent(event);
+            lock.lock();
+            continue;
+        }
+        const bool busy = m_state == kMoviePlaying && !IsVirtualClock();
+        m_wake.wait_for(lock, std::chrono::milliseconds(busy ? 4 : 20));
+    }
+}
+
+bool WaitPlayersIdle(int timeoutMs)
+{
+    std::lock_guard lock(g_playersMutex);
+    bool ok = true;
+    for (MoviePlayer* player : g_players)
+        ok = player->WaitIdle(timeoutMs) && ok;
+    return ok;
+}
+
+} // namespace winapi::movie
+
+bool winapi::WaitMovieThreadsIdle(int timeoutMs)
+{
+    return movie::WaitPlayersIdle(timeoutMs);
+}
