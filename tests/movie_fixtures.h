@@ -101,13 +101,16 @@ inline std::vector<int16_t> ReferenceSound(const std::string& path, int rate)
 }
 
 // Largest difference of two frames' bytes (tightly packed B, G, R, A); -1 when sizes differ.
-inline int MaxDifference(const std::vector<uint8_t>& expected, const uint8_t* pixels, int pitch, int width, int height)
+inline int MaxDifference(const std::vector<uint8_t>& expected, const uint8_t* pixels, int pitch, int width, int height,
+                         bool withAlpha = true)
 {
     if (expected.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 4 || pixels == nullptr)
         return -1;
     int worst = 0;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width * 4; ++x) {
+            if (!withAlpha && x % 4 == 3)
+                continue;
             const int d = std::abs(int(pixels[y * pitch + x]) - int(expected[(size_t(y) * width) * 4 + x]));
             worst = d > worst ? d : worst;
         }

@@ -350,20 +350,27 @@ void MoviePlayer::Thread()
             m_havePending = false;
             m_showFirst = true;
             m_lastEnd = 0;
-            m_video->Seek(to);
             int64_t pts = 0;
-            if (m_video->NextFrame(m_pending, &pts)) {
-                if (pts > to + m_video->FrameDuration()) {
-                    // The seek landed after its target: read from the start instead.
-                    m_video->SeekToStart();
+            // A seek may land inside a group of pictures: frames before the next key frame are
+            // predicted from pictures never decoded, so they are passed over.
+            const auto keyFrame = [&] {
+                for (int i = 0; i < 1024; ++i) {
                     if (!m_video->NextFrame(m_pending, &pts))
-                        m_videoEnded = true;
+                        return false;
+                    if (m_pending->key_frame)
+                        return true;
                 }
-                if (!m_videoEnded) {
-                    m_havePending = true;
-                    m_pendingPts = pts;
-                    m_lastEnd = pts + m_video->FrameDuration();
-                }
+                return false;
+            };
+            bool found = to == 0 ? m_video->SeekToStart() && keyFrame() : m_video->Seek(to) && keyFrame();
+            if (!found || pts > to + m_video->FrameDuration()) {
+                // The seek landed after its target: read from the start instead.
+                found = m_video->SeekToStart() && keyFrame();
+            }
+            if (found) {
+                m_havePending = true;
+                m_pendingPts = pts;
+                m_lastEnd = pts + m_video->FrameDuration();
             } else {
                 m_videoEnded = true;
             }
@@ -373,12 +380,12 @@ void MoviePlayer::Thread()
         }
         const uint64_t generation = m_generation;
         const int64_t now = PositionLocked(ClockMilliseconds());
+        bool worked = false;
         if (m_video != nullptr && m_caughtUp < now) {
             lock.unlock();
             CatchUp(now, generation);
             lock.lock();
-            if (generation == m_generation && m_seekTo < 0)
-                m_caughtUp = now;
+            worked = true;
         }
         int event = 0;
         if (m_video != nullptr && m_video->DecodeFailed() && !m_frontValid && !m_backReady && m_videoEnded &&
@@ -389,13 +396,17 @@ void MoviePlayer::Thread()
             m_endPosted = true;
             event = 1;
         }
-        m_done.notify_all();
         if (event != 0 && onEvent) {
+            // Delivered before the work counts as done, so a waiter sees the event's message.
             lock.unlock();
             onEvent(event);
             lock.lock();
-            continue;
         }
+        if (worked && generation == m_generation && m_seekTo < 0)
+            m_caughtUp = now;
+        m_done.notify_all();
+        if (event != 0)
+            continue;
         const bool busy = m_state == kMoviePlaying && !IsVirtualClock();
         m_wake.wait_for(lock, std::chrono::milliseconds(busy ? 4 : 20));
     }
