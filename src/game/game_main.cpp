@@ -5,6 +5,7 @@
 
 #include "game/game_app.h"
 #include "raster/pixel_lib.h"
+#include "winapi/movie.h"
 #include "sound/sound_device_source.h"
 #include "winapi/host_headless.h"
 #include "winapi/kernel.h"
@@ -35,6 +36,7 @@ int GameMain(int argc, char** argv)
         return kExitUsage;
     }
     RegisterPixelLibraryModule();
+    RegisterMovieModules();
     InstallSoundDeviceSource(); // the report and the frame read the sound layer's device list
     if (winapi::HeadlessHost* host = winapi::CurrentHeadlessHost())
         host->SetEchoMessageBoxes(true);
