@@ -12,6 +12,7 @@
 #include "winapi/clock.h"
 #include "winapi/kernel.h"
 #include "winapi/movie.h"
+#include "winapi/dsound.h"
 
 using namespace movie_test;
 
@@ -305,3 +306,76 @@ TEST(MovieModules, AnswerTheirVersionAndFactories)
 }
 
 } // namespace
+
+namespace {
+
+// The movie's sound as the headless output recorded it, from its first sound on.
+std::vector<int16_t> PlayAndRecord(const std::string& windowsPath, LONG volume, double seconds)
+{
+    winapi::SetDsoundOutput(winapi::DsoundOutput::Recorded);
+    Control c;
+    EXPECT_EQ(OpenSprite(&c, windowsPath.c_str(), nullptr), 0);
+    if (c.ctrl == nullptr)
+        return {};
+    c.ctrl->SetVolume(volume);
+    winapi::DsoundClearRecorded();
+    c.ctrl->Play();
+    for (int t = 0; t < seconds * 1000; t += 50) {
+        EXPECT_TRUE(winapi::WaitMovieThreadsIdle(30000));
+        winapi::AdvanceVirtualClock(50);
+    }
+    auto samples = winapi::DsoundRecorded().samples;
+    c.ctrl->Stop();
+    winapi::SetDsoundOutput(winapi::DsoundOutput::Auto);
+    return samples;
+}
+
+// Largest difference after lining both up at their first non-zero sample, over `count` samples.
+int SoundDifference(const std::vector<int16_t>& got, const std::vector<int16_t>& want, size_t count)
+{
+    const auto first = [](const std::vector<int16_t>& v) {
+        size_t i = 0;
+        while (i < v.size() && v[i] == 0)
+            ++i;
+        return i & ~size_t{1}; // a whole stereo frame
+    };
+    const size_t g = first(got), w = first(want);
+    if (got.size() < g + count || want.size() < w + count)
+        return 99999;
+    int worst = 0;
+    for (size_t i = 0; i < count; ++i)
+        worst = std::max(worst, std::abs(got[g + i] - want[w + i]));
+    return worst;
+}
+
+} // namespace
+
+TEST_F(MovieLibraryTest, SoundIsTheDecodeAtFullVolume)
+{
+    const FormatRow rows[] = {
+        {"a.avi", "mpeg4", "pcm_s16le", ""},
+        {"a.mkv", "libx264", "flac", ""},
+        {"a.mp4", "libx264", "aac", ""},
+        {"a.ogv", "libtheora", "libvorbis", "ogg"},
+    };
+    for (const FormatRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        if (!HaveEncoder(row.video) || !HaveEncoder(row.audio))
+            continue;
+        const std::string path = Movie(row.name, row.video, row.audio, row.format);
+        const auto got = PlayAndRecord(WindowsPath(row.name), 0, 1.5);
+        const auto want = ReferenceSound(path, 44100);
+        EXPECT_LE(SoundDifference(got, want, 44100), 1); // the first half second, both channels
+    }
+}
+
+TEST_F(MovieLibraryTest, VolumeScalesTheMix)
+{
+    const std::string path = Movie("a.avi", "mpeg4", "pcm_s16le");
+    const auto got = PlayAndRecord(WindowsPath("a.avi"), -636, 1.0);
+    auto want = ReferenceSound(path, 44100);
+    const double gain = std::pow(10.0, -636 / 2000.0);
+    for (int16_t& s : want)
+        s = static_cast<int16_t>(std::lround(s * gain));
+    EXPECT_LE(SoundDifference(got, want, 20000), 1);
+}

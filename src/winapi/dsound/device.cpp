@@ -94,6 +94,19 @@ void RegisterDevice(const std::shared_ptr<Device>& device)
     r.devices.push_back(device);
 }
 
+std::shared_ptr<Device> FindOpenDevice(const std::string& sdlName)
+{
+    const bool recorded = UseRecordedOutput();
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    for (const std::weak_ptr<Device>& w : r.devices) {
+        auto d = w.lock();
+        if (d && d->IsOpen() && d->IsRecorded() == recorded && d->outputName == sdlName && d->users > 0)
+            return d;
+    }
+    return nullptr;
+}
+
 void UnregisterDevice(Device* device)
 {
     Registry& r = TheRegistry();

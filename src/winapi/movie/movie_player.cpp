@@ -11,6 +11,7 @@ extern "C" {
 
 #include "winapi/clock.h"
 #include "winapi/kernel_file.h"
+#include "winapi/movie/movie_sound.h"
 
 namespace winapi::movie {
 
@@ -34,14 +35,17 @@ std::unique_ptr<MoviePlayer> MoviePlayer::Open(const char* path, IMovieReadStrea
     player->m_hasAudio = audio != nullptr;
     if (player->m_video == nullptr && audio == nullptr)
         return nullptr;
+    const int64_t audioDuration = audio != nullptr ? audio->Duration() : 0;
     if (player->m_video != nullptr) {
         player->m_width = player->m_video->Width();
         player->m_height = player->m_video->Height();
         player->m_containerDuration = player->m_video->Duration();
     } else {
         player->m_videoEnded = true;
-        player->m_containerDuration = audio->Duration();
+        player->m_containerDuration = audioDuration;
     }
+    if (audio != nullptr)
+        player->m_sound = MovieSound::Open(std::move(audio));
     player->m_outWidth = player->m_width;
     player->m_outHeight = player->m_height;
     player->m_show = av_frame_alloc();
@@ -146,6 +150,16 @@ void MoviePlayer::Play()
         m_endPosted = false;
     }
     m_wake.notify_all();
+    StartSound();
+}
+
+void MoviePlayer::StartSound()
+{
+    if (m_sound == nullptr)
+        return;
+    // On the virtual clock the sound is filled before the clock can move on.
+    WaitIdle(30000);
+    m_sound->Start();
 }
 
 void MoviePlayer::Pause()
@@ -155,16 +169,24 @@ void MoviePlayer::Pause()
         Anchor(ClockMilliseconds());
         m_state = kMoviePaused;
     }
+    if (m_sound != nullptr)
+        m_sound->Halt();
 }
 
 void MoviePlayer::Resume()
 {
-    std::lock_guard lock(m_mutex);
-    if (m_state == kMoviePaused) {
-        m_anchorMs = ClockMilliseconds();
-        m_state = kMoviePlaying;
+    bool resumed = false;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state == kMoviePaused) {
+            m_anchorMs = ClockMilliseconds();
+            m_state = kMoviePlaying;
+            resumed = true;
+        }
     }
     m_wake.notify_all();
+    if (resumed)
+        StartSound();
 }
 
 void MoviePlayer::Stop()
@@ -172,6 +194,8 @@ void MoviePlayer::Stop()
     std::lock_guard lock(m_mutex);
     Anchor(ClockMilliseconds());
     m_state = kMovieStopped;
+    if (m_sound != nullptr)
+        m_sound->Halt();
 }
 
 int64_t MoviePlayer::Position()
@@ -193,6 +217,8 @@ void MoviePlayer::SetPosition(int64_t position)
         m_backReady = false;
         m_videoEnded = m_video == nullptr;
         m_endPosted = false;
+        m_soundSeek = position;
+        m_soundFilled = false;
     }
     m_wake.notify_all();
 }
@@ -215,12 +241,14 @@ DWORD MoviePlayer::PlayState()
 
 void MoviePlayer::SetVolume(LONG volume)
 {
-    (void)volume;
+    if (m_sound != nullptr)
+        m_sound->SetVolume(volume);
 }
 
 void MoviePlayer::SetBalance(double balance)
 {
-    (void)balance;
+    if (m_sound != nullptr)
+        m_sound->SetPan(static_cast<LONG>(std::clamp(balance, -1.0, 1.0) * 10000));
 }
 
 void MoviePlayer::SetRate(double rate)
@@ -228,17 +256,22 @@ void MoviePlayer::SetRate(double rate)
     std::lock_guard lock(m_mutex);
     Anchor(ClockMilliseconds());
     m_rate = std::clamp(rate, 0.25, 2.0);
+    if (m_sound != nullptr)
+        m_sound->SetRate(m_rate);
 }
 
 bool MoviePlayer::WaitIdle(int timeoutMs)
 {
     std::unique_lock lock(m_mutex);
-    if (m_video == nullptr || !IsVirtualClock())
+    if (!IsVirtualClock() || !m_thread.joinable())
         return true;
-    const int64_t now = PositionLocked(ClockMilliseconds());
+    const uint64_t nowMs = ClockMilliseconds();
+    const int64_t now = PositionLocked(nowMs);
     m_wake.notify_all();
     return m_done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-        return m_quit || (m_seekTo < 0 && m_caughtUp >= now && m_caughtUp >= 0);
+        const bool video = m_video == nullptr || (m_seekTo < 0 && m_caughtUp >= now && m_caughtUp >= 0);
+        const bool sound = m_sound == nullptr || (m_soundSeek < 0 && m_soundFilled && m_soundFilledAt >= nowMs);
+        return m_quit || (video && sound);
     });
 }
 
@@ -378,6 +411,23 @@ void MoviePlayer::Thread()
             (void)generation;
             continue;
         }
+        if (m_sound != nullptr) {
+            const int64_t soundSeek = m_soundSeek;
+            m_soundSeek = -1;
+            const uint64_t fillMs = ClockMilliseconds();
+            const bool held = m_state == kMoviePlaying && AtEndLocked(fillMs);
+            lock.unlock();
+            if (soundSeek >= 0)
+                m_sound->Seek(soundSeek);
+            if (held)
+                m_sound->Halt();
+            m_sound->Fill();
+            lock.lock();
+            if (m_soundSeek < 0) {
+                m_soundFilled = true;
+                m_soundFilledAt = fillMs;
+            }
+        }
         const uint64_t generation = m_generation;
         const int64_t now = PositionLocked(ClockMilliseconds());
         bool worked = false;
@@ -407,7 +457,8 @@ void MoviePlayer::Thread()
         m_done.notify_all();
         if (event != 0)
             continue;
-        const bool busy = m_state == kMoviePlaying && !IsVirtualClock();
+        const bool busy = (m_state == kMoviePlaying && !IsVirtualClock()) || (m_sound != nullptr && IsVirtualClock() &&
+                                                                              m_soundFilledAt < ClockMilliseconds());
         m_wake.wait_for(lock, std::chrono::milliseconds(busy ? 4 : 20));
     }
 }

@@ -21,6 +21,8 @@ struct AVFrame;
 
 namespace winapi::movie {
 
+class MovieSound;
+
 class MoviePlayer {
 public:
     // Opens the movie (path resolved through the stand-in's file names, or the stream). → null
@@ -66,12 +68,17 @@ private:
     int64_t PositionLocked(uint64_t nowMs) const;
     bool AtEndLocked(uint64_t nowMs) const;
     void Anchor(uint64_t nowMs);
+    void StartSound();
     void Thread();
     // Decodes up to `now` and converts the newest due frame; false when nothing was left to do.
     void CatchUp(int64_t now, uint64_t generation);
     void Convert(AVFrame* frame, int64_t pts, uint64_t generation);
 
     std::unique_ptr<MovieSource> m_video;
+    std::unique_ptr<MovieSound> m_sound;
+    int64_t m_soundSeek = -1;        // pending seek of the sound
+    uint64_t m_soundFilledAt = 0;    // clock ms of the last fill
+    bool m_soundFilled = false;
     std::shared_ptr<SharedStream> m_stream;
     bool m_hasAudio = false;
     int m_width = 0;
