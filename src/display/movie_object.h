@@ -30,6 +30,8 @@ class CMovieDrawable : public CDrawable {
 public:
     ~CMovieDrawable() override;
 
+    // A playing movie changes every frame: the scene redraws it each time it composes.
+    bool IsDirty() const override { return (m_ctrl != nullptr && m_visible != 0) || CDrawable::IsDirty(); }
     LONG GetWidth() const override;
     LONG GetHeight() const override;
     int SetBlendMode(BYTE mode) override;
