@@ -335,7 +335,10 @@ void MoviePlayer::CatchUp(int64_t now, uint64_t generation)
     };
     const auto decode = [&](AVFrame* frame, int64_t* pts) {
         if (!m_video->NextFrame(frame, pts)) {
-            m_videoEnded = true;
+            // Only the current reading ends the movie: a seek may have started another meanwhile.
+            std::lock_guard lock(m_mutex);
+            if (generation == m_generation && m_seekTo < 0)
+                m_videoEnded = true;
             return false;
         }
         m_lastEnd = std::max(m_lastEnd.load(), *pts + m_video->FrameDuration());
@@ -404,10 +407,10 @@ void MoviePlayer::Thread()
                 m_havePending = true;
                 m_pendingPts = pts;
                 m_lastEnd = pts + m_video->FrameDuration();
-            } else {
-                m_videoEnded = true;
             }
             lock.lock();
+            if (generation == m_generation)
+                m_videoEnded = !found;
             (void)generation;
             continue;
         }
