@@ -280,7 +280,8 @@ int MoviePlayer::Prepare()
     // Generous: a stalled thread shows the old frame instead of hanging the game.
     WaitIdle(30000);
     std::lock_guard lock(m_mutex);
-    if (m_backReady) {
+    // The frame image behind may already hold the next frame, converted ahead: it is shown once due.
+    if (m_backReady && m_backPts <= PositionLocked(ClockMilliseconds())) {
         m_front = 1 - m_front;
         m_backReady = false;
         m_frontValid = true;
@@ -294,7 +295,7 @@ bool MoviePlayer::IsAtEnd()
     return AtEndLocked(ClockMilliseconds());
 }
 
-void MoviePlayer::Convert(AVFrame* frame, int64_t pts, uint64_t generation)
+void MoviePlayer::Convert(AVFrame* frame, int64_t dueAt, uint64_t generation)
 {
     int back;
     int width;
@@ -320,11 +321,22 @@ void MoviePlayer::Convert(AVFrame* frame, int64_t pts, uint64_t generation)
         std::lock_guard lock(m_mutex);
         if (ok && generation == m_generation) {
             m_backReady = true;
-            m_backPts = pts;
+            m_backPts = dueAt;
         }
     }
-    if (ok && onFrame)
-        onFrame();
+}
+
+bool MoviePlayer::DecodeNext(AVFrame* frame, int64_t* pts, uint64_t generation)
+{
+    if (!m_video->NextFrame(frame, pts)) {
+        // Only the current reading ends the movie: a seek may have started another meanwhile.
+        std::lock_guard lock(m_mutex);
+        if (generation == m_generation && m_seekTo < 0)
+            m_videoEnded = true;
+        return false;
+    }
+    m_lastEnd = std::max(m_lastEnd.load(), *pts + m_video->FrameDuration());
+    return true;
 }
 
 void MoviePlayer::CatchUp(int64_t now, uint64_t generation)
@@ -333,45 +345,48 @@ void MoviePlayer::CatchUp(int64_t now, uint64_t generation)
         std::lock_guard lock(m_mutex);
         return generation != m_generation || m_quit;
     };
-    const auto decode = [&](AVFrame* frame, int64_t* pts) {
-        if (!m_video->NextFrame(frame, pts)) {
-            // Only the current reading ends the movie: a seek may have started another meanwhile.
-            std::lock_guard lock(m_mutex);
-            if (generation == m_generation && m_seekTo < 0)
-                m_videoEnded = true;
-            return false;
-        }
-        m_lastEnd = std::max(m_lastEnd.load(), *pts + m_video->FrameDuration());
-        return true;
-    };
     if (!m_havePending) {
-        if (m_videoEnded || !decode(m_pending, &m_pendingPts))
+        if (m_videoEnded || !DecodeNext(m_pending, &m_pendingPts, generation))
             return;
         m_havePending = true;
     }
-    // The first frame after opening or a seek is shown at once, also when it starts a little after
-    // the position (streams that begin after the container's start).
-    if (m_pendingPts > now && !m_showFirst)
-        return;
-    m_showFirst = false;
-    std::swap(m_show, m_pending);
-    int64_t showPts = m_pendingPts;
-    m_havePending = false;
-    while (!stale()) {
-        int64_t pts = 0;
-        if (!decode(m_pending, &pts))
-            break;
-        if (pts <= now) {
-            // Late frames are skipped: only the newest due one is converted.
-            std::swap(m_show, m_pending);
-            showPts = pts;
-            continue;
-        }
-        m_havePending = true;
-        m_pendingPts = pts;
-        break;
+    // The newest frame that has begun (late ones are skipped, never converted). The first frame
+    // after opening or a seek is shown at once, also when it starts a little after the position
+    // (streams that begin after the container's start).
+    bool haveShow = false;
+    int64_t showPts = 0;
+    int64_t dueAt = 0;
+    while (m_havePending && (m_pendingPts <= now || m_showFirst)) {
+        dueAt = m_showFirst ? std::min(m_pendingPts, now) : m_pendingPts;
+        m_showFirst = false;
+        std::swap(m_show, m_pending);
+        showPts = m_pendingPts;
+        haveShow = true;
+        m_havePending = false;
+        if (stale())
+            return;
+        if (DecodeNext(m_pending, &m_pendingPts, generation))
+            m_havePending = true;
     }
-    Convert(m_show, showPts, generation);
+    (void)showPts;
+    if (haveShow)
+        Convert(m_show, dueAt, generation);
+}
+
+void MoviePlayer::LookAhead(uint64_t generation)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_backReady || generation != m_generation || m_seekTo >= 0 || !m_havePending || m_quit)
+            return;
+    }
+    // The next frame goes into the free frame image before it is due, and the one after it is
+    // decoded: a frame falling due then costs no decoding or conversion while the caller waits.
+    Convert(m_pending, m_pendingPts, generation);
+    std::swap(m_show, m_pending);
+    m_havePending = false;
+    if (DecodeNext(m_pending, &m_pendingPts, generation))
+        m_havePending = true;
 }
 
 void MoviePlayer::Thread()
@@ -460,6 +475,24 @@ void MoviePlayer::Thread()
         m_done.notify_all();
         if (event != 0)
             continue;
+        // A converted frame that fell due is announced once (the window movie repaints).
+        const bool announce = m_backReady && m_backPts <= PositionLocked(ClockMilliseconds()) &&
+                              (m_backPts != m_announcedPts || generation != m_announcedGeneration);
+        if (announce) {
+            m_announcedPts = m_backPts;
+            m_announcedGeneration = generation;
+        }
+        if (m_video != nullptr && m_caughtUp >= now && !m_backReady && m_havePending && m_seekTo < 0) {
+            lock.unlock();
+            LookAhead(generation);
+            lock.lock();
+        }
+        if (announce && onFrame) {
+            lock.unlock();
+            onFrame();
+            lock.lock();
+            continue;
+        }
         const bool busy = (m_state == kMoviePlaying && !IsVirtualClock()) || (m_sound != nullptr && IsVirtualClock() &&
                                                                               m_soundFilledAt < ClockMilliseconds());
         m_wake.wait_for(lock, std::chrono::milliseconds(busy ? 4 : 20));

@@ -72,7 +72,11 @@ private:
     void Thread();
     // Decodes up to `now` and converts the newest due frame; false when nothing was left to do.
     void CatchUp(int64_t now, uint64_t generation);
-    void Convert(AVFrame* frame, int64_t pts, uint64_t generation);
+    // The next frame converted ahead into the free frame image (while nothing is due).
+    void LookAhead(uint64_t generation);
+    bool DecodeNext(AVFrame* frame, int64_t* pts, uint64_t generation);
+    // Converts into the frame image behind, shown from dueAt on.
+    void Convert(AVFrame* frame, int64_t dueAt, uint64_t generation);
 
     std::unique_ptr<MovieSource> m_video;
     std::unique_ptr<MovieSound> m_sound;
@@ -107,7 +111,9 @@ private:
     int m_front = 0;
     bool m_frontValid = false;
     bool m_backReady = false;
-    int64_t m_backPts = 0;
+    int64_t m_backPts = 0;          // when the frame behind falls due
+    int64_t m_announcedPts = -1;
+    uint64_t m_announcedGeneration = 0;
     bool m_endPosted = false;
     bool m_failPosted = false;
     AVFrame* m_show = nullptr;
