@@ -69,7 +69,7 @@ private:
     void SdlThread();
     static void SdlCallback(void* self, uint8_t* stream, int len);
 
-    bool open_ = false;
+    std::atomic<bool> open_{false};
     bool recorded_ = false;
     std::atomic<bool> dropped_{false};
     // Recorded output (headless): driven by the virtual clock.
@@ -162,7 +162,7 @@ bool ValidPcm(const WAVEFORMATEX& format);
 
 // The live devices (for the test switches and the recording).
 void RegisterDevice(const std::shared_ptr<Device>& device);
-// A live open device on that output, or null.
+// A live open device on that output, with one more user counted; or null.
 std::shared_ptr<Device> FindOpenDevice(const std::string& sdlName);
 void UnregisterDevice(Device* device);
 bool UseRecordedOutput();

@@ -110,7 +110,6 @@ public:
                 return DSERR_NODRIVER;
         }
         if (auto shared = FindOpenDevice(sdlName)) {
-            ++shared->users;
             device_ = shared;
             return DS_OK;
         }
