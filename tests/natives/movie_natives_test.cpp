@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "display/movie_object.h"
+#include "display/screen.h"
 #include "files/movie_library.h"
 #include "files/pixel_library.h"
 #include "movie_fixtures.h"
@@ -92,6 +93,64 @@ TEST(MovieNatives, PrimitiveAndSpriteThroughTheNatives)
     winapi::UseVirtualClock(false);
     sprites.reset();
     SetPixelLibrary(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST(MovieNatives, PrimitiveAndWindowMovieKinds)
+{
+    if (!movie_test::HaveFfmpeg())
+        GTEST_SKIP() << "ffmpeg is missing";
+    HostFixture f;
+    CScriptHost& host = f.Start();
+    ASSERT_TRUE(movie_test::MakeMovie(f.dir.Linux("a.mpg"), "mpeg1video", "", "mpeg", 1.0));
+    ASSERT_TRUE(RegisterMovieModules());
+    std::unique_ptr<CMovieLibrary> prims(LoadMovieLibrary("Z:\\Game\\", MovieLibraryKind::Primitive));
+    std::unique_ptr<CMovieLibrary> windows(LoadMovieLibrary("Z:\\Game\\", MovieLibraryKind::Window));
+    PublishMovieLibrary(MovieLibraryKind::Primitive, prims.get());
+    PublishMovieLibrary(MovieLibraryKind::Window, windows.get());
+    CScreen screen;
+    CScreen* savedDisplay = g_pDisplay;
+    g_pDisplay = &screen;
+    winapi::UseVirtualClock(true);
+    const uint32_t name = host.Memory().Allocate(16);
+    std::memcpy(host.Memory().Span(name, 6), "a.mpg", 6);
+    const uint32_t missing = host.Memory().Allocate(16);
+    std::memcpy(host.Memory().Span(missing, 6), "b.mpg", 6);
+
+    // The primitive (the test application has no movie-sprite option).
+    EXPECT_EQ(Call(host, 632, {missing, 0, 10}), 4u);
+    EXPECT_EQ(g_pMoviePrimitive, nullptr);
+    EXPECT_EQ(Call(host, 632, {name, 0, 10}), 0u);
+    ASSERT_NE(g_pMoviePrimitive, nullptr);
+    EXPECT_EQ(Call(host, 641, {}), 320u);
+    EXPECT_EQ(Call(host, 635, {}), 0u);
+    winapi::AdvanceVirtualClock(200);
+    EXPECT_EQ(Call(host, 640, {}), 200u);
+    EXPECT_EQ(Call(host, 647, {}), 2u); // window movie only
+    EXPECT_EQ(Call(host, 651, {}), 0u); // a primitive is no sprite
+
+    // The window movie replaces it; 647 and 648 reach its unlisted entries.
+    EXPECT_EQ(Call(host, 632, {name, 1, 0}), 0u);
+    EXPECT_EQ(g_pMoviePrimitive, nullptr);
+    ASSERT_NE(g_pMovie, nullptr);
+    EXPECT_EQ(Call(host, 635, {}), 0u);
+    winapi::AdvanceVirtualClock(300);
+    EXPECT_EQ(Call(host, 640, {}), 300u);
+    EXPECT_EQ(Call(host, 645, {}), 2u);
+    EXPECT_EQ(Call(host, 647, {}), static_cast<uint32_t>(E_NOTIMPL));
+    EXPECT_EQ(Call(host, 648, {5}), static_cast<uint32_t>(E_NOTIMPL));
+    EXPECT_EQ(Call(host, 639, {0, 0, 160, 120}), 0u);
+    EXPECT_EQ(g_pMovie->GetDestRect().right, 160);
+    EXPECT_EQ(Call(host, 636, {}), 0u);
+    EXPECT_EQ(Call(host, 633, {}), 0u);
+    EXPECT_EQ(g_pMovie, nullptr);
+    EXPECT_EQ(Call(host, 640, {}), 0u);
+
+    winapi::UseVirtualClock(false);
+    g_pDisplay = savedDisplay;
 }
 
 } // namespace
