@@ -266,9 +266,10 @@ bool MoviePlayer::WaitIdle(int timeoutMs)
     if (!IsVirtualClock() || !m_thread.joinable())
         return true;
     const uint64_t nowMs = ClockMilliseconds();
-    const int64_t now = PositionLocked(nowMs);
     m_wake.notify_all();
     return m_done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        // The position is taken again each time: it stops at the end once the thread finds it.
+        const int64_t now = PositionLocked(nowMs);
         const bool video = m_video == nullptr || (m_seekTo < 0 && m_caughtUp >= now && m_caughtUp >= 0);
         const bool sound = m_sound == nullptr || (m_soundSeek < 0 && m_soundFilled && m_soundFilledAt >= nowMs);
         return m_quit || (video && sound);
