@@ -16,6 +16,7 @@ enum EDrawableKind : int {
     kDrawableSprite = 0,
     kDrawableShape = 1,
     kDrawableMovie = 2,
+    kDrawableMoviePrimitive = 3,
 };
 
 // x + extent kept inside the 32-bit range (positions near the limits must not wrap).

@@ -132,6 +132,10 @@ bool CGameApp::MustWaitInactive()
 
 void CGameApp::ShowFrame(bool idle)
 {
+    // A window movie paints itself: nothing is presented over it (an idle driver without a
+    // primary surface still shows its frame image, the movie being drawn into it).
+    if (m_moviePlaying.load() != 0 && (!idle || m_screenObject.GetPrimary() != nullptr))
+        return;
     CScopedLock guard(&GetFrameLock());
     if (idle)
         m_screenObject.RenderFrameImage();

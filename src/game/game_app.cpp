@@ -80,6 +80,8 @@ void CGameApp::OnExit(int code)
         Message("描画オブジェクトのリストアに失敗", 4);
     else if (m_failureByte == 2)
         Message("画面モード切替に失敗", 4);
+    if (m_failureByte <= 2)
+        DeleteMovieObject();
     (void)code;
 }
 

@@ -129,6 +129,20 @@ public:
     {
         return offset < sizeof(AppConfig) ? reinterpret_cast<const uint8_t*>(&m_settings.config)[offset] : 0;
     }
+    CLock* GetMovieLock() override { return &m_movieLock; }
+    uint8_t GetMoviePlaying() override { return m_moviePlaying.load(); }
+    void SetMoviePlaying(uint8_t value) override { m_moviePlaying = value; }
+    bool IsMovieSpriteOption() override { return m_options.gameBytes[0] != 0; }
+
+    // --- the window movie (g_pMovie, under the movie lock) ---
+    // Deletes g_pMovie and clears the movie-playing byte (deactivation in full screen, exit).
+    void DeleteMovieObject();
+    void OnDeactivateFullScreen() override { DeleteMovieObject(); }
+    uint32_t OnDisplayChange(CWindowMessage* m) override;
+    // The frame's repaint, and the window movie's own paint while it plays.
+    uint32_t OnPaint(CWindowMessage* m) override;
+    // 0x9006: the window movie's events.
+    uint32_t OnMovieNotify(CWindowMessage* m);
 
     // --- state (tests and the layers above read it) ---
     const std::string& GetSaveFolder() const { return m_saveFolder; }
@@ -178,6 +192,8 @@ private:
     CTimerManager m_taskList;
     CTimerManager m_objectManager;
     CLock m_appLock;
+    CLock m_movieLock;
+    std::atomic<uint8_t> m_moviePlaying{0};
     std::unique_ptr<CMovieLibrary> m_primLibrary;
     std::unique_ptr<CMovieLibrary> m_spriteLibrary;
     std::unique_ptr<CMovieLibrary> m_movieLibrary;

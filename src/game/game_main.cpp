@@ -11,6 +11,7 @@
 #include "winapi/end_session.h"
 #include "winapi/host_headless.h"
 #include "winapi/kernel.h"
+#include "winapi/movie.h"
 
 bool GameCommandLine(const char* argument, std::string* commandLine)
 {
@@ -41,6 +42,7 @@ int GameMain(int argc, char** argv)
     // session's end saves and exits 0; a script that never yields is stopped after its grace.
     winapi::InstallEndSessionSignals([] { RequestScriptStop(CGameApp::kScriptStopGraceMs); });
     RegisterPixelLibraryModule();
+    RegisterMovieModules();
     InstallSoundDeviceSource(); // the report and the frame read the sound layer's device list
     if (winapi::HeadlessHost* host = winapi::CurrentHeadlessHost())
         host->SetEchoMessageBoxes(true);

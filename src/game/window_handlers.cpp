@@ -36,6 +36,7 @@ void CGameApp::InstallMessageHandlers()
         {WM_DESTROY, &CGameApp::OnDestroy},
         {WM_QUERYENDSESSION, &CGameApp::OnQueryEndSession},
         {WM_FRAME_DIALOG, &CGameApp::OnMessageDialogRequest},
+        {WM_FRAME_MOVIE, &CGameApp::OnMovieNotify},
     };
     for (const Binding& b : kBindings)
         GetMainWindowObject().SetMessageHandler(b.message, MakeMessageHandler(this, b.handler));

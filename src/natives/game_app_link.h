@@ -8,6 +8,7 @@
 #include "winapi/base.h"
 
 class CControlContainer;
+class CLock;
 class CImeContext;
 class CTimerManager;
 
@@ -35,6 +36,13 @@ public:
     virtual CTimerManager* GetTaskList() = 0;
     virtual CImeContext* GetFrameImeContext() = 0;
     virtual uint8_t GetSettingsByte(uint32_t offset) = 0;
+    // The movie natives: the lock around g_pMovie, the movie-playing byte (0 none, 1 the window
+    // movie plays, 2 it plays painting through a device context), and the movie-sprite option
+    // (movies as scene sprites rather than primitives).
+    virtual CLock* GetMovieLock() { return nullptr; }
+    virtual uint8_t GetMoviePlaying() { return 0; }
+    virtual void SetMoviePlaying(uint8_t value) { (void)value; }
+    virtual bool IsMovieSpriteOption() { return false; }
 };
 
 // The application, or null (tools and tests without one).

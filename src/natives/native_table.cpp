@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "natives/movie_natives.h"
 #include "natives/transfer_natives.h"
 #include "natives/variable_file_natives.h"
 
@@ -56,6 +57,26 @@ constexpr BuiltNative kBuilt[] = {
     {37, NativeNoOp},
     {55, NativeNoOp},
     {56, NativeNoOp},
+    {632, NativeMovieOpen},
+    {633, NativeMovieClose},
+    {634, NativeMovieLoop},
+    {635, NativeMoviePlay},
+    {636, NativeMovieStop},
+    {637, NativeMovieControlA},
+    {638, NativeMovieControlB},
+    {639, NativeMovieRect},
+    {640, NativeMoviePosition},
+    {641, NativeMovieWidth},
+    {642, NativeMovieHeight},
+    {643, NativeMovieSeek},
+    {644, NativeMovieDuration},
+    {645, NativeMovieState},
+    {646, NativeMovieVolume},
+    {647, NativeMovieQuery},
+    {648, NativeMovieSet},
+    {649, NativeMovieDoubleA},
+    {650, NativeMovieDoubleB},
+    {651, NativeMovieSprite},
     {795, NativeNoOp},
     {800, NativeNoOp},
     {801, NativeNoOp},

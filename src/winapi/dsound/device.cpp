@@ -89,6 +89,25 @@ void RegisterDevice(const std::shared_ptr<Device>& device)
     r.devices.push_back(device);
 }
 
+std::shared_ptr<Device> FindOpenDevice(const std::string& sdlName)
+{
+    const bool recorded = UseRecordedOutput();
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    for (const std::weak_ptr<Device>& w : r.devices) {
+        auto d = w.lock();
+        if (!d || !d->IsOpen() || d->IsRecorded() != recorded || d->outputName != sdlName)
+            continue;
+        // Joined only while someone still holds it: a device whose last user left stays closed.
+        int users = d->users.load();
+        while (users > 0 && !d->users.compare_exchange_weak(users, users + 1)) {
+        }
+        if (users > 0)
+            return d;
+    }
+    return nullptr;
+}
+
 void UnregisterDevice(Device* device)
 {
     Registry& r = TheRegistry();

@@ -31,6 +31,7 @@ public:
     bool Open(const std::string& sdlName);
     void Close();
     bool IsOpen() const { return open_; }
+    bool IsRecorded() const { return recorded_; }
     // The output format; the primary buffer's SetFormat changes it.
     void SetOutputFormat(DWORD rate, WORD channels);
 
@@ -51,6 +52,9 @@ public:
     void ClearRecording();
 
     std::recursive_mutex mutex; // the buffers' state and the mix
+    // DirectSound objects on one output share its device (a movie's sound mixes with the game's).
+    std::string outputName;     // the SDL name it was opened with ("" the default)
+    std::atomic<int> users{0};  // objects sharing it; the last one closes it
     HWND window = nullptr;
     DWORD level = 0;
     DWORD rate = 44100;
@@ -66,7 +70,7 @@ private:
     void SdlThread();
     static void SdlCallback(void* self, uint8_t* stream, int len);
 
-    bool open_ = false;
+    std::atomic<bool> open_{false};
     bool recorded_ = false;
     std::atomic<bool> dropped_{false};
     // Recorded output (headless): driven by the virtual clock.
@@ -166,6 +170,8 @@ bool ValidPcm(const WAVEFORMATEX& format);
 
 // The live devices (for the test switches and the recording).
 void RegisterDevice(const std::shared_ptr<Device>& device);
+// A live open device on that output, with one more user counted; or null.
+std::shared_ptr<Device> FindOpenDevice(const std::string& sdlName);
 void UnregisterDevice(Device* device);
 bool UseRecordedOutput();
 bool OutputDropped();

@@ -109,9 +109,15 @@ public:
             if (!found)
                 return DSERR_NODRIVER;
         }
+        if (auto shared = FindOpenDevice(sdlName)) {
+            device_ = shared;
+            return DS_OK;
+        }
         auto device = std::make_shared<Device>();
         if (!device->Open(sdlName))
             return DSERR_NODRIVER;
+        device->outputName = sdlName;
+        device->users = 1;
         device_ = device;
         RegisterDevice(device_);
         return DS_OK;
@@ -126,8 +132,11 @@ public:
         if (level == DSSCL_PRIORITY && Dsound().normalOnly)
             return DSERR_INVALIDCALL;
         std::lock_guard<std::recursive_mutex> lock(device_->mutex);
-        device_->window = hwnd;
-        device_->level = level;
+        // On a shared device a second program's normal level leaves the first one's priority.
+        if (device_->window == nullptr || device_->users <= 1 || level >= device_->level) {
+            device_->window = hwnd;
+            device_->level = level;
+        }
         return DS_OK;
     }
 
@@ -182,7 +191,7 @@ public:
 private:
     ~DirectSound()
     {
-        if (device_) {
+        if (device_ && --device_->users <= 0) {
             UnregisterDevice(device_.get());
             device_->Close();
         }
