@@ -9,11 +9,11 @@
 #include <set>
 
 #include "natives/script_host_base.h"
+#include "natives/text_object.h"
 #include "platform/random.h"
 #include "script/tagged_text.h"
 #include "sound/sound_player.h"
 
-class CControlSet;
 class CFileList;
 class CMersenneTwister;
 class CTgsFrame;
@@ -28,7 +28,7 @@ extern CMersenneTwister* g_pMersenneTwister;
 extern CFileList g_ScriptFileList;
 // The controls and text objects the scripts create; the host deletes them and releases the IME
 // indicator at its end.
-extern CControlSet g_TextObjectList;
+extern CTextObjectList g_TextObjectList;
 // The one scenario engine frame (made and deleted by its natives); the host deletes one left over.
 extern CTgsFrame* g_pTgsFrame;
 
