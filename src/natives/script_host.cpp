@@ -6,6 +6,7 @@
 #include "controls/control_container.h"
 #include "controls/control_set.h"
 #include "files/file_list.h"
+#include "natives/caption.h"
 #include "natives/game_app_link.h"
 #include "natives/main_form.h"
 #include "natives/native_table.h"
@@ -43,12 +44,14 @@ CScriptHost::CScriptHost(uint32_t memorySize) : CScriptHostBase(memorySize)
     }
     g_MainForm.SetSoundManager(&m_sound);
     RegisterScreenEffects(*this);
+    g_Caption.SetUp();
 }
 
 CScriptHost::~CScriptHost()
 {
     // The effects work on the canvases that go with the host: they end first (the game used to
     // delete them after the canvases, and they touched freed scenes).
+    g_Caption.TearDown();
     if (g_pObjectManager != nullptr)
         g_pObjectManager->CancelAll();
     delete g_pTgsFrame;

@@ -39,9 +39,9 @@ public:
     // Seeds g_Ran3State from the program clock, registers natives 3-808, publishes the sound
     // player and the text object; with g_pGameApp, hands the frame's task list to the sound player
     // and the scripts' control set, the frame's IME context and settings bytes 18 and 19 to the
-    // control set, and sets the caption up.
+    // control set, and sets the caption up last.
     explicit CScriptHost(uint32_t memorySize = CScriptMemory::kDefaultSize);
-    // In order: caption tear-down, g_pTgsFrame deleted, the main form's controls removed, the
+    // In order: caption tear-down, g_pTgsFrame deleted, the main form emptied, the
     // scripts' controls deleted and their IME indicator released, the file list cleared, the
     // settings block's text freed, the script heap blocks freed, the Mersenne Twister deleted.
     ~CScriptHost() override;

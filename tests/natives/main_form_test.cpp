@@ -12,6 +12,7 @@
 #include "platform/input_manager.h"
 #include "platform/mouse_device.h"
 #include "sound/sound_manager.h"
+#include "support/pixel_library.h"
 #include "support/test_game_app.h"
 #include "winapi/text.h"
 #include "winapi/user_resource.h"
@@ -19,6 +20,7 @@
 namespace {
 
 struct FormFixture {
+    TestPixelLibrary pixels;
     CTestGameApp app;
     CMainForm form;
     CScene scene;
@@ -95,6 +97,7 @@ TEST(MainForm, HintBoxMatchesItsFillsFrameShadowAndText)
 
     const CSprite& sprite = f.form.HintSprite();
     EXPECT_EQ(sprite.GetOwnerList(), &f.overlay);
+    EXPECT_EQ(sprite.GetImage(), &hint);
     EXPECT_TRUE(sprite.IsVisible());
     EXPECT_EQ(sprite.GetScreenRectPtr()->left, 100);
     EXPECT_EQ(sprite.GetScreenRectPtr()->top, 122);

@@ -12,6 +12,7 @@
 #include "controls/control_set.h"
 #include "controls/image_button.h"
 #include "drawing/sprite.h"
+#include "natives/caption.h"
 #include "natives/main_form.h"
 #include "natives/native_args.h"
 #include "natives/native_table.h"
@@ -322,6 +323,7 @@ TEST(ScriptHostObjects, HostPublishesTheFramesMembersAndTakesThemBack)
     f.app.settings[18] = 3;
     f.app.settings[19] = 5;
     f.Start();
+    EXPECT_EQ(g_pCaption, &g_Caption);
     EXPECT_EQ(g_pSoundManager, &f.host->SoundPlayer());
     EXPECT_EQ(f.host->SoundPlayer().GetTaskScheduler(), &f.app.tasks);
     EXPECT_EQ(g_TextObjectList.textInputTimers, &f.app.tasks);
@@ -329,6 +331,7 @@ TEST(ScriptHostObjects, HostPublishesTheFramesMembersAndTakesThemBack)
     EXPECT_EQ(g_TextObjectList.pageBackAction, 3);
     EXPECT_EQ(g_TextObjectList.pageForwardAction, 5);
     f.host.reset();
+    EXPECT_EQ(g_pCaption, nullptr);
     EXPECT_EQ(g_pSoundManager, nullptr);
     EXPECT_EQ(g_pScriptTextObject, nullptr);
     EXPECT_EQ(g_TextObjectList.textInputTimers, nullptr);
@@ -379,6 +382,8 @@ TEST(ScriptHostObjects, HostEndsInTheOrderOfItsParts)
     EXPECT_EQ(f.app.calls, (std::vector<std::string>{"TgsFrame: form 1, set 1, heap 1"}));
     EXPECT_EQ(g_pTgsFrame, nullptr);
     EXPECT_TRUE(form.GetControls().empty());
+    EXPECT_EQ(form.GetTarget(), nullptr);
+    EXPECT_EQ(form.GetHintFont(), nullptr);
     EXPECT_EQ(g_TextObjectList.GetCount(), 0u);
     EXPECT_TRUE(g_ScriptHeapBlocks.empty());
 }

@@ -21,6 +21,7 @@
 #include "platform/timer_resolution.h"
 #include "script/message_store.h"
 #include "script/script_memory.h"
+#include "support/pixel_library.h"
 #include "support/test_game_app.h"
 #include "winapi/clock.h"
 #include "winapi/text.h"
@@ -36,6 +37,7 @@ struct Store : CMessageStore {
 };
 
 struct TypingFixture {
+    TestPixelLibrary pixels;
     TypingFixture()
     {
         winapi::UseVirtualClock(true);
