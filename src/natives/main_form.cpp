@@ -219,18 +219,19 @@ bool CMainForm::DeliverTextInput(CControl* control)
     return g_pAppFrame->DeliverTextInput(&target) != 0;
 }
 
-void CMainForm::DetachAndSetTarget(CScene* scene)
+void CMainForm::DetachAndSetTarget(CScene* scene, const void* owner)
 {
     m_hintSprite.DetachFromList();
     m_hintInList = 0;
     m_target = scene;
+    m_targetOwner = owner;
 }
 
 void CMainForm::ForgetObject(const void* object)
 {
     if (object == nullptr)
         return;
-    if (object == m_target)
+    if (object == m_target || (m_targetOwner != nullptr && object == m_targetOwner))
         DetachAndSetTarget(nullptr);
     if (object == m_hintFont)
         m_hintFont = nullptr;

@@ -44,8 +44,9 @@ public:
     bool DeliverTextInput(CControl* control) override;
 
     // The hint sprite leaves its list; the scene's overlay (or, without one, its list) shows the
-    // next hint. Null: no hints.
-    void DetachAndSetTarget(CScene* scene);
+    // next hint. Null: no hints. owner: the object the scene belongs to (a canvas), whose end
+    // forgets the scene.
+    void DetachAndSetTarget(CScene* scene, const void* owner = nullptr);
     CScene* GetTarget() const { return m_target; }
     void SetHintFont(CGlyphFont* font) { m_hintFont = font; }
     CGlyphFont* GetHintFont() const { return m_hintFont; }
@@ -61,6 +62,7 @@ private:
     void PlaceHint(int pointerX, int pointerY);
 
     CScene* m_target = nullptr;
+    const void* m_targetOwner = nullptr;
     CGlyphFont* m_hintFont = nullptr;
     CImage m_hintImage;
     CSprite m_hintSprite;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "natives/input_natives.h"
 #include "natives/transfer_natives.h"
 #include "natives/variable_file_natives.h"
 
@@ -56,6 +57,7 @@ constexpr BuiltNative kBuilt[] = {
     {37, NativeNoOp},
     {55, NativeNoOp},
     {56, NativeNoOp},
+    {571, NativeIsSkipKeyDown},
     {795, NativeNoOp},
     {800, NativeNoOp},
     {801, NativeNoOp},

@@ -12,7 +12,10 @@
 #include "controls/control_set.h"
 #include "controls/image_button.h"
 #include "drawing/sprite.h"
+#include "drawing/glyph_font.h"
+#include "drawing/scene.h"
 #include "natives/caption.h"
+#include "platform/object_lifetime.h"
 #include "natives/main_form.h"
 #include "natives/native_args.h"
 #include "natives/native_table.h"
@@ -330,6 +333,17 @@ TEST(ScriptHostObjects, HostPublishesTheFramesMembersAndTakesThemBack)
     EXPECT_EQ(g_TextObjectList.textInputIme, &f.app.GetImeContext());
     EXPECT_EQ(g_TextObjectList.pageBackAction, 3);
     EXPECT_EQ(g_TextObjectList.pageForwardAction, 5);
+    // A hint font or target canvas the scripts delete leaves the form.
+    auto* font = new CGlyphFont;
+    int canvas = 0;
+    CScene scene;
+    g_MainForm.SetHintFont(font);
+    g_MainForm.DetachAndSetTarget(&scene, &canvas);
+    delete font;
+    EXPECT_EQ(g_MainForm.GetHintFont(), nullptr);
+    EXPECT_EQ(g_MainForm.GetTarget(), &scene);
+    NotifyObjectDestroyed(&canvas);
+    EXPECT_EQ(g_MainForm.GetTarget(), nullptr);
     f.host.reset();
     EXPECT_EQ(g_pCaption, nullptr);
     EXPECT_EQ(g_pSoundManager, nullptr);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/toggle_button.h"
 #include "drawing/anim_task.h"
 #include "drawing/cell_sheet.h"
 #include "drawing/glyph_font.h"
@@ -407,4 +408,46 @@ TEST(TextObject, ClickAdvanceCompletesUpToTheBreak)
     mouse->Poll();
     f.Run(1);
     EXPECT_EQ(f.Typed(), 1u);
+}
+
+TEST(TextObject, LinkedToggleTypesThePageWhileOn)
+{
+    struct Case {
+        const char* what;
+        int state;
+        bool read;
+        uint8_t stopAtUnread; // b5
+        bool atOnce;
+        bool enabledAfter;
+    };
+    const Case cases[] = {
+        {"off", 0, false, 0, false, true},
+        {"state 3 unread", 3, false, 0, true, true},
+        {"state 4 read", 4, true, 1, true, true},
+        {"state 5 unread", 5, false, 0, true, true},
+        {"state 7 unread", 7, false, 0, true, true},
+        {"state 6 is not on", 6, false, 0, false, true},
+        {"on, unread, b5 switches it off", 3, false, 1, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TypingFixture f;
+        CImage faces;
+        ASSERT_EQ(faces.Create(64, 16, 32, 0), 0);
+        CToggleButton toggle;
+        ASSERT_EQ(toggle.CreateFromImage(&f.scene.GetList(), 1, nullptr, &faces, 0, false, nullptr, 0, 0, 0, 255, 0), 0);
+        toggle.SetState(c.state);
+        ASSERT_EQ(toggle.GetState(), c.state);
+        f.config.skipStopsAtUnread = c.stopAtUnread;
+        f.SetText("abcdef$gh", c.read);
+        CTextObject& o = f.Make();
+        o.SetLinkedControl(&toggle);
+        ASSERT_EQ(o.StartTyping(false), 0);
+        EXPECT_EQ(o.TypingTask()->GetPhase() == CTypingTask::kFinished, c.atOnce);
+        EXPECT_EQ(toggle.IsEnabled(), c.enabledAfter);
+        if (!c.enabledAfter) {
+            EXPECT_FALSE(o.IsLinkedOn());
+        }
+        f.object.reset();
+    }
 }
