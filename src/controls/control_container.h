@@ -48,6 +48,8 @@ public:
     virtual int PlaySound(const char*, int, int, int) { return 0; }
     virtual void OnButtonCommand(const char*, const char*, int) {}
     virtual void SetResult(int) {}
+    // The value the last activated control reported, forgotten once read (-1 none).
+    virtual int TakeActivatedValue() { return -1; }
     virtual void SetImeOpen(bool) {}
     virtual CActionMap* GetActionMap() = 0;
     virtual CInputSource* GetKeyboard() = 0;
@@ -76,6 +78,8 @@ public:
     void SetHintOptions(bool enabled, uint32_t delay, uint32_t duration);
     void HideHint();
     bool IsHintShown() const { return m_hintShown != 0; }
+    bool IsHintEnabled() const { return m_hintEnabled != 0; }
+    uint32_t GetHintDelay() const { return m_hintDelay; }
     bool IsActive() const { return m_active != 0; }
     void SetPointerLock(bool locked) { m_pointerLock = locked ? 1 : 0; }
     bool IsPointerLocked() const { return m_pointerLock != 0; }

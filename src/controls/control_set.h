@@ -112,8 +112,13 @@ public:
     uint32_t compositionText = 0xFFFFFFFFu;
     uint32_t compositionBackground = 0xFFFFFFFFu;
 
-private:
+protected:
+    // Keeps a control made outside the set (a derived set's own kinds): deleted with the others.
+    void Adopt(CControl* control) { m_controls.push_back(control); }
+    // Where the next control is created: the scene's overlay or its list (null without a scene).
     CDrawList* Target() const { return useOverlay ? m_overlay : m_list; }
+
+private:
     // Keeps a created control, or deletes it and answers the creation result.
     template <class T>
     int Finish(T* control, int result, T** out);

@@ -18,6 +18,8 @@ int CGameApp::StartScriptHost()
 {
     ClearScriptStop();
     m_host.reset();
+    // The host's caption reads the popup-hint settings while it is made.
+    g_pAppConfig = &m_settings.config;
     try {
         m_host = std::make_unique<CScriptHost>();
     } catch (const std::bad_alloc&) {
@@ -32,7 +34,6 @@ int CGameApp::StartScriptHost()
         return 2;
     }
     m_host->LoadVoiceInfo("SCRIPT\\VOICEINF.DAT");
-    g_pAppConfig = &m_settings.config;
     ApplySoundSettings();
     switch (const int code = m_host->OpenScript("MAIN", nullptr)) {
     case 0:

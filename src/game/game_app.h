@@ -65,7 +65,7 @@ public:
     int StartScriptHost();
     // Waits for and shows the next frame through the stored driver (natives that wait inside a
     // call use it) → 0 stop, -1 one script step, 1..4 that many steps.
-    int StepFrame();
+    int StepFrame() override;
     // The MAIN script again from the top, with ScriptBootFlg ±(the host's settings flag) by flag
     // → 0, or 1 when MAIN cannot be opened; every sync and timer override is popped.
     int InterruptToMain(int flag);
@@ -105,7 +105,7 @@ public:
     // the button pressed (IDOK, IDYES, ...).
     int ShowMessageDialog(const char* utf8, UINT buttons);
     // The game's input actions (null before the devices are set up) and the sound device.
-    CActionMap* GetActionMap() const { return m_actionMap; }
+    CActionMap* GetActionMap() override { return m_actionMap; }
     CSoundDevice& SoundDevice() { return m_soundDevice; }
     // Re-applies the settings block's key, joystick and mouse assignments.
     void ApplyKeyAssignments();
@@ -114,9 +114,7 @@ public:
     bool ApplySoundSettings();
 
     // --- CGameAppLink ---
-    CControlContainer* GetMainForm() override { return nullptr; }
-    void SetUpCaption() override {}
-    void TearDownCaption() override {}
+    bool IsDialogBusy() override { return m_busy != kBusyNone; }
     HWND GetMainWindow() override { return CAppFrame::GetMainWindow(); }
     bool IsMenuFlagSet(int flag) override { return flag >= 0 && flag < 5 && m_menuGroups[flag] != 0; }
     bool IsWindowModeAllowed() override { return (m_options.keyOptions & 4) != 0; }

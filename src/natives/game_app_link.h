@@ -7,7 +7,7 @@
 
 #include "winapi/base.h"
 
-class CControlContainer;
+class CActionMap;
 class CLock;
 class CImeContext;
 class CTimerManager;
@@ -16,11 +16,13 @@ class CGameAppLink {
 public:
     virtual ~CGameAppLink() = default;
 
-    // The main-screen form (the container of script-made controls); null before it exists.
-    virtual CControlContainer* GetMainForm() = 0;
-    // The caption's set-up at host construction and tear-down at host destruction.
-    virtual void SetUpCaption() = 0;
-    virtual void TearDownCaption() = 0;
+    // Waits for and shows the next frame (natives that wait inside a call use it) → 0 stop,
+    // else the script steps the frame asks for.
+    virtual int StepFrame() = 0;
+    // The game's input actions (null before the devices are set up).
+    virtual CActionMap* GetActionMap() = 0;
+    // While one of the game's dialogs is open.
+    virtual bool IsDialogBusy() = 0;
     // The main window, the menu-enable flags (0-3) and whether the display flags allow the
     // window mode (bit value 4), for the system-menu commands.
     virtual HWND GetMainWindow() = 0;

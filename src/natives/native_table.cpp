@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "natives/input_natives.h"
 #include "natives/movie_natives.h"
 #include "natives/transfer_natives.h"
 #include "natives/variable_file_natives.h"
@@ -57,6 +58,7 @@ constexpr BuiltNative kBuilt[] = {
     {37, NativeNoOp},
     {55, NativeNoOp},
     {56, NativeNoOp},
+    {571, NativeIsSkipKeyDown},
     {632, NativeMovieOpen},
     {633, NativeMovieClose},
     {634, NativeMovieLoop},

@@ -6,7 +6,9 @@
 #include "controls/control_container.h"
 #include "controls/control_set.h"
 #include "files/file_list.h"
+#include "natives/caption.h"
 #include "natives/game_app_link.h"
+#include "natives/main_form.h"
 #include "natives/native_table.h"
 #include "natives/register_screen_effects.h"
 #include "platform/timer_manager.h"
@@ -17,7 +19,7 @@ SubtractiveRandomState g_Ran3State = {};
 std::set<uint32_t> g_ScriptHeapBlocks;
 CMersenneTwister* g_pMersenneTwister = nullptr;
 CFileList g_ScriptFileList;
-CControlSet g_TextObjectList;
+CTextObjectList g_TextObjectList;
 CGameAppLink* g_pGameApp = nullptr;
 CTgsFrame* g_pTgsFrame = nullptr;
 
@@ -39,25 +41,27 @@ CScriptHost::CScriptHost(uint32_t memorySize) : CScriptHostBase(memorySize)
         // byte pair, the page actions, takes them.
         g_TextObjectList.pageBackAction = g_pGameApp->GetSettingsByte(18);
         g_TextObjectList.pageForwardAction = g_pGameApp->GetSettingsByte(19);
-        g_pGameApp->SetUpCaption();
     }
+    g_MainForm.SetSoundManager(&m_sound);
     RegisterScreenEffects(*this);
+    g_Caption.SetUp();
 }
 
 CScriptHost::~CScriptHost()
 {
     // The effects work on the canvases that go with the host: they end first (the game used to
     // delete them after the canvases, and they touched freed scenes).
+    g_Caption.TearDown();
     if (g_pObjectManager != nullptr)
         g_pObjectManager->CancelAll();
-    if (g_pGameApp != nullptr)
-        g_pGameApp->TearDownCaption();
     delete g_pTgsFrame;
     g_pTgsFrame = nullptr;
-    if (g_pGameApp != nullptr) {
-        if (CControlContainer* form = g_pGameApp->GetMainForm())
-            form->RemoveAllControls();
-    }
+    // The form outlives the host: it keeps none of the host's controls, scenes, fonts or sounds.
+    g_MainForm.RemoveAllControls();
+    g_MainForm.DetachAndSetTarget(nullptr);
+    g_MainForm.SetHintFont(nullptr);
+    g_MainForm.SetSoundManager(nullptr);
+    g_MainForm.Reset();
     g_TextObjectList.DeleteAll();
     g_TextObjectList.ReleaseImeIndicator();
     // The frame's task list and IME context were lent for this host's life.

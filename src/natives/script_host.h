@@ -9,11 +9,11 @@
 #include <set>
 
 #include "natives/script_host_base.h"
+#include "natives/text_object.h"
 #include "platform/random.h"
 #include "script/tagged_text.h"
 #include "sound/sound_player.h"
 
-class CControlSet;
 class CFileList;
 class CMersenneTwister;
 class CTgsFrame;
@@ -28,7 +28,7 @@ extern CMersenneTwister* g_pMersenneTwister;
 extern CFileList g_ScriptFileList;
 // The controls and text objects the scripts create; the host deletes them and releases the IME
 // indicator at its end.
-extern CControlSet g_TextObjectList;
+extern CTextObjectList g_TextObjectList;
 // The one scenario engine frame (made and deleted by its natives); the host deletes one left over.
 extern CTgsFrame* g_pTgsFrame;
 
@@ -39,9 +39,9 @@ public:
     // Seeds g_Ran3State from the program clock, registers natives 3-808, publishes the sound
     // player and the text object; with g_pGameApp, hands the frame's task list to the sound player
     // and the scripts' control set, the frame's IME context and settings bytes 18 and 19 to the
-    // control set, and sets the caption up.
+    // control set, and sets the caption up last.
     explicit CScriptHost(uint32_t memorySize = CScriptMemory::kDefaultSize);
-    // In order: caption tear-down, g_pTgsFrame deleted, the main form's controls removed, the
+    // In order: caption tear-down, g_pTgsFrame deleted, the main form emptied, the
     // scripts' controls deleted and their IME indicator released, the file list cleared, the
     // settings block's text freed, the script heap blocks freed, the Mersenne Twister deleted.
     ~CScriptHost() override;

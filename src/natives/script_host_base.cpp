@@ -9,6 +9,7 @@
 #include "files/lzss.h"
 #include "files/path_utils.h"
 #include "files/safe_file_writer.h"
+#include "natives/main_form.h"
 #include "natives/native_table.h"
 #include "platform/object_lifetime.h"
 #include "script/byte_reader.h"
@@ -266,6 +267,8 @@ bool CScriptHostBase::ClearOnDestruction(uint32_t handle, uint32_t cell)
 void CScriptHostBase::ObjectDestroyed(const void* object, void* context)
 {
     CScriptHostBase* host = static_cast<CScriptHostBase*>(context);
+    // The form keeps no scene or font a script deleted.
+    g_MainForm.ForgetObject(object);
     std::lock_guard<std::mutex> lock(host->m_objectLock);
     if (const auto mirror = host->m_mirrors.find(object); mirror != host->m_mirrors.end()) {
         host->m_retiredMirrors.push_back(mirror->second.address);

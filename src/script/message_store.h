@@ -124,12 +124,9 @@ public:
     bool HasChoiceBlock() const { return !m_choiceBlock.empty(); }
     uint8_t GivenChoiceCount() const { return m_givenChoiceCount; }
 
-protected:
-    // Puts the parse cursor at a body offset (clamped to the body), for drawing subclasses that
-    // seek from the start or return to a remembered place.
+    // Puts the parse cursor at a body offset (clamped to the body), for readers that seek from
+    // the start or return to a remembered place.
     void SetParseCursor(size_t at) { m_cursor = at < m_body.size() ? at : m_body.size(); }
-
-public:
     void SetChoicesEnabled(bool enabled) { m_choicesEnabled = enabled; }
 
 private:

@@ -12,6 +12,11 @@
 #include "controls/control_set.h"
 #include "controls/image_button.h"
 #include "drawing/sprite.h"
+#include "drawing/glyph_font.h"
+#include "drawing/scene.h"
+#include "natives/caption.h"
+#include "platform/object_lifetime.h"
+#include "natives/main_form.h"
 #include "natives/native_args.h"
 #include "natives/native_table.h"
 #include "script/tgs_frame.h"
@@ -321,15 +326,26 @@ TEST(ScriptHostObjects, HostPublishesTheFramesMembersAndTakesThemBack)
     f.app.settings[18] = 3;
     f.app.settings[19] = 5;
     f.Start();
-    EXPECT_EQ(f.app.calls, (std::vector<std::string>{"SetUpCaption"}));
+    EXPECT_EQ(g_pCaption, &g_Caption);
     EXPECT_EQ(g_pSoundManager, &f.host->SoundPlayer());
     EXPECT_EQ(f.host->SoundPlayer().GetTaskScheduler(), &f.app.tasks);
     EXPECT_EQ(g_TextObjectList.textInputTimers, &f.app.tasks);
     EXPECT_EQ(g_TextObjectList.textInputIme, &f.app.GetImeContext());
     EXPECT_EQ(g_TextObjectList.pageBackAction, 3);
     EXPECT_EQ(g_TextObjectList.pageForwardAction, 5);
+    // A hint font or target canvas the scripts delete leaves the form.
+    auto* font = new CGlyphFont;
+    int canvas = 0;
+    CScene scene;
+    g_MainForm.SetHintFont(font);
+    g_MainForm.DetachAndSetTarget(&scene, &canvas);
+    delete font;
+    EXPECT_EQ(g_MainForm.GetHintFont(), nullptr);
+    EXPECT_EQ(g_MainForm.GetTarget(), &scene);
+    NotifyObjectDestroyed(&canvas);
+    EXPECT_EQ(g_MainForm.GetTarget(), nullptr);
     f.host.reset();
-    EXPECT_EQ(f.app.calls, (std::vector<std::string>{"SetUpCaption", "TearDownCaption"}));
+    EXPECT_EQ(g_pCaption, nullptr);
     EXPECT_EQ(g_pSoundManager, nullptr);
     EXPECT_EQ(g_pScriptTextObject, nullptr);
     EXPECT_EQ(g_TextObjectList.textInputTimers, nullptr);
@@ -339,18 +355,10 @@ TEST(ScriptHostObjects, HostPublishesTheFramesMembersAndTakesThemBack)
 
 namespace {
 
-class MainForm : public CControlContainer {
-public:
-    void GetCursorPos(int* x, int* y) override { *x = *y = 0; }
-    CActionMap* GetActionMap() override { return nullptr; }
-    CInputSource* GetKeyboard() override { return nullptr; }
-    CInputSource* GetMouse() override { return nullptr; }
-};
-
 // A scenario frame left over at the host's end, noting what still stood when it was deleted.
 class LeftoverTgsFrame : public CTgsFrame {
 public:
-    LeftoverTgsFrame(CSobRuntime& host, CTestGameApp& app, MainForm& form)
+    LeftoverTgsFrame(CSobRuntime& host, CTestGameApp& app, CMainForm& form)
         : CTgsFrame(host), m_app(app), m_form(form)
     {
     }
@@ -363,7 +371,7 @@ public:
 
 private:
     CTestGameApp& m_app;
-    MainForm& m_form;
+    CMainForm& m_form;
 };
 
 } // namespace
@@ -371,8 +379,7 @@ private:
 TEST(ScriptHostObjects, HostEndsInTheOrderOfItsParts)
 {
     HostFixture f;
-    MainForm form;
-    f.app.form = &form;
+    CMainForm& form = g_MainForm;
     CScriptHost& host = f.Start();
     CButton* button = nullptr;
     ASSERT_EQ(g_TextObjectList.AddImageButton(&button, 1, 1, 5, 5, -1, -1, true, true), 0);
@@ -385,11 +392,12 @@ TEST(ScriptHostObjects, HostEndsInTheOrderOfItsParts)
     EXPECT_EQ(host.SettingsText(), nullptr);
     ASSERT_TRUE(host.SetSettingsText("kept to the end")); // ASan reports it if the end forgets it
     f.host.reset();
-    // The frame went after the caption and before the form, the control set and the heap blocks.
-    EXPECT_EQ(f.app.calls,
-              (std::vector<std::string>{"SetUpCaption", "TearDownCaption", "TgsFrame: form 1, set 1, heap 1"}));
+    // The frame went before the form, the control set and the heap blocks.
+    EXPECT_EQ(f.app.calls, (std::vector<std::string>{"TgsFrame: form 1, set 1, heap 1"}));
     EXPECT_EQ(g_pTgsFrame, nullptr);
     EXPECT_TRUE(form.GetControls().empty());
+    EXPECT_EQ(form.GetTarget(), nullptr);
+    EXPECT_EQ(form.GetHintFont(), nullptr);
     EXPECT_EQ(g_TextObjectList.GetCount(), 0u);
     EXPECT_TRUE(g_ScriptHeapBlocks.empty());
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,9 +27,14 @@ public:
     void OnResume() override { calls.push_back("Resume"); }
 
     // --- CGameAppLink ---
-    CControlContainer* GetMainForm() override { return form; }
-    void SetUpCaption() override { calls.push_back("SetUpCaption"); }
-    void TearDownCaption() override { calls.push_back("TearDownCaption"); }
+    // Runs the hook (a test's frame) when set, else answers stepAnswer.
+    int StepFrame() override
+    {
+        ++steps;
+        return onStep ? onStep() : stepAnswer;
+    }
+    CActionMap* GetActionMap() override { return actions; }
+    bool IsDialogBusy() override { return dialogBusy; }
     HWND GetMainWindow() override { return window != nullptr ? window : CAppFrame::GetMainWindow(); }
     bool IsMenuFlagSet(int flag) override { return flag >= 0 && flag < 4 && menuFlags[flag]; }
     bool IsWindowModeAllowed() override { return windowMode; }
@@ -38,7 +44,11 @@ public:
     CImeContext* GetFrameImeContext() override { return &GetImeContext(); }
     uint8_t GetSettingsByte(uint32_t offset) override { return offset < sizeof settings ? settings[offset] : 0; }
 
-    CControlContainer* form = nullptr;
+    std::function<int()> onStep;
+    int stepAnswer = 1;
+    int steps = 0;
+    CActionMap* actions = nullptr;
+    bool dialogBusy = false;
     HWND window = nullptr; // null: the frame's own main window
     bool menuFlags[4] = {true, true, true, true};
     bool windowMode = true;

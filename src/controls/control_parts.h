@@ -1,0 +1,21 @@
+// The drawing parts of script-made controls, by control type: what a script asks for to place
+// effects on a control, and what the caption glides the pointer to.
+#pragma once
+
+class CControl;
+class CDrawable;
+class CImage;
+
+// One of the two set, or neither (no part).
+struct ControlPart {
+    CImage* image = nullptr;
+    CDrawable* drawable = nullptr;
+    explicit operator bool() const { return image != nullptr || drawable != nullptr; }
+};
+
+// The first part: the sprite (or shape) of buttons, toggles, rectangles, text panels, text
+// objects and lists; the text input's image; a text layer's line sprite of that index.
+ControlPart GetObjectPart(CControl* control, int index);
+// The second part: the picture or image behind the first (buttons, text inputs, panels, lists),
+// a text layer's line image of that index.
+ControlPart GetObjectPart2(CControl* control, int index);
