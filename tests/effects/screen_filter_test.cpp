@@ -169,10 +169,16 @@ TEST(ScreenFilters, RowsCreateTheirClassesWithTheirKinds)
         EXPECT_STREQ(GameTransitionRows()[i].name, game[i]);
         EXPECT_EQ(GameTransitionRows()[i].kind, gameKinds[i]);
     }
-    const char* host[] = {"quake", "zoomflip", "rotcenter", "addsub", "hblur"};
-    ASSERT_GE(HostFilterRows().size(), 5u);
-    for (size_t i = 0; i < 5; ++i)
+    const char* host[] = {"quake", "zoomflip", "rotcenter", "addsub", "hblur", "ripple"};
+    const uint8_t hostKinds[] = {2, 1, 1, 0, 1, 0};
+    ASSERT_EQ(HostFilterRows().size(), 6u);
+    for (size_t i = 0; i < 6; ++i) {
         EXPECT_STREQ(HostFilterRows()[i].name, host[i]);
+        EXPECT_EQ(HostFilterRows()[i].kind, hostKinds[i]);
+        // Only ripple has a class init and teardown.
+        EXPECT_EQ(HostFilterRows()[i].init != nullptr, i == 5);
+        EXPECT_EQ(HostFilterRows()[i].teardown != nullptr, i == 5);
+    }
     // Registering again stacks nothing.
     const size_t kinds = world.registry.GetKinds().size();
     EXPECT_EQ(RegisterRows(world.registry, GameTransitionRows()), 0);
