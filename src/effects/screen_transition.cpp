@@ -370,6 +370,10 @@ int CWaveTransition::Draw(const FilterJob& job)
         return 5;
     const int64_t w = a.first->GetWidth();
     const int64_t areaLeft = a.x, areaRight = int64_t{a.x} + a.width;
+    // Shifted rows read whole picture rows at the canvas's columns.
+    const int64_t oldLeft = int64_t{a.sx} - a.x, newLeft = int64_t{a.tx} - a.x;
+    if (oldLeft < 0 || oldLeft + w > a.first->GetWidth() || newLeft < 0 || newLeft + w > a.second->GetWidth())
+        return 5;
     // Only bits 9..17 of the phase matter, so it may wrap.
     uint64_t u = static_cast<uint64_t>(int64_t{a.y}) * static_cast<uint64_t>(m_rowStepNow) +
                  static_cast<uint64_t>(m_phaseOffset);
