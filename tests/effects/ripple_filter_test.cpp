@@ -313,3 +313,18 @@ TEST(Ripple, Sse2KernelsEqualThePlainOnes)
         }
     }
 }
+
+TEST(Ripple, ShiftsLargerThanThePictureStayOnIt)
+{
+    // Amplitude 127 on a few pixels: the mirrored position still lies outside, so it is held on
+    // the picture.
+    for (const auto& [w, h] : {std::pair<LONG, LONG>{3, 2}, {1, 1}, {7, 5}}) {
+        RippleWorld world(w, h);
+        Owned ripple(world.Make(CEffectArgs::Of(800, -1, -1, 128, "0.3", "9", 127)));
+        ASSERT_NE(ripple.filter, nullptr);
+        ASSERT_EQ(ripple.filter->Step(0), 0);
+        ASSERT_EQ(ripple.filter->Step(400), 0);
+        EXPECT_EQ(ripple.filter->Level(), 507);
+        EXPECT_EQ(world.Frame(*ripple.filter, 1), world.Reference(*ripple.filter));
+    }
+}

@@ -252,6 +252,15 @@ TEST(ScreenFilters, MendedRefusals)
     CToneTransition tone;
     EXPECT_EQ(tone.SetParams(&world.front, 500, 0, 0), 5);
     SetPixelLibrary(world.pixels.library.get());
+    // Entries that go after the set-up make Draw answer 5.
+    Held late(world.Make("cross", 500));
+    ASSERT_NE(late.filter, nullptr);
+    StepTo(*late, 100);
+    SetPixelLibrary(nullptr);
+    int code = 0;
+    world.Frame(*late, false, &code);
+    EXPECT_EQ(code, 5);
+    SetPixelLibrary(world.pixels.library.get());
     // Without the random source the quake refuses.
     SetEffectRandomSources(nullptr);
     EXPECT_EQ(world.Make("quake", 8, 4, 4, 500, nullptr, 0), nullptr);
