@@ -60,6 +60,8 @@ int CQuakeFilter::SetParamsV(CImageObject* canvas, const CEffectArgs& args)
         endFactor = ReadDecimalText(args.TextAt(4), 0.0);
     m_motion.endFactor = std::isfinite(endFactor) ? endFactor : 0.0;
     m_clearBorder = args.IntAt(5) != 0;
+    if (m_clearBorder && (g_pPixelLib == nullptr || g_PixelLibFuncs.fill32 == nullptr))
+        return 5;
     m_dx = m_dy = 0;
     m_state = 0;
     return 0;

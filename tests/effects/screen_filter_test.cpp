@@ -251,6 +251,10 @@ TEST(ScreenFilters, MendedRefusals)
     EXPECT_EQ(cross.SetParams(&world.front, 500), 5);
     CToneTransition tone;
     EXPECT_EQ(tone.SetParams(&world.front, 500, 0, 0), 5);
+    CQuakeFilter quake;
+    EXPECT_EQ(quake.SetParams(&world.front, 8, 4, 4, 500, nullptr, 1), 5);
+    CQuakeFilter keepBorder;
+    EXPECT_EQ(keepBorder.SetParams(&world.front, 8, 4, 4, 500, nullptr, 0), 0);
     SetPixelLibrary(world.pixels.library.get());
     // Entries that go after the set-up make Draw answer 5.
     Held late(world.Make("cross", 500));
