@@ -163,7 +163,13 @@ int32_t RippleQuadrantEntry(int32_t row, int32_t column, int32_t rings, float as
 {
     const double x = column + 0.5, y = (row + 0.5) * static_cast<double>(aspect);
     const double distance = std::trunc(std::sqrt(x * x + y * y));
-    const int32_t ring = std::isfinite(distance) ? static_cast<int32_t>(std::fmod(distance, rings)) : 0;
+    // The ring is the distance modulo N: an integer AND while the distance fits (fmod was the
+    // slow part of a large table), fmod beyond.
+    int32_t ring = 0;
+    if (distance < 9.0e15)
+        ring = static_cast<int32_t>(static_cast<int64_t>(distance) & (rings - 1));
+    else if (std::isfinite(distance))
+        ring = static_cast<int32_t>(std::fmod(distance, rings));
     // A tiny aspect gave the angle 32, which spilled into the ring bits.
     const int32_t angle = std::min(31, static_cast<int32_t>(std::trunc(std::atan(x / y) * 64 / std::numbers::pi)));
     return (ring << 5) + angle;
