@@ -22,7 +22,8 @@ public:
     Fade(uint8_t type, int frames) : m_type(type), m_frames(frames) {}
     uint8_t GetObjectType() override { return m_type; }
     int Step(DWORD) override { return ++m_steps > m_frames ? 1 : 0; }
-    void Draw(const FilterJob& job) override
+    const char* GetName() override { return "fade"; }
+    int Draw(const FilterJob& job) override
     {
         const int bytes = job.destination->GetBitsPerPixel() / 8;
         for (LONG y = 0; y < job.bandHeight; ++y) {
@@ -32,6 +33,7 @@ public:
             for (LONG i = 0; i < job.bandWidth * bytes; ++i)
                 to[i] = static_cast<BYTE>(b ? (a[i] + b[i]) / 2 : a[i]);
         }
+        return 0;
     }
     int IsDone() override { return m_frames == 3 ? 1 : 0; }
 

@@ -7,6 +7,7 @@
 #include "files/plugin_object.h"
 
 #include <cstdint>
+#include <utility>
 
 class CImage;
 
@@ -34,14 +35,26 @@ class CScreenFilter : public CPluginFilter {
 public:
     // 0 or 1: reads a second picture; 2 and above: one picture. Odd types are never banded.
     virtual uint8_t GetObjectType() = 0;
+    // The name the filter is registered under.
+    virtual const char* GetName() = 0;
     // Once per shown frame before composing; non-zero ends the filter.
     virtual int Step(DWORD now) = 0;
-    // Draws the job's band into its destination.
-    virtual void Draw(const FilterJob& job) = 0;
+    // Draws the job's band into its destination → 0, or 5 when a pixel operation failed (the
+    // canvas goes on to IsDone either way).
+    virtual int Draw(const FilterJob& job) = 0;
     // After the frame was shown; non-zero ends the filter.
     virtual int IsDone() = 0;
     // Plug-in filters take their parameters here; a filter of the engine needs none.
     int SetParamsV(CImageObject*, const CEffectArgs&) override { return 0; }
+    // SetParamsV with the pack of the C++ arguments.
+    template <typename... A>
+    int SetParams(CImageObject* canvas, A&&... values)
+    {
+        return SetParamsV(canvas, CEffectArgs::Of(std::forward<A>(values)...));
+    }
+    // Not supported.
+    virtual int Reserved1(DWORD, DWORD) { return -2; }
+    virtual int Reserved2() { return -2; }
 
     DWORD GetUseCount() const { return m_holdCount; }
     void SetUseCount(DWORD count) { m_holdCount = count; }

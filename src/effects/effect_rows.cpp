@@ -4,6 +4,9 @@
 
 #include "effects/layer_noise.h"
 #include "effects/layer_quake.h"
+#include "effects/ripple_filter.h"
+#include "effects/screen_filters.h"
+#include "effects/screen_transition.h"
 #include "effects/weather_effect.h"
 
 namespace {
@@ -19,11 +22,33 @@ const EffectRow kHostEffectRows[] = {
     {"rain", 3, &CreateRainEffect, nullptr, nullptr},
 };
 
+// The host's screen filters.
+const FilterRow kHostFilterRows[] = {
+    {"quake", 2, &CQuakeFilter::Create, nullptr, nullptr},
+    {"zoomflip", 1, &CZoomFlipFilter::Create, nullptr, nullptr},
+    {"rotcenter", 1, &CRotCenterFilter::Create, nullptr, nullptr},
+    {"addsub", 0, &CAddSubFilter::Create, nullptr, nullptr},
+    {"hblur", 1, &CHBlurFilter::Create, nullptr, nullptr},
+    {"ripple", 0, &CRippleFilter::Create, &RippleClassInit, &RippleClassTeardown},
+};
+
+// The named transitions of the game's start-up.
+const FilterRow kGameTransitionRows[] = {
+    {"cross", 0, &CCrossTransition::Create, nullptr, nullptr},
+    {"rule", 0, &CRuleTransition::Create, nullptr, nullptr},
+    {"scroll", 0, &CScrollTransition::Create, nullptr, nullptr},
+    {"wave", 0, &CWaveTransition::Create, nullptr, nullptr},
+    {"mosaic", 1, &CMosaicTransition::Create, nullptr, nullptr},
+    {"rotaxis", 1, &CRotAxisTransition::Create, nullptr, nullptr},
+    {"trans", 1, &CTransTransition::Create, nullptr, nullptr},
+    {"tone", 2, &CToneTransition::Create, nullptr, nullptr},
+};
+
 } // namespace
 
 std::span<const FilterRow> HostFilterRows()
 {
-    return {};
+    return kHostFilterRows;
 }
 
 std::span<const EffectRow> HostEffectRows()
@@ -33,7 +58,7 @@ std::span<const EffectRow> HostEffectRows()
 
 std::span<const FilterRow> GameTransitionRows()
 {
-    return {};
+    return kGameTransitionRows;
 }
 
 std::span<const EffectRow> GameEffectRows()

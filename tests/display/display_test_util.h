@@ -69,7 +69,8 @@ public:
         ++steps;
         return steps > m_total ? 7 : 0;
     }
-    void Draw(const FilterJob& job) override
+    const char* GetName() override { return "test-cross"; }
+    int Draw(const FilterJob& job) override
     {
         jobs.push_back(job);
         const uint32_t level = static_cast<uint32_t>(std::min(256, steps * 256 / std::max(1, m_total)));
@@ -82,6 +83,7 @@ public:
             for (LONG i = 0; i < job.bandWidth * bytes; ++i)
                 to[i] = b ? static_cast<BYTE>((a[i] * (256 - level) + b[i] * level) >> 8) : a[i];
         }
+        return 0;
     }
     int IsDone() override { return 0; }
 

@@ -17,7 +17,8 @@ class StillFilter : public CScreenFilter {
 public:
     uint8_t GetObjectType() override { return 2; }
     int Step(DWORD) override { return 0; }
-    void Draw(const FilterJob&) override {}
+    int Draw(const FilterJob&) override { return 0; }
+    const char* GetName() override { return "still"; }
     int IsDone() override { return 0; }
 };
 

@@ -46,6 +46,47 @@ std::vector<uint32_t> Strip(int frames, int side, uint32_t seed, bool soft)
     return pixels;
 }
 
+// An 8-bit rule picture with the grey palette: index = the pixel's threshold.
+bool AddRule(std::vector<File>& files, const std::string& name, int width, int height,
+             const std::vector<uint8_t>& indexes, std::string* error)
+{
+    elg::Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.depth = 8;
+    picture.indexes = indexes;
+    picture.palette.resize(1024);
+    for (int i = 0; i < 256; ++i)
+        for (int c = 0; c < 3; ++c)
+            picture.palette[size_t(i) * 4 + c] = static_cast<uint8_t>(i);
+    File file{name, {}};
+    if (!elg::Encode(picture, elg::Options{}, file.bytes, error))
+        return false;
+    files.push_back(std::move(file));
+    return true;
+}
+
+// The rules of the transitions: a left-to-right ramp, a radial ramp and noise.
+bool AddRules(std::vector<File>& files, uint32_t seed, std::string* error)
+{
+    constexpr int kW = 800, kH = 600;
+    std::vector<uint8_t> ramp(size_t(kW) * kH), radial(ramp.size()), noise(ramp.size());
+    const double reach = std::hypot(kW / 2.0, kH / 2.0);
+    uint32_t state = seed * 2654435761u + 1;
+    for (int y = 0; y < kH; ++y) {
+        for (int x = 0; x < kW; ++x) {
+            const size_t i = size_t(y) * kW + x;
+            ramp[i] = static_cast<uint8_t>(x * 255 / (kW - 1));
+            radial[i] = static_cast<uint8_t>(std::hypot(x - kW / 2.0, y - kH / 2.0) * 255 / reach);
+            state = state * 1664525u + 1013904223u;
+            noise[i] = static_cast<uint8_t>(state >> 24);
+        }
+    }
+    return AddRule(files, "SYS/RULE001.ELG", kW, kH, ramp, error) &&
+           AddRule(files, "SYS/RULE002.ELG", kW, kH, radial, error) &&
+           AddRule(files, "SYS/RULE003.ELG", kW, kH, noise, error);
+}
+
 } // namespace
 
 std::vector<File> Make(uint32_t seed, std::string* error)
@@ -68,6 +109,7 @@ std::vector<File> Make(uint32_t seed, std::string* error)
         const int side = 4 + 2 * k;
         ok = Add(files, name, side, side, Strip(1, side, seed + 21 + k, true), error);
     }
+    ok = ok && AddRules(files, seed, error);
     if (!ok)
         files.clear();
     return files;
