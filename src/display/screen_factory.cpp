@@ -1,6 +1,9 @@
 // The screen's object factory and lists; see screen.h.
 #include "display/screen.h"
 
+#include "display/color_rect_object.h"
+#include "display/file_image_surface.h"
+
 #include "display/blank_surface.h"
 #include "display/canvas_surface.h"
 #include "display/dd_image.h"
@@ -47,6 +50,25 @@ int CScreen::MakeDrawable(T** out, int noMemory, Step&& step)
 {
     return Build(out, noMemory, step,
                  [this](T* object) { m_drawables.push_back(DrawableEntry{object, m_drawableGroup}); });
+}
+
+template <class T, class Step>
+int CScreen::MakeSceneObject(T** out, int noMemory, Step&& step)
+{
+    return Build(out, noMemory, step, [this](T* object) { AdoptSceneObject(object); });
+}
+
+int CScreen::CreateFileImageSurface(CFileImageSurface** out, uint32_t format, const char* name, const void* data,
+                                    uint32_t size, bool systemMemory)
+{
+    return MakeSurface(out, 11, [&](CFileImageSurface* texture) {
+        return texture->Load(format, name, data, size, systemMemory);
+    });
+}
+
+int CScreen::CreateColorRect(CColorRectObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y)
+{
+    return MakeSceneObject(out, 1, [&](CColorRectObject* rect) { return rect->Init(width, height, argb, x, y); });
 }
 
 int CScreen::CreateImage(CImage** out, LONG width, LONG height, int bitsPerPixel, uint32_t flags)
@@ -285,6 +307,7 @@ int CScreen::RestoreSurfaces(bool onlyIfLost)
     for (CSurface* surface : m_surfaces)
         if (const int result = surface->Restore(onlyIfLost); result != 0)
             return result;
-    // The render-state cache is reapplied here once there is a Direct3D device.
+    if (const int result = ReapplyStates(); result != 0)
+        return result;
     return RestoreAll();
 }

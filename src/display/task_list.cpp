@@ -1,5 +1,7 @@
 // The task list; see task_list.h.
 #include "display/task_list.h"
+
+#include "display/screen.h"
 #include "platform/object_lifetime.h"
 
 #include <new>
@@ -139,14 +141,21 @@ void CTaskList::SetEnabledWhere(uint8_t enabled, uint32_t priority, int group)
 
 int CTaskList::RenderAll(IDirectDrawSurface7* target, const RECT* output, CScreen* context)
 {
+    IDirect3DDevice7* device = context != nullptr ? static_cast<CD3DDevice*>(context)->GetD3DDevice() : nullptr;
+    if (device != nullptr && FAILED(device->BeginScene()))
+        return -1;
     // A task may leave the list while it draws: the next node is read first.
+    int result = 0;
     for (TaskNode* node = m_head; node != nullptr;) {
         TaskNode* next = node->next;
-        if (const int result = node->task->Draw(target, output, context); result != 0)
-            return result;
+        result = node->task->Draw(target, output, context);
+        if (result != 0)
+            break;
         node = next;
     }
-    return 0;
+    if (device != nullptr)
+        device->EndScene();
+    return result;
 }
 
 int CTaskList::RestoreAll()

@@ -26,6 +26,7 @@ struct Switches {
     DWORD maxTextureSide = 4096;
     bool noQuadRows = false;                // axis-aligned quads drawn as two triangles, pixel by pixel
     bool noFastSpans = false;               // every pixel through the general span loop
+    bool needsZBuffer = false;              // devices leave out D3DPRASTERCAPS_ZBUFFERLESSHSR
     DWORD minTextureSide = 1;
     DWORD textureCaps = 0;                  // D3DPTEXTURECAPS_ flags the devices add (POW2, SQUAREONLY, ...)
     std::vector<DDPIXELFORMAT> textureFormats;  // the devices' texture formats (empty: the seven usual)

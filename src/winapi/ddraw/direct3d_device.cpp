@@ -64,7 +64,7 @@ public:
         for (D3DPRIMCAPS* caps : {&desc->dpcTriCaps, &desc->dpcLineCaps}) {
             caps->dwSize = sizeof(D3DPRIMCAPS);
             caps->dwMiscCaps = D3DPMISCCAPS_CULLNONE | D3DPMISCCAPS_CULLCW | D3DPMISCCAPS_CULLCCW;
-            caps->dwRasterCaps = D3DPRASTERCAPS_ZBUFFERLESSHSR;
+            caps->dwRasterCaps = sw.needsZBuffer ? 0 : D3DPRASTERCAPS_ZBUFFERLESSHSR;
             caps->dwZCmpCaps = D3DPCMPCAPS_ALL;
             caps->dwSrcBlendCaps = D3DPBLENDCAPS_ALL;
             caps->dwDestBlendCaps = D3DPBLENDCAPS_ALL;
