@@ -297,8 +297,8 @@ private:
     bool m_wantD3DForTests = false;
     BYTE m_clear[3]{0, 0, 0};
 
-    std::list<CSurface*> m_surfaces;
-    std::list<CTask*> m_sceneObjects;
+    std::vector<CSurface*> m_surfaces;
+    std::vector<CTask*> m_sceneObjects;
     std::list<DrawableEntry> m_drawables;
     DWORD m_objectGroup = 0;
     DWORD m_drawableGroup = 0;

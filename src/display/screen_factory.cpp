@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -256,15 +257,17 @@ namespace {
 template <class List, class Doomed, class Destroy>
 void DeleteWhere(List& list, Doomed&& doomed, Destroy&& destroy)
 {
-    for (auto it = list.begin(); it != list.end();) {
-        if (doomed(*it)) {
-            auto element = *it;
-            it = list.erase(it);
-            destroy(element);
-        } else {
-            ++it;
-        }
-    }
+    // Taken out of the list in one pass first, so a destructor never sees it half changed.
+    std::vector<typename List::value_type> gone;
+    gone.reserve(list.size());
+    std::erase_if(list, [&](const auto& element) {
+        if (!doomed(element))
+            return false;
+        gone.push_back(element);
+        return true;
+    });
+    for (const auto& element : gone)
+        destroy(element);
 }
 
 } // namespace

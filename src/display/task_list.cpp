@@ -20,10 +20,8 @@ CTaskList::~CTaskList()
 
 TaskNode* CTaskList::Find(const CTask* task) const
 {
-    for (TaskNode* node = m_head; node != nullptr; node = node->next)
-        if (node->task == task)
-            return node;
-    return nullptr;
+    // Each task knows its node: deleting many tasks once walked the list for each of them.
+    return task->m_list == this ? const_cast<TaskNode*>(&task->m_node) : nullptr;
 }
 
 void CTaskList::Link(TaskNode* node, bool first)
@@ -63,9 +61,8 @@ int CTaskList::InsertNode(CTask* task, uint32_t priority, uint8_t group, bool fi
         return 1;
     if (task->m_list != nullptr)
         return 2;
-    auto* node = new (std::nothrow) TaskNode{task, nullptr, nullptr, priority, group};
-    if (node == nullptr)
-        return 3;
+    TaskNode* node = &task->m_node;
+    *node = TaskNode{task, nullptr, nullptr, priority, group};
     Link(node, first);
     task->m_list = this;
     return 0;
@@ -88,7 +85,6 @@ void CTaskList::Remove(CTask* task)
         return;
     Unlink(node);
     task->m_list = nullptr;
-    delete node;
 }
 
 void CTaskList::RemovePriority(uint32_t priority)
@@ -100,7 +96,6 @@ void CTaskList::RemovePriority(uint32_t priority)
         TaskNode* next = node->next;
         Unlink(node);
         node->task->m_list = nullptr;
-        delete node;
         node = next;
     }
 }
@@ -171,7 +166,7 @@ void CTaskList::Clear()
     while (m_head != nullptr) {
         TaskNode* node = m_head;
         m_head = node->next;
+        node->prev = node->next = nullptr;
         node->task->m_list = nullptr;
-        delete node;
     }
 }

@@ -383,7 +383,7 @@ void PrimitiveDrawer::Triangle(const RasterVertex& a, const RasterVertex& b, con
         return;
     const TLVertex ta{a.x, a.y, a.z, a.rhw, a.u, a.v}, tb{b.x, b.y, b.z, b.rhw, b.u, b.v},
         tc{c.x, c.y, c.z, c.rhw, c.u, c.v};
-    const ddraw::Triangle t(ta, tb, tc, m_clip);
+    const winapi::ddraw::Triangle t(ta, tb, tc, m_clip);
     if (!t.Drawable())
         return;
     const RasterVertex* given[3] = {&a, &b, &c};
@@ -397,7 +397,10 @@ void PrimitiveDrawer::Triangle(const RasterVertex& a, const RasterVertex& b, con
         if (texelArea > std::abs(cross))
             linear = m_states.minLinear;
     }
-    const bool gouraud = m_states.shade != D3DSHADE_FLAT;
+    // Three equal colours interpolate to that colour exactly (the weights sum to 1 within far
+    // less than half a step), so they are taken as flat.
+    const bool sameColour = std::equal(a.colour, a.colour + 4, b.colour) && std::equal(a.colour, a.colour + 4, c.colour);
+    const bool gouraud = m_states.shade != D3DSHADE_FLAT && !sameColour;
     const int* flatColour = given[std::clamp(flat, 0, 2)]->colour;
     for (LONG y = t.Y0(); y < t.Y1(); ++y) {
         // The owned columns of the row: each edge's answer changes at most once along it.
@@ -520,7 +523,7 @@ void FastRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
     const LONG pitch = ts.Pitch(), width = ts.Width(), height = ts.Height();
     const double tw = width, th = height;
     const bool modulateColour = drawer.ModulatesColour(), modulateAlpha = drawer.ModulatesAlpha();
-    const ddraw::Triangle& t = *c.triangle;
+    const winapi::ddraw::Triangle& t = *c.triangle;
     auto texel = [&](LONG x, LONG yy, int out[4]) {
         Tex::Read(pixels + static_cast<ptrdiff_t>(yy) * pitch + static_cast<ptrdiff_t>(x) * Tex::kBytes, out);
     };

@@ -97,7 +97,7 @@ public:
 
     // What a row of a triangle needs to shade its pixels.
     struct RowContext {
-        const ddraw::Triangle* triangle;
+        const winapi::ddraw::Triangle* triangle;
         const RasterVertex* vertex[3];  // in the triangle's order
         bool gouraud;
         const int* flatColour;
