@@ -32,6 +32,7 @@ class CFont;
 class CCanvasSurface;
 class CFileImageSurface;
 class CColorRectObject;
+class CImageRegionObject;
 
 // Display modes.
 enum : uint8_t {
@@ -170,6 +171,8 @@ public:
     // CFileImageSurface::Load (format code, name or data); no memory 11.
     int CreateFileImageSurface(CFileImageSurface** out, uint32_t format, const char* name, const void* data,
                                uint32_t size, bool systemMemory);
+    // CImageRegionObject::Init (surface, source rectangle or null, x, y); no memory 2.
+    int CreateImageRegion(CImageRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y);
     // CColorRectObject::Init (width, height, 0xAARRGGBB, x, y); no memory 1.
     int CreateColorRect(CColorRectObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already

@@ -3,6 +3,8 @@
 
 #include "display/color_rect_object.h"
 #include "display/file_image_surface.h"
+#include "display/image_region_object.h"
+#include "display/surface_borrowers.h"
 
 #include "display/blank_surface.h"
 #include "display/canvas_surface.h"
@@ -65,6 +67,11 @@ int CScreen::CreateFileImageSurface(CFileImageSurface** out, uint32_t format, co
     return MakeSurface(out, 11, [&](CFileImageSurface* texture) {
         return texture->Load(format, name, data, size, systemMemory);
     });
+}
+
+int CScreen::CreateImageRegion(CImageRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y)
+{
+    return MakeSceneObject(out, 2, [&](CImageRegionObject* region) { return region->Init(surface, srcRect, x, y); });
 }
 
 int CScreen::CreateColorRect(CColorRectObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y)
@@ -199,6 +206,8 @@ int CScreen::DeleteSurface(CSurface* surface)
 
 void CScreen::DestroySurface(CSurface* surface)
 {
+    // Scene objects drawing it forget it first: they used to blit from freed memory.
+    SurfaceGone(surface);
     // The frame image deleted under the screen used to stay its frame image, and the next frame
     // drew from freed memory.
     if (m_frameImage && dynamic_cast<CImageObject*>(surface) == m_frameImage)
