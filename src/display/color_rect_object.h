@@ -23,7 +23,12 @@ public:
     // The explicit size (0 in a component: the Init size), re-laid.
     void SetSize(LONG width, LONG height) override;
     void SetSizeAndPosition(LONG width, LONG height, LONG x, LONG y) override;
-    void MoveBy(LONG dx, LONG dy) override { SetPosition(m_x + dx, m_y + dy); }
+    // Wraps round as 32-bit positions do, rather than overflowing.
+    void MoveBy(LONG dx, LONG dy) override
+    {
+        SetPosition(static_cast<LONG>(static_cast<uint32_t>(m_x) + static_cast<uint32_t>(dx)),
+                    static_cast<LONG>(static_cast<uint32_t>(m_y) + static_cast<uint32_t>(dy)));
+    }
     // Inside the corners' bounding rectangle.
     bool HitTest(LONG x, LONG y, bool exact) override;
     bool Overlaps(CTask* other) override;

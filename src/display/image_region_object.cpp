@@ -1,6 +1,9 @@
 // The image region scene object; see image_region_object.h.
 #include "display/image_region_object.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "display/dd_keyed_surface.h"
 #include "raster/device_surface.h"
 #include "raster/dib_surface.h"
@@ -100,7 +103,7 @@ bool CImageRegionObject::HitTest(LONG x, LONG y, bool exact)
         return false;
     if (!exact || m_surface->GetKind() != kSurfaceDDImage || m_surface->GetColorKey() == kNoColorKey)
         return true;
-    int64_t dx = x - m_x, dy = y - m_y;
+    int64_t dx = static_cast<int64_t>(x) - m_x, dy = static_cast<int64_t>(y) - m_y;
     if (m_w != 0)
         dx = dx * (m_src.right - m_src.left) / m_w;
     if (m_h != 0)
@@ -127,10 +130,12 @@ int CImageRegionObject::Draw(IDirectDrawSurface7* target, const RECT* output, CS
         return 1;
     RECT src = m_src;
     if (m_offsetX != 0 || m_offsetY != 0) {
-        src.left += m_offsetX;
-        src.right += m_offsetX;
-        src.top += m_offsetY;
-        src.bottom += m_offsetY;
+        // Moved in 64 bits and held to 32: the clip to the surface cuts what is left.
+        auto moved = [](LONG v, LONG by) {
+            return static_cast<LONG>(std::clamp<int64_t>(static_cast<int64_t>(v) + by, INT32_MIN, INT32_MAX));
+        };
+        src = RECT{moved(src.left, m_offsetX), moved(src.top, m_offsetY), moved(src.right, m_offsetX),
+                   moved(src.bottom, m_offsetY)};
     }
     if (!m_surface->ClipRectToBounds(&src))
         return 0;

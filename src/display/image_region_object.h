@@ -41,7 +41,12 @@ public:
         SetSize(width, height);
         SetPosition(x, y);
     }
-    void MoveBy(LONG dx, LONG dy) override { SetPosition(m_x + dx, m_y + dy); }
+    // Wraps round as 32-bit positions do, rather than overflowing.
+    void MoveBy(LONG dx, LONG dy) override
+    {
+        SetPosition(static_cast<LONG>(static_cast<uint32_t>(m_x) + static_cast<uint32_t>(dx)),
+                    static_cast<LONG>(static_cast<uint32_t>(m_y) + static_cast<uint32_t>(dy)));
+    }
     // In the bounds; exact: on a pixel that differs from the colour key of a DirectDraw image.
     bool HitTest(LONG x, LONG y, bool exact) override;
     bool Overlaps(CTask* other) override;
