@@ -15,7 +15,6 @@
 
 CAppFrame* g_pAppFrame = nullptr;
 IFrameScreen* g_pDisplayDevice = nullptr;
-IFrameScreen* g_pRenderDevice = nullptr;
 
 namespace {
 
@@ -316,7 +315,7 @@ int CAppFrame::Init()
         return 12;
     }
     // 18. The process-wide pointers and tables.
-    g_pDisplayDevice = g_pRenderDevice = m_screen;
+    g_pDisplayDevice = m_screen;
     // The global display switch: canvas images with a device context (copied by GDI) or without.
     g_bCanvasImageDC = o.globalDisplaySwitch;
     BuildBlendTables();
@@ -474,7 +473,7 @@ void CAppFrame::Exit(int code)
     // 4.
     ReleaseDisplay();
     if (g_pDisplayDevice == m_screen)
-        g_pDisplayDevice = g_pRenderDevice = nullptr;
+        g_pDisplayDevice = nullptr;
     // 5.
     m_menuWindow.Destroy();
     m_mainWindow.Destroy();

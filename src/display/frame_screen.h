@@ -58,4 +58,3 @@ public:
 
 // Set by the frame to its screen during start-up.
 extern IFrameScreen* g_pDisplayDevice;
-extern IFrameScreen* g_pRenderDevice;

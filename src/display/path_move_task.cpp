@@ -1,5 +1,7 @@
 #include "display/path_move_task.h"
 
+#include "display/color_rect_object.h"
+
 #include "display/task.h"
 #include "drawing/spline_path.h"
 #include "drawing/sprite.h"
@@ -56,8 +58,11 @@ int CPathMoveTask::SetSceneTarget(CTimerManager* timers, CTask* object)
     m_sprite = nullptr;
     m_spriteInScene = 0;
     m_points[0] = {static_cast<double>(object->GetX()), static_cast<double>(object->GetY())};
-    m_alphaOn = 0; // types 0 to 3 have no alpha; the others' comes with the Direct3D scene objects
-    m_values[0] = 0;
+    // Types 0 to 3 have no alpha; a coloured rectangle's is its colour's.
+    m_alphaOn = type == kSceneColorRect ? 1 : 0;
+    m_values[0] = type == kSceneColorRect
+                      ? static_cast<uint8_t>(static_cast<CColorRectObject*>(object)->Vertices()[0].diffuse >> 24)
+                      : 0;
     return Start(timers);
 }
 

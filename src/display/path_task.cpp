@@ -1,5 +1,7 @@
 #include "display/path_task.h"
 
+#include "display/color_rect_object.h"
+
 #include "display/screen_filter.h"
 #include "display/task.h"
 #include "drawing/drawable.h"
@@ -144,9 +146,16 @@ void CPathTask::Apply(uint32_t t)
 void CPathTask::Show(uint32_t i, double u)
 {
     ApplyAt(i, u);
-    // Scene objects' alpha comes with their Direct3D kinds; those of types 0 to 3 have none.
-    if (m_alphaOn && m_sprite && !m_sceneTarget)
-        m_sprite->SetAlpha(static_cast<BYTE>(TruncateToInt32(Lerp(m_values[i], m_values[i + 1], u))));
+    if (!m_alphaOn)
+        return;
+    const BYTE alpha = static_cast<BYTE>(TruncateToInt32(Lerp(m_values[i], m_values[i + 1], u)));
+    if (m_sceneTarget != nullptr) {
+        // Of the scene objects only those with a colour have an alpha to set.
+        if (m_sceneTarget->GetType() == kSceneColorRect)
+            static_cast<CColorRectObject*>(m_sceneTarget)->SetAlpha(alpha);
+    } else if (m_sprite != nullptr) {
+        m_sprite->SetAlpha(alpha);
+    }
 }
 
 int32_t CPathTask::Step(uint32_t now)

@@ -8,13 +8,22 @@
 
 CScreen* g_pDisplay = nullptr;
 
-CScreen::CScreen() { g_pSurfaceDisplayDevice = this; }
+CScreen::CScreen()
+{
+    g_pSurfaceDisplayDevice = this;
+    g_pRenderDevice = this;
+    g_pDisplayReportSource = this;
+}
 
 CScreen::~CScreen()
 {
     if (g_pSurfaceDisplayDevice == this) {
         g_pSurfaceDisplayDevice = nullptr;
     }
+    if (g_pRenderDevice == this)
+        g_pRenderDevice = nullptr;
+    if (g_pDisplayReportSource == this)
+        g_pDisplayReportSource = nullptr;
     ReleaseSurfaces();
     DeleteAllObjects();
     DeleteAllDrawables();
@@ -47,6 +56,7 @@ int CScreen::CreateDisplay(HWND window, bool windowed, bool tripleBuffering, boo
     if (m_output.right < 1 || m_output.bottom < 1)
         return 1;
     ReleaseSurfaces();
+    ReleaseDevice();
     m_window = window;
     m_zBuffer = zBuffer ? 1 : 0;
     m_tripleBuffering = tripleBuffering;
@@ -68,13 +78,13 @@ int CScreen::CreateDisplay(HWND window, bool windowed, bool tripleBuffering, boo
             RestoreDisplaySettings();
         if (m_frameImage && !(m_texturePathInWindow && m_presentPathRequest))
             return pureGdi();
-        if (CDisplayDevice::Create(false, false, nullptr, nullptr, 0, false, 0, 0, false, true, false) != 0)
+        if (CDisplayDevice::Create(false, m_wantD3DForTests, nullptr, nullptr, 0, false, 0, 0, false, true, false) != 0)
             return 1;
         if (FAILED(DirectDraw()->SetCooperativeLevel(nullptr, DDSCL_NORMAL)))
             return 2;
         m_cooperativeLevel = 2;
         const int code = CreateDisplaySurfaces(false, m_frameImage != nullptr && WantsTexturePath());
-        if (code == -1) {
+        if (code == kTexturePathDropped) {
             // The texture path could not be had: the frame image goes straight into the window.
             CDisplayDevice::Release();
             return pureGdi();
@@ -85,7 +95,7 @@ int CScreen::CreateDisplay(HWND window, bool windowed, bool tripleBuffering, boo
         const CDisplayDeviceRecord* record = m_selectedDevice >= 0 ? &m_displayDevices[static_cast<size_t>(m_selectedDevice)]
                                                                     : nullptr;
         const GUID* driver = record != nullptr && record->driverHasGuid ? &record->driverGuid : nullptr;
-        if (CDisplayDevice::Create(false, false, driver, record != nullptr ? &record->hardwareDevice : nullptr,
+        if (CDisplayDevice::Create(false, m_wantD3DForTests, driver, record != nullptr ? &record->hardwareDevice : nullptr,
                    record != nullptr ? record->renderDepths : 0, record != nullptr && record->hardware3D, 0, 0, false,
                    true, false) != 0)
             return 1;

@@ -4,11 +4,13 @@
 // draws, and is the factory that owns every surface, scene object and drawable made through it.
 #pragma once
 
+#include "display/d3d_device.h"
 #include "display/display_device.h"
 #include "display/display_device_list.h"
 #include "display/image_object.h"
 #include "display/task_list.h"
 #include "platform/lock.h"
+#include "platform/report_sources.h"
 #include "raster/image.h"
 #include "winapi/ddraw.h"
 
@@ -28,6 +30,9 @@ class CBlankSurface;
 class CDDSurface;
 class CFont;
 class CCanvasSurface;
+class CFileImageSurface;
+class CColorRectObject;
+class CImageRegionObject;
 
 // Display modes.
 enum : uint8_t {
@@ -36,16 +41,27 @@ enum : uint8_t {
     kDisplayWindow = 2,
 };
 
-class CScreen : public CTaskList, public CDisplayDevice, public CSurfaceClipper {
+class CScreen : public CTaskList, public CD3DDevice, public CSurfaceClipper, public IDisplayReportSource {
 public:
     CScreen();
     // Every listed object deleted (scene objects, drawables, surfaces), the task list cleared.
     ~CScreen() override;
 
+    // What the start-up report and the system information read: DirectDraw's facts, the texture
+    // path, the general device's caps and texture formats.
+    DisplayReportFacts GetDisplayReportFacts() override;
+
+    // Test seam: CreateDisplay asks DirectDraw for Direct3D, so the general device is made on
+    // the back buffer. Off by default; nothing in the engine sets it.
+    void SetWantDirect3DForTests(bool on) { m_wantD3DForTests = on; }
+    // Whether the general Direct3D device is in use (DirectDraw made with Direct3D wanted).
+    bool UsesDirect3D() const { return m_wantD3D; }
+
     // --- presentation ---
     // 0 ok; 1 no output size (or a frame image of size 0) or DirectDraw not created; 2 display
     // mode or cooperative level refused; 3 to 6 a display surface failed (surface code + 2); 7 the
-    // back buffer's format unreadable. A texture path that fails is dropped, never the display.
+    // back buffer's format unreadable; 8 to 12 the general Direct3D device failed (its code + 7),
+    // -1 its z-buffer. A texture path that fails is dropped, never the display.
     int CreateDisplay(HWND window, bool windowed, bool tripleBuffering, bool zBuffer);
     // 1 when either is below 1; else output rectangle := (0, 0, width, height), 0.
     int SetOutputSize(LONG width, LONG height);
@@ -68,7 +84,7 @@ public:
     // device context.
     HRESULT PaintToDC(HDC dc, const RECT* rect);
     // 0 (also without DirectDraw); 1 no back buffer; 2 the display surfaces could not be made
-    // again.
+    // again; 3 the texture path or the general Direct3D device could not be made again.
     int RestoreDevice();
     // 0, or 1 without primary; both 0 at once for a driver without hardware.
     int FlipToGdi();
@@ -152,6 +168,13 @@ public:
     int CreateDDSurface(CDDSurface** out, const char* text, CFont* font);
     // CCanvasSurface::Create; no memory 4.
     int CreateCanvasSurface(CCanvasSurface** out, LONG width, LONG height, int bitsPerPixel, int sceneMode);
+    // CFileImageSurface::Load (format code, name or data); no memory 11.
+    int CreateFileImageSurface(CFileImageSurface** out, uint32_t format, const char* name, const void* data,
+                               uint32_t size, bool systemMemory);
+    // CImageRegionObject::Init (surface, source rectangle or null, x, y); no memory 2.
+    int CreateImageRegion(CImageRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y);
+    // CColorRectObject::Init (width, height, 0xAARRGGBB, x, y); no memory 1.
+    int CreateColorRect(CColorRectObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already
     // listed.
     int AdoptSurface(CSurface* surface);
@@ -210,13 +233,18 @@ private:
     int MakeSurface(T** out, int noMemory, Step&& step);
     template <class T, class Step>
     int MakeDrawable(T** out, int noMemory, Step&& step);
+    template <class T, class Step>
+    int MakeSceneObject(T** out, int noMemory, Step&& step);
 
     // 0; 1 no DirectDraw; 2 primary (or flip chain); 3 back buffer; 4 clipper. texturePath: the
     // back buffer can carry a Direct3D device and, with a scaled frame image, has the scaled size.
     int CreateSurfaces(bool fullScreen, bool texturePath = false);
-    // The surfaces, their format and the texture path when wanted: 0; 3 to 6 the surface code + 2;
-    // 7 the back buffer's format unreadable. A texture path that cannot be had is dropped (request
-    // 0): full screen goes on without it, the window answers -1 (pure GDI then).
+    // The surfaces, their format and the texture path when wanted, else the general Direct3D
+    // device when in use: 0; 3 to 6 the surface code + 2; 7 the back buffer's format unreadable;
+    // 8 to 12 the device's code + 7 (surfaces released), -1 its z-buffer. A texture path that
+    // cannot be had is dropped (request 0): full screen goes on without it, the window answers
+    // kTexturePathDropped (pure GDI then).
+    static constexpr int kTexturePathDropped = -100;
     int CreateDisplaySurfaces(bool fullScreen, bool texturePath);
     // The Direct3D way of showing the frame image: 0; 1 no DirectDraw or back buffer; 2 no
     // Direct3D; 3 no device; 4 no caps; 5 texture larger than the device allows; 6 no texture;
@@ -269,10 +297,11 @@ private:
     uint8_t m_linearFilter = 1;
     uint8_t m_drawThroughBackBuffer = 1;
     uint8_t m_zBuffer = 0;
+    bool m_wantD3DForTests = false;
     BYTE m_clear[3]{0, 0, 0};
 
-    std::list<CSurface*> m_surfaces;
-    std::list<CTask*> m_sceneObjects;
+    std::vector<CSurface*> m_surfaces;
+    std::vector<CTask*> m_sceneObjects;
     std::list<DrawableEntry> m_drawables;
     DWORD m_objectGroup = 0;
     DWORD m_drawableGroup = 0;

@@ -1,6 +1,11 @@
 // The screen's object factory and lists; see screen.h.
 #include "display/screen.h"
 
+#include "display/color_rect_object.h"
+#include "display/file_image_surface.h"
+#include "display/image_region_object.h"
+#include "display/surface_borrowers.h"
+
 #include "display/blank_surface.h"
 #include "display/canvas_surface.h"
 #include "display/dd_image.h"
@@ -11,6 +16,7 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -47,6 +53,30 @@ int CScreen::MakeDrawable(T** out, int noMemory, Step&& step)
 {
     return Build(out, noMemory, step,
                  [this](T* object) { m_drawables.push_back(DrawableEntry{object, m_drawableGroup}); });
+}
+
+template <class T, class Step>
+int CScreen::MakeSceneObject(T** out, int noMemory, Step&& step)
+{
+    return Build(out, noMemory, step, [this](T* object) { AdoptSceneObject(object); });
+}
+
+int CScreen::CreateFileImageSurface(CFileImageSurface** out, uint32_t format, const char* name, const void* data,
+                                    uint32_t size, bool systemMemory)
+{
+    return MakeSurface(out, 11, [&](CFileImageSurface* texture) {
+        return texture->Load(format, name, data, size, systemMemory);
+    });
+}
+
+int CScreen::CreateImageRegion(CImageRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y)
+{
+    return MakeSceneObject(out, 2, [&](CImageRegionObject* region) { return region->Init(surface, srcRect, x, y); });
+}
+
+int CScreen::CreateColorRect(CColorRectObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y)
+{
+    return MakeSceneObject(out, 1, [&](CColorRectObject* rect) { return rect->Init(width, height, argb, x, y); });
 }
 
 int CScreen::CreateImage(CImage** out, LONG width, LONG height, int bitsPerPixel, uint32_t flags)
@@ -176,6 +206,8 @@ int CScreen::DeleteSurface(CSurface* surface)
 
 void CScreen::DestroySurface(CSurface* surface)
 {
+    // Scene objects drawing it forget it first: they used to blit from freed memory.
+    SurfaceGone(surface);
     // The frame image deleted under the screen used to stay its frame image, and the next frame
     // drew from freed memory.
     if (m_frameImage && dynamic_cast<CImageObject*>(surface) == m_frameImage)
@@ -234,15 +266,17 @@ namespace {
 template <class List, class Doomed, class Destroy>
 void DeleteWhere(List& list, Doomed&& doomed, Destroy&& destroy)
 {
-    for (auto it = list.begin(); it != list.end();) {
-        if (doomed(*it)) {
-            auto element = *it;
-            it = list.erase(it);
-            destroy(element);
-        } else {
-            ++it;
-        }
-    }
+    // Taken out of the list in one pass first, so a destructor never sees it half changed.
+    std::vector<typename List::value_type> gone;
+    gone.reserve(list.size());
+    std::erase_if(list, [&](const auto& element) {
+        if (!doomed(element))
+            return false;
+        gone.push_back(element);
+        return true;
+    });
+    for (const auto& element : gone)
+        destroy(element);
 }
 
 } // namespace
@@ -285,6 +319,7 @@ int CScreen::RestoreSurfaces(bool onlyIfLost)
     for (CSurface* surface : m_surfaces)
         if (const int result = surface->Restore(onlyIfLost); result != 0)
             return result;
-    // The render-state cache is reapplied here once there is a Direct3D device.
+    if (const int result = ReapplyStates(); result != 0)
+        return result;
     return RestoreAll();
 }

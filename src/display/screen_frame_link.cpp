@@ -51,3 +51,5 @@ int CScreenFrameLink::EnumDisplayDevices(CMonitorList* monitors, int width, int 
         m_screen->SelectDisplayMode(true, nullptr, 0, 0, monitors);
     return result;
 }
+
+void CScreenFrameLink::ReleaseDevice() { m_screen->CD3DDevice::ReleaseDevice(); }

@@ -42,7 +42,7 @@ public:
     int FlipToGdi() override { return m_screen->FlipToGdi(); }
     int LeaveGdi() override { return m_screen->LeaveGdi(); }
     void PaintToDC(HDC dc, const RECT* rect) override { m_screen->PaintToDC(dc, rect); }
-    void ReleaseDevice() override {}
+    void ReleaseDevice() override;
     void ReleaseSurfaces() override { m_screen->ReleaseSurfaces(); }
     int SetFullScreenMode(HWND window, int width, int height, uint8_t depth, uint32_t flags) override
     {

@@ -63,12 +63,20 @@ int CScreen::CreateDisplaySurfaces(bool fullScreen, bool texturePath)
         }
         m_presentPathRequest = 0;
         if (!fullScreen)
-            return -1;
+            return kTexturePathDropped;
         texturePath = false;
+    }
+    int code = 0;
+    if (!texturePath && UsesDirect3D()) {
+        code = CreateDevice(m_backBuffer, &m_output, m_zBuffer != 0);
+        if (code > 0) {
+            ReleaseSurfaces();
+            return code + 7;
+        }
     }
     if (!m_frameImage)
         RestoreSurfaces(false);
-    return 0;
+    return code;
 }
 
 int CScreen::CreateSurfaces(bool fullScreen, bool texturePath)
@@ -82,7 +90,7 @@ int CScreen::CreateSurfaces(bool fullScreen, bool texturePath)
     const bool flipChain = fullScreen && !m_frameImage && !m_scaled.active && m_cooperativeLevel == 1;
     if (!HasNoHardware() && flipChain) {
         d.dwFlags |= DDSD_BACKBUFFERCOUNT;
-        d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX;
+        d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_FLIP | DDSCAPS_COMPLEX | (UsesDirect3D() ? DDSCAPS_3DDEVICE : 0);
         d.dwBackBufferCount = m_tripleBuffering ? 2 : 1;
         if (FAILED(dd->CreateSurface(&d, &m_primary, nullptr)))
             return 2;
@@ -100,7 +108,7 @@ int CScreen::CreateSurfaces(bool fullScreen, bool texturePath)
             return 2;
     }
     d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | (texturePath ? DDSCAPS_3DDEVICE : 0);
+    d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | (texturePath || UsesDirect3D() ? DDSCAPS_3DDEVICE : 0);
     // The quad draws a scaled frame image at its full-screen size; everything else is drawn at
     // the output size.
     const bool scaledQuad = texturePath && m_frameImage && m_scaled.active;
@@ -419,9 +427,11 @@ int CScreen::RestoreDevice()
     if (state == kRecreate) {
         const bool hadTexture = m_texture != nullptr;
         ReleaseSurfaces();
+        ReleaseDevice();
         if (CreateSurfaces(m_mode == kDisplayFullScreen, hadTexture) != 0 || ReadBackBufferFormat() != 0)
             return 2;
-        if (hadTexture && CreateTexturePath() != 0) {
+        if (hadTexture ? CreateTexturePath() != 0
+                       : UsesDirect3D() && CreateDevice(m_backBuffer, &m_output, m_zBuffer != 0) > 0) {
             ReleaseSurfaces();
             return 3;
         }

@@ -9,6 +9,17 @@
 #include <cstdint>
 
 class CTaskList;
+class CTask;
+
+// A task's place in a list: carried by the task itself, so inserting allocates nothing and leaving
+// walks nothing.
+struct TaskNode {
+    CTask* task;
+    TaskNode* prev;
+    TaskNode* next;
+    uint32_t priority;
+    uint8_t group;
+};
 class CScreen;
 
 // What a scene object's GetType answers.
@@ -62,4 +73,5 @@ private:
     DWORD m_group = 0;
     uint8_t m_enabled = 1;
     CTaskList* m_list = nullptr;
+    TaskNode m_node{this, nullptr, nullptr, 0, 0};  // valid while m_list is set
 };

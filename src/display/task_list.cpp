@@ -1,5 +1,7 @@
 // The task list; see task_list.h.
 #include "display/task_list.h"
+
+#include "display/screen.h"
 #include "platform/object_lifetime.h"
 
 #include <new>
@@ -18,10 +20,8 @@ CTaskList::~CTaskList()
 
 TaskNode* CTaskList::Find(const CTask* task) const
 {
-    for (TaskNode* node = m_head; node != nullptr; node = node->next)
-        if (node->task == task)
-            return node;
-    return nullptr;
+    // Each task knows its node: deleting many tasks once walked the list for each of them.
+    return task->m_list == this ? const_cast<TaskNode*>(&task->m_node) : nullptr;
 }
 
 void CTaskList::Link(TaskNode* node, bool first)
@@ -61,9 +61,8 @@ int CTaskList::InsertNode(CTask* task, uint32_t priority, uint8_t group, bool fi
         return 1;
     if (task->m_list != nullptr)
         return 2;
-    auto* node = new (std::nothrow) TaskNode{task, nullptr, nullptr, priority, group};
-    if (node == nullptr)
-        return 3;
+    TaskNode* node = &task->m_node;
+    *node = TaskNode{task, nullptr, nullptr, priority, group};
     Link(node, first);
     task->m_list = this;
     return 0;
@@ -86,7 +85,6 @@ void CTaskList::Remove(CTask* task)
         return;
     Unlink(node);
     task->m_list = nullptr;
-    delete node;
 }
 
 void CTaskList::RemovePriority(uint32_t priority)
@@ -98,7 +96,6 @@ void CTaskList::RemovePriority(uint32_t priority)
         TaskNode* next = node->next;
         Unlink(node);
         node->task->m_list = nullptr;
-        delete node;
         node = next;
     }
 }
@@ -139,14 +136,21 @@ void CTaskList::SetEnabledWhere(uint8_t enabled, uint32_t priority, int group)
 
 int CTaskList::RenderAll(IDirectDrawSurface7* target, const RECT* output, CScreen* context)
 {
+    IDirect3DDevice7* device = context != nullptr ? static_cast<CD3DDevice*>(context)->GetD3DDevice() : nullptr;
+    if (device != nullptr && FAILED(device->BeginScene()))
+        return -1;
     // A task may leave the list while it draws: the next node is read first.
+    int result = 0;
     for (TaskNode* node = m_head; node != nullptr;) {
         TaskNode* next = node->next;
-        if (const int result = node->task->Draw(target, output, context); result != 0)
-            return result;
+        result = node->task->Draw(target, output, context);
+        if (result != 0)
+            break;
         node = next;
     }
-    return 0;
+    if (device != nullptr)
+        device->EndScene();
+    return result;
 }
 
 int CTaskList::RestoreAll()
@@ -162,7 +166,7 @@ void CTaskList::Clear()
     while (m_head != nullptr) {
         TaskNode* node = m_head;
         m_head = node->next;
+        node->prev = node->next = nullptr;
         node->task->m_list = nullptr;
-        delete node;
     }
 }

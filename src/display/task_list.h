@@ -7,14 +7,6 @@
 
 #include <cstdint>
 
-struct TaskNode {
-    CTask* task;
-    TaskNode* prev;
-    TaskNode* next;
-    uint32_t priority;
-    uint8_t group;
-};
-
 // "Every priority" and "every group" in SetEnabledWhere.
 constexpr uint32_t kTaskAnyPriority = 0xFFFFFFFFu;
 constexpr int kTaskAnyGroup = -1;
@@ -27,7 +19,8 @@ public:
     // Clear: no task keeps a dangling list pointer.
     virtual ~CTaskList();
 
-    // Last among equal priorities. 0 ok; 1 task null; 2 already in a list; 3 no memory.
+    // Last among equal priorities. 0 ok; 1 task null; 2 already in a list (3, no memory, cannot
+    // happen: each task carries its own node).
     int Insert(CTask* task, uint32_t priority, uint8_t group);
     // First among equal priorities; codes as Insert.
     int InsertFirst(CTask* task, uint32_t priority, uint8_t group);

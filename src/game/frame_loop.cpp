@@ -68,6 +68,8 @@ int CGameApp::StepFrame()
 int CGameApp::OnThreadStart()
 {
     m_timer.SetCountLateFrames(m_settings.user.user[kUserCountLateFrames] != 0);
+    m_screenObject.SetColorKeyEnable(1);
+    m_screenObject.SetCullMode(1);
     if (StartScriptHost() != 0) {
         m_endCode = 1;
         return 1;
@@ -138,10 +140,16 @@ void CGameApp::ShowFrame(bool idle)
     if (m_moviePlaying.load() != 0 && (!idle || m_screenObject.GetPrimary() != nullptr))
         return;
     CScopedLock guard(&GetFrameLock());
-    if (idle)
+    if (idle) {
         m_screenObject.RenderFrameImage();
-    else
-        m_screenObject.Present();
+        return;
+    }
+    // The scene objects of the task list are drawn into the back buffer, then shown.
+    if (m_clearBeforeDraw != 0)
+        m_screenObject.ClearBackBuffer();
+    if (IDirectDrawSurface7* back = m_screenObject.GetBackBuffer())
+        m_screenObject.RenderAll(back, &m_screenObject.GetOutputRect(), &m_screenObject);
+    m_screenObject.Present();
 }
 
 int CGameApp::Drive(bool idle, bool locked)
@@ -269,6 +277,8 @@ int CGameApp::OnThreadFrame()
 void CGameApp::RunNoMessageLoop()
 {
     m_timer.SetCountLateFrames(m_settings.user.user[kUserCountLateFrames] != 0);
+    m_screenObject.SetColorKeyEnable(1);
+    m_screenObject.SetCullMode(1);
     if (StartScriptHost() != 0) {
         m_endCode = 1;
         return;

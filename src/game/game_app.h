@@ -89,6 +89,9 @@ public:
         m_refreshHz = refreshHz;
     }
     int GetSyncInterval() const { return m_syncInterval; }
+    // Whether a shown frame clears the back buffer before the task list draws (0 at start).
+    void SetClearBeforeDraw(uint8_t on) { m_clearBeforeDraw = on; }
+    uint8_t GetClearBeforeDraw() const { return m_clearBeforeDraw; }
     // Frames that ran script steps so far.
     int GetSteppedFrames() const { return m_steppedFrames; }
     // The script steps one frame runs for the timer's late-frame count.
@@ -249,6 +252,7 @@ private:
     int m_syncOverrides = 0;
     int m_timerOverrides = 0;
     int m_syncInterval = 0;
+    uint8_t m_clearBeforeDraw = 0;
     bool m_forcedInterval = false;
     bool m_canWaitVBlank = false;
     int m_refreshHz = 60;

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <thread>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -201,6 +202,15 @@ private:
 std::atomic<uint64_t> g_videoBytes{0};
 constexpr DWORD kVideoMemory = 256u << 20;
 
+class CDirectDraw;
+
+// The DirectDraw object a surface came from, cut when that object goes, so GetDDInterface never
+// hands out a freed object.
+struct OwnerLink {
+    std::mutex lock;
+    CDirectDraw* owner = nullptr;
+};
+
 struct SurfaceMake {
     LONG width;
     LONG height;
@@ -208,13 +218,14 @@ struct SurfaceMake {
     DWORD caps;
     bool primary;
     RECT area;  // the primary's place on the desktop
+    std::shared_ptr<OwnerLink> owner = {};
 };
 
 class CMemorySurface final : public CComObject<CMemorySurface, IDirectDrawSurface7, IID_IDirectDrawSurface7> {
 public:
     explicit CMemorySurface(const SurfaceMake& make)
         : m_width(make.width), m_height(make.height), m_format(make.format), m_caps(make.caps),
-          m_primary(make.primary), m_area(make.area)
+          m_primary(make.primary), m_area(make.area), m_owner(make.owner)
     {
         m_bytes = static_cast<int>(m_format.dwRGBBitCount / 8);
         m_pitch = (m_width * m_bytes + 3) & ~3;
@@ -297,12 +308,29 @@ public:
         return DD_OK;
     }
     HRESULT Flip(IDirectDrawSurface7* target, DWORD flags) override;
+    HRESULT AddAttachedSurface(IDirectDrawSurface7* attach) override
+    {
+        if (dd::MethodCall("AddAttachedSurface") != DD_OK)
+            return DDERR_GENERIC;
+        if (attach == nullptr)
+            return DDERR_INVALIDPARAMS;
+        CMemorySurface* z = From(attach);
+        if (Lost() || z->Lost())
+            return DDERR_SURFACELOST;
+        if (m_primary || m_zbuffer != nullptr || z == this || (z->m_caps & DDSCAPS_ZBUFFER) == 0 ||
+            (m_caps & DDSCAPS_ZBUFFER) != 0 || z->m_width != m_width || z->m_height != m_height)
+            return DDERR_CANNOTATTACHSURFACE;
+        z->AddRef();
+        m_zbuffer = z;
+        return DD_OK;
+    }
+    HRESULT GetDDInterface(LPVOID* out) override;
 
     bool Memory(winapi::ddraw::SurfaceMemory* out)
     {
         if (m_primary || m_pixels.empty())
             return false;
-        *out = {m_pixels.data(), m_pitch, m_width, m_height, m_format, m_caps, Lost()};
+        *out = {m_pixels.data(), m_pitch, m_width, m_height, m_format, m_caps, Lost(), m_hasSrcKey, m_srcKey};
         return true;
     }
     // Links the chain: this front (or back buffer) shows `back` (the reference is taken over).
@@ -318,6 +346,8 @@ private:
             m_clipper->Release();
         if (m_back != nullptr)
             m_back->Release();
+        if (m_zbuffer != nullptr)
+            m_zbuffer->Release();
         if (m_video)
             g_videoBytes -= m_pixels.size();
     }
@@ -365,6 +395,8 @@ private:
     std::shared_ptr<CSurfaceDcTarget> m_dcTarget;
     CClipper* m_clipper = nullptr;
     CMemorySurface* m_back = nullptr;
+    CMemorySurface* m_zbuffer = nullptr;
+    std::shared_ptr<OwnerLink> m_owner;
     bool m_smoothStretch = false;  // a block of the primary: stretches into it are bilinear
 };
 
@@ -897,7 +929,6 @@ HRESULT CMemorySurface::Flip(IDirectDrawSurface7*, DWORD)
     return DD_OK;
 }
 
-class CDirectDraw;
 std::atomic<CDirectDraw*> g_exclusiveOwner{nullptr};
 
 DDPIXELFORMAT DisplayFormat(size_t display) { return dd::FormatOfBits(dd::DisplayBits(display)); }
@@ -990,11 +1021,16 @@ public:
     }
 
     size_t Display() const { return m_driver.display; }
+    const std::shared_ptr<OwnerLink>& Link() const { return m_link; }
 
 private:
     friend CComObject;
     ~CDirectDraw()
     {
+        if (m_link) {
+            std::lock_guard<std::mutex> hold(m_link->lock);
+            m_link->owner = nullptr;
+        }
         if (m_modeSet)
             dd::RestoreMode(m_driver.display);
         CDirectDraw* self = this;
@@ -1014,8 +1050,16 @@ private:
     }
     HRESULT CreateChain(const DDSURFACEDESC2& desc, CMemorySurface* front);
     RECT PrimaryArea() const;
+    static std::shared_ptr<OwnerLink> MakeLink(CDirectDraw* self)
+    {
+        std::shared_ptr<OwnerLink> link(new (std::nothrow) OwnerLink);
+        if (link)
+            link->owner = self;
+        return link;
+    }
 
     bool m_initialized = false;
+    std::shared_ptr<OwnerLink> m_link = MakeLink(this);
     dd::Driver m_driver{};
     DWORD m_level = 0;
     bool m_modeSet = false;
@@ -1066,7 +1110,7 @@ HRESULT CDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** 
             caps |= DDSCAPS_FRONTBUFFER;
         }
         auto* front = new (std::nothrow) CMemorySurface(
-            {area.right - area.left, area.bottom - area.top, format, caps, true, area});
+            {area.right - area.left, area.bottom - area.top, format, caps, true, area, m_link});
         if (front == nullptr)
             return DDERR_OUTOFMEMORY;
         if (chain) {
@@ -1084,14 +1128,22 @@ HRESULT CDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** 
     const DWORD height = desc->dwHeight;
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
         return DDERR_INVALIDPARAMS;
-    if (desc->dwFlags & DDSD_PIXELFORMAT) {
+    if (caps & DDSCAPS_ZBUFFER) {
+        // A z-buffer takes one of the depth formats EnumZBufferFormats offers.
+        const DDPIXELFORMAT& z = desc->ddpfPixelFormat;
+        if ((desc->dwFlags & DDSD_PIXELFORMAT) == 0 || (z.dwFlags & DDPF_ZBUFFER) == 0 ||
+            (z.dwZBufferBitDepth != 16 && z.dwZBufferBitDepth != 32))
+            return DDERR_INVALIDPIXELFORMAT;
+        format = z;
+        format.dwSize = sizeof(DDPIXELFORMAT);
+    } else if (desc->dwFlags & DDSD_PIXELFORMAT) {
         if (!FormatIsUsable(desc->ddpfPixelFormat))
             return DDERR_INVALIDPIXELFORMAT;
         format = desc->ddpfPixelFormat;
         format.dwSize = sizeof(DDPIXELFORMAT);
     }
     auto* made = new (std::nothrow)
-        CMemorySurface({static_cast<LONG>(width), static_cast<LONG>(height), format, caps, false, RECT{}});
+        CMemorySurface({static_cast<LONG>(width), static_cast<LONG>(height), format, caps, false, RECT{}, m_link});
     if (made == nullptr)
         return DDERR_OUTOFMEMORY;
     if (desc->dwFlags & DDSD_CKSRCBLT)
@@ -1109,7 +1161,8 @@ HRESULT CDirectDraw::CreateChain(const DDSURFACEDESC2& desc, CMemorySurface* fro
     CMemorySurface* link = front;
     for (DWORD i = 0; i < desc.dwBackBufferCount; ++i) {
         auto* back = new (std::nothrow) CMemorySurface(
-            {static_cast<LONG>(d.dwWidth), static_cast<LONG>(d.dwHeight), d.ddpfPixelFormat, backCaps, false, RECT{}});
+            {static_cast<LONG>(d.dwWidth), static_cast<LONG>(d.dwHeight), d.ddpfPixelFormat, backCaps, false, RECT{},
+             m_link});
         if (back == nullptr)
             return DDERR_OUTOFMEMORY;
         link->Attach(back);
@@ -1249,6 +1302,25 @@ public:
         return DD_OK;
     }
 
+    HRESULT EnumZBufferFormats(REFCLSID device, LPD3DENUMPIXELFORMATSCALLBACK callback, LPVOID context) override
+    {
+        if (dd::MethodCall("EnumZBufferFormats") != DD_OK)
+            return DDERR_GENERIC;
+        if (callback == nullptr || (!(device == IID_IDirect3DHALDevice) && !(device == IID_IDirect3DRGBDevice)))
+            return DDERR_INVALIDPARAMS;
+        const DWORD kinds[][2] = {{16, 0xFFFF}, {32, 0xFFFFFF}, {32, 0xFFFFFFFF}};
+        for (const auto& kind : kinds) {
+            DDPIXELFORMAT pf{};
+            pf.dwSize = sizeof pf;
+            pf.dwFlags = DDPF_ZBUFFER;
+            pf.dwZBufferBitDepth = kind[0];
+            pf.dwZBitMask = kind[1];
+            if (callback(&pf, context) == D3DENUMRET_CANCEL)
+                break;
+        }
+        return DD_OK;
+    }
+
     HRESULT CreateDevice(REFCLSID device, IDirectDrawSurface7* target, IDirect3DDevice7** out) override
     {
         dd::CountCall();
@@ -1300,6 +1372,25 @@ const winapi::BuiltinProc kDdrawProcs[] = {
     {"DirectDrawEnumerateExA", winapi::ToFarProc(&EnumerateExA)},
     {"DirectDrawCreateClipper", winapi::ToFarProc(&CreateClipper)},
 };
+
+} // namespace
+
+namespace {
+
+HRESULT CMemorySurface::GetDDInterface(LPVOID* out)
+{
+    if (out == nullptr)
+        return DDERR_INVALIDPARAMS;
+    *out = nullptr;
+    if (!m_owner)
+        return DDERR_INVALIDOBJECT;
+    std::lock_guard<std::mutex> hold(m_owner->lock);
+    if (m_owner->owner == nullptr)
+        return DDERR_INVALIDOBJECT;
+    m_owner->owner->AddRef();
+    *out = static_cast<IDirectDraw7*>(m_owner->owner);
+    return DD_OK;
+}
 
 } // namespace
 

@@ -33,6 +33,7 @@
 #define DDERR_ALREADYINITIALIZED MAKE_DDHRESULT(5)
 #define DDERR_NOTINITIALIZED static_cast<HRESULT>(0x800401F0u)
 #define DDERR_NOTFOUND MAKE_DDHRESULT(255)
+#define DDERR_CANNOTATTACHSURFACE MAKE_DDHRESULT(110)
 
 // DDSURFACEDESC2 flags: which fields are valid.
 #define DDSD_CAPS 0x00000001u
@@ -56,6 +57,7 @@
 #define DDSCAPS_SYSTEMMEMORY 0x00000800u
 #define DDSCAPS_TEXTURE 0x00001000u
 #define DDSCAPS_3DDEVICE 0x00002000u
+#define DDSCAPS_ZBUFFER 0x00020000u
 #define DDSCAPS_VIDEOMEMORY 0x00004000u
 #define DDSCAPS_LOCALVIDMEM 0x10000000u
 
@@ -63,6 +65,7 @@
 #define DDPF_FOURCC 0x00000004u
 #define DDPF_PALETTEINDEXED8 0x00000020u
 #define DDPF_RGB 0x00000040u
+#define DDPF_ZBUFFER 0x00000400u
 
 #define DDCKEY_COLORSPACE 0x00000001u
 #define DDCKEY_DESTBLT 0x00000002u
@@ -396,6 +399,12 @@ struct IDirectDrawSurface7 : IUnknown {
     // Shows the back buffer (the chain's front); DDERR_NOTFLIPPABLE on a surface that is not the
     // front of a chain. The back buffer keeps its picture.
     virtual HRESULT Flip(IDirectDrawSurface7* target, DWORD flags) = 0;
+    // Attaches a z-buffer (DDSCAPS_ZBUFFER) of the same size, counted; DDERR_CANNOTATTACHSURFACE
+    // for another surface, a second z-buffer or a primary.
+    virtual HRESULT AddAttachedSurface(IDirectDrawSurface7* attach) = 0;
+    // The DirectDraw object that made the surface (an IDirectDraw7, counted); DDERR_INVALIDOBJECT
+    // once that object is gone.
+    virtual HRESULT GetDDInterface(LPVOID* out) = 0;
 
 protected:
     ~IDirectDrawSurface7() = default;

@@ -2,7 +2,10 @@
 // the headless host may offer. Reset puts everything back to the normal machine.
 #pragma once
 
-#include "winapi/base.h"
+#include <string>
+#include <vector>
+
+#include "winapi/ddraw.h"
 
 namespace winapi::ddraw_testing {
 
@@ -22,6 +25,13 @@ struct Switches {
     bool offer24Bits = false;               // 24-bit modes besides 16 and 32
     DWORD maxTextureSide = 4096;
     bool noQuadRows = false;                // axis-aligned quads drawn as two triangles, pixel by pixel
+    bool noFastSpans = false;               // every pixel through the general span loop
+    bool needsZBuffer = false;              // devices leave out D3DPRASTERCAPS_ZBUFFERLESSHSR
+    DWORD minTextureSide = 1;
+    DWORD textureCaps = 0;                  // D3DPTEXTURECAPS_ flags the devices add (POW2, SQUAREONLY, ...)
+    std::vector<DDPIXELFORMAT> textureFormats;  // the devices' texture formats (empty: the seven usual)
+    std::string failMethod;                 // this method's call number failMethodCall answers DDERR_GENERIC
+    int failMethodCall = 0;
 };
 
 // The switches in force (tests set them on one thread before the calls they affect).
@@ -35,5 +45,12 @@ void LoseAllSurfaces();
 int CallsCounted();
 // The axis-aligned quads the Direct3D device drew by rows since Reset.
 int QuadsByRows();
+// Calls of a method by name ("SetRenderState", "DrawPrimitive", "CreateSurface", ...) since Reset.
+int MethodCalls(const std::string& method);
+// SetRenderState calls of a state, and SetTextureStageState calls of a stage state, since Reset.
+int RenderStateCalls(DWORD state);
+int StageStateCalls(DWORD state);
+// Texture formats as the devices offer them, for tests to name one.
+DDPIXELFORMAT TextureFormat(DWORD bits, DWORD alpha, DWORD red, DWORD green, DWORD blue);
 
 } // namespace winapi::ddraw_testing

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "display/path_move_task.h"
+#include "display/color_rect_object.h"
 #include "display/path_rotate_task.h"
 #include "display/path_size_task.h"
 #include "display/screen_filter.h"
@@ -360,6 +361,26 @@ TEST_F(PathTaskTest, KindsCancelAndHooks)
     EXPECT_EQ(g_restored, 2);
     CPathSizeTask unbound(100, 0, 0, 0.0, 0, 0, 0, 0, 0, 0);
     EXPECT_EQ(unbound.GetKind(), 12005);
+}
+
+TEST_F(PathTaskTest, AColourRectanglesAlphaFollowsThePath)
+{
+    CColorRectObject rect;
+    ASSERT_EQ(rect.Init(10, 10, 0x40FF0000, 0, 0), 0);
+    CPathMoveTask* task = new CPathMoveTask(100, 0, 0, 0.0, 0, 0, 0, 0);
+    task->SetOwnerSlot(&task);
+    ASSERT_EQ(task->SetPathText("(100, 0, 200)"), 0);
+    ASSERT_EQ(task->SetSceneTarget(&timers, &rect), 0);
+    EXPECT_TRUE(task->IsAlphaOn());
+    EXPECT_EQ(task->GetValues()[0], 0x40);
+    timers.RunDue(1000);
+    timers.RunDue(1050);
+    EXPECT_EQ(rect.GetX(), 50);
+    EXPECT_EQ(rect.Vertices()[0].diffuse >> 24, (0x40u + 200u) / 2);
+    EXPECT_EQ(rect.Vertices()[3].diffuse & 0xFFFFFF, 0xFF0000u);
+    timers.RunDue(1200);
+    EXPECT_EQ(task, nullptr);
+    EXPECT_EQ(rect.Vertices()[0].diffuse >> 24, 200u);
 }
 
 TEST_F(PathTaskTest, SceneObjectTarget)

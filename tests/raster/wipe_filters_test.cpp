@@ -50,6 +50,8 @@ public:
     HRESULT SetClipper(LPDIRECTDRAWCLIPPER c) override { return m_real->SetClipper(c); }
     HRESULT GetClipper(LPDIRECTDRAWCLIPPER* c) override { return m_real->GetClipper(c); }
     HRESULT GetAttachedSurface(LPDDSCAPS2 c, IDirectDrawSurface7** s) override { return m_real->GetAttachedSurface(c, s); }
+    HRESULT AddAttachedSurface(IDirectDrawSurface7* s) override { return m_real->AddAttachedSurface(s); }
+    HRESULT GetDDInterface(LPVOID* out) override { return m_real->GetDDInterface(out); }
     HRESULT Flip(IDirectDrawSurface7* t, DWORD f) override { return m_real->Flip(t, f); }
 
 private:

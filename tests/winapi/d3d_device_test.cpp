@@ -85,7 +85,15 @@ public:
     {
         IDirect3DDevice7* device = nullptr;
         EXPECT_EQ(d3d->CreateDevice(IID_IDirect3DHALDevice, target, &device), DD_OK);
+        if (device != nullptr)
+            device->SetRenderState(D3DRENDERSTATE_CULLMODE, D3DCULL_NONE);
         return device;
+    }
+    // One filter whether the quad grows or shrinks the texture.
+    static void Filter(IDirect3DDevice7* device, DWORD filter)
+    {
+        device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
+        device->SetTextureStageState(0, D3DTSS_MINFILTER, filter);
     }
     // The quad of the texture path over w x h, texture coordinates up to (u, v).
     static void Quad(IDirect3DDevice7* device, float w, float h, float u, float v)
@@ -110,7 +118,7 @@ TEST_F(D3DDevice, OneToOneIsExactWithBothFiltersInEveryFormat)
             IDirect3DDevice7* device = Device(target);
             ASSERT_NE(device, nullptr);
             device->SetTexture(0, texture);
-            device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
+            Filter(device, filter);
             device->BeginScene();
             Quad(device, 37, 23, 1, 1);
             device->EndScene();
@@ -147,7 +155,7 @@ TEST_F(D3DDevice, ScaledQuadsFollowTheReference)
         IDirectDrawSurface7* target = Surface(c.ow, c.oh, kX888, DDSCAPS_3DDEVICE, 0);
         IDirect3DDevice7* device = Device(target);
         device->SetTexture(0, texture);
-        device->SetTextureStageState(0, D3DTSS_MAGFILTER, c.linear ? D3DTFG_LINEAR : D3DTFG_POINT);
+        Filter(device, c.linear ? D3DTFG_LINEAR : D3DTFG_POINT);
         Quad(device, static_cast<float>(c.ow), static_cast<float>(c.oh), c.u, c.v);
         device->Release();
         Locked tex(texture), out(target);
@@ -224,7 +232,7 @@ TEST_F(D3DDevice, QuadRowsGiveTheTrianglesPixels)
                     IDirectDrawSurface7* target = Surface(c.ow, c.oh, pair.target, DDSCAPS_3DDEVICE, 23);
                     IDirect3DDevice7* device = Device(target);
                     device->SetTexture(0, texture);
-                    device->SetTextureStageState(0, D3DTSS_MAGFILTER, linear ? D3DTFG_LINEAR : D3DTFG_POINT);
+                    Filter(device, linear ? D3DTFG_LINEAR : D3DTFG_POINT);
                     const int before = winapi::ddraw_testing::QuadsByRows();
                     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1,
                                                     const_cast<Vertex*>(strip), 4, 0),
@@ -287,14 +295,14 @@ TEST_F(D3DDevice, RefusalsAndOddVertices)
     device = Device(target);
     Vertex q[4] = {{NAN, 0, 0, 1, 0, 0}, {INFINITY, 1e30f, 0, 1, NAN, 0}, {-1e30f, 3, 0, 1, 0, INFINITY},
                    {4, 4, 0, 1, 1, 1}};
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DDERR_UNSUPPORTED);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DD_OK);
     IDirectDrawSurface7* texture = Surface(4, 4, kX888, DDSCAPS_TEXTURE, 5);
     device->SetTexture(0, texture);
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DD_OK);
-    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTFG_LINEAR);
+    Filter(device, D3DTFG_LINEAR);
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DD_OK);
     device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
-    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DDERR_UNSUPPORTED);
+    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DD_OK);
     device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
     winapi::ddraw_testing::LoseAllSurfaces();
     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, 0), DDERR_SURFACELOST);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <mutex>
 
 #include "winapi/ddraw_testing.h"
@@ -191,6 +192,48 @@ void CountCall()
         AdvanceLossEpoch();
 }
 
+namespace {
+
+struct CallCounts {
+    std::mutex lock;
+    std::map<std::string, int> methods;
+    std::map<DWORD, int> renderStates;
+    std::map<DWORD, int> stageStates;
+};
+CallCounts& Counts()
+{
+    static CallCounts counts;
+    return counts;
+}
+
+} // namespace
+
+HRESULT MethodCall(const char* method)
+{
+    CountCall();
+    CallCounts& counts = Counts();
+    int n = 0;
+    {
+        std::lock_guard<std::mutex> hold(counts.lock);
+        n = ++counts.methods[method];
+    }
+    if (g_switches.failMethodCall > 0 && n == g_switches.failMethodCall && g_switches.failMethod == method)
+        return DDERR_GENERIC;
+    return DD_OK;
+}
+
+void CountRenderState(DWORD state)
+{
+    std::lock_guard<std::mutex> hold(Counts().lock);
+    ++Counts().renderStates[state];
+}
+
+void CountStageState(DWORD state)
+{
+    std::lock_guard<std::mutex> hold(Counts().lock);
+    ++Counts().stageStates[state];
+}
+
 std::vector<Driver> Drivers()
 {
     const auto displays = CurrentDisplays();
@@ -229,6 +272,11 @@ void Reset()
     ddraw::g_switches = Switches{};
     ddraw::g_calls = 0;
     ddraw::g_quadsByRows = 0;
+    auto& counts = ddraw::Counts();
+    std::lock_guard<std::mutex> hold(counts.lock);
+    counts.methods.clear();
+    counts.renderStates.clear();
+    counts.stageStates.clear();
 }
 
 void LoseAllSurfaces() { ddraw::AdvanceLossEpoch(); }
@@ -236,6 +284,43 @@ void LoseAllSurfaces() { ddraw::AdvanceLossEpoch(); }
 int CallsCounted() { return ddraw::g_calls; }
 
 int QuadsByRows() { return ddraw::g_quadsByRows; }
+
+int MethodCalls(const std::string& method)
+{
+    auto& counts = ddraw::Counts();
+    std::lock_guard<std::mutex> hold(counts.lock);
+    auto found = counts.methods.find(method);
+    return found == counts.methods.end() ? 0 : found->second;
+}
+
+int RenderStateCalls(DWORD state)
+{
+    auto& counts = ddraw::Counts();
+    std::lock_guard<std::mutex> hold(counts.lock);
+    auto found = counts.renderStates.find(state);
+    return found == counts.renderStates.end() ? 0 : found->second;
+}
+
+int StageStateCalls(DWORD state)
+{
+    auto& counts = ddraw::Counts();
+    std::lock_guard<std::mutex> hold(counts.lock);
+    auto found = counts.stageStates.find(state);
+    return found == counts.stageStates.end() ? 0 : found->second;
+}
+
+DDPIXELFORMAT TextureFormat(DWORD bits, DWORD alpha, DWORD red, DWORD green, DWORD blue)
+{
+    DDPIXELFORMAT pf{};
+    pf.dwSize = sizeof pf;
+    pf.dwFlags = DDPF_RGB | (alpha != 0 ? DDPF_ALPHAPIXELS : 0);
+    pf.dwRGBBitCount = bits;
+    pf.dwRBitMask = red;
+    pf.dwGBitMask = green;
+    pf.dwBBitMask = blue;
+    pf.dwRGBAlphaBitMask = alpha;
+    return pf;
+}
 
 } // namespace winapi::ddraw_testing
 

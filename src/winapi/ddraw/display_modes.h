@@ -36,6 +36,10 @@ uint32_t LossEpoch();
 void AdvanceLossEpoch();
 // Counts one DirectDraw/Direct3D call; at the switch's call every surface is lost.
 void CountCall();
+// Counts a call of `method` (and CountCall); DDERR_GENERIC when the test switch fails this one.
+HRESULT MethodCall(const char* method);
+void CountRenderState(DWORD state);
+void CountStageState(DWORD state);
 // Counts one quad drawn by rows (for the tests).
 void CountQuadByRows();
 

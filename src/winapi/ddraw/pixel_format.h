@@ -16,9 +16,20 @@ struct PixelFormat {
     int shift[3]{};
     int bits[3]{};
 
+    DWORD alphaMask = 0;   // with DDPF_ALPHAPIXELS
+    int alphaShift = 0;
+    int alphaBits = 0;
+
     explicit PixelFormat(const DDPIXELFORMAT& pf)
     {
         bytes = static_cast<int>(pf.dwRGBBitCount / 8);
+        if (pf.dwFlags & DDPF_ALPHAPIXELS) {
+            alphaMask = pf.dwRGBAlphaBitMask;
+            alphaShift = alphaMask ? std::countr_zero(alphaMask) : 0;
+            alphaBits = std::popcount(alphaMask);
+            if (alphaBits == 0)
+                alphaMask = 0;
+        }
         const DWORD masks[3] = {pf.dwRBitMask, pf.dwGBitMask, pf.dwBBitMask};
         for (int i = 0; i < 3; ++i) {
             mask[i] = masks[i];
@@ -46,6 +57,10 @@ struct PixelFormat {
     }
     // Channel i of a pixel, widened to 8 bits by repeating its top bits.
     int Channel(DWORD v, int i) const { return WidenChannel(v, shift[i], bits[i]); }
+    // The pixel's alpha widened to 8 bits; 255 without alpha bits.
+    int Alpha(DWORD v) const { return alphaBits ? WidenChannel(v, alphaShift, alphaBits) : 255; }
+    // The pixel's colour bits (alpha left out).
+    DWORD ColourBits(DWORD v) const { return v & (mask[0] | mask[1] | mask[2]); }
     // The pixel as x888 (red at bit 16) of its widened channels.
     uint32_t X888(DWORD v) const
     {

@@ -14,6 +14,8 @@ struct SurfaceMemory {
     DDPIXELFORMAT format{};
     DWORD caps = 0;
     bool lost = false;
+    bool hasKey = false;   // a source colour key
+    DDCOLORKEY key{};
 };
 
 // False for a surface without pixels of its own (the primary) or a null one.
@@ -25,6 +27,13 @@ inline int WidenChannel(DWORD pixel, int shift, int bits)
     const DWORD c = bits >= 32 ? pixel >> shift : (pixel >> shift) & ((1u << bits) - 1);
     if (bits >= 8)
         return static_cast<int>(c >> (bits - 8));
+    if (bits < 4) {
+        // One to three bits repeat more than twice (a 1-bit alpha of 1 is 255).
+        DWORD v = 0;
+        for (int s = 8 - bits; s > -bits; s -= bits)
+            v |= s >= 0 ? c << s : c >> -s;
+        return static_cast<int>(v & 0xFF);
+    }
     const int rest = 2 * bits - 8;
     return static_cast<int>((c << (8 - bits)) | (rest > 0 ? c >> rest : c >> 0)) & 0xFF;
 }

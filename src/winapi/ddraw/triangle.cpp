@@ -61,11 +61,26 @@ void Sampler::Sample(double u, double v, int rgb[3]) const
 Triangle::Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG width, LONG height)
     : m_v{&a, &b, &c}
 {
+    Setup(RECT{0, 0, width, height});
+}
+
+Triangle::Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, const RECT& clip)
+    : m_v{&a, &b, &c}
+{
+    Setup(clip);
+}
+
+void Triangle::Setup(const RECT& clip)
+{
+    const TLVertex& a = *m_v[0];
+    const TLVertex& b = *m_v[1];
+    const TLVertex& c = *m_v[2];
     m_area = Edge(a.x, a.y, b.x, b.y, c.x, c.y);
     if (!std::isfinite(m_area) || m_area == 0)
         return;
     if (m_area < 0) {
         std::swap(m_v[1], m_v[2]);
+        std::swap(m_given[1], m_given[2]);
         m_area = -m_area;
     }
     const double minX = std::floor(std::min({a.x, b.x, c.x}));
@@ -74,10 +89,11 @@ Triangle::Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG
     const double maxY = std::ceil(std::max({a.y, b.y, c.y}));
     if (!(std::isfinite(minX) && std::isfinite(maxX) && std::isfinite(minY) && std::isfinite(maxY)))
         return;
-    m_x0 = static_cast<LONG>(std::clamp(minX, 0.0, static_cast<double>(width)));
-    m_x1 = static_cast<LONG>(std::clamp(maxX + 1, 0.0, static_cast<double>(width)));
-    m_y0 = static_cast<LONG>(std::clamp(minY, 0.0, static_cast<double>(height)));
-    m_y1 = static_cast<LONG>(std::clamp(maxY + 1, 0.0, static_cast<double>(height)));
+    const double left = clip.left, right = clip.right, top = clip.top, bottom = clip.bottom;
+    m_x0 = static_cast<LONG>(std::clamp(minX, left, right));
+    m_x1 = static_cast<LONG>(std::clamp(maxX + 1, left, right));
+    m_y0 = static_cast<LONG>(std::clamp(minY, top, bottom));
+    m_y1 = static_cast<LONG>(std::clamp(maxY + 1, top, bottom));
     for (int i = 0; i < 3; ++i) {
         const TLVertex& from = *m_v[(i + 1) % 3];
         const TLVertex& to = *m_v[(i + 2) % 3];

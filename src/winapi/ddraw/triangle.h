@@ -37,6 +37,8 @@ class Triangle {
 public:
     // The triangle a, b, c over a target of width x height (either winding).
     Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG width, LONG height);
+    // The same, its pixels cut to the clip rectangle (inside the target).
+    Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, const RECT& clip);
     // False when its area is zero or not finite: it owns no pixel.
     bool Drawable() const { return m_drawable; }
     // The pixels it may own: columns x0..x1-1 and rows y0..y1-1, within the target.
@@ -66,6 +68,18 @@ public:
     double RowPart(int i, LONG y) const { return m_edges[i].dx * (static_cast<double>(y) - m_edges[i].ay); }
     double ColumnPart(int i, LONG x) const { return m_edges[i].dy * (static_cast<double>(x) - m_edges[i].ax); }
     double Area() const { return m_area; }
+    // Which of the given vertices (0 a, 1 b, 2 c) is vertex k here (b and c swap for the winding).
+    int Given(int k) const { return m_given[k]; }
+    // The three weights of pixel (x, y) (edge value / area, by vertex k); true when it is owned.
+    bool Weights(LONG x, LONG y, double w[3]) const
+    {
+        double e[3];
+        const bool owns = Edges(x, y, e);
+        w[0] = e[0] / m_area;
+        w[1] = e[1] / m_area;
+        w[2] = e[2] / m_area;
+        return owns;
+    }
     float U(int k) const { return m_v[k]->u; }
     float V(int k) const { return m_v[k]->v; }
     // The colour of pixel (x, y), as the triangle draws it.
@@ -84,7 +98,10 @@ private:
         bool topLeft;  // owns the pixels on it
     };
 
+    void Setup(const RECT& clip);
+
     const TLVertex* m_v[3];
+    int m_given[3] = {0, 1, 2};
     Line m_edges[3]{};
     double m_area = 0;
     bool m_drawable = false;
