@@ -12,12 +12,9 @@
 #include "files/file_stream.h"
 #include "files/gll_manager.h"
 #include "raster/dib_convert.h"
+#include "winapi/picture_limit.h"
 
 namespace {
-
-// Pictures past this side are refused before anything is allocated for them (a 65535 x 65535
-// ELG once asked for a 17 GB temporary).
-constexpr LONG kMaxPictureSide = 16384;
 
 DDSURFACEDESC2 EmptyDesc()
 {
@@ -203,7 +200,8 @@ int CFileImageSurface::LoadInto(const char* name, const BYTE* bytes, DWORD count
         pw = h->biWidth;
         ph = h->biHeight < 0 ? -h->biHeight : h->biHeight;
     }
-    if (pw < 1 || ph < 1 || pw > kMaxPictureSide || ph > kMaxPictureSide)
+    // Refused before anything is allocated (a 65535 x 65535 ELG once asked for a 17 GB temporary).
+    if (!PictureWithinLimit(pw, ph))
         return 4;
     LONG tw = 0, th = 0;
     bool tooLarge = false;

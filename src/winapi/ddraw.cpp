@@ -12,6 +12,7 @@
 #include "winapi/gdi_memory_dc.h"
 #include "winapi/host.h"
 #include "winapi/kernel_module.h"
+#include "winapi/picture_limit.h"
 #include "winapi/user.h"
 
 #include <algorithm>
@@ -38,8 +39,6 @@ namespace dd = winapi::ddraw;
 using winapi::ddraw_testing::Current;
 
 const IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xc0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-
-constexpr DWORD kMaxSide = 16384;
 
 bool SizeIsValid(DWORD size)
 {
@@ -1126,7 +1125,7 @@ HRESULT CDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** 
         return DDERR_INVALIDPARAMS;
     const DWORD width = desc->dwWidth;
     const DWORD height = desc->dwHeight;
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
+    if (width < 1 || height < 1 || width > kMaxPictureSide || height > kMaxPictureSide)
         return DDERR_INVALIDPARAMS;
     if (caps & DDSCAPS_ZBUFFER) {
         // A z-buffer takes one of the depth formats EnumZBufferFormats offers.
