@@ -1,6 +1,7 @@
 // CAppFrame: construction, options, the start-up sequence, the two threading modes and the exit.
 #include "display/app_frame.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include "display/canvas_surface.h"
@@ -38,6 +39,7 @@ CAppFrame::CAppFrame()
 CAppFrame::~CAppFrame()
 {
     // The game thread goes before the members its job reaches.
+    EndStopWatch();
     m_gameThread.Stop();
     if (g_pFileManager == m_fileManager.get())
         g_pFileManager = g_pSPIFileManager = nullptr;
@@ -132,8 +134,12 @@ int CAppFrame::Init()
         return 1;
     // A screen no window or canvas can hold (a size of 0, or one that would take gigabytes of
     // backing store) is a bad description, refused before anything is made for it.
-    if (o.screenWidth == 0 || o.screenHeight == 0 || o.screenWidth > kMaxScreenSide || o.screenHeight > kMaxScreenSide)
+    if (o.screenWidth == 0 || o.screenHeight == 0 || o.screenWidth > kMaxScreenSide || o.screenHeight > kMaxScreenSide) {
+        std::fprintf(stderr, "tessaro: cannot start: screen %ux%u is out of range (1 to %u pixels a side)\n",
+                     static_cast<unsigned>(o.screenWidth), static_cast<unsigned>(o.screenHeight),
+                     static_cast<unsigned>(kMaxScreenSide));
         return 1;
+    }
     if (o.screenModes == 1 && o.requestedMode == 2)
         o.requestedMode = 0;
     // 2. Not from a CD-ROM.
@@ -153,6 +159,10 @@ int CAppFrame::Init()
             return 1;
         if (GetLastError() == ERROR_ALREADY_EXISTS) {
             CloseHandle(mutex);
+            // The other copy's window comes forward; a player who started this one from a
+            // terminal is told why nothing opened.
+            std::fprintf(stderr, "tessaro: cannot start: %s is already running (one copy only)\n",
+                         winapi::SjisToUtf8(m_appName).c_str());
             HWND other = FindWindowA(m_appName.c_str(), m_appName.c_str());
             if (other != nullptr) {
                 SetForegroundWindow(other);
@@ -361,16 +371,60 @@ int CAppFrame::OnThreadFrame()
     return 0;
 }
 
-void CAppFrame::StopGameThread()
+bool CAppFrame::StopGameThread()
 {
-    // The thread's last act is a send to this thread: serve sent messages while it ends.
+    // The thread's last act is a send to this thread: serve sent messages while it ends. The wait
+    // is bounded in real time: a thread that never answers (a script caught in a loop of natives)
+    // held the exit for ever.
     m_gameThread.RequestStop();
+    OnGameThreadStopRequested();
+    EndStopWatch();
+    if (m_stopDeadline == std::chrono::steady_clock::time_point{})
+        m_stopDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGameThreadStopWaitMs);
     MSG msg;
     while (m_gameThread.IsSecondEventSet()) {
+        if (std::chrono::steady_clock::now() >= m_stopDeadline)
+            return false;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
         Sleep(1);
     }
     m_gameThread.Stop();
+    return true;
+}
+
+void CAppFrame::StartStopWatch()
+{
+    if (m_stopDeadline == std::chrono::steady_clock::time_point{})
+        m_stopDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kGameThreadStopWaitMs);
+    if (m_stopWatch.joinable())
+        return;
+    m_stopWatchDone = false;
+    HWND hwnd = m_mainWindow.GetHwnd();
+    const auto deadline = m_stopDeadline;
+    // A thread caught in a native never sends its end: the window goes without it, and the exit's
+    // bounded wait ends the process.
+    m_stopWatch = std::thread([this, hwnd, deadline] {
+        std::unique_lock lock(m_stopWatchMutex);
+        if (!m_stopWatchCv.wait_until(lock, deadline, [this] { return m_stopWatchDone; }))
+            PostMessageA(hwnd, WM_FRAME_THREADENDED, 0, 0);
+    });
+}
+
+void CAppFrame::EndStopWatch()
+{
+    {
+        std::lock_guard lock(m_stopWatchMutex);
+        m_stopWatchDone = true;
+    }
+    m_stopWatchCv.notify_all();
+    if (m_stopWatch.joinable())
+        m_stopWatch.join();
+}
+
+void CAppFrame::OnGameThreadHung(int code)
+{
+    std::fprintf(stderr, "tessaro: the game thread did not stop; ending without it\n");
+    ExitProcess(static_cast<UINT>(code));
 }
 
 void CAppFrame::ReleaseDisplay()
@@ -400,7 +454,8 @@ void CAppFrame::Exit(int code)
         }
     } else {
         // Threaded: the game thread ends before the display it draws on is released.
-        StopGameThread();
+        if (!StopGameThread())
+            OnGameThreadHung(code);
     }
     // 2.
     OnExit(code);

@@ -7,6 +7,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <memory>
 #include <string>
 
@@ -132,6 +136,14 @@ public:
     virtual int OnThreadStart() { return 0; }
     virtual int OnThreadFrame();
     virtual void OnThreadEnd() {}
+    // The game thread was asked to stop (a close, the exit): the game makes a step that never
+    // yields give up (UI thread).
+    virtual void OnGameThreadStopRequested() {}
+    // The game thread did not end within kGameThreadStopWaitMs of the stop: the frame cannot
+    // release what it draws on, so the process ends here with what was saved. Default: exit code.
+    virtual void OnGameThreadHung(int code);
+    // How long the exit waits for the game thread (real milliseconds).
+    static constexpr uint32_t kGameThreadStopWaitMs = 1500;
     // → 0 single-threaded or ended by EndModalLoop, 1 on the game thread, -1 WM_QUIT, -2 the
     // game thread stopped.
     virtual int RunModalLoop(HWND* owner);
@@ -260,7 +272,8 @@ protected:
 private:
     void RegisterMessageMap();
     void ReleaseDisplay();
-    void StopGameThread();
+    // Stops the game thread, waiting kGameThreadStopWaitMs at most → false when it did not end.
+    bool StopGameThread();
     bool KeyOptionsLeaveSystemKeys() const { return (m_options.keyOptions & 3) == 1; }
     bool ChildCoversClient(HWND* top);
     uint8_t CurrentMode();
@@ -292,6 +305,15 @@ private:
     CLock m_frameLock;
     CInputManager m_input;
     CWorkerThread m_gameThread;
+    // The stop's deadline (real time), set by the first request; the close's watch posts the
+    // thread's end itself when the thread has not answered by then.
+    void StartStopWatch();
+    void EndStopWatch();
+    std::chrono::steady_clock::time_point m_stopDeadline{};
+    std::thread m_stopWatch;
+    std::mutex m_stopWatchMutex;
+    std::condition_variable m_stopWatchCv;
+    bool m_stopWatchDone = false;
     CWindowsInfo m_info;
     CMonitorList m_monitors;
     std::string m_appName, m_title, m_notice, m_webAddress, m_fifth;

@@ -128,8 +128,11 @@ uint32_t CAppFrame::OnClose(CWindowMessage*)
 {
     if (m_options.gameThread == 0)
         DestroyWindow(m_mainWindow.GetHwnd());
-    else
+    else {
         m_gameThread.RequestStop();
+        OnGameThreadStopRequested();
+        StartStopWatch();
+    }
     return 0;
 }
 

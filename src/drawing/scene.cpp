@@ -87,6 +87,17 @@ bool CScene::SetBackgroundImage(CSurface* image, LONG x, LONG y, bool invalidate
     return true;
 }
 
+bool CScene::SetBackgroundPosition(LONG x, LONG y, bool invalidate)
+{
+    if (x == m_bgX && y == m_bgY)
+        return false;
+    m_bgX = x;
+    m_bgY = y;
+    if (invalidate)
+        InvalidateAll();
+    return true;
+}
+
 void CScene::SetBackgroundRGB(BYTE r, BYTE g, BYTE b, bool invalidate)
 {
     SetBackgroundColor(static_cast<DWORD>(r) << 16 | static_cast<DWORD>(g) << 8 | b, invalidate);
@@ -372,6 +383,26 @@ void CScene::ClearDirtyState()
     m_region.Reset();
 }
 
+namespace {
+
+// Past this many dirty rectangles one repaint of their bounds is cheaper than merging and
+// composing each: a few thousand moving particles made the redraw quadratic in their number.
+constexpr int kMaxDirtyRects = 64;
+
+void AddCollected(CUpdateRegion& region, const RECT& rect)
+{
+    region.AddRect(rect);
+    if (region.Count() > kMaxDirtyRects) {
+        if (!region.BoundsValid())
+            region.RecomputeBounds();
+        const RECT bounds = region.Bounds();
+        region.Reset();
+        region.AddRect(bounds);
+    }
+}
+
+} // namespace
+
 void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
 {
     for (CDrawList* list : {&m_list, m_overlay}) {
@@ -381,13 +412,13 @@ void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
                 continue;
             }
             if (node->last.left != -1) {
-                m_region.AddRect(node->last);
+                AddCollected(m_region, node->last);
             }
             RECT r;
             drawable->GetScreenRect(&r);
             drawable->SetDirty(false);
             if (m_target && m_target->ClipRectToBounds(&r)) {
-                m_region.AddRect(r);
+                AddCollected(m_region, r);
                 node->last = r;
             } else {
                 node->last.left = -1;

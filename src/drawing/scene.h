@@ -38,6 +38,9 @@ public:
     // False for an image without pixels (nothing changes); null removes the background image.
     // Anchor := the image's centre; the work image is released.
     bool SetBackgroundImage(CSurface* image, LONG x, LONG y, bool invalidate);
+    // Moves the background image to (x, y) keeping anchor and work image (the quake effect shakes
+    // it this way). False when unchanged.
+    bool SetBackgroundPosition(LONG x, LONG y, bool invalidate);
     // Background image removed, work image released, colour stored.
     void SetBackgroundRGB(BYTE r, BYTE g, BYTE b, bool invalidate);
     void SetBackgroundColor(DWORD rgb, bool invalidate);

@@ -2,6 +2,7 @@
 // libraries, the input actions with their key table and the player's assignments, the sound
 // device and its warning, the input globals and the user block's options of the lower layers.
 #include "drawing/scene.h"
+#include "effects/layer_effect.h"
 #include "files/gll_manager.h"
 #include "game/apply_settings.h"
 #include "game/game_app.h"
@@ -150,6 +151,7 @@ void CGameApp::ApplyUserBlockToLayers()
     const uint8_t* user = UserBlock();
     g_bBandedRedraw = user[kUserDrawFlag8];
     g_bMergeUpdateRects = user[kUserDrawFlag16];
+    g_bKeepEffectPriority = user[kUserKeepPriority];
     g_GlyphCacheLimit = static_cast<uint32_t>(user[kUserDrawLimit] | (user[kUserDrawLimit + 1] << 8));
     // The image cache in megabytes: 0 → automatic (-1), 1 → off, v → (v - 1) × 4.
     const int v = user[kUserImageLoaderOption] - 1;

@@ -1,18 +1,22 @@
 // The system script's start and the frame loop: the frame timer decides how many script steps
 // each shown frame runs, in both threading modes; natives that wait inside a call step whole
 // frames through StepFrame.
+#include <cstdio>
 #include <new>
 
 #include "game/game_app.h"
+#include "game/game_main.h"
 #include "game/thread_priority.h"
 #include "natives/script_host.h"
 #include "platform/timer_resolution.h"
+#include "script/script_stop.h"
 #include "winapi/kernel.h"
 #include "winapi/mmsystem.h"
 #include "winapi/user.h"
 
 int CGameApp::StartScriptHost()
 {
+    ClearScriptStop();
     m_host.reset();
     try {
         m_host = std::make_unique<CScriptHost>();
@@ -73,6 +77,17 @@ int CGameApp::OnThreadStart()
 void CGameApp::OnThreadEnd()
 {
     m_host.reset();
+}
+
+void CGameApp::OnGameThreadStopRequested()
+{
+    RequestScriptStop(kScriptStopGraceMs);
+}
+
+void CGameApp::OnGameThreadHung(int)
+{
+    std::fprintf(stderr, "tessaro: the game thread did not stop; ending without it\n");
+    ExitProcess(kExitGameError + kRunBadScriptEnd);
 }
 
 void CGameApp::WaitFor(uint32_t ms)
@@ -187,7 +202,7 @@ int CGameApp::RunSteps(int count)
             break;
         case kRunBadScript:
             Message("不正なスクリプトを実行しました", 4);
-            return 3;
+            return kRunBadScriptEnd;
         case kRunJumpFailed:
             Message("Jump命令でスクリプトのロードに失敗", 4);
             return 4;

@@ -44,6 +44,14 @@ public:
     int OnDevicesReady() override;
     void OnExit(int code) override;
     void OnExitDone(int code) override { SaveSettings(code); }
+    // A stop of the game thread (a close, the exit) makes a script step that has not yielded
+    // within kScriptStopGraceMs give up as an invalid script.
+    void OnGameThreadStopRequested() override;
+    // The game thread did not answer the stop: the process ends as the invalid script would.
+    void OnGameThreadHung(int code) override;
+    static constexpr uint32_t kScriptStopGraceMs = 500;
+    // The end code of an invalid script (a fault, or a stop it did not answer).
+    static constexpr int kRunBadScriptEnd = 3;
 
     // --- the frame loop (both threading modes) ---
     int OnThreadStart() override;
@@ -183,7 +191,15 @@ private:
     void ApplyDisplayOptions();
     std::string SaveFolderName() const;
     std::string UserCfgFolder() const;
-    bool LoadGameFile(const char* name, std::vector<uint8_t>* out);
+    // A file of the game folder (loose or from an archive) → false with why set to one English
+    // line naming the file and the cause.
+    bool LoadGameFile(const char* name, std::vector<uint8_t>* out, std::string* why = nullptr);
+    // The form of a Windows path the player knows (the Linux path).
+    static std::string HostPath(const std::string& windowsPath);
+    // A start-up failure's extra line on stderr, under the Japanese message.
+    static void StartFailure(const char* what, const std::string& cause);
+    std::string m_baseFolderTooLong;  // the game folder given could not be the base: why
+    std::string m_archiveFailure;     // SCRIPT.KPK is there but could not be mounted: why
     void Message(const char* utf8, uint8_t icon);
     // Device set-up: the action map, its key table and assignments → 0, 1 no input devices,
     // 2 no action map (message shown); the sound device and its warning.

@@ -5,7 +5,10 @@
 
 #include "game/game_app.h"
 #include "raster/pixel_lib.h"
+#include "script/script_stop.h"
 #include "sound/sound_device_source.h"
+#include "winapi/dsound.h"
+#include "winapi/end_session.h"
 #include "winapi/host_headless.h"
 #include "winapi/kernel.h"
 
@@ -34,10 +37,15 @@ int GameMain(int argc, char** argv)
                              "  GAME FOLDER  an existing folder whose name has a Shift-JIS form (default: the program's)\n");
         return kExitUsage;
     }
+    // First, so that a signal never meets the default action once the game is under way: the
+    // session's end saves and exits 0; a script that never yields is stopped after its grace.
+    winapi::InstallEndSessionSignals([] { RequestScriptStop(CGameApp::kScriptStopGraceMs); });
     RegisterPixelLibraryModule();
     InstallSoundDeviceSource(); // the report and the frame read the sound layer's device list
     if (winapi::HeadlessHost* host = winapi::CurrentHeadlessHost())
         host->SetEchoMessageBoxes(true);
+    // Nobody reads the mix back here: it goes only to TESSARO_AUDIO_WAV when that names a file.
+    winapi::DsoundKeepRecording(false);
     int status;
     {
         CGameApp app;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "effects/effect_rows.h"
 #include "files/gll_manager.h"
 #include "files/kpk_archive.h"
 #include "files/ogg_decoder.h"
@@ -70,18 +71,51 @@ std::string SpecialFolder(int csidl)
 
 } // namespace
 
-bool CGameApp::LoadGameFile(const char* name, std::vector<uint8_t>* out)
+std::string CGameApp::HostPath(const std::string& windowsPath)
 {
-    char path[MAX_PATH];
+    std::string onDisk;
+    return winapi::ResolvePath(windowsPath.c_str(), &onDisk) ? onDisk : winapi::SjisToUtf8(windowsPath);
+}
+
+bool CGameApp::LoadGameFile(const char* name, std::vector<uint8_t>* out, std::string* why)
+{
+    char path[MAX_PATH] = {};
     int code = 0;
-    std::unique_ptr<CReadStream> stream(g_pFileManager->Open(name, path, &code, true));
-    if (!stream)
+    std::string cause;
+    const std::string full = std::string(g_BaseFolder) + name;
+    auto fail = [&](const std::string& text) {
+        if (why != nullptr)
+            *why = text;
         return false;
+    };
+    if (!m_baseFolderTooLong.empty())
+        return fail(m_baseFolderTooLong);
+    if (full.size() >= MAX_PATH)
+        return fail(HostPath(full) + ": path too long (" + std::to_string(full.size()) + " characters; at most " +
+                    std::to_string(MAX_PATH - 1) + ")");
+    std::unique_ptr<CReadStream> stream(g_pFileManager->Open(name, path, &code, true));
+    if (!stream) {
+        // A file of the scripts' folder would have come from SCRIPT.KPK: its damage is the cause.
+        if (!m_archiveFailure.empty() && std::strncmp(name, "SCRIPT\\", 7) == 0)
+            return fail(m_archiveFailure);
+        static const char* const kCauses[] = {"cannot open", "no decoder", "cannot open", "not found",
+                                              "cannot open", "bad name", "cannot seek", "read failed",
+                                              "out of memory"};
+        const char* text = code >= 0 && code < 9 ? kCauses[code] : "cannot open";
+        return fail(HostPath(full) + ": " + text);
+    }
     const DWORD size = stream->GetSize();
     if (size > (16u << 20))
-        return false;
+        return fail(HostPath(path) + ": larger than 16 MiB");
     out->resize(size);
-    return size == 0 || stream->Read(out->data(), size) == size;
+    if (size != 0 && stream->Read(out->data(), size) != size)
+        return fail(HostPath(path) + ": read failed");
+    return true;
+}
+
+void CGameApp::StartFailure(const char* what, const std::string& cause)
+{
+    std::fprintf(stderr, "tessaro: cannot read %s: %s\n", what, cause.c_str());
 }
 
 void CGameApp::MessageWithFolder(const char* utf8Format, const std::string& folder, uint8_t icon)
@@ -102,13 +136,27 @@ std::string CGameApp::SaveFolderName() const
 int CGameApp::LoadAppFiles()
 {
     std::vector<uint8_t> bytes;
-    if (!LoadGameFile("SCRIPT\\KW_APP.SYS", &bytes) || !ParseAppSys(bytes.data(), bytes.size(), &m_description)) {
+    std::string why;
+    const std::string sysPath = HostPath(std::string(g_BaseFolder) + "SCRIPT\\KW_APP.SYS");
+    if (!LoadGameFile("SCRIPT\\KW_APP.SYS", &bytes, &why) || !ParseAppSys(bytes.data(), bytes.size(), &m_description)) {
         Message("アプリケーション設定ファイルの読み込みに失敗", 4);
+        StartFailure("application settings", why.empty() ? sysPath + ": damaged (wrong size or fields)" : why);
         return 1;
     }
     ApplyAppDescription(&m_description, &m_options);
-    if (!LoadGameFile("SCRIPT\\KW_APP.INF", &bytes) || !ParseAppInf(bytes.data(), bytes.size(), &m_info)) {
+    // A screen no window can hold is refused here, where the file that asks for it is known.
+    if (m_options.screenWidth == 0 || m_options.screenHeight == 0 || m_options.screenWidth > kMaxScreenSide ||
+        m_options.screenHeight > kMaxScreenSide) {
+        Message("アプリケーション設定ファイルの読み込みに失敗", 4);
+        StartFailure("application settings", sysPath + ": screen " + std::to_string(m_options.screenWidth) + "x" +
+                                                  std::to_string(m_options.screenHeight) + " is out of range (1 to " +
+                                                  std::to_string(kMaxScreenSide) + " pixels a side)");
+        return 1;
+    }
+    if (!LoadGameFile("SCRIPT\\KW_APP.INF", &bytes, &why) || !ParseAppInf(bytes.data(), bytes.size(), &m_info)) {
         Message("アプリケーション情報ファイルの読み込みに失敗", 4);
+        StartFailure("application information",
+                     why.empty() ? HostPath(std::string(g_BaseFolder) + "SCRIPT\\KW_APP.INF") + ": damaged" : why);
         return 2;
     }
     m_options.versionMajor = m_info.version[0];
@@ -146,11 +194,15 @@ int CGameApp::PrepareUserFolder(const std::string& folder)
 int CGameApp::LoadUserCfg(const std::string& folder)
 {
     std::vector<uint8_t> bytes;
-    bool read = folder.empty() ? LoadGameFile("USER.CFG", &bytes)
+    std::string why;
+    const std::string windowsPath = (folder.empty() ? std::string(g_BaseFolder) : WithSlash(folder)) + "USER.CFG";
+    bool read = folder.empty() ? LoadGameFile("USER.CFG", &bytes, &why)
                                : ReadWholeGameFile(WithSlash(folder) + "USER.CFG", &bytes);
     m_settings.user.frame = m_options;
     if (!read || ParseUserCfg(bytes.data(), bytes.size(), &m_settings.user) != 0) {
         Message("環境設定ファイルの読み込みに失敗", 4);
+        StartFailure("the player's settings",
+                     !why.empty() ? why : HostPath(windowsPath) + (read ? ": damaged (wrong size)" : ": cannot read"));
         return 3;
     }
     m_options = m_settings.user.frame;
@@ -251,10 +303,19 @@ int CGameApp::SetAppInfo()
     LoadSPIFolder("plugin", true, true);
     // 5. Effects and long loads lower the game thread's priority while they run.
     InstallThreadPriorityHooks(true);
+    // 6-7. The named transitions and the game's effect kinds.
+    RegisterRows(m_transitions, GameTransitionRows());
+    RegisterRows(m_objectKinds, GameEffectRows());
     // 8. "/L" names the game folder.
     const char* line = GetCommandLine();
-    if (line != nullptr && line[0] == '/' && (line[1] == 'L' || line[1] == 'l'))
-        SetBaseFolder(line + 2);
+    m_baseFolderTooLong.clear();
+    m_archiveFailure.clear();
+    if (line != nullptr && line[0] == '/' && (line[1] == 'L' || line[1] == 'l') && SetBaseFolder(line + 2) != 0) {
+        // The program's own folder stood in for it, and its files were reported missing.
+        const size_t length = std::strlen(line + 2);
+        m_baseFolderTooLong = HostPath(line + 2) + ": path too long (" + std::to_string(length) +
+                              " characters; at most " + std::to_string(MAX_PATH - 2) + ")";
+    }
     // 9. Archives: the patches, newest last, then the scripts.
     m_patches = 0;
     if (g_pFileManager->Mount("PATCH.KPK", -2, false, true, nullptr) == 0) {
@@ -267,7 +328,14 @@ int CGameApp::SetAppInfo()
             ++m_patches;
         }
     }
-    g_pFileManager->Mount("SCRIPT.KPK", -2, true, true, nullptr);
+    if (const int code = g_pFileManager->Mount("SCRIPT.KPK", -2, true, true, nullptr);
+        code != ADL_OK && code != ADL_BAD_PATH) {
+        const char* cause = code == 1   ? "archive damaged (not a KPK archive, or its index check failed)"
+                            : code == 7 ? "archive damaged (header or index cut short)"
+                            : code == 8 ? "out of memory"
+                                        : "cannot open";
+        m_archiveFailure = HostPath(std::string(g_BaseFolder) + "SCRIPT.KPK") + ": " + cause;
+    }
     // 10-12. The application files.
     if (const int code = LoadAppFiles())
         return code;

@@ -7,6 +7,7 @@
 #include "display/image_object.h"
 #include "files/file_manager.h"
 #include "natives/game_app_link.h"
+#include "platform/decimal_text.h"
 #include "raster/image.h"
 #include "sound/sound_fade_tasks.h"
 #include "sound/sound_player.h"
@@ -176,7 +177,7 @@ int StartBgmDuckTask(int32_t channel, const char* ratioText, int32_t duckingSett
         return 1;
     double ratio;
     if (ratioText != nullptr)
-        ratio = std::strtod(ratioText, nullptr);
+        ratio = ReadDecimalText(ratioText, 0.0);
     else
         ratio = duckingSetting == 50 ? -1.0 : duckingSetting * 0.01;
     return g_pSoundManager->StartVoiceDucking(g_pSoundManager->GetTaskScheduler(), channel, ratio);

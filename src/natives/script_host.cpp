@@ -8,6 +8,8 @@
 #include "files/file_list.h"
 #include "natives/game_app_link.h"
 #include "natives/native_table.h"
+#include "natives/register_screen_effects.h"
+#include "platform/timer_manager.h"
 #include "platform/timer_resolution.h"
 #include "script/tgs_frame.h"
 
@@ -39,10 +41,15 @@ CScriptHost::CScriptHost(uint32_t memorySize) : CScriptHostBase(memorySize)
         g_TextObjectList.pageForwardAction = g_pGameApp->GetSettingsByte(19);
         g_pGameApp->SetUpCaption();
     }
+    RegisterScreenEffects(*this);
 }
 
 CScriptHost::~CScriptHost()
 {
+    // The effects work on the canvases that go with the host: they end first (the game used to
+    // delete them after the canvases, and they touched freed scenes).
+    if (g_pObjectManager != nullptr)
+        g_pObjectManager->CancelAll();
     if (g_pGameApp != nullptr)
         g_pGameApp->TearDownCaption();
     delete g_pTgsFrame;

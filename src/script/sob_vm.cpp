@@ -5,6 +5,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "script/script_stop.h"
 #include "script/sob_instructions.h"
 
 static_assert(std::endian::native == std::endian::little, "script cells are read in host order");
@@ -209,6 +210,14 @@ int CSobVM::Interpret()
         if (sp - m_stackBase < 4)               \
             SOB_FAIL(SobFault::StackUnderflow); \
     } while (0)
+    // A script that never yields loops through a backward jump or recurses through calls: there
+    // the stop request is read (one load; the clock only once it is raised).
+#define SOB_STOP_CHECK()                                                                   \
+    do {                                                                                   \
+        if (g_scriptStopRequested.load(std::memory_order_relaxed)) [[unlikely]]            \
+            if (ScriptStopDue())                                                           \
+                SOB_FAIL(SobFault::Stopped);                                               \
+    } while (0)
 #define SOB_NEXT(n)          \
     do {                     \
         ip += 4 * ((n) + 1); \
@@ -313,6 +322,7 @@ op3: { // [op1] = accumulator
 op4: { // call
     SOB_OPERANDS(SOB_COUNT(4));
     const uint32_t target = SOB_OP(1);
+    SOB_STOP_CHECK();
     SOB_PUSH(ip + 8);
     ip = target;
     SOB_DISPATCH();
@@ -343,10 +353,14 @@ op5: { // native call: [op3] = natives[op1 - 0x7F000000](words at op2)
     SOB_NEXT(SOB_COUNT(5));
 }
 
-op6: // jump
+op6: { // jump
     SOB_OPERANDS(SOB_COUNT(6));
-    ip = SOB_OP(1);
+    const uint32_t target = SOB_OP(1);
+    if (target <= ip)
+        SOB_STOP_CHECK();
+    ip = target;
     SOB_DISPATCH();
+}
 
 op7: { // switch: ip = table[op1]; the table follows op1 and ends with a -1 cell
     SOB_OPERANDS(SOB_COUNT(7));
@@ -362,6 +376,8 @@ op7: { // switch: ip = table[op1]; the table follows op1 and ends with a -1 cell
         if (entry == kSobSwitchEnd)
             SOB_FAIL(SobFault::BadSwitch);
         if (i == index) {
+            if (entry <= ip)
+                SOB_STOP_CHECK();
             ip = entry;
             break;
         }
@@ -491,7 +507,10 @@ op29: { // slot op1 -= 1
 op30: // if op1 == 0: ip = op2
     SOB_OPERANDS(SOB_COUNT(30));
     if (SOB_OP(1) == 0) {
-        ip = SOB_OP(2);
+        const uint32_t target = SOB_OP(2);
+        if (target <= ip)
+            SOB_STOP_CHECK();
+        ip = target;
         SOB_DISPATCH();
     }
     SOB_NEXT(SOB_COUNT(30));
@@ -613,6 +632,7 @@ failed:
 #undef SOB_PUSH
 #undef SOB_NEED_POP
 #undef SOB_NEXT
+#undef SOB_STOP_CHECK
 #undef SOB_DISPATCH
 #undef SOB_BINARY
 #undef SOB_DIVISION_CHECK

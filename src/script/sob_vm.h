@@ -25,6 +25,7 @@ enum class SobFault : int {
     BadSwitch = 7,      // a switch index below 0 or reaching the table's -1 end cell
     BadNative = 8,      // a native operand that is not 0x7F000000 + a registered number
     Reentered = 9,      // a native ran Run or Call of its own machine (refused, then the machine stops)
+    Stopped = 10,       // a stop request (script_stop.h) met a backward jump or a call after its grace
 };
 
 // Answers of Run and Call.

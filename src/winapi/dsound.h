@@ -2,7 +2,7 @@
 // buffers mixed in software by one mixer per device (integer gain law, cubic resampling), the
 // primary buffer that sets the output format, position notifications, and "dsound.dll" as a
 // built-in module with DirectSoundEnumerateA. Output goes to SDL audio, or on the headless host
-// into a recording that tests read (and TESSARO_AUDIO_WAV=FILE writes when the device goes).
+// into a recording that tests read (and TESSARO_AUDIO_WAV=FILE receives as it is mixed).
 #pragma once
 
 #include <cstdint>
@@ -186,5 +186,8 @@ struct DsoundRecording {
 DsoundRecording DsoundRecorded();
 // Forgets what was recorded so far.
 void DsoundClearRecorded();
+// Whether devices opened from now on keep their mix in memory for DsoundRecorded (on by default,
+// for tests; the engine turns it off: TESSARO_AUDIO_WAV streams the mix to its file either way).
+void DsoundKeepRecording(bool keep);
 
 } // namespace winapi

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "winapi/host_headless.h"
+#include "winapi/user.h"
 
 namespace winapi {
 
@@ -62,6 +63,27 @@ RECT LetterboxRect(int frameWidth, int frameHeight, int surfaceWidth, int surfac
     const auto left = static_cast<LONG>((surfaceWidth - width) / 2);
     const auto top = static_cast<LONG>((surfaceHeight - height) / 2);
     return RECT{left, top, left + static_cast<LONG>(width), top + static_cast<LONG>(height)};
+}
+
+int DefaultMessageBoxButton(UINT type)
+{
+    static const int kButtons[][3] = {
+        {IDOK, IDOK, IDOK},        {IDOK, IDCANCEL, IDCANCEL}, {IDABORT, IDRETRY, IDIGNORE},
+        {IDYES, IDNO, IDCANCEL},   {IDYES, IDNO, IDNO},        {IDRETRY, IDCANCEL, IDCANCEL},
+    };
+    const UINT kind = type & 0xF;
+    const UINT which = (type >> 8) & 0xF;  // MB_DEFBUTTON1..3 are 0x000, 0x100, 0x200
+    return kButtons[kind < 6 ? kind : 0][which < 3 ? which : 0];
+}
+
+void EchoMessageBox(const std::string& textUtf8)
+{
+    std::string line = textUtf8;
+    for (char& c : line)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 Host& CurrentHost()

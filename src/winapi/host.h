@@ -72,7 +72,8 @@ public:
     // lock of the window system held.
     virtual void WakeWait() {}
 
-    // A message box (text and caption in UTF-8, MB_ flags) → IDOK, IDYES, ...; 0 when it cannot.
+    // A message box (text and caption in UTF-8, MB_ flags) → IDOK, IDYES, ...; a box that cannot be
+    // shown answers its default button (MB_DEFBUTTONn), as Windows does.
     virtual int MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type) = 0;
     virtual std::vector<DisplayInfo> Displays() = 0;
     // Display modes the device offers (width, height, depth, refresh); the current one first.
@@ -105,6 +106,13 @@ public:
 // size is below 1.
 RECT LetterboxRect(int frameWidth, int frameHeight, int surfaceWidth, int surfaceHeight);
 
+// The button a box of the MB_ type answers by default: its MB_DEFBUTTONn (the first when the box
+// has fewer buttons), e.g. IDNO for MB_YESNO | MB_DEFBUTTON2.
+int DefaultMessageBoxButton(UINT type);
+// Writes a box's text to stderr as one UTF-8 line (line breaks become spaces), so that a player
+// without a screen, or whose box did not show, still reads it.
+void EchoMessageBox(const std::string& textUtf8);
+
 // The host of the process, chosen on first use.
 Host& CurrentHost();
 // Replaces the host (tests); the previous one is destroyed. Only while no window exists.
@@ -135,6 +143,10 @@ void HostMouseMove(HWND hwnd, int x, int y);
 void HostMouseButton(HWND hwnd, int button, bool down, int x, int y);
 void HostMouseWheel(HWND hwnd, int delta, int x, int y);
 void HostCloseRequest(HWND hwnd);
+// The session ends (SIGTERM, SIGINT): each top-level window's owner thread gets WM_QUERYENDSESSION,
+// then WM_ENDSESSION with its answer, and a window that allowed it is destroyed, as the process
+// would end under Windows. Waits for each owner. → false when there was no top-level window.
+bool HostEndSession();
 void HostFocus(HWND hwnd, bool gained);
 void HostMinimized(HWND hwnd, bool minimized);
 void HostExposed(HWND hwnd);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <utility>
 
 #include "winapi/clock.h"
@@ -49,7 +50,11 @@ void HeadlessHost::Present(HWND hwnd, const FrameView& view, const std::vector<R
     // The captured frame stays whole: a new size starts from black, then only the presented
     // rectangles are copied in.
     Frame& frame = it->second.frame;
-    it->second.presented.push_back(rects);
+    // The newest presents only: a game that runs for ever grew this list without end.
+    auto& presented = it->second.presented;
+    if (presented.size() >= kMaxPresentRecords)
+        presented.pop_front();
+    presented.push_back(rects);
     ++it->second.presents;
     if (!captureFrames_)
         return;
@@ -79,7 +84,8 @@ std::vector<std::vector<RECT>> HeadlessHost::TakePresentedRects(HWND hwnd)
     auto it = windows_.find(hwnd);
     if (it == windows_.end())
         return {};
-    return std::exchange(it->second.presented, {});
+    auto taken = std::exchange(it->second.presented, {});
+    return std::vector<std::vector<RECT>>(std::make_move_iterator(taken.begin()), std::make_move_iterator(taken.end()));
 }
 
 Frame HeadlessHost::ReadBack(HWND hwnd)
@@ -110,18 +116,11 @@ int HeadlessHost::MessageBox(const std::string& textUtf8, const std::string& cap
         answer = answers_.front();
         answers_.pop_front();
     } else {
-        static const int kFirstButton[] = {IDOK, IDOK, IDABORT, IDYES, IDYES, IDRETRY};
-        const UINT buttons = type & 0xF;
-        answer = buttons < 6 ? kFirstButton[buttons] : IDOK;
+        answer = DefaultMessageBoxButton(type);
     }
     boxes_.push_back(MessageBoxRecord{textUtf8, captionUtf8, type, answer});
-    if (echoBoxes_) {
-        std::string line = textUtf8;
-        for (char& c : line)
-            if (c == '\n' || c == '\r')
-                c = ' ';
-        std::fprintf(stderr, "%s\n", line.c_str());
-    }
+    if (echoBoxes_)
+        EchoMessageBox(textUtf8);
     return answer;
 }
 
@@ -203,6 +202,13 @@ HostWindowState HeadlessHost::WindowState(HWND hwnd)
     std::lock_guard lock(mutex_);
     auto it = windows_.find(hwnd);
     return it == windows_.end() ? HostWindowState{} : it->second.state;
+}
+
+size_t HeadlessHost::HeldPresentRecords(HWND hwnd)
+{
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(hwnd);
+    return it == windows_.end() ? 0 : it->second.presented.size();
 }
 
 int HeadlessHost::PresentCount(HWND hwnd)

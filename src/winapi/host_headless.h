@@ -54,8 +54,8 @@ public:
     // Configuration. SetDisplays also informs the window system (WM_DISPLAYCHANGE).
     void SetDisplays(std::vector<DisplayInfo> displays);
     void SetModes(std::vector<DisplayInfo> modes);
-    // Answers for the next message boxes, in order; when none is left a box answers its first
-    // button (IDOK, IDYES, IDABORT or IDRETRY).
+    // Answers for the next message boxes, in order; when none is left a box answers its default
+    // button (DefaultMessageBoxButton).
     void QueueMessageBoxAnswers(std::vector<int> answers);
     std::vector<MessageBoxRecord> MessageBoxes();
     // The engine outside tests: each box also goes to stderr as one UTF-8 line.
@@ -65,8 +65,12 @@ public:
     bool HasWindow(HWND hwnd);
     HostWindowState WindowState(HWND hwnd);
     int PresentCount(HWND hwnd);
-    // The rectangles of each present since the last call, oldest first.
+    // The rectangles of each present since the last call, oldest first: the newest
+    // kMaxPresentRecords presents of them.
+    static constexpr size_t kMaxPresentRecords = 1024;
     std::vector<std::vector<RECT>> TakePresentedRects(HWND hwnd);
+    // How many presents' rectangles the host holds for the window now.
+    size_t HeldPresentRecords(HWND hwnd);
     bool CursorVisible();
     int CursorStandardId();
     bool TextInput();
@@ -92,7 +96,7 @@ private:
         HostWindowState state;
         Frame frame;
         int presents = 0;
-        std::vector<std::vector<RECT>> presented;
+        std::deque<std::vector<RECT>> presented;
     };
     std::mutex mutex_;
     std::map<HWND, WindowRecord> windows_;

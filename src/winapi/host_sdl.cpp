@@ -31,6 +31,8 @@ namespace {
 
 // Tests: every wait of the window thread in SDL lasts this long (ms; 0: the caller's timeout).
 std::atomic<int> g_waitTimeoutOverride{0};
+// Tests: SDL shows no message box (as on a machine without a dialog program).
+std::atomic<bool> g_noMessageBoxes{false};
 
 class LibraryAllocations {
 public:
@@ -271,12 +273,16 @@ public:
             {2, {IDYES, IDNO}, {"Yes", "No"}},
             {2, {IDRETRY, IDCANCEL}, {"Retry", "Cancel"}},
         };
+        // The text goes to stderr too: the box may not show (no dialog program, no screen), and
+        // a player who started the game from a terminal reads why it ended there.
+        EchoMessageBox(textUtf8);
         const UINT kind = type & 0xF;
         const Layout& layout = kLayouts[kind < 6 ? kind : 0];
+        const int defaultId = DefaultMessageBoxButton(type);
         SDL_MessageBoxButtonData buttons[3];
         for (int i = 0; i < layout.count; ++i) {
             buttons[i].flags = 0;
-            if (i == 0)
+            if (layout.ids[i] == defaultId)
                 buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
             if (i == layout.count - 1)
                 buttons[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
@@ -293,8 +299,12 @@ public:
         data.numbuttons = layout.count;
         data.buttons = buttons;
         int pressed = 0;
-        if (SDL_ShowMessageBox(&data, &pressed) != 0)
-            return 0;
+        // On a thread SDL did not make, its error text (set when no box shows) outlives the thread.
+        LibraryAllocations hidden;
+        // A box that cannot be shown answers its default button, as Windows does: answering 0
+        // read as "No" to the quit question, and the window could not be closed.
+        if (g_noMessageBoxes.load() || SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0)
+            return defaultId;
         return pressed;
     }
 
@@ -896,6 +906,11 @@ void sdl_testing::PushMouseMotion(HWND hwnd, int x, int y)
     SDL_PushEvent(&event);
 }
 
+void sdl_testing::SetNoMessageBoxes(bool none)
+{
+    g_noMessageBoxes = none;
+}
+
 void sdl_testing::SetWaitTimeout(int ms)
 {
     g_waitTimeoutOverride = ms;
@@ -914,6 +929,9 @@ bool sdl_testing::CurrentDisplayMode(int display, int* width, int* height)
 std::unique_ptr<Host> MakeSdlHost()
 {
     LibraryAllocations hidden;
+    // SIGTERM and SIGINT end the session through the window system (end_session.h); SDL's own
+    // handlers turned them into an SDL_QUIT that nothing answered.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return nullptr;
     return std::make_unique<SdlHost>();

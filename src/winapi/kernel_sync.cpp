@@ -2,6 +2,7 @@
 #include "winapi/toolhelp.h"
 
 #include "winapi/kernel_file.h"
+#include "winapi/mutex_lock_files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -49,19 +50,12 @@ struct EventObject : Object {
 
 struct MutexObject : Object {
     MutexObject() : Object(Kind::Mutex) {}
-    ~MutexObject() override
-    {
-        if (ownerFd >= 0)
-            close(ownerFd);
-        if (existsFd >= 0)
-            close(existsFd);
-    }
+    ~MutexObject() override { winapi::CloseMutexLockFiles(&files); }
     DWORD owner = 0; // 0 = free
     int recursion = 0;
     bool abandoned = false;
     std::string name;
-    int existsFd = -1; // shared lock held while this process has the mutex open
-    int ownerFd = -1;  // exclusive lock held while a thread of this process owns it
+    winapi::MutexLockFiles files; // a named mutex seen by other processes
     bool ownerLockHeld = false;
 };
 
@@ -111,17 +105,17 @@ HANDLE Publish(Object* o) // g_mutex held
 
 bool TryOwnerLock(MutexObject* m)
 {
-    if (m->ownerFd < 0 || m->ownerLockHeld)
+    if (m->files.ownerFd < 0 || m->ownerLockHeld)
         return true;
-    if (flock(m->ownerFd, LOCK_EX | LOCK_NB) == 0)
+    if (flock(m->files.ownerFd, LOCK_EX | LOCK_NB) == 0)
         m->ownerLockHeld = true;
     return m->ownerLockHeld;
 }
 
 void DropOwnerLock(MutexObject* m)
 {
-    if (m->ownerFd >= 0 && m->ownerLockHeld) {
-        flock(m->ownerFd, LOCK_UN);
+    if (m->files.ownerFd >= 0 && m->ownerLockHeld) {
+        flock(m->files.ownerFd, LOCK_UN);
         m->ownerLockHeld = false;
     }
 }
@@ -219,41 +213,6 @@ bool Launch(ThreadObject* t)
     }
 }
 
-// The existence lock of a named mutex's lock file: every process that has the mutex open holds a
-// shared lock; the creator first holds it exclusively. Open-file-description locks, because they
-// turn exclusive into shared atomically (flock may drop the lock in between, letting another
-// process believe it created the mutex).
-bool ExistenceLock(int fd, short type, bool wait)
-{
-    struct flock range {};
-    range.l_type = type;
-    range.l_whence = SEEK_SET;
-    return fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range) == 0;
-}
-
-// Lock files of named mutexes: in the user's runtime folder, else /tmp with the user id.
-std::string LockFilePath(const std::string& name, const char* suffix)
-{
-    std::string dir;
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime && *runtime)
-        dir = std::string(runtime) + "/tessaro-mutex-";
-    else
-        dir = "/tmp/tessaro-mutex-" + std::to_string(getuid()) + "-";
-    static const char hex[] = "0123456789ABCDEF";
-    for (unsigned char c : name) {
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' ||
-            c == '_' || c == '.') {
-            dir += static_cast<char>(c);
-        } else {
-            dir += '%';
-            dir += hex[c >> 4];
-            dir += hex[c & 15];
-        }
-    }
-    return dir + suffix;
-}
-
 DWORD WaitImpl(DWORD count, const HANDLE* handles, bool waitAll, DWORD ms)
 {
     if (count == 0 || count > MAXIMUM_WAIT_OBJECTS || !handles) {
@@ -276,7 +235,7 @@ DWORD WaitImpl(DWORD count, const HANDLE* handles, bool waitAll, DWORD ms)
         }
         ++o->refs; // a handle closed by another thread during the wait stays valid here
         objects.push_back(o);
-        if (o->kind == Kind::Mutex && static_cast<MutexObject*>(o)->ownerFd >= 0)
+        if (o->kind == Kind::Mutex && static_cast<MutexObject*>(o)->files.ownerFd >= 0)
             anyNamed = true;
     }
     DWORD result = WAIT_TIMEOUT;
@@ -509,22 +468,8 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name
     bool existed = false;
     if (name && *name) {
         m->name = name;
-        m->existsFd = open(LockFilePath(m->name, ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        m->ownerFd = open(LockFilePath(m->name, ".owner").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m->existsFd >= 0 && m->ownerFd >= 0) {
-            // Nobody else holds the file: this process creates the mutex. Then every holder keeps
-            // a shared lock, which is how other processes see that the mutex exists.
-            if (!ExistenceLock(m->existsFd, F_WRLCK, false))
-                existed = true;
-            ExistenceLock(m->existsFd, F_RDLCK, true);
-        } else {
-            // No place for lock files: the mutex is private to this process.
-            if (m->existsFd >= 0)
-                close(m->existsFd);
-            if (m->ownerFd >= 0)
-                close(m->ownerFd);
-            m->existsFd = m->ownerFd = -1;
-        }
+        // Without trusted lock files the mutex is private to this process.
+        existed = winapi::OpenMutexLockFiles(m->name, true, &m->files) == winapi::MutexFilesResult::Existed;
         g_named[m->name] = m;
     }
     if (initialOwner && !existed && TryOwnerLock(m)) {
@@ -548,22 +493,14 @@ HANDLE WINAPI OpenMutexA(DWORD, BOOL, LPCSTR name)
         ++it->second->refs;
         return it->second;
     }
-    int existsFd = open(LockFilePath(name, ".lock").c_str(), O_RDWR | O_CLOEXEC);
-    if (existsFd < 0) {
+    winapi::MutexLockFiles files;
+    if (winapi::OpenMutexLockFiles(name, false, &files) != winapi::MutexFilesResult::Existed) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return nullptr;
     }
-    if (ExistenceLock(existsFd, F_WRLCK, false)) { // no process holds it
-        ExistenceLock(existsFd, F_UNLCK, false);
-        close(existsFd);
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return nullptr;
-    }
-    ExistenceLock(existsFd, F_RDLCK, true);
     auto* m = new MutexObject;
     m->name = name;
-    m->existsFd = existsFd;
-    m->ownerFd = open(LockFilePath(name, ".owner").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    m->files = files;
     g_named[m->name] = m;
     return Publish(m);
 }

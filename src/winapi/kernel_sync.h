@@ -1,7 +1,8 @@
 // Threads, events, critical sections, mutexes, interlocked operations and per-thread COM start-up.
 // Handles of threads, events and mutexes are kernel objects of the stand-in, closed with
 // CloseHandle; waits time out on the real clock. A named mutex is also held across processes
-// through lock files in the runtime folder, which is what the single-instance check relies on.
+// through lock files in a private folder of the user (mutex_lock_files.h), which is what the
+// single-instance check relies on.
 #pragma once
 
 #include "winapi/base.h"

@@ -4,6 +4,7 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <algorithm>
@@ -186,3 +187,9 @@ BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD by
     return TRUE;
 }
 
+
+void WINAPI ExitProcess(UINT code)
+{
+    std::fflush(nullptr);
+    _exit(static_cast<int>(code));
+}

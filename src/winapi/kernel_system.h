@@ -94,3 +94,7 @@ void SetUnameForTests(const std::optional<UnameFacts>& facts);
 #define ES_DISPLAY_REQUIRED 0x00000002u
 #define ES_CONTINUOUS 0x80000000u
 DWORD WINAPI SetThreadExecutionState(DWORD flags);
+
+// Ends the process at once with the code: the other threads end with it, no destructor or exit
+// handler runs (buffered standard output is written first).
+[[noreturn]] void WINAPI ExitProcess(UINT code);

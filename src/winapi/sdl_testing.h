@@ -38,5 +38,7 @@ void PushMouseMotion(HWND hwnd, int x, int y);
 // Every wait of the window thread in SDL lasts up to `ms` whatever its caller asked (0: as
 // asked), so that a lost wake-up shows as a hang.
 void SetWaitTimeout(int ms);
+// While set, message boxes fail to show, as on a machine without a dialog program.
+void SetNoMessageBoxes(bool none);
 
 } // namespace winapi::sdl_testing

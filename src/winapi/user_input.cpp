@@ -329,6 +329,33 @@ void HostCloseRequest(HWND hwnd)
     PostMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
+namespace {
+
+LRESULT EndSessionOnOwner(void* context)
+{
+    HWND hwnd = *static_cast<HWND*>(context);
+    const LRESULT allowed = SendMessageA(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP);
+    SendMessageA(hwnd, WM_ENDSESSION, allowed != 0 ? TRUE : FALSE, ENDSESSION_CLOSEAPP);
+    if (allowed != 0 && IsWindow(hwnd))
+        DestroyWindow(hwnd);
+    return allowed;
+}
+
+} // namespace
+
+bool HostEndSession()
+{
+    bool any = false;
+    for (auto& window : user::AllWindows()) {
+        if (!user::IsTopLevel(*window) || window->hwnd == GetDesktopWindow() || !IsWindow(window->hwnd))
+            continue;
+        any = true;
+        HWND hwnd = window->hwnd;
+        user::RunOnOwner(hwnd, EndSessionOnOwner, &hwnd);
+    }
+    return any;
+}
+
 void HostFocus(HWND hwnd, bool gained)
 {
     if (!IsWindow(hwnd))

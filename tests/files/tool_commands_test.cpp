@@ -97,3 +97,39 @@ TEST(ToolCommands, JapaneseNamesTravelAsUtf8AtTheEdgeAndShiftJisInside)
     const std::string output = CommandOutput(command + "; true");
     EXPECT_NE(output.find("😀.txt"), std::string::npos) << output;
 }
+
+// A command given arguments it cannot use says how to call it and exits with 2, as a wrong
+// command name does; it never fails silently.
+TEST(ToolCommands, BadArgumentsPrintTheUsageAndExitWith2)
+{
+    TempFolder dir;
+    const std::string out = dir.Linux("out");
+    const struct {
+        const char* arguments;
+        const char* usage;
+    } cases[] = {
+        {"cfg", "usage: tessaro-tool cfg"},
+        {"cfg sys OUT --size 640x480 --save-mode 1 --bogus", "cfg sys OUT --size WxH"},
+        {"cfg sys OUT --size 0x480 --save-mode 1", "cfg sys OUT --size WxH"},
+        {"cfg sys OUT --size 640x480", "cfg sys OUT --size WxH"},
+        {"cfg inf OUT --version 1.0 --name N", "cfg inf OUT --version"},
+        {"cfg user OUT --thread 7", "cfg user OUT"},
+        {"cfg app OUT --set 196=1", "cfg app OUT"},
+        {"cfg show", "cfg show FILE"},
+        {"cfg frobnicate OUT", "usage: tessaro-tool cfg"},
+        {"kpk pack OUT.KPK FOLDER --bogus", "kpk pack OUT.KPK FOLDER"},
+        {"frobnicate", "usage: tessaro-tool COMMAND"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        std::string arguments = c.arguments;
+        for (size_t at; (at = arguments.find("OUT")) != std::string::npos;)
+            arguments.replace(at, 3, out);
+        const std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-tool " + arguments +
+                                    " 2>&1 >/dev/null; echo \"exit $?\"";
+        const std::string said = CommandOutput(command);
+        EXPECT_NE(said.find(c.usage), std::string::npos) << said;
+        EXPECT_NE(said.find("exit 2"), std::string::npos) << said;
+    }
+    EXPECT_FALSE(dir.Exists("out"));
+}

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "drawing/scene.h"
+#include "effects/layer_effect.h"
 #include "files/gll_manager.h"
 #include "game/game_app.h"
 #include "game/user_settings.h"
@@ -153,7 +154,9 @@ TEST(DeviceSetUp, PublishesScreenSchedulersMovieLibrariesAndUserBlockOptions)
             user[kUserDrawLimit] = static_cast<uint8_t>(c.glyphLimit);
             user[kUserDrawLimit + 1] = static_cast<uint8_t>(c.glyphLimit >> 8);
             user[kUserImageLoaderOption] = c.cacheOption;
+            user[kUserKeepPriority] = c.drawFlag16;
             ASSERT_EQ(app.OnDevicesReady(), 0);
+            EXPECT_EQ(g_bKeepEffectPriority, c.drawFlag16);
             EXPECT_EQ(g_bBandedRedraw, c.drawFlag8);
             EXPECT_EQ(g_bMergeUpdateRects, c.drawFlag16);
             EXPECT_EQ(g_GlyphCacheLimit, c.glyphLimit);
@@ -180,6 +183,7 @@ TEST(DeviceSetUp, PublishesScreenSchedulersMovieLibrariesAndUserBlockOptions)
     g_bBandedRedraw = banded;
     g_bMergeUpdateRects = merge;
     g_GlyphCacheLimit = glyphs;
+    g_bKeepEffectPriority = 0;
 }
 
 } // namespace

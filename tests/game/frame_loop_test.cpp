@@ -3,6 +3,8 @@
 // frames; the frame timing and the overrides.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -21,7 +23,9 @@
 #include "display/screen_filter.h"
 #include "natives/script_host.h"
 #include "platform/timer_manager.h"
+#include "winapi/dsound.h"
 #include "winapi/host_headless.h"
+#include "winapi/sdl_testing.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
 
@@ -33,9 +37,9 @@ std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b
 struct Watchdog {
     std::atomic<bool> done{false};
     std::thread thread;
-    Watchdog()
-        : thread([this] {
-              for (int i = 0; i < 600 && !done; ++i)
+    explicit Watchdog(int seconds = 30)
+        : thread([this, seconds] {
+              for (int i = 0; i < seconds * 20 && !done; ++i)
                   std::this_thread::sleep_for(std::chrono::milliseconds(50));
               if (!done) {
                   std::fprintf(stderr, "watchdog: the game did not end\n");
@@ -78,14 +82,14 @@ struct ScriptGame {
     // Natives 809 and up for the game's scripts.
     std::vector<SobNative> natives;
     // Runs the game → Run's code; frames and end code through the pointers.
-    int Run(int* frames, int* endCode)
+    int Run(int* frames, int* endCode, int watchdogSeconds = 30)
     {
         CGameApp app;
-        return Run(app, frames, endCode);
+        return Run(app, frames, endCode, watchdogSeconds);
     }
-    int Run(CGameApp& app, int* frames, int* endCode)
+    int Run(CGameApp& app, int* frames, int* endCode, int watchdogSeconds = 30)
     {
-        Watchdog watchdog;
+        Watchdog watchdog(watchdogSeconds);
         app.SetExtraNatives(natives);
         std::string line = "/L" + dir.Windows();
         const int code = app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
@@ -299,6 +303,146 @@ TEST(FrameLoop, ClosingWhileANativeWaitsEndsTheGame)
             EXPECT_EQ("「LoopTest」\nゲームを終了しますか？", boxes[i].text);
             EXPECT_EQ(static_cast<UINT>(MB_YESNO), boxes[i].type & 0xFu);
         }
+    }
+}
+
+namespace {
+
+// Native 811: asks the host to close the window, and returns at once.
+uint32_t CloseTheWindow(SobNativeArgs&)
+{
+    winapi::HostCloseRequest(g_pTheGameApp->GetMainWindow());
+    return 0;
+}
+
+} // namespace
+
+// A script that never yields holds the game thread: the player's close (answered Yes) still ends
+// the game, the step giving up as an invalid script (its message, end code 3). The game hung
+// before, and nothing ended it.
+TEST(FrameLoop, ClosingEndsAScriptThatNeverYields)
+{
+    auto* host = winapi::CurrentHeadlessHost();
+    ScriptGame game(1);
+    game.natives = {WaitWhileClosing, AskTwice, CloseTheWindow};
+    game.Module("MAIN", "yield\nncall native 811, args, res\nloop: jmp loop\n.data\nargs: .word 0\nres: .word 1\n");
+    const size_t before = host->MessageBoxes().size();
+    host->QueueMessageBoxAnswers({IDYES});
+    int frames = 0, end = 0;
+    EXPECT_EQ(0, game.Run(&frames, &end));
+    EXPECT_EQ(3, end);
+    const auto boxes = host->MessageBoxes();
+    ASSERT_EQ(before + 2, boxes.size());
+    EXPECT_EQ("「LoopTest」\nゲームを終了しますか？", boxes[before].text);
+    EXPECT_EQ("不正なスクリプトを実行しました", boxes[before + 1].text);
+}
+
+namespace {
+
+// Native 813: never returns (a native caught in a wait that nothing ends).
+uint32_t NeverReturn(SobNativeArgs&)
+{
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+} // namespace
+
+// A game thread caught in a native never answers the stop: the UI thread waits a bounded time,
+// then the process ends with what was saved, as the invalid script would (exit 23). The window
+// closed and the game waited for ever before.
+void RunAGameCaughtInANative()
+{
+    ScriptGame game(1);
+    game.natives = {WaitWhileClosing, AskTwice, CloseTheWindow, NeverReturn, NeverReturn};
+    game.Module("MAIN", "yield\nncall native 811, args, res\nncall native 813, args, res\nret\n.data\n"
+                        "args: .word 0\nres: .word 1\n");
+    winapi::CurrentHeadlessHost()->QueueMessageBoxAnswers({IDYES});
+    int frames = 0, end = 0;
+    game.Run(&frames, &end);
+}
+
+TEST(FrameLoopDeathTest, AGameThreadThatNeverAnswersEndsTheProcess)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(RunAGameCaughtInANative(), testing::ExitedWithCode(kExitGameError + 3), "did not stop");
+}
+
+// On the SDL host of a machine where no message box can show, the close's quit question answers
+// its default button, Yes, and the game ends; it answered 0 before, read as No, and the window
+// could not be closed.
+TEST(FrameLoop, ClosingWithoutAMessageBoxEndsTheGame)
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    auto sdl = winapi::MakeSdlHost();
+    if (!sdl)
+        GTEST_SKIP() << "SDL has no offscreen video driver here";
+    winapi::SetHost(std::move(sdl));
+    winapi::sdl_testing::SetNoMessageBoxes(true);
+    for (uint8_t thread : {0, 1}) {
+        SCOPED_TRACE(thread ? "threaded" : "single-threaded");
+        ScriptGame game(thread);
+        game.natives = {WaitWhileClosing, AskTwice, CloseTheWindow};
+        game.Module("MAIN", "yield\nncall native 811, args, res\nloop: yield\njmp loop\n.data\nargs: .word 0\n"
+                            "res: .word 1\n");
+        testing::internal::CaptureStderr();
+        int frames = 0, end = 0;
+        const int code = game.Run(&frames, &end);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(0, code);
+        EXPECT_EQ(0, end);
+        EXPECT_NE(err.find("ゲームを終了しますか？"), std::string::npos) << err;
+    }
+    winapi::sdl_testing::SetNoMessageBoxes(false);
+    winapi::SetHost(std::make_unique<winapi::HeadlessHost>());
+}
+
+namespace {
+
+// Native 812: counts the frames; at the last one it looks at what the headless host holds and
+// closes the window.
+constexpr int kLongRunFrames = 100000;
+int g_longRunFrames = 0;
+size_t g_heldPresents = 0;
+size_t g_recordedSamples = 0;
+uint32_t CountFrames(SobNativeArgs&)
+{
+    if (++g_longRunFrames == kLongRunFrames) {
+        HWND main = g_pTheGameApp->GetMainWindow();
+        g_heldPresents = winapi::CurrentHeadlessHost()->HeldPresentRecords(main);
+        g_recordedSamples = winapi::DsoundRecorded().samples.size();
+        winapi::HostCloseRequest(main);
+    }
+    return 0;
+}
+
+} // namespace
+
+// A game that never ends on the headless host holds its memory flat: over 100,000 virtual frames
+// the host keeps only the newest presents' rectangles and, unless asked, none of the mixed audio
+// (it kept both for the whole run, 176 KB a virtual second of audio alone).
+TEST(FrameLoop, AnEndlessHeadlessGameHoldsItsMemoryFlat)
+{
+    auto* host = winapi::CurrentHeadlessHost();
+    for (uint8_t thread : {0, 1}) {
+        SCOPED_TRACE(thread ? "threaded" : "single-threaded");
+        ScriptGame game(thread);
+        game.natives = {WaitWhileClosing, AskTwice, CloseTheWindow, CountFrames};
+        game.Module("MAIN", "loop: ncall native 812, args, res\nyield\njmp loop\n.data\nargs: .word 0\n"
+                            "res: .word 1\n");
+        g_longRunFrames = 0;
+        g_heldPresents = g_recordedSamples = SIZE_MAX;
+        winapi::DsoundKeepRecording(false);
+        host->QueueMessageBoxAnswers({IDYES});
+        int frames = 0, end = 0;
+        const int code = game.Run(&frames, &end, 600);
+        winapi::DsoundKeepRecording(true);
+        EXPECT_EQ(0, code);
+        EXPECT_EQ(0, end);
+        EXPECT_GE(g_longRunFrames, kLongRunFrames);
+        EXPECT_LE(g_heldPresents, winapi::HeadlessHost::kMaxPresentRecords);
+        EXPECT_EQ(0u, g_recordedSamples);
     }
 }
 

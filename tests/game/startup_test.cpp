@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <vector>
 
 #include "authoring/kpk_writer.h"
@@ -274,4 +275,85 @@ TEST(StartUp, CommandLineFolders)
     EXPECT_FALSE(GameCommandLine(dir.Linux("\xE2\x82\xAC").c_str(), &line));
     ASSERT_TRUE(GameCommandLine(nullptr, &line));
     EXPECT_EQ("", line);
+}
+
+// Start-up failures a player can act on: each prints, under the Japanese message, one English
+// line naming the file and the cause. Before, a damaged SCRIPT.KPK and a path too long were both
+// reported as the application settings file, and an oversized screen or a second copy ended with
+// nothing said at all.
+TEST(StartUp, FailuresNameTheFileAndTheCause)
+{
+    struct Case {
+        const char* name;
+        std::function<std::string(GameFixture&)> breakIt;  // → the folder to run
+        int status;
+        const char* japanese;  // the box's text, or null when the start-up shows none
+        std::string line;      // the English line's start, after the folder
+    };
+    const Case cases[] = {
+        {"damaged SCRIPT.KPK",
+         [](GameFixture& f) {
+             std::filesystem::remove_all(f.game.Linux("SCRIPT"));
+             f.game.Write("SCRIPT.KPK", std::string(64, '\x5A'));
+             return f.game.Linux();
+         },
+         1, "アプリケーション設定ファイルの読み込みに失敗",
+         "tessaro: cannot read application settings: @/SCRIPT.KPK: archive damaged"},
+        {"oversized screen",
+         [](GameFixture& f) {
+             AppDescription sys = DefaultAppDescription(AppFrameOptions{});
+             sys.SetU16(kSysWidth, 40000);
+             sys.bytes[kSysSaveMode] = 5;
+             f.game.Write("SCRIPT/KW_APP.SYS", Str(BuildAppSys(sys)));
+             return f.game.Linux();
+         },
+         1, "アプリケーション設定ファイルの読み込みに失敗",
+         "tessaro: cannot read application settings: @/SCRIPT/KW_APP.SYS: screen 40000x"},
+        {"path too long",
+         [](GameFixture& f) {
+             const std::string deep = std::string(100, 'd') + "/" + std::string(100, 'e') + "/" + std::string(100, 'f');
+             std::filesystem::create_directories(f.game.Linux(deep));
+             for (const char* name : {"SCRIPT/KW_APP.SYS", "SCRIPT/KW_APP.INF", "USER.CFG"})
+                 f.game.Write(deep + "/" + name, f.game.Read(name));
+             return f.game.Linux(deep);
+         },
+         1, "アプリケーション設定ファイルの読み込みに失敗", "tessaro: cannot read application settings: @"},
+        {"second copy",
+         [](GameFixture& f) {
+             AppDescription sys = DefaultAppDescription(AppFrameOptions{});
+             sys.bytes[kSysSaveMode] = 5;
+             sys.bytes[kSysSingleInstance] = 1;
+             f.game.Write("SCRIPT/KW_APP.SYS", Str(BuildAppSys(sys)));
+             return f.game.Linux();
+         },
+         3, nullptr, "tessaro: cannot start: Test is already running"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GameFixture f(5);
+        const std::string folder = c.breakIt(f);
+        // The first copy holds the one-copy mutex.
+        HANDLE first = CreateMutexA(nullptr, TRUE, "Ravelkit DXTest");
+        ASSERT_NE(first, nullptr);
+        std::string argument = folder;
+        char* argv[] = {const_cast<char*>("tessaro"), argument.data(), nullptr};
+        testing::internal::CaptureStderr();
+        const int status = GameMain(2, argv);
+        const std::string err = testing::internal::GetCapturedStderr();
+        CloseHandle(first);
+        EXPECT_EQ(c.status, status);
+        std::string line = c.line;
+        if (const size_t at = line.find('@'); at != std::string::npos)
+            line.replace(at, 1, folder);
+        const size_t english = err.find(line);
+        EXPECT_NE(english, std::string::npos) << err;
+        if (c.japanese != nullptr) {
+            const size_t japanese = err.find(c.japanese);
+            EXPECT_NE(japanese, std::string::npos) << err;
+            EXPECT_LT(japanese, english) << err;
+        }
+        if (std::string(c.name) == "path too long") {
+            EXPECT_NE(err.find("path too long"), std::string::npos) << err;
+        }
+    }
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include "script/script_stop.h"
 #include "script/sob_instructions.h"
 #include "support/sob_machine.h"
 
@@ -573,6 +574,50 @@ TEST(SobVm, StackLivesInScriptMemory)
     EXPECT_EQ(vm.StackEnd(), vm.StackBase() + 64);
     EXPECT_EQ(vm.EnableCompiledMode(true), 0);
     EXPECT_TRUE(vm.CompiledModeFlag());
+}
+
+} // namespace
+
+namespace {
+
+// A script that never yields is ended by the stop request at its backward jumps and calls; before,
+// it ran until the budget (or, in the game, for ever). Forward jumps and yielding scripts are
+// left alone, and nothing stops before the request's grace has passed.
+TEST(SobVm, AStopRequestEndsLoopsAtBackwardJumpsAndCalls)
+{
+    struct Case {
+        const char* name;
+        const char* source;
+        uint32_t graceMs;
+        int result;
+        SobFault fault;
+    } cases[] = {
+        {"jump to itself", "loop: jmp loop\n", 0, kSobFault, SobFault::Stopped},
+        {"jump if zero backwards", "loop: jz 0, loop\n", 0, kSobFault, SobFault::Stopped},
+        {"switch backwards", "loop: switch 0, loop\n", 0, kSobFault, SobFault::Stopped},
+        {"call (recursion)", "f: call f\n", 0, kSobFault, SobFault::Stopped},
+        {"forward jumps run on", "jmp next\n next: jz 0, last\n last: yield\n", 0, kSobYield, SobFault::None},
+        {"within the grace the loop runs on", "loop: jmp loop\n", 600000, kSobBudget, SobFault::None},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Machine m;
+        m.Source(c.source);
+        m.vm.SetInstructionBudget(100000);
+        RequestScriptStop(c.graceMs);
+        const int result = m.vm.Run();
+        ClearScriptStop();
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(m.vm.Fault(), c.fault);
+        if (c.fault == SobFault::Stopped) {
+            EXPECT_EQ(m.vm.FaultIp(), kCode);
+        }
+    }
+    // Withdrawn, the loop runs to its budget again.
+    Machine m;
+    m.Source("loop: jmp loop\n");
+    m.vm.SetInstructionBudget(1000);
+    EXPECT_EQ(m.vm.Run(), kSobBudget);
 }
 
 } // namespace

@@ -35,12 +35,17 @@ protected:
         winapi::SetDsoundOutput(winapi::DsoundOutput::Recorded);
         winapi::Dsound() = winapi::DsoundSwitches{};
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ReopenDevice();
+        winapi::DsoundClearRecorded();
+    }
+    // A new DirectSound object in ds (the old one released by the caller).
+    void ReopenDevice()
+    {
         ASSERT_EQ(CoCreateInstance(CLSID_DirectSound, nullptr, CLSCTX_INPROC_SERVER, IID_IDirectSound,
                                    reinterpret_cast<void**>(&ds)),
                   S_OK);
         ASSERT_EQ(ds->Initialize(nullptr), DS_OK);
         ASSERT_EQ(ds->SetCooperativeLevel(reinterpret_cast<HWND>(1), DSSCL_PRIORITY), DS_OK);
-        winapi::DsoundClearRecorded();
     }
     void TearDown() override
     {

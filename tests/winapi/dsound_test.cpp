@@ -430,7 +430,10 @@ TEST_F(DsoundTest, DroppedOutputKeepsTimeMovingAndComesBack)
 TEST_F(DsoundTest, ReleasedDeviceWritesItsRecordingToTheWavFile)
 {
     const std::string path = ::testing::TempDir() + "dsound_record_" + std::to_string(getpid()) + ".wav";
+    // The device opens its file when it starts.
+    ds->Release();
     setenv("TESSARO_AUDIO_WAV", path.c_str(), 1);
+    ReopenDevice();
     auto* b = Make(Pcm(44100, 2, 16), Ramp16(441, 2));
     b->Play(0, 0, DSBPLAY_LOOPING);
     winapi::AdvanceVirtualClock(10);
@@ -444,6 +447,46 @@ TEST_F(DsoundTest, ReleasedDeviceWritesItsRecordingToTheWavFile)
     std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     ASSERT_EQ(bytes.size(), 44u + 441 * 4);
     EXPECT_EQ(std::string(bytes.data(), 4), "RIFF");
+    const auto ramp = Ramp16(441, 2);
+    EXPECT_EQ(std::memcmp(bytes.data() + 44, ramp.data(), ramp.size()), 0);
+    std::remove(path.c_str());
+}
+
+// Without a reader in the process the mix is not kept in memory (an endless headless game grew by
+// 176 KB a virtual second); TESSARO_AUDIO_WAV gets it as it is mixed, not only at the end.
+TEST_F(DsoundTest, UnkeptRecordingStreamsToTheWavFile)
+{
+    const std::string path = ::testing::TempDir() + "dsound_stream_" + std::to_string(getpid()) + ".wav";
+    ds->Release();
+    setenv("TESSARO_AUDIO_WAV", path.c_str(), 1);
+    winapi::DsoundKeepRecording(false);
+    ReopenDevice();
+    winapi::DsoundKeepRecording(true);
+    unsetenv("TESSARO_AUDIO_WAV");
+    auto* b = Make(Pcm(44100, 2, 16), Ramp16(441, 2));
+    b->Play(0, 0, DSBPLAY_LOOPING);
+    winapi::AdvanceVirtualClock(10);
+    EXPECT_TRUE(winapi::DsoundRecorded().samples.empty());
+    auto read = [&path] {
+        std::ifstream f(path, std::ios::binary);
+        return std::vector<char>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    };
+    EXPECT_EQ(read().size(), 44u + 441 * 4);  // on disk while the device lives
+    for (auto* x : buffers)
+        x->Release();
+    buffers.clear();
+    ds->Release();
+    ds = nullptr;
+    const std::vector<char> bytes = read();
+    ASSERT_EQ(bytes.size(), 44u + 441 * 4);
+    auto u32 = [&bytes](size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+                                     static_cast<uint8_t>(bytes[at + 2]) << 16 |
+                                     static_cast<uint8_t>(bytes[at + 3]) << 24);
+    };
+    EXPECT_EQ(u32(4), 36u + 441 * 4);
+    EXPECT_EQ(u32(24), 44100u);
+    EXPECT_EQ(u32(40), 441u * 4);
     const auto ramp = Ramp16(441, 2);
     EXPECT_EQ(std::memcmp(bytes.data() + 44, ramp.data(), ramp.size()), 0);
     std::remove(path.c_str());

@@ -1,6 +1,9 @@
 // The SDL host with SDL's offscreen video driver: a real SDL window, presented and read back.
 #include "winapi/sdl_round_trip.h"
 
+#include "winapi/sdl_testing.h"
+#include "winapi/text.h"
+
 namespace {
 
 TEST(SdlHost, OffscreenWindowShowsWhatGdiDrew)
@@ -34,6 +37,38 @@ TEST(Letterbox, KeepsTheAspectAndCentres)
         EXPECT_EQ(r.right, c.expected.right) << c.name;
         EXPECT_EQ(r.bottom, c.expected.bottom) << c.name;
     }
+}
+
+} // namespace
+
+namespace {
+
+// A machine where SDL cannot show a box (no dialog program): the box answers its default button,
+// as Windows does, and its text reaches stderr. It answered 0 before, which the quit question read
+// as "No", so the window could not be closed.
+TEST(SdlHost, BoxThatCannotShowAnswersItsDefaultButtonAndPrintsItsText)
+{
+    if (!StartSdlHost("offscreen"))
+        GTEST_SKIP() << "SDL has no offscreen video driver here";
+    winapi::sdl_testing::SetNoMessageBoxes(true);
+    struct Case {
+        UINT type;
+        int answer;
+    } cases[] = {
+        {MB_OK, IDOK},
+        {MB_YESNO | MB_ICONQUESTION, IDYES},
+        {MB_YESNO | MB_DEFBUTTON2, IDNO},
+        {MB_OKCANCEL | MB_DEFBUTTON2, IDCANCEL},
+        {MB_YESNOCANCEL | MB_DEFBUTTON2, IDNO},
+    };
+    for (const Case& c : cases) {
+        testing::internal::CaptureStderr();
+        const int answer = MessageBoxA(GetDesktopWindow(), winapi::Sjis("ゲームを\n終了しますか？"), "Tessaro", c.type);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(answer, c.answer) << "type " << c.type;
+        EXPECT_NE(err.find("ゲームを 終了しますか？\n"), std::string::npos) << err;
+    }
+    winapi::sdl_testing::SetNoMessageBoxes(false);
 }
 
 } // namespace

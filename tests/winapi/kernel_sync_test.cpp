@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "winapi/kernel_time.h"
+#include "winapi/mutex_lock_files.h"
 
 namespace {
 
@@ -287,9 +288,13 @@ TEST(Mutexes, NamedMutexIsSeenByAnotherProcess)
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+    // The child has closed it; the files stay until the last holder, this process, closes.
+    const std::string lockFile = winapi::MutexLockFolder() + "/" + winapi::MutexLockFileName(name, false);
+    EXPECT_EQ(access(lockFile.c_str(), F_OK), 0);
     CloseHandle(second);
     CloseHandle(first);
     EXPECT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, name.c_str()), nullptr);
+    EXPECT_NE(access(lockFile.c_str(), F_OK), 0);
 }
 
 // The other process of NamedMutexIsSeenByAnotherProcess; does nothing when run on its own.

@@ -1,5 +1,6 @@
 // Picture files for the tools, through the engine's own image loaders.
 #include "authoring/picture_io.h"
+#include "authoring/picture_readers.h"
 
 #include <cstring>
 #include <fstream>
@@ -82,13 +83,33 @@ bool DecodeBytes(const std::vector<uint8_t>& bytes, const std::string& name, Dec
     if (code != kGllOk)
         code = manager.LoadImageFromMemory(bytes.data(), size, Allocate, nullptr, &target, FALSE, nullptr, nullptr,
                                            name.c_str(), &out.x, &out.y, nullptr, nullptr);
-    if (code != kGllOk) {
+    if (code == kGllOk) {
+        out.pixels = std::move(target.rows);
+        return true;
+    }
+    // Pictures the engine does not read: PNG, and BMP headers other than its 40-byte one.
+    const std::string what = name.empty() ? std::string("the picture") : name;
+    ReadPicture read;
+    std::string why;
+    bool ok = false;
+    if (IsPng(bytes.data(), bytes.size()))
+        ok = ReadPng(bytes.data(), bytes.size(), read, &why);
+    else if (IsBmp(bytes.data(), bytes.size()))
+        ok = ReadBmp(bytes.data(), bytes.size(), read, &why);
+    else
+        why = "not a picture the tools read (ELG, BMP or PNG; the engine's loaders answered " + std::to_string(code) +
+              ")";
+    if (!ok) {
+        out = Decoded{};
         if (error)
-            *error = "cannot decode " + (name.empty() ? std::string("the picture") : name) + " (code "
-                     + std::to_string(code) + ")";
+            *error = what + ": " + why;
         return false;
     }
-    out.pixels = std::move(target.rows);
+    out.width = read.width;
+    out.height = read.height;
+    out.hasAlpha = read.hasAlpha;
+    out.pixels = std::move(read.pixels);
+    out.x = out.y = 0;
     return true;
 }
 

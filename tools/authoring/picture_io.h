@@ -1,6 +1,6 @@
 // Reading and writing pictures for the tools and tests: any file the engine's image loaders read
-// (by extension, then by header) decoded to 32-bit pixels, and 32-bit BMPs made by the engine's
-// BMP writer.
+// (by extension, then by header), or else a PNG or a BMP of another header (picture_readers.h),
+// decoded to 32-bit pixels, and 32-bit BMPs made by the engine's BMP writer.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,7 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>& bytes, std::string*
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error);
 
 // Decodes bytes through a manager with the built-in loaders; name picks the loader by extension
-// (may be empty) before the headers are asked. false with a message (and the load code).
+// (may be empty) before the headers are asked. false with a message saying why.
 bool DecodeBytes(const std::vector<uint8_t>& bytes, const std::string& name, Decoded& out, std::string* error);
 bool DecodeFile(const std::string& path, Decoded& out, std::string* error);
 

@@ -56,5 +56,5 @@ int RunElg(int argc, char** argv)
 
 TESSARO_TOOL_COMMAND("elg",
                      "  elg encode IN OUT.ELG [--depth 8|24|32] [--variant 0|1|2] [--every-opcode]\n"
-                     "      encode any picture the engine reads (BMP, ELG) as ELG",
+                     "      encode a picture as ELG: any the engine reads (ELG, BMP), PNG, and BMPs of every common header",
                      RunElg);

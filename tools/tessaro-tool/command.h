@@ -7,7 +7,9 @@
 struct ToolCommand {
     const char* name;   // e.g. "kpk"; the first word after tessaro-tool
     const char* usage;  // one or more lines shown by `tessaro-tool help`
-    int (*run)(int argc, char** argv);  // argv[0] is the command's name; returns the exit code
+    // argv[0] is the command's name → the exit code, or a negative number for bad arguments
+    // (main then prints the usage and exits with 2).
+    int (*run)(int argc, char** argv);
 };
 
 std::vector<ToolCommand>& ToolCommands();

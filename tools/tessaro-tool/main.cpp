@@ -28,8 +28,14 @@ int main(int argc, char** argv)
         return argc < 2 ? 2 : 0;
     }
     for (const ToolCommand& command : ToolCommands()) {
-        if (std::strcmp(command.name, argv[1]) == 0)
-            return command.run(argc - 1, argv + 1);
+        if (std::strcmp(command.name, argv[1]) != 0)
+            continue;
+        const int code = command.run(argc - 1, argv + 1);
+        if (code >= 0)
+            return code;
+        // A command answers a negative code for arguments it cannot use.
+        std::fprintf(stderr, "usage: tessaro-tool %s ...\n%s\n", command.name, command.usage);
+        return 2;
     }
     std::fprintf(stderr, "tessaro-tool: unknown command '%s'\n", argv[1]);
     PrintUsage(stderr);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "winapi/clock.h"
 #include "winapi/dsound/mixer.h"
@@ -32,35 +33,29 @@ Registry& TheRegistry()
     return *registry;
 }
 
-void WriteWav(const char* path, const DsoundRecording& r)
+std::atomic<bool> g_keepRecording{true};
+
+void PutU32(uint8_t* at, uint32_t v)
 {
-    FILE* f = std::fopen(path, "wb");
-    if (!f)
-        return;
-    const uint32_t data = static_cast<uint32_t>(r.samples.size() * 2);
-    auto u32 = [f](uint32_t v) {
-        const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-        std::fwrite(b, 1, 4, f);
-    };
-    auto u16 = [f](uint16_t v) {
-        const uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
-        std::fwrite(b, 1, 2, f);
-    };
-    std::fwrite("RIFF", 1, 4, f);
-    u32(36 + data);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    u32(16);
-    u16(1);
-    u16(r.channels);
-    u32(r.rate);
-    u32(r.rate * r.channels * 2);
-    u16(static_cast<uint16_t>(r.channels * 2));
-    u16(16);
-    std::fwrite("data", 1, 4, f);
-    u32(data);
-    for (int16_t s : r.samples)
-        u16(static_cast<uint16_t>(s));
-    std::fclose(f);
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// A 16-bit PCM WAV header for `dataBytes` bytes of samples.
+void WavHeader(uint8_t (&h)[44], DWORD rate, WORD channels, uint32_t dataBytes)
+{
+    std::memcpy(h, "RIFF\0\0\0\0WAVEfmt \x10\0\0\0\x01\0", 22);
+    PutU32(h + 4, 36 + dataBytes);
+    h[22] = static_cast<uint8_t>(channels);
+    h[23] = static_cast<uint8_t>(channels >> 8);
+    PutU32(h + 24, rate);
+    PutU32(h + 28, rate * channels * 2);
+    h[32] = static_cast<uint8_t>(channels * 2);
+    h[33] = 0;
+    h[34] = 16;
+    h[35] = 0;
+    std::memcpy(h + 36, "data", 4);
+    PutU32(h + 40, dataBytes);
 }
 
 } // namespace
@@ -116,6 +111,9 @@ bool Device::Open(const std::string& sdlName)
     recorded_ = UseRecordedOutput();
     dropped_ = OutputDropped();
     if (recorded_) {
+        keep_ = g_keepRecording.load();
+        if (const char* wav = std::getenv("TESSARO_AUDIO_WAV"); wav && *wav)
+            StartWav(wav);
         listener_ = AddClockListener(&Device::OnClock, this);
     } else {
         sdlName_ = sdlName;
@@ -141,8 +139,7 @@ void Device::Close()
     if (recorded_) {
         RemoveClockListener(listener_);
         DsoundRecording r = Recording();
-        if (const char* wav = std::getenv("TESSARO_AUDIO_WAV"); wav && *wav)
-            WriteWav(wav, r);
+        FinishWav();
         Registry& reg = TheRegistry();
         std::lock_guard<std::mutex> lock(reg.mutex);
         reg.last = std::move(r);
@@ -174,6 +171,7 @@ void Device::SetOutputFormat(DWORD newRate, WORD newChannels)
         // The recording restarts in the new format.
         std::lock_guard<std::mutex> lock(recordMutex_);
         recording_.clear();
+        RestartWav();
     } else if (open_) {
         if (!dropped_)
             OpenSdlDevice();
@@ -244,7 +242,58 @@ void Device::MixDue(uint64_t ms)
     if (dropped_)
         return;
     std::lock_guard<std::mutex> lock(recordMutex_);
-    recording_.insert(recording_.end(), out.begin(), out.end());
+    // Kept only when asked: an endless headless game grew by 176 KB a virtual second until it ran
+    // out of memory. The file gets the samples as they are mixed.
+    if (keep_)
+        recording_.insert(recording_.end(), out.begin(), out.end());
+    if (wav_ != nullptr && !out.empty()) {
+        std::vector<uint8_t> bytes(out.size() * 2);
+        for (size_t i = 0; i < out.size(); ++i) {
+            bytes[2 * i] = static_cast<uint8_t>(out[i]);
+            bytes[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(out[i]) >> 8);
+        }
+        wavBytes_ += std::fwrite(bytes.data(), 1, bytes.size(), wav_);
+        std::fflush(wav_);
+    }
+}
+
+void Device::StartWav(const char* path)
+{
+    wav_ = std::fopen(path, "wb");
+    wavBytes_ = 0;
+    if (wav_ == nullptr)
+        return;
+    uint8_t header[44];
+    WavHeader(header, rate, channels, 0);
+    std::fwrite(header, 1, sizeof header, wav_);
+}
+
+void Device::RestartWav()
+{
+    if (wav_ == nullptr)
+        return;
+    wav_ = std::freopen(nullptr, "wb", wav_);
+    wavBytes_ = 0;
+    if (wav_ == nullptr)
+        return;
+    uint8_t header[44];
+    WavHeader(header, rate, channels, 0);
+    std::fwrite(header, 1, sizeof header, wav_);
+}
+
+void Device::FinishWav()
+{
+    std::lock_guard<std::mutex> lock(recordMutex_);
+    if (wav_ == nullptr)
+        return;
+    // The sizes are known now; a file past 4 GiB keeps the largest size the header can hold.
+    const uint32_t data = static_cast<uint32_t>(std::min<uint64_t>(wavBytes_, 0xFFFFFFFFu - 36));
+    uint8_t header[44];
+    WavHeader(header, rate, channels, data);
+    if (std::fseek(wav_, 0, SEEK_SET) == 0)
+        std::fwrite(header, 1, sizeof header, wav_);
+    std::fclose(wav_);
+    wav_ = nullptr;
 }
 
 void Device::ClearRecording()
@@ -463,6 +512,11 @@ DsoundRecording DsoundRecorded()
     ds::Registry& r = ds::TheRegistry();
     std::lock_guard<std::mutex> lock(r.mutex);
     return r.last;
+}
+
+void DsoundKeepRecording(bool keep)
+{
+    ds::g_keepRecording = keep;
 }
 
 void DsoundClearRecorded()

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdio>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -74,6 +75,12 @@ private:
     uint64_t framesMixed_ = 0;
     std::mutex recordMutex_;
     std::vector<int16_t> recording_;
+    bool keep_ = true;          // the recording is kept in memory (DsoundKeepRecording)
+    FILE* wav_ = nullptr;       // TESSARO_AUDIO_WAV, written as the mix goes
+    uint64_t wavBytes_ = 0;
+    void StartWav(const char* path);
+    void RestartWav();          // under recordMutex_
+    void FinishWav();
     // SDL output: a mixing thread keeps at most two periods queued for the callback.
     std::string sdlName_;
     uint32_t sdlDevice_ = 0;

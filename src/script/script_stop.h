@@ -1,0 +1,20 @@
+// The request to stop every running script: how a close, SIGTERM or SIGINT end a script that never
+// yields. The machine reads the flag at each backward jump and call (one relaxed load); once the
+// grace given with the request has passed, the running step stops with the Stopped fault, which
+// the game ends as an invalid script.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// Set while a stop is requested (read by the machine; raised and cleared only through the calls
+// below).
+extern std::atomic<bool> g_scriptStopRequested;
+
+// Raises the request: a step still running graceMs real milliseconds from now stops. A script
+// that yields in time is never cut short. A second request keeps the earlier deadline.
+void RequestScriptStop(uint32_t graceMs);
+// Withdraws the request (a new game starts).
+void ClearScriptStop();
+// Whether a raised request's grace has run out (the machine's slow path).
+bool ScriptStopDue();
