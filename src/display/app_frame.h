@@ -288,9 +288,10 @@ private:
     HHOOK m_hook = nullptr;
     CursorPosition m_cursorPos{-1, -1};
     uint8_t m_edge = 0;
-    bool m_active = false;
+    // Set on the UI thread, read by the game thread's frames.
+    std::atomic<bool> m_active{false};
     bool m_busySwitching = false;
-    uint8_t m_pendingRestore = 0;
+    std::atomic<uint8_t> m_pendingRestore{0};
     std::atomic<bool> m_running{true};
     bool m_sizeMove = false;
     std::atomic<bool> m_modal{false};

@@ -4,6 +4,7 @@
 // OnMessage, then DefWindowProcA.
 #pragma once
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -71,7 +72,7 @@ protected:
     void Dispatch(CWindowMessage* message);
 
 private:
-    HWND m_hWnd = nullptr;
+    std::atomic<HWND> m_hWnd{nullptr};  // cleared on the UI thread, read by the game thread
     std::map<UINT, std::shared_ptr<CMessageHandler>> m_handlers;
     bool m_quitOnDestroy = false;
     uint8_t m_placement = 1;

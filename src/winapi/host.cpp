@@ -1,6 +1,7 @@
 // Choosing the host: TESSARO_HOST=headless|sdl, else SDL where there is a display.
 #include "winapi/host.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +16,9 @@ namespace {
 
 std::recursive_mutex g_hostMutex;
 Host* g_host = nullptr;  // never freed while the process runs: windows may outlive main
+// The installed host, read without the lock: CurrentHost is called under the window system's
+// locks, and installing a host takes the host's own.
+std::atomic<Host*> g_installed{nullptr};
 
 bool HaveDisplay()
 {
@@ -37,9 +41,11 @@ std::unique_ptr<Host> ChooseHost()
 
 void Install(std::unique_ptr<Host> host)
 {
+    g_installed.store(nullptr, std::memory_order_release);
     delete g_host;
     g_host = host.release();
     SetDisplays(g_host->Displays());
+    g_installed.store(g_host, std::memory_order_release);
 }
 
 } // namespace
@@ -82,6 +88,8 @@ void EchoMessageBox(const std::string& textUtf8)
 
 Host& CurrentHost()
 {
+    if (Host* host = g_installed.load(std::memory_order_acquire))
+        return *host;
     std::lock_guard lock(g_hostMutex);
     if (g_host == nullptr)
         Install(ChooseHost());

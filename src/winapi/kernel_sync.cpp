@@ -22,11 +22,6 @@
 
 namespace {
 
-// Every kernel object lives in one set guarded by one mutex; every change of a signal state
-// happens under it and wakes all waiters. The engine waits on few objects, so this stays simple.
-std::mutex g_mutex;
-std::condition_variable g_changed;
-
 enum class Kind { Thread, Event, Mutex };
 
 struct Object {
@@ -64,8 +59,21 @@ struct MutexObject : Object {
     bool ownerLockHeld = false;
 };
 
-std::unordered_set<Object*> g_objects;
-std::unordered_map<std::string, MutexObject*> g_named;
+// Every kernel object lives in one set guarded by one mutex; every change of a signal state
+// happens under it and wakes all waiters. The engine waits on few objects, so this stays simple.
+// The set is never destroyed: a detached thread may end while the process exits, and its end
+// still signals its handle.
+struct KernelObjects {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::unordered_set<Object*> objects;
+    std::unordered_map<std::string, MutexObject*> named;
+};
+KernelObjects& g_kernel = *new KernelObjects;
+std::mutex& g_mutex = g_kernel.mutex;
+std::condition_variable& g_changed = g_kernel.changed;
+std::unordered_set<Object*>& g_objects = g_kernel.objects;
+std::unordered_map<std::string, MutexObject*>& g_named = g_kernel.named;
 std::atomic<DWORD> g_nextThreadId{1};
 thread_local DWORD t_threadId = 0;
 thread_local DWORD t_comCount = 0;

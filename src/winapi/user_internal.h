@@ -89,7 +89,7 @@ public:
     HWND Window() const override { return hwnd_; }
     void Flush() override;
     void Resize(int width, int height);
-    // Hands the pending rectangles to the host, which reads them from the pixels under the
+    // Hands the pending rectangles to the host, which reads them from a copy made under the
     // store's lock; nothing when none is pending. Owner thread only.
     void PresentPending();
     // The whole client pending (an expose).
@@ -106,6 +106,11 @@ private:
     int height_ = 0;
     std::vector<uint32_t> pixels_;
     std::vector<RECT> pending_;
+    // What the host is shown: the pixels as of the last present (presentMutex_).
+    std::mutex presentMutex_;
+    int presentedWidth_ = 0;
+    int presentedHeight_ = 0;
+    std::vector<uint32_t> presented_;
 };
 
 struct WindowClass {

@@ -539,12 +539,29 @@ void BackingStore::Resize(int width, int height)
 
 void BackingStore::PresentPending()
 {
-    std::lock_guard lock(mutex_);
-    if (pending_.empty())
-        return;
+    // The host presents from a copy of the pending rectangles, without the store's lock: SDL's
+    // present takes SDL's locks, under which SDL's event watch takes queue mutexes, while drawing
+    // threads take the store's lock holding those.
+    std::lock_guard present(presentMutex_);
     std::vector<RECT> rects;
-    rects.swap(pending_);
-    const FrameView view{width_, height_, pixels_.data()};
+    {
+        std::lock_guard lock(mutex_);
+        if (pending_.empty())
+            return;
+        rects.swap(pending_);
+        if (presentedWidth_ != width_ || presentedHeight_ != height_) {
+            presented_ = pixels_;
+            presentedWidth_ = width_;
+            presentedHeight_ = height_;
+        } else {
+            for (const RECT& r : rects)
+                for (LONG y = r.top; y < r.bottom; ++y) {
+                    const size_t at = static_cast<size_t>(y) * width_ + r.left;
+                    std::copy(pixels_.begin() + at, pixels_.begin() + at + (r.right - r.left), presented_.begin() + at);
+                }
+        }
+    }
+    const FrameView view{presentedWidth_, presentedHeight_, presented_.data()};
     CurrentHost().Present(hwnd_, view, rects);
 }
 

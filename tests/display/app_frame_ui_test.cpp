@@ -301,25 +301,26 @@ TEST_F(FrameUi, ModalLoopAnswersAndAlwaysEnablesTheOwner)
     HWND owner = PlainWindow("ModalOwner", 10, 10);
 
     // Ended by EndModalLoop from the game's frame.
-    game->onFrame = [&](FrameTestGame& g) {
+    game->SetOnFrame([&](FrameTestGame& g) {
         if (g.IsModal()) {
             HWND o = owner;
             g.EndModalLoop(&o);
         }
-    };
+    });
     HWND o = owner;
     EXPECT_EQ(game->RunModalLoop(&o), 0);
     EXPECT_TRUE(IsWindowEnabled(owner));
 
     // On the game thread: at once.
     std::promise<int> fromGame;
-    game->onFrame = [&](FrameTestGame& g) {
-        if (g.onFrame) {
+    bool asked = false;  // game thread only
+    game->SetOnFrame([&](FrameTestGame& g) {
+        if (!asked) {
+            asked = true;
             HWND mine = owner;
             fromGame.set_value(g.RunModalLoop(&mine));
-            g.onFrame = nullptr;
         }
-    };
+    });
     EXPECT_EQ(fromGame.get_future().get(), 1);
 
     // WM_QUIT: the owner handle is cleared, the window still enabled.

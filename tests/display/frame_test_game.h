@@ -41,7 +41,8 @@ public:
     const char* logFolder = nullptr;
     // Frames to run before the game ends by itself (0: until stopped).
     int frameLimit = 0;
-    // Called once a frame (on the game's thread).
+    // Called once a frame (on the game's thread), under the frame lock: change it with SetOnFrame
+    // while the game runs.
     std::function<void(FrameTestGame&)> onFrame;
     std::atomic<int> frames{0};
     CActionMap* actions = nullptr;
@@ -81,6 +82,12 @@ public:
             if (!Frame())
                 return;
         }
+    }
+
+    void SetOnFrame(std::function<void(FrameTestGame&)> call)
+    {
+        CScopedLock lock(GetFrameLock());
+        onFrame = std::move(call);
     }
 
     // One frame: input, the game's step, a present. false when the game ends.

@@ -3,6 +3,7 @@
 // letterboxed in it, and Present draws the frame through GDI so that the host captures it.
 #pragma once
 
+#include <atomic>
 #include <mutex>
 #include <set>
 #include <string>
@@ -171,7 +172,7 @@ public:
     int width = 640;
     int height = 480;
     HWND window = nullptr;
-    uint32_t lastColor = 0;
+    std::atomic<uint32_t> lastColor{0};  // set by the game's frames, painted by the UI thread
 
     // Logs a call; → failCode when the name is one of the failing ones.
     int Call(const char* name)

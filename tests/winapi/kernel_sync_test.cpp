@@ -139,6 +139,50 @@ TEST(Threads, HandleSignalledAfterThePerThreadCleanUp)
     EXPECT_TRUE(CloseHandle(t));
 }
 
+// A thread made by CreateThread is detached: it may end while the process exits, after the static
+// objects are gone. Its end still signals its handle in the kernel-object set; that set used to be
+// destroyed by then (ThreadSanitizer sees the destructor and the thread's end race). The thread
+// below is let go only after every static destructor has run, by relaxed stores that order
+// nothing, as an unrelated thread ending at that moment would.
+std::atomic<int> g_exitStage{0};  // 1: the exiting child, 2: the thread may end
+std::atomic<pid_t> g_exitingThread{0};
+
+DWORD WINAPI EndWhenLetGo(LPVOID)
+{
+    g_exitingThread = static_cast<pid_t>(syscall(SYS_gettid));
+    while (g_exitStage.load(std::memory_order_relaxed) != 2)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 0;
+}
+
+// Runs after the C++ static destructors (the executable's own ELF destructors come last).
+__attribute__((destructor)) void LetTheThreadEndAfterTheStatics()
+{
+    if (g_exitStage.load(std::memory_order_relaxed) != 1)
+        return;
+    g_exitStage.store(2, std::memory_order_relaxed);
+    const std::string task = "/proc/self/task/" + std::to_string(g_exitingThread.load());
+    for (int waited = 0; waited < 10000 && access(task.c_str(), F_OK) == 0; ++waited)
+        usleep(1000);
+}
+
+TEST(Threads, OneEndingWhileTheProcessExitsStillSignalsItsHandle)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child starts afresh, no locks held
+    EXPECT_EXIT(
+        {
+            g_exitStage.store(1, std::memory_order_relaxed);
+            HANDLE t = CreateThread(nullptr, 0, EndWhenLetGo, nullptr, 0, nullptr);
+            if (t == nullptr)
+                std::exit(3);
+            while (g_exitingThread.load() == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            CloseHandle(t);  // the thread's end releases the object's last reference
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+}
+
 TEST(Threads, SuspendedUntilResumedAndIdsAreStable)
 {
     DWORD id = 0;

@@ -364,8 +364,12 @@ bool Device::OpenSdlDevice()
     const SDL_AudioDeviceID id = SDL_OpenAudioDevice(sdlName_.empty() ? nullptr : sdlName_.c_str(), 0, &want, &have, 0);
     if (id == 0)
         return false;
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    sdlDevice_ = id;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        sdlDevice_ = id;
+    }
+    // Unpaused outside queueMutex_: SDL takes its device lock here, and its audio thread holds
+    // that lock while the callback takes queueMutex_.
     SDL_PauseAudioDevice(id, 0);
     return true;
 }

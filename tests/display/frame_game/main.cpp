@@ -60,8 +60,12 @@ int main(int argc, char** argv)
     std::atomic<bool> decided{false}, clicked{false}, typed{false};
     const std::string wanted = winapi::Utf8ToSjis("aあ");
     bool attached = false;
+    // The main window as the game's frames see it: the driver must not read the frame's handle
+    // while the main thread is still setting it.
+    std::atomic<HWND> window{nullptr};
     game.onFrame = [&](FrameTestGame& g) {
         if (!attached) {
+            window = g.GetMainWindow();
             g.AttachTextInput(g.GetMainWindow());
             if (g.actions != nullptr) {
                 g.actions->Bind(kDecide, 0, DIK_RETURN);
@@ -81,7 +85,7 @@ int main(int argc, char** argv)
     std::thread driver([&] {
         HWND hwnd = nullptr;
         const bool shown = WaitFor([&] {
-            hwnd = game.GetMainWindow();
+            hwnd = window;
             return finished || (hwnd != nullptr && host->PresentCount(hwnd) > 0 && game.frames > 1);
         });
         if (finished)
