@@ -40,7 +40,7 @@ int GameMain(int argc, char** argv)
     }
     // First, so that a signal never meets the default action once the game is under way: the
     // session's end saves and exits 0; a script that never yields is stopped after its grace.
-    winapi::InstallEndSessionSignals([] { RequestScriptStop(CGameApp::kScriptStopGraceMs); });
+    winapi::InstallEndSessionSignals([] { RequestScriptStop(CGameApp::kScriptStopGraceMs, true); });
     RegisterPixelLibraryModule();
     RegisterMovieModules();
     InstallSoundDeviceSource(); // the report and the frame read the sound layer's device list

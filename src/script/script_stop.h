@@ -12,9 +12,11 @@
 extern std::atomic<bool> g_scriptStopRequested;
 
 // Raises the request: a step still running graceMs real milliseconds from now stops. A script
-// that yields in time is never cut short. A second request keeps the earlier deadline.
-void RequestScriptStop(uint32_t graceMs);
-// Withdraws the request (a new game starts).
+// that yields in time is never cut short. A second request keeps the earlier deadline. A lasting
+// request (the session ends) outlives ClearScriptStop, which gives it its grace again: a signal
+// that comes while the game starts must still stop the script the game then runs.
+void RequestScriptStop(uint32_t graceMs, bool lasting = false);
+// Withdraws a request that does not last, and restarts a lasting one's grace (a game starts).
 void ClearScriptStop();
 // Whether a raised request's grace has run out (the machine's slow path).
 bool ScriptStopDue();

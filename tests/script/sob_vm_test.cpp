@@ -2,9 +2,12 @@
 // nesting, faults, self-patching programs, natives and the instruction budget.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <random>
+#include <thread>
 
 #include "script/script_stop.h"
 #include "script/sob_instructions.h"
@@ -618,6 +621,30 @@ TEST(SobVm, AStopRequestEndsLoopsAtBackwardJumpsAndCalls)
     m.Source("loop: jmp loop\n");
     m.vm.SetInstructionBudget(1000);
     EXPECT_EQ(m.vm.Run(), kSobBudget);
+}
+
+// A signal that came while the game was starting: the lasting request outlives the start's
+// ClearScriptStop, which gives it its grace again (a script spinning from its first step used to
+// run until the process was killed). In a child process, since a lasting request never ends.
+TEST(SobVm, ALastingStopRequestOutlivesTheStartOfAGame)
+{
+    EXPECT_EXIT(
+        {
+            auto spin = [] {
+                Machine m;
+                m.Source("loop: jmp loop\n");
+                m.vm.SetInstructionBudget(1000);
+                return m.vm.Run() == kSobFault && m.vm.Fault() == SobFault::Stopped;
+            };
+            RequestScriptStop(300, true);
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            ClearScriptStop();
+            const bool graceRestarted = !spin();
+            std::this_thread::sleep_for(std::chrono::milliseconds(400));
+            const bool stoppedAfterIt = spin();
+            std::exit(graceRestarted && stoppedAfterIt ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace
