@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "effects/bg_effects.h"
 #include "effects/layer_noise.h"
 #include "effects/layer_quake.h"
 #include "effects/ripple_filter.h"
@@ -30,6 +31,13 @@ const FilterRow kHostFilterRows[] = {
     {"addsub", 0, &CAddSubFilter::Create, nullptr, nullptr},
     {"hblur", 1, &CHBlurFilter::Create, nullptr, nullptr},
     {"ripple", 0, &CRippleFilter::Create, &RippleClassInit, &RippleClassTeardown},
+};
+
+// The game's effect rows; the rows of the bg_* effects not built yet are absent.
+const EffectRow kGameEffectRows[] = {
+    {"bg_zoom", 0, &CBgZoomEffect::Create, &ApplyBgZoomDirect, &ApplyBgZoomDirect},
+    {"bg_rot", 0, &CBgRotEffect::Create, nullptr, nullptr},
+    {"bg_loop", 0, &CBgLoopEffect::Create, nullptr, nullptr},
 };
 
 // The named transitions of the game's start-up.
@@ -63,7 +71,7 @@ std::span<const FilterRow> GameTransitionRows()
 
 std::span<const EffectRow> GameEffectRows()
 {
-    return {};
+    return kGameEffectRows;
 }
 
 int RegisterRows(CObjectPluginManager& registry, std::span<const EffectRow> rows)

@@ -1,0 +1,371 @@
+#include "effects/bg_effects.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "display/image_object.h"
+#include "drawing/scene.h"
+#include "effects/eased_time.h"
+#include "platform/decimal_text.h"
+#include "raster/surface.h"
+
+namespace {
+
+// A decimal word: a double of the pack, else its text (null or unreadable: fallback).
+double DecimalWord(const CEffectArgs& args, size_t i, double fallback)
+{
+    double value = 0.0;
+    if (args.GetDouble(i, &value))
+        return std::isfinite(value) ? value : fallback;
+    return ReadDecimalText(args.TextAt(i), fallback);
+}
+
+// The interpolation factor of the gliding effects at elapsed e < d. The eased time is taken as
+// a fraction of the duration without wrapping: a curve rounding up to d must not jump back to 0.
+double GlideFactor(uint32_t e, uint32_t d, double a)
+{
+    const double eased = std::trunc(EasedTime(e, d, a));
+    const double t = std::clamp(eased / d, 0.0, 1.0);
+    return (t >= 0.999 && t <= 1.001) ? 1.0 : t;
+}
+
+LONG Between(LONG from, LONG to, double t)
+{
+    const double v = from + std::trunc((double(to) - double(from)) * t);
+    return static_cast<LONG>(std::clamp(v, double(INT32_MIN), double(INT32_MAX)));
+}
+
+CSurface* LayerPicture(CScene* scene)
+{
+    CSurface* picture = nullptr;
+    scene->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
+    return picture;
+}
+
+// The canvas behind a display object given as a typed object of the pack (kinds 7 to 10).
+CImageObject* DisplayCanvasWord(const CEffectArgs& args, size_t i)
+{
+    if (CImageObject* canvas = args.GetImageObject(i))
+        return canvas;
+    CSurface* surface = args.GetSurface(i);
+    if (surface == nullptr || surface->GetKind() < kSurfaceCanvas || surface->GetKind() > kSurfaceSprite10)
+        return nullptr;
+    return dynamic_cast<CImageObject*>(surface);
+}
+
+void ShowView(CScene& layer, const LONG rect[4])
+{
+    CImage* canvas = layer.GetTarget();
+    if (canvas == nullptr)
+        return;
+    const RECT src{rect[0], rect[1], static_cast<LONG>(int64_t{rect[0]} + rect[2]),
+                   static_cast<LONG>(int64_t{rect[1]} + rect[3])};
+    layer.SetBackgroundView(0, 0, canvas->GetWidth(), canvas->GetHeight(), &src);
+}
+
+} // namespace
+
+bool ComputeBgZoomRect(LONG pictureW, LONG pictureH, LONG canvasW, LONG canvasH, LONG cx, LONG cy, double zoom,
+                       LONG out[4])
+{
+    if (!std::isfinite(zoom) || zoom == 0.0)
+        return false;
+    const double w = std::trunc(pictureW / zoom), h = std::trunc(pictureH / zoom);
+    // A negative zoom or one so small that the rectangle leaves 32 bits has no end rectangle.
+    if (!(w >= 1.0 && h >= 1.0 && w <= INT32_MAX && h <= INT32_MAX))
+        return false;
+    int64_t rw = static_cast<int64_t>(w), rh = static_cast<int64_t>(h);
+    int64_t x = int64_t{cx} - rw / 2, y = int64_t{cy} - rh / 2;
+    if (rw > canvasW) {
+        x = 0;
+        rw = canvasW;
+    } else {
+        x = std::clamp<int64_t>(x, 0, canvasW - rw);
+    }
+    if (rh > canvasH) {
+        y = 0;
+        rh = canvasH;
+    } else {
+        y = std::clamp<int64_t>(y, 0, canvasH - rh);
+    }
+    if (rw < 1 || rh < 1)
+        return false;
+    out[0] = static_cast<LONG>(x);
+    out[1] = static_cast<LONG>(y);
+    out[2] = static_cast<LONG>(rw);
+    out[3] = static_cast<LONG>(rh);
+    return true;
+}
+
+CPluginEffect* CBgZoomEffect::Create(DWORD)
+{
+    return new (std::nothrow) CBgZoomEffect;
+}
+
+int CBgZoomEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args)
+{
+    m_layer = target != nullptr ? target->GetScene() : nullptr;
+    if (manager == nullptr || m_layer == nullptr)
+        return 1;
+    const double zoom = DecimalWord(args, 2, 1.0);
+    CSurface* picture = LayerPicture(m_layer);
+    CImage* canvas = m_layer->GetTarget();
+    if (zoom == 0.0 || picture == nullptr || canvas == nullptr)
+        return 1;
+    m_width = picture->GetWidth();
+    m_height = picture->GetHeight();
+    if (!ComputeBgZoomRect(m_width, m_height, canvas->GetWidth(), canvas->GetHeight(), args.IntAt(0), args.IntAt(1),
+                           zoom, m_to))
+        return 2;
+    m_acceleration = DecimalWord(args, 3, 0.0);
+    m_duration = static_cast<uint32_t>(std::max(args.IntAt(4), 0));
+    RECT shown;
+    if (m_layer->GetBackgroundViewSource(&shown)) {
+        m_from[0] = shown.left;
+        m_from[1] = shown.top;
+        m_from[2] = shown.right - shown.left;
+        m_from[3] = shown.bottom - shown.top;
+    } else {
+        m_from[0] = m_from[1] = 0;
+        m_from[2] = m_width;
+        m_from[3] = m_height;
+    }
+    if (m_duration == 0) {
+        ShowView(*m_layer, m_to);
+        return -1;
+    }
+    if (manager->Add(this, 0, 0, 0) != 0)
+        return 3;
+    BeginBusy();
+    return 0;
+}
+
+int32_t CBgZoomEffect::Step(uint32_t now)
+{
+    if (!m_started) {
+        m_start = now;
+        m_started = 1;
+    }
+    const uint32_t e = now - m_start;
+    if (e >= m_duration) {
+        ShowView(*m_layer, m_to);
+        return 1;
+    }
+    const double t = GlideFactor(e, m_duration, m_acceleration);
+    LONG rect[4];
+    for (int i = 0; i < 4; ++i)
+        rect[i] = Between(m_from[i], m_to[i], t);
+    ShowView(*m_layer, rect);
+    return 0;
+}
+
+int CBgZoomEffect::QueryV(const CEffectArgs&, CEffectArgs* out)
+{
+    if (out != nullptr)
+        for (int i = 0; i < 4; ++i)
+            out->SetInt(i, m_to[i]);
+    return 0;
+}
+
+CPluginEffect* CBgRotEffect::Create(DWORD)
+{
+    return new (std::nothrow) CBgRotEffect;
+}
+
+int CBgRotEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args)
+{
+    m_layer = target != nullptr ? target->GetScene() : nullptr;
+    if (manager == nullptr || m_layer == nullptr)
+        return 1;
+    m_toZoom = DecimalWord(args, 3, 1.0);
+    if (m_toZoom == 0.0)
+        return 1;
+    m_toX = args.IntAt(0);
+    m_toY = args.IntAt(1);
+    m_toAngle = args.IntAt(2);
+    m_acceleration = DecimalWord(args, 4, 0.0);
+    m_duration = static_cast<uint32_t>(std::max(args.IntAt(5), 0));
+    if (!m_layer->GetBackgroundRotation(&m_fromX, &m_fromY, &m_fromAngle, &m_fromZoom)) {
+        m_fromX = m_fromY = 0;
+        m_fromAngle = 0;
+        m_fromZoom = 1.0;
+    }
+    if (m_duration == 0) {
+        m_layer->SetBackgroundRotateZoom(m_toX, m_toY, m_toAngle, m_toZoom);
+        return -1;
+    }
+    if (m_layer->GetTarget() == nullptr)
+        return 2;
+    if (manager->Add(this, 0, 0, 0) != 0)
+        return 3;
+    BeginBusy();
+    return 0;
+}
+
+int32_t CBgRotEffect::Step(uint32_t now)
+{
+    if (!m_started) {
+        m_start = now;
+        m_started = 1;
+    }
+    const uint32_t e = now - m_start;
+    if (e >= m_duration) {
+        m_layer->SetBackgroundRotateZoom(m_toX, m_toY, m_toAngle, m_toZoom);
+        return 1;
+    }
+    const double t = GlideFactor(e, m_duration, m_acceleration);
+    const int angle = static_cast<int>(Between(m_fromAngle, m_toAngle, t));
+    m_layer->SetBackgroundRotateZoom(Between(m_fromX, m_toX, t), Between(m_fromY, m_toY, t), angle,
+                                     m_fromZoom + (m_toZoom - m_fromZoom) * t);
+    return 0;
+}
+
+int ApplyBgZoomDirect(const CEffectArgs& in, CEffectArgs* out)
+{
+    CImageObject* canvas = DisplayCanvasWord(in, 0);
+    CScene* layer = canvas != nullptr ? canvas->GetScene() : nullptr;
+    if (layer == nullptr)
+        return -1;
+    const double zoom = DecimalWord(in, 3, 1.0);
+    CSurface* picture = LayerPicture(layer);
+    CImage* target = layer->GetTarget();
+    if (zoom == 0.0 || picture == nullptr || target == nullptr)
+        return 1;
+    LONG rect[4];
+    if (!ComputeBgZoomRect(picture->GetWidth(), picture->GetHeight(), target->GetWidth(), target->GetHeight(),
+                           in.IntAt(1), in.IntAt(2), zoom, rect))
+        return 2;
+    if (out != nullptr)
+        for (int i = 0; i < 4; ++i)
+            out->SetInt(4 + i, rect[i]);
+    ShowView(*layer, rect);
+    return 0;
+}
+
+CPluginEffect* CBgLoopEffect::Create(DWORD)
+{
+    return new (std::nothrow) CBgLoopEffect;
+}
+
+int CBgLoopEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args)
+{
+    m_layer = target != nullptr ? target->GetScene() : nullptr;
+    if (manager == nullptr || m_layer == nullptr || m_layer->GetTarget() == nullptr)
+        return 1;
+    m_direction = static_cast<uint8_t>(args.IntAt(0) & 3);
+    m_period = static_cast<uint32_t>(std::max(args.IntAt(1), 1));
+    m_repeats = static_cast<uint32_t>(std::max(args.IntAt(2), 0));
+    CSurface* picture = LayerPicture(m_layer);
+    CImage* canvas = m_layer->GetTarget();
+    const bool horizontal = m_direction < 2;
+    m_span = horizontal ? canvas->GetWidth() : canvas->GetHeight();
+    if (m_layer->CreateBackgroundWork(false) != 0)
+        return 2;
+    m_owned = 1;
+    if (picture == nullptr || picture->GetBits() == nullptr) {
+        Restore();
+        return horizontal ? 3 : 4;
+    }
+    if (horizontal && picture->GetWidth() < canvas->GetWidth()) {
+        Restore();
+        return 3;
+    }
+    if (!horizontal && picture->GetHeight() < canvas->GetHeight()) {
+        Restore();
+        return 4;
+    }
+    Draw(0);
+    if (manager->Add(this, 0, 0, 0) != 0) {
+        Restore();
+        return 5;
+    }
+    if (args.IntAt(3) != 0)
+        BeginBusy();
+    return 0;
+}
+
+int CBgLoopEffect::SetParamsV(const CEffectArgs& args)
+{
+    if (args.IntAt(0, 1) == 0)
+        m_stop = 1;
+    return 0;
+}
+
+int32_t CBgLoopEffect::Step(uint32_t now)
+{
+    if (!m_started) {
+        m_start = now;
+        m_started = 1;
+    }
+    uint32_t e = now - m_start;
+    if (e >= m_period) {
+        if (m_repeats == 1 || (m_repeats == 0 && m_stop)) {
+            Restore();
+            return -1;
+        }
+        if (m_repeats > 1) {
+            // A long stall may pass several periods: each counts.
+            const uint32_t passed = e / m_period;
+            if (passed >= m_repeats) {
+                Restore();
+                return -1;
+            }
+            m_repeats -= passed;
+        }
+        m_start += e / m_period * m_period;
+        e = now - m_start;
+    }
+    // 64-bit: span × e overflowed 32 bits for long periods.
+    const LONG offset = static_cast<LONG>(int64_t{m_span} * e / m_period);
+    if (offset != m_lastOffset)
+        Draw(offset);
+    return 0;
+}
+
+void CBgLoopEffect::Draw(LONG offset)
+{
+    m_lastOffset = offset;
+    CImage* work = m_layer->GetBackgroundWork();
+    CSurface* picture = LayerPicture(m_layer);
+    if (work == nullptr || picture == nullptr || m_span <= 0)
+        return;
+    // Work pixel p shows picture pixel (p - shift) wrapped at the span.
+    const LONG shift = (m_direction == 1 || m_direction == 3) ? (m_span - offset) % m_span : offset % m_span;
+    const LONG w = work->GetWidth(), h = work->GetHeight();
+    const bool horizontal = m_direction < 2;
+    // The other dimension may be shorter than the canvas: the rest shows the layer's colour.
+    if ((horizontal && picture->GetHeight() < h) || (!horizontal && picture->GetWidth() < w)) {
+        BYTE r = 0, g = 0, b = 0;
+        m_layer->GetBackground(nullptr, nullptr, nullptr, &r, &g, &b);
+        work->FillRect(r, g, b, nullptr);
+    }
+    if (horizontal) {
+        const LONG rows = std::min(h, picture->GetHeight());
+        const RECT head{0, 0, m_span - shift, rows};
+        const RECT tail{m_span - shift, 0, m_span, rows};
+        if (head.right > head.left)
+            work->Copy(picture, shift, 0, &head, false);
+        if (tail.right > tail.left)
+            work->Copy(picture, 0, 0, &tail, false);
+    } else {
+        const LONG cols = std::min(w, picture->GetWidth());
+        const RECT head{0, 0, cols, m_span - shift};
+        const RECT tail{0, m_span - shift, cols, m_span};
+        if (head.bottom > head.top)
+            work->Copy(picture, 0, shift, &head, false);
+        if (tail.bottom > tail.top)
+            work->Copy(picture, 0, 0, &tail, false);
+    }
+    work->SetChanged(true);
+    m_layer->InvalidateAll();
+}
+
+void CBgLoopEffect::Restore()
+{
+    if (!m_owned)
+        return;
+    m_owned = 0;
+    m_layer->ReleaseBackgroundWork();
+    m_layer->InvalidateAll();
+}

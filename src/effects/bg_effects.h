@@ -1,0 +1,112 @@
+// The background effects: effect objects (kind byte 0, task kind 14000) that work on the
+// background layer of a canvas's scene. The game's start-up registers them.
+//   "bg_zoom" (CBgZoomEffect) glides the shown part of the background picture to a zoomed
+//   rectangle; set-up words: centre x, centre y, zoom text (null 1.0), acceleration text (null
+//   0.0), duration ms. Codes: 1 no manager or layer or a zero zoom, 2 no end rectangle, 3 the
+//   manager refused; -1 applied at once (duration 0). QueryV writes the end rectangle.
+//   "bg_rot" (CBgRotEffect) turns and zooms the background about a centre; set-up words: centre
+//   x, centre y, angle (512 a turn), zoom text (null 1.0), acceleration text, duration ms. Codes:
+//   1 no manager or layer or a zero zoom, 2 the layer has no canvas, 3 the manager refused.
+//   "bg_loop" (CBgLoopEffect) scrolls the background picture endlessly through its work image;
+//   set-up words: direction (0 right, 1 left, 2 down, 3 up), period ms (0 -> 1), repeat count (0
+//   until asked to stop), busy flag. Codes: 1 no manager or layer or no canvas, 2 no work image,
+//   3 / 4 the picture is narrower / lower than the canvas, 5 the manager refused. SetParams(0)
+//   asks it to stop at the end of the current period; the layer is restored when it ends.
+#pragma once
+
+#include "effects/layer_effect.h"
+#include "winapi/base.h"
+
+class CScene;
+
+// Task kind of the background effects.
+constexpr int32_t kBgEffectKind = 14000;
+
+// The bg_zoom end rectangle of a W × H picture on a canvas of canvasW × canvasH (x, y, w, h).
+// False when the zoom leaves no rectangle (zero, negative, huge or not finite).
+bool ComputeBgZoomRect(LONG pictureW, LONG pictureH, LONG canvasW, LONG canvasH, LONG cx, LONG cy, double zoom,
+                       LONG out[4]);
+
+class CBgZoomEffect : public CLayerEffect {
+public:
+    static CPluginEffect* Create(DWORD parameter);
+
+    int32_t GetKind() override { return kBgEffectKind; }
+    const char* GetName() override { return "bg_zoom"; }
+    uint8_t GetObjectType() override { return 0; }
+    int32_t Step(uint32_t now) override;
+    int SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args) override;
+    int QueryV(const CEffectArgs& in, CEffectArgs* out) override;
+
+private:
+    void Show(const LONG rect[4]);
+
+    CScene* m_layer = nullptr;
+    uint32_t m_duration = 0;
+    double m_acceleration = 0.0;
+    uint32_t m_start = 0;
+    uint8_t m_started = 0;
+    LONG m_width = 0;
+    LONG m_height = 0;
+    LONG m_from[4] = {0, 0, 0, 0};
+    LONG m_to[4] = {0, 0, 0, 0};
+};
+
+class CBgRotEffect : public CLayerEffect {
+public:
+    static CPluginEffect* Create(DWORD parameter);
+
+    int32_t GetKind() override { return kBgEffectKind; }
+    const char* GetName() override { return "bg_rot"; }
+    uint8_t GetObjectType() override { return 0; }
+    int32_t Step(uint32_t now) override;
+    int SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args) override;
+
+private:
+    CScene* m_layer = nullptr;
+    uint32_t m_duration = 0;
+    double m_acceleration = 0.0;
+    uint32_t m_start = 0;
+    uint8_t m_started = 0;
+    LONG m_fromX = 0, m_fromY = 0;
+    int m_fromAngle = 0;
+    double m_fromZoom = 1.0;
+    LONG m_toX = 0, m_toY = 0;
+    int m_toAngle = 0;
+    double m_toZoom = 1.0;
+};
+
+class CBgLoopEffect : public CLayerEffect {
+public:
+    static CPluginEffect* Create(DWORD parameter);
+    ~CBgLoopEffect() override { Restore(); }
+
+    int32_t GetKind() override { return kBgEffectKind; }
+    const char* GetName() override { return "bg_loop"; }
+    uint8_t GetObjectType() override { return 0; }
+    int32_t Step(uint32_t now) override;
+    void OnCancel() override { Restore(); }
+    int SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args) override;
+    int SetParamsV(const CEffectArgs& args) override;
+
+private:
+    // Draws the picture into the work image shifted by offset (0 <= offset < span), wrapped.
+    void Draw(LONG offset);
+    void Restore();
+
+    CScene* m_layer = nullptr;
+    uint8_t m_direction = 0;
+    uint32_t m_period = 1;
+    uint32_t m_repeats = 0;
+    uint32_t m_start = 0;
+    uint8_t m_started = 0;
+    LONG m_span = 0;
+    LONG m_lastOffset = -1;
+    uint8_t m_stop = 0;
+    uint8_t m_owned = 0; // the work image is ours to release
+};
+
+// Direct apply of bg_zoom's end state (the registry's second callback). Words: display object
+// (a canvas), centre x, centre y, zoom text, then up to four pointers to LONG receiving x, y, w,
+// h. -1 when the object has no canvas; 1 no layer picture or zero zoom; 2 no end rectangle; 0.
+int ApplyBgZoomDirect(const CEffectArgs& in, CEffectArgs* out);

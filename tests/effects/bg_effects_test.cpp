@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "drawing/scene.h"
+#include "effect_test_world.h"
+#include "effects/bg_effects.h"
+#include "platform/cos_table.h"
+
+namespace {
+
+using effects_test::EffectWorld;
+
+struct BgWorld : EffectWorld {
+    BgWorld() : EffectWorld(640, 480, false)
+    {
+        RegisterRows(registry, GameEffectRows());
+        g_pCosTable = &cosines;
+    }
+    ~BgWorld() { g_pCosTable = nullptr; }
+    CScene& Layer() { return *front.GetScene(); }
+    // The view rectangle the layer shows as (x, y, w, h); all -1 when it shows the plain picture.
+    std::array<LONG, 4> View()
+    {
+        RECT r;
+        if (!Layer().GetBackgroundViewSource(&r))
+            return {-1, -1, -1, -1};
+        return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    }
+    CCosTable cosines;
+};
+
+TEST(BgEffects, GameRowsRegisterTheBuiltEffects)
+{
+    BgWorld world;
+    DWORD parameter = 0;
+    EXPECT_EQ(world.registry.FindFactory("bg_zoom", &parameter), &CBgZoomEffect::Create);
+    EXPECT_EQ(world.registry.FindFactory("bg_rot", &parameter), &CBgRotEffect::Create);
+    EXPECT_EQ(world.registry.FindFactory("bg_loop", &parameter), &CBgLoopEffect::Create);
+    EXPECT_EQ(world.registry.FindCallbackFunc2("bg_zoom"), &ApplyBgZoomDirect);
+    EXPECT_EQ(RegisterRows(world.registry, GameEffectRows()), 0); // registered again: skipped
+}
+
+TEST(BgEffects, ZoomRectangleTable)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        LONG cx, cy;
+        double zoom;
+        bool ok;
+        std::array<LONG, 4> rect;
+    } cases[] = {
+        {320, 240, 2.0, true, {160, 120, 320, 240}},
+        {0, 0, 2.0, true, {0, 0, 320, 240}},         // clamped into the canvas
+        {640, 480, 2.0, true, {320, 240, 320, 240}}, // clamped at the far edge
+        {100, 100, 0.5, true, {0, 0, 640, 480}},     // wider than the canvas
+        {320, 240, 0.0, false, {}},
+        {320, 240, -2.0, false, {}},
+        {320, 240, 1e-300, false, {}},
+        {320, 240, 1e6, false, {}},
+        {320, 240, nan, false, {}},
+    };
+    for (const Case& c : cases) {
+        LONG out[4] = {};
+        EXPECT_EQ(ComputeBgZoomRect(640, 480, 640, 480, c.cx, c.cy, c.zoom, out), c.ok) << c.zoom;
+        if (c.ok) {
+            EXPECT_EQ((std::array<LONG, 4>{out[0], out[1], out[2], out[3]}), c.rect) << c.cx << " " << c.zoom;
+        }
+    }
+}
+
+TEST(BgEffects, ZoomSetUpCodes)
+{
+    BgWorld world;
+    CBgZoomEffect zoom;
+    EXPECT_EQ(zoom.SetUp(nullptr, &world.front, 320, 240, "2.0", nullptr, 100), 1);
+    EXPECT_EQ(zoom.SetUp(&world.scheduler, &world.front, 320, 240, "0", nullptr, 100), 1);
+    EXPECT_EQ(zoom.SetUp(&world.scheduler, &world.front, 320, 240, "-2", nullptr, 100), 2);
+    // Duration 0: the end rectangle at once, no task.
+    CBgZoomEffect now;
+    EXPECT_EQ(now.SetUp(&world.scheduler, &world.front, 320, 240, "2.0", nullptr, 0), -1);
+    EXPECT_FALSE(world.scheduler.Contains(&now));
+    EXPECT_EQ(world.View(), (std::array<LONG, 4>{160, 120, 320, 240}));
+    CEffectArgs out;
+    EXPECT_EQ(now.Query(&out), 0);
+    EXPECT_EQ(out.IntAt(0), 160);
+    EXPECT_EQ(out.IntAt(3), 240);
+}
+
+TEST(BgEffects, ZoomGlidesOnTheEasedCurve)
+{
+    struct Case {
+        const char* acceleration;
+        std::array<LONG, 4> half;
+    } cases[] = {
+        {nullptr, {80, 60, 480, 360}}, // t = 0.5
+        {"2", {40, 30, 560, 420}},     // t = 0.25
+        {"-2", {120, 90, 400, 300}},   // t = 0.75
+    };
+    for (const Case& c : cases) {
+        BgWorld world;
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_zoom", &world.front, CEffectArgs::Of(320, 240, "2.0", c.acceleration, 1000),
+                                    &holder),
+                  0);
+        ASSERT_NE(holder, nullptr);
+        EXPECT_EQ(holder->GetKind(), kBgEffectKind);
+        world.Tick(0);
+        EXPECT_EQ(world.View(), (std::array<LONG, 4>{-1, -1, -1, -1})); // t = 0: the whole picture
+        world.Tick(500);
+        EXPECT_EQ(world.View(), c.half) << (c.acceleration ? c.acceleration : "null");
+        world.Tick(500);
+        EXPECT_EQ(world.View(), (std::array<LONG, 4>{160, 120, 320, 240}));
+        EXPECT_EQ(holder, nullptr);
+    }
+}
+
+TEST(BgEffects, RotTurnsFromTheCurrentState)
+{
+    BgWorld world;
+    CBgRotEffect bad;
+    EXPECT_EQ(bad.SetUp(&world.scheduler, &world.front, 0, 0, 64, "0", nullptr, 100), 1);
+    EXPECT_EQ(bad.SetUp(nullptr, &world.front, 0, 0, 64, "2", nullptr, 100), 1);
+
+    CLayerEffect* holder = nullptr;
+    ASSERT_EQ(CreateLayerEffect("bg_rot", &world.front, CEffectArgs::Of(320, 240, 128, "2.0", nullptr, 1000), &holder),
+              0);
+    world.Tick(0);
+    world.Tick(500);
+    LONG cx = 0, cy = 0;
+    int angle = 0;
+    double zoom = 0.0;
+    ASSERT_TRUE(world.Layer().GetBackgroundRotation(&cx, &cy, &angle, &zoom));
+    EXPECT_EQ(cx, 160);
+    EXPECT_EQ(cy, 120);
+    EXPECT_EQ(angle, 64);
+    EXPECT_DOUBLE_EQ(zoom, 1.5);
+    world.Tick(500);
+    EXPECT_EQ(holder, nullptr);
+    ASSERT_TRUE(world.Layer().GetBackgroundRotation(&cx, &cy, &angle, &zoom));
+    EXPECT_EQ(angle, 128);
+    EXPECT_DOUBLE_EQ(zoom, 2.0);
+
+    // A second turn starts from that end state; duration 0 lands at once.
+    CBgRotEffect back;
+    EXPECT_EQ(back.SetUp(&world.scheduler, &world.front, 320, 240, 0, "1.5", nullptr, 0), -1);
+    ASSERT_TRUE(world.Layer().GetBackgroundRotation(&cx, &cy, &angle, &zoom));
+    EXPECT_EQ(angle, 0);
+    EXPECT_DOUBLE_EQ(zoom, 1.5);
+}
+
+TEST(BgEffects, ApplyZoomDirect)
+{
+    BgWorld world;
+    CEffectArgs in;
+    in.AddObject(static_cast<CImageObject*>(&world.front));
+    in.AddInt(320);
+    in.AddInt(240);
+    in.AddText("2.0");
+    CEffectArgs out;
+    EXPECT_EQ(ApplyBgZoomDirect(in, &out), 0);
+    EXPECT_EQ(out.IntAt(4), 160);
+    EXPECT_EQ(out.IntAt(5), 120);
+    EXPECT_EQ(out.IntAt(6), 320);
+    EXPECT_EQ(out.IntAt(7), 240);
+    EXPECT_EQ(world.View(), (std::array<LONG, 4>{160, 120, 320, 240}));
+    EXPECT_EQ(ApplyBgZoomDirect(CEffectArgs::Of(0, 320, 240, "2.0"), nullptr), -1);
+    in.SetDouble(3, -1.0);
+    EXPECT_EQ(ApplyBgZoomDirect(in, nullptr), 2);
+}
+
+BYTE Red(const CImage& image, LONG x, LONG y)
+{
+    return static_cast<BYTE>(effects_test::PixelAt(image, x, y) >> 16);
+}
+
+BYTE Green(const CImage& image, LONG x, LONG y)
+{
+    return static_cast<BYTE>(effects_test::PixelAt(image, x, y) >> 8);
+}
+
+TEST(BgEffects, LoopScrollsWrappedAndEndsAfterItsRepeats)
+{
+    struct Case {
+        int direction;
+        LONG x, y; // a work pixel at offset 16 of 64
+        bool horizontal;
+        BYTE shows;
+    } cases[] = {
+        {0, 16, 5, true, 0}, {0, 0, 5, true, 48}, {1, 0, 5, true, 16}, {1, 63, 5, true, 15},
+        {2, 5, 16, false, 0}, {3, 5, 0, false, 16},
+    };
+    for (const Case& c : cases) {
+        EffectWorld world(64, 64, false);
+        RegisterRows(world.registry, GameEffectRows());
+        CScene& layer = *world.front.GetScene();
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_loop", &world.front, CEffectArgs::Of(c.direction, 640, 2, 0), &holder), 0);
+        world.Tick(0);
+        ASSERT_NE(layer.GetBackgroundWork(), nullptr);
+        EXPECT_EQ(effects_test::PixelAt(*layer.GetBackgroundWork(), 7, 9), effects_test::PixelAt(*world.frontBackground, 7, 9));
+        world.Tick(160);
+        const CImage& work = *layer.GetBackgroundWork();
+        EXPECT_EQ(c.horizontal ? Red(work, c.x, c.y) : Green(work, c.x, c.y), c.shows) << c.direction << " " << c.x;
+        EXPECT_EQ(c.horizontal ? Green(work, c.x, c.y) : Red(work, c.x, c.y), c.horizontal ? c.y : c.x);
+        world.Tick(480); // end of the first period
+        ASSERT_NE(holder, nullptr);
+        world.Tick(640); // end of the second
+        EXPECT_EQ(holder, nullptr);
+        EXPECT_EQ(layer.GetBackgroundWork(), nullptr);
+    }
+}
+
+TEST(BgEffects, LoopStopsOnRequestAndSkipsAStall)
+{
+    {
+        EffectWorld world(64, 64, false);
+        RegisterRows(world.registry, GameEffectRows());
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_loop", &world.front, CEffectArgs::Of(0, 100, 0, 0), &holder), 0);
+        world.Tick(0);
+        world.Tick(350);
+        ASSERT_NE(holder, nullptr);
+        EXPECT_EQ(holder->SetParams(0), 0);
+        world.Tick(10); // still inside the period
+        ASSERT_NE(holder, nullptr);
+        world.Tick(50);
+        EXPECT_EQ(holder, nullptr);
+    }
+    {
+        EffectWorld world(64, 64, false);
+        RegisterRows(world.registry, GameEffectRows());
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_loop", &world.front, CEffectArgs::Of(0, 100, 3, 0), &holder), 0);
+        world.Tick(0);
+        world.Tick(250); // two periods at once: one left
+        ASSERT_NE(holder, nullptr);
+        EXPECT_EQ(Red(*world.front.GetScene()->GetBackgroundWork(), 32, 0), 0); // offset 32 of the third
+        world.Tick(50);
+        EXPECT_EQ(holder, nullptr);
+    }
+}
+
+TEST(BgEffects, LoopSetUpCodes)
+{
+    struct Case {
+        LONG bgW, bgH;
+        int direction;
+        int code;
+    } cases[] = {{32, 64, 0, 3}, {32, 64, 1, 3}, {64, 32, 2, 4}, {64, 32, 3, 4}};
+    for (const Case& c : cases) {
+        EffectWorld world(64, 64, false, c.bgW, c.bgH);
+        CBgLoopEffect loop;
+        EXPECT_EQ(loop.SetUp(&world.scheduler, &world.front, c.direction, 100, 0, 0), c.code);
+        EXPECT_EQ(world.front.GetScene()->GetBackgroundWork(), nullptr);
+    }
+    EffectWorld world(64, 64, false);
+    CBgLoopEffect loop;
+    EXPECT_EQ(loop.SetUp(nullptr, &world.front, 0, 100, 0, 0), 1);
+}
+
+} // namespace
