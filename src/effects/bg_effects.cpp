@@ -7,6 +7,7 @@
 #include "display/image_object.h"
 #include "drawing/scene.h"
 #include "effects/eased_time.h"
+#include "platform/cos_table.h"
 #include "platform/decimal_text.h"
 #include "raster/surface.h"
 
@@ -36,7 +37,7 @@ LONG Between(LONG from, LONG to, double t)
     return static_cast<LONG>(std::clamp(v, double(INT32_MIN), double(INT32_MAX)));
 }
 
-CSurface* LayerPicture(CScene* scene)
+CSurface* LayerPicture(const CScene* scene)
 {
     CSurface* picture = nullptr;
     scene->GetBackground(&picture, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -54,14 +55,15 @@ CImageObject* DisplayCanvasWord(const CEffectArgs& args, size_t i)
     return dynamic_cast<CImageObject*>(surface);
 }
 
+// The part rect (x, y, w, h) of the picture stretched to the picture's own size.
 void ShowView(CScene& layer, const LONG rect[4])
 {
-    CImage* canvas = layer.GetTarget();
-    if (canvas == nullptr)
+    CSurface* picture = LayerPicture(&layer);
+    if (picture == nullptr)
         return;
     const RECT src{rect[0], rect[1], static_cast<LONG>(int64_t{rect[0]} + rect[2]),
                    static_cast<LONG>(int64_t{rect[1]} + rect[3])};
-    layer.SetBackgroundView(0, 0, canvas->GetWidth(), canvas->GetHeight(), &src);
+    layer.SetBackgroundView(0, 0, picture->GetWidth(), picture->GetHeight(), &src);
 }
 
 } // namespace
@@ -362,6 +364,170 @@ void CBgLoopEffect::Draw(LONG offset)
 }
 
 void CBgLoopEffect::Restore()
+{
+    if (!m_owned)
+        return;
+    m_owned = 0;
+    m_layer->ReleaseBackgroundWork();
+    m_layer->InvalidateAll();
+}
+
+int32_t RastRowShift(int32_t row, int32_t phase, int32_t amplitude, uint32_t wavelength)
+{
+    if (g_pCosTable == nullptr)
+        return 0;
+    // 64-bit: phase << 16 plus the row's advance passes 32 bits on tall pictures.
+    const int64_t p = (int64_t{phase} << 16) + int64_t{row} * ((int64_t{1} << 25) / std::max<uint32_t>(wavelength, 1));
+    const int32_t index = static_cast<int32_t>(((p >> 16) - 128) & 0x1FF);
+    return static_cast<int32_t>((int64_t{g_pCosTable->Cos(index)} * amplitude) >> 16);
+}
+
+CPluginEffect* CBgRastEffect::Create(DWORD)
+{
+    return new (std::nothrow) CBgRastEffect;
+}
+
+int CBgRastEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args)
+{
+    m_layer = target != nullptr ? target->GetScene() : nullptr;
+    if (g_pCosTable == nullptr || manager == nullptr || m_layer == nullptr)
+        return 1;
+    CImage* canvas = m_layer->GetTarget();
+    if (canvas == nullptr)
+        return 2;
+    if (m_layer->GetBackgroundWork() != nullptr)
+        return 3;
+    // Zero times used to divide by zero: they count as 1 ms.
+    const auto atLeast1 = [](int32_t v) { return static_cast<uint32_t>(std::max(v, 1)); };
+    m_max = args.IntAt(0);
+    m_wavelength = atLeast1(args.IntAt(1));
+    m_period = atLeast1(args.IntAt(2));
+    m_hold = static_cast<uint32_t>(std::max(args.IntAt(3), 0));
+    m_rampIn = atLeast1(args.IntAt(4));
+    m_rampOut = atLeast1(args.IntAt(5));
+    m_fill = args.IntAt(6) != 0;
+    CSurface* picture = LayerPicture(m_layer);
+    LONG px = 0, py = 0;
+    m_layer->GetBackground(nullptr, &px, &py, nullptr, nullptr, nullptr);
+    if (m_layer->CreateBackgroundWork(false) != 0)
+        return 4;
+    m_owned = 1;
+    if (picture == nullptr || picture->GetBits() == nullptr || picture->GetWidth() > canvas->GetWidth() ||
+        picture->GetHeight() > canvas->GetHeight()) {
+        Restore();
+        return 5;
+    }
+    CImage* work = m_layer->GetBackgroundWork();
+    if (m_fill) {
+        BYTE r = 0, g = 0, b = 0;
+        m_layer->GetBackground(nullptr, nullptr, nullptr, &r, &g, &b);
+        work->FillRect(r, g, b, nullptr);
+    } else {
+        work->Copy(canvas, 0, 0, nullptr, false);
+    }
+    Draw(0, 0);
+    if (manager->Add(this, 0, 0, 0) != 0) {
+        Restore();
+        return 6;
+    }
+    if (args.IntAt(7) != 0)
+        BeginBusy();
+    return 0;
+}
+
+int CBgRastEffect::SetParamsV(const CEffectArgs&)
+{
+    if (m_state >= 2)
+        return 1;
+    m_state = 2;
+    return 0;
+}
+
+int CBgRastEffect::QueryV(const CEffectArgs&, CEffectArgs*)
+{
+    return m_state;
+}
+
+int32_t CBgRastEffect::Step(uint32_t now)
+{
+    if (!m_started) {
+        m_start = now;
+        m_started = 1;
+    }
+    const uint32_t e = now - m_start;
+    if (m_state == 0) {
+        if (e >= m_rampIn) {
+            m_state = 1;
+            m_amplitude = m_max;
+        } else {
+            m_amplitude = static_cast<int32_t>(int64_t{m_max} * e / m_rampIn);
+        }
+    }
+    if (m_state == 1) {
+        m_amplitude = m_max;
+        if (m_hold != 0 && e - m_rampIn >= m_hold)
+            m_state = 2;
+    }
+    if (m_state == 2) {
+        m_outStart = e;
+        m_outFrom = m_amplitude;
+        m_state = 3;
+    }
+    if (m_state == 3) {
+        const uint32_t out = e - m_outStart;
+        if (out >= m_rampOut) {
+            Restore();
+            return 1;
+        }
+        m_amplitude = static_cast<int32_t>(m_outFrom - int64_t{m_outFrom} * out / m_rampOut);
+    }
+    const auto phase = static_cast<int32_t>((int64_t{e % m_period} << 9) / m_period);
+    if (phase != m_lastPhase || m_amplitude != m_lastAmplitude)
+        Draw(phase, m_amplitude);
+    return 0;
+}
+
+void CBgRastEffect::Draw(int32_t phase, int32_t amplitude)
+{
+    m_lastPhase = phase;
+    m_lastAmplitude = amplitude;
+    CImage* work = m_layer->GetBackgroundWork();
+    CSurface* picture = LayerPicture(m_layer);
+    if (work == nullptr || picture == nullptr)
+        return;
+    LONG px = 0, py = 0;
+    BYTE r = 0, g = 0, b = 0;
+    m_layer->GetBackground(nullptr, &px, &py, &r, &g, &b);
+    const int64_t w = work->GetWidth(), h = work->GetHeight();
+    const int64_t pw = picture->GetWidth();
+    const int64_t left = std::clamp<int64_t>(px, 0, w), right = std::clamp<int64_t>(int64_t{px} + pw, 0, w);
+    for (LONG row = 0; row < picture->GetHeight(); ++row) {
+        const int64_t y = int64_t{py} + row;
+        if (y < 0 || y >= h || left >= right)
+            continue;
+        // Shifts beyond the picture are clipped; the uncovered pixels take the fill colour, or
+        // without the fill flag keep the picture where it stands.
+        const int64_t shift = RastRowShift(row, phase, amplitude, m_wavelength);
+        const int64_t from = std::clamp<int64_t>(int64_t{px} + shift, left, right);
+        const int64_t to = std::clamp<int64_t>(int64_t{px} + shift + pw, left, right);
+        const auto L = [](int64_t v) { return static_cast<LONG>(v); };
+        const RECT whole{L(left - px), row, L(right - px), row + 1};
+        if (m_fill) {
+            const RECT line{L(left), L(y), L(right), L(y + 1)};
+            work->FillRect(r, g, b, &line);
+        } else {
+            work->Copy(picture, L(left), L(y), &whole, false);
+        }
+        if (from < to) {
+            const RECT part{L(from - px - shift), row, L(to - px - shift), row + 1};
+            work->Copy(picture, L(from), L(y), &part, false);
+        }
+    }
+    work->SetChanged(true);
+    m_layer->InvalidateAll();
+}
+
+void CBgRastEffect::Restore()
 {
     if (!m_owned)
         return;

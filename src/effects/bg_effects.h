@@ -12,6 +12,12 @@
 //   until asked to stop), busy flag. Codes: 1 no manager or layer or no canvas, 2 no work image,
 //   3 / 4 the picture is narrower / lower than the canvas, 5 the manager refused. SetParams(0)
 //   asks it to stop at the end of the current period; the layer is restored when it ends.
+//   "bg_rast" (CBgRastEffect) waves the rows of the background sideways; set-up words: amplitude,
+//   wavelength, period, hold time (0 until asked to stop), ramp-in, ramp-out, fill flag, busy
+//   flag (zero times count as 1). Codes: 1 no cosine table, manager or layer, 2 no canvas, 3 a
+//   work image exists, 4 none can be made, 5 the picture does not fit the canvas, 6 the manager
+//   refused. QueryV answers the state (0 in, 1 holding, 2 and 3 out); SetParams starts the ramp-out
+//   (1 when already ramping out). The layer is restored when it ends.
 #pragma once
 
 #include "effects/layer_effect.h"
@@ -105,6 +111,46 @@ private:
     uint8_t m_stop = 0;
     uint8_t m_owned = 0; // the work image is ours to release
 };
+
+class CBgRastEffect : public CLayerEffect {
+public:
+    static CPluginEffect* Create(DWORD parameter);
+    ~CBgRastEffect() override { Restore(); }
+
+    int32_t GetKind() override { return kBgEffectKind; }
+    const char* GetName() override { return "bg_rast"; }
+    uint8_t GetObjectType() override { return 0; }
+    int32_t Step(uint32_t now) override;
+    void OnCancel() override { Restore(); }
+    int SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args) override;
+    int SetParamsV(const CEffectArgs& args) override;
+    int QueryV(const CEffectArgs& in, CEffectArgs* out) override;
+
+private:
+    void Draw(int32_t phase, int32_t amplitude);
+    void Restore();
+
+    CScene* m_layer = nullptr;
+    int32_t m_max = 0;
+    uint32_t m_wavelength = 1;
+    uint32_t m_period = 1;
+    uint32_t m_hold = 0;
+    uint32_t m_rampIn = 1;
+    uint32_t m_rampOut = 1;
+    uint8_t m_fill = 0;
+    uint32_t m_start = 0;
+    uint8_t m_started = 0;
+    uint8_t m_state = 0;
+    uint32_t m_outStart = 0;
+    int32_t m_outFrom = 0; // the amplitude the ramp-out starts from
+    int32_t m_amplitude = 0;
+    int32_t m_lastPhase = -1;
+    int32_t m_lastAmplitude = -1;
+    uint8_t m_owned = 0;
+};
+
+// The sideways shift of picture row `row` at a phase (512 a turn) and amplitude.
+int32_t RastRowShift(int32_t row, int32_t phase, int32_t amplitude, uint32_t wavelength);
 
 // Direct apply of bg_zoom's end state (the registry's second callback). Words: display object
 // (a canvas), centre x, centre y, zoom text, then up to four pointers to LONG receiving x, y, w,

@@ -39,6 +39,7 @@ TEST(BgEffects, GameRowsRegisterTheBuiltEffects)
     EXPECT_EQ(world.registry.FindFactory("bg_zoom", &parameter), &CBgZoomEffect::Create);
     EXPECT_EQ(world.registry.FindFactory("bg_rot", &parameter), &CBgRotEffect::Create);
     EXPECT_EQ(world.registry.FindFactory("bg_loop", &parameter), &CBgLoopEffect::Create);
+    EXPECT_EQ(world.registry.FindFactory("bg_rast", &parameter), &CBgRastEffect::Create);
     EXPECT_EQ(world.registry.FindCallbackFunc2("bg_zoom"), &ApplyBgZoomDirect);
     EXPECT_EQ(RegisterRows(world.registry, GameEffectRows()), 0); // registered again: skipped
 }
@@ -259,6 +260,85 @@ TEST(BgEffects, LoopSetUpCodes)
     EffectWorld world(64, 64, false);
     CBgLoopEffect loop;
     EXPECT_EQ(loop.SetUp(nullptr, &world.front, 0, 100, 0, 0), 1);
+}
+
+TEST(BgEffects, RastWavesRowsAgainstTheReference)
+{
+    for (int fill : {1, 0}) {
+        EffectWorld world(64, 48, false);
+        CCosTable cosines;
+        g_pCosTable = &cosines;
+        RegisterRows(world.registry, GameEffectRows());
+        CScene& layer = *world.front.GetScene();
+        layer.SetBackgroundColor(0x123456, false);
+        layer.SetBackgroundImage(world.frontBackground.get(), 0, 0, true);
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_rast", &world.front, CEffectArgs::Of(8, 32, 1000, 0, 100, 100, fill, 0), &holder),
+                  0);
+        world.Tick(0);
+        world.Tick(250); // holding at amplitude 8, phase 128
+        EXPECT_EQ(holder->Query(nullptr), 1);
+        const CImage& work = *layer.GetBackgroundWork();
+        for (LONG y = 0; y < 48; ++y) {
+            const int32_t shift = (int64_t{cosines.Cos((128 + 16 * y - 128) & 511)} * 8) >> 16;
+            ASSERT_LE(std::abs(shift), 8);
+            EXPECT_EQ(shift, RastRowShift(y, 128, 8, 32));
+            for (LONG x = 0; x < 64; ++x) {
+                const LONG from = x - shift;
+                uint32_t expected = effects_test::PixelAt(*world.frontBackground, x, y);
+                if (from >= 0 && from < 64)
+                    expected = effects_test::PixelAt(*world.frontBackground, from, y);
+                else if (fill)
+                    expected = 0x123456;
+                ASSERT_EQ(effects_test::PixelAt(work, x, y) & 0xFFFFFF, expected & 0xFFFFFF)
+                    << "fill " << fill << " at " << x << "," << y;
+            }
+        }
+        EXPECT_EQ(holder->SetParams(), 0);
+        EXPECT_EQ(holder->SetParams(), 1);
+        world.Tick(50);
+        EXPECT_EQ(holder->Query(nullptr), 3);
+        world.Tick(100);
+        EXPECT_EQ(holder, nullptr);
+        EXPECT_EQ(layer.GetBackgroundWork(), nullptr);
+        g_pCosTable = nullptr;
+    }
+}
+
+TEST(BgEffects, RastSetUpCodesAndZeroTimes)
+{
+    CCosTable cosines;
+    {
+        EffectWorld world(64, 48, false);
+        CBgRastEffect rast;
+        EXPECT_EQ(rast.SetUp(&world.scheduler, &world.front, 8, 32, 100, 0, 10, 10, 0, 0), 1); // no table
+    }
+    g_pCosTable = &cosines;
+    {
+        EffectWorld world(64, 48, false);
+        ASSERT_EQ(world.front.GetScene()->CreateBackgroundWork(false), 0);
+        CBgRastEffect rast;
+        EXPECT_EQ(rast.SetUp(&world.scheduler, &world.front, 8, 32, 100, 0, 10, 10, 0, 0), 3);
+        EXPECT_NE(world.front.GetScene()->GetBackgroundWork(), nullptr); // not ours: kept
+    }
+    {
+        EffectWorld world(64, 48, false, 80, 48);
+        CBgRastEffect rast;
+        EXPECT_EQ(rast.SetUp(&world.scheduler, &world.front, 8, 32, 100, 0, 10, 10, 0, 0), 5);
+        EXPECT_EQ(world.front.GetScene()->GetBackgroundWork(), nullptr);
+    }
+    {
+        // Zero wavelength, period and ramps count as 1 instead of dividing by zero.
+        EffectWorld world(64, 48, false);
+        RegisterRows(world.registry, GameEffectRows());
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_rast", &world.front, CEffectArgs::Of(INT32_MAX, 0, 0, 5, 0, 0, 1, 0), &holder),
+                  0);
+        for (int i = 0; i < 10 && holder != nullptr; ++i)
+            world.Tick(1);
+        EXPECT_EQ(holder, nullptr);
+    }
+    g_pCosTable = nullptr;
 }
 
 } // namespace
