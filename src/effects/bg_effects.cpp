@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 
 #include "display/image_object.h"
@@ -387,7 +388,7 @@ CPluginEffect* CBgRastEffect::Create(DWORD)
     return new (std::nothrow) CBgRastEffect;
 }
 
-int CBgRastEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args)
+int CBgRastEffect::PrepareLayer(CTimerManager* manager, CImageObject* target, bool fill)
 {
     m_layer = target != nullptr ? target->GetScene() : nullptr;
     if (g_pCosTable == nullptr || manager == nullptr || m_layer == nullptr)
@@ -397,18 +398,8 @@ int CBgRastEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CE
         return 2;
     if (m_layer->GetBackgroundWork() != nullptr)
         return 3;
-    // Zero times used to divide by zero: they count as 1 ms.
-    const auto atLeast1 = [](int32_t v) { return static_cast<uint32_t>(std::max(v, 1)); };
-    m_max = args.IntAt(0);
-    m_wavelength = atLeast1(args.IntAt(1));
-    m_period = atLeast1(args.IntAt(2));
-    m_hold = static_cast<uint32_t>(std::max(args.IntAt(3), 0));
-    m_rampIn = atLeast1(args.IntAt(4));
-    m_rampOut = atLeast1(args.IntAt(5));
-    m_fill = args.IntAt(6) != 0;
+    m_fill = fill;
     CSurface* picture = LayerPicture(m_layer);
-    LONG px = 0, py = 0;
-    m_layer->GetBackground(nullptr, &px, &py, nullptr, nullptr, nullptr);
     if (m_layer->CreateBackgroundWork(false) != 0)
         return 4;
     m_owned = 1;
@@ -425,6 +416,21 @@ int CBgRastEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CE
     } else {
         work->Copy(canvas, 0, 0, nullptr, false);
     }
+    return 0;
+}
+
+int CBgRastEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args)
+{
+    // Zero times used to divide by zero: they count as 1 ms.
+    const auto atLeast1 = [](int32_t v) { return static_cast<uint32_t>(std::max(v, 1)); };
+    m_max = args.IntAt(0);
+    m_wavelength = atLeast1(args.IntAt(1));
+    m_period = atLeast1(args.IntAt(2));
+    m_hold = static_cast<uint32_t>(std::max(args.IntAt(3), 0));
+    m_rampIn = atLeast1(args.IntAt(4));
+    m_rampOut = atLeast1(args.IntAt(5));
+    if (const int code = PrepareLayer(manager, target, args.IntAt(6) != 0); code != 0)
+        return code;
     Draw(0, 0);
     if (manager->Add(this, 0, 0, 0) != 0) {
         Restore();
@@ -481,7 +487,7 @@ int32_t CBgRastEffect::Step(uint32_t now)
         }
         m_amplitude = static_cast<int32_t>(m_outFrom - int64_t{m_outFrom} * out / m_rampOut);
     }
-    const auto phase = static_cast<int32_t>((int64_t{e % m_period} << 9) / m_period);
+    const auto phase = static_cast<int32_t>(int64_t{e % m_period} * m_phaseSteps / m_period);
     if (phase != m_lastPhase || m_amplitude != m_lastAmplitude)
         Draw(phase, m_amplitude);
     return 0;
@@ -533,5 +539,138 @@ void CBgRastEffect::Restore()
         return;
     m_owned = 0;
     m_layer->ReleaseBackgroundWork();
+    m_layer->InvalidateAll();
+}
+
+int BuildHazeTable(const char* text, uint32_t n, std::vector<int32_t>* table)
+{
+    if (text == nullptr)
+        return 1;
+    struct Group {
+        int64_t m, q, a;
+    };
+    std::vector<Group> groups;
+    const char* p = text;
+    const auto skip = [&p] {
+        while (*p == ' ' || *p == '\t' || *p == ',')
+            ++p;
+    };
+    const auto number = [&p](int64_t* out) {
+        while (*p == ' ')
+            ++p;
+        char* end = nullptr;
+        const long long v = std::strtoll(p, &end, 10);
+        if (end == p)
+            return false;
+        *out = std::clamp<long long>(v, INT32_MIN, INT32_MAX);
+        p = end;
+        while (*p == ' ')
+            ++p;
+        return true;
+    };
+    for (skip(); *p != '\0'; skip()) {
+        Group g{};
+        if (*p++ != '(' || !number(&g.m) || *p++ != ',' || !number(&g.q) || *p++ != ',' || !number(&g.a) ||
+            *p++ != ')')
+            return 2;
+        groups.push_back(g);
+    }
+    if (groups.empty())
+        return 2;
+    n = std::clamp<uint32_t>(n, 1, 65536);
+    try {
+        table->assign(n, 0);
+    } catch (const std::bad_alloc&) {
+        return 4;
+    }
+    const int64_t step = (int64_t{1} << 25) / n;
+    const auto count = static_cast<int64_t>(groups.size());
+    for (uint32_t i = 0; i < n; ++i) {
+        int64_t sum = 0;
+        for (const Group& g : groups) {
+            const int64_t index = ((int64_t{i} * step >> 16) * g.m + g.q) & 0x1FF;
+            // 64-bit: table × A overflowed 32 bits for large amplitudes.
+            sum += int64_t{g_pCosTable->Cos(static_cast<int32_t>(index))} * g.a;
+        }
+        (*table)[i] = static_cast<int32_t>(std::clamp<int64_t>((sum / count) >> 16, INT32_MIN, INT32_MAX));
+    }
+    return 0;
+}
+
+CPluginEffect* CBgHazeEffect::Create(DWORD)
+{
+    return new (std::nothrow) CBgHazeEffect;
+}
+
+int CBgHazeEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args)
+{
+    // n is taken as 1..65536: a script's 2^31 used to allocate gigabytes; zero times count as 1.
+    const uint32_t n = static_cast<uint32_t>(std::clamp(args.IntAt(1), 1, 65536));
+    const auto atLeast1 = [](int32_t v) { return static_cast<uint32_t>(std::max(v, 1)); };
+    m_phaseSteps = n;
+    m_max = 512;
+    m_period = atLeast1(args.IntAt(2));
+    m_hold = static_cast<uint32_t>(std::max(args.IntAt(3), 0));
+    m_rampIn = atLeast1(args.IntAt(4));
+    m_rampOut = atLeast1(args.IntAt(5));
+    if (const int code = PrepareLayer(manager, target, args.IntAt(6) != 0); code != 0)
+        return code;
+    if (const int code = BuildHazeTable(args.TextAt(0), n, &m_table); code != 0) {
+        Restore();
+        return code == 4 ? 4 : 6;
+    }
+    Draw(0, 0);
+    if (manager->Add(this, 0, 0, 0) != 0) {
+        Restore();
+        return 7;
+    }
+    if (args.IntAt(7) != 0)
+        BeginBusy();
+    return 0;
+}
+
+void CBgHazeEffect::Draw(int32_t phase, int32_t level)
+{
+    m_lastPhase = phase;
+    m_lastAmplitude = level;
+    CImage* work = m_layer->GetBackgroundWork();
+    CSurface* picture = LayerPicture(m_layer);
+    if (work == nullptr || picture == nullptr || m_table.empty())
+        return;
+    LONG px = 0, py = 0;
+    BYTE r = 0, g = 0, b = 0;
+    m_layer->GetBackground(nullptr, &px, &py, &r, &g, &b);
+    const int64_t w = work->GetWidth(), h = work->GetHeight();
+    const int64_t pw = picture->GetWidth(), ph = picture->GetHeight();
+    const auto n = static_cast<int64_t>(m_table.size());
+    const auto L = [](int64_t v) { return static_cast<LONG>(v); };
+    for (int64_t y = 0; y < h; ++y) {
+        // 64-bit: table × level overflowed 32 bits.
+        const int64_t o = (int64_t{m_table[static_cast<size_t>((phase + y) % n)]} * level) >> 9;
+        // Work row y shows picture row y - py + o, shifted right by o.
+        const int64_t row = y - py + o;
+        const int64_t from = std::clamp<int64_t>(px + o, 0, w), to = std::clamp<int64_t>(px + o + pw, 0, w);
+        const bool inside = row >= 0 && row < ph && from < to;
+        if (m_fill) {
+            if (!inside) {
+                const RECT line{0, L(y), L(w), L(y + 1)};
+                work->FillRect(r, g, b, &line);
+                continue;
+            }
+            if (from > 0) {
+                const RECT line{0, L(y), L(from), L(y + 1)};
+                work->FillRect(r, g, b, &line);
+            }
+            if (to < w) {
+                const RECT line{L(to), L(y), L(w), L(y + 1)};
+                work->FillRect(r, g, b, &line);
+            }
+        }
+        if (inside) {
+            const RECT part{L(from - px - o), L(row), L(to - px - o), L(row + 1)};
+            work->Copy(picture, L(from), L(y), &part, false);
+        }
+    }
+    work->SetChanged(true);
     m_layer->InvalidateAll();
 }

@@ -18,7 +18,13 @@
 //   work image exists, 4 none can be made, 5 the picture does not fit the canvas, 6 the manager
 //   refused. QueryV answers the state (0 in, 1 holding, 2 and 3 out); SetParams starts the ramp-out
 //   (1 when already ramping out). The layer is restored when it ends.
+//   "bg_haze" (CBgHazeEffect) waves the rows sideways and up or down by an offset table averaged
+//   from groups "(m,q,A)"; set-up words: group text, sample count n (1..65536), period, hold,
+//   ramp-in, ramp-out, fill flag, busy flag. Codes 1 to 5 as bg_rast (4 also for the table), 6 the
+//   text cannot be read, 7 the manager refused. QueryV and SetParams as bg_rast.
 #pragma once
+
+#include <vector>
 
 #include "effects/layer_effect.h"
 #include "winapi/base.h"
@@ -126,8 +132,10 @@ public:
     int SetParamsV(const CEffectArgs& args) override;
     int QueryV(const CEffectArgs& in, CEffectArgs* out) override;
 
-private:
-    void Draw(int32_t phase, int32_t amplitude);
+protected:
+    // Codes 1 to 5 of the set-up; the layer's work image is ours from there on.
+    int PrepareLayer(CTimerManager* manager, CImageObject* target, bool fill);
+    virtual void Draw(int32_t phase, int32_t amplitude);
     void Restore();
 
     CScene* m_layer = nullptr;
@@ -147,7 +155,28 @@ private:
     int32_t m_lastPhase = -1;
     int32_t m_lastAmplitude = -1;
     uint8_t m_owned = 0;
+    uint32_t m_phaseSteps = 512; // phases a period
 };
+
+class CBgHazeEffect : public CBgRastEffect {
+public:
+    static CPluginEffect* Create(DWORD parameter);
+
+    const char* GetName() override { return "bg_haze"; }
+    int SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args) override;
+    const std::vector<int32_t>& Table() const { return m_table; }
+
+protected:
+    // Level 0..512.
+    void Draw(int32_t phase, int32_t level) override;
+
+private:
+    std::vector<int32_t> m_table;
+};
+
+// The haze's offset table of n entries from a group text: 0, 1 for a null text, 2 for an empty
+// or unreadable one or one without a group, 4 when the table cannot be allocated.
+int BuildHazeTable(const char* text, uint32_t n, std::vector<int32_t>* table);
 
 // The sideways shift of picture row `row` at a phase (512 a turn) and amplitude.
 int32_t RastRowShift(int32_t row, int32_t phase, int32_t amplitude, uint32_t wavelength);

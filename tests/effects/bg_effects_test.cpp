@@ -40,6 +40,7 @@ TEST(BgEffects, GameRowsRegisterTheBuiltEffects)
     EXPECT_EQ(world.registry.FindFactory("bg_rot", &parameter), &CBgRotEffect::Create);
     EXPECT_EQ(world.registry.FindFactory("bg_loop", &parameter), &CBgLoopEffect::Create);
     EXPECT_EQ(world.registry.FindFactory("bg_rast", &parameter), &CBgRastEffect::Create);
+    EXPECT_EQ(world.registry.FindFactory("bg_haze", &parameter), &CBgHazeEffect::Create);
     EXPECT_EQ(world.registry.FindCallbackFunc2("bg_zoom"), &ApplyBgZoomDirect);
     EXPECT_EQ(RegisterRows(world.registry, GameEffectRows()), 0); // registered again: skipped
 }
@@ -338,6 +339,65 @@ TEST(BgEffects, RastSetUpCodesAndZeroTimes)
             world.Tick(1);
         EXPECT_EQ(holder, nullptr);
     }
+    g_pCosTable = nullptr;
+}
+
+TEST(BgEffects, HazeTableAndTexts)
+{
+    CCosTable cosines;
+    g_pCosTable = &cosines;
+    std::vector<int32_t> table;
+    ASSERT_EQ(BuildHazeTable("(1,0,20) (2, 128, 10)", 64, &table), 0);
+    ASSERT_EQ(table.size(), 64u);
+    for (int i = 0; i < 64; ++i) {
+        const int64_t sum = int64_t{cosines.Cos(8 * i)} * 20 + int64_t{cosines.Cos(16 * i + 128)} * 10;
+        EXPECT_EQ(table[i], (sum / 2) >> 16) << i;
+    }
+    struct Case {
+        const char* text;
+        int code;
+    } cases[] = {{nullptr, 1}, {"", 2}, {"  ", 2}, {"(1,0)", 2}, {"abc", 2}, {"(1,0,10", 2}, {"(1,0,10)x", 2}};
+    for (const Case& c : cases)
+        EXPECT_EQ(BuildHazeTable(c.text, 16, &table), c.code) << (c.text ? c.text : "null");
+    ASSERT_EQ(BuildHazeTable("(1,0,10)", 1u << 31, &table), 0); // n capped
+    EXPECT_EQ(table.size(), 65536u);
+    g_pCosTable = nullptr;
+}
+
+TEST(BgEffects, HazeMovesRowsAgainstTheReference)
+{
+    EffectWorld world(64, 48, false);
+    CCosTable cosines;
+    g_pCosTable = &cosines;
+    RegisterRows(world.registry, GameEffectRows());
+    CScene& layer = *world.front.GetScene();
+    layer.SetBackgroundColor(0x123456, false);
+    layer.SetBackgroundImage(world.frontBackground.get(), 0, 0, true);
+    CBgHazeEffect bad;
+    EXPECT_EQ(bad.SetUp(&world.scheduler, &world.front, "(1,0)", 48, 1000, 0, 100, 100, 1, 0), 6);
+    EXPECT_EQ(layer.GetBackgroundWork(), nullptr);
+    CLayerEffect* holder = nullptr;
+    ASSERT_EQ(CreateLayerEffect("bg_haze", &world.front, CEffectArgs::Of("(1,0,6)", 48, 1000, 0, 100, 100, 1, 0), &holder),
+              0);
+    const std::vector<int32_t> table = static_cast<CBgHazeEffect*>(holder)->Table();
+    world.Tick(0);
+    world.Tick(250); // level 512, phase 250 * 48 / 1000 = 12
+    const CImage& work = *layer.GetBackgroundWork();
+    for (LONG y = 0; y < 48; ++y) {
+        const int32_t o = table[(12 + y) % 48];
+        for (LONG x = 0; x < 64; ++x) {
+            const LONG sx = x - o, sy = y + o;
+            const uint32_t expected = (sx >= 0 && sx < 64 && sy >= 0 && sy < 48)
+                                          ? effects_test::PixelAt(*world.frontBackground, sx, sy)
+                                          : 0x123456;
+            ASSERT_EQ(effects_test::PixelAt(work, x, y) & 0xFFFFFF, expected & 0xFFFFFF) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(holder->SetParams(), 0);
+    world.Tick(50);
+    world.Tick(100);
+    EXPECT_EQ(holder, nullptr);
+    EXPECT_EQ(layer.GetBackgroundWork(), nullptr);
     g_pCosTable = nullptr;
 }
 
