@@ -10,6 +10,9 @@
 #include "effects/eased_time.h"
 #include "platform/cos_table.h"
 #include "platform/decimal_text.h"
+#include "raster/image.h"
+#include "raster/pixel_lib.h"
+#include "raster/pixel_lib_ops.h"
 #include "raster/surface.h"
 
 namespace {
@@ -672,5 +675,115 @@ void CBgHazeEffect::Draw(int32_t phase, int32_t level)
         }
     }
     work->SetChanged(true);
+    m_layer->InvalidateAll();
+}
+
+CPluginEffect* CBgCrossEffect::Create(DWORD)
+{
+    return new (std::nothrow) CBgCrossEffect;
+}
+
+CBgCrossEffect::~CBgCrossEffect()
+{
+    Restore();
+    delete m_copy;
+}
+
+int CBgCrossEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args)
+{
+    m_layer = target != nullptr ? target->GetScene() : nullptr;
+    if (manager == nullptr || m_layer == nullptr || g_pPixelLib == nullptr || LayerPicture(m_layer) == nullptr)
+        return 1;
+    CImageObject* back = target->GetBackCanvas();
+    m_other = back != nullptr ? back->GetScene() : nullptr;
+    if (m_other == nullptr || LayerPicture(m_other) == nullptr)
+        return 3;
+    CSurface* first = LayerPicture(m_layer);
+    CSurface* second = LayerPicture(m_other);
+    if (first->GetWidth() != second->GetWidth() || first->GetHeight() != second->GetHeight())
+        return 4;
+    m_width = first->GetWidth();
+    m_height = first->GetHeight();
+    m_period = static_cast<uint32_t>(std::max(args.IntAt(0), 1));
+    m_repeats = static_cast<uint32_t>(std::max(args.IntAt(1), 0));
+    m_mode = static_cast<uint8_t>(std::clamp(args.IntAt(2), 0, 2));
+    if (args.IntAt(3) != 0) {
+        std::swap(m_layer, m_other);
+        std::swap(first, second);
+    }
+    if (m_mode != 0) {
+        auto* picture = dynamic_cast<CImage*>(m_mode == 1 ? second : first);
+        m_copy = new (std::nothrow) CImage;
+        if (picture == nullptr || m_copy == nullptr || m_copy->CopyFrom(picture, 0) != 0)
+            return 5;
+    }
+    if (m_layer->CreateBackgroundWork(false) != 0)
+        return 5;
+    m_owned = 1;
+    m_layer->GetBackgroundWork()->Copy(first, 0, 0, nullptr, false);
+    m_layer->InvalidateAll();
+    if (manager->Add(this, 0, 0, 0) != 0) {
+        Restore();
+        return 3;
+    }
+    if (args.IntAt(4) != 0)
+        BeginBusy();
+    return 0;
+}
+
+int CBgCrossEffect::SetParamsV(const CEffectArgs&)
+{
+    m_stop = 1;
+    return 0;
+}
+
+int32_t CBgCrossEffect::Step(uint32_t now)
+{
+    if (!m_started) {
+        m_start = now;
+        m_started = 1;
+    }
+    uint32_t e = now - m_start;
+    if (e >= m_period) {
+        const uint32_t passed = e / m_period;
+        if (m_repeats == 1 || (m_repeats == 0 && m_stop) || (m_repeats > 1 && passed >= m_repeats)) {
+            Restore();
+            return -1;
+        }
+        if (m_repeats > 1)
+            m_repeats -= passed;
+        m_start += passed * m_period;
+        e = now - m_start;
+    }
+    // 64-bit: e × 510 overflowed 32 bits for long periods.
+    const auto level = static_cast<int32_t>(int64_t{e} * 510 / m_period);
+    if (level != m_lastLevel) {
+        m_lastLevel = level;
+        Draw(level > 255 ? 510 - level : level);
+    }
+    return 0;
+}
+
+void CBgCrossEffect::Draw(int32_t level)
+{
+    CImage* work = m_layer->GetBackgroundWork();
+    const CSurface* first = m_mode == 2 ? m_copy : LayerPicture(m_layer);
+    const CSurface* second = m_mode == 1 ? m_copy : LayerPicture(m_other);
+    if (work == nullptr || first == nullptr || second == nullptr)
+        return;
+    // A picture changed since the set-up to another size is not drawn.
+    for (const CSurface* picture : {first, second})
+        if (picture->GetWidth() != m_width || picture->GetHeight() != m_height)
+            return;
+    PixelLibOp25(*work, first, second, static_cast<DWORD>(level), 0, 0, 0, m_width, m_height, 0, 0, 0, 0);
+    m_layer->InvalidateAll();
+}
+
+void CBgCrossEffect::Restore()
+{
+    if (!m_owned)
+        return;
+    m_owned = 0;
+    m_layer->ReleaseBackgroundWork();
     m_layer->InvalidateAll();
 }

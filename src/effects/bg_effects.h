@@ -22,6 +22,12 @@
 //   from groups "(m,q,A)"; set-up words: group text, sample count n (1..65536), period, hold,
 //   ramp-in, ramp-out, fill flag, busy flag. Codes 1 to 5 as bg_rast (4 also for the table), 6 the
 //   text cannot be read, 7 the manager refused. QueryV and SetParams as bg_rast.
+//   "bg_cross" (CBgCrossEffect) cross-fades the background picture to the back page's and back
+//   within each period through the pixel library; set-up words: period (0 -> 1), repeat count (0
+//   until asked to stop), mode (0 live pictures, 1 the second picture as at set-up, 2 the first),
+//   swap flag, busy flag. Codes: 1 no manager, library or picture, 3 no back page picture or the
+//   manager refused, 4 the pictures differ in size, 5 no work image or copy. SetParams asks it
+//   to stop at the end of the current period; the layer is restored when it ends.
 #pragma once
 
 #include <vector>
@@ -29,6 +35,7 @@
 #include "effects/layer_effect.h"
 #include "winapi/base.h"
 
+class CImage;
 class CScene;
 
 // Task kind of the background effects.
@@ -172,6 +179,38 @@ protected:
 
 private:
     std::vector<int32_t> m_table;
+};
+
+class CBgCrossEffect : public CLayerEffect {
+public:
+    static CPluginEffect* Create(DWORD parameter);
+    ~CBgCrossEffect() override;
+
+    int32_t GetKind() override { return kBgEffectKind; }
+    const char* GetName() override { return "bg_cross"; }
+    uint8_t GetObjectType() override { return 0; }
+    int32_t Step(uint32_t now) override;
+    void OnCancel() override { Restore(); }
+    int SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args) override;
+    int SetParamsV(const CEffectArgs& args) override;
+
+private:
+    void Draw(int32_t level);
+    void Restore();
+
+    CScene* m_layer = nullptr;
+    CScene* m_other = nullptr;
+    CImage* m_copy = nullptr; // the picture taken at set-up (modes 1 and 2)
+    LONG m_width = 0;
+    LONG m_height = 0;
+    uint32_t m_period = 1;
+    uint32_t m_repeats = 0;
+    uint32_t m_start = 0;
+    uint8_t m_started = 0;
+    int32_t m_lastLevel = -1;
+    uint8_t m_stop = 0;
+    uint8_t m_mode = 0;
+    uint8_t m_owned = 0;
 };
 
 // The haze's offset table of n entries from a group text: 0, 1 for a null text, 2 for an empty

@@ -40,6 +40,7 @@ const EffectRow kGameEffectRows[] = {
     {"bg_rast", 0, &CBgRastEffect::Create, nullptr, nullptr},
     {"bg_haze", 0, &CBgHazeEffect::Create, nullptr, nullptr},
     {"bg_loop", 0, &CBgLoopEffect::Create, nullptr, nullptr},
+    {"bg_cross", 0, &CBgCrossEffect::Create, nullptr, nullptr},
 };
 
 // The named transitions of the game's start-up.

@@ -8,6 +8,7 @@
 #include "effect_test_world.h"
 #include "effects/bg_effects.h"
 #include "platform/cos_table.h"
+#include "raster/pixel_lib.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ TEST(BgEffects, GameRowsRegisterTheBuiltEffects)
     EXPECT_EQ(world.registry.FindFactory("bg_loop", &parameter), &CBgLoopEffect::Create);
     EXPECT_EQ(world.registry.FindFactory("bg_rast", &parameter), &CBgRastEffect::Create);
     EXPECT_EQ(world.registry.FindFactory("bg_haze", &parameter), &CBgHazeEffect::Create);
+    EXPECT_EQ(world.registry.FindFactory("bg_cross", &parameter), &CBgCrossEffect::Create);
     EXPECT_EQ(world.registry.FindCallbackFunc2("bg_zoom"), &ApplyBgZoomDirect);
     EXPECT_EQ(RegisterRows(world.registry, GameEffectRows()), 0); // registered again: skipped
 }
@@ -399,6 +401,94 @@ TEST(BgEffects, HazeMovesRowsAgainstTheReference)
     EXPECT_EQ(holder, nullptr);
     EXPECT_EQ(layer.GetBackgroundWork(), nullptr);
     g_pCosTable = nullptr;
+}
+
+// The pixel library's own cross-fade of two pictures at a level.
+std::unique_ptr<CImage> CrossFadeReference(const CSurface* first, const CSurface* second, DWORD level)
+{
+    auto want = std::make_unique<CImage>();
+    EXPECT_EQ(want->Create(first->GetWidth(), first->GetHeight(), 32, 0), 0);
+    EXPECT_EQ(g_PixelLibFuncs.crossFade(want.get(), first, second, level, 0, 0, 0, first->GetWidth(),
+                                        first->GetHeight(), 0, 0, 0, 0),
+              0);
+    return want;
+}
+
+bool SamePixels(const CImage& a, const CImage& b)
+{
+    for (LONG y = 0; y < a.GetHeight(); ++y)
+        for (LONG x = 0; x < a.GetWidth(); ++x)
+            if (effects_test::PixelAt(a, x, y) != effects_test::PixelAt(b, x, y))
+                return false;
+    return true;
+}
+
+TEST(BgEffects, CrossFadesThereAndBackWithinAPeriod)
+{
+    struct Case {
+        int mode, swap;
+    } cases[] = {{0, 0}, {1, 0}, {2, 0}, {0, 1}};
+    for (const Case& c : cases) {
+        EffectWorld world(64, 48, false);
+        RegisterRows(world.registry, GameEffectRows());
+        CImage* mine = c.swap ? world.backBackground.get() : world.frontBackground.get();
+        CImage* other = c.swap ? world.frontBackground.get() : world.backBackground.get();
+        CScene& layer = *(c.swap ? world.back : world.front).GetScene();
+        const auto mineAtSetUp = effects_test::OriginImage(64, 48, c.swap ? 2 : 1);
+        const auto otherAtSetUp = effects_test::OriginImage(64, 48, c.swap ? 1 : 2);
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_cross", &world.front, CEffectArgs::Of(1000, 1, c.mode, c.swap, 0), &holder), 0);
+        ASSERT_NE(layer.GetBackgroundWork(), nullptr);
+        EXPECT_TRUE(SamePixels(*layer.GetBackgroundWork(), *mine)); // shows the first picture at once
+        // Both live pictures change after the set-up: the copies of modes 1 and 2 do not.
+        mine->FillRect(10, 20, 30, nullptr);
+        other->FillRect(40, 50, 60, nullptr);
+        const CSurface* first = c.mode == 2 ? mineAtSetUp.get() : mine;
+        const CSurface* second = c.mode == 1 ? otherAtSetUp.get() : other;
+        world.Tick(0);
+        world.Tick(250);
+        EXPECT_TRUE(SamePixels(*layer.GetBackgroundWork(), *CrossFadeReference(first, second, 127))) << c.mode;
+        world.Tick(500); // level 382: back to 128
+        EXPECT_TRUE(SamePixels(*layer.GetBackgroundWork(), *CrossFadeReference(first, second, 128))) << c.mode;
+        world.Tick(250);
+        EXPECT_EQ(holder, nullptr);
+        EXPECT_EQ(layer.GetBackgroundWork(), nullptr);
+    }
+}
+
+TEST(BgEffects, CrossSetUpCodesAndStop)
+{
+    {
+        EffectWorld world(64, 48, false);
+        world.back.GetScene()->SetBackgroundImage(nullptr, 0, 0, false);
+        CBgCrossEffect cross;
+        EXPECT_EQ(cross.SetUp(&world.scheduler, &world.front, 100, 0, 0, 0, 0), 3);
+    }
+    {
+        EffectWorld world(64, 48, false);
+        const auto narrow = effects_test::OriginImage(32, 48, 3);
+        world.back.GetScene()->SetBackgroundImage(narrow.get(), 0, 0, false);
+        CBgCrossEffect cross;
+        EXPECT_EQ(cross.SetUp(&world.scheduler, &world.front, 100, 0, 0, 0, 0), 4);
+        EXPECT_EQ(world.front.GetScene()->GetBackgroundWork(), nullptr);
+    }
+    {
+        EffectWorld world(64, 48, false);
+        SetPixelLibrary(nullptr);
+        CBgCrossEffect cross;
+        EXPECT_EQ(cross.SetUp(&world.scheduler, &world.front, 100, 0, 0, 0, 0), 1);
+        SetPixelLibrary(world.pixels.library.get());
+    }
+    EffectWorld world(64, 48, false);
+    RegisterRows(world.registry, GameEffectRows());
+    CLayerEffect* holder = nullptr;
+    ASSERT_EQ(CreateLayerEffect("bg_cross", &world.front, CEffectArgs::Of(0, 0, 0, 0, 0), &holder), 0);
+    world.Tick(0);
+    world.Tick(5); // period 0 counts as 1 ms
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(holder->SetParams(), 0);
+    world.Tick(1);
+    EXPECT_EQ(holder, nullptr);
 }
 
 } // namespace
