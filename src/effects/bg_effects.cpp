@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 #include <new>
 
 #include "display/image_object.h"
@@ -786,4 +788,384 @@ void CBgCrossEffect::Restore()
     m_owned = 0;
     m_layer->ReleaseBackgroundWork();
     m_layer->InvalidateAll();
+}
+
+namespace {
+
+// The path text "(x,y,zoom)(x,y,zoom)...": false for anything else or fewer than two points. A
+// zoom that cannot be read counts as 1.0.
+bool ParseBlurPath(const char* text, std::vector<CBgBlurEffect::Point>* points)
+{
+    points->clear();
+    if (text == nullptr)
+        return false;
+    const char* p = text;
+    const auto skip = [&p] {
+        while (*p == ' ' || *p == '\t' || *p == ',')
+            ++p;
+    };
+    for (skip(); *p != '\0'; skip()) {
+        if (*p++ != '(')
+            return false;
+        const char* close = std::strchr(p, ')');
+        if (close == nullptr)
+            return false;
+        std::string group(p, close);
+        p = close + 1;
+        char* end = nullptr;
+        const long x = std::strtol(group.c_str(), &end, 10);
+        if (end == group.c_str() || *end != ',')
+            return false;
+        const char* rest = end + 1;
+        const long y = std::strtol(rest, &end, 10);
+        if (end == rest)
+            return false;
+        double zoom = 1.0;
+        if (*end == ',')
+            zoom = ReadDecimalText(end + 1, 1.0);
+        if (!std::isfinite(zoom))
+            zoom = 1.0;
+        points->push_back({double(std::clamp<long>(x, INT32_MIN, INT32_MAX)),
+                           double(std::clamp<long>(y, INT32_MIN, INT32_MAX)), zoom});
+    }
+    return points->size() >= 2;
+}
+
+// The natural cubic spline's second derivatives over unit steps, divided by 6.
+std::vector<double> SplineTable(const std::vector<CBgBlurEffect::Point>& points, bool useY)
+{
+    const size_t n = points.size();
+    std::vector<double> m(n, 0.0);
+    if (n < 3)
+        return m;
+    std::vector<double> diag(n, 4.0), rhs(n, 0.0);
+    const auto v = [&](size_t i) { return useY ? points[i].y : points[i].x; };
+    for (size_t i = 1; i + 1 < n; ++i)
+        rhs[i] = v(i + 1) - 2.0 * v(i) + v(i - 1);
+    for (size_t i = 2; i + 1 < n; ++i) {
+        const double f = 1.0 / diag[i - 1];
+        diag[i] -= f;
+        rhs[i] -= f * rhs[i - 1];
+    }
+    for (size_t i = n - 2; i >= 1; --i) {
+        m[i] = (rhs[i] - (i + 2 < n ? m[i + 1] : 0.0)) / diag[i];
+        if (i == 1)
+            break;
+    }
+    return m;
+}
+
+double BlurFactor(double x, double a)
+{
+    double t = x;
+    if (a < 0.0)
+        t = 1.0 - std::pow(1.0 - x, -a);
+    else if (a > 0.0)
+        t = std::pow(x, a);
+    return std::isfinite(t) ? t : x;
+}
+
+LONG Trunc32(double v)
+{
+    if (!std::isfinite(v))
+        return 0;
+    return static_cast<LONG>(std::clamp(std::trunc(v), double(INT32_MIN), double(INT32_MAX)));
+}
+
+DWORD BlurMode(const CSurface* picture)
+{
+    const auto* image = dynamic_cast<const CImage*>(picture);
+    return image != nullptr && image->HasAlpha() ? 2 : 0;
+}
+
+} // namespace
+
+int BgBlurFinalState(const CScene& layer, LONG cx, LONG cy, double zoom, double turns, LONG out[4])
+{
+    if (zoom == 0.0 || !std::isfinite(zoom) || !std::isfinite(turns))
+        return 1;
+    CSurface* picture = LayerPicture(&layer);
+    if (picture == nullptr || layer.GetTarget() == nullptr)
+        return 2;
+    const double w = picture->GetWidth(), h = picture->GetHeight();
+    if (turns == 0.0) {
+        out[0] = Trunc32(cx - cx / zoom + 0.5);
+        out[1] = Trunc32(cy - cy / zoom + 0.5);
+        out[2] = Trunc32(w / zoom + 0.5);
+        out[3] = Trunc32(h / zoom + 0.5);
+        return 0;
+    }
+    if (g_pCosTable == nullptr)
+        return 3;
+    if (!g_pCosTable->BuildDoubleTable())
+        return 4;
+    const double* table = g_pCosTable->DoubleTable();
+    const int32_t k = Trunc32(turns * -512.0);
+    const double c = table[k & 0x1FF], s = table[(k - 128) & 0x1FF];
+    const double dx = cx - std::floor(w / 2), dy = cy - std::floor(h / 2);
+    out[0] = Trunc32(dx - (dy * s + dx * c) * zoom);
+    out[1] = Trunc32((dx * s - dy * c - 1.0) * zoom + dy);
+    out[2] = k;
+    out[3] = 0;
+    return 0;
+}
+
+bool ApplyBgBlurState(CScene& layer, double zoom, double turns, const LONG state[4])
+{
+    if (turns != 0.0)
+        return layer.SetBackgroundRotateZoom(state[0], state[1], state[2], zoom);
+    CImage* target = layer.GetTarget();
+    const RECT view{state[0], state[1], static_cast<LONG>(int64_t{state[0]} + state[2]),
+                    static_cast<LONG>(int64_t{state[1]} + state[3])};
+    return target != nullptr && layer.SetBackgroundView(0, 0, target->GetWidth(), target->GetHeight(), &view);
+}
+
+int ApplyBgBlurDirect(const CEffectArgs& in, CEffectArgs* out)
+{
+    CImageObject* canvas = DisplayCanvasWord(in, 0);
+    CScene* layer = canvas != nullptr ? canvas->GetScene() : nullptr;
+    if (layer == nullptr)
+        return -1;
+    double zoom = 1.0, turns = 0.0;
+    in.GetDouble(3, &zoom);
+    in.GetDouble(4, &turns);
+    LONG state[4];
+    if (const int code = BgBlurFinalState(*layer, in.IntAt(1), in.IntAt(2), zoom, turns, state); code != 0)
+        return code;
+    if (out != nullptr)
+        for (int i = 0; i < 4; ++i)
+            out->SetInt(5 + i, state[i]);
+    if (turns == 0.0 && (state[2] < 1 || state[3] < 1))
+        return 4;
+    if (!ApplyBgBlurState(*layer, zoom, turns, state))
+        layer->InvalidateAll();
+    return 0;
+}
+
+CPluginEffect* CBgBlurEffect::Create(DWORD)
+{
+    return new (std::nothrow) CBgBlurEffect;
+}
+
+CBgBlurEffect::~CBgBlurEffect()
+{
+    End();
+    delete m_own;
+}
+
+int CBgBlurEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args)
+{
+    if (g_pCosTable == nullptr || !g_pCosTable->BuildDoubleTable() || g_pPixelLib == nullptr)
+        return 1;
+    m_layer = target != nullptr ? target->GetScene() : nullptr;
+    if (manager == nullptr || m_layer == nullptr)
+        return 2;
+    size_t w = 7;
+    if (const char* path = args.TextAt(0); path != nullptr) {
+        if (!ParseBlurPath(path, &m_points))
+            return 3;
+        const Point& last = m_points.back();
+        m_cx = Trunc32(last.x);
+        m_cy = Trunc32(last.y);
+        m_startZoom = m_points.front().zoom;
+        m_endZoom = last.zoom;
+        m_routine = Routine::kLine;
+        if (args.IntAt(1) != 0 && m_points.size() > 2) {
+            m_routine = Routine::kSpline;
+            m_splineX = SplineTable(m_points, false);
+            m_splineY = SplineTable(m_points, true);
+        }
+        w = 2;
+    } else {
+        m_cx = args.IntAt(1);
+        m_cy = args.IntAt(2);
+        m_startZoom = DecimalWord(args, 3, 1.0);
+        m_startAngle = Trunc32(DecimalWord(args, 4, 0.0) * -512.0);
+        m_endZoom = DecimalWord(args, 5, 1.0);
+        m_endTurns = DecimalWord(args, 6, 0.0);
+        m_endAngle = Trunc32(m_endTurns * -512.0);
+        m_routine = (m_startAngle == 0 && m_endAngle == 0) ? Routine::kZoom : Routine::kRotate;
+    }
+    m_duration = static_cast<uint32_t>(std::max(args.IntAt(w), 0));
+    m_level = static_cast<uint8_t>(args.IntAt(w + 1));
+    m_acceleration = DecimalWord(args, w + 2, 0.0);
+    const bool flip1 = args.IntAt(w + 4) != 0, flip2 = args.IntAt(w + 5) != 0;
+    m_onPicture = args.IntAt(w + 6) != 0;
+    m_smoothing = static_cast<uint8_t>(args.IntAt(w + 7));
+    const auto delay = static_cast<uint32_t>(std::max(args.IntAt(w + 8), 0));
+    m_finalView = args.IntAt(w + 9) != 0;
+    if (const char* file = args.TextAt(w + 3); file != nullptr) {
+        m_own = new (std::nothrow) CImage;
+        if (m_own == nullptr || m_own->Load(file, nullptr, 0, 0) != 0 || m_own->GetBits() == nullptr)
+            return 4;
+        m_finalView = 0;
+    } else {
+        CSurface* picture = LayerPicture(m_layer);
+        if (picture == nullptr)
+            return 5;
+        if (flip1 || flip2 || m_onPicture) {
+            const auto* image = dynamic_cast<const CImage*>(picture);
+            m_own = new (std::nothrow) CImage;
+            if (image == nullptr || m_own == nullptr || m_own->CopyFrom(image, 0) != 0)
+                return 6;
+        } else {
+            m_source = picture;
+        }
+    }
+    if (m_own != nullptr) {
+        m_source = m_own;
+        if (flip1)
+            PixelLibOp16(*m_own, nullptr);
+        if (flip2)
+            PixelLibOp14(*m_own, nullptr);
+    }
+    if (m_onPicture) {
+        m_layer->ReleaseBackgroundWork();
+        if (dynamic_cast<CImage*>(LayerPicture(m_layer)) == nullptr)
+            return 7;
+        m_finalView = 0;
+    } else {
+        if (m_layer->CreateBackgroundWork(false) != 0)
+            return 8;
+        CImage* work = m_layer->GetBackgroundWork();
+        CSurface* picture = LayerPicture(m_layer);
+        if (picture == nullptr) {
+            BYTE r = 0, g = 0, b = 0;
+            m_layer->GetBackground(nullptr, nullptr, nullptr, &r, &g, &b);
+            work->FillRect(r, g, b, nullptr);
+        } else {
+            const bool plain = m_routine == Routine::kLine || m_routine == Routine::kSpline
+                                   ? m_points.front().zoom == 1.0
+                                   : (m_startAngle == 0 && m_startZoom == 1.0);
+            if (m_level < 255 && !plain)
+                DrawAt(0.0, 255);
+            else
+                work->Copy(m_source, 0, 0, nullptr, false);
+        }
+    }
+    m_lastA = m_lastB = m_lastZoom = NAN;
+    Draw(0.0);
+    if (manager->Add(this, delay, 0, 0) != 0) {
+        End();
+        return 8;
+    }
+    BeginBusy();
+    return 0;
+}
+
+CImage* CBgBlurEffect::DrawTarget() const
+{
+    if (m_onPicture)
+        return dynamic_cast<CImage*>(LayerPicture(m_layer));
+    return m_layer->GetBackgroundWork();
+}
+
+void CBgBlurEffect::DrawAt(double t, DWORD level)
+{
+    m_drawLevel = level;
+    Draw(t);
+    m_drawLevel = m_level;
+    m_lastA = m_lastB = m_lastZoom = NAN;
+}
+
+void CBgBlurEffect::Draw(double t)
+{
+    CImage* target = DrawTarget();
+    if (target == nullptr || m_source == nullptr)
+        return;
+    if (m_routine == Routine::kRotate || m_routine == Routine::kZoom) {
+        const double z = m_startZoom + (m_endZoom - m_startZoom) * t;
+        if (m_routine == Routine::kZoom) {
+            DrawZoom(m_cx, m_cy, z);
+            return;
+        }
+        const int32_t k = Trunc32(m_startAngle + (double(m_endAngle) - m_startAngle) * t);
+        if (k == m_lastA && z == m_lastZoom)
+            return;
+        m_lastA = k;
+        m_lastZoom = z;
+        const double* table = g_pCosTable->DoubleTable();
+        const double c = table[k & 0x1FF], s = table[(k - 128) & 0x1FF];
+        const double cx = m_cx, cy = m_cy;
+        const PixelLibTransform transform{c * z, -s * z, s * z, c * z, cx - (cy * s + cx * c) * z,
+                                          (cx * s - cy * c) * z + cy};
+        RECT changed{};
+        PixelLibOp12(*target, m_source, &transform, nullptr, BlurMode(m_source), m_smoothing, m_drawLevel, 0, 0, 0,
+                     &changed);
+        m_layer->InvalidateAll();
+        return;
+    }
+    const auto n = static_cast<int64_t>(m_points.size());
+    const double at = double(n - 1) * t;
+    int64_t i = static_cast<int64_t>(std::trunc(at));
+    double u = at - double(i);
+    // t = 1 used to read the point after the last one: it stands on the last.
+    if (i >= n - 1) {
+        i = n - 2;
+        u = 1.0;
+    }
+    i = std::max<int64_t>(i, 0);
+    const Point& a = m_points[size_t(i)];
+    const Point& b = m_points[size_t(i + 1)];
+    const double z = a.zoom + (b.zoom - a.zoom) * u;
+    double x = a.x + (b.x - a.x) * u, y = a.y + (b.y - a.y) * u;
+    if (m_routine == Routine::kSpline) {
+        const auto curve = [u](double p0, double p1, double m0, double m1) {
+            return p0 + u * ((p1 - p0) - (2 * m0 + m1) + u * (3 * m0 + u * (m1 - m0)));
+        };
+        x = curve(a.x, b.x, m_splineX[size_t(i)], m_splineX[size_t(i + 1)]);
+        y = curve(a.y, b.y, m_splineY[size_t(i)], m_splineY[size_t(i + 1)]);
+    }
+    DrawZoom(Trunc32(x), Trunc32(y), z);
+}
+
+void CBgBlurEffect::DrawZoom(double x, double y, double z)
+{
+    if (x == m_lastA && y == m_lastB && z == m_lastZoom)
+        return;
+    m_lastA = x;
+    m_lastB = y;
+    m_lastZoom = z;
+    CImage* target = DrawTarget();
+    const double w = std::trunc(m_source->GetWidth() * z + 0.5), h = std::trunc(m_source->GetHeight() * z + 0.5);
+    // A zoom that leaves no size, or one beyond 32 bits, draws nothing.
+    if (!(w >= 1.0 && h >= 1.0 && w <= INT32_MAX && h <= INT32_MAX))
+        return;
+    const SIZE size{static_cast<LONG>(w), static_cast<LONG>(h)};
+    PixelLibStretchCopy(*target, m_source, BlurMode(m_source), m_smoothing, m_drawLevel, 0, &size,
+                        Trunc32(x - (x * z + 0.5)), Trunc32(y - (y * z + 0.5)), nullptr);
+    m_layer->InvalidateAll();
+}
+
+int32_t CBgBlurEffect::Step(uint32_t now)
+{
+    if (!m_started) {
+        m_start = now;
+        m_started = 1;
+    }
+    const uint32_t e = now - m_start;
+    if (m_level != 255 && e < 16)
+        return 0;
+    if (e >= m_duration) {
+        if (!m_finalView)
+            Draw(1.0);
+        End();
+        return 1;
+    }
+    Draw(BlurFactor(double(e) / m_duration, m_acceleration));
+    return 0;
+}
+
+void CBgBlurEffect::End()
+{
+    if (m_ended || m_layer == nullptr)
+        return;
+    m_ended = 1;
+    if (m_onPicture)
+        return;
+    m_layer->ReleaseBackgroundWork();
+    LONG state[4];
+    if (!m_finalView || BgBlurFinalState(*m_layer, m_cx, m_cy, m_endZoom, m_endTurns, state) != 0 ||
+        !ApplyBgBlurState(*m_layer, m_endZoom, m_endTurns, state))
+        m_layer->InvalidateAll();
 }

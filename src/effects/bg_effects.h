@@ -28,8 +28,16 @@
 //   swap flag, busy flag. Codes: 1 no manager, library or picture, 3 no back page picture or the
 //   manager refused, 4 the pictures differ in size, 5 no work image or copy. SetParams asks it
 //   to stop at the end of the current period; the layer is restored when it ends.
+//   "bg_blur" (CBgBlurEffect) redraws the background turned, zoomed or moved along a path, each
+//   drawing blended over the last at the blur level; word 0 is 0 (then centre x, y, start zoom,
+//   start angle in turns, end zoom, end angle) or a path text "(x,y,zoom)..." (then the spline
+//   flag); then duration, blur level, acceleration, picture option (0 the layer's picture, else a
+//   file name), mirror and flip flags, draw-on-picture, smoothing, start delay, final view.
+//   Codes: 1 no cosine table or library, 2 no manager or layer, 3 a bad path, 4 the file, 5 no
+//   layer picture, 6 no copy, 7 nothing to draw on, 8 no work image or the manager refused.
 #pragma once
 
+#include <cmath>
 #include <vector>
 
 #include "effects/layer_effect.h"
@@ -213,12 +221,76 @@ private:
     uint8_t m_owned = 0;
 };
 
+struct PixelLibTransform;
+
+class CBgBlurEffect : public CLayerEffect {
+public:
+    static CPluginEffect* Create(DWORD parameter);
+    ~CBgBlurEffect() override;
+
+    int32_t GetKind() override { return kBgEffectKind; }
+    const char* GetName() override { return "bg_blur"; }
+    uint8_t GetObjectType() override { return 0; }
+    int32_t Step(uint32_t now) override;
+    void OnCancel() override { End(); }
+    int SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args) override;
+
+    struct Point {
+        double x, y, zoom;
+    };
+
+private:
+    enum class Routine : uint8_t { kRotate, kZoom, kLine, kSpline };
+    void Draw(double t);
+    void DrawZoom(double x, double y, double z);
+    CImage* DrawTarget() const;
+    // The drawing at level 255, or the blur level.
+    void DrawAt(double t, DWORD level);
+    void End();
+
+    CScene* m_layer = nullptr;
+    CImage* m_own = nullptr;
+    CSurface* m_source = nullptr;
+    LONG m_cx = 0, m_cy = 0;
+    double m_startZoom = 1.0;
+    int32_t m_startAngle = 0;
+    double m_endZoom = 1.0;
+    int32_t m_endAngle = 0;
+    std::vector<Point> m_points;
+    std::vector<double> m_splineX, m_splineY;
+    uint32_t m_duration = 0;
+    uint8_t m_level = 255;
+    DWORD m_drawLevel = 255;
+    double m_acceleration = 0.0;
+    uint8_t m_onPicture = 0;
+    uint8_t m_smoothing = 0;
+    uint8_t m_finalView = 0;
+    double m_endTurns = 0.0;
+    uint32_t m_start = 0;
+    uint8_t m_started = 0;
+    Routine m_routine = Routine::kRotate;
+    double m_lastA = NAN, m_lastB = NAN, m_lastZoom = NAN;
+    uint8_t m_ended = 0;
+};
+
+// bg_blur's final state of a layer: a view rectangle (x, y, w, h) for angle 0, else x, y, the
+// angle in 512ths of a turn as w and h 0. 0; 1 zoom 0 or not finite; 2 no picture or target;
+// 3 no cosine table; 4 its double table cannot be built.
+int BgBlurFinalState(const CScene& layer, LONG cx, LONG cy, double zoom, double turns, LONG out[4]);
+// Applies a final state as a bg_blur ends: false when nothing changed.
+bool ApplyBgBlurState(CScene& layer, double zoom, double turns, const LONG state[4]);
+
 // The haze's offset table of n entries from a group text: 0, 1 for a null text, 2 for an empty
 // or unreadable one or one without a group, 4 when the table cannot be allocated.
 int BuildHazeTable(const char* text, uint32_t n, std::vector<int32_t>* table);
 
 // The sideways shift of picture row `row` at a phase (512 a turn) and amplitude.
 int32_t RastRowShift(int32_t row, int32_t phase, int32_t amplitude, uint32_t wavelength);
+
+// Direct apply of bg_blur's final state. Words: display object, centre x, centre y, zoom
+// (double), angle in turns (double); out words 5 to 8 get x, y, w, h. -1 no canvas; the final
+// state's code; 4 an empty rectangle; 0.
+int ApplyBgBlurDirect(const CEffectArgs& in, CEffectArgs* out);
 
 // Direct apply of bg_zoom's end state (the registry's second callback). Words: display object
 // (a canvas), centre x, centre y, zoom text, then up to four pointers to LONG receiving x, y, w,

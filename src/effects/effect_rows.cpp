@@ -37,6 +37,7 @@ const FilterRow kHostFilterRows[] = {
 const EffectRow kGameEffectRows[] = {
     {"bg_zoom", 0, &CBgZoomEffect::Create, &ApplyBgZoomDirect, &ApplyBgZoomDirect},
     {"bg_rot", 0, &CBgRotEffect::Create, nullptr, nullptr},
+    {"bg_blur", 0, &CBgBlurEffect::Create, &ApplyBgBlurDirect, &ApplyBgBlurDirect},
     {"bg_rast", 0, &CBgRastEffect::Create, nullptr, nullptr},
     {"bg_haze", 0, &CBgHazeEffect::Create, nullptr, nullptr},
     {"bg_loop", 0, &CBgLoopEffect::Create, nullptr, nullptr},

@@ -43,6 +43,8 @@ TEST(BgEffects, GameRowsRegisterTheBuiltEffects)
     EXPECT_EQ(world.registry.FindFactory("bg_rast", &parameter), &CBgRastEffect::Create);
     EXPECT_EQ(world.registry.FindFactory("bg_haze", &parameter), &CBgHazeEffect::Create);
     EXPECT_EQ(world.registry.FindFactory("bg_cross", &parameter), &CBgCrossEffect::Create);
+    EXPECT_EQ(world.registry.FindFactory("bg_blur", &parameter), &CBgBlurEffect::Create);
+    EXPECT_EQ(world.registry.FindCallbackFunc2("bg_blur"), &ApplyBgBlurDirect);
     EXPECT_EQ(world.registry.FindCallbackFunc2("bg_zoom"), &ApplyBgZoomDirect);
     EXPECT_EQ(RegisterRows(world.registry, GameEffectRows()), 0); // registered again: skipped
 }
@@ -489,6 +491,110 @@ TEST(BgEffects, CrossSetUpCodesAndStop)
     EXPECT_EQ(holder->SetParams(), 0);
     world.Tick(1);
     EXPECT_EQ(holder, nullptr);
+}
+
+TEST(BgEffects, BlurFinalStateAndDirectApply)
+{
+    BgWorld world;
+    LONG state[4];
+    ASSERT_EQ(BgBlurFinalState(world.Layer(), 320, 240, 2.0, 0.0, state), 0);
+    EXPECT_EQ((std::array<LONG, 4>{state[0], state[1], state[2], state[3]}), (std::array<LONG, 4>{160, 120, 320, 240}));
+    EXPECT_EQ(BgBlurFinalState(world.Layer(), 320, 240, 0.0, 0.0, state), 1);
+    ASSERT_EQ(BgBlurFinalState(world.Layer(), 320, 240, 1.0, 0.25, state), 0);
+    EXPECT_EQ(state[2], -128);
+    EXPECT_EQ(state[3], 0);
+    g_pCosTable = nullptr;
+    EXPECT_EQ(BgBlurFinalState(world.Layer(), 320, 240, 1.0, 0.25, state), 3);
+    g_pCosTable = &world.cosines;
+
+    CEffectArgs in;
+    in.AddObject(static_cast<CImageObject*>(&world.front));
+    in.AddInt(320);
+    in.AddInt(240);
+    in.AddDouble(2.0);
+    in.AddDouble(0.0);
+    CEffectArgs out;
+    EXPECT_EQ(ApplyBgBlurDirect(in, &out), 0);
+    EXPECT_EQ(out.IntAt(5), 160);
+    EXPECT_EQ(out.IntAt(8), 240);
+    EXPECT_EQ(world.View(), (std::array<LONG, 4>{160, 120, 320, 240}));
+    in.SetDouble(3, 1e9); // a rectangle of no size
+    EXPECT_EQ(ApplyBgBlurDirect(in, nullptr), 4);
+    EXPECT_EQ(ApplyBgBlurDirect(CEffectArgs::Of(0, 1, 2, 1.0, 0.0), nullptr), -1);
+
+    world.Layer().SetBackgroundImage(nullptr, 0, 0, false);
+    EXPECT_EQ(BgBlurFinalState(world.Layer(), 320, 240, 2.0, 0.0, state), 2);
+}
+
+// The work image's pixels now.
+std::vector<uint32_t> Pixels(const CImage& image)
+{
+    std::vector<uint32_t> out;
+    for (LONG y = 0; y < image.GetHeight(); ++y)
+        for (LONG x = 0; x < image.GetWidth(); ++x)
+            out.push_back(effects_test::PixelAt(image, x, y));
+    return out;
+}
+
+TEST(BgEffects, BlurWaitsSixteenMillisecondsBelowLevel255AndEndsOnItsFinalView)
+{
+    for (int level : {100, 255}) {
+        EffectWorld world(64, 48, false);
+        CCosTable cosines;
+        g_pCosTable = &cosines;
+        RegisterRows(world.registry, GameEffectRows());
+        CScene& layer = *world.front.GetScene();
+        CLayerEffect* holder = nullptr;
+        // Zoom 1 -> 2 about (32, 24) in 100 ms, final view on.
+        ASSERT_EQ(CreateLayerEffect("bg_blur", &world.front,
+                                    CEffectArgs::Of(0, 32, 24, "1.0", nullptr, "2.0", nullptr, 100, level, nullptr, 0,
+                                                    0, 0, 0, 0, 0, 1),
+                                    &holder),
+                  0);
+        ASSERT_NE(layer.GetBackgroundWork(), nullptr);
+        world.Tick(0);
+        const auto before = Pixels(*layer.GetBackgroundWork());
+        world.Tick(10);
+        EXPECT_EQ(Pixels(*layer.GetBackgroundWork()) == before, level != 255) << level;
+        world.Tick(10);
+        EXPECT_NE(Pixels(*layer.GetBackgroundWork()), before);
+        world.Tick(80);
+        EXPECT_EQ(holder, nullptr);
+        RECT view{};
+        ASSERT_TRUE(layer.GetBackgroundViewSource(&view));
+        EXPECT_EQ(view.left, 16);
+        EXPECT_EQ(view.top, 12);
+        EXPECT_EQ(view.right - view.left, 32);
+        EXPECT_EQ(view.bottom - view.top, 24);
+        g_pCosTable = nullptr;
+    }
+}
+
+TEST(BgEffects, BlurPathsRunToTheirLastPoint)
+{
+    for (int spline : {0, 1}) {
+        EffectWorld world(64, 48, false);
+        CCosTable cosines;
+        g_pCosTable = &cosines;
+        RegisterRows(world.registry, GameEffectRows());
+        CBgBlurEffect bad;
+        EXPECT_EQ(bad.SetUp(&world.scheduler, &world.front, "(1,2,1.0)", 0, 100, 255), 3);
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_blur", &world.front,
+                                    CEffectArgs::Of("(0,0,1.0)(20,10,2.0)(40,30,1.5)", spline, 100, 255, nullptr, 0, 0,
+                                                    0, 0, 0, 0, 1),
+                                    &holder),
+                  0);
+        for (int i = 0; i < 12 && holder != nullptr; ++i)
+            world.Tick(10);
+        EXPECT_EQ(holder, nullptr);
+        // The final view stands on the last point at its zoom.
+        RECT view{};
+        ASSERT_TRUE(world.front.GetScene()->GetBackgroundViewSource(&view));
+        EXPECT_EQ(view.left, LONG(40 - 40 / 1.5 + 0.5));
+        EXPECT_EQ(view.right - view.left, LONG(64 / 1.5 + 0.5));
+        g_pCosTable = nullptr;
+    }
 }
 
 } // namespace
