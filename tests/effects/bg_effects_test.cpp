@@ -597,4 +597,43 @@ TEST(BgEffects, BlurPathsRunToTheirLastPoint)
     }
 }
 
+TEST(BgEffects, HostileWordsNeverCrash)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const CEffectArgs packs[] = {
+        CEffectArgs(),
+        CEffectArgs::Of(INT32_MIN, INT32_MAX, nan, inf, INT32_MIN, INT32_MAX, -1, -1, -1, -1, -1, -1),
+        CEffectArgs::Of(0, 0, "nan", "-inf", 0, 0, 0, 0, 0, 0, 0, 0),
+        CEffectArgs::Of("((((", -1, -inf, 1e308, INT32_MAX, 255, "1e308", 0, 1, 1, 1, 1, 0, 1),
+        CEffectArgs::Of("(1,2,nan)(3,4,inf)(5,6,-1)", 1, 50, 7, "-3", 0, 0, 0, 0, 1, 0, 1),
+        CEffectArgs::Of(3, 7, 2, 1, 1, 1, 1, 1),
+    };
+    for (const EffectRow& row : GameEffectRows()) {
+        for (const CEffectArgs& pack : packs) {
+            EffectWorld world(16, 12, false, 16, 12);
+            CCosTable cosines;
+            g_pCosTable = &cosines;
+            RegisterRows(world.registry, GameEffectRows());
+            CLayerEffect* holder = nullptr;
+            CreateLayerEffect(row.name, &world.front, pack, &holder);
+            if (row.callback2 != nullptr) {
+                CEffectArgs direct = pack;
+                CEffectArgs out;
+                row.callback2(direct, &out);
+            }
+            for (int i = 0; i < 20 && holder != nullptr; ++i) {
+                world.Tick(i * 37u);
+                if (holder == nullptr)
+                    break;
+                if (i == 5)
+                    holder->SetParams(0);
+                CEffectArgs out;
+                holder->QueryV(pack, &out);
+            }
+            g_pCosTable = nullptr;
+        }
+    }
+}
+
 } // namespace
