@@ -7,6 +7,7 @@
 #include <string>
 #include <new>
 
+#include "display/display_objects.h"
 #include "display/image_object.h"
 #include "drawing/scene.h"
 #include "effects/eased_time.h"
@@ -50,15 +51,12 @@ CSurface* LayerPicture(const CScene* scene)
     return picture;
 }
 
-// The canvas behind a display object given as a typed object of the pack (kinds 7 to 10).
+// The canvas behind a display object given as a typed object of the pack.
 CImageObject* DisplayCanvasWord(const CEffectArgs& args, size_t i)
 {
     if (CImageObject* canvas = args.GetImageObject(i))
         return canvas;
-    CSurface* surface = args.GetSurface(i);
-    if (surface == nullptr || surface->GetKind() < kSurfaceCanvas || surface->GetKind() > kSurfaceSprite10)
-        return nullptr;
-    return dynamic_cast<CImageObject*>(surface);
+    return GetDisplayCanvas(args.GetSurface(i));
 }
 
 // The part rect (x, y, w, h) of the picture stretched to the picture's own size.

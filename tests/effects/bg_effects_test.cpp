@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "display/display_objects.h"
 #include "drawing/scene.h"
 #include "effect_test_world.h"
 #include "effects/bg_effects.h"
@@ -173,6 +174,12 @@ TEST(BgEffects, ApplyZoomDirect)
     EXPECT_EQ(out.IntAt(7), 240);
     EXPECT_EQ(world.View(), (std::array<LONG, 4>{160, 120, 320, 240}));
     EXPECT_EQ(ApplyBgZoomDirect(CEffectArgs::Of(0, 320, 240, "2.0"), nullptr), -1);
+    // The page given as its display object (a surface) reaches the same canvas, and back.
+    CSurface* page = GetEffectTargetImage(&world.front);
+    ASSERT_EQ(page, static_cast<CSurface*>(&world.front));
+    EXPECT_EQ(GetDisplayCanvas(page), static_cast<CImageObject*>(&world.front));
+    EXPECT_EQ(ApplyBgZoomDirect(CEffectArgs::Of(page, 320, 240, "4.0"), nullptr), 0);
+    EXPECT_EQ(world.View(), (std::array<LONG, 4>{240, 180, 160, 120}));
     in.SetDouble(3, -1.0);
     EXPECT_EQ(ApplyBgZoomDirect(in, nullptr), 2);
 }
