@@ -8,15 +8,16 @@
 #include "effects/ripple_filter.h"
 #include "effects/screen_filters.h"
 #include "effects/screen_transition.h"
+#include "effects/sp_loop.h"
 #include "effects/weather_effect.h"
 
 namespace {
 
-// Places 1, 2 and 9-12 of the host's object list; the sp_* effects of places 3-8 come with their
-// own module.
+// The host's object list; of the sp_* effects of places 3-8 only those built are present.
 const EffectRow kHostEffectRows[] = {
     {"quake", 3, &CQuakeEffect::Create, nullptr, nullptr},
     {"noise", 3, &CNoiseEffect::Create, nullptr, nullptr},
+    {"sp_loop", 1, &CSpLoopEffect::Create, nullptr, nullptr},
     {"paper", 3, &CreatePaperEffect, nullptr, nullptr},
     {"light", 3, &CreateLightEffect, nullptr, nullptr},
     {"snow", 3, &CreateSnowEffect, nullptr, nullptr},
