@@ -61,6 +61,25 @@ public:
     int CreateBackgroundWork(bool recreate);
     void ReleaseBackgroundWork();
     CImage* GetBackgroundWork() const { return m_work; }
+    // The source rectangle a work image shows stretched (false when no view is shown).
+    bool GetBackgroundViewSource(RECT* src) const
+    {
+        if (m_work == nullptr || m_viewW <= 0 || m_viewH <= 0)
+            return false;
+        *src = m_viewSrc;
+        return true;
+    }
+    // The turn shown by the work image (false when the background is not turned or zoomed).
+    bool GetBackgroundRotation(LONG* cx, LONG* cy, int* angle, double* zoom) const
+    {
+        if (m_work == nullptr || !(m_zoom > 0.0))
+            return false;
+        *cx = m_viewX;
+        *cy = m_viewY;
+        *angle = m_angle;
+        *zoom = m_zoom;
+        return true;
+    }
     // Exchanges every background field with other. 1 other null, else 0.
     int SwapBackground(CScene* other, bool invalidate);
 

@@ -2,20 +2,22 @@
 
 #include <cstring>
 
+#include "effects/bg_effects.h"
 #include "effects/layer_noise.h"
 #include "effects/layer_quake.h"
 #include "effects/ripple_filter.h"
 #include "effects/screen_filters.h"
 #include "effects/screen_transition.h"
+#include "effects/sp_loop.h"
 #include "effects/weather_effect.h"
 
 namespace {
 
-// Places 1, 2 and 9-12 of the host's object list; the sp_* effects of places 3-8 come with their
-// own module.
+// The host's object list; of the sp_* effects of places 3-8 only those built are present.
 const EffectRow kHostEffectRows[] = {
     {"quake", 3, &CQuakeEffect::Create, nullptr, nullptr},
     {"noise", 3, &CNoiseEffect::Create, nullptr, nullptr},
+    {"sp_loop", 1, &CSpLoopEffect::Create, nullptr, nullptr},
     {"paper", 3, &CreatePaperEffect, nullptr, nullptr},
     {"light", 3, &CreateLightEffect, nullptr, nullptr},
     {"snow", 3, &CreateSnowEffect, nullptr, nullptr},
@@ -30,6 +32,17 @@ const FilterRow kHostFilterRows[] = {
     {"addsub", 0, &CAddSubFilter::Create, nullptr, nullptr},
     {"hblur", 1, &CHBlurFilter::Create, nullptr, nullptr},
     {"ripple", 0, &CRippleFilter::Create, &RippleClassInit, &RippleClassTeardown},
+};
+
+// The game's effect rows; the rows of the bg_* effects not built yet are absent.
+const EffectRow kGameEffectRows[] = {
+    {"bg_zoom", 0, &CBgZoomEffect::Create, &ApplyBgZoomDirect, &ApplyBgZoomDirect},
+    {"bg_rot", 0, &CBgRotEffect::Create, nullptr, nullptr},
+    {"bg_blur", 0, &CBgBlurEffect::Create, &ApplyBgBlurDirect, &ApplyBgBlurDirect},
+    {"bg_rast", 0, &CBgRastEffect::Create, nullptr, nullptr},
+    {"bg_haze", 0, &CBgHazeEffect::Create, nullptr, nullptr},
+    {"bg_loop", 0, &CBgLoopEffect::Create, nullptr, nullptr},
+    {"bg_cross", 0, &CBgCrossEffect::Create, nullptr, nullptr},
 };
 
 // The named transitions of the game's start-up.
@@ -63,7 +76,7 @@ std::span<const FilterRow> GameTransitionRows()
 
 std::span<const EffectRow> GameEffectRows()
 {
-    return {};
+    return kGameEffectRows;
 }
 
 int RegisterRows(CObjectPluginManager& registry, std::span<const EffectRow> rows)

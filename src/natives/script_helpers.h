@@ -6,19 +6,7 @@
 #include <cstdint>
 #include <string>
 
-class CImage;
-class CImageObject;
-class CScene;
-class CSurface;
-
-// The image that holds a surface's pixels: a memory image (kind 4) itself, a canvas kind (7-10)
-// its canvas part's image; null for other kinds and null.
-CImage* GetSurfaceImage(CSurface* surface);
-// The canvas part of a canvas kind (7-10), else null; its scene (null when it has none).
-CImageObject* GetSurfaceCanvas(CSurface* surface);
-CScene* GetSurfaceScene(CSurface* surface);
-// The canvas part, with its scene written through scene (when given).
-CImageObject* GetSurfaceCanvasAndScene(CSurface* surface, CScene** scene);
+#include "display/display_objects.h"
 
 // Puts size bytes of Shift-JIS text on the clipboard (size 0: the text and its NUL); the caller
 // guarantees size readable bytes → 0 ok; 1 no text; 2 no memory.

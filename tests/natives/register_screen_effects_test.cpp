@@ -40,13 +40,13 @@ TEST(RegisterScreenEffects, TheHostRegistersItsRowsInOrderAndPublishesItsGenerat
     Registries registries;
     HostFixture f;
     f.Start();
-    const char* expected[] = {"quake", "noise", "paper", "light", "snow", "rain"};
+    const char* expected[] = {"quake", "noise", "sp_loop", "paper", "light", "snow", "rain"};
     auto check = [&] {
         const auto& kinds = registries.objects.GetKinds();
         ASSERT_EQ(kinds.size(), std::size(expected));
         for (size_t i = 0; i < kinds.size(); ++i) {
             EXPECT_STREQ(kinds[i].name, expected[i]);
-            EXPECT_EQ(kinds[i].type, 3);
+            EXPECT_EQ(kinds[i].type, std::strncmp(expected[i], "sp_", 3) == 0 ? 1 : 3);
             EXPECT_EQ(kinds[i].callback, nullptr);
         }
     };
@@ -63,7 +63,7 @@ TEST(RegisterScreenEffects, TheHostRegistersItsRowsInOrderAndPublishesItsGenerat
         auto* effect = dynamic_cast<CLayerEffect*>(object.get());
         ASSERT_NE(effect, nullptr) << name;
         EXPECT_STREQ(effect->GetName(), name);
-        EXPECT_EQ(effect->GetKind(), kLayerEffectKind);
+        EXPECT_EQ(effect->GetKind(), std::strncmp(name, "sp_", 3) == 0 ? 14001 : kLayerEffectKind);
     }
 }
 
