@@ -1,6 +1,8 @@
 #include "display/path_task.h"
 
 #include "display/color_rect_object.h"
+#include "display/primitive_list_object.h"
+#include "display/triangle_object.h"
 
 #include "display/screen_filter.h"
 #include "display/task.h"
@@ -151,8 +153,13 @@ void CPathTask::Show(uint32_t i, double u)
     const BYTE alpha = static_cast<BYTE>(TruncateToInt32(Lerp(m_values[i], m_values[i + 1], u)));
     if (m_sceneTarget != nullptr) {
         // Of the scene objects only those with a colour have an alpha to set.
-        if (m_sceneTarget->GetType() == kSceneColorRect)
+        const uint8_t type = m_sceneTarget->GetType();
+        if (type == kSceneColorRect)
             static_cast<CColorRectObject*>(m_sceneTarget)->SetAlpha(alpha);
+        else if (type == kSceneTriangle)
+            static_cast<CTriangleObject*>(m_sceneTarget)->SetAlpha(alpha);
+        else if (type == kScenePrimitiveList)
+            static_cast<CPrimitiveListObject*>(m_sceneTarget)->SetAlpha(alpha);
     } else if (m_sprite != nullptr) {
         m_sprite->SetAlpha(alpha);
     }

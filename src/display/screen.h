@@ -33,6 +33,10 @@ class CCanvasSurface;
 class CFileImageSurface;
 class CColorRectObject;
 class CImageRegionObject;
+class CPrimitiveListObject;
+class CRenderStateObjectA;
+class CRenderStateObjectB;
+class CTriangleObject;
 
 // Display modes.
 enum : uint8_t {
@@ -175,6 +179,16 @@ public:
     int CreateImageRegion(CImageRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y);
     // CColorRectObject::Init (width, height, 0xAARRGGBB, x, y); no memory 1.
     int CreateColorRect(CColorRectObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y);
+    // CPrimitiveListObject::Init (count, x array, y array, 0xAARRGGBB, primitive type, lend); no
+    // memory 2.
+    int CreatePrimitiveList(CPrimitiveListObject** out, LONG count, LONG* xs, LONG* ys, DWORD argb,
+                            uint8_t primitiveType, bool lend);
+    // CTriangleObject::Init (three points, 0xAARRGGBB, x, y); no memory 2.
+    int CreateTriangle(CTriangleObject** out, LONG x0, LONG y0, LONG x1, LONG y1, LONG x2, LONG y2, DWORD argb,
+                       LONG x, LONG y);
+    // The render-state objects have no Init; no memory 1.
+    int CreateRenderStateA(CRenderStateObjectA** out);
+    int CreateRenderStateB(CRenderStateObjectB** out);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already
     // listed.
     int AdoptSurface(CSurface* surface);
