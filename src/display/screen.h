@@ -31,6 +31,7 @@ class CDDSurface;
 class CFont;
 class CCanvasSurface;
 class CFileImageSurface;
+class CCanvasRegionObject;
 class CColorRectObject;
 class CImageRegionObject;
 class CPrimitiveListObject;
@@ -189,6 +190,8 @@ public:
     // The render-state objects have no Init; no memory 1.
     int CreateRenderStateA(CRenderStateObjectA** out);
     int CreateRenderStateB(CRenderStateObjectB** out);
+    // CCanvasRegionObject::Init (canvas surface, source rectangle or null, x, y); no memory 2.
+    int CreateCanvasRegion(CCanvasRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already
     // listed.
     int AdoptSurface(CSurface* surface);

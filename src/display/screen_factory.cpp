@@ -1,6 +1,7 @@
 // The screen's object factory and lists; see screen.h.
 #include "display/screen.h"
 
+#include "display/canvas_region_object.h"
 #include "display/color_rect_object.h"
 #include "display/file_image_surface.h"
 #include "display/image_region_object.h"
@@ -97,6 +98,11 @@ int CScreen::CreateTriangle(CTriangleObject** out, LONG x0, LONG y0, LONG x1, LO
     return MakeSceneObject(out, 2, [&](CTriangleObject* triangle) {
         return triangle->Init(x0, y0, x1, y1, x2, y2, argb, x, y);
     });
+}
+
+int CScreen::CreateCanvasRegion(CCanvasRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y)
+{
+    return MakeSceneObject(out, 2, [&](CCanvasRegionObject* region) { return region->Init(surface, srcRect, x, y); });
 }
 
 int CScreen::CreateRenderStateA(CRenderStateObjectA** out)

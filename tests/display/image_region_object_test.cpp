@@ -1,9 +1,12 @@
 // The image region scene object on the screen as shipped (blits need no Direct3D): drawn unscaled,
 // at an explicit size and keyed into the back buffer, cut by the output rectangle; hit tests; and
 // the surface it borrows deleted alone, by group or with everything, in any order: the region
-// forgets it and answers the missing-source code instead of reading freed memory.
+// forgets it and answers the missing-source code instead of reading freed memory. The canvas
+// region takes only canvas surfaces and brings the canvas up to date before it blits.
 #include <gtest/gtest.h>
 
+#include "display/canvas_region_object.h"
+#include "display/canvas_surface.h"
 #include "display/dd_image.h"
 #include "display/image_region_object.h"
 #include "display/screen.h"
@@ -98,6 +101,31 @@ TEST_F(ImageRegion, BlitsUnscaledScaledAndCut)
     EXPECT_EQ(Back(3, 3), 0x102030u);
     EXPECT_FALSE(region->HitTest(3, 3, true));
     EXPECT_TRUE(region->HitTest(3, 3, false));
+}
+
+TEST_F(ImageRegion, CanvasRegionBlitsTheUpdatedCanvas)
+{
+    CCanvasRegionObject* region = nullptr;
+    EXPECT_EQ(screen->CreateCanvasRegion(&region, image, nullptr, 0, 0), 1);  // not a canvas
+    EXPECT_EQ(screen->CreateCanvasRegion(&region, nullptr, nullptr, 0, 0), 1);
+    CCanvasSurface* canvas = nullptr;
+    ASSERT_EQ(screen->CreateCanvasSurface(&canvas, 8, 4, 32, 0), 0);
+    const RECT part{2, 1, 6, 4};
+    ASSERT_EQ(screen->CreateCanvasRegion(&region, canvas, &part, 10, 5), 0);
+    EXPECT_EQ(region->GetType(), kSceneCanvasRegion);
+    EXPECT_EQ(region->SetSurface(image), 1);
+    EXPECT_EQ(region->GetSurface(), canvas);
+    screen->Insert(region, 1, 0);
+    // Drawn into the canvas image only: the region's draw carries it to the surface.
+    canvas->GetImage()->CDibSurface::FillRect(200, 100, 50, nullptr, nullptr);
+    canvas->GetImage()->MarkChanged(RECT{0, 0, 8, 4});
+    ASSERT_EQ(Frame(), 0);
+    EXPECT_EQ(Back(10, 5), 0xC86432u);
+    EXPECT_EQ(Back(13, 7), 0xC86432u);
+    EXPECT_EQ(Back(14, 7), 0x102030u);
+    EXPECT_EQ(Back(13, 8), 0x102030u);
+    EXPECT_EQ(screen->DeleteSurface(canvas), 0);
+    EXPECT_EQ(Frame(), 1);
 }
 
 TEST_F(ImageRegion, DeletedSurfacesAreForgottenInAnyOrder)
