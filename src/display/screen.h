@@ -37,6 +37,7 @@ class CImageRegionObject;
 class CPrimitiveListObject;
 class CRenderStateObjectA;
 class CRenderStateObjectB;
+class CTexturedQuad;
 class CTriangleObject;
 
 // Display modes.
@@ -190,6 +191,8 @@ public:
     // The render-state objects have no Init; no memory 1.
     int CreateRenderStateA(CRenderStateObjectA** out);
     int CreateRenderStateB(CRenderStateObjectB** out);
+    // CTexturedQuad::Init (texture, x, y, source rectangle or null); no memory 2.
+    int CreateTexturedQuad(CTexturedQuad** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect);
     // CCanvasRegionObject::Init (canvas surface, source rectangle or null, x, y); no memory 2.
     int CreateCanvasRegion(CCanvasRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already

@@ -8,6 +8,7 @@
 #include "display/primitive_list_object.h"
 #include "display/render_state_object_a.h"
 #include "display/render_state_object_b.h"
+#include "display/textured_quad.h"
 #include "display/triangle_object.h"
 #include "display/surface_borrowers.h"
 
@@ -103,6 +104,11 @@ int CScreen::CreateTriangle(CTriangleObject** out, LONG x0, LONG y0, LONG x1, LO
 int CScreen::CreateCanvasRegion(CCanvasRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y)
 {
     return MakeSceneObject(out, 2, [&](CCanvasRegionObject* region) { return region->Init(surface, srcRect, x, y); });
+}
+
+int CScreen::CreateTexturedQuad(CTexturedQuad** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect)
+{
+    return MakeSceneObject(out, 2, [&](CTexturedQuad* quad) { return quad->Init(texture, x, y, srcRect); });
 }
 
 int CScreen::CreateRenderStateA(CRenderStateObjectA** out)
