@@ -1,15 +1,18 @@
 // The textured quad scene object over a file image texture: drawn 1:1 by the general device,
 // brightened, darkened and blended by SetBlend (held to 0..510 and 0..255); its creation codes,
 // states from the texture's format, texture coordinates moved by the offset, turning in 64 bits,
-// exact hits over a keyed texture, and the texture deleted under it.
+// exact hits over a keyed texture, the texture deleted under it, and a path task fading it.
 #include <gtest/gtest.h>
 
 #include "display/dd_image.h"
 #include "display/file_image_surface.h"
+#include "display/path_move_task.h"
 #include "display/screen.h"
 #include "display/textured_quad.h"
+#include "drawing/drawing_test_util.h"
 #include "files/gll_manager.h"
 #include "platform/cos_table.h"
+#include "platform/timer_manager.h"
 #include "raster/dib_convert.h"
 #include "winapi/ddraw_testing.h"
 #include "winapi/headless_util.h"
@@ -222,6 +225,26 @@ TEST_F(TexturedQuad, TurnsAboutEachPivotAndHitsExactly)
     EXPECT_TRUE(quad.HitTest(11, 11, false));
     EXPECT_TRUE(quad.HitTest(16, 11, true));
     EXPECT_FALSE(quad.HitTest(18, 11, false));
+}
+
+TEST_F(TexturedQuad, APathTaskFadesIt)
+{
+    CTexturedQuad quad;
+    ASSERT_EQ(quad.Init(texture, 0, 0, nullptr), 0);
+    quad.SetAlpha(0x40);
+    drawing_test::VirtualClockAt clock{1000};
+    CTimerManager timers;
+    CPathMoveTask* task = new CPathMoveTask(100, 0, 0, 0.0, 0, 0, 0, 0);
+    task->SetOwnerSlot(&task);
+    ASSERT_EQ(task->SetPathText("(100, 0, 200)"), 0);
+    ASSERT_EQ(task->SetSceneTarget(&timers, &quad), 0);
+    EXPECT_TRUE(task->IsAlphaOn());
+    EXPECT_EQ(task->GetValues()[0], 0x40);
+    timers.RunDue(1000);
+    timers.RunDue(1200);
+    EXPECT_EQ(task, nullptr);
+    EXPECT_EQ(quad.GetX(), 100);
+    EXPECT_EQ(quad.Vertices()[3].diffuse >> 24, 200u);
 }
 
 } // namespace
