@@ -38,6 +38,7 @@ class CPrimitiveListObject;
 class CRenderStateObjectA;
 class CRenderStateObjectB;
 class CTexturedQuad;
+class CTransitionObject;
 class CTriangleObject;
 
 // Display modes.
@@ -191,6 +192,10 @@ public:
     // The render-state objects have no Init; no memory 1.
     int CreateRenderStateA(CRenderStateObjectA** out);
     int CreateRenderStateB(CRenderStateObjectB** out);
+    // CTransitionObject::Init (destination or null, source, wipe index, screen x, screen y, progress,
+    // offsets 0); no memory 2.
+    int CreateTransition(CTransitionObject** out, CSurface* destination, CSurface* source, int32_t wipe, LONG x,
+                         LONG y, int32_t progress);
     // CTexturedQuad::Init (texture, x, y, source rectangle or null); no memory 2.
     int CreateTexturedQuad(CTexturedQuad** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect);
     // CCanvasRegionObject::Init (canvas surface, source rectangle or null, x, y); no memory 2.

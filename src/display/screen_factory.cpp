@@ -9,6 +9,7 @@
 #include "display/render_state_object_a.h"
 #include "display/render_state_object_b.h"
 #include "display/textured_quad.h"
+#include "display/transition_object.h"
 #include "display/triangle_object.h"
 #include "display/surface_borrowers.h"
 
@@ -109,6 +110,14 @@ int CScreen::CreateCanvasRegion(CCanvasRegionObject** out, CSurface* surface, co
 int CScreen::CreateTexturedQuad(CTexturedQuad** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect)
 {
     return MakeSceneObject(out, 2, [&](CTexturedQuad* quad) { return quad->Init(texture, x, y, srcRect); });
+}
+
+int CScreen::CreateTransition(CTransitionObject** out, CSurface* destination, CSurface* source, int32_t wipe,
+                              LONG x, LONG y, int32_t progress)
+{
+    return MakeSceneObject(out, 2, [&](CTransitionObject* transition) {
+        return transition->Init(destination, source, wipe, x, y, progress, 0, 0);
+    });
 }
 
 int CScreen::CreateRenderStateA(CRenderStateObjectA** out)
