@@ -34,6 +34,8 @@ public:
                            const DDSURFACEDESC2* desc);
     // 0; 1 no surface; 2 the fill failed. Restore then refills instead of reloading.
     int FillColor(BYTE r, BYTE g, BYTE b);
+    // The colour of the last FillColor as 0xRRGGBB; kNoColorKey when the image was not filled.
+    DWORD GetFillColor() const { return m_fillColor; }
     void Release();
 
     // 0; 1 no surface; 2 DirectDraw refused.

@@ -8,15 +8,11 @@
 #include "raster/device_surface.h"
 #include "raster/dib_surface.h"
 
-namespace {
-
-IDirectDrawSurface7* DeviceSurfaceOf(CSurface* surface)
+IDirectDrawSurface7* CImageRegionObject::DeviceSurfaceOf(CSurface* surface) const
 {
     auto* device = dynamic_cast<CDeviceSurface*>(surface);
     return device != nullptr ? device->GetDirectDrawSurface() : nullptr;
 }
-
-} // namespace
 
 CImageRegionObject::~CImageRegionObject()
 {

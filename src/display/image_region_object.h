@@ -61,6 +61,10 @@ public:
     CSurface* GetSurface() const { return m_surface; }
     const RECT& GetSourceRect() const { return m_src; }
 
+protected:
+    // The DirectDraw surface the object blits from; null when the surface has none.
+    virtual IDirectDrawSurface7* DeviceSurfaceOf(CSurface* surface) const;
+
 private:
     void Borrow(CSurface* surface);
     LONG ShownWidth() const { return m_w != 0 ? m_w : m_src.right - m_src.left; }

@@ -1,6 +1,9 @@
 #include "display/path_move_task.h"
 
 #include "display/color_rect_object.h"
+#include "display/primitive_list_object.h"
+#include "display/textured_quad.h"
+#include "display/triangle_object.h"
 
 #include "display/task.h"
 #include "drawing/spline_path.h"
@@ -58,11 +61,21 @@ int CPathMoveTask::SetSceneTarget(CTimerManager* timers, CTask* object)
     m_sprite = nullptr;
     m_spriteInScene = 0;
     m_points[0] = {static_cast<double>(object->GetX()), static_cast<double>(object->GetY())};
-    // Types 0 to 3 have no alpha; a coloured rectangle's is its colour's.
-    m_alphaOn = type == kSceneColorRect ? 1 : 0;
-    m_values[0] = type == kSceneColorRect
-                      ? static_cast<uint8_t>(static_cast<CColorRectObject*>(object)->Vertices()[0].diffuse >> 24)
-                      : 0;
+    // Types 0 to 3 have no alpha; a coloured object's is its first vertex's. Found by class, so a
+    // task of another class answering one of those types is not misread.
+    DWORD colour = 0;
+    m_alphaOn = 1;
+    if (auto* rect = dynamic_cast<CColorRectObject*>(object))
+        colour = rect->Vertices()[0].diffuse;
+    else if (auto* quad = dynamic_cast<CTexturedQuad*>(object))
+        colour = quad->Vertices()[0].diffuse;
+    else if (auto* triangle = dynamic_cast<CTriangleObject*>(object))
+        colour = triangle->Vertices()[0].diffuse;
+    else if (auto* list = dynamic_cast<CPrimitiveListObject*>(object))
+        colour = list->Count() != 0 ? list->Vertices()[0].diffuse : 0;
+    else
+        m_alphaOn = 0;
+    m_values[0] = static_cast<uint8_t>(colour >> 24);
     return Start(timers);
 }
 

@@ -1,6 +1,9 @@
 #include "display/path_task.h"
 
 #include "display/color_rect_object.h"
+#include "display/primitive_list_object.h"
+#include "display/textured_quad.h"
+#include "display/triangle_object.h"
 
 #include "display/screen_filter.h"
 #include "display/task.h"
@@ -151,8 +154,14 @@ void CPathTask::Show(uint32_t i, double u)
     const BYTE alpha = static_cast<BYTE>(TruncateToInt32(Lerp(m_values[i], m_values[i + 1], u)));
     if (m_sceneTarget != nullptr) {
         // Of the scene objects only those with a colour have an alpha to set.
-        if (m_sceneTarget->GetType() == kSceneColorRect)
-            static_cast<CColorRectObject*>(m_sceneTarget)->SetAlpha(alpha);
+        if (auto* rect = dynamic_cast<CColorRectObject*>(m_sceneTarget))
+            rect->SetAlpha(alpha);
+        else if (auto* quad = dynamic_cast<CTexturedQuad*>(m_sceneTarget))
+            quad->SetAlpha(alpha);
+        else if (auto* triangle = dynamic_cast<CTriangleObject*>(m_sceneTarget))
+            triangle->SetAlpha(alpha);
+        else if (auto* list = dynamic_cast<CPrimitiveListObject*>(m_sceneTarget))
+            list->SetAlpha(alpha);
     } else if (m_sprite != nullptr) {
         m_sprite->SetAlpha(alpha);
     }

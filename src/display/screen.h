@@ -31,8 +31,15 @@ class CDDSurface;
 class CFont;
 class CCanvasSurface;
 class CFileImageSurface;
+class CCanvasRegionObject;
 class CColorRectObject;
 class CImageRegionObject;
+class CPrimitiveListObject;
+class CRenderStateObjectA;
+class CRenderStateObjectB;
+class CTexturedQuad;
+class CTransitionObject;
+class CTriangleObject;
 
 // Display modes.
 enum : uint8_t {
@@ -175,6 +182,24 @@ public:
     int CreateImageRegion(CImageRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y);
     // CColorRectObject::Init (width, height, 0xAARRGGBB, x, y); no memory 1.
     int CreateColorRect(CColorRectObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y);
+    // CPrimitiveListObject::Init (count, x array, y array, 0xAARRGGBB, primitive type, lend); no
+    // memory 2.
+    int CreatePrimitiveList(CPrimitiveListObject** out, LONG count, LONG* xs, LONG* ys, DWORD argb,
+                            uint8_t primitiveType, bool lend);
+    // CTriangleObject::Init (three points, 0xAARRGGBB, x, y); no memory 2.
+    int CreateTriangle(CTriangleObject** out, LONG x0, LONG y0, LONG x1, LONG y1, LONG x2, LONG y2, DWORD argb,
+                       LONG x, LONG y);
+    // The render-state objects have no Init; no memory 1.
+    int CreateRenderStateA(CRenderStateObjectA** out);
+    int CreateRenderStateB(CRenderStateObjectB** out);
+    // CTransitionObject::Init (destination or null, source, wipe index, screen x, screen y, progress,
+    // offsets 0); no memory 2.
+    int CreateTransition(CTransitionObject** out, CSurface* destination, CSurface* source, int32_t wipe, LONG x,
+                         LONG y, int32_t progress);
+    // CTexturedQuad::Init (texture, x, y, source rectangle or null); no memory 2.
+    int CreateTexturedQuad(CTexturedQuad** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect);
+    // CCanvasRegionObject::Init (canvas surface, source rectangle or null, x, y); no memory 2.
+    int CreateCanvasRegion(CCanvasRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already
     // listed.
     int AdoptSurface(CSurface* surface);

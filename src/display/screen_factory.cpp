@@ -1,9 +1,16 @@
 // The screen's object factory and lists; see screen.h.
 #include "display/screen.h"
 
+#include "display/canvas_region_object.h"
 #include "display/color_rect_object.h"
 #include "display/file_image_surface.h"
 #include "display/image_region_object.h"
+#include "display/primitive_list_object.h"
+#include "display/render_state_object_a.h"
+#include "display/render_state_object_b.h"
+#include "display/textured_quad.h"
+#include "display/transition_object.h"
+#include "display/triangle_object.h"
 #include "display/surface_borrowers.h"
 
 #include "display/blank_surface.h"
@@ -77,6 +84,50 @@ int CScreen::CreateImageRegion(CImageRegionObject** out, CSurface* surface, cons
 int CScreen::CreateColorRect(CColorRectObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y)
 {
     return MakeSceneObject(out, 1, [&](CColorRectObject* rect) { return rect->Init(width, height, argb, x, y); });
+}
+
+int CScreen::CreatePrimitiveList(CPrimitiveListObject** out, LONG count, LONG* xs, LONG* ys, DWORD argb,
+                                 uint8_t primitiveType, bool lend)
+{
+    return MakeSceneObject(out, 2, [&](CPrimitiveListObject* list) {
+        return list->Init(count, xs, ys, argb, primitiveType, lend);
+    });
+}
+
+int CScreen::CreateTriangle(CTriangleObject** out, LONG x0, LONG y0, LONG x1, LONG y1, LONG x2, LONG y2, DWORD argb,
+                            LONG x, LONG y)
+{
+    return MakeSceneObject(out, 2, [&](CTriangleObject* triangle) {
+        return triangle->Init(x0, y0, x1, y1, x2, y2, argb, x, y);
+    });
+}
+
+int CScreen::CreateCanvasRegion(CCanvasRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y)
+{
+    return MakeSceneObject(out, 2, [&](CCanvasRegionObject* region) { return region->Init(surface, srcRect, x, y); });
+}
+
+int CScreen::CreateTexturedQuad(CTexturedQuad** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect)
+{
+    return MakeSceneObject(out, 2, [&](CTexturedQuad* quad) { return quad->Init(texture, x, y, srcRect); });
+}
+
+int CScreen::CreateTransition(CTransitionObject** out, CSurface* destination, CSurface* source, int32_t wipe,
+                              LONG x, LONG y, int32_t progress)
+{
+    return MakeSceneObject(out, 2, [&](CTransitionObject* transition) {
+        return transition->Init(destination, source, wipe, x, y, progress, 0, 0);
+    });
+}
+
+int CScreen::CreateRenderStateA(CRenderStateObjectA** out)
+{
+    return MakeSceneObject(out, 1, [](CRenderStateObjectA*) { return 0; });
+}
+
+int CScreen::CreateRenderStateB(CRenderStateObjectB** out)
+{
+    return MakeSceneObject(out, 1, [](CRenderStateObjectB*) { return 0; });
 }
 
 int CScreen::CreateImage(CImage** out, LONG width, LONG height, int bitsPerPixel, uint32_t flags)

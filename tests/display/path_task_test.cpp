@@ -9,6 +9,9 @@
 
 #include "display/path_move_task.h"
 #include "display/color_rect_object.h"
+#include "display/primitive_list_object.h"
+#include "display/triangle_object.h"
+#include "platform/cos_table.h"
 #include "display/path_rotate_task.h"
 #include "display/path_size_task.h"
 #include "display/screen_filter.h"
@@ -381,6 +384,37 @@ TEST_F(PathTaskTest, AColourRectanglesAlphaFollowsThePath)
     timers.RunDue(1200);
     EXPECT_EQ(task, nullptr);
     EXPECT_EQ(rect.Vertices()[0].diffuse >> 24, 200u);
+}
+
+TEST_F(PathTaskTest, TrianglesAndPointListsFadeAlongThePath)
+{
+    CCosTable table;
+    CCosTable* before = g_pCosTable;
+    g_pCosTable = &table;
+    CTriangleObject triangle;
+    ASSERT_EQ(triangle.Init(0, 0, 4, 0, 0, 4, 0x40FF0000, 0, 0), 0);
+    LONG xs[] = {0, 3}, ys[] = {0, 3};
+    CPrimitiveListObject list;
+    ASSERT_EQ(list.Init(2, xs, ys, 0x40FF0000, D3DPT_LINELIST, false), 0);
+    auto alpha = [&](CTask* object) {
+        return object == &triangle ? triangle.Vertices()[2].diffuse >> 24 : list.Vertices()[1].diffuse >> 24;
+    };
+    uint32_t now = 1000;
+    for (CTask* object : {static_cast<CTask*>(&triangle), static_cast<CTask*>(&list)}) {
+        CPathMoveTask* task = new CPathMoveTask(100, 0, 0, 0.0, 0, 0, 0, 0);
+        task->SetOwnerSlot(&task);
+        ASSERT_EQ(task->SetPathText("(100, 0, 200)"), 0);
+        ASSERT_EQ(task->SetSceneTarget(&timers, object), 0);
+        EXPECT_TRUE(task->IsAlphaOn());
+        EXPECT_EQ(task->GetValues()[0], 0x40);
+        timers.RunDue(now);
+        timers.RunDue(now + 200);
+        now += 1000;
+        EXPECT_EQ(task, nullptr);
+        EXPECT_EQ(object->GetX(), 100);
+        EXPECT_EQ(alpha(object), 200u);
+    }
+    g_pCosTable = before;
 }
 
 TEST_F(PathTaskTest, SceneObjectTarget)
