@@ -17,19 +17,6 @@ void PresetFor(DWORD argb, uint8_t blend[3])
     blend[2] = opaque ? D3DBLEND_ZERO : D3DBLEND_INVSRCALPHA;
 }
 
-void SetRgb(Vertex* v, size_t count, DWORD rgb)
-{
-    for (size_t i = 0; i < count; ++i)
-        v[i].diffuse = (v[i].diffuse & 0xFF000000) | (rgb & 0xFFFFFF);
-}
-
-void SetAlpha(Vertex* v, size_t count, LONG alpha)
-{
-    const DWORD a = static_cast<DWORD>(std::clamp<LONG>(alpha, 0, 255));
-    for (size_t i = 0; i < count; ++i)
-        v[i].diffuse = (v[i].diffuse & 0xFFFFFF) | a << 24;
-}
-
 bool Bounds(const Vertex* v, size_t count, RECT* out)
 {
     if (out == nullptr || count == 0)
@@ -46,16 +33,25 @@ bool Bounds(const Vertex* v, size_t count, RECT* out)
     return out->left < out->right && out->top < out->bottom;
 }
 
-void Turn(Vertex* v, size_t count, int32_t angle, int64_t px, int64_t py)
+bool TurnFactors(int32_t angle, int64_t* c, int64_t* s)
 {
     if (g_pCosTable == nullptr)
-        return;
-    // C = cos a, S = -sin a; 64-bit products, as a 32-bit product of a far point overflowed.
-    const int64_t c = g_pCosTable->Cos(-angle), s = g_pCosTable->Cos(-angle - 128);
-    for (size_t i = 0; i < count; ++i) {
-        const int64_t dx = static_cast<int64_t>(v[i].x) - px, dy = static_cast<int64_t>(v[i].y) - py;
-        v[i].x = static_cast<float>(((dx * c - dy * s) >> 16) + px);
-        v[i].y = static_cast<float>(((dx * s + dy * c) >> 16) + py);
+        return false;
+    *c = g_pCosTable->Cos(-angle);
+    *s = g_pCosTable->Cos(-angle - 128);
+    return true;
+}
+
+void PivotPoint(int pivot, int64_t x, int64_t y, int64_t w, int64_t h, int64_t* px, int64_t* py)
+{
+    *px = x;
+    *py = y;
+    switch (pivot) {
+    case 1: *px += w; break;
+    case 2: *py += h; break;
+    case 3: *px += w; *py += h; break;
+    case 4: *px += w / 2; *py += h / 2; break;
+    default: break;  // 0, and modes without a meaning: about the position
     }
 }
 

@@ -120,14 +120,8 @@ bool CPrimitiveListObject::Rotate(int32_t angle, int pivot)
     RECT box{};
     color_vertices::Bounds(m_vertices.get(), m_count, &box);
     const int64_t bw = static_cast<int64_t>(box.right) - box.left, bh = static_cast<int64_t>(box.bottom) - box.top;
-    int64_t px = m_x, py = m_y;
-    switch (pivot) {
-    case 1: px += bw; break;
-    case 2: py += bh; break;
-    case 3: px += bw; py += bh; break;
-    case 4: px += bw / 2; py += bh / 2; break;
-    default: break;  // 0, and modes without a meaning: about the position
-    }
+    int64_t px = 0, py = 0;
+    color_vertices::PivotPoint(pivot, m_x, m_y, bw, bh, &px, &py);
     color_vertices::Turn(m_vertices.get(), m_count, angle, px, py);
     return true;
 }

@@ -6,8 +6,8 @@
 
 #include "display/dd_keyed_surface.h"
 #include "display/device_image.h"
+#include "display/color_vertices.h"
 #include "display/screen.h"
-#include "platform/cos_table.h"
 #include "raster/device_surface.h"
 #include "raster/dib_surface.h"
 
@@ -18,8 +18,6 @@ CDeviceImage* ImageOf(CSurface* surface)
     auto* image = dynamic_cast<CDeviceImage*>(surface);
     return image != nullptr && image->GetTextureSurface() != nullptr ? image : nullptr;
 }
-
-DWORD ClampAlpha(LONG alpha) { return static_cast<DWORD>(std::clamp<LONG>(alpha, 0, 255)); }
 
 } // namespace
 
@@ -270,30 +268,24 @@ void CTexturedQuad::SetBlend(bool additive, LONG alpha, LONG brightness)
 
 void CTexturedQuad::SetRgb(DWORD rgb)
 {
-    for (int i = 0; i < 4; ++i)
-        SetVertexRgb(i, rgb);
+    color_vertices::SetRgb(m_vertices.data(), m_vertices.size(), rgb);
 }
 
 void CTexturedQuad::SetVertexRgb(int index, DWORD rgb)
 {
-    if (index < 0 || index >= 4)
-        return;
-    DWORD& c = m_vertices[static_cast<size_t>(index)].diffuse;
-    c = (c & 0xFF000000) | (rgb & 0xFFFFFF);
+    if (index >= 0 && index < 4)
+        color_vertices::SetRgb(&m_vertices[static_cast<size_t>(index)], 1, rgb);
 }
 
 void CTexturedQuad::SetAlpha(LONG alpha)
 {
-    for (int i = 0; i < 4; ++i)
-        SetVertexAlpha(i, alpha);
+    color_vertices::SetAlpha(m_vertices.data(), m_vertices.size(), alpha);
 }
 
 void CTexturedQuad::SetVertexAlpha(int index, LONG alpha)
 {
-    if (index < 0 || index >= 4)
-        return;
-    DWORD& c = m_vertices[static_cast<size_t>(index)].diffuse;
-    c = (c & 0xFFFFFF) | ClampAlpha(alpha) << 24;
+    if (index >= 0 && index < 4)
+        color_vertices::SetAlpha(&m_vertices[static_cast<size_t>(index)], 1, alpha);
 }
 
 void CTexturedQuad::SetCorners(LONG x0, LONG y0, LONG x1, LONG y1, LONG x2, LONG y2, LONG x3, LONG y3)
@@ -308,22 +300,7 @@ void CTexturedQuad::SetCorners(LONG x0, LONG y0, LONG x1, LONG y1, LONG x2, LONG
 void CTexturedQuad::Rotate(int32_t angle, int pivot)
 {
     Lay();
-    if (g_pCosTable == nullptr)
-        return;
-    const int64_t w = ShownWidth(), h = ShownHeight();
-    int64_t px = m_x, py = m_y;
-    switch (pivot) {
-    case 1: px += w; break;
-    case 2: py += h; break;
-    case 3: px += w; py += h; break;
-    case 4: px += w / 2; py += h / 2; break;
-    default: break;  // 0, and modes without a meaning: about the position
-    }
-    // C = cos a, S = -sin a; 64-bit products, as a 32-bit product of a far corner overflowed.
-    const int64_t c = g_pCosTable->Cos(-angle), s = g_pCosTable->Cos(-angle - 128);
-    for (Vertex& v : m_vertices) {
-        const int64_t dx = static_cast<int64_t>(v.x) - px, dy = static_cast<int64_t>(v.y) - py;
-        v.x = static_cast<float>(((dx * c - dy * s) >> 16) + px);
-        v.y = static_cast<float>(((dx * s + dy * c) >> 16) + py);
-    }
+    int64_t px = 0, py = 0;
+    color_vertices::PivotPoint(pivot, m_x, m_y, ShownWidth(), ShownHeight(), &px, &py);
+    color_vertices::Turn(m_vertices.data(), m_vertices.size(), angle, px, py);
 }
