@@ -6,6 +6,7 @@
 
 #include "natives/input_natives.h"
 #include "natives/movie_natives.h"
+#include "natives/string_natives.h"
 #include "natives/transfer_natives.h"
 #include "natives/variable_file_natives.h"
 
@@ -58,6 +59,39 @@ constexpr BuiltNative kBuilt[] = {
     {37, NativeNoOp},
     {55, NativeNoOp},
     {56, NativeNoOp},
+    {59, NativeStrCopy},
+    {60, NativeStrCopyFrom},
+    {61, NativeStrCopyUntil},
+    {62, NativeStrCat},
+    {63, NativeStrLen},
+    {64, NativeStrCmp},
+    {65, NativeStrCmpI},
+    {66, NativeStrCompareAt},
+    {67, NativeStrFormat},
+    {68, NativeStrToInt},
+    {69, NativeStrToFloat},
+    {70, NativeStrUpper},
+    {71, NativeStrLower},
+    {72, NativeCopyToClipboard},
+    {75, NativeHeapAlloc},
+    {76, NativeHeapAllocZeroed},
+    {77, NativeHeapFree},
+    {78, NativeFillWords},
+    {79, NativeFillBytes},
+    {80, NativeCopyBytes},
+    {81, NativeSin},
+    {82, NativeCos},
+    {83, NativeCirclePoint},
+    {84, NativeRan3Draw},
+    {85, NativeRan3Seed},
+    {86, NativeTwisterDraw},
+    {87, NativeTwisterSeed},
+    {88, NativeFloatAdd},
+    {89, NativeFloatSub},
+    {90, NativeFloatMul},
+    {91, NativeFloatDiv},
+    {92, NativeArgMax},
+    {93, NativeArgMin},
     {571, NativeIsSkipKeyDown},
     {632, NativeMovieOpen},
     {633, NativeMovieClose},
