@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "natives/file_natives.h"
 #include "natives/input_natives.h"
 #include "natives/movie_natives.h"
 #include "natives/string_natives.h"
@@ -92,6 +93,28 @@ constexpr BuiltNative kBuilt[] = {
     {91, NativeFloatDiv},
     {92, NativeArgMax},
     {93, NativeArgMin},
+    {94, NativeSetBaseFolder},
+    {95, NativeGetBaseFolder},
+    {96, NativeAddSearchFolder},
+    {97, NativeRemoveSearchFolder},
+    {98, NativeGetSearchFolder},
+    {99, NativeClearSearchFolders},
+    {100, NativeFindFile},
+    {101, NativeFindFileOnCd},
+    {102, NativeGetFileSize},
+    {107, NativeMount},
+    {108, NativeUnmount},
+    {109, NativeGetMountCount},
+    {110, NativeUnmountAll},
+    {111, NativeGetMountEntryCount},
+    {112, NativeGetMountEntryName},
+    {115, NativeFindFileOrEntry},
+    {118, NativeCutLastPathComponent},
+    {119, NativeGetFileName},
+    {120, NativeSplitPath},
+    {121, NativeGetFileExtension},
+    {122, NativeStripExtension},
+    {123, NativeSetCurrentFolder},
     {571, NativeIsSkipKeyDown},
     {632, NativeMovieOpen},
     {633, NativeMovieClose},

@@ -9,8 +9,7 @@
 #include <cstring>
 #include <random>
 
-#include "support/host_fixture.h"
-#include "authoring/sob_assembler.h"
+#include "support/native_script.h"
 #include "platform/cos_table.h"
 #include "platform/random.h"
 #include "winapi/kernel_string.h"
@@ -18,44 +17,6 @@
 using namespace hosttest;
 
 namespace {
-
-// A module placed in its own block of script memory and called once.
-struct Script {
-    CScriptHost& host;
-    uint32_t code = 0;
-    uint32_t result = 0;
-    SobAssembly assembly;
-    Script(CScriptHost& h, const std::string& source) : host(h)
-    {
-        std::vector<std::string> errors;
-        EXPECT_TRUE(AssembleSob(source, "t", &assembly, &errors)) << (errors.empty() ? "" : errors[0]) << "\n" << source;
-        code = host.Memory().Allocate(static_cast<uint32_t>(assembly.cells.size() * 4));
-        std::string error;
-        EXPECT_TRUE(PlaceSob(assembly, host.Memory(), code, &error)) << error;
-        result = host.Machine().Call(code);
-    }
-    ~Script() { host.Memory().Free(code); }
-    bool Faulted() const { return result == kSobFault; }
-    uint32_t At(const char* label) const { return code + assembly.labels.at(label); }
-    uint32_t Word(const char* label, uint32_t k = 0) const
-    {
-        uint32_t v = 0;
-        host.Memory().Load32(At(label) + 4 * k, &v);
-        return v;
-    }
-    std::string Text(const char* label) const
-    {
-        std::string_view s;
-        EXPECT_TRUE(host.Memory().Str(At(label), &s));
-        return std::string(s);
-    }
-};
-
-std::string Call(int native, const std::string& args, const std::string& data = "")
-{
-    return "ncall native " + std::to_string(native) + ", args, out\nret\n.data\nargs: .word " + args +
-           "\nout: .word 0x7777\n" + data;
-}
 
 struct Fixture : testing::Test {
     HostFixture f;
