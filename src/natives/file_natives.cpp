@@ -1,5 +1,6 @@
 #include "natives/file_natives.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -8,7 +9,10 @@
 #include "files/file_manager.h"
 #include "files/file_utilities.h"
 #include "files/path_utils.h"
+#include "display/app_frame.h"
+#include "files/file_list.h"
 #include "natives/native_args.h"
+#include "natives/script_host.h"
 #include "winapi/kernel_file.h"
 
 namespace {
@@ -281,4 +285,200 @@ uint32_t NativeSetCurrentFolder(SobNativeArgs& args)
     if (!RootedPath(args, 0, &path))
         return 0;
     return SetCurrentDirectoryA(path.c_str()) ? 1 : 0;
+}
+
+namespace {
+
+// Checks out addresses first (0 = not wanted) → false with the call marked when one is outside.
+bool OutsOk(SobNativeArgs& args, uint32_t first, uint32_t count)
+{
+    for (uint32_t k = first; k < first + count; ++k) {
+        const uint32_t at = args.U32(k);
+        if (args.Faulted())
+            return false;
+        if (at != 0 && !args.Memory().Contains(at, 4)) {
+            args.MarkFault();
+            return false;
+        }
+    }
+    return true;
+}
+
+void StoreOuts(SobNativeArgs& args, uint32_t first, const int* values, uint32_t count)
+{
+    for (uint32_t k = 0; k < count; ++k) {
+        const uint32_t at = args.U32(first + k);
+        if (at != 0)
+            args.Memory().Store32(at, static_cast<uint32_t>(values[k]));
+    }
+}
+
+// The list's names are mirrored per entry; they go when the list is rebuilt or cleared.
+void ReleaseListMirrors(CScriptHostBase* host)
+{
+    if (host == nullptr)
+        return;
+    for (DWORD i = 0; i < g_ScriptFileList.GetCount(); ++i)
+        host->ReleaseMirror(g_ScriptFileList.GetEntry(i));
+}
+
+void ReleaseDropMirrors(CScriptHostBase* host)
+{
+    if (host == nullptr)
+        return;
+    for (size_t i = 0; i < g_ScriptDropFiles.GetCount(); ++i)
+        host->ReleaseMirror(g_ScriptDropFiles.GetFile(i));
+}
+
+} // namespace
+
+uint32_t NativeListFolder(SobNativeArgs& args)
+{
+    CScriptHostBase* host = NativeHost(args);
+    const char* pattern = NativeOptionalString(args, 1);
+    const int32_t mode = args.I32(2);
+    const bool recurse = (args.U32(3) & 0xFF) != 0;
+    std::string folder;
+    const bool hasFolder = !args.IsNull(0);
+    if (args.Faulted())
+        return 0;
+    // Null: the base folder, when what lies in it lies in a root (a root itself is not inside).
+    const std::string probe = std::string(g_BaseFolder) + "*";
+    std::string unused;
+    const bool inRoots = hasFolder ? RootedPath(args, 0, &folder)
+                                   : host != nullptr && host->ResolveScriptPath(probe.c_str(), &unused);
+    if (!hasFolder)
+        folder = g_BaseFolder;
+    if (args.Faulted())
+        return 0;
+    ReleaseListMirrors(host);
+    g_ScriptFileList.Clear();
+    if (!inRoots)
+        return 0;
+    return g_ScriptFileList.Build(folder.c_str(), pattern, mode, recurse);
+}
+
+uint32_t NativeListName(SobNativeArgs& args)
+{
+    CScriptHostBase* host = NativeHost(args);
+    const uint32_t i = args.U32(0);
+    if (args.Faulted() || host == nullptr)
+        return 0;
+    const CFileListEntry* entry = g_ScriptFileList.GetEntry(i);
+    return entry == nullptr ? 0 : host->MirrorString(entry, entry->name.c_str());
+}
+
+uint32_t NativeListAttributes(SobNativeArgs& args)
+{
+    const uint32_t i = args.U32(0);
+    if (args.Faulted())
+        return 0;
+    const CFileListEntry* entry = g_ScriptFileList.GetEntry(i);
+    return entry == nullptr ? 0 : entry->kind;
+}
+
+uint32_t NativeListTime(SobNativeArgs& args)
+{
+    const uint32_t i = args.U32(0);
+    if (!OutsOk(args, 1, 7))
+        return 0;
+    const CFileListEntry* entry = g_ScriptFileList.GetEntry(i);
+    if (entry == nullptr)
+        return 0;
+    const int values[7] = {entry->year, entry->month, entry->day, entry->hour, entry->minute, entry->second,
+                           entry->dayOfWeek};
+    StoreOuts(args, 1, values, 7);
+    return 1;
+}
+
+uint32_t NativeListClear(SobNativeArgs& args)
+{
+    ReleaseListMirrors(NativeHost(args));
+    g_ScriptFileList.Clear();
+    return 0;
+}
+
+uint32_t NativeEnableDrops(SobNativeArgs& args)
+{
+    const bool enable = (args.U32(0) & 0xFF) != 0;
+    if (!args.Faulted() && g_pAppFrame != nullptr)
+        g_ScriptDropFiles.Enable(g_pAppFrame->GetMainWindow(), enable);
+    return 0;
+}
+
+uint32_t NativeDroppedFile(SobNativeArgs& args)
+{
+    CScriptHostBase* host = NativeHost(args);
+    const int32_t i = args.I32(0);
+    if (args.Faulted() || host == nullptr)
+        return 0;
+    if (i < 0)
+        return static_cast<uint32_t>(g_ScriptDropFiles.GetCount());
+    const char* name = g_ScriptDropFiles.GetFile(static_cast<size_t>(i));
+    return name == nullptr ? 0 : host->MirrorString(name, name);
+}
+
+uint32_t NativeClearDrops(SobNativeArgs& args)
+{
+    ReleaseDropMirrors(NativeHost(args));
+    g_ScriptDropFiles.Clear();
+    return 0;
+}
+
+uint32_t NativeRunProcess(SobNativeArgs& args)
+{
+    static bool s_logged = false;
+    NativeOptionalString(args, 0);
+    if (args.Faulted())
+        return 0;
+    if (!s_logged) {
+        s_logged = true;
+        std::fprintf(stderr, "scripts may not run programs: the request was refused\n");
+    }
+    return 1; // not started
+}
+
+uint32_t NativeMakeFolder(SobNativeArgs& args)
+{
+    std::string path;
+    if (!RootedPath(args, 0, &path))
+        return args.Faulted() ? 0 : 1;
+    return CreateDirectoryA(path.c_str(), nullptr) ? 0 : 2;
+}
+
+uint32_t NativeMoveFile(SobNativeArgs& args)
+{
+    std::string from, to;
+    if (!RootedPath(args, 0, &from))
+        return args.Faulted() ? 0 : 1;
+    if (!RootedPath(args, 1, &to))
+        return args.Faulted() ? 0 : 2;
+    return MoveFileA(from.c_str(), to.c_str()) ? 0 : 3;
+}
+
+uint32_t NativeCopyFile(SobNativeArgs& args)
+{
+    const int32_t mode = args.I32(2);
+    std::string destination, source;
+    if (args.Faulted())
+        return 0;
+    const bool ok = RootedPath(args, 0, &destination) && RootedPath(args, 1, &source);
+    if (args.Faulted())
+        return 0;
+    if (!ok)
+        return 2; // a bad path
+    return static_cast<uint32_t>(CopyFileChecked(destination.c_str(), source.c_str(), mode));
+}
+
+uint32_t NativeFileDateTime(SobNativeArgs& args)
+{
+    const char* name = NativeOptionalString(args, 0);
+    if (args.Faulted() || !OutsOk(args, 1, 7))
+        return 0;
+    int values[7] = {};
+    const int result = GetFileDateTime(name, &values[0], &values[1], &values[2], &values[3], &values[4], &values[5],
+                                       &values[6]);
+    if (result == 0)
+        StoreOuts(args, 1, values, 7);
+    return static_cast<uint32_t>(result);
 }

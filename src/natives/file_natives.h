@@ -27,3 +27,18 @@ uint32_t NativeSplitPath(SobNativeArgs& args);           // 120 path (in place),
 uint32_t NativeGetFileExtension(SobNativeArgs& args);    // 121 name, dst
 uint32_t NativeStripExtension(SobNativeArgs& args);      // 122 path (in place), dst
 uint32_t NativeSetCurrentFolder(SobNativeArgs& args);    // 123 folder
+
+// Folder listing, dropped files and file system operations (149-165).
+uint32_t NativeListFolder(SobNativeArgs& args);          // 149 folder, pattern, mode, recurse
+uint32_t NativeListName(SobNativeArgs& args);            // 150 i → name or 0
+uint32_t NativeListAttributes(SobNativeArgs& args);      // 152 i → attribute byte
+uint32_t NativeListTime(SobNativeArgs& args);            // 153 i, seven out addresses
+uint32_t NativeListClear(SobNativeArgs& args);           // 154
+uint32_t NativeEnableDrops(SobNativeArgs& args);         // 155 flag
+uint32_t NativeDroppedFile(SobNativeArgs& args);         // 156 i (below 0: the count)
+uint32_t NativeClearDrops(SobNativeArgs& args);          // 157
+uint32_t NativeRunProcess(SobNativeArgs& args);          // 161 → 1: scripts run no programs
+uint32_t NativeMakeFolder(SobNativeArgs& args);          // 162 folder
+uint32_t NativeMoveFile(SobNativeArgs& args);            // 163 from, to
+uint32_t NativeCopyFile(SobNativeArgs& args);            // 164 destination, source, mode
+uint32_t NativeFileDateTime(SobNativeArgs& args);        // 165 name, seven out addresses

@@ -19,6 +19,7 @@ SubtractiveRandomState g_Ran3State = {};
 std::set<uint32_t> g_ScriptHeapBlocks;
 CMersenneTwister* g_pMersenneTwister = nullptr;
 CFileList g_ScriptFileList;
+CDropFiles g_ScriptDropFiles;
 CTextObjectList g_TextObjectList;
 CGameAppLink* g_pGameApp = nullptr;
 CTgsFrame* g_pTgsFrame = nullptr;
@@ -68,6 +69,7 @@ CScriptHost::~CScriptHost()
     g_TextObjectList.textInputTimers = nullptr;
     g_TextObjectList.textInputIme = nullptr;
     g_ScriptFileList.Clear();
+    g_ScriptDropFiles.Clear();
     m_settingsText.reset();
     for (uint32_t block : g_ScriptHeapBlocks)
         Memory().Free(block);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 
+#include "files/drop_files.h"
 #include "natives/script_host_base.h"
 #include "natives/text_object.h"
 #include "platform/random.h"
@@ -26,6 +27,8 @@ extern std::set<uint32_t> g_ScriptHeapBlocks;
 extern CMersenneTwister* g_pMersenneTwister;
 // The file list of the file natives, cleared by the host.
 extern CFileList g_ScriptFileList;
+// The names dropped on the main window for the scripts, cleared by the host.
+extern CDropFiles g_ScriptDropFiles;
 // The controls and text objects the scripts create; the host deletes them and releases the IME
 // indicator at its end.
 extern CTextObjectList g_TextObjectList;

@@ -5,10 +5,12 @@
 
 #include <cctype>
 #include <filesystem>
+#include <set>
 
 #include "support/native_script.h"
 #include "authoring/kpk_writer.h"
 #include "files/kpk_archive.h"
+#include "files/file_list.h"
 #include "files/path_utils.h"
 
 using namespace hosttest;
@@ -142,4 +144,78 @@ TEST_F(FileNatives, PathHelpersWriteInsideTheirBlocks)
     EXPECT_TRUE(small.Faulted());
     EXPECT_EQ(small.Text("p"), "a\\abcdefgh.txt");
     host->Memory().Free(block);
+}
+
+TEST_F(FileNatives, FolderListingInTheRoots)
+{
+    f.dir.Write("list/a.txt", "a");
+    f.dir.Write("list/b.txt", "bb");
+    f.dir.Write("list/c.dat", "c");
+    EXPECT_EQ(Out(149, "s, p, 0, 0", Str("list") + "\np: .sjis \"*.txt\""), 2u);
+    std::set<std::string> names;
+    for (int i = 0; i < 2; ++i) {
+        Script name(*host, Call(150, std::to_string(i)));
+        names.insert(name.TextAt(name.Word("out")));
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(Out(150, "2"), 0u);
+    EXPECT_EQ(Out(152, "0") & FILE_LIST_FOLDER, 0u);
+    EXPECT_EQ(Out(152, "9"), 0u);
+    Script time(*host, Call(153, "0, y, 0, d, 0, 0, 0, w", "y: .word 0\nd: .word 0\nw: .word 9"));
+    EXPECT_EQ(time.Word("out"), 1u);
+    EXPECT_GE(time.Word("y"), 2000u);
+    EXPECT_GE(time.Word("d"), 1u);
+    EXPECT_LE(time.Word("w"), 6u);
+    EXPECT_EQ(Out(153, "5, 0, 0, 0, 0, 0, 0, 0"), 0u);
+    EXPECT_TRUE(Script(*host, Call(153, "0, 0x7FFFFFF0, 0, 0, 0, 0, 0, 0")).Faulted());
+    // Outside the roots nothing is listed.
+    EXPECT_EQ(Out(149, "s, 0, 1, 1", Str("Z:\\\\etc")), 0u);
+    EXPECT_EQ(Out(150, "0"), 0u);
+    EXPECT_GE(Out(149, "0, 0, 1, 1"), 4u); // the base folder: list\ and its files at least
+    Out(154, "0");
+    EXPECT_EQ(Out(150, "0"), 0u);
+    // Nothing was dropped.
+    EXPECT_EQ(Out(156, "-1"), 0u);
+    EXPECT_EQ(Out(156, "0"), 0u);
+    EXPECT_EQ(Out(157, "0"), 0u);
+}
+
+TEST_F(FileNatives, FileSystemOperationsStayInTheRoots)
+{
+    const std::string outside = f.dir.Linux() + "-outside";
+    std::string outsideWindows = f.dir.Windows();
+    outsideWindows.pop_back(); // the folder's sibling, outside every root
+    outsideWindows += "-outside";
+    std::string escaped;
+    for (char c : outsideWindows)
+        escaped += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    EXPECT_EQ(Out(162, "s", Str(escaped)), 1u);
+    EXPECT_FALSE(std::filesystem::exists(outside));
+    EXPECT_EQ(Out(162, "s", Str("made")), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(f.dir.Linux("made")));
+    EXPECT_EQ(Out(162, "s", Str("made")), 2u); // exists already
+
+    f.dir.Write("one.txt", "data");
+    EXPECT_EQ(Out(164, "d, s", "d: .sjis \"made\\\\two.txt\"\n" + Str("one.txt")), 0u);
+    EXPECT_EQ(f.dir.Read("made/two.txt"), "data");
+    EXPECT_EQ(Out(164, "d, s, 1", "d: .sjis \"" + escaped + "\"\n" + Str("one.txt")), 2u);
+    EXPECT_FALSE(std::filesystem::exists(outside));
+    EXPECT_EQ(Out(163, "s, d", Str("one.txt") + "\nd: .sjis \"" + escaped + "\""), 2u);
+    EXPECT_EQ(Out(163, "d, s", Str("one.txt") + "\nd: .sjis \"" + escaped + "\""), 1u);
+    EXPECT_EQ(Out(163, "s, d", Str("one.txt") + "\nd: .sjis \"three.txt\""), 0u);
+    EXPECT_TRUE(f.dir.Exists("three.txt"));
+    EXPECT_FALSE(f.dir.Exists("one.txt"));
+    EXPECT_EQ(Out(163, "s, d", Str("one.txt") + "\nd: .sjis \"four.txt\""), 3u);
+
+    Script when(*host, Call(165, "s, y, 0, 0, 0, 0, 0, 0", Str("three.txt") + "\ny: .word 0"));
+    EXPECT_EQ(when.Word("out"), 0u);
+    EXPECT_GE(when.Word("y"), 2000u);
+    EXPECT_NE(Out(165, "s, 0, 0, 0, 0, 0, 0, 0", Str("none.txt")), 0u);
+
+    // Scripts run no programs.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(Out(161, "s, 1", Str("touch ran")), 1u);
+    testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(f.dir.Exists("ran"));
+    std::filesystem::remove_all(outside);
 }
