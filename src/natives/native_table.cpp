@@ -7,6 +7,7 @@
 #include "natives/file_natives.h"
 #include "natives/input_natives.h"
 #include "natives/movie_natives.h"
+#include "natives/stream_natives.h"
 #include "natives/string_natives.h"
 #include "natives/transfer_natives.h"
 #include "natives/variable_file_natives.h"
@@ -115,6 +116,25 @@ constexpr BuiltNative kBuilt[] = {
     {121, NativeGetFileExtension},
     {122, NativeStripExtension},
     {123, NativeSetCurrentFolder},
+    {124, NativeStreamNew},
+    {125, NativeStreamRelease},
+    {126, NativeStreamReleaseAll},
+    {127, NativeStreamOpenInMemory},
+    {128, NativeStreamOpenEntry},
+    {129, NativeStreamOpen},
+    {130, NativeStreamCreate},
+    {131, NativeStreamOpenReadWrite},
+    {132, NativeStreamClose},
+    {133, NativeStreamBuffer},
+    {134, NativeStreamSize},
+    {135, NativeStreamPath},
+    {136, NativeStreamTell},
+    {137, NativeStreamSeekSet},
+    {138, NativeStreamSeekCurrent},
+    {139, NativeStreamRead},
+    {140, NativeStreamReadLine},
+    {141, NativeStreamWrite},
+    {142, NativeStreamPrintf},
     {149, NativeListFolder},
     {150, NativeListName},
     {152, NativeListAttributes},

@@ -20,6 +20,7 @@ std::set<uint32_t> g_ScriptHeapBlocks;
 CMersenneTwister* g_pMersenneTwister = nullptr;
 CFileList g_ScriptFileList;
 CDropFiles g_ScriptDropFiles;
+COwnedList<CFileStream> g_ScriptFileStreams;
 CTextObjectList g_TextObjectList;
 CGameAppLink* g_pGameApp = nullptr;
 CTgsFrame* g_pTgsFrame = nullptr;
@@ -70,6 +71,8 @@ CScriptHost::~CScriptHost()
     g_TextObjectList.textInputIme = nullptr;
     g_ScriptFileList.Clear();
     g_ScriptDropFiles.Clear();
+    while (g_ScriptFileStreams.GetCount() != 0) // every use dropped: none outlives the host
+        g_ScriptFileStreams.ReleaseAll();
     m_settingsText.reset();
     for (uint32_t block : g_ScriptHeapBlocks)
         Memory().Free(block);

@@ -9,6 +9,8 @@
 #include <set>
 
 #include "files/drop_files.h"
+#include "files/file_stream.h"
+#include "natives/owned_list.h"
 #include "natives/script_host_base.h"
 #include "natives/text_object.h"
 #include "platform/random.h"
@@ -29,6 +31,8 @@ extern CMersenneTwister* g_pMersenneTwister;
 extern CFileList g_ScriptFileList;
 // The names dropped on the main window for the scripts, cleared by the host.
 extern CDropFiles g_ScriptDropFiles;
+// The scripts' file streams (natives 124-142), released by the host's end.
+extern COwnedList<CFileStream> g_ScriptFileStreams;
 // The controls and text objects the scripts create; the host deletes them and releases the IME
 // indicator at its end.
 extern CTextObjectList g_TextObjectList;
