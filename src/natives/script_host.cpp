@@ -6,6 +6,7 @@
 #include "controls/control_container.h"
 #include "controls/control_set.h"
 #include "files/file_list.h"
+#include "files/loader_thread.h"
 #include "natives/caption.h"
 #include "natives/game_app_link.h"
 #include "natives/main_form.h"
@@ -21,6 +22,8 @@ CMersenneTwister* g_pMersenneTwister = nullptr;
 CFileList g_ScriptFileList;
 CDropFiles g_ScriptDropFiles;
 COwnedList<CFileStream> g_ScriptFileStreams;
+CLoaderThread* g_pScriptLoader = nullptr;
+std::vector<std::string> g_ScriptLoaderNames;
 CTextObjectList g_TextObjectList;
 CGameAppLink* g_pGameApp = nullptr;
 CTgsFrame* g_pTgsFrame = nullptr;
@@ -71,6 +74,9 @@ CScriptHost::~CScriptHost()
     g_TextObjectList.textInputIme = nullptr;
     g_ScriptFileList.Clear();
     g_ScriptDropFiles.Clear();
+    delete g_pScriptLoader; // stops its thread
+    g_pScriptLoader = nullptr;
+    g_ScriptLoaderNames.clear();
     while (g_ScriptFileStreams.GetCount() != 0) // every use dropped: none outlives the host
         g_ScriptFileStreams.ReleaseAll();
     m_settingsText.reset();

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "files/drop_files.h"
 #include "files/file_stream.h"
@@ -18,6 +20,7 @@
 #include "sound/sound_player.h"
 
 class CFileList;
+class CLoaderThread;
 class CMersenneTwister;
 class CTgsFrame;
 
@@ -31,6 +34,10 @@ extern CMersenneTwister* g_pMersenneTwister;
 extern CFileList g_ScriptFileList;
 // The names dropped on the main window for the scripts, cleared by the host.
 extern CDropFiles g_ScriptDropFiles;
+// The scripts' background loader (made by native 143) and the names of its batch (natives
+// 143-148), deleted and emptied by the host's end.
+extern CLoaderThread* g_pScriptLoader;
+extern std::vector<std::string> g_ScriptLoaderNames;
 // The scripts' file streams (natives 124-142), released by the host's end.
 extern COwnedList<CFileStream> g_ScriptFileStreams;
 // The controls and text objects the scripts create; the host deletes them and releases the IME

@@ -3,7 +3,9 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "files/loader_thread.h"
 #include "natives/native_args.h"
 #include "natives/script_format.h"
 #include "natives/script_host.h"
@@ -236,4 +238,102 @@ uint32_t NativeStreamPrintf(SobNativeArgs& args)
     if (args.Faulted() || text.empty())
         return 0;
     return stream->Write(text.data(), static_cast<DWORD>(text.size()));
+}
+
+namespace {
+
+// One mirror source per slot, so reloading a slot refreshes its block instead of adding one.
+char g_SlotMirrorKeys[65536];
+
+} // namespace
+
+uint32_t NativeLoaderAlloc(SobNativeArgs& args)
+{
+    const uint32_t n = args.U32(0) & 0xFFFF;
+    if (args.Faulted())
+        return 0;
+    if (g_pScriptLoader == nullptr)
+        g_pScriptLoader = new (std::nothrow) CLoaderThread;
+    if (g_pScriptLoader == nullptr)
+        return 1; // no memory
+    const int result = g_pScriptLoader->AllocSlots(n); // stops a running batch first
+    g_ScriptLoaderNames.clear();
+    return static_cast<uint32_t>(result);
+}
+
+uint32_t NativeLoaderStart(SobNativeArgs& args)
+{
+    const WORD first = static_cast<WORD>(args.U32(0) & 0xFFFF);
+    const uint32_t count = args.U32(1);
+    const uint32_t list = args.U32(2);
+    if (args.Faulted())
+        return 0;
+    if (count == 0 || count > 0xFFFF || g_pScriptLoader == nullptr)
+        return 1; // a bad range or no slots
+    // Every name is read (and copied: the batch outlives the call) before the loader changes.
+    const uint8_t* words = args.Memory().Span(list, count * 4);
+    if (words == nullptr) {
+        args.MarkFault();
+        return 0;
+    }
+    std::vector<std::string> names(count);
+    std::vector<bool> present(count, false);
+    for (uint32_t k = 0; k < count; ++k) {
+        uint32_t at = 0;
+        args.Memory().Load32(list + 4 * k, &at);
+        if (at == 0)
+            continue;
+        std::string_view name;
+        if (!args.Memory().Str(at, &name)) {
+            args.MarkFault();
+            return 0;
+        }
+        names[k] = name;
+        present[k] = true;
+    }
+    g_pScriptLoader->WaitIdle(); // the old names go only once no batch reads them
+    g_ScriptLoaderNames = std::move(names);
+    std::vector<const char*> pointers(count, nullptr);
+    for (uint32_t k = 0; k < count; ++k) {
+        if (present[k])
+            pointers[k] = g_ScriptLoaderNames[k].c_str();
+    }
+    // The loader keeps the pointer array's entries until the batch is done; it copies the array.
+    return static_cast<uint32_t>(g_pScriptLoader->StartLoading(first, static_cast<WORD>(count), pointers.data()));
+}
+
+uint32_t NativeLoaderWait(SobNativeArgs&)
+{
+    return g_pScriptLoader != nullptr && g_pScriptLoader->WaitIdle() ? 1 : 0;
+}
+
+uint32_t NativeLoaderClose(SobNativeArgs& args)
+{
+    const uint32_t first = args.U32(0) & 0xFFFF, count = args.U32(1);
+    if (args.Faulted() || g_pScriptLoader == nullptr)
+        return 0;
+    if (count == 0) {
+        g_pScriptLoader->FreeSlots();
+        g_ScriptLoaderNames.clear();
+        return 0;
+    }
+    return static_cast<uint32_t>(g_pScriptLoader->CloseSlots(first, count));
+}
+
+uint32_t NativeLoaderBuffer(SobNativeArgs& args)
+{
+    CScriptHostBase* host = NativeHost(args);
+    const uint32_t slot = args.U32(0) & 0xFFFF;
+    if (args.Faulted() || host == nullptr || g_pScriptLoader == nullptr)
+        return 0;
+    const void* buffer = g_pScriptLoader->GetSlotBuffer(slot);
+    if (buffer == nullptr)
+        return 0;
+    return host->MirrorBytes(&g_SlotMirrorKeys[slot], buffer, g_pScriptLoader->GetSlotSize(slot));
+}
+
+uint32_t NativeLoaderSize(SobNativeArgs& args)
+{
+    const uint32_t slot = args.U32(0) & 0xFFFF;
+    return args.Faulted() || g_pScriptLoader == nullptr ? 0 : g_pScriptLoader->GetSlotSize(slot);
 }

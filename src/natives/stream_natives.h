@@ -24,3 +24,11 @@ uint32_t NativeStreamRead(SobNativeArgs& args);         // 139 stream, buffer, n
 uint32_t NativeStreamReadLine(SobNativeArgs& args);     // 140 stream, buffer, size (0: 256)
 uint32_t NativeStreamWrite(SobNativeArgs& args);        // 141 stream, buffer, n
 uint32_t NativeStreamPrintf(SobNativeArgs& args);       // 142 stream, format, words...
+
+// The background loader (143-148).
+uint32_t NativeLoaderAlloc(SobNativeArgs& args);        // 143 n (u16)
+uint32_t NativeLoaderStart(SobNativeArgs& args);        // 144 first (u16), count, names
+uint32_t NativeLoaderWait(SobNativeArgs& args);         // 145 → 1 waited, 0 none running
+uint32_t NativeLoaderClose(SobNativeArgs& args);        // 146 first (u16), count (0: free all)
+uint32_t NativeLoaderBuffer(SobNativeArgs& args);       // 147 slot (u16) → contents' address
+uint32_t NativeLoaderSize(SobNativeArgs& args);         // 148 slot (u16)

@@ -120,3 +120,28 @@ TEST(OwnedList, UseCountsDelayTheDelete)
     EXPECT_EQ(list.GetCount(), 0u);
     deaths = -100; // the stranger's own end
 }
+
+TEST_F(StreamNatives, BackgroundLoaderFillsSlots)
+{
+    f.dir.Write("a.bin", "alpha");
+    f.dir.Write("b.bin", "bravo!");
+    EXPECT_EQ(Out(143, "3"), 0u);
+    EXPECT_EQ(Out(144, "1, 2, list", "list: .word a, b\na: .sjis \"a.bin\"\nb: .sjis \"b.bin\""), 0u);
+    EXPECT_EQ(Out(145, "0"), 1u);
+    EXPECT_EQ(Out(148, "1"), 5u);
+    EXPECT_EQ(Out(148, "2"), 6u);
+    EXPECT_EQ(Out(148, "0"), 0u);
+    {
+        Script buffer(*host, Call(147, "0x10002")); // the slot is 16 bits
+        const uint32_t at = buffer.Word("out");
+        ASSERT_NE(at, 0u);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(host->Memory().Span(at, 6)), 6), "bravo!");
+    }
+    EXPECT_EQ(Out(144, "0, 9, list", "list: .word 0"), 1u);                 // past the slots
+    EXPECT_TRUE(Script(*host, Call(144, "0, 2, 0x7FFFFFF0")).Faulted());     // the list outside memory
+    EXPECT_TRUE(Script(*host, Call(144, "0, 1, list", "list: .word 0x7FFFFFF0")).Faulted());
+    EXPECT_EQ(Out(146, "1, 1"), 0u);
+    EXPECT_EQ(Out(148, "1"), 0u);
+    EXPECT_EQ(Out(146, "0, 0"), 0u);
+    EXPECT_EQ(Out(148, "2"), 0u);
+}
