@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -481,4 +482,38 @@ uint32_t NativeFileDateTime(SobNativeArgs& args)
     if (result == 0)
         StoreOuts(args, 1, values, 7);
     return static_cast<uint32_t>(result);
+}
+
+uint32_t PackDosTime(int64_t unixTime)
+{
+    if (unixTime <= 0)
+        return 0;
+    const std::time_t t = static_cast<std::time_t>(unixTime);
+    std::tm local = {};
+    if (localtime_r(&t, &local) == nullptr)
+        return 0;
+    const int year = local.tm_year + 1900;
+    if (year < 1980 || year > 2107)
+        return 0;
+    return static_cast<uint32_t>(year - 1980) << 25 | static_cast<uint32_t>(local.tm_mon + 1) << 21 |
+           static_cast<uint32_t>(local.tm_mday) << 16 | static_cast<uint32_t>(local.tm_hour) << 11 |
+           static_cast<uint32_t>(local.tm_min) << 5 | static_cast<uint32_t>(local.tm_sec / 2);
+}
+
+uint32_t NativeMountEntryInfo(SobNativeArgs& args)
+{
+    const int32_t id = args.I32(0);
+    const uint32_t index = args.U32(1);
+    if (args.Faulted() || !OutsOk(args, 2, 5))
+        return 0;
+    CArchive* archive = g_pFileManager == nullptr ? nullptr : g_pFileManager->GetMountArchive(id, 0);
+    if (archive == nullptr)
+        return 1;
+    const CArchiveEntry* entry = index < archive->GetEntryCount() ? archive->GetEntry(index, nullptr) : nullptr;
+    if (entry == nullptr)
+        return 2;
+    const int values[5] = {static_cast<int>(entry->storedSize), static_cast<int>(entry->unpackedSize),
+                           static_cast<int>(PackDosTime(entry->timeStamp)), entry->flag, entry->hasUnpackedSize ? 1 : 0};
+    StoreOuts(args, 2, values, 5);
+    return 0;
 }

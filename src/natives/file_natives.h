@@ -42,3 +42,8 @@ uint32_t NativeMakeFolder(SobNativeArgs& args);          // 162 folder
 uint32_t NativeMoveFile(SobNativeArgs& args);            // 163 from, to
 uint32_t NativeCopyFile(SobNativeArgs& args);            // 164 destination, source, mode
 uint32_t NativeFileDateTime(SobNativeArgs& args);        // 165 name, seven out addresses
+
+uint32_t NativeMountEntryInfo(SobNativeArgs& args);     // 113 id, index, five out addresses
+// A Unix time as local MS-DOS date and time (year - 1980 in bits 25-31 ... seconds / 2 in bits
+// 0-4) → 0 for no time (0) and for times outside 1980-2107, which the layout cannot hold.
+uint32_t PackDosTime(int64_t unixTime);

@@ -109,6 +109,7 @@ constexpr BuiltNative kBuilt[] = {
     {110, NativeUnmountAll},
     {111, NativeGetMountEntryCount},
     {112, NativeGetMountEntryName},
+    {113, NativeMountEntryInfo},
     {115, NativeFindFileOrEntry},
     {118, NativeCutLastPathComponent},
     {119, NativeGetFileName},

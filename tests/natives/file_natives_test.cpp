@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ctime>
 #include <filesystem>
 #include <set>
 
@@ -12,6 +13,7 @@
 #include "files/kpk_archive.h"
 #include "files/file_list.h"
 #include "files/path_utils.h"
+#include "natives/file_natives.h"
 
 using namespace hosttest;
 
@@ -97,6 +99,15 @@ TEST_F(FileNatives, MountsAndTheirEntries)
         EXPECT_EQ(name.TextAt(name.Word("out")), "bg\\b.elg");
     }
     EXPECT_EQ(Out(112, "4, 2"), 0u);
+    {
+        Script info(*host, Call(113, "4, 1, a, b, t, 0, 0", "a: .word 9\nb: .word 9\nt: .word 9"));
+        EXPECT_EQ(info.Word("out"), 0u);
+        EXPECT_EQ(info.Word("b"), 2u); // "bb" unpacked
+        EXPECT_EQ(info.Word("t"), 0u); // KPK entries carry no time
+    }
+    EXPECT_EQ(Out(113, "4, 2, 0, 0, 0, 0, 0"), 2u);
+    EXPECT_EQ(Out(113, "8, 0, 0, 0, 0, 0, 0"), 1u);
+    EXPECT_TRUE(Script(*host, Call(113, "4, 0, 0x7FFFFFF0, 0, 0, 0, 0")).Faulted());
     EXPECT_EQ(Out(112, "4, -1"), 0u);
     // 115: only in the archive answers -1 and the path found.
     Script found(*host, Call(115, "s, buf", Str("bg\\\\a.elg") + "\nbuf: .space 260"));
@@ -218,4 +229,21 @@ TEST_F(FileNatives, FileSystemOperationsStayInTheRoots)
     testing::internal::GetCapturedStderr();
     EXPECT_FALSE(f.dir.Exists("ran"));
     std::filesystem::remove_all(outside);
+}
+
+TEST(DosTime, PacksLocalTimeWithinItsYears)
+{
+    std::tm when = {};
+    when.tm_year = 2026 - 1900;
+    when.tm_mon = 11;
+    when.tm_mday = 10;
+    when.tm_hour = 7;
+    when.tm_min = 21;
+    when.tm_sec = 59;
+    when.tm_isdst = -1;
+    const uint32_t packed = PackDosTime(static_cast<int64_t>(std::mktime(&when)));
+    EXPECT_EQ(packed, (46u << 25) | (12u << 21) | (10u << 16) | (7u << 11) | (21u << 5) | 29u);
+    EXPECT_EQ(PackDosTime(0), 0u);
+    EXPECT_EQ(PackDosTime(86400 * 365), 0u);          // 1971: before the layout's first year
+    EXPECT_EQ(PackDosTime(int64_t{1} << 33), 0u);     // 2242: past its last
 }
