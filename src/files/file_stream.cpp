@@ -6,11 +6,13 @@
 
 #include "files/file_manager.h"
 #include "files/path_utils.h"
+#include "platform/object_lifetime.h"
 #include "winapi/kernel.h"
 
 CFileStream::~CFileStream()
 {
     Close();
+    NotifyObjectDestroyed(this);
 }
 
 void* CFileStream::GetBuffer()

@@ -6,6 +6,7 @@
 #include "controls/control_container.h"
 #include "controls/control_set.h"
 #include "files/file_list.h"
+#include "files/loader_thread.h"
 #include "natives/caption.h"
 #include "natives/game_app_link.h"
 #include "natives/main_form.h"
@@ -19,6 +20,10 @@ SubtractiveRandomState g_Ran3State = {};
 std::set<uint32_t> g_ScriptHeapBlocks;
 CMersenneTwister* g_pMersenneTwister = nullptr;
 CFileList g_ScriptFileList;
+CDropFiles g_ScriptDropFiles;
+COwnedList<CFileStream> g_ScriptFileStreams;
+CLoaderThread* g_pScriptLoader = nullptr;
+std::vector<std::string> g_ScriptLoaderNames;
 CTextObjectList g_TextObjectList;
 CGameAppLink* g_pGameApp = nullptr;
 CTgsFrame* g_pTgsFrame = nullptr;
@@ -68,6 +73,12 @@ CScriptHost::~CScriptHost()
     g_TextObjectList.textInputTimers = nullptr;
     g_TextObjectList.textInputIme = nullptr;
     g_ScriptFileList.Clear();
+    g_ScriptDropFiles.Clear();
+    delete g_pScriptLoader; // stops its thread
+    g_pScriptLoader = nullptr;
+    g_ScriptLoaderNames.clear();
+    while (g_ScriptFileStreams.GetCount() != 0) // every use dropped: none outlives the host
+        g_ScriptFileStreams.ReleaseAll();
     m_settingsText.reset();
     for (uint32_t block : g_ScriptHeapBlocks)
         Memory().Free(block);

@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <string>
+#include <vector>
 
+#include "files/drop_files.h"
+#include "files/file_stream.h"
+#include "natives/owned_list.h"
 #include "natives/script_host_base.h"
 #include "natives/text_object.h"
 #include "platform/random.h"
@@ -15,6 +20,7 @@
 #include "sound/sound_player.h"
 
 class CFileList;
+class CLoaderThread;
 class CMersenneTwister;
 class CTgsFrame;
 
@@ -26,6 +32,14 @@ extern std::set<uint32_t> g_ScriptHeapBlocks;
 extern CMersenneTwister* g_pMersenneTwister;
 // The file list of the file natives, cleared by the host.
 extern CFileList g_ScriptFileList;
+// The names dropped on the main window for the scripts, cleared by the host.
+extern CDropFiles g_ScriptDropFiles;
+// The scripts' background loader (made by native 143) and the names of its batch (natives
+// 143-148), deleted and emptied by the host's end.
+extern CLoaderThread* g_pScriptLoader;
+extern std::vector<std::string> g_ScriptLoaderNames;
+// The scripts' file streams (natives 124-142), released by the host's end.
+extern COwnedList<CFileStream> g_ScriptFileStreams;
 // The controls and text objects the scripts create; the host deletes them and releases the IME
 // indicator at its end.
 extern CTextObjectList g_TextObjectList;

@@ -23,6 +23,7 @@
 #include "drawing/group_file.h"
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
+#include "files/file_stream.h"
 #include "raster/image.h"
 #include "raster/surface.h"
 #include "sound/loaded_sound.h"

@@ -31,6 +31,7 @@ class CLoadedSound;
 class CStreamSound;
 class CGroupFile;
 class CCellSheet;
+class CFileStream;
 
 // ScriptObjectClass<kind>::type is the kind's class; ScriptObjectTypeOf(pointer) the kind of the
 // nearest class with a row (a CTextPanel is a TextPanel through CTextPanelBase).
@@ -71,6 +72,7 @@ TESSARO_SCRIPT_OBJECT(LoadedSound, CLoadedSound)
 TESSARO_SCRIPT_OBJECT(StreamSound, CStreamSound)
 TESSARO_SCRIPT_OBJECT(GroupFile, CGroupFile)
 TESSARO_SCRIPT_OBJECT(CellSheet, CCellSheet)
+TESSARO_SCRIPT_OBJECT(FileStream, CFileStream)
 
 #undef TESSARO_SCRIPT_OBJECT
 

@@ -39,6 +39,7 @@ enum class ScriptObjectType : uint8_t {
     GroupFile,
     CellSheet,
     List,
+    FileStream,
     Count
 };
 
@@ -73,6 +74,7 @@ inline constexpr ScriptObjectBase kScriptObjectBases[] = {
     {ScriptObjectType::GroupFile, ScriptObjectType::Any},
     {ScriptObjectType::CellSheet, ScriptObjectType::Any},
     {ScriptObjectType::List, ScriptObjectType::Any},
+    {ScriptObjectType::FileStream, ScriptObjectType::Any},
 };
 inline constexpr size_t kScriptObjectTypeCount = static_cast<size_t>(ScriptObjectType::Count);
 static_assert(std::size(kScriptObjectBases) == kScriptObjectTypeCount && kScriptObjectTypeCount <= 64);

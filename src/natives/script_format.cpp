@@ -1,0 +1,167 @@
+#include "natives/script_format.h"
+
+#include <string_view>
+
+namespace {
+
+// Width and precision beyond this pass every limit anyway; it only keeps the parse from wrapping.
+constexpr uint32_t kFieldCap = 1u << 24;
+
+uint32_t ReadNumber(std::string_view f, size_t* i)
+{
+    uint32_t n = 0;
+    while (*i < f.size() && f[*i] >= '0' && f[*i] <= '9') {
+        n = n * 10 + static_cast<uint32_t>(f[*i] - '0');
+        if (n > kFieldCap)
+            n = kFieldCap;
+        ++*i;
+    }
+    return n;
+}
+
+struct Output {
+    std::string* out;
+    uint32_t limit;
+    bool over = false;
+    void Put(std::string_view s)
+    {
+        const size_t room = limit - out->size();
+        if (s.size() > room) {
+            out->append(s.substr(0, room));
+            over = true;
+        } else {
+            out->append(s);
+        }
+    }
+    void Fill(char c, uint32_t n)
+    {
+        const size_t room = limit - out->size();
+        if (n > room) {
+            out->append(room, c);
+            over = true;
+        } else {
+            out->append(n, c);
+        }
+    }
+};
+
+} // namespace
+
+bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstArg, uint32_t limit, std::string* out)
+{
+    out->clear();
+    const std::string_view f = args.Str(formatWord);
+    if (args.Faulted())
+        return true;
+    Output o{out, limit};
+    uint32_t word = firstArg;
+    size_t i = 0;
+    while (i < f.size() && !o.over) {
+        if (f[i] != '%') {
+            const size_t next = f.find('%', i);
+            const size_t end = next == std::string_view::npos ? f.size() : next;
+            o.Put(f.substr(i, end - i));
+            i = end;
+            continue;
+        }
+        ++i;
+        bool left = false, zero = false, alt = false;
+        for (; i < f.size(); ++i) {
+            if (f[i] == '-')
+                left = true;
+            else if (f[i] == '0')
+                zero = true;
+            else if (f[i] == '#')
+                alt = true;
+            else
+                break;
+        }
+        const uint32_t width = ReadNumber(f, &i);
+        bool hasPrecision = false;
+        uint32_t precision = 0;
+        if (i < f.size() && f[i] == '.') {
+            ++i;
+            hasPrecision = true;
+            precision = ReadNumber(f, &i);
+        }
+        while (i < f.size() && (f[i] == 'l' || f[i] == 'h'))
+            ++i;
+        if (i >= f.size())
+            break;
+        const char type = f[i++];
+        std::string body;   // digits or text
+        std::string prefix; // sign or 0x
+        switch (type) {
+        case '%':
+            o.Put("%");
+            continue;
+        case 'd':
+        case 'i':
+        case 'u':
+        case 'x':
+        case 'X': {
+            const uint32_t v = args.U32(word++);
+            uint64_t magnitude = v;
+            if ((type == 'd' || type == 'i') && static_cast<int32_t>(v) < 0) {
+                prefix = "-";
+                magnitude = static_cast<uint64_t>(-static_cast<int64_t>(static_cast<int32_t>(v)));
+            }
+            const unsigned base = (type == 'x' || type == 'X') ? 16 : 10;
+            const char* digits = type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+            char buffer[16];
+            int n = 0;
+            for (uint64_t m = magnitude; m != 0; m /= base)
+                buffer[n++] = digits[m % base];
+            if (hasPrecision && precision > kFieldCap)
+                precision = kFieldCap;
+            const uint32_t minDigits = hasPrecision ? precision : 1;
+            if (static_cast<uint32_t>(n) < minDigits)
+                body.append(minDigits - static_cast<uint32_t>(n), '0');
+            while (n > 0)
+                body.push_back(buffer[--n]);
+            if (alt && base == 16 && v != 0)
+                prefix = type == 'X' ? "0X" : "0x";
+            if (hasPrecision)
+                zero = false;
+            break;
+        }
+        case 'c':
+            body.push_back(static_cast<char>(args.U32(word++) & 0xFF));
+            zero = false;
+            break;
+        case 's': {
+            std::string_view s = "(null)";
+            if (!args.IsNull(word))
+                s = args.Str(word);
+            ++word;
+            if (hasPrecision && s.size() > precision)
+                s = s.substr(0, precision);
+            body.assign(s);
+            zero = false;
+            break;
+        }
+        default: // an unknown type prints itself
+            body.push_back(type);
+            zero = false;
+            break;
+        }
+        if (args.Faulted())
+            return true;
+        const uint64_t length = prefix.size() + body.size();
+        const uint32_t pad = width > length ? static_cast<uint32_t>(width - length) : 0;
+        if (left) {
+            o.Put(prefix);
+            o.Put(body);
+            o.Fill(' ', pad);
+        } else if (zero) {
+            o.Put(prefix);
+            o.Fill('0', pad);
+            o.Put(body);
+        } else {
+            o.Fill(' ', pad);
+            o.Put(prefix);
+            o.Put(body);
+        }
+    }
+    return !o.over;
+}
