@@ -526,7 +526,7 @@ TEST_F(ImageGroupFileTest, PictureBombsFailFast)
             const Bytes kag = MakeKag(1, {{0, 1, 0, 0}, {-1, 0, 0, 0}}, pictures);
             ASSERT_LT(kag.size(), 300u);
             for (bool withPalette : {false, true}) {
-                LargestAllocation largest;
+                [[maybe_unused]] LargestAllocation largest;
                 CKagFile file;
                 EXPECT_EQ(file.LoadFromMemory(kag.data(), static_cast<uint32_t>(kag.size()), withPalette), 5);
                 EXPECT_LT(LargestAllocation::largest.load(), 4u << 20);
