@@ -149,11 +149,7 @@ int CBgZoomEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CE
 
 int32_t CBgZoomEffect::Step(uint32_t now)
 {
-    if (!m_started) {
-        m_start = now;
-        m_started = 1;
-    }
-    const uint32_t e = now - m_start;
+    const uint32_t e = ElapsedSinceFirstStep(now, m_start, m_started);
     if (e >= m_duration) {
         ShowView(*m_layer, m_to);
         return 1;
@@ -211,11 +207,7 @@ int CBgRotEffect::SetUpV(CTimerManager* manager, CImageObject* target, const CEf
 
 int32_t CBgRotEffect::Step(uint32_t now)
 {
-    if (!m_started) {
-        m_start = now;
-        m_started = 1;
-    }
-    const uint32_t e = now - m_start;
+    const uint32_t e = ElapsedSinceFirstStep(now, m_start, m_started);
     if (e >= m_duration) {
         m_layer->SetBackgroundRotateZoom(m_toX, m_toY, m_toAngle, m_toZoom);
         return 1;
@@ -300,11 +292,7 @@ int CBgLoopEffect::SetParamsV(const CEffectArgs& args)
 
 int32_t CBgLoopEffect::Step(uint32_t now)
 {
-    if (!m_started) {
-        m_start = now;
-        m_started = 1;
-    }
-    uint32_t e = now - m_start;
+    uint32_t e = ElapsedSinceFirstStep(now, m_start, m_started);
     if (e >= m_period) {
         if (m_repeats == 1 || (m_repeats == 0 && m_stop)) {
             Restore();
@@ -459,11 +447,7 @@ int CBgRastEffect::QueryV(const CEffectArgs&, CEffectArgs*)
 
 int32_t CBgRastEffect::Step(uint32_t now)
 {
-    if (!m_started) {
-        m_start = now;
-        m_started = 1;
-    }
-    const uint32_t e = now - m_start;
+    const uint32_t e = ElapsedSinceFirstStep(now, m_start, m_started);
     if (m_state == 0) {
         if (e >= m_rampIn) {
             m_state = 1;
@@ -739,11 +723,7 @@ int CBgCrossEffect::SetParamsV(const CEffectArgs&)
 
 int32_t CBgCrossEffect::Step(uint32_t now)
 {
-    if (!m_started) {
-        m_start = now;
-        m_started = 1;
-    }
-    uint32_t e = now - m_start;
+    uint32_t e = ElapsedSinceFirstStep(now, m_start, m_started);
     if (e >= m_period) {
         const uint32_t passed = e / m_period;
         if (m_repeats == 1 || (m_repeats == 0 && m_stop) || (m_repeats > 1 && passed >= m_repeats)) {
@@ -1137,11 +1117,7 @@ void CBgBlurEffect::DrawZoom(double x, double y, double z)
 
 int32_t CBgBlurEffect::Step(uint32_t now)
 {
-    if (!m_started) {
-        m_start = now;
-        m_started = 1;
-    }
-    const uint32_t e = now - m_start;
+    const uint32_t e = ElapsedSinceFirstStep(now, m_start, m_started);
     if (m_level != 255 && e < 16)
         return 0;
     if (e >= m_duration) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
 // e ≥ d (also d ≤ 0) → d; a < 0: (1 - (1 - e/d)^-a) d; a > 0: (e/d)^a d; a = 0: e.
 inline double EasedTime(double e, double d, double a)
@@ -18,4 +19,15 @@ inline double EasedTime(double e, double d, double a)
         eased = std::pow(e / d, a) * d;
     // An infinite acceleration must not hand NaN to the callers' integer conversions.
     return std::isfinite(eased) ? eased : e;
+}
+
+// The time since an effect's first step: that step fixes the start (kept in start, with started
+// set), so an effect begins at its first step, whenever it was added.
+inline uint32_t ElapsedSinceFirstStep(uint32_t now, uint32_t& start, uint8_t& started)
+{
+    if (!started) {
+        start = now;
+        started = 1;
+    }
+    return now - start;
 }

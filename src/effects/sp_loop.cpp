@@ -6,6 +6,7 @@
 #include "display/display_objects.h"
 #include "display/image_object.h"
 #include "drawing/scene.h"
+#include "effects/eased_time.h"
 #include "drawing/sprite.h"
 #include "raster/image.h"
 
@@ -99,11 +100,7 @@ int32_t CSpLoopEffect::Step(uint32_t now)
 {
     if (!m_picture)
         return 5;
-    if (!m_started) {
-        m_start = now;
-        m_started = 1;
-    }
-    uint32_t e = now - m_start;
+    uint32_t e = ElapsedSinceFirstStep(now, m_start, m_started);
     if (e >= m_period) {
         const uint32_t passed = e / m_period;
         if (m_repeats == 1 || (m_repeats == 0 && m_stop) || (m_repeats > 1 && passed >= m_repeats))
