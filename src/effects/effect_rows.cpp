@@ -8,6 +8,7 @@
 #include "effects/ripple_filter.h"
 #include "effects/screen_filters.h"
 #include "effects/screen_transition.h"
+#include "effects/sp_cfade.h"
 #include "effects/sp_fade.h"
 #include "effects/sp_loop.h"
 #include "effects/weather_effect.h"
@@ -18,6 +19,7 @@ namespace {
 const EffectRow kHostEffectRows[] = {
     {"quake", 3, &CQuakeEffect::Create, nullptr, nullptr},
     {"noise", 3, &CNoiseEffect::Create, nullptr, nullptr},
+    {"sp_cfade", 1, &CSpCfadeEffect::Create, nullptr, nullptr},
     {"sp_fade", 1, &CSpFadeEffect::Create, nullptr, nullptr},
     {"sp_loop", 1, &CSpLoopEffect::Create, nullptr, nullptr},
     {"paper", 3, &CreatePaperEffect, nullptr, nullptr},
