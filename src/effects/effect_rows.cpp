@@ -10,6 +10,7 @@
 #include "effects/screen_transition.h"
 #include "effects/sp_cfade.h"
 #include "effects/sp_fade.h"
+#include "effects/sp_gfade.h"
 #include "effects/sp_loop.h"
 #include "effects/weather_effect.h"
 
@@ -21,6 +22,7 @@ const EffectRow kHostEffectRows[] = {
     {"noise", 3, &CNoiseEffect::Create, nullptr, nullptr},
     {"sp_cfade", 1, &CSpCfadeEffect::Create, nullptr, nullptr},
     {"sp_fade", 1, &CSpFadeEffect::Create, nullptr, nullptr},
+    {"sp_gfade", 1, &CSpGfadeEffect::Create, nullptr, nullptr},
     {"sp_loop", 1, &CSpLoopEffect::Create, nullptr, nullptr},
     {"paper", 3, &CreatePaperEffect, nullptr, nullptr},
     {"light", 3, &CreateLightEffect, nullptr, nullptr},

@@ -90,7 +90,8 @@ int CSpCfadeEffect::SetUpV(CTimerManager* manager, CImageObject* target, const C
     m_new = static_cast<CSprite*>(fresh);
     m_new->SetVisible(false);
     m_old = args.GetDrawable(1);
-    auto* old = m_old != nullptr && m_old->GetKind() == kDrawableSprite ? static_cast<CSprite*>(m_old) : nullptr;
+    auto* old =
+        m_old != nullptr && m_old->GetKind() == kDrawableSprite ? static_cast<CSprite*>(m_old) : nullptr;
     m_oldImage = DrawingImage(old, &m_oldSource);
     m_newImage = DrawingImage(m_new, &m_newSource);
     if (m_oldImage == nullptr && m_newImage == nullptr)

@@ -63,8 +63,8 @@ int CSpFadeEffect::QueryV(const CEffectArgs&, CEffectArgs*)
     return m_running;
 }
 
-int CSpFadeEffect::SetEntry(uint32_t index, CDrawable* target, bool fadeIn, uint32_t time, uint32_t delay, bool move,
-                            LONG x, LONG y, double easing)
+int CSpFadeEffect::SetEntry(uint32_t index, CDrawable* target, bool fadeIn, uint32_t time, uint32_t delay,
+                            bool move, LONG x, LONG y, double easing)
 {
     if (index >= m_count || target == nullptr)
         return 1;
@@ -171,7 +171,8 @@ int32_t CSpFadeEffect::Step(uint32_t now)
                 g = 1.0 - std::pow(1.0 - f, -e);
             else if (e > 0.0)
                 g = std::pow(f, e);
-            entry.target->SetPosition(Between(entry.startX, entry.endX, g), Between(entry.startY, entry.endY, g));
+            entry.target->SetPosition(Between(entry.startX, entry.endX, g),
+                                      Between(entry.startY, entry.endY, g));
         }
         if (elapsed == entry.time) {
             if (entry.endAlpha == 0) {

@@ -44,8 +44,8 @@ public:
     int QueryV(const CEffectArgs& in, CEffectArgs* out) override;
 
     // 0 stored; 1 index outside the table or null target (nothing changes).
-    int SetEntry(uint32_t index, CDrawable* target, bool fadeIn, uint32_t time, uint32_t delay, bool move, LONG x,
-                 LONG y, double easing);
+    int SetEntry(uint32_t index, CDrawable* target, bool fadeIn, uint32_t time, uint32_t delay, bool move,
+                 LONG x, LONG y, double easing);
     // Ends every fade at once: alpha 255, fade-outs hidden, movers at their end.
     void Complete();
 

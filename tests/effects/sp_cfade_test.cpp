@@ -45,8 +45,8 @@ struct Change {
         list.Insert(&fresh, 0, 0);
         old = HeapSprite(16, 16, 3, oldX, 0, &list);
         EXPECT_EQ(CreateLayerEffect("sp_cfade", &world.front,
-                                    CEffectArgs::Of(static_cast<CDrawable*>(&fresh), static_cast<CDrawable*>(old),
-                                                    5, time, 0),
+                                    CEffectArgs::Of(static_cast<CDrawable*>(&fresh),
+                                                    static_cast<CDrawable*>(old), 5, time, 0),
                                     &holder),
                   0);
     }
@@ -138,7 +138,7 @@ TEST(SpCfade, RefusalsLeaveTheOldSpriteToTheCaller)
     auto fresh = std::make_unique<CSprite>();
     std::unique_ptr<CImage> picture = OriginImage(8, 8, 4);
     ASSERT_EQ(fresh->SetImage(picture.get(), nullptr, 4, 0), 0);
-    CSprite bare; // no picture
+    CSprite bare;  // no picture
     CSprite loose; // a picture, in no list
     ASSERT_EQ(loose.SetImage(picture.get(), nullptr, 4, 0), 0);
     CPrimitiveObject shape;

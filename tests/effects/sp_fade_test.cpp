@@ -24,7 +24,8 @@ struct Fade {
             EXPECT_EQ(sprite.SetImage(picture.get(), nullptr, 0, 0), 0);
             world.front.GetScene()->GetList().Insert(&sprite, 0, 0);
         }
-        EXPECT_EQ(CreateLayerEffect("sp_fade", &world.front, CEffectArgs::Of(count, endFlag, busy), &holder), 0);
+        EXPECT_EQ(CreateLayerEffect("sp_fade", &world.front, CEffectArgs::Of(count, endFlag, busy), &holder),
+                  0);
     }
     ~Fade()
     {
@@ -37,7 +38,8 @@ struct Fade {
     int Set(int mode, int index, CSprite* sprite, int time, int delay = 0, int move = 0, int x = 0, int y = 0,
             int easing = 0)
     {
-        return holder->SetParams(mode, index, static_cast<CDrawable*>(sprite), time, delay, move, x, y, easing);
+        return holder->SetParams(mode, index, static_cast<CDrawable*>(sprite), time, delay, move, x, y,
+                                 easing);
     }
 };
 

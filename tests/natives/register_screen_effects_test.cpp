@@ -40,7 +40,8 @@ TEST(RegisterScreenEffects, TheHostRegistersItsRowsInOrderAndPublishesItsGenerat
     Registries registries;
     HostFixture f;
     f.Start();
-    const char* expected[] = {"quake", "noise", "sp_cfade", "sp_fade", "sp_loop", "paper", "light", "snow", "rain"};
+    const char* expected[] = {"quake",   "noise", "sp_cfade", "sp_fade", "sp_gfade",
+                              "sp_loop", "paper", "light",    "snow",    "rain"};
     auto check = [&] {
         const auto& kinds = registries.objects.GetKinds();
         ASSERT_EQ(kinds.size(), std::size(expected));
@@ -51,8 +52,9 @@ TEST(RegisterScreenEffects, TheHostRegistersItsRowsInOrderAndPublishesItsGenerat
         }
     };
     check();
-    for (SubtractiveRandomState* source : {g_pLayerQuakeRandom, g_pNoiseRandom, g_pPaperRandom, g_pLightRandom,
-                                           g_pSnowRandom, g_pRainRandom, g_pQuakeFilterRandom})
+    for (SubtractiveRandomState* source :
+         {g_pLayerQuakeRandom, g_pNoiseRandom, g_pPaperRandom, g_pLightRandom, g_pSnowRandom, g_pRainRandom,
+          g_pQuakeFilterRandom})
         EXPECT_EQ(source, &g_Ran3State);
     // A host made again does not stack copies.
     f.Start();
@@ -87,8 +89,8 @@ TEST(RegisterScreenEffects, TwoEffectsDrawFromOneSequence)
     SubtractiveRandomState copy = g_Ran3State;
     CLayerEffect* holders[2] = {nullptr, nullptr};
     for (int i = 0; i < 2; ++i)
-        ASSERT_EQ(CreateLayerEffect("quake", &canvases[2 * i], CEffectArgs::Of(0, 1000, 1000, 0, nullptr, 0, 1, 0, 0),
-                                    &holders[i]),
+        ASSERT_EQ(CreateLayerEffect("quake", &canvases[2 * i],
+                                    CEffectArgs::Of(0, 1000, 1000, 0, nullptr, 0, 1, 0, 0), &holders[i]),
                   0);
     for (int step = 0; step < 3; ++step) {
         scheduler.RunDue(timeGetTime() + 1000 + step);
