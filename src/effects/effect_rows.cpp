@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "effects/bg_anime.h"
 #include "effects/bg_effects.h"
 #include "effects/layer_noise.h"
 #include "effects/layer_quake.h"
@@ -49,6 +50,7 @@ const EffectRow kGameEffectRows[] = {
     {"bg_haze", 0, &CBgHazeEffect::Create, nullptr, nullptr},
     {"bg_loop", 0, &CBgLoopEffect::Create, nullptr, nullptr},
     {"bg_cross", 0, &CBgCrossEffect::Create, nullptr, nullptr},
+    {"bg_anime", 0, &CBgAnimeEffect::Create, &SetBgAnimeFlag, &SetBgAnimeFlag},
 };
 
 // The named transitions of the game's start-up.

@@ -6,14 +6,15 @@
 #include <fstream>
 
 #include "authoring/elg_encoder.h"
+#include "authoring/image_group_writer.h"
 #include "authoring/sample_pictures.h"
 
 namespace effect_data {
 
 namespace {
 
-bool Add(std::vector<File>& files, const std::string& name, int width, int height, const std::vector<uint32_t>& pixels,
-         std::string* error)
+bool Add(std::vector<File>& files, const std::string& name, int width, int height,
+         const std::vector<uint32_t>& pixels, std::string* error)
 {
     elg::Picture picture;
     if (!elg::PictureFromPixels(width, height, pixels.data(), 32, picture, error))
@@ -87,6 +88,45 @@ bool AddRules(std::vector<File>& files, uint32_t seed, std::string* error)
            AddRule(files, "SYS/RULE003.ELG", kW, kH, noise, error);
 }
 
+// The bg_anime folder: three groups over six frame files (F5 smaller, drawn at (8, 4)); group 0
+// shows F0 twice, group 1 loops between a mark and a loop-back, group 2 ends the list.
+const char kAnimeLayout[] = R"(header 32 24 0 3
+record 0 0 F0.ELG
+record 0 0 F1.ELG
+record 0 0 F2.ELG
+record 0 0 F3.ELG
+record 0 0 F4.ELG
+record 0 0 F5.ELG
+entry 0 100 0 0 0
+entry 1 100 0 0 0
+entry 0 100 0 0 0
+close
+entry -1 1 0 0 0
+entry 2 100 0 0 0
+entry 3 100 0 0 0
+entry -1 2 0 0 0
+close
+entry 4 100 0 0 0
+entry 5 50 8 4 0
+)";
+
+bool AddAnime(std::vector<File>& files, std::string* error)
+{
+    for (int k = 0; k < 6; ++k) {
+        const int side = k == 5 ? 16 : 0;
+        const int w = side ? side : 32, h = side ? side : 24;
+        // Every pixel tells its frame: red 40 × k, blue k.
+        const std::vector<uint32_t> pixels(size_t(w) * h, 0xFF000000u | uint32_t(40 * k) << 16 | uint32_t(k));
+        if (!Add(files, "ANIME/F" + std::to_string(k) + ".ELG", w, h, pixels, error))
+            return false;
+    }
+    File kad{"ANIME/BG.KAD", {}};
+    if (!image_groups::BuildKad(kAnimeLayout, kad.bytes, error))
+        return false;
+    files.push_back(std::move(kad));
+    return true;
+}
+
 } // namespace
 
 std::vector<File> Make(uint32_t seed, std::string* error)
@@ -110,6 +150,7 @@ std::vector<File> Make(uint32_t seed, std::string* error)
         ok = Add(files, name, side, side, Strip(1, side, seed + 21 + k, true), error);
     }
     ok = ok && AddRules(files, seed, error);
+    ok = ok && AddAnime(files, error);
     if (!ok)
         files.clear();
     return files;
@@ -125,7 +166,8 @@ bool Write(const std::string& folder, uint32_t seed, std::string* error)
         std::error_code code;
         std::filesystem::create_directories(path.parent_path(), code);
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
+        out.write(reinterpret_cast<const char*>(file.bytes.data()),
+                  static_cast<std::streamsize>(file.bytes.size()));
         if (!out) {
             if (error)
                 *error = "cannot write " + path.string();
