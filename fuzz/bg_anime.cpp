@@ -2,9 +2,9 @@
 // as F0..F3.ELG beside it), a set-up of any words, then steps at any times (keeping time or not)
 // mixed with every operation, every question, pause, resume and cancel. Nothing may read or
 // write outside the frame image or the slots, no loop may spin, and the loader must stop cleanly.
+#include "effects/bg_anime.h"
 #include "display/surface_sprite.h"
 #include "drawing/kad_file.h"
-#include "effects/bg_anime.h"
 #include "files/file_manager.h"
 #include "files/gll_manager.h"
 #include "files/path_utils.h"
@@ -22,7 +22,8 @@ namespace {
 struct World {
     World()
     {
-        folder = (std::filesystem::temp_directory_path() / ("tessaro-fuzz-anime-" + std::to_string(getpid()))).string();
+        folder = (std::filesystem::temp_directory_path() / ("tessaro-fuzz-anime-" + std::to_string(getpid())))
+                     .string();
         std::filesystem::create_directories(folder);
         windows = "Z:" + folder;
         for (char& c : windows)
@@ -49,8 +50,10 @@ int32_t Word(FuzzInput& in)
 {
     const uint32_t v = in.U32();
     switch (v >> 30) {
-    case 0: return static_cast<int32_t>(v);
-    default: return static_cast<int32_t>(v % 16) - 2;
+    case 0:
+        return static_cast<int32_t>(v);
+    default:
+        return static_cast<int32_t>(v % 16) - 2;
     }
 }
 
@@ -69,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     in.pos += kadSize;
     const size_t frameSize = std::min<size_t>(in.U16(), size - std::min(size, in.pos));
     for (int k = 0; k < 4; ++k) {
-        std::ofstream out(world.folder + "/F" + std::to_string(k) + ".ELG", std::ios::binary | std::ios::trunc);
+        std::ofstream out(world.folder + "/F" + std::to_string(k) + ".ELG",
+                          std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data + in.pos), static_cast<std::streamsize>(frameSize));
     }
     in.pos += frameSize;
@@ -80,8 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     g_bBgAnimeKeepTime = in.Small(2);
     CLayerEffect* effect = new CBgAnimeEffect;
     const int32_t group = Word(in), entry = Word(in), wrap = in.Small(2), play = in.Small(2);
-    if (effect->SetUp(&scheduler, &canvas, static_cast<CGroupFile*>(&kad), world.windows.c_str(), group, entry, wrap,
-                      play) != 0) {
+    if (effect->SetUp(&scheduler, &canvas, static_cast<CGroupFile*>(&kad), world.windows.c_str(), group,
+                      entry, wrap, play) != 0) {
         effect->Release();
         return 0;
     }
