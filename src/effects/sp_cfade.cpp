@@ -5,9 +5,9 @@
 #include "display/image_object.h"
 #include "drawing/draw_list.h"
 #include "drawing/sprite.h"
+#include "effects/change_blend.h"
 #include "effects/sp_loop.h"
-#include "raster/blend_mode_ops.h"
-#include "raster/fill_ops.h"
+#include "platform/cpu_info.h"
 #include "raster/image.h"
 
 namespace {
@@ -204,13 +204,10 @@ void CSpCfadeEffect::DrawBlend(BYTE level)
     CImage& work = *m_workImage;
     for (int i = 0; i < m_split.refreshCount; ++i)
         work.MarkChanged(m_split.refresh[i]);
-    // The new picture's place is cleared first: blended over the last step's result, the part
-    // outside the old picture would come in faster than the level says.
-    work.FillRect32(0, &m_split.refresh[1]);
-    work.Copy(m_oldImage, m_oldX, m_oldY, &m_oldSource, false);
-    for (int i = 0; i < m_split.oldOnlyCount; ++i)
-        AdjustAlphaLevel(work, 255 - level, &m_split.oldOnly[i]);
-    CrossFadeAlphaAware(work, m_newImage, level, m_newX, m_newY, &m_newSource);
+    if (!DrawChangeBlend(work, *m_oldImage, m_oldSource, m_oldX, m_oldY, *m_newImage, m_newSource, m_newX,
+                         m_newY, level, g_bUseMmx != 0))
+        DrawChangeBlendPasses(work, m_split, *m_oldImage, m_oldSource, m_oldX, m_oldY, *m_newImage,
+                              m_newSource, m_newX, m_newY, level);
     m_workSprite->SetDirty(true);
     for (int i = 0; i < m_split.refreshCount; ++i) {
         RECT r = m_split.refresh[i];
