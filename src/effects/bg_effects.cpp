@@ -504,16 +504,25 @@ void CBgRastEffect::Draw(int32_t phase, int32_t amplitude)
         const int64_t from = std::clamp<int64_t>(int64_t{px} + shift, left, right);
         const int64_t to = std::clamp<int64_t>(int64_t{px} + shift + pw, left, right);
         const auto L = [](int64_t v) { return static_cast<LONG>(v); };
-        const RECT whole{L(left - px), row, L(right - px), row + 1};
-        if (m_fill) {
-            const RECT line{L(left), L(y), L(right), L(y + 1)};
-            work->FillRect(r, g, b, &line);
-        } else {
-            work->Copy(picture, L(left), L(y), &whole, false);
-        }
+        // Only the uncovered ends take the fill or the unshifted picture: each pixel written once.
+        const auto uncovered = [&](int64_t x0, int64_t x1) {
+            if (x0 >= x1)
+                return;
+            if (m_fill) {
+                const RECT line{L(x0), L(y), L(x1), L(y + 1)};
+                work->FillRect(r, g, b, &line);
+            } else {
+                const RECT part{L(x0 - px), row, L(x1 - px), row + 1};
+                work->Copy(picture, L(x0), L(y), &part, false);
+            }
+        };
         if (from < to) {
+            uncovered(left, from);
+            uncovered(to, right);
             const RECT part{L(from - px - shift), row, L(to - px - shift), row + 1};
             work->Copy(picture, L(from), L(y), &part, false);
+        } else {
+            uncovered(left, right);
         }
     }
     work->SetChanged(true);
