@@ -52,9 +52,8 @@ TEST(RegisterScreenEffects, TheHostRegistersItsRowsInOrderAndPublishesItsGenerat
         }
     };
     check();
-    for (SubtractiveRandomState* source :
-         {g_pLayerQuakeRandom, g_pNoiseRandom, g_pPaperRandom, g_pLightRandom, g_pSnowRandom, g_pRainRandom,
-          g_pQuakeFilterRandom})
+    for (SubtractiveRandomState* source : {g_pLayerQuakeRandom, g_pNoiseRandom, g_pPaperRandom, g_pLightRandom,
+                                           g_pSnowRandom, g_pRainRandom, g_pQuakeFilterRandom})
         EXPECT_EQ(source, &g_Ran3State);
     // A host made again does not stack copies.
     f.Start();
@@ -89,8 +88,8 @@ TEST(RegisterScreenEffects, TwoEffectsDrawFromOneSequence)
     SubtractiveRandomState copy = g_Ran3State;
     CLayerEffect* holders[2] = {nullptr, nullptr};
     for (int i = 0; i < 2; ++i)
-        ASSERT_EQ(CreateLayerEffect("quake", &canvases[2 * i],
-                                    CEffectArgs::Of(0, 1000, 1000, 0, nullptr, 0, 1, 0, 0), &holders[i]),
+        ASSERT_EQ(CreateLayerEffect("quake", &canvases[2 * i], CEffectArgs::Of(0, 1000, 1000, 0, nullptr, 0, 1, 0, 0),
+                                    &holders[i]),
                   0);
     for (int step = 0; step < 3; ++step) {
         scheduler.RunDue(timeGetTime() + 1000 + step);

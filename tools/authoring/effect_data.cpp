@@ -13,8 +13,8 @@ namespace effect_data {
 
 namespace {
 
-bool Add(std::vector<File>& files, const std::string& name, int width, int height,
-         const std::vector<uint32_t>& pixels, std::string* error)
+bool Add(std::vector<File>& files, const std::string& name, int width, int height, const std::vector<uint32_t>& pixels,
+         std::string* error)
 {
     elg::Picture picture;
     if (!elg::PictureFromPixels(width, height, pixels.data(), 32, picture, error))
@@ -166,8 +166,7 @@ bool Write(const std::string& folder, uint32_t seed, std::string* error)
         std::error_code code;
         std::filesystem::create_directories(path.parent_path(), code);
         std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(file.bytes.data()),
-                  static_cast<std::streamsize>(file.bytes.size()));
+        out.write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
         if (!out) {
             if (error)
                 *error = "cannot write " + path.string();
