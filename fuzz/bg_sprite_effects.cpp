@@ -205,7 +205,10 @@ CEffectArgs Pack(FuzzInput& in, World& world, CImageObject* canvas, Pieces& piec
             // The old sprite as the scenario engine hands it: detached, on the heap.
             pieces.heapOldPicture = Picture(in).release();
             pieces.heapOld = new CSprite;
-            pieces.heapOld->SetImage(pieces.heapOldPicture, nullptr, in.Small(60), in.Small(60));
+            if (pieces.heapOld->SetImage(pieces.heapOldPicture, nullptr, in.Small(60), in.Small(60)) != 0) {
+                delete pieces.heapOldPicture; // a sprite without picture hands over none
+                pieces.heapOldPicture = nullptr;
+            }
             pack.AddObject(static_cast<CDrawable*>(pieces.heapOld));
         } else if (typed) {
             AddValue(in, pack, world, canvas, pieces, scene);

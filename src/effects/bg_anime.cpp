@@ -9,6 +9,7 @@
 #include "drawing/scene.h"
 #include "files/loader_thread.h"
 #include "raster/image.h"
+#include "winapi/picture_limit.h"
 
 uint8_t g_bBgAnimeKeepTime = 0;
 
@@ -95,6 +96,9 @@ int CBgAnimeEffect::SetUpV(CTimerManager* manager, CImageObject* target, const C
         return 1;
     const uint8_t* header = kad->GetHeader();
     const LONG width = header[0] | header[1] << 8, height = header[2] | header[3] << 8;
+    // The header's two words could ask for 16 GB (65535 × 65535): past the picture limit it is damage.
+    if (!PictureWithinLimit(width, height))
+        return 2;
     m_frame.reset(new (std::nothrow) CImage);
     if (!m_frame || m_frame->Create(width, height, 32, 0) != 0) {
         m_frame.reset();

@@ -186,6 +186,9 @@ TEST(BgAnime, SetUpCodes)
     const std::vector<uint8_t> flatBytes = Kad("header 0 24 0 1\nrecord 0 0 F0.ELG\nentry 0 100 0 0 0\n");
     CKadFile flat;
     ASSERT_EQ(flat.LoadFromMemory(flatBytes.data(), uint32_t(flatBytes.size())), 0);
+    const std::vector<uint8_t> hugeBytes = Kad("header 65500 65511 0 1\nrecord 0 0 F0.ELG\nentry 0 100 0 0 0\n");
+    CKadFile huge;
+    ASSERT_EQ(huge.LoadFromMemory(hugeBytes.data(), uint32_t(hugeBytes.size())), 0);
     CKadFile empty;
     struct RefusingManager : CTimerManager {
         uint32_t Add(CTimedTask*, uint32_t, uint32_t, uint32_t) override { return 1; }
@@ -203,6 +206,7 @@ TEST(BgAnime, SetUpCodes)
         {"no folder", &world.scheduler, &good, nullptr, 1},
         {"an entry past the records", &world.scheduler, &far, folder.c_str(), 1},
         {"no frame image", &world.scheduler, &flat, folder.c_str(), 2},
+        {"a frame past the picture limit", &world.scheduler, &huge, folder.c_str(), 2},
         {"manager refuses", &refusing, &good, folder.c_str(), 4},
     };
     for (const Case& c : cases) {
