@@ -888,7 +888,8 @@ int BgBlurFinalState(const CScene& layer, LONG cx, LONG cy, double zoom, double 
         return 4;
     const double* table = g_pCosTable->DoubleTable();
     const int32_t k = Trunc32(turns * -512.0);
-    const double c = table[k & 0x1FF], s = table[(k - 128) & 0x1FF];
+    // Unsigned: an angle of -2^31 steps overflowed k - 128.
+    const double c = table[k & 0x1FF], s = table[(static_cast<uint32_t>(k) - 128u) & 0x1FF];
     const double dx = cx - std::floor(w / 2), dy = cy - std::floor(h / 2);
     out[0] = Trunc32(dx - (dy * s + dx * c) * zoom);
     out[1] = Trunc32((dx * s - dy * c - 1.0) * zoom + dy);
@@ -1072,7 +1073,7 @@ void CBgBlurEffect::Draw(double t)
         m_lastA = k;
         m_lastZoom = z;
         const double* table = g_pCosTable->DoubleTable();
-        const double c = table[k & 0x1FF], s = table[(k - 128) & 0x1FF];
+        const double c = table[k & 0x1FF], s = table[(static_cast<uint32_t>(k) - 128u) & 0x1FF];
         const double cx = m_cx, cy = m_cy;
         const PixelLibTransform transform{c * z, -s * z, s * z, c * z, cx - (cy * s + cx * c) * z,
                                           (cx * s - cy * c) * z + cy};
