@@ -14,8 +14,9 @@ struct ControlPart {
 };
 
 // The first part: the sprite (or shape) of buttons, toggles, rectangles, text panels, text
-// objects and lists; the text input's image; a text layer's line sprite of that index.
+// objects and lists; the text input's image. A text layer: index -1 its header sprite, -2 its
+// footer sprite, 0 to count - 1 that line's sprite, any other index none.
 ControlPart GetObjectPart(CControl* control, int index);
-// The second part: the picture or image behind the first (buttons, text inputs, panels, lists),
-// a text layer's line image of that index.
+// The second part: the picture or image behind the first (buttons, toggles, text inputs, panels,
+// lists), an image map's region map; a text layer's line image of an index 0 to count - 1.
 ControlPart GetObjectPart2(CControl* control, int index);

@@ -55,6 +55,8 @@ public:
     int Create(const char* mapFile, int regionCount, int x, int y, bool clickable, int group);
     // As Create, from a map already in memory (copied).
     int CreateFromImage(const CImage& map, int regionCount, int x, int y, bool clickable, int group);
+    // The region map (the control's one picture).
+    CImage& GetMap() { return m_map; }
     // 0; 1 without regions; 2 region out of range.
     int SetRegionEnabled(int region, bool enabled);
     int SetRegionEvents(int region, const char* commandName, int commandValue, const char* commandArgument,

@@ -81,6 +81,8 @@ public:
     bool IsGroupLocked() const { return m_groupLocked != 0; }
     bool IsRectangularHit() const { return m_rectangularHit != 0; }
     CSprite& GetSprite() { return m_face.m_sprite; }
+    // The picture the face shows its frames from (own or borrowed); null before creation.
+    CImage* GetPicture() { return m_face.Picture(); }
 
 private:
     bool IsRadio() const { return m_kind >= 2; }

@@ -155,7 +155,9 @@ void CMainForm::ShowHint(const char* text, int x, int y)
             return;
     }
     m_hintImage.SetAlphaFlag(true);
-    m_hintImage.FillRect32(0, nullptr);
+    // The fills below cover every pixel but the two 4 x 4 corners the shadow's offset leaves clear.
+    m_hintImage.FillRect32XYWH(w - 4, 0, 4, 4, 0);
+    m_hintImage.FillRect32XYWH(0, h - 4, 4, 4, 0);
     const RECT inside{1, 1, w - 5, h - 5};
     m_hintImage.FillRect32(0xD0FFFFE1u, &inside);
     constexpr DWORD kFrame = 0xFF445F97u;

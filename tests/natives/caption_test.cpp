@@ -5,8 +5,11 @@
 #include "controls/control_parts.h"
 #include "controls/control_set.h"
 #include "controls/image_button.h"
+#include "controls/image_map.h"
 #include "controls/rectangle_control.h"
+#include "controls/text_layer.h"
 #include "controls/text_panel.h"
+#include "controls/toggle_button.h"
 #include "display/path_move_task.h"
 #include "display/sprite_setup.h"
 #include "drawing/glyph_font.h"
@@ -173,28 +176,59 @@ TEST(ControlParts, PartsByControlType)
     ASSERT_EQ(f.set.AddImageButton(&button, 0, 0, 5, 5, -1, -1, true, true), 0);
     CTextObject object(nullptr, nullptr);
     ASSERT_EQ(object.Create(&f.scene.GetList(), 1, 50, 30, 0, 0, &f.font, nullptr, 0), 0);
+    CImage strip;
+    ASSERT_EQ(strip.Create(80, 10, 32, 0), 0);
+    CToggleButton toggle;
+    ASSERT_EQ(toggle.CreateFromImage(&f.scene.GetList(), 1, nullptr, &strip, 0, true, nullptr, 0, 0, 0, 255, 1), 0);
+    CImage map;
+    ASSERT_EQ(map.Create(16, 16, 8, 0), 0);
+    CImageMap regions;
+    ASSERT_EQ(regions.CreateFromImage(map, 2, 0, 0, true, 0), 0);
+    // A layer of two lines closed by a header and a footer.
+    CTextLayer* layer = nullptr;
+    ASSERT_EQ(f.set.AddTextLayer(&layer, 0, 100, 60, 20, 2, &f.font, 1), 0);
+    ASSERT_EQ(layer->SetCellSize(60, 20, 8, 6), 0);
+    for (const char* line : {"one", "two"})
+        ASSERT_EQ(layer->AddLine(line, nullptr, false, -1, nullptr, -1, nullptr, nullptr, nullptr, nullptr), 0);
+    ASSERT_NE(layer->GetLineSprite(-1), nullptr);
+    ASSERT_NE(layer->GetLineSprite(2), nullptr);
+    CTextLayer* bare = nullptr;
+    ASSERT_EQ(f.set.AddTextLayer(&bare, 0, 300, 60, 20, 2, &f.font, 1), 0);
+    ASSERT_EQ(bare->AddLine("one", nullptr, false, -1, nullptr, -1, nullptr, nullptr, nullptr, nullptr), 0);
     struct Case {
         const char* what;
         CControl* control;
+        int index;
         CDrawable* first;
         CImage* second;
     };
     const Case cases[] = {
-        {"none", nullptr, nullptr, nullptr},
-        {"text panel", panel, &panel->GetSprite(), &panel->GetImage()},
-        {"text object", &object, &object.GetSprite(), &object.GetImage()},
-        {"rectangle", rect, &rect->GetShape(), nullptr},
-        {"image button", button, nullptr, nullptr},
+        {"none", nullptr, 0, nullptr, nullptr},
+        {"text panel", panel, 0, &panel->GetSprite(), &panel->GetImage()},
+        {"text object", &object, 0, &object.GetSprite(), &object.GetImage()},
+        {"rectangle", rect, 0, &rect->GetShape(), nullptr},
+        {"image button", button, 0, nullptr, nullptr},
+        {"toggle", &toggle, 0, &toggle.GetSprite(), &strip},
+        {"image map", &regions, 0, nullptr, &regions.GetMap()},
+        {"layer line 0", layer, 0, layer->GetLineSprite(0), layer->GetLineImage(0)},
+        {"layer line 1", layer, 1, layer->GetLineSprite(1), layer->GetLineImage(1)},
+        {"layer header", layer, -1, layer->GetLineSprite(-1), nullptr},
+        {"layer footer", layer, -2, layer->GetLineSprite(2), nullptr},
+        {"layer past the lines", layer, 2, nullptr, nullptr},
+        {"layer below -2", layer, -3, nullptr, nullptr},
+        {"layer without header", bare, -1, nullptr, nullptr},
+        {"layer without footer", bare, -2, nullptr, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const ControlPart first = GetObjectPart(c.control, 0);
+        const ControlPart first = GetObjectPart(c.control, c.index);
         EXPECT_EQ(first.drawable, c.first);
         EXPECT_EQ(first.image, nullptr);
-        const ControlPart second = GetObjectPart2(c.control, 0);
+        const ControlPart second = GetObjectPart2(c.control, c.index);
         EXPECT_EQ(second.image, c.second);
         EXPECT_EQ(second.drawable, nullptr);
     }
+    EXPECT_NE(layer->GetLineSprite(-1), layer->GetLineSprite(2));
 }
 
 TEST(SpriteSetup, ImageBlendPriorityAndCanvas)

@@ -68,6 +68,17 @@ TEST(ColorKernels, TwinsMatch)
         (simd ? BlendGlyphRows32Mmx : BlendGlyphRows32)(d.First(), m.First(), d.Skip(), m.Skip(), d.width,
                                                         d.height, c);
     });
+    // Glyph-like masks: runs of 0 and 255 with blended edges, at every alignment.
+    ExpectTwins("glyph runs", [](bool simd, Picture& d, const Picture& m, uint32_t, uint32_t c, uint32_t l) {
+        Picture runs = m;
+        for (int y = 0; y < runs.height; ++y)
+            for (int x = 0; x < runs.width; ++x) {
+                const uint32_t k = ((x + l) / 5 + y) % 3;
+                *runs.At(x, y) = k == 0 ? 0 : k == 1 ? 255 : *m.At(x, y);
+            }
+        (simd ? BlendGlyphRows32Mmx : BlendGlyphRows32)(d.First(), runs.First(), d.Skip(), runs.Skip(), d.width,
+                                                        d.height, c | 0xFF000000u);
+    });
 }
 
 TEST(ColorKernels, PerPixelRules)
