@@ -305,7 +305,23 @@ public:
     int RunMessageDialog(MessageDialogRequest* request);
     // From the game thread: the dialog on the UI thread through 0x9009 → the request's result
     // (1 for kinds 0 and 1); 0 without a main window.
-    uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit);
+    uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title,
+                                 uint8_t fit) override;
+    // What the data-input dialog (command 40026) asks: set by the scripts, read by the dialog.
+    struct DataInputRequest {
+        std::string caption;  // empty: the resource's title
+        std::string label;
+        std::string result;   // the text entered, set on OK
+        uint8_t doubleByteOnly = 0;
+        uint8_t maxBytes = 0; // 0: no limit
+        uint8_t imeOn = 0;
+        int32_t width = 0;    // 0: the resource's width
+        int32_t x = -1, y = -1; // either negative: centred
+    };
+    DataInputRequest& GetDataInputRequest() { return m_dataInput; }
+    int InputTextForScript(const char* caption, const char* label, uint8_t doubleByteOnly, uint8_t maxBytes,
+                           uint8_t imeOn, int32_t width, int32_t x, int32_t y) override;
+    uint8_t* GetUserBlock() override { return m_settings.user.user; }
     uint8_t GetBusy() const { return m_busy; }
     bool IsClosePending() const { return m_closePending; }
     HICON GetIcon() const { return m_icon; }
@@ -330,6 +346,7 @@ private:
     uint8_t m_busy = kBusyNone;
     bool m_closePending = false;
     std::vector<SobNative> m_extraNatives;
+    DataInputRequest m_dataInput;
 };
 
 // The application, while it exists.

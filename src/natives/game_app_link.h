@@ -12,6 +12,9 @@ class CLock;
 class CImeContext;
 class CTimerManager;
 
+// Offsets of the 17-byte user block that the natives name.
+constexpr uint32_t kUserBlockWarnNoSound = 6; // warn when the sound device is unavailable
+
 class CGameAppLink {
 public:
     virtual ~CGameAppLink() = default;
@@ -45,6 +48,25 @@ public:
     virtual uint8_t GetMoviePlaying() { return 0; }
     virtual void SetMoviePlaying(uint8_t value) { (void)value; }
     virtual bool IsMovieSpriteOption() { return false; }
+
+    // --- strings, heap, random, files; application state ---
+    // The 17-byte user block of engine options (null without one).
+    virtual uint8_t* GetUserBlock() { return nullptr; }
+    // A message dialog on the UI thread (Shift-JIS text; kinds 0 OK, 1 OK and the "do not show
+    // again" tick written through check, 2 Yes/No, 3 Yes/No and the tick) → 1 Yes, 0 No for kinds
+    // 2 and 3, 1 for kinds 0 and 1; 0 without a main window.
+    virtual uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit)
+    {
+        (void)text, (void)kind, (void)check, (void)title, (void)fit;
+        return 0;
+    }
+    // Prepares the data-input dialog's request (null texts keep the caption and label) → 0.
+    virtual int InputTextForScript(const char* caption, const char* label, uint8_t doubleByteOnly, uint8_t maxBytes,
+                                   uint8_t imeOn, int32_t width, int32_t x, int32_t y)
+    {
+        (void)caption, (void)label, (void)doubleByteOnly, (void)maxBytes, (void)imeOn, (void)width, (void)x, (void)y;
+        return 0;
+    }
 };
 
 // The application, or null (tools and tests without one).

@@ -7,6 +7,8 @@
 #include "natives/file_natives.h"
 #include "natives/input_natives.h"
 #include "natives/movie_natives.h"
+#include "natives/plugin_natives.h"
+#include "natives/request_natives.h"
 #include "natives/stream_natives.h"
 #include "natives/string_natives.h"
 #include "natives/transfer_natives.h"
@@ -75,6 +77,8 @@ constexpr BuiltNative kBuilt[] = {
     {70, NativeStrUpper},
     {71, NativeStrLower},
     {72, NativeCopyToClipboard},
+    {73, NativeInputText},
+    {74, NativeSetInputText},
     {75, NativeHeapAlloc},
     {76, NativeHeapAllocZeroed},
     {77, NativeHeapFree},
@@ -103,6 +107,10 @@ constexpr BuiltNative kBuilt[] = {
     {100, NativeFindFile},
     {101, NativeFindFileOnCd},
     {102, NativeGetFileSize},
+    {103, NativeLoadDecoderPlugin},
+    {104, NativeLoadDecoderFolder},
+    {105, NativeUnloadDecoders},
+    {106, NativeCallDecoder},
     {107, NativeMount},
     {108, NativeUnmount},
     {109, NativeGetMountCount},
@@ -110,7 +118,10 @@ constexpr BuiltNative kBuilt[] = {
     {111, NativeGetMountEntryCount},
     {112, NativeGetMountEntryName},
     {113, NativeMountEntryInfo},
+    {114, NativeQueryArchive},
     {115, NativeFindFileOrEntry},
+    {116, NativeLoadSpiPlugin},
+    {117, NativeLoadSpiFolder},
     {118, NativeCutLastPathComponent},
     {119, NativeGetFileName},
     {120, NativeSplitPath},
@@ -144,18 +155,23 @@ constexpr BuiltNative kBuilt[] = {
     {148, NativeLoaderSize},
     {149, NativeListFolder},
     {150, NativeListName},
+    {151, NativeListSecondName},
     {152, NativeListAttributes},
     {153, NativeListTime},
     {154, NativeListClear},
     {155, NativeEnableDrops},
     {156, NativeDroppedFile},
     {157, NativeClearDrops},
+    {158, NativeOpenFileDialog},
+    {159, NativeSaveFileDialog},
+    {160, NativeFolderDialog},
     {161, NativeRunProcess},
     {162, NativeMakeFolder},
     {163, NativeMoveFile},
     {164, NativeCopyFile},
     {165, NativeFileDateTime},
     {571, NativeIsSkipKeyDown},
+    {596, NativeSoundFormat},
     {632, NativeMovieOpen},
     {633, NativeMovieClose},
     {634, NativeMovieLoop},

@@ -44,6 +44,26 @@ public:
     CImeContext* GetFrameImeContext() override { return &GetImeContext(); }
     uint8_t GetSettingsByte(uint32_t offset) override { return offset < sizeof settings ? settings[offset] : 0; }
 
+    // --- strings, heap, random, files; application state ---
+    uint8_t* GetUserBlock() override { return userBlock; }
+    uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit) override
+    {
+        calls.push_back("RequestMessageDialog " + std::to_string(kind) + " " + std::to_string(fit) + " " +
+                        (title != nullptr ? title : "-") + " " + (text != nullptr ? text : ""));
+        if (check != nullptr)
+            *check = dialogTick;
+        return dialogAnswer;
+    }
+    int InputTextForScript(const char* caption, const char* label, uint8_t doubleByteOnly, uint8_t maxBytes,
+                           uint8_t imeOn, int32_t width, int32_t x, int32_t y) override
+    {
+        calls.push_back("InputTextForScript " + std::string(caption != nullptr ? caption : "-") + " " +
+                        (label != nullptr ? label : "-") + " " + std::to_string(doubleByteOnly) + " " +
+                        std::to_string(maxBytes) + " " + std::to_string(imeOn) + " " + std::to_string(width) + " " +
+                        std::to_string(x) + " " + std::to_string(y));
+        return 0;
+    }
+
     std::function<int()> onStep;
     int stepAnswer = 1;
     int steps = 0;
@@ -56,4 +76,7 @@ public:
     bool hasTaskList = true;
     uint8_t settings[sizeof(AppConfig)] = {};
     std::vector<std::string> calls;
+    uint8_t userBlock[17] = {0, 1, 1, 0, 1, 0, 1, 1, 1, 1, 0, 0, 2, 1, 1, 0, 1};
+    uint8_t dialogTick = 0;   // the tick a message dialog leaves
+    uint8_t dialogAnswer = 1;
 };
