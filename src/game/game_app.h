@@ -70,11 +70,16 @@ public:
     // → 0, or 1 when MAIN cannot be opened; every sync and timer override is popped.
     int InterruptToMain(int flag);
     // fps < 0 keeps the timer's rate.
-    void ApplyFrameTiming(int fps);
-    int PushSyncOverride();
-    void PopSyncOverride();
-    void PushTimerFlagOverride();
-    void PopTimerFlagOverride();
+    void ApplyFrameTiming(int fps) override;
+    int PushSyncOverride() override;
+    void PopSyncOverride() override;
+    void PushTimerFlagOverride() override;
+    void PopTimerFlagOverride() override;
+    CFrameTimer* GetFrameTimer() override { return &m_timer; }
+    void SetScriptFlag(bool on) override { m_scriptFlag = on; }
+    bool GetScriptFlag() const { return m_scriptFlag; }
+    int LowerThreadPriority() override;
+    int RestoreThreadPriority() override;
     // The return-to-title request (1) that the menu makes; the game thread carries it out.
     void RequestInterrupt(uint8_t value) { m_interrupt = value; }
     // The code of the error that ended the game thread (0 none).
@@ -146,7 +151,7 @@ public:
     uint32_t OnMovieNotify(CWindowMessage* m);
 
     // --- state (tests and the layers above read it) ---
-    const std::string& GetSaveFolder() const { return m_saveFolder; }
+    const std::string& GetSaveFolder() const override { return m_saveFolder; }
     SettingsState& Settings() { return m_settings; }
     AppConfig& Config() { return m_settings.config; }
     uint8_t* UserBlock() { return m_settings.user.user; }
@@ -154,7 +159,7 @@ public:
     const AppInfo& Info() const { return m_info; }
     uint8_t SaveMode() const { return m_description.bytes[kSysSaveMode]; }
     uint8_t GetInstallInfo() const { return m_installInfo; }
-    const std::string& GetInstallSourcePath() const { return m_installSource; }
+    const std::string& GetInstallSourcePath() const override { return m_installSource; }
     uint8_t GetMenuGroupFlag(int group) const { return m_menuGroups[group]; }
     uint8_t GetFailureByte() const { return m_failureByte; }
     void SetFailureByte(uint8_t value) { m_failureByte = value; }
@@ -347,6 +352,7 @@ private:
     bool m_closePending = false;
     std::vector<SobNative> m_extraNatives;
     DataInputRequest m_dataInput;
+    bool m_scriptFlag = false;
 };
 
 // The application, while it exists.

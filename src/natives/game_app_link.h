@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "winapi/base.h"
 
 class CActionMap;
+class CFrameTimer;
 class CLock;
 class CImeContext;
 class CTimerManager;
@@ -66,6 +68,31 @@ public:
     {
         (void)caption, (void)label, (void)doubleByteOnly, (void)maxBytes, (void)imeOn, (void)width, (void)x, (void)y;
         return 0;
+    }
+    // The save folder and the install source's path (empty when unknown).
+    virtual const std::string& GetSaveFolder() const { return EmptyText(); }
+    virtual const std::string& GetInstallSourcePath() const { return EmptyText(); }
+    // The frame timer (null without one).
+    virtual CFrameTimer* GetFrameTimer() { return nullptr; }
+    // The application flag that native 14 sets.
+    virtual void SetScriptFlag(bool on) { (void)on; }
+    // The frame timing (fps < 0 keeps the rate) and its nestable overrides: PushSyncOverride
+    // → 1 when it forced vertical sync, else 0.
+    virtual void ApplyFrameTiming(int fps) { (void)fps; }
+    virtual int PushSyncOverride() { return 0; }
+    virtual void PopSyncOverride() {}
+    virtual void PushTimerFlagOverride() {}
+    virtual void PopTimerFlagOverride() {}
+    // The game thread's priority around long work → the codes of game/thread_priority.h; -1
+    // nothing done.
+    virtual int LowerThreadPriority() { return -1; }
+    virtual int RestoreThreadPriority() { return -1; }
+
+private:
+    static const std::string& EmptyText()
+    {
+        static const std::string empty;
+        return empty;
     }
 };
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "natives/app_state_natives.h"
 #include "natives/file_natives.h"
 #include "natives/input_natives.h"
 #include "natives/movie_natives.h"
@@ -57,10 +58,34 @@ constexpr BuiltNative kBuilt[] = {
     {0, NativeCallScript},
     {1, NativeJumpScript},
     {2, NativeReturnScript},
+    {7, NativeAppString},
+    {10, NativeSetVoiceEntry},
+    {11, NativeGetVoiceEntry},
+    {14, NativeSetScriptFlag},
+    {15, NativePushSyncOverride},
+    {16, NativePopSyncOverride},
+    {17, NativePushTimerOverride},
+    {18, NativePopTimerOverride},
+    {19, NativeLowerPriority},
+    {20, NativeRestorePriority},
+    {21, NativeApplyFrameTiming},
+    {22, NativeFrameTimerValue},
+    {23, NativeSetLateFrames},
+    {24, NativeSystemMenu},
+    {25, NativeDialogBusy},
+    {26, NativeResetVariables},
+    {27, NativeClearVariables},
+    {28, NativeSnapshotVariables},
+    {29, NativeRestoreSnapshot},
+    {30, NativeSnapshotVariable},
     {31, NativeSaveVariableFile},
     {32, NativeReadVariableFileHeader},
     {33, NativeLoadVariableFile},
+    {34, NativeSetPersistentFile},
+    {35, NativeSavePersistent},
+    {36, NativeLoadPersistent},
     {37, NativeNoOp},
+    {38, NativeTakeNoticeFlag},
     {55, NativeNoOp},
     {56, NativeNoOp},
     {59, NativeStrCopy},

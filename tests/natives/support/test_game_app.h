@@ -11,6 +11,7 @@
 #include "display/app_frame.h"
 #include "natives/game_app_link.h"
 #include "platform/app_config.h"
+#include "platform/frame_timer.h"
 #include "platform/timer_manager.h"
 
 class CTestGameApp : public CAppFrame, public CGameAppLink {
@@ -64,6 +65,30 @@ public:
         return 0;
     }
 
+    const std::string& GetSaveFolder() const override { return saveFolder; }
+    const std::string& GetInstallSourcePath() const override { return installSource; }
+    CFrameTimer* GetFrameTimer() override { return &timer; }
+    void SetScriptFlag(bool on) override { calls.push_back(std::string("SetScriptFlag ") + (on ? "1" : "0")); }
+    void ApplyFrameTiming(int fps) override { calls.push_back("ApplyFrameTiming " + std::to_string(fps)); }
+    int PushSyncOverride() override
+    {
+        calls.push_back("PushSyncOverride");
+        return 1;
+    }
+    void PopSyncOverride() override { calls.push_back("PopSyncOverride"); }
+    void PushTimerFlagOverride() override { calls.push_back("PushTimerFlagOverride"); }
+    void PopTimerFlagOverride() override { calls.push_back("PopTimerFlagOverride"); }
+    int LowerThreadPriority() override
+    {
+        calls.push_back("LowerThreadPriority");
+        return 2;
+    }
+    int RestoreThreadPriority() override
+    {
+        calls.push_back("RestoreThreadPriority");
+        return 1;
+    }
+
     std::function<int()> onStep;
     int stepAnswer = 1;
     int steps = 0;
@@ -79,4 +104,6 @@ public:
     uint8_t userBlock[17] = {0, 1, 1, 0, 1, 0, 1, 1, 1, 1, 0, 0, 2, 1, 1, 0, 1};
     uint8_t dialogTick = 0;   // the tick a message dialog leaves
     uint8_t dialogAnswer = 1;
+    std::string saveFolder, installSource;
+    CFrameTimer timer{60, false};
 };
