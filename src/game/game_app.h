@@ -80,6 +80,14 @@ public:
     bool GetScriptFlag() const { return m_scriptFlag; }
     int LowerThreadPriority() override;
     int RestoreThreadPriority() override;
+    uint8_t GetStopWhenInactive() const override { return m_settings.user.stopWhenInactive; }
+    void SetStopWhenInactive(uint8_t value) override { m_settings.user.stopWhenInactive = value; }
+    uint8_t GetDisplayFlag() const override { return m_syncDisplayFlag ? 1 : 0; }
+    // Set by the settings sheet's pages; ApplyTextDisplaySettings reads and clears it.
+    void SetSettingsChanged(uint8_t value) { m_settingsChanged = value; }
+    uint8_t GetSettingsChanged() const { return m_settingsChanged; }
+    int ApplyTextDisplaySettings(bool onlyIfChanged, uint8_t clearChanged, CTextPanel* frame, CTextLayer* text,
+                                 CFont* font, bool applyFont, bool applyHistory) override;
     // The return-to-title request (1) that the menu makes; the game thread carries it out.
     void RequestInterrupt(uint8_t value) { m_interrupt = value; }
     // The code of the error that ended the game thread (0 none).
@@ -108,7 +116,7 @@ public:
     // failure shows its message and keeps the old files.
     void SaveSettings(int skip);
     // → 0, or -1 for a group above 4.
-    int EnableMenuItemGroup(int group, bool enable);
+    int EnableMenuItemGroup(int group, bool enable) override;
     // A message box with the kind's buttons (MB_OK, MB_YESNO, ...) owned by the main window →
     // the button pressed (IDOK, IDYES, ...).
     int ShowMessageDialog(const char* utf8, UINT buttons);
@@ -160,7 +168,7 @@ public:
     uint8_t SaveMode() const { return m_description.bytes[kSysSaveMode]; }
     uint8_t GetInstallInfo() const { return m_installInfo; }
     const std::string& GetInstallSourcePath() const override { return m_installSource; }
-    uint8_t GetMenuGroupFlag(int group) const { return m_menuGroups[group]; }
+    uint8_t GetMenuGroupFlag(int group) const override { return group >= 0 && group < 5 ? m_menuGroups[group] : 0; }
     uint8_t GetFailureByte() const { return m_failureByte; }
     void SetFailureByte(uint8_t value) { m_failureByte = value; }
     // The display flag that a user block with sync mode 0 sets.
@@ -300,7 +308,7 @@ public:
 
     // The monitor for full screen (the settings' monitor, else the one nearest the window or the
     // stored position) chosen on the display with the depth in flags → 0, or the display's code.
-    int SelectTargetMonitor(HWND window, DWORD flags);
+    int SelectTargetMonitor(HWND window, DWORD flags) override;
     // A message dialog of the kind on the UI thread (Shift-JIS text; owner null: the main window,
     // else the desktop) → 1 Yes, 0 No for kinds 2 and 3; 0 for kinds 0 and 1 and for no text.
     // Until the game's own dialogs exist it is a host message box without the tick (cleared).
@@ -353,6 +361,7 @@ private:
     std::vector<SobNative> m_extraNatives;
     DataInputRequest m_dataInput;
     bool m_scriptFlag = false;
+    uint8_t m_settingsChanged = 0;
 };
 
 // The application, while it exists.

@@ -9,9 +9,12 @@
 #include "winapi/base.h"
 
 class CActionMap;
+class CFont;
 class CFrameTimer;
 class CLock;
 class CImeContext;
+class CTextLayer;
+class CTextPanel;
 class CTimerManager;
 
 // Offsets of the 17-byte user block that the natives name.
@@ -87,6 +90,39 @@ public:
     // nothing done.
     virtual int LowerThreadPriority() { return -1; }
     virtual int RestoreThreadPriority() { return -1; }
+    // The system menu's five item groups → 0, or -1 for a group outside 0-4; a group's flag (0
+    // outside).
+    virtual int EnableMenuItemGroup(int group, bool enable)
+    {
+        (void)group, (void)enable;
+        return -1;
+    }
+    virtual uint8_t GetMenuGroupFlag(int group) const
+    {
+        (void)group;
+        return 0;
+    }
+    // The frame's stop-when-inactive option (kept with the player's settings).
+    virtual uint8_t GetStopWhenInactive() const { return 0; }
+    virtual void SetStopWhenInactive(uint8_t value) { (void)value; }
+    // The monitor for full screen at the depth in flags → 0, or the display's failure code.
+    virtual int SelectTargetMonitor(HWND window, DWORD flags)
+    {
+        (void)window, (void)flags;
+        return 1;
+    }
+    // The frame's display flag that a screen-mode change snapshots.
+    virtual uint8_t GetDisplayFlag() const { return 0; }
+    // The text-display settings into a message frame, a text layer, a font (null: the default
+    // font) and the message log, as game/apply_settings.h describes; clearChanged is handed to
+    // a scenario frame, which applies its own → the settings-changed byte as it was.
+    virtual int ApplyTextDisplaySettings(bool onlyIfChanged, uint8_t clearChanged, CTextPanel* frame,
+                                         CTextLayer* text, CFont* font, bool applyFont, bool applyHistory)
+    {
+        (void)onlyIfChanged, (void)clearChanged, (void)frame, (void)text, (void)font, (void)applyFont,
+            (void)applyHistory;
+        return 0;
+    }
 
 private:
     static const std::string& EmptyText()

@@ -1,16 +1,21 @@
-// Natives of the application state through the host: the application's strings (7), the voice
-// table (10, 11), the link operations recorded by the test application (14-25), the host's
-// variables and persistent data (26-30, 34-36) and the frame's one-shot notice flag (38).
+// Natives of the application state through the host: the screen-mode menu (3), the engine
+// options (4, 5), the frame's state (6), the application's strings (7), the settings block (8,
+// 9), the text settings (12), the screen-mode switch (13), the voice table (10, 11), the link
+// operations recorded by the test application (14-25), the host's variables and persistent data
+// (26-30, 34-36) and the frame's one-shot notice flag (38).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "authoring/voice_info_writer.h"
 #include "display/app_frame.h"
 #include "natives/app_state_natives.h"
+#include "platform/app_config.h"
 #include "support/native_script.h"
 #include "winapi/text.h"
+#include "winapi/user_resource.h"
 
 using namespace hosttest;
 
@@ -167,4 +172,186 @@ TEST_F(AppStateNatives, NoticeFlagIsTakenOnce)
     EXPECT_EQ(Out(38, "0"), 1u);
     EXPECT_EQ(Out(38, "0"), 0u);
     EXPECT_EQ(f.app.m_options.keyOptions & 4, 4); // the other flags stay
+}
+
+TEST_F(AppStateNatives, SettingsBlockByGroupAndIndex)
+{
+    AppConfig config{};
+    g_pAppConfig = &config;
+    auto bytes = reinterpret_cast<uint8_t*>(&config);
+    struct Case {
+        const char* name;
+        int group, index;
+        uint32_t value;
+        uint32_t setResult;
+        size_t offset, width; // width 0: nothing stored
+    };
+    const Case cases[] = {
+        {"0.0 a byte", 0, 0, 0x101, 0, 3, 1},
+        {"0.15 the hint delay", 0, 15, 0x12345678, 0, 20, 4},
+        {"1.7 auto play's minimum wait", 1, 7, 1500, 0, 32, 4},
+        {"1.8 comes after 1.7", 1, 8, 9, 0, 31, 1},
+        {"2.8 the frame colour", 2, 8, 0x00AABBCC, 0, 76, 4},
+        {"3.16 master sound on", 3, 16, 1, 0, 81, 1},
+        {"3.17 master volume", 3, 17, 200, 0, 88, 4},
+        {"4.2 the first key", 4, 2, 0x2C, 0, 114, 1},
+        {"4.17 the last key", 4, 17, 0xC9, 0, 129, 1},
+        {"5.21 the last button", 5, 21, 7, 0, 148, 1},
+        {"6.5 movie volume", 6, 5, 128, 0, 168, 4},
+        {"7.0 saved once", 7, 0, 1, 0, 186, 1},
+        {"8.4 a click skips effects", 8, 4, 1, 0, 191, 1},
+        {"0.7 may not be changed", 0, 7, 5, 1, 0, 0},
+        {"an index outside groups 0-5", 3, 18, 5, static_cast<uint32_t>(-1), 0, 0},
+        {"an index outside groups 6-8", 7, 1, 5, 0, 0, 0},
+        {"a group above 8", 9, 0, 5, 0, 0, 0},
+        {"a negative group", -1, 0, 5, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        std::memset(&config, 0xEE, sizeof config);
+        const std::string words = std::to_string(c.group) + ", " + std::to_string(c.index);
+        EXPECT_EQ(Out(8, words + ", " + std::to_string(c.value)), c.setResult) << c.name;
+        if (c.width == 0) {
+            for (size_t k = 0; k < sizeof config; ++k)
+                ASSERT_EQ(bytes[k], 0xEE) << c.name << ": byte " << k << " changed";
+            EXPECT_EQ(Out(9, words), 0u) << c.name;
+            continue;
+        }
+        uint32_t stored = 0;
+        std::memcpy(&stored, bytes + c.offset, c.width);
+        const uint32_t mask = c.width == 4 ? 0xFFFFFFFFu : 0xFFu;
+        EXPECT_EQ(stored, c.value & mask) << c.name;
+        EXPECT_EQ(bytes[c.offset + c.width], 0xEE) << c.name << ": stored past its width";
+        EXPECT_EQ(Out(9, words), c.value & mask) << c.name;
+    }
+    // The face name: at most 31 bytes, cut where a character ends.
+    std::string face(30, 'a');
+    face += "字"; // the assembler stores it in Shift-JIS: 32 bytes in all
+    EXPECT_EQ(Out(8, "2, 0, s", "s: .sjis \"" + face + "\""), 0u);
+    EXPECT_EQ(std::string(config.faceName), std::string(30, 'a'));
+    Script read(*host, Call(9, "2, 0"));
+    EXPECT_EQ(read.TextAt(read.Word("out")), std::string(30, 'a'));
+    g_pAppConfig = nullptr;
+    EXPECT_EQ(Out(9, "0, 0"), 0u);
+    EXPECT_EQ(Out(8, "0, 0, 1"), 0u);
+}
+
+TEST_F(AppStateNatives, EngineOptionsWriteAndReadBack)
+{
+    struct Case {
+        int selector;
+        uint32_t value, read;
+    };
+    const Case cases[] = {
+        {0, 0x101, 1}, {1, 7, 1}, {2, 3, 3}, {3, 0x12345, 0x2345}, {4, 9, 9}, {5, 0x1FF, 0xFF}, {6, 0x10300, 0x300},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Out(4, std::to_string(c.selector) + ", " + std::to_string(c.value)), 0u) << c.selector;
+        EXPECT_EQ(Out(5, std::to_string(c.selector)), c.read) << c.selector;
+    }
+    EXPECT_EQ(f.app.userBlock[5], 1);
+    EXPECT_EQ(f.app.userBlock[11], 0x00);
+    EXPECT_EQ(f.app.userBlock[12], 0x03);
+    // 7-11 are the menu groups; 11 reads group 4 only while the screen mode may change.
+    f.app.calls.clear();
+    EXPECT_EQ(Out(4, "9, 0x100"), 0u); // the value's low byte: 0
+    EXPECT_EQ(Out(4, "11, 0"), 0u);
+    EXPECT_EQ(f.app.calls, (std::vector<std::string>{"EnableMenuItemGroup 2 0", "EnableMenuItemGroup 4 0"}));
+    EXPECT_EQ(Out(4, "8, 1"), 0u);
+    EXPECT_EQ(Out(5, "8"), 1u);
+    EXPECT_EQ(Out(4, "11, 1"), 0u);
+    f.app.m_options.screenModes = 2;
+    EXPECT_EQ(Out(5, "11"), 1u);
+    f.app.m_options.screenModes = 0;
+    EXPECT_EQ(Out(5, "11"), 0u);
+    // Selector 12 changes nothing; 5's 12 is the save folder, 13 the user block's byte 14.
+    f.app.calls.clear();
+    EXPECT_EQ(Out(4, "12, 1"), 0u);
+    EXPECT_TRUE(f.app.calls.empty());
+    f.app.saveFolder = "C:\\save\\";
+    Script folder(*host, Call(5, "12"));
+    EXPECT_EQ(folder.TextAt(folder.Word("out")), "C:\\save\\");
+    f.app.userBlock[14] = 6;
+    EXPECT_EQ(Out(5, "13"), 6u);
+    EXPECT_EQ(Out(5, "14"), 0u);
+}
+
+TEST_F(AppStateNatives, FrameStateAndScreenModeMenu)
+{
+    f.app.m_options.screenWidth = 800;
+    f.app.m_options.requestedMode = 2;
+    f.app.displayFlag = 1;
+    EXPECT_EQ(Out(6, "0"), 800u);
+    EXPECT_EQ(Out(6, "6"), 0u); // no joystick
+    EXPECT_EQ(Out(6, "9"), 1u); // the current mode - 1
+    EXPECT_EQ(Out(6, "22"), 1u);
+    EXPECT_EQ(Out(6, "23"), 0u);
+    // 3 selector 0 over the menu: 40001 enabled or grayed, display flag 4 with it.
+    HMENU menu = CreateMenu();
+    AppendMenuA(menu, MF_STRING, 40001, "mode");
+    f.app.SetMenuHandle(menu);
+    f.app.m_options.screenModes = 2;
+    f.app.m_options.keyOptions = 1;
+    EXPECT_EQ(Out(3, "0, 1"), 0u);
+    EXPECT_EQ(GetMenuState(menu, 40001, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    EXPECT_EQ(f.app.m_options.keyOptions, 5);
+    EXPECT_EQ(Out(3, "0, 0"), 0u);
+    EXPECT_EQ(GetMenuState(menu, 40001, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED), UINT(MF_GRAYED | MF_DISABLED));
+    EXPECT_EQ(f.app.m_options.keyOptions, 1);
+    // Without the capability selector 0 does nothing.
+    f.app.m_options.screenModes = 0;
+    EXPECT_EQ(Out(3, "0, 1"), 0u);
+    EXPECT_EQ(f.app.m_options.keyOptions, 1);
+    // Selector 1: the two key bits; 0 removes the keyboard hook.
+    EXPECT_EQ(Out(3, "1, 6"), 0u);
+    EXPECT_EQ(f.app.m_options.keyOptions, 2);
+    EXPECT_EQ(Out(3, "1, 0"), 0u);
+    EXPECT_EQ(f.app.m_options.keyOptions, 0);
+    EXPECT_EQ(f.app.GetKeyboardHook(), nullptr);
+    f.app.SetMenuHandle(nullptr);
+    DestroyMenu(menu);
+}
+
+TEST_F(AppStateNatives, ScreenModeRefusalsAndTheMonitor)
+{
+    AppFrameOptions& o = f.app.m_options;
+    struct Case {
+        const char* name;
+        uint8_t capability, flags;
+        int mode;
+        int monitor;
+        uint32_t result;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"no capability", 0, 4, 3, 0, 1, {}},
+        {"flag 4 clear", 2, 0, 3, 0, 1, {}},
+        {"window mode while full screen only", 1, 4, 3, 0, 1, {}},
+        {"no monitor for 32 bits", 2, 4, 2, 1, 2, {"SelectTargetMonitor 32"}},
+        {"full screen at the current depth", 2, 4, -1, 0, 0, {"SelectTargetMonitor 0", "ApplyFrameTiming -1"}},
+        {"window mode", 2, 4, 3, 0, 0, {"ApplyFrameTiming -1"}},
+    };
+    for (const Case& c : cases) {
+        o.screenModes = c.capability;
+        o.keyOptions = c.flags;
+        o.requestedMode = 2;
+        o.requestedDepth = 3;
+        f.app.monitorAnswer = c.monitor;
+        f.app.calls.clear();
+        EXPECT_EQ(Out(13, std::to_string(c.mode)), c.result) << c.name;
+        EXPECT_EQ(f.app.calls, c.calls) << c.name;
+        if (c.result == 2) {
+            EXPECT_EQ(o.requestedMode, 2) << c.name; // the two bytes are restored
+            EXPECT_EQ(o.requestedDepth, 3) << c.name;
+        }
+    }
+}
+
+TEST_F(AppStateNatives, TextSettingsResolveTheirHandlesFirst)
+{
+    // A stream's handle is no control and no font: no target.
+    Script made(*host, Call(124, "0"));
+    const std::string stream = std::to_string(made.Word("out"));
+    f.app.calls.clear();
+    EXPECT_EQ(Out(12, "0x101, 2, " + stream + ", " + stream + ", " + stream + ", 1, 0x100"), 5u);
+    EXPECT_EQ(f.app.calls, (std::vector<std::string>{"ApplyTextDisplaySettings 1 2 - - - 1 0"}));
 }

@@ -89,6 +89,33 @@ public:
         return 1;
     }
 
+    int EnableMenuItemGroup(int group, bool enable) override
+    {
+        calls.push_back("EnableMenuItemGroup " + std::to_string(group) + " " + (enable ? "1" : "0"));
+        if (group < 0 || group > 4)
+            return -1;
+        menuGroups[group] = enable ? 1 : 0;
+        return 0;
+    }
+    uint8_t GetMenuGroupFlag(int group) const override { return group >= 0 && group < 5 ? menuGroups[group] : 0; }
+    uint8_t GetStopWhenInactive() const override { return stopWhenInactive; }
+    void SetStopWhenInactive(uint8_t value) override { stopWhenInactive = value; }
+    int SelectTargetMonitor(HWND, DWORD flags) override
+    {
+        calls.push_back("SelectTargetMonitor " + std::to_string(flags));
+        return monitorAnswer;
+    }
+    uint8_t GetDisplayFlag() const override { return displayFlag; }
+    int ApplyTextDisplaySettings(bool onlyIfChanged, uint8_t clearChanged, CTextPanel* frame, CTextLayer* text,
+                                 CFont* font, bool applyFont, bool applyHistory) override
+    {
+        calls.push_back(std::string("ApplyTextDisplaySettings ") + (onlyIfChanged ? "1" : "0") + " " +
+                        std::to_string(clearChanged) + " " + (frame != nullptr ? "frame" : "-") + " " +
+                        (text != nullptr ? "text" : "-") + " " + (font != nullptr ? "font" : "-") + " " +
+                        (applyFont ? "1" : "0") + " " + (applyHistory ? "1" : "0"));
+        return 5;
+    }
+
     std::function<int()> onStep;
     int stepAnswer = 1;
     int steps = 0;
@@ -106,4 +133,8 @@ public:
     uint8_t dialogAnswer = 1;
     std::string saveFolder, installSource;
     CFrameTimer timer{60, false};
+    uint8_t menuGroups[5] = {1, 0, 0, 0, 1};
+    uint8_t stopWhenInactive = 0;
+    int monitorAnswer = 0;
+    uint8_t displayFlag = 0;
 };
