@@ -84,19 +84,6 @@ const SettingsField* FindSettingsField(int32_t group, uint8_t index)
     return nullptr;
 }
 
-// The length of text cut to at most limit bytes, never inside a two-byte character.
-size_t CutAtCharacter(std::string_view text, size_t limit)
-{
-    size_t length = 0;
-    while (length < text.size()) {
-        const size_t step = winapi::IsSjisLeadByte(static_cast<uint8_t>(text[length])) ? 2 : 1;
-        if (length + step > limit)
-            break;
-        length += step;
-    }
-    return length;
-}
-
 } // namespace
 
 uint32_t NativeSetSetting(SobNativeArgs& args)
@@ -119,7 +106,7 @@ uint32_t NativeSetSetting(SobNativeArgs& args)
         if (args.Faulted())
             return 0;
         // Cut where a character ends: a lead byte alone would take the NUL as its trail byte.
-        const size_t length = CutAtCharacter(face, kFaceWidth - 1);
+        const size_t length = winapi::SjisPrefixLength(face, kFaceWidth - 1);
         std::memcpy(bytes, face.data(), length);
         bytes[length] = 0;
     } else {
@@ -181,7 +168,7 @@ uint32_t NativeAppString(SobNativeArgs& args)
         return present ? static_cast<uint32_t>(text.size() + 1) : 0;
     // A longer text is cut to size - 1 bytes, never inside a two-byte character; the write
     // stays inside the buffer's block.
-    const size_t length = present ? CutAtCharacter(text, size - 1) : 0;
+    const size_t length = present ? winapi::SjisPrefixLength(text, size - 1) : 0;
     uint8_t* out = NativeBlockSpan(args, buffer, static_cast<uint32_t>(length + 1));
     if (out == nullptr)
         return 0;
