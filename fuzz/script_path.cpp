@@ -11,6 +11,7 @@
 
 #include "support/fuzz_input.h"
 #include "support/script_host_fixture.h"
+#include "winapi/kernel_file.h"
 #include "winapi/text.h"
 
 namespace {
@@ -71,15 +72,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (upper.compare(0, root.size(), root) != 0)
         std::abort();
     const std::vector<std::string> parts = Parts(path);
-    std::string linux;
     for (size_t i = 1; i < parts.size(); ++i) { // parts[0] is the drive
         if (parts[i] == "." || parts[i] == "..")
             std::abort();
-        linux += "/" + winapi::SjisToUtf8(parts[i]);
     }
-    // And on the disk: the deepest existing part, past its links, lies inside too.
+    // And on the disk, where the stand-in finds names without regard to case: the deepest
+    // existing part, past its links, lies inside too.
+    std::string hostPath;
+    if (!winapi::ResolvePath(path.c_str(), &hostPath))
+        std::abort();
     std::error_code error;
-    const std::filesystem::path real = std::filesystem::weakly_canonical(linux, error);
+    const std::filesystem::path real = std::filesystem::weakly_canonical(hostPath, error);
     if (!error && (real.string() + "/").compare(0, realFolder.size(), realFolder) != 0)
         std::abort();
     return 0;
