@@ -366,7 +366,6 @@ uint32_t NativeSavePersistent(SobNativeArgs& args)
     CScriptHostBase* host = NativeHost(args);
     if (host == nullptr)
         return 0;
-    (void)args;
     if (g_pTgsFrame != nullptr)
         g_pTgsFrame->SaveReadLog(nullptr);
     return static_cast<uint32_t>(host->SaveAllPersistentData());
