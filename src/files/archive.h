@@ -66,6 +66,13 @@ public:
     virtual CReadStream* OpenByIndex(DWORD index, int* outCode) = 0;
     virtual int ReservedOperation3() { return -2; }
     virtual int ReservedOperation4() { return -2; }
+    // The archive's own query over a block of count words (the first a command) that it may
+    // write back → its answer; -2 when the archive answers no queries (the base).
+    virtual int Query(DWORD* words, uint32_t count)
+    {
+        (void)words, (void)count;
+        return -2;
+    }
 
     void AddRef() { ++m_refCount; }
     void Release();

@@ -102,6 +102,7 @@ void CFileList::Add(const std::string& name, const WIN32_FIND_DATAA& data)
 {
     auto entry = std::make_unique<CFileListEntry>();
     entry->name = name;
+    entry->shortName.assign(data.cAlternateFileName, strnlen(data.cAlternateFileName, sizeof data.cAlternateFileName));
     FILETIME local;
     SYSTEMTIME time = {};
     if (FileTimeToLocalFileTime(&data.ftLastWriteTime, &local))

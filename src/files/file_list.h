@@ -12,6 +12,9 @@
 
 struct CFileListEntry {
     std::string name; // relative to the listed folder; a folder's name ends with '\'
+    // The entry's second string: its short (8.3) name where the file system keeps one; empty
+    // here, where names have no short form.
+    std::string shortName;
     WORD year = 0;    // last write, local time
     BYTE month = 0;
     BYTE day = 0;

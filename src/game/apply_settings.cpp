@@ -1,7 +1,14 @@
-// Applying the stored sound and input options; see apply_settings.h.
+// Applying the stored sound, input and text-display options; see apply_settings.h.
 #include "game/apply_settings.h"
 
+#include <cstring>
+#include <string>
+
+#include "controls/text_layer.h"
+#include "controls/text_panel.h"
+#include "drawing/font.h"
 #include "platform/action_map.h"
+#include "script/message_store.h"
 #include "platform/input_manager.h"
 #include "platform/lock.h"
 #include "sound/sound_manager.h"
@@ -91,4 +98,36 @@ void ApplyJoystickAssignments(CInputManager& input, CActionMap& map, const AppCo
             map.Bind(action, kMouse, code);
         bound = action;
     }
+}
+
+uint8_t ApplyTextDisplaySettings(const AppConfig& config, uint8_t* settingsChanged, bool onlyIfChanged,
+                                 const TextDisplayTargets& targets)
+{
+    const uint8_t changed = settingsChanged != nullptr ? *settingsChanged : 0;
+    if (onlyIfChanged && changed == 0)
+        return 0;
+    if (targets.frame != nullptr)
+        targets.frame->SetBackgroundColor(config.drawTextFrame, config.frameColour, config.frameTransparency, true);
+    if (targets.text != nullptr) {
+        targets.text->SetBackgroundColor(config.drawTextFrame, config.frameColour, config.frameTransparency);
+        targets.text->SetReadMarksEnabled(config.colourTakenChoices != 0);
+    }
+    CFont* font = targets.font != nullptr ? targets.font : g_pDefaultFont;
+    if (targets.applyFont && font != nullptr && !font->IsGlyphFont()) {
+        // Our GDI font draws no gradient, so the gradient option has nothing to change here.
+        const std::string face(config.faceName, strnlen(config.faceName, sizeof config.faceName));
+        font->SetEffect(config.decoration, font->m_effectColor[0], font->m_effectColor[1], font->m_effectColor[2]);
+        font->SetAntialias(static_cast<uint8_t>(config.antiAlias * 2));
+        const bool bold = config.bold != 0, wasBold = font->m_logFont.lfWeight >= 700;
+        if (bold != wasBold || std::strncmp(font->m_logFont.lfFaceName, face.c_str(), sizeof font->m_logFont.lfFaceName) != 0)
+            font->SetFont(font->m_logFont.lfHeight, bold ? 1 : 0, font->m_logFont.lfItalic, face.c_str());
+    }
+    if (targets.applyHistory && targets.history != nullptr) {
+        const int32_t capacity = config.historyPages != 0 ? config.historyPages + 1 : 0;
+        if (capacity != targets.history->HistoryCapacity())
+            targets.history->SetHistoryCapacity(capacity);
+    }
+    if (onlyIfChanged && settingsChanged != nullptr)
+        *settingsChanged = 0;
+    return changed;
 }

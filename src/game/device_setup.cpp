@@ -86,6 +86,25 @@ bool CGameApp::ApplySoundSettings()
     return ::ApplySoundSettings(&sound, Config(), true, voices != nullptr && !voices->characters.empty());
 }
 
+int CGameApp::ApplyTextDisplaySettings(bool onlyIfChanged, uint8_t clearChanged, CTextPanel* frame, CTextLayer* text,
+                                       CFont* font, bool applyFont, bool applyHistory)
+{
+    (void)clearChanged;
+    // While a scenario frame exists it applies its own window, fonts and backlog (with
+    // clearChanged); that path comes with the scenario engine's frame, and until then the
+    // settings stay as they are and the byte is answered untouched.
+    if (g_pTgsFrame != nullptr)
+        return m_settingsChanged;
+    TextDisplayTargets targets;
+    targets.frame = frame;
+    targets.text = text;
+    targets.font = font;
+    targets.applyFont = applyFont;
+    targets.applyHistory = applyHistory;
+    targets.history = m_host != nullptr ? &m_host->TextObject() : nullptr;
+    return ::ApplyTextDisplaySettings(Config(), &m_settingsChanged, onlyIfChanged, targets);
+}
+
 void CGameApp::SetUpSound()
 {
     g_pSoundList = &m_soundDevice;

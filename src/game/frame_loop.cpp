@@ -383,3 +383,13 @@ void CGameApp::PopTimerFlagOverride()
         ApplyFrameTiming(-1);
     }
 }
+
+int CGameApp::LowerThreadPriority()
+{
+    return ::LowerThreadPriority();
+}
+
+int CGameApp::RestoreThreadPriority()
+{
+    return ::RestoreThreadPriority();
+}

@@ -70,11 +70,24 @@ public:
     // → 0, or 1 when MAIN cannot be opened; every sync and timer override is popped.
     int InterruptToMain(int flag);
     // fps < 0 keeps the timer's rate.
-    void ApplyFrameTiming(int fps);
-    int PushSyncOverride();
-    void PopSyncOverride();
-    void PushTimerFlagOverride();
-    void PopTimerFlagOverride();
+    void ApplyFrameTiming(int fps) override;
+    int PushSyncOverride() override;
+    void PopSyncOverride() override;
+    void PushTimerFlagOverride() override;
+    void PopTimerFlagOverride() override;
+    CFrameTimer* GetFrameTimer() override { return &m_timer; }
+    void SetScriptFlag(bool on) override { m_scriptFlag = on; }
+    bool GetScriptFlag() const { return m_scriptFlag; }
+    int LowerThreadPriority() override;
+    int RestoreThreadPriority() override;
+    uint8_t GetStopWhenInactive() const override { return m_settings.user.stopWhenInactive; }
+    void SetStopWhenInactive(uint8_t value) override { m_settings.user.stopWhenInactive = value; }
+    uint8_t GetDisplayFlag() const override { return m_syncDisplayFlag ? 1 : 0; }
+    // Set by the settings sheet's pages; ApplyTextDisplaySettings reads and clears it.
+    void SetSettingsChanged(uint8_t value) { m_settingsChanged = value; }
+    uint8_t GetSettingsChanged() const { return m_settingsChanged; }
+    int ApplyTextDisplaySettings(bool onlyIfChanged, uint8_t clearChanged, CTextPanel* frame, CTextLayer* text,
+                                 CFont* font, bool applyFont, bool applyHistory) override;
     // The return-to-title request (1) that the menu makes; the game thread carries it out.
     void RequestInterrupt(uint8_t value) { m_interrupt = value; }
     // The code of the error that ended the game thread (0 none).
@@ -103,7 +116,7 @@ public:
     // failure shows its message and keeps the old files.
     void SaveSettings(int skip);
     // → 0, or -1 for a group above 4.
-    int EnableMenuItemGroup(int group, bool enable);
+    int EnableMenuItemGroup(int group, bool enable) override;
     // A message box with the kind's buttons (MB_OK, MB_YESNO, ...) owned by the main window →
     // the button pressed (IDOK, IDYES, ...).
     int ShowMessageDialog(const char* utf8, UINT buttons);
@@ -146,7 +159,7 @@ public:
     uint32_t OnMovieNotify(CWindowMessage* m);
 
     // --- state (tests and the layers above read it) ---
-    const std::string& GetSaveFolder() const { return m_saveFolder; }
+    const std::string& GetSaveFolder() const override { return m_saveFolder; }
     SettingsState& Settings() { return m_settings; }
     AppConfig& Config() { return m_settings.config; }
     uint8_t* UserBlock() { return m_settings.user.user; }
@@ -154,8 +167,8 @@ public:
     const AppInfo& Info() const { return m_info; }
     uint8_t SaveMode() const { return m_description.bytes[kSysSaveMode]; }
     uint8_t GetInstallInfo() const { return m_installInfo; }
-    const std::string& GetInstallSourcePath() const { return m_installSource; }
-    uint8_t GetMenuGroupFlag(int group) const { return m_menuGroups[group]; }
+    const std::string& GetInstallSourcePath() const override { return m_installSource; }
+    uint8_t GetMenuGroupFlag(int group) const override { return group >= 0 && group < 5 ? m_menuGroups[group] : 0; }
     uint8_t GetFailureByte() const { return m_failureByte; }
     void SetFailureByte(uint8_t value) { m_failureByte = value; }
     // The display flag that a user block with sync mode 0 sets.
@@ -295,7 +308,7 @@ public:
 
     // The monitor for full screen (the settings' monitor, else the one nearest the window or the
     // stored position) chosen on the display with the depth in flags → 0, or the display's code.
-    int SelectTargetMonitor(HWND window, DWORD flags);
+    int SelectTargetMonitor(HWND window, DWORD flags) override;
     // A message dialog of the kind on the UI thread (Shift-JIS text; owner null: the main window,
     // else the desktop) → 1 Yes, 0 No for kinds 2 and 3; 0 for kinds 0 and 1 and for no text.
     // Until the game's own dialogs exist it is a host message box without the tick (cleared).
@@ -305,7 +318,23 @@ public:
     int RunMessageDialog(MessageDialogRequest* request);
     // From the game thread: the dialog on the UI thread through 0x9009 → the request's result
     // (1 for kinds 0 and 1); 0 without a main window.
-    uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit);
+    uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title,
+                                 uint8_t fit) override;
+    // What the data-input dialog (command 40026) asks: set by the scripts, read by the dialog.
+    struct DataInputRequest {
+        std::string caption;  // empty: the resource's title
+        std::string label;
+        std::string result;   // the text entered, set on OK
+        uint8_t doubleByteOnly = 0;
+        uint8_t maxBytes = 0; // 0: no limit
+        uint8_t imeOn = 0;
+        int32_t width = 0;    // 0: the resource's width
+        int32_t x = -1, y = -1; // either negative: centred
+    };
+    DataInputRequest& GetDataInputRequest() { return m_dataInput; }
+    int InputTextForScript(const char* caption, const char* label, uint8_t doubleByteOnly, uint8_t maxBytes,
+                           uint8_t imeOn, int32_t width, int32_t x, int32_t y) override;
+    uint8_t* GetUserBlock() override { return m_settings.user.user; }
     uint8_t GetBusy() const { return m_busy; }
     bool IsClosePending() const { return m_closePending; }
     HICON GetIcon() const { return m_icon; }
@@ -330,6 +359,9 @@ private:
     uint8_t m_busy = kBusyNone;
     bool m_closePending = false;
     std::vector<SobNative> m_extraNatives;
+    DataInputRequest m_dataInput;
+    bool m_scriptFlag = false;
+    uint8_t m_settingsChanged = 0;
 };
 
 // The application, while it exists.

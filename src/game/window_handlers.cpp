@@ -209,3 +209,19 @@ void CGameApp::AddExtraNatives()
     for (SobNative native : m_extraNatives)
         m_host->AddNative(native);
 }
+
+int CGameApp::InputTextForScript(const char* caption, const char* label, uint8_t doubleByteOnly, uint8_t maxBytes,
+                                 uint8_t imeOn, int32_t width, int32_t x, int32_t y)
+{
+    if (caption != nullptr)
+        m_dataInput.caption = caption;
+    if (label != nullptr)
+        m_dataInput.label = label;
+    m_dataInput.doubleByteOnly = doubleByteOnly;
+    m_dataInput.maxBytes = maxBytes;
+    m_dataInput.imeOn = imeOn;
+    m_dataInput.width = width;
+    m_dataInput.x = x;
+    m_dataInput.y = y;
+    return 0;
+}

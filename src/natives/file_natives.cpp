@@ -319,8 +319,10 @@ void ReleaseListMirrors(CScriptHostBase* host)
 {
     if (host == nullptr)
         return;
-    for (DWORD i = 0; i < g_ScriptFileList.GetCount(); ++i)
+    for (DWORD i = 0; i < g_ScriptFileList.GetCount(); ++i) {
         host->ReleaseMirror(g_ScriptFileList.GetEntry(i));
+        host->ReleaseMirror(&g_ScriptFileList.GetEntry(i)->shortName);
+    }
 }
 
 void ReleaseDropMirrors(CScriptHostBase* host)
@@ -367,6 +369,16 @@ uint32_t NativeListName(SobNativeArgs& args)
         return 0;
     const CFileListEntry* entry = g_ScriptFileList.GetEntry(i);
     return entry == nullptr ? 0 : host->MirrorString(entry, entry->name.c_str());
+}
+
+uint32_t NativeListSecondName(SobNativeArgs& args)
+{
+    CScriptHostBase* host = NativeHost(args);
+    const uint32_t i = args.U32(0);
+    if (args.Faulted() || host == nullptr)
+        return 0;
+    const CFileListEntry* entry = g_ScriptFileList.GetEntry(i);
+    return entry == nullptr ? 0 : host->MirrorString(&entry->shortName, entry->shortName.c_str());
 }
 
 uint32_t NativeListAttributes(SobNativeArgs& args)

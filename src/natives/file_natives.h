@@ -31,6 +31,7 @@ uint32_t NativeSetCurrentFolder(SobNativeArgs& args);    // 123 folder
 // Folder listing, dropped files and file system operations (149-165).
 uint32_t NativeListFolder(SobNativeArgs& args);          // 149 folder, pattern, mode, recurse
 uint32_t NativeListName(SobNativeArgs& args);            // 150 i → name or 0
+uint32_t NativeListSecondName(SobNativeArgs& args);     // 151 i → the entry's second string or 0
 uint32_t NativeListAttributes(SobNativeArgs& args);      // 152 i → attribute byte
 uint32_t NativeListTime(SobNativeArgs& args);            // 153 i, seven out addresses
 uint32_t NativeListClear(SobNativeArgs& args);           // 154

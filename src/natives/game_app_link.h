@@ -4,13 +4,21 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "winapi/base.h"
 
 class CActionMap;
+class CFont;
+class CFrameTimer;
 class CLock;
 class CImeContext;
+class CTextLayer;
+class CTextPanel;
 class CTimerManager;
+
+// Offsets of the 17-byte user block that the natives name.
+constexpr uint32_t kUserBlockWarnNoSound = 6; // warn when the sound device is unavailable
 
 class CGameAppLink {
 public:
@@ -45,6 +53,83 @@ public:
     virtual uint8_t GetMoviePlaying() { return 0; }
     virtual void SetMoviePlaying(uint8_t value) { (void)value; }
     virtual bool IsMovieSpriteOption() { return false; }
+
+    // --- strings, heap, random, files; application state ---
+    // The 17-byte user block of engine options (null without one).
+    virtual uint8_t* GetUserBlock() { return nullptr; }
+    // A message dialog on the UI thread (Shift-JIS text; kinds 0 OK, 1 OK and the "do not show
+    // again" tick written through check, 2 Yes/No, 3 Yes/No and the tick) → 1 Yes, 0 No for kinds
+    // 2 and 3, 1 for kinds 0 and 1; 0 without a main window.
+    virtual uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit)
+    {
+        (void)text, (void)kind, (void)check, (void)title, (void)fit;
+        return 0;
+    }
+    // Prepares the data-input dialog's request (null texts keep the caption and label) → 0.
+    virtual int InputTextForScript(const char* caption, const char* label, uint8_t doubleByteOnly, uint8_t maxBytes,
+                                   uint8_t imeOn, int32_t width, int32_t x, int32_t y)
+    {
+        (void)caption, (void)label, (void)doubleByteOnly, (void)maxBytes, (void)imeOn, (void)width, (void)x, (void)y;
+        return 0;
+    }
+    // The save folder and the install source's path (empty when unknown).
+    virtual const std::string& GetSaveFolder() const { return EmptyText(); }
+    virtual const std::string& GetInstallSourcePath() const { return EmptyText(); }
+    // The frame timer (null without one).
+    virtual CFrameTimer* GetFrameTimer() { return nullptr; }
+    // The application flag that native 14 sets.
+    virtual void SetScriptFlag(bool on) { (void)on; }
+    // The frame timing (fps < 0 keeps the rate) and its nestable overrides: PushSyncOverride
+    // → 1 when it forced vertical sync, else 0.
+    virtual void ApplyFrameTiming(int fps) { (void)fps; }
+    virtual int PushSyncOverride() { return 0; }
+    virtual void PopSyncOverride() {}
+    virtual void PushTimerFlagOverride() {}
+    virtual void PopTimerFlagOverride() {}
+    // The game thread's priority around long work → the codes of game/thread_priority.h; -1
+    // nothing done.
+    virtual int LowerThreadPriority() { return -1; }
+    virtual int RestoreThreadPriority() { return -1; }
+    // The system menu's five item groups → 0, or -1 for a group outside 0-4; a group's flag (0
+    // outside).
+    virtual int EnableMenuItemGroup(int group, bool enable)
+    {
+        (void)group, (void)enable;
+        return -1;
+    }
+    virtual uint8_t GetMenuGroupFlag(int group) const
+    {
+        (void)group;
+        return 0;
+    }
+    // The frame's stop-when-inactive option (kept with the player's settings).
+    virtual uint8_t GetStopWhenInactive() const { return 0; }
+    virtual void SetStopWhenInactive(uint8_t value) { (void)value; }
+    // The monitor for full screen at the depth in flags → 0, or the display's failure code.
+    virtual int SelectTargetMonitor(HWND window, DWORD flags)
+    {
+        (void)window, (void)flags;
+        return 1;
+    }
+    // The frame's display flag that a screen-mode change snapshots.
+    virtual uint8_t GetDisplayFlag() const { return 0; }
+    // The text-display settings into a message frame, a text layer, a font (null: the default
+    // font) and the message log, as game/apply_settings.h describes; clearChanged is handed to
+    // a scenario frame, which applies its own → the settings-changed byte as it was.
+    virtual int ApplyTextDisplaySettings(bool onlyIfChanged, uint8_t clearChanged, CTextPanel* frame,
+                                         CTextLayer* text, CFont* font, bool applyFont, bool applyHistory)
+    {
+        (void)onlyIfChanged, (void)clearChanged, (void)frame, (void)text, (void)font, (void)applyFont,
+            (void)applyHistory;
+        return 0;
+    }
+
+private:
+    static const std::string& EmptyText()
+    {
+        static const std::string empty;
+        return empty;
+    }
 };
 
 // The application, or null (tools and tests without one).

@@ -89,8 +89,12 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
         if (i >= f.size())
             break;
         const char type = f[i++];
-        std::string body;   // digits or text
-        std::string prefix; // sign or 0x
+        // The pieces of one conversion, none of them allocated: sign or 0x, the zeros a
+        // precision asks for, then the digits or the text.
+        std::string_view prefix, body;
+        uint32_t zeros = 0;
+        char digits[16];
+        char one = 0;
         switch (type) {
         case '%':
             o.Put("%");
@@ -107,18 +111,16 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
                 magnitude = static_cast<uint64_t>(-static_cast<int64_t>(static_cast<int32_t>(v)));
             }
             const unsigned base = (type == 'x' || type == 'X') ? 16 : 10;
-            const char* digits = type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-            char buffer[16];
-            int n = 0;
+            const char* set = type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
+            size_t at = sizeof digits;
             for (uint64_t m = magnitude; m != 0; m /= base)
-                buffer[n++] = digits[m % base];
+                digits[--at] = set[m % base];
+            body = std::string_view(digits + at, sizeof digits - at);
             if (hasPrecision && precision > kFieldCap)
                 precision = kFieldCap;
             const uint32_t minDigits = hasPrecision ? precision : 1;
-            if (static_cast<uint32_t>(n) < minDigits)
-                body.append(minDigits - static_cast<uint32_t>(n), '0');
-            while (n > 0)
-                body.push_back(buffer[--n]);
+            if (body.size() < minDigits)
+                zeros = minDigits - static_cast<uint32_t>(body.size());
             if (alt && base == 16 && v != 0)
                 prefix = type == 'X' ? "0X" : "0x";
             if (hasPrecision)
@@ -126,7 +128,8 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
             break;
         }
         case 'c':
-            body.push_back(static_cast<char>(args.U32(word++) & 0xFF));
+            one = static_cast<char>(args.U32(word++) & 0xFF);
+            body = std::string_view(&one, 1);
             zero = false;
             break;
         case 's': {
@@ -136,30 +139,33 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
             ++word;
             if (hasPrecision && s.size() > precision)
                 s = s.substr(0, precision);
-            body.assign(s);
+            body = s;
             zero = false;
             break;
         }
         default: // an unknown type prints itself
-            body.push_back(type);
+            one = type;
+            body = std::string_view(&one, 1);
             zero = false;
             break;
         }
         if (args.Faulted())
             return true;
-        const uint64_t length = prefix.size() + body.size();
+        const uint64_t length = prefix.size() + static_cast<uint64_t>(zeros) + body.size();
         const uint32_t pad = width > length ? static_cast<uint32_t>(width - length) : 0;
         if (left) {
             o.Put(prefix);
+            o.Fill('0', zeros);
             o.Put(body);
             o.Fill(' ', pad);
         } else if (zero) {
             o.Put(prefix);
-            o.Fill('0', pad);
+            o.Fill('0', pad + zeros);
             o.Put(body);
         } else {
             o.Fill(' ', pad);
             o.Put(prefix);
+            o.Fill('0', zeros);
             o.Put(body);
         }
     }

@@ -168,11 +168,12 @@ CMersenneTwister* Twister(bool seedFromClock)
 uint32_t NativeStrCopy(SobNativeArgs& args)
 {
     const uint32_t dst = args.U32(0);
-    const std::string_view src = args.IsNull(1) ? std::string_view() : args.Str(1);
-    if (args.Faulted() || dst == 0 || args.IsNull(1))
+    if (args.IsNull(1))
         return 0;
-    const std::string copy(src);
-    return StoreString(args, dst, copy);
+    const std::string_view src = args.Str(1);
+    if (args.Faulted() || dst == 0)
+        return 0;
+    return StoreString(args, dst, src); // a move: the source may overlap the destination
 }
 
 uint32_t NativeStrCopyFrom(SobNativeArgs& args)
@@ -200,10 +201,10 @@ uint32_t NativeStrCat(SobNativeArgs& args)
 
 uint32_t NativeStrLen(SobNativeArgs& args)
 {
-    const char* s = NativeOptionalString(args, 0);
-    if (args.Faulted() || s == nullptr)
+    if (args.IsNull(0))
         return 0;
-    return static_cast<uint32_t>(args.Str(0).size());
+    const std::string_view s = args.Str(0);
+    return args.Faulted() ? 0 : static_cast<uint32_t>(s.size());
 }
 
 uint32_t NativeStrCmp(SobNativeArgs& args)
@@ -242,7 +243,8 @@ uint32_t NativeStrFormat(SobNativeArgs& args)
         return 0;
     }
     const uint32_t room = size - (dst - start); // at least 1: dst lies in the block
-    std::string text;
+    // Kept between calls so that formatting allocates nothing once it has grown.
+    static thread_local std::string text;
     const bool fits = FormatScriptText(args, 1, 2, room - 1, &text);
     if (args.Faulted())
         return 0;

@@ -81,6 +81,7 @@ public:
     // History.
     // Empties the history and sizes the ring to n entries (none for n < 1) → true.
     bool SetHistoryCapacity(int32_t n);
+    int32_t HistoryCapacity() const { return static_cast<int32_t>(m_ring.size()); }
     void SetHistoryEnabled(bool enabled) { m_historyEnabled = enabled; }
     int32_t HistoryCount() const { return m_historyCount; }
     int32_t ShownIndex() const { return m_shownIndex; }

@@ -1,10 +1,14 @@
 // Applying the settings block: the sound manager's switches and volumes, the player's keyboard
-// and joystick bindings next to the fixed ones, and the mouse actions rebound only on change.
+// and joystick bindings next to the fixed ones, the mouse actions rebound only on change, and the
+// text-display settings (only when changed, the font, the history's capacity).
 #include "game/apply_settings.h"
 
 #include <gtest/gtest.h>
 
+#include "drawing/gdi_font.h"
 #include "platform/input_manager.h"
+#include "script/message_store.h"
+#include "script/script_memory.h"
 #include "platform/input_test_window.h"
 #include "sound/sound_manager.h"
 #include "winapi/joystick.h"
@@ -164,3 +168,59 @@ TEST_F(ApplyInput, MouseActionsFollowTheCombosAndRebindOnlyOnChange)
 }
 
 } // namespace
+
+namespace {
+
+struct TextSettings : testing::Test {
+    CScriptMemory memory{1u << 16};
+    CMessageStore log{memory};
+    CGdiFont font;
+    AppConfig config = Defaults();
+    TextDisplayTargets targets;
+    void SetUp() override
+    {
+        targets.font = &font;
+        targets.history = &log;
+        targets.applyFont = true;
+        targets.applyHistory = true;
+        font.SetFont(16, 0, 0, config.faceName);
+    }
+};
+
+} // namespace
+
+TEST_F(TextSettings, OnlyWhenChangedReadsAndClearsTheByte)
+{
+    config.historyPages = 20;
+    uint8_t changed = 0;
+    EXPECT_EQ(ApplyTextDisplaySettings(config, &changed, true, targets), 0);
+    EXPECT_EQ(log.HistoryCapacity(), 0); // nothing applied
+    changed = 1;
+    EXPECT_EQ(ApplyTextDisplaySettings(config, &changed, true, targets), 1);
+    EXPECT_EQ(changed, 0);
+    EXPECT_EQ(log.HistoryCapacity(), 21); // the pages and one more
+    // Without only-if-changed the byte is answered and kept.
+    changed = 1;
+    config.historyPages = 0;
+    EXPECT_EQ(ApplyTextDisplaySettings(config, &changed, false, targets), 1);
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(log.HistoryCapacity(), 0); // 0 pages stay 0
+}
+
+TEST_F(TextSettings, FontTakesEffectAntialiasingBoldAndFace)
+{
+    config.decoration = 1;
+    config.antiAlias = 1;
+    config.bold = 1;
+    uint8_t changed = 1;
+    ApplyTextDisplaySettings(config, &changed, true, targets);
+    EXPECT_EQ(font.m_effectMode, 1);
+    EXPECT_EQ(font.m_antialias, 2); // passed doubled
+    EXPECT_GE(font.m_logFont.lfWeight, 700);
+    EXPECT_EQ(font.m_logFont.lfHeight, -16);
+    // Without apply-font the font stays as it is.
+    config.bold = 0;
+    targets.applyFont = false;
+    ApplyTextDisplaySettings(config, &changed, false, targets);
+    EXPECT_GE(font.m_logFont.lfWeight, 700);
+}

@@ -1,4 +1,5 @@
-// The application object's small operations: menu item groups and the exit messages.
+// The application object's small operations: menu item groups, the exit messages and what it
+// answers the script host and its natives through the link.
 #include <gtest/gtest.h>
 
 #include "game/game_app.h"
@@ -56,4 +57,34 @@ TEST(GameApp, AnswersTheHostFromItsFrameAndSettings)
     EXPECT_EQ(app.GetSettingsByte(18), 7);
     EXPECT_EQ(app.GetSettingsByte(195), app.Config().pad194[1]);
     EXPECT_EQ(app.GetSettingsByte(196), 0); // past the block
+}
+
+TEST(GameApp, AnswersTheNativesLink)
+{
+    CGameApp app;
+    CGameAppLink& link = app;
+    EXPECT_EQ(link.GetUserBlock(), app.UserBlock());
+    EXPECT_EQ(link.GetFrameTimer(), &app.Timer());
+    EXPECT_EQ(&link.GetSaveFolder(), &app.GetSaveFolder());
+    EXPECT_EQ(link.GetMenuGroupFlag(-1), 0);
+    EXPECT_EQ(link.GetMenuGroupFlag(5), 0);
+    link.SetStopWhenInactive(3);
+    EXPECT_EQ(app.Settings().user.stopWhenInactive, 3);
+    link.SetScriptFlag(true);
+    EXPECT_TRUE(app.GetScriptFlag());
+    // The data-input request: null texts keep the caption and label.
+    EXPECT_EQ(link.InputTextForScript("Title", "Label", 1, 20, 1, 300, -1, 5), 0);
+    EXPECT_EQ(link.InputTextForScript(nullptr, nullptr, 0, 0, 0, 0, 10, 20), 0);
+    const CGameApp::DataInputRequest& request = app.GetDataInputRequest();
+    EXPECT_EQ(request.caption, "Title");
+    EXPECT_EQ(request.label, "Label");
+    EXPECT_EQ(request.x, 10);
+    EXPECT_EQ(request.y, 20);
+    // The text settings read the settings-changed byte and clear it when asked only on change.
+    EXPECT_EQ(link.ApplyTextDisplaySettings(true, 0, nullptr, nullptr, nullptr, false, true), 0);
+    app.SetSettingsChanged(1);
+    EXPECT_EQ(link.ApplyTextDisplaySettings(false, 0, nullptr, nullptr, nullptr, false, true), 1);
+    EXPECT_EQ(app.GetSettingsChanged(), 1);
+    EXPECT_EQ(link.ApplyTextDisplaySettings(true, 0, nullptr, nullptr, nullptr, false, true), 1);
+    EXPECT_EQ(app.GetSettingsChanged(), 0);
 }

@@ -164,7 +164,13 @@ TEST(ScriptHostNatives, TableHasEveryNumberInOrderWithStubsByGroup)
     // Built here: the transfers, the variable files and the no-op.
     EXPECT_EQ(stubs.count("script transfer"), 0u);
     EXPECT_EQ(stubs.count("no-op"), 0u);
-    EXPECT_EQ(stubs["application state"], 36 - 4);
+    // The groups built whole hold no stub; a group's issue adds its row here.
+    constexpr const char* kWholeGroups[] = {
+        "application state",
+        "strings, heap, random, files",
+    };
+    for (const char* group : kWholeGroups)
+        EXPECT_EQ(stubs.count(group), 0u) << group;
     for (uint32_t n : {37u, 55u, 56u, 795u, 800u, 801u})
         EXPECT_EQ(GetNativeRow(n).function, &NativeNoOp) << n;
     for (const auto& [group, count] : stubs)
