@@ -14,10 +14,6 @@
 #include "winapi/text.h"
 #include "winapi/user.h"
 
-CKeyboardDevice* g_pKeyboard = nullptr;
-CMouseDevice* g_pMouse = nullptr;
-CJoystickDevice* g_pJoystick = nullptr;
-
 namespace {
 
 constexpr uint32_t kGameActionCount = kFirstAssignedAction + kAssignedActionCount;

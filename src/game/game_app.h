@@ -305,7 +305,7 @@ public:
     int RunMessageDialog(MessageDialogRequest* request);
     // From the game thread: the dialog on the UI thread through 0x9009 → the request's result
     // (1 for kinds 0 and 1); 0 without a main window.
-    uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit);
+    uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit) override;
     uint8_t GetBusy() const { return m_busy; }
     bool IsClosePending() const { return m_closePending; }
     HICON GetIcon() const { return m_icon; }
@@ -334,7 +334,3 @@ private:
 
 // The application, while it exists.
 extern CGameApp* g_pTheGameApp;
-// The input devices, published by the device set-up while the application exists.
-extern CKeyboardDevice* g_pKeyboard;
-extern CMouseDevice* g_pMouse;
-extern CJoystickDevice* g_pJoystick;

@@ -45,6 +45,16 @@ public:
     virtual uint8_t GetMoviePlaying() { return 0; }
     virtual void SetMoviePlaying(uint8_t value) { (void)value; }
     virtual bool IsMovieSpriteOption() { return false; }
+
+    // Time, input, desktop; sound and system.
+    // One of the application's message dialogs from the game thread (kind 0 OK, 1 OK with the
+    // "don't show again" box, 2 yes/no, 3 yes/no with the box; check receives the box, title null
+    // the application's) → kinds 2, 3: 1 yes, 0 no; else 1; 0 without a main window.
+    virtual uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit)
+    {
+        (void)text, (void)kind, (void)check, (void)title, (void)fit;
+        return 0;
+    }
 };
 
 // The application, or null (tools and tests without one).

@@ -43,6 +43,14 @@ public:
     CTimerManager* GetTaskList() override { return hasTaskList ? &tasks : nullptr; }
     CImeContext* GetFrameImeContext() override { return &GetImeContext(); }
     uint8_t GetSettingsByte(uint32_t offset) override { return offset < sizeof settings ? settings[offset] : 0; }
+    uint8_t RequestMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit) override
+    {
+        calls.push_back("RequestMessageDialog " + std::to_string(kind) + " " + std::to_string(fit) + " " +
+                        (check != nullptr ? "check " : "") + (title != nullptr ? title : "") + "|" + (text != nullptr ? text : ""));
+        if (check != nullptr)
+            *check = dialogCheck;
+        return dialogAnswer;
+    }
 
     std::function<int()> onStep;
     int stepAnswer = 1;
@@ -56,4 +64,6 @@ public:
     bool hasTaskList = true;
     uint8_t settings[sizeof(AppConfig)] = {};
     std::vector<std::string> calls;
+    uint8_t dialogAnswer = 1;
+    uint8_t dialogCheck = 0;
 };
