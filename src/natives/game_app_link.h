@@ -55,6 +55,8 @@ public:
         (void)text, (void)kind, (void)check, (void)title, (void)fit;
         return 0;
     }
+    // The application's default of the sound decoders' in-memory switch (native 597).
+    virtual bool GetStreamOffDefault() { return false; }
 };
 
 // The application, or null (tools and tests without one).

@@ -51,6 +51,7 @@ public:
             *check = dialogCheck;
         return dialogAnswer;
     }
+    bool GetStreamOffDefault() override { return streamOffDefault; }
 
     std::function<int()> onStep;
     int stepAnswer = 1;
@@ -66,4 +67,5 @@ public:
     std::vector<std::string> calls;
     uint8_t dialogAnswer = 1;
     uint8_t dialogCheck = 0;
+    bool streamOffDefault = false;
 };
