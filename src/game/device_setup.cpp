@@ -84,7 +84,9 @@ bool CGameApp::ApplySoundSettings()
 
 void CGameApp::SetUpSound()
 {
+    // The buffers the scripts and the sound manager load reach the device through g_pSoundDevice.
     g_pSoundList = &m_soundDevice;
+    g_pSoundDevice = &m_soundDevice;
     if (m_soundDevice.CreateDevice(GetMainWindow(), false, false, nullptr) == 0 || m_soundWarned)
         return;
     uint8_t& warn = UserBlock()[kUserWarnNoSound];
