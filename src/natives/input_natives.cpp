@@ -465,13 +465,16 @@ uint32_t NativeSpecialFolder(SobNativeArgs& args)
     return 1;
 }
 
-// Folders outside the roots are a bad path (1).
+// Folders outside the roots are a bad path (1). The folder opens as OpenFolderInExplorer would
+// (xdg-open, 0 started, 2 not), through the shell so that the headless host only records it.
 uint32_t NativeOpenFolder(SobNativeArgs& args)
 {
     std::string path;
     if (!RootedPath(args, 0, &path))
         return 1;
-    return static_cast<uint32_t>(OpenFolderInExplorer(path.c_str()));
+    HWND owner = g_pAppFrame != nullptr ? g_pAppFrame->GetMainWindow() : nullptr;
+    const auto started = reinterpret_cast<intptr_t>(ShellExecuteA(owner, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return started > 32 ? 0 : 2;
 }
 
 // Both files must lie in the roots: a source elsewhere is not read (1), a destination elsewhere

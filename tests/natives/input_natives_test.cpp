@@ -305,7 +305,11 @@ TEST_F(InputNatives, DesktopServicesStayInTheRoots)
     EXPECT_EQ(appData.Word("out"), 1u);
     EXPECT_EQ(appData.Text("b"), winapi::WindowsPathFromLinux(f.dir.Linux("data")) + "\\");
 
-    // 804: a folder outside the roots is a bad path.
+    // 804: a folder in the roots opens (recorded here); one outside is a bad path.
+    std::filesystem::create_directories(f.dir.Linux("saves"));
+    EXPECT_EQ(Out(804, "s", Str("saves")), 0u);
+    EXPECT_EQ(winapi::ShellOpenedTargets().back(), f.dir.Linux("saves"));
+    EXPECT_EQ(Out(804, "s", Str("missing")), 2u);
     EXPECT_EQ(Out(804, "s", Str("Z:\\\\etc")), 1u);
     EXPECT_EQ(Out(804, "0"), 1u);
 
