@@ -68,6 +68,12 @@ CSoundDecoder* CSllManager::FindByType(DWORD typeId)
     return DecoderOf(FindPluginByType(m_records, typeId));
 }
 
+PluginAssistFunc CSllManager::GetAssistFunc2ByType(DWORD typeId)
+{
+    CPluginRecord* record = FindPluginByType(m_records, typeId);
+    return record != nullptr ? record->assist2 : nullptr;
+}
+
 CDecodeStream* CSllManager::Open(const char* name, CFileStream* stream, bool streamed, int* outCode)
 {
     int code = SLL_OK;

@@ -44,6 +44,8 @@ public:
     virtual CSoundDecoder* FindByExtension(const char* name);
     // The decoder of the first record with that type id, or null.
     virtual CSoundDecoder* FindByType(DWORD typeId);
+    // The second assist function of the first record with that type id, or null.
+    PluginAssistFunc GetAssistFunc2ByType(DWORD typeId);
     // Opens name (or the given stream) and hands it to the decoder of its extension, then to every
     // other decoder in registration order → the first decode stream, or null with outCode (when
     // given) 1, 3, 8 or 12. A stream made here is destroyed on failure; one passed in stays the

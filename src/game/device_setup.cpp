@@ -14,10 +14,6 @@
 #include "winapi/text.h"
 #include "winapi/user.h"
 
-CKeyboardDevice* g_pKeyboard = nullptr;
-CMouseDevice* g_pMouse = nullptr;
-CJoystickDevice* g_pJoystick = nullptr;
-
 namespace {
 
 constexpr uint32_t kGameActionCount = kFirstAssignedAction + kAssignedActionCount;
@@ -107,7 +103,9 @@ int CGameApp::ApplyTextDisplaySettings(bool onlyIfChanged, uint8_t clearChanged,
 
 void CGameApp::SetUpSound()
 {
+    // The buffers the scripts and the sound manager load reach the device through g_pSoundDevice.
     g_pSoundList = &m_soundDevice;
+    g_pSoundDevice = &m_soundDevice;
     if (m_soundDevice.CreateDevice(GetMainWindow(), false, false, nullptr) == 0 || m_soundWarned)
         return;
     uint8_t& warn = UserBlock()[kUserWarnNoSound];

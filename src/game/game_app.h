@@ -366,7 +366,3 @@ private:
 
 // The application, while it exists.
 extern CGameApp* g_pTheGameApp;
-// The input devices, published by the device set-up while the application exists.
-extern CKeyboardDevice* g_pKeyboard;
-extern CMouseDevice* g_pMouse;
-extern CJoystickDevice* g_pJoystick;

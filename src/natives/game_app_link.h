@@ -124,6 +124,10 @@ public:
         return 0;
     }
 
+    // --- time, input, desktop; sound and system ---
+    // The application's default of the sound decoders' in-memory switch (native 597).
+    virtual bool GetStreamOffDefault() { return false; }
+
 private:
     static const std::string& EmptyText()
     {

@@ -22,6 +22,7 @@ CMersenneTwister* g_pMersenneTwister = nullptr;
 CFileList g_ScriptFileList;
 CDropFiles g_ScriptDropFiles;
 COwnedList<CFileStream> g_ScriptFileStreams;
+CTimerSet g_ScriptTimers;
 CLoaderThread* g_pScriptLoader = nullptr;
 std::vector<std::string> g_ScriptLoaderNames;
 CTextObjectList g_TextObjectList;
@@ -79,6 +80,7 @@ CScriptHost::~CScriptHost()
     g_ScriptLoaderNames.clear();
     while (g_ScriptFileStreams.GetCount() != 0) // every use dropped: none outlives the host
         g_ScriptFileStreams.ReleaseAll();
+    g_ScriptTimers.Clear();
     m_settingsText.reset();
     for (uint32_t block : g_ScriptHeapBlocks)
         Memory().Free(block);

@@ -16,6 +16,7 @@
 #include "natives/script_host_base.h"
 #include "natives/text_object.h"
 #include "platform/random.h"
+#include "platform/stopwatch.h"
 #include "script/tagged_text.h"
 #include "sound/sound_player.h"
 
@@ -40,6 +41,8 @@ extern CLoaderThread* g_pScriptLoader;
 extern std::vector<std::string> g_ScriptLoaderNames;
 // The scripts' file streams (natives 124-142), released by the host's end.
 extern COwnedList<CFileStream> g_ScriptFileStreams;
+// The scripts' timers (natives 543-550), emptied by the host's end.
+extern CTimerSet g_ScriptTimers;
 // The controls and text objects the scripts create; the host deletes them and releases the IME
 // indicator at its end.
 extern CTextObjectList g_TextObjectList;

@@ -24,6 +24,7 @@
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
 #include "files/file_stream.h"
+#include "platform/timed_task.h"
 #include "raster/image.h"
 #include "raster/surface.h"
 #include "sound/loaded_sound.h"

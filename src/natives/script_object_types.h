@@ -32,6 +32,7 @@ class CStreamSound;
 class CGroupFile;
 class CCellSheet;
 class CFileStream;
+class CTimedTask;
 
 // ScriptObjectClass<kind>::type is the kind's class; ScriptObjectTypeOf(pointer) the kind of the
 // nearest class with a row (a CTextPanel is a TextPanel through CTextPanelBase).
@@ -73,6 +74,7 @@ TESSARO_SCRIPT_OBJECT(StreamSound, CStreamSound)
 TESSARO_SCRIPT_OBJECT(GroupFile, CGroupFile)
 TESSARO_SCRIPT_OBJECT(CellSheet, CCellSheet)
 TESSARO_SCRIPT_OBJECT(FileStream, CFileStream)
+TESSARO_SCRIPT_OBJECT(TimedTask, CTimedTask)
 
 #undef TESSARO_SCRIPT_OBJECT
 

@@ -4,6 +4,10 @@
 #include <new>
 #include <utility>
 
+CKeyboardDevice* g_pKeyboard = nullptr;
+CMouseDevice* g_pMouse = nullptr;
+CJoystickDevice* g_pJoystick = nullptr;
+
 CInputManager::CInputManager() = default;
 
 CInputManager::~CInputManager()

@@ -67,3 +67,9 @@ private:
     std::vector<std::unique_ptr<CActionMap>> m_actionMaps;
     bool m_failNextActionMap = false;
 };
+
+// The input devices, published by the application's device set-up while it exists (null
+// otherwise); the natives reach them here.
+extern CKeyboardDevice* g_pKeyboard;
+extern CMouseDevice* g_pMouse;
+extern CJoystickDevice* g_pJoystick;

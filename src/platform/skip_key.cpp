@@ -18,3 +18,12 @@ bool IsSkipKeyDown(CInputSource* keyboard)
         return keyboard->IsDown(kScanLeftShift) || keyboard->IsDown(kScanRightShift);
     return keyboard->IsDown(kScanLeftControl) || keyboard->IsDown(kScanRightControl);
 }
+
+bool IsSkipKeyPushed(CInputSource* keyboard)
+{
+    if (keyboard == nullptr)
+        return false;
+    if (g_pAppConfig != nullptr && g_pAppConfig->fastForwardKey == 0)
+        return keyboard->IsPushed(kScanLeftShift) || keyboard->IsPushed(kScanRightShift);
+    return keyboard->IsPushed(kScanLeftControl) || keyboard->IsPushed(kScanRightControl);
+}

@@ -1,7 +1,10 @@
 #include "platform/timed_task.h"
 
+#include "platform/object_lifetime.h"
+
 CTimedTask::~CTimedTask()
 {
+    NotifyObjectDestroyed(this);
     ClearOwner();
 }
 

@@ -40,6 +40,7 @@ enum class ScriptObjectType : uint8_t {
     CellSheet,
     List,
     FileStream,
+    TimedTask,
     Count
 };
 
@@ -75,6 +76,7 @@ inline constexpr ScriptObjectBase kScriptObjectBases[] = {
     {ScriptObjectType::CellSheet, ScriptObjectType::Any},
     {ScriptObjectType::List, ScriptObjectType::Any},
     {ScriptObjectType::FileStream, ScriptObjectType::Any},
+    {ScriptObjectType::TimedTask, ScriptObjectType::Any},
 };
 inline constexpr size_t kScriptObjectTypeCount = static_cast<size_t>(ScriptObjectType::Count);
 static_assert(std::size(kScriptObjectBases) == kScriptObjectTypeCount && kScriptObjectTypeCount <= 64);

@@ -116,6 +116,8 @@ public:
     bool IsMusicAudible() const { return (m_musicEnabled & m_masterMask) != 0; }
     uint8_t GetKindEnabled(uint8_t kind) const;
     uint8_t GetMasterMask() const { return m_masterMask; }
+    uint8_t GetMusicEnabled() const { return m_musicEnabled; }
+    int32_t GetVoiceMasterVolume() const { return m_voiceMaster; }
     uint8_t m_musicFadeState = 0; // 0 none, 1 to a level, 2 in, 3 out, 4 cross-fade
     int32_t m_defaultVolume1 = 256;
     int32_t m_defaultVolume2 = -1;

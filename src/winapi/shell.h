@@ -173,6 +173,16 @@ BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine, LPSECURITY
 // Programs here have no input queue to wait for: 0 at once.
 DWORD WINAPI WaitForInputIdle(HANDLE process, DWORD ms);
 
+// Opens a document or address with the desktop's handler (xdg-open): "http:", "https:" and
+// "mailto:" addresses as they are, anything else as a "Z:\" path that must exist. The operation
+// must be null or "open"; parameters, folder and show state are ignored. → a value above 32 when
+// started; SE_ERR_FNF, SE_ERR_ACCESSDENIED (another operation) or SE_ERR_NOASSOC (not started).
+// The headless host starts nothing and records the target (ShellOpenedTargets).
+#define SE_ERR_FNF 2
+#define SE_ERR_ACCESSDENIED 5
+#define SE_ERR_NOASSOC 31
+HINSTANCE WINAPI ShellExecuteA(HWND owner, LPCSTR operation, LPCSTR file, LPCSTR parameters, LPCSTR folder, INT show);
+
 // ---- Dropped files ----
 
 // Windows that accept drops get WM_DROPFILES (wParam the HDROP) for each drop.
@@ -191,5 +201,9 @@ std::vector<std::string> SplitCommandLine(const std::string& commandLine);
 // once for each drop. Names with no Shift-JIS form are left out (one line on stderr each); a
 // drop with nothing left, or on a window that does not accept drops, sends nothing.
 void HostDrop(HWND hwnd, const std::vector<std::string>& pathsUtf8, int x, int y);
+
+// Tests: what ShellExecuteA handed the headless host, oldest first (addresses as given, files as
+// UTF-8 Linux paths).
+std::vector<std::string> ShellOpenedTargets();
 
 } // namespace winapi

@@ -303,6 +303,25 @@ TEST_F(FileUtilities, RunProcessPassesItsArgumentsAndOpenFolderUsesXdgOpen)
     setenv("PATH", path.c_str(), 1);
 }
 
+TEST_F(FileUtilities, ShellExecuteOpensAddressesAndExistingFilesRecordedHeadless)
+{
+    ASSERT_NE(winapi::CurrentHeadlessHost(), nullptr);
+    dir.Write("doc.txt", "x");
+    const size_t before = winapi::ShellOpenedTargets().size();
+    const auto code = [](HINSTANCE h) { return reinterpret_cast<intptr_t>(h); };
+    EXPECT_GT(code(ShellExecuteA(nullptr, "open", "HTTPS://example.org/a", nullptr, nullptr, SW_SHOWNORMAL)), 32);
+    EXPECT_GT(code(ShellExecuteA(nullptr, nullptr, "mailto:a@example.org", nullptr, nullptr, SW_SHOWNORMAL)), 32);
+    EXPECT_GT(code(ShellExecuteA(nullptr, "open", dir.Windows("doc.txt").c_str(), nullptr, nullptr, SW_SHOWNORMAL)), 32);
+    EXPECT_EQ(code(ShellExecuteA(nullptr, "open", dir.Windows("none.txt").c_str(), nullptr, nullptr, 1)), SE_ERR_FNF);
+    EXPECT_EQ(code(ShellExecuteA(nullptr, "print", dir.Windows("doc.txt").c_str(), nullptr, nullptr, 1)), SE_ERR_ACCESSDENIED);
+    EXPECT_EQ(code(ShellExecuteA(nullptr, "open", "", nullptr, nullptr, 1)), SE_ERR_FNF);
+    const auto opened = winapi::ShellOpenedTargets();
+    ASSERT_EQ(opened.size(), before + 3);
+    EXPECT_EQ(opened[before], "HTTPS://example.org/a");
+    EXPECT_EQ(opened[before + 1], "mailto:a@example.org");
+    EXPECT_EQ(opened[before + 2], dir.Linux("doc.txt"));
+}
+
 TEST_F(FileUtilities, SpecialFoldersAreTheXdgFolders)
 {
     const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";

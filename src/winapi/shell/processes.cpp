@@ -4,11 +4,14 @@
 #include <sys/wait.h>
 
 #include <strings.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
+#include "winapi/host_headless.h"
 #include "winapi/shell.h"
 #include "winapi/text.h"
 
@@ -159,4 +162,52 @@ BOOL WINAPI CreateProcessA(LPCSTR, LPSTR commandLine, LPSECURITY_ATTRIBUTES, LPS
 DWORD WINAPI WaitForInputIdle(HANDLE, DWORD)
 {
     return 0;
+}
+
+namespace {
+
+std::mutex g_openedMutex;
+std::vector<std::string> g_opened;
+
+bool HasScheme(const char* text, const char* scheme)
+{
+    return strncasecmp(text, scheme, std::strlen(scheme)) == 0;
+}
+
+} // namespace
+
+std::vector<std::string> winapi::ShellOpenedTargets()
+{
+    std::lock_guard<std::mutex> lock(g_openedMutex);
+    return g_opened;
+}
+
+HINSTANCE WINAPI ShellExecuteA(HWND, LPCSTR operation, LPCSTR file, LPCSTR, LPCSTR, INT)
+{
+    const auto answer = [](intptr_t code) { return reinterpret_cast<HINSTANCE>(code); };
+    if (file == nullptr || *file == 0)
+        return answer(SE_ERR_FNF);
+    if (operation != nullptr && strcasecmp(operation, "open") != 0)
+        return answer(SE_ERR_ACCESSDENIED);
+    std::string target;
+    if (HasScheme(file, "http:") || HasScheme(file, "https:") || HasScheme(file, "mailto:")) {
+        target = winapi::SjisToUtf8(file);
+    } else if (!winapi::ResolvePath(file, &target) || access(target.c_str(), F_OK) != 0) {
+        return answer(SE_ERR_FNF);
+    }
+    if (winapi::CurrentHeadlessHost() != nullptr) {
+        std::lock_guard<std::mutex> lock(g_openedMutex);
+        g_opened.push_back(target);
+        return answer(42);
+    }
+    std::string program = "xdg-open";
+    char* argv[] = {program.data(), target.data(), nullptr};
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0)
+        return answer(SE_ERR_NOASSOC);
+    // The waiting thread reaps the child; its handle is not needed.
+    HANDLE waiter = CreateThread(nullptr, 0, winapi::WaitForChild, reinterpret_cast<LPVOID>(static_cast<intptr_t>(pid)), 0, nullptr);
+    if (waiter != nullptr)
+        CloseHandle(waiter);
+    return answer(42);
 }

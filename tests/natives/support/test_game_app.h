@@ -44,6 +44,7 @@ public:
     CTimerManager* GetTaskList() override { return hasTaskList ? &tasks : nullptr; }
     CImeContext* GetFrameImeContext() override { return &GetImeContext(); }
     uint8_t GetSettingsByte(uint32_t offset) override { return offset < sizeof settings ? settings[offset] : 0; }
+    bool GetStreamOffDefault() override { return streamOffDefault; }
 
     // --- strings, heap, random, files; application state ---
     uint8_t* GetUserBlock() override { return userBlock; }
@@ -137,4 +138,5 @@ public:
     uint8_t stopWhenInactive = 0;
     int monitorAnswer = 0;
     uint8_t displayFlag = 0;
+    bool streamOffDefault = false;
 };
