@@ -283,7 +283,7 @@ constexpr BuiltNative kBuilt[] = {
     {616, NativeSoundResumeAll},
     {617, NativeSoundStopAll},
     {618, NativeSoundSetPosition},
-    {619, NativeSoundFormat},
+    {619, NativeSoundGetFormat},
     {620, NativeSoundLength},
     {621, NativeSoundPosition},
     {622, NativeSoundIsPlaying},

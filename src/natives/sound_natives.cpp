@@ -327,7 +327,7 @@ uint32_t NativeSoundSetPosition(SobNativeArgs& args)
     return Code(sound->SetPositionMs(ms));
 }
 
-uint32_t NativeSoundFormat(SobNativeArgs& args)
+uint32_t NativeSoundGetFormat(SobNativeArgs& args)
 {
     CSoundBuffer* sound = Sound<CSoundBuffer>(args);
     if (!OutsOk(args, 1, 3) || sound == nullptr)

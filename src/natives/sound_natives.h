@@ -28,7 +28,7 @@ uint32_t NativeSoundPauseAll(SobNativeArgs& args);
 uint32_t NativeSoundResumeAll(SobNativeArgs& args);
 uint32_t NativeSoundStopAll(SobNativeArgs& args);
 uint32_t NativeSoundSetPosition(SobNativeArgs& args);
-uint32_t NativeSoundFormat(SobNativeArgs& args);
+uint32_t NativeSoundGetFormat(SobNativeArgs& args);
 uint32_t NativeSoundLength(SobNativeArgs& args);
 uint32_t NativeSoundPosition(SobNativeArgs& args);
 uint32_t NativeSoundIsPlaying(SobNativeArgs& args);
