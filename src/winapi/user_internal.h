@@ -74,7 +74,8 @@ DWORD Now();
 // Wakes every waiting thread (the clock moved, a host event arrived).
 void WakeAllQueues();
 
-// A window's client pixels. It keeps the region drawn since the last present as a few merged
+// A window's client pixels. A top-level window presents its own with its visible children's
+// over them (clipped to each ancestor's client, in z-order); a child's changes present there. It keeps the region drawn since the last present as a few merged
 // rectangles (bands of one rectangle join again; past kMaxPending rectangles or half the client
 // they become their bounding box). Presents happen in batches, on the window's owner thread only:
 // at the end of a batch there (ReleaseDC, EndPaint, GdiFlush) or when the owner is woken because
@@ -94,6 +95,11 @@ public:
     void PresentPending();
     // The whole client pending (an expose).
     void MarkDirty();
+    // A rectangle pending (client coordinates; a child's pixels shown over this window changed).
+    void MarkPending(const RECT& rect);
+    // Copies what of `area` (target coordinates) this store covers, placed with its top-left
+    // corner at `origin`, into a width x height target (a child composed over its top-level).
+    void CopyShown(const RECT& area, POINT origin, uint32_t* target, int width, int height);
     // The pending rectangles (tests).
     std::vector<RECT> Pending();
 

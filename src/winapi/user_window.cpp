@@ -117,6 +117,117 @@ void ResizeStore(Window& window)
     window.store->Resize(client.right - client.left, client.bottom - client.top);
 }
 
+RECT Intersection(const RECT& a, const RECT& b)
+{
+    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+    if (r.right <= r.left || r.bottom <= r.top)
+        return RECT{0, 0, 0, 0};
+    return r;
+}
+
+RECT Offset(const RECT& r, LONG dx, LONG dy)
+{
+    return RECT{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+// The top-level host window whose picture shows a child window, and the part of the child's
+// client (screen coordinates) its ancestors' clients leave; null for a top-level window, and
+// with `visibleOnly` while the child or an ancestor below the top is hidden.
+std::shared_ptr<Window> ShowingTopLevel(const Window& window, bool visibleOnly, RECT* visible)
+{
+    std::lock_guard lock(WindowLock());
+    RECT clip = ClientRectOf(window);
+    std::shared_ptr<Window> parent;
+    for (const Window* at = &window; at->parent != nullptr; at = parent.get()) {
+        if (visibleOnly && !IsVisibleStyle(*at))
+            return nullptr;
+        parent = FindWindowRecord(at->parent);
+        if (!parent)
+            return nullptr;
+        clip = Intersection(clip, ClientRectOf(*parent));
+    }
+    if (!parent || !parent->hostWindow)
+        return nullptr;
+    if (visible != nullptr)
+        *visible = clip;
+    return parent;
+}
+
+// A child's pixels changed (client coordinates; null: all of them): the top-level window
+// showing them presents that part again, at once when `flush` and it is this thread's.
+void ShowChildChange(const Window& window, const RECT* changed, bool flush)
+{
+    RECT visible;
+    auto top = ShowingTopLevel(window, true, &visible);
+    if (!top)
+        return;
+    RECT topClient;
+    {
+        std::lock_guard lock(WindowLock());
+        topClient = ClientRectOf(*top);
+        if (changed != nullptr) {
+            const RECT client = ClientRectOf(window);
+            visible = Intersection(visible, Offset(*changed, client.left, client.top));
+        }
+    }
+    top->store->MarkPending(Offset(visible, -topClient.left, -topClient.top));
+    if (flush)
+        top->store->Flush();
+    else if (top->queue != CurrentQueue())
+        RequestPresent(*top->queue);
+}
+
+// A visible child's pixels as its top-level window shows them.
+struct Layer {
+    std::shared_ptr<BackingStore> store;
+    POINT origin;  // the child's client in the top-level client
+    RECT clip;     // what its ancestors' clients leave of it, top-level client coordinates
+};
+
+void CollectLayers(const Window& parent, const RECT& parentClip, const RECT& topClient, std::vector<Layer>& out,
+                   int depth)
+{
+    if (depth > 64)
+        return;
+    // The first child is the top of the z-order (GW_CHILD): the last is drawn first.
+    for (auto it = parent.children.rbegin(); it != parent.children.rend(); ++it) {
+        auto child = FindWindowRecord(*it);
+        if (!child || !IsVisibleStyle(*child) || (child->style & WS_CHILD) == 0)
+            continue;  // owned top-level windows are listed too
+        const RECT client = Offset(ClientRectOf(*child), -topClient.left, -topClient.top);
+        const RECT clip = Intersection(parentClip, client);
+        if (clip.right <= clip.left)
+            continue;  // its own children are clipped to it as well
+        out.push_back(Layer{child->store, POINT{client.left, client.top}, clip});
+        CollectLayers(*child, clip, topClient, out, depth + 1);
+    }
+}
+
+// The visible descendants of a top-level window, bottom of the z-order first.
+std::vector<Layer> ChildLayers(HWND hwnd)
+{
+    std::vector<Layer> out;
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return out;
+    std::lock_guard lock(WindowLock());
+    const RECT topClient = ClientRectOf(*window);
+    CollectLayers(*window, Offset(topClient, -topClient.left, -topClient.top), topClient, out, 0);
+    return out;
+}
+
+// Children keep their place in their parent's client when it moves (rectangles are on screen).
+void OffsetDescendants(const Window& window, LONG dx, LONG dy, int depth = 0)
+{
+    if (depth > 64)
+        return;
+    for (HWND hwnd : window.children)
+        if (auto child = FindWindowRecord(hwnd)) {
+            child->rect = Offset(child->rect, dx, dy);
+            OffsetDescendants(*child, dx, dy, depth + 1);
+        }
+}
+
 std::shared_ptr<DcTarget> WindowDcTarget(HWND hwnd)
 {
     auto window = FindWindowRecord(hwnd);
@@ -372,8 +483,16 @@ void UpdateHostWindows()
 void UpdateHostWindow(HWND hwnd)
 {
     auto window = FindWindowRecord(hwnd);
-    if (!window || !window->hostWindow)
+    if (!window)
         return;
+    if (!window->hostWindow) {
+        // A child shown, hidden or moved: the top-level window's picture is composed again.
+        if (auto top = ShowingTopLevel(*window, false, nullptr)) {
+            top->store->MarkDirty();
+            top->store->Flush();
+        }
+        return;
+    }
     // The host is driven by the owner thread; another thread leaves the change for it.
     if (window->queue != CurrentQueue()) {
         {
@@ -435,15 +554,24 @@ void BackingStore::Unlock(const RECT* changed)
     // Another thread drew: the owner is woken to present (it presents at the end of its own
     // batches by itself).
     auto window = FindWindowRecord(hwnd_);
-    if (window && window->hostWindow && window->queue != CurrentQueue())
+    if (!window)
+        return;
+    if (!window->hostWindow)
+        ShowChildChange(*window, changed, false);
+    else if (window->queue != CurrentQueue())
         RequestPresent(*window->queue);
 }
 
 void BackingStore::Flush()
 {
     auto window = FindWindowRecord(hwnd_);
-    if (!window || !window->hostWindow)
+    if (!window)
         return;
+    if (!window->hostWindow) {
+        if (auto top = ShowingTopLevel(*window, true, nullptr))
+            top->store->Flush();
+        return;
+    }
     if (window->queue == CurrentQueue())
         PresentPending();
     else
@@ -543,13 +671,16 @@ void BackingStore::PresentPending()
     // present takes SDL's locks, under which SDL's event watch takes queue mutexes, while drawing
     // threads take the store's lock holding those.
     std::lock_guard present(presentMutex_);
-    std::vector<RECT> rects;
+    const std::vector<Layer> layers = ChildLayers(hwnd_);
+    std::vector<RECT> rects, composed;
     {
         std::lock_guard lock(mutex_);
         if (pending_.empty())
             return;
         rects.swap(pending_);
+        composed = rects;
         if (presentedWidth_ != width_ || presentedHeight_ != height_) {
+            composed.assign(1, RECT{0, 0, width_, height_});
             presented_ = pixels_;
             presentedWidth_ = width_;
             presentedHeight_ = height_;
@@ -561,8 +692,33 @@ void BackingStore::PresentPending()
                 }
         }
     }
+    // Visible children over the window's own pixels, each under its own lock only (a drawing
+    // thread may hold a child's lock while it takes this store's).
+    for (const Layer& layer : layers)
+        for (const RECT& r : composed)
+            layer.store->CopyShown(Intersection(r, layer.clip), layer.origin, presented_.data(), presentedWidth_,
+                                   presentedHeight_);
     const FrameView view{presentedWidth_, presentedHeight_, presented_.data()};
     CurrentHost().Present(hwnd_, view, rects);
+}
+
+void BackingStore::CopyShown(const RECT& area, POINT origin, uint32_t* target, int width, int height)
+{
+    std::lock_guard lock(mutex_);
+    // The area is in the target's coordinates; what lies outside this store or the target stays.
+    RECT r = Intersection(area, RECT{origin.x, origin.y, origin.x + width_, origin.y + height_});
+    r = Intersection(r, RECT{0, 0, width, height});
+    for (LONG y = r.top; y < r.bottom; ++y) {
+        const size_t from = static_cast<size_t>(y - origin.y) * width_ + (r.left - origin.x);
+        std::copy_n(pixels_.begin() + static_cast<std::ptrdiff_t>(from), r.right - r.left,
+                    target + static_cast<size_t>(y) * width + r.left);
+    }
+}
+
+void BackingStore::MarkPending(const RECT& rect)
+{
+    std::lock_guard lock(mutex_);
+    AddPending(rect);
 }
 
 void BackingStore::MarkDirty()
@@ -718,7 +874,9 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD
         registry.windows[hwnd] = window;
         registry.order.push_back(hwnd);
         ++cls->windows;
-        if (parentWindow)
+        if (parentWindow && child)
+            parentWindow->children.insert(parentWindow->children.begin(), hwnd);  // the top of the z-order
+        else if (parentWindow)
             parentWindow->children.push_back(hwnd);
     }
     if (!child && !messageOnly) {
@@ -1050,9 +1208,24 @@ LRESULT SetPosOnOwner(void* context)
         window->rect = rect;
         const RECT newClient = ClientRectOf(*window);
         moved = newClient.left != oldClient.left || newClient.top != oldClient.top;
+        if (moved)
+            OffsetDescendants(*window, newClient.left - oldClient.left, newClient.top - oldClient.top);
         sized = newClient.right - newClient.left != oldClient.right - oldClient.left ||
                 newClient.bottom - newClient.top != oldClient.bottom - oldClient.top;
-        if (!(call.flags & SWP_NOZORDER)) {
+        auto parent = window->parent != nullptr ? FindWindowRecord(window->parent) : nullptr;
+        if (!(call.flags & SWP_NOZORDER) && parent && call.insertAfter != HWND_NOTOPMOST &&
+            call.insertAfter != call.hwnd) {
+            // Siblings are listed top first.
+            auto& siblings = parent->children;
+            std::erase(siblings, call.hwnd);
+            auto at = siblings.begin();
+            if (call.insertAfter == HWND_BOTTOM)
+                at = siblings.end();
+            else if (call.insertAfter != HWND_TOP && call.insertAfter != HWND_TOPMOST)
+                if (auto after = std::find(siblings.begin(), siblings.end(), call.insertAfter); after != siblings.end())
+                    at = after + 1;
+            siblings.insert(at, call.hwnd);
+        } else if (!(call.flags & SWP_NOZORDER)) {
             if (call.insertAfter == HWND_TOPMOST)
                 window->exStyle |= WS_EX_TOPMOST;
             else if (call.insertAfter == HWND_NOTOPMOST)

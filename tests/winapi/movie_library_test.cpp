@@ -9,6 +9,7 @@
 
 #include "files/temp_folder.h"
 #include "movie_fixtures.h"
+#include "winapi/window_movie_shown.h"
 #include "winapi/clock.h"
 #include "winapi/kernel.h"
 #include "winapi/movie.h"
@@ -378,4 +379,10 @@ TEST_F(MovieLibraryTest, VolumeScalesTheMix)
     for (int16_t& s : want)
         s = static_cast<int16_t>(std::lround(s * gain));
     EXPECT_LE(SoundDifference(got, want, 20000), 1);
+}
+
+TEST(WindowMovie, ShowsOverItsOwnerOnTheHeadlessHost)
+{
+    ASSERT_STREQ(winapi::CurrentHost().Name(), "headless");
+    CheckWindowMovieShown();
 }

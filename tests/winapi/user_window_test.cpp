@@ -459,6 +459,79 @@ TEST_F(Windows, DrawingFromAnotherThreadIsPresentedByTheOwner)
     EXPECT_EQ(frame.At(299, 199), 0x00FF0000u);
 }
 
+// Fills a window's client with one colour through its DC.
+void Fill(HWND h, uint32_t colour)
+{
+    HDC source = winapi::CreateMemoryDC(&colour, 1, 1, 4, 32);
+    HDC dc = GetDC(h);
+    RECT client;
+    GetClientRect(h, &client);
+    StretchBlt(dc, 0, 0, client.right, client.bottom, source, 0, 0, 1, 1, SRCCOPY);
+    ReleaseDC(h, dc);
+    DeleteDC(source);
+}
+
+TEST_F(Windows, ChildWindowsShowOverTheirParentClippedAndInZOrder)
+{
+    constexpr uint32_t kRed = 0xFF0000, kBlue = 0xFF, kGreen = 0xFF00, kGrey = 0x808080, kYellow = 0xFFFF00;
+    HWND parent = Make(WS_POPUP | WS_VISIBLE);  // a 300 x 200 client
+    auto child = [&](int x, int y, int w, int h, HWND in) {
+        HWND c = CreateWindowExA(0, "WindowTest", "", WS_CHILD | WS_VISIBLE, x, y, w, h, in, nullptr, nullptr, nullptr);
+        made.push_back(c);
+        return c;
+    };
+    HWND low = child(20, 30, 100, 50, parent);
+    HWND high = child(60, 40, 100, 50, parent);     // made later: above `low`
+    HWND edge = child(250, 150, 100, 100, parent);  // past the parent's corner
+    HWND inner = child(30, 20, 40, 40, edge);       // 280..320 x 170..210 in the parent
+    HWND hidden = CreateWindowExA(0, "WindowTest", "", WS_CHILD, 0, 0, 10, 10, parent, nullptr, nullptr, nullptr);
+    made.push_back(hidden);
+    Pump();
+    Fill(parent, kRed);
+    Fill(low, kBlue);
+    Fill(high, kGreen);
+    Fill(edge, kGrey);
+    Fill(inner, kYellow);
+    Fill(hidden, kBlue);
+    Pump();
+    struct Probe {
+        int x, y;
+        uint32_t colour;
+    };
+    auto check = [&](const char* when, std::initializer_list<Probe> probes) {
+        SCOPED_TRACE(when);
+        const winapi::Frame frame = Host().ReadBack(parent);
+        ASSERT_EQ(frame.width, 300);
+        ASSERT_EQ(frame.height, 200);
+        for (const Probe& p : probes)
+            EXPECT_EQ(frame.At(p.x, p.y) & 0xFFFFFF, p.colour) << p.x << "," << p.y;
+    };
+    check("composed", {{5, 5, kRed}, {2, 2, kRed}, {25, 35, kBlue}, {70, 45, kGreen}, {119, 79, kGreen},
+                       {30, 75, kBlue}, {150, 85, kGreen}, {165, 95, kRed}, {255, 155, kGrey}, {279, 169, kGrey},
+                       {285, 185, kYellow}, {299, 199, kYellow}});
+    // Raised to the top, hidden, destroyed.
+    EXPECT_TRUE(SetWindowPos(low, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE));
+    Pump();
+    check("low raised", {{70, 45, kBlue}, {150, 85, kGreen}});
+    ShowWindow(high, SW_HIDE);
+    Pump();
+    check("high hidden", {{70, 45, kBlue}, {150, 85, kRed}});
+    DestroyWindow(edge);
+    Pump();
+    check("edge destroyed", {{255, 155, kRed}, {285, 185, kRed}});
+    // The parent moves: its children with it.
+    EXPECT_TRUE(SetWindowPos(parent, nullptr, 200, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER));
+    Pump();
+    check("parent moved", {{25, 35, kBlue}, {5, 5, kRed}});
+    // Another thread draws into a child: the owner presents it over the parent.
+    const int before = Host().PresentCount(parent);
+    std::thread game([low] { Fill(low, kYellow); });
+    game.join();
+    Pump();
+    EXPECT_GT(Host().PresentCount(parent), before);
+    check("drawn elsewhere", {{25, 35, kYellow}, {119, 79, kYellow}, {120, 79, kRed}});
+}
+
 TEST_F(Windows, WindowLongsSubclassingAndPlacement)
 {
     HWND h = Make(WS_OVERLAPPEDWINDOW);

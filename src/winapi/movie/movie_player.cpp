@@ -60,6 +60,7 @@ MoviePlayer::~MoviePlayer()
     {
         std::lock_guard lock(m_mutex);
         m_quit = true;
+        ++m_wakeups;
     }
     m_wake.notify_all();
     if (m_thread.joinable())
@@ -99,6 +100,7 @@ void MoviePlayer::SetOutputSize(int width, int height)
         m_caughtUp = -1;
         m_backReady = false;
         m_videoEnded = false;
+        ++m_wakeups;
     }
     m_wake.notify_all();
 }
@@ -136,6 +138,7 @@ void MoviePlayer::Play()
         std::lock_guard lock(m_mutex);
         const uint64_t now = ClockMilliseconds();
         rewind = AtEndLocked(now);
+        ++m_wakeups;
         if (!rewind) {
             Anchor(now);
             m_state = kMoviePlaying;
@@ -148,6 +151,7 @@ void MoviePlayer::Play()
         m_anchorMs = ClockMilliseconds();
         m_state = kMoviePlaying;
         m_endPosted = false;
+        ++m_wakeups;
     }
     m_wake.notify_all();
     StartSound();
@@ -183,6 +187,7 @@ void MoviePlayer::Resume()
             m_state = kMoviePlaying;
             resumed = true;
         }
+        ++m_wakeups;
     }
     m_wake.notify_all();
     if (resumed)
@@ -219,6 +224,7 @@ void MoviePlayer::SetPosition(int64_t position)
         m_endPosted = false;
         m_soundSeek = position;
         m_soundFilled = false;
+        ++m_wakeups;
     }
     m_wake.notify_all();
 }
@@ -266,6 +272,7 @@ bool MoviePlayer::WaitIdle(int timeoutMs)
     if (!IsVirtualClock() || !m_thread.joinable())
         return true;
     const uint64_t nowMs = ClockMilliseconds();
+    ++m_wakeups;
     m_wake.notify_all();
     return m_done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
         // The position is taken again each time: it stops at the end once the thread finds it.
@@ -286,6 +293,10 @@ int MoviePlayer::Prepare()
         m_front = 1 - m_front;
         m_backReady = false;
         m_frontValid = true;
+        // The image behind is free again: the thread converts the next frame into it while the
+        // caller draws this one, instead of when that frame falls due.
+        ++m_wakeups;
+        m_wake.notify_all();
     }
     return m_frontValid ? m_front : -1;
 }
@@ -394,6 +405,8 @@ void MoviePlayer::Thread()
 {
     std::unique_lock lock(m_mutex);
     while (!m_quit) {
+        // A wake-up given while this pass works (the lock let go) is not lost: the wait ends at once.
+        const uint64_t wakeups = m_wakeups;
         if (m_seekTo >= 0 && m_video != nullptr) {
             const int64_t to = m_seekTo;
             const uint64_t generation = m_generation;
@@ -496,7 +509,7 @@ void MoviePlayer::Thread()
         }
         const bool busy = (m_state == kMoviePlaying && !IsVirtualClock()) || (m_sound != nullptr && IsVirtualClock() &&
                                                                               m_soundFilledAt < ClockMilliseconds());
-        m_wake.wait_for(lock, std::chrono::milliseconds(busy ? 4 : 20));
+        m_wake.wait_for(lock, std::chrono::milliseconds(busy ? 4 : 20), [&] { return m_wakeups != wakeups; });
     }
 }
 

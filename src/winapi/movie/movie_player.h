@@ -92,6 +92,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_wake;  // to the library thread
+    uint64_t m_wakeups = 0;          // counts the wake-ups given (m_mutex)
     std::condition_variable m_done;  // from it
     std::thread m_thread;
     bool m_quit = false;

@@ -15,6 +15,7 @@
 #include "winapi/sdl_testing.h"
 #include "winapi/kernel.h"
 #include "winapi/virtual_mode.h"
+#include "winapi/window_movie_shown.h"
 
 namespace {
 
@@ -24,6 +25,14 @@ TEST(SdlHostX11, WindowShowsWhatGdiDrew)
         GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
     ASSERT_TRUE(StartSdlHost("x11"));
     DrawAndReadBack();
+}
+
+TEST(SdlHostX11, WindowMovieShowsOverItsOwner)
+{
+    if (!UseTestXServer())
+        GTEST_SKIP() << "no test X server (TESSARO_TEST_X_DISPLAY is not set)";
+    ASSERT_TRUE(StartSdlHost("x11"));
+    CheckWindowMovieShown();
 }
 
 } // namespace
