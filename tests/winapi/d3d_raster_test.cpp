@@ -674,7 +674,7 @@ TEST_F(D3DRaster, FastSpansGiveTheGeneralLoopsPixels)
                         std::vector<DWORD> texels(tw * th);
                         for (DWORD& t : texels)
                             t = static_cast<DWORD>(random());
-                        // Quads 0-2 turned and scaled, 3-5 1:1 (a texel a pixel).
+                        // Quads 0-2 turned and scaled, 3-5 1:1 (a texel a pixel); 0 and 3 white.
                         const bool oneToOne = n >= 3;
                         const float a = oneToOne ? 0.0f : unit(random) * 6.3f;
                         const float cx = 30 + unit(random) * 4, cy = 20 + unit(random) * 4;
@@ -684,7 +684,7 @@ TEST_F(D3DRaster, FastSpansGiveTheGeneralLoopsPixels)
                         auto corner = [&](float sx, float sy, float u, float v, DWORD colour) {
                             return V{cx + sx * rx * c - sy * ry * s, cy + sx * rx * s + sy * ry * c, u, v, colour};
                         };
-                        const DWORD flat = n == 0 ? 0xFFFFFFFF : static_cast<DWORD>(random());
+                        const DWORD flat = n == 0 || n == 3 ? 0xFFFFFFFF : static_cast<DWORD>(random());
                         const bool gouraud = n == 2;
                         auto colour = [&]() { return gouraud ? static_cast<DWORD>(random()) : flat; };
                         Case q{"random", D3DPT_TRIANGLESTRIP, kBoth,
