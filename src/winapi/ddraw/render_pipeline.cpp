@@ -714,6 +714,7 @@ void FlatRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
     };
     const int* d = c.flatColour;
     const bool modulateColour = drawer.ModulatesColour(), modulateAlpha = drawer.ModulatesAlpha();
+    const bool whiteColour = d[0] == 255 && d[1] == 255 && d[2] == 255;
     if constexpr (!Linear) {
         if (Target::kBytes == 4 && Tex::kBytes == 4 && std::abs(da - 1) < 1e-3 && sure(a0) && sure(a1) && sure(b0) &&
             sure(b1) && FloorOf(a1) - FloorOf(a0) == hi - 1 - lo && FloorOf(b0) == FloorOf(b1) &&
@@ -768,10 +769,11 @@ void FlatRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
                 continue;
             }
         }
-        if (modulateColour)
+        // Div255(s * 255) is s: a white flat colour changes nothing.
+        if (modulateColour && !whiteColour)
             for (int i = 0; i < 3; ++i)
                 s[i] = Div255(s[i] * d[i]);
-        if (modulateAlpha)
+        if (modulateAlpha && d[3] != 255)
             s[3] = Div255(s[3] * d[3]);
         BYTE* p = c.row + static_cast<ptrdiff_t>(x) * Target::kBytes;
         if constexpr (Blend) {
