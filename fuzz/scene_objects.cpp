@@ -1,8 +1,9 @@
 // The screen's scene objects: colour rectangles, image regions, canvas textures, text textures,
-// textured and canvas quads made by the creators with any 32-bit values, their setters, task-list insertions and priority changes, deletions of objects and
-// of the surfaces they borrow (alone, by group, all) in any order, and frames drawn with the
-// general Direct3D device on or off, with losses and restores between them; a quad or region may
-// be the mouse's software cursor while it is deleted.
+// textured and canvas quads made by the creators with any 32-bit values, their setters, task-list
+// insertions and priority changes, deletions of objects and of the surfaces they borrow (alone, by
+// group, all) in any order, and frames drawn with the general Direct3D device on or off, with
+// losses and restores between them; a quad or region may be the mouse's software cursor while it
+// is deleted.
 #include "display/canvas_quad_object.h"
 #include "display/canvas_texture.h"
 #include "display/color_rect_object.h"

@@ -297,7 +297,8 @@ protected:
             const uint32_t d = want[static_cast<size_t>(y) * kWidth + x];
             uint32_t out = 0;
             for (int shift = 0; shift < 24; shift += 8) {
-                const double v = (((c >> shift) & 255) * static_cast<double>(a) + ((d >> shift) & 255) * (255.0 - a)) / 255;
+                const double v =
+                    (((c >> shift) & 255) * static_cast<double>(a) + ((d >> shift) & 255) * (255.0 - a)) / 255;
                 out |= static_cast<uint32_t>(std::lround(v)) << shift;
             }
             put(x, y, out, true);
@@ -306,7 +307,8 @@ protected:
         auto canvas = [&](POINT at, POINT sprite, const CImage& image) {
             for (LONG y = 0; y < kPictureH; ++y)
                 for (LONG x = 0; x < kPictureW; ++x) {
-                    const bool in = x >= sprite.x && x < sprite.x + kSpriteW && y >= sprite.y && y < sprite.y + kSpriteH;
+                    const bool in =
+                        x >= sprite.x && x < sprite.x + kSpriteW && y >= sprite.y && y < sprite.y + kSpriteH;
                     put(at.x + x, at.y + y, in ? drawing_test::Px(image, x - sprite.x, y - sprite.y) : 0);
                 }
         };
@@ -368,7 +370,8 @@ protected:
                 const size_t i = static_cast<size_t>(y) * kWidth + x;
                 const uint32_t got = frame.pixels[i] & 0xFFFFFF;
                 for (int shift = 0; shift < 24; shift += 8) {
-                    const int d = std::abs(static_cast<int>((got >> shift) & 255) - static_cast<int>((want[i] >> shift) & 255));
+                    const int d = std::abs(static_cast<int>((got >> shift) & 255) -
+                                           static_cast<int>((want[i] >> shift) & 255));
                     if (d > (soft[i] ? 1 : 0)) {
                         if (wrong++ < 5)
                             ADD_FAILURE() << "(" << x << ", " << y << "): " << std::hex << got << " want " << want[i];
