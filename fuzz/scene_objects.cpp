@@ -1,14 +1,23 @@
-// The screen's scene objects: colour rectangles and image regions made by the creators with any
-// 32-bit values, their setters, task-list insertions and priority changes, deletions of objects and
-// of the surfaces they borrow (alone, by group, all) in any order, and frames drawn with the
-// general Direct3D device on or off, with losses and restores between them.
+// The screen's scene objects: colour rectangles, image regions, canvas textures, text textures,
+// textured and canvas quads made by the creators with any 32-bit values, their setters, task-list
+// insertions and priority changes, deletions of objects and of the surfaces they borrow (alone, by
+// group, all) in any order, and frames drawn with the general Direct3D device on or off, with
+// losses and restores between them; a quad or region may be the mouse's software cursor while it
+// is deleted.
+#include "display/canvas_quad_object.h"
+#include "display/canvas_texture.h"
 #include "display/color_rect_object.h"
 #include "display/dd_image.h"
 #include "display/image_region_object.h"
 #include "display/screen.h"
+#include "display/text_surface.h"
+#include "display/textured_quad.h"
+#include "drawing/glyph_font.h"
+#include "platform/mouse_device.h"
 #include "platform/cos_table.h"
 #include "support/fuzz_input.h"
 #include "winapi/ddraw_testing.h"
+#include "winapi/text.h"
 #include "winapi/user.h"
 
 #include <cstdint>
@@ -33,12 +42,28 @@ HWND Window()
 
 } // namespace
 
+// fontconfig keeps a few bytes of its own past the end here (the text textures' font); leaks of
+// our own code are still reported.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     FuzzInput in{data, size};
     static CCosTable table;
     g_pCosTable = &table;
     winapi::ddraw_testing::Reset();
+    // Textures stay small: a canvas texture keeps a memory image of its asked size.
+    winapi::ddraw_testing::Current().maxTextureSide = 512;
+    // Made for each input, as the text textures keep it for their redraws.
+    CGlyphFont font;
+    const bool fontMade = font.SetFont(12, 0, 0, winapi::Sjis("ＭＳ ゴシック")) == 0;
+    static const uint32_t kFormats[] = {0, 4, 8, 16, 32, 64, 128, 256, 512};
+    CPollingMouse mouse;
+    CursorPosition cursor{5, 5};
+    mouse.m_cursorPos = &cursor;
     auto screen = std::make_unique<CScreen>();
     screen->SetOutputSize(64, 48);
     screen->SetWantDirect3DForTests(in.Small(2) != 0);
@@ -48,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<CSurface*> surfaces;
     for (int step = 0; step < 64 && !in.AtEnd(); ++step) {
         screen->SetGroup(static_cast<DWORD>(in.Small(3)));
-        switch (in.Small(10)) {
+        switch (in.Small(13)) {
         case 0: {
             CDDImage* image = nullptr;
             if (screen->CreateDDImage(&image, 1 + in.Small(40), 1 + in.Small(40), in.Small(2) != 0) == 0) {
@@ -119,6 +144,55 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::erase_if(surfaces, [&](CSurface* s) { return !screen->HasSurface(s); });
             break;
         }
+        case 10: {
+            const uint32_t format = kFormats[in.Small(9)];
+            if (in.Small(2)) {
+                CCanvasTexture* canvas = nullptr;
+                const LONG w = in.Small(4) == 0 ? in.I32() : in.I32() % 70, h = in.Small(4) == 0 ? in.I32() : in.I32() % 70;
+                if (screen->CreateCanvasTexture(&canvas, format, w, h, in.Small(2) ? 32 : 8, in.Small(3),
+                                                in.Small(2) != 0) == 0) {
+                    canvas->GetImage()->CDibSurface::FillRect(static_cast<BYTE>(in.U32()), 0x40, 0x80, nullptr, nullptr);
+                    canvas->InvalidateRect(nullptr);
+                    if (in.Small(2))
+                        canvas->SetColorKeyAt(in.I32() % 80, in.I32() % 80);
+                    surfaces.push_back(canvas);
+                }
+            } else {
+                const char* texts[] = {"", "A", "Ag\nW", "\x82\xa0"};
+                CTextSurface* text = nullptr;
+                if (screen->CreateTextSurface(&text, format, texts[in.Small(4)], fontMade ? &font : nullptr) == 0)
+                    surfaces.push_back(text);
+            }
+            break;
+        }
+        case 11: {
+            CSurface* texture = surfaces.empty() ? nullptr : surfaces[static_cast<size_t>(in.Small(static_cast<int>(surfaces.size())))];
+            RECT r{in.I32() % 60, in.I32() % 60, in.I32() % 60, in.I32() % 60};
+            if (in.Small(2)) {
+                CCanvasQuadObject* quad = nullptr;
+                if (screen->CreateCanvasQuad(&quad, texture, in.I32() % 100, in.I32() % 100, in.Small(2) ? &r : nullptr) == 0)
+                    objects.push_back(quad);
+            } else {
+                CTexturedQuad* quad = nullptr;
+                if (screen->CreateTexturedQuad(&quad, texture, in.I32() % 100, in.I32() % 100, in.Small(2) ? &r : nullptr) == 0) {
+                    quad->SetBlend(in.Small(2) != 0, in.I32(), in.I32());
+                    if (in.Small(2))
+                        quad->Rotate(in.I32(), in.I32() % 7);
+                    objects.push_back(quad);
+                }
+            }
+            break;
+        }
+        case 12:
+            // Any listed object as the software cursor, moved for a few frames.
+            if (!objects.empty()) {
+                CTask* task = objects[static_cast<size_t>(in.Small(static_cast<int>(objects.size())))];
+                if (auto* image = dynamic_cast<ICursorImage*>(task))
+                    mouse.SetCursorImage(image, in.Small(5), in.Small(20), in.Small(2) != 0, in.I32() % 9, in.I32() % 9);
+                cursor = CursorPosition{in.I32() % 80, in.I32() % 80};
+            }
+            mouse.UpdateCursorImage();
+            break;
         case 7:
             if (in.Small(4) == 0) {
                 winapi::ddraw_testing::LoseAllSurfaces();
@@ -136,6 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         screen->DeleteAllObjects();
     }
     screen.reset();
+    mouse.UpdateCursorImage();
     g_pCosTable = nullptr;
     return 0;
 }

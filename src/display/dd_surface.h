@@ -34,12 +34,13 @@ public:
     // 0 usable; 1 the redraw failed; 5 or 6 the key could not be set again.
     int Restore(bool onlyIfLost) override;
 
+protected:
+    std::string m_text;
+    bool m_hasText = false;
+    CFont* m_font = nullptr;
+
 private:
     int DrawGdi(CFont* font, LONG x, LONG y);
     int DrawGlyphs(CFont* font, LONG x, LONG y);
     int BlitFromDc(HDC from);
-
-    std::string m_text;
-    bool m_hasText = false;
-    CFont* m_font = nullptr;
 };

@@ -151,3 +151,10 @@ int CImageRegionObject::Draw(IDirectDrawSurface7* target, const RECT* output, CS
         return 0;
     return source == target || FAILED(target->Blt(&dst, source, &src, keyed ? DDBLT_KEYSRC : 0, nullptr)) ? 2 : 0;
 }
+
+void CImageRegionObject::SetCursorSourceOrigin(int x, int y)
+{
+    const RECT moved{x, y, static_cast<LONG>(static_cast<int64_t>(x) + (m_src.right - m_src.left)),
+                     static_cast<LONG>(static_cast<int64_t>(y) + (m_src.bottom - m_src.top))};
+    SetPositionRect(m_offsetX, m_offsetY, &moved);
+}

@@ -1,13 +1,14 @@
 // CImageRegionObject (scene object type 0): a rectangle of a device surface blitted onto the back
 // buffer at a position, unscaled or at an explicit size, keyed when the surface has a colour key.
 // It borrows the surface: the screen tells it before deleting that surface, and it then draws
-// nothing and answers the missing-source code.
+// nothing and answers the missing-source code. The mouse can draw its software cursor with it.
 #pragma once
 
 #include "display/surface_borrowers.h"
 #include "display/task.h"
+#include "platform/cursor_image.h"
 
-class CImageRegionObject : public CTask, public ISurfaceBorrower {
+class CImageRegionObject : public CTask, public ISurfaceBorrower, public ICursorImage {
 public:
     CImageRegionObject() = default;
     ~CImageRegionObject() override;
@@ -60,6 +61,16 @@ public:
 
     CSurface* GetSurface() const { return m_surface; }
     const RECT& GetSourceRect() const { return m_src; }
+
+    // --- the software cursor's face ---
+    int GetCursorType() override { return GetType(); }
+    // The surface has its DirectDraw surface.
+    bool IsCursorReady() override { return DeviceSurfaceOf(m_surface) != nullptr; }
+    RECT GetCursorSourceRect() override { return m_src; }
+    void SetCursorEnabled(bool enabled) override { SetEnabled(enabled ? 1 : 0); }
+    void SetCursorPosition(int x, int y) override { SetPosition(x, y); }
+    // The source rectangle moved to (x, y), its size kept.
+    void SetCursorSourceOrigin(int x, int y) override;
 
 protected:
     // The DirectDraw surface the object blits from; null when the surface has none.

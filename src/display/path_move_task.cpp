@@ -40,7 +40,7 @@ int CPathMoveTask::SetTarget(CTimerManager* timers, CDrawable* sprite)
         start = {static_cast<double>(plain->GetSourceOriginX()), static_cast<double>(plain->GetSourceOriginY())};
     }
     m_sprite = sprite;
-    m_sceneTarget = nullptr;
+    BindSceneTarget(nullptr);
     m_spriteInScene = sprite->GetOwnerList() ? 1 : 0;
     m_points[0] = start;
     m_alphaOn = 1;
@@ -57,7 +57,7 @@ int CPathMoveTask::SetSceneTarget(CTimerManager* timers, CTask* object)
     const uint8_t type = object->GetType();
     if (type == kSceneRenderStateA || type == kSceneRenderStateB)
         return 2;
-    m_sceneTarget = object;
+    BindSceneTarget(object);
     m_sprite = nullptr;
     m_spriteInScene = 0;
     m_points[0] = {static_cast<double>(object->GetX()), static_cast<double>(object->GetY())};

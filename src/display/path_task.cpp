@@ -38,8 +38,28 @@ CPathTask::CPathTask(uint32_t segmentTime, uint32_t startDelay, uint8_t visibleW
 
 CPathTask::~CPathTask()
 {
+    BindSceneTarget(nullptr);
     if (m_waitMode == 2 && g_pfnRestoreThreadPriority)
         g_pfnRestoreThreadPriority();
+}
+
+void CPathTask::BindSceneTarget(CTask* object)
+{
+    if (m_sceneTarget == object)
+        return;
+    if (m_sceneTarget != nullptr)
+        m_sceneTarget->RemoveWatcher(this);
+    m_sceneTarget = object;
+    if (object != nullptr)
+        object->AddWatcher(this);
+}
+
+void CPathTask::OnTaskGone(CTask* task)
+{
+    if (task != m_sceneTarget)
+        return;
+    m_sceneTarget = nullptr;
+    m_running = 0;
 }
 
 int32_t CPathTask::KindOf(int32_t sceneKind, int32_t spriteKind, int32_t inSceneKind) const

@@ -5,6 +5,7 @@
 // fill in what they read from the target and how a point is applied.
 #pragma once
 
+#include "display/task.h"
 #include "platform/timed_task.h"
 #include "winapi/base.h"
 
@@ -12,7 +13,6 @@
 #include <vector>
 
 class CDrawable;
-class CTask;
 class CTimerManager;
 
 struct PathPoint {
@@ -20,7 +20,7 @@ struct PathPoint {
     double b = 0; // y, height or zoom
 };
 
-class CPathTask : public CTimedTask {
+class CPathTask : public CTimedTask, public ITaskWatcher {
 public:
     // Calls the restore hook when the start lowered the priority; the owner's pointer is nulled.
     ~CPathTask() override;
@@ -41,6 +41,8 @@ public:
     uint32_t GetTotalTime() const { return m_totalTime; }
     uint8_t GetWaitMode() const { return m_waitMode; }
     bool IsAlphaOn() const { return m_alphaOn != 0; }
+    // The scene object driven is being deleted: the task ends without touching it.
+    void OnTaskGone(CTask* task) override;
 
 protected:
     CPathTask(uint32_t segmentTime, uint32_t startDelay, uint8_t visibleWhileRunning, double easing, uint8_t loop,
@@ -62,6 +64,8 @@ protected:
     // Shows the path at segment i, fraction u in [0, 1] (u = 1 only for the last point).
     virtual void ApplyAt(uint32_t i, double u) = 0;
     void SetTargetVisible(bool visible);
+    // Binds a scene object (null: none), watching it so its deletion ends the task.
+    void BindSceneTarget(CTask* object);
     // a + (b - a) × u.
     static double Lerp(double a, double b, double u) { return a + (b - a) * u; }
 

@@ -31,12 +31,15 @@ class CDDSurface;
 class CFont;
 class CCanvasSurface;
 class CFileImageSurface;
+class CCanvasQuadObject;
 class CCanvasRegionObject;
+class CCanvasTexture;
 class CColorRectObject;
 class CImageRegionObject;
 class CPrimitiveListObject;
 class CRenderStateObjectA;
 class CRenderStateObjectB;
+class CTextSurface;
 class CTexturedQuad;
 class CTransitionObject;
 class CTriangleObject;
@@ -161,6 +164,8 @@ public:
     int CreateImageFromFile(CImage** out, const char* name, const void* data, uint32_t size, uint32_t flags);
     int CreateImageFromFileWithPalette(CImage** out, const char* name, const void* data, uint32_t size,
                                        uint32_t flags);
+    // The text-image routine (the image made just large enough for the text); no memory 6.
+    int CreateTextImage(CImage** out, const char* text, CFont* font, uint32_t flags);
     // CImage::CopyFrom; no memory 4.
     int CreateImageCopy(CImage** out, const CImage* source, uint32_t flags);
     // The memory canvases' Create; no memory 2.
@@ -178,6 +183,12 @@ public:
     // CFileImageSurface::Load (format code, name or data); no memory 11.
     int CreateFileImageSurface(CFileImageSurface** out, uint32_t format, const char* name, const void* data,
                                uint32_t size, bool systemMemory);
+    // CTextSurface::SetText (format code, text, font or null); no memory 2.
+    int CreateTextSurface(CTextSurface** out, uint32_t format, const char* text, CFont* font);
+    // CCanvasTexture::Create (format code, width, height, bits per pixel, scene mode, system
+    // memory); no memory 4.
+    int CreateCanvasTexture(CCanvasTexture** out, uint32_t format, LONG width, LONG height, int bitsPerPixel,
+                            int sceneMode, bool systemMemory);
     // CImageRegionObject::Init (surface, source rectangle or null, x, y); no memory 2.
     int CreateImageRegion(CImageRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y);
     // CColorRectObject::Init (width, height, 0xAARRGGBB, x, y); no memory 1.
@@ -200,6 +211,8 @@ public:
     int CreateTexturedQuad(CTexturedQuad** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect);
     // CCanvasRegionObject::Init (canvas surface, source rectangle or null, x, y); no memory 2.
     int CreateCanvasRegion(CCanvasRegionObject** out, CSurface* surface, const RECT* srcRect, LONG x, LONG y);
+    // CCanvasQuadObject::Init (canvas texture, x, y, source rectangle or null); no memory 2.
+    int CreateCanvasQuad(CCanvasQuadObject** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect);
     // Lists a surface made by a creator (the current object group stamped). 0; 1 null or already
     // listed.
     int AdoptSurface(CSurface* surface);

@@ -1,13 +1,16 @@
 // The screen's object factory and lists; see screen.h.
 #include "display/screen.h"
 
+#include "display/canvas_quad_object.h"
 #include "display/canvas_region_object.h"
+#include "display/canvas_texture.h"
 #include "display/color_rect_object.h"
 #include "display/file_image_surface.h"
 #include "display/image_region_object.h"
 #include "display/primitive_list_object.h"
 #include "display/render_state_object_a.h"
 #include "display/render_state_object_b.h"
+#include "display/text_surface.h"
 #include "display/textured_quad.h"
 #include "display/transition_object.h"
 #include "display/triangle_object.h"
@@ -20,6 +23,7 @@
 #include "display/surface_sprite.h"
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
+#include "drawing/text_image.h"
 
 #include <algorithm>
 #include <new>
@@ -110,6 +114,29 @@ int CScreen::CreateCanvasRegion(CCanvasRegionObject** out, CSurface* surface, co
 int CScreen::CreateTexturedQuad(CTexturedQuad** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect)
 {
     return MakeSceneObject(out, 2, [&](CTexturedQuad* quad) { return quad->Init(texture, x, y, srcRect); });
+}
+
+int CScreen::CreateCanvasQuad(CCanvasQuadObject** out, CSurface* texture, LONG x, LONG y, const RECT* srcRect)
+{
+    return MakeSceneObject(out, 2, [&](CCanvasQuadObject* quad) { return quad->Init(texture, x, y, srcRect); });
+}
+
+int CScreen::CreateTextSurface(CTextSurface** out, uint32_t format, const char* text, CFont* font)
+{
+    return MakeSurface(out, 2, [&](CTextSurface* surface) { return surface->SetText(format, text, font); });
+}
+
+int CScreen::CreateCanvasTexture(CCanvasTexture** out, uint32_t format, LONG width, LONG height, int bitsPerPixel,
+                                 int sceneMode, bool systemMemory)
+{
+    return MakeSurface(out, 4, [&](CCanvasTexture* canvas) {
+        return canvas->Create(format, width, height, bitsPerPixel, sceneMode, systemMemory);
+    });
+}
+
+int CScreen::CreateTextImage(CImage** out, const char* text, CFont* font, uint32_t flags)
+{
+    return MakeSurface(out, 6, [&](CImage* image) { return ::CreateTextImage(image, text, font, flags); });
 }
 
 int CScreen::CreateTransition(CTransitionObject** out, CSurface* destination, CSurface* source, int32_t wipe,

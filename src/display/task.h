@@ -7,6 +7,7 @@
 #include "winapi/ddraw.h"
 
 #include <cstdint>
+#include <vector>
 
 class CTaskList;
 class CTask;
@@ -21,6 +22,16 @@ struct TaskNode {
     uint8_t group;
 };
 class CScreen;
+
+// Holds a task it does not own (a path task driving it) and is told before the task is gone.
+class ITaskWatcher {
+public:
+    // The task is being destroyed: forget it without calling it.
+    virtual void OnTaskGone(CTask* task) = 0;
+
+protected:
+    ~ITaskWatcher() = default;
+};
 
 // What a scene object's GetType answers.
 enum ESceneObjectType : uint8_t {
@@ -67,6 +78,11 @@ public:
     DWORD GetGroup() const { return m_group; }
     void SetGroup(DWORD group) { m_group = group; }
     CTaskList* GetList() const { return m_list; }
+    // Watchers are told (in the order added) when the task is destroyed; the task keeps them, so
+    // no deletion scans anything. Adding one twice keeps one.
+    void AddWatcher(ITaskWatcher* watcher);
+    void RemoveWatcher(ITaskWatcher* watcher);
+    size_t WatcherCount() const { return m_watchers.size(); }
 
 private:
     friend class CTaskList;
@@ -74,4 +90,5 @@ private:
     uint8_t m_enabled = 1;
     CTaskList* m_list = nullptr;
     TaskNode m_node{this, nullptr, nullptr, 0, 0};  // valid while m_list is set
+    std::vector<ITaskWatcher*> m_watchers;
 };

@@ -6,11 +6,28 @@
 
 #include <new>
 
+#include <algorithm>
+
 CTask::~CTask()
 {
+    // A path task driving a deleted object used to move freed memory on its next step.
+    const std::vector<ITaskWatcher*> watchers = std::move(m_watchers);
+    for (ITaskWatcher* watcher : watchers)
+        watcher->OnTaskGone(this);
     NotifyObjectDestroyed(this);
     if (m_list != nullptr)
         m_list->Remove(this);
+}
+
+void CTask::AddWatcher(ITaskWatcher* watcher)
+{
+    if (watcher != nullptr && std::find(m_watchers.begin(), m_watchers.end(), watcher) == m_watchers.end())
+        m_watchers.push_back(watcher);
+}
+
+void CTask::RemoveWatcher(ITaskWatcher* watcher)
+{
+    std::erase(m_watchers, watcher);
 }
 
 CTaskList::~CTaskList()

@@ -304,3 +304,10 @@ void CTexturedQuad::Rotate(int32_t angle, int pivot)
     color_vertices::PivotPoint(pivot, m_x, m_y, ShownWidth(), ShownHeight(), &px, &py);
     color_vertices::Turn(m_vertices.data(), m_vertices.size(), angle, px, py);
 }
+
+void CTexturedQuad::SetCursorSourceOrigin(int x, int y)
+{
+    const RECT moved{x, y, static_cast<LONG>(static_cast<int64_t>(x) + (m_src.right - m_src.left)),
+                     static_cast<LONG>(static_cast<int64_t>(y) + (m_src.bottom - m_src.top))};
+    SetPositionRect(m_offsetX, m_offsetY, &moved);
+}

@@ -2,18 +2,20 @@
 // drawn by the screen's general Direct3D device as a strip of four pre-transformed textured
 // vertices, with its own blend and texture-stage states, coloured and faded per vertex, resizable,
 // turnable and brightened or darkened. It borrows the texture: the screen tells it before deleting
-// that surface, and it then draws nothing and answers the missing-source code.
+// that surface, and it then draws nothing and answers the missing-source code. The mouse can draw
+// its software cursor with it.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
+#include "display/device_image.h"
 #include "display/surface_borrowers.h"
 #include "display/task.h"
+#include "platform/cursor_image.h"
 
-class CDeviceImage;
 
-class CTexturedQuad : public CTask, public ISurfaceBorrower {
+class CTexturedQuad : public CTask, public ISurfaceBorrower, public ICursorImage {
 public:
     struct Vertex {
         float x, y, z, rhw;
@@ -79,6 +81,16 @@ public:
 
     CSurface* GetSurface() const { return m_surface; }
     const RECT& GetSourceRect() const { return m_src; }
+
+    // --- the software cursor's face ---
+    int GetCursorType() override { return GetType(); }
+    // The texture is made.
+    bool IsCursorReady() override { return m_image != nullptr && m_image->GetTextureSurface() != nullptr; }
+    RECT GetCursorSourceRect() override { return m_src; }
+    void SetCursorEnabled(bool enabled) override { SetEnabled(enabled ? 1 : 0); }
+    void SetCursorPosition(int x, int y) override { SetPosition(x, y); }
+    // The source rectangle moved to (x, y), its size kept; the offset stays.
+    void SetCursorSourceOrigin(int x, int y) override;
     const std::array<Vertex, 4>& Vertices() const { return m_vertices; }
     const uint8_t* Blend() const { return m_blend; }
     const uint8_t* ColorStage() const { return m_color; }

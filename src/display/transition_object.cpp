@@ -124,6 +124,13 @@ int CTransitionObject::DrawStep(int32_t progress)
     return 0;
 }
 
+int CTransitionObject::OnDeviceRestore()
+{
+    if (m_destination != nullptr && m_source != nullptr)
+        DrawStep(m_progress);
+    return 0;
+}
+
 int CTransitionObject::SetDestination(CSurface* destination)
 {
     if (destination != nullptr && DeviceSurfaceOf(destination) == nullptr)

@@ -59,7 +59,9 @@ public:
     // 2 it has no DirectDraw surface or the scaled blit failed, 3 the unscaled blit failed;
     // without one the dispatcher's code + 1 (-1 for a wipe index outside 0..86).
     int Draw(IDirectDrawSurface7* target, const RECT* output, CScreen* context) override;
-    int OnDeviceRestore() override { return 0; }
+    // 0. The step is drawn again into the restored destination: a loss used to leave it showing
+    // only its fill colour until the next step.
+    int OnDeviceRestore() override;
     void OnSurfaceGone(CSurface* surface) override;
 
     CSurface* GetDestination() const { return m_destination; }

@@ -116,7 +116,7 @@ void CMouseDevice::ShowImage(bool show)
 {
     m_imageVisible = show ? 1 : 0;
     if (m_image != nullptr)
-        m_image->SetEnabled(show);
+        m_image->SetCursorEnabled(show);
 }
 
 uint32_t CMouseDevice::SetCursorImage(ICursorImage* image, int frameCount, int frameTime, bool pingPong, int hotX,
@@ -124,22 +124,25 @@ uint32_t CMouseDevice::SetCursorImage(ICursorImage* image, int frameCount, int f
 {
     if (image == nullptr) {
         ShowImage(false);
-        m_image = nullptr;
+        LetImageGo();
         return 0;
     }
-    const int type = image->GetType();
+    const int type = image->GetCursorType();
     if (type != ICursorImage::kTexturedQuad && type != ICursorImage::kImageRegion) {
         ShowImage(false);
-        m_image = nullptr;
+        LetImageGo();
         return 3;
     }
-    if (!image->IsReady())
+    if (!image->IsCursorReady())
         return type == ICursorImage::kTexturedQuad ? 2 : 1;
-    if (m_image != nullptr && m_image != image)
-        m_image->SetEnabled(false);
+    if (m_image != nullptr && m_image != image) {
+        m_image->SetCursorEnabled(false);
+        LetImageGo();
+    }
     m_image = image;
+    image->SetCursorHolder(this);
     if (frameCount != 0) {
-        const RECT source = image->GetSourceRect();
+        const RECT source = image->GetCursorSourceRect();
         m_cellWidth = source.right - source.left;
         m_originX = source.left;
         m_originY = source.top;
@@ -154,6 +157,27 @@ uint32_t CMouseDevice::SetCursorImage(ICursorImage* image, int frameCount, int f
     m_startTime = TimerNow();
     ShowImage(m_visibleWanted != 0);
     return 0;
+}
+
+CMouseDevice::~CMouseDevice()
+{
+    LetImageGo();
+}
+
+void CMouseDevice::LetImageGo()
+{
+    if (m_image != nullptr && m_image->GetCursorHolder() == this)
+        m_image->SetCursorHolder(nullptr);
+    m_image = nullptr;
+}
+
+void CMouseDevice::OnCursorImageGone(ICursorImage* image)
+{
+    // The object deleted under the cursor used to be drawn from freed memory the next frame.
+    if (image == m_image) {
+        m_image = nullptr;
+        m_imageVisible = 0;
+    }
 }
 
 void CMouseDevice::SetCursorVisible(bool show, HWND hwnd, UINT message)
@@ -172,11 +196,11 @@ void CMouseDevice::UpdateCursorImage()
     const int x = m_cursorPos->x;
     const int y = m_cursorPos->y;
     if (x < 0 || y < 0) {
-        m_image->SetEnabled(false);
+        m_image->SetCursorEnabled(false);
         return;
     }
-    m_image->SetEnabled(true);
-    m_image->SetPosition(x - m_hotX, y - m_hotY);
+    m_image->SetCursorEnabled(true);
+    m_image->SetCursorPosition(x - m_hotX, y - m_hotY);
     if (m_frameCount == 0)
         return;
     int frame = 0;
@@ -193,7 +217,7 @@ void CMouseDevice::UpdateCursorImage()
             frame = 2 * m_frameCount - frame - 2;
     }
     if (frame != m_shownFrame) {
-        m_image->SetSourceOrigin(m_originX + m_cellWidth * frame, m_originY);
+        m_image->SetCursorSourceOrigin(m_originX + m_cellWidth * frame, m_originY);
         m_shownFrame = frame;
     }
 }

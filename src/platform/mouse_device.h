@@ -17,9 +17,10 @@ struct CursorPosition {
     int32_t y = 0;
 };
 
-class CMouseDevice : public CInputSource {
+class CMouseDevice : public CInputSource, public ICursorHolder {
 public:
-    ~CMouseDevice() override = default;
+    // A cursor image still held is let go.
+    ~CMouseDevice() override;
 
     bool IsDown(int code) override;
     bool IsPushed(int code) override;
@@ -48,6 +49,8 @@ public:
     void SetCursorVisible(bool show, HWND hwnd, UINT message);
     // Once a frame: places and animates the software cursor.
     void UpdateCursorImage();
+    // The held image is being destroyed: the mouse is left without one.
+    void OnCursorImageGone(ICursorImage* image) override;
 
     uint8_t m_index = 0;
     DIMOUSESTATE m_state[2]{};
@@ -91,6 +94,8 @@ protected:
         return (Latest().rgbButtons[button] & 0x80) != 0 && (Previous().rgbButtons[button] & 0x80) == 0;
     }
     void ShowImage(bool show);
+    // Forgets the image, clearing its holder.
+    void LetImageGo();
 
     std::atomic<int32_t> m_pendingWheel{0};
 };

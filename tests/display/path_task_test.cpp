@@ -447,3 +447,34 @@ TEST_F(PathTaskTest, SceneObjectTarget)
 }
 
 } // namespace
+
+namespace {
+
+// A scene object deleted under its path task: the task ends on its next step without touching
+// the object (it used to move freed memory); a task deleted first leaves nothing behind.
+TEST_F(PathTaskTest, DeletingTheTargetEndsTheTask)
+{
+    auto* rect = new CColorRectObject;
+    ASSERT_EQ(rect->Init(10, 10, 0x40FF0000, 0, 0), 0);
+    CPathMoveTask* task = new CPathMoveTask(100, 0, 0, 0.0, 1, 0, 0, 0);
+    task->SetOwnerSlot(&task);
+    ASSERT_EQ(task->SetPathText("(100, 0, 200)"), 0);
+    ASSERT_EQ(task->SetSceneTarget(&timers, rect), 0);
+    EXPECT_EQ(rect->WatcherCount(), 1u);
+    timers.RunDue(1000);
+    delete rect;
+    EXPECT_FALSE(task->IsRunning());
+    timers.RunDue(1050);
+    EXPECT_EQ(task, nullptr);
+
+    CColorRectObject kept;
+    ASSERT_EQ(kept.Init(10, 10, 0x40FF0000, 0, 0), 0);
+    task = new CPathMoveTask(100, 0, 0, 0.0, 1, 0, 0, 0);
+    ASSERT_EQ(task->SetPathText("(100, 0, 200)"), 0);
+    ASSERT_EQ(task->SetSceneTarget(&timers, &kept), 0);
+    EXPECT_EQ(kept.WatcherCount(), 1u);
+    timers.CancelAll();
+    EXPECT_EQ(kept.WatcherCount(), 0u);
+}
+
+} // namespace

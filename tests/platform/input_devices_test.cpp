@@ -470,12 +470,12 @@ TEST_F(InputDevices, WinmmJoystickCallsAnswerUnpluggedForFreeIds)
 
 class FakeCursorImage : public ICursorImage {
 public:
-    int GetType() override { return type; }
-    bool IsReady() override { return ready; }
-    RECT GetSourceRect() override { return RECT{8, 4, 40, 36}; }
-    void SetEnabled(bool on) override { enabled = on; }
-    void SetPosition(int x, int y) override { position = POINT{x, y}; }
-    void SetSourceOrigin(int x, int y) override { origins.push_back(POINT{x, y}); }
+    int GetCursorType() override { return type; }
+    bool IsCursorReady() override { return ready; }
+    RECT GetCursorSourceRect() override { return RECT{8, 4, 40, 36}; }
+    void SetCursorEnabled(bool on) override { enabled = on; }
+    void SetCursorPosition(int x, int y) override { position = POINT{x, y}; }
+    void SetCursorSourceOrigin(int x, int y) override { origins.push_back(POINT{x, y}); }
     int type = kTexturedQuad;
     bool ready = true;
     bool enabled = false;

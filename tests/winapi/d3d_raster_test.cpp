@@ -658,53 +658,70 @@ TEST_F(D3DRaster, EveryCaseFollowsTheReferenceInEveryFormat)
 
 TEST_F(D3DRaster, FastSpansGiveTheGeneralLoopsPixels)
 {
-    // Turned quads of every texture format, both filters and with and without blending, into
-    // every target: the general loop alone and the fast spans give the same bytes.
+    // Random quads (turned and scaled, 1:1 at any sub-pixel offset, flat in any colour or
+    // Gouraud) of every texture format, both filters and with and without blending, into every
+    // target: the general loop alone and the fast spans give the same bytes.
     std::mt19937 random(5);
+    std::uniform_real_distribution<float> unit(0, 1);
     for (const Format& target : kTargets)
         for (const Format& tf : kTextures)
             for (bool linear : {false, true})
-                for (bool blend : {false, true}) {
-                    SCOPED_TRACE(std::string(tf.name) + " -> " + target.name + (linear ? " bilinear" : " point") +
-                                 (blend ? " blended" : ""));
-                    const int tw = 13, th = 9;
-                    std::vector<DWORD> texels(tw * th);
-                    for (DWORD& t : texels)
-                        t = static_cast<DWORD>(random());
-                    const float a = 0.4f, cx = 30, cy = 20, r = 24;
-                    const float c = std::cos(a) * r, s = std::sin(a) * r;
-                    Case q{"turned", D3DPT_TRIANGLESTRIP, kBoth,
-                           {{cx - c + s, cy - s - c, 0, 0, 0xC0FFFFFF}, {cx + c + s, cy + s - c, 1, 0, 0xC0FFFFFF},
-                            {cx - c - s, cy - s + c, 0, 1, 0xC0FFFFFF}, {cx + c - s, cy + s + c, 1, 1, 0xC0FFFFFF}},
-                           true};
-                    q.linear = linear;
-                    q.alphaOp = D3DTOP_MODULATE;
-                    q.alphaArg2 = D3DTA_DIFFUSE;
-                    q.colorArg2 = D3DTA_DIFFUSE;
-                    if (blend) {
-                        q.srcBlend = D3DBLEND_SRCALPHA;
-                        q.destBlend = D3DBLEND_INVSRCALPHA;
+                for (bool blend : {false, true})
+                    for (int n = 0; n < 6; ++n) {
+                        SCOPED_TRACE(std::string(tf.name) + " -> " + target.name + (linear ? " bilinear" : " point") +
+                                     (blend ? " blended" : "") + " quad " + std::to_string(n));
+                        const int tw = 13, th = 9;
+                        std::vector<DWORD> texels(tw * th);
+                        for (DWORD& t : texels)
+                            t = static_cast<DWORD>(random());
+                        // Quads 0-2 turned and scaled, 3-5 1:1 (a texel a pixel); 0 and 3 white.
+                        const bool oneToOne = n >= 3;
+                        const float a = oneToOne ? 0.0f : unit(random) * 6.3f;
+                        const float cx = 30 + unit(random) * 4, cy = 20 + unit(random) * 4;
+                        const float rx = oneToOne ? tw / 2.0f : 8 + unit(random) * 20;
+                        const float ry = oneToOne ? th / 2.0f : rx * (0.7f + unit(random) * 0.6f);
+                        const float c = std::cos(a), s = std::sin(a);
+                        auto corner = [&](float sx, float sy, float u, float v, DWORD colour) {
+                            return V{cx + sx * rx * c - sy * ry * s, cy + sx * rx * s + sy * ry * c, u, v, colour};
+                        };
+                        const DWORD flat = n == 0 || n == 3 ? 0xFFFFFFFF : static_cast<DWORD>(random());
+                        const bool gouraud = n == 2;
+                        auto colour = [&]() { return gouraud ? static_cast<DWORD>(random()) : flat; };
+                        Case q{"random", D3DPT_TRIANGLESTRIP, kBoth,
+                               {corner(-1, -1, 0, 0, colour()), corner(1, -1, 1, 0, colour()),
+                                corner(-1, 1, 0, 1, colour()), corner(1, 1, 1, 1, colour())},
+                               true};
+                        q.linear = linear;
+                        q.alphaOp = D3DTOP_MODULATE;
+                        q.alphaArg2 = D3DTA_DIFFUSE;
+                        q.colorArg2 = D3DTA_DIFFUSE;
+                        if (blend) {
+                            q.srcBlend = D3DBLEND_SRCALPHA;
+                            q.destBlend = D3DBLEND_INVSRCALPHA;
+                        }
+                        std::vector<DWORD> drawn[2];
+                        for (int general = 0; general < 2; ++general) {
+                            winapi::ddraw_testing::Current().noFastSpans = general == 1;
+                            IDirectDrawSurface7* texture = Surface(tw, th, tf.pf, DDSCAPS_TEXTURE);
+                            Fill(texture, texels);
+                            IDirectDrawSurface7* surface = Surface(60, 40, target.pf, DDSCAPS_3DDEVICE);
+                            std::vector<DWORD> before(60 * 40);
+                            std::mt19937 same(n);
+                            for (DWORD& p : before)
+                                p = static_cast<DWORD>(same());
+                            Fill(surface, before);
+                            IDirect3DDevice7* device = Device(surface);
+                            Apply(device, q);
+                            device->SetTexture(0, texture);
+                            std::vector<BYTE> packed = Pack(q);
+                            ASSERT_EQ(device->DrawPrimitive(q.type, q.fvf, packed.data(), 4, 0), DD_OK);
+                            device->SetTexture(0, nullptr);
+                            device->Release();
+                            drawn[general] = Pixels(surface);
+                        }
+                        winapi::ddraw_testing::Current().noFastSpans = false;
+                        EXPECT_EQ(drawn[0], drawn[1]);
                     }
-                    std::vector<DWORD> drawn[2];
-                    for (int general = 0; general < 2; ++general) {
-                        winapi::ddraw_testing::Current().noFastSpans = general == 1;
-                        IDirectDrawSurface7* texture = Surface(tw, th, tf.pf, DDSCAPS_TEXTURE);
-                        Fill(texture, texels);
-                        IDirectDrawSurface7* surface = Surface(60, 40, target.pf, DDSCAPS_3DDEVICE);
-                        std::vector<DWORD> before(60 * 40, 0x5A3C96);
-                        Fill(surface, before);
-                        IDirect3DDevice7* device = Device(surface);
-                        Apply(device, q);
-                        device->SetTexture(0, texture);
-                        std::vector<BYTE> packed = Pack(q);
-                        ASSERT_EQ(device->DrawPrimitive(q.type, q.fvf, packed.data(), 4, 0), DD_OK);
-                        device->SetTexture(0, nullptr);
-                        device->Release();
-                        drawn[general] = Pixels(surface);
-                    }
-                    winapi::ddraw_testing::Current().noFastSpans = false;
-                    EXPECT_EQ(drawn[0], drawn[1]);
-                }
 }
 
 TEST_F(D3DRaster, SceneBracketCountsAndRefusals)
