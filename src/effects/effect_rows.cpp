@@ -9,6 +9,7 @@
 #include "effects/screen_filters.h"
 #include "effects/screen_transition.h"
 #include "effects/sp_loop.h"
+#include "effects/sp_panime.h"
 #include "effects/weather_effect.h"
 
 namespace {
@@ -43,6 +44,7 @@ const EffectRow kGameEffectRows[] = {
     {"bg_haze", 0, &CBgHazeEffect::Create, nullptr, nullptr},
     {"bg_loop", 0, &CBgLoopEffect::Create, nullptr, nullptr},
     {"bg_cross", 0, &CBgCrossEffect::Create, nullptr, nullptr},
+    {"sp_panime", 1, &CSpPanimeEffect::Create, &ApplySpPanimeDirect, &ApplySpPanimeDirect},
 };
 
 // The named transitions of the game's start-up.
