@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "effects/bg_effects.h"
+#include "effects/bg_panime.h"
 #include "effects/layer_noise.h"
 #include "effects/layer_quake.h"
 #include "effects/ripple_filter.h"
@@ -44,6 +45,7 @@ const EffectRow kGameEffectRows[] = {
     {"bg_haze", 0, &CBgHazeEffect::Create, nullptr, nullptr},
     {"bg_loop", 0, &CBgLoopEffect::Create, nullptr, nullptr},
     {"bg_cross", 0, &CBgCrossEffect::Create, nullptr, nullptr},
+    {"bg_panime", 0, &CBgPanimeEffect::Create, &ApplyBgPanimeDirect, &ApplyBgPanimeDirect},
     {"sp_panime", 1, &CSpPanimeEffect::Create, &ApplySpPanimeDirect, &ApplySpPanimeDirect},
 };
 

@@ -216,10 +216,8 @@ void CSpPanimeEffect::PrepareWorkImage()
         m_rotating = 1;
 }
 
-void CSpPanimeEffect::PlaceSprite(const PathStep& from, const PathStep& to, double f)
+void CSpPanimeEffect::PositionAt(const PathStep& from, const PathStep& to, double f, int32_t* px, int32_t* py) const
 {
-    if (m_sprite == nullptr)
-        return;
     int32_t x = 0, y = 0;
     if (m_spline && m_path.HasSpline() && from.pointIndex >= 0 && to.pointIndex == from.pointIndex + 1)
         m_path.EvalCubic(from.pointIndex, from, to, f, &x, &y);
@@ -230,6 +228,16 @@ void CSpPanimeEffect::PlaceSprite(const PathStep& from, const PathStep& to, doub
         x = Clamp32(int64_t{x} + SwingOffset(to.widthChange, to.xCorrection, f));
         y = Clamp32(int64_t{y} + SwingOffset(to.heightChange, to.yCorrection, f));
     }
+    *px = x;
+    *py = y;
+}
+
+void CSpPanimeEffect::PlaceSprite(const PathStep& from, const PathStep& to, double f)
+{
+    if (m_sprite == nullptr)
+        return;
+    int32_t x = 0, y = 0;
+    PositionAt(from, to, f, &x, &y);
     m_sprite->SetPosition(x, y);
     m_sprite->SetAlpha(static_cast<BYTE>(from.opacity + TruncateToInt32((to.opacity - from.opacity) * f)));
     CSprite* sprite = AsSprite(m_sprite);

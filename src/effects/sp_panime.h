@@ -64,6 +64,9 @@ protected:
     int32_t RunTo(uint32_t e);
     // The factor of elapsed u within the current step.
     double Factor(uint32_t u) const;
+    // The position between two points at f: on the line, or on the spline while it is on; the
+    // target's swing added until the step's end.
+    void PositionAt(const PathStep& from, const PathStep& to, double f, int32_t* x, int32_t* y) const;
     // The sprite placing of sp_panime, for the classes that add to it.
     void PlaceSprite(const PathStep& from, const PathStep& to, double f);
     // Runs the commands of the rest of the list and answers its final point (null when none).
