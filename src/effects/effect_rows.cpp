@@ -11,6 +11,7 @@
 #include "effects/screen_transition.h"
 #include "effects/sp_change.h"
 #include "effects/sp_loop.h"
+#include "effects/sp_parts.h"
 #include "effects/sp_panime.h"
 #include "effects/weather_effect.h"
 
@@ -21,6 +22,7 @@ const EffectRow kHostEffectRows[] = {
     {"quake", 3, &CQuakeEffect::Create, nullptr, nullptr},
     {"noise", 3, &CNoiseEffect::Create, nullptr, nullptr},
     {"sp_change", 1, &CSpChangeEffect::Create, nullptr, nullptr},
+    {"sp_parts", 1, &CSpPartsEffect::Create, nullptr, nullptr},
     {"sp_loop", 1, &CSpLoopEffect::Create, nullptr, nullptr},
     {"paper", 3, &CreatePaperEffect, nullptr, nullptr},
     {"light", 3, &CreateLightEffect, nullptr, nullptr},
