@@ -17,12 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "drawing/scene.h"
+#include "drawing/sprite.h"
 #include "effects/sp_panime.h"
 #include "platform/timer_manager.h"
-
-class CImage;
-class CScene;
-class CSprite;
+#include "raster/image.h"
 
 // A part's frames played on its sprite: the sp_panime interpreter started at the part's first
 // point, both per-point values 1.
