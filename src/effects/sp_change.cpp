@@ -214,6 +214,14 @@ int CSpChangeEffect::PrepareBlend(LONG priority, bool zoomFlag, const RECT& oldR
     m_workSprite.reset(new (std::nothrow) CSprite);
     if (!m_work || !m_workSprite || m_work->Create(static_cast<LONG>(areaW), static_cast<LONG>(areaH), 32, 0) != 0)
         return 4;
+    RectSplit reverse;
+    SplitChangeRects(newRect, oldRect, &reverse);
+    m_newOnlyCount = reverse.oldOnlyCount;
+    for (int i = 0; i < m_newOnlyCount; ++i)
+        m_newOnly[i] = RECT{reverse.oldOnly[i].left + reverse.area.left - area.left,
+                            reverse.oldOnly[i].top + reverse.area.top - area.top,
+                            reverse.oldOnly[i].right + reverse.area.left - area.left,
+                            reverse.oldOnly[i].bottom + reverse.area.top - area.top};
     m_oldAt = POINT{oldRect.left - area.left, oldRect.top - area.top};
     m_newAt = POINT{newRect.left - area.left, newRect.top - area.top};
     Blend(0);
@@ -230,10 +238,16 @@ void CSpChangeEffect::Blend(uint8_t level)
 {
     if (m_blended && level == m_lastLevel)
         return;
+    CImage& work = *m_work;
+    // Outside both pictures the work image stays clear; the new picture's own part is cleared again
+    // before each fade, the old picture's part is copied anew.
+    if (!m_blended)
+        work.FillRect32(0, nullptr);
+    else
+        for (int i = 0; i < m_newOnlyCount; ++i)
+            work.FillRect32(0, &m_newOnly[i]);
     m_blended = 1;
     m_lastLevel = level;
-    CImage& work = *m_work;
-    work.FillRect32(0, nullptr);
     work.Copy(m_oldPicture, m_oldAt.x, m_oldAt.y, &m_oldSource, false);
     for (int i = 0; i < m_split.oldOnlyCount; ++i)
         AdjustAlphaLevel(work, 255 - level, &m_split.oldOnly[i]);

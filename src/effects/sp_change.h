@@ -89,6 +89,8 @@ private:
     const CImage* m_newPicture = nullptr;
     RECT m_newSource{};
     RectSplit m_split;
+    RECT m_newOnly[4]{};                    // work-image parts only the new picture covers
+    int m_newOnlyCount = 0;
     POINT m_oldAt{}, m_newAt{};             // the pictures' places in the work image
     LONG m_priority = 0;
     uint32_t m_time = 1;
