@@ -174,8 +174,8 @@ int MakeLoopPart(const char* p, const std::string& folder, const PartsListContex
         auto* loop = new (std::nothrow) CSpLoopEffect;
         if (loop == nullptr)
             return 3;
-        if (loop->SetUp(cx.loops, canvases[k], name.c_str(), canvases[k], cx.offsetX + ToInt(v[0]),
-                        cx.offsetY + ToInt(v[1]), ToInt(v[2]), ToInt(v[4]), ToInt(v[5]), 0, 0, 0) != 0) {
+        if (loop->SetUp(cx.loops, canvases[k], name.c_str(), canvases[k], ToInt(v[0] + cx.offsetX),
+                        ToInt(v[1] + cx.offsetY), ToInt(v[2]), ToInt(v[4]), ToInt(v[5]), 0, 0, 0) != 0) {
             if (!cx.loops->Cancel(loop))
                 loop->Release();
             return 3;
