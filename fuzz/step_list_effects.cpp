@@ -61,6 +61,16 @@ struct World {
         g_pObjectPluginManager = &registry;
         g_pCosTable = &cosines;
     }
+    ~World()
+    {
+        g_pCosTable = nullptr;
+        g_pObjectPluginManager = nullptr;
+        g_pFileManager = nullptr;
+        g_pGllManager = nullptr;
+        SetPixelLibrary(nullptr);
+        std::error_code code;
+        std::filesystem::remove_all(folder, code);
+    }
     std::unique_ptr<CPixelLibrary> library;
     std::string folder;
     CFileManager files;
@@ -72,8 +82,8 @@ struct World {
 
 World& TheWorld()
 {
-    static World* world = new World;
-    return *world;
+    static World world;
+    return world;
 }
 
 int32_t Word(FuzzInput& in)
