@@ -159,6 +159,14 @@ TEST(SpChange, BlendStartsOnTheOldPictureAndEndsOnTheNewSprite)
     EXPECT_EQ(area.top, 30);
     EXPECT_EQ(area.right, 65);
     EXPECT_EQ(area.bottom, 50);
+    CEffectArgs out;
+    EXPECT_EQ(effect.Query(&out), 0);
+    EXPECT_EQ(out.IntAt(0), 45); // the final point
+    EXPECT_EQ(out.IntAt(1), 40);
+    EXPECT_EQ(out.IntAt(2), 25); // the priority given
+    EXPECT_EQ(out.IntAt(6), 15); // the new picture's origin inside it
+    EXPECT_EQ(out.IntAt(7), 10);
+    EXPECT_EQ(out.IntAt(8), 0);
     world.Tick(0);
     ASSERT_NE(effect.GetWorkSprite(), nullptr);
     EXPECT_TRUE(effect.GetWorkSprite()->IsVisible());

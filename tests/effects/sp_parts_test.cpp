@@ -179,6 +179,23 @@ TEST(SpParts, ShowRequestsAndTheMirroredBack)
     world.scheduler.CancelAll();
 }
 
+TEST(SpParts, OwnScenesDrawIntoThePagePictures)
+{
+    EffectWorld world(128, 96);
+    CLayerEffect* holder = nullptr;
+    ASSERT_EQ(CreateLayerEffect("sp_parts", &world.front,
+                                CEffectArgs::Of("SYS\\CA040.TXT", 0, 0, 100, 0, 1.0, 0, 1, 0, 1, 1), &holder),
+              0);
+    auto& effect = *static_cast<CSpPartsEffect*>(holder);
+    const SpPart& eye = effect.GetPart(0);
+    EXPECT_NE(eye.front->GetOwnerList()->GetScene(), world.front.GetScene());
+    world.Tick(0);
+    // The eye (24 x 12 at (40, 30)) is drawn straight into the canvas picture.
+    EXPECT_EQ(effects_test::PixelAt(*world.front.GetImage(), 52, 36) & 0xFFFFFF,
+              effects_test::PixelAt(*eye.image, 12, 6) & 0xFFFFFF);
+    world.scheduler.CancelAll();
+}
+
 TEST(SpParts, SetUpCodesAndZoom)
 {
     EffectWorld world(128, 96);
