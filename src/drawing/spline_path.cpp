@@ -318,6 +318,8 @@ int CSplinePath::ParseCommands(const char* text, CDrawable* sprite, CScene* scen
     Context cx;
     if (const int code = ReadContext(sprite, scene, cx); code != 0)
         return code;
+    m_startCentreX = cx.centreX;
+    m_startCentreY = cx.centreY;
     for (const char* p = text; *p; ++p)
         if (static_cast<unsigned char>(*p) < 32 || static_cast<unsigned char>(*p) > 122)
             return 4;
@@ -436,6 +438,39 @@ int CSplinePath::ParseCommands(const char* text, CDrawable* sprite, CScene* scen
     if (spline && m_points >= 3)
         BuildSpline();
     return 0;
+}
+
+int32_t CSplinePath::GetFinalPointStep() const
+{
+    for (size_t i = m_steps.size(); i-- > 0;)
+        if (m_steps[i].kind == kPathStepPoint)
+            return static_cast<int32_t>(i);
+    return -1;
+}
+
+bool CSplinePath::HasZoom() const
+{
+    for (const PathStep& step : m_steps)
+        if (step.kind == kPathStepPoint && step.zooming)
+            return true;
+    return false;
+}
+
+bool CSplinePath::HasTurn() const
+{
+    for (const PathStep& step : m_steps)
+        if (step.kind == kPathStepPoint && step.turning)
+            return true;
+    return false;
+}
+
+double CSplinePath::GetLargestZoom() const
+{
+    double largest = 1.0;
+    for (const PathStep& step : m_steps)
+        if (step.kind == kPathStepPoint && std::isfinite(step.zoom) && step.zoom > largest)
+            largest = step.zoom;
+    return largest;
 }
 
 int CSplinePath::SetSteps(const PathStep* steps, int32_t count, int32_t points, uint8_t spline)

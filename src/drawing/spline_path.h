@@ -86,9 +86,19 @@ public:
     uint32_t GetTotalTime() const { return m_totalTime; }
     uint32_t GetDefaultDuration() const { return m_defaultDuration; }
     uint8_t GetFlag() const { return m_flag; }
-    // The centre of turning after the last step.
+    // The centre of turning after the last step, and before the first.
     int32_t GetCentreX() const { return m_centreX; }
     int32_t GetCentreY() const { return m_centreY; }
+    int32_t GetStartCentreX() const { return m_startCentreX; }
+    int32_t GetStartCentreY() const { return m_startCentreY; }
+    // The index in the step table of the last point step; -1 when there is none.
+    int32_t GetFinalPointStep() const;
+    // Whether a point zooms ("Z") or turns ("R"), and the largest zoom of the points (at least
+    // 1.0; a zoom that is not finite and positive is not counted): what a sprite's work image
+    // must hold.
+    bool HasZoom() const;
+    bool HasTurn() const;
+    double GetLargestZoom() const;
     bool HasSpline() const { return !m_coefX.empty(); }
     const std::vector<double>& GetCoefficientsX() const { return m_coefX; }
     const std::vector<double>& GetCoefficientsY() const { return m_coefY; }
@@ -104,6 +114,8 @@ private:
     uint8_t m_flag = 0;
     int32_t m_centreX = 0;
     int32_t m_centreY = 0;
+    int32_t m_startCentreX = 0;
+    int32_t m_startCentreY = 0;
     std::vector<double> m_coefX;
     std::vector<double> m_coefY;
 };

@@ -4,6 +4,7 @@
 
 #include "effects/bg_anime.h"
 #include "effects/bg_effects.h"
+#include "effects/bg_panime.h"
 #include "effects/layer_noise.h"
 #include "effects/layer_quake.h"
 #include "effects/ripple_filter.h"
@@ -12,7 +13,10 @@
 #include "effects/sp_cfade.h"
 #include "effects/sp_fade.h"
 #include "effects/sp_gfade.h"
+#include "effects/sp_change.h"
 #include "effects/sp_loop.h"
+#include "effects/sp_parts.h"
+#include "effects/sp_panime.h"
 #include "effects/weather_effect.h"
 
 namespace {
@@ -22,6 +26,8 @@ const EffectRow kHostEffectRows[] = {
     {"quake", 3, &CQuakeEffect::Create, nullptr, nullptr},
     {"noise", 3, &CNoiseEffect::Create, nullptr, nullptr},
     {"sp_cfade", 1, &CSpCfadeEffect::Create, nullptr, nullptr},
+    {"sp_change", 1, &CSpChangeEffect::Create, nullptr, nullptr},
+    {"sp_parts", 1, &CSpPartsEffect::Create, nullptr, nullptr},
     {"sp_fade", 1, &CSpFadeEffect::Create, nullptr, nullptr},
     {"sp_gfade", 1, &CSpGfadeEffect::Create, nullptr, nullptr},
     {"sp_loop", 1, &CSpLoopEffect::Create, nullptr, nullptr},
@@ -50,6 +56,8 @@ const EffectRow kGameEffectRows[] = {
     {"bg_haze", 0, &CBgHazeEffect::Create, nullptr, nullptr},
     {"bg_loop", 0, &CBgLoopEffect::Create, nullptr, nullptr},
     {"bg_cross", 0, &CBgCrossEffect::Create, nullptr, nullptr},
+    {"bg_panime", 0, &CBgPanimeEffect::Create, &ApplyBgPanimeDirect, &ApplyBgPanimeDirect},
+    {"sp_panime", 1, &CSpPanimeEffect::Create, &ApplySpPanimeDirect, &ApplySpPanimeDirect},
     {"bg_anime", 0, &CBgAnimeEffect::Create, &SetBgAnimeFlag, &SetBgAnimeFlag},
 };
 

@@ -133,7 +133,9 @@ void CSpLoopEffect::Draw(LONG offset)
     if (rest > 0) {
         const RECT tail = horizontal ? RECT{0, 0, rest, h} : RECT{0, 0, w, rest};
         m_sprites[1]->SetSourceRect(&tail);
-        m_sprites[1]->SetPosition(horizontal ? m_x + first : m_x, horizontal ? m_y : m_y + first);
+        // A window near the coordinate limit must not wrap the second sprite's place.
+        m_sprites[1]->SetPosition(horizontal ? AddClamped(m_x, first) : m_x,
+                                  horizontal ? m_y : AddClamped(m_y, first));
         m_sprites[1]->SetVisible(true);
     } else {
         m_sprites[1]->SetVisible(false);

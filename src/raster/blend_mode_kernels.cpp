@@ -177,6 +177,50 @@ void MixKeyRows32MmxScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch
                                      {MixOp(dstFactors, srcFactors), key});
 }
 
+namespace {
+
+// The alpha-aware cross-fade's rule for one pixel and for four: the alpha byte is always
+// mul(255 - l, dA) + mul(l, sA) (one side is 0 in the two special cases); the colour is the
+// destination's where the source is transparent, the source's where only the destination is,
+// else mixed like the alpha.
+struct AlphaAwareFadeOp {
+    explicit AlphaAwareFadeOp(BYTE level) : keep(255 - level), take(level) {}
+    uint32_t Pixel(uint32_t d, uint32_t s) const
+    {
+        const uint32_t sA = s >> 24, dA = d >> 24;
+        if (sA == 0)
+            return (d & 0xFFFFFFu) | MulByte(keep, dA) << 24;
+        if (dA == 0)
+            return (s & 0xFFFFFFu) | MulByte(take, sA) << 24;
+        uint32_t out = 0;
+        for (int shift = 0; shift < 32; shift += 8)
+            out |= (MulByte(keep, (d >> shift) & 0xFF) + MulByte(take, (s >> shift) & 0xFF)) << shift;
+        return out;
+    }
+    __m128i Vec(__m128i d, __m128i s) const
+    {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i k = Splat16(static_cast<int>(keep)), t = Splat16(static_cast<int>(take));
+        const __m128i lo = _mm_add_epi16(MulByte16(_mm_unpacklo_epi8(d, zero), k), MulByte16(_mm_unpacklo_epi8(s, zero), t));
+        const __m128i hi = _mm_add_epi16(MulByte16(_mm_unpackhi_epi8(d, zero), k), MulByte16(_mm_unpackhi_epi8(s, zero), t));
+        const __m128i mixed = _mm_packus_epi16(lo, hi);
+        const __m128i alpha = Splat32(0xFF000000u);
+        const __m128i sourceClear = _mm_cmpeq_epi32(_mm_and_si128(s, alpha), zero);
+        const __m128i destClear = _mm_cmpeq_epi32(_mm_and_si128(d, alpha), zero);
+        const __m128i colour = Select(sourceClear, d, Select(destClear, s, mixed));
+        return KeepAlpha(mixed, colour);
+    }
+    uint32_t keep, take;
+};
+
+} // namespace
+
+void CrossFadeAlphaAwareRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                                  BYTE level)
+{
+    Rows2Simd(dst, src, dstSkip, srcSkip, width, height, AlphaAwareFadeOp(level));
+}
+
 void CrossFadeAlphaAwareRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                                BYTE level)
 {

@@ -45,6 +45,9 @@ void MixKeyRows32MmxScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch
 // alpha 0 (source alpha not): colour copied, alpha mul(l, sA).
 void CrossFadeAlphaAwareRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                                BYTE level);
+// Its SIMD twin.
+void CrossFadeAlphaAwareRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                                  BYTE level);
 
 // The three blend modes: 0 average (colour floor((d + s) / 2), alpha d AND s), 1 saturating add,
 // 2 saturating subtract (all four bytes saturate). Keyed kernels skip source pixels equal to key;

@@ -166,7 +166,8 @@ int CrossFadeAlphaAware(CImage& dst, const CSurface* src, BYTE level, LONG x, LO
     if (!op_frame::Place(dst, src, x, y, srcRect, false, nullptr, p)) {
         return 0;
     }
-    CrossFadeAlphaAwareRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, level);
+    (g_bUseMmx ? CrossFadeAlphaAwareRows32Mmx : CrossFadeAlphaAwareRows32)(p.dst, p.src, p.dstSkip, p.srcSkip,
+                                                                            p.width, p.height, level);
     dst.MarkChanged(p.dstRect);
     return 0;
 }

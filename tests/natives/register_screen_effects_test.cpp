@@ -40,8 +40,8 @@ TEST(RegisterScreenEffects, TheHostRegistersItsRowsInOrderAndPublishesItsGenerat
     Registries registries;
     HostFixture f;
     f.Start();
-    const char* expected[] = {"quake",   "noise", "sp_cfade", "sp_fade", "sp_gfade",
-                              "sp_loop", "paper", "light",    "snow",    "rain"};
+    const char* expected[] = {"quake",    "noise",   "sp_cfade", "sp_change", "sp_parts", "sp_fade",
+                              "sp_gfade", "sp_loop", "paper",    "light",     "snow",     "rain"};
     auto check = [&] {
         const auto& kinds = registries.objects.GetKinds();
         ASSERT_EQ(kinds.size(), std::size(expected));

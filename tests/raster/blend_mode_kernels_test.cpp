@@ -93,6 +93,15 @@ TEST(BlendModeKernels, CrossFadeTwinsMatch)
         true);
 }
 
+TEST(BlendModeKernels, AlphaAwareCrossFadeTwinsMatch)
+{
+    ExpectTwins("alpha-aware fade", [](bool simd, Picture& d, const Picture& s, const StretchState&, uint32_t,
+                                       uint32_t l, uint32_t, uint32_t) {
+        (simd ? CrossFadeAlphaAwareRows32Mmx : CrossFadeAlphaAwareRows32)(d.First(), s.First(), d.Skip(), s.Skip(),
+                                                                          d.width, d.height, BYTE(l));
+    });
+}
+
 TEST(BlendModeKernels, MixTwinsMatch)
 {
     ExpectTwins("mix", [](bool simd, Picture& d, const Picture& s, const StretchState&, uint32_t key, uint32_t,

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -127,6 +128,54 @@ bool AddAnime(std::vector<File>& files, std::string* error)
     return true;
 }
 
+// A part picture: an opaque ellipse of colour over transparency.
+std::vector<uint32_t> PartPicture(int width, int height, uint32_t colour)
+{
+    std::vector<uint32_t> pixels(size_t(width) * height, 0);
+    const double cx = (width - 1) / 2.0, cy = (height - 1) / 2.0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const double dx = (x - cx) / (width / 2.0), dy = (y - cy) / (height / 2.0);
+            if (dx * dx + dy * dy < 1.0)
+                pixels[size_t(y) * width + x] = 0xFF000000u | ((colour & 0xFFFFFF) ^ uint32_t(x * 8 + y));
+        }
+    return pixels;
+}
+
+// The sample parts list "SYS/CA040.TXT": eyes that blink, a mouth that talks (docs/parts-list.md).
+bool AddPartsList(std::vector<File>& files, std::string* error)
+{
+    if (!Add(files, "SYS/CA040_EYE.ELG", 24, 12, PartPicture(24, 12, 0x203060), error) ||
+        !Add(files, "SYS/CA040_MOUTH.ELG", 16, 8, PartPicture(16, 8, 0xC04040), error))
+        return false;
+    const char* const lines[] = {
+        "// CA040: eyes that blink, a mouth that talks",
+        "* CA040_EYE.ELG",
+        "40, 30",
+        "t 400",
+        "40, 30",
+        "t 80",
+        "40, 30, 0",
+        "t 80",
+        "40, 30, 255",
+        "s",
+        "* CA040_MOUTH.ELG",
+        "44, 60",
+        "l 0, 2, 0, 0",
+        "t 200",
+        "44, 60",
+        "s",
+    };
+    File file{"SYS/CA040.TXT", {}};
+    for (const char* line : lines) {
+        file.bytes.insert(file.bytes.end(), line, line + std::strlen(line));
+        file.bytes.push_back('\r');
+        file.bytes.push_back('\n');
+    }
+    files.push_back(std::move(file));
+    return true;
+}
+
 } // namespace
 
 std::vector<File> Make(uint32_t seed, std::string* error)
@@ -149,7 +198,7 @@ std::vector<File> Make(uint32_t seed, std::string* error)
         const int side = 4 + 2 * k;
         ok = Add(files, name, side, side, Strip(1, side, seed + 21 + k, true), error);
     }
-    ok = ok && AddRules(files, seed, error);
+    ok = ok && AddRules(files, seed, error) && AddPartsList(files, error);
     ok = ok && AddAnime(files, error);
     if (!ok)
         files.clear();

@@ -2,8 +2,8 @@
 // scraps "SYS/PAPER_0..7.ELG" (24-frame strips), the lights "SYS/GR_LT0..2.ELG" (5-frame strips
 // with soft alpha), the snow flakes "SYS/SNOW_0..4.ELG" and the transitions' 8-bit rule pictures
 // "SYS/RULE001..003.ELG" (800 x 600: a left-to-right ramp, a radial ramp, noise), as ELG files;
-// and the bg_anime folder "ANIME/": the animation "BG.KAD" (three groups, a loop) and its frames
-// "F0..F5.ELG".
+// the sample parts list "SYS/CA040.TXT" with its eye and mouth pictures; and the bg_anime folder
+// "ANIME/": the animation "BG.KAD" (three groups, a loop) and its frames "F0..F5.ELG".
 #pragma once
 
 #include <cstdint>

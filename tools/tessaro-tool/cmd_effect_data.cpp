@@ -35,5 +35,5 @@ int RunEffectData(int argc, char** argv)
 } // namespace
 
 TESSARO_TOOL_COMMAND("effect-data",
-                     "  effect-data DIR [--seed N]   write SYS\\NOISE.ELG, PAPER_0..7, GR_LT0..2, SNOW_0..4, RULE001..003, ANIME\\BG.KAD and its frames into DIR",
+                     "  effect-data DIR [--seed N]   write SYS\\NOISE.ELG, PAPER_0..7, GR_LT0..2, SNOW_0..4, RULE001..003, the parts list CA040.TXT, ANIME\\BG.KAD and its frames into DIR",
                      RunEffectData);
