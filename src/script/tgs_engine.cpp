@@ -148,7 +148,7 @@ int CTgsFrame::CreateMessageWindow(CImageObject* target, CControlContainer* form
         return 1;
     if (target == nullptr) {
         auto canvas = std::make_unique<CSurfaceSprite>();
-        if (canvas->Create(kScreenWidth, kScreenHeight, 32, 0) != 0)
+        if (canvas->Create(kScreenWidth, kScreenHeight, 32, 2) != 0)
             return 2;
         m_ownCanvas = std::move(canvas);
         m_canvas = m_ownCanvas.get();
