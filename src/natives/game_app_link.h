@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "winapi/base.h"
 
@@ -45,6 +46,24 @@ public:
     virtual uint8_t GetMoviePlaying() { return 0; }
     virtual void SetMoviePlaying(uint8_t value) { (void)value; }
     virtual bool IsMovieSpriteOption() { return false; }
+    // The scenario engine: the application's save folder; its menu groups (1 save, 2 load); the
+    // settings-changed byte; the mouse-area state (2: the pointer rests at the screen's bottom);
+    // the menu-command byte (command + 1 while the window thread runs one); posting a window
+    // command or the Yes/No question (0x9009) and its answer (1 yes, 0 no, -1 none); the wait for
+    // the window thread to take a command; whether a window thread runs the commands; and the
+    // interrupt flag.
+    virtual std::string GetSaveFolder() { return {}; }
+    virtual bool IsMenuItemGroupEnabled(int group) { return group == 1 || group == 2; }
+    virtual uint8_t GetSettingsChanged() { return 0; }
+    virtual void SetSettingsChanged(uint8_t value) { (void)value; }
+    virtual int GetMouseAreaState() { return 0; }
+    virtual uint8_t GetMenuCommandByte() { return 0; }
+    virtual bool PostWindowCommand(uint32_t id) { (void)id; return false; }
+    virtual bool PostQuestion(int kind, const char* text) { (void)kind; (void)text; return false; }
+    virtual int GetQuestionAnswer() { return -1; }
+    virtual bool WaitMenuCommandTaken(uint32_t ms) { (void)ms; return false; }
+    virtual bool IsThreaded() { return false; }
+    virtual bool IsInterrupted() { return false; }
 };
 
 // The application, or null (tools and tests without one).

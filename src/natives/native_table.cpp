@@ -9,6 +9,7 @@
 #include "natives/movie_natives.h"
 #include "natives/stream_natives.h"
 #include "natives/string_natives.h"
+#include "natives/tgs_natives.h"
 #include "natives/transfer_natives.h"
 #include "natives/variable_file_natives.h"
 
@@ -176,6 +177,10 @@ constexpr BuiltNative kBuilt[] = {
     {649, NativeMovieDoubleA},
     {650, NativeMovieDoubleB},
     {651, NativeMovieSprite},
+    {791, NativeTgsCreate},
+    {792, NativeTgsDelete},
+    {793, NativeTgsRun},
+    {794, NativeTgsSetStartValue},
     {795, NativeNoOp},
     {800, NativeNoOp},
     {801, NativeNoOp},

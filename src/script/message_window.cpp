@@ -320,6 +320,16 @@ int CMessageWindow::RunPass(const uint8_t* text, uint32_t size, CImage* target, 
     return 0;
 }
 
+void CMessageWindow::RestoreCursor(int x, int y)
+{
+    m_cursorX = x;
+    m_cursorY = y;
+    m_prevChar = 0;
+    m_pageFull = 0;
+    m_pageEmpty = 1;
+    ClearIndent();
+}
+
 int CMessageWindow::MeasureText(const uint8_t* text, uint32_t size, RECT* out, bool runCommands)
 {
     if (text == nullptr)
@@ -334,8 +344,7 @@ int CMessageWindow::MeasureText(const uint8_t* text, uint32_t size, RECT* out, b
     m_mode = 1;
     const int r = RunPass(page.data(), size, &scratch, runCommands, true);
     m_mode = 0;
-    SetTextCursor(savedX, savedY);
-    ClearIndent();
+    RestoreCursor(savedX, savedY);
     if (r < 0)
         return -2;
     if (m_charCount == 0)
@@ -378,8 +387,7 @@ int CMessageWindow::ShowPage(bool /*resize*/)
     const int savedX = m_cursorX, savedY = m_cursorY;
     m_mode = 1;
     int r = RunPass(m_pageText.data(), size, &scratch, true, true);
-    ClearIndent();
-    SetTextCursor(savedX, savedY);
+    RestoreCursor(savedX, savedY);
     if (r < 0) {
         m_mode = 0;
         return 0;
@@ -506,7 +514,9 @@ int CMessageWindow::Update(uint32_t /*time*/)
         m_revealed = length;
         return 0;
     }
-    RevealTo(m_total == 0 ? UINT64_MAX : m_total, true);
+    // Everything left, ink outside the line boxes included.
+    GetImage().Copy(&m_pageImage, 0, 0, nullptr, false);
+    GetSprite().InvalidateLocalRect(nullptr);
     m_revealState = 0;
     if (m_iconAfterReveal && (m_frame == nullptr || !m_frame->IsChoiceWaiting()))
         ShowWaitIcon(true);

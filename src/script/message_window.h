@@ -96,6 +96,8 @@ private:
     // panel's image when null) → 0; -2 a command stopped it.
     int RunPass(const uint8_t* text, uint32_t size, CImage* target, bool runCommands, bool record);
     void RevealTo(uint64_t length, bool final);
+    // Back to the page's start after the measuring pass.
+    void RestoreCursor(int x, int y);
     void CopyRun(int32_t line, int32_t from, int32_t to, bool edge, int32_t edgeEnd);
     uint32_t Now() const { return m_clock != nullptr ? m_clock(m_clockUser) : 0; }
 

@@ -14,6 +14,9 @@
 #include "controls/control_container.h"
 #include "controls/control_set.h"
 #include "display/surface_sprite.h"
+#include "files/pixel_library.h"
+#include "platform/cpu_info.h"
+#include "raster/pixel_lib.h"
 #include "platform/app_config.h"
 #include "script/tgs_frame.h"
 #include "script/tgs_host_link.h"
@@ -154,7 +157,20 @@ struct Settings {
     ~Settings() { g_pAppConfig = saved; }
 };
 
+// The pixel library the sprites draw through, published for the bench's life.
+struct PixelLibrary {
+    PixelLibrary()
+    {
+        EXPECT_TRUE(RegisterPixelLibraryModule());
+        library.reset(LoadPixelLibrary("Z:\\Game\\tvpgl.dll", &g_CpuInfo));
+        SetPixelLibrary(library.get());
+    }
+    ~PixelLibrary() { SetPixelLibrary(nullptr); }
+    std::unique_ptr<CPixelLibrary> library;
+};
+
 struct Bench {
+    PixelLibrary pixels;
     Settings settings;
     CSobRuntime rt{4u << 20};
     BareForm form;
