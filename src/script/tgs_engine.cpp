@@ -876,7 +876,6 @@ int CTgsFrame::WaitChoice()
 
 int CTgsFrame::RunMenuCommand(int command, int argument)
 {
-    (void)argument;
     if (m_link->MenuCommandByte() != 0)
         return 1;
     bool posted = false;
@@ -884,7 +883,7 @@ int CTgsFrame::RunMenuCommand(int command, int argument)
         if (row.command != command)
             continue;
         posted = row.windowCommand != 0 ? m_link->PostWindowCommand(row.windowCommand)
-                                        : m_link->PostQuestion(argument, m_pendingVoice);
+                                        : m_link->PostQuestion(argument, m_questionText);
     }
     if (!posted)
         return 2;
@@ -928,7 +927,7 @@ int CTgsFrame::HandleWindowMenu(int command)
         command = ActionIndex();
     if (command < 0 || command > 11)
         return 0;
-    if (command < 10 && command != 9 && m_menuState[static_cast<size_t>(command)] == 0)
+    if (command < 10 && m_menuState[static_cast<size_t>(command)] == 0)
         return 0;
     const int bank = 1;
     char number[16];
@@ -953,7 +952,7 @@ int CTgsFrame::HandleWindowMenu(int command)
             m_link->ShowCaption(text);
             return 1;
         }
-        m_pendingVoice = title + "\r\n" + Sjis("をロードしますか？");
+        m_questionText = title + "\r\n" + Sjis("をロードしますか？");
         if (RunMenuCommand(7, 1) != 0 || m_link->QuestionAnswer() != 1)
             return 1;
         if (m_link->LoadGameSlot(bank, slot) != 0)
@@ -964,7 +963,7 @@ int CTgsFrame::HandleWindowMenu(int command)
         return 5;
     }
     case 2:
-        m_pendingVoice = Sjis("前の選択肢に戻ります。\r\nよろしいですか？");
+        m_questionText = Sjis("前の選択肢に戻ります。\r\nよろしいですか？");
         if (RunMenuCommand(7, 2) == 0 && m_link->QuestionAnswer() == 1 && m_link->RestoreStateSnapshot() == 0) {
             m_resultWord = 5;
             return 5;
@@ -1009,8 +1008,9 @@ int CTgsFrame::HandleWindowMenu(int command)
         return 2;
     }
     case 11:
-        m_pendingVoice = Sjis("タイトルに戻ります。\r\nよろしいですか？");
+        m_questionText = Sjis("タイトルに戻ります。\r\nよろしいですか？");
         if (RunMenuCommand(7, 3) == 0 && m_link->QuestionAnswer() == 1) {
+            RunMenuCommand(11, 0);
             m_resultWord = 4;
             return 5;
         }

@@ -288,7 +288,7 @@ private:
     std::array<int32_t, 6> m_startValues{};
     std::array<uint8_t, kMenuItems> m_menuState{};
     std::array<CControl*, kMenuItems> m_menuItems{};
-    std::string m_nameText, m_speaker, m_voice, m_pendingVoice;
+    std::string m_nameText, m_speaker, m_voice, m_pendingVoice, m_questionText;
     uint32_t m_choiceSerial = 0;
     bool m_hasChoiceSerial = false;
     int32_t m_resultWord = 0;

@@ -228,7 +228,7 @@ TEST(TgsEngine, WindowMenuActionTable)
         {14, 0, 0, 0}, // 7 backlog: off while it holds fewer than two entries
         {15, 3, 0, 0}, // 5 skip on
         {16, 0, 0, 0}, // 2 back: off until a snapshot exists
-        {17, 5, 1, 0}, // 11 title
+        {17, 5, 1, 1}, // 11 title: asked, then posted
         {18, 0, 0, 0},
         {19, 0, 0, 0},
     };
