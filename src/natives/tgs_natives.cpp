@@ -92,7 +92,7 @@ public:
     bool IsThreaded() override { return g_pGameApp != nullptr && g_pGameApp->IsThreaded(); }
     bool WaitCommandTaken(uint32_t ms) override { return g_pGameApp != nullptr && g_pGameApp->WaitMenuCommandTaken(ms); }
     int32_t ScriptSetting6() override { return host != nullptr ? host->SettingsWord(6) : 0; }
-    CControlSet* ScriptControls() override { return nullptr; }
+    CControlSet* ScriptControls() override { return &g_TextObjectList; }
     void ShowCaption(const char* text) override { g_Caption.ShowText(text, 2000); }
     bool IsCaptionBusy() override { return g_Caption.GetValidHandle() != nullptr; }
     bool IsInterrupted() override { return g_pGameApp != nullptr && g_pGameApp->IsInterrupted(); }

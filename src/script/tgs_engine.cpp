@@ -281,7 +281,12 @@ int CTgsFrame::StartScenario(bool resume)
     m_menuItems.fill(nullptr);
     if (CControlSet* set = m_link->ScriptControls()) {
         CPartsFileB parts;
-        if (parts.Load(set, m_form, "SYS/MS_FRAME.GMP", 1000, 10000, false, nullptr) == 0) {
+        // The items carry id 1000, by which the scene's clearing deletes them.
+        const int32_t savedId = set->currentId;
+        set->currentId = kMenuItemId;
+        const int loaded = parts.Load(set, m_form, "SYS/MS_FRAME.GMP", -1, 10000, false, nullptr);
+        set->currentId = savedId;
+        if (loaded == 0) {
             // A short file leaves the remaining items absent.
             for (size_t i = 0; i < static_cast<size_t>(kMenuItems) && i < parts.GetCount(); ++i) {
                 m_menuItems[i] = parts.GetControl(i);
@@ -368,7 +373,7 @@ int CTgsFrame::ClearScene()
         m_textLayer.reset();
     }
     if (CControlSet* set = m_link != nullptr ? m_link->ScriptControls() : nullptr)
-        set->RemoveById(1000, false);
+        set->RemoveById(kMenuItemId, false);
     m_menuItems.fill(nullptr);
     if (m_menuSprite) {
         if (m_canvas != nullptr && m_canvas->GetOverlayList() != nullptr)

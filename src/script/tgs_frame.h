@@ -94,6 +94,7 @@ public:
     static constexpr int kScreenHeight = 600;
     static constexpr int kMenuItems = 10;
     static constexpr int kChoiceLayerValue = 20;
+    static constexpr int kMenuItemId = 1000;
 
     CTgsHostLink* Link() const { return m_link; }
     // Set-up, once: the drawing target (a kind-9 canvas; null makes the frame's own) and the form

@@ -2,7 +2,17 @@
 // the chained-wait rule, the window menu, menu commands, the window fade and the message window.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "authoring/file_io.h"
+#include "authoring/tgs_skin.h"
+#include "controls/control_set.h"
 #include "controls/text_layer.h"
+#include "files/file_manager.h"
+#include "files/gll_manager.h"
+#include "files/image_loader.h"
+#include "files/path_utils.h"
+#include "files/temp_folder.h"
 #include "script/message_window.h"
 #include "support/tgs_engine_host.h"
 #include "winapi/text.h"
@@ -394,6 +404,74 @@ TEST(TgsEngine, StartUpNeedsTheSetUpAndAppliesTheMenuGroups)
     EXPECT_FALSE(b.frame->MessageWindow()->IsVisible());
     EXPECT_EQ(b.frame->ClearScene(), 0);
     EXPECT_EQ(b.frame->MessageWindow(), nullptr);
+}
+
+// A game folder with the tools' skin: framed windows of the skin's sizes, the ten system-menu
+// buttons from its parts file (id 1000, deleted with the scene), the bar hidden until the pointer
+// comes down to it.
+TEST(TgsEngine, SkinFromTheToolFramesTheWindowsAndMakesTheMenu)
+{
+    TempFolder dir;
+    std::vector<TgsSkinFile> files;
+    std::string error;
+    ASSERT_TRUE(MakeTgsSkin(&files, &error)) << error;
+    for (const TgsSkinFile& f : files) {
+        std::filesystem::create_directories(std::filesystem::path(dir.Linux(f.name)).parent_path());
+        ASSERT_TRUE(WriteWholeFile(dir.Linux(f.name), f.bytes.data(), f.bytes.size()));
+    }
+    ASSERT_EQ(SetBaseFolder(dir.Windows().c_str()), 0);
+    CFileManager manager;
+    CGllManager loaders;
+    g_pFileManager = &manager;
+    ASSERT_EQ(RegisterBuiltinImageLoaders(loaders), 0);
+    g_pGllManager = &loaders;
+    {
+        CControlSet set;
+        Bench b;
+        set.SetScene(b.canvas.GetScene());
+        b.link.controls = &set;
+        ASSERT_EQ(b.frame->StartScenario(false), 0);
+        ASSERT_NE(b.frame->MessageWindow(), nullptr);
+        EXPECT_EQ(b.frame->MessageWindow()->GetWidth(), 770);
+        EXPECT_EQ(b.frame->MessageWindow()->GetHeight(), 110);
+        ASSERT_NE(b.frame->NameWindow(), nullptr);
+        EXPECT_EQ(b.frame->NameWindow()->GetWidth(), 200);
+        for (int i = 0; i < CTgsFrame::kMenuItems; ++i) {
+            ASSERT_NE(b.frame->MenuItem(i), nullptr) << i;
+            EXPECT_FALSE(b.frame->MenuItem(i)->IsVisible());
+        }
+        EXPECT_EQ(set.GetControls().size(), 10u);
+        // The pointer at the bottom shows the bar's buttons when the setting hides them.
+        b.settings.config.hideSystemButtons = 1;
+        b.link.mouseY = 590;
+        b.link.onStep = [](tgsengine::RecordingLink& l) { l.advance = true; };
+        b.frame->WaitPage(2, false);
+        EXPECT_TRUE(b.frame->MenuItem(0)->IsVisible());
+        EXPECT_EQ(b.frame->ClearScene(), 0);
+        EXPECT_EQ(set.GetControls().size(), 0u);
+        EXPECT_EQ(b.frame->MenuItem(0), nullptr);
+    }
+    g_pGllManager = nullptr;
+    g_pFileManager = nullptr;
+}
+
+// Without the skin's parts file, or with one of fewer parts, the missing items are absent and
+// every use skips them.
+TEST(TgsEngine, MissingMenuPartsAreSkipped)
+{
+    CControlSet set;
+    Bench b;
+    set.SetScene(b.canvas.GetScene());
+    b.link.controls = &set;
+    ASSERT_EQ(b.frame->StartScenario(false), 0);
+    for (int i = 0; i < CTgsFrame::kMenuItems; ++i)
+        EXPECT_EQ(b.frame->MenuItem(i), nullptr);
+    b.link.mouseY = 590;
+    b.link.onStep = [](tgsengine::RecordingLink& l) { l.advance = true; };
+    EXPECT_EQ(b.frame->WaitPage(2, false), 0);
+    EXPECT_EQ(b.frame->FadeWindow(true, 50, true), 0);
+    b.frame->SetMenuControlState(3, 2);
+    EXPECT_EQ(b.frame->MenuControlState(3), 2);
 }
 
 } // namespace

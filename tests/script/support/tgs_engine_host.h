@@ -77,7 +77,7 @@ public:
     int QuestionAnswer() override { return answer; }
     bool IsThreaded() override { return threaded; }
     int32_t ScriptSetting6() override { return setting6; }
-    CControlSet* ScriptControls() override { return nullptr; }
+    CControlSet* ScriptControls() override { return controls; }
     void ShowCaption(const char* text) override { captions.emplace_back(text); }
     bool IsCaptionBusy() override { return false; }
     bool IsInterrupted() override { return interrupted; }
@@ -116,6 +116,7 @@ public:
     int steps = 0, stopAfter = -1, inputs = 0;
     std::function<void(RecordingLink&)> onStep;
     CControlContainer* form = nullptr;
+    CControlSet* controls = nullptr;
     bool saveGroup = true, loadGroup = true, postOk = true, threaded = false, taken = true, interrupted = false;
     bool advance = false, skipKey = false, skipHeld = false;
     int action = -1, actionSlot = -1, mouseArea = 0, mouseX = 0, mouseY = 0, answer = 1, saveResult = 0;
