@@ -110,7 +110,9 @@ int CMessageWindow::SetWaitIcon(CImage* image, int x, int y, bool atEnd)
     m_iconX = x;
     m_iconY = y;
     m_iconAtEnd = atEnd ? 1 : 0;
-    if (m_icon.SetImage(image, nullptr, 0, 0) != 0)
+    // A sheet of square cells shows its first.
+    const RECT cell{0, 0, std::min<LONG>(image->GetWidth(), image->GetHeight()), image->GetHeight()};
+    if (m_icon.SetImage(image, &cell, 0, 0) != 0)
         return 2;
     return 0;
 }
@@ -141,6 +143,12 @@ void CMessageWindow::ShowWaitIcon(bool show)
     m_icon.SetPosition(x, y);
     m_icon.SetVisible(true);
     m_iconShown = 1;
+}
+
+void CMessageWindow::InvalidateAll()
+{
+    RECT all{0, 0, GetImage().GetWidth(), GetImage().GetHeight()};
+    GetSprite().InvalidateLocalRect(&all);
 }
 
 void CMessageWindow::CommandNewLine()
@@ -201,7 +209,11 @@ int CMessageWindow::DrawRuby(const char* text)
     const int32_t gap = (length - w) / (n + 1);
     int32_t at = base + gap + ((length - w) - gap * (n + 1)) / 2;
     const int32_t step = w / n + gap;
-    const int32_t across = m_vertical ? m_cursorX + m_lineHeight + m_rubyGap : m_cursorY - m_rubyGap - rubyH;
+    // The glyphs stand at the end of the line cell (the panel reserves the ruby's room before
+    // them); the ruby goes over them (to their right in vertical writing), the ruby gap apart.
+    const int fontH = FontHeight(m_font);
+    const int32_t across = m_vertical ? m_cursorX - ((m_lineHeight - fontH) >> 1) + fontH + m_rubyGap
+                                      : m_cursorY + (m_lineHeight - fontH) - m_rubyGap - rubyH;
     if (!m_rubyOpen && length > 0 && gap < 0) {
         // Wider than its base: one piece, centred.
         at = base + (length - w) / 2;
@@ -427,7 +439,7 @@ int CMessageWindow::ShowPage(bool /*resize*/)
             FinishReveal();
     } else {
         m_revealTime = 0;
-        GetSprite().InvalidateLocalRect(nullptr);
+        InvalidateAll();
         if (m_iconAfterReveal && (m_frame == nullptr || !m_frame->IsChoiceWaiting()))
             ShowWaitIcon(true);
     }
@@ -516,7 +528,7 @@ int CMessageWindow::Update(uint32_t /*time*/)
     }
     // Everything left, ink outside the line boxes included.
     GetImage().Copy(&m_pageImage, 0, 0, nullptr, false);
-    GetSprite().InvalidateLocalRect(nullptr);
+    InvalidateAll();
     m_revealState = 0;
     if (m_iconAfterReveal && (m_frame == nullptr || !m_frame->IsChoiceWaiting()))
         ShowWaitIcon(true);

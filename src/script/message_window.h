@@ -38,6 +38,7 @@ public:
 
     // The reveal step.
     int Update(uint32_t time) override;
+
     void SetVisible(bool visible) override;
 
     void SetFrame(CTgsFrame* frame) { m_frame = frame; }
@@ -96,6 +97,7 @@ private:
     // panel's image when null) → 0; -2 a command stopped it.
     int RunPass(const uint8_t* text, uint32_t size, CImage* target, bool runCommands, bool record);
     void RevealTo(uint64_t length, bool final);
+    void InvalidateAll();
     // Back to the page's start after the measuring pass.
     void RestoreCursor(int x, int y);
     void CopyRun(int32_t line, int32_t from, int32_t to, bool edge, int32_t edgeEnd);

@@ -63,6 +63,37 @@ std::unique_ptr<CImage> LoadPicture(const char* name)
     return image;
 }
 
+// The frame pictures PREFIX + B (decoration), A and G (masks) that exist; the size of the first
+// found. A missing picture is left out, so a window with none is frameless.
+struct FramePictures {
+    std::string names[3];
+    bool found[3] = {};
+    bool Any() const { return found[0] || found[1] || found[2]; }
+    const char* Name(int i) const { return found[i] ? names[i].c_str() : nullptr; }
+    void Load(CTextPanel& panel) const
+    {
+        if (Any())
+            panel.LoadFrameImages(Name(0), Name(1), Name(2), true);
+    }
+};
+
+FramePictures FindFramePictures(const char* prefix, SIZE* size)
+{
+    FramePictures f;
+    const char* letters[3] = {"B", "A", "G"};
+    bool sized = false;
+    for (int i = 0; i < 3; ++i) {
+        f.names[i] = std::string(prefix) + letters[i] + ".ELG";
+        CImage probe;
+        f.found[i] = probe.LoadWithPalette(f.names[i].c_str(), nullptr, 0, 0) == 0 && probe.GetBits() != nullptr;
+        if (f.found[i] && !sized) {
+            *size = SIZE{probe.GetWidth(), probe.GetHeight()};
+            sized = true;
+        }
+    }
+    return f;
+}
+
 // Menu-command numbers of the window commands.
 struct MenuCommandRow {
     int command;
@@ -208,16 +239,11 @@ int CTgsFrame::StartScenario(bool resume)
     // Message window: a frameless window when the SYS pictures are missing.
     if (!m_messageWindow) {
         m_messageWindow = std::make_unique<CMessageWindow>();
-        const char* frames[3] = {"SYS/MS_FRM_B.ELG", "SYS/MS_FRM_A.ELG", "SYS/MS_FRM_G.ELG"};
-        for (size_t i = 0; i < 3; ++i)
-            m_frameImages[i] = LoadPicture(frames[i]);
-        CImage* b = m_frameImages[0].get();
-        const int w = b != nullptr ? b->GetWidth() : kScreenWidth - 30;
-        const int h = b != nullptr ? b->GetHeight() : 110;
-        if (list != nullptr && m_messageWindow->Create(list, 10000, w, h, 15, 475, m_fonts[0].get(), m_fonts[1].get(), 0) == 0) {
-            if (b != nullptr)
-                m_messageWindow->SetFrameImages(b, m_frameImages[1] ? m_frameImages[1].get() : reinterpret_cast<CImage*>(-1),
-                                                m_frameImages[2].get(), true);
+        SIZE size{kScreenWidth - 30, 110};
+        const FramePictures frame = FindFramePictures("SYS/MS_FRM_", &size);
+        if (list != nullptr && m_messageWindow->Create(list, 10000, size.cx, size.cy, 15, 475, m_fonts[0].get(),
+                                                       m_fonts[1].get(), 0) == 0) {
+            frame.Load(*m_messageWindow);
             m_messageWindow->SetMargins(13, 13, 13, 13, true);
             m_messageWindow->SetFrame(this);
             m_messageWindow->SetEdgeWidth(72);
@@ -228,15 +254,10 @@ int CTgsFrame::StartScenario(bool resume)
                 m_messageWindow->SetWaitIcon(m_workImages[0].get(), 735, 75, false);
             // Name window.
             m_nameWindow = std::make_unique<CTextPanel>();
-            const char* names[3] = {"SYS/NM_FRM_B.ELG", "SYS/NM_FRM_A.ELG", "SYS/NM_FRM_G.ELG"};
-            for (size_t i = 0; i < 3; ++i)
-                m_nameImages[i] = LoadPicture(names[i]);
-            CImage* nb = m_nameImages[0].get();
-            if (m_nameWindow->Create(list, 10000, nb != nullptr ? nb->GetWidth() : 200,
-                                     nb != nullptr ? nb->GetHeight() : 50, 15, 425, m_fonts[0].get(), nullptr, 0) == 0) {
-                if (nb != nullptr)
-                    m_nameWindow->SetFrameImages(nb, m_nameImages[1] ? m_nameImages[1].get() : reinterpret_cast<CImage*>(-1),
-                                                 m_nameImages[2].get(), true);
+            SIZE nameSize{200, 50};
+            const FramePictures nameFrame = FindFramePictures("SYS/NM_FRM_", &nameSize);
+            if (m_nameWindow->Create(list, 10000, nameSize.cx, nameSize.cy, 15, 425, m_fonts[0].get(), nullptr, 0) == 0) {
+                nameFrame.Load(*m_nameWindow);
                 m_nameWindow->SetMargins(13, 13, 13, 13, true);
                 m_nameWindow->SetVisible(false);
                 m_messageWindow->SetNameWindow(m_nameWindow.get());
@@ -251,13 +272,12 @@ int CTgsFrame::StartScenario(bool resume)
     // Choice list.
     if (!m_textLayer && list != nullptr) {
         m_textLayer = std::make_unique<CTextLayer>();
-        const char* sel[3] = {"SYS/MS_SEL_B.ELG", "SYS/MS_SEL_A.ELG", "SYS/MS_SEL_G.ELG"};
-        for (size_t i = 0; i < 3; ++i)
-            m_choiceImages[i] = LoadPicture(sel[i]);
         if (m_textLayer->Create(list, 10000, 46, 200, 708, 40, 10, m_fonts[0].get(), 0) == 0) {
-            if (m_choiceImages[0])
-                m_textLayer->SetLineImages(1, false, false, m_choiceImages[0].get(), m_choiceImages[1].get(),
-                                           m_choiceImages[2].get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+            SIZE lineSize{708, 40};
+            const FramePictures line = FindFramePictures("SYS/MS_SEL_", &lineSize);
+            if (line.Any())
+                m_textLayer->LoadLineImages(1, false, false, line.Name(0), line.Name(1), line.Name(2), nullptr, nullptr,
+                                            nullptr, nullptr, nullptr, nullptr);
             m_textLayer->SetTextColors(0xFFFFFF, 0x8FDFDF, 0xFFF000, 0x909090);
             m_textLayer->SetUserValue(kChoiceLayerValue);
             m_textLayer->SetVisible(false);
@@ -433,10 +453,13 @@ uint8_t CTgsFrame::ApplyDisplaySettings(bool window, bool fonts, bool backlog, b
         return 0;
     const AppConfig& c = Config();
     if (window) {
+        // The setting holds the frame's alpha (0-255).
         const int alpha = m_transparencyOverride != -1 ? m_transparencyOverride : c.frameTransparency;
-        const uint8_t a = static_cast<uint8_t>(std::clamp(255 - alpha * 255 / 100, 0, 255));
+        const uint8_t a = static_cast<uint8_t>(std::clamp(alpha, 0, 255));
         if (m_messageWindow)
             m_messageWindow->SetBackgroundColor(c.drawTextFrame ? 1 : 0, c.frameColour, a, true);
+        if (m_nameWindow)
+            m_nameWindow->SetBackgroundColor(c.drawTextFrame ? 1 : 0, c.frameColour, a, true);
         if (m_textLayer) {
             m_textLayer->SetBackgroundColor(c.drawTextFrame ? 1 : 0, c.frameColour, a);
             m_textLayer->SetReadMarksEnabled(c.colourTakenChoices != 0);
@@ -839,6 +862,9 @@ int CTgsFrame::WaitChoice()
 {
     m_resumedPage = 0;
     ShowChoices(true);
+    // Keys reach the lines through the focus.
+    if (m_textLayer && m_form != nullptr)
+        m_form->SetFocus(m_textLayer.get());
     if (m_link->ScriptSetting6() == 0 && Config().autoSaveAtChoices) {
         // Bank 10 has no ring: the autosave goes into bank 0's ring.
         m_link->SaveGame(0, m_link->NextRingSlot(0));

@@ -305,7 +305,6 @@ private:
     CControlContainer* m_form = nullptr;
     std::unique_ptr<CImage> m_screenImage;
     std::array<std::unique_ptr<CImage>, 2> m_workImages;
-    std::array<std::unique_ptr<CImage>, 3> m_frameImages, m_nameImages, m_choiceImages;
     std::unique_ptr<CImage> m_menuImage;
     std::unique_ptr<CSprite> m_menuSprite;
     CTextLog m_textLog;

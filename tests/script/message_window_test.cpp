@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "drawing/scene.h"
 #include "script/message_window.h"
 #include "support/tgs_engine_host.h"
 #include "winapi/text.h"
@@ -160,6 +161,30 @@ TEST(MessageWindow, RevealedPixelsEqualTheDirectPage)
     for (LONG y = 0; y < image.GetHeight(); ++y)
         empty.insert(empty.end(), image.GetRowPointer(y), image.GetRowPointer(y) + image.GetWidth() * 4);
     EXPECT_NE(direct, empty);
+}
+
+} // namespace
+
+namespace {
+
+// The window is drawn in the canvas's scene with the frame colour and alpha of the settings.
+TEST(MessageWindow, ShownInTheCanvasScene)
+{
+    WindowBench b;
+    const std::string page = S("あいうえお");
+    b.w->SetVisible(true);
+    ASSERT_EQ(b.Show(page), 0);
+    CImage out;
+    ASSERT_EQ(out.Create(800, 600, 32, 0), 0);
+    ASSERT_EQ(b.canvas.GetScene()->RenderToImage(&out, 0, 0, true), 0);
+    int lit = 0;
+    for (int y = 475; y < 585; ++y)
+        for (int x = 15; x < 785; ++x) {
+            uint32_t v;
+            std::memcpy(&v, out.GetRowPointer(y) + 4 * x, 4);
+            lit += (v & 0xFFFFFF) != 0;
+        }
+    EXPECT_GT(lit, 100);
 }
 
 } // namespace

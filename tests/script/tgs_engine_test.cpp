@@ -441,6 +441,12 @@ TEST(TgsEngine, SkinFromTheToolFramesTheWindowsAndMakesTheMenu)
             EXPECT_FALSE(b.frame->MenuItem(i)->IsVisible());
         }
         EXPECT_EQ(set.GetControls().size(), 10u);
+        // The window is the masks' shape in the frame colour.
+        b.frame->MessageWindow()->Clear();
+        CImage* frame = b.frame->MessageWindow()->GetFrameImage();
+        ASSERT_NE(frame, nullptr);
+        EXPECT_NEAR(frame->GetRowPointer(50)[4 * 50 + 3], 220 * 140 / 255, 1);
+        EXPECT_EQ(frame->GetRowPointer(0)[3], 0) << "outside the rounded corner";
         // The pointer at the bottom shows the bar's buttons when the setting hides them.
         b.settings.config.hideSystemButtons = 1;
         b.link.mouseY = 590;

@@ -9,22 +9,22 @@
 
 namespace {
 
-// A framed panel: a border of 3 pixels and a body, the corners rounded by a soft alpha ramp.
-std::vector<uint32_t> Panel(int w, int h, uint32_t body, uint32_t border, int radius)
+// The picture over a frame's mask: alpha bodyAlpha inside, borderAlpha on the 3-pixel border, 0
+// outside the rounded corners (their edge soft).
+std::vector<uint32_t> Decoration(int w, int h, uint32_t body, uint32_t border, int radius, int bodyAlpha, int borderAlpha)
 {
     std::vector<uint32_t> px(static_cast<size_t>(w) * static_cast<size_t>(h));
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            // Distance into the rounded corner, in pixels.
             const int cx = x < radius ? radius - x : (x >= w - radius ? x - (w - radius - 1) : 0);
             const int cy = y < radius ? radius - y : (y >= h - radius ? y - (h - radius - 1) : 0);
             const int d2 = cx * cx + cy * cy;
-            int alpha = 255;
+            const bool edge = x < 3 || y < 3 || x >= w - 3 || y >= h - 3;
+            int alpha = edge ? borderAlpha : bodyAlpha;
             if (d2 > radius * radius)
                 alpha = 0;
             else if (d2 > (radius - 2) * (radius - 2))
-                alpha = 128; // the soft edge of the corner
-            const bool edge = x < 3 || y < 3 || x >= w - 3 || y >= h - 3;
+                alpha /= 2; // the soft edge of the corner
             const uint32_t rgb = (edge ? border : body) & 0xFFFFFF;
             px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] =
                 (static_cast<uint32_t>(alpha) << 24) | rgb;
@@ -33,18 +33,47 @@ std::vector<uint32_t> Panel(int w, int h, uint32_t body, uint32_t border, int ra
     return px;
 }
 
-// A mask: grey levels in every channel, alpha 255; the body at level, the border full.
-std::vector<uint32_t> Mask(int w, int h, uint8_t level)
+// A framed panel: a border of 3 pixels and a body, the corners rounded by a soft alpha ramp.
+std::vector<uint32_t> Panel(int w, int h, uint32_t body, uint32_t border, int radius)
 {
-    std::vector<uint32_t> px(static_cast<size_t>(w) * static_cast<size_t>(h));
+    return Decoration(w, h, body, border, radius, 255, 255);
+}
+
+// An 8-bit alpha mask (the index is the alpha, over a grey palette): the body at level, the
+// border full, the rounded corners soft as the decoration's.
+bool AddMask(std::vector<TgsSkinFile>* files, const std::string& name, int w, int h, uint8_t level, int radius,
+             std::string* error)
+{
+    elg::Picture picture;
+    picture.width = w;
+    picture.height = h;
+    picture.depth = 8;
+    picture.palette.resize(1024);
+    for (int i = 0; i < 256; ++i) {
+        picture.palette[static_cast<size_t>(i) * 4] = static_cast<uint8_t>(i);
+        picture.palette[static_cast<size_t>(i) * 4 + 1] = static_cast<uint8_t>(i);
+        picture.palette[static_cast<size_t>(i) * 4 + 2] = static_cast<uint8_t>(i);
+    }
+    picture.indexes.resize(static_cast<size_t>(w) * static_cast<size_t>(h));
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
+            const int cx = x < radius ? radius - x : (x >= w - radius ? x - (w - radius - 1) : 0);
+            const int cy = y < radius ? radius - y : (y >= h - radius ? y - (h - radius - 1) : 0);
+            const int d2 = cx * cx + cy * cy;
             const bool edge = x < 3 || y < 3 || x >= w - 3 || y >= h - 3;
-            const uint32_t v = edge ? 255u : level;
-            px[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = 0xFF000000u | v << 16 | v << 8 | v;
+            int v = edge ? 255 : level;
+            if (d2 > radius * radius)
+                v = 0;
+            else if (d2 > (radius - 2) * (radius - 2))
+                v /= 2;
+            picture.indexes[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] = static_cast<uint8_t>(v);
         }
     }
-    return px;
+    TgsSkinFile file{name, {}};
+    if (!elg::Encode(picture, elg::Options{}, file.bytes, error))
+        return false;
+    files->push_back(std::move(file));
+    return true;
 }
 
 // Five cells of a blinking triangle, cell by cell, side by side.
@@ -109,9 +138,9 @@ bool MakeTgsSkin(std::vector<TgsSkinFile>* files, std::string* error)
     };
     const Frame frames[] = {{"SYS/MS_FRM_", 770, 110}, {"SYS/NM_FRM_", 200, 50}, {"SYS/MS_SEL_", 708, 40}};
     for (const Frame& f : frames) {
-        if (!Add(files, std::string(f.prefix) + "B.ELG", f.w, f.h, Panel(f.w, f.h, 0x102040, 0xC0C8FF, 10), error) ||
-            !Add(files, std::string(f.prefix) + "A.ELG", f.w, f.h, Mask(f.w, f.h, 160), error) ||
-            !Add(files, std::string(f.prefix) + "G.ELG", f.w, f.h, Mask(f.w, f.h, 96), error))
+        // The masks in the frame colour make the window; no decoration picture goes over them.
+        if (!AddMask(files, std::string(f.prefix) + "A.ELG", f.w, f.h, 220, 10, error) ||
+            !AddMask(files, std::string(f.prefix) + "G.ELG", f.w, f.h, 160, 10, error))
             return false;
     }
     if (!Add(files, "SYS/MS_CUR0.ELG", 100, 20, Cursor(20, 5, 0xFFFFFF), error) ||
