@@ -464,44 +464,45 @@ void CMessageWindow::CopyRun(int32_t line, int32_t from, int32_t to, bool edge, 
         return;
     const uint8_t* ramp = m_ramp.Bytes();
     const int32_t edgeStart = edgeEnd - m_edgeWidth;
+    const size_t rowBytes = static_cast<size_t>(r.right - r.left) * 4;
     for (LONG y = r.top; y < r.bottom; ++y) {
-        uint8_t* d = dst.GetRowPointer(y);
-        const uint8_t* s = m_pageImage.GetRowPointer(y);
-        const uint8_t* b = m_baseImage.GetRowPointer(y);
-        for (LONG x = r.left; x < r.right; ++x) {
-            if (!edge || ramp == nullptr) {
-                std::memcpy(d + x * 4, s + x * 4, 4);
-                continue;
-            }
+        uint8_t* d = dst.GetRowPointer(y) + r.left * 4;
+        const uint8_t* s = m_pageImage.GetRowPointer(y) + r.left * 4;
+        if (!edge || ramp == nullptr) {
+            std::memcpy(d, s, rowBytes);
+            continue;
+        }
+        const uint8_t* b = m_baseImage.GetRowPointer(y) + r.left * 4;
+        for (LONG x = r.left; x < r.right; ++x, d += 4, s += 4, b += 4) {
             const int32_t along = (m_vertical ? y - l.top : x - l.left) - edgeStart;
             const int a = along >= 0 && along < m_ramp.Count() ? ramp[along] : 0;
-            for (int c = 0; c < 4; ++c) {
-                const int base = b[x * 4 + c], page = s[x * 4 + c];
-                d[x * 4 + c] = static_cast<uint8_t>(base + (page - base) * a / 255);
-            }
+            for (int c = 0; c < 4; ++c)
+                d[c] = static_cast<uint8_t>(b[c] + (s[c] - b[c]) * a / 255);
         }
     }
     GetSprite().InvalidateLocalRect(&r);
 }
 
-void CMessageWindow::RevealTo(uint64_t length, bool final)
+void CMessageWindow::RevealRange(uint64_t from, uint64_t to)
 {
-    const int32_t edgeW = final || m_edgeWidth <= 0 ? 0 : m_edgeWidth;
+    // Pixels before from − edge stand already; [from − edge, to − edge) become the page's, and
+    // the edge [to − edge, to) is blended anew.
+    const uint64_t edge = m_edgeWidth > 0 ? static_cast<uint64_t>(m_edgeWidth) : 0;
+    const uint64_t solidFrom = from > edge ? from - edge : 0;
+    const uint64_t solidTo = to > edge ? to - edge : 0;
     uint64_t at = 0;
-    for (size_t i = 0; i < m_lines.size(); ++i) {
+    for (size_t i = 0; i < m_lines.size() && at < to; ++i) {
         const LineRecord& l = m_lines[i];
         const int32_t extent = m_vertical ? l.bottom - l.top : l.right - l.left;
         if (extent <= 0)
             continue;
-        const uint64_t lineStart = at;
-        at += static_cast<uint64_t>(extent);
-        if (length <= lineStart)
-            break;
-        const int32_t shown = static_cast<int32_t>(std::min<uint64_t>(length - lineStart, static_cast<uint64_t>(extent)));
-        const int32_t solid = std::max(0, shown - edgeW);
-        CopyRun(static_cast<int32_t>(i), 0, solid, false, 0);
-        if (edgeW > 0 && shown > solid)
-            CopyRun(static_cast<int32_t>(i), solid, shown, true, shown);
+        const uint64_t start = at, end = at + static_cast<uint64_t>(extent);
+        at = end;
+        auto local = [&](uint64_t v) { return static_cast<int32_t>(std::clamp(v, start, end) - start); };
+        if (solidTo > solidFrom && solidFrom < end && solidTo > start)
+            CopyRun(static_cast<int32_t>(i), local(solidFrom), local(solidTo), false, 0);
+        if (to > solidTo && solidTo < end && to > start)
+            CopyRun(static_cast<int32_t>(i), local(solidTo), local(to), true, static_cast<int32_t>(to - start));
     }
 }
 
@@ -521,9 +522,9 @@ int CMessageWindow::Update(uint32_t /*time*/)
     const uint32_t elapsed = now - m_revealStart;
     if (m_revealState == 2 && elapsed < m_revealTime) {
         const uint64_t length = static_cast<uint64_t>(elapsed) * m_total / m_revealTime;
-        if (length != m_revealed)
-            RevealTo(length, false);
-        m_revealed = length;
+        if (length > m_revealed)
+            RevealRange(m_revealed, length);
+        m_revealed = std::max(m_revealed, length);
         return 0;
     }
     // Everything left, ink outside the line boxes included.

@@ -72,6 +72,9 @@ public:
     // → true when a reveal was running or about to start (then done at once).
     bool FinishReveal();
     bool IsRevealing() const { return m_revealState != 0; }
+    // One reveal step's work: the page's revealed length goes from `from` to `to` pixels along
+    // its lines (the soft edge ends at `to`).
+    void RevealRange(uint64_t from, uint64_t to);
     void SetCharacterTime(uint32_t ms) { m_charTime = ms; }
     uint32_t RevealTime() const { return m_revealTime; }
     int32_t CharacterCount() const { return m_charCount; }
@@ -96,7 +99,6 @@ private:
     // One pass over the page: commands dispatched when asked; characters drawn into target (the
     // panel's image when null) → 0; -2 a command stopped it.
     int RunPass(const uint8_t* text, uint32_t size, CImage* target, bool runCommands, bool record);
-    void RevealTo(uint64_t length, bool final);
     void InvalidateAll();
     // Back to the page's start after the measuring pass.
     void RestoreCursor(int x, int y);

@@ -188,3 +188,62 @@ TEST(MessageWindow, ShownInTheCanvasScene)
 }
 
 } // namespace
+
+namespace {
+
+// The image of a window as 0xAARRGGBB words.
+std::vector<uint32_t> Pixels(CImage& image)
+{
+    std::vector<uint32_t> out;
+    for (LONG y = 0; y < image.GetHeight(); ++y) {
+        const uint32_t* row = reinterpret_cast<const uint32_t*>(image.GetRowPointer(y));
+        out.insert(out.end(), row, row + image.GetWidth());
+    }
+    return out;
+}
+
+// Mid-reveal the revealed length is elapsed × total / reveal time: left of it less the soft edge
+// the window holds the page, from it on the window before the page; across the edge the pixels
+// lie between the two.
+TEST(MessageWindow, RevealLengthFollowsTheClock)
+{
+    const std::string page = S("あいうえおかきくけこさしすせそ");
+    std::vector<uint32_t> direct;
+    {
+        WindowBench b;
+        ASSERT_EQ(b.Show(page), 0);
+        direct = Pixels(b.w->GetImage());
+    }
+    WindowBench b;
+    b.w->Clear();
+    const std::vector<uint32_t> blank = Pixels(b.w->GetImage());
+    ASSERT_EQ(b.Show(page, 40), 0);
+    EXPECT_EQ(b.w->RevealTime(), 600u);
+    b.frame->StepFrame(); // the reveal starts
+    for (int i = 0; i < 10; ++i)
+        b.frame->StepFrame();
+    ASSERT_TRUE(b.w->IsRevealing());
+    ASSERT_EQ(b.w->Lines().size(), 1u);
+    const auto& line = b.w->Lines()[0];
+    const int total = line.right - line.left;
+    const int length = 160 * total / 600;
+    const int edge = b.w->EdgeWidth();
+    const std::vector<uint32_t> now = Pixels(b.w->GetImage());
+    const int width = b.w->GetImage().GetWidth();
+    int inEdge = 0;
+    for (int y = line.top; y < line.bottom; ++y) {
+        for (int x = line.left; x < line.right; ++x) {
+            const size_t i = static_cast<size_t>(y) * width + x;
+            const int along = x - line.left;
+            if (along < length - edge)
+                ASSERT_EQ(now[i], direct[i]) << along;
+            else if (along >= length)
+                ASSERT_EQ(now[i], blank[i]) << along;
+            else
+                inEdge += now[i] != direct[i] && now[i] != blank[i];
+        }
+    }
+    EXPECT_GT(inEdge, 0);
+}
+
+} // namespace
