@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "drawing/draw_list.h"
 #include "drawing/glyph_font.h"
 #include "script/text_log.h"
@@ -30,6 +32,47 @@ size_t CharLength(const uint8_t* p)
         return n;
     }
     return 1;
+}
+
+// (page·w + base·(255 − w)) / 255 in each channel, rounded down: two channels a word, each sum
+// below 65536, divided exactly by (t + 1 + (t >> 8)) >> 8.
+inline uint32_t Mix(uint32_t page, uint32_t base, uint32_t w)
+{
+    const uint32_t v = 255 - w;
+    uint32_t rb = (page & 0x00FF00FFu) * w + (base & 0x00FF00FFu) * v;
+    uint32_t ag = ((page >> 8) & 0x00FF00FFu) * w + ((base >> 8) & 0x00FF00FFu) * v;
+    rb = ((rb + 0x00010001u + ((rb >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    ag = ((ag + 0x00010001u + ((ag >> 8) & 0x00FF00FFu)) >> 8) & 0x00FF00FFu;
+    return rb | ag << 8;
+}
+
+// Mix over a row, a weight per pixel; four pixels at a time in 16-bit lanes (the same exact
+// arithmetic), the rest one by one.
+void MixRow(uint32_t* __restrict d, const uint32_t* __restrict page, const uint32_t* __restrict base,
+            const uint8_t* weights, LONG n)
+{
+    LONG i = 0;
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(255), one = _mm_set1_epi16(1);
+    for (; i + 4 <= n; i += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(page + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        uint32_t w4;
+        std::memcpy(&w4, weights + i, 4);
+        // Each pixel's weight in its four channel lanes.
+        __m128i w = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(w4)), zero); // w0 w1 w2 w3 (u16)
+        w = _mm_unpacklo_epi16(w, w);                                                  // w0 w0 w1 w1 w2 w2 w3 w3
+        const __m128i wLo = _mm_unpacklo_epi32(w, w), wHi = _mm_unpackhi_epi32(w, w);
+        auto half = [&](__m128i pp, __m128i bb, __m128i ww) {
+            __m128i t = _mm_add_epi16(_mm_mullo_epi16(pp, ww), _mm_mullo_epi16(bb, _mm_sub_epi16(full, ww)));
+            t = _mm_add_epi16(_mm_add_epi16(t, one), _mm_srli_epi16(t, 8));
+            return _mm_srli_epi16(t, 8);
+        };
+        const __m128i lo = half(_mm_unpacklo_epi8(p, zero), _mm_unpacklo_epi8(b, zero), wLo);
+        const __m128i hi = half(_mm_unpackhi_epi8(p, zero), _mm_unpackhi_epi8(b, zero), wHi);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(lo, hi));
+    }
+    for (; i < n; ++i)
+        d[i] = Mix(page[i], base[i], weights[i]);
 }
 
 } // namespace
@@ -349,12 +392,11 @@ int CMessageWindow::MeasureText(const uint8_t* text, uint32_t size, RECT* out, b
     std::vector<uint8_t> page(text, text + size);
     page.push_back(0);
     page.push_back(0);
-    CImage scratch;
-    if (scratch.Create(std::max(1, GetWidth()), std::max(1, GetHeight()), 32, 0) != 0)
+    if (m_scratch.GetBits() == nullptr && m_scratch.Create(1, 1, 32, 0) != 0)
         return 0;
     const int savedX = m_cursorX, savedY = m_cursorY;
     m_mode = 1;
-    const int r = RunPass(page.data(), size, &scratch, runCommands, true);
+    const int r = RunPass(page.data(), size, &m_scratch, runCommands, true);
     m_mode = 0;
     RestoreCursor(savedX, savedY);
     if (r < 0)
@@ -392,13 +434,13 @@ int CMessageWindow::ShowPage(bool /*resize*/)
         m_nameWindow->SetVisible(IsVisible() && !m_name.empty());
     }
     const uint32_t size = static_cast<uint32_t>(m_pageText.size() - 2);
-    // Measuring pass: the line boxes, commands run.
-    CImage scratch;
-    if (scratch.Create(std::max(1, GetWidth()), std::max(1, GetHeight()), 32, 0) != 0)
+    // Measuring pass: the line boxes, commands run. Its glyphs go to a one-pixel image, where the
+    // drawing is clipped away: the layout is the panel's own, at little cost.
+    if (m_scratch.GetBits() == nullptr && m_scratch.Create(1, 1, 32, 0) != 0)
         return 1;
     const int savedX = m_cursorX, savedY = m_cursorY;
     m_mode = 1;
-    int r = RunPass(m_pageText.data(), size, &scratch, true, true);
+    int r = RunPass(m_pageText.data(), size, &m_scratch, true, true);
     RestoreCursor(savedX, savedY);
     if (r < 0) {
         m_mode = 0;
@@ -465,6 +507,20 @@ void CMessageWindow::CopyRun(int32_t line, int32_t from, int32_t to, bool edge, 
     const uint8_t* ramp = m_ramp.Bytes();
     const int32_t edgeStart = edgeEnd - m_edgeWidth;
     const size_t rowBytes = static_cast<size_t>(r.right - r.left) * 4;
+    // The ramp's weight at a distance along the line (0 outside the edge).
+    auto Weight = [&](int32_t along) -> uint8_t {
+        const int32_t i = along - edgeStart;
+        return ramp != nullptr && i >= 0 && i < m_ramp.Count() ? ramp[i] : 0;
+    };
+    const bool vertical = m_vertical != 0;
+    uint8_t weights[512];
+    const bool perColumn = edge && !vertical && r.right - r.left <= 512;
+    if (edge && !m_vertical && !perColumn)
+        edge = false; // an edge wider than any ramp: copied whole
+    if (perColumn) {
+        for (LONG x = r.left; x < r.right; ++x)
+            weights[x - r.left] = Weight(x - l.left);
+    }
     for (LONG y = r.top; y < r.bottom; ++y) {
         uint8_t* d = dst.GetRowPointer(y) + r.left * 4;
         const uint8_t* s = m_pageImage.GetRowPointer(y) + r.left * 4;
@@ -472,12 +528,16 @@ void CMessageWindow::CopyRun(int32_t line, int32_t from, int32_t to, bool edge, 
             std::memcpy(d, s, rowBytes);
             continue;
         }
-        const uint8_t* b = m_baseImage.GetRowPointer(y) + r.left * 4;
-        for (LONG x = r.left; x < r.right; ++x, d += 4, s += 4, b += 4) {
-            const int32_t along = (m_vertical ? y - l.top : x - l.left) - edgeStart;
-            const int a = along >= 0 && along < m_ramp.Count() ? ramp[along] : 0;
-            for (int c = 0; c < 4; ++c)
-                d[c] = static_cast<uint8_t>(b[c] + (s[c] - b[c]) * a / 255);
+        uint32_t* __restrict dp = reinterpret_cast<uint32_t*>(d);
+        const uint32_t* __restrict sp = reinterpret_cast<const uint32_t*>(s);
+        const uint32_t* __restrict bp = reinterpret_cast<const uint32_t*>(m_baseImage.GetRowPointer(y) + r.left * 4);
+        const LONG n = r.right - r.left;
+        if (vertical) {
+            const uint32_t wt = Weight(y - l.top);
+            for (LONG i = 0; i < n; ++i)
+                dp[i] = Mix(sp[i], bp[i], wt);
+        } else {
+            MixRow(dp, sp, bp, weights, n);
         }
     }
     GetSprite().InvalidateLocalRect(&r);

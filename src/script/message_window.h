@@ -12,7 +12,8 @@
 // 64 bits) over the concatenated lines. Up to the soft edge the page image's pixels are copied;
 // across the edge (edge width pixels ending at the revealed length) each pixel is the page pixel
 // over the window's pixel before the page, weighted by the edge ramp: the ramp runs from 255 at
-// the edge's start to 0 at its end, out = base + (page − base) × ramp / 255 per channel.
+// the edge's start to 0 at its end, out = (page × ramp + base × (255 − ramp)) / 255 per channel,
+// rounded down.
 #pragma once
 
 #include <cstdint>
@@ -112,7 +113,7 @@ private:
     uint32_t m_mode = 0; // 0 direct, 1 measuring, 2 into the page image, 3 in place
     std::deque<LineRecord> m_lines;
     int32_t m_line = 0;
-    CImage m_pageImage, m_baseImage;
+    CImage m_pageImage, m_baseImage, m_scratch;
     uint32_t m_charTime = 0, m_revealTime = 0;
     uint8_t m_revealState = 0;
     uint32_t m_revealStart = 0;
