@@ -8,6 +8,7 @@
 #include "authoring/tgs_skin.h"
 #include "controls/control_set.h"
 #include "controls/text_layer.h"
+#include "script/script_transfer.h"
 #include "files/file_manager.h"
 #include "files/gll_manager.h"
 #include "files/image_loader.h"
@@ -478,6 +479,40 @@ TEST(TgsEngine, MissingMenuPartsAreSkipped)
     EXPECT_EQ(b.frame->FadeWindow(true, 50, true), 0);
     b.frame->SetMenuControlState(3, 2);
     EXPECT_EQ(b.frame->MenuControlState(3), 2);
+}
+
+// Native 1 of the bench's runtime: records a transfer request (word 0: its kind) to "NONE".
+uint32_t RequestTransfer(SobNativeArgs& args)
+{
+    SetScriptTransfer(args.U32(0), "NONE", 4);
+    return 0;
+}
+
+// Inline code that yields hands its run to the frame's loop: a jump where none is allowed and a
+// call whose module does not load stop it with their messages, and the text with -1.
+TEST(TgsEngine, RunScriptLoopRefusesTransfers)
+{
+    const struct {
+        uint32_t kind;
+        const char* message;
+    } cases[] = {
+        {kTransferJump, "システムスクリプト中でJump命令は使用できません"},
+        {kTransferCall, "Call命令でスクリプトのロードに失敗"},
+    };
+    for (const auto& c : cases) {
+        Bench b;
+        ASSERT_EQ(b.rt.AddNative(RequestTransfer), 0); // native 1
+        b.rt.BindNatives(b.frame->Machine());
+        const std::string source = "@sob\n  ncall native 1, kind, hostvar 0\n  yield\n  ret\nkind: .word " +
+                                   std::to_string(c.kind) + "\n@end\nあ\n";
+        EXPECT_EQ(b.Run(source), -1);
+        ASSERT_EQ(b.link.messages.size(), 1u) << c.kind;
+        EXPECT_EQ(b.link.messages[0], S(c.message));
+        EXPECT_EQ(g_ScriptTransferState, kTransferNone);
+    }
+    Bench b;
+    EXPECT_EQ(b.frame->LoadBackgroundTable("DATA/BG.TXT"), 1);
+    EXPECT_TRUE(b.frame->BackgroundTable().empty());
 }
 
 } // namespace
