@@ -8,6 +8,7 @@
 #include "authoring/tgs_skin.h"
 #include "controls/control_set.h"
 #include "controls/text_layer.h"
+#include "drawing/glyph_font.h"
 #include "script/script_transfer.h"
 #include "files/file_manager.h"
 #include "files/gll_manager.h"
@@ -479,6 +480,71 @@ TEST(TgsEngine, MissingMenuPartsAreSkipped)
     EXPECT_EQ(b.frame->FadeWindow(true, 50, true), 0);
     b.frame->SetMenuControlState(3, 2);
     EXPECT_EQ(b.frame->MenuControlState(3), 2);
+}
+
+// Message commands' edge cases: window 1 changes nothing; a page's style lasts the page (size 0 is
+// 24, no size keeps it); after a resume the first page end shows and logs nothing new; text
+// placement on the window record; show and hide at once.
+TEST(TgsEngine, MessageCommandEdges)
+{
+    {
+        Bench b;
+        EXPECT_EQ(b.Run("あ\n@window 1\n@window -1\n"), 0);
+        EXPECT_EQ(b.frame->Text(), S("あ"));
+        EXPECT_EQ(b.frame->TextLog().Count(), 0);
+    }
+    const struct {
+        const char* style;
+        int32_t height; // of font 0 while the page waits
+    } styles[] = {{"@style 40\n", 40}, {"@style 0\n", 24}, {"@style - 0xFF0000\n", 24}, {"@style 30\n@style -\n", 30}};
+    for (const auto& c : styles) {
+        Bench b;
+        int32_t seen = -1;
+        b.link.onStep = [&](tgsengine::RecordingLink& l) {
+            if (b.frame->PageWaitByte()) {
+                seen = std::abs(b.frame->Font(0)->m_logFont.lfHeight);
+                l.advance = true;
+            }
+        };
+        EXPECT_EQ(b.Run(std::string(c.style) + "あ\n@page\n"), 0) << c.style;
+        EXPECT_EQ(seen, c.height) << c.style;
+        EXPECT_EQ(std::abs(b.frame->Font(0)->m_logFont.lfHeight), 24) << c.style;
+        EXPECT_EQ(b.frame->StyleChanged(), 0);
+    }
+    {
+        Bench b;
+        b.link.onStep = [](tgsengine::RecordingLink& l) { l.advance = true; };
+        b.frame->files["MAIN.TOB"] = tgstest::Pack("@page\n");
+        ASSERT_EQ(b.frame->StartScript("MAIN"), 0);
+        ASSERT_EQ(b.frame->StartScenario(true), 0);
+        EXPECT_EQ(b.frame->ResumedPage(), 1);
+        EXPECT_EQ(b.frame->RunText(), 0);
+        EXPECT_EQ(b.frame->ResumedPage(), 0);
+        EXPECT_EQ(b.frame->TextLog().Count(), 0);
+        EXPECT_GT(b.link.steps, 0);
+    }
+    {
+        Bench b;
+        EXPECT_EQ(b.Run("@textpos -1 10 -20\n@showwin 1\n"), 0);
+        EXPECT_EQ(b.frame->WindowRecord().textX, 410);
+        EXPECT_EQ(b.frame->WindowRecord().textY, 541);
+        EXPECT_TRUE(b.frame->MessageWindow()->IsVisible());
+    }
+    {
+        Bench b;
+        EXPECT_EQ(b.Run("@showwin 1\n@showwinnow 0\n"), 0);
+        EXPECT_FALSE(b.frame->MessageWindow()->IsVisible());
+    }
+    {
+        // No display: the waits return at once.
+        Bench b;
+        b.frame->files["MAIN.TOB"] = tgstest::Pack("@wait 1000\n@waittimer 1000\n");
+        ASSERT_EQ(b.frame->StartScript("MAIN"), 0);
+        ASSERT_EQ(b.frame->StartScenario(false), 0);
+        b.frame->NoDisplay() = 1;
+        EXPECT_EQ(b.frame->RunText(), 0);
+        EXPECT_EQ(b.link.steps, 0);
+    }
 }
 
 // Native 1 of the bench's runtime: records a transfer request (word 0: its kind) to "NONE".
