@@ -405,8 +405,13 @@ int CTgsFrame::ClearScene()
         page.name[0] = 0;
         page.shown = 0;
     }
-    for (auto* group : {m_groupA.data(), m_groupB.data(), m_groupC.data()})
-        (void)group;
+    // The sprite slots empty (their images belong to the layer side, which has made none).
+    for (TgsSpriteRecord& r : m_groupA)
+        r = TgsSpriteRecord{.priority = r.priority};
+    for (TgsSpriteRecord& r : m_groupB)
+        r = TgsSpriteRecord{.priority = r.priority};
+    for (TgsSpriteRecord& r : m_groupC)
+        r = TgsSpriteRecord{.priority = r.priority};
     m_screenImage.reset();
     m_ruleNumber = -1;
     FreeAllScripts();
@@ -839,7 +844,6 @@ int CTgsFrame::WaitPage(int mode, bool withVoice)
     if (m_messageWindow)
         m_messageWindow->ShowWaitIcon(false);
     m_pageWaitByte = 0;
-    m_autoWaitState = 0;
     return result;
 }
 
@@ -1021,7 +1025,10 @@ int CTgsFrame::HandleWindowMenu(int command)
         return 2;
     case 7:
     case 10:
-        // The backlog and the system menu belong to the later parts: they answer 0.
+        // The backlog and the system menu belong to the later parts of the engine: with nothing
+        // to show they end at once.
+        BeginPause();
+        EndPause();
         return 2;
     case 9: {
         if (m_messageWindow)
@@ -1049,6 +1056,20 @@ int CTgsFrame::HandleWindowMenu(int command)
     default:
         return 0;
     }
+}
+
+uint32_t CTgsFrame::BeginPause()
+{
+    m_pauseStart = m_link != nullptr ? m_link->Now() : 0;
+    return m_pauseStart;
+}
+
+void CTgsFrame::EndPause()
+{
+    if (m_link != nullptr)
+        m_pausedTotal += m_link->Now() - m_pauseStart;
+    ForgetMousePosition();
+    StopSkipMode();
 }
 
 int CTgsFrame::FadeWindow(bool show, int32_t time, bool withMenu)

@@ -125,6 +125,9 @@ public:
     int HandleWindowMenu(int command);
     int RunMenuCommand(int command, int argument);
     int FadeWindow(bool show, int32_t time, bool withMenu);
+    // Scenario time stands still between these (a modal menu): the pause is taken off the clock.
+    uint32_t BeginPause();
+    void EndPause();
     // One application frame step through the link → 0 stop.
     int StepFrame();
 
@@ -281,7 +284,6 @@ private:
     uint8_t m_skippable = 0, m_resumedPage = 0, m_choiceWait = 0, m_pageWaitByte = 0;
     uint8_t m_stateReplaced = 0, m_styleChanged = 0, m_skipToChoice = 0, m_backlogDrawing = 0;
     uint8_t m_backlogOn = 1, m_switchPending = 0, m_switchCounter = 1, m_menuShown = 0;
-    uint8_t m_voicePlaying = 0, m_autoWaitState = 0, m_stopVoice = 0, m_pageLogged = 0;
     int32_t m_transparencyOverride = -1;
     int32_t m_currentWindow = 0;
     int32_t m_choiceCount = 0;
