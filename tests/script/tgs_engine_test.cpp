@@ -404,6 +404,11 @@ TEST(TgsEngine, StartUpNeedsTheSetUpAndAppliesTheMenuGroups)
     EXPECT_EQ(b.frame->MenuControlState(7), 0);
     EXPECT_EQ(b.frame->Skippable(), 1);
     EXPECT_FALSE(b.frame->MessageWindow()->IsVisible());
+    // The start-up places the windows and the choice list.
+    EXPECT_EQ(b.frame->MessageWindow()->GetX(), 15);
+    EXPECT_EQ(b.frame->MessageWindow()->GetY(), 475);
+    EXPECT_EQ(b.frame->NameWindow()->GetY(), 425);
+    EXPECT_EQ(b.frame->ChoiceLayer()->GetUserValue(), CTgsFrame::kChoiceLayerValue);
     EXPECT_EQ(b.frame->ClearScene(), 0);
     EXPECT_EQ(b.frame->MessageWindow(), nullptr);
 }
@@ -545,6 +550,66 @@ TEST(TgsEngine, MessageCommandEdges)
         EXPECT_EQ(b.frame->RunText(), 0);
         EXPECT_EQ(b.link.steps, 0);
     }
+}
+
+// Auto play waits per-character time × characters + the minimum: 40 characters at 30 ms with a
+// minimum of 1000 ms end the page 2200 ms after its wait began (the first frame past it).
+TEST(TgsEngine, AutoPlayWaitsForTheCharactersAndTheMinimum)
+{
+    Bench b;
+    b.settings.config.autoCharMs = 30;
+    b.settings.config.autoMinimumWait = 1000;
+    b.settings.config.unreadNoWait = 1; // the page stands at once
+    uint32_t began = 0;
+    b.link.onStep = [&](tgsengine::RecordingLink& l) {
+        if (b.frame->PageWaitByte() && began == 0)
+            began = l.now - l.stepMs;
+    };
+    std::string page;
+    for (int i = 0; i < 40; ++i)
+        page += "あ";
+    b.frame->files["MAIN.TOB"] = tgstest::Pack("@message\n" + page + "\n@page\n");
+    ASSERT_EQ(b.frame->StartScript("MAIN"), 0);
+    ASSERT_EQ(b.frame->StartScenario(false), 0);
+    b.frame->SetAutoPlay(true);
+    EXPECT_EQ(b.frame->RunText(), 0);
+    EXPECT_EQ(b.frame->MessageWindow()->CharacterCount(), 40);
+    ASSERT_NE(began, 0u);
+    EXPECT_GT(b.link.now - began, 2200u);
+    EXPECT_LE(b.link.now - began, 2200u + b.link.stepMs);
+}
+
+// The skip key passes a page at once, but not unread text when the setting keeps it.
+TEST(TgsEngine, SkipKeyOverUnreadText)
+{
+    const struct {
+        bool keepUnread, read;
+        bool passes;
+    } cases[] = {{false, false, true}, {true, false, false}, {true, true, true}};
+    for (const auto& c : cases) {
+        Bench b;
+        b.settings.config.noFastForwardUnread = c.keepUnread ? 1 : 0;
+        b.link.skipKey = true;
+        int frames = 0;
+        b.link.onStep = [&](tgsengine::RecordingLink& l) {
+            if (++frames == 50)
+                l.advance = true; // a click ends a page the key does not pass
+        };
+        ASSERT_EQ(b.frame->StartScenario(false), 0);
+        b.frame->ReadMessage() = c.read ? 1 : 0;
+        EXPECT_EQ(b.frame->WaitPage(2, false), 0);
+        EXPECT_EQ(frames < 50, c.passes) << c.keepUnread << c.read;
+    }
+}
+
+// A face the system does not list falls back to the settings' face ("@" form when vertical).
+TEST(TgsEngine, ResolveFontFaceFallsBackToTheSettings)
+{
+    Bench b;
+    const std::string face(b.settings.config.faceName);
+    EXPECT_EQ(b.frame->ResolveFontFace("NoSuchFace", false), face);
+    EXPECT_EQ(b.frame->ResolveFontFace("NoSuchFace", true), "@" + face);
+    EXPECT_EQ(b.frame->ResolveFontFace(nullptr, false), face);
 }
 
 // Native 1 of the bench's runtime: records a transfer request (word 0: its kind) to "NONE".
