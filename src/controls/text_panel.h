@@ -223,6 +223,7 @@ public:
     void ShowItemHighlight(int index, bool show) override;
 
     CImage& GetImage() { return m_image; }
+    CDrawList* GetDrawList() const { return m_list; }
     CSprite& GetSprite() { return m_sprite; }
     CImage* GetHitMap() const { return m_hitMap; }
     CImage* GetFrameImage() const { return m_frame; }

@@ -84,8 +84,8 @@ public:
     void SetStopWhenInactive(uint8_t value) override { m_settings.user.stopWhenInactive = value; }
     uint8_t GetDisplayFlag() const override { return m_syncDisplayFlag ? 1 : 0; }
     // Set by the settings sheet's pages; ApplyTextDisplaySettings reads and clears it.
-    void SetSettingsChanged(uint8_t value) { m_settingsChanged = value; }
-    uint8_t GetSettingsChanged() const { return m_settingsChanged; }
+    void SetSettingsChanged(uint8_t value) override { m_settingsChanged = value; }
+    uint8_t GetSettingsChanged() const override { return m_settingsChanged; }
     int ApplyTextDisplaySettings(bool onlyIfChanged, uint8_t clearChanged, CTextPanel* frame, CTextLayer* text,
                                  CFont* font, bool applyFont, bool applyHistory) override;
     // The return-to-title request (1) that the menu makes; the game thread carries it out.

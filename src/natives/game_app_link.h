@@ -128,6 +128,25 @@ public:
     // The application's default of the sound decoders' in-memory switch (native 597).
     virtual bool GetStreamOffDefault() { return false; }
 
+    // --- the scenario engine ---
+    // The scenario engine: its menu groups (1 save, 2 load); the
+    // settings-changed byte; the mouse-area state (2: the pointer rests at the screen's bottom);
+    // the menu-command byte (command + 1 while the window thread runs one); posting a window
+    // command or the Yes/No question (0x9009) and its answer (1 yes, 0 no, -1 none); the wait for
+    // the window thread to take a command; whether a window thread runs the commands; and the
+    // interrupt flag.
+    virtual bool IsMenuItemGroupEnabled(int group) { return group == 1 || group == 2; }
+    virtual uint8_t GetSettingsChanged() const { return 0; }
+    virtual void SetSettingsChanged(uint8_t value) { (void)value; }
+    virtual int GetMouseAreaState() { return 0; }
+    virtual uint8_t GetMenuCommandByte() { return 0; }
+    virtual bool PostWindowCommand(uint32_t id) { (void)id; return false; }
+    virtual bool PostQuestion(int kind, const char* text) { (void)kind; (void)text; return false; }
+    virtual int GetQuestionAnswer() { return -1; }
+    virtual bool WaitMenuCommandTaken(uint32_t ms) { (void)ms; return false; }
+    virtual bool IsThreaded() { return false; }
+    virtual bool IsInterrupted() { return false; }
+
 private:
     static const std::string& EmptyText()
     {

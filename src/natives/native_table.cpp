@@ -13,6 +13,7 @@
 #include "natives/sound_natives.h"
 #include "natives/stream_natives.h"
 #include "natives/string_natives.h"
+#include "natives/tgs_natives.h"
 #include "natives/transfer_natives.h"
 #include "natives/variable_file_natives.h"
 
@@ -349,6 +350,10 @@ constexpr BuiltNative kBuilt[] = {
     {682, NativeChannelSound},
     {683, NativeVoicePlay},
     {684, NativeVoiceDucking},
+    {791, NativeTgsCreate},
+    {792, NativeTgsDelete},
+    {793, NativeTgsRun},
+    {794, NativeTgsSetStartValue},
     {795, NativeNoOp},
     {796, NativeInfoBox},
     {797, NativeYesNoBox},

@@ -2,6 +2,13 @@
 #include "script/tgs_frame.h"
 
 #include <algorithm>
+
+#include "controls/text_layer.h"
+#include "display/image_object.h"
+#include "drawing/glyph_font.h"
+#include "drawing/sprite.h"
+#include "raster/image.h"
+#include "script/message_window.h"
 #include <cstdio>
 #include <cstring>
 
@@ -58,6 +65,8 @@ CTgsFrame::CTgsFrame(CSobRuntime& host) : CTgsScriptStore(host.Memory()), m_host
 
 CTgsFrame::~CTgsFrame()
 {
+    if (m_link != nullptr)
+        ReleaseMembers();
     if (m_unpackBlock != 0)
         m_memory.Free(m_unpackBlock);
 }
@@ -68,11 +77,6 @@ int CTgsFrame::AddCommand(TgsCommand handler)
         return 1;
     m_commands.push_back(handler);
     return 0;
-}
-
-int CTgsFrame::RunScriptLoop(bool /*jumpAllowed*/, bool /*alreadyYielded*/)
-{
-    return 1;
 }
 
 std::string_view CTgsFrame::PairString(const TgsArgPair& pair) const

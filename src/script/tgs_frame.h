@@ -15,10 +15,30 @@
 #include <string_view>
 #include <vector>
 
+
+#include "script/bg_table.h"
 #include "script/byte_reader.h"
 #include "script/sob_runtime.h"
 #include "script/sob_vm.h"
+#include "script/text_log.h"
+#include "script/tgs_records.h"
 #include "script/tgs_script_store.h"
+
+#include <array>
+#include <memory>
+
+class CControl;
+class CControlContainer;
+class CGlyphFont;
+class CImage;
+class CImageObject;
+class CMessageWindow;
+class CScene;
+class CSprite;
+class CSurface;
+class CTextLayer;
+class CTextPanel;
+class CTgsHostLink;
 
 class CTgsFrame;
 // A command handler: 0 continues the text, -1 is an error, any other value stops RunText with it.
@@ -40,6 +60,9 @@ public:
     // variables, natives, host variables and library, and reads results from its `retTgsExp`.
     // Its machine is bound to the host's natives here: register them before the frame is made.
     explicit CTgsFrame(CSobRuntime& host);
+    // The scenario engine: the 130 handlers (0-11, 15 and 68-73 do nothing; the commands later
+    // parts of the engine build answer 0) and the members, the backlog sized from the settings.
+    CTgsFrame(CSobRuntime& host, CTgsHostLink* link);
     ~CTgsFrame() override;
 
     // Appends a handler (its number is its position) → 0; 1 when the table already holds 130.
@@ -62,7 +85,118 @@ public:
     uint32_t WriteChar(uint32_t position);
     // Runs the frame's machine to the end of its script after a yield (transfer requests, frame
     // steps) → 0 ended; non-zero a failure. The engine provides it; the base answers 1.
+    // The engine runs transfers and frame steps: 0 ended; -1 stop asked; 1 a called module failed
+    // to load; 2 a jumped-to one; 3 a jump where none is allowed.
     virtual int RunScriptLoop(bool jumpAllowed, bool alreadyYielded);
+
+    // ---- the engine (nothing below works without a link) ----
+    static constexpr int kScreenWidth = 800;
+    static constexpr int kScreenHeight = 600;
+    static constexpr int kMenuItems = 10;
+    static constexpr int kChoiceLayerValue = 20;
+    static constexpr int kMenuItemId = 1000;
+
+    CTgsHostLink* Link() const { return m_link; }
+    // Set-up, once: the drawing target (a kind-9 canvas; null makes the frame's own) and the form
+    // → 0; 1 no form or link; 2 the target is not ready.
+    int CreateMessageWindow(CImageObject* target, CControlContainer* form);
+    bool IsSetUp() const { return m_setUp != 0; }
+    // → 0; -2 never set up; -1 the scene rebuild failed.
+    int StartScenario(bool resume);
+    int ClearScene();
+    void ResetScreenCanvas();
+    // The settings into window, fonts and backlog; the settings-changed byte as it was.
+    uint8_t ApplyDisplaySettings(bool window, bool fonts, bool backlog, bool onlyWhenChanged, bool clearChanged);
+    void ResetTextStyle();
+    // The face when installed ("@" form when vertical), else the settings' face.
+    std::string ResolveFontFace(const char* face, bool vertical) const;
+    // Loads DATA/BG.TXT (through the file manager) → its code (1 cannot be opened).
+    int LoadBackgroundTable(const char* name);
+    const std::vector<int32_t>& BackgroundTable() const { return m_bgTable; }
+
+    // Waits: → -1 when the game is ending.
+    int WaitTimer(uint32_t ms);
+    int WaitTime(uint32_t ms, bool allowSkip);
+    int CheckSkipInput(uint32_t mask);
+    uint32_t GetCharacterWait();
+    int GetTextState() const;
+    int WaitPage(int mode, bool withVoice);
+    int WaitChoice();
+    int HandleWindowMenu(int command);
+    int RunMenuCommand(int command, int argument);
+    int FadeWindow(bool show, int32_t time, bool withMenu);
+    // Scenario time stands still between these (a modal menu): the pause is taken off the clock.
+    uint32_t BeginPause();
+    void EndPause();
+    // One application frame step through the link → 0 stop.
+    int StepFrame();
+
+    // The message side.
+    int FlushText();
+    void EndMessage();
+    int ShowWindow(bool show, int window);
+    int ClearWindow(int window);
+    int ShowWindowAtOnce(bool show, bool withMenu);
+    int SetWindowStyle(int kind, int time, int value, int colourIndex, int window);
+    int StopSkipMode();
+    void SetAutoPlay(bool on);
+    void SetMenuControlState(int item, int state);
+    int MenuControlState(int item) const { return item >= 0 && item < kMenuItems ? m_menuState[item] : 0; }
+    // Runs the packed command at *cursor (before end) for the message window: dispatched when
+    // run, else passed over → 0 go on; above 0 stop; -1 damaged.
+    int32_t RunEmbeddedCommand(const uint8_t** cursor, const uint8_t* end, bool run);
+
+    // State the commands and the natives use.
+    bool IsChoiceWaiting() const { return m_choiceWait != 0; }
+    void SetStartValue(int i, int32_t value)
+    {
+        if (i >= 0 && i < 6)
+            m_startValues[static_cast<size_t>(i)] = value;
+    }
+    int32_t StartValue(int i) const { return i >= 0 && i < 6 ? m_startValues[static_cast<size_t>(i)] : 0; }
+    // The choice result cell (start value 1) → its host bytes, or null when it is no cell.
+    int32_t* ResultCell();
+    CMessageWindow* MessageWindow() const { return m_messageWindow.get(); }
+    CTextPanel* NameWindow() const { return m_nameWindow.get(); }
+    CTextLayer* ChoiceLayer() const { return m_textLayer.get(); }
+    CTextLog& TextLog() { return m_textLog; }
+    CGlyphFont* Font(int i) const { return i >= 0 && i < 4 ? m_fonts[static_cast<size_t>(i)].get() : nullptr; }
+    const std::string& NameText() const { return m_nameText; }
+    const std::string& SpeakerName() const { return m_speaker; }
+    const std::string& VoiceName() const { return m_voice; }
+    void SetNameText(const char* text);
+    void SetSpeaker(const char* name, const char* voice);
+    int32_t ChoiceCount() const { return m_choiceCount; }
+    uint8_t& ChoiceDisabled(int i) { return m_choiceDisabled[static_cast<size_t>(i)]; }
+    uint8_t& SkipMode() { return m_skipMode; }
+    uint8_t& PageSkip() { return m_pageSkip; }
+    uint8_t& NoDisplay() { return m_noDisplay; }
+    uint8_t& ReadMessage() { return m_readMessage; }
+    uint8_t& AutoPlay() { return m_autoPlay; }
+    uint8_t& Skippable() { return m_skippable; }
+    uint8_t& ResumedPage() { return m_resumedPage; }
+    uint8_t& ChoiceWait() { return m_choiceWait; }
+    uint8_t& StateReplaced() { return m_stateReplaced; }
+    uint8_t& StyleChanged() { return m_styleChanged; }
+    uint8_t& SkipToChoice() { return m_skipToChoice; }
+    uint8_t& BacklogDrawing() { return m_backlogDrawing; }
+    int32_t& ChoiceCountRef() { return m_choiceCount; }
+    int32_t CurrentWindow() const { return m_currentWindow; }
+    TgsWindowRecord& WindowRecord() { return m_windowRecords[0]; }
+    uint8_t WindowSwitchCounter() const { return m_switchCounter; }
+    uint8_t& WindowSwitchPending() { return m_switchPending; }
+    int32_t& TransparencyOverride() { return m_transparencyOverride; }
+    bool HasChoiceSerial() const { return m_hasChoiceSerial; }
+    void SetChoiceSerial(uint32_t serial)
+    {
+        m_choiceSerial = serial;
+        m_hasChoiceSerial = true;
+    }
+    uint8_t PageWaitByte() const { return m_pageWaitByte; }
+    TgsPageRecord& Page(int back) { return m_pages[back != 0 ? 1 : 0]; }
+    TgsSpriteRecord* SpriteGroup(int group, int back, int* count);
+    uint32_t Clock();
+    CControl* MenuItem(int i) const { return i >= 0 && i < kMenuItems ? m_menuItems[static_cast<size_t>(i)] : nullptr; }
 
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
@@ -104,6 +238,7 @@ public:
 
 protected:
     CSobRuntime& m_host;
+    CTgsHostLink* m_link = nullptr;
     CSobVM m_vm;
     std::vector<TgsCommand> m_commands;
     int32_t m_lastResult = 0;
@@ -133,4 +268,56 @@ private:
     int64_t Malformed();
 
     uint32_t m_unpackBlock = 0; // script memory for unpacked strings
+
+    void AddHandlers();
+    void InitMembers();
+    void ReleaseMembers();
+    void ForgetMousePosition();
+    void PollMouse();
+    bool ChoiceInputTaken(int* index);
+    void AddSceneSnapshot();
+    int ActionIndex();
+    void ShowChoices(bool show);
+
+    uint8_t m_setUp = 0;
+    uint8_t m_skipMode = 0, m_pageSkip = 0, m_noDisplay = 0, m_readMessage = 0, m_autoPlay = 0;
+    uint8_t m_skippable = 0, m_resumedPage = 0, m_choiceWait = 0, m_pageWaitByte = 0;
+    uint8_t m_stateReplaced = 0, m_styleChanged = 0, m_skipToChoice = 0, m_backlogDrawing = 0;
+    uint8_t m_backlogOn = 1, m_switchPending = 0, m_switchCounter = 1, m_menuShown = 0;
+    int32_t m_transparencyOverride = -1;
+    int32_t m_currentWindow = 0;
+    int32_t m_choiceCount = 0;
+    std::array<uint8_t, 5> m_choiceDisabled{};
+    std::array<int32_t, 6> m_startValues{};
+    std::array<uint8_t, kMenuItems> m_menuState{};
+    std::array<CControl*, kMenuItems> m_menuItems{};
+    std::string m_nameText, m_speaker, m_voice, m_pendingVoice, m_questionText;
+    uint32_t m_choiceSerial = 0;
+    bool m_hasChoiceSerial = false;
+    int32_t m_resultWord = 0;
+    int32_t m_lastMouseX = -1, m_lastMouseY = -1;
+    uint32_t m_pausedTotal = 0, m_pauseStart = 0;
+    uint32_t m_timer[2] = {};
+    std::array<std::unique_ptr<CGlyphFont>, 4> m_fonts;
+    std::unique_ptr<CMessageWindow> m_messageWindow;
+    std::unique_ptr<CTextPanel> m_nameWindow;
+    std::unique_ptr<CTextLayer> m_textLayer;
+    std::unique_ptr<CImageObject> m_ownCanvas;
+    CImageObject* m_canvas = nullptr;
+    CControlContainer* m_form = nullptr;
+    std::unique_ptr<CImage> m_screenImage;
+    std::array<std::unique_ptr<CImage>, 2> m_workImages;
+    std::unique_ptr<CImage> m_menuImage;
+    std::unique_ptr<CSprite> m_menuSprite;
+    CTextLog m_textLog;
+    std::vector<int32_t> m_bgTable;
+    std::array<TgsPageRecord, 2> m_pages;
+    std::array<TgsSpriteRecord, 6> m_groupA;
+    std::array<TgsSpriteRecord, 10> m_groupB;
+    std::array<TgsSpriteRecord, 6> m_groupC;
+    std::array<TgsLayerSlot, 3> m_layers;
+    std::array<TgsWindowRecord, 1> m_windowRecords;
+    int32_t m_ruleNumber = -1;
+    int32_t m_musicNumber = 0;
+    int m_pendingSlot = -1;
 };

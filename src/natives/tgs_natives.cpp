@@ -1,0 +1,229 @@
+#include "natives/tgs_natives.h"
+
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "controls/control.h"
+#include "display/app_frame.h"
+#include "display/image_object.h"
+#include "natives/caption.h"
+#include "natives/game_app_link.h"
+#include "natives/main_form.h"
+#include "natives/native_args.h"
+#include "natives/script_host.h"
+#include "natives/text_object.h"
+#include "platform/action_map.h"
+#include "platform/app_config.h"
+#include "platform/skip_key.h"
+#include "raster/surface.h"
+#include "script/tgs_frame.h"
+#include "script/tgs_host_link.h"
+#include "winapi/clock.h"
+#include "winapi/text.h"
+
+namespace {
+
+// F1-F5 as the keyboard device codes them.
+constexpr int kKeyF1 = 0x3B;
+constexpr int kKeyRightShift = 0x36;
+constexpr int kKeyRightControl = 0x9D;
+constexpr int kKeyLeftAlt = 0x38;
+constexpr int kKeyRightAlt = 0xB8;
+
+class CTgsScriptHostLink : public CTgsHostLink {
+public:
+    CScriptHost* host = nullptr;
+
+    int StepFrame() override { return g_pGameApp != nullptr ? g_pGameApp->StepFrame() : 0; }
+    uint32_t Now() override { return timeGetTime(); }
+    CControlContainer* Form() override { return &g_MainForm; }
+    void HandleInput() override { g_MainForm.HandleInput(timeGetTime()); }
+    bool AdvancePushed() override { return CTextObject::PlayerAsksToGoOn(); }
+    bool SkipKeyDown() override { return IsSkipKeyDown(g_MainForm.GetKeyboard()); }
+    bool SkipInputHeld() override
+    {
+        CActionMap* actions = g_pGameApp != nullptr ? g_pGameApp->GetActionMap() : nullptr;
+        if (actions != nullptr && actions->IsPushed(kActionDecide))
+            return true;
+        CInputSource* mouse = g_MainForm.GetMouse();
+        return mouse != nullptr && mouse->IsDown(0);
+    }
+    int MenuActionIndex(int* slot) override
+    {
+        *slot = -1;
+        CActionMap* actions = g_pGameApp != nullptr ? g_pGameApp->GetActionMap() : nullptr;
+        if (actions != nullptr && actions->GetActionCount() > 6) {
+            const int pushed = actions->FindFirstPushed(6, actions->GetActionCount() - 6);
+            if (pushed >= 6)
+                return pushed - 6;
+        }
+        CInputSource* keys = g_MainForm.GetKeyboard();
+        if (keys == nullptr || keys->IsDown(kKeyLeftAlt) || keys->IsDown(kKeyRightAlt))
+            return -1;
+        for (int k = 0; k < 5; ++k) {
+            if (!keys->IsPushed(kKeyF1 + k))
+                continue;
+            *slot = k;
+            const bool ctrl = g_pAppConfig != nullptr && g_pAppConfig->fastForwardKey != 0;
+            return keys->IsDown(ctrl ? kKeyRightControl : kKeyRightShift) ? 3 : 4;
+        }
+        return -1;
+    }
+    void GetMousePos(int* x, int* y) override { g_MainForm.GetCursorPos(x, y); }
+    bool IsMenuGroupEnabled(int group) override
+    {
+        return g_pGameApp == nullptr || g_pGameApp->IsMenuItemGroupEnabled(group);
+    }
+    uint8_t SettingsChanged() override { return g_pGameApp != nullptr ? g_pGameApp->GetSettingsChanged() : 0; }
+    void SetSettingsChanged(uint8_t value) override
+    {
+        if (g_pGameApp != nullptr)
+            g_pGameApp->SetSettingsChanged(value);
+    }
+    int MouseAreaState() override { return g_pGameApp != nullptr ? g_pGameApp->GetMouseAreaState() : 0; }
+    uint8_t MenuCommandByte() override { return g_pGameApp != nullptr ? g_pGameApp->GetMenuCommandByte() : 0; }
+    bool PostWindowCommand(uint32_t id) override { return g_pGameApp != nullptr && g_pGameApp->PostWindowCommand(id); }
+    bool PostQuestion(int kind, const std::string& text) override
+    {
+        return g_pGameApp != nullptr && g_pGameApp->PostQuestion(kind, text.c_str());
+    }
+    int QuestionAnswer() override { return g_pGameApp != nullptr ? g_pGameApp->GetQuestionAnswer() : -1; }
+    bool IsThreaded() override { return g_pGameApp != nullptr && g_pGameApp->IsThreaded(); }
+    bool WaitCommandTaken(uint32_t ms) override { return g_pGameApp != nullptr && g_pGameApp->WaitMenuCommandTaken(ms); }
+    int32_t ScriptSetting6() override { return host != nullptr ? host->SettingsWord(6) : 0; }
+    CControlSet* ScriptControls() override { return &g_TextObjectList; }
+    void ShowCaption(const char* text) override { g_Caption.ShowText(text, 2000); }
+    bool IsCaptionBusy() override { return g_Caption.GetValidHandle() != nullptr; }
+    bool IsInterrupted() override { return g_pGameApp != nullptr && g_pGameApp->IsInterrupted(); }
+    void ShowMessage(const char* text) override
+    {
+        if (g_pAppFrame != nullptr)
+            g_pAppFrame->SendRequest(0, text, 4);
+    }
+    // Save data belongs to the saves side of the application; until it exists these fail.
+    int SaveGame(int, int) override { return -1; }
+    int LoadGameSlot(int, int) override { return -1; }
+    int TakeStateSnapshot() override { return -1; }
+    int RestoreStateSnapshot() override { return -1; }
+    std::string SlotTitle(int, int) override { return {}; }
+    int NextRingSlot(int) override { return 0; }
+};
+
+CTgsScriptHostLink g_TgsLink;
+
+void ShowRequest(const std::string& text)
+{
+    if (g_pAppFrame != nullptr)
+        g_pAppFrame->SendRequest(0, text.c_str(), 4);
+}
+
+void DeleteFrame()
+{
+    delete g_pTgsFrame;
+    g_pTgsFrame = nullptr;
+}
+
+} // namespace
+
+CTgsHostLink* TgsHostLinkFor(CScriptHost* host)
+{
+    g_TgsLink.host = host;
+    return &g_TgsLink;
+}
+
+uint32_t NativeTgsCreate(SobNativeArgs& args)
+{
+    const uint32_t surfaceWord = args.U32(2);
+    if (args.Faulted())
+        return 0;
+    DeleteFrame();
+    CScriptHost* host = dynamic_cast<CScriptHost*>(NativeHost(args));
+    if (host == nullptr)
+        return static_cast<uint32_t>(-1);
+    CImageObject* canvas = nullptr;
+    if (surfaceWord != 0) {
+        CSurface* surface = host->Object<CSurface>(surfaceWord);
+        canvas = surface != nullptr && surface->GetKind() == kSurfaceSprite ? dynamic_cast<CImageObject*>(surface) : nullptr;
+        if (canvas == nullptr)
+            return 1;
+    }
+    g_pTgsFrame = new (std::nothrow) CTgsFrame(*host, TgsHostLinkFor(host));
+    if (g_pTgsFrame == nullptr)
+        return static_cast<uint32_t>(-1);
+    if (g_pTgsFrame->CreateMessageWindow(canvas, &g_MainForm) != 0) {
+        DeleteFrame();
+        return 2;
+    }
+    for (int i = 0; i < 6; ++i)
+        g_pTgsFrame->SetStartValue(i, host->SettingsWord(i));
+    g_pTgsFrame->SetScriptFolder("SCRIPT\\");
+    if (g_pTgsFrame->LoadScriptTable("TGS_INIT.DAT") > 1) {
+        DeleteFrame();
+        return 3;
+    }
+    const std::string folder = g_pGameApp != nullptr ? g_pGameApp->GetSaveFolder() : std::string();
+    g_pTgsFrame->SetReadLogFolder(folder.c_str());
+    g_pTgsFrame->SetReadLogFile("TEXT_LOG.DAT");
+    g_pTgsFrame->LoadReadLog(nullptr);
+    return 0;
+}
+
+uint32_t NativeTgsDelete(SobNativeArgs&)
+{
+    DeleteFrame();
+    return 0;
+}
+
+uint32_t NativeTgsRun(SobNativeArgs& args)
+{
+    const int32_t start = args.I32(0);
+    const char* name = start >= 0 ? NativeOptionalString(args, 1) : nullptr;
+    if (args.Faulted())
+        return 0;
+    CScriptHost* host = dynamic_cast<CScriptHost*>(NativeHost(args));
+    if (g_pTgsFrame == nullptr) {
+        ShowRequest(winapi::Utf8ToSjis("TGSフレームが初期化されていません。"));
+        return 1;
+    }
+    CTgsFrame& frame = *g_pTgsFrame;
+    if (start >= 0 && frame.StartScript(name) != 0) {
+        char text[512];
+        std::snprintf(text, sizeof text, winapi::Utf8ToSjis("TGSスクリプト「%s」のロードに失敗。").c_str(),
+                      name != nullptr ? name : "");
+        ShowRequest(text);
+        return 2;
+    }
+    int r = frame.StartScenario(start < 0);
+    if (r == 0)
+        r = frame.RunText();
+    if (host != nullptr && host->RetTgsExpAddress() != 0)
+        host->Memory().Store32(host->RetTgsExpAddress(), static_cast<uint32_t>(r));
+    if (r == -1) {
+        if (frame.Link() == nullptr || !frame.Link()->IsInterrupted())
+            return 1;
+        frame.ResetScreenCanvas();
+        frame.ClearScene();
+        return 0;
+    }
+    if (r == 4) {
+        // No request is pending before the transition side exists.
+        return 0;
+    }
+    if (r > 0)
+        frame.ResetScreenCanvas();
+    frame.ClearScene();
+    return 0;
+}
+
+uint32_t NativeTgsSetStartValue(SobNativeArgs& args)
+{
+    const uint32_t selector = args.U32(0);
+    const int32_t value = args.I32(1);
+    if (args.Faulted())
+        return 0;
+    CScriptHost* host = dynamic_cast<CScriptHost*>(NativeHost(args));
+    if (host != nullptr && selector <= 6)
+        host->SetSettingsWord(static_cast<int>(selector), value);
+    return 0;
+}

@@ -1,0 +1,388 @@
+// The scenario commands 12-30, 117 and 118, the no-ops, and the handlers of the commands that the
+// layer, effect, transition, sound and saved-state sides of the engine build (here they answer 0).
+#include <cstring>
+
+#include "controls/text_layer.h"
+#include "drawing/glyph_font.h"
+#include "platform/app_config.h"
+#include "script/message_window.h"
+#include "script/tgs_frame.h"
+#include "script/tgs_host_link.h"
+
+namespace {
+
+bool Has(const TgsArgPair& p)
+{
+    return p.flags != 0;
+}
+
+int32_t Int(const TgsArgPair& p, int32_t fallback)
+{
+    return Has(p) ? static_cast<int32_t>(p.value) : fallback;
+}
+
+std::string Str(CTgsFrame& f, const TgsArgPair& p)
+{
+    return std::string(f.PairString(p));
+}
+
+const AppConfig* Cfg()
+{
+    return g_pAppConfig;
+}
+
+int32_t CommandNoOp(CTgsFrame&, const TgsArgPair*)
+{
+    return 0;
+}
+
+// The commands of the later parts of the engine: with their records still empty they answer 0.
+int32_t CommandLater(CTgsFrame&, const TgsArgPair*)
+{
+    return 0;
+}
+
+// In-text commands: packed into the page when met by the decoder.
+bool Packed(CTgsFrame& f, uint32_t command, const TgsArgPair* a, int32_t* result)
+{
+    if (f.InDeferredDispatch())
+        return false;
+    *result = f.PackIntoText(command, a, f.ArgumentCount()) == 0 ? 0 : 0;
+    return true;
+}
+
+int32_t Command12(CTgsFrame& f, const TgsArgPair* a)
+{
+    const int32_t number = static_cast<int32_t>(a[0].value);
+    f.SetCurrentMessage(number);
+    const bool read = number >= 0 && f.IsMessageRead(static_cast<uint32_t>(number));
+    if (!read && Cfg() != nullptr && Cfg()->skipStopsAtUnread) {
+        f.StopSkipMode();
+        f.SetMenuControlState(5, 0);
+    } else if (f.SkipToChoice() == 0 && f.NoDisplay() == 0) {
+        f.SetMenuControlState(5, f.SkipMode() ? 2 : 1);
+    }
+    f.ReadMessage() = read ? 1 : 0;
+    return 0;
+}
+
+int32_t Command13(CTgsFrame& f, const TgsArgPair* a)
+{
+    int r = 0;
+    if (f.ResumedPage()) {
+        r = f.WaitPage(0, true);
+    } else {
+        f.ChoiceWait() = 1;
+        if (f.FlushText() == 0) {
+            r = f.WaitPage(0, true);
+        } else {
+            if (f.CurrentMessage() >= 0)
+                f.SetMessageRead(static_cast<uint32_t>(f.CurrentMessage()));
+        }
+    }
+    if (r != 0)
+        return r;
+    f.ChoiceWait() = 0;
+    CTextLayer* layer = f.ChoiceLayer();
+    if (layer != nullptr) {
+        layer->ClearLines();
+        layer->SetLocked(false);
+        TgsScriptEntry* entry = f.CurrentEntry();
+        layer->SetReadFlags(entry != nullptr ? &entry->choiceBits : nullptr, static_cast<int>(a[9].value), f.ResultCell());
+    }
+    int32_t n = 0;
+    while (n < 8 && Has(a[1 + n]))
+        ++n;
+    f.ChoiceCountRef() = n;
+    CTextLog& log = f.TextLog();
+    const bool logged = n > 0 && log.Capacity() > 0 && log.BeginChoices(n) == 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const std::string text = Str(f, a[1 + i]);
+        // Only the first five lines can be disabled.
+        const bool disabled = i < 5 && f.ChoiceDisabled(i) != 0;
+        if (layer != nullptr)
+            layer->AddLine(text.c_str(), nullptr, disabled, -1, nullptr, -1, nullptr, nullptr, nullptr, nullptr);
+        if (logged)
+            log.AddChoice(text.c_str(), disabled ? 0 : 1);
+    }
+    uint32_t serial = 0;
+    if (logged && log.EndChoices(&serial) == 0)
+        f.SetChoiceSerial(serial);
+    for (int i = 0; i < 5; ++i)
+        f.ChoiceDisabled(i) = 0;
+    return 0;
+}
+
+int32_t Command14(CTgsFrame& f, const TgsArgPair* a)
+{
+    int32_t r = 0;
+    if (Packed(f, 14, a, &r))
+        return r;
+    if (f.MessageWindow() != nullptr && !f.BacklogDrawing() && f.MessageWindow()->IsLayingOut())
+        f.MessageWindow()->CommandNewLine();
+    return 0;
+}
+
+int32_t Command16(CTgsFrame& f, const TgsArgPair*)
+{
+    bool voice = false;
+    if (f.ResumedPage()) {
+        voice = f.PageWaitByte() != 0;
+    } else {
+        if (f.WindowSwitchPending() && !f.NoDisplay() && f.GetCharacterWait() == 0 && f.MessageWindow() != nullptr)
+            f.MessageWindow()->FinishReveal();
+        voice = f.FlushText() == 0;
+    }
+    if (!f.NoDisplay()) {
+        const int r = f.WaitPage(2, voice);
+        if (r != 0)
+            return r;
+    }
+    f.EndMessage();
+    return 0;
+}
+
+int32_t Command17(CTgsFrame& f, const TgsArgPair*)
+{
+    int r = 0;
+    if (f.ResumedPage()) {
+        r = f.WaitChoice();
+    } else {
+        if (f.TextLength() != 0 || f.ChoiceCount() == 0)
+            return 0;
+        f.ChoiceWait() = 1;
+        r = f.WaitChoice();
+        f.ChoiceWait() = 0;
+    }
+    if (r != 0)
+        return r;
+    f.EndMessage();
+    return 0;
+}
+
+int32_t Command18(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetNameText(Str(f, a[0]).c_str());
+    return 0;
+}
+
+int32_t Command19(CTgsFrame& f, const TgsArgPair* a)
+{
+    const int32_t i = static_cast<int32_t>(a[0].value);
+    if (i >= 0 && i < 5)
+        f.ChoiceDisabled(i) = 1;
+    return 0;
+}
+
+int32_t Command20(CTgsFrame& f, const TgsArgPair* a)
+{
+    if (f.NoDisplay())
+        return 0;
+    int32_t& chain = f.HandlerCounter();
+    if (chain != 0) {
+        ++chain;
+        return 0;
+    }
+    const int r = f.WaitTime(a[0].value, true);
+    if (r < 0)
+        return -1;
+    chain = r == 1 ? 1 : 0;
+    return 0;
+}
+
+int32_t Command21(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StopSkipMode();
+    if (f.NoDisplay())
+        return 0;
+    return f.WaitTimer(a[0].value) < 0 ? -1 : 0;
+}
+
+int32_t Command22(CTgsFrame& f, const TgsArgPair* a)
+{
+    const int32_t window = Int(a[0], 0);
+    if (window != 0)
+        return 0;
+    if (f.TextLength() != 0) {
+        f.ReadMessage() = 0;
+        if (window != f.CurrentWindow())
+            f.WindowSwitchPending() = 1;
+        f.FlushText();
+        f.ShowWindow(true, -1);
+    }
+    if (!f.NoDisplay() && f.MessageWindow() != nullptr)
+        f.MessageWindow()->FinishReveal();
+    return 0;
+}
+
+int32_t Command23(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetWindowStyle(Int(a[0], 0), Int(a[1], -1), Int(a[2], 561), Int(a[4], -1), Int(a[5], -1));
+    return 0;
+}
+
+int32_t Command24(CTgsFrame& f, const TgsArgPair* a)
+{
+    TgsWindowRecord& rec = f.WindowRecord();
+    const int32_t sprite = Int(a[0], -1);
+    int32_t x = Int(a[1], 0), y = Int(a[2], 0);
+    if (sprite < 0) {
+        x += rec.baseX;
+        y += rec.baseY;
+        rec.sprite = -1;
+        rec.group = -1;
+    } else if (!f.NoDisplay()) {
+        int count = 0;
+        TgsSpriteRecord* records = f.SpriteGroup(Int(a[3], 0), 0, &count);
+        if (records != nullptr && sprite < count && records[sprite].image != nullptr) {
+            x += records[sprite].x - records[sprite].originX;
+            y += records[sprite].y - records[sprite].originY;
+        }
+        rec.sprite = sprite;
+        rec.group = Int(a[3], 0);
+    } else {
+        rec.sprite = sprite;
+        rec.group = Int(a[3], 0);
+    }
+    rec.textX = x;
+    rec.textY = y;
+    if (!f.NoDisplay() && f.MessageWindow() != nullptr)
+        f.MessageWindow()->SetTextRect(rec.textMode, x, y, -2, 0, 0, 0);
+    return 0;
+}
+
+int32_t Command25(CTgsFrame& f, const TgsArgPair* a)
+{
+    const std::string name = Str(f, a[0]), voice = Str(f, a[1]);
+    f.SetSpeaker(name.c_str(), voice.c_str());
+    return 0;
+}
+
+int32_t Command26(CTgsFrame& f, const TgsArgPair* a)
+{
+    int32_t r = 0;
+    if (Packed(f, 26, a, &r))
+        return r;
+    if (f.MessageWindow() != nullptr)
+        f.MessageWindow()->MarkRubyBase();
+    return 0;
+}
+
+int32_t Command27(CTgsFrame& f, const TgsArgPair* a)
+{
+    int32_t r = 0;
+    if (Packed(f, 27, a, &r))
+        return r;
+    if (f.MessageWindow() != nullptr)
+        f.MessageWindow()->DrawRuby(Str(f, a[0]).c_str());
+    return 0;
+}
+
+int32_t Command28(CTgsFrame& f, const TgsArgPair* a)
+{
+    int32_t r = 0;
+    if (Packed(f, 28, a, &r))
+        return r;
+    CGlyphFont* text = f.Font(f.BacklogDrawing() ? 2 : 0);
+    CGlyphFont* ruby = f.Font(f.BacklogDrawing() ? 3 : 1);
+    if (text == nullptr)
+        return 0;
+    const bool sized = Has(a[0]);
+    const int32_t size = !sized ? 0 : (static_cast<int32_t>(a[0].value) > 0 ? static_cast<int32_t>(a[0].value) : 24);
+    uint8_t changed = 1;
+    auto colour = [](CGlyphFont* font, uint32_t rgb) {
+        if (font != nullptr)
+            font->SetTextColor(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb));
+    };
+    if (Has(a[1])) {
+        const uint32_t c = static_cast<int32_t>(a[1].value) == -1 ? 0xFFFFFF : a[1].value;
+        colour(text, c);
+        colour(ruby, c);
+    }
+    if (Has(a[2])) {
+        const uint32_t c = static_cast<int32_t>(a[2].value) == -1 ? 0 : a[2].value;
+        for (CGlyphFont* font : {text, ruby}) {
+            if (font != nullptr)
+                font->SetEffect(font->m_effectMode, static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                                static_cast<uint8_t>(c));
+        }
+    }
+    const std::string faceArg = Str(f, a[3]);
+    if (!faceArg.empty() && !f.BacklogDrawing()) {
+        std::string face = faceArg;
+        if (face == "user" && Cfg() != nullptr)
+            face = std::string(Cfg()->faceName, strnlen(Cfg()->faceName, sizeof Cfg()->faceName));
+        face = f.ResolveFontFace(face.c_str(), false);
+        const uint8_t bold = Cfg() != nullptr && Cfg()->bold ? 1 : 0;
+        if (sized)
+            text->SetFont(size, bold, 0, face.c_str());
+        else
+            text->SetFaceName(face.c_str());
+        if (ruby != nullptr)
+            ruby->SetFaceName(face.c_str());
+        changed = 2;
+    } else if (sized) {
+        text->SetHeight(size);
+    }
+    if (f.StyleChanged() < changed)
+        f.StyleChanged() = changed;
+    return 0;
+}
+
+int32_t Command29(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ShowWindow(a[0].value != 0, Int(a[1], -1));
+    return 0;
+}
+
+int32_t Command30(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ClearWindow(Int(a[0], -1));
+    return 0;
+}
+
+int32_t Command117(CTgsFrame& f, const TgsArgPair* a)
+{
+    return f.FadeWindow(a[0].value != 0, Int(a[1], 300), a[2].value != 0) < 0 ? -1 : 0;
+}
+
+int32_t Command118(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ShowWindowAtOnce(a[0].value != 0, true);
+    return 0;
+}
+
+} // namespace
+
+void CTgsFrame::AddHandlers()
+{
+    for (uint32_t i = 0; i < kCommandCount; ++i) {
+        TgsCommand handler = &CommandLater;
+        if (i < 12 || i == 15 || (i >= 68 && i <= 73))
+            handler = &CommandNoOp;
+        switch (i) {
+        case 12: handler = &Command12; break;
+        case 13: handler = &Command13; break;
+        case 14: handler = &Command14; break;
+        case 16: handler = &Command16; break;
+        case 17: handler = &Command17; break;
+        case 18: handler = &Command18; break;
+        case 19: handler = &Command19; break;
+        case 20: handler = &Command20; break;
+        case 21: handler = &Command21; break;
+        case 22: handler = &Command22; break;
+        case 23: handler = &Command23; break;
+        case 24: handler = &Command24; break;
+        case 25: handler = &Command25; break;
+        case 26: handler = &Command26; break;
+        case 27: handler = &Command27; break;
+        case 28: handler = &Command28; break;
+        case 29: handler = &Command29; break;
+        case 30: handler = &Command30; break;
+        case 117: handler = &Command117; break;
+        case 118: handler = &Command118; break;
+        default: break;
+        }
+        AddCommand(handler);
+    }
+}
