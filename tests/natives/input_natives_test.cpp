@@ -59,15 +59,14 @@ void Advance(uint32_t ms)
     winapi::CurrentHeadlessHost()->AdvanceClock(ms);
 }
 
-// A scene object that can draw the software cursor (the cursor part apart, so that its
-// SetPosition does not meet the sprite's).
+// A scene object that can draw the software cursor.
 struct CursorPart : ICursorImage {
-    int GetType() override { return kImageRegion; }
-    bool IsReady() override { return true; }
-    RECT GetSourceRect() override { return RECT{0, 0, 64, 16}; }
-    void SetEnabled(bool) override {}
-    void SetPosition(int, int) override {}
-    void SetSourceOrigin(int, int) override {}
+    int GetCursorType() override { return kImageRegion; }
+    bool IsCursorReady() override { return true; }
+    RECT GetCursorSourceRect() override { return RECT{0, 0, 64, 16}; }
+    void SetCursorEnabled(bool) override {}
+    void SetCursorPosition(int, int) override {}
+    void SetCursorSourceOrigin(int, int) override {}
 };
 struct CursorDouble : CSprite, CursorPart {};
 
