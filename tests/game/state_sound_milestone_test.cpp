@@ -2,7 +2,9 @@
 // formats a line, writes it to a file and reads it back through a stream, times frames with the
 // scripts' timers (a paused timer stands still), plays a channel and fades music in (Oggs made by
 // sox and oggenc), sets the decoders' in-memory switch to the application's default and asks a
-// yes/no question through the application's message dialog. A last native reports the results.
+// yes/no question through the application's message dialog; it also sets and reads a setting,
+// asks for window mode, and brackets work in the sync, timer and priority overrides. A last native
+// reports the results.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -22,7 +24,7 @@ namespace {
 
 std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
 
-constexpr uint32_t kReported = 20;
+constexpr uint32_t kReported = 26;
 std::vector<uint32_t> g_report;
 bool g_streamOff = false;
 
@@ -38,10 +40,51 @@ uint32_t ReportNative(SobNativeArgs& args)
 
 struct MilestoneApp : CGameApp {
     int streamOffAsked = 0;
+    std::vector<std::string> reached; // the link operations the script reached, in order
     bool GetStreamOffDefault() override
     {
         ++streamOffAsked;
         return true;
+    }
+    int PushSyncOverride() override
+    {
+        reached.push_back("PushSync");
+        return CGameApp::PushSyncOverride();
+    }
+    void PopSyncOverride() override
+    {
+        reached.push_back("PopSync");
+        CGameApp::PopSyncOverride();
+    }
+    void PushTimerFlagOverride() override
+    {
+        reached.push_back("PushTimer");
+        CGameApp::PushTimerFlagOverride();
+    }
+    void PopTimerFlagOverride() override
+    {
+        reached.push_back("PopTimer");
+        CGameApp::PopTimerFlagOverride();
+    }
+    int LowerThreadPriority() override
+    {
+        reached.push_back("Lower");
+        return CGameApp::LowerThreadPriority();
+    }
+    int RestoreThreadPriority() override
+    {
+        reached.push_back("Restore");
+        return CGameApp::RestoreThreadPriority();
+    }
+    void ApplyFrameTiming(int fps) override
+    {
+        reached.push_back("Timing " + std::to_string(fps));
+        CGameApp::ApplyFrameTiming(fps);
+    }
+    bool IsDialogBusy() override
+    {
+        reached.push_back("Busy");
+        return CGameApp::IsDialogBusy();
     }
 };
 
@@ -120,6 +163,17 @@ TEST(StateSoundMilestone, ScriptFormatsTimesPlaysAndAsks)
         "        ncall native 597, a597, x\n"
         "        ncall native 799, a799, r17\n"
         "        ncall native 545, a544, r18\n"
+        "        ncall native 8, a8, x\n"
+        "        ncall native 9, a8, r19\n"
+        "        ncall native 13, a13, r20\n"
+        "        ncall native 15, none, r21\n"
+        "        ncall native 17, none, x\n"
+        "        ncall native 19, none, r22\n"
+        "        ncall native 20, none, r23\n"
+        "        ncall native 18, none, x\n"
+        "        ncall native 16, none, x\n"
+        "        ncall native 21, a21, x\n"
+        "        ncall native 25, none, r24\n"
         "        ncall native 809, r0, x\n"
         "        ret\n"
         ".data\n"
@@ -145,6 +199,9 @@ TEST(StateSoundMilestone, ScriptFormatsTimesPlaysAndAsks)
         "a662:  .word 200, bgm, 65535, 1\n"
         "bgm:   .sjis \"BGM\\\\TONE.OGG\"\n"
         "a597:  .word 7\n"
+        "a8:    .word 4, 0, 1\n"
+        "a13:   .word 3\n"
+        "a21:   .word 30\n"
         "a799:  .word 1, 0, ask\n"
         "ask:   .sjis \"続けますか\"\n"
         "none:  .word 0, 0, 0, 0\n"
@@ -156,7 +213,8 @@ TEST(StateSoundMilestone, ScriptFormatsTimesPlaysAndAsks)
         "fcn:   .word 0\n"
         "r0:    .word 0\nr1: .word 0\nr2: .word 0\nr3: .word 0\nr4: .word 0\nr5: .word 0\nr6: .word 0\n"
         "r7:    .word 0\nr8: .word 0\nr9: .word 0\nr10: .word 0\nr11: .word 0\nr12: .word 0\nr13: .word 0\n"
-        "r14:   .word 0\nr15: .word 0\nr16: .word 0\nr17: .word 0\nr18: .word 0\nr19: .word 0\n";
+        "r14:   .word 0\nr15: .word 0\nr16: .word 0\nr17: .word 0\nr18: .word 0\nr19: .word 0\n"
+        "r20:   .word 0\nr21: .word 0\nr22: .word 0\nr23: .word 0\nr24: .word 0\nr25: .word 0\n";
     SobAssembly assembly;
     ASSERT_TRUE(AssembleSob(source, "MAIN", &assembly, &errors)) << (errors.empty() ? "" : errors[0]);
     std::vector<uint8_t> bytes;
@@ -169,6 +227,7 @@ TEST(StateSoundMilestone, ScriptFormatsTimesPlaysAndAsks)
     const size_t boxesBefore = winapi::CurrentHeadlessHost()->MessageBoxes().size();
     g_report.clear();
     int asked = 0;
+    std::vector<std::string> reached;
     {
         MilestoneApp app;
         app.SetExtraNatives({ReportNative});
@@ -176,6 +235,7 @@ TEST(StateSoundMilestone, ScriptFormatsTimesPlaysAndAsks)
         EXPECT_EQ(app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL), 0);
         EXPECT_EQ(app.GetEndCode(), 0);
         asked = app.streamOffAsked;
+        reached = app.reached;
     }
     ASSERT_EQ(g_report.size(), kReported) << "the script did not reach its report";
     const std::string line = "score=42 (000000FF)";
@@ -198,6 +258,15 @@ TEST(StateSoundMilestone, ScriptFormatsTimesPlaysAndAsks)
     EXPECT_EQ(g_report[15], 1u);                // the music plays
     EXPECT_EQ(g_report[16], 0u);                // the fade has ended
     EXPECT_EQ(g_report[17], 1u);                // the answer: yes
+    EXPECT_EQ(g_report[19], 1u);                // the setting set just before
+    EXPECT_EQ(g_report[20], 0u);                // window mode taken
+    EXPECT_EQ(g_report[24], 0u);                // no dialog busy
+    // Window mode and the overrides re-apply the timing (-1) on their own; the rest is the script's order.
+    const auto reapplied = std::erase(reached, std::string("Timing -1"));
+    EXPECT_GE(reapplied, 1u);
+    const std::vector<std::string> expected = {"PushSync", "PushTimer", "Lower",     "Restore",
+                                               "PopTimer", "PopSync",   "Timing 30", "Busy"};
+    EXPECT_EQ(reached, expected);
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(g_streamOff);
     const auto boxes = winapi::CurrentHeadlessHost()->MessageBoxes();
