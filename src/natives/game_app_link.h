@@ -45,6 +45,8 @@ public:
     virtual uint8_t GetMoviePlaying() { return 0; }
     virtual void SetMoviePlaying(uint8_t value) { (void)value; }
     virtual bool IsMovieSpriteOption() { return false; }
+    // The application's flag bit that native 199 sets from a script (kept with its other flags).
+    virtual void SetScriptDrawFlag(bool on) { (void)on; }
 };
 
 // The application, or null (tools and tests without one).

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "natives/file_natives.h"
+#include "natives/font_natives.h"
 #include "natives/input_natives.h"
 #include "natives/movie_natives.h"
 #include "natives/stream_natives.h"
@@ -155,6 +156,40 @@ constexpr BuiltNative kBuilt[] = {
     {163, NativeMoveFile},
     {164, NativeCopyFile},
     {165, NativeFileDateTime},
+    {166, NativeDeleteAllFonts},
+    {167, NativeCreateGdiFont},
+    {168, NativeCreateGlyphFont},
+    {169, NativeDeleteFont},
+    {170, NativeSetDefaultFont},
+    {171, NativeFontFaceName},
+    {172, NativeFontHeight},
+    {173, NativeFontStyle},
+    {174, NativeFontAngle},
+    {175, NativeFontAntialias},
+    {176, NativeFontTextColor},
+    {177, NativeFontShadowSpacing},
+    {178, NativeFontBackColor},
+    {179, NativeFontSetColors},
+    {180, NativeFontEffectMode},
+    {181, NativeFontUnderline},
+    {182, NativeFontQuality},
+    {183, NativeFontBackground},
+    {184, NativeFontImageGlyphs},
+    {185, NativeFontGradient},
+    {186, NativeFontOutline},
+    {187, NativeFontMeasure},
+    {188, NativeRotateRectToQuad},
+    {189, NativeDrawTextRotated},
+    {190, NativeDrawTextRotatedB},
+    {191, NativeDrawTextIntoImage},
+    {192, NativeDrawGlyphText},
+    {193, NativeEnumInstalledFonts},
+    {194, NativeInstalledFontName},
+    {195, NativeInstalledFontRecord},
+    {196, NativeSetPresentRequest},
+    {197, NativeGetPresentRequest},
+    {198, NativeSetClearColor},
+    {199, NativeSetAppDrawFlag},
     {571, NativeIsSkipKeyDown},
     {632, NativeMovieOpen},
     {633, NativeMovieClose},

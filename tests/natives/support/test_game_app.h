@@ -43,6 +43,7 @@ public:
     CTimerManager* GetTaskList() override { return hasTaskList ? &tasks : nullptr; }
     CImeContext* GetFrameImeContext() override { return &GetImeContext(); }
     uint8_t GetSettingsByte(uint32_t offset) override { return offset < sizeof settings ? settings[offset] : 0; }
+    void SetScriptDrawFlag(bool on) override { scriptDrawFlag = on; }
 
     std::function<int()> onStep;
     int stepAnswer = 1;
@@ -56,4 +57,5 @@ public:
     bool hasTaskList = true;
     uint8_t settings[sizeof(AppConfig)] = {};
     std::vector<std::string> calls;
+    bool scriptDrawFlag = false;
 };
