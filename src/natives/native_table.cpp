@@ -8,6 +8,7 @@
 #include "natives/drawable_natives.h"
 #include "natives/file_natives.h"
 #include "natives/font_natives.h"
+#include "natives/image_natives.h"
 #include "natives/input_natives.h"
 #include "natives/movie_natives.h"
 #include "natives/stream_natives.h"
@@ -253,6 +254,22 @@ constexpr BuiltNative kBuilt[] = {
     {257, NativeSetSceneListsHidden},
     {258, NativeInvalidateCanvas},
     {259, NativeSetCanvasDepth},
+    {317, NativeImage317},
+    {318, NativeImage318},
+    {319, NativeImage319},
+    {320, NativeImage320},
+    {321, NativeImage321},
+    {322, NativeImage322},
+    {323, NativeImage323},
+    {324, NativeImage324},
+    {325, NativeImage325},
+    {326, NativeImage326},
+    {327, NativeImage327},
+    {328, NativeImage328},
+    {329, NativeImage329},
+    {330, NativeImage330},
+    {331, NativeImage331},
+    {332, NativeImage332},
     {333, NativeBlit333},
     {334, NativeBlit334},
     {335, NativeBlit335},
@@ -271,9 +288,12 @@ constexpr BuiltNative kBuilt[] = {
     {348, NativeBlit348},
     {349, NativeBlit349},
     {350, NativeBlit350},
+    {351, NativeImage351},
     {352, NativeBlit352},
     {353, NativeBlit353},
     {354, NativeBlit354},
+    {355, NativeImage355},
+    {356, NativeImage356},
     {357, NativeBlit357},
     {358, NativeBlit358},
     {359, NativeBlit359},
