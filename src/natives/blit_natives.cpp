@@ -9,6 +9,7 @@
 #include "raster/device_copy_ops.h"
 #include "raster/fill_ops.h"
 #include "raster/image.h"
+#include "raster/rotate_ops.h"
 #include "raster/scale_ops.h"
 
 namespace {
@@ -215,6 +216,79 @@ uint32_t NativeBlit372(SobNativeArgs& a)
     return RunBlit(a, kPlain, [&](Blit& b) { return BlurBlendAlpha(*b.dst, b.src, r, l, b.x, b.y, b.srcRect); });
 }
 uint32_t NativeBlit373(SobNativeArgs& a) { return RunBlit(a, kScaled, [](Blit& b) { return SmoothStretchCopy(*b.dst, b.src, &b.size, b.x, b.y, b.srcRect); }); }
+
+// 369, 370: the rule surface, level, progress and softness after the rectangle.
+namespace {
+template <class Op>
+uint32_t RuleBlit(SobNativeArgs& a, Op op)
+{
+    const uint32_t k = After(kPlain);
+    CImage* rule = ImageAt(a, k);
+    const uint8_t level = ByteAt(a, k + 1);
+    const int progress = a.I32(k + 2), softness = a.I32(k + 3);
+    if (!a.IsNull(k) && rule == nullptr)
+        return kMinus1;
+    return RunBlit(a, kPlain, [&](Blit& b) { return op(b, rule, level, progress, softness); });
+}
+
+// Four points (x, y) from word k on.
+void QuadAt(SobNativeArgs& a, uint32_t k, POINT* quad)
+{
+    for (uint32_t i = 0; i < 4; ++i)
+        quad[i] = {a.I32(k + 2 * i), a.I32(k + 2 * i + 1)};
+}
+
+template <class Op>
+uint32_t QuadBlit(SobNativeArgs& a, Op op)
+{
+    CImage* dst = ImageAt(a, 0);
+    CImage* src = ImageAt(a, 1);
+    POINT quad[4];
+    QuadAt(a, 2, quad);
+    RECT r{a.I32(10), a.I32(11), a.I32(12), a.I32(13)};
+    const RECT* rect = a.U32(10) == kAbsent ? nullptr : &r;
+    if (a.Faulted() || dst == nullptr || src == nullptr)
+        return kMinus1;
+    return static_cast<uint32_t>(op(*dst, src, quad, rect));
+}
+} // namespace
+
+uint32_t NativeBlit369(SobNativeArgs& a)
+{
+    return RuleBlit(a, [](Blit& b, CImage* rule, uint8_t level, int progress, int softness) {
+        return BlendByRule(*b.dst, b.src, rule, level, progress, softness, b.x, b.y, b.srcRect);
+    });
+}
+uint32_t NativeBlit370(SobNativeArgs& a)
+{
+    return RuleBlit(a, [](Blit& b, CImage* rule, uint8_t level, int progress, int softness) {
+        return BlendAlphaByRule(*b.dst, b.src, rule, level, progress, softness, b.x, b.y, b.srcRect);
+    });
+}
+uint32_t NativeBlit374(SobNativeArgs& a)
+{
+    return QuadBlit(a, [](CImage& d, CImage* s, const POINT* q, const RECT* r) { return MapQuad(d, s, q, r, nullptr); });
+}
+uint32_t NativeBlit375(SobNativeArgs& a)
+{
+    return QuadBlit(a, [](CImage& d, CImage* s, const POINT* q, const RECT* r) { return MapQuadToRect(d, s, q, r, nullptr); });
+}
+uint32_t NativeBlit376(SobNativeArgs& a)
+{
+    const uint32_t k = After(kPlain);
+    const uint8_t anchor = ByteAt(a, k);
+    const int angle = a.I32(k + 1), zoom = a.I32(k + 2);
+    return RunBlit(a, kPlain, [&](Blit& b) { return RotateZoom(*b.dst, b.src, anchor, b.x, b.y, angle, zoom, b.srcRect, nullptr); });
+}
+uint32_t NativeBlit377(SobNativeArgs& a)
+{
+    const uint32_t k = After(kPlain);
+    const uint8_t anchor = ByteAt(a, k), level = ByteAt(a, k + 3);
+    const int angle = a.I32(k + 1), zoom = a.I32(k + 2);
+    return RunBlit(a, kPlain, [&](Blit& b) {
+        return RotateZoomBlend(*b.dst, b.src, anchor, b.x, b.y, angle, zoom, level, b.srcRect, nullptr);
+    });
+}
 
 // --- filters: surface, own words, rectangle (65535 in its left: the whole image) ---
 namespace {

@@ -17,6 +17,7 @@
 #include "raster/device_copy_ops.h"
 #include "raster/fill_ops.h"
 #include "raster/image.h"
+#include "raster/rotate_ops.h"
 #include "raster/scale_ops.h"
 #include "support/host_fixture.h"
 
@@ -97,6 +98,9 @@ std::vector<BlitRow> Rows()
         {368, true, 0, {90}, [](CImage& d, CImage* s, LONG x, LONG y, const SIZE* z, const RECT* r) { return StretchBlendAlphaOnAlpha(d, s, 90, z, x, y, r); }},
         {371, false, 0, {2, 128}, [](CImage& d, CImage* s, LONG x, LONG y, const SIZE*, const RECT* r) { return BlurBlend(d, s, 2, 128, x, y, r); }},
         {372, false, 0, {2, 128}, [](CImage& d, CImage* s, LONG x, LONG y, const SIZE*, const RECT* r) { return BlurBlendAlpha(d, s, 2, 128, x, y, r); }},
+        {369, false, 0, {0, 128, 100, 16}, [](CImage& d, CImage* s, LONG x, LONG y, const SIZE*, const RECT* r) { return BlendByRule(d, s, nullptr, 128, 100, 16, x, y, r); }},
+        {376, false, 0, {1, 64, 98304}, [](CImage& d, CImage* s, LONG x, LONG y, const SIZE*, const RECT* r) { return RotateZoom(d, s, 1, x, y, 64, 98304, r, nullptr); }},
+        {377, false, 0, {1, 64, 98304, 100}, [](CImage& d, CImage* s, LONG x, LONG y, const SIZE*, const RECT* r) { return RotateZoomBlend(d, s, 1, x, y, 64, 98304, 100, r, nullptr); }},
         {373, true, 0, {}, [](CImage& d, CImage* s, LONG x, LONG y, const SIZE* z, const RECT* r) { return SmoothStretchCopy(d, s, z, x, y, r); }},
     };
 }
@@ -184,6 +188,42 @@ TEST(BlitNatives, EachBlitDrawsWhatItsCallDraws)
     }
     // The comparison means something only when the calls draw: most places do.
     EXPECT_GT(drawn, cases / 2);
+}
+
+TEST(BlitNatives, RuleAndQuadBlits)
+{
+    HostFixture f;
+    CScreen& screen = f.UseScreen();
+    CScriptHost& host = f.Start();
+    CImage *dst = nullptr, *src = nullptr, *rule = nullptr;
+    ASSERT_EQ(screen.CreateImage(&dst, 24, 20, 32, 0), 0);
+    ASSERT_EQ(screen.CreateImage(&src, 16, 12, 32, 0), 0);
+    ASSERT_EQ(screen.CreateImage(&rule, 16, 12, 8, 0), 0);
+    const uint32_t d = host.ObjectHandle(dst), s = host.ObjectHandle(src), r = host.ObjectHandle(rule);
+    CImage expected;
+    Randomise(*src, 5);
+    Randomise(*rule, 6);
+    // 370 with a rule image, 374 and 375 with quads.
+    Randomise(*dst, 7);
+    ASSERT_EQ(expected.CopyFrom(dst, 0), 0);
+    EXPECT_EQ(Native(host, 370, {d, s, 2, 3, A, 0, 0, 0, r, 200, 50, 8}),
+              static_cast<uint32_t>(BlendAlphaByRule(expected, src, rule, 200, 50, 8, 2, 3, nullptr)));
+    EXPECT_TRUE(Same(*dst, expected));
+    const POINT quad[4] = {{1, 1}, {20, 3}, {2, 18}, {22, 19}};
+    Randomise(*dst, 8);
+    ASSERT_EQ(expected.CopyFrom(dst, 0), 0);
+    EXPECT_EQ(Native(host, 374, {d, s, 1, 1, 20, 3, 2, 18, 22, 19, A, 0, 0, 0}),
+              static_cast<uint32_t>(MapQuad(expected, src, quad, nullptr, nullptr)));
+    EXPECT_TRUE(Same(*dst, expected));
+    const RECT part{2, 2, 20, 16};
+    Randomise(*dst, 9);
+    ASSERT_EQ(expected.CopyFrom(dst, 0), 0);
+    EXPECT_EQ(Native(host, 375, {d, s, 1, 1, 20, 3, 2, 18, 22, 19, 2, 2, 20, 16}),
+              static_cast<uint32_t>(MapQuadToRect(expected, src, quad, &part, nullptr)));
+    EXPECT_TRUE(Same(*dst, expected));
+    // A rule word that names no surface: -1.
+    EXPECT_EQ(Native(host, 369, {d, s, 0, 0, A, 0, 0, 0, 0x123, 1, 1, 1}), kMinus1);
+    EXPECT_EQ(Native(host, 374, {d, 0, 1, 1, 20, 3, 2, 18, 22, 19, A, 0, 0, 0}), kMinus1);
 }
 
 TEST(BlitNatives, FiltersDrawWhatTheirCallDraws)
