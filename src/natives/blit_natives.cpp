@@ -9,6 +9,7 @@
 #include "raster/device_copy_ops.h"
 #include "raster/fill_ops.h"
 #include "raster/image.h"
+#include "raster/pixel_lib_ops.h"
 #include "raster/rotate_ops.h"
 #include "raster/scale_ops.h"
 
@@ -290,6 +291,66 @@ uint32_t NativeBlit377(SobNativeArgs& a)
     });
 }
 
+// --- 390-401: the pixel library's operations ---
+uint32_t NativeBlit390(SobNativeArgs& a)
+{
+    const uint32_t k = After(kPlain);
+    const uint32_t mode = a.U32(k), opacity = a.U32(k + 1), a4 = a.U32(k + 2);
+    return RunBlit(a, kPlain, [&](Blit& b) { return PixelLibBlend(*b.dst, b.src, mode, opacity, a4, b.x, b.y, b.srcRect); });
+}
+uint32_t NativeBlit391(SobNativeArgs& a)
+{
+    const uint32_t k = After(kScaled);
+    const uint32_t mode = a.U32(k), filter = a.U32(k + 1), opacity = a.U32(k + 2), a5 = a.U32(k + 3);
+    return RunBlit(a, kScaled, [&](Blit& b) {
+        return PixelLibStretchCopy(*b.dst, b.src, mode, filter, opacity, a5, &b.size, b.x, b.y, b.srcRect);
+    });
+}
+
+namespace {
+// Destination, source, `floats` float words from word 2, source rectangle after them (65535 in
+// its left: whole), then mode, filter, opacity, a7, clear, fill.
+template <class Op>
+uint32_t MappedBlit(SobNativeArgs& a, uint32_t floats, Op op)
+{
+    CImage* dst = ImageAt(a, 0);
+    CImage* src = ImageAt(a, 1);
+    double v[8] = {};
+    for (uint32_t i = 0; i < floats; ++i)
+        v[i] = a.F32(2 + i);
+    const uint32_t rectAt = 2 + floats;
+    RECT r{a.I32(rectAt), a.I32(rectAt + 1), a.I32(rectAt + 2), a.I32(rectAt + 3)};
+    const RECT* rect = a.U32(rectAt) == kAbsent ? nullptr : &r;
+    DWORD w[6];
+    for (uint32_t i = 0; i < 6; ++i)
+        w[i] = a.U32(rectAt + 4 + i);
+    if (a.Faulted() || dst == nullptr || src == nullptr)
+        return kMinus1;
+    return static_cast<uint32_t>(op(*dst, src, v, rect, w));
+}
+} // namespace
+
+uint32_t NativeBlit392(SobNativeArgs& a)
+{
+    return MappedBlit(a, 8, [](CImage& d, CImage* s, const double* v, const RECT* r, const DWORD* w) {
+        const PixelLibPoint corners[4] = {{v[0], v[1]}, {v[2], v[3]}, {v[4], v[5]}, {v[6], v[7]}};
+        return PixelLibOp11(d, s, corners, r, w[0], w[1], w[2], w[3], w[4], w[5], nullptr);
+    });
+}
+uint32_t NativeBlit393(SobNativeArgs& a)
+{
+    return MappedBlit(a, 6, [](CImage& d, CImage* s, const double* v, const RECT* r, const DWORD* w) {
+        const PixelLibTransform t{v[0], v[1], v[2], v[3], v[4], v[5]};
+        return PixelLibOp12(d, s, &t, r, w[0], w[1], w[2], w[3], w[4], w[5], nullptr);
+    });
+}
+uint32_t NativeBlit394(SobNativeArgs& a)
+{
+    CImage* image = ImageAt(a, 0);
+    const uint32_t a1 = a.U32(1), a2 = a.U32(2), a3 = a.U32(3), a4 = a.U32(4);
+    return image != nullptr ? static_cast<uint32_t>(PixelLibOp13(*image, a1, a2, a3, a4)) : kMinus1;
+}
+
 // --- filters: surface, own words, rectangle (65535 in its left: the whole image) ---
 namespace {
 template <class Op>
@@ -355,6 +416,60 @@ uint32_t NativeBlit383(SobNativeArgs& a)
     const DWORD from = colour(2), to = colour(5);
     return RunFilter(a, 8, [&](CImage& i, const RECT* rc) { return GradientFill(i, direction, from, to, rc); },
                      static_cast<uint32_t>(-2));
+}
+uint32_t NativeBlit395(SobNativeArgs& a)
+{
+    return RunFilter(a, 1, [](CImage& i, const RECT* rc) { return PixelLibOp14(i, rc); });
+}
+uint32_t NativeBlit396(SobNativeArgs& a)
+{
+    return RunFilter(a, 1, [](CImage& i, const RECT* rc) { return PixelLibOp16(i, rc); });
+}
+uint32_t NativeBlit397(SobNativeArgs& a)
+{
+    CImage* image = ImageAt(a, 0);
+    const uint8_t a1 = ByteAt(a, 1);
+    return image != nullptr ? (PixelLibOp21(*image, a1) ? 1u : 0u) : kMinus1;
+}
+uint32_t NativeBlit398(SobNativeArgs& a)
+{
+    CImage* image = ImageAt(a, 0);
+    const uint32_t a1 = a.U32(1);
+    return image != nullptr ? (PixelLibOp23(*image, a1) ? 1u : 0u) : kMinus1;
+}
+uint32_t NativeBlit399(SobNativeArgs& a)
+{
+    CImage* image = ImageAt(a, 0);
+    const uint32_t a1 = a.U32(1);
+    return image != nullptr ? (PixelLibOp24(*image, a1) ? 1u : 0u) : kMinus1;
+}
+uint32_t NativeBlit400(SobNativeArgs& a)
+{
+    CImage* dst = ImageAt(a, 0);
+    CImage* s1 = ImageAt(a, 1);
+    CImage* s2 = ImageAt(a, 2);
+    int32_t w[10];
+    for (uint32_t i = 0; i < 10; ++i)
+        w[i] = a.I32(3 + i);
+    if (a.Faulted() || dst == nullptr || s1 == nullptr || s2 == nullptr)
+        return kMinus1;
+    return static_cast<uint32_t>(PixelLibOp25(*dst, s1, s2, static_cast<DWORD>(w[0]), static_cast<DWORD>(w[1]), w[2], w[3],
+                                              w[4], w[5], w[6], w[7], w[8], w[9]));
+}
+uint32_t NativeBlit401(SobNativeArgs& a)
+{
+    CImage* dst = ImageAt(a, 0);
+    CImage* s1 = ImageAt(a, 1);
+    CImage* s2 = ImageAt(a, 2);
+    CImage* rule = ImageAt(a, 3);
+    int32_t w[13];
+    for (uint32_t i = 0; i < 13; ++i)
+        w[i] = a.I32(4 + i);
+    if (a.Faulted() || dst == nullptr || s1 == nullptr || s2 == nullptr || rule == nullptr)
+        return kMinus1;
+    return static_cast<uint32_t>(PixelLibOp26(*dst, s1, s2, rule, static_cast<DWORD>(w[0]), static_cast<DWORD>(w[1]),
+                                              static_cast<DWORD>(w[2]), w[3], w[4], w[5], w[6], w[7], w[8], w[9], w[10],
+                                              w[11], w[12]));
 }
 uint32_t NativeBlit384(SobNativeArgs& a)
 {

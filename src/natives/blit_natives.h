@@ -1,5 +1,6 @@
-// Natives 333-368, 371-373 (blits between the images of two surfaces) and 352-354, 378-385
-// (filters of one image). Leading words: destination, source, x, y, [width, height,] source
+// Natives 333-401 but 351, 355, 356, 386-389: blits between the images of two surfaces (with the
+// pixel library's, 390-394, 400, 401) and filters of one image (352-354, 378-385, 395-399).
+// Leading words: destination, source, x, y, [width, height,] source
 // rectangle (left, top, right, bottom), then the operation's own words; 65535 in x means the
 // defaults, in the rectangle's left the whole source (docs/natives-drawing.md).
 #pragma once
@@ -58,3 +59,15 @@ uint32_t NativeBlit382(SobNativeArgs& args);
 uint32_t NativeBlit383(SobNativeArgs& args);
 uint32_t NativeBlit384(SobNativeArgs& args);
 uint32_t NativeBlit385(SobNativeArgs& args);
+uint32_t NativeBlit390(SobNativeArgs& args);
+uint32_t NativeBlit391(SobNativeArgs& args);
+uint32_t NativeBlit392(SobNativeArgs& args);
+uint32_t NativeBlit393(SobNativeArgs& args);
+uint32_t NativeBlit394(SobNativeArgs& args);
+uint32_t NativeBlit395(SobNativeArgs& args);
+uint32_t NativeBlit396(SobNativeArgs& args);
+uint32_t NativeBlit397(SobNativeArgs& args);
+uint32_t NativeBlit398(SobNativeArgs& args);
+uint32_t NativeBlit399(SobNativeArgs& args);
+uint32_t NativeBlit400(SobNativeArgs& args);
+uint32_t NativeBlit401(SobNativeArgs& args);

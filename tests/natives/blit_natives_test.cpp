@@ -17,9 +17,11 @@
 #include "raster/device_copy_ops.h"
 #include "raster/fill_ops.h"
 #include "raster/image.h"
+#include "raster/pixel_lib_ops.h"
 #include "raster/rotate_ops.h"
 #include "raster/scale_ops.h"
 #include "support/host_fixture.h"
+#include "support/pixel_library.h"
 
 using namespace hosttest;
 
@@ -224,6 +226,75 @@ TEST(BlitNatives, RuleAndQuadBlits)
     // A rule word that names no surface: -1.
     EXPECT_EQ(Native(host, 369, {d, s, 0, 0, A, 0, 0, 0, 0x123, 1, 1, 1}), kMinus1);
     EXPECT_EQ(Native(host, 374, {d, 0, 1, 1, 20, 3, 2, 18, 22, 19, A, 0, 0, 0}), kMinus1);
+}
+
+uint32_t FloatWord(float f)
+{
+    uint32_t w;
+    std::memcpy(&w, &f, 4);
+    return w;
+}
+
+// 390-401 with our pixel library loaded: each native answers and draws what its call does.
+TEST(BlitNatives, PixelLibraryOperations)
+{
+    HostFixture f;
+    CScreen& screen = f.UseScreen();
+    CScriptHost& host = f.Start();
+    TestPixelLibrary library;
+    CImage *dst = nullptr, *src = nullptr, *src2 = nullptr, *rule = nullptr;
+    ASSERT_EQ(screen.CreateImage(&dst, 24, 20, 32, 0), 0);
+    ASSERT_EQ(screen.CreateImage(&src, 16, 12, 32, 0), 0);
+    ASSERT_EQ(screen.CreateImage(&src2, 16, 12, 32, 0), 0);
+    ASSERT_EQ(screen.CreateImage(&rule, 16, 12, 8, 0), 0);
+    const uint32_t d = host.ObjectHandle(dst), s = host.ObjectHandle(src), s2 = host.ObjectHandle(src2),
+                   r = host.ObjectHandle(rule);
+    Randomise(*src, 11);
+    Randomise(*src2, 12);
+    Randomise(*rule, 13);
+    const RECT part{1, 1, 9, 9};
+    const SIZE size{20, 10};
+    const PixelLibPoint corners[4] = {{1, 1}, {20, 2}, {2, 18}, {21, 19}};
+    const PixelLibTransform t{1.5, 0.25, -0.25, 1.5, 2, 3};
+    struct Case {
+        uint32_t n;
+        std::vector<uint32_t> words;
+        std::function<int(CImage&)> call;
+    };
+    const Case cases[] = {
+        {390, {d, s, 2, 3, 1, 1, 9, 9, 0, 128, 0}, [&](CImage& e) { return PixelLibBlend(e, src, 0, 128, 0, 2, 3, &part); }},
+        {391, {d, s, 1, 2, 20, 10, A, 0, 0, 0, 2, 1, 200, 0},
+         [&](CImage& e) { return PixelLibStretchCopy(e, src, 2, 1, 200, 0, &size, 1, 2, nullptr); }},
+        {392, {d, s, FloatWord(1), FloatWord(1), FloatWord(20), FloatWord(2), FloatWord(2), FloatWord(18), FloatWord(21),
+               FloatWord(19), A, 0, 0, 0, 0, 1, 255, 0, 0, 0},
+         [&](CImage& e) { return PixelLibOp11(e, src, corners, nullptr, 0, 1, 255, 0, 0, 0, nullptr); }},
+        {393, {d, s, FloatWord(1.5f), FloatWord(0.25f), FloatWord(-0.25f), FloatWord(1.5f), FloatWord(2), FloatWord(3), 1, 1, 9,
+               9, 0, 0, 255, 0, 0, 0},
+         [&](CImage& e) { return PixelLibOp12(e, src, &t, &part, 0, 0, 255, 0, 0, 0, nullptr); }},
+        {394, {d, 1, 2, 3, 4}, [&](CImage& e) { return PixelLibOp13(e, 1, 2, 3, 4); }},
+        {395, {d, 1, 1, 9, 9}, [&](CImage& e) { return PixelLibOp14(e, &part); }},
+        {396, {d, A, 0, 0, 0}, [&](CImage& e) { return PixelLibOp16(e, nullptr); }},
+        {397, {d, 1}, [&](CImage& e) { return PixelLibOp21(e, 1) ? 1 : 0; }},
+        {398, {d, 77}, [&](CImage& e) { return PixelLibOp23(e, 77) ? 1 : 0; }},
+        {399, {d, 77}, [&](CImage& e) { return PixelLibOp24(e, 77) ? 1 : 0; }},
+        {400, {d, s, s2, 100, 0, 2, 2, 10, 8, 1, 1, 3, 3},
+         [&](CImage& e) { return PixelLibOp25(e, src, src2, 100, 0, 2, 2, 10, 8, 1, 1, 3, 3); }},
+        {401, {d, s, s2, r, 50, 8, 0, 2, 2, 10, 8, 1, 1, 3, 3, 0, 0},
+         [&](CImage& e) { return PixelLibOp26(e, src, src2, rule, 50, 8, 0, 2, 2, 10, 8, 1, 1, 3, 3, 0, 0); }},
+    };
+    CImage expected;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.n);
+        EXPECT_TRUE(GetNativeRow(c.n).built);
+        Randomise(*dst, c.n);
+        ASSERT_EQ(expected.CopyFrom(dst, 0), 0);
+        EXPECT_EQ(Native(host, c.n, c.words), static_cast<uint32_t>(c.call(expected)));
+        EXPECT_TRUE(Same(*dst, expected));
+        // The destination word dead: -1, nothing drawn.
+        std::vector<uint32_t> dead = c.words;
+        dead[0] = 0x66666666;
+        EXPECT_EQ(Native(host, c.n, dead), kMinus1);
+    }
 }
 
 TEST(BlitNatives, FiltersDrawWhatTheirCallDraws)
