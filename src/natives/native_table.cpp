@@ -11,6 +11,7 @@
 #include "natives/image_natives.h"
 #include "natives/input_natives.h"
 #include "natives/movie_natives.h"
+#include "natives/scene_natives.h"
 #include "natives/stream_natives.h"
 #include "natives/string_natives.h"
 #include "natives/surface_natives.h"
@@ -254,6 +255,34 @@ constexpr BuiltNative kBuilt[] = {
     {257, NativeSetSceneListsHidden},
     {258, NativeInvalidateCanvas},
     {259, NativeSetCanvasDepth},
+    {260, NativeScene260},
+    {261, NativeScene261},
+    {262, NativeScene262},
+    {263, NativeScene263},
+    {264, NativeScene264},
+    {265, NativeScene265},
+    {266, NativeScene266},
+    {267, NativeScene267},
+    {268, NativeScene268},
+    {269, NativeScene269},
+    {270, NativeScene270},
+    {271, NativeScene271},
+    {272, NativeScene272},
+    {273, NativeScene273},
+    {274, NativeScene274},
+    {275, NativeScene275},
+    {276, NativeScene276},
+    {277, NativeScene277},
+    {278, NativeScene278},
+    {279, NativeScene279},
+    {280, NativeScene280},
+    {283, NativeScene283},
+    {284, NativeScene284},
+    {285, NativeScene285},
+    {286, NativeScene286},
+    {287, NativeScene287},
+    {288, NativeScene288},
+    {314, NativeScene314},
     {317, NativeImage317},
     {318, NativeImage318},
     {319, NativeImage319},
