@@ -2,6 +2,7 @@
 #include "natives/scene_natives.h"
 
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "display/canvas_region_object.h"
@@ -360,4 +361,287 @@ uint32_t NativeScene314(SobNativeArgs& a)
         if (!a.IsNull(k))
             a.Out32(k, static_cast<uint32_t>(values[k - 1]));
     return 1;
+}
+
+// --- colour and geometry by kind: each row calls the operation of the object's own kind ---
+namespace {
+
+// Runs op on the task as the first of the kinds Ts it is; -1 when it is none of them.
+template <class... Ts, class Op>
+uint32_t ByKind(SobNativeArgs& a, Op op)
+{
+    CTask* task = TaskAt(a, 0);
+    if (a.Faulted() || task == nullptr)
+        return kMinus1;
+    uint32_t result = kMinus1;
+    bool done = false;
+    auto attempt = [&](auto* typed) {
+        if (!done && typed != nullptr) {
+            result = op(*typed);
+            done = true;
+        }
+    };
+    (attempt(dynamic_cast<Ts*>(task)), ...);
+    return result;
+}
+
+CSurface* OptionalSurfaceAt(SobNativeArgs& a, uint32_t k, bool* ok)
+{
+    const uint32_t word = a.U32(k);
+    CSurface* surface = word != 0 ? SurfaceAt(a, k) : nullptr;
+    *ok = word == 0 || surface != nullptr;
+    return surface;
+}
+
+} // namespace
+
+uint32_t NativeScene281(SobNativeArgs& a)
+{
+    CSurface* source = SurfaceAt(a, 1);
+    if (source == nullptr)
+        return kMinus1;
+    return ByKind<CTransitionObject>(a, [&](CTransitionObject& t) { return static_cast<uint32_t>(t.SetSource(source)); });
+}
+
+uint32_t NativeScene282(SobNativeArgs& a)
+{
+    const int32_t x = a.I32(1), y = a.I32(2);
+    RECT r;
+    const RECT* rect = RectAt(a, 3, &r);
+    return ByKind<CTransitionObject, CTexturedQuad, CImageRegionObject>(a, [&](auto& o) { return Flag(o.SetPositionRect(x, y, rect)); });
+}
+
+uint32_t NativeScene289(SobNativeArgs& a)
+{
+    const int32_t angle = a.I32(1), pivot = a.I32(2);
+    return ByKind<CTexturedQuad, CColorRectObject, CPrimitiveListObject>(a, [&](auto& o) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(o)>, CPrimitiveListObject>)
+            return Flag(o.Rotate(angle, pivot));
+        else {
+            o.Rotate(angle, pivot);
+            return 0u;
+        }
+    });
+}
+
+uint32_t NativeScene290(SobNativeArgs& a)
+{
+    const uint8_t e = static_cast<uint8_t>(a.U32(1)), src = static_cast<uint8_t>(a.U32(2)), dst = static_cast<uint8_t>(a.U32(3));
+    return ByKind<CTexturedQuad, CColorRectObject, CTriangleObject, CPrimitiveListObject>(a, [&](auto& o) {
+        o.SetBlendStates(e, src, dst);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene291(SobNativeArgs& a)
+{
+    const bool additive = a.U32(1) != 0;
+    const int32_t alpha = a.I32(2), brightness = a.I32(3);
+    return ByKind<CTexturedQuad, CColorRectObject, CTriangleObject, CPrimitiveListObject>(a, [&](auto& o) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(o)>, CTexturedQuad>)
+            o.SetBlend(additive, alpha, brightness);
+        else
+            o.SetBlend(additive, alpha);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene292(SobNativeArgs& a)
+{
+    const uint32_t rgb = a.U32(1);
+    return ByKind<CTexturedQuad, CColorRectObject, CTriangleObject, CPrimitiveListObject>(a, [&](auto& o) {
+        o.SetRgb(rgb);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene293(SobNativeArgs& a)
+{
+    const int32_t index = a.I32(1);
+    const uint32_t rgb = a.U32(2);
+    return ByKind<CTexturedQuad, CColorRectObject, CTriangleObject, CPrimitiveListObject>(a, [&](auto& o) {
+        o.SetVertexRgb(index, rgb);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene294(SobNativeArgs& a)
+{
+    uint32_t rgb[4];
+    for (uint32_t i = 0; i < 4; ++i)
+        rgb[i] = a.U32(1 + i);
+    return ByKind<CTexturedQuad, CColorRectObject>(a, [&](auto& o) {
+        for (int i = 0; i < 4; ++i)
+            o.SetVertexRgb(i, rgb[i]);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene295(SobNativeArgs& a)
+{
+    uint32_t rgb[3];
+    for (uint32_t i = 0; i < 3; ++i)
+        rgb[i] = a.U32(1 + i);
+    return ByKind<CTriangleObject>(a, [&](CTriangleObject& o) {
+        for (int i = 0; i < 3; ++i)
+            o.SetVertexRgb(i, rgb[i]);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene296(SobNativeArgs& a)
+{
+    const int32_t alpha = a.I32(1);
+    return ByKind<CTexturedQuad, CColorRectObject, CTriangleObject, CPrimitiveListObject>(a, [&](auto& o) {
+        o.SetAlpha(alpha);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene297(SobNativeArgs& a)
+{
+    const int32_t index = a.I32(1), alpha = a.I32(2);
+    return ByKind<CTexturedQuad, CColorRectObject, CTriangleObject, CPrimitiveListObject>(a, [&](auto& o) {
+        o.SetVertexAlpha(index, alpha);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene298(SobNativeArgs& a)
+{
+    int32_t alpha[4];
+    for (uint32_t i = 0; i < 4; ++i)
+        alpha[i] = a.I32(1 + i);
+    return ByKind<CTexturedQuad, CColorRectObject>(a, [&](auto& o) {
+        for (int i = 0; i < 4; ++i)
+            o.SetVertexAlpha(i, alpha[i]);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene299(SobNativeArgs& a)
+{
+    int32_t alpha[3];
+    for (uint32_t i = 0; i < 3; ++i)
+        alpha[i] = a.I32(1 + i);
+    return ByKind<CTriangleObject>(a, [&](CTriangleObject& o) {
+        for (int i = 0; i < 3; ++i)
+            o.SetVertexAlpha(i, alpha[i]);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene300(SobNativeArgs& a)
+{
+    const uint8_t op = static_cast<uint8_t>(a.U32(1)), a1 = static_cast<uint8_t>(a.U32(2)), a2 = static_cast<uint8_t>(a.U32(3));
+    return ByKind<CTexturedQuad>(a, [&](CTexturedQuad& q) {
+        q.SetColorStage(op, a1, a2);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene301(SobNativeArgs& a)
+{
+    const uint8_t op = static_cast<uint8_t>(a.U32(1)), a1 = static_cast<uint8_t>(a.U32(2)), a2 = static_cast<uint8_t>(a.U32(3));
+    return ByKind<CTexturedQuad>(a, [&](CTexturedQuad& q) {
+        q.SetAlphaStage(op, a1, a2);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene302(SobNativeArgs& a)
+{
+    int32_t v[8];
+    for (uint32_t i = 0; i < 8; ++i)
+        v[i] = a.I32(1 + i);
+    return ByKind<CTexturedQuad, CColorRectObject>(a, [&](auto& o) {
+        o.SetCorners(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene303(SobNativeArgs& a)
+{
+    const int32_t w = a.I32(1), h = a.I32(2);
+    if (!SideFits(w) || !SideFits(h))
+        return kMinus1;
+    return ByKind<CColorRectObject>(a, [&](CColorRectObject& o) {
+        o.SetSize(w, h);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene304(SobNativeArgs& a)
+{
+    const int32_t w = a.I32(1), h = a.I32(2), x = a.I32(3), y = a.I32(4);
+    if (!SideFits(w) || !SideFits(h))
+        return kMinus1;
+    return ByKind<CColorRectObject>(a, [&](CColorRectObject& o) {
+        o.SetSizeAndPosition(w, h, x, y);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene305(SobNativeArgs& a)
+{
+    const uint8_t type = static_cast<uint8_t>(a.U32(1));
+    return ByKind<CPrimitiveListObject>(a, [&](CPrimitiveListObject& o) {
+        o.SetPrimitiveType(type);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene306(SobNativeArgs& a)
+{
+    const int32_t index = a.I32(1), x = a.I32(2), y = a.I32(3);
+    return ByKind<CTriangleObject, CPrimitiveListObject>(a, [&](auto& o) { return Flag(o.SetPoint(index, x, y)); });
+}
+
+uint32_t NativeScene307(SobNativeArgs& a)
+{
+    const int32_t x0 = a.I32(1), y0 = a.I32(2), x1 = a.I32(3), y1 = a.I32(4);
+    return ByKind<CPrimitiveListObject>(a, [&](CPrimitiveListObject& o) { return Flag(o.SetLine(x0, y0, x1, y1)); });
+}
+
+uint32_t NativeScene308(SobNativeArgs& a)
+{
+    int32_t v[6];
+    for (uint32_t i = 0; i < 6; ++i)
+        v[i] = a.I32(1 + i);
+    return ByKind<CTriangleObject>(a, [&](CTriangleObject& o) {
+        o.SetPoints(v[0], v[1], v[2], v[3], v[4], v[5]);
+        return 0u;
+    });
+}
+
+uint32_t NativeScene309(SobNativeArgs& a)
+{
+    const int32_t progress = a.I32(1);
+    return ByKind<CTransitionObject>(a, [&](CTransitionObject& t) { return static_cast<uint32_t>(t.DrawStep(progress)); });
+}
+
+uint32_t NativeScene310(SobNativeArgs&)
+{
+    // No public transition operation without words besides those named elsewhere.
+    return kMinus1;
+}
+
+uint32_t NativeScene311(SobNativeArgs& a)
+{
+    bool ok = false;
+    CSurface* destination = OptionalSurfaceAt(a, 1, &ok);
+    if (!ok)
+        return kMinus1;
+    return ByKind<CTransitionObject>(a, [&](CTransitionObject& t) { return static_cast<uint32_t>(t.SetDestination(destination)); });
+}
+
+uint32_t NativeScene312(SobNativeArgs&)
+{
+    // No further transition operation of that shape exists in our transition object.
+    return kMinus1;
+}
+
+uint32_t NativeScene313(SobNativeArgs&)
+{
+    return kMinus1;
 }

@@ -41,8 +41,7 @@ struct SceneHost {
 
 TEST(SceneNatives, RowsAreBuilt)
 {
-    for (uint32_t n : {260u, 261u, 262u, 263u, 264u, 265u, 266u, 267u, 268u, 269u, 270u, 271u, 272u, 273u, 274u, 275u,
-                       276u, 277u, 278u, 279u, 280u, 283u, 284u, 285u, 286u, 287u, 288u, 314u})
+    for (uint32_t n = 260; n <= 314; ++n)
         EXPECT_TRUE(GetNativeRow(n).built) << n;
 }
 
@@ -126,6 +125,60 @@ TEST(SceneNatives, MadeListedMovedAndDeleted)
     }
 }
 
+TEST(SceneNatives, ColourAndGeometryByKind)
+{
+    SceneHost h;
+    const uint32_t rect = h.N(263, {20, 10, 0xFF000000, 0, 0});
+    const uint32_t tri = h.N(264, {0, 0, 10, 0, 0, 10, 0xFFFFFFFF, 0, 0});
+    const uint32_t state = h.N(265, {});
+    ASSERT_NE(rect, 0u);
+    ASSERT_NE(tri, 0u);
+    auto* colour = static_cast<CColorRectObject*>(h.host.Object<CTask>(rect));
+    EXPECT_EQ(h.N(292, {rect, 0x123456}), 0u);
+    EXPECT_EQ(colour->Vertices()[2].diffuse & 0xFFFFFF, 0x123456u);
+    EXPECT_EQ(h.N(293, {rect, 1, 0xABCDEF}), 0u);
+    EXPECT_EQ(colour->Vertices()[1].diffuse & 0xFFFFFF, 0xABCDEFu);
+    EXPECT_EQ(h.N(293, {rect, 9, 0x111111}), 0u); // an index past the corners changes nothing
+    EXPECT_EQ(h.N(294, {rect, 1, 2, 3, 4}), 0u);
+    EXPECT_EQ(colour->Vertices()[3].diffuse & 0xFFFFFF, 4u);
+    EXPECT_EQ(h.N(296, {rect, 0x80}), 0u);
+    EXPECT_EQ(colour->Vertices()[0].diffuse >> 24, 0x80u);
+    EXPECT_EQ(h.N(298, {rect, 1, 2, 3, 4}), 0u);
+    EXPECT_EQ(colour->Vertices()[3].diffuse >> 24, 4u);
+    EXPECT_EQ(h.N(290, {rect, 1, 5, 6}), 0u);
+    EXPECT_EQ(colour->SourceBlend(), 5);
+    EXPECT_EQ(h.N(303, {rect, 7, 8}), 0u);
+    RECT shown{};
+    ASSERT_TRUE(colour->GetBounds(&shown));
+    EXPECT_EQ(shown.right - shown.left, 7);
+    EXPECT_EQ(h.N(303, {rect, 70000, 8}), kMinus1);
+    EXPECT_EQ(h.N(304, {rect, 9, 8, 1, 2}), 0u);
+    EXPECT_EQ(colour->GetX(), 1);
+    EXPECT_EQ(h.N(302, {rect, 0, 0, 10, 0, 0, 10, 10, 10}), 0u);
+    EXPECT_EQ(h.N(289, {rect, 64, 0}), 0u);
+    EXPECT_EQ(h.N(291, {rect, 1, 128, 0}), 0u);
+    // Triangles: their own three-vertex rows and points.
+    EXPECT_EQ(h.N(295, {tri, 1, 2, 3}), 0u);
+    EXPECT_EQ(h.N(299, {tri, 1, 2, 3}), 0u);
+    EXPECT_EQ(h.N(306, {tri, 2, 5, 5}), 1u);
+    EXPECT_EQ(h.N(306, {tri, 3, 5, 5}), 0u);
+    EXPECT_EQ(h.N(308, {tri, 0, 0, 4, 0, 0, 4}), 0u);
+    RECT bounds{};
+    ASSERT_TRUE(h.host.Object<CTask>(tri)->GetBounds(&bounds));
+    EXPECT_EQ(bounds.right - bounds.left, 4);
+    // Rows of other kinds refuse: -1 and nothing changed.
+    const std::vector<std::vector<uint32_t>> refused = {
+        {294, tri, 1, 2, 3, 4}, {298, tri, 1, 2, 3, 4}, {295, rect, 1, 2, 3}, {299, rect, 1, 2, 3},
+        {300, rect, 1, 2, 3},   {301, rect, 1, 2, 3},   {303, tri, 1, 1},     {305, rect, 1},
+        {307, tri, 0, 0, 1, 1}, {308, rect, 0, 0, 1, 1, 2, 2}, {309, rect, 10}, {281, rect, rect},
+        {282, rect, 0, 0, A, 0, 0, 0}, {292, state, 1}, {289, tri, 1, 0},
+    };
+    for (const auto& w : refused)
+        EXPECT_EQ(h.N(w[0], {w.begin() + 1, w.end()}), kMinus1) << w[0];
+    for (uint32_t n : {310u, 311u, 312u, 313u})
+        EXPECT_EQ(h.N(n, {rect, 0}), kMinus1) << n;
+}
+
 TEST(SceneNatives, PointListsAndSurfaces)
 {
     SceneHost h;
@@ -153,8 +206,16 @@ TEST(SceneNatives, PointListsAndSurfaces)
     EXPECT_EQ(h.N(269, {0, 0, 0, 0, 0, 0}), 0u);
     const uint32_t region = h.N(260, {image, A, 0, 0, 0, 3, 4});
     if (region != 0) {
+        EXPECT_EQ(h.N(282, {region, 1, 1, 0, 0, 4, 4}), 1u);
         EXPECT_EQ(h.N(270, {region}), 0u);
     }
+    const uint32_t list = h.N(262, {3, xs, ys, 0xFFFFFFFF, 1, 0});
+    ASSERT_NE(list, 0u);
+    EXPECT_EQ(h.N(305, {list, 2}), 0u);
+    EXPECT_EQ(h.N(306, {list, 2, 7, 7}), 1u);
+    EXPECT_EQ(h.N(306, {list, 3, 7, 7}), 0u);
+    EXPECT_NE(h.N(307, {list, 0, 0, 5, 5}), kMinus1);
+    EXPECT_NE(h.N(289, {list, 64, 0}), kMinus1);
 }
 
 } // namespace
