@@ -1,12 +1,17 @@
-// The generic native harness: a live host with a sprite and a text panel, a stale handle, strings
-// and buffers in script memory; the input picks natives and their words (raw, 0, 65535, -1, live,
+// The generic native harness: a live host with a sprite and a text panel, a drawing pool on a
+// headless screen (images at 8 and 32 bits, canvases of kinds 9 and 10, sprites, a primitive, a
+// GDI and a glyph font), a stale handle, strings and buffers in script memory; the input picks natives and their words (raw, 0, 65535, -1, live,
 // stale and wrong-type handles, string and buffer addresses, block ends, below 0x10000, past
 // memory) and runs each through the native opcode. After a fault the call stack is reset. Native
 // issues add seeds for their groups.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "controls/text_panel.h"
+#include "display/screen.h"
+#include "display/surface_sprite.h"
+#include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
 #include "natives/native_table.h"
 #include "support/fuzz_input.h"
@@ -27,26 +32,56 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return h;
     }();
     static uint32_t code = memory.Allocate(32);
-    static uint32_t args = memory.Allocate(64);
+    static uint32_t args = memory.Allocate(96);
     static uint32_t text = [&] {
         const uint32_t at = memory.Allocate(16);
         std::memcpy(memory.Span(at, 12), "SLOT.DAT\0ab", 12);
         return at;
     }();
     static uint32_t buffer = memory.Allocate(16);
+    // The drawing pool: made once on the screen; natives may delete any of it, leaving its handles
+    // stale for later calls.
+    static CScreen screen;
+    static std::vector<uint32_t> pool = [&] {
+        g_pDisplay = &screen;
+        std::vector<uint32_t> handles;
+        for (int bits : {8, 32}) {
+            CImage* image = nullptr;
+            if (screen.CreateImage(&image, 24, 16, bits, 0) == 0)
+                handles.push_back(host.ObjectHandle(image));
+        }
+        CSurfaceSprite* canvas = nullptr;
+        if (screen.CreateSurfaceSprite(&canvas, 32, 24, 32, 1) == 0)
+            handles.push_back(host.ObjectHandle(static_cast<CSurface*>(canvas)));
+        CSurfaceSprite10* canvas10 = nullptr;
+        if (screen.CreateSurfaceSprite10(&canvas10, 16, 16, 32, 1) == 0)
+            handles.push_back(host.ObjectHandle(static_cast<CSurface*>(canvas10)));
+        CPrimitiveObject* primitive = nullptr;
+        if (screen.CreatePrimitive(&primitive, 8, 8, 0x80FF0000, 2, 2) == 0)
+            handles.push_back(host.ObjectHandle(primitive));
+        CFont* font = nullptr;
+        if (screen.CreateGdiFont(&font, nullptr, 12) == 0)
+            handles.push_back(host.ObjectHandle(font));
+        if (screen.CreateGlyphFont(&font, nullptr, 12) == 0)
+            handles.push_back(host.ObjectHandle(font));
+        while (handles.size() < 8)
+            handles.push_back(0);
+        return handles;
+    }();
     const uint32_t words[] = {0, 65535, 0xFFFFFFFFu, live, stale, live ^ 0x100, control, text, buffer, buffer + 16, buffer + 15,
-                              0x100, memory.End(), memory.End() - 2, host.VariableRecords().empty() ? 0 : host.VariableRecords()[0].address};
+                              0x100, memory.End(), memory.End() - 2, host.VariableRecords().empty() ? 0 : host.VariableRecords()[0].address,
+                              pool[0], pool[1], pool[2], pool[3], pool[4], pool[5], pool[6], pool[7], 0x7FFFFFFF, 0x80000000u, 16384, 16385};
     FuzzInput in{data, size};
     for (int call = 0; call < 8 && !in.AtEnd(); ++call) {
         const uint32_t n = in.U32() % kNativeCount;
         // Natives that end or replace the running script are served by the run step, not here.
         if (n <= 2)
             continue;
-        for (uint32_t k = 0; k < 8; ++k) {
+        for (uint32_t k = 0; k < 16; ++k) {
             const uint32_t pick = in.U32();
             memory.Store32(args + 4 * k, pick & 0x80000000u ? pick : words[pick % (sizeof words / sizeof words[0])]);
         }
-        const uint32_t cells[] = {5, 0x7F000000u + n, args, args + 60, 0};
+        const uint32_t cells[] = {5, 0x7F000000u + n, args, args + 92, 0};
         for (uint32_t k = 0; k < 5; ++k)
             memory.Store32(code + 4 * k, cells[k]);
         host.Machine().SetIp(code);

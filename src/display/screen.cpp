@@ -26,6 +26,7 @@ CScreen::~CScreen()
         g_pDisplayReportSource = nullptr;
     ReleaseSurfaces();
     DeleteAllObjects();
+    DeleteAllFonts();
     DeleteAllDrawables();
     RestoreDisplaySettings();
     ClearDisplayDeviceList();

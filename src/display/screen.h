@@ -9,6 +9,7 @@
 #include "display/display_device_list.h"
 #include "display/image_object.h"
 #include "display/task_list.h"
+#include "drawing/font_list.h"
 #include "platform/lock.h"
 #include "platform/report_sources.h"
 #include "raster/image.h"
@@ -224,6 +225,13 @@ public:
     int CreateSprite(CSprite** out, CImage* image, const RECT* srcRect, LONG x, LONG y);
     int CreatePrimitive(CPrimitiveObject** out, LONG width, LONG height, DWORD argb, LONG x, LONG y);
     int CreateSpriteCopy(CSprite** out, const CSprite* source);
+    // The screen's fonts (CFontList's codes): made with SetFont(height, 0, 0, face), deleted singly,
+    // all at once, or with the screen.
+    int CreateGdiFont(CFont** out, const char* face, int32_t height) { return m_fonts.CreateGdiFont(out, face, height); }
+    int CreateGlyphFont(CFont** out, const char* face, int32_t height) { return m_fonts.CreateGlyphFont(out, face, height); }
+    int DeleteFont(CFont** font) { return m_fonts.DeleteFont(font); }
+    void DeleteAllFonts() { m_fonts.DeleteAllFonts(); }
+    const CFontList& GetFonts() const { return m_fonts; }
 
     // 0 deleted; 1 null; 2 not in the list. The ...AndClear forms null the caller's pointer on 0.
     int DeleteSurface(CSurface* surface);
@@ -251,6 +259,7 @@ public:
     bool HasDrawable(const CDrawable* drawable) const;
 
 private:
+    CFontList m_fonts;
     std::vector<CDisplayDeviceRecord> m_displayDevices;
     int m_selectedDevice = -1;
     bool m_fullScreenMode = false;

@@ -147,6 +147,10 @@ public:
     virtual bool IsThreaded() { return false; }
     virtual bool IsInterrupted() { return false; }
 
+    // --- fonts, surfaces, scene objects, drawing ---
+    // The application's flag bit that native 199 sets from a script (kept with its other flags).
+    virtual void SetScriptDrawFlag(bool on) { (void)on; }
+
 private:
     static const std::string& EmptyText()
     {

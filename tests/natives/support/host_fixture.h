@@ -12,6 +12,7 @@
 
 #include "authoring/sob_assembler.h"
 #include "authoring/sob_module_writer.h"
+#include "display/screen.h"
 #include "files/file_manager.h"
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
@@ -42,6 +43,9 @@ struct HostFixture {
     CFileManager manager;
     SobVariableLayout layout;
     std::unique_ptr<CScriptHost> host;
+    // A headless screen published as g_pDisplay by UseScreen (its fonts, surfaces, drawables).
+    std::unique_ptr<CScreen> screen;
+    CScreen* savedDisplay = nullptr;
 
     explicit HostFixture(const char* variables = kVariables)
     {
@@ -54,7 +58,21 @@ struct HostFixture {
     ~HostFixture()
     {
         host.reset();
+        if (screen) {
+            g_pDisplay = savedDisplay;
+            screen.reset();
+        }
         g_pFileManager = nullptr;
+    }
+
+    CScreen& UseScreen()
+    {
+        if (!screen) {
+            screen = std::make_unique<CScreen>();
+            savedDisplay = g_pDisplay;
+            g_pDisplay = screen.get();
+        }
+        return *screen;
     }
 
     // Assembles source into SCRIPT\NAME.SOB.

@@ -116,6 +116,7 @@ public:
                         (applyFont ? "1" : "0") + " " + (applyHistory ? "1" : "0"));
         return 5;
     }
+    void SetScriptDrawFlag(bool on) override { scriptDrawFlag = on; }
 
     std::function<int()> onStep;
     int stepAnswer = 1;
@@ -139,4 +140,5 @@ public:
     int monitorAnswer = 0;
     uint8_t displayFlag = 0;
     bool streamOffDefault = false;
+    bool scriptDrawFlag = false;
 };
