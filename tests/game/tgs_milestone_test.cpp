@@ -147,6 +147,10 @@ struct Play {
     int iconX = 0, iconY = 0;
     int choiceX = 0, choiceY = 0;
     int32_t choiceVar = -1, routeVar = -1;
+    // What the application answers the frame: its threading mode, and the text-display settings
+    // applied through the frame (the byte as it was, the backlog's new capacity, the byte after).
+    int threaded = -1;
+    int applied = -1, capacity = -1, changedAfter = -1;
 };
 Play* g_play = nullptr;
 constexpr int kSettleFrames = 4;
@@ -195,6 +199,16 @@ struct MilestoneApp : CGameApp {
         if (r == 0 || g_pTgsFrame == nullptr || g_play == nullptr)
             return r;
         CTgsFrame& frame = *g_pTgsFrame;
+        if (g_play->threaded < 0 && frame.IsSetUp()) {
+            g_play->threaded = IsThreaded() ? 1 : 0;
+            const uint8_t pages = Config().historyPages;
+            Config().historyPages = 7;
+            SetSettingsChanged(1);
+            g_play->applied = ApplyTextDisplaySettings(true, 1, nullptr, nullptr, nullptr, true, true);
+            g_play->capacity = frame.TextLog().Capacity();
+            g_play->changedAfter = GetSettingsChanged();
+            Config().historyPages = pages;
+        }
         auto* host = winapi::CurrentHeadlessHost();
         HWND window = GetMainWindow();
         CMessageWindow* w = frame.MessageWindow();
@@ -322,6 +336,11 @@ TEST(TgsMilestone, AScenarioPlaysToItsChoiceAndBranches)
                 EXPECT_EQ(app.GetEndCode(), 0);
             }
             g_play = nullptr;
+            EXPECT_EQ(play.threaded, thread);
+            // While the frame exists the application's settings go through it.
+            EXPECT_EQ(play.applied, 1);
+            EXPECT_EQ(play.capacity, 8);
+            EXPECT_EQ(play.changedAfter, 0);
             EXPECT_EQ(play.pages, 2); // page 1 and the branch's page; page 2 ends in the choice
             ASSERT_GE(play.page1.width, 800);
             // Page 1: the framed window with text, the name window, the wait icon.
