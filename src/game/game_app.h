@@ -173,6 +173,14 @@ public:
     bool IsMenuItemGroupEnabled(int group) override { return GetMenuGroupFlag(group) != 0; }
     bool IsThreaded() override { return m_options.gameThread != 0; }
     bool IsInterrupted() override { return m_interrupt.load() != 0; }
+    // 0 the pointer is off the screen, 2 it rests on the screen's last row, 1 elsewhere on it.
+    int GetMouseAreaState() override
+    {
+        const CursorPosition& at = GetCursorPosition();
+        if (at.x < 0 || at.y < 0)
+            return 0;
+        return at.y >= static_cast<int32_t>(m_options.screenHeight) - 1 ? 2 : 1;
+    }
     uint8_t GetMenuCommandByte() override { return m_menuCommand.load(); }
     // The UI thread marks the command it runs (command + 1) and clears the byte when done.
     void SetMenuCommandByte(uint8_t value) { m_menuCommand = value; }
