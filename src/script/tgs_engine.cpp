@@ -15,6 +15,7 @@
 #include "drawing/installed_font_list.h"
 #include "drawing/scene.h"
 #include "drawing/sprite.h"
+#include "effects/layer_effect.h"
 #include "files/file_stream.h"
 #include "platform/app_config.h"
 #include "raster/image.h"
@@ -315,6 +316,9 @@ int CTgsFrame::StartScenario(bool resume)
             parts.Clear();
         }
     }
+    // The system menu's fader: eleven entries, the bar and the ten items.
+    if (m_menuFader == nullptr)
+        CreateLayerEffect("sp_fade", nullptr, CEffectArgs::Of(11, 0, 0), &m_menuFader);
     if (m_messageWindow)
         m_messageWindow->SetVisible(false);
     for (int i = 0; i < kMenuItems; ++i) {
@@ -377,6 +381,12 @@ int CTgsFrame::ClearScene()
 {
     if (!m_setUp)
         return 0;
+    if (m_menuFader != nullptr) {
+        // Without the scheduler it cannot be cancelled; it must not clear this frame later.
+        if (g_pObjectManager == nullptr || !g_pObjectManager->Cancel(m_menuFader))
+            m_menuFader->SetOwnerSlot<CLayerEffect>(nullptr);
+    }
+    m_menuFader = nullptr;
     if (m_form != nullptr)
         m_form->RemoveAllControls();
     if (m_messageWindow) {

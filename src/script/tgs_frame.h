@@ -32,6 +32,7 @@ class CControlContainer;
 class CGlyphFont;
 class CImage;
 class CImageObject;
+class CLayerEffect;
 class CMessageWindow;
 class CScene;
 class CSprite;
@@ -204,6 +205,8 @@ public:
     TgsSpriteRecord* SpriteGroup(int group, int back, int* count);
     uint32_t Clock();
     CControl* MenuItem(int i) const { return i >= 0 && i < kMenuItems ? m_menuItems[static_cast<size_t>(i)] : nullptr; }
+    // The system menu's fader ("sp_fade" over its 11 parts); null when effects cannot be made.
+    CLayerEffect* MenuFader() const { return m_menuFader; }
 
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
@@ -322,6 +325,7 @@ private:
     std::array<std::unique_ptr<CImage>, 2> m_workImages;
     std::unique_ptr<CImage> m_menuImage;
     std::unique_ptr<CSprite> m_menuSprite;
+    CLayerEffect* m_menuFader = nullptr; // the scheduler's; cleared when it ends
     CTextLog m_textLog;
     std::vector<int32_t> m_bgTable;
     std::array<TgsPageRecord, 2> m_pages;
