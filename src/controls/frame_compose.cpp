@@ -4,6 +4,38 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <vector>
+
+namespace {
+
+// The decoration blended over the masked frame. The blend itself leaves the frame's alpha at 0,
+// which made the whole window invisible: the frame keeps what the mask and the decoration cover
+// together (the decoration over the mask).
+void BlendDecoration(CImage& frame, const CImage& decoration, const RECT& rc)
+{
+    const LONG w = rc.right - rc.left, h = rc.bottom - rc.top;
+    if (w <= 0 || h <= 0 || frame.GetBitsPerPixel() != 32)
+        return;
+    std::vector<uint8_t> kept(static_cast<size_t>(w) * static_cast<size_t>(h));
+    for (LONG y = 0; y < h; ++y) {
+        const BYTE* row = frame.GetRowPointer(rc.top + y);
+        for (LONG x = 0; x < w; ++x)
+            kept[static_cast<size_t>(y * w + x)] = row[(rc.left + x) * 4 + 3];
+    }
+    frame.BlendAlpha(&decoration, rc.left, rc.top, &rc, false);
+    const bool decorationAlpha = decoration.GetBitsPerPixel() == 32;
+    for (LONG y = 0; y < h; ++y) {
+        BYTE* row = frame.GetRowPointer(rc.top + y);
+        const BYTE* top = decorationAlpha ? decoration.GetRowPointer(rc.top + y) : nullptr;
+        for (LONG x = 0; x < w; ++x) {
+            const uint32_t a = kept[static_cast<size_t>(y * w + x)];
+            const uint32_t d = top != nullptr ? top[(rc.left + x) * 4 + 3] : 255;
+            row[(rc.left + x) * 4 + 3] = static_cast<BYTE>(a + (d * (255 - a) + 127) / 255);
+        }
+    }
+}
+
+} // namespace
 
 void ComposeFrameImage(const FrameSources& s, uint8_t maskChoice, uint32_t color, uint8_t alpha, bool maskChanged,
                        bool colorChanged, bool alphaChanged)
@@ -35,7 +67,7 @@ void ComposeFrameImage(const FrameSources& s, uint8_t maskChoice, uint32_t color
         if (alpha < 255)
             AdjustAlphaLevel(*frame, alpha, &rc);
         if (useDecoration && s.decoration)
-            frame->BlendAlpha(s.decoration, 0, 0, &rc, false);
+            BlendDecoration(*frame, *s.decoration, rc);
         return;
     }
     if (useDecoration && alphaChanged && s.decoration && s.composite) {

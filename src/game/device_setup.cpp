@@ -11,6 +11,7 @@
 #include "natives/script_host.h"
 #include "platform/font_settings.h"
 #include "platform/input_manager.h"
+#include "script/tgs_frame.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
 
@@ -85,12 +86,9 @@ bool CGameApp::ApplySoundSettings()
 int CGameApp::ApplyTextDisplaySettings(bool onlyIfChanged, uint8_t clearChanged, CTextPanel* frame, CTextLayer* text,
                                        CFont* font, bool applyFont, bool applyHistory)
 {
-    (void)clearChanged;
-    // While a scenario frame exists it applies its own window, fonts and backlog (with
-    // clearChanged); that path comes with the scenario engine's frame, and until then the
-    // settings stay as they are and the byte is answered untouched.
+    // While a scenario frame exists it applies its own window, fonts and backlog.
     if (g_pTgsFrame != nullptr)
-        return m_settingsChanged;
+        return g_pTgsFrame->ApplyDisplaySettings(true, applyFont, applyHistory, onlyIfChanged, clearChanged != 0);
     TextDisplayTargets targets;
     targets.frame = frame;
     targets.text = text;

@@ -169,6 +169,27 @@ public:
     uint8_t GetInstallInfo() const { return m_installInfo; }
     const std::string& GetInstallSourcePath() const override { return m_installSource; }
     uint8_t GetMenuGroupFlag(int group) const override { return group >= 0 && group < 5 ? m_menuGroups[group] : 0; }
+    // --- the scenario engine's hand-over (window_handlers.cpp) ---
+    bool IsMenuItemGroupEnabled(int group) override { return GetMenuGroupFlag(group) != 0; }
+    bool IsThreaded() override { return m_options.gameThread != 0; }
+    bool IsInterrupted() override { return m_interrupt.load() != 0; }
+    // 0 the pointer is off the screen, 2 it rests on the screen's last row, 1 elsewhere on it.
+    int GetMouseAreaState() override
+    {
+        const CursorPosition& at = GetCursorPosition();
+        if (at.x < 0 || at.y < 0)
+            return 0;
+        return at.y >= static_cast<int32_t>(m_options.screenHeight) - 1 ? 2 : 1;
+    }
+    uint8_t GetMenuCommandByte() override { return m_menuCommand.load(); }
+    // The UI thread marks the command it runs (command + 1) and clears the byte when done.
+    void SetMenuCommandByte(uint8_t value) { m_menuCommand = value; }
+    // WM_COMMAND id to the main window → false without one or when the queue refused it.
+    bool PostWindowCommand(uint32_t id) override;
+    // The Yes/No question through 0x9009; the game thread waits for the answer there.
+    bool PostQuestion(int kind, const char* text) override;
+    int GetQuestionAnswer() override { return m_questionAnswer; }
+    bool WaitMenuCommandTaken(uint32_t ms) override;
     uint8_t GetFailureByte() const { return m_failureByte; }
     void SetFailureByte(uint8_t value) { m_failureByte = value; }
     // The display flag that a user block with sync mode 0 sets.
@@ -275,6 +296,9 @@ private:
     std::string m_saveFolder;     // ends in a backslash
     std::string m_userFolder;     // the folder USER.CFG was read from (modes 0, 2, 3, 4), with '\'
     uint8_t m_menuGroups[5] = {1, 0, 0, 0, 1};
+    std::atomic<uint8_t> m_menuCommand{0};
+    int m_questionAnswer = -1;
+    bool m_commandPosted = false;
     uint8_t m_installInfo = 0;
     std::string m_installSource;
     uint8_t m_failureByte = 0;

@@ -204,6 +204,36 @@ uint8_t CGameApp::RequestMessageDialog(const char* text, uint8_t kind, uint8_t* 
     return request.result;
 }
 
+bool CGameApp::PostWindowCommand(uint32_t id)
+{
+    HWND hwnd = GetMainWindow();
+    m_commandPosted = hwnd != nullptr && IsWindow(hwnd) && PostMessageA(hwnd, WM_COMMAND, id, 0);
+    return m_commandPosted;
+}
+
+bool CGameApp::PostQuestion(int kind, const char* text)
+{
+    (void)kind; // the question's text says what it is about
+    m_questionAnswer = -1;
+    HWND hwnd = GetMainWindow();
+    if (text == nullptr || hwnd == nullptr || !IsWindow(hwnd))
+        return false;
+    m_questionAnswer = RequestMessageDialog(text, 2, nullptr, nullptr, 0) != 0 ? 1 : 0;
+    m_commandPosted = true;
+    return true;
+}
+
+bool CGameApp::WaitMenuCommandTaken(uint32_t ms)
+{
+    // A question has been answered when PostQuestion returns; a posted window command counts as
+    // taken once the UI thread marks it, or at once while no command handler marks them.
+    if (!m_commandPosted)
+        return false;
+    m_commandPosted = false;
+    (void)ms;
+    return true;
+}
+
 void CGameApp::AddExtraNatives()
 {
     for (SobNative native : m_extraNatives)

@@ -15,10 +15,12 @@
 #include "drawing/installed_font_list.h"
 #include "drawing/scene.h"
 #include "drawing/sprite.h"
+#include "effects/layer_effect.h"
 #include "files/file_stream.h"
 #include "platform/app_config.h"
 #include "raster/image.h"
 #include "script/message_window.h"
+#include "sound/sound_player.h"
 #include "script/tgs_frame.h"
 #include "script/tgs_host_link.h"
 #include "script/script_transfer.h"
@@ -314,6 +316,9 @@ int CTgsFrame::StartScenario(bool resume)
             parts.Clear();
         }
     }
+    // The system menu's fader: eleven entries, the bar and the ten items.
+    if (m_menuFader == nullptr)
+        CreateLayerEffect("sp_fade", nullptr, CEffectArgs::Of(11, 0, 0), &m_menuFader);
     if (m_messageWindow)
         m_messageWindow->SetVisible(false);
     for (int i = 0; i < kMenuItems; ++i) {
@@ -376,6 +381,12 @@ int CTgsFrame::ClearScene()
 {
     if (!m_setUp)
         return 0;
+    if (m_menuFader != nullptr) {
+        // Without the scheduler it cannot be cancelled; it must not clear this frame later.
+        if (g_pObjectManager == nullptr || !g_pObjectManager->Cancel(m_menuFader))
+            m_menuFader->SetOwnerSlot<CLayerEffect>(nullptr);
+    }
+    m_menuFader = nullptr;
     if (m_form != nullptr)
         m_form->RemoveAllControls();
     if (m_messageWindow) {
@@ -770,11 +781,85 @@ void CTgsFrame::AddSceneSnapshot()
     m_textLog.AddScene(scene);
 }
 
+int32_t CTgsFrame::VoicePan(int32_t x)
+{
+    const int64_t p = x;
+    if (p < 1)
+        return -5000;
+    if (p < 400)
+        return static_cast<int32_t>(p * 5000 / 400 - 5000);
+    if (p < 800)
+        return static_cast<int32_t>((5 * p - 2000) * 1000 / 400);
+    return 5000;
+}
+
+void CTgsFrame::StopVoiceIfAsked(uint8_t mask)
+{
+    if (m_voiceStarted && (Config().stopVoiceAtNext & mask) != 0 && g_pSoundManager != nullptr)
+        g_pSoundManager->StopChannel(kVoiceChannel);
+    m_voiceStarted = 0;
+    m_voicePlaying = 0;
+}
+
+void CTgsFrame::StartPageVoice(const std::string& name)
+{
+    const AppConfig& c = Config();
+    if (name.empty() || !c.voiceOn || g_pSoundManager == nullptr)
+        return;
+    // The voice player names which of group B's five sprites shows the speaker.
+    int count = 0;
+    const TgsSpriteRecord* group = SpriteGroup(1, 0, &count);
+    std::array<int32_t, 5> characters{};
+    for (int i = 0; i < 5; ++i)
+        characters[static_cast<size_t>(i)] = i < count ? group[i].character : -1;
+    const int who = g_pSoundManager->PlayVoice(kVoiceChannel, name.c_str(), 5, characters.data());
+    if (who < -1)
+        return; // off, disabled or not opened
+    const bool panned = c.option110[0] != 0 && who >= 0 && who < count;
+    g_pSoundManager->SetChannelPan(kVoiceChannel, panned ? VoicePan(group[who].x) : 0);
+    if (g_pSoundManager->StartChannel(kVoiceChannel, false) > 0)
+        return;
+    m_voicePlaying = 1;
+    m_voiceStarted = 1;
+    if (c.lowerBgmForVoice && g_pSoundManager->IsMusicPlaying()) {
+        const double ratio = c.bgmLevelForVoice == 50 ? -1.0 : c.bgmLevelForVoice * 0.01;
+        g_pSoundManager->StartVoiceDucking(g_pSoundManager->GetTaskScheduler(), kVoiceChannel, ratio);
+    }
+    if (c.option110[2] != 0) {
+        m_voiceWaitState = 1;
+        if (m_messageWindow)
+            m_messageWindow->FinishReveal();
+    }
+}
+
+bool CTgsFrame::VoiceWaitEnded()
+{
+    if (m_voicePlaying && !(g_pSoundManager != nullptr && g_pSoundManager->IsChannelPlaying(kVoiceChannel))) {
+        m_voicePlaying = 0;
+        // Auto play and the advance at the voice's end both count from the voice's end.
+        m_timer[1] = Clock();
+        if (m_voiceWaitState == 1)
+            m_voiceWaitState = 2;
+    }
+    const AppConfig& c = Config();
+    if (m_voiceWaitState == 2 && Clock() - m_timer[1] > c.autoMinimumWait)
+        return true;
+    if (!m_autoPlay || m_voicePlaying || (m_messageWindow && m_messageWindow->IsRevealing()))
+        return false;
+    const int32_t chars = m_messageWindow ? m_messageWindow->CharacterCount() : 0;
+    const uint64_t wait = static_cast<uint64_t>(c.autoCharMs) * static_cast<uint64_t>(std::max(0, chars)) +
+                          c.autoMinimumWait;
+    return Clock() - m_timer[1] > wait;
+}
+
 int CTgsFrame::WaitPage(int mode, bool withVoice)
 {
     const bool resumed = m_resumedPage != 0;
     m_resumedPage = 0;
+    std::string voice;
     if (withVoice) {
+        voice = std::move(m_pendingVoice);
+        m_pendingVoice.clear();
         m_pageWaitByte = 1;
         if (m_messageWindow)
             m_messageWindow->ShowWaitIcon(false);
@@ -799,6 +884,8 @@ int CTgsFrame::WaitPage(int mode, bool withVoice)
         return 0;
     }
     m_timer[1] = Clock();
+    m_voiceWaitState = 0;
+    StartPageVoice(voice);
     int result = 0;
     while (true) {
         if (StepFrame() == 0)
@@ -833,14 +920,12 @@ int CTgsFrame::WaitPage(int mode, bool withVoice)
                 continue;
             break;
         }
-        if (m_autoPlay && !(m_messageWindow && m_messageWindow->IsRevealing())) {
-            const int32_t chars = m_messageWindow ? m_messageWindow->CharacterCount() : 0;
-            const uint64_t wait = static_cast<uint64_t>(c.autoCharMs) * static_cast<uint64_t>(std::max(0, chars)) +
-                                  c.autoMinimumWait;
-            if (Clock() - m_timer[1] > wait)
-                break;
-        }
+        if (VoiceWaitEnded())
+            break;
     }
+    if (withVoice)
+        StopVoiceIfAsked(0xFF);
+    m_voiceWaitState = 0;
     if (m_messageWindow)
         m_messageWindow->ShowWaitIcon(false);
     m_pageWaitByte = 0;
@@ -900,6 +985,7 @@ int CTgsFrame::WaitChoice()
     if (m_hasChoiceSerial)
         m_textLog.SetSelectedChoice(m_choiceSerial, index);
     m_hasChoiceSerial = false;
+    StopVoiceIfAsked(0xFF);
     if (m_textLayer) {
         m_textLayer->ClearLines();
         m_textLayer->SetLocked(false);

@@ -32,6 +32,7 @@ class CControlContainer;
 class CGlyphFont;
 class CImage;
 class CImageObject;
+class CLayerEffect;
 class CMessageWindow;
 class CScene;
 class CSprite;
@@ -124,6 +125,13 @@ public:
     int WaitChoice();
     int HandleWindowMenu(int command);
     int RunMenuCommand(int command, int argument);
+    // Stops the voice channel when a voice was started and the stop-at-next-text setting has a
+    // bit of mask; the started flag is cleared either way.
+    void StopVoiceIfAsked(uint8_t mask);
+    // The voice's pan by the speaking sprite's x (0-800): ±5000 at the edges, 0 in the middle.
+    static int32_t VoicePan(int32_t x);
+    static constexpr int32_t kVoiceChannel = 6;
+    bool IsVoicePlaying() const { return m_voicePlaying != 0; }
     int FadeWindow(bool show, int32_t time, bool withMenu);
     // Scenario time stands still between these (a modal menu): the pause is taken off the clock.
     uint32_t BeginPause();
@@ -197,6 +205,8 @@ public:
     TgsSpriteRecord* SpriteGroup(int group, int back, int* count);
     uint32_t Clock();
     CControl* MenuItem(int i) const { return i >= 0 && i < kMenuItems ? m_menuItems[static_cast<size_t>(i)] : nullptr; }
+    // The system menu's fader ("sp_fade" over its 11 parts); null when effects cannot be made.
+    CLayerEffect* MenuFader() const { return m_menuFader; }
 
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
@@ -278,6 +288,9 @@ private:
     void AddSceneSnapshot();
     int ActionIndex();
     void ShowChoices(bool show);
+    void StartPageVoice(const std::string& name);
+    // The wait for the page's voice: → true when the page wait ends.
+    bool VoiceWaitEnded();
 
     uint8_t m_setUp = 0;
     uint8_t m_skipMode = 0, m_pageSkip = 0, m_noDisplay = 0, m_readMessage = 0, m_autoPlay = 0;
@@ -298,6 +311,9 @@ private:
     int32_t m_lastMouseX = -1, m_lastMouseY = -1;
     uint32_t m_pausedTotal = 0, m_pauseStart = 0;
     uint32_t m_timer[2] = {};
+    // The page's voice: playing, the advance-at-voice-end state (0, 1 voice plays, 2 its minimum
+    // wait runs) and whether one was started since the last stop.
+    uint8_t m_voicePlaying = 0, m_voiceWaitState = 0, m_voiceStarted = 0;
     std::array<std::unique_ptr<CGlyphFont>, 4> m_fonts;
     std::unique_ptr<CMessageWindow> m_messageWindow;
     std::unique_ptr<CTextPanel> m_nameWindow;
@@ -309,6 +325,7 @@ private:
     std::array<std::unique_ptr<CImage>, 2> m_workImages;
     std::unique_ptr<CImage> m_menuImage;
     std::unique_ptr<CSprite> m_menuSprite;
+    CLayerEffect* m_menuFader = nullptr; // the scheduler's; cleared when it ends
     CTextLog m_textLog;
     std::vector<int32_t> m_bgTable;
     std::array<TgsPageRecord, 2> m_pages;

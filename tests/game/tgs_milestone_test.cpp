@@ -147,6 +147,11 @@ struct Play {
     int iconX = 0, iconY = 0;
     int choiceX = 0, choiceY = 0;
     int32_t choiceVar = -1, routeVar = -1;
+    // What the application answers the frame: its threading mode, and the text-display settings
+    // applied through the frame (the byte as it was, the backlog's new capacity, the byte after).
+    int threaded = -1;
+    int applied = -1, capacity = -1, changedAfter = -1;
+    int bottomArea = -1, lineArea = -1; // the mouse-area state as the pointer moved
 };
 Play* g_play = nullptr;
 constexpr int kSettleFrames = 4;
@@ -195,6 +200,16 @@ struct MilestoneApp : CGameApp {
         if (r == 0 || g_pTgsFrame == nullptr || g_play == nullptr)
             return r;
         CTgsFrame& frame = *g_pTgsFrame;
+        if (g_play->threaded < 0 && frame.IsSetUp()) {
+            g_play->threaded = IsThreaded() ? 1 : 0;
+            const uint8_t pages = Config().historyPages;
+            Config().historyPages = 7;
+            SetSettingsChanged(1);
+            g_play->applied = ApplyTextDisplaySettings(true, 1, nullptr, nullptr, nullptr, true, true);
+            g_play->capacity = frame.TextLog().Capacity();
+            g_play->changedAfter = GetSettingsChanged();
+            Config().historyPages = pages;
+        }
         auto* host = winapi::CurrentHeadlessHost();
         HWND window = GetMainWindow();
         CMessageWindow* w = frame.MessageWindow();
@@ -255,8 +270,11 @@ struct MilestoneApp : CGameApp {
                     for (auto [key, down] : {std::pair{81, true}, {81, false}, {40, true}, {40, false}})
                         g_play->queue.push_back([window, key, down] { winapi::HostKey(window, winapi::HostKeyEvent{key, down, false}); });
                 } else {
+                    // The pointer at the screen's last row, then on the line.
+                    g_play->queue.push_back([window, x] { winapi::HostMouseMove(window, x, 599); });
+                    g_play->queue.push_back([this] { g_play->bottomArea = GetMouseAreaState(); });
                     g_play->queue.push_back([window, x, y] { winapi::HostMouseMove(window, x, y); });
-                    g_play->queue.push_back([] {});
+                    g_play->queue.push_back([this] { g_play->lineArea = GetMouseAreaState(); });
                     g_play->queue.push_back([window, x, y] { winapi::HostMouseButton(window, 0, true, x, y); });
                     g_play->queue.push_back([window, x, y] { winapi::HostMouseButton(window, 0, false, x, y); });
                 }
@@ -322,6 +340,15 @@ TEST(TgsMilestone, AScenarioPlaysToItsChoiceAndBranches)
                 EXPECT_EQ(app.GetEndCode(), 0);
             }
             g_play = nullptr;
+            EXPECT_EQ(play.threaded, thread);
+            // While the frame exists the application's settings go through it.
+            EXPECT_EQ(play.applied, 1);
+            EXPECT_EQ(play.capacity, 8);
+            EXPECT_EQ(play.changedAfter, 0);
+            if (!byKey) {
+                EXPECT_EQ(play.bottomArea, 2);
+                EXPECT_EQ(play.lineArea, 1);
+            }
             EXPECT_EQ(play.pages, 2); // page 1 and the branch's page; page 2 ends in the choice
             ASSERT_GE(play.page1.width, 800);
             // Page 1: the framed window with text, the name window, the wait icon.

@@ -448,12 +448,17 @@ TEST(TgsEngine, SkinFromTheToolFramesTheWindowsAndMakesTheMenu)
             EXPECT_FALSE(b.frame->MenuItem(i)->IsVisible());
         }
         EXPECT_EQ(set.GetControls().size(), 10u);
-        // The window is the masks' shape in the frame colour.
+        // The window is the masks' shape in the frame colour, the decoration over it.
         b.frame->MessageWindow()->Clear();
         CImage* frame = b.frame->MessageWindow()->GetFrameImage();
         ASSERT_NE(frame, nullptr);
         EXPECT_NEAR(frame->GetRowPointer(50)[4 * 50 + 3], 220 * 140 / 255, 1);
         EXPECT_EQ(frame->GetRowPointer(0)[3], 0) << "outside the rounded corner";
+        // The decoration's border lies over the mask opaque in its own colour.
+        const BYTE* border = frame->GetRowPointer(50) + 4 * 2;
+        EXPECT_EQ(border[3], 255);
+        EXPECT_EQ(border[2], 0xC8);
+        EXPECT_EQ(border[0], 0xE8);
         // The pointer at the bottom shows the bar's buttons when the setting hides them.
         b.settings.config.hideSystemButtons = 1;
         b.link.mouseY = 590;

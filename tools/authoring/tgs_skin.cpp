@@ -138,8 +138,11 @@ bool MakeTgsSkin(std::vector<TgsSkinFile>* files, std::string* error)
     };
     const Frame frames[] = {{"SYS/MS_FRM_", 770, 110}, {"SYS/NM_FRM_", 200, 50}, {"SYS/MS_SEL_", 708, 40}};
     for (const Frame& f : frames) {
-        // The masks in the frame colour make the window; no decoration picture goes over them.
-        if (!AddMask(files, std::string(f.prefix) + "A.ELG", f.w, f.h, 220, 10, error) ||
+        // The masks in the frame colour make the window; the decoration draws its light border
+        // over them and leaves the body to the frame colour.
+        if (!Add(files, std::string(f.prefix) + "B.ELG", f.w, f.h, Decoration(f.w, f.h, 0, 0xC8D0E8, 10, 0, 255),
+                 error) ||
+            !AddMask(files, std::string(f.prefix) + "A.ELG", f.w, f.h, 220, 10, error) ||
             !AddMask(files, std::string(f.prefix) + "G.ELG", f.w, f.h, 160, 10, error))
             return false;
     }
