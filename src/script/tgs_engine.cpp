@@ -303,11 +303,14 @@ int CTgsFrame::StartScenario(bool resume)
     m_menuItems.fill(nullptr);
     if (CControlSet* set = m_link->ScriptControls()) {
         CPartsFileB parts;
-        // The items carry id 1000, by which the scene's clearing deletes them.
+        // The items carry id 1000, by which the scene's clearing deletes them, and go to the
+        // overlay list, over the bar (inserted before them at the same priority).
         const int32_t savedId = set->currentId;
         set->currentId = kMenuItemId;
+        set->useOverlay = 1;
         const int loaded = parts.Load(set, m_form, "SYS/MS_FRAME.GMP", -1, 10000, false, nullptr);
         set->currentId = savedId;
+        set->useOverlay = 0;
         if (loaded == 0) {
             // A short file leaves the remaining items absent.
             for (size_t i = 0; i < static_cast<size_t>(kMenuItems) && i < parts.GetCount(); ++i) {

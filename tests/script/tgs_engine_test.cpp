@@ -6,6 +6,7 @@
 
 #include "authoring/file_io.h"
 #include "authoring/tgs_skin.h"
+#include "controls/button_control.h"
 #include "controls/control_set.h"
 #include "controls/text_layer.h"
 #include "drawing/glyph_font.h"
@@ -446,8 +447,13 @@ TEST(TgsEngine, SkinFromTheToolFramesTheWindowsAndMakesTheMenu)
         for (int i = 0; i < CTgsFrame::kMenuItems; ++i) {
             ASSERT_NE(b.frame->MenuItem(i), nullptr) << i;
             EXPECT_FALSE(b.frame->MenuItem(i)->IsVisible());
+            // Over the bar: in the overlay list, as the bar is.
+            auto* button = dynamic_cast<CButtonControl*>(b.frame->MenuItem(i));
+            ASSERT_NE(button, nullptr) << i;
+            EXPECT_EQ(button->GetSprite().GetOwnerList(), b.canvas.GetScene()->GetOverlay()) << i;
         }
         EXPECT_EQ(set.GetControls().size(), 10u);
+        EXPECT_EQ(set.useOverlay, 0);
         // The window is the masks' shape in the frame colour, the decoration over it.
         b.frame->MessageWindow()->Clear();
         CImage* frame = b.frame->MessageWindow()->GetFrameImage();
