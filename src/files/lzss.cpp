@@ -278,21 +278,42 @@ int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* 
 }
 
 namespace {
-CLzssCodec& ThreadCodec()
+// One codec per thread (its trees are large), made at first use. Objects destroyed after it as
+// their thread ends (a static object saving at exit) get a codec of their own for the call.
+thread_local CLzssCodec* t_codec = nullptr;
+thread_local bool t_codecGone = false;
+
+struct CodecOwner {
+    ~CodecOwner()
+    {
+        delete t_codec;
+        t_codec = nullptr;
+        t_codecGone = true;
+    }
+};
+
+template <class Call>
+int WithCodec(Call call)
 {
-    thread_local std::unique_ptr<CLzssCodec> codec = std::make_unique<CLzssCodec>();
-    return *codec;
+    if (!t_codecGone) {
+        thread_local CodecOwner owner;
+        if (t_codec == nullptr)
+            t_codec = new CLzssCodec;
+        return call(*t_codec);
+    }
+    const auto late = std::make_unique<CLzssCodec>();
+    return call(*late);
 }
 } // namespace
 
 int LzssDecompress(const BYTE* input, DWORD inSize, BYTE** output, DWORD outSize, bool allocate, DWORD* consumed)
 {
-    return ThreadCodec().Decompress(input, inSize, output, outSize, allocate, consumed);
+    return WithCodec([&](CLzssCodec& c) { return c.Decompress(input, inSize, output, outSize, allocate, consumed); });
 }
 
 int LzssCompress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* outSize, bool allocate)
 {
-    return ThreadCodec().Compress(input, output, inSize, outSize, allocate);
+    return WithCodec([&](CLzssCodec& c) { return c.Compress(input, output, inSize, outSize, allocate); });
 }
 
 void LzssFree(BYTE* buffer)

@@ -6,6 +6,7 @@
 
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -134,4 +135,37 @@ TEST(Lzss, StreamsThatEndEarlyFail)
     BYTE* none = nullptr;
     const BYTE ok[] = {0xFF, 'a'};
     EXPECT_EQ(LzssDecompress(ok, 2, &none, 1, false), 2); // no output buffer
+}
+
+// An object that a thread's end destroys after the thread's codec (made later, so gone first) still
+// compresses and decompresses: a static object saving at exit does so.
+TEST(Lzss, WorksWhileTheThreadEnds)
+{
+    static bool roundTrip = false;
+    std::thread([] {
+        struct Late {
+            ~Late()
+            {
+                const std::vector<BYTE> in = Text(5000);
+                BYTE* packed = nullptr;
+                DWORD size = 0;
+                if (LzssCompress(in.data(), &packed, static_cast<DWORD>(in.size()), &size, true) != 0)
+                    return;
+                BYTE* out = nullptr;
+                DWORD consumed = 0;
+                const int r = LzssDecompress(packed, size, &out, static_cast<DWORD>(in.size()), true, &consumed);
+                roundTrip = r == 0 && std::vector<BYTE>(out, out + in.size()) == in;
+                LzssFree(packed);
+                LzssFree(out);
+            }
+        };
+        thread_local Late late;
+        (void)&late;
+        BYTE* packed = nullptr;
+        DWORD size = 0;
+        const std::vector<BYTE> first = Text(100);
+        if (LzssCompress(first.data(), &packed, static_cast<DWORD>(first.size()), &size, true) == 0)
+            LzssFree(packed);
+    }).join();
+    EXPECT_TRUE(roundTrip);
 }
