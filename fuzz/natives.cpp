@@ -16,6 +16,7 @@
 #include "natives/native_table.h"
 #include "support/fuzz_input.h"
 #include "support/script_host_fixture.h"
+#include "support/library_leaks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

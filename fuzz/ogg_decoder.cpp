@@ -12,6 +12,7 @@
 #include "files/ogg_decoder.h"
 #include "files/path_utils.h"
 #include "winapi/kernel.h"
+#include "support/library_leaks.h"
 
 namespace {
 
@@ -63,13 +64,6 @@ void ReadToEnd(CDecodeStream& stream, DWORD limit)
 }
 
 } // namespace
-
-// libvorbisfile 1.3.7 itself leaks a few bytes on some damaged headers (ov_fopen alone does it on
-// the seed library_leak.ogg); leaks of our own code are still reported.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libvorbisfile.so\n";
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

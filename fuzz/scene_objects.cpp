@@ -19,6 +19,7 @@
 #include "winapi/ddraw_testing.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
+#include "support/library_leaks.h"
 
 #include <cstdint>
 #include <memory>
@@ -41,13 +42,6 @@ HWND Window()
 }
 
 } // namespace
-
-// fontconfig keeps a few bytes of its own past the end here (the text textures' font); leaks of
-// our own code are still reported.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

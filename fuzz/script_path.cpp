@@ -13,6 +13,7 @@
 #include "support/script_host_fixture.h"
 #include "winapi/kernel_file.h"
 #include "winapi/text.h"
+#include "support/library_leaks.h"
 
 namespace {
 
