@@ -26,17 +26,23 @@ make_game() { # FOLDER MAIN-SOURCE
     "$tool" cfg inf "$1/SCRIPT/KW_APP.INF" --version 1.0 --name "Ending" --title Ending || fail "cfg inf"
 }
 make_game "$work/yields" 'loop: yield\n jmp loop\n'
-make_game "$work/spins" 'loop: jmp loop\n'
+# The spinning script makes the folder RUNNING first, so the test signals it only once it runs.
+make_game "$work/spins" ' ncall native 162, arg, r\nloop: jmp loop\n.data\narg: .word name\nr: .word 0\nname: .sjis "RUNNING"\n'
 
-run() { # FOLDER HOST-SETTINGS THREAD SIGNAL EXPECTED-STATUS
+run() { # FOLDER HOST-SETTINGS THREAD SIGNAL EXPECTED-STATUS [marked]
     folder="$1"
     "$tool" cfg user "$folder/USER.CFG" --thread "$3" || fail "cfg user"
-    rm -rf "$folder/SAVEDATA"
+    rm -rf "$folder/SAVEDATA" "$folder/RUNNING"
     env $2 "$game" "$folder" 2> "$work/err" &
     pid=$!
-    # The save folder is made once the game is under way (its signal handlers are in place).
+    # The save folder is made once the game is under way (its signal handlers are in place); a
+    # game whose script marks its start is signalled once the script runs.
     i=0
     while [ ! -d "$folder/SAVEDATA" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
+    if [ "$6" = marked ]; then
+        while [ ! -d "$folder/RUNNING" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
+        [ -d "$folder/RUNNING" ] || fail "$folder $2 thread $3: the script did not start"
+    fi
     sleep 1
     kill -"$4" $pid
     i=0
@@ -54,9 +60,9 @@ run() { # FOLDER HOST-SETTINGS THREAD SIGNAL EXPECTED-STATUS
 }
 for thread in 0 1; do
     for host in "TESSARO_HOST=headless" "TESSARO_HOST=sdl SDL_VIDEODRIVER=offscreen"; do
-        run "$work/yields" "$host" $thread TERM 0
-        run "$work/yields" "$host" $thread INT 0
-        [ -n "${TESSARO_NO_SPIN_SIGNALS:-}" ] || run "$work/spins" "$host" $thread TERM 23
+        run "$work/yields" "$host" $thread TERM 0 ""
+        run "$work/yields" "$host" $thread INT 0 ""
+        [ -n "${TESSARO_NO_SPIN_SIGNALS:-}" ] || run "$work/spins" "$host" $thread TERM 23 marked
     done
 done
 echo "ending: ok"
