@@ -10,6 +10,7 @@
 #include "effects/bg_effects.h"
 #include "platform/cos_table.h"
 #include "raster/pixel_lib.h"
+#include "raster/pixel_lib_ops.h"
 
 namespace {
 
@@ -602,6 +603,61 @@ TEST(BgEffects, BlurPathsRunToTheirLastPoint)
         EXPECT_EQ(view.right - view.left, LONG(64 / 1.5 + 0.5));
         g_pCosTable = nullptr;
     }
+}
+
+TEST(BgEffects, BlurFollowsItsPathOverAPictureFromAFile)
+{
+    // Three points; at t = 0.25 both forms stand halfway between the first two, the spline
+    // pulled by the third: x(u) = p0 + u (p1 - p0) + (u^3 - u) (p0 - 2 p1 + p2) / 4.
+    const double u = 0.5;
+    const auto natural = [u](double p0, double p1, double p2) {
+        return p0 + u * (p1 - p0) + (u * u * u - u) * (p0 - 2 * p1 + p2) / 4;
+    };
+    struct Case {
+        int spline;
+        LONG x, y;
+    } const cases[] = {
+        {0, 25, 19},
+        {1, LONG(natural(10, 40, 20)), LONG(natural(8, 30, 10))},
+    };
+    std::vector<uint32_t> drawn[2];
+    for (const Case& c : cases) {
+        EffectWorld world(64, 48);
+        CCosTable cosines;
+        g_pCosTable = &cosines;
+        RegisterRows(world.registry, GameEffectRows());
+        CImage picture; // SYS/NOISE.ELG, 96 × 64, as the effect loads it
+        ASSERT_EQ(picture.Load("SYS\\NOISE.ELG", nullptr, 0, 0), 0);
+        CBgBlurEffect missing;
+        EXPECT_EQ(missing.SetUp(&world.scheduler, &world.front, "(0,0,1.0)(9,9,1.0)", 0, 100, 255, nullptr,
+                                "SYS\\NONE.ELG"),
+                  4);
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_blur", &world.front,
+                                    CEffectArgs::Of("(10,8,1.0)(40,30,2.0)(20,10,1.5)", c.spline, 100, 255, nullptr,
+                                                    "SYS\\NOISE.ELG", 0, 0, 0, 0, 0, 1),
+                                    &holder),
+                  0);
+        world.Tick(0);
+        world.Tick(25);
+        CImage want;
+        ASSERT_EQ(want.Create(64, 48, 32, 0), 0);
+        const double z = 1.5;
+        const SIZE size{LONG(96 * z + 0.5), LONG(64 * z + 0.5)};
+        ASSERT_EQ(PixelLibStretchCopy(want, &picture, picture.HasAlpha() ? 2 : 0, 0, 255, 0, &size, LONG(std::trunc(c.x - (c.x * z + 0.5))),
+                                      LONG(std::trunc(c.y - (c.y * z + 0.5))), nullptr),
+                  0);
+        drawn[c.spline] = Pixels(*world.front.GetScene()->GetBackgroundWork());
+        EXPECT_EQ(drawn[c.spline], Pixels(want)) << "spline " << c.spline;
+        world.Tick(100);
+        EXPECT_EQ(holder, nullptr);
+        // The final view needs the layer's own picture: with a file the layer just shows its own.
+        EXPECT_EQ(world.front.GetScene()->GetBackgroundWork(), nullptr);
+        RECT view{};
+        EXPECT_FALSE(world.front.GetScene()->GetBackgroundViewSource(&view));
+        g_pCosTable = nullptr;
+    }
+    EXPECT_NE(drawn[0], drawn[1]);
 }
 
 TEST(BgEffects, HostileWordsNeverCrash)
