@@ -374,6 +374,99 @@ int32_t RastRowShift(int32_t row, int32_t phase, int32_t amplitude, uint32_t wav
     return static_cast<int32_t>((int64_t{g_pCosTable->Cos(index)} * amplitude) >> 16);
 }
 
+namespace {
+
+// Whether the rows can be moved as raw memory: both pictures 32-bit and distinct, the picture
+// without a colour key, and the work image's clip its whole area (as Copy would clip).
+bool RawRowsAllowed(const CImage& work, const CSurface& picture)
+{
+    const RECT& clip = work.ClipRect();
+    return work.GetBitsPerPixel() == 32 && picture.GetBitsPerPixel() == 32 && picture.GetBits() != nullptr &&
+           picture.GetBits() != work.GetBits() && picture.GetColorKey() == kNoColorKey && clip.left == 0 &&
+           clip.top == 0 && clip.right == work.GetWidth() && clip.bottom == work.GetHeight();
+}
+
+} // namespace
+
+void DrawRastRows(CImage& work, const CSurface& picture, LONG px, LONG py, const RastWave& wave, bool fill, BYTE r,
+                  BYTE g, BYTE b, bool raw)
+{
+    if (work.GetBits() == nullptr)
+        return;
+    const int64_t w = work.GetWidth(), h = work.GetHeight();
+    const int64_t pw = picture.GetWidth(), ph = picture.GetHeight();
+    const int64_t left = std::clamp<int64_t>(px, 0, w), right = std::clamp<int64_t>(int64_t{px} + pw, 0, w);
+    const int64_t top = std::clamp<int64_t>(py, 0, h), bottom = std::clamp<int64_t>(int64_t{py} + ph, 0, h);
+    const auto L = [](int64_t v) { return static_cast<LONG>(v); };
+    if (left >= right || top >= bottom) {
+        work.SetChanged(true);
+        return;
+    }
+    raw = raw && RawRowsAllowed(work, picture);
+    if (raw && fill) {
+        // The uncovered ends of a row lie within |amplitude| of its sides: two fills of those
+        // bands, then every row's covered span copied over them.
+        const int64_t band = std::min<int64_t>(std::abs(int64_t{wave.amplitude}), right - left);
+        if (band > 0) {
+            const RECT leftBand{L(left), L(top), L(left + band), L(bottom)};
+            const RECT rightBand{L(right - band), L(top), L(right), L(bottom)};
+            work.FillRect(r, g, b, &leftBand);
+            work.FillRect(r, g, b, &rightBand);
+        }
+    }
+    const BYTE* source = picture.GetBits();
+    const LONG sourcePitch = picture.GetPitch();
+    for (int64_t y = top; y < bottom; ++y) {
+        const auto row = static_cast<LONG>(y - py);
+        // Shifts beyond the picture are clipped; the uncovered pixels take the fill colour, or
+        // without the fill flag keep the picture where it stands.
+        const int64_t shift = RastRowShift(row, wave.phase, wave.amplitude, wave.wavelength);
+        const int64_t from = std::clamp<int64_t>(int64_t{px} + shift, left, right);
+        const int64_t to = std::clamp<int64_t>(int64_t{px} + shift + pw, left, right);
+        if (raw) {
+            BYTE* out = work.GetBits() + static_cast<ptrdiff_t>(y) * work.GetPitch();
+            const BYTE* in = source + static_cast<ptrdiff_t>(row) * sourcePitch;
+            const auto copy = [&](int64_t x0, int64_t x1, int64_t offset) {
+                if (x0 < x1)
+                    std::memcpy(out + x0 * 4, in + (x0 - px - offset) * 4, static_cast<size_t>(x1 - x0) * 4);
+            };
+            if (from < to) {
+                copy(from, to, shift);
+                if (!fill) {
+                    copy(left, from, 0);
+                    copy(to, right, 0);
+                }
+            } else if (!fill) {
+                copy(left, right, 0);
+            }
+            continue;
+        }
+        // Only the uncovered ends take the fill or the unshifted picture: each pixel written once.
+        const auto uncovered = [&](int64_t x0, int64_t x1) {
+            if (x0 >= x1)
+                return;
+            if (fill) {
+                const RECT line{L(x0), L(y), L(x1), L(y + 1)};
+                work.FillRect(r, g, b, &line);
+            } else {
+                const RECT part{L(x0 - px), row, L(x1 - px), row + 1};
+                work.Copy(&picture, L(x0), L(y), &part, false);
+            }
+        };
+        if (from < to) {
+            uncovered(left, from);
+            uncovered(to, right);
+            const RECT part{L(from - px - shift), row, L(to - px - shift), row + 1};
+            work.Copy(&picture, L(from), L(y), &part, false);
+        } else {
+            uncovered(left, right);
+        }
+    }
+    if (raw)
+        work.MarkChanged(RECT{L(left), L(top), L(right), L(bottom)});
+    work.SetChanged(true);
+}
+
 CPluginEffect* CBgRastEffect::Create(DWORD)
 {
     return new (std::nothrow) CBgRastEffect;
@@ -491,41 +584,7 @@ void CBgRastEffect::Draw(int32_t phase, int32_t amplitude)
     LONG px = 0, py = 0;
     BYTE r = 0, g = 0, b = 0;
     m_layer->GetBackground(nullptr, &px, &py, &r, &g, &b);
-    const int64_t w = work->GetWidth(), h = work->GetHeight();
-    const int64_t pw = picture->GetWidth();
-    const int64_t left = std::clamp<int64_t>(px, 0, w), right = std::clamp<int64_t>(int64_t{px} + pw, 0, w);
-    for (LONG row = 0; row < picture->GetHeight(); ++row) {
-        const int64_t y = int64_t{py} + row;
-        if (y < 0 || y >= h || left >= right)
-            continue;
-        // Shifts beyond the picture are clipped; the uncovered pixels take the fill colour, or
-        // without the fill flag keep the picture where it stands.
-        const int64_t shift = RastRowShift(row, phase, amplitude, m_wavelength);
-        const int64_t from = std::clamp<int64_t>(int64_t{px} + shift, left, right);
-        const int64_t to = std::clamp<int64_t>(int64_t{px} + shift + pw, left, right);
-        const auto L = [](int64_t v) { return static_cast<LONG>(v); };
-        // Only the uncovered ends take the fill or the unshifted picture: each pixel written once.
-        const auto uncovered = [&](int64_t x0, int64_t x1) {
-            if (x0 >= x1)
-                return;
-            if (m_fill) {
-                const RECT line{L(x0), L(y), L(x1), L(y + 1)};
-                work->FillRect(r, g, b, &line);
-            } else {
-                const RECT part{L(x0 - px), row, L(x1 - px), row + 1};
-                work->Copy(picture, L(x0), L(y), &part, false);
-            }
-        };
-        if (from < to) {
-            uncovered(left, from);
-            uncovered(to, right);
-            const RECT part{L(from - px - shift), row, L(to - px - shift), row + 1};
-            work->Copy(picture, L(from), L(y), &part, false);
-        } else {
-            uncovered(left, right);
-        }
-    }
-    work->SetChanged(true);
+    DrawRastRows(*work, *picture, px, py, RastWave{phase, amplitude, m_wavelength}, m_fill != 0, r, g, b, true);
     m_layer->InvalidateAll();
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "display/display_objects.h"
 #include "drawing/scene.h"
@@ -318,6 +319,49 @@ TEST(BgEffects, RastWavesRowsAgainstTheReference)
     }
 }
 
+// The work image's pixels now.
+std::vector<uint32_t> Pixels(const CImage& image)
+{
+    std::vector<uint32_t> out;
+    for (LONG y = 0; y < image.GetHeight(); ++y)
+        for (LONG x = 0; x < image.GetWidth(); ++x)
+            out.push_back(effects_test::PixelAt(image, x, y));
+    return out;
+}
+
+TEST(BgEffects, RastRawRowsEqualThePlainDrawing)
+{
+    CCosTable cosines;
+    g_pCosTable = &cosines;
+    std::mt19937 random(35);
+    const auto any = [&random](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const auto noise = [&random](CImage& image) {
+        for (LONG y = 0; y < image.GetHeight(); ++y)
+            for (LONG x = 0; x < image.GetWidth(); ++x)
+                reinterpret_cast<uint32_t*>(image.GetBits() + intptr_t(y) * image.GetPitch())[x] = random();
+    };
+    for (int round = 0; round < 300; ++round) {
+        const LONG w = any(1, 90), h = any(1, 70);
+        CImage picture, raw, plain;
+        ASSERT_EQ(picture.Create(any(1, 100), any(1, 80), 32, 0), 0);
+        ASSERT_EQ(raw.Create(w, h, 32, 0), 0);
+        ASSERT_EQ(plain.Create(w, h, 32, 0), 0);
+        noise(picture);
+        noise(raw);
+        plain.Copy(&raw, 0, 0, nullptr, false);
+        const LONG px = any(-30, 30), py = any(-30, 30);
+        const int amplitudes[] = {0, any(-8, 8), any(-200, 200), INT32_MAX, INT32_MIN};
+        const RastWave wave{any(0, 511), amplitudes[any(0, 4)], uint32_t(any(0, 100))};
+        const bool fill = any(0, 1) != 0;
+        const BYTE r = BYTE(any(0, 255)), g = BYTE(any(0, 255)), b = BYTE(any(0, 255));
+        DrawRastRows(raw, picture, px, py, wave, fill, r, g, b, true);
+        DrawRastRows(plain, picture, px, py, wave, fill, r, g, b, false);
+        ASSERT_EQ(Pixels(raw), Pixels(plain)) << "round " << round << ": " << w << "x" << h << " at " << px << ","
+                                              << py << " amplitude " << wave.amplitude << " fill " << fill;
+    }
+    g_pCosTable = nullptr;
+}
+
 TEST(BgEffects, RastSetUpCodesAndZeroTimes)
 {
     CCosTable cosines;
@@ -534,15 +578,6 @@ TEST(BgEffects, BlurFinalStateAndDirectApply)
     EXPECT_EQ(BgBlurFinalState(world.Layer(), 320, 240, 2.0, 0.0, state), 2);
 }
 
-// The work image's pixels now.
-std::vector<uint32_t> Pixels(const CImage& image)
-{
-    std::vector<uint32_t> out;
-    for (LONG y = 0; y < image.GetHeight(); ++y)
-        for (LONG x = 0; x < image.GetWidth(); ++x)
-            out.push_back(effects_test::PixelAt(image, x, y));
-    return out;
-}
 
 TEST(BgEffects, BlurWaitsSixteenMillisecondsBelowLevel255AndEndsOnItsFinalView)
 {
