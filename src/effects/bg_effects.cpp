@@ -695,39 +695,88 @@ void CBgHazeEffect::Draw(int32_t phase, int32_t level)
     LONG px = 0, py = 0;
     BYTE r = 0, g = 0, b = 0;
     m_layer->GetBackground(nullptr, &px, &py, &r, &g, &b);
-    const int64_t w = work->GetWidth(), h = work->GetHeight();
-    const int64_t pw = picture->GetWidth(), ph = picture->GetHeight();
-    const auto n = static_cast<int64_t>(m_table.size());
+    DrawHazeRows(*work, *picture, px, py, m_table, phase, level, m_fill != 0, r, g, b, true);
+    m_layer->InvalidateAll();
+}
+
+void DrawHazeRows(CImage& work, const CSurface& picture, LONG px, LONG py, const std::vector<int32_t>& table,
+                  int32_t phase, int32_t level, bool fill, BYTE r, BYTE g, BYTE b, bool raw)
+{
+    if (work.GetBits() == nullptr || table.empty())
+        return;
+    const int64_t w = work.GetWidth(), h = work.GetHeight();
+    const int64_t pw = picture.GetWidth(), ph = picture.GetHeight();
+    const auto n = static_cast<int64_t>(table.size());
     const auto L = [](int64_t v) { return static_cast<LONG>(v); };
-    for (int64_t y = 0; y < h; ++y) {
+    raw = raw && RawRowsAllowed(work, picture);
+    // Work row y shows picture row y - py + o, shifted right by o.
+    struct Span {
+        int64_t row, from, to, o;
+        bool inside;
+    };
+    const auto spanOf = [&](int64_t y) {
         // 64-bit: table × level overflowed 32 bits.
-        const int64_t o = (int64_t{m_table[static_cast<size_t>((phase + y) % n)]} * level) >> 9;
-        // Work row y shows picture row y - py + o, shifted right by o.
+        const int64_t o = (int64_t{table[static_cast<size_t>((phase + y) % n)]} * level) >> 9;
         const int64_t row = y - py + o;
         const int64_t from = std::clamp<int64_t>(px + o, 0, w), to = std::clamp<int64_t>(px + o + pw, 0, w);
-        const bool inside = row >= 0 && row < ph && from < to;
-        if (m_fill) {
-            if (!inside) {
+        return Span{row, from, to, o, row >= 0 && row < ph && from < to};
+    };
+    if (raw && fill) {
+        // The uncovered ends of the shown rows lie in two bands at the sides: filled once, the
+        // rows copied over them; rows that show nothing are filled whole.
+        int64_t leftBand = 0, rightBand = w;
+        for (int64_t y = 0; y < h; ++y) {
+            const Span span = spanOf(y);
+            if (span.inside) {
+                leftBand = std::max(leftBand, span.from);
+                rightBand = std::min(rightBand, span.to);
+            } else {
                 const RECT line{0, L(y), L(w), L(y + 1)};
-                work->FillRect(r, g, b, &line);
-                continue;
-            }
-            if (from > 0) {
-                const RECT line{0, L(y), L(from), L(y + 1)};
-                work->FillRect(r, g, b, &line);
-            }
-            if (to < w) {
-                const RECT line{L(to), L(y), L(w), L(y + 1)};
-                work->FillRect(r, g, b, &line);
+                work.FillRect(r, g, b, &line);
             }
         }
-        if (inside) {
-            const RECT part{L(from - px - o), L(row), L(to - px - o), L(row + 1)};
-            work->Copy(picture, L(from), L(y), &part, false);
+        if (leftBand > 0) {
+            const RECT band{0, 0, L(std::min(leftBand, w)), L(h)};
+            work.FillRect(r, g, b, &band);
+        }
+        if (rightBand < w) {
+            const RECT band{L(std::max<int64_t>(rightBand, 0)), 0, L(w), L(h)};
+            work.FillRect(r, g, b, &band);
         }
     }
-    work->SetChanged(true);
-    m_layer->InvalidateAll();
+    for (int64_t y = 0; y < h; ++y) {
+        const Span span = spanOf(y);
+        if (raw) {
+            if (span.inside)
+                std::memcpy(work.GetBits() + static_cast<ptrdiff_t>(y) * work.GetPitch() + span.from * 4,
+                            picture.GetBits() + static_cast<ptrdiff_t>(span.row) * picture.GetPitch() +
+                                (span.from - px - span.o) * 4,
+                            static_cast<size_t>(span.to - span.from) * 4);
+            continue;
+        }
+        if (fill) {
+            if (!span.inside) {
+                const RECT line{0, L(y), L(w), L(y + 1)};
+                work.FillRect(r, g, b, &line);
+                continue;
+            }
+            if (span.from > 0) {
+                const RECT line{0, L(y), L(span.from), L(y + 1)};
+                work.FillRect(r, g, b, &line);
+            }
+            if (span.to < w) {
+                const RECT line{L(span.to), L(y), L(w), L(y + 1)};
+                work.FillRect(r, g, b, &line);
+            }
+        }
+        if (span.inside) {
+            const RECT part{L(span.from - px - span.o), L(span.row), L(span.to - px - span.o), L(span.row + 1)};
+            work.Copy(&picture, L(span.from), L(y), &part, false);
+        }
+    }
+    if (raw)
+        work.MarkChanged(RECT{0, 0, L(w), L(h)});
+    work.SetChanged(true);
 }
 
 CPluginEffect* CBgCrossEffect::Create(DWORD)

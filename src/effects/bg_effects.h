@@ -301,6 +301,12 @@ struct RastWave {
 void DrawRastRows(CImage& work, const CSurface& picture, LONG px, LONG py, const RastWave& wave, bool fill, BYTE r,
                   BYTE g, BYTE b, bool raw);
 
+// The bg_haze drawing: work row y shows picture row y - py + o shifted right by o, o the table's
+// entry (phase + y) mod n at level (512 full); uncovered pixels take (r, g, b) with fill, else
+// keep what work holds. raw as DrawRastRows.
+void DrawHazeRows(CImage& work, const CSurface& picture, LONG px, LONG py, const std::vector<int32_t>& table,
+                  int32_t phase, int32_t level, bool fill, BYTE r, BYTE g, BYTE b, bool raw);
+
 // Direct apply of bg_blur's final state. Words: display object, centre x, centre y, zoom
 // (double), angle in turns (double); out words 5 to 8 get x, y, w, h. -1 no canvas; the final
 // state's code; 4 an empty rectangle; 0.

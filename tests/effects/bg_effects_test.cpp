@@ -329,7 +329,7 @@ std::vector<uint32_t> Pixels(const CImage& image)
     return out;
 }
 
-TEST(BgEffects, RastRawRowsEqualThePlainDrawing)
+TEST(BgEffects, RastAndHazeRawRowsEqualThePlainDrawing)
 {
     CCosTable cosines;
     g_pCosTable = &cosines;
@@ -356,8 +356,17 @@ TEST(BgEffects, RastRawRowsEqualThePlainDrawing)
         const BYTE r = BYTE(any(0, 255)), g = BYTE(any(0, 255)), b = BYTE(any(0, 255));
         DrawRastRows(raw, picture, px, py, wave, fill, r, g, b, true);
         DrawRastRows(plain, picture, px, py, wave, fill, r, g, b, false);
-        ASSERT_EQ(Pixels(raw), Pixels(plain)) << "round " << round << ": " << w << "x" << h << " at " << px << ","
-                                              << py << " amplitude " << wave.amplitude << " fill " << fill;
+        ASSERT_EQ(Pixels(raw), Pixels(plain)) << "rast round " << round << ": " << w << "x" << h << " at " << px
+                                              << "," << py << " amplitude " << wave.amplitude << " fill " << fill;
+        // The haze's rows over what the rast left, from a table of any offsets.
+        std::vector<int32_t> table(size_t(any(1, 90)));
+        for (int32_t& entry : table)
+            entry = any(0, 3) == 0 ? any(-300, 300) : any(-12, 12);
+        const int32_t phase = any(0, int(table.size()) - 1), level = any(0, 512);
+        DrawHazeRows(raw, picture, px, py, table, phase, level, fill, r, g, b, true);
+        DrawHazeRows(plain, picture, px, py, table, phase, level, fill, r, g, b, false);
+        ASSERT_EQ(Pixels(raw), Pixels(plain)) << "haze round " << round << ": " << w << "x" << h << " at " << px
+                                              << "," << py << " level " << level << " fill " << fill;
     }
     g_pCosTable = nullptr;
 }
