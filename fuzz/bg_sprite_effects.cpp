@@ -122,7 +122,7 @@ std::unique_ptr<CImage> Picture(FuzzInput& in)
 struct Pieces {
     std::vector<std::unique_ptr<CImage>> pictures;
     std::vector<std::unique_ptr<CSprite>> sprites;
-    CSprite* heapOld = nullptr; // sp_cfade's old sprite: the effect's once set up
+    CSprite* heapOld = nullptr; // sp_cfade's and sp_change's old sprite: the effect's once set up
     CImage* heapOldPicture = nullptr;
 };
 
@@ -247,7 +247,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CTimerManager scheduler;
     const std::string& name =
         world.names[static_cast<size_t>(in.Small(static_cast<int>(world.names.size())))];
-    const bool cfade = name == "sp_cfade";
+    // Both take word 1 as a detached old sprite that they own once set up.
+    const bool cfade = name == "sp_cfade" || name == "sp_change";
     CLayerEffect* effect = dynamic_cast<CLayerEffect*>(world.registry.CreateRaw(name.c_str()));
     const CEffectArgs pack = Pack(in, world, &front, pieces, front.GetScene(), cfade);
     const int result =

@@ -374,6 +374,99 @@ int32_t RastRowShift(int32_t row, int32_t phase, int32_t amplitude, uint32_t wav
     return static_cast<int32_t>((int64_t{g_pCosTable->Cos(index)} * amplitude) >> 16);
 }
 
+namespace {
+
+// Whether the rows can be moved as raw memory: both pictures 32-bit and distinct, the picture
+// without a colour key, and the work image's clip its whole area (as Copy would clip).
+bool RawRowsAllowed(const CImage& work, const CSurface& picture)
+{
+    const RECT& clip = work.ClipRect();
+    return work.GetBitsPerPixel() == 32 && picture.GetBitsPerPixel() == 32 && picture.GetBits() != nullptr &&
+           picture.GetBits() != work.GetBits() && picture.GetColorKey() == kNoColorKey && clip.left == 0 &&
+           clip.top == 0 && clip.right == work.GetWidth() && clip.bottom == work.GetHeight();
+}
+
+} // namespace
+
+void DrawRastRows(CImage& work, const CSurface& picture, LONG px, LONG py, const RastWave& wave, bool fill, BYTE r,
+                  BYTE g, BYTE b, bool raw)
+{
+    if (work.GetBits() == nullptr)
+        return;
+    const int64_t w = work.GetWidth(), h = work.GetHeight();
+    const int64_t pw = picture.GetWidth(), ph = picture.GetHeight();
+    const int64_t left = std::clamp<int64_t>(px, 0, w), right = std::clamp<int64_t>(int64_t{px} + pw, 0, w);
+    const int64_t top = std::clamp<int64_t>(py, 0, h), bottom = std::clamp<int64_t>(int64_t{py} + ph, 0, h);
+    const auto L = [](int64_t v) { return static_cast<LONG>(v); };
+    if (left >= right || top >= bottom) {
+        work.SetChanged(true);
+        return;
+    }
+    raw = raw && RawRowsAllowed(work, picture);
+    if (raw && fill) {
+        // The uncovered ends of a row lie within |amplitude| of its sides: two fills of those
+        // bands, then every row's covered span copied over them.
+        const int64_t band = std::min<int64_t>(std::abs(int64_t{wave.amplitude}), right - left);
+        if (band > 0) {
+            const RECT leftBand{L(left), L(top), L(left + band), L(bottom)};
+            const RECT rightBand{L(right - band), L(top), L(right), L(bottom)};
+            work.FillRect(r, g, b, &leftBand);
+            work.FillRect(r, g, b, &rightBand);
+        }
+    }
+    const BYTE* source = picture.GetBits();
+    const LONG sourcePitch = picture.GetPitch();
+    for (int64_t y = top; y < bottom; ++y) {
+        const auto row = static_cast<LONG>(y - py);
+        // Shifts beyond the picture are clipped; the uncovered pixels take the fill colour, or
+        // without the fill flag keep the picture where it stands.
+        const int64_t shift = RastRowShift(row, wave.phase, wave.amplitude, wave.wavelength);
+        const int64_t from = std::clamp<int64_t>(int64_t{px} + shift, left, right);
+        const int64_t to = std::clamp<int64_t>(int64_t{px} + shift + pw, left, right);
+        if (raw) {
+            BYTE* out = work.GetBits() + static_cast<ptrdiff_t>(y) * work.GetPitch();
+            const BYTE* in = source + static_cast<ptrdiff_t>(row) * sourcePitch;
+            const auto copy = [&](int64_t x0, int64_t x1, int64_t offset) {
+                if (x0 < x1)
+                    std::memcpy(out + x0 * 4, in + (x0 - px - offset) * 4, static_cast<size_t>(x1 - x0) * 4);
+            };
+            if (from < to) {
+                copy(from, to, shift);
+                if (!fill) {
+                    copy(left, from, 0);
+                    copy(to, right, 0);
+                }
+            } else if (!fill) {
+                copy(left, right, 0);
+            }
+            continue;
+        }
+        // Only the uncovered ends take the fill or the unshifted picture: each pixel written once.
+        const auto uncovered = [&](int64_t x0, int64_t x1) {
+            if (x0 >= x1)
+                return;
+            if (fill) {
+                const RECT line{L(x0), L(y), L(x1), L(y + 1)};
+                work.FillRect(r, g, b, &line);
+            } else {
+                const RECT part{L(x0 - px), row, L(x1 - px), row + 1};
+                work.Copy(&picture, L(x0), L(y), &part, false);
+            }
+        };
+        if (from < to) {
+            uncovered(left, from);
+            uncovered(to, right);
+            const RECT part{L(from - px - shift), row, L(to - px - shift), row + 1};
+            work.Copy(&picture, L(from), L(y), &part, false);
+        } else {
+            uncovered(left, right);
+        }
+    }
+    if (raw)
+        work.MarkChanged(RECT{L(left), L(top), L(right), L(bottom)});
+    work.SetChanged(true);
+}
+
 CPluginEffect* CBgRastEffect::Create(DWORD)
 {
     return new (std::nothrow) CBgRastEffect;
@@ -491,41 +584,7 @@ void CBgRastEffect::Draw(int32_t phase, int32_t amplitude)
     LONG px = 0, py = 0;
     BYTE r = 0, g = 0, b = 0;
     m_layer->GetBackground(nullptr, &px, &py, &r, &g, &b);
-    const int64_t w = work->GetWidth(), h = work->GetHeight();
-    const int64_t pw = picture->GetWidth();
-    const int64_t left = std::clamp<int64_t>(px, 0, w), right = std::clamp<int64_t>(int64_t{px} + pw, 0, w);
-    for (LONG row = 0; row < picture->GetHeight(); ++row) {
-        const int64_t y = int64_t{py} + row;
-        if (y < 0 || y >= h || left >= right)
-            continue;
-        // Shifts beyond the picture are clipped; the uncovered pixels take the fill colour, or
-        // without the fill flag keep the picture where it stands.
-        const int64_t shift = RastRowShift(row, phase, amplitude, m_wavelength);
-        const int64_t from = std::clamp<int64_t>(int64_t{px} + shift, left, right);
-        const int64_t to = std::clamp<int64_t>(int64_t{px} + shift + pw, left, right);
-        const auto L = [](int64_t v) { return static_cast<LONG>(v); };
-        // Only the uncovered ends take the fill or the unshifted picture: each pixel written once.
-        const auto uncovered = [&](int64_t x0, int64_t x1) {
-            if (x0 >= x1)
-                return;
-            if (m_fill) {
-                const RECT line{L(x0), L(y), L(x1), L(y + 1)};
-                work->FillRect(r, g, b, &line);
-            } else {
-                const RECT part{L(x0 - px), row, L(x1 - px), row + 1};
-                work->Copy(picture, L(x0), L(y), &part, false);
-            }
-        };
-        if (from < to) {
-            uncovered(left, from);
-            uncovered(to, right);
-            const RECT part{L(from - px - shift), row, L(to - px - shift), row + 1};
-            work->Copy(picture, L(from), L(y), &part, false);
-        } else {
-            uncovered(left, right);
-        }
-    }
-    work->SetChanged(true);
+    DrawRastRows(*work, *picture, px, py, RastWave{phase, amplitude, m_wavelength}, m_fill != 0, r, g, b, true);
     m_layer->InvalidateAll();
 }
 
@@ -636,39 +695,88 @@ void CBgHazeEffect::Draw(int32_t phase, int32_t level)
     LONG px = 0, py = 0;
     BYTE r = 0, g = 0, b = 0;
     m_layer->GetBackground(nullptr, &px, &py, &r, &g, &b);
-    const int64_t w = work->GetWidth(), h = work->GetHeight();
-    const int64_t pw = picture->GetWidth(), ph = picture->GetHeight();
-    const auto n = static_cast<int64_t>(m_table.size());
+    DrawHazeRows(*work, *picture, px, py, m_table, phase, level, m_fill != 0, r, g, b, true);
+    m_layer->InvalidateAll();
+}
+
+void DrawHazeRows(CImage& work, const CSurface& picture, LONG px, LONG py, const std::vector<int32_t>& table,
+                  int32_t phase, int32_t level, bool fill, BYTE r, BYTE g, BYTE b, bool raw)
+{
+    if (work.GetBits() == nullptr || table.empty())
+        return;
+    const int64_t w = work.GetWidth(), h = work.GetHeight();
+    const int64_t pw = picture.GetWidth(), ph = picture.GetHeight();
+    const auto n = static_cast<int64_t>(table.size());
     const auto L = [](int64_t v) { return static_cast<LONG>(v); };
-    for (int64_t y = 0; y < h; ++y) {
+    raw = raw && RawRowsAllowed(work, picture);
+    // Work row y shows picture row y - py + o, shifted right by o.
+    struct Span {
+        int64_t row, from, to, o;
+        bool inside;
+    };
+    const auto spanOf = [&](int64_t y) {
         // 64-bit: table × level overflowed 32 bits.
-        const int64_t o = (int64_t{m_table[static_cast<size_t>((phase + y) % n)]} * level) >> 9;
-        // Work row y shows picture row y - py + o, shifted right by o.
+        const int64_t o = (int64_t{table[static_cast<size_t>((phase + y) % n)]} * level) >> 9;
         const int64_t row = y - py + o;
         const int64_t from = std::clamp<int64_t>(px + o, 0, w), to = std::clamp<int64_t>(px + o + pw, 0, w);
-        const bool inside = row >= 0 && row < ph && from < to;
-        if (m_fill) {
-            if (!inside) {
+        return Span{row, from, to, o, row >= 0 && row < ph && from < to};
+    };
+    if (raw && fill) {
+        // The uncovered ends of the shown rows lie in two bands at the sides: filled once, the
+        // rows copied over them; rows that show nothing are filled whole.
+        int64_t leftBand = 0, rightBand = w;
+        for (int64_t y = 0; y < h; ++y) {
+            const Span span = spanOf(y);
+            if (span.inside) {
+                leftBand = std::max(leftBand, span.from);
+                rightBand = std::min(rightBand, span.to);
+            } else {
                 const RECT line{0, L(y), L(w), L(y + 1)};
-                work->FillRect(r, g, b, &line);
-                continue;
-            }
-            if (from > 0) {
-                const RECT line{0, L(y), L(from), L(y + 1)};
-                work->FillRect(r, g, b, &line);
-            }
-            if (to < w) {
-                const RECT line{L(to), L(y), L(w), L(y + 1)};
-                work->FillRect(r, g, b, &line);
+                work.FillRect(r, g, b, &line);
             }
         }
-        if (inside) {
-            const RECT part{L(from - px - o), L(row), L(to - px - o), L(row + 1)};
-            work->Copy(picture, L(from), L(y), &part, false);
+        if (leftBand > 0) {
+            const RECT band{0, 0, L(std::min(leftBand, w)), L(h)};
+            work.FillRect(r, g, b, &band);
+        }
+        if (rightBand < w) {
+            const RECT band{L(std::max<int64_t>(rightBand, 0)), 0, L(w), L(h)};
+            work.FillRect(r, g, b, &band);
         }
     }
-    work->SetChanged(true);
-    m_layer->InvalidateAll();
+    for (int64_t y = 0; y < h; ++y) {
+        const Span span = spanOf(y);
+        if (raw) {
+            if (span.inside)
+                std::memcpy(work.GetBits() + static_cast<ptrdiff_t>(y) * work.GetPitch() + span.from * 4,
+                            picture.GetBits() + static_cast<ptrdiff_t>(span.row) * picture.GetPitch() +
+                                (span.from - px - span.o) * 4,
+                            static_cast<size_t>(span.to - span.from) * 4);
+            continue;
+        }
+        if (fill) {
+            if (!span.inside) {
+                const RECT line{0, L(y), L(w), L(y + 1)};
+                work.FillRect(r, g, b, &line);
+                continue;
+            }
+            if (span.from > 0) {
+                const RECT line{0, L(y), L(span.from), L(y + 1)};
+                work.FillRect(r, g, b, &line);
+            }
+            if (span.to < w) {
+                const RECT line{L(span.to), L(y), L(w), L(y + 1)};
+                work.FillRect(r, g, b, &line);
+            }
+        }
+        if (span.inside) {
+            const RECT part{L(span.from - px - span.o), L(span.row), L(span.to - px - span.o), L(span.row + 1)};
+            work.Copy(&picture, L(span.from), L(y), &part, false);
+        }
+    }
+    if (raw)
+        work.MarkChanged(RECT{0, 0, L(w), L(h)});
+    work.SetChanged(true);
 }
 
 CPluginEffect* CBgCrossEffect::Create(DWORD)

@@ -45,6 +45,7 @@
 
 class CImage;
 class CScene;
+class CSurface;
 
 // Task kind of the background effects.
 constexpr int32_t kBgEffectKind = 14000;
@@ -286,6 +287,25 @@ int BuildHazeTable(const char* text, uint32_t n, std::vector<int32_t>* table);
 
 // The sideways shift of picture row `row` at a phase (512 a turn) and amplitude.
 int32_t RastRowShift(int32_t row, int32_t phase, int32_t amplitude, uint32_t wavelength);
+
+// A bg_rast wave: phase (512 a turn), amplitude in pixels, wavelength in rows.
+struct RastWave {
+    int32_t phase;
+    int32_t amplitude;
+    uint32_t wavelength;
+};
+
+// The bg_rast drawing: each row of the picture (placed at px, py) shifted sideways by the wave
+// into work; the uncovered pixels take (r, g, b) with fill, else the unshifted picture. With raw,
+// 32-bit pictures move as raw memory (the same pixels, fewer calls).
+void DrawRastRows(CImage& work, const CSurface& picture, LONG px, LONG py, const RastWave& wave, bool fill, BYTE r,
+                  BYTE g, BYTE b, bool raw);
+
+// The bg_haze drawing: work row y shows picture row y - py + o shifted right by o, o the table's
+// entry (phase + y) mod n at level (512 full); uncovered pixels take (r, g, b) with fill, else
+// keep what work holds. raw as DrawRastRows.
+void DrawHazeRows(CImage& work, const CSurface& picture, LONG px, LONG py, const std::vector<int32_t>& table,
+                  int32_t phase, int32_t level, bool fill, BYTE r, BYTE g, BYTE b, bool raw);
 
 // Direct apply of bg_blur's final state. Words: display object, centre x, centre y, zoom
 // (double), angle in turns (double); out words 5 to 8 get x, y, w, h. -1 no canvas; the final

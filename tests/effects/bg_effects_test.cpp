@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "display/display_objects.h"
 #include "drawing/scene.h"
@@ -10,6 +11,7 @@
 #include "effects/bg_effects.h"
 #include "platform/cos_table.h"
 #include "raster/pixel_lib.h"
+#include "raster/pixel_lib_ops.h"
 
 namespace {
 
@@ -317,6 +319,58 @@ TEST(BgEffects, RastWavesRowsAgainstTheReference)
     }
 }
 
+// The work image's pixels now.
+std::vector<uint32_t> Pixels(const CImage& image)
+{
+    std::vector<uint32_t> out;
+    for (LONG y = 0; y < image.GetHeight(); ++y)
+        for (LONG x = 0; x < image.GetWidth(); ++x)
+            out.push_back(effects_test::PixelAt(image, x, y));
+    return out;
+}
+
+TEST(BgEffects, RastAndHazeRawRowsEqualThePlainDrawing)
+{
+    CCosTable cosines;
+    g_pCosTable = &cosines;
+    std::mt19937 random(35);
+    const auto any = [&random](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+    const auto noise = [&random](CImage& image) {
+        for (LONG y = 0; y < image.GetHeight(); ++y)
+            for (LONG x = 0; x < image.GetWidth(); ++x)
+                reinterpret_cast<uint32_t*>(image.GetBits() + intptr_t(y) * image.GetPitch())[x] = random();
+    };
+    for (int round = 0; round < 300; ++round) {
+        const LONG w = any(1, 90), h = any(1, 70);
+        CImage picture, raw, plain;
+        ASSERT_EQ(picture.Create(any(1, 100), any(1, 80), 32, 0), 0);
+        ASSERT_EQ(raw.Create(w, h, 32, 0), 0);
+        ASSERT_EQ(plain.Create(w, h, 32, 0), 0);
+        noise(picture);
+        noise(raw);
+        plain.Copy(&raw, 0, 0, nullptr, false);
+        const LONG px = any(-30, 30), py = any(-30, 30);
+        const int amplitudes[] = {0, any(-8, 8), any(-200, 200), INT32_MAX, INT32_MIN};
+        const RastWave wave{any(0, 511), amplitudes[any(0, 4)], uint32_t(any(0, 100))};
+        const bool fill = any(0, 1) != 0;
+        const BYTE r = BYTE(any(0, 255)), g = BYTE(any(0, 255)), b = BYTE(any(0, 255));
+        DrawRastRows(raw, picture, px, py, wave, fill, r, g, b, true);
+        DrawRastRows(plain, picture, px, py, wave, fill, r, g, b, false);
+        ASSERT_EQ(Pixels(raw), Pixels(plain)) << "rast round " << round << ": " << w << "x" << h << " at " << px
+                                              << "," << py << " amplitude " << wave.amplitude << " fill " << fill;
+        // The haze's rows over what the rast left, from a table of any offsets.
+        std::vector<int32_t> table(size_t(any(1, 90)));
+        for (int32_t& entry : table)
+            entry = any(0, 3) == 0 ? any(-300, 300) : any(-12, 12);
+        const int32_t phase = any(0, int(table.size()) - 1), level = any(0, 512);
+        DrawHazeRows(raw, picture, px, py, table, phase, level, fill, r, g, b, true);
+        DrawHazeRows(plain, picture, px, py, table, phase, level, fill, r, g, b, false);
+        ASSERT_EQ(Pixels(raw), Pixels(plain)) << "haze round " << round << ": " << w << "x" << h << " at " << px
+                                              << "," << py << " level " << level << " fill " << fill;
+    }
+    g_pCosTable = nullptr;
+}
+
 TEST(BgEffects, RastSetUpCodesAndZeroTimes)
 {
     CCosTable cosines;
@@ -533,15 +587,6 @@ TEST(BgEffects, BlurFinalStateAndDirectApply)
     EXPECT_EQ(BgBlurFinalState(world.Layer(), 320, 240, 2.0, 0.0, state), 2);
 }
 
-// The work image's pixels now.
-std::vector<uint32_t> Pixels(const CImage& image)
-{
-    std::vector<uint32_t> out;
-    for (LONG y = 0; y < image.GetHeight(); ++y)
-        for (LONG x = 0; x < image.GetWidth(); ++x)
-            out.push_back(effects_test::PixelAt(image, x, y));
-    return out;
-}
 
 TEST(BgEffects, BlurWaitsSixteenMillisecondsBelowLevel255AndEndsOnItsFinalView)
 {
@@ -602,6 +647,61 @@ TEST(BgEffects, BlurPathsRunToTheirLastPoint)
         EXPECT_EQ(view.right - view.left, LONG(64 / 1.5 + 0.5));
         g_pCosTable = nullptr;
     }
+}
+
+TEST(BgEffects, BlurFollowsItsPathOverAPictureFromAFile)
+{
+    // Three points; at t = 0.25 both forms stand halfway between the first two, the spline
+    // pulled by the third: x(u) = p0 + u (p1 - p0) + (u^3 - u) (p0 - 2 p1 + p2) / 4.
+    const double u = 0.5;
+    const auto natural = [u](double p0, double p1, double p2) {
+        return p0 + u * (p1 - p0) + (u * u * u - u) * (p0 - 2 * p1 + p2) / 4;
+    };
+    struct Case {
+        int spline;
+        LONG x, y;
+    } const cases[] = {
+        {0, 25, 19},
+        {1, LONG(natural(10, 40, 20)), LONG(natural(8, 30, 10))},
+    };
+    std::vector<uint32_t> drawn[2];
+    for (const Case& c : cases) {
+        EffectWorld world(64, 48);
+        CCosTable cosines;
+        g_pCosTable = &cosines;
+        RegisterRows(world.registry, GameEffectRows());
+        CImage picture; // SYS/NOISE.ELG, 96 × 64, as the effect loads it
+        ASSERT_EQ(picture.Load("SYS\\NOISE.ELG", nullptr, 0, 0), 0);
+        CBgBlurEffect missing;
+        EXPECT_EQ(missing.SetUp(&world.scheduler, &world.front, "(0,0,1.0)(9,9,1.0)", 0, 100, 255, nullptr,
+                                "SYS\\NONE.ELG"),
+                  4);
+        CLayerEffect* holder = nullptr;
+        ASSERT_EQ(CreateLayerEffect("bg_blur", &world.front,
+                                    CEffectArgs::Of("(10,8,1.0)(40,30,2.0)(20,10,1.5)", c.spline, 100, 255, nullptr,
+                                                    "SYS\\NOISE.ELG", 0, 0, 0, 0, 0, 1),
+                                    &holder),
+                  0);
+        world.Tick(0);
+        world.Tick(25);
+        CImage want;
+        ASSERT_EQ(want.Create(64, 48, 32, 0), 0);
+        const double z = 1.5;
+        const SIZE size{LONG(96 * z + 0.5), LONG(64 * z + 0.5)};
+        ASSERT_EQ(PixelLibStretchCopy(want, &picture, picture.HasAlpha() ? 2 : 0, 0, 255, 0, &size, LONG(std::trunc(c.x - (c.x * z + 0.5))),
+                                      LONG(std::trunc(c.y - (c.y * z + 0.5))), nullptr),
+                  0);
+        drawn[c.spline] = Pixels(*world.front.GetScene()->GetBackgroundWork());
+        EXPECT_EQ(drawn[c.spline], Pixels(want)) << "spline " << c.spline;
+        world.Tick(100);
+        EXPECT_EQ(holder, nullptr);
+        // The final view needs the layer's own picture: with a file the layer just shows its own.
+        EXPECT_EQ(world.front.GetScene()->GetBackgroundWork(), nullptr);
+        RECT view{};
+        EXPECT_FALSE(world.front.GetScene()->GetBackgroundViewSource(&view));
+        g_pCosTable = nullptr;
+    }
+    EXPECT_NE(drawn[0], drawn[1]);
 }
 
 TEST(BgEffects, HostileWordsNeverCrash)
