@@ -19,6 +19,7 @@
 #include "natives/stream_natives.h"
 #include "natives/string_natives.h"
 #include "natives/surface_natives.h"
+#include "natives/task_natives.h"
 #include "natives/tgs_natives.h"
 #include "natives/transfer_natives.h"
 #include "natives/variable_file_natives.h"
@@ -259,10 +260,10 @@ constexpr BuiltNative kBuilt[] = {
     {211, NativeCancelKind},
     {212, NativePauseKind},
     {213, NativeResumeKind},
-    {214, NativeObjectTaskNull},
-    {215, NativeObjectTaskNull},
-    {216, NativeObjectTaskNull},
-    {217, NativeObjectTaskNull},
+    {214, NativeCancelTask},
+    {215, NativeContainsTask},
+    {216, NativePauseTask},
+    {217, NativeResumeTask},
     {218, NativeIsSceneActive},
     {219, NativeObjectTaskNull},
     {220, NativeObjectTaskNull},
@@ -360,6 +361,8 @@ constexpr BuiltNative kBuilt[] = {
     {312, NativeScene312},
     {313, NativeScene313},
     {314, NativeScene314},
+    {315, NativeScenePathText},
+    {316, NativeScenePathPoints},
     {317, NativeImage317},
     {318, NativeImage318},
     {319, NativeImage319},
@@ -429,6 +432,10 @@ constexpr BuiltNative kBuilt[] = {
     {383, NativeBlit383},
     {384, NativeBlit384},
     {385, NativeBlit385},
+    {386, NativeStartWipeTask},
+    {387, NativeFinishWipeTask},
+    {388, NativeCancelWipeTask},
+    {389, NativeIsWipeTaskAlive},
     {390, NativeBlit390},
     {391, NativeBlit391},
     {392, NativeBlit392},
@@ -485,6 +492,11 @@ constexpr BuiltNative kBuilt[] = {
     {443, NativeDrawable443},
     {444, NativeDrawable444},
     {445, NativeDrawable445},
+    {446, NativeMovePathText},
+    {447, NativeMovePathPoints},
+    {448, NativeSizePathText},
+    {449, NativeSizePathPoints},
+    {450, NativeRotatePathText},
     {451, NativeDrawable451},
     {452, NativeDrawable452},
     {453, NativeDrawable453},

@@ -229,7 +229,7 @@ uint32_t NativeResumeKind(SobNativeArgs& args)
 
 uint32_t NativeObjectTaskNull(SobNativeArgs&)
 {
-    // Timed-task handles are not handed to scripts on this branch: no word names one.
+    // No object operation takes an object with a span of script words.
     return 0;
 }
 

@@ -25,7 +25,7 @@ uint32_t NativeGetOutputRect(SobNativeArgs& args);          // 210
 uint32_t NativeCancelKind(SobNativeArgs& args);             // 211
 uint32_t NativePauseKind(SobNativeArgs& args);              // 212
 uint32_t NativeResumeKind(SobNativeArgs& args);             // 213
-uint32_t NativeObjectTaskNull(SobNativeArgs& args);         // 214-217, 219, 220
+uint32_t NativeObjectTaskNull(SobNativeArgs& args);         // 219, 220
 uint32_t NativeIsSceneActive(SobNativeArgs& args);          // 218
 uint32_t NativeNullZero(SobNativeArgs& args);               // 221, 229, 230, 236
 uint32_t NativeCreateDDImage(SobNativeArgs& args);          // 222
