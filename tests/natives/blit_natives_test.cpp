@@ -422,7 +422,8 @@ TEST(BlitNatives, CopiesAndWholeStretchesEqualImageMagick)
         {"333 a rectangle", 333, {5, 4, 3, 2, 15, 11}, 5, 4, "-crop 12x9+3+2 +repage", 12, 9},
         {"333 the whole picture", 333, {1, 2, A, 0, 0, 0}, 1, 2, "", kW, kH},
         {"334 three times", 334, {2, 1, 24, 18, 3, 2, 11, 8}, 2, 1, "-crop 8x6+3+2 +repage -sample 300%", 24, 18},
-        {"334 two by three", 334, {0, 0, 46, 51, A, 0, 0, 0}, 0, 0, "-sample 200%x300%", 46, 51},
+        {"334 twice, the whole picture", 334, {0, 0, 46, 34, A, 0, 0, 0}, 0, 0, "-sample 200%", 46, 34},
+        {"334 two by three", 334, {7, 3, 20, 24, 0, 0, 10, 8}, 7, 3, "-crop 10x8+0+0 +repage -sample 200%x300%", 20, 24},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
