@@ -82,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return handles;
     }();
     // Scene objects and timed tasks: made once; a native may delete or cancel them.
-    static CTimerManager objects;
+    // Never destroyed: the host cancels the manager's tasks when it ends, after this file's statics.
+    static CTimerManager& objects = *new CTimerManager;
     g_pObjectManager = &objects;
     static uint32_t task = [&] {
         CColorRectObject* rect = nullptr;

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <list>
 #include <memory>
 #include <new>
 #include <vector>
@@ -44,6 +45,28 @@ uint32_t OnListedTask(SobNativeArgs& a, Op op)
 }
 
 // --- path tasks ---
+
+// The path tasks scripts made on drawables, with their targets: a native may delete the drawable
+// while its task runs. Each entry is its task's owner slot (null once the task is gone); never
+// destroyed, as tasks may end after this file's statics.
+struct BoundTask {
+    CTimedTask* task;
+    const CDrawable* target;
+};
+
+std::list<BoundTask>& BoundTasks()
+{
+    static auto* tasks = new std::list<BoundTask>;
+    return *tasks;
+}
+
+void TrackTarget(CPathTask* task, const CDrawable* target)
+{
+    std::list<BoundTask>& tasks = BoundTasks();
+    tasks.remove_if([](const BoundTask& b) { return b.task == nullptr; });
+    tasks.push_back({task, target});
+    task->SetOwnerSlot(&tasks.back().task);
+}
 
 // The words every path task starts with: segment time, start delay, visible while running (byte),
 // easing exponent (float).
@@ -114,7 +137,8 @@ int SetPath(Task& task, const PathSource& s)
 // Binds the task (bind answers SetTarget's code) and hands it out: its handle, or 0 with the task
 // gone (a task finished at once by a segment time of 0 included).
 template <class Task, class Bind>
-uint32_t Launch(SobNativeArgs& a, std::unique_ptr<Task> task, const PathSource& source, Bind bind)
+uint32_t Launch(SobNativeArgs& a, std::unique_ptr<Task> task, const PathSource& source, Bind bind,
+                const CDrawable* sprite = nullptr)
 {
     CScriptHostBase* host = NativeHost(a);
     if (task == nullptr || host == nullptr || SetPath(*task, source) != 0)
@@ -127,6 +151,8 @@ uint32_t Launch(SobNativeArgs& a, std::unique_ptr<Task> task, const PathSource& 
         return 0;
     }
     Task* listed = task.release(); // the object manager owns it now
+    if (sprite != nullptr)
+        TrackTarget(listed, sprite);
     const uint32_t handle = host->ObjectHandle(static_cast<CTimedTask*>(listed));
     if (handle == 0)
         g_pObjectManager->Cancel(listed);
@@ -164,7 +190,7 @@ uint32_t MovePath(SobNativeArgs& a, bool byPoints)
     std::unique_ptr<CPathMoveTask> task(
         new (std::nothrow) CPathMoveTask(t.segment, t.delay, t.visible, t.easing, mode, curve, loop, wait));
     return Launch(a, std::move(task), source,
-                  [sprite](CPathMoveTask& m) { return m.SetTarget(g_pObjectManager, sprite); });
+                  [sprite](CPathMoveTask& m) { return m.SetTarget(g_pObjectManager, sprite); }, sprite);
 }
 
 // 448, 449: horizontal and vertical alignment, anchor, alpha on, loop, wait mode after the timing.
@@ -183,10 +209,17 @@ uint32_t SizePath(SobNativeArgs& a, bool byPoints)
     std::unique_ptr<CPathSizeTask> task(
         new (std::nothrow) CPathSizeTask(t.segment, t.delay, t.visible, t.easing, b[0], b[1], b[2], b[3], b[4], b[5]));
     return Launch(a, std::move(task), source,
-                  [sprite](CPathSizeTask& s) { return s.SetTarget(g_pObjectManager, sprite); });
+                  [sprite](CPathSizeTask& s) { return s.SetTarget(g_pObjectManager, sprite); }, sprite);
 }
 
 } // namespace
+
+void ForgetPathTaskTarget(const void* object)
+{
+    for (const BoundTask& b : BoundTasks())
+        if (b.task != nullptr && b.target == object)
+            static_cast<CPathTask*>(b.task)->OnSpriteGone(b.target);
+}
 
 uint32_t NativeCancelTask(SobNativeArgs& a)
 {
@@ -227,7 +260,7 @@ uint32_t NativeRotatePathText(SobNativeArgs& a)
     std::unique_ptr<CPathRotateTask> task(
         new (std::nothrow) CPathRotateTask(t.segment, t.delay, t.visible, t.easing, zoomOn, alphaOn, loop, wait));
     return Launch(a, std::move(task), source,
-                  [sprite](CPathRotateTask& r) { return r.SetTarget(g_pObjectManager, sprite); });
+                  [sprite](CPathRotateTask& r) { return r.SetTarget(g_pObjectManager, sprite); }, sprite);
 }
 
 // --- the wipe runner ---

@@ -30,6 +30,10 @@ uint32_t NativeFinishWipeTask(SobNativeArgs& args); // 387
 uint32_t NativeCancelWipeTask(SobNativeArgs& args); // 388
 uint32_t NativeIsWipeTaskAlive(SobNativeArgs& args); // 389
 
+// Ends the script-made path tasks whose sprite is being destroyed (object: the drawable), before
+// they could move it after its end; the host calls it for every object that ends.
+void ForgetPathTaskTarget(const void* object);
+
 // What 386 calls to start a wipe: StartWipeTask unless a test puts a recorder in.
 using WipeStarter = CWipeTask* (*)(CWipeRunner* runner, int32_t kind, uint32_t duration, CImage* destination,
                                    CImage* source, const int32_t words[8]);

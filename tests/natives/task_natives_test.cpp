@@ -361,3 +361,37 @@ TEST(TaskNatives, WipeRunnerFunctions)
     manager.CancelAll();
     g_pWipeRunner = shipped;
 }
+
+// A sprite deleted by a native while its path task runs: the task ends without touching it (it
+// used to move the sprite after its end).
+TEST(TaskNatives, DeletingTheSpriteEndsItsPathTask)
+{
+    TaskHost h;
+    const uint32_t text = h.String(kPath);
+    struct Case {
+        const char* name;
+        uint32_t native;
+        std::vector<uint32_t> tail;
+        uint32_t deleter; // 408 the drawable, 405 all drawables
+    };
+    const Case cases[] = {
+        {"446 move, 408", 446, {1, 0, 1, 0}, 408},
+        {"448 size, 405", 448, {1, 1, 0, 1, 1, 0}, 405},
+        {"450 rotate, 408", 450, {1, 1, 1, 0}, 408},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint32_t sprite = h.Sprite(3, 4);
+        std::vector<uint32_t> words = {sprite, text, 100, 0, 0, 0};
+        words.insert(words.end(), c.tail.begin(), c.tail.end());
+        const uint32_t task = h.N(c.native, words);
+        ASSERT_NE(task, 0u);
+        h.Run(30);
+        EXPECT_EQ(c.deleter == 408 ? h.N(408, {sprite}) : h.N(405, {}), 0u);
+        EXPECT_EQ(h.host.Object<CDrawable>(sprite), nullptr);
+        h.Run(30);
+        h.Run(30);
+        EXPECT_EQ(h.host.Object<CTimedTask>(task), nullptr);
+        EXPECT_EQ(h.objects.GetCount(), 0u);
+    }
+}
