@@ -3,6 +3,7 @@
 // field, against DrawString of the same visible text plus one fill of the field (the least any
 // redraw must do). The goal is at most 1.3 times that (ratio at least 0.77).
 #include "contest.h"
+#include "pixel_library_guard.h"
 #include "controls/text_input.h"
 #include "drawing/draw_list.h"
 #include "drawing/glyph_font.h"
@@ -18,16 +19,7 @@
 
 namespace {
 
-struct PixelLibrary {
-    PixelLibrary()
-    {
-        RegisterPixelLibraryModule();
-        library.reset(LoadPixelLibrary("Z:\\bench\\tvpgl.dll", &g_CpuInfo));
-        SetPixelLibrary(library.get());
-    }
-    ~PixelLibrary() { SetPixelLibrary(nullptr); }
-    std::unique_ptr<CPixelLibrary> library;
-};
+using bench::PixelLibrary;
 
 void KeystrokeVsDrawString(benchmark::State& state)
 {

@@ -3,6 +3,7 @@
 // each page by a plain loop at the same positions; and a nine-slice Clear at 1280x320 against
 // pixman composing the same pieces from repeating sources.
 #include "contest.h"
+#include "pixel_library_guard.h"
 #include "controls/text_panel.h"
 #include "drawing/draw_list.h"
 #include "drawing/glyph_font.h"
@@ -23,16 +24,7 @@ namespace {
 
 using bench::Contest;
 
-struct PixelLibrary {
-    PixelLibrary()
-    {
-        RegisterPixelLibraryModule();
-        library.reset(LoadPixelLibrary("Z:\\bench\\tvpgl.dll", &g_CpuInfo));
-        SetPixelLibrary(library.get());
-    }
-    ~PixelLibrary() { SetPixelLibrary(nullptr); }
-    std::unique_ptr<CPixelLibrary> library;
-};
+using bench::PixelLibrary;
 
 // 90 kana and kanji codes (no line-break marks, so the page layout is plain).
 std::vector<unsigned> PageCodes()

@@ -4,6 +4,7 @@
 // ControlTyping (2) of a 3 x 30-character page against DrawString of the same three lines into the
 // same panel image after the same clear: the typing machinery may cost at most 20 % (ratio >= 0.83).
 #include "contest.h"
+#include "pixel_library_guard.h"
 #include "drawing/glyph_font.h"
 #include "drawing/scene.h"
 #include "files/pixel_library.h"
@@ -30,16 +31,7 @@ namespace {
 
 using bench::Contest;
 
-struct PixelLibrary {
-    PixelLibrary()
-    {
-        RegisterPixelLibraryModule();
-        library.reset(LoadPixelLibrary("Z:\\bench\\tvpgl.dll", &g_CpuInfo));
-        SetPixelLibrary(library.get());
-    }
-    ~PixelLibrary() { SetPixelLibrary(nullptr); }
-    std::unique_ptr<CPixelLibrary> library;
-};
+using bench::PixelLibrary;
 
 // count kana and kanji (no line-break marks), as Shift-JIS, and their code points.
 std::string Characters(size_t count, std::vector<char32_t>* unicode)

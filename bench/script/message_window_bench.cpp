@@ -8,6 +8,7 @@
 // - show_page: ShowPage (measuring pass and drawing pass) of that page against one DrawChar pass
 //   of the panel over the same characters. Goal: ratio at least 0.77.
 #include "contest.h"
+#include "pixel_library_guard.h"
 #include "controls/control_container.h"
 #include "display/surface_sprite.h"
 #include "drawing/glyph_font.h"
@@ -33,16 +34,7 @@ namespace {
 
 using bench::Contest;
 
-struct PixelLibrary {
-    PixelLibrary()
-    {
-        RegisterPixelLibraryModule();
-        library.reset(LoadPixelLibrary("Z:\\bench\\tvpgl.dll", &g_CpuInfo));
-        SetPixelLibrary(library.get());
-    }
-    ~PixelLibrary() { SetPixelLibrary(nullptr); }
-    std::unique_ptr<CPixelLibrary> library;
-};
+using bench::PixelLibrary;
 
 // 90 kana and kanji (no line-break marks).
 std::string PageText()

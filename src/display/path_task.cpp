@@ -62,6 +62,14 @@ void CPathTask::OnTaskGone(CTask* task)
     m_running = 0;
 }
 
+void CPathTask::OnSpriteGone(const CDrawable* sprite)
+{
+    if (sprite == nullptr || sprite != m_sprite)
+        return;
+    m_sprite = nullptr;
+    m_running = 0;
+}
+
 int32_t CPathTask::KindOf(int32_t sceneKind, int32_t spriteKind, int32_t inSceneKind) const
 {
     if (m_sceneTarget)

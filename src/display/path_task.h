@@ -43,6 +43,8 @@ public:
     bool IsAlphaOn() const { return m_alphaOn != 0; }
     // The scene object driven is being deleted: the task ends without touching it.
     void OnTaskGone(CTask* task) override;
+    // The same for the sprite driven (its owner tells the task, as sprites keep no watchers).
+    void OnSpriteGone(const CDrawable* sprite);
 
 protected:
     CPathTask(uint32_t segmentTime, uint32_t startDelay, uint8_t visibleWhileRunning, double easing, uint8_t loop,

@@ -89,6 +89,20 @@ void CAnimTask::RedrawSheet(const CCellSheet& sheet, CSprite* target, int32_t ce
     }
 }
 
+void CAnimTask::RedrawUsers(const CCellSheet& sheet)
+{
+    const CImage* picture = sheet.GetPicture();
+    RedrawSheet(sheet, nullptr, picture ? picture->GetHeight() : sheet.GetCellHeight());
+}
+
+int CAnimTask::DrawFrameTo(CSprite* sprite) const
+{
+    if (!m_sheet || !sprite || !sprite->GetImage() || m_currentCell < 0)
+        return 1;
+    DrawSheetCell(*m_sheet, sprite->GetImage(), sprite, m_cellHeight, m_currentCell);
+    return 0;
+}
+
 void CAnimTask::DrawSheetCell(const CCellSheet& sheet, CImage* image, CSprite* target, int32_t cellHeight, int32_t c)
 {
     const CImage* picture = sheet.GetPicture();

@@ -58,6 +58,12 @@ public:
                                int32_t current);
     // Redraws the sheet's rectangle through target, or else through the sheet's users.
     static void RedrawSheet(const CCellSheet& sheet, CSprite* target, int32_t cellHeight);
+    // The sheet's users redraw its rectangle (one cell, the picture's height, at the sheet's place).
+    static void RedrawUsers(const CCellSheet& sheet);
+    // Draws the current cell into sprite's image at the sheet's position (through DrawSheetCell)
+    // and has the sprite redraw it → 0; 1 no sheet, no sprite, a sprite without image or no cell
+    // shown yet (nothing drawn).
+    int DrawFrameTo(CSprite* sprite) const;
 
     int32_t GetCurrentCell() const { return m_currentCell; }
     uint32_t GetCycleLength() const { return m_cycleLength; }

@@ -7,11 +7,15 @@
 
 class CControl;
 
-// Toggle: checked = (value ≠ 0) → its new on state (0/1); scroll bar: SetValue's result; text
-// panel: text written character by character (CR, LF or CR LF as one new line; stops when the
-// panel is full) → 0; other types, null control or a null text for a panel → -1.
+// Toggle: checked = (value ≠ 0) → its new on state (0/1); text input: SetText(text) → its code;
+// scroll bar: SetValue's result; text panel and text object: text written character by character
+// (CR, LF or CR LF as one new line; stops when the panel is full) → 0; list layer: SelectItem(value)
+// → its code; image map: SelectRegion(value) → 0 selected, 1 not; other types, null control or a
+// null text for a text type → -1.
 int SetObjectValue(CControl* control, int32_t value, const char* text);
-// Toggle: 1 when on; scroll bar: its value; other types and null → -1.
+// Toggle: 1 when on; text input: its text's length in bytes; scroll bar: its value; text layer:
+// its current line; list layer: its selected row; image map: its current region (-1 for none of
+// the last three); other types and null → -1.
 int GetObjectValue(CControl* control);
 // The rectangular-hit byte of a button (type 0), a toggle (1) or a scroll bar (4) = (flag ≠ 0)
 // → 0; other types and null → -1.

@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "display/canvas_quad_object.h"
 #include "display/canvas_region_object.h"
 #include "display/color_rect_object.h"
 #include "display/image_region_object.h"
@@ -171,10 +172,17 @@ uint32_t NativeScene267(SobNativeArgs& a)
     return Adopt(a, code, object);
 }
 
-uint32_t NativeScene268(SobNativeArgs&)
+uint32_t NativeScene268(SobNativeArgs& a)
 {
-    // The canvas quad is another branch's class.
-    return 0;
+    CSurface* texture = SurfaceAt(a, 0);
+    const int32_t x = a.I32(1), y = a.I32(2);
+    RECT r;
+    const RECT* rect = RectAt(a, 3, &r);
+    if (!Ready(a) || texture == nullptr)
+        return 0;
+    CCanvasQuadObject* object = nullptr;
+    const int code = g_pDisplay->CreateCanvasQuad(&object, texture, x, y, rect);
+    return Adopt(a, code, object);
 }
 
 uint32_t NativeScene269(SobNativeArgs& a)

@@ -7,7 +7,9 @@
 #include "display/image_object.h"
 #include "files/file_manager.h"
 #include "natives/game_app_link.h"
+#include "natives/script_host_base.h"
 #include "platform/decimal_text.h"
+#include "platform/timer_manager.h"
 #include "raster/image.h"
 #include "sound/sound_fade_tasks.h"
 #include "sound/sound_player.h"
@@ -147,4 +149,23 @@ int StartBgmDuckTask(int32_t channel, const char* ratioText, int32_t duckingSett
     else
         ratio = duckingSetting == 50 ? -1.0 : duckingSetting * 0.01;
     return g_pSoundManager->StartVoiceDucking(g_pSoundManager->GetTaskScheduler(), channel, ratio);
+}
+
+CTimedTask* FindObject(int32_t kind)
+{
+    return g_pObjectManager != nullptr ? g_pObjectManager->FindKind(kind) : nullptr;
+}
+
+int RemoveObject(CScriptHostBase& host, uint32_t cell)
+{
+    if (cell == 0)
+        return 0;
+    uint32_t handle = 0;
+    if (!host.Memory().Load32(cell, &handle) || !host.Memory().Store32(cell, 0))
+        return -1;
+    // The cell held a raw address in the original; a stale or foreign handle finds nothing here.
+    CTimedTask* task = host.Object<CTimedTask>(handle);
+    if (task == nullptr || g_pObjectManager == nullptr)
+        return 0;
+    return g_pObjectManager->Cancel(task) ? 1 : 0;
 }

@@ -1,4 +1,5 @@
 #include "natives/script_host_base.h"
+#include "natives/task_natives.h"
 
 #include <cstdio>
 #include <cstring>
@@ -269,6 +270,8 @@ void CScriptHostBase::ObjectDestroyed(const void* object, void* context)
     CScriptHostBase* host = static_cast<CScriptHostBase*>(context);
     // The form keeps no scene or font a script deleted.
     g_MainForm.ForgetObject(object);
+    // Path tasks made by scripts stop before their sprite's end.
+    ForgetPathTaskTarget(object);
     std::lock_guard<std::mutex> lock(host->m_objectLock);
     if (const auto mirror = host->m_mirrors.find(object); mirror != host->m_mirrors.end()) {
         host->m_retiredMirrors.push_back(mirror->second.address);

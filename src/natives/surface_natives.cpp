@@ -10,6 +10,8 @@
 #include "display/file_image_surface.h"
 #include "display/screen.h"
 #include "display/surface_sprite.h"
+#include "display/canvas_texture.h"
+#include "display/text_surface.h"
 #include "drawing/font.h"
 #include "files/gll_manager.h"
 #include "natives/native_args.h"
@@ -229,7 +231,7 @@ uint32_t NativeResumeKind(SobNativeArgs& args)
 
 uint32_t NativeObjectTaskNull(SobNativeArgs&)
 {
-    // Timed-task handles are not handed to scripts on this branch: no word names one.
+    // No object operation takes an object with a span of script words.
     return 0;
 }
 
@@ -410,6 +412,58 @@ uint32_t NativeCreateImageFromData(SobNativeArgs& args)
 uint32_t NativeCreateImageFromDataPal(SobNativeArgs& args)
 {
     return ImageFromData(args, true);
+}
+
+namespace {
+
+// The font of word k: 0 the default (null); a word naming no font sets *bad.
+CFont* OptionalFont(SobNativeArgs& args, uint32_t k, bool* bad)
+{
+    CScriptHostBase* host = NativeHost(args);
+    const uint32_t word = args.U32(k);
+    CFont* font = host != nullptr && word != 0 ? host->Object<CFont>(word) : nullptr;
+    *bad = word != 0 && font == nullptr;
+    return font;
+}
+
+} // namespace
+
+uint32_t NativeCreateTextSurface(SobNativeArgs& args)
+{
+    const uint32_t format = args.U32(0);
+    const char* text = NativeOptionalString(args, 1);
+    bool badFont = false;
+    CFont* font = OptionalFont(args, 2, &badFont);
+    if (!CanCreate(args) || badFont)
+        return 0;
+    CTextSurface* surface = nullptr;
+    const int code = g_pDisplay->CreateTextSurface(&surface, format, text, font);
+    return AdoptSurface(args, code, static_cast<CDDSurface*>(surface));
+}
+
+uint32_t NativeCreateCanvasTexture(SobNativeArgs& args)
+{
+    const uint32_t format = args.U32(0);
+    const int32_t w = args.I32(1), h = args.I32(2), bits = args.I32(3), mode = args.I32(4);
+    const bool system = static_cast<uint8_t>(args.U32(5)) != 0;
+    if (!CanCreate(args) || !SideFits(w) || !SideFits(h))
+        return 0;
+    CCanvasTexture* surface = nullptr;
+    const int code = g_pDisplay->CreateCanvasTexture(&surface, format, w, h, bits, mode, system);
+    return AdoptSurface(args, code, static_cast<CDDImage*>(surface));
+}
+
+uint32_t NativeCreateTextImage(SobNativeArgs& args)
+{
+    const char* text = NativeOptionalString(args, 0);
+    bool badFont = false;
+    CFont* font = OptionalFont(args, 1, &badFont);
+    const uint32_t flags = args.U32(2);
+    if (!CanCreate(args) || badFont || text == nullptr)
+        return 0;
+    CImage* image = nullptr;
+    const int code = g_pDisplay->CreateTextImage(&image, text, font, flags);
+    return Adopt(args, code, image);
 }
 
 uint32_t NativeCreateImageCopy(SobNativeArgs& args)

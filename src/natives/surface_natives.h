@@ -25,9 +25,9 @@ uint32_t NativeGetOutputRect(SobNativeArgs& args);          // 210
 uint32_t NativeCancelKind(SobNativeArgs& args);             // 211
 uint32_t NativePauseKind(SobNativeArgs& args);              // 212
 uint32_t NativeResumeKind(SobNativeArgs& args);             // 213
-uint32_t NativeObjectTaskNull(SobNativeArgs& args);         // 214-217, 219, 220
+uint32_t NativeObjectTaskNull(SobNativeArgs& args);         // 219, 220
 uint32_t NativeIsSceneActive(SobNativeArgs& args);          // 218
-uint32_t NativeNullZero(SobNativeArgs& args);               // 221, 229, 230, 236
+uint32_t NativeNullZero(SobNativeArgs& args);               // 221
 uint32_t NativeCreateDDImage(SobNativeArgs& args);          // 222
 uint32_t NativeCreateDDImageFromFile(SobNativeArgs& args);  // 223
 uint32_t NativeCreateDDImageFromData(SobNativeArgs& args);  // 224
@@ -40,6 +40,9 @@ uint32_t NativeCreateImageFromFile(SobNativeArgs& args);    // 232
 uint32_t NativeCreateImageFromFilePal(SobNativeArgs& args); // 233
 uint32_t NativeCreateImageFromData(SobNativeArgs& args);    // 234
 uint32_t NativeCreateImageFromDataPal(SobNativeArgs& args); // 235
+uint32_t NativeCreateTextSurface(SobNativeArgs& args);      // 229
+uint32_t NativeCreateCanvasTexture(SobNativeArgs& args);    // 230
+uint32_t NativeCreateTextImage(SobNativeArgs& args);        // 236
 uint32_t NativeCreateImageCopy(SobNativeArgs& args);        // 237
 uint32_t NativeCreateSurfaceSprite(SobNativeArgs& args);    // 238
 uint32_t NativeCreateSurfaceSprite10(SobNativeArgs& args);  // 239

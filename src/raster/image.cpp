@@ -269,15 +269,17 @@ int CImage::TransferRectImpl(const CSurface* source, LONG x, LONG y, const RECT*
         const int64_t xWhole = sw / w, xFrac = sw % w, yWhole = sh / h, yFrac = sh % h;
         // A cut of n destination pixels at the left (top) starts the walk where the unclipped walk
         // is after n pixels: n x whole + e source pixels further, e being the times the
-        // accumulator (from -D - 1, adding the fraction each pixel) reached 0. (Moving by
-        // (n x S - D) / D + 1 instead is one pixel off whenever D divides n x S.)
+        // accumulator (from -D, adding the fraction each pixel) reached 0. (Moving by
+        // (n x S - D) / D + 1 instead is one pixel off whenever D divides n x S.) Starting from
+        // -D - 1 used to show the first source pixel once more and the last once less than the
+        // others: a 3x stretch drew its first column 4 wide and its last 2.
         auto advance = [](int64_t n, int64_t whole, int64_t frac, int64_t den, int64_t& acc) {
             const int64_t f = n * frac;
-            const int64_t e = f > 0 ? (f - 1) / den : 0;
-            acc = -den - 1 + f - den * e;
+            const int64_t e = f / den;
+            acc = -den + f - den * e;
             return n * whole + e;
         };
-        int64_t xAcc = -w - 1, yAcc = -h - 1;
+        int64_t xAcc = -w, yAcc = -h;
         if (c.left > dl) {
             const int64_t move = advance(c.left - dl, xWhole, xFrac, w, xAcc);
             (flipX ? sr -= move : sl += move);

@@ -96,7 +96,7 @@ void StretchPositions(LONG srcExtent, LONG dstExtent, std::vector<LONG>& out)
     out.resize(static_cast<size_t>(dstExtent));
     const LONG whole = srcExtent / dstExtent;
     const LONG fraction = srcExtent % dstExtent;
-    LONG accumulator = -dstExtent - 1;
+    LONG accumulator = -dstExtent;
     LONG position = 0;
     for (LONG i = 0; i < dstExtent; ++i) {
         out[static_cast<size_t>(i)] = position;

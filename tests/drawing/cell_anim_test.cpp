@@ -381,3 +381,48 @@ TEST_F(CellAnimTest, WaitsBetweenCycles)
 }
 
 } // namespace
+
+namespace {
+
+// DrawFrameTo puts the task's current cell into another sprite's image at the sheet's position
+// and has that sprite redraw it; RedrawUsers has every user of the sheet redraw the cell's
+// rectangle.
+TEST_F(CellAnimTest, DrawFrameToAndRedrawUsers)
+{
+    MakeSheet(4, 0, 0, 1);
+    auto* task = new CAnimTask;
+    ASSERT_EQ(task->Setup(&timers, &sheet, nullptr, 0, 0, 0, 0, nullptr), 0);
+    auto other = RandomImage(20, 20, 32, 9);
+    CSprite copy;
+    ASSERT_EQ(copy.SetImage(other.get(), nullptr, 40, 30), 0);
+    ASSERT_EQ(scene.GetList().Insert(&copy, 2, 0), 0);
+    EXPECT_EQ(task->DrawFrameTo(&copy), 1) << "no cell shown yet";
+    timers.RunDue(1000);
+    timers.RunDue(1250); // cell 2
+    ASSERT_EQ(task->GetCurrentCell(), 2);
+    scene.ClearDirtyState();
+    EXPECT_EQ(task->DrawFrameTo(&copy), 0);
+    for (int y = 0; y < kCellH; ++y)
+        for (int x = 0; x < kCellW; ++x)
+            ASSERT_EQ(Px(*other, 3 + x, 2 + y), Px(*picture, 2 * kCellW + x, y)) << x << "," << y;
+    EXPECT_EQ(scene.GetRegion().Bounds().left, 40 + 3);
+    EXPECT_EQ(scene.GetRegion().Bounds().top, 30 + 2);
+    CSprite bare;
+    EXPECT_EQ(task->DrawFrameTo(&bare), 1);
+    EXPECT_EQ(task->DrawFrameTo(nullptr), 1);
+
+    // Both users (the sprite the sheet was set on, and a second one) redraw the rectangle.
+    sheet.AddUser(&copy);
+    scene.ClearDirtyState();
+    CAnimTask::RedrawUsers(sheet);
+    ASSERT_EQ(scene.GetRegion().Count(), 2);
+    const RECT& bounds = scene.GetRegion().Bounds();
+    EXPECT_EQ(bounds.left, 5 + 3);
+    EXPECT_EQ(bounds.top, 5 + 2);
+    EXPECT_EQ(bounds.right, 40 + 3 + kCellW);
+    EXPECT_EQ(bounds.bottom, 30 + 2 + kCellH);
+    sheet.RemoveUser(&copy);
+    timers.CancelAll();
+}
+
+} // namespace

@@ -8,7 +8,9 @@
 #include <random>
 #include <vector>
 
+#include "../files/gll_test_support.h"
 #include "display/display_objects.h"
+#include "files/gll_manager.h"
 #include "display/screen.h"
 #include "natives/native_table.h"
 #include "raster/blend_mode_ops.h"
@@ -375,6 +377,77 @@ TEST(BlitNatives, DeadOrMissingSurfacesDrawNothing)
         }
     }
     EXPECT_TRUE(Same(*dst, before));
+}
+
+// An ELG picture made by tessaro-tool from a picture convert wrote, loaded by 232, copied by 333
+// and stretched by whole factors by 334: the pixels equal convert's -crop and -sample of it.
+TEST(BlitNatives, CopiesAndWholeStretchesEqualImageMagick)
+{
+    if (!picture_test::HaveConvert())
+        GTEST_SKIP() << "convert is not installed";
+    HostFixture f;
+    f.UseScreen();
+    CScriptHost& host = f.Start();
+    CGllManager loaders;
+    ASSERT_EQ(RegisterBuiltinImageLoaders(loaders), 0);
+    g_pGllManager = &loaders;
+    constexpr int kW = 23, kH = 17;
+    std::vector<uint32_t> pixels(static_cast<size_t>(kW) * kH);
+    std::mt19937 rng(5);
+    for (uint32_t& p : pixels)
+        p = 0xFF000000u | (rng() & 0xFFFFFF);
+    const std::string base = f.dir.Linux() + "/pic";
+    ASSERT_TRUE(picture_test::WritePam(base + ".pam", kW, kH, pixels));
+    ASSERT_TRUE(picture_test::RunConvert("'" + base + ".pam' -alpha off -type truecolor BMP3:'" + base + ".bmp'"));
+    const std::string tool = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-tool elg encode '" + base + ".bmp' '" +
+                             base + ".elg' --depth 24";
+    ASSERT_EQ(std::system(tool.c_str()), 0);
+    const uint32_t name = host.Memory().Allocate(8);
+    std::memcpy(host.Memory().Span(name, 8), "pic.elg", 8);
+    const uint32_t src = Native(host, 232, {name, 0});
+    ASSERT_NE(src, 0u);
+    const uint32_t dst = Native(host, 231, {64, 48, 32, 0});
+    ASSERT_NE(dst, 0u);
+    CImage* out = GetSurfaceImage(host.Object<CSurface>(dst));
+
+    struct Case {
+        const char* name;
+        uint32_t native;
+        std::vector<uint32_t> words; // after the two surfaces
+        LONG x, y;                   // where the result lands
+        std::string convertArgs;
+        int w, h;                    // the result's size
+    };
+    const Case cases[] = {
+        {"333 a rectangle", 333, {5, 4, 3, 2, 15, 11}, 5, 4, "-crop 12x9+3+2 +repage", 12, 9},
+        {"333 the whole picture", 333, {1, 2, A, 0, 0, 0}, 1, 2, "", kW, kH},
+        {"334 three times", 334, {2, 1, 24, 18, 3, 2, 11, 8}, 2, 1, "-crop 8x6+3+2 +repage -sample 300%", 24, 18},
+        {"334 twice, the whole picture", 334, {0, 0, 46, 34, A, 0, 0, 0}, 0, 0, "-sample 200%", 46, 34},
+        {"334 two by three", 334, {7, 3, 20, 24, 0, 0, 10, 8}, 7, 3, "-crop 10x8+0+0 +repage -sample 200%x300%", 20, 24},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::memset(out->GetBits(), 0, static_cast<size_t>(out->GetPitch()) * out->GetHeight());
+        std::vector<uint32_t> words = {dst, src};
+        words.insert(words.end(), c.words.begin(), c.words.end());
+        Native(host, c.native, words);
+        const std::vector<BYTE> want = picture_test::ConvertRgba(base + ".bmp' " + c.convertArgs + " '-");
+        ASSERT_EQ(want.size(), static_cast<size_t>(c.w) * c.h * 4);
+        for (int y = 0; y < c.h; ++y)
+            for (int x = 0; x < c.w; ++x) {
+                const BYTE* p = &want[(static_cast<size_t>(y) * c.w + x) * 4];
+                const uint32_t rgb = static_cast<uint32_t>(p[0]) << 16 | static_cast<uint32_t>(p[1]) << 8 | p[2];
+                ASSERT_EQ(static_cast<uint32_t>(out->GetPixel(c.x + x, c.y + y)) & 0xFFFFFF, rgb) << x << "," << y;
+            }
+        // Nothing outside the result's rectangle.
+        for (LONG y = 0; y < out->GetHeight(); ++y)
+            for (LONG x = 0; x < out->GetWidth(); ++x) {
+                if (x < c.x || y < c.y || x >= c.x + c.w || y >= c.y + c.h) {
+                    ASSERT_EQ(out->GetPixel(x, y) & 0xFFFFFF, 0) << x << "," << y;
+                }
+            }
+    }
+    g_pGllManager = nullptr;
 }
 
 } // namespace

@@ -2,11 +2,15 @@
 // enabled state, with the types each helper refuses.
 #include "../controls/control_test_form.h"
 
+#include "authoring/picture_io.h"
 #include "controls/button_control.h"
 #include "controls/control_set.h"
 #include "controls/image_button.h"
+#include "controls/image_map.h"
+#include "controls/list_layer.h"
 #include "controls/rectangle_control.h"
 #include "controls/scroll_control.h"
+#include "controls/text_input.h"
 #include "controls/text_layer.h"
 #include "controls/text_panel.h"
 #include "controls/toggle_button.h"
@@ -122,6 +126,71 @@ TEST_F(ControlHelpersTest, PanelTextTakesEachLineBreakAsOneNewLine)
     // A panel that fills up stops the write without looping.
     std::string flood(4000, 'x');
     EXPECT_EQ(SetObjectValue(panel, 0, flood.c_str()), 0);
+}
+
+// The value field of every control type, set and read back through the helpers: -1 where a type
+// keeps no value.
+TEST_F(ControlHelpersTest, ValueFieldsOfEveryControlType)
+{
+    PictureFolder pictures;
+    pictures::Decoded thumb;
+    thumb.width = 8;
+    thumb.height = 24;
+    thumb.pixels.assign(8 * 24, 0xFF808080u);
+    std::vector<uint8_t> bmp;
+    ASSERT_TRUE(pictures::EncodeBmp32(thumb, bmp, nullptr));
+    pictures.dir.Write("thumb.bmp", std::string(bmp.begin(), bmp.end()));
+    CListLayer list;
+    ASSERT_EQ(list.Create(&scene.GetList(), 1, &font, -5, 100, 10, 20, "thumb.bmp", 1, 1, 100, 200, 20, 0, nullptr, 4,
+                          3),
+              0);
+    for (const char* row : {"r0", "r1", "r2"})
+        list.AddItem(row, nullptr, false);
+    CTextInput* input = nullptr;
+    ASSERT_EQ(set.AddTextInput(&input, 0, 0, &font, 120, 2, false, 1), 0);
+    // An image map of three regions side by side (pixel value = region).
+    CImage regions;
+    ASSERT_EQ(regions.Create(30, 10, 8, 0), 0);
+    for (LONG x = 0; x < 30; ++x)
+        for (LONG y = 0; y < 10; ++y)
+            regions.GetBits()[y * ((30 + 3) & ~3) + x] = static_cast<BYTE>(x / 10);
+    CImageMap map;
+    ASSERT_EQ(map.CreateFromImage(regions, 3, 0, 0, true, 1), 0);
+    ASSERT_EQ(form->AddControl(&map, -1), 0);
+
+    struct Row {
+        const char* name;
+        CControl* control;
+        int32_t value;
+        const char* text;
+        int setResult;
+        int getAfter;
+    };
+    const Row rows[] = {
+        {"button (0) keeps none", button, 1, "a", -1, -1},
+        {"toggle (1) checked", &toggle, 5, nullptr, 1, 1},
+        {"rectangle (2) keeps none", rect, 1, "a", -1, -1},
+        {"text input (3) takes the text, reads its length", input, 0, "abcd", 0, 4},
+        {"text input (3) without text", input, 9, nullptr, -1, 4},
+        {"scroll bar (4) value", bar, 30, nullptr, 0, 30},
+        {"scroll bar (4) unchanged", bar, 30, nullptr, -1, 30},
+        {"text panel (5) written, read as none", panel, 0, "x", 0, -1},
+        {"text layer (6) read only: its line", layer, 2, nullptr, -1, layer->GetHoveredLine()},
+        {"image button (7) keeps none", hot, 1, nullptr, -1, -1},
+        {"list layer (9) selects a row", &list, 2, nullptr, 0, 2},
+        {"list layer (9) past the rows: none", &list, 7, nullptr, 0, -1},
+        {"image map (10) selects a region", &map, 1, nullptr, 0, 1},
+        {"image map (10) past the regions", &map, 5, nullptr, 1, 1},
+        {"null", nullptr, 1, "a", -1, -1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(SetObjectValue(r.control, r.value, r.text), r.setResult);
+        EXPECT_EQ(GetObjectValue(r.control), r.getAfter);
+    }
+    EXPECT_STREQ(input->GetText(), "abcd");
+    form->RemoveControl(&map);
+    list.Release();
 }
 
 }  // namespace

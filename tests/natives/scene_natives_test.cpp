@@ -5,12 +5,21 @@
 #include <cstring>
 #include <vector>
 
+#include "display/canvas_quad_object.h"
+#include "display/canvas_texture.h"
 #include "display/color_rect_object.h"
+#include "display/text_surface.h"
 #include "display/screen.h"
 #include "display/task.h"
 #include "platform/cos_table.h"
 #include "natives/native_table.h"
+#include "drawing/text_image.h"
+#include "raster/dib_convert.h"
+#include "raster/image.h"
 #include "support/host_fixture.h"
+#include "winapi/ddraw_testing.h"
+#include "winapi/text.h"
+#include "winapi/user.h"
 
 using namespace hosttest;
 
@@ -62,7 +71,7 @@ TEST(SceneNatives, MadeListedMovedAndDeleted)
     const uint32_t stateB = h.N(266, {});
     EXPECT_NE(stateA, 0u);
     EXPECT_NE(stateB, 0u);
-    EXPECT_EQ(h.N(268, {}), 0u);
+    EXPECT_EQ(h.N(268, {}), 0u); // no canvas texture
     EXPECT_EQ(screen.SceneObjectCount(), 4u);
 
     // The task list.
@@ -216,6 +225,78 @@ TEST(SceneNatives, PointListsAndSurfaces)
     EXPECT_EQ(h.N(306, {list, 3, 7, 7}), 0u);
     EXPECT_NE(h.N(307, {list, 0, 0, 5, 5}), kMinus1);
     EXPECT_NE(h.N(289, {list, 64, 0}), kMinus1);
+}
+
+// The texture kinds on a screen with its Direct3D device: 229 text surfaces, 230 canvas textures,
+// 236 text images and 268 canvas quads (canvas textures only) answer what the creators make; a
+// font word naming no font, a null text and sides past the limit make nothing.
+TEST(SceneNatives, TextureKindsThroughTheirNatives)
+{
+    SceneHost h;
+    winapi::ddraw_testing::Reset();
+    CDisplayDevice::ExclusiveNeeded() = false;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "SceneNativesTextures";
+    RegisterClassExA(&wc);
+    HWND window = CreateWindowExA(0, "SceneNativesTextures", "t", WS_POPUP | WS_VISIBLE, 0, 0, 64, 48, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    CScreen& screen = *h.f.screen;
+    ASSERT_EQ(screen.SetOutputSize(64, 48), 0);
+    screen.SetWantDirect3DForTests(true);
+    ASSERT_EQ(screen.CreateDisplay(window, true, false, false), 0);
+
+    const uint32_t faceBlock = h.host.Memory().Allocate(32);
+    const std::string face = winapi::Sjis("ＭＳ ゴシック");
+    std::memcpy(h.host.Memory().Span(faceBlock, 32), face.c_str(), face.size() + 1);
+    const uint32_t font = h.N(168, {0, faceBlock, 16});
+    ASSERT_NE(font, 0u);
+    const uint32_t textBlock = h.host.Memory().Allocate(4);
+    std::memcpy(h.host.Memory().Span(textBlock, 4), "Ab", 3);
+
+    const uint32_t canvas = h.N(230, {kPixelX8R8G8B8, 8, 6, 32, 0, 0});
+    ASSERT_NE(canvas, 0u);
+    EXPECT_NE(dynamic_cast<CCanvasTexture*>(h.host.Object<CSurface>(canvas)), nullptr);
+    EXPECT_EQ(h.N(245, {canvas}), 6u);
+    EXPECT_EQ(h.N(230, {kPixelX8R8G8B8, 16385, 6, 32, 0, 0}), 0u);
+    EXPECT_EQ(h.N(230, {kPixelX8R8G8B8, 0, 6, 32, 0, 0}), 0u);
+
+    const uint32_t text = h.N(229, {kPixelA8R8G8B8, textBlock, font});
+    ASSERT_NE(text, 0u);
+    EXPECT_NE(dynamic_cast<CTextSurface*>(h.host.Object<CSurface>(text)), nullptr);
+    EXPECT_EQ(h.N(229, {kPixelA8R8G8B8, textBlock, canvas}), 0u); // a surface is no font
+
+    const uint32_t image = h.N(236, {textBlock, font, 0});
+    ASSERT_NE(image, 0u);
+    CImage expected;
+    CFont* f = h.host.Object<CFont>(font);
+    ASSERT_EQ(CreateTextImage(&expected, "Ab", f, 0), 0);
+    CImage* made = h.host.Object<CImage>(image);
+    ASSERT_EQ(made->GetWidth(), expected.GetWidth());
+    ASSERT_EQ(made->GetHeight(), expected.GetHeight());
+    for (LONG y = 0; y < expected.GetHeight(); ++y)
+        for (LONG x = 0; x < expected.GetWidth(); ++x)
+            ASSERT_EQ(made->GetPixel(x, y), expected.GetPixel(x, y)) << x << "," << y;
+    EXPECT_EQ(h.N(236, {0, font, 0}), 0u);
+    EXPECT_EQ(h.N(236, {textBlock, 0x5555, 0}), 0u);
+
+    const uint32_t quad = h.N(268, {canvas, 10, 12, A, 0, 0, 0});
+    ASSERT_NE(quad, 0u);
+    EXPECT_EQ(h.host.Object<CTask>(quad)->GetType(), kSceneCanvasQuad);
+    EXPECT_EQ(h.N(268, {text, 0, 0, A, 0, 0, 0}), 0u); // not a canvas texture
+    EXPECT_EQ(h.N(268, {0, 0, 0, A, 0, 0, 0}), 0u);
+    // Deleted by 243 and 270: the handles are stale.
+    EXPECT_EQ(h.N(270, {quad}), 0u);
+    EXPECT_EQ(h.N(243, {canvas}), 0u);
+    EXPECT_EQ(h.N(268, {canvas, 0, 0, A, 0, 0, 0}), 0u);
+    EXPECT_EQ(h.N(245, {canvas}), 0u);
+
+    h.f.screen.reset(); // before the window and the device tables go
+    g_pDisplay = h.f.savedDisplay;
+    DestroyWindow(window);
+    winapi::ddraw_testing::Reset();
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "display/surface_sprite.h"
 #include "natives/script_helpers.h"
+#include "platform/timer_manager.h"
 #include "raster/image.h"
 #include "support/host_fixture.h"
 #include "../sound/sound_support.h"
@@ -264,4 +265,54 @@ TEST(ScriptHelpers, SystemMenuCommandsPostedAndSentAsATable)
     MSG msg{};
     EXPECT_FALSE(PeekMessageA(&msg, app.window, 0, 0, PM_REMOVE));
     DestroyWindow(app.window);
+}
+
+namespace {
+
+struct IdleTask : CTimedTask {
+    int32_t GetKind() override { return 4242; }
+    int32_t Step(uint32_t) override { return 0; }
+};
+
+} // namespace
+
+// FindObject is the object manager's FindKind; RemoveObject reads the handle in a script cell,
+// clears the cell and cancels the task, for a live, a stale and a null cell.
+TEST(ScriptHelpers, FindAndRemoveTheObjectManagersTasks)
+{
+    HostFixture f;
+    CScriptHost& host = f.Start();
+    EXPECT_EQ(FindObject(4242), nullptr); // no manager
+    CTimerManager manager;
+    g_pObjectManager = &manager;
+    auto* task = new IdleTask;
+    ASSERT_EQ(manager.Add(task, 0, 0, 0), 0u);
+    EXPECT_EQ(FindObject(4242), task);
+    EXPECT_EQ(FindObject(4243), nullptr);
+    const uint32_t handle = host.ObjectHandle(static_cast<CTimedTask*>(task));
+    const uint32_t cell = host.Memory().Allocate(4);
+    struct Case {
+        const char* name;
+        uint32_t held;      // what the cell holds before
+        uint32_t address;   // the cell's address given
+        int result;
+    };
+    const Case cases[] = {
+        {"live task", handle, cell, 1},
+        {"the same handle again: stale", handle, cell, 0},
+        {"a word naming nothing", 0x12345, cell, 0},
+        {"null address", 7, 0, 0},
+        {"outside memory", 7, 0xFFFFFFF0, -1},
+    };
+    for (const Case& c : cases) {
+        host.Memory().Store32(cell, c.held);
+        EXPECT_EQ(RemoveObject(host, c.address), c.result) << c.name;
+        uint32_t now = 1;
+        host.Memory().Load32(cell, &now);
+        EXPECT_EQ(now, c.address == cell ? 0u : c.held) << c.name;
+        manager.RunDue(1);
+    }
+    EXPECT_EQ(FindObject(4242), nullptr);
+    EXPECT_EQ(manager.GetCount(), 0u);
+    g_pObjectManager = nullptr;
 }

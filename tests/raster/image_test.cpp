@@ -209,6 +209,45 @@ TEST(Image, TransferRectScaledClipAdvancesSource)
     EXPECT_EQ(unclipped, clipped);
 }
 
+// A stretch by a whole factor k shows every source pixel k times (the walk used to start one step
+// short, showing the first pixel k + 1 times and the last k - 1 times); a stretch by a fraction
+// takes the source pixel under each destination pixel's left edge.
+TEST(Image, ScaledWalkRepeatsEachPixelEvenly)
+{
+    CImage dst;
+    ASSERT_EQ(0, dst.Create(64, 8, 32, 0));
+    struct Case {
+        LONG source, dest;
+        std::vector<int> columns;
+    };
+    const Case cases[] = {
+        {3, 9, {0, 0, 0, 1, 1, 1, 2, 2, 2}},
+        {2, 4, {0, 0, 1, 1}},
+        {4, 4, {0, 1, 2, 3}},
+        {8, 4, {0, 2, 4, 6}},
+        {3, 5, {0, 0, 1, 1, 2}},
+        {5, 3, {0, 1, 3}},
+    };
+    for (const Case& c : cases) {
+        const RECT src{0, 0, c.source, 1};
+        const SIZE size{c.dest, 1};
+        StretchState st{};
+        ASSERT_EQ(0, dst.TransferRect(nullptr, 0, 0, &src, &size, &st, nullptr));
+        std::vector<int> walk;
+        int pos = 0, acc = st.xAcc;
+        for (LONG i = 0; i < c.dest; ++i) {
+            walk.push_back(pos);
+            pos += st.xStep;
+            acc += st.xFrac;
+            if (acc >= 0) {
+                ++pos;
+                acc -= st.xDen;
+            }
+        }
+        EXPECT_EQ(walk, c.columns) << c.source << " onto " << c.dest;
+    }
+}
+
 TEST(Image, TransferRectFlipXTakesCutsFromTheOppositeEdge)
 {
     CImage dst;

@@ -4,7 +4,7 @@ const Golden kGolden[kTransitionCount] = {
     {0xdef63317b19f9b73ull, 0xa4ee430ee85aee5eull},  // 0
     {0xf2aab917edb18f9bull, 0x026df3a432fc61feull},  // 1
     {0xd80793a09444ea47ull, 0x03328c38b7e9cb5full},  // 2
-    {0xc0547ca289b959a0ull, 0x86ebc8f06a113359ull},  // 3
+    {0xbe16c4f26901f130ull, 0x418545e20c79ca29ull},  // 3
     {0xae683e61db14a83bull, 0xfac59ebbeef5662full},  // 4
     {0x4d5bce2b2f999cf1ull, 0xbbdcf88f0f113378ull},  // 5
     {0xd235f23d8c0759b7ull, 0xcc3e29dcc6fb6ca6ull},  // 6
