@@ -24,13 +24,6 @@
 #include "support/script_host_fixture.h"
 #include "support/library_leaks.h"
 
-// fontconfig keeps a few bytes of its own past the end (the fonts some natives make); leaks of
-// our own code are still reported.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CScriptHost& host = fuzzhost::Host();
