@@ -232,11 +232,10 @@ int32_t Command24(CTgsFrame& f, const TgsArgPair* a)
         rec.sprite = -1;
         rec.group = -1;
     } else if (!f.NoDisplay()) {
-        int count = 0;
-        TgsSpriteRecord* records = f.SpriteGroup(Int(a[3], 0), 0, &count);
-        if (records != nullptr && sprite < count && records[sprite].image != nullptr) {
-            x += records[sprite].x - records[sprite].originX;
-            y += records[sprite].y - records[sprite].originY;
+        const TgsSpriteRecord* r = f.FindSpriteSlot(sprite, 0, Int(a[3], 0));
+        if (r != nullptr && r->image != nullptr) {
+            x += r->x - r->originX;
+            y += r->y - r->originY;
         }
         rec.sprite = sprite;
         rec.group = Int(a[3], 0);
