@@ -897,9 +897,13 @@ bool CTgsFrame::UnshareSpriteImage(int slot, int group)
     if (copy == nullptr)
         return false;
     auto* sprite = new CSprite;
-    if (back->sprite != nullptr)
-        sprite->CopyFrom(back->sprite);
-    sprite->ReplaceImage(copy);
+    if (back->sprite != nullptr && sprite->CopyFrom(back->sprite) == 0) {
+        sprite->ReplaceImage(copy);
+    } else {
+        sprite->SetImage(copy, nullptr, back->x - back->originX, back->y - back->originY);
+        if (copy->HasAlpha())
+            sprite->SetBlendMode(2);
+    }
     CScene* scene = PageScene(1);
     if (back->sprite != nullptr && scene != nullptr)
         scene->GetList().Remove(back->sprite);
