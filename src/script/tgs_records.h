@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class CImage;
+class CKadFile;
 class CLayerEffect;
 class CSprite;
 class CTimedTask;
@@ -34,7 +35,8 @@ struct TgsPageRecord {
     // The background effect, the quake and a third effect; the "bg_anime" animation.
     CLayerEffect* effects[3] = {};
     CLayerEffect* animation = nullptr;
-    uint8_t animationState = 0; // 1 while the animation plays
+    CKadFile* animationFile = nullptr; // owned: the animation's group file
+    uint8_t animationState = 0;        // 1 playing, 2 paused
     uint8_t shown = 0;
 
     // The eleven words the text log keeps: offset x, y, view x, y, width, height, colour, colour

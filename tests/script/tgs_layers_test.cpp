@@ -14,9 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "authoring/effect_data.h"
 #include "authoring/file_io.h"
 #include "authoring/tob_packer.h"
 #include "drawing/scene.h"
+#include "effects/effect_rows.h"
+#include "effects/bg_anime.h"
+#include "effects/layer_effect.h"
+#include "files/object_plugin_manager.h"
+#include "platform/timer_manager.h"
 #include "drawing/sprite.h"
 #include "files/file_manager.h"
 #include "files/gll_manager.h"
@@ -56,6 +62,9 @@ public:
              Make("SYS\\BLOCKS", "-size 40x50 xc:'rgba(20,20,20,1)'", "--ext 3:'" + dir.Linux("table.bin") + "'",
                   {0x30, 0x00, 5, 0, 0xF6, 0xFF, 0x31, 0x00, 0, 0, 0x07, 0x00}) &&
              Make(std::string(31, 'L'), "-size 16x16 xc:'#808080' -alpha off");
+        std::string error;
+        if (ok)
+            ok = effect_data::Write(dir.Linux(""), 3, &error);
         if (ok)
             ok = SetBaseFolder(dir.Windows().c_str()) == 0 && RegisterBuiltinImageLoaders(loaders) == 0;
         g_pFileManager = &manager;
@@ -365,6 +374,106 @@ TEST_F(TgsLayers, SharedPicturesAreFreedOnceAndCopiedOnWrite)
     ASSERT_NE(z->sprite, nullptr);
     EXPECT_EQ(z->sprite->GetImage(), z->image);
     EXPECT_FALSE(f->UnshareSpriteImage(0, 1));
+}
+
+// The game's effect rows and a scheduler, published for one test.
+struct Effects {
+    Effects()
+    {
+        EXPECT_EQ(RegisterRows(registry, GameEffectRows()), 0);
+        g_pObjectPluginManager = &registry;
+        g_pObjectManager = &scheduler;
+    }
+    ~Effects()
+    {
+        scheduler.CancelAll();
+        scheduler.RunDue(0);
+        g_pObjectManager = nullptr;
+        g_pObjectPluginManager = nullptr;
+    }
+    CObjectPluginManager registry;
+    CTimerManager scheduler;
+};
+
+TEST_F(TgsLayers, AnimationOfAPage)
+{
+    Effects effects;
+    EXPECT_EQ(f->ControlLayerAnimation(1, 0, 0, 0), 2) << "no animation";
+    EXPECT_EQ(f->LoadLayerAnimation("ANIME/NOSUCH.KAD", 0, 0, 0), 1);
+    ASSERT_EQ(f->LoadLayerImage("BG01A.ELG", 0), 0);
+    ASSERT_EQ(f->LoadLayerAnimation("ANIME/BG.KAD", 0, 0, 0), 0);
+    TgsPageRecord& p = f->Page(0);
+    ASSERT_NE(p.animation, nullptr);
+    EXPECT_STREQ(p.layerName, "ANIME/BG.KAD");
+    EXPECT_EQ(p.animationState, 1);
+    CSurface* shown = nullptr;
+    f->PageScene(0)->GetBackground(&shown, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_NE(shown, p.image) << "the frames show";
+    for (const int mode : {6, -1})
+        EXPECT_EQ(f->ControlLayerAnimation(mode, 0, 0, 0), 1);
+    EXPECT_EQ(f->ControlLayerAnimation(2, 0, 0, 0), 0);
+    EXPECT_EQ(p.animationState, 2);
+    EXPECT_EQ(f->ControlLayerAnimation(2, 0, 0, 0), 3) << "paused already";
+    EXPECT_EQ(f->ControlLayerAnimation(4, 0, 0, 0), 0);
+    EXPECT_EQ(p.animationState, 0);
+    // Select, then play: the page's own picture goes.
+    EXPECT_EQ(f->ControlLayerAnimation(0, 1, 0, 0), 0);
+    EXPECT_EQ(f->ControlLayerAnimation(1, 0, 0, 0), 0);
+    EXPECT_EQ(p.image, nullptr);
+    effects.scheduler.RunDue(0);
+    // Clearing the page ends the animation.
+    ASSERT_EQ(f->ClearLayer(0x000010, 0), 0);
+    EXPECT_EQ(p.animation, nullptr);
+    EXPECT_EQ(p.layerName[0], 0);
+    effects.scheduler.RunDue(0);
+    EXPECT_EQ(effects.scheduler.FindKind(kBgAnimeKind), nullptr);
+}
+
+TEST_F(TgsLayers, ViewZoomOffsetAndRender)
+{
+    Effects effects;
+    ASSERT_EQ(f->LoadLayerImage("BG01A.ELG", 0), 0);
+    TgsPageRecord& p = f->Page(0);
+    CScene& scene = *f->PageScene(0);
+    // The bg_zoom end rectangle at once: zoom 2 about (400, 300).
+    ASSERT_EQ(f->StartLayerZoom(400, 300, "2", 0), 0);
+    EXPECT_EQ((std::vector<int32_t>{p.viewLeft, p.viewTop, p.viewRight, p.viewBottom}),
+              (std::vector<int32_t>{200, 150, 600, 450}));
+    EXPECT_NE(scene.GetBackgroundWork(), nullptr);
+    // Rotate and zoom; a zero zoom is refused.
+    EXPECT_EQ(f->SetLayerZoom(128, "1.5", 400, 300, 0), 0);
+    EXPECT_DOUBLE_EQ(p.zoom, 1.5);
+    EXPECT_EQ(p.angle, 128);
+    EXPECT_EQ(p.viewLeft, -1);
+    EXPECT_EQ(f->SetLayerZoom(0, "0", 400, 300, 0), 1);
+    // An offset drops the zoom and shows the picture there.
+    EXPECT_EQ(f->SetLayerOffset(-30, 12, 0), 0);
+    EXPECT_EQ(p.zoom, 0);
+    EXPECT_EQ(scene.GetBackgroundWork(), nullptr);
+    LONG x = 0, y = 0;
+    scene.GetBackground(nullptr, &x, &y, nullptr, nullptr, nullptr);
+    EXPECT_EQ(x, -30);
+    EXPECT_EQ(y, 12);
+    // A view rectangle of the picture over the whole screen; an empty one drops it.
+    EXPECT_EQ(f->SetLayerViewRect(100, 50, 400, 300, 0), 0);
+    EXPECT_EQ(p.viewRight, 500);
+    EXPECT_NE(scene.GetBackgroundWork(), nullptr);
+    EXPECT_EQ(f->SetLayerViewRect(0, 0, 0, 10, 0), 0);
+    EXPECT_EQ(p.viewLeft, -1);
+    // Rendered: the scene with its sprites becomes one picture, until switched off.
+    ASSERT_EQ(f->SetLayerOffset(0, 0, 0), 0);
+    ASSERT_EQ(f->LoadSpriteImage(0, "CH5A.ELG", 0, 0, false), 0);
+    ASSERT_EQ(f->PlaceSprite(0, 0, 0, 0, 0), 0);
+    auto before = Render();
+    ASSERT_EQ(f->RenderLayer(true, 0, false), 0);
+    ASSERT_NE(p.renderImage, nullptr);
+    EXPECT_EQ(Difference(*p.renderImage, *before), 0);
+    CSurface* shown = nullptr;
+    scene.GetBackground(&shown, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(shown, p.renderImage);
+    ASSERT_EQ(f->RenderLayer(false, 0, false), 0);
+    scene.GetBackground(&shown, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(shown, p.image);
 }
 
 // ---- sprites ----
