@@ -206,6 +206,44 @@ std::array<int32_t, 7> TgsSpriteRecord::LogWords() const
     return {positionMode, colourMode, flipX | (flipY << 1), offScreen, character, originX, originY};
 }
 
+void TgsPageRecord::CopyFieldsFrom(const TgsPageRecord& o)
+{
+    std::memcpy(name, o.name, sizeof name);
+    std::memcpy(layerName, o.layerName, sizeof layerName);
+    variant = o.variant;
+    colour = o.colour;
+    colourMode = o.colourMode;
+    flipX = o.flipX;
+    flipY = o.flipY;
+    letterbox = o.letterbox;
+    x = o.x;
+    y = o.y;
+    viewLeft = o.viewLeft;
+    viewTop = o.viewTop;
+    viewRight = o.viewRight;
+    viewBottom = o.viewBottom;
+    angle = o.angle;
+    frame = o.frame;
+    zoom = o.zoom;
+}
+
+void TgsSpriteRecord::CopyFieldsFrom(const TgsSpriteRecord& o)
+{
+    std::memcpy(name, o.name, sizeof name);
+    character = o.character;
+    x = o.x;
+    y = o.y;
+    originX = o.originX;
+    originY = o.originY;
+    priority = o.priority;
+    positionMode = o.positionMode;
+    colourMode = o.colourMode;
+    flipX = o.flipX;
+    flipY = o.flipY;
+    offScreen = o.offScreen;
+    reload = o.reload;
+}
+
 // ---- set-up and teardown ----
 
 void CTgsFrame::InitLayers()

@@ -42,6 +42,9 @@ struct TgsPageRecord {
     // The eleven words the text log keeps: offset x, y, view x, y, width, height, colour, colour
     // mode, flips, frame and the zoom in thousandths.
     std::array<int32_t, 11> LogWords() const;
+    // Takes every field of other that comes before the image (the page's own `shown` stays):
+    // what a page shows, without its picture, render picture, effects or animation.
+    void CopyFieldsFrom(const TgsPageRecord& other);
 };
 
 struct TgsSpriteRecord {
@@ -64,6 +67,9 @@ struct TgsSpriteRecord {
     // The seven words the text log keeps: position mode, colour mode, flips, the off-screen flag,
     // the character number and the two origin words.
     std::array<int32_t, 7> LogWords() const;
+    // Takes every field of other that comes before the image: name, character, position, origin,
+    // priority, placing, colour mode, flips and the reload mark.
+    void CopyFieldsFrom(const TgsSpriteRecord& other);
 };
 
 // The style of one message window (the start values of command 23's SetWindowStyle).

@@ -249,6 +249,44 @@ TEST(TgsLayerNames, OffsetTableOfAnExtensionChain)
     }
 }
 
+// Copies between records take the listed fields and leave the pictures, sprites and effects.
+TEST(TgsLayerRecords, CopiesTakeTheFieldsBeforeThePicture)
+{
+    TgsPageRecord from;
+    std::strcpy(from.name, "BG12B.ELG");
+    std::strcpy(from.layerName, "ANIME/BG.KAD");
+    from.variant = 2, from.colour = 0x102030, from.colourMode = 3, from.flipX = 1, from.letterbox = 1;
+    from.x = -4, from.y = 9, from.viewLeft = 10, from.viewTop = 20, from.viewRight = 110, from.viewBottom = 70;
+    from.angle = 64, from.frame = 5, from.zoom = 1.25, from.shown = 1;
+    from.image = reinterpret_cast<CImage*>(0x10);
+    TgsPageRecord to;
+    to.shown = 0;
+    to.CopyFieldsFrom(from);
+    EXPECT_STREQ(to.name, from.name);
+    EXPECT_STREQ(to.layerName, from.layerName);
+    EXPECT_EQ(to.LogWords(), from.LogWords());
+    EXPECT_EQ(to.LogWords(), (std::array<int32_t, 11>{-4, 9, 10, 20, 100, 50, 0x102030, 3, 5, 5, 1250}));
+    EXPECT_EQ(to.variant, 2u);
+    EXPECT_EQ(to.angle, 64);
+    EXPECT_EQ(to.image, nullptr);
+    EXPECT_EQ(to.shown, 0);
+
+    TgsSpriteRecord sprite;
+    std::strcpy(sprite.name, "CH1A.ELG");
+    sprite.character = 3, sprite.x = 400, sprite.y = 600, sprite.originX = 60, sprite.originY = 300;
+    sprite.priority = 20300, sprite.positionMode = 2, sprite.colourMode = 5, sprite.flipY = 1, sprite.offScreen = 1;
+    sprite.reload = 1;
+    sprite.sprite = reinterpret_cast<CSprite*>(0x10);
+    TgsSpriteRecord copy;
+    copy.CopyFieldsFrom(sprite);
+    EXPECT_STREQ(copy.name, "CH1A.ELG");
+    EXPECT_EQ(copy.LogWords(), (std::array<int32_t, 7>{2, 5, 2, 1, 3, 60, 300}));
+    EXPECT_EQ(copy.priority, 20300);
+    EXPECT_EQ(copy.x, 400);
+    EXPECT_EQ(copy.reload, 1);
+    EXPECT_EQ(copy.sprite, nullptr);
+}
+
 // ---- background pages ----
 
 TEST_F(TgsLayers, BackgroundByNameVariantAndReuse)
