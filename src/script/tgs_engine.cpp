@@ -118,37 +118,9 @@ CTgsFrame::CTgsFrame(CSobRuntime& host, CTgsHostLink* link) : CTgsFrame(host)
 void CTgsFrame::InitMembers()
 {
     m_ruleNumber = -1;
-    const int32_t bases[3] = {10000, 20000, 30000};
-    auto assign = [](TgsSpriteRecord* records, int perPage, int32_t base) {
-        for (int page = 0; page < 2; ++page) {
-            for (int i = 0; i < perPage; ++i)
-                records[page * perPage + i].priority = base + 100 * i;
-        }
-    };
-    assign(m_groupA.data(), 3, bases[0]);
-    assign(m_groupB.data(), 5, bases[1]);
-    assign(m_groupC.data(), 3, bases[2]);
+    InitLayers();
     const uint8_t pages = Config().historyPages;
     m_textLog.SetCapacity(pages == 0 ? 0 : pages + 1);
-}
-
-TgsSpriteRecord* CTgsFrame::SpriteGroup(int group, int back, int* count)
-{
-    const int page = back != 0 ? 1 : 0;
-    switch (group) {
-    case 0:
-        *count = 3;
-        return m_groupA.data() + page * 3;
-    case 1:
-        *count = 5;
-        return m_groupB.data() + page * 5;
-    case 2:
-        *count = 3;
-        return m_groupC.data() + page * 3;
-    default:
-        *count = 0;
-        return nullptr;
-    }
 }
 
 uint32_t CTgsFrame::Clock()
@@ -192,6 +164,8 @@ int CTgsFrame::CreateMessageWindow(CImageObject* target, CControlContainer* form
         m_canvas = target;
     }
     m_form = form;
+    if (AttachScreens() != 0)
+        return 2;
     LoadBackgroundTable("DATA/BG.TXT");
     const std::string face = SettingsFace();
     for (size_t i = 0; i < 4; ++i)
@@ -415,17 +389,7 @@ int CTgsFrame::ClearScene()
         m_menuSprite.reset();
     }
     m_menuImage.reset();
-    for (TgsPageRecord& page : m_pages) {
-        page.name[0] = 0;
-        page.shown = 0;
-    }
-    // The sprite slots empty (their images belong to the layer side, which has made none).
-    for (TgsSpriteRecord& r : m_groupA)
-        r = TgsSpriteRecord{.priority = r.priority};
-    for (TgsSpriteRecord& r : m_groupB)
-        r = TgsSpriteRecord{.priority = r.priority};
-    for (TgsSpriteRecord& r : m_groupC)
-        r = TgsSpriteRecord{.priority = r.priority};
+    ReleaseLayers();
     m_screenImage.reset();
     m_ruleNumber = -1;
     FreeAllScripts();
@@ -444,6 +408,8 @@ void CTgsFrame::ResetScreenCanvas()
 void CTgsFrame::ReleaseMembers()
 {
     ClearScene();
+    ReleaseLayers();
+    DetachScreens();
     m_fonts = {};
     m_bgTable.clear();
     m_canvas = nullptr;
@@ -758,17 +724,17 @@ void CTgsFrame::AddSceneSnapshot()
     if (!m_backlogOn || m_textLog.Count() == 0)
         return;
     TextLogScene scene;
-    const TgsPageRecord& page = m_pages[0];
+    const TgsPageRecord& page = Page(0);
     scene.background = std::string(page.name, strnlen(page.name, sizeof page.name));
-    scene.words = page.logWords;
+    scene.words = page.LogWords();
     // The third group first, then the group of five, then the first group of three.
     for (int group : {2, 1, 0}) {
         int count = 0;
-        TgsSpriteRecord* records = SpriteGroup(group, 0, &count);
+        TgsSpriteRecord* const* records = GetSpriteGroup(group, 0, &count);
         std::vector<const TgsSpriteRecord*> taken;
         for (int i = 0; i < count; ++i) {
-            if (records[i].name[0] != 0 && records[i].character >= 0)
-                taken.push_back(&records[i]);
+            if (records[i]->name[0] != 0 && records[i]->character >= 0)
+                taken.push_back(records[i]);
         }
         std::stable_sort(taken.begin(), taken.end(),
                          [](const TgsSpriteRecord* a, const TgsSpriteRecord* b) { return a->priority < b->priority; });
@@ -777,7 +743,7 @@ void CTgsFrame::AddSceneSnapshot()
             item.name = std::string(r->name, strnlen(r->name, sizeof r->name));
             item.x = r->x - r->originX;
             item.y = r->y - r->originY;
-            item.words = r->logWords;
+            item.words = r->LogWords();
             scene.items.push_back(std::move(item));
         }
     }
@@ -811,15 +777,15 @@ void CTgsFrame::StartPageVoice(const std::string& name)
         return;
     // The voice player names which of group B's five sprites shows the speaker.
     int count = 0;
-    const TgsSpriteRecord* group = SpriteGroup(1, 0, &count);
+    TgsSpriteRecord* const* group = GetSpriteGroup(1, 0, &count);
     std::array<int32_t, 5> characters{};
     for (int i = 0; i < 5; ++i)
-        characters[static_cast<size_t>(i)] = i < count ? group[i].character : -1;
+        characters[static_cast<size_t>(i)] = i < count ? group[i]->character : -1;
     const int who = g_pSoundManager->PlayVoice(kVoiceChannel, name.c_str(), 5, characters.data());
     if (who < -1)
         return; // off, disabled or not opened
     const bool panned = c.option110[0] != 0 && who >= 0 && who < count;
-    g_pSoundManager->SetChannelPan(kVoiceChannel, panned ? VoicePan(group[who].x) : 0);
+    g_pSoundManager->SetChannelPan(kVoiceChannel, panned ? VoicePan(group[who]->x) : 0);
     if (g_pSoundManager->StartChannel(kVoiceChannel, false) > 0)
         return;
     m_voicePlaying = 1;

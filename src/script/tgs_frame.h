@@ -201,12 +201,77 @@ public:
         m_hasChoiceSerial = true;
     }
     uint8_t PageWaitByte() const { return m_pageWaitByte; }
-    TgsPageRecord& Page(int back) { return m_pages[back != 0 ? 1 : 0]; }
-    TgsSpriteRecord* SpriteGroup(int group, int back, int* count);
     uint32_t Clock();
     CControl* MenuItem(int i) const { return i >= 0 && i < kMenuItems ? m_menuItems[static_cast<size_t>(i)] : nullptr; }
     // The system menu's fader ("sp_fade" over its 11 parts); null when effects cannot be made.
     CLayerEffect* MenuFader() const { return m_menuFader; }
+
+    // ---- layers and sprites ----
+    // A page byte is front (0) or back (anything else); a group is 0 (A), 1 (B) or 2 (C); a slot
+    // outside its group is no record. Results as each operation says; 1 is "no record".
+    static constexpr int32_t kGroupBase[3] = {10000, 20000, 30000};
+    static constexpr int kGroupSlots[3] = {3, 5, 3};
+    // The page's canvas: [0] the screen, [1] the back canvas it reports (null before set-up).
+    CImageObject* Screen(uint8_t page) const { return m_pScreens[page != 0 ? 1 : 0]; }
+    CScene* PageScene(uint8_t page) const;
+    TgsPageRecord& Page(int back) { return *(back != 0 ? m_pBackPage : m_pFrontPage); }
+    // The group's records of a page (count slots) → null for a group outside 0-2.
+    TgsSpriteRecord* const* GetSpriteGroup(int group, uint8_t page, int* count);
+    // The record of a slot → null when the group or slot is out of range.
+    TgsSpriteRecord* FindSpriteSlot(int slot, uint8_t page, int group);
+    // Automatic sprite tint (command 74): new sprites take the background variant's colour mode.
+    uint8_t& AutoTint() { return m_autoTint; }
+
+    int LoadLayerImage(const char* name, uint8_t page);
+    int ClearLayer(uint32_t colour, uint8_t page);
+    int SetLayerColor(uint32_t colour, uint8_t page);
+    bool UnshareLayerImage(uint8_t page);
+    int SetLayerColorMode(uint8_t mode, uint8_t flipX, uint8_t flipY, uint8_t letterbox, uint8_t page);
+    int ApplyLayerPixelOp(uint8_t amount, uint8_t page);
+    int SetLayerOffset(int32_t x, int32_t y, uint8_t page);
+    int SetLayerViewRect(int32_t x, int32_t y, int32_t width, int32_t height, uint8_t page);
+    int RenderLayer(bool on, uint8_t page, bool value);
+    int StartLayerZoom(int32_t x, int32_t y, const char* zoomText, uint8_t page);
+    int SetLayerZoom(int32_t angle, const char* zoomText, int32_t x, int32_t y, uint8_t page);
+    // "bg_anime" from a group file whose frame files lie beside it, playing from (group, entry)
+    // → 0; 1 the file cannot be read; 2 the animation refused it.
+    int LoadLayerAnimation(const char* file, int32_t group, int32_t entry, uint8_t page);
+    // The animation's operation mode (0 select, 1 play, 2 pause, 3 resume, 4 stop, 5 break the
+    // loop) with (x, y) → 0; 1 bad mode; 2 no animation; 3 refused in its state.
+    int ControlLayerAnimation(int mode, int32_t x, int32_t y, uint8_t page = 0);
+
+    int LoadSpriteImage(int slot, const char* name, uint8_t page, int group, bool reload);
+    int SetSpriteColorMode(int slot, uint8_t mode, uint8_t flipX, uint8_t flipY, uint8_t page, int group);
+    int ApplySpritePixelOp(int slot, uint8_t amount, uint8_t page, int group);
+    int PlaceSprite(int slot, int32_t mode, uint8_t offScreen, uint8_t page, int group);
+    int MoveSprite(int slot, int32_t dx, int32_t dy, uint8_t page, int group);
+    int MoveSpriteToBottom(int slot, uint8_t page, int group, bool resort);
+    int MoveSpriteToTop(int slot, uint8_t page, int group, bool resort);
+    // mode -1: every group; 0-2 that group.
+    int ResetSpriteGroups(uint8_t page, int mode);
+    // The back record of the slot gets its own copy of an image the front one shares → false
+    // when they do not share one.
+    bool UnshareSpriteImage(int slot, int group);
+    // Gives the record's picture and sprite up: the sprite leaves the page's list and is deleted,
+    // the image is dropped, the name cleared; the effect is released.
+    void ReleaseSprite(TgsSpriteRecord& record, uint8_t page);
+    // The display-list priority of a record's sprite (and its effect's) follows record.priority.
+    void UpdateSpritePriority(TgsSpriteRecord& record, uint8_t page);
+
+    // Image counts: a picture shown by both pages is held twice and freed by its last holder.
+    void HoldImage(CImage* image);
+    void DropImage(CImage* image);
+    bool IsImageShared(const CImage* image) const;
+    // Hands the caller a picture it owns: the last holder's own, else a copy (null on failure).
+    CImage* TakeImage(CImage* image);
+
+    // ---- transitions and effects used by the layer side ----
+    void StopTransition();
+    int FinishTransition();
+    int TransCross(int32_t time);
+    int TransRule(int32_t number, int32_t time, int32_t softness);
+    void ResetBackgroundEffects(uint8_t page, bool redrawAnime);
+    int ReleaseSpriteEffect(int slot, uint8_t page, int group);
 
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
@@ -328,10 +393,28 @@ private:
     CLayerEffect* m_menuFader = nullptr; // the scheduler's; cleared when it ends
     CTextLog m_textLog;
     std::vector<int32_t> m_bgTable;
+    // ---- layers and sprites ----
     std::array<TgsPageRecord, 2> m_pages;
     std::array<TgsSpriteRecord, 6> m_groupA;
     std::array<TgsSpriteRecord, 10> m_groupB;
     std::array<TgsSpriteRecord, 6> m_groupC;
+    // The records by page: the transitions swap these pointers, never the records.
+    TgsPageRecord* m_pFrontPage = &m_pages[0];
+    TgsPageRecord* m_pBackPage = &m_pages[1];
+    // Per group the front pointers, then the back ones.
+    std::array<TgsSpriteRecord*, 6> m_pSpritesA{};
+    std::array<TgsSpriteRecord*, 10> m_pSpritesB{};
+    std::array<TgsSpriteRecord*, 6> m_pSpritesC{};
+    std::array<CImageObject*, 2> m_pScreens{};
+    std::unique_ptr<CImageObject> m_ownBackCanvas;
+    std::vector<std::pair<const CImage*, int>> m_imageRefs;
+    uint8_t m_autoTint = 0;
+    void InitLayers();
+    void ReleaseLayers();
+    // m_pScreens from the canvas: its back canvas, or one of the frame's own → 0; 1 none made.
+    int AttachScreens();
+    // The canvas loses the frame's own back canvas; m_pScreens cleared.
+    void DetachScreens();
     std::array<TgsLayerSlot, 3> m_layers;
     std::array<TgsWindowRecord, 1> m_windowRecords;
     int32_t m_ruleNumber = -1;

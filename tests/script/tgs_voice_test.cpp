@@ -68,10 +68,10 @@ protected:
         ASSERT_EQ(b->frame->StartScript("MAIN"), 0);
         ASSERT_EQ(b->frame->StartScenario(false), 0);
         int count = 0;
-        TgsSpriteRecord* group = b->frame->SpriteGroup(1, 0, &count);
+        TgsSpriteRecord* const* group = b->frame->GetSpriteGroup(1, 0, &count);
         ASSERT_EQ(count, 5);
-        group[1].character = 0;
-        group[1].x = x;
+        group[1]->character = 0;
+        group[1]->x = x;
     }
 
     CTimerManager scheduler;
