@@ -328,14 +328,22 @@ public:
         uint8_t result = 1;           // kinds 2 and 3: 1 Yes, 0 No
     };
     // The dialog's owner: busy values while one of the game's dialogs is open.
-    enum : uint8_t { kBusyNone = 0, kBusyQuitQuestion = 4, kBusyMessageDialog = 8 };
+    enum : uint8_t {
+        kBusyNone = 0,
+        kBusySettings = 1,
+        kBusySaveDialog = 2,
+        kBusyLoadDialog = 3,
+        kBusyQuitQuestion = 4,
+        kBusyVersionDialog = 6,
+        kBusyTitleQuestion = 7,
+        kBusyMessageDialog = 8,
+    };
 
     // The monitor for full screen (the settings' monitor, else the one nearest the window or the
     // stored position) chosen on the display with the depth in flags → 0, or the display's code.
     int SelectTargetMonitor(HWND window, DWORD flags) override;
     // A message dialog of the kind on the UI thread (Shift-JIS text; owner null: the main window,
     // else the desktop) → 1 Yes, 0 No for kinds 2 and 3; 0 for kinds 0 and 1 and for no text.
-    // Until the game's own dialogs exist it is a host message box without the tick (cleared).
     int ShowMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit,
                           HWND owner);
     // The dialog of a request → 0; 1 for a null request or text.
@@ -356,6 +364,8 @@ public:
         int32_t x = -1, y = -1; // either negative: centred
     };
     DataInputRequest& GetDataInputRequest() { return m_dataInput; }
+    // Dialog 116 over the request (command 40026) → 1 after OK, 0 when closed.
+    INT_PTR RunDataInputDialog(HWND owner);
     int InputTextForScript(const char* caption, const char* label, uint8_t doubleByteOnly, uint8_t maxBytes,
                            uint8_t imeOn, int32_t width, int32_t x, int32_t y) override;
     uint8_t* GetUserBlock() override { return m_settings.user.user; }

@@ -25,5 +25,26 @@ enum GameCommand : uint16_t {
     kCmdLoad = 40008,
 };
 
+// Dialogs: the message dialogs (OK; OK with "do not show again"; Yes/No; Yes/No with the tick),
+// the version dialog and the data-input dialog, and their controls.
+enum GameDialog : uint16_t {
+    kDlgVersion = 111,
+    kDlgMessageOk = 112,
+    kDlgMessageOkTick = 113,
+    kDlgMessageYesNo = 114,
+    kDlgMessageYesNoTick = 115,
+    kDlgDataInput = 116,
+};
+enum GameDialogControl : uint16_t {
+    kCtlYes = 1,          // OK / はい
+    kCtlNo = 2,           // いいえ
+    kCtlFrame = 1011,
+    kCtlText = 1012,      // the message; the data-input edit
+    kCtlTick = 1013,
+    kCtlInputLabel = 1014,
+};
+
 // Registers the rows once (later calls do nothing).
 void RegisterGameResources();
+// The dialog templates (dialog_resources.cpp), registered with the rest.
+void RegisterDialogResources();
