@@ -3,6 +3,7 @@
 // writes the player's settings back at exit. main builds it on its stack and runs it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -381,11 +382,24 @@ public:
     virtual uint32_t OnDestroy(CWindowMessage* m);
     virtual uint32_t OnQueryEndSession(CWindowMessage* m);
     virtual uint32_t OnMessageDialogRequest(CWindowMessage* m);
+    virtual uint32_t OnSysCommand(CWindowMessage* m);
+    virtual uint32_t OnCommand(CWindowMessage* m);
+    virtual uint32_t OnDropFiles(CWindowMessage* m);
+    // The dialogs that other parts of the game bring (owner, and for the save/load dialog whether it
+    // saves). Until one is set its command sets and clears its busy value and shows nothing.
+    void SetVersionDialog(std::function<void(HWND)> run) { m_versionDialog = std::move(run); }
+    void SetSettingsSheet(std::function<void(HWND)> run) { m_settingsSheet = std::move(run); }
+    void SetSaveLoadDialog(std::function<void(HWND, bool)> run) { m_saveLoadDialog = std::move(run); }
     // A close that waited for the full-screen window to come back is posted now.
     void OnActivateFullScreen() override;
 
 private:
     void InstallMessageHandlers();
+    // Runs a dialog's body with the busy value, inside the frame's modal state; nothing (false) while
+    // busy or while the menu group (-1: none) is disabled.
+    bool RunBusy(uint8_t busy, int group, const std::function<void()>& body);
+    void SwitchScreenModeCommand();
+    void ReturnToTitleCommand();
     void ChooseStartMonitor();
     void AddExtraNatives();
 
@@ -394,6 +408,9 @@ private:
     bool m_closePending = false;
     std::vector<SobNative> m_extraNatives;
     DataInputRequest m_dataInput;
+    std::function<void(HWND)> m_versionDialog;
+    std::function<void(HWND)> m_settingsSheet;
+    std::function<void(HWND, bool)> m_saveLoadDialog;
     bool m_scriptFlag = false;
     uint8_t m_settingsChanged = 0;
 };

@@ -276,6 +276,7 @@ int CGameApp::ShowMessageDialog(const char* text, uint8_t kind, uint8_t* check, 
     request.check = check;
     request.fit = fit;
     MessageDialog self{this, &request};
+    RegisterGameResources();
     static const WORD kTemplates[] = {kDlgMessageOk, kDlgMessageOkTick, kDlgMessageYesNo, kDlgMessageYesNoTick};
     const INT_PTR answer = DialogBoxParamA(GetInstance(), MAKEINTRESOURCEA(kTemplates[kind]), owner, MessageDialogProc,
                                            reinterpret_cast<LPARAM>(&self));
@@ -304,6 +305,7 @@ int CGameApp::RunMessageDialog(MessageDialogRequest* request)
 
 INT_PTR CGameApp::RunDataInputDialog(HWND owner)
 {
+    RegisterGameResources();
     return DialogBoxParamA(GetInstance(), MAKEINTRESOURCEA(kDlgDataInput), owner, DataInputDialogProc,
                            reinterpret_cast<LPARAM>(this));
 }

@@ -25,7 +25,6 @@ int CGameApp::OnBeforeCreateWindow()
 
 void CGameApp::InstallMessageHandlers()
 {
-    // WM_SYSCOMMAND, WM_COMMAND, WM_DROPFILES and the movie's 0x9006 join with their handlers.
     struct Binding {
         UINT message;
         uint32_t (CGameApp::*handler)(CWindowMessage*);
@@ -33,6 +32,9 @@ void CGameApp::InstallMessageHandlers()
     static const Binding kBindings[] = {
         {WM_CREATE, &CGameApp::OnCreate},
         {WM_CLOSE, &CGameApp::OnCloseRequest},
+        {WM_SYSCOMMAND, &CGameApp::OnSysCommand},
+        {WM_COMMAND, &CGameApp::OnCommand},
+        {WM_DROPFILES, &CGameApp::OnDropFiles},
         {WM_DESTROY, &CGameApp::OnDestroy},
         {WM_QUERYENDSESSION, &CGameApp::OnQueryEndSession},
         {WM_FRAME_DIALOG, &CGameApp::OnMessageDialogRequest},
