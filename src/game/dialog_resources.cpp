@@ -65,6 +65,18 @@ const ItemText kDataInput[] = {
     {"BUTTON", "OK", kCtlYes, kDefault, 75, 36, 50, 14},
 };
 
+const ItemText kVersion[] = {
+    {"STATIC", nullptr, kCtlVersionIcon, WS_VISIBLE | SS_ICON, 8, 8, 21, 20},
+    {"STATIC", "Pellwick", kCtlVersionLogo, WS_VISIBLE | SS_NOTIFY | SS_CENTER, 36, 8, 90, 20},
+    {"STATIC", nullptr, kCtlVersionText, WS_VISIBLE | SS_CENTER | SS_CENTERIMAGE, 132, 8, 120, 20},
+    {"EDIT", nullptr, kCtlVersionReport, WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | WS_VSCROLL, 8, 34,
+     244, 120},
+    {"BUTTON", "詳細な情報を表示する", kCtlVersionDetailed, kTick, 8, 160, 120, 10},
+    {"BUTTON", "クリップボードにコピー", kCtlVersionCopy, kButton, 8, 176, 80, 14},
+    {"BUTTON", "ファイルに保存", kCtlVersionSave, kButton, 92, 176, 70, 14},
+    {"BUTTON", "OK", IDOK, kDefault, 202, 176, 50, 14},
+};
+
 } // namespace
 
 void RegisterDialogResources()
@@ -76,14 +88,16 @@ void RegisterDialogResources()
         {kMessageStyle, 0, 0, 200, 71, nullptr, face, 9, Items<kYesNo>(), 4, kCtlText, MB_YESNO},
         {kMessageStyle, 0, 0, 200, 85, nullptr, face, 9, Items<kYesNoTick>(), 5, kCtlText, MB_YESNO},
         {kMessageStyle | WS_SYSMENU, 0, 0, 200, 57, winapi::Sjis("データ入力"), face, 9, Items<kDataInput>(), 3},
+        {kMessageStyle | WS_SYSMENU, 0, 0, 260, 198, winapi::Sjis("バージョン情報"), face, 9, Items<kVersion>(),
+         static_cast<int>(std::size(kVersion))},
     };
     static const WORD ids[] = {kDlgMessageOk, kDlgMessageOkTick, kDlgMessageYesNo, kDlgMessageYesNoTick,
-                               kDlgDataInput};
-    winapi::ResourceRow rows[5] = {};
-    for (int i = 0; i < 5; ++i) {
+                               kDlgDataInput, kDlgVersion};
+    winapi::ResourceRow rows[6] = {};
+    for (int i = 0; i < 6; ++i) {
         rows[i].kind = winapi::ResourceKind::Dialog;
         rows[i].id = ids[i];
         rows[i].dialog = &dialogs[i];
     }
-    winapi::RegisterResources(rows, 5);
+    winapi::RegisterResources(rows, 6);
 }

@@ -367,6 +367,8 @@ public:
     DataInputRequest& GetDataInputRequest() { return m_dataInput; }
     // Dialog 116 over the request (command 40026) → 1 after OK, 0 when closed.
     INT_PTR RunDataInputDialog(HWND owner);
+    // Dialog 111 (command 40004).
+    INT_PTR RunVersionDialog(HWND owner);
     int InputTextForScript(const char* caption, const char* label, uint8_t doubleByteOnly, uint8_t maxBytes,
                            uint8_t imeOn, int32_t width, int32_t x, int32_t y) override;
     uint8_t* GetUserBlock() override { return m_settings.user.user; }

@@ -13,11 +13,6 @@
 
 namespace {
 
-bool IsLead(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 RECT ClientRectOf(HWND dialog, HWND control)
 {
     RECT rect;
@@ -245,14 +240,14 @@ std::string FilterDataInput(const std::string& text, bool doubleByteOnly, unsign
     std::string out = text;
     if (doubleByteOnly) {
         size_t i = 0;
-        while (i + 1 < out.size() && IsLead(static_cast<unsigned char>(out[i])))
+        while (i + 1 < out.size() && winapi::IsSjisLeadByte(static_cast<unsigned char>(out[i])))
             i += 2;
         out.resize(i);
     }
     if (maxBytes != 0 && out.size() > maxBytes) {
         size_t cut = 0;
         while (cut < out.size()) {
-            const size_t length = IsLead(static_cast<unsigned char>(out[cut])) ? 2 : 1;
+            const size_t length = winapi::IsSjisLeadByte(static_cast<unsigned char>(out[cut])) ? 2 : 1;
             if (cut + length > maxBytes)
                 break;
             cut += length;

@@ -42,6 +42,13 @@ enum GameDialogControl : uint16_t {
     kCtlText = 1012,      // the message; the data-input edit
     kCtlTick = 1013,
     kCtlInputLabel = 1014,
+    kCtlVersionIcon = 1000,
+    kCtlVersionLogo = 1001,
+    kCtlVersionText = 1002,
+    kCtlVersionReport = 1003,
+    kCtlVersionDetailed = 1004,
+    kCtlVersionCopy = 1005,
+    kCtlVersionSave = 1006,
 };
 
 // Registers the rows once (later calls do nothing).

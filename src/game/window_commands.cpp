@@ -89,6 +89,8 @@ uint32_t CGameApp::OnCommand(CWindowMessage* m)
         RunBusy(kBusyVersionDialog, -1, [this, hwnd] {
             if (m_versionDialog)
                 m_versionDialog(hwnd);
+            else
+                RunVersionDialog(hwnd);
         });
         break;
     case kCmdSettings:

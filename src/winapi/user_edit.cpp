@@ -19,11 +19,6 @@ struct EditState : ControlState {
     int pendingLead = -1;  // the lead byte of a double-byte character whose trail byte is due
 };
 
-bool IsLead(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
-
 LONG_PTR Style(HWND hwnd)
 {
     return GetWindowLongPtrA(hwnd, GWL_STYLE);
@@ -41,7 +36,7 @@ std::string WithoutLast(const std::string& text)
     size_t last = 0;
     for (size_t i = 0; i < text.size();) {
         last = i;
-        i += IsLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+        i += winapi::IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
     }
     return text.substr(0, text.empty() ? 0 : last);
 }
@@ -68,7 +63,7 @@ void TypeChar(HWND hwnd, EditState& state, unsigned char c)
         Type(hwnd, state, pair);
         return;
     }
-    if (IsLead(c)) {
+    if (winapi::IsSjisLeadByte(c)) {
         state.pendingLead = c;
         return;
     }

@@ -7,12 +7,14 @@
 #include <vector>
 
 #include "files/drop_files.h"
+#include "files/temp_folder.h"
 #include "game/game_app.h"
 #include "game/message_dialogs.h"
 #include "game/resources.h"
 #include "natives/script_host.h"
 #include "natives/script_request.h"
 #include "winapi/shell.h"
+#include "winapi/shell/dialog_script.h"
 #include "winapi/dialogs/dialog_script.h"
 #include "winapi/host_headless.h"
 #include "winapi/text.h"
@@ -279,4 +281,44 @@ TEST(GameCommands, MaximiseAndDrop)
     EXPECT_STREQ(g_ScriptDropFiles.GetFile(0), "Z:\\tmp");
     g_ScriptDropFiles.Clear();
     DestroyWindow(hwnd);
+}
+
+// The version dialog: the detailed switch, the clipboard copy with its message, the log file, and
+// the web page question whose tick turns it off.
+TEST(GameVersionDialog, ReportClipboardLogAndWebQuestion)
+{
+    auto& host = *winapi::CurrentHeadlessHost();
+    TempFolder dir;
+    RegisterGameResources();
+    ClearDialogScripts();
+    CGameApp app;
+    app.Config().detailedReport = 0;
+    app.Config().askBeforeWebPage = 1;
+    winapi::shell::ClearDialogScript();
+    winapi::shell::DialogAnswer chosen;
+    chosen.result = winapi::shell::DialogAnswer::Chosen;
+    chosen.pathLinux = dir.Linux("report.txt");
+    winapi::shell::QueueDialogAnswer(chosen);
+    QueueDialogScript(kDlgVersion, {SetCheck(kCtlVersionDetailed, true), ClickOn(kCtlVersionCopy),
+                                    ClickOn(kCtlVersionSave), ClickOn(kCtlVersionLogo), ClickOn(IDOK)});
+    QueueDialogScript(kDlgMessageYesNoTick, {SetCheck(kCtlTick, true), ClickOn(kCtlYes)});
+    const size_t boxes = host.MessageBoxes().size();
+    CWindowMessage m = Command(kCmdVersion);
+    app.OnCommand(&m);
+    EXPECT_EQ(app.Config().detailedReport, 1);
+    EXPECT_EQ(app.Config().askBeforeWebPage, 0);  // はい with the tick: no more questions
+    const auto shown = host.MessageBoxes();
+    ASSERT_EQ(shown.size(), boxes + 2);
+    EXPECT_EQ(shown[boxes].text, "クリップボードにシステム情報をコピーしました。");
+    EXPECT_EQ(shown[boxes + 1].text, "システム情報をファイルに保存しました。");
+    const auto records = DialogRecords();
+    ASSERT_FALSE(records.empty());
+    const DialogRecord& version = records.back();
+    EXPECT_EQ(version.templateId, kDlgVersion);
+    const std::string report = version.Control(kCtlVersionReport)->textUtf8;
+    EXPECT_FALSE(report.empty());
+    ASSERT_FALSE(host.ClipboardTexts().empty());
+    EXPECT_EQ(host.ClipboardTexts().back(), report);
+    EXPECT_TRUE(dir.Exists("report.txt"));
+    EXPECT_EQ(app.GetBusy(), 0);
 }

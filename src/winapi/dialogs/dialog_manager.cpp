@@ -482,7 +482,8 @@ LRESULT WINAPI DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         const INT_PTR handled = proc(dialog, message, wParam, lParam);
         if (handled != 0)
             return AnswersDirectly(message) ? handled : GetWindowLongPtrA(dialog, DWLP_MSGRESULT);
-        if (AnswersDirectly(message) && message != WM_INITDIALOG && message != WM_CTLCOLORDLG)
+        // FALSE to WM_INITDIALOG: the procedure placed the focus itself.
+        if (AnswersDirectly(message) && message != WM_CTLCOLORDLG)
             return 0;
     }
     switch (message) {

@@ -5,13 +5,9 @@
 
 #include "winapi/dialogs/dialogs.h"
 #include "winapi/gdi.h"
+#include "winapi/text.h"
 
 namespace {
-
-bool IsLeadByte(unsigned char c)
-{
-    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
 
 int Width(HDC hdc, const std::string& text)
 {
@@ -33,7 +29,7 @@ std::vector<std::string> Lines(HDC hdc, const std::string& text, bool single, in
             lines.emplace_back();
             continue;
         }
-        const size_t length = IsLeadByte(c) && i + 1 < text.size() ? 2 : 1;
+        const size_t length = winapi::IsSjisLeadByte(c) && i + 1 < text.size() ? 2 : 1;
         const std::string piece = text.substr(i, length);
         if (width > 0 && !lines.back().empty() && Width(hdc, lines.back() + piece) > width)
             lines.emplace_back();
