@@ -397,6 +397,12 @@ void HostFocus(HWND hwnd, bool gained)
     if (!IsWindow(hwnd))
         return;
     if (gained) {
+        // A window disabled by its modal dialog hands the activation to that dialog.
+        if (!IsWindowEnabled(hwnd))
+            for (const auto& window : user::AllWindows())
+                if (GetWindow(window->hwnd, GW_OWNER) == hwnd && IsWindowVisible(window->hwnd) &&
+                    IsWindowEnabled(window->hwnd))
+                    hwnd = window->hwnd;
         ActivateCall call{hwnd};
         user::RunOnOwner(hwnd, ActivateOnOwner, &call);
     } else if (GetActiveWindow() == hwnd) {
