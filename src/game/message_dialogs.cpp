@@ -65,6 +65,12 @@ INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             FitDialogToText(dialog, request.text, kind >= 2, kind == 1 || kind == 3);
         SetDlgItemTextA(dialog, kCtlText, request.text);
         self->app->CenterWindow(dialog);
+        if (self->app->m_options.cursorPlacement != 0) {
+            // The pointer goes onto OK / はい.
+            RECT button;
+            if (GetWindowRect(GetDlgItem(dialog, kCtlYes), &button))
+                SetCursorPos(button.left + (kind < 2 ? 56 : 60), button.top + 8);
+        }
         if ((kind == 1 || kind == 3) && request.check != nullptr)
             *request.check = 0;
         return TRUE;

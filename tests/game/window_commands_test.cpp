@@ -9,6 +9,7 @@
 #include "files/drop_files.h"
 #include "files/temp_folder.h"
 #include "game/game_app.h"
+#include "game/message_dialog_cases.h"
 #include "game/message_dialogs.h"
 #include "game/resources.h"
 #include "natives/script_host.h"
@@ -21,6 +22,7 @@
 #include "winapi/user.h"
 
 using namespace winapi::dialogs;
+using namespace message_dialog_cases;
 
 namespace {
 
@@ -106,41 +108,7 @@ TEST(GameCommands, ReturnToTitleAsksFirst)
     }
 }
 
-// Message dialogs: kinds, answers and the tick; a request while busy; a kind without a dialog.
-TEST(GameMessageDialogs, AnswersAndTicks)
-{
-    struct Case {
-        uint8_t kind;
-        std::vector<DialogStep> steps;
-        int answer;
-        uint8_t tick;
-    };
-    const Case cases[] = {
-        {0, {ClickOn(kCtlYes)}, 0, 9},
-        {1, {SetCheck(kCtlTick, true), ClickOn(kCtlYes)}, 0, 1},
-        {2, {ClickOn(kCtlYes)}, 1, 9},
-        {2, {ClickOn(kCtlNo)}, 0, 9},
-        {3, {SetCheck(kCtlTick, true), ClickOn(kCtlYes)}, 1, 1},
-        {3, {SetCheck(kCtlTick, true), ClickOn(kCtlNo)}, 0, 0},  // いいえ clears the tick
-        {1, {}, 0, 0},                                            // closed: the tick starts clear
-    };
-    static const WORD kTemplates[] = {kDlgMessageOk, kDlgMessageOkTick, kDlgMessageYesNo, kDlgMessageYesNoTick};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "kind " << int(c.kind) << " steps " << c.steps.size());
-        RegisterGameResources();
-        ClearDialogScripts();
-        QueueDialogScript(kTemplates[c.kind], c.steps);
-        CGameApp app;
-        uint8_t tick = 9;
-        EXPECT_EQ(app.ShowMessageDialog(winapi::Sjis("テスト"), c.kind, &tick, nullptr, 1, nullptr), c.answer);
-        EXPECT_EQ(tick, c.tick);
-        ASSERT_EQ(DialogRecords().size(), 1u);
-        EXPECT_EQ(DialogRecords()[0].Control(kCtlText)->textUtf8, "テスト");
-    }
-    CGameApp app;
-    EXPECT_EQ(app.ShowMessageDialog(winapi::Sjis("x"), 4, nullptr, nullptr, 0, nullptr), 0);
-    EXPECT_EQ(app.ShowMessageDialog(nullptr, 2, nullptr, nullptr, 0, nullptr), 0);
-}
+TEST(GameMessageDialogs, AnswersAndTicks) { CheckMessageDialogAnswers(); }
 
 TEST(GameMessageDialogs, RequestWhileBusyShowsNothing)
 {
@@ -223,24 +191,7 @@ TEST(GameDataInput, Filters)
         EXPECT_EQ(FilterDataInput(c.text, c.doubleOnly, c.max), c.expected);
 }
 
-TEST(GameDataInput, DialogReturnsTheFilteredText)
-{
-    RegisterGameResources();
-    ClearDialogScripts();
-    QueueDialogScript(kDlgDataInput, {TypeInto(kCtlText, "あいab"), ClickOn(kCtlYes)});
-    CGameApp app;
-    app.InputTextForScript(nullptr, winapi::Sjis("名前"), 1, 0, 0, 0, -1, -1);
-    ScriptRequest request;
-    request.command = kScriptRequestDataInput;
-    CWindowMessage m = Command(kScriptRequestDataInput);
-    m.lParam = reinterpret_cast<LPARAM>(&request);
-    app.OnCommand(&m);
-    EXPECT_EQ(request.answer, 1);
-    EXPECT_EQ(request.answerText, winapi::Sjis("あい"));
-    ASSERT_EQ(DialogRecords().size(), 1u);
-    EXPECT_EQ(DialogRecords()[0].Control(kCtlInputLabel)->textUtf8, "名前");
-    EXPECT_EQ(DialogRecords()[0].captionUtf8, "データ入力");
-}
+TEST(GameDataInput, DialogReturnsTheFilteredText) { CheckDataInputDialog(); }
 
 // Maximising asks for the screen-mode switch; a drop reaches the scripts' drop list.
 TEST(GameCommands, MaximiseAndDrop)
