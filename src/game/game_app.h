@@ -3,6 +3,7 @@
 // writes the player's settings back at exit. main builds it on its stack and runs it.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -328,14 +329,22 @@ public:
         uint8_t result = 1;           // kinds 2 and 3: 1 Yes, 0 No
     };
     // The dialog's owner: busy values while one of the game's dialogs is open.
-    enum : uint8_t { kBusyNone = 0, kBusyQuitQuestion = 4, kBusyMessageDialog = 8 };
+    enum : uint8_t {
+        kBusyNone = 0,
+        kBusySettings = 1,
+        kBusySaveDialog = 2,
+        kBusyLoadDialog = 3,
+        kBusyQuitQuestion = 4,
+        kBusyVersionDialog = 6,
+        kBusyTitleQuestion = 7,
+        kBusyMessageDialog = 8,
+    };
 
     // The monitor for full screen (the settings' monitor, else the one nearest the window or the
     // stored position) chosen on the display with the depth in flags → 0, or the display's code.
     int SelectTargetMonitor(HWND window, DWORD flags) override;
     // A message dialog of the kind on the UI thread (Shift-JIS text; owner null: the main window,
     // else the desktop) → 1 Yes, 0 No for kinds 2 and 3; 0 for kinds 0 and 1 and for no text.
-    // Until the game's own dialogs exist it is a host message box without the tick (cleared).
     int ShowMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit,
                           HWND owner);
     // The dialog of a request → 0; 1 for a null request or text.
@@ -356,6 +365,10 @@ public:
         int32_t x = -1, y = -1; // either negative: centred
     };
     DataInputRequest& GetDataInputRequest() { return m_dataInput; }
+    // Dialog 116 over the request (command 40026) → 1 after OK, 0 when closed.
+    INT_PTR RunDataInputDialog(HWND owner);
+    // Dialog 111 (command 40004).
+    INT_PTR RunVersionDialog(HWND owner);
     int InputTextForScript(const char* caption, const char* label, uint8_t doubleByteOnly, uint8_t maxBytes,
                            uint8_t imeOn, int32_t width, int32_t x, int32_t y) override;
     uint8_t* GetUserBlock() override { return m_settings.user.user; }
@@ -371,11 +384,24 @@ public:
     virtual uint32_t OnDestroy(CWindowMessage* m);
     virtual uint32_t OnQueryEndSession(CWindowMessage* m);
     virtual uint32_t OnMessageDialogRequest(CWindowMessage* m);
+    virtual uint32_t OnSysCommand(CWindowMessage* m);
+    virtual uint32_t OnCommand(CWindowMessage* m);
+    virtual uint32_t OnDropFiles(CWindowMessage* m);
+    // The dialogs that other parts of the game bring (owner, and for the save/load dialog whether it
+    // saves). Until one is set its command sets and clears its busy value and shows nothing.
+    void SetVersionDialog(std::function<void(HWND)> run) { m_versionDialog = std::move(run); }
+    void SetSettingsSheet(std::function<void(HWND)> run) { m_settingsSheet = std::move(run); }
+    void SetSaveLoadDialog(std::function<void(HWND, bool)> run) { m_saveLoadDialog = std::move(run); }
     // A close that waited for the full-screen window to come back is posted now.
     void OnActivateFullScreen() override;
 
 private:
     void InstallMessageHandlers();
+    // Runs a dialog's body with the busy value, inside the frame's modal state; nothing (false) while
+    // busy or while the menu group (-1: none) is disabled.
+    bool RunBusy(uint8_t busy, int group, const std::function<void()>& body);
+    void SwitchScreenModeCommand();
+    void ReturnToTitleCommand();
     void ChooseStartMonitor();
     void AddExtraNatives();
 
@@ -384,6 +410,9 @@ private:
     bool m_closePending = false;
     std::vector<SobNative> m_extraNatives;
     DataInputRequest m_dataInput;
+    std::function<void(HWND)> m_versionDialog;
+    std::function<void(HWND)> m_settingsSheet;
+    std::function<void(HWND, bool)> m_saveLoadDialog;
     bool m_scriptFlag = false;
     uint8_t m_settingsChanged = 0;
 };

@@ -163,5 +163,6 @@ void RegisterGameResources()
         rows[4].menuCount = kMenuBarItems;
         rows[4].menuTotal = kMenuTotal;
         winapi::RegisterResources(rows, 5);
+        RegisterDialogResources();
     });
 }

@@ -25,5 +25,33 @@ enum GameCommand : uint16_t {
     kCmdLoad = 40008,
 };
 
+// Dialogs: the message dialogs (OK; OK with "do not show again"; Yes/No; Yes/No with the tick),
+// the version dialog and the data-input dialog, and their controls.
+enum GameDialog : uint16_t {
+    kDlgVersion = 111,
+    kDlgMessageOk = 112,
+    kDlgMessageOkTick = 113,
+    kDlgMessageYesNo = 114,
+    kDlgMessageYesNoTick = 115,
+    kDlgDataInput = 116,
+};
+enum GameDialogControl : uint16_t {
+    kCtlYes = 1,          // OK / はい
+    kCtlNo = 2,           // いいえ
+    kCtlFrame = 1011,
+    kCtlText = 1012,      // the message; the data-input edit
+    kCtlTick = 1013,
+    kCtlInputLabel = 1014,
+    kCtlVersionIcon = 1000,
+    kCtlVersionLogo = 1001,
+    kCtlVersionText = 1002,
+    kCtlVersionReport = 1003,
+    kCtlVersionDetailed = 1004,
+    kCtlVersionCopy = 1005,
+    kCtlVersionSave = 1006,
+};
+
 // Registers the rows once (later calls do nothing).
 void RegisterGameResources();
+// The dialog templates (dialog_resources.cpp), registered with the rest.
+void RegisterDialogResources();

@@ -25,7 +25,6 @@ int CGameApp::OnBeforeCreateWindow()
 
 void CGameApp::InstallMessageHandlers()
 {
-    // WM_SYSCOMMAND, WM_COMMAND, WM_DROPFILES and the movie's 0x9006 join with their handlers.
     struct Binding {
         UINT message;
         uint32_t (CGameApp::*handler)(CWindowMessage*);
@@ -33,6 +32,9 @@ void CGameApp::InstallMessageHandlers()
     static const Binding kBindings[] = {
         {WM_CREATE, &CGameApp::OnCreate},
         {WM_CLOSE, &CGameApp::OnCloseRequest},
+        {WM_SYSCOMMAND, &CGameApp::OnSysCommand},
+        {WM_COMMAND, &CGameApp::OnCommand},
+        {WM_DROPFILES, &CGameApp::OnDropFiles},
         {WM_DESTROY, &CGameApp::OnDestroy},
         {WM_QUERYENDSESSION, &CGameApp::OnQueryEndSession},
         {WM_FRAME_DIALOG, &CGameApp::OnMessageDialogRequest},
@@ -143,45 +145,16 @@ uint32_t CGameApp::OnQueryEndSession(CWindowMessage* m)
 
 uint32_t CGameApp::OnMessageDialogRequest(CWindowMessage* m)
 {
-    if (m_busy != kBusyNone)
+    auto* request = reinterpret_cast<MessageDialogRequest*>(m->lParam);
+    if (m_busy != kBusyNone) {
+        // Another dialog is open: nothing shows. A question must not read as its Yes.
+        if (request != nullptr && request->kind >= 2)
+            request->result = 0;
         return 0;
+    }
     m_busy = kBusyMessageDialog;
-    RunMessageDialog(reinterpret_cast<MessageDialogRequest*>(m->lParam));
+    RunMessageDialog(request);
     m_busy = kBusyNone;
-    return 0;
-}
-
-int CGameApp::ShowMessageDialog(const char* text, uint8_t kind, uint8_t* check, const char* title, uint8_t fit,
-                                HWND owner)
-{
-    (void)fit;  // a host box fits itself
-    if (text == nullptr)
-        return 0;
-    if (owner == nullptr)
-        owner = GetMainWindow() != nullptr ? GetMainWindow() : GetDesktopWindow();
-    if (title == nullptr)
-        title = !m_info.title.empty() ? m_info.title.c_str() : GetName();
-    // The host's box has no tick: "do not show again" stays unticked.
-    if (check != nullptr && (kind == 1 || kind == 3))
-        *check = 0;
-    const bool question = kind == 2 || kind == 3;
-    const int answer = MessageBoxA(owner, text, title, question ? MB_YESNO : MB_OK);
-    return question && answer == IDYES ? 1 : 0;
-}
-
-int CGameApp::RunMessageDialog(MessageDialogRequest* request)
-{
-    if (request == nullptr || request->text == nullptr)
-        return 1;
-    const bool entered = !IsModal();
-    if (entered)
-        EnterModal();
-    const int answer =
-        ShowMessageDialog(request->text, request->kind, request->check, request->title, request->fit, nullptr);
-    if (request->kind == 2 || request->kind == 3)
-        request->result = static_cast<uint8_t>(answer);
-    if (entered)
-        LeaveModal();
     return 0;
 }
 

@@ -7,18 +7,9 @@
 #include <vector>
 
 #include "winapi/com.h"
+#include "winapi/commctrl.h"
 #include "winapi/kernel.h"
 #include "winapi/user.h"
-
-#ifndef WM_NOTIFY
-#define WM_NOTIFY 0x004E
-struct NMHDR {
-    HWND hwndFrom;
-    UINT_PTR idFrom;
-    UINT code;
-};
-using LPNMHDR = NMHDR*;
-#endif
 
 // ---- Common dialogs ----
 

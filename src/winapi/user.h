@@ -2,6 +2,7 @@
 // message boxes and monitors. Engine code includes this header, never the parts below.
 #pragma once
 
+#include "winapi/dialogs/dialogs.h"
 #include "winapi/gdi_dc.h"
 #include "winapi/user_clipboard.h"
 #include "winapi/user_edit.h"

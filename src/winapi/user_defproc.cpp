@@ -122,6 +122,12 @@ LRESULT WINAPI DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_NCHITTEST:
         return HTCLIENT;
     case WM_SETCURSOR:
+        // A child's parent chooses first (a dialog shows its own cursor over a control).
+        if ((GetWindowLongPtrA(hwnd, GWL_STYLE) & WS_CHILD) != 0 && GetParent(hwnd) != nullptr &&
+            SendMessageA(GetParent(hwnd), WM_SETCURSOR, wParam, lParam) != 0)
+            return TRUE;
+        if (reinterpret_cast<HWND>(wParam) != hwnd && reinterpret_cast<HWND>(wParam) != nullptr)
+            return FALSE;
         if (LOWORD(lParam) == HTCLIENT) {
             SetCursor(ClassCursor(hwnd));
             return TRUE;

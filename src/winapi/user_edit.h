@@ -1,5 +1,8 @@
-// The "EDIT" control class, at its minimum: it keeps its text (WM_SETTEXT, WM_GETTEXT) and appends
-// at the caret, which stays at the end (EM_REPLACESEL); the dialog stand-in shows it.
+// The "EDIT" control class: it keeps its text, takes typed characters at the caret, which stays
+// at the end (Shift-JIS pairs arrive as two WM_CHAR bytes and are kept whole), Backspace, the
+// limit of EM_LIMITTEXT in bytes, read-only and multi-line styles; it paints through the GDI
+// stand-in with its font and notifies its parent (EN_CHANGE, EN_SETFOCUS, EN_KILLFOCUS,
+// EN_MAXTEXT).
 #pragma once
 
 #include "winapi/user_window.h"

@@ -2,8 +2,11 @@
 // capture and the low-level keyboard hook.
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 
+#include "winapi/dialogs/controls.h"
 #include "winapi/dinput.h"
 #include "winapi/text.h"
 #include "winapi/user_internal.h"
@@ -11,6 +14,8 @@
 namespace winapi {
 
 namespace {
+
+constexpr DWORD kDoubleClickMs = 500;
 
 // USB HID usage (SDL scancode) → virtual key, PC set-1 scan code and the extended-key bit.
 struct KeyRow {
@@ -159,6 +164,7 @@ HWND KeyTarget(HWND hwnd)
     return hwnd;
 }
 
+// Clicks on a dialog go to the control under the pointer.
 HWND MouseTarget(HWND hwnd, POINT* client)
 {
     HWND capture;
@@ -172,7 +178,30 @@ HWND MouseTarget(HWND hwnd, POINT* client)
         ScreenToClient(capture, client);
         return capture;
     }
+    if (dialogs::IsDialogWindow(hwnd))
+        return dialogs::DialogMouseTarget(hwnd, client);
     return hwnd;
+}
+
+// A second left press on the same window, near the first and soon after, is a double click for
+// classes that ask for them.
+UINT LeftDownMessage(HWND target, POINT screen)
+{
+    struct LastDown {
+        HWND hwnd = nullptr;
+        DWORD time = 0;
+        POINT point{0, 0};
+    };
+    static std::mutex mutex;
+    static LastDown last;
+    auto window = user::FindWindowRecord(target);
+    const bool wants = window && window->cls && (window->cls->info.style & CS_DBLCLKS) != 0;
+    const DWORD now = user::Now();
+    std::lock_guard lock(mutex);
+    const bool doubled = wants && last.hwnd == target && now - last.time <= kDoubleClickMs &&
+                         std::abs(screen.x - last.point.x) <= 2 && std::abs(screen.y - last.point.y) <= 2;
+    last = doubled ? LastDown{} : LastDown{target, now, screen};
+    return doubled ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
 }
 
 POINT ToScreen(HWND hwnd, int x, int y)
@@ -295,6 +324,8 @@ void HostMouseMove(HWND hwnd, int x, int y)
     DinputMouseMove(screen.x, screen.y);
     POINT client{x, y};
     HWND target = MouseTarget(hwnd, &client);
+    if (target == nullptr)
+        return;
     user::QueueInput(target, WM_MOUSEMOVE, MouseKeys(), MAKELONG(client.x, client.y), screen);
 }
 
@@ -311,7 +342,12 @@ void HostMouseButton(HWND hwnd, int button, bool down, int x, int y)
     SetCursorPoint(screen);
     POINT client{x, y};
     HWND target = MouseTarget(hwnd, &client);
-    user::QueueInput(target, kMessages[button][down ? 1 : 0], MouseKeys(), MAKELONG(client.x, client.y), screen);
+    if (target == nullptr)
+        return;  // a disabled control takes no clicks
+    UINT message = kMessages[button][down ? 1 : 0];
+    if (message == WM_LBUTTONDOWN)
+        message = LeftDownMessage(target, screen);
+    user::QueueInput(target, message, MouseKeys(), MAKELONG(client.x, client.y), screen);
 }
 
 void HostMouseWheel(HWND hwnd, int delta, int x, int y)
@@ -361,6 +397,12 @@ void HostFocus(HWND hwnd, bool gained)
     if (!IsWindow(hwnd))
         return;
     if (gained) {
+        // A window disabled by its modal dialog hands the activation to that dialog.
+        if (!IsWindowEnabled(hwnd))
+            for (const auto& window : user::AllWindows())
+                if (GetWindow(window->hwnd, GW_OWNER) == hwnd && IsWindowVisible(window->hwnd) &&
+                    IsWindowEnabled(window->hwnd))
+                    hwnd = window->hwnd;
         ActivateCall call{hwnd};
         user::RunOnOwner(hwnd, ActivateOnOwner, &call);
     } else if (GetActiveWindow() == hwnd) {

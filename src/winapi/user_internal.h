@@ -142,6 +142,7 @@ struct Window {
     std::string text;
     LONG_PTR userData = 0;
     LONG_PTR id = 0;
+    std::vector<BYTE> extra;  // the class's cbWndExtra bytes (window longs at index 0 and up)
     HINSTANCE instance = nullptr;
     HMENU menu = nullptr;
     HMENU systemMenu = nullptr;

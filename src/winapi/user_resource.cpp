@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "winapi/gdi_pixels.h"
 #include "winapi/text.h"
 #include "winapi/user_internal.h"
 
@@ -207,6 +208,14 @@ void RegisterResources(const ResourceRow* rows, size_t count)
     std::lock_guard lock(state.mutex);
     for (size_t i = 0; i < count; ++i)
         state.rows.push_back(rows[i]);
+}
+
+const DialogResource* FindDialogResource(LPCSTR name)
+{
+    auto& state = State();
+    std::lock_guard lock(state.mutex);
+    const ResourceRow* row = FindRowLocked(state, ResourceKind::Dialog, name);
+    return row != nullptr ? row->dialog : nullptr;
 }
 
 namespace user {
@@ -591,4 +600,42 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     if (disable && !wasDisabled)
         EnableWindow(owner, TRUE);
     return answer;
+}
+
+BOOL WINAPI DrawIconEx(HDC hdc, int x, int y, HICON icon, int, int, UINT, HBRUSH, UINT)
+{
+    IconObject picture;
+    {
+        auto& state = winapi::State();
+        std::lock_guard lock(state.mutex);
+        auto it = state.icons.find(reinterpret_cast<uintptr_t>(icon));
+        if (it == state.icons.end() || it->second.pixels == nullptr)
+            return FALSE;
+        picture = it->second;
+    }
+    winapi::DcPixelAccess access(hdc);
+    if (!access.Ok())
+        return FALSE;
+    const winapi::PixelView& view = access.View();
+    RECT changed{x, y, x, y};
+    for (int row = 0; row < picture.height; ++row) {
+        for (int column = 0; column < picture.width; ++column) {
+            const int px = x + column, py = y + row;
+            const uint32_t src = picture.pixels[static_cast<size_t>(row) * picture.width + column];
+            const uint32_t alpha = src >> 24;
+            if (alpha == 0 || px < 0 || py < 0 || px >= view.width || py >= view.height)
+                continue;
+            const uint32_t dst = winapi::ReadPixel(view, px, py);
+            uint32_t mixed = 0;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const uint32_t s = (src >> shift) & 0xFF, d = (dst >> shift) & 0xFF;
+                mixed |= ((s * alpha + d * (255 - alpha) + 127) / 255) << shift;
+            }
+            winapi::FillPixels(view, RECT{px, py, px + 1, py + 1}, mixed);
+            changed = RECT{std::min<LONG>(changed.left, px), std::min<LONG>(changed.top, py),
+                           std::max<LONG>(changed.right, px + 1), std::max<LONG>(changed.bottom, py + 1)};
+        }
+    }
+    access.MarkChanged(changed);
+    return TRUE;
 }

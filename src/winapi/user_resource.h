@@ -23,6 +23,11 @@
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 BOOL WINAPI DestroyIcon(HICON icon);
+// Draws an icon or cursor picture at its own size (width and height 0) blended by its alpha;
+// FALSE for a bad DC or an icon without pixels.
+#define DI_NORMAL 0x0003
+BOOL WINAPI DrawIconEx(HDC hdc, int x, int y, HICON icon, int width, int height, UINT step, HBRUSH flicker,
+                       UINT flags);
 BOOL WINAPI DestroyCursor(HCURSOR cursor);
 
 // Accelerators.
@@ -117,7 +122,32 @@ namespace winapi {
 
 // The compiled-in resource table. The game registers its rows at start-up (before its first
 // LoadIconA, ...); a later row with the same kind and id replaces an earlier one.
-enum class ResourceKind { Icon, Cursor, Accelerators, Menu };
+enum class ResourceKind { Icon, Cursor, Accelerators, Menu, Dialog };
+
+// A control of a dialog template; place and size in dialog units.
+struct DialogItemResource {
+    const char* className;  // "BUTTON", "EDIT", "STATIC", "SysTabControl32", "SysListView32"
+    const char* text;       // Shift-JIS; null for none
+    WORD id;
+    DWORD style;            // WS_CHILD and WS_VISIBLE are added
+    short x, y, cx, cy;
+    DWORD exStyle = 0;
+};
+
+// A dialog template. A message template names its text control and the MB_ buttons it stands
+// for: unscripted on the headless host it takes the next message-box answer, and its text goes to
+// stderr on every host, as a message box's does.
+struct DialogResource {
+    DWORD style;
+    short x, y, cx, cy;
+    const char* caption;  // Shift-JIS
+    const char* face;     // Shift-JIS face of the dialog font
+    WORD pointSize;
+    const DialogItemResource* items;
+    int itemCount;
+    WORD messageTextId = 0;  // 0: not a message template
+    UINT messageType = 0;    // MB_OK, MB_YESNO: button 1 answers IDOK / IDYES, button 2 IDNO
+};
 
 struct MenuItemResource {
     UINT flags;        // MF_STRING, MF_SEPARATOR, MF_POPUP, MF_GRAYED, ...
@@ -142,7 +172,12 @@ struct ResourceRow {
     const MenuItemResource* menu = nullptr;
     int menuCount = 0;
     int menuTotal = 0;  // every item of the list, sub-menus included
+    // Dialog.
+    const DialogResource* dialog = nullptr;
 };
+
+// The dialog template of that name (an id by MAKEINTRESOURCEA); null when there is none.
+const DialogResource* FindDialogResource(LPCSTR name);
 
 // Adds rows to the table; the rows and what they point to must outlive the process's windows.
 void RegisterResources(const ResourceRow* rows, size_t count);

@@ -7,7 +7,7 @@
 #include "winapi/gdi_pixels.h"
 #include "winapi/kernel_string.h"
 #include "winapi/text.h"
-#include "winapi/user_edit.h"
+#include "winapi/dialogs/controls.h"
 #include "winapi/user_internal.h"
 
 namespace winapi::user {
@@ -61,23 +61,42 @@ std::shared_ptr<WindowClass> FindClass(LPCSTR name)
     return it == registry.classes.end() ? nullptr : it->second;
 }
 
-// The standard control classes exist from the start; their procedure is the default one (the
-// engine only creates them to receive text through a subclass procedure).
+// The standard control classes and the dialog class exist from the start; those the stand-in
+// does not draw keep the default procedure.
 void RegisterSystemClasses()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        static const char* const names[] = {"BUTTON", "COMBOBOX", "EDIT", "LISTBOX", "MDICLIENT", "SCROLLBAR", "STATIC"};
+        struct SystemClass {
+            const char* name;
+            WNDPROC proc;
+            int extra;
+            ATOM atom;  // a fixed atom, or 0
+        };
+        static const SystemClass kClasses[] = {
+            {"BUTTON", ButtonWindowProc, sizeof(void*), 0},
+            {"COMBOBOX", DefWindowProcA, 0, 0},
+            {"EDIT", EditWindowProc, sizeof(void*), 0},
+            {"LISTBOX", DefWindowProcA, 0, 0},
+            {"MDICLIENT", DefWindowProcA, 0, 0},
+            {"SCROLLBAR", DefWindowProcA, 0, 0},
+            {"STATIC", StaticWindowProc, sizeof(void*), 0},
+            {"#32770", DefDlgProcA, DLGWINDOWEXTRA, 0x8002},
+            {"SysTabControl32", TabControlWindowProc, sizeof(void*), 0},
+            {"SysListView32", ListViewWindowProc, sizeof(void*), 0},
+        };
         auto& registry = Registry();
         std::lock_guard lock(registry.mutex);
-        for (const char* name : names) {
+        for (const SystemClass& c : kClasses) {
             auto cls = std::make_shared<WindowClass>();
-            cls->name = name;
-            cls->atom = registry.nextAtom++;
+            cls->name = c.name;
+            cls->atom = c.atom != 0 ? c.atom : registry.nextAtom++;
             cls->system = true;
             cls->info.cbSize = sizeof(WNDCLASSEXA);
-            cls->info.lpfnWndProc = std::strcmp(name, "EDIT") == 0 ? EditWindowProc : DefWindowProcA;
-            registry.classes[Lower(name)] = cls;
+            cls->info.style = CS_DBLCLKS;
+            cls->info.lpfnWndProc = c.proc;
+            cls->info.cbWndExtra = c.extra;
+            registry.classes[Lower(c.name)] = cls;
         }
     });
 }
@@ -827,6 +846,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD
     window->cls = cls;
     window->queue = queue;
     window->proc = cls->info.lpfnWndProc;
+    window->extra.assign(static_cast<size_t>(std::clamp(cls->info.cbWndExtra, 0, 4096)), 0);
     window->style = style & ~WS_VISIBLE;
     window->exStyle = exStyle;
     window->text = title != nullptr ? title : "";
@@ -1011,6 +1031,11 @@ LONG_PTR WINAPI GetWindowLongPtrA(HWND hwnd, int index)
     case GWLP_USERDATA: return window->userData;
     case GWLP_ID: return window->id;
     default:
+        if (index >= 0 && static_cast<size_t>(index) + sizeof(LONG_PTR) <= window->extra.size()) {
+            LONG_PTR value;
+            std::memcpy(&value, window->extra.data() + index, sizeof value);
+            return value;
+        }
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
@@ -1061,6 +1086,11 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND hwnd, int index, LONG_PTR value)
             window->id = value;
             break;
         default:
+            if (index >= 0 && static_cast<size_t>(index) + sizeof(LONG_PTR) <= window->extra.size()) {
+                std::memcpy(&previous, window->extra.data() + index, sizeof previous);
+                std::memcpy(window->extra.data() + index, &value, sizeof value);
+                break;
+            }
             SetLastError(ERROR_INVALID_PARAMETER);
             return 0;
         }
@@ -1458,6 +1488,11 @@ BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text)
     if (!IsWindow(hwnd))
         return FALSE;
     return static_cast<BOOL>(RunOnOwner(hwnd, SetTextOnOwner, &call));
+}
+
+int WINAPI GetWindowTextLengthA(HWND hwnd)
+{
+    return IsWindow(hwnd) ? static_cast<int>(SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0)) : 0;
 }
 
 int WINAPI GetWindowTextA(HWND hwnd, LPSTR buffer, int size)

@@ -305,6 +305,7 @@ HWND WINAPI GetWindow(HWND hwnd, UINT relation);
 HWND WINAPI GetTopWindow(HWND hwnd);
 BOOL WINAPI SetWindowTextA(HWND hwnd, LPCSTR text);
 int WINAPI GetWindowTextA(HWND hwnd, LPSTR buffer, int size);
+int WINAPI GetWindowTextLengthA(HWND hwnd);
 DWORD WINAPI GetWindowThreadProcessId(HWND hwnd, LPDWORD processId);
 
 // Painting: the invalid region is kept as one bounding rectangle per window.

@@ -1,0 +1,25 @@
+// The dialog scripts of the headless tests, on the SDL host under X: each dialog is a window of
+// its own there.
+#include <gtest/gtest.h>
+
+#include "winapi/dialog_cases.h"
+#include "winapi/sdl_round_trip.h"
+
+using namespace dialog_cases;
+
+class DialogsOnX : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!UseTestXServer() || !StartSdlHost("x11"))
+            GTEST_SKIP() << "no test X server";
+    }
+};
+
+TEST_F(DialogsOnX, ActionsNotifyInWin32Order) { CheckActions(); }
+
+TEST_F(DialogsOnX, ControlsKeepTheirLastState) { CheckStates(); }
+
+TEST_F(DialogsOnX, SubclassedControlSeesKeysFirst) { CheckSubclass(); }
+
+TEST_F(DialogsOnX, ModalDialogsNest) { CheckNesting(); }
