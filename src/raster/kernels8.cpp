@@ -185,16 +185,28 @@ void FillBlocksOfRow(BYTE* row, int width, int c0, int n)
 
 void MosaicRows(BYTE* pixels, int pitch, int width, int height, int bytesPerPixel, int n, BYTE anchor)
 {
-    if (!pixels || width < 3 || height < 3 || n < 2 || bytesPerPixel < 1 || bytesPerPixel > 4) {
+    if (n < 2) {
         return;
     }
+    MosaicBlocks(pixels, pitch, width, height, bytesPerPixel, n, n, anchor);
+}
+
+void MosaicBlocks(BYTE* pixels, int pitch, int width, int height, int bytesPerPixel, int blockWidth,
+                  int blockHeight, BYTE anchor)
+{
+    if (!pixels || width < 3 || height < 3 || blockWidth < 1 || blockHeight < 1 ||
+        (blockWidth < 2 && blockHeight < 2) || bytesPerPixel < 1 || bytesPerPixel > 4) {
+        return;
+    }
+    const int n = blockWidth;
+    const int m = blockHeight;
     const bool centred = anchor < 1 || anchor > 4;
     const int c0 = FirstBlock(width, n, anchor == 2 || anchor == 4, centred);
-    const int r0 = FirstBlock(height, n, anchor == 3 || anchor == 4, centred);
+    const int r0 = FirstBlock(height, m, anchor == 3 || anchor == 4, centred);
     // Each band of blocks is filled on its first row, which every further row of the band copies.
     const size_t rowBytes = static_cast<size_t>(width) * static_cast<size_t>(bytesPerPixel);
-    for (int by = 0; by < height; by += (by == 0 ? r0 : n)) {
-        const int bh = std::min(by == 0 ? r0 : n, height - by);
+    for (int by = 0; by < height; by += (by == 0 ? r0 : m)) {
+        const int bh = std::min(by == 0 ? r0 : m, height - by);
         BYTE* first = pixels + static_cast<ptrdiff_t>(by) * pitch;
         switch (bytesPerPixel) {
         case 1:

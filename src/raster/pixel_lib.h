@@ -51,7 +51,7 @@ struct PixelLibTransform {
 // |     |                 | filter, o, 0, clear, fill, outRect -> Z          | RenderRotateZoom, rotcenter            |
 // | 12  | drawTransformed | s, transform, srcRect, mode, filter, o, 0,       | PixelLibOp12; background effects       |
 // |     |                 | clear, fill, outRect -> Z                        | (bg_blur)                              |
-// | 13  | op13            | a1..a4 -> false                                  | PixelLibOp13 (no meaning given)        |
+// | 13  | op13            | block w, block h, 0, 0 -> T: mosaic, top-left    | PixelLibOp13; the scenario's pixel op  |
 // | 14  | mirror32        | rect (null = clip) -> T, left to right           | PixelLibOp14; picture and rule flags   |
 // | 15  | mirror8         | rect -> T                                        | PixelLibOp14 (8-bit)                   |
 // | 16  | flip32          | rect -> T, upside down                           | PixelLibOp16; picture and rule flags   |

@@ -8,6 +8,7 @@
 #include "raster/blend_mode_kernels.h"
 #include "raster/blend_tables.h"
 #include "raster/color_kernels.h"
+#include "raster/kernels8.h"
 #include "raster/compose_kernels.h"
 #include "raster/compose_ops.h"
 #include "raster/op_frame.h"
@@ -798,12 +799,27 @@ int FadePixelsEntry(DWORD* dst, const DWORD* s1, const DWORD* s2, int count, DWO
     return 0;
 }
 
+// --- entry 13: a mosaic of a1 x a2 blocks anchored top-left (a3, a4 unused) -----------------
+
+bool MosaicEntry(CDibSurface* d, DWORD blockWidth, DWORD blockHeight, DWORD, DWORD)
+{
+    RECT a;
+    if (!FillArea(d, 32, nullptr, a)) {
+        return Changed(kEmpty), false;
+    }
+    const int n = static_cast<int>(std::min<DWORD>(blockWidth, 65536));
+    const int m = static_cast<int>(std::min<DWORD>(blockHeight, 65536));
+    if (n < 2 && m < 2) {
+        return Changed(kEmpty), true;
+    }
+    MosaicBlocks(At(d, a.left, a.top), d->GetPitch(), a.right - a.left, a.bottom - a.top, 4, std::max(n, 1),
+                 std::max(m, 1), 1);
+    Changed(a);
+    return true;
+}
+
 // --- entries without a meaning ---------------------------------------------------------------
 
-bool Refuse4(CDibSurface*, DWORD, DWORD, DWORD, DWORD)
-{
-    return Changed(kEmpty), false;
-}
 bool RefuseNone(CDibSurface*)
 {
     return Changed(kEmpty), false;
@@ -827,7 +843,7 @@ PixelLibEntries Entries()
     e.stretchBlend = StretchBlendEntry;
     e.drawQuad = DrawQuadEntry;
     e.drawTransformed = DrawTransformedEntry;
-    e.op13 = Refuse4;
+    e.op13 = MosaicEntry;
     e.mirror32 = Turn<4, true>;
     e.mirror8 = Turn<1, true>;
     e.flip32 = Turn<4, false>;

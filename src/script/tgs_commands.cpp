@@ -5,6 +5,7 @@
 #include "controls/text_layer.h"
 #include "drawing/glyph_font.h"
 #include "platform/app_config.h"
+#include "raster/image.h"
 #include "script/message_window.h"
 #include "script/tgs_frame.h"
 #include "script/tgs_host_link.h"
@@ -236,6 +237,13 @@ int32_t Command24(CTgsFrame& f, const TgsArgPair* a)
         if (r != nullptr && r->image != nullptr) {
             x += r->x - r->originX;
             y += r->y - r->originY;
+            // A picture that carries a placement moves the text by it, and 100 more on x.
+            const auto px = static_cast<int32_t>(r->image->GetUserValue1());
+            const auto py = static_cast<int32_t>(r->image->GetUserValue2());
+            if (px != 0 || py != 0) {
+                x += px + 100;
+                y += py;
+            }
         }
         rec.sprite = sprite;
         rec.group = Int(a[3], 0);
@@ -351,6 +359,240 @@ int32_t Command118(CTgsFrame& f, const TgsArgPair* a)
     return 0;
 }
 
+// ---- layers and sprites (35-45, 74-82, 90, 102-108) ----
+
+uint8_t Byte(const TgsArgPair& p)
+{
+    return static_cast<uint8_t>(p.value);
+}
+
+// A string pair's text; null when the pair has no value.
+struct Text {
+    Text(CTgsFrame& f, const TgsArgPair& p) : given(Has(p)), text(Str(f, p)) {}
+    const char* get() const { return given ? text.c_str() : nullptr; }
+    bool given;
+    std::string text;
+};
+
+int32_t Command35(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.LoadLayerImage(Text(f, a[0]).get(), Byte(a[1]));
+    return 0;
+}
+
+int32_t Command36(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ClearLayer(a[0].value, Byte(a[1]));
+    return 0;
+}
+
+int32_t Command37(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetLayerColor(a[0].value, Byte(a[1]));
+    return 0;
+}
+
+int32_t Command38(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetLayerColorMode(Byte(a[0]), Byte(a[1]), Byte(a[2]), Byte(a[3]), Byte(a[4]));
+    return 0;
+}
+
+int32_t Command39(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ApplyLayerPixelOp(Byte(a[0]), Byte(a[1]));
+    return 0;
+}
+
+int32_t Command40(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetLayerOffset(Int(a[0], 0), Int(a[1], 0), Byte(a[2]));
+    return 0;
+}
+
+int32_t Command41(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.RenderLayer(true, Byte(a[0]), a[1].value != 0);
+    return 0;
+}
+
+int32_t Command42(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.RenderLayer(false, Byte(a[0]), false);
+    return 0;
+}
+
+int32_t Command43(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetLayerViewRect(Int(a[0], 0), Int(a[1], 0), Int(a[2], 0), Int(a[3], 0), Byte(a[4]));
+    return 0;
+}
+
+int32_t Command44(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartLayerZoom(Int(a[1], 400), Int(a[2], 300), Text(f, a[0]).get(), Byte(a[3]));
+    return 0;
+}
+
+int32_t Command45(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetLayerZoom(Int(a[0], 0), Text(f, a[1]).get(), Int(a[2], 0), Int(a[3], 0), Byte(a[4]));
+    return 0;
+}
+
+int32_t Command74(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.AutoTint() = a[0].value != 0 ? 1 : 0;
+    return 0;
+}
+
+// Commands 75 and 107: load a sprite and place it. A negative position keeps the place of a slot
+// that shows a sprite and puts an empty one at 0 → false when the command ends (no slot, or a
+// load that failed when failedLoadEnds).
+bool LoadAndPlace(CTgsFrame& f, const TgsArgPair* a, uint8_t page, int group, bool reload, bool failedLoadEnds)
+{
+    int32_t place = Int(a[2], 0);
+    const int slot = Int(a[0], 0);
+    if (place < 0) {
+        const TgsSpriteRecord* r = f.FindSpriteSlot(slot, page, group);
+        if (r == nullptr)
+            return false;
+        place = r->character >= 0 ? -1 : 0;
+    }
+    const Text name(f, a[1]);
+    if (f.LoadSpriteImage(slot, name.get(), page, group, reload) > 0 && failedLoadEnds)
+        return false;
+    if (name.given && place >= 0)
+        f.PlaceSprite(slot, place, 0, page, group);
+    return true;
+}
+
+int32_t Command75(CTgsFrame& f, const TgsArgPair* a)
+{
+    LoadAndPlace(f, a, a[3].value != 0 ? 1 : 0, Int(a[5], 0), a[4].value != 0, false);
+    return 0;
+}
+
+int32_t Command76(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StopTransition();
+    f.SetSpriteColorMode(Int(a[0], 0), Byte(a[1]), Byte(a[2]), Byte(a[3]), Byte(a[4]), Int(a[5], 0));
+    return 0;
+}
+
+int32_t Command77(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ApplySpritePixelOp(Int(a[0], 0), Byte(a[1]), Byte(a[2]), Int(a[3], 0));
+    return 0;
+}
+
+int32_t Command78(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.PlaceSprite(Int(a[0], 0), Int(a[1], 0), Byte(a[2]), Byte(a[3]), Int(a[4], 0));
+    return 0;
+}
+
+int32_t Command79(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.MoveSprite(Int(a[0], 0), Int(a[1], 0), Int(a[2], 0), Byte(a[3]), Int(a[4], 0));
+    return 0;
+}
+
+int32_t Command80(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.MoveSpriteToBottom(Int(a[0], 0), Byte(a[1]), Int(a[2], 0), true);
+    return 0;
+}
+
+int32_t Command81(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.MoveSpriteToTop(Int(a[0], 0), Byte(a[1]), Int(a[2], 0), true);
+    return 0;
+}
+
+int32_t Command82(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ResetSpriteGroups(Byte(a[0]), Int(a[1], -1));
+    return 0;
+}
+
+// The image cache hands scenarios no ids: there is no reference of theirs to drop.
+int32_t Command90(CTgsFrame&, const TgsArgPair*)
+{
+    return 0;
+}
+
+// Commands 102 and 103: the back page cleared to a colour, its sprites gone, then a cross-fade.
+int32_t ClearScreen(CTgsFrame& f, const TgsArgPair* a, uint32_t colour)
+{
+    f.ClearLayer(colour, 1);
+    f.ResetSpriteGroups(1, -1);
+    f.TransCross(Int(a[0], 0));
+    return 0;
+}
+
+int32_t Command102(CTgsFrame& f, const TgsArgPair* a)
+{
+    return ClearScreen(f, a, 0);
+}
+
+int32_t Command103(CTgsFrame& f, const TgsArgPair* a)
+{
+    return ClearScreen(f, a, 0xFFFFFF);
+}
+
+// Commands 104-106: a new background on the back page with its colour bytes at `colours`, the
+// back sprites gone; false when the picture could not be loaded.
+bool PrepareBackground(CTgsFrame& f, const TgsArgPair* a, int colours)
+{
+    if (f.LoadLayerImage(Text(f, a[0]).get(), 1) != 0)
+        return false;
+    f.SetLayerColorMode(Byte(a[colours]), Byte(a[colours + 1]), Byte(a[colours + 2]), Byte(a[colours + 3]), 1);
+    f.ResetSpriteGroups(1, -1);
+    return true;
+}
+
+int32_t Command104(CTgsFrame& f, const TgsArgPair* a)
+{
+    if (PrepareBackground(f, a, 2))
+        f.TransCross(Int(a[1], 0));
+    return 0;
+}
+
+int32_t Command105(CTgsFrame& f, const TgsArgPair* a)
+{
+    if (PrepareBackground(f, a, 4))
+        f.TransRule(Int(a[1], 0), Int(a[2], 0), Int(a[3], 0));
+    return 0;
+}
+
+int32_t Command106(CTgsFrame& f, const TgsArgPair* a)
+{
+    if (PrepareBackground(f, a, 4))
+        f.DispatchDeferred(98, a + 1);
+    return 0;
+}
+
+int32_t Command107(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.FinishTransition();
+    if (LoadAndPlace(f, a, 1, Int(a[5], 0), a[4].value != 0, true))
+        f.TransCross(Int(a[3], 300));
+    return 0;
+}
+
+int32_t Command108(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.FinishTransition();
+    f.ResetSpriteGroups(1, Int(a[3], -1));
+    const int32_t time = Int(a[0], 300);
+    if (Int(a[1], -1) < 0)
+        f.TransCross(time);
+    else
+        f.TransRule(a[1].value, time, Int(a[2], 0));
+    return 0;
+}
+
 } // namespace
 
 void CTgsFrame::AddHandlers()
@@ -378,6 +620,35 @@ void CTgsFrame::AddHandlers()
         case 28: handler = &Command28; break;
         case 29: handler = &Command29; break;
         case 30: handler = &Command30; break;
+        // layers and sprites
+        case 35: handler = &Command35; break;
+        case 36: handler = &Command36; break;
+        case 37: handler = &Command37; break;
+        case 38: handler = &Command38; break;
+        case 39: handler = &Command39; break;
+        case 40: handler = &Command40; break;
+        case 41: handler = &Command41; break;
+        case 42: handler = &Command42; break;
+        case 43: handler = &Command43; break;
+        case 44: handler = &Command44; break;
+        case 45: handler = &Command45; break;
+        case 74: handler = &Command74; break;
+        case 75: handler = &Command75; break;
+        case 76: handler = &Command76; break;
+        case 77: handler = &Command77; break;
+        case 78: handler = &Command78; break;
+        case 79: handler = &Command79; break;
+        case 80: handler = &Command80; break;
+        case 81: handler = &Command81; break;
+        case 82: handler = &Command82; break;
+        case 90: handler = &Command90; break;
+        case 102: handler = &Command102; break;
+        case 103: handler = &Command103; break;
+        case 104: handler = &Command104; break;
+        case 105: handler = &Command105; break;
+        case 106: handler = &Command106; break;
+        case 107: handler = &Command107; break;
+        case 108: handler = &Command108; break;
         case 117: handler = &Command117; break;
         case 118: handler = &Command118; break;
         default: break;
