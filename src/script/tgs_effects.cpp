@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -20,6 +21,8 @@
 #include "platform/decimal_text.h"
 #include "platform/timer_manager.h"
 #include "script/message_window.h"
+#include "script/tgs_layers.h"
+#include "winapi/kernel.h"
 #include "script/tgs_frame.h"
 
 namespace {
@@ -687,4 +690,352 @@ void CTgsFrame::ViewFromBlur(uint8_t page, int32_t cx, int32_t cy, double zoom, 
     } else {
         SetPageView(page, state[0], state[1], nullptr, zoom, state[2]);
     }
+}
+
+// ---- sprite and window animations ----
+
+namespace {
+
+// The last character of a picture name's file part without its extension, upper-cased.
+char NameMark(const char* name)
+{
+    const char* end = name + strlen(name);
+    const char* dot = nullptr;
+    for (const char* p = name; p < end; ++p) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '.')
+            dot = p;
+        else if (c == '\\' || c == '/')
+            dot = nullptr;
+        else if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC))
+            p += p + 1 < end ? 1 : 0; // a double-byte character's trail byte is no mark
+    }
+    const char* stop = dot != nullptr ? dot : end;
+    if (stop == name)
+        return 0;
+    const char c = stop[-1];
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool SameName(const char* a, const char* b)
+{
+    return a != nullptr && b != nullptr && lstrcmpiA(a, b) == 0;
+}
+
+} // namespace
+
+void CTgsFrame::SetPriorityRange(int group)
+{
+    if (group < 0 || group > 2) {
+        g_spPriorityLow = g_spPriorityHigh = 10000;
+        return;
+    }
+    const size_t g = static_cast<size_t>(group);
+    g_spPriorityLow = static_cast<uint32_t>(kGroupBase[g]);
+    g_spPriorityHigh = static_cast<uint32_t>(kGroupBase[g] + 100 * (kGroupSlots[g] - 1));
+}
+
+void CTgsFrame::PlaceFromReport(TgsSpriteRecord& record, uint8_t page, int group, int n, const CEffectArgs& report)
+{
+    if (report.IntAt(2, -1) < 0)
+        return;
+    record.x += report.IntAt(0);
+    record.y += report.IntAt(1);
+    double zoomFlag = 0.0;
+    report.GetDouble(8, &zoomFlag);
+    if (zoomFlag != 0.0) {
+        double zoom = 1.0, turns = 0.0;
+        report.GetDouble(4, &zoom);
+        report.GetDouble(5, &turns);
+        record.animationZoom = zoom;
+        record.animationAngle = Clamp32(turns * 512.0);
+        record.zoomX = report.IntAt(6);
+        record.zoomY = report.IntAt(7);
+    }
+    const int32_t order = report.IntAt(3);
+    if (order == 1)
+        MoveSpriteToBottom(n, page, group, true);
+    else if (order == 2)
+        MoveSpriteToTop(n, page, group, true);
+}
+
+int CTgsFrame::StartSpPanime(int n, const char* text, int32_t a, uint8_t page, int group, bool remember)
+{
+    StopTransition();
+    TgsSpriteRecord* record = FindSpriteSlot(n, page, group);
+    if (record == nullptr)
+        return 1;
+    if (record->sprite == nullptr)
+        return 2;
+    // A remembered animation must start again as it was: its text must fit the record.
+    if (remember && !TextFits(text))
+        return 1;
+    ReleaseManagedObject(&record->effect);
+    record->pendingKind = 0;
+    if (EffectsOn() && (remember || !SkipRequested())) {
+        SetPriorityRange(group);
+        if (StartRow(TgsEffectStart::SpPanime, &record->effect, Screen(page),
+                     {record->sprite, text, a, remember, !remember}) != 0)
+            return 3;
+        CEffectArgs report;
+        if (record->effect->Query(&report) == 0)
+            PlaceFromReport(*record, page, group, n, report);
+        if (remember) {
+            record->pendingKind = 1;
+            record->pendingArgument = a;
+            CopyText(record->pendingText, text);
+        }
+        return 0;
+    }
+    const int r = ApplySpPanime(n, text, page, group);
+    return r != 0 ? r + 4 : 0;
+}
+
+int CTgsFrame::ApplySpPanime(int n, const char* text, uint8_t page, int group)
+{
+    TgsSpriteRecord* record = FindSpriteSlot(n, page, group);
+    if (record == nullptr)
+        return 1;
+    if (record->sprite == nullptr)
+        return 2;
+    EffectCallbackFunc apply =
+        g_pObjectPluginManager != nullptr ? g_pObjectPluginManager->FindCallbackFunc("sp_panime") : nullptr;
+    if (apply == nullptr)
+        return -2;
+    SetPriorityRange(group);
+    CEffectArgs in;
+    in.AddInt(1);
+    in.AddObject(static_cast<CDrawable*>(record->sprite));
+    in.AddText(text);
+    CEffectArgs out;
+    const int r = apply(in, &out);
+    if (r != 0)
+        return r;
+    record->x = out.IntAt(3) + record->originX;
+    record->y = out.IntAt(4) + record->originY;
+    if (out.IntAt(7) != 0) {
+        double zoom = 1.0, turns = 0.0;
+        out.GetDouble(8, &zoom);
+        out.GetDouble(9, &turns);
+        record->animationZoom = zoom;
+        record->animationAngle = Clamp32(turns * 512.0);
+    }
+    const int32_t order = out.IntAt(6);
+    if (order == 1)
+        MoveSpriteToBottom(n, page, group, true);
+    else if (order == 2)
+        MoveSpriteToTop(n, page, group, true);
+    return 0;
+}
+
+// The window is placed from an animation's end point: its x corrected by its alignment.
+void CTgsFrame::PlaceWindow(int32_t dx, int32_t dy)
+{
+    TgsWindowRecord& record = m_windowRecords[0];
+    if (!m_messageWindow)
+        return;
+    int32_t x = record.baseX + dx;
+    const int32_t width = m_messageWindow->GetWidth();
+    if (record.alignment == 0)
+        x += width / 2;
+    else if (record.alignment == 2)
+        x += width;
+    record.textX = x;
+    record.textY = record.baseY + dy;
+    m_messageWindow->SetTextRect(record.textMode, record.textX, record.textY, -2, 0, 0, 0);
+}
+
+int CTgsFrame::StartWindowPanime(int n, const char* text, int32_t time)
+{
+    StopTransition();
+    if (n > 0)
+        return 1;
+    if (!m_messageWindow)
+        return 2;
+    ReleaseWindowEffects(n);
+    TgsWindowRecord& record = m_windowRecords[0];
+    if (EffectsEffective()) {
+        g_spPriorityLow = g_spPriorityHigh = 10000;
+        CSprite* sprite = &m_messageWindow->GetSprite();
+        if (StartRow(TgsEffectStart::WindowPanime, &record.effects[0], Screen(0), {sprite, text, time, false, true}) !=
+            0)
+            return 3;
+        CEffectArgs report;
+        if (record.effects[0]->Query(&report) == 0 && report.IntAt(2, -1) >= 0)
+            PlaceWindow(report.IntAt(0), report.IntAt(1));
+        return 0;
+    }
+    const int r = ApplyWindowPanime(n, text, time);
+    return r != 0 ? r + 3 : 0;
+}
+
+int CTgsFrame::ApplyWindowPanime(int n, const char* text, int32_t /*time*/)
+{
+    if (n > 0)
+        return 1;
+    if (!m_messageWindow)
+        return 2;
+    EffectCallbackFunc apply =
+        g_pObjectPluginManager != nullptr ? g_pObjectPluginManager->FindCallbackFunc("sp_panime") : nullptr;
+    if (apply == nullptr)
+        return -2;
+    g_spPriorityLow = g_spPriorityHigh = 10000;
+    CSprite& sprite = m_messageWindow->GetSprite();
+    const int32_t x = sprite.GetX(), y = sprite.GetY();
+    CEffectArgs in;
+    in.AddInt(1);
+    in.AddObject(static_cast<CDrawable*>(&sprite));
+    in.AddText(text);
+    CEffectArgs out;
+    const int r = apply(in, &out);
+    if (r != 0)
+        return r;
+    PlaceWindow(out.IntAt(3) - x, out.IntAt(4) - y);
+    return 0;
+}
+
+// Takes the record's sprite and picture off it for a fading change: the picture becomes the
+// sprite's own (a copy when the other page shows it too), so the effect may delete both.
+CSprite* CTgsFrame::DetachSprite(TgsSpriteRecord& record)
+{
+    ReleaseManagedObject(&record.effect);
+    record.pendingKind = 0;
+    CSprite* sprite = record.sprite;
+    CImage* image = record.image;
+    record.sprite = nullptr;
+    record.image = nullptr;
+    record.name[0] = 0;
+    if (image != nullptr) {
+        CImage* own = TakeImage(image);
+        if (sprite != nullptr && own != image)
+            sprite->ReplaceImage(own);
+        if (sprite == nullptr)
+            delete own;
+    }
+    return sprite;
+}
+
+void CTgsFrame::DeleteDetached(CSprite* sprite, uint8_t page)
+{
+    if (sprite == nullptr)
+        return;
+    CImage* image = sprite->GetImage();
+    if (CScene* scene = PageScene(page))
+        scene->GetList().Remove(sprite);
+    delete sprite;
+    delete image;
+}
+
+int CTgsFrame::StartSpCfade(int n, const char* name, int32_t placeMode, int32_t time, bool loadArg, uint8_t page,
+                            int group)
+{
+    StopTransition();
+    TgsSpriteRecord* record = FindSpriteSlot(n, page, group);
+    if (record == nullptr)
+        return 1;
+    if (record->sprite != nullptr) {
+        if (name != nullptr && SameName(record->name, name) && record->reload == 0 && placeMode < 0)
+            return 0;
+    } else {
+        if (name == nullptr || *name == 0)
+            return 2;
+        if (placeMode < 0)
+            placeMode = 0;
+    }
+    CSprite* old = DetachSprite(*record);
+    if (LoadSpriteImage(n, name, page, group, loadArg) != 0) {
+        DeleteDetached(old, page);
+        return 4;
+    }
+    if (placeMode >= 0)
+        PlaceSprite(n, placeMode, 0, page, group);
+    if (SkipRequested()) {
+        DeleteDetached(old, page);
+        return 0;
+    }
+    if (StartRow(TgsEffectStart::SpCfade, &record->effect, Screen(page),
+                 {record->sprite, old, record->priority, time, true}) != 0) {
+        DeleteDetached(old, page);
+        return 5;
+    }
+    return 0;
+}
+
+int CTgsFrame::StartSpChange(int n, const char* name, const char* text, uint8_t mode, int32_t time, bool zoomFlag,
+                             uint8_t page, int group)
+{
+    StopTransition();
+    TgsSpriteRecord* record = FindSpriteSlot(n, page, group);
+    if (record == nullptr || name == nullptr || *name == 0 || mode > 2)
+        return 1;
+    if (record->sprite == nullptr)
+        return 2;
+    if (SameName(record->name, name) && record->reload == 0)
+        return 3;
+    CSprite* old = DetachSprite(*record);
+    if (LoadSpriteImage(n, name, page, group, false) != 0) {
+        DeleteDetached(old, page);
+        return 4;
+    }
+    uint8_t changeMode = mode;
+    if (mode == 2) {
+        switch (NameMark(name)) {
+        case 'S': changeMode = 2; break;
+        case 'M': changeMode = 3; break;
+        case 'X': changeMode = 4; break;
+        default: changeMode = 0; break;
+        }
+    }
+    if (!EffectsEffective()) {
+        DeleteDetached(old, page);
+        const int r = ApplySpPanime(n, text, page, group);
+        return r != 0 ? r + 5 : 0;
+    }
+    SetPriorityRange(group);
+    if (StartRow(TgsEffectStart::SpChange, &record->effect, Screen(page),
+                 {record->sprite, old, text, changeMode, record->priority, zoomFlag, time, true}) != 0) {
+        DeleteDetached(old, page);
+        return 5;
+    }
+    CEffectArgs report;
+    if (record->effect->Query(&report) == 0)
+        PlaceFromReport(*record, page, group, n, report);
+    return 0;
+}
+
+int CTgsFrame::StartSpPartsFromList(int n, int32_t number, uint8_t page, int group, bool remember)
+{
+    StopTransition();
+    TgsSpriteRecord* record = FindSpriteSlot(n, page, group);
+    if (record == nullptr)
+        return 1;
+    if (record->sprite == nullptr || record->image == nullptr)
+        return 2;
+    if (number < 0 || number > 6)
+        return 3;
+    const char mark = NameMark(record->name);
+    const int32_t base = mark == 'S' ? 20 : (mark == 'X' ? 80 : 40);
+    char list[32];
+    std::snprintf(list, sizeof list, "SYS/CA0%02d.TXT", base + number);
+    const int32_t offset = PictureOffset(*record->image, number);
+    ReleaseManagedObject(&record->effect);
+    record->pendingKind = 0;
+    record->picture = number;
+    if (remember) {
+        record->pendingKind = 2;
+        record->pendingArgument = number;
+    }
+    if (!EffectsEffective())
+        return 0;
+    const int32_t left = record->x - record->originX, top = record->y - record->originY + offset;
+    if (StartRow(TgsEffectStart::SpPartsFromList, &record->effect, Screen(page),
+                 {list, left, top, record->priority, false, 1.0, true}) != 0)
+        return 4;
+    return 0;
+}
+
+int32_t CTgsFrame::PictureOffset(const CImage& /*image*/, int32_t number) const
+{
+    // Pictures carry no extension chain yet: no entry, offset 0.
+    return FindPictureOffset(nullptr, 0, number);
 }

@@ -518,6 +518,13 @@ private:
     void PlaceFromReport(TgsSpriteRecord& record, uint8_t page, int group, int n, const CEffectArgs& report);
     // The group's priority range for sp_panime and sp_change.
     void SetPriorityRange(int group);
+    void PlaceWindow(int32_t dx, int32_t dy);
+    // A fading change takes the record's sprite off it (the effect owns it after a good set-up);
+    // DeleteDetached drops one the effect did not take.
+    CSprite* DetachSprite(TgsSpriteRecord& record);
+    void DeleteDetached(CSprite* sprite, uint8_t page);
+    // The vertical offset a picture's offset table lists for a part-list number (0 when none).
+    int32_t PictureOffset(const CImage& image, int32_t number) const;
     // The named transitions' common course: page mode 1, the running one ended; true when a skip
     // applied the change at once.
     bool TransitionSkipped();
