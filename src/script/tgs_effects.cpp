@@ -1039,3 +1039,23 @@ int32_t CTgsFrame::PictureOffset(const CImage& /*image*/, int32_t number) const
     // Pictures carry no extension chain yet: no entry, offset 0.
     return FindPictureOffset(nullptr, 0, number);
 }
+
+void CTgsFrame::ReleaseEffects()
+{
+    for (int layer = 0; layer < 3; ++layer)
+        StopLayerEffect(layer, true);
+    for (TgsPageRecord& page : m_pages) {
+        for (CLayerEffect*& holder : page.effects)
+            ReleaseManagedObject(&holder);
+    }
+    auto releaseAll = [](auto& records) {
+        for (TgsSpriteRecord& r : records) {
+            ReleaseManagedObject(&r.effect);
+            r.pendingKind = 0;
+        }
+    };
+    releaseAll(m_groupA);
+    releaseAll(m_groupB);
+    releaseAll(m_groupC);
+    ReleaseWindowEffects(0);
+}

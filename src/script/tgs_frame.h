@@ -518,6 +518,8 @@ private:
     void PlaceFromReport(TgsSpriteRecord& record, uint8_t page, int group, int n, const CEffectArgs& report);
     // The group's priority range for sp_panime and sp_change.
     void SetPriorityRange(int group);
+    // Every layer, page and window effect released (the scene is cleared).
+    void ReleaseEffects();
     void PlaceWindow(int32_t dx, int32_t dy);
     // A fading change takes the record's sprite off it (the effect owns it after a good set-up);
     // DeleteDetached drops one the effect did not take.
