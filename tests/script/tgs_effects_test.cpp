@@ -9,15 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "authoring/elg_encoder.h"
-#include "authoring/file_io.h"
 #include "drawing/scene.h"
 #include "drawing/sprite.h"
 #include "effects/sp_panime.h"
-#include "files/file_manager.h"
-#include "files/gll_manager.h"
-#include "files/path_utils.h"
-#include "files/temp_folder.h"
 #include "script/message_window.h"
 #include "support/tgs_effect_recorder.h"
 #include "support/tgs_engine_host.h"
@@ -27,35 +21,6 @@ using tgsrecord::SamePack;
 using tgsrecord::TheLog;
 
 namespace {
-
-// Sprite pictures on disk, loaded through the file manager.
-struct Pictures {
-    Pictures()
-    {
-        for (const char* name : {"CH1S", "CH2M", "CH3X"}) {
-            elg::Picture picture;
-            std::string error;
-            const std::vector<uint32_t> pixels(40 * 60, 0xFF336699);
-            std::vector<uint8_t> bytes;
-            if (!elg::PictureFromPixels(40, 60, pixels.data(), 32, picture, &error) ||
-                !elg::Encode(picture, elg::Options{}, bytes, &error) ||
-                !WriteWholeFile(dir.Linux(std::string(name) + ".ELG"), bytes.data(), bytes.size()))
-                ok = false;
-        }
-        ok = ok && SetBaseFolder(dir.Windows().c_str()) == 0 && RegisterBuiltinImageLoaders(loaders) == 0;
-        g_pFileManager = &manager;
-        g_pGllManager = &loaders;
-    }
-    ~Pictures()
-    {
-        g_pGllManager = nullptr;
-        g_pFileManager = nullptr;
-    }
-    bool ok = true;
-    TempFolder dir;
-    CFileManager manager;
-    CGllManager loaders;
-};
 
 class TgsEffects : public ::testing::Test {
 protected:
@@ -81,7 +46,7 @@ protected:
     void Off() { b->settings.config.option9 = 0; }
     void Skip() { f->SkipMode() = 1; }
 
-    Pictures pictures;
+    tgsrecord::Pictures pictures;
     tgsrecord::Registries reg;
     std::unique_ptr<Bench> b;
     CTgsFrame* f = nullptr;

@@ -5,15 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "authoring/elg_encoder.h"
+#include "authoring/file_io.h"
 
 #include "display/image_object.h"
 #include "display/screen_filter.h"
 #include "drawing/sprite.h"
 #include "raster/image.h"
 #include "effects/layer_effect.h"
+#include "files/file_manager.h"
+#include "files/gll_manager.h"
 #include "files/object_plugin_manager.h"
+#include "files/path_utils.h"
+#include "files/temp_folder.h"
 #include "files/transition_plugin_manager.h"
 #include "platform/timer_manager.h"
 #include "script/tgs_effects.h"
@@ -207,5 +215,44 @@ inline ::testing::AssertionResult SamePack(const CEffectArgs& got, const CEffect
     }
     return ::testing::AssertionSuccess();
 }
+
+// Pictures on disk, loaded through the file manager: three 40 x 60 sprites and an 800 x 600 rule
+// picture of 8 bits (SYS/RULE001.ELG).
+struct Pictures {
+    Pictures()
+    {
+        for (const char* name : {"CH1S", "CH2M", "CH3X"})
+            ok = ok && Write(std::string(name) + ".ELG", 40, 60, 32, [](int, int) { return 0xFF336699u; });
+        ok = ok && Write("SYS/RULE001.ELG", 800, 600, 8,
+                           [](int x, int) { return 0xFF000000u | static_cast<uint32_t>(x * 255 / 799) * 0x10101u; });
+        ok = ok && SetBaseFolder(dir.Windows().c_str()) == 0 && RegisterBuiltinImageLoaders(loaders) == 0;
+        g_pFileManager = &manager;
+        g_pGllManager = &loaders;
+    }
+    ~Pictures()
+    {
+        g_pGllManager = nullptr;
+        g_pFileManager = nullptr;
+    }
+    template <typename Colour>
+    bool Write(const std::string& name, int width, int height, int depth, Colour colour)
+    {
+        std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = colour(x, y);
+        elg::Picture picture;
+        std::string error;
+        std::vector<uint8_t> bytes;
+        std::filesystem::create_directories(std::filesystem::path(dir.Linux(name)).parent_path());
+        return elg::PictureFromPixels(width, height, pixels.data(), depth, picture, &error) &&
+               elg::Encode(picture, elg::Options{}, bytes, &error) &&
+               WriteWholeFile(dir.Linux(name), bytes.data(), bytes.size());
+    }
+    bool ok = true;
+    TempFolder dir;
+    CFileManager manager;
+    CGllManager loaders;
+};
 
 } // namespace tgsrecord
