@@ -235,7 +235,11 @@ public:
     int RenderLayer(bool on, uint8_t page, bool value);
     int StartLayerZoom(int32_t x, int32_t y, const char* zoomText, uint8_t page);
     int SetLayerZoom(int32_t angle, const char* zoomText, int32_t x, int32_t y, uint8_t page);
-    int LoadLayerAnimation(const char* file, int32_t x, int32_t y, uint8_t page);
+    // "bg_anime" from a group file whose frame files lie beside it, playing from (group, entry)
+    // → 0; 1 the file cannot be read; 2 the animation refused it.
+    int LoadLayerAnimation(const char* file, int32_t group, int32_t entry, uint8_t page);
+    // The animation's operation mode (0 select, 1 play, 2 pause, 3 resume, 4 stop, 5 break the
+    // loop) with (x, y) → 0; 1 bad mode; 2 no animation; 3 refused in its state.
     int ControlLayerAnimation(int mode, int32_t x, int32_t y, uint8_t page = 0);
 
     int LoadSpriteImage(int slot, const char* name, uint8_t page, int group, bool reload);

@@ -12,6 +12,7 @@
 #include "display/image_object.h"
 #include "display/surface_sprite.h"
 #include "drawing/draw_list.h"
+#include "drawing/kad_file.h"
 #include "drawing/scene.h"
 #include "drawing/sprite.h"
 #include "effects/layer_effect.h"
@@ -91,6 +92,24 @@ std::string FilePart(const char* name)
     if (name != nullptr && std::strlen(name) < MAX_PATH)
         GetFileName(name, file, true);
     return file;
+}
+
+} // namespace
+
+namespace {
+
+// Cancels a page's animation and frees its group file (the effect never reads it after its cancel).
+void ReleaseAnimation(TgsPageRecord& p)
+{
+    if (p.animation != nullptr) {
+        if (g_pObjectManager == nullptr || !g_pObjectManager->Cancel(p.animation))
+            p.animation->SetOwnerSlot<CLayerEffect>(nullptr);
+        p.animation = nullptr;
+    }
+    delete p.animationFile;
+    p.animationFile = nullptr;
+    p.animationState = 0;
+    p.layerName[0] = 0;
 }
 
 } // namespace
@@ -187,6 +206,44 @@ std::array<int32_t, 7> TgsSpriteRecord::LogWords() const
     return {positionMode, colourMode, flipX | (flipY << 1), offScreen, character, originX, originY};
 }
 
+void TgsPageRecord::CopyFieldsFrom(const TgsPageRecord& o)
+{
+    std::memcpy(name, o.name, sizeof name);
+    std::memcpy(layerName, o.layerName, sizeof layerName);
+    variant = o.variant;
+    colour = o.colour;
+    colourMode = o.colourMode;
+    flipX = o.flipX;
+    flipY = o.flipY;
+    letterbox = o.letterbox;
+    x = o.x;
+    y = o.y;
+    viewLeft = o.viewLeft;
+    viewTop = o.viewTop;
+    viewRight = o.viewRight;
+    viewBottom = o.viewBottom;
+    angle = o.angle;
+    frame = o.frame;
+    zoom = o.zoom;
+}
+
+void TgsSpriteRecord::CopyFieldsFrom(const TgsSpriteRecord& o)
+{
+    std::memcpy(name, o.name, sizeof name);
+    character = o.character;
+    x = o.x;
+    y = o.y;
+    originX = o.originX;
+    originY = o.originY;
+    priority = o.priority;
+    positionMode = o.positionMode;
+    colourMode = o.colourMode;
+    flipX = o.flipX;
+    flipY = o.flipY;
+    offScreen = o.offScreen;
+    reload = o.reload;
+}
+
 // ---- set-up and teardown ----
 
 void CTgsFrame::InitLayers()
@@ -212,8 +269,7 @@ void CTgsFrame::ReleaseLayers()
     for (uint8_t page = 0; page < 2; ++page) {
         ResetSpriteGroups(page, -1);
         TgsPageRecord& p = Page(page);
-        if (p.animation != nullptr && g_pObjectManager != nullptr)
-            g_pObjectManager->Cancel(p.animation);
+        ReleaseAnimation(p);
         if (CScene* scene = PageScene(page)) {
             scene->ReleaseBackgroundWork();
             scene->SetBackgroundImage(nullptr, 0, 0, true);
@@ -423,11 +479,7 @@ int CTgsFrame::LoadLayerImage(const char* name, uint8_t page)
 int CTgsFrame::ClearLayer(uint32_t colour, uint8_t page)
 {
     TgsPageRecord& p = Page(page);
-    if (p.animation != nullptr && g_pObjectManager != nullptr)
-        g_pObjectManager->Cancel(p.animation);
-    p.animation = nullptr;
-    p.animationState = 0;
-    p.layerName[0] = 0;
+    ReleaseAnimation(p);
     DropImage(p.image);
     p.image = nullptr;
     p.name[0] = 0;
@@ -627,16 +679,55 @@ int CTgsFrame::SetLayerZoom(int32_t angle, const char* zoomText, int32_t x, int3
     return 0;
 }
 
-int CTgsFrame::LoadLayerAnimation(const char*, int32_t, int32_t, uint8_t)
+
+int CTgsFrame::LoadLayerAnimation(const char* file, int32_t group, int32_t entry, uint8_t page)
 {
-    return 1;
+    TgsPageRecord& p = Page(page);
+    ReleaseAnimation(p);
+    if (file == nullptr || *file == 0 || std::strlen(file) >= MAX_PATH)
+        return 1;
+    auto* kad = new CKadFile;
+    if (kad->Load(file) != 0) {
+        delete kad;
+        return 1;
+    }
+    // The frame files lie beside the group file.
+    char folder[MAX_PATH] = {};
+    std::memcpy(folder, file, std::strlen(file));
+    SplitPath(folder, nullptr);
+    p.animationFile = kad;
+    if (CreateLayerEffect("bg_anime", Screen(page), CEffectArgs::Of(static_cast<CGroupFile*>(kad), folder, group, entry, 1, 1),
+                          &p.animation) != 0) {
+        ReleaseAnimation(p);
+        return 2;
+    }
+    CopyRecordName(p.layerName, file);
+    p.animationState = 1;
+    return 0;
 }
 
-int CTgsFrame::ControlLayerAnimation(int mode, int32_t, int32_t, uint8_t page)
+int CTgsFrame::ControlLayerAnimation(int mode, int32_t x, int32_t y, uint8_t page)
 {
     if (mode < 0 || mode > 5)
         return 1;
-    return Page(page).animation == nullptr ? 2 : 0;
+    TgsPageRecord& p = Page(page);
+    if (p.animation == nullptr)
+        return 2;
+    if (mode == 1) {
+        // The animation's frames take the place of the page's picture.
+        DropImage(p.image);
+        p.image = nullptr;
+        p.name[0] = 0;
+    }
+    if (p.animation->SetParams(mode, x, y) != 0)
+        return 3;
+    if (mode == 1 || mode == 3)
+        p.animationState = 1;
+    else if (mode == 2)
+        p.animationState = 2;
+    else if (mode == 4)
+        p.animationState = 0;
+    return 0;
 }
 
 // ---- sprites ----
@@ -897,9 +988,13 @@ bool CTgsFrame::UnshareSpriteImage(int slot, int group)
     if (copy == nullptr)
         return false;
     auto* sprite = new CSprite;
-    if (back->sprite != nullptr)
-        sprite->CopyFrom(back->sprite);
-    sprite->ReplaceImage(copy);
+    if (back->sprite != nullptr && sprite->CopyFrom(back->sprite) == 0) {
+        sprite->ReplaceImage(copy);
+    } else {
+        sprite->SetImage(copy, nullptr, back->x - back->originX, back->y - back->originY);
+        if (copy->HasAlpha())
+            sprite->SetBlendMode(2);
+    }
     CScene* scene = PageScene(1);
     if (back->sprite != nullptr && scene != nullptr)
         scene->GetList().Remove(back->sprite);

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class CImage;
+class CKadFile;
 class CLayerEffect;
 class CSprite;
 class CTimedTask;
@@ -34,12 +35,16 @@ struct TgsPageRecord {
     // The background effect, the quake and a third effect; the "bg_anime" animation.
     CLayerEffect* effects[3] = {};
     CLayerEffect* animation = nullptr;
-    uint8_t animationState = 0; // 1 while the animation plays
+    CKadFile* animationFile = nullptr; // owned: the animation's group file
+    uint8_t animationState = 0;        // 1 playing, 2 paused
     uint8_t shown = 0;
 
     // The eleven words the text log keeps: offset x, y, view x, y, width, height, colour, colour
     // mode, flips, frame and the zoom in thousandths.
     std::array<int32_t, 11> LogWords() const;
+    // Takes every field of other that comes before the image (the page's own `shown` stays):
+    // what a page shows, without its picture, render picture, effects or animation.
+    void CopyFieldsFrom(const TgsPageRecord& other);
 };
 
 struct TgsSpriteRecord {
@@ -72,6 +77,9 @@ struct TgsSpriteRecord {
     // The seven words the text log keeps: position mode, colour mode, flips, the off-screen flag,
     // the character number and the two origin words.
     std::array<int32_t, 7> LogWords() const;
+    // Takes every field of other that comes before the image: name, character, position, origin,
+    // priority, placing, colour mode, flips and the reload mark.
+    void CopyFieldsFrom(const TgsSpriteRecord& other);
 };
 
 // The style of one message window (the start values of command 23's SetWindowStyle).

@@ -4,12 +4,14 @@
 // they refuse is refused with its reason.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "authoring/picture_io.h"
 #include "authoring/sample_pictures.h"
+#include "files/elg_loader.h"
 #include "gll_test_support.h"
 
 namespace {
@@ -148,6 +150,50 @@ TEST(ElgTool, SaysWhyAPictureIsRefused)
         const std::vector<BYTE> said = picture_test::ReadAll(dir + "/bad.txt");
         const std::string text(said.begin(), said.end());
         EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+    }
+}
+
+// --pos gives the header a placement (variant 1, or 2 with blocks), each --ext one chain block in
+// order; bad values are refused before anything is written.
+TEST(ElgTool, WritesPlacementAndExtensionBlocks)
+{
+    if (!picture_test::HaveConvert())
+        GTEST_SKIP() << "convert is not installed";
+    const std::string dir = picture_test::TempDir();
+    const std::string png = dir + "/placed.png";
+    ASSERT_TRUE(picture_test::RunConvert("-size 5x4 xc:blue '" + png + "'"));
+    ASSERT_TRUE(picture_test::WriteAll(dir + "/table.bin", {1, 0, 2, 0, 0xFB, 0xFF}));
+    ASSERT_TRUE(picture_test::WriteAll(dir + "/empty.bin", {}));
+    struct Case {
+        std::string options;
+        int variant, x, y;
+        std::vector<BYTE> chain;
+    };
+    const Case cases[] = {
+        {"--pos 12,-7", 1, 12, -7, {}},
+        {"--pos -32768,32767 --variant 2", 2, -32768, 32767, {}},
+        {"--pos 3,4 --ext 7:'" + dir + "/table.bin'", 2, 3, 4, {7, 10, 0, 0, 0, 1, 0, 2, 0, 0xFB, 0xFF}},
+        {"--ext 0x20:'" + dir + "/empty.bin' --ext 9:'" + dir + "/table.bin'", 2, 0, 0,
+         {0x20, 4, 0, 0, 0, 9, 10, 0, 0, 0, 1, 0, 2, 0, 0xFB, 0xFF}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const std::string elg = dir + "/placed.elg";
+        ASSERT_EQ(Tool("elg encode '" + png + "' '" + elg + "' " + c.options), 0);
+        const std::vector<BYTE> bytes = picture_test::ReadAll(elg);
+        ASSERT_GT(bytes.size(), 4u);
+        EXPECT_EQ(bytes[3], c.variant);
+        ElgHeader header;
+        ASSERT_EQ(ParseElgHeader(bytes.data(), static_cast<DWORD>(bytes.size()), header), 0);
+        EXPECT_EQ(header.x, c.x);
+        EXPECT_EQ(header.y, c.y);
+        ASSERT_EQ(header.chainSize, c.chain.size());
+        EXPECT_TRUE(std::equal(c.chain.begin(), c.chain.end(), bytes.begin() + header.chainOffset));
+    }
+    for (const char* bad : {"--pos 1", "--pos 1,", "--pos 40000,0", "--ext 0:x", "--ext 256:x", "--ext 5",
+                            "--ext 5:/nonexistent/file"}) {
+        SCOPED_TRACE(bad);
+        EXPECT_NE(Tool("elg encode '" + png + "' '" + dir + "/bad.elg' " + bad), 0);
     }
 }
 

@@ -111,7 +111,7 @@ inline bool WriteAll(const std::string& file, const std::vector<BYTE>& bytes)
     FILE* f = std::fopen(file.c_str(), "wb");
     if (f == nullptr)
         return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }
 

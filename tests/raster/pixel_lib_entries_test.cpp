@@ -149,6 +149,37 @@ TEST(PixelLibEntries, MirrorsAndFlips)
     }
 }
 
+// Entry 13: blocks of a1 x a2 from the top-left corner, each the colour of its top-left pixel;
+// below 2 on both sides nothing changes; 8-bit pictures are refused.
+TEST(PixelLibEntries, MosaicOfBlocksFromTheTopLeft)
+{
+    struct Case {
+        DWORD w, h;
+        int width, height;
+    };
+    const Case cases[] = {{2, 2, 9, 7}, {3, 5, 10, 11}, {4, 1, 13, 3}, {1, 3, 5, 8}, {40, 40, 17, 9},
+                          {1, 1, 8, 8}, {0, 0, 8, 8},   {7, 7, 2, 9}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " on " << c.width << "x" << c.height);
+        raster_test::Random random(c.w * 31 + c.h);
+        auto image = MakeImage(c.width, c.height, 32, random);
+        auto copy = MakeImage(c.width, c.height, 32, random);
+        ASSERT_EQ(copy->Copy(image.get(), 0, 0, nullptr, false), 0);
+        ASSERT_TRUE(kLib.op13(image.get(), c.w, c.h, 9, 9));
+        const bool changes = (c.w >= 2 || c.h >= 2) && c.width >= 3 && c.height >= 3;
+        const int bw = std::max<int>(c.w, 1), bh = std::max<int>(c.h, 1);
+        for (int y = 0; y < c.height; ++y) {
+            for (int x = 0; x < c.width; ++x) {
+                const uint32_t want = changes ? Px(*copy, x / bw * bw, y / bh * bh) : Px(*copy, x, y);
+                ASSERT_EQ(Px(*image, x, y), want) << x << "," << y;
+            }
+        }
+    }
+    raster_test::Random random(5);
+    auto eight = MakeImage(9, 9, 8, random);
+    EXPECT_FALSE(kLib.op13(eight.get(), 2, 2, 0, 0));
+}
+
 TEST(PixelLibEntries, FadesOfTwoSources)
 {
     raster_test::Random random(5);
