@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "authoring/effect_data.h"
 #include "authoring/elg_encoder.h"
 #include "authoring/file_io.h"
 
@@ -216,18 +217,34 @@ inline ::testing::AssertionResult SamePack(const CEffectArgs& got, const CEffect
     return ::testing::AssertionSuccess();
 }
 
-// Pictures on disk, loaded through the file manager: three 40 x 60 sprites and an 800 x 600 rule
-// picture of 8 bits (SYS/RULE001.ELG).
+// Pictures on disk, loaded through the file manager: three backgrounds of 800 x 600 (BG01A and
+// BG12B listed in DATA/BG.TXT for variants 1 and 2), three sprites with soft alpha, and the rule
+// and effect pictures of `tessaro-tool effect-data`.
 struct Pictures {
     Pictures()
     {
-        for (const char* name : {"CH1S", "CH2M", "CH3X"})
-            ok = ok && Write(std::string(name) + ".ELG", 40, 60, 32, [](int, int) { return 0xFF336699u; });
-        ok = ok && Write("SYS/RULE001.ELG", 800, 600, 8,
-                           [](int x, int) { return 0xFF000000u | static_cast<uint32_t>(x * 255 / 799) * 0x10101u; });
+        std::string error;
+        ok = effect_data::Write(dir.Linux(), 1, &error);
+        ok = ok && Write("BG01A.ELG", 800, 600, 32, [](int x, int y) { return Rgb(32 + x / 4, 64 + y / 3, 128); });
+        ok = ok && Write("BG12B.ELG", 800, 600, 32, [](int x, int y) { return Rgb(200 - y / 4, x / 4, 90); });
+        ok = ok && Write("BG02.ELG", 800, 600, 32, [](int x, int y) { return Rgb((x ^ y) & 255, 120, 255 - x / 4); });
+        const auto sprite = [](int w, int h, uint32_t rgb) {
+            return [w, h, rgb](int x, int y) {
+                const uint32_t alpha = static_cast<uint32_t>(255 - (x * 128 / w) - (y * 64 / h));
+                return (alpha << 24) | rgb;
+            };
+        };
+        ok = ok && Write("CH1S.ELG", 120, 300, 32, sprite(120, 300, 0xD04020));
+        ok = ok && Write("CH2M.ELG", 90, 240, 32, sprite(90, 240, 0x20C060));
+        ok = ok && Write("CH3X.ELG", 100, 200, 32, sprite(100, 200, 0x4060E0));
+        dir.Write("DATA/BG.TXT", "[A 1\n1\n[B 2\n12\n");
         ok = ok && SetBaseFolder(dir.Windows().c_str()) == 0 && RegisterBuiltinImageLoaders(loaders) == 0;
         g_pFileManager = &manager;
         g_pGllManager = &loaders;
+    }
+    static uint32_t Rgb(int r, int g, int b)
+    {
+        return 0xFF000000u | static_cast<uint32_t>((r & 255) << 16 | (g & 255) << 8 | (b & 255));
     }
     ~Pictures()
     {
