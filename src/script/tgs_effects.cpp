@@ -907,10 +907,16 @@ CSprite* CTgsFrame::DetachSprite(TgsSpriteRecord& record)
     record.name[0] = 0;
     if (image != nullptr) {
         CImage* own = TakeImage(image);
-        if (sprite != nullptr && own != image)
-            sprite->ReplaceImage(own);
-        if (sprite == nullptr)
+        if (sprite == nullptr) {
             delete own;
+        } else if (own == nullptr) {
+            // No copy of a shared picture: the sprite must not take the other page's with it (it
+            // leaves its list as it is deleted).
+            delete sprite;
+            return nullptr;
+        } else if (own != image) {
+            sprite->ReplaceImage(own);
+        }
     }
     return sprite;
 }
