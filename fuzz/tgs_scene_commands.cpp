@@ -33,7 +33,8 @@ namespace {
 struct World {
     World()
     {
-        folder = (std::filesystem::temp_directory_path() / ("tessaro-fuzz-scene-" + std::to_string(getpid()))).string();
+        folder = (std::filesystem::temp_directory_path() / ("tessaro-fuzz-scene-" + std::to_string(getpid())))
+                     .string();
         std::string error;
         effect_data::Write(folder, 3, &error);
         Picture("BG01A.ELG", 800, 600, 0xFF204080);
@@ -84,8 +85,9 @@ World& TheWorld()
     return *world;
 }
 
-const char* const kNames[] = {"BG01A.ELG", "bg01a.elg", "BG02.ELG", "CH1S.ELG", "CH2M.ELG", "NONE.ELG", "(0,0)(20,10)",
-                              "(1,2,1.5)(30,40,2.0)", "1.5", "SYS/CA020.TXT"};
+const char* const kNames[] = {"BG01A.ELG", "bg01a.elg",    "BG02.ELG",     "CH1S.ELG",
+                              "CH2M.ELG",  "NONE.ELG",     "(0,0)(20,10)", "(1,2,1.5)(30,40,2.0)",
+                              "1.5",       "SYS/CA020.TXT"};
 
 void Put32(std::string& s, uint32_t v)
 {
@@ -96,11 +98,16 @@ void Put32(std::string& s, uint32_t v)
 uint32_t Number(FuzzInput& in)
 {
     switch (in.Small(8)) {
-    case 0: return 0x80000000u;
-    case 1: return 0x7FFFFFFFu;
-    case 2: return static_cast<uint32_t>(-1 - in.Small(4));
-    case 3: return in.U32();
-    default: return static_cast<uint32_t>(in.Small(6));
+    case 0:
+        return 0x80000000u;
+    case 1:
+        return 0x7FFFFFFFu;
+    case 2:
+        return static_cast<uint32_t>(-1 - in.Small(4));
+    case 3:
+        return in.U32();
+    default:
+        return static_cast<uint32_t>(in.Small(6));
     }
 }
 

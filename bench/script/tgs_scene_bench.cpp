@@ -49,7 +49,8 @@ void Fill(CImage& image, uint32_t seed, bool softAlpha)
     for (LONG y = 0; y < image.GetHeight(); ++y) {
         auto* row = reinterpret_cast<uint32_t*>(image.GetRowPointer(y));
         for (LONG x = 0; x < image.GetWidth(); ++x) {
-            const uint32_t alpha = softAlpha ? static_cast<uint32_t>(255 - (x * 200 / image.GetWidth())) : 255;
+            const uint32_t alpha =
+                softAlpha ? static_cast<uint32_t>(255 - (x * 200 / image.GetWidth())) : 255;
             row[x] = (alpha << 24) | ((seed * 97 + static_cast<uint32_t>(x)) & 255) << 16 |
                      ((seed * 31 + static_cast<uint32_t>(y)) & 255) << 8 | (seed & 255);
         }
@@ -87,8 +88,9 @@ struct World {
         RegisterPixelLibraryModule();
         library.reset(LoadPixelLibrary("Z:\\bench\\tvpgl.dll", &g_CpuInfo));
         SetPixelLibrary(library.get());
-        folder = (std::filesystem::temp_directory_path() / ("tessaro-bench-scene-" + std::to_string(getpid())))
-                     .string();
+        folder =
+            (std::filesystem::temp_directory_path() / ("tessaro-bench-scene-" + std::to_string(getpid())))
+                .string();
         std::string error;
         effect_data::Write(folder, 1, &error);
         std::string windows = "Z:" + folder + "\\";
@@ -186,7 +188,8 @@ World& TheWorld()
 void TgsScene(benchmark::State& state)
 {
     World& w = TheWorld();
-    bench::Contest(state, [&] { w.OurFrame(); }, [&] { w.PeerFrame(); });
+    bench::Contest(
+        state, [&] { w.OurFrame(); }, [&] { w.PeerFrame(); });
     state.counters["goal"] = 1.5;
     state.counters["goal_met"] = state.counters["ratio"] >= 1.5 && state.counters["ours_ms"] <= 2.0;
     state.counters["snow_running"] = w.snow != nullptr;

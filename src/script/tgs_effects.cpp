@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -21,9 +21,9 @@
 #include "platform/decimal_text.h"
 #include "platform/timer_manager.h"
 #include "script/message_window.h"
+#include "script/tgs_frame.h"
 #include "script/tgs_layers.h"
 #include "winapi/kernel.h"
-#include "script/tgs_frame.h"
 
 namespace {
 
@@ -89,7 +89,8 @@ void CopyText(char (&to)[48], const char* text)
 }
 
 // Writes a layer slot record: the kind, its words 1-6 and its text.
-void Remember(TgsLayerSlot& slot, int32_t kind, std::initializer_list<int32_t> words, const char* text = nullptr)
+void Remember(TgsLayerSlot& slot, int32_t kind, std::initializer_list<int32_t> words,
+              const char* text = nullptr)
 {
     slot.effectKind = kind;
     slot.words.fill(0);
@@ -203,7 +204,8 @@ bool CTgsFrame::EffectsEffective()
     return EffectsOn() && !SkipRequested();
 }
 
-int CTgsFrame::CreateEffect(CLayerEffect** holder, const char* name, CImageObject* target, const CEffectArgs& args)
+int CTgsFrame::CreateEffect(CLayerEffect** holder, const char* name, CImageObject* target,
+                            const CEffectArgs& args)
 {
     // A holder owns one effect: an old one must not clear it later.
     ReleaseManagedObject(holder);
@@ -392,14 +394,14 @@ int CTgsFrame::StartBgZoom(uint8_t page, int32_t a, int32_t b, TgsEffectValue c,
     return 0;
 }
 
-int CTgsFrame::StartBgRot(uint8_t page, int32_t angle, const char* zoomText, int32_t x, int32_t y, TgsEffectValue a,
-                          int32_t b)
+int CTgsFrame::StartBgRot(uint8_t page, int32_t angle, const char* zoomText, int32_t x, int32_t y,
+                          TgsEffectValue a, int32_t b)
 {
     StopTransition();
     if (!EffectsEffective())
         return SetLayerZoom(angle, zoomText, x, y, page);
-    const int r = StartRow(TgsEffectStart::BgRot, &Page(page).effects[0], Screen(page),
-                           {x, y, angle, zoomText, a, b});
+    const int r =
+        StartRow(TgsEffectStart::BgRot, &Page(page).effects[0], Screen(page), {x, y, angle, zoomText, a, b});
     if (r != 0)
         return r;
     SetPageView(page, x, y, nullptr, ReadDecimalText(zoomText, 1.0), angle);
@@ -431,7 +433,8 @@ int CTgsFrame::StartBgPanime(uint8_t page, const char* text, int32_t a, bool b, 
     return r != 0 ? r + 4 : 0;
 }
 
-int CTgsFrame::StartBgBlur(uint8_t page, std::span<const TgsEffectValue> w, bool view, bool wait, bool skippable)
+int CTgsFrame::StartBgBlur(uint8_t page, std::span<const TgsEffectValue> w, bool view, bool wait,
+                           bool skippable)
 {
     StopTransition();
     if (w.size() != 15)
@@ -458,8 +461,8 @@ int CTgsFrame::StartBgBlur(uint8_t page, std::span<const TgsEffectValue> w, bool
     return 0;
 }
 
-int CTgsFrame::StartBgBlurEx(uint8_t page, const char* list, std::span<const TgsEffectValue> w, bool view, bool wait,
-                             bool skippable)
+int CTgsFrame::StartBgBlurEx(uint8_t page, const char* list, std::span<const TgsEffectValue> w, bool view,
+                             bool wait, bool skippable)
 {
     StopTransition();
     if (w.size() != 10)
@@ -503,8 +506,8 @@ int CTgsFrame::StartNoise(int layer, int32_t p, bool q, bool r)
     return StartRow(TgsEffectStart::Noise, &slot.effect, Screen(0), {p, 19900, q, r});
 }
 
-int CTgsFrame::StartQuake(uint8_t page, int32_t a, int32_t b, int32_t c, int32_t t, int32_t e, int32_t f, int32_t g,
-                          int32_t h, int32_t i)
+int CTgsFrame::StartQuake(uint8_t page, int32_t a, int32_t b, int32_t c, int32_t t, int32_t e, int32_t f,
+                          int32_t g, int32_t h, int32_t i)
 {
     TgsLayerSlot* slot = nullptr;
     CLayerEffect** holder = nullptr;
@@ -520,11 +523,12 @@ int CTgsFrame::StartQuake(uint8_t page, int32_t a, int32_t b, int32_t c, int32_t
     }
     if (!EffectsOn())
         return 0;
-    return StartRow(TgsEffectStart::Quake, holder, Screen(0), {a, b, c, slot != nullptr ? 0 : t, e, f, g, h, i});
+    return StartRow(TgsEffectStart::Quake, holder, Screen(0),
+                    {a, b, c, slot != nullptr ? 0 : t, e, f, g, h, i});
 }
 
-int CTgsFrame::StartBgRasterHaze(uint8_t page, int32_t v, int32_t a, int32_t b, int32_t c, int32_t t, int32_t d,
-                                 int32_t e, int32_t f)
+int CTgsFrame::StartBgRasterHaze(uint8_t page, int32_t v, int32_t a, int32_t b, int32_t c, int32_t t,
+                                 int32_t d, int32_t e, int32_t f)
 {
     StopTransition();
     if (v < 0 || v > 2)
@@ -566,8 +570,8 @@ int CTgsFrame::StartBgLoop(uint8_t page, int32_t a, int32_t b, int32_t t)
     }
     if (!EffectsOn())
         return 0;
-    return StartRow(TgsEffectStart::BgLoop, holder, Screen(page), {a, b, slot != nullptr ? 0 : t,
-                                                                            slot != nullptr});
+    return StartRow(TgsEffectStart::BgLoop, holder, Screen(page),
+                    {a, b, slot != nullptr ? 0 : t, slot != nullptr});
 }
 
 int CTgsFrame::StartBgCross(int32_t a, int32_t t, int32_t c, int32_t d)
@@ -581,7 +585,8 @@ int CTgsFrame::StartBgCross(int32_t a, int32_t t, int32_t c, int32_t d)
         Remember(*slot, kLayerBgCross, {a, c & 0xFF, d & 0xFF});
     if (!EffectsOn())
         return 0;
-    return StartRow(TgsEffectStart::BgCross, holder, Screen(0), {a, slot != nullptr ? 0 : t, c, d, slot != nullptr});
+    return StartRow(TgsEffectStart::BgCross, holder, Screen(0),
+                    {a, slot != nullptr ? 0 : t, c, d, slot != nullptr});
 }
 
 int CTgsFrame::StartWeather(int layer, int32_t k, int32_t n, bool b, const char* text, bool d, bool e)
@@ -593,11 +598,12 @@ int CTgsFrame::StartWeather(int layer, int32_t k, int32_t n, bool b, const char*
     Remember(slot, kLayerWeather + k, {n, d, e, b}, text);
     if (!EffectsOn())
         return 0;
-    return StartRow(kWeather[k], &slot.effect, Screen(0), {n, 19950, 600, b, text != nullptr ? text : "", d, e});
+    return StartRow(kWeather[k], &slot.effect, Screen(0),
+                    {n, 19950, 600, b, text != nullptr ? text : "", d, e});
 }
 
-int CTgsFrame::StartSpParts(const char* list, int32_t priority, int page, int32_t t, bool showFront, bool showBack,
-                            bool ownScene)
+int CTgsFrame::StartSpParts(const char* list, int32_t priority, int page, int32_t t, bool showFront,
+                            bool showBack, bool ownScene)
 {
     StopTransition();
     const bool layer = t <= 0;
@@ -656,12 +662,14 @@ int CTgsFrame::ApplyBgBlur(uint8_t page, int32_t x, int32_t y, double zoom, doub
     return 0;
 }
 
-int CTgsFrame::ApplyBgBlurArgs(uint8_t page, int32_t x, int32_t y, const char* zoomText, const char* angleText)
+int CTgsFrame::ApplyBgBlurArgs(uint8_t page, int32_t x, int32_t y, const char* zoomText,
+                               const char* angleText)
 {
     return ApplyBgBlur(page, x, y, ReadDecimalText(zoomText, 1.0), ReadDecimalText(angleText, 0.0));
 }
 
-void CTgsFrame::SetPageView(uint8_t page, int32_t x, int32_t y, const int32_t* rect, double zoom, int32_t angle)
+void CTgsFrame::SetPageView(uint8_t page, int32_t x, int32_t y, const int32_t* rect, double zoom,
+                            int32_t angle)
 {
     TgsPageRecord& record = Page(page);
     record.x = x;
@@ -735,7 +743,8 @@ void CTgsFrame::SetPriorityRange(int group)
     g_spPriorityHigh = static_cast<uint32_t>(kGroupBase[g] + 100 * (kGroupSlots[g] - 1));
 }
 
-void CTgsFrame::PlaceFromReport(TgsSpriteRecord& record, uint8_t page, int group, int n, const CEffectArgs& report)
+void CTgsFrame::PlaceFromReport(TgsSpriteRecord& record, uint8_t page, int group, int n,
+                                const CEffectArgs& report)
 {
     if (report.IntAt(2, -1) < 0)
         return;
@@ -857,8 +866,8 @@ int CTgsFrame::StartWindowPanime(int n, const char* text, int32_t time)
     if (EffectsEffective()) {
         g_spPriorityLow = g_spPriorityHigh = 10000;
         CSprite* sprite = &m_messageWindow->GetSprite();
-        if (StartRow(TgsEffectStart::WindowPanime, &record.effects[0], Screen(0), {sprite, text, time, false, true}) !=
-            0)
+        if (StartRow(TgsEffectStart::WindowPanime, &record.effects[0], Screen(0),
+                     {sprite, text, time, false, true}) != 0)
             return 3;
         CEffectArgs report;
         if (record.effects[0]->Query(&report) == 0 && report.IntAt(2, -1) >= 0)
@@ -932,8 +941,8 @@ void CTgsFrame::DeleteDetached(CSprite* sprite, uint8_t page)
     delete image;
 }
 
-int CTgsFrame::StartSpCfade(int n, const char* name, int32_t placeMode, int32_t time, bool loadArg, uint8_t page,
-                            int group)
+int CTgsFrame::StartSpCfade(int n, const char* name, int32_t placeMode, int32_t time, bool loadArg,
+                            uint8_t page, int group)
 {
     StopTransition();
     TgsSpriteRecord* record = FindSpriteSlot(n, page, group);
@@ -967,8 +976,8 @@ int CTgsFrame::StartSpCfade(int n, const char* name, int32_t placeMode, int32_t 
     return 0;
 }
 
-int CTgsFrame::StartSpChange(int n, const char* name, const char* text, uint8_t mode, int32_t time, bool zoomFlag,
-                             uint8_t page, int group)
+int CTgsFrame::StartSpChange(int n, const char* name, const char* text, uint8_t mode, int32_t time,
+                             bool zoomFlag, uint8_t page, int group)
 {
     StopTransition();
     TgsSpriteRecord* record = FindSpriteSlot(n, page, group);
@@ -986,10 +995,18 @@ int CTgsFrame::StartSpChange(int n, const char* name, const char* text, uint8_t 
     uint8_t changeMode = mode;
     if (mode == 2) {
         switch (NameMark(name)) {
-        case 'S': changeMode = 2; break;
-        case 'M': changeMode = 3; break;
-        case 'X': changeMode = 4; break;
-        default: changeMode = 0; break;
+        case 'S':
+            changeMode = 2;
+            break;
+        case 'M':
+            changeMode = 3;
+            break;
+        case 'X':
+            changeMode = 4;
+            break;
+        default:
+            changeMode = 0;
+            break;
         }
     }
     if (!EffectsEffective()) {

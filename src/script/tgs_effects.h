@@ -64,5 +64,6 @@ std::span<const TgsEffectRow> TgsEffectRows();
 const TgsEffectRow& TgsEffectRowOf(TgsEffectStart start);
 // The pack of a start by its row → false when the values do not match the row's kinds in count
 // or type (a text kind takes a text or null, an object kind an object, numbers anything numeric).
-bool BuildEffectPack(const TgsEffectRow& row, std::initializer_list<TgsEffectValue> values, CEffectArgs* pack);
+bool BuildEffectPack(const TgsEffectRow& row, std::initializer_list<TgsEffectValue> values,
+                     CEffectArgs* pack);
 bool BuildEffectPack(const TgsEffectRow& row, std::span<const TgsEffectValue> values, CEffectArgs* pack);

@@ -19,7 +19,8 @@
 
 namespace {
 
-constexpr const char* kFilterNames[] = {"zoomflip", "wave", "mosaic", "rotaxis", "rotcenter", "addsub", "hblur"};
+constexpr const char* kFilterNames[] = {"zoomflip",  "wave",   "mosaic", "rotaxis",
+                                        "rotcenter", "addsub", "hblur"};
 
 uint8_t BusyFlag()
 {
@@ -47,8 +48,9 @@ int CTgsFrame::CreateTransition(CImageObject* screen, const char* name, uint8_t 
 {
     if (screen == nullptr)
         return 1;
-    CPluginFilter* object =
-        g_pTransitionPluginManager != nullptr ? g_pTransitionPluginManager->CreateObject(screen, name, args) : nullptr;
+    CPluginFilter* object = g_pTransitionPluginManager != nullptr
+                                ? g_pTransitionPluginManager->CreateObject(screen, name, args)
+                                : nullptr;
     if (object == nullptr)
         return 2;
     CScreenFilter* filter = AsFilter(object);
@@ -157,23 +159,7 @@ int CTgsFrame::FinishTransition()
     if (front.image != nullptr) {
         TgsPageRecord& back = Page(1);
         // The back page takes what the front shows; its own rendering and effects stay its own.
-        memcpy(back.name, front.name, sizeof back.name);
-        memcpy(back.layerName, front.layerName, sizeof back.layerName);
-        back.variant = front.variant;
-        back.colour = front.colour;
-        back.colourMode = front.colourMode;
-        back.flipX = front.flipX;
-        back.flipY = front.flipY;
-        back.letterbox = front.letterbox;
-        back.x = front.x;
-        back.y = front.y;
-        back.viewLeft = front.viewLeft;
-        back.viewTop = front.viewTop;
-        back.viewRight = front.viewRight;
-        back.viewBottom = front.viewBottom;
-        back.angle = front.angle;
-        back.frame = front.frame;
-        back.zoom = front.zoom;
+        back.CopyFieldsFrom(front);
         if (back.image != front.image) {
             HoldImage(front.image);
             CImage* old = back.image;
@@ -212,25 +198,15 @@ void CTgsFrame::CopySpriteRecord(CScene* scene, TgsSpriteRecord& from, TgsSprite
         ReleaseSprite(to, 1);
     ReleaseManagedObject(&to.effect);
     auto* sprite = new CSprite;
-    if (sprite->CopyFrom(from.sprite) != 0 || scene->GetList().Insert(sprite, static_cast<uint32_t>(to.priority), 0) != 0) {
+    if (sprite->CopyFrom(from.sprite) != 0 ||
+        scene->GetList().Insert(sprite, static_cast<uint32_t>(to.priority), 0) != 0) {
         delete sprite;
         return;
     }
     HoldImage(from.image);
     to.image = from.image;
     to.sprite = sprite;
-    memcpy(to.name, from.name, sizeof to.name);
-    to.character = from.character;
-    to.x = from.x;
-    to.y = from.y;
-    to.originX = from.originX;
-    to.originY = from.originY;
-    to.positionMode = from.positionMode;
-    to.colourMode = from.colourMode;
-    to.flipX = from.flipX;
-    to.flipY = from.flipY;
-    to.offScreen = from.offScreen;
-    to.reload = from.reload;
+    to.CopyFieldsFrom(from);
     to.picture = from.picture;
     to.animationZoom = from.animationZoom;
     to.animationAngle = from.animationAngle;
@@ -315,10 +291,10 @@ int CTgsFrame::RunCrossFade(int32_t time, int swap, uint32_t skipMask, CImageObj
 {
     if (screen == nullptr)
         screen = Screen(0);
-    CPluginFilter* object = g_pTransitionPluginManager != nullptr && screen != nullptr
-                                ? g_pTransitionPluginManager->Create(screen, "cross", time, swap,
-                                                                     static_cast<int32_t>(skipMask))
-                                : nullptr;
+    CPluginFilter* object =
+        g_pTransitionPluginManager != nullptr && screen != nullptr
+            ? g_pTransitionPluginManager->Create(screen, "cross", time, swap, static_cast<int32_t>(skipMask))
+            : nullptr;
     return RunTransition(object, screen, swap, skipMask);
 }
 
@@ -375,7 +351,8 @@ int CTgsFrame::TransTrans(int32_t time, int32_t image, uint8_t keep)
     CImageObject* back = Screen(1);
     if (keep != 0 && screen != nullptr && back != nullptr)
         screen->SwapScenes(back);
-    const int r = CreateTransition(screen, "trans", 1, keep == 0 ? 1 : 0, CEffectArgs::Of(OrDefaultTime(time), image, keep));
+    const int r = CreateTransition(screen, "trans", 1, keep == 0 ? 1 : 0,
+                                   CEffectArgs::Of(OrDefaultTime(time), image, keep));
     if (r != 0) {
         if (keep != 0 && screen != nullptr && back != nullptr)
             screen->SwapScenes(back);
@@ -409,8 +386,8 @@ int CTgsFrame::TransRipple(int32_t time, int32_t a, int32_t b, int32_t c, int32_
     return StartNamedTransition("ripple", 1, CEffectArgs::Of(OrDefaultTime(time), b, c, d, f, a, e));
 }
 
-int CTgsFrame::TransQuake(int32_t /*page*/, int32_t x, int32_t y, int32_t time, int32_t wait, int32_t a, bool b,
-                          bool mode, uint8_t busy)
+int CTgsFrame::TransQuake(int32_t /*page*/, int32_t x, int32_t y, int32_t time, int32_t wait, int32_t a,
+                          bool b, bool mode, uint8_t busy)
 {
     m_pageMode = 1;
     StopTransition();

@@ -33,7 +33,8 @@ protected:
         ASSERT_NE(f->Screen(1), nullptr);
         b->link.onStep = [this](tgsengine::RecordingLink& link) {
             reg.scheduler.RunDue(link.now);
-            if (CImageObject* screen = f->Screen(0); screen->HasFilter() && screen->GetFilter()->Step(link.now) != 0)
+            if (CImageObject* screen = f->Screen(0);
+                screen->HasFilter() && screen->GetFilter()->Step(link.now) != 0)
                 screen->DetachFilter(screen->GetApplyOnEnd());
         };
     }
@@ -81,68 +82,86 @@ const TgsEffectValue kBlurEx[10] = {1, 1000, 255, "0.5", 0, 0, 0, 0, 2, 0};
 std::vector<StartCase> Cases()
 {
     return {
-        {"bg_zoom", [](CTgsFrame& f) { return f.StartBgZoom(1, 10, 20, "1.5", "0.2", 900); }, "bg_zoom", 1, -1,
-         [](CTgsFrame&) { return CEffectArgs::Of(10, 20, "1.5", "0.2", 900); }, Outcome::Any, Outcome::Any},
-        {"bg_rot", [](CTgsFrame& f) { return f.StartBgRot(0, 128, "2.0", 300, 200, "0.5", 800); }, "bg_rot", 0, -1,
-         [](CTgsFrame&) { return CEffectArgs::Of(300, 200, 128, "2.0", "0.5", 800); }, Outcome::Any, Outcome::Any},
+        {"bg_zoom", [](CTgsFrame& f) { return f.StartBgZoom(1, 10, 20, "1.5", "0.2", 900); }, "bg_zoom", 1,
+         -1, [](CTgsFrame&) { return CEffectArgs::Of(10, 20, "1.5", "0.2", 900); }, Outcome::Any,
+         Outcome::Any},
+        {"bg_rot", [](CTgsFrame& f) { return f.StartBgRot(0, 128, "2.0", 300, 200, "0.5", 800); }, "bg_rot",
+         0, -1, [](CTgsFrame&) { return CEffectArgs::Of(300, 200, 128, "2.0", "0.5", 800); }, Outcome::Any,
+         Outcome::Any},
         {"bg_panime on a layer",
-         [](CTgsFrame& f) { return f.StartBgPanime(1, "(0,0)(10,10)", 700, true, false, true, 2); }, "bg_panime", 1,
-         2, [](CTgsFrame&) { return CEffectArgs::Of("(0,0)(10,10)", 700, 1, 0, 1, 1, 1); }, Outcome::AtOnce,
-         Outcome::Made},
-        {"bg_panime on a page", [](CTgsFrame& f) { return f.StartBgPanime(0, "(0,0)", 300, false, true, false, -1); },
-         "bg_panime", 0, -1, [](CTgsFrame&) { return CEffectArgs::Of("(0,0)", 300, 0, 1, 0, 0, 0); }, Outcome::AtOnce,
+         [](CTgsFrame& f) { return f.StartBgPanime(1, "(0,0)(10,10)", 700, true, false, true, 2); },
+         "bg_panime", 1, 2, [](CTgsFrame&) { return CEffectArgs::Of("(0,0)(10,10)", 700, 1, 0, 1, 1, 1); },
+         Outcome::AtOnce, Outcome::Made},
+        {"bg_panime on a page",
+         [](CTgsFrame& f) { return f.StartBgPanime(0, "(0,0)", 300, false, true, false, -1); }, "bg_panime",
+         0, -1, [](CTgsFrame&) { return CEffectArgs::Of("(0,0)", 300, 0, 1, 0, 0, 0); }, Outcome::AtOnce,
          Outcome::AtOnce},
-        {"bg_blur", [](CTgsFrame& f) { return f.StartBgBlur(1, kBlur, false, false, true); }, "bg_blur", 1, -1,
+        {"bg_blur", [](CTgsFrame& f) { return f.StartBgBlur(1, kBlur, false, false, true); }, "bg_blur", 1,
+         -1,
          [](CTgsFrame&) {
-             return CEffectArgs::Of(0, 400, 300, "1.0", "0", "2.0", "0.25", 1000, 200, "0.5", 0, 0, 0, 0, 3, 0, 0);
+             return CEffectArgs::Of(0, 400, 300, "1.0", "0", "2.0", "0.25", 1000, 200, "0.5", 0, 0, 0, 0, 3,
+                                    0, 0);
          },
          Outcome::Nothing, Outcome::Nothing},
         {"bg_blur with a list",
-         [](CTgsFrame& f) { return f.StartBgBlurEx(0, "(1,2,1.0)(3,4,2.0)", kBlurEx, false, false, true); }, "bg_blur",
-         0, -1,
-         [](CTgsFrame&) { return CEffectArgs::Of("(1,2,1.0)(3,4,2.0)", 1, 1000, 255, "0.5", 0, 0, 0, 0, 2, 0, 0); },
+         [](CTgsFrame& f) { return f.StartBgBlurEx(0, "(1,2,1.0)(3,4,2.0)", kBlurEx, false, false, true); },
+         "bg_blur", 0, -1,
+         [](CTgsFrame&) {
+             return CEffectArgs::Of("(1,2,1.0)(3,4,2.0)", 1, 1000, 255, "0.5", 0, 0, 0, 0, 2, 0, 0);
+         },
          Outcome::Nothing, Outcome::Nothing},
         {"noise", [](CTgsFrame& f) { return f.StartNoise(1, 300, true, false); }, "noise", 0, 1,
-         [](CTgsFrame&) { return CEffectArgs::Of(300 & 0xFF, 19900, 1, 0); }, Outcome::Nothing, Outcome::Made},
-        {"quake on a layer", [](CTgsFrame& f) { return f.StartQuake(1, 1, 2, 3, 0, 5, 6, 7, 8, 9); }, "quake", 0, 0,
-         [](CTgsFrame&) { return CEffectArgs::Of(1, 2, 3, 0, 5, 6, 7, 8, 9); }, Outcome::Nothing, Outcome::Made},
-        {"quake on a page", [](CTgsFrame& f) { return f.StartQuake(1, 1, 2, 3, 400, 5, 6, 7, 8, 9); }, "quake", 0, -1,
-         [](CTgsFrame&) { return CEffectArgs::Of(1, 2, 3, 400, 5, 6, 7, 8, 9); }, Outcome::Nothing, Outcome::Made},
-        {"bg_rast", [](CTgsFrame& f) { return f.StartBgRasterHaze(1, 0, 10, 20, 30, -2, 40, 50, 0x1FF); }, "bg_rast",
-         1, 2, [](CTgsFrame&) { return CEffectArgs::Of(10, 20, 30, 0, 40, 50, 0xFF, 1); }, Outcome::Nothing,
+         [](CTgsFrame&) { return CEffectArgs::Of(300 & 0xFF, 19900, 1, 0); }, Outcome::Nothing,
          Outcome::Made},
-        {"bg_haze", [](CTgsFrame& f) { return f.StartBgRasterHaze(0, 2, 10, 20, 30, 700, 40, 50, 1); }, "bg_haze", 0,
-         -1, [](CTgsFrame&) { return CEffectArgs::Of("(1,0,20)", 20, 30, 700, 40, 50, 1, 0); }, Outcome::Nothing,
+        {"quake on a layer", [](CTgsFrame& f) { return f.StartQuake(1, 1, 2, 3, 0, 5, 6, 7, 8, 9); }, "quake",
+         0, 0, [](CTgsFrame&) { return CEffectArgs::Of(1, 2, 3, 0, 5, 6, 7, 8, 9); }, Outcome::Nothing,
          Outcome::Made},
+        {"quake on a page", [](CTgsFrame& f) { return f.StartQuake(1, 1, 2, 3, 400, 5, 6, 7, 8, 9); },
+         "quake", 0, -1, [](CTgsFrame&) { return CEffectArgs::Of(1, 2, 3, 400, 5, 6, 7, 8, 9); },
+         Outcome::Nothing, Outcome::Made},
+        {"bg_rast", [](CTgsFrame& f) { return f.StartBgRasterHaze(1, 0, 10, 20, 30, -2, 40, 50, 0x1FF); },
+         "bg_rast", 1, 2, [](CTgsFrame&) { return CEffectArgs::Of(10, 20, 30, 0, 40, 50, 0xFF, 1); },
+         Outcome::Nothing, Outcome::Made},
+        {"bg_haze", [](CTgsFrame& f) { return f.StartBgRasterHaze(0, 2, 10, 20, 30, 700, 40, 50, 1); },
+         "bg_haze", 0, -1, [](CTgsFrame&) { return CEffectArgs::Of("(1,0,20)", 20, 30, 700, 40, 50, 1, 0); },
+         Outcome::Nothing, Outcome::Made},
         {"bg_loop", [](CTgsFrame& f) { return f.StartBgLoop(1, 0x102, 50, 600); }, "bg_loop", 1, -1,
          [](CTgsFrame&) { return CEffectArgs::Of(2, 50, 600, 0); }, Outcome::Nothing, Outcome::Made},
         {"bg_cross", [](CTgsFrame& f) { return f.StartBgCross(2000, -1, 1, 0); }, "bg_cross", 0, 1,
          [](CTgsFrame&) { return CEffectArgs::Of(2000, 0, 1, 0, 1); }, Outcome::Nothing, Outcome::Made},
-        {"snow", [](CTgsFrame& f) { return f.StartWeather(2, 2, 40, true, "1.5", false, true); }, "snow", 0, 2,
-         [](CTgsFrame&) { return CEffectArgs::Of(40, 19950, 600, 1, "1.5", 0, 1); }, Outcome::Nothing, Outcome::Made},
-        {"rain without a text", [](CTgsFrame& f) { return f.StartWeather(0, 3, 10, false, nullptr, true, true); },
-         "rain", 0, 0, [](CTgsFrame&) { return CEffectArgs::Of(10, 19950, 600, 0, "", 1, 1); }, Outcome::Nothing,
+        {"snow", [](CTgsFrame& f) { return f.StartWeather(2, 2, 40, true, "1.5", false, true); }, "snow", 0,
+         2, [](CTgsFrame&) { return CEffectArgs::Of(40, 19950, 600, 1, "1.5", 0, 1); }, Outcome::Nothing,
          Outcome::Made},
-        {"sp_parts on both pages", [](CTgsFrame& f) { return f.StartSpParts("SYS/P.TXT", 15000, 2, 0, true, false, true); },
-         "sp_parts", 0, 0,
-         [](CTgsFrame&) { return CEffectArgs::Of("SYS/P.TXT", 0, 0, 15000, 0, 1.0, 0, 1, 1, 1, 0); },
+        {"rain without a text",
+         [](CTgsFrame& f) { return f.StartWeather(0, 3, 10, false, nullptr, true, true); }, "rain", 0, 0,
+         [](CTgsFrame&) { return CEffectArgs::Of(10, 19950, 600, 0, "", 1, 1); }, Outcome::Nothing,
+         Outcome::Made},
+        {"sp_parts on both pages",
+         [](CTgsFrame& f) { return f.StartSpParts("SYS/P.TXT", 15000, 2, 0, true, false, true); }, "sp_parts",
+         0, 0, [](CTgsFrame&) { return CEffectArgs::Of("SYS/P.TXT", 0, 0, 15000, 0, 1.0, 0, 1, 1, 1, 0); },
          Outcome::Nothing, Outcome::Made},
-        {"sp_parts on a page", [](CTgsFrame& f) { return f.StartSpParts("SYS/P.TXT", 15000, 1, 1, true, false, false); },
+        {"sp_parts on a page",
+         [](CTgsFrame& f) { return f.StartSpParts("SYS/P.TXT", 15000, 1, 1, true, false, false); },
          "sp_parts", 1, -1,
          [](CTgsFrame&) { return CEffectArgs::Of("SYS/P.TXT", 0, 0, 15000, 1, 1.0, 1, 0, 0, 1, 0); },
          Outcome::Nothing, Outcome::Nothing},
-        {"sp_panime", [](CTgsFrame& f) { return f.StartSpPanime(0, "(0,0)", 400, 0, 0, false); }, "sp_panime", 0, -1,
-         [](CTgsFrame& f) { return CEffectArgs::Of(static_cast<CDrawable*>(Sprite(f, 0, 0, 0)), "(0,0)", 400, 0, 1); },
+        {"sp_panime", [](CTgsFrame& f) { return f.StartSpPanime(0, "(0,0)", 400, 0, 0, false); }, "sp_panime",
+         0, -1,
+         [](CTgsFrame& f) {
+             return CEffectArgs::Of(static_cast<CDrawable*>(Sprite(f, 0, 0, 0)), "(0,0)", 400, 0, 1);
+         },
          Outcome::AtOnce, Outcome::AtOnce},
         {"sp_panime remembered", [](CTgsFrame& f) { return f.StartSpPanime(0, "(0,0)", 400, 0, 0, true); },
          "sp_panime", 0, -1,
-         [](CTgsFrame& f) { return CEffectArgs::Of(static_cast<CDrawable*>(Sprite(f, 0, 0, 0)), "(0,0)", 400, 1, 0); },
+         [](CTgsFrame& f) {
+             return CEffectArgs::Of(static_cast<CDrawable*>(Sprite(f, 0, 0, 0)), "(0,0)", 400, 1, 0);
+         },
          Outcome::AtOnce, Outcome::Made},
-        {"window sp_panime", [](CTgsFrame& f) { return f.StartWindowPanime(-1, "(0,5)", 300); }, "sp_panime", 0, -1,
-         [](CTgsFrame& f) { return CEffectArgs::Of(WindowSprite(f), "(0,5)", 300, 0, 1); }, Outcome::AtOnce,
-         Outcome::AtOnce},
-        {"sp_parts from a list", [](CTgsFrame& f) { return f.StartSpPartsFromList(0, 2, 0, 0, true); }, "sp_parts", 0,
-         -1,
+        {"window sp_panime", [](CTgsFrame& f) { return f.StartWindowPanime(-1, "(0,5)", 300); }, "sp_panime",
+         0, -1, [](CTgsFrame& f) { return CEffectArgs::Of(WindowSprite(f), "(0,5)", 300, 0, 1); },
+         Outcome::AtOnce, Outcome::AtOnce},
+        {"sp_parts from a list", [](CTgsFrame& f) { return f.StartSpPartsFromList(0, 2, 0, 0, true); },
+         "sp_parts", 0, -1,
          [](CTgsFrame& f) {
              const TgsSpriteRecord* r = f.FindSpriteSlot(0, 0, 0);
              return CEffectArgs::Of("SYS/CA022.TXT", r->x - r->originX, r->y - r->originY, 10000, 0, 1.0, 1);
@@ -206,20 +225,49 @@ TEST_F(TgsEffects, LayerStartsWriteTheirRecords)
 {
     const RecordCase cases[] = {
         {"noise", [](CTgsFrame& f) { return f.StartNoise(1, 300, true, false); }, 1, 1, {0, 44, 1, 0}, ""},
-        {"bg_panime", [](CTgsFrame& f) { return f.StartBgPanime(1, "(1,1)", 700, true, false, true, 2); }, 2, 2,
-         {0, 1, 700, 1, 0}, "(1,1)"},
-        {"quake", [](CTgsFrame& f) { return f.StartQuake(1, 1, 2, 3, -1, 5, 6, 7, 8, 9); }, 1, 3, {0, 1, 2, 3, 6, 7, 8},
+        {"bg_panime",
+         [](CTgsFrame& f) { return f.StartBgPanime(1, "(1,1)", 700, true, false, true, 2); },
+         2,
+         2,
+         {0, 1, 700, 1, 0},
+         "(1,1)"},
+        {"quake",
+         [](CTgsFrame& f) { return f.StartQuake(1, 1, 2, 3, -1, 5, 6, 7, 8, 9); },
+         1,
+         3,
+         {0, 1, 2, 3, 6, 7, 8},
          ""},
-        {"bg_rast", [](CTgsFrame& f) { return f.StartBgRasterHaze(1, 0, 10, 20, 30, -2, 40, 50, 0x1FF); }, 2, 4,
-         {0, 1, 10, 20, 30, 50, 0xFF}, ""},
-        {"bg_haze 10", [](CTgsFrame& f) { return f.StartBgRasterHaze(0, 1, 10, 20, 30, 0, 40, 50, 1); }, 0, 5,
-         {0, 0, 10, 20, 30, 50, 1}, ""},
+        {"bg_rast",
+         [](CTgsFrame& f) { return f.StartBgRasterHaze(1, 0, 10, 20, 30, -2, 40, 50, 0x1FF); },
+         2,
+         4,
+         {0, 1, 10, 20, 30, 50, 0xFF},
+         ""},
+        {"bg_haze 10",
+         [](CTgsFrame& f) { return f.StartBgRasterHaze(0, 1, 10, 20, 30, 0, 40, 50, 1); },
+         0,
+         5,
+         {0, 0, 10, 20, 30, 50, 1},
+         ""},
         {"bg_loop", [](CTgsFrame& f) { return f.StartBgLoop(1, 0x102, 50, -1); }, 1, 7, {0, 1, 2, 50}, ""},
-        {"sp_parts", [](CTgsFrame& f) { return f.StartSpParts("SYS/P.TXT", 15000, 2, -2, true, false, true); }, 2, 8,
-         {0, 15000, 1, 0, 2, 1}, "SYS/P.TXT"},
-        {"bg_cross", [](CTgsFrame& f) { return f.StartBgCross(2000, 0, 0x101, 0); }, 0, 9, {0, 2000, 1, 0}, ""},
-        {"light", [](CTgsFrame& f) { return f.StartWeather(2, 1, 40, true, "1.5", false, true); }, 2, 11,
-         {0, 40, 0, 1, 1}, "1.5"},
+        {"sp_parts",
+         [](CTgsFrame& f) { return f.StartSpParts("SYS/P.TXT", 15000, 2, -2, true, false, true); },
+         2,
+         8,
+         {0, 15000, 1, 0, 2, 1},
+         "SYS/P.TXT"},
+        {"bg_cross",
+         [](CTgsFrame& f) { return f.StartBgCross(2000, 0, 0x101, 0); },
+         0,
+         9,
+         {0, 2000, 1, 0},
+         ""},
+        {"light",
+         [](CTgsFrame& f) { return f.StartWeather(2, 1, 40, true, "1.5", false, true); },
+         2,
+         11,
+         {0, 40, 0, 1, 1},
+         "1.5"},
     };
     for (const RecordCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -242,15 +290,20 @@ TEST_F(TgsEffects, FailureCodes)
         int code;
     };
     const Case cases[] = {
-        {"a weather text of 47", [&](CTgsFrame& f) { return f.StartWeather(0, 0, 1, false, text47.c_str(), 1, 1); }, 0},
-        {"a weather text of 48", [&](CTgsFrame& f) { return f.StartWeather(0, 0, 1, false, text48.c_str(), 1, 1); }, 1},
+        {"a weather text of 47",
+         [&](CTgsFrame& f) { return f.StartWeather(0, 0, 1, false, text47.c_str(), 1, 1); }, 0},
+        {"a weather text of 48",
+         [&](CTgsFrame& f) { return f.StartWeather(0, 0, 1, false, text48.c_str(), 1, 1); }, 1},
         {"weather kind 4", [](CTgsFrame& f) { return f.StartWeather(0, 4, 1, false, nullptr, 1, 1); }, 1},
         {"weather on layer 3", [](CTgsFrame& f) { return f.StartWeather(3, 0, 1, false, nullptr, 1, 1); }, 1},
         {"noise on layer 3", [](CTgsFrame& f) { return f.StartNoise(3, 1, true, true); }, 1},
         {"haze variant 3", [](CTgsFrame& f) { return f.StartBgRasterHaze(0, 3, 1, 1, 1, 0, 1, 1, 1); }, 1},
-        {"bg_rast on layer 3", [](CTgsFrame& f) { return f.StartBgRasterHaze(0, 0, 1, 1, 1, -3, 1, 1, 1); }, 1},
-        {"sp_parts without a list", [](CTgsFrame& f) { return f.StartSpParts(nullptr, 1, 0, 0, 1, 0, 0); }, 1},
-        {"sp_parts showing the back on a page", [](CTgsFrame& f) { return f.StartSpParts("L", 1, 0, 1, 1, 1, 0); }, 2},
+        {"bg_rast on layer 3", [](CTgsFrame& f) { return f.StartBgRasterHaze(0, 0, 1, 1, 1, -3, 1, 1, 1); },
+         1},
+        {"sp_parts without a list", [](CTgsFrame& f) { return f.StartSpParts(nullptr, 1, 0, 0, 1, 0, 0); },
+         1},
+        {"sp_parts showing the back on a page",
+         [](CTgsFrame& f) { return f.StartSpParts("L", 1, 0, 1, 1, 1, 0); }, 2},
         {"sp_parts list of 48 on a layer",
          [&](CTgsFrame& f) { return f.StartSpParts(text48.c_str(), 1, 0, 0, 1, 0, 0); }, 3},
         {"sp_parts on layer 3", [](CTgsFrame& f) { return f.StartSpParts("L", 1, 0, -3, 1, 0, 0); }, 1},
@@ -259,18 +312,25 @@ TEST_F(TgsEffects, FailureCodes)
          [&](CTgsFrame& f) { return f.StartBgPanime(0, text48.c_str(), 1, 0, 0, 0, 0); }, 1},
         {"sp_panime on no slot", [](CTgsFrame& f) { return f.StartSpPanime(3, "(0,0)", 1, 0, 0, false); }, 1},
         {"sp_panime of group 3", [](CTgsFrame& f) { return f.StartSpPanime(0, "(0,0)", 1, 0, 3, false); }, 1},
-        {"sp_panime on an empty slot", [](CTgsFrame& f) { return f.StartSpPanime(1, "(0,0)", 1, 0, 0, false); }, 2},
+        {"sp_panime on an empty slot",
+         [](CTgsFrame& f) { return f.StartSpPanime(1, "(0,0)", 1, 0, 0, false); }, 2},
         {"window 1", [](CTgsFrame& f) { return f.StartWindowPanime(1, "(0,0)", 1); }, 1},
-        {"sp_change without a name", [](CTgsFrame& f) { return f.StartSpChange(0, nullptr, "", 0, 1, 0, 0, 0); }, 1},
-        {"sp_change mode 3", [](CTgsFrame& f) { return f.StartSpChange(0, "CH2M.ELG", "", 3, 1, 0, 0, 0); }, 1},
-        {"sp_change on an empty slot", [](CTgsFrame& f) { return f.StartSpChange(1, "CH2M.ELG", "", 0, 1, 0, 0, 0); }, 2},
-        {"sp_change to the same name", [](CTgsFrame& f) { return f.StartSpChange(0, "ch1s.elg", "", 0, 1, 0, 0, 0); }, 3},
-        {"sp_change to a missing picture", [](CTgsFrame& f) { return f.StartSpChange(0, "NONE", "", 0, 1, 0, 0, 0); },
-         4},
-        {"sp_cfade on no slot", [](CTgsFrame& f) { return f.StartSpCfade(5, "CH2M.ELG", 0, 1, false, 0, 0); }, 1},
-        {"sp_cfade of nothing into an empty slot", [](CTgsFrame& f) { return f.StartSpCfade(1, nullptr, 0, 1, 0, 0, 0); },
-         2},
-        {"sp_cfade to a missing picture", [](CTgsFrame& f) { return f.StartSpCfade(0, "NONE", 0, 1, false, 0, 0); }, 4},
+        {"sp_change without a name",
+         [](CTgsFrame& f) { return f.StartSpChange(0, nullptr, "", 0, 1, 0, 0, 0); }, 1},
+        {"sp_change mode 3", [](CTgsFrame& f) { return f.StartSpChange(0, "CH2M.ELG", "", 3, 1, 0, 0, 0); },
+         1},
+        {"sp_change on an empty slot",
+         [](CTgsFrame& f) { return f.StartSpChange(1, "CH2M.ELG", "", 0, 1, 0, 0, 0); }, 2},
+        {"sp_change to the same name",
+         [](CTgsFrame& f) { return f.StartSpChange(0, "ch1s.elg", "", 0, 1, 0, 0, 0); }, 3},
+        {"sp_change to a missing picture",
+         [](CTgsFrame& f) { return f.StartSpChange(0, "NONE", "", 0, 1, 0, 0, 0); }, 4},
+        {"sp_cfade on no slot", [](CTgsFrame& f) { return f.StartSpCfade(5, "CH2M.ELG", 0, 1, false, 0, 0); },
+         1},
+        {"sp_cfade of nothing into an empty slot",
+         [](CTgsFrame& f) { return f.StartSpCfade(1, nullptr, 0, 1, 0, 0, 0); }, 2},
+        {"sp_cfade to a missing picture",
+         [](CTgsFrame& f) { return f.StartSpCfade(0, "NONE", 0, 1, false, 0, 0); }, 4},
         {"parts list number 7", [](CTgsFrame& f) { return f.StartSpPartsFromList(0, 7, 0, 0, false); }, 3},
         {"layer params on layer 3", [](CTgsFrame& f) { return f.SetLayerEffectParams(3, 1, 1); }, 1},
         {"layer params without an effect", [](CTgsFrame& f) { return f.SetLayerEffectParams(1, 1, 1); }, 1},
@@ -395,9 +455,9 @@ TEST_F(TgsEffects, SpriteFadesAndChanges)
     Off();
     ASSERT_EQ(f->StartSpCfade(0, "CH2M.ELG", 1, 300, false, 0, 0), 0);
     ASSERT_EQ(TheLog().setUps.size(), 1u);
-    EXPECT_TRUE(SamePack(TheLog().setUps[0].pack,
-                         CEffectArgs::Of(static_cast<CDrawable*>(Sprite(*f, 0, 0, 0)), static_cast<CDrawable*>(old),
-                                         10000, 300, 1)));
+    EXPECT_TRUE(
+        SamePack(TheLog().setUps[0].pack, CEffectArgs::Of(static_cast<CDrawable*>(Sprite(*f, 0, 0, 0)),
+                                                          static_cast<CDrawable*>(old), 10000, 300, 1)));
     EXPECT_STREQ(f->FindSpriteSlot(0, 0, 0)->name, "CH2M.ELG");
     // The same name again does nothing.
     EXPECT_EQ(f->StartSpCfade(0, "ch2m.elg", -1, 300, false, 0, 0), 0);
@@ -415,8 +475,8 @@ TEST_F(TgsEffects, SpriteFadesAndChanges)
     ASSERT_EQ(TheLog().setUps.size(), 2u);
     EXPECT_EQ(TheLog().setUps[1].name, "sp_change");
     EXPECT_TRUE(SamePack(TheLog().setUps[1].pack,
-                         CEffectArgs::Of(static_cast<CDrawable*>(Sprite(*f, 0, 0, 0)), static_cast<CDrawable*>(before),
-                                         "(0,0)", 3, 10000, 1, 500, 1)));
+                         CEffectArgs::Of(static_cast<CDrawable*>(Sprite(*f, 0, 0, 0)),
+                                         static_cast<CDrawable*>(before), "(0,0)", 3, 10000, 1, 500, 1)));
     EXPECT_EQ(g_spPriorityLow, 10000u);
     EXPECT_EQ(g_spPriorityHigh, 10200u);
     // Effects off: the new picture's animation is applied at once.
@@ -471,16 +531,28 @@ TEST_F(TgsEffects, ChainedWaitCommands)
         std::initializer_list<int32_t> pairs; // skippable set
     };
     const Case cases[] = {
-        {33, [](CTgsFrame& f) { f.StartWindowPanime(-1, "(0,0)", 100); },
-         [](CTgsFrame& f) { return f.WindowRecord().effects[0] != nullptr; }, {-1, 1}},
-        {57, [](CTgsFrame& f) { f.StartBgPanime(1, "(0,0)", 100, 0, 0, 0, -1); },
-         [](CTgsFrame& f) { return f.Page(1).effects[0] != nullptr; }, {1, 1}},
-        {67, [](CTgsFrame& f) { f.StopLayerEffect(2, true), f.StartNoise(2, 1, 1, 1), f.LayerSlot(2).effectKind = 0; },
-         [](CTgsFrame& f) { return f.LayerSlot(2).effect != nullptr; }, {2, 1}},
-        {88, [](CTgsFrame& f) { f.StartSpPanime(0, "(0,0)", 100, 0, 0, false); },
-         [](CTgsFrame& f) { return f.FindSpriteSlot(0, 0, 0)->effect != nullptr; }, {0, 0, 0, 1}},
-        {113, [](CTgsFrame& f) { f.StartQuake(0, 1, 1, 1, 500, 0, 0, 1, 1, 0); },
-         [](CTgsFrame& f) { return f.Page(0).effects[1] != nullptr; }, {0, 1}},
+        {33,
+         [](CTgsFrame& f) { f.StartWindowPanime(-1, "(0,0)", 100); },
+         [](CTgsFrame& f) { return f.WindowRecord().effects[0] != nullptr; },
+         {-1, 1}},
+        {57,
+         [](CTgsFrame& f) { f.StartBgPanime(1, "(0,0)", 100, 0, 0, 0, -1); },
+         [](CTgsFrame& f) { return f.Page(1).effects[0] != nullptr; },
+         {1, 1}},
+        {67,
+         [](CTgsFrame& f) {
+             f.StopLayerEffect(2, true), f.StartNoise(2, 1, 1, 1), f.LayerSlot(2).effectKind = 0;
+         },
+         [](CTgsFrame& f) { return f.LayerSlot(2).effect != nullptr; },
+         {2, 1}},
+        {88,
+         [](CTgsFrame& f) { f.StartSpPanime(0, "(0,0)", 100, 0, 0, false); },
+         [](CTgsFrame& f) { return f.FindSpriteSlot(0, 0, 0)->effect != nullptr; },
+         {0, 0, 0, 1}},
+        {113,
+         [](CTgsFrame& f) { f.StartQuake(0, 1, 1, 1, 500, 0, 0, 1, 1, 0); },
+         [](CTgsFrame& f) { return f.Page(0).effects[1] != nullptr; },
+         {0, 1}},
     };
     ASSERT_EQ(f->LoadSpriteImage(0, "CH1S.ELG", 0, 0, false), 0);
     for (const Case& c : cases) {

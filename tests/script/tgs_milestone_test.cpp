@@ -25,8 +25,8 @@
 #include "support/tgs_engine_host.h"
 #include "winapi/clock.h"
 #include "winapi/gdi.h"
-#include "winapi/mmsystem.h"
 #include "winapi/gdi_memory_dc.h"
+#include "winapi/mmsystem.h"
 
 using tgsengine::Bench;
 
@@ -186,8 +186,8 @@ protected:
         for (const Layer& s : sprites) {
             auto sprite = Load(s.name);
             Mode(*sprite, s.mode);
-            EXPECT_EQ(picture->BlendAlpha(sprite.get(), s.x - sprite->GetWidth() / 2, s.y - sprite->GetHeight(),
-                                          nullptr, false),
+            EXPECT_EQ(picture->BlendAlpha(sprite.get(), s.x - sprite->GetWidth() / 2,
+                                          s.y - sprite->GetHeight(), nullptr, false),
                       0);
         }
         return Pixels(*picture);
@@ -199,7 +199,8 @@ protected:
         int worst = 0;
         for (size_t i = 0; i < a.size(); ++i)
             for (int shift = 0; shift < 24; shift += 8) {
-                const int d = std::abs(static_cast<int>((a[i] >> shift) & 255) - static_cast<int>((b[i] >> shift) & 255));
+                const int d = std::abs(static_cast<int>((a[i] >> shift) & 255) -
+                                       static_cast<int>((b[i] >> shift) & 255));
                 worst = std::max(worst, d);
             }
         return worst;
@@ -229,7 +230,8 @@ TEST_F(TgsMilestone, ScenarioScenesMatchTheirReferences)
     ASSERT_EQ(RunScenario(), 0);
     EXPECT_EQ(f->Page(0).variant, 0u); // BG02 is listed in no group
     // Page 1: group B's sprite at the back, A's slot 0 moved to A's top over slot 1.
-    const auto first = Compose("BG01A.ELG", 0, {{"CH3X.ELG", 400, 600, 0}, {"CH2M.ELG", 600, 600, 3}, {"CH1S.ELG", 200, 600, 1}});
+    const auto first = Compose(
+        "BG01A.ELG", 0, {{"CH3X.ELG", 400, 600, 0}, {"CH2M.ELG", 600, 600, 3}, {"CH1S.ELG", 200, 600, 1}});
     ASSERT_EQ(pages.count(0), 1u);
     EXPECT_LE(Difference(pages[0], first), 1);
     // Page 2: the new background in colour mode 2 brought in by the cross-fade (the back sprites
@@ -272,8 +274,10 @@ TEST_F(TgsMilestone, EffectsOffApplyEveryStepAtOnce)
     ASSERT_EQ(RunScenario(), 0);
     EXPECT_FALSE(midFade);
     EXPECT_EQ(ruleFrames, 0);
-    EXPECT_LE(Difference(pages[0], Compose("BG01A.ELG", 0,
-                                           {{"CH3X.ELG", 400, 600, 0}, {"CH2M.ELG", 600, 600, 3}, {"CH1S.ELG", 200, 600, 1}})),
+    EXPECT_LE(Difference(
+                  pages[0],
+                  Compose("BG01A.ELG", 0,
+                          {{"CH3X.ELG", 400, 600, 0}, {"CH2M.ELG", 600, 600, 3}, {"CH1S.ELG", 200, 600, 1}})),
               1);
     EXPECT_LE(Difference(pages[1], Compose("BG12B.ELG", 2, {{"CH3X.ELG", 200, 600, 0}})), 1);
     EXPECT_LE(Difference(Render(0), Compose("BG02.ELG", 4, {{"CH2M.ELG", 200, 600, 0}})), 1);

@@ -16,7 +16,6 @@
 #include "display/image_object.h"
 #include "display/screen_filter.h"
 #include "drawing/sprite.h"
-#include "raster/image.h"
 #include "effects/layer_effect.h"
 #include "files/file_manager.h"
 #include "files/gll_manager.h"
@@ -25,6 +24,7 @@
 #include "files/temp_folder.h"
 #include "files/transition_plugin_manager.h"
 #include "platform/timer_manager.h"
+#include "raster/image.h"
 #include "script/tgs_effects.h"
 
 namespace tgsrecord {
@@ -146,9 +146,9 @@ struct Registries {
     CTransitionPluginManager transitions;
     CTimerManager scheduler;
     std::vector<std::string> effectNames = EffectNames();
-    std::vector<std::string> transitionNames = {"cross",    "rule",  "trans",     "scroll", "ripple", "quake",
-                                                "zoomflip", "wave",  "mosaic",    "rotaxis", "rotcenter",
-                                                "addsub",   "hblur"};
+    std::vector<std::string> transitionNames = {"cross",     "rule",     "trans", "scroll", "ripple",
+                                                "quake",     "zoomflip", "wave",  "mosaic", "rotaxis",
+                                                "rotcenter", "addsub",   "hblur"};
     CObjectPluginManager* savedEffects = g_pObjectPluginManager;
     CTransitionPluginManager* savedTransitions = g_pTransitionPluginManager;
     CTimerManager* savedScheduler = g_pObjectManager;
@@ -161,11 +161,15 @@ struct Registries {
         for (size_t i = 0; i < effectNames.size(); ++i) {
             EffectCallbackFunc callback = nullptr;
             if (effectNames[i] == "bg_panime")
-                callback = [](const CEffectArgs& in, CEffectArgs*) { return RecordCallback("bg_panime", in); };
+                callback = [](const CEffectArgs& in, CEffectArgs*) {
+                    return RecordCallback("bg_panime", in);
+                };
             else if (effectNames[i] == "bg_blur")
                 callback = [](const CEffectArgs& in, CEffectArgs*) { return RecordCallback("bg_blur", in); };
             else if (effectNames[i] == "sp_panime")
-                callback = [](const CEffectArgs& in, CEffectArgs*) { return RecordCallback("sp_panime", in); };
+                callback = [](const CEffectArgs& in, CEffectArgs*) {
+                    return RecordCallback("sp_panime", in);
+                };
             effects.Register(
                 [](DWORD p) -> CPluginEffect* { return new RecordingEffect(self->effectNames[p]); },
                 effectNames[i].c_str(), 1, callback, callback, static_cast<DWORD>(i));
@@ -197,7 +201,9 @@ inline ::testing::AssertionResult SamePack(const CEffectArgs& got, const CEffect
             return ::testing::AssertionFailure() << "value " << i << " has type " << got.GetType(i);
         bool same = true;
         switch (want.GetType(i)) {
-        case CEffectArgs::kInt: same = got.IntAt(i) == want.IntAt(i); break;
+        case CEffectArgs::kInt:
+            same = got.IntAt(i) == want.IntAt(i);
+            break;
         case CEffectArgs::kDouble: {
             double a = 0, b = 0;
             got.GetDouble(i, &a);
@@ -205,7 +211,9 @@ inline ::testing::AssertionResult SamePack(const CEffectArgs& got, const CEffect
             same = a == b;
             break;
         }
-        case CEffectArgs::kText: same = std::string(got.TextAt(i)) == want.TextAt(i); break;
+        case CEffectArgs::kText:
+            same = std::string(got.TextAt(i)) == want.TextAt(i);
+            break;
         default:
             same = got.GetDrawable(i) == want.GetDrawable(i) && got.GetSurface(i) == want.GetSurface(i) &&
                    got.GetImageObject(i) == want.GetImageObject(i);
@@ -225,9 +233,11 @@ struct Pictures {
     {
         std::string error;
         ok = effect_data::Write(dir.Linux(), 1, &error);
-        ok = ok && Write("BG01A.ELG", 800, 600, 32, [](int x, int y) { return Rgb(32 + x / 4, 64 + y / 3, 128); });
+        ok = ok &&
+             Write("BG01A.ELG", 800, 600, 32, [](int x, int y) { return Rgb(32 + x / 4, 64 + y / 3, 128); });
         ok = ok && Write("BG12B.ELG", 800, 600, 32, [](int x, int y) { return Rgb(200 - y / 4, x / 4, 90); });
-        ok = ok && Write("BG02.ELG", 800, 600, 32, [](int x, int y) { return Rgb((x ^ y) & 255, 120, 255 - x / 4); });
+        ok = ok && Write("BG02.ELG", 800, 600, 32,
+                         [](int x, int y) { return Rgb((x ^ y) & 255, 120, 255 - x / 4); });
         const auto sprite = [](int w, int h, uint32_t rgb) {
             return [w, h, rgb](int x, int y) {
                 const uint32_t alpha = static_cast<uint32_t>(255 - (x * 128 / w) - (y * 64 / h));
@@ -257,7 +267,8 @@ struct Pictures {
         std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x)
-                pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = colour(x, y);
+                pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+                    colour(x, y);
         elg::Picture picture;
         std::string error;
         std::vector<uint8_t> bytes;
