@@ -16,6 +16,8 @@
 #include "effects/bg_effects.h"
 #include "effects/layer_effect.h"
 #include "effects/sp_panime.h"
+#include "files/elg_loader.h"
+#include "files/file_stream.h"
 #include "files/object_plugin_manager.h"
 #include "platform/app_config.h"
 #include "platform/decimal_text.h"
@@ -1040,7 +1042,7 @@ int CTgsFrame::StartSpPartsFromList(int n, int32_t number, uint8_t page, int gro
     const int32_t base = mark == 'S' ? 20 : (mark == 'X' ? 80 : 40);
     char list[32];
     std::snprintf(list, sizeof list, "SYS/CA0%02d.TXT", base + number);
-    const int32_t offset = PictureOffset(*record->image, number);
+    const int32_t offset = PictureOffset(record->name, number);
     ReleaseManagedObject(&record->effect);
     record->pendingKind = 0;
     record->picture = number;
@@ -1057,10 +1059,18 @@ int CTgsFrame::StartSpPartsFromList(int n, int32_t number, uint8_t page, int gro
     return 0;
 }
 
-int32_t CTgsFrame::PictureOffset(const CImage& /*image*/, int32_t number) const
+int32_t CTgsFrame::PictureOffset(const char* name, int32_t number) const
 {
-    // Pictures carry no extension chain yet: no entry, offset 0.
-    return FindPictureOffset(nullptr, 0, number);
+    // The offset table is the first block of the picture file's extension chain.
+    CFileStream file;
+    if (name == nullptr || file.OpenInMemory(name) != 0 || file.GetBuffer() == nullptr)
+        return 0;
+    const auto* bytes = static_cast<const uint8_t*>(file.GetBuffer());
+    ElgHeader header;
+    if (ParseElgHeader(bytes, file.GetSize(), header) != 0 || header.chainSize == 0 ||
+        header.chainOffset > file.GetSize() || header.chainSize > file.GetSize() - header.chainOffset)
+        return 0;
+    return FindPictureOffset(bytes + header.chainOffset, header.chainSize, number);
 }
 
 void CTgsFrame::ReleaseEffects()

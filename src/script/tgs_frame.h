@@ -529,8 +529,9 @@ private:
     // DeleteDetached drops one the effect did not take.
     CSprite* DetachSprite(TgsSpriteRecord& record);
     void DeleteDetached(CSprite* sprite, uint8_t page);
-    // The vertical offset a picture's offset table lists for a part-list number (0 when none).
-    int32_t PictureOffset(const CImage& image, int32_t number) const;
+    // The vertical offset the named picture's offset table lists for a part-list number (0 when
+    // the picture has no table or no such entry).
+    int32_t PictureOffset(const char* name, int32_t number) const;
     // The named transitions' common course: page mode 1, the running one ended; true when a skip
     // applied the change at once.
     bool TransitionSkipped();

@@ -512,6 +512,33 @@ TEST_F(TgsEffects, AnimationReportPlacesTheSprite)
     EXPECT_EQ(g_spPriorityHigh, 20400u);
 }
 
+TEST_F(TgsEffects, PartListOffsetFromThePicturesTable)
+{
+    struct Case {
+        const char* picture;
+        int32_t number;
+        const char* list;
+        int32_t offset;
+    };
+    const Case cases[] = {
+        {"CH4S.ELG", 2, "SYS/CA022.TXT", 7}, {"CH4S.ELG", 1, "SYS/CA021.TXT", -10},
+        {"CH4S.ELG", 3, "SYS/CA023.TXT", 0}, // not listed
+        {"CH2M.ELG", 0, "SYS/CA040.TXT", 0}, // no table; 'M' takes base 40
+        {"CH3X.ELG", 6, "SYS/CA086.TXT", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.picture) + " " + std::to_string(c.number));
+        ASSERT_EQ(f->LoadSpriteImage(2, c.picture, 0, 2, false), 0);
+        TheLog().setUps.clear();
+        ASSERT_EQ(f->StartSpPartsFromList(2, c.number, 0, 2, false), 0);
+        ASSERT_EQ(TheLog().setUps.size(), 1u);
+        const TgsSpriteRecord& r = *f->FindSpriteSlot(2, 0, 2);
+        EXPECT_TRUE(SamePack(
+            TheLog().setUps[0].pack,
+            CEffectArgs::Of(c.list, r.x - r.originX, r.y - r.originY + c.offset, r.priority, 0, 1.0, 1)));
+    }
+}
+
 // Runs a command handler with pairs of plain values.
 int Command(CTgsFrame& f, uint32_t command, std::initializer_list<int32_t> values)
 {

@@ -247,6 +247,9 @@ struct Pictures {
         ok = ok && Write("CH1S.ELG", 120, 300, 32, sprite(120, 300, 0xD04020));
         ok = ok && Write("CH2M.ELG", 90, 240, 32, sprite(90, 240, 0x20C060));
         ok = ok && Write("CH3X.ELG", 100, 200, 32, sprite(100, 200, 0x4060E0));
+        // A picture whose extension chain lists part-list offsets: number 2 → 7, number 1 → -10.
+        ok = ok && Write("CH4S.ELG", 40, 60, 32, sprite(40, 60, 0x808080),
+                         {3, 16, 0, 0, 0, 2, 0, 0, 0, 7, 0, 1, 0, 0, 0, 0xF6, 0xFF});
         dir.Write("DATA/BG.TXT", "[A 1\n1\n[B 2\n12\n");
         ok = ok && SetBaseFolder(dir.Windows().c_str()) == 0 && RegisterBuiltinImageLoaders(loaders) == 0;
         g_pFileManager = &manager;
@@ -262,7 +265,8 @@ struct Pictures {
         g_pFileManager = nullptr;
     }
     template <typename Colour>
-    bool Write(const std::string& name, int width, int height, int depth, Colour colour)
+    bool Write(const std::string& name, int width, int height, int depth, Colour colour,
+               const std::vector<uint8_t>& chain = {})
     {
         std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height));
         for (int y = 0; y < height; ++y)
@@ -273,8 +277,12 @@ struct Pictures {
         std::string error;
         std::vector<uint8_t> bytes;
         std::filesystem::create_directories(std::filesystem::path(dir.Linux(name)).parent_path());
-        return elg::PictureFromPixels(width, height, pixels.data(), depth, picture, &error) &&
-               elg::Encode(picture, elg::Options{}, bytes, &error) &&
+        if (!elg::PictureFromPixels(width, height, pixels.data(), depth, picture, &error))
+            return false;
+        picture.extension = chain;
+        elg::Options options;
+        options.variant = chain.empty() ? 0 : 2;
+        return elg::Encode(picture, options, bytes, &error) &&
                WriteWholeFile(dir.Linux(name), bytes.data(), bytes.size());
     }
     bool ok = true;
