@@ -263,7 +263,15 @@ TEST_F(TgsTransitions, FinishCopiesTheFrontToTheBack)
     EXPECT_NE(back->sprite, front->sprite);
     EXPECT_EQ(back->x, front->x);
     EXPECT_EQ(f->FindSpriteSlot(0, 1, 0)->sprite, nullptr); // the back's own sprites are gone
-    // Clearing the scene frees the shared picture once (the sanitizer watches).
+    // A fade on the front takes the old sprite with a picture of its own: the back keeps the
+    // shared one, and clearing the scene frees each picture once (the sanitizer watches).
+    CImage* shared = back->image;
+    ASSERT_EQ(f->StartSpCfade(1, "CH3X.ELG", 0, 100, false, 0, 1), 0);
+    EXPECT_EQ(back->image, shared);
+    EXPECT_FALSE(f->IsImageShared(shared));
+    TheLog().endNow = true;
+    for (int i = 0; i < 3; ++i)
+        Present(b->link.now += 16);
 }
 
 } // namespace
