@@ -495,6 +495,7 @@ int32_t Command78(CTgsFrame& f, const TgsArgPair* a)
 
 int32_t Command79(CTgsFrame& f, const TgsArgPair* a)
 {
+    f.StopTransition();
     f.MoveSprite(Int(a[0], 0), Int(a[1], 0), Int(a[2], 0), Byte(a[3]), Int(a[4], 0));
     return 0;
 }

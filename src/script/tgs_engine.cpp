@@ -408,6 +408,7 @@ void CTgsFrame::ReleaseMembers()
 {
     ClearScene();
     ReleaseLayers();
+    DetachScreens();
     m_fonts = {};
     m_bgTable.clear();
     m_canvas = nullptr;

@@ -502,6 +502,8 @@ private:
     void ReleaseLayers();
     // m_pScreens from the canvas: its back canvas, or one of the frame's own → 0; 1 none made.
     int AttachScreens();
+    // The canvas loses the frame's own back canvas; m_pScreens cleared.
+    void DetachScreens();
     std::array<TgsLayerSlot, 3> m_layers;
     std::array<TgsWindowRecord, 1> m_windowRecords;
     int32_t m_ruleNumber = -1;

@@ -216,6 +216,7 @@ void TgsPageRecord::CopyFieldsFrom(const TgsPageRecord& o)
     flipX = o.flipX;
     flipY = o.flipY;
     letterbox = o.letterbox;
+    mosaic = o.mosaic;
     x = o.x;
     y = o.y;
     viewLeft = o.viewLeft;
@@ -240,6 +241,7 @@ void TgsSpriteRecord::CopyFieldsFrom(const TgsSpriteRecord& o)
     colourMode = o.colourMode;
     flipX = o.flipX;
     flipY = o.flipY;
+    mosaic = o.mosaic;
     offScreen = o.offScreen;
     reload = o.reload;
 }
@@ -279,12 +281,16 @@ void CTgsFrame::ReleaseLayers()
         p = TgsPageRecord{};
     }
     InitLayers();
+}
+
+void CTgsFrame::DetachScreens()
+{
     if (m_ownBackCanvas) {
         if (m_canvas != nullptr && m_canvas->GetBackCanvas() == m_ownBackCanvas.get())
             m_canvas->SetBackCanvas(nullptr);
         m_ownBackCanvas.reset();
     }
-    m_pScreens = {m_canvas, m_canvas != nullptr ? m_canvas->GetBackCanvas() : nullptr};
+    m_pScreens = {};
 }
 
 int CTgsFrame::AttachScreens()
@@ -451,7 +457,7 @@ int CTgsFrame::LoadLayerImage(const char* name, uint8_t page)
     p.x = p.y = 0;
     p.viewLeft = -1;
     p.viewTop = p.viewRight = p.viewBottom = 0;
-    p.flipX = p.flipY = p.letterbox = 0;
+    p.flipX = p.flipY = p.letterbox = p.mosaic = 0;
     p.colourMode = 0;
     p.zoom = 0;
     p.angle = 0;
@@ -486,7 +492,7 @@ int CTgsFrame::ClearLayer(uint32_t colour, uint8_t page)
     p.variant = 0;
     p.colour = colour;
     p.colourMode = 0;
-    p.flipX = p.flipY = p.letterbox = 0;
+    p.flipX = p.flipY = p.letterbox = p.mosaic = 0;
     p.x = p.y = 0;
     p.viewLeft = -1;
     p.viewTop = p.viewRight = p.viewBottom = 0;
@@ -561,6 +567,7 @@ int CTgsFrame::ApplyLayerPixelOp(uint8_t amount, uint8_t page)
     if (IsImageShared(p.image))
         return 1;
     PixelLibOp13(*p.image, amount, amount, 0, 0);
+    p.mosaic = amount;
     ShowPage(PageScene(page), p);
     return 0;
 }
@@ -750,7 +757,7 @@ void CTgsFrame::ReleaseSprite(TgsSpriteRecord& r, uint8_t page)
     r.name[0] = 0;
     r.character = -1;
     r.colourMode = 0;
-    r.flipX = r.flipY = 0;
+    r.flipX = r.flipY = r.mosaic = 0;
     r.offScreen = 0;
     r.positionMode = -1;
     r.reload = 0;
@@ -862,6 +869,7 @@ int CTgsFrame::ApplySpritePixelOp(int slot, uint8_t amount, uint8_t page, int gr
     if (image == nullptr)
         return 2;
     PixelLibOp13(*image, amount, amount, 0, 0);
+    r->mosaic = amount;
     if (r->sprite != nullptr)
         r->sprite->ReplaceImage(image);
     return 0;
@@ -897,7 +905,6 @@ int CTgsFrame::PlaceSprite(int slot, int32_t mode, uint8_t offScreen, uint8_t pa
 
 int CTgsFrame::MoveSprite(int slot, int32_t dx, int32_t dy, uint8_t page, int group)
 {
-    StopTransition();
     TgsSpriteRecord* r = FindSpriteSlot(slot, page, group);
     if (r == nullptr)
         return 1;

@@ -20,6 +20,7 @@ struct TgsPageRecord {
     uint32_t colour = 0;     // fill colour while the page has no image
     uint8_t colourMode = 0;  // 0 none, 1-4
     uint8_t flipX = 0, flipY = 0, letterbox = 0;
+    uint8_t mosaic = 0;      // the last pixel operation's block size (0 none)
     int32_t x = 0, y = 0;    // the page position (its scene's background offset)
     // The view rectangle of the 800 x 600 screen; viewLeft -1: none.
     int32_t viewLeft = -1, viewTop = 0, viewRight = 0, viewBottom = 0;
@@ -57,6 +58,7 @@ struct TgsSpriteRecord {
     int32_t positionMode = -1; // the last PlaceSprite mode, -1 none
     uint8_t colourMode = 0;
     uint8_t flipX = 0, flipY = 0;
+    uint8_t mosaic = 0;        // the last pixel operation's block size (0 none)
     uint8_t offScreen = 0;
     uint8_t reload = 0;        // load the picture again even under the same name
     // Held through the frame's image counts; shared with the same slot of the other page.

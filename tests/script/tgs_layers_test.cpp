@@ -412,6 +412,19 @@ TEST_F(TgsLayers, SharedPicturesAreFreedOnceAndCopiedOnWrite)
     ASSERT_NE(z->sprite, nullptr);
     EXPECT_EQ(z->sprite->GetImage(), z->image);
     EXPECT_FALSE(f->UnshareSpriteImage(0, 1));
+    // Taking a picture out: a shared one gives a copy, the last holder its own.
+    f->HoldImage(z->image);
+    std::unique_ptr<CImage> taken(f->TakeImage(z->image));
+    ASSERT_NE(taken, nullptr);
+    EXPECT_NE(taken.get(), z->image);
+    EXPECT_FALSE(f->IsImageShared(z->image));
+    auto* alone = new CImage;
+    ASSERT_EQ(alone->Create(4, 4, 32, 0), 0);
+    f->HoldImage(alone);
+    std::unique_ptr<CImage> own(f->TakeImage(alone));
+    EXPECT_EQ(own.get(), alone);
+    // The scene is cleared twice (test and teardown): every picture is freed once.
+    ASSERT_EQ(f->ClearScene(), 0);
 }
 
 // The game's effect rows and a scheduler, published for one test.
