@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,8 @@ public:
 
     CTgsFrame* frame = nullptr;
     CControlContainer* form = nullptr;
+    // What else a frame step does (the effect scheduler and the screen's transition); may be empty.
+    std::function<void(uint32_t now)> onStep;
     uint32_t now = 0;
     int steps = 0, budget = 200, clickEvery = 3, menuAt = 0, menuAction = 0, pick = 0;
     bool skipKey = false, skipHeld = false;
@@ -95,6 +98,8 @@ inline int Link::StepFrame()
 {
     ++steps;
     now += 16;
+    if (onStep)
+        onStep(now);
     if (frame != nullptr) {
         CTextLayer* layer = frame->ChoiceLayer();
         if (layer != nullptr && layer->IsVisible() && layer->GetLineCount() > 0 && steps % 4 == 0)

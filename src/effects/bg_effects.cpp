@@ -885,10 +885,6 @@ void CBgCrossEffect::Restore()
     m_layer->InvalidateAll();
 }
 
-namespace {
-
-// The path text "(x,y,zoom)(x,y,zoom)...": false for anything else or fewer than two points. A
-// zoom that cannot be read counts as 1.0.
 bool ParseBlurPath(const char* text, std::vector<CBgBlurEffect::Point>* points)
 {
     points->clear();
@@ -925,6 +921,8 @@ bool ParseBlurPath(const char* text, std::vector<CBgBlurEffect::Point>* points)
     }
     return points->size() >= 2;
 }
+
+namespace {
 
 // The natural cubic spline's second derivatives over unit steps, divided by 6.
 std::vector<double> SplineTable(const std::vector<CBgBlurEffect::Point>& points, bool useY)

@@ -274,6 +274,9 @@ private:
     uint8_t m_ended = 0;
 };
 
+// A bg_blur path text "(x,y,zoom)(x,y,zoom)...": false for anything else or fewer than two
+// points. A zoom that cannot be read counts as 1.0.
+bool ParseBlurPath(const char* text, std::vector<CBgBlurEffect::Point>* points);
 // bg_blur's final state of a layer: a view rectangle (x, y, w, h) for angle 0, else x, y, the
 // angle in 512ths of a turn as w and h 0. 0; 1 zoom 0 or not finite; 2 no picture or target;
 // 3 no cosine table; 4 its double table cannot be built.

@@ -1,6 +1,7 @@
 // The scenario commands 12-30, 117 and 118, the no-ops, and the handlers of the commands that the
 // layer, effect, transition, sound and saved-state sides of the engine build (here they answer 0).
 #include <cstring>
+#include <deque>
 
 #include "controls/text_layer.h"
 #include "drawing/glyph_font.h"
@@ -594,6 +595,433 @@ int32_t Command108(CTgsFrame& f, const TgsArgPair* a)
     return 0;
 }
 
+// ---- effects and transitions (31-34, 46-67, 83-89, 91-101, 109-116) ----
+
+// Scenario values for effects that read numbers or number texts: a string pair gives its text
+// (kept alive here), any other its integer or the default.
+struct Values {
+    explicit Values(CTgsFrame& frame) : f(frame) {}
+    TgsEffectValue operator()(const TgsArgPair& p, int32_t fallback = 0)
+    {
+        if ((p.flags & 2) != 0) {
+            texts.push_back(Str(f, p));
+            return TgsEffectValue(texts.back().c_str());
+        }
+        return TgsEffectValue(Int(p, fallback));
+    }
+    TgsEffectValue Flag(const TgsArgPair& p) { return TgsEffectValue(p.value != 0); }
+    TgsEffectValue Low(const TgsArgPair& p) { return TgsEffectValue(static_cast<int32_t>(Byte(p))); }
+    CTgsFrame& f;
+    std::deque<std::string> texts;
+};
+
+bool Flag(const TgsArgPair& p)
+{
+    return p.value != 0;
+}
+
+// The chained-wait rule: while the counter is set a skippable wait is not run, its end action
+// runs at once and the counter rises; otherwise a cut-short wait sets it to 1, a full one to 0.
+template <typename Wait, typename End>
+int32_t ChainedWait(CTgsFrame& f, bool skippable, Wait wait, End end)
+{
+    int32_t& chain = f.HandlerCounter();
+    if (chain != 0 && skippable) {
+        end();
+        ++chain;
+        return 0;
+    }
+    const int r = wait();
+    if (r < 0)
+        return -1;
+    chain = r == 1 ? 1 : 0;
+    return 0;
+}
+
+int32_t Command31(CTgsFrame& f, const TgsArgPair* a)
+{
+    if (f.ResumedPage()) {
+        if (const int r = f.WaitPage(2, true); r != 0)
+            return r;
+        f.EndMessage();
+        return 0;
+    }
+    const bool pageEnd = Flag(a[3]);
+    bool flushed = false;
+    if (pageEnd) {
+        if (f.WindowSwitchPending() && !f.NoDisplay() && f.GetCharacterWait() == 0 && f.MessageWindow() != nullptr)
+            f.MessageWindow()->FinishReveal();
+        flushed = f.FlushText() == 0;
+    } else if (f.CurrentMessage() >= 0) {
+        f.SetMessageRead(static_cast<uint32_t>(f.CurrentMessage()));
+    }
+    f.StartWindowPanime(Int(a[0], 0), Text(f, a[1]).get(), Int(a[2], 500));
+    if (pageEnd && flushed) {
+        if (const int r = f.WaitPage(2, true); r != 0)
+            return r;
+        f.EndMessage();
+    }
+    return 0;
+}
+
+int32_t Command32(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ApplyWindowPanime(Int(a[0], 0), Text(f, a[1]).get(), Int(a[2], 500));
+    return 0;
+}
+
+int32_t Command33(CTgsFrame& f, const TgsArgPair* a)
+{
+    const int window = Int(a[0], 0);
+    return ChainedWait(
+        f, Flag(a[1]), [&] { return f.WaitWindowEffect(window, Flag(a[1])); },
+        [&] { f.ReleaseWindowEffects(window); });
+}
+
+int32_t Command34(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ReleaseWindowEffects(Int(a[0], 0));
+    return 0;
+}
+
+int32_t Command46(CTgsFrame& f, const TgsArgPair* a)
+{
+    Values v(f);
+    f.StartBgZoom(Byte(a[5]), Int(a[1], 400), Int(a[2], 300), v(a[0]), v(a[4]), Int(a[3], 1000));
+    return 0;
+}
+
+int32_t Command47(CTgsFrame& f, const TgsArgPair* a)
+{
+    Values v(f);
+    f.StartBgRot(Byte(a[6]), Int(a[0], 0), Text(f, a[1]).get(), Int(a[2], 0), Int(a[3], 0), v(a[5]),
+                 Int(a[4], 1000));
+    return 0;
+}
+
+int32_t Command48(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartBgPanime(Byte(a[5]), Text(f, a[0]).get(), Int(a[1], 1000), Flag(a[2]), Flag(a[3]), Flag(a[4]),
+                    Int(a[6], 0));
+    return 0;
+}
+
+int32_t Command49(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ApplyBgPanime(Text(f, a[0]).get(), Byte(a[1]));
+    return 0;
+}
+
+int32_t Command50(CTgsFrame& f, const TgsArgPair* a)
+{
+    Values v(f);
+    const TgsEffectValue w[] = {v(a[0], 400), v(a[1], 300), v(a[2]), v(a[3]), v(a[4]), v(a[5]), v(a[6], 1000),
+                                v.Low(a[7]), v(a[8]), 0, 0, 0, 0, v.Low(a[9]), 0};
+    f.StartBgBlur(Byte(a[10]), w, true, false, true);
+    return 0;
+}
+
+int32_t Command51(CTgsFrame& f, const TgsArgPair* a)
+{
+    Values v(f);
+    const TgsEffectValue w[] = {v.Flag(a[1]), v(a[2], 1000), v.Low(a[3]), v(a[4]), 0, 0, 0, 0, v.Low(a[5]), 0};
+    f.StartBgBlurEx(Byte(a[6]), Text(f, a[0]).get(), w, true, false, true);
+    return 0;
+}
+
+int32_t Command52(CTgsFrame& f, const TgsArgPair* a)
+{
+    Values v(f);
+    const TgsEffectValue w[] = {v(a[0], 400), v(a[1], 300), v(a[2]), v(a[3]),      v(a[4]),
+                                v(a[5]),      v(a[6], 1000), v.Low(a[7]), v(a[8]), 0,
+                                v.Flag(a[9]), v.Flag(a[10]), 1,       v.Low(a[11]), v(a[12])};
+    return f.StartBgBlur(Byte(a[13]), w, false, Flag(a[14]), Flag(a[15])), 0;
+}
+
+int32_t Command53(CTgsFrame& f, const TgsArgPair* a)
+{
+    Values v(f);
+    const TgsEffectValue w[] = {v(a[1], 400),  v(a[2], 300),  v(a[3]), v(a[4]),      v(a[5]),
+                                v(a[6]),       v(a[7], 1000), v.Low(a[8]), v(a[9]), v(a[0]),
+                                v.Flag(a[10]), v.Flag(a[11]), 1,       v.Low(a[12]), v(a[13])};
+    return f.StartBgBlur(Byte(a[14]), w, false, Flag(a[15]), Flag(a[16])), 0;
+}
+
+int32_t Command54(CTgsFrame& f, const TgsArgPair* a)
+{
+    Values v(f);
+    const TgsEffectValue w[] = {v.Flag(a[1]), v(a[2], 1000), v.Low(a[3]), v(a[4]), 0, v.Flag(a[5]), v.Flag(a[6]), 1,
+                                v.Low(a[7]),  v(a[8])};
+    return f.StartBgBlurEx(Byte(a[9]), Text(f, a[0]).get(), w, false, Flag(a[10]), Flag(a[11])), 0;
+}
+
+int32_t Command55(CTgsFrame& f, const TgsArgPair* a)
+{
+    Values v(f);
+    const TgsEffectValue w[] = {v.Flag(a[2]), v(a[3], 1000), v.Low(a[4]), v(a[5]), v(a[0]), v.Flag(a[6]), v.Flag(a[7]),
+                                1,            v.Low(a[8]),   v(a[9])};
+    return f.StartBgBlurEx(Byte(a[10]), Text(f, a[1]).get(), w, false, Flag(a[11]), Flag(a[12])), 0;
+}
+
+int32_t Command56(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ApplyBgBlurArgs(Byte(a[4]), Int(a[0], 400), Int(a[1], 300), Text(f, a[2]).get(), Text(f, a[3]).get());
+    return 0;
+}
+
+int32_t Command57(CTgsFrame& f, const TgsArgPair* a)
+{
+    CLayerEffect** holder = &f.Page(Byte(a[0])).effects[0];
+    return ChainedWait(
+        f, Flag(a[1]), [&] { return f.WaitEffectObject(holder, Flag(a[1])); },
+        [&] { CTgsFrame::ReleaseManagedObject(holder); });
+}
+
+int32_t Command58(CTgsFrame& f, const TgsArgPair* a)
+{
+    CTgsFrame::ReleaseManagedObject(&f.Page(Byte(a[0])).effects[0]);
+    return 0;
+}
+
+int32_t Command59(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartNoise(Byte(a[0]), Byte(a[1]), Flag(a[2]), Flag(a[3]));
+    return 0;
+}
+
+int32_t Command60(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartBgRasterHaze(Byte(a[4]), Int(a[0], 0), Int(a[1], 0), Int(a[2], 0), Int(a[3], 0), Int(a[5], 0),
+                        Int(a[6], 0), Int(a[7], 0), Flag(a[8]));
+    return 0;
+}
+
+int32_t Command61(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartBgLoop(Byte(a[3]), Byte(a[0]), Int(a[1], 0), Int(a[2], 0));
+    return 0;
+}
+
+int32_t Command62(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartSpParts(Text(f, a[0]).get(), Int(a[1], 0), Byte(a[2]), Int(a[3], 0), Flag(a[4]), Flag(a[5]), Flag(a[6]));
+    return 0;
+}
+
+int32_t Command63(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartBgCross(Int(a[0], 2000), Int(a[1], 0), Byte(a[2]), Byte(a[3]));
+    return 0;
+}
+
+int32_t Command64(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartWeather(Byte(a[0]), Int(a[1], 0), Int(a[2], 0), Flag(a[3]), Text(f, a[4]).get(), Flag(a[5]), Flag(a[6]));
+    return 0;
+}
+
+int32_t Command65(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetLayerEffectParams(Byte(a[0]), Flag(a[1]), Flag(a[2]));
+    return 0;
+}
+
+int32_t Command66(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StopLayerEffect(Byte(a[0]), Byte(a[1]) != 0);
+    return 0;
+}
+
+int32_t Command67(CTgsFrame& f, const TgsArgPair* a)
+{
+    const int32_t layer = Int(a[0], 0);
+    // Only layers 0-2 have records and holders: any other does nothing.
+    if (layer < 0 || layer > 2)
+        return 0;
+    if (f.LayerSlot(layer).effectKind != 0) {
+        f.StopLayerEffect(layer, true);
+        return 0;
+    }
+    return ChainedWait(
+        f, Flag(a[1]),
+        [&] {
+            const int r = f.WaitEffectObject(&f.LayerSlot(layer).effect, Flag(a[1]));
+            if (r >= 0)
+                f.StopLayerEffect(layer, true);
+            return r;
+        },
+        [&] { f.StopLayerEffect(layer, true); });
+}
+
+int32_t Command83(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartSpCfade(Int(a[0], 0), Text(f, a[1]).get(), Int(a[2], 0), Int(a[3], 300), Flag(a[4]), Byte(a[5]),
+                   Int(a[6], 0));
+    return 0;
+}
+
+int32_t Command84(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartSpPanime(Int(a[0], 0), Text(f, a[1]).get(), Int(a[2], 500), Byte(a[3]), Int(a[4], 0), Flag(a[5]));
+    return 0;
+}
+
+int32_t Command85(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ApplySpPanime(Int(a[0], 0), Text(f, a[1]).get(), Byte(a[2]), Int(a[3], 0));
+    return 0;
+}
+
+int32_t Command86(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartSpChange(Int(a[0], 0), Text(f, a[1]).get(), Text(f, a[2]).get(), Byte(a[3]), Int(a[4], 500), Flag(a[5]),
+                    Byte(a[6]), Byte(a[7]));
+    return 0;
+}
+
+int32_t Command87(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartSpPartsFromList(Int(a[0], 0), Int(a[1], 0), Byte(a[3]), Int(a[4], 0), Flag(a[2]));
+    return 0;
+}
+
+int32_t Command88(CTgsFrame& f, const TgsArgPair* a)
+{
+    const int n = Int(a[0], 0), group = Int(a[2], 0);
+    const uint8_t page = Byte(a[1]);
+    return ChainedWait(
+        f, Flag(a[3]), [&] { return f.WaitSpriteEffect(n, page, group, Flag(a[3])); },
+        [&] { f.ReleaseSpriteEffect(n, page, group); });
+}
+
+int32_t Command89(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ReleaseSpriteEffect(Int(a[0], 0), Byte(a[1]), Int(a[2], 0));
+    return 0;
+}
+
+int32_t Command91(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetTransitionOption(0, Flag(a[0]));
+    return 0;
+}
+
+int32_t Command92(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.SetTransitionOption(1, Flag(a[0]));
+    return 0;
+}
+
+int32_t Command93(CTgsFrame& f, const TgsArgPair*)
+{
+    f.FinishTransition();
+    return 0;
+}
+
+int32_t Command94(CTgsFrame& f, const TgsArgPair* a)
+{
+    return ChainedWait(
+        f, Flag(a[0]), [&] { return f.WaitTransition(Flag(a[0])); }, [&] { f.StopTransition(); });
+}
+
+int32_t Command95(CTgsFrame& f, const TgsArgPair*)
+{
+    f.StopTransition();
+    return 0;
+}
+
+int32_t Command96(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.TransCross(Int(a[0], 0));
+    return 0;
+}
+
+int32_t Command97(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.TransRule(Int(a[0], 0), Int(a[1], 0), Int(a[2], 0));
+    return 0;
+}
+
+int32_t Command98(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.TransTrans(Int(a[0], 0), Int(a[1], 0), Byte(a[2]));
+    return 0;
+}
+
+int32_t Command99(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.TransFilter(Int(a[0], 0), Int(a[1], 0), Int(a[2], 0), Int(a[3], 0), Int(a[4], 0));
+    return 0;
+}
+
+int32_t Command100(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.TransScroll(Int(a[0], 0), Byte(a[1]), Byte(a[2]), Int(a[3], 0));
+    return 0;
+}
+
+int32_t Command101(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.TransRipple(Int(a[0], 0), Int(a[1], 0), Int(a[2], 0), Int(a[3], 0), Int(a[4], 0), Int(a[5], 0), Int(a[6], 0));
+    return 0;
+}
+
+int32_t Command109(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.TransQuake(0, Int(a[0], 0), Int(a[1], 0), Int(a[2], 0), Int(a[3], 0), Flag(a[4]), Flag(a[5]), false, 0);
+    return 0;
+}
+
+int32_t Command110(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.TransQuake(Int(a[2], 0), Int(a[0], 0), Int(a[1], 0), Int(a[3], 0), Int(a[4], 0), Flag(a[5]), Flag(a[6]), false,
+                 0);
+    return 0;
+}
+
+int32_t Command111(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartQuake(0, Int(a[0], 0), Int(a[1], 0), Int(a[2], 0), Int(a[3], 0), Flag(a[4]), Flag(a[5]), Flag(a[6]),
+                 Byte(a[7]), 0);
+    return 0;
+}
+
+int32_t Command112(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StartQuake(Byte(a[2]), Int(a[0], 0), Int(a[1], 0), Int(a[3], 0), Int(a[4], 0), Flag(a[5]), Flag(a[6]),
+                 Flag(a[7]), Byte(a[8]), 0);
+    return 0;
+}
+
+int32_t Command113(CTgsFrame& f, const TgsArgPair* a)
+{
+    const uint8_t page = Byte(a[0]);
+    return ChainedWait(
+        f, Flag(a[1]),
+        [&] {
+            const int r = f.WaitBgQuake(page, Flag(a[1]));
+            f.ReleaseBgQuake(page);
+            return r;
+        },
+        [&] { f.ReleaseBgQuake(page); });
+}
+
+int32_t Command114(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.ReleaseBgQuake(Byte(a[0]));
+    return 0;
+}
+
+int32_t Command115(CTgsFrame& f, const TgsArgPair* a)
+{
+    return f.DoubleCrossFade(Int(a[0], 0), Int(a[1], 0)) < 0 ? -1 : 0;
+}
+
+int32_t Command116(CTgsFrame& f, const TgsArgPair* a)
+{
+    return f.ChangeBackgroundFaded(Text(f, a[0]).get(), Int(a[1], 0), Int(a[2], 0)) < 0 ? -1 : 0;
+}
+
 } // namespace
 
 void CTgsFrame::AddHandlers()
@@ -650,6 +1078,59 @@ void CTgsFrame::AddHandlers()
         case 106: handler = &Command106; break;
         case 107: handler = &Command107; break;
         case 108: handler = &Command108; break;
+        // effects and transitions
+        case 31: handler = &Command31; break;
+        case 32: handler = &Command32; break;
+        case 33: handler = &Command33; break;
+        case 34: handler = &Command34; break;
+        case 46: handler = &Command46; break;
+        case 47: handler = &Command47; break;
+        case 48: handler = &Command48; break;
+        case 49: handler = &Command49; break;
+        case 50: handler = &Command50; break;
+        case 51: handler = &Command51; break;
+        case 52: handler = &Command52; break;
+        case 53: handler = &Command53; break;
+        case 54: handler = &Command54; break;
+        case 55: handler = &Command55; break;
+        case 56: handler = &Command56; break;
+        case 57: handler = &Command57; break;
+        case 58: handler = &Command58; break;
+        case 59: handler = &Command59; break;
+        case 60: handler = &Command60; break;
+        case 61: handler = &Command61; break;
+        case 62: handler = &Command62; break;
+        case 63: handler = &Command63; break;
+        case 64: handler = &Command64; break;
+        case 65: handler = &Command65; break;
+        case 66: handler = &Command66; break;
+        case 67: handler = &Command67; break;
+        case 83: handler = &Command83; break;
+        case 84: handler = &Command84; break;
+        case 85: handler = &Command85; break;
+        case 86: handler = &Command86; break;
+        case 87: handler = &Command87; break;
+        case 88: handler = &Command88; break;
+        case 89: handler = &Command89; break;
+        case 91: handler = &Command91; break;
+        case 92: handler = &Command92; break;
+        case 93: handler = &Command93; break;
+        case 94: handler = &Command94; break;
+        case 95: handler = &Command95; break;
+        case 96: handler = &Command96; break;
+        case 97: handler = &Command97; break;
+        case 98: handler = &Command98; break;
+        case 99: handler = &Command99; break;
+        case 100: handler = &Command100; break;
+        case 101: handler = &Command101; break;
+        case 109: handler = &Command109; break;
+        case 110: handler = &Command110; break;
+        case 111: handler = &Command111; break;
+        case 112: handler = &Command112; break;
+        case 113: handler = &Command113; break;
+        case 114: handler = &Command114; break;
+        case 115: handler = &Command115; break;
+        case 116: handler = &Command116; break;
         case 117: handler = &Command117; break;
         case 118: handler = &Command118; break;
         default: break;

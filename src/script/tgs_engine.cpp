@@ -358,6 +358,8 @@ int CTgsFrame::ClearScene()
 {
     if (!m_setUp)
         return 0;
+    StopTransition();
+    ReleaseEffects();
     if (m_menuFader != nullptr) {
         // Without the scheduler it cannot be cancelled; it must not clear this frame later.
         if (g_pObjectManager == nullptr || !g_pObjectManager->Cancel(m_menuFader))
@@ -400,7 +402,7 @@ int CTgsFrame::ClearScene()
 
 void CTgsFrame::ResetScreenCanvas()
 {
-    // No transition runs before the transition side exists; the scene is drawn anew.
+    StopTransition();
     if (m_canvas != nullptr && m_canvas->GetScene() != nullptr)
         m_canvas->InvalidateRect(nullptr);
 }

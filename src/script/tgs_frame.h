@@ -21,6 +21,7 @@
 #include "script/sob_runtime.h"
 #include "script/sob_vm.h"
 #include "script/text_log.h"
+#include "script/tgs_effects.h"
 #include "script/tgs_records.h"
 #include "script/tgs_script_store.h"
 
@@ -34,6 +35,7 @@ class CImage;
 class CImageObject;
 class CLayerEffect;
 class CMessageWindow;
+class CPluginFilter;
 class CScene;
 class CSprite;
 class CSurface;
@@ -273,6 +275,93 @@ public:
     void ResetBackgroundEffects(uint8_t page, bool redrawAnime);
     int ReleaseSpriteEffect(int slot, uint8_t page, int group);
 
+    // ---- effect control (tgs_effects.cpp) ----
+    // Effects shown at all: the effects setting. Effective: on, no skip asked, no skip state.
+    bool EffectsOn() const;
+    bool EffectsEffective();
+    // A skip asked (CheckSkipInput 2) or a skip state byte set.
+    bool SkipRequested();
+    // Makes the named effect on target with the pack into *holder (released first) → 0; 1 not
+    // registered; 2 the effect refused (nothing stays in the holder).
+    int CreateEffect(CLayerEffect** holder, const char* name, CImageObject* target, const CEffectArgs& args);
+    // → 0 ended (an empty holder: at once, no frame step); 1 skipped (cancelled); -1 stop asked.
+    int WaitEffectObject(CLayerEffect** holder, bool skippable);
+    static void ReleaseManagedObject(CLayerEffect** holder);
+    int SetLayerEffectParams(int layer, int32_t a, int32_t b);
+    int StopLayerEffect(int layer, bool release);
+    int WaitBgQuake(uint8_t page, bool skippable);
+    void ReleaseBgQuake(uint8_t page);
+    int WaitSpriteEffect(int n, uint8_t page, int group, bool skippable);
+    int WaitWindowEffect(int n, bool skippable);
+    void ReleaseWindowEffects(int n);
+    // Starts. A target t <= 0 is layer slot -t, t > 0 the page's own holder (StartBgPanime: t >= 0
+    // the slot t, t < 0 the page). Values the effect reads as numbers or number texts are taken
+    // as the scenario gave them.
+    int StartBgZoom(uint8_t page, int32_t a, int32_t b, TgsEffectValue c, TgsEffectValue d, int32_t e);
+    int StartBgRot(uint8_t page, int32_t angle, const char* zoomText, int32_t x, int32_t y, TgsEffectValue a,
+                   int32_t b);
+    int StartBgPanime(uint8_t page, const char* text, int32_t a, bool b, bool c, bool d, int32_t t);
+    int StartBgBlur(uint8_t page, std::span<const TgsEffectValue> w, bool view, bool wait, bool skippable);
+    int StartBgBlurEx(uint8_t page, const char* list, std::span<const TgsEffectValue> w, bool view, bool wait,
+                      bool skippable);
+    int StartNoise(int layer, int32_t p, bool q, bool r);
+    int StartQuake(uint8_t page, int32_t a, int32_t b, int32_t c, int32_t t, int32_t e, int32_t f, int32_t g,
+                   int32_t h, int32_t i);
+    int StartBgRasterHaze(uint8_t page, int32_t v, int32_t a, int32_t b, int32_t c, int32_t t, int32_t d,
+                          int32_t e, int32_t f);
+    int StartBgLoop(uint8_t page, int32_t a, int32_t b, int32_t t);
+    int StartBgCross(int32_t a, int32_t t, int32_t c, int32_t d);
+    int StartWeather(int layer, int32_t k, int32_t n, bool b, const char* text, bool d, bool e);
+    int StartSpParts(const char* list, int32_t priority, int32_t page, int32_t t, bool showFront, bool showBack,
+                     bool ownScene);
+    int StartSpCfade(int n, const char* name, int32_t placeMode, int32_t time, bool loadArg, uint8_t page,
+                     int group);
+    int StartSpPanime(int n, const char* text, int32_t a, uint8_t page, int group, bool remember);
+    int StartSpChange(int n, const char* name, const char* text, uint8_t mode, int32_t time, bool zoomFlag,
+                      uint8_t page, int group);
+    int StartSpPartsFromList(int n, int32_t number, uint8_t page, int group, bool remember);
+    int StartWindowPanime(int n, const char* text, int32_t time);
+    // Direct applies through the kinds' callbacks: -2 no callback, else the callback's code.
+    int ApplyBgPanime(const char* text, uint8_t page);
+    int ApplyBgBlur(uint8_t page, int32_t x, int32_t y, double zoom, double turns);
+    int ApplyBgBlurArgs(uint8_t page, int32_t x, int32_t y, const char* zoomText, const char* angleText);
+    int ApplySpPanime(int n, const char* text, uint8_t page, int group);
+    int ApplyWindowPanime(int n, const char* text, int32_t time);
+    // Layer slot records 0-2 (others read as slot 0).
+    TgsLayerSlot& LayerSlot(int layer) { return m_layers[static_cast<size_t>(layer < 0 || layer > 2 ? 0 : layer)]; }
+
+    // ---- screen transitions (tgs_transitions.cpp) ----
+    // → 0; 1 no screen; 2 not registered; 3 the screen refused (the object released).
+    int CreateTransition(CImageObject* screen, const char* name, uint8_t applyMode, uint8_t keep,
+                         const CEffectArgs& args);
+    void BeginTransition();
+    void ApplyTransitionAtOnce();
+    // → 0 ended; 1 skipped to its end; -1 stop asked.
+    int WaitTransition(bool skippable);
+    int LoadRuleImage(int32_t n);
+    void CopySpriteRecord(CScene* scene, TgsSpriteRecord& from, TgsSpriteRecord& to);
+    void SwapPageRecords();
+    void SwapPageSets();
+    int RunTransition(CPluginFilter* object, CImageObject* screen, int swap, uint32_t skipMask);
+    int RunCrossFade(int32_t time, int swap, uint32_t skipMask, CImageObject* screen);
+    int TransTrans(int32_t time, int32_t image, uint8_t keep);
+    int TransFilter(int32_t k, int32_t time, int32_t a, int32_t b, int32_t c);
+    int TransScroll(int32_t time, uint8_t dir, uint8_t mode, int32_t step);
+    int TransRipple(int32_t time, int32_t a, int32_t b, int32_t c, int32_t d, int32_t e, int32_t f);
+    int TransQuake(int32_t page, int32_t x, int32_t y, int32_t time, int32_t wait, int32_t a, bool b, bool mode,
+                   uint8_t busy);
+    int DoubleCrossFade(int32_t time, int32_t layerId);
+    int ChangeBackgroundFaded(const char* name, int32_t time, int32_t layerId);
+    bool TransitionRunning() const { return m_transitionRunning != 0; }
+    uint8_t& PageMode() { return m_pageMode; }
+    const std::array<int32_t, 6>& RememberedQuake() const { return m_rememberedQuake; }
+    int32_t RuleImageNumber() const { return m_ruleNumber; }
+    CImage* RuleImage() const { return m_screenImage.get(); }
+    // Commands 91 and 92: the rule picture mirrored (0) or turned upside down (1); the cached one
+    // is forgotten.
+    void SetTransitionOption(int i, bool on);
+    uint8_t TransitionOption(int i) const { return m_transitionOptions[i != 0 ? 1 : 0]; }
+
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
     // Writes at *cursor (before end) and advances → 0; 1 null cursor or pairs; 2 does not fit
@@ -420,4 +509,38 @@ private:
     int32_t m_ruleNumber = -1;
     int32_t m_musicNumber = 0;
     int m_pendingSlot = -1;
+
+    // ---- effect control and transitions ----
+    int StartRow(TgsEffectStart start, CLayerEffect** holder, CImageObject* target,
+                 std::initializer_list<TgsEffectValue> values);
+    // The holder of a start's target t (TargetHolder: layer slot -t stopped first, or the page's
+    // holder released first) → null for a slot above 2.
+    CLayerEffect** TargetHolder(int32_t t, uint8_t page, TgsLayerSlot** slot);
+    void SetPageView(uint8_t page, int32_t x, int32_t y, const int32_t* rect, double zoom, int32_t angle);
+    // The page's view as a bg_blur centred at (cx, cy) ends.
+    void ViewFromBlur(uint8_t page, int32_t cx, int32_t cy, double zoom, double turns);
+    // Places a sprite from an animation effect's report (dx, dy, priority, order, zoom, angle, centre,
+    // zoom flag).
+    void PlaceFromReport(TgsSpriteRecord& record, uint8_t page, int group, int n, const CEffectArgs& report);
+    // The group's priority range for sp_panime and sp_change.
+    void SetPriorityRange(int group);
+    // Every layer, page and window effect released (the scene is cleared).
+    void ReleaseEffects();
+    void PlaceWindow(int32_t dx, int32_t dy);
+    // A fading change takes the record's sprite off it (the effect owns it after a good set-up);
+    // DeleteDetached drops one the effect did not take.
+    CSprite* DetachSprite(TgsSpriteRecord& record);
+    void DeleteDetached(CSprite* sprite, uint8_t page);
+    // The vertical offset the named picture's offset table lists for a part-list number (0 when
+    // the picture has no table or no such entry).
+    int32_t PictureOffset(const char* name, int32_t number) const;
+    // The named transitions' common course: page mode 1, the running one ended; true when a skip
+    // applied the change at once.
+    bool TransitionSkipped();
+    // Made on the screen and begun → 0, or applied at once and CreateTransition's code.
+    int StartNamedTransition(const char* name, uint8_t keep, const CEffectArgs& args);
+    uint8_t m_transitionRunning = 0;
+    uint8_t m_pageMode = 1;
+    std::array<uint8_t, 2> m_transitionOptions{};
+    std::array<int32_t, 6> m_rememberedQuake{};
 };

@@ -65,6 +65,16 @@ struct TgsSpriteRecord {
     CImage* image = nullptr;
     CSprite* sprite = nullptr; // owned, in the page's display list
     CLayerEffect* effect = nullptr;
+    // ---- effect control ----
+    // The picture shown (0-6 for part lists), the zoom an animation left (zoom, angle in 1/512
+    // turns, centre) and an animation the scene rebuild starts again: 0 none, 1 sp_panime,
+    // 2 sp_parts, with its argument word and text.
+    int32_t picture = 0;
+    double animationZoom = 0;
+    int32_t animationAngle = 0, zoomX = 0, zoomY = 0;
+    int32_t pendingKind = 0;
+    int32_t pendingArgument = 0;
+    char pendingText[48] = {};
 
     // The seven words the text log keeps: position mode, colour mode, flips, the off-screen flag,
     // the character number and the two origin words.
@@ -82,10 +92,16 @@ struct TgsWindowRecord {
     int32_t sprite = -1, group = -1;
     int32_t colourIndex = 0;
     uint8_t textMode = 0;
-    CTimedTask* effects[2] = {};
+    uint8_t alignment = 0; // 0 centre, 1 left, 2 right
+    CLayerEffect* effects[2] = {};
 };
 
+// ---- effect control ----
+// What a layer slot's effect was started with, so that a saved state can start it again: word 0
+// (the kind), words 1-6 and a text of at most 47 characters.
 struct TgsLayerSlot {
-    int32_t effectKind = 0; // 0 none; else a restartable layer effect
-    CTimedTask* effect = nullptr;
+    int32_t effectKind = 0;         // 0 none; else a restartable layer effect
+    std::array<int32_t, 7> words{}; // [1]-[6] the kind's words ([0] is the kind's place)
+    char text[48] = {};
+    CLayerEffect* effect = nullptr;
 };
