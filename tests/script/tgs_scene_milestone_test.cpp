@@ -70,7 +70,7 @@ struct Layer {
     int mode;
 };
 
-class TgsMilestone : public ::testing::Test {
+class TgsSceneMilestone : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -225,7 +225,7 @@ protected:
     int ruleFrames = 0;
 };
 
-TEST_F(TgsMilestone, ScenarioScenesMatchTheirReferences)
+TEST_F(TgsSceneMilestone, ScenarioScenesMatchTheirReferences)
 {
     ASSERT_EQ(RunScenario(), 0);
     EXPECT_EQ(f->Page(0).variant, 0u); // BG02 is listed in no group
@@ -267,7 +267,7 @@ TEST_F(TgsMilestone, ScenarioScenesMatchTheirReferences)
     EXPECT_LE(Difference(Render(0), third), 1);
 }
 
-TEST_F(TgsMilestone, EffectsOffApplyEveryStepAtOnce)
+TEST_F(TgsSceneMilestone, EffectsOffApplyEveryStepAtOnce)
 {
     b->settings.config.option9 = 0;
     b->settings.config.fastEffects = 1;
