@@ -717,31 +717,32 @@ TEST_F(TgsLayers, CommandsComposeTheScene)
     EXPECT_EQ(f->FindSpriteSlot(1, 0, 0)->priority, 10000);
 }
 
-// Commands 104 and 107 prepare the back page; a picture that does not load changes nothing.
+// Commands 104 and 107 prepare the back page, which the cross-fade then shows (the pages swap as
+// it begins); a picture that does not load changes nothing and starts no fade.
 TEST_F(TgsLayers, BackgroundAndSpriteChangesPrepareTheBackPage)
 {
     ASSERT_EQ(b->Run("@sprite 0 \"CH1A.ELG\" 0 1 0 1\n"
                      "@bgcf \"BG02.ELG\" 500 1 0 0 0\n"),
               0);
-    EXPECT_STREQ(f->Page(1).name, "BG02.ELG");
-    EXPECT_EQ(f->Page(1).colourMode, 1);
-    EXPECT_EQ(f->FindSpriteSlot(0, 1, 1)->sprite, nullptr) << "back sprites reset";
+    EXPECT_STREQ(f->Page(0).name, "BG02.ELG");
+    EXPECT_EQ(f->Page(0).colourMode, 1);
+    EXPECT_EQ(f->FindSpriteSlot(0, 0, 1)->sprite, nullptr) << "back sprites reset before the swap";
     ASSERT_EQ(RunFresh("@sprite 0 \"CH1A.ELG\" 0 1 0 1\n"
                      "@bgcf \"NOSUCH\" 500 1 0 0 0\n"),
               0);
     EXPECT_EQ(f->Page(1).image, nullptr);
     EXPECT_NE(f->FindSpriteSlot(0, 1, 1)->sprite, nullptr) << "kept";
     ASSERT_EQ(RunFresh("@spcf 1 \"CH2A.ELG\" 2 300 0 1\n"), 0);
-    const TgsSpriteRecord* r = f->FindSpriteSlot(1, 1, 1);
+    const TgsSpriteRecord* r = f->FindSpriteSlot(1, 0, 1);
     ASSERT_NE(r->sprite, nullptr);
     EXPECT_EQ(r->sprite->GetX(), 600 - 45);
     ASSERT_EQ(RunFresh("@sprite 1 \"CH2A.ELG\" 2 1 0 1\n@layerimage \"BG02.ELG\" 1\n@black 100\n"), 0);
-    EXPECT_EQ(f->Page(1).image, nullptr);
-    EXPECT_EQ(f->Page(1).colour, 0u);
-    EXPECT_EQ(f->FindSpriteSlot(1, 1, 1)->sprite, nullptr);
+    EXPECT_EQ(f->Page(0).image, nullptr);
+    EXPECT_EQ(f->Page(0).colour, 0u);
+    EXPECT_EQ(f->FindSpriteSlot(1, 0, 1)->sprite, nullptr);
     ASSERT_EQ(RunFresh("@sprite 1 \"CH2A.ELG\" 2 1 0 1\n@white 100\n"), 0);
-    EXPECT_EQ(f->Page(1).colour, 0xFFFFFFu);
-    EXPECT_EQ(f->FindSpriteSlot(1, 1, 1)->sprite, nullptr);
+    EXPECT_EQ(f->Page(0).colour, 0xFFFFFFu);
+    EXPECT_EQ(f->FindSpriteSlot(1, 0, 1)->sprite, nullptr);
 }
 
 } // namespace
