@@ -3,6 +3,7 @@
 // the scheduler and RenderFrameImage run, and the host's pixels must equal a second scene set by
 // hand to the effects' state. Then a wipe reveals a picture on an image the scene shows.
 #include "effect_test_world.h"
+#include "shown_frame.h"
 
 #include <cmath>
 
@@ -99,38 +100,11 @@ protected:
         const winapi::Frame shown = winapi::CurrentHost().ReadBack(window);
         ASSERT_EQ(shown.width, kW);
         ASSERT_EQ(shown.height, kH);
-        int wrong = 0;
-        for (LONG y = 0; y < kH; ++y)
-            for (LONG x = 0; x < kW; ++x)
-                if ((shown.At(x, y) & 0xFFFFFF) != (PixelAt(rendered, x, y) & 0xFFFFFF) && wrong++ < 3)
-                    ADD_FAILURE() << what << " at " << x << "," << y << ": " << std::hex << shown.At(x, y)
-                                  << " against " << PixelAt(rendered, x, y);
-        EXPECT_EQ(wrong, 0) << what;
+        EXPECT_EQ(CountShownMismatches(shown, rendered, what), 0) << what;
     }
 
-    // The CRC-32 of the shown frame's colours (alpha left out), kept under its name. With
-    // TESSARO_EFFECTS_FRAMES=DIR set each golden frame is also written there as a BMP, for review.
-    void Golden(const std::string& name)
-    {
-        const winapi::Frame shown = winapi::CurrentHost().ReadBack(window);
-        std::vector<uint32_t> colours(shown.pixels.size());
-        for (size_t i = 0; i < colours.size(); ++i)
-            colours[i] = shown.pixels[i] & 0xFFFFFF;
-        crcs[name] = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(colours.data()),
-                                                 static_cast<uInt>(colours.size() * 4)));
-        if (const char* dir = std::getenv("TESSARO_EFFECTS_FRAMES")) {
-            pictures::Decoded picture;
-            picture.width = shown.width;
-            picture.height = shown.height;
-            picture.pixels.resize(colours.size());
-            for (size_t i = 0; i < colours.size(); ++i)
-                picture.pixels[i] = 0xFF000000u | colours[i];
-            std::vector<uint8_t> bmp;
-            std::string error;
-            if (pictures::EncodeBmp32(picture, bmp, &error))
-                pictures::WriteFile(std::string(dir) + "/" + name + ".bmp", bmp, &error);
-        }
-    }
+    // The shown frame's CRC-32, kept under its name (TESSARO_EFFECTS_FRAMES=DIR writes it out).
+    void Golden(const std::string& name) { crcs[name] = ShownFrameCrc(winapi::CurrentHost().ReadBack(window), name); }
 
     // The hand-set scene takes copies of every drawable of the front scene, in place.
     void MirrorDrawables()
