@@ -106,6 +106,22 @@ public:
     bool IsSetUp() const { return m_setUp != 0; }
     // → 0; -2 never set up; -1 the scene rebuild failed.
     int StartScenario(bool resume);
+
+    // ---- saved state: one block at a moving cursor (the save files' part 4) ----
+    using CTgsScriptStore::GetStateSize;
+    using CTgsScriptStore::LoadState;
+    using CTgsScriptStore::SaveState;
+    // Bytes SaveState writes.
+    uint32_t GetStateSize(bool withBacklog);
+    // Writes the block at *cursor (left bytes free), advancing both → 0; 1 null cursor or no
+    // room (nothing written); 2 the store state failed; 3 the backlog failed.
+    int SaveState(uint8_t** cursor, size_t* left, bool withBacklog);
+    // Reads and checks a block without changing anything → the code LoadState would answer.
+    int CheckState(const uint8_t** cursor, size_t* left, bool withBacklog);
+    // Stages, checks, then commits a block → 0; 1 store state; 2 log; 3 message number; 4 any
+    // other damage. On failure the running frame is unchanged; on success the state-replaced
+    // byte is set and the scene is rebuilt when the scenario resumes.
+    int LoadState(const uint8_t** cursor, size_t* left, bool withBacklog);
     int ClearScene();
     void ResetScreenCanvas();
     // The settings into window, fonts and backlog; the settings-changed byte as it was.
