@@ -11,12 +11,26 @@
 // below).
 extern std::atomic<bool> g_scriptStopRequested;
 
-// Raises the request: a step still running graceMs real milliseconds from now stops. A script
-// that yields in time is never cut short. A second request keeps the earlier deadline. A lasting
+// Raises the request: a step still running graceMs real milliseconds from now stops; a step that
+// begins after the request gets graceMs from its own start. A script that yields in time is never
+// cut short, however long the game takes to end after the request. A second request keeps the earlier deadline. A lasting
 // request (the session ends) outlives ClearScriptStop, which gives it its grace again: a signal
 // that comes while the game starts must still stop the script the game then runs.
 void RequestScriptStop(uint32_t graceMs, bool lasting = false);
 // Withdraws a request that does not last, and restarts a lasting one's grace (a game starts).
 void ClearScriptStop();
-// Whether a raised request's grace has run out (the machine's slow path).
+// Whether a raised request's grace has run out for the step running on this thread (the
+// machine's slow path).
 bool ScriptStopDue();
+
+// Marks a machine step on this thread for its lifetime (nested steps restore the outer one).
+class CScriptStepScope {
+public:
+    CScriptStepScope();
+    ~CScriptStepScope();
+    CScriptStepScope(const CScriptStepScope&) = delete;
+    CScriptStepScope& operator=(const CScriptStepScope&) = delete;
+
+private:
+    int64_t m_outer;
+};

@@ -111,6 +111,7 @@ int CSobVM::Run()
     }
     if (m_fault != SobFault::None)
         return kSobFault;
+    const CScriptStepScope step;
     return Interpret();
 }
 
