@@ -177,8 +177,7 @@ void CreateDrawnVsPixman(benchmark::State& state)
                 pixman_image_unref(image);
             }
         });
-    state.counters["goal_ratio"] = 1.5;
-    state.counters["goal_met"] = state.counters["ratio"] >= 1.5;
+    bench::ReportGoal(state, {.ratio = 1.5});
 }
 BENCHMARK(CreateDrawnVsPixman)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -109,7 +109,7 @@ void DrawCharPageVsFreeType(benchmark::State& state)
                 }
         }
     });
-    state.counters["goal_met"] = state.counters["ratio"] >= 1.5;
+    bench::ReportGoal(state, {.ratio = 1.5});
 }
 BENCHMARK(DrawCharPageVsFreeType)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -175,7 +175,7 @@ void NineSliceClearVsPixman(benchmark::State& state)
         delete p->second;
     }
     pixman_image_unref(target);
-    state.counters["goal_met"] = state.counters["ratio"] >= 1.5;
+    bench::ReportGoal(state, {.ratio = 1.5});
 }
 BENCHMARK(NineSliceClearVsPixman)->Iterations(1)->Unit(benchmark::kMillisecond);
 

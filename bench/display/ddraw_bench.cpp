@@ -86,11 +86,6 @@ Setup& Get()
     return *setup;
 }
 
-void Goal(benchmark::State& state, double goal)
-{
-    state.counters["goal_met"] = state.counters["ratio"] >= goal;
-}
-
 // The back buffer's pixels as a tight 640x480 x888 block.
 std::vector<uint32_t> Pixels(IDirectDrawSurface7* back)
 {
@@ -114,7 +109,7 @@ void BM_PrimaryOneToOne(benchmark::State& state)
     bench::Contest(
         state, [&] { s.primary->Blt(&dst, back, nullptr, DDBLT_ASYNC, nullptr); },
         [&] { std::memcpy(to.data(), from.data(), to.size() * 4); });
-    Goal(state, 0.8);
+    bench::ReportGoal(state, {.ratio = 0.8});
     back->Release();
 }
 BENCHMARK(BM_PrimaryOneToOne)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -136,7 +131,7 @@ void BM_PrimaryStretchVsPixman(benchmark::State& state)
     bench::Contest(
         state, [&] { s.primary->Blt(&to, back, nullptr, DDBLT_ASYNC, nullptr); },
         [&] { pixman_image_composite32(PIXMAN_OP_SRC, in, nullptr, out, 0, 0, 0, 0, 0, 0, 1440, 1080); }, 5);
-    Goal(state, 1.5);
+    bench::ReportGoal(state, {.ratio = 1.5});
     pixman_image_unref(in);
     pixman_image_unref(out);
     back->Release();
@@ -161,7 +156,7 @@ void BM_PrimaryStretchVsSdlRenderCopy(benchmark::State& state)
             SDL_RenderFlush(renderer);
         },
         5);
-    Goal(state, 1.0);
+    bench::ReportGoal(state, {.ratio = 1.0});
     SDL_DestroyTexture(texture);
     SDL_DestroyRenderer(renderer);
     SDL_FreeSurface(out);
@@ -181,7 +176,7 @@ void BM_BltPlainVsMemcpy(benchmark::State& state)
     std::vector<BYTE> from(static_cast<size_t>(w * h * bits / 8)), to(from.size());
     bench::Contest(state, [&] { b->BltFast(0, 0, a, nullptr, 0); },
                    [&] { std::memcpy(to.data(), from.data(), to.size()); });
-    Goal(state, 0.8);
+    bench::ReportGoal(state, {.ratio = 0.8});
     a->Release();
     b->Release();
 }
@@ -215,7 +210,7 @@ void BM_BltKeyedVsSdl(benchmark::State& state)
     SDL_SetColorKey(sa, SDL_TRUE, 0);
     bench::Contest(state, [&] { b->BltFast(0, 0, a, nullptr, DDBLTFAST_SRCCOLORKEY); },
                    [&] { SDL_BlitSurface(sa, nullptr, sb, nullptr); });
-    Goal(state, 1.5);
+    bench::ReportGoal(state, {.ratio = 1.5});
     SDL_FreeSurface(sa);
     SDL_FreeSurface(sb);
     a->Release();
@@ -235,7 +230,7 @@ void BM_BltStretchedVsSdl(benchmark::State& state)
     SDL_Rect all{0, 0, w, h};
     bench::Contest(state, [&] { b->Blt(nullptr, a, nullptr, DDBLT_WAIT, nullptr); },
                    [&] { SDL_BlitScaled(sa, nullptr, sb, &all); });
-    Goal(state, 1.5);
+    bench::ReportGoal(state, {.ratio = 1.5});
     SDL_FreeSurface(sa);
     SDL_FreeSurface(sb);
     a->Release();
@@ -286,7 +281,7 @@ void BM_TextureQuadVsMemcpy(benchmark::State& state)
     bench::Contest(
         state, [&] { quad.device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, strip, 4, D3DDP_WAIT); },
         [&] { std::memcpy(to.data(), from.data(), to.size() * 4); }, 5);
-    Goal(state, 0.8);
+    bench::ReportGoal(state, {.ratio = 0.8});
     texture->Release();
 }
 BENCHMARK(BM_TextureQuadVsMemcpy)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -324,7 +319,7 @@ void BM_BilinearQuadVsPixman(benchmark::State& state)
     bench::Contest(
         state, [&] { quad.device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, strip, 4, D3DDP_WAIT); },
         [&] { pixman_image_composite32(PIXMAN_OP_SRC, in, nullptr, to, 0, 0, 0, 0, 0, 0, 1440, 1080); }, 5);
-    Goal(state, 1.0);
+    bench::ReportGoal(state, {.ratio = 1.0});
     pixman_image_unref(in);
     pixman_image_unref(to);
     texture->Release();
