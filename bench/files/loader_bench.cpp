@@ -93,7 +93,8 @@ void BM_LoaderBatch(benchmark::State& state)
             std::vector<std::unique_ptr<char[]>> blocks;
             for (const std::string& n : t.batch)
                 ReadBare(t.folder + "/" + n, &blocks);
-        }, 5);
+        },
+        bench::Goal{.ratio = 0.8}, 5);
 }
 
 void BM_LoaderOneSmallFile(benchmark::State& state)
@@ -108,7 +109,7 @@ void BM_LoaderOneSmallFile(benchmark::State& state)
             loader.WaitIdle();
             loader.CloseSlots(0, 1);
         },
-        [&] { ReadBare(t.folder + "/" + t.batch[0]); }, 200);
+        [&] { ReadBare(t.folder + "/" + t.batch[0]); }, bench::Goal{.ms = 0.5}, 200);
 }
 
 // The bare walk: readdir every folder, stat every entry, descend into folders.
@@ -140,7 +141,8 @@ void BM_FileListBuild(benchmark::State& state)
     size_t ours = 0;
     size_t peer = 0;
     bench::Contest(
-        state, [&] { ours = list.Build("list", nullptr, 1, true); }, [&] { peer = WalkBare(t.folder + "/list"); }, 5);
+        state, [&] { ours = list.Build("list", nullptr, 1, true); }, [&] { peer = WalkBare(t.folder + "/list"); },
+        bench::Goal{.ratio = 0.5}, 5); // within twice the bare walk
     state.counters["entries"] = static_cast<double>(ours);
     if (ours != peer)
         state.SkipWithError("the walks disagree on the entry count");
