@@ -125,7 +125,7 @@ struct LuaLoop {
 
 void Report(benchmark::State& state, double goal)
 {
-    state.counters["goal_met"] = state.counters["ratio"] >= goal;
+    bench::ReportGoal(state, {.ratio = goal});
     state.counters["ns_per_call"] = state.counters["ours_ms"] * 1e6 / kCalls;
 }
 

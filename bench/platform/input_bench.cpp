@@ -118,6 +118,10 @@ void PollPerFrame(benchmark::State& state)
                 }
             });
     }
+    // Without joysticks a frame's poll stays under 2 µs (ours_ms holds kFrames of them); no ratio is
+    // asked of it.
+    if (!joystick)
+        bench::ReportGoal(state, {.ms = 0.002 * kFrames});
     winapi::DetachAllJoysticks();
     CoUninitialize();
 }
