@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "authoring/sob_assembler.h"
+#include "contest.h"
 #include "script/script_memory.h"
 #include "script/sob_vm.h"
 
@@ -34,26 +35,6 @@ double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
-}
-
-// Runs both sides alternately, three times each, and reports the medians and their ratio.
-void Contest(benchmark::State& state, const std::function<void()>& ours, const std::function<void()>& peer)
-{
-    std::vector<double> ourTimes, peerTimes;
-    for (auto _ : state) {
-        for (int i = 0; i < 3; ++i) {
-            for (int which = 0; which < 2; ++which) {
-                const auto start = std::chrono::steady_clock::now();
-                (which == 0 ? ours : peer)();
-                const auto end = std::chrono::steady_clock::now();
-                (which == 0 ? ourTimes : peerTimes).push_back(std::chrono::duration<double, std::milli>(end - start).count());
-            }
-        }
-    }
-    const double o = Median(ourTimes), p = Median(peerTimes);
-    state.counters["ours_ms"] = o;
-    state.counters["peer_ms"] = p;
-    state.counters["ratio"] = p / o;
 }
 
 // The SOB side: the loop assembled once and placed afresh for each run.
@@ -142,14 +123,15 @@ void Loop(benchmark::State& state, bool withNative)
     uint32_t sobSum = 0, luaSum = 0;
     const uint64_t before = sob.vm.InstructionCount();
     std::vector<double> sobSeconds;
-    Contest(
+    bench::Contest(
         state,
         [&] {
             const auto start = std::chrono::steady_clock::now();
             sobSum = sob.Run();
             sobSeconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         },
-        [&] { luaSum = lua.Run(); });
+        [&] { luaSum = lua.Run(); },
+        bench::Goal{.ratio = withNative ? 1.5 : 1.0}, 3);
     if (sobSum != luaSum || (withNative && g_nativeTotal != static_cast<uint32_t>(g_luaTotal)))
         state.SkipWithError("the two sums differ");
     const double instructionsPerRun = double(sob.vm.InstructionCount() - before) / double(sobSeconds.size());
