@@ -235,8 +235,7 @@ void Run(benchmark::State& state, bool turned)
     bench::Contest(
         state, [&] { for (const Quad& q : quads) ours.Draw(q); },
         [&] { for (const Quad& q : quads) peer.Draw(q, turned); }, 5);
-    state.counters["goal"] = 1.5;
-    state.counters["goal_met"] = state.counters["ratio"] >= 1.5;
+    bench::ReportGoal(state, {.ratio = 1.5});
     state.counters["mismatches"] = mismatches;
 }
 

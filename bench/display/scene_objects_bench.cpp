@@ -75,8 +75,7 @@ void BM_DeleteObjectsByGroupVsEraseIf(benchmark::State& state)
     state.counters["ours_ms"] = o;
     state.counters["peer_ms"] = p;
     state.counters["ratio"] = p / o;
-    state.counters["goal"] = 0.67;
-    state.counters["goal_met"] = p / o >= 0.67;
+    bench::ReportGoal(state, {.ratio = 0.67});
 }
 BENCHMARK(BM_DeleteObjectsByGroupVsEraseIf)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -46,12 +46,6 @@
 
 namespace {
 
-void Goal(benchmark::State& state, double goal)
-{
-    state.counters["goal"] = goal;
-    state.counters["goal_met"] = state.counters["ratio"] >= goal;
-}
-
 pixman_image_t* Wrap(CImage& image, pixman_format_code_t format)
 {
     return pixman_image_create_bits(format, image.GetWidth(), image.GetHeight(),
@@ -171,7 +165,7 @@ void BgStep(benchmark::State& state, const char* name, LONG w, LONG h)
             else
                 Blt(canvases.background, target);
         });
-    Goal(state, 0.67);
+    bench::ReportGoal(state, {.ratio = 0.67});
     pixman_image_unref(second);
     pixman_image_unref(dst);
     pixman_image_unref(mask);
@@ -210,7 +204,7 @@ void BgBlur(benchmark::State& state)
             pixman_image_set_transform(src, &t);
             pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, w, h);
         });
-    Goal(state, 1.0);
+    bench::ReportGoal(state, {.ratio = 1.0});
     pixman_image_unref(src);
     pixman_image_unref(dst);
     scheduler.CancelAll();
@@ -245,7 +239,7 @@ void BgZoom(benchmark::State& state)
             pixman_image_set_transform(src, &t);
             pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, dst, 0, 0, 0, 0, 0, 0, w, h);
         });
-    Goal(state, 1.0);
+    bench::ReportGoal(state, {.ratio = 1.0});
     pixman_image_unref(src);
     pixman_image_unref(dst);
     scheduler.CancelAll();
@@ -289,7 +283,7 @@ void SpCfadeBlend(benchmark::State& state)
             pixman_image_composite32(PIXMAN_OP_SRC, a, nullptr, dst, 0, 0, 0, 0, 0, 0, 400, 600);
             pixman_image_composite32(PIXMAN_OP_OVER, b, mask, dst, 0, 0, 0, 0, 200, 0, 400, 600);
         });
-    Goal(state, 1.0);
+    bench::ReportGoal(state, {.ratio = 1.0});
     pixman_image_unref(a);
     pixman_image_unref(b);
     pixman_image_unref(dst);
@@ -337,7 +331,7 @@ void BgAnimeFrame(benchmark::State& state)
             which ^= 1;
             peer.LoadFileAt(nullptr, frames[which].data(), uint32_t(frames[which].size()), 0, 0, false);
         });
-    Goal(state, 0.91);
+    bench::ReportGoal(state, {.ratio = 0.91});
     scheduler.CancelAll();
 }
 
@@ -389,7 +383,7 @@ void SpFade200(benchmark::State& state)
             benchmark::DoNotOptimize(xs.data());
             benchmark::DoNotOptimize(ys.data());
         });
-    Goal(state, 0.33);
+    bench::ReportGoal(state, {.ratio = 0.33});
     scheduler.CancelAll();
     for (auto& sprite : sprites)
         canvases.front.GetScene()->GetList().Remove(sprite.get());

@@ -38,12 +38,6 @@
 
 namespace {
 
-void Goal(benchmark::State& state, double goal)
-{
-    state.counters["goal"] = goal;
-    state.counters["goal_met"] = state.counters["ratio"] >= goal;
-}
-
 pixman_image_t* Wrap(CImage& image, pixman_format_code_t format)
 {
     return pixman_image_create_bits(format, image.GetWidth(), image.GetHeight(),
@@ -166,7 +160,7 @@ void Weather(benchmark::State& state, const char* name, LONG w, LONG h, int coun
             }
         },
         5);
-    Goal(state, 1.5);
+    bench::ReportGoal(state, {.ratio = 1.5});
     for (size_t i = 0; i < pictures.size(); i += 2)
         pixman_image_unref(pictures[i]);
     pixman_image_unref(bg);
@@ -197,7 +191,7 @@ void Quake(benchmark::State& state, int frameMode)
                        reinterpret_cast<uint32_t*>(target.GetBits()), canvases.background.GetPitch() / 4,
                        target.GetPitch() / 4, 32, 32, 0, 0, 0, 0, w, h);
         });
-    Goal(state, frameMode ? 0.4 : 0.8);
+    bench::ReportGoal(state, {.ratio = frameMode ? 0.4 : 0.8});
     scheduler.CancelAll();
 }
 
@@ -213,7 +207,7 @@ void NoiseFrame(benchmark::State& state)
     bench::Contest(
         state, [&] { CopyNoiseFrame(noise, frame, r += 7919); },
         [&] { std::memcpy(copy.GetBits(), frame.GetBits(), bytes); });
-    Goal(state, 0.8);
+    bench::ReportGoal(state, {.ratio = 0.8});
 }
 
 void WipeRun(benchmark::State& state, int kind)
@@ -238,7 +232,7 @@ void WipeRun(benchmark::State& state, int kind)
             pixman_blt(reinterpret_cast<uint32_t*>(src.GetBits()), reinterpret_cast<uint32_t*>(dst.GetBits()),
                        src.GetPitch() / 4, dst.GetPitch() / 4, 32, 32, 0, 0, 0, 0, w, h);
         });
-    Goal(state, 0.67);
+    bench::ReportGoal(state, {.ratio = 0.67});
 }
 
 void FadeStep(benchmark::State& state)
@@ -255,7 +249,7 @@ void FadeStep(benchmark::State& state)
     bench::Contest(
         state, [&] { AddColor(dst, 1, 1, 1, &all); },
         [&] { pixman_image_composite32(PIXMAN_OP_ADD, solid, nullptr, target, 0, 0, 0, 0, 0, 0, w, h); });
-    Goal(state, 1.0);
+    bench::ReportGoal(state, {.ratio = 1.0});
     pixman_image_unref(solid);
     pixman_image_unref(target);
 }

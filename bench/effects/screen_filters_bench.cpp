@@ -140,8 +140,7 @@ void Frame(benchmark::State& state, const std::string& name, LONG w, LONG h, int
                 filter->Draw(FilterJob{0, y, w, std::min(step, h - y), &out, 0, y, front.GetImage(), 0, y, second, 0, y});
         },
         [&] { pixman_image_composite32(PIXMAN_OP_OVER, src, mask, dst, 0, 0, 0, 0, 0, 0, w, h); });
-    state.counters["goal"] = 0.67;
-    state.counters["goal_met"] = state.counters["ratio"] >= 0.67;
+    bench::ReportGoal(state, {.ratio = 0.67});
     pixman_image_unref(mask);
     pixman_image_unref(src);
     pixman_image_unref(dst);

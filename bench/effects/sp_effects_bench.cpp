@@ -34,12 +34,6 @@
 
 namespace {
 
-void Goal(benchmark::State& state, double goal)
-{
-    state.counters["goal"] = goal;
-    state.counters["goal_met"] = state.counters["ratio"] >= goal;
-}
-
 pixman_image_t* Wrap(CImage& image, pixman_format_code_t format)
 {
     return pixman_image_create_bits(format, image.GetWidth(), image.GetHeight(),
@@ -151,7 +145,7 @@ void SpChangeBlend(benchmark::State& state)
     pixman_image_unref(newPix);
     pixman_image_unref(dst);
     scheduler.CancelAll();
-    Goal(state, 1.0);
+    bench::ReportGoal(state, {.ratio = 1.0});
 }
 
 void SpParts24(benchmark::State& state)
@@ -189,7 +183,7 @@ void SpParts24(benchmark::State& state)
             benchmark::DoNotOptimize(alphas.data());
         });
     scheduler.CancelAll();
-    Goal(state, 1.0 / 3.0);
+    bench::ReportGoal(state, {.ratio = 1.0 / 3.0});
 }
 
 void SpPanime50(benchmark::State& state)
@@ -244,7 +238,7 @@ void SpPanime50(benchmark::State& state)
             benchmark::DoNotOptimize(out);
         });
     scheduler.CancelAll();
-    Goal(state, 1.0 / 3.0);
+    bench::ReportGoal(state, {.ratio = 1.0 / 3.0});
 }
 
 } // namespace

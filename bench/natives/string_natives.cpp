@@ -4,7 +4,7 @@
 // strcpy, strcat, strlen, strcmp and snprintf. A SOB pass makes ten calls and then runs the
 // loop's three instructions; every call pays the machine's native dispatch and the natives their
 // checks (views, block bounds). Counters: ours_ms, peer_ms,
-// ratio (peer time / our time), goal (the ratio wanted, 0 for none), goal_met, ns_per_call and
+// ratio (peer time / our time), goal (the ratio wanted, none for some), ns_per_call and
 // peer_ns_per_call. Goals: the formatter at 1.5 × snprintf or better; 59 and 63 at 0.5 × libc.
 #include <benchmark/benchmark.h>
 
@@ -77,8 +77,7 @@ struct SobLoop {
 
 void Report(benchmark::State& state, double goal)
 {
-    state.counters["goal"] = goal;
-    state.counters["goal_met"] = goal == 0 || state.counters["ratio"] >= goal;
+    bench::ReportGoal(state, {.ratio = goal});
     state.counters["ns_per_call"] = state.counters["ours_ms"] * 1e6 / kCalls;
     state.counters["peer_ns_per_call"] = state.counters["peer_ms"] * 1e6 / kCalls;
 }

@@ -138,9 +138,7 @@ void MessageReveal(benchmark::State& state)
     pixman_image_unref(canvasImg);
     pixman_image_unref(maskImg);
     // Goals: a ratio of 1.5, and at most 1 ms a step.
-    state.counters["goal"] = 1.5;
-    state.counters["goal_ms"] = 1.0;
-    state.counters["goal_met"] = state.counters["ours_ms"] <= 1.0 && state.counters["ratio"] >= 1.5;
+    bench::ReportGoal(state, {.ratio = 1.5, .ms = 1.0});
 }
 BENCHMARK(MessageReveal)->Name("message_reveal")->Iterations(1)->Unit(benchmark::kMillisecond);
 
@@ -163,8 +161,7 @@ void ShowPageVsDrawChar(benchmark::State& state)
             while (*p && panel.DrawNextChar(&p) != 1) {
             }
         });
-    state.counters["goal"] = 0.77;
-    state.counters["goal_met"] = state.counters["ratio"] >= 0.77;
+    bench::ReportGoal(state, {.ratio = 0.77});
 }
 BENCHMARK(ShowPageVsDrawChar)->Name("show_page")->Iterations(1)->Unit(benchmark::kMillisecond);
 
