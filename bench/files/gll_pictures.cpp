@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "authoring/elg_encoder.h"
-#include "contest.h"
 #include "authoring/sample_pictures.h"
+#include "contest.h"
 #include "files/bmp_loader.h"
 #include "files/elg_loader.h"
 #include "files/file_manager.h"
