@@ -77,11 +77,12 @@ for thread in 1 0; do
     unlike "$f/choice.bmp" "$work/room-girl.png" 708x70+46+165 "$t: the choice lines"
     # The street after its rule transition, above the windows.
     same "$f/street.bmp" "$png/STREET.png" 800x470+0+0 0 "$t: street"
-    # TODO (Scenario engine: frame, message window and choices): on a page whose scenario brought
-    # only a background in (TITLE's choice, SCENE02's pages and おわり) the message window and the
-    # choice lines are not presented yet, though they take input; then ending.bmp differs from
-    # STREET where the message window stands and title.bmp shows the three lines.
-
+    # TODO (Scenario engine: layers, sprites, effects and transitions): each transition swaps the
+    # canvas's scene with the back page's, and the message window, the name window and the choice
+    # lines live in the scene that was the canvas's when the scenario started; after an odd number
+    # of transitions (TITLE's bgcf, SCENE02's bgrule) they stay on the back page, taking input
+    # unseen. Once they stay in front: title.bmp shows the three lines and ending.bmp differs from
+    # STREET where the message window stands.
     # TODO (Scenario engine: saved state, text log, sound, system menu, backlog): music 1 and the
     # chime (commands 119 and 122) answer 0 and play nothing yet; then the WAV is checked by
     # Goertzel energy: 440, 554 and 659 Hz at least 30 dB up while the title shows, gone after the
