@@ -280,7 +280,7 @@ private:
         }
         if (kind == "type") {
             s->kind = Step::Type;
-            if (w.size() < 2)
+            if (w.size() < 3)
                 return Fail("dialog step 'type' takes a control id and a text");
             if (!id())
                 return false;
