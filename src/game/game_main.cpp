@@ -44,8 +44,20 @@ int GameMain(int argc, char** argv)
     RegisterPixelLibraryModule();
     RegisterMovieModules();
     InstallSoundDeviceSource(); // the report and the frame read the sound layer's device list
-    if (winapi::HeadlessHost* host = winapi::CurrentHeadlessHost())
-        host->SetEchoMessageBoxes(true);
+    winapi::HeadlessHost* headless = winapi::CurrentHeadlessHost();
+    if (headless != nullptr)
+        headless->SetEchoMessageBoxes(true);
+    // The player's input from a file, for plays without a screen; its times count from here.
+    if (const char* play = std::getenv("TESSARO_PLAY"); play != nullptr && *play != 0) {
+        std::string error;
+        if (headless == nullptr) {
+            std::fprintf(stderr, "tessaro: TESSARO_PLAY is played on the headless host only (TESSARO_HOST=headless); "
+                                 "ignored\n");
+        } else if (!headless->StartPlayScript(play, &error)) {
+            std::fprintf(stderr, "tessaro: %s\n", error.c_str());
+            return kExitUsage;
+        }
+    }
     // Nobody reads the mix back here: it goes only to TESSARO_AUDIO_WAV when that names a file.
     winapi::DsoundKeepRecording(false);
     int status;

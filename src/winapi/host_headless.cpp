@@ -3,10 +3,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <iterator>
+#include <sstream>
 #include <utility>
 
 #include "winapi/clock.h"
+#include "winapi/dialogs/dialog_script.h"
 #include "winapi/user_internal.h"
 
 namespace winapi {
@@ -20,9 +23,17 @@ HeadlessHost::HeadlessHost()
     UseVirtualClock(true);
 }
 
+HeadlessHost::~HeadlessHost()
+{
+    if (playListener_ >= 0)
+        RemoveClockListener(playListener_);
+}
+
 bool HeadlessHost::OpenWindow(HWND hwnd, const HostWindowState& state)
 {
     std::lock_guard lock(mutex_);
+    if (windows_.count(hwnd) == 0)
+        openOrder_.push_back(hwnd);
     windows_[hwnd].state = state;
     return true;
 }
@@ -31,6 +42,7 @@ void HeadlessHost::CloseWindow(HWND hwnd)
 {
     std::lock_guard lock(mutex_);
     windows_.erase(hwnd);
+    openOrder_.erase(std::remove(openOrder_.begin(), openOrder_.end(), hwnd), openOrder_.end());
 }
 
 void HeadlessHost::UpdateWindow(HWND hwnd, const HostWindowState& state)
@@ -332,6 +344,129 @@ void HeadlessHost::AnswerHeldBox(int answer)
     std::lock_guard lock(mutex_);
     heldAnswers_.push_back(answer);
     heldChanged_.notify_all();
+}
+
+} // namespace winapi
+
+namespace winapi {
+
+// Play script.
+bool HeadlessHost::StartPlayScript(const std::string& pathUtf8, std::string* error)
+{
+    // A script is a page of text; anything far larger is not one.
+    constexpr std::streamoff kMaxScriptBytes = 1 << 20;
+    std::ifstream in(pathUtf8, std::ios::binary);
+    if (!in) {
+        *error = pathUtf8 + ": cannot be opened";
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (size < 0 || size > kMaxScriptBytes) {
+        *error = pathUtf8 + ": not a play script (over 1 MiB)";
+        return false;
+    }
+    in.seekg(0);
+    std::string text(static_cast<size_t>(size), '\0');
+    if (!in.read(text.data(), size)) {
+        *error = pathUtf8 + ": cannot be read";
+        return false;
+    }
+    std::vector<PlayEvent> events;
+    if (!ParsePlayScript(text, pathUtf8, &events, error))
+        return false;
+    {
+        std::lock_guard lock(playMutex_);
+        if (playListener_ >= 0) {
+            *error = pathUtf8 + ": a play script is already running";
+            return false;
+        }
+        play_ = std::move(events);
+        playNext_ = 0;
+        playStart_ = ClockMilliseconds();
+    }
+    playListener_ = AddClockListener(&HeadlessHost::OnClock, this);
+    RunDueEvents();
+    return true;
+}
+
+size_t HeadlessHost::PendingPlayEvents()
+{
+    std::lock_guard lock(playMutex_);
+    return play_.size() - playNext_;
+}
+
+void HeadlessHost::OnClock(void* context, uint64_t)
+{
+    static_cast<HeadlessHost*>(context)->RunDueEvents();
+}
+
+void HeadlessHost::RunDueEvents()
+{
+    // An event's own work may move the clock (a dialog step, a sleep): its listener call on the
+    // same thread finds the events taken already and does nothing.
+    thread_local bool running = false;
+    if (running)
+        return;
+    running = true;
+    for (;;) {
+        PlayEvent event;
+        {
+            std::lock_guard lock(playMutex_);
+            if (playNext_ >= play_.size() || ClockMilliseconds() < playStart_ + play_[playNext_].at)
+                break;
+            event = std::move(play_[playNext_++]);
+        }
+        Carry(event);
+    }
+    running = false;
+}
+
+HWND HeadlessHost::GameWindow()
+{
+    std::lock_guard lock(mutex_);
+    return openOrder_.empty() ? nullptr : openOrder_.front();
+}
+
+void HeadlessHost::Carry(const PlayEvent& e)
+{
+    const HWND window = GameWindow();
+    auto complain = [&e](const std::string& what) {
+        std::fprintf(stderr, "play: line %d: %s\n", e.line, what.c_str());
+    };
+    if (window == nullptr && (e.kind == PlayEvent::Click || e.kind == PlayEvent::Key || e.kind == PlayEvent::Frame ||
+                              e.kind == PlayEvent::Close)) {
+        complain("no game window yet; the event is dropped");
+        return;
+    }
+    switch (e.kind) {
+    case PlayEvent::Click:
+        Click(window, e.x, e.y, e.button);
+        break;
+    case PlayEvent::Key:
+        PressKey(window, e.scancode);
+        break;
+    case PlayEvent::Hold:
+        HoldKey(VirtualKeyFromScancode(e.scancode), e.down);
+        break;
+    case PlayEvent::Dialog:
+        dialogs::QueueDialogScript(e.templateId, e.steps);
+        break;
+    case PlayEvent::Answer:
+        QueueMessageBoxAnswers({e.answer});
+        break;
+    case PlayEvent::Frame: {
+        const Frame frame = ReadBack(window);
+        if (frame.width == 0)
+            complain("nothing presented yet; " + e.file + " not written");
+        else if (!WriteFrameBmp(e.file, frame.width, frame.height, frame.pixels))
+            complain(e.file + " cannot be written");
+        break;
+    }
+    case PlayEvent::Close:
+        HostCloseRequest(window);
+        break;
+    }
 }
 
 } // namespace winapi

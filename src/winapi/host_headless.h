@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "winapi/host.h"
+#include "winapi/play_script.h"
 
 namespace winapi {
 
@@ -23,6 +24,7 @@ public:
     };
 
     HeadlessHost();
+    ~HeadlessHost() override;
 
     const char* Name() const override { return "headless"; }
     bool OpenWindow(HWND hwnd, const HostWindowState& state) override;
@@ -91,6 +93,15 @@ public:
     void SetClipboardText(const std::string& textUtf8) override;
     std::vector<std::string> ClipboardTexts();
 
+    // Plays a play script (play_script.h) on the virtual clock: each event is carried out when
+    // the clock passes its time, counted from this call, by whichever thread moves the clock.
+    // Clicks, keys, the close request and frames go to the game's window (the first window
+    // opened that is still open). → false with "FILE:LINE: message" (or why the file could not
+    // be read) in *error; nothing is started then.
+    bool StartPlayScript(const std::string& pathUtf8, std::string* error);
+    // The events of the play script not yet carried out.
+    size_t PendingPlayEvents();
+
 private:
     struct WindowRecord {
         HostWindowState state;
@@ -118,6 +129,18 @@ private:
     std::condition_variable heldChanged_;
     bool echoBoxes_ = false;
     bool captureFrames_ = true;
+    std::vector<HWND> openOrder_;  // windows open now, oldest first
+
+    // The play script: events in time order, the next one to carry out, the clock at the start.
+    static void OnClock(void* context, uint64_t ms);
+    void RunDueEvents();
+    void Carry(const PlayEvent& event);
+    HWND GameWindow();
+    std::mutex playMutex_;
+    std::vector<PlayEvent> play_;
+    size_t playNext_ = 0;
+    uint64_t playStart_ = 0;
+    int playListener_ = -1;
 };
 
 // The current host when it is the headless one, else null.
