@@ -2,6 +2,7 @@
 // names, damaged files that must change nothing, comment writes that touch only their field, the
 // snapshot, and writes that fail half-way.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstring>
 #include <filesystem>
@@ -462,4 +463,37 @@ TEST(SaveFiles, AFailedWriteLeavesTheOldFileWhole)
         EXPECT_EQ(s.Host().LoadGameSlot(2, 0), 0) << c.what;
         EXPECT_EQ(s.f.Word("Score"), 1u) << c.what;
     }
+}
+
+TEST(SaveFiles, ToolPacksAndShowsFiles)
+{
+    SaveFixture s;
+    const auto tool = [&](const std::string& arguments) {
+        const std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-tool save " + arguments +
+                                    " > " + s.f.dir.Linux("out.txt") + " 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::vector<uint8_t> state = VariablesPart(99);
+    state.push_back(0);
+    s.f.dir.Write("state.bin", std::string(state.begin(), state.end()));
+    for (const char* mode : {"", " --raw"}) {
+        ASSERT_EQ(tool("pack " + s.f.dir.Linux("state.bin") + " " + s.f.dir.Linux(s.File(4, 0)) +
+                       " --title 'はじまり' --comment note" + mode),
+                  0)
+            << mode;
+        EXPECT_EQ(tool("show " + s.f.dir.Linux(s.File(4, 0)) + " --thumbnail " + s.f.dir.Linux("t.bmp")), 0);
+        const std::string shown = s.f.dir.Read("out.txt");
+        EXPECT_NE(shown.find("title      \"はじまり\""), std::string::npos) << shown;
+        EXPECT_NE(shown.find("state      " + std::to_string(state.size()) + " bytes"), std::string::npos) << shown;
+        EXPECT_TRUE(s.f.dir.Exists("t.bmp"));
+        s.f.SetWord("Score", 0);
+        EXPECT_EQ(s.Host().LoadGameSlot(4, 0), 0);
+        EXPECT_EQ(s.f.Word("Score"), 99u);
+    }
+    std::vector<uint8_t> bad = s.Read(4, 0);
+    bad.back() ^= 1;
+    s.Write(4, 1, bad);
+    EXPECT_EQ(tool("show " + s.f.dir.Linux(s.File(4, 1))), 1);
+    EXPECT_NE(s.f.dir.Read("out.txt").find("damaged    load code 3"), std::string::npos);
 }
