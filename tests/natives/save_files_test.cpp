@@ -2,10 +2,15 @@
 // names, damaged files that must change nothing, comment writes that touch only their field, the
 // snapshot, and writes that fail half-way.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
+#include <random>
+#include <thread>
 
 #include "drawing/scene.h"
 #include "files/lzss.h"
@@ -496,4 +501,49 @@ TEST(SaveFiles, ToolPacksAndShowsFiles)
     s.Write(4, 1, bad);
     EXPECT_EQ(tool("show " + s.f.dir.Linux(s.File(4, 1))), 1);
     EXPECT_NE(s.f.dir.Read("out.txt").find("damaged    load code 3"), std::string::npos);
+}
+
+// A save killed at any point leaves the slot loadable, holding the old count or a newer one.
+TEST(SaveFiles, KilledSavesLeaveTheOldOrTheNewFile)
+{
+    SaveFixture s;
+    s.f.SetWord("Header", 0);
+    ASSERT_EQ(s.Host().SaveGame(2, 0), 0);
+    const std::string child = std::string(TESSARO_BINARY_DIR) + "/tests/natives/save_loop_child";
+    std::mt19937 random(20261210);
+    uint32_t lastSeen = 0;
+    int advanced = 0;
+    for (int round = 0; round < 100; ++round) {
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        const std::string start = std::to_string(lastSeen + 1);
+        std::string folder = s.f.dir.Windows();
+        char* argv[] = {const_cast<char*>(child.c_str()), folder.data(), const_cast<char*>(start.c_str()), nullptr};
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, child.c_str(), &actions, nullptr, argv, environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        char line[8] = {};
+        const ssize_t got = read(out[0], line, 6); // "ready\n" once the host stands
+        close(out[0]);
+        ASSERT_EQ(got, 6) << "round " << round;
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+        kill(pid, SIGKILL);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round << ": the child ended by itself";
+        ASSERT_EQ(s.Host().LoadGameSlot(2, 0), 0) << "round " << round;
+        const uint32_t seen = s.f.Word("Header");
+        ASSERT_GE(seen, lastSeen) << "round " << round;
+        advanced += seen > lastSeen ? 1 : 0;
+        lastSeen = seen;
+        std::string name;
+        ASSERT_EQ(MakeSaveFileName(&name, 2, 0), 0);
+        EXPECT_EQ(name.find(".tmp"), std::string::npos);
+    }
+    EXPECT_GT(advanced, 0);
 }
