@@ -6,37 +6,15 @@
 #include <fstream>
 #include <string>
 
-#include "natives/game_app_link.h"
+#include "authoring/save_folder_link.h"
 #include "natives/save_slots.h"
 #include "platform/app_config.h"
 #include "raster/image.h"
 #include "support/script_host_fixture.h"
 
-namespace {
-
-// Only the save folder is asked of the application.
-class SaveFolderApp : public CGameAppLink {
-public:
-    std::string folder;
-    int StepFrame() override { return 0; }
-    CActionMap* GetActionMap() override { return nullptr; }
-    bool IsDialogBusy() override { return false; }
-    HWND GetMainWindow() override { return nullptr; }
-    bool IsMenuFlagSet(int) override { return false; }
-    bool IsWindowModeAllowed() override { return false; }
-    void PauseForCommand() override {}
-    void ResumeAfterCommand() override {}
-    CTimerManager* GetTaskList() override { return nullptr; }
-    CImeContext* GetFrameImeContext() override { return nullptr; }
-    uint8_t GetSettingsByte(uint32_t) override { return 0; }
-    const std::string& GetSaveFolder() const override { return folder; }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static SaveFolderApp app;
+    static CSaveFolderLink app;
     static AppConfig config{};
     g_pAppConfig = &config;
     if (app.folder.empty()) {

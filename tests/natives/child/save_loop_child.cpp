@@ -5,35 +5,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "authoring/save_folder_link.h"
 #include "drawing/scene.h"
 #include "files/file_manager.h"
 #include "files/path_utils.h"
-#include "natives/game_app_link.h"
 #include "natives/main_form.h"
 #include "natives/script_host.h"
 #include "platform/app_config.h"
 #include "raster/image.h"
-
-namespace {
-
-class SaveFolderApp : public CGameAppLink {
-public:
-    std::string folder;
-    int StepFrame() override { return 0; }
-    CActionMap* GetActionMap() override { return nullptr; }
-    bool IsDialogBusy() override { return false; }
-    HWND GetMainWindow() override { return nullptr; }
-    bool IsMenuFlagSet(int) override { return false; }
-    bool IsWindowModeAllowed() override { return false; }
-    void PauseForCommand() override {}
-    void ResumeAfterCommand() override {}
-    CTimerManager* GetTaskList() override { return nullptr; }
-    CImeContext* GetFrameImeContext() override { return nullptr; }
-    uint8_t GetSettingsByte(uint32_t) override { return 0; }
-    const std::string& GetSaveFolder() const override { return folder; }
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -47,7 +26,7 @@ int main(int argc, char** argv)
     g_pFileManager = &manager;
     AppConfig config{};
     g_pAppConfig = &config;
-    SaveFolderApp app;
+    CSaveFolderLink app;
     app.folder = folder + "SAVE\\";
     g_pGameApp = &app;
     CScriptHost host(1u << 20);
