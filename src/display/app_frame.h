@@ -265,6 +265,9 @@ public:
     AppFrameOptions m_options;
 
 protected:
+    // The running flag around a synchronous command of the game thread (the derived
+    // application's pause for a command).
+    void SetRunningFlag(bool on) { m_running = on; }
     // The hook procedure and the text-entry subclass procedure reach the frame through g_pAppFrame.
     static LRESULT CALLBACK LowLevelKeyboardProc(int code, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK TextInputSubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

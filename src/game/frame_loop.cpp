@@ -152,11 +152,51 @@ void CGameApp::ShowFrame(bool idle)
     m_screenObject.Present();
 }
 
+int CGameApp::RunGameJob(const std::function<int()>& work)
+{
+    CWorkerThread& thread = GetGameThread();
+    const bool onGameThread = thread.GetThreadId() == GetCurrentThreadId();
+    if (!HasMessageLoop() || onGameThread || !IsRunningFlag())
+        return work();
+    if (!thread.IsRunning())
+        return -1;
+    GameJob job;
+    job.work = &work;
+    GameJob* none = nullptr;
+    if (!m_gameJob.compare_exchange_strong(none, &job))
+        return -1; // another job waits: one at a time
+    for (;;) {
+        if (job.done.load())
+            return job.result;
+        if (!thread.IsRunning()) {
+            GameJob* mine = &job;
+            if (m_gameJob.compare_exchange_strong(mine, nullptr))
+                return -1; // never taken
+            continue;      // taken: it ends
+        }
+        // The game thread may send to this thread while it works.
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        Sleep(1);
+    }
+}
+
+void CGameApp::RunPendingGameJob()
+{
+    GameJob* job = m_gameJob.exchange(nullptr);
+    if (job == nullptr)
+        return;
+    job->result = (*job->work)();
+    job->done.store(true);
+}
+
 int CGameApp::Drive(bool idle, bool locked)
 {
     if (!locked)
         ShowFrame(idle);
     for (;;) {
+        if (locked)
+            RunPendingGameJob();
         // Once the quit was met every later wait ends at once too (the script may go on
         // stepping after its first 0).
         if (locked ? !GetGameThread().IsRunning()
@@ -238,6 +278,7 @@ int CGameApp::RunSteps(int count)
 
 int CGameApp::OnThreadFrame()
 {
+    RunPendingGameJob();
     FeedTaskList(true);
     if (MustWaitInactive()) {
         Sleep(50);

@@ -27,6 +27,7 @@
 #include "sound/sound_device.h"
 
 class CScriptHost;
+struct ScriptRequest;
 
 class CGameApp : public CAppFrame, public CGameAppLink {
 public:
@@ -135,9 +136,24 @@ public:
     HWND GetMainWindow() override { return CAppFrame::GetMainWindow(); }
     bool IsMenuFlagSet(int flag) override { return flag >= 0 && flag < 5 && m_menuGroups[flag] != 0; }
     bool IsWindowModeAllowed() override { return (m_options.keyOptions & 4) != 0; }
-    // The frame's pause and resume operations around a synchronous command.
-    void PauseForCommand() override { OnPause(); }
-    void ResumeAfterCommand() override { OnResume(); }
+    // Around a synchronous command: the running flag is clear while the game thread is parked in
+    // its send (jobs for it then run on the user-interface thread), and the pause and resume
+    // operations run.
+    void PauseForCommand() override
+    {
+        SetRunningFlag(false);
+        OnPause();
+    }
+    void ResumeAfterCommand() override
+    {
+        SetRunningFlag(true);
+        OnResume();
+    }
+    // Runs work on the script host's state where that is safe: at once single-threaded, on the
+    // game thread itself, or while the game thread is parked in a send; else handed to the game
+    // thread's frame driver (its next frame, or the wait it is in) while this thread's sent
+    // messages are served → the job's result; -1 when the game thread is not running.
+    int RunGameJob(const std::function<int()>& job);
     CTimerManager* GetTaskList() override { return &m_taskList; }
     CImeContext* GetFrameImeContext() override { return &GetImeContext(); }
     uint8_t GetSettingsByte(uint32_t offset) override
@@ -266,6 +282,8 @@ private:
     int WaitTicksLocked() { return Drive(false, true); }
     int WaitTicksLockedIdle() { return Drive(true, true); }
     int Drive(bool idle, bool locked);
+    // The game thread takes a job handed to it by RunGameJob.
+    void RunPendingGameJob();
     void ShowFrame(bool idle);
     bool MustWaitInactive();
     void WaitFor(uint32_t ms);
@@ -298,6 +316,12 @@ private:
     std::string m_userFolder;     // the folder USER.CFG was read from (modes 0, 2, 3, 4), with '\'
     uint8_t m_menuGroups[5] = {1, 0, 0, 0, 1};
     std::atomic<uint8_t> m_menuCommand{0};
+    struct GameJob {
+        const std::function<int()>* work;
+        int result = -1;
+        std::atomic<bool> done{false};
+    };
+    std::atomic<GameJob*> m_gameJob{nullptr};
     int m_questionAnswer = -1;
     bool m_commandPosted = false;
     uint8_t m_installInfo = 0;
@@ -402,6 +426,8 @@ private:
     bool RunBusy(uint8_t busy, int group, const std::function<void()>& body);
     void SwitchScreenModeCommand();
     void ReturnToTitleCommand();
+    // Commands 40027-40030: the open and save dialogs, the folder browser, the sound format.
+    void AnswerScriptRequest(HWND hwnd, WORD id, ScriptRequest& request);
     void ChooseStartMonitor();
     void AddExtraNatives();
 

@@ -1,7 +1,12 @@
 // The main window's commands: the system commands that become screen-mode switches, the menu and
 // accelerator commands and the scripts' requests (WM_COMMAND), and dropped files.
 #include "game/game_app.h"
+#include <cstdio>
+
+#include "files/path_utils.h"
+#include "files/shell_dialogs.h"
 #include "game/resources.h"
+#include "game/save_dialog.h"
 #include "natives/script_host.h"
 #include "natives/script_request.h"
 #include "winapi/shell.h"
@@ -106,6 +111,8 @@ uint32_t CGameApp::OnCommand(CWindowMessage* m)
         RunBusy(save ? kBusySaveDialog : kBusyLoadDialog, save ? 1 : 2, [this, hwnd, save] {
             if (m_saveLoadDialog)
                 m_saveLoadDialog(hwnd, save);
+            else
+                RunSaveLoadDialog(*this, hwnd, save);
         });
         break;
     }
@@ -125,9 +132,68 @@ uint32_t CGameApp::OnCommand(CWindowMessage* m)
         }
         break;
     }
+    case kScriptRequestOpenFile:
+    case kScriptRequestSaveFile:
+    case kScriptRequestFolder:
+    case kScriptRequestSoundFormat: {
+        // Sent by the natives: the record is answered in place.
+        auto* request = reinterpret_cast<ScriptRequest*>(m->lParam);
+        if (request == nullptr)
+            break;
+        const bool entered = id != kScriptRequestSoundFormat && !IsModal();
+        if (entered)
+            EnterModal();
+        AnswerScriptRequest(hwnd, id, *request);
+        if (entered)
+            LeaveModal();
+        break;
+    }
     default: break;  // 40009-40025 and the rest have no handler
     }
     return 0;
+}
+
+void CGameApp::AnswerScriptRequest(HWND hwnd, WORD id, ScriptRequest& request)
+{
+    const char* folder = request.folder.empty() ? GetProgramFolder().c_str() : request.folder.c_str();
+    const char* title = request.title.empty() ? nullptr : request.title.c_str();
+    switch (id) {
+    case kScriptRequestOpenFile:
+    case kScriptRequestSaveFile: {
+        char file[MAX_PATH] = {};
+        char fileTitle[256] = {};
+        std::snprintf(file, sizeof file, "%s", request.text.c_str());
+        std::string filter = request.filter;
+        filter.append(2, '\0');
+        const char* filters = request.filter.empty() ? nullptr : filter.c_str();
+        CFileDialog chooser;
+        const BOOL chosen =
+            id == kScriptRequestOpenFile
+                ? chooser.ShowOpen(hwnd, title, file, fileTitle, folder, filters, false)
+                : chooser.ShowSave(hwnd, title, file, fileTitle, folder, filters,
+                                   request.extension.empty() ? nullptr : request.extension.c_str());
+        request.answer = chosen ? 1 : 0;
+        request.answerText = chosen ? file : "";
+        request.answerTitle = chosen ? fileTitle : "";
+        break;
+    }
+    case kScriptRequestFolder: {
+        char chosen[MAX_PATH] = {};
+        BrowseForFolder(hwnd, title, folder, chosen);
+        request.answerText = chosen;
+        request.answer = chosen[0] != '\0' ? 1 : 0;
+        if (request.answer != 0 && !EndsWithSeparator(chosen))
+            request.answerText += '\\';
+        break;
+    }
+    case kScriptRequestSoundFormat:
+        request.answer = request.formatGiven
+                             ? SoundDevice().SetPrimaryFormat(hwnd, false, false, nullptr, request.channels,
+                                                              request.rateCode, request.bits)
+                             : SoundDevice().SetPrimaryFormat(hwnd, false, false, nullptr, 2, 44, 16);
+        break;
+    default: break;
+    }
 }
 
 uint32_t CGameApp::OnDropFiles(CWindowMessage* m)

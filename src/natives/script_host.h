@@ -80,6 +80,41 @@ public:
     bool SetSettingsText(const char* text);
     const char* SettingsText() const { return m_settingsText.get(); }
 
+    // Words of the settings block the save natives fill (the others belong to the frame's start
+    // values): the save title text and the comment cell (script addresses), the object whose
+    // screen becomes the thumbnail and the name of a thumbnail picture.
+    static constexpr int kSettingSaveTitle = 7;
+    static constexpr int kSettingCommentCell = 8;
+    static constexpr int kSettingThumbnailObject = 9;
+    static constexpr int kSettingThumbnailName = 10;
+
+    // ---- saved state and save files (script_host_saves.cpp; names and slots in save_slots.h) ----
+    // Writes the slot's file; slot < 0 takes the bank's ring slot (banks 0 and 1) → 0; 1 no screen
+    // to capture; 2 thumbnail image not made; 4 thumbnail not drawn; 5 the file not written (the
+    // old file stays whole); 6 the state not serialised; -1 a bank or slot outside 0-99, a
+    // negative slot in a bank without a ring, no memory.
+    int SaveGame(int bank, int slot);
+    // bank >= 0: the slot's file (-1 when it names none); bank < 0: the pending load file → as
+    // LoadGameFile.
+    int LoadGameSlot(int bank, int slot);
+    // → 0 loaded; 1 not opened; 2 no memory; 3 damaged (magic, sizes, checksum, packed bytes);
+    // 4 the state refused (the running game unchanged); 5 version not 0. startOffset != 0 reads
+    // the stored-length block there, the header unchecked.
+    int LoadGameFile(const char* name, size_t startOffset = 0);
+    // The script state: variables, text flag, [text object, snapshot], [the frame] → 0; 1 the
+    // variables, 2 the text object, 3 the frame failed (out emptied); -1 no memory.
+    int SerializeState(std::vector<uint8_t>* out, bool wantText);
+    // Every part is checked by its owner before any is applied; should applying still fail, the
+    // state serialised just before is put back → 0; 1 no data; 2 variables refused; 3 text object,
+    // snapshot or frame refused. The snapshot is replaced only on success.
+    int RestoreState(const uint8_t* data, size_t size);
+    // The back-to-previous-choice snapshot: the state without text → SerializeState's code;
+    // restoring it → -1 none, else RestoreState's code (kept when that fails).
+    int TakeStateSnapshot();
+    int RestoreStateSnapshot();
+    void DiscardStateSnapshot() { m_snapshot.clear(); }
+    bool HasStateSnapshot() const { return !m_snapshot.empty(); }
+
     // Unloading a module or resetting the call stack files the choices on display into the
     // message history.
     void OnUnloadModule() override { UpdateTextObject(); }
@@ -87,10 +122,17 @@ public:
 
 private:
     void UpdateTextObject() { m_text.StoreChoicesInHistory(); }
+    int WriteState(std::vector<uint8_t>* out, bool textFlag);
+    int CheckStateParts(const uint8_t* data, size_t size);
+    int ApplyStateParts(const uint8_t* data, size_t size);
+    int CaptureThumbnail(std::vector<uint8_t>* rows);
+    std::string SaveTitle();
+    std::string SaveComment();
 
     int32_t m_settings[kSettingsWords] = {};
     int16_t m_settingsFlag = 1;
     std::unique_ptr<char[]> m_settingsText;
     CSoundPlayer m_sound;
     CTaggedText m_text{*this};
+    std::vector<uint8_t> m_snapshot; // empty: none
 };

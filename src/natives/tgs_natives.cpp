@@ -11,6 +11,7 @@
 #include "natives/game_app_link.h"
 #include "natives/main_form.h"
 #include "natives/native_args.h"
+#include "natives/save_slots.h"
 #include "natives/script_host.h"
 #include "natives/text_object.h"
 #include "platform/action_map.h"
@@ -101,13 +102,23 @@ public:
         if (g_pAppFrame != nullptr)
             g_pAppFrame->SendRequest(0, text, 4);
     }
-    // Save data belongs to the saves side of the application; until it exists these fail.
-    int SaveGame(int, int) override { return -1; }
-    int LoadGameSlot(int, int) override { return -1; }
-    int TakeStateSnapshot() override { return -1; }
-    int RestoreStateSnapshot() override { return -1; }
-    std::string SlotTitle(int, int) override { return {}; }
-    int NextRingSlot(int) override { return 0; }
+    // The ring's next slot is the one a save without a number would take: such a save moves the
+    // ring on.
+    int SaveGame(int bank, int slot) override
+    {
+        if (host == nullptr)
+            return -1;
+        return host->SaveGame(bank, slot >= 0 && slot == ::NextRingSlot(bank) ? -1 : slot);
+    }
+    int LoadGameSlot(int bank, int slot) override { return host != nullptr ? host->LoadGameSlot(bank, slot) : -1; }
+    int TakeStateSnapshot() override { return host != nullptr ? host->TakeStateSnapshot() : -1; }
+    int RestoreStateSnapshot() override { return host != nullptr ? host->RestoreStateSnapshot() : -1; }
+    std::string SlotTitle(int bank, int slot) override
+    {
+        std::string text;
+        return GetSaveTitleText(&text, bank, slot, 2) == 0 ? text : std::string();
+    }
+    int NextRingSlot(int bank) override { return ::NextRingSlot(bank); }
 };
 
 CTgsScriptHostLink g_TgsLink;

@@ -712,22 +712,20 @@ int CMessageStore::Save(uint8_t** cursor, size_t* left)
     return 0;
 }
 
-int CMessageStore::Load(const uint8_t** cursor, size_t* left, bool apply)
+bool CMessageStore::ParseSaved(const uint8_t* data, size_t size, std::vector<HistoryEntry>* entries, size_t* used)
 {
-    if (cursor == nullptr || *cursor == nullptr || left == nullptr)
-        return 1;
     // The whole blob is read and checked before the history changes.
-    ByteReader in(*cursor, *left);
+    ByteReader in(data, size);
     uint32_t count;
     if (!in.U32(&count) || count > in.Left() / 15)
-        return 1;
-    std::vector<HistoryEntry> entries(count);
-    for (HistoryEntry& e : entries) {
+        return false;
+    entries->assign(count, HistoryEntry{});
+    for (HistoryEntry& e : *entries) {
         for (auto [has, text] : {std::pair{&e.hasName, &e.name}, std::pair{&e.hasBody, &e.body}}) {
             uint32_t size;
             const uint8_t* bytes;
             if (!in.U32(&size) || !in.Take(size, &bytes) || (size != 0 && bytes[size - 1] != 0))
-                return 1;
+                return false;
             *has = size != 0;
             if (size != 0)
                 text->assign(reinterpret_cast<const char*>(bytes), size - 1);
@@ -735,7 +733,7 @@ int CMessageStore::Load(const uint8_t** cursor, size_t* left, bool apply)
         uint32_t scope, number, blockSize;
         const uint8_t* block;
         if (!in.U8(&scope) || !in.U16(&number) || !in.U32(&blockSize) || !in.Take(blockSize, &block))
-            return 1;
+            return false;
         e.scope = static_cast<uint8_t>(scope);
         e.number = static_cast<uint16_t>(number);
         if (blockSize == 0)
@@ -743,20 +741,46 @@ int CMessageStore::Load(const uint8_t** cursor, size_t* left, bool apply)
         e.block.assign(block, block + blockSize);
         uint32_t choices, selected, kind, base;
         if (!in.U32(&choices) || !in.U8(&selected) || !in.U8(&kind) || !in.U16(&base))
-            return 1;
+            return false;
         // Every entry of the block lies inside it.
         size_t covered = 0;
         for (size_t at : BlockEntries(e.block, INT32_MAX))
             covered = at + e.block[at];
         if (covered != blockSize)
-            return 1;
+            return false;
         e.choiceCount = choices;
         e.selected = static_cast<uint8_t>(selected);
         e.kind = static_cast<uint8_t>(kind);
         e.seenBase = static_cast<uint16_t>(base);
     }
-    *cursor += in.Position();
-    *left -= in.Position();
+    *used = in.Position();
+    return true;
+}
+
+int CMessageStore::CheckSaved(const uint8_t** cursor, size_t* left) const
+{
+    if (cursor == nullptr || *cursor == nullptr || left == nullptr)
+        return 1;
+    std::vector<HistoryEntry> entries;
+    size_t used = 0;
+    if (!ParseSaved(*cursor, *left, &entries, &used))
+        return 1;
+    *cursor += used;
+    *left -= used;
+    return 0;
+}
+
+int CMessageStore::Load(const uint8_t** cursor, size_t* left, bool apply)
+{
+    if (cursor == nullptr || *cursor == nullptr || left == nullptr)
+        return 1;
+    std::vector<HistoryEntry> entries;
+    size_t used = 0;
+    if (!ParseSaved(*cursor, *left, &entries, &used))
+        return 1;
+    const size_t count = entries.size();
+    *cursor += used;
+    *left -= used;
     const int32_t capacity = static_cast<int32_t>(m_ring.size());
     SetHistoryCapacity(capacity);
     if (!apply || capacity == 0 || count == 0)

@@ -40,6 +40,9 @@ public:
     // text without its closing NUL, choice entries outside their block): the history is then as
     // it was. Without apply (or without a ring) the history becomes empty.
     virtual int Load(const uint8_t** cursor, size_t* left, bool apply);
+    // Reads and checks a saved history without changing anything, advancing the cursor → the
+    // code Load would answer.
+    int CheckSaved(const uint8_t** cursor, size_t* left) const;
     // Called when a message or an entry is shown; nothing here.
     virtual void ResetDrawPosition() {}
 
@@ -155,6 +158,8 @@ private:
     void MarkIfUnread();
     int ReadTag(size_t at, bool store, size_t* end);
     // Offsets of the entries of a packed block (each L >= 3 with its NUL inside), at most max.
+    // Parses a saved history into entries → false when damaged; *used the bytes it took.
+    static bool ParseSaved(const uint8_t* data, size_t size, std::vector<HistoryEntry>* entries, size_t* used);
     static std::vector<size_t> BlockEntries(const std::vector<uint8_t>& block, int32_t max);
 
     CScriptMemory& m_memory;

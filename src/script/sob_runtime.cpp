@@ -595,23 +595,36 @@ int CSobRuntime::SaveVariables(uint8_t** cursor, size_t* left, int selector, boo
     return 0;
 }
 
-int CSobRuntime::LoadVariables(const uint8_t** cursor, size_t* left)
+int CSobRuntime::CheckVariables(const uint8_t** cursor, size_t* left) const
 {
     if (cursor == nullptr || *cursor == nullptr || left == nullptr || *left == 0)
         return 1;
-    const VarCopy& live = m_copies[kLive];
     const uint8_t* in = *cursor;
     const int selector = in[0];
-    // The whole block is checked first: a mismatch changes no variable.
     size_t at = 1;
-    for (const SobVarRecord& r : live.records) {
+    for (const SobVarRecord& r : m_copies[kLive].records) {
         if (!SaveSelected(r, selector))
             continue;
         if (at >= *left || in[at] != r.kind || r.size > *left - at - 1)
             return 1;
         at += 1 + r.size;
     }
-    at = 1;
+    *cursor += at;
+    *left -= at;
+    return 0;
+}
+
+int CSobRuntime::LoadVariables(const uint8_t** cursor, size_t* left)
+{
+    // The whole block is checked first: a mismatch changes no variable.
+    const uint8_t* checked = cursor != nullptr ? *cursor : nullptr;
+    size_t checkedLeft = left != nullptr ? *left : 0;
+    if (CheckVariables(&checked, &checkedLeft) != 0)
+        return 1;
+    const VarCopy& live = m_copies[kLive];
+    const uint8_t* in = *cursor;
+    const int selector = in[0];
+    size_t at = 1;
     for (size_t i = 0; i < live.records.size(); ++i) {
         const SobVarRecord& r = live.records[i];
         if (!SaveSelected(r, selector))

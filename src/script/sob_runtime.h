@@ -166,6 +166,8 @@ public:
     // that differs from its record's kind, or a block longer than the bytes left. The whole block
     // is checked before any variable changes.
     int LoadVariables(const uint8_t** cursor, size_t* left);
+    // Checks a block as LoadVariables does, advancing the cursor and changing nothing → its code.
+    int CheckVariables(const uint8_t** cursor, size_t* left) const;
 
     // Read and choice bits of the current module's entry, or of the module table's last entry
     // (the common one) with common set. Tests → false, sets → false when there is no module

@@ -35,73 +35,9 @@
 
 namespace {
 
-std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
-
-// Fails the program instead of letting a deadlock hang the suite.
-struct Watchdog {
-    std::atomic<bool> done{false};
-    std::thread thread;
-    explicit Watchdog(int seconds = 30)
-        : thread([this, seconds] {
-              for (int i = 0; i < seconds * 20 && !done; ++i)
-                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-              if (!done) {
-                  std::fprintf(stderr, "watchdog: the game did not end\n");
-                  std::abort();
-              }
-          })
-    {
-    }
-    ~Watchdog()
-    {
-        done = true;
-        thread.join();
-    }
-};
-
-// A game folder (save mode 5) whose scripts are given as assembler source.
-struct ScriptGame {
-    TempFolder dir;
-    SobVariableLayout layout;
-    explicit ScriptGame(uint8_t thread)
-    {
-        std::vector<std::string> errors;
-        EXPECT_TRUE(ParseSobVariables("Score 0 1 4 = 0\n", "vars", &layout, &errors));
-        dir.Write("SCRIPT/USER_VAR.SOB", Str(WriteSobUserVarFile(layout)));
-        AppDescription sys = DefaultAppDescription(AppFrameOptions{});
-        sys.bytes[kSysSaveMode] = 5;
-        sys.bytes[kSysSingleInstance] = 0;
-        WriteAppFiles(dir, sys, "LoopTest", thread);
-    }
-    void Module(const std::string& name, const std::string& source)
-    {
-        SobAssembly assembly;
-        std::vector<std::string> errors;
-        ASSERT_TRUE(AssembleSob(source, name, &assembly, &errors)) << (errors.empty() ? "" : errors[0]);
-        std::vector<uint8_t> bytes;
-        std::string error;
-        ASSERT_TRUE(WriteSobLinkable(assembly, false, &layout, nullptr, &bytes, &error)) << error;
-        dir.Write("SCRIPT/" + name + ".SOB", Str(bytes));
-    }
-    // Natives 809 and up for the game's scripts.
-    std::vector<SobNative> natives;
-    // Runs the game → Run's code; frames and end code through the pointers.
-    int Run(int* frames, int* endCode, int watchdogSeconds = 30)
-    {
-        CGameApp app;
-        return Run(app, frames, endCode, watchdogSeconds);
-    }
-    int Run(CGameApp& app, int* frames, int* endCode, int watchdogSeconds = 30)
-    {
-        Watchdog watchdog(watchdogSeconds);
-        app.SetExtraNatives(natives);
-        std::string line = "/L" + dir.Windows();
-        const int code = app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
-        *frames = app.GetSteppedFrames();
-        *endCode = app.GetEndCode();
-        return code;
-    }
-};
+using gamefolder::ScriptGame;
+using gamefolder::Str;
+using gamefolder::Watchdog;
 
 // An application that runs a test's step right after its device set-up (on the UI thread, before
 // the game starts).

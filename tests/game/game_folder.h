@@ -2,10 +2,20 @@
 // the game layer's own writers.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "authoring/sob_assembler.h"
+#include "authoring/sob_module_writer.h"
 #include "files/temp_folder.h"
+#include "game/game_app.h"
 #include "game/app_files.h"
 #include "game/user_settings.h"
 
@@ -26,3 +36,76 @@ inline void WriteAppFiles(const TempFolder& dir, const AppDescription& sys, cons
     const std::vector<uint8_t> cfg = BuildUserCfg(user);
     dir.Write("USER.CFG", std::string(cfg.begin(), cfg.end()));
 }
+
+namespace gamefolder {
+
+inline std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
+
+// Fails the program instead of letting a deadlock hang the suite.
+struct Watchdog {
+    std::atomic<bool> done{false};
+    std::thread thread;
+    explicit Watchdog(int seconds = 30)
+        : thread([this, seconds] {
+              for (int i = 0; i < seconds * 20 && !done; ++i)
+                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+              if (!done) {
+                  std::fprintf(stderr, "watchdog: the game did not end\n");
+                  std::abort();
+              }
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        done = true;
+        thread.join();
+    }
+};
+
+// A game folder (save mode 5: the game folder keeps the saves) whose scripts are given as
+// assembler source, with the variables of a list.
+struct ScriptGame {
+    TempFolder dir;
+    SobVariableLayout layout;
+    explicit ScriptGame(uint8_t thread, const char* variables = "Score 0 1 4 = 0\n")
+    {
+        std::vector<std::string> errors;
+        EXPECT_TRUE(ParseSobVariables(variables, "vars", &layout, &errors));
+        dir.Write("SCRIPT/USER_VAR.SOB", Str(WriteSobUserVarFile(layout)));
+        AppDescription sys = DefaultAppDescription(AppFrameOptions{});
+        sys.bytes[kSysSaveMode] = 5;
+        sys.bytes[kSysSingleInstance] = 0;
+        WriteAppFiles(dir, sys, "LoopTest", thread);
+    }
+    void Module(const std::string& name, const std::string& source)
+    {
+        SobAssembly assembly;
+        std::vector<std::string> errors;
+        ASSERT_TRUE(AssembleSob(source, name, &assembly, &errors)) << (errors.empty() ? "" : errors[0]);
+        std::vector<uint8_t> bytes;
+        std::string error;
+        ASSERT_TRUE(WriteSobLinkable(assembly, false, &layout, nullptr, &bytes, &error)) << error;
+        dir.Write("SCRIPT/" + name + ".SOB", Str(bytes));
+    }
+    // Natives 809 and up for the game's scripts.
+    std::vector<SobNative> natives;
+    // Runs the game → Run's code; frames and end code through the pointers.
+    int Run(int* frames, int* endCode, int watchdogSeconds = 30)
+    {
+        CGameApp app;
+        return Run(app, frames, endCode, watchdogSeconds);
+    }
+    int Run(CGameApp& app, int* frames, int* endCode, int watchdogSeconds = 30)
+    {
+        Watchdog watchdog(watchdogSeconds);
+        app.SetExtraNatives(natives);
+        std::string line = "/L" + dir.Windows();
+        const int code = app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
+        *frames = app.GetSteppedFrames();
+        *endCode = app.GetEndCode();
+        return code;
+    }
+};
+
+} // namespace gamefolder

@@ -273,3 +273,58 @@ TEST(GameVersionDialog, ReportClipboardLogAndWebQuestion)
     EXPECT_TRUE(dir.Exists("report.txt"));
     EXPECT_EQ(app.GetBusy(), 0);
 }
+
+// Commands 40027-40030 answer the natives' sent record in place: the chosen file and its name part,
+// the folder with its backslash, nothing when cancelled; the sound format's device answer.
+TEST(GameCommands, ScriptRequestsAreAnsweredInPlace)
+{
+    TempFolder dir;
+    dir.Write("pick.txt", "x");
+    struct Case {
+        const char* what;
+        WORD command;
+        bool chosen;
+        std::string linuxPath;
+        int answer;
+        std::string textEnd, title;
+    };
+    const Case cases[] = {
+        {"open chosen", kScriptRequestOpenFile, true, dir.Linux("pick.txt"), 1, "\\pick.txt", "pick.txt"},
+        {"open cancelled", kScriptRequestOpenFile, false, "", 0, "", ""},
+        {"save chosen", kScriptRequestSaveFile, true, dir.Linux("new.dat"), 1, "\\new.dat", "new.dat"},
+        {"folder chosen", kScriptRequestFolder, true, dir.Linux(), 1, "\\", ""},
+        {"folder cancelled", kScriptRequestFolder, false, "", 0, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CGameApp app;
+        winapi::shell::ClearDialogScript();
+        winapi::shell::DialogAnswer answer;
+        answer.result = c.chosen ? winapi::shell::DialogAnswer::Chosen : winapi::shell::DialogAnswer::Cancelled;
+        answer.pathLinux = c.linuxPath;
+        winapi::shell::QueueDialogAnswer(answer);
+        ScriptRequest request;
+        request.command = c.command;
+        request.title = "T";
+        request.answer = 7;
+        CWindowMessage m = Command(c.command);
+        m.lParam = reinterpret_cast<LPARAM>(&request);
+        EXPECT_EQ(app.OnCommand(&m), 0u);
+        EXPECT_EQ(request.answer, c.answer);
+        EXPECT_TRUE(request.answerText.size() >= c.textEnd.size() &&
+                    request.answerText.compare(request.answerText.size() - c.textEnd.size(), c.textEnd.size(),
+                                               c.textEnd) == 0)
+            << request.answerText;
+        EXPECT_EQ(request.answerTitle, c.title);
+        EXPECT_FALSE(app.IsModal());
+    }
+    // Without a device the sound format answers the device's failure, never the word it was given.
+    CGameApp app;
+    ScriptRequest request;
+    request.command = kScriptRequestSoundFormat;
+    request.answer = 12345;
+    CWindowMessage m = Command(kScriptRequestSoundFormat);
+    m.lParam = reinterpret_cast<LPARAM>(&request);
+    app.OnCommand(&m);
+    EXPECT_NE(request.answer, 12345);
+}
