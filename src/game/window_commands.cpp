@@ -2,6 +2,7 @@
 // accelerator commands and the scripts' requests (WM_COMMAND), and dropped files.
 #include "game/game_app.h"
 #include "game/resources.h"
+#include "game/settings_sheet.h"
 #include "natives/script_host.h"
 #include "natives/script_request.h"
 #include "winapi/shell.h"
@@ -98,6 +99,8 @@ uint32_t CGameApp::OnCommand(CWindowMessage* m)
         RunBusy(kBusySettings, 0, [this, hwnd] {
             if (m_settingsSheet)
                 m_settingsSheet(hwnd);
+            else
+                ShowSettingsSheet(*this, hwnd);
         });
         break;
     case kCmdSave:
