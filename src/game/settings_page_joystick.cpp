@@ -91,7 +91,7 @@ public:
         }
         int code = 0;
         for (int c = kFirstButtonCode; c <= kLastButtonCode && code == 0; ++c)
-            if (m_joystick.IsDown(c))
+            if (m_joystick.IsPushed(c))  // a fresh press, as for the keys
                 code = c;
         if (code == 0 || code == m_codes[edit])
             return;

@@ -62,7 +62,7 @@ public:
             return;
         int code = 0;
         for (int c = 1; c <= 211 && code == 0; ++c)
-            if (m_keyboard.IsDown(c))
+            if (m_keyboard.IsPushed(c))  // a fresh press: a held key does not run on to the next edit
                 code = c;
         if (code == 0 || code == m_codes[edit] || KeyNameUtf8(code)[0] == '\0')
             return;

@@ -24,13 +24,13 @@ const SheetCheck kChecks[] = {
     {1142, offsetof(AppConfig, lowerBgmForVoice)}, {1143, offsetof(AppConfig, stopVoiceAtNext)},
 };
 const SheetSlider kSliders[] = {
-    {1051, 1056, offsetof(AppConfig, masterVolume), 4, 0, 256, 1, 16, 16, 1},
-    {1052, 1057, offsetof(AppConfig, bgmVolume), 4, 0, 256, 1, 16, 16, 1},
-    {1053, 1058, offsetof(AppConfig, seVolume), 4, 0, 256, 1, 16, 16, 1},
-    {1054, 1059, offsetof(AppConfig, systemSeVolume), 4, 0, 256, 1, 16, 16, 1},
+    {1051, 1056, offsetof(AppConfig, masterVolume), 4, 0, 256, 1, 16, 16, 1, true},
+    {1052, 1057, offsetof(AppConfig, bgmVolume), 4, 0, 256, 1, 16, 16, 1, true},
+    {1053, 1058, offsetof(AppConfig, seVolume), 4, 0, 256, 1, 16, 16, 1, true},
+    {1054, 1059, offsetof(AppConfig, systemSeVolume), 4, 0, 256, 1, 16, 16, 1, true},
 };
 // The voice slider: a character's volume, or b104 without a voice table.
-const SheetSlider kVoice{1055, 1060, offsetof(AppConfig, voiceVolume), 4, 0, 256, 1, 16, 16, 1};
+const SheetSlider kVoice{1055, 1060, offsetof(AppConfig, voiceVolume), 4, 0, 256, 1, 16, 16, 1, true};
 constexpr int kSeChannel = 7, kSystemSeChannel = 0, kVoiceChannel = 4;
 
 struct VoiceCopy {

@@ -66,6 +66,8 @@ public:
         const LRESULT at = SendDlgItemMessageA(page, 1121, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                reinterpret_cast<LPARAM>(face));
         SendDlgItemMessageA(page, 1121, LB_SETCURSEL, at == LB_ERR ? 0 : static_cast<WPARAM>(at), 0);
+        // A stored face that is not installed is kept unless the player picks one.
+        m_faceShown = at != LB_ERR;
         CheckDlgButton(page, 1124, config.decoration == 1 ? BST_CHECKED : BST_UNCHECKED);
         CheckDlgButton(page, 1125, config.decoration == 2 ? BST_CHECKED : BST_UNCHECKED);
         for (int i = 0; i < 3; ++i)
@@ -73,6 +75,8 @@ public:
     }
     void Command(HWND page, int id, int code) override
     {
+        if (id == 1121 && code == LBN_SELCHANGE)
+            m_faceShown = true;
         // Shadow and outline exclude each other.
         if (code == BN_CLICKED && (id == 1124 || id == 1125) && IsDlgButtonChecked(page, id) == BST_CHECKED)
             CheckDlgButton(page, id == 1124 ? 1125 : 1124, BST_UNCHECKED);
@@ -81,7 +85,7 @@ public:
     {
         const LRESULT at = SendDlgItemMessageA(page, 1121, LB_GETCURSEL, 0, 0);
         char face[256] = {};
-        if (at != LB_ERR && SendDlgItemMessageA(page, 1121, LB_GETTEXTLEN, static_cast<WPARAM>(at), 0) <
+        if (m_faceShown && at != LB_ERR && SendDlgItemMessageA(page, 1121, LB_GETTEXTLEN, static_cast<WPARAM>(at), 0) <
                                 static_cast<LRESULT>(sizeof config->faceName)) {
             SendDlgItemMessageA(page, 1121, LB_GETTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(face));
             std::memset(config->faceName, 0, sizeof config->faceName);
@@ -95,6 +99,9 @@ public:
             colour |= static_cast<uint32_t>(SliderValue(page, kColour[i])) << kColourShift[i];
         config->frameColour = colour;
     }
+
+private:
+    bool m_faceShown = false;
 };
 
 std::unique_ptr<CSettingsPage> MakeTextFontPage()

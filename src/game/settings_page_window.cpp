@@ -16,7 +16,7 @@ const SheetCheck kChecks[] = {
     {1188, offsetof(AppConfig, startInWindow)},      {1189, offsetof(AppConfig, keepWindowPosition)},
     {1190, offsetof(AppConfig, playMovies)},         {1191, offsetof(AppConfig, movieWindow)},
 };
-const SheetSlider kSliders[] = {{1051, 1056, offsetof(AppConfig, movieVolume), 4, 0, 256, 1, 16, 16, 1}};
+const SheetSlider kSliders[] = {{1051, 1056, offsetof(AppConfig, movieVolume), 4, 0, 256, 1, 16, 16, 1, true}};
 const SheetCombo kCombos[] = {
     {1082, offsetof(AppConfig, targetMonitor), 0},
     {1083, offsetof(AppConfig, enlargedDrawing), 1},

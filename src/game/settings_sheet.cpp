@@ -113,8 +113,8 @@ void FillTables(HWND page, const SheetTables& tables, const AppConfig& config)
         SendMessageA(slider, TBM_SETPAGESIZE, 0, row.page);
         SendMessageA(slider, TBM_SETLINESIZE, 0, row.line);
         // A field past its slider (a damaged file) is shown at the nearest end.
-        const int64_t stored = row.width == 1 ? ReadField(config, row.offset, 1)
-                                              : static_cast<int32_t>(ReadField(config, row.offset, 4));
+        const uint32_t raw = ReadField(config, row.offset, row.width);
+        const int64_t stored = row.isSigned ? int64_t{static_cast<int32_t>(raw)} : int64_t{raw};
         SetSliderValue(page, row,
                        static_cast<int>(std::clamp<int64_t>(stored, int64_t{row.minimum} * row.scale,
                                                             int64_t{row.maximum} * row.scale)));
@@ -243,17 +243,11 @@ void ApplyDisplayOptionsToScreen(CScreen& screen, const AppConfig& config)
     screen.SetDrawThroughBackBuffer(config.copyThroughDc != 0);
 }
 
-INT_PTR ShowSettingsSheet(CGameApp& app, HWND owner)
+INT_PTR RunSettingsSheet(SheetSession& session, HWND owner)
 {
     RegisterSettingsResources();
-    SheetSession session;
-    session.app = &app;
-    session.config = &app.Config();
-    ClampSettingsForSheet(session.config, app.GetMonitorList().Records().size());
     SheetSession* previous = g_session;
     g_session = &session;
-    app.SetHintSettingsChanged(0);
-    app.SetSettingsChanged(0);
     PROPSHEETPAGEA pages[kSettingsPageCount] = {};
     for (int i = 0; i < kSettingsPageCount; ++i) {
         pages[i].dwSize = sizeof pages[i];
@@ -274,6 +268,18 @@ INT_PTR ShowSettingsSheet(CGameApp& app, HWND owner)
     const INT_PTR result = PropertySheetA(&header);
     g_session = previous;
     g_sheetProc = nullptr;
+    return result;
+}
+
+INT_PTR ShowSettingsSheet(CGameApp& app, HWND owner)
+{
+    SheetSession session;
+    session.app = &app;
+    session.config = &app.Config();
+    ClampSettingsForSheet(session.config, app.GetMonitorList().Records().size());
+    app.SetHintSettingsChanged(0);
+    app.SetSettingsChanged(0);
+    const INT_PTR result = RunSettingsSheet(session, owner);
     // The form's hints and the text display are the game thread's: they change there.
     app.RequestAfterSettingsSheet();
     return result;

@@ -43,6 +43,11 @@ void RegisterSettingsResources();
 // hint settings and the text display are re-applied on the game thread.
 INT_PTR ShowSettingsSheet(CGameApp& app, HWND owner);
 
+struct SheetSession;
+// The sheet over a session's block (its application may be null: the pages then only edit the
+// block), as ShowSettingsSheet runs it → the same results.
+INT_PTR RunSettingsSheet(SheetSession& session, HWND owner);
+
 // Corrects the values a damaged or foreign settings block brings, before a page shows them:
 // indexes past their lists and values past their sliders take their defaults or nearest value.
 void ClampSettingsForSheet(AppConfig* config, size_t monitorCount);
@@ -68,6 +73,7 @@ struct SheetSlider {
     uint8_t width;  // 1 or 4 bytes
     int minimum, maximum, scale;
     int tick, page, line;
+    bool isSigned = false;  // an i32 field (the volumes); a u32 one past INT32_MAX is large, not negative
 };
 // A combo box bound to a byte holding its item index (+ bias).
 struct SheetCombo {

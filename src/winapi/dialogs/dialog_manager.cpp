@@ -296,7 +296,7 @@ void RunStep(HWND dialog, const DialogStep& step)
         }
         break;
     case DialogStep::Check:
-        if (control != nullptr && (IsDlgButtonChecked(dialog, step.id) == BST_CHECKED) != (step.index != 0))
+        if (control != nullptr && (SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED) != (step.index != 0))
             ClickAt(dialog, CentreInDialog(dialog, control, nullptr));
         break;
     case DialogStep::PickTab:
