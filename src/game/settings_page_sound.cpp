@@ -140,7 +140,8 @@ public:
 
     void Store(HWND page, AppConfig* config, const AppConfig&) override
     {
-        config->voiceCharacter = static_cast<uint8_t>(std::max(m_current, 0));
+        if (!m_voices.empty())
+            config->voiceCharacter = static_cast<uint8_t>(m_current);
         BOOL ok = FALSE;
         const UINT percent = GetDlgItemInt(page, 1061, &ok, FALSE);
         if (ok)
@@ -168,7 +169,9 @@ public:
     {
         // Cancel: the stored settings are heard again.
         AppConfig& config = SheetConfig();
-        config.voiceCharacter = static_cast<uint8_t>(std::max(m_current, 0));
+        // The character shown is remembered even on Cancel; without characters b80 is kept.
+        if (!m_voices.empty())
+            config.voiceCharacter = static_cast<uint8_t>(std::max(m_current, 0));
         (void)page;
         HearBlock(config);
     }
