@@ -2,6 +2,7 @@
 #include "game/speed_preview.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "game/game_app.h"
 #include "game/settings_sheet.h"
@@ -105,18 +106,25 @@ void CSpeedPreview::DrawStrip(CImage& image, int cells)
         return;
     const int cell = width / kCells;
     const int bar = std::clamp(cells, 0, kCells) * cell;
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = bits + static_cast<ptrdiff_t>(y) * image.GetPitch();
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = row + x * 4;
-            PutPixel(p, cell > 0 && x % cell == 0 ? kMark : kFace);
-            if (x < bar)
-                for (int c = 0; c < 3; ++c) {
-                    const uint32_t over = (kBar >> (8 * c)) & 0xFF;
-                    p[c] = static_cast<uint8_t>((over * kBarAlpha + p[c] * (255 - kBarAlpha) + 127) / 255);
-                }
-        }
+    // Every row is the same: the first is made, the others copied from it.
+    uint8_t* first = bits;
+    for (int x = 0; x < width; ++x) {
+        uint8_t* p = first + x * 4;
+        PutPixel(p, cell > 0 && x % cell == 0 ? kMark : kFace);
+        if (x < bar)
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t over = (kBar >> (8 * c)) & 0xFF;
+                p[c] = static_cast<uint8_t>((over * kBarAlpha + p[c] * (255 - kBarAlpha) + 127) / 255);
+            }
     }
+    for (int y = 1; y < height; ++y)
+        std::memcpy(bits + static_cast<ptrdiff_t>(y) * image.GetPitch(), first, static_cast<size_t>(width) * 4);
+}
+
+void CSpeedPreview::Show(int cells)
+{
+    m_cells = std::clamp(cells, 0, kCells);
+    Draw();
 }
 
 void CSpeedPreview::Draw()

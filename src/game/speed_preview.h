@@ -27,6 +27,8 @@ public:
     void Pause();
     void Resume();
     int Cells() const { return m_cells; }
+    // Shows `cells` cells now.
+    void Show(int cells);
     uint32_t Now() const;
     // The strip's pixels as last drawn (empty before the first draw or without a static).
     CImage& Image() { return m_image; }

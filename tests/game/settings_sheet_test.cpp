@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "game/game_app.h"
 #include "game/settings_sheet.h"
 #include "game/speed_preview.h"
 #include "winapi/dialogs/dialog_script.h"
@@ -422,5 +423,43 @@ TEST(SettingsSheet, SpeedStripCellsFollowTheClock)
             strip.Tick(s.at, c.noWait, c.speed, wait);
             EXPECT_EQ(strip.Cells(), s.cells) << "at " << s.at;
         }
+    }
+}
+
+// Over the application: the hint flag is raised only by a change of the hint switch or delay,
+// and the screen-mode radios show the frame's mode.
+TEST(SettingsSheet, ApplicationFlagsAndScreenModeRadios)
+{
+    struct Case {
+        const char* name;
+        std::vector<DialogStep> steps;
+        uint8_t hintChanged;
+    };
+    const Case cases[] = {
+        {"hints switched off", {SetCheck(1109, false), ClickOn(IDOK)}, 1},
+        {"hint delay changed", {ArrowSlider(1051, 1), ClickOn(IDOK)}, 1},
+        {"another box only", {SetCheck(1101, true), ClickOn(IDOK)}, 0},
+        {"hints switched off, then Cancel", {SetCheck(1109, false), ClickOn(IDCANCEL)}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CGameApp app;
+        app.Config().lastSheetPage = 0;
+        ClearDialogScripts();
+        QueueDialogScript(kDlgSettingsSystem, c.steps);
+        ShowSettingsSheet(app, nullptr);
+        EXPECT_EQ(app.GetHintSettingsChanged(), c.hintChanged);
+        EXPECT_EQ(app.GetSettingsChanged(), c.steps.back().id == IDOK ? 1 : 0);
+    }
+    for (uint8_t mode : {1, 2}) {
+        CGameApp app;
+        app.FrameOptions().requestedMode = mode;
+        app.Config().lastSheetPage = 0;
+        ClearDialogScripts();
+        QueueDialogScript(kDlgSettingsSystem, {ClickOn(IDCANCEL)});
+        ShowSettingsSheet(app, nullptr);
+        const DialogRecord page = PageRecord(kDlgSettingsSystem);
+        EXPECT_EQ(page.Control(1081)->check, mode == 1 ? BST_CHECKED : BST_UNCHECKED);
+        EXPECT_EQ(page.Control(1080)->check, mode == 1 ? BST_UNCHECKED : BST_CHECKED);
     }
 }
