@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (winapi::CurrentHeadlessHost() == nullptr)
         return 0;
     AppConfig config{};
-    std::memcpy(&config, data, std::min(size, sizeof config));
+    if (size > 0)
+        std::memcpy(&config, data, std::min(size, sizeof config));
     ClampSettingsForSheet(&config, 0);
     const AppConfig given = config;
     std::vector<DialogStep> steps;
