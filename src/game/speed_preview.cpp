@@ -132,5 +132,15 @@ void CSpeedPreview::Draw()
     if (m_image.GetBits() == nullptr)
         return;
     DrawStrip(m_image, m_cells);
-    m_surface.Redraw(false);
+    // Only the cells that came or went are composed and shown again.
+    const int cell = m_image.GetWidth() / kCells;
+    if (m_drawn < 0 || cell <= 0) {
+        m_surface.Redraw(false);
+    } else {
+        RECT changed{std::min(m_drawn, m_cells) * cell, 0, std::max(m_drawn, m_cells) * cell + 1,
+                     m_image.GetHeight()};
+        m_surface.InvalidateRect(&changed);
+        m_surface.Redraw(true);
+    }
+    m_drawn = m_cells;
 }

@@ -39,6 +39,7 @@ private:
     void Draw();
 
     int m_cells = 0;
+    int m_drawn = -1;  // the cells last shown (-1: nothing yet)
     uint32_t m_last = 0;
     uint32_t m_pausedAt = 0;
     bool m_started = false;
