@@ -58,7 +58,7 @@ bool ApplySoundSettings(CSoundManager* sound, const AppConfig& config, bool host
     CScopedLock guard(sound->GetLock());
     sound->SetEnableMask(config.masterOn, false);
     sound->SetMasterVolume(config.masterVolume, false);
-    sound->SetMusicVolume(config.bgmVolume, -1, false);
+    sound->SetMusicVolume(-1, config.bgmVolume, false);  // the track's own volume is kept; the setting scales it
     sound->EnableMusic(config.bgmOn, false);
     sound->SetKindEnabled(config.seOn, 1, false, false);
     sound->m_defaultVolume1 = config.seVolume;

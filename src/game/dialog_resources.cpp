@@ -2,6 +2,7 @@
 // the data-input dialog.
 #include <iterator>
 
+#include "game/dialog_items.h"
 #include "game/resources.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
@@ -14,26 +15,6 @@ constexpr DWORD kTick = WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD kFrame = WS_VISIBLE | SS_SUNKEN;
 constexpr DWORD kText = WS_VISIBLE | SS_LEFT;
 constexpr DWORD kMessageStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME;
-
-struct ItemText {
-    const char* className;
-    const char* utf8;
-    WORD id;
-    DWORD style;
-    short x, y, cx, cy;
-};
-
-// Rows with UTF-8 texts, turned into Shift-JIS once.
-template <const auto& rows>
-const winapi::DialogItemResource* Items()
-{
-    constexpr size_t N = std::size(rows);
-    static winapi::DialogItemResource items[N];
-    for (size_t i = 0; i < N; ++i)
-        items[i] = {rows[i].className, rows[i].utf8 != nullptr ? winapi::Sjis(rows[i].utf8) : nullptr, rows[i].id,
-                    rows[i].style, rows[i].x, rows[i].y, rows[i].cx, rows[i].cy};
-    return items;
-}
 
 const ItemText kOk[] = {
     {"STATIC", nullptr, kCtlFrame, kFrame, 7, 7, 186, 36},

@@ -246,6 +246,8 @@ int CGameApp::StepsForLateFrames(int late, bool threaded)
 int CGameApp::RunSteps(int count)
 {
     ++m_steppedFrames;
+    if (m_afterSheet.exchange(0) != 0)
+        RunAfterSettingsSheet();
     for (int i = 0; i < count; ++i) {
         const uint32_t result = m_host->RunStep();
         switch (result) {

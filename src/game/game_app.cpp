@@ -70,6 +70,7 @@ int CGameApp::OnDevicesReady()
         return failed;
     SetUpSound();
     ApplyUserBlockToLayers();
+    ApplyScreenOptions();
     ApplyFrameTiming(-1);
     return 0;
 }

@@ -441,6 +441,24 @@ private:
     std::function<void(HWND, bool)> m_saveLoadDialog;
     bool m_scriptFlag = false;
     uint8_t m_settingsChanged = 0;
+
+    // --- the settings sheet (settings_sheet.cpp) ---
+public:
+    // The frame's machine options (USER.CFG records 1 and 2) that the sheet shows and edits.
+    AppFrameOptions& FrameOptions() { return m_options; }
+    // Set by the system page's apply when the popup-hint switch or delay changed.
+    void SetHintSettingsChanged(uint8_t value) { m_hintSettingsChanged = value; }
+    uint8_t GetHintSettingsChanged() const { return m_hintSettingsChanged; }
+    // After the sheet: the game thread re-applies the changed hints and text display before its
+    // next script step (they belong to the form, the fonts and the frame).
+    void RequestAfterSettingsSheet() { m_afterSheet = 1; }
+    void RunAfterSettingsSheet();
+    // The display options of the settings block copied into the screen (b160-b164).
+    void ApplyScreenOptions();
+
+private:
+    uint8_t m_hintSettingsChanged = 0;
+    std::atomic<uint8_t> m_afterSheet{0};
 };
 
 // The application, while it exists.

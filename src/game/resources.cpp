@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "game/settings_sheet.h"
 #include "winapi/text.h"
 #include "winapi/user.h"
 
@@ -164,5 +165,6 @@ void RegisterGameResources()
         rows[4].menuTotal = kMenuTotal;
         winapi::RegisterResources(rows, 5);
         RegisterDialogResources();
+        RegisterSettingsResources();
     });
 }

@@ -1,12 +1,14 @@
 // The main window's commands: the system commands that become screen-mode switches, the menu and
 // accelerator commands and the scripts' requests (WM_COMMAND), and dropped files.
 #include "game/game_app.h"
+
 #include <cstdio>
 
 #include "files/path_utils.h"
 #include "files/shell_dialogs.h"
 #include "game/resources.h"
 #include "game/save_dialog.h"
+#include "game/settings_sheet.h"
 #include "natives/script_host.h"
 #include "natives/script_request.h"
 #include "winapi/shell.h"
@@ -103,6 +105,8 @@ uint32_t CGameApp::OnCommand(CWindowMessage* m)
         RunBusy(kBusySettings, 0, [this, hwnd] {
             if (m_settingsSheet)
                 m_settingsSheet(hwnd);
+            else
+                ShowSettingsSheet(*this, hwnd);
         });
         break;
     case kCmdSave:

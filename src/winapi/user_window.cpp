@@ -75,15 +75,16 @@ void RegisterSystemClasses()
         };
         static const SystemClass kClasses[] = {
             {"BUTTON", ButtonWindowProc, sizeof(void*), 0},
-            {"COMBOBOX", DefWindowProcA, 0, 0},
+            {"COMBOBOX", ComboBoxWindowProc, sizeof(void*), 0},
             {"EDIT", EditWindowProc, sizeof(void*), 0},
-            {"LISTBOX", DefWindowProcA, 0, 0},
+            {"LISTBOX", ListBoxWindowProc, sizeof(void*), 0},
             {"MDICLIENT", DefWindowProcA, 0, 0},
             {"SCROLLBAR", DefWindowProcA, 0, 0},
             {"STATIC", StaticWindowProc, sizeof(void*), 0},
             {"#32770", DefDlgProcA, DLGWINDOWEXTRA, 0x8002},
             {"SysTabControl32", TabControlWindowProc, sizeof(void*), 0},
             {"SysListView32", ListViewWindowProc, sizeof(void*), 0},
+            {"msctls_trackbar32", TrackbarWindowProc, sizeof(void*), 0},
         };
         auto& registry = Registry();
         std::lock_guard lock(registry.mutex);

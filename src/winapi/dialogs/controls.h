@@ -13,6 +13,9 @@ LRESULT CALLBACK ButtonWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 LRESULT CALLBACK StaticWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK TabControlWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK ListViewWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ListBoxWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK ComboBoxWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK TrackbarWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 namespace winapi::dialogs {
 
@@ -92,5 +95,15 @@ std::vector<HWND> ControlsInOrder(HWND dialog);
 HWND DialogMouseTarget(HWND dialog, POINT* point);
 // Whether the window is a dialog of the stand-in.
 bool IsDialogWindow(HWND hwnd);
+// A dialog from a template given directly (a template with WS_CHILD becomes a child of `owner`,
+// placed in its client area); null as CreateDialogParamA. `templateId` names it in records.
+HWND CreateDialogFrom(HINSTANCE instance, const DialogResource* resource, int templateId, HWND owner, DLGPROC proc,
+                      LPARAM param);
+// DialogBoxParamA over a template given directly; `sheet` marks the record of a property sheet.
+INT_PTR DialogBoxFrom(HINSTANCE instance, const DialogResource* resource, int templateId, HWND owner, DLGPROC proc,
+                      LPARAM param, bool sheet);
+// Puts a child dialog (a property sheet's page) first in a dialog's control order: it lies above
+// the other controls for the mouse and its controls come first in the tab order.
+void AddChildDialog(HWND dialog, HWND child);
 
 } // namespace winapi::dialogs

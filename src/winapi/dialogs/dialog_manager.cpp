@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include "winapi/dialogs/controls.h"
 #include "winapi/dialogs/dialog_script.h"
 #include "winapi/host_headless.h"
+#include "winapi/joystick.h"
 #include "winapi/text.h"
 #include "winapi/user_internal.h"
 
@@ -83,6 +85,12 @@ ControlRecord RecordControl(HWND control, const std::string& className)
         record.selection = static_cast<int>(SendMessageA(control, TCM_GETCURSEL, 0, 0));
     else if (className == WC_LISTVIEWA)
         record.selection = static_cast<int>(SendMessageA(control, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    else if (className == "COMBOBOX")
+        record.selection = static_cast<int>(SendMessageA(control, CB_GETCURSEL, 0, 0));
+    else if (className == "LISTBOX")
+        record.selection = static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0));
+    else if (className == TRACKBAR_CLASSA)
+        record.selection = static_cast<int>(SendMessageA(control, TBM_GETPOS, 0, 0));
     return record;
 }
 
@@ -146,10 +154,129 @@ void ClickAt(HWND dialog, POINT at)
     HostMouseButton(dialog, 0, false, at.x, at.y);
 }
 
+// The control a step names: the dialog's own, else one in a shown child dialog (a sheet's page).
+HWND FindStepControl(HWND dialog, int id)
+{
+    if (HWND control = GetDlgItem(dialog, id); control != nullptr && IsDialogWindow(control) == false)
+        return control;
+    for (HWND h = GetWindow(dialog, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT))
+        if (IsDialogWindow(h) && IsWindowVisible(h))
+            if (HWND control = FindStepControl(h, id))
+                return control;
+    return nullptr;
+}
+
+// Serves the dialog's messages while the clock runs for `ms` in 16 ms steps. False when a
+// WM_QUIT came (it is posted again) or the dialog went away.
+bool ServeFor(HWND dialog, uint32_t ms)
+{
+    uint32_t left = ms;
+    do {
+        MSG msg;
+        while (IsWindow(dialog) && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                return false;
+            }
+            if (!IsDialogMessageA(dialog, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+        if (!IsWindow(dialog) || left == 0)
+            break;
+        const uint32_t slice = std::min<uint32_t>(left, 16);
+        if (auto* host = CurrentHeadlessHost())
+            host->AdvanceClock(slice);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(slice));
+        left -= slice;
+    } while (true);
+    return IsWindow(dialog) != FALSE;
+}
+
+void PressAndRelease(HWND dialog, POINT down, POINT up)
+{
+    HostMouseMove(dialog, down.x, down.y);
+    HostMouseButton(dialog, 0, true, down.x, down.y);
+    ServeFor(dialog, 0);  // the press takes the capture before the move
+    HostMouseMove(dialog, up.x, up.y);
+    HostMouseButton(dialog, 0, false, up.x, up.y);
+}
+
+void SlideStep(HWND dialog, HWND bar, const DialogStep& step)
+{
+    RECT thumb{}, channel{};
+    SendMessageA(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    SendMessageA(bar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+    const POINT grip = CentreInDialog(dialog, bar, &thumb);
+    if (step.slide == DialogStep::Drag) {
+        const int low = static_cast<int>(SendMessageA(bar, TBM_GETRANGEMIN, 0, 0));
+        const int high = static_cast<int>(SendMessageA(bar, TBM_GETRANGEMAX, 0, 0));
+        const int span = channel.right - channel.left - 1, range = high - low;
+        const int along = range > 0 ? static_cast<int>((static_cast<int64_t>(std::clamp(step.index, low, high) - low) *
+                                                            span + range / 2) / range)
+                                    : 0;
+        POINT to{channel.left + along, (thumb.top + thumb.bottom) / 2};
+        ClientToScreen(bar, &to);
+        ScreenToClient(dialog, &to);
+        PressAndRelease(dialog, grip, to);
+        return;
+    }
+    const int presses = std::abs(step.index);
+    const bool right = step.index > 0;
+    if (step.slide == DialogStep::Arrow) {
+        SetFocus(bar);
+        for (int i = 0; i < presses; ++i) {
+            HostKey(dialog, HostKeyEvent{right ? 79 : 80, true, false});
+            HostKey(dialog, HostKeyEvent{right ? 79 : 80, false, false});
+        }
+        return;
+    }
+    for (int i = 0; i < presses; ++i) {
+        SendMessageA(bar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+        RECT beside{right ? thumb.right + 1 : channel.left, thumb.top, right ? channel.right : thumb.left - 1,
+                    thumb.bottom};
+        if (beside.right <= beside.left)
+            beside = RECT{right ? thumb.right : thumb.left - 1, thumb.top, right ? thumb.right + 1 : thumb.left,
+                          thumb.bottom};
+        const POINT at = CentreInDialog(dialog, bar, &beside);
+        PressAndRelease(dialog, at, at);
+        ServeFor(dialog, 0);
+    }
+}
+
+void PickItemStep(HWND dialog, HWND control, int index)
+{
+    HWND list = control;
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    if (GetComboBoxInfo(control, &info)) {
+        if (info.hwndList == nullptr) {
+            ClickAt(dialog, CentreInDialog(dialog, control, nullptr));
+            ServeFor(dialog, 0);  // the click opens the list
+        }
+        GetComboBoxInfo(control, &info);
+        list = info.hwndList;
+        if (list == nullptr)
+            return;
+    }
+    RECT item{};
+    if (SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) == LB_ERR) {
+        if (list != control)
+            SendMessageA(control, CB_SHOWDROPDOWN, FALSE, 0);
+        return;
+    }
+    InvalidateRect(list, nullptr, FALSE);
+    ClickAt(dialog, CentreInDialog(dialog, list, &item));
+}
+
 void RunStep(HWND dialog, const DialogStep& step)
 {
-    HWND control = step.kind == DialogStep::Key || step.kind == DialogStep::Advance ? nullptr
-                                                                                    : GetDlgItem(dialog, step.id);
+    const bool named = step.kind != DialogStep::Key && step.kind != DialogStep::Advance &&
+                       step.kind != DialogStep::HoldKey && step.kind != DialogStep::HoldButton &&
+                       step.kind != DialogStep::SwitchPage;
+    HWND control = named ? FindStepControl(dialog, step.id) : nullptr;
     switch (step.kind) {
     case DialogStep::Click:
         if (control != nullptr)
@@ -169,7 +296,7 @@ void RunStep(HWND dialog, const DialogStep& step)
         }
         break;
     case DialogStep::Check:
-        if (control != nullptr && (IsDlgButtonChecked(dialog, step.id) == BST_CHECKED) != (step.index != 0))
+        if (control != nullptr && (SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED) != (step.index != 0))
             ClickAt(dialog, CentreInDialog(dialog, control, nullptr));
         break;
     case DialogStep::PickTab:
@@ -195,6 +322,41 @@ void RunStep(HWND dialog, const DialogStep& step)
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(step.ms));
         break;
+    case DialogStep::PickItem:
+        if (control != nullptr)
+            PickItemStep(dialog, control, step.index);
+        break;
+    case DialogStep::Slide:
+        if (control != nullptr)
+            SlideStep(dialog, control, step);
+        break;
+    case DialogStep::SwitchPage: {
+        HWND tabs = GetDlgItem(dialog, kPropertySheetTabId);
+        RECT item{};
+        if (tabs != nullptr && SendMessageA(tabs, TCM_GETITEMRECT, static_cast<WPARAM>(step.index),
+                                            reinterpret_cast<LPARAM>(&item)) != 0)
+            ClickAt(dialog, CentreInDialog(dialog, tabs, &item));
+        break;
+    }
+    case DialogStep::HoldKey:
+        HostKey(dialog, HostKeyEvent{step.scancode, true, false});
+        if (ServeFor(dialog, step.ms))
+            HostKey(dialog, HostKeyEvent{step.scancode, false, false});
+        else
+            HostKey(nullptr, HostKeyEvent{step.scancode, false, false});
+        break;
+    case DialogStep::HoldButton: {
+        winapi::JoystickState state;
+        if (!winapi::ReadJoystick(step.id, nullptr, &state) || step.index < 0 || step.index > 31)
+            break;
+        state.buttons |= 1u << step.index;
+        winapi::SetJoystickState(step.id, state);
+        ServeFor(dialog, step.ms);
+        winapi::ReadJoystick(step.id, nullptr, &state);
+        state.buttons &= ~(1u << step.index);
+        winapi::SetJoystickState(step.id, state);
+        break;
+    }
     }
 }
 
@@ -216,15 +378,14 @@ std::vector<DialogStep> MessageAnswer(HWND dialog, const DialogResource& resourc
     return {};
 }
 
-HWND Create(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param,
-            std::shared_ptr<DialogState>* out)
+HWND Create(HINSTANCE instance, const DialogResource* resource, int templateId, HWND owner, DLGPROC proc,
+            LPARAM param, std::shared_ptr<DialogState>* out)
 {
-    const DialogResource* resource = FindDialogResource(name);
     if (resource == nullptr)
         return nullptr;
     auto state = std::make_shared<DialogState>();
     state->resource = resource;
-    state->templateId = static_cast<int>(reinterpret_cast<uintptr_t>(name));
+    state->templateId = templateId;
     // The dialog font and its base units.
     HDC screen = GetDC(nullptr);
     LOGFONTA font{};
@@ -246,21 +407,26 @@ HWND Create(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM pa
         SelectObject(measure, old);
         DeleteDC(measure);
     }
-    owner = TopLevelOf(owner);
-    if (owner == GetDesktopWindow())
-        owner = nullptr;
+    // A child template (a property sheet's page) lives in its parent's client area.
+    const bool child = (resource->style & WS_CHILD) != 0 && owner != nullptr;
+    if (!child) {
+        owner = TopLevelOf(owner);
+        if (owner == GetDesktopWindow())
+            owner = nullptr;
+    }
     // The client area in pixels, placed on the owner's client origin or centred.
     auto toX = [&](int units) { return units * state->baseX / 4; };
     auto toY = [&](int units) { return units * state->baseY / 8; };
-    const DWORD style = (resource->style & ~WS_VISIBLE & ~WS_CHILD) | WS_POPUP;
+    const DWORD style = child ? (resource->style & ~WS_VISIBLE & ~WS_POPUP & ~WS_CAPTION)
+                              : (resource->style & ~WS_VISIBLE & ~WS_CHILD) | WS_POPUP;
     RECT frame{0, 0, toX(resource->cx), toY(resource->cy)};
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     const int width = frame.right - frame.left, height = frame.bottom - frame.top;
     POINT origin{0, 0};
-    if (owner != nullptr)
+    if (owner != nullptr && !child)
         ClientToScreen(owner, &origin);
     int x = origin.x + toX(resource->x), y = origin.y + toY(resource->y);
-    if ((resource->style & DS_CENTER) != 0) {
+    if ((resource->style & DS_CENTER) != 0 && !child) {
         RECT area;
         MONITORINFO info{};
         info.cbSize = sizeof info;
@@ -337,12 +503,36 @@ bool IsDialogWindow(HWND hwnd)
     return FindState(hwnd) != nullptr;
 }
 
+void AddChildDialog(HWND dialog, HWND child)
+{
+    if (auto state = FindState(dialog)) {
+        std::lock_guard lock(TheManager().mutex);
+        state->order.insert(state->order.begin(), child);
+    }
+}
+
+HWND CreateDialogFrom(HINSTANCE instance, const DialogResource* resource, int templateId, HWND owner, DLGPROC proc,
+                      LPARAM param)
+{
+    std::shared_ptr<DialogState> state;
+    HWND dialog = Create(instance, resource, templateId, owner, proc, param, &state);
+    if (dialog != nullptr && (state->resource->style & WS_VISIBLE) != 0)
+        ShowWindow(dialog, SW_SHOW);
+    return dialog;
+}
+
 HWND DialogMouseTarget(HWND dialog, POINT* point)
 {
     POINT screen = *point;
     ClientToScreen(dialog, &screen);
+    // Windows made after the template's (a dropped combo list, an added button) lie on top.
     auto controls = ControlsInOrder(dialog);
-    for (HWND control : controls) {  // the first made lies on top
+    std::vector<HWND> candidates;
+    for (HWND h = GetWindow(dialog, GW_CHILD); h != nullptr; h = GetWindow(h, GW_HWNDNEXT))
+        if (std::find(controls.begin(), controls.end(), h) == controls.end())
+            candidates.push_back(h);
+    candidates.insert(candidates.end(), controls.begin(), controls.end());
+    for (HWND control : candidates) {  // the first made lies on top
         const LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
         if ((style & WS_VISIBLE) == 0)
             continue;
@@ -360,6 +550,10 @@ HWND DialogMouseTarget(HWND dialog, POINT* point)
             return nullptr;
         ScreenToClient(control, &screen);
         *point = screen;
+        if (IsDialogWindow(control)) {
+            HWND inner = DialogMouseTarget(control, point);
+            return inner;
+        }
         return control;
     }
     return dialog;
@@ -418,6 +612,50 @@ DialogStep PressKey(int scancode)
 DialogStep AdvanceClock(uint32_t ms)
 {
     DialogStep step = Step(DialogStep::Advance, 0);
+    step.ms = ms;
+    return step;
+}
+
+DialogStep PickItemOf(int id, int item)
+{
+    DialogStep step = Step(DialogStep::PickItem, id);
+    step.index = item;
+    return step;
+}
+
+namespace {
+DialogStep SlideStep(int id, DialogStep::SlideKind how, int amount)
+{
+    DialogStep step = Step(DialogStep::Slide, id);
+    step.slide = how;
+    step.index = amount;
+    return step;
+}
+} // namespace
+
+DialogStep DragSlider(int id, int position) { return SlideStep(id, DialogStep::Drag, position); }
+DialogStep PageSlider(int id, int pages) { return SlideStep(id, DialogStep::Page, pages); }
+DialogStep ArrowSlider(int id, int presses) { return SlideStep(id, DialogStep::Arrow, presses); }
+
+DialogStep SwitchToPage(int page)
+{
+    DialogStep step = Step(DialogStep::SwitchPage, 0);
+    step.index = page;
+    return step;
+}
+
+DialogStep HoldKeyFor(int scancode, uint32_t ms)
+{
+    DialogStep step = Step(DialogStep::HoldKey, 0);
+    step.scancode = scancode;
+    step.ms = ms;
+    return step;
+}
+
+DialogStep HoldJoystickButton(int joystick, int button, uint32_t ms)
+{
+    DialogStep step = Step(DialogStep::HoldButton, joystick);
+    step.index = button;
     step.ms = ms;
     return step;
 }
@@ -552,27 +790,34 @@ LRESULT WINAPI DefDlgProcA(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 
 HWND WINAPI CreateDialogParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param)
 {
-    std::shared_ptr<DialogState> state;
-    HWND dialog = Create(instance, name, owner, proc, param, &state);
-    if (dialog != nullptr && (state->resource->style & WS_VISIBLE) != 0)
-        ShowWindow(dialog, SW_SHOW);
-    return dialog;
+    return CreateDialogFrom(instance, FindDialogResource(name), static_cast<int>(reinterpret_cast<uintptr_t>(name)),
+                            owner, proc, param);
 }
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC proc, LPARAM param)
 {
+    return DialogBoxFrom(instance, FindDialogResource(name), static_cast<int>(reinterpret_cast<uintptr_t>(name)),
+                         owner, proc, param, false);
+}
+
+INT_PTR winapi::dialogs::DialogBoxFrom(HINSTANCE instance, const DialogResource* resource, int templateId,
+                                       HWND owner, DLGPROC proc, LPARAM param, bool sheet)
+{
+    if (resource == nullptr)
+        return -1;
     // The owner is disabled before the dialog exists: its initialisation already runs modal.
     HWND top = TopLevelOf(owner);
     const bool disable = top != nullptr && top != GetDesktopWindow() && IsWindowEnabled(top);
     if (disable)
         EnableWindow(top, FALSE);
     std::shared_ptr<DialogState> state;
-    HWND dialog = Create(instance, name, owner, proc, param, &state);
+    HWND dialog = Create(instance, resource, templateId, owner, proc, param, &state);
     if (dialog == nullptr) {
         if (disable && IsWindow(top))
             EnableWindow(top, TRUE);
         return -1;
     }
+    state->record.propertySheet = sheet;
     if (!state->ended)
         ShowWindow(dialog, SW_SHOW);
     const bool headless = CurrentHeadlessHost() != nullptr;
@@ -693,13 +938,22 @@ BOOL WINAPI IsDialogMessageA(HWND dialog, LPMSG msg)
 
 HWND WINAPI GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous)
 {
-    auto controls = ControlsInOrder(dialog);
     std::vector<HWND> stops;
-    for (HWND h : controls) {
-        const LONG_PTR style = GetWindowLongPtrA(h, GWL_STYLE);
-        if ((style & WS_TABSTOP) != 0 && (style & WS_VISIBLE) != 0 && IsWindowEnabled(h))
-            stops.push_back(h);
-    }
+    // The controls of a shown child dialog (a sheet's page) take part in its parent's order.
+    std::function<void(HWND)> collect = [&](HWND parent) {
+        for (HWND h : ControlsInOrder(parent)) {
+            const LONG_PTR style = GetWindowLongPtrA(h, GWL_STYLE);
+            if ((style & WS_VISIBLE) == 0 || !IsWindowEnabled(h))
+                continue;
+            if (IsDialogWindow(h))
+                collect(h);
+            else if ((style & WS_TABSTOP) != 0)
+                stops.push_back(h);
+        }
+    };
+    collect(IsDialogWindow(GetParent(dialog)) && (GetWindowLongPtrA(dialog, GWL_STYLE) & WS_CHILD) != 0
+                ? GetParent(dialog)
+                : dialog);
     if (stops.empty())
         return nullptr;
     auto it = std::find(stops.begin(), stops.end(), control);

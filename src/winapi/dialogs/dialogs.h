@@ -104,6 +104,52 @@ using DLGPROC = INT_PTR(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
 #define EN_CHANGE 0x0300
 #define EN_MAXTEXT 0x0501
 
+// Combo boxes (drop-down lists: CBS_DROPDOWNLIST; the list opens as a child of the dialog).
+#define CBS_DROPDOWN 0x0002L
+#define CBS_DROPDOWNLIST 0x0003L
+#define CBS_HASSTRINGS 0x0200L
+#define CB_ERR (-1)
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_GETLBTEXT 0x0148
+#define CB_GETLBTEXTLEN 0x0149
+#define CB_ADDSTRING 0x0143
+#define CB_RESETCONTENT 0x014B
+#define CB_SETCURSEL 0x014E
+#define CB_SHOWDROPDOWN 0x014F
+#define CB_GETDROPPEDSTATE 0x0157
+#define CBN_SELCHANGE 1
+#define CBN_DROPDOWN 7
+#define CBN_CLOSEUP 8
+struct COMBOBOXINFO {
+    DWORD cbSize;
+    RECT rcItem;
+    RECT rcButton;
+    DWORD stateButton;
+    HWND hwndCombo;
+    HWND hwndItem;
+    HWND hwndList;  // the dropped list while it is open, else null
+};
+// → FALSE for a window that is not a combo box.
+BOOL WINAPI GetComboBoxInfo(HWND combo, COMBOBOXINFO* info);
+
+// List boxes (single selection).
+#define LBS_NOTIFY 0x0001L
+#define LB_ERR (-1)
+#define LB_ADDSTRING 0x0180
+#define LB_RESETCONTENT 0x0184
+#define LB_SETCURSEL 0x0186
+#define LB_GETCURSEL 0x0188
+#define LB_GETTEXT 0x0189
+#define LB_GETTEXTLEN 0x018A
+#define LB_GETCOUNT 0x018B
+#define LB_GETTOPINDEX 0x018E
+#define LB_FINDSTRINGEXACT 0x01A2
+#define LB_GETITEMRECT 0x0198
+#define LB_SETTOPINDEX 0x0197
+#define LBN_SELCHANGE 1
+#define LBN_DBLCLK 2
+
 // Owner drawing (SS_OWNERDRAW statics, BS_OWNERDRAW buttons).
 #define WM_DRAWITEM 0x002B
 #define ODT_BUTTON 4

@@ -4,6 +4,7 @@
 
 #include "winapi/dialog_cases.h"
 #include "winapi/sdl_round_trip.h"
+#include "winapi/sheet_cases.h"
 
 using namespace dialog_cases;
 
@@ -23,3 +24,7 @@ TEST_F(DialogsOnX, ControlsKeepTheirLastState) { CheckStates(); }
 TEST_F(DialogsOnX, SubclassedControlSeesKeysFirst) { CheckSubclass(); }
 
 TEST_F(DialogsOnX, ModalDialogsNest) { CheckNesting(); }
+
+TEST_F(DialogsOnX, PropertySheetPagesLiveInWin32Order) { sheet_cases::CheckPageLife(); }
+
+TEST_F(DialogsOnX, ListControlsNotifyAndKeepTheirChoice) { sheet_cases::CheckListControls(); }
