@@ -15,6 +15,7 @@
 #include "natives/text_object.h"
 #include "platform/action_map.h"
 #include "platform/app_config.h"
+#include "platform/frame_timer.h"
 #include "platform/skip_key.h"
 #include "raster/surface.h"
 #include "script/tgs_frame.h"
@@ -108,6 +109,17 @@ public:
     int RestoreStateSnapshot() override { return -1; }
     std::string SlotTitle(int, int) override { return {}; }
     int NextRingSlot(int) override { return 0; }
+    bool CountsLateFrames() override
+    {
+        const uint8_t* user = g_pGameApp != nullptr ? g_pGameApp->GetUserBlock() : nullptr;
+        return user != nullptr && user[kUserBlockLateFrames] != 0;
+    }
+    void SetLateFrameCounting(bool on) override
+    {
+        CFrameTimer* timer = g_pGameApp != nullptr ? g_pGameApp->GetFrameTimer() : nullptr;
+        if (timer != nullptr)
+            timer->SetCountLateFrames(on);
+    }
 };
 
 CTgsScriptHostLink g_TgsLink;
