@@ -267,7 +267,7 @@ constexpr BuiltNative kBuilt[] = {
     {218, NativeIsSceneActive},
     {219, NativeObjectTaskNull},
     {220, NativeObjectTaskNull},
-    {221, NativeNullZero},
+    {221, NativeCallAssist2},
     {222, NativeCreateDDImage},
     {223, NativeCreateDDImageFromFile},
     {224, NativeCreateDDImageFromData},
