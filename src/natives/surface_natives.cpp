@@ -22,6 +22,7 @@
 #include "files/gll_manager.h"
 #include "files/object_plugin_manager.h"
 #include "natives/native_args.h"
+#include "natives/plugin_natives.h"
 #include "platform/timer_manager.h"
 #include "raster/draw_transition.h"
 #include "raster/image.h"
@@ -237,12 +238,6 @@ uint32_t NativeResumeKind(SobNativeArgs& args)
     return 0;
 }
 
-uint32_t NativeObjectTaskNull(SobNativeArgs&)
-{
-    // No object operation takes an object with a span of script words.
-    return 0;
-}
-
 uint32_t NativeIsSceneActive(SobNativeArgs& args)
 {
     CImageObject* canvas = CanvasAt(args, 0);
@@ -272,8 +267,6 @@ const AssistSignature kAssistSignatures[] = {
     {&SetBgAnimeFlag, -1, "i", 0, ""},
 };
 
-constexpr uint32_t kAssistWords = 16; // words an unknown callback receives
-
 const AssistSignature* FindAssistSignature(EffectCallbackFunc callback, SobNativeArgs& args)
 {
     for (const AssistSignature& row : kAssistSignatures) {
@@ -299,7 +292,7 @@ uint32_t NativeCallAssist2(SobNativeArgs& args)
     CEffectArgs in;
     const AssistSignature* signature = FindAssistSignature(callback, args);
     if (signature == nullptr) {
-        for (uint32_t k = 1; k <= kAssistWords; ++k)
+        for (uint32_t k = 1; k <= kPluginWords; ++k)
             in.AddInt(args.I32(k));
         if (args.Faulted())
             return 0;

@@ -25,7 +25,6 @@ uint32_t NativeGetOutputRect(SobNativeArgs& args);          // 210
 uint32_t NativeCancelKind(SobNativeArgs& args);             // 211
 uint32_t NativePauseKind(SobNativeArgs& args);              // 212
 uint32_t NativeResumeKind(SobNativeArgs& args);             // 213
-uint32_t NativeObjectTaskNull(SobNativeArgs& args);         // 219, 220
 uint32_t NativeIsSceneActive(SobNativeArgs& args);          // 218
 // 221: kind name, then the words of the kind's second callback, laid out by the callback's
 // signature (objects as handles, texts as addresses, decimal values as float words, then one
