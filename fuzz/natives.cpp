@@ -1,11 +1,11 @@
 // The generic native harness: a live host with a sprite and a text panel, a drawing pool on a
 // headless screen (images at 8 and 32 bits, canvases of kinds 9 and 10, sprites, a primitive, a
-// GDI and a glyph font, a scene object, a looping path task in the object manager), a stale
-// handle, strings, a path text, a point list and buffers in script memory; the input picks natives
-// and their words (raw, 0, 1, 65535, -1, 0.5 as float bits, live, stale and wrong-type handles,
-// string and buffer addresses, block ends, below 0x10000, past memory) and runs each through the
-// native opcode, then steps the object manager. After a fault the call stack is reset. Native
-// issues add seeds for their groups.
+// GDI and a glyph font, a scene object, a looping path task in the object manager), the game's
+// effect kinds, a stale handle, strings, a path text, a point list and buffers in script memory;
+// the input picks natives and their words (raw, 0, 1, 65535, -1, 0.5 as float bits, live, stale
+// and wrong-type handles, string and buffer addresses, effect kind names, block ends, below
+// 0x10000, past memory) and runs each through the native opcode, then steps the object manager.
+// After a fault the call stack is reset. Native issues add seeds for their groups.
 #include <cstddef>
 #include <cstring>
 #include <cstdint>
@@ -16,6 +16,8 @@
 #include "display/path_move_task.h"
 #include "display/screen.h"
 #include "display/surface_sprite.h"
+#include "effects/effect_rows.h"
+#include "files/object_plugin_manager.h"
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
 #include "natives/native_table.h"
@@ -28,7 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CScriptHost& host = fuzzhost::Host();
     CScriptMemory& memory = host.Memory();
-    static CSprite sprite;
+    // Never destroyed: the looping path task moves it until the host cancels its tasks at exit,
+    // after this file's statics are gone.
+    static CSprite& sprite = *new CSprite;
     static uint32_t live = host.ObjectHandle(&sprite);
     static CTextPanel panel;
     static uint32_t control = host.ObjectHandle(&panel);
@@ -104,8 +108,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::memcpy(memory.Span(at, 20), "(1, 2, 3)(40, 5, 6)", 20);
         return at;
     }();
+    // The game's effect kinds, so that 221 reaches their second callbacks by name.
+    static CObjectPluginManager& effects = *[] {
+        auto* registry = new CObjectPluginManager;
+        RegisterRows(*registry, GameEffectRows());
+        return registry;
+    }();
+    g_pObjectPluginManager = &effects;
+    static uint32_t kinds[2] = {[&] {
+                                    const uint32_t at = memory.Allocate(12);
+                                    std::memcpy(memory.Span(at, 10), "sp_panime", 10);
+                                    return at;
+                                }(),
+                                [&] {
+                                    const uint32_t at = memory.Allocate(8);
+                                    std::memcpy(memory.Span(at, 8), "bg_zoom", 8);
+                                    return at;
+                                }()};
     static uint32_t tick = 0;
-    const uint32_t words[] = {0, 65535, 0xFFFFFFFFu, live, stale, live ^ 0x100, control, text, buffer, buffer + 16, buffer + 15,
+    const uint32_t words[] = {kinds[0], kinds[1], 0, 65535, 0xFFFFFFFFu, live, stale, live ^ 0x100, control, text, buffer, buffer + 16, buffer + 15,
                               0x100, memory.End(), memory.End() - 2, host.VariableRecords().empty() ? 0 : host.VariableRecords()[0].address,
                               pool[0], pool[1], pool[2], pool[3], pool[4], pool[5], pool[6], pool[7], 0x7FFFFFFF, 0x80000000u, 16384, 16385,
                               task, timed, points, pathText, 1, 2, 0x3F000000u};

@@ -68,6 +68,8 @@ public:
     int RestoreStateSnapshot() override { return -1; }
     std::string SlotTitle(int, int) override { return {}; }
     int NextRingSlot(int) override { return 0; }
+    bool CountsLateFrames() override { return (steps & 1) != 0; }
+    void SetLateFrameCounting(bool) override {}
     void HandleInput() override {}
     bool AdvancePushed() override { return (steps % clickEvery) == 0; }
     bool SkipKeyDown() override { return skipKey; }

@@ -1,6 +1,8 @@
 #include "effects/layer_effect.h"
 
 #include "display/screen_filter.h"
+#include "drawing/draw_list.h"
+#include "drawing/drawable.h"
 #include "files/object_plugin_manager.h"
 
 uint8_t g_bKeepEffectPriority = 0;
@@ -19,6 +21,12 @@ int CLayerEffect::SetParamsV(const CEffectArgs&)
 int CLayerEffect::QueryV(const CEffectArgs&, CEffectArgs*)
 {
     return -2;
+}
+
+void CLayerEffect::MoveInItsList(CDrawable* drawable, uint32_t priority)
+{
+    if (drawable != nullptr && drawable->GetOwnerList() != nullptr)
+        drawable->GetOwnerList()->SetPriority(drawable, priority, true);
 }
 
 void CLayerEffect::BeginBusy()

@@ -12,6 +12,7 @@
 #include "platform/timed_task.h"
 #include "platform/timer_manager.h"
 
+class CDrawable;
 class CImageObject;
 
 // Task kind of the layer effects.
@@ -38,6 +39,10 @@ public:
     virtual int QueryV(const CEffectArgs& in, CEffectArgs* out);
     // Busy state 1 with a begin hook: the hook is called and the state becomes 2.
     virtual void BeginBusy();
+    // The drawables the effect shows in place of the sprite it changes (a work sprite, the
+    // fading-out picture) move to priority in their lists, as the sprite itself did. The base has
+    // none.
+    virtual void MoveOwnSprites(uint32_t priority) { (void)priority; }
 
     template <typename... A>
     int SetUp(CTimerManager* manager, CImageObject* target, A&&... args)
@@ -61,6 +66,8 @@ public:
 
 protected:
     CLayerEffect() = default;
+    // One drawable to priority in the list that holds it (none: nothing).
+    static void MoveInItsList(CDrawable* drawable, uint32_t priority);
 
 private:
     uint8_t m_busyState = 1;

@@ -214,3 +214,9 @@ void CSpCfadeEffect::DrawBlend(BYTE level)
         m_workSprite->InvalidateLocalRect(&r);
     }
 }
+
+void CSpCfadeEffect::MoveOwnSprites(uint32_t priority)
+{
+    MoveInItsList(m_old, priority);
+    MoveInItsList(m_workSprite.get(), priority);
+}

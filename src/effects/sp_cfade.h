@@ -31,6 +31,7 @@ public:
     uint8_t GetObjectType() override { return 1; }
     int32_t Step(uint32_t now) override;
     void OnCancel() override { Complete(); }
+    void MoveOwnSprites(uint32_t priority) override;
     int SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args) override;
     // Ends the change at once: only the new sprite stays shown, at full alpha.
     virtual void Complete();

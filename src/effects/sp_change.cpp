@@ -349,3 +349,9 @@ int CSpChangeEffect::QueryV(const CEffectArgs&, CEffectArgs* out)
     out->SetInt(8, m_plan.zoom ? 1 : 0);
     return 0;
 }
+
+void CSpChangeEffect::MoveOwnSprites(uint32_t priority)
+{
+    MoveInItsList(m_old, priority);
+    MoveInItsList(m_workSprite.get(), priority);
+}

@@ -59,6 +59,7 @@ public:
     int SetUpV(CTimerManager* manager, CImageObject* target, const CEffectArgs& args) override;
     int QueryV(const CEffectArgs& in, CEffectArgs* out) override;
     void Complete() override;
+    void MoveOwnSprites(uint32_t priority) override;
     void ApplyPoint(const PathStep& from, const PathStep& to, double t) override;
 
     const SpChangePlan& GetPlan() const { return m_plan; }

@@ -18,6 +18,7 @@ class CTextPanel;
 class CTimerManager;
 
 // Offsets of the 17-byte user block that the natives name.
+constexpr uint32_t kUserBlockLateFrames = 5;  // late frames become extra logic ticks
 constexpr uint32_t kUserBlockWarnNoSound = 6; // warn when the sound device is unavailable
 
 class CGameAppLink {

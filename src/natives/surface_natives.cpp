@@ -1,6 +1,8 @@
 // Natives 200-259 (see surface_natives.h).
 #include "natives/surface_natives.h"
 
+#include <bit>
+#include <cstring>
 #include <string>
 
 #include "display/canvas_surface.h"
@@ -13,8 +15,14 @@
 #include "display/canvas_texture.h"
 #include "display/text_surface.h"
 #include "drawing/font.h"
+#include "effects/bg_anime.h"
+#include "effects/bg_effects.h"
+#include "effects/bg_panime.h"
+#include "effects/sp_panime.h"
 #include "files/gll_manager.h"
+#include "files/object_plugin_manager.h"
 #include "natives/native_args.h"
+#include "natives/plugin_natives.h"
 #include "platform/timer_manager.h"
 #include "raster/draw_transition.h"
 #include "raster/image.h"
@@ -22,6 +30,7 @@
 namespace {
 
 constexpr uint32_t kMinus1 = static_cast<uint32_t>(-1);
+constexpr uint32_t kMinus2 = static_cast<uint32_t>(-2);
 constexpr uint32_t kAbsent = 65535;
 
 bool SideFits(int32_t side)
@@ -229,21 +238,121 @@ uint32_t NativeResumeKind(SobNativeArgs& args)
     return 0;
 }
 
-uint32_t NativeObjectTaskNull(SobNativeArgs&)
-{
-    // No object operation takes an object with a span of script words.
-    return 0;
-}
-
 uint32_t NativeIsSceneActive(SobNativeArgs& args)
 {
     CImageObject* canvas = CanvasAt(args, 0);
     return canvas != nullptr ? (canvas->IsSceneActive() ? 1 : 0) : 0;
 }
 
-uint32_t NativeNullZero(SobNativeArgs&)
+namespace {
+
+// The second callbacks the engine registers, each with the layout of its words: c a surface
+// whose canvas is the display object, s a drawable, i an integer, t a text, f a float word
+// handed on as a double; outs: per out value its pack index and i (integer) or f (float). A
+// callback whose first word picks its form has a row per form (first: 0 zero, 1 non-zero).
+struct AssistSignature {
+    EffectCallbackFunc callback;
+    int first; // -1 any
+    const char* in;
+    uint8_t outIndex;
+    const char* outs;
+};
+
+const AssistSignature kAssistSignatures[] = {
+    {&ApplyBgZoomDirect, -1, "ciit", 4, "iiii"},
+    {&ApplyBgBlurDirect, -1, "ciiff", 5, "iiii"},
+    {&ApplyBgPanimeDirect, -1, "ct", 2, "ii"},
+    {&ApplySpPanimeDirect, 0, "iii", 0, ""},
+    {&ApplySpPanimeDirect, 1, "ist", 3, "iiiiiffii"},
+    {&SetBgAnimeFlag, -1, "i", 0, ""},
+};
+
+const AssistSignature* FindAssistSignature(EffectCallbackFunc callback, SobNativeArgs& args)
 {
-    return 0;
+    for (const AssistSignature& row : kAssistSignatures) {
+        if (row.callback != callback)
+            continue;
+        if (row.first < 0 || (row.first == 0) == (args.I32(1) == 0))
+            return &row;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+uint32_t NativeCallAssist2(SobNativeArgs& args)
+{
+    const char* name = NativeOptionalString(args, 0);
+    if (args.Faulted())
+        return 0;
+    EffectCallbackFunc callback =
+        name != nullptr && g_pObjectPluginManager != nullptr ? g_pObjectPluginManager->FindCallbackFunc2(name) : nullptr;
+    if (callback == nullptr)
+        return kMinus2;
+    CEffectArgs in;
+    const AssistSignature* signature = FindAssistSignature(callback, args);
+    if (signature == nullptr) {
+        for (uint32_t k = 1; k <= kPluginWords; ++k)
+            in.AddInt(args.I32(k));
+        if (args.Faulted())
+            return 0;
+        CEffectArgs out;
+        return static_cast<uint32_t>(callback(in, &out));
+    }
+    // Every word and out address is checked before the callback runs.
+    uint32_t k = 1;
+    for (const char* kind = signature->in; *kind != 0; ++kind, ++k) {
+        switch (*kind) {
+        case 'c': {
+            CImageObject* canvas = CanvasAt(args, k);
+            if (canvas == nullptr)
+                return kMinus1;
+            in.AddObject(canvas);
+            break;
+        }
+        case 's': {
+            CScriptHostBase* host = NativeHost(args);
+            CDrawable* drawable = host != nullptr ? host->Object<CDrawable>(args.U32(k)) : nullptr;
+            if (drawable == nullptr)
+                return kMinus1;
+            in.AddObject(drawable);
+            break;
+        }
+        case 't':
+            in.AddText(NativeOptionalString(args, k));
+            break;
+        case 'f':
+            in.AddDouble(static_cast<double>(args.F32(k)));
+            break;
+        default:
+            in.AddInt(args.I32(k));
+            break;
+        }
+    }
+    const uint32_t firstOut = k;
+    const size_t outCount = std::strlen(signature->outs);
+    for (uint32_t j = 0; j < outCount; ++j)
+        if (!args.IsNull(firstOut + j))
+            args.Span(firstOut + j, 4);
+    if (args.Faulted())
+        return 0;
+    CEffectArgs out;
+    const int result = callback(in, &out);
+    for (uint32_t j = 0; j < outCount; ++j) {
+        if (args.IsNull(firstOut + j))
+            continue;
+        const size_t index = signature->outIndex + j;
+        uint32_t value = 0;
+        if (signature->outs[j] == 'f') {
+            double d = 0;
+            out.GetDouble(index, &d);
+            value = std::bit_cast<uint32_t>(static_cast<float>(d));
+        } else {
+            value = static_cast<uint32_t>(out.IntAt(index));
+        }
+        args.Out32(firstOut + j, value);
+    }
+    return static_cast<uint32_t>(result);
 }
 
 uint32_t NativeCreateDDImage(SobNativeArgs& args)

@@ -25,9 +25,13 @@ uint32_t NativeGetOutputRect(SobNativeArgs& args);          // 210
 uint32_t NativeCancelKind(SobNativeArgs& args);             // 211
 uint32_t NativePauseKind(SobNativeArgs& args);              // 212
 uint32_t NativeResumeKind(SobNativeArgs& args);             // 213
-uint32_t NativeObjectTaskNull(SobNativeArgs& args);         // 219, 220
 uint32_t NativeIsSceneActive(SobNativeArgs& args);          // 218
-uint32_t NativeNullZero(SobNativeArgs& args);               // 221
+// 221: kind name, then the words of the kind's second callback, laid out by the callback's
+// signature (objects as handles, texts as addresses, decimal values as float words, then one
+// address per out value, 0 to skip it) → the callback's answer; -2 no such callback; -1 an object
+// word that names no object of its kind. A callback the engine does not know takes words 1-16 as
+// integers and hands nothing back.
+uint32_t NativeCallAssist2(SobNativeArgs& args);
 uint32_t NativeCreateDDImage(SobNativeArgs& args);          // 222
 uint32_t NativeCreateDDImageFromFile(SobNativeArgs& args);  // 223
 uint32_t NativeCreateDDImageFromData(SobNativeArgs& args);  // 224

@@ -1,11 +1,13 @@
 // Natives over timed tasks (see task_natives.h).
 #include "natives/task_natives.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <list>
 #include <memory>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "display/display_objects.h"
@@ -14,8 +16,11 @@
 #include "display/path_size_task.h"
 #include "display/task.h"
 #include "drawing/drawable.h"
+#include "effects/layer_effect.h"
 #include "effects/wipe_task.h"
+#include "files/effect_args.h"
 #include "natives/native_args.h"
+#include "natives/plugin_natives.h"
 #include "platform/timer_manager.h"
 
 WipeStarter g_pfnNativeStartWipe = StartWipeTask;
@@ -239,6 +244,56 @@ uint32_t NativePauseTask(SobNativeArgs& a)
 uint32_t NativeResumeTask(SobNativeArgs& a)
 {
     return OnListedTask(a, [](CTimerManager& m, CTimedTask* t) { return m.ResumeTask(t); });
+}
+
+namespace {
+
+// The running effect word 0 names and words 1-kPluginWords as integers → the effect, or null
+// (the pack untouched) when the word names none or a word is outside script memory.
+CLayerEffect* EffectWithWords(SobNativeArgs& a, CEffectArgs* words)
+{
+    auto* effect = dynamic_cast<CLayerEffect*>(At<CTimedTask>(a, 0));
+    if (a.Faulted() || effect == nullptr || g_pObjectManager == nullptr || !g_pObjectManager->Contains(effect))
+        return nullptr;
+    CEffectArgs pack;
+    for (uint32_t k = 1; k <= kPluginWords; ++k)
+        pack.AddInt(a.I32(k));
+    if (a.Faulted())
+        return nullptr;
+    *words = std::move(pack);
+    return effect;
+}
+
+} // namespace
+
+uint32_t NativeEffectSetParams(SobNativeArgs& a)
+{
+    CEffectArgs words;
+    CLayerEffect* effect = EffectWithWords(a, &words);
+    return effect != nullptr ? static_cast<uint32_t>(effect->SetParamsV(words)) : static_cast<uint32_t>(-1);
+}
+
+uint32_t NativeEffectQuery(SobNativeArgs& a)
+{
+    CEffectArgs words;
+    CLayerEffect* effect = EffectWithWords(a, &words);
+    if (effect == nullptr)
+        return static_cast<uint32_t>(-1);
+    // Places the effect leaves as they are keep their marker type and are not written back.
+    CEffectArgs out;
+    for (uint32_t i = 0; i < kPluginWords; ++i)
+        out.AddPointer(nullptr);
+    const int result = effect->QueryV(words, &out);
+    for (uint32_t i = 0; i < kPluginWords && !a.Faulted(); ++i) {
+        if (a.IsNull(i + 1))
+            continue;
+        double d = 0;
+        if (out.GetType(i) == CEffectArgs::kInt)
+            a.Out32(i + 1, static_cast<uint32_t>(out.IntAt(i)));
+        else if (out.GetDouble(i, &d))
+            a.Out32(i + 1, std::bit_cast<uint32_t>(static_cast<float>(d)));
+    }
+    return static_cast<uint32_t>(result);
 }
 
 uint32_t NativeScenePathText(SobNativeArgs& a) { return ScenePath(a, false); }

@@ -16,6 +16,12 @@ uint32_t NativeCancelTask(SobNativeArgs& args);   // 214
 uint32_t NativeContainsTask(SobNativeArgs& args); // 215
 uint32_t NativePauseTask(SobNativeArgs& args);    // 216
 uint32_t NativeResumeTask(SobNativeArgs& args);   // 217
+// 219 / 220: an effect object's SetParamsV / QueryV (a TimedTask handle whose task is an effect in
+// g_pObjectManager) with words 1-kPluginWords as integers → its answer; -1 when the word names no
+// running effect. A query's out values (integers, and decimals as float bits) are stored through
+// the words at their indexes that are not 0.
+uint32_t NativeEffectSetParams(SobNativeArgs& args); // 219
+uint32_t NativeEffectQuery(SobNativeArgs& args);     // 220
 
 uint32_t NativeScenePathText(SobNativeArgs& args);    // 315
 uint32_t NativeScenePathPoints(SobNativeArgs& args);  // 316

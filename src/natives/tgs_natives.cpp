@@ -16,6 +16,7 @@
 #include "natives/text_object.h"
 #include "platform/action_map.h"
 #include "platform/app_config.h"
+#include "platform/frame_timer.h"
 #include "platform/skip_key.h"
 #include "raster/surface.h"
 #include "script/tgs_frame.h"
@@ -119,6 +120,17 @@ public:
         return GetSaveTitleText(&text, bank, slot, 2) == 0 ? text : std::string();
     }
     int NextRingSlot(int bank) override { return ::NextRingSlot(bank); }
+    bool CountsLateFrames() override
+    {
+        const uint8_t* user = g_pGameApp != nullptr ? g_pGameApp->GetUserBlock() : nullptr;
+        return user != nullptr && user[kUserBlockLateFrames] != 0;
+    }
+    void SetLateFrameCounting(bool on) override
+    {
+        CFrameTimer* timer = g_pGameApp != nullptr ? g_pGameApp->GetFrameTimer() : nullptr;
+        if (timer != nullptr)
+            timer->SetCountLateFrames(on);
+    }
 };
 
 CTgsScriptHostLink g_TgsLink;

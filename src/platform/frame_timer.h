@@ -16,6 +16,7 @@ public:
 
     void SetFreeRunning(bool on) { m_freeRunning = on ? 1 : 0; }
     void SetCountLateFrames(bool on) { m_countLateFrames = on ? 1 : 0; }
+    bool CountsLateFrames() const { return m_countLateFrames != 0; }
     int32_t GetLateFrames() const { return m_lateFrames; }
     int32_t GetMeasuredFps() const { return m_measuredFps; }
     uint32_t GetWaitHint() const { return m_waitHint; }

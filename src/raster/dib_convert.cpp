@@ -125,32 +125,45 @@ bool Convert(BYTE* dstBits, const RECT& dstRect, LONG dstPitch, const BITMAPINFO
         const BYTE* row = SourceRow(s, origin.y + y);
         BYTE* d = dstBits + static_cast<ptrdiff_t>(dstRect.top + y) * dstPitch +
                   static_cast<ptrdiff_t>(dstRect.left) * Out::kBytes;
-        for (LONG x = 0; x < w; ++x, d += Out::kBytes) {
-            const LONG sx = origin.x + x;
-            switch (s.bitCount) {
-            case 1:
-            case 4:
-            case 8: {
-                const int index = IndexAt(s, row, sx);
+        // The source form is chosen once a row, so that the pixel loops stay plain (a picture
+        // taken from the image cache is converted on every load).
+        switch (s.bitCount) {
+        case 1:
+        case 4:
+        case 8:
+            for (LONG x = 0; x < w; ++x, d += Out::kBytes) {
+                const int index = IndexAt(s, row, origin.x + x);
                 Out::FromIndex(d, index, TableEntry(s, index));
+            }
+            break;
+        case 16:
+            for (LONG x = 0; x < w; ++x, d += Out::kBytes) {
+                const BYTE* p = row + static_cast<ptrdiff_t>(origin.x + x) * 2;
+                Out::From16(d, p[0] | static_cast<uint32_t>(p[1]) << 8);
+            }
+            break;
+        case 24:
+            if constexpr (requires { Out::kAlpha24; }) {
+                // Whole words (a little-endian host): the same bytes as From24, four at a time.
+                const BYTE* p = row + static_cast<ptrdiff_t>(origin.x) * 3;
+                for (LONG x = 0; x < w; ++x, p += 3, d += 4) {
+                    const uint32_t v = p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+                                       Out::kAlpha24 << 24;
+                    std::memcpy(d, &v, 4);
+                }
                 break;
             }
-            case 16: {
-                const uint32_t v = row[sx * 2] | static_cast<uint32_t>(row[sx * 2 + 1]) << 8;
-                Out::From16(d, v);
-                break;
-            }
-            case 24: {
-                const BYTE* p = row + static_cast<ptrdiff_t>(sx) * 3;
+            for (LONG x = 0; x < w; ++x, d += Out::kBytes) {
+                const BYTE* p = row + static_cast<ptrdiff_t>(origin.x + x) * 3;
                 Out::From24(d, Quad{p[0], p[1], p[2], 0});
-                break;
             }
-            default: {
-                const BYTE* p = row + static_cast<ptrdiff_t>(sx) * 4;
+            break;
+        default:
+            for (LONG x = 0; x < w; ++x, d += Out::kBytes) {
+                const BYTE* p = row + static_cast<ptrdiff_t>(origin.x + x) * 4;
                 Out::From32(d, Quad{p[0], p[1], p[2], p[3]});
-                break;
             }
-            }
+            break;
         }
     }
     return true;
@@ -182,6 +195,7 @@ inline uint32_t Gray(uint32_t r, uint32_t g, uint32_t b)
 
 struct To32 {
     static constexpr int kBytes = 4;
+    static constexpr uint32_t kAlpha24 = 0xFF; // the alpha From24 writes
     static void FromIndex(BYTE* d, int, Quad q) { Put32(d, q.b, q.g, q.r, 0xFF); }
     static void From16(BYTE* d, uint32_t v) { Put32(d, B5(v) * 8, G5(v) * 8, R5(v) * 8, 0xFF); }
     static void From24(BYTE* d, Quad q) { Put32(d, q.b, q.g, q.r, 0xFF); }
@@ -190,6 +204,7 @@ struct To32 {
 
 struct To32NoAlpha {
     static constexpr int kBytes = 4;
+    static constexpr uint32_t kAlpha24 = 0;
     static void FromIndex(BYTE* d, int, Quad q) { Put32(d, q.b, q.g, q.r, q.a); }
     static void From16(BYTE* d, uint32_t v) { Put32(d, B5(v) << 3, G5(v) << 3, R5(v) << 3, 0); }
     static void From24(BYTE* d, Quad q) { Put32(d, q.b, q.g, q.r, 0); }

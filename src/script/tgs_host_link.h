@@ -72,4 +72,8 @@ public:
     virtual std::string SlotTitle(int bank, int slot) = 0;
     // The next slot of a bank's ring.
     virtual int NextRingSlot(int bank) = 0;
+    // The user block's count-late-frames byte (5) is set.
+    virtual bool CountsLateFrames() = 0;
+    // The frame timer's late-frame counting on or off (the byte is left as it is).
+    virtual void SetLateFrameCounting(bool on) = 0;
 };

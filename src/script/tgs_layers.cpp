@@ -922,6 +922,9 @@ void CTgsFrame::UpdateSpritePriority(TgsSpriteRecord& r, uint8_t page)
         return;
     if (CScene* scene = PageScene(page))
         scene->GetList().SetPriority(r.sprite, static_cast<uint32_t>(r.priority), true);
+    // A change running on the sprite shows its own pictures at the sprite's place in the order.
+    if (r.effect != nullptr)
+        r.effect->MoveOwnSprites(static_cast<uint32_t>(r.priority));
 }
 
 namespace {

@@ -16,6 +16,7 @@
 #include "raster/image.h"
 #include "raster/pixel_lib_ops.h"
 #include "script/tgs_frame.h"
+#include "script/tgs_host_link.h"
 
 namespace {
 
@@ -263,6 +264,11 @@ int CTgsFrame::RunTransition(CPluginFilter* object, CImageObject* screen, int sw
         filter->Release();
         return 3;
     }
+    // Late frames would become extra logic ticks that the fade's own steps do not need: the
+    // counting the user asked for is off while the fade runs.
+    const bool lateFramesPaused = m_link != nullptr && m_link->CountsLateFrames();
+    if (lateFramesPaused)
+        m_link->SetLateFrameCounting(false);
     int result = 0;
     while (true) {
         if (StepFrame() == 0) {
@@ -279,6 +285,8 @@ int CTgsFrame::RunTransition(CPluginFilter* object, CImageObject* screen, int sw
             break;
         }
     }
+    if (lateFramesPaused)
+        m_link->SetLateFrameCounting(true);
     if (swap == 1 || swap == 2) {
         SwapPageRecords();
         if (swap == 1)

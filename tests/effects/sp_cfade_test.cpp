@@ -127,6 +127,27 @@ TEST(SpCfade, OverlappingPicturesBlendInOneWorkImage)
     EXPECT_FALSE(work.IsVisible());
 }
 
+// The priority a drawable has in a list; -1 when it is not listed.
+int64_t ListedPriority(const CDrawList& list, const CDrawable* drawable)
+{
+    for (const DrawNode* n = list.Head(); n != nullptr; n = n->next)
+        if (n->drawable == drawable)
+            return n->priority;
+    return -1;
+}
+
+// The frame restacks a sprite's group while it fades: the fading-out picture and the work sprite
+// go to the sprite's new priority; the new sprite is the frame's to move.
+TEST(SpCfade, OwnSpritesMoveToTheSpritesPriority)
+{
+    Change change(0, 8, 1000);
+    ASSERT_TRUE(change.Effect().IsBlended());
+    change.Effect().MoveOwnSprites(20400);
+    EXPECT_EQ(ListedPriority(change.list, change.old), 20400);
+    EXPECT_EQ(ListedPriority(change.list, change.Effect().GetWorkSprite()), 20400);
+    EXPECT_EQ(ListedPriority(change.list, &change.fresh), 0);
+}
+
 struct RefusingManager : CTimerManager {
     uint32_t Add(CTimedTask*, uint32_t, uint32_t, uint32_t) override { return 1; }
 };

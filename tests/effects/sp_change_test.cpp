@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "drawing/scene.h"
 #include "drawing/sprite.h"
@@ -182,6 +184,30 @@ TEST(SpChange, BlendStartsOnTheOldPictureAndEndsOnTheNewSprite)
     EXPECT_TRUE(change.newSprite.IsVisible());
     EXPECT_EQ(change.newSprite.GetX(), 45);
     EXPECT_EQ(change.newSprite.GetY(), 40);
+}
+
+// The frame restacks the sprite's group during the change: the old picture and the work sprite
+// follow to the sprite's new priority.
+TEST(SpChange, OwnSpritesMoveToTheSpritesPriority)
+{
+    Cosines cosines;
+    EffectWorld world(128, 96);
+    Change change(world, 20, 20, 30, 10);
+    ASSERT_EQ(change.Start(&world.scheduler, "100 p10,0", 2, 0, 100), 0);
+    ASSERT_NE(change.effect->GetWorkSprite(), nullptr);
+    change.effect->MoveOwnSprites(20400);
+    std::vector<std::pair<const CDrawable*, uint32_t>> listed;
+    for (const DrawNode* n = world.front.GetScene()->GetList().Head(); n != nullptr; n = n->next)
+        listed.emplace_back(n->drawable, n->priority);
+    const auto priorityOf = [&](const CDrawable* d) {
+        for (const auto& [drawable, priority] : listed)
+            if (drawable == d)
+                return static_cast<int64_t>(priority);
+        return int64_t{-1};
+    };
+    EXPECT_EQ(priorityOf(change.oldSprite), 20400);
+    EXPECT_EQ(priorityOf(change.effect->GetWorkSprite()), 20400);
+    EXPECT_EQ(priorityOf(&change.newSprite), 30);
 }
 
 TEST(SpChange, OldSpriteMovesInModeOneAndCancelShowsTheNewOne)

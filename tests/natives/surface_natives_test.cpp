@@ -2,6 +2,7 @@
 // headless screen; files read only inside the script roots; sizes refused before allocation.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,12 +11,18 @@
 #include "display/display_objects.h"
 #include "display/screen.h"
 #include "display/surface_sprite.h"
+#include "drawing/sprite.h"
+#include "effects/effect_rows.h"
+#include "effects/sp_panime.h"
+#include "files/object_plugin_manager.h"
+#include "platform/cos_table.h"
 #include "files/gll_manager.h"
 #include "natives/native_table.h"
 #include "natives/surface_natives.h"
 #include "raster/draw_transition.h"
 #include "raster/image.h"
 #include "support/host_fixture.h"
+#include "support/pixel_library.h"
 
 using namespace hosttest;
 
@@ -246,8 +253,11 @@ TEST(SurfaceNatives, LoaderManagerAndTransitions)
     EXPECT_EQ(Native(h.host, 208, {0xDEAD}), 0u);
     EXPECT_EQ(Native(h.host, 207, {0xDEAD}), 0u);
     EXPECT_EQ(Native(h.host, 205, {Bytes(h.host, "..\\..\\x.bmp")}), kMinus1);
-    for (uint32_t n : {211u, 212u, 213u, 214u, 215u, 216u, 217u, 219u, 220u, 221u, 229u, 230u, 236u})
+    for (uint32_t n : {211u, 212u, 213u, 214u, 215u, 216u, 217u, 221u, 229u, 230u, 236u})
         EXPECT_EQ(Native(h.host, n, {1, 2, 3}), 0u) << n;
+    // The effect operations' null result.
+    for (uint32_t n : {219u, 220u})
+        EXPECT_EQ(Native(h.host, n, {1, 2, 3}), kMinus1) << n;
     EXPECT_EQ(Native(h.host, 254, {1}), kMinus1);
     // 252 draws through DrawTransition: the same answer as the direct call.
     const uint32_t dst = h.Image(8, 8), src = h.Image(8, 8);
@@ -260,3 +270,103 @@ TEST(SurfaceNatives, LoaderManagerAndTransitions)
 }
 
 } // namespace
+
+namespace {
+
+// A second callback the engine has no signature for: it records the pack it is handed.
+CEffectArgs g_foreignPack;
+int ForeignAssist(const CEffectArgs& in, CEffectArgs*)
+{
+    g_foreignPack = in;
+    return 7;
+}
+
+struct AssistRegistry {
+    CObjectPluginManager effects;
+    CCosTable cosines;
+    AssistRegistry()
+    {
+        RegisterRows(effects, GameEffectRows());
+        effects.Register(&CSpPanimeEffect::Create, "foreign", 1, nullptr, &ForeignAssist, 0);
+        g_pObjectPluginManager = &effects;
+        g_pCosTable = &cosines;
+    }
+    ~AssistRegistry()
+    {
+        g_pObjectPluginManager = nullptr;
+        g_pCosTable = nullptr;
+    }
+};
+
+uint32_t Load32(CScriptHost& host, uint32_t at)
+{
+    uint32_t value = 0;
+    host.Memory().Load32(at, &value);
+    return value;
+}
+
+} // namespace
+
+// 221: the kind's second callback gets the words laid out by its signature and its out values
+// are stored through the out addresses that follow; every word is checked before it runs.
+TEST(SurfaceNatives, SecondCallbacksTakeTheirSignaturesPack)
+{
+    SurfaceHost h;
+    TestPixelLibrary pixels; // sprites draw through it
+    AssistRegistry registry;
+    const uint32_t spPanime = Bytes(h.host, "sp_panime");
+    // The first form of sp_panime: the priority range.
+    EXPECT_EQ(Native(h.host, 221, {spPanime, 0, 12300, 45600}), 0u);
+    EXPECT_EQ(g_spPriorityLow, 12300u);
+    EXPECT_EQ(g_spPriorityHigh, 45600u);
+
+    // The second form on a sprite: its end state comes back through the out addresses.
+    const uint32_t image = h.Image(3, 4);
+    ASSERT_NE(image, 0u);
+    ASSERT_NE(h.ImageOf(image), nullptr);
+    const uint32_t sprite = Native(h.host, 402, {image, 65535, 0, 0, 0, 5, 6});
+    ASSERT_NE(sprite, 0u);
+    CSprite* object = h.host.Object<CSprite>(sprite);
+    ASSERT_NE(object, nullptr);
+    // Step lists read the size of the scene the sprite is listed in.
+    const uint32_t canvas = Native(h.host, 238, {128, 96, 32, 1});
+    ASSERT_EQ(Native(h.host, 409, {canvas, sprite, 20, 0}), 0u);
+    const uint32_t list = Bytes(h.host, "200 P30,20O100]2 A2 P60,10Z1.5R45");
+    const uint32_t outs = h.host.Memory().Allocate(9 * 4);
+    std::vector<uint32_t> words = {spPanime, 1, sprite, list};
+    for (uint32_t j = 0; j < 9; ++j)
+        words.push_back(j == 2 ? 0 : outs + 4 * j); // alpha not asked for
+    h.host.Memory().Store32(outs + 8, 0xDEAD);
+    EXPECT_EQ(Native(h.host, 221, words), 0u);
+    EXPECT_EQ(object->GetX(), 60);
+    EXPECT_EQ(Load32(h.host, outs), 60u);
+    EXPECT_EQ(Load32(h.host, outs + 4), 10u);
+    EXPECT_EQ(Load32(h.host, outs + 8), 0xDEADu);
+    EXPECT_EQ(Load32(h.host, outs + 16), 1u); // zoom and angle applied
+    EXPECT_EQ(std::bit_cast<float>(Load32(h.host, outs + 20)), 1.5f);
+
+    // Checked before acting: an out address outside script memory faults the call and the
+    // sprite stays where it is; an object word of another kind is -1.
+    object->SetPosition(1, 2);
+    words[4] = 0xFFFFFFF0u;
+    EXPECT_EQ(Native(h.host, 221, words), 0u);
+    EXPECT_EQ(object->GetX(), 1);
+    words[4] = outs;
+    words[2] = image;
+    EXPECT_EQ(Native(h.host, 221, words), kMinus1);
+    EXPECT_EQ(object->GetX(), 1);
+
+    // No such callback: an unknown kind, a kind without a second callback, no name.
+    EXPECT_EQ(Native(h.host, 221, {Bytes(h.host, "nothing"), 0}), static_cast<uint32_t>(-2));
+    EXPECT_EQ(Native(h.host, 221, {Bytes(h.host, "bg_rot"), 0}), static_cast<uint32_t>(-2));
+    EXPECT_EQ(Native(h.host, 221, {0, 0}), static_cast<uint32_t>(-2));
+
+    // A callback the engine does not know gets words 1-16 as integers.
+    std::vector<uint32_t> foreign = {Bytes(h.host, "foreign")};
+    for (uint32_t k = 1; k <= 16; ++k)
+        foreign.push_back(k * 3);
+    EXPECT_EQ(Native(h.host, 221, foreign), 7u);
+    ASSERT_EQ(g_foreignPack.GetCount(), 16u);
+    for (uint32_t k = 0; k < 16; ++k)
+        EXPECT_EQ(g_foreignPack.IntAt(k), static_cast<int32_t>((k + 1) * 3));
+}

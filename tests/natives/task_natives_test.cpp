@@ -14,6 +14,7 @@
 #include "display/screen.h"
 #include "display/task.h"
 #include "drawing/sprite.h"
+#include "effects/layer_effect.h"
 #include "effects/wipe_task.h"
 #include "natives/native_table.h"
 #include "natives/task_natives.h"
@@ -96,7 +97,7 @@ const int32_t kTriplesC[] = {40, 10, 255, 80, 30, 128};
 
 TEST(TaskNatives, RowsAreBuilt)
 {
-    for (uint32_t n : {214u, 215u, 216u, 217u, 315u, 316u, 386u, 387u, 388u, 389u, 446u, 447u, 448u, 449u, 450u})
+    for (uint32_t n : {214u, 215u, 216u, 217u, 219u, 220u, 221u, 315u, 316u, 386u, 387u, 388u, 389u, 446u, 447u, 448u, 449u, 450u})
         EXPECT_TRUE(GetNativeRow(n).built) << n;
 }
 
@@ -257,6 +258,72 @@ TEST(TaskNatives, ObjectManagerTaskOperations)
         EXPECT_EQ(h.N(n, {sprite}), 0u) << n; // a drawable is no task
         EXPECT_EQ(h.N(n, {0}), 0u) << n;
     }
+}
+
+namespace {
+
+// An effect that keeps what it is given: SetParamsV's words, and QueryV answers word 0 + 1 at out
+// index 1 and a half at out index 3.
+class KeepingEffect : public CLayerEffect {
+public:
+    const char* GetName() override { return "keeping"; }
+    uint8_t GetObjectType() override { return 1; }
+    int32_t Step(uint32_t) override { return 0; }
+    int SetUpV(CTimerManager*, CImageObject*, const CEffectArgs&) override { return 0; }
+    int SetParamsV(const CEffectArgs& args) override
+    {
+        params = args;
+        return 4;
+    }
+    int QueryV(const CEffectArgs& in, CEffectArgs* out) override
+    {
+        out->SetInt(1, in.IntAt(0) + 1);
+        out->SetDouble(3, 0.5);
+        return 6;
+    }
+    CEffectArgs params;
+};
+
+} // namespace
+
+// 219 and 220: a running effect's parameter and query operations with the words after its handle;
+// out values go only where the effect wrote one and the word is not 0.
+TEST(TaskNatives, EffectParametersAndQueries)
+{
+    TaskHost h;
+    auto* effect = new KeepingEffect;
+    ASSERT_EQ(h.objects.Add(effect, 0, 0, 0), 0u);
+    const uint32_t handle = h.host.ObjectHandle(static_cast<CTimedTask*>(effect));
+    ASSERT_NE(handle, 0u);
+    std::vector<uint32_t> words = {handle};
+    for (uint32_t k = 1; k <= 16; ++k)
+        words.push_back(k * 10);
+    EXPECT_EQ(h.N(219, words), 4u);
+    ASSERT_EQ(effect->params.GetCount(), 16u);
+    for (uint32_t k = 0; k < 16; ++k)
+        EXPECT_EQ(effect->params.IntAt(k), static_cast<int32_t>((k + 1) * 10));
+
+    const uint32_t outs = h.Words({0x1111, 0x2222, 0x3333, 0x4444});
+    // Word 1 is an input (41 is no address): nothing is written through it.
+    EXPECT_EQ(h.N(220, {handle, 41, outs, outs + 4, outs + 8, outs + 12}), 6u);
+    uint32_t v[4] = {};
+    for (uint32_t i = 0; i < 4; ++i)
+        h.host.Memory().Load32(outs + 4 * i, &v[i]);
+    EXPECT_EQ(v[0], 42u);
+    EXPECT_EQ(v[1], 0x2222u);
+    EXPECT_EQ(std::bit_cast<float>(v[2]), 0.5f);
+    EXPECT_EQ(v[3], 0x4444u);
+
+    // Words naming no running effect: -1, nothing called.
+    const uint32_t sprite = h.Sprite(0, 0);
+    const uint32_t path = h.N(446, {sprite, h.String(kPath), 100, 0, 0, 0, 1, 0, 0, 0});
+    for (uint32_t word : {0u, sprite, path}) {
+        EXPECT_EQ(h.N(219, {word, 1}), static_cast<uint32_t>(-1)) << word;
+        EXPECT_EQ(h.N(220, {word, 1}), static_cast<uint32_t>(-1)) << word;
+    }
+    h.objects.Cancel(effect);
+    h.Run(1);
+    EXPECT_EQ(h.N(219, {handle, 1}), static_cast<uint32_t>(-1));
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include "natives/native_table.h"
 #include "natives/tgs_natives.h"
 #include "script/tgs_frame.h"
+#include "script/tgs_host_link.h"
 #include "support/native_script.h"
 #include "support/pixel_library.h"
 #include "winapi/clock.h"
@@ -70,6 +71,23 @@ TEST(TgsNatives, RowsAreBuilt)
 {
     for (uint32_t n = 791; n <= 794; ++n)
         EXPECT_TRUE(GetNativeRow(n).built) << n;
+}
+
+// The frame's link reads the user block's late-frame byte and switches the frame timer's counting,
+// leaving the byte as the user set it.
+TEST(TgsNatives, LinkPausesLateFramesThroughTheApplication)
+{
+    HostFixture f;
+    CTgsHostLink* link = TgsHostLinkFor(nullptr);
+    for (const uint8_t byte : {uint8_t{0}, uint8_t{1}}) {
+        f.app.userBlock[5] = byte;
+        EXPECT_EQ(link->CountsLateFrames(), byte != 0);
+    }
+    link->SetLateFrameCounting(false);
+    EXPECT_FALSE(f.app.timer.CountsLateFrames());
+    link->SetLateFrameCounting(true);
+    EXPECT_TRUE(f.app.timer.CountsLateFrames());
+    EXPECT_EQ(f.app.userBlock[5], 1);
 }
 
 TEST(TgsNatives, StartValuesReachTheNewFrame)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -103,6 +104,21 @@ TEST(DibConvert, TrueColourFormulas)
     EXPECT_EQ(0xFFFFu, Word16(out, 1));
     ASSERT_TRUE(ConvertDibTo16Rgb565(out.data(), r, 4, dib.Info(), dib.bits.data(), dib.pitch, POINT{0, 0}));
     EXPECT_EQ((0xF0u & 0xF8) << 8 | (0x80u & 0xFC) << 3 | (0x10 >> 3), Word16(out, 0));
+
+    // 24 bits into 32 from an origin, into the middle of a row: opaque, or alpha 0 without alpha;
+    // the words around the rectangle stay as they were.
+    Dib colour(3, 1, 24);
+    const BYTE bgr[9] = {1, 2, 3, 0x10, 0x80, 0xF0, 0xFF, 0x00, 0x7F};
+    std::memcpy(colour.ImageRow(0), bgr, 9);
+    const RECT middle{1, 0, 3, 1};
+    for (const auto& [convert, alpha] : {std::pair{&ConvertDibTo32, 0xFF000000u}, std::pair{&ConvertDibTo32NoAlpha, 0u}}) {
+        std::vector<BYTE> row(16, 0xAB);
+        ASSERT_TRUE(convert(row.data(), middle, 16, colour.Info(), colour.bits.data(), colour.pitch, POINT{1, 0}));
+        EXPECT_EQ(0xABABABABu, Word32(row, 0));
+        EXPECT_EQ(alpha | 0xF08010u, Word32(row, 1));
+        EXPECT_EQ(alpha | 0x7F00FFu, Word32(row, 2));
+        EXPECT_EQ(0xABABABABu, Word32(row, 3));
+    }
 }
 
 TEST(DibConvert, PaletteDepthsFromAnOrigin)

@@ -486,6 +486,23 @@ TEST_F(TgsEffects, SpriteFadesAndChanges)
     EXPECT_EQ(TheLog().callbacks.size(), 1u);
 }
 
+// Restacking a group moves the pictures a running change shows for a sprite with the sprite.
+TEST_F(TgsEffects, ChangesFollowTheirSpriteInTheGroupOrder)
+{
+    const char* names[] = {"CH1S.ELG", "CH2M.ELG", "CH3X.ELG"};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(f->LoadSpriteImage(i, names[i], 0, 0, false), 0);
+    ASSERT_EQ(f->StartSpCfade(1, "CH4S.ELG", -1, 300, false, 0, 0), 0);
+    ASSERT_NE(f->FindSpriteSlot(1, 0, 0)->effect, nullptr);
+    // Slot 1 to the top, then slot 2 above it: the fade's sprites go 10100 → 10200 → 10100.
+    ASSERT_EQ(f->MoveSpriteToTop(1, 0, 0, true), 0);
+    ASSERT_EQ(f->MoveSpriteToTop(2, 0, 0, true), 0);
+    EXPECT_EQ(TheLog().ownSpriteMoves, (std::vector<uint32_t>{10200, 10100}));
+    // Without a re-sort nothing in the lists moves.
+    ASSERT_EQ(f->MoveSpriteToBottom(1, 0, 0, false), 0);
+    EXPECT_EQ(TheLog().ownSpriteMoves.size(), 2u);
+}
+
 TEST_F(TgsEffects, AnimationReportPlacesTheSprite)
 {
     ASSERT_EQ(f->LoadSpriteImage(1, "CH1S.ELG", 0, 1, false), 0);

@@ -3,6 +3,7 @@
 // cache, the composite fades' times, the filter index and the remembered quake.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -229,6 +230,31 @@ TEST_F(TgsTransitions, CompositeFadeTimes)
     EXPECT_EQ(f->DoubleCrossFade(0, 0), -1);
     EXPECT_NE(&f->Page(0), front);
     EXPECT_FALSE(f->Screen(0)->HasFilter());
+}
+
+// The user's count-late-frames byte: the frame timer stops counting while a composite fade runs
+// and counts again after it; without the byte the timer's flag (here set by a script) is never
+// touched.
+TEST_F(TgsTransitions, CompositeFadesPauseLateFrameCounting)
+{
+    for (const bool byteSet : {true, false}) {
+        SCOPED_TRACE(byteSet ? "byte set" : "byte clear");
+        b->link.userLateFrames = byteSet;
+        b->link.lateCounting = true;
+        b->link.lateCountingSets.clear();
+        std::vector<bool> seen;
+        b->link.onStep = [&](tgsengine::RecordingLink& link) {
+            seen.push_back(link.lateCounting);
+            Present(link.now);
+        };
+        EXPECT_EQ(f->DoubleCrossFade(0, 0), 0);
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), true), byteSet ? 0 : static_cast<long>(seen.size()));
+        EXPECT_TRUE(b->link.lateCounting);
+        const std::vector<bool> sets =
+            byteSet ? std::vector<bool>{false, true, false, true} : std::vector<bool>{};
+        EXPECT_EQ(b->link.lateCountingSets, sets);
+    }
 }
 
 TEST_F(TgsTransitions, RememberedQuakeIsNotWaitedFor)

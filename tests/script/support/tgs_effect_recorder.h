@@ -40,6 +40,7 @@ struct Log {
     std::vector<Made> callbacks;   // direct applies
     std::vector<Made> transitions; // transitions made
     std::vector<CEffectArgs> params;
+    std::vector<uint32_t> ownSpriteMoves; // priorities the effects' own sprites were moved to
     int refuse = 0;         // set-up answer
     int callbackResult = 0; // direct-apply answer
     CEffectArgs report;     // what Query answers
@@ -103,6 +104,7 @@ public:
         TheLog().params.push_back(args);
         return 0;
     }
+    void MoveOwnSprites(uint32_t priority) override { TheLog().ownSpriteMoves.push_back(priority); }
     int QueryV(const CEffectArgs&, CEffectArgs* out) override
     {
         if (out != nullptr)

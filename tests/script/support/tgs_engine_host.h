@@ -95,6 +95,12 @@ public:
     int RestoreStateSnapshot() override { return ++restores, 0; }
     std::string SlotTitle(int, int) override { return slotTitle; }
     int NextRingSlot(int bank) override { return bank == 0 ? 20 : 5; }
+    bool CountsLateFrames() override { return userLateFrames; }
+    void SetLateFrameCounting(bool on) override
+    {
+        lateCounting = on;
+        lateCountingSets.push_back(on);
+    }
     void HandleInput() override { ++inputs; }
     bool AdvancePushed() override { return std::exchange(advance, false); }
     bool SkipKeyDown() override { return skipKey; }
@@ -119,6 +125,9 @@ public:
     CControlSet* controls = nullptr;
     bool saveGroup = true, loadGroup = true, postOk = true, threaded = false, taken = true, interrupted = false;
     bool advance = false, skipKey = false, skipHeld = false;
+    // The user block's late-frame byte and the frame timer's flag as the frame leaves it.
+    bool userLateFrames = false, lateCounting = false;
+    std::vector<bool> lateCountingSets;
     int action = -1, actionSlot = -1, mouseArea = 0, mouseX = 0, mouseY = 0, answer = 1, saveResult = 0;
     int snapshots = 0, restores = 0;
     uint8_t settingsChanged = 0, menuByte = 0;
