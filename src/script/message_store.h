@@ -129,6 +129,12 @@ public:
     // the start or return to a remembered place.
     void SetParseCursor(size_t at) { m_cursor = at < m_body.size() ? at : m_body.size(); }
     void SetChoicesEnabled(bool enabled) { m_choicesEnabled = enabled; }
+    // The choices then belong to no seen-flag range: base and given count 0.
+    void ClearSeenFlagBase()
+    {
+        m_seenFlagBase = 0;
+        m_givenChoiceCount = 0;
+    }
 
 private:
     struct HistoryEntry {
