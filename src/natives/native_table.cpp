@@ -11,6 +11,7 @@
 #include "natives/font_natives.h"
 #include "natives/image_natives.h"
 #include "natives/input_natives.h"
+#include "natives/interrupt_natives.h"
 #include "natives/movie_natives.h"
 #include "natives/plugin_natives.h"
 #include "natives/request_natives.h"
@@ -104,8 +105,11 @@ constexpr BuiltNative kBuilt[] = {
     {36, NativeLoadPersistent},
     {37, NativeNoOp},
     {38, NativeTakeNoticeFlag},
+    {54, NativeScaleTask},
     {55, NativeNoOp},
     {56, NativeNoOp},
+    {57, NativeCaptionFont},
+    {58, NativeHostFunction},
     {59, NativeStrCopy},
     {60, NativeStrCopyFrom},
     {61, NativeStrCopyUntil},
