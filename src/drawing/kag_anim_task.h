@@ -48,6 +48,7 @@ public:
     // Index of the entry on show; -1 before Setup.
     int32_t GetCurrentEntry() const { return m_current; }
     int32_t GetGroup() const { return m_group; }
+    const CKagFile* GetFile() const { return m_file; }
     uint8_t GetState() const { return m_state; }
 
 private:

@@ -31,7 +31,7 @@ enum : uint32_t {
 };
 
 // Code 3: the task in a 4-byte cell is cancelled in the frame's task list → 0 and the cell
-// cleared; 1 a null cell; 2 a handle that names no task the list holds (the cell unchanged).
+// cleared; 1 a null cell or one holding 0; 2 a handle that names no task the list holds (the cell unchanged).
 uint32_t CancelTaskInCell(SobNativeArgs& args, CScriptHostBase& host)
 {
     const uint32_t cell = args.U32(1);
@@ -44,6 +44,8 @@ uint32_t CancelTaskInCell(SobNativeArgs& args, CScriptHostBase& host)
         args.MarkFault();
         return 0;
     }
+    if (handle == 0)
+        return 1;
     CTimedTask* task = host.Object<CTimedTask>(handle);
     if (task == nullptr || g_pTaskList == nullptr || !g_pTaskList->Contains(task))
         return 2;

@@ -13,6 +13,7 @@
 #include "natives/input_natives.h"
 #include "natives/interrupt_natives.h"
 #include "natives/movie_natives.h"
+#include "natives/owned_list_natives.h"
 #include "natives/plugin_natives.h"
 #include "natives/request_natives.h"
 #include "natives/scene_natives.h"
@@ -561,6 +562,23 @@ constexpr BuiltNative kBuilt[] = {
     {507, NativeSelectChoice},
     {508, NativeSelectedChoice},
     {509, NativeIsChoiceSeen},
+    {510, NativeKagCreate},
+    {511, NativeKagRelease},
+    {512, NativeKagReleaseAll},
+    {513, NativeKagReload},
+    {514, NativeKagAnimate},
+    {517, NativeKadCreate},
+    {518, NativeKadRelease},
+    {519, NativeKadReleaseAll},
+    {520, NativeKadReload},
+    {521, NativeKadField},
+    {532, NativeSheetCreate},
+    {533, NativeSheetRemoveUser},
+    {534, NativeSheetRedraw},
+    {535, NativeSheetRelease},
+    {536, NativeSheetReleaseAll},
+    {537, NativeSheetReload},
+    {538, NativeSheetAnimate},
     {541, NativeTimeNow},
     {542, NativeLocalTime},
     {543, NativeTimersCreate},

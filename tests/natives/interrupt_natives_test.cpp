@@ -217,6 +217,7 @@ TEST(InterruptNatives, CursorGlideTasksAreWatchedAndCancelledByCell)
     const uint32_t cell = t.Cell(glide);
     EXPECT_EQ(t.Call(58, {3, cell}), 0u);
     EXPECT_EQ(t.Load(cell), 0u);
+    EXPECT_EQ(t.Call(58, {3, cell}), 1u); // the cleared cell
     t.Run(0);
     EXPECT_EQ(t.Call(58, {2, glide}), 0u);
 

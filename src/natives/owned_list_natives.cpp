@@ -1,0 +1,401 @@
+// Natives over the scripts' owned lists (see owned_list_natives.h).
+#include "natives/owned_list_natives.h"
+
+#include <memory>
+#include <new>
+
+#include "display/display_objects.h"
+#include "drawing/anim_task.h"
+#include "drawing/cell_sheet.h"
+#include "drawing/kad_file.h"
+#include "drawing/kag_anim_task.h"
+#include "drawing/kag_file.h"
+#include "drawing/sprite.h"
+#include "effects/bg_anime.h"
+#include "natives/native_args.h"
+#include "platform/timer_manager.h"
+#include "sound/lip_sync_task.h"
+
+COwnedList<CKagFile> g_ScriptKagFiles;
+COwnedList<CKadFile> g_ScriptKadFiles;
+COwnedList<CCellSheet> g_ScriptCellSheets;
+
+namespace {
+
+constexpr uint32_t kMinus2 = static_cast<uint32_t>(-2);
+// 532's word 9 with this value leaves the sheet's playing settings at their defaults.
+constexpr uint32_t kDefaults = 65535;
+
+template <class T>
+T* At(SobNativeArgs& a, uint32_t k)
+{
+    CScriptHostBase* host = NativeHost(a);
+    return host != nullptr ? host->Object<T>(a.U32(k)) : nullptr;
+}
+
+CKagFile* KagAt(SobNativeArgs& a, uint32_t k)
+{
+    return dynamic_cast<CKagFile*>(At<CGroupFile>(a, k));
+}
+
+CKadFile* KadAt(SobNativeArgs& a, uint32_t k)
+{
+    return dynamic_cast<CKadFile*>(At<CGroupFile>(a, k));
+}
+
+// The users of each kind of object on the object manager.
+void EndKagUsers(const CKagFile* file)
+{
+    if (g_pObjectManager != nullptr)
+        g_pObjectManager->CancelKindIf(kKagAnimTaskKind, [file](CTimedTask* t) {
+            return file == nullptr || static_cast<CKagAnimTask*>(t)->GetFile() == file;
+        });
+}
+
+void EndKadUsers(const CKadFile* kad)
+{
+    if (g_pObjectManager != nullptr)
+        g_pObjectManager->CancelKindIf(kBgAnimeKind, [kad](CTimedTask* t) {
+            const auto* effect = dynamic_cast<CBgAnimeEffect*>(t);
+            return kad == nullptr || (effect != nullptr && effect->GetKad() == kad);
+        });
+}
+
+void EndSheetUsers(const CCellSheet* sheet)
+{
+    if (g_pObjectManager == nullptr)
+        return;
+    g_pObjectManager->CancelKindIf(kAnimTaskKind, [sheet](CTimedTask* t) {
+        return sheet == nullptr || static_cast<CAnimTask*>(t)->GetSheet() == sheet;
+    });
+    g_pObjectManager->CancelKindIf(kLipSyncTaskKind, [sheet](CTimedTask* t) {
+        const auto* lips = dynamic_cast<CLipSyncTask*>(t);
+        return sheet == nullptr || (lips != nullptr && lips->GetSheet() == sheet);
+    });
+}
+
+// Lists a loaded object and hands out its handle → 0 when it did not load or cannot be listed.
+template <class T>
+uint32_t Listed(SobNativeArgs& a, COwnedList<T>& list, std::unique_ptr<T> object, int loadResult)
+{
+    CScriptHostBase* host = NativeHost(a);
+    if (host == nullptr || loadResult != 0)
+        return 0;
+    T* listed = list.Add(std::move(object));
+    if (listed == nullptr)
+        return 0;
+    const uint32_t handle = host->ObjectHandle(listed);
+    if (handle == 0)
+        list.Release(listed);
+    return handle;
+}
+
+// Release by a 4-byte cell holding the handle: 1 a null cell or one holding 0; 2 a handle of no listed object
+// (the cell unchanged); else the users end, the list's release code, and on 0 the cell cleared.
+template <class T, class Find, class EndUsers>
+uint32_t ReleaseByCell(SobNativeArgs& a, COwnedList<T>& list, Find find, EndUsers endUsers)
+{
+    CScriptHostBase* host = NativeHost(a);
+    const uint32_t cell = a.U32(0);
+    if (a.Faulted() || host == nullptr)
+        return 0;
+    if (cell == 0)
+        return 1;
+    uint32_t handle = 0;
+    if (!a.Memory().Load32(cell, &handle)) {
+        a.MarkFault();
+        return 0;
+    }
+    if (handle == 0)
+        return 1;
+    T* object = find(*host, handle);
+    if (object == nullptr || !list.Contains(object))
+        return 2;
+    endUsers(object);
+    const int code = list.Release(object);
+    if (code == 0)
+        a.Memory().Store32(cell, 0);
+    return static_cast<uint32_t>(code);
+}
+
+// 532's and 537's words from k: file, cell width, cell height, record sprite, direct surface,
+// x, y, flag, mode, cells (65535: keep the defaults), frame time, play mode.
+struct SheetWords {
+    const char* file = nullptr;
+    LONG cellWidth = 0, cellHeight = 0;
+    CSprite* record = nullptr;
+    CImage* direct = nullptr;
+    LONG x = 0, y = 0;
+    uint8_t flag = 0;
+    int32_t mode = 0;
+    uint32_t cells = kDefaults;
+    uint32_t frameTime = 0;
+    uint8_t playMode = 0;
+};
+
+bool ReadSheetWords(SobNativeArgs& a, uint32_t k, SheetWords* w)
+{
+    w->file = NativeOptionalString(a, k);
+    w->cellWidth = a.I32(k + 1);
+    w->cellHeight = a.I32(k + 2);
+    w->record = At<CSprite>(a, k + 3);
+    w->direct = GetSurfaceImage(At<CSurface>(a, k + 4));
+    w->x = a.I32(k + 5);
+    w->y = a.I32(k + 6);
+    w->flag = static_cast<uint8_t>(a.U32(k + 7));
+    w->mode = a.I32(k + 8);
+    w->cells = a.U32(k + 9);
+    w->frameTime = a.U32(k + 10);
+    w->playMode = static_cast<uint8_t>(a.U32(k + 11));
+    // A sheet cell of negative size would make the loader's arithmetic run backwards.
+    return !a.Faulted() && w->cellWidth >= 0 && w->cellHeight >= 0;
+}
+
+int LoadSheet(CCellSheet& sheet, const SheetWords& w)
+{
+    const int code = sheet.LoadImage(w.file, w.cellWidth, w.cellHeight, w.record, w.direct, w.x, w.y, w.flag, w.mode,
+                                     false, false, 0xFFFFFFFFu);
+    if (code == 0 && w.cells != kDefaults)
+        sheet.SetAnimation(static_cast<int32_t>(w.cells), w.frameTime, w.playMode, 0, 1);
+    return code;
+}
+
+// Hands out a task just listed on the object manager, its out cell (word k, 0 none) registered
+// to be cleared when the task ends → the handle; 0 with the task cancelled when none can be made.
+uint32_t HandOutTask(SobNativeArgs& a, CTimedTask* task, uint32_t cellWord)
+{
+    CScriptHostBase* host = NativeHost(a);
+    const uint32_t handle = host->ObjectHandle(task);
+    if (handle == 0) {
+        g_pObjectManager->Cancel(task);
+        return 0;
+    }
+    if (cellWord != 0 && a.Memory().Store32(cellWord, handle))
+        host->ClearOnDestruction(handle, cellWord);
+    return handle;
+}
+
+} // namespace
+
+void ReleaseScriptOwnedLists()
+{
+    EndKagUsers(nullptr);
+    EndKadUsers(nullptr);
+    EndSheetUsers(nullptr);
+    // Every use dropped: none outlives the host.
+    while (g_ScriptKagFiles.GetCount() != 0)
+        g_ScriptKagFiles.ReleaseAll();
+    while (g_ScriptKadFiles.GetCount() != 0)
+        g_ScriptKadFiles.ReleaseAll();
+    while (g_ScriptCellSheets.GetCount() != 0)
+        g_ScriptCellSheets.ReleaseAll();
+}
+
+uint32_t NativeKagCreate(SobNativeArgs& a)
+{
+    const char* name = NativeOptionalString(a, 0);
+    const bool palette = a.U32(1) != 0;
+    if (a.Faulted() || name == nullptr)
+        return 0;
+    std::unique_ptr<CKagFile> file(new (std::nothrow) CKagFile);
+    if (!file)
+        return 0;
+    const int code = file->Load(name, palette);
+    return Listed(a, g_ScriptKagFiles, std::move(file), code);
+}
+
+uint32_t NativeKagRelease(SobNativeArgs& a)
+{
+    return ReleaseByCell(
+        a, g_ScriptKagFiles,
+        [](CScriptHostBase& host, uint32_t h) { return dynamic_cast<CKagFile*>(host.Object<CGroupFile>(h)); },
+        EndKagUsers);
+}
+
+uint32_t NativeKagReleaseAll(SobNativeArgs&)
+{
+    EndKagUsers(nullptr);
+    g_ScriptKagFiles.ReleaseAll();
+    return 0;
+}
+
+uint32_t NativeKagReload(SobNativeArgs& a)
+{
+    CKagFile* file = KagAt(a, 0);
+    const char* name = NativeOptionalString(a, 1);
+    const bool palette = a.U32(2) != 0;
+    if (a.Faulted())
+        return 0;
+    if (file == nullptr)
+        return kMinus2;
+    EndKagUsers(file);
+    return static_cast<uint32_t>(file->Load(name, palette));
+}
+
+// Words: KAG, canvas surface (its scene shows the animation), group, loops, priority, x, y,
+// catch-up (byte), end when done (byte), start delay, out cell (0 none).
+uint32_t NativeKagAnimate(SobNativeArgs& a)
+{
+    CKagFile* file = KagAt(a, 0);
+    CScene* scene = GetSurfaceScene(At<CSurface>(a, 1));
+    const int32_t group = a.I32(2), loops = a.I32(3);
+    const uint32_t priority = a.U32(4);
+    const int32_t x = a.I32(5), y = a.I32(6);
+    const uint8_t catchUp = static_cast<uint8_t>(a.U32(7)), endWhenDone = static_cast<uint8_t>(a.U32(8));
+    const uint32_t delay = a.U32(9);
+    const uint32_t cell = a.U32(10);
+    if (a.Faulted() || (cell != 0 && a.Memory().Span(cell, 4) == nullptr)) {
+        a.MarkFault();
+        return 0;
+    }
+    if (file == nullptr || scene == nullptr || g_pObjectManager == nullptr)
+        return 0;
+    std::unique_ptr<CKagAnimTask> task(new (std::nothrow) CKagAnimTask);
+    if (!task)
+        return 0;
+    task->SetBase(x, y);
+    // The list owns the file: the task only borrows it (a release ends the task first).
+    if (task->Setup(g_pObjectManager, scene, file, group, loops, priority, catchUp, endWhenDone, 0, delay) != 0)
+        return 0;
+    return HandOutTask(a, task.release(), cell);
+}
+
+uint32_t NativeKadCreate(SobNativeArgs& a)
+{
+    const char* name = NativeOptionalString(a, 0);
+    if (a.Faulted() || name == nullptr)
+        return 0;
+    std::unique_ptr<CKadFile> file(new (std::nothrow) CKadFile);
+    if (!file)
+        return 0;
+    const int code = file->Load(name);
+    return Listed(a, g_ScriptKadFiles, std::move(file), code);
+}
+
+uint32_t NativeKadRelease(SobNativeArgs& a)
+{
+    return ReleaseByCell(
+        a, g_ScriptKadFiles,
+        [](CScriptHostBase& host, uint32_t h) { return dynamic_cast<CKadFile*>(host.Object<CGroupFile>(h)); },
+        EndKadUsers);
+}
+
+uint32_t NativeKadReleaseAll(SobNativeArgs&)
+{
+    EndKadUsers(nullptr);
+    g_ScriptKadFiles.ReleaseAll();
+    return 0;
+}
+
+uint32_t NativeKadReload(SobNativeArgs& a)
+{
+    CKadFile* file = KadAt(a, 0);
+    const char* name = NativeOptionalString(a, 1);
+    if (a.Faulted())
+        return 0;
+    if (file == nullptr)
+        return kMinus2;
+    EndKadUsers(file);
+    return static_cast<uint32_t>(file->Load(name));
+}
+
+uint32_t NativeKadField(SobNativeArgs& a)
+{
+    CKadFile* file = KadAt(a, 0);
+    const uint32_t code = a.U32(1);
+    if (a.Faulted() || file == nullptr)
+        return 0;
+    switch (code) {
+    case 0:
+        return file->GetGroupCount();
+    case 1:
+        return file->GetEntryCount();
+    case 2:
+        return GetU16(file->GetHeader());
+    case 3:
+        return GetU16(file->GetHeader() + 2);
+    default:
+        return 0;
+    }
+}
+
+uint32_t NativeSheetCreate(SobNativeArgs& a)
+{
+    SheetWords w;
+    if (!ReadSheetWords(a, 0, &w))
+        return 0;
+    std::unique_ptr<CCellSheet> sheet(new (std::nothrow) CCellSheet);
+    if (!sheet)
+        return 0;
+    const int code = LoadSheet(*sheet, w);
+    return Listed(a, g_ScriptCellSheets, std::move(sheet), code);
+}
+
+uint32_t NativeSheetRemoveUser(SobNativeArgs& a)
+{
+    CCellSheet* sheet = At<CCellSheet>(a, 0);
+    CDrawable* user = At<CDrawable>(a, 1);
+    if (!a.Faulted() && sheet != nullptr && user != nullptr)
+        sheet->RemoveUser(user);
+    return 0;
+}
+
+uint32_t NativeSheetRedraw(SobNativeArgs& a)
+{
+    CCellSheet* sheet = At<CCellSheet>(a, 0);
+    if (!a.Faulted() && sheet != nullptr)
+        CAnimTask::RedrawUsers(*sheet);
+    return 0;
+}
+
+uint32_t NativeSheetRelease(SobNativeArgs& a)
+{
+    return ReleaseByCell(
+        a, g_ScriptCellSheets, [](CScriptHostBase& host, uint32_t h) { return host.Object<CCellSheet>(h); },
+        EndSheetUsers);
+}
+
+uint32_t NativeSheetReleaseAll(SobNativeArgs&)
+{
+    EndSheetUsers(nullptr);
+    g_ScriptCellSheets.ReleaseAll();
+    return 0;
+}
+
+uint32_t NativeSheetReload(SobNativeArgs& a)
+{
+    CCellSheet* sheet = At<CCellSheet>(a, 0);
+    SheetWords w;
+    const bool wordsOk = ReadSheetWords(a, 1, &w);
+    if (a.Faulted())
+        return 0;
+    if (sheet == nullptr)
+        return kMinus2;
+    if (!wordsOk)
+        return 1;
+    EndSheetUsers(sheet);
+    return static_cast<uint32_t>(LoadSheet(*sheet, w));
+}
+
+// Words: sheet, target sprite (0: the sheet's own image), loops (byte), wait after each cycle,
+// random part of the wait, random first wait (byte), out cell (0 none).
+uint32_t NativeSheetAnimate(SobNativeArgs& a)
+{
+    CCellSheet* sheet = At<CCellSheet>(a, 0);
+    const uint32_t targetWord = a.U32(1);
+    CSprite* target = At<CSprite>(a, 1);
+    const uint8_t loops = static_cast<uint8_t>(a.U32(2));
+    const uint32_t wait = a.U32(3), range = a.U32(4);
+    const uint8_t randomFirst = static_cast<uint8_t>(a.U32(5));
+    const uint32_t cell = a.U32(6);
+    if (a.Faulted() || (cell != 0 && a.Memory().Span(cell, 4) == nullptr)) {
+        a.MarkFault();
+        return 0;
+    }
+    if (sheet == nullptr || (targetWord != 0 && target == nullptr) || g_pObjectManager == nullptr)
+        return 0;
+    std::unique_ptr<CAnimTask> task(new (std::nothrow) CAnimTask);
+    if (!task || task->Setup(g_pObjectManager, sheet, target, loops, wait, range, randomFirst, nullptr) != 0)
+        return 0;
+    return HandOutTask(a, task.release(), cell);
+}
