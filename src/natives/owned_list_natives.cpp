@@ -1,8 +1,12 @@
 // Natives over the scripts' owned lists (see owned_list_natives.h).
 #include "natives/owned_list_natives.h"
 
+#include <algorithm>
+#include <cstring>
+#include <list>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "display/display_objects.h"
 #include "drawing/anim_task.h"
@@ -11,7 +15,13 @@
 #include "drawing/kag_anim_task.h"
 #include "drawing/kag_file.h"
 #include "drawing/sprite.h"
+#include "controls/control.h"
+#include "controls/parts_file.h"
+#include "controls/parts_file_b.h"
+#include "display/screen.h"
 #include "effects/bg_anime.h"
+#include "natives/main_form.h"
+#include "natives/script_host.h"
 #include "natives/native_args.h"
 #include "platform/timer_manager.h"
 #include "sound/lip_sync_task.h"
@@ -19,6 +29,8 @@
 COwnedList<CKagFile> g_ScriptKagFiles;
 COwnedList<CKadFile> g_ScriptKadFiles;
 COwnedList<CCellSheet> g_ScriptCellSheets;
+CPartsFileA g_ScriptPartsA;
+CPartsFileB g_ScriptPartsB;
 
 namespace {
 
@@ -42,6 +54,40 @@ CKadFile* KadAt(SobNativeArgs& a, uint32_t k)
 {
     return dynamic_cast<CKadFile*>(At<CGroupFile>(a, k));
 }
+
+// 539: each step draws the animation's current cell into the sprite (CAnimTask::DrawFrameTo); it
+// ends with the animation. Both are held by handle, so either may end first.
+class CSheetFrameTask : public CTimedTask {
+public:
+    CSheetFrameTask(CScriptHostBase& host, uint32_t anim, uint32_t sprite) : m_host(host), m_anim(anim), m_sprite(sprite)
+    {
+    }
+    int32_t GetKind() override { return kSheetFrameTaskKind; }
+    int32_t Step(uint32_t) override
+    {
+        const CAnimTask* anim = Anim();
+        CSprite* sprite = m_host.Object<CSprite>(m_sprite);
+        if (anim == nullptr || sprite == nullptr)
+            return 1;
+        anim->DrawFrameTo(sprite);
+        return 0;
+    }
+    const CCellSheet* Sheet() const
+    {
+        const CAnimTask* anim = Anim();
+        return anim != nullptr ? anim->GetSheet() : nullptr;
+    }
+
+private:
+    const CAnimTask* Anim() const
+    {
+        const auto* anim = dynamic_cast<const CAnimTask*>(m_host.Object<CTimedTask>(m_anim));
+        return anim != nullptr && !anim->IsDead() ? anim : nullptr;
+    }
+    CScriptHostBase& m_host;
+    uint32_t m_anim;
+    uint32_t m_sprite;
+};
 
 // The users of each kind of object on the object manager.
 void EndKagUsers(const CKagFile* file)
@@ -69,8 +115,12 @@ void EndSheetUsers(const CCellSheet* sheet)
         return sheet == nullptr || static_cast<CAnimTask*>(t)->GetSheet() == sheet;
     });
     g_pObjectManager->CancelKindIf(kLipSyncTaskKind, [sheet](CTimedTask* t) {
-        const auto* lips = dynamic_cast<CLipSyncTask*>(t);
-        return sheet == nullptr || (lips != nullptr && lips->GetSheet() == sheet);
+        if (sheet == nullptr)
+            return true;
+        if (const auto* lips = dynamic_cast<CLipSyncTask*>(t))
+            return lips->GetSheet() == sheet;
+        const auto* frames = dynamic_cast<CSheetFrameTask*>(t);
+        return frames != nullptr && frames->Sheet() == sheet;
     });
 }
 
@@ -189,6 +239,8 @@ void ReleaseScriptOwnedLists()
         g_ScriptKadFiles.ReleaseAll();
     while (g_ScriptCellSheets.GetCount() != 0)
         g_ScriptCellSheets.ReleaseAll();
+    g_ScriptPartsA.Clear();
+    g_ScriptPartsB.Clear();
 }
 
 uint32_t NativeKagCreate(SobNativeArgs& a)
@@ -398,4 +450,201 @@ uint32_t NativeSheetAnimate(SobNativeArgs& a)
     if (!task || task->Setup(g_pObjectManager, sheet, target, loops, wait, range, randomFirst, nullptr) != 0)
         return 0;
     return HandOutTask(a, task.release(), cell);
+}
+
+uint32_t NativeSheetDrawFrames(SobNativeArgs& a)
+{
+    CScriptHostBase* host = NativeHost(a);
+    const uint32_t animWord = a.U32(0), spriteWord = a.U32(1);
+    const uint32_t cell = a.U32(2);
+    if (a.Faulted() || (cell != 0 && a.Memory().Span(cell, 4) == nullptr)) {
+        a.MarkFault();
+        return 0;
+    }
+    if (host == nullptr || g_pObjectManager == nullptr || host->Object<CSprite>(spriteWord) == nullptr ||
+        dynamic_cast<CAnimTask*>(host->Object<CTimedTask>(animWord)) == nullptr)
+        return 0;
+    std::unique_ptr<CSheetFrameTask> task(new (std::nothrow) CSheetFrameTask(*host, animWord, spriteWord));
+    if (!task || g_pObjectManager->Add(task.get(), 0, 0, 0) != 0)
+        return 0;
+    return HandOutTask(a, task.release(), cell);
+}
+
+namespace {
+
+// 526 and 531: out arrays of 4-byte cells (0 none), each checked whole inside its block for the
+// clamped range before any is written; first outside the list copies nothing.
+template <class Value>
+uint32_t CopyRange(SobNativeArgs& a, size_t count, uint32_t arrays, Value value)
+{
+    const uint32_t first = a.U32(0), asked = a.U32(1);
+    if (a.Faulted() || first >= count)
+        return 0;
+    const size_t left = count - first;
+    const size_t n = asked == 0 || asked > left ? left : asked;
+    std::vector<uint8_t*> out(arrays, nullptr);
+    for (uint32_t k = 0; k < arrays; ++k) {
+        const uint32_t at = a.U32(2 + k);
+        if (at != 0 && (out[k] = NativeBlockSpan(a, at, static_cast<uint32_t>(4 * n))) == nullptr)
+            return 0;
+    }
+    if (a.Faulted())
+        return 0;
+    for (size_t i = 0; i < n; ++i)
+        for (uint32_t k = 0; k < arrays; ++k)
+            if (out[k] != nullptr) {
+                const uint32_t v = value(first + i, k);
+                std::memcpy(out[k] + 4 * i, &v, 4);
+            }
+    return 0;
+}
+
+// 525 and 530: out cells (0 none) checked before any is written; -1 for an index outside the list.
+template <class Value>
+uint32_t ReadPart(SobNativeArgs& a, size_t count, uint32_t cells, Value value)
+{
+    const uint32_t index = a.U32(0);
+    for (uint32_t k = 0; k < cells; ++k)
+        if (!a.IsNull(1 + k) && a.Span(1 + k, 4) == nullptr)
+            return 0;
+    if (a.Faulted())
+        return 0;
+    if (index >= count)
+        return static_cast<uint32_t>(-1);
+    for (uint32_t k = 0; k < cells; ++k)
+        if (!a.IsNull(1 + k))
+            a.Out32(1 + k, value(index, k));
+    return 0;
+}
+
+// Part i's fields for scripts, as handles and numbers.
+// The file's arrays only point at objects the screen and the control set own: one deleted since
+// reads as none (no handle is made for freed memory).
+uint32_t PartAField(CScriptHostBase& host, size_t i, uint32_t field)
+{
+    CSprite* sprite = g_ScriptPartsA.GetSprite(i);
+    CImage* image = g_ScriptPartsA.GetImage(i);
+    if (g_pDisplay == nullptr || !g_pDisplay->HasDrawable(sprite))
+        sprite = nullptr;
+    if (g_pDisplay == nullptr || !g_pDisplay->HasSurface(image))
+        image = nullptr;
+    const PartRecord* record = g_ScriptPartsA.GetRecord(i);
+    switch (field) {
+    case 0:
+        return image != nullptr ? host.ObjectHandle(image) : 0;
+    case 1:
+        return sprite != nullptr ? host.ObjectHandle(sprite) : 0;
+    case 2:
+        return sprite != nullptr ? static_cast<uint32_t>(sprite->GetX()) : 0;
+    case 3:
+        return sprite != nullptr ? static_cast<uint32_t>(sprite->GetY()) : 0;
+    default:
+        return record != nullptr ? record->c : 0;
+    }
+}
+
+uint32_t PartBField(CScriptHostBase& host, size_t i, uint32_t field)
+{
+    CControl* control = g_ScriptPartsB.GetControl(i);
+    const std::list<CControl*>& made = g_TextObjectList.GetControls();
+    if (std::find(made.begin(), made.end(), control) == made.end())
+        control = nullptr;
+    const PartRecord* record = g_ScriptPartsB.GetRecord(i);
+    switch (field) {
+    case 0:
+        return control != nullptr ? host.ObjectHandle(control) : 0;
+    case 1:
+        return control != nullptr ? static_cast<uint32_t>(control->GetX()) : 0;
+    case 2:
+        return control != nullptr ? static_cast<uint32_t>(control->GetY()) : 0;
+    default:
+        return record != nullptr ? record->c : 0;
+    }
+}
+
+} // namespace
+
+// Words: surface (its scene takes the sprites), file, priority, -, scene sub-list (byte),
+// background with palette (byte).
+uint32_t NativePartsALoad(SobNativeArgs& a)
+{
+    CScene* scene = GetSurfaceScene(At<CSurface>(a, 0));
+    const char* name = NativeOptionalString(a, 1);
+    const int32_t priority = a.I32(2);
+    const bool subList = static_cast<uint8_t>(a.U32(4)) != 0, palette = static_cast<uint8_t>(a.U32(5)) != 0;
+    if (a.Faulted())
+        return 0;
+    return static_cast<uint32_t>(g_ScriptPartsA.Load(g_pDisplay, scene, name, priority, subList, palette));
+}
+
+uint32_t NativePartsAClear(SobNativeArgs&)
+{
+    g_ScriptPartsA.Clear();
+    return 0;
+}
+
+uint32_t NativePartsACount(SobNativeArgs&)
+{
+    return static_cast<uint32_t>(g_ScriptPartsA.GetCount());
+}
+
+uint32_t NativePartsAPart(SobNativeArgs& a)
+{
+    CScriptHostBase* host = NativeHost(a);
+    if (host == nullptr)
+        return 0;
+    return ReadPart(a, g_ScriptPartsA.GetCount(), 5,
+                    [host](size_t i, uint32_t k) { return PartAField(*host, i, k); });
+}
+
+// Arrays: sprites, x, y, kinds.
+uint32_t NativePartsARange(SobNativeArgs& a)
+{
+    CScriptHostBase* host = NativeHost(a);
+    if (host == nullptr)
+        return 0;
+    return CopyRange(a, g_ScriptPartsA.GetCount(), 4,
+                     [host](size_t i, uint32_t k) { return PartAField(*host, i, k + 1); });
+}
+
+// Words: file, first control id, the factory's argument, palette variant (byte).
+uint32_t NativePartsBLoad(SobNativeArgs& a)
+{
+    const char* name = NativeOptionalString(a, 0);
+    const int32_t firstId = a.I32(1), factory = a.I32(2);
+    const bool palette = static_cast<uint8_t>(a.U32(3)) != 0;
+    if (a.Faulted())
+        return 0;
+    return static_cast<uint32_t>(
+        g_ScriptPartsB.Load(&g_TextObjectList, &g_MainForm, name, firstId, factory, palette, g_pDisplay));
+}
+
+uint32_t NativePartsBClear(SobNativeArgs&)
+{
+    g_ScriptPartsB.Clear();
+    return 0;
+}
+
+uint32_t NativePartsBCount(SobNativeArgs&)
+{
+    return static_cast<uint32_t>(g_ScriptPartsB.GetCount());
+}
+
+uint32_t NativePartsBPart(SobNativeArgs& a)
+{
+    CScriptHostBase* host = NativeHost(a);
+    if (host == nullptr)
+        return 0;
+    return ReadPart(a, g_ScriptPartsB.GetCount(), 4,
+                    [host](size_t i, uint32_t k) { return PartBField(*host, i, k); });
+}
+
+// Arrays: controls, x, y, kinds.
+uint32_t NativePartsBRange(SobNativeArgs& a)
+{
+    CScriptHostBase* host = NativeHost(a);
+    if (host == nullptr)
+        return 0;
+    return CopyRange(a, g_ScriptPartsB.GetCount(), 4,
+                     [host](size_t i, uint32_t k) { return PartBField(*host, i, k); });
 }

@@ -14,10 +14,18 @@
 class CCellSheet;
 class CKadFile;
 class CKagFile;
+class CPartsFileA;
+class CPartsFileB;
 
 extern COwnedList<CKagFile> g_ScriptKagFiles;
 extern COwnedList<CKadFile> g_ScriptKadFiles;
 extern COwnedList<CCellSheet> g_ScriptCellSheets;
+// The program-wide parts files: sprites of a scene (522-526) and controls of the main form
+// (527-531).
+extern CPartsFileA g_ScriptPartsA;
+extern CPartsFileB g_ScriptPartsB;
+// The kind of 539's task, a cell-sheet user.
+constexpr int32_t kSheetFrameTaskKind = 13002;
 
 // Ends every user task of the three lists and releases every object (the host's end).
 void ReleaseScriptOwnedLists();
@@ -39,3 +47,14 @@ uint32_t NativeSheetRelease(SobNativeArgs& args);   // 535
 uint32_t NativeSheetReleaseAll(SobNativeArgs& args); // 536
 uint32_t NativeSheetReload(SobNativeArgs& args);    // 537
 uint32_t NativeSheetAnimate(SobNativeArgs& args);   // 538
+uint32_t NativeSheetDrawFrames(SobNativeArgs& args); // 539
+uint32_t NativePartsALoad(SobNativeArgs& args);     // 522
+uint32_t NativePartsAClear(SobNativeArgs& args);    // 523
+uint32_t NativePartsACount(SobNativeArgs& args);    // 524
+uint32_t NativePartsAPart(SobNativeArgs& args);     // 525
+uint32_t NativePartsARange(SobNativeArgs& args);    // 526
+uint32_t NativePartsBLoad(SobNativeArgs& args);     // 527
+uint32_t NativePartsBClear(SobNativeArgs& args);    // 528
+uint32_t NativePartsBCount(SobNativeArgs& args);    // 529
+uint32_t NativePartsBPart(SobNativeArgs& args);     // 530
+uint32_t NativePartsBRange(SobNativeArgs& args);    // 531

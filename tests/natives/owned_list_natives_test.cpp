@@ -18,7 +18,12 @@
 #include "drawing/kag_anim_task.h"
 #include "drawing/kag_file.h"
 #include "drawing/scene.h"
+#include "controls/control.h"
+#include "controls/parts_file.h"
+#include "controls/parts_file_b.h"
 #include "files/gll_manager.h"
+#include "natives/main_form.h"
+#include "natives/text_object.h"
 #include "natives/native_table.h"
 #include "natives/owned_list_natives.h"
 #include "platform/timer_manager.h"
@@ -154,8 +159,8 @@ uint32_t PixelAt(const CImage& image, int x, int y)
 
 TEST(OwnedListNatives, TheRowsOfThisRoundAreBuilt)
 {
-    for (uint32_t n = 510; n <= 538; ++n) {
-        const bool open = n == 515 || n == 516 || (n >= 522 && n <= 531);
+    for (uint32_t n = 510; n <= 540; ++n) {
+        const bool open = n == 515 || n == 516 || n == 540;
         EXPECT_EQ(GetNativeRow(n).built, !open) << n;
     }
 }
@@ -306,4 +311,118 @@ TEST(OwnedListNatives, CellSheetsAnimateIntoTheirImageAndReleaseByCell)
     EXPECT_EQ(g_ScriptCellSheets.GetCount(), 1u);
     EXPECT_EQ(t.Call(536, {}), 0u);
     EXPECT_EQ(g_ScriptCellSheets.GetCount(), 0u);
+}
+
+TEST(OwnedListNatives, SheetFramesDrawIntoASpriteUntilTheAnimationEnds)
+{
+    ListsHost t;
+    CImage* image = nullptr;
+    const uint32_t direct = t.Image(&image);
+    const uint32_t sheet = t.Sheet(direct);
+    const uint32_t anim = t.Call(538, {sheet, 0, 0, 0, 0, 0, 0});
+    ASSERT_NE(anim, 0u);
+    CImage* other = nullptr;
+    ASSERT_EQ(t.f.screen->CreateImage(&other, 64, 16, 32, 0), 0);
+    CSprite* sprite = nullptr;
+    ASSERT_EQ(t.f.screen->CreateSprite(&sprite, other, nullptr, 0, 0), 0);
+    const uint32_t spriteHandle = t.host.ObjectHandle(sprite);
+    EXPECT_EQ(t.Call(539, {sheet, spriteHandle, 0}), 0u); // not an animation
+    EXPECT_EQ(t.Call(539, {anim, 0, 0}), 0u);
+    const uint32_t out = t.Cell(0);
+    const uint32_t frames = t.Call(539, {anim, spriteHandle, out});
+    ASSERT_NE(frames, 0u);
+    EXPECT_EQ(t.Load(out), frames);
+    EXPECT_EQ(t.host.Object<CTimedTask>(frames)->GetKind(), 13002);
+    t.Run(0);
+    t.Run(150);
+    t.Run(0);
+    EXPECT_EQ(PixelAt(*other, 5, 3), 0x00FF00u);
+    // Releasing the sheet ends both of its users; the out cells are cleared.
+    EXPECT_EQ(t.Call(535, {t.Cell(sheet)}), 0u);
+    t.Run(10);
+    EXPECT_EQ(t.objects.GetCount(), 0u);
+    EXPECT_EQ(t.Load(out), 0u);
+}
+
+TEST(OwnedListNatives, PartsFilesAsSpritesAndAsControls)
+{
+    ListsHost t;
+    PartsLayout layout;
+    PartsEntry part;
+    part.name = "RED.ELG";
+    part.x = 5;
+    part.y = 6;
+    part.byte5 = 255;
+    part.byte6 = 1;
+    layout.parts = {part, part};
+    layout.parts[1].x = 30;
+    t.f.dir.Write("A.GMP", Text(WritePartsFile(layout, EPartsReader::A)));
+    const uint32_t canvas = t.Canvas();
+
+    EXPECT_EQ(t.Call(522, {canvas, t.Str("NONE.GMP"), 10, 0, 0, 0}), 2u);
+    EXPECT_EQ(t.Call(522, {0, t.Str("A.GMP"), 10, 0, 0, 0}), 1u); // no scene
+    ASSERT_EQ(t.Call(522, {canvas, t.Str("A.GMP"), 10, 0, 0, 0}), 0u);
+    EXPECT_EQ(t.Call(524, {}), 2u);
+    const uint32_t outs = t.host.Memory().Allocate(20);
+    ASSERT_EQ(t.Call(525, {1, outs, outs + 4, outs + 8, outs + 12, outs + 16}), 0u);
+    EXPECT_EQ(t.host.Object<CImage>(t.Load(outs)), g_ScriptPartsA.GetImage(1));
+    EXPECT_EQ(t.host.Object<CSprite>(t.Load(outs + 4)), g_ScriptPartsA.GetSprite(1));
+    EXPECT_EQ(t.Load(outs + 8), 30u);
+    EXPECT_EQ(t.Load(outs + 12), 6u);
+    // An index outside the list: -1, nothing written; null cells are skipped.
+    const uint32_t kept = t.Cell(0x5555);
+    EXPECT_EQ(t.Call(525, {2, kept, 0, 0, 0, 0}), static_cast<uint32_t>(-1));
+    EXPECT_EQ(t.Load(kept), 0x5555u);
+    EXPECT_EQ(t.Call(525, {0, 0, 0, kept, 0, 0}), 0u);
+    EXPECT_EQ(t.Load(kept), 5u);
+
+    // 526: every array checked whole for the clamped range before any is written.
+    const uint32_t xs = t.host.Memory().Allocate(16), ys = t.host.Memory().Allocate(16);
+    t.host.Memory().Store32(xs, 0x5555);
+    ASSERT_EQ(t.Call(526, {0, 0, 0, xs, ys, 0}), 0u);
+    EXPECT_EQ(t.Load(xs), 5u);
+    EXPECT_EQ(t.Load(xs + 4), 30u);
+    EXPECT_EQ(t.Load(ys + 4), 6u);
+    EXPECT_EQ(t.Call(526, {1, 9, 0, xs + 8, 0, 0}), 0u); // clamped to one
+    EXPECT_EQ(t.Load(xs + 8), 30u);
+    t.host.Memory().Store32(xs, 0x5555);
+    bool faulted = false;
+    t.Call(526, {0, 0, 0, xs, ys + 12, 0}, &faulted); // ys's block holds one cell there, not two
+    EXPECT_TRUE(faulted);
+    EXPECT_EQ(t.Load(xs), 0x5555u);
+    EXPECT_EQ(t.Call(526, {7, 0, 0, xs, 0, 0}), 0u);
+    EXPECT_EQ(t.Load(xs), 0x5555u);
+    // A sprite the screen deleted since reads as none.
+    ASSERT_EQ(t.f.screen->DeleteDrawable(g_ScriptPartsA.GetSprite(0)), 0);
+    ASSERT_EQ(t.Call(525, {0, 0, outs, 0, 0, 0}), 0u);
+    EXPECT_EQ(t.Load(outs), 0u);
+    EXPECT_EQ(t.Call(523, {}), 0u);
+    EXPECT_EQ(t.Call(524, {}), 0u);
+
+    // Reader B: buttons in the main form.
+    layout.parts[0].head = layout.parts[1].head = 1;
+    layout.parts[0].width = layout.parts[1].width = 8;
+    layout.parts[0].height = layout.parts[1].height = 8;
+    layout.parts[0].c = layout.parts[1].c = 0;
+    t.f.dir.Write("B.GMP", Text(WritePartsFile(layout, EPartsReader::B)));
+    g_TextObjectList.SetScene(GetSurfaceScene(t.host.Object<CSurface>(canvas)));
+    ASSERT_EQ(t.Call(527, {t.Str("B.GMP"), 300, 0, 0}), 0u);
+    EXPECT_EQ(t.Call(529, {}), 2u);
+    ASSERT_EQ(t.Call(530, {1, outs, outs + 4, outs + 8, outs + 12}), 0u);
+    CControl* control = t.host.Object<CControl>(t.Load(outs));
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control, g_ScriptPartsB.GetControl(1));
+    EXPECT_EQ(t.Load(outs + 4), 30u);
+    EXPECT_EQ(t.Call(530, {2, outs, 0, 0, 0}), static_cast<uint32_t>(-1));
+    ASSERT_EQ(t.Call(531, {0, 2, xs, ys, 0, 0}), 0u);
+    EXPECT_EQ(t.host.Object<CControl>(t.Load(xs)), g_ScriptPartsB.GetControl(0));
+    EXPECT_EQ(t.Load(ys + 4), 30u);
+    // Controls deleted since read as none.
+    g_MainForm.RemoveAllControls();
+    g_TextObjectList.DeleteAll();
+    ASSERT_EQ(t.Call(530, {0, outs, 0, 0, 0}), 0u);
+    EXPECT_EQ(t.Load(outs), 0u);
+    EXPECT_EQ(t.Call(528, {}), 0u);
+    EXPECT_EQ(t.Call(529, {}), 0u);
+    g_TextObjectList.SetScene(nullptr);
 }
