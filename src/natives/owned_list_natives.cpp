@@ -648,3 +648,54 @@ uint32_t NativePartsBRange(SobNativeArgs& a)
     return CopyRange(a, g_ScriptPartsB.GetCount(), 4,
                      [host](size_t i, uint32_t k) { return PartBField(*host, i, k); });
 }
+
+namespace {
+
+// The KAG animation behind a task word while the object manager runs it, else null.
+CKagAnimTask* ManagedKagAnim(CTimedTask* task)
+{
+    if (task == nullptr || g_pObjectManager == nullptr || !g_pObjectManager->Contains(task))
+        return nullptr;
+    return task->GetKind() == kKagAnimTaskKind ? dynamic_cast<CKagAnimTask*>(task) : nullptr;
+}
+
+} // namespace
+
+uint32_t NativeKagGetValue(SobNativeArgs& a)
+{
+    CTimedTask* task = At<CTimedTask>(a, 0);
+    if (a.Faulted())
+        return 0;
+    const CKagAnimTask* anim = ManagedKagAnim(task);
+    return anim != nullptr ? static_cast<uint32_t>(anim->GetUserValue()) : 0;
+}
+
+uint32_t NativeKagSetValue(SobNativeArgs& a)
+{
+    const uint32_t word = a.U32(0);
+    CTimedTask* task = At<CTimedTask>(a, 0);
+    const uint32_t mustBeZero = a.U32(1);
+    const int32_t value = a.I32(2);
+    if (a.Faulted())
+        return 0;
+    if (word == 0)
+        return static_cast<uint32_t>(-1);
+    if (task == nullptr || g_pObjectManager == nullptr || !g_pObjectManager->Contains(task))
+        return static_cast<uint32_t>(-2);
+    CKagAnimTask* anim = ManagedKagAnim(task);
+    if (anim == nullptr)
+        return static_cast<uint32_t>(-3);
+    if (mustBeZero != 0)
+        return static_cast<uint32_t>(-4);
+    anim->SetUserValue(value);
+    return 0;
+}
+
+uint32_t NativeSheetImage(SobNativeArgs& a)
+{
+    CScriptHostBase* host = NativeHost(a);
+    CCellSheet* sheet = At<CCellSheet>(a, 0);
+    if (a.Faulted() || host == nullptr || sheet == nullptr || sheet->GetPicture() == nullptr)
+        return 0;
+    return host->ObjectHandle(sheet->GetPicture());
+}

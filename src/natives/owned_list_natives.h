@@ -35,6 +35,9 @@ uint32_t NativeKagRelease(SobNativeArgs& args);     // 511
 uint32_t NativeKagReleaseAll(SobNativeArgs& args);  // 512
 uint32_t NativeKagReload(SobNativeArgs& args);      // 513
 uint32_t NativeKagAnimate(SobNativeArgs& args);     // 514
+uint32_t NativeKagGetValue(SobNativeArgs& args);    // 515
+uint32_t NativeKagSetValue(SobNativeArgs& args);    // 516
+uint32_t NativeSheetImage(SobNativeArgs& args);     // 540
 uint32_t NativeKadCreate(SobNativeArgs& args);      // 517
 uint32_t NativeKadRelease(SobNativeArgs& args);     // 518
 uint32_t NativeKadReleaseAll(SobNativeArgs& args);  // 519

@@ -160,8 +160,7 @@ uint32_t PixelAt(const CImage& image, int x, int y)
 TEST(OwnedListNatives, TheRowsOfThisRoundAreBuilt)
 {
     for (uint32_t n = 510; n <= 540; ++n) {
-        const bool open = n == 515 || n == 516 || n == 540;
-        EXPECT_EQ(GetNativeRow(n).built, !open) << n;
+        EXPECT_TRUE(GetNativeRow(n).built) << n;
     }
 }
 
@@ -193,6 +192,18 @@ TEST(OwnedListNatives, KagGroupsAnimateAndReleaseByCellEndingTheirAnimations)
     t.Run(0);
     t.Run(100);
     EXPECT_EQ(task->GetSprite().GetX(), 13);
+
+    // 515/516: a value kept with the running animation.
+    const struct {
+        uint32_t task, zero, expected;
+    } values[] = {{0, 0, static_cast<uint32_t>(-1)}, {anim + 0x10000, 0, kMinus2},
+                  {canvas, 0, kMinus2},              {anim, 1, static_cast<uint32_t>(-4)},
+                  {anim, 0, 0}};
+    for (const auto& c : values)
+        EXPECT_EQ(t.Call(516, {c.task, c.zero, 42}), c.expected) << c.task << " " << c.zero;
+    EXPECT_EQ(t.Call(515, {anim}), 42u);
+    EXPECT_EQ(task->GetUserFlag(), 1);
+    EXPECT_EQ(t.Call(515, {canvas}), 0u);
 
     // Release by cell: a null cell 1; a stale handle 2 with the cell kept; the live one ends the
     // animation first, deletes the file and clears the cell (and the task's out cell).
@@ -293,6 +304,10 @@ TEST(OwnedListNatives, CellSheetsAnimateIntoTheirImageAndReleaseByCell)
     t.Run(150);
     EXPECT_EQ(PixelAt(*image, 5, 3), 0x00FF00u); // the second cell
     EXPECT_EQ(t.Call(534, {sheet, 0}), 0u);
+    const uint32_t picture = t.Call(540, {sheet});
+    ASSERT_NE(t.host.Object<CImage>(picture), nullptr);
+    EXPECT_EQ(t.host.Object<CImage>(picture)->GetWidth(), 24);
+    EXPECT_EQ(t.Call(540, {0}), 0u);
     EXPECT_EQ(t.Call(533, {sheet, 0}), 0u);
 
     // 537 reloads (ending the animation), 535 releases by cell, 536 the rest.
