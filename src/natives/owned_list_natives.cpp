@@ -34,6 +34,17 @@ CPartsFileB g_ScriptPartsB;
 
 namespace {
 
+// 514's animations with the canvas whose scene shows them (as its end is reported).
+struct CanvasUser {
+    CTimedTask* task;
+    const void* canvas;
+};
+std::vector<CanvasUser>& CanvasUsers()
+{
+    static auto* users = new std::vector<CanvasUser>; // tasks may end after this file's statics
+    return *users;
+}
+
 constexpr uint32_t kMinus2 = static_cast<uint32_t>(-2);
 // 532's word 9 with this value leaves the sheet's playing settings at their defaults.
 constexpr uint32_t kDefaults = 65535;
@@ -309,7 +320,13 @@ uint32_t NativeKagAnimate(SobNativeArgs& a)
     // The list owns the file: the task only borrows it (a release ends the task first).
     if (task->Setup(g_pObjectManager, scene, file, group, loops, priority, catchUp, endWhenDone, 0, delay) != 0)
         return 0;
-    return HandOutTask(a, task.release(), cell);
+    CKagAnimTask* listed = task.release();
+    std::vector<CanvasUser>& users = CanvasUsers();
+    users.erase(std::remove_if(users.begin(), users.end(),
+                               [](const CanvasUser& u) { return !g_pObjectManager->Contains(u.task); }),
+                users.end());
+    users.push_back({listed, static_cast<const void*>(At<CSurface>(a, 1))});
+    return HandOutTask(a, listed, cell);
 }
 
 uint32_t NativeKadCreate(SobNativeArgs& a)
@@ -698,4 +715,35 @@ uint32_t NativeSheetImage(SobNativeArgs& a)
     if (a.Faulted() || host == nullptr || sheet == nullptr || sheet->GetPicture() == nullptr)
         return 0;
     return host->ObjectHandle(sheet->GetPicture());
+}
+
+void ForgetOwnedListObject(const void* object)
+{
+    if (object == nullptr)
+        return;
+    std::vector<CCellSheet*> emptied;
+    g_ScriptCellSheets.ForEach([&](CCellSheet* sheet) {
+        const CImage* source = sheet->GetSource();
+        const CImage* picture = sheet->GetPicture();
+        if ((source != nullptr && static_cast<const void*>(static_cast<const CSurface*>(source)) == object) ||
+            (picture != nullptr && static_cast<const void*>(static_cast<const CSurface*>(picture)) == object)) {
+            emptied.push_back(sheet);
+            return;
+        }
+        for (CDrawable* user : sheet->GetUsers()) {
+            if (static_cast<const void*>(user) == object) {
+                sheet->RemoveUser(user);
+                break;
+            }
+        }
+    });
+    for (CCellSheet* sheet : emptied) {
+        EndSheetUsers(sheet);
+        sheet->Clear();
+    }
+    if (g_pObjectManager != nullptr) {
+        for (const CanvasUser& user : CanvasUsers())
+            if (user.canvas == object && g_pObjectManager->Contains(user.task))
+                g_pObjectManager->Cancel(user.task);
+    }
 }

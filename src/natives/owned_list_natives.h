@@ -29,6 +29,10 @@ constexpr int32_t kSheetFrameTaskKind = 13002;
 
 // Ends every user task of the three lists and releases every object (the host's end).
 void ReleaseScriptOwnedLists();
+// An object is ending: a listed sheet that draws into or borrows it (its source, picture or the
+// record sprite's image) ends its animations and is cleared; a user drawable leaves the sheet's
+// users; KAG animations shown on a canvas that ends stop.
+void ForgetOwnedListObject(const void* object);
 
 uint32_t NativeKagCreate(SobNativeArgs& args);      // 510
 uint32_t NativeKagRelease(SobNativeArgs& args);     // 511

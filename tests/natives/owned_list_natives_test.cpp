@@ -441,3 +441,27 @@ TEST(OwnedListNatives, PartsFilesAsSpritesAndAsControls)
     EXPECT_EQ(t.Call(529, {}), 0u);
     g_TextObjectList.SetScene(nullptr);
 }
+
+TEST(OwnedListNatives, AnEndedImageOrCanvasEndsWhatDrawsIntoIt)
+{
+    ListsHost t;
+    CImage* image = nullptr;
+    const uint32_t direct = t.Image(&image);
+    const uint32_t sheet = t.Sheet(direct);
+    ASSERT_NE(t.Call(538, {sheet, 0, 0, 0, 0, 0, 0}), 0u);
+    t.Run(0);
+    // The script deletes the image the sheet draws into: its animation ends, the sheet forgets it.
+    ASSERT_EQ(t.f.screen->DeleteSurface(image), 0);
+    t.Run(150);
+    EXPECT_EQ(t.objects.GetCount(), 0u);
+    EXPECT_EQ(t.host.Object<CCellSheet>(sheet)->GetSource(), nullptr);
+    EXPECT_EQ(t.Call(538, {sheet, 0, 0, 0, 0, 0, 0}), 0u); // nothing to draw into now
+
+    const uint32_t kag = t.Call(510, {t.Str("ANIM.KAG"), 0});
+    const uint32_t canvas = t.Canvas();
+    ASSERT_NE(t.Call(514, {kag, canvas, 0, kEndless, 0, 0, 0, 0, 0, 0, 0}), 0u);
+    t.Run(0);
+    ASSERT_EQ(t.f.screen->DeleteSurface(t.host.Object<CSurface>(canvas)), 0);
+    t.Run(150);
+    EXPECT_EQ(t.objects.GetCount(), 0u);
+}
