@@ -737,6 +737,8 @@ constexpr BuiltNative kBuilt[] = {
     {682, NativeChannelSound},
     {683, NativeVoicePlay},
     {684, NativeVoiceDucking},
+    {789, NativeSetChoiceLayer},
+    {790, NativeCopyChoiceLayerSettings},
     {791, NativeTgsCreate},
     {792, NativeTgsDelete},
     {793, NativeTgsRun},

@@ -584,3 +584,27 @@ uint32_t NativeIsChoiceSeen(SobNativeArgs& args)
         return 0;
     return text->IsChoiceSeen(i) ? 1 : 0;
 }
+
+uint32_t NativeSetChoiceLayer(SobNativeArgs& args)
+{
+    CScriptHostBase* host = NativeHost(args);
+    const uint32_t word = args.U32(0);
+    if (args.Faulted() || host == nullptr)
+        return 0;
+    ClearChoiceLayerFlags(*host);
+    const bool isLayer = host->Object<CTextLayerBase>(word) != nullptr;
+    SetChoiceLayer(isLayer ? word : 0);
+    return isLayer ? 0 : 1;
+}
+
+uint32_t NativeCopyChoiceLayerSettings(SobNativeArgs& args)
+{
+    CScriptHostBase* host = NativeHost(args);
+    const uint32_t word = args.U32(0);
+    if (args.Faulted() || host == nullptr)
+        return 0;
+    CTextLayerBase* layer = host->Object<CTextLayerBase>(word);
+    if (layer == nullptr)
+        return static_cast<uint32_t>(-1);
+    return static_cast<uint32_t>(layer->CopyReadSettings(ChoiceLayer(*host)));
+}

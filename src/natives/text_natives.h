@@ -67,3 +67,9 @@ uint32_t NativeGetChoice(SobNativeArgs& args);
 uint32_t NativeSelectChoice(SobNativeArgs& args);
 uint32_t NativeSelectedChoice(SobNativeArgs& args);
 uint32_t NativeIsChoiceSeen(SobNativeArgs& args);
+// 789: the active text layer (the choice layer) := word 0 → 0 when it is a text layer, else 1
+// (none is active then); the layer that was active loses its seen flags first. 790: a text layer
+// takes the seen-flag settings of the active one → CopyReadSettings' code (1 none active); -1 for
+// a word that is no text layer.
+uint32_t NativeSetChoiceLayer(SobNativeArgs& args);
+uint32_t NativeCopyChoiceLayerSettings(SobNativeArgs& args);

@@ -142,6 +142,8 @@ TEST(TextNatives, EveryRowIsBuilt)
 {
     for (uint32_t n = 466; n <= 509; ++n)
         EXPECT_TRUE(GetNativeRow(n).built) << n;
+    EXPECT_TRUE(GetNativeRow(789).built);
+    EXPECT_TRUE(GetNativeRow(790).built);
 }
 
 TEST(TextNatives, ScriptSetsAMessageAndStepsItIntoAKindNineSurfaceAsTheFontDraws)
@@ -465,4 +467,33 @@ TEST(TextNatives, ReadLogNameStaysInTheSaveFolder)
     EXPECT_EQ(t.Call(496, {}), 1u);
     ASSERT_EQ(t.host.SaveReadLog(nullptr), 0);
     EXPECT_EQ(t.Call(496, {}), 0u);
+}
+
+TEST(TextNatives, ScriptsChooseTheChoiceLayerAndCopyItsSettings)
+{
+    TextHost t;
+    CTextLayer* first = nullptr;
+    CTextLayer* second = nullptr;
+    ASSERT_EQ(g_TextObjectList.AddTextLayer(&first, 0, 100, 60, 20, 2, t.font, 1), 0);
+    ASSERT_EQ(g_TextObjectList.AddTextLayer(&second, 0, 200, 60, 20, 2, t.font, 1), 0);
+    const uint32_t a = t.host.ObjectHandle(first), b = t.host.ObjectHandle(second);
+    EXPECT_EQ(t.Call(790, {b}), 1u); // none active yet
+    EXPECT_EQ(t.Call(789, {a}), 0u);
+    ASSERT_EQ(t.Choices(1, 4, {"x", "y"}), 0u);
+    EXPECT_NE(first->ReadFlags(), nullptr);
+    EXPECT_EQ(t.Call(790, {b}), 0u);
+    EXPECT_EQ(second->ReadFlags(), first->ReadFlags());
+    EXPECT_EQ(second->ReadBase(), 4);
+    const struct {
+        uint32_t word, expected;
+    } wrong[] = {{0, kMinus1}, {t.fontHandle, kMinus1}, {a + 0x10000, kMinus1}};
+    for (const auto& c : wrong)
+        EXPECT_EQ(t.Call(790, {c.word}), c.expected) << c.word;
+    // Another word: the old layer loses its flags and none is active.
+    EXPECT_EQ(t.Call(789, {t.fontHandle}), 1u);
+    EXPECT_EQ(first->ReadFlags(), nullptr);
+    EXPECT_EQ(ChoiceLayerHandle(), 0u);
+    ASSERT_EQ(t.Choices(1, 4, {"x"}), 0u);
+    EXPECT_EQ(first->ReadFlags(), nullptr);
+    g_TextObjectList.DeleteAll();
 }
