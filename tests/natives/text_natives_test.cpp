@@ -435,6 +435,9 @@ TEST(TextNatives, SeenChoicesReachTheLayerAndTheRuntime)
     EXPECT_EQ(t.Call(499, {2}), 1u);
     EXPECT_EQ(layer->ReadFlags(), nullptr);
     EXPECT_EQ(t.host.TextObject().ChoiceCapacity(), 2);
+    EXPECT_EQ(t.Call(499, {0x7FFFFFFF}), 1u); // room only as far as choices are numbered
+    EXPECT_EQ(t.host.TextObject().ChoiceCapacity(), 255);
+    EXPECT_EQ(t.Call(499, {2}), 1u);
     ASSERT_EQ(t.Choices(1, 7, {"x"}), 0u);
     EXPECT_EQ(t.Call(501, {t.Block(std::string("y") + '\0')}), 0u);
     EXPECT_EQ(layer->ReadFlags(), nullptr);
