@@ -5,12 +5,16 @@
 // the input picks natives and their words (raw, 0, 1, 65535, -1, 0.5 as float bits, live, stale
 // and wrong-type handles, string and buffer addresses, effect kind names, block ends, below
 // 0x10000, past memory) and runs each through the native opcode, then steps the object manager.
-// After a fault the call stack is reset. Native issues add seeds for their groups.
+// After a fault the call stack is reset. Native issues add seeds for their groups. The text and
+// owned-list pool: a message with a name, tags and choices on the script text object, a cell
+// sheet and a KAD file in the scripts' lists and cells holding their handles.
 #include <cstddef>
 #include <cstring>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "authoring/image_group_writer.h"
 #include "controls/text_panel.h"
 #include "display/color_rect_object.h"
 #include "display/path_move_task.h"
@@ -20,7 +24,11 @@
 #include "files/object_plugin_manager.h"
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
+#include "drawing/cell_sheet.h"
+#include "drawing/kad_file.h"
 #include "natives/native_table.h"
+#include "natives/owned_list_natives.h"
+#include "script/tagged_text.h"
 #include "platform/timer_manager.h"
 #include "support/fuzz_input.h"
 #include "support/script_host_fixture.h"
@@ -125,11 +133,53 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                     std::memcpy(memory.Span(at, 8), "bg_zoom", 8);
                                     return at;
                                 }()};
+    // Records of the text natives and the owned-list objects, with cells holding their handles.
+    static uint32_t message = [&] {
+        static const char record[] = "\x01\x02\x00#Name\\Two$ab<\"t\">c<7>\\d$e";
+        const uint32_t at = memory.Allocate(sizeof record);
+        std::memcpy(memory.Span(at, sizeof record), record, sizeof record);
+        if (g_pScriptTextObject != nullptr)
+            g_pScriptTextObject->SetMessage(at);
+        return at;
+    }();
+    static uint32_t choices = [&] {
+        static const uint8_t record[] = {1, 3, 0, 2, 0, 5, 0, 'y', 'e', 's', 0, 4, 0, 'n', 'o', 0};
+        const uint32_t at = memory.Allocate(sizeof record);
+        std::memcpy(memory.Span(at, sizeof record), record, sizeof record);
+        if (g_pScriptTextObject != nullptr)
+            g_pScriptTextObject->SetChoices(at);
+        return at;
+    }();
+    static uint32_t sheet = [&] {
+        auto made = std::make_unique<CCellSheet>();
+        CImage* image = host.Object<CImage>(pool[1]);
+        if (image == nullptr || made->SetImage(image, 8, 8, nullptr, image, 0, 0, 0, 0, false) != 0)
+            return 0u;
+        CCellSheet* listed = g_ScriptCellSheets.Add(std::move(made));
+        return listed != nullptr ? host.ObjectHandle(listed) : 0u;
+    }();
+    static uint32_t kad = [&] {
+        std::vector<uint8_t> bytes;
+        auto made = std::make_unique<CKadFile>();
+        if (!image_groups::BuildKad("header 1 2 0 1\nblob text ab\nentry 0 0 0 0 0\nrecord 1 2 x\n", bytes, nullptr) ||
+            made->LoadFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size())) != 0)
+            return 0u;
+        CKadFile* listed = g_ScriptKadFiles.Add(std::move(made));
+        return listed != nullptr ? host.ObjectHandle(static_cast<CGroupFile*>(listed)) : 0u;
+    }();
+    static uint32_t handleCells = [&] {
+        const uint32_t at = memory.Allocate(16);
+        const uint32_t held[] = {sheet, kad, timed, stale};
+        for (uint32_t k = 0; k < 4; ++k)
+            memory.Store32(at + 4 * k, held[k]);
+        return at;
+    }();
     static uint32_t tick = 0;
     const uint32_t words[] = {kinds[0], kinds[1], 0, 65535, 0xFFFFFFFFu, live, stale, live ^ 0x100, control, text, buffer, buffer + 16, buffer + 15,
                               0x100, memory.End(), memory.End() - 2, host.VariableRecords().empty() ? 0 : host.VariableRecords()[0].address,
                               pool[0], pool[1], pool[2], pool[3], pool[4], pool[5], pool[6], pool[7], 0x7FFFFFFF, 0x80000000u, 16384, 16385,
-                              task, timed, points, pathText, 1, 2, 0x3F000000u};
+                              task, timed, points, pathText, 1, 2, 0x3F000000u, message, choices, sheet, kad,
+                              handleCells, handleCells + 4, handleCells + 8, handleCells + 12, 255};
     FuzzInput in{data, size};
     for (int call = 0; call < 8 && !in.AtEnd(); ++call) {
         const uint32_t n = in.U32() % kNativeCount;

@@ -157,6 +157,9 @@ int ReadPartsLayout(const char* name, EPartsReader reader, PartsLayout* layout, 
     *folder = name;
     SplitPath(folder->data(), nullptr);
     folder->resize(std::strlen(folder->c_str()));
+    // A bare file name has no folder: SplitPath leaves it whole, which is not a folder to join.
+    if (*folder == name)
+        folder->clear();
     if (ParsePartsFile(static_cast<const uint8_t*>(file.GetBuffer()), file.GetSize(), reader, layout, nullptr) != 0)
         return 3;
     return 0;

@@ -54,6 +54,8 @@ public:
 
     void ClearItems();
     void SetReadFlags(CBitArray* flags, int base, int32_t* result);
+    CBitArray* ReadFlags() const { return m_readFlags; }
+    int ReadBase() const { return m_readBase; }
     // 1 null.
     int CopyReadSettings(const CTextLayerBase* other);
     void SetSounds(const char* choose, const char* enter, const char* leave, int chooseNumber, int enterNumber,

@@ -66,6 +66,7 @@ public:
     int DrawFrameTo(CSprite* sprite) const;
 
     int32_t GetCurrentCell() const { return m_currentCell; }
+    const CCellSheet* GetSheet() const { return m_sheet; }
     uint32_t GetCycleLength() const { return m_cycleLength; }
     uint32_t GetWait() const { return m_wait; }
 

@@ -48,6 +48,15 @@ public:
     // Index of the entry on show; -1 before Setup.
     int32_t GetCurrentEntry() const { return m_current; }
     int32_t GetGroup() const { return m_group; }
+    const CKagFile* GetFile() const { return m_file; }
+    // A value the script keeps with the animation (the flag says one was set).
+    void SetUserValue(int32_t value)
+    {
+        m_userFlag = 1;
+        m_userValue = value;
+    }
+    int32_t GetUserValue() const { return m_userValue; }
+    uint8_t GetUserFlag() const { return m_userFlag; }
     uint8_t GetState() const { return m_state; }
 
 private:
@@ -68,6 +77,8 @@ private:
     uint8_t m_catchUp = 0;
     uint8_t m_endWhenDone = 0;
     uint8_t m_ownsFile = 0;
+    int32_t m_userValue = 0;
+    uint8_t m_userFlag = 0;
     int32_t m_baseX = 0;
     int32_t m_baseY = 0;
     uint32_t m_startDelay = 0;

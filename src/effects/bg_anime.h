@@ -59,6 +59,8 @@ public:
 
     CImage* GetFrameImage() const { return m_frame.get(); }
     uint8_t GetState() const { return m_state; }
+    // The animation played (borrowed; null before set-up).
+    const CKadFile* GetKad() const { return m_kad; }
     int32_t GetGroup() const { return m_group; }
     int32_t GetEntry() const { return m_entry; }
     // How many files were handed to the loader so far (each distinct file once per group).

@@ -33,6 +33,7 @@ public:
     const CSprite& Sprite() const { return m_sprite; }
     const CImage& Image() const { return m_image; }
     CGlyphFont& Font() { return m_font; }
+    CGlyphFont& BigFont() { return m_bigFont; }
 
 private:
     CGlyphFont m_font;

@@ -11,6 +11,7 @@
 #include "natives/game_app_link.h"
 #include "natives/main_form.h"
 #include "natives/native_table.h"
+#include "natives/owned_list_natives.h"
 #include "natives/register_screen_effects.h"
 #include "platform/timer_manager.h"
 #include "platform/timer_resolution.h"
@@ -80,6 +81,7 @@ CScriptHost::~CScriptHost()
     g_ScriptLoaderNames.clear();
     while (g_ScriptFileStreams.GetCount() != 0) // every use dropped: none outlives the host
         g_ScriptFileStreams.ReleaseAll();
+    ReleaseScriptOwnedLists();
     g_ScriptTimers.Clear();
     m_settingsText.reset();
     for (uint32_t block : g_ScriptHeapBlocks)

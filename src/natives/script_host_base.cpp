@@ -12,6 +12,7 @@
 #include "files/safe_file_writer.h"
 #include "natives/main_form.h"
 #include "natives/native_table.h"
+#include "natives/owned_list_natives.h"
 #include "platform/object_lifetime.h"
 #include "script/byte_reader.h"
 #include "script/script_transfer.h"
@@ -272,6 +273,8 @@ void CScriptHostBase::ObjectDestroyed(const void* object, void* context)
     g_MainForm.ForgetObject(object);
     // Path tasks made by scripts stop before their sprite's end.
     ForgetPathTaskTarget(object);
+    // Sheets and animations the scripts made keep no surface or drawable that ended.
+    ForgetOwnedListObject(object);
     std::lock_guard<std::mutex> lock(host->m_objectLock);
     if (const auto mirror = host->m_mirrors.find(object); mirror != host->m_mirrors.end()) {
         host->m_retiredMirrors.push_back(mirror->second.address);

@@ -21,6 +21,7 @@
 #include "files/effect_args.h"
 #include "natives/native_args.h"
 #include "natives/plugin_natives.h"
+#include "platform/decimal_text.h"
 #include "platform/timer_manager.h"
 
 WipeStarter g_pfnNativeStartWipe = StartWipeTask;
@@ -217,7 +218,38 @@ uint32_t SizePath(SobNativeArgs& a, bool byPoints)
                   [sprite](CPathSizeTask& s) { return s.SetTarget(g_pObjectManager, sprite); }, sprite);
 }
 
+// The largest size 54 scales a drawable to (the work image's own limit).
+constexpr double kMaxScaledSide = 16384.0;
+
 } // namespace
+
+uint32_t NativeScaleTask(SobNativeArgs& a)
+{
+    CDrawable* sprite = At<CDrawable>(a, 0);
+    const uint8_t mode = ByteAt(a, 1);
+    const uint32_t time = a.U32(2);
+    const char* scaleText = NativeOptionalString(a, 3);
+    const char* startText = NativeOptionalString(a, 4);
+    if (a.Faulted() || sprite == nullptr || scaleText == nullptr)
+        return 0;
+    const double scale = ReadDecimalText(scaleText, -1.0), start = ReadDecimalText(startText, 1.0);
+    const double w = sprite->GetWidth(), h = sprite->GetHeight();
+    const auto fits = [&](double s) {
+        return s > 0.0 && w * s >= 1.0 && h * s >= 1.0 && w * s <= kMaxScaledSide && h * s <= kMaxScaledSide;
+    };
+    if (!fits(scale) || !fits(start))
+        return 0;
+    if (startText != nullptr)
+        sprite->SetSize(static_cast<LONG>(w * start), static_cast<LONG>(h * start));
+    PathSource source;
+    source.byPoints = true;
+    source.triples = {static_cast<int32_t>(w * scale), static_cast<int32_t>(h * scale), sprite->GetAlpha()};
+    // Mode 1 keeps the centre where it stands, any other the top-left corner.
+    const uint8_t align = mode == 1 ? 1 : 0;
+    std::unique_ptr<CPathSizeTask> task(new (std::nothrow) CPathSizeTask(time, 0, 0, 1.0, align, align, 0, 0, 0, 0));
+    return Launch(a, std::move(task), source,
+                  [sprite](CPathSizeTask& s) { return s.SetTarget(g_pObjectManager, sprite); }, sprite);
+}
 
 void ForgetPathTaskTarget(const void* object)
 {

@@ -31,6 +31,11 @@ uint32_t NativeSizePathText(SobNativeArgs& args);     // 448
 uint32_t NativeSizePathPoints(SobNativeArgs& args);   // 449
 uint32_t NativeRotatePathText(SobNativeArgs& args);   // 450
 
+// 54: drawable, mode (1 centred, else top-left kept), time, scale text, start-scale text or 0:
+// a size path from start × the drawable's size to scale × it → the task's handle, 0 when it
+// cannot start (sizes below 1 or past 16384 pixels a side, unreadable scales).
+uint32_t NativeScaleTask(SobNativeArgs& args);
+
 uint32_t NativeStartWipeTask(SobNativeArgs& args);  // 386
 uint32_t NativeFinishWipeTask(SobNativeArgs& args); // 387
 uint32_t NativeCancelWipeTask(SobNativeArgs& args); // 388

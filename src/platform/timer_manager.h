@@ -26,6 +26,17 @@ public:
     virtual bool Cancel(CTimedTask* task);
     // Cancel for every live task of the kind.
     virtual void CancelKind(int32_t kind);
+    // Cancel for every live task of the kind that accept(task) takes (users of one object).
+    template <class Accept>
+    void CancelKindIf(int32_t kind, Accept accept)
+    {
+        // By index: OnCancel may add tasks.
+        for (size_t i = 0; i < m_tasks.size(); ++i) {
+            CTimedTask* t = m_tasks[i];
+            if (!t->m_dead && t->GetKind() == kind && accept(t))
+                Kill(t);
+        }
+    }
     // OnCancel for every live task, then every task is deleted (during a run: at its end).
     virtual void CancelAll();
     virtual bool Contains(CTimedTask* task);

@@ -231,7 +231,8 @@ void CMessageStore::ClearChoices()
 int CMessageStore::ReserveChoices(int32_t n)
 {
     ClearChoices();
-    m_choices.assign(n < 1 ? 0 : static_cast<size_t>(n), std::nullopt);
+    // A script's count is not trusted with memory: a room past the numbering is never used.
+    m_choices.assign(n < 1 ? 0 : static_cast<size_t>(n < kMaxChoices ? n : kMaxChoices), std::nullopt);
     return 1;
 }
 

@@ -22,6 +22,8 @@ class CMessageStore {
 public:
     static constexpr int32_t kDefaultChoiceCapacity = 8;
     static constexpr uint32_t kMaxChoiceLength = 252;
+    // Choices are numbered by a byte (selection, seen bits, record counts).
+    static constexpr int32_t kMaxChoices = 255;
 
     explicit CMessageStore(CScriptMemory& memory);
     virtual ~CMessageStore();
@@ -58,7 +60,7 @@ public:
 
     // Choices.
     void ClearChoices();
-    // Clears the choices and makes room for n (none for n < 1) → 1.
+    // Clears the choices and makes room for n, at most kMaxChoices (none for n < 1) → 1.
     int ReserveChoices(int32_t n);
     // Choice record at a script address: u8 kind, u16 seen-flag base, u8 count, u8 expansion flag,
     // packed entries (u8 L, u8 flag, text, NUL) → 0; -1 choices disabled; -2 the newest history
@@ -132,6 +134,12 @@ public:
     // the start or return to a remembered place.
     void SetParseCursor(size_t at) { m_cursor = at < m_body.size() ? at : m_body.size(); }
     void SetChoicesEnabled(bool enabled) { m_choicesEnabled = enabled; }
+    // The choices then belong to no seen-flag range: base and given count 0.
+    void ClearSeenFlagBase()
+    {
+        m_seenFlagBase = 0;
+        m_givenChoiceCount = 0;
+    }
 
 private:
     struct HistoryEntry {

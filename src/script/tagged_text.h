@@ -69,6 +69,14 @@ public:
     bool RestorePosition();
 
     CImage* Target() const { return m_target; }
+    CFont* TargetFont() const { return m_font; }
+    // Forgets the target, its owner and font (their objects ended): drawing answers "no target".
+    void ClearTarget()
+    {
+        m_target = nullptr;
+        m_owner = nullptr;
+        m_font = nullptr;
+    }
 
 private:
     // Draws body bytes [from, to) at the draw position and stores where it ended.

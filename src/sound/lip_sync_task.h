@@ -26,6 +26,7 @@ public:
     int32_t Step(uint32_t now) override;
 
     int32_t GetCurrentCell() const { return m_currentCell; }
+    const CCellSheet* GetSheet() const { return m_sheet; }
 
 private:
     CCellSheet* m_sheet = nullptr;
