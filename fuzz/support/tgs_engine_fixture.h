@@ -61,6 +61,8 @@ public:
     CControlSet* ScriptControls() override { return nullptr; }
     void ShowCaption(const char*) override {}
     bool IsCaptionBusy() override { return false; }
+    CTimedTask* CaptionTask() override { return nullptr; }
+    bool HasStateSnapshot() override { return false; }
     bool IsInterrupted() override { return false; }
     int SaveGame(int, int) override { return -1; }
     int LoadGameSlot(int, int) override { return -1; }

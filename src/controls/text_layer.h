@@ -54,6 +54,7 @@ public:
 
     void ClearItems();
     void SetReadFlags(CBitArray* flags, int base, int32_t* result);
+    int ReadBase() const { return m_readBase; }
     // 1 null.
     int CopyReadSettings(const CTextLayerBase* other);
     void SetSounds(const char* choose, const char* enter, const char* leave, int chooseNumber, int enterNumber,

@@ -95,6 +95,8 @@ public:
     CControlSet* ScriptControls() override { return &g_TextObjectList; }
     void ShowCaption(const char* text) override { g_Caption.ShowText(text, 2000); }
     bool IsCaptionBusy() override { return g_Caption.GetValidHandle() != nullptr; }
+    CTimedTask* CaptionTask() override { return g_Caption.GetValidHandle(); }
+    bool HasStateSnapshot() override { return false; }
     bool IsInterrupted() override { return g_pGameApp != nullptr && g_pGameApp->IsInterrupted(); }
     void ShowMessage(const char* text) override
     {
@@ -187,14 +189,16 @@ uint32_t NativeTgsRun(SobNativeArgs& args)
         return 1;
     }
     CTgsFrame& frame = *g_pTgsFrame;
-    if (start >= 0 && frame.StartScript(name) != 0) {
+    // A state loaded between script steps is resumed even when a scenario is named.
+    const bool resume = start < 0 || frame.StateReplaced() != 0;
+    if (!resume && frame.StartScript(name) != 0) {
         char text[512];
         std::snprintf(text, sizeof text, winapi::Utf8ToSjis("TGSスクリプト「%s」のロードに失敗。").c_str(),
                       name != nullptr ? name : "");
         ShowRequest(text);
         return 2;
     }
-    int r = frame.StartScenario(start < 0);
+    int r = frame.StartScenario(resume);
     if (r == 0)
         r = frame.RunText();
     if (host != nullptr && host->RetTgsExpAddress() != 0)

@@ -72,6 +72,8 @@ int32_t Command13(CTgsFrame& f, const TgsArgPair* a)
 {
     int r = 0;
     if (f.ResumedPage()) {
+        // The restored page is shown already: the text collected again for it goes.
+        f.ClearText();
         r = f.WaitPage(0, true);
     } else {
         f.ChoiceWait() = 1;
@@ -129,6 +131,7 @@ int32_t Command16(CTgsFrame& f, const TgsArgPair*)
 {
     bool voice = false;
     if (f.ResumedPage()) {
+        f.ClearText();
         voice = f.PageWaitByte() != 0;
     } else {
         if (f.WindowSwitchPending() && !f.NoDisplay() && f.GetCharacterWait() == 0 && f.MessageWindow() != nullptr)
@@ -148,6 +151,7 @@ int32_t Command17(CTgsFrame& f, const TgsArgPair*)
 {
     int r = 0;
     if (f.ResumedPage()) {
+        f.ClearText();
         r = f.WaitChoice();
     } else {
         if (f.TextLength() != 0 || f.ChoiceCount() == 0)
@@ -641,6 +645,7 @@ int32_t ChainedWait(CTgsFrame& f, bool skippable, Wait wait, End end)
 int32_t Command31(CTgsFrame& f, const TgsArgPair* a)
 {
     if (f.ResumedPage()) {
+        f.ClearText();
         if (const int r = f.WaitPage(2, true); r != 0)
             return r;
         f.EndMessage();

@@ -130,9 +130,12 @@ uint32_t CTgsFrame::Clock()
 
 int CTgsFrame::StepFrame()
 {
-    if (m_link == nullptr)
+    // A loaded state replaced the scene: every wait ends until the scenario resumes.
+    if (m_link == nullptr || m_stateReplaced != 0)
         return 0;
     const int r = m_link->StepFrame();
+    if (m_stateReplaced != 0)
+        return 0;
     if (m_messageWindow)
         m_messageWindow->Update(Clock());
     return r;
@@ -341,7 +344,8 @@ int CTgsFrame::StartScenario(bool resume)
     if (resume) {
         m_readMessage = m_currentMessage >= 0 && IsMessageRead(static_cast<uint32_t>(m_currentMessage)) ? 1 : 0;
         SetMenuControlState(5, !Config().skipStopsAtUnread || m_readMessage ? 1 : 0);
-        // The scene rebuild belongs to the saved-state side; with empty records it does nothing.
+        if (RebuildScene() < 0)
+            return -1;
     }
     ForgetMousePosition();
     return 0;
@@ -515,7 +519,11 @@ void CTgsFrame::SetSpeaker(const char* name, const char* voice)
 
 int32_t* CTgsFrame::ResultCell()
 {
-    const uint32_t address = static_cast<uint32_t>(m_startValues[0]);
+    return CellAt(static_cast<uint32_t>(m_startValues[0]));
+}
+
+int32_t* CTgsFrame::CellAt(uint32_t address)
+{
     if (address == 0 || (address & 3) != 0)
         return nullptr;
     uint8_t* bytes = m_memory.Span(address, 4);
@@ -709,7 +717,11 @@ void CTgsFrame::PollMouse()
     m_lastMouseY = y;
     if (!moved)
         return;
-    const bool show = !Config().hideSystemButtons || y >= 577;
+    ShowMenuControls(!Config().hideSystemButtons || y >= 577);
+}
+
+void CTgsFrame::ShowMenuControls(bool show)
+{
     if (show == (m_menuShown != 0))
         return;
     m_menuShown = show ? 1 : 0;
@@ -861,10 +873,6 @@ int CTgsFrame::WaitPage(int mode, bool withVoice)
     while (true) {
         if (StepFrame() == 0)
             return -1;
-        if (m_stateReplaced) {
-            m_stateReplaced = 0;
-            return -1;
-        }
         m_link->HandleInput();
         PollMouse();
         int slot = -1;
@@ -933,10 +941,6 @@ int CTgsFrame::WaitChoice()
     while (true) {
         if (StepFrame() == 0)
             return -1;
-        if (m_stateReplaced) {
-            m_stateReplaced = 0;
-            return -1;
-        }
         m_link->HandleInput();
         PollMouse();
         if (ChoiceInputTaken(&index))

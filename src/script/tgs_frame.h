@@ -24,6 +24,7 @@
 #include "script/tgs_effects.h"
 #include "script/tgs_records.h"
 #include "script/tgs_script_store.h"
+#include "script/tgs_state.h"
 
 #include <array>
 #include <memory>
@@ -116,12 +117,25 @@ public:
     // Writes the block at *cursor (left bytes free), advancing both → 0; 1 null cursor or no
     // room (nothing written); 2 the store state failed; 3 the backlog failed.
     int SaveState(uint8_t** cursor, size_t* left, bool withBacklog);
-    // Reads and checks a block without changing anything → the code LoadState would answer.
+    // Reads and checks a block without changing the frame → the code LoadState would answer;
+    // on 0 the cursor and left are advanced past the block as LoadState would.
     int CheckState(const uint8_t** cursor, size_t* left, bool withBacklog);
     // Stages, checks, then commits a block → 0; 1 store state; 2 log; 3 message number; 4 any
     // other damage. On failure the running frame is unchanged; on success the state-replaced
     // byte is set and the scene is rebuilt when the scenario resumes.
     int LoadState(const uint8_t** cursor, size_t* left, bool withBacklog);
+    // Recreates pictures, sprites, effects, sounds, the choice list and the message window from
+    // the loaded records (StartScenario on resume runs it) → 0; -1 the fade-in was stopped.
+    int RebuildScene();
+    // The page's picture loaded again by the record's name, its other fields kept → 0; 1 none.
+    int RefreshLayerImage(uint8_t page);
+    // A sprite slot shown again from its record's name, position and priority → 0; 1 no record;
+    // 2 the picture cannot be loaded.
+    int LoadSpriteRecord(int group, int slot, uint8_t page);
+    // The system-menu items and bar shown or hidden at once.
+    void ShowMenuControls(bool show);
+    // The choice list a loaded state waits with (null: none).
+    const TgsSavedPage* ResumePage() const { return m_resumePage.get(); }
     int ClearScene();
     void ResetScreenCanvas();
     // The settings into window, fonts and backlog; the settings-changed byte as it was.
@@ -182,6 +196,8 @@ public:
     int32_t StartValue(int i) const { return i >= 0 && i < 6 ? m_startValues[static_cast<size_t>(i)] : 0; }
     // The choice result cell (start value 1) → its host bytes, or null when it is no cell.
     int32_t* ResultCell();
+    // The cell at a script address: null unless 4-aligned and inside script memory.
+    int32_t* CellAt(uint32_t address);
     CMessageWindow* MessageWindow() const { return m_messageWindow.get(); }
     CTextPanel* NameWindow() const { return m_nameWindow.get(); }
     CTextLayer* ChoiceLayer() const { return m_textLayer.get(); }
@@ -273,6 +289,9 @@ public:
     // Gives the record's picture and sprite up: the sprite leaves the page's list and is deleted,
     // the image is dropped, the name cleared; the effect is released.
     void ReleaseSprite(TgsSpriteRecord& record, uint8_t page);
+    // A new sprite of the named picture in the page's list at the record's priority, held by the
+    // record (its name set) → false when the picture cannot be loaded (the record unchanged).
+    bool AttachSpritePicture(TgsSpriteRecord& record, const char* name, uint8_t page);
     // The display-list priority of a record's sprite (and its effect's) follows record.priority.
     void UpdateSpritePriority(TgsSpriteRecord& record, uint8_t page);
 
@@ -448,6 +467,15 @@ private:
     int64_t Malformed();
 
     uint32_t m_unpackBlock = 0; // script memory for unpacked strings
+
+    // The frame as a saved state (everything but the log, which the encoder reads itself).
+    void CaptureState(TgsSavedState* state);
+    // Reads and checks a block into staged parts → LoadState's code; nothing running changes.
+    int StageState(const uint8_t** cursor, size_t* left, bool withBacklog, TgsSavedState* state,
+                   StagedState* store);
+    // The choice list and page a loaded state shows again at the rebuild.
+    std::unique_ptr<TgsSavedPage> m_resumePage;
+    uint8_t m_resumeVoice = 0; // the saved page's voice plays again when its wait resumes
 
     void AddHandlers();
     void InitMembers();

@@ -8,6 +8,7 @@
 
 class CControlContainer;
 class CControlSet;
+class CTimedTask;
 
 class CTgsHostLink {
 public:
@@ -61,6 +62,10 @@ public:
     // The caption's text and whether its task runs.
     virtual void ShowCaption(const char* text) = 0;
     virtual bool IsCaptionBusy() = 0;
+    // The caption's motion task while it runs (null: none); the frame pauses it during a fade.
+    virtual CTimedTask* CaptionTask() = 0;
+    // The script host holds a back-to-the-previous-choice snapshot.
+    virtual bool HasStateSnapshot() = 0;
     // The application's interrupt flag (a stop was asked).
     virtual bool IsInterrupted() = 0;
     // Save data: → 0 ok; -1 until the save side exists.

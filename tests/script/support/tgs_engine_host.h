@@ -80,6 +80,8 @@ public:
     CControlSet* ScriptControls() override { return controls; }
     void ShowCaption(const char* text) override { captions.emplace_back(text); }
     bool IsCaptionBusy() override { return false; }
+    CTimedTask* CaptionTask() override { return captionTask; }
+    bool HasStateSnapshot() override { return hasSnapshot; }
     bool IsInterrupted() override { return interrupted; }
     int SaveGame(int bank, int slot) override
     {
@@ -121,6 +123,8 @@ public:
     bool advance = false, skipKey = false, skipHeld = false;
     int action = -1, actionSlot = -1, mouseArea = 0, mouseX = 0, mouseY = 0, answer = 1, saveResult = 0;
     int snapshots = 0, restores = 0;
+    CTimedTask* captionTask = nullptr;
+    bool hasSnapshot = false;
     uint8_t settingsChanged = 0, menuByte = 0;
     int32_t setting6 = 0;
     std::string slotTitle;
