@@ -70,6 +70,13 @@ public:
     int RestoreStateSnapshot() override { return -1; }
     std::string SlotTitle(int, int) override { return {}; }
     int NextRingSlot(int) override { return 0; }
+    int PlayBgm(int32_t number, uint32_t, bool) override
+    {
+        bgm = number;
+        return 0;
+    }
+    int32_t CurrentBgm() override { return bgm; }
+    int32_t bgm = 0;
     void HandleInput() override {}
     bool AdvancePushed() override { return (steps % clickEvery) == 0; }
     bool SkipKeyDown() override { return skipKey; }

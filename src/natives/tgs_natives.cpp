@@ -11,6 +11,7 @@
 #include "natives/game_app_link.h"
 #include "natives/main_form.h"
 #include "natives/native_args.h"
+#include "natives/script_helpers.h"
 #include "natives/script_host.h"
 #include "natives/text_object.h"
 #include "platform/action_map.h"
@@ -110,6 +111,12 @@ public:
     int RestoreStateSnapshot() override { return -1; }
     std::string SlotTitle(int, int) override { return {}; }
     int NextRingSlot(int) override { return 0; }
+
+    int PlayBgm(int32_t number, uint32_t fadeTime, bool loop) override
+    {
+        return PlayBgmByNumber(number, fadeTime, loop ? 1 : 0);
+    }
+    int32_t CurrentBgm() override { return g_CurrentBgmNumber; }
 };
 
 CTgsScriptHostLink g_TgsLink;

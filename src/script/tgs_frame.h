@@ -397,6 +397,47 @@ public:
     void SetTransitionOption(int i, bool on);
     uint8_t TransitionOption(int i) const { return m_transitionOptions[i != 0 ? 1 : 0]; }
 
+    // ---- sound channels (tgs_sound.cpp) ----
+    // The scenario's effect channels are sound-manager channels 8 to 11, handed out in rotation;
+    // the voice plays on channel 6. A channel number n >= 0 from a scenario is channel n + 8 (n
+    // above 3 is refused); n < 0 takes the next channel of the rotation, except for the stop,
+    // fade-out and wait operations, which read it as channel -n (-n above 11 is refused).
+    static constexpr int kEffectChannels = 4;
+    static constexpr int32_t kFirstEffectChannel = 8;
+    static constexpr int kLoopChannels = 12;
+    // The channel of n for a play or fade-in (rotation for n < 0) → -1 when n is above 3.
+    int32_t EffectChannel(int32_t n);
+    // The channel of n for a stop, fade-out or wait → -1 when it is no channel 0-11.
+    static int32_t NamedChannel(int32_t n);
+    // The channel, loaded with file when one is given → -1 when n is refused or the load failed.
+    int32_t PickEffectChannel(const char* file, int32_t n, bool stream);
+    // → 0; 1 the channel is refused or the file did not load.
+    int PlayEffect(const char* file, int32_t n, bool stream, bool loop);
+    // → 0; 1 the channel is refused (nothing touched).
+    int StopEffect(int32_t n);
+    void StopAllEffects();
+    // time 0 fades over 1000 ms → 0; 1 the fade could not start or the channel is refused.
+    int FadeInEffect(const char* file, uint32_t time, int32_t n, bool loop);
+    int FadeOutEffect(uint32_t time, int32_t n);
+    // → 0 silent; 1 skipped (the channel stopped when stop is set); 2 it loops (stopped at once);
+    // -1 the game is ending or the channel is refused.
+    int WaitEffect(int32_t n, bool skippable, bool stop, bool checkSetting);
+    // → 0 the channel's fade ended; 1 skipped (stopped when asked); -1 ending or refused.
+    int WaitEffectFade(int32_t n, bool skippable, bool stopWhenSkipped, bool checkSetting);
+    // → 0 the music change ended; 1 skipped; -1 the game is ending.
+    int WaitMusicChange(bool skippable);
+    // → 0 the music ended; 1 skipped; 2 it loops (no wait); -1 the game is ending (music plays on).
+    int WaitMusicEnd(bool skippable);
+    // Command 119: the number is kept for the saved state, then played through the link → the
+    // link's answer (-1 without a link).
+    int PlayMusic(int32_t number, uint32_t fadeTime, bool loop);
+    // → 0 playing; 1 voices are off; 2 the voice is disabled; 3 it could not be opened.
+    int PlayVoiceNow(const char* name, bool loop);
+    TgsSoundChannel& SoundChannel(int i) { return m_soundChannels[static_cast<size_t>(i & 3)]; }
+    uint8_t& ChannelLoop(int channel) { return m_channelLoop[static_cast<size_t>(channel < 0 || channel >= kLoopChannels ? 0 : channel)]; }
+    int32_t& MusicNumber() { return m_musicNumber; }
+    int32_t& NextEffectChannel() { return m_nextEffectChannel; }
+
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
     // Writes at *cursor (before end) and advances → 0; 1 null cursor or pairs; 2 does not fit
@@ -551,7 +592,6 @@ private:
     std::array<TgsLayerSlot, 3> m_layers;
     std::array<TgsWindowRecord, 1> m_windowRecords;
     int32_t m_ruleNumber = -1;
-    int32_t m_musicNumber = 0;
     int m_pendingSlot = -1;
 
     // ---- effect control and transitions ----
@@ -583,6 +623,16 @@ private:
     bool TransitionSkipped();
     // Made on the screen and begun → 0, or applied at once and CreateTransition's code.
     int StartNamedTransition(const char* name, uint8_t keep, const CEffectArgs& args);
+    // ---- sound channels ----
+    std::array<TgsSoundChannel, kEffectChannels> m_soundChannels;
+    std::array<uint8_t, kLoopChannels> m_channelLoop{};
+    int32_t m_nextEffectChannel = 0;
+    int32_t m_musicNumber = 0;
+    // The skip test the sound waits share (skippable, the quick-effects setting when asked).
+    bool SoundWaitSkipped(bool skippable, bool checkSetting);
+    // The kept name of an effect channel that loops (a name equal to it is not copied again).
+    void KeepChannelName(int32_t channel, const char* file, bool stream);
+
     uint8_t m_transitionRunning = 0;
     uint8_t m_pageMode = 1;
     std::array<uint8_t, 2> m_transitionOptions{};

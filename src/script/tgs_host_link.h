@@ -77,4 +77,11 @@ public:
     virtual std::string SlotTitle(int bank, int slot) = 0;
     // The next slot of a bank's ring.
     virtual int NextRingSlot(int bank) = 0;
+
+    // ---- music ----
+    // Plays music piece number (0 stops it) with a fade of fadeTime ms (0 at once) → 0; 1 the
+    // piece could not be played at once.
+    virtual int PlayBgm(int32_t number, uint32_t fadeTime, bool loop) = 0;
+    // The piece PlayBgm last started (0 none: the music is silent or fading to silence).
+    virtual int32_t CurrentBgm() = 0;
 };

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 class CImage;
 class CKadFile;
@@ -112,4 +113,13 @@ struct TgsLayerSlot {
     std::array<int32_t, 7> words{}; // [1]-[6] the kind's words ([0] is the kind's place)
     char text[48] = {};
     CLayerEffect* effect = nullptr;
+};
+
+// ---- sound channels ----
+// What one of the scenario's four effect channels (sound-manager channels 8 to 11) last looped, so
+// that a saved state can start it again: the file name (empty: nothing to restart) and the flag
+// byte it was started with (1 streamed). The name's stored size is its length + 1.
+struct TgsSoundChannel {
+    std::string name;
+    uint8_t flag = 0;
 };

@@ -4,6 +4,7 @@
 // decoder's test runtime whose scripts come from memory.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -97,6 +98,17 @@ public:
     int RestoreStateSnapshot() override { return ++restores, 0; }
     std::string SlotTitle(int, int) override { return slotTitle; }
     int NextRingSlot(int bank) override { return bank == 0 ? 20 : 5; }
+    // Music: every PlayBgm call (number, fade, loop); the link remembers the number as the game's
+    // does (0 when stopped).
+    int PlayBgm(int32_t number, uint32_t fadeTime, bool loop) override
+    {
+        bgmCalls.push_back({number, static_cast<int32_t>(fadeTime), loop ? 1 : 0});
+        bgm = number;
+        return 0;
+    }
+    int32_t CurrentBgm() override { return bgm; }
+    int32_t bgm = 0;
+    std::vector<std::array<int32_t, 3>> bgmCalls;
     void HandleInput() override { ++inputs; }
     bool AdvancePushed() override { return std::exchange(advance, false); }
     bool SkipKeyDown() override { return skipKey; }
