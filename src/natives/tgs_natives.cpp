@@ -7,6 +7,7 @@
 #include "controls/control.h"
 #include "display/app_frame.h"
 #include "display/image_object.h"
+#include "display/path_move_task.h"
 #include "natives/caption.h"
 #include "natives/game_app_link.h"
 #include "natives/main_form.h"

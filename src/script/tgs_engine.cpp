@@ -401,6 +401,8 @@ int CTgsFrame::ClearScene()
     FreeAllScripts();
     m_textLog.Clear();
     m_hasChoiceSerial = false;
+    m_resumePage.reset();
+    m_resumeVoice = m_rebuildPending = 0;
     return 0;
 }
 

@@ -517,6 +517,7 @@ private:
     // The choice list and page a loaded state shows again at the rebuild.
     std::unique_ptr<TgsSavedPage> m_resumePage;
     uint8_t m_resumeVoice = 0; // the saved page's voice plays again when its wait resumes
+    uint8_t m_rebuildPending = 0; // loaded; the scene is rebuilt when the scenario resumes
 
     void AddHandlers();
     void InitMembers();

@@ -40,6 +40,13 @@ void CTgsFrame::CaptureState(TgsSavedState* s)
     s->quake = m_rememberedQuake;
     s->window = m_currentWindow;
     s->music = m_musicNumber;
+    s->nextChannel = m_nextEffectChannel;
+    for (size_t c = 0; c < TgsSavedState::kChannels; ++c) {
+        // A name its count byte cannot hold was never started: such a channel is saved silent.
+        const TgsSoundChannel& channel = m_soundChannels[c];
+        if (channel.name.size() < 255 && channel.name.find('\0') == std::string::npos)
+            s->channels[c] = {channel.name, static_cast<uint8_t>(channel.flag != 0 ? 1 : 0)};
+    }
     s->choiceDisabled = m_choiceDisabled;
     s->choiceWait = m_choiceWait;
     s->pageWait = m_pageWaitByte;
@@ -81,6 +88,14 @@ void CTgsFrame::CaptureState(TgsSavedState* s)
     s->windowRecord.effects[0] = s->windowRecord.effects[1] = nullptr;
     s->windowRecord.shown = m_messageWindow && m_messageWindow->IsVisible() ? 1 : 0;
     s->nameText = m_nameText;
+    if (m_rebuildPending != 0) {
+        // Loaded and not yet shown: the loaded page is what a save keeps.
+        s->voiceMarker = m_resumeVoice != 0 ? 0 : -1;
+        s->windowRecord.shown = m_windowRecords[0].shown;
+        if (m_resumePage)
+            s->page = *m_resumePage;
+        return;
+    }
     // The choice list only while the player chooses.
     if (m_choiceWait != 0 && m_choiceCount != 0 && m_textLayer) {
         s->page.listValue = static_cast<uint32_t>(m_startValues[0]);
@@ -192,6 +207,11 @@ int CTgsFrame::LoadState(const uint8_t** cursor, size_t* left, bool withBacklog)
     m_rememberedQuake = s->quake;
     m_currentWindow = s->window;
     m_musicNumber = s->music;
+    // The old scene's effect channels stop; the loaded ones play again at the rebuild.
+    StopAllEffects();
+    m_nextEffectChannel = s->nextChannel;
+    for (size_t c = 0; c < TgsSavedState::kChannels; ++c)
+        m_soundChannels[c] = {s->channels[c].name, s->channels[c].flag};
     m_choiceDisabled = s->choiceDisabled;
     m_choiceWait = s->choiceWait;
     m_pageWaitByte = s->pageWait;
@@ -215,6 +235,7 @@ int CTgsFrame::LoadState(const uint8_t** cursor, size_t* left, bool withBacklog)
     m_nameText = s->nameText;
     m_resumePage = s->hasPage ? std::make_unique<TgsSavedPage>(std::move(s->page)) : nullptr;
     m_stateReplaced = 1;
+    m_rebuildPending = 1;
     return 0;
 }
 
@@ -358,6 +379,13 @@ int CTgsFrame::RebuildScene()
         }
     }
 
+    // Sound channels that looped start again on their own channels.
+    for (int c = 0; c < kEffectChannels; ++c) {
+        const TgsSoundChannel channel = m_soundChannels[static_cast<size_t>(c)];
+        if (!channel.name.empty())
+            PlayEffect(channel.name.c_str(), c, channel.flag != 0, true);
+    }
+
     if (m_link->HasStateSnapshot())
         SetMenuControlState(2, 1);
 
@@ -413,6 +441,9 @@ int CTgsFrame::RebuildScene()
     }
     m_resumePage.reset();
     m_resumeVoice = 0;
+    m_rebuildPending = 0;
+
+    m_link->PlayBgm(m_musicNumber, fadeIn ? 1000 : 0, true);
 
     if (!HideSystemButtons())
         ShowMenuControls(true);
