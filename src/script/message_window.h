@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "controls/text_panel.h"
@@ -49,7 +50,15 @@ public:
     // → 0; 1 bytes null or size 0.
     int SetPageText(const uint8_t* bytes, uint32_t size);
     void ClearPageText();
+    // The page text with the two NULs that close it.
     const std::vector<uint8_t>& PageText() const { return m_pageText; }
+    // The page text as it was given (without its closing NULs).
+    std::string_view GivenPageText() const
+    {
+        return m_pageText.size() < 2 ? std::string_view()
+                                     : std::string_view(reinterpret_cast<const char*>(m_pageText.data()),
+                                                        m_pageText.size() - 2);
+    }
     void SetNameAndVoice(const char* name, const char* voice);
     const std::string& Name() const { return m_name; }
     const std::string& Voice() const { return m_voice; }

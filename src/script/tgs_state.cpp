@@ -109,8 +109,8 @@ void CTgsFrame::CaptureState(TgsSavedState* s)
             s->page.choices.push_back({static_cast<uint32_t>(key), item->disabled, item->text});
         }
     }
-    if (m_messageWindow && !m_messageWindow->PageText().empty()) {
-        const std::vector<uint8_t>& text = m_messageWindow->PageText();
+    if (m_messageWindow && !m_messageWindow->GivenPageText().empty()) {
+        const std::string_view text = m_messageWindow->GivenPageText();
         s->page.text.assign(text.begin(), text.begin() + std::min<size_t>(text.size(), kTextBufferSize - 1));
         s->page.speaker = CutSjis(m_messageWindow->Name().c_str(), CTextLog::kMaxName);
         s->page.voice = CutSjis(m_messageWindow->Voice().c_str(), CTextLog::kMaxName);
