@@ -3,6 +3,7 @@
 // code and nothing changed; the rebuild's restart of each layer kind and its fade-in rule; a load
 // inside a page wait ends the run and the resume goes on at the loaded message.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstring>
 #include <functional>
@@ -11,7 +12,9 @@
 #include <vector>
 
 #include "controls/text_layer.h"
+#include "authoring/file_io.h"
 #include "drawing/scene.h"
+#include "files/temp_folder.h"
 #include "script/message_window.h"
 #include "script/tgs_state.h"
 #include "support/tgs_effect_recorder.h"
@@ -588,6 +591,34 @@ TEST_F(TgsState, LoadInsideAWaitResumesAtTheLoadedMessage)
             pages.emplace_back(e->message.data.begin(), e->message.data.end());
     }
     EXPECT_EQ(pages, (std::vector<std::string>{"one", "two", "three"}));
+}
+
+// The state tool reads through the engine's reader: every field by name; a damaged block gives
+// its code and the offset where reading stopped, exit 1.
+TEST(TgsStateTool, PrintsTheFieldsAndPointsAtDamage)
+{
+    Layout at{};
+    std::vector<uint8_t> block = HandBlock(&at);
+    TempFolder dir;
+    ASSERT_TRUE(WriteWholeFile(dir.Linux("good.bin"), block.data(), block.size()));
+    block[at.pages + 73] = 5;
+    ASSERT_TRUE(WriteWholeFile(dir.Linux("bad.bin"), block.data(), block.size()));
+    auto tool = [&](const std::string& file, const std::string& out) {
+        const std::string command = std::string(TESSARO_BINARY_DIR) + "/tools/tessaro-tool tgs state " +
+                                    dir.Linux(file) + " > " + dir.Linux(out) + " 2>&1";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    ASSERT_EQ(tool("good.bin", "good.txt"), 0);
+    const std::string listing = dir.Read("good.txt");
+    for (const char* line : {"message: 1\n", "music: 7\n", "layer[1]: kind 11 words 40 1 1 1 0 0 text \"snow\"",
+                             "page.front: name \"BG01A.ELG\"", "sprite.A[0]: character 3 name \"CH1S.ELG\"",
+                             "channel[0]: \"SE1\" flag 1", "name_text: \"Chapter\"", "voice: \"V01\"",
+                             "backlog: 1 entries"})
+        EXPECT_NE(listing.find(line), std::string::npos) << line << "\n" << listing;
+    EXPECT_EQ(tool("bad.bin", "bad.txt"), 1);
+    EXPECT_NE(dir.Read("bad.txt").find("code 4 at offset " + std::to_string(at.pages)), std::string::npos)
+        << dir.Read("bad.txt");
 }
 
 } // namespace
