@@ -313,6 +313,7 @@ int CTgsFrame::StartScenario(bool resume)
         m_choiceWait = 0;
         m_pageWaitByte = 0;
         m_musicNumber = 0;
+        m_nextEffectChannel = 0;
         for (TgsLayerSlot& slot : m_layers)
             slot.effectKind = 0;
         m_nameText.clear();
@@ -394,6 +395,7 @@ int CTgsFrame::ClearScene()
     ReleaseLayers();
     m_screenImage.reset();
     m_ruleNumber = -1;
+    StopAllEffects();
     FreeAllScripts();
     m_textLog.Clear();
     m_hasChoiceSerial = false;

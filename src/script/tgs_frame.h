@@ -392,12 +392,13 @@ public:
     static int32_t NamedChannel(int32_t n);
     // The channel, loaded with file when one is given → -1 when n is refused or the load failed.
     int32_t PickEffectChannel(const char* file, int32_t n, bool stream);
-    // → 0; 1 the channel is refused or the file did not load.
+    // → 0; 1 the channel is refused, the name is longer than 254 bytes or the file did not load.
     int PlayEffect(const char* file, int32_t n, bool stream, bool loop);
     // → 0; 1 the channel is refused (nothing touched).
     int StopEffect(int32_t n);
     void StopAllEffects();
-    // time 0 fades over 1000 ms → 0; 1 the fade could not start or the channel is refused.
+    // time 0 fades over 1000 ms → 0; 1 the fade could not start, the channel is refused or the
+    // name is too long.
     int FadeInEffect(const char* file, uint32_t time, int32_t n, bool loop);
     int FadeOutEffect(uint32_t time, int32_t n);
     // → 0 silent; 1 skipped (the channel stopped when stop is set); 2 it loops (stopped at once);
