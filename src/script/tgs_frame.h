@@ -26,6 +26,7 @@
 #include "script/tgs_script_store.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class CControl;
@@ -420,6 +421,41 @@ public:
     int32_t& MusicNumber() { return m_musicNumber; }
     int32_t& NextEffectChannel() { return m_nextEffectChannel; }
 
+    // ---- the system menu (tgs_system_menu.cpp) ----
+    // Twelve items from "SYS/SM_BG.GMP" over "SYS/SM_BASE.ELG" (133 x 280), placed near the
+    // pointer. The items, in file order: quick save, quick load, back to the previous choice,
+    // save, load, skip to the next choice, auto play, text history, settings, hide the window,
+    // back to the title, quit; the first ten are enabled as the bar's items are.
+    static constexpr int kSystemMenuItems = 12;
+    static constexpr int kSystemMenuId = 1001;     // the items' control id
+    static constexpr int kSystemMenuValue = 30000; // item i reports kSystemMenuValue + i
+    static constexpr int kSystemMenuWidth = 133, kSystemMenuHeight = 280;
+    static constexpr int kSystemMenuPriority = 900;
+    // The menu's top-left for the pointer at (x, y) (-2: keyboard, placed at the right) with
+    // start item under the pointer.
+    static void SystemMenuPlace(int x, int y, int start, int* left, int* top);
+    // The result of item i (0-10): 9, 8, 17, 10, 11, 12, 13, 14, 15, 16, 18; -1 for others.
+    static int SystemMenuResult(int item);
+    // → the chosen item's result; -1 closed (or SM_BG.GMP missing); -2 the game is to end.
+    int RunSystemMenu();
+    // Shows or hides the open menu's items and background, faded over 150 ms when fade is set
+    // → 0; -1 the game is ending.
+    int ShowSystemButtons(bool fade, bool show);
+    bool SystemButtonsShown() const { return m_systemButtonsShown != 0; }
+    CControl* SystemMenuItem(int i) const
+    {
+        return i >= 0 && i < kSystemMenuItems ? m_systemButtons[static_cast<size_t>(i)] : nullptr;
+    }
+    const CSprite* SystemMenuBackground() const { return m_systemMenuSprite.get(); }
+    // A picture through the file manager; null when it cannot be read.
+    static std::unique_ptr<CImage> LoadPicture(const char* name);
+    // Starts the sound a system channel holds (1 open and click, 2 close, 3 hide) when system
+    // sounds are on.
+    void PlaySystemSound(int32_t channel);
+    // Steps frames while alpha runs 0 → 255 (in) or back over time ms, handing each value to
+    // apply → 0; -1 the game is ending (apply gets the end value first).
+    int FadeAlpha(uint32_t time, bool in, const std::function<void(int)>& apply);
+
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
     // Writes at *cursor (before end) and advances → 0; 1 null cursor or pairs; 2 does not fit
@@ -596,6 +632,15 @@ private:
     bool TransitionSkipped();
     // Made on the screen and begun → 0, or applied at once and CreateTransition's code.
     int StartNamedTransition(const char* name, uint8_t keep, const CEffectArgs& args);
+    // ---- the system menu ----
+    std::array<CControl*, kSystemMenuItems> m_systemButtons{};
+    std::unique_ptr<CImage> m_systemMenuImage;
+    std::unique_ptr<CSprite> m_systemMenuSprite;
+    uint8_t m_systemButtonsShown = 0;
+    void SetSystemButtonsAlpha(int alpha);
+    // Deletes the open menu's items and background.
+    void CloseSystemMenu();
+
     // ---- sound channels ----
     std::array<TgsSoundChannel, kEffectChannels> m_soundChannels;
     std::array<uint8_t, kLoopChannels> m_channelLoop{};
