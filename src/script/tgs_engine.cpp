@@ -361,6 +361,8 @@ int CTgsFrame::ClearScene()
         return 0;
     StopTransition();
     CloseSystemMenu();
+    ReleaseBacklog();
+    m_backlogWindow.reset();
     ReleaseEffects();
     if (m_menuFader != nullptr) {
         // Without the scheduler it cannot be cancelled; it must not clear this frame later.
@@ -1083,12 +1085,12 @@ int CTgsFrame::HandleWindowMenu(int command)
     case 6:
         SetAutoPlay(!m_autoPlay);
         return 2;
-    case 7:
-        // The backlog belongs to the later parts of the engine: with nothing to show it ends at
-        // once.
+    case 7: {
         BeginPause();
+        const int r = RunBacklog();
         EndPause();
-        return 2;
+        return r < 0 ? -2 : 2;
+    }
     case 10: {
         BeginPause();
         const int r = RunSystemMenu();

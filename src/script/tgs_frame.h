@@ -456,6 +456,35 @@ public:
     // apply → 0; -1 the game is ending (apply gets the end value first).
     int FadeAlpha(uint32_t time, bool in, const std::function<void(int)>& apply);
 
+    // ---- the backlog (tgs_backlog.cpp) ----
+    // The logged pages drawn again through the backlog window into up to 16 page images over a
+    // darkened screen, with a scroll bar of the TH pictures at x 768: the bar's track lies
+    // between the two 32-pixel buttons, the thumb is its picture's height and is placed at
+    // track top + (track - thumb) x scroll / max scroll; dragging it sets scroll = (pointer y -
+    // track top - thumb / 2) x max scroll / (track - thumb), clamped.
+    static constexpr int kBacklogPages = 16;
+    static constexpr int kBacklogWidth = 768;
+    static constexpr int kBacklogPageGap = 12;
+    static constexpr int kBacklogMaxPageHeight = 2048;
+    // → 0 closed; -1 the game is ending.
+    int RunBacklog();
+    // Draws the pages that fall into [scroll, scroll + 600) into the page images → pages drawn.
+    int DrawBacklogPages(int32_t scroll);
+    // The backlog's line step, the log's height and the largest scroll (0 for a short log); the
+    // backlog window is made on first use (false: it cannot be).
+    bool PrepareBacklog();
+    int32_t BacklogLineStep() const { return m_backlogLine; }
+    int32_t BacklogHeight() const { return m_backlogHeight; }
+    int32_t BacklogMaxScroll() const { return m_backlogHeight > kScreenHeight ? m_backlogHeight - kScreenHeight : 0; }
+    int32_t BacklogScroll() const { return m_backlogScroll; }
+    int BacklogPageCount() const { return m_backlogPageCount; }
+    // Page image i (null when not drawn) and where it shows.
+    const CImage* BacklogPage(int i) const;
+    int32_t BacklogPageY(int i) const;
+    const std::string& BacklogPageVoice(int i) const;
+    // The height a log entry takes in the backlog (a scene snapshot none).
+    int32_t BacklogEntryHeight(const TextLogEntry& entry) const;
+
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
     // Writes at *cursor (before end) and advances → 0; 1 null cursor or pairs; 2 does not fit
@@ -632,6 +661,26 @@ private:
     bool TransitionSkipped();
     // Made on the screen and begun → 0, or applied at once and CreateTransition's code.
     int StartNamedTransition(const char* name, uint8_t keep, const CEffectArgs& args);
+    // ---- the backlog ----
+    struct BacklogPageRecord {
+        std::unique_ptr<CImage> image;
+        std::unique_ptr<CSprite> sprite;
+        int32_t y = 0, height = 0;
+        std::string voice;
+        int32_t scene = -1; // the log index of the page's scene snapshot
+    };
+    std::unique_ptr<CMessageWindow> m_backlogWindow;
+    std::array<BacklogPageRecord, kBacklogPages> m_backlogPages;
+    int m_backlogPageCount = 0;
+    int32_t m_backlogLine = 0, m_backlogHeight = 0, m_backlogScroll = 0;
+    std::unique_ptr<CImage> m_backlogShade;
+    std::unique_ptr<CSprite> m_backlogShadeSprite;
+    std::array<std::unique_ptr<CImage>, 4> m_scrollImages;   // bar, frame, up, down
+    std::array<std::unique_ptr<CSprite>, 4> m_scrollSprites;
+    void ShowBacklogSprites(bool show, int alpha);
+    void PlaceScrollThumb();
+    void ReleaseBacklog();
+
     // ---- the system menu ----
     std::array<CControl*, kSystemMenuItems> m_systemButtons{};
     std::unique_ptr<CImage> m_systemMenuImage;
