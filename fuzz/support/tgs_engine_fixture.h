@@ -77,6 +77,12 @@ public:
     }
     int32_t CurrentBgm() override { return bgm; }
     int32_t bgm = 0;
+    void ReadInput(TgsInput* in) override
+    {
+        *in = input;
+        input = TgsInput{};
+    }
+    TgsInput input;
     void HandleInput() override {}
     bool AdvancePushed() override { return (steps % clickEvery) == 0; }
     bool SkipKeyDown() override { return skipKey; }

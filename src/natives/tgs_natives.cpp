@@ -22,6 +22,7 @@
 #include "script/tgs_frame.h"
 #include "script/tgs_host_link.h"
 #include "winapi/clock.h"
+#include "winapi/dinput/dinput_keys.h"
 #include "winapi/text.h"
 
 namespace {
@@ -118,6 +119,29 @@ public:
         return PlayBgmByNumber(number, fadeTime, loop ? 1 : 0);
     }
     int32_t CurrentBgm() override { return g_CurrentBgmNumber; }
+    void ReadInput(TgsInput* in) override
+    {
+        *in = TgsInput{};
+        CActionMap* actions = g_pGameApp != nullptr ? g_pGameApp->GetActionMap() : nullptr;
+        auto pushed = [&](uint32_t action) { return actions != nullptr && actions->IsPushed(action); };
+        CInputSource* mouse = g_MainForm.GetMouse();
+        CInputSource* keys = g_MainForm.GetKeyboard();
+        const bool rightPushed = mouse != nullptr && mouse->IsPushed(1);
+        in->cancel = rightPushed || pushed(kActionCancel);
+        in->click = mouse != nullptr && mouse->IsPushed(0);
+        in->held = mouse != nullptr && mouse->IsDown(0);
+        if (mouse != nullptr)
+            in->wheel = mouse->IsPushed(3) ? 1 : (mouse->IsPushed(4) ? -1 : 0);
+        if (keys != nullptr) {
+            in->pageUp = keys->IsPushed(DIK_PRIOR);
+            in->pageDown = keys->IsPushed(DIK_NEXT);
+            in->home = keys->IsPushed(DIK_HOME);
+            in->end = keys->IsPushed(DIK_END);
+        }
+        in->hide = pushed(11);
+        in->lineUp = pushed(18);
+        in->lineDown = pushed(19);
+    }
 };
 
 CTgsScriptHostLink g_TgsLink;

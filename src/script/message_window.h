@@ -75,6 +75,12 @@ public:
     const CSprite& WaitIcon() const { return m_icon; }
     void SetShowIconAfterReveal(bool on) { m_iconAfterReveal = on ? 1 : 0; }
 
+    // Draws page text into target with the first line's top-left at (x, y) inside the margins,
+    // embedded commands passed over and full-width spaces left out (the backlog's pages) → 0; 1
+    // text or target null. The window's own image and cursor are left as they were.
+    int DrawText(const uint8_t* text, uint32_t size, CImage* target, int x, int y);
+    // One line's advance: the line height and the line spacing.
+    int LineStep() const { return m_lineHeight + m_lineSpacing; }
     // → lines laid out; 0 no character; -1 text null; -2 a command asked to stop.
     int MeasureText(const uint8_t* text, uint32_t size, RECT* out, bool runCommands);
     // → 0; 1 no page text or no frame; 2 a reveal still runs.

@@ -57,14 +57,6 @@ void SetColour(CGlyphFont* font, uint32_t rgb)
         font->SetTextColor(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb));
 }
 
-std::unique_ptr<CImage> LoadPicture(const char* name)
-{
-    auto image = std::make_unique<CImage>();
-    if (image->Load(name, nullptr, 0, 0) != 0 || image->GetBits() == nullptr)
-        return nullptr;
-    return image;
-}
-
 // The frame pictures PREFIX + B (decoration), A and G (masks) that exist; the size of the first
 // found. A missing picture is left out, so a window with none is frameless.
 struct FramePictures {
@@ -107,6 +99,14 @@ constexpr MenuCommandRow kMenuCommands[] = {{3, 40007}, {4, 40008}, {7, 0}, {8, 
 constexpr int kActionCommands[] = {6, 3, 4, 0, 1, 9, 10, 8, 7, 5, 2, 11};
 
 } // namespace
+
+std::unique_ptr<CImage> CTgsFrame::LoadPicture(const char* name)
+{
+    auto image = std::make_unique<CImage>();
+    if (image->Load(name, nullptr, 0, 0) != 0 || image->GetBits() == nullptr)
+        return nullptr;
+    return image;
+}
 
 CTgsFrame::CTgsFrame(CSobRuntime& host, CTgsHostLink* link) : CTgsFrame(host)
 {
@@ -316,6 +316,7 @@ int CTgsFrame::StartScenario(bool resume)
         m_choiceWait = 0;
         m_pageWaitByte = 0;
         m_musicNumber = 0;
+        m_nextEffectChannel = 0;
         for (TgsLayerSlot& slot : m_layers)
             slot.effectKind = 0;
         m_nameText.clear();
@@ -363,6 +364,9 @@ int CTgsFrame::ClearScene()
     if (!m_setUp)
         return 0;
     StopTransition();
+    CloseSystemMenu();
+    ReleaseBacklog();
+    m_backlogWindow.reset();
     ReleaseEffects();
     if (m_menuFader != nullptr) {
         // Without the scheduler it cannot be cancelled; it must not clear this frame later.
@@ -398,6 +402,7 @@ int CTgsFrame::ClearScene()
     ReleaseLayers();
     m_screenImage.reset();
     m_ruleNumber = -1;
+    StopAllEffects();
     FreeAllScripts();
     m_textLog.Clear();
     m_hasChoiceSerial = false;
@@ -1086,13 +1091,23 @@ int CTgsFrame::HandleWindowMenu(int command)
     case 6:
         SetAutoPlay(!m_autoPlay);
         return 2;
-    case 7:
-    case 10:
-        // The backlog and the system menu belong to the later parts of the engine: with nothing
-        // to show they end at once.
+    case 7: {
         BeginPause();
+        const int r = RunBacklog();
         EndPause();
-        return 2;
+        return r < 0 ? -2 : 2;
+    }
+    case 10: {
+        BeginPause();
+        const int r = RunSystemMenu();
+        EndPause();
+        if (r == -2)
+            return -2;
+        if (r < 0)
+            return 2;
+        m_resultWord = r;
+        return r;
+    }
     case 9: {
         if (m_messageWindow)
             m_messageWindow->SetVisible(false);

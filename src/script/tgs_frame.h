@@ -27,6 +27,7 @@
 #include "script/tgs_state.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class CControl;
@@ -411,12 +412,13 @@ public:
     static int32_t NamedChannel(int32_t n);
     // The channel, loaded with file when one is given → -1 when n is refused or the load failed.
     int32_t PickEffectChannel(const char* file, int32_t n, bool stream);
-    // → 0; 1 the channel is refused or the file did not load.
+    // → 0; 1 the channel is refused, the name is longer than 254 bytes or the file did not load.
     int PlayEffect(const char* file, int32_t n, bool stream, bool loop);
     // → 0; 1 the channel is refused (nothing touched).
     int StopEffect(int32_t n);
     void StopAllEffects();
-    // time 0 fades over 1000 ms → 0; 1 the fade could not start or the channel is refused.
+    // time 0 fades over 1000 ms → 0; 1 the fade could not start, the channel is refused or the
+    // name is too long.
     int FadeInEffect(const char* file, uint32_t time, int32_t n, bool loop);
     int FadeOutEffect(uint32_t time, int32_t n);
     // → 0 silent; 1 skipped (the channel stopped when stop is set); 2 it loops (stopped at once);
@@ -437,6 +439,70 @@ public:
     uint8_t& ChannelLoop(int channel) { return m_channelLoop[static_cast<size_t>(channel < 0 || channel >= kLoopChannels ? 0 : channel)]; }
     int32_t& MusicNumber() { return m_musicNumber; }
     int32_t& NextEffectChannel() { return m_nextEffectChannel; }
+
+    // ---- the system menu (tgs_system_menu.cpp) ----
+    // Twelve items from "SYS/SM_BG.GMP" over "SYS/SM_BASE.ELG" (133 x 280), placed near the
+    // pointer. The items, in file order: quick save, quick load, back to the previous choice,
+    // save, load, skip to the next choice, auto play, text history, settings, hide the window,
+    // back to the title, quit; the first ten are enabled as the bar's items are.
+    static constexpr int kSystemMenuItems = 12;
+    static constexpr int kSystemMenuId = 1001;     // the items' control id
+    static constexpr int kSystemMenuValue = 30000; // item i reports kSystemMenuValue + i
+    static constexpr int kSystemMenuWidth = 133, kSystemMenuHeight = 280;
+    static constexpr int kSystemMenuPriority = 900;
+    // The menu's top-left for the pointer at (x, y) (-2: keyboard, placed at the right) with
+    // start item under the pointer.
+    static void SystemMenuPlace(int x, int y, int start, int* left, int* top);
+    // The result of item i (0-10): 9, 8, 17, 10, 11, 12, 13, 14, 15, 16, 18; -1 for others.
+    static int SystemMenuResult(int item);
+    // → the chosen item's result; -1 closed (or SM_BG.GMP missing); -2 the game is to end.
+    int RunSystemMenu();
+    // Shows or hides the open menu's items and background, faded over 150 ms when fade is set
+    // → 0; -1 the game is ending.
+    int ShowSystemButtons(bool fade, bool show);
+    bool SystemButtonsShown() const { return m_systemButtonsShown != 0; }
+    CControl* SystemMenuItem(int i) const
+    {
+        return i >= 0 && i < kSystemMenuItems ? m_systemButtons[static_cast<size_t>(i)] : nullptr;
+    }
+    const CSprite* SystemMenuBackground() const { return m_systemMenuSprite.get(); }
+    // A picture through the file manager; null when it cannot be read.
+    static std::unique_ptr<CImage> LoadPicture(const char* name);
+    // Starts the sound a system channel holds (1 open and click, 2 close, 3 hide) when system
+    // sounds are on.
+    void PlaySystemSound(int32_t channel);
+    // Steps frames while alpha runs 0 → 255 (in) or back over time ms, handing each value to
+    // apply → 0; -1 the game is ending (apply gets the end value first).
+    int FadeAlpha(uint32_t time, bool in, const std::function<void(int)>& apply);
+
+    // ---- the backlog (tgs_backlog.cpp) ----
+    // The logged pages drawn again through the backlog window into up to 16 page images over a
+    // darkened screen, with a scroll bar of the TH pictures at x 768: the bar's track lies
+    // between the two 32-pixel buttons, the thumb is its picture's height and is placed at
+    // track top + (track - thumb) x scroll / max scroll; dragging it sets scroll = (pointer y -
+    // track top - thumb / 2) x max scroll / (track - thumb), clamped.
+    static constexpr int kBacklogPages = 16;
+    static constexpr int kBacklogWidth = 768;
+    static constexpr int kBacklogPageGap = 12;
+    static constexpr int kBacklogMaxPageHeight = 2048;
+    // → 0 closed; -1 the game is ending.
+    int RunBacklog();
+    // Draws the pages that fall into [scroll, scroll + 600) into the page images → pages drawn.
+    int DrawBacklogPages(int32_t scroll);
+    // The backlog's line step, the log's height and the largest scroll (0 for a short log); the
+    // backlog window is made on first use (false: it cannot be).
+    bool PrepareBacklog();
+    int32_t BacklogLineStep() const { return m_backlogLine; }
+    int32_t BacklogHeight() const { return m_backlogHeight; }
+    int32_t BacklogMaxScroll() const { return m_backlogHeight > kScreenHeight ? m_backlogHeight - kScreenHeight : 0; }
+    int32_t BacklogScroll() const { return m_backlogScroll; }
+    int BacklogPageCount() const { return m_backlogPageCount; }
+    // Page image i (null when not drawn) and where it shows.
+    const CImage* BacklogPage(int i) const;
+    int32_t BacklogPageY(int i) const;
+    const std::string& BacklogPageVoice(int i) const;
+    // The height a log entry takes in the backlog (a scene snapshot none).
+    int32_t BacklogEntryHeight(const TextLogEntry& entry) const;
 
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
@@ -624,6 +690,35 @@ private:
     bool TransitionSkipped();
     // Made on the screen and begun → 0, or applied at once and CreateTransition's code.
     int StartNamedTransition(const char* name, uint8_t keep, const CEffectArgs& args);
+    // ---- the backlog ----
+    struct BacklogPageRecord {
+        std::unique_ptr<CImage> image;
+        std::unique_ptr<CSprite> sprite;
+        int32_t y = 0, height = 0;
+        std::string voice;
+        int32_t scene = -1; // the log index of the page's scene snapshot
+    };
+    std::unique_ptr<CMessageWindow> m_backlogWindow;
+    std::array<BacklogPageRecord, kBacklogPages> m_backlogPages;
+    int m_backlogPageCount = 0;
+    int32_t m_backlogLine = 0, m_backlogHeight = 0, m_backlogScroll = 0;
+    std::unique_ptr<CImage> m_backlogShade;
+    std::unique_ptr<CSprite> m_backlogShadeSprite;
+    std::array<std::unique_ptr<CImage>, 4> m_scrollImages;   // bar, frame, up, down
+    std::array<std::unique_ptr<CSprite>, 4> m_scrollSprites;
+    void ShowBacklogSprites(bool show, int alpha);
+    void PlaceScrollThumb();
+    void ReleaseBacklog();
+
+    // ---- the system menu ----
+    std::array<CControl*, kSystemMenuItems> m_systemButtons{};
+    std::unique_ptr<CImage> m_systemMenuImage;
+    std::unique_ptr<CSprite> m_systemMenuSprite;
+    uint8_t m_systemButtonsShown = 0;
+    void SetSystemButtonsAlpha(int alpha);
+    // Deletes the open menu's items and background.
+    void CloseSystemMenu();
+
     // ---- sound channels ----
     std::array<TgsSoundChannel, kEffectChannels> m_soundChannels;
     std::array<uint8_t, kLoopChannels> m_channelLoop{};

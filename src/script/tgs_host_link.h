@@ -10,6 +10,18 @@ class CControlContainer;
 class CControlSet;
 class CTimedTask;
 
+// One frame's input for the frame's modal screens (the system menu and the backlog).
+struct TgsInput {
+    bool cancel = false;   // the right button or the cancel action (5) pushed
+    bool click = false;    // the left button pushed
+    bool held = false;     // the left button down
+    int wheel = 0;         // 1 turned up, -1 turned down, 0 not turned
+    bool pageUp = false, pageDown = false, home = false, end = false;
+    bool hide = false;     // action 11 pushed
+    bool lineUp = false;   // action 18 pushed
+    bool lineDown = false; // action 19 pushed
+};
+
 class CTgsHostLink {
 public:
     virtual ~CTgsHostLink() = default;
@@ -84,4 +96,8 @@ public:
     virtual int PlayBgm(int32_t number, uint32_t fadeTime, bool loop) = 0;
     // The piece PlayBgm last started (0 none: the music is silent or fading to silence).
     virtual int32_t CurrentBgm() = 0;
+
+    // ---- the system menu and the backlog ----
+    // This frame's input (read after StepFrame).
+    virtual void ReadInput(TgsInput* input) = 0;
 };

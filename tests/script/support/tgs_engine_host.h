@@ -109,6 +109,15 @@ public:
     int32_t CurrentBgm() override { return bgm; }
     int32_t bgm = 0;
     std::vector<std::array<int32_t, 3>> bgmCalls;
+    // The modal screens' input: `input` is taken once (a push lasts one frame); `held` stays.
+    void ReadInput(TgsInput* in) override
+    {
+        *in = input;
+        in->held = held;
+        input = TgsInput{};
+    }
+    TgsInput input;
+    bool held = false;
     void HandleInput() override { ++inputs; }
     bool AdvancePushed() override { return std::exchange(advance, false); }
     bool SkipKeyDown() override { return skipKey; }
