@@ -207,8 +207,7 @@ int CTgsFrame::LoadState(const uint8_t** cursor, size_t* left, bool withBacklog)
     m_rememberedQuake = s->quake;
     m_currentWindow = s->window;
     m_musicNumber = s->music;
-    // The old scene's effect channels stop; the loaded ones play again at the rebuild.
-    StopAllEffects();
+    // The old scene's effect channels were stopped with it; the loaded ones play at the rebuild.
     m_nextEffectChannel = s->nextChannel;
     for (size_t c = 0; c < TgsSavedState::kChannels; ++c)
         m_soundChannels[c] = {s->channels[c].name, s->channels[c].flag};
