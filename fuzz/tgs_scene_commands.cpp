@@ -28,64 +28,12 @@
 #include "support/fuzz_input.h"
 #include "support/tgs_command_records.h"
 #include "support/tgs_engine_fixture.h"
+#include "support/tgs_scene_world.h"
 
 namespace {
 
-// Pictures the commands may name, the rule and effect pictures, and the registries.
-struct World {
-    World()
-    {
-        folder = (std::filesystem::temp_directory_path() / ("tessaro-fuzz-scene-" + std::to_string(getpid())))
-                     .string();
-        std::string error;
-        effect_data::Write(folder, 3, &error);
-        Picture("BG01A.ELG", 800, 600, 0xFF204080);
-        Picture("BG02.ELG", 640, 480, 0xFF336699);
-        Picture("CH1S.ELG", 120, 300, 0x80FF0000);
-        Picture("CH2M.ELG", 90, 240, 0xFF00FF00);
-        std::string windows = "Z:" + folder + "\\";
-        for (char& c : windows)
-            if (c == '/')
-                c = '\\';
-        SetBaseFolder(windows.c_str());
-        g_pFileManager = &files;
-        RegisterBuiltinImageLoaders(loaders);
-        g_pGllManager = &loaders;
-        SetEffectRandomSources(&random);
-        g_pCosTable = &cosines;
-        RegisterRows(effects, HostEffectRows());
-        RegisterRows(effects, GameEffectRows());
-        RegisterRows(transitions, GameTransitionRows());
-        RegisterRows(transitions, HostFilterRows());
-        g_pObjectPluginManager = &effects;
-        g_pTransitionPluginManager = &transitions;
-        g_pObjectManager = &scheduler;
-    }
-    void Picture(const std::string& name, int w, int h, uint32_t colour)
-    {
-        const std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h), colour);
-        elg::Picture picture;
-        std::vector<uint8_t> bytes;
-        std::string error;
-        if (elg::PictureFromPixels(w, h, pixels.data(), 32, picture, &error) &&
-            elg::Encode(picture, elg::Options{}, bytes, &error))
-            WriteWholeFile(folder + "/" + name, bytes.data(), bytes.size());
-    }
-    std::string folder;
-    CFileManager files;
-    CGllManager loaders;
-    SubtractiveRandomState random{};
-    CCosTable cosines;
-    CObjectPluginManager effects;
-    CTransitionPluginManager transitions;
-    CTimerManager scheduler;
-};
-
-World& TheWorld()
-{
-    static World* world = new World;
-    return *world;
-}
+using fuzzscene::TheWorld;
+using fuzzscene::World;
 
 const char* const kNames[] = {"BG01A.ELG", "bg01a.elg",    "BG02.ELG",     "CH1S.ELG",
                               "CH2M.ELG",  "NONE.ELG",     "(0,0)(20,10)", "(1,2,1.5)(30,40,2.0)",

@@ -432,7 +432,10 @@ void ShowPage(CScene* scene, const TgsPageRecord& p)
         scene->SetBackgroundColor(p.colour, true);
         return;
     }
-    scene->SetBackgroundImage(p.rendered != 0 && p.renderImage != nullptr ? p.renderImage : p.image, p.x, p.y, true);
+    // While zoomed, x and y are the zoom's centre, not the picture's place.
+    const bool zoomed = p.viewLeft == -1 && p.zoom != 0;
+    scene->SetBackgroundImage(p.rendered != 0 && p.renderImage != nullptr ? p.renderImage : p.image,
+                              zoomed ? 0 : p.x, zoomed ? 0 : p.y, true);
     if (p.viewLeft != -1) {
         const RECT view{p.viewLeft, p.viewTop, p.viewRight, p.viewBottom};
         scene->SetBackgroundView(0, 0, CTgsFrame::kScreenWidth, CTgsFrame::kScreenHeight, &view);

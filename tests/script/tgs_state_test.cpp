@@ -17,6 +17,8 @@
 #include "files/temp_folder.h"
 #include "script/message_window.h"
 #include "script/tgs_state.h"
+#include "sound/sound_player.h"
+#include "sound/sound_support.h"
 #include "support/tgs_effect_recorder.h"
 #include "support/tgs_engine_host.h"
 
@@ -591,6 +593,171 @@ TEST_F(TgsState, LoadInsideAWaitResumesAtTheLoadedMessage)
             pages.emplace_back(e->message.data.begin(), e->message.data.end());
     }
     EXPECT_EQ(pages, (std::vector<std::string>{"one", "two", "three"}));
+}
+
+// The milestone: a scene with a background zoomed, sprites of two groups with colour modes, a
+// looping effect, music, a speaker and a choice is saved at its first page wait with its log; two
+// pages on, inside a page wait, the buffer is loaded: the run ends with -1, the resume rebuilds
+// the scene to the same frame pixel for pixel (quick screen effects), the loop plays again on its
+// channel, the music is asked for again, and the log and the records equal the saved ones. Every
+// cut of the buffer is refused with SaveState unchanged.
+class TgsStateMilestone : public soundtest::SoundTest {
+protected:
+    void SetUp() override
+    {
+        SoundTest::SetUp();
+        ASSERT_TRUE(pictures.ok);
+        soundtest::Counter longer;
+        longer.frames = 60 * 44100;
+        pictures.dir.Write("SE/LOOP.CNT", soundtest::CounterFile(longer));
+        // Pictures and sounds from one folder.
+        ASSERT_EQ(SetBaseFolder(pictures.dir.Windows().c_str()), 0);
+        player = std::make_unique<CSoundPlayer>();
+        player->SetTaskScheduler(&scheduler);
+        ASSERT_EQ(player->SetChannelCount(12), 0);
+        g_pSoundManager = player.get();
+        b = std::make_unique<Bench>();
+        b->settings.config.fastEffects = 1;
+        f = b->frame.get();
+    }
+    void TearDown() override
+    {
+        if (b)
+            f->ClearScene();
+        b.reset();
+        g_pSoundManager = nullptr;
+        player.reset();
+        SoundTest::TearDown();
+    }
+    std::vector<uint32_t> Frame()
+    {
+        CImage out;
+        EXPECT_EQ(out.Create(800, 600, 32, 0), 0);
+        EXPECT_EQ(f->PageScene(0)->RenderToImage(&out, 0, kDrawAny, false), 0);
+        std::vector<uint32_t> pixels(800 * 600);
+        for (LONG y = 0; y < 600; ++y)
+            std::memcpy(&pixels[static_cast<size_t>(y) * 800], out.GetRowPointer(y), 800 * 4);
+        return pixels;
+    }
+    std::vector<uint8_t> Records()
+    {
+        std::vector<uint8_t> out(2 * 124 + 22 * 140 + 48);
+        uint8_t* p = out.data();
+        EncodeTgsPage(f->Page(0), p);
+        EncodeTgsPage(f->Page(1), p + 124);
+        p += 248;
+        for (int group : {0, 1, 2})
+            for (uint8_t page : {0, 1})
+                for (int slot = 0; slot < CTgsFrame::kGroupSlots[group]; ++slot, p += 140) {
+                    TgsSpriteRecord r = *f->FindSpriteSlot(slot, page, group);
+                    if (r.sprite != nullptr)
+                        r.alpha = r.sprite->GetAlpha();
+                    EncodeTgsSprite(r, p);
+                }
+        TgsWindowRecord window = f->WindowRecord();
+        window.shown = f->MessageWindow() != nullptr && f->MessageWindow()->IsVisible() ? 1 : 0;
+        EncodeTgsWindow(window, p);
+        return out;
+    }
+    std::vector<uint8_t> Log()
+    {
+        const CTextLog& log = f->TextLog();
+        if (log.Count() == 0)
+            return {};
+        const uint32_t from = log.GetEntry(0)->serial, to = log.GetEntry(log.Count() - 1)->serial;
+        std::vector<uint8_t> out(log.GetSaveSize(from, to));
+        uint8_t* p = out.data();
+        EXPECT_EQ(log.Save(&p, from, to), 0);
+        return out;
+    }
+
+    tgsrecord::Pictures pictures;
+    CTimerManager scheduler;
+    std::unique_ptr<CSoundPlayer> player;
+    std::unique_ptr<Bench> b;
+    CTgsFrame* f = nullptr;
+};
+
+TEST_F(TgsStateMilestone, LoadInsideAWaitRebuildsTheSavedScene)
+{
+    const char* scenario = "@message 0\n"
+                           "@bgm 3 0 1\n"
+                           "@layerimage \"BG01A.ELG\" 0\n"
+                           "@layerzoomset 64 \"1.25\" 400 300 0\n"
+                           "@sprite 0 \"CH1S.ELG\" 1 0 0 0\n"
+                           "@sprite 1 \"CH2M.ELG\" 2 0 0 0\n"
+                           "@sprite 0 \"CH3X.ELG\" 0 0 0 1\n"
+                           "@spcolormode 0 1 0 0 0 0\n"
+                           "@spcolormode 0 3 0 0 0 1\n"
+                           "@se \"SE/LOOP.CNT\" 0 0 1\n"
+                           "@speaker \"Taro\" \"V01\"\n"
+                           "first page\n"
+                           "@page\n"
+                           "@message 1\n"
+                           "which?\n"
+                           "@choice - \"yes\" \"no\" - - - - - - 0\n"
+                           "@choicewait\n"
+                           "@message 2\n"
+                           "third page\n"
+                           "@page\n"
+                           "@message 3\n"
+                           "fourth page\n"
+                           "@page\n";
+    std::vector<uint8_t> saved, savedLog, savedRecords;
+    std::vector<uint32_t> savedFrame;
+    int loads = 0;
+    b->link.onStep = [&](tgsengine::RecordingLink& link) {
+        winapi::AdvanceVirtualClock(link.stepMs);
+        scheduler.RunDue(0);
+        CTextLayer* layer = f->ChoiceLayer();
+        if (layer != nullptr && layer->IsVisible() && layer->GetLineCount() > 1)
+            layer->SelectLine(1);
+        if (!f->PageWaitByte() || f->MessageWindow()->IsRevealing())
+            return;
+        if (f->CurrentMessage() == 0 && saved.empty()) {
+            saved = Save(*f);
+            savedFrame = Frame();
+            savedLog = Log();
+            savedRecords = Records();
+        }
+        if (f->CurrentMessage() == 3 && loads++ == 0) {
+            ASSERT_EQ(Load(*f, saved), 0);
+            return;
+        }
+        link.advance = true;
+    };
+    ASSERT_EQ(b->Run(scenario), -1);
+    ASSERT_FALSE(saved.empty());
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(f->StateReplaced(), 1);
+    EXPECT_FALSE(player->IsChannelPlaying(8)); // the cleared scene stopped the loop
+
+    const size_t bgmCalls = b->link.bgmCalls.size();
+    ASSERT_EQ(f->StartScenario(true), 0);
+    EXPECT_EQ(f->CurrentMessage(), 0);
+    EXPECT_EQ(Frame(), savedFrame);
+    EXPECT_EQ(Log(), savedLog);
+    const std::vector<uint8_t> records = Records();
+    for (size_t i = 0; i < records.size() && i < savedRecords.size(); ++i)
+        if (records[i] != savedRecords[i]) {
+            ADD_FAILURE() << "record byte " << i << ": " << int(records[i]) << " saved " << int(savedRecords[i]);
+            break;
+        }
+    EXPECT_TRUE(player->IsChannelPlaying(8));
+    EXPECT_EQ(f->SoundChannel(0).name, "SE/LOOP.CNT");
+    ASSERT_EQ(b->link.bgmCalls.size(), bgmCalls + 1);
+    EXPECT_EQ(b->link.bgmCalls.back(), (std::array<int32_t, 3>{3, 0, 1}));
+    EXPECT_EQ(f->FindSpriteSlot(0, 0, 0)->colourMode, 1);
+    EXPECT_EQ(f->Page(0).zoom, 1.25);
+
+    // Every cut of the buffer is refused; nothing changes.
+    const std::vector<uint8_t> before = Save(*f);
+    for (size_t n = 0; n < saved.size(); n += 7) {
+        std::vector<uint8_t> cut(saved.begin(), saved.begin() + static_cast<std::ptrdiff_t>(n));
+        EXPECT_NE(Load(*f, cut), 0) << n;
+    }
+    EXPECT_EQ(Save(*f), before);
+    EXPECT_EQ(f->StateReplaced(), 0);
 }
 
 // The state tool reads through the engine's reader: every field by name; a damaged block gives
