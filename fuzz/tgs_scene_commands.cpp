@@ -63,16 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         std::string text;
         while (!in.AtEnd() && text.size() < 16384)
             text += fuzzrecords::Record(31 + static_cast<uint32_t>(in.Small(86)), in, kNames, std::size(kNames), 18);
-        std::vector<uint8_t> file = {'T', 'O', 'B', '0', 8, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0};
-        file.insert(file.end(), text.begin(), text.end());
-        engine.frame->script = file;
-        if (engine.frame->StartScript("MAIN") == 0 && engine.frame->StartScenario(false) == 0) {
-            for (int i = 0; i < 4; ++i) {
-                const int r = engine.frame->RunText();
-                if (r <= 0 || engine.frame->CurrentScript() == nullptr)
-                    break;
-            }
-        }
+        engine.Play(text, 4);
         engine.frame->ClearScene();
         engine.link.onStep = nullptr;
     }

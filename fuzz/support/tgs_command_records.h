@@ -33,6 +33,17 @@ inline uint32_t Number(FuzzInput& in)
     }
 }
 
+// The record of command around its count pairs' bytes.
+inline std::string Frame(uint32_t command, int count, const std::string& args)
+{
+    std::string r = "[ ";
+    Put32(r, command);
+    r.push_back(1);
+    Put32(r, static_cast<uint32_t>(4 + 1 + args.size()));
+    r.push_back(static_cast<char>(count));
+    return r + args;
+}
+
 // One record of command with fewer than maxPairs pairs; names are the texts a pair may take.
 inline std::string Record(uint32_t command, FuzzInput& in, const char* const* names, size_t nameCount, int maxPairs)
 {
@@ -66,12 +77,7 @@ inline std::string Record(uint32_t command, FuzzInput& in, const char* const* na
         args += text;
         args.push_back(0);
     }
-    std::string r = "[ ";
-    Put32(r, command);
-    r.push_back(1);
-    Put32(r, static_cast<uint32_t>(4 + 1 + args.size()));
-    r.push_back(static_cast<char>(count));
-    return r + args;
+    return Frame(command, count, args);
 }
 
 } // namespace fuzzrecords

@@ -162,6 +162,21 @@ struct Engine {
         if (frame->CreateMessageWindow(&canvas, &form) != 0)
             __builtin_trap();
     }
+    // Plays text as the MAIN scenario: RunText again while it stops for a handler's value, at
+    // most rounds times.
+    void Play(const std::string& text, int rounds)
+    {
+        std::vector<uint8_t> file = {'T', 'O', 'B', '0', 8, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0};
+        file.insert(file.end(), text.begin(), text.end());
+        frame->script = file;
+        if (frame->StartScript("MAIN") != 0 || frame->StartScenario(false) != 0)
+            return;
+        for (int i = 0; i < rounds; ++i) {
+            const int r = frame->RunText();
+            if (r <= 0 || frame->CurrentScript() == nullptr)
+                break;
+        }
+    }
     ~Engine()
     {
         frame.reset();
