@@ -142,12 +142,17 @@ int CTgsFrame::DrawBacklogPages(int32_t scroll)
         }
         BacklogPageRecord& page = m_backlogPages[static_cast<size_t>(m_backlogPageCount)];
         const int imageHeight = static_cast<int>(std::clamp<int64_t>(height, 1, kBacklogMaxPageHeight));
+        bool fresh = false;
         if (!page.image || page.image->GetHeight() != imageHeight) {
+            if (page.sprite && page.sprite->GetOwnerList() != nullptr)
+                page.sprite->GetOwnerList()->Remove(page.sprite.get());
+            page.sprite.reset();
             page.image = std::make_unique<CImage>();
             if (page.image->Create(kBacklogWidth, imageHeight, 32, 0) != 0) {
                 page.image.reset();
                 break;
             }
+            fresh = true;
         } else {
             std::memset(page.image->GetBits(), 0, static_cast<size_t>(page.image->GetPitch()) * imageHeight);
         }
@@ -194,10 +199,16 @@ int CTgsFrame::DrawBacklogPages(int32_t scroll)
         InkToAlpha(*page.image);
         page.y = static_cast<int32_t>(std::min<int64_t>(top - scroll, kScreenHeight));
         page.height = imageHeight;
-        if (!page.sprite)
+        if (!page.sprite || fresh) {
             page.sprite = std::make_unique<CSprite>();
-        page.sprite->SetImage(page.image.get(), nullptr, 0, page.y);
-        page.sprite->SetBlendMode(2);
+            page.sprite->SetImage(page.image.get(), nullptr, 0, page.y);
+            page.sprite->SetBlendMode(2);
+        } else {
+            // The same picture redrawn: the sprite shows it anew where it now stands.
+            page.sprite->SetPosition(0, page.y);
+            RECT all{0, 0, kBacklogWidth, imageHeight};
+            page.sprite->InvalidateLocalRect(&all);
+        }
         page.sprite->SetVisible(true);
         if (page.sprite->GetOwnerList() == nullptr && list != nullptr)
             list->Insert(page.sprite.get(), kTextPriority, 0);

@@ -28,9 +28,14 @@ protected:
         longer.frames = 10 * 44100;
         Write("SE/LONG.CNT", longer);
         Write("m1.cnt", second);
+        Write("VOICE/V001.CNT", second);
         player = std::make_unique<CSoundPlayer>();
         player->SetTaskScheduler(&scheduler);
         ASSERT_EQ(player->SetChannelCount(12), 0);
+        voices.prefixes = {{"V", 0}};
+        voices.characters.resize(1);
+        voices.extension = "CNT";
+        player->SetVoiceTable(&voices);
         g_pSoundManager = player.get();
         NewBench();
     }
@@ -58,6 +63,7 @@ protected:
     bool Playing(int32_t channel) { return player->IsChannelPlaying(channel); }
 
     CTimerManager scheduler;
+    VoiceTable voices;
     std::unique_ptr<CSoundPlayer> player;
     std::unique_ptr<Bench> b;
     std::function<void(tgsengine::RecordingLink&)> onStep;
@@ -311,6 +317,44 @@ TEST_F(TgsSound, ChainedWaits)
     EXPECT_EQ(b->Run("@sestop 3\n@sewait 0 0 0 1\n"), 0);
     EXPECT_GT(b->link.steps, 1000 / 16 - 2);
     EXPECT_EQ(F().HandlerCounter(), 0);
+}
+
+// The voice again: PlayVoiceNow on channel 6 with its answers, and a click on a backlog page with a
+// voice playing it.
+TEST_F(TgsSound, VoiceAgain)
+{
+    EXPECT_EQ(F().PlayVoiceNow("V001", false), 0);
+    EXPECT_TRUE(Playing(CTgsFrame::kVoiceChannel));
+    F().StopVoiceIfAsked(0xFF);
+    player->StopChannel(CTgsFrame::kVoiceChannel);
+    EXPECT_EQ(F().PlayVoiceNow("X001", false), 3);
+    voices.characters[0].enabled = 0;
+    EXPECT_EQ(F().PlayVoiceNow("V001", false), 2);
+    voices.characters[0].enabled = 1;
+    b->settings.config.voiceOn = 0;
+    EXPECT_EQ(F().PlayVoiceNow("V001", false), 1);
+    b->settings.config.voiceOn = 1;
+    EXPECT_FALSE(Playing(CTgsFrame::kVoiceChannel));
+
+    ASSERT_EQ(F().StartScenario(false), 0);
+    const std::string page = "voiced";
+    ASSERT_EQ(F().TextLog().AddMessage(reinterpret_cast<const uint8_t*>(page.data()), static_cast<uint32_t>(page.size()),
+                                       30, "A", "V001", 0),
+              0);
+    bool heard = false;
+    b->link.stopAfter = 2000;
+    onStep = [&](tgsengine::RecordingLink& l) {
+        if (l.steps == 20) {
+            l.mouseX = 100;
+            l.mouseY = F().BacklogPageY(0) + 5;
+            l.input.click = true;
+        } else if (l.steps == 22) {
+            heard = Playing(CTgsFrame::kVoiceChannel);
+            l.input.cancel = true;
+        }
+    };
+    EXPECT_EQ(F().RunBacklog(), 0);
+    EXPECT_TRUE(heard);
 }
 
 } // namespace
