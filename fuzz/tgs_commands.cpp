@@ -10,17 +10,14 @@
 #include <vector>
 
 #include "support/fuzz_input.h"
+#include "support/tgs_command_records.h"
 #include "support/tgs_engine_fixture.h"
 
 namespace {
 
 constexpr uint32_t kCommands[] = {12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 117, 118};
 
-void Put32(std::string& s, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>(v >> (8 * i)));
-}
+using fuzzrecords::Put32;
 
 // One command record with the condition "always".
 std::string Record(uint32_t command, FuzzInput& in)
@@ -48,12 +45,7 @@ std::string Record(uint32_t command, FuzzInput& in)
             args.push_back(0);
         }
     }
-    std::string r = "[ ";
-    Put32(r, command);
-    r.push_back(1);
-    Put32(r, static_cast<uint32_t>(4 + 1 + args.size()));
-    r.push_back(static_cast<char>(count));
-    return r + args;
+    return fuzzrecords::Frame(command, count, args);
 }
 
 } // namespace

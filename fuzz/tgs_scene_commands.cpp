@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,131 +26,18 @@
 #include "platform/cos_table.h"
 #include "platform/timer_manager.h"
 #include "support/fuzz_input.h"
+#include "support/tgs_command_records.h"
 #include "support/tgs_engine_fixture.h"
+#include "support/tgs_scene_world.h"
 
 namespace {
 
-// Pictures the commands may name, the rule and effect pictures, and the registries.
-struct World {
-    World()
-    {
-        folder = (std::filesystem::temp_directory_path() / ("tessaro-fuzz-scene-" + std::to_string(getpid())))
-                     .string();
-        std::string error;
-        effect_data::Write(folder, 3, &error);
-        Picture("BG01A.ELG", 800, 600, 0xFF204080);
-        Picture("BG02.ELG", 640, 480, 0xFF336699);
-        Picture("CH1S.ELG", 120, 300, 0x80FF0000);
-        Picture("CH2M.ELG", 90, 240, 0xFF00FF00);
-        std::string windows = "Z:" + folder + "\\";
-        for (char& c : windows)
-            if (c == '/')
-                c = '\\';
-        SetBaseFolder(windows.c_str());
-        g_pFileManager = &files;
-        RegisterBuiltinImageLoaders(loaders);
-        g_pGllManager = &loaders;
-        SetEffectRandomSources(&random);
-        g_pCosTable = &cosines;
-        RegisterRows(effects, HostEffectRows());
-        RegisterRows(effects, GameEffectRows());
-        RegisterRows(transitions, GameTransitionRows());
-        RegisterRows(transitions, HostFilterRows());
-        g_pObjectPluginManager = &effects;
-        g_pTransitionPluginManager = &transitions;
-        g_pObjectManager = &scheduler;
-    }
-    void Picture(const std::string& name, int w, int h, uint32_t colour)
-    {
-        const std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h), colour);
-        elg::Picture picture;
-        std::vector<uint8_t> bytes;
-        std::string error;
-        if (elg::PictureFromPixels(w, h, pixels.data(), 32, picture, &error) &&
-            elg::Encode(picture, elg::Options{}, bytes, &error))
-            WriteWholeFile(folder + "/" + name, bytes.data(), bytes.size());
-    }
-    std::string folder;
-    CFileManager files;
-    CGllManager loaders;
-    SubtractiveRandomState random{};
-    CCosTable cosines;
-    CObjectPluginManager effects;
-    CTransitionPluginManager transitions;
-    CTimerManager scheduler;
-};
-
-World& TheWorld()
-{
-    static World* world = new World;
-    return *world;
-}
+using fuzzscene::TheWorld;
+using fuzzscene::World;
 
 const char* const kNames[] = {"BG01A.ELG", "bg01a.elg",    "BG02.ELG",     "CH1S.ELG",
                               "CH2M.ELG",  "NONE.ELG",     "(0,0)(20,10)", "(1,2,1.5)(30,40,2.0)",
                               "1.5",       "SYS/CA020.TXT"};
-
-void Put32(std::string& s, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>(v >> (8 * i)));
-}
-
-uint32_t Number(FuzzInput& in)
-{
-    switch (in.Small(8)) {
-    case 0:
-        return 0x80000000u;
-    case 1:
-        return 0x7FFFFFFFu;
-    case 2:
-        return static_cast<uint32_t>(-1 - in.Small(4));
-    case 3:
-        return in.U32();
-    default:
-        return static_cast<uint32_t>(in.Small(6));
-    }
-}
-
-std::string Record(uint32_t command, FuzzInput& in)
-{
-    std::string args;
-    const int count = in.Small(18);
-    for (int i = 0; i < count; ++i) {
-        const int kind = in.Small(5);
-        std::string text;
-        if (kind == 0) {
-            args.push_back(0); // no value
-            continue;
-        }
-        if (kind <= 2) {
-            args.push_back(2);
-            Put32(args, Number(in));
-            continue;
-        }
-        if (kind == 3) {
-            text = kNames[in.Small(sizeof kNames / sizeof kNames[0])];
-        } else {
-            const int n = in.Small(64);
-            for (int k = 0; k < n; ++k) {
-                const uint8_t c = in.Byte();
-                text.push_back(static_cast<char>(c == 0 ? 'x' : c));
-            }
-        }
-        args.push_back(1);
-        args.push_back(1); // a string
-        args.push_back(static_cast<char>(text.size() + 1));
-        args.push_back(0);
-        args += text;
-        args.push_back(0);
-    }
-    std::string r = "[ ";
-    Put32(r, command);
-    r.push_back(1);
-    Put32(r, static_cast<uint32_t>(4 + 1 + args.size()));
-    r.push_back(static_cast<char>(count));
-    return r + args;
-}
 
 } // namespace
 
@@ -174,17 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         };
         std::string text;
         while (!in.AtEnd() && text.size() < 16384)
-            text += Record(31 + static_cast<uint32_t>(in.Small(86)), in);
-        std::vector<uint8_t> file = {'T', 'O', 'B', '0', 8, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0};
-        file.insert(file.end(), text.begin(), text.end());
-        engine.frame->script = file;
-        if (engine.frame->StartScript("MAIN") == 0 && engine.frame->StartScenario(false) == 0) {
-            for (int i = 0; i < 4; ++i) {
-                const int r = engine.frame->RunText();
-                if (r <= 0 || engine.frame->CurrentScript() == nullptr)
-                    break;
-            }
-        }
+            text += fuzzrecords::Record(31 + static_cast<uint32_t>(in.Small(86)), in, kNames, std::size(kNames), 18);
+        engine.Play(text, 4);
         engine.frame->ClearScene();
         engine.link.onStep = nullptr;
     }

@@ -61,6 +61,8 @@ public:
     CControlSet* ScriptControls() override { return nullptr; }
     void ShowCaption(const char*) override {}
     bool IsCaptionBusy() override { return false; }
+    CTimedTask* CaptionTask() override { return nullptr; }
+    bool HasStateSnapshot() override { return false; }
     bool IsInterrupted() override { return false; }
     int SaveGame(int, int) override { return -1; }
     int LoadGameSlot(int, int) override { return -1; }
@@ -70,6 +72,19 @@ public:
     int NextRingSlot(int) override { return 0; }
     bool CountsLateFrames() override { return (steps & 1) != 0; }
     void SetLateFrameCounting(bool) override {}
+    int PlayBgm(int32_t number, uint32_t, bool) override
+    {
+        bgm = number;
+        return 0;
+    }
+    int32_t CurrentBgm() override { return bgm; }
+    int32_t bgm = 0;
+    void ReadInput(TgsInput* in) override
+    {
+        *in = input;
+        input = TgsInput{};
+    }
+    TgsInput input;
     void HandleInput() override {}
     bool AdvancePushed() override { return (steps % clickEvery) == 0; }
     bool SkipKeyDown() override { return skipKey; }
@@ -148,6 +163,21 @@ struct Engine {
         link.frame = frame.get();
         if (frame->CreateMessageWindow(&canvas, &form) != 0)
             __builtin_trap();
+    }
+    // Plays text as the MAIN scenario: RunText again while it stops for a handler's value, at
+    // most rounds times.
+    void Play(const std::string& text, int rounds)
+    {
+        std::vector<uint8_t> file = {'T', 'O', 'B', '0', 8, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0};
+        file.insert(file.end(), text.begin(), text.end());
+        frame->script = file;
+        if (frame->StartScript("MAIN") != 0 || frame->StartScenario(false) != 0)
+            return;
+        for (int i = 0; i < rounds; ++i) {
+            const int r = frame->RunText();
+            if (r <= 0 || frame->CurrentScript() == nullptr)
+                break;
+        }
     }
     ~Engine()
     {

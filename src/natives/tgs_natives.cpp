@@ -7,11 +7,13 @@
 #include "controls/control.h"
 #include "display/app_frame.h"
 #include "display/image_object.h"
+#include "display/path_move_task.h"
 #include "natives/caption.h"
 #include "natives/game_app_link.h"
 #include "natives/main_form.h"
 #include "natives/native_args.h"
 #include "natives/save_slots.h"
+#include "natives/script_helpers.h"
 #include "natives/script_host.h"
 #include "natives/text_object.h"
 #include "platform/action_map.h"
@@ -22,6 +24,7 @@
 #include "script/tgs_frame.h"
 #include "script/tgs_host_link.h"
 #include "winapi/clock.h"
+#include "winapi/dinput/dinput_keys.h"
 #include "winapi/text.h"
 
 namespace {
@@ -97,6 +100,8 @@ public:
     CControlSet* ScriptControls() override { return &g_TextObjectList; }
     void ShowCaption(const char* text) override { g_Caption.ShowText(text, 2000); }
     bool IsCaptionBusy() override { return g_Caption.GetValidHandle() != nullptr; }
+    CTimedTask* CaptionTask() override { return g_Caption.GetValidHandle(); }
+    bool HasStateSnapshot() override { return host != nullptr && host->HasStateSnapshot(); }
     bool IsInterrupted() override { return g_pGameApp != nullptr && g_pGameApp->IsInterrupted(); }
     void ShowMessage(const char* text) override
     {
@@ -130,6 +135,35 @@ public:
         CFrameTimer* timer = g_pGameApp != nullptr ? g_pGameApp->GetFrameTimer() : nullptr;
         if (timer != nullptr)
             timer->SetCountLateFrames(on);
+    }
+
+    int PlayBgm(int32_t number, uint32_t fadeTime, bool loop) override
+    {
+        return PlayBgmByNumber(number, fadeTime, loop ? 1 : 0);
+    }
+    int32_t CurrentBgm() override { return g_CurrentBgmNumber; }
+    void ReadInput(TgsInput* in) override
+    {
+        *in = TgsInput{};
+        CActionMap* actions = g_pGameApp != nullptr ? g_pGameApp->GetActionMap() : nullptr;
+        auto pushed = [&](uint32_t action) { return actions != nullptr && actions->IsPushed(action); };
+        CInputSource* mouse = g_MainForm.GetMouse();
+        CInputSource* keys = g_MainForm.GetKeyboard();
+        const bool rightPushed = mouse != nullptr && mouse->IsPushed(1);
+        in->cancel = rightPushed || pushed(kActionCancel);
+        in->click = mouse != nullptr && mouse->IsPushed(0);
+        in->held = mouse != nullptr && mouse->IsDown(0);
+        if (mouse != nullptr)
+            in->wheel = mouse->IsPushed(3) ? 1 : (mouse->IsPushed(4) ? -1 : 0);
+        if (keys != nullptr) {
+            in->pageUp = keys->IsPushed(DIK_PRIOR);
+            in->pageDown = keys->IsPushed(DIK_NEXT);
+            in->home = keys->IsPushed(DIK_HOME);
+            in->end = keys->IsPushed(DIK_END);
+        }
+        in->hide = pushed(11);
+        in->lineUp = pushed(18);
+        in->lineDown = pushed(19);
     }
 };
 
@@ -210,14 +244,16 @@ uint32_t NativeTgsRun(SobNativeArgs& args)
         return 1;
     }
     CTgsFrame& frame = *g_pTgsFrame;
-    if (start >= 0 && frame.StartScript(name) != 0) {
+    // A state loaded between script steps is resumed even when a scenario is named.
+    const bool resume = start < 0 || frame.StateReplaced() != 0;
+    if (!resume && frame.StartScript(name) != 0) {
         char text[512];
         std::snprintf(text, sizeof text, winapi::Utf8ToSjis("TGSスクリプト「%s」のロードに失敗。").c_str(),
                       name != nullptr ? name : "");
         ShowRequest(text);
         return 2;
     }
-    int r = frame.StartScenario(start < 0);
+    int r = frame.StartScenario(resume);
     if (r == 0)
         r = frame.RunText();
     if (host != nullptr && host->RetTgsExpAddress() != 0)

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 class ByteReader {
@@ -65,4 +66,34 @@ inline void PutU32(std::vector<uint8_t>& out, uint32_t v)
 {
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A text counted by a byte: 0 none (empty), else count − 1 bytes and a NUL, no NUL before it →
+// false when damaged.
+inline bool TakeCountedText(ByteReader& in, std::string* out)
+{
+    uint32_t n = 0;
+    const uint8_t* bytes = nullptr;
+    if (!in.U8(&n))
+        return false;
+    out->clear();
+    if (n == 0)
+        return true;
+    if (!in.Take(n, &bytes) || bytes[n - 1] != 0 || std::memchr(bytes, 0, n - 1) != nullptr)
+        return false;
+    out->assign(reinterpret_cast<const char*>(bytes), n - 1);
+    return true;
+}
+
+// The writing side: 0 for an empty text, else its length + 1, the text and a NUL (the caller
+// keeps texts below 255 bytes).
+inline void PutCountedText(std::vector<uint8_t>& out, const std::string& text)
+{
+    if (text.empty()) {
+        out.push_back(0);
+        return;
+    }
+    out.push_back(static_cast<uint8_t>(text.size() + 1));
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(0);
 }

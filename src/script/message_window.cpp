@@ -385,6 +385,44 @@ void CMessageWindow::RestoreCursor(int x, int y)
     ClearIndent();
 }
 
+int CMessageWindow::DrawText(const uint8_t* text, uint32_t size, CImage* target, int x, int y)
+{
+    if (text == nullptr || target == nullptr)
+        return 1;
+    // The copy ends with the two NULs a pass reads up to; a command is copied whole (its length
+    // checked) so that no space is taken out of its bytes.
+    std::vector<uint8_t> page;
+    page.reserve(size + 2);
+    const uint8_t* p = text;
+    const uint8_t* end = text + size;
+    while (p < end) {
+        if (*p == 0) {
+            uint32_t length = 0;
+            if (end - p < 6 || p[1] != '[')
+                break;
+            std::memcpy(&length, p + 2, 4);
+            if (length < 4 || length > static_cast<uint64_t>(end - (p + 2)))
+                break;
+            page.insert(page.end(), p, p + 2 + length);
+            p += 2 + length;
+            continue;
+        }
+        const size_t len = IsLead(p[0]) && end - p >= 2 ? 2 : 1;
+        if (!(len == 2 && p[0] == 0x81 && p[1] == 0x40))
+            page.insert(page.end(), p, p + len);
+        p += len;
+    }
+    const auto length = static_cast<uint32_t>(page.size());
+    page.push_back(0);
+    page.push_back(0);
+    const int savedX = m_cursorX, savedY = m_cursorY;
+    SetTextCursor(x, y);
+    RunPass(page.data(), length, target, false, false);
+    m_target = nullptr;
+    RestoreCursor(savedX, savedY);
+    return 0;
+}
+
 int CMessageWindow::MeasureText(const uint8_t* text, uint32_t size, RECT* out, bool runCommands)
 {
     if (text == nullptr)

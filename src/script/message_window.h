@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "controls/text_panel.h"
@@ -49,7 +50,15 @@ public:
     // → 0; 1 bytes null or size 0.
     int SetPageText(const uint8_t* bytes, uint32_t size);
     void ClearPageText();
+    // The page text with the two NULs that close it.
     const std::vector<uint8_t>& PageText() const { return m_pageText; }
+    // The page text as it was given (without its closing NULs).
+    std::string_view GivenPageText() const
+    {
+        return m_pageText.size() < 2 ? std::string_view()
+                                     : std::string_view(reinterpret_cast<const char*>(m_pageText.data()),
+                                                        m_pageText.size() - 2);
+    }
     void SetNameAndVoice(const char* name, const char* voice);
     const std::string& Name() const { return m_name; }
     const std::string& Voice() const { return m_voice; }
@@ -66,6 +75,12 @@ public:
     const CSprite& WaitIcon() const { return m_icon; }
     void SetShowIconAfterReveal(bool on) { m_iconAfterReveal = on ? 1 : 0; }
 
+    // Draws page text into target with the first line's top-left at (x, y) inside the margins,
+    // embedded commands passed over and full-width spaces left out (the backlog's pages) → 0; 1
+    // text or target null. The window's own image and cursor are left as they were.
+    int DrawText(const uint8_t* text, uint32_t size, CImage* target, int x, int y);
+    // One line's advance: the line height and the line spacing.
+    int LineStep() const { return m_lineHeight + m_lineSpacing; }
     // → lines laid out; 0 no character; -1 text null; -2 a command asked to stop.
     int MeasureText(const uint8_t* text, uint32_t size, RECT* out, bool runCommands);
     // → 0; 1 no page text or no frame; 2 a reveal still runs.

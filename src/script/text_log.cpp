@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 
 namespace {
@@ -460,4 +461,16 @@ int CTextLog::Load(const uint8_t** cursor, const uint8_t* end, bool apply)
         }
     }
     return 0;
+}
+
+void CTextLog::Swap(CTextLog& other) noexcept
+{
+    std::swap(m_ring, other.m_ring);
+    std::swap(m_capacity, other.m_capacity);
+    std::swap(m_count, other.m_count);
+    std::swap(m_start, other.m_start);
+    std::swap(m_nextSerial, other.m_nextSerial);
+    std::swap(m_openIndex, other.m_openIndex);
+    std::swap(m_openSerial, other.m_openSerial);
+    std::swap(m_open, other.m_open);
 }

@@ -82,6 +82,8 @@ public:
     const TextLogEntry* GetEntry(int32_t i) const;
     // Frees every entry (the ring stays).
     void Clear();
+    // Exchanges the whole contents with other (a staged log taking the running one's place).
+    void Swap(CTextLog& other) noexcept;
 
     // Bytes Save writes for the entries with serials in [from, to]; 0 without a ring.
     uint32_t GetSaveSize(uint32_t from, uint32_t to) const;

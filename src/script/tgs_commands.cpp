@@ -1,5 +1,5 @@
 // The scenario commands 12-30, 117 and 118, the no-ops, and the handlers of the commands that the
-// layer, effect, transition, sound and saved-state sides of the engine build (here they answer 0).
+// layer, effect, transition and sound sides of the engine build.
 #include <cstring>
 #include <deque>
 
@@ -10,6 +10,7 @@
 #include "script/message_window.h"
 #include "script/tgs_frame.h"
 #include "script/tgs_host_link.h"
+#include "sound/sound_player.h"
 
 namespace {
 
@@ -72,6 +73,8 @@ int32_t Command13(CTgsFrame& f, const TgsArgPair* a)
 {
     int r = 0;
     if (f.ResumedPage()) {
+        // The restored page is shown already: the text collected again for it goes.
+        f.ClearText();
         r = f.WaitPage(0, true);
     } else {
         f.ChoiceWait() = 1;
@@ -129,6 +132,7 @@ int32_t Command16(CTgsFrame& f, const TgsArgPair*)
 {
     bool voice = false;
     if (f.ResumedPage()) {
+        f.ClearText();
         voice = f.PageWaitByte() != 0;
     } else {
         if (f.WindowSwitchPending() && !f.NoDisplay() && f.GetCharacterWait() == 0 && f.MessageWindow() != nullptr)
@@ -148,6 +152,7 @@ int32_t Command17(CTgsFrame& f, const TgsArgPair*)
 {
     int r = 0;
     if (f.ResumedPage()) {
+        f.ClearText();
         r = f.WaitChoice();
     } else {
         if (f.TextLength() != 0 || f.ChoiceCount() == 0)
@@ -641,6 +646,7 @@ int32_t ChainedWait(CTgsFrame& f, bool skippable, Wait wait, End end)
 int32_t Command31(CTgsFrame& f, const TgsArgPair* a)
 {
     if (f.ResumedPage()) {
+        f.ClearText();
         if (const int r = f.WaitPage(2, true); r != 0)
             return r;
         f.EndMessage();
@@ -1022,6 +1028,100 @@ int32_t Command116(CTgsFrame& f, const TgsArgPair* a)
     return f.ChangeBackgroundFaded(Text(f, a[0]).get(), Int(a[1], 0), Int(a[2], 0)) < 0 ? -1 : 0;
 }
 
+// ---- sound (119-129) ----
+
+int32_t Command119(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.PlayMusic(Int(a[0], 0), static_cast<uint32_t>(Int(a[1], 0)), Flag(a[2]));
+    return 0;
+}
+
+int32_t Command120(CTgsFrame& f, const TgsArgPair* a)
+{
+    const bool skippable = Flag(a[0]);
+    return ChainedWait(
+        f, skippable, [&] { return f.WaitMusicChange(skippable); },
+        [&] {
+            // Chained: a change to silence ends at once; a new piece goes on fading in.
+            if (f.Link() != nullptr && f.Link()->CurrentBgm() == 0 && g_pSoundManager != nullptr)
+                g_pSoundManager->StopMusic();
+        });
+}
+
+int32_t Command121(CTgsFrame& f, const TgsArgPair* a)
+{
+    const bool skippable = Flag(a[0]);
+    return ChainedWait(
+        f, skippable, [&] { return f.WaitMusicEnd(skippable); },
+        [&] {
+            f.MusicNumber() = 0;
+            if (f.Link() != nullptr)
+                f.Link()->PlayBgm(0, 0, true);
+        });
+}
+
+int32_t Command122(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.PlayEffect(Text(f, a[0]).get(), Int(a[1], -1), Flag(a[2]), Flag(a[3]));
+    return 0;
+}
+
+int32_t Command123(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.FadeInEffect(Text(f, a[0]).get(), static_cast<uint32_t>(Int(a[2], 0)), Int(a[1], -1), Flag(a[3]));
+    return 0;
+}
+
+int32_t Command124(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.FadeOutEffect(static_cast<uint32_t>(Int(a[1], 0)), Int(a[0], 0));
+    return 0;
+}
+
+int32_t Command125(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StopEffect(Int(a[0], 0));
+    return 0;
+}
+
+int32_t Command126(CTgsFrame& f, const TgsArgPair*)
+{
+    f.StopAllEffects();
+    return 0;
+}
+
+// A channel the scenario cannot name is passed over: no wait, nothing stopped, the chain as it was.
+int32_t Command127(CTgsFrame& f, const TgsArgPair* a)
+{
+    const int32_t n = Int(a[0], 0);
+    if (CTgsFrame::NamedChannel(n) < 0)
+        return 0;
+    const bool skippable = Flag(a[3]);
+    return ChainedWait(
+        f, skippable, [&] { return f.WaitEffect(n, skippable, Flag(a[1]), Flag(a[2])); },
+        [&] {
+            if (Flag(a[1]))
+                f.StopEffect(n);
+        });
+}
+
+int32_t Command128(CTgsFrame& f, const TgsArgPair* a)
+{
+    const int32_t n = Int(a[0], 0);
+    if (CTgsFrame::NamedChannel(n) < 0)
+        return 0;
+    const bool skippable = Flag(a[2]);
+    return ChainedWait(
+        f, skippable, [&] { return f.WaitEffectFade(n, skippable, Flag(a[1]), false); }, [&] { f.StopEffect(n); });
+}
+
+int32_t Command129(CTgsFrame& f, const TgsArgPair* a)
+{
+    f.StopVoiceIfAsked(0xFF);
+    f.PlayVoiceNow(Text(f, a[0]).get(), Flag(a[1]));
+    return 0;
+}
+
 } // namespace
 
 void CTgsFrame::AddHandlers()
@@ -1133,6 +1233,18 @@ void CTgsFrame::AddHandlers()
         case 116: handler = &Command116; break;
         case 117: handler = &Command117; break;
         case 118: handler = &Command118; break;
+        // sound
+        case 119: handler = &Command119; break;
+        case 120: handler = &Command120; break;
+        case 121: handler = &Command121; break;
+        case 122: handler = &Command122; break;
+        case 123: handler = &Command123; break;
+        case 124: handler = &Command124; break;
+        case 125: handler = &Command125; break;
+        case 126: handler = &Command126; break;
+        case 127: handler = &Command127; break;
+        case 128: handler = &Command128; break;
+        case 129: handler = &Command129; break;
         default: break;
         }
         AddCommand(handler);

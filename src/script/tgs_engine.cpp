@@ -57,14 +57,6 @@ void SetColour(CGlyphFont* font, uint32_t rgb)
         font->SetTextColor(static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb));
 }
 
-std::unique_ptr<CImage> LoadPicture(const char* name)
-{
-    auto image = std::make_unique<CImage>();
-    if (image->Load(name, nullptr, 0, 0) != 0 || image->GetBits() == nullptr)
-        return nullptr;
-    return image;
-}
-
 // The frame pictures PREFIX + B (decoration), A and G (masks) that exist; the size of the first
 // found. A missing picture is left out, so a window with none is frameless.
 struct FramePictures {
@@ -108,6 +100,14 @@ constexpr int kActionCommands[] = {6, 3, 4, 0, 1, 9, 10, 8, 7, 5, 2, 11};
 
 } // namespace
 
+std::unique_ptr<CImage> CTgsFrame::LoadPicture(const char* name)
+{
+    auto image = std::make_unique<CImage>();
+    if (image->Load(name, nullptr, 0, 0) != 0 || image->GetBits() == nullptr)
+        return nullptr;
+    return image;
+}
+
 CTgsFrame::CTgsFrame(CSobRuntime& host, CTgsHostLink* link) : CTgsFrame(host)
 {
     m_link = link;
@@ -130,9 +130,12 @@ uint32_t CTgsFrame::Clock()
 
 int CTgsFrame::StepFrame()
 {
-    if (m_link == nullptr)
+    // A loaded state replaced the scene: every wait ends until the scenario resumes.
+    if (m_link == nullptr || m_stateReplaced != 0)
         return 0;
     const int r = m_link->StepFrame();
+    if (m_stateReplaced != 0)
+        return 0;
     if (m_messageWindow)
         m_messageWindow->Update(Clock());
     return r;
@@ -313,6 +316,7 @@ int CTgsFrame::StartScenario(bool resume)
         m_choiceWait = 0;
         m_pageWaitByte = 0;
         m_musicNumber = 0;
+        m_nextEffectChannel = 0;
         for (TgsLayerSlot& slot : m_layers)
             slot.effectKind = 0;
         m_nameText.clear();
@@ -341,7 +345,8 @@ int CTgsFrame::StartScenario(bool resume)
     if (resume) {
         m_readMessage = m_currentMessage >= 0 && IsMessageRead(static_cast<uint32_t>(m_currentMessage)) ? 1 : 0;
         SetMenuControlState(5, !Config().skipStopsAtUnread || m_readMessage ? 1 : 0);
-        // The scene rebuild belongs to the saved-state side; with empty records it does nothing.
+        if (RebuildScene() < 0)
+            return -1;
     }
     ForgetMousePosition();
     return 0;
@@ -359,6 +364,9 @@ int CTgsFrame::ClearScene()
     if (!m_setUp)
         return 0;
     StopTransition();
+    CloseSystemMenu();
+    ReleaseBacklog();
+    m_backlogWindow.reset();
     ReleaseEffects();
     if (m_menuFader != nullptr) {
         // Without the scheduler it cannot be cancelled; it must not clear this frame later.
@@ -394,9 +402,12 @@ int CTgsFrame::ClearScene()
     ReleaseLayers();
     m_screenImage.reset();
     m_ruleNumber = -1;
+    StopAllEffects();
     FreeAllScripts();
     m_textLog.Clear();
     m_hasChoiceSerial = false;
+    m_resumePage.reset();
+    m_resumeVoice = m_rebuildPending = 0;
     return 0;
 }
 
@@ -515,7 +526,11 @@ void CTgsFrame::SetSpeaker(const char* name, const char* voice)
 
 int32_t* CTgsFrame::ResultCell()
 {
-    const uint32_t address = static_cast<uint32_t>(m_startValues[0]);
+    return CellAt(static_cast<uint32_t>(m_startValues[0]));
+}
+
+int32_t* CTgsFrame::CellAt(uint32_t address)
+{
     if (address == 0 || (address & 3) != 0)
         return nullptr;
     uint8_t* bytes = m_memory.Span(address, 4);
@@ -709,7 +724,11 @@ void CTgsFrame::PollMouse()
     m_lastMouseY = y;
     if (!moved)
         return;
-    const bool show = !Config().hideSystemButtons || y >= 577;
+    ShowMenuControls(!Config().hideSystemButtons || y >= 577);
+}
+
+void CTgsFrame::ShowMenuControls(bool show)
+{
     if (show == (m_menuShown != 0))
         return;
     m_menuShown = show ? 1 : 0;
@@ -861,10 +880,6 @@ int CTgsFrame::WaitPage(int mode, bool withVoice)
     while (true) {
         if (StepFrame() == 0)
             return -1;
-        if (m_stateReplaced) {
-            m_stateReplaced = 0;
-            return -1;
-        }
         m_link->HandleInput();
         PollMouse();
         int slot = -1;
@@ -933,10 +948,6 @@ int CTgsFrame::WaitChoice()
     while (true) {
         if (StepFrame() == 0)
             return -1;
-        if (m_stateReplaced) {
-            m_stateReplaced = 0;
-            return -1;
-        }
         m_link->HandleInput();
         PollMouse();
         if (ChoiceInputTaken(&index))
@@ -1080,13 +1091,23 @@ int CTgsFrame::HandleWindowMenu(int command)
     case 6:
         SetAutoPlay(!m_autoPlay);
         return 2;
-    case 7:
-    case 10:
-        // The backlog and the system menu belong to the later parts of the engine: with nothing
-        // to show they end at once.
+    case 7: {
         BeginPause();
+        const int r = RunBacklog();
         EndPause();
-        return 2;
+        return r < 0 ? -2 : 2;
+    }
+    case 10: {
+        BeginPause();
+        const int r = RunSystemMenu();
+        EndPause();
+        if (r == -2)
+            return -2;
+        if (r < 0)
+            return 2;
+        m_resultWord = r;
+        return r;
+    }
     case 9: {
         if (m_messageWindow)
             m_messageWindow->SetVisible(false);

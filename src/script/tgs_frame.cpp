@@ -131,6 +131,11 @@ int CTgsFrame::RunText()
 {
     // A text that loops through its records without a command that stops it would never end.
     for (uint32_t records = 0; records < kRecordBudget; ++records) {
+        // A loaded state replaced the running one: this run ends; the resume starts the next.
+        if (m_stateReplaced != 0) {
+            m_lastResult = -1;
+            return -1;
+        }
         TobScript* script = CurrentScript();
         if (script == nullptr)
             return -2;

@@ -24,8 +24,10 @@
 #include "script/tgs_effects.h"
 #include "script/tgs_records.h"
 #include "script/tgs_script_store.h"
+#include "script/tgs_state.h"
 
 #include <array>
+#include <functional>
 #include <memory>
 
 class CControl;
@@ -116,12 +118,25 @@ public:
     // Writes the block at *cursor (left bytes free), advancing both → 0; 1 null cursor or no
     // room (nothing written); 2 the store state failed; 3 the backlog failed.
     int SaveState(uint8_t** cursor, size_t* left, bool withBacklog);
-    // Reads and checks a block without changing anything → the code LoadState would answer.
+    // Reads and checks a block without changing the frame → the code LoadState would answer;
+    // on 0 the cursor and left are advanced past the block as LoadState would.
     int CheckState(const uint8_t** cursor, size_t* left, bool withBacklog);
     // Stages, checks, then commits a block → 0; 1 store state; 2 log; 3 message number; 4 any
     // other damage. On failure the running frame is unchanged; on success the state-replaced
     // byte is set and the scene is rebuilt when the scenario resumes.
     int LoadState(const uint8_t** cursor, size_t* left, bool withBacklog);
+    // Recreates pictures, sprites, effects, sounds, the choice list and the message window from
+    // the loaded records (StartScenario on resume runs it) → 0; -1 the fade-in was stopped.
+    int RebuildScene();
+    // The page's picture loaded again by the record's name, its other fields kept → 0; 1 none.
+    int RefreshLayerImage(uint8_t page);
+    // A sprite slot shown again from its record's name, position and priority → 0; 1 no record;
+    // 2 the picture cannot be loaded.
+    int LoadSpriteRecord(int group, int slot, uint8_t page);
+    // The system-menu items and bar shown or hidden at once.
+    void ShowMenuControls(bool show);
+    // The choice list a loaded state waits with (null: none).
+    const TgsSavedPage* ResumePage() const { return m_resumePage.get(); }
     int ClearScene();
     void ResetScreenCanvas();
     // The settings into window, fonts and backlog; the settings-changed byte as it was.
@@ -182,6 +197,8 @@ public:
     int32_t StartValue(int i) const { return i >= 0 && i < 6 ? m_startValues[static_cast<size_t>(i)] : 0; }
     // The choice result cell (start value 1) → its host bytes, or null when it is no cell.
     int32_t* ResultCell();
+    // The cell at a script address: null unless 4-aligned and inside script memory.
+    int32_t* CellAt(uint32_t address);
     CMessageWindow* MessageWindow() const { return m_messageWindow.get(); }
     CTextPanel* NameWindow() const { return m_nameWindow.get(); }
     CTextLayer* ChoiceLayer() const { return m_textLayer.get(); }
@@ -273,6 +290,9 @@ public:
     // Gives the record's picture and sprite up: the sprite leaves the page's list and is deleted,
     // the image is dropped, the name cleared; the effect is released.
     void ReleaseSprite(TgsSpriteRecord& record, uint8_t page);
+    // A new sprite of the named picture in the page's list at the record's priority, held by the
+    // record (its name set) → false when the picture cannot be loaded (the record unchanged).
+    bool AttachSpritePicture(TgsSpriteRecord& record, const char* name, uint8_t page);
     // The display-list priority of a record's sprite (and its effect's) follows record.priority.
     void UpdateSpritePriority(TgsSpriteRecord& record, uint8_t page);
 
@@ -378,6 +398,112 @@ public:
     void SetTransitionOption(int i, bool on);
     uint8_t TransitionOption(int i) const { return m_transitionOptions[i != 0 ? 1 : 0]; }
 
+    // ---- sound channels (tgs_sound.cpp) ----
+    // The scenario's effect channels are sound-manager channels 8 to 11, handed out in rotation;
+    // the voice plays on channel 6. A channel number n >= 0 from a scenario is channel n + 8 (n
+    // above 3 is refused); n < 0 takes the next channel of the rotation, except for the stop,
+    // fade-out and wait operations, which read it as channel -n (-n above 11 is refused).
+    static constexpr int kEffectChannels = 4;
+    static constexpr int32_t kFirstEffectChannel = 8;
+    static constexpr int kLoopChannels = 12;
+    // The channel of n for a play or fade-in (rotation for n < 0) → -1 when n is above 3.
+    int32_t EffectChannel(int32_t n);
+    // The channel of n for a stop, fade-out or wait → -1 when it is no channel 0-11.
+    static int32_t NamedChannel(int32_t n);
+    // The channel, loaded with file when one is given → -1 when n is refused or the load failed.
+    int32_t PickEffectChannel(const char* file, int32_t n, bool stream);
+    // → 0; 1 the channel is refused, the name is longer than 254 bytes or the file did not load.
+    int PlayEffect(const char* file, int32_t n, bool stream, bool loop);
+    // → 0; 1 the channel is refused (nothing touched).
+    int StopEffect(int32_t n);
+    void StopAllEffects();
+    // time 0 fades over 1000 ms → 0; 1 the fade could not start, the channel is refused or the
+    // name is too long.
+    int FadeInEffect(const char* file, uint32_t time, int32_t n, bool loop);
+    int FadeOutEffect(uint32_t time, int32_t n);
+    // → 0 silent; 1 skipped (the channel stopped when stop is set); 2 it loops (stopped at once);
+    // -1 the game is ending or the channel is refused.
+    int WaitEffect(int32_t n, bool skippable, bool stop, bool checkSetting);
+    // → 0 the channel's fade ended; 1 skipped (stopped when asked); -1 ending or refused.
+    int WaitEffectFade(int32_t n, bool skippable, bool stopWhenSkipped, bool checkSetting);
+    // → 0 the music change ended; 1 skipped; -1 the game is ending.
+    int WaitMusicChange(bool skippable);
+    // → 0 the music ended; 1 skipped; 2 it loops (no wait); -1 the game is ending (music plays on).
+    int WaitMusicEnd(bool skippable);
+    // Command 119: the number is kept for the saved state, then played through the link → the
+    // link's answer (-1 without a link).
+    int PlayMusic(int32_t number, uint32_t fadeTime, bool loop);
+    // → 0 playing; 1 voices are off; 2 the voice is disabled; 3 it could not be opened.
+    int PlayVoiceNow(const char* name, bool loop);
+    TgsSoundChannel& SoundChannel(int i) { return m_soundChannels[static_cast<size_t>(i & 3)]; }
+    uint8_t& ChannelLoop(int channel) { return m_channelLoop[static_cast<size_t>(channel < 0 || channel >= kLoopChannels ? 0 : channel)]; }
+    int32_t& MusicNumber() { return m_musicNumber; }
+    int32_t& NextEffectChannel() { return m_nextEffectChannel; }
+
+    // ---- the system menu (tgs_system_menu.cpp) ----
+    // Twelve items from "SYS/SM_BG.GMP" over "SYS/SM_BASE.ELG" (133 x 280), placed near the
+    // pointer. The items, in file order: quick save, quick load, back to the previous choice,
+    // save, load, skip to the next choice, auto play, text history, settings, hide the window,
+    // back to the title, quit; the first ten are enabled as the bar's items are.
+    static constexpr int kSystemMenuItems = 12;
+    static constexpr int kSystemMenuId = 1001;     // the items' control id
+    static constexpr int kSystemMenuValue = 30000; // item i reports kSystemMenuValue + i
+    static constexpr int kSystemMenuWidth = 133, kSystemMenuHeight = 280;
+    static constexpr int kSystemMenuPriority = 900;
+    // The menu's top-left for the pointer at (x, y) (-2: keyboard, placed at the right) with
+    // start item under the pointer.
+    static void SystemMenuPlace(int x, int y, int start, int* left, int* top);
+    // The result of item i (0-10): 9, 8, 17, 10, 11, 12, 13, 14, 15, 16, 18; -1 for others.
+    static int SystemMenuResult(int item);
+    // → the chosen item's result; -1 closed (or SM_BG.GMP missing); -2 the game is to end.
+    int RunSystemMenu();
+    // Shows or hides the open menu's items and background, faded over 150 ms when fade is set
+    // → 0; -1 the game is ending.
+    int ShowSystemButtons(bool fade, bool show);
+    bool SystemButtonsShown() const { return m_systemButtonsShown != 0; }
+    CControl* SystemMenuItem(int i) const
+    {
+        return i >= 0 && i < kSystemMenuItems ? m_systemButtons[static_cast<size_t>(i)] : nullptr;
+    }
+    const CSprite* SystemMenuBackground() const { return m_systemMenuSprite.get(); }
+    // A picture through the file manager; null when it cannot be read.
+    static std::unique_ptr<CImage> LoadPicture(const char* name);
+    // Starts the sound a system channel holds (1 open and click, 2 close, 3 hide) when system
+    // sounds are on.
+    void PlaySystemSound(int32_t channel);
+    // Steps frames while alpha runs 0 → 255 (in) or back over time ms, handing each value to
+    // apply → 0; -1 the game is ending (apply gets the end value first).
+    int FadeAlpha(uint32_t time, bool in, const std::function<void(int)>& apply);
+
+    // ---- the backlog (tgs_backlog.cpp) ----
+    // The logged pages drawn again through the backlog window into up to 16 page images over a
+    // darkened screen, with a scroll bar of the TH pictures at x 768: the bar's track lies
+    // between the two 32-pixel buttons, the thumb is its picture's height and is placed at
+    // track top + (track - thumb) x scroll / max scroll; dragging it sets scroll = (pointer y -
+    // track top - thumb / 2) x max scroll / (track - thumb), clamped.
+    static constexpr int kBacklogPages = 16;
+    static constexpr int kBacklogWidth = 768;
+    static constexpr int kBacklogPageGap = 12;
+    static constexpr int kBacklogMaxPageHeight = 2048;
+    // → 0 closed; -1 the game is ending.
+    int RunBacklog();
+    // Draws the pages that fall into [scroll, scroll + 600) into the page images → pages drawn.
+    int DrawBacklogPages(int32_t scroll);
+    // The backlog's line step, the log's height and the largest scroll (0 for a short log); the
+    // backlog window is made on first use (false: it cannot be).
+    bool PrepareBacklog();
+    int32_t BacklogLineStep() const { return m_backlogLine; }
+    int32_t BacklogHeight() const { return m_backlogHeight; }
+    int32_t BacklogMaxScroll() const { return m_backlogHeight > kScreenHeight ? m_backlogHeight - kScreenHeight : 0; }
+    int32_t BacklogScroll() const { return m_backlogScroll; }
+    int BacklogPageCount() const { return m_backlogPageCount; }
+    // Page image i (null when not drawn) and where it shows.
+    const CImage* BacklogPage(int i) const;
+    int32_t BacklogPageY(int i) const;
+    const std::string& BacklogPageVoice(int i) const;
+    // The height a log entry takes in the backlog (a scene snapshot none).
+    int32_t BacklogEntryHeight(const TextLogEntry& entry) const;
+
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
     // Writes at *cursor (before end) and advances → 0; 1 null cursor or pairs; 2 does not fit
@@ -448,6 +574,16 @@ private:
     int64_t Malformed();
 
     uint32_t m_unpackBlock = 0; // script memory for unpacked strings
+
+    // The frame as a saved state (everything but the log, which the encoder reads itself).
+    void CaptureState(TgsSavedState* state);
+    // Reads and checks a block into staged parts → LoadState's code; nothing running changes.
+    int StageState(const uint8_t** cursor, size_t* left, bool withBacklog, TgsSavedState* state,
+                   StagedState* store);
+    // The choice list and page a loaded state shows again at the rebuild.
+    std::unique_ptr<TgsSavedPage> m_resumePage;
+    uint8_t m_resumeVoice = 0; // the saved page's voice plays again when its wait resumes
+    uint8_t m_rebuildPending = 0; // loaded; the scene is rebuilt when the scenario resumes
 
     void AddHandlers();
     void InitMembers();
@@ -523,7 +659,6 @@ private:
     std::array<TgsLayerSlot, 3> m_layers;
     std::array<TgsWindowRecord, 1> m_windowRecords;
     int32_t m_ruleNumber = -1;
-    int32_t m_musicNumber = 0;
     int m_pendingSlot = -1;
 
     // ---- effect control and transitions ----
@@ -555,6 +690,45 @@ private:
     bool TransitionSkipped();
     // Made on the screen and begun → 0, or applied at once and CreateTransition's code.
     int StartNamedTransition(const char* name, uint8_t keep, const CEffectArgs& args);
+    // ---- the backlog ----
+    struct BacklogPageRecord {
+        std::unique_ptr<CImage> image;
+        std::unique_ptr<CSprite> sprite;
+        int32_t y = 0, height = 0;
+        std::string voice;
+        int32_t scene = -1; // the log index of the page's scene snapshot
+    };
+    std::unique_ptr<CMessageWindow> m_backlogWindow;
+    std::array<BacklogPageRecord, kBacklogPages> m_backlogPages;
+    int m_backlogPageCount = 0;
+    int32_t m_backlogLine = 0, m_backlogHeight = 0, m_backlogScroll = 0;
+    std::unique_ptr<CImage> m_backlogShade;
+    std::unique_ptr<CSprite> m_backlogShadeSprite;
+    std::array<std::unique_ptr<CImage>, 4> m_scrollImages;   // bar, frame, up, down
+    std::array<std::unique_ptr<CSprite>, 4> m_scrollSprites;
+    void ShowBacklogSprites(bool show, int alpha);
+    void PlaceScrollThumb();
+    void ReleaseBacklog();
+
+    // ---- the system menu ----
+    std::array<CControl*, kSystemMenuItems> m_systemButtons{};
+    std::unique_ptr<CImage> m_systemMenuImage;
+    std::unique_ptr<CSprite> m_systemMenuSprite;
+    uint8_t m_systemButtonsShown = 0;
+    void SetSystemButtonsAlpha(int alpha);
+    // Deletes the open menu's items and background.
+    void CloseSystemMenu();
+
+    // ---- sound channels ----
+    std::array<TgsSoundChannel, kEffectChannels> m_soundChannels;
+    std::array<uint8_t, kLoopChannels> m_channelLoop{};
+    int32_t m_nextEffectChannel = 0;
+    int32_t m_musicNumber = 0;
+    // The skip test the sound waits share (skippable, the quick-effects setting when asked).
+    bool SoundWaitSkipped(bool skippable, bool checkSetting);
+    // The kept name of an effect channel that loops (a name equal to it is not copied again).
+    void KeepChannelName(int32_t channel, const char* file, bool stream);
+
     uint8_t m_transitionRunning = 0;
     uint8_t m_pageMode = 1;
     std::array<uint8_t, 2> m_transitionOptions{};

@@ -8,6 +8,19 @@
 
 class CControlContainer;
 class CControlSet;
+class CTimedTask;
+
+// One frame's input for the frame's modal screens (the system menu and the backlog).
+struct TgsInput {
+    bool cancel = false;   // the right button or the cancel action (5) pushed
+    bool click = false;    // the left button pushed
+    bool held = false;     // the left button down
+    int wheel = 0;         // 1 turned up, -1 turned down, 0 not turned
+    bool pageUp = false, pageDown = false, home = false, end = false;
+    bool hide = false;     // action 11 pushed
+    bool lineUp = false;   // action 18 pushed
+    bool lineDown = false; // action 19 pushed
+};
 
 class CTgsHostLink {
 public:
@@ -61,6 +74,10 @@ public:
     // The caption's text and whether its task runs.
     virtual void ShowCaption(const char* text) = 0;
     virtual bool IsCaptionBusy() = 0;
+    // The caption's motion task while it runs (null: none); the frame pauses it during a fade.
+    virtual CTimedTask* CaptionTask() = 0;
+    // The script host holds a back-to-the-previous-choice snapshot.
+    virtual bool HasStateSnapshot() = 0;
     // The application's interrupt flag (a stop was asked).
     virtual bool IsInterrupted() = 0;
     // Save data: → 0 ok; -1 until the save side exists.
@@ -76,4 +93,15 @@ public:
     virtual bool CountsLateFrames() = 0;
     // The frame timer's late-frame counting on or off (the byte is left as it is).
     virtual void SetLateFrameCounting(bool on) = 0;
+
+    // ---- music ----
+    // Plays music piece number (0 stops it) with a fade of fadeTime ms (0 at once) → 0; 1 the
+    // piece could not be played at once.
+    virtual int PlayBgm(int32_t number, uint32_t fadeTime, bool loop) = 0;
+    // The piece PlayBgm last started (0 none: the music is silent or fading to silence).
+    virtual int32_t CurrentBgm() = 0;
+
+    // ---- the system menu and the backlog ----
+    // This frame's input (read after StepFrame).
+    virtual void ReadInput(TgsInput* input) = 0;
 };

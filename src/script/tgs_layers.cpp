@@ -432,7 +432,10 @@ void ShowPage(CScene* scene, const TgsPageRecord& p)
         scene->SetBackgroundColor(p.colour, true);
         return;
     }
-    scene->SetBackgroundImage(p.rendered != 0 && p.renderImage != nullptr ? p.renderImage : p.image, p.x, p.y, true);
+    // While zoomed, x and y are the zoom's centre, not the picture's place.
+    const bool zoomed = p.viewLeft == -1 && p.zoom != 0;
+    scene->SetBackgroundImage(p.rendered != 0 && p.renderImage != nullptr ? p.renderImage : p.image,
+                              zoomed ? 0 : p.x, zoomed ? 0 : p.y, true);
     if (p.viewLeft != -1) {
         const RECT view{p.viewLeft, p.viewTop, p.viewRight, p.viewBottom};
         scene->SetBackgroundView(0, 0, CTgsFrame::kScreenWidth, CTgsFrame::kScreenHeight, &view);
@@ -710,6 +713,8 @@ int CTgsFrame::LoadLayerAnimation(const char* file, int32_t group, int32_t entry
     }
     CopyRecordName(p.layerName, file);
     p.animationState = 1;
+    p.animationGroup = group;
+    p.animationEntry = entry;
     return 0;
 }
 
@@ -776,25 +781,10 @@ int CTgsFrame::LoadSpriteImage(int slot, const char* name, uint8_t page, int gro
         return 0;
     const int32_t x = r->x, y = r->y;
     ReleaseSprite(*r, page);
-    auto* image = new CImage;
-    if (image->Load(name, nullptr, 0, 0) != 0) {
-        delete image;
+    if (!AttachSpritePicture(*r, name, page))
         return 2;
-    }
-    auto* sprite = new CSprite;
-    sprite->SetImage(image, nullptr, 0, 0);
-    if (image->HasAlpha())
-        sprite->SetBlendMode(2);
-    CScene* scene = PageScene(page);
-    if (scene == nullptr || scene->GetList().Insert(sprite, static_cast<uint32_t>(r->priority), 0) != 0) {
-        delete sprite;
-        delete image;
-        return 2;
-    }
-    HoldImage(image);
-    CopyRecordName(r->name, name);
-    r->image = image;
-    r->sprite = sprite;
+    CImage* image = r->image;
+    CSprite* sprite = r->sprite;
     // The picture's bottom centre stands at the record's position.
     r->originX = image->GetWidth() / 2;
     r->originY = image->GetHeight();
@@ -811,6 +801,70 @@ int CTgsFrame::LoadSpriteImage(int slot, const char* name, uint8_t page, int gro
     const uint32_t variant = Page(page).variant;
     if (m_autoTint != 0 && r->character != 1 && (variant == 1 || variant == 2))
         SetSpriteColorMode(slot, static_cast<uint8_t>(variant + 4), 0, 0, page, group);
+    return 0;
+}
+
+bool CTgsFrame::AttachSpritePicture(TgsSpriteRecord& r, const char* name, uint8_t page)
+{
+    auto* image = new CImage;
+    if (image->Load(name, nullptr, 0, 0) != 0) {
+        delete image;
+        return false;
+    }
+    auto* sprite = new CSprite;
+    sprite->SetImage(image, nullptr, 0, 0);
+    if (image->HasAlpha())
+        sprite->SetBlendMode(2);
+    CScene* scene = PageScene(page);
+    if (scene == nullptr || scene->GetList().Insert(sprite, static_cast<uint32_t>(r.priority), 0) != 0) {
+        delete sprite;
+        delete image;
+        return false;
+    }
+    HoldImage(image);
+    CopyRecordName(r.name, name);
+    r.image = image;
+    r.sprite = sprite;
+    return true;
+}
+
+int CTgsFrame::LoadSpriteRecord(int group, int slot, uint8_t page)
+{
+    TgsSpriteRecord* r = FindSpriteSlot(slot, page, group);
+    if (r == nullptr)
+        return 1;
+    if (r->character < 0 || r->name[0] == 0 || r->sprite != nullptr)
+        return 0;
+    // The name is copied out: attaching writes it back into the same field.
+    char name[sizeof r->name];
+    std::memcpy(name, r->name, sizeof name);
+    if (!AttachSpritePicture(*r, name, page)) {
+        // The slot stays empty rather than half filled.
+        const int32_t priority = r->priority;
+        *r = TgsSpriteRecord{};
+        r->priority = priority;
+        return 2;
+    }
+    r->sprite->SetPosition(r->x - r->originX, r->y - r->originY);
+    return 0;
+}
+
+int CTgsFrame::RefreshLayerImage(uint8_t page)
+{
+    TgsPageRecord& p = Page(page);
+    if (p.name[0] == 0)
+        return 1;
+    auto* image = new CImage;
+    if (image->Load(p.name, nullptr, 0, 0) != 0) {
+        delete image;
+        p.name[0] = 0;
+        ShowPage(PageScene(page), p);
+        return 1;
+    }
+    DropImage(p.image);
+    HoldImage(image);
+    p.image = image;
+    ShowPage(PageScene(page), p);
     return 0;
 }
 

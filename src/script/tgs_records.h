@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 class CImage;
 class CKadFile;
@@ -38,6 +39,7 @@ struct TgsPageRecord {
     CLayerEffect* animation = nullptr;
     CKadFile* animationFile = nullptr; // owned: the animation's group file
     uint8_t animationState = 0;        // 1 playing, 2 paused
+    int32_t animationGroup = 0, animationEntry = 0; // where the animation started playing
     uint8_t shown = 0;
 
     // The eleven words the text log keeps: offset x, y, view x, y, width, height, colour, colour
@@ -75,6 +77,8 @@ struct TgsSpriteRecord {
     int32_t pendingKind = 0;
     int32_t pendingArgument = 0;
     char pendingText[48] = {};
+    // The sprite's alpha as a saved state gives it back (read from the sprite when saved).
+    uint8_t alpha = 255;
 
     // The seven words the text log keeps: position mode, colour mode, flips, the off-screen flag,
     // the character number and the two origin words.
@@ -93,6 +97,11 @@ struct TgsWindowRecord {
     int32_t colourIndex = 0;
     uint8_t textMode = 0;
     uint8_t alignment = 0; // 0 centre, 1 left, 2 right
+    // As a saved state holds them: the window was shown, and its sprite's zoom (0: none), angle
+    // and pivot.
+    uint8_t shown = 0;
+    double zoom = 0;
+    int32_t angle = 0, pivotX = 0, pivotY = 0;
     CLayerEffect* effects[2] = {};
 };
 
@@ -104,4 +113,13 @@ struct TgsLayerSlot {
     std::array<int32_t, 7> words{}; // [1]-[6] the kind's words ([0] is the kind's place)
     char text[48] = {};
     CLayerEffect* effect = nullptr;
+};
+
+// ---- sound channels ----
+// What one of the scenario's four effect channels (sound-manager channels 8 to 11) last looped, so
+// that a saved state can start it again: the file name (empty: nothing to restart) and the flag
+// byte it was started with (1 streamed). The name's stored size is its length + 1.
+struct TgsSoundChannel {
+    std::string name;
+    uint8_t flag = 0;
 };

@@ -770,25 +770,29 @@ int CTgsScriptStore::SaveState(uint8_t** cursor, size_t* left)
     return 0;
 }
 
+CTgsScriptStore::StagedState::~StagedState()
+{
+    for (auto& list : m_lists)
+        for (TobScript* s : list)
+            if (s != nullptr && m_owner != nullptr)
+                m_owner->FreeScript(s);
+}
+
 int CTgsScriptStore::LoadState(const uint8_t** cursor, size_t* left)
 {
-    if (cursor == nullptr || *cursor == nullptr || left == nullptr)
+    StagedState staged;
+    const int r = StageState(cursor, left, &staged);
+    if (r == 0)
+        CommitState(staged);
+    return r;
+}
+
+int CTgsScriptStore::ParseState(const uint8_t** cursor, size_t* left, StateInfo* info)
+{
+    if (cursor == nullptr || *cursor == nullptr || left == nullptr || info == nullptr)
         return 1;
     ByteReader in(*cursor, *left);
-    // Staged: every script is loaded and every index and offset checked before anything changes.
-    struct Staged {
-        std::vector<TobScript*> lists[2];
-        ~Staged()
-        {
-            for (auto& list : lists)
-                for (TobScript* s : list)
-                    if (s != nullptr)
-                        owner->FreeScript(s);
-        }
-        CTgsScriptStore* owner;
-    } staged;
-    staged.owner = this;
-    for (auto& list : staged.lists) {
+    for (auto& list : info->lists) {
         uint32_t count;
         if (!in.U32(&count) || count > in.Left() / 3)
             return 2;
@@ -797,63 +801,95 @@ int CTgsScriptStore::LoadState(const uint8_t** cursor, size_t* left)
             const uint8_t* name;
             if (!in.U16(&n) || n == 0 || !in.Take(n, &name) || name[n - 1] != 0)
                 return 2;
-            int result;
-            TobScript* s = ReadScript(reinterpret_cast<const char*>(name), &result);
-            if (s == nullptr)
-                return 2;
-            list.push_back(s);
+            list.emplace_back(reinterpret_cast<const char*>(name));
         }
     }
     uint32_t depth;
     if (!in.U32(&depth) || depth > kReturnStackSize)
         return 2;
-    ReturnEntry returns[kReturnStackSize];
     for (uint32_t i = 0; i < depth; ++i) {
         uint32_t index, offset;
         if (!in.U32(&index) || !in.U32(&offset))
             return 2;
-        returns[i] = {static_cast<int32_t>(index), offset};
+        info->returns.emplace_back(static_cast<int32_t>(index), offset);
     }
-    uint32_t currentIndex, textCursor;
-    if (!in.U32(&currentIndex) || !in.U32(&textCursor))
+    uint32_t currentIndex;
+    if (!in.U32(&currentIndex) || !in.U32(&info->textCursor))
         return 2;
-    const std::vector<TobScript*>& stack = staged.lists[0];
-    const std::vector<TobScript*>& preloaded = staged.lists[1];
+    info->currentIndex = static_cast<int32_t>(currentIndex);
+    *cursor += in.Position();
+    *left -= in.Position();
+    return 0;
+}
+
+int CTgsScriptStore::StageState(const uint8_t** cursor, size_t* left, StagedState* staged)
+{
+    if (cursor == nullptr || *cursor == nullptr || left == nullptr || staged == nullptr)
+        return 1;
+    // Every script is loaded and every index and offset checked before anything changes.
+    const uint8_t* at = *cursor;
+    size_t rest = *left;
+    StateInfo info;
+    if (const int r = ParseState(&at, &rest, &info); r != 0)
+        return r;
+    staged->m_owner = this;
+    for (int k = 0; k < 2; ++k) {
+        for (const std::string& name : info.lists[k]) {
+            int result;
+            TobScript* s = ReadScript(name.c_str(), &result);
+            if (s == nullptr)
+                return 2;
+            staged->m_lists[k].push_back(s);
+        }
+    }
+    const std::vector<TobScript*>& stack = staged->m_lists[0];
+    const std::vector<TobScript*>& preloaded = staged->m_lists[1];
     auto scriptOf = [&](int32_t index) -> TobScript* {
         if (index == -1)
             return stack.empty() ? nullptr : stack.back();
         return index >= 0 && static_cast<size_t>(index) < preloaded.size() ? preloaded[index] : nullptr;
     };
-    TobScript* current = scriptOf(static_cast<int32_t>(currentIndex));
+    TobScript* current = scriptOf(info.currentIndex);
     if (current == nullptr)
         return 3;
-    if (textCursor > current->textSize)
+    if (info.textCursor > current->textSize)
         return 2;
-    for (uint32_t i = 0; i < depth; ++i) {
-        if (returns[i].script == -2)
+    for (const auto& [script, offset] : info.returns) {
+        if (script == -2)
             continue;
-        TobScript* s = scriptOf(returns[i].script);
+        TobScript* s = scriptOf(script);
         if (s == nullptr)
             return 3;
-        if (returns[i].offset > s->textSize)
+        if (offset > s->textSize)
             return 2;
     }
-    // Commit.
+    staged->m_current = current;
+    staged->m_currentIndex = info.currentIndex;
+    staged->m_textCursor = info.textCursor;
+    staged->m_returns = std::move(info.returns);
+    *cursor = at;
+    *left = rest;
+    return 0;
+}
+
+void CTgsScriptStore::CommitState(StagedState& staged)
+{
+    if (staged.m_current == nullptr)
+        return;
     for (TobScript* s : m_scriptStack)
         FreeScript(s);
     for (TobScript* s : m_preloaded)
         FreeScript(s);
-    m_scriptStack = std::move(staged.lists[0]);
-    m_preloaded = std::move(staged.lists[1]);
-    staged.lists[0].clear();
-    staged.lists[1].clear();
-    std::copy(returns, returns + depth, m_returnStack);
-    m_returnDepth = depth;
-    MakeCurrent(current, static_cast<int32_t>(currentIndex));
-    m_cursor = textCursor;
-    *cursor += in.Position();
-    *left -= in.Position();
-    return 0;
+    m_scriptStack = std::move(staged.m_lists[0]);
+    m_preloaded = std::move(staged.m_lists[1]);
+    staged.m_lists[0].clear();
+    staged.m_lists[1].clear();
+    for (size_t i = 0; i < staged.m_returns.size(); ++i)
+        m_returnStack[i] = {staged.m_returns[i].first, staged.m_returns[i].second};
+    m_returnDepth = static_cast<uint32_t>(staged.m_returns.size());
+    MakeCurrent(staged.m_current, staged.m_currentIndex);
+    m_cursor = staged.m_textCursor;
+    staged.m_current = nullptr;
 }
 
 // ---- read log ----

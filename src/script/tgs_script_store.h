@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <utility>
 
 #include "script/read_log.h"
 #include "script/script_memory.h"
@@ -130,6 +131,40 @@ public:
     // fails to load; 3 a current or return index names no script. Everything is loaded and
     // checked before the running state changes; on failure it is untouched.
     virtual int LoadState(const uint8_t** cursor, size_t* left);
+
+    // A saved state read and checked but not yet applied: its scripts are loaded and freed with
+    // it unless CommitState takes them.
+    class StagedState {
+    public:
+        StagedState() = default;
+        StagedState(const StagedState&) = delete;
+        StagedState& operator=(const StagedState&) = delete;
+        ~StagedState();
+        // The script the state makes current (null before a successful StageState).
+        const TobScript* Current() const { return m_current; }
+
+    private:
+        friend class CTgsScriptStore;
+        CTgsScriptStore* m_owner = nullptr;
+        std::vector<TobScript*> m_lists[2];
+        TobScript* m_current = nullptr;
+        int32_t m_currentIndex = -1;
+        uint32_t m_textCursor = 0;
+        std::vector<std::pair<int32_t, uint32_t>> m_returns;
+    };
+    // What a saved state names, read without loading anything.
+    struct StateInfo {
+        std::vector<std::string> lists[2]; // the script stack, the preloaded scripts
+        std::vector<std::pair<int32_t, uint32_t>> returns;
+        int32_t currentIndex = -1;
+        uint32_t textCursor = 0;
+    };
+    // Reads a saved state's fields (advancing cursor and left) → 0; 1 null cursor; 2 damaged.
+    static int ParseState(const uint8_t** cursor, size_t* left, StateInfo* info);
+    // The reading and checking half of LoadState: the same codes, nothing running changed.
+    int StageState(const uint8_t** cursor, size_t* left, StagedState* staged);
+    // Makes a staged state the running one (the old scripts freed); the staged one ends empty.
+    void CommitState(StagedState& staged);
 
     // Copies the folder, adding a backslash when the last byte is not one → 0; 1 null.
     int SetScriptFolder(const char* folder);

@@ -3,6 +3,8 @@
 // with retTgsExp holding the result, the failures and the stop of the game.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "authoring/tob_packer.h"
 #include "natives/native_table.h"
 #include "natives/tgs_natives.h"
@@ -136,6 +138,46 @@ TEST(TgsNatives, RunPlaysAScenarioToItsEnd)
     f.app.onStep = [] { return 0; };
     EXPECT_EQ(f.Native(793, "0, name", "name: .sjis \"MAIN\""), 1u);
     EXPECT_EQ(f.RetTgsExp(), -1);
+}
+
+// A state loaded between script steps: MAIN's next 793 resumes it, named or not, at the loaded
+// message, and the byte is clear after.
+TEST(TgsNatives, RunWithANameAfterALoadResumes)
+{
+    TgsFixture f;
+    f.Scenario("MAIN", "@message 0\n@wait 50\n@message 1\n@wait 50\n@message 2\n@wait 50\n");
+    f.Init({"MAIN"});
+    f.Start();
+    ASSERT_EQ(f.Native(791, "0, 0, 0"), 0u);
+    std::vector<uint8_t> saved;
+    std::vector<int32_t> messages;
+    f.app.onStep = [&] {
+        winapi::AdvanceVirtualClock(16);
+        CTgsFrame* frame = g_pTgsFrame;
+        messages.push_back(frame->CurrentMessage());
+        if (frame->CurrentMessage() == 1 && saved.empty()) {
+            saved.resize(frame->GetStateSize(true));
+            uint8_t* p = saved.data();
+            size_t left = saved.size();
+            EXPECT_EQ(frame->SaveState(&p, &left, true), 0);
+        }
+        return 1;
+    };
+    ASSERT_EQ(f.Native(793, "0, name", "name: .sjis \"MAIN\""), 0u);
+    ASSERT_FALSE(saved.empty());
+    EXPECT_EQ(messages.front(), 0);
+    const uint8_t* p = saved.data();
+    size_t left = saved.size();
+    ASSERT_EQ(g_pTgsFrame->LoadState(&p, &left, true), 0);
+    EXPECT_EQ(g_pTgsFrame->StateReplaced(), 1);
+    messages.clear();
+    // Named: resumed all the same, at message 1.
+    ASSERT_EQ(f.Native(793, "0, name", "name: .sjis \"MAIN\""), 0u);
+    EXPECT_EQ(f.RetTgsExp(), 0);
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front(), 1);
+    EXPECT_EQ(messages.back(), 2);
+    EXPECT_EQ(g_pTgsFrame->StateReplaced(), 0);
 }
 
 } // namespace

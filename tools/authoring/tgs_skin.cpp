@@ -171,5 +171,38 @@ bool MakeTgsSkin(std::vector<TgsSkinFile>* files, std::string* error)
     }
     const std::vector<uint8_t> gmp = WritePartsFile(layout, EPartsReader::B);
     files->push_back(TgsSkinFile{"SYS/MS_FRAME.GMP", std::vector<unsigned char>(gmp.begin(), gmp.end())});
+
+    // The system menu: its background and twelve items, 22 pixels apart, the first centred 19
+    // pixels below the top (the engine moves them to where the menu opens).
+    if (!Add(files, "SYS/SM_BASE.ELG", 133, 280, Panel(133, 280, 0x182038, 0x8080A0, 6), error))
+        return false;
+    PartsLayout menu;
+    for (int i = 0; i < 12; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "SM_BTN%02d.ELG", i);
+        if (!Add(files, std::string("SYS/") + name, 117 * 4, 20, Button(117, 20, i), error))
+            return false;
+        PartsEntry e;
+        e.name = name;
+        e.head = 1;
+        e.x = 8;
+        e.y = static_cast<int16_t>(9 + 22 * i);
+        e.byte5 = 255;
+        e.byte6 = 1;
+        e.sized = true;
+        e.width = 117;
+        e.height = 20;
+        e.c = 4;
+        menu.parts.push_back(e);
+    }
+    const std::vector<uint8_t> smg = WritePartsFile(menu, EPartsReader::B);
+    files->push_back(TgsSkinFile{"SYS/SM_BG.GMP", std::vector<unsigned char>(smg.begin(), smg.end())});
+
+    // The backlog's scroll bar at x 768: the buttons above and below the track, the thumb.
+    if (!Add(files, "SYS/TH_UP.ELG", 32, 32, Panel(32, 32, 0x405080, 0xE0E0E0, 0), error) ||
+        !Add(files, "SYS/TH_DOWN.ELG", 32, 32, Panel(32, 32, 0x405080, 0xE0E0E0, 0), error) ||
+        !Add(files, "SYS/TH_BARFR.ELG", 32, 536, Panel(32, 536, 0x101018, 0x606070, 0), error) ||
+        !Add(files, "SYS/TH_BAR.ELG", 32, 64, Panel(32, 64, 0x6070C0, 0xE0E0E0, 4), error))
+        return false;
     return true;
 }

@@ -4,6 +4,7 @@
 // decoder's test runtime whose scripts come from memory.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -80,6 +81,8 @@ public:
     CControlSet* ScriptControls() override { return controls; }
     void ShowCaption(const char* text) override { captions.emplace_back(text); }
     bool IsCaptionBusy() override { return false; }
+    CTimedTask* CaptionTask() override { return captionTask; }
+    bool HasStateSnapshot() override { return hasSnapshot; }
     bool IsInterrupted() override { return interrupted; }
     int SaveGame(int bank, int slot) override
     {
@@ -101,6 +104,26 @@ public:
         lateCounting = on;
         lateCountingSets.push_back(on);
     }
+    // Music: every PlayBgm call (number, fade, loop); the link remembers the number as the game's
+    // does (0 when stopped).
+    int PlayBgm(int32_t number, uint32_t fadeTime, bool loop) override
+    {
+        bgmCalls.push_back({number, static_cast<int32_t>(fadeTime), loop ? 1 : 0});
+        bgm = number;
+        return 0;
+    }
+    int32_t CurrentBgm() override { return bgm; }
+    int32_t bgm = 0;
+    std::vector<std::array<int32_t, 3>> bgmCalls;
+    // The modal screens' input: `input` is taken once (a push lasts one frame); `held` stays.
+    void ReadInput(TgsInput* in) override
+    {
+        *in = input;
+        in->held = held;
+        input = TgsInput{};
+    }
+    TgsInput input;
+    bool held = false;
     void HandleInput() override { ++inputs; }
     bool AdvancePushed() override { return std::exchange(advance, false); }
     bool SkipKeyDown() override { return skipKey; }
@@ -130,6 +153,8 @@ public:
     std::vector<bool> lateCountingSets;
     int action = -1, actionSlot = -1, mouseArea = 0, mouseX = 0, mouseY = 0, answer = 1, saveResult = 0;
     int snapshots = 0, restores = 0;
+    CTimedTask* captionTask = nullptr;
+    bool hasSnapshot = false;
     uint8_t settingsChanged = 0, menuByte = 0;
     int32_t setting6 = 0;
     std::string slotTitle;
