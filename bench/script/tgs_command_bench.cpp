@@ -24,6 +24,7 @@
 #include "script/sob_runtime.h"
 #include "script/tgs_frame.h"
 #include "script/tgs_host_link.h"
+#include "script/tgs_quiet_host.h"
 
 #include <benchmark/benchmark.h>
 
@@ -36,55 +37,11 @@
 
 namespace {
 
-class Form : public CControlContainer {
-public:
-    ~Form() override { RemoveAllControls(); }
-    void GetCursorPos(int* x, int* y) override { *x = *y = 0; }
-    void SetResult(int) override {}
-    int TakeActivatedValue() override { return -1; }
-    CActionMap* GetActionMap() override { return nullptr; }
-    CInputSource* GetKeyboard() override { return nullptr; }
-    CInputSource* GetMouse() override { return nullptr; }
-};
-
 // The application as the scenario sees it: a clock that a frame step advances, no input.
-class Link : public CTgsHostLink {
+class Link : public tgsbench::QuietLink {
 public:
     int StepFrame() override { return now += 16, 1; }
     uint32_t Now() override { return now; }
-    void HandleInput() override {}
-    bool AdvancePushed() override { return false; }
-    bool SkipKeyDown() override { return false; }
-    bool SkipInputHeld() override { return false; }
-    int MenuActionIndex(int* slot) override { return *slot = -1; }
-    void GetMousePos(int* x, int* y) override { *x = *y = 0; }
-    void ShowMessage(const char*) override {}
-    bool WaitCommandTaken(uint32_t) override { return true; }
-    CControlContainer* Form() override { return form; }
-    bool IsMenuGroupEnabled(int) override { return true; }
-    uint8_t SettingsChanged() override { return 0; }
-    void SetSettingsChanged(uint8_t) override {}
-    int MouseAreaState() override { return 0; }
-    uint8_t MenuCommandByte() override { return 0; }
-    bool PostWindowCommand(uint32_t) override { return true; }
-    bool PostQuestion(int, const std::string&) override { return true; }
-    int QuestionAnswer() override { return 0; }
-    bool IsThreaded() override { return false; }
-    int32_t ScriptSetting6() override { return 0; }
-    CControlSet* ScriptControls() override { return nullptr; }
-    void ShowCaption(const char*) override {}
-    bool IsCaptionBusy() override { return false; }
-    bool IsInterrupted() override { return false; }
-    int SaveGame(int, int) override { return -1; }
-    int LoadGameSlot(int, int) override { return -1; }
-    int TakeStateSnapshot() override { return -1; }
-    int RestoreStateSnapshot() override { return -1; }
-    std::string SlotTitle(int, int) override { return {}; }
-    int NextRingSlot(int) override { return 0; }
-    bool CountsLateFrames() override { return false; }
-    void SetLateFrameCounting(bool) override {}
-
-    CControlContainer* form = nullptr;
     uint32_t now = 1000;
 };
 
@@ -214,7 +171,7 @@ struct World {
     CTransitionPluginManager transitions;
     CTimerManager scheduler;
     CSobRuntime rt{4u << 20};
-    Form form;
+    tgsbench::Form form;
     Link link;
     CSurfaceSprite canvas;
     std::unique_ptr<Frame> frame;

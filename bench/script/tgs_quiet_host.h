@@ -58,6 +58,8 @@ public:
     int PlayBgm(int32_t, uint32_t, bool) override { return 0; }
     int32_t CurrentBgm() override { return 0; }
     void ReadInput(TgsInput* in) override { *in = TgsInput{}; }
+    bool CountsLateFrames() override { return false; }
+    void SetLateFrameCounting(bool) override {}
     CControlContainer* form = nullptr;
 };
 

@@ -61,6 +61,8 @@ CTgsFrame::CTgsFrame(CSobRuntime& host) : CTgsScriptStore(host.Memory()), m_host
     m_host.BindNatives(m_vm);
     m_commands.reserve(kCommandCount);
     m_unpackBlock = m_memory.Allocate(kTextBufferSize);
+    // The records are bound even without the engine: the saved state reads them.
+    InitLayers();
 }
 
 CTgsFrame::~CTgsFrame()
