@@ -121,8 +121,7 @@ void TgsState(benchmark::State& state)
         [&] { std::memcpy(copy.data(), block.data(), block.size()); });
     state.counters["block_bytes"] = static_cast<double>(block.size());
     state.counters["failures"] = failures;
-    state.counters["goal"] = 0.25;
-    state.counters["goal_met"] = state.counters["ratio"] >= 0.25 && state.counters["ours_ms"] <= 1.0;
+    bench::ReportGoal(state, {.ratio = 0.25, .ms = 1.0});
     frame->ClearScene();
     frame.reset();
     g_pAppConfig = nullptr;
