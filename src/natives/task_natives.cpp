@@ -165,19 +165,28 @@ uint32_t Launch(SobNativeArgs& a, std::unique_ptr<Task> task, const PathSource& 
     return handle;
 }
 
-// 315, 316: target mode, curve, loop, wait mode after the timing.
-uint32_t ScenePath(SobNativeArgs& a, bool byPoints)
+// The words after the target of 315, 316, 446 and 447: the path, its timing, then the target
+// mode, curve, loop and wait bytes → false when the path or the timing is refused.
+bool ReadMove(SobNativeArgs& a, bool byPoints, PathSource* source, std::unique_ptr<CPathMoveTask>* task)
 {
     const uint32_t k = byPoints ? 3 : 2;
-    CTask* object = At<CTask>(a, 0);
     PathTiming t;
     const bool timingOk = ReadTiming(a, k, &t);
     const uint8_t mode = ByteAt(a, k + 4), curve = ByteAt(a, k + 5), loop = ByteAt(a, k + 6), wait = ByteAt(a, k + 7);
+    if (!ReadSource(a, byPoints, source) || !timingOk)
+        return false;
+    task->reset(new (std::nothrow) CPathMoveTask(t.segment, t.delay, t.visible, t.easing, mode, curve, loop, wait));
+    return true;
+}
+
+// 315, 316: on a scene object.
+uint32_t ScenePath(SobNativeArgs& a, bool byPoints)
+{
+    CTask* object = At<CTask>(a, 0);
     PathSource source;
-    if (!ReadSource(a, byPoints, &source) || !timingOk || object == nullptr)
+    std::unique_ptr<CPathMoveTask> task;
+    if (!ReadMove(a, byPoints, &source, &task) || object == nullptr)
         return 0;
-    std::unique_ptr<CPathMoveTask> task(
-        new (std::nothrow) CPathMoveTask(t.segment, t.delay, t.visible, t.easing, mode, curve, loop, wait));
     return Launch(a, std::move(task), source,
                   [object](CPathMoveTask& m) { return m.SetSceneTarget(g_pObjectManager, object); });
 }
@@ -185,16 +194,11 @@ uint32_t ScenePath(SobNativeArgs& a, bool byPoints)
 // 446, 447: as 315 on a sprite.
 uint32_t MovePath(SobNativeArgs& a, bool byPoints)
 {
-    const uint32_t k = byPoints ? 3 : 2;
     CDrawable* sprite = At<CDrawable>(a, 0);
-    PathTiming t;
-    const bool timingOk = ReadTiming(a, k, &t);
-    const uint8_t mode = ByteAt(a, k + 4), curve = ByteAt(a, k + 5), loop = ByteAt(a, k + 6), wait = ByteAt(a, k + 7);
     PathSource source;
-    if (!ReadSource(a, byPoints, &source) || !timingOk || sprite == nullptr)
+    std::unique_ptr<CPathMoveTask> task;
+    if (!ReadMove(a, byPoints, &source, &task) || sprite == nullptr)
         return 0;
-    std::unique_ptr<CPathMoveTask> task(
-        new (std::nothrow) CPathMoveTask(t.segment, t.delay, t.visible, t.easing, mode, curve, loop, wait));
     return Launch(a, std::move(task), source,
                   [sprite](CPathMoveTask& m) { return m.SetTarget(g_pObjectManager, sprite); }, sprite);
 }
