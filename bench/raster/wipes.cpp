@@ -4,6 +4,7 @@
 // printed at the end.
 #include "contest.h"
 #include "platform/cos_table.h"
+#include "platform/cpu_info.h"
 #include "platform/random.h"
 #include "raster/draw_transition.h"
 #include "raster/image.h"
@@ -51,6 +52,7 @@ Pictures& PicturesOf(const Size& size)
 
 void Setup()
 {
+    IdentifyCpu(); // the SIMD kernels where the processor has them, as at start-up
     static CCosTable table;
     g_pCosTable = &table;
     SeedSubtractiveRandom(g_RandomState, 1);

@@ -4,6 +4,7 @@
 // layout. All reads are bounded by the stream's end and all writes by the picture's value count.
 #include "files/elg_decoders.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -406,10 +407,19 @@ const BYTE* DecodeRleIndexedTo32(const BYTE* src, const BYTE* srcEnd, BYTE* dst,
 {
     if (BadSize(width, height) || dst == nullptr || palette == nullptr || pitch / 4 < width)
         return nullptr;
-    auto linear = Scratch(Count(width, height));
-    if (!linear)
-        return nullptr;
-    const BYTE* next = DecodeByteStream(src, srcEnd, linear.get(), Count(width, height));
+    const size_t count = Count(width, height);
+    // Rows that follow each other without a gap hold the indexes in their last quarter: pixel i
+    // (four bytes from 4i) never reaches index i + 1 (at 3 count + i + 1) before it is read, so
+    // the picture needs no second buffer. Other pitches decode into one.
+    std::unique_ptr<BYTE[]> linear;
+    BYTE* indexes = dst + count * 3;
+    if (static_cast<size_t>(pitch) != static_cast<size_t>(width) * 4) {
+        linear = Scratch(count);
+        if (!linear)
+            return nullptr;
+        indexes = linear.get();
+    }
+    const BYTE* next = DecodeByteStream(src, srcEnd, indexes, count);
     if (next == nullptr)
         return nullptr;
     DWORD table[256];
@@ -417,10 +427,21 @@ const BYTE* DecodeRleIndexedTo32(const BYTE* src, const BYTE* srcEnd, BYTE* dst,
         const BYTE* entry = palette + i * 4;
         table[i] = ReadPixel(entry) | (static_cast<DWORD>(alpha) << 24);
     }
-    const BYTE* index = linear.get();
+    const BYTE* index = indexes;
     for (int y = 0; y < height; ++y) {
         BYTE* row = dst + static_cast<ptrdiff_t>(pitch) * y;
-        for (int x = 0; x < width; ++x)
+        int x = 0;
+        // Eight indexes are read before their pixels are written (32 bytes from 4i end at
+        // 4i + 32 <= 3 count + i + 8 whenever i + 8 <= count).
+        for (; x + 8 <= width; x += 8, index += 8) {
+            uint64_t v;
+            std::memcpy(&v, index, 8);
+            DWORD px[8];
+            for (int k = 0; k < 8; ++k)
+                px[k] = table[(v >> (8 * k)) & 0xFF];
+            std::memcpy(row + x * 4, px, sizeof px);
+        }
+        for (; x < width; ++x)
             std::memcpy(row + x * 4, &table[*index++], 4);
     }
     return next;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <immintrin.h>
+
 namespace {
 
 struct Quad {
@@ -107,6 +109,52 @@ inline Quad TableEntry(const Source& s, int index)
     return Quad{q.rgbBlue, q.rgbGreen, q.rgbRed, q.rgbReserved};
 }
 
+// Whole words (a little-endian host): the same bytes as the per-channel rule, a pixel at a time.
+void Expand24Plain(BYTE* d, const BYTE* p, LONG w, uint32_t alpha)
+{
+    for (LONG x = 0; x < w; ++x, p += 3, d += 4) {
+        const uint32_t v = p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 | alpha;
+        std::memcpy(d, &v, 4);
+    }
+}
+
+// Four pixels a step by a byte shuffle. A step loads sixteen bytes for the twelve it uses, so it
+// runs while two more pixels of the row follow; the rest goes a pixel at a time.
+__attribute__((target("ssse3"))) void Expand24Ssse3(BYTE* d, const BYTE* p, LONG w, uint32_t alpha)
+{
+    const __m128i order = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i top = _mm_set1_epi32(static_cast<int>(alpha));
+    LONG x = 0;
+    for (; x + 6 <= w; x += 4, p += 12, d += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_or_si128(_mm_shuffle_epi8(v, order), top));
+    }
+    Expand24Plain(d, p, w - x, alpha);
+}
+
+// Eight pixels a step: the 24 bytes are spread to twelve in each half, then shuffled as above.
+// A step loads 32 bytes, so it runs while three more pixels of the row follow.
+__attribute__((target("avx2"))) void Expand24Avx2(BYTE* d, const BYTE* p, LONG w, uint32_t alpha)
+{
+    const __m256i spread = _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5);
+    const __m256i order = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, //
+                                           0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i top = _mm256_set1_epi32(static_cast<int>(alpha));
+    LONG x = 0;
+    for (; x + 11 <= w; x += 8, p += 24, d += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        const __m256i halves = _mm256_permutevar8x32_epi32(v, spread);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), _mm256_or_si256(_mm256_shuffle_epi8(halves, order), top));
+    }
+    Expand24Ssse3(d, p, w - x, alpha);
+}
+
+using Expand24 = void (*)(BYTE*, const BYTE*, LONG, uint32_t);
+// Chosen once, from what the processor offers.
+const Expand24 g_expand24 = __builtin_cpu_supports("avx2")    ? Expand24Avx2
+                            : __builtin_cpu_supports("ssse3") ? Expand24Ssse3
+                                                              : Expand24Plain;
+
 // Walks the rectangle: Out gives the bytes per output pixel and the four source forms.
 template <typename Out>
 bool Convert(BYTE* dstBits, const RECT& dstRect, LONG dstPitch, const BITMAPINFO* info, const BYTE* srcBits,
@@ -144,13 +192,7 @@ bool Convert(BYTE* dstBits, const RECT& dstRect, LONG dstPitch, const BITMAPINFO
             break;
         case 24:
             if constexpr (requires { Out::kAlpha24; }) {
-                // Whole words (a little-endian host): the same bytes as From24, four at a time.
-                const BYTE* p = row + static_cast<ptrdiff_t>(origin.x) * 3;
-                for (LONG x = 0; x < w; ++x, p += 3, d += 4) {
-                    const uint32_t v = p[0] | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-                                       Out::kAlpha24 << 24;
-                    std::memcpy(d, &v, 4);
-                }
+                g_expand24(d, row + static_cast<ptrdiff_t>(origin.x) * 3, w, Out::kAlpha24 << 24);
                 break;
             }
             for (LONG x = 0; x < w; ++x, d += Out::kBytes) {

@@ -116,6 +116,30 @@ inline __m128i BlendWords(__m128i d, __m128i s, __m128i f)
     const __m128i p = _mm_mullo_epi16(_mm_sub_epi16(s, d), f);
     return _mm_and_si128(_mm_add_epi16(d, _mm_srli_epi16(p, 8)), Splat16(0xFF));
 }
+// Four pixels s blended over d: (s * a + d * (255 - a) + 127) / 255 per channel, alpha 0.
+// The even bytes (blue, red) and the odd bytes (green, alpha) each stand in 16-bit words as they
+// are, so nothing is unpacked, and both halves take the same weights a and 255 - a. With
+// x = s * a + d * (255 - a) <= 255 * 255, x / 255 rounded is exactly ((x + 127) * 0x8081) >> 23
+// (the even half, from the high word of the product) and (t + (t >> 8)) >> 8 with t = x + 128
+// (the odd half, left in the high byte, where the mask also clears the alpha word).
+inline __m128i BlendAlpha4(__m128i s, __m128i d)
+{
+    const __m128i evenMask = _mm_set1_epi32(0x00FF00FF);
+    const __m128i sE = _mm_and_si128(s, evenMask);
+    const __m128i sO = _mm_srli_epi16(s, 8);
+    const __m128i dE = _mm_and_si128(d, evenMask);
+    const __m128i dO = _mm_srli_epi16(d, 8);
+    const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sO, 0xF5), 0xF5);
+    const __m128i na = _mm_xor_si128(a, evenMask);
+    __m128i xE = _mm_add_epi16(_mm_mullo_epi16(sE, a), _mm_mullo_epi16(dE, na));
+    __m128i xO = _mm_add_epi16(_mm_mullo_epi16(sO, a), _mm_mullo_epi16(dO, na));
+    xE = _mm_add_epi16(xE, _mm_set1_epi16(127));
+    xO = _mm_add_epi16(xO, _mm_set1_epi16(128));
+    xE = _mm_srli_epi16(_mm_mulhi_epu16(xE, _mm_set1_epi16(static_cast<short>(0x8081))), 7);
+    xO = _mm_and_si128(_mm_add_epi16(xO, _mm_srli_epi16(xO, 8)), _mm_set1_epi32(0x0000FF00));
+    return _mm_or_si128(xE, xO);
+}
+
 // Blend by factor for four pixels with per-pixel factors in 32-bit lanes.
 inline __m128i BlendByFactor4(__m128i d, __m128i s, __m128i f32)
 {

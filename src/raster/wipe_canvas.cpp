@@ -30,12 +30,52 @@ inline void CopyShort(BYTE* d, const BYTE* s, int width)
         pixel_simd::Store32(d + i * 4, pixel_simd::Load32(s + i * 4));
 }
 
-// Rows of a block of a fixed width (the blocks of the block wipes are 2 or 4 pixels wide).
-template <int Width>
-inline void CopyShortRows(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch, int height)
+// Blends a short run of 32-bit pixels over the destination inline (the blocks of the block wipes
+// cost more in a kernel call than in their arithmetic); the same pixels as the blend kernels.
+inline void BlendShort(BYTE* d, const BYTE* s, int width)
 {
-    for (int row = 0; row < height; ++row, d += dstPitch, s += srcPitch)
-        CopyShort(d, s, Width);
+    using pixel_simd::BlendAlpha4;
+    int i = 0;
+    for (; i + 4 <= width; i += 4)
+        pixel_simd::Store4(d + i * 4, BlendAlpha4(pixel_simd::Load4(s + i * 4), pixel_simd::Load4(d + i * 4)));
+    if (i + 2 <= width) {
+        auto* at = reinterpret_cast<__m128i*>(d + i * 4);
+        _mm_storel_epi64(at, BlendAlpha4(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i * 4)),
+                                         _mm_loadl_epi64(at)));
+        i += 2;
+    }
+    if (i < width) {
+        const __m128i one = BlendAlpha4(_mm_cvtsi32_si128(static_cast<int>(pixel_simd::Load32(s + i * 4))),
+                                        _mm_cvtsi32_si128(static_cast<int>(pixel_simd::Load32(d + i * 4))));
+        pixel_simd::Store32(d + i * 4, static_cast<uint32_t>(_mm_cvtsi128_si32(one)));
+    }
+}
+
+// Rows of a block of a fixed width, copied or blended.
+template <int Width, bool Blend>
+inline void ShortRows(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch, int height)
+{
+    if constexpr (Blend && Width == 2) {
+        // Two rows of two pixels make one register.
+        int row = 0;
+        for (; row + 2 <= height; row += 2, d += 2 * dstPitch, s += 2 * srcPitch) {
+            const auto load = [](const BYTE* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); };
+            const __m128i src = _mm_unpacklo_epi64(load(s), load(s + srcPitch));
+            const __m128i dst = _mm_unpacklo_epi64(load(d), load(d + dstPitch));
+            const __m128i out = pixel_simd::BlendAlpha4(src, dst);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d), out);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + dstPitch), _mm_unpackhi_epi64(out, out));
+        }
+        if (row < height)
+            BlendShort(d, s, 2);
+        return;
+    }
+    for (int row = 0; row < height; ++row, d += dstPitch, s += srcPitch) {
+        if constexpr (Blend)
+            BlendShort(d, s, Width);
+        else
+            CopyShort(d, s, Width);
+    }
 }
 
 // Copies a run of 32-bit pixels of any width.
@@ -45,6 +85,15 @@ inline void CopyRun(BYTE* d, const BYTE* s, int width)
         CopyShort(d, s, width);
     else
         std::memcpy(d, s, static_cast<size_t>(width) * 4);
+}
+
+// Whether the runs are narrow on the whole (under sixteen pixels on average).
+bool NarrowRuns(const std::vector<CWipeCanvas::ColumnRun>& runs)
+{
+    int64_t covered = 0;
+    for (const CWipeCanvas::ColumnRun& run : runs)
+        covered += run.r - run.l;
+    return covered < 16 * static_cast<int64_t>(runs.size());
 }
 
 bool FitsLong(int64_t v)
@@ -265,16 +314,17 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
     // Plain copies of same-sized small blocks (the block wipes' batches) take a loop made for
     // their size.
     const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
-    if (plainCopy && !pieces.empty()) {
+    const bool blend = m_mode == kTransitionBlendAlpha;
+    if ((plainCopy || blend) && !pieces.empty()) {
         const int64_t w = pieces.front().r - pieces.front().l;
         const int64_t h = pieces.front().b - pieces.front().t;
         if (h > 0 && h <= 8) {
             if (w == 2)
-                return CopyBlocks<2>(pieces, h);
+                return blend ? DrawBlocks<2, true>(pieces, h) : DrawBlocks<2, false>(pieces, h);
             if (w == 4)
-                return CopyBlocks<4>(pieces, h);
+                return blend ? DrawBlocks<4, true>(pieces, h) : DrawBlocks<4, false>(pieces, h);
             if (w == 8)
-                return CopyBlocks<8>(pieces, h);
+                return blend ? DrawBlocks<8, true>(pieces, h) : DrawBlocks<8, false>(pieces, h);
         }
     }
     // A piece wholly inside the source's clip and, once placed, inside the destination's clip is
@@ -284,7 +334,7 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
     const int64_t clipL = m_clip.left, clipT = m_clip.top, clipR = m_clip.right, clipB = m_clip.bottom;
     const LONG dstPitch = m_dstPitch;
     const LONG srcPitch = m_srcPitch;
-    const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    const auto blendRows = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
     int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
     for (const Placed& p : pieces) {
         const int64_t w = p.r - p.l, h = p.b - p.t;
@@ -300,17 +350,20 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
         const BYTE* q = m_srcBits + static_cast<ptrdiff_t>(p.t) * srcPitch + p.l * 4;
         const int width = static_cast<int>(w), height = static_cast<int>(h);
         if (plainCopy && width == 4) {
-            CopyShortRows<4>(d, q, dstPitch, srcPitch, height);
+            ShortRows<4, false>(d, q, dstPitch, srcPitch, height);
         } else if (plainCopy && width == 2) {
-            CopyShortRows<2>(d, q, dstPitch, srcPitch, height);
+            ShortRows<2, false>(d, q, dstPitch, srcPitch, height);
+        } else if (blend && width <= 16) {
+            for (int row = 0; row < height; ++row, d += dstPitch, q += srcPitch)
+                BlendShort(d, q, width);
         } else if (plainCopy && width <= 16) {
             for (int row = 0; row < height; ++row, d += dstPitch, q += srcPitch)
                 CopyShort(d, q, width);
         } else if (plainCopy) {
             (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(d, q, dstPitch - width * 4, srcPitch - width * 4, width,
                                                      height);
-        } else if (m_mode == kTransitionBlendAlpha) {
-            blend(d, q, dstPitch - width * 4, srcPitch - width * 4, width, height);
+        } else if (blend) {
+            blendRows(d, q, dstPitch - width * 4, srcPitch - width * 4, width, height);
         } else {
             CopyKeyRows32(d, q, dstPitch - width * 4, srcPitch - width * 4, width, height, m_key);
         }
@@ -323,7 +376,7 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
         Track(left, top, right, bottom);
 }
 
-template <int Width> void CWipeCanvas::CopyBlocks(const std::vector<Placed>& pieces, int64_t height)
+template <int Width, bool Blend> void CWipeCanvas::DrawBlocks(const std::vector<Placed>& pieces, int64_t height)
 {
     // A block of Width x height lies inside both clips when its corners fall in these ranges
     // (an empty range leaves every block to the cutting).
@@ -349,7 +402,7 @@ template <int Width> void CWipeCanvas::CopyBlocks(const std::vector<Placed>& pie
                 DrawSpan(s);
             continue;
         }
-        CopyShortRows<Width>(dstBits + static_cast<ptrdiff_t>(p.dy) * dstPitch + p.dx * 4,
+        ShortRows<Width, Blend>(dstBits + static_cast<ptrdiff_t>(p.dy) * dstPitch + p.dx * 4,
                              srcBits + static_cast<ptrdiff_t>(p.t) * srcPitch + p.l * 4, dstPitch, srcPitch,
                              static_cast<int>(height));
         left = std::min(left, p.dx);
@@ -560,6 +613,20 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
         for (int64_t row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch)
             for (const ColumnRun& run : visible)
                 CopyRun(dstRow + run.l * 4, srcRow + run.l * 4, static_cast<int>(run.r - run.l));
+    } else if (m_mode == kTransitionBlendAlpha && NarrowRuns(visible)) {
+        // Narrow runs (interleaved columns, small tiles) blend inline row by row: a kernel call
+        // per run and band costs more than the run's arithmetic.
+        const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+        BYTE* dstRow = dstFirst;
+        const BYTE* srcRow = srcFirst;
+        for (int64_t row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch)
+            for (const ColumnRun& run : visible) {
+                const int width = static_cast<int>(run.r - run.l);
+                if (width <= 16)
+                    BlendShort(dstRow + run.l * 4, srcRow + run.l * 4, width);
+                else
+                    blend(dstRow + run.l * 4, srcRow + run.l * 4, 0, 0, width, 1);
+            }
     } else {
         // The kernels cost a call per run: each run is drawn down several rows at once, in bands
         // of rows short enough to stay in the cache while the band's runs are drawn.

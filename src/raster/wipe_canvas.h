@@ -103,8 +103,8 @@ private:
     // True when a span certainly draws nothing: placed, it lies wholly outside the clip.
     bool Misses(const Span& s) const;
     void DrawSpan(const Span& s);
-    // Pieces for plain 32-bit copies, in a loop made for blocks Width pixels wide.
-    template <int Width> void CopyBlocks(const std::vector<Placed>& pieces, int64_t height);
+    // Pieces for plain 32-bit copies or blends, in a loop made for blocks Width pixels wide.
+    template <int Width, bool Blend> void DrawBlocks(const std::vector<Placed>& pieces, int64_t height);
     void Track(int64_t l, int64_t t, int64_t r, int64_t b);
 
     CSurface* m_src = nullptr;

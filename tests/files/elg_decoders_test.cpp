@@ -278,6 +278,16 @@ TEST(ElgRoundTrip, IndexStreamsThroughEveryLayout)
     ASSERT_EQ(DecodeRleImageB(indexStream.data(), iEnd, bottomUp.data(), w, h, stride), iEnd);
     Bytes to32(static_cast<size_t>(w) * h * 4);
     ASSERT_EQ(DecodeRleIndexedTo32(indexStream.data(), iEnd, to32.data(), w, h, w * 4, table.data(), 0x80), iEnd);
+    // Rows with a gap between them take another path; the gaps stay as they were.
+    const int gapPitch = w * 4 + 12;
+    Bytes to32Gaps(static_cast<size_t>(gapPitch) * h, 0xEE);
+    ASSERT_EQ(DecodeRleIndexedTo32(indexStream.data(), iEnd, to32Gaps.data(), w, h, gapPitch, table.data(), 0x80),
+              iEnd);
+    for (int y = 0; y < h; ++y) {
+        const BYTE* row = to32Gaps.data() + static_cast<size_t>(y) * gapPitch;
+        ASSERT_EQ(Bytes(row, row + w * 4), Bytes(to32.begin() + y * w * 4, to32.begin() + (y + 1) * w * 4)) << y;
+        ASSERT_EQ(Bytes(row + w * 4, row + gapPitch), Bytes(12, 0xEE)) << y;
+    }
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const uint8_t i = indexes[static_cast<size_t>(y) * w + x];

@@ -169,3 +169,89 @@ TEST(Lzss, WorksWhileTheThreadEnds)
     }).join();
     EXPECT_TRUE(roundTrip);
 }
+
+namespace {
+
+// The decoder as the format describes it: a real 4096-byte ring, byte by byte. Returns the bytes
+// made before the input ran out (at most outSize) and the input bytes read.
+std::vector<BYTE> RingDecode(const std::vector<BYTE>& in, size_t outSize, size_t* consumed)
+{
+    std::vector<BYTE> ring(4096, 0), out;
+    size_t r = 4078, i = 0;
+    unsigned flags = 0;
+    while (out.size() < outSize) {
+        flags >>= 1;
+        if ((flags & 0x100) == 0) {
+            if (i == in.size())
+                break;
+            flags = in[i++] | 0xFF00u;
+        }
+        if (flags & 1) {
+            if (i == in.size())
+                break;
+            out.push_back(ring[r] = in[i++]);
+            r = (r + 1) & 4095;
+            continue;
+        }
+        if (in.size() - i < 2)
+            break;
+        const size_t position = in[i] | ((in[i + 1] & 0xF0u) << 4), length = (in[i + 1] & 0x0Fu) + 3;
+        i += 2;
+        for (size_t k = 0; k < length && out.size() < outSize; ++k) {
+            out.push_back(ring[r] = ring[(position + k) & 4095]);
+            r = (r + 1) & 4095;
+        }
+    }
+    *consumed = i;
+    return out;
+}
+
+} // namespace
+
+// Any stream, however its matches overlap, reach into the zero ring or end, decodes to the bytes
+// of a plain ring walk; the streams mix literal-heavy and match-heavy flag bytes and near and far
+// distances, and the output sizes stop inside and past the data.
+TEST(Lzss, RandomStreamsDecodeLikeTheRingWalk)
+{
+    std::mt19937 random(11);
+    for (int round = 0; round < 300; ++round) {
+        // Groups item by item, so that distances can be chosen: a quarter of the matches reach
+        // back 1-20 bytes (overlapping copies), the others anywhere in the ring.
+        const unsigned bias = random() % 3; // flags: random, mostly matches, mostly literals
+        std::vector<BYTE> stream;
+        size_t o = 0;
+        const size_t groups = 1 + random() % 800;
+        for (size_t g = 0; g < groups; ++g) {
+            BYTE flags = static_cast<BYTE>(random());
+            flags = bias == 1 ? flags & 0x11 : (bias == 2 ? flags | 0xEE : flags);
+            stream.push_back(flags);
+            for (int bit = 0; bit < 8; ++bit) {
+                if (flags >> bit & 1) {
+                    stream.push_back(static_cast<BYTE>(random()));
+                    ++o;
+                    continue;
+                }
+                const size_t length = 3 + random() % 16;
+                const size_t distance = random() % 4 == 0 ? 1 + random() % 20 : 1 + random() % 4096;
+                const size_t position = ((4078 + o) - distance) & 4095;
+                stream.push_back(static_cast<BYTE>(position));
+                stream.push_back(static_cast<BYTE>(((position >> 4) & 0xF0) | (length - 3)));
+                o += length;
+            }
+        }
+        stream.resize(1 + random() % stream.size()); // often cut inside a group
+        const size_t outSize = 1 + random() % 40000;
+        size_t expectedConsumed = 0;
+        const std::vector<BYTE> expected = RingDecode(stream, outSize, &expectedConsumed);
+        std::vector<BYTE> out(outSize, 0xCD);
+        BYTE* p = out.data();
+        DWORD consumed = 0;
+        const int r = LzssDecompress(stream.data(), static_cast<DWORD>(stream.size()), &p,
+                                     static_cast<DWORD>(outSize), false, &consumed);
+        ASSERT_EQ(r, expected.size() == outSize ? 0 : 3) << "round " << round;
+        EXPECT_EQ(consumed, expectedConsumed) << "round " << round;
+        if (r == 0) {
+            ASSERT_EQ(out, expected) << "round " << round;
+        }
+    }
+}
