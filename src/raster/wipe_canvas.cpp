@@ -521,7 +521,8 @@ void CWipeCanvas::ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t
 {
     if (!m_active || top >= bottom)
         return;
-    if (!m_fast || m_mode != kTransitionCopy || m_key != kNoKey) {
+    const bool blend = m_mode == kTransitionBlendAlpha;
+    if (!m_fast || (!blend && (m_mode != kTransitionCopy || m_key != kNoKey))) {
         MaskedRows(top, bottom, on);
         return;
     }
@@ -543,6 +544,25 @@ void CWipeCanvas::ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t
     const BYTE* srcRow = m_srcBits + static_cast<ptrdiff_t>(all.t) * m_srcPitch + l * 4;
     const uint8_t* mask = on + l;
     const __m128i zero = _mm_setzero_si128();
+    if (blend) {
+        // Every group of four is blended, and the columns that do not show keep the destination
+        // (a test per group costs more in wrong guesses on random masks than the blend).
+        for (LONG row = 0; row < rows; ++row, dstRow += m_dstPitch, srcRow += m_srcPitch) {
+            int i = 0;
+            for (; i + 4 <= width; i += 4) {
+                BYTE* d = dstRow + i * 4;
+                const __m128i old = pixel_simd::Load4(d);
+                const __m128i mixed = pixel_simd::BlendAlpha4(pixel_simd::Load4(srcRow + i * 4), old);
+                const __m128i keep = _mm_cmpeq_epi32(pixel_simd::LoadMask4(mask + i), zero);
+                pixel_simd::Store4(d, pixel_simd::Select(keep, old, mixed));
+            }
+            for (; i < width; ++i)
+                if (mask[i])
+                    BlendShort(dstRow + i * 4, srcRow + i * 4, 1);
+        }
+        Track(l + shift, all.dy, r + shift, all.dy + rows);
+        return;
+    }
     for (LONG row = 0; row < rows; ++row, dstRow += m_dstPitch, srcRow += m_srcPitch) {
         // Each pixel keeps the destination or takes the source by its column's byte, with no
         // branch on the mask: four pixels at a time, then the rest one by one.
