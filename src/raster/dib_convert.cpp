@@ -201,6 +201,11 @@ bool Convert(BYTE* dstBits, const RECT& dstRect, LONG dstPitch, const BITMAPINFO
             }
             break;
         default:
+            if constexpr (requires { Out::kKeeps32; }) {
+                // The pixels as they are.
+                std::memcpy(d, row + static_cast<ptrdiff_t>(origin.x) * 4, static_cast<size_t>(w) * 4);
+                break;
+            }
             for (LONG x = 0; x < w; ++x, d += Out::kBytes) {
                 const BYTE* p = row + static_cast<ptrdiff_t>(origin.x + x) * 4;
                 Out::From32(d, Quad{p[0], p[1], p[2], p[3]});
@@ -238,6 +243,7 @@ inline uint32_t Gray(uint32_t r, uint32_t g, uint32_t b)
 struct To32 {
     static constexpr int kBytes = 4;
     static constexpr uint32_t kAlpha24 = 0xFF; // the alpha From24 writes
+    static constexpr bool kKeeps32 = true;     // From32 writes its four bytes unchanged
     static void FromIndex(BYTE* d, int, Quad q) { Put32(d, q.b, q.g, q.r, 0xFF); }
     static void From16(BYTE* d, uint32_t v) { Put32(d, B5(v) * 8, G5(v) * 8, R5(v) * 8, 0xFF); }
     static void From24(BYTE* d, Quad q) { Put32(d, q.b, q.g, q.r, 0xFF); }

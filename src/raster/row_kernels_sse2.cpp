@@ -40,6 +40,33 @@ inline __m128i Reverse4(__m128i v)
     return _mm_shuffle_epi32(v, 0x1B);
 }
 
+// The horizontal stepping of a scaled walk: Next gives the byte offset, from the row's first
+// source pixel, of each pixel read in turn (forward or mirrored).
+template <bool Mirror>
+struct ColumnStep {
+    explicit ColumnStep(const StretchState& st)
+        : whole(static_cast<ptrdiff_t>(st.xStep) * 4), acc(st.xAcc), frac(st.xFrac), den(st.xDen)
+    {
+    }
+    ptrdiff_t Next()
+    {
+        const ptrdiff_t at = Mirror ? pos - 4 : pos;
+        ptrdiff_t move = whole;
+        acc += frac;
+        if (acc >= 0) {
+            move += 4;
+            acc -= den;
+        }
+        pos += Mirror ? -move : move;
+        return at;
+    }
+    ptrdiff_t whole;
+    ptrdiff_t pos = 0;
+    int64_t acc;
+    int64_t frac;
+    int64_t den;
+};
+
 // The byte offsets, from a row's first source pixel, of the pixels a scaled walk reads (forward or
 // mirrored). Every row reads the same columns, so they are walked once; the rows gather through
 // them without the stepping.
@@ -49,20 +76,11 @@ struct Columns {
     ptrdiff_t lowest = 0, highest = 0; // the bytes read lie in [lowest, highest + 4)
     Columns(int width, const StretchState& st) : at(static_cast<size_t>(width))
     {
-        const ptrdiff_t whole = static_cast<ptrdiff_t>(st.xStep) * 4;
-        ptrdiff_t pos = 0;
-        int64_t acc = st.xAcc;
+        ColumnStep<Mirror> step(st);
         for (ptrdiff_t& a : at) {
-            a = Mirror ? pos - 4 : pos;
+            a = step.Next();
             lowest = std::min(lowest, a);
             highest = std::max(highest, a);
-            ptrdiff_t move = whole;
-            acc += st.xFrac;
-            if (acc >= 0) {
-                move += 4;
-                acc -= st.xDen;
-            }
-            pos += Mirror ? -move : move;
         }
     }
     // Whether a destination row of `bytes` shares a byte with what is read from the row at `from`.
@@ -80,6 +98,21 @@ template <bool Mirror, bool RepeatRows = false, typename Op4, typename Op1>
 void ScaledRows4(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
                  const StretchState& st, Op4 op4, Op1 op1)
 {
+    if (height == 1) {
+        // A single row (the row-by-row wipes) steps its columns as it goes: the table of
+        // columns would cost as much to build as the row itself.
+        ColumnStep<Mirror> step(st);
+        const auto next = [&] { return Load<uint32_t>(src + step.Next()); };
+        int x = 0;
+        for (; x + 4 <= width; x += 4) {
+            const uint32_t p0 = next(), p1 = next(), p2 = next(), p3 = next();
+            op4(dst + static_cast<ptrdiff_t>(x) * 4,
+                _mm_set_epi32(static_cast<int>(p3), static_cast<int>(p2), static_cast<int>(p1), static_cast<int>(p0)));
+        }
+        for (; x < width; ++x)
+            op1(dst + static_cast<ptrdiff_t>(x) * 4, next());
+        return;
+    }
     const Columns<Mirror> columns(width, st);
     const ptrdiff_t* at = columns.at.data();
     const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 4;

@@ -103,6 +103,12 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     for (int64_t row = 0; row < 4; ++row)
         for (int64_t i = 0; i < w; ++i)
             masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
+    if (cell <= 2 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) {
+        // Runs of one to eight pixels: each row blends whole and keeps what its mask hides.
+        for (int64_t j = 0; j < h; ++j)
+            c.ScatteredMaskedRows(j, j + 1, masks.data() + ((j / cell) & 3) * w);
+        return;
+    }
     std::vector<CWipeCanvas::ColumnRun> runs[4];
     for (int64_t row = 0; row < 4; ++row)
         c.RunsOf(masks.data() + row * w, runs[row]);

@@ -168,23 +168,25 @@ TEST(RowKernels, ScaledTwinsGivePlainResults)
     Random random(2);
     for (const ScaledTwin& twin : twins) {
         for (int width = 1; width <= 33; ++width) {
-            // Source extents below, at and above the destination's, rows likewise.
-            for (int srcWidth : {1, width / 2 + 1, width, width * 2 + 1}) {
-                const int srcHeight = random.Range(1, 7);
-                GuardedPlane src(srcWidth, srcHeight, 4), a(width, kHeight, 4), b(width, kHeight, 4);
-                random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
-                random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
-                std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
-                key = KeyFrom(src);
-                const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
-                                      -kHeight - 1, srcHeight % kHeight, kHeight, srcHeight / kHeight};
-                const BYTE* first = twin.mirrored ? src.Row(0) + srcWidth * 4 : src.Row(0);
-                twin.plain(a.Row(0), first, a.pitch - width * 4, src.pitch, width, kHeight, st);
-                twin.simd(b.Row(0), first, b.pitch - width * 4, src.pitch, width, kHeight, st);
-                ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
-                    << twin.name << " " << srcWidth << " -> " << width;
-                ASSERT_TRUE(a.buffer.GuardsIntact() && src.buffer.GuardsIntact()) << twin.name;
-            }
+            // Source extents below, at and above the destination's, rows likewise; single rows
+            // take a walk of their own.
+            for (int srcWidth : {1, width / 2 + 1, width, width * 2 + 1})
+                for (int rows : {kHeight, 1}) {
+                    const int srcHeight = random.Range(1, 7);
+                    GuardedPlane src(srcWidth, srcHeight, 4), a(width, rows, 4), b(width, rows, 4);
+                    random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
+                    random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+                    std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+                    key = KeyFrom(src);
+                    const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
+                                          -rows - 1, srcHeight % rows, rows, srcHeight / rows};
+                    const BYTE* first = twin.mirrored ? src.Row(0) + srcWidth * 4 : src.Row(0);
+                    twin.plain(a.Row(0), first, a.pitch - width * 4, src.pitch, width, rows, st);
+                    twin.simd(b.Row(0), first, b.pitch - width * 4, src.pitch, width, rows, st);
+                    ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
+                        << twin.name << " " << srcWidth << " -> " << width << ", " << rows << " rows";
+                    ASSERT_TRUE(a.buffer.GuardsIntact() && src.buffer.GuardsIntact()) << twin.name;
+                }
         }
     }
 }
