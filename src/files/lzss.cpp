@@ -1,5 +1,7 @@
 #include "files/lzss.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -8,11 +10,11 @@
 namespace {
 
 constexpr int kRingStart = CLzssCodec::kRingSize - CLzssCodec::kMaxMatch; // 4078
-// A group: one flag byte and up to eight two-byte matches, and a literal reads sixteen bytes from
-// its own (so from up to the fifteenth byte of the group); it writes at most eight longest
+// A group: one flag byte and up to eight two-byte matches, and a run of literals reads eight bytes
+// from its first (at most the fifteenth byte of the group); it writes at most eight longest
 // matches, and an item may write up to 32 bytes from its start (the bytes past its length are
 // rewritten by what follows).
-constexpr ptrdiff_t kGroupInput = 1 + 7 * 2 + 16;
+constexpr ptrdiff_t kGroupInput = 1 + 7 * 2 + 8;
 constexpr DWORD kGroupRoom = 8 * CLzssCodec::kMaxMatch + 32;
 
 inline void Copy8(BYTE* d, const BYTE* s)
@@ -37,52 +39,50 @@ DWORD DecodeGroup(const BYTE*& in, BYTE* out, DWORD o)
 {
     const BYTE* p = in;
     unsigned flags = *p++;
-    if (flags == 0xFF) {
-        // Eight literals (stretches the packer found nothing to match in).
+    // The literals before each match go as one eight-byte copy (their count from the flag bits),
+    // so a group costs a step per match instead of a guess per item.
+    int left = 8;
+    while (left > 0) {
+        const int literals = std::min(std::countr_one(flags), left);
         Copy8(out + o, p);
-        in = p + 8;
-        return o + 8;
-    }
-    for (int item = 0; item < 8; ++item, flags >>= 1) {
-        // Literals and far matches share one path: both copy sixteen bytes, a literal from the
-        // input.
-        const unsigned literal = flags & 1;
+        o += static_cast<DWORD>(literals);
+        p += literals;
+        left -= literals;
+        if (left == 0)
+            break;
+        flags >>= literals + 1;
+        --left;
         const unsigned b1 = p[0];
         const unsigned b2 = p[1];
+        p += 2;
         const unsigned position = b1 | ((b2 & 0xF0u) << 4);
-        DWORD length = (b2 & 0x0Fu) + 3;
+        const DWORD length = (b2 & 0x0Fu) + 3;
         const unsigned r = (kRingStart + o) & (CLzssCodec::kRingSize - 1);
         const DWORD distance = ((r - position - 1) & (CLzssCodec::kRingSize - 1)) + 1; // 0 means 4096
         BYTE* d = out + o;
-        if (!literal && (distance > o || distance < 16)) {
-            p += 2;
-            if (distance > o) {
-                // Starts in the zero-filled ring before the data.
-                for (DWORD k = 0; k < length; ++k)
-                    d[k] = (o + k >= distance) ? out[o + k - distance] : 0;
-            } else {
-                // Overlapping: the last `distance` bytes repeat. The first eight bytes go one by
-                // one; from there the output repeats with a period of at least eight (a multiple
-                // of the distance), so the rest goes eight bytes at a time.
-                const BYTE* s = d - distance;
-                for (int k = 0; k < 8; ++k)
-                    d[k] = s[k];
-                static constexpr BYTE kPeriod[8] = {0, 8, 8, 9, 8, 10, 12, 14}; // least multiple >= 8
-                const DWORD period = distance >= 8 ? distance : kPeriod[distance];
-                for (DWORD k = 8; k < length; k += 8)
-                    Copy8(d + k, d + k - period);
-            }
-            o += length;
-            continue;
+        if (distance > o) {
+            // Starts in the zero-filled ring before the data.
+            for (DWORD k = 0; k < length; ++k)
+                d[k] = (o + k >= distance) ? out[o + k - distance] : 0;
+        } else if (distance >= 16) {
+            // Each 16-byte step reads only bytes already final: the second starts 16 further on
+            // and reads at most up to what the first wrote.
+            const BYTE* from = d - distance;
+            Copy16(d, from);
+            if (length > 16)
+                Copy16(d + 16, from + 16);
+        } else {
+            // Overlapping: the last `distance` bytes repeat. The first eight bytes go one by one;
+            // from there the output repeats with a period of at least eight (a multiple of the
+            // distance), so the rest goes eight bytes at a time.
+            const BYTE* from = d - distance;
+            for (int k = 0; k < 8; ++k)
+                d[k] = from[k];
+            static constexpr BYTE kPeriod[8] = {0, 8, 8, 9, 8, 10, 12, 14}; // least multiple >= 8
+            const DWORD period = distance >= 8 ? distance : kPeriod[distance];
+            for (DWORD k = 8; k < length; k += 8)
+                Copy8(d + k, d + k - period);
         }
-        // A match reads only bytes already final: its second step starts 16 further on and reads
-        // at most up to what the first wrote.
-        const BYTE* from = literal ? p : d - distance;
-        length = literal ? 1 : length;
-        p += 2 - literal;
-        Copy16(d, from);
-        if (length > 16)
-            Copy16(d + 16, from + 16);
         o += length;
     }
     in = p;
