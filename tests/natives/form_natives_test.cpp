@@ -560,3 +560,49 @@ TEST(FormNatives, FormSettingsSceneHintFontCursorAndSetDefaults)
     EXPECT_NE(h.Call(720, {h.font + 1000, 5, 5}), 0u);
     EXPECT_EQ(g_TextObjectList.GetImeIndicator(), nullptr);
 }
+
+TEST(FormNatives, AScriptWaitsFramesForTheClickOnTheButtonItMade)
+{
+    FormHost h;
+    h.f.Module("MAIN", "       ncall native 685, a685, a716\n"
+                       "       movm a716, a723\n"
+                       "       ncall native 723, a723, r\n"
+                       "       ncall native 716, a716, r\n"
+                       "wait:  yield\n"
+                       "       ncall native 706, a716, r\n"
+                       "       ncall native 707, a716, got\n"
+                       "       movm got, chk.1\n"
+                       "chk:   eq 0, -1, back.1\n"
+                       "back:  jz 0, done\n"
+                       "       jz 0, wait\n"
+                       "done:  movm got, uservar Score\n"
+                       "       ret\n"
+                       ".data\n"
+                       "a685: .word 100, 100, 60, 24, 65535\n"
+                       "a716: .word 0, -1\n"
+                       "a723: .word 0, 11\n"
+                       "r:    .word 0\n"
+                       "got:  .word 0\n");
+    ASSERT_EQ(h.host.OpenScript("MAIN", nullptr), 0);
+    CInputManager& input = h.f.app.GetInput();
+    ASSERT_EQ(h.host.RunStep(), kRunYielded);
+    ASSERT_EQ(g_MainForm.GetControls().size(), 1u);
+    // Frames pass while nothing is clicked; the pointer comes, the button goes down; its release
+    // ends the wait.
+    const std::function<void()> steps[] = {
+        [] {},
+        [&] { h.f.app.SetCursorPos(110, 110); },
+        [&] { input.OnLButtonDown(); },
+    };
+    for (const auto& step : steps) {
+        step();
+        winapi::AdvanceVirtualClock(16);
+        input.Poll();
+        ASSERT_EQ(h.host.RunStep(), kRunYielded) << static_cast<int>(h.host.Machine().Fault());
+    }
+    input.OnLButtonUp();
+    winapi::AdvanceVirtualClock(16);
+    input.Poll();
+    EXPECT_EQ(h.host.RunStep(), kRunEnded) << static_cast<int>(h.host.Machine().Fault());
+    EXPECT_EQ(h.f.Word("Score"), 11u);
+}
