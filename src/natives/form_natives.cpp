@@ -39,6 +39,12 @@ void ForgetFormNativesObject(const void* object)
     }
 }
 
+void ReleaseFormNativesScene()
+{
+    Set().SetScene(nullptr);
+    g_setSceneOwner = nullptr;
+}
+
 // 685: x, y, width, height; tail: disabled-frame flag, label, font, priority.
 uint32_t NativeAddButton(SobNativeArgs& args)
 {

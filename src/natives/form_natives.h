@@ -14,6 +14,8 @@
 
 // An object is ending: the control set forgets the scene 702 gave it when that canvas ends.
 void ForgetFormNativesObject(const void* object);
+// The host's end: the control set keeps no scene of the host's canvases.
+void ReleaseFormNativesScene();
 
 uint32_t NativeAddButton(SobNativeArgs& args);          // 685
 uint32_t NativeAddButtonFromFile(SobNativeArgs& args);  // 686

@@ -559,6 +559,12 @@ TEST(FormNatives, FormSettingsSceneHintFontCursorAndSetDefaults)
     EXPECT_EQ(g_TextObjectList.GetImeIndicator(), nullptr);
     EXPECT_NE(h.Call(720, {h.font + 1000, 5, 5}), 0u);
     EXPECT_EQ(g_TextObjectList.GetImeIndicator(), nullptr);
+
+    // The host's end leaves the set without a scene of its canvases.
+    const uint32_t other = h.Call(238, {32, 24, 32, 1});
+    EXPECT_EQ(h.Call(702, {other}), 0u);
+    h.f.host.reset();
+    EXPECT_EQ(g_TextObjectList.GetScene(), nullptr);
 }
 
 TEST(FormNatives, AScriptWaitsFramesForTheClickOnTheButtonItMade)
