@@ -7,7 +7,8 @@
 // 0x10000, past memory) and runs each through the native opcode, then steps the object manager.
 // After a fault the call stack is reset. Native issues add seeds for their groups. The text and
 // owned-list pool: a message with a name, tags and choices on the script text object, a cell
-// sheet and a KAD file in the scripts' lists and cells holding their handles.
+// sheet and a KAD file in the scripts' lists and cells holding their handles. The forms pool:
+// controls of ten kinds and a text object in the scripts' control set, with cells holding them.
 #include <cstddef>
 #include <cstring>
 #include <cstdint>
@@ -26,7 +27,18 @@
 #include "drawing/sprite.h"
 #include "drawing/cell_sheet.h"
 #include "drawing/kad_file.h"
+#include "controls/button_control.h"
+#include "controls/image_button.h"
+#include "controls/rectangle_control.h"
+#include "controls/scroll_control.h"
+#include "controls/text_input.h"
+#include "controls/text_layer.h"
+#include "controls/toggle_button.h"
+#include "display/display_objects.h"
+#include "drawing/glyph_font.h"
 #include "natives/native_table.h"
+#include "natives/script_host.h"
+#include "natives/text_object.h"
 #include "natives/owned_list_natives.h"
 #include "script/tagged_text.h"
 #include "platform/timer_manager.h"
@@ -174,12 +186,59 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             memory.Store32(at + 4 * k, held[k]);
         return at;
     }();
+    // The forms pool: controls of the kinds the natives make without files, in the scripts'
+    // control set on the canvas's scene (given by 702, so the canvas's end takes it away), and a
+    // cell holding each, for the release by cell.
+    static std::vector<uint32_t> forms = [&] {
+        std::vector<uint32_t> handles;
+        memory.Store32(args, pool[2]);
+        SobNativeArgs sceneArgs(memory, nullptr, args, &host);
+        GetNativeRow(702).function(sceneArgs);
+        auto* glyph = dynamic_cast<CGlyphFont*>(host.Object<CFont>(pool[6]));
+        CImage* image = host.Object<CImage>(pool[1]);
+        CControlSet& set = g_TextObjectList;
+        auto keep = [&](CControl* made, int result) {
+            if (result == 0 && made != nullptr)
+                handles.push_back(host.ObjectHandle(made));
+        };
+        CButtonControl* button = nullptr;
+        keep(button, set.AddButtonControl(&button, 1, 1, 20, 10, false, "ok", glyph, 0));
+        CButtonControl* pictured = nullptr;
+        keep(pictured, set.AddButtonControlC(&pictured, 2, 2, image, false, true, 2, 255, 0));
+        CToggleButton* toggle = nullptr;
+        keep(toggle, set.AddControlType1B(&toggle, 3, 3, image, 0, false, nullptr, 2, 255, 0));
+        CControlType2* rect = nullptr;
+        keep(rect, set.AddControlType2(&rect, 4, 4, 10, 10, 1, 2, 3, 0));
+        CTextInput* input = nullptr;
+        keep(input, set.AddTextInput(&input, 5, 5, glyph, 60, 2, true, 0));
+        CScrollControl* bar = nullptr;
+        keep(bar, set.AddScrollControl(&bar, 6, 6, true, 16, 1, 2, 3, 4, 5, 0));
+        CTextPanel* panel = nullptr;
+        keep(panel, set.AddTextPanel(&panel, 7, 7, 40, 20, glyph, nullptr, 0, 0, 0, 0));
+        CTextLayer* layer = nullptr;
+        keep(layer, set.AddTextLayer(&layer, 8, 8, 40, 12, 1, glyph, 0));
+        CButton* imageButton = nullptr;
+        keep(imageButton, set.AddImageButton(&imageButton, 9, 9, 10, 10, -1, -1, true, true));
+        CTextObject* object = nullptr;
+        keep(object, g_TextObjectList.AddTextObject(&object, 10, 10, 40, 20, glyph, nullptr, 0));
+        handles.resize(10, 0);
+        return handles;
+    }();
+    static uint32_t formCells = [&] {
+        const uint32_t at = memory.Allocate(4 * 10);
+        for (uint32_t k = 0; k < 10; ++k)
+            memory.Store32(at + 4 * k, forms[k]);
+        return at;
+    }();
     static uint32_t tick = 0;
     const uint32_t words[] = {kinds[0], kinds[1], 0, 65535, 0xFFFFFFFFu, live, stale, live ^ 0x100, control, text, buffer, buffer + 16, buffer + 15,
                               0x100, memory.End(), memory.End() - 2, host.VariableRecords().empty() ? 0 : host.VariableRecords()[0].address,
                               pool[0], pool[1], pool[2], pool[3], pool[4], pool[5], pool[6], pool[7], 0x7FFFFFFF, 0x80000000u, 16384, 16385,
                               task, timed, points, pathText, 1, 2, 0x3F000000u, message, choices, sheet, kad,
-                              handleCells, handleCells + 4, handleCells + 8, handleCells + 12, 255};
+                              handleCells, handleCells + 4, handleCells + 8, handleCells + 12, 255,
+                              forms[0], forms[1], forms[2], forms[3], forms[4], forms[5], forms[6], forms[7], forms[8], forms[9],
+                              formCells, formCells + 4, formCells + 8, formCells + 12, formCells + 16, formCells + 20,
+                              formCells + 24, formCells + 28, formCells + 32, formCells + 36};
     FuzzInput in{data, size};
     for (int call = 0; call < 8 && !in.AtEnd(); ++call) {
         const uint32_t n = in.U32() % kNativeCount;

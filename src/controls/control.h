@@ -88,6 +88,16 @@ public:
     virtual void SetUserValue(int value) { m_userValue = value; }
     virtual int GetUserValue() const { return m_userValue; }
 
+    // Four values the script keeps with the control; the engine reads none of them.
+    void SetExtraValues(int32_t a, int32_t b, int32_t c, int32_t d)
+    {
+        m_extra[0] = a;
+        m_extra[1] = b;
+        m_extra[2] = c;
+        m_extra[3] = d;
+    }
+    int32_t GetExtraValue(int i) const { return i >= 0 && i < 4 ? m_extra[i] : 0; }
+
     // Argument order left, right, up, down.
     void SetNeighbours(CControl* left, CControl* right, CControl* up, CControl* down);
     CControl* GetNeighbour(int slot) const { return slot >= 0 && slot < 4 ? m_neighbours[slot] : nullptr; }
@@ -104,6 +114,7 @@ protected:
     std::string m_hint;
     int32_t m_id = 0;
     int32_t m_userValue = -1;
+    int32_t m_extra[4] = {0, 0, 0, 0};
 
 private:
     friend class CControlContainer;

@@ -9,6 +9,7 @@
 #include "files/loader_thread.h"
 #include "natives/caption.h"
 #include "natives/game_app_link.h"
+#include "natives/form_natives.h"
 #include "natives/main_form.h"
 #include "natives/native_table.h"
 #include "natives/owned_list_natives.h"
@@ -71,6 +72,7 @@ CScriptHost::~CScriptHost()
     g_MainForm.Reset();
     g_TextObjectList.DeleteAll();
     g_TextObjectList.ReleaseImeIndicator();
+    ReleaseFormNativesScene();
     // The frame's task list and IME context were lent for this host's life.
     g_TextObjectList.textInputTimers = nullptr;
     g_TextObjectList.textInputIme = nullptr;

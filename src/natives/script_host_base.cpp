@@ -10,6 +10,7 @@
 #include "files/lzss.h"
 #include "files/path_utils.h"
 #include "files/safe_file_writer.h"
+#include "natives/form_natives.h"
 #include "natives/main_form.h"
 #include "natives/native_table.h"
 #include "natives/owned_list_natives.h"
@@ -271,6 +272,7 @@ void CScriptHostBase::ObjectDestroyed(const void* object, void* context)
     CScriptHostBase* host = static_cast<CScriptHostBase*>(context);
     // The form keeps no scene or font a script deleted.
     g_MainForm.ForgetObject(object);
+    ForgetFormNativesObject(object);
     // Path tasks made by scripts stop before their sprite's end.
     ForgetPathTaskTarget(object);
     // Sheets and animations the scripts made keep no surface or drawable that ended.

@@ -464,12 +464,14 @@ int CTextObject::ControlTyping(int code)
 // --- CTextObjectList ---
 
 int CTextObjectList::AddTextObject(CTextObject** out, int x, int y, int width, int height, CGlyphFont* font,
-                                   CGlyphFont* ruby, int priority)
+                                   CGlyphFont* ruby, uint8_t maskChoice, uint32_t color, uint8_t alpha, int priority)
 {
     *out = nullptr;
     auto* c = new (std::nothrow) CTextObject(g_pScriptTextObject, g_pObjectManager);
     if (c == nullptr)
         return -2;
+    if (maskChoice || color || alpha)
+        c->SetBackgroundColor(maskChoice, color, alpha, true);
     if (const int result = c->Create(Target(), priority, width, height, x, y, font, ruby, currentId); result != 0) {
         delete c;
         return result;

@@ -129,5 +129,11 @@ public:
     // A text object over g_pScriptTextObject and g_pObjectManager, created like a text panel.
     // 0 and *out set; -2 no memory; else the panel's creation result.
     int AddTextObject(CTextObject** out, int x, int y, int width, int height, CGlyphFont* font, CGlyphFont* ruby,
-                      int priority);
+                      int priority)
+    {
+        return AddTextObject(out, x, y, width, height, font, ruby, 0, 0, 0, priority);
+    }
+    // The same with the background a text panel is made with (any of the three non-zero).
+    int AddTextObject(CTextObject** out, int x, int y, int width, int height, CGlyphFont* font, CGlyphFont* ruby,
+                      uint8_t maskChoice, uint32_t color, uint8_t alpha, int priority);
 };
