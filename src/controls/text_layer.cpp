@@ -644,6 +644,42 @@ int CTextLayer::LineAt(int x, int y)
     return line;
 }
 
+int CTextLayer::SetLineDisabled(int line, bool disabled)
+{
+    if (line < 0 || line >= m_lineCount || static_cast<size_t>(line) >= m_items.size())
+        return 1;
+    CTextLayerItem*& item = m_items[static_cast<size_t>(line)];
+    if (item == nullptr)
+        item = new CTextLayerItem;
+    item->disabled = disabled ? 1 : 0;
+    if (static_cast<size_t>(line) >= m_lineImages.size())
+        return 0;
+    // The line's looks start again from its background, as when it was added.
+    CImage* image = m_lineImages[static_cast<size_t>(line)];
+    const int frames = 1 + m_hasHighlighted + m_hasPressed + m_hasLast;
+    int drawFrames = 2;
+    if (m_line.Has()) {
+        CImage* bg = m_line.images.frame;
+        const int w = bg->GetWidth();
+        if (frames < 2) {
+            image->Copy(bg, 0, 0, nullptr, false);
+            image->Copy(bg, w, 0, nullptr, false);
+        } else if (image->GetWidth() == w && image->GetHeight() == bg->GetHeight()) {
+            image->Copy(bg, 0, 0, nullptr, false);
+            drawFrames = frames;
+        } else {
+            image->FillRect32(Fill(), nullptr);
+        }
+    } else {
+        image->FillRect32(Fill(), nullptr);
+    }
+    DrawLine(line, image, drawFrames, image->GetWidth() / drawFrames, image->GetHeight());
+    CSprite* sprite = m_lineSprites[static_cast<size_t>(line)];
+    RECT all{0, 0, sprite->GetWidth(), sprite->GetHeight()};
+    sprite->InvalidateLocalRect(&all);
+    return 0;
+}
+
 CImage* CTextLayer::GetLineImage(int index) const
 {
     if (index < 0)
