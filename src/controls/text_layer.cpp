@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -18,10 +20,26 @@ bool HasPixels(const CImage* image)
 
 } // namespace
 
-CTextLayer::CTextLayer() = default;
+namespace {
+
+// The layers alive now, for the ends of the fonts they borrow.
+std::mutex g_layerLock;
+std::vector<CTextLayer*> g_layers;
+
+} // namespace
+
+CTextLayer::CTextLayer()
+{
+    std::lock_guard lock(g_layerLock);
+    g_layers.push_back(this);
+}
 
 CTextLayer::~CTextLayer()
 {
+    {
+        std::lock_guard lock(g_layerLock);
+        std::erase(g_layers, this);
+    }
     ClearLines();
     FreeLineImages();
 }
@@ -642,6 +660,14 @@ int CTextLayer::LineAt(int x, int y)
     if (m_hasLast && m_lastOffset && m_lineSprites[line]->GetSourceOriginX() == m_lastOffset)
         return -1;
     return line;
+}
+
+void CTextLayer::ForgetFontEverywhere(const void* font)
+{
+    std::lock_guard lock(g_layerLock);
+    for (CTextLayer* layer : g_layers)
+        if (layer->m_font != nullptr && static_cast<const void*>(static_cast<const CFont*>(layer->m_font)) == font)
+            layer->m_font = nullptr;
 }
 
 int CTextLayer::SetLineDisabled(int line, bool disabled)

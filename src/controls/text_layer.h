@@ -176,6 +176,8 @@ public:
     // Index < 0: the header's; at or past the count: the footer's (null when absent).
     CImage* GetLineImage(int index) const;
     CSprite* GetLineSprite(int index) const;
+    // A font that ends is none in every layer (new lines are not drawn). Any thread.
+    static void ForgetFontEverywhere(const void* font);
     // A line's disabled byte, its picture drawn again → 0; 1 line out of range.
     int SetLineDisabled(int line, bool disabled);
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "controls/text_layer.h"
 #include "files/file_stream.h"
 #include "files/lzss.h"
 #include "files/path_utils.h"
@@ -278,6 +279,9 @@ void CScriptHostBase::ObjectDestroyed(const void* object, void* context)
     ForgetOwnedListObject(object);
     // Text objects keep no name panel, linked control or wait sheet that ended.
     CTextObject::ForgetEverywhere(object);
+    // Panels and text layers keep no font or frame image a script deleted since.
+    CTextPanel::ForgetEverywhere(object);
+    CTextLayer::ForgetFontEverywhere(object);
     std::lock_guard<std::mutex> lock(host->m_objectLock);
     if (const auto mirror = host->m_mirrors.find(object); mirror != host->m_mirrors.end()) {
         host->m_retiredMirrors.push_back(mirror->second.address);

@@ -372,7 +372,6 @@ uint32_t NativeTextPosition(SobNativeArgs& args)
     if (!OutCellsOk(args, 1, 2) || (panel == nullptr && layer == nullptr))
         return 0;
     int x = 0, y = 0;
-    uint32_t result = 1;
     if (panel != nullptr) {
         panel->GetTextCursorPoint(&x, &y, a, b);
     } else {
@@ -384,7 +383,7 @@ uint32_t NativeTextPosition(SobNativeArgs& args)
     }
     StoreOutCell(args, 1, static_cast<uint32_t>(x));
     StoreOutCell(args, 2, static_cast<uint32_t>(y));
-    return result;
+    return 1;
 }
 
 // --- list layers ---

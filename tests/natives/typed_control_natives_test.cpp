@@ -34,6 +34,7 @@
 #include "raster/image.h"
 #include "script/tagged_text.h"
 #include "support/host_fixture.h"
+#include "support/native_script.h"
 #include "support/pixel_library.h"
 #include "winapi/clock.h"
 #include "winapi/text.h"
@@ -528,7 +529,12 @@ TEST(TypedControlNatives, TextObjectsTypeOnTheVirtualClock)
     EXPECT_FALSE(name->IsVisible()) << "no speaker";
     EXPECT_EQ(t.Call(780, {text, fits}), 0u) << "no voice";
 
-    // 770 and 771.
+    // 770 and 771, the latter through the machine's native call.
+    {
+        Script s(t.host, hosttest::Call(771, std::to_string(text)));
+        EXPECT_FALSE(s.Faulted());
+        EXPECT_EQ(s.Word("out"), 0u);
+    }
     EXPECT_EQ(t.Call(770, {text, 0}), 1u);
     EXPECT_FALSE(t.text->GetClickAdvance());
     EXPECT_EQ(t.Call(771, {text}), 0u);
@@ -567,4 +573,34 @@ TEST(TypedControlNatives, ATextObjectForgetsLinkedObjectsThatEnd)
     for (int i = 0; i < 10; ++i)
         t.Run(10);
     EXPECT_EQ(t.Call(778, {text}), 2u);
+}
+
+TEST(TypedControlNatives, PanelsAndLayersDropFontsAndFrameImagesThatEnd)
+{
+    FormsHost t;
+    // A font the script deletes: panels, text objects and layers draw nothing with it afterwards.
+    auto* font = new CGlyphFont;
+    ASSERT_EQ(font->SetFont(20, 0, 0, winapi::Sjis("ＭＳ ゴシック")), 0);
+    const uint32_t fontWord = t.host.ObjectHandle(static_cast<CFont*>(font));
+    ASSERT_EQ(t.Call(752, {t.H(t.text), fontWord, 0}), 0u);
+    ASSERT_EQ(t.Call(752, {t.H(t.layer), fontWord, 0}), 0u);
+    delete font;
+    EXPECT_EQ(t.text->Font(), nullptr);
+    EXPECT_EQ(t.layer->GetFont(), nullptr);
+    EXPECT_EQ(t.Call(769, {t.H(t.text), 1}), 0u); // ASan and UBSan: no ended font is reached
+    EXPECT_EQ(t.Call(755, {t.H(t.text)}), 1u);
+    EXPECT_EQ(t.Call(787, {t.H(t.layer), t.Str("x"), 0, kMinus1}), 1u) << "no font";
+
+    const uint32_t panel = t.H(t.panel);
+    auto* frame = new CImage;
+    ASSERT_EQ(frame->Create(120, 60, 32, 0), 0);
+    frame->FillRect32(0xFF336699, nullptr);
+    const uint32_t word = t.host.ObjectHandle(frame);
+    EXPECT_EQ(t.Call(767, {panel, word, 0, 0, 1}), 0u);
+    EXPECT_EQ(t.panel->GetFrameImage(), frame) << "a lone image is the frame itself";
+    // The script deletes the image: the panel draws its plain page from then on.
+    delete frame;
+    EXPECT_EQ(t.panel->GetFrameImage(), nullptr);
+    EXPECT_EQ(t.Call(755, {panel}), 1u); // ASan: the page is drawn without the ended image
+    EXPECT_EQ(t.Call(767, {panel, word, 0, 0, 0}), 1u) << "a stale image is none";
 }
