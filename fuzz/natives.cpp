@@ -7,8 +7,9 @@
 // 0x10000, past memory) and runs each through the native opcode, then steps the object manager.
 // After a fault the call stack is reset. Native issues add seeds for their groups. The text and
 // owned-list pool: a message with a name, tags and choices on the script text object, a cell
-// sheet and a KAD file in the scripts' lists and cells holding their handles. The forms pool:
-// controls of ten kinds and a text object in the scripts' control set, with cells holding them.
+// sheet and a KAD file in the scripts' lists and cells holding their handles. The forms pools:
+// controls of ten kinds and a text object in the scripts' control set, with cells holding them;
+// a control of each type, a text object, an image map and a stale control.
 #include <cstddef>
 #include <cstring>
 #include <cstdint>
@@ -16,7 +17,13 @@
 #include <vector>
 
 #include "authoring/image_group_writer.h"
+#include "controls/button_control.h"
+#include "controls/image_button.h"
+#include "controls/image_map.h"
+#include "controls/scroll_control.h"
+#include "controls/text_layer.h"
 #include "controls/text_panel.h"
+#include "controls/toggle_button.h"
 #include "display/color_rect_object.h"
 #include "display/path_move_task.h"
 #include "display/screen.h"
@@ -26,16 +33,11 @@
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
 #include "drawing/cell_sheet.h"
-#include "drawing/kad_file.h"
-#include "controls/button_control.h"
-#include "controls/image_button.h"
-#include "controls/rectangle_control.h"
-#include "controls/scroll_control.h"
-#include "controls/text_input.h"
-#include "controls/text_layer.h"
-#include "controls/toggle_button.h"
-#include "display/display_objects.h"
 #include "drawing/glyph_font.h"
+#include "drawing/kad_file.h"
+#include "controls/rectangle_control.h"
+#include "controls/text_input.h"
+#include "display/display_objects.h"
 #include "natives/native_table.h"
 #include "natives/script_host.h"
 #include "natives/text_object.h"
@@ -230,6 +232,51 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             memory.Store32(at + 4 * k, forms[k]);
         return at;
     }();
+    // The forms pool: a control of each type in the scripts' control set (on the scene 702 gave), a
+    // text object, an image map, a stale control and cells for their out words.
+    static std::vector<uint32_t> typedForms = [&] {
+        // Never destroyed: the set's controls draw from it until the program ends.
+        static CImage& strip = *new CImage;
+        CImage mapImage;
+        std::vector<uint32_t> handles;
+        auto* font = dynamic_cast<CGlyphFont*>(host.Object<CFont>(pool[6]));
+        strip.Create(60, 10, 32, 0);
+        CControlSet& set = g_TextObjectList;
+        CButtonControl* button = nullptr;
+        if (set.AddButtonControl(&button, 0, 0, 40, 16, false, "ok", font, 1) == 0)
+            handles.push_back(host.ObjectHandle(button));
+        CToggleButton* toggle = nullptr;
+        if (set.AddControlType1B(&toggle, 0, 20, &strip, 0, false, nullptr, 0, 255, 1) == 0)
+            handles.push_back(host.ObjectHandle(toggle));
+        CScrollControl* bar = nullptr;
+        if (set.AddScrollControl(&bar, 100, 0, true, 16, 0xC0C0C0, 0x404040, 0, 0, 0, 1) == 0)
+            handles.push_back(host.ObjectHandle(bar));
+        CTextPanel* formPanel = nullptr;
+        if (set.AddTextPanel(&formPanel, 5, 6, 120, 60, font, nullptr, 0, 0, 0, 1) == 0)
+            handles.push_back(host.ObjectHandle(formPanel));
+        CTextLayer* layer = nullptr;
+        if (set.AddTextLayer(&layer, 0, 100, 60, 20, 2, font, 1) == 0) {
+            layer->AddLine("one", nullptr, false, -1, nullptr, -1, nullptr, nullptr, nullptr, nullptr);
+            handles.push_back(host.ObjectHandle(layer));
+        }
+        CButton* hot = nullptr;
+        if (set.AddImageButton(&hot, 1, 1, 10, 6, -1, -1, true, true) == 0)
+            handles.push_back(host.ObjectHandle(hot));
+        CTextObject* textObject = nullptr;
+        if (g_TextObjectList.AddTextObject(&textObject, 200, 100, 100, 60, font, nullptr, 1) == 0)
+            handles.push_back(host.ObjectHandle(textObject));
+        static CImageMap& map = *new CImageMap;
+        if (mapImage.Create(20, 10, 8, 0) == 0 && map.CreateFromImage(mapImage, 2, 0, 0, true, 1) == 0)
+            handles.push_back(host.ObjectHandle(&map));
+        CButtonControl* gone = nullptr;
+        if (set.AddButtonControl(&gone, 0, 0, 10, 10, false, "x", font, 1) == 0) {
+            handles.push_back(host.ObjectHandle(gone));
+            set.RemoveControl(gone);
+        }
+        while (handles.size() < 10)
+            handles.push_back(0);
+        return handles;
+    }();
     static uint32_t tick = 0;
     const uint32_t words[] = {kinds[0], kinds[1], 0, 65535, 0xFFFFFFFFu, live, stale, live ^ 0x100, control, text, buffer, buffer + 16, buffer + 15,
                               0x100, memory.End(), memory.End() - 2, host.VariableRecords().empty() ? 0 : host.VariableRecords()[0].address,
@@ -238,7 +285,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                               handleCells, handleCells + 4, handleCells + 8, handleCells + 12, 255,
                               forms[0], forms[1], forms[2], forms[3], forms[4], forms[5], forms[6], forms[7], forms[8], forms[9],
                               formCells, formCells + 4, formCells + 8, formCells + 12, formCells + 16, formCells + 20,
-                              formCells + 24, formCells + 28, formCells + 32, formCells + 36};
+                              formCells + 24, formCells + 28, formCells + 32, formCells + 36,
+                              typedForms[0], typedForms[1], typedForms[2], typedForms[3], typedForms[4], typedForms[5],
+                              typedForms[6], typedForms[7], typedForms[8], typedForms[9]};
     FuzzInput in{data, size};
     for (int call = 0; call < 8 && !in.AtEnd(); ++call) {
         const uint32_t n = in.U32() % kNativeCount;

@@ -30,6 +30,12 @@ int CButton::Create(int x, int y, int width, int height, int hotX, int hotY, boo
     return 0;
 }
 
+void CButton::SetHotPoint(int x, int y)
+{
+    m_hotX = x < 0 ? m_x + (m_width >> 1) : x;
+    m_hotY = y < 0 ? m_y + (m_height >> 1) : y;
+}
+
 bool CButton::HitTest(int x, int y)
 {
     if (!m_pointerEnabled)

@@ -38,6 +38,8 @@ public:
     bool IsHighlighted() const { return m_highlighted != 0; }
     int GetHotX() const { return m_hotX; }
     int GetHotY() const { return m_hotY; }
+    // The anchor the form may move the pointer to; a negative coordinate: the centre on that axis.
+    void SetHotPoint(int x, int y);
 
 private:
     void Highlight();

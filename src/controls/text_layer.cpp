@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -18,10 +20,26 @@ bool HasPixels(const CImage* image)
 
 } // namespace
 
-CTextLayer::CTextLayer() = default;
+namespace {
+
+// The layers alive now, for the ends of the fonts they borrow.
+std::mutex g_layerLock;
+std::vector<CTextLayer*> g_layers;
+
+} // namespace
+
+CTextLayer::CTextLayer()
+{
+    std::lock_guard lock(g_layerLock);
+    g_layers.push_back(this);
+}
 
 CTextLayer::~CTextLayer()
 {
+    {
+        std::lock_guard lock(g_layerLock);
+        std::erase(g_layers, this);
+    }
     ClearLines();
     FreeLineImages();
 }
@@ -642,6 +660,50 @@ int CTextLayer::LineAt(int x, int y)
     if (m_hasLast && m_lastOffset && m_lineSprites[line]->GetSourceOriginX() == m_lastOffset)
         return -1;
     return line;
+}
+
+void CTextLayer::ForgetFontEverywhere(const void* font)
+{
+    std::lock_guard lock(g_layerLock);
+    for (CTextLayer* layer : g_layers)
+        if (layer->m_font != nullptr && static_cast<const void*>(static_cast<const CFont*>(layer->m_font)) == font)
+            layer->m_font = nullptr;
+}
+
+int CTextLayer::SetLineDisabled(int line, bool disabled)
+{
+    if (line < 0 || line >= m_lineCount || static_cast<size_t>(line) >= m_items.size())
+        return 1;
+    CTextLayerItem*& item = m_items[static_cast<size_t>(line)];
+    if (item == nullptr)
+        item = new CTextLayerItem;
+    item->disabled = disabled ? 1 : 0;
+    if (static_cast<size_t>(line) >= m_lineImages.size())
+        return 0;
+    // The line's looks start again from its background, as when it was added.
+    CImage* image = m_lineImages[static_cast<size_t>(line)];
+    const int frames = 1 + m_hasHighlighted + m_hasPressed + m_hasLast;
+    int drawFrames = 2;
+    if (m_line.Has()) {
+        CImage* bg = m_line.images.frame;
+        const int w = bg->GetWidth();
+        if (frames < 2) {
+            image->Copy(bg, 0, 0, nullptr, false);
+            image->Copy(bg, w, 0, nullptr, false);
+        } else if (image->GetWidth() == w && image->GetHeight() == bg->GetHeight()) {
+            image->Copy(bg, 0, 0, nullptr, false);
+            drawFrames = frames;
+        } else {
+            image->FillRect32(Fill(), nullptr);
+        }
+    } else {
+        image->FillRect32(Fill(), nullptr);
+    }
+    DrawLine(line, image, drawFrames, image->GetWidth() / drawFrames, image->GetHeight());
+    CSprite* sprite = m_lineSprites[static_cast<size_t>(line)];
+    RECT all{0, 0, sprite->GetWidth(), sprite->GetHeight()};
+    sprite->InvalidateLocalRect(&all);
+    return 0;
 }
 
 CImage* CTextLayer::GetLineImage(int index) const

@@ -79,6 +79,14 @@ public:
     void SetPressOffset(int x, int y) { m_pressX = x; m_pressY = y; }
     void SetTextOffset(int x, int y) { m_textX = x; m_textY = y; }
     void SetHighlightFill(uint8_t style, uint32_t color) { m_fillStyle = style; m_fillColor = color; }
+    // The font new lines are drawn with (lines already made keep their pictures).
+    void SetFont(CGlyphFont* font) { m_font = font; }
+    CGlyphFont* GetFont() const { return m_font; }
+    uint8_t GetHighlightStyle() const { return m_fillStyle; }
+    uint32_t GetHighlightColor() const { return m_fillColor; }
+    int GetPressOffsetX() const { return m_pressX; }
+    int GetTextOffsetX() const { return m_textX; }
+    bool AreReadMarksEnabled() const { return m_readMarks != 0; }
     int GetLineCount() const { return m_lineCount; }
     int GetHoveredLine() const { return m_hovered; }
     int GetLineState() const { return m_state; }
@@ -168,6 +176,10 @@ public:
     // Index < 0: the header's; at or past the count: the footer's (null when absent).
     CImage* GetLineImage(int index) const;
     CSprite* GetLineSprite(int index) const;
+    // A font that ends is none in every layer (new lines are not drawn). Any thread.
+    static void ForgetFontEverywhere(const void* font);
+    // A line's disabled byte, its picture drawn again → 0; 1 line out of range.
+    int SetLineDisabled(int line, bool disabled);
 
 private:
     struct Group {

@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace {
 
@@ -24,10 +26,26 @@ bool IsDigit(char c)
 
 } // namespace
 
-CTextPanel::CTextPanel() = default;
+namespace {
+
+// The panels alive now, for the ends of the frame images they borrow.
+std::recursive_mutex g_panelLock; // an end may report further ends
+std::vector<CTextPanel*> g_panels;
+
+} // namespace
+
+CTextPanel::CTextPanel()
+{
+    std::lock_guard lock(g_panelLock);
+    g_panels.push_back(this);
+}
 
 CTextPanel::~CTextPanel()
 {
+    {
+        std::lock_guard lock(g_panelLock);
+        std::erase(g_panels, this);
+    }
     Release();
     FreeFrameImages(false);
     ClearItems();
@@ -263,6 +281,26 @@ int CTextPanel::SetFrameSlices(int left, int top, int tileWidth, int tileHeight)
     m_tileW = tileWidth;
     m_tileH = tileHeight;
     return 1;
+}
+
+void CTextPanel::ForgetEverywhere(const void* object)
+{
+    std::lock_guard lock(g_panelLock);
+    for (CTextPanel* panel : g_panels) {
+        for (CGlyphFont** font : {&panel->m_font, &panel->m_rubyFont})
+            if (*font != nullptr && static_cast<const void*>(static_cast<const CFont*>(*font)) == object)
+                *font = nullptr;
+        const CImage* borrowed[4] = {panel->m_ownsFrame ? nullptr : panel->m_frame,
+                                     panel->m_ownsSources ? nullptr : panel->m_decoration,
+                                     panel->m_ownsSources ? nullptr : panel->m_maskA,
+                                     panel->m_ownsSources ? nullptr : panel->m_maskB};
+        for (const CImage* image : borrowed)
+            if (image != nullptr && image != reinterpret_cast<CImage*>(-1) &&
+                static_cast<const void*>(static_cast<const CSurface*>(image)) == object) {
+                panel->FreeFrameImages(false);
+                break;
+            }
+    }
 }
 
 void CTextPanel::FreeFrameImages(bool redraw)

@@ -198,6 +198,10 @@ public:
     // As LoadFrameImages with borrowed images; mask A may be (CImage*)-1 (ignored). 1 none has pixels.
     int SetFrameImages(CImage* decoration, CImage* maskA, CImage* maskB, bool redraw);
     void FreeFrameImages(bool redraw);
+    // In every panel: a font that ends is none (nothing is drawn with it), and a borrowed frame
+    // image that ends takes the frame with it (the plain background is drawn from then on). Any
+    // thread.
+    static void ForgetEverywhere(const void* object);
     void ComposeFrame(bool maskChanged, bool colorChanged, bool alphaChanged);
     // 1 not created; 3 recreation failed.
     int Rebuild(int width, int height);

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "controls/text_layer.h"
 #include "files/file_stream.h"
 #include "files/lzss.h"
 #include "files/path_utils.h"
@@ -14,6 +15,7 @@
 #include "natives/main_form.h"
 #include "natives/native_table.h"
 #include "natives/owned_list_natives.h"
+#include "natives/text_object.h"
 #include "platform/object_lifetime.h"
 #include "script/byte_reader.h"
 #include "script/script_transfer.h"
@@ -277,6 +279,11 @@ void CScriptHostBase::ObjectDestroyed(const void* object, void* context)
     ForgetPathTaskTarget(object);
     // Sheets and animations the scripts made keep no surface or drawable that ended.
     ForgetOwnedListObject(object);
+    // Text objects keep no name panel, linked control or wait sheet that ended.
+    CTextObject::ForgetEverywhere(object);
+    // Panels and text layers keep no font or frame image a script deleted since.
+    CTextPanel::ForgetEverywhere(object);
+    CTextLayer::ForgetFontEverywhere(object);
     std::lock_guard<std::mutex> lock(host->m_objectLock);
     if (const auto mirror = host->m_mirrors.find(object); mirror != host->m_mirrors.end()) {
         host->m_retiredMirrors.push_back(mirror->second.address);

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "controls/control_container.h"
 #include "controls/toggle_button.h"
@@ -32,6 +34,10 @@ constexpr int32_t kMaxFontHeight = 4096;
 constexpr uint32_t kActionGoOn = 19;
 
 AppConfig Settings() { return g_pAppConfig != nullptr ? *g_pAppConfig : AppConfig{}; }
+
+// The text objects alive now, for the ends of what they link to.
+std::recursive_mutex g_liveLock; // an end may report further ends (a cancelled animation)
+std::vector<CTextObject*> g_live;
 
 CInputSource* Keyboard() { return g_pAppFrame != nullptr ? g_pAppFrame->GetInput().GetKeyboard() : nullptr; }
 
@@ -307,10 +313,18 @@ void CTypingTask::Begin(bool flag)
 
 // --- CTextObject ---
 
-CTextObject::CTextObject(CMessageStore* reader, CTimerManager* tasks) : m_reader(reader), m_tasks(tasks) {}
+CTextObject::CTextObject(CMessageStore* reader, CTimerManager* tasks) : m_reader(reader), m_tasks(tasks)
+{
+    std::lock_guard lock(g_liveLock);
+    g_live.push_back(this);
+}
 
 CTextObject::~CTextObject()
 {
+    {
+        std::lock_guard lock(g_liveLock);
+        std::erase(g_live, this);
+    }
     if (m_tasks != nullptr) {
         if (m_typing != nullptr)
             m_tasks->Cancel(m_typing);
@@ -368,6 +382,23 @@ void CTextObject::SetTypingAnimation(CCellSheet* sheet)
     m_anim = nullptr;
     m_waitShown = 0;
     m_sheet = sheet;
+}
+
+void CTextObject::ForgetObject(const void* object)
+{
+    if (m_namePanel != nullptr && object == static_cast<const CControl*>(m_namePanel))
+        m_namePanel = nullptr;
+    if (m_linked != nullptr && object == static_cast<const CControl*>(m_linked))
+        m_linked = nullptr;
+    if (m_sheet != nullptr && object == m_sheet)
+        SetTypingAnimation(nullptr);
+}
+
+void CTextObject::ForgetEverywhere(const void* object)
+{
+    std::lock_guard lock(g_liveLock);
+    for (CTextObject* text : g_live)
+        text->ForgetObject(object);
 }
 
 int CTextObject::EnsureTasks()

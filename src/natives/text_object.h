@@ -93,6 +93,12 @@ public:
     void SetLinkedControl(CToggleButton* control) { m_linked = control; }
     const char* GetVoiceName() const { return m_voiceName; }
     void NewPage() { ResetTextCursor(true); }
+    CTextPanel* NamePanel() const { return m_namePanel; }
+    // Links to an object that ends are dropped: a name panel, linked control or animation sheet a
+    // script deleted is none from then on.
+    void ForgetObject(const void* object);
+    // Every live text object forgets the object (any thread: objects end where they end).
+    static void ForgetEverywhere(const void* object);
 
     CMessageStore* Reader() const { return m_reader; }
     CTypingTask* TypingTask() const { return m_typing; }
