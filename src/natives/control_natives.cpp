@@ -6,8 +6,8 @@
 #include "controls/image_map.h"
 #include "controls/scroll_control.h"
 #include "controls/text_layer.h"
-#include "drawing/sprite.h"
 #include "natives/control_args.h"
+#include "natives/typed_control_natives.h"
 
 namespace {
 
@@ -167,10 +167,5 @@ uint32_t NativeControlPart(SobNativeArgs& args)
     const int32_t index = c.I32(1);
     if (!c.Ready() || control == nullptr)
         return 0;
-    const ControlPart part = GetObjectPart(control, index);
-    if (part.image != nullptr)
-        return c.host->ObjectHandle(part.image);
-    if (auto* sprite = dynamic_cast<CSprite*>(part.drawable))
-        return c.host->ObjectHandle(sprite);
-    return part.drawable != nullptr ? c.host->ObjectHandle(part.drawable) : 0;
+    return ControlPartHandle(*c.host, GetObjectPart(control, index));
 }
