@@ -121,7 +121,10 @@ for thread in 1 0; do
     # to the frame at the save apart from the wait icon, the caption and the system buttons; then
     # F7/F8 through the save and load dialog.
     # TODO (Settings sheet): C opens the sheet, BGM off on the sound page, OK; `cfg show` of the
-    # APP_CFG.DAT written at exit shows BGM off; the chord is gone from the sound after it.
+    # APP_CFG.DAT written at exit shows BGM off (byte 82); the chord is gone from the sound after
+    # it (tones ... quiet 440 554 659 before title-again.bmp). Tried on the street's first page with
+    # `dialog 131 page 3; check 1071 0; click 1` queued before `key c`: BGM stayed on and the play
+    # no longer reached おわる.
     # TODO (Natives: text, choices, saves and forms): つづきから loads bank 1's newest slot by
     # native 44 and the quick-saved page returns.
 done
