@@ -55,6 +55,7 @@ public:
     int RestoreStateSnapshot() override { return -1; }
     std::string SlotTitle(int, int) override { return {}; }
     int NextRingSlot(int) override { return 0; }
+    int LastRingSlot(int) override { return 0; }
     int PlayBgm(int32_t, uint32_t, bool) override { return 0; }
     int32_t CurrentBgm() override { return 0; }
     void ReadInput(TgsInput* in) override { *in = TgsInput{}; }

@@ -70,6 +70,7 @@ public:
     int RestoreStateSnapshot() override { return -1; }
     std::string SlotTitle(int, int) override { return {}; }
     int NextRingSlot(int) override { return 0; }
+    int LastRingSlot(int) override { return 0; }
     bool CountsLateFrames() override { return (steps & 1) != 0; }
     void SetLateFrameCounting(bool) override {}
     int PlayBgm(int32_t number, uint32_t, bool) override

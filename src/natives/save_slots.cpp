@@ -128,6 +128,15 @@ int NextRingSlot(int bank)
     return next >= ring->first && next <= ring->last ? next : ring->first;
 }
 
+int LastRingSlot(int bank)
+{
+    const Ring* ring = RingOf(bank);
+    if (ring == nullptr)
+        return -1;
+    const int last = g_pAppConfig == nullptr ? -1 : bank == 0 ? g_pAppConfig->lastSlotBank0 : g_pAppConfig->lastSlotBank1;
+    return last >= ring->first && last <= ring->last ? last : NextRingSlot(bank);
+}
+
 void AdvanceRing(int bank)
 {
     const Ring* ring = RingOf(bank);

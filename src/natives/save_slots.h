@@ -19,6 +19,10 @@ constexpr int kSaveSlots = 100;
 int NextRingSlot(int bank);
 // Moves the bank's ring one slot on.
 void AdvanceRing(int bank);
+// The slot of the bank's ring saved last (settings offsets 187, 188), where a quick load without
+// a slot number looks; the next slot when that one lies outside the ring (nothing saved yet); -1
+// for a bank without a ring.
+int LastRingSlot(int bank);
 
 // The file of a slot. slot >= 0 → 0 the file exists, 3 it does not. slot < 0: the newest file of
 // the bank's ring → 0 found; 1 (bank 0) or 2 (bank 1) none. -1: a bank or slot outside 0-99, or a

@@ -125,6 +125,7 @@ public:
         return GetSaveTitleText(&text, bank, slot, 2) == 0 ? text : std::string();
     }
     int NextRingSlot(int bank) override { return ::NextRingSlot(bank); }
+    int LastRingSlot(int bank) override { return ::LastRingSlot(bank); }
     bool CountsLateFrames() override
     {
         const uint8_t* user = g_pGameApp != nullptr ? g_pGameApp->GetUserBlock() : nullptr;

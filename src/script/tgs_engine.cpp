@@ -1046,7 +1046,8 @@ int CTgsFrame::HandleWindowMenu(int command)
         return 1;
     }
     case 1: {
-        const int slot = m_pendingSlot >= 0 ? m_pendingSlot : m_link->NextRingSlot(bank);
+        // The quick save moved the ring on: the slot to load is the one it saved last.
+        const int slot = m_pendingSlot >= 0 ? m_pendingSlot : m_link->LastRingSlot(bank);
         std::snprintf(number, sizeof number, "%d", slot + 1);
         const std::string title = m_link->SlotTitle(bank, slot);
         char text[96];

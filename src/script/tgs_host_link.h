@@ -87,8 +87,10 @@ public:
     virtual int RestoreStateSnapshot() = 0;
     // The slot's title (Shift-JIS), empty when the slot holds nothing.
     virtual std::string SlotTitle(int bank, int slot) = 0;
-    // The next slot of a bank's ring.
+    // The next slot of a bank's ring (where a quick save goes).
     virtual int NextRingSlot(int bank) = 0;
+    // The slot of a bank's ring saved last (where a quick load looks).
+    virtual int LastRingSlot(int bank) = 0;
     // The user block's count-late-frames byte (5) is set.
     virtual bool CountsLateFrames() = 0;
     // The frame timer's late-frame counting on or off (the byte is left as it is).

@@ -293,6 +293,10 @@ private:
                 return false;
             return Int(w[2], kind == "check" ? 1 : kMaxId, &s->index) || Fail("bad " + kind + " value '" + w[2] + "'");
         }
+        if (kind == "page") {
+            s->kind = Step::SwitchPage;
+            return need(2) && (Int(w[1], kMaxId, &s->index) || Fail("bad page '" + w[1] + "'"));
+        }
         if (kind == "key") {
             s->kind = Step::Key;
             return need(2) && KeyWord(w[1], &s->scancode);
@@ -307,7 +311,7 @@ private:
             s->ms = static_cast<uint32_t>(ms);
             return true;
         }
-        return Fail("unknown dialog step '" + kind + "' (click, dclick, type, check, tab, row, key, advance)");
+        return Fail("unknown dialog step '" + kind + "' (click, dclick, type, check, tab, row, page, key, advance)");
     }
 
     std::string* error_;

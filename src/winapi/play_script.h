@@ -7,7 +7,8 @@
 //         hold NAME down|up                 a key held down, or let go (also ctrl, shift, alt)
 //         dialog TEMPLATE STEP[; STEP]...   the steps a player takes in the next dialog of that
 //                                           template: click ID, dclick ID, type ID TEXT,
-//                                           check ID 0|1, tab ID N, row ID N, key NAME, advance MS
+//                                           check ID 0|1, tab ID N, row ID N, page N (a
+//                                           property sheet's page), key NAME, advance MS
 //         answer yes|no|ok|cancel|retry|abort|ignore   the next message box's answer
 //         frame FILE.bmp                    the game's window as last presented, as a 24-bit BMP
 //         close                             the window's close box

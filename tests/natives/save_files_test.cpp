@@ -173,6 +173,8 @@ TEST(SaveFiles, RingsAndNames)
     SaveFixture s;
     // Ten saves without a slot into bank 0 walk 0-9 and come back to 0; bank 1 walks 5-9.
     std::vector<int> bank0, bank1;
+    EXPECT_EQ(LastRingSlot(1), 5); // nothing saved: the next slot
+    EXPECT_EQ(LastRingSlot(2), -1);
     for (int i = 0; i < 11; ++i) {
         bank0.push_back(NextRingSlot(0));
         ASSERT_EQ(s.Host().SaveGame(0, -1), 0);
@@ -182,6 +184,7 @@ TEST(SaveFiles, RingsAndNames)
         bank1.push_back(NextRingSlot(1));
         ASSERT_EQ(s.Host().SaveGame(1, -1), 0);
         EXPECT_EQ(s.config.lastSlotBank1, bank1.back());
+        EXPECT_EQ(LastRingSlot(1), bank1.back()); // a quick load finds what was just saved
     }
     EXPECT_EQ(bank0, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0}));
     EXPECT_EQ(bank1, (std::vector<int>{5, 6, 7, 8, 9, 5}));

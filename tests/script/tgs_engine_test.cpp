@@ -265,19 +265,24 @@ TEST(TgsEngine, WindowMenuActionTable)
 
 TEST(TgsEngine, QuickLoadAsksAndLoadsOnYes)
 {
-    for (int answer : {1, 0}) {
-        Bench b;
-        b.frame->StartScenario(false);
-        b.link.slotTitle = "T";
-        b.link.answer = answer;
-        b.link.actionSlot = 2; // F3
-        b.link.action = 4;     // F3 without the modifier: quick load
-        EXPECT_EQ(b.frame->HandleWindowMenu(-1), answer ? 5 : 1);
-        ASSERT_EQ(b.link.questions.size(), 1u);
-        EXPECT_EQ(b.link.questions[0].second, "T\r\n" + S("をロードしますか？"));
-        EXPECT_EQ(b.link.loads.size(), answer ? 1u : 0u);
-        if (answer) {
-            EXPECT_EQ(b.link.loads[0], (std::pair<int, int>{1, 2}));
+    // F3 names slot 2; the quick-load action without a slot takes the one saved last (the link's
+    // 9), not the ring's next one where the following quick save will go.
+    for (int actionSlot : {2, -1}) {
+        for (int answer : {1, 0}) {
+            Bench b;
+            b.frame->StartScenario(false);
+            b.link.slotTitle = "T";
+            b.link.answer = answer;
+            b.link.actionSlot = actionSlot;
+            b.link.action = 4; // F3 without the modifier, or the quick-load key: quick load
+            EXPECT_EQ(b.frame->HandleWindowMenu(-1), answer ? 5 : 1);
+            ASSERT_EQ(b.link.questions.size(), 1u);
+            EXPECT_EQ(b.link.questions[0].second, "T\r\n" + S("をロードしますか？"));
+            EXPECT_EQ(b.link.loads.size(), answer ? 1u : 0u);
+            if (answer) {
+                EXPECT_EQ(b.link.loads[0], (std::pair<int, int>{1, actionSlot >= 0 ? 2 : 9}));
+                EXPECT_EQ(b.link.captions.back(), actionSlot >= 0 ? S("スロット3からロードしました") : S("スロット10からロードしました"));
+            }
         }
     }
 }

@@ -54,7 +54,7 @@ TEST(PlayScript, ReadsEveryEventWithItsTime)
                                                "+5 answer no\n"
                                                "+5 frame out.bmp\n"
                                                "+5 dialog 1200 tab 1100 2; row 1201 3; type 1300 名前 です; key return; "
-                                               "check 1400 1; dclick 7; advance 50; click 1\n"
+                                               "check 1400 1; dclick 7; advance 50; page 3; click 1\n"
                                                "+5 close\r\n");
     ASSERT_EQ(events.size(), 8u);
     EXPECT_EQ(events[0].kind, PlayEvent::Click);
@@ -77,7 +77,7 @@ TEST(PlayScript, ReadsEveryEventWithItsTime)
     const PlayEvent& d = events[6];
     EXPECT_EQ(d.kind, PlayEvent::Dialog);
     EXPECT_EQ(d.templateId, 1200);
-    ASSERT_EQ(d.steps.size(), 8u);
+    ASSERT_EQ(d.steps.size(), 9u);
     using Step = winapi::dialogs::DialogStep;
     EXPECT_EQ(d.steps[0].kind, Step::PickTab);
     EXPECT_EQ(d.steps[0].id, 1100);
@@ -91,7 +91,9 @@ TEST(PlayScript, ReadsEveryEventWithItsTime)
     EXPECT_EQ(d.steps[5].kind, Step::DoubleClick);
     EXPECT_EQ(d.steps[6].kind, Step::Advance);
     EXPECT_EQ(d.steps[6].ms, 50u);
-    EXPECT_EQ(d.steps[7].kind, Step::Click);
+    EXPECT_EQ(d.steps[7].kind, Step::SwitchPage);
+    EXPECT_EQ(d.steps[7].index, 3);
+    EXPECT_EQ(d.steps[8].kind, Step::Click);
     EXPECT_EQ(events[7].kind, PlayEvent::Close);
     EXPECT_EQ(events[7].at, 1020u);
 }
@@ -140,6 +142,7 @@ TEST(PlayScript, BadLinesAreNamed)
         {"10 dialog 12 type x hello\n", "p.txt:1: bad control id 'x'"},
         {"10 dialog 12 check 5 2\n", "p.txt:1: bad check value '2'"},
         {"10 dialog 12 advance soon\n", "p.txt:1: bad advance 'soon'"},
+        {"10 dialog 12 page x\n", "p.txt:1: bad page 'x'"},
         {"\n\n10 key a\0\n", "p.txt:3: a NUL byte in the line"},
     };
     for (const auto& c : kCases) {

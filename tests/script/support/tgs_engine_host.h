@@ -98,6 +98,7 @@ public:
     int RestoreStateSnapshot() override { return ++restores, 0; }
     std::string SlotTitle(int, int) override { return slotTitle; }
     int NextRingSlot(int bank) override { return bank == 0 ? 20 : 5; }
+    int LastRingSlot(int bank) override { return bank == 0 ? 19 : 9; }
     bool CountsLateFrames() override { return userLateFrames; }
     void SetLateFrameCounting(bool on) override
     {
