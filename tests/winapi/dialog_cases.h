@@ -279,8 +279,9 @@ inline void CheckDialogsStayOverTheirOwners(int (*over)(HWND window, HWND owner)
     s_over = over;
     s_seen.clear();
     struct Proc {
-        // Asked once shown (WM_APP comes through the modal loop, after the dialog was shown).
-        static INT_PTR CALLBACK Outer(HWND dialog, UINT message, WPARAM, LPARAM lParam)
+        // Asked once shown (WM_APP comes through the modal loop, after the dialog was shown); the
+        // first dialog opens the second from its OK button before it ends.
+        static INT_PTR CALLBACK Over(HWND dialog, UINT message, WPARAM, LPARAM lParam)
         {
             if (message == WM_INITDIALOG) {
                 SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
@@ -290,27 +291,15 @@ inline void CheckDialogsStayOverTheirOwners(int (*over)(HWND window, HWND owner)
             if (message != WM_APP)
                 return FALSE;
             s_seen.push_back(s_over(dialog, reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, GWLP_USERDATA))));
-            DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kInner), GetDlgItem(dialog, IDOK), Inner,
-                            reinterpret_cast<LPARAM>(dialog));
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        static INT_PTR CALLBACK Inner(HWND dialog, UINT message, WPARAM, LPARAM lParam)
-        {
-            if (message == WM_INITDIALOG) {
-                SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
-                PostMessageA(dialog, WM_APP, 0, 0);
-                return TRUE;
-            }
-            if (message != WM_APP)
-                return FALSE;
-            s_seen.push_back(s_over(dialog, reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, GWLP_USERDATA))));
+            if (s_seen.size() == 1)
+                DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kInner), GetDlgItem(dialog, IDOK), Over,
+                                reinterpret_cast<LPARAM>(dialog));
             EndDialog(dialog, IDOK);
             return TRUE;
         }
     };
     HWND owner = MakeOwner();
-    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kAll), owner, Proc::Outer, reinterpret_cast<LPARAM>(owner)),
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kAll), owner, Proc::Over, reinterpret_cast<LPARAM>(owner)),
               IDOK);
     DestroyWindow(owner);
     EXPECT_EQ(s_seen, (std::vector<int>{1, 1}));
