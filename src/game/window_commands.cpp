@@ -59,9 +59,16 @@ void CGameApp::SwitchScreenModeCommand()
         return;
     }
     m_options.requestedMode = next;
+    const uint8_t methodBefore = m_screenObject.GetPresentPathRequest();
     if (SwitchScreenMode(next, 0, 1) != 0) {
         m_options.requestedMode = old;
         SetFailureByte(2);  // the game ends with the screen-mode message
+    } else if (m_screenObject.GetPresentPathRequest() != methodBefore) {
+        // The display gave up the drawing method asked for: the settings say what it uses now,
+        // so that the settings sheet and the next start do not ask for it again.
+        Config().enlargedDrawing = 2;
+        if (m_options.requestedMode == 2)
+            Config().drawingAlways = 0;
     }
     ApplyFrameTiming(-1);
 }

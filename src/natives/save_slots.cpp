@@ -46,6 +46,10 @@ std::string SlotFile(int bank, int slot)
 // Where a slot operation reads: its file, or -1 when it names none.
 int ExistingSlotFile(int bank, int slot, std::string* name)
 {
+    if (bank >= 0 && bank < kSaveBanks && slot >= 0 && slot < kSaveSlots) {
+        *name = SlotFile(bank, slot);  // a missing file fails where it is opened
+        return 0;
+    }
     const int r = MakeSaveFileName(name, bank, slot);
     return r < 0 || (slot < 0 && r != 0) ? -1 : 0;
 }
@@ -212,37 +216,84 @@ void FormatSaveDates(const FILETIME& time, std::string* longDate, std::string* s
     }
 }
 
+namespace {
+
+// What a slot's header gives the listing: magic and version, the fields behind the thumbnail and,
+// when asked, the thumbnail. Only those bytes are read: a bank of ten files is listed from a few
+// hundred bytes each, not their 32 KB headers.
+struct SlotHead {
+    uint8_t start[8] = {};
+    uint8_t fields[savefile::kProtectOffset + 1 - savefile::kTitleOffset] = {};
+    std::vector<uint8_t> thumbnail;
+    FILETIME written{};
+};
+
+bool ReadAt(HANDLE file, size_t offset, void* into, size_t size)
+{
+    DWORD read = 0;
+    return SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+           ReadFile(file, into, static_cast<DWORD>(size), &read, nullptr) && read == size;
+}
+
+// → 0; 2 not opened or not read; 3 shorter than a header, or not a save file.
+int ReadSlotHead(const std::string& name, bool thumbnail, SlotHead* out)
+{
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 2;
+    int code = 0;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &out->written))
+        code = 2;
+    else if (size.QuadPart < static_cast<LONGLONG>(savefile::kHeaderSize))
+        code = 3;
+    else if (DWORD read = 0; !ReadFile(file, out->start, sizeof out->start, &read, nullptr) || read != sizeof out->start)
+        code = 2;  // a fresh handle reads from the start
+    else if (std::memcmp(out->start, savefile::kMagic, 4) != 0 || std::memcmp(out->start + 4, "\0\0\0\0", 4) != 0)
+        code = 3;
+    else if (!ReadAt(file, savefile::kTitleOffset, out->fields, sizeof out->fields))
+        code = 2;
+    if (code == 0 && thumbnail) {
+        try {
+            out->thumbnail.resize(savefile::kThumbBytes);
+        } catch (const std::bad_alloc&) {
+            code = 2;
+        }
+        if (code == 0 && !ReadAt(file, savefile::kThumbOffset, out->thumbnail.data(), savefile::kThumbBytes))
+            code = 2;
+    }
+    CloseHandle(file);
+    return code;
+}
+
+} // namespace
+
 int ReadSaveSlotInfo(int bank, int slot, CImage* thumbnail, SaveSlotInfo* info, bool wrap)
 {
     std::string name;
     if (ExistingSlotFile(bank, slot, &name) != 0)
         return -1;
-    std::vector<uint8_t> head;
-    FILETIME written{};
-    if (ReadFileHead(name, savefile::kHeaderSize, &head, &written) != 0)
-        return 2;
     // Only the header is read here: its stored-length block is not checked against the state.
-    if (head.size() < savefile::kHeaderSize || std::memcmp(head.data(), savefile::kMagic, 4) != 0 ||
-        std::memcmp(head.data() + 4, "\0\0\0\0", 4) != 0)
-        return 3;
-    savefile::View view;
-    view.thumbnail = head.data() + savefile::kThumbOffset;
+    SlotHead head;
+    if (const int code = ReadSlotHead(name, thumbnail != nullptr, &head); code != 0)
+        return code;
     if (thumbnail != nullptr) {
         if (thumbnail->Create(savefile::kThumbWidth, savefile::kThumbHeight, 32, 0) != 0)
             return 1;
-        savefile::ThumbnailToImage(view.thumbnail, thumbnail);
+        savefile::ThumbnailToImage(head.thumbnail.data(), thumbnail);
     }
     if (info != nullptr) {
         const auto field = [&](size_t offset, size_t size) {
-            const char* at = reinterpret_cast<const char*>(head.data() + offset);
+            const char* at = reinterpret_cast<const char*>(head.fields + (offset - savefile::kTitleOffset));
             return std::string(at, strnlen(at, size));
         };
         info->title = field(savefile::kTitleOffset, savefile::kTitleSize);
         info->comment = field(savefile::kCommentOffset, savefile::kCommentSize);
         if (wrap)
             info->comment = WrapComment(info->comment);
-        info->protect = head[savefile::kProtectOffset];
-        FormatSaveDates(written, &info->date, &info->shortDate);
+        info->protect = head.fields[savefile::kProtectOffset - savefile::kTitleOffset];
+        FormatSaveDates(head.written, &info->date, &info->shortDate);
     }
     return 0;
 }

@@ -43,6 +43,9 @@ struct HostWindowState {
     // display at the desktop's own mode, the client picture scaled in (aspect kept, linear, black
     // borders) and the pointer mapped back; leaving gives the window its size and place again.
     int fullScreenDisplay = -1;
+    // The top-level window that owns this one (a dialog's owner), null for none. The host keeps
+    // the window over its owner and, where the machine can say so, modal for it.
+    HWND owner = nullptr;
 };
 
 class Host {

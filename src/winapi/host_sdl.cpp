@@ -17,6 +17,7 @@
 #include "winapi/host_headless.h"
 #include "winapi/sdl_devices.h"
 #include "winapi/sdl_testing.h"
+#include "winapi/host_sdl_x11.h"
 #include "winapi/user_internal.h"
 
 // LeakSanitizer's switch, when the program runs under it. SDL's video drivers load system
@@ -564,6 +565,8 @@ private:
             SDL_SetWindowBordered(sdl, state.decorated ? SDL_TRUE : SDL_FALSE);
         if (fresh || old.topmost != state.topmost)
             SDL_SetWindowAlwaysOnTop(sdl, state.topmost ? SDL_TRUE : SDL_FALSE);
+        if (fresh || old.owner != state.owner)
+            HoldOverOwner(window);
         // A display's full-screen window: the display keeps its mode and the picture is
         // letterboxed onto it. Full screen is left before the window's own size and place are set
         // again, so that SDL's memory of them cannot win.
@@ -600,6 +603,31 @@ private:
             SDL_RestoreWindow(sdl);
     }
 
+    // A dialog stays over the window that owns it: SDL says so to the window system where it can
+    // (X11: the transient-for hint); elsewhere it is refused and the window is left alone.
+    void HoldOverOwner(Window& window)
+    {
+        if (window.state.owner == nullptr)
+            return;
+        auto owner = windows_.find(window.state.owner);
+        if (owner != windows_.end() && owner->second.sdl != window.sdl)
+            SDL_SetWindowModalFor(window.sdl, owner->second.sdl);
+    }
+
+    // SDL makes a window's X11 window again for its first renderer, and the hints of the old one
+    // are gone: the window is held over its owner again, and the windows it owns over it.
+    void RenewOwnership(Window& window)
+    {
+        HoldOverOwner(window);
+        for (auto& [hwnd, other] : windows_) {
+            if (&other == &window || other.state.owner == nullptr)
+                continue;
+            auto owner = windows_.find(other.state.owner);
+            if (owner != windows_.end() && &owner->second == &window)
+                HoldOverOwner(other);
+        }
+    }
+
     // Sizes and moves the window as asked, where it is not so yet (SDL's X11 driver waits up to
     // 100 ms for the server to confirm a move or a size, also one that changes nothing).
     static void Place(SDL_Window* sdl, const SDL_Rect& to, bool size, bool move)
@@ -629,6 +657,7 @@ private:
             window.renderer = SDL_CreateRenderer(window.sdl, -1, 0);
             if (window.renderer == nullptr)
                 return false;
+            RenewOwnership(window);
         }
         if (window.texture != nullptr && window.textureWidth == width && window.textureHeight == height)
             return true;
@@ -850,6 +879,16 @@ uint32_t sdl_testing::SdlWindowId(HWND hwnd)
 {
     auto* host = dynamic_cast<SdlHost*>(&CurrentHost());
     return host != nullptr ? host->WindowId(hwnd) : 0;
+}
+
+int sdl_testing::IsModalFor(HWND hwnd, HWND owner)
+{
+    const Uint32 id = SdlWindowId(hwnd), ownerId = SdlWindowId(owner);
+    SDL_Window* window = id != 0 ? SDL_GetWindowFromID(id) : nullptr;
+    SDL_Window* ownerWindow = ownerId != 0 ? SDL_GetWindowFromID(ownerId) : nullptr;
+    if (window == nullptr || ownerWindow == nullptr)
+        return -1;
+    return sdl_x11::IsTransientFor(window, ownerWindow);
 }
 
 // --- Application frame test hooks ---

@@ -471,12 +471,14 @@ LRESULT RunOnOwner(HWND hwnd, LRESULT (*call)(void*), void* context)
     return CallOnOwnerThread(*window->queue, hwnd, call, context);
 }
 
-HostWindowState HostState(const Window& window)
+// The window record as the host sees it (read under the window lock).
+static HostWindowState RecordedHostState(const Window& window)
 {
     HostWindowState state;
     const auto displays = CurrentDisplays();  // read before the window lock: the host may start
     std::lock_guard lock(WindowLock());
     state.titleUtf8 = SjisToUtf8(window.text);
+    state.owner = (window.style & WS_CHILD) == 0 ? window.owner : nullptr;
     state.client = ClientRectOf(window);
     state.visible = IsVisibleStyle(window);
     state.minimized = IsMinimizedStyle(window);
@@ -490,6 +492,15 @@ HostWindowState HostState(const Window& window)
             break;
         }
     }
+    return state;
+}
+
+HostWindowState HostState(const Window& window)
+{
+    HostWindowState state = RecordedHostState(window);
+    // An owned window belongs to its owner's top-level window, as in Win32.
+    while (state.owner != nullptr && (GetWindowLongPtrA(state.owner, GWL_STYLE) & WS_CHILD) != 0)
+        state.owner = GetParent(state.owner);
     return state;
 }
 

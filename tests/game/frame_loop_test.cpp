@@ -513,3 +513,46 @@ TEST(ThreadPriority, LoweredLoopStillWaitsAndEndsInBothModes)
         EXPECT_EQ(nullptr, g_pfnRestoreThreadPriority);
     }
 }
+
+namespace {
+
+std::atomic<bool> g_jobAsked{false};
+
+// Native 809: asks the user-interface thread for the save dialog and returns once that waits for
+// its job, so that the script ends and the game thread stops with the job not taken.
+uint32_t AskForTheSaveDialog(SobNativeArgs&)
+{
+    g_pTheGameApp->PostWindowCommand(kCmdSave);
+    for (int i = 0; i < 500 && !g_jobAsked; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return 0;
+}
+
+} // namespace
+
+// A job handed to a game thread that stops without taking it answers -1 and never runs (it would
+// have run on a host already gone).
+TEST(FrameLoop, AGameJobAnswersMinusOneWhenTheGameThreadStops)
+{
+    ScriptGame game(1);
+    game.natives = {AskForTheSaveDialog};
+    game.Module("MAIN", "ncall native 4, g1, res\nncall native 809, none, res\nret\n.data\n"
+                        "g1: .word 8, 1\nnone: .word 0\nres: .word 0\n");
+    g_jobAsked = false;
+    CGameApp app;
+    bool ran = false;
+    int answer = 7;
+    app.SetSaveLoadDialog([&](HWND, bool) {
+        g_jobAsked = true;
+        answer = app.RunGameJob([&] {
+            ran = true;
+            return 0;
+        });
+    });
+    int frames = 0, end = 0;
+    EXPECT_EQ(0, game.Run(app, &frames, &end));
+    EXPECT_TRUE(g_jobAsked);
+    EXPECT_EQ(answer, -1);
+    EXPECT_FALSE(ran);
+}

@@ -14,6 +14,8 @@
 #include "game/game_folder.h"
 #include "game/resources.h"
 #include "game/user_settings.h"
+#include "script/sob_native_args.h"
+#include "winapi/ddraw_testing.h"
 #include "winapi/host_headless.h"
 #include "winapi/kernel.h"
 #include "winapi/text.h"
@@ -199,4 +201,69 @@ TEST(GameWindow, QueryEndSessionSavesTheSettings)
     EXPECT_EQ(1, m.result);
     EXPECT_TRUE(data.Exists("WindowTest SaveData/USER.CFG"));
     EXPECT_TRUE(data.Exists("WindowTest SaveData/APP_CFG.DAT"));
+}
+
+namespace {
+
+struct ModeSwitchCase {
+    const char* what;
+    bool failDirect3D;  // the display cannot make the Direct3D device on this switch
+    uint8_t mode;       // the screen mode after the switch
+    uint8_t enlargedDrawing, drawingAlways;
+};
+struct ModeSwitchSeen {
+    uint8_t mode, enlargedDrawing, drawingAlways;
+};
+std::vector<ModeSwitchCase> g_modeCases;
+std::vector<ModeSwitchSeen> g_modeSeen;
+
+// Native 809: each case asks for Direct3D drawing in window and full screen, then switches the
+// screen mode as the menu does.
+uint32_t SwitchModes(SobNativeArgs&)
+{
+    CGameApp& app = *g_pTheGameApp;
+    for (const ModeSwitchCase& c : g_modeCases) {
+        app.Config().enlargedDrawing = 3;
+        app.Config().drawingAlways = 1;
+        app.ApplyScreenOptions();
+        winapi::ddraw_testing::Current().failCreateDevice = c.failDirect3D;
+        SendMessageA(app.GetMainWindow(), WM_COMMAND, kCmdScreenMode, 0);
+        winapi::ddraw_testing::Reset();
+        g_modeSeen.push_back({app.m_options.requestedMode, app.Config().enlargedDrawing, app.Config().drawingAlways});
+    }
+    return 0;
+}
+
+} // namespace
+
+// A screen-mode switch whose display had to give up the drawing method asked for stores the
+// method it fell back to (DirectDraw), and in a window the drawing-always switch off; a switch
+// that kept the method leaves both.
+TEST(GameWindow, AModeSwitchThatDropsTheDrawingMethodStoresIt)
+{
+    gamefolder::ScriptGame game(0);
+    AppDescription sys = DefaultAppDescription(AppFrameOptions{});
+    sys.bytes[kSysSaveMode] = 5;
+    sys.bytes[kSysSingleInstance] = 0;
+    sys.bytes[kSysSwitchAllowed] = 1;
+    WriteAppFiles(game.dir, sys, "LoopTest", 0);
+    game.natives = {SwitchModes};
+    game.Module("MAIN", "ncall native 809, none, res\nret\n.data\nnone: .word 0\nres: .word 0\n");
+    g_modeCases = {
+        {"to full screen, Direct3D there", false, 1, 3, 1},
+        {"to the window, Direct3D there", false, 2, 3, 1},
+        {"to full screen at the game's size, Direct3D refused but not needed", true, 1, 3, 1},
+        {"to the window, Direct3D refused", true, 2, 2, 0},
+    };
+    g_modeSeen.clear();
+    int frames = 0, end = 0;
+    EXPECT_EQ(0, game.Run(&frames, &end));
+    ASSERT_EQ(g_modeSeen.size(), g_modeCases.size());
+    for (size_t i = 0; i < g_modeCases.size(); ++i) {
+        const ModeSwitchCase& c = g_modeCases[i];
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(g_modeSeen[i].mode, c.mode);
+        EXPECT_EQ(g_modeSeen[i].enlargedDrawing, c.enlargedDrawing);
+        EXPECT_EQ(g_modeSeen[i].drawingAlways, c.drawingAlways);
+    }
 }

@@ -267,4 +267,42 @@ inline void CheckNesting()
     EXPECT_EQ(records[0].result, 77);
 }
 
+// Dialogs stay over what owns them: a dialog over its owner window, and one opened from the first
+// dialog's button over that dialog (a control names its top-level window). `over` tells whether
+// the host holds the first window as one over the second: 1 yes, 0 no, -1 it cannot tell.
+inline void CheckDialogsStayOverTheirOwners(int (*over)(HWND window, HWND owner))
+{
+    RegisterTemplates();
+    ClearDialogScripts();
+    static int (*s_over)(HWND, HWND);
+    static std::vector<int> s_seen;
+    s_over = over;
+    s_seen.clear();
+    struct Proc {
+        // Asked once shown (WM_APP comes through the modal loop, after the dialog was shown); the
+        // first dialog opens the second from its OK button before it ends.
+        static INT_PTR CALLBACK Over(HWND dialog, UINT message, WPARAM, LPARAM lParam)
+        {
+            if (message == WM_INITDIALOG) {
+                SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+                PostMessageA(dialog, WM_APP, 0, 0);
+                return TRUE;
+            }
+            if (message != WM_APP)
+                return FALSE;
+            s_seen.push_back(s_over(dialog, reinterpret_cast<HWND>(GetWindowLongPtrA(dialog, GWLP_USERDATA))));
+            if (s_seen.size() == 1)
+                DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kInner), GetDlgItem(dialog, IDOK), Over,
+                                reinterpret_cast<LPARAM>(dialog));
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+    };
+    HWND owner = MakeOwner();
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kAll), owner, Proc::Over, reinterpret_cast<LPARAM>(owner)),
+              IDOK);
+    DestroyWindow(owner);
+    EXPECT_EQ(s_seen, (std::vector<int>{1, 1}));
+}
+
 } // namespace dialog_cases

@@ -18,6 +18,14 @@ TEST(Dialogs, SubclassedControlSeesKeysFirst) { CheckSubclass(); }
 
 TEST(Dialogs, ModalDialogsNest) { CheckNesting(); }
 
+// The host is told which window each dialog belongs to.
+TEST(Dialogs, DialogsStayOverTheirOwners)
+{
+    CheckDialogsStayOverTheirOwners([](HWND window, HWND owner) {
+        return winapi::CurrentHeadlessHost()->WindowState(window).owner == owner ? 1 : 0;
+    });
+}
+
 TEST(Dialogs, MissingTemplateFails)
 {
     EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(4321), nullptr, nullptr, 0), -1);

@@ -275,7 +275,7 @@ void RunStep(HWND dialog, const DialogStep& step)
 {
     const bool named = step.kind != DialogStep::Key && step.kind != DialogStep::Advance &&
                        step.kind != DialogStep::HoldKey && step.kind != DialogStep::HoldButton &&
-                       step.kind != DialogStep::SwitchPage;
+                       step.kind != DialogStep::HoldAxis && step.kind != DialogStep::SwitchPage;
     HWND control = named ? FindStepControl(dialog, step.id) : nullptr;
     switch (step.kind) {
     case DialogStep::Click:
@@ -354,6 +354,19 @@ void RunStep(HWND dialog, const DialogStep& step)
         ServeFor(dialog, step.ms);
         winapi::ReadJoystick(step.id, nullptr, &state);
         state.buttons &= ~(1u << step.index);
+        winapi::SetJoystickState(step.id, state);
+        break;
+    }
+    case DialogStep::HoldAxis: {
+        winapi::JoystickState state;
+        if (!winapi::ReadJoystick(step.id, nullptr, &state) || step.axis < 0 || step.axis >= winapi::kJoystickAxes)
+            break;
+        const int32_t rest = winapi::JoystickState{}.axes[step.axis];
+        state.axes[step.axis] = std::clamp(step.index, 0, 65535);
+        winapi::SetJoystickState(step.id, state);
+        ServeFor(dialog, step.ms);
+        winapi::ReadJoystick(step.id, nullptr, &state);
+        state.axes[step.axis] = rest;
         winapi::SetJoystickState(step.id, state);
         break;
     }
@@ -656,6 +669,15 @@ DialogStep HoldJoystickButton(int joystick, int button, uint32_t ms)
 {
     DialogStep step = Step(DialogStep::HoldButton, joystick);
     step.index = button;
+    step.ms = ms;
+    return step;
+}
+
+DialogStep HoldJoystickAxis(int joystick, int axis, int position, uint32_t ms)
+{
+    DialogStep step = Step(DialogStep::HoldAxis, joystick);
+    step.axis = axis;
+    step.index = position;
     step.ms = ms;
     return step;
 }

@@ -22,14 +22,16 @@ struct DialogStep {
         SwitchPage,  // a property sheet's tab clicked
         HoldKey,     // a key held for `ms`, then let go
         HoldButton,  // a joystick's button held for `ms`, then let go
+        HoldAxis,    // a joystick's axis held at `index` for `ms`, then centred
     } kind = Click;
     enum SlideKind { Drag, Page, Arrow };
-    int id = 0;                // the control acted on; HoldButton: the joystick id
+    int id = 0;                // the control acted on; HoldButton, HoldAxis: the joystick id
     std::string textUtf8;      // Type: the text typed into the control
     // Check: 1 ticked, 0 clear; PickTab, PickRow, PickItem, SwitchPage: the item; Slide: the
     // position dragged to, or the pages or arrow presses (negative: to the left); HoldButton:
-    // the button number.
+    // the button number; HoldAxis: the position (0..65535).
     int index = 0;
+    int axis = 0;              // HoldAxis: the axis (0 x, 1 y, ...)
     SlideKind slide = Drag;
     int scancode = 0;          // Key, HoldKey: USB HID usage (Key: pressed and let go at once)
     uint32_t ms = 0;           // Advance: the virtual clock (on SDL: a wait); HoldKey, HoldButton
@@ -53,6 +55,7 @@ DialogStep SwitchToPage(int page);
 // timers polling the DirectInput or joystick state see the key or button down.
 DialogStep HoldKeyFor(int scancode, uint32_t ms);
 DialogStep HoldJoystickButton(int joystick, int button, uint32_t ms);
+DialogStep HoldJoystickAxis(int joystick, int axis, int position, uint32_t ms);
 
 struct ControlRecord {
     int id = 0;

@@ -4,6 +4,7 @@
 
 #include "winapi/dialog_cases.h"
 #include "winapi/sdl_round_trip.h"
+#include "winapi/sdl_testing.h"
 #include "winapi/sheet_cases.h"
 
 using namespace dialog_cases;
@@ -24,6 +25,12 @@ TEST_F(DialogsOnX, ControlsKeepTheirLastState) { CheckStates(); }
 TEST_F(DialogsOnX, SubclassedControlSeesKeysFirst) { CheckSubclass(); }
 
 TEST_F(DialogsOnX, ModalDialogsNest) { CheckNesting(); }
+
+// Each dialog is a window of its own, held by the window system over (modal for) its owner.
+TEST_F(DialogsOnX, DialogsStayOverTheirOwners)
+{
+    CheckDialogsStayOverTheirOwners(winapi::sdl_testing::IsModalFor);
+}
 
 TEST_F(DialogsOnX, PropertySheetPagesLiveInWin32Order) { sheet_cases::CheckPageLife(); }
 

@@ -1,0 +1,13 @@
+// What the SDL host asks of X11 itself, kept apart: Xlib's macros (None, Bool, Status, Window)
+// must not meet the window system's names.
+#pragma once
+
+struct SDL_Window;
+
+namespace winapi::sdl_x11 {
+
+// 1 when the window's transient-for hint names the owner's window, 0 when not, -1 when either is
+// no X11 window.
+int IsTransientFor(SDL_Window* window, SDL_Window* owner);
+
+} // namespace winapi::sdl_x11
