@@ -94,6 +94,15 @@ void CTextLayer::SetDrawList(CDrawList* list)
     m_list = list;
 }
 
+int CTextLayer::MoveToDrawList(CDrawList* list)
+{
+    if (!list || !m_list)
+        return 1;
+    m_list->MoveGroupTo(*list, static_cast<DWORD>(m_id));
+    m_list = list;
+    return 0;
+}
+
 int CTextLayer::Create(CDrawList* list, int priority, int x, int y, int cellWidth, int cellHeight, int spacing,
                        CGlyphFont* font, int id)
 {

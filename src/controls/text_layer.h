@@ -149,6 +149,9 @@ public:
     int LineAt(int x, int y) override;
 
     void SetDrawList(CDrawList* list);
+    // The shown lines (the drawables of the layer's group) go to list behind their equals, and
+    // later lines are put there. 1 no list either side.
+    int MoveToDrawList(CDrawList* list);
     // 0; 1 null font.
     int Create(CDrawList* list, int priority, int x, int y, int cellWidth, int cellHeight, int spacing,
                CGlyphFont* font, int id);

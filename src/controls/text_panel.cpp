@@ -172,6 +172,15 @@ int CTextPanel::SetPriority(int priority, int group, bool keep)
     return 0;
 }
 
+int CTextPanel::MoveToDrawList(CDrawList* list)
+{
+    if (!list || !m_list)
+        return 1;
+    m_list->MoveGroupTo(*list, static_cast<DWORD>(m_id));
+    m_list = list;
+    return 0;
+}
+
 int CTextPanel::SetAlpha(int alpha)
 {
     if (!Created())

@@ -228,6 +228,9 @@ public:
 
     CImage& GetImage() { return m_image; }
     CDrawList* GetDrawList() const { return m_list; }
+    // Every drawable of the panel's group goes to list behind its equals (drawables of other
+    // controls sharing the group go along), and later insertions go there. 1 no list either side.
+    int MoveToDrawList(CDrawList* list);
     CSprite& GetSprite() { return m_sprite; }
     CImage* GetHitMap() const { return m_hitMap; }
     CImage* GetFrameImage() const { return m_frame; }

@@ -78,6 +78,10 @@ void CImageObject::SwapScenes(CImageObject* other)
     other->m_scene->SetOverlay(other->m_overlay);
     m_scene->SetTarget(&m_image, true);
     other->m_scene->SetTarget(&other->m_image, true);
+    if (m_onSceneSwap)
+        m_onSceneSwap(m_onSceneSwapContext);
+    if (other != this && other->m_onSceneSwap)
+        other->m_onSceneSwap(other->m_onSceneSwapContext);
 }
 
 void CImageObject::SwapBackgrounds(CImageObject* other)

@@ -49,6 +49,14 @@ public:
     // Exchanges scenes with other, each canvas keeping its overlay list; both retargeted and
     // invalidated. Nothing when either has no scene or other is null.
     virtual void SwapScenes(CImageObject* other);
+    // Told after every scene swap this canvas takes part in, from either side (null: no one), so
+    // that what belongs to the canvas rather than to a page can follow its scene.
+    using SceneSwapHandler = void (*)(void* context);
+    void SetSceneSwapHandler(SceneSwapHandler handler, void* context)
+    {
+        m_onSceneSwap = handler;
+        m_onSceneSwapContext = context;
+    }
     // CScene::SwapBackground with other's scene when both have one.
     virtual void SwapBackgrounds(CImageObject* other);
     virtual void ReleaseFilterImage();
@@ -92,6 +100,8 @@ protected:
     uint8_t m_filterMode = 0;
     uint8_t m_applyOnEnd = 0;
     uint8_t m_lowerPriority = 0;
+    SceneSwapHandler m_onSceneSwap = nullptr;
+    void* m_onSceneSwapContext = nullptr;
 
 private:
     // The whole canvas marked for redraw after a filter (see DetachFilter).

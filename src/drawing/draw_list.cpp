@@ -158,6 +158,31 @@ void CDrawList::SetVisibleWhere(bool visible, DWORD priority, DWORD group, DWORD
     }
 }
 
+int CDrawList::MoveGroupTo(CDrawList& other, DWORD group)
+{
+    if (&other == this) {
+        return 0;
+    }
+    int moved = 0;
+    // Front to back, each behind the equals already there: the moved ones keep their order.
+    for (DrawNode* node = m_head; node;) {
+        DrawNode* next = node->next;
+        if (node->group == group) {
+            if (node->last.left != -1 && m_scene) {
+                m_scene->AddDirtyRect(node->last);
+            }
+            Unlink(node);
+            node->last = RECT{-1, 0, 0, 0};
+            other.Link(node, true);
+            node->drawable->m_ownerList = &other;
+            node->drawable->SetDirty(true);
+            ++moved;
+        }
+        node = next;
+    }
+    return moved;
+}
+
 int CDrawList::InvalidateRect(const RECT* rect)
 {
     return m_scene ? m_scene->InvalidateRect(rect) : 0;

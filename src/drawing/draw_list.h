@@ -47,6 +47,10 @@ public:
     void RemoveWhere(DWORD group, DWORD tag, bool invert);
     // SetVisible on every drawable that passes the priority, group and tag tests.
     void SetVisibleWhere(bool visible, DWORD priority, DWORD group, DWORD tag, bool invert);
+    // Every node of that group goes to other, keeping its priority and group and the order among
+    // the moved ones, behind other's equals; each last rectangle becomes dirty here and the
+    // drawables dirty there. Nothing when other is this. The number moved.
+    int MoveGroupTo(CDrawList& other, DWORD group);
     // The owner scene's InvalidateRect; 0 without a scene.
     int InvalidateRect(const RECT* rect);
     void Clear();

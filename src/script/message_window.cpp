@@ -179,7 +179,7 @@ void CMessageWindow::ShowWaitIcon(bool show)
     }
     if (!m_iconInList) {
         CDrawList* list = GetDrawList();
-        if (list == nullptr || list->Insert(&m_icon, static_cast<uint32_t>(GetPriority() + 1), 0) != 0)
+        if (list == nullptr || list->Insert(&m_icon, static_cast<uint32_t>(GetPriority() + 1), static_cast<DWORD>(GetId())) != 0)
             return;
         m_iconInList = 1;
     }

@@ -1,10 +1,12 @@
 // The backlog window: the text log drawn again page by page over a darkened screen, scrolled by
-// keys, the wheel and a scroll bar, with a page's voice played again on a click.
+// keys, the wheel and a scroll bar, with a page's voice played again on a click, or its logged
+// scene shown behind the backlog when it has no voice.
 //
 // The log's height and the drawing use the same step per entry (a message's name line, its
 // layout height and the gap after it), so the last page ends exactly at the largest scroll.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "display/image_object.h"
 #include "drawing/draw_list.h"
@@ -23,6 +25,7 @@ namespace {
 constexpr uint32_t kFadeMs = 200;
 constexpr int kShadeAlpha = 140;
 constexpr uint32_t kShadePriority = 5000, kTextPriority = 4500, kBarPriority = 4000;
+constexpr uint32_t kSceneViewPriority = 6000; // behind the shade
 constexpr int kBarX = CTgsFrame::kBacklogWidth;
 constexpr int kButtonSize = 32;
 
@@ -251,6 +254,17 @@ void CTgsFrame::ShowBacklogSprites(bool show, int alpha)
     }
 }
 
+int CTgsFrame::FadeObjects(CSprite* const* objects, int count, uint32_t time, int mode, CSprite* shade)
+{
+    return FadeAlpha(time, mode != kFadeObjectsOut, [&](int alpha) {
+        for (int i = 0; i < count; ++i)
+            if (objects[i] != nullptr)
+                objects[i]->SetAlpha(static_cast<BYTE>(alpha));
+        if (shade != nullptr)
+            shade->SetAlpha(static_cast<BYTE>(alpha * kShadeAlpha / 255));
+    });
+}
+
 void CTgsFrame::ReleaseBacklog()
 {
     auto drop = [](std::unique_ptr<CSprite>& s) {
@@ -271,6 +285,32 @@ void CTgsFrame::ReleaseBacklog()
         image.reset();
     drop(m_backlogShadeSprite);
     m_backlogShade.reset();
+    drop(m_sceneViewSprite);
+    m_sceneView.reset();
+}
+
+bool CTgsFrame::ShowSceneView(int32_t i)
+{
+    const TextLogEntry* e = m_textLog.GetEntry(i);
+    CDrawList* list = m_canvas != nullptr ? m_canvas->GetOverlayList() : nullptr;
+    if (e == nullptr || e->type != 2 || list == nullptr)
+        return false;
+    auto image = std::make_unique<CImage>();
+    if (RenderLoggedScene(e->scene, image.get()) != 0)
+        return false;
+    if (!m_sceneViewSprite) {
+        m_sceneViewSprite = std::make_unique<CSprite>();
+        if (list->Insert(m_sceneViewSprite.get(), kSceneViewPriority, 0) != 0) {
+            m_sceneViewSprite.reset();
+            return false;
+        }
+    }
+    m_sceneViewSprite->SetImage(image.get(), nullptr, 0, 0);
+    m_sceneViewSprite->SetVisible(true);
+    m_sceneView = std::move(image);
+    RECT all{0, 0, kScreenWidth, kScreenHeight};
+    m_sceneViewSprite->InvalidateLocalRect(&all);
+    return true;
 }
 
 int CTgsFrame::RunBacklog()
@@ -320,7 +360,17 @@ int CTgsFrame::RunBacklog()
         }
         if (in)
             ShowBacklogSprites(true, 0);
-        const int r = FadeAlpha(kFadeMs, in, [&](int alpha) { ShowBacklogSprites(true, alpha); });
+        // The pages and the scroll bar (when shown) fade together over the shade.
+        std::vector<CSprite*> objects;
+        for (int i = 0; i < m_backlogPageCount; ++i)
+            objects.push_back(m_backlogPages[static_cast<size_t>(i)].sprite.get());
+        for (auto& s : m_scrollSprites)
+            if (s && s->IsVisible())
+                objects.push_back(s.get());
+        if (m_sceneViewSprite)
+            objects.push_back(m_sceneViewSprite.get());
+        const int r = FadeObjects(objects.data(), static_cast<int>(objects.size()), kFadeMs,
+                                  in ? 0 : kFadeObjectsOut, m_backlogShadeSprite.get());
         if (!in)
             ShowBacklogSprites(false, 255);
         return r;
@@ -395,6 +445,10 @@ int CTgsFrame::RunBacklog()
                 const BacklogPageRecord& page = m_backlogPages[static_cast<size_t>(p)];
                 if (my < page.y || my >= page.y + page.height)
                     continue;
+                if (page.voice.empty() && page.scene >= 0) {
+                    ShowSceneView(page.scene);
+                    break;
+                }
                 if (!page.voice.empty() && PlayVoiceNow(page.voice.c_str(), false) == 0 && g_pAppConfig != nullptr &&
                     g_pAppConfig->lowerBgmForVoice && g_pSoundManager != nullptr && g_pSoundManager->IsMusicPlaying()) {
                     const uint8_t level = g_pAppConfig->bgmLevelForVoice;

@@ -221,7 +221,7 @@ int CTgsFrame::StartScenario(bool resume)
         SIZE size{kScreenWidth - 30, 110};
         const FramePictures frame = FindFramePictures("SYS/MS_FRM_", &size);
         if (list != nullptr && m_messageWindow->Create(list, 10000, size.cx, size.cy, 15, 475, m_fonts[0].get(),
-                                                       m_fonts[1].get(), 0) == 0) {
+                                                       m_fonts[1].get(), kWindowGroup) == 0) {
             frame.Load(*m_messageWindow);
             m_messageWindow->SetMargins(13, 13, 13, 13, true);
             m_messageWindow->SetFrame(this);
@@ -235,7 +235,8 @@ int CTgsFrame::StartScenario(bool resume)
             m_nameWindow = std::make_unique<CTextPanel>();
             SIZE nameSize{200, 50};
             const FramePictures nameFrame = FindFramePictures("SYS/NM_FRM_", &nameSize);
-            if (m_nameWindow->Create(list, 10000, nameSize.cx, nameSize.cy, 15, 425, m_fonts[0].get(), nullptr, 0) == 0) {
+            if (m_nameWindow->Create(list, 10000, nameSize.cx, nameSize.cy, 15, 425, m_fonts[0].get(), nullptr,
+                                     kWindowGroup) == 0) {
                 nameFrame.Load(*m_nameWindow);
                 m_nameWindow->SetMargins(13, 13, 13, 13, true);
                 m_nameWindow->SetVisible(false);
@@ -251,7 +252,7 @@ int CTgsFrame::StartScenario(bool resume)
     // Choice list.
     if (!m_textLayer && list != nullptr) {
         m_textLayer = std::make_unique<CTextLayer>();
-        if (m_textLayer->Create(list, 10000, 46, 200, 708, 40, 10, m_fonts[0].get(), 0) == 0) {
+        if (m_textLayer->Create(list, 10000, 46, 200, 708, 40, 10, m_fonts[0].get(), kWindowGroup) == 0) {
             SIZE lineSize{708, 40};
             const FramePictures line = FindFramePictures("SYS/MS_SEL_", &lineSize);
             if (line.Any())
@@ -350,6 +351,20 @@ int CTgsFrame::StartScenario(bool resume)
     }
     ForgetMousePosition();
     return 0;
+}
+
+void CTgsFrame::CarryWindowsToFront()
+{
+    CScene* scene = m_canvas != nullptr ? m_canvas->GetScene() : nullptr;
+    if (scene == nullptr)
+        return;
+    // They share one group: the first move takes them all in their order, the rest repoint.
+    if (m_textLayer)
+        m_textLayer->MoveToDrawList(&scene->GetList());
+    if (m_nameWindow)
+        m_nameWindow->MoveToDrawList(&scene->GetList());
+    if (m_messageWindow)
+        m_messageWindow->MoveToDrawList(&scene->GetList());
 }
 
 void CTgsFrame::ForgetMousePosition()

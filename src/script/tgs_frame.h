@@ -100,6 +100,9 @@ public:
     static constexpr int kMenuItems = 10;
     static constexpr int kChoiceLayerValue = 20;
     static constexpr int kMenuItemId = 1000;
+    // The draw-list group of the message, name and choice windows: they belong to the frame, not
+    // to a page, and follow the canvas's scene through every page swap.
+    static constexpr int kWindowGroup = 1001;
 
     CTgsHostLink* Link() const { return m_link; }
     // Set-up, once: the drawing target (a kind-9 canvas; null makes the frame's own) and the form
@@ -266,6 +269,11 @@ public:
     int SetLayerOffset(int32_t x, int32_t y, uint8_t page);
     int SetLayerViewRect(int32_t x, int32_t y, int32_t width, int32_t height, uint8_t page);
     int RenderLayer(bool on, uint8_t page, bool value);
+    // A logged scene drawn afresh into target (made 800 x 600, 32 bits): the page's picture or
+    // colour at its place, view or zoom with its colour mode, flips and bands, then the logged
+    // sprites in the log's order, each over the ones before. Unreadable pictures are left out.
+    // -> 0; 1 the image cannot be made.
+    int RenderLoggedScene(const TextLogScene& scene, CImage* target);
     int StartLayerZoom(int32_t x, int32_t y, const char* zoomText, uint8_t page);
     int SetLayerZoom(int32_t angle, const char* zoomText, int32_t x, int32_t y, uint8_t page);
     // "bg_anime" from a group file whose frame files lie beside it, playing from (group, entry)
@@ -503,6 +511,20 @@ public:
     const std::string& BacklogPageVoice(int i) const;
     // The height a log entry takes in the backlog (a scene snapshot none).
     int32_t BacklogEntryHeight(const TextLogEntry& entry) const;
+    // The backlog's fade: each object's alpha runs 0 -> 255 over time ms (the darkening shade,
+    // when given, 0 -> 140); mode kFadeObjectsOut runs the ramp the other way. Steps frames -> 0;
+    // -1 the game is ending (the end values applied first).
+    static constexpr int kFadeObjectsOut = 0x8C;
+    int FadeObjects(CSprite* const* objects, int count, uint32_t time, int mode, CSprite* shade);
+    // The scroll bar's sprites (bar, frame, up, down) and the shade while the backlog is open.
+    const CSprite* BacklogScrollSprite(int i) const
+    {
+        return i >= 0 && i < 4 ? m_scrollSprites[static_cast<size_t>(i)].get() : nullptr;
+    }
+    const CSprite* BacklogShade() const { return m_backlogShadeSprite.get(); }
+    // The scene of the page last clicked (one with a logged scene and no voice), shown behind
+    // the shade; null when none is shown.
+    const CImage* BacklogSceneView() const { return m_sceneViewSprite ? m_sceneView.get() : nullptr; }
 
     // Packed command: u8 0, "[", u32 length from that field on, u32 command, u32 count, per
     // argument u8 flags and (bit 1) u32 length + 1 and the string with its NUL, else u32 value.
@@ -654,8 +676,11 @@ private:
     void ReleaseLayers();
     // m_pScreens from the canvas: its back canvas, or one of the frame's own → 0; 1 none made.
     int AttachScreens();
-    // The canvas loses the frame's own back canvas; m_pScreens cleared.
+    // The canvas loses the frame's own back canvas and its swap handler; m_pScreens cleared.
     void DetachScreens();
+    // The windows go to the canvas's scene (after a swap), behind the page's drawables of equal
+    // priority, as when they were made before the page's sprites.
+    void CarryWindowsToFront();
     std::array<TgsLayerSlot, 3> m_layers;
     std::array<TgsWindowRecord, 1> m_windowRecords;
     int32_t m_ruleNumber = -1;
@@ -706,6 +731,10 @@ private:
     std::unique_ptr<CSprite> m_backlogShadeSprite;
     std::array<std::unique_ptr<CImage>, 4> m_scrollImages;   // bar, frame, up, down
     std::array<std::unique_ptr<CSprite>, 4> m_scrollSprites;
+    std::unique_ptr<CImage> m_sceneView;
+    std::unique_ptr<CSprite> m_sceneViewSprite;
+    // The logged scene at log index i shown behind the backlog → true when shown.
+    bool ShowSceneView(int32_t i);
     void ShowBacklogSprites(bool show, int alpha);
     void PlaceScrollThumb();
     void ReleaseBacklog();

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "display/display_objects.h"
 #include "display/image_object.h"
@@ -285,6 +287,8 @@ void CTgsFrame::ReleaseLayers()
 
 void CTgsFrame::DetachScreens()
 {
+    if (m_canvas != nullptr)
+        m_canvas->SetSceneSwapHandler(nullptr, nullptr);
     if (m_ownBackCanvas) {
         if (m_canvas != nullptr && m_canvas->GetBackCanvas() == m_ownBackCanvas.get())
             m_canvas->SetBackCanvas(nullptr);
@@ -308,6 +312,7 @@ int CTgsFrame::AttachScreens()
         m_ownBackCanvas = std::move(back);
     }
     m_pScreens[1] = m_canvas->GetBackCanvas();
+    m_canvas->SetSceneSwapHandler([](void* self) { static_cast<CTgsFrame*>(self)->CarryWindowsToFront(); }, this);
     return 0;
 }
 
@@ -445,6 +450,60 @@ void ShowPage(CScene* scene, const TgsPageRecord& p)
 }
 
 } // namespace
+
+int CTgsFrame::RenderLoggedScene(const TextLogScene& logged, CImage* target)
+{
+    if (target == nullptr || target->Create(kScreenWidth, kScreenHeight, 32, 0) != 0)
+        return 1;
+    // The pictures and sprites outlive the scene, whose list lets them go first.
+    CImage picture;
+    std::vector<std::unique_ptr<CImage>> images;
+    std::vector<std::unique_ptr<CSprite>> sprites;
+    CScene scene;
+    if (scene.SetTarget(target, true) != 0)
+        return 1;
+    const auto& w = logged.words;
+    TgsPageRecord page;
+    page.x = w[0];
+    page.y = w[1];
+    if (w[2] != -1 && w[4] > 0 && w[5] > 0) {
+        page.viewLeft = w[2];
+        page.viewTop = w[3];
+        page.viewRight = static_cast<int32_t>(std::min<int64_t>(int64_t{w[2]} + w[4], INT32_MAX));
+        page.viewBottom = static_cast<int32_t>(std::min<int64_t>(int64_t{w[3]} + w[5], INT32_MAX));
+    }
+    page.colour = static_cast<uint32_t>(w[6]);
+    page.zoom = w[10] > 0 ? w[10] / 1000.0 : 0;
+    if (!logged.background.empty() && logged.background.size() < MAX_PATH &&
+        picture.Load(logged.background.c_str(), nullptr, 0, 0) == 0) {
+        ApplyColourMode(picture, static_cast<uint8_t>(w[7]));
+        Flip(picture, static_cast<uint8_t>(w[8] & 1), static_cast<uint8_t>((w[8] & 2) != 0));
+        if ((w[8] & 4) != 0) {
+            picture.FillRect32XYWH(0, 0, kScreenWidth, 75, 0xFF000000);
+            picture.FillRect32XYWH(0, 525, kScreenWidth, 75, 0xFF000000);
+        }
+        page.image = &picture;
+    }
+    ShowPage(&scene, page);
+    // In the log's order, each over the ones before.
+    for (const TextLogSceneItem& item : logged.items) {
+        auto image = std::make_unique<CImage>();
+        if (item.name.empty() || item.name.size() >= MAX_PATH || image->Load(item.name.c_str(), nullptr, 0, 0) != 0)
+            continue;
+        ApplyColourMode(*image, static_cast<uint8_t>(item.words[1]));
+        Flip(*image, static_cast<uint8_t>(item.words[2] & 1), static_cast<uint8_t>((item.words[2] & 2) != 0));
+        auto sprite = std::make_unique<CSprite>();
+        sprite->SetImage(image.get(), nullptr, item.x, item.y);
+        if (image->HasAlpha())
+            sprite->SetBlendMode(2);
+        if (scene.GetList().Insert(sprite.get(), 0, 0) != 0)
+            continue;
+        images.push_back(std::move(image));
+        sprites.push_back(std::move(sprite));
+    }
+    scene.Redraw(nullptr, nullptr, 0, 0);
+    return 0;
+}
 
 int CTgsFrame::LoadLayerImage(const char* name, uint8_t page)
 {

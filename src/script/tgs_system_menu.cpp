@@ -24,6 +24,7 @@ constexpr int kItemPitch = 22;
 constexpr int kFirstItemCentre = 19;
 constexpr uint32_t kButtonFadeMs = 150;
 constexpr int kQuitItem = 11;
+constexpr int kSkipItem = 5;
 constexpr int kRightX = CTgsFrame::kScreenWidth - CTgsFrame::kSystemMenuWidth;   // 667
 constexpr int kLowY = CTgsFrame::kScreenHeight - CTgsFrame::kSystemMenuHeight;   // 320
 
@@ -189,6 +190,10 @@ int CTgsFrame::RunSystemMenu()
         if (i < static_cast<size_t>(kMenuItems))
             c->SetEnabled(m_menuState[i] != 0);
     }
+    // The items are pictures: the text they carry is their hint. The skip item names its action
+    // while a skip to the next choice is possible.
+    if (CControl* skip = m_systemButtons[kSkipItem]; skip != nullptr && m_menuState[kSkipItem] != 0)
+        skip->SetHintText(winapi::Utf8ToSjis("次の選択肢までスキップ").c_str());
     // A choice made before the menu opened is not the menu's.
     m_form->TakeActivatedValue();
     PlaySystemSound(1);

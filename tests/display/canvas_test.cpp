@@ -287,11 +287,35 @@ TEST(CanvasFilter, ScenesSwapWhileEachCanvasKeepsItsOverlay)
     FilterPair pair(16, 16, 2);
     CDrawList* frontOverlay = pair.front.GetOverlayList();
     CDrawList* backOverlay = pair.back.GetOverlayList();
+    // Each side's handler is told once a swap, whichever side asks, after the scenes moved.
+    struct Told {
+        CImageObject* canvas;
+        CScene* sceneSeen = nullptr;
+        int times = 0;
+    } front{&pair.front}, back{&pair.back};
+    const auto tell = [](void* context) {
+        auto* told = static_cast<Told*>(context);
+        told->sceneSeen = told->canvas->GetScene();
+        ++told->times;
+    };
+    pair.front.SetSceneSwapHandler(tell, &front);
+    pair.back.SetSceneSwapHandler(tell, &back);
+    CScene* backScene = pair.back.GetScene();
     pair.front.SwapScenes(&pair.back);
     EXPECT_EQ(pair.front.GetScene()->GetOverlay(), frontOverlay);
     EXPECT_EQ(pair.back.GetScene()->GetOverlay(), backOverlay);
     EXPECT_EQ(frontOverlay->GetScene(), pair.front.GetScene());
     EXPECT_EQ(backOverlay->GetScene(), pair.back.GetScene());
+    EXPECT_EQ(front.times, 1);
+    EXPECT_EQ(back.times, 1);
+    EXPECT_EQ(front.sceneSeen, backScene);
+    pair.back.SwapScenes(&pair.front);
+    EXPECT_EQ(front.times, 2);
+    EXPECT_EQ(back.times, 2);
+    pair.front.SetSceneSwapHandler(nullptr, nullptr);
+    pair.front.SwapScenes(&pair.back);
+    EXPECT_EQ(front.times, 2);
+    EXPECT_EQ(back.times, 3);
 }
 
 TEST(CanvasFilter, ASharedFilterOutlivesOneOfItsCanvases)

@@ -287,6 +287,44 @@ TEST_F(SceneTest, FilteredRemovalsAndVisibility)
     EXPECT_FALSE(inList(2));
 }
 
+TEST_F(SceneTest, GroupMovesBehindTheEqualsOfAnotherScene)
+{
+    // d0-d3 in this scene (group 7: d0, d2, d3), e at priority 5 in the other one.
+    CPrimitiveObject d[4], e;
+    const uint32_t priorities[] = {5, 5, 5, 6};
+    for (int i = 0; i < 4; ++i) {
+        d[i].Setup(4, 4, 0xFF000000u | static_cast<DWORD>(i + 1), 0, 0);
+        ASSERT_EQ(scene.GetList().InsertAfterEqual(&d[i], priorities[i], i == 1 ? 1 : 7), 0);
+    }
+    auto otherTarget = RandomImage(kW, kH, 32, 3);
+    CScene other;
+    ASSERT_EQ(other.SetTarget(otherTarget.get(), true), 0);
+    ASSERT_EQ(other.GetList().Insert(&e, 5, 0), 0);
+    scene.Redraw(nullptr, nullptr, 0, 0);
+    other.Redraw(nullptr, nullptr, 0, 0);
+    scene.ClearDirtyState();
+
+    EXPECT_EQ(scene.GetList().MoveGroupTo(scene.GetList(), 7), 0);
+    EXPECT_EQ(scene.GetList().MoveGroupTo(other.GetList(), 7), 3);
+    std::vector<const CDrawable*> order;
+    for (DrawNode* node = other.GetList().Head(); node; node = node->next) {
+        order.push_back(node->drawable);
+        EXPECT_EQ(node->group, node->drawable == &e ? 0u : 7u);
+        EXPECT_EQ(node->last.left, -1);
+    }
+    EXPECT_EQ(order, (std::vector<const CDrawable*>{&e, &d[0], &d[2], &d[3]}));
+    EXPECT_EQ(other.GetList().Tail()->priority, 6u);
+    EXPECT_EQ(d[0].GetOwnerList(), &other.GetList());
+    EXPECT_TRUE(d[0].IsDirty());
+    EXPECT_EQ(scene.GetList().Head()->drawable, &d[1]);
+    EXPECT_EQ(scene.GetList().Head(), scene.GetList().Tail());
+    EXPECT_GT(scene.GetRegion().Count(), 0); // where they stood is redrawn
+    // Each moved one is drawn by its new scene and removable there.
+    EXPECT_TRUE(other.GetList().Remove(&d[2]));
+    EXPECT_EQ(d[2].GetOwnerList(), nullptr);
+    other.GetList().Clear();
+}
+
 TEST_F(SceneTest, NothingDirtySuspendAlphaZeroAndHiddenLists)
 {
     CUpdateRegion out;

@@ -83,9 +83,16 @@ for thread in 1 0; do
     [ -f "$run/home/data/Tessaro デモ/APP_CFG.DAT" ] || fail "thread $thread: no settings saved at the end"
 
     t="thread $thread"
-    # The title above the system-menu bar is its picture, and comes back the same.
-    same "$f/title.bmp" "$png/TITLE.png" 800x577+0+0 0 "$t: title"
-    same "$f/title-again.bmp" "$png/TITLE.png" 800x577+0+0 0 "$t: the title again"
+    # The title above the system-menu bar is its picture around its three choice lines (after the
+    # title's cross-fade brought its page to the front), and comes back the same.
+    for shot in title title-again; do
+        for area in 800x130+0+0 800x307+0+270 46x140+0+130 46x140+754+130; do
+            same "$f/$shot.bmp" "$png/TITLE.png" $area 0 "$t: $shot"
+        done
+        for line in 0 1 2; do
+            unlike "$f/$shot.bmp" "$png/TITLE.png" 708x40+46+$((130 + 50 * line)) "$t: $shot, choice line $line"
+        done
+    done
     # The room: left of Mina and above the name window; right of her and above the message window.
     same "$f/room.bmp" "$png/ROOM.png" 240x420+0+0 0 "$t: room"
     same "$f/room.bmp" "$png/ROOM.png" 240x470+560+0 0 "$t: room"
@@ -96,12 +103,8 @@ for thread in 1 0; do
     unlike "$f/choice.bmp" "$work/room-girl.png" 708x70+46+165 "$t: the choice lines"
     # The street after its rule transition, above the windows.
     same "$f/street.bmp" "$png/STREET.png" 800x470+0+0 0 "$t: street"
-    # TODO (Scenario engine: layers, sprites, effects and transitions): each transition swaps the
-    # canvas's scene with the back page's, and the message window, the name window and the choice
-    # lines live in the scene that was the canvas's when the scenario started; after an odd number
-    # of transitions (TITLE's bgcf, SCENE02's bgrule) they stay on the back page, taking input
-    # unseen. Once they stay in front: title.bmp shows the three lines and ending.bmp differs from
-    # STREET where the message window stands.
+    # The ending's page after the street's rule transition: the message window stays in front.
+    unlike "$f/ending.bmp" "$png/STREET.png" 770x110+15+475 "$t: the message window after a transition"
     # The sound: music 1 (an A-major chord) while the title shows, without the chime's 1760 Hz;
     # the chime on the page that plays it.
     tones "$f/sound.wav" "$(at title.bmp -2000)" "$(at title.bmp)" "$t: the title's music" loud 440 554 659

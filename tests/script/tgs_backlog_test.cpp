@@ -1,13 +1,18 @@
 // The backlog window: the log's height and scrolling, closing by the wheel at the bottom, the
-// page images drawn with the backlog font (names orange with a voice, choices in their colours)
-// and a page's voice replayed on a click.
+// page images drawn with the backlog font (names orange with a voice, choices in their colours),
+// a page's voice replayed on a click, its logged scene shown when it has none, and the fades.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "drawing/glyph_font.h"
+#include "drawing/sprite.h"
+#include "raster/fill_ops.h"
 #include "raster/image.h"
+#include "raster/pixel_lib_ops.h"
+#include "support/tgs_effect_recorder.h"
 #include "support/tgs_engine_host.h"
+#include "support/tgs_skin_folder.h"
 #include "winapi/text.h"
 
 using tgsengine::Bench;
@@ -185,4 +190,117 @@ TEST_F(TgsBacklog, PageTextIsNotTrusted)
     ASSERT_EQ(F().DrawBacklogPages(0), 3);
     ExpectRows(*F().BacklogPage(0), *F().BacklogPage(1), 0, F().BacklogPage(0)->GetHeight(), "space left out");
     ExpectRows(*F().BacklogPage(2), *F().BacklogPage(1), 0, F().BacklogPage(2)->GetHeight(), "command ends the page");
+}
+
+namespace {
+
+// The backlog over a folder with the skin's scroll bar and the test pictures.
+class TgsBacklogPictures : public TgsBacklog {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(pictures.ok);
+        std::string error;
+        ASSERT_TRUE(tgsskin::WriteSkin(pictures.dir, {}, &error)) << error;
+        TgsBacklog::SetUp();
+    }
+    static uint32_t At(const CImage& image, int x, int y)
+    {
+        return reinterpret_cast<const uint32_t*>(image.GetRowPointer(y))[x];
+    }
+
+    tgsrecord::Pictures pictures; // published before the scenario starts
+};
+
+} // namespace
+
+TEST_F(TgsBacklogPictures, PagesAndScrollBarFadeInAndBackOverTheShade)
+{
+    for (int i = 0; i < 30; ++i)
+        AddPage("page " + std::to_string(i), 100);
+    std::vector<std::pair<int, int>> seen; // the thumb's and the shade's alpha each frame
+    EXPECT_EQ(Run([&](tgsengine::RecordingLink& l, int n) {
+                  const CSprite* thumb = F().BacklogScrollSprite(0);
+                  if (thumb != nullptr && thumb->IsVisible() && F().BacklogShade() != nullptr)
+                      seen.emplace_back(thumb->GetAlpha(), F().BacklogShade()->GetAlpha());
+                  if (n == 30)
+                      l.input.cancel = true;
+              }),
+              0);
+    ASSERT_GT(seen.size(), 20u);
+    const auto peak = std::find(seen.begin(), seen.end(), std::make_pair(255, 140));
+    ASSERT_NE(peak, seen.end()); // the bar fully shown over a shade of 140
+    EXPECT_LT(seen.front().first, 64);
+    EXPECT_LT(seen.back().first, 64);
+    for (auto it = seen.begin(); it + 1 != seen.end(); ++it) {
+        const bool rising = it < peak;
+        EXPECT_TRUE(rising ? (it + 1)->first >= it->first : (it + 1)->first <= it->first) << it - seen.begin();
+        EXPECT_EQ(it->second, it->first * 140 / 255) << it - seen.begin();
+    }
+    EXPECT_EQ(F().BacklogScrollSprite(0), nullptr); // nothing left once closed
+}
+
+TEST_F(TgsBacklogPictures, AClickOnAPageWithoutAVoiceShowsItsScene)
+{
+    // A silent page before its scene (a grey background, a sprite mirrored at (100, 50)), then a
+    // voiced page before another scene.
+    TextLogScene scene;
+    scene.background = "BG01A.ELG";
+    scene.words = {0, 0, -1, 0, 0, 0, 0, 1, 0, -1, 0};
+    TextLogSceneItem item;
+    item.name = "CH1S.ELG";
+    item.x = 100;
+    item.y = 50;
+    item.words = {-1, 0, 1, 0, 0, 60, 300};
+    scene.items.push_back(item);
+    AddPage("silent", 30);
+    ASSERT_EQ(F().TextLog().AddScene(scene), 0);
+    AddPage("voiced", 30, "A", "V001");
+    ASSERT_EQ(F().TextLog().AddScene(scene), 0);
+    // Clicks on the voiced page, then the silent one.
+    const CImage* afterVoiced = reinterpret_cast<const CImage*>(1);
+    std::unique_ptr<CImage> view;
+    EXPECT_EQ(Run([&](tgsengine::RecordingLink& l, int n) {
+                  l.mouseX = 10;
+                  if (n == 15) {
+                      l.mouseY = F().BacklogPageY(1) + 2;
+                      l.input.click = true;
+                  } else if (n == 16) {
+                      afterVoiced = F().BacklogSceneView();
+                      l.mouseY = F().BacklogPageY(0) + 2;
+                      l.input.click = true;
+                  } else if (n == 17) {
+                      if (const CImage* shown = F().BacklogSceneView()) {
+                          view = std::make_unique<CImage>();
+                          ASSERT_EQ(view->CopyFrom(shown, 0), 0);
+                      }
+                      l.input.cancel = true;
+                  }
+              }),
+              0);
+    EXPECT_EQ(afterVoiced, nullptr);
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->GetWidth(), 800);
+    ASSERT_EQ(view->GetHeight(), 600);
+    EXPECT_EQ(F().BacklogSceneView(), nullptr); // closed with the backlog
+    // The reference: the background in grey, the sprite's picture mirrored and blended over it.
+    CImage background, sprite;
+    ASSERT_EQ(background.Load("BG01A.ELG", nullptr, 0, 0), 0);
+    ASSERT_EQ(sprite.Load("CH1S.ELG", nullptr, 0, 0), 0);
+    Grayscale(background, nullptr);
+    PixelLibOp14(sprite, nullptr);
+    for (const auto& [x, y] : {std::pair{10, 10}, {99, 60}, {101, 51}, {160, 200}, {219, 349}, {700, 500}}) {
+        SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+        uint32_t want = At(background, x, y);
+        if (x >= 100 && x < 220 && y >= 50 && y < 350) {
+            const uint32_t s = At(sprite, x - 100, y - 50), a = s >> 24;
+            uint32_t blended = 0;
+            for (int shift = 0; shift < 24; shift += 8)
+                blended |= (((s >> shift & 255) * a + (want >> shift & 255) * (255 - a)) / 255) << shift;
+            want = blended;
+        }
+        const uint32_t got = At(*view, x, y);
+        for (int shift = 0; shift < 24; shift += 8)
+            EXPECT_NEAR(static_cast<int>(got >> shift & 255), static_cast<int>(want >> shift & 255), 2) << shift;
+    }
 }

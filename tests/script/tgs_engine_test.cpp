@@ -18,6 +18,7 @@
 #include "files/temp_folder.h"
 #include "script/message_window.h"
 #include "support/tgs_engine_host.h"
+#include "support/tgs_skin_folder.h"
 #include "winapi/text.h"
 
 using tgsengine::Bench;
@@ -425,13 +426,8 @@ TEST(TgsEngine, StartUpNeedsTheSetUpAndAppliesTheMenuGroups)
 TEST(TgsEngine, SkinFromTheToolFramesTheWindowsAndMakesTheMenu)
 {
     TempFolder dir;
-    std::vector<TgsSkinFile> files;
     std::string error;
-    ASSERT_TRUE(MakeTgsSkin(&files, &error)) << error;
-    for (const TgsSkinFile& f : files) {
-        std::filesystem::create_directories(std::filesystem::path(dir.Linux(f.name)).parent_path());
-        ASSERT_TRUE(WriteWholeFile(dir.Linux(f.name), f.bytes.data(), f.bytes.size()));
-    }
+    ASSERT_TRUE(tgsskin::WriteSkin(dir, {}, &error)) << error;
     ASSERT_EQ(SetBaseFolder(dir.Windows().c_str()), 0);
     CFileManager manager;
     CGllManager loaders;

@@ -1,6 +1,7 @@
 // The system menu of the scenario screen over the tools' skin: placed near the pointer, its
-// twelve items enabled as the bar's, each answering its result code; quit asks first; a cancel or
-// a click outside closes it; nothing of it is left once it is closed.
+// twelve items enabled as the bar's (the skip item naming its action while a skip is possible),
+// each answering its result code; quit asks first; a cancel or a click outside closes it; nothing
+// of it is left once it is closed.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
 #include "support/tgs_engine_host.h"
+#include "support/tgs_skin_folder.h"
 #include "winapi/text.h"
 
 using tgsengine::Bench;
@@ -38,15 +40,8 @@ protected:
     {
         b.reset();
         dir = std::make_unique<TempFolder>();
-        std::vector<TgsSkinFile> files;
         std::string error;
-        ASSERT_TRUE(MakeTgsSkin(&files, &error)) << error;
-        for (const TgsSkinFile& f : files) {
-            if (leaveOut.count(f.name) != 0)
-                continue;
-            std::filesystem::create_directories(std::filesystem::path(dir->Linux(f.name)).parent_path());
-            ASSERT_TRUE(WriteWholeFile(dir->Linux(f.name), f.bytes.data(), f.bytes.size()));
-        }
+        ASSERT_TRUE(tgsskin::WriteSkin(*dir, leaveOut, &error)) << error;
         ASSERT_EQ(SetBaseFolder(dir->Windows().c_str()), 0);
         g_pFileManager = &manager;
         if (g_pGllManager == nullptr) {
@@ -156,6 +151,25 @@ TEST_F(TgsSystemMenu, ItemsFollowTheBarsEnableStates)
     for (int i = 0; i < 12; ++i)
         EXPECT_EQ(enabled[static_cast<size_t>(i)], i != 1 && i != 3 && (i >= 10 || F().MenuControlState(i) != 0)) << i;
     ExpectClosed();
+}
+
+TEST_F(TgsSystemMenu, SkipItemNamesItsActionWhileASkipIsPossible)
+{
+    const std::string text = winapi::Utf8ToSjis("次の選択肢までスキップ");
+    for (const int state : {1, 0, 1}) {
+        F().SetMenuControlState(5, state);
+        std::string seen = "(not open)";
+        b->link.onStep = [&](tgsengine::RecordingLink& l) {
+            if (F().SystemButtonsShown() && seen == "(not open)") {
+                const char* hint = F().SystemMenuItem(5)->GetHintText();
+                seen = hint != nullptr ? hint : "";
+                l.input.cancel = true;
+            }
+        };
+        EXPECT_EQ(F().RunSystemMenu(), -1);
+        EXPECT_EQ(seen, state != 0 ? text : "") << state; // each opening loads the items afresh
+        ExpectClosed();
+    }
 }
 
 TEST_F(TgsSystemMenu, CancelOrAClickOutsideCloses)

@@ -1,6 +1,7 @@
 // The frame's screen transitions against recording transitions registered under the real names:
 // page and set swaps by layer kind, the change applied at once, waits cut short, the rule picture
-// cache, the composite fades' times, the filter index and the remembered quake.
+// cache, the composite fades' times, the filter index, the remembered quake and the windows that
+// stay with the shown page.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "controls/text_layer.h"
 #include "drawing/scene.h"
+#include "drawing/sprite.h"
+#include "script/message_window.h"
 #include "raster/image.h"
 #include "support/tgs_effect_recorder.h"
 #include "support/tgs_engine_host.h"
@@ -298,6 +302,101 @@ TEST_F(TgsTransitions, FinishCopiesTheFrontToTheBack)
     TheLog().endNow = true;
     for (int i = 0; i < 3; ++i)
         Present(b->link.now += 16);
+}
+
+// The message, name and choice windows belong to the frame: whichever way the pages swap, they
+// stay in the shown scene, behind group A's first slot (same priority) and in front of group B,
+// drawn and taking input; the back page holds none of them.
+TEST_F(TgsTransitions, WindowsStayWithTheShownPage)
+{
+    CMessageWindow* window = f->MessageWindow();
+    CTextLayer* layer = f->ChoiceLayer();
+    ASSERT_NE(window, nullptr);
+    ASSERT_NE(f->NameWindow(), nullptr);
+    ASSERT_NE(layer, nullptr);
+    window->SetBackgroundColor(0, 0x2040FF, 255, true);
+    window->SetVisible(true);
+    f->NameWindow()->SetBackgroundColor(0, 0xFF4020, 255, true);
+    f->NameWindow()->SetVisible(true);
+    for (const char* line : {"A", "B"})
+        ASSERT_EQ(layer->AddLine(line, nullptr, false, -1, nullptr, -1, nullptr, nullptr, nullptr, nullptr), 0);
+    layer->SetVisible(true);
+    for (uint8_t page = 0; page < 2; ++page) {
+        ASSERT_EQ(f->LoadSpriteImage(0, "CH1S.ELG", page, 0, false), 0);
+        ASSERT_EQ(f->LoadSpriteImage(0, "CH2M.ELG", page, 1, false), 0);
+    }
+    const auto runToEnd = [this](int started) {
+        EXPECT_EQ(started, 0);
+        return f->WaitTransition(false);
+    };
+    const struct {
+        const char* name;
+        std::function<void()> swap;
+    } cases[] = {
+        {"at once", [this] { f->ApplyTransitionAtOnce(); }},
+        {"twice at once", [this] {
+             f->ApplyTransitionAtOnce();
+             f->ApplyTransitionAtOnce();
+         }},
+        {"cross to its end", [&] { EXPECT_EQ(runToEnd(f->TransCross(100)), 0); }},
+        {"rule to its end", [&] { EXPECT_EQ(runToEnd(f->TransRule(1, 100, 8)), 0); }},
+        {"kept trans to its end", [&] { EXPECT_EQ(runToEnd(f->TransTrans(100, 2, 1)), 0); }},
+        {"cross stopped", [this] {
+             TheLog().transitionSteps = 1000;
+             ASSERT_EQ(f->TransCross(500), 0);
+             f->StopTransition();
+             TheLog().transitionSteps = 3;
+         }},
+        {"two crosses", [&] {
+             EXPECT_EQ(runToEnd(f->TransCross(100)), 0);
+             EXPECT_EQ(runToEnd(f->TransCross(100)), 0);
+         }},
+    };
+    const uint32_t group = static_cast<uint32_t>(CTgsFrame::kWindowGroup);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.swap();
+        ASSERT_FALSE(f->Screen(0)->HasFilter());
+        CScene* shown = f->Screen(0)->GetScene();
+        CDrawList& list = shown->GetList();
+        EXPECT_EQ(window->GetDrawList(), &list);
+        EXPECT_EQ(window->GetSprite().GetOwnerList(), &list);
+        EXPECT_EQ(f->NameWindow()->GetSprite().GetOwnerList(), &list);
+        EXPECT_EQ(layer->GetLineSprite(1)->GetOwnerList(), &list);
+        for (DrawNode* n = f->Screen(1)->GetScene()->GetList().Head(); n; n = n->next)
+            EXPECT_NE(n->group, group);
+        // Front to back: A's first slot, the windows in their own order, then group B.
+        std::vector<const CDrawable*> order;
+        for (DrawNode* n = list.Head(); n; n = n->next)
+            if (n->group == group || n->drawable == f->FindSpriteSlot(0, 0, 0)->sprite ||
+                n->drawable == f->FindSpriteSlot(0, 0, 1)->sprite)
+                order.push_back(n->drawable);
+        ASSERT_GE(order.size(), 5u);
+        EXPECT_EQ(order.front(), f->FindSpriteSlot(0, 0, 0)->sprite);
+        EXPECT_EQ(order.back(), f->FindSpriteSlot(0, 0, 1)->sprite);
+        EXPECT_EQ(order[order.size() - 2], &window->GetSprite());
+        // Drawn: the shown page with the windows hidden differs where the message window stands.
+        CImage with, without;
+        ASSERT_EQ(with.Create(800, 600, 32, 0), 0);
+        ASSERT_EQ(without.Create(800, 600, 32, 0), 0);
+        ASSERT_EQ(shown->RenderToImage(&with, 0, 0, true), 0);
+        window->SetVisible(false);
+        ASSERT_EQ(shown->RenderToImage(&without, 0, 0, true), 0);
+        window->SetVisible(true);
+        const auto at = [](CImage& image, int x, int y) {
+            return reinterpret_cast<const uint32_t*>(image.GetBits() + y * image.GetPitch())[x] & 0xFFFFFF;
+        };
+        EXPECT_NE(at(with, 700, 560), at(without, 700, 560));
+        // Taking input: a line chosen after the swap reaches the form, and a line added now joins
+        // the shown page.
+        EXPECT_TRUE(layer->SelectLine(1));
+        EXPECT_EQ(b->form.TakeActivatedValue(), CTgsFrame::kChoiceLayerValue + 1);
+        ASSERT_EQ(layer->AddLine("C", nullptr, false, -1, nullptr, -1, nullptr, nullptr, nullptr, nullptr), 0);
+        EXPECT_EQ(layer->GetLineSprite(2)->GetOwnerList(), &list);
+        layer->ClearLines();
+        for (const char* line : {"A", "B"})
+            ASSERT_EQ(layer->AddLine(line, nullptr, false, -1, nullptr, -1, nullptr, nullptr, nullptr, nullptr), 0);
+    }
 }
 
 } // namespace
