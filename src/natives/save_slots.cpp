@@ -117,6 +117,22 @@ std::string WrapComment(const std::string& text)
     return out;
 }
 
+// A slot's header bytes and last-write time → 0; -1 bad name; 2 not opened; 3 bad magic, version
+// not 0 or a header cut short. Only the header is read: its stored-length block is not checked
+// against the state.
+int ReadSlotHeader(int bank, int slot, std::vector<uint8_t>* head, FILETIME* written)
+{
+    std::string name;
+    if (ExistingSlotFile(bank, slot, &name) != 0)
+        return -1;
+    if (ReadFileHead(name, savefile::kHeaderSize, head, written) != 0)
+        return 2;
+    if (head->size() < savefile::kHeaderSize || std::memcmp(head->data(), savefile::kMagic, 4) != 0 ||
+        std::memcmp(head->data() + 4, "\0\0\0\0", 4) != 0)
+        return 3;
+    return 0;
+}
+
 } // namespace
 
 int NextRingSlot(int bank)
@@ -205,17 +221,11 @@ void FormatSaveDates(const FILETIME& time, std::string* longDate, std::string* s
 
 int ReadSaveSlotInfo(int bank, int slot, CImage* thumbnail, SaveSlotInfo* info, bool wrap)
 {
-    std::string name;
-    if (ExistingSlotFile(bank, slot, &name) != 0)
-        return -1;
     std::vector<uint8_t> head;
     FILETIME written{};
-    if (ReadFileHead(name, savefile::kHeaderSize, &head, &written) != 0)
-        return 2;
-    // Only the header is read here: its stored-length block is not checked against the state.
-    if (head.size() < savefile::kHeaderSize || std::memcmp(head.data(), savefile::kMagic, 4) != 0 ||
-        std::memcmp(head.data() + 4, "\0\0\0\0", 4) != 0)
-        return 3;
+    const int r = ReadSlotHeader(bank, slot, &head, &written);
+    if (r != 0)
+        return r;
     savefile::View view;
     view.thumbnail = head.data() + savefile::kThumbOffset;
     if (thumbnail != nullptr) {
@@ -235,6 +245,19 @@ int ReadSaveSlotInfo(int bank, int slot, CImage* thumbnail, SaveSlotInfo* info, 
         info->protect = head[savefile::kProtectOffset];
         FormatSaveDates(written, &info->date, &info->shortDate);
     }
+    return 0;
+}
+
+int ReadSaveInfoRecord(int bank, int slot, uint8_t* record)
+{
+    std::string name;
+    if (MakeSaveFileName(&name, bank, slot) != 0)
+        return -1;
+    std::vector<uint8_t> head;
+    const int r = ReadSlotHeader(bank, slot, &head, nullptr);
+    if (r != 0)
+        return r;
+    std::memcpy(record, head.data() + savefile::kTitleOffset, savefile::kTitleSize);
     return 0;
 }
 

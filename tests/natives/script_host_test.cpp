@@ -174,6 +174,7 @@ TEST(ScriptHostNatives, TableHasEveryNumberInOrderWithStubsByGroup)
         "drawing",
         "script text",
         "owned lists",
+        "interrupt and save data",
     };
     for (const char* group : kWholeGroups)
         EXPECT_EQ(stubs.count(group), 0u) << group;
