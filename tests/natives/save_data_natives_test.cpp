@@ -10,6 +10,7 @@
 
 #include "authoring/elg_encoder.h"
 #include "display/surface_sprite.h"
+#include "drawing/glyph_font.h"
 #include "files/gll_manager.h"
 #include "natives/native_table.h"
 #include "natives/save_file.h"
@@ -345,4 +346,82 @@ TEST(SaveDataNatives, SnapshotRows)
         EXPECT_EQ(t.Call(52, {}), s.held) << s.what;
         EXPECT_EQ(t.s.f.Word("Score"), s.scoreAfter) << s.what;
     }
+}
+
+// A MAIN module reveals a message and its choices into a kind-9 canvas that the screen shows as its
+// frame, saves the slot and, once the game has gone on, loads it back.
+TEST(SaveDataNatives, MilestoneMessageAndChoicesRevealedIntoTheFrameThenSavedAndLoaded)
+{
+    SaveHost t;
+    CScreen& screen = t.s.f.UseScreen();
+    CFont* made = nullptr;
+    ASSERT_EQ(screen.CreateGlyphFont(&made, winapi::Sjis("ＭＳ ゴシック"), 16), 0);
+    CGlyphFont* font = dynamic_cast<CGlyphFont*>(made);
+    ASSERT_NE(font, nullptr);
+    CSurfaceSprite* canvas = nullptr;
+    ASSERT_EQ(screen.CreateSurfaceSprite(&canvas, 320, 120, 32, 0), 0);
+    const std::string surface = std::to_string(t.host.ObjectHandle(static_cast<CSurface*>(canvas)));
+    const std::string fontHandle = std::to_string(t.host.ObjectHandle(made));
+    const std::string body = winapi::Sjis("あいう");
+    const uint32_t message = t.Block(std::string("\x01\x03\x00", 3) + body + std::string(1, '\0'));
+    // Choices of kind 2 (no seen flags): "はい" and "いいえ".
+    std::string choices("\x02\x00\x00\x02\x00", 5);
+    for (const char* c : {"はい", "いいえ"}) {
+        const std::string text = winapi::Sjis(c);
+        choices += static_cast<char>(text.size() + 3);
+        choices += '\0';
+        choices += text + std::string(1, '\0');
+    }
+    const uint32_t choiceRecord = t.Block(choices);
+    t.s.f.SetWord("Score", 77);
+
+    Script reveal(t.host, "ncall native 242, a242, r242\n"
+                          "ncall native 468, a468, r468\n"
+                          "ncall native 497, a497, r497\n"
+                          "ncall native 470, a470, r470\n"
+                          "ncall native 473, a473, r473\n"
+                          "ncall native 504, a504, r504\n"
+                          // The form's lines join here: 685, 700, 697 and 716 build it, 706 and 707
+                          // read the injected click.
+                          "ncall native 43, slot, r43\n"
+                          "ret\n.data\n"
+                          "a242: .word " + surface + "\nr242: .word 9\n"
+                          "a468: .word " + std::to_string(message) + "\nr468: .word 9\n"
+                          "a497: .word " + std::to_string(choiceRecord) + "\nr497: .word 9\n"
+                          "a470: .word " + surface + ", 0, 4, 6, " + fontHandle + ", 0, 0, 2\nr470: .word 9\n"
+                          "a473: .word 1\nr473: .word 9\n"
+                          "a504: .word 0, 60, 40, 0, 0, 0\nr504: .word 9\n"
+                          "slot: .word 3, 1\nr43: .word 9\n");
+    ASSERT_FALSE(reveal.Faulted());
+    for (const char* r : {"r242", "r468", "r497", "r470", "r504", "r43"})
+        EXPECT_EQ(reveal.Word(r), 0u) << r;
+    EXPECT_EQ(reveal.Word("r473"), 5u); // the text's end
+
+    // The frame the screen shows is the message as the font draws it, and the first choice.
+    ASSERT_EQ(screen.GetFrameImage(), static_cast<CImageObject*>(canvas));
+    CImage reference;
+    ASSERT_EQ(reference.Create(320, 120, 32, 0), 0);
+    RECT r{};
+    int32_t x = 4;
+    for (size_t i = 0; i < body.size(); i += 2) {
+        ASSERT_EQ(font->DrawString(&reference, x, 6, body.substr(i, 2).c_str(), &r, nullptr), 0);
+        x += r.right - r.left + 2;
+    }
+    ASSERT_EQ(font->DrawString(&reference, 60, 40, winapi::Sjis("はい"), &r, nullptr), 0);
+    const auto sameAsReference = [&] {
+        const CImage* shown = screen.GetFrameImage()->GetImage();
+        for (int y = 0; y < 120; ++y)
+            if (std::memcmp(shown->GetRowPointer(y), reference.GetRowPointer(y), 320 * 4) != 0)
+                return false;
+        return true;
+    };
+    EXPECT_TRUE(sameAsReference());
+
+    // The game goes on; the slot brings the variables back and leaves the frame as it was.
+    t.s.f.SetWord("Score", 3);
+    Script load(t.host, Call(44, "3, 1"));
+    ASSERT_FALSE(load.Faulted());
+    EXPECT_EQ(load.Word("out"), 0u);
+    EXPECT_EQ(t.s.f.Word("Score"), 77u);
+    EXPECT_TRUE(sameAsReference());
 }
