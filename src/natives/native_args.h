@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <string_view>
 
 #include "natives/script_host_base.h"
 #include "script/sob_native_args.h"
@@ -40,4 +42,17 @@ inline uint8_t* NativeBlockSpan(SobNativeArgs& args, uint32_t dst, uint32_t leng
         return nullptr;
     }
     return args.Memory().Span(dst, length);
+}
+
+// Text the engine computed, copied with its NUL to a script buffer of unknown size: it must end
+// inside the buffer's block → true; false with the call marked and nothing written otherwise.
+inline bool NativeCopyText(SobNativeArgs& args, uint32_t buffer, std::string_view text)
+{
+    const uint32_t size = static_cast<uint32_t>(text.size() + 1);
+    uint8_t* dst = NativeBlockSpan(args, buffer, size);
+    if (dst == nullptr)
+        return false;
+    std::memcpy(dst, text.data(), text.size());
+    dst[text.size()] = 0;
+    return true;
 }

@@ -18,6 +18,7 @@
 #include "natives/owned_list_natives.h"
 #include "natives/plugin_natives.h"
 #include "natives/request_natives.h"
+#include "natives/save_data_natives.h"
 #include "natives/scene_natives.h"
 #include "natives/sound_natives.h"
 #include "natives/stream_natives.h"
@@ -110,6 +111,21 @@ constexpr BuiltNative kBuilt[] = {
     {36, NativeLoadPersistent},
     {37, NativeNoOp},
     {38, NativeTakeNoticeFlag},
+    {39, NativeSetSaveSettings},
+    {40, NativeTrackVariable},
+    {41, NativeSetThumbnailSource},
+    {42, NativeSetLoadSlot},
+    {43, NativeSaveGame},
+    {44, NativeLoadGame},
+    {45, NativeSaveTitleText},
+    {46, NativeSaveDateText},
+    {47, NativeSaveInfoRecord},
+    {48, NativeCopySave},
+    {49, NativeDeleteSave},
+    {50, NativeTakeStateSnapshot},
+    {51, NativeRestoreStateSnapshot},
+    {52, NativeHasStateSnapshot},
+    {53, NativeDiscardStateSnapshot},
     {54, NativeScaleTask},
     {55, NativeNoOp},
     {56, NativeNoOp},

@@ -298,6 +298,18 @@ int ReadSaveSlotInfo(int bank, int slot, CImage* thumbnail, SaveSlotInfo* info, 
     return 0;
 }
 
+int ReadSaveInfoRecord(int bank, int slot, uint8_t* record)
+{
+    std::string name;
+    if (MakeSaveFileName(&name, bank, slot) != 0)
+        return -1;
+    SlotHead head;
+    if (const int code = ReadSlotHead(name, false, &head); code != 0)
+        return code;
+    std::memcpy(record, head.fields, savefile::kTitleSize);
+    return 0;
+}
+
 int GetSaveTitleText(std::string* out, int bank, int slot, int separatorKind)
 {
     if (out == nullptr)

@@ -43,6 +43,9 @@ struct SaveSlotInfo {
 // inside a double-byte character → 0; -1 bad name; 1 the image could not be made; 2 not opened;
 // 3 bad magic, version not 0 or a header cut short.
 int ReadSaveSlotInfo(int bank, int slot, CImage* thumbnail, SaveSlotInfo* info, bool wrap);
+// The slot's 44-byte information record (its title field as stored) → 0; -1 no such file or a
+// bad name; 2 not opened; 3 not a save file. record receives savefile::kTitleSize bytes.
+int ReadSaveInfoRecord(int bank, int slot, uint8_t* record);
 // "『title』" + separator (kind 0 " ", 1 "\n", else "\r\n") + "【記録日時 date】" → 0; 1 null out;
 // -1 bad name; 2 not opened; 3 bad magic.
 int GetSaveTitleText(std::string* out, int bank, int slot, int separatorKind);

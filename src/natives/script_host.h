@@ -80,10 +80,10 @@ public:
     bool SetSettingsText(const char* text);
     const char* SettingsText() const { return m_settingsText.get(); }
 
-    // Words of the settings block the save natives fill (the others belong to the frame's start
-    // values): the save title text and the comment cell (script addresses), the object whose
-    // screen becomes the thumbnail and the name of a thumbnail picture.
-    static constexpr int kSettingSaveTitle = 7;
+    // Words of the settings block the save natives fill (0-6 are the frame's start values): the
+    // comment cell (a script address), the object whose screen becomes the thumbnail (a handle)
+    // and the name of a thumbnail picture (a script address). The save title is the block's owned
+    // text.
     static constexpr int kSettingCommentCell = 8;
     static constexpr int kSettingThumbnailObject = 9;
     static constexpr int kSettingThumbnailName = 10;

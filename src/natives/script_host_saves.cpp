@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "display/display_objects.h"
 #include "display/image_object.h"
 #include "display/screen.h"
 #include "files/path_utils.h"
@@ -188,11 +189,10 @@ int CScriptHost::RestoreStateSnapshot()
 
 std::string CScriptHost::SaveTitle()
 {
-    std::string_view title;
-    const uint32_t address = static_cast<uint32_t>(SettingsWord(kSettingSaveTitle));
-    if (address == 0 || !Memory().Str(address, &title))
-        return {};
-    return savefile::CutText(std::string(title), savefile::kTitleMax);
+    // A scenario frame titles its saves with its own name text.
+    if (g_pTgsFrame != nullptr)
+        return savefile::CutText(g_pTgsFrame->NameText(), savefile::kTitleMax);
+    return SettingsText() != nullptr ? savefile::CutText(SettingsText(), savefile::kTitleMax) : std::string();
 }
 
 std::string CScriptHost::SaveComment()
@@ -233,8 +233,8 @@ int CScriptHost::CaptureThumbnail(std::vector<uint8_t>* rows)
         CImageObject* object = g_pTgsFrame->Screen(0);
         screen = object != nullptr ? object->GetImage() : nullptr;
     } else {
-        CSurface* surface = Object<CSurface>(static_cast<uint32_t>(SettingsWord(kSettingThumbnailObject)));
-        CImageObject* object = dynamic_cast<CImageObject*>(surface);
+        // Any surface with a canvas part; a stale handle finds none and the screen is taken.
+        CImageObject* object = GetSurfaceCanvas(Object<CSurface>(static_cast<uint32_t>(SettingsWord(kSettingThumbnailObject))));
         if (object != nullptr)
             screen = object->GetImage();
         std::string_view name;

@@ -86,16 +86,6 @@ bool DrawSurface(CScriptHostBase& host, uint32_t word, CImage** image)
     return *image != nullptr;
 }
 
-// Text the engine computed, copied to a script buffer: it and its NUL must end inside the
-// buffer's block (else the call faults and nothing is written).
-void CopyOut(SobNativeArgs& args, uint32_t buffer, const std::string& text)
-{
-    const uint32_t size = static_cast<uint32_t>(text.size() + 1);
-    uint8_t* dst = NativeBlockSpan(args, buffer, size);
-    if (dst != nullptr)
-        std::memcpy(dst, text.c_str(), size);
-}
-
 void ClearChoiceLayerFlags(CScriptHostBase& host)
 {
     if (CTextLayerBase* layer = ChoiceLayer(host))
@@ -304,7 +294,7 @@ uint32_t NativeCopyTagString(SobNativeArgs& args)
     const uint32_t buffer = args.U32(0);
     if (args.Faulted() || text == nullptr || text->TagString().empty() || buffer == 0)
         return 0;
-    CopyOut(args, buffer, text->TagString());
+    NativeCopyText(args, buffer, text->TagString());
     return args.Faulted() ? 0 : 1;
 }
 
@@ -335,7 +325,7 @@ uint32_t NativeCopyPlainText(SobNativeArgs& args)
     std::string plain;
     const uint32_t size = text->ExtractPlainText(&plain, true);
     if (buffer != 0)
-        CopyOut(args, buffer, plain);
+        NativeCopyText(args, buffer, plain);
     return size;
 }
 

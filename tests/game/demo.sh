@@ -3,7 +3,8 @@
 # date, and the real engine plays it headless with tools/demo/play.txt in both threading modes,
 # each run with HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR of its own: title -> はじめから -> scene 1
 # (the room, Mina, her pages, the chime's page) -> the choice -> 外に出る -> the street by a rule
-# transition -> おわり -> the title again -> おわる, exit 0. The frames the play writes are compared
+# transition -> the quick-save hint, F9 -> おわり -> the title again -> つづきから (the saved page
+# again) -> おわり -> おわる, exit 0. The frames the play writes are compared
 # with the source pictures where no window stands, Mina's box with ImageMagick's composite of her
 # picture over the room, the windows' places with the bare backgrounds (they must differ).
 set -u
@@ -76,7 +77,7 @@ for thread in 1 0; do
     [ $code -eq 0 ] || { cat "$run/err" >&2; fail "thread $thread: exit $code"; }
     grep -q "^play:" "$run/err" && { cat "$run/err" >&2; fail "thread $thread: the play script complained"; }
     f="$run/frames"
-    for frame in title room chime choice street ending title-again; do
+    for frame in title room chime choice street saved ending title-again continued ending-again; do
         [ -s "$f/$frame.bmp" ] || fail "thread $thread: no $frame.bmp"
     done
     [ -s "$f/sound.wav" ] || fail "thread $thread: no sound written"
@@ -128,7 +129,14 @@ for thread in 1 0; do
     # it (tones ... quiet 440 554 659 before title-again.bmp). Tried on the street's first page with
     # `dialog 131 page 3; check 1071 0; click 1` queued before `key c`: BGM stayed on and the play
     # no longer reached おわる.
-    # TODO (Natives: text, choices, saves and forms): つづきから loads bank 1's newest slot by
-    # native 44 and the quick-saved page returns.
+    # つづきから: MAIN loads bank 1's newest slot (the F9 save on the street's last page) by native
+    # 44 and resumes it. The street comes back with that page in the message window, and one
+    # click on comes the ending's page, not another.
+    ls "$run/home/data/Tessaro デモ/"DATA01*.SAV >/dev/null 2>&1 || fail "$t: no save in bank 1"
+    same "$f/continued.bmp" "$png/STREET.png" 800x470+0+0 0 "$t: the street after つづきから"
+    same "$f/continued.bmp" "$f/saved.bmp" 800x470+0+0 0 "$t: the saved frame above the windows"
+    unlike "$f/continued.bmp" "$png/STREET.png" 770x110+15+475 "$t: the saved page after つづきから"
+    same "$f/ending-again.bmp" "$png/STREET.png" 800x470+0+0 0 "$t: the ending after つづきから"
+    unlike "$f/continued.bmp" "$f/ending-again.bmp" 770x110+15+475 "$t: the page after the saved one"
 done
 echo "demo: ok"

@@ -20,6 +20,7 @@
 #include "platform/app_config.h"
 #include "raster/image.h"
 #include "support/host_fixture.h"
+#include "support/save_fixture.h"
 #include "winapi/kernel.h"
 #include "winapi/text.h"
 
@@ -60,61 +61,6 @@ std::vector<uint8_t> VariablesPart(uint32_t score)
     return Bytes().U8(0).U8(0).U32(1).U32(2).U8(1).Raw(comment).U8(0).U32(score).b; // selector 0, then kind, value
 }
 
-constexpr uint32_t kQuadrants[4] = {0xFF102030, 0xFF405060, 0xFF708090, 0xFFA0B0C0};
-
-// A host with a save folder, its own settings and an 800 × 600 screen of four solid quadrants
-// (top left, top right, bottom left, bottom right) as the form's target.
-struct SaveFixture {
-    HostFixture f;
-    AppConfig config{};
-    AppConfig* savedConfig = g_pAppConfig;
-    CImage screen;
-    CScene scene;
-
-    SaveFixture()
-    {
-        g_pAppConfig = &config;
-        f.app.saveFolder = f.dir.Windows("SAVE\\");
-        std::filesystem::create_directories(f.dir.Linux("SAVE"));
-        f.Start();
-        EXPECT_EQ(screen.Create(800, 600, 32, 0), 0);
-        for (int y = 0; y < 600; ++y) {
-            uint32_t* row = reinterpret_cast<uint32_t*>(screen.GetRowPointer(y));
-            for (int x = 0; x < 800; ++x)
-                row[x] = kQuadrants[(y >= 300 ? 2 : 0) + (x >= 400 ? 1 : 0)];
-        }
-        scene.SetTarget(&screen, false);
-        g_MainForm.DetachAndSetTarget(&scene);
-    }
-    ~SaveFixture()
-    {
-        g_MainForm.DetachAndSetTarget(nullptr);
-        g_pAppConfig = savedConfig;
-    }
-    CScriptHost& Host() { return *f.host; }
-    std::string File(int bank, int slot) const
-    {
-        char name[32];
-        std::snprintf(name, sizeof name, "SAVE/DATA%02d%02d.SAV", bank, slot);
-        return name;
-    }
-    std::vector<uint8_t> Read(int bank, int slot) const
-    {
-        const std::string s = f.dir.Read(File(bank, slot));
-        return std::vector<uint8_t>(s.begin(), s.end());
-    }
-    void Write(int bank, int slot, const std::vector<uint8_t>& bytes) const
-    {
-        f.dir.Write(File(bank, slot), std::string(bytes.begin(), bytes.end()));
-    }
-    std::vector<uint8_t> State()
-    {
-        std::vector<uint8_t> state;
-        EXPECT_EQ(Host().SerializeState(&state, true), 0);
-        return state;
-    }
-};
-
 uint32_t Get32(const std::vector<uint8_t>& b, size_t at)
 {
     return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
@@ -127,8 +73,7 @@ TEST(SaveFiles, SavedBytesEqualTheLayoutWrittenByHand)
     SaveFixture s;
     s.f.SetWord("Score", 41);
     const std::string title = "Chapter 1: the long road home, and back again"; // cut at 40
-    const uint32_t titleAddress = s.Host().MirrorBytes(&s, title.c_str(), static_cast<uint32_t>(title.size() + 1));
-    s.Host().SetSettingsWord(CScriptHost::kSettingSaveTitle, static_cast<int32_t>(titleAddress));
+    ASSERT_TRUE(s.Host().SetSettingsText(title.c_str()));
     ASSERT_EQ(s.Host().SaveGame(2, 0), 0);
     const std::vector<uint8_t> file = s.Read(2, 0);
 
