@@ -1,7 +1,7 @@
 // The system script's native table: 809 rows, each a number, its group and its function, in
 // registration order (the number is the position, so compiled scripts call natives by number).
-// A row whose group is not built yet holds a stub that reports "native N (group) not built" once
-// on stderr and answers 0.
+// A number missing from the built rows would hold a stub that reports "native N (group) not
+// built" once on stderr and answers 0 (the table test refuses one).
 #pragma once
 
 #include <cstdint>
