@@ -63,6 +63,7 @@ struct ControlRecord {
                          // trackbar: the position
     bool enabled = true;
     bool visible = true;
+    std::vector<std::string> itemsUtf8;  // list box, combo box: every item in order
 };
 
 struct NotificationRecord {
