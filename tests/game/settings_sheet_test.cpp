@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "display/movie_object.h"
 #include "drawing/glyph_font.h"
+#include "natives/movie_natives.h"
 #include "raster/image.h"
 
 #include "game/game_app.h"
@@ -481,4 +483,45 @@ TEST(SettingsSheet, FaceListHoldsEachJapaneseFamilyOnce)
         EXPECT_EQ(std::count(faces.begin(), faces.end(), family), 1) << family;
     for (const std::string& face : faces)
         EXPECT_NE(face.rfind('@', 0), 0u) << face;
+}
+
+// The movie volume slider is heard at once by whichever movie is open, not by the page's first
+// fill; Cancel gives the movie the stored volume again.
+TEST(SettingsSheet, MovieVolumeReachesTheOpenMovie)
+{
+    enum Where { kWindow, kPrimitive, kSprite };
+    struct Case {
+        const char* name;
+        Where where;
+        std::vector<DialogStep> steps;
+        int volume;
+    };
+    const Case cases[] = {
+        {"window movie, dragged, OK", kWindow, {DragSlider(1051, 100), ClickOn(IDOK)}, 100},
+        {"primitive, dragged, OK", kPrimitive, {DragSlider(1051, 100), ClickOn(IDOK)}, 100},
+        {"sprite, typed, OK", kSprite, Join(Retype(1056, "64"), {ClickOn(IDOK)}), 64},
+        {"sprite, dragged, Cancel", kSprite, {DragSlider(1051, 100), ClickOn(IDCANCEL)}, 200},
+        {"window movie, untouched", kWindow, {ClickOn(IDOK)}, 50},
+        {"primitive, untouched, Cancel", kPrimitive, {ClickOn(IDCANCEL)}, 50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* window = c.where == kWindow ? new CMovieObject : nullptr;
+        auto* primitive = c.where == kPrimitive ? new CMoviePrimitive(nullptr) : nullptr;
+        auto* sprite = c.where == kSprite ? new CMovieSprite : nullptr;
+        g_pMovie = window;
+        g_pMoviePrimitive = primitive;
+        g_pMovieSprite = sprite;
+        ASSERT_NE(SetOpenMovieVolume(50), -2);
+        AppConfig config = Defaults();
+        config.playMovies = 1;
+        config.movieVolume = 200;
+        RunSheet(config, 6, c.steps);
+        const int volume = window != nullptr ? window->GetVolume()
+                           : primitive != nullptr ? primitive->GetVolume()
+                                                  : sprite->GetVolume();
+        EXPECT_EQ(volume, c.volume);
+        CloseMovies();
+        EXPECT_EQ(SetOpenMovieVolume(10), -2);
+    }
 }
