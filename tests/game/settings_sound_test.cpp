@@ -6,13 +6,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "authoring/sob_assembler.h"
-#include "authoring/sob_module_writer.h"
 #include "authoring/voice_info_writer.h"
 #include "files/sound_fixtures.h"
 #include "files/temp_folder.h"
@@ -27,107 +23,69 @@ using namespace winapi::dialogs;
 
 namespace {
 
-std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
+using gamefolder::Frames;
 
-// A looping wait of n frames under label p.
-std::string Frames(const std::string& p, int n)
-{
-    return p + ":  yield\n"
-               "        inc " + p + "n\n"
-               "        movm " + p + "n, " + p + "l.1\n" +
-           p + "l: lt 0, " + std::to_string(n) + ", " + p + "m.1\n" +
-           p + "m: jz 0, " + p + "e\n"
-               "        jmp " + p + "\n" +
-           p + "e:\n";
-}
+std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
 
 // The mix's rate, set by Play.
 DWORD rate = 0;
 
-struct Game {
-    TempFolder dir, home;
-    bool made = false;
-};
-
-// A tone of `hz` for `seconds` as an Ogg file of the folder.
-bool WriteTone(Game& game, const std::string& name, int hz, double seconds)
+// A tone of `hz` for a second as an Ogg file of the folder.
+bool WriteTone(const TempFolder& dir, const std::string& name, int hz)
 {
-    const std::string wav = game.dir.Linux("tone.wav"), ogg = game.dir.Linux("tone.ogg");
-    if (!sound_test::Run("sox -n -r 22050 -c 2 -b 16 '" + wav + "' synth " + std::to_string(seconds) + " sine " +
-                         std::to_string(hz) + " vol 0.5") ||
+    const std::string wav = dir.Linux("tone.wav"), ogg = dir.Linux("tone.ogg");
+    if (!sound_test::Run("sox -n -r 22050 -c 2 -b 16 '" + wav + "' synth 1 sine " + std::to_string(hz) + " vol 0.5") ||
         !sound_test::Run("oggenc -Q -q 3 '" + wav + "' -o '" + ogg + "'"))
         return false;
-    game.dir.Write(name, game.dir.Read("tone.ogg"));
+    dir.Write(name, dir.Read("tone.ogg"));
     return true;
 }
 
-// The folder: MAIN optionally starts looping music, waits, asks for the sheet, waits and ends.
-void MakeGame(Game& game, bool music, bool voiceTable)
+// The folder (it keeps APP_CFG.DAT): MAIN makes eight channels, optionally starts looping music,
+// waits, asks for the sheet, waits and ends → false when sox or oggenc is missing.
+bool MakeGame(gamefolder::ScriptGame& game, bool music, bool voiceTable)
 {
-    setenv("HOME", game.home.Linux().c_str(), 1);
-    setenv("XDG_DATA_HOME", game.home.Linux("data").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", game.home.Linux("config").c_str(), 1);
-    std::filesystem::create_directories(game.home.Linux("Documents"));
-    std::filesystem::create_directories(game.home.Linux("data"));
-    if (!WriteTone(game, "SE/SE_TEST.OGG", 440, 1) || !WriteTone(game, "VOICE/VO_TEST.OGG", 660, 1) ||
-        !WriteTone(game, "VOICE/AN_TEST.OGG", 880, 1) || !WriteTone(game, "VOICE/BB_TEST.OGG", 1320, 1) ||
-        !WriteTone(game, "BGM/TONE.OGG", 330, 1))
-        return;
+    const TempFolder& dir = game.dir;
+    if (!WriteTone(dir, "SE/SE_TEST.OGG", 440) || !WriteTone(dir, "VOICE/VO_TEST.OGG", 660) ||
+        !WriteTone(dir, "VOICE/AN_TEST.OGG", 880) || !WriteTone(dir, "VOICE/BB_TEST.OGG", 1320) ||
+        !WriteTone(dir, "BGM/TONE.OGG", 330))
+        return false;
     if (voiceTable) {
         std::vector<uint8_t> table;
         std::string error;
-        ASSERT_TRUE(WriteVoiceInfo("OGG\nAnn - AN\nBob hidden BB\n", &table, &error)) << error;
-        game.dir.Write("SCRIPT/VOICEINF.DAT", Str(table));
+        EXPECT_TRUE(WriteVoiceInfo("OGG\nAnn - AN\nBob hidden BB\n", &table, &error)) << error;
+        dir.Write("SCRIPT/VOICEINF.DAT", Str(table));
     }
-    AppDescription sys = DefaultAppDescription(AppFrameOptions{});
-    sys.SetU16(kSysWidth, 640);
-    sys.SetU16(kSysHeight, 480);
-    sys.bytes[kSysSaveMode] = 0;
-    sys.bytes[kSysSingleInstance] = 0;
-    WriteAppFiles(game.dir, sys, "SettingsSound", 0);
-    // Eight channels (668): the page's tests use channels 0, 4 and 7.
-    const std::string source = "        ncall native 668, a668, x\n" +
-                               std::string(music ? "        ncall native 662, a662, x\n" : "") + Frames("fa", 30) +
-                               "        ncall native 24, a24, x\n" + Frames("fb", 30) +
-                               "        ret\n"
-                               ".data\n"
-                               "a662:  .word 0, bgm, 65535, 1\n"
-                               "bgm:   .sjis \"BGM\\\\TONE.OGG\"\n"
-                               "a24:   .word 0, 1\n"
-                               "a668:  .word 8\n"
-                               "x:     .word 0\n"
-                               "fan:   .word 0\n"
-                               "fbn:   .word 0\n";
-    SobVariableLayout layout;
-    std::vector<std::string> errors;
-    SobAssembly assembly;
-    ASSERT_TRUE(AssembleSob(source, "MAIN", &assembly, &errors)) << (errors.empty() ? "" : errors[0]);
-    std::vector<uint8_t> bytes;
-    std::string error;
-    ASSERT_TRUE(WriteSobLinkable(assembly, false, &layout, nullptr, &bytes, &error)) << error;
-    game.dir.Write("SCRIPT/MAIN.SOB", Str(bytes));
-    game.made = true;
+    // Native 668 makes the channels: the page's tests use channels 0, 4 and 7.
+    game.Module("MAIN", "        ncall native 668, a668, x\n" +
+                            std::string(music ? "        ncall native 662, a662, x\n" : "") + Frames("fa", 30) +
+                            "        ncall native 24, a24, x\n" + Frames("fb", 30) +
+                            "        ret\n"
+                            ".data\n"
+                            "a662:  .word 0, bgm, 65535, 1\n"
+                            "bgm:   .sjis \"BGM\\\\TONE.OGG\"\n"
+                            "a24:   .word 0, 1\n"
+                            "a668:  .word 8\n"
+                            "x:     .word 0\n"
+                            "fan:   .word 0\n"
+                            "fbn:   .word 0\n");
+    return true;
 }
 
 // Runs the game with the steps on the sound page → the first channel of the mix.
-std::vector<int16_t> Play(Game& game, const std::vector<DialogStep>& steps, const AppConfig* stored = nullptr)
+std::vector<int16_t> Play(gamefolder::ScriptGame& game, const std::vector<DialogStep>& steps,
+                          const AppConfig* stored = nullptr)
 {
-    if (stored != nullptr) {
-        const std::vector<uint8_t> bytes = BuildAppCfg(*stored);
-        game.home.Write("Documents/SettingsSound SaveData/APP_CFG.DAT", Str(bytes));
-    }
+    if (stored != nullptr)
+        game.dir.Write("APP_CFG.DAT", Str(BuildAppCfg(*stored)));
     std::vector<DialogStep> all{SwitchToPage(3)};
     all.insert(all.end(), steps.begin(), steps.end());
     ClearDialogScripts();
     QueueDialogScript(kDlgSettingsSystem, all);
     winapi::DsoundClearRecorded();
-    {
-        gamefolder::Watchdog watchdog(120);
-        CGameApp app;
-        std::string line = "/L" + game.dir.Windows();
-        EXPECT_EQ(app.Run(nullptr, nullptr, line.data(), SW_SHOWNORMAL), 0);
-        EXPECT_EQ(app.GetEndCode(), 0);
-    }
+    int frames = 0, endCode = 0;
+    EXPECT_EQ(game.Run(&frames, &endCode, 120), 0);
+    EXPECT_EQ(endCode, 0);
     const winapi::DsoundRecording mix = winapi::DsoundRecorded();
     std::vector<int16_t> left;
     for (size_t i = 0; mix.channels > 0 && i < mix.samples.size(); i += mix.channels)
@@ -187,9 +145,8 @@ TEST(SettingsSound, TestButtonsPlayTheirFilesIntoTheMix)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Game game;
-        MakeGame(game, false, c.voiceTable);
-        if (!game.made)
+        gamefolder::ScriptGame game(0);
+        if (!MakeGame(game, false, c.voiceTable))
             GTEST_SKIP() << "sox or oggenc is missing";
         const std::vector<int16_t> mix = Play(game, c.steps);
         const double hz = Pitch(mix);
@@ -213,9 +170,8 @@ TEST(SettingsSound, TestButtonsPlayTheirFilesIntoTheMix)
 // Music lowered in the sheet is heard lower at once; Cancel brings back the stored volume.
 TEST(SettingsSound, CancelGivesBackTheStoredVolumes)
 {
-    Game game;
-    MakeGame(game, true, false);
-    if (!game.made)
+    gamefolder::ScriptGame game(0);
+    if (!MakeGame(game, true, false))
         GTEST_SKIP() << "sox or oggenc is missing";
     AppConfig stored{};
     SetAppConfigDefaults(&stored);
