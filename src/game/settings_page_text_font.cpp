@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "drawing/installed_font_list.h"
+#include "game/font_sample.h"
 #include "game/game_app.h"
 #include "game/settings_page.h"
 
@@ -25,6 +26,8 @@ const SheetSlider kColour[] = {
     {1053, 1058, 0, 1, 0, 255, 1, 0, 16, 1},
 };
 constexpr int kColourShift[3] = {16, 8, 0};
+constexpr int kSampleStatic = 1084;
+constexpr UINT_PTR kSampleTimer = 1;
 
 // The installed faces, enumerated once for the whole run.
 CInstalledFontList& Faces()
@@ -58,6 +61,8 @@ public:
             SendDlgItemMessageA(page, row.slider, TBM_SETPAGESIZE, 0, 16);
             SendDlgItemMessageA(page, row.slider, TBM_SETLINESIZE, 0, 1);
         }
+        m_sampleShown = m_sample.Attach(GetDlgItem(page, kSampleStatic)) == 0;
+        SetTimer(page, kSampleTimer, 16, nullptr);
     }
     void Fill(HWND page, const AppConfig& config) override
     {
@@ -72,6 +77,8 @@ public:
         CheckDlgButton(page, 1125, config.decoration == 2 ? BST_CHECKED : BST_UNCHECKED);
         for (int i = 0; i < 3; ++i)
             SetSliderValue(page, kColour[i], static_cast<int>((config.frameColour >> kColourShift[i]) & 0xFF));
+        std::memcpy(m_storedFace, config.faceName, sizeof config.faceName);
+        ShowSample(page);
     }
     void Command(HWND page, int id, int code) override
     {
@@ -80,7 +87,22 @@ public:
         // Shadow and outline exclude each other.
         if (code == BN_CLICKED && (id == 1124 || id == 1125) && IsDlgButtonChecked(page, id) == BST_CHECKED)
             CheckDlgButton(page, id == 1124 ? 1125 : 1124, BST_UNCHECKED);
+        m_sampleDue = true;
     }
+    void Scrolled(HWND, int) override { m_sampleDue = true; }
+    void Activate(HWND page, bool active) override
+    {
+        if (active)
+            SetTimer(page, kSampleTimer, 16, nullptr);
+        else
+            KillTimer(page, kSampleTimer);
+    }
+    void Timer(HWND page, UINT_PTR id) override
+    {
+        if (id == kSampleTimer && m_sampleDue)
+            ShowSample(page);
+    }
+    void Destroy(HWND page) override { KillTimer(page, kSampleTimer); }
     void Store(HWND page, AppConfig* config, const AppConfig&) override
     {
         const LRESULT at = SendDlgItemMessageA(page, 1121, LB_GETCURSEL, 0, 0);
@@ -101,7 +123,44 @@ public:
     }
 
 private:
+    // The sample as the controls say now; the sample itself redoes only what changed.
+    void ShowSample(HWND page)
+    {
+        m_sampleDue = false;
+        if (!m_sampleShown)
+            return;
+        FontSampleLook look;
+        const LRESULT at = SendDlgItemMessageA(page, 1121, LB_GETCURSEL, 0, 0);
+        const LRESULT length =
+            at == LB_ERR ? LB_ERR : SendDlgItemMessageA(page, 1121, LB_GETTEXTLEN, static_cast<WPARAM>(at), 0);
+        if (length != LB_ERR && length < 256) {
+            char face[256] = {};
+            SendDlgItemMessageA(page, 1121, LB_GETTEXT, static_cast<WPARAM>(at), reinterpret_cast<LPARAM>(face));
+            look.faceSjis = face;
+        } else {
+            look.faceSjis.assign(m_storedFace, strnlen(m_storedFace, sizeof m_storedFace));
+        }
+        auto on = [page](int id) { return IsDlgButtonChecked(page, id) == BST_CHECKED; };
+        look.bold = on(1126);
+        look.antiAlias = on(1122);
+        look.gradient = on(1123);
+        look.decoration = on(1124) ? 1 : on(1125) ? 2 : 0;
+        for (int i = 0; i < 3; ++i)
+            look.frameColour |= static_cast<uint32_t>(SliderValue(page, kColour[i]) & 0xFF) << kColourShift[i];
+        look.frameOpacity = static_cast<uint8_t>(std::clamp(SliderValue(page, kSliders[0]), 0, 255));
+        m_sample.Show(look);
+        if (SheetSession* session = CurrentSheet(); session != nullptr && session->fontSampleCopy != nullptr) {
+            CImage& shown = m_sample.Image();
+            if (session->fontSampleCopy->Create(shown.GetWidth(), shown.GetHeight(), 32, 0) == 0)
+                session->fontSampleCopy->Copy(&shown, 0, 0, nullptr, false);
+        }
+    }
+
     bool m_faceShown = false;
+    CFontSample m_sample;
+    bool m_sampleShown = false;
+    bool m_sampleDue = false;
+    char m_storedFace[sizeof AppConfig::faceName] = {};
 };
 
 std::unique_ptr<CSettingsPage> MakeTextFontPage()

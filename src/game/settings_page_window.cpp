@@ -1,10 +1,12 @@
 // The settings sheet's ウィンドウ page: full-screen behaviour, the target monitor, the drawing
 // method and its options (written into the block and the screen when the page is left, put back
 // by Cancel), start-up in a window, and the movie options.
+#include <algorithm>
 #include <memory>
 
 #include "game/game_app.h"
 #include "game/settings_page.h"
+#include "natives/movie_natives.h"
 #include "winapi/text.h"
 
 namespace {
@@ -84,11 +86,20 @@ public:
     {
         CheckDlgButton(page, 1183, config.resolutionMethod == 2 ? BST_CHECKED : BST_UNCHECKED);
         EnableMovie(page);
+        // From now on a change of the slider is heard (not the first fill's).
+        m_filled = true;
     }
     void Command(HWND page, int id, int code) override
     {
         if (id == 1190 && code == BN_CLICKED)
             EnableMovie(page);
+        if (id == kSliders[0].edit && code == EN_CHANGE)
+            HearMovieVolume(page);
+    }
+    void Scrolled(HWND page, int id) override
+    {
+        if (id == kSliders[0].slider)
+            HearMovieVolume(page);
     }
     bool KillActive(HWND page) override
     {
@@ -106,9 +117,11 @@ public:
     }
     void Reset(HWND) override
     {
+        AppConfig& config = SheetConfig();
+        if (m_heard)
+            SetOpenMovieVolume(std::clamp(config.movieVolume, 0, 256));
         if (!m_saved)
             return;
-        AppConfig& config = SheetConfig();
         Put(&config, m_copy);
         UseDisplayFields(config);
     }
@@ -123,6 +136,14 @@ private:
         Put(config, Take(shown));
         UseDisplayFields(*config);
     }
+    // The movie that plays now is heard at the slider's volume.
+    void HearMovieVolume(HWND page)
+    {
+        if (!m_filled)
+            return;
+        m_heard = true;
+        SetOpenMovieVolume(SliderValue(page, kSliders[0]));
+    }
     void EnableMovie(HWND page)
     {
         EnableWindow(GetDlgItem(page, 1190), m_moviesAvailable ? TRUE : FALSE);
@@ -133,6 +154,8 @@ private:
 
     bool m_moviesAvailable = true;
     bool m_saved = false;
+    bool m_filled = false;
+    bool m_heard = false;  // the slider's volume was given to the movie: Cancel gives back b168
     DisplayFields m_copy{};
 };
 

@@ -14,6 +14,7 @@
 #include "winapi/user.h"
 
 class CGameApp;
+class CImage;
 
 // The page templates and the sheet's own controls and message.
 enum SettingsDialog : uint16_t {
@@ -94,6 +95,8 @@ struct SheetSession {
     AppConfig* config = nullptr;
     HWND sheet = nullptr;
     bool restoreButtonAdded = false;
+    // When set, takes a copy of the font sample each time the テキスト２ page shows it.
+    CImage* fontSampleCopy = nullptr;
 };
 // The sheet that runs now (null outside ShowSettingsSheet; tests set one to run pages alone).
 SheetSession* CurrentSheet();

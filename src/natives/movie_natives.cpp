@@ -54,9 +54,10 @@ CMovieDrawable* Drawable()
 template <class D, class W>
 uint32_t Dispatch(uint32_t none, D onDrawable, W onWindow)
 {
+    // The settings sheet reaches the movies from the UI thread: each call is made under the lock.
+    MovieLock lock;
     if (CMovieDrawable* movie = Drawable())
         return static_cast<uint32_t>(onDrawable(*movie));
-    MovieLock lock;
     if (g_pMovie != nullptr)
         return static_cast<uint32_t>(onWindow(*g_pMovie));
     return none;
@@ -95,10 +96,30 @@ void CloseMovies()
             SetPlaying(0);
         }
     }
-    delete g_pMoviePrimitive;
-    g_pMoviePrimitive = nullptr;
-    delete g_pMovieSprite;
-    g_pMovieSprite = nullptr;
+    CMoviePrimitive* primitive;
+    CMovieSprite* sprite;
+    {
+        // Taken away under the lock, so that no other thread is using them when they go.
+        MovieLock lock;
+        primitive = g_pMoviePrimitive;
+        sprite = g_pMovieSprite;
+        g_pMoviePrimitive = nullptr;
+        g_pMovieSprite = nullptr;
+    }
+    delete primitive;
+    delete sprite;
+}
+
+int SetOpenMovieVolume(int volume)
+{
+    MovieLock lock;
+    if (g_pMovie != nullptr)
+        return g_pMovie->SetVolume(volume);
+    if (g_pMoviePrimitive != nullptr)
+        return g_pMoviePrimitive->SetVolume(volume);
+    if (g_pMovieSprite != nullptr)
+        return g_pMovieSprite->SetVolume(volume);
+    return -2;
 }
 
 uint32_t NativeMovieOpen(SobNativeArgs& args)
@@ -131,16 +152,20 @@ uint32_t NativeMovieOpen(SobNativeArgs& args)
             return 8;
         code = sprite->Open(file, 0, 0, nullptr);
         drawable = sprite;
-        if (code == 0)
+        if (code == 0) {
+            MovieLock lock;
             g_pMovieSprite = sprite;
+        }
     } else {
         auto* primitive = new (std::nothrow) CMoviePrimitive(g_pDisplay);
         if (primitive == nullptr)
             return 8;
         code = primitive->Open(file, 0, 0, nullptr);
         drawable = primitive;
-        if (code == 0)
+        if (code == 0) {
+            MovieLock lock;
             g_pMoviePrimitive = primitive;
+        }
     }
     if (code != 0) {
         delete drawable;

@@ -16,6 +16,10 @@ extern CMovieSprite* g_pMovieSprite;
 
 // Deletes the three movies (the movie-playing byte cleared).
 void CloseMovies();
+// Sets the volume (0..256) of whichever movie is open (the window movie, the primitive, the
+// sprite, tried in that order) under the game's movie lock, from any thread → the movie's result,
+// or -2 when none is open.
+int SetOpenMovieVolume(int volume);
 
 uint32_t NativeMovieOpen(SobNativeArgs& args);        // 632
 uint32_t NativeMovieClose(SobNativeArgs& args);       // 633

@@ -39,6 +39,19 @@ inline void WriteAppFiles(const TempFolder& dir, const AppDescription& sys, cons
 
 namespace gamefolder {
 
+// Assembler source: a loop of n frames (yields) under the label prefix p, which also names its
+// counter word "<p>n" (the caller's data declares it).
+inline std::string Frames(const std::string& p, int n)
+{
+    return p + ":  yield\n"
+               "        inc " + p + "n\n"
+               "        movm " + p + "n, " + p + "l.1\n" +
+           p + "l: lt 0, " + std::to_string(n) + ", " + p + "m.1\n" +
+           p + "m: jz 0, " + p + "e\n"
+               "        jmp " + p + "\n" +
+           p + "e:\n";
+}
+
 inline std::string Str(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
 
 // Fails the program instead of letting a deadlock hang the suite.

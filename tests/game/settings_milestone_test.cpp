@@ -52,16 +52,7 @@ uint32_t ReportNative(SobNativeArgs&)
     return 0;
 }
 
-std::string Frames(const std::string& p, int n)
-{
-    return p + ":  yield\n"
-               "        inc " + p + "n\n"
-               "        movm " + p + "n, " + p + "l.1\n" +
-           p + "l: lt 0, " + std::to_string(n) + ", " + p + "m.1\n" +
-           p + "m: jz 0, " + p + "e\n"
-               "        jmp " + p + "\n" +
-           p + "e:\n";
-}
+using gamefolder::Frames;
 
 constexpr int kKeyQ = 20, kBackspace = 42;
 

@@ -3,9 +3,17 @@
 // joystick capture, the checks a damaged block passes, the key-name table and the speed strips.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "display/movie_object.h"
+#include "drawing/glyph_font.h"
+#include "natives/movie_natives.h"
+#include "raster/image.h"
 
 #include "game/game_app.h"
 #include "game/settings_sheet.h"
@@ -314,5 +322,206 @@ TEST(SettingsSheet, ApplicationFlagsAndScreenModeRadios)
         const DialogRecord page = PageRecord(kDlgSettingsSystem);
         EXPECT_EQ(page.Control(1081)->check, mode == 1 ? BST_CHECKED : BST_UNCHECKED);
         EXPECT_EQ(page.Control(1080)->check, mode == 1 ? BST_UNCHECKED : BST_CHECKED);
+    }
+}
+
+namespace {
+
+// The sample as the test composes it: the frame colour at its opacity over an 8 × 8 checkerboard
+// (white at the corner), the face's name drawn at (2, 2) by a glyph font of height 24 set up by
+// hand.
+struct SampleLook {
+    bool bold = false, antiAlias = true, gradient = false;
+    int decoration = 2;
+    uint32_t colour = 0;
+    int opacity = 255;
+};
+
+void ComposeSample(CImage& image, const std::string& faceSjis, const SampleLook& look, bool withText)
+{
+    for (int y = 0; y < image.GetHeight(); ++y) {
+        uint8_t* row = image.GetBits() + static_cast<ptrdiff_t>(y) * image.GetPitch();
+        for (int x = 0; x < image.GetWidth(); ++x) {
+            const uint32_t checker = ((x / 8 + y / 8) % 2 == 0) ? 0xFFFFFF : 0xCCCCCC;
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t over = (look.colour >> (8 * c)) & 0xFF, under = (checker >> (8 * c)) & 0xFF;
+                row[x * 4 + c] = static_cast<uint8_t>((over * look.opacity + under * (255 - look.opacity) + 127) / 255);
+            }
+            row[x * 4 + 3] = 0xFF;
+        }
+    }
+    if (!withText)
+        return;
+    CGlyphFont font;
+    font.SetShadowOffset(2, 2);
+    font.SetOutline(font.m_outlineStrength, 2);
+    font.SetFont(24, look.bold ? 1 : 0, 0, faceSjis.c_str());
+    font.SetAntialias(look.antiAlias ? 2 : 0);
+    font.SetEffect(static_cast<uint8_t>(look.decoration), 0, 0, 0);
+    font.SetGradient(look.gradient ? 1 : 0, 0xFFEB00, 0xFF4646, 1);
+    ASSERT_EQ(font.DrawString(&image, 2, 2, faceSjis.c_str(), nullptr, nullptr), 0);
+}
+
+// Pixels whose colour differs (alpha aside).
+int ColourDifferences(CImage& a, CImage& b)
+{
+    int differences = 0;
+    for (int y = 0; y < a.GetHeight(); ++y)
+        for (int x = 0; x < a.GetWidth(); ++x) {
+            const uint8_t* p = a.GetBits() + static_cast<ptrdiff_t>(y) * a.GetPitch() + x * 4;
+            const uint8_t* q = b.GetBits() + static_cast<ptrdiff_t>(y) * b.GetPitch() + x * 4;
+            differences += std::memcmp(p, q, 3) != 0 ? 1 : 0;
+        }
+    return differences;
+}
+
+// The page's face list as the sheet showed it.
+std::vector<std::string> ShownFaces()
+{
+    AppConfig config = Defaults();
+    RunSheet(config, 2, {ClickOn(IDCANCEL)});
+    const DialogRecord page = PageRecord(kDlgSettingsTextFont);
+    const ControlRecord* list = page.Control(1121);
+    return list != nullptr ? list->itemsUtf8 : std::vector<std::string>{};
+}
+
+} // namespace
+
+// The sample on the テキスト２ page, as the block shows it and after each kind of change, equals
+// the same glyph font's DrawString over the checkerboard and frame colour composed here.
+TEST(SettingsSheet, FontSampleIsTheGlyphFontOverTheFrameColour)
+{
+    const std::vector<std::string> faces = ShownFaces();
+    if (faces.empty())
+        GTEST_SKIP() << "no Japanese face is installed";
+    const std::string face = winapi::Sjis(faces.back().c_str());
+    AppConfig start = Defaults();
+    std::memset(start.faceName, 0, sizeof start.faceName);
+    ASSERT_LT(face.size(), sizeof start.faceName);
+    std::memcpy(start.faceName, face.data(), face.size());
+    start.frameColour = 0x106EA8;
+    start.frameTransparency = 140;
+
+    struct Case {
+        const char* name;
+        std::vector<DialogStep> steps;
+        SampleLook look;
+    };
+    const Case cases[] = {
+        {"as stored", {}, {false, true, false, 2, 0x106EA8, 140}},
+        {"bold with a shadow",
+         {SetCheck(1126, true), SetCheck(1124, true), AdvanceClock(48)},
+         {true, true, false, 1, 0x106EA8, 140}},
+        {"gradient without anti-aliasing or effect",
+         {SetCheck(1123, true), SetCheck(1122, false), SetCheck(1125, false), AdvanceClock(48)},
+         {false, false, true, 0, 0x106EA8, 140}},
+        {"frame colour and opacity", {DragSlider(1051, 200), DragSlider(1054, 30), AdvanceClock(48)},
+         {false, true, false, 2, 0xC86EA8, 30}},
+        {"a change after another", {SetCheck(1126, true), AdvanceClock(48), DragSlider(1053, 0), AdvanceClock(48)},
+         {true, true, false, 2, 0x106E00, 140}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppConfig config = start;
+        RegisterSettingsResources();
+        ClearDialogScripts();
+        config.lastSheetPage = 2;
+        QueueDialogScript(kDlgSettingsSystem, Join(c.steps, {ClickOn(IDCANCEL)}));
+        CImage shown;
+        SheetSession session;
+        session.config = &config;
+        session.fontSampleCopy = &shown;
+        RunSettingsSheet(session, nullptr);
+        ASSERT_NE(shown.GetBits(), nullptr) << "the sample was never shown";
+        ASSERT_GT(shown.GetWidth(), 100);
+        ASSERT_GT(shown.GetHeight(), 28);
+        CImage expected, background;
+        ASSERT_EQ(expected.Create(shown.GetWidth(), shown.GetHeight(), 32, 0), 0);
+        ASSERT_EQ(background.Create(shown.GetWidth(), shown.GetHeight(), 32, 0), 0);
+        ComposeSample(expected, face, c.look, true);
+        ComposeSample(background, face, c.look, false);
+        EXPECT_GT(ColourDifferences(expected, background), 50) << "no text was drawn";
+        EXPECT_EQ(ColourDifferences(shown, expected), 0);
+    }
+}
+
+// The face list holds each Japanese family that fontconfig knows once, by its Japanese name where
+// it has one, and no vertical "@" face.
+TEST(SettingsSheet, FaceListHoldsEachJapaneseFamilyOnce)
+{
+    std::set<std::string> families;
+    if (FILE* pipe = popen("fc-list :lang=ja family 2>/dev/null", "r")) {
+        char line[1024];
+        while (std::fgets(line, sizeof line, pipe) != nullptr) {
+            std::string names(line);
+            while (!names.empty() && (names.back() == '\n' || names.back() == '\r'))
+                names.pop_back();
+            // "English,日本語": the name with non-ASCII letters where there is one.
+            std::string chosen;
+            size_t from = 0;
+            while (from <= names.size()) {
+                const size_t comma = std::min(names.find(',', from), names.size());
+                const std::string name = names.substr(from, comma - from);
+                if (chosen.empty())
+                    chosen = name;
+                for (unsigned char ch : name)
+                    if (ch >= 0x80) {
+                        chosen = name;
+                        break;
+                    }
+                from = comma + 1;
+            }
+            if (!chosen.empty())
+                families.insert(chosen);
+        }
+        pclose(pipe);
+    }
+    if (families.empty())
+        GTEST_SKIP() << "fc-list reports no Japanese family";
+    const std::vector<std::string> faces = ShownFaces();
+    for (const std::string& family : families)
+        EXPECT_EQ(std::count(faces.begin(), faces.end(), family), 1) << family;
+    for (const std::string& face : faces)
+        EXPECT_NE(face.rfind('@', 0), 0u) << face;
+}
+
+// The movie volume slider is heard at once by whichever movie is open, not by the page's first
+// fill; Cancel gives the movie the stored volume again.
+TEST(SettingsSheet, MovieVolumeReachesTheOpenMovie)
+{
+    enum Where { kWindow, kPrimitive, kSprite };
+    struct Case {
+        const char* name;
+        Where where;
+        std::vector<DialogStep> steps;
+        int volume;
+    };
+    const Case cases[] = {
+        {"window movie, dragged, OK", kWindow, {DragSlider(1051, 100), ClickOn(IDOK)}, 100},
+        {"primitive, dragged, OK", kPrimitive, {DragSlider(1051, 100), ClickOn(IDOK)}, 100},
+        {"sprite, typed, OK", kSprite, Join(Retype(1056, "64"), {ClickOn(IDOK)}), 64},
+        {"sprite, dragged, Cancel", kSprite, {DragSlider(1051, 100), ClickOn(IDCANCEL)}, 200},
+        {"window movie, untouched", kWindow, {ClickOn(IDOK)}, 50},
+        {"primitive, untouched, Cancel", kPrimitive, {ClickOn(IDCANCEL)}, 50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto* window = c.where == kWindow ? new CMovieObject : nullptr;
+        auto* primitive = c.where == kPrimitive ? new CMoviePrimitive(nullptr) : nullptr;
+        auto* sprite = c.where == kSprite ? new CMovieSprite : nullptr;
+        g_pMovie = window;
+        g_pMoviePrimitive = primitive;
+        g_pMovieSprite = sprite;
+        ASSERT_NE(SetOpenMovieVolume(50), -2);
+        AppConfig config = Defaults();
+        config.playMovies = 1;
+        config.movieVolume = 200;
+        RunSheet(config, 6, c.steps);
+        const int volume = window != nullptr ? window->GetVolume()
+                           : primitive != nullptr ? primitive->GetVolume()
+                                                  : sprite->GetVolume();
+        EXPECT_EQ(volume, c.volume);
+        CloseMovies();
+        EXPECT_EQ(SetOpenMovieVolume(10), -2);
     }
 }

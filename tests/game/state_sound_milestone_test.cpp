@@ -88,17 +88,7 @@ struct MilestoneApp : CGameApp {
     }
 };
 
-// A loop of n frames under a label prefix.
-std::string Frames(const std::string& p, int n)
-{
-    return p + ":  yield\n"
-               "        inc " + p + "n\n"
-               "        movm " + p + "n, " + p + "l.1\n" +
-           p + "l: lt 0, " + std::to_string(n) + ", " + p + "m.1\n" +
-           p + "m: jz 0, " + p + "e\n"
-               "        jmp " + p + "\n" +
-           p + "e:\n";
-}
+using gamefolder::Frames;
 
 } // namespace
 

@@ -258,7 +258,7 @@ TEST_F(DsoundTest, DuplicatesShareSamplesButNothingElse)
         EXPECT_EQ(mixed[2 * i], values[i]);
 }
 
-TEST_F(DsoundTest, InactiveWindowSilencesAllButGlobalFocusBuffers)
+TEST_F(DsoundTest, AnotherProgramsWindowSilencesAllButGlobalFocusBuffers)
 {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
@@ -269,7 +269,9 @@ TEST_F(DsoundTest, InactiveWindowSilencesAllButGlobalFocusBuffers)
                                   nullptr, nullptr);
     HWND other = CreateWindowExA(0, "DsoundFocus", "other", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
                                  nullptr, nullptr);
-    ASSERT_TRUE(window && other);
+    // A window the game's window owns (a dialog of the game) keeps the focus with the game.
+    HWND owned = CreateWindowExA(0, "DsoundFocus", "owned", WS_POPUP, 0, 0, 50, 50, window, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window && other && owned);
     ASSERT_EQ(ds->SetCooperativeLevel(window, DSSCL_PRIORITY), DS_OK);
     const std::vector<int16_t> one(200, 1000);
     auto* local = Make(Pcm(44100, 1, 16), dstest::DsoundTest::Samples16(one));
@@ -280,7 +282,8 @@ TEST_F(DsoundTest, InactiveWindowSilencesAllButGlobalFocusBuffers)
         IDirectSoundBuffer* buffer;
         int16_t want;
     };
-    for (const Case& c : {Case{window, local, 1000}, Case{other, local, 0}, Case{other, global, 1000}}) {
+    for (const Case& c : {Case{window, local, 1000}, Case{owned, local, 1000}, Case{other, local, 0},
+                          Case{other, global, 1000}}) {
         ShowWindow(c.foreground, SW_SHOW);
         SetForegroundWindow(c.foreground);
         c.buffer->SetCurrentPosition(0);
@@ -295,6 +298,7 @@ TEST_F(DsoundTest, InactiveWindowSilencesAllButGlobalFocusBuffers)
         EXPECT_EQ(play, 88u * 2 % 400); // silent or not, it runs on
         c.buffer->Stop();
     }
+    DestroyWindow(owned);
     DestroyWindow(window);
     DestroyWindow(other);
 }

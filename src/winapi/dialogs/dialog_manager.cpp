@@ -85,10 +85,20 @@ ControlRecord RecordControl(HWND control, const std::string& className)
         record.selection = static_cast<int>(SendMessageA(control, TCM_GETCURSEL, 0, 0));
     else if (className == WC_LISTVIEWA)
         record.selection = static_cast<int>(SendMessageA(control, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    else if (className == "COMBOBOX")
-        record.selection = static_cast<int>(SendMessageA(control, CB_GETCURSEL, 0, 0));
-    else if (className == "LISTBOX")
-        record.selection = static_cast<int>(SendMessageA(control, LB_GETCURSEL, 0, 0));
+    else if (className == "COMBOBOX" || className == "LISTBOX") {
+        const bool combo = className == "COMBOBOX";
+        record.selection = static_cast<int>(SendMessageA(control, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0));
+        const LRESULT count = SendMessageA(control, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            const auto at = static_cast<WPARAM>(i);
+            const LRESULT length = SendMessageA(control, combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN, at, 0);
+            std::string item(length > 0 ? static_cast<size_t>(length) + 1 : 1, '\0');
+            if (length > 0)
+                SendMessageA(control, combo ? CB_GETLBTEXT : LB_GETTEXT, at, reinterpret_cast<LPARAM>(item.data()));
+            item.resize(std::strlen(item.c_str()));
+            record.itemsUtf8.push_back(SjisToUtf8(item));
+        }
+    }
     else if (className == TRACKBAR_CLASSA)
         record.selection = static_cast<int>(SendMessageA(control, TBM_GETPOS, 0, 0));
     return record;

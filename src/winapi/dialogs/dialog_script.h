@@ -66,6 +66,7 @@ struct ControlRecord {
                          // trackbar: the position
     bool enabled = true;
     bool visible = true;
+    std::vector<std::string> itemsUtf8;  // list box, combo box: every item in order
 };
 
 struct NotificationRecord {

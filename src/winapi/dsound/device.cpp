@@ -217,7 +217,15 @@ bool Device::WindowActive()
         std::lock_guard<std::recursive_mutex> lock(mutex);
         w = window;
     }
-    return !w || !IsWindow(w) || GetForegroundWindow() == w;
+    if (!w || !IsWindow(w))
+        return true;
+    // Focus belongs to the application: its own dialogs (owned by the window, directly or through
+    // another owned window) in front keep its sounds heard, as another program's window does not.
+    int depth = 0;
+    for (HWND f = GetForegroundWindow(); f != nullptr && depth < 64; f = GetWindow(f, GW_OWNER), ++depth)
+        if (f == w)
+            return true;
+    return false;
 }
 
 void Device::Mix(int16_t* out, size_t frames)
