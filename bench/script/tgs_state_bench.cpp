@@ -172,7 +172,7 @@ struct PictureFolder {
         for (int i = 0; i < 4 && ok; ++i)
             ok = Write("CH" + std::to_string(i) + ".ELG", 300, 500, 32, [i](int x, int y) {
                 const uint32_t alpha = static_cast<uint32_t>(255 - x * 128 / 300 - y * 64 / 500);
-                return alpha << 24 | static_cast<uint32_t>(0x402010 * (i + 1) + x + y) & 0xFFFFFF;
+                return alpha << 24 | (static_cast<uint32_t>(0x402010 * (i + 1) + x + y) & 0xFFFFFF);
             });
         std::string windows = "Z:" + path + "\\";
         for (char& c : windows)
