@@ -113,13 +113,9 @@ struct FormHost {
     }
     uint32_t Call(uint32_t n, std::vector<uint32_t> words)
     {
-        const uint32_t block = host.Memory().Allocate(static_cast<uint32_t>(4 * (words.size() + 1)));
-        for (size_t i = 0; i < words.size(); ++i)
-            host.Memory().Store32(block + static_cast<uint32_t>(4 * i), words[i]);
-        SobNativeArgs args(host.Memory(), nullptr, block, &host);
-        const uint32_t result = GetNativeRow(n).function(args);
-        EXPECT_FALSE(args.Faulted()) << n;
-        host.Memory().Free(block);
+        bool faulted = false;
+        const uint32_t result = CallNative(host, n, words, &faulted);
+        EXPECT_FALSE(faulted) << n;
         return result;
     }
     uint32_t Str(const std::string& text)

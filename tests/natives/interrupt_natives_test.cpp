@@ -23,6 +23,7 @@
 #include "platform/timer_resolution.h"
 #include "raster/image.h"
 #include "support/host_fixture.h"
+#include "support/native_script.h"
 #include "support/pixel_library.h"
 #include "winapi/clock.h"
 #include "winapi/text.h"
@@ -70,15 +71,7 @@ struct HostWithTasks {
     }
     uint32_t Call(uint32_t n, std::vector<uint32_t> words, bool* faulted = nullptr)
     {
-        const uint32_t block = host.Memory().Allocate(static_cast<uint32_t>(4 * (words.size() + 1)));
-        for (size_t i = 0; i < words.size(); ++i)
-            host.Memory().Store32(block + static_cast<uint32_t>(4 * i), words[i]);
-        SobNativeArgs args(host.Memory(), nullptr, block, &host);
-        const uint32_t result = GetNativeRow(n).function(args);
-        if (faulted != nullptr)
-            *faulted = args.Faulted();
-        host.Memory().Free(block);
-        return result;
+        return CallNative(host, n, words, faulted);
     }
     uint32_t Str(const std::string& text)
     {

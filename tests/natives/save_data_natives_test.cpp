@@ -39,26 +39,12 @@ struct SaveHost {
 
     uint32_t Call(uint32_t n, std::vector<uint32_t> words, bool* faulted = nullptr)
     {
-        const uint32_t block = host.Memory().Allocate(static_cast<uint32_t>(4 * (words.size() + 1)));
-        for (size_t i = 0; i < words.size(); ++i)
-            host.Memory().Store32(block + static_cast<uint32_t>(4 * i), words[i]);
-        SobNativeArgs args(host.Memory(), nullptr, block, &host);
-        const uint32_t result = GetNativeRow(n).function(args);
-        if (faulted != nullptr)
-            *faulted = args.Faulted();
-        host.Memory().Free(block);
-        return result;
+        return CallNative(host, n, words, faulted);
     }
     // Bytes at the end of a block of their own (size bytes at least, filled with 0x55 first).
     uint32_t Block(const std::string& bytes, uint32_t size = 0)
     {
-        const uint32_t n = std::max<uint32_t>(size, static_cast<uint32_t>(bytes.size()));
-        const uint32_t rounded = (n + CScriptMemory::kAlignment - 1) & ~(CScriptMemory::kAlignment - 1);
-        const uint32_t at = host.Memory().Allocate(rounded) + (rounded - n);
-        uint8_t* p = host.Memory().Span(at, n);
-        std::memset(p, 0x55, n);
-        std::memcpy(p, bytes.data(), bytes.size());
-        return at;
+        return PlaceAtBlockEnd(host, bytes, size);
     }
     uint32_t Str(const std::string& text) { return Block(text + std::string(1, '\0')); }
     // A message record: scope 1, number 3, the text.

@@ -1,13 +1,17 @@
-// One native call run through the host: a module placed in its own block of script memory and
-// called once, its labels and results read back.
+// Natives called from tests: a module placed in its own block of script memory and called once
+// (its labels and results read back), one native called directly, bytes at a block's end.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "authoring/sob_assembler.h"
+#include "natives/native_table.h"
 #include "support/host_fixture.h"
 
 namespace hosttest {
@@ -46,6 +50,34 @@ struct Script {
         return std::string(s);
     }
 };
+
+// Native n called directly, its words in a block of their own; *faulted (when given) tells
+// whether the call faulted.
+inline uint32_t CallNative(CScriptHost& host, uint32_t n, const std::vector<uint32_t>& words, bool* faulted = nullptr)
+{
+    const uint32_t block = host.Memory().Allocate(static_cast<uint32_t>(4 * (words.size() + 1)));
+    for (size_t i = 0; i < words.size(); ++i)
+        host.Memory().Store32(block + static_cast<uint32_t>(4 * i), words[i]);
+    SobNativeArgs args(host.Memory(), nullptr, block, &host);
+    const uint32_t result = GetNativeRow(n).function(args);
+    if (faulted != nullptr)
+        *faulted = args.Faulted();
+    host.Memory().Free(block);
+    return result;
+}
+
+// Bytes placed at the end of a block of their own, size bytes at least (the rest 0x55), so that
+// one byte past them is outside the block.
+inline uint32_t PlaceAtBlockEnd(CScriptHost& host, const std::string& bytes, uint32_t size = 0)
+{
+    const uint32_t n = std::max<uint32_t>(size, static_cast<uint32_t>(bytes.size()));
+    const uint32_t rounded = (n + CScriptMemory::kAlignment - 1) & ~(CScriptMemory::kAlignment - 1);
+    const uint32_t at = host.Memory().Allocate(rounded) + (rounded - n);
+    uint8_t* p = host.Memory().Span(at, n);
+    std::memset(p, 0x55, n);
+    std::memcpy(p, bytes.data(), bytes.size());
+    return at;
+}
 
 inline std::string Call(int native, const std::string& args, const std::string& data = "")
 {
