@@ -2,10 +2,11 @@
 // back), what 39 and 41 store reaches the file (title, comment, thumbnail), the pending load file,
 // the header texts into script buffers only inside their blocks, copy and delete, the snapshot,
 // damaged or missing files that change nothing, and the milestone: a message and its choices
-// revealed into the frame, then saved and loaded.
+// revealed into the frame and a form built by a module, its click read, then saved and loaded.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,11 +14,15 @@
 #include "display/surface_sprite.h"
 #include "drawing/glyph_font.h"
 #include "files/gll_manager.h"
+#include "natives/main_form.h"
 #include "natives/native_table.h"
+#include "natives/text_object.h"
+#include "platform/input_manager.h"
 #include "natives/save_file.h"
 #include "natives/save_slots.h"
 #include "natives/script_helpers.h"
 #include "support/native_script.h"
+#include "support/pixel_library.h"
 #include "support/save_fixture.h"
 #include "winapi/text.h"
 
@@ -337,7 +342,7 @@ TEST(SaveDataNatives, SnapshotRows)
 
 // A MAIN module reveals a message and its choices into a kind-9 canvas that the screen shows as its
 // frame, saves the slot and, once the game has gone on, loads it back.
-TEST(SaveDataNatives, MilestoneMessageAndChoicesRevealedIntoTheFrameThenSavedAndLoaded)
+TEST(SaveDataNatives, MilestoneMessageChoicesAndAFormThenSavedAndLoaded)
 {
     SaveHost t;
     CScreen& screen = t.s.f.UseScreen();
@@ -360,29 +365,100 @@ TEST(SaveDataNatives, MilestoneMessageAndChoicesRevealedIntoTheFrameThenSavedAnd
         choices += text + std::string(1, '\0');
     }
     const uint32_t choiceRecord = t.Block(choices);
-    t.s.f.SetWord("Score", 77);
 
+    // The form: a button, a list layer and a text object placed in the main form (in the form's
+    // scene); the script waits frames for the button's click and keeps its user value as Score.
+    // Buttons draw their faces through the pixel library, lists load their bar's picture.
+    TestPixelLibrary pixels;
+    CGllManager loaders;
+    ASSERT_EQ(RegisterBuiltinImageLoaders(loaders), 0);
+    g_pGllManager = &loaders;
+    struct SetScene {
+        explicit SetScene(CScene* scene) { g_TextObjectList.SetScene(scene); }
+        ~SetScene()
+        {
+            g_MainForm.RemoveAllControls();
+            g_TextObjectList.DeleteAll();
+            g_TextObjectList.SetScene(nullptr);
+            g_pGllManager = nullptr;
+        }
+    } setScene(&t.s.scene);
+    CInputManager& input = t.s.f.app.GetInput();
+    ASSERT_EQ(input.CreateDevices(nullptr, kInputMessages, kInputMessages), 0u);
+    CActionMap* actions = nullptr;
+    ASSERT_EQ(input.CreateActionMap(8, &actions), 0u);
+    input.m_active = 1;
+    t.s.f.app.actions = actions;
+    t.s.f.dir.Write("BAR.ELG", Elg(12, 30, 0x808080));
+    const std::string bar = std::to_string(t.Str("BAR.ELG"));
     Script reveal(t.host, "ncall native 242, a242, r242\n"
                           "ncall native 468, a468, r468\n"
                           "ncall native 497, a497, r497\n"
                           "ncall native 470, a470, r470\n"
                           "ncall native 473, a473, r473\n"
                           "ncall native 504, a504, r504\n"
-                          // The form's lines join here: 685, 700, 697 and 716 build it, 706 and 707
-                          // read the injected click.
-                          "ncall native 43, slot, r43\n"
                           "ret\n.data\n"
                           "a242: .word " + surface + "\nr242: .word 9\n"
                           "a468: .word " + std::to_string(message) + "\nr468: .word 9\n"
                           "a497: .word " + std::to_string(choiceRecord) + "\nr497: .word 9\n"
                           "a470: .word " + surface + ", 0, 4, 6, " + fontHandle + ", 0, 0, 2\nr470: .word 9\n"
                           "a473: .word 1\nr473: .word 9\n"
-                          "a504: .word 0, 60, 40, 0, 0, 0\nr504: .word 9\n"
-                          "slot: .word 3, 1\nr43: .word 9\n");
+                          "a504: .word 0, 60, 40, 0, 0, 0\nr504: .word 9\n");
     ASSERT_FALSE(reveal.Faulted());
-    for (const char* r : {"r242", "r468", "r497", "r470", "r504", "r43"})
+    for (const char* r : {"r242", "r468", "r497", "r470", "r504"})
         EXPECT_EQ(reveal.Word(r), 0u) << r;
     EXPECT_EQ(reveal.Word("r473"), 5u); // the text's end
+
+    t.s.f.Module("MAIN", "       ncall native 685, a685, button\n"
+                         "       ncall native 700, a700, list\n"
+                         "       ncall native 697, a697, object\n"
+                         "       movm button, a723\n"
+                         "       ncall native 723, a723, r723\n"
+                         "       movm button, a716\n"
+                         "       ncall native 716, a716, r716\n"
+                         "       movm list, a716\n"
+                         "       ncall native 716, a716, r716\n"
+                         "       movm object, a716\n"
+                         "       ncall native 716, a716, r716\n"
+                         "wait:  yield\n"
+                         "       ncall native 706, a716, r706\n"
+                         "       ncall native 707, a716, got\n"
+                         "       movm got, chk.1\n"
+                         "chk:   eq 0, -1, back.1\n"
+                         "back:  jz 0, done\n"
+                         "       jz 0, wait\n"
+                         "done:  movm got, uservar Score\n"
+                         "       ncall native 43, slot, r43\n"
+                         "       ret\n"
+                         ".data\n"
+                         "a685: .word 500, 100, 60, 24, 65535\nbutton: .word 0\n"
+                         "a700: .word " + fontHandle + ", 20, 200, 10, 10, " + bar + ", 0, 0, 100, 212, 10, 65535\n"
+                         "list: .word 0\n"
+                         "a697: .word 500, 400, 200, 60, " + fontHandle + ", -1\nobject: .word 0\n"
+                         "a723: .word 0, 11\nr723: .word 9\n"
+                         "a716: .word 0, -1\nr716: .word 9\nr706: .word 0\ngot: .word 0\n"
+                         "slot: .word 3, 1\nr43: .word 9\n");
+    CScriptHost& host = t.host;
+    ASSERT_EQ(host.OpenScript("MAIN", nullptr), 0);
+    ASSERT_EQ(host.RunStep(), kRunYielded) << static_cast<int>(host.Machine().Fault());
+    // The button, the list layer with its scroll bar, and the text object.
+    ASSERT_EQ(g_MainForm.GetControls().size(), 4u);
+    // Frames pass while nothing is clicked; the pointer comes to the button, it goes down; its
+    // release ends the wait and the script saves.
+    const std::function<void()> steps[] = {
+        [] {},
+        [&] { t.s.f.app.SetCursorPos(510, 110); },
+        [&] { input.OnLButtonDown(); },
+    };
+    for (const auto& step : steps) {
+        step();
+        input.Poll();
+        ASSERT_EQ(host.RunStep(), kRunYielded) << static_cast<int>(host.Machine().Fault());
+    }
+    input.OnLButtonUp();
+    input.Poll();
+    ASSERT_EQ(host.RunStep(), kRunEnded) << static_cast<int>(host.Machine().Fault());
+    EXPECT_EQ(t.s.f.Word("Score"), 11u);
 
     // The frame the screen shows is the message as the font draws it, and the first choice.
     ASSERT_EQ(screen.GetFrameImage(), static_cast<CImageObject*>(canvas));
@@ -409,6 +485,6 @@ TEST(SaveDataNatives, MilestoneMessageAndChoicesRevealedIntoTheFrameThenSavedAnd
     Script load(t.host, Call(44, "3, 1"));
     ASSERT_FALSE(load.Faulted());
     EXPECT_EQ(load.Word("out"), 0u);
-    EXPECT_EQ(t.s.f.Word("Score"), 77u);
+    EXPECT_EQ(t.s.f.Word("Score"), 11u);
     EXPECT_TRUE(sameAsReference());
 }
