@@ -72,7 +72,8 @@ void SpeedPreviewTick(benchmark::State& state)
                                      shown[i] * cell, kHeight);
         }
     };
-    bench::Contest(state, ours, peer, bench::Goal{.ratio = 1.0, .ms = 1.0}, 101);
+    const bench::Goal goal{.ratio = 1.0, .ms = 1.0};
+    bench::Contest(state, ours, peer, goal, 101);
     if (!(state.counters["ratio"] > 0))
         state.SkipWithError("the contest measured no time");
     for (pixman_image_t* target : targets)
@@ -182,8 +183,8 @@ void FontSampleColourChange(benchmark::State& state)
             penX += static_cast<int>(g->advance.x >> 6);
         }
     };
-    bench::Contest(state, ours, peer, 101);
-    bench::ReportGoal(state, bench::Goal{.ratio = 1.0});
+    const bench::Goal goal{.ratio = 1.0};
+    bench::Contest(state, ours, peer, goal, 101);
     if (!(state.counters["ratio"] > 0))
         state.SkipWithError("the contest measured no time");
     pixman_image_unref(ink);

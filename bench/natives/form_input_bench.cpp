@@ -250,6 +250,8 @@ void FormFrameNativeVsDirect(benchmark::State& state)
     g_pObjectManager = nullptr;
     g_pAppConfig = nullptr;
     bench::ReportGoal(state, {.ratio = 1 / 1.1});
+    if (!(state.counters["ratio"] > 0))
+        state.SkipWithError("the contest measured no time");
     if (!ready)
         state.SkipWithError(("the two screens were not made alike: lists " + std::to_string(ourList != nullptr) +
                              std::to_string(peerList != nullptr) + ", text " + std::to_string(ourText != nullptr) +

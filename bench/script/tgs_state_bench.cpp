@@ -153,7 +153,10 @@ void TgsState(benchmark::State& state)
         [&] { std::memcpy(copy.data(), block.data(), block.size()); });
     state.counters["block_bytes"] = static_cast<double>(block.size());
     state.counters["failures"] = failures;
-    bench::ReportGoal(state, {.ratio = 0.25, .ms = 1.0});
+    const bench::Goal goal{.ratio = 0.25, .ms = 1.0};
+    bench::ReportGoal(state, goal);
+    if (!(state.counters["ratio"] > 0))
+        state.SkipWithError("the contest measured no time");
 }
 BENCHMARK(TgsState)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -250,6 +253,8 @@ void RebuildScene(benchmark::State& state)
         failures += frame->LoadState(&in, &size, false) != 0;
     };
     int sprites = 0;
+    // The goal for a rebuild is a time: the peer is only the yardstick.
+    const bench::Goal goal{.ms = 20.0};
     bench::Contest(
         state,
         [&] {
@@ -260,7 +265,7 @@ void RebuildScene(benchmark::State& state)
             load();
             failures += MakeScene(*frame);
         },
-        bench::Goal{.ms = 20.0}, 9);
+        goal, 9);
     if (!(state.counters["ratio"] > 0))
         state.SkipWithError("the contest measured no time");
     // What the last rebuild made, so a scene that failed to load shows.
