@@ -290,21 +290,6 @@ uint32_t NativeSetCurrentFolder(SobNativeArgs& args)
 
 namespace {
 
-// Checks out addresses first (0 = not wanted) → false with the call marked when one is outside.
-bool OutsOk(SobNativeArgs& args, uint32_t first, uint32_t count)
-{
-    for (uint32_t k = first; k < first + count; ++k) {
-        const uint32_t at = args.U32(k);
-        if (args.Faulted())
-            return false;
-        if (at != 0 && !args.Memory().Contains(at, 4)) {
-            args.MarkFault();
-            return false;
-        }
-    }
-    return true;
-}
-
 void StoreOuts(SobNativeArgs& args, uint32_t first, const int* values, uint32_t count)
 {
     for (uint32_t k = 0; k < count; ++k) {
@@ -393,7 +378,7 @@ uint32_t NativeListAttributes(SobNativeArgs& args)
 uint32_t NativeListTime(SobNativeArgs& args)
 {
     const uint32_t i = args.U32(0);
-    if (!OutsOk(args, 1, 7))
+    if (!NativeOutCellsOk(args, 1, 7))
         return 0;
     const CFileListEntry* entry = g_ScriptFileList.GetEntry(i);
     if (entry == nullptr)
@@ -486,7 +471,7 @@ uint32_t NativeCopyFile(SobNativeArgs& args)
 uint32_t NativeFileDateTime(SobNativeArgs& args)
 {
     const char* name = NativeOptionalString(args, 0);
-    if (args.Faulted() || !OutsOk(args, 1, 7))
+    if (args.Faulted() || !NativeOutCellsOk(args, 1, 7))
         return 0;
     int values[7] = {};
     const int result = GetFileDateTime(name, &values[0], &values[1], &values[2], &values[3], &values[4], &values[5],
@@ -516,7 +501,7 @@ uint32_t NativeMountEntryInfo(SobNativeArgs& args)
 {
     const int32_t id = args.I32(0);
     const uint32_t index = args.U32(1);
-    if (args.Faulted() || !OutsOk(args, 2, 5))
+    if (args.Faulted() || !NativeOutCellsOk(args, 2, 5))
         return 0;
     CArchive* archive = g_pFileManager == nullptr ? nullptr : g_pFileManager->GetMountArchive(id, 0);
     if (archive == nullptr)

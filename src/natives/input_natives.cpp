@@ -35,28 +35,6 @@ uint32_t Byte(bool value)
     return value ? 1 : 0;
 }
 
-// Every out address of words [first, first + count) is 0 or a cell in script memory.
-bool OutsOk(SobNativeArgs& args, uint32_t first, uint32_t count)
-{
-    for (uint32_t k = first; k < first + count; ++k) {
-        const uint32_t at = args.U32(k);
-        if (args.Faulted())
-            return false;
-        if (at != 0 && !args.Memory().Contains(at, 4)) {
-            args.MarkFault();
-            return false;
-        }
-    }
-    return true;
-}
-
-void StoreOut(SobNativeArgs& args, uint32_t k, uint32_t value)
-{
-    const uint32_t at = args.U32(k);
-    if (at != 0)
-        args.Memory().Store32(at, value);
-}
-
 // Word k as a path inside the host's roots → false for null, a bad address (the call marked) or
 // a path outside every root.
 bool RootedPath(SobNativeArgs& args, uint32_t k, std::string* path)
@@ -93,9 +71,9 @@ uint32_t MouseDown(int button)
 // 591 and 592: the wheel through the out address, then a wheel direction as a button.
 uint32_t MouseWheel(SobNativeArgs& args, int button)
 {
-    if (!OutsOk(args, 0, 1) || g_pMouse == nullptr)
+    if (!NativeOutCellsOk(args, 0, 1) || g_pMouse == nullptr)
         return 0;
-    StoreOut(args, 0, static_cast<uint32_t>(g_pMouse->GetWheel()));
+    NativeStoreOutCell(args, 0, static_cast<uint32_t>(g_pMouse->GetWheel()));
     return Byte(g_pMouse->IsDown(button));
 }
 
@@ -124,13 +102,13 @@ uint32_t NativeTimeNow(SobNativeArgs&)
 
 uint32_t NativeLocalTime(SobNativeArgs& args)
 {
-    if (!OutsOk(args, 0, 5))
+    if (!NativeOutCellsOk(args, 0, 5))
         return 0;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     const uint32_t values[5] = {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute};
     for (uint32_t k = 0; k < 5; ++k)
-        StoreOut(args, k, values[k]);
+        NativeStoreOutCell(args, k, values[k]);
     return 0;
 }
 
@@ -352,11 +330,11 @@ uint32_t NativeShowCursorRequest(SobNativeArgs& args)
 
 uint32_t NativeCursorPosition(SobNativeArgs& args)
 {
-    if (!OutsOk(args, 0, 2) || g_pAppFrame == nullptr)
+    if (!NativeOutCellsOk(args, 0, 2) || g_pAppFrame == nullptr)
         return 0;
     const CursorPosition& at = g_pAppFrame->GetCursorPosition();
-    StoreOut(args, 0, static_cast<uint32_t>(at.x));
-    StoreOut(args, 1, static_cast<uint32_t>(at.y));
+    NativeStoreOutCell(args, 0, static_cast<uint32_t>(at.x));
+    NativeStoreOutCell(args, 1, static_cast<uint32_t>(at.y));
     return 0;
 }
 

@@ -56,3 +56,26 @@ inline bool NativeCopyText(SobNativeArgs& args, uint32_t buffer, std::string_vie
     dst[text.size()] = 0;
     return true;
 }
+
+// Out addresses in words [first, first + count): each 0 (not wanted) or a whole cell in script
+// memory → true; false with the call marked at the first that is not, before anything is written.
+inline bool NativeOutCellsOk(SobNativeArgs& args, uint32_t first, uint32_t count)
+{
+    for (uint32_t k = first; k < first + count; ++k) {
+        const uint32_t at = args.U32(k);
+        if (args.Faulted())
+            return false;
+        if (at != 0 && !args.Memory().Contains(at, 4)) {
+            args.MarkFault();
+            return false;
+        }
+    }
+    return true;
+}
+
+// Stores value into the out cell of word k (checked by NativeOutCellsOk); 0 is not wanted.
+inline void NativeStoreOutCell(SobNativeArgs& args, uint32_t k, uint32_t value)
+{
+    if (const uint32_t at = args.U32(k); at != 0)
+        args.Memory().Store32(at, value);
+}

@@ -29,28 +29,6 @@ uint32_t Code(int value)
     return static_cast<uint32_t>(value);
 }
 
-// Every out address of words [first, first + count) is 0 or a cell in script memory.
-bool OutsOk(SobNativeArgs& args, uint32_t first, uint32_t count)
-{
-    for (uint32_t k = first; k < first + count; ++k) {
-        const uint32_t at = args.U32(k);
-        if (args.Faulted())
-            return false;
-        if (at != 0 && !args.Memory().Contains(at, 4)) {
-            args.MarkFault();
-            return false;
-        }
-    }
-    return true;
-}
-
-void StoreOut(SobNativeArgs& args, uint32_t k, uint32_t value)
-{
-    const uint32_t at = args.U32(k);
-    if (at != 0)
-        args.Memory().Store32(at, value);
-}
-
 template <class T>
 T* Sound(SobNativeArgs& args, uint32_t k = 0)
 {
@@ -330,13 +308,13 @@ uint32_t NativeSoundSetPosition(SobNativeArgs& args)
 uint32_t NativeSoundGetFormat(SobNativeArgs& args)
 {
     CSoundBuffer* sound = Sound<CSoundBuffer>(args);
-    if (!OutsOk(args, 1, 3) || sound == nullptr)
+    if (!NativeOutCellsOk(args, 1, 3) || sound == nullptr)
         return Code(-1);
     int channels = 0, rate = 0, bits = 0;
     const int result = sound->GetFormat(&channels, &rate, &bits);
-    StoreOut(args, 1, Code(channels));
-    StoreOut(args, 2, Code(rate));
-    StoreOut(args, 3, Code(bits));
+    NativeStoreOutCell(args, 1, Code(channels));
+    NativeStoreOutCell(args, 2, Code(rate));
+    NativeStoreOutCell(args, 3, Code(bits));
     return Code(result);
 }
 
@@ -355,12 +333,12 @@ uint32_t NativeSoundPosition(SobNativeArgs& args)
 uint32_t NativeSoundIsPlaying(SobNativeArgs& args)
 {
     CSoundBuffer* sound = Sound<CSoundBuffer>(args);
-    if (!OutsOk(args, 1, 2) || sound == nullptr)
+    if (!NativeOutCellsOk(args, 1, 2) || sound == nullptr)
         return 0;
     DWORD play = 0, write = 0;
     const bool playing = sound->IsPlaying(&play, &write);
-    StoreOut(args, 1, play);
-    StoreOut(args, 2, write);
+    NativeStoreOutCell(args, 1, play);
+    NativeStoreOutCell(args, 2, write);
     return playing ? 1 : 0;
 }
 
@@ -403,15 +381,15 @@ uint32_t NativeSoundChange(SobNativeArgs& args)
 uint32_t NativeSoundVolPanFreq(SobNativeArgs& args)
 {
     CSoundBuffer* sound = Sound<CSoundBuffer>(args);
-    if (!OutsOk(args, 1, 3) || sound == nullptr)
+    if (!NativeOutCellsOk(args, 1, 3) || sound == nullptr)
         return Code(-1);
     int32_t volume = 0;
     LONG pan = 0;
     DWORD frequency = 0;
     const int result = sound->GetVolPanFreq(&volume, &pan, &frequency);
-    StoreOut(args, 1, Code(volume));
-    StoreOut(args, 2, Code(pan));
-    StoreOut(args, 3, frequency);
+    NativeStoreOutCell(args, 1, Code(volume));
+    NativeStoreOutCell(args, 2, Code(pan));
+    NativeStoreOutCell(args, 3, frequency);
     return Code(result);
 }
 

@@ -37,28 +37,6 @@ CTextPanel* PanelAt(SobNativeArgs& args, uint32_t k) { return ControlAs<CTextPan
 CTextLayer* LayerAt(SobNativeArgs& args, uint32_t k) { return ControlAs<CTextLayer>(args, k, {kControlTextLayer}); }
 CListLayer* ListAt(SobNativeArgs& args, uint32_t k) { return ControlAs<CListLayer>(args, k, {kControlListLayer}); }
 
-// Every out address of words [first, first + count) is 0 or a whole cell in script memory; the
-// call is marked otherwise, before anything is written.
-bool OutCellsOk(SobNativeArgs& args, uint32_t first, uint32_t count)
-{
-    for (uint32_t k = first; k < first + count; ++k) {
-        const uint32_t at = args.U32(k);
-        if (args.Faulted())
-            return false;
-        if (at != 0 && !args.Memory().Contains(at, 4)) {
-            args.MarkFault();
-            return false;
-        }
-    }
-    return true;
-}
-
-void StoreOutCell(SobNativeArgs& args, uint32_t k, uint32_t value)
-{
-    if (const uint32_t at = args.U32(k); at != 0)
-        args.Memory().Store32(at, value);
-}
-
 CGlyphFont* GlyphFontAt(SobNativeArgs& args, uint32_t k)
 {
     CScriptHostBase* host = NativeHost(args);
@@ -249,15 +227,15 @@ uint32_t NativeScrollArrows(SobNativeArgs& args)
 {
     CScriptHostBase* host = NativeHost(args);
     CScrollControl* bar = ControlAs<CScrollControl>(args, 0, {kControlScroll});
-    if (!OutCellsOk(args, 1, 2))
+    if (!NativeOutCellsOk(args, 1, 2))
         return 0;
     uint32_t arrows[2] = {0, 0};
     if (bar != nullptr && host != nullptr)
         for (int i = 0; i < 2; ++i)
             if (CArrowButton* arrow = bar->GetArrow(i + 1))
                 arrows[i] = host->ObjectHandle(arrow);
-    StoreOutCell(args, 1, arrows[0]);
-    StoreOutCell(args, 2, arrows[1]);
+    NativeStoreOutCell(args, 1, arrows[0]);
+    NativeStoreOutCell(args, 2, arrows[1]);
     return bar != nullptr ? 1 : 0;
 }
 
@@ -369,7 +347,7 @@ uint32_t NativeTextPosition(SobNativeArgs& args)
     CTextPanel* panel = PanelAt(args, 0);
     CTextLayer* layer = LayerAt(args, 0);
     const int32_t a = args.I32(3), b = args.I32(4);
-    if (!OutCellsOk(args, 1, 2) || (panel == nullptr && layer == nullptr))
+    if (!NativeOutCellsOk(args, 1, 2) || (panel == nullptr && layer == nullptr))
         return 0;
     int x = 0, y = 0;
     if (panel != nullptr) {
@@ -381,8 +359,8 @@ uint32_t NativeTextPosition(SobNativeArgs& args)
         x = sprite->GetX();
         y = sprite->GetY();
     }
-    StoreOutCell(args, 1, static_cast<uint32_t>(x));
-    StoreOutCell(args, 2, static_cast<uint32_t>(y));
+    NativeStoreOutCell(args, 1, static_cast<uint32_t>(x));
+    NativeStoreOutCell(args, 2, static_cast<uint32_t>(y));
     return 1;
 }
 
