@@ -469,23 +469,11 @@ uint32_t NativeControlsRemove(SobNativeArgs& args)
     const uint32_t cell = c.U32(0);
     if (!c.Ready())
         return 0;
-    if (cell == 0)
-        return 1;
-    uint32_t handle = 0;
-    if (!args.Memory().Load32(cell, &handle)) {
-        args.MarkFault();
-        return 0;
-    }
-    if (handle == 0)
-        return 1;
-    CControl* control = c.ControlAt(handle);
-    // A stale or foreign handle is not in the set; the cell keeps it.
-    if (control == nullptr)
-        return 2;
-    const int result = Set().RemoveControl(control);
-    if (result == 0)
-        args.Memory().Store32(cell, 0);
-    return static_cast<uint32_t>(result);
+    return NativeReleaseByCell(args, cell, [&](uint32_t handle) {
+        CControl* control = c.ControlAt(handle);
+        // A stale or foreign handle is not in the set; the cell keeps it.
+        return control != nullptr ? Set().RemoveControl(control) : 2;
+    });
 }
 
 uint32_t NativeFormAdd(SobNativeArgs& args)

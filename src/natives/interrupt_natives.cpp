@@ -37,21 +37,13 @@ uint32_t CancelTaskInCell(SobNativeArgs& args, CScriptHostBase& host)
     const uint32_t cell = args.U32(1);
     if (args.Faulted())
         return 0;
-    if (cell == 0)
-        return 1;
-    uint32_t handle = 0;
-    if (!args.Memory().Load32(cell, &handle)) {
-        args.MarkFault();
+    return NativeReleaseByCell(args, cell, [&](uint32_t handle) {
+        CTimedTask* task = host.Object<CTimedTask>(handle);
+        if (task == nullptr || g_pTaskList == nullptr || !g_pTaskList->Contains(task))
+            return 2;
+        g_pTaskList->Cancel(task);
         return 0;
-    }
-    if (handle == 0)
-        return 1;
-    CTimedTask* task = host.Object<CTimedTask>(handle);
-    if (task == nullptr || g_pTaskList == nullptr || !g_pTaskList->Contains(task))
-        return 2;
-    g_pTaskList->Cancel(task);
-    args.Memory().Store32(cell, 0);
-    return 0;
+    });
 }
 
 // Code 4: a glide of the pointer on the frame's task list; with wait the frames are stepped until

@@ -79,3 +79,25 @@ inline void NativeStoreOutCell(SobNativeArgs& args, uint32_t k, uint32_t value)
     if (const uint32_t at = args.U32(k); at != 0)
         args.Memory().Store32(at, value);
 }
+
+// Release by cell: the handle in the 4-byte cell at script address `cell` goes to release, which
+// answers 0 when it released it (the cell is then cleared) or its own code (2: the handle names
+// nothing it may release; the cell keeps it). → 1 for a null cell or one holding 0; 0 with the
+// call marked when the cell is outside script memory.
+template <class Release>
+uint32_t NativeReleaseByCell(SobNativeArgs& args, uint32_t cell, Release release)
+{
+    if (cell == 0)
+        return 1;
+    uint32_t handle = 0;
+    if (!args.Memory().Load32(cell, &handle)) {
+        args.MarkFault();
+        return 0;
+    }
+    if (handle == 0)
+        return 1;
+    const int code = release(handle);
+    if (code == 0)
+        args.Memory().Store32(cell, 0);
+    return static_cast<uint32_t>(code);
+}

@@ -160,23 +160,13 @@ uint32_t ReleaseByCell(SobNativeArgs& a, COwnedList<T>& list, Find find, EndUser
     const uint32_t cell = a.U32(0);
     if (a.Faulted() || host == nullptr)
         return 0;
-    if (cell == 0)
-        return 1;
-    uint32_t handle = 0;
-    if (!a.Memory().Load32(cell, &handle)) {
-        a.MarkFault();
-        return 0;
-    }
-    if (handle == 0)
-        return 1;
-    T* object = find(*host, handle);
-    if (object == nullptr || !list.Contains(object))
-        return 2;
-    endUsers(object);
-    const int code = list.Release(object);
-    if (code == 0)
-        a.Memory().Store32(cell, 0);
-    return static_cast<uint32_t>(code);
+    return NativeReleaseByCell(a, cell, [&](uint32_t handle) {
+        T* object = find(*host, handle);
+        if (object == nullptr || !list.Contains(object))
+            return 2;
+        endUsers(object);
+        return list.Release(object);
+    });
 }
 
 // 532's and 537's words from k: file, cell width, cell height, record sprite, direct surface,
