@@ -9,6 +9,7 @@
 #include "files/temp_folder.h"
 #include "winapi/kernel.h"
 #include "winapi/registry.h"
+#include "winapi/simd_level.h"
 #include "winapi/text.h"
 #include "winapi/toolhelp.h"
 #include "winapi/user.h"
@@ -138,3 +139,19 @@ TEST(MachineFacts, CheckedShiftJisForm)
 }
 
 } // namespace
+
+TEST(MachineFacts, SimdLevelIsForcedNeverAboveTheMachines)
+{
+    const SimdLevel machine = MachineSimdLevel();
+    const SimdLevel before = ActiveSimdLevel();
+    EXPECT_EQ(before, machine); // nothing lowered it in this program
+    {
+        ScopedSimdLevel plain(SimdLevel::Plain);
+        EXPECT_EQ(ActiveSimdLevel(), SimdLevel::Plain);
+        EXPECT_FALSE(UseSse2());
+        EXPECT_EQ(ForceSimdLevel(SimdLevel::Avx2), machine); // clamped to what runs here
+        EXPECT_EQ(UseAvx2(), machine == SimdLevel::Avx2);
+        ForceSimdLevel(SimdLevel::Plain);
+    }
+    EXPECT_EQ(ActiveSimdLevel(), before);
+}

@@ -1,0 +1,53 @@
+// The widest SIMD level the pixel kernels may use. The processor's own level is asked once; the
+// level in use starts there, start-up sets it again from the CPU facts it gathers, and tests lower
+// it (`ForceSimdLevel`) so every twin of a kernel runs against the plain one. Kernels read the level
+// once a call (a byte load), never the processor.
+#pragma once
+
+#include <cstdint>
+
+enum class SimdLevel : uint8_t {
+    Plain = 0, // scalar C++ only
+    Sse2 = 1,  // SSE2 (always there on x86-64) and SSSE3 where the processor has it
+    Avx2 = 2,
+};
+
+// What this processor and its operating system run (cpuid and the saved register state), asked once.
+SimdLevel MachineSimdLevel();
+// Whether the processor has SSSE3: a few SSE-level kernels use its byte shuffles.
+bool MachineHasSsse3();
+
+namespace simd_detail {
+// Unset until the first ask, so kernels used by static initialisers see the machine's level too.
+inline constexpr uint8_t kUnset = 0xFF;
+extern uint8_t g_simdLevel;
+SimdLevel FirstAsk();
+}
+
+// The level the kernels use now.
+inline SimdLevel ActiveSimdLevel()
+{
+    const uint8_t level = simd_detail::g_simdLevel;
+    return level == simd_detail::kUnset ? simd_detail::FirstAsk() : static_cast<SimdLevel>(level);
+}
+inline bool UseAvx2() { return ActiveSimdLevel() >= SimdLevel::Avx2; }
+inline bool UseSse2() { return ActiveSimdLevel() >= SimdLevel::Sse2; }
+
+// Sets the level in use, never above the machine's; answers the level set. Start-up calls it once;
+// tests call it between kernels, never while another thread draws.
+SimdLevel ForceSimdLevel(SimdLevel level);
+
+// Scope guard for tests: forces a level and puts the previous one back.
+class ScopedSimdLevel {
+public:
+    explicit ScopedSimdLevel(SimdLevel level) : m_previous(ActiveSimdLevel()) { ForceSimdLevel(level); }
+    ~ScopedSimdLevel() { ForceSimdLevel(m_previous); }
+    ScopedSimdLevel(const ScopedSimdLevel&) = delete;
+    ScopedSimdLevel& operator=(const ScopedSimdLevel&) = delete;
+
+private:
+    SimdLevel m_previous;
+};
+
+// The levels this machine can run, lowest first, for tests that run a kernel at each.
+inline constexpr SimdLevel kAllSimdLevels[] = {SimdLevel::Plain, SimdLevel::Sse2, SimdLevel::Avx2};
