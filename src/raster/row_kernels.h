@@ -86,8 +86,8 @@ void BlendAlphaRows32ScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcP
 void BlendAlphaRows32MirrorMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 void BlendAlphaRows32MirrorScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width,
                                      int height, const StretchState& step);
-// The AVX2 forms of the unscaled blend twins, which hand their rows over while UseAvx2() says so
-// (only then may these run). Callers use the twins.
+// The AVX2 forms of the unscaled blend twins, which hand rows of eight pixels or more over while
+// UseAvx2() says so (only then may these run). Callers use the twins.
 void BlendAlphaRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 void BlendAlphaRows32MirrorAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 

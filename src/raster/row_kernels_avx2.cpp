@@ -2,9 +2,10 @@
 // SIMD level allows it. Sixteen pixels a step, two registers of eight: a step whose pixels are all
 // opaque stores the source colour without reading the destination, one all transparent only
 // clears the alpha bytes still set, and the rest blend with the plain kernel's exact rounding.
-// A row's last pixels go through masked loads and stores.
+// A row's last pixels go eight, four and one at a time (masked loads and stores cost more there).
 #include "raster/row_kernels.h"
 
+#include "raster/pixel_simd.h"
 #include "raster/row_kernel_loops.h"
 
 #include <immintrin.h>
@@ -102,11 +103,21 @@ template <bool Mirror> TESSARO_AVX2 inline __m256i Next8(const BYTE*& src)
     return v;
 }
 
+template <bool Mirror> inline __m128i Next4(const BYTE*& src)
+{
+    if (Mirror) {
+        src -= 16;
+        return _mm_shuffle_epi32(pixel_simd::Load4(src), 0x1B);
+    }
+    const __m128i v = pixel_simd::Load4(src);
+    src += 16;
+    return v;
+}
+
 template <bool Mirror>
 TESSARO_AVX2 void BlendRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
     const ptrdiff_t ahead = std::min(kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     for (int y = 0; y < height; ++y) {
         int x = 0;
         for (; x + 16 <= width; x += 16) {
@@ -122,23 +133,20 @@ TESSARO_AVX2 void BlendRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int src
             Store8(dst, BlendAlpha8(Next8<Mirror>(src), Load8(dst)));
             dst += 32;
         }
-        if (x < width) {
-            // The last one to seven pixels: lanes below n, read and written under a mask (a
-            // mirrored walk reads the top n lanes of the eight pixels before it and turns them).
-            const int n = width - x;
-            const __m256i mask = _mm256_cmpgt_epi32(_mm256_set1_epi32(n), lane);
-            __m256i s;
+        if (x + 4 <= width) {
+            pixel_simd::Store4(dst, pixel_simd::BlendAlpha4(Next4<Mirror>(src), pixel_simd::Load4(dst)));
+            dst += 16;
+            x += 4;
+        }
+        for (; x < width; ++x) {
             if (Mirror) {
-                const __m256i top = _mm256_cmpgt_epi32(lane, _mm256_set1_epi32(7 - n));
-                s = Reverse8(_mm256_maskload_epi32(reinterpret_cast<const int*>(src - 32), top));
-                src -= static_cast<ptrdiff_t>(n) * 4;
-            } else {
-                s = _mm256_maskload_epi32(reinterpret_cast<const int*>(src), mask);
-                src += static_cast<ptrdiff_t>(n) * 4;
+                src -= 4;
             }
-            const __m256i d = _mm256_maskload_epi32(reinterpret_cast<const int*>(dst), mask);
-            _mm256_maskstore_epi32(reinterpret_cast<int*>(dst), mask, BlendAlpha8(s, d));
-            dst += static_cast<ptrdiff_t>(n) * 4;
+            Store<uint32_t>(dst, BlendPixel(Load<uint32_t>(dst), Load<uint32_t>(src)));
+            if (!Mirror) {
+                src += 4;
+            }
+            dst += 4;
         }
         dst += dstSkip;
         src += srcSkip;
