@@ -86,7 +86,8 @@ void IntelDescriptor(CpuInfo& out, uint8_t d)
 
 } // namespace
 
-void DecodeCpuInfo(const CpuidRecord* records, size_t count, uint32_t processorType, CpuInfo& out)
+void DecodeCpuInfo(const CpuidRecord* records, size_t count, uint32_t processorType, CpuInfo& out,
+                   uint64_t savedState)
 {
     out = CpuInfo{};
     CpuNameFacts facts{};
@@ -121,6 +122,10 @@ void DecodeCpuInfo(const CpuidRecord* records, size_t count, uint32_t processorT
             out.htt = ((leaf1.edx >> 28) & 1) && logical > 1;
             out.ia64 = (leaf1.edx >> 30) & 1;
             out.sse3 = leaf1.ecx & 1;
+            // The wide registers are usable only where the system saves them across switches:
+            // OSXSAVE, AVX, and both the SSE and the AVX state in the saved set.
+            const bool osSaves = ((leaf1.ecx >> 27) & 1) && ((leaf1.ecx >> 28) & 1) && (savedState & 6) == 6;
+            out.avx2 = highest >= 7 && osSaves && ((Find(records, count, 7).ebx >> 5) & 1);
         }
         Registers ext0 = Find(records, count, 0x80000000u);
         // Without extended leaves some processors echo a basic leaf here: only 0x8000xxxx counts.
@@ -195,6 +200,11 @@ void DecodeCpuInfo(const CpuidRecord* records, size_t count, uint32_t processorT
     out.identified = 1;
 }
 
+SimdLevel SimdLevelOf(const CpuInfo& info)
+{
+    return info.avx2 ? SimdLevel::Avx2 : info.sse2 ? SimdLevel::Sse2 : SimdLevel::Plain;
+}
+
 uint32_t IdentifyCpu()
 {
     if (g_CpuInfo.identified)
@@ -208,14 +218,27 @@ uint32_t IdentifyCpu()
         return r;
     };
     const uint32_t highest = ask(0).eax;
-    for (uint32_t leaf = 1; leaf <= highest && leaf <= 2; ++leaf)
-        ask(leaf);
+    uint32_t leaf1Ecx = 0;
+    for (uint32_t leaf = 1; leaf <= highest && leaf <= 2; ++leaf) {
+        const CpuidRecord r = ask(leaf);
+        if (leaf == 1)
+            leaf1Ecx = r.ecx;
+    }
+    if (highest >= 7)
+        ask(7);
+    uint64_t savedState = 0;
+    if ((leaf1Ecx >> 27) & 1) { // OSXSAVE: XGETBV may be executed
+        uint32_t lo = 0, hi = 0;
+        __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+        savedState = static_cast<uint64_t>(hi) << 32 | lo;
+    }
     const uint32_t highestExt = ask(0x80000000u).eax;
     if (highestExt & 0x80000000u)
         for (uint32_t leaf = 0x80000001u; leaf <= highestExt && leaf <= 0x80000007u; ++leaf)
             ask(leaf);
 #endif
-    DecodeCpuInfo(records.data(), records.size(), kProcessorAmdX8664, g_CpuInfo);
+    DecodeCpuInfo(records.data(), records.size(), kProcessorAmdX8664, g_CpuInfo, savedState);
+    ForceSimdLevel(SimdLevelOf(g_CpuInfo));
     return 0;
 }
 

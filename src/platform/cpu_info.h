@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "winapi/simd_level.h"
+
 struct CpuInfo {
     char vendor[13];    // leaf 0: EBX, EDX, ECX
     char brand[49];     // leaves 0x80000002..4, leading blanks removed
@@ -30,6 +32,7 @@ struct CpuInfo {
     uint8_t sse;
     uint8_t sse2;
     uint8_t sse3;
+    uint8_t avx2; // leaf 7 says so and the system saves the wide registers (OSXSAVE, XGETBV)
     uint8_t amdMmxExtensions;
     uint8_t amd3DNow;
     uint8_t amd3DNowExtended;
@@ -60,10 +63,16 @@ enum : uint32_t {
 };
 
 // Fills `out` from CPUID answers (a leaf missing from `records` answers zeros; null/0 records mean
-// a processor without CPUID) and the processor type of GetSystemInfo. Clock fields stay 0.
-void DecodeCpuInfo(const CpuidRecord* records, size_t count, uint32_t processorType, CpuInfo& out);
+// a processor without CPUID), the processor type of GetSystemInfo and the register state the
+// system saves (XGETBV 0; 0 where OSXSAVE is clear). Clock fields stay 0.
+void DecodeCpuInfo(const CpuidRecord* records, size_t count, uint32_t processorType, CpuInfo& out,
+                   uint64_t savedState = 0);
 
-// Identifies this machine's processor into g_CpuInfo: 0 identified now, 2 already identified.
+// The SIMD level the pixel kernels may use on a processor of these facts.
+SimdLevel SimdLevelOf(const CpuInfo& info);
+
+// Identifies this machine's processor into g_CpuInfo and sets the kernels' SIMD level from it
+// (once): 0 identified now, 2 already identified.
 uint32_t IdentifyCpu();
 
 // Measures the clock over half a second, once (later calls return the stored value); 0 without a

@@ -1,5 +1,7 @@
 #include "raster/dib_convert.h"
 
+#include "winapi/simd_level.h"
+
 #include <cstring>
 
 #include <immintrin.h>
@@ -150,10 +152,11 @@ __attribute__((target("avx2"))) void Expand24Avx2(BYTE* d, const BYTE* p, LONG w
 }
 
 using Expand24 = void (*)(BYTE*, const BYTE*, LONG, uint32_t);
-// Chosen once, from what the processor offers.
-const Expand24 g_expand24 = __builtin_cpu_supports("avx2")    ? Expand24Avx2
-                            : __builtin_cpu_supports("ssse3") ? Expand24Ssse3
-                                                              : Expand24Plain;
+// Chosen a call, from the SIMD level in use.
+Expand24 PickExpand24()
+{
+    return UseAvx2() ? Expand24Avx2 : UseSsse3() ? Expand24Ssse3 : Expand24Plain;
+}
 
 // Walks the rectangle: Out gives the bytes per output pixel and the four source forms.
 template <typename Out>
@@ -169,6 +172,7 @@ bool Convert(BYTE* dstBits, const RECT& dstRect, LONG dstPitch, const BITMAPINFO
     if (w > 0 && dstPitch < static_cast<int64_t>(w) * Out::kBytes) {
         return false;
     }
+    const Expand24 expand24 = PickExpand24();
     for (LONG y = 0; y < h; ++y) {
         const BYTE* row = SourceRow(s, origin.y + y);
         BYTE* d = dstBits + static_cast<ptrdiff_t>(dstRect.top + y) * dstPitch +
@@ -192,7 +196,7 @@ bool Convert(BYTE* dstBits, const RECT& dstRect, LONG dstPitch, const BITMAPINFO
             break;
         case 24:
             if constexpr (requires { Out::kAlpha24; }) {
-                g_expand24(d, row + static_cast<ptrdiff_t>(origin.x) * 3, w, Out::kAlpha24 << 24);
+                expand24(d, row + static_cast<ptrdiff_t>(origin.x) * 3, w, Out::kAlpha24 << 24);
                 break;
             }
             for (LONG x = 0; x < w; ++x, d += Out::kBytes) {

@@ -16,6 +16,7 @@
 #include "raster/quad_kernels.h"
 #include "raster/rotate_ops.h"
 #include "raster/scale_ops.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
 #include <cmath>
@@ -635,11 +636,10 @@ __attribute__((target("ssse3"))) void ReverseBytesSsse3(BYTE* row, int n)
     std::reverse(row + i, row + j);
 }
 
-// Whether the processor has SSSE3 (asked once).
+// Whether the SSSE3 shuffles may run (the SIMD level in use and the processor).
 bool HasSsse3()
 {
-    static const bool has = __builtin_cpu_supports("ssse3");
-    return has;
+    return UseSsse3();
 }
 
 template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <xmmintrin.h>
+
 namespace raster_detail {
 
 template <typename T>
@@ -127,6 +129,23 @@ inline uint32_t BlendPixel(uint32_t d, uint32_t s)
     const uint32_t a = s >> 24;
     return BlendChannel(s & 0xFF, d & 0xFF, a) | BlendChannel((s >> 8) & 0xFF, (d >> 8) & 0xFF, a) << 8 |
            BlendChannel((s >> 16) & 0xFF, (d >> 16) & 0xFF, a) << 16;
+}
+
+// How far ahead of the walk the blend asks for its lines (beyond the first-level cache the blend
+// waits on memory; the hardware's own prefetch leaves it waiting). Rows shorter than that look
+// one row ahead, so that the lines asked for are the ones the walk reaches.
+constexpr ptrdiff_t kBlendAhead = 2048;
+
+// Asks for the line `ahead` bytes (at most a row) further along a walk whose row has `left` bytes
+// still to go; past the row's end the walk continues `skip` bytes further (the next row). A hint
+// only: the address may lie outside any buffer.
+inline void PrefetchAlong(const BYTE* p, ptrdiff_t ahead, ptrdiff_t left, ptrdiff_t skip)
+{
+    uintptr_t at = reinterpret_cast<uintptr_t>(p) + static_cast<uintptr_t>(ahead);
+    if ((ahead < 0 ? -ahead : ahead) >= left) {
+        at += static_cast<uintptr_t>(skip);
+    }
+    _mm_prefetch(reinterpret_cast<const char*>(at), _MM_HINT_T0);
 }
 
 }  // namespace raster_detail

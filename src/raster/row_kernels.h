@@ -1,7 +1,7 @@
 // Row kernels of the copy, alpha-blend, plane and fill operations: plain functions over a first
 // pixel, row skips in bytes, a width and a height (both at least 1). The "Mmx" twins are the SIMD
-// forms (SSE2) that the operations choose while g_bUseMmx is set; every twin gives exactly the
-// plain kernel's results.
+// forms (SSE2, the unscaled blends AVX2 at that SIMD level) that the operations choose while
+// g_bUseMmx is set; every twin gives exactly the plain kernel's results.
 //
 // Conventions:
 // - dstSkip / srcSkip: bytes added to the pointer after each row, once the kernel has walked the
@@ -86,6 +86,10 @@ void BlendAlphaRows32ScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcP
 void BlendAlphaRows32MirrorMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 void BlendAlphaRows32MirrorScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width,
                                      int height, const StretchState& step);
+// The AVX2 forms of the unscaled blend twins, which hand rows of eight pixels or more over while
+// UseAvx2() says so (only then may these run). Callers use the twins.
+void BlendAlphaRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
+void BlendAlphaRows32MirrorAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 
 // --- alpha planes ------------------------------------------------------------------------------
 // 32-bit destination, 8-bit source: alpha byte := plane byte, colour kept.

@@ -32,6 +32,8 @@ inline SimdLevel ActiveSimdLevel()
 }
 inline bool UseAvx2() { return ActiveSimdLevel() >= SimdLevel::Avx2; }
 inline bool UseSse2() { return ActiveSimdLevel() >= SimdLevel::Sse2; }
+// The SSE level's byte shuffles, where the processor has them.
+inline bool UseSsse3() { return UseSse2() && MachineHasSsse3(); }
 
 // Sets the level in use, never above the machine's; answers the level set. Start-up calls it once;
 // tests call it between kernels, never while another thread draws.

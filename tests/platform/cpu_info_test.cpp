@@ -42,10 +42,15 @@ struct Dump {
                  Word(b + 16 * i + 12));
         return *this;
     }
-    CpuInfo Decode(uint32_t processorType = kProcessorAmdX8664) const
+    Dump& Ecx1(uint32_t ecx)
+    {
+        records[1].ecx = ecx;
+        return *this;
+    }
+    CpuInfo Decode(uint32_t processorType = kProcessorAmdX8664, uint64_t savedState = 0) const
     {
         CpuInfo info;
-        DecodeCpuInfo(records.data(), records.size(), processorType, info);
+        DecodeCpuInfo(records.data(), records.size(), processorType, info, savedState);
         return info;
     }
 };
@@ -173,6 +178,43 @@ TEST(CpuInfo, IdentifiesThisMachineOnce)
     const std::string name = g_CpuInfo.modelName;
     EXPECT_EQ(IdentifyCpu(), 2u);
     EXPECT_EQ(name, g_CpuInfo.modelName);
+}
+
+TEST(CpuInfo, Avx2NeedsLeafSevenAndTheSystemSavingTheWideRegisters)
+{
+    constexpr uint32_t kOsxsaveAvx = 1u << 27 | 1u << 28, kAvx2 = 1u << 5;
+    constexpr uint64_t kSseAvxState = 6, kWithMore = 0xE7;
+    struct Case {
+        const char* name;
+        uint32_t highest, ecx1, ebx7;
+        uint64_t savedState;
+        bool avx2;
+    } cases[] = {
+        {"everything there", 7, kOsxsaveAvx, kAvx2, kSseAvxState, true},
+        {"more state saved", 0xD, kOsxsaveAvx | 1, kAvx2 | 1, kWithMore, true},
+        {"no leaf 7 reported", 6, kOsxsaveAvx, kAvx2, kSseAvxState, false},
+        {"no AVX2 bit", 7, kOsxsaveAvx, 0, kSseAvxState, false},
+        {"system does not save", 7, 1u << 28, kAvx2, kSseAvxState, false},
+        {"no AVX bit", 7, 1u << 27, kAvx2, kSseAvxState, false},
+        {"wide state not saved", 7, kOsxsaveAvx, kAvx2, 2, false},
+        {"only wide state saved", 7, kOsxsaveAvx, kAvx2, 4, false},
+    };
+    for (const Case& c : cases) {
+        Dump dump("GenuineIntel", c.highest, 0x906EA, 0, kP4Features);
+        dump.Ecx1(c.ecx1).Leaf(7, 0, c.ebx7, 0, 0);
+        const CpuInfo info = dump.Decode(kProcessorAmdX8664, c.savedState);
+        EXPECT_EQ(info.avx2, c.avx2) << c.name;
+        EXPECT_EQ(SimdLevelOf(info), c.avx2 ? SimdLevel::Avx2 : SimdLevel::Sse2) << c.name;
+    }
+    EXPECT_EQ(SimdLevelOf(Dump("GenuineIntel", 1, 0x0652, 0, 0x800000).Decode()), SimdLevel::Plain);
+}
+
+TEST(CpuInfo, IdentifyingSetsTheKernelsLevelFromTheFacts)
+{
+    IdentifyCpu();
+    // Our reading of cpuid and the saved state agrees with the compiler's own check.
+    EXPECT_EQ(SimdLevelOf(g_CpuInfo), MachineSimdLevel());
+    EXPECT_EQ(ActiveSimdLevel(), SimdLevelOf(g_CpuInfo));
 }
 
 TEST(CpuInfo, ClockText)

@@ -2,6 +2,8 @@
 // bottom-up and top-down rows from an origin, and the header checks that refuse to read.
 #include "raster/dib_convert.h"
 
+#include "winapi/simd_level.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -250,9 +252,9 @@ TEST(DibConvert, GrayOfEveryChannelPair)
     }
 }
 
-// Rows of random 24-bit pixels of every width up to a few vector steps, from several origins:
-// each pixel is its three bytes and the alpha, and nothing past the rectangle is written (the
-// vector steps read ahead but store only whole pixels of the row).
+// Rows of random 24-bit pixels of every width up to a few vector steps, from several origins, at
+// every SIMD level: each pixel is its three bytes and the alpha, and nothing past the rectangle is
+// written (the vector steps read ahead but store only whole pixels of the row).
 TEST(DibConvert, TrueColourRowsOfEveryWidthExpandPixelByPixel)
 {
     uint32_t seed = 99;
@@ -260,29 +262,33 @@ TEST(DibConvert, TrueColourRowsOfEveryWidthExpandPixelByPixel)
         seed = seed * 1103515245u + 12345u;
         return static_cast<BYTE>(seed >> 16);
     };
-    for (LONG width = 1; width <= 40; ++width) {
-        Dib dib(width, -2, 24);
-        for (BYTE& b : dib.bits)
-            b = next();
-        for (LONG origin : {0L, 1L, 3L}) {
-            if (origin >= width)
-                continue;
-            const LONG w = width - origin;
-            const RECT r{0, 0, w, 2};
-            for (const auto& [convert, alpha] :
-                 {std::pair{&ConvertDibTo32, 0xFF000000u}, std::pair{&ConvertDibTo32NoAlpha, 0u}}) {
-                const LONG pitch = w * 4 + 4;
-                std::vector<BYTE> out(static_cast<size_t>(pitch) * 2, 0xAB);
-                ASSERT_TRUE(convert(out.data(), r, pitch, dib.Info(), dib.bits.data(), dib.pitch, POINT{origin, 0}));
-                for (LONG y = 0; y < 2; ++y) {
-                    const BYTE* row = dib.ImageRow(y);
-                    for (LONG x = 0; x < w; ++x) {
-                        const BYTE* p = row + (origin + x) * 3;
-                        const uint32_t expected = alpha | p[0] | p[1] << 8 | p[2] << 16;
-                        ASSERT_EQ(Word32(out, static_cast<size_t>(y * pitch / 4 + x)), expected)
-                            << "width " << width << " origin " << origin << " x " << x << " y " << y;
+    for (SimdLevel level : kAllSimdLevels) {
+        const ScopedSimdLevel forced(level);
+        SCOPED_TRACE(testing::Message() << "level " << static_cast<int>(ActiveSimdLevel()));
+        for (LONG width = 1; width <= 40; ++width) {
+            Dib dib(width, -2, 24);
+            for (BYTE& b : dib.bits)
+                b = next();
+            for (LONG origin : {0L, 1L, 3L}) {
+                if (origin >= width)
+                    continue;
+                const LONG w = width - origin;
+                const RECT r{0, 0, w, 2};
+                for (const auto& [convert, alpha] :
+                     {std::pair{&ConvertDibTo32, 0xFF000000u}, std::pair{&ConvertDibTo32NoAlpha, 0u}}) {
+                    const LONG pitch = w * 4 + 4;
+                    std::vector<BYTE> out(static_cast<size_t>(pitch) * 2, 0xAB);
+                    ASSERT_TRUE(convert(out.data(), r, pitch, dib.Info(), dib.bits.data(), dib.pitch, POINT{origin, 0}));
+                    for (LONG y = 0; y < 2; ++y) {
+                        const BYTE* row = dib.ImageRow(y);
+                        for (LONG x = 0; x < w; ++x) {
+                            const BYTE* p = row + (origin + x) * 3;
+                            const uint32_t expected = alpha | p[0] | p[1] << 8 | p[2] << 16;
+                            ASSERT_EQ(Word32(out, static_cast<size_t>(y * pitch / 4 + x)), expected)
+                                << "width " << width << " origin " << origin << " x " << x << " y " << y;
+                        }
+                        ASSERT_EQ(Word32(out, static_cast<size_t>(y * pitch / 4 + w)), 0xABABABABu) << width;
                     }
-                    ASSERT_EQ(Word32(out, static_cast<size_t>(y * pitch / 4 + w)), 0xABABABABu) << width;
                 }
             }
         }

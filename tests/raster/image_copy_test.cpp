@@ -4,11 +4,13 @@
 #include "platform/cpu_info.h"
 #include "raster/image.h"
 #include "support/pixel_buffers.h"
+#include "winapi/simd_level.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <string>
 
 using namespace raster_test;
@@ -241,7 +243,7 @@ TEST(ImageCopy, CopyOntoItselfReadsAnUntouchedSource)
 }
 
 // Drawing with a clip rectangle equals drawing unclipped and keeping only the clip, at every
-// clipping edge, for every operation, scaled and unscaled; the SIMD switch changes nothing.
+// clipping edge, for every operation, scaled and unscaled; the SIMD switch and level change nothing.
 TEST(ImageCopy, ClippedDrawingEqualsUnclippedDrawingInsideTheClip)
 {
     Random random(8);
@@ -259,30 +261,33 @@ TEST(ImageCopy, ClippedDrawingEqualsUnclippedDrawingInsideTheClip)
             const SIZE size{random.Range(1, 25), random.Range(1, 25)};
             const bool scaled = trial % 2 == 1;
 
-            CImage full, clipped, simd;
+            CImage full, clipped, simd[std::size(kAllSimdLevels)];
             ASSERT_EQ(0, full.Create(20, 15, op.dstBpp, 0));
             FillRandom(full, random);
             ASSERT_EQ(0, clipped.CopyFrom(&full, 0));
-            ASSERT_EQ(0, simd.CopyFrom(&full, 0));
+            for (CImage& image : simd) {
+                ASSERT_EQ(0, image.CopyFrom(&full, 0));
+                image.ClipRectToSize(&clip);
+            }
             const std::vector<BYTE> before = Snapshot(full);
             clipped.ClipRectToSize(&clip);
-            simd.ClipRectToSize(&clip);
-            int rFull, rClipped, rSimd;
+            int rFull, rClipped;
             {
                 MmxSwitch sw(false);
                 rFull = op.draw(full, src, x, y, &srcRect, scaled ? &size : nullptr);
                 rClipped = op.draw(clipped, src, x, y, &srcRect, scaled ? &size : nullptr);
             }
-            {
-                MmxSwitch sw(true);
-                rSimd = op.draw(simd, src, x, y, &srcRect, scaled ? &size : nullptr);
-            }
             ASSERT_EQ(0, rFull) << op.name;
             ASSERT_EQ(0, rClipped) << op.name;
-            ASSERT_EQ(0, rSimd) << op.name;
             const std::string where = op.name + " trial " + std::to_string(trial) + (scaled ? " scaled" : "");
             ASSERT_TRUE(SameOutside(clipped, before, clip)) << where;
-            ASSERT_EQ(Snapshot(clipped), Snapshot(simd)) << where;
+            for (size_t i = 0; i < std::size(kAllSimdLevels); ++i) {
+                MmxSwitch sw(true);
+                const ScopedSimdLevel forced(kAllSimdLevels[i]);
+                ASSERT_EQ(0, op.draw(simd[i], src, x, y, &srcRect, scaled ? &size : nullptr)) << op.name;
+                ASSERT_EQ(Snapshot(clipped), Snapshot(simd[i]))
+                    << where << " SIMD level " << static_cast<int>(ActiveSimdLevel());
+            }
             const int bpp = op.dstBpp / 8;
             for (LONG row = clip.top; row < clip.bottom; ++row) {
                 ASSERT_EQ(0, std::memcmp(full.GetRowAddress(row) + clip.left * bpp,

@@ -1,9 +1,10 @@
-// The SIMD twins against the plain kernels on random pixels, every width from 1 to 33, forward,
-// mirrored, upwards and scaled walks, with guard bytes around every buffer; and the per-pixel
-// rules against formulas written here.
+// The SIMD twins against the plain kernels at every SIMD level, on random pixels, every width from
+// 1 to 33, forward, mirrored, upwards and scaled walks, with guard bytes around every buffer; and
+// the per-pixel rules against formulas written here.
 #include "raster/blend_tables.h"
 #include "raster/row_kernels.h"
 #include "support/pixel_buffers.h"
+#include "winapi/simd_level.h"
 
 #include <gtest/gtest.h>
 
@@ -59,49 +60,61 @@ DWORD KeyFrom(GuardedPlane& src)
     return key;
 }
 
+// Runs a twin test at every SIMD level this machine runs (the twins pick their forms by it).
+void AtEverySimdLevel(const std::function<void()>& body)
+{
+    for (SimdLevel level : kAllSimdLevels) {
+        const ScopedSimdLevel forced(level);
+        SCOPED_TRACE(testing::Message() << "SIMD level " << static_cast<int>(ActiveSimdLevel()));
+        body();
+    }
+}
+
 }  // namespace
 
 TEST(RowKernels, UnscaledTwinsGivePlainResults)
 {
-    DWORD key = 0;
-    const UnscaledTwin twins[] = {
-        {"CopyRows32", CopyRows32, CopyRows32Mmx, false},
-        {"CopyRows32Mirror", CopyRows32Mirror, CopyRows32MirrorMmx, true},
-        {"BlendAlphaRows32", BlendAlphaRows32, BlendAlphaRows32Mmx, false},
-        {"BlendAlphaRows32Mirror", BlendAlphaRows32Mirror, BlendAlphaRows32MirrorMmx, true},
-        {"CopyColorRows32", CopyColorRows32, CopyColorRows32Mmx, false},
-        {"CopyAlphaRows32", CopyAlphaRows32, CopyAlphaRows32Mmx, false},
-        {"CopyColorKeyRows32",
-         [&](BYTE* d, const BYTE* s, int ds, int ss, int w, int h) { CopyColorKeyRows32(d, s, ds, ss, w, h, key); },
-         [&](BYTE* d, const BYTE* s, int ds, int ss, int w, int h) { CopyColorKeyRows32Mmx(d, s, ds, ss, w, h, key); },
-         false},
-    };
-    Random random(1);
-    for (const UnscaledTwin& twin : twins) {
-        for (int width = 1; width <= 33; ++width) {
-            for (bool upward : {false, true}) {
-                // Long rows (the copy hands them to the library's copy) at a few widths too.
-                const int w = width == 33 ? 100 : width;
-                GuardedPlane src(w, kHeight, 4), a(w, kHeight, 4), b(w, kHeight, 4);
-                random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
-                random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
-                std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
-                key = KeyFrom(src);
-                RunUnscaled(twin.plain, a, src, w, twin.mirrored, upward);
-                RunUnscaled(twin.simd, b, src, w, twin.mirrored, upward);
-                ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
-                    << twin.name << " width " << w << (upward ? " upward" : "");
-                ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact() && src.buffer.GuardsIntact())
-                    << twin.name << " width " << w;
-                // Slack bytes at the end of each row are not pixels: nothing writes them.
-                for (int y = 0; y < kHeight; ++y) {
-                    for (int i = w * 4; i < a.pitch; ++i) {
-                        ASSERT_EQ(a.Row(y)[i], b.Row(y)[i]);
+    AtEverySimdLevel([&] {
+        DWORD key = 0;
+        const UnscaledTwin twins[] = {
+            {"CopyRows32", CopyRows32, CopyRows32Mmx, false},
+            {"CopyRows32Mirror", CopyRows32Mirror, CopyRows32MirrorMmx, true},
+            {"BlendAlphaRows32", BlendAlphaRows32, BlendAlphaRows32Mmx, false},
+            {"BlendAlphaRows32Mirror", BlendAlphaRows32Mirror, BlendAlphaRows32MirrorMmx, true},
+            {"CopyColorRows32", CopyColorRows32, CopyColorRows32Mmx, false},
+            {"CopyAlphaRows32", CopyAlphaRows32, CopyAlphaRows32Mmx, false},
+            {"CopyColorKeyRows32",
+             [&](BYTE* d, const BYTE* s, int ds, int ss, int w, int h) { CopyColorKeyRows32(d, s, ds, ss, w, h, key); },
+             [&](BYTE* d, const BYTE* s, int ds, int ss, int w, int h) { CopyColorKeyRows32Mmx(d, s, ds, ss, w, h, key); },
+             false},
+        };
+        Random random(1);
+        for (const UnscaledTwin& twin : twins) {
+            for (int width = 1; width <= 33; ++width) {
+                for (bool upward : {false, true}) {
+                    // Long rows (the copy hands them to the library's copy) at a few widths too.
+                    const int w = width == 33 ? 100 : width;
+                    GuardedPlane src(w, kHeight, 4), a(w, kHeight, 4), b(w, kHeight, 4);
+                    random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
+                    random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+                    std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+                    key = KeyFrom(src);
+                    RunUnscaled(twin.plain, a, src, w, twin.mirrored, upward);
+                    RunUnscaled(twin.simd, b, src, w, twin.mirrored, upward);
+                    ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
+                        << twin.name << " width " << w << (upward ? " upward" : "");
+                    ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact() && src.buffer.GuardsIntact())
+                        << twin.name << " width " << w;
+                    // Slack bytes at the end of each row are not pixels: nothing writes them.
+                    for (int y = 0; y < kHeight; ++y) {
+                        for (int i = w * 4; i < a.pitch; ++i) {
+                            ASSERT_EQ(a.Row(y)[i], b.Row(y)[i]);
+                        }
                     }
                 }
             }
         }
-    }
+    });
 }
 
 // Sprite-like sources (runs of opaque, transparent and mixed alpha starting at any pixel) through
@@ -109,105 +122,111 @@ TEST(RowKernels, UnscaledTwinsGivePlainResults)
 // of the row, over destinations whose alpha is already clear or still set.
 TEST(RowKernels, BlendTwinsMatchOnSpriteRuns)
 {
-    const UnscaledTwin twins[] = {
-        {"BlendAlphaRows32", BlendAlphaRows32, BlendAlphaRows32Mmx, false},
-        {"BlendAlphaRows32Mirror", BlendAlphaRows32Mirror, BlendAlphaRows32MirrorMmx, true},
-    };
-    Random random(4);
-    for (const UnscaledTwin& twin : twins) {
-        for (int width : {7, 8, 9, 15, 16, 17, 23, 31, 32, 33, 40, 47, 48, 63, 64, 65, 79, 100, 700}) {
-            for (bool clearDst : {false, true}) {
-                GuardedPlane src(width, kHeight, 4), a(width, kHeight, 4), b(width, kHeight, 4);
-                random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
-                random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
-                for (int y = 0; y < kHeight; ++y) {
-                    for (int x = 0; x < width;) {
-                        const int run = random.Range(1, 24), kind = random.Range(0, 2);
-                        for (int end = std::min(width, x + run); x < end; ++x) {
-                            BYTE* p = src.At(x, y);
-                            p[3] = kind == 0 ? 0 : kind == 1 ? 255 : p[3];
-                            if (clearDst) {
-                                a.At(x, y)[3] = 0;
+    AtEverySimdLevel([&] {
+        const UnscaledTwin twins[] = {
+            {"BlendAlphaRows32", BlendAlphaRows32, BlendAlphaRows32Mmx, false},
+            {"BlendAlphaRows32Mirror", BlendAlphaRows32Mirror, BlendAlphaRows32MirrorMmx, true},
+        };
+        Random random(4);
+        for (const UnscaledTwin& twin : twins) {
+            for (int width : {7, 8, 9, 15, 16, 17, 23, 31, 32, 33, 40, 47, 48, 63, 64, 65, 79, 100, 700}) {
+                for (bool clearDst : {false, true}) {
+                    GuardedPlane src(width, kHeight, 4), a(width, kHeight, 4), b(width, kHeight, 4);
+                    random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
+                    random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+                    for (int y = 0; y < kHeight; ++y) {
+                        for (int x = 0; x < width;) {
+                            const int run = random.Range(1, 24), kind = random.Range(0, 2);
+                            for (int end = std::min(width, x + run); x < end; ++x) {
+                                BYTE* p = src.At(x, y);
+                                p[3] = kind == 0 ? 0 : kind == 1 ? 255 : p[3];
+                                if (clearDst) {
+                                    a.At(x, y)[3] = 0;
+                                }
                             }
                         }
                     }
+                    std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+                    for (bool upward : {false, true}) {
+                        RunUnscaled(twin.plain, a, src, width, twin.mirrored, upward);
+                        RunUnscaled(twin.simd, b, src, width, twin.mirrored, upward);
+                        ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
+                            << twin.name << " width " << width << (clearDst ? " clear" : "") << (upward ? " upward" : "");
+                    }
+                    ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact() && src.buffer.GuardsIntact())
+                        << twin.name << " width " << width;
                 }
-                std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
-                for (bool upward : {false, true}) {
-                    RunUnscaled(twin.plain, a, src, width, twin.mirrored, upward);
-                    RunUnscaled(twin.simd, b, src, width, twin.mirrored, upward);
-                    ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
-                        << twin.name << " width " << width << (clearDst ? " clear" : "") << (upward ? " upward" : "");
-                }
-                ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact() && src.buffer.GuardsIntact())
-                    << twin.name << " width " << width;
             }
         }
-    }
+    });
 }
 
 TEST(RowKernels, ScaledTwinsGivePlainResults)
 {
-    DWORD key = 0;
-    const ScaledTwin twins[] = {
-        {"CopyRows32Scaled", CopyRows32Scaled, CopyRows32ScaledMmx, false},
-        {"CopyRows32MirrorScaled", CopyRows32MirrorScaled, CopyRows32MirrorScaledMmx, true},
-        {"BlendAlphaRows32Scaled", BlendAlphaRows32Scaled, BlendAlphaRows32ScaledMmx, false},
-        {"BlendAlphaRows32MirrorScaled", BlendAlphaRows32MirrorScaled, BlendAlphaRows32MirrorScaledMmx, true},
-        {"CopyColorRows32Scaled", CopyColorRows32Scaled, CopyColorRows32ScaledMmx, false},
-        {"CopyAlphaRows32Scaled", CopyAlphaRows32Scaled, CopyAlphaRows32ScaledMmx, false},
-        {"CopyColorKeyRows32Scaled",
-         [&](BYTE* d, const BYTE* s, int ds, int sp, int w, int h, const StretchState& st) {
-             CopyColorKeyRows32Scaled(d, s, ds, sp, w, h, st, key);
-         },
-         [&](BYTE* d, const BYTE* s, int ds, int sp, int w, int h, const StretchState& st) {
-             CopyColorKeyRows32ScaledMmx(d, s, ds, sp, w, h, st, key);
-         },
-         false},
-    };
-    Random random(2);
-    for (const ScaledTwin& twin : twins) {
-        for (int width = 1; width <= 33; ++width) {
-            // Source extents below, at and above the destination's, rows likewise; single rows
-            // take a walk of their own.
-            for (int srcWidth : {1, width / 2 + 1, width, width * 2 + 1})
-                for (int rows : {kHeight, 1}) {
-                    const int srcHeight = random.Range(1, 7);
-                    GuardedPlane src(srcWidth, srcHeight, 4), a(width, rows, 4), b(width, rows, 4);
-                    random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
-                    random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
-                    std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
-                    key = KeyFrom(src);
-                    const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
-                                          -rows - 1, srcHeight % rows, rows, srcHeight / rows};
-                    const BYTE* first = twin.mirrored ? src.Row(0) + srcWidth * 4 : src.Row(0);
-                    twin.plain(a.Row(0), first, a.pitch - width * 4, src.pitch, width, rows, st);
-                    twin.simd(b.Row(0), first, b.pitch - width * 4, src.pitch, width, rows, st);
-                    ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
-                        << twin.name << " " << srcWidth << " -> " << width << ", " << rows << " rows";
-                    ASSERT_TRUE(a.buffer.GuardsIntact() && src.buffer.GuardsIntact()) << twin.name;
-                }
+    AtEverySimdLevel([&] {
+        DWORD key = 0;
+        const ScaledTwin twins[] = {
+            {"CopyRows32Scaled", CopyRows32Scaled, CopyRows32ScaledMmx, false},
+            {"CopyRows32MirrorScaled", CopyRows32MirrorScaled, CopyRows32MirrorScaledMmx, true},
+            {"BlendAlphaRows32Scaled", BlendAlphaRows32Scaled, BlendAlphaRows32ScaledMmx, false},
+            {"BlendAlphaRows32MirrorScaled", BlendAlphaRows32MirrorScaled, BlendAlphaRows32MirrorScaledMmx, true},
+            {"CopyColorRows32Scaled", CopyColorRows32Scaled, CopyColorRows32ScaledMmx, false},
+            {"CopyAlphaRows32Scaled", CopyAlphaRows32Scaled, CopyAlphaRows32ScaledMmx, false},
+            {"CopyColorKeyRows32Scaled",
+             [&](BYTE* d, const BYTE* s, int ds, int sp, int w, int h, const StretchState& st) {
+                 CopyColorKeyRows32Scaled(d, s, ds, sp, w, h, st, key);
+             },
+             [&](BYTE* d, const BYTE* s, int ds, int sp, int w, int h, const StretchState& st) {
+                 CopyColorKeyRows32ScaledMmx(d, s, ds, sp, w, h, st, key);
+             },
+             false},
+        };
+        Random random(2);
+        for (const ScaledTwin& twin : twins) {
+            for (int width = 1; width <= 33; ++width) {
+                // Source extents below, at and above the destination's, rows likewise; single rows
+                // take a walk of their own.
+                for (int srcWidth : {1, width / 2 + 1, width, width * 2 + 1})
+                    for (int rows : {kHeight, 1}) {
+                        const int srcHeight = random.Range(1, 7);
+                        GuardedPlane src(srcWidth, srcHeight, 4), a(width, rows, 4), b(width, rows, 4);
+                        random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
+                        random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+                        std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+                        key = KeyFrom(src);
+                        const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
+                                              -rows - 1, srcHeight % rows, rows, srcHeight / rows};
+                        const BYTE* first = twin.mirrored ? src.Row(0) + srcWidth * 4 : src.Row(0);
+                        twin.plain(a.Row(0), first, a.pitch - width * 4, src.pitch, width, rows, st);
+                        twin.simd(b.Row(0), first, b.pitch - width * 4, src.pitch, width, rows, st);
+                        ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
+                            << twin.name << " " << srcWidth << " -> " << width << ", " << rows << " rows";
+                        ASSERT_TRUE(a.buffer.GuardsIntact() && src.buffer.GuardsIntact()) << twin.name;
+                    }
+            }
         }
-    }
+    });
 }
 
 TEST(RowKernels, FillAndInvertTwinsGivePlainResults)
 {
-    Random random(3);
-    for (int width = 1; width <= 33; ++width) {
-        GuardedPlane a(width, kHeight, 4), b(width, kHeight, 4);
-        random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
-        std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
-        const DWORD rgb = random.Next() & 0x00FFFFFFu;
-        FillRgbRows32(a.Row(0), a.pitch - width * 4, width, kHeight, rgb);
-        FillRgbRows32Mmx(b.Row(0), b.pitch - width * 4, width, kHeight, rgb);
-        for (BYTE mode : {0, 1, 2, 7}) {
-            InvertRows32(a.Row(0), a.pitch - width * 4, width, kHeight, mode);
-            InvertRows32Mmx(b.Row(0), b.pitch - width * 4, width, kHeight, mode);
+    AtEverySimdLevel([&] {
+        Random random(3);
+        for (int width = 1; width <= 33; ++width) {
+            GuardedPlane a(width, kHeight, 4), b(width, kHeight, 4);
+            random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
+            std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+            const DWORD rgb = random.Next() & 0x00FFFFFFu;
+            FillRgbRows32(a.Row(0), a.pitch - width * 4, width, kHeight, rgb);
+            FillRgbRows32Mmx(b.Row(0), b.pitch - width * 4, width, kHeight, rgb);
+            for (BYTE mode : {0, 1, 2, 7}) {
+                InvertRows32(a.Row(0), a.pitch - width * 4, width, kHeight, mode);
+                InvertRows32Mmx(b.Row(0), b.pitch - width * 4, width, kHeight, mode);
+            }
+            ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size())) << width;
+            ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact());
         }
-        ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size())) << width;
-        ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact());
-    }
+    });
 }
 
 // The fill against a loop written here: rows with and without a gap between them, four equal
@@ -238,29 +257,31 @@ TEST(RowKernels, FillSetsEveryPixelOfItsRows)
 // rounded formula: one row per alpha, the 65536 (source, destination) pairs in each channel.
 TEST(RowKernels, BlendIsExactForEveryByteTriple)
 {
-    std::vector<uint32_t> src(65536), dst(65536), a(65536), b(65536);
-    for (uint32_t alpha = 0; alpha < 256; ++alpha) {
-        for (uint32_t i = 0; i < 65536; ++i) {
-            const uint32_t s = i & 255, d = i >> 8;
-            // Blue takes (s, d), green (d, s), red (s ^ d, s).
-            src[i] = alpha << 24 | (s ^ d) << 16 | d << 8 | s;
-            dst[i] = 0x5A000000u | s << 16 | s << 8 | d;
-        }
-        a = dst;
-        b = dst;
-        auto* sp = reinterpret_cast<const BYTE*>(src.data());
-        BlendAlphaRows32(reinterpret_cast<BYTE*>(a.data()), sp, 0, 0, 65536, 1);
-        BlendAlphaRows32Mmx(reinterpret_cast<BYTE*>(b.data()), sp, 0, 0, 65536, 1);
-        for (uint32_t i = 0; i < 65536; ++i) {
-            auto expect = [&](uint32_t s, uint32_t d) { return (s * alpha + d * (255 - alpha) + 127) / 255; };
-            const uint32_t s = i & 255, d = i >> 8;
-            const uint32_t want = expect(s ^ d, s) << 16 | expect(d, s) << 8 | expect(s, d);  // alpha 0
-            if (a[i] != want || b[i] != want) {
-                FAIL() << "alpha " << alpha << " s " << s << " d " << d << ": plain " << std::hex << a[i]
-                       << " simd " << b[i] << " want " << want;
+    AtEverySimdLevel([&] {
+        std::vector<uint32_t> src(65536), dst(65536), a(65536), b(65536);
+        for (uint32_t alpha = 0; alpha < 256; ++alpha) {
+            for (uint32_t i = 0; i < 65536; ++i) {
+                const uint32_t s = i & 255, d = i >> 8;
+                // Blue takes (s, d), green (d, s), red (s ^ d, s).
+                src[i] = alpha << 24 | (s ^ d) << 16 | d << 8 | s;
+                dst[i] = 0x5A000000u | s << 16 | s << 8 | d;
+            }
+            a = dst;
+            b = dst;
+            auto* sp = reinterpret_cast<const BYTE*>(src.data());
+            BlendAlphaRows32(reinterpret_cast<BYTE*>(a.data()), sp, 0, 0, 65536, 1);
+            BlendAlphaRows32Mmx(reinterpret_cast<BYTE*>(b.data()), sp, 0, 0, 65536, 1);
+            for (uint32_t i = 0; i < 65536; ++i) {
+                auto expect = [&](uint32_t s, uint32_t d) { return (s * alpha + d * (255 - alpha) + 127) / 255; };
+                const uint32_t s = i & 255, d = i >> 8;
+                const uint32_t want = expect(s ^ d, s) << 16 | expect(d, s) << 8 | expect(s, d);  // alpha 0
+                if (a[i] != want || b[i] != want) {
+                    FAIL() << "alpha " << alpha << " s " << s << " d " << d << ": plain " << std::hex << a[i]
+                           << " simd " << b[i] << " want " << want;
+                }
             }
         }
-    }
+    });
 }
 
 TEST(RowKernels, PaletteAndPlaneKernelsFollowTheirRules)
@@ -317,31 +338,33 @@ TEST(RowKernels, ScaledStepsSampleAsDescribed)
 // what the rows before it wrote.
 TEST(RowKernels, ScaledCopyTwinMatchesWithinOnePicture)
 {
-    Random random(5);
-    constexpr int kWidth = 24, kRows = 14, kPitch = kWidth * 4;
-    const int pairs[][2] = {{0, 1}, {0, 2}, {3, 4}, {5, 7}, {7, 0}, {11, 1}, {2, 7}};
-    for (const auto& pair : pairs) {
-        const int srcRow = pair[0], dstRow = pair[1];
-        for (int srcWidth : {5, 12, kWidth}) {
-            std::vector<uint32_t> a(kWidth * kRows);
-            random.FillPixels(reinterpret_cast<BYTE*>(a.data()), a.size());
-            std::vector<uint32_t> b = a;
-            const int width = kWidth - 3, height = 6, srcHeight = 2;
-            const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
-                                  -height - 1, srcHeight % height, height, srcHeight / height};
-            auto* pa = reinterpret_cast<BYTE*>(a.data());
-            auto* pb = reinterpret_cast<BYTE*>(b.data());
-            CopyRows32Scaled(pa + dstRow * kPitch, pa + srcRow * kPitch + 12, 12, kPitch, width, height, st);
-            CopyRows32ScaledMmx(pb + dstRow * kPitch, pb + srcRow * kPitch + 12, 12, kPitch, width, height, st);
-            ASSERT_EQ(a, b) << srcRow << " -> " << dstRow << " from " << srcWidth;
-            if (srcWidth <= 12) {
-                // Mirrored: the walk starts one pixel past the columns it reads.
-                CopyRows32MirrorScaled(pa + dstRow * kPitch, pa + srcRow * kPitch + 60, 12, kPitch, width,
-                                       height, st);
-                CopyRows32MirrorScaledMmx(pb + dstRow * kPitch, pb + srcRow * kPitch + 60, 12, kPitch, width,
-                                          height, st);
-                ASSERT_EQ(a, b) << "mirrored " << srcRow << " -> " << dstRow << " from " << srcWidth;
+    AtEverySimdLevel([&] {
+        Random random(5);
+        constexpr int kWidth = 24, kRows = 14, kPitch = kWidth * 4;
+        const int pairs[][2] = {{0, 1}, {0, 2}, {3, 4}, {5, 7}, {7, 0}, {11, 1}, {2, 7}};
+        for (const auto& pair : pairs) {
+            const int srcRow = pair[0], dstRow = pair[1];
+            for (int srcWidth : {5, 12, kWidth}) {
+                std::vector<uint32_t> a(kWidth * kRows);
+                random.FillPixels(reinterpret_cast<BYTE*>(a.data()), a.size());
+                std::vector<uint32_t> b = a;
+                const int width = kWidth - 3, height = 6, srcHeight = 2;
+                const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
+                                      -height - 1, srcHeight % height, height, srcHeight / height};
+                auto* pa = reinterpret_cast<BYTE*>(a.data());
+                auto* pb = reinterpret_cast<BYTE*>(b.data());
+                CopyRows32Scaled(pa + dstRow * kPitch, pa + srcRow * kPitch + 12, 12, kPitch, width, height, st);
+                CopyRows32ScaledMmx(pb + dstRow * kPitch, pb + srcRow * kPitch + 12, 12, kPitch, width, height, st);
+                ASSERT_EQ(a, b) << srcRow << " -> " << dstRow << " from " << srcWidth;
+                if (srcWidth <= 12) {
+                    // Mirrored: the walk starts one pixel past the columns it reads.
+                    CopyRows32MirrorScaled(pa + dstRow * kPitch, pa + srcRow * kPitch + 60, 12, kPitch, width,
+                                           height, st);
+                    CopyRows32MirrorScaledMmx(pb + dstRow * kPitch, pb + srcRow * kPitch + 60, 12, kPitch, width,
+                                              height, st);
+                    ASSERT_EQ(a, b) << "mirrored " << srcRow << " -> " << dstRow << " from " << srcWidth;
+                }
             }
         }
-    }
+    });
 }

@@ -1,6 +1,9 @@
 // The DirectDraw stand-in's blit rows: each SSE2 (and AVX2) twin against its plain kernel on random
-// pixels, every width from 1 to 40 and odd byte offsets, with keys at the edges of the value range.
+// pixels, every width from 1 to 40 and odd byte offsets, with keys at the edges of the value range;
+// the blits' own choice of twin at every SIMD level.
 #include "winapi/ddraw/row_kernels.h"
+
+#include "winapi/simd_level.h"
 
 #include <gtest/gtest.h>
 
@@ -85,10 +88,12 @@ TEST(DDrawRowKernels, LerpsMatchThePlainRows)
                 dd::LerpDownPlain(top, bottom, w, reinterpret_cast<uint32_t*>(plain.data() + offset), width);
                 dd::LerpDownSse2(top, bottom, w, reinterpret_cast<uint32_t*>(twin.data() + offset), width);
                 EXPECT_EQ(plain, twin) << "down, w " << w;
-                if (dd::HasAvx2()) {
+                // The blits' choice, at every level this machine runs.
+                for (SimdLevel level : kAllSimdLevels) {
+                    const ScopedSimdLevel forced(level);
                     std::fill(twin.begin(), twin.end(), BYTE{0});
-                    dd::LerpDownAvx2(top, bottom, w, reinterpret_cast<uint32_t*>(twin.data() + offset), width);
-                    EXPECT_EQ(plain, twin) << "down (AVX2), w " << w;
+                    dd::LerpDown(top, bottom, w, reinterpret_cast<uint32_t*>(twin.data() + offset), width);
+                    EXPECT_EQ(plain, twin) << "down, w " << w << " level " << static_cast<int>(ActiveSimdLevel());
                 }
             }
         }
@@ -194,9 +199,12 @@ TEST(DDrawRowKernels, QuadRowsMatchThePlainRows)
             dd::QuadAcrossPlain(src, length, xa.data(), xb.data(), fu.data(), rows(plain).data(), width);
             dd::QuadAcrossSse2(src, length, xa.data(), xb.data(), fu.data(), rows(twin).data(), width);
             EXPECT_EQ(std::memcmp(plain.data(), twin.data(), plain.size() * sizeof(float)), 0);
-            if (dd::HasAvx2()) {
-                dd::QuadAcrossAvx2(src, length, xa.data(), xb.data(), fu.data(), rows(twin).data(), width);
-                EXPECT_EQ(std::memcmp(plain.data(), twin.data(), plain.size() * sizeof(float)), 0);
+            for (SimdLevel level : kAllSimdLevels) {
+                const ScopedSimdLevel forced(level);
+                std::fill(twin.begin(), twin.end(), -1.0f);
+                dd::QuadAcross(src, length, xa.data(), xb.data(), fu.data(), rows(twin).data(), width);
+                EXPECT_EQ(std::memcmp(plain.data(), twin.data(), plain.size() * sizeof(float)), 0)
+                    << "level " << static_cast<int>(ActiveSimdLevel());
             }
 
             std::vector<float> top(3 * xa.size()), bottom(top.size());
@@ -221,9 +229,10 @@ TEST(DDrawRowKernels, QuadRowsMatchThePlainRows)
                 EXPECT_EQ(out[0], out[1]);
                 EXPECT_EQ(count[0], count[1]);
                 EXPECT_EQ(unsure[0], unsure[1]);
-                if (dd::HasAvx2()) {
-                    run(1, dd::QuadDownAvx2);
-                    EXPECT_EQ(out[0], out[1]);
+                for (SimdLevel level : kAllSimdLevels) {
+                    const ScopedSimdLevel forced(level);
+                    run(1, dd::QuadDown);
+                    EXPECT_EQ(out[0], out[1]) << "level " << static_cast<int>(ActiveSimdLevel());
                     EXPECT_EQ(unsure[0], unsure[1]);
                 }
                 if (fv == 0.0f && width == kMaxWidth) {

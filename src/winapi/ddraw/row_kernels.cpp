@@ -1,6 +1,8 @@
 // The blit rows: plain kernels, their SSE2 twins and the AVX2 ones chosen at run time.
 #include "winapi/ddraw/row_kernels.h"
 
+#include "winapi/simd_level.h"
+
 #include <immintrin.h>
 
 #include <cstring>
@@ -142,8 +144,7 @@ __attribute__((target("avx2"))) void LerpPairsAvx2(const uint32_t* src, const in
 
 bool HasAvx2()
 {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+    return UseAvx2();
 }
 
 void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count)

@@ -10,7 +10,7 @@
 
 namespace winapi::ddraw {
 
-// Whether the processor runs AVX2 (asked once).
+// Whether the AVX2 twins may run: the SIMD level in use is AVX2 (see winapi/simd_level.h).
 bool HasAvx2();
 
 // Bilinear x888 across one source row: per channel out[i] = (s[xa[i]] * (256 - w) + s[xb[i]] * w)

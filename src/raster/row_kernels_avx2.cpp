@@ -1,0 +1,166 @@
+// The AVX2 forms of the unscaled alpha blends, which the SIMD twins hand their rows to while the
+// SIMD level allows it. Sixteen pixels a step, two registers of eight: a step whose pixels are all
+// opaque stores the source colour without reading the destination, one all transparent only
+// clears the alpha bytes still set, and the rest blend with the plain kernel's exact rounding.
+// A row's last pixels go eight, four and one at a time (masked loads and stores cost more there).
+#include "raster/row_kernels.h"
+
+#include "raster/pixel_simd.h"
+#include "raster/row_kernel_loops.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+using namespace raster_detail;
+
+#define TESSARO_AVX2 __attribute__((target("avx2")))
+
+namespace {
+
+TESSARO_AVX2 inline __m256i Load8(const BYTE* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+TESSARO_AVX2 inline void Store8(BYTE* p, __m256i v)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+TESSARO_AVX2 inline __m256i Reverse8(__m256i v)
+{
+    return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+}
+
+// Eight pixels s blended over d: (s * a + d * (255 - a) + 127) / 255 per channel, alpha 0. Each
+// pixel stands as two 16-bit words as it is: the even bytes (blue, red) masked, the odd ones
+// (green, alpha) shifted down, both weighed by a and 255 - a. With x the weighed sum (at most
+// 255 * 255), x / 255 rounded is ((x + 127) * 0x8081) >> 23 for the even half, and
+// (t + (t >> 8)) >> 8 with t = x + 128 for the odd half, left in the high byte where the mask
+// also clears the alpha word.
+TESSARO_AVX2 inline __m256i BlendAlpha8(__m256i s, __m256i d)
+{
+    const __m256i evenMask = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i sE = _mm256_and_si256(s, evenMask);
+    const __m256i sO = _mm256_srli_epi16(s, 8);
+    const __m256i dE = _mm256_and_si256(d, evenMask);
+    const __m256i dO = _mm256_srli_epi16(d, 8);
+    const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sO, 0xF5), 0xF5);
+    const __m256i na = _mm256_xor_si256(a, evenMask);
+    __m256i xE = _mm256_add_epi16(_mm256_mullo_epi16(sE, a), _mm256_mullo_epi16(dE, na));
+    __m256i xO = _mm256_add_epi16(_mm256_mullo_epi16(sO, a), _mm256_mullo_epi16(dO, na));
+    xE = _mm256_add_epi16(xE, _mm256_set1_epi16(127));
+    xO = _mm256_add_epi16(xO, _mm256_set1_epi16(128));
+    xE = _mm256_srli_epi16(_mm256_mulhi_epu16(xE, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
+    xO = _mm256_and_si256(_mm256_add_epi16(xO, _mm256_srli_epi16(xO, 8)), _mm256_set1_epi32(0x0000FF00));
+    return _mm256_or_si256(xE, xO);
+}
+
+// The alpha bytes' bits of a 32-byte compare mask.
+constexpr uint32_t kAlphaBytes = 0x88888888u;
+
+TESSARO_AVX2 inline uint32_t AlphaBytesEqual(__m256i v, __m256i to)
+{
+    return static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, to))) & kAlphaBytes;
+}
+
+// Sixteen pixels s0, s1 over dst. All opaque: the source colour, the destination unread. All
+// transparent: the destination keeps its colour, stored only where an alpha byte is still set.
+TESSARO_AVX2 inline void Blend16(BYTE* dst, __m256i s0, __m256i s1)
+{
+    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256i zero = _mm256_setzero_si256();
+    if (AlphaBytesEqual(_mm256_and_si256(s0, s1), _mm256_set1_epi32(-1)) == kAlphaBytes) {
+        Store8(dst, _mm256_and_si256(s0, colour));
+        Store8(dst + 32, _mm256_and_si256(s1, colour));
+        return;
+    }
+    const __m256i d0 = Load8(dst);
+    const __m256i d1 = Load8(dst + 32);
+    if (AlphaBytesEqual(_mm256_or_si256(s0, s1), zero) == kAlphaBytes) {
+        if (AlphaBytesEqual(_mm256_or_si256(d0, d1), zero) != kAlphaBytes) {
+            Store8(dst, _mm256_and_si256(d0, colour));
+            Store8(dst + 32, _mm256_and_si256(d1, colour));
+        }
+        return;
+    }
+    Store8(dst, BlendAlpha8(s0, d0));
+    Store8(dst + 32, BlendAlpha8(s1, d1));
+}
+
+// The next eight source pixels in walking order (a mirrored walk reads leftwards).
+template <bool Mirror> TESSARO_AVX2 inline __m256i Next8(const BYTE*& src)
+{
+    if (Mirror) {
+        src -= 32;
+        return Reverse8(Load8(src));
+    }
+    const __m256i v = Load8(src);
+    src += 32;
+    return v;
+}
+
+template <bool Mirror> inline __m128i Next4(const BYTE*& src)
+{
+    if (Mirror) {
+        src -= 16;
+        return _mm_shuffle_epi32(pixel_simd::Load4(src), 0x1B);
+    }
+    const __m128i v = pixel_simd::Load4(src);
+    src += 16;
+    return v;
+}
+
+template <bool Mirror>
+TESSARO_AVX2 void BlendRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
+{
+    const ptrdiff_t ahead = std::min(kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
+    for (int y = 0; y < height; ++y) {
+        int x = 0;
+        for (; x + 16 <= width; x += 16) {
+            const ptrdiff_t left = static_cast<ptrdiff_t>(width - x) * 4;
+            PrefetchAlong(dst, ahead, left, dstSkip);
+            PrefetchAlong(src, Mirror ? -ahead - 64 : ahead, left, srcSkip);
+            const __m256i s0 = Next8<Mirror>(src);
+            const __m256i s1 = Next8<Mirror>(src);
+            Blend16(dst, s0, s1);
+            dst += 64;
+        }
+        for (; x + 8 <= width; x += 8) {
+            Store8(dst, BlendAlpha8(Next8<Mirror>(src), Load8(dst)));
+            dst += 32;
+        }
+        if (x + 4 <= width) {
+            pixel_simd::Store4(dst, pixel_simd::BlendAlpha4(Next4<Mirror>(src), pixel_simd::Load4(dst)));
+            dst += 16;
+            x += 4;
+        }
+        for (; x < width; ++x) {
+            if (Mirror) {
+                src -= 4;
+            }
+            Store<uint32_t>(dst, BlendPixel(Load<uint32_t>(dst), Load<uint32_t>(src)));
+            if (!Mirror) {
+                src += 4;
+            }
+            dst += 4;
+        }
+        dst += dstSkip;
+        src += srcSkip;
+    }
+}
+
+}  // namespace
+
+void BlendAlphaRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
+{
+    BlendRowsAvx2<false>(dst, src, dstSkip, srcSkip, width, height);
+}
+
+void BlendAlphaRows32MirrorAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
+{
+    BlendRowsAvx2<true>(dst, src, dstSkip, srcSkip, width, height);
+}
