@@ -218,7 +218,9 @@ int CAppFrame::Init()
     if (o.allowSse == 0)
         g_CpuInfo.sse = g_CpuInfo.sse3 = 0;
     if (o.allowSse2 == 0)
-        g_CpuInfo.sse2 = 0;
+        g_CpuInfo.sse2 = g_CpuInfo.avx2 = 0;
+    // The kernels' SIMD level follows what the options leave.
+    ForceSimdLevel(SimdLevelOf(g_CpuInfo));
     // 9. The display devices.
     if (m_screen != nullptr && m_screen->EnumDisplayDevices(&m_monitors, o.screenWidth, o.screenHeight,
                                                             o.enumerationFlag) != 0) {

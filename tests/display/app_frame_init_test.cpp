@@ -6,8 +6,10 @@
 
 #include "display/canvas_surface.h"
 #include "frame_test_game.h"
+#include "platform/cpu_info.h"
 #include "winapi/host_headless.h"
 #include "winapi/kernel.h"
+#include "winapi/simd_level.h"
 #include "winapi/text.h"
 
 namespace {
@@ -252,6 +254,27 @@ TEST_F(FrameInit, TheGlobalDisplaySwitchChoosesCanvasImagesWithADeviceContext)
         EXPECT_EQ(g_bCanvasImageDC, option);
     }
     g_bCanvasImageDC = 0;
+}
+
+// The options that forbid SSE2 turn the kernels' SIMD level down to the plain one for the game;
+// allowed, the level is the processor's.
+TEST_F(FrameInit, ForbiddenSse2LowersTheKernelsSimdLevel)
+{
+    const CpuInfo facts = g_CpuInfo;
+    const SimdLevel before = ActiveSimdLevel();
+    for (uint8_t allow : {1, 0}) {
+        SCOPED_TRACE(int(allow));
+        FrameTestScreen screen;
+        FrameTestGame game(&screen);
+        SimdLevel during = SimdLevel::Avx2;
+        game.configure = [allow](AppFrameOptions& o) { o.allowSse2 = allow; };
+        game.onFrame = [&](FrameTestGame&) { during = ActiveSimdLevel(); };
+        game.frameLimit = 1;
+        EXPECT_EQ(game.Run(nullptr, nullptr, nullptr, SW_SHOW), 0);
+        EXPECT_EQ(during, allow ? MachineSimdLevel() : SimdLevel::Plain);
+        g_CpuInfo = facts;
+    }
+    ForceSimdLevel(before);
 }
 
 } // namespace
