@@ -14,6 +14,10 @@ struct TLVertex {
     float x, y, z, rhw, u, v;
 };
 
+// Whether the triangle a, b, c covers fewer pixels than texels of a tw x th texture, so that the
+// minification filter rules its pixels rather than the magnification one.
+bool Minifies(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG tw, LONG th);
+
 // A texture and its sampling.
 class Sampler {
 public:
