@@ -12,6 +12,7 @@
 #include "winapi/d3d.h"
 #include "winapi/ddraw.h"
 #include "winapi/ddraw_testing.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -226,11 +227,16 @@ TEST_F(D3DDevice, QuadRowsGiveTheTrianglesPixels)
                    {"bilinear", D3DTFG_LINEAR, D3DTFN_LINEAR},
                    {"bilinear growing", D3DTFG_LINEAR, D3DTFN_POINT},
                    {"bilinear shrinking", D3DTFG_POINT, D3DTFN_LINEAR}};
+    // The bilinear rows' uncertain pixels are shaded four at a time with AVX2, one by one below it.
+    for (SimdLevel level : kAllSimdLevels)
     for (const Case& c : cases)
         for (const auto& pair : pairs)
             for (const auto& filter : filters) {
+                if (level != SimdLevel::Avx2 && filter.mag != D3DTFG_LINEAR && filter.min != D3DTFN_LINEAR)
+                    continue;
+                const ScopedSimdLevel scoped(level);
                 SCOPED_TRACE(std::string(c.name) + " " + pair.texture.name + " -> " + pair.target.name + " " +
-                             filter.name);
+                             filter.name + " level " + std::to_string(static_cast<int>(level)));
                 const bool linear = filter.mag == D3DTFG_LINEAR && filter.min == D3DTFN_LINEAR;
                 IDirectDrawSurface7* texture = Surface(c.tw, c.th, pair.texture, DDSCAPS_TEXTURE, 17);
                 const Vertex strip[4] = {{c.left, c.top, 0, 1, c.u0, c.v0}, {c.right, c.top, 0, 1, c.u1, c.v0},

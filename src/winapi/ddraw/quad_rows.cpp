@@ -12,10 +12,14 @@
 #include "winapi/ddraw/quad_rows.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
 #include "winapi/ddraw/row_kernels.h"
+#include "winapi/simd_level.h"
+
+#include <immintrin.h>
 
 namespace winapi::ddraw {
 
@@ -147,14 +151,17 @@ public:
         m_y = y;
         if (!m_usable)
             return;
-        if (m_columns.empty()) {
-            m_columns.resize(3 * static_cast<size_t>(m_x1 - m_x0));
+        if (m_columnU.empty()) {
+            const auto count = static_cast<size_t>(m_x1 - m_x0);
+            m_columnU.resize(count);
+            m_columnV.resize(count);
+            m_columnSlanted.resize(count);
             for (LONG x = m_x0; x < m_x1; ++x) {
-                const size_t at = 3 * static_cast<size_t>(x - m_x0);
+                const auto at = static_cast<size_t>(x - m_x0);
                 const double w = (m_t.RowPart(m_upright, y) - m_t.ColumnPart(m_upright, x)) / m_t.Area();
-                m_columns[at] = w * m_t.U(m_upright);
-                m_columns[at + 1] = w * m_t.V(m_upright);
-                m_columns[at + 2] = m_t.ColumnPart(m_slanted, x);
+                m_columnU[at] = w * m_t.U(m_upright);
+                m_columnV[at] = w * m_t.V(m_upright);
+                m_columnSlanted[at] = m_t.ColumnPart(m_slanted, x);
             }
         }
         const double w = (m_t.RowPart(m_flat, y) - m_t.ColumnPart(m_flat, m_x0)) / m_t.Area();
@@ -168,24 +175,122 @@ public:
             m_t.Shade(x, m_y, sampler, rgb);
             return;
         }
-        const size_t at = 3 * static_cast<size_t>(x - m_x0);
-        const double w = (m_slantedRow - m_columns[at + 2]) / m_t.Area();
+        const auto at = static_cast<size_t>(x - m_x0);
+        const double w = (m_slantedRow - m_columnSlanted[at]) / m_t.Area();
         double tu[3], tv[3];
         tu[m_flat] = m_rowU;
         tv[m_flat] = m_rowV;
-        tu[m_upright] = m_columns[at];
-        tv[m_upright] = m_columns[at + 1];
+        tu[m_upright] = m_columnU[at];
+        tv[m_upright] = m_columnV[at];
         tu[m_slanted] = w * m_t.U(m_slanted);
         tv[m_slanted] = w * m_t.V(m_slanted);
         sampler.Sample(tu[0] + tu[1] + tu[2], tv[0] + tv[1] + tv[2], rgb);
     }
+    // Shade for the columns xs[0..n-1] of the row, into rgb (three a pixel).
+    void ShadeMany(const int32_t* xs, LONG n, const Sampler& sampler, int32_t* rgb) const
+    {
+        LONG i = 0;
+        if (m_usable && UseAvx2() && BilinearX888(sampler))
+            i = ShadeAvx2(xs, n, sampler, rgb);
+        for (; i < n; ++i) {
+            int one[3];
+            Shade(xs[i], sampler, one);
+            std::copy(one, one + 3, rgb + 3 * i);
+        }
+    }
 
 private:
+    // Whether the four-lane path reads the sampler's texels: bilinear x888, every texel index
+    // within 32 bits.
+    static bool BilinearX888(const Sampler& sampler)
+    {
+        return sampler.Linear() && sampler.Format().IsX888() && sampler.Pitch() % 4 == 0 && sampler.Pitch() > 0 &&
+               static_cast<int64_t>(sampler.Pitch() / 4) * sampler.Height() <= INT32_MAX;
+    }
+    static inline __attribute__((target("avx2"))) __m256d Gather(const double* base, __m128i at)
+    {
+        const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
+        return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, at, all, 8);
+    }
+    static inline __attribute__((target("avx2"))) __m128i Gather(const int* base, __m128i at)
+    {
+        return _mm_mask_i32gather_epi32(_mm_setzero_si128(), base, at, _mm_set1_epi32(-1), 4);
+    }
+    // As the sampler: p * size - 0.5, 0 when not finite, clamped to 0..top.
+    static inline __attribute__((target("avx2"))) __m256d Place(__m256d p, __m256d size, __m256d top)
+    {
+        const __m256d zero = _mm256_setzero_pd();
+        __m256d s = _mm256_sub_pd(_mm256_mul_pd(p, size), _mm256_set1_pd(0.5));
+        s = _mm256_and_pd(s, _mm256_cmp_pd(_mm256_sub_pd(s, s), zero, _CMP_EQ_OQ));
+        return _mm256_min_pd(_mm256_max_pd(s, zero), top);
+    }
+    // One byte channel of four x888 texels, as doubles.
+    static inline __attribute__((target("avx2"))) __m256d Widen(__m128i p, __m128i shift)
+    {
+        return _mm256_cvtepi32_pd(_mm_and_si128(_mm_srl_epi32(p, shift), _mm_set1_epi32(0xFF)));
+    }
+    // Shade in four lanes of doubles, the same operations in the same order; answers how many
+    // pixels it did (a multiple of four).
+    __attribute__((target("avx2"))) LONG ShadeAvx2(const int32_t* xs, LONG n, const Sampler& sampler,
+                                                   int32_t* rgb) const
+    {
+        const __m256d one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
+        const __m256d tw = _mm256_set1_pd(sampler.Width()), th = _mm256_set1_pd(sampler.Height());
+        const __m256d topU = _mm256_set1_pd(sampler.Width() - 1.0), topV = _mm256_set1_pd(sampler.Height() - 1.0);
+        const __m128i lastX = _mm_set1_epi32(sampler.Width() - 1), lastY = _mm_set1_epi32(sampler.Height() - 1);
+        const __m128i oneI = _mm_set1_epi32(1), rowPixels = _mm_set1_epi32(sampler.Pitch() / 4);
+        const __m256d area = _mm256_set1_pd(m_t.Area()), slantedRow = _mm256_set1_pd(m_slantedRow);
+        const __m256d slantedU = _mm256_set1_pd(m_t.U(m_slanted)), slantedV = _mm256_set1_pd(m_t.V(m_slanted));
+        const auto* texels = reinterpret_cast<const int*>(sampler.Pixels());
+        const __m128i first = _mm_set1_epi32(m_x0);
+        LONG i = 0;
+        for (; i + 4 <= n; i += 4) {
+            const __m128i at = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(xs + i)), first);
+            const __m256d w = _mm256_div_pd(_mm256_sub_pd(slantedRow, Gather(m_columnSlanted.data(), at)),
+                                            area);
+            __m256d tu[3], tv[3];
+            tu[m_flat] = _mm256_set1_pd(m_rowU);
+            tv[m_flat] = _mm256_set1_pd(m_rowV);
+            tu[m_upright] = Gather(m_columnU.data(), at);
+            tv[m_upright] = Gather(m_columnV.data(), at);
+            tu[m_slanted] = _mm256_mul_pd(w, slantedU);
+            tv[m_slanted] = _mm256_mul_pd(w, slantedV);
+            const __m256d u = _mm256_add_pd(_mm256_add_pd(tu[0], tu[1]), tu[2]);
+            const __m256d v = _mm256_add_pd(_mm256_add_pd(tv[0], tv[1]), tv[2]);
+            const __m256d su = Place(u, tw, topU), sv = Place(v, th, topV);
+            const __m128i ux = _mm256_cvttpd_epi32(su), vy = _mm256_cvttpd_epi32(sv);
+            const __m128i ux1 = _mm_min_epi32(_mm_add_epi32(ux, oneI), lastX);
+            const __m128i vy1 = _mm_min_epi32(_mm_add_epi32(vy, oneI), lastY);
+            const __m256d fu = _mm256_sub_pd(su, _mm256_cvtepi32_pd(ux)), fv = _mm256_sub_pd(sv, _mm256_cvtepi32_pd(vy));
+            const __m128i row0 = _mm_mullo_epi32(vy, rowPixels), row1 = _mm_mullo_epi32(vy1, rowPixels);
+            const __m128i p00 = Gather(texels, _mm_add_epi32(row0, ux));
+            const __m128i p01 = Gather(texels, _mm_add_epi32(row0, ux1));
+            const __m128i p10 = Gather(texels, _mm_add_epi32(row1, ux));
+            const __m128i p11 = Gather(texels, _mm_add_epi32(row1, ux1));
+            const __m256d gu = _mm256_sub_pd(one, fu), gv = _mm256_sub_pd(one, fv);
+            alignas(16) int32_t channel[3][4];
+            for (int k = 0; k < 3; ++k) {
+                const __m128i shift = _mm_cvtsi32_si128(16 - 8 * k);
+                const __m256d top =
+                    _mm256_add_pd(_mm256_mul_pd(Widen(p00, shift), gu), _mm256_mul_pd(Widen(p01, shift), fu));
+                const __m256d bottom =
+                    _mm256_add_pd(_mm256_mul_pd(Widen(p10, shift), gu), _mm256_mul_pd(Widen(p11, shift), fu));
+                const __m256d mixed = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(top, gv), _mm256_mul_pd(bottom, fv)), half);
+                _mm_store_si128(reinterpret_cast<__m128i*>(channel[k]), _mm256_cvttpd_epi32(mixed));
+            }
+            for (int lane = 0; lane < 4; ++lane)
+                for (int k = 0; k < 3; ++k)
+                    rgb[3 * (i + lane) + k] = channel[k][lane];
+        }
+        return i;
+    }
+
     const Triangle& m_t;
     LONG m_x0, m_x1;
     int m_flat = -1, m_upright = -1, m_slanted = -1;
     bool m_usable = false;
-    std::vector<double> m_columns;  // per column: the upright edge's u and v terms, the slanted edge's column part
+    // Per column: the upright edge's u and v terms, the slanted edge's column part.
+    std::vector<double> m_columnU, m_columnV, m_columnSlanted;
     double m_rowU = 0, m_rowV = 0, m_slantedRow = 0;
     LONG m_y = 0;
 };
@@ -298,6 +403,7 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
     m_sure.resize(columns);
     m_out.resize(columns);
     m_unsure.resize(columns);
+    m_rgb.resize(3 * columns);
     const double stepU = (u1 - u0) / (right - left), stepV = (v1 - v0) / (bottom - top);
     bool allSure = true, straight = true;
     for (LONG x = x0; x < x1; ++x) {
@@ -403,6 +509,39 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             (owner == &second ? secondShader : firstShader).Shade(x, sampler, rgb);
             to.Write(dstRow + x * to.bytes, rgb[0], rgb[1], rgb[2]);
         };
+        // Columns xs (ascending) of one triangle, or with exact edges of the quad's row.
+        auto shadeMany = [&](const int32_t* xs, LONG n, const Triangle* owner) {
+            if (!shading) {
+                firstShader.Row(y);
+                secondShader.Row(y);
+                shading = true;
+            }
+            auto batch = [&](const PixelShader& shader, const int32_t* part, LONG count) {
+                shader.ShadeMany(part, count, sampler, m_rgb.data());
+                for (LONG j = 0; j < count; ++j) {
+                    const int32_t* c = m_rgb.data() + 3 * j;
+                    to.Write(dstRow + part[j] * to.bytes, c[0], c[1], c[2]);
+                }
+            };
+            if (owner != nullptr) {
+                batch(owner == &second ? secondShader : firstShader, xs, n);
+                return;
+            }
+            // Along a row of the quad one triangle owns the columns up to the diagonal and the
+            // other the rest: one search finds where the owner changes.
+            const bool secondFirst = second.Owns(xs[0], y);
+            LONG split = n;
+            if (second.Owns(xs[n - 1], y) != secondFirst) {
+                LONG same = 0, other = n - 1;
+                while (other - same > 1) {
+                    const LONG mid = same + (other - same) / 2;
+                    (second.Owns(xs[mid], y) == secondFirst ? same : other) = mid;
+                }
+                split = other;
+            }
+            batch(secondFirst ? secondShader : firstShader, xs, split);
+            batch(secondFirst ? firstShader : secondShader, xs + split, n - split);
+        };
         const double v = v0 + (y - top) * stepV;
         if (linear) {
             const double s = std::clamp(v * th - 0.5, 0.0, th - 1);
@@ -423,8 +562,11 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
                     for (LONG j = 0; j < n; ++j)
                         to.Write(dstRow + (run.begin + j) * to.bytes, static_cast<int>(out[j] >> 16 & 0xFF),
                                  static_cast<int>(out[j] >> 8 & 0xFF), static_cast<int>(out[j] & 0xFF));
-                for (LONG j = 0; j < unsure; ++j)
-                    shade(run.begin + m_unsure[static_cast<size_t>(j)], run.owner);
+                if (unsure > 0) {
+                    for (LONG j = 0; j < unsure; ++j)
+                        m_unsure[static_cast<size_t>(j)] += run.begin;
+                    shadeMany(m_unsure.data(), unsure, run.owner);
+                }
             }
             continue;
         }

@@ -27,6 +27,11 @@ public:
     void Sample(double u, double v, int rgb[3]) const;
     const BYTE* Texel(LONG x, LONG y) const { return m_pixels + static_cast<ptrdiff_t>(y) * m_pitch + x * m_from.bytes; }
     const PixelFormat& Format() const { return m_from; }
+    const BYTE* Pixels() const { return m_pixels; }
+    LONG Pitch() const { return m_pitch; }
+    LONG Width() const { return m_width; }
+    LONG Height() const { return m_height; }
+    bool Linear() const { return m_linear; }
 
 private:
     const BYTE* m_pixels;
