@@ -151,17 +151,14 @@ public:
         m_y = y;
         if (!m_usable)
             return;
-        if (m_columnU.empty()) {
-            const auto count = static_cast<size_t>(m_x1 - m_x0);
-            m_columnU.resize(count);
-            m_columnV.resize(count);
-            m_columnSlanted.resize(count);
+        if (m_columns.empty()) {
+            m_columns.resize(static_cast<size_t>(m_x1 - m_x0));
             for (LONG x = m_x0; x < m_x1; ++x) {
-                const auto at = static_cast<size_t>(x - m_x0);
+                Column& c = m_columns[static_cast<size_t>(x - m_x0)];
                 const double w = (m_t.RowPart(m_upright, y) - m_t.ColumnPart(m_upright, x)) / m_t.Area();
-                m_columnU[at] = w * m_t.U(m_upright);
-                m_columnV[at] = w * m_t.V(m_upright);
-                m_columnSlanted[at] = m_t.ColumnPart(m_slanted, x);
+                c.u = w * m_t.U(m_upright);
+                c.v = w * m_t.V(m_upright);
+                c.slanted = m_t.ColumnPart(m_slanted, x);
             }
         }
         const double w = (m_t.RowPart(m_flat, y) - m_t.ColumnPart(m_flat, m_x0)) / m_t.Area();
@@ -175,27 +172,27 @@ public:
             m_t.Shade(x, m_y, sampler, rgb);
             return;
         }
-        const auto at = static_cast<size_t>(x - m_x0);
-        const double w = (m_slantedRow - m_columnSlanted[at]) / m_t.Area();
+        const Column& c = m_columns[static_cast<size_t>(x - m_x0)];
+        const double w = (m_slantedRow - c.slanted) / m_t.Area();
         double tu[3], tv[3];
         tu[m_flat] = m_rowU;
         tv[m_flat] = m_rowV;
-        tu[m_upright] = m_columnU[at];
-        tv[m_upright] = m_columnV[at];
+        tu[m_upright] = c.u;
+        tv[m_upright] = c.v;
         tu[m_slanted] = w * m_t.U(m_slanted);
         tv[m_slanted] = w * m_t.V(m_slanted);
         sampler.Sample(tu[0] + tu[1] + tu[2], tv[0] + tv[1] + tv[2], rgb);
     }
-    // Shade for the columns xs[0..n-1] of the row, into rgb (three a pixel).
-    void ShadeMany(const int32_t* xs, LONG n, const Sampler& sampler, int32_t* rgb) const
+    // Shade for the columns xs[0..n-1] of the row, into out as x888 (alpha 0).
+    void ShadeMany(const int32_t* xs, LONG n, const Sampler& sampler, uint32_t* out) const
     {
         LONG i = 0;
         if (m_usable && UseAvx2() && BilinearX888(sampler))
-            i = ShadeAvx2(xs, n, sampler, rgb);
+            i = ShadeAvx2(xs, n, sampler, out);
         for (; i < n; ++i) {
-            int one[3];
-            Shade(xs[i], sampler, one);
-            std::copy(one, one + 3, rgb + 3 * i);
+            int rgb[3];
+            Shade(xs[i], sampler, rgb);
+            out[i] = static_cast<uint32_t>(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
         }
     }
 
@@ -204,17 +201,9 @@ private:
     // within 32 bits.
     static bool BilinearX888(const Sampler& sampler)
     {
-        return sampler.Linear() && sampler.Format().IsX888() && sampler.Pitch() % 4 == 0 && sampler.Pitch() > 0 &&
+        return sampler.Linear() && sampler.Format().IsX888() && sampler.Width() >= 2 && sampler.Pitch() % 4 == 0 &&
+               sampler.Pitch() > 0 &&
                static_cast<int64_t>(sampler.Pitch() / 4) * sampler.Height() <= INT32_MAX;
-    }
-    static inline __attribute__((target("avx2"))) __m256d Gather(const double* base, __m128i at)
-    {
-        const __m256d all = _mm256_castsi256_pd(_mm256_set1_epi64x(-1));
-        return _mm256_mask_i32gather_pd(_mm256_setzero_pd(), base, at, all, 8);
-    }
-    static inline __attribute__((target("avx2"))) __m128i Gather(const int* base, __m128i at)
-    {
-        return _mm_mask_i32gather_epi32(_mm_setzero_si128(), base, at, _mm_set1_epi32(-1), 4);
     }
     // As the sampler: p * size - 0.5, 0 when not finite, clamped to 0..top.
     static inline __attribute__((target("avx2"))) __m256d Place(__m256d p, __m256d size, __m256d top)
@@ -229,46 +218,66 @@ private:
     {
         return _mm256_cvtepi32_pd(_mm_and_si128(_mm_srl_epi32(p, shift), _mm_set1_epi32(0xFF)));
     }
+    // Texels x and x + 1 of four rows (x + 1 no farther than the row's last texel: the pair starts
+    // one sooner at the last one, whose left texel is then the right one). Low half the left texels.
+    static inline __attribute__((target("avx2"))) __m256i Pairs(const uint32_t* texels, const int32_t* start,
+                                                               __m128i last)
+    {
+        auto pair = [&](int lane) {
+            long long p;
+            std::memcpy(&p, texels + start[lane], 8);
+            return p;
+        };
+        // Built in registers: a 32-byte load of four 8-byte stores would wait for them.
+        const __m256i loaded = _mm256_set_epi64x(pair(3), pair(2), pair(1), pair(0));
+        const __m256i split = _mm256_permutevar8x32_epi32(loaded, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
+        const __m128i right = _mm256_extracti128_si256(split, 1);
+        const __m128i left = _mm_blendv_epi8(_mm256_castsi256_si128(split), right, last);
+        return _mm256_set_m128i(right, left);
+    }
     // Shade in four lanes of doubles, the same operations in the same order; answers how many
     // pixels it did (a multiple of four).
     __attribute__((target("avx2"))) LONG ShadeAvx2(const int32_t* xs, LONG n, const Sampler& sampler,
-                                                   int32_t* rgb) const
+                                                   uint32_t* out) const
     {
+        const Column* columns = m_columns.data() - m_x0;
         const __m256d one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
         const __m256d tw = _mm256_set1_pd(sampler.Width()), th = _mm256_set1_pd(sampler.Height());
         const __m256d topU = _mm256_set1_pd(sampler.Width() - 1.0), topV = _mm256_set1_pd(sampler.Height() - 1.0);
         const __m128i lastX = _mm_set1_epi32(sampler.Width() - 1), lastY = _mm_set1_epi32(sampler.Height() - 1);
+        const __m128i pairX = _mm_set1_epi32(sampler.Width() - 2);
         const __m128i oneI = _mm_set1_epi32(1), rowPixels = _mm_set1_epi32(sampler.Pitch() / 4);
         const __m256d area = _mm256_set1_pd(m_t.Area()), slantedRow = _mm256_set1_pd(m_slantedRow);
         const __m256d slantedU = _mm256_set1_pd(m_t.U(m_slanted)), slantedV = _mm256_set1_pd(m_t.V(m_slanted));
-        const auto* texels = reinterpret_cast<const int*>(sampler.Pixels());
-        const __m128i first = _mm_set1_epi32(m_x0);
+        const __m256d rowU = _mm256_set1_pd(m_rowU), rowV = _mm256_set1_pd(m_rowV);
+        const auto* texels = reinterpret_cast<const uint32_t*>(sampler.Pixels());
         LONG i = 0;
         for (; i + 4 <= n; i += 4) {
-            const __m128i at = _mm_sub_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(xs + i)), first);
-            const __m256d w = _mm256_div_pd(_mm256_sub_pd(slantedRow, Gather(m_columnSlanted.data(), at)),
-                                            area);
-            __m256d tu[3], tv[3];
-            tu[m_flat] = _mm256_set1_pd(m_rowU);
-            tv[m_flat] = _mm256_set1_pd(m_rowV);
-            tu[m_upright] = Gather(m_columnU.data(), at);
-            tv[m_upright] = Gather(m_columnV.data(), at);
-            tu[m_slanted] = _mm256_mul_pd(w, slantedU);
-            tv[m_slanted] = _mm256_mul_pd(w, slantedV);
-            const __m256d u = _mm256_add_pd(_mm256_add_pd(tu[0], tu[1]), tu[2]);
-            const __m256d v = _mm256_add_pd(_mm256_add_pd(tv[0], tv[1]), tv[2]);
-            const __m256d su = Place(u, tw, topU), sv = Place(v, th, topV);
+            // Four columns' records as a square, turned: u terms, v terms, slanted parts.
+            const __m256d c0 = _mm256_load_pd(&columns[xs[i]].u);
+            const __m256d c1 = _mm256_load_pd(&columns[xs[i + 1]].u);
+            const __m256d c2 = _mm256_load_pd(&columns[xs[i + 2]].u);
+            const __m256d c3 = _mm256_load_pd(&columns[xs[i + 3]].u);
+            const __m256d lo01 = _mm256_unpacklo_pd(c0, c1), hi01 = _mm256_unpackhi_pd(c0, c1);
+            const __m256d lo23 = _mm256_unpacklo_pd(c2, c3), hi23 = _mm256_unpackhi_pd(c2, c3);
+            const __m256d columnU = _mm256_permute2f128_pd(lo01, lo23, 0x20);
+            const __m256d columnV = _mm256_permute2f128_pd(hi01, hi23, 0x20);
+            const __m256d columnSlanted = _mm256_permute2f128_pd(lo01, lo23, 0x31);
+            const __m256d w = _mm256_div_pd(_mm256_sub_pd(slantedRow, columnSlanted), area);
+            const __m256d su = Place(Sum(rowU, columnU, _mm256_mul_pd(w, slantedU)), tw, topU);
+            const __m256d sv = Place(Sum(rowV, columnV, _mm256_mul_pd(w, slantedV)), th, topV);
             const __m128i ux = _mm256_cvttpd_epi32(su), vy = _mm256_cvttpd_epi32(sv);
-            const __m128i ux1 = _mm_min_epi32(_mm_add_epi32(ux, oneI), lastX);
             const __m128i vy1 = _mm_min_epi32(_mm_add_epi32(vy, oneI), lastY);
             const __m256d fu = _mm256_sub_pd(su, _mm256_cvtepi32_pd(ux)), fv = _mm256_sub_pd(sv, _mm256_cvtepi32_pd(vy));
-            const __m128i row0 = _mm_mullo_epi32(vy, rowPixels), row1 = _mm_mullo_epi32(vy1, rowPixels);
-            const __m128i p00 = Gather(texels, _mm_add_epi32(row0, ux));
-            const __m128i p01 = Gather(texels, _mm_add_epi32(row0, ux1));
-            const __m128i p10 = Gather(texels, _mm_add_epi32(row1, ux));
-            const __m128i p11 = Gather(texels, _mm_add_epi32(row1, ux1));
+            const __m128i start = _mm_min_epi32(ux, pairX), last = _mm_cmpeq_epi32(ux, lastX);
+            alignas(16) int32_t at0[4], at1[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(at0), _mm_add_epi32(_mm_mullo_epi32(vy, rowPixels), start));
+            _mm_store_si128(reinterpret_cast<__m128i*>(at1), _mm_add_epi32(_mm_mullo_epi32(vy1, rowPixels), start));
+            const __m256i upper = Pairs(texels, at0, last), lower = Pairs(texels, at1, last);
+            const __m128i p00 = _mm256_castsi256_si128(upper), p01 = _mm256_extracti128_si256(upper, 1);
+            const __m128i p10 = _mm256_castsi256_si128(lower), p11 = _mm256_extracti128_si256(lower, 1);
             const __m256d gu = _mm256_sub_pd(one, fu), gv = _mm256_sub_pd(one, fv);
-            alignas(16) int32_t channel[3][4];
+            __m128i pixel = _mm_setzero_si128();
             for (int k = 0; k < 3; ++k) {
                 const __m128i shift = _mm_cvtsi32_si128(16 - 8 * k);
                 const __m256d top =
@@ -276,21 +285,32 @@ private:
                 const __m256d bottom =
                     _mm256_add_pd(_mm256_mul_pd(Widen(p10, shift), gu), _mm256_mul_pd(Widen(p11, shift), fu));
                 const __m256d mixed = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(top, gv), _mm256_mul_pd(bottom, fv)), half);
-                _mm_store_si128(reinterpret_cast<__m128i*>(channel[k]), _mm256_cvttpd_epi32(mixed));
+                pixel = _mm_or_si128(pixel, _mm_sll_epi32(_mm256_cvttpd_epi32(mixed), shift));
             }
-            for (int lane = 0; lane < 4; ++lane)
-                for (int k = 0; k < 3; ++k)
-                    rgb[3 * (i + lane) + k] = channel[k][lane];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), pixel);
         }
         return i;
+    }
+    // The three terms of the flat, upright and slanted edges summed in the vertices' order.
+    __attribute__((target("avx2"))) __m256d Sum(__m256d flat, __m256d upright, __m256d slanted) const
+    {
+        __m256d t[3];
+        t[0] = m_flat == 0 ? flat : m_upright == 0 ? upright : slanted;
+        t[1] = m_flat == 1 ? flat : m_upright == 1 ? upright : slanted;
+        t[2] = m_flat == 2 ? flat : m_upright == 2 ? upright : slanted;
+        return _mm256_add_pd(_mm256_add_pd(t[0], t[1]), t[2]);
     }
 
     const Triangle& m_t;
     LONG m_x0, m_x1;
     int m_flat = -1, m_upright = -1, m_slanted = -1;
     bool m_usable = false;
-    // Per column: the upright edge's u and v terms, the slanted edge's column part.
-    std::vector<double> m_columnU, m_columnV, m_columnSlanted;
+    // Per column: the upright edge's u and v terms, the slanted edge's column part (four doubles,
+    // so that four columns load as a square).
+    struct alignas(32) Column {
+        double u, v, slanted, unused;
+    };
+    std::vector<Column> m_columns;
     double m_rowU = 0, m_rowV = 0, m_slantedRow = 0;
     LONG m_y = 0;
 };
@@ -403,7 +423,7 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
     m_sure.resize(columns);
     m_out.resize(columns);
     m_unsure.resize(columns);
-    m_rgb.resize(3 * columns);
+    m_shaded.resize(columns);
     const double stepU = (u1 - u0) / (right - left), stepV = (v1 - v0) / (bottom - top);
     bool allSure = true, straight = true;
     for (LONG x = x0; x < x1; ++x) {
@@ -517,10 +537,14 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
                 shading = true;
             }
             auto batch = [&](const PixelShader& shader, const int32_t* part, LONG count) {
-                shader.ShadeMany(part, count, sampler, m_rgb.data());
+                shader.ShadeMany(part, count, sampler, m_shaded.data());
                 for (LONG j = 0; j < count; ++j) {
-                    const int32_t* c = m_rgb.data() + 3 * j;
-                    to.Write(dstRow + part[j] * to.bytes, c[0], c[1], c[2]);
+                    const uint32_t c = m_shaded[static_cast<size_t>(j)];
+                    if (to.IsX888())
+                        std::memcpy(dstRow + part[j] * 4, &c, 4);
+                    else
+                        to.Write(dstRow + part[j] * to.bytes, static_cast<int>(c >> 16), static_cast<int>(c >> 8 & 0xFF),
+                                 static_cast<int>(c & 0xFF));
                 }
             };
             if (owner != nullptr) {
