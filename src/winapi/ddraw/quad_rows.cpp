@@ -187,8 +187,19 @@ public:
     void ShadeMany(const int32_t* xs, LONG n, const Sampler& sampler, uint32_t* out) const
     {
         LONG i = 0;
-        if (m_usable && UseAvx2() && BilinearX888(sampler))
+        if (m_usable && (m_flat == 2 || m_upright == 2) && UseAvx2() && BilinearX888(sampler)) {
             i = ShadeAvx2(xs, n, sampler, out);
+            if (i < n) {
+                // The last few as one more group, the last column standing in for the missing ones.
+                int32_t last[4];
+                uint32_t shaded[4];
+                for (int lane = 0; lane < 4; ++lane)
+                    last[lane] = xs[std::min<LONG>(i + lane, n - 1)];
+                ShadeAvx2(last, 4, sampler, shaded);
+                std::copy(shaded, shaded + (n - i), out + i);
+                i = n;
+            }
+        }
         for (; i < n; ++i) {
             int rgb[3];
             Shade(xs[i], sampler, rgb);
@@ -237,6 +248,7 @@ private:
     }
     // Shade in four lanes of doubles, the same operations in the same order; answers how many
     // pixels it did (a multiple of four).
+    template <bool FlatLast>
     __attribute__((target("avx2"))) LONG ShadeAvx2(const int32_t* xs, LONG n, const Sampler& sampler,
                                                    uint32_t* out) const
     {
@@ -264,8 +276,8 @@ private:
             const __m256d columnV = _mm256_permute2f128_pd(hi01, hi23, 0x20);
             const __m256d columnSlanted = _mm256_permute2f128_pd(lo01, lo23, 0x31);
             const __m256d w = _mm256_div_pd(_mm256_sub_pd(slantedRow, columnSlanted), area);
-            const __m256d su = Place(Sum(rowU, columnU, _mm256_mul_pd(w, slantedU)), tw, topU);
-            const __m256d sv = Place(Sum(rowV, columnV, _mm256_mul_pd(w, slantedV)), th, topV);
+            const __m256d su = Place(Sum<FlatLast>(rowU, columnU, _mm256_mul_pd(w, slantedU)), tw, topU);
+            const __m256d sv = Place(Sum<FlatLast>(rowV, columnV, _mm256_mul_pd(w, slantedV)), th, topV);
             const __m128i ux = _mm256_cvttpd_epi32(su), vy = _mm256_cvttpd_epi32(sv);
             const __m128i vy1 = _mm_min_epi32(_mm_add_epi32(vy, oneI), lastY);
             const __m256d fu = _mm256_sub_pd(su, _mm256_cvtepi32_pd(ux)), fv = _mm256_sub_pd(sv, _mm256_cvtepi32_pd(vy));
@@ -291,14 +303,21 @@ private:
         }
         return i;
     }
-    // The three terms of the flat, upright and slanted edges summed in the vertices' order.
-    __attribute__((target("avx2"))) __m256d Sum(__m256d flat, __m256d upright, __m256d slanted) const
+    // The three terms of the flat, upright and slanted edges summed in the vertices' order: the
+    // first two commute, so only whether the flat (FlatLast) or the upright edge's term comes last
+    // counts. The quad's corners always put one of them last.
+    template <bool FlatLast>
+    static inline __attribute__((target("avx2"))) __m256d Sum(__m256d flat, __m256d upright, __m256d slanted)
     {
-        __m256d t[3];
-        t[0] = m_flat == 0 ? flat : m_upright == 0 ? upright : slanted;
-        t[1] = m_flat == 1 ? flat : m_upright == 1 ? upright : slanted;
-        t[2] = m_flat == 2 ? flat : m_upright == 2 ? upright : slanted;
-        return _mm256_add_pd(_mm256_add_pd(t[0], t[1]), t[2]);
+        if constexpr (FlatLast)
+            return _mm256_add_pd(_mm256_add_pd(upright, slanted), flat);
+        else
+            return _mm256_add_pd(_mm256_add_pd(flat, slanted), upright);
+    }
+    __attribute__((target("avx2"))) LONG ShadeAvx2(const int32_t* xs, LONG n, const Sampler& sampler,
+                                                   uint32_t* out) const
+    {
+        return m_flat == 2 ? ShadeAvx2<true>(xs, n, sampler, out) : ShadeAvx2<false>(xs, n, sampler, out);
     }
 
     const Triangle& m_t;
