@@ -252,7 +252,8 @@ private:
     __attribute__((target("avx2"))) LONG ShadeAvx2(const int32_t* xs, LONG n, const Sampler& sampler,
                                                    uint32_t* out) const
     {
-        const Column* columns = m_columns.data() - m_x0;
+        const Column* columns = m_columns.data();
+        const LONG x0 = m_x0;
         const __m256d one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
         const __m256d tw = _mm256_set1_pd(sampler.Width()), th = _mm256_set1_pd(sampler.Height());
         const __m256d topU = _mm256_set1_pd(sampler.Width() - 1.0), topV = _mm256_set1_pd(sampler.Height() - 1.0);
@@ -266,10 +267,10 @@ private:
         LONG i = 0;
         for (; i + 4 <= n; i += 4) {
             // Four columns' records as a square, turned: u terms, v terms, slanted parts.
-            const __m256d c0 = _mm256_load_pd(&columns[xs[i]].u);
-            const __m256d c1 = _mm256_load_pd(&columns[xs[i + 1]].u);
-            const __m256d c2 = _mm256_load_pd(&columns[xs[i + 2]].u);
-            const __m256d c3 = _mm256_load_pd(&columns[xs[i + 3]].u);
+            const __m256d c0 = _mm256_load_pd(&columns[xs[i] - x0].u);
+            const __m256d c1 = _mm256_load_pd(&columns[xs[i + 1] - x0].u);
+            const __m256d c2 = _mm256_load_pd(&columns[xs[i + 2] - x0].u);
+            const __m256d c3 = _mm256_load_pd(&columns[xs[i + 3] - x0].u);
             const __m256d lo01 = _mm256_unpacklo_pd(c0, c1), hi01 = _mm256_unpackhi_pd(c0, c1);
             const __m256d lo23 = _mm256_unpacklo_pd(c2, c3), hi23 = _mm256_unpackhi_pd(c2, c3);
             const __m256d columnU = _mm256_permute2f128_pd(lo01, lo23, 0x20);
