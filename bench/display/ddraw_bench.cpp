@@ -6,6 +6,7 @@
 // SDL_BlitSurface with a colour key, stretched (2x) beside SDL_BlitScaled. The texture path's quad,
 // 640x480 at 1:1 with point sampling, beside memcpy of the same bytes, and bilinear into 1440x1080
 // beside pixman's bilinear scaling.
+#include "alloc_count.h"
 #include "contest.h"
 #include "winapi/d3d.h"
 #include "winapi/ddraw.h"
@@ -320,6 +321,9 @@ void BM_BilinearQuadVsPixman(benchmark::State& state)
         state, [&] { quad.device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, strip, 4, D3DDP_WAIT); },
         [&] { pixman_image_composite32(PIXMAN_OP_SRC, in, nullptr, to, 0, 0, 0, 0, 0, 0, 1440, 1080); }, 5);
     bench::ReportGoal(state, {.ratio = 1.0});
+    bench::ReportAllocations(state, [&] {
+        quad.device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, strip, 4, D3DDP_WAIT);
+    });
     pixman_image_unref(in);
     pixman_image_unref(to);
     texture->Release();

@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
+#include "alloc_count.h"
 #include "contest.h"
 
 #include <algorithm>
@@ -141,6 +142,7 @@ void SceneRedrawFullFrame(benchmark::State& state)
     const uint8_t saved = g_bBandedRedraw;
     g_bBandedRedraw = static_cast<uint8_t>(state.range(1));
     Contest(state, [&] { frame.Ours(); }, [&] { frame.Peer(); }, bench::Goal{.ratio = 1.5}, 7);
+    bench::ReportAllocations(state, [&] { frame.Ours(); });
     g_bBandedRedraw = saved;
 }
 
@@ -242,6 +244,7 @@ void RotateZoomVsAffine(benchmark::State& state)
         state, [&] { sprite.SetRotateZoom(angle + 512 * (++turn & 1), zoom); },
         [&] { pixman_image_composite32(PIXMAN_OP_SRC, s, nullptr, d, 0, 0, 0, 0, 0, 0, w, h); },
         bench::Goal{.ratio = 1.0}); // at least the affine transform's speed
+    bench::ReportAllocations(state, [&] { sprite.SetRotateZoom(angle + 512 * (++turn & 1), zoom); });
     pixman_image_unref(s);
     pixman_image_unref(d);
 }

@@ -481,7 +481,7 @@ void CScene::CollectShown(DrawNode* tail, const RECT& rect)
         RECT part;
         if (drawable->IsVisible() && drawable->GetAlpha() != 0 &&
             IntersectRects(&part, *drawable->GetScreenRectPtr(), rect)) {
-            m_shown.push_back(drawable);
+            m_shown.push_back({drawable, part.top, part.bottom});
         }
     }
 }
@@ -509,8 +509,12 @@ void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail
             const LONG bottom = rect.bottom - top > rows ? top + rows : rect.bottom;
             const RECT band{rect.left, top, rect.right, bottom};
             PaintBackground(m_target, band);
-            for (CDrawable* drawable : m_shown) {
-                drawable->DrawRegion(m_target, band);
+            // A drawable reaches only the rows of its screen rectangle: the bands it misses (most
+            // of them, for small sprites on a wide rectangle) cost no call.
+            for (const Shown& shown : m_shown) {
+                if (shown.top < bottom && shown.bottom > top) {
+                    shown.drawable->DrawRegion(m_target, band);
+                }
             }
             piece(band);
             top = bottom;

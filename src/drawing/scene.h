@@ -167,5 +167,11 @@ private:
     double m_zoom = 0.0;
     LONG m_anchorX = 0;
     LONG m_anchorY = 0;
-    std::vector<CDrawable*> m_shown; // ComposeRect's drawables, kept to spare allocations
+    // ComposeRegion's drawables over one rectangle with the rows they reach, kept to spare
+    // allocations.
+    struct Shown {
+        CDrawable* drawable;
+        LONG top, bottom;
+    };
+    std::vector<Shown> m_shown;
 };

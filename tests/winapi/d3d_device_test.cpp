@@ -12,6 +12,7 @@
 #include "winapi/d3d.h"
 #include "winapi/ddraw.h"
 #include "winapi/ddraw_testing.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -217,11 +218,26 @@ TEST_F(D3DDevice, QuadRowsGiveTheTrianglesPixels)
     const struct {
         FormatCase texture, target;
     } pairs[] = {{kX888, kX888}, {k565, k565}, {k555, kX888}, {k888, k565}, {kX888, k555}, {k888, k888}};
+    // Magnification and minification filters, alike and mixed (each triangle takes the one of
+    // its own scale, so the rows draw the quad with that one).
+    const struct {
+        const char* name;
+        DWORD mag, min;
+    } filters[] = {{"point", D3DTFG_POINT, D3DTFN_POINT},
+                   {"bilinear", D3DTFG_LINEAR, D3DTFN_LINEAR},
+                   {"bilinear growing", D3DTFG_LINEAR, D3DTFN_POINT},
+                   {"bilinear shrinking", D3DTFG_POINT, D3DTFN_LINEAR}};
+    // The bilinear rows' uncertain pixels are shaded four at a time with AVX2, one by one below it.
+    for (SimdLevel level : kAllSimdLevels)
     for (const Case& c : cases)
         for (const auto& pair : pairs)
-            for (bool linear : {false, true}) {
-                SCOPED_TRACE(std::string(c.name) + " " + pair.texture.name + " -> " + pair.target.name +
-                             (linear ? " bilinear" : " point"));
+            for (const auto& filter : filters) {
+                if (level != SimdLevel::Avx2 && filter.mag != D3DTFG_LINEAR && filter.min != D3DTFN_LINEAR)
+                    continue;
+                const ScopedSimdLevel scoped(level);
+                SCOPED_TRACE(std::string(c.name) + " " + pair.texture.name + " -> " + pair.target.name + " " +
+                             filter.name + " level " + std::to_string(static_cast<int>(level)));
+                const bool linear = filter.mag == D3DTFG_LINEAR && filter.min == D3DTFN_LINEAR;
                 IDirectDrawSurface7* texture = Surface(c.tw, c.th, pair.texture, DDSCAPS_TEXTURE, 17);
                 const Vertex strip[4] = {{c.left, c.top, 0, 1, c.u0, c.v0}, {c.right, c.top, 0, 1, c.u1, c.v0},
                                          {c.left, c.bottom, 0, 1, c.u0, c.v1}, {c.right, c.bottom, 0, 1, c.u1, c.v1}};
@@ -232,7 +248,8 @@ TEST_F(D3DDevice, QuadRowsGiveTheTrianglesPixels)
                     IDirectDrawSurface7* target = Surface(c.ow, c.oh, pair.target, DDSCAPS_3DDEVICE, 23);
                     IDirect3DDevice7* device = Device(target);
                     device->SetTexture(0, texture);
-                    Filter(device, linear ? D3DTFG_LINEAR : D3DTFG_POINT);
+                    device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter.mag);
+                    device->SetTextureStageState(0, D3DTSS_MINFILTER, filter.min);
                     const int before = winapi::ddraw_testing::QuadsByRows();
                     EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1,
                                                     const_cast<Vertex*>(strip), 4, 0),

@@ -175,8 +175,9 @@ private:
         m_target->Release();
     }
     // Whether the strip q draws as the texture path's plain quad: opaque, unkeyed, the texture's
-    // own colours, one filter for it.
-    bool PlainQuad(const dd::TLVertex* q, const dd::SurfaceMemory& target, const dd::SurfaceMemory& texture) const;
+    // own colours, one filter for both triangles (into *linear).
+    bool PlainQuad(const dd::TLVertex* q, const dd::SurfaceMemory& target, const dd::SurfaceMemory& texture,
+                   bool* linear) const;
 
     std::atomic<ULONG> m_refs{1};
     IDirectDrawSurface7* m_target;
@@ -188,11 +189,17 @@ private:
     std::vector<dd::RasterVertex> m_unpacked;
 };
 
-bool CDevice::PlainQuad(const dd::TLVertex* q, const dd::SurfaceMemory& target, const dd::SurfaceMemory& texture) const
+bool CDevice::PlainQuad(const dd::TLVertex* q, const dd::SurfaceMemory& target, const dd::SurfaceMemory& texture,
+                        bool* linear) const
 {
     const dd::RenderStates& s = m_states;
-    if (s.blend || s.alphaTest || (s.colorKey && texture.hasKey) || s.magLinear != s.minLinear)
+    if (s.blend || s.alphaTest || (s.colorKey && texture.hasKey))
         return false;
+    // Each triangle takes the filter of its own scale; the rows draw both with one.
+    const bool minifies = dd::Minifies(q[0], q[1], q[2], texture.width, texture.height);
+    if (s.magLinear != s.minLinear && minifies != dd::Minifies(q[1], q[2], q[3], texture.width, texture.height))
+        return false;
+    *linear = minifies ? s.minLinear : s.magLinear;
     const bool passesTexture =
         (s.colorOp == D3DTOP_SELECTARG1 && s.colorArg1 == D3DTA_TEXTURE) ||
         (s.colorOp == D3DTOP_SELECTARG2 && s.colorArg2 == D3DTA_TEXTURE) ||
@@ -209,7 +216,6 @@ bool CDevice::PlainQuad(const dd::TLVertex* q, const dd::SurfaceMemory& target, 
         return false;
     if (s.cull == D3DCULL_CCW && cross < 0)
         return false;
-    (void)texture;
     return true;
 }
 
@@ -238,7 +244,8 @@ HRESULT CDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices
     if (fvf == (D3DFVF_XYZRHW | D3DFVF_TEX1) && m_texture != nullptr && type == D3DPT_TRIANGLESTRIP && count == 4 &&
         !sw.noQuadRows) {
         const auto* q = static_cast<const dd::TLVertex*>(vertices);
-        if (PlainQuad(q, target, texture) && m_quadRows.Draw(q, target, texture, m_states.magLinear)) {
+        bool linear = false;
+        if (PlainQuad(q, target, texture, &linear) && m_quadRows.Draw(q, target, texture, linear)) {
             dd::CountQuadByRows();
             return DD_OK;
         }

@@ -42,6 +42,7 @@ private:
     float* m_slot[2][3]{};
     std::vector<uint32_t> m_out;
     std::vector<int32_t> m_unsure;
+    std::vector<uint32_t> m_shaded;   // the unsure pixels' colours (x888)
 };
 
 } // namespace winapi::ddraw

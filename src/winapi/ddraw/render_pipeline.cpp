@@ -389,15 +389,9 @@ void PrimitiveDrawer::Triangle(const RasterVertex& a, const RasterVertex& b, con
         return;
     const RasterVertex* given[3] = {&a, &b, &c};
     const RasterVertex* vk[3] = {given[t.Given(0)], given[t.Given(1)], given[t.Given(2)]};
-    bool linear = m_states.magLinear;
-    if (m_texture != nullptr) {
-        const double tw = m_texture->Width(), th = m_texture->Height();
-        const double texelArea = std::abs(((static_cast<double>(b.u) - a.u) * (static_cast<double>(c.v) - a.v) -
-                                           (static_cast<double>(b.v) - a.v) * (static_cast<double>(c.u) - a.u)) *
-                                          tw * th);
-        if (texelArea > std::abs(cross))
-            linear = m_states.minLinear;
-    }
+    const bool linear = m_texture != nullptr && Minifies(ta, tb, tc, m_texture->Width(), m_texture->Height())
+                            ? m_states.minLinear
+                            : m_states.magLinear;
     // Three equal colours interpolate to that colour exactly (the weights sum to 1 within far
     // less than half a step), so they are taken as flat.
     const bool sameColour = std::equal(a.colour, a.colour + 4, b.colour) && std::equal(a.colour, a.colour + 4, c.colour);

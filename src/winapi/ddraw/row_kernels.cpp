@@ -5,6 +5,7 @@
 
 #include <immintrin.h>
 
+#include <bit>
 #include <cstring>
 
 namespace winapi::ddraw {
@@ -286,6 +287,21 @@ inline LONG AddUnsure(int same, int lanes, LONG first, int32_t* unsure, LONG n)
     return n;
 }
 
+// Per 8-lane mask of sure lanes: the unsure lanes first, in order.
+struct UnsureLanes {
+    constexpr UnsureLanes()
+    {
+        for (int mask = 0; mask < 256; ++mask) {
+            int n = 0;
+            for (int lane = 0; lane < 8; ++lane)
+                if ((mask >> lane & 1) == 0)
+                    lanes[mask][n++] = static_cast<uint8_t>(lane);
+        }
+    }
+    uint8_t lanes[256][8]{};
+};
+constexpr UnsureLanes kUnsureLanes;
+
 } // namespace
 
 LONG QuadDownSse2(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
@@ -326,9 +342,14 @@ __attribute__((target("avx2"))) LONG QuadDownAvx2(const float* const top[3], con
             same = _mm256_and_si256(same, _mm256_cmpeq_epi32(low, high));
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), pixel);
+        // The unsure lanes' indices packed to the front and stored whole, without a branch:
+        // halfway colours come in no order. The store stays below i + 8 (n <= i).
         const int mask = _mm256_movemask_ps(_mm256_castsi256_ps(same));
-        if (mask != 0xFF)
-            n = AddUnsure(mask, 8, i, unsure, n);
+        const __m256i order =
+            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kUnsureLanes.lanes[mask])));
+        const __m256i lanes = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(i)), order);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(unsure + n), lanes);
+        n += 8 - std::popcount(static_cast<unsigned>(mask));
     }
     return DownRest(QuadDownSse2, top, bottom, fv, eta, out, unsure, n, i, count);
 }

@@ -17,6 +17,16 @@ inline double Edge(double ax, double ay, double bx, double by, double px, double
 
 } // namespace
 
+bool Minifies(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG tw, LONG th)
+{
+    const double cross = (static_cast<double>(b.x) - a.x) * (static_cast<double>(c.y) - a.y) -
+                         (static_cast<double>(b.y) - a.y) * (static_cast<double>(c.x) - a.x);
+    const double texelArea = std::abs(((static_cast<double>(b.u) - a.u) * (static_cast<double>(c.v) - a.v) -
+                                       (static_cast<double>(b.v) - a.v) * (static_cast<double>(c.u) - a.u)) *
+                                      static_cast<double>(tw) * static_cast<double>(th));
+    return texelArea > std::abs(cross);
+}
+
 Sampler::Sampler(const SurfaceMemory& texture, bool linear)
     : m_pixels(texture.pixels), m_pitch(texture.pitch), m_width(texture.width), m_height(texture.height),
       m_from(texture.format), m_linear(linear)

@@ -14,6 +14,10 @@ struct TLVertex {
     float x, y, z, rhw, u, v;
 };
 
+// Whether the triangle a, b, c covers fewer pixels than texels of a tw x th texture, so that the
+// minification filter rules its pixels rather than the magnification one.
+bool Minifies(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG tw, LONG th);
+
 // A texture and its sampling.
 class Sampler {
 public:
@@ -23,6 +27,11 @@ public:
     void Sample(double u, double v, int rgb[3]) const;
     const BYTE* Texel(LONG x, LONG y) const { return m_pixels + static_cast<ptrdiff_t>(y) * m_pitch + x * m_from.bytes; }
     const PixelFormat& Format() const { return m_from; }
+    const BYTE* Pixels() const { return m_pixels; }
+    LONG Pitch() const { return m_pitch; }
+    LONG Width() const { return m_width; }
+    LONG Height() const { return m_height; }
+    bool Linear() const { return m_linear; }
 
 private:
     const BYTE* m_pixels;
