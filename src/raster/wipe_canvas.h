@@ -11,6 +11,10 @@
 #include <cstdint>
 #include <vector>
 
+namespace wipe {
+template <int Width, bool Blend> class BlockWriter;
+}
+
 class CWipeCanvas {
 public:
     CWipeCanvas() = default;
@@ -57,6 +61,9 @@ public:
     };
     // The pieces in order, each drawn as PieceAt draws it; pieces that need no cutting skip it.
     void Pieces(const std::vector<Placed>& pieces);
+    // True when small blocks can go through wipe::BlockWriter: memory images that draw in any
+    // order, with plain copies or blends.
+    bool WritesBlocks() const;
     // Source rectangle stretched to width x height with its top-left at (dx, dy).
     void Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
                 int64_t dy);
@@ -94,6 +101,8 @@ public:
     void StretchedColumns(const std::vector<ColumnStretch>& columns);
 
 private:
+    template <int Width, bool Blend> friend class wipe::BlockWriter;
+
     struct Span {
         int64_t l, t, r, b; // source rectangle
         int64_t dx, dy;     // destination of its top-left

@@ -2,6 +2,7 @@
 // patterns driven by the noise table and the cosine table (scatter, burst, swirl, spin, zoom,
 // rotation, dropping cells, jitter). Entry 34 lives with the other growing cells.
 #include "raster/pixel_ops.h"
+#include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 
 using wipe::Cos;
@@ -128,27 +129,78 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
 
 using Placed = CWipeCanvas::Placed;
 
-// Visits the blocks of the n x m grid row by row: visit(i, j, row index k, batch) adds what block
-// (i, j) draws to the batch of its grid row, and each grid row is drawn as one batch, in order.
-template <typename Visit> void ForBlocks(CWipeCanvas& c, int64_t n, int64_t m, Visit visit)
+// The pieces of a grid row, drawn together when the row is done.
+class PieceBatch {
+public:
+    PieceBatch(CWipeCanvas& c, size_t perRow) : m_canvas(c) { m_pieces.reserve(perRow); }
+    void Add(const Placed& p) { m_pieces.push_back(p); }
+    void EndRow()
+    {
+        m_canvas.Pieces(m_pieces);
+        m_pieces.clear();
+    }
+
+private:
+    CWipeCanvas& m_canvas;
+    std::vector<Placed> m_pieces;
+};
+
+// Blocks drawn as they come; a grid row needs nothing at its end.
+template <int Width, bool Blend> class DirectBlocks : public wipe::BlockWriter<Width, Blend> {
+public:
+    using wipe::BlockWriter<Width, Blend>::BlockWriter;
+    void EndRow() {}
+};
+
+template <typename Out, typename Visit>
+void WalkBlocks(const CWipeCanvas& c, int64_t n, int64_t m, Out& out, Visit& visit)
 {
-    std::vector<Placed> batch;
-    batch.reserve(static_cast<size_t>((c.Width() + n - 1) / n));
     int64_t k = 0;
     for (int64_t j = 0; j < c.Height(); j += m, ++k) {
-        batch.clear();
         for (int64_t i = 0; i < c.Width(); i += n)
-            visit(i, j, k, batch);
-        c.Pieces(batch);
+            visit(i, j, k, out);
+        out.EndRow();
     }
 }
 
-// Block (i, j) of n x m, clamped, with its top-left at (dx, dy).
-void BlockAt(std::vector<Placed>& batch, const CWipeCanvas& c, int64_t i, int64_t j, int64_t n, int64_t m,
-             int64_t dx, int64_t dy)
+template <int Width, typename Visit> void WalkDirect(CWipeCanvas& c, int64_t m, Visit& visit)
 {
-    batch.push_back(
-        Placed{i, j, std::min<int64_t>(i + n, c.Width()), std::min<int64_t>(j + m, c.Height()), dx, dy});
+    if (c.Mode() == kTransitionBlendAlpha) {
+        DirectBlocks<Width, true> out(c);
+        WalkBlocks(c, Width, m, out, visit);
+    } else {
+        DirectBlocks<Width, false> out(c);
+        WalkBlocks(c, Width, m, out, visit);
+    }
+}
+
+// Visits the blocks of the n x m grid row by row: visit(i, j, row index k, out) adds what block
+// (i, j) draws to out (BlockAt), and the blocks are drawn in that order. Blocks 2, 4 or 8 pixels
+// wide on plain memory images are drawn as they come: a list of pieces per grid row cost more
+// than the blocks' pixels.
+template <typename Visit> void ForBlocks(CWipeCanvas& c, int64_t n, int64_t m, Visit visit)
+{
+    if (c.WritesBlocks()) {
+        switch (n) {
+        case 2:
+            return WalkDirect<2>(c, m, visit);
+        case 4:
+            return WalkDirect<4>(c, m, visit);
+        case 8:
+            return WalkDirect<8>(c, m, visit);
+        default:
+            break;
+        }
+    }
+    PieceBatch out(c, static_cast<size_t>((c.Width() + n - 1) / n));
+    WalkBlocks(c, n, m, out, visit);
+}
+
+// Block (i, j) of n x m, clamped, with its top-left at (dx, dy).
+template <typename Out>
+inline __attribute__((always_inline)) void BlockAt(Out& out, const CWipeCanvas& c, int64_t i, int64_t j, int64_t n, int64_t m, int64_t dx, int64_t dy)
+{
+    out.Add(Placed{i, j, std::min<int64_t>(i + n, c.Width()), std::min<int64_t>(j + m, c.Height()), dx, dy});
 }
 
 // The scatter amplitude: w + h at progress 0, towards 0 at 256.
