@@ -231,6 +231,62 @@ void Direction(int64_t dx, int64_t dy, int64_t* ux, int64_t* uy)
     }
 }
 
+// The directions of the blocks of an n x m grid, away from the centre of a w x h picture, in the
+// order ForBlocks visits them. They depend only on the sizes: a wipe works them out at its first
+// step and reads them at the others, where a square root and two divisions per block cost more
+// than the block's pixels. Grids of more blocks than the table holds are worked out each step.
+class Directions {
+public:
+    // The directions of the canvas's grid, or null when it has too many blocks for the table.
+    static const int16_t* Of(const CWipeCanvas& c, int64_t n, int64_t m)
+    {
+        static thread_local Directions table;
+        return table.For(c.Width(), c.Height(), n, m);
+    }
+
+private:
+    static constexpr int64_t kMostBlocks = int64_t{1} << 21;
+
+    const int16_t* For(int64_t w, int64_t h, int64_t n, int64_t m)
+    {
+        if (w == m_w && h == m_h && n == m_n && m == m_m)
+            return m_pairs.data();
+        const int64_t blocks = ((w + n - 1) / n) * ((h + m - 1) / m);
+        if (w < 1 || h < 1 || blocks > kMostBlocks)
+            return nullptr;
+        m_pairs.resize(static_cast<size_t>(blocks) * 2);
+        int16_t* out = m_pairs.data();
+        const int64_t hw = w / 2, hh = h / 2;
+        for (int64_t j = 0; j < h; j += m)
+            for (int64_t i = 0; i < w; i += n) {
+                int64_t ux, uy;
+                Direction(i - hw, j - hh, &ux, &uy); // |ux|, |uy| <= 256: the root is at least |dx|
+                *out++ = static_cast<int16_t>(ux);
+                *out++ = static_cast<int16_t>(uy);
+            }
+        m_w = w;
+        m_h = h;
+        m_n = n;
+        m_m = m;
+        return m_pairs.data();
+    }
+
+    int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0;
+    std::vector<int16_t> m_pairs;
+};
+
+// The direction of the next block: from the table while there is one, else worked out.
+inline void NextDirection(const int16_t*& table, int64_t dx, int64_t dy, int64_t* ux, int64_t* uy)
+{
+    if (table != nullptr) {
+        *ux = table[0];
+        *uy = table[1];
+        table += 2;
+        return;
+    }
+    Direction(dx, dy, ux, uy);
+}
+
 // Draws nothing when the noise table could not be made.
 void Burst(CWipeCanvas& c, int32_t progress, int64_t n, int64_t m)
 {
@@ -238,9 +294,10 @@ void Burst(CWipeCanvas& c, int32_t progress, int64_t n, int64_t m)
         return;
     const int64_t a = Amplitude(c, progress);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    const int16_t* directions = Directions::Of(c, n, m);
     ForBlocks(c, n, m, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         int64_t ux, uy;
-        Direction(i - hw, j - hh, &ux, &uy);
+        NextDirection(directions, i - hw, j - hh, &ux, &uy);
         const int64_t na = 26 * k, nb = 1 + 38 * k;
         BlockAt(batch, c, i, j, n, m, int64_t{c.X()} + i + ((Noise(na + i) * ux * a) >> 16),
                 int64_t{c.Y()} + j + ((Noise(nb + i) * uy * a) >> 16));
@@ -342,9 +399,10 @@ TESSARO_WIPE(WipeBurstSwirl)
     const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t ct = Cos(t), st = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    const int16_t* directions = Directions::Of(c, 4, 2);
     ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         int64_t ux, uy;
-        Direction(i - hw, j - hh, &ux, &uy);
+        NextDirection(directions, i - hw, j - hh, &ux, &uy);
         const int64_t na = 26 * k, nb = 1 + 38 * k;
         const int64_t ox = (((Noise(na + i) * ux * a) >> 16) * ct) >> 16;
         const int64_t oy = (((Noise(nb + i) * uy * a) >> 16) * st) >> 16;
@@ -424,10 +482,11 @@ TESSARO_WIPE(WipeRotateBurst)
     const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t c0 = Cos(t), s0 = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    const int16_t* directions = Directions::Of(c, 4, 4);
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         const int64_t dx = i - hw, dy = j - hh;
         int64_t ux, uy, rx, ry;
-        Direction(dx, dy, &ux, &uy);
+        NextDirection(directions, dx, dy, &ux, &uy);
         Rotate(c0, s0, dx, dy, &rx, &ry);
         const int64_t na = 52 * k, nb = 1 + 76 * k;
         const int64_t X = int64_t{x} + i + rx - ux + ((((Noise(na + i) * ux * a) >> 16) * c0) >> 16);
