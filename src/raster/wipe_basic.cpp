@@ -1,5 +1,6 @@
 // Wipe entries 0 to 33 (mirrors, stretches, jitter, block dissolves, squares, interleaves, discs,
 // waves, torn edges, growing cells) and the shared band and slide routines.
+#include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 
 #include <cstring>
@@ -89,30 +90,50 @@ namespace {
 
 // Each block moved from its place in the source by up to K - 1 pixels right and down when its draw
 // is above the progress. K is a constant of each instance, so the remainders need no division.
-template <uint32_t K> void ScatterBlocks(CWipeCanvas& c, int32_t progress)
+template <uint32_t K, typename Out> void ScatterBlockRows(CWipeCanvas& c, int32_t progress, Out& out)
 {
     const int64_t w = c.Width(), h = c.Height();
-    // Each row of blocks is drawn as one batch.
     wipe::RandomRun random;
-    std::vector<CWipeCanvas::Placed> batch;
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t bh = std::min<int64_t>(2, h - y0);
-        batch.clear();
         for (int64_t x0 = 0; x0 < w; x0 += 4) {
             const int64_t bw = std::min<int64_t>(4, w - x0);
             int64_t dx = 0, dy = 0;
-            if (progress < static_cast<int32_t>(random.Draw() & 255)) {
+            if (random.ThreeAhead()) {
+                // Whether the block moves is a coin toss at mid progress: the draws it may need
+                // are read ahead and taken without a branch on it.
+                const bool moved = progress < static_cast<int32_t>(random.Peek(1) & 255);
+                const int64_t take = -static_cast<int64_t>(moved);
+                dx = static_cast<int64_t>(random.Peek(2) % K) & take;
+                dy = static_cast<int64_t>(random.Peek(3) % K) & take;
+                random.Skip(moved ? 3 : 1);
+            } else if (progress < static_cast<int32_t>(random.Draw() & 255)) {
                 dx = random.Draw() % K;
                 dy = random.Draw() % K;
-                if (x0 + dx + bw > w)
-                    dx = 0;
-                if (y0 + dy + bh > h)
-                    dy = 0;
             }
-            batch.push_back(CWipeCanvas::Placed{x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh,
-                                                int64_t{c.X()} + x0, int64_t{c.Y()} + y0});
+            if (x0 + dx + bw > w)
+                dx = 0;
+            if (y0 + dy + bh > h)
+                dy = 0;
+            out.Add(CWipeCanvas::Placed{x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh, int64_t{c.X()} + x0,
+                                        int64_t{c.Y()} + y0});
         }
-        c.Pieces(batch);
+        out.EndRow();
+    }
+}
+
+// Each row of blocks drawn as one batch, or each block as it comes where the canvas allows.
+template <uint32_t K> void ScatterBlocks(CWipeCanvas& c, int32_t progress)
+{
+    if (c.WritesBlocks() && c.Mode() == kTransitionBlendAlpha) {
+        wipe::BlockWriter<4, true> out(c);
+        ScatterBlockRows<K>(c, progress, out);
+    } else if (c.WritesBlocks()) {
+        wipe::BlockWriter<4, false> out(c);
+        ScatterBlockRows<K>(c, progress, out);
+    } else {
+        wipe::PieceBatch out(c, static_cast<size_t>((c.Width() + 3) / 4));
+        ScatterBlockRows<K>(c, progress, out);
     }
 }
 

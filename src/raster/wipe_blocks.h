@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 namespace wipe {
 
@@ -133,6 +134,9 @@ public:
         m_bottom = std::max(m_bottom, p.dy + h);
     }
 
+    // Nothing waits for the end of a grid row.
+    void EndRow() {}
+
 private:
     CWipeCanvas& m_canvas;
     BYTE* m_dst;
@@ -142,6 +146,23 @@ private:
     int64_t m_lMin, m_lSpan, m_tMin, m_tMax;
     int64_t m_dxMin, m_dxSpan, m_dxMax, m_dyMin, m_dyMax;
     int64_t m_left = INT64_MAX, m_top = INT64_MAX, m_right = INT64_MIN, m_bottom = INT64_MIN;
+};
+
+// The pieces of a grid row, drawn together by CWipeCanvas::Pieces when the row is done: the
+// blocks' path where BlockWriter does not serve.
+class PieceBatch {
+public:
+    PieceBatch(CWipeCanvas& c, size_t perRow) : m_canvas(c) { m_pieces.reserve(perRow); }
+    void Add(const CWipeCanvas::Placed& p) { m_pieces.push_back(p); }
+    void EndRow()
+    {
+        m_canvas.Pieces(m_pieces);
+        m_pieces.clear();
+    }
+
+private:
+    CWipeCanvas& m_canvas;
+    std::vector<CWipeCanvas::Placed> m_pieces;
 };
 
 } // namespace wipe

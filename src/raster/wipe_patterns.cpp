@@ -129,28 +129,7 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
 
 using Placed = CWipeCanvas::Placed;
 
-// The pieces of a grid row, drawn together when the row is done.
-class PieceBatch {
-public:
-    PieceBatch(CWipeCanvas& c, size_t perRow) : m_canvas(c) { m_pieces.reserve(perRow); }
-    void Add(const Placed& p) { m_pieces.push_back(p); }
-    void EndRow()
-    {
-        m_canvas.Pieces(m_pieces);
-        m_pieces.clear();
-    }
-
-private:
-    CWipeCanvas& m_canvas;
-    std::vector<Placed> m_pieces;
-};
-
-// Blocks drawn as they come; a grid row needs nothing at its end.
-template <int Width, bool Blend> class DirectBlocks : public wipe::BlockWriter<Width, Blend> {
-public:
-    using wipe::BlockWriter<Width, Blend>::BlockWriter;
-    void EndRow() {}
-};
+using wipe::PieceBatch;
 
 template <typename Out, typename Visit>
 void WalkBlocks(const CWipeCanvas& c, int64_t n, int64_t m, Out& out, Visit& visit)
@@ -166,10 +145,10 @@ void WalkBlocks(const CWipeCanvas& c, int64_t n, int64_t m, Out& out, Visit& vis
 template <int Width, typename Visit> void WalkDirect(CWipeCanvas& c, int64_t m, Visit& visit)
 {
     if (c.Mode() == kTransitionBlendAlpha) {
-        DirectBlocks<Width, true> out(c);
+        wipe::BlockWriter<Width, true> out(c);
         WalkBlocks(c, Width, m, out, visit);
     } else {
-        DirectBlocks<Width, false> out(c);
+        wipe::BlockWriter<Width, false> out(c);
         WalkBlocks(c, Width, m, out, visit);
     }
 }
