@@ -180,11 +180,17 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
         columns.push_back(columnPart(x0));
     wipe::RandomRun random;
     uint8_t* on = c.ColumnMask();
+    const int64_t whole = w / 4; // blocks of four columns; a narrower one may end the row
+    const int64_t* const part = columns.data();
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t row = rowPart(y0);
-        for (int64_t x0 = 0, k = 0; x0 < w; x0 += 4, ++k)
-            MarkBlock<4>(on, w, x0,
-                         static_cast<int64_t>(random.Draw() & 255) <= row + columns[static_cast<size_t>(k)]);
+        for (int64_t k = 0; k < whole; ++k) {
+            const uint32_t shown = static_cast<int64_t>(random.Draw() & 255) <= row + part[k] ? 1 : 0;
+            const uint32_t bytes = shown * 0x01010101u;
+            std::memcpy(on + 4 * k, &bytes, 4);
+        }
+        if (whole * 4 < w)
+            MarkBlock<4>(on, w, whole * 4, static_cast<int64_t>(random.Draw() & 255) <= row + part[whole]);
         c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
     }
 }
@@ -421,9 +427,23 @@ TESSARO_WIPE(WipeNoisyCircle)
     const int64_t radius = ((w + h) * progress) >> 8;
     wipe::RandomRun random;
     uint8_t* on = c.ColumnMask();
+    // Where every squared distance stays below 2^52 and every radius below 2^26, the test is a
+    // plain compare of squares (WithinNoisyRadius's exact case) and runs without a branch.
+    const int64_t far = std::max(w, h);
+    const bool plain = far < (int64_t{1} << 24) && radius < (int64_t{1} << 25) && radius > -(int64_t{1} << 25);
+    const int64_t pairs = w / 2; // blocks of two columns; a single one may end the row
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t dy = 2 * y0 - h;
-        for (int64_t x0 = 0; x0 < w; x0 += 2) {
+        int64_t x0 = 0;
+        if (plain) {
+            for (int64_t k = 0; k < pairs; ++k, x0 += 2) {
+                const int64_t dx = 2 * x0 - w;
+                const int64_t m = radius - static_cast<int64_t>(random.Draw() & 255);
+                const uint16_t shown = m >= 0 && dy * dy + dx * dx < (m + 1) * (m + 1) ? 0x0101 : 0;
+                std::memcpy(on + x0, &shown, 2);
+            }
+        }
+        for (; x0 < w; x0 += 2) {
             const int64_t dx = 2 * x0 - w;
             const int64_t r8 = random.Draw() & 255;
             MarkBlock<2>(on, w, x0, WithinNoisyRadius(dy * dy + dx * dx, radius - r8));
