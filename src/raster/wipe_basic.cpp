@@ -55,7 +55,8 @@ TESSARO_WIPE(WipeStretchColumns)
         return 1;
     const int64_t w = c.Width(), h = c.Height();
     const double a = (256 - progress) * 0.00390625;
-    std::vector<CWipeCanvas::ColumnStretch> columns;
+    auto& columns = wipe::Scratch<CWipeCanvas::ColumnStretch, wipe::ScratchUse::Stretches>();
+    columns.clear();
     columns.reserve(static_cast<size_t>(w));
     for (int64_t i = 0; i < w; ++i) {
         const int64_t cs = Cos((i * 256) / w - 128);
@@ -175,7 +176,8 @@ template <typename RowPart, typename ColumnPart>
 void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
 {
     const int64_t w = c.Width(), h = c.Height();
-    std::vector<int64_t> columns;
+    std::vector<int64_t>& columns = wipe::Scratch<int64_t, wipe::ScratchUse::Columns>();
+    columns.clear();
     for (int64_t x0 = 0; x0 < w; x0 += 4)
         columns.push_back(columnPart(x0));
     wipe::RandomRun random;
@@ -327,7 +329,8 @@ namespace {
 void ColumnClasses(CWipeCanvas& c, int n, const int64_t* top, const int64_t* bottom)
 {
     const int64_t w = c.Width(), h = c.Height();
-    std::vector<int64_t> edges{0, h};
+    std::vector<int64_t>& edges = wipe::Scratch<int64_t, wipe::ScratchUse::Edges>();
+    edges.assign({0, h});
     for (int k = 0; k < n; ++k) {
         edges.push_back(std::clamp<int64_t>(top[k], 0, h));
         edges.push_back(std::clamp<int64_t>(bottom[k], 0, h));
@@ -657,7 +660,7 @@ void GrowCells(CWipeCanvas& c, int64_t n, int64_t b)
     uint8_t* on = c.ColumnMask();
     for (int64_t i = 0; i < w; ++i)
         on[i] = (i % n) < b ? 1 : 0;
-    std::vector<CWipeCanvas::ColumnRun> runs;
+    auto& runs = wipe::Scratch<CWipeCanvas::ColumnRun, wipe::ScratchUse::PhaseRuns>();
     c.RunsOf(on, runs);
     for (int64_t y0 = 0; y0 < h; y0 += n)
         c.RunRows(y0, std::min(y0 + b, h), runs);

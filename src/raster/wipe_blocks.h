@@ -152,7 +152,11 @@ private:
 // blocks' path where BlockWriter does not serve.
 class PieceBatch {
 public:
-    PieceBatch(CWipeCanvas& c, size_t perRow) : m_canvas(c) { m_pieces.reserve(perRow); }
+    PieceBatch(CWipeCanvas& c, size_t perRow) : m_canvas(c)
+    {
+        m_pieces.clear();
+        m_pieces.reserve(perRow);
+    }
     void Add(const CWipeCanvas::Placed& p) { m_pieces.push_back(p); }
     void EndRow()
     {
@@ -162,7 +166,7 @@ public:
 
 private:
     CWipeCanvas& m_canvas;
-    std::vector<CWipeCanvas::Placed> m_pieces;
+    std::vector<CWipeCanvas::Placed>& m_pieces = Scratch<CWipeCanvas::Placed, ScratchUse::Pieces>();
 };
 
 } // namespace wipe

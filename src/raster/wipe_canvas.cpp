@@ -683,7 +683,8 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
                    whole == o.whole;
         }
     };
-    std::vector<Walk> walks;
+    std::vector<Walk>& walks = wipe::Scratch<Walk, wipe::ScratchUse::Walks>();
+    walks.clear();
     walks.reserve(columns.size());
     LONG first = INT32_MAX, last = INT32_MIN, top = INT32_MAX, bottom = INT32_MIN;
     for (const ColumnStretch& c : columns) {
@@ -733,8 +734,10 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
     for (size_t g = 1; g < walks.size(); ++g)
         ordered = ordered && walks[g - 1].column + walks[g - 1].width <= walks[g].column;
     const int span = last - first;
-    std::vector<uint32_t> row(plainCopy ? 0 : static_cast<size_t>(span));
-    std::vector<uint8_t> active(plainCopy || ordered ? 0 : static_cast<size_t>(span));
+    std::vector<uint32_t>& row = wipe::Scratch<uint32_t, wipe::ScratchUse::Row>();
+    row.assign(plainCopy ? 0 : static_cast<size_t>(span), 0);
+    std::vector<uint8_t>& active = wipe::Scratch<uint8_t, wipe::ScratchUse::Active>();
+    active.assign(plainCopy || ordered ? 0 : static_cast<size_t>(span), 0);
     const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
     BYTE* dstRow = nullptr;
     const auto drawRun = [&](int k, int end) {

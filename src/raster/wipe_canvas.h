@@ -13,7 +13,16 @@
 
 namespace wipe {
 template <int Width, bool Blend> class BlockWriter;
+
+// The working lists of the wipes, one per use and thread, kept from step to step: a step then
+// allocates nothing once they have grown. Each use clears or sizes its own.
+enum class ScratchUse { Mask, Runs, Visible, Walks, Row, Active, Stretches, Columns, Edges, PhaseMasks, PhaseRuns, Pieces };
+template <typename T, ScratchUse Use> std::vector<T>& Scratch()
+{
+    static thread_local std::vector<T> list;
+    return list;
 }
+} // namespace wipe
 
 class CWipeCanvas {
 public:
@@ -138,7 +147,7 @@ private:
     const BYTE* m_srcBits = nullptr;
     LONG m_dstPitch = 0;
     LONG m_srcPitch = 0;
-    std::vector<uint8_t> m_mask;
-    std::vector<ColumnRun> m_runs;
-    std::vector<ColumnRun> m_visible;
+    std::vector<uint8_t>& m_mask = wipe::Scratch<uint8_t, wipe::ScratchUse::Mask>();
+    std::vector<ColumnRun>& m_runs = wipe::Scratch<ColumnRun, wipe::ScratchUse::Runs>();
+    std::vector<ColumnRun>& m_visible = wipe::Scratch<ColumnRun, wipe::ScratchUse::Visible>();
 };

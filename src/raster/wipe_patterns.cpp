@@ -67,7 +67,8 @@ void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
     if (len <= 0)
         return;
     // Row j's dashes depend only on j mod m: one mask per phase.
-    std::vector<uint8_t> masks(static_cast<size_t>(m * w), 0);
+    std::vector<uint8_t>& masks = wipe::Scratch<uint8_t, wipe::ScratchUse::PhaseMasks>();
+    masks.assign(static_cast<size_t>(m * w), 0);
     for (int64_t phase = 0; phase < std::min(m, h); ++phase) {
         uint8_t* on = masks.data() + phase * w;
         for (int64_t s = -phase; s < w; s += n) {
@@ -83,7 +84,8 @@ void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
                 on[i] = 1;
         }
     }
-    std::vector<std::vector<CWipeCanvas::ColumnRun>> runs(static_cast<size_t>(m));
+    auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
+    runs.resize(std::max<size_t>(runs.size(), static_cast<size_t>(m)));
     for (int64_t phase = 0; phase < std::min(m, h); ++phase)
         c.RunsOf(masks.data() + phase * w, runs[static_cast<size_t>(phase)]);
     for (int64_t j = 0; j < h; ++j)
@@ -100,7 +102,8 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     const int64_t w = c.Width(), h = c.Height();
     const int64_t limit = progress >> 4;
     // The cells that show depend only on the tile row: one mask per tile row.
-    std::vector<uint8_t> masks(static_cast<size_t>(4 * w), 0);
+    std::vector<uint8_t>& masks = wipe::Scratch<uint8_t, wipe::ScratchUse::PhaseMasks>();
+    masks.assign(static_cast<size_t>(4 * w), 0);
     for (int64_t row = 0; row < 4; ++row)
         for (int64_t i = 0; i < w; ++i)
             masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
@@ -110,7 +113,8 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
             c.ScatteredMaskedRows(j, j + 1, masks.data() + ((j / cell) & 3) * w);
         return;
     }
-    std::vector<CWipeCanvas::ColumnRun> runs[4];
+    auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
+    runs.resize(std::max<size_t>(runs.size(), 4));
     for (int64_t row = 0; row < 4; ++row)
         c.RunsOf(masks.data() + row * w, runs[row]);
     if (cell > 1 || !c.DrawsInAnyOrder()) {
