@@ -16,7 +16,20 @@ template <int Width, bool Blend> class BlockWriter;
 
 // The working lists of the wipes, one per use and thread, kept from step to step: a step then
 // allocates nothing once they have grown. Each use clears or sizes its own.
-enum class ScratchUse { Mask, Runs, Visible, Walks, Row, Active, Stretches, Columns, Edges, PhaseMasks, PhaseRuns, Pieces };
+enum class ScratchUse {
+    Mask,
+    Runs,
+    Visible,
+    Walks,
+    Row,
+    Active,
+    Stretches,
+    Columns,
+    Edges,
+    PhaseMasks,
+    PhaseRuns,
+    Pieces,
+};
 template <typename T, ScratchUse Use> std::vector<T>& Scratch()
 {
     static thread_local std::vector<T> list;
