@@ -1,10 +1,12 @@
-// The block wipes' inline drawing against the canvas's list of pieces: random blocks on and off
-// the picture, clipped source and destination, both modes, every width the writer is made for and
-// blocks of other widths, at every SIMD level.
+// The wipes' inline drawing against the canvas's general routes: blocks drawn as they come against
+// lists of pieces (random blocks on and off the picture, every width the writer is made for and
+// others), and masked rows drawn group by group against runs of shown columns; clipped source and
+// destination, both modes, at every SIMD level.
 #include "raster/wipe_blocks.h"
 #include "wipe_test_util.h"
 #include "winapi/simd_level.h"
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -98,6 +100,58 @@ TEST(WipeBlockWriter, DrawsThePixelsOfTheCanvasPieces)
             CompareWithPieces<4, true>(rng);
             CompareWithPieces<8, false>(rng);
             CompareWithPieces<8, true>(rng);
+        }
+    }
+}
+
+// Rows under a random column mask (runs of every length, single columns, none shown) drawn by
+// ScatteredMaskedRows and by MaskedRows give the same pixels.
+void CompareMaskedRows(std::mt19937& rng, int32_t mode)
+{
+    const LONG sw = 8 + static_cast<LONG>(rng() % 40), sh = 4 + static_cast<LONG>(rng() % 30);
+    const LONG dw = 8 + static_cast<LONG>(rng() % 40), dh = 4 + static_cast<LONG>(rng() % 30);
+    auto src = RandomImage(rng, sw, sh);
+    auto viaGroups = RandomImage(rng, dw, dh);
+    auto viaRuns = MakeImage(dw, dh);
+    for (LONG j = 0; j < dh; ++j)
+        for (LONG i = 0; i < dw; ++i)
+            Put(*viaRuns, i, j, At(*viaGroups, i, j));
+    const RECT srcClip = RandomClip(rng, sw, sh), dstClip = RandomClip(rng, dw, dh);
+    ASSERT_TRUE(src->ClipRectToSize(&srcClip));
+    ASSERT_TRUE(viaGroups->ClipRectToSize(&dstClip));
+    ASSERT_TRUE(viaRuns->ClipRectToSize(&dstClip));
+    const uint32_t density = rng() % 5; // 0: nothing shown ... 4: mostly shown
+    std::vector<uint8_t> mask(static_cast<size_t>(sw));
+    for (uint8_t& m : mask)
+        m = rng() % 4 < density ? 1 : 0;
+    const int64_t top = static_cast<int64_t>(rng() % sh) - 2, bottom = top + 1 + static_cast<int64_t>(rng() % 8);
+    const int32_t x = static_cast<int32_t>(rng() % 12) - 6, y = static_cast<int32_t>(rng() % 12) - 6;
+    int32_t result = 0;
+    {
+        CWipeCanvas canvas;
+        ASSERT_TRUE(canvas.Begin(viaGroups.get(), src.get(), 128, x, y, mode, nullptr, &result));
+        uint8_t* on = canvas.ColumnMask();
+        std::copy(mask.begin(), mask.end(), on);
+        canvas.ScatteredMaskedRows(top, bottom, on);
+    }
+    {
+        CWipeCanvas canvas;
+        ASSERT_TRUE(canvas.Begin(viaRuns.get(), src.get(), 128, x, y, mode, nullptr, &result));
+        uint8_t* on = canvas.ColumnMask();
+        std::copy(mask.begin(), mask.end(), on);
+        canvas.MaskedRows(top, bottom, on);
+    }
+    ASSERT_EQ(Pixels(*viaGroups), Pixels(*viaRuns)) << "mode " << mode;
+}
+
+TEST(WipeMaskedRows, GroupsOfFourDrawThePixelsOfTheRuns)
+{
+    std::mt19937 rng(kSeed);
+    for (SimdLevel level : kAllSimdLevels) {
+        ScopedSimdLevel scoped(level);
+        for (int trial = 0; trial < 60; ++trial) {
+            CompareMaskedRows(rng, kTransitionCopy);
+            CompareMaskedRows(rng, kTransitionBlendAlpha);
         }
     }
 }
