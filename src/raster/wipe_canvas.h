@@ -3,6 +3,7 @@
 // the destination, plain or stretched) to the mode's drawing routine. Pieces are clipped here in
 // 64-bit arithmetic, so positions near the ends of the 32-bit range cannot wrap round, and a whole
 // step adds one bounding rectangle to the destination's update region instead of one per piece.
+// One canvas at a time on a thread: its working lists are the thread's, kept from step to step.
 #pragma once
 
 #include "raster/draw_transition.h"
