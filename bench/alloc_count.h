@@ -15,12 +15,18 @@ namespace bench {
 
 inline std::atomic<uint64_t> g_allocations{0};
 
+// Allocations made through operator new so far.
+inline uint64_t AllocationCount()
+{
+    return g_allocations.load(std::memory_order_relaxed);
+}
+
 // Runs `work` once and reports the allocations it made as `allocs`, with `most` as its ceiling.
 inline void ReportAllocations(benchmark::State& state, const std::function<void()>& work, double most = 0)
 {
-    const uint64_t before = g_allocations.load(std::memory_order_relaxed);
+    const uint64_t before = AllocationCount();
     work();
-    state.counters["allocs"] = static_cast<double>(g_allocations.load(std::memory_order_relaxed) - before);
+    state.counters["allocs"] = static_cast<double>(AllocationCount() - before);
     ReportCeiling(state, "allocs", most);
 }
 

@@ -1,7 +1,8 @@
 // Every wipe entry at 800x600 and 1920x1080, copy and blend modes, progress 64, 128 and 192: a
 // contest of one step against one full-frame copy (copy mode) or blend (blend mode) of the same
-// size; "x_frame" is the step in full frames (1 / ratio). A summary of the slowest entries is
-// printed at the end.
+// size; "x_frame" is the step in full frames (1 / ratio), "allocs" the allocations a step makes.
+// A summary of the slowest entries is printed at the end.
+#include "alloc_count.h"
 #include "contest.h"
 #include "platform/cos_table.h"
 #include "platform/cpu_info.h"
@@ -88,10 +89,14 @@ void BM_Wipe(benchmark::State& state, int index, Size size, int mode, int progre
 {
     Setup();
     Pictures& p = PicturesOf(size);
+    uint64_t allocations = 0, steps = 0;
     bench::Contest(
         state,
         [&] {
+            const uint64_t before = bench::AllocationCount();
             DrawTransition(index, p.dst.get(), p.src.get(), progress, 0, 0, mode, nullptr);
+            allocations += bench::AllocationCount() - before;
+            ++steps;
             p.dst->GetUpdateRegion()->Reset();
         },
         [&] {
@@ -104,6 +109,7 @@ void BM_Wipe(benchmark::State& state, int index, Size size, int mode, int progre
         GoalOf(index, size, mode), 9);
     const double ms = state.counters["ours_ms"], perFrame = 1 / state.counters["ratio"];
     state.counters["x_frame"] = perFrame;
+    state.counters["allocs"] = static_cast<double>(allocations) / static_cast<double>(std::max<uint64_t>(steps, 1));
     Worst& w = WorstByEntry()[index];
     if (perFrame > w.ratio) {
         w.ratio = perFrame;

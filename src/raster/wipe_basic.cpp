@@ -1,5 +1,6 @@
 // Wipe entries 0 to 33 (mirrors, stretches, jitter, block dissolves, squares, interleaves, discs,
 // waves, torn edges, growing cells) and the shared band and slide routines.
+#include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 
 #include <cstring>
@@ -54,7 +55,8 @@ TESSARO_WIPE(WipeStretchColumns)
         return 1;
     const int64_t w = c.Width(), h = c.Height();
     const double a = (256 - progress) * 0.00390625;
-    std::vector<CWipeCanvas::ColumnStretch> columns;
+    auto& columns = wipe::Scratch<CWipeCanvas::ColumnStretch, wipe::ScratchUse::Stretches>();
+    columns.clear();
     columns.reserve(static_cast<size_t>(w));
     for (int64_t i = 0; i < w; ++i) {
         const int64_t cs = Cos((i * 256) / w - 128);
@@ -89,30 +91,50 @@ namespace {
 
 // Each block moved from its place in the source by up to K - 1 pixels right and down when its draw
 // is above the progress. K is a constant of each instance, so the remainders need no division.
-template <uint32_t K> void ScatterBlocks(CWipeCanvas& c, int32_t progress)
+template <uint32_t K, typename Out> void ScatterBlockRows(CWipeCanvas& c, int32_t progress, Out& out)
 {
     const int64_t w = c.Width(), h = c.Height();
-    // Each row of blocks is drawn as one batch.
     wipe::RandomRun random;
-    std::vector<CWipeCanvas::Placed> batch;
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t bh = std::min<int64_t>(2, h - y0);
-        batch.clear();
         for (int64_t x0 = 0; x0 < w; x0 += 4) {
             const int64_t bw = std::min<int64_t>(4, w - x0);
             int64_t dx = 0, dy = 0;
-            if (progress < static_cast<int32_t>(random.Draw() & 255)) {
+            if (random.ThreeAhead()) {
+                // Whether the block moves is a coin toss at mid progress: the draws it may need
+                // are read ahead and taken without a branch on it.
+                const bool moved = progress < static_cast<int32_t>(random.Peek(1) & 255);
+                const int64_t take = -static_cast<int64_t>(moved);
+                dx = static_cast<int64_t>(random.Peek(2) % K) & take;
+                dy = static_cast<int64_t>(random.Peek(3) % K) & take;
+                random.Skip(moved ? 3 : 1);
+            } else if (progress < static_cast<int32_t>(random.Draw() & 255)) {
                 dx = random.Draw() % K;
                 dy = random.Draw() % K;
-                if (x0 + dx + bw > w)
-                    dx = 0;
-                if (y0 + dy + bh > h)
-                    dy = 0;
             }
-            batch.push_back(CWipeCanvas::Placed{x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh,
-                                                int64_t{c.X()} + x0, int64_t{c.Y()} + y0});
+            if (x0 + dx + bw > w)
+                dx = 0;
+            if (y0 + dy + bh > h)
+                dy = 0;
+            out.Add(CWipeCanvas::Placed{x0 + dx, y0 + dy, x0 + dx + bw, y0 + dy + bh, int64_t{c.X()} + x0,
+                                        int64_t{c.Y()} + y0});
         }
-        c.Pieces(batch);
+        out.EndRow();
+    }
+}
+
+// Each row of blocks drawn as one batch, or each block as it comes where the canvas allows.
+template <uint32_t K> void ScatterBlocks(CWipeCanvas& c, int32_t progress)
+{
+    if (c.WritesBlocks() && c.Mode() == kTransitionBlendAlpha) {
+        wipe::BlockWriter<4, true> out(c);
+        ScatterBlockRows<K>(c, progress, out);
+    } else if (c.WritesBlocks()) {
+        wipe::BlockWriter<4, false> out(c);
+        ScatterBlockRows<K>(c, progress, out);
+    } else {
+        wipe::PieceBatch out(c, static_cast<size_t>((c.Width() + 3) / 4));
+        ScatterBlockRows<K>(c, progress, out);
     }
 }
 
@@ -154,16 +176,23 @@ template <typename RowPart, typename ColumnPart>
 void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
 {
     const int64_t w = c.Width(), h = c.Height();
-    std::vector<int64_t> columns;
+    std::vector<int64_t>& columns = wipe::Scratch<int64_t, wipe::ScratchUse::Columns>();
+    columns.clear();
     for (int64_t x0 = 0; x0 < w; x0 += 4)
         columns.push_back(columnPart(x0));
     wipe::RandomRun random;
     uint8_t* on = c.ColumnMask();
+    const int64_t whole = w / 4; // blocks of four columns; a narrower one may end the row
+    const int64_t* const part = columns.data();
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t row = rowPart(y0);
-        for (int64_t x0 = 0, k = 0; x0 < w; x0 += 4, ++k)
-            MarkBlock<4>(on, w, x0,
-                         static_cast<int64_t>(random.Draw() & 255) <= row + columns[static_cast<size_t>(k)]);
+        for (int64_t k = 0; k < whole; ++k) {
+            const uint32_t shown = static_cast<int64_t>(random.Draw() & 255) <= row + part[k] ? 1 : 0;
+            const uint32_t bytes = shown * 0x01010101u;
+            std::memcpy(on + 4 * k, &bytes, 4);
+        }
+        if (whole * 4 < w)
+            MarkBlock<4>(on, w, whole * 4, static_cast<int64_t>(random.Draw() & 255) <= row + part[whole]);
         c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
     }
 }
@@ -300,7 +329,8 @@ namespace {
 void ColumnClasses(CWipeCanvas& c, int n, const int64_t* top, const int64_t* bottom)
 {
     const int64_t w = c.Width(), h = c.Height();
-    std::vector<int64_t> edges{0, h};
+    std::vector<int64_t>& edges = wipe::Scratch<int64_t, wipe::ScratchUse::Edges>();
+    edges.assign({0, h});
     for (int k = 0; k < n; ++k) {
         edges.push_back(std::clamp<int64_t>(top[k], 0, h));
         edges.push_back(std::clamp<int64_t>(bottom[k], 0, h));
@@ -400,9 +430,23 @@ TESSARO_WIPE(WipeNoisyCircle)
     const int64_t radius = ((w + h) * progress) >> 8;
     wipe::RandomRun random;
     uint8_t* on = c.ColumnMask();
+    // Where every squared distance stays below 2^52 and every radius below 2^26, the test is a
+    // plain compare of squares (WithinNoisyRadius's exact case) and runs without a branch.
+    const int64_t far = std::max(w, h);
+    const bool plain = far < (int64_t{1} << 24) && radius < (int64_t{1} << 25) && radius > -(int64_t{1} << 25);
+    const int64_t pairs = w / 2; // blocks of two columns; a single one may end the row
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t dy = 2 * y0 - h;
-        for (int64_t x0 = 0; x0 < w; x0 += 2) {
+        int64_t x0 = 0;
+        if (plain) {
+            for (int64_t k = 0; k < pairs; ++k, x0 += 2) {
+                const int64_t dx = 2 * x0 - w;
+                const int64_t m = radius - static_cast<int64_t>(random.Draw() & 255);
+                const uint16_t shown = m >= 0 && dy * dy + dx * dx < (m + 1) * (m + 1) ? 0x0101 : 0;
+                std::memcpy(on + x0, &shown, 2);
+            }
+        }
+        for (; x0 < w; x0 += 2) {
             const int64_t dx = 2 * x0 - w;
             const int64_t r8 = random.Draw() & 255;
             MarkBlock<2>(on, w, x0, WithinNoisyRadius(dy * dy + dx * dx, radius - r8));
@@ -616,7 +660,14 @@ void GrowCells(CWipeCanvas& c, int64_t n, int64_t b)
     uint8_t* on = c.ColumnMask();
     for (int64_t i = 0; i < w; ++i)
         on[i] = (i % n) < b ? 1 : 0;
-    std::vector<CWipeCanvas::ColumnRun> runs;
+    if (n <= 4 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) {
+        // Runs under four pixels: every group of four blends and keeps what the mask hides
+        // (wider runs do better as runs).
+        for (int64_t y0 = 0; y0 < h; y0 += n)
+            c.ScatteredMaskedRows(y0, std::min(y0 + b, h), on);
+        return;
+    }
+    auto& runs = wipe::Scratch<CWipeCanvas::ColumnRun, wipe::ScratchUse::PhaseRuns>();
     c.RunsOf(on, runs);
     for (int64_t y0 = 0; y0 < h; y0 += n)
         c.RunRows(y0, std::min(y0 + b, h), runs);

@@ -6,77 +6,18 @@
 #include "raster/device_surface.h"
 #include "raster/pixel_simd.h"
 #include "raster/row_kernels.h"
+#include "raster/wipe_blocks.h"
 
 #include <algorithm>
 #include <cstring>
 
+using wipe::BlendShort;
+using wipe::CopyShort;
+using wipe::ShortRows;
+
 namespace {
 
 constexpr DWORD kNoKey = 0xFFFFFFFFu;
-
-// Copies a short run of 32-bit pixels with plain register moves: a call to memcpy costs more than
-// runs of a few pixels (and the compiler folds a switch of fixed-size memcpys back into one call).
-inline void CopyShort(BYTE* d, const BYTE* s, int width)
-{
-    int i = 0;
-    for (; i + 4 <= width; i += 4)
-        pixel_simd::Store4(d + i * 4, pixel_simd::Load4(s + i * 4));
-    if (i + 2 <= width) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d + i * 4),
-                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i * 4)));
-        i += 2;
-    }
-    if (i < width)
-        pixel_simd::Store32(d + i * 4, pixel_simd::Load32(s + i * 4));
-}
-
-// Blends a short run of 32-bit pixels over the destination inline (the blocks of the block wipes
-// cost more in a kernel call than in their arithmetic); the same pixels as the blend kernels.
-inline void BlendShort(BYTE* d, const BYTE* s, int width)
-{
-    using pixel_simd::BlendAlpha4;
-    int i = 0;
-    for (; i + 4 <= width; i += 4)
-        pixel_simd::Store4(d + i * 4, BlendAlpha4(pixel_simd::Load4(s + i * 4), pixel_simd::Load4(d + i * 4)));
-    if (i + 2 <= width) {
-        auto* at = reinterpret_cast<__m128i*>(d + i * 4);
-        _mm_storel_epi64(at, BlendAlpha4(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + i * 4)),
-                                         _mm_loadl_epi64(at)));
-        i += 2;
-    }
-    if (i < width) {
-        const __m128i one = BlendAlpha4(_mm_cvtsi32_si128(static_cast<int>(pixel_simd::Load32(s + i * 4))),
-                                        _mm_cvtsi32_si128(static_cast<int>(pixel_simd::Load32(d + i * 4))));
-        pixel_simd::Store32(d + i * 4, static_cast<uint32_t>(_mm_cvtsi128_si32(one)));
-    }
-}
-
-// Rows of a block of a fixed width, copied or blended.
-template <int Width, bool Blend>
-inline void ShortRows(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch, int height)
-{
-    if constexpr (Blend && Width == 2) {
-        // Two rows of two pixels make one register.
-        int row = 0;
-        for (; row + 2 <= height; row += 2, d += 2 * dstPitch, s += 2 * srcPitch) {
-            const auto load = [](const BYTE* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); };
-            const __m128i src = _mm_unpacklo_epi64(load(s), load(s + srcPitch));
-            const __m128i dst = _mm_unpacklo_epi64(load(d), load(d + dstPitch));
-            const __m128i out = pixel_simd::BlendAlpha4(src, dst);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(d), out);
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(d + dstPitch), _mm_unpackhi_epi64(out, out));
-        }
-        if (row < height)
-            BlendShort(d, s, 2);
-        return;
-    }
-    for (int row = 0; row < height; ++row, d += dstPitch, s += srcPitch) {
-        if constexpr (Blend)
-            BlendShort(d, s, Width);
-        else
-            CopyShort(d, s, Width);
-    }
-}
 
 // Copies a run of 32-bit pixels of any width.
 inline void CopyRun(BYTE* d, const BYTE* s, int width)
@@ -470,6 +411,12 @@ void CWipeCanvas::Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t wid
         m_image->StretchBlendAlpha(m_src, &size, x, y, &piece, false);
 }
 
+bool CWipeCanvas::WritesBlocks() const
+{
+    return m_active && m_fast &&
+           (m_mode == kTransitionBlendAlpha || (m_mode == kTransitionCopy && m_key == kNoKey));
+}
+
 uint8_t* CWipeCanvas::ColumnMask()
 {
     m_mask.assign(static_cast<size_t>(std::max(m_w, 0)) + 1, 0);
@@ -736,7 +683,8 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
                    whole == o.whole;
         }
     };
-    std::vector<Walk> walks;
+    std::vector<Walk>& walks = wipe::Scratch<Walk, wipe::ScratchUse::Walks>();
+    walks.clear();
     walks.reserve(columns.size());
     LONG first = INT32_MAX, last = INT32_MIN, top = INT32_MAX, bottom = INT32_MIN;
     for (const ColumnStretch& c : columns) {
@@ -786,8 +734,10 @@ void CWipeCanvas::StretchedColumns(const std::vector<ColumnStretch>& columns)
     for (size_t g = 1; g < walks.size(); ++g)
         ordered = ordered && walks[g - 1].column + walks[g - 1].width <= walks[g].column;
     const int span = last - first;
-    std::vector<uint32_t> row(plainCopy ? 0 : static_cast<size_t>(span));
-    std::vector<uint8_t> active(plainCopy || ordered ? 0 : static_cast<size_t>(span));
+    std::vector<uint32_t>& row = wipe::Scratch<uint32_t, wipe::ScratchUse::Row>();
+    row.assign(plainCopy ? 0 : static_cast<size_t>(span), 0);
+    std::vector<uint8_t>& active = wipe::Scratch<uint8_t, wipe::ScratchUse::Active>();
+    active.assign(plainCopy || ordered ? 0 : static_cast<size_t>(span), 0);
     const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
     BYTE* dstRow = nullptr;
     const auto drawRun = [&](int k, int end) {

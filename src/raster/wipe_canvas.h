@@ -3,6 +3,7 @@
 // the destination, plain or stretched) to the mode's drawing routine. Pieces are clipped here in
 // 64-bit arithmetic, so positions near the ends of the 32-bit range cannot wrap round, and a whole
 // step adds one bounding rectangle to the destination's update region instead of one per piece.
+// One canvas at a time on a thread: its working lists are the thread's, kept from step to step.
 #pragma once
 
 #include "raster/draw_transition.h"
@@ -10,6 +11,32 @@
 
 #include <cstdint>
 #include <vector>
+
+namespace wipe {
+template <int Width, bool Blend> class BlockWriter;
+
+// The working lists of the wipes, one per use and thread, kept from step to step: a step then
+// allocates nothing once they have grown. Each use clears or sizes its own.
+enum class ScratchUse {
+    Mask,
+    Runs,
+    Visible,
+    Walks,
+    Row,
+    Active,
+    Stretches,
+    Columns,
+    Edges,
+    PhaseMasks,
+    PhaseRuns,
+    Pieces,
+};
+template <typename T, ScratchUse Use> std::vector<T>& Scratch()
+{
+    static thread_local std::vector<T> list;
+    return list;
+}
+} // namespace wipe
 
 class CWipeCanvas {
 public:
@@ -57,6 +84,9 @@ public:
     };
     // The pieces in order, each drawn as PieceAt draws it; pieces that need no cutting skip it.
     void Pieces(const std::vector<Placed>& pieces);
+    // True when small blocks can go through wipe::BlockWriter: memory images that draw in any
+    // order, with plain copies or blends.
+    bool WritesBlocks() const;
     // Source rectangle stretched to width x height with its top-left at (dx, dy).
     void Scaled(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
                 int64_t dy);
@@ -94,6 +124,8 @@ public:
     void StretchedColumns(const std::vector<ColumnStretch>& columns);
 
 private:
+    template <int Width, bool Blend> friend class wipe::BlockWriter;
+
     struct Span {
         int64_t l, t, r, b; // source rectangle
         int64_t dx, dy;     // destination of its top-left
@@ -129,7 +161,7 @@ private:
     const BYTE* m_srcBits = nullptr;
     LONG m_dstPitch = 0;
     LONG m_srcPitch = 0;
-    std::vector<uint8_t> m_mask;
-    std::vector<ColumnRun> m_runs;
-    std::vector<ColumnRun> m_visible;
+    std::vector<uint8_t>& m_mask = wipe::Scratch<uint8_t, wipe::ScratchUse::Mask>();
+    std::vector<ColumnRun>& m_runs = wipe::Scratch<ColumnRun, wipe::ScratchUse::Runs>();
+    std::vector<ColumnRun>& m_visible = wipe::Scratch<ColumnRun, wipe::ScratchUse::Visible>();
 };

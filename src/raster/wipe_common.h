@@ -48,6 +48,13 @@ public:
         return static_cast<uint32_t>(g_RandomState.table[m_position]);
     }
 
+    // True when the next three draws come from the table as it stands (no refill among them).
+    bool ThreeAhead() const { return m_position >= 0 && m_position <= 52; }
+    // Draw k (1 to 3) from now, without drawing it; only when ThreeAhead.
+    uint32_t Peek(int k) const { return static_cast<uint32_t>(g_RandomState.table[m_position + k]); }
+    // Takes n (1 to 3) peeked draws.
+    void Skip(int n) { m_position += n; }
+
 private:
     int m_position;
 };

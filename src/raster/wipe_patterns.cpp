@@ -2,6 +2,7 @@
 // patterns driven by the noise table and the cosine table (scatter, burst, swirl, spin, zoom,
 // rotation, dropping cells, jitter). Entry 34 lives with the other growing cells.
 #include "raster/pixel_ops.h"
+#include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 
 using wipe::Cos;
@@ -33,7 +34,12 @@ void BlindColumns(CWipeCanvas& c, int32_t progress, int64_t n, bool reverse, int
         const int64_t f = reverse ? (n - 1) - (i & (n - 1)) : (i & (n - 1));
         on[i] = f <= limit ? 1 : 0;
     }
-    c.MaskedRows(0, c.Height(), on);
+    // Blends of runs under eight pixels wide cost more than blending every group of four and
+    // keeping what the mask hides (wider runs do better as runs).
+    if (n <= 8 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder())
+        c.ScatteredMaskedRows(0, c.Height(), on);
+    else
+        c.MaskedRows(0, c.Height(), on);
 }
 
 void BlindRows(CWipeCanvas& c, int32_t progress, int64_t n, bool reverse, int shift)
@@ -66,7 +72,8 @@ void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
     if (len <= 0)
         return;
     // Row j's dashes depend only on j mod m: one mask per phase.
-    std::vector<uint8_t> masks(static_cast<size_t>(m * w), 0);
+    std::vector<uint8_t>& masks = wipe::Scratch<uint8_t, wipe::ScratchUse::PhaseMasks>();
+    masks.assign(static_cast<size_t>(m * w), 0);
     for (int64_t phase = 0; phase < std::min(m, h); ++phase) {
         uint8_t* on = masks.data() + phase * w;
         for (int64_t s = -phase; s < w; s += n) {
@@ -82,7 +89,8 @@ void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
                 on[i] = 1;
         }
     }
-    std::vector<std::vector<CWipeCanvas::ColumnRun>> runs(static_cast<size_t>(m));
+    auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
+    runs.resize(std::max<size_t>(runs.size(), static_cast<size_t>(m)));
     for (int64_t phase = 0; phase < std::min(m, h); ++phase)
         c.RunsOf(masks.data() + phase * w, runs[static_cast<size_t>(phase)]);
     for (int64_t j = 0; j < h; ++j)
@@ -99,7 +107,8 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     const int64_t w = c.Width(), h = c.Height();
     const int64_t limit = progress >> 4;
     // The cells that show depend only on the tile row: one mask per tile row.
-    std::vector<uint8_t> masks(static_cast<size_t>(4 * w), 0);
+    std::vector<uint8_t>& masks = wipe::Scratch<uint8_t, wipe::ScratchUse::PhaseMasks>();
+    masks.assign(static_cast<size_t>(4 * w), 0);
     for (int64_t row = 0; row < 4; ++row)
         for (int64_t i = 0; i < w; ++i)
             masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
@@ -109,7 +118,8 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
             c.ScatteredMaskedRows(j, j + 1, masks.data() + ((j / cell) & 3) * w);
         return;
     }
-    std::vector<CWipeCanvas::ColumnRun> runs[4];
+    auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
+    runs.resize(std::max<size_t>(runs.size(), 4));
     for (int64_t row = 0; row < 4; ++row)
         c.RunsOf(masks.data() + row * w, runs[row]);
     if (cell > 1 || !c.DrawsInAnyOrder()) {
@@ -128,27 +138,58 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
 
 using Placed = CWipeCanvas::Placed;
 
-// Visits the blocks of the n x m grid row by row: visit(i, j, row index k, batch) adds what block
-// (i, j) draws to the batch of its grid row, and each grid row is drawn as one batch, in order.
-template <typename Visit> void ForBlocks(CWipeCanvas& c, int64_t n, int64_t m, Visit visit)
+using wipe::PieceBatch;
+
+template <typename Out, typename Visit>
+void WalkBlocks(const CWipeCanvas& c, int64_t n, int64_t m, Out& out, Visit& visit)
 {
-    std::vector<Placed> batch;
-    batch.reserve(static_cast<size_t>((c.Width() + n - 1) / n));
     int64_t k = 0;
     for (int64_t j = 0; j < c.Height(); j += m, ++k) {
-        batch.clear();
         for (int64_t i = 0; i < c.Width(); i += n)
-            visit(i, j, k, batch);
-        c.Pieces(batch);
+            visit(i, j, k, out);
+        out.EndRow();
     }
 }
 
-// Block (i, j) of n x m, clamped, with its top-left at (dx, dy).
-void BlockAt(std::vector<Placed>& batch, const CWipeCanvas& c, int64_t i, int64_t j, int64_t n, int64_t m,
-             int64_t dx, int64_t dy)
+template <int Width, typename Visit> void WalkDirect(CWipeCanvas& c, int64_t m, Visit& visit)
 {
-    batch.push_back(
-        Placed{i, j, std::min<int64_t>(i + n, c.Width()), std::min<int64_t>(j + m, c.Height()), dx, dy});
+    if (c.Mode() == kTransitionBlendAlpha) {
+        wipe::BlockWriter<Width, true> out(c);
+        WalkBlocks(c, Width, m, out, visit);
+    } else {
+        wipe::BlockWriter<Width, false> out(c);
+        WalkBlocks(c, Width, m, out, visit);
+    }
+}
+
+// Visits the blocks of the n x m grid row by row: visit(i, j, row index k, out) adds what block
+// (i, j) draws to out (BlockAt), and the blocks are drawn in that order. Blocks 2, 4 or 8 pixels
+// wide on plain memory images are drawn as they come: a list of pieces per grid row costs more
+// than the blocks' pixels.
+template <typename Visit> void ForBlocks(CWipeCanvas& c, int64_t n, int64_t m, Visit visit)
+{
+    if (c.WritesBlocks()) {
+        switch (n) {
+        case 2:
+            return WalkDirect<2>(c, m, visit);
+        case 4:
+            return WalkDirect<4>(c, m, visit);
+        case 8:
+            return WalkDirect<8>(c, m, visit);
+        default:
+            break;
+        }
+    }
+    PieceBatch out(c, static_cast<size_t>((c.Width() + n - 1) / n));
+    WalkBlocks(c, n, m, out, visit);
+}
+
+// Block (i, j) of n x m, clamped, with its top-left at (dx, dy).
+template <typename Out>
+inline __attribute__((always_inline)) void BlockAt(Out& out, const CWipeCanvas& c, int64_t i, int64_t j,
+                                                   int64_t n, int64_t m, int64_t dx, int64_t dy)
+{
+    out.Add(Placed{i, j, std::min<int64_t>(i + n, c.Width()), std::min<int64_t>(j + m, c.Height()), dx, dy});
 }
 
 // The scatter amplitude: w + h at progress 0, towards 0 at 256.
@@ -179,6 +220,62 @@ void Direction(int64_t dx, int64_t dy, int64_t* ux, int64_t* uy)
     }
 }
 
+// The directions of the blocks of an n x m grid, away from the centre of a w x h picture, in the
+// order ForBlocks visits them. They depend only on the sizes: a wipe works them out at its first
+// step and reads them at the others, where a square root and two divisions per block cost more
+// than the block's pixels. Grids of more blocks than the table holds are worked out each step.
+class Directions {
+public:
+    // The directions of the canvas's grid, or null when it has too many blocks for the table.
+    static const int16_t* Of(const CWipeCanvas& c, int64_t n, int64_t m)
+    {
+        static thread_local Directions table;
+        return table.For(c.Width(), c.Height(), n, m);
+    }
+
+private:
+    static constexpr int64_t kMostBlocks = int64_t{1} << 21;
+
+    const int16_t* For(int64_t w, int64_t h, int64_t n, int64_t m)
+    {
+        if (w == m_w && h == m_h && n == m_n && m == m_m)
+            return m_pairs.data();
+        const int64_t blocks = ((w + n - 1) / n) * ((h + m - 1) / m);
+        if (w < 1 || h < 1 || blocks > kMostBlocks)
+            return nullptr;
+        m_pairs.resize(static_cast<size_t>(blocks) * 2);
+        int16_t* out = m_pairs.data();
+        const int64_t hw = w / 2, hh = h / 2;
+        for (int64_t j = 0; j < h; j += m)
+            for (int64_t i = 0; i < w; i += n) {
+                int64_t ux, uy;
+                Direction(i - hw, j - hh, &ux, &uy); // |ux|, |uy| <= 256: the root is at least |dx|
+                *out++ = static_cast<int16_t>(ux);
+                *out++ = static_cast<int16_t>(uy);
+            }
+        m_w = w;
+        m_h = h;
+        m_n = n;
+        m_m = m;
+        return m_pairs.data();
+    }
+
+    int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0;
+    std::vector<int16_t> m_pairs;
+};
+
+// The direction of the next block: from the table while there is one, else worked out.
+inline void NextDirection(const int16_t*& table, int64_t dx, int64_t dy, int64_t* ux, int64_t* uy)
+{
+    if (table != nullptr) {
+        *ux = table[0];
+        *uy = table[1];
+        table += 2;
+        return;
+    }
+    Direction(dx, dy, ux, uy);
+}
+
 // Draws nothing when the noise table could not be made.
 void Burst(CWipeCanvas& c, int32_t progress, int64_t n, int64_t m)
 {
@@ -186,9 +283,10 @@ void Burst(CWipeCanvas& c, int32_t progress, int64_t n, int64_t m)
         return;
     const int64_t a = Amplitude(c, progress);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    const int16_t* directions = Directions::Of(c, n, m);
     ForBlocks(c, n, m, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         int64_t ux, uy;
-        Direction(i - hw, j - hh, &ux, &uy);
+        NextDirection(directions, i - hw, j - hh, &ux, &uy);
         const int64_t na = 26 * k, nb = 1 + 38 * k;
         BlockAt(batch, c, i, j, n, m, int64_t{c.X()} + i + ((Noise(na + i) * ux * a) >> 16),
                 int64_t{c.Y()} + j + ((Noise(nb + i) * uy * a) >> 16));
@@ -290,9 +388,10 @@ TESSARO_WIPE(WipeBurstSwirl)
     const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t ct = Cos(t), st = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    const int16_t* directions = Directions::Of(c, 4, 2);
     ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         int64_t ux, uy;
-        Direction(i - hw, j - hh, &ux, &uy);
+        NextDirection(directions, i - hw, j - hh, &ux, &uy);
         const int64_t na = 26 * k, nb = 1 + 38 * k;
         const int64_t ox = (((Noise(na + i) * ux * a) >> 16) * ct) >> 16;
         const int64_t oy = (((Noise(nb + i) * uy * a) >> 16) * st) >> 16;
@@ -372,10 +471,11 @@ TESSARO_WIPE(WipeRotateBurst)
     const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t c0 = Cos(t), s0 = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    const int16_t* directions = Directions::Of(c, 4, 4);
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         const int64_t dx = i - hw, dy = j - hh;
         int64_t ux, uy, rx, ry;
-        Direction(dx, dy, &ux, &uy);
+        NextDirection(directions, dx, dy, &ux, &uy);
         Rotate(c0, s0, dx, dy, &rx, &ry);
         const int64_t na = 52 * k, nb = 1 + 76 * k;
         const int64_t X = int64_t{x} + i + rx - ux + ((((Noise(na + i) * ux * a) >> 16) * c0) >> 16);
