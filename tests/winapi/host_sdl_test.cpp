@@ -22,21 +22,9 @@ TEST(SdlHost, RectanglesPresentedDirectlyAndUnderAChildShowTheWholeWindow)
 {
     if (!StartSdlHost("offscreen"))
         GTEST_SKIP() << "SDL has no offscreen video driver here";
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.lpszClassName = "SdlRectangles";
-    RegisterClassExA(&wc);
     constexpr int kWidth = 96, kHeight = 64;
-    HWND hwnd = CreateWindowExA(0, "SdlRectangles", "rectangles", WS_POPUP | WS_VISIBLE, 40, 40, kWidth, kHeight,
-                                nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd = OpenPopup("SdlRectangles", kWidth, kHeight);
     ASSERT_NE(hwnd, nullptr);
-    auto pump = [] {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-    };
-    pump();
     std::vector<uint32_t> expected(static_cast<size_t>(kWidth) * kHeight, 0);
     auto fill = [&](HWND target, const RECT& r, COLORREF colour, POINT at) {
         HDC dc = GetDC(target);
@@ -44,7 +32,7 @@ TEST(SdlHost, RectanglesPresentedDirectlyAndUnderAChildShowTheWholeWindow)
         FillRect(dc, &r, brush);
         DeleteObject(brush);
         ReleaseDC(target, dc);
-        pump();
+        PumpMessages();
         const uint32_t rgb = static_cast<uint32_t>(GetRValue(colour)) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
         for (LONG y = r.top; y < r.bottom; ++y)
             for (LONG x = r.left; x < r.right; ++x)
@@ -72,7 +60,7 @@ TEST(SdlHost, RectanglesPresentedDirectlyAndUnderAChildShowTheWholeWindow)
     HWND child = CreateWindowExA(0, "SdlRectangles", "child", WS_CHILD | WS_VISIBLE, 10, 10, 30, 20, hwnd, nullptr,
                                  nullptr, nullptr);
     ASSERT_NE(child, nullptr);
-    pump();
+    PumpMessages();
     fill(child, RECT{0, 0, 30, 20}, RGB(200, 100, 50), POINT{10, 10});
     fill(hwnd, RECT{60, 5, 80, 25}, RGB(1, 2, 3), POINT{0, 0});
     shownRight("under a child");
