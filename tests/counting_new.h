@@ -31,6 +31,12 @@ void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
 {
     return operator new(size, tag);
 }
+// The replacements pair malloc with free; the compiler, seeing both inlined, would take the
+// free for a mismatch with new.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
 void operator delete(void* p) noexcept
 {
     std::free(p);
@@ -47,3 +53,6 @@ void operator delete[](void* p, std::size_t) noexcept
 {
     std::free(p);
 }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif

@@ -65,6 +65,8 @@ void CTextInput::Release()
     m_compImage.reset();
     m_text.clear();
     m_lineStarts.clear();
+    m_cellCount = -1;
+    m_widthKnown = false;
     m_width = m_height = m_lineCount = m_bytesPerLine = 0;
     m_caret = m_caretLine = m_column = 0;
     m_linesInUse = 1;
@@ -157,6 +159,9 @@ int CTextInput::Create(CDrawList* list, int priority, CTimerManager* timers, CIm
         m_lineStarts.assign(static_cast<size_t>(lines), 0);
     }
     m_text.assign(static_cast<size_t>(m_maxLength) + 1, '\0');
+    m_cells.assign(static_cast<size_t>(m_maxLength) + 2, DrawnCell{});
+    m_cellCount = -1;
+    TextChanged(0);
     if (buffer && capacity > 0) {
         // The caller's text is read up to its capacity and our maximum, cut at a character.
         const size_t n = winapi::SjisPrefixLength(std::string_view(buffer, strnlen(buffer, static_cast<size_t>(capacity))),
@@ -289,6 +294,10 @@ int CTextInput::TextWidth(int from, int to) const
 {
     if (to <= from)
         return 0;
+    // A keystroke asks for the same width up to three times (scrolling back, forward, the caret).
+    const LayoutKey key = CurrentKey();
+    if (m_widthKnown && m_widthFrom == from && m_widthTo == to && key == m_widthKey)
+        return m_widthValue;
     // Measured in place: the byte at `to` is set to NUL for the call and put back.
     char* t = m_text.data();
     const char saved = t[to];
@@ -296,7 +305,12 @@ int CTextInput::TextWidth(int from, int to) const
     SIZE size{0, 0};
     m_font->MeasureString(t + from, &size, nullptr, nullptr, 0, nullptr);
     t[to] = saved;
-    return m_vertical ? std::max(size.cx, size.cy) : size.cx;
+    m_widthKnown = true;
+    m_widthFrom = from;
+    m_widthTo = to;
+    m_widthKey = key;
+    m_widthValue = m_vertical ? std::max(size.cx, size.cy) : size.cx;
+    return m_widthValue;
 }
 
 void CTextInput::Scroll(int step)
@@ -386,12 +400,37 @@ int CTextInput::MultiAlong(int line, int column) const
 
 // --- drawing ---
 
-void CTextInput::RedrawText()
+CTextInput::LayoutKey CTextInput::CurrentKey() const
 {
-    if (!m_image.GetBits() || !m_font || m_text.empty())
-        return;
+    LayoutKey key;
+    key.font = m_font;
+    if (m_font) {
+        key.logFont = m_font->m_logFont;
+        key.antialias = m_font->m_antialias;
+        key.effectMode = m_font->m_effectMode;
+        std::memcpy(key.effectColor, m_font->m_effectColor, sizeof key.effectColor);
+        key.shadowX = m_font->m_shadowX;
+        key.shadowY = m_font->m_shadowY;
+        key.fontLineSpacing = m_font->m_lineSpacing;
+        key.gradient = m_font->m_gradientOn;
+    }
+    key.background = m_background;
+    key.textColor = m_textColor;
+    key.column = m_lineCount ? 0 : m_column; // a field of lines always starts at its first byte
+    return key;
+}
+
+bool CTextInput::LayoutKey::operator==(const LayoutKey& o) const
+{
+    return font == o.font && std::memcmp(&logFont, &o.logFont, sizeof logFont) == 0 && antialias == o.antialias &&
+           effectMode == o.effectMode && std::memcmp(effectColor, o.effectColor, sizeof effectColor) == 0 &&
+           shadowX == o.shadowX && shadowY == o.shadowY && fontLineSpacing == o.fontLineSpacing &&
+           gradient == o.gradient && background == o.background && textColor == o.textColor && column == o.column;
+}
+
+RECT CTextInput::TextArea() const
+{
     const int b = m_border ? 1 : 0;
-    const int h = FontHeight();
     RECT area{b, b, m_width - b, m_height - b};
     if (!m_lineCount) {
         if (m_vertical)
@@ -399,27 +438,146 @@ void CTextInput::RedrawText()
         else
             area.right -= m_margin;
     }
-    m_image.FillRect32(m_background, &area);
+    return area;
+}
+
+int CTextInput::LineTop(int line) const
+{
+    return line == 0 ? TextArea().top : m_originY + line * (FontHeight() + m_lineSpacing);
+}
+
+// The part of the image a redraw from cell `from` paints: the rest of that cell's line from its pen
+// (`head`) and, in a field of lines, every line after it (`rest`, empty in a single line).
+void CTextInput::ChangedArea(int from, RECT* head, RECT* rest) const
+{
+    const DrawnCell& c = from < m_cellCount ? m_cells[static_cast<size_t>(from)] : m_endCell;
+    const RECT area = TextArea();
+    if (!m_lineCount) {
+        *head = RECT{c.pen, area.top, area.right, area.bottom};
+        *rest = RECT{0, 0, 0, 0};
+        return;
+    }
+    const int next = std::min<int>(LineTop(c.line + 1), area.bottom);
+    *head = RECT{m_originX + c.along, LineTop(c.line), area.right, next};
+    *rest = RECT{area.left, next, area.right, area.bottom};
+}
+
+namespace {
+
+bool Empty(const RECT& r)
+{
+    return r.right <= r.left || r.bottom <= r.top;
+}
+bool Meets(const RECT& a, const RECT& b)
+{
+    return !Empty(a) && !Empty(b) && a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+bool Inside(const RECT& a, const RECT& b)
+{
+    return Empty(a) || (a.left >= b.left && a.right <= b.right && a.top >= b.top && a.bottom <= b.bottom);
+}
+
+} // namespace
+
+// The first cell a redraw must start from so that its pixels equal a whole redraw, or -1 when only
+// a whole redraw will do. The cells before the first changed byte stay; a partial redraw is exact
+// when none of their ink reaches the painted part and all ink of the cells after lies within it.
+int CTextInput::FirstChangedCell() const
+{
+    if (m_cellCount < 0 || m_vertical || !(CurrentKey() == m_cellKey))
+        return -1;
+    int from = 0;
+    while (from < m_cellCount) {
+        const DrawnCell& c = m_cells[static_cast<size_t>(from)];
+        if (c.byte + c.bytes >= m_dirtyFrom)
+            break;
+        ++from;
+    }
+    RECT head, rest;
+    ChangedArea(from, &head, &rest);
+    const RECT area = TextArea();
+    const RECT below{head.left, head.top, head.right, rest.bottom > head.bottom ? rest.bottom : head.bottom};
+    for (int i = 0; i < m_cellCount; ++i) {
+        RECT ink = m_cells[static_cast<size_t>(i)].ink;
+        // In a single line everything past the limit is painted over on each redraw.
+        if (!m_lineCount)
+            ink.right = std::min(ink.right, area.right);
+        if (i < from ? Meets(ink, head) || Meets(ink, rest) : !(Inside(ink, rest) || Inside(ink, below)))
+            return -1;
+    }
+    return from;
+}
+
+void CTextInput::RedrawText()
+{
+    Lay(-1);
+}
+
+void CTextInput::RedrawChanged()
+{
+    Lay(FirstChangedCell());
+}
+
+void CTextInput::Lay(int from)
+{
+    if (!m_image.GetBits() || !m_font || m_text.empty())
+        return;
+    const int b = m_border ? 1 : 0;
+    const int h = FontHeight();
+    const RECT area = TextArea();
+    RECT head{}, rest{};
+    if (from < 0) {
+        m_image.FillRect32(m_background, &area);
+    } else {
+        ChangedArea(from, &head, &rest);
+        if (!Empty(head))
+            m_image.FillRect32(m_background, &head);
+        if (!Empty(rest))
+            m_image.FillRect32(m_background, &rest);
+    }
     const uint8_t saved[3] = {m_font->m_textColor[0], m_font->m_textColor[1], m_font->m_textColor[2]};
     m_font->SetTextColor(static_cast<uint8_t>(m_textColor >> 16), static_cast<uint8_t>(m_textColor >> 8),
                          static_cast<uint8_t>(m_textColor));
     char* t = m_text.data();
+    // Each character is drawn on its own (the pen is the field's, not the font's), and remembered.
+    char ch[3] = {0, 0, 0};
+    auto draw = [&](int p, int s, int x, int y, RECT* ink, POINT* end) {
+        ch[0] = t[p];
+        ch[1] = s == 2 ? t[p + 1] : '\0';
+        *ink = RECT{0, 0, 0, 0};
+        m_font->DrawString(&m_image, x, y, ch, ink, end);
+    };
+    const int capacity = static_cast<int>(m_cells.size());
+    int count = from < 0 ? 0 : from;
+    auto record = [&](const DrawnCell& c) {
+        if (count < capacity)
+            m_cells[static_cast<size_t>(count)] = c;
+        ++count;
+    };
     if (!m_lineCount) {
         const int limit = (m_vertical ? m_height : m_width) - m_margin - b;
         int pen = m_vertical ? m_originY : m_originX;
-        for (int p = m_column; t[p] && pen < limit;) {
+        int p = m_column;
+        if (from >= 0) {
+            const DrawnCell& c = from < m_cellCount ? m_cells[static_cast<size_t>(from)] : m_endCell;
+            pen = c.pen;
+            p = c.byte;
+        }
+        for (; t[p] && pen < limit;) {
             const int s = StepForward(p);
-            const std::string ch(t + p, static_cast<size_t>(s));
+            DrawnCell c{p, s, 0, 0, 0, pen, {}};
             POINT end{0, 0};
             if (m_vertical) {
-                m_font->DrawString(&m_image, m_originX, pen, ch.c_str(), nullptr, &end);
+                draw(p, s, m_originX, pen, &c.ink, &end);
                 pen = end.y;
             } else {
-                m_font->DrawString(&m_image, pen, m_originY, ch.c_str(), nullptr, &end);
+                draw(p, s, pen, m_originY, &c.ink, &end);
                 pen = end.x;
             }
+            record(c);
             p += s;
         }
+        m_endCell = DrawnCell{p, 0, 0, 0, 0, pen, {}};
         // A character crossing the end is cut off.
         if (m_vertical) {
             m_image.FillRect32XYWH(b, limit, m_width - 2 * b, m_height - limit, m_background);
@@ -431,9 +589,15 @@ void CTextInput::RedrawText()
                 m_image.FillRect32XYWH(m_width - 1, 0, 1, m_height, 0x80FFFFFFu);
         }
     } else {
-        int line = 0, count = 0, p = 0;
+        int line = 0, along = 0, lineCount = 0, p = 0;
         m_lineStarts[0] = 0;
-        int along = 0;
+        if (from >= 0) {
+            const DrawnCell& c = from < m_cellCount ? m_cells[static_cast<size_t>(from)] : m_endCell;
+            p = c.byte;
+            line = c.line;
+            along = c.along;
+            lineCount = c.count;
+        }
         auto place = [&](int ln, int a, POINT* at) {
             const int across = ln * (h + m_lineSpacing);
             if (m_vertical)
@@ -442,41 +606,55 @@ void CTextInput::RedrawText()
                 *at = POINT{m_originX + a, m_originY + across};
         };
         while (t[p]) {
+            // Each step is remembered with the layout state before it, so a redraw can resume there.
+            DrawnCell c{p, 1, line, lineCount, along, 0, {}};
             if (t[p] == '\n') {
                 if (line + 1 >= m_lineCount) {
                     t[p] = '\0';
+                    m_widthKnown = false;
                     break;
                 }
+                record(c);
                 ++p;
                 ++line;
                 m_lineStarts[line] = p;
-                count = along = 0;
+                lineCount = along = 0;
                 continue;
             }
             const int s = StepForward(p);
+            c.bytes = s;
             const int half = s == 2 ? 2 : 1;
-            if (count + half > m_bytesPerLine) {
+            if (lineCount + half > m_bytesPerLine) {
                 if (line + 1 >= m_lineCount) {
                     t[p] = '\0';
+                    m_widthKnown = false;
                     break;
                 }
                 ++line;
                 m_lineStarts[line] = p;
-                count = along = 0;
+                lineCount = along = 0;
             }
             POINT at;
             place(line, along, &at);
-            const std::string ch(t + p, static_cast<size_t>(s));
-            m_font->DrawString(&m_image, at.x, at.y, ch.c_str(), nullptr, nullptr);
+            c.pen = m_vertical ? at.y : at.x;
+            draw(p, s, at.x, at.y, &c.ink, nullptr);
+            record(c);
             along += s == 2 ? h : h / 2;
-            count += half;
+            lineCount += half;
             p += s;
         }
+        m_endCell = DrawnCell{p, 0, line, lineCount, along, 0, {}};
         m_linesInUse = line + 1;
     }
     m_font->SetTextColor(saved[0], saved[1], saved[2]);
-    RECT all{0, 0, m_width, m_height};
-    m_sprite.InvalidateLocalRect(&all);
+    // Cells past the room kept are unknown: the next redraw is whole.
+    m_cellCount = count <= capacity ? count : -1;
+    m_cellKey = CurrentKey();
+    m_dirtyFrom = INT32_MAX;
+    RECT changed{0, 0, m_width, m_height};
+    if (from >= 0)
+        changed = RECT{Empty(rest) ? head.left : area.left, head.top, m_width, m_height};
+    m_sprite.InvalidateLocalRect(&changed);
 }
 
 void CTextInput::PlaceCaret()
@@ -530,6 +708,7 @@ void CTextInput::DeleteBefore()
     char* t = m_text.data();
     std::memmove(t + m_caret - s, t + m_caret, static_cast<size_t>(Length() - m_caret + 1));
     m_caret -= s;
+    TextChanged(m_caret);
     if (m_lineCount)
         LocateCaret();
     else if (m_column > m_caret)
@@ -543,6 +722,7 @@ void CTextInput::DeleteAt()
         return;
     char* t = m_text.data();
     std::memmove(t + m_caret, t + m_caret + s, static_cast<size_t>(Length() - m_caret - s + 1));
+    TextChanged(m_caret);
 }
 
 void CTextInput::AfterKey()
@@ -600,12 +780,12 @@ bool CTextInput::OnKeyDown(int key)
     } else if (key == VK_DELETE) {
         DeleteAt();
         if (m_lineCount) {
-            RedrawText();
+            RedrawChanged();
             LocateCaret();
         } else {
             Scroll(1);
+            RedrawChanged();
         }
-        RedrawText();
         ShowCaret();
     } else {
         handled = false;
@@ -668,6 +848,7 @@ bool CTextInput::OnTextInput(const char* bytes, int count)
         char* t = m_text.data();
         std::memmove(t + m_caret + n, t + m_caret, static_cast<size_t>(length - m_caret + 1));
         std::memcpy(t + m_caret, bytes + i, static_cast<size_t>(n));
+        TextChanged(m_caret);
         m_caret += n;
         i += n - 1;
         changed = true;
@@ -675,11 +856,11 @@ bool CTextInput::OnTextInput(const char* bytes, int count)
     if (changed) {
         if (m_lineCount) {
             // Laying out may cut what needs a line past the last; the caret is located after it.
-            RedrawText();
+            RedrawChanged();
             LocateCaret();
         } else {
             Scroll(1);
-            RedrawText();
+            RedrawChanged();
         }
         ShowCaret();
         AfterKey();
@@ -712,6 +893,7 @@ int CTextInput::Clear()
     if (m_text.empty())
         return 1;
     m_text[0] = '\0';
+    TextChanged(0);
     m_caretLine = m_caret = m_column = 0;
     RedrawText();
     ShowCaret();
@@ -725,6 +907,7 @@ int CTextInput::SetText(const char* text)
     const size_t n = winapi::SjisPrefixLength(std::string_view(text), static_cast<size_t>(m_maxLength));
     std::memcpy(m_text.data(), text, n);
     m_text[n] = '\0';
+    TextChanged(0);
     m_caretLine = m_caret = m_column = 0;
     RedrawText();
     CControlContainer* form = GetContainer();

@@ -10,6 +10,7 @@
 #include "platform/timed_task.h"
 #include "raster/image.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -64,7 +65,11 @@ public:
     bool OnTextInput(const char* bytes, int count) override;
 
     void Release();
+    // Redraws the whole text.
     void RedrawText();
+    // Redraws from the first character an edit touched to the end (the same pixels as RedrawText),
+    // or the whole text when the last layout cannot be resumed.
+    void RedrawChanged();
     void UpdateComposition();
     void HideComposition();
     // 1 once created.
@@ -130,6 +135,36 @@ private:
     void TakeFocus();
     bool OpensIme() const { return m_fullWidthOnly || m_openImeOnFocus; }
 
+    // One step of the last layout (a character or a line break): its bytes, the layout state
+    // before it (line, half-width units and pen along the line) and the ink its drawing left.
+    struct DrawnCell {
+        int32_t byte, bytes, line, count, along, pen;
+        RECT ink;
+    };
+    // What the last layout depended on besides the text: a change means a whole redraw.
+    struct LayoutKey {
+        const CGlyphFont* font = nullptr;
+        LOGFONTA logFont{};
+        uint8_t antialias = 0, effectMode = 0, effectColor[3] = {}, gradient = 0;
+        int32_t shadowX = 0, shadowY = 0, fontLineSpacing = 0;
+        uint32_t background = 0, textColor = 0;
+        int32_t column = 0;
+        bool operator==(const LayoutKey& other) const;
+    };
+    LayoutKey CurrentKey() const;
+    RECT TextArea() const;
+    int LineTop(int line) const;
+    void ChangedArea(int from, RECT* head, RECT* rest) const;
+    int FirstChangedCell() const;
+    // Lays out and draws the text from cell `from` on (-1: all of it).
+    void Lay(int from);
+    // Every change of the text's bytes from `byte` on is told here.
+    void TextChanged(int byte)
+    {
+        m_dirtyFrom = std::min(m_dirtyFrom, byte);
+        m_widthKnown = false;
+    }
+
     CImeContext* m_ime = nullptr;
     int32_t m_lastA = -1, m_lastB = -1;
     std::string m_compString;
@@ -157,4 +192,14 @@ private:
     CCaretBlinkTask* m_blink = nullptr;
     std::unique_ptr<CImage> m_compImage;
     std::unique_ptr<CSprite> m_compSprite;
+    // The last layout, kept so a keystroke redraws only what follows it (room made at creation).
+    std::vector<DrawnCell> m_cells;
+    int32_t m_cellCount = -1;
+    DrawnCell m_endCell{};
+    LayoutKey m_cellKey;
+    int32_t m_dirtyFrom = INT32_MAX;
+    // The last width measured.
+    mutable bool m_widthKnown = false;
+    mutable int32_t m_widthFrom = 0, m_widthTo = 0, m_widthValue = 0;
+    mutable LayoutKey m_widthKey;
 };

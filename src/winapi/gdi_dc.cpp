@@ -148,10 +148,61 @@ HDC CreateMemoryDC(void* bits, int width, int height, int pitch, int bitsPerPixe
     return DcHandle(dc);
 }
 
+namespace {
+
+// Window DCs released with nothing else holding them, reset and kept for the next GetDC: a frame
+// gets and releases one, and allocates nothing for it.
+struct SpareDcs {
+    static constexpr size_t kMost = 4;
+    std::mutex mutex;
+    std::vector<GdiSlot> slots;
+};
+
+SpareDcs& Spares()
+{
+    static SpareDcs* spares = new SpareDcs; // outlives every static destructor that may release a DC
+    return *spares;
+}
+
+// Keeps a withdrawn window DC when only `slot` and `held` hold it; else it is freed as before.
+void KeepSpare(GdiSlot slot, std::shared_ptr<GdiDc> held)
+{
+    if (slot.empty() || slot.mapped().use_count() != 2 || held.get() != slot.mapped().get())
+        return;
+    held.reset();
+    *static_cast<GdiDc*>(slot.mapped().get()) = GdiDc(GdiDc::Type::Target); // no target, font or state kept
+    SpareDcs& spares = Spares();
+    std::lock_guard lock(spares.mutex);
+    if (spares.slots.capacity() < SpareDcs::kMost)
+        spares.slots.reserve(SpareDcs::kMost);
+    if (spares.slots.size() < SpareDcs::kMost)
+        spares.slots.push_back(std::move(slot));
+}
+
+GdiSlot TakeSpare()
+{
+    SpareDcs& spares = Spares();
+    std::lock_guard lock(spares.mutex);
+    if (spares.slots.empty())
+        return {};
+    GdiSlot slot = std::move(spares.slots.back());
+    spares.slots.pop_back();
+    return slot;
+}
+
+} // namespace
+
 HDC CreateTargetDC(std::shared_ptr<DcTarget> target)
 {
     if (!target)
         return nullptr;
+    if (GdiSlot slot = TakeSpare(); !slot.empty()) {
+        auto* spare = static_cast<GdiDc*>(slot.mapped().get());
+        spare->target = std::move(target);
+        const HDC handle = reinterpret_cast<HDC>(static_cast<GdiObject*>(spare));
+        GdiReinstate(std::move(slot));
+        return handle;
+    }
     auto dc = std::shared_ptr<GdiDc>(new (std::nothrow) GdiDc(GdiDc::Type::Target));
     if (!dc)
         return nullptr;
@@ -455,9 +506,11 @@ int WINAPI ReleaseDC(HWND hwnd, HDC hdc)
                       (dc->type == GdiDc::Type::Target && dc->target->Window() == hwnd && hwnd != nullptr);
     if (!mine)
         return 0;
-    GdiUnregister(hdc);
-    if (dc->type == GdiDc::Type::Target)
+    GdiSlot slot = GdiWithdraw(hdc);
+    if (dc->type == GdiDc::Type::Target) {
         dc->target->Flush();
+        KeepSpare(std::move(slot), std::move(dc));
+    }
     return 1;
 }
 

@@ -103,4 +103,20 @@ std::shared_ptr<GdiBrush> GdiFindBrush(const void* handle)
     return std::static_pointer_cast<GdiBrush>(object);
 }
 
+GdiSlot GdiWithdraw(const void* handle)
+{
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    return registry.objects.extract(handle);
+}
+
+void GdiReinstate(GdiSlot slot)
+{
+    if (slot.empty())
+        return;
+    Registry& registry = TheRegistry();
+    std::lock_guard lock(registry.mutex);
+    registry.objects.insert(std::move(slot));
+}
+
 } // namespace winapi

@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "winapi/gdi_dc.h"
@@ -79,6 +80,11 @@ std::shared_ptr<GdiObject> GdiFind(const void* handle);
 std::shared_ptr<GdiDc> GdiFindDc(HDC hdc);
 std::shared_ptr<GdiBitmap> GdiFindBitmap(const void* handle);
 void GdiUnregister(const void* handle);
+// An object taken out of the registry with its handle and its place kept (no allocation to put
+// it back); empty for an unknown handle.
+using GdiSlot = std::unordered_map<const void*, std::shared_ptr<GdiObject>>::node_type;
+GdiSlot GdiWithdraw(const void* handle);
+void GdiReinstate(GdiSlot slot);
 std::mutex& GdiLock();
 
 template <class T>

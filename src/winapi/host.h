@@ -61,6 +61,15 @@ public:
     // view, at least one) are read from the view, which is the window's store under its lock.
     // Called on the window thread at the end of a drawing batch, never for an unchanged frame.
     virtual void Present(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects) = 0;
+    // The same in two steps, for a host that keeps its own copy of the pixels: Upload copies the
+    // rectangles while the caller holds the store's lock (so no copy of the store is needed) and
+    // must take no lock of the window system; ShowUploaded then shows them, without that lock.
+    // A host that cannot answers false and is given Present.
+    virtual bool Upload(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects)
+    {
+        return (void)hwnd, (void)view, (void)rects, false;
+    }
+    virtual void ShowUploaded(HWND hwnd) { (void)hwnd; }
     // The client pixels last shown, as the host holds them; empty when none.
     virtual Frame ReadBack(HWND hwnd) = 0;
 

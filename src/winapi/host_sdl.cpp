@@ -162,15 +162,23 @@ public:
     // --- presenter ---
     void Present(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects) override
     {
+        Upload(hwnd, view, rects);
+        ShowUploaded(hwnd);
+    }
+
+    // Only SDL's texture calls run here: none of them sends an event, so no event watch (which
+    // takes the window system's queue locks) runs while the caller holds a store's lock.
+    bool Upload(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects) override
+    {
         std::lock_guard lock(mutex_);
         auto it = windows_.find(hwnd);
         if (it == windows_.end() || view.width < 1 || view.height < 1)
-            return;
+            return true;
         Window& window = it->second;
         LibraryAllocations hidden;
         bool fresh = false;
         if (!Prepare(window, view.width, view.height, &fresh))
-            return;
+            return true;
         int64_t covered = 0;
         for (const RECT& r : rects)
             covered += static_cast<int64_t>(r.right - r.left) * (r.bottom - r.top);
@@ -184,7 +192,15 @@ public:
                                   view.width * 4);
             }
         }
-        Show(window);
+        return true;
+    }
+
+    void ShowUploaded(HWND hwnd) override
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(hwnd);
+        if (it != windows_.end())
+            Show(it->second);
     }
 
     Frame ReadBack(HWND hwnd) override

@@ -117,6 +117,8 @@ private:
     int presentedWidth_ = 0;
     int presentedHeight_ = 0;
     std::vector<uint32_t> presented_;
+    std::vector<RECT> presentRects_;
+    std::vector<RECT> composedRects_;
 };
 
 struct WindowClass {

@@ -698,30 +698,46 @@ void BackingStore::Resize(int width, int height)
 
 void BackingStore::PresentPending()
 {
-    // The host presents from a copy of the pending rectangles, without the store's lock: SDL's
-    // present takes SDL's locks, under which SDL's event watch takes queue mutexes, while drawing
-    // threads take the store's lock holding those.
+    // SDL's present takes SDL's locks, under which SDL's event watch takes queue mutexes, while
+    // drawing threads take the store's lock holding those: the host shows without the store's
+    // lock. Its upload, which sends no event, may read the store under it; a host that cannot
+    // upload so, or a window with children laid over its pixels, presents from a copy.
     std::lock_guard present(presentMutex_);
     const std::vector<Layer> layers = ChildLayers(hwnd_);
-    std::vector<RECT> rects, composed;
+    // The rectangle lists are kept from present to present: a frame allocates nothing.
+    std::vector<RECT>& rects = presentRects_;
+    std::vector<RECT>& composed = composedRects_;
+    Host& host = CurrentHost();
     {
         std::lock_guard lock(mutex_);
         if (pending_.empty())
             return;
-        rects.swap(pending_);
-        composed = rects;
-        if (presentedWidth_ != width_ || presentedHeight_ != height_) {
-            composed.assign(1, RECT{0, 0, width_, height_});
-            presented_ = pixels_;
-            presentedWidth_ = width_;
-            presentedHeight_ = height_;
+        rects.assign(pending_.begin(), pending_.end());
+        pending_.clear();
+        if (layers.empty() && host.Upload(hwnd_, FrameView{width_, height_, pixels_.data()}, rects)) {
+            // The copy is behind now: the next present from it starts from the whole store.
+            presentedWidth_ = presentedHeight_ = 0;
+            composed.clear();
         } else {
-            for (const RECT& r : rects)
-                for (LONG y = r.top; y < r.bottom; ++y) {
-                    const size_t at = static_cast<size_t>(y) * width_ + r.left;
-                    std::copy(pixels_.begin() + at, pixels_.begin() + at + (r.right - r.left), presented_.begin() + at);
-                }
+            composed.assign(rects.begin(), rects.end());
+            if (presentedWidth_ != width_ || presentedHeight_ != height_) {
+                composed.assign(1, RECT{0, 0, width_, height_});
+                presented_ = pixels_;
+                presentedWidth_ = width_;
+                presentedHeight_ = height_;
+            } else {
+                for (const RECT& r : rects)
+                    for (LONG y = r.top; y < r.bottom; ++y) {
+                        const size_t at = static_cast<size_t>(y) * width_ + r.left;
+                        std::copy(pixels_.begin() + at, pixels_.begin() + at + (r.right - r.left),
+                                  presented_.begin() + at);
+                    }
+            }
         }
+    }
+    if (composed.empty()) {
+        host.ShowUploaded(hwnd_);
+        return;
     }
     // Visible children over the window's own pixels, each under its own lock only (a drawing
     // thread may hold a child's lock while it takes this store's).
@@ -730,7 +746,7 @@ void BackingStore::PresentPending()
             layer.store->CopyShown(Intersection(r, layer.clip), layer.origin, presented_.data(), presentedWidth_,
                                    presentedHeight_);
     const FrameView view{presentedWidth_, presentedHeight_, presented_.data()};
-    CurrentHost().Present(hwnd_, view, rects);
+    host.Present(hwnd_, view, rects);
 }
 
 void BackingStore::CopyShown(const RECT& area, POINT origin, uint32_t* target, int width, int height)

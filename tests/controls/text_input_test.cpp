@@ -16,6 +16,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -79,6 +81,83 @@ TEST_F(TextInputTest, EditingTable)
         }
         EXPECT_EQ(std::string(input.GetText()), c.text);
         EXPECT_EQ(input.GetCaret(), c.caret);
+    }
+}
+
+TEST_F(TextInputTest, KeystrokesRedrawTheSamePixelsAsAWholeRedraw)
+{
+    // A keystroke redraws from the first changed character on; after every random key the field's
+    // picture must equal what a whole redraw makes, in single and multi-line fields, with margins,
+    // with a shadow whose ink leaves its character's cell, and after the font changes between keys.
+    struct Case {
+        const char* name;
+        int lines;
+        int margin;
+        int shadow;      // shadow offset (0: no effect)
+        bool italic;
+        bool resizeFont; // the font's height changes half way
+    };
+    const Case cases[] = {
+        {"single line", 0, 0, 0, false, false},
+        {"single line with a margin", 0, 3, 0, false, false},
+        {"single line with a shadow", 0, 0, 3, false, false},
+        {"single line, italic", 0, 0, 0, true, false},
+        {"single line, font resized", 0, 0, 0, false, true},
+        {"three lines", 3, 0, 0, false, false},
+        {"three lines with a margin", 3, 2, 0, false, false},
+        {"three lines with a shadow", 3, 0, 2, false, false},
+        {"three lines, font resized", 3, 0, 0, false, true},
+    };
+    const std::string typed[] = {"a", "W", Sjis("あ"), Sjis("漢"), Sjis("ｶ"), "\x08", "\n", "ab" + Sjis("いう")};
+    const int keys[] = {VK_LEFT, VK_RIGHT, VK_HOME, VK_END, VK_DELETE, VK_UP, VK_DOWN};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CGlyphFont face;
+        ASSERT_EQ(face.SetFont(16, 0, c.italic ? 1 : 0, Sjis("ＭＳ ゴシック").c_str()), 0);
+        if (c.shadow) {
+            face.SetEffect(1, 200, 40, 40);
+            face.SetShadowOffset(c.shadow, c.shadow);
+        }
+        CTextInput input;
+        const int created = c.lines ? input.CreateMultiLine(&scene.GetList(), 1, nullptr, nullptr, &face, c.lines, 150,
+                                                            nullptr, 0, 0, 0, c.margin, 2, true, 1)
+                                    : input.CreateSingleLine(&scene.GetList(), 1, nullptr, nullptr, &face, 150, nullptr,
+                                                             0, 0, 0, c.margin, true, 1);
+        ASSERT_EQ(created, 0);
+        CImage& image = input.GetImage();
+        const size_t bytes = static_cast<size_t>(image.GetPitch()) * static_cast<size_t>(image.GetHeight());
+        std::vector<uint8_t> kept(bytes);
+        uint32_t seed = 12345;
+        auto next = [&](uint32_t n) {
+            seed = seed * 1103515245u + 12345u;
+            return (seed >> 16) % n;
+        };
+        for (int step = 0; step < 300; ++step) {
+            if (c.resizeFont && step == 150) {
+                // The key after the change edits the text, so a redraw must follow it.
+                input.OnKeyDown(VK_END);
+                ASSERT_NE(input.GetText(), nullptr);
+                face.SetHeight(14);
+                input.OnTextInput("\x08", 1);
+            } else if (next(3) == 0)
+                input.OnKeyDown(keys[next(std::size(keys))]);
+            else {
+                const std::string& t = typed[next(std::size(typed))];
+                input.OnTextInput(t.data(), static_cast<int>(t.size()));
+            }
+            std::memcpy(kept.data(), image.GetBits(), bytes);
+            input.RedrawText();
+            // Inside the border: glyph ink that reaches the border is blended again by every
+            // redraw, so the border keeps no state to compare.
+            for (LONG y = 1; y < image.GetHeight() - 1; ++y) {
+                const size_t row = static_cast<size_t>(y) * static_cast<size_t>(image.GetPitch()) + 4;
+                ASSERT_EQ(std::memcmp(kept.data() + row, image.GetBits() + row,
+                                      static_cast<size_t>(image.GetWidth() - 2) * 4),
+                          0)
+                    << "step " << step << ", row " << y << ", text \"" << (input.GetText() ? input.GetText() : "")
+                    << "\"";
+            }
+        }
     }
 }
 

@@ -4,6 +4,8 @@
 #include "winapi/sdl_testing.h"
 #include "winapi/text.h"
 
+#include <vector>
+
 namespace {
 
 TEST(SdlHost, OffscreenWindowShowsWhatGdiDrew)
@@ -11,6 +13,59 @@ TEST(SdlHost, OffscreenWindowShowsWhatGdiDrew)
     if (!StartSdlHost("offscreen"))
         GTEST_SKIP() << "SDL has no offscreen video driver here";
     DrawAndReadBack();
+}
+
+// Small rectangles are uploaded straight from the window's pixels; once a child lies over the
+// window they are presented from a composed copy. Either way every present leaves the host
+// showing the window as drawn (the child's pixels over it).
+TEST(SdlHost, RectanglesPresentedDirectlyAndUnderAChildShowTheWholeWindow)
+{
+    if (!StartSdlHost("offscreen"))
+        GTEST_SKIP() << "SDL has no offscreen video driver here";
+    constexpr int kWidth = 96, kHeight = 64;
+    HWND hwnd = OpenPopup("SdlRectangles", kWidth, kHeight);
+    ASSERT_NE(hwnd, nullptr);
+    std::vector<uint32_t> expected(static_cast<size_t>(kWidth) * kHeight, 0);
+    auto fill = [&](HWND target, const RECT& r, COLORREF colour, POINT at) {
+        HDC dc = GetDC(target);
+        HBRUSH brush = CreateSolidBrush(colour);
+        FillRect(dc, &r, brush);
+        DeleteObject(brush);
+        ReleaseDC(target, dc);
+        PumpMessages();
+        const uint32_t rgb = static_cast<uint32_t>(GetRValue(colour)) << 16 | GetGValue(colour) << 8 | GetBValue(colour);
+        for (LONG y = r.top; y < r.bottom; ++y)
+            for (LONG x = r.left; x < r.right; ++x)
+                expected[static_cast<size_t>(y + at.y) * kWidth + x + at.x] = rgb;
+    };
+    auto shownRight = [&](const char* when) {
+        const winapi::Frame frame = winapi::CurrentHost().ReadBack(hwnd);
+        ASSERT_EQ(frame.width, kWidth) << when;
+        ASSERT_EQ(frame.height, kHeight) << when;
+        int wrong = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                wrong += (frame.At(x, y) & 0xFFFFFF) != expected[static_cast<size_t>(y) * kWidth + x];
+        EXPECT_EQ(wrong, 0) << when;
+    };
+    fill(hwnd, RECT{0, 0, kWidth, kHeight}, RGB(10, 20, 30), POINT{0, 0});
+    shownRight("the whole window");
+    const RECT spots[] = {{3, 4, 20, 12}, {50, 30, 90, 60}, {0, 55, 96, 64}, {40, 0, 41, 64}};
+    int shade = 40;
+    for (const RECT& r : spots) {
+        fill(hwnd, r, RGB(shade, 255 - shade, shade / 2), POINT{0, 0});
+        shade += 50;
+        shownRight("a rectangle");
+    }
+    HWND child = CreateWindowExA(0, "SdlRectangles", "child", WS_CHILD | WS_VISIBLE, 10, 10, 30, 20, hwnd, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    PumpMessages();
+    fill(child, RECT{0, 0, 30, 20}, RGB(200, 100, 50), POINT{10, 10});
+    fill(hwnd, RECT{60, 5, 80, 25}, RGB(1, 2, 3), POINT{0, 0});
+    shownRight("under a child");
+    DestroyWindow(child);
+    DestroyWindow(hwnd);
 }
 
 } // namespace

@@ -32,23 +32,35 @@ inline bool StartSdlHost(const char* driver)
     return true;
 }
 
+inline void PumpMessages()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+}
+
+// A shown popup window of a class of its own name (registered here), its first messages handled.
+inline HWND OpenPopup(const char* className, int width, int height)
+{
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = className;
+    RegisterClassExA(&wc);
+    HWND hwnd = CreateWindowExA(0, className, className, WS_POPUP | WS_VISIBLE, 40, 40, width, height, nullptr,
+                                nullptr, nullptr, nullptr);
+    PumpMessages();
+    return hwnd;
+}
+
 // Draws a known picture into a window through a DIB section and BitBlt, then reads the pixels
 // back from the host and compares them (colour bytes; the host's surface may not keep alpha).
 inline void DrawAndReadBack()
 {
     ASSERT_STREQ(winapi::CurrentHost().Name(), "sdl");
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.lpszClassName = "SdlRoundTrip";
-    RegisterClassExA(&wc);
     constexpr int kWidth = 64, kHeight = 48;
-    HWND hwnd = CreateWindowExA(0, "SdlRoundTrip", "round trip", WS_POPUP | WS_VISIBLE, 40, 40, kWidth, kHeight,
-                                nullptr, nullptr, nullptr, nullptr);
+    HWND hwnd = OpenPopup("SdlRoundTrip", kWidth, kHeight);
     ASSERT_NE(hwnd, nullptr);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
 
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -69,8 +81,7 @@ inline void DrawAndReadBack()
     HDC window = GetDC(hwnd);
     ASSERT_TRUE(BitBlt(window, 0, 0, kWidth, kHeight, memory, 0, 0, SRCCOPY));
     ReleaseDC(hwnd, window);
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageA(&msg);
+    PumpMessages();
 
     const winapi::Frame frame = winapi::CurrentHost().ReadBack(hwnd);
     ASSERT_EQ(frame.width, kWidth);

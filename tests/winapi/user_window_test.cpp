@@ -437,6 +437,39 @@ TEST_F(Windows, DrawingThroughGetDcReachesTheHost)
     EXPECT_EQ(GetDC(reinterpret_cast<HWND>(0x4321)), nullptr);
 }
 
+TEST_F(Windows, AWindowDcGotAgainStartsFromTheDefaultsAndDrawsIntoItsOwnWindow)
+{
+    // Released window DCs are kept for the next GetDC: the next one must not carry the last one's
+    // state, window or handle rights.
+    HWND first = Make(WS_POPUP | WS_VISIBLE), second = Make(WS_POPUP | WS_VISIBLE);
+    Pump();
+    for (int round = 0; round < 3; ++round) {
+        HDC dc = GetDC(first);
+        ASSERT_NE(dc, nullptr);
+        EXPECT_EQ(SetTextColor(dc, RGB(1, 2, 3)), 0u) << round;
+        EXPECT_EQ(SetBkMode(dc, TRANSPARENT), OPAQUE) << round;
+        EXPECT_EQ(ReleaseDC(first, dc), 1);
+        EXPECT_EQ(ReleaseDC(first, dc), 0); // released once only
+        HDC other = GetDC(second);
+        ASSERT_NE(other, nullptr);
+        EXPECT_EQ(SetTextColor(other, 0), 0u) << round;
+        EXPECT_EQ(SetBkMode(other, OPAQUE), OPAQUE) << round;
+        EXPECT_EQ(ReleaseDC(first, other), 0); // not the first window's
+        const RECT spot{0, 0, 4, 4};
+        HBRUSH brush = CreateSolidBrush(RGB(0, 0, 200 + round));
+        FillRect(other, &spot, brush);
+        DeleteObject(brush);
+        EXPECT_EQ(ReleaseDC(second, other), 1);
+        Pump();
+        const winapi::Frame shown = Host().ReadBack(second), untouched = Host().ReadBack(first);
+        ASSERT_FALSE(shown.pixels.empty());
+        EXPECT_EQ(shown.At(1, 1) & 0xFFFFFF, static_cast<uint32_t>(200 + round)) << round;
+        if (!untouched.pixels.empty()) {
+            EXPECT_NE(untouched.At(1, 1) & 0xFFFFFF, static_cast<uint32_t>(200 + round)) << round;
+        }
+    }
+}
+
 TEST_F(Windows, DrawingFromAnotherThreadIsPresentedByTheOwner)
 {
     HWND h = Make(WS_POPUP | WS_VISIBLE);

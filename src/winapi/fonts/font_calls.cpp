@@ -100,8 +100,7 @@ BOOL WINAPI GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, SIZE* size)
         return FALSE;
     const bool mono = font->logfont.lfQuality == NONANTIALIASED_QUALITY;
     int64_t width = 0;
-    for (unsigned code : SplitCodes(text, count))
-        width += FontAdvance(*font, code, mono);
+    ForEachCode(text, count, [&](unsigned code) { width += FontAdvance(*font, code, mono); });
     size->cx = static_cast<LONG>(std::min<int64_t>(width, INT32_MAX));
     size->cy = font->ascent + font->descent;
     return TRUE;

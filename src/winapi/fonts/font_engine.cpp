@@ -303,15 +303,7 @@ std::vector<unsigned> SplitCodes(const char* text, int count)
     if (text == nullptr || count <= 0)
         return codes;
     codes.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (IsSjisLeadByte(c) && i + 1 < count && text[i + 1] != '\0') {
-            codes.push_back(c * 256u + static_cast<unsigned char>(text[i + 1]));
-            ++i;
-        } else {
-            codes.push_back(c);
-        }
-    }
+    ForEachCode(text, count, [&](unsigned code) { codes.push_back(code); });
     return codes;
 }
 

@@ -15,6 +15,7 @@
 
 #include "winapi/fonts/fonts.h"
 #include "winapi/gdi_object.h"
+#include "winapi/text.h"
 
 struct hb_font_t;
 
@@ -94,7 +95,23 @@ std::shared_ptr<GdiFont> MakeFont(const LOGFONTA& logfont);
 // SelectObject of a font: the previous font's handle (the stock font's when none was selected).
 HGDIOBJ SelectFontIntoDc(GdiDc& dc, const std::shared_ptr<GdiFont>& font);
 
-// The characters of a text: a lead byte takes the next byte as its trail, except at the end.
+// Calls each(code) for the characters of a text in order: a lead byte takes the next byte as its
+// trail, except at the end or before a NUL. Nothing is allocated (measuring runs per keystroke).
+template <class Each> void ForEachCode(const char* text, int count, Each&& each)
+{
+    if (text == nullptr)
+        return;
+    for (int i = 0; i < count; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (IsSjisLeadByte(c) && i + 1 < count && text[i + 1] != '\0') {
+            each(c * 256u + static_cast<unsigned char>(text[i + 1]));
+            ++i;
+        } else {
+            each(unsigned{c});
+        }
+    }
+}
+// The same characters as a list.
 std::vector<unsigned> SplitCodes(const char* text, int count);
 
 // Rendering options: mono (one bit) or grey; an extra 16.16 matrix after the escapement;
