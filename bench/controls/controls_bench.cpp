@@ -3,7 +3,7 @@
 // frame; CreateDrawn of a 160x40 four-column button with a two-character label (warm glyph
 // cache); and without a font against pixman drawing the same faces, lines and highlight blends
 // (`allocs`: the allocations of one button made, its picture among them).
-#include "../tests/counting_new.h"
+#include "alloc_count.h"
 #include "contest.h"
 #include "controls/button_control.h"
 #include "controls/control_container.h"
@@ -179,9 +179,9 @@ void CreateDrawnVsPixman(benchmark::State& state)
                 pixman_image_unref(image);
             }
         });
-    const long before = counting_new::allocations.load();
+    const uint64_t before = bench::AllocationCount();
     button.CreateDrawn(&list, 1, "", nullptr, 0, 0, 160, 40, true, 1);
-    state.counters["allocs"] = static_cast<double>(counting_new::allocations.load() - before);
+    state.counters["allocs"] = static_cast<double>(bench::AllocationCount() - before);
     bench::ReportGoal(state, {.ratio = 1.5});
 }
 BENCHMARK(CreateDrawnVsPixman)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -3,7 +3,7 @@
 // field, against DrawString of the same visible text plus one fill of the field (the least any
 // redraw must do). The goal is at most 1.3 times that (ratio at least 0.77), and no allocation a
 // keystroke (`allocs`, counted over a run of keystrokes).
-#include "../tests/counting_new.h"
+#include "alloc_count.h"
 #include "contest.h"
 #include "pixel_library_guard.h"
 #include "controls/text_input.h"
@@ -47,10 +47,10 @@ void KeystrokeVsDrawString(benchmark::State& state)
     peer.Create(input.GetWidth(), input.GetHeight(), 32, 0);
     const char* stroke = "\x08" "a";
     constexpr int kCounted = 100;
-    const long before = counting_new::allocations.load();
+    const uint64_t before = bench::AllocationCount();
     for (int i = 0; i < kCounted; ++i)
         input.OnTextInput(stroke, 2);
-    const double allocs = static_cast<double>(counting_new::allocations.load() - before) / kCounted;
+    const double allocs = static_cast<double>(bench::AllocationCount() - before) / kCounted;
     bench::Contest(
         state, [&] { input.OnTextInput(stroke, 2); },
         [&] {

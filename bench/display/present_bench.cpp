@@ -5,7 +5,7 @@
 // texture of the same renderer. Both sides also pay SDL_RenderCopy + SDL_RenderPresent (into a
 // small output); that cost is measured on its own, printed as render_ms and taken out of both.
 // `allocs` counts the allocations of one present of ours (none are wanted a frame).
-#include "../tests/counting_new.h"
+#include "alloc_count.h"
 #include "contest.h"
 #include "display/surface_sprite.h"
 #include "winapi/host.h"
@@ -121,10 +121,10 @@ void BM_PresentDirtyRects(benchmark::State& state)
         }
     }
     constexpr int kCounted = 20;
-    const long before = counting_new::allocations.load();
+    const uint64_t before = bench::AllocationCount();
     for (int i = 0; i < kCounted; ++i)
         ours();
-    state.counters["allocs"] = static_cast<double>(counting_new::allocations.load() - before) / kCounted;
+    state.counters["allocs"] = static_cast<double>(bench::AllocationCount() - before) / kCounted;
     const double o = std::max(bench::MedianMs(ourTimes), 1e-3);
     const double p = std::max(bench::MedianMs(peerTimes), 1e-3);
     state.counters["ours_ms"] = o;

@@ -3,7 +3,7 @@
 // pixman doing the same pixels (pixman_blt for the copies, OVER for the blend). Goals: blend at
 // least 1.5× pixman, copy at least 1.0×. `allocs` counts the allocations of one cell change
 // (none are wanted).
-#include "../tests/counting_new.h"
+#include "alloc_count.h"
 #include "contest.h"
 #include "drawing/anim_task.h"
 #include "drawing/cell_sheet.h"
@@ -107,12 +107,12 @@ void CellChange(benchmark::State& state)
                 }
             }
         });
-    const long before = counting_new::allocations.load();
+    const uint64_t before = bench::AllocationCount();
     for (int i = 0; i < kChanges; ++i) {
         now += 100;
         task->Step(now);
     }
-    state.counters["allocs"] = static_cast<double>(counting_new::allocations.load() - before) / kChanges;
+    state.counters["allocs"] = static_cast<double>(bench::AllocationCount() - before) / kChanges;
     bench::ReportCeiling(state, "allocs", 0);
     // Goals: the blend at least 1.5x pixman, the copy at least as fast.
     bench::ReportGoal(state, {.ratio = blend ? 1.5 : 1.0});
