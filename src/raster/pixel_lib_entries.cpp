@@ -8,14 +8,16 @@
 #include "raster/blend_mode_kernels.h"
 #include "raster/blend_tables.h"
 #include "raster/color_kernels.h"
-#include "raster/kernels8.h"
 #include "raster/compose_kernels.h"
 #include "raster/compose_ops.h"
+#include "raster/kernels8.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_lib_kernels.h"
 #include "raster/pixel_simd.h"
 #include "raster/quad_kernels.h"
 #include "raster/rotate_ops.h"
 #include "raster/scale_ops.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
 #include <cmath>
@@ -63,10 +65,17 @@ bool ModeServed(DWORD mode)
     return mode == 0 || (mode >= 2 && mode <= 5);
 }
 
+// Whether the library's own AVX2 kernels run (the SIMD kernel set on, the level allowing them).
+bool Avx2()
+{
+    return g_bUseMmx != 0 && UseAvx2();
+}
+
 // One mode at one opacity (1..255) over rows of gathered or source pixels.
 void ApplyMode(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h)
 {
     const bool simd = g_bUseMmx != 0;
+    const bool avx2 = Avx2();
     switch (mode) {
     case kCrossFade:
         if (o == 255) {
@@ -80,13 +89,20 @@ void ApplyMode(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int 
     case kByAlpha:
         if (o == 255) {
             (simd ? BlendAlphaRows32Mmx : BlendAlphaRows32)(dst, src, dstSkip, srcSkip, w, h);
+        } else if (avx2) {
+            BlendByLevelRowsAvx2(dst, src, dstSkip, srcSkip, w, h, o);
         } else {
             (simd ? BlendAlphaTableRows32Mmx : BlendAlphaTableRows32)(dst, src, dstSkip, srcSkip, w, h,
                                                                       g_MulTable[o]);
         }
         break;
     case kAlphaOnAlpha:
-        (simd ? AlphaOnAlphaRows32Mmx : AlphaOnAlphaRows32)(dst, src, dstSkip, srcSkip, w, h, g_MulTable[o]);
+        if (avx2) {
+            AlphaOnAlphaRowsAvx2(dst, src, dstSkip, srcSkip, w, h, o);
+        } else {
+            (simd ? AlphaOnAlphaRows32Mmx : AlphaOnAlphaRows32)(dst, src, dstSkip, srcSkip, w, h,
+                                                                g_MulTable[o]);
+        }
         break;
     case kAdd:
         (simd ? AddBlendRows32Mmx : AddBlendRows32)(dst, src, dstSkip, srcSkip, w, h, o);
@@ -398,8 +414,13 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
                 void Cover(int y, int x0, int x1) override { m_outer.Cover(y, x0, x1); }
                 void Texels(BYTE* dst, const uint32_t* texels, int count) override
                 {
-                    (g_bUseMmx ? BlendAlphaTableRows32Mmx : BlendAlphaTableRows32)(
-                        dst, reinterpret_cast<const BYTE*>(texels), 0, 0, count, 1, g_MulTable[m_level]);
+                    const auto* bytes = reinterpret_cast<const BYTE*>(texels);
+                    if (Avx2()) {
+                        BlendByLevelRowsAvx2(dst, bytes, 0, 0, count, 1, m_level);
+                    } else {
+                        (g_bUseMmx ? BlendAlphaTableRows32Mmx
+                                   : BlendAlphaTableRows32)(dst, bytes, 0, 0, count, 1, g_MulTable[m_level]);
+                    }
                 }
 
             private:
@@ -527,6 +548,8 @@ bool FillColor(CDibSurface* d, DWORD rgb, DWORD opacity, const RECT* rect)
     if (opacity == 255) {
         (g_bUseMmx ? FillRgbRows32Mmx : FillRgbRows32)(At(d, a.left, a.top), Skip32(d, a), w, h,
                                                        rgb & 0xFFFFFF);
+    } else if (Avx2()) {
+        FillColorRowsAvx2(At(d, a.left, a.top), Skip32(d, a), w, h, rgb, BYTE(opacity));
     } else {
         // The cross-fade towards a row of the colour, read again for every row, is this rule
         // (mul(255 - o, d) + mul(o, c) never passes 255) and has a SIMD twin.
