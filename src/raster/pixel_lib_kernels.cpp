@@ -3,80 +3,18 @@
 
 #include "raster/blend_tables.h"
 #include "raster/pixel_simd.h"
-
-#include <immintrin.h>
+#include "raster/pixel_simd_avx2.h"
 
 #include <cstring>
 
 namespace pixel_lib {
 namespace {
 
-#define PIXEL_LIB_AVX2 __attribute__((target("avx2")))
-
+using namespace pixel_simd_avx2;
 using pixel_simd::BlendByFactor;
 using pixel_simd::FactorOf;
 using pixel_simd::Load32;
 using pixel_simd::Store32;
-
-PIXEL_LIB_AVX2 inline __m256i Load8(const BYTE* p)
-{
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-PIXEL_LIB_AVX2 inline void Store8(BYTE* p, __m256i v)
-{
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-PIXEL_LIB_AVX2 inline __m256i Splat(uint32_t v)
-{
-    return _mm256_set1_epi32(static_cast<int>(v));
-}
-// Whether every 32-bit lane of the mask is set.
-PIXEL_LIB_AVX2 inline bool All(__m256i mask)
-{
-    return _mm256_movemask_ps(_mm256_castsi256_ps(mask)) == 0xFF;
-}
-PIXEL_LIB_AVX2 inline bool Any(__m256i mask)
-{
-    return _mm256_movemask_ps(_mm256_castsi256_ps(mask)) != 0;
-}
-// (a * b + 127) / 255 of 16-bit lanes holding bytes, exactly as ((a b + 128) 257) >> 16.
-PIXEL_LIB_AVX2 inline __m256i MulByte(__m256i a, __m256i b)
-{
-    const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(a, b), _mm256_set1_epi16(128));
-    return _mm256_mulhi_epu16(t, _mm256_set1_epi16(257));
-}
-// The level of each pixel, mul(o, sA), in 32-bit lanes (sA itself at 255, the identity row).
-template <bool Whole> PIXEL_LIB_AVX2 inline __m256i LevelOf(__m256i s, BYTE o)
-{
-    const __m256i a = _mm256_srli_epi32(s, 24);
-    return Whole ? a : MulByte(a, Splat(o));
-}
-// Per colour byte d + floor((s - d) f / 256) with the factor f of each pixel in 32-bit lanes; the
-// alpha byte of the result is not meaningful. Blue and red stand in the even bytes of 16-bit
-// words and green and alpha in the odd ones, each worked on as it lies; only the low byte of each
-// word is kept, so the sum is right modulo 256, and the true result is a byte.
-PIXEL_LIB_AVX2 inline __m256i BlendColour(__m256i d, __m256i s, __m256i f)
-{
-    const __m256i even = Splat(0x00FF00FFu);
-    const __m256i ff = _mm256_or_si256(f, _mm256_slli_epi32(f, 16));
-    const __m256i dE = _mm256_and_si256(d, even), sE = _mm256_and_si256(s, even);
-    const __m256i dO = _mm256_srli_epi16(d, 8), sO = _mm256_srli_epi16(s, 8);
-    const __m256i rE =
-        _mm256_add_epi16(dE, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(sE, dE), ff), 8));
-    const __m256i rO =
-        _mm256_add_epi16(dO, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(sO, dO), ff), 8));
-    return _mm256_or_si256(_mm256_and_si256(rE, even), _mm256_slli_epi16(rO, 8));
-}
-// The opacity factor of levels in 32-bit lanes: level + 1, 0 for 0.
-PIXEL_LIB_AVX2 inline __m256i Factor(__m256i level)
-{
-    return _mm256_sub_epi32(level, _mm256_cmpgt_epi32(level, _mm256_setzero_si256()));
-}
-// The colour of v under the alpha bytes of a.
-PIXEL_LIB_AVX2 inline __m256i WithAlpha(__m256i v, __m256i a)
-{
-    return _mm256_blendv_epi8(v, a, Splat(0xFF000000u));
-}
 
 // --- alpha over alpha ----------------------------------------------------------------------------
 
@@ -92,7 +30,7 @@ uint32_t OnAlphaPixel(uint32_t d, uint32_t s, BYTE o)
 // (255 (e + dA) - e dA))), 255 over dA 0: both integers stay below 2^24, so the single-precision
 // quotient truncates to the floor (a quotient that is no whole number lies at least 1/65025 below
 // the next). Over an opaque destination the weight is e itself and the union 255.
-PIXEL_LIB_AVX2 inline __m256i OnAlpha8(__m256i d, __m256i s, __m256i e)
+PIXEL_SIMD_AVX2 inline __m256i OnAlpha8(__m256i d, __m256i s, __m256i e)
 {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i full = Splat(255);
@@ -119,7 +57,7 @@ PIXEL_LIB_AVX2 inline __m256i OnAlpha8(__m256i d, __m256i s, __m256i e)
 
 // Eight pixels whose levels are all 0: a clear destination pixel takes the source's colour (alpha
 // 0), any other is left.
-PIXEL_LIB_AVX2 inline void ClearOver8(BYTE* dst, __m256i s)
+PIXEL_SIMD_AVX2 inline void ClearOver8(BYTE* dst, __m256i s)
 {
     const __m256i d = Load8(dst);
     const __m256i bare = _mm256_cmpeq_epi32(_mm256_srli_epi32(d, 24), _mm256_setzero_si256());
@@ -128,7 +66,7 @@ PIXEL_LIB_AVX2 inline void ClearOver8(BYTE* dst, __m256i s)
     }
 }
 
-PIXEL_LIB_AVX2 inline void OnAlphaGroup8(BYTE* dst, __m256i s, __m256i e)
+PIXEL_SIMD_AVX2 inline void OnAlphaGroup8(BYTE* dst, __m256i s, __m256i e)
 {
     if (_mm256_testz_si256(e, e)) {
         ClearOver8(dst, s);
@@ -144,20 +82,9 @@ uint32_t ByLevelPixel(uint32_t d, uint32_t s, BYTE o)
     return BlendByFactor(d, s, FactorOf(g_MulTable[o][s >> 24]));
 }
 
-PIXEL_LIB_AVX2 inline void ByLevelGroup8(BYTE* dst, __m256i s, __m256i e)
-{
-    if (_mm256_testz_si256(e, e)) {
-        return;
-    }
-    const __m256i d = Load8(dst);
-    // Level 255 is the factor 256: the source's colour itself.
-    const __m256i out = All(_mm256_cmpeq_epi32(e, Splat(255))) ? s : BlendColour(d, s, Factor(e));
-    Store8(dst, WithAlpha(out, d));
-}
-
 // --- towards a colour ----------------------------------------------------------------------------
 
-PIXEL_LIB_AVX2 inline __m256i TowardsColour(__m256i d, __m256i fdv, __m256i k)
+PIXEL_SIMD_AVX2 inline __m256i TowardsColour(__m256i d, __m256i fdv, __m256i k)
 {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i lo = _mm256_add_epi16(MulByte(_mm256_unpacklo_epi8(d, zero), fdv), k);
@@ -166,15 +93,13 @@ PIXEL_LIB_AVX2 inline __m256i TowardsColour(__m256i d, __m256i fdv, __m256i k)
 }
 
 template <bool Whole>
-PIXEL_LIB_AVX2 void OnAlphaRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
-                                BYTE o)
+PIXEL_SIMD_AVX2 void OnAlphaRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                                 BYTE o)
 {
     const __m256i full = Splat(255);
     for (int y = 0; y < height; ++y) {
         int x = 0;
         for (; x + 16 <= width; x += 16, dst += 64, src += 64) {
-            pixel_simd::PrefetchAhead(dst);
-            pixel_simd::PrefetchAhead(src);
             const __m256i s0 = Load8(src), s1 = Load8(src + 32);
             const __m256i e0 = LevelOf<Whole>(s0, o), e1 = LevelOf<Whole>(s1, o);
             if (All(_mm256_cmpeq_epi32(_mm256_and_si256(e0, e1), full))) {
@@ -202,8 +127,8 @@ PIXEL_LIB_AVX2 void OnAlphaRows(BYTE* dst, const BYTE* src, int dstSkip, int src
 }
 
 template <bool Whole>
-PIXEL_LIB_AVX2 void ByLevelRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
-                                BYTE o)
+PIXEL_SIMD_AVX2 void ByLevelRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                                 BYTE o)
 {
     for (int y = 0; y < height; ++y) {
         int x = 0;
@@ -214,12 +139,12 @@ PIXEL_LIB_AVX2 void ByLevelRows(BYTE* dst, const BYTE* src, int dstSkip, int src
             if (_mm256_testz_si256(any, any)) {
                 continue;
             }
-            ByLevelGroup8(dst, s0, e0);
-            ByLevelGroup8(dst + 32, s1, e1);
+            BlendByLevel8(dst, s0, e0);
+            BlendByLevel8(dst + 32, s1, e1);
         }
         if (x + 8 <= width) {
             const __m256i s = Load8(src);
-            ByLevelGroup8(dst, s, LevelOf<Whole>(s, o));
+            BlendByLevel8(dst, s, LevelOf<Whole>(s, o));
             x += 8;
             dst += 32;
             src += 32;
@@ -244,7 +169,7 @@ void BlendByLevelRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, 
     (o == 255 ? ByLevelRows<true> : ByLevelRows<false>)(dst, src, dstSkip, srcSkip, width, height, o);
 }
 
-PIXEL_LIB_AVX2 void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int height, DWORD rgb, BYTE o)
+PIXEL_SIMD_AVX2 void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int height, DWORD rgb, BYTE o)
 {
     // Per word: mul(fd, d) + k, the alpha word by 255 with nothing added (alpha kept).
     const auto chan = [&](int c) { return short(g_MulTable[o][(rgb >> (8 * c)) & 0xFF]); };

@@ -1,6 +1,7 @@
 // Our pixel library's AVX2 kernels against the raster's plain kernels on random pictures whose
 // alpha comes in runs (clear, opaque, between) as sprites have it, over every width 1-40 with
-// guard bytes; and the entries that use them giving the plain pixels at every SIMD level.
+// guard bytes; and the entries that use them (the turned drawing's span kernel among them) giving
+// the plain pixels at every SIMD level.
 #include "platform/cpu_info.h"
 #include "raster/blend_mode_kernels.h"
 #include "raster/blend_tables.h"
@@ -12,6 +13,7 @@
 #include "op_test_util.h"
 #include "pixel_test_util.h"
 
+#include <cmath>
 #include <functional>
 #include <string>
 
@@ -123,6 +125,14 @@ TEST(PixelLibKernels, AlphaOverAlphaAtEveryPairOfAlphas)
     }
 }
 
+// The source turned by 30 degrees at zoom 1.5 about the destination's middle, by source alpha.
+void Turned(const PixelLibEntries& lib, CImage& d, const CImage& s, DWORD opacity)
+{
+    const double a = 0.5235987755982988, z = 1.5, c = std::cos(a) * z, n = std::sin(a) * z;
+    const PixelLibTransform t{c, -n, n, c, 20 - (c * 18 + n * 8), 9 - (-n * 18 + c * 8)};
+    lib.drawTransformed(&d, &s, &t, nullptr, 2, 0, opacity, 0, 0, 0, nullptr);
+}
+
 // The entries through which the kernels run, at every SIMD level and with the SIMD set off, give
 // the same pixels.
 TEST(PixelLibKernels, EntriesGiveThePlainPixelsAtEverySimdLevel)
@@ -133,23 +143,26 @@ TEST(PixelLibKernels, EntriesGiveThePlainPixelsAtEverySimdLevel)
         const char* name;
         std::function<void(CImage& d, const CImage& s)> call;
     };
-    const Draw draws[] = {{"alpha over alpha",
-                           [&](CImage& d, const CImage& s) { lib.blend(&d, &s, 3, 1, nullptr, 3, 255, 0); }},
-                          {"alpha over alpha at 90",
-                           [&](CImage& d, const CImage& s) { lib.blend(&d, &s, 0, 0, nullptr, 3, 90, 0); }},
-                          {"by alpha at 200",
-                           [&](CImage& d, const CImage& s) { lib.blend(&d, &s, -2, 2, nullptr, 2, 200, 0); }},
-                          {"colour at 128", [&](CImage& d, const CImage&) {
-                               const RECT r{1, 1, 36, 6};
-                               lib.fillColor(&d, 0x3080F0, 128, &r);
-                           }}};
+    const Draw draws[] = {
+        {"alpha over alpha",
+         [&](CImage& d, const CImage& s) { lib.blend(&d, &s, 3, 1, nullptr, 3, 255, 0); }},
+        {"alpha over alpha at 90",
+         [&](CImage& d, const CImage& s) { lib.blend(&d, &s, 0, 0, nullptr, 3, 90, 0); }},
+        {"by alpha at 200",
+         [&](CImage& d, const CImage& s) { lib.blend(&d, &s, -2, 2, nullptr, 2, 200, 0); }},
+        {"turned by alpha", [&](CImage& d, const CImage& s) { Turned(lib, d, s, 255); }},
+        {"turned by alpha at 128", [&](CImage& d, const CImage& s) { Turned(lib, d, s, 128); }},
+        {"colour at 128", [&](CImage& d, const CImage&) {
+             const RECT r{1, 1, 36, 6};
+             lib.fillColor(&d, 0x3080F0, 128, &r);
+         }}};
     for (const Draw& draw : draws) {
-        auto src = op_test::MakeImage(37, 7, 32, random);
+        auto src = op_test::MakeImage(37, 17, 32, random);
         // The same destination each time: made from one seed.
         const uint32_t seed = random.Next();
         const auto fresh = [seed] {
             raster_test::Random r(seed);
-            return op_test::MakeImage(41, 9, 32, r);
+            return op_test::MakeImage(41, 19, 32, r);
         };
         for (LONG y = 0; y < src->GetHeight(); ++y) {
             for (LONG x = 0; x < src->GetWidth(); ++x) {
