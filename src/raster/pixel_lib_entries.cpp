@@ -552,10 +552,16 @@ bool FillColor(CDibSurface* d, DWORD rgb, DWORD opacity, const RECT* rect)
         FillColorRowsAvx2(At(d, a.left, a.top), Skip32(d, a), w, h, rgb, BYTE(opacity));
     } else {
         // The cross-fade towards a row of the colour, read again for every row, is this rule
-        // (mul(255 - o, d) + mul(o, c) never passes 255) and has a SIMD twin.
-        const std::vector<uint32_t> colour(size_t(w), rgb & 0xFFFFFF);
-        ApplyMode(kCrossFade, BYTE(opacity), At(d, a.left, a.top),
-                  reinterpret_cast<const BYTE*>(colour.data()), Skip32(d, a), -4 * w, w, h);
+        // (mul(255 - o, d) + mul(o, c) never passes 255) and has a SIMD twin. The row lives on the
+        // stack: the area is faded in bands of at most its width.
+        constexpr int kBand = 256;
+        uint32_t colour[kBand];
+        std::fill(colour, colour + std::min(w, kBand), rgb & 0xFFFFFF);
+        for (int x = 0; x < w; x += kBand) {
+            const int n = std::min(kBand, w - x);
+            ApplyMode(kCrossFade, BYTE(opacity), At(d, a.left + x, a.top),
+                      reinterpret_cast<const BYTE*>(colour), d->GetPitch() - 4 * n, -4 * n, n, h);
+        }
     }
     Changed(a);
     return true;

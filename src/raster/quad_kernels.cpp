@@ -167,8 +167,14 @@ private:
 template <class Span>
 void ScanQuad(const QuadTarget& dst, const POINT* dq, const POINT* sq, int edgeFlag, Span&& span)
 {
+    // A stable insertion sort of the four corners (std::stable_sort would ask the heap for a buffer
+    // on every call).
     int order[4] = {0, 1, 2, 3};
-    std::stable_sort(order, order + 4, [dq](int a, int b) { return CompareQuadVertices(dq[a], dq[b]) < 0; });
+    for (int i = 1; i < 4; ++i) {
+        for (int j = i; j > 0 && CompareQuadVertices(dq[order[j]], dq[order[j - 1]]) < 0; --j) {
+            std::swap(order[j], order[j - 1]);
+        }
+    }
     const int top = order[0];
     const int a = kNeighbour[top][0];
     const int b = kNeighbour[top][1];

@@ -188,3 +188,37 @@ TEST(PixelLibKernels, EntriesGiveThePlainPixelsAtEverySimdLevel)
 }
 
 } // namespace
+
+// A fill towards a colour wider than the band its plain and SSE2 forms fade at a time: every pixel
+// by the rule, at every level.
+TEST(PixelLibKernels, WideFillTowardsAColourFollowsTheRule)
+{
+    const PixelLibEntries lib = pixel_lib::Entries();
+    const uint32_t c = 0x3080F0;
+    const BYTE o = 77;
+    for (bool simd : {false, true}) {
+        for (SimdLevel level : kAllSimdLevels) {
+            SCOPED_TRACE(testing::Message() << "SIMD set " << simd << ", level " << int(level));
+            ScopedSimdLevel scoped(level);
+            op_test::SimdSwitch sw(simd);
+            raster_test::Random random(5);
+            auto image = op_test::MakeImage(601, 3, 32, random);
+            const auto before = raster_test::Snapshot(*image);
+            std::vector<uint32_t> old;
+            for (int x = 0; x < 601; ++x) {
+                old.push_back(op_test::Px(*image, x, 1));
+            }
+            const RECT r{0, 1, 601, 2};
+            ASSERT_TRUE(lib.fillColor(image.get(), c, o, &r));
+            EXPECT_TRUE(raster_test::SameOutside(*image, before, r));
+            for (int x = 0; x < 601; ++x) {
+                uint32_t want = old[size_t(x)] & 0xFF000000u;
+                for (int k = 0; k < 3; ++k) {
+                    want |= (Mul(255 - o, uint32_t(Chan(old[size_t(x)], k))) + Mul(uint32_t(Chan(c, k)), o))
+                            << (8 * k);
+                }
+                ASSERT_EQ(op_test::Px(*image, x, 1), want) << x;
+            }
+        }
+    }
+}
