@@ -26,29 +26,27 @@ uint32_t OnAlphaPixel(uint32_t d, uint32_t s, BYTE o)
     return out | uint32_t(g_AlphaUnionTable[dA][e]) << 24;
 }
 
-// Eight pixels s at levels e over d by d's alpha. The source weight is min(255, floor(65025 e /
-// (255 (e + dA) - e dA))), 255 over dA 0: both integers stay below 2^24, so the single-precision
-// quotient truncates to the floor (a quotient that is no whole number lies at least 1/65025 below
-// the next). Over an opaque destination the weight is e itself and the union 255.
+// Eight pixels s at levels e over d by d's alpha. With rest = (255 - dA) (255 - e), the alpha union
+// is 255 - floor(rest / 255) and the source weight min(255, floor(65025 e / (65025 - rest))),
+// 255 over dA 0. Both integers of the quotient stay below 2^24, so the single-precision quotient
+// truncates to the floor (a quotient that is no whole number lies at least 1/65025 below the
+// next). Over dA 0 the quotient is exactly 255, or 0 / 0 for e 0, whose conversion (the lowest
+// integer) the unsigned minimum takes to 255 as well. Over an opaque destination the weight is e
+// itself and the union 255.
 PIXEL_SIMD_AVX2 inline __m256i OnAlpha8(__m256i d, __m256i s, __m256i e)
 {
-    const __m256i zero = _mm256_setzero_si256();
     const __m256i full = Splat(255);
     const __m256i dA = _mm256_srli_epi32(d, 24);
     const __m256i colour = Splat(0x00FFFFFFu);
     if (All(_mm256_cmpeq_epi32(dA, full))) {
         return _mm256_or_si256(_mm256_and_si256(BlendColour(d, s, Factor(e)), colour), Splat(0xFF000000u));
     }
-    const __m256i sum = _mm256_add_epi32(e, dA);
-    const __m256i den =
-        _mm256_sub_epi32(_mm256_sub_epi32(_mm256_slli_epi32(sum, 8), sum), _mm256_mullo_epi16(e, dA));
+    // rest fits a word, where x * 0x8081 >> 23 is floor(x / 255).
+    const __m256i rest = _mm256_mullo_epi16(_mm256_sub_epi32(full, dA), _mm256_sub_epi32(full, e));
+    const __m256i den = _mm256_sub_epi32(Splat(65025), rest);
     const __m256 q = _mm256_div_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(e), _mm256_set1_ps(65025.0f)),
                                    _mm256_cvtepi32_ps(den));
-    __m256i w = _mm256_min_epi32(_mm256_cvttps_epi32(q), full);
-    w = _mm256_blendv_epi8(w, full, _mm256_cmpeq_epi32(dA, zero));
-    // Union 255 - floor((255 - dA) (255 - e) / 255); the product fits a word, where x * 0x8081 >> 23
-    // is floor(x / 255).
-    const __m256i rest = _mm256_mullo_epi16(_mm256_sub_epi32(full, dA), _mm256_sub_epi32(full, e));
+    const __m256i w = _mm256_min_epu32(_mm256_cvttps_epi32(q), full);
     const __m256i alpha =
         _mm256_sub_epi32(full, _mm256_srli_epi16(_mm256_mulhi_epu16(rest, _mm256_set1_epi16(-32639)), 7));
     return _mm256_or_si256(_mm256_and_si256(BlendColour(d, s, Factor(w)), colour),
