@@ -24,7 +24,7 @@
 #include <cstring>
 #include <vector>
 
-#include <tmmintrin.h>
+#include <immintrin.h>
 
 namespace pixel_lib {
 namespace {
@@ -664,6 +664,55 @@ __attribute__((target("ssse3"))) void ReverseBytesSsse3(BYTE* row, int n)
     std::reverse(row + i, row + j);
 }
 
+// The same 32 bytes at a time: the byte shuffle reverses each half, the lane swap the halves.
+__attribute__((target("avx2"))) void ReverseBytesAvx2(BYTE* row, int n)
+{
+    const __m256i order = _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13,
+                                           12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    const auto reverse = [&](__m256i v) __attribute__((target("avx2")))
+    {
+        return _mm256_permute2x128_si256(_mm256_shuffle_epi8(v, order), _mm256_shuffle_epi8(v, order), 1);
+    };
+    int i = 0, j = n;
+    while (j - i >= 64) {
+        auto* lo = reinterpret_cast<__m256i*>(row + i);
+        auto* hi = reinterpret_cast<__m256i*>(row + j - 32);
+        const __m256i a = _mm256_loadu_si256(lo), b = _mm256_loadu_si256(hi);
+        _mm256_storeu_si256(lo, reverse(b));
+        _mm256_storeu_si256(hi, reverse(a));
+        i += 32;
+        j -= 32;
+    }
+    std::reverse(row + i, row + j);
+}
+
+// Swaps the bytes of two rows that do not overlap, 16 at a time (the AVX2 form 64 first).
+__attribute__((target("avx2"))) size_t SwapRowsAvx2(BYTE* a, BYTE* b, size_t n)
+{
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        auto* p = reinterpret_cast<__m256i*>(a + i);
+        auto* q = reinterpret_cast<__m256i*>(b + i);
+        const __m256i x0 = _mm256_loadu_si256(p), x1 = _mm256_loadu_si256(p + 1);
+        const __m256i y0 = _mm256_loadu_si256(q), y1 = _mm256_loadu_si256(q + 1);
+        _mm256_storeu_si256(p, y0);
+        _mm256_storeu_si256(p + 1, y1);
+        _mm256_storeu_si256(q, x0);
+        _mm256_storeu_si256(q + 1, x1);
+    }
+    return i;
+}
+void SwapRows(BYTE* a, BYTE* b, size_t n)
+{
+    size_t i = Avx2() ? SwapRowsAvx2(a, b, n) : 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = pixel_simd::Load4(a + i), y = pixel_simd::Load4(b + i);
+        pixel_simd::Store4(a + i, y);
+        pixel_simd::Store4(b + i, x);
+    }
+    std::swap_ranges(a + i, a + n, b + i);
+}
+
 // Whether the processor has SSSE3 (asked once).
 bool HasSsse3()
 {
@@ -680,16 +729,16 @@ template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)
     const int w = a.right - a.left;
     if (Mirror) {
         // The SIMD kernel set takes the byte shuffle where the processor has it.
-        auto* reverse = Bpp == 1 && g_bUseMmx && HasSsse3() ? ReverseBytesSsse3 : ReverseRow<Bpp>;
+        auto* reverse = Bpp != 1 || !g_bUseMmx ? ReverseRow<Bpp>
+                        : Avx2()               ? ReverseBytesAvx2
+                        : HasSsse3()           ? ReverseBytesSsse3
+                                               : ReverseRow<Bpp>;
         for (LONG y = a.top; y < a.bottom; ++y) {
             reverse(At(d, a.left, y), w);
         }
     } else {
-        std::vector<BYTE> line(size_t(w) * Bpp);
         for (LONG y0 = a.top, y1 = a.bottom - 1; y0 < y1; ++y0, --y1) {
-            std::memcpy(line.data(), At(d, a.left, y0), line.size());
-            std::memcpy(At(d, a.left, y0), At(d, a.left, y1), line.size());
-            std::memcpy(At(d, a.left, y1), line.data(), line.size());
+            SwapRows(At(d, a.left, y0), At(d, a.left, y1), size_t(w) * Bpp);
         }
     }
     Changed(a);

@@ -6,6 +6,7 @@
 #include "raster/compose_ops.h"
 #include "raster/pixel_lib_entries.h"
 #include "raster/scale_ops.h"
+#include "winapi/simd_level.h"
 
 #include "op_test_util.h"
 #include "pixel_test_util.h"
@@ -113,12 +114,15 @@ TEST(PixelLibEntries, FillsFollowTheirRules)
 TEST(PixelLibEntries, MirrorsAndFlips)
 {
     // Rule: the pixel that sat at the mirrored place (read from a copy); widths past the blocks
-    // the row reversal swaps at once; both kernel sets (the SIMD one reverses bytes differently).
-    for (int combo = 0; combo < 4; ++combo) {
+    // the row reversal and the row swap move at once; both kernel sets at every SIMD level (the
+    // SIMD ones reverse bytes differently).
+    for (int combo = 0; combo < 2 + 2 * int(std::size(kAllSimdLevels)); ++combo) {
         const int bpp = combo % 2 ? 8 : 32;
         SimdSwitch sw(combo >= 2);
-        for (int w = 1; w <= 70; ++w) {
-            SCOPED_TRACE(testing::Message() << "bpp " << bpp << " width " << w << " simd " << (combo >= 2));
+        ScopedSimdLevel level(kAllSimdLevels[std::max(0, combo / 2 - 1)]);
+        for (int w = 1; w <= 135; ++w) {
+            SCOPED_TRACE(testing::Message() << "bpp " << bpp << " width " << w << " simd " << (combo >= 2)
+                                            << " level " << int(ActiveSimdLevel()));
             raster_test::Random random(static_cast<uint32_t>(w));
             auto image = MakeImage(w + 2, 5, bpp, random);
             auto copy = MakeImage(w + 2, 5, bpp, random);
@@ -157,8 +161,8 @@ TEST(PixelLibEntries, MosaicOfBlocksFromTheTopLeft)
         DWORD w, h;
         int width, height;
     };
-    const Case cases[] = {{2, 2, 9, 7}, {3, 5, 10, 11}, {4, 1, 13, 3}, {1, 3, 5, 8}, {40, 40, 17, 9},
-                          {1, 1, 8, 8}, {0, 0, 8, 8},   {7, 7, 2, 9}};
+    const Case cases[] = {{2, 2, 9, 7},    {3, 5, 10, 11}, {4, 1, 13, 3}, {1, 3, 5, 8},
+                          {40, 40, 17, 9}, {1, 1, 8, 8},   {0, 0, 8, 8},  {7, 7, 2, 9}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " on " << c.width << "x" << c.height);
         raster_test::Random random(c.w * 31 + c.h);
