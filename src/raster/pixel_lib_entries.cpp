@@ -806,6 +806,8 @@ int CrossFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, DWORD opac
         // The fade keeps the first source's alpha at every opacity.
         g_kernels.copyRows(out, b.bits, skip, b.skip, aw, ah);
         g_kernels.copyAlphaRows(out, a.bits, skip, a.skip, aw, ah);
+    } else if (opacity != 0 && Avx2()) {
+        CrossFadeRowsAvx2(out, a.bits, b.bits, skip, a.skip, b.skip, aw, ah, BYTE(opacity));
     } else {
         g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
         if (opacity != 0) {

@@ -155,6 +155,17 @@ PIXEL_SIMD_AVX2 void ByLevelRows(BYTE* dst, const BYTE* src, int dstSkip, int sr
     }
 }
 
+// min(255, mul(fa, a) + mul(fb, b)) per byte, the factors per word (alpha words 255 and 0: a's alpha).
+PIXEL_SIMD_AVX2 inline __m256i Mix(__m256i a, __m256i b, __m256i fa, __m256i fb)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lo = _mm256_add_epi16(MulByte(_mm256_unpacklo_epi8(a, zero), fa),
+                                        MulByte(_mm256_unpacklo_epi8(b, zero), fb));
+    const __m256i hi = _mm256_add_epi16(MulByte(_mm256_unpackhi_epi8(a, zero), fa),
+                                        MulByte(_mm256_unpackhi_epi8(b, zero), fb));
+    return _mm256_packus_epi16(lo, hi);
+}
+
 } // namespace
 
 void AlphaOnAlphaRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE o)
@@ -192,6 +203,31 @@ PIXEL_SIMD_AVX2 void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int he
             dst += 4 * n;
         }
         dst += dstSkip;
+    }
+}
+
+PIXEL_SIMD_AVX2 void CrossFadeRowsAvx2(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip,
+                                       int bSkip, int width, int height, BYTE o)
+{
+    const short n = short(255 - o), f = short(o);
+    const __m256i fa = _mm256_setr_epi16(n, n, n, 255, n, n, n, 255, n, n, n, 255, n, n, n, 255);
+    const __m256i fb = _mm256_setr_epi16(f, f, f, 0, f, f, f, 0, f, f, f, 0, f, f, f, 0);
+    for (int y = 0; y < height; ++y) {
+        int x = 0;
+        for (; x + 8 <= width; x += 8, dst += 32, a += 32, b += 32) {
+            Store8(dst, Mix(Load8(a), Load8(b), fa, fb));
+        }
+        for (; x < width; ++x, dst += 4, a += 4, b += 4) {
+            uint32_t out = uint32_t(a[3]) << 24;
+            for (int c = 0; c < 3; ++c) {
+                const uint32_t v = g_MulTable[255 - o][a[c]] + g_MulTable[o][b[c]];
+                out |= (v > 255 ? 255 : v) << (8 * c);
+            }
+            Store32(dst, out);
+        }
+        dst += dstSkip;
+        a += aSkip;
+        b += bSkip;
     }
 }
 

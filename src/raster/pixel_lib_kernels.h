@@ -19,4 +19,9 @@ void BlendByLevelRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, 
 // picture of the colour rgb.
 void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int height, DWORD rgb, BYTE o);
 
+// Two sources faded into the destination in one pass (o 1..254): colour bytes min(255, mul(255 - o,
+// a) + mul(o, b)), the alpha of a; what copying a and then cross-fading b over it gives.
+void CrossFadeRowsAvx2(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip, int width,
+                       int height, BYTE o);
+
 } // namespace pixel_lib
