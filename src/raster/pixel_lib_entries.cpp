@@ -201,6 +201,22 @@ struct Source {
     }
 };
 
+// The work picture of the filtered scaling, kept for the thread between calls (a new one each call
+// cost an allocation and the first touch of every page of it); made anew when the size changes.
+// Nothing is tracked in it when handed out.
+CImage* WorkPicture(LONG width, LONG height)
+{
+    thread_local CImage work;
+    if (!work.GetBits() || work.GetWidth() != width || work.GetHeight() != height) {
+        if (work.Create(width, height, 32, kImageWithTracker) != 0) {
+            return nullptr;
+        }
+    }
+    work.GetUpdateRegion()->Reset();
+    work.SetChanged(false);
+    return &work;
+}
+
 int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
           DWORD mode, DWORD filter, DWORD opacity)
 {
@@ -224,10 +240,11 @@ int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x
         if (!d->ClipRectToBounds(&area) || Empty(area)) {
             return 0;
         }
-        CImage work;
-        if (work.Create(area.right - area.left, area.bottom - area.top, 32, kImageWithTracker) != 0) {
+        CImage* const picture = WorkPicture(area.right - area.left, area.bottom - area.top);
+        if (!picture) {
             return 2;
         }
+        CImage& work = *picture;
         if (SmoothStretchCopy(work, s, dstSize, x - area.left, y - area.top, srcRect) != 0) {
             return 2;
         }
