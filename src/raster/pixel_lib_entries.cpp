@@ -873,6 +873,20 @@ int RuleFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, const CSurf
     return 0;
 }
 
+// n pixels of the first source faded towards the second in place, their alpha kept.
+void FadeBand(uint32_t* first, const uint32_t* second, int n, BYTE opacity)
+{
+    if (opacity == 255) {
+        // The cross-fade at 255 is a plain copy, alpha and all.
+        for (int i = 0; i < n; ++i) {
+            first[i] = (second[i] & 0xFFFFFFu) | (first[i] & 0xFF000000u);
+        }
+    } else if (opacity != 0) {
+        ApplyMode(kCrossFade, opacity, reinterpret_cast<BYTE*>(first), reinterpret_cast<const BYTE*>(second),
+                  0, 0, n, 1);
+    }
+}
+
 int FadePixelsEntry(DWORD* dst, const DWORD* s1, const DWORD* s2, int count, DWORD opacity)
 {
     if (count <= 0) {
@@ -881,18 +895,27 @@ int FadePixelsEntry(DWORD* dst, const DWORD* s1, const DWORD* s2, int count, DWO
     if (!dst || !s1 || !s2 || opacity > 255) {
         return 1;
     }
-    std::vector<uint32_t> out(s1, s1 + count);
-    std::vector<uint32_t> second(s2, s2 + count);
-    auto* bytes = reinterpret_cast<BYTE*>(out.data());
-    if (opacity != 0) {
-        // The colour of the cross-fade, the alpha of the first source.
-        ApplyMode(kCrossFade, BYTE(opacity), bytes, reinterpret_cast<const BYTE*>(second.data()), 0, 0, count,
-                  1);
-        for (int i = 0; i < count; ++i) {
-            out[size_t(i)] = (out[size_t(i)] & 0xFFFFFFu) | (s1[i] & 0xFF000000u);
-        }
+    // The colour of the cross-fade, the alpha of the first source. Pixel i reads only pixel i of
+    // each source, so a destination that is a source, or shares no memory with it, is faded in
+    // bands through the stack; one that overlaps a source at an offset reads whole copies.
+    const auto apart = [&](const DWORD* source) {
+        return source == dst || source + count <= dst || dst + count <= source;
+    };
+    if (!apart(s1) || !apart(s2)) {
+        std::vector<uint32_t> out(s1, s1 + count), second(s2, s2 + count);
+        FadeBand(out.data(), second.data(), count, BYTE(opacity));
+        std::memcpy(dst, out.data(), size_t(count) * 4);
+        return 0;
     }
-    std::memcpy(dst, out.data(), size_t(count) * 4);
+    constexpr int kBand = 256;
+    uint32_t out[kBand], second[kBand];
+    for (int i = 0; i < count; i += kBand) {
+        const int n = std::min(kBand, count - i);
+        std::memcpy(out, s1 + i, size_t(n) * 4);
+        std::memcpy(second, s2 + i, size_t(n) * 4);
+        FadeBand(out, second, n, BYTE(opacity));
+        std::memcpy(dst + i, out, size_t(n) * 4);
+    }
     return 0;
 }
 

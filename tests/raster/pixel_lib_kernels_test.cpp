@@ -233,3 +233,43 @@ TEST(PixelLibKernels, WideFillTowardsAColourFollowsTheRule)
         }
     }
 }
+
+// Pixel runs longer than the band the fade works in, with the destination apart from the sources,
+// one of them, or overlapping the first at an offset either way: the rule on the sources as they
+// were before the call.
+TEST(PixelLibKernels, LongPixelRunsFadeFromTheSourcesAsTheyWere)
+{
+    const PixelLibEntries lib = pixel_lib::Entries();
+    constexpr int kCount = 700, kSlack = 8;
+    enum Layout { kApart, kIsFirst, kIsSecond, kAfterFirst, kBeforeFirst };
+    for (int layoutAndLevel = 0; layoutAndLevel < 10; ++layoutAndLevel) {
+        const Layout layout = Layout(layoutAndLevel / 2);
+        const BYTE o = layoutAndLevel % 2 ? 255 : 99;
+        SCOPED_TRACE(testing::Message() << "layout " << int(layout) << ", opacity " << int(o));
+        std::mt19937 rng(uint32_t(layout) + 1);
+        std::vector<DWORD> first(kCount + 2 * kSlack), second(kCount), apart(kCount);
+        for (DWORD& v : first) {
+            v = rng();
+        }
+        for (DWORD& v : second) {
+            v = rng();
+        }
+        const DWORD* s1 = first.data() + kSlack;
+        const std::vector<DWORD> s1Before(s1, s1 + kCount), s2Before(second);
+        DWORD* dst = layout == kApart        ? apart.data()
+                     : layout == kIsFirst    ? first.data() + kSlack
+                     : layout == kIsSecond   ? second.data()
+                     : layout == kAfterFirst ? first.data() + kSlack + 5
+                                             : first.data() + kSlack - 5;
+        ASSERT_EQ(lib.fadePixels(dst, s1, second.data(), kCount, o), 0);
+        for (int i = 0; i < kCount; ++i) {
+            const uint32_t a = s1Before[size_t(i)], b = s2Before[size_t(i)];
+            uint32_t want = a & 0xFF000000u;
+            for (int k = 0; k < 3; ++k) {
+                want |= std::min(255u, Mul(255 - o, uint32_t(Chan(a, k))) + Mul(o, uint32_t(Chan(b, k))))
+                        << (8 * k);
+            }
+            ASSERT_EQ(dst[i], want) << i;
+        }
+    }
+}
