@@ -313,8 +313,8 @@ template <class Op> void Run(const QuadSource& src, BYTE* p, int n, Stepper& u, 
         const __m128i at = _mm_madd_epi16(_mm_or_si128(ul.Whole(), _mm_slli_epi32(vl.Whole(), 16)), rowStep);
         // The four indices come out as two 64-bit halves (fewer shuffles than four 32-bit ones).
         const int64_t lo = _mm_cvtsi128_si64(at), hi = _mm_cvtsi128_si64(_mm_unpackhi_epi64(at, at));
-        const BYTE* t[4] = {base + intptr_t(int32_t(lo)) * 4, base + (lo >> 32) * 4,
-                            base + intptr_t(int32_t(hi)) * 4, base + (hi >> 32) * 4};
+        const BYTE* t[4] = {base + intptr_t(int32_t(lo)) * 4, base + (lo >> 32) * 4, base + intptr_t(int32_t(hi)) * 4,
+                            base + (hi >> 32) * 4};
         if (count == 4) {
             if constexpr (std::is_same_v<Op, CopyOp>) {
                 for (int k = 0; k < 4; ++k) {
@@ -336,8 +336,7 @@ template <class Op> void Run(const QuadSource& src, BYTE* p, int n, Stepper& u, 
     Stepper u4 = u, v4 = v;
     u4.Skip(4);
     v4.Skip(4);
-    LaneStep ua(u, src.clip.left, 8), va(v, src.clip.top, 8), ub(u4, src.clip.left, 8),
-        vb(v4, src.clip.top, 8);
+    LaneStep ua(u, src.clip.left, 8), va(v, src.clip.top, 8), ub(u4, src.clip.left, 8), vb(v4, src.clip.top, 8);
     for (int i = 0; i < n; i += 8, p += 32) {
         four(p, ua, va, std::min(4, n - i));
         if (n - i > 4) {
@@ -385,10 +384,7 @@ struct LevelBlendOp {
     const BYTE* levels;
     ByteTable lookup{levels};
     uint32_t Pixel(uint32_t d, uint32_t s) const { return BlendByFactor(d, s, FactorOf(levels[s >> 24])); }
-    __m128i Vec(__m128i d, __m128i s) const
-    {
-        return BlendByFactor4(d, s, Factor32(lookup.Look4(AlphaOf(s))));
-    }
+    __m128i Vec(__m128i d, __m128i s) const { return BlendByFactor4(d, s, Factor32(lookup.Look4(AlphaOf(s)))); }
 };
 
 // Eight consecutive pixels' coordinate in AVX2 lanes, stepped eight pixels at a time (as LaneStep).

@@ -161,8 +161,8 @@ TEST(PixelLibEntries, MosaicOfBlocksFromTheTopLeft)
         DWORD w, h;
         int width, height;
     };
-    const Case cases[] = {{2, 2, 9, 7},    {3, 5, 10, 11}, {4, 1, 13, 3}, {1, 3, 5, 8},
-                          {40, 40, 17, 9}, {1, 1, 8, 8},   {0, 0, 8, 8},  {7, 7, 2, 9}};
+    const Case cases[] = {{2, 2, 9, 7}, {3, 5, 10, 11}, {4, 1, 13, 3}, {1, 3, 5, 8}, {40, 40, 17, 9},
+                          {1, 1, 8, 8}, {0, 0, 8, 8},   {7, 7, 2, 9}};
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " on " << c.width << "x" << c.height);
         raster_test::Random random(c.w * 31 + c.h);
