@@ -41,6 +41,10 @@ PIXEL_SIMD_AVX2 inline __m256i OnAlpha8(__m256i d, __m256i s, __m256i e)
     if (All(_mm256_cmpeq_epi32(dA, full))) {
         return _mm256_or_si256(_mm256_and_si256(BlendColour(d, s, Factor(e)), colour), Splat(0xFF000000u));
     }
+    if (_mm256_testz_si256(dA, dA)) {
+        // Over a clear destination the source is taken with its level as alpha.
+        return _mm256_or_si256(_mm256_and_si256(s, colour), _mm256_slli_epi32(e, 24));
+    }
     // rest fits a word, where x * 0x8081 >> 23 is floor(x / 255).
     const __m256i rest = _mm256_mullo_epi16(_mm256_sub_epi32(full, dA), _mm256_sub_epi32(full, e));
     const __m256i den = _mm256_sub_epi32(Splat(65025), rest);
@@ -66,7 +70,9 @@ PIXEL_SIMD_AVX2 inline void ClearOver8(BYTE* dst, __m256i s)
 
 PIXEL_SIMD_AVX2 inline void OnAlphaGroup8(BYTE* dst, __m256i s, __m256i e)
 {
-    if (_mm256_testz_si256(e, e)) {
+    if (All(_mm256_cmpeq_epi32(e, Splat(255)))) {
+        Store8(dst, s); // level 255 needs sA 255 and o 255: the source pixels as they are
+    } else if (_mm256_testz_si256(e, e)) {
         ClearOver8(dst, s);
     } else {
         Store8(dst, OnAlpha8(Load8(dst), s, e));
