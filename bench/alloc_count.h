@@ -26,4 +26,32 @@ inline void ReportAllocations(benchmark::State& state, const std::function<void(
     ReportCeiling(state, "allocs", most);
 }
 
+// Counts what the wrapped calls of a contest's own side allocate and reports the mean a call as
+// `allocs`, with a ceiling when one is given:
+//   bench::AllocationTally tally;
+//   Contest(state, tally.Wrap(ours), peer, goal);
+//   tally.Report(state, 0);
+class AllocationTally {
+public:
+    std::function<void()> Wrap(std::function<void()> f)
+    {
+        return [this, f = std::move(f)] {
+            const uint64_t before = AllocationCount();
+            f();
+            m_allocations += AllocationCount() - before;
+            ++m_calls;
+        };
+    }
+    void Report(benchmark::State& state, double most = -1) const
+    {
+        state.counters["allocs"] = m_calls ? double(m_allocations) / double(m_calls) : 0.0;
+        if (most >= 0)
+            ReportCeiling(state, "allocs", most);
+    }
+
+private:
+    uint64_t m_calls = 0;
+    uint64_t m_allocations = 0;
+};
+
 } // namespace bench

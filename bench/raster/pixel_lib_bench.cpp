@@ -2,12 +2,14 @@
 // 1920x1080), and the raster's cross-fade and alpha blend through the library against their own
 // paths (64x64 and 1920x1080). Each contest reports ours_ms, peer_ms and ratio (peer / ours).
 // Goals: 1.5 x pixman, 0.8 x memcpy or memset for copies and fills, the hand-offs within 3 % of
-// their own paths; alpha onto alpha and the turned drawing at least pixman's speed.
+// their own paths; alpha onto alpha and the turned drawing at least pixman's speed. The colour
+// fills, blends and turned drawing also count the allocations of our side (`allocs`, none allowed).
 #include "files/pixel_library.h"
 #include "platform/cpu_info.h"
 #include "raster/blend_mode_ops.h"
 #include "raster/pixel_lib.h"
 
+#include "alloc_count.h"
 #include "contest.h"
 
 #include <benchmark/benchmark.h>
@@ -136,9 +138,12 @@ void FillColorVsOverSolid(benchmark::State& state)
     auto d = Picture(At(state), 32, 1);
     PeerPicture p(*d, PIXMAN_x8r8g8b8);
     pixman_image_t* solid = Solid(0x8000, 0x1800, 0x4000, 0x7800);
+    Lib(); // loaded before anything is counted
+    bench::AllocationTally tally;
     Contest(
-        state, [&] { Lib().fillColor(d.get(), 0x3080F0, 128, nullptr); },
+        state, tally.Wrap([&] { Lib().fillColor(d.get(), 0x3080F0, 128, nullptr); }),
         [&] { Composite(PIXMAN_OP_OVER, solid, nullptr, p); }, Goal{.ratio = 1.5});
+    tally.Report(state, 0);
     pixman_image_unref(solid);
 }
 void FillColorAddVsOverSolid(benchmark::State& state)
@@ -146,9 +151,12 @@ void FillColorAddVsOverSolid(benchmark::State& state)
     auto d = Picture(At(state), 32, 1);
     PeerPicture p(*d, PIXMAN_x8r8g8b8);
     pixman_image_t* solid = Solid(0x8000, 0x1800, 0x4000, 0x7800);
+    Lib(); // loaded before anything is counted
+    bench::AllocationTally tally;
     Contest(
-        state, [&] { Lib().fillColorMode(d.get(), 0x3080F0, 128, nullptr, 1); },
+        state, tally.Wrap([&] { Lib().fillColorMode(d.get(), 0x3080F0, 128, nullptr, 1); }),
         [&] { Composite(PIXMAN_OP_OVER, solid, nullptr, p); }, Goal{.ratio = 1.5});
+    tally.Report(state, 0);
     pixman_image_unref(solid);
 }
 
@@ -163,9 +171,12 @@ void BlendContest(benchmark::State& state, DWORD mode, DWORD opacity, pixman_op_
     PeerPicture pd(*d, dstFormat);
     PeerPicture ps(*s, PIXMAN_a8r8g8b8, mode == 2 || mode == 3);
     pixman_image_t* m = mask ? Solid(mask) : nullptr;
+    Lib(); // loaded before anything is counted
+    bench::AllocationTally tally;
     Contest(
-        state, [&] { Lib().blend(d.get(), s.get(), 0, 0, nullptr, mode, opacity, 0); },
+        state, tally.Wrap([&] { Lib().blend(d.get(), s.get(), 0, 0, nullptr, mode, opacity, 0); }),
         [&] { Composite(op, ps.image, m, pd); }, Goal{.ratio = goal});
+    tally.Report(state, 0);
     if (m) {
         pixman_image_unref(m);
     }
@@ -266,13 +277,16 @@ void TurnContest(benchmark::State& state, DWORD mode, bool transformed, double g
     pixman_transform_from_pixman_f_transform(&t, &ft);
     pixman_image_set_transform(ps.image, &t);
     pixman_image_set_filter(ps.image, PIXMAN_FILTER_NEAREST, nullptr, 0);
+    Lib(); // loaded before anything is counted
+    bench::AllocationTally tally;
     Contest(
-        state,
-        [&] {
+        state, tally.Wrap([&] {
             transformed ? Lib().drawTransformed(d.get(), s.get(), &m, nullptr, mode, 0, 255, 0, 0, 0, nullptr)
                         : Lib().drawQuad(d.get(), s.get(), corners, nullptr, mode, 0, 255, 0, 0, 0, nullptr);
-        },
-        [&] { Composite(mode == 0 ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, ps.image, nullptr, pd); }, Goal{.ratio = goal});
+        }),
+        [&] { Composite(mode == 0 ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, ps.image, nullptr, pd); },
+        Goal{.ratio = goal});
+    tally.Report(state, 0);
 }
 void QuadVsAffineSrc(benchmark::State& state)
 {
@@ -298,8 +312,8 @@ void TurnOverContest(benchmark::State& state, PixelLibRectOpFn entry, int bpp)
     auto d = Picture(At(state), bpp, 1);
     std::vector<uint8_t> peer(size_t(d->GetPitch()) * d->GetHeight());
     Contest(
-        state, [&] { entry(d.get(), nullptr); },
-        [&] { std::memcpy(peer.data(), d->GetBits(), peer.size()); }, Goal{.ratio = 0.8});
+        state, [&] { entry(d.get(), nullptr); }, [&] { std::memcpy(peer.data(), d->GetBits(), peer.size()); },
+        Goal{.ratio = 0.8});
 }
 void Mirror32VsMemcpy(benchmark::State& state)
 {

@@ -8,10 +8,11 @@
 #include "raster/blend_mode_kernels.h"
 #include "raster/blend_tables.h"
 #include "raster/color_kernels.h"
-#include "raster/kernels8.h"
 #include "raster/compose_kernels.h"
 #include "raster/compose_ops.h"
+#include "raster/kernels8.h"
 #include "raster/op_frame.h"
+#include "raster/pixel_lib_kernels.h"
 #include "raster/pixel_simd.h"
 #include "raster/quad_kernels.h"
 #include "raster/rotate_ops.h"
@@ -23,7 +24,7 @@
 #include <cstring>
 #include <vector>
 
-#include <tmmintrin.h>
+#include <immintrin.h>
 
 namespace pixel_lib {
 namespace {
@@ -64,10 +65,17 @@ bool ModeServed(DWORD mode)
     return mode == 0 || (mode >= 2 && mode <= 5);
 }
 
+// Whether the library's own AVX2 kernels run (the SIMD kernel set on, the level allowing them).
+bool Avx2()
+{
+    return g_bUseMmx != 0 && UseAvx2();
+}
+
 // One mode at one opacity (1..255) over rows of gathered or source pixels.
 void ApplyMode(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h)
 {
     const bool simd = g_bUseMmx != 0;
+    const bool avx2 = Avx2();
     switch (mode) {
     case kCrossFade:
         if (o == 255) {
@@ -81,13 +89,20 @@ void ApplyMode(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int 
     case kByAlpha:
         if (o == 255) {
             (simd ? BlendAlphaRows32Mmx : BlendAlphaRows32)(dst, src, dstSkip, srcSkip, w, h);
+        } else if (avx2) {
+            BlendByLevelRowsAvx2(dst, src, dstSkip, srcSkip, w, h, o);
         } else {
             (simd ? BlendAlphaTableRows32Mmx : BlendAlphaTableRows32)(dst, src, dstSkip, srcSkip, w, h,
                                                                       g_MulTable[o]);
         }
         break;
     case kAlphaOnAlpha:
-        (simd ? AlphaOnAlphaRows32Mmx : AlphaOnAlphaRows32)(dst, src, dstSkip, srcSkip, w, h, g_MulTable[o]);
+        if (avx2) {
+            AlphaOnAlphaRowsAvx2(dst, src, dstSkip, srcSkip, w, h, o);
+        } else {
+            (simd ? AlphaOnAlphaRows32Mmx : AlphaOnAlphaRows32)(dst, src, dstSkip, srcSkip, w, h,
+                                                                g_MulTable[o]);
+        }
         break;
     case kAdd:
         (simd ? AddBlendRows32Mmx : AddBlendRows32)(dst, src, dstSkip, srcSkip, w, h, o);
@@ -186,6 +201,22 @@ struct Source {
     }
 };
 
+// The work picture of the filtered scaling, kept for the thread between calls (a new one each call
+// cost an allocation and the first touch of every page of it); made anew when the size changes.
+// Nothing is tracked in it when handed out.
+CImage* WorkPicture(LONG width, LONG height)
+{
+    thread_local CImage work;
+    if (!work.GetBits() || work.GetWidth() != width || work.GetHeight() != height) {
+        if (work.Create(width, height, 32, kImageWithTracker) != 0) {
+            return nullptr;
+        }
+    }
+    work.GetUpdateRegion()->Reset();
+    work.SetChanged(false);
+    return &work;
+}
+
 int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
           DWORD mode, DWORD filter, DWORD opacity)
 {
@@ -209,10 +240,11 @@ int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x
         if (!d->ClipRectToBounds(&area) || Empty(area)) {
             return 0;
         }
-        CImage work;
-        if (work.Create(area.right - area.left, area.bottom - area.top, 32, kImageWithTracker) != 0) {
+        CImage* const picture = WorkPicture(area.right - area.left, area.bottom - area.top);
+        if (!picture) {
             return 2;
         }
+        CImage& work = *picture;
         if (SmoothStretchCopy(work, s, dstSize, x - area.left, y - area.top, srcRect) != 0) {
             return 2;
         }
@@ -399,8 +431,13 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
                 void Cover(int y, int x0, int x1) override { m_outer.Cover(y, x0, x1); }
                 void Texels(BYTE* dst, const uint32_t* texels, int count) override
                 {
-                    (g_bUseMmx ? BlendAlphaTableRows32Mmx : BlendAlphaTableRows32)(
-                        dst, reinterpret_cast<const BYTE*>(texels), 0, 0, count, 1, g_MulTable[m_level]);
+                    const auto* bytes = reinterpret_cast<const BYTE*>(texels);
+                    if (Avx2()) {
+                        BlendByLevelRowsAvx2(dst, bytes, 0, 0, count, 1, m_level);
+                    } else {
+                        (g_bUseMmx ? BlendAlphaTableRows32Mmx
+                                   : BlendAlphaTableRows32)(dst, bytes, 0, 0, count, 1, g_MulTable[m_level]);
+                    }
                 }
 
             private:
@@ -528,12 +565,20 @@ bool FillColor(CDibSurface* d, DWORD rgb, DWORD opacity, const RECT* rect)
     if (opacity == 255) {
         (g_bUseMmx ? FillRgbRows32Mmx : FillRgbRows32)(At(d, a.left, a.top), Skip32(d, a), w, h,
                                                        rgb & 0xFFFFFF);
+    } else if (Avx2()) {
+        FillColorRowsAvx2(At(d, a.left, a.top), Skip32(d, a), w, h, rgb, BYTE(opacity));
     } else {
         // The cross-fade towards a row of the colour, read again for every row, is this rule
-        // (mul(255 - o, d) + mul(o, c) never passes 255) and has a SIMD twin.
-        const std::vector<uint32_t> colour(size_t(w), rgb & 0xFFFFFF);
-        ApplyMode(kCrossFade, BYTE(opacity), At(d, a.left, a.top),
-                  reinterpret_cast<const BYTE*>(colour.data()), Skip32(d, a), -4 * w, w, h);
+        // (mul(255 - o, d) + mul(o, c) never passes 255) and has a SIMD twin. The row lives on the
+        // stack: the area is faded in bands of at most its width.
+        constexpr int kBand = 256;
+        uint32_t colour[kBand];
+        std::fill(colour, colour + std::min(w, kBand), rgb & 0xFFFFFF);
+        for (int x = 0; x < w; x += kBand) {
+            const int n = std::min(kBand, w - x);
+            ApplyMode(kCrossFade, BYTE(opacity), At(d, a.left + x, a.top),
+                      reinterpret_cast<const BYTE*>(colour), d->GetPitch() - 4 * n, -4 * n, n, h);
+        }
     }
     Changed(a);
     return true;
@@ -636,6 +681,55 @@ __attribute__((target("ssse3"))) void ReverseBytesSsse3(BYTE* row, int n)
     std::reverse(row + i, row + j);
 }
 
+// The same 32 bytes at a time: the byte shuffle reverses each half, the lane swap the halves.
+__attribute__((target("avx2"))) void ReverseBytesAvx2(BYTE* row, int n)
+{
+    const __m256i order = _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13,
+                                           12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
+    const auto reverse = [&](__m256i v) __attribute__((target("avx2")))
+    {
+        return _mm256_permute2x128_si256(_mm256_shuffle_epi8(v, order), _mm256_shuffle_epi8(v, order), 1);
+    };
+    int i = 0, j = n;
+    while (j - i >= 64) {
+        auto* lo = reinterpret_cast<__m256i*>(row + i);
+        auto* hi = reinterpret_cast<__m256i*>(row + j - 32);
+        const __m256i a = _mm256_loadu_si256(lo), b = _mm256_loadu_si256(hi);
+        _mm256_storeu_si256(lo, reverse(b));
+        _mm256_storeu_si256(hi, reverse(a));
+        i += 32;
+        j -= 32;
+    }
+    std::reverse(row + i, row + j);
+}
+
+// Swaps the bytes of two rows that do not overlap, 16 at a time (the AVX2 form 64 first).
+__attribute__((target("avx2"))) size_t SwapRowsAvx2(BYTE* a, BYTE* b, size_t n)
+{
+    size_t i = 0;
+    for (; i + 64 <= n; i += 64) {
+        auto* p = reinterpret_cast<__m256i*>(a + i);
+        auto* q = reinterpret_cast<__m256i*>(b + i);
+        const __m256i x0 = _mm256_loadu_si256(p), x1 = _mm256_loadu_si256(p + 1);
+        const __m256i y0 = _mm256_loadu_si256(q), y1 = _mm256_loadu_si256(q + 1);
+        _mm256_storeu_si256(p, y0);
+        _mm256_storeu_si256(p + 1, y1);
+        _mm256_storeu_si256(q, x0);
+        _mm256_storeu_si256(q + 1, x1);
+    }
+    return i;
+}
+void SwapRows(BYTE* a, BYTE* b, size_t n)
+{
+    size_t i = Avx2() ? SwapRowsAvx2(a, b, n) : 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m128i x = pixel_simd::Load4(a + i), y = pixel_simd::Load4(b + i);
+        pixel_simd::Store4(a + i, y);
+        pixel_simd::Store4(b + i, x);
+    }
+    std::swap_ranges(a + i, a + n, b + i);
+}
+
 // Whether the SSSE3 shuffles may run (the SIMD level in use and the processor).
 bool HasSsse3()
 {
@@ -651,16 +745,16 @@ template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)
     const int w = a.right - a.left;
     if (Mirror) {
         // The SIMD kernel set takes the byte shuffle where the processor has it.
-        auto* reverse = Bpp == 1 && g_bUseMmx && HasSsse3() ? ReverseBytesSsse3 : ReverseRow<Bpp>;
+        auto* reverse = Bpp != 1 || !g_bUseMmx ? ReverseRow<Bpp>
+                        : Avx2()               ? ReverseBytesAvx2
+                        : HasSsse3()           ? ReverseBytesSsse3
+                                               : ReverseRow<Bpp>;
         for (LONG y = a.top; y < a.bottom; ++y) {
             reverse(At(d, a.left, y), w);
         }
     } else {
-        std::vector<BYTE> line(size_t(w) * Bpp);
         for (LONG y0 = a.top, y1 = a.bottom - 1; y0 < y1; ++y0, --y1) {
-            std::memcpy(line.data(), At(d, a.left, y0), line.size());
-            std::memcpy(At(d, a.left, y0), At(d, a.left, y1), line.size());
-            std::memcpy(At(d, a.left, y1), line.data(), line.size());
+            SwapRows(At(d, a.left, y0), At(d, a.left, y1), size_t(w) * Bpp);
         }
     }
     Changed(a);
@@ -728,6 +822,8 @@ int CrossFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, DWORD opac
         // The fade keeps the first source's alpha at every opacity.
         g_kernels.copyRows(out, b.bits, skip, b.skip, aw, ah);
         g_kernels.copyAlphaRows(out, a.bits, skip, a.skip, aw, ah);
+    } else if (opacity != 0 && Avx2()) {
+        CrossFadeRowsAvx2(out, a.bits, b.bits, skip, a.skip, b.skip, aw, ah, BYTE(opacity));
     } else {
         g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
         if (opacity != 0) {
@@ -776,6 +872,20 @@ int RuleFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, const CSurf
     return 0;
 }
 
+// n pixels of the first source faded towards the second in place, their alpha kept.
+void FadeBand(uint32_t* first, const uint32_t* second, int n, BYTE opacity)
+{
+    if (opacity == 255) {
+        // The cross-fade at 255 is a plain copy, alpha and all.
+        for (int i = 0; i < n; ++i) {
+            first[i] = (second[i] & 0xFFFFFFu) | (first[i] & 0xFF000000u);
+        }
+    } else if (opacity != 0) {
+        ApplyMode(kCrossFade, opacity, reinterpret_cast<BYTE*>(first), reinterpret_cast<const BYTE*>(second),
+                  0, 0, n, 1);
+    }
+}
+
 int FadePixelsEntry(DWORD* dst, const DWORD* s1, const DWORD* s2, int count, DWORD opacity)
 {
     if (count <= 0) {
@@ -784,18 +894,27 @@ int FadePixelsEntry(DWORD* dst, const DWORD* s1, const DWORD* s2, int count, DWO
     if (!dst || !s1 || !s2 || opacity > 255) {
         return 1;
     }
-    std::vector<uint32_t> out(s1, s1 + count);
-    std::vector<uint32_t> second(s2, s2 + count);
-    auto* bytes = reinterpret_cast<BYTE*>(out.data());
-    if (opacity != 0) {
-        // The colour of the cross-fade, the alpha of the first source.
-        ApplyMode(kCrossFade, BYTE(opacity), bytes, reinterpret_cast<const BYTE*>(second.data()), 0, 0, count,
-                  1);
-        for (int i = 0; i < count; ++i) {
-            out[size_t(i)] = (out[size_t(i)] & 0xFFFFFFu) | (s1[i] & 0xFF000000u);
-        }
+    // The colour of the cross-fade, the alpha of the first source. Pixel i reads only pixel i of
+    // each source, so a destination that is a source, or shares no memory with it, is faded in
+    // bands through the stack; one that overlaps a source at an offset reads whole copies.
+    const auto apart = [&](const DWORD* source) {
+        return source == dst || source + count <= dst || dst + count <= source;
+    };
+    if (!apart(s1) || !apart(s2)) {
+        std::vector<uint32_t> out(s1, s1 + count), second(s2, s2 + count);
+        FadeBand(out.data(), second.data(), count, BYTE(opacity));
+        std::memcpy(dst, out.data(), size_t(count) * 4);
+        return 0;
     }
-    std::memcpy(dst, out.data(), size_t(count) * 4);
+    constexpr int kBand = 256;
+    uint32_t out[kBand], second[kBand];
+    for (int i = 0; i < count; i += kBand) {
+        const int n = std::min(kBand, count - i);
+        std::memcpy(out, s1 + i, size_t(n) * 4);
+        std::memcpy(second, s2 + i, size_t(n) * 4);
+        FadeBand(out, second, n, BYTE(opacity));
+        std::memcpy(dst + i, out, size_t(n) * 4);
+    }
     return 0;
 }
 

@@ -2,8 +2,11 @@
 #include "raster/quad_kernels.h"
 
 #include "raster/pixel_simd.h"
+#include "raster/pixel_simd_avx2.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
+#include <cstring>
 #include <type_traits>
 #include <vector>
 
@@ -164,8 +167,14 @@ private:
 template <class Span>
 void ScanQuad(const QuadTarget& dst, const POINT* dq, const POINT* sq, int edgeFlag, Span&& span)
 {
+    // A stable insertion sort of the four corners (std::stable_sort would ask the heap for a buffer
+    // on every call).
     int order[4] = {0, 1, 2, 3};
-    std::stable_sort(order, order + 4, [dq](int a, int b) { return CompareQuadVertices(dq[a], dq[b]) < 0; });
+    for (int i = 1; i < 4; ++i) {
+        for (int j = i; j > 0 && CompareQuadVertices(dq[order[j]], dq[order[j - 1]]) < 0; --j) {
+            std::swap(order[j], order[j - 1]);
+        }
+    }
     const int top = order[0];
     const int a = kNeighbour[top][0];
     const int b = kNeighbour[top][1];
@@ -378,6 +387,69 @@ struct LevelBlendOp {
     __m128i Vec(__m128i d, __m128i s) const { return BlendByFactor4(d, s, Factor32(lookup.Look4(AlphaOf(s)))); }
 };
 
+// Eight consecutive pixels' coordinate in AVX2 lanes, stepped eight pixels at a time (as LaneStep).
+struct LaneStep8 {
+    __m256i value, acc, qStep, rStep, den, denLess1;
+    PIXEL_SIMD_AVX2 LaneStep8(Stepper s, int64_t edge)
+    {
+        alignas(32) uint32_t v[8], a[8];
+        for (int k = 0; k < 8; ++k, s.Next()) {
+            v[k] = uint32_t(s.value - (edge << kFrac));
+            a[k] = uint32_t(s.acc);
+        }
+        value = _mm256_load_si256(reinterpret_cast<const __m256i*>(v));
+        acc = _mm256_load_si256(reinterpret_cast<const __m256i*>(a));
+        const int64_t r = 8 * s.r;
+        qStep = _mm256_set1_epi32(int(uint32_t(8 * s.q + r / s.den)));
+        rStep = _mm256_set1_epi32(int(uint32_t(r % s.den)));
+        den = _mm256_set1_epi32(int(uint32_t(s.den)));
+        denLess1 = _mm256_set1_epi32(int(uint32_t(s.den - 1)));
+    }
+    PIXEL_SIMD_AVX2 __m256i Whole() const { return _mm256_srli_epi32(value, kFrac); }
+    PIXEL_SIMD_AVX2 void Next()
+    {
+        acc = _mm256_add_epi32(acc, rStep);
+        const __m256i carry = _mm256_cmpgt_epi32(acc, denLess1);
+        acc = _mm256_sub_epi32(acc, _mm256_and_si256(carry, den));
+        value = _mm256_sub_epi32(_mm256_add_epi32(value, qStep), carry);
+    }
+};
+
+// Run with LevelBlendOp for a row of the multiply table, eight texels a gather: groups whose
+// levels are all 0 leave the destination unread, groups all at 255 take the texels' colour.
+template <bool Whole>
+PIXEL_SIMD_AVX2 void RunBlendAvx2(const QuadSource& src, BYTE* p, int n, Stepper& u, Stepper& v, int level)
+{
+    using namespace pixel_simd_avx2;
+    const auto* base = reinterpret_cast<const int*>(src.bits + intptr_t(src.clip.top) * src.pitch +
+                                                    intptr_t(src.clip.left) * 4);
+    const __m256i rowStep = Splat((uint32_t(src.pitch / 4) << 16) | 1u);
+    LaneStep8 ul(u, src.clip.left), vl(v, src.clip.top);
+    int i = 0;
+    for (; i + 8 <= n; i += 8, p += 32) {
+        const __m256i at =
+            _mm256_madd_epi16(_mm256_or_si256(ul.Whole(), _mm256_slli_epi32(vl.Whole(), 16)), rowStep);
+        const __m256i s = _mm256_i32gather_epi32(base, at, 4);
+        BlendByLevel8(p, s, LevelOf<Whole>(s, uint8_t(level)));
+        ul.Next();
+        vl.Next();
+    }
+    if (i < n) {
+        // The last pixels through a buffer of eight; lanes past the span gather nothing (level 0).
+        const int rest = n - i;
+        const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i live = _mm256_cmpgt_epi32(_mm256_set1_epi32(rest), lanes);
+        const __m256i at =
+            _mm256_madd_epi16(_mm256_or_si256(ul.Whole(), _mm256_slli_epi32(vl.Whole(), 16)), rowStep);
+        const __m256i s =
+            _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), base, _mm256_and_si256(at, live), live, 4);
+        alignas(32) uint8_t tail[32];
+        std::memcpy(tail, p, size_t(rest) * 4);
+        BlendByLevel8(tail, s, LevelOf<Whole>(s, uint8_t(level)));
+        std::memcpy(p, tail, size_t(rest) * 4);
+    }
+}
+
 } // namespace
 
 int CompareQuadVertices(const POINT& a, const POINT& b)
@@ -397,15 +469,15 @@ void MapQuadRows32(const QuadTarget& dst, const QuadSource& src, const POINT* ds
     MapSpans(dst, src, dstQuad, srcQuad, edgeFlag, CopyOp{});
 }
 
-void MapQuadKeyRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
-                      int edgeFlag, DWORD key)
+void MapQuadKeyRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
+                      const POINT* srcQuad, int edgeFlag, DWORD key)
 {
     MapSpans(dst, src, dstQuad, srcQuad, edgeFlag, SourceKeyed<CopyOp>{CopyOp{}, key});
 }
 
 // The plain twin tests every texel against the source clip as it goes, the rule itself.
-void MapQuadBlendRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
-                        int edgeFlag, const BYTE* levels)
+void MapQuadBlendRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
+                        const POINT* srcQuad, int edgeFlag, const BYTE* levels)
 {
     ScanQuad(dst, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1, Stepper& u, Stepper& v) {
         BYTE* p = dst.bits + intptr_t(y) * dst.pitch + intptr_t(x0) * 4;
@@ -421,6 +493,21 @@ void MapQuadBlendRows32(const QuadTarget& dst, const QuadSource& src, const POIN
 void MapQuadBlendRows32Mmx(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
                            const POINT* srcQuad, int edgeFlag, const BYTE* levels)
 {
+    const int level = MulTableRowOf(levels);
+    if (UseAvx2() && level >= 0) {
+        // Eight texels a gather where the lanes can hold the span, as Run decides for its four.
+        const LevelBlendOp op{levels};
+        ScanInside(
+            dst, src, dstQuad, srcQuad, edgeFlag, [](int, int, int) {},
+            [&](BYTE* p, int n, Stepper& u, Stepper& v) {
+                if (!LanesFit(src, u.den) || !LanesFit(src, v.den)) {
+                    Run(src, p, n, u, v, op);
+                } else {
+                    (level == 255 ? RunBlendAvx2<true> : RunBlendAvx2<false>)(src, p, n, u, v, level);
+                }
+            });
+        return;
+    }
     MapSpans(dst, src, dstQuad, srcQuad, edgeFlag, LevelBlendOp{levels});
 }
 

@@ -6,6 +6,7 @@
 #include "raster/compose_ops.h"
 #include "raster/pixel_lib_entries.h"
 #include "raster/scale_ops.h"
+#include "winapi/simd_level.h"
 
 #include "op_test_util.h"
 #include "pixel_test_util.h"
@@ -113,12 +114,15 @@ TEST(PixelLibEntries, FillsFollowTheirRules)
 TEST(PixelLibEntries, MirrorsAndFlips)
 {
     // Rule: the pixel that sat at the mirrored place (read from a copy); widths past the blocks
-    // the row reversal swaps at once; both kernel sets (the SIMD one reverses bytes differently).
-    for (int combo = 0; combo < 4; ++combo) {
+    // the row reversal and the row swap move at once; both kernel sets at every SIMD level (the
+    // SIMD ones reverse bytes differently).
+    for (int combo = 0; combo < 2 + 2 * int(std::size(kAllSimdLevels)); ++combo) {
         const int bpp = combo % 2 ? 8 : 32;
         SimdSwitch sw(combo >= 2);
-        for (int w = 1; w <= 70; ++w) {
-            SCOPED_TRACE(testing::Message() << "bpp " << bpp << " width " << w << " simd " << (combo >= 2));
+        ScopedSimdLevel level(kAllSimdLevels[std::max(0, combo / 2 - 1)]);
+        for (int w = 1; w <= 135; ++w) {
+            SCOPED_TRACE(testing::Message() << "bpp " << bpp << " width " << w << " simd " << (combo >= 2)
+                                            << " level " << int(ActiveSimdLevel()));
             raster_test::Random random(static_cast<uint32_t>(w));
             auto image = MakeImage(w + 2, 5, bpp, random);
             auto copy = MakeImage(w + 2, 5, bpp, random);

@@ -4,6 +4,7 @@
 #include "raster/quad_kernels.h"
 
 #include "raster/blend_tables.h"
+#include "winapi/simd_level.h"
 
 #include "pixel_test_util.h"
 
@@ -170,11 +171,15 @@ TEST(QuadKernels, AnyQuadStaysInsideTheClipAndTwinsMatch)
             }
         }
         const int flag = int(rng() % 2);
-        Picture plain = dst, simd = dst, key = dst;
+        Picture plain = dst, key = dst;
         const BYTE level = BYTE(rng());
         MapQuadBlendRows32(Target(plain, c), Source(src), dq.data(), sq.data(), flag, g_MulTable[level]);
-        MapQuadBlendRows32Mmx(Target(simd, c), Source(src), dq.data(), sq.data(), flag, g_MulTable[level]);
-        ASSERT_EQ(plain.mem, simd.mem) << rep;
+        for (SimdLevel simdLevel : kAllSimdLevels) {
+            ScopedSimdLevel scoped(simdLevel);
+            Picture simd = dst;
+            MapQuadBlendRows32Mmx(Target(simd, c), Source(src), dq.data(), sq.data(), flag, g_MulTable[level]);
+            ASSERT_EQ(plain.mem, simd.mem) << rep << ", SIMD level " << int(simdLevel);
+        }
         MapQuadKeyRows32(Target(key, c), Source(src), dq.data(), sq.data(), flag, src.Px(0, 0));
         for (size_t i = 0; i < dst.mem.size(); ++i) {
             const ptrdiff_t off = ptrdiff_t(i) - kGuard;

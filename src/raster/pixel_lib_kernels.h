@@ -1,0 +1,27 @@
+// AVX2 row kernels of our pixel library, for the modes its callers use most: each gives exactly
+// the result of the raster's plain kernel named beside it, and skips the arithmetic of 8- and
+// 16-pixel groups that are wholly clear or wholly opaque. The entries call them only while the
+// SIMD level allows AVX2 (UseAvx2()) and g_bUseMmx is set. Arguments as every row kernel:
+// destination, source, row skips (bytes past the row), width, height.
+#pragma once
+
+#include "winapi/base.h"
+
+namespace pixel_lib {
+
+// Alpha over alpha at opacity o (1..255): AlphaOnAlphaRows32 with row o of the multiply table.
+void AlphaOnAlphaRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                          BYTE o);
+// By the factor of mul(o, sA), destination alpha kept: BlendAlphaTableRows32 with row o.
+void BlendByLevelRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                          BYTE o);
+// Colour bytes := mul(255 - o, d) + mul(o, c), alpha kept (o 1..254): the cross-fade towards a
+// picture of the colour rgb.
+void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int height, DWORD rgb, BYTE o);
+
+// Two sources faded into the destination in one pass (o 1..254): colour bytes min(255, mul(255 - o,
+// a) + mul(o, b)), the alpha of a; what copying a and then cross-fading b over it gives.
+void CrossFadeRowsAvx2(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip, int width,
+                       int height, BYTE o);
+
+} // namespace pixel_lib
