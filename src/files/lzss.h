@@ -26,13 +26,14 @@ public:
 private:
     static constexpr int kNone = kRingSize;
 
+    // The search tree orders the strings that start at each ring position by their first 18
+    // bytes, under one root per first byte (nodes kRingSize + 1 + byte); kNone is no node.
     void InsertNode(int r);
     void DeleteNode(int p);
 
     BYTE m_ring[kRingSize + kMaxMatch - 1];
-    short m_left[kRingSize + 1];
-    short m_right[kRingSize + 257];
-    short m_parent[kRingSize + 1];
+    uint16_t m_child[kRingSize + 257][2]; // [0] left (smaller), [1] right
+    uint16_t m_parent[kRingSize + 1];
     int m_matchPosition = 0;
     int m_matchLength = 0;
 };
