@@ -205,8 +205,11 @@ void CLzssCodec::InsertNode(int r)
     int bestLength = 0;
     int bestPosition = 0;
     m_child[r][0] = m_child[r][1] = kNone;
+    // Both children of a node are read as soon as the node is known, beside its key, so that the
+    // comparison only selects between them instead of starting the next load.
+    uint32_t children = Children(p);
     for (;;) {
-        const int next = m_child[p][right];
+        const int next = static_cast<int>((children >> (16 * right)) & 0xFFFF);
         if (next == kNone) {
             m_child[p][right] = static_cast<uint16_t>(r);
             m_parent[r] = static_cast<uint16_t>(p);
@@ -215,6 +218,7 @@ void CLzssCodec::InsertNode(int r)
             return;
         }
         p = next;
+        children = Children(p);
         const BYTE* node = &m_ring[p];
         int i;
         const uint64_t node1 = LoadOrdered(node + 1);

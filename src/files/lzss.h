@@ -30,6 +30,8 @@ private:
     // bytes, under one root per first byte (nodes kRingSize + 1 + byte); kNone is no node.
     void InsertNode(int r);
     void DeleteNode(int p);
+    // Node p's children: the left in the low half, the right in the high.
+    uint32_t Children(int p) const { return m_child[p][0] | static_cast<uint32_t>(m_child[p][1]) << 16; }
 
     BYTE m_ring[kRingSize + kMaxMatch - 1];
     uint16_t m_child[kRingSize + 257][2]; // [0] left (smaller), [1] right
