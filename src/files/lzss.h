@@ -29,6 +29,8 @@ private:
     // The search tree orders the strings that start at each ring position by their first 18
     // bytes, under one root per first byte (nodes kRingSize + 1 + byte); kNone is no node.
     void InsertNode(int r);
+    template <bool kSteadyTurns>
+    void Walk(int r);
     void DeleteNode(int p);
     // Node p's children: the left in the low half, the right in the high.
     uint32_t Children(int p) const { return m_child[p][0] | static_cast<uint32_t>(m_child[p][1]) << 16; }
@@ -38,6 +40,9 @@ private:
     uint16_t m_parent[kRingSize + 1];
     int m_matchPosition = 0;
     int m_matchLength = 0;
+    int m_turns = 0;         // turns of the walks since the last choice of walk
+    int m_repeatedTurns = 0; // of them, those the same way as the turn before
+    bool m_steadyTurns = false;
 };
 
 // The same through a codec object of the calling thread.

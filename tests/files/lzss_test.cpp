@@ -417,6 +417,18 @@ std::vector<BYTE> Picture(size_t n, unsigned seed)
     return v;
 }
 
+// A smooth gradient of 32-bit pixels: its strings arrive nearly sorted, so the search tree grows
+// long one-sided runs (the walk that bets on repeated turns).
+std::vector<BYTE> Gradient(int width, int height)
+{
+    std::vector<BYTE> v;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (const int byte : {(x + y) & 255, y * 255 / height, x * 255 / width, 255})
+                v.push_back(static_cast<BYTE>(byte));
+    return v;
+}
+
 // Few distinct bytes, so that many strings share long prefixes and the tree is deep and busy.
 std::vector<BYTE> SmallAlphabet(size_t n, unsigned seed, unsigned letters)
 {
@@ -438,6 +450,13 @@ TEST(Lzss, CompressWritesTheReferenceStream)
         {"text 200000", Text(200000)},
         {"zeros 70000", std::vector<BYTE>(70000, 0)},
         {"picture 300000", Picture(300000, 3)},
+        {"gradient 400x300", Gradient(400, 300)},
+        {"text, gradient, text", [] {
+             std::vector<BYTE> v = Text(30000), g = Gradient(200, 100), t = Text(20000);
+             v.insert(v.end(), g.begin(), g.end());
+             v.insert(v.end(), t.begin(), t.end());
+             return v;
+         }()},
         {"two letters 60000", SmallAlphabet(60000, 4, 2)},
         {"three letters 60000", SmallAlphabet(60000, 5, 3)},
         {"six letters 100000", SmallAlphabet(100000, 6, 6)},
