@@ -26,15 +26,23 @@ public:
 private:
     static constexpr int kNone = kRingSize;
 
+    // The search tree orders the strings that start at each ring position by their first 18
+    // bytes, under one root per first byte (nodes kRingSize + 1 + byte); kNone is no node.
     void InsertNode(int r);
+    template <bool kSteadyTurns>
+    void Walk(int r);
     void DeleteNode(int p);
+    // Node p's children: the left in the low half, the right in the high.
+    uint32_t Children(int p) const { return m_child[p][0] | static_cast<uint32_t>(m_child[p][1]) << 16; }
 
     BYTE m_ring[kRingSize + kMaxMatch - 1];
-    short m_left[kRingSize + 1];
-    short m_right[kRingSize + 257];
-    short m_parent[kRingSize + 1];
+    uint16_t m_child[kRingSize + 257][2]; // [0] left (smaller), [1] right
+    uint16_t m_parent[kRingSize + 1];
     int m_matchPosition = 0;
     int m_matchLength = 0;
+    int m_turns = 0;         // turns of the walks since the last choice of walk
+    int m_repeatedTurns = 0; // of them, those the same way as the turn before
+    bool m_steadyTurns = false;
 };
 
 // The same through a codec object of the calling thread.

@@ -10,6 +10,7 @@
 #include "natives/script_host.h"
 #include "platform/timer_resolution.h"
 #include "script/script_stop.h"
+#include "winapi/clock.h"
 #include "winapi/kernel.h"
 #include "winapi/mmsystem.h"
 #include "winapi/user.h"
@@ -95,13 +96,13 @@ void CGameApp::OnGameThreadHung(int)
 
 void CGameApp::WaitFor(uint32_t ms)
 {
-    // Never a spin: the high-resolution timer answers 0 for the last half of a frame, and
-    // Sleep(0) there would busy-wait (and never move a virtual clock). It sleeps until a
-    // millisecond before the frame is due instead, then by single milliseconds.
-    if (ms == 0 && m_timer.IsHighResolution()) {
-        const uint32_t elapsed = timeGetTime() - m_lastFrameAt;
-        const uint32_t period = m_timer.GetMsPerFrame();
-        ms = elapsed + 1 < period ? period - elapsed - 1 : 1;
+    // Never a spin. With the high-resolution timer the wait ends when the frame falls due, in one
+    // sleep: its hints are whole milliseconds (0 for the last half of a frame, where Sleep(0)
+    // would busy-wait), and waiting them out one by one woke the thread several times a frame,
+    // each wakeup as late as the scheduler made it.
+    if (m_timer.IsHighResolution()) {
+        winapi::SleepMicroseconds(m_timer.MicrosecondsUntilDue());
+        return;
     }
     Sleep(ms == 0 ? 1 : ms);
 }
@@ -213,7 +214,6 @@ int CGameApp::Drive(bool idle, bool locked)
             continue;
         }
         if (m_timer.Tick()) {
-            m_lastFrameAt = timeGetTime();
             OnFrameDue();
             if (m_syncInterval != 0)
                 Sleep(locked ? 3 : 0);
@@ -293,7 +293,6 @@ int CGameApp::OnThreadFrame()
         WaitUntilDue(idle);
         return 0;
     }
-    m_lastFrameAt = timeGetTime();
     OnFrameDue();
     if (m_syncInterval != 0)
         Sleep(3);

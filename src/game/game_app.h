@@ -300,7 +300,6 @@ private:
     int (CGameApp::*m_driver)() = nullptr;
     std::atomic<uint8_t> m_interrupt{0};
     int m_endCode = 0;
-    uint32_t m_lastFrameAt = 0;  // timeGetTime of the last frame that was due
     std::atomic<int> m_steppedFrames{0};
     int m_syncOverrides = 0;
     int m_timerOverrides = 0;

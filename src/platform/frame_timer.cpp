@@ -141,3 +141,15 @@ bool CFrameTimer::Tick()
     }
     return true;
 }
+
+uint64_t CFrameTimer::MicrosecondsUntilDue() const
+{
+    if (m_freeRunning || m_fps < 1)
+        return 0;
+    if (m_highResolution) {
+        const int64_t left = m_lastFrameTicks + m_ticksPerFrame - Counter();
+        return left > 0 ? static_cast<uint64_t>((left * 1000000 + m_frequency - 1) / m_frequency) : 0;
+    }
+    const uint32_t elapsed = TimerNow() - m_lastFrameMs;
+    return elapsed < m_msPerFrame ? static_cast<uint64_t>(m_msPerFrame - elapsed) * 1000 : 0;
+}

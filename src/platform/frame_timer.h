@@ -20,6 +20,8 @@ public:
     int32_t GetLateFrames() const { return m_lateFrames; }
     int32_t GetMeasuredFps() const { return m_measuredFps; }
     uint32_t GetWaitHint() const { return m_waitHint; }
+    // Microseconds until the next paced frame falls due (0 when it is due or free running).
+    uint64_t MicrosecondsUntilDue() const;
     uint32_t GetMsPerFrame() const { return m_msPerFrame; }
     bool IsHighResolution() const { return m_highResolution != 0; }
 

@@ -62,6 +62,15 @@ uint64_t ClockMicroseconds()
     return g_virtual.load() ? g_virtualMs.load() * 1000 : RealMicroseconds();
 }
 
+void SleepMicroseconds(uint64_t us)
+{
+    if (us == 0 || g_virtual.load()) {
+        Sleep(static_cast<DWORD>((us + 999) / 1000));
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
+
 } // namespace winapi
 
 // Clock listeners and clock waits.

@@ -27,6 +27,11 @@ uint64_t ClockMilliseconds();
 // The clock's current reading in microseconds; the virtual clock moves in whole milliseconds.
 uint64_t ClockMicroseconds();
 
+// Sleeps `us` microseconds in one wait (a wait in Sleep's whole milliseconds that must end between
+// two of them becomes a chain of wakeups); the virtual clock moves by the whole milliseconds that
+// cover it. 0 only yields.
+void SleepMicroseconds(uint64_t us);
+
 // Called after each forward move of the virtual clock (AdvanceVirtualClock, Sleep; not
 // SetVirtualTime) with the distance moved, on the moving thread, before that call returns. The
 // headless DirectSound device mixes the frames that fell due this way. → an id for removal.

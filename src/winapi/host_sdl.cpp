@@ -85,6 +85,11 @@ public:
         // which the watch announces: their window thread need not poll SDL while it waits.
         const char* driver = SDL_GetCurrentVideoDriver();
         pollVideo_ = driver == nullptr || (std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "dummy") != 0);
+        // Nor a screen or a graphics card: there each window is drawn by SDL's software renderer
+        // into memory of its own. SDL's default, a window surface behind OpenGL, is a software
+        // rasteriser there, whose start (a compiler loaded, shaders built) costs more CPU than
+        // minutes of frames.
+        memoryCanvas_ = !pollVideo_;
         // X11 and Wayland can sleep on the window system's connection until input comes or
         // another thread pushes an event (the wake-up event below); other drivers are polled.
         waitVideo_ = driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
@@ -521,6 +526,7 @@ private:
         int fullScreenOn = -1;  // the SDL display it is full screen on
         SDL_Renderer* renderer = nullptr;
         SDL_Texture* texture = nullptr;
+        SDL_Surface* canvas = nullptr; // what the renderer draws into, without a screen
         int textureWidth = 0;
         int textureHeight = 0;
         Letterbox box;
@@ -669,8 +675,10 @@ private:
     // The renderer of a window and a streaming texture of the client size (fresh: just made).
     bool Prepare(Window& window, int width, int height, bool* fresh)
     {
+        if (window.canvas != nullptr && !CanvasFits(window))
+            DropRenderer(window); // the window changed size: a canvas of the new one
         if (window.renderer == nullptr) {
-            window.renderer = SDL_CreateRenderer(window.sdl, -1, 0);
+            window.renderer = memoryCanvas_ ? CanvasRenderer(window) : SDL_CreateRenderer(window.sdl, -1, 0);
             if (window.renderer == nullptr)
                 return false;
             RenewOwnership(window);
@@ -690,14 +698,41 @@ private:
         return window.texture != nullptr;
     }
 
+    // A software renderer over a surface of the window's size → nullptr when none can be made.
+    static SDL_Renderer* CanvasRenderer(Window& window)
+    {
+        int width = 0, height = 0;
+        SDL_GetWindowSize(window.sdl, &width, &height);
+        window.canvas = SDL_CreateRGBSurfaceWithFormat(0, std::max(width, 1), std::max(height, 1), 32,
+                                                       SDL_PIXELFORMAT_RGB888);
+        if (window.canvas == nullptr)
+            return nullptr;
+        SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(window.canvas);
+        if (renderer == nullptr) {
+            SDL_FreeSurface(window.canvas);
+            window.canvas = nullptr;
+        }
+        return renderer;
+    }
+
+    static bool CanvasFits(const Window& window)
+    {
+        int width = 0, height = 0;
+        SDL_GetWindowSize(window.sdl, &width, &height);
+        return window.canvas->w == std::max(width, 1) && window.canvas->h == std::max(height, 1);
+    }
+
     void DropRenderer(Window& window)
     {
         if (window.texture != nullptr)
             SDL_DestroyTexture(window.texture);
         if (window.renderer != nullptr)
             SDL_DestroyRenderer(window.renderer);
+        if (window.canvas != nullptr)
+            SDL_FreeSurface(window.canvas);
         window.texture = nullptr;
         window.renderer = nullptr;
+        window.canvas = nullptr;
     }
 
     // Black, then the texture into the letterbox rectangle of the renderer's output.
@@ -855,6 +890,7 @@ private:
     bool haveShape_ = true;
     SdlDevices devices_;  // joysticks and drops
     bool pollVideo_ = true;           // the video driver's input comes only by polling
+    bool memoryCanvas_ = false;       // no screen: windows are drawn into memory
     bool waitVideo_ = false;          // SDL can sleep on the video driver's connection
     Uint32 wakeType_ = 0;             // the event that ends a WaitForInput
     std::atomic<bool> pushed_{false}; // an event came from another thread since the last pump

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -253,5 +255,244 @@ TEST(Lzss, RandomStreamsDecodeLikeTheRingWalk)
         if (r == 0) {
             ASSERT_EQ(out, expected) << "round " << round;
         }
+    }
+}
+
+namespace {
+
+// The encoder as it was first written (byte-by-byte tree search), kept as the reference for the
+// bytes the codec must keep writing: saves already on disk are compared against them.
+class ReferenceEncoder {
+public:
+    // → the stream, or nothing where the codec refuses (fewer than 9 bytes, or no gain).
+    std::vector<BYTE> Encode(const std::vector<BYTE>& input)
+    {
+        std::vector<BYTE> out;
+        if (input.size() < 9)
+            return out;
+        const size_t limit = input.size() - 8;
+        for (int i = kN + 1; i <= kN + 256; ++i)
+            right[i] = kN;
+        for (int i = 0; i <= kN; ++i)
+            parent[i] = kN;
+        std::fill(std::begin(ring), std::end(ring), 0);
+        size_t in = 0;
+        int s = 0, r = kN - kF, len = 0;
+        for (; len < kF && in < input.size(); ++len)
+            ring[r + len] = input[in++];
+        for (int i = 1; i <= kF; ++i)
+            Insert(r - i);
+        Insert(r);
+        BYTE group[17] = {0};
+        int groupLength = 1;
+        unsigned mask = 1;
+        do {
+            matchLength = std::min(matchLength, len);
+            if (matchLength <= 2) {
+                matchLength = 1;
+                group[0] |= static_cast<BYTE>(mask);
+                group[groupLength++] = ring[r];
+            } else {
+                group[groupLength++] = static_cast<BYTE>(matchPosition);
+                group[groupLength++] = static_cast<BYTE>(((matchPosition >> 4) & 0xF0) | (matchLength - 3));
+            }
+            mask = (mask << 1) & 0xFF;
+            if (mask == 0) {
+                out.insert(out.end(), group, group + groupLength);
+                if (out.size() >= limit)
+                    return {};
+                group[0] = 0;
+                groupLength = 1;
+                mask = 1;
+            }
+            const int last = matchLength;
+            int i = 0;
+            for (; i < last && in < input.size(); ++i) {
+                Delete(s);
+                ring[s] = input[in++];
+                if (s < kF - 1)
+                    ring[s + kN] = ring[s];
+                s = (s + 1) & (kN - 1);
+                r = (r + 1) & (kN - 1);
+                Insert(r);
+            }
+            while (i++ < last) {
+                Delete(s);
+                s = (s + 1) & (kN - 1);
+                r = (r + 1) & (kN - 1);
+                if (--len)
+                    Insert(r);
+            }
+        } while (len > 0);
+        if (groupLength > 1)
+            out.insert(out.end(), group, group + groupLength);
+        if (out.size() >= limit)
+            return {};
+        return out;
+    }
+
+private:
+    static constexpr int kN = 4096, kF = 18;
+
+    void Insert(int r)
+    {
+        int cmp = 1;
+        int p = kN + 1 + ring[r];
+        right[r] = left[r] = kN;
+        matchLength = 0;
+        for (;;) {
+            short& next = cmp >= 0 ? right[p] : left[p];
+            if (next == kN) {
+                next = static_cast<short>(r);
+                parent[r] = static_cast<short>(p);
+                return;
+            }
+            p = next;
+            int i = 1;
+            for (; i < kF; ++i)
+                if ((cmp = ring[r + i] - ring[p + i]) != 0)
+                    break;
+            if (i > matchLength) {
+                matchPosition = p;
+                matchLength = i;
+                if (i >= kF)
+                    break;
+            }
+        }
+        parent[r] = parent[p];
+        left[r] = left[p];
+        right[r] = right[p];
+        parent[left[p]] = static_cast<short>(r);
+        parent[right[p]] = static_cast<short>(r);
+        (right[parent[p]] == p ? right[parent[p]] : left[parent[p]]) = static_cast<short>(r);
+        parent[p] = kN;
+    }
+
+    void Delete(int p)
+    {
+        if (parent[p] == kN)
+            return;
+        int q;
+        if (right[p] == kN) {
+            q = left[p];
+        } else if (left[p] == kN) {
+            q = right[p];
+        } else {
+            q = left[p];
+            if (right[q] != kN) {
+                do
+                    q = right[q];
+                while (right[q] != kN);
+                right[parent[q]] = left[q];
+                parent[left[q]] = parent[q];
+                left[q] = left[p];
+                parent[left[p]] = static_cast<short>(q);
+            }
+            right[q] = right[p];
+            parent[right[p]] = static_cast<short>(q);
+        }
+        parent[q] = parent[p];
+        (right[parent[p]] == p ? right[parent[p]] : left[parent[p]]) = static_cast<short>(q);
+        parent[p] = kN;
+    }
+
+    BYTE ring[kN + kF - 1];
+    short left[kN + 1], right[kN + 257], parent[kN + 1];
+    int matchPosition = 0, matchLength = 0;
+};
+
+// Pixels as a screen capture holds them: gradients, flat areas, a little noise.
+std::vector<BYTE> Picture(size_t n, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::vector<BYTE> v(n);
+    for (size_t i = 0; i < n; ++i) {
+        const size_t pixel = i / 4, x = pixel % 800, y = pixel / 800;
+        const bool flat = (x / 64 + y / 48) % 3 == 0;
+        const BYTE value = i % 4 == 3 ? 0xFF
+                                      : static_cast<BYTE>(flat ? 0x40 * (i % 4)
+                                                               : (x * 255 / 800 + y * (i % 4) + (random() % 8 == 0)));
+        v[i] = value;
+    }
+    return v;
+}
+
+// A smooth gradient of 32-bit pixels: its strings arrive nearly sorted, so the search tree grows
+// long one-sided runs (the walk that bets on repeated turns).
+std::vector<BYTE> Gradient(int width, int height)
+{
+    std::vector<BYTE> v;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (const int byte : {(x + y) & 255, y * 255 / height, x * 255 / width, 255})
+                v.push_back(static_cast<BYTE>(byte));
+    return v;
+}
+
+// Few distinct bytes, so that many strings share long prefixes and the tree is deep and busy.
+std::vector<BYTE> SmallAlphabet(size_t n, unsigned seed, unsigned letters)
+{
+    std::mt19937 random(seed);
+    std::vector<BYTE> v(n);
+    for (BYTE& b : v)
+        b = static_cast<BYTE>('a' + random() % letters);
+    return v;
+}
+
+} // namespace
+
+// The codec writes exactly the stream of the reference encoder (same longest match, same choice
+// among equal ones) on every kind of input, and refuses where it does; the streams decode back.
+TEST(Lzss, CompressWritesTheReferenceStream)
+{
+    std::vector<std::pair<std::string, std::vector<BYTE>>> inputs = {
+        {"9 bytes", Bytes("abcabcabc")},
+        {"text 200000", Text(200000)},
+        {"zeros 70000", std::vector<BYTE>(70000, 0)},
+        {"picture 300000", Picture(300000, 3)},
+        {"gradient 400x300", Gradient(400, 300)},
+        {"text, gradient, text", [] {
+             std::vector<BYTE> v = Text(30000), g = Gradient(200, 100), t = Text(20000);
+             v.insert(v.end(), g.begin(), g.end());
+             v.insert(v.end(), t.begin(), t.end());
+             return v;
+         }()},
+        {"two letters 60000", SmallAlphabet(60000, 4, 2)},
+        {"three letters 60000", SmallAlphabet(60000, 5, 3)},
+        {"six letters 100000", SmallAlphabet(100000, 6, 6)},
+        {"random 5000", RandomBytes(5000, 7)},
+    };
+    // Mixtures and odd lengths: each ends at another place in a group and in the look-ahead.
+    std::mt19937 random(8);
+    for (int round = 0; round < 40; ++round) {
+        std::vector<BYTE> mixed;
+        const size_t pieces = 1 + random() % 6;
+        for (size_t k = 0; k < pieces; ++k) {
+            const size_t n = 1 + random() % 9000;
+            const unsigned kind = random() % 4;
+            const std::vector<BYTE> piece = kind == 0   ? Text(n)
+                                            : kind == 1 ? Picture(n, random())
+                                            : kind == 2 ? SmallAlphabet(n, random(), 1 + random() % 4)
+                                                        : RandomBytes(n, random());
+            mixed.insert(mixed.end(), piece.begin(), piece.end());
+        }
+        inputs.emplace_back("mixture " + std::to_string(round), std::move(mixed));
+    }
+    auto reference = std::make_unique<ReferenceEncoder>();
+    CLzssCodec codec;
+    for (const auto& [name, data] : inputs) {
+        const std::vector<BYTE> expected = reference->Encode(data);
+        BYTE* packed = nullptr;
+        DWORD size = 0;
+        const int r = codec.Compress(data.data(), &packed, static_cast<DWORD>(data.size()), &size, true);
+        ASSERT_EQ(r, expected.empty() ? 1 : 0) << name;
+        if (r != 0)
+            continue;
+        EXPECT_EQ(std::vector<BYTE>(packed, packed + size), expected) << name;
+        BYTE* unpacked = nullptr;
+        ASSERT_EQ(codec.Decompress(packed, size, &unpacked, static_cast<DWORD>(data.size()), true), 0) << name;
+        EXPECT_EQ(std::vector<BYTE>(unpacked, unpacked + data.size()), data) << name;
+        LzssFree(unpacked);
+        LzssFree(packed);
     }
 }

@@ -281,7 +281,9 @@ TEST_F(Timers, FrameTimerOnTheMillisecondClock)
     At(10010);
     EXPECT_FALSE(timer.Tick());
     EXPECT_EQ(timer.GetWaitHint(), 6u);
+    EXPECT_EQ(timer.MicrosecondsUntilDue(), 6000u);
     At(10016);
+    EXPECT_EQ(timer.MicrosecondsUntilDue(), 0u);
     EXPECT_TRUE(timer.Tick());
     timer.SetCountLateFrames(true);
     At(10016 + 16 * 3 + 1);
@@ -309,9 +311,17 @@ TEST_F(Timers, FrameTimerOnThePerformanceCounter)
     At(10011);
     EXPECT_FALSE(timer.Tick());
     EXPECT_EQ(timer.GetWaitHint(), 0u); // past half a frame
+    EXPECT_EQ(timer.MicrosecondsUntilDue(), 9000u); // the wait to the frame is still known
     At(10020);
+    EXPECT_EQ(timer.MicrosecondsUntilDue(), 0u);
     EXPECT_TRUE(timer.Tick());
+    // 60 fps: a frame is 16 666.6 us; the wait rounds up, never waking before the frame is due.
+    timer.SetFrameRate(60, true);
+    EXPECT_EQ(timer.MicrosecondsUntilDue(), 16667u);
+    At(10036);
+    EXPECT_EQ(timer.MicrosecondsUntilDue(), 667u);
     timer.SetFreeRunning(true);
+    EXPECT_EQ(timer.MicrosecondsUntilDue(), 0u);
     timer.SetCountLateFrames(true);
     EXPECT_TRUE(timer.Tick());
     At(10020 + 70);

@@ -25,6 +25,11 @@ TEST_F(VirtualClock, AllClocksFollowIt)
     QueryPerformanceCounter(&c1);
     EXPECT_EQ(timeGetTime(), 1500u);
     EXPECT_EQ((c1.QuadPart - c0.QuadPart) * 1000 / f.QuadPart, 500);
+    // A wait in microseconds moves it by the whole milliseconds that cover the wait.
+    winapi::SleepMicroseconds(16667);
+    EXPECT_EQ(timeGetTime(), 1517u);
+    winapi::SleepMicroseconds(0);
+    EXPECT_EQ(timeGetTime(), 1517u);
 }
 
 TEST_F(VirtualClock, MillisecondsWrapAt32Bits)
@@ -44,6 +49,9 @@ TEST(RealClock, MovesForwardAndSleeps)
     EXPECT_GE(timeGetTime() - t0, 19u);
     winapi::SetVirtualTime(5); // ignored while real
     EXPECT_GE(timeGetTime() - t0, 19u);
+    const uint64_t us = winapi::ClockMicroseconds();
+    winapi::SleepMicroseconds(2500);
+    EXPECT_GE(winapi::ClockMicroseconds() - us, 2500u);
 }
 
 TEST(TimerCalls, CapsAndPeriods)
