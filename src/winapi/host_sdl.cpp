@@ -945,6 +945,34 @@ void sdl_testing::PushMouseMotion(HWND hwnd, int x, int y)
     SDL_PushEvent(&event);
 }
 
+void sdl_testing::PushMouseButton(HWND hwnd, int x, int y, int button, bool down)
+{
+    SDL_Event event{};
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.windowID = SdlWindowId(hwnd);
+    event.button.button = button == 1 ? SDL_BUTTON_RIGHT : button == 2 ? SDL_BUTTON_MIDDLE : SDL_BUTTON_LEFT;
+    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = 1;
+    event.button.x = x;
+    event.button.y = y;
+    SDL_PushEvent(&event);
+}
+
+bool sdl_testing::ClickCloseBox(HWND hwnd)
+{
+    const Uint32 id = SdlWindowId(hwnd);
+    SDL_Window* window = id != 0 ? SDL_GetWindowFromID(id) : nullptr;
+    if (window == nullptr)
+        return false;
+    if (sdl_x11::SendDeleteWindow(window))
+        return true;
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = id;
+    event.window.event = SDL_WINDOWEVENT_CLOSE;
+    return SDL_PushEvent(&event) == 1;
+}
+
 void sdl_testing::SetNoMessageBoxes(bool none)
 {
     g_noMessageBoxes = none;
