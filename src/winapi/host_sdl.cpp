@@ -650,11 +650,22 @@ private:
         return sdlIndex_[static_cast<size_t>(index)];
     }
 
+    // SDL's offscreen driver has no screen to speed up: its GL is a software rasteriser behind
+    // EGL that took hundreds of milliseconds and tens of megabytes to start for each window, to
+    // draw what the software renderer puts straight into the window's pixels. A renderer the
+    // user names (SDL_RENDER_DRIVER) is still taken.
+    static Uint32 RendererFlags()
+    {
+        const char* driver = SDL_GetCurrentVideoDriver();
+        const bool offscreen = driver != nullptr && SDL_strcmp(driver, "offscreen") == 0;
+        return offscreen && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr ? SDL_RENDERER_SOFTWARE : 0;
+    }
+
     // The renderer of a window and a streaming texture of the client size (fresh: just made).
     bool Prepare(Window& window, int width, int height, bool* fresh)
     {
         if (window.renderer == nullptr) {
-            window.renderer = SDL_CreateRenderer(window.sdl, -1, 0);
+            window.renderer = SDL_CreateRenderer(window.sdl, -1, RendererFlags());
             if (window.renderer == nullptr)
                 return false;
             RenewOwnership(window);
