@@ -5,7 +5,8 @@
 //   presents the picture. SDL's own start (SDL_InitSubSystem) is outside both times.
 // - the peak resident memory (VmHWM) of the real `tessaro` over the whole scripted play of
 //   tools/demo/play.txt on the headless host (goal <= 64 MB; the close box answered Yes after the
-//   play's end), beside the peer program's own peak: the floor of any SDL window.
+//   play's end), beside the peak of the same plain SDL program as a process of its own
+//   (bench/game/peer): the floor of any SDL window.
 //
 // "Showing the title": the band above the title's choice lines holds the picture, either whole or
 // as the first step of its cross-fade from black (every pixel the picture's scaled by one factor,
@@ -95,7 +96,7 @@ bool PeerShowsTitle()
     return ok;
 }
 
-// The peak resident memory of this process in kB (VmHWM of /proc/PID/status); 0 when unknown.
+// The peak resident memory of a process in kB (VmHWM of /proc/PID/status); 0 when unknown.
 long PeakKb(pid_t pid)
 {
     std::ifstream in("/proc/" + std::to_string(pid) + "/status");
@@ -105,18 +106,6 @@ long PeakKb(pid_t pid)
             return std::strtol(line.c_str() + 6, nullptr, 10);
     return 0;
 }
-
-// Run as the peer program when the bench starts itself so (the memory contest): presents the
-// title once on the offscreen driver, writes its own peak into the file named, and ends.
-const bool kPeerProgram = [] {
-    const char* report = std::getenv("TESSARO_DEMO_BENCH_PEER");
-    if (report == nullptr)
-        return false;
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    const bool ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0 && PeerShowsTitle();
-    std::ofstream(report) << (ok ? PeakKb(getpid()) : 0) << "\n";
-    std::_Exit(ok ? 0 : 1);
-}();
 
 // What the window shows in the band above the title's choice lines.
 enum class Seen { Nothing, FadeBegun, Whole };
@@ -368,9 +357,10 @@ void DemoTitleSdl(benchmark::State& state)
 }
 BENCHMARK(DemoTitleSdl)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// Starts a program with extra environment pairs and the working folder → its pid, or -1.
+// Starts a program with extra environment pairs in the working folder, its output into the file
+// named (none: its own), its errors to /dev/null → its pid, or -1.
 pid_t Start(const std::string& program, const std::vector<std::string>& args, const std::vector<std::string>& extra,
-            const std::string& folder)
+            const std::string& folder, const std::string& output = {})
 {
     std::vector<std::string> env(extra);
     for (char** e = environ; *e != nullptr; ++e)
@@ -388,6 +378,8 @@ pid_t Start(const std::string& program, const std::vector<std::string>& args, co
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    if (!output.empty())
+        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
@@ -413,7 +405,7 @@ void DemoPlayPeakMemory(benchmark::State& state)
         std::vector<std::string> env = folders.Environment();
         env.insert(env.end(), {"TESSARO_HOST=headless", "TESSARO_PLAY=" + play});
         auto a = Clock::now();
-        const pid_t game = Start(TESSARO_EXE, {kGame}, env, folders.root + "/frames");
+        const pid_t game = Start(TESSARO_EXE, {kGame}, env, folders.root + "/frames", "/dev/null");
         if (game < 0) {
             state.SkipWithError("cannot start " TESSARO_EXE);
             return;
@@ -432,16 +424,10 @@ void DemoPlayPeakMemory(benchmark::State& state)
             state.SkipWithError("the play did not end with status 0");
             return;
         }
-        // The peer: this program again, as the plain SDL program, reporting its own peak.
+        // The peer: the plain SDL program (bench/game/peer), reporting its own peak.
         const std::string report = folders.root + "/peer-peak";
-        char self[4096] = {};
-        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        if (n <= 0) {
-            state.SkipWithError("cannot find this program");
-            return;
-        }
         a = Clock::now();
-        const pid_t peer = Start(self, {}, {"TESSARO_DEMO_BENCH_PEER=" + report}, folders.root);
+        const pid_t peer = Start(TESSARO_PEER_EXE, {kTitlePng}, {}, folders.root, report);
         if (peer < 0 || waitpid(peer, &status, 0) != peer || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             state.SkipWithError("the peer program failed");
             return;
