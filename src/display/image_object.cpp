@@ -221,7 +221,6 @@ int CImageObject::CreateScene(int sceneMode, bool withOverlay, bool withTracker,
         if (withTracker)
             m_image.SetTrackerActive(false);
     }
-    m_image.CDibSurface::FillRect(0, 0, 0, nullptr, nullptr);
     return 0;
 }
 

@@ -81,9 +81,11 @@ public:
     void Release();
 
 protected:
-    // The common creation steps after the image: scene (sceneMode != 0), overlay list (sceneMode
-    // 2 when withOverlay), scene active, the image filled black. 0, or sceneCode for an allocation
-    // failure, targetCode when the scene refuses the image; the canvas is released on failure.
+    // The common creation steps after the image, which was just made: scene (sceneMode != 0),
+    // overlay list (sceneMode 2 when withOverlay), scene active. The image stays black as it came
+    // (its pixels zeroed): no clearing pass makes every page of it resident. 0, or sceneCode for an
+    // allocation failure, targetCode when the scene refuses the image; the canvas is released on
+    // failure.
     int CreateScene(int sceneMode, bool withOverlay, bool withTracker, int sceneCode, int targetCode);
     // One frame of the attached filter into a DC (window's or given) or a locked surface. 0 done;
     // 1 the target could not be opened; 2 an 8-bit image without a palette could not get one; else

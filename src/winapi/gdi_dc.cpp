@@ -27,7 +27,7 @@ std::shared_ptr<GdiBitmap> StockBitmap()
         bitmap->bitsPerPixel = 1;
         bitmap->pitch = 4;
         bitmap->stock = true;
-        bitmap->storage.assign(4, 0);
+        bitmap->storage.Allocate(4);
         bitmap->bits = bitmap->storage.data();
         GdiRegister(bitmap);
         return bitmap;
@@ -51,11 +51,8 @@ std::shared_ptr<GdiBitmap> MakeBitmap(int width, int height, int bitsPerPixel, b
     auto bitmap = std::shared_ptr<GdiBitmap>(new (std::nothrow) GdiBitmap);
     if (!bitmap)
         return nullptr;
-    try {
-        bitmap->storage.assign(static_cast<size_t>(size), 0);
-    } catch (const std::bad_alloc&) {
+    if (!bitmap->storage.Allocate(static_cast<size_t>(size)))
         return nullptr;
-    }
     bitmap->bits = bitmap->storage.data();
     bitmap->width = width;
     bitmap->height = height;

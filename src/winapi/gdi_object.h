@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -25,10 +26,32 @@ private:
     GdiKind kind_;
 };
 
+// Zeroed pixel memory from calloc: a large block comes straight from the system's zero pages, so
+// the rows a program never draws cost neither a clearing pass nor resident memory.
+class ZeroedBytes {
+public:
+    // → false when there is no memory; the old block is freed either way.
+    bool Allocate(size_t size)
+    {
+        data_.reset(static_cast<BYTE*>(std::calloc(size == 0 ? 1 : size, 1)));
+        size_ = data_ ? size : 0;
+        return data_ != nullptr;
+    }
+    BYTE* data() const { return data_.get(); }
+    size_t size() const { return size_; }
+
+private:
+    struct Free {
+        void operator()(BYTE* p) const { std::free(p); }
+    };
+    std::unique_ptr<BYTE[], Free> data_;
+    size_t size_ = 0;
+};
+
 class GdiBitmap : public GdiObject {
 public:
     GdiBitmap() : GdiObject(GdiKind::Bitmap) {}
-    std::vector<BYTE> storage;          // pixels (plus alignment slack)
+    ZeroedBytes storage;                // pixels
     BYTE* bits = nullptr;               // first byte in memory order (bottom row when bottom-up)
     int width = 0;
     int height = 0;

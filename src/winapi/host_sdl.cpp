@@ -88,8 +88,8 @@ public:
         // Nor a screen or a graphics card: there each window is drawn by SDL's software renderer
         // into memory of its own. SDL's default, a window surface behind OpenGL, is a software
         // rasteriser there, whose start (a compiler loaded, shaders built) costs more CPU than
-        // minutes of frames.
-        memoryCanvas_ = !pollVideo_;
+        // minutes of frames. A renderer the user names (SDL_RENDER_DRIVER) is still taken.
+        memoryCanvas_ = !pollVideo_ && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr;
         // X11 and Wayland can sleep on the window system's connection until input comes or
         // another thread pushes an event (the wake-up event below); other drivers are polled.
         waitVideo_ = driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
@@ -995,6 +995,34 @@ void sdl_testing::PushMouseMotion(HWND hwnd, int x, int y)
     event.motion.x = x;
     event.motion.y = y;
     SDL_PushEvent(&event);
+}
+
+void sdl_testing::PushMouseButton(HWND hwnd, int x, int y, int button, bool down)
+{
+    SDL_Event event{};
+    event.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    event.button.windowID = SdlWindowId(hwnd);
+    event.button.button = button == 1 ? SDL_BUTTON_RIGHT : button == 2 ? SDL_BUTTON_MIDDLE : SDL_BUTTON_LEFT;
+    event.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.button.clicks = 1;
+    event.button.x = x;
+    event.button.y = y;
+    SDL_PushEvent(&event);
+}
+
+bool sdl_testing::ClickCloseBox(HWND hwnd)
+{
+    const Uint32 id = SdlWindowId(hwnd);
+    SDL_Window* window = id != 0 ? SDL_GetWindowFromID(id) : nullptr;
+    if (window == nullptr)
+        return false;
+    if (sdl_x11::SendDeleteWindow(window))
+        return true;
+    SDL_Event event{};
+    event.type = SDL_WINDOWEVENT;
+    event.window.windowID = id;
+    event.window.event = SDL_WINDOWEVENT_CLOSE;
+    return SDL_PushEvent(&event) == 1;
 }
 
 void sdl_testing::SetNoMessageBoxes(bool none)

@@ -28,4 +28,31 @@ int IsTransientFor(SDL_Window* window, SDL_Window* owner)
 #endif
 }
 
+bool SendDeleteWindow(SDL_Window* window)
+{
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return false;
+    // A connection of its own, as the window manager's is: SDL's is not for other threads.
+    Display* display = XOpenDisplay(DisplayString(info.info.x11.display));
+    if (display == nullptr)
+        return false;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = info.info.x11.window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(display, info.info.x11.window, False, NoEventMask, &event) != 0;
+    XCloseDisplay(display);
+    return sent;
+#else
+    (void)window;
+    return false;
+#endif
+}
+
 } // namespace winapi::sdl_x11

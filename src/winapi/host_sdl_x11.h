@@ -10,4 +10,8 @@ namespace winapi::sdl_x11 {
 // no X11 window.
 int IsTransientFor(SDL_Window* window, SDL_Window* owner);
 
+// Sends the window the window manager's WM_DELETE_WINDOW message, as its close box does → false
+// when it is no X11 window.
+bool SendDeleteWindow(SDL_Window* window);
+
 } // namespace winapi::sdl_x11

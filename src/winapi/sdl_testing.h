@@ -38,6 +38,12 @@ bool CurrentDisplayMode(int display, int* width, int* height);
 Frame ReadShown(HWND hwnd);
 bool WindowBounds(HWND hwnd, RECT* bounds);
 void PushMouseMotion(HWND hwnd, int x, int y);
+// A button (0 left, 1 right, 2 middle) pressed or let go at a point of the SDL window, pushed as
+// an SDL event.
+void PushMouseButton(HWND hwnd, int x, int y, int button, bool down);
+// The window's close box as a window manager clicks it: on X11 the WM_DELETE_WINDOW message sent
+// to the window, elsewhere SDL's close event pushed. → false when the window has no SDL window.
+bool ClickCloseBox(HWND hwnd);
 // Every wait of the window thread in SDL lasts up to `ms` whatever its caller asked (0: as
 // asked), so that a lost wake-up shows as a hang.
 void SetWaitTimeout(int ms);
