@@ -900,7 +900,9 @@ int CTgsFrame::WaitPage(int mode, bool withVoice)
         int slot = -1;
         if (m_link->MenuActionIndex(&slot) >= 0 || (c.bottomHidesFrame && m_link->MouseAreaState() == 2)) {
             const int r = HandleWindowMenu(-1);
-            if (r < -1)
+            // A load replaced the page this wait belongs to: the loaded page's wait byte, icon
+            // and voice stay as the load left them.
+            if (r < -1 || m_stateReplaced != 0)
                 return -1;
             if (r == 3)
                 break;
@@ -970,7 +972,7 @@ int CTgsFrame::WaitChoice()
         int slot = -1;
         if (m_link->MenuActionIndex(&slot) >= 0) {
             const int r = HandleWindowMenu(-1);
-            if (r < -1)
+            if (r < -1 || m_stateReplaced != 0)
                 return -1;
             if (r > 4 || (r == 1 && m_resultWord != 0))
                 return m_resultWord;
