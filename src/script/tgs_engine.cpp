@@ -539,6 +539,13 @@ void CTgsFrame::SetSpeaker(const char* name, const char* voice)
     m_voice = CutSjis(voice, 15);
 }
 
+void CTgsFrame::DropResumedPageText()
+{
+    ClearText();
+    m_speaker.clear();
+    m_voice.clear();
+}
+
 int32_t* CTgsFrame::ResultCell()
 {
     return CellAt(static_cast<uint32_t>(m_startValues[0]));

@@ -639,9 +639,11 @@ TEST_F(TgsState, QuickLoadInALaterWaitResumesAtTheSavedPage)
     onStep = [&](tgsengine::RecordingLink& link) {
         if (!f->PageWaitByte() || f->MessageWindow()->IsRevealing())
             return;
+        // Each page with its speaker: the resumed page's name must not pass to the next page.
         const std::string text(f->MessageWindow()->GivenPageText());
-        if (seen.empty() || seen.back() != text)
-            seen.push_back(text);
+        const std::string page = text + "/" + f->MessageWindow()->Name();
+        if (seen.empty() || seen.back() != page)
+            seen.push_back(page);
         if (text == "two" && saved.empty()) {
             link.action = kQuickSave;
             return;
@@ -666,7 +668,15 @@ TEST_F(TgsState, QuickLoadInALaterWaitResumesAtTheSavedPage)
     EXPECT_EQ(f->MessageWindow()->GivenPageText(), "two");
     EXPECT_TRUE(f->MessageWindow()->IsWaitIconShown());
     ASSERT_EQ(f->RunText(), 0);
-    EXPECT_EQ(seen, (std::vector<std::string>{"two", "three", "four"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"two/Taro", "three/", "four/"}));
+    EXPECT_FALSE(f->NameWindow()->IsVisible());
+    std::vector<std::string> logged;
+    for (int32_t i = 0; i < f->TextLog().Count(); ++i) {
+        const TextLogEntry* e = f->TextLog().GetEntry(i);
+        if (e->type == 0)
+            logged.push_back(std::string(e->message.data.begin(), e->message.data.end()) + "/" + e->message.name);
+    }
+    EXPECT_EQ(logged, (std::vector<std::string>{"one/Taro", "two/Taro", "three/", "four/"}));
 }
 
 // The milestone: a scene with a background zoomed, sprites of two groups with colour modes, a
