@@ -4,7 +4,7 @@
 # each run with HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR of its own: title -> はじめから -> scene 1
 # (the room, Mina, her pages; F9 on the second, F10 on the chime's page brings it back; the chime's
 # page again) -> the choice -> 外に出る -> the street by a rule transition -> the settings sheet
-# (BGM off) -> the quick-save hint, F9 -> おわり -> the title again -> つづきから (the saved page
+# (BGM off) -> F7 saves the page into Page.1, F8 a page later loads it -> the quick-save hint, F9 -> おわり -> the title again -> つづきから (the saved page
 # again) -> おわり -> おわる, exit 0. The frames the play writes are compared
 # with the source pictures where no window stands, Mina's box with ImageMagick's composite of her
 # picture over the room, the windows' places with the bare backgrounds (they must differ).
@@ -78,8 +78,8 @@ for thread in 1 0; do
     [ $code -eq 0 ] || { cat "$run/err" >&2; fail "thread $thread: exit $code"; }
     grep -q "^play:" "$run/err" && { cat "$run/err" >&2; fail "thread $thread: the play script complained"; }
     f="$run/frames"
-    for frame in title room quicksaved quickloaded chime choice street sheet saved ending title-again \
-        continued ending-again; do
+    for frame in title room quicksaved quickloaded chime choice street sheet dialogsaved dialogloaded saved \
+        ending title-again continued ending-again; do
         [ -s "$f/$frame.bmp" ] || fail "thread $thread: no $frame.bmp"
     done
     [ -s "$f/sound.wav" ] || fail "thread $thread: no sound written"
@@ -129,9 +129,18 @@ for thread in 1 0; do
     done
     unlike "$f/quickloaded.bmp" "$f/room.bmp" 770x110+15+475 "$t: the quick-loaded page, not the first one"
     unlike "$f/quickloaded.bmp" "$f/chime.bmp" 770x110+15+475 "$t: the quick-loaded page, not the one loaded in"
-    # TODO (Saves, dialogs and window commands): F7 (138: Page.1, row 0, セーブ) and F8 (139: that
-    # row, ロード, Yes) bring the saved page back in the single-threaded mode, but in the threaded
-    # one the play then often loses its next page turns (the quick save after them is missing).
+    # The second road, through the dialogs: F7 saves the street's first page into Page.1's first
+    # row (DATA0200), F8 a page later loads that row (answered Yes): the page returns as it was
+    # saved (outside the wait icon, the caption and the system buttons), and the play goes on from
+    # it (the quick-save hint after one click, quick-saved as DATA0106).
+    "$tool" save show "$run/home/data/Tessaro デモ/DATA0200.SAV" > "$work/save" || fail "$t: save show refuses Page.1's row"
+    grep -q '^comment    "外に出ると、夕方の街が広がっていた。"$' "$work/save" ||
+        fail "$t: Page.1's row's comment: $(grep '^comment' "$work/save")"
+    for area in 800x550+0+0 750x20+0+550; do
+        same "$f/dialogloaded.bmp" "$f/dialogsaved.bmp" $area 0 "$t: the page the load dialog loaded"
+    done
+    unlike "$f/dialogloaded.bmp" "$f/saved.bmp" 770x110+15+475 "$t: the loaded page, not the one loaded in"
+    [ -s "$run/home/data/Tessaro デモ/DATA0106.SAV" ] || fail "$t: no quick save on the page after the loaded one"
     # C on the street's first page opens the settings sheet: BGM off on its sound page, OK. The
     # music is gone from then on, and the settings written at exit keep it off (byte 82).
     tones "$f/sound.wav" "$(at sheet.bmp)" "$(at title-again.bmp)" "$t: after BGM off" quiet 440 554 659
