@@ -163,6 +163,13 @@ int CGameApp::RunGameJob(const std::function<int()>& work)
         return -1;
     GameJob job;
     job.work = &work;
+    job.finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (job.finished == nullptr)
+        return -1;
+    struct CloseEvent {
+        HANDLE event;
+        ~CloseEvent() { CloseHandle(event); }
+    } closer{job.finished};
     GameJob* none = nullptr;
     if (!m_gameJob.compare_exchange_strong(none, &job))
         return -1; // another job waits: one at a time
@@ -178,7 +185,9 @@ int CGameApp::RunGameJob(const std::function<int()>& work)
         // The game thread may send to this thread while it works.
         MSG msg;
         PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-        Sleep(1);
+        // A wait on the job, not a sleep: on a virtual clock every sleep is game time, and this
+        // thread's waiting must not run the game's clock on while the game thread does the work.
+        WaitForSingleObject(job.finished, 1);
     }
 }
 
@@ -188,6 +197,8 @@ void CGameApp::RunPendingGameJob()
     if (job == nullptr)
         return;
     job->result = (*job->work)();
+    // The waiting thread frees the job and its event as soon as it sees done: the event first.
+    SetEvent(job->finished);
     job->done.store(true);
 }
 

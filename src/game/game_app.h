@@ -319,6 +319,7 @@ private:
         const std::function<int()>* work;
         int result = -1;
         std::atomic<bool> done{false};
+        HANDLE finished = nullptr; // set with done: the waiting thread wakes without sleeping
     };
     std::atomic<GameJob*> m_gameJob{nullptr};
     int m_questionAnswer = -1;

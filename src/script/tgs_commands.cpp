@@ -73,8 +73,7 @@ int32_t Command13(CTgsFrame& f, const TgsArgPair* a)
 {
     int r = 0;
     if (f.ResumedPage()) {
-        // The restored page is shown already: the text collected again for it goes.
-        f.ClearText();
+        f.DropResumedPageText();
         r = f.WaitPage(0, true);
     } else {
         f.ChoiceWait() = 1;
@@ -132,7 +131,7 @@ int32_t Command16(CTgsFrame& f, const TgsArgPair*)
 {
     bool voice = false;
     if (f.ResumedPage()) {
-        f.ClearText();
+        f.DropResumedPageText();
         voice = f.PageWaitByte() != 0;
     } else {
         if (f.WindowSwitchPending() && !f.NoDisplay() && f.GetCharacterWait() == 0 && f.MessageWindow() != nullptr)
@@ -152,7 +151,7 @@ int32_t Command17(CTgsFrame& f, const TgsArgPair*)
 {
     int r = 0;
     if (f.ResumedPage()) {
-        f.ClearText();
+        f.DropResumedPageText();
         r = f.WaitChoice();
     } else {
         if (f.TextLength() != 0 || f.ChoiceCount() == 0)
@@ -646,7 +645,7 @@ int32_t ChainedWait(CTgsFrame& f, bool skippable, Wait wait, End end)
 int32_t Command31(CTgsFrame& f, const TgsArgPair* a)
 {
     if (f.ResumedPage()) {
-        f.ClearText();
+        f.DropResumedPageText();
         if (const int r = f.WaitPage(2, true); r != 0)
             return r;
         f.EndMessage();

@@ -539,6 +539,13 @@ void CTgsFrame::SetSpeaker(const char* name, const char* voice)
     m_voice = CutSjis(voice, 15);
 }
 
+void CTgsFrame::DropResumedPageText()
+{
+    ClearText();
+    m_speaker.clear();
+    m_voice.clear();
+}
+
 int32_t* CTgsFrame::ResultCell()
 {
     return CellAt(static_cast<uint32_t>(m_startValues[0]));
@@ -900,7 +907,9 @@ int CTgsFrame::WaitPage(int mode, bool withVoice)
         int slot = -1;
         if (m_link->MenuActionIndex(&slot) >= 0 || (c.bottomHidesFrame && m_link->MouseAreaState() == 2)) {
             const int r = HandleWindowMenu(-1);
-            if (r < -1)
+            // A load replaced the page this wait belongs to: the loaded page's wait byte, icon
+            // and voice stay as the load left them.
+            if (r < -1 || m_stateReplaced != 0)
                 return -1;
             if (r == 3)
                 break;
@@ -970,7 +979,7 @@ int CTgsFrame::WaitChoice()
         int slot = -1;
         if (m_link->MenuActionIndex(&slot) >= 0) {
             const int r = HandleWindowMenu(-1);
-            if (r < -1)
+            if (r < -1 || m_stateReplaced != 0)
                 return -1;
             if (r > 4 || (r == 1 && m_resultWord != 0))
                 return m_resultWord;

@@ -187,6 +187,12 @@ int CTgsFrame::RunText()
                 return -1;
         } else {
             next = DecodeCommand(at + 1);
+            // A wait that loaded a state ends with the menu's word; the run ends as for any
+            // load, so that the system script resumes the loaded state rather than ending it.
+            if (next < 0 && m_stateReplaced != 0) {
+                m_lastResult = -1;
+                return -1;
+            }
             if (next < 0) {
                 if (m_lastResult == kEndOfScenario)
                     return 0;

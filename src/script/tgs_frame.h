@@ -212,6 +212,9 @@ public:
     const std::string& VoiceName() const { return m_voice; }
     void SetNameText(const char* text);
     void SetSpeaker(const char* name, const char* voice);
+    // The resumed page shows already: the text, speaker and voice the scenario collected again
+    // for it go, so that none of them passes to the next page.
+    void DropResumedPageText();
     int32_t ChoiceCount() const { return m_choiceCount; }
     uint8_t& ChoiceDisabled(int i) { return m_choiceDisabled[static_cast<size_t>(i)]; }
     uint8_t& SkipMode() { return m_skipMode; }

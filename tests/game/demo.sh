@@ -2,8 +2,9 @@
 # The demo game end to end: the build's recipe (tools/demo/make-demo.sh) brings build/demo up to
 # date, and the real engine plays it headless with tools/demo/play.txt in both threading modes,
 # each run with HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR of its own: title -> はじめから -> scene 1
-# (the room, Mina, her pages, the chime's page) -> the choice -> 外に出る -> the street by a rule
-# transition -> the quick-save hint, F9 -> おわり -> the title again -> つづきから (the saved page
+# (the room, Mina, her pages; F9 on the second, F10 on the chime's page brings it back; the chime's
+# page again) -> the choice -> 外に出る -> the street by a rule transition -> the settings sheet
+# (BGM off) -> F7 saves the page into Page.1, F8 a page later loads it -> the quick-save hint, F9 -> おわり -> the title again -> つづきから (the saved page
 # again) -> おわり -> おわる, exit 0. The frames the play writes are compared
 # with the source pictures where no window stands, Mina's box with ImageMagick's composite of her
 # picture over the room, the windows' places with the bare backgrounds (they must differ).
@@ -77,7 +78,8 @@ for thread in 1 0; do
     [ $code -eq 0 ] || { cat "$run/err" >&2; fail "thread $thread: exit $code"; }
     grep -q "^play:" "$run/err" && { cat "$run/err" >&2; fail "thread $thread: the play script complained"; }
     f="$run/frames"
-    for frame in title room chime choice street saved ending title-again continued ending-again; do
+    for frame in title room quicksaved quickloaded chime choice street sheet dialogsaved dialogloaded saved \
+        ending title-again continued ending-again; do
         [ -s "$f/$frame.bmp" ] || fail "thread $thread: no $frame.bmp"
     done
     [ -s "$f/sound.wav" ] || fail "thread $thread: no sound written"
@@ -118,17 +120,32 @@ for thread in 1 0; do
     "$tool" save show "$save" > "$work/save" || fail "$t: save show refuses the quick save"
     grep -q '^comment    "「ここは小さな部屋。文字は一文字ずつ現れて、クリックで次の頁に進むの。」"$' "$work/save" ||
         fail "$t: the quick save's comment: $(grep '^comment' "$work/save")"
-    # TODO (Scenario engine: saved state, text log, sound, system menu, backlog): F10 answered Yes
-    # after a page on loads that save, but the room comes back on its first page ("ようこそ…",
-    # without the wait icon) instead of the saved second one, and the play then runs a page late.
-    # Once the saved page returns: F10 and `answer yes` in play.txt, the frame after the load equal
-    # to the frame at the save apart from the wait icon, the caption and the system buttons; then
-    # F7/F8 through the save and load dialog.
-    # TODO (Settings sheet): C opens the sheet, BGM off on the sound page, OK; `cfg show` of the
-    # APP_CFG.DAT written at exit shows BGM off (byte 82); the chord is gone from the sound after
-    # it (tones ... quiet 440 554 659 before title-again.bmp). Tried on the street's first page with
-    # `dialog 131 page 3; check 1071 0; click 1` queued before `key c`: BGM stayed on and the play
-    # no longer reached おわる.
+    # F10 a page later, answered Yes, loads it inside the chime page's wait: the saved page returns
+    # as it was saved, but for the page-wait icon (from x 750 in the rows 550-569) and the caption
+    # and the system buttons (the rows from 570), and the play goes on from it (the chime's page
+    # after one click, checked above and below).
+    for area in 800x550+0+0 750x20+0+550; do
+        same "$f/quickloaded.bmp" "$f/quicksaved.bmp" $area 0 "$t: the quick-loaded page"
+    done
+    unlike "$f/quickloaded.bmp" "$f/room.bmp" 770x110+15+475 "$t: the quick-loaded page, not the first one"
+    unlike "$f/quickloaded.bmp" "$f/chime.bmp" 770x110+15+475 "$t: the quick-loaded page, not the one loaded in"
+    # The second road, through the dialogs: F7 saves the street's first page into Page.1's first
+    # row (DATA0200), F8 a page later loads that row (answered Yes): the page returns as it was
+    # saved (outside the wait icon, the caption and the system buttons), and the play goes on from
+    # it (the quick-save hint after one click, quick-saved as DATA0106).
+    "$tool" save show "$run/home/data/Tessaro デモ/DATA0200.SAV" > "$work/save" || fail "$t: save show refuses Page.1's row"
+    grep -q '^comment    "外に出ると、夕方の街が広がっていた。"$' "$work/save" ||
+        fail "$t: Page.1's row's comment: $(grep '^comment' "$work/save")"
+    for area in 800x550+0+0 750x20+0+550; do
+        same "$f/dialogloaded.bmp" "$f/dialogsaved.bmp" $area 0 "$t: the page the load dialog loaded"
+    done
+    unlike "$f/dialogloaded.bmp" "$f/saved.bmp" 770x110+15+475 "$t: the loaded page, not the one loaded in"
+    [ -s "$run/home/data/Tessaro デモ/DATA0106.SAV" ] || fail "$t: no quick save on the page after the loaded one"
+    # C on the street's first page opens the settings sheet: BGM off on its sound page, OK. The
+    # music is gone from then on, and the settings written at exit keep it off (byte 82).
+    tones "$f/sound.wav" "$(at sheet.bmp)" "$(at title-again.bmp)" "$t: after BGM off" quiet 440 554 659
+    "$tool" cfg show "$run/home/data/Tessaro デモ/APP_CFG.DAT" > "$work/cfg" || fail "$t: cfg show"
+    awk '$1 == "80:" { exit !($4 == 0) }' "$work/cfg" || fail "$t: BGM on in the saved settings: $(grep '^ *80:' "$work/cfg")"
     # つづきから: MAIN loads bank 1's newest slot (the F9 save on the street's last page) by native
     # 44 and resumes it. The street comes back with that page in the message window, and one
     # click on comes the ending's page, not another.

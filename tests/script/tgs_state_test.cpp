@@ -246,6 +246,14 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(pictures.ok);
+        MakeBench();
+    }
+    // The bench over the pictures as they are now (the frame loads its skin when it is made).
+    void MakeBench()
+    {
+        if (b)
+            f->ClearScene();
+        b.reset(); // the settings and the pixel library it published go first
         b = std::make_unique<Bench>();
         f = b->frame.get();
         b->frame->files["MAIN.TOB"] = tgstest::Pack(kTwoMessages);
@@ -593,6 +601,82 @@ TEST_F(TgsState, LoadInsideAWaitResumesAtTheLoadedMessage)
             pages.emplace_back(e->message.data.begin(), e->message.data.end());
     }
     EXPECT_EQ(pages, (std::vector<std::string>{"one", "two", "three"}));
+}
+
+// The quick save and the quick load of the window menu, each inside a page wait: saved on the
+// second page, loaded a page later. The run ends with -1 and the resume shows the saved page, not
+// the first one, and goes on at the page after it; the page whose wait ran the save is the one
+// the block names, whichever page shows when it is loaded.
+TEST_F(TgsState, QuickLoadInALaterWaitResumesAtTheSavedPage)
+{
+    const char* scenario = "@message\n"
+                           "@speaker \"Taro\"\n"
+                           "one\n"
+                           "@page\n"
+                           "@message\n"
+                           "@speaker \"Taro\"\n"
+                           "two\n"
+                           "@page\n"
+                           "@message\n"
+                           "three\n"
+                           "@page\n"
+                           "@message\n"
+                           "four\n"
+                           "@page\n";
+    constexpr int kQuickSave = 3, kQuickLoad = 4; // action indexes of the window menu
+    // The page-wait icon, so that the resumed page shows it.
+    ASSERT_TRUE(pictures.Write("SYS/MS_CUR0.ELG", 16, 16, 32, [](int, int) { return 0xFFFFFFFFu; }));
+    MakeBench();
+    std::vector<uint8_t> saved;
+    std::vector<std::string> seen;
+    bool loaded = false;
+    b->link.slotTitle = "T";
+    b->link.onSave = [&](int, int) {
+        saved = Save(*f);
+        return 0;
+    };
+    b->link.onLoad = [&](int, int) { return Load(*f, saved); };
+    onStep = [&](tgsengine::RecordingLink& link) {
+        if (!f->PageWaitByte() || f->MessageWindow()->IsRevealing())
+            return;
+        // Each page with its speaker: the resumed page's name must not pass to the next page.
+        const std::string text(f->MessageWindow()->GivenPageText());
+        const std::string page = text + "/" + f->MessageWindow()->Name();
+        if (seen.empty() || seen.back() != page)
+            seen.push_back(page);
+        if (text == "two" && saved.empty()) {
+            link.action = kQuickSave;
+            return;
+        }
+        if (text == "three" && !loaded) {
+            loaded = true;
+            link.action = kQuickLoad;
+            return;
+        }
+        link.advance = true;
+    };
+    // Native 793 as the system script sees it: -1 asks for the resume.
+    b->link.stopAfter = 20000; // a wait that never ends fails the test
+    ASSERT_EQ(b->Run(scenario), -1);
+    ASSERT_FALSE(saved.empty());
+    ASSERT_EQ(b->link.loads.size(), 1u);
+    EXPECT_EQ(f->StateReplaced(), 1);
+    EXPECT_EQ(f->CurrentMessage(), 1);
+
+    seen.clear();
+    ASSERT_EQ(f->StartScenario(true), 0);
+    EXPECT_EQ(f->MessageWindow()->GivenPageText(), "two");
+    EXPECT_TRUE(f->MessageWindow()->IsWaitIconShown());
+    ASSERT_EQ(f->RunText(), 0);
+    EXPECT_EQ(seen, (std::vector<std::string>{"two/Taro", "three/", "four/"}));
+    EXPECT_FALSE(f->NameWindow()->IsVisible());
+    std::vector<std::string> logged;
+    for (int32_t i = 0; i < f->TextLog().Count(); ++i) {
+        const TextLogEntry* e = f->TextLog().GetEntry(i);
+        if (e->type == 0)
+            logged.push_back(std::string(e->message.data.begin(), e->message.data.end()) + "/" + e->message.name);
+    }
+    EXPECT_EQ(logged, (std::vector<std::string>{"one/Taro", "two/Taro", "three/", "four/"}));
 }
 
 // The milestone: a scene with a background zoomed, sprites of two groups with colour modes, a

@@ -53,6 +53,7 @@ public:
     int StepFrame() override
     {
         ++steps;
+        action = -1; // a pushed action lasts one frame, as the game's input does
         now += stepMs;
         if (onStep)
             onStep(*this);
@@ -87,13 +88,15 @@ public:
     int SaveGame(int bank, int slot) override
     {
         saves.emplace_back(bank, slot);
-        return saveResult;
+        return onSave ? onSave(bank, slot) : saveResult;
     }
     int LoadGameSlot(int bank, int slot) override
     {
         loads.emplace_back(bank, slot);
-        return 0;
+        return onLoad ? onLoad(bank, slot) : 0;
     }
+    // What a save or load of a slot does (the game's host writes and reads files); unset, nothing.
+    std::function<int(int, int)> onSave, onLoad;
     int TakeStateSnapshot() override { return ++snapshots, 0; }
     int RestoreStateSnapshot() override { return ++restores, 0; }
     std::string SlotTitle(int, int) override { return slotTitle; }
@@ -132,7 +135,7 @@ public:
     int MenuActionIndex(int* slot) override
     {
         *slot = actionSlot;
-        return std::exchange(action, -1);
+        return action;
     }
     void GetMousePos(int* x, int* y) override
     {
