@@ -1,6 +1,7 @@
 // The system script's start and the frame loop: the frame timer decides how many script steps
 // each shown frame runs, in both threading modes; natives that wait inside a call step whole
 // frames through StepFrame.
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -101,7 +102,9 @@ void CGameApp::WaitFor(uint32_t ms)
     // would busy-wait), and waiting them out one by one woke the thread several times a frame,
     // each wakeup as late as the scheduler made it.
     if (m_timer.IsHighResolution()) {
-        winapi::SleepMicroseconds(m_timer.MicrosecondsUntilDue());
+        // At least a microsecond (a millisecond on a virtual clock), so a frame the timer does
+        // not yet call due is never waited for by a spin.
+        winapi::SleepMicroseconds(std::max<uint64_t>(m_timer.MicrosecondsUntilDue(), 1));
         return;
     }
     Sleep(ms == 0 ? 1 : ms);

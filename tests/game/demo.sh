@@ -37,6 +37,17 @@ unlike() { # A B GEOMETRY WHAT: most of the area differs
     n=$(differing "$1" "$2" "$3" 0)
     [ "$n" -gt 1000 ] 2>/dev/null || fail "$4: only '$n' pixels differ in $3"
 }
+# A loaded page against the page saved: equal but for the page-wait icon (from x 750 in the rows
+# 550-569), the caption and the system buttons (the rows from 570).
+same_page() { # LOADED SAVED WHAT
+    for area in 800x550+0+0 750x20+0+550; do
+        same "$1" "$2" $area 0 "$3"
+    done
+}
+comment_is() { # SAVE TEXT WHAT: the save passes `save show`, which prints TEXT as its comment
+    "$tool" save show "$1" > "$work/save" || fail "$3: save show refuses it"
+    grep -qxF "comment    \"$2\"" "$work/save" || fail "$3: the comment: $(grep '^comment' "$work/save")"
+}
 
 # When the play writes each frame, in virtual milliseconds (the recorded sound runs on the same
 # clock): "NAME.bmp TIME" lines, so that the sound is looked at where the frames are.
@@ -117,28 +128,19 @@ for thread in 1 0; do
     # comment.
     save="$run/home/data/Tessaro デモ/DATA0105.SAV"
     [ -s "$save" ] || fail "$t: no quick-save file"
-    "$tool" save show "$save" > "$work/save" || fail "$t: save show refuses the quick save"
-    grep -q '^comment    "「ここは小さな部屋。文字は一文字ずつ現れて、クリックで次の頁に進むの。」"$' "$work/save" ||
-        fail "$t: the quick save's comment: $(grep '^comment' "$work/save")"
+    comment_is "$save" "「ここは小さな部屋。文字は一文字ずつ現れて、クリックで次の頁に進むの。」" "$t: the quick save"
     # F10 a page later, answered Yes, loads it inside the chime page's wait: the saved page returns
-    # as it was saved, but for the page-wait icon (from x 750 in the rows 550-569) and the caption
-    # and the system buttons (the rows from 570), and the play goes on from it (the chime's page
-    # after one click, checked above and below).
-    for area in 800x550+0+0 750x20+0+550; do
-        same "$f/quickloaded.bmp" "$f/quicksaved.bmp" $area 0 "$t: the quick-loaded page"
-    done
+    # as it was saved, and the play goes on from it (the chime's page after one click, checked
+    # above and below).
+    same_page "$f/quickloaded.bmp" "$f/quicksaved.bmp" "$t: the quick-loaded page"
     unlike "$f/quickloaded.bmp" "$f/room.bmp" 770x110+15+475 "$t: the quick-loaded page, not the first one"
     unlike "$f/quickloaded.bmp" "$f/chime.bmp" 770x110+15+475 "$t: the quick-loaded page, not the one loaded in"
     # The second road, through the dialogs: F7 saves the street's first page into Page.1's first
     # row (DATA0200), F8 a page later loads that row (answered Yes): the page returns as it was
     # saved (outside the wait icon, the caption and the system buttons), and the play goes on from
     # it (the quick-save hint after one click, quick-saved as DATA0106).
-    "$tool" save show "$run/home/data/Tessaro デモ/DATA0200.SAV" > "$work/save" || fail "$t: save show refuses Page.1's row"
-    grep -q '^comment    "外に出ると、夕方の街が広がっていた。"$' "$work/save" ||
-        fail "$t: Page.1's row's comment: $(grep '^comment' "$work/save")"
-    for area in 800x550+0+0 750x20+0+550; do
-        same "$f/dialogloaded.bmp" "$f/dialogsaved.bmp" $area 0 "$t: the page the load dialog loaded"
-    done
+    comment_is "$run/home/data/Tessaro デモ/DATA0200.SAV" "外に出ると、夕方の街が広がっていた。" "$t: Page.1's row"
+    same_page "$f/dialogloaded.bmp" "$f/dialogsaved.bmp" "$t: the page the load dialog loaded"
     unlike "$f/dialogloaded.bmp" "$f/saved.bmp" 770x110+15+475 "$t: the loaded page, not the one loaded in"
     [ -s "$run/home/data/Tessaro デモ/DATA0106.SAV" ] || fail "$t: no quick save on the page after the loaded one"
     # C on the street's first page opens the settings sheet: BGM off on its sound page, OK. The
