@@ -5,8 +5,7 @@
 // headers only) against fread of the whole files, both from the page cache: goal ratio >= 10 and
 // ours < 2 ms (each side opens and closes ten files, and a cached 155 KB file copies in about the
 // time of its open and close, so from a warm cache reading less wins a few times over at most).
-// Counters:
-// ours_ms, peer_ms, ratio (peer time / our time), goal, goal_ms.
+// Counters: ours_ms, peer_ms, ratio (peer time / our time), goal, goal_ms.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
