@@ -540,7 +540,8 @@ uint32_t Bilinear(const QuadSource& src, int64_t u, int64_t v)
 void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
                          const POINT* srcQuad, int edgeFlag, bool bilinear, QuadSpanSink& sink)
 {
-    std::vector<uint32_t> texels;
+    // Kept from draw to draw, so a draw allocates nothing once rows as wide have been drawn.
+    static thread_local std::vector<uint32_t> texels;
     ScanInside(
         dst, src, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1) { sink.Cover(y, x0, x1); },
         [&](BYTE* p, int n, Stepper& u, Stepper& v) {
