@@ -5,6 +5,7 @@
 // calls into a second set and form and calls HandleInput itself. Each frame the pointer moves a
 // step along a path over the buttons and the list, and the text objects' tasks run. Goal: the
 // native path within 1.1 × (ratio ≥ 1 / 1.1).
+#include "../tests/natives/support/native_call.h"
 #include "contest.h"
 #include "pixel_library_guard.h"
 #include "authoring/picture_io.h"
@@ -46,23 +47,8 @@ constexpr int kButtons = 30;
 constexpr int kRows = 300;
 constexpr uint32_t kTail = 65535;
 
-uint32_t Call(CScriptHost& host, uint32_t n, const std::vector<uint32_t>& words)
-{
-    const uint32_t block = host.Memory().Allocate(static_cast<uint32_t>(4 * (words.size() + 1)));
-    for (size_t i = 0; i < words.size(); ++i)
-        host.Memory().Store32(block + static_cast<uint32_t>(4 * i), words[i]);
-    SobNativeArgs args(host.Memory(), nullptr, block, &host);
-    const uint32_t result = GetNativeRow(n).function(args);
-    host.Memory().Free(block);
-    return result;
-}
-
-uint32_t Str(CScriptHost& host, const std::string& text)
-{
-    const uint32_t at = host.Memory().Allocate(static_cast<uint32_t>(text.size() + 1));
-    std::memcpy(host.Memory().Span(at, static_cast<uint32_t>(text.size() + 1)), text.c_str(), text.size() + 1);
-    return at;
-}
+using hosttest::CallNative;
+using hosttest::ScriptString;
 
 // A game folder with the list's thumb picture, the file manager and the picture loaders.
 struct Folder {
@@ -173,17 +159,17 @@ void FormFrameNativeVsDirect(benchmark::State& state)
     g_MainForm.DetachAndSetTarget(&scene);
     for (int i = 0; i < kButtons; ++i) {
         const uint32_t x = static_cast<uint32_t>(20 + (i % 6) * 90), y = static_cast<uint32_t>(20 + (i / 6) * 40);
-        const uint32_t button = Call(host, 685, {x, y, 80, 30, kTail});
-        Call(host, 723, {button, static_cast<uint32_t>(i)});
-        Call(host, 716, {button, 0xFFFFFFFFu});
+        const uint32_t button = CallNative(host, 685, {x, y, 80, 30, kTail});
+        CallNative(host, 723, {button, static_cast<uint32_t>(i)});
+        CallNative(host, 716, {button, 0xFFFFFFFFu});
     }
-    const uint32_t list = Call(host, 700, {fontHandle, 20, 200, 560, 20, Str(host, "BAR.BMP"), 0, 0, 400, 762, 20, kTail});
+    const uint32_t list = CallNative(host, 700, {fontHandle, 20, 200, 560, 20, ScriptString(host, "BAR.BMP"), 0, 0, 400, 762, 20, kTail});
     auto* ourList = static_cast<CListLayer*>(host.Object<CControl>(list));
     if (ourList != nullptr)
         Rows(ourList);
-    Call(host, 716, {list, 0xFFFFFFFFu});
-    const uint32_t typing = Call(host, 697, {20, 300, 500, 200, fontHandle, 0xFFFFFFFFu});
-    Call(host, 716, {typing, 0xFFFFFFFFu});
+    CallNative(host, 716, {list, 0xFFFFFFFFu});
+    const uint32_t typing = CallNative(host, 697, {20, 300, 500, 200, fontHandle, 0xFFFFFFFFu});
+    CallNative(host, 716, {typing, 0xFFFFFFFFu});
     auto* ourText = static_cast<CTextObject*>(host.Object<CControl>(typing));
 
     // The peer, by the same C++ calls.
@@ -249,7 +235,8 @@ void FormFrameNativeVsDirect(benchmark::State& state)
     peerTasks.CancelAll();
     g_pObjectManager = nullptr;
     g_pAppConfig = nullptr;
-    bench::ReportGoal(state, {.ratio = 1 / 1.1});
+    const bench::Goal goal{.ratio = 1 / 1.1};
+    bench::ReportGoal(state, goal);
     if (!(state.counters["ratio"] > 0))
         state.SkipWithError("the contest measured no time");
     if (!ready)

@@ -1,6 +1,8 @@
 // The demo benchmark's peer as a program of its own, for its peak memory: a plain SDL program that
 // decodes a PNG with libpng, opens an 800x600 window on SDL's offscreen driver and presents the
 // picture, then prints its own peak resident memory (VmHWM, kB). Usage: sdl_title_peer PNG.
+// It judges nothing itself: demo_bench's DemoPlayPeakMemory runs it beside the game and reports
+// the contest in the same run (ours_mb, peer_mb, the `ratio` peer / ours of the peaks and its goal).
 #include <SDL.h>
 #include <png.h>
 

@@ -1,5 +1,6 @@
 // Natives called from tests: a module placed in its own block of script memory and called once
-// (its labels and results read back), one native called directly, bytes at a block's end.
+// (its labels and results read back), bytes at a block's end; one native called directly is in
+// native_call.h.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include "authoring/sob_assembler.h"
 #include "natives/native_table.h"
 #include "support/host_fixture.h"
+#include "support/native_call.h"
 
 namespace hosttest {
 
@@ -50,21 +52,6 @@ struct Script {
         return std::string(s);
     }
 };
-
-// Native n called directly, its words in a block of their own; *faulted (when given) tells
-// whether the call faulted.
-inline uint32_t CallNative(CScriptHost& host, uint32_t n, const std::vector<uint32_t>& words, bool* faulted = nullptr)
-{
-    const uint32_t block = host.Memory().Allocate(static_cast<uint32_t>(4 * (words.size() + 1)));
-    for (size_t i = 0; i < words.size(); ++i)
-        host.Memory().Store32(block + static_cast<uint32_t>(4 * i), words[i]);
-    SobNativeArgs args(host.Memory(), nullptr, block, &host);
-    const uint32_t result = GetNativeRow(n).function(args);
-    if (faulted != nullptr)
-        *faulted = args.Faulted();
-    host.Memory().Free(block);
-    return result;
-}
 
 // Bytes placed at the end of a block of their own, size bytes at least (the rest 0x55), so that
 // one byte past them is outside the block.
