@@ -410,16 +410,41 @@ void HeadlessHost::RunDueEvents()
         return;
     running = true;
     for (;;) {
+        const bool settled = GameSettled();
         PlayEvent event;
         {
             std::lock_guard lock(playMutex_);
-            if (playNext_ >= play_.size() || ClockMilliseconds() < playStart_ + play_[playNext_].at)
+            if (playNext_ >= play_.size())
+                break;
+            // The play's clock stands still while the game is busy with the input given to it
+            // (a dialog being made and run, in the threaded mode on the other thread while the
+            // game's frames move the clock on): the delays of the script count from when the
+            // game has done with the event before.
+            const uint64_t now = ClockMilliseconds();
+            if (!settled) {
+                if (!playHeld_) {
+                    playHeld_ = true;
+                    playHeldSince_ = now;
+                }
+                break;
+            }
+            if (playHeld_) {
+                playStart_ += now - playHeldSince_;
+                playHeld_ = false;
+            }
+            if (now < playStart_ + play_[playNext_].at)
                 break;
             event = std::move(play_[playNext_++]);
         }
         Carry(event);
     }
     running = false;
+}
+
+bool HeadlessHost::GameSettled()
+{
+    const HWND window = GameWindow();
+    return dialogs::ModalDialogsRunning() == 0 && (window == nullptr || user::InputSettled(window));
 }
 
 HWND HeadlessHost::GameWindow()

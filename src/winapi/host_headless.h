@@ -95,6 +95,8 @@ public:
 
     // Plays a play script (play_script.h) on the virtual clock: each event is carried out when
     // the clock passes its time, counted from this call, by whichever thread moves the clock.
+    // The play's time stands still while a dialog runs or the game's window has input it has
+    // not yet handled.
     // Clicks, keys, the close request and frames go to the game's window (the first window
     // opened that is still open). → false with "FILE:LINE: message" (or why the file could not
     // be read) in *error; nothing is started then.
@@ -136,10 +138,14 @@ private:
     void RunDueEvents();
     void Carry(const PlayEvent& event);
     HWND GameWindow();
+    // No dialog runs and the game's window has handled its input.
+    bool GameSettled();
     std::mutex playMutex_;
     std::vector<PlayEvent> play_;
     size_t playNext_ = 0;
     uint64_t playStart_ = 0;
+    bool playHeld_ = false;  // the clock moved while the game was not settled, since playHeldSince_
+    uint64_t playHeldSince_ = 0;
     int playListener_ = -1;
 };
 

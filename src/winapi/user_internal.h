@@ -51,6 +51,9 @@ struct ThreadQueue {
     std::deque<std::shared_ptr<SentMessage>> sent;
     std::deque<MSG> posted;
     std::deque<MSG> input;
+    // An input message was taken out and the thread has not yet come back to find its queue
+    // empty: it is still handling that input (under the mutex).
+    bool inputTaken = false;
     bool quit = false;
     int quitCode = 0;
     std::vector<Timer> timers;
@@ -182,6 +185,9 @@ LRESULT RunOnOwner(HWND hwnd, LRESULT (*call)(void*), void* context);
 LRESULT CallOnOwnerThread(ThreadQueue& owner, HWND hwnd, LRESULT (*call)(void*), void* context);
 // Calls the window's procedure on the calling thread (the owner).
 LRESULT CallProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Whether the window's owner thread has handled all the input given to it: none waits in its
+// queue, and it came back for more after the last one it took.
+bool InputSettled(HWND hwnd);
 // Input for a window's owner thread (key state, coalesced mouse moves).
 void QueueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT screenPoint);
 // Queue bookkeeping: a store changed (present on the owner thread), the invalid set.

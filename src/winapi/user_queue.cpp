@@ -173,8 +173,10 @@ Fetch FetchOnce(ThreadQueue& queue, MSG* out, HWND filter, UINT low, UINT high, 
         if (MatchesFilter(*it, filter, low, high)) {
             *out = *it;
             *mouse = IsMouseMessage(it->message);
-            if (remove)
+            if (remove) {
                 queue.input.erase(it);
+                queue.inputTaken = true;
+            }
             return Fetch::Message;
         }
     }
@@ -212,6 +214,8 @@ Fetch FetchOnce(ThreadQueue& queue, MSG* out, HWND filter, UINT low, UINT high, 
             return Fetch::Message;
         }
     }
+    if (queue.input.empty())
+        queue.inputTaken = false;
     return Fetch::None;
 }
 
@@ -462,6 +466,16 @@ void ForgetWindowInQueue(ThreadQueue& queue, HWND hwnd)
     }
     for (auto& sent : dropped)
         Complete(sent, 0);
+}
+
+bool InputSettled(HWND hwnd)
+{
+    auto window = FindWindowRecord(hwnd);
+    if (!window)
+        return true;
+    ThreadQueue& queue = *window->queue;
+    std::lock_guard lock(queue.mutex);
+    return queue.input.empty() && !queue.inputTaken;
 }
 
 void QueueInput(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT screenPoint)

@@ -86,7 +86,10 @@ for thread in 1 0; do
             2> "$run/err"
     )
     code=$?
-    [ $code -eq 0 ] || { cat "$run/err" >&2; fail "thread $thread: exit $code"; }
+    [ $code -eq 0 ] || {
+        cat "$run/err" >&2
+        fail "thread $thread: exit $code; frames written: $(cd "$run/frames" && ls -tr -- *.bmp 2>/dev/null | tr '\n' ' ')"
+    }
     grep -q "^play:" "$run/err" && { cat "$run/err" >&2; fail "thread $thread: the play script complained"; }
     f="$run/frames"
     for frame in title room quicksaved quickloaded chime choice street sheet dialogsaved dialogloaded saved \

@@ -219,6 +219,43 @@ TEST(PlayScript, HostCarriesEventsAsTheClockPasses)
     host.CloseWindow(window);
 }
 
+// The play waits for the game: an event's delay counts from when the window has handled the input
+// before it, however far the clock ran while the input waited.
+TEST(PlayScript, HostWaitsUntilTheWindowHandledItsInput)
+{
+    TempFolder dir;
+    winapi::HeadlessHost host;
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "PlayWaits";
+    RegisterClassExA(&wc);
+    const HWND window = CreateWindowExA(0, "PlayWaits", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    winapi::HostWindowState state;
+    ASSERT_TRUE(host.OpenWindow(window, state));
+    const std::string script = dir.Path() + "/play.txt";
+    std::ofstream(script) << "100 key a\n+100 answer no\n";
+    std::string error;
+    ASSERT_TRUE(host.StartPlayScript(script, &error)) << error;
+    winapi::AdvanceVirtualClock(100);
+    EXPECT_EQ(host.PendingPlayEvents(), 1u);
+    winapi::AdvanceVirtualClock(500);  // the key is still in the window's queue
+    EXPECT_EQ(host.PendingPlayEvents(), 1u);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&msg);
+    winapi::AdvanceVirtualClock(50);  // handled: from here the answer is 100 ms away
+    EXPECT_EQ(host.PendingPlayEvents(), 1u);
+    winapi::AdvanceVirtualClock(99);
+    EXPECT_EQ(host.PendingPlayEvents(), 1u);
+    winapi::AdvanceVirtualClock(1);
+    EXPECT_EQ(host.PendingPlayEvents(), 0u);
+    EXPECT_EQ(host.MessageBox("?", "t", MB_YESNO), IDNO);
+    host.CloseWindow(window);
+    DestroyWindow(window);
+}
+
 TEST(PlayScript, HostRefusesBadScripts)
 {
     TempFolder dir;

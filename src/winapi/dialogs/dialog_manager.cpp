@@ -1,6 +1,7 @@
 // The dialog manager: dialogs made from templates, the dialog procedure's default handling, the
 // modal loop with its scripts and records, and the keyboard of dialogs.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -38,6 +39,8 @@ struct Manager {
     std::map<int, std::deque<std::vector<DialogStep>>> scripts;
     std::vector<DialogRecord> records;
 };
+
+std::atomic<int> g_modalRunning{0};
 
 Manager& TheManager()
 {
@@ -714,6 +717,11 @@ std::vector<DialogRecord> DialogRecords()
     return m.records;
 }
 
+int ModalDialogsRunning()
+{
+    return g_modalRunning.load();
+}
+
 void ClearDialogScripts()
 {
     auto& m = TheManager();
@@ -837,6 +845,10 @@ INT_PTR winapi::dialogs::DialogBoxFrom(HINSTANCE instance, const DialogResource*
 {
     if (resource == nullptr)
         return -1;
+    struct Running {
+        Running() { ++g_modalRunning; }
+        ~Running() { --g_modalRunning; }
+    } running;
     // The owner is disabled before the dialog exists: its initialisation already runs modal.
     HWND top = TopLevelOf(owner);
     const bool disable = top != nullptr && top != GetDesktopWindow() && IsWindowEnabled(top);

@@ -90,5 +90,7 @@ void QueueDialogScript(int templateId, std::vector<DialogStep> steps);
 // Every dialog ended so far, oldest first.
 std::vector<DialogRecord> DialogRecords();
 void ClearDialogScripts();
+// Modal dialogs running now, from the moment DialogBox starts making one until it returns.
+int ModalDialogsRunning();
 
 } // namespace winapi::dialogs
