@@ -82,7 +82,7 @@ for thread in 1 0; do
         cd "$run/frames" &&
             HOME="$run/home" XDG_DATA_HOME="$run/home/data" XDG_CONFIG_HOME="$run/home/config" \
             XDG_RUNTIME_DIR="$run/rt" TESSARO_HOST=headless TESSARO_PLAY="$root/tools/demo/play.txt" \
-            TESSARO_AUDIO_WAV="$run/frames/sound.wav" timeout 300 "$tessaro" "$run/game" \
+            TESSARO_AUDIO_WAV="$run/frames/sound.wav" timeout 450 "$tessaro" "$run/game" \
             2> "$run/err"
     )
     code=$?
