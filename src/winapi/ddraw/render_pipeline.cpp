@@ -228,23 +228,20 @@ bool TexelSource::Sample(double u, double v, bool linear, int rgba[4]) const
         sv = 0;
     su = std::clamp(su, 0.0, tw - 1);
     sv = std::clamp(sv, 0.0, th - 1);
-    const LONG ux = static_cast<LONG>(su), vy = static_cast<LONG>(sv);
+    const WeightedTexel wu = Weighted(su), wv = Weighted(sv);
+    const LONG ux = wu.texel, vy = wv.texel;
     const LONG ux1 = std::min<LONG>(ux + 1, m_width - 1), vy1 = std::min<LONG>(vy + 1, m_height - 1);
-    const double fu = su - ux, fv = sv - vy;
     int c00[4], c01[4], c10[4], c11[4];
     const bool k00 = Texel(ux, vy, c00), k01 = Texel(ux1, vy, c01);
     const bool k10 = Texel(ux, vy1, c10), k11 = Texel(ux1, vy1, c11);
     if (m_keyed) {
-        const bool any = (k00 && (1 - fu) * (1 - fv) > 0) || (k01 && fu * (1 - fv) > 0) ||
-                         (k10 && (1 - fu) * fv > 0) || (k11 && fu * fv > 0);
+        // A kept texel counts where its weight is above zero (the left and upper ones always are).
+        const bool any = k00 || (k01 && wu.weight > 0) || (k10 && wv.weight > 0) || (k11 && wu.weight > 0 && wv.weight > 0);
         if (!any)
             return false;
     }
-    for (int i = 0; i < 4; ++i) {
-        const double top = c00[i] * (1 - fu) + c01[i] * fu;
-        const double bottom = c10[i] * (1 - fu) + c11[i] * fu;
-        rgba[i] = static_cast<int>(top * (1 - fv) + bottom * fv + 0.5);
-    }
+    for (int i = 0; i < 4; ++i)
+        rgba[i] = MixDown(MixAcross(c00[i], c01[i], wu.weight), MixAcross(c10[i], c11[i], wu.weight), wv.weight);
     return true;
 }
 
@@ -554,19 +551,16 @@ void FastRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
                 sv = 0;
             su = std::clamp(su, 0.0, tw - 1);
             sv = std::clamp(sv, 0.0, th - 1);
-            const LONG ux = static_cast<LONG>(su), vy = static_cast<LONG>(sv);
+            const WeightedTexel wu = Weighted(su), wv = Weighted(sv);
+            const LONG ux = wu.texel, vy = wv.texel;
             const LONG ux1 = std::min<LONG>(ux + 1, width - 1), vy1 = std::min<LONG>(vy + 1, height - 1);
-            const double fu = su - ux, fv = sv - vy;
             int c00[4], c01[4], c10[4], c11[4];
             texel(ux, vy, c00);
             texel(ux1, vy, c01);
             texel(ux, vy1, c10);
             texel(ux1, vy1, c11);
-            for (int i = 0; i < 4; ++i) {
-                const double top = c00[i] * (1 - fu) + c01[i] * fu;
-                const double bottom = c10[i] * (1 - fu) + c11[i] * fu;
-                s[i] = static_cast<int>(top * (1 - fv) + bottom * fv + 0.5);
-            }
+            for (int i = 0; i < 4; ++i)
+                s[i] = MixDown(MixAcross(c00[i], c01[i], wu.weight), MixAcross(c10[i], c11[i], wu.weight), wv.weight);
         }
         if (modulateColour)
             for (int i = 0; i < 3; ++i)
@@ -737,62 +731,26 @@ void FlatRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
             texel(tx, ty, s);
         } else {
             const double su = std::clamp(a - 0.5, 0.0, tw - 1), sv = std::clamp(b - 0.5, 0.0, th - 1);
-            const LONG ux = static_cast<LONG>(su), vy = static_cast<LONG>(sv);
-            const LONG ux1 = std::min<LONG>(ux + 1, width - 1), vy1 = std::min<LONG>(vy + 1, height - 1);
-            bool unsure = false;
-            if constexpr (Tex::kBytes == 4) {
-                // Four channels at once in float: each result lies within 3e-4 of the general
-                // loop's double one, so only one within kNearF of a rounding step can differ.
-                constexpr float kNearF = 1e-3f;
-                auto at = [&](LONG xx, LONG yy) {
-                    uint32_t v;
-                    std::memcpy(&v, pixels + static_cast<ptrdiff_t>(yy) * pitch + static_cast<ptrdiff_t>(xx) * 4, 4);
-                    if (!Tex::kHasAlpha)
-                        v |= 0xFF000000u;
-                    const __m128i z = _mm_setzero_si128();
-                    const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(v));
-                    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, z), z));
-                };
-                const __m128 p00 = at(ux, vy), p01 = at(ux1, vy), p10 = at(ux, vy1), p11 = at(ux1, vy1);
-                const __m128 wu = _mm_set1_ps(static_cast<float>(su - ux));
-                const __m128 wv = _mm_set1_ps(static_cast<float>(sv - vy));
-                const __m128 top = _mm_add_ps(p00, _mm_mul_ps(_mm_sub_ps(p01, p00), wu));
-                const __m128 bottom = _mm_add_ps(p10, _mm_mul_ps(_mm_sub_ps(p11, p10), wu));
-                const __m128 value =
-                    _mm_add_ps(_mm_add_ps(top, _mm_mul_ps(_mm_sub_ps(bottom, top), wv)), _mm_set1_ps(0.5f));
-                const __m128i whole = _mm_cvttps_epi32(value);
-                const __m128 part = _mm_sub_ps(value, _mm_cvtepi32_ps(whole));
-                unsure = _mm_movemask_ps(_mm_or_ps(_mm_cmplt_ps(part, _mm_set1_ps(kNearF)),
-                                                   _mm_cmpgt_ps(part, _mm_set1_ps(1 - kNearF)))) != 0;
-                alignas(16) int32_t lanes[4];
-                _mm_store_si128(reinterpret_cast<__m128i*>(lanes), whole);
-                s[0] = lanes[2], s[1] = lanes[1], s[2] = lanes[0], s[3] = lanes[3];
-            } else {
-                // The weights in 24-bit fixed point: each result lies within 2e-5 of the general
-                // loop's double one, so only one within kNear of a rounding step can differ.
-                constexpr uint64_t kOne = 1u << 24, kHalf = uint64_t{1} << 47, kNear = uint64_t{1} << 35;
-                const uint64_t fu = static_cast<uint64_t>((su - ux) * static_cast<double>(kOne) + 0.5);
-                const uint64_t fv = static_cast<uint64_t>((sv - vy) * static_cast<double>(kOne) + 0.5);
-                int c00[4], c01[4], c10[4], c11[4];
-                texel(ux, vy, c00);
-                texel(ux1, vy, c01);
-                texel(ux, vy1, c10);
-                texel(ux1, vy1, c11);
-                for (int i = 0; i < 4; ++i) {
-                    const uint64_t top =
-                        static_cast<uint64_t>(c00[i]) * (kOne - fu) + static_cast<uint64_t>(c01[i]) * fu;
-                    const uint64_t bottom =
-                        static_cast<uint64_t>(c10[i]) * (kOne - fu) + static_cast<uint64_t>(c11[i]) * fu;
-                    const uint64_t value = top * (kOne - fv) + bottom * fv + kHalf;
-                    const uint64_t part = value & ((uint64_t{1} << 48) - 1);
-                    unsure = unsure || part < kNear || part > (uint64_t{1} << 48) - kNear;
-                    s[i] = static_cast<int>(value >> 48);
-                }
-            }
-            if (unsure) {
+            // The sampling rounds positions to whole weights: only one within kMargin of a
+            // rounding step can round otherwise in the general loop.
+            auto sureWeight = [](double s) {
+                const double f = s * kWeightOne + 0.5, part = f - FloorOf(f);
+                return part > kMargin * kWeightOne && part < 1 - kMargin * kWeightOne;
+            };
+            if (!sureWeight(su) || !sureWeight(sv)) {
                 FastRowOf<Tex, Target, Linear, Blend>(drawer, c, y, x, x + 1);
                 continue;
             }
+            const WeightedTexel wu = Weighted(su), wv = Weighted(sv);
+            const LONG ux = wu.texel, vy = wv.texel;
+            const LONG ux1 = std::min<LONG>(ux + 1, width - 1), vy1 = std::min<LONG>(vy + 1, height - 1);
+            int c00[4], c01[4], c10[4], c11[4];
+            texel(ux, vy, c00);
+            texel(ux1, vy, c01);
+            texel(ux, vy1, c10);
+            texel(ux1, vy1, c11);
+            for (int i = 0; i < 4; ++i)
+                s[i] = MixDown(MixAcross(c00[i], c01[i], wu.weight), MixAcross(c10[i], c11[i], wu.weight), wv.weight);
         }
         // Div255(s * 255) is s: a white flat colour changes nothing.
         if (modulateColour && !whiteColour)

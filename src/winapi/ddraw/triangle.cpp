@@ -52,19 +52,15 @@ void Sampler::Sample(double u, double v, int rgb[3]) const
         sv = 0;
     su = std::clamp(su, 0.0, tw - 1);
     sv = std::clamp(sv, 0.0, th - 1);
-    const LONG ux = static_cast<LONG>(su), vy = static_cast<LONG>(sv);
+    const WeightedTexel wu = Weighted(su), wv = Weighted(sv);
+    const LONG ux = wu.texel, vy = wv.texel;
     const LONG ux1 = std::min<LONG>(ux + 1, m_width - 1), vy1 = std::min<LONG>(vy + 1, m_height - 1);
-    const double fu = su - ux, fv = sv - vy;
     const DWORD p00 = m_from.Read(Texel(ux, vy)), p01 = m_from.Read(Texel(ux1, vy));
     const DWORD p10 = m_from.Read(Texel(ux, vy1)), p11 = m_from.Read(Texel(ux1, vy1));
-    // Whole-byte channels (888, x888) need no widening.
-    const bool bytes = m_from.bits[0] == 8 && m_from.bits[1] == 8 && m_from.bits[2] == 8;
     for (int i = 0; i < 3; ++i) {
-        const int shift = m_from.shift[i];
-        auto channel = [&](DWORD p) { return bytes ? static_cast<int>(p >> shift & 0xFF) : m_from.Channel(p, i); };
-        const double top = channel(p00) * (1 - fu) + channel(p01) * fu;
-        const double bottom = channel(p10) * (1 - fu) + channel(p11) * fu;
-        rgb[i] = static_cast<int>(top * (1 - fv) + bottom * fv + 0.5);
+        const int32_t top = MixAcross(m_from.Channel(p00, i), m_from.Channel(p01, i), wu.weight);
+        const int32_t bottom = MixAcross(m_from.Channel(p10, i), m_from.Channel(p11, i), wu.weight);
+        rgb[i] = MixDown(top, bottom, wv.weight);
     }
 }
 
