@@ -732,25 +732,59 @@ void FlatRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
         } else {
             const double su = std::clamp(a - 0.5, 0.0, tw - 1), sv = std::clamp(b - 0.5, 0.0, th - 1);
             // The sampling rounds positions to whole weights: only one within kMargin of a
-            // rounding step can round otherwise in the general loop.
-            auto sureWeight = [](double s) {
-                const double f = s * kWeightOne + 0.5, part = f - FloorOf(f);
-                return part > kMargin * kWeightOne && part < 1 - kMargin * kWeightOne;
-            };
-            if (!sureWeight(su) || !sureWeight(sv)) {
+            // rounding step can round otherwise in the general loop. Both at once (positions
+            // below 1e6 texels keep the fixed-point ones within 32 bits).
+            const __m128d f = _mm_add_pd(_mm_mul_pd(_mm_set_pd(sv, su), _mm_set1_pd(kWeightOne)), _mm_set1_pd(0.5));
+            const __m128i fixed = _mm_cvttpd_epi32(f);  // f >= 0.5: truncation is the floor
+            const __m128d off = _mm_sub_pd(_mm_sub_pd(f, _mm_cvtepi32_pd(fixed)), _mm_set1_pd(0.5));
+            const __m128d distance = _mm_andnot_pd(_mm_set1_pd(-0.0), off);
+            if (_mm_movemask_pd(_mm_cmpge_pd(distance, _mm_set1_pd(0.5 - kMargin * kWeightOne))) != 0) {
                 FastRowOf<Tex, Target, Linear, Blend>(drawer, c, y, x, x + 1);
                 continue;
             }
-            const WeightedTexel wu = Weighted(su), wv = Weighted(sv);
+            const int32_t fixedU = _mm_cvtsi128_si32(fixed), fixedV = _mm_cvtsi128_si32(_mm_shuffle_epi32(fixed, 1));
+            const WeightedTexel wu{fixedU >> kWeightBits, fixedU & (kWeightOne - 1)};
+            const WeightedTexel wv{fixedV >> kWeightBits, fixedV & (kWeightOne - 1)};
             const LONG ux = wu.texel, vy = wv.texel;
             const LONG ux1 = std::min<LONG>(ux + 1, width - 1), vy1 = std::min<LONG>(vy + 1, height - 1);
-            int c00[4], c01[4], c10[4], c11[4];
-            texel(ux, vy, c00);
-            texel(ux1, vy, c01);
-            texel(ux, vy1, c10);
-            texel(ux1, vy1, c11);
-            for (int i = 0; i < 4; ++i)
-                s[i] = MixDown(MixAcross(c00[i], c01[i], wu.weight), MixAcross(c10[i], c11[i], wu.weight), wv.weight);
+            if constexpr (Tex::kBytes == 4) {
+                // Four channels at once: each texel pair as 16-bit neighbours mixed by one
+                // multiply-add, the rows by 64-bit products (below 2^31: their low halves).
+                auto at = [&](LONG xx, LONG yy) {
+                    uint32_t v;
+                    std::memcpy(&v, pixels + static_cast<ptrdiff_t>(yy) * pitch + static_cast<ptrdiff_t>(xx) * 4, 4);
+                    if (!Tex::kHasAlpha)
+                        v |= 0xFF000000u;
+                    return _mm_cvtsi32_si128(static_cast<int>(v));
+                };
+                const __m128i z = _mm_setzero_si128();
+                // Lanes one - wu, wu, one - wv, wv, from the fixed-point positions.
+                const __m128i weights = _mm_and_si128(fixed, _mm_set1_epi32(kWeightOne - 1));
+                const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(kWeightOne), weights);
+                const __m128i across = _mm_shuffle_epi32(_mm_packs_epi32(_mm_unpacklo_epi32(rest, weights), rest), 0);
+                const __m128i top = _mm_madd_epi16(_mm_unpacklo_epi8(_mm_unpacklo_epi8(at(ux, vy), at(ux1, vy)), z), across);
+                const __m128i bottom =
+                    _mm_madd_epi16(_mm_unpacklo_epi8(_mm_unpacklo_epi8(at(ux, vy1), at(ux1, vy1)), z), across);
+                const __m128i upper = _mm_shuffle_epi32(rest, 0x55), lower = _mm_shuffle_epi32(weights, 0x55);
+                const __m128i even = _mm_add_epi64(_mm_mul_epu32(top, upper), _mm_mul_epu32(bottom, lower));
+                const __m128i odd = _mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(top, 32), upper),
+                                                  _mm_mul_epu32(_mm_srli_epi64(bottom, 32), lower));
+                const __m128i sum = _mm_or_si128(_mm_and_si128(even, _mm_set_epi32(0, -1, 0, -1)), _mm_slli_epi64(odd, 32));
+                const __m128i whole =
+                    _mm_srli_epi32(_mm_add_epi32(sum, _mm_set1_epi32(1 << (2 * kWeightBits - 1))), 2 * kWeightBits);
+                alignas(16) int32_t lanes[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(lanes), whole);
+                s[0] = lanes[2], s[1] = lanes[1], s[2] = lanes[0], s[3] = lanes[3];
+            } else {
+                int c00[4], c01[4], c10[4], c11[4];
+                texel(ux, vy, c00);
+                texel(ux1, vy, c01);
+                texel(ux, vy1, c10);
+                texel(ux1, vy1, c11);
+                for (int i = 0; i < 4; ++i)
+                    s[i] = MixDown(MixAcross(c00[i], c01[i], wu.weight), MixAcross(c10[i], c11[i], wu.weight),
+                                   wv.weight);
+            }
         }
         // Div255(s * 255) is s: a white flat colour changes nothing.
         if (modulateColour && !whiteColour)
