@@ -221,27 +221,18 @@ bool TexelSource::Sample(double u, double v, bool linear, int rgba[4]) const
         const LONG ty = static_cast<LONG>(std::clamp(std::isfinite(fv) ? fv : 0.0, 0.0, th - 1));
         return Texel(tx, ty, rgba);
     }
-    double su = u * tw - 0.5, sv = v * th - 0.5;
-    if (!std::isfinite(su))
-        su = 0;
-    if (!std::isfinite(sv))
-        sv = 0;
-    su = std::clamp(su, 0.0, tw - 1);
-    sv = std::clamp(sv, 0.0, th - 1);
-    const WeightedTexel wu = Weighted(su), wv = Weighted(sv);
-    const LONG ux = wu.texel, vy = wv.texel;
-    const LONG ux1 = std::min<LONG>(ux + 1, m_width - 1), vy1 = std::min<LONG>(vy + 1, m_height - 1);
+    const BilinearTexels t = BilinearAt(u, v, m_width, m_height);
     int c00[4], c01[4], c10[4], c11[4];
-    const bool k00 = Texel(ux, vy, c00), k01 = Texel(ux1, vy, c01);
-    const bool k10 = Texel(ux, vy1, c10), k11 = Texel(ux1, vy1, c11);
+    const bool k00 = Texel(t.x0, t.y0, c00), k01 = Texel(t.x1, t.y0, c01);
+    const bool k10 = Texel(t.x0, t.y1, c10), k11 = Texel(t.x1, t.y1, c11);
     if (m_keyed) {
         // A kept texel counts where its weight is above zero (the left and upper ones always are).
-        const bool any = k00 || (k01 && wu.weight > 0) || (k10 && wv.weight > 0) || (k11 && wu.weight > 0 && wv.weight > 0);
+        const bool any = k00 || (k01 && t.wu > 0) || (k10 && t.wv > 0) || (k11 && t.wu > 0 && t.wv > 0);
         if (!any)
             return false;
     }
     for (int i = 0; i < 4; ++i)
-        rgba[i] = MixDown(MixAcross(c00[i], c01[i], wu.weight), MixAcross(c10[i], c11[i], wu.weight), wv.weight);
+        rgba[i] = Mix(c00[i], c01[i], c10[i], c11[i], t);
     return true;
 }
 
@@ -544,23 +535,14 @@ void FastRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
             const LONG ty = static_cast<LONG>(std::clamp(std::isfinite(fv) ? fv : 0.0, 0.0, th - 1));
             texel(tx, ty, s);
         } else {
-            double su = u * tw - 0.5, sv = v * th - 0.5;
-            if (!std::isfinite(su))
-                su = 0;
-            if (!std::isfinite(sv))
-                sv = 0;
-            su = std::clamp(su, 0.0, tw - 1);
-            sv = std::clamp(sv, 0.0, th - 1);
-            const WeightedTexel wu = Weighted(su), wv = Weighted(sv);
-            const LONG ux = wu.texel, vy = wv.texel;
-            const LONG ux1 = std::min<LONG>(ux + 1, width - 1), vy1 = std::min<LONG>(vy + 1, height - 1);
+            const BilinearTexels t = BilinearAt(u, v, width, height);
             int c00[4], c01[4], c10[4], c11[4];
-            texel(ux, vy, c00);
-            texel(ux1, vy, c01);
-            texel(ux, vy1, c10);
-            texel(ux1, vy1, c11);
+            texel(t.x0, t.y0, c00);
+            texel(t.x1, t.y0, c01);
+            texel(t.x0, t.y1, c10);
+            texel(t.x1, t.y1, c11);
             for (int i = 0; i < 4; ++i)
-                s[i] = MixDown(MixAcross(c00[i], c01[i], wu.weight), MixAcross(c10[i], c11[i], wu.weight), wv.weight);
+                s[i] = Mix(c00[i], c01[i], c10[i], c11[i], t);
         }
         if (modulateColour)
             for (int i = 0; i < 3; ++i)

@@ -45,23 +45,11 @@ void Sampler::Sample(double u, double v, int rgb[3]) const
             rgb[i] = m_from.Channel(p, i);
         return;
     }
-    double su = u * tw - 0.5, sv = v * th - 0.5;
-    if (!std::isfinite(su))
-        su = 0;
-    if (!std::isfinite(sv))
-        sv = 0;
-    su = std::clamp(su, 0.0, tw - 1);
-    sv = std::clamp(sv, 0.0, th - 1);
-    const WeightedTexel wu = Weighted(su), wv = Weighted(sv);
-    const LONG ux = wu.texel, vy = wv.texel;
-    const LONG ux1 = std::min<LONG>(ux + 1, m_width - 1), vy1 = std::min<LONG>(vy + 1, m_height - 1);
-    const DWORD p00 = m_from.Read(Texel(ux, vy)), p01 = m_from.Read(Texel(ux1, vy));
-    const DWORD p10 = m_from.Read(Texel(ux, vy1)), p11 = m_from.Read(Texel(ux1, vy1));
-    for (int i = 0; i < 3; ++i) {
-        const int32_t top = MixAcross(m_from.Channel(p00, i), m_from.Channel(p01, i), wu.weight);
-        const int32_t bottom = MixAcross(m_from.Channel(p10, i), m_from.Channel(p11, i), wu.weight);
-        rgb[i] = MixDown(top, bottom, wv.weight);
-    }
+    const BilinearTexels t = BilinearAt(u, v, m_width, m_height);
+    const DWORD p00 = m_from.Read(Texel(t.x0, t.y0)), p01 = m_from.Read(Texel(t.x1, t.y0));
+    const DWORD p10 = m_from.Read(Texel(t.x0, t.y1)), p11 = m_from.Read(Texel(t.x1, t.y1));
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = Mix(m_from.Channel(p00, i), m_from.Channel(p01, i), m_from.Channel(p10, i), m_from.Channel(p11, i), t);
 }
 
 Triangle::Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG width, LONG height)
