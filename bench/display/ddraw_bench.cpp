@@ -289,7 +289,7 @@ BENCHMARK(BM_TextureQuadVsMemcpy)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The texture path's frame quad: a 640x480 texture drawn bilinear into 1440x1080, beside pixman's
 // bilinear scaling of the same pixels. Arg 0: colours in steps of 16 (as the other contests);
-// 1: any 8-bit colours, whose halfway values the device settles pixel by pixel.
+// 1: any 8-bit colours (many pixels then lie exactly halfway between two values).
 void BM_BilinearQuadVsPixman(benchmark::State& state)
 {
     Setup& s = Get();

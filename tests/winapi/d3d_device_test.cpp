@@ -3,9 +3,11 @@
 // V = 0.9375, the top-left rule at shared edges, and the refusals.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "d3d_sampling.h"
@@ -102,6 +104,51 @@ public:
         Vertex q[4] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {w - 0.5f, -0.5f, 0, 1, u, 0}, {-0.5f, h - 0.5f, 0, 1, 0, v},
                        {w - 0.5f, h - 0.5f, 0, 1, u, v}};
         ASSERT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, q, 4, D3DDP_WAIT), DD_OK);
+    }
+
+    // The strip drawn onto two ow x oh targets of the same picture, by rows where the device can
+    // (rows = whether it did) and as two triangles pixel by pixel; answers the pixels of both
+    // (point samples in the target's format copy the texel whole: only the colour bits kept).
+    std::array<std::vector<DWORD>, 2> DrawnBothWays(IDirectDrawSurface7* texture, const Vertex strip[4], LONG ow,
+                                                    LONG oh, const FormatCase& format, DWORD mag, DWORD min,
+                                                    bool* rows)
+    {
+        const bool linear = mag == D3DTFG_LINEAR && min == D3DTFN_LINEAR;
+        const LONG bytes = static_cast<LONG>(format.bits / 8);
+        std::array<std::vector<DWORD>, 2> drawn;
+        for (int triangles = 0; triangles < 2; ++triangles) {
+            winapi::ddraw_testing::Current().noQuadRows = triangles == 1;
+            IDirectDrawSurface7* target = Surface(ow, oh, format, DDSCAPS_3DDEVICE, 23);
+            IDirect3DDevice7* device = Device(target);
+            device->SetTexture(0, texture);
+            device->SetTextureStageState(0, D3DTSS_MAGFILTER, mag);
+            device->SetTextureStageState(0, D3DTSS_MINFILTER, min);
+            const int before = winapi::ddraw_testing::QuadsByRows();
+            EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, const_cast<Vertex*>(strip),
+                                            4, 0),
+                      DD_OK);
+            if (triangles == 0)
+                *rows = winapi::ddraw_testing::QuadsByRows() != before;
+            device->Release();
+            Locked l(target);
+            for (LONG y = 0; y < oh; ++y)
+                for (LONG x = 0; x < ow; ++x) {
+                    DWORD p = 0;
+                    std::memcpy(&p, l.Row(y) + x * bytes, static_cast<size_t>(bytes));
+                    drawn[static_cast<size_t>(triangles)].push_back(linear ? p : p & (format.r | format.g | format.b));
+                }
+        }
+        winapi::ddraw_testing::Current().noQuadRows = false;
+        return drawn;
+    }
+    // The first pixel where two pictures of width w differ, as "x,y: one, other" ("" when alike).
+    static std::string FirstDifference(const std::array<std::vector<DWORD>, 2>& drawn, LONG w)
+    {
+        for (size_t i = 0; i < drawn[0].size(); ++i)
+            if (drawn[0][i] != drawn[1][i])
+                return std::to_string(i % static_cast<size_t>(w)) + "," + std::to_string(i / static_cast<size_t>(w)) +
+                       ": " + std::to_string(drawn[0][i]) + ", " + std::to_string(drawn[1][i]);
+        return "";
     }
 
     IDirectDraw7* dd = nullptr;
@@ -227,7 +274,7 @@ TEST_F(D3DDevice, QuadRowsGiveTheTrianglesPixels)
                    {"bilinear", D3DTFG_LINEAR, D3DTFN_LINEAR},
                    {"bilinear growing", D3DTFG_LINEAR, D3DTFN_POINT},
                    {"bilinear shrinking", D3DTFG_POINT, D3DTFN_LINEAR}};
-    // The bilinear rows' uncertain pixels are shaded four at a time with AVX2, one by one below it.
+    // The bilinear rows mix in the SIMD level's kernels.
     for (SimdLevel level : kAllSimdLevels)
     for (const Case& c : cases)
         for (const auto& pair : pairs)
@@ -237,41 +284,86 @@ TEST_F(D3DDevice, QuadRowsGiveTheTrianglesPixels)
                 const ScopedSimdLevel scoped(level);
                 SCOPED_TRACE(std::string(c.name) + " " + pair.texture.name + " -> " + pair.target.name + " " +
                              filter.name + " level " + std::to_string(static_cast<int>(level)));
-                const bool linear = filter.mag == D3DTFG_LINEAR && filter.min == D3DTFN_LINEAR;
                 IDirectDrawSurface7* texture = Surface(c.tw, c.th, pair.texture, DDSCAPS_TEXTURE, 17);
                 const Vertex strip[4] = {{c.left, c.top, 0, 1, c.u0, c.v0}, {c.right, c.top, 0, 1, c.u1, c.v0},
                                          {c.left, c.bottom, 0, 1, c.u0, c.v1}, {c.right, c.bottom, 0, 1, c.u1, c.v1}};
-                const LONG bytes = static_cast<LONG>(pair.target.bits / 8);
-                std::vector<DWORD> drawn[2];
-                for (int triangles = 0; triangles < 2; ++triangles) {
-                    winapi::ddraw_testing::Current().noQuadRows = triangles == 1;
-                    IDirectDrawSurface7* target = Surface(c.ow, c.oh, pair.target, DDSCAPS_3DDEVICE, 23);
-                    IDirect3DDevice7* device = Device(target);
-                    device->SetTexture(0, texture);
-                    device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter.mag);
-                    device->SetTextureStageState(0, D3DTSS_MINFILTER, filter.min);
-                    const int before = winapi::ddraw_testing::QuadsByRows();
-                    EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1,
-                                                    const_cast<Vertex*>(strip), 4, 0),
-                              DD_OK);
-                    EXPECT_EQ(winapi::ddraw_testing::QuadsByRows() - before, triangles == 0 && c.rows ? 1 : 0);
-                    device->Release();
-                    Locked l(target);
-                    for (LONG y = 0; y < c.oh; ++y)
-                        for (LONG x = 0; x < c.ow; ++x) {
-                            DWORD p = 0;
-                            std::memcpy(&p, l.Row(y) + x * bytes, static_cast<size_t>(bytes));
-                            drawn[triangles].push_back(linear ? p : p & (pair.target.r | pair.target.g | pair.target.b));
-                        }
-                }
-                winapi::ddraw_testing::Current().noQuadRows = false;
-                size_t differ = 0, firstAt = 0;
-                for (size_t i = 0; i < drawn[0].size(); ++i)
-                    if (drawn[0][i] != drawn[1][i] && differ++ == 0)
-                        firstAt = i;
-                EXPECT_EQ(differ, 0u) << "first at " << firstAt % static_cast<size_t>(c.ow) << ","
-                                      << firstAt / static_cast<size_t>(c.ow);
+                bool rows = false;
+                const auto drawn = DrawnBothWays(texture, strip, c.ow, c.oh, pair.target, filter.mag, filter.min, &rows);
+                EXPECT_EQ(rows, c.rows);
+                EXPECT_EQ(FirstDifference(drawn, c.ow), "");
             }
+}
+
+TEST_F(D3DDevice, RandomQuadsByRowsGiveTheTrianglesPixels)
+{
+    // Random sizes, scales, texture coordinates (mirrored, past the texture), corners on and off
+    // the pixel grid and past the target's edges, bilinear and point, at every SIMD level; the
+    // turned ones go to the triangles (the rows refuse them) and must still match.
+    std::mt19937 random(29);
+    auto uniform = [&](double lo, double hi) {
+        return static_cast<float>(std::uniform_real_distribution<double>(lo, hi)(random));
+    };
+    int byRows = 0;
+    for (int round = 0; round < 60; ++round) {
+        const LONG tw = 1 + static_cast<LONG>(random() % 40), th = 1 + static_cast<LONG>(random() % 40);
+        const LONG ow = 1 + static_cast<LONG>(random() % 90), oh = 1 + static_cast<LONG>(random() % 90);
+        float left = uniform(-20, ow), top = uniform(-20, oh);
+        float right = left + uniform(1, 110), bottom = top + uniform(1, 110);
+        if (round % 3 == 0) {  // corners on a grid of quarter pixels
+            left = std::round(left * 4) / 4;
+            top = std::round(top * 4) / 4;
+            right = std::round(right * 4) / 4 + 1;
+            bottom = std::round(bottom * 4) / 4 + 1;
+        }
+        const float u0 = uniform(-0.3, 0.6), u1 = uniform(0.4, 1.3), v0 = uniform(-0.3, 0.6), v1 = uniform(0.4, 1.3);
+        const bool mirrored = round % 4 == 1;
+        Vertex strip[4] = {{left, top, 0, 1, mirrored ? u1 : u0, v0},
+                           {right, top, 0, 1, mirrored ? u0 : u1, v0},
+                           {left, bottom, 0, 1, mirrored ? u1 : u0, v1},
+                           {right, bottom, 0, 1, mirrored ? u0 : u1, v1}};
+        const bool turned = round % 5 == 2;
+        if (turned) {
+            const double angle = uniform(0.05, 3), cx = (left + right) / 2.0, cy = (top + bottom) / 2.0;
+            for (Vertex& v : strip) {
+                const double dx = v.x - cx, dy = v.y - cy;
+                v.x = static_cast<float>(cx + dx * std::cos(angle) - dy * std::sin(angle));
+                v.y = static_cast<float>(cy + dx * std::sin(angle) + dy * std::cos(angle));
+            }
+        }
+        const DWORD filter = round % 6 == 5 ? D3DTFG_POINT : D3DTFG_LINEAR;
+        IDirectDrawSurface7* texture = Surface(tw, th, kX888, DDSCAPS_TEXTURE, 31 + static_cast<unsigned>(round));
+        for (SimdLevel level : kAllSimdLevels) {
+            const ScopedSimdLevel scoped(level);
+            SCOPED_TRACE(testing::Message() << "round " << round << " level " << static_cast<int>(level) << " quad "
+                                            << left << "," << top << " " << right << "," << bottom << " texture "
+                                            << tw << "x" << th << " target " << ow << "x" << oh);
+            bool rows = false;
+            const auto drawn = DrawnBothWays(texture, strip, ow, oh, kX888, filter,
+                                             filter == D3DTFG_LINEAR ? D3DTFN_LINEAR : D3DTFN_POINT, &rows);
+            EXPECT_EQ(FirstDifference(drawn, ow), "");
+            if (turned) {
+                EXPECT_FALSE(rows);
+            }
+            byRows += rows ? 1 : 0;
+        }
+    }
+    EXPECT_GT(byRows, 0);
+}
+
+TEST_F(D3DDevice, BilinearWeightsOnRoundingEdgesGoToTheTriangles)
+{
+    // Every other column and row samples exactly halfway between two weights: those pixels are
+    // the triangles' own, the rest the rows'.
+    IDirectDrawSurface7* texture = Surface(16, 16, kX888, DDSCAPS_TEXTURE, 5);
+    const float lo = 0.5f, hi = 0.5f + 1.0f / 1024;
+    const Vertex strip[4] = {{0, 0, 0, 1, lo, lo}, {64, 0, 0, 1, hi, lo}, {0, 64, 0, 1, lo, hi}, {64, 64, 0, 1, hi, hi}};
+    for (SimdLevel level : kAllSimdLevels) {
+        const ScopedSimdLevel scoped(level);
+        bool rows = false;
+        const auto drawn = DrawnBothWays(texture, strip, 64, 64, kX888, D3DTFG_LINEAR, D3DTFN_LINEAR, &rows);
+        EXPECT_TRUE(rows);
+        EXPECT_EQ(FirstDifference(drawn, 64), "") << "level " << static_cast<int>(level);
+    }
 }
 
 TEST_F(D3DDevice, SharedEdgesDrawEachPixelOnce)

@@ -2,6 +2,7 @@
 // pixels, every width from 1 to 40 and odd byte offsets, with keys at the edges of the value range;
 // the blits' own choice of twin at every SIMD level.
 #include "winapi/ddraw/row_kernels.h"
+#include "winapi/ddraw/triangle.h"
 
 #include "winapi/simd_level.h"
 
@@ -174,69 +175,61 @@ TEST(DDrawRowKernels, PicksMatchThePlainRows)
 TEST(DDrawRowKernels, QuadRowsMatchThePlainRows)
 {
     // Across: samples within eight pixels of each block's first one (enlarging: one load and
-    // permutes) and anywhere in the row (gathers). Down: weights 0, 1 and between; values near
-    // whole numbers so that the band marks some of them unsure.
+    // permutes) and anywhere in the row (gathers), weights 0, the largest and between. Down:
+    // mixed channels from 0 to 255 whole, weights 0, 1, the largest and between.
     std::mt19937 random(13);
     const LONG length = 29;
     const std::vector<BYTE> row = RandomBytes(random, 4 * length);
     const auto* src = reinterpret_cast<const uint32_t*>(row.data());
+    const int32_t top = dd::kWeightOne - 1;
     for (LONG width = 1; width <= kMaxWidth; ++width)
         for (bool enlarging : {true, false}) {
             SCOPED_TRACE(testing::Message() << "width " << width << (enlarging ? " enlarging" : " anywhere"));
-            std::vector<int32_t> xa(static_cast<size_t>(width)), xb(xa.size());
-            std::vector<float> fu(xa.size());
+            std::vector<int32_t> xa(static_cast<size_t>(width)), xb(xa.size()), w(xa.size());
             for (LONG i = 0; i < width; ++i) {
                 const size_t at = static_cast<size_t>(i);
                 xa[at] = enlarging ? std::min<int32_t>(static_cast<int32_t>(i * 4 / 9 + random() % 2), length - 1)
                                    : static_cast<int32_t>(random() % length);
                 xb[at] = std::min<int32_t>(xa[at] + 1, length - 1);
-                fu[at] = static_cast<float>(random() % 1000) / 1000;
+                const int32_t kinds[] = {0, top, static_cast<int32_t>(random() % dd::kWeightOne)};
+                w[at] = kinds[random() % 3];
             }
-            std::vector<float> plain(3 * xa.size()), twin(plain.size());
-            auto rows = [&](std::vector<float>& v) {
-                return std::array<float*, 3>{v.data(), v.data() + xa.size(), v.data() + 2 * xa.size()};
+            std::vector<int32_t> plain(3 * xa.size()), twin(plain.size());
+            auto rows = [&](std::vector<int32_t>& v) {
+                return std::array<int32_t*, 3>{v.data(), v.data() + xa.size(), v.data() + 2 * xa.size()};
             };
-            dd::QuadAcrossPlain(src, length, xa.data(), xb.data(), fu.data(), rows(plain).data(), width);
-            dd::QuadAcrossSse2(src, length, xa.data(), xb.data(), fu.data(), rows(twin).data(), width);
-            EXPECT_EQ(std::memcmp(plain.data(), twin.data(), plain.size() * sizeof(float)), 0);
+            dd::QuadAcrossPlain(src, length, xa.data(), xb.data(), w.data(), rows(plain).data(), width);
+            dd::QuadAcrossSse2(src, length, xa.data(), xb.data(), w.data(), rows(twin).data(), width);
+            EXPECT_EQ(plain, twin);
             for (SimdLevel level : kAllSimdLevels) {
                 const ScopedSimdLevel forced(level);
-                std::fill(twin.begin(), twin.end(), -1.0f);
-                dd::QuadAcross(src, length, xa.data(), xb.data(), fu.data(), rows(twin).data(), width);
-                EXPECT_EQ(std::memcmp(plain.data(), twin.data(), plain.size() * sizeof(float)), 0)
-                    << "level " << static_cast<int>(ActiveSimdLevel());
+                std::fill(twin.begin(), twin.end(), -1);
+                dd::QuadAcross(src, length, xa.data(), xb.data(), w.data(), rows(twin).data(), width);
+                EXPECT_EQ(plain, twin) << "level " << static_cast<int>(ActiveSimdLevel());
             }
 
-            std::vector<float> top(3 * xa.size()), bottom(top.size());
-            for (size_t i = 0; i < top.size(); ++i) {
-                top[i] = static_cast<float>(random() % 256) + (random() % 4 == 0 ? 0.0f : 0.37f);
-                bottom[i] = static_cast<float>(random() % 256) + 0.5f;
+            std::vector<int32_t> upper(3 * xa.size()), lower(upper.size());
+            for (size_t i = 0; i < upper.size(); ++i) {
+                const int32_t kinds[] = {0, 255 * dd::kWeightOne,
+                                         static_cast<int32_t>(random() % (255 * dd::kWeightOne + 1))};
+                upper[i] = kinds[random() % 3];
+                lower[i] = kinds[random() % 3];
             }
-            const float* const t[3] = {top.data(), top.data() + xa.size(), top.data() + 2 * xa.size()};
-            const float* const b[3] = {bottom.data(), bottom.data() + xa.size(), bottom.data() + 2 * xa.size()};
-            for (float fv : {0.0f, 1.0f, 0.5f, 0.3125f}) {
+            const int32_t* const t[3] = {upper.data(), upper.data() + xa.size(), upper.data() + 2 * xa.size()};
+            const int32_t* const b[3] = {lower.data(), lower.data() + xa.size(), lower.data() + 2 * xa.size()};
+            for (int32_t weight : {0, 1, top, 613}) {
                 std::vector<uint32_t> out[2];
-                std::vector<int32_t> unsure[2];
-                LONG count[2];
                 auto run = [&](int which, auto kernel) {
-                    out[which].assign(xa.size(), 0);
-                    unsure[which].assign(xa.size(), -1);
-                    count[which] = kernel(t, b, fv, 0x1p-12f, out[which].data(), unsure[which].data(), width);
-                    unsure[which].resize(static_cast<size_t>(count[which]));  // the slots past them are scratch
+                    out[which].assign(xa.size(), 0xFFFFFFFF);
+                    kernel(t, b, weight, out[which].data(), width);
                 };
                 run(0, dd::QuadDownPlain);
                 run(1, dd::QuadDownSse2);
                 EXPECT_EQ(out[0], out[1]);
-                EXPECT_EQ(count[0], count[1]);
-                EXPECT_EQ(unsure[0], unsure[1]);
                 for (SimdLevel level : kAllSimdLevels) {
                     const ScopedSimdLevel forced(level);
                     run(1, dd::QuadDown);
                     EXPECT_EQ(out[0], out[1]) << "level " << static_cast<int>(ActiveSimdLevel());
-                    EXPECT_EQ(unsure[0], unsure[1]);
-                }
-                if (fv == 0.0f && width == kMaxWidth) {
-                    EXPECT_GT(count[0], 0);  // whole tops lie on rounding edges
                 }
             }
         }

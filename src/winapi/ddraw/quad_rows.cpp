@@ -4,22 +4,19 @@
 // values in double, so the same column may get a u a few units in the last place apart from row
 // to row and from one triangle to the other. Those differences stay below kSlack * (size *
 // |u| + 1) texels (the triangles' arithmetic is good to about 63 units of 2^-53 there). The
-// bilinear colour moves by at most 255 per texel of position, so a channel whose rows' value
-// lies farther than the band from a rounding edge is the triangles' channel too; a pixel with a
-// channel in the band, and a point sample whose texel the slack could change, is shaded by its
-// triangle. Which pixels each triangle owns comes from its own edge tests: along a row each
-// edge's answer changes at most once.
+// sampling rounds a position to its texel (point) or to a weight of kWeightBits bits (bilinear)
+// and mixes in integers, so a column whose rows' position lies farther than the slack from a
+// rounding edge gets the triangles' texels and weights on every row, and so does a row; the
+// pixels of a column or row within the slack are shaded by their triangle. Which pixels each
+// triangle owns comes from its own edge tests: along a row each edge's answer changes at most
+// once.
 #include "winapi/ddraw/quad_rows.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstring>
 
 #include "winapi/ddraw/row_kernels.h"
-#include "winapi/simd_level.h"
-
-#include <immintrin.h>
 
 namespace winapi::ddraw {
 
@@ -27,7 +24,6 @@ namespace {
 
 constexpr double kMaxCoordinate = 16777216.0;  // vertex positions and texel positions the bound covers
 constexpr double kSlack = 0x1p-44;             // 512 units of 2^-53
-constexpr double kFloatBand = 0x1p-12;         // the float rows' own error is below 2^-14
 
 // The first x in lo..hi-1 where after(x) holds (hi when none), given that it holds from there
 // on; the search starts at hint, so that it takes two tests when the hint is right.
@@ -183,152 +179,15 @@ public:
         tv[m_slanted] = w * m_t.V(m_slanted);
         sampler.Sample(tu[0] + tu[1] + tu[2], tv[0] + tv[1] + tv[2], rgb);
     }
-    // Shade for the columns xs[0..n-1] of the row, into out as x888 (alpha 0).
-    void ShadeMany(const int32_t* xs, LONG n, const Sampler& sampler, uint32_t* out) const
-    {
-        LONG i = 0;
-        if (m_usable && (m_flat == 2 || m_upright == 2) && UseAvx2() && BilinearX888(sampler)) {
-            i = ShadeAvx2(xs, n, sampler, out);
-            if (i < n) {
-                // The last few as one more group, the last column standing in for the missing ones.
-                int32_t last[4];
-                uint32_t shaded[4];
-                for (int lane = 0; lane < 4; ++lane)
-                    last[lane] = xs[std::min<LONG>(i + lane, n - 1)];
-                ShadeAvx2(last, 4, sampler, shaded);
-                std::copy(shaded, shaded + (n - i), out + i);
-                i = n;
-            }
-        }
-        for (; i < n; ++i) {
-            int rgb[3];
-            Shade(xs[i], sampler, rgb);
-            out[i] = static_cast<uint32_t>(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
-        }
-    }
 
 private:
-    // Whether the four-lane path reads the sampler's texels: bilinear x888, every texel index
-    // within 32 bits.
-    static bool BilinearX888(const Sampler& sampler)
-    {
-        return sampler.Linear() && sampler.Format().IsX888() && sampler.Width() >= 2 && sampler.Pitch() % 4 == 0 &&
-               sampler.Pitch() > 0 &&
-               static_cast<int64_t>(sampler.Pitch() / 4) * sampler.Height() <= INT32_MAX;
-    }
-    // As the sampler: p * size - 0.5, 0 when not finite, clamped to 0..top.
-    static inline __attribute__((target("avx2"))) __m256d Place(__m256d p, __m256d size, __m256d top)
-    {
-        const __m256d zero = _mm256_setzero_pd();
-        __m256d s = _mm256_sub_pd(_mm256_mul_pd(p, size), _mm256_set1_pd(0.5));
-        s = _mm256_and_pd(s, _mm256_cmp_pd(_mm256_sub_pd(s, s), zero, _CMP_EQ_OQ));
-        return _mm256_min_pd(_mm256_max_pd(s, zero), top);
-    }
-    // One byte channel of four x888 texels, as doubles.
-    static inline __attribute__((target("avx2"))) __m256d Widen(__m128i p, __m128i shift)
-    {
-        return _mm256_cvtepi32_pd(_mm_and_si128(_mm_srl_epi32(p, shift), _mm_set1_epi32(0xFF)));
-    }
-    // Texels x and x + 1 of four rows (x + 1 no farther than the row's last texel: the pair starts
-    // one sooner at the last one, whose left texel is then the right one). Low half the left texels.
-    static inline __attribute__((target("avx2"))) __m256i Pairs(const uint32_t* texels, const int32_t* start,
-                                                               __m128i last)
-    {
-        auto pair = [&](int lane) {
-            long long p;
-            std::memcpy(&p, texels + start[lane], 8);
-            return p;
-        };
-        // Built in registers: a 32-byte load of four 8-byte stores would wait for them.
-        const __m256i loaded = _mm256_set_epi64x(pair(3), pair(2), pair(1), pair(0));
-        const __m256i split = _mm256_permutevar8x32_epi32(loaded, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7));
-        const __m128i right = _mm256_extracti128_si256(split, 1);
-        const __m128i left = _mm_blendv_epi8(_mm256_castsi256_si128(split), right, last);
-        return _mm256_set_m128i(right, left);
-    }
-    // Shade in four lanes of doubles, the same operations in the same order; answers how many
-    // pixels it did (a multiple of four).
-    template <bool FlatLast>
-    __attribute__((target("avx2"))) LONG ShadeAvx2(const int32_t* xs, LONG n, const Sampler& sampler,
-                                                   uint32_t* out) const
-    {
-        const Column* columns = m_columns.data();
-        const LONG x0 = m_x0;
-        const __m256d one = _mm256_set1_pd(1.0), half = _mm256_set1_pd(0.5);
-        const __m256d tw = _mm256_set1_pd(sampler.Width()), th = _mm256_set1_pd(sampler.Height());
-        const __m256d topU = _mm256_set1_pd(sampler.Width() - 1.0), topV = _mm256_set1_pd(sampler.Height() - 1.0);
-        const __m128i lastX = _mm_set1_epi32(sampler.Width() - 1), lastY = _mm_set1_epi32(sampler.Height() - 1);
-        const __m128i pairX = _mm_set1_epi32(sampler.Width() - 2);
-        const __m128i oneI = _mm_set1_epi32(1), rowPixels = _mm_set1_epi32(sampler.Pitch() / 4);
-        const __m256d area = _mm256_set1_pd(m_t.Area()), slantedRow = _mm256_set1_pd(m_slantedRow);
-        const __m256d slantedU = _mm256_set1_pd(m_t.U(m_slanted)), slantedV = _mm256_set1_pd(m_t.V(m_slanted));
-        const __m256d rowU = _mm256_set1_pd(m_rowU), rowV = _mm256_set1_pd(m_rowV);
-        const auto* texels = reinterpret_cast<const uint32_t*>(sampler.Pixels());
-        LONG i = 0;
-        for (; i + 4 <= n; i += 4) {
-            // Four columns' records as a square, turned: u terms, v terms, slanted parts.
-            const __m256d c0 = _mm256_load_pd(&columns[xs[i] - x0].u);
-            const __m256d c1 = _mm256_load_pd(&columns[xs[i + 1] - x0].u);
-            const __m256d c2 = _mm256_load_pd(&columns[xs[i + 2] - x0].u);
-            const __m256d c3 = _mm256_load_pd(&columns[xs[i + 3] - x0].u);
-            const __m256d lo01 = _mm256_unpacklo_pd(c0, c1), hi01 = _mm256_unpackhi_pd(c0, c1);
-            const __m256d lo23 = _mm256_unpacklo_pd(c2, c3), hi23 = _mm256_unpackhi_pd(c2, c3);
-            const __m256d columnU = _mm256_permute2f128_pd(lo01, lo23, 0x20);
-            const __m256d columnV = _mm256_permute2f128_pd(hi01, hi23, 0x20);
-            const __m256d columnSlanted = _mm256_permute2f128_pd(lo01, lo23, 0x31);
-            const __m256d w = _mm256_div_pd(_mm256_sub_pd(slantedRow, columnSlanted), area);
-            const __m256d su = Place(Sum<FlatLast>(rowU, columnU, _mm256_mul_pd(w, slantedU)), tw, topU);
-            const __m256d sv = Place(Sum<FlatLast>(rowV, columnV, _mm256_mul_pd(w, slantedV)), th, topV);
-            const __m128i ux = _mm256_cvttpd_epi32(su), vy = _mm256_cvttpd_epi32(sv);
-            const __m128i vy1 = _mm_min_epi32(_mm_add_epi32(vy, oneI), lastY);
-            const __m256d fu = _mm256_sub_pd(su, _mm256_cvtepi32_pd(ux)), fv = _mm256_sub_pd(sv, _mm256_cvtepi32_pd(vy));
-            const __m128i start = _mm_min_epi32(ux, pairX), last = _mm_cmpeq_epi32(ux, lastX);
-            alignas(16) int32_t at0[4], at1[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(at0), _mm_add_epi32(_mm_mullo_epi32(vy, rowPixels), start));
-            _mm_store_si128(reinterpret_cast<__m128i*>(at1), _mm_add_epi32(_mm_mullo_epi32(vy1, rowPixels), start));
-            const __m256i upper = Pairs(texels, at0, last), lower = Pairs(texels, at1, last);
-            const __m128i p00 = _mm256_castsi256_si128(upper), p01 = _mm256_extracti128_si256(upper, 1);
-            const __m128i p10 = _mm256_castsi256_si128(lower), p11 = _mm256_extracti128_si256(lower, 1);
-            const __m256d gu = _mm256_sub_pd(one, fu), gv = _mm256_sub_pd(one, fv);
-            __m128i pixel = _mm_setzero_si128();
-            for (int k = 0; k < 3; ++k) {
-                const __m128i shift = _mm_cvtsi32_si128(16 - 8 * k);
-                const __m256d top =
-                    _mm256_add_pd(_mm256_mul_pd(Widen(p00, shift), gu), _mm256_mul_pd(Widen(p01, shift), fu));
-                const __m256d bottom =
-                    _mm256_add_pd(_mm256_mul_pd(Widen(p10, shift), gu), _mm256_mul_pd(Widen(p11, shift), fu));
-                const __m256d mixed = _mm256_add_pd(_mm256_add_pd(_mm256_mul_pd(top, gv), _mm256_mul_pd(bottom, fv)), half);
-                pixel = _mm_or_si128(pixel, _mm_sll_epi32(_mm256_cvttpd_epi32(mixed), shift));
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), pixel);
-        }
-        return i;
-    }
-    // The three terms of the flat, upright and slanted edges summed in the vertices' order: the
-    // first two commute, so only whether the flat (FlatLast) or the upright edge's term comes last
-    // counts. The quad's corners always put one of them last.
-    template <bool FlatLast>
-    static inline __attribute__((target("avx2"))) __m256d Sum(__m256d flat, __m256d upright, __m256d slanted)
-    {
-        if constexpr (FlatLast)
-            return _mm256_add_pd(_mm256_add_pd(upright, slanted), flat);
-        else
-            return _mm256_add_pd(_mm256_add_pd(flat, slanted), upright);
-    }
-    __attribute__((target("avx2"))) LONG ShadeAvx2(const int32_t* xs, LONG n, const Sampler& sampler,
-                                                   uint32_t* out) const
-    {
-        return m_flat == 2 ? ShadeAvx2<true>(xs, n, sampler, out) : ShadeAvx2<false>(xs, n, sampler, out);
-    }
-
     const Triangle& m_t;
     LONG m_x0, m_x1;
     int m_flat = -1, m_upright = -1, m_slanted = -1;
     bool m_usable = false;
-    // Per column: the upright edge's u and v terms, the slanted edge's column part (four doubles,
-    // so that four columns load as a square).
-    struct alignas(32) Column {
-        double u, v, slanted, unused;
+    // Per column: the upright edge's u and v terms, the slanted edge's column part.
+    struct Column {
+        double u, v, slanted;
     };
     std::vector<Column> m_columns;
     double m_rowU = 0, m_rowV = 0, m_slantedRow = 0;
@@ -370,6 +229,16 @@ inline LONG PointTexel(double p, double d, LONG size, bool* sure)
     return static_cast<LONG>(low);
 }
 
+// The bilinear position s (texels, before clamping) with the slack d: its texel and weight, and
+// whether both ends of the slack round to the same weight.
+inline WeightedTexel LinearTexel(double s, double d, LONG size, bool* sure)
+{
+    const double clamped = std::clamp(s, 0.0, size - 1.0), fixed = clamped * kWeightOne + 0.5;
+    const double above = fixed - Floor(fixed), reach = d * kWeightOne;
+    *sure = above > reach && above < 1 - reach;
+    return Weighted(clamped);
+}
+
 // The first pixel at or after c, within 0..limit.
 inline LONG CeilClamped(double c, LONG limit)
 {
@@ -378,7 +247,7 @@ inline LONG CeilClamped(double c, LONG limit)
 
 } // namespace
 
-const float* const* QuadRows::Across(const SurfaceMemory& texture, LONG y, LONG keep)
+int32_t* const* QuadRows::Across(const SurfaceMemory& texture, LONG y, LONG keep)
 {
     for (int slot = 0; slot < 2; ++slot)
         if (m_rowOf[slot] == y)
@@ -394,7 +263,7 @@ const float* const* QuadRows::Across(const SurfaceMemory& texture, LONG y, LONG 
         src = m_widened.data();
         length = static_cast<LONG>(m_widened.size());
     }
-    QuadAcross(src, length, m_xa.data(), m_xb.data(), m_fu.data(), m_slot[slot], m_columns);
+    QuadAcross(src, length, m_xa.data(), m_xb.data(), m_w.data(), m_slot[slot], m_columns);
     m_rowOf[slot] = y;
     return m_slot[slot];
 }
@@ -430,7 +299,6 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
     const LONG cx0 = CeilClamped(left, target.width), cx1 = CeilClamped(right, target.width);
     const LONG cy0 = CeilClamped(top, target.height), cy1 = CeilClamped(bottom, target.height);
     const double slackU = kSlack * (reachU + 1), slackV = kSlack * (reachV + 1);
-    const float band = static_cast<float>(kFloatBand + 255 * (slackU + slackV));
     const Sampler sampler(texture, linear);
     const PixelFormat to(target.format), from(texture.format);
     const bool same = to.SameAs(from);
@@ -439,22 +307,24 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
     const auto columns = static_cast<size_t>(m_columns);
     m_xa.resize(columns);
     m_xb.resize(columns);
-    m_fu.resize(columns);
+    m_w.resize(columns);
     m_sure.resize(columns);
     m_out.resize(columns);
-    m_unsure.resize(columns);
-    m_shaded.resize(columns);
+    m_unsureColumns.clear();
+    m_unsureColumns.reserve(columns);
     const double stepU = (u1 - u0) / (right - left), stepV = (v1 - v0) / (bottom - top);
     bool allSure = true, straight = true;
     for (LONG x = x0; x < x1; ++x) {
         const size_t i = static_cast<size_t>(x - x0);
         const double u = u0 + (x - left) * stepU;
         if (linear) {
-            const double s = std::clamp(u * tw - 0.5, 0.0, tw - 1);
-            const auto ux = static_cast<LONG>(s);
-            m_xa[i] = ux;
-            m_xb[i] = std::min<LONG>(ux + 1, texture.width - 1);
-            m_fu[i] = static_cast<float>(s - ux);
+            bool sure;
+            const WeightedTexel across = LinearTexel(u * tw - 0.5, slackU, texture.width, &sure);
+            m_xa[i] = across.texel;
+            m_xb[i] = std::min<LONG>(across.texel + 1, texture.width - 1);
+            m_w[i] = across.weight;
+            if (!sure)
+                m_unsureColumns.push_back(x);
         } else {
             bool sure;
             m_xa[i] = PointTexel(u * tw, slackU, texture.width, &sure);
@@ -549,68 +419,34 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             (owner == &second ? secondShader : firstShader).Shade(x, sampler, rgb);
             to.Write(dstRow + x * to.bytes, rgb[0], rgb[1], rgb[2]);
         };
-        // Columns xs (ascending) of one triangle, or with exact edges of the quad's row.
-        auto shadeMany = [&](const int32_t* xs, LONG n, const Triangle* owner) {
-            if (!shading) {
-                firstShader.Row(y);
-                secondShader.Row(y);
-                shading = true;
-            }
-            auto batch = [&](const PixelShader& shader, const int32_t* part, LONG count) {
-                shader.ShadeMany(part, count, sampler, m_shaded.data());
-                for (LONG j = 0; j < count; ++j) {
-                    const uint32_t c = m_shaded[static_cast<size_t>(j)];
-                    if (to.IsX888())
-                        std::memcpy(dstRow + part[j] * 4, &c, 4);
-                    else
-                        to.Write(dstRow + part[j] * to.bytes, static_cast<int>(c >> 16), static_cast<int>(c >> 8 & 0xFF),
-                                 static_cast<int>(c & 0xFF));
-                }
-            };
-            if (owner != nullptr) {
-                batch(owner == &second ? secondShader : firstShader, xs, n);
-                return;
-            }
-            // Along a row of the quad one triangle owns the columns up to the diagonal and the
-            // other the rest: one search finds where the owner changes.
-            const bool secondFirst = second.Owns(xs[0], y);
-            LONG split = n;
-            if (second.Owns(xs[n - 1], y) != secondFirst) {
-                LONG same = 0, other = n - 1;
-                while (other - same > 1) {
-                    const LONG mid = same + (other - same) / 2;
-                    (second.Owns(xs[mid], y) == secondFirst ? same : other) = mid;
-                }
-                split = other;
-            }
-            batch(secondFirst ? secondShader : firstShader, xs, split);
-            batch(secondFirst ? firstShader : secondShader, xs + split, n - split);
-        };
         const double v = v0 + (y - top) * stepV;
         if (linear) {
-            const double s = std::clamp(v * th - 0.5, 0.0, th - 1);
-            const auto vy = static_cast<LONG>(s);
-            const LONG vy1 = std::min<LONG>(vy + 1, texture.height - 1);
-            const float fv = static_cast<float>(s - vy);
-            const float* const* upper = Across(texture, vy, vy1);
-            const float* const* lower = Across(texture, vy1, vy);
+            bool rowSure;
+            const WeightedTexel down = LinearTexel(v * th - 0.5, slackV, texture.height, &rowSure);
+            if (!rowSure) {
+                for (int i = 0; i < count; ++i)
+                    for (LONG x = runs[i].begin; x < runs[i].end; ++x)
+                        shade(x, runs[i].owner);
+                continue;
+            }
+            const LONG vy = down.texel, vy1 = std::min<LONG>(vy + 1, texture.height - 1);
+            const int32_t* const* upper = Across(texture, vy, vy1);
+            const int32_t* const* lower = Across(texture, vy1, vy);
             for (int i = 0; i < count; ++i) {
                 const Run& run = runs[i];
                 const size_t at = static_cast<size_t>(run.begin - x0);
-                const float* const upperRun[3] = {upper[0] + at, upper[1] + at, upper[2] + at};
-                const float* const lowerRun[3] = {lower[0] + at, lower[1] + at, lower[2] + at};
+                const int32_t* const upperRun[3] = {upper[0] + at, upper[1] + at, upper[2] + at};
+                const int32_t* const lowerRun[3] = {lower[0] + at, lower[1] + at, lower[2] + at};
                 const LONG n = run.end - run.begin;
                 uint32_t* out = to.IsX888() ? reinterpret_cast<uint32_t*>(dstRow) + run.begin : m_out.data();
-                const LONG unsure = QuadDown(upperRun, lowerRun, fv, band, out, m_unsure.data(), n);
+                QuadDown(upperRun, lowerRun, down.weight, out, n);
                 if (!to.IsX888())
                     for (LONG j = 0; j < n; ++j)
                         to.Write(dstRow + (run.begin + j) * to.bytes, static_cast<int>(out[j] >> 16 & 0xFF),
                                  static_cast<int>(out[j] >> 8 & 0xFF), static_cast<int>(out[j] & 0xFF));
-                if (unsure > 0) {
-                    for (LONG j = 0; j < unsure; ++j)
-                        m_unsure[static_cast<size_t>(j)] += run.begin;
-                    shadeMany(m_unsure.data(), unsure, run.owner);
-                }
+                for (auto x = std::lower_bound(m_unsureColumns.begin(), m_unsureColumns.end(), run.begin);
+                     x != m_unsureColumns.end() && *x < run.end; ++x)
+                    shade(*x, run.owner);
             }
             continue;
         }

@@ -1,8 +1,8 @@
 // Axis-aligned textured quads by rows (the texture path's frame quad): the same pixels as the
 // strip's two triangles drawn one by one, point or bilinear. The rows work out which pixels
 // each triangle owns from the triangles' own edge tests, and sample with per-column and per-row
-// positions; a pixel whose colour the triangles' per-pixel rounding could move is drawn by the
-// triangle itself. Internal to winapi.
+// texels and weights; a column or row whose texel or weight the triangles' per-pixel rounding
+// could move is drawn by the triangles themselves. Internal to winapi.
 #pragma once
 
 #include <cstdint>
@@ -27,22 +27,21 @@ public:
     bool Draw(const TLVertex* q, const SurfaceMemory& target, const SurfaceMemory& texture, bool linear);
 
 private:
-    // The source row y sampled across every column into one of two slots (three float rows).
-    const float* const* Across(const SurfaceMemory& texture, LONG y, LONG keep);
+    // The source row y mixed across every column into one of two slots (three channel rows).
+    int32_t* const* Across(const SurfaceMemory& texture, LONG y, LONG keep);
 
     // Per column (from the quad's first column on).
     std::vector<int32_t> m_xa, m_xb;  // bilinear: texels mixed (into the source row used); point: texel
-    std::vector<float> m_fu;          // bilinear weight of xb
+    std::vector<int32_t> m_w;         // bilinear weight of xb
+    std::vector<LONG> m_unsureColumns;  // bilinear: columns whose weight the slack could change
     std::vector<uint8_t> m_sure;      // point: the texel cannot round the other way
     LONG m_columns = 0;
     LONG m_base = 0;                  // first texel of the widened source row (0: the texture's own row)
     std::vector<uint32_t> m_widened;  // a source row in x888, for other texture formats
     LONG m_rowOf[2] = {-1, -1};
-    std::vector<float> m_across[2];   // red, green, blue rows one after the other
-    float* m_slot[2][3]{};
+    std::vector<int32_t> m_across[2];  // red, green, blue rows one after the other
+    int32_t* m_slot[2][3]{};
     std::vector<uint32_t> m_out;
-    std::vector<int32_t> m_unsure;
-    std::vector<uint32_t> m_shaded;   // the unsure pixels' colours (x888)
 };
 
 } // namespace winapi::ddraw

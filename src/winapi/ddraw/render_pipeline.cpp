@@ -221,30 +221,18 @@ bool TexelSource::Sample(double u, double v, bool linear, int rgba[4]) const
         const LONG ty = static_cast<LONG>(std::clamp(std::isfinite(fv) ? fv : 0.0, 0.0, th - 1));
         return Texel(tx, ty, rgba);
     }
-    double su = u * tw - 0.5, sv = v * th - 0.5;
-    if (!std::isfinite(su))
-        su = 0;
-    if (!std::isfinite(sv))
-        sv = 0;
-    su = std::clamp(su, 0.0, tw - 1);
-    sv = std::clamp(sv, 0.0, th - 1);
-    const LONG ux = static_cast<LONG>(su), vy = static_cast<LONG>(sv);
-    const LONG ux1 = std::min<LONG>(ux + 1, m_width - 1), vy1 = std::min<LONG>(vy + 1, m_height - 1);
-    const double fu = su - ux, fv = sv - vy;
+    const BilinearTexels t = BilinearAt(u, v, m_width, m_height);
     int c00[4], c01[4], c10[4], c11[4];
-    const bool k00 = Texel(ux, vy, c00), k01 = Texel(ux1, vy, c01);
-    const bool k10 = Texel(ux, vy1, c10), k11 = Texel(ux1, vy1, c11);
+    const bool k00 = Texel(t.x0, t.y0, c00), k01 = Texel(t.x1, t.y0, c01);
+    const bool k10 = Texel(t.x0, t.y1, c10), k11 = Texel(t.x1, t.y1, c11);
     if (m_keyed) {
-        const bool any = (k00 && (1 - fu) * (1 - fv) > 0) || (k01 && fu * (1 - fv) > 0) ||
-                         (k10 && (1 - fu) * fv > 0) || (k11 && fu * fv > 0);
+        // A kept texel counts where its weight is above zero (the left and upper ones always are).
+        const bool any = k00 || (k01 && t.wu > 0) || (k10 && t.wv > 0) || (k11 && t.wu > 0 && t.wv > 0);
         if (!any)
             return false;
     }
-    for (int i = 0; i < 4; ++i) {
-        const double top = c00[i] * (1 - fu) + c01[i] * fu;
-        const double bottom = c10[i] * (1 - fu) + c11[i] * fu;
-        rgba[i] = static_cast<int>(top * (1 - fv) + bottom * fv + 0.5);
-    }
+    for (int i = 0; i < 4; ++i)
+        rgba[i] = Mix(c00[i], c01[i], c10[i], c11[i], t);
     return true;
 }
 
@@ -547,26 +535,14 @@ void FastRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
             const LONG ty = static_cast<LONG>(std::clamp(std::isfinite(fv) ? fv : 0.0, 0.0, th - 1));
             texel(tx, ty, s);
         } else {
-            double su = u * tw - 0.5, sv = v * th - 0.5;
-            if (!std::isfinite(su))
-                su = 0;
-            if (!std::isfinite(sv))
-                sv = 0;
-            su = std::clamp(su, 0.0, tw - 1);
-            sv = std::clamp(sv, 0.0, th - 1);
-            const LONG ux = static_cast<LONG>(su), vy = static_cast<LONG>(sv);
-            const LONG ux1 = std::min<LONG>(ux + 1, width - 1), vy1 = std::min<LONG>(vy + 1, height - 1);
-            const double fu = su - ux, fv = sv - vy;
+            const BilinearTexels t = BilinearAt(u, v, width, height);
             int c00[4], c01[4], c10[4], c11[4];
-            texel(ux, vy, c00);
-            texel(ux1, vy, c01);
-            texel(ux, vy1, c10);
-            texel(ux1, vy1, c11);
-            for (int i = 0; i < 4; ++i) {
-                const double top = c00[i] * (1 - fu) + c01[i] * fu;
-                const double bottom = c10[i] * (1 - fu) + c11[i] * fu;
-                s[i] = static_cast<int>(top * (1 - fv) + bottom * fv + 0.5);
-            }
+            texel(t.x0, t.y0, c00);
+            texel(t.x1, t.y0, c01);
+            texel(t.x0, t.y1, c10);
+            texel(t.x1, t.y1, c11);
+            for (int i = 0; i < 4; ++i)
+                s[i] = Mix(c00[i], c01[i], c10[i], c11[i], t);
         }
         if (modulateColour)
             for (int i = 0; i < 3; ++i)
@@ -737,61 +713,59 @@ void FlatRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
             texel(tx, ty, s);
         } else {
             const double su = std::clamp(a - 0.5, 0.0, tw - 1), sv = std::clamp(b - 0.5, 0.0, th - 1);
-            const LONG ux = static_cast<LONG>(su), vy = static_cast<LONG>(sv);
+            // The sampling rounds positions to whole weights: only one within kMargin of a
+            // rounding step can round otherwise in the general loop. Both at once (positions
+            // below 1e6 texels keep the fixed-point ones within 32 bits).
+            const __m128d f = _mm_add_pd(_mm_mul_pd(_mm_set_pd(sv, su), _mm_set1_pd(kWeightOne)), _mm_set1_pd(0.5));
+            const __m128i fixed = _mm_cvttpd_epi32(f);  // f >= 0.5: truncation is the floor
+            const __m128d off = _mm_sub_pd(_mm_sub_pd(f, _mm_cvtepi32_pd(fixed)), _mm_set1_pd(0.5));
+            const __m128d distance = _mm_andnot_pd(_mm_set1_pd(-0.0), off);
+            if (_mm_movemask_pd(_mm_cmpge_pd(distance, _mm_set1_pd(0.5 - kMargin * kWeightOne))) != 0) {
+                FastRowOf<Tex, Target, Linear, Blend>(drawer, c, y, x, x + 1);
+                continue;
+            }
+            const int32_t fixedU = _mm_cvtsi128_si32(fixed), fixedV = _mm_cvtsi128_si32(_mm_shuffle_epi32(fixed, 1));
+            const WeightedTexel wu{fixedU >> kWeightBits, fixedU & (kWeightOne - 1)};
+            const WeightedTexel wv{fixedV >> kWeightBits, fixedV & (kWeightOne - 1)};
+            const LONG ux = wu.texel, vy = wv.texel;
             const LONG ux1 = std::min<LONG>(ux + 1, width - 1), vy1 = std::min<LONG>(vy + 1, height - 1);
-            bool unsure = false;
             if constexpr (Tex::kBytes == 4) {
-                // Four channels at once in float: each result lies within 3e-4 of the general
-                // loop's double one, so only one within kNearF of a rounding step can differ.
-                constexpr float kNearF = 1e-3f;
+                // Four channels at once: each texel pair as 16-bit neighbours mixed by one
+                // multiply-add, the rows by 64-bit products (below 2^31: their low halves).
                 auto at = [&](LONG xx, LONG yy) {
                     uint32_t v;
                     std::memcpy(&v, pixels + static_cast<ptrdiff_t>(yy) * pitch + static_cast<ptrdiff_t>(xx) * 4, 4);
                     if (!Tex::kHasAlpha)
                         v |= 0xFF000000u;
-                    const __m128i z = _mm_setzero_si128();
-                    const __m128i bytes = _mm_cvtsi32_si128(static_cast<int>(v));
-                    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, z), z));
+                    return _mm_cvtsi32_si128(static_cast<int>(v));
                 };
-                const __m128 p00 = at(ux, vy), p01 = at(ux1, vy), p10 = at(ux, vy1), p11 = at(ux1, vy1);
-                const __m128 wu = _mm_set1_ps(static_cast<float>(su - ux));
-                const __m128 wv = _mm_set1_ps(static_cast<float>(sv - vy));
-                const __m128 top = _mm_add_ps(p00, _mm_mul_ps(_mm_sub_ps(p01, p00), wu));
-                const __m128 bottom = _mm_add_ps(p10, _mm_mul_ps(_mm_sub_ps(p11, p10), wu));
-                const __m128 value =
-                    _mm_add_ps(_mm_add_ps(top, _mm_mul_ps(_mm_sub_ps(bottom, top), wv)), _mm_set1_ps(0.5f));
-                const __m128i whole = _mm_cvttps_epi32(value);
-                const __m128 part = _mm_sub_ps(value, _mm_cvtepi32_ps(whole));
-                unsure = _mm_movemask_ps(_mm_or_ps(_mm_cmplt_ps(part, _mm_set1_ps(kNearF)),
-                                                   _mm_cmpgt_ps(part, _mm_set1_ps(1 - kNearF)))) != 0;
+                const __m128i z = _mm_setzero_si128();
+                // Lanes one - wu, wu, one - wv, wv, from the fixed-point positions.
+                const __m128i weights = _mm_and_si128(fixed, _mm_set1_epi32(kWeightOne - 1));
+                const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(kWeightOne), weights);
+                const __m128i across = _mm_shuffle_epi32(_mm_packs_epi32(_mm_unpacklo_epi32(rest, weights), rest), 0);
+                const __m128i top = _mm_madd_epi16(_mm_unpacklo_epi8(_mm_unpacklo_epi8(at(ux, vy), at(ux1, vy)), z), across);
+                const __m128i bottom =
+                    _mm_madd_epi16(_mm_unpacklo_epi8(_mm_unpacklo_epi8(at(ux, vy1), at(ux1, vy1)), z), across);
+                const __m128i upper = _mm_shuffle_epi32(rest, 0x55), lower = _mm_shuffle_epi32(weights, 0x55);
+                const __m128i even = _mm_add_epi64(_mm_mul_epu32(top, upper), _mm_mul_epu32(bottom, lower));
+                const __m128i odd = _mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(top, 32), upper),
+                                                  _mm_mul_epu32(_mm_srli_epi64(bottom, 32), lower));
+                const __m128i sum = _mm_or_si128(_mm_and_si128(even, _mm_set_epi32(0, -1, 0, -1)), _mm_slli_epi64(odd, 32));
+                const __m128i whole =
+                    _mm_srli_epi32(_mm_add_epi32(sum, _mm_set1_epi32(1 << (2 * kWeightBits - 1))), 2 * kWeightBits);
                 alignas(16) int32_t lanes[4];
                 _mm_store_si128(reinterpret_cast<__m128i*>(lanes), whole);
                 s[0] = lanes[2], s[1] = lanes[1], s[2] = lanes[0], s[3] = lanes[3];
             } else {
-                // The weights in 24-bit fixed point: each result lies within 2e-5 of the general
-                // loop's double one, so only one within kNear of a rounding step can differ.
-                constexpr uint64_t kOne = 1u << 24, kHalf = uint64_t{1} << 47, kNear = uint64_t{1} << 35;
-                const uint64_t fu = static_cast<uint64_t>((su - ux) * static_cast<double>(kOne) + 0.5);
-                const uint64_t fv = static_cast<uint64_t>((sv - vy) * static_cast<double>(kOne) + 0.5);
                 int c00[4], c01[4], c10[4], c11[4];
                 texel(ux, vy, c00);
                 texel(ux1, vy, c01);
                 texel(ux, vy1, c10);
                 texel(ux1, vy1, c11);
-                for (int i = 0; i < 4; ++i) {
-                    const uint64_t top =
-                        static_cast<uint64_t>(c00[i]) * (kOne - fu) + static_cast<uint64_t>(c01[i]) * fu;
-                    const uint64_t bottom =
-                        static_cast<uint64_t>(c10[i]) * (kOne - fu) + static_cast<uint64_t>(c11[i]) * fu;
-                    const uint64_t value = top * (kOne - fv) + bottom * fv + kHalf;
-                    const uint64_t part = value & ((uint64_t{1} << 48) - 1);
-                    unsure = unsure || part < kNear || part > (uint64_t{1} << 48) - kNear;
-                    s[i] = static_cast<int>(value >> 48);
-                }
-            }
-            if (unsure) {
-                FastRowOf<Tex, Target, Linear, Blend>(drawer, c, y, x, x + 1);
-                continue;
+                for (int i = 0; i < 4; ++i)
+                    s[i] = MixDown(MixAcross(c00[i], c01[i], wu.weight), MixAcross(c10[i], c11[i], wu.weight),
+                                   wv.weight);
             }
         }
         // Div255(s * 255) is s: a white flat colour changes nothing.

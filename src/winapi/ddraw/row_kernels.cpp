@@ -1,11 +1,11 @@
 // The blit rows: plain kernels, their SSE2 twins and the AVX2 ones chosen at run time.
 #include "winapi/ddraw/row_kernels.h"
 
+#include "winapi/ddraw/triangle.h"
 #include "winapi/simd_level.h"
 
 #include <immintrin.h>
 
-#include <bit>
 #include <cstring>
 
 namespace winapi::ddraw {
@@ -156,24 +156,40 @@ void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t*
         LerpDownSse2(top, bottom, w, out, count);
 }
 
-void QuadAcrossPlain(const uint32_t* src, LONG, const int32_t* xa, const int32_t* xb, const float* fu,
-                     float* const out[3], LONG count)
+void QuadAcrossPlain(const uint32_t* src, LONG, const int32_t* xa, const int32_t* xb, const int32_t* w,
+                     int32_t* const out[3], LONG count)
 {
     for (LONG i = 0; i < count; ++i) {
         const uint32_t a = Load32(src + xa[i]), b = Load32(src + xb[i]);
         for (int k = 0; k < 3; ++k) {
             const int shift = 16 - 8 * k;
-            const float ca = static_cast<float>((a >> shift) & 0xFF), cb = static_cast<float>((b >> shift) & 0xFF);
-            out[k][i] = (ca + 0.5f) + fu[i] * (cb - ca);
+            out[k][i] = MixAcross(static_cast<int32_t>((a >> shift) & 0xFF), static_cast<int32_t>((b >> shift) & 0xFF), w[i]);
         }
     }
 }
 
-void QuadAcrossSse2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
-                    float* const out[3], LONG count)
+namespace {
+
+// Channel k of a and b as 16-bit pairs (a low), so that one multiply-add by the pairs
+// (one - w, w) mixes them.
+inline __m128i ChannelPairs(__m128i a, __m128i b, int k)
 {
-    const __m128i byte = _mm_set1_epi32(0xFF);
-    const __m128 half = _mm_set1_ps(0.5f);
+    const __m128i low = _mm_and_si128(_mm_srli_epi32(a, 16 - 8 * k), _mm_set1_epi32(0xFF));
+    const __m128i high = _mm_and_si128(_mm_slli_epi32(b, 8 * k), _mm_set1_epi32(0xFF0000));
+    return _mm_or_si128(low, high);
+}
+inline __attribute__((target("avx2"))) __m256i ChannelPairs(__m256i a, __m256i b, int k)
+{
+    const __m256i low = _mm256_and_si256(_mm256_srli_epi32(a, 16 - 8 * k), _mm256_set1_epi32(0xFF));
+    const __m256i high = _mm256_and_si256(_mm256_slli_epi32(b, 8 * k), _mm256_set1_epi32(0xFF0000));
+    return _mm256_or_si256(low, high);
+}
+
+} // namespace
+
+void QuadAcrossSse2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const int32_t* w,
+                    int32_t* const out[3], LONG count)
+{
     auto four = [src](const int32_t* x) {
         return _mm_setr_epi32(static_cast<int>(Load32(src + x[0])), static_cast<int>(Load32(src + x[1])),
                               static_cast<int>(Load32(src + x[2])), static_cast<int>(Load32(src + x[3])));
@@ -181,23 +197,20 @@ void QuadAcrossSse2(const uint32_t* src, LONG length, const int32_t* xa, const i
     LONG i = 0;
     for (; i + 4 <= count; i += 4) {
         const __m128i a = four(xa + i), b = four(xb + i);
-        const __m128 f = _mm_loadu_ps(fu + i);
-        for (int k = 0; k < 3; ++k) {
-            const int shift = 16 - 8 * k;
-            const __m128 ca = _mm_cvtepi32_ps(_mm_and_si128(_mm_srl_epi32(a, _mm_cvtsi32_si128(shift)), byte));
-            const __m128 cb = _mm_cvtepi32_ps(_mm_and_si128(_mm_srl_epi32(b, _mm_cvtsi32_si128(shift)), byte));
-            _mm_storeu_ps(out[k] + i, _mm_add_ps(_mm_add_ps(ca, half), _mm_mul_ps(f, _mm_sub_ps(cb, ca))));
-        }
+        const __m128i wb = Load128(w + i);
+        const __m128i weights = _mm_or_si128(_mm_sub_epi32(_mm_set1_epi32(kWeightOne), wb), _mm_slli_epi32(wb, 16));
+        for (int k = 0; k < 3; ++k)
+            Store128(out[k] + i, _mm_madd_epi16(ChannelPairs(a, b, k), weights));
     }
-    float* const rest[3] = {out[0] + i, out[1] + i, out[2] + i};
-    QuadAcrossPlain(src, length, xa + i, xb + i, fu + i, rest, count - i);
+    int32_t* const rest[3] = {out[0] + i, out[1] + i, out[2] + i};
+    QuadAcrossPlain(src, length, xa + i, xb + i, w + i, rest, count - i);
 }
 
 __attribute__((target("avx2"))) void QuadAcrossAvx2(const uint32_t* src, LONG length, const int32_t* xa,
-                                                   const int32_t* xb, const float* fu, float* const out[3], LONG count)
+                                                   const int32_t* xb, const int32_t* w, int32_t* const out[3],
+                                                   LONG count)
 {
-    const __m256i byte = _mm256_set1_epi32(0xFF), seven = _mm256_set1_epi32(7);
-    const __m256 half = _mm256_set1_ps(0.5f);
+    const __m256i seven = _mm256_set1_epi32(7);
     const auto* base = reinterpret_cast<const int*>(src);
     LONG i = 0;
     for (; i + 8 <= count; i += 8) {
@@ -219,146 +232,94 @@ __attribute__((target("avx2"))) void QuadAcrossAvx2(const uint32_t* src, LONG le
             a = _mm256_i32gather_epi32(base, ia, 4);
             b = _mm256_i32gather_epi32(base, ib, 4);
         }
-        const __m256 f = _mm256_loadu_ps(fu + i);
-        for (int k = 0; k < 3; ++k) {
-            const __m128i shift = _mm_cvtsi32_si128(16 - 8 * k);
-            const __m256 ca = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srl_epi32(a, shift), byte));
-            const __m256 cb = _mm256_cvtepi32_ps(_mm256_and_si256(_mm256_srl_epi32(b, shift), byte));
-            _mm256_storeu_ps(out[k] + i, _mm256_add_ps(_mm256_add_ps(ca, half), _mm256_mul_ps(f, _mm256_sub_ps(cb, ca))));
-        }
+        const __m256i wb = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(w + i));
+        const __m256i weights =
+            _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(kWeightOne), wb), _mm256_slli_epi32(wb, 16));
+        for (int k = 0; k < 3; ++k)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out[k] + i), _mm256_madd_epi16(ChannelPairs(a, b, k), weights));
     }
-    float* const rest[3] = {out[0] + i, out[1] + i, out[2] + i};
-    QuadAcrossSse2(src, length, xa + i, xb + i, fu + i, rest, count - i);
+    int32_t* const rest[3] = {out[0] + i, out[1] + i, out[2] + i};
+    QuadAcrossSse2(src, length, xa + i, xb + i, w + i, rest, count - i);
 }
 
-void QuadAcross(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
-                float* const out[3], LONG count)
+void QuadAcross(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const int32_t* w,
+                int32_t* const out[3], LONG count)
 {
     if (HasAvx2())
-        QuadAcrossAvx2(src, length, xa, xb, fu, out, count);
+        QuadAcrossAvx2(src, length, xa, xb, w, out, count);
     else
-        QuadAcrossSse2(src, length, xa, xb, fu, out, count);
+        QuadAcrossSse2(src, length, xa, xb, w, out, count);
 }
 
-LONG QuadDownPlain(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
-                   int32_t* unsure, LONG count)
+void QuadDownPlain(const int32_t* const top[3], const int32_t* const bottom[3], int32_t w, uint32_t* out, LONG count)
 {
-    LONG n = 0;
     for (LONG i = 0; i < count; ++i) {
         uint32_t pixel = 0;
-        bool sure = true;
-        for (int k = 0; k < 3; ++k) {
-            const float t = top[k][i], g = t + fv * (bottom[k][i] - t);
-            const auto low = static_cast<int32_t>(g - eta), high = static_cast<int32_t>(g + eta);
-            pixel |= static_cast<uint32_t>(low) << (16 - 8 * k);
-            sure = sure && low == high;
-        }
+        for (int k = 0; k < 3; ++k)
+            pixel |= static_cast<uint32_t>(MixDown(top[k][i], bottom[k][i], w)) << (16 - 8 * k);
         Store32(out + i, pixel);
-        if (!sure)
-            unsure[n++] = static_cast<int32_t>(i);
     }
-    return n;
 }
 
 namespace {
 
-using DownRow = LONG (*)(const float* const[3], const float* const[3], float, float, uint32_t*, int32_t*, LONG);
-
-// Pixels i.. of a down row by `rest`, after n unsure ones; answers the unsure count.
-inline LONG DownRest(DownRow rest, const float* const top[3], const float* const bottom[3], float fv, float eta,
-                     uint32_t* out, int32_t* unsure, LONG n, LONG i, LONG count)
-{
-    const float* const topRest[3] = {top[0] + i, top[1] + i, top[2] + i};
-    const float* const bottomRest[3] = {bottom[0] + i, bottom[1] + i, bottom[2] + i};
-    const LONG tail = rest(topRest, bottomRest, fv, eta, out + i, unsure + n, count - i);
-    for (LONG j = n; j < n + tail; ++j)
-        unsure[j] += static_cast<int32_t>(i);
-    return n + tail;
-}
-
-// The indices of the clear bits among the low `lanes` bits of `same`, from `first` on. Without
-// branches (halfway colours come in no order); every slot written lies below first + lanes.
-inline LONG AddUnsure(int same, int lanes, LONG first, int32_t* unsure, LONG n)
-{
-    for (int lane = 0; lane < lanes; ++lane) {
-        unsure[n] = static_cast<int32_t>(first + lane);
-        n += ((same >> lane) & 1) ^ 1;
-    }
-    return n;
-}
-
-// Per 8-lane mask of sure lanes: the unsure lanes first, in order.
-struct UnsureLanes {
-    constexpr UnsureLanes()
-    {
-        for (int mask = 0; mask < 256; ++mask) {
-            int n = 0;
-            for (int lane = 0; lane < 8; ++lane)
-                if ((mask >> lane & 1) == 0)
-                    lanes[mask][n++] = static_cast<uint8_t>(lane);
-        }
-    }
-    uint8_t lanes[256][8]{};
-};
-constexpr UnsureLanes kUnsureLanes;
+constexpr int kDownShift = 2 * kWeightBits;
+constexpr int32_t kDownHalf = 1 << (kDownShift - 1);
 
 } // namespace
 
-LONG QuadDownSse2(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
-                  int32_t* unsure, LONG count)
+void QuadDownSse2(const int32_t* const top[3], const int32_t* const bottom[3], int32_t w, uint32_t* out, LONG count)
 {
-    const __m128 weight = _mm_set1_ps(fv), band = _mm_set1_ps(eta);
-    LONG n = 0, i = 0;
+    // Both products are below 2^31, so the low halves of the unsigned 64-bit ones hold them.
+    const __m128i upper = _mm_set1_epi32(kWeightOne - w), lower = _mm_set1_epi32(w);
+    const __m128i lowHalves = _mm_set_epi32(0, -1, 0, -1), half = _mm_set1_epi32(kDownHalf);
+    LONG i = 0;
     for (; i + 4 <= count; i += 4) {
-        __m128i pixel = _mm_setzero_si128(), same = _mm_set1_epi32(-1);
+        __m128i pixel = _mm_setzero_si128();
         for (int k = 0; k < 3; ++k) {
-            const __m128 t = _mm_loadu_ps(top[k] + i);
-            const __m128 g = _mm_add_ps(t, _mm_mul_ps(weight, _mm_sub_ps(_mm_loadu_ps(bottom[k] + i), t)));
-            const __m128i low = _mm_cvttps_epi32(_mm_sub_ps(g, band)), high = _mm_cvttps_epi32(_mm_add_ps(g, band));
-            pixel = _mm_or_si128(pixel, _mm_sll_epi32(low, _mm_cvtsi32_si128(16 - 8 * k)));
-            same = _mm_and_si128(same, _mm_cmpeq_epi32(low, high));
+            const __m128i t = Load128(top[k] + i), b = Load128(bottom[k] + i);
+            const __m128i even = _mm_add_epi64(_mm_mul_epu32(t, upper), _mm_mul_epu32(b, lower));
+            const __m128i odd = _mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(t, 32), upper),
+                                              _mm_mul_epu32(_mm_srli_epi64(b, 32), lower));
+            const __m128i sum = _mm_or_si128(_mm_and_si128(even, lowHalves), _mm_slli_epi64(odd, 32));
+            pixel = _mm_or_si128(pixel, _mm_slli_epi32(_mm_srli_epi32(_mm_add_epi32(sum, half), kDownShift), 16 - 8 * k));
         }
         Store128(out + i, pixel);
-        const int mask = _mm_movemask_ps(_mm_castsi128_ps(same));
-        if (mask != 0xF)
-            n = AddUnsure(mask, 4, i, unsure, n);
     }
-    return DownRest(QuadDownPlain, top, bottom, fv, eta, out, unsure, n, i, count);
+    const int32_t* const topRest[3] = {top[0] + i, top[1] + i, top[2] + i};
+    const int32_t* const bottomRest[3] = {bottom[0] + i, bottom[1] + i, bottom[2] + i};
+    QuadDownPlain(topRest, bottomRest, w, out + i, count - i);
 }
 
-__attribute__((target("avx2"))) LONG QuadDownAvx2(const float* const top[3], const float* const bottom[3], float fv,
-                                                 float eta, uint32_t* out, int32_t* unsure, LONG count)
+__attribute__((target("avx2"))) void QuadDownAvx2(const int32_t* const top[3], const int32_t* const bottom[3],
+                                                 int32_t w, uint32_t* out, LONG count)
 {
-    const __m256 weight = _mm256_set1_ps(fv), band = _mm256_set1_ps(eta);
-    LONG n = 0, i = 0;
+    const __m256i weight = _mm256_set1_epi32(w), half = _mm256_set1_epi32(kDownHalf);
+    LONG i = 0;
     for (; i + 8 <= count; i += 8) {
-        __m256i pixel = _mm256_setzero_si256(), same = _mm256_set1_epi32(-1);
+        __m256i pixel = _mm256_setzero_si256();
         for (int k = 0; k < 3; ++k) {
-            const __m256 t = _mm256_loadu_ps(top[k] + i);
-            const __m256 g = _mm256_add_ps(t, _mm256_mul_ps(weight, _mm256_sub_ps(_mm256_loadu_ps(bottom[k] + i), t)));
-            const __m256i low = _mm256_cvttps_epi32(_mm256_sub_ps(g, band));
-            const __m256i high = _mm256_cvttps_epi32(_mm256_add_ps(g, band));
-            pixel = _mm256_or_si256(pixel, _mm256_sll_epi32(low, _mm_cvtsi32_si128(16 - 8 * k)));
-            same = _mm256_and_si256(same, _mm256_cmpeq_epi32(low, high));
+            const __m256i t = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top[k] + i));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bottom[k] + i));
+            // t * (one - w) + b * w as t * one + (b - t) * w.
+            const __m256i sum = _mm256_add_epi32(_mm256_slli_epi32(t, kWeightBits),
+                                                 _mm256_mullo_epi32(_mm256_sub_epi32(b, t), weight));
+            pixel = _mm256_or_si256(pixel, _mm256_slli_epi32(_mm256_srli_epi32(_mm256_add_epi32(sum, half), kDownShift),
+                                                             16 - 8 * k));
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), pixel);
-        // The unsure lanes' indices packed to the front and stored whole, without a branch:
-        // halfway colours come in no order. The store stays below i + 8 (n <= i).
-        const int mask = _mm256_movemask_ps(_mm256_castsi256_ps(same));
-        const __m256i order =
-            _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(kUnsureLanes.lanes[mask])));
-        const __m256i lanes = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(i)), order);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(unsure + n), lanes);
-        n += 8 - std::popcount(static_cast<unsigned>(mask));
     }
-    return DownRest(QuadDownSse2, top, bottom, fv, eta, out, unsure, n, i, count);
+    const int32_t* const topRest[3] = {top[0] + i, top[1] + i, top[2] + i};
+    const int32_t* const bottomRest[3] = {bottom[0] + i, bottom[1] + i, bottom[2] + i};
+    QuadDownSse2(topRest, bottomRest, w, out + i, count - i);
 }
 
-LONG QuadDown(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
-              int32_t* unsure, LONG count)
+void QuadDown(const int32_t* const top[3], const int32_t* const bottom[3], int32_t w, uint32_t* out, LONG count)
 {
-    return HasAvx2() ? QuadDownAvx2(top, bottom, fv, eta, out, unsure, count)
-                     : QuadDownSse2(top, bottom, fv, eta, out, unsure, count);
+    if (HasAvx2())
+        QuadDownAvx2(top, bottom, w, out, count);
+    else
+        QuadDownSse2(top, bottom, w, out, count);
 }
 
 namespace {

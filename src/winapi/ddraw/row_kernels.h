@@ -29,29 +29,22 @@ void LerpDownAvx2(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint3
 // The AVX2 twin where the processor has AVX2, else the SSE2 one.
 void LerpDown(const uint32_t* top, const uint32_t* bottom, uint32_t w, uint32_t* out, LONG count);
 
-// The textured quad's bilinear rows, worked in float so that the device can tell which results
-// its exact per-pixel arithmetic could round the other way. Across: one x888 row of `length`
-// pixels into three float rows (red, green, blue), out[k][i] = (a + 0.5f) + fu[i] * (b - a) with
-// a and b channel k of src[xa[i]] and src[xb[i]].
-void QuadAcrossPlain(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
-                     float* const out[3], LONG count);
-void QuadAcrossSse2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
-                    float* const out[3], LONG count);
-void QuadAcrossAvx2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
-                    float* const out[3], LONG count);
-void QuadAcross(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const float* fu,
-                float* const out[3], LONG count);
-// Down: per channel g = top + fv * (bottom - top); pixel i of out (x888, alpha 0) takes
-// (int)(g - eta), and i goes into `unsure` when some channel's (int)(g + eta) differs. Answers
-// the number of unsure pixels (unsure has room for count).
-LONG QuadDownPlain(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
-                   int32_t* unsure, LONG count);
-LONG QuadDownSse2(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
-                  int32_t* unsure, LONG count);
-LONG QuadDownAvx2(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
-                  int32_t* unsure, LONG count);
-LONG QuadDown(const float* const top[3], const float* const bottom[3], float fv, float eta, uint32_t* out,
-              int32_t* unsure, LONG count);
+// The textured quad's bilinear rows in the weights of the device's sampling (triangle.h). Across:
+// one x888 row of `length` pixels into three rows (red, green, blue), out[k][i] = MixAcross of
+// channel k of src[xa[i]] and src[xb[i]] by weight w[i] (0..kWeightOne - 1).
+void QuadAcrossPlain(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const int32_t* w,
+                     int32_t* const out[3], LONG count);
+void QuadAcrossSse2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const int32_t* w,
+                    int32_t* const out[3], LONG count);
+void QuadAcrossAvx2(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const int32_t* w,
+                    int32_t* const out[3], LONG count);
+void QuadAcross(const uint32_t* src, LONG length, const int32_t* xa, const int32_t* xb, const int32_t* w,
+                int32_t* const out[3], LONG count);
+// Down: pixel i of out (x888, alpha 0) has channel k = MixDown(top[k][i], bottom[k][i], w).
+void QuadDownPlain(const int32_t* const top[3], const int32_t* const bottom[3], int32_t w, uint32_t* out, LONG count);
+void QuadDownSse2(const int32_t* const top[3], const int32_t* const bottom[3], int32_t w, uint32_t* out, LONG count);
+void QuadDownAvx2(const int32_t* const top[3], const int32_t* const bottom[3], int32_t w, uint32_t* out, LONG count);
+void QuadDown(const int32_t* const top[3], const int32_t* const bottom[3], int32_t w, uint32_t* out, LONG count);
 
 // Source-keyed copy: a pixel whose value lies in low..high is left out (4- and 2-byte pixels).
 void KeyedCopy32Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);

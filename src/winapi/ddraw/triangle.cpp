@@ -45,27 +45,11 @@ void Sampler::Sample(double u, double v, int rgb[3]) const
             rgb[i] = m_from.Channel(p, i);
         return;
     }
-    double su = u * tw - 0.5, sv = v * th - 0.5;
-    if (!std::isfinite(su))
-        su = 0;
-    if (!std::isfinite(sv))
-        sv = 0;
-    su = std::clamp(su, 0.0, tw - 1);
-    sv = std::clamp(sv, 0.0, th - 1);
-    const LONG ux = static_cast<LONG>(su), vy = static_cast<LONG>(sv);
-    const LONG ux1 = std::min<LONG>(ux + 1, m_width - 1), vy1 = std::min<LONG>(vy + 1, m_height - 1);
-    const double fu = su - ux, fv = sv - vy;
-    const DWORD p00 = m_from.Read(Texel(ux, vy)), p01 = m_from.Read(Texel(ux1, vy));
-    const DWORD p10 = m_from.Read(Texel(ux, vy1)), p11 = m_from.Read(Texel(ux1, vy1));
-    // Whole-byte channels (888, x888) need no widening.
-    const bool bytes = m_from.bits[0] == 8 && m_from.bits[1] == 8 && m_from.bits[2] == 8;
-    for (int i = 0; i < 3; ++i) {
-        const int shift = m_from.shift[i];
-        auto channel = [&](DWORD p) { return bytes ? static_cast<int>(p >> shift & 0xFF) : m_from.Channel(p, i); };
-        const double top = channel(p00) * (1 - fu) + channel(p01) * fu;
-        const double bottom = channel(p10) * (1 - fu) + channel(p11) * fu;
-        rgb[i] = static_cast<int>(top * (1 - fv) + bottom * fv + 0.5);
-    }
+    const BilinearTexels t = BilinearAt(u, v, m_width, m_height);
+    const DWORD p00 = m_from.Read(Texel(t.x0, t.y0)), p01 = m_from.Read(Texel(t.x1, t.y0));
+    const DWORD p10 = m_from.Read(Texel(t.x0, t.y1)), p11 = m_from.Read(Texel(t.x1, t.y1));
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = Mix(m_from.Channel(p00, i), m_from.Channel(p01, i), m_from.Channel(p10, i), m_from.Channel(p11, i), t);
 }
 
 Triangle::Triangle(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG width, LONG height)

@@ -4,6 +4,10 @@
 // pixels. Internal to winapi.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+
 #include "winapi/ddraw/pixel_format.h"
 #include "winapi/ddraw/surface_access.h"
 
@@ -18,12 +22,57 @@ struct TLVertex {
 // minification filter rules its pixels rather than the magnification one.
 bool Minifies(const TLVertex& a, const TLVertex& b, const TLVertex& c, LONG tw, LONG th);
 
+// Bilinear weights in fixed point: a position's fraction is rounded to kWeightBits bits, so that
+// one channel mixes exactly in 32-bit integers and positions a few units in the last place apart
+// give the same weight unless they straddle a rounding edge.
+constexpr int kWeightBits = 11;
+constexpr int32_t kWeightOne = 1 << kWeightBits;
+
+// A bilinear texel position s (0..size - 1) as its left texel and the weight of the next one.
+struct WeightedTexel {
+    LONG texel;
+    int32_t weight;  // 0..kWeightOne - 1
+};
+inline WeightedTexel Weighted(double s)
+{
+    const auto fixed = static_cast<int64_t>(s * kWeightOne + 0.5);
+    return {static_cast<LONG>(fixed >> kWeightBits), static_cast<int32_t>(fixed & (kWeightOne - 1))};
+}
+// The four texels around texture coordinates (u, v) (0..1 over a width x height texture) and
+// their weights: the position u * width - 0.5 (0 when not finite) clamped to the texture.
+struct BilinearTexels {
+    LONG x0, x1, y0, y1;
+    int32_t wu, wv;  // weights of x1 and y1
+};
+inline BilinearTexels BilinearAt(double u, double v, LONG width, LONG height)
+{
+    double su = u * width - 0.5, sv = v * height - 0.5;
+    su = std::isfinite(su) ? std::clamp(su, 0.0, width - 1.0) : 0.0;
+    sv = std::isfinite(sv) ? std::clamp(sv, 0.0, height - 1.0) : 0.0;
+    const WeightedTexel across = Weighted(su), down = Weighted(sv);
+    return {across.texel, std::min<LONG>(across.texel + 1, width - 1), down.texel,
+            std::min<LONG>(down.texel + 1, height - 1), across.weight, down.weight};
+}
+// Mixing along a row: a * (one - w) + b * w, up to 255 * kWeightOne.
+inline int32_t MixAcross(int32_t a, int32_t b, int32_t w) { return a * (kWeightOne - w) + b * w; }
+// Two mixed rows down, rounded to a channel.
+inline int MixDown(int32_t top, int32_t bottom, int32_t w)
+{
+    return (top * (kWeightOne - w) + bottom * w + (1 << (2 * kWeightBits - 1))) >> (2 * kWeightBits);
+}
+// One channel of the four texels.
+inline int Mix(int c00, int c01, int c10, int c11, const BilinearTexels& t)
+{
+    return MixDown(MixAcross(c00, c01, t.wu), MixAcross(c10, c11, t.wu), t.wv);
+}
+
 // A texture and its sampling.
 class Sampler {
 public:
     Sampler(const SurfaceMemory& texture, bool linear);
     // The widened channels at texture coordinates (u, v), 0..1 over the texture: point = the
-    // texel floor(u * width), bilinear = the four texels around u * width - 0.5; clamped.
+    // texel floor(u * width), bilinear = the four texels around u * width - 0.5 (weights rounded
+    // to kWeightBits); clamped.
     void Sample(double u, double v, int rgb[3]) const;
     const BYTE* Texel(LONG x, LONG y) const { return m_pixels + static_cast<ptrdiff_t>(y) * m_pitch + x * m_from.bytes; }
     const PixelFormat& Format() const { return m_from; }
