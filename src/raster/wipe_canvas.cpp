@@ -70,7 +70,9 @@ PIXEL_SIMD_AVX2 void MaskedRowsAvx2(BYTE* dstRow, const BYTE* srcRow, LONG dstPi
 }
 
 // Column runs blended down rows, eight pixels at a time and the last few inline; runs wider than
-// sixteen pixels go to the row kernel, whose opaque and clear stretches cost less.
+// kInlineRun pixels go to the row kernel, whose opaque and clear stretches cost less.
+constexpr int kInlineRun = 64;
+
 PIXEL_SIMD_AVX2 void BlendRunRowsAvx2(BYTE* dstRow, const BYTE* srcRow, ptrdiff_t dstPitch,
                                       ptrdiff_t srcPitch, int64_t rows,
                                       const std::vector<CWipeCanvas::ColumnRun>& runs)
@@ -81,7 +83,7 @@ PIXEL_SIMD_AVX2 void BlendRunRowsAvx2(BYTE* dstRow, const BYTE* srcRow, ptrdiff_
             const int width = static_cast<int>(run.r - run.l);
             BYTE* d = dstRow + run.l * 4;
             const BYTE* s = srcRow + run.l * 4;
-            if (width > 16) {
+            if (width > kInlineRun) {
                 BlendAlphaRows32Mmx(d, s, 0, 0, width, 1);
                 continue;
             }
@@ -648,9 +650,10 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
         for (int64_t row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch)
             for (const ColumnRun& run : visible)
                 CopyRun(dstRow + run.l * 4, srcRow + run.l * 4, static_cast<int>(run.r - run.l));
-    } else if (m_mode == kTransitionBlendAlpha && NarrowRuns(visible)) {
+    } else if (m_mode == kTransitionBlendAlpha && (NarrowRuns(visible) || wipe::UseAvx2Loops())) {
         // Narrow runs (interleaved columns, small tiles) blend inline row by row: a kernel call
-        // per run and band costs more than the run's arithmetic.
+        // per run and band costs more than the run's arithmetic. With AVX2 runs of any width do
+        // up to a few registers a row, so the rows are walked in memory order.
         if (wipe::UseAvx2Loops()) {
             BlendRunRowsAvx2(dstFirst, srcFirst, dstPitch, srcPitch, rows, visible);
             Track(visible.front().l + shift, m_y + first, visible.back().r + shift, m_y + lastEnd);
