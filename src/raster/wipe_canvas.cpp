@@ -6,6 +6,7 @@
 #include "raster/device_surface.h"
 #include "raster/pixel_simd.h"
 #include "raster/pixel_simd_avx2.h"
+#include "raster/row_kernel_loops.h"
 #include "raster/row_kernels.h"
 #include "raster/wipe_blocks.h"
 #include "winapi/simd_level.h"
@@ -48,10 +49,20 @@ PIXEL_SIMD_AVX2 void MaskedRowsAvx2(BYTE* dstRow, const BYTE* srcRow, LONG dstPi
 {
     using namespace pixel_simd_avx2;
     const __m256i zero = _mm256_setzero_si256();
+    // The lines a little further along are asked for ahead, as the blend kernels do: the loads of
+    // the destination otherwise wait on memory.
+    const ptrdiff_t ahead =
+        std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
+    const ptrdiff_t dstSkip = dstPitch - ptrdiff_t{width} * 4, srcSkip = srcPitch - ptrdiff_t{width} * 4;
     for (LONG row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch) {
         int i = 0;
         for (; i + 8 <= width; i += 8) {
             BYTE* d = dstRow + i * 4;
+            if ((i & 15) == 0) {
+                const ptrdiff_t left = static_cast<ptrdiff_t>(width - i) * 4;
+                raster_detail::PrefetchAlong(d, ahead, left, dstSkip);
+                raster_detail::PrefetchAlong(srcRow + i * 4, ahead, left, srcSkip);
+            }
             const __m256i keep = _mm256_cmpeq_epi32(
                 _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(mask + i))), zero);
             const __m256i s = Load8(srcRow + i * 4);
