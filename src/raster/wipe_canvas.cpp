@@ -5,8 +5,11 @@
 #include "raster/device_blit.h"
 #include "raster/device_surface.h"
 #include "raster/pixel_simd.h"
+#include "raster/pixel_simd_avx2.h"
+#include "raster/row_kernel_loops.h"
 #include "raster/row_kernels.h"
 #include "raster/wipe_blocks.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
 #include <cstring>
@@ -37,6 +40,72 @@ bool NarrowRuns(const std::vector<CWipeCanvas::ColumnRun>& runs)
     return covered < 16 * static_cast<int64_t>(runs.size());
 }
 
+// The rows of ScatteredMaskedRows eight pixels at a time: every group is drawn and the hidden
+// columns keep the destination (on random masks a test per group costs more in wrong guesses
+// than the group's work).
+template <bool Blend>
+PIXEL_SIMD_AVX2 void MaskedRowsAvx2(BYTE* dstRow, const BYTE* srcRow, LONG dstPitch, LONG srcPitch, int width,
+                                    LONG rows, const uint8_t* mask)
+{
+    using namespace pixel_simd_avx2;
+    const __m256i zero = _mm256_setzero_si256();
+    // The lines a little further along are asked for ahead, as the blend kernels do: the loads of
+    // the destination otherwise wait on memory.
+    const ptrdiff_t ahead =
+        std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
+    const ptrdiff_t dstSkip = dstPitch - ptrdiff_t{width} * 4, srcSkip = srcPitch - ptrdiff_t{width} * 4;
+    for (LONG row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch) {
+        int i = 0;
+        for (; i + 8 <= width; i += 8) {
+            BYTE* d = dstRow + i * 4;
+            if ((i & 15) == 0) {
+                const ptrdiff_t left = static_cast<ptrdiff_t>(width - i) * 4;
+                raster_detail::PrefetchAlong(d, ahead, left, dstSkip);
+                raster_detail::PrefetchAlong(srcRow + i * 4, ahead, left, srcSkip);
+            }
+            const __m256i keep = _mm256_cmpeq_epi32(
+                _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(mask + i))), zero);
+            const __m256i s = Load8(srcRow + i * 4);
+            const __m256i old = Load8(d);
+            Store8(d, _mm256_blendv_epi8(Blend ? BlendAlpha8(s, old) : s, old, keep));
+        }
+        for (; i < width; ++i) {
+            if (!mask[i])
+                continue;
+            if (Blend)
+                BlendShort(dstRow + i * 4, srcRow + i * 4, 1);
+            else
+                pixel_simd::Store32(dstRow + i * 4, pixel_simd::Load32(srcRow + i * 4));
+        }
+    }
+}
+
+// Column runs blended down rows, eight pixels at a time and the last few inline; runs wider than
+// kInlineRun pixels go to the row kernel, whose opaque and clear stretches cost less.
+constexpr int kInlineRun = 64;
+
+PIXEL_SIMD_AVX2 void BlendRunRowsAvx2(BYTE* dstRow, const BYTE* srcRow, ptrdiff_t dstPitch,
+                                      ptrdiff_t srcPitch, int64_t rows,
+                                      const std::vector<CWipeCanvas::ColumnRun>& runs)
+{
+    using namespace pixel_simd_avx2;
+    for (int64_t row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch)
+        for (const CWipeCanvas::ColumnRun& run : runs) {
+            const int width = static_cast<int>(run.r - run.l);
+            BYTE* d = dstRow + run.l * 4;
+            const BYTE* s = srcRow + run.l * 4;
+            if (width > kInlineRun) {
+                BlendAlphaRows32Mmx(d, s, 0, 0, width, 1);
+                continue;
+            }
+            int i = 0;
+            for (; i + 8 <= width; i += 8)
+                Store8(d + i * 4, BlendAlpha8(Load8(s + i * 4), Load8(d + i * 4)));
+            if (i < width)
+                BlendShort(d + i * 4, s + i * 4, width - i);
+        }
+}
+
 bool FitsLong(int64_t v)
 {
     return v >= INT32_MIN && v <= INT32_MAX;
@@ -52,6 +121,11 @@ IDirectDrawSurface7* DeviceSurfaceOf(CSurface* s)
 }
 
 } // namespace
+
+bool wipe::UseAvx2Loops()
+{
+    return g_bUseMmx && UseAvx2();
+}
 
 CWipeCanvas::~CWipeCanvas()
 {
@@ -317,7 +391,8 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
         Track(left, top, right, bottom);
 }
 
-template <int Width, bool Blend> void CWipeCanvas::DrawBlocks(const std::vector<Placed>& pieces, int64_t height)
+template <int Width, bool Blend>
+void CWipeCanvas::DrawBlocks(const std::vector<Placed>& pieces, int64_t height)
 {
     // A block of Width x height lies inside both clips when its corners fall in these ranges
     // (an empty range leaves every block to the cutting).
@@ -344,8 +419,8 @@ template <int Width, bool Blend> void CWipeCanvas::DrawBlocks(const std::vector<
             continue;
         }
         ShortRows<Width, Blend>(dstBits + static_cast<ptrdiff_t>(p.dy) * dstPitch + p.dx * 4,
-                             srcBits + static_cast<ptrdiff_t>(p.t) * srcPitch + p.l * 4, dstPitch, srcPitch,
-                             static_cast<int>(height));
+                                srcBits + static_cast<ptrdiff_t>(p.t) * srcPitch + p.l * 4, dstPitch,
+                                srcPitch, static_cast<int>(height));
         left = std::min(left, p.dx);
         top = std::min(top, p.dy);
         right = std::max(right, p.dx);
@@ -490,6 +565,12 @@ void CWipeCanvas::ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t
     BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(all.dy) * m_dstPitch + (l + shift) * 4;
     const BYTE* srcRow = m_srcBits + static_cast<ptrdiff_t>(all.t) * m_srcPitch + l * 4;
     const uint8_t* mask = on + l;
+    if (wipe::UseAvx2Loops()) {
+        (blend ? MaskedRowsAvx2<true> : MaskedRowsAvx2<false>)(dstRow, srcRow, m_dstPitch, m_srcPitch, width,
+                                                               rows, mask);
+        Track(l + shift, all.dy, r + shift, all.dy + rows);
+        return;
+    }
     const __m128i zero = _mm_setzero_si128();
     if (blend) {
         // Every group of four is blended, and the columns that do not show keep the destination
@@ -580,9 +661,15 @@ void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnR
         for (int64_t row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch)
             for (const ColumnRun& run : visible)
                 CopyRun(dstRow + run.l * 4, srcRow + run.l * 4, static_cast<int>(run.r - run.l));
-    } else if (m_mode == kTransitionBlendAlpha && NarrowRuns(visible)) {
+    } else if (m_mode == kTransitionBlendAlpha && (NarrowRuns(visible) || wipe::UseAvx2Loops())) {
         // Narrow runs (interleaved columns, small tiles) blend inline row by row: a kernel call
-        // per run and band costs more than the run's arithmetic.
+        // per run and band costs more than the run's arithmetic. With AVX2 runs of any width do
+        // up to a few registers a row, so the rows are walked in memory order.
+        if (wipe::UseAvx2Loops()) {
+            BlendRunRowsAvx2(dstFirst, srcFirst, dstPitch, srcPitch, rows, visible);
+            Track(visible.front().l + shift, m_y + first, visible.back().r + shift, m_y + lastEnd);
+            return;
+        }
         const auto blend = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
         BYTE* dstRow = dstFirst;
         const BYTE* srcRow = srcFirst;

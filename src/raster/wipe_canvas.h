@@ -15,6 +15,10 @@
 namespace wipe {
 template <int Width, bool Blend> class BlockWriter;
 
+// Whether the wipes' own inline loops take their AVX2 forms: the raster's SIMD switch is on and
+// the SIMD level allows it. Asked once a step.
+bool UseAvx2Loops();
+
 // The working lists of the wipes, one per use and thread, kept from step to step: a step then
 // allocates nothing once they have grown. Each use clears or sizes its own.
 enum class ScratchUse {

@@ -34,9 +34,9 @@ void BlindColumns(CWipeCanvas& c, int32_t progress, int64_t n, bool reverse, int
         const int64_t f = reverse ? (n - 1) - (i & (n - 1)) : (i & (n - 1));
         on[i] = f <= limit ? 1 : 0;
     }
-    // Blends of runs under eight pixels wide cost more than blending every group of four and
-    // keeping what the mask hides (wider runs do better as runs).
-    if (n <= 8 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder())
+    // Blends of runs under sixteen pixels wide cost more than blending every group and keeping
+    // what the mask hides (wider runs do better as runs).
+    if (n <= 16 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder())
         c.ScatteredMaskedRows(0, c.Height(), on);
     else
         c.MaskedRows(0, c.Height(), on);
@@ -88,6 +88,12 @@ void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
             for (int64_t i = l; i < l + std::max<int64_t>(run, 0); ++i)
                 on[i] = 1;
         }
+    }
+    if (n <= 16 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) {
+        // Dashes a few pixels wide: each row blends whole and keeps what its mask hides.
+        for (int64_t j = 0; j < h; ++j)
+            c.ScatteredMaskedRows(j, j + 1, masks.data() + (j % m) * w);
+        return;
     }
     auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
     runs.resize(std::max<size_t>(runs.size(), static_cast<size_t>(m)));

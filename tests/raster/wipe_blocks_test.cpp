@@ -1,10 +1,11 @@
 // The wipes' inline drawing against the canvas's general routes: blocks drawn as they come against
 // lists of pieces (random blocks on and off the picture, every width the writer is made for and
 // others), and masked rows drawn group by group against runs of shown columns; clipped source and
-// destination, both modes, at every SIMD level.
+// destination, both modes, at every SIMD level with the SIMD switch off and on.
+#include "platform/cpu_info.h"
 #include "raster/wipe_blocks.h"
-#include "wipe_test_util.h"
 #include "winapi/simd_level.h"
+#include "wipe_test_util.h"
 
 #include <algorithm>
 #include <random>
@@ -91,17 +92,21 @@ template <int Width, bool Blend> void CompareWithPieces(std::mt19937& rng)
 TEST(WipeBlockWriter, DrawsThePixelsOfTheCanvasPieces)
 {
     std::mt19937 rng(kSeed);
-    for (SimdLevel level : kAllSimdLevels) {
-        ScopedSimdLevel scoped(level);
-        for (int trial = 0; trial < 30; ++trial) {
-            CompareWithPieces<2, false>(rng);
-            CompareWithPieces<2, true>(rng);
-            CompareWithPieces<4, false>(rng);
-            CompareWithPieces<4, true>(rng);
-            CompareWithPieces<8, false>(rng);
-            CompareWithPieces<8, true>(rng);
+    const uint8_t savedSwitch = g_bUseMmx;
+    for (uint8_t simdSwitch : {0, 1})
+        for (SimdLevel level : kAllSimdLevels) {
+            g_bUseMmx = simdSwitch;
+            ScopedSimdLevel scoped(level);
+            for (int trial = 0; trial < 30; ++trial) {
+                CompareWithPieces<2, false>(rng);
+                CompareWithPieces<2, true>(rng);
+                CompareWithPieces<4, false>(rng);
+                CompareWithPieces<4, true>(rng);
+                CompareWithPieces<8, false>(rng);
+                CompareWithPieces<8, true>(rng);
+            }
         }
-    }
+    g_bUseMmx = savedSwitch;
 }
 
 // Rows under a random column mask (runs of every length, single columns, none shown) drawn by
@@ -124,7 +129,8 @@ void CompareMaskedRows(std::mt19937& rng, int32_t mode)
     std::vector<uint8_t> mask(static_cast<size_t>(sw));
     for (uint8_t& m : mask)
         m = rng() % 4 < density ? 1 : 0;
-    const int64_t top = static_cast<int64_t>(rng() % sh) - 2, bottom = top + 1 + static_cast<int64_t>(rng() % 8);
+    const int64_t top = static_cast<int64_t>(rng() % sh) - 2,
+                  bottom = top + 1 + static_cast<int64_t>(rng() % 8);
     const int32_t x = static_cast<int32_t>(rng() % 12) - 6, y = static_cast<int32_t>(rng() % 12) - 6;
     int32_t result = 0;
     {
@@ -144,16 +150,20 @@ void CompareMaskedRows(std::mt19937& rng, int32_t mode)
     ASSERT_EQ(Pixels(*viaGroups), Pixels(*viaRuns)) << "mode " << mode;
 }
 
-TEST(WipeMaskedRows, GroupsOfFourDrawThePixelsOfTheRuns)
+TEST(WipeMaskedRows, GroupsDrawThePixelsOfTheRuns)
 {
     std::mt19937 rng(kSeed);
-    for (SimdLevel level : kAllSimdLevels) {
-        ScopedSimdLevel scoped(level);
-        for (int trial = 0; trial < 60; ++trial) {
-            CompareMaskedRows(rng, kTransitionCopy);
-            CompareMaskedRows(rng, kTransitionBlendAlpha);
+    const uint8_t savedSwitch = g_bUseMmx;
+    for (uint8_t simdSwitch : {0, 1})
+        for (SimdLevel level : kAllSimdLevels) {
+            g_bUseMmx = simdSwitch;
+            ScopedSimdLevel scoped(level);
+            for (int trial = 0; trial < 60; ++trial) {
+                CompareMaskedRows(rng, kTransitionCopy);
+                CompareMaskedRows(rng, kTransitionBlendAlpha);
+            }
         }
-    }
+    g_bUseMmx = savedSwitch;
 }
 
 } // namespace

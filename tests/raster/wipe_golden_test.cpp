@@ -1,10 +1,13 @@
 // Every entry at progress values between 1 and 255, in each mode: properties that hold for the
 // entry (new pixels in their own place, growth of the new area), band-wise drawing equal to the
 // whole draw, device blits equal to memory copies, and golden hashes against regressions.
+#include "platform/cpu_info.h"
+#include "winapi/simd_level.h"
 #include "wipe_test_util.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <set>
 
 namespace {
@@ -201,23 +204,31 @@ struct Golden {
 TEST_F(WipeGoldenTest, FramesMatchTheirHashes)
 {
     const bool print = std::getenv("TESSARO_PRINT_GOLDEN") != nullptr;
-    for (int index = 0; index < kTransitionCount; ++index) {
-        uint64_t hashes[2];
-        for (int mode : {0, 1}) {
-            uint64_t h = 1469598103934665603ull;
-            for (int progress : kProgress)
-                h = Hash(Step(index, *m_src, kDw, kDh, progress, kX, kY, mode), h);
-            hashes[mode] = h;
+    // The plain drawing, then the SIMD switch on at every level: the same frames each time.
+    const uint8_t savedSwitch = g_bUseMmx;
+    for (int pass = 0; pass <= static_cast<int>(std::size(kAllSimdLevels)); ++pass) {
+        g_bUseMmx = pass > 0 ? 1 : 0;
+        ScopedSimdLevel level(pass > 0 ? kAllSimdLevels[pass - 1] : ActiveSimdLevel());
+        for (int index = 0; index < kTransitionCount; ++index) {
+            uint64_t hashes[2];
+            for (int mode : {0, 1}) {
+                uint64_t h = 1469598103934665603ull;
+                for (int progress : kProgress)
+                    h = Hash(Step(index, *m_src, kDw, kDh, progress, kX, kY, mode), h);
+                hashes[mode] = h;
+            }
+            if (print) {
+                if (pass == 0)
+                    std::printf("    {0x%016llxull, 0x%016llxull},  // %d\n",
+                                static_cast<unsigned long long>(hashes[0]),
+                                static_cast<unsigned long long>(hashes[1]), index);
+                continue;
+            }
+            EXPECT_EQ(hashes[0], kGolden[index].copy) << "entry " << index << " copy, pass " << pass;
+            EXPECT_EQ(hashes[1], kGolden[index].blend) << "entry " << index << " blend, pass " << pass;
         }
-        if (print) {
-            std::printf("    {0x%016llxull, 0x%016llxull},  // %d\n",
-                        static_cast<unsigned long long>(hashes[0]),
-                        static_cast<unsigned long long>(hashes[1]), index);
-            continue;
-        }
-        EXPECT_EQ(hashes[0], kGolden[index].copy) << "entry " << index << " copy";
-        EXPECT_EQ(hashes[1], kGolden[index].blend) << "entry " << index << " blend";
     }
+    g_bUseMmx = savedSwitch;
 }
 
 } // namespace
