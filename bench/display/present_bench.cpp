@@ -1,14 +1,16 @@
-// Presenting a 1920x1080 frame image on the SDL host (offscreen driver, software renderer) with 1,
-// 10 and 100 changed rectangles of 160x120: ours is CSurfaceSprite::Present of a plain frame
-// image whose tracker holds the rectangles, through the window's store, until the host's texture
-// is current; the peer is one full-frame SDL_UpdateTexture of the same picture into a streaming
-// texture of the same renderer. Both sides also pay SDL_RenderCopy + SDL_RenderPresent (into a
-// small output); that cost is measured on its own, printed as render_ms and taken out of both.
+// Presenting a 1920x1080 frame image on the SDL host (offscreen driver, the host's software
+// renderer into memory) with 1, 10 and 100 changed rectangles of 160x120: ours is
+// CSurfaceSprite::Present of a plain frame image whose tracker holds the rectangles, through the
+// window's store, until the host's texture is current; the peer is one full-frame
+// SDL_UpdateTexture of the same picture into a streaming texture of the same renderer, drawn as
+// the host draws its own. Both sides also pay SDL_RenderCopy + SDL_RenderPresent (into a small
+// output); that cost is measured on its own, printed as render_ms and taken out of both.
 // `allocs` counts the allocations of one present of ours (none are wanted a frame).
 #include "alloc_count.h"
 #include "contest.h"
 #include "display/surface_sprite.h"
 #include "winapi/host.h"
+#include "winapi/sdl_testing.h"
 #include "winapi/user.h"
 
 #include <SDL.h>
@@ -24,7 +26,6 @@ struct Setup {
     Setup()
     {
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("SDL_RENDER_DRIVER", "software", 1);
         auto host = winapi::MakeSdlHost();
         if (!host)
             return;
@@ -44,19 +45,19 @@ struct Setup {
             for (LONG x = 0; x < kW; ++x)
                 row[x] = random();
         }
-        canvas.Present(window, nullptr, nullptr, 0, false); // the host's texture exists
+        // The output is made small, so that drawing the texture (which both sides pay) costs
+        // little next to the uploads measured; the texture keeps the client size.
+        if (SDL_Window* sdl = SDL_GetWindowFromID(winapi::sdl_testing::SdlWindowId(window)))
+            SDL_SetWindowSize(sdl, kW / 20, kH / 20);
         Pump();
-        // The host's renderer is the only one of the process. Its output is made small, so that
-        // drawing the texture (which both sides pay) costs little next to the uploads measured;
-        // the texture keeps the client size.
-        for (Uint32 id = 1; id < 16 && !renderer; ++id)
-            if (SDL_Window* sdl = SDL_GetWindowFromID(id)) {
-                renderer = SDL_GetRenderer(sdl);
-                SDL_SetWindowSize(sdl, kW / 20, kH / 20);
-            }
+        canvas.Present(window, nullptr, nullptr, 0, false); // the host's renderer and texture exist
         Pump();
+        renderer = static_cast<SDL_Renderer*>(winapi::sdl_testing::Renderer(window));
+        // The peer's texture is drawn as the host draws its own (smoothed).
         if (renderer)
             texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, kW, kH);
+        if (texture)
+            SDL_SetTextureScaleMode(texture, SDL_ScaleModeLinear);
     }
     static void Pump()
     {

@@ -190,13 +190,53 @@ public:
         // A new texture, or rectangles covering most of the client: one upload of everything.
         if (fresh || covered * 4 >= static_cast<int64_t>(view.width) * view.height * 3) {
             SDL_UpdateTexture(window.texture, nullptr, view.pixels, view.width * 4);
-        } else {
+        } else if (!window.softwareRenderer || !CopyIntoLocked(window.texture, view, rects)) {
             for (const RECT& r : rects) {
                 const SDL_Rect area{r.left, r.top, r.right - r.left, r.bottom - r.top};
                 SDL_UpdateTexture(window.texture, &area, view.pixels + static_cast<size_t>(r.top) * view.width + r.left,
                                   view.width * 4);
             }
         }
+        return true;
+    }
+
+    // A software renderer that keeps the texture format as it is (no converted copy behind it).
+    static bool HoldsTexturesAsMemory(SDL_Renderer* renderer)
+    {
+        SDL_RendererInfo info{};
+        if (SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_SOFTWARE) == 0)
+            return false;
+        for (Uint32 i = 0; i < info.num_texture_formats; ++i)
+            if (info.texture_formats[i] == SDL_PIXELFORMAT_RGB888)
+                return true;
+        return false;
+    }
+
+    // A software renderer's texture is plain memory that locking hands out as it is: one lock of
+    // the rectangles' bounds, and their rows copied in. (A GPU renderer would send the whole
+    // locked bounds; it is given each rectangle instead.) False when the texture cannot be locked.
+    static bool CopyIntoLocked(SDL_Texture* texture, const FrameView& view, const std::vector<RECT>& rects)
+    {
+        if (rects.empty())
+            return true;
+        RECT bounds = rects.front();
+        for (const RECT& r : rects)
+            bounds = RECT{std::min(bounds.left, r.left), std::min(bounds.top, r.top), std::max(bounds.right, r.right),
+                          std::max(bounds.bottom, r.bottom)};
+        const SDL_Rect area{bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top};
+        void* locked = nullptr;
+        int pitch = 0;
+        if (SDL_LockTexture(texture, &area, &locked, &pitch) != 0)
+            return false;
+        auto* target = static_cast<uint8_t*>(locked);
+        for (const RECT& r : rects) {
+            const size_t bytes = static_cast<size_t>(r.right - r.left) * 4;
+            for (LONG y = r.top; y < r.bottom; ++y)
+                std::memcpy(target + static_cast<ptrdiff_t>(y - bounds.top) * pitch +
+                                static_cast<ptrdiff_t>(r.left - bounds.left) * 4,
+                            view.pixels + static_cast<size_t>(y) * view.width + r.left, bytes);
+        }
+        SDL_UnlockTexture(texture);
         return true;
     }
 
@@ -527,6 +567,7 @@ private:
         SDL_Renderer* renderer = nullptr;
         SDL_Texture* texture = nullptr;
         SDL_Surface* canvas = nullptr; // what the renderer draws into, without a screen
+        bool softwareRenderer = false;  // its textures are memory that a lock hands out as it is
         int textureWidth = 0;
         int textureHeight = 0;
         Letterbox box;
@@ -681,6 +722,7 @@ private:
             window.renderer = memoryCanvas_ ? CanvasRenderer(window) : SDL_CreateRenderer(window.sdl, -1, 0);
             if (window.renderer == nullptr)
                 return false;
+            window.softwareRenderer = HoldsTexturesAsMemory(window.renderer);
             RenewOwnership(window);
         }
         if (window.texture != nullptr && window.textureWidth == width && window.textureHeight == height)
@@ -732,6 +774,7 @@ private:
             SDL_FreeSurface(window.canvas);
         window.texture = nullptr;
         window.renderer = nullptr;
+        window.softwareRenderer = false;
         window.canvas = nullptr;
     }
 
@@ -903,6 +946,13 @@ public:
         return it == windows_.end() ? 0 : SDL_GetWindowID(it->second.sdl);
     }
 
+    SDL_Renderer* RendererOf(HWND hwnd)
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(hwnd);
+        return it == windows_.end() ? nullptr : it->second.renderer;
+    }
+
     // The whole of what the window shows now, borders included, in the renderer's pixels.
     Frame ReadShown(HWND hwnd)
     {
@@ -931,6 +981,12 @@ uint32_t sdl_testing::SdlWindowId(HWND hwnd)
 {
     auto* host = dynamic_cast<SdlHost*>(&CurrentHost());
     return host != nullptr ? host->WindowId(hwnd) : 0;
+}
+
+void* sdl_testing::Renderer(HWND hwnd)
+{
+    auto* host = dynamic_cast<SdlHost*>(&CurrentHost());
+    return host != nullptr ? host->RendererOf(hwnd) : nullptr;
 }
 
 int sdl_testing::IsModalFor(HWND hwnd, HWND owner)

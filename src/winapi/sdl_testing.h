@@ -22,6 +22,9 @@ bool DetachVirtual(int handle);
 void PushDrop(HWND hwnd, const std::vector<std::string>& pathsUtf8);
 // The SDL window id of a window of the SDL host; 0 when none.
 uint32_t SdlWindowId(HWND hwnd);
+// The SDL_Renderer a window of the SDL host presents through (benchmarks draw beside it); null
+// when it has none yet.
+void* Renderer(HWND hwnd);
 // Whether the window system holds the window as one over its owner (X11: the transient-for hint
 // names the owner's window) → 1 yes, 0 no, -1 it cannot tell (not X11, or either is no window).
 int IsModalFor(HWND hwnd, HWND owner);

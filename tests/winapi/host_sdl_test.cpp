@@ -57,6 +57,23 @@ TEST(SdlHost, RectanglesPresentedDirectlyAndUnderAChildShowTheWholeWindow)
         shade += 50;
         shownRight("a rectangle");
     }
+    // Rectangles apart drawn in one batch arrive together: they change, what lies between them
+    // stays as it was.
+    {
+        const RECT apart[] = {{2, 2, 9, 7}, {70, 3, 95, 9}, {30, 40, 33, 63}, {5, 50, 20, 52}};
+        HDC dc = GetDC(hwnd);
+        HBRUSH brush = CreateSolidBrush(RGB(7, 140, 250));
+        for (const RECT& r : apart) {
+            FillRect(dc, &r, brush);
+            for (LONG y = r.top; y < r.bottom; ++y)
+                for (LONG x = r.left; x < r.right; ++x)
+                    expected[static_cast<size_t>(y) * kWidth + x] = 0x078CFA;
+        }
+        DeleteObject(brush);
+        ReleaseDC(hwnd, dc);
+        PumpMessages();
+        shownRight("rectangles apart in one batch");
+    }
     HWND child = CreateWindowExA(0, "SdlRectangles", "child", WS_CHILD | WS_VISIBLE, 10, 10, 30, 20, hwnd, nullptr,
                                  nullptr, nullptr);
     ASSERT_NE(child, nullptr);
