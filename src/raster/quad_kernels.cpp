@@ -535,22 +535,100 @@ uint32_t Bilinear(const QuadSource& src, int64_t u, int64_t v)
     return out;
 }
 
+// n samples from (u, v) on, one a pixel, stored from out; every texel lies inside the source clip.
+void SampleRun(const QuadSource& src, BYTE* out, int n, Stepper& u, Stepper& v, bool bilinear)
+{
+    for (int i = 0; i < n; ++i, out += 4, u.Next(), v.Next()) {
+        Store32(out, bilinear ? Bilinear(src, u.value, v.value)
+                              : Load32(src.bits + (v.value >> kFrac) * src.pitch + (u.value >> kFrac) * 4));
+    }
+}
+
+// Per colour byte of eight pixel pairs: (a (256 - w) + b w) >> 8 with w (0..255) in 32-bit lanes,
+// which is a + floor((b - a) w / 256) exactly; no 16-bit sum exceeds 255 * 256.
+PIXEL_SIMD_AVX2 __m256i Lerp8(__m256i a, __m256i b, __m256i w)
+{
+    using namespace pixel_simd_avx2;
+    const __m256i even = Splat(0x00FF00FFu);
+    const __m256i wb = _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
+    const __m256i wa = _mm256_sub_epi16(Splat(0x01000100u), wb);
+    const __m256i e = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(a, even), wa),
+                                                         _mm256_mullo_epi16(_mm256_and_si256(b, even), wb)),
+                                        8);
+    const __m256i o = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(a, 8), wa),
+                                                         _mm256_mullo_epi16(_mm256_srli_epi16(b, 8), wb)),
+                                        8);
+    return _mm256_or_si256(e, _mm256_slli_epi16(o, 8));
+}
+
+// SampleRun eight pixels a step (the lanes must fit, LanesFit); the last step stores only the
+// pixels of the run, and its lanes past the run read the clip's first texel.
+template <bool Smooth>
+PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, const Stepper& u, const Stepper& v)
+{
+    using namespace pixel_simd_avx2;
+    const auto* base = reinterpret_cast<const int*>(src.bits + intptr_t(src.clip.top) * src.pitch +
+                                                    intptr_t(src.clip.left) * 4);
+    const __m256i rowStep = Splat((uint32_t(src.pitch / 4) << 16) | 1u);
+    const __m256i pitch = Splat(uint32_t(src.pitch / 4));
+    const __m256i lastCol = Splat(uint32_t(src.clip.right - src.clip.left - 1));
+    const __m256i lastRow = Splat(uint32_t(src.clip.bottom - src.clip.top - 1));
+    const __m256i one = Splat(1), fraction = Splat(0xFFu);
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    LaneStep8 ul(u, src.clip.left), vl(v, src.clip.top);
+    for (int i = 0; i < n; i += 8, out += 32, ul.Next(), vl.Next()) {
+        const __m256i live = _mm256_cmpgt_epi32(Splat(uint32_t(n - i)), lanes);
+        const __m256i col = _mm256_and_si256(ul.Whole(), live), row = _mm256_and_si256(vl.Whole(), live);
+        const __m256i at = _mm256_madd_epi16(_mm256_or_si256(col, _mm256_slli_epi32(row, 16)), rowStep);
+        __m256i s = _mm256_i32gather_epi32(base, at, 4);
+        if constexpr (Smooth) {
+            // The right and lower neighbours, the texel itself on the clip's last column or row.
+            const __m256i right = _mm256_and_si256(_mm256_cmpgt_epi32(lastCol, col), one);
+            const __m256i down = _mm256_and_si256(_mm256_cmpgt_epi32(lastRow, row), pitch);
+            const __m256i s10 = _mm256_i32gather_epi32(base, _mm256_add_epi32(at, right), 4);
+            const __m256i at01 = _mm256_add_epi32(at, down);
+            const __m256i s01 = _mm256_i32gather_epi32(base, at01, 4);
+            const __m256i s11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(at01, right), 4);
+            const __m256i fx = _mm256_and_si256(_mm256_srli_epi32(ul.value, kFrac - 8), fraction);
+            const __m256i fy = _mm256_and_si256(_mm256_srli_epi32(vl.value, kFrac - 8), fraction);
+            s = Lerp8(Lerp8(s, s10, fx), Lerp8(s01, s11, fx), fy);
+        }
+        if (n - i >= 8) {
+            Store8(out, s);
+        } else {
+            _mm256_maskstore_epi32(reinterpret_cast<int*>(out), live, s);
+        }
+    }
+}
+
+// The samples of a run by the widest sampler allowed.
+void Sample(const QuadSource& src, BYTE* out, int n, Stepper& u, Stepper& v, bool bilinear, bool simd)
+{
+    if (simd && UseAvx2() && LanesFit(src, u.den) && LanesFit(src, v.den)) {
+        (bilinear ? SampleRunAvx2<true> : SampleRunAvx2<false>)(src, out, n, u, v);
+    } else {
+        SampleRun(src, out, n, u, v, bilinear);
+    }
+}
+
 } // namespace
 
 void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
-                         const POINT* srcQuad, int edgeFlag, bool bilinear, QuadSpanSink& sink)
+                         const POINT* srcQuad, int edgeFlag, bool bilinear, bool simd, QuadSpanSink& sink)
 {
     // Kept from draw to draw, so a draw allocates nothing once rows as wide have been drawn.
     static thread_local std::vector<uint32_t> texels;
+    const bool copies = sink.Copies();
     ScanInside(
         dst, src, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1) { sink.Cover(y, x0, x1); },
         [&](BYTE* p, int n, Stepper& u, Stepper& v) {
-            texels.resize(size_t(n));
-            for (int i = 0; i < n; ++i, u.Next(), v.Next()) {
-                texels[size_t(i)] =
-                    bilinear ? Bilinear(src, u.value, v.value)
-                             : Load32(src.bits + (v.value >> kFrac) * src.pitch + (u.value >> kFrac) * 4);
+            if (copies) {
+                Sample(src, p, n, u, v, bilinear, simd);
+                return;
             }
+            texels.resize(size_t(n));
+            Sample(src, reinterpret_cast<BYTE*>(texels.data()), n, u, v, bilinear, simd);
             sink.Texels(p, texels.data(), n);
         });
 }
+
