@@ -544,6 +544,62 @@ void SampleRun(const QuadSource& src, BYTE* out, int n, Stepper& u, Stepper& v, 
     }
 }
 
+// Per colour byte of four pixel pairs: (a (256 - w) + b w) >> 8 with w (0..255) in 32-bit lanes,
+// which is a + floor((b - a) w / 256) exactly; no 16-bit sum exceeds 255 * 256.
+__m128i Lerp4(__m128i a, __m128i b, __m128i w)
+{
+    const __m128i even = Splat32(0x00FF00FFu);
+    const __m128i wb = _mm_or_si128(w, _mm_slli_epi32(w, 16));
+    const __m128i wa = _mm_sub_epi16(Splat32(0x01000100u), wb);
+    const __m128i e = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(a, even), wa), _mm_mullo_epi16(_mm_and_si128(b, even), wb)), 8);
+    const __m128i o = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(a, 8), wa), _mm_mullo_epi16(_mm_srli_epi16(b, 8), wb)), 8);
+    return _mm_or_si128(e, _mm_slli_epi16(o, 8));
+}
+
+// SampleRun four pixels a step in SSE2 lanes (the lanes must fit, LanesFit): the texels are read
+// one by one, the weighing is done four pixels at once.
+template <bool Smooth>
+void SampleRunSse2(const QuadSource& src, BYTE* out, int n, const Stepper& u, const Stepper& v)
+{
+    const BYTE* base = src.bits + intptr_t(src.clip.top) * src.pitch + intptr_t(src.clip.left) * 4;
+    const uint32_t lastCol = uint32_t(src.clip.right - src.clip.left - 1);
+    const uint32_t lastRow = uint32_t(src.clip.bottom - src.clip.top - 1);
+    const __m128i fraction = Splat32(0xFFu);
+    LaneStep ul(u, src.clip.left, 4), vl(v, src.clip.top, 4);
+    for (int i = 0; i < n; i += 4, out += 16, ul.Next(), vl.Next()) {
+        const int count = std::min(4, n - i);
+        alignas(16) uint32_t col[4], row[4], t00[4] = {}, t10[4] = {}, t01[4] = {}, t11[4] = {};
+        _mm_store_si128(reinterpret_cast<__m128i*>(col), ul.Whole());
+        _mm_store_si128(reinterpret_cast<__m128i*>(row), vl.Whole());
+        for (int k = 0; k < count; ++k) {
+            const BYTE* t = base + intptr_t(row[k]) * src.pitch + intptr_t(col[k]) * 4;
+            t00[k] = Load32(t);
+            if constexpr (Smooth) {
+                const intptr_t right = col[k] < lastCol ? 4 : 0, down = row[k] < lastRow ? src.pitch : 0;
+                t10[k] = Load32(t + right);
+                t01[k] = Load32(t + down);
+                t11[k] = Load32(t + down + right);
+            }
+        }
+        const auto lanes = [](const uint32_t* t) { return _mm_load_si128(reinterpret_cast<const __m128i*>(t)); };
+        __m128i s = lanes(t00);
+        if constexpr (Smooth) {
+            const __m128i fx = _mm_and_si128(_mm_srli_epi32(ul.value, kFrac - 8), fraction);
+            const __m128i fy = _mm_and_si128(_mm_srli_epi32(vl.value, kFrac - 8), fraction);
+            s = Lerp4(Lerp4(s, lanes(t10), fx), Lerp4(lanes(t01), lanes(t11), fx), fy);
+        }
+        if (count == 4) {
+            Store4(out, s);
+        } else {
+            alignas(16) uint8_t tail[16];
+            Store4(tail, s);
+            std::memcpy(out, tail, size_t(count) * 4);
+        }
+    }
+}
+
 // Per colour byte of eight pixel pairs: (a (256 - w) + b w) >> 8 with w (0..255) in 32-bit lanes,
 // which is a + floor((b - a) w / 256) exactly; no 16-bit sum exceeds 255 * 256.
 PIXEL_SIMD_AVX2 __m256i Lerp8(__m256i a, __m256i b, __m256i w)
@@ -601,11 +657,14 @@ PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, cons
     }
 }
 
-// The samples of a run by the widest sampler allowed.
+// The samples of a run by the widest sampler allowed (u and v are spent).
 void Sample(const QuadSource& src, BYTE* out, int n, Stepper& u, Stepper& v, bool bilinear, bool simd)
 {
-    if (simd && UseAvx2() && LanesFit(src, u.den) && LanesFit(src, v.den)) {
+    const bool lanes = simd && LanesFit(src, u.den) && LanesFit(src, v.den);
+    if (lanes && UseAvx2()) {
         (bilinear ? SampleRunAvx2<true> : SampleRunAvx2<false>)(src, out, n, u, v);
+    } else if (lanes && UseSse2()) {
+        (bilinear ? SampleRunSse2<true> : SampleRunSse2<false>)(src, out, n, u, v);
     } else {
         SampleRun(src, out, n, u, v, bilinear);
     }
