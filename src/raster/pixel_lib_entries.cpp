@@ -302,50 +302,54 @@ int StretchBlendEntry(CImage* d, const CSurface* s, const SIZE* dstSize, LONG x,
 
 using op_frame::SourceClip;
 
-// Rows of the clip rectangle outside the covered spans take the fill value.
+// Rows of the clip rectangle outside the covered spans take the fill value, filled as the rows
+// are covered (the spans lie in the rows' order) and the rest by Finish.
 class ClearOutside : public QuadSpanSink {
 public:
-    ClearOutside(const RECT& clip, DWORD mode, BYTE o, bool clear)
-        : m_clip(clip), m_mode(mode), m_o(o), m_clear(clear)
+    ClearOutside(CDibSurface* d, const RECT& clip, DWORD mode, BYTE o, bool clear, DWORD fill)
+        : m_d(d), m_clip(clip), m_mode(mode), m_o(o), m_clear(clear), m_fill(fill), m_next(clip.top)
     {
-        if (clear) {
-            m_spans.assign(size_t(clip.bottom - clip.top), {0, 0});
-        }
     }
     void Cover(int y, int x0, int x1) override
     {
         if (m_clear) {
-            m_spans[size_t(y - m_clip.top)] = {x0, x1};
+            FillRows(y);
+            Fill(y, m_clip.left, x0);
+            Fill(y, x1, m_clip.right);
+            m_next = y + 1;
         }
     }
     void Texels(BYTE* dst, const uint32_t* texels, int count) override
     {
         ApplyMode(m_mode, m_o, dst, reinterpret_cast<const BYTE*>(texels), 0, 0, count, 1);
     }
-    void Fill(CDibSurface* d, DWORD value) const
+    bool Copies() const override { return m_mode == kCrossFade && m_o == 255; }
+    // The rows below the last covered one.
+    void Finish() { FillRows(m_clip.bottom); }
+
+private:
+    void Fill(LONG y, LONG x0, LONG x1) const
     {
-        const auto fill = [&](LONG y, LONG x0, LONG x1) {
-            if (x0 < x1) {
-                FillRows32(At(d, x0, y), 0, x1 - x0, 1, value);
-            }
-        };
-        for (LONG y = m_clip.top; y < m_clip.bottom; ++y) {
-            const auto& span = m_spans[size_t(y - m_clip.top)];
-            if (span.first >= span.second) {
-                fill(y, m_clip.left, m_clip.right);
-            } else {
-                fill(y, m_clip.left, span.first);
-                fill(y, span.second, m_clip.right);
-            }
+        if (x0 < x1) {
+            FillRows32(At(m_d, x0, y), 0, x1 - x0, 1, m_fill);
+        }
+    }
+    // Whole rows from the next unfilled one up to `end`.
+    void FillRows(LONG end) const
+    {
+        const LONG w = m_clip.right - m_clip.left;
+        if (m_next < end) {
+            FillRows32(At(m_d, m_clip.left, m_next), m_d->GetPitch() - 4 * w, w, end - m_next, m_fill);
         }
     }
 
-private:
+    CDibSurface* m_d;
     RECT m_clip;
     DWORD m_mode;
     BYTE m_o;
     bool m_clear;
-    std::vector<std::pair<LONG, LONG>> m_spans;
+    DWORD m_fill;
+    LONG m_next;
 };
 
 // corners: TL, TR, BL of the picture in destination pixels.
@@ -394,7 +398,7 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
     sr.bottom = std::min(sr.bottom, sc.bottom);
     const bool draws = fits && !Empty(sr);
 
-    ClearOutside sink(clip, mode, o, clear != 0);
+    ClearOutside sink(d, clip, mode, o, clear != 0 && o != 0, fill);
     RECT changed = kEmpty;
     if (draws) {
         POINT dq[4], sq[4];
@@ -444,9 +448,9 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
                 ClearOutside& m_outer;
                 BYTE m_level;
             } byLevel(sink, o);
-            MapQuadGatherRows32(target, from, dq, sq, 0, bilinear, byLevel);
+            MapQuadGatherRows32(target, from, dq, sq, 0, bilinear, g_bUseMmx != 0, byLevel);
         } else {
-            MapQuadGatherRows32(target, from, dq, sq, 0, bilinear, sink);
+            MapQuadGatherRows32(target, from, dq, sq, 0, bilinear, g_bUseMmx != 0, sink);
         }
         changed = RECT{LONG(*std::min_element(px, px + 4)), LONG(*std::min_element(py, py + 4)),
                        LONG(*std::max_element(px, px + 4)), LONG(*std::max_element(py, py + 4))};
@@ -455,7 +459,7 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
         }
     }
     if (clear != 0 && o != 0) {
-        sink.Fill(d, fill);
+        sink.Finish();
         changed = clip;
     }
     Changed(changed);

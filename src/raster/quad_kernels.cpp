@@ -535,22 +535,159 @@ uint32_t Bilinear(const QuadSource& src, int64_t u, int64_t v)
     return out;
 }
 
+// n samples from (u, v) on, one a pixel, stored from out; every texel lies inside the source clip.
+void SampleRun(const QuadSource& src, BYTE* out, int n, Stepper& u, Stepper& v, bool bilinear)
+{
+    for (int i = 0; i < n; ++i, out += 4, u.Next(), v.Next()) {
+        Store32(out, bilinear ? Bilinear(src, u.value, v.value)
+                              : Load32(src.bits + (v.value >> kFrac) * src.pitch + (u.value >> kFrac) * 4));
+    }
+}
+
+// Per colour byte of four pixel pairs: (a (256 - w) + b w) >> 8 with w (0..255) in 32-bit lanes,
+// which is a + floor((b - a) w / 256) exactly; no 16-bit sum exceeds 255 * 256.
+__m128i Lerp4(__m128i a, __m128i b, __m128i w)
+{
+    const __m128i even = Splat32(0x00FF00FFu);
+    const __m128i wb = _mm_or_si128(w, _mm_slli_epi32(w, 16));
+    const __m128i wa = _mm_sub_epi16(Splat32(0x01000100u), wb);
+    const __m128i e = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(a, even), wa), _mm_mullo_epi16(_mm_and_si128(b, even), wb)), 8);
+    const __m128i o = _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(a, 8), wa), _mm_mullo_epi16(_mm_srli_epi16(b, 8), wb)), 8);
+    return _mm_or_si128(e, _mm_slli_epi16(o, 8));
+}
+
+// SampleRun four pixels a step in SSE2 lanes (the lanes must fit, LanesFit): the texels are read
+// one by one, the weighing is done four pixels at once.
+template <bool Smooth>
+void SampleRunSse2(const QuadSource& src, BYTE* out, int n, const Stepper& u, const Stepper& v)
+{
+    const BYTE* base = src.bits + intptr_t(src.clip.top) * src.pitch + intptr_t(src.clip.left) * 4;
+    const uint32_t lastCol = uint32_t(src.clip.right - src.clip.left - 1);
+    const uint32_t lastRow = uint32_t(src.clip.bottom - src.clip.top - 1);
+    const __m128i fraction = Splat32(0xFFu);
+    LaneStep ul(u, src.clip.left, 4), vl(v, src.clip.top, 4);
+    for (int i = 0; i < n; i += 4, out += 16, ul.Next(), vl.Next()) {
+        const int count = std::min(4, n - i);
+        alignas(16) uint32_t col[4], row[4], t00[4] = {}, t10[4] = {}, t01[4] = {}, t11[4] = {};
+        _mm_store_si128(reinterpret_cast<__m128i*>(col), ul.Whole());
+        _mm_store_si128(reinterpret_cast<__m128i*>(row), vl.Whole());
+        for (int k = 0; k < count; ++k) {
+            const BYTE* t = base + intptr_t(row[k]) * src.pitch + intptr_t(col[k]) * 4;
+            t00[k] = Load32(t);
+            if constexpr (Smooth) {
+                const intptr_t right = col[k] < lastCol ? 4 : 0, down = row[k] < lastRow ? src.pitch : 0;
+                t10[k] = Load32(t + right);
+                t01[k] = Load32(t + down);
+                t11[k] = Load32(t + down + right);
+            }
+        }
+        const auto lanes = [](const uint32_t* t) { return _mm_load_si128(reinterpret_cast<const __m128i*>(t)); };
+        __m128i s = lanes(t00);
+        if constexpr (Smooth) {
+            const __m128i fx = _mm_and_si128(_mm_srli_epi32(ul.value, kFrac - 8), fraction);
+            const __m128i fy = _mm_and_si128(_mm_srli_epi32(vl.value, kFrac - 8), fraction);
+            s = Lerp4(Lerp4(s, lanes(t10), fx), Lerp4(lanes(t01), lanes(t11), fx), fy);
+        }
+        if (count == 4) {
+            Store4(out, s);
+        } else {
+            alignas(16) uint8_t tail[16];
+            Store4(tail, s);
+            std::memcpy(out, tail, size_t(count) * 4);
+        }
+    }
+}
+
+// Per colour byte of eight pixel pairs: (a (256 - w) + b w) >> 8 with w (0..255) in 32-bit lanes,
+// which is a + floor((b - a) w / 256) exactly; no 16-bit sum exceeds 255 * 256.
+PIXEL_SIMD_AVX2 __m256i Lerp8(__m256i a, __m256i b, __m256i w)
+{
+    using namespace pixel_simd_avx2;
+    const __m256i even = Splat(0x00FF00FFu);
+    const __m256i wb = _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
+    const __m256i wa = _mm256_sub_epi16(Splat(0x01000100u), wb);
+    const __m256i e = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(a, even), wa),
+                                                         _mm256_mullo_epi16(_mm256_and_si256(b, even), wb)),
+                                        8);
+    const __m256i o = _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(a, 8), wa),
+                                                         _mm256_mullo_epi16(_mm256_srli_epi16(b, 8), wb)),
+                                        8);
+    return _mm256_or_si256(e, _mm256_slli_epi16(o, 8));
+}
+
+// SampleRun eight pixels a step (the lanes must fit, LanesFit); the last step stores only the
+// pixels of the run, and its lanes past the run read the clip's first texel.
+template <bool Smooth>
+PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, const Stepper& u, const Stepper& v)
+{
+    using namespace pixel_simd_avx2;
+    const auto* base = reinterpret_cast<const int*>(src.bits + intptr_t(src.clip.top) * src.pitch +
+                                                    intptr_t(src.clip.left) * 4);
+    const __m256i rowStep = Splat((uint32_t(src.pitch / 4) << 16) | 1u);
+    const __m256i pitch = Splat(uint32_t(src.pitch / 4));
+    const __m256i lastCol = Splat(uint32_t(src.clip.right - src.clip.left - 1));
+    const __m256i lastRow = Splat(uint32_t(src.clip.bottom - src.clip.top - 1));
+    const __m256i one = Splat(1), fraction = Splat(0xFFu);
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    LaneStep8 ul(u, src.clip.left), vl(v, src.clip.top);
+    for (int i = 0; i < n; i += 8, out += 32, ul.Next(), vl.Next()) {
+        const __m256i live = _mm256_cmpgt_epi32(Splat(uint32_t(n - i)), lanes);
+        const __m256i col = _mm256_and_si256(ul.Whole(), live), row = _mm256_and_si256(vl.Whole(), live);
+        const __m256i at = _mm256_madd_epi16(_mm256_or_si256(col, _mm256_slli_epi32(row, 16)), rowStep);
+        __m256i s = _mm256_i32gather_epi32(base, at, 4);
+        if constexpr (Smooth) {
+            // The right and lower neighbours, the texel itself on the clip's last column or row.
+            const __m256i right = _mm256_and_si256(_mm256_cmpgt_epi32(lastCol, col), one);
+            const __m256i down = _mm256_and_si256(_mm256_cmpgt_epi32(lastRow, row), pitch);
+            const __m256i s10 = _mm256_i32gather_epi32(base, _mm256_add_epi32(at, right), 4);
+            const __m256i at01 = _mm256_add_epi32(at, down);
+            const __m256i s01 = _mm256_i32gather_epi32(base, at01, 4);
+            const __m256i s11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(at01, right), 4);
+            const __m256i fx = _mm256_and_si256(_mm256_srli_epi32(ul.value, kFrac - 8), fraction);
+            const __m256i fy = _mm256_and_si256(_mm256_srli_epi32(vl.value, kFrac - 8), fraction);
+            s = Lerp8(Lerp8(s, s10, fx), Lerp8(s01, s11, fx), fy);
+        }
+        if (n - i >= 8) {
+            Store8(out, s);
+        } else {
+            _mm256_maskstore_epi32(reinterpret_cast<int*>(out), live, s);
+        }
+    }
+}
+
+// The samples of a run by the widest sampler allowed (u and v are spent).
+void Sample(const QuadSource& src, BYTE* out, int n, Stepper& u, Stepper& v, bool bilinear, bool simd)
+{
+    const bool lanes = simd && LanesFit(src, u.den) && LanesFit(src, v.den);
+    if (lanes && UseAvx2()) {
+        (bilinear ? SampleRunAvx2<true> : SampleRunAvx2<false>)(src, out, n, u, v);
+    } else if (lanes && UseSse2()) {
+        (bilinear ? SampleRunSse2<true> : SampleRunSse2<false>)(src, out, n, u, v);
+    } else {
+        SampleRun(src, out, n, u, v, bilinear);
+    }
+}
+
 } // namespace
 
 void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
-                         const POINT* srcQuad, int edgeFlag, bool bilinear, QuadSpanSink& sink)
+                         const POINT* srcQuad, int edgeFlag, bool bilinear, bool simd, QuadSpanSink& sink)
 {
     // Kept from draw to draw, so a draw allocates nothing once rows as wide have been drawn.
     static thread_local std::vector<uint32_t> texels;
+    const bool copies = sink.Copies();
     ScanInside(
         dst, src, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1) { sink.Cover(y, x0, x1); },
         [&](BYTE* p, int n, Stepper& u, Stepper& v) {
-            texels.resize(size_t(n));
-            for (int i = 0; i < n; ++i, u.Next(), v.Next()) {
-                texels[size_t(i)] =
-                    bilinear ? Bilinear(src, u.value, v.value)
-                             : Load32(src.bits + (v.value >> kFrac) * src.pitch + (u.value >> kFrac) * 4);
+            if (copies) {
+                Sample(src, p, n, u, v, bilinear, simd);
+                return;
             }
+            texels.resize(size_t(n));
+            Sample(src, reinterpret_cast<BYTE*>(texels.data()), n, u, v, bilinear, simd);
             sink.Texels(p, texels.data(), n);
         });
 }
+

@@ -56,11 +56,15 @@ void MapQuadBlendRows32Mmx(const QuadTarget& dst, const QuadSource& src, const P
 // cut to the destination clip; Texels gets the part of it whose texels lie inside the source clip,
 // as the first destination pixel and the texels gathered into a buffer, nearest or bilinear (the
 // four texels around the position, neighbours beyond the source clip clamped to its edge).
+// A sink whose rule is a plain copy says so (Copies): the texels are then sampled straight into
+// the destination and Texels is not called.
 class QuadSpanSink {
 public:
     virtual ~QuadSpanSink() = default;
     virtual void Cover(int y, int x0, int x1) = 0;
     virtual void Texels(BYTE* dst, const uint32_t* texels, int count) = 0;
+    virtual bool Copies() const { return false; }
 };
+// simd: the AVX2 sampler may run (where the level allows it); the samples are the same.
 void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
-                         int edgeFlag, bool bilinear, QuadSpanSink& sink);
+                         int edgeFlag, bool bilinear, bool simd, QuadSpanSink& sink);

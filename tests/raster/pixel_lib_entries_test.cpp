@@ -448,6 +448,55 @@ TEST_F(PixelLibQuads, ScaledAndTransformedCopiesFillTheirArea)
     }
 }
 
+TEST_F(PixelLibQuads, EveryKernelSetDrawsThePlainKernelsQuads)
+{
+    // Random corners on a target with a random clip rectangle (and a source with one), every mode at
+    // opacity 255 and between, both filters, with and without the rest filled: the SIMD kernels at
+    // every level give the plain kernels' pixels and changed rectangle.
+    raster_test::Random random(25);
+    std::mt19937 rng(25);
+    for (int rep = 0; rep < 240; ++rep) {
+        auto src = MakeImage(1 + int(rng() % 37), 1 + int(rng() % 29), 32, random);
+        auto target = MakeImage(1 + int(rng() % 61), 1 + int(rng() % 43), 32, random);
+        const auto cut = [&](CImage& image) {
+            const LONG l = LONG(rng() % 4), t = LONG(rng() % 4);
+            const RECT r{l, t, l + 1 + LONG(rng() % image.GetWidth()), t + 1 + LONG(rng() % image.GetHeight())};
+            image.ClipRectToSize(&r);
+        };
+        cut(*target);
+        cut(*src);
+        PixelLibPoint corners[3];
+        for (auto& p : corners) {
+            p = {double(int(rng() % 1000) - 200) / 10, double(int(rng() % 700) - 150) / 10};
+        }
+        const DWORD modes[] = {0, 2, 3, 4, 5};
+        const DWORD mode = modes[rng() % 5];
+        const DWORD opacity = rng() % 2 ? 255 : rng() % 256;
+        const DWORD filter = rng() % 2, clear = rng() % 2, fill = rng();
+        const auto draw = [&](RECT& out) {
+            auto d = MakeImage(target->GetWidth(), target->GetHeight(), 32, random);
+            for (int y = 0; y < d->GetHeight(); ++y) {
+                std::memcpy(d->GetRowAddress(y), target->GetRowAddress(y), size_t(d->GetWidth()) * 4);
+            }
+            d->ClipRectToSize(&target->ClipRect());
+            EXPECT_EQ(kLib.drawQuad(d.get(), src.get(), corners, nullptr, mode, filter, opacity, 0, clear, fill, &out),
+                      0);
+            return raster_test::Snapshot(*d);
+        };
+        RECT plainOut;
+        SimdSwitch off(false);
+        const auto plain = draw(plainOut);
+        for (SimdLevel level : kAllSimdLevels) {
+            SimdSwitch on(true);
+            ScopedSimdLevel scoped(level);
+            RECT out;
+            ASSERT_TRUE(draw(out) == plain) << rep << ", mode " << mode << ", opacity " << opacity << ", filter "
+                                            << filter << ", clear " << clear << ", level " << int(level);
+            ASSERT_TRUE(SameRect(out, plainOut)) << rep;
+        }
+    }
+}
+
 TEST_F(PixelLibQuads, HostileCornersAndTransforms)
 {
     raster_test::Random random(24);
