@@ -283,8 +283,18 @@ CGlyphBitmap* CGlyphFont::GetGlyph(uint32_t code, int32_t height, uint8_t outlin
         if (CGlyphBitmap* hit = m_cache.Find(key, hash))
             return hit;
     }
-    CGlyphBitmap* glyph =
-        Rasterise(code, static_cast<int32_t>(std::min<uint32_t>(h, INT32_MAX)), outlined, bold);
+    CGlyphBitmap* glyph = nullptr;
+    if (outlined) {
+        // The outline grows from the plain glyph (usually cached already: the pen draws both),
+        // so a character is rasterised once for the pair.
+        CGlyphBitmap* plain = GetGlyph(code, height, 0, bold, italic, 0);
+        if (plain == nullptr)
+            return nullptr;
+        glyph = Outline(*plain);
+        DoneWithGlyph(plain, false);
+    } else {
+        glyph = Rasterise(code, static_cast<int32_t>(std::min<uint32_t>(h, INT32_MAX)), bold);
+    }
     if (glyph == nullptr || !m_cache.Enabled())
         return glyph;
     return m_cache.Store(key, hash, glyph);
@@ -296,7 +306,7 @@ void CGlyphFont::DoneWithGlyph(CGlyphBitmap* glyph, bool picture)
         ReleaseGlyph(glyph);
 }
 
-CGlyphBitmap* CGlyphFont::Rasterise(uint32_t code, int32_t height, uint8_t outlined, uint8_t bold)
+CGlyphBitmap* CGlyphFont::Rasterise(uint32_t code, int32_t height, uint8_t bold)
 {
     if (m_hDC == nullptr)
         return nullptr;
@@ -400,31 +410,45 @@ CGlyphBitmap* CGlyphFont::Rasterise(uint32_t code, int32_t height, uint8_t outli
     glyph->width = outWidth;
     glyph->height = outRows;
     glyph->pitch = outPitch;
+    return glyph.release();
+}
 
-    if (outlined) {
-        const int r = std::min(std::abs(m_outlineRadius), 64);
-        if (mode == 0 && r == 0)
-            return glyph.release();
-        const uint32_t w2 = outWidth + 2 * r, h2 = outRows + 2 * r;
-        const uint32_t p2 = (w2 + 3) & ~3u;
-        auto* outline = new (std::nothrow) uint8_t[static_cast<size_t>(p2) * h2];
-        if (outline == nullptr)
-            return nullptr;
-        std::memset(outline, 0, static_cast<size_t>(p2) * h2);
-        if (mode == 0)
-            DilateGlyph(pixels, static_cast<int>(outPitch), static_cast<int>(outWidth),
-                        static_cast<int>(outRows), outline, static_cast<int>(p2), r);
-        else
-            BuildGlyphOutline(pixels, static_cast<int>(outPitch), static_cast<int>(outWidth),
-                              static_cast<int>(outRows), outline, static_cast<int>(p2), m_outlineStrength, r,
-                              m_outlineKernel);
-        delete[] glyph->pixels;
-        glyph->pixels = outline;
-        glyph->width = w2;
-        glyph->height = h2;
-        glyph->pitch = p2;
-        glyph->left -= r;
-        glyph->top -= r;
+CGlyphBitmap* CGlyphFont::Outline(const CGlyphBitmap& plain)
+{
+    auto glyph = std::unique_ptr<CGlyphBitmap>(new (std::nothrow) CGlyphBitmap);
+    if (!glyph)
+        return nullptr;
+    glyph->left = plain.left;
+    glyph->top = plain.top;
+    glyph->advanceX = plain.advanceX;
+    glyph->advanceY = plain.advanceY;
+    if (plain.pixels == nullptr)
+        return glyph.release();
+    const int mode = std::min<int>(m_antialias, 2);
+    const int r = std::min(std::abs(m_outlineRadius), 64);
+    const uint32_t w2 = plain.width + 2 * r, h2 = plain.height + 2 * r;
+    const uint32_t p2 = mode == 0 && r == 0 ? plain.pitch : (w2 + 3) & ~3u;
+    auto* outline = new (std::nothrow) uint8_t[static_cast<size_t>(p2) * h2];
+    if (outline == nullptr)
+        return nullptr;
+    glyph->pixels = outline;
+    glyph->width = w2;
+    glyph->height = h2;
+    glyph->pitch = p2;
+    if (mode == 0 && r == 0) {
+        // A one-bit glyph without a radius is its own outline.
+        std::memcpy(outline, plain.pixels, static_cast<size_t>(p2) * h2);
+        return glyph.release();
     }
+    std::memset(outline, 0, static_cast<size_t>(p2) * h2);
+    if (mode == 0)
+        DilateGlyph(plain.pixels, static_cast<int>(plain.pitch), static_cast<int>(plain.width),
+                    static_cast<int>(plain.height), outline, static_cast<int>(p2), r);
+    else
+        BuildGlyphOutline(plain.pixels, static_cast<int>(plain.pitch), static_cast<int>(plain.width),
+                          static_cast<int>(plain.height), outline, static_cast<int>(p2), m_outlineStrength, r,
+                          m_outlineKernel);
+    glyph->left -= r;
+    glyph->top -= r;
     return glyph.release();
 }

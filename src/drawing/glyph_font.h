@@ -72,6 +72,9 @@ private:
     void DropImageGlyphs();
     // The table, made on first use with the font's direction and outline; null without memory.
     CImageGlyphTable* ImageGlyphs();
-    CGlyphBitmap* Rasterise(uint32_t code, int32_t height, uint8_t outlined, uint8_t bold);
+    CGlyphBitmap* Rasterise(uint32_t code, int32_t height, uint8_t bold);
+    // The outline of a plain glyph at the font's strength and radius, as a new glyph; null without
+    // memory.
+    CGlyphBitmap* Outline(const CGlyphBitmap& plain);
     int PenLoop(CSurface* target, int32_t x, int32_t y, const char* text, RECT* drawn, POINT* end, int mode);
 };

@@ -1,6 +1,7 @@
 // Row kernels of the fill and colour operations (see color_kernels.h).
 #include "raster/color_kernels.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "raster/blend_tables.h"
@@ -38,6 +39,20 @@ struct GrayOp {
         const __m128i y = _mm_srli_epi32(_mm_add_epi32(_mm_add_epi32(b, g), r), 8);
         const __m128i yyy = _mm_or_si128(_mm_or_si128(y, _mm_slli_epi32(y, 8)), _mm_slli_epi32(y, 16));
         return _mm_or_si128(_mm_and_si128(d, Splat32(0xFF000000u)), yyy);
+    }
+};
+
+struct BrightestToAlphaOp {
+    uint32_t Pixel(uint32_t d) const
+    {
+        const uint32_t m = std::max({d & 0xFF, (d >> 8) & 0xFF, (d >> 16) & 0xFF});
+        return (d & 0xFFFFFFu) | m << 24;
+    }
+    __m128i Vec(__m128i d) const
+    {
+        // Each lane's low byte becomes max(blue, green, red); the bytes above it are dropped.
+        const __m128i m = _mm_max_epu8(_mm_max_epu8(d, _mm_srli_epi32(d, 8)), _mm_srli_epi32(d, 16));
+        return _mm_or_si128(_mm_and_si128(d, Splat32(0xFFFFFFu)), _mm_slli_epi32(m, 24));
     }
 };
 
@@ -288,6 +303,15 @@ void GrayKeyRows32(BYTE* dst, int skip, int width, int height, DWORD key)
     Rows1(dst, skip, width, height, DestKeyed<GrayOp>{{}, key});
 }
 void GrayRows32Mmx(BYTE* dst, int skip, int width, int height) { Rows1Simd(dst, skip, width, height, GrayOp{}); }
+
+void BrightestToAlphaRows32(BYTE* dst, int skip, int width, int height)
+{
+    Rows1(dst, skip, width, height, BrightestToAlphaOp{});
+}
+void BrightestToAlphaRows32Mmx(BYTE* dst, int skip, int width, int height)
+{
+    Rows1Simd(dst, skip, width, height, BrightestToAlphaOp{});
+}
 
 void ColorizeRows32(BYTE* dst, int skip, int width, int height, int redGain, int greenGain, int blueGain,
                     int redOffset, int greenOffset, int blueOffset)

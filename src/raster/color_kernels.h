@@ -51,6 +51,11 @@ void GrayRows32(BYTE* dst, int skip, int width, int height);
 void GrayKeyRows32(BYTE* dst, int skip, int width, int height, DWORD key);
 void GrayRows32Mmx(BYTE* dst, int skip, int width, int height);
 
+// Alpha := the largest of blue, green and red (light ink drawn over black: how much ink a pixel
+// holds); colour kept.
+void BrightestToAlphaRows32(BYTE* dst, int skip, int width, int height);
+void BrightestToAlphaRows32Mmx(BYTE* dst, int skip, int width, int height);
+
 // Each colour byte v := clamp(((v x gain) >> 7) + offset) with its channel's gain (0..256) and
 // offset (-255..255); alpha kept.
 void ColorizeRows32(BYTE* dst, int skip, int width, int height, int redGain, int greenGain, int blueGain,

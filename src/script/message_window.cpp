@@ -391,7 +391,8 @@ int CMessageWindow::DrawText(const uint8_t* text, uint32_t size, CImage* target,
         return 1;
     // The copy ends with the two NULs a pass reads up to; a command is copied whole (its length
     // checked) so that no space is taken out of its bytes.
-    std::vector<uint8_t> page;
+    std::vector<uint8_t>& page = m_drawnText;
+    page.clear();
     page.reserve(size + 2);
     const uint8_t* p = text;
     const uint8_t* end = text + size;

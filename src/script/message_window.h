@@ -124,6 +124,7 @@ private:
     CTgsFrame* m_frame = nullptr;
     CTextPanel* m_nameWindow = nullptr;
     std::vector<uint8_t> m_pageText;
+    std::vector<uint8_t> m_drawnText; // DrawText's copy, kept so a redraw allocates nothing
     std::string m_name, m_voice, m_indentChars;
     uint32_t m_mode = 0; // 0 direct, 1 measuring, 2 into the page image, 3 in place
     std::deque<LineRecord> m_lines;

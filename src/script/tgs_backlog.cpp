@@ -13,6 +13,8 @@
 #include "drawing/glyph_font.h"
 #include "drawing/sprite.h"
 #include "platform/app_config.h"
+#include "platform/cpu_info.h"
+#include "raster/color_kernels.h"
 #include "raster/image.h"
 #include "script/message_window.h"
 #include "script/tgs_frame.h"
@@ -41,13 +43,8 @@ void Colour(CGlyphFont* font, uint8_t r, uint8_t g, uint8_t b)
 void InkToAlpha(CImage& image)
 {
     const int width = image.GetWidth(), height = image.GetHeight();
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = image.GetRowPointer(y);
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = row + 4 * static_cast<size_t>(x);
-            p[3] = std::max({p[0], p[1], p[2]});
-        }
-    }
+    (g_bUseMmx ? BrightestToAlphaRows32Mmx : BrightestToAlphaRows32)(image.GetBits(), image.GetPitch() - 4 * width,
+                                                                     width, height);
 }
 
 } // namespace
@@ -167,7 +164,9 @@ int CTgsFrame::DrawBacklogPages(int32_t scroll)
             if (e->type == 0) {
                 const TextLogMessage& m = e->message;
                 if (!m.name.empty()) {
-                    const std::string line = winapi::Utf8ToSjis("「") + m.name + winapi::Utf8ToSjis("」");
+                    static const std::string open = winapi::Utf8ToSjis("「"), close = winapi::Utf8ToSjis("」");
+                    std::string& line = m_backlogNameLine;
+                    line.assign(open).append(m.name).append(close);
                     if (!m.voice.empty())
                         Colour(font, 255, 183, 76);
                     font->DrawString(page.image.get(), 0, y, line.c_str(), nullptr, nullptr);

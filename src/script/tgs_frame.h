@@ -728,6 +728,7 @@ private:
     };
     std::unique_ptr<CMessageWindow> m_backlogWindow;
     std::array<BacklogPageRecord, kBacklogPages> m_backlogPages;
+    std::string m_backlogNameLine; // a page's name line, kept so a scroll step allocates nothing
     int m_backlogPageCount = 0;
     int32_t m_backlogLine = 0, m_backlogHeight = 0, m_backlogScroll = 0;
     std::unique_ptr<CImage> m_backlogShade;

@@ -2,6 +2,8 @@
 // list and the installed-font list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "drawing/font_list.h"
 #include "drawing/gdi_font.h"
 #include "drawing/glyph_font.h"
+#include "drawing/glyph_kernels.h"
 #include "drawing/image_glyph_table.h"
 #include "drawing/installed_font_list.h"
 #include "drawing/text_image.h"
@@ -18,6 +21,7 @@
 #include "files/path_utils.h"
 #include "files/temp_folder.h"
 #include "platform/cos_table.h"
+#include "raster/blend_tables.h"
 #include "raster/image.h"
 #include "winapi/text.h"
 
@@ -203,6 +207,82 @@ TEST(GlyphCache, FontKeepsAtMostTheLimitAndRasterisesTheEvictedAgain)
     EXPECT_GT(space->advanceX, 0);
     EXPECT_EQ(font.GetGlyph(0x8540, 12, 0, 0, 0, 0), nullptr);
     EXPECT_EQ(font.GetGlyph(3, 12, 0, 0, 0, 1), nullptr); // a picture without a table
+}
+
+// An outlined glyph is its plain glyph's outline, pixel by pixel: grey coverage summed over the
+// offsets within the radius, each weighted by its nearness and clamped at 255 (one-bit glyphs: set
+// wherever ink lies within the radius), moved up and left by the radius; whether the plain glyph
+// was cached first, drawn after, or the cache is off.
+TEST(GlyphFont, OutlinedGlyphsAreTheirPlainGlyphsOutline)
+{
+    const uint32_t codes[] = {'A', 'g', ' ', 0x82A0, 0x8ABF}; // あ, 漢
+    for (const int size : {13, 24, 37})
+        for (const uint8_t antialias : {0, 1, 2})
+            for (const uint8_t bold : {0, 1})
+                for (const auto& [strength, radius] : {std::pair{2, 2}, {1024, 1}, {1024, 3}, {300, 0}, {100, 0}})
+                    for (const int order : {0, 1, 2}) { // plain first, outline first, no cache
+                        SCOPED_TRACE(testing::Message() << "size " << size << " antialias " << int{antialias}
+                                                        << " bold " << int{bold} << " strength " << strength
+                                                        << " radius " << radius << " order " << order);
+                        CGlyphFont font;
+                        ASSERT_EQ(font.SetFont(size, bold, 0, Gothic()), 0);
+                        font.SetAntialias(antialias);
+                        font.SetOutline(strength, radius);
+                        if (order == 2)
+                            font.m_cache.SetLimit(0);
+                        for (const uint32_t code : codes) {
+                            CGlyphBitmap* outlined = nullptr;
+                            if (order == 1)
+                                outlined = font.GetGlyph(code, size, 1, bold, 0, 0);
+                            CGlyphBitmap* plain = font.GetGlyph(code, size, 0, bold, 0, 0);
+                            if (order != 1)
+                                outlined = font.GetGlyph(code, size, 1, bold, 0, 0);
+                            ASSERT_NE(plain, nullptr);
+                            ASSERT_NE(outlined, nullptr);
+                            EXPECT_EQ(outlined->advanceX, plain->advanceX);
+                            EXPECT_EQ(outlined->advanceY, plain->advanceY);
+                            if (plain->pixels == nullptr) {
+                                EXPECT_EQ(outlined->pixels, nullptr);
+                                EXPECT_EQ(outlined->left, plain->left);
+                                EXPECT_EQ(outlined->top, plain->top);
+                            } else {
+                                const int r = radius, w = int(plain->width), h = int(plain->height);
+                                ASSERT_EQ(outlined->left, plain->left - r);
+                                ASSERT_EQ(outlined->top, plain->top - r);
+                                ASSERT_EQ(int(outlined->width), w + 2 * r);
+                                ASSERT_EQ(int(outlined->height), h + 2 * r);
+                                const int kernel = OutlineKernelValue(r);
+                                auto source = [&](int x, int y) -> int {
+                                    return x < 0 || y < 0 || x >= w || y >= h ? 0
+                                                                              : plain->pixels[y * plain->pitch + x];
+                                };
+                                for (int y = 0; y < h + 2 * r; ++y)
+                                    for (int x = 0; x < w + 2 * r; ++x) {
+                                        int64_t want = 0;
+                                        for (int dy = -r; dy <= r; ++dy)
+                                            for (int dx = -r; dx <= r; ++dx) {
+                                                const int d = ApproxDistance(dx, dy);
+                                                const int s = source(x - r - dx, y - r - dy);
+                                                if (d > r || s == 0)
+                                                    continue;
+                                                if (antialias == 0) {
+                                                    want = 255;
+                                                } else if (r == 0) {
+                                                    want = strength >= 256 ? s : g_MulTable[strength][s];
+                                                } else {
+                                                    const int64_t weight = std::clamp<int64_t>(
+                                                        (int64_t{r - d + 1} * strength * kernel) >> 8, 0, 1 << 24);
+                                                    want += (s * weight) >> 16;
+                                                }
+                                            }
+                                        ASSERT_EQ(outlined->pixels[y * outlined->pitch + x], std::min<int64_t>(want, 255))
+                                            << "code " << code << " at " << x << "," << y;
+                                    }
+                            }
+                            font.DoneWithGlyph(plain, false);
+                            font.DoneWithGlyph(outlined, false);
+                        }
+                    }
 }
 
 TEST(GlyphFont, GreyFallbackReducesEnlargedBitmapsWhenGreyIsRefused)

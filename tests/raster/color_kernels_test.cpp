@@ -6,6 +6,8 @@
 
 #include "pixel_test_util.h"
 
+#include <algorithm>
+
 using namespace pixel_test;
 
 namespace {
@@ -48,6 +50,9 @@ TEST(ColorKernels, TwinsMatch)
     });
     ExpectTwins("gray", [](bool simd, Picture& d, const Picture&, uint32_t, uint32_t, uint32_t) {
         (simd ? GrayRows32Mmx : GrayRows32)(d.First(), d.Skip(), d.width, d.height);
+    });
+    ExpectTwins("brightest to alpha", [](bool simd, Picture& d, const Picture&, uint32_t, uint32_t, uint32_t) {
+        (simd ? BrightestToAlphaRows32Mmx : BrightestToAlphaRows32)(d.First(), d.Skip(), d.width, d.height);
     });
     ExpectTwins("colorize", [](bool simd, Picture& d, const Picture&, uint32_t, uint32_t c, uint32_t l) {
         const int rg = int(c % 257), gg = int((c >> 9) % 257), bg = int(l);
@@ -116,6 +121,9 @@ TEST(ColorKernels, PerPixelRules)
             v = d;
             (simd ? GrayRows32Mmx : GrayRows32)(B(v), 0, 1, 1);
             ASSERT_EQ(v, gray);
+            v = d;
+            (simd ? BrightestToAlphaRows32Mmx : BrightestToAlphaRows32)(B(v), 0, 1, 1);
+            ASSERT_EQ(v, (d & 0xFFFFFFu) | uint32_t(std::max({Chan(d, 0), Chan(d, 1), Chan(d, 2)})) << 24);
             v = d;
             (simd ? PaintMaskRows32Mmx : PaintMaskRows32)(B(v), &mb, 0, 0, 1, 1, c, g_MulTable[level]);
             ASSERT_EQ(v, blend);

@@ -3,10 +3,12 @@
 // a page's voice replayed on a click, its logged scene shown when it has none, and the fades.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "drawing/glyph_font.h"
 #include "drawing/sprite.h"
+#include "platform/cpu_info.h"
 #include "raster/fill_ops.h"
 #include "raster/image.h"
 #include "raster/pixel_lib_ops.h"
@@ -173,6 +175,21 @@ TEST_F(TgsBacklog, PagesMatchTheFontsOwnDrawing)
     };
     EXPECT_TRUE(ink(*F().BacklogPage(0), 0, line));
     EXPECT_TRUE(ink(*F().BacklogPage(0), line, F().BacklogPage(0)->GetHeight()));
+    // Each pixel's alpha is its brightest colour byte, with the SIMD kernels and without.
+    const uint8_t simd = g_bUseMmx;
+    for (const uint8_t use : {0, 1}) {
+        g_bUseMmx = use;
+        ASSERT_EQ(F().DrawBacklogPages(0), 3);
+        for (int i = 0; i < 3; ++i) {
+            const CImage& page = *F().BacklogPage(i);
+            for (int y = 0; y < page.GetHeight(); ++y)
+                for (int x = 0; x < page.GetWidth(); ++x) {
+                    const uint8_t* p = page.GetRowPointer(y) + 4 * x;
+                    ASSERT_EQ(p[3], std::max({p[0], p[1], p[2]})) << "simd " << int{use} << " page " << i;
+                }
+        }
+    }
+    g_bUseMmx = simd;
 }
 
 // Full-width spaces are left out of a page, and a damaged command ends it without reading past.
