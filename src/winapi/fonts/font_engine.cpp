@@ -9,10 +9,10 @@
 
 #include <fcntl.h>
 #include <fontconfig/fontconfig.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <hb-ft.h>
 #include <hb.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -144,7 +144,8 @@ void CloseFontFile(FT_Stream stream)
 }
 
 // → the face, or a FreeType error (the stream is closed then).
-FT_Error OpenFaceFile(FT_Library library, const std::string& path, int index, FT_StreamRec* stream, FT_Face* face)
+FT_Error OpenFaceFile(FT_Library library, const std::string& path, int index, FT_StreamRec* stream,
+                      FT_Face* face)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
