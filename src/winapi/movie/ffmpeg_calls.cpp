@@ -3,6 +3,8 @@
 
 #include <dlfcn.h>
 
+#include <cstdio>
+
 namespace winapi::movie {
 
 namespace {
@@ -32,8 +34,11 @@ bool Load(FfmpegCalls* calls)
     for (size_t i = 0; i < kLibraryCount; ++i) {
         // Local: FFmpeg's names stay out of the program's own lookups.
         handles[i] = dlopen(kLibraries[i], RTLD_NOW | RTLD_LOCAL);
-        if (handles[i] == nullptr)
+        if (handles[i] == nullptr) {
+            // Said once: every movie of the run then fails to open.
+            std::fprintf(stderr, "tessaro: movies cannot play: %s\n", dlerror());
             return false;
+        }
     }
     bool complete = true;
 #define TESSARO_FFMPEG_FIND(name)                                                \
@@ -41,8 +46,10 @@ bool Load(FfmpegCalls* calls)
     complete = complete && calls->name != nullptr;
     TESSARO_FFMPEG_CALLS(TESSARO_FFMPEG_FIND)
 #undef TESSARO_FFMPEG_FIND
-    if (!complete)
+    if (!complete) {
+        std::fprintf(stderr, "tessaro: movies cannot play: FFmpeg lacks a call the movie libraries use\n");
         return false;
+    }
     // Damaged or odd files are our callers' errors to report, not FFmpeg's to print.
     calls->av_log_set_level(AV_LOG_FATAL);
     return true;
