@@ -1,6 +1,8 @@
 // The built-in movie libraries over FFmpeg: what each container made by ffmpeg decodes to, the
 // virtual clock that decides the frame on show, and refusal of what is not a movie.
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -8,12 +10,13 @@
 #include <gtest/gtest.h>
 
 #include "files/temp_folder.h"
+#include "mapped_library.h"
 #include "movie_fixtures.h"
-#include "winapi/window_movie_shown.h"
 #include "winapi/clock.h"
+#include "winapi/dsound.h"
 #include "winapi/kernel.h"
 #include "winapi/movie.h"
-#include "winapi/dsound.h"
+#include "winapi/window_movie_shown.h"
 
 using namespace movie_test;
 
@@ -180,6 +183,33 @@ TEST_F(MovieLibraryTest, EachContainerDecodesAsFfmpegDoes)
             }
         }
     }
+}
+
+// FFmpeg and the libraries it brings are mapped by the first movie opened, not by loading the
+// movie libraries as the game does at start-up.
+TEST_F(MovieLibraryTest, FfmpegIsMappedByTheFirstMovieOnly)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); // a fresh process: no other case has opened a movie
+    Movie("a.mpg", "mpeg1video", "mp2", "mpeg");
+    const auto step = [](bool ok, const char* what) {
+        if (!ok) {
+            std::fprintf(stderr, "%s\n", what);
+            std::_Exit(1);
+        }
+    };
+    EXPECT_EXIT(
+        {
+            step(!LibraryMapped("libavformat.so.") && !LibraryMapped("libavcodec.so."), "mapped at start");
+            step(SpriteFactory() != nullptr, "no sprite factory");
+            step(!LibraryMapped("libavformat.so."), "mapped by loading the movie library");
+            Control c;
+            step(OpenSprite(&c, WindowsPath("a.mpg").c_str(), nullptr) == 0, "the movie did not open");
+            step(LibraryMapped("libavformat.so.") && LibraryMapped("libavcodec.so.") &&
+                     LibraryMapped("libswscale.so."),
+                 "not mapped by the movie");
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(MovieLibraryTest, VirtualClockPicksTheNewestDueFrame)

@@ -7,12 +7,16 @@
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <fcntl.h>
 #include <fontconfig/fontconfig.h>
 #include <hb-ft.h>
 #include <hb.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -122,6 +126,46 @@ long Scale(long units, int em, int unitsPerEm, bool up)
                                     : -((-n + unitsPerEm / 2) / unitsPerEm));
 }
 
+// Font files are read, not mapped: the glyphs a game shows lie scattered over a face's several
+// megabytes, and each touch of a mapped page brings its neighbours in too (about 3 MB resident
+// for the two faces of a game's first screens).
+unsigned long ReadFontFile(FT_Stream stream, unsigned long offset, unsigned char* buffer, unsigned long count)
+{
+    if (count == 0) // a seek: nonzero is an error
+        return offset > stream->size ? 1 : 0;
+    const ssize_t got = pread(stream->descriptor.value, buffer, count, static_cast<off_t>(offset));
+    return got > 0 ? static_cast<unsigned long>(got) : 0;
+}
+
+void CloseFontFile(FT_Stream stream)
+{
+    close(stream->descriptor.value);
+    stream->descriptor.value = -1;
+}
+
+// → the face, or a FreeType error (the stream is closed then).
+FT_Error OpenFaceFile(FT_Library library, const std::string& path, int index, FT_StreamRec* stream,
+                      FT_Face* face)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return FT_Err_Cannot_Open_Resource;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > ULONG_MAX) {
+        close(fd);
+        return FT_Err_Cannot_Open_Stream;
+    }
+    *stream = FT_StreamRec{};
+    stream->size = static_cast<unsigned long>(info.st_size);
+    stream->descriptor.value = fd;
+    stream->read = ReadFontFile;
+    stream->close = CloseFontFile;
+    FT_Open_Args args{};
+    args.flags = FT_OPEN_STREAM;
+    args.stream = stream;
+    return FT_Open_Face(library, &args, index, face);
+}
+
 FontFace* OpenFace(const FaceMatch& match)
 {
     // Faces live as long as the process (fonts of static objects may use them at exit).
@@ -133,7 +177,8 @@ FontFace* OpenFace(const FaceMatch& match)
         return it->second.get();
     FT_Library library = Library();
     FT_Face face = nullptr;
-    if (library == nullptr || FT_New_Face(library, match.file.c_str(), match.index, &face) != 0)
+    auto stream = std::make_unique<FT_StreamRec>();
+    if (library == nullptr || OpenFaceFile(library, match.file, match.index, stream.get(), &face) != 0)
         return nullptr;
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
         FT_Done_Face(face);
@@ -141,6 +186,7 @@ FontFace* OpenFace(const FaceMatch& match)
     }
     auto entry = std::make_unique<FontFace>();
     entry->face = face;
+    entry->file = std::move(stream);
     entry->family = match.family;
     entry->unitsPerEm = face->units_per_EM;
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));

@@ -28,6 +28,7 @@ void UseFontconfig();
 // One face file, opened once for the life of the process.
 struct FontFace {
     FT_Face face = nullptr;
+    std::unique_ptr<FT_StreamRec> file; // what the face reads from
     hb_font_t* shaper = nullptr; // for the vertical forms of "@" faces
     std::string family;
     int unitsPerEm = 1000;

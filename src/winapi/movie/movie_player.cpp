@@ -5,12 +5,9 @@
 #include <chrono>
 #include <set>
 
-extern "C" {
-#include <libavutil/frame.h>
-}
-
 #include "winapi/clock.h"
 #include "winapi/kernel_file.h"
+#include "winapi/movie/ffmpeg_calls.h"
 #include "winapi/movie/movie_sound.h"
 
 namespace winapi::movie {
@@ -24,7 +21,11 @@ std::set<MoviePlayer*> g_players;
 
 std::unique_ptr<MoviePlayer> MoviePlayer::Open(const char* path, IMovieReadStream* stream)
 {
+    const FfmpegCalls* av = OpenFfmpeg();
+    if (av == nullptr)
+        return nullptr;
     std::unique_ptr<MoviePlayer> player(new MoviePlayer);
+    player->m_av = av;
     std::string linuxPath;
     if (stream != nullptr)
         player->m_stream = std::make_shared<SharedStream>(stream);
@@ -48,8 +49,8 @@ std::unique_ptr<MoviePlayer> MoviePlayer::Open(const char* path, IMovieReadStrea
         player->m_sound = MovieSound::Open(std::move(audio));
     player->m_outWidth = player->m_width;
     player->m_outHeight = player->m_height;
-    player->m_show = av_frame_alloc();
-    player->m_pending = av_frame_alloc();
+    player->m_show = av->av_frame_alloc();
+    player->m_pending = av->av_frame_alloc();
     if (player->m_show == nullptr || player->m_pending == nullptr)
         return nullptr;
     return player;
@@ -69,8 +70,8 @@ MoviePlayer::~MoviePlayer()
         std::lock_guard lock(g_playersMutex);
         g_players.erase(this);
     }
-    av_frame_free(&m_show);
-    av_frame_free(&m_pending);
+    m_av->av_frame_free(&m_show);
+    m_av->av_frame_free(&m_pending);
 }
 
 void MoviePlayer::Start(IMovieFrameTarget* frame0, IMovieFrameTarget* frame1)

@@ -83,6 +83,7 @@ private:
     int64_t m_soundSeek = -1;        // pending seek of the sound
     uint64_t m_soundFilledAt = 0;    // clock ms of the last fill
     bool m_soundFilled = false;
+    const FfmpegCalls* m_av = nullptr; // set by Open before anything else
     std::shared_ptr<SharedStream> m_stream;
     bool m_hasAudio = false;
     int m_width = 0;

@@ -23,6 +23,8 @@ struct SwrContext;
 
 namespace winapi::movie {
 
+struct FfmpegCalls;
+
 // Serialises the reads of several readers over one caller stream (each keeps its own position).
 class SharedStream {
 public:
@@ -73,6 +75,7 @@ private:
     void MeasureDuration();
     int64_t Rebase(int64_t rawPts, int64_t rawDuration);
 
+    const FfmpegCalls* m_av = nullptr; // set by Open before anything else
     AVFormatContext* m_format = nullptr;
     AVIOContext* m_io = nullptr;
     AVCodecContext* m_codec = nullptr;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "mapped_library.h"
 #include "winapi/sdl_round_trip.h"
 #include "winapi/shell.h"
 #include "winapi/shell/dialog_backend.h"
@@ -39,6 +40,7 @@ TEST(GtkDialogX11, OpenDialogServesSendsAndCancels)
     setenv("NO_AT_BRIDGE", "1", 1);
     setenv("GTK_USE_PORTAL", "0", 1);
     ASSERT_TRUE(StartSdlHost("x11"));
+    EXPECT_FALSE(LibraryMapped("libgtk-3.so.")) << "GTK is opened by the first dialog, not before";
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = Answering;
@@ -72,6 +74,7 @@ TEST(GtkDialogX11, OpenDialogServesSendsAndCancels)
     EXPECT_FALSE(chosen);
     EXPECT_EQ(CommDlgExtendedError(), 0u) << "a cancel, not a failure";
     EXPECT_EQ(answer.load(), 42);
+    EXPECT_TRUE(LibraryMapped("libgtk-3.so."));
     DestroyWindow(hwnd);
 }
 
