@@ -162,9 +162,9 @@ int CButtonControl::SetState(int state)
 
 bool CButtonControl::PixelHitTest(int x, int y) { return m_face.m_sprite.HitTest(x, y, true); }
 
-void CButtonControl::Release()
+void CButtonControl::Release(bool keepPixels)
 {
-    m_face.Release();
+    m_face.Release(keepPixels);
     m_label.clear();
     m_fileName.clear();
     m_font = nullptr;
@@ -272,7 +272,8 @@ uint32_t ShiftShade(uint32_t color, int bits)
 int CButtonControl::DrawColumns(int width, int height, int labelX, int labelY, int columns)
 {
     CImage& image = m_face.m_image;
-    if (image.Create(columns * width, height, 32, 0) != 0)
+    // Every pixel of the columns is drawn below.
+    if (image.Create(columns * width, height, 32, kImageUncleared) != 0)
         return 2;
     const RECT face{1, 1, width - 2, height - 2};
     image.FillRect32(m_faceColor, &face);
@@ -340,9 +341,11 @@ int CButtonControl::CreateDrawn(CDrawList* list, int priority, const char* label
                                 int width, int height, bool hasDisabledFrame, int group)
 {
     const std::string text = label ? label : "";  // label may be this button's own, which Release frees
-    Release();
-    if (!list)
+    Release(true);  // a new picture of the same size is drawn into the old one's pixels
+    if (!list) {
+        Release();
         return 1;
+    }
     int labelX = 0;
     int labelY = 0;
     if (font) {
@@ -355,8 +358,10 @@ int CButtonControl::CreateDrawn(CDrawList* list, int priority, const char* label
         labelX = (width - extent.cx) / 2;
         labelY = (height - extent.cy) / 2;
     }
-    if (!font && (width < 8 || height < 8))
+    if (!font && (width < 8 || height < 8)) {
+        Release();
         return 1;
+    }
     m_hasDisabledFrame = hasDisabledFrame ? 1 : 0;
     m_hasPressedFrame = 1;
     m_font = font;

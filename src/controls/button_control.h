@@ -81,7 +81,7 @@ public:
     int SetState(int state) override;
     bool PixelHitTest(int x, int y) override;
 
-    void Release();
+    void Release() { Release(false); }
     // 1 null text; 2 the new creation failed.
     int SetLabel(const char* text);
     int ReloadImage(const char* file);
@@ -105,6 +105,8 @@ private:
     int ColumnCount() const;
     int FinishPictureButton(CDrawList* list, int priority, int x, int y, int blendMode, int alpha, int group);
     int DrawColumns(int width, int height, int labelX, int labelY, int columns);
+    // Release; with keepPixels the owned picture's pixels stay for the next picture drawn.
+    void Release(bool keepPixels);
 
     CControlSprite m_face;
     int32_t m_blendMode = 0;

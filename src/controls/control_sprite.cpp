@@ -22,11 +22,12 @@ int CControlSprite::SetPriority(int priority, int group, bool keep)
     return 0;
 }
 
-void CControlSprite::Release()
+void CControlSprite::Release(bool keepPixels)
 {
     m_sprite.DetachFromList();
     m_sprite.Reset();
-    m_image.Destroy();
+    if (!keepPixels)
+        m_image.Destroy();
     m_borrowed = nullptr;
 }
 

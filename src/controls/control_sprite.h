@@ -17,8 +17,9 @@ public:
     // 1 without a display list; else inserted (or moved to priority; with keep nothing when
     // unchanged), the sprite's tag := group; 0.
     int SetPriority(int priority, int group, bool keep);
-    // Out of the list; sprite reset; picture freed, borrowed one forgotten.
-    void Release();
+    // Out of the list; sprite reset; picture freed (its pixels kept for the next Create of the
+    // owned picture when keepPixels), borrowed one forgotten.
+    void Release(bool keepPixels = false);
     // Loads the owned picture (2 on failure) and applies the transparency values: second >= 0:
     // the key colour of the pixel at (first, second); first != -1: first is the key colour;
     // first == -1 with blend mode 0: rectangular hit.

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
@@ -84,8 +85,15 @@ std::unique_ptr<BYTE[]> BuildDibHeader(LONG width, LONG height, int bitsPerPixel
     return block;
 }
 
-int CDibSurface::Create(LONG width, LONG height, int bitsPerPixel, bool withDc)
+int CDibSurface::Create(LONG width, LONG height, int bitsPerPixel, bool withDc, bool clearKept)
 {
+    // A heap block of the size asked is cleared and kept rather than freed and allocated again.
+    std::unique_ptr<void, decltype(&std::free)> kept(nullptr, &std::free);
+    const size_t keptSize = m_heapSize;
+    if (!m_hdc) {
+        kept.reset(m_heapBlock);
+        m_heapBlock = nullptr;
+    }
     Release();
     if (width < 1 || height < 1 || bitsPerPixel < 8 || bitsPerPixel > 32 || bitsPerPixel % 8 != 0) {
         return 1;
@@ -123,7 +131,13 @@ int CDibSurface::Create(LONG width, LONG height, int bitsPerPixel, bool withDc)
         m_hBitmap = section;
         m_bits = static_cast<BYTE*>(bits);
     } else {
-        void* block = std::calloc(heapBytes, 1);  // zeroed, as DIB sections are
+        void* block = nullptr;  // zeroed, as DIB sections are
+        if (kept && keptSize == heapBytes) {
+            block = clearKept ? std::memset(kept.get(), 0, heapBytes) : kept.get();
+            kept.release();
+        } else {
+            block = std::calloc(heapBytes, 1);
+        }
         if (!block) {
             return 2;
         }

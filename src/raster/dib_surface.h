@@ -28,8 +28,10 @@ public:
     virtual int Resize(LONG width, LONG height);
 
     // 0 success, 1 size below 1 or depth below 8 (the old storage is released first), 2 the DIB
-    // section or heap block could not be made, or pitch x height does not fit in memory.
-    int Create(LONG width, LONG height, int bitsPerPixel, bool withDc);
+    // section or heap block could not be made, or pitch x height does not fit in memory. The
+    // pixels start zeroed; a heap block of the same size is kept, and left as it was unless
+    // clearKept.
+    int Create(LONG width, LONG height, int bitsPerPixel, bool withDc, bool clearKept = true);
     // Frees everything; the surface is empty afterwards.
     void Release();
 

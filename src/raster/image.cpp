@@ -18,11 +18,13 @@ CImage::~CImage()
 
 int CImage::Create(LONG width, LONG height, int bitsPerPixel, uint32_t flags)
 {
-    Destroy();
     if (bitsPerPixel != 8 && bitsPerPixel != 32) {
+        Destroy();
         return 1;
     }
-    if (CDibSurface::Create(width, height, bitsPerPixel, (flags & kImageWithDc) != 0) != 0) {
+    ForgetExtras();  // the surface's own Create releases the pixels, keeping a block of the same size
+    if (CDibSurface::Create(width, height, bitsPerPixel, (flags & kImageWithDc) != 0, (flags & kImageUncleared) == 0)
+        != 0) {
         return 2;
     }
     if (flags & kImageWithTracker) {
@@ -38,6 +40,12 @@ int CImage::Create(LONG width, LONG height, int bitsPerPixel, uint32_t flags)
 
 void CImage::Destroy()
 {
+    ForgetExtras();
+    Release();
+}
+
+void CImage::ForgetExtras()
+{
     delete[] m_savedPalette;
     m_savedPalette = nullptr;
     if (m_ownedTracker) {
@@ -51,7 +59,6 @@ void CImage::Destroy()
     delete[] m_extraData;
     m_extraData = nullptr;
     m_extraSize = 0;
-    Release();
     m_alpha = 0;
     m_changed = 0;
 }

@@ -33,6 +33,8 @@ enum : uint8_t {
 enum : uint32_t {
     kImageWithDc = 1,       // a DIB section with a memory device context (else heap pixels)
     kImageWithTracker = 2,  // create an update region
+    kImageUncleared = 4,    // heap pixels kept from a picture of the same size stay as they were
+                            // (the caller draws every pixel)
 };
 
 class CImage : public CDibSurface {
@@ -42,7 +44,8 @@ public:
 
     // 0 ok; 1 depth other than 8 or 32; 2 the pixel memory could not be made (size below 1,
     // allocation, DIB section, pitch x height too large); 3 no memory for the tracker. The image
-    // is destroyed first in every case.
+    // is destroyed first in every case (a heap block of the same size is kept, cleared unless
+    // kImageUncleared).
     int Create(LONG width, LONG height, int bitsPerPixel, uint32_t flags);
     // Frees the saved palette, tracker, row table, extra data and pixels; clears the flags.
     void Destroy();
@@ -166,6 +169,8 @@ public:
                                   const RECT* srcRect);
 
 private:
+    // Destroy without the pixels: saved palette, tracker, row table, extra data, flags.
+    void ForgetExtras();
     // LoadFileAt's two paths: the ELG picture decoded into the rows (INT_MIN when the path does
     // not apply), and a decoded picture converted into its clipped place.
     int LoadElgDirect(const BYTE* bytes, DWORD count, LONG x, LONG y, bool withPalette);

@@ -98,7 +98,12 @@ int CImage::RunDraw(int opValue, const CSurface* src, bool mirror, bool flipV, b
         const BYTE *sFirst, *sLast, *dFirst, *dLast;
         RowSpan(srcBits, srcPitch, s, sB, sFirst, sLast);
         RowSpan(m_bits, m_pitch, d, dB, dFirst, dLast);
-        if (sFirst < dLast && dFirst < sLast) {
+        bool shared = sFirst < dLast && dFirst < sLast;
+        if (shared && srcBits == m_bits && srcPitch == m_pitch && sB == dB) {
+            // Within one picture only rectangles that share a pixel share bytes.
+            shared = s.left < d.right && d.left < s.right && s.top < d.bottom && d.top < s.bottom;
+        }
+        if (shared) {
             const LONG rowBytes = (s.right - s.left) * sB;
             staged.resize(static_cast<size_t>(rowBytes) * static_cast<size_t>(s.bottom - s.top));
             for (LONG row = s.top; row < s.bottom; ++row) {

@@ -90,6 +90,9 @@ void BlendAlphaRows32MirrorScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, in
 // UseAvx2() says so (only then may these run). Callers use the twins.
 void BlendAlphaRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 void BlendAlphaRows32MirrorAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
+// The copy's AVX2 form for rows of 8 to 512 pixels (the rows of cells and faces, where a library
+// call a row costs as much as the bytes).
+void CopyRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 
 // --- alpha planes ------------------------------------------------------------------------------
 // 32-bit destination, 8-bit source: alpha byte := plane byte, colour kept.

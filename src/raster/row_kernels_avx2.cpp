@@ -135,3 +135,29 @@ void BlendAlphaRows32MirrorAvx2(BYTE* dst, const BYTE* src, int dstSkip, int src
 {
     BlendRowsAvx2<true>(dst, src, dstSkip, srcSkip, width, height);
 }
+
+TESSARO_AVX2 void CopyRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
+{
+    // 128 bytes a step, then 32; a row's last bytes as the 32 that end it (a row never shares
+    // bytes with its source row).
+    const ptrdiff_t bytes = static_cast<ptrdiff_t>(width) * 4;
+    for (int y = 0; y < height; ++y) {
+        ptrdiff_t i = 0;
+        for (; i + 128 <= bytes; i += 128) {
+            const __m256i a = Load8(src + i), b = Load8(src + i + 32), c = Load8(src + i + 64),
+                          d = Load8(src + i + 96);
+            Store8(dst + i, a);
+            Store8(dst + i + 32, b);
+            Store8(dst + i + 64, c);
+            Store8(dst + i + 96, d);
+        }
+        for (; i + 32 <= bytes; i += 32) {
+            Store8(dst + i, Load8(src + i));
+        }
+        if (i < bytes) {
+            Store8(dst + bytes - 32, Load8(src + bytes - 32));
+        }
+        dst += bytes + dstSkip;
+        src += bytes + srcSkip;
+    }
+}

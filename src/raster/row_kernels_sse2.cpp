@@ -325,6 +325,10 @@ struct ColorKey1 {
 void CopyRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
     const size_t bytes = static_cast<size_t>(width) * 4;
+    if (UseAvx2() && width >= 8 && width <= 512) {
+        CopyRows32Avx2(dst, src, dstSkip, srcSkip, width, height);
+        return;
+    }
     if (bytes >= 256) {
         // Long rows: the library's copy already streams at full bandwidth.
         CopyRows32(dst, src, dstSkip, srcSkip, width, height);

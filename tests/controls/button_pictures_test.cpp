@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <random>
+#include <string>
 
 namespace {
 
@@ -131,6 +133,51 @@ TEST_F(ButtonPictures, DrawnButtonWithLabelEqualsTheReference)
             for (int x = 0; x < w; ++x)
                 wrong += (Px(*shown, 20 + x, 30 + y) & 0xFFFFFF) != (Px(*reference, state * w + x, y) & 0xFFFFFF);
         EXPECT_EQ(wrong, 0) << "state " << state;
+    }
+}
+
+// A button drawn again draws into its old picture's pixels when the size is unchanged: every
+// pixel must be drawn anew, so a picture scribbled over and redrawn equals a fresh button's, at
+// the usual sizes and the smallest ones, with and without a label and the disabled column.
+TEST_F(ButtonPictures, RedrawnButtonEqualsAFreshOne)
+{
+    CGlyphFont font;
+    ASSERT_EQ(font.SetFont(16, 0, 0, winapi::Sjis("ＭＳ ゴシック")), 0);
+    const char* label = winapi::Sjis("決定");
+    const struct {
+        bool withFont;
+        int w, h;
+        bool disabledFrame;
+    } cases[] = {{false, 8, 8, true},   {false, 9, 13, false}, {false, 160, 40, true}, {true, 0, 0, true},
+                 {true, 0, 0, false},   {true, 1, 1, true},    {true, 2, 3, true},     {true, 4, 5, true},
+                 {true, 5, 30, true},   {true, 37, 6, false}};
+    std::mt19937 random(7);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + (c.withFont ? " font" : "") +
+                     (c.disabledFrame ? " disabled" : ""));
+        CGlyphFont* f = c.withFont ? &font : nullptr;
+        const char* text = c.withFont ? label : "";
+        for (const uint32_t highlight : {0x400080FFu, 0xFF00FF00u, 0x00112233u}) {
+            CButtonControl fresh, redrawn;
+            fresh.SetHighlightColor(highlight);
+            redrawn.SetHighlightColor(highlight);
+            ASSERT_EQ(fresh.CreateDrawn(&scene.GetList(), 1, text, f, 0, 0, c.w, c.h, c.disabledFrame, 1), 0);
+            ASSERT_EQ(redrawn.CreateDrawn(&scene.GetList(), 1, text, f, 0, 0, c.w, c.h, c.disabledFrame, 1), 0);
+            CImage* old = redrawn.GetPicture();
+            for (LONG y = 0; y < old->GetHeight(); ++y)
+                for (LONG x = 0; x < old->GetWidth(); ++x)
+                    SetPx(*old, x, y, static_cast<uint32_t>(random()));
+            ASSERT_EQ(redrawn.CreateDrawn(&scene.GetList(), 1, text, f, 0, 0, c.w, c.h, c.disabledFrame, 1), 0);
+            const CImage* want = fresh.GetPicture();
+            const CImage* got = redrawn.GetPicture();
+            ASSERT_EQ(got->GetWidth(), want->GetWidth());
+            ASSERT_EQ(got->GetHeight(), want->GetHeight());
+            int wrong = 0;
+            for (LONG y = 0; y < want->GetHeight(); ++y)
+                for (LONG x = 0; x < want->GetWidth(); ++x)
+                    wrong += Px(*got, x, y) != Px(*want, x, y);
+            EXPECT_EQ(wrong, 0) << std::hex << highlight;
+        }
     }
 }
 

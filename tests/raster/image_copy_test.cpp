@@ -225,8 +225,10 @@ TEST(ImageCopy, StretchToTheSameSizeEqualsCopy)
 TEST(ImageCopy, CopyOntoItselfReadsAnUntouchedSource)
 {
     Random random(6);
-    for (int dx : {-3, 0, 2}) {
-        for (int dy : {-2, 0, 1}) {
+    // Overlapping rectangles, and ones beside each other on the same rows (touching or one
+    // column apart), which share row spans but no pixel.
+    for (int dx : {-10, -3, 0, 2, 9, 10, 11}) {
+        for (int dy : {-2, 0, 1, 8}) {
             for (bool flip : {false, true}) {
                 CImage image, snapshot, want;
                 ASSERT_EQ(0, image.Create(16, 12, 32, 0));

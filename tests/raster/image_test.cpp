@@ -41,6 +41,49 @@ TEST(Image, CreateByDepthAndFlags)
     EXPECT_EQ(nullptr, image.GetBits());
 }
 
+// Creating over an image: every new picture starts zeroed and fresh (no key, tracker or alpha
+// flag left over), whether its pixels are a new block or the old one kept; only kImageUncleared
+// leaves the old bytes of a kept block of the same size.
+TEST(Image, CreateOverAnImageStartsFresh)
+{
+    struct Case {
+        LONG w, h;
+        int bpp;
+        uint32_t flags;
+        bool oldBytesStay;
+    } cases[] = {{9, 4, 32, 0, false},           {9, 4, 32, kImageUncleared, true}, {8, 4, 32, kImageUncleared, false},
+                 {9, 5, 32, kImageUncleared, false}, {36, 4, 8, kImageUncleared, true}, {9, 4, 32, kImageWithDc, false},
+                 {9, 4, 32, kImageWithTracker, false}};
+    for (const Case& c : cases) {
+        for (const uint32_t oldFlags : {0u, static_cast<uint32_t>(kImageWithDc | kImageWithTracker)}) {
+            SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " flags " + std::to_string(c.flags) +
+                         " over flags " + std::to_string(oldFlags));
+            CImage image;
+            ASSERT_EQ(0, image.Create(9, 4, 32, oldFlags));
+            for (LONG y = 0; y < 4; ++y)
+                std::memset(image.GetRowAddress(y), 0x5A, 36);
+            image.SetColorKeyValue(0x123456);
+            image.SetAlphaFlag(true);
+            ASSERT_EQ(0, image.Create(c.w, c.h, c.bpp, c.flags));
+            EXPECT_EQ(c.w, image.GetWidth());
+            EXPECT_EQ(c.bpp, image.GetBitsPerPixel());
+            EXPECT_EQ(kNoColorKey, image.GetColorKey());
+            EXPECT_FALSE(image.HasAlpha());
+            EXPECT_EQ((c.flags & kImageWithTracker) != 0, image.GetUpdateRegion() != nullptr);
+            // A block is kept only from heap pixels.
+            const bool stay = c.oldBytesStay && oldFlags == 0;
+            int old = 0, zero = 0;
+            for (LONG y = 0; y < c.h; ++y)
+                for (LONG x = 0; x < c.w * c.bpp / 8; ++x) {
+                    old += image.GetRowAddress(y)[x] == 0x5A;
+                    zero += image.GetRowAddress(y)[x] == 0;
+                }
+            EXPECT_EQ(stay ? c.w * c.h * c.bpp / 8 : 0, old);
+            EXPECT_EQ(stay ? 0 : c.w * c.h * c.bpp / 8, zero);
+        }
+    }
+}
+
 TEST(Image, FillTracksExactlyWhatChanged)
 {
     CImage image;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 using namespace raster_test;
 
@@ -90,10 +91,15 @@ TEST(RowKernels, UnscaledTwinsGivePlainResults)
         };
         Random random(1);
         for (const UnscaledTwin& twin : twins) {
-            for (int width = 1; width <= 33; ++width) {
+            std::vector<int> widths;
+            for (int width = 1; width <= 32; ++width)
+                widths.push_back(width);
+            // Longer rows at a few widths too (the copy's steps of 128 bytes, and past 512 pixels
+            // the library's copy).
+            for (int width : {64, 100, 129, 513})
+                widths.push_back(width);
+            for (const int w : widths) {
                 for (bool upward : {false, true}) {
-                    // Long rows (the copy hands them to the library's copy) at a few widths too.
-                    const int w = width == 33 ? 100 : width;
                     GuardedPlane src(w, kHeight, 4), a(w, kHeight, 4), b(w, kHeight, 4);
                     random.FillPixels(src.buffer.data(), src.buffer.size() / 4);
                     random.FillPixels(a.buffer.data(), a.buffer.size() / 4);
