@@ -142,8 +142,10 @@ public:
     // The game thread did not end within kGameThreadStopWaitMs of the stop: the frame cannot
     // release what it draws on, so the process ends here with what was saved. Default: exit code.
     virtual void OnGameThreadHung(int code);
-    // How long the exit waits for the game thread (real milliseconds).
-    static constexpr uint32_t kGameThreadStopWaitMs = 1500;
+    // How long the exit waits for the game thread (real milliseconds). Long enough for a thread
+    // that is only slow (a loaded machine took over two seconds to wind one down), short enough
+    // that the player's close of a caught game still ends it soon.
+    static constexpr uint32_t kGameThreadStopWaitMs = 5000;
     // → 0 single-threaded or ended by EndModalLoop, 1 on the game thread, -1 WM_QUIT, -2 the
     // game thread stopped.
     virtual int RunModalLoop(HWND* owner);

@@ -190,15 +190,18 @@ std::vector<int> g_stepAnswers;
 std::vector<int> g_dialogAnswers;
 
 // Native 809: waits frame by frame as a script wait does, and asks the host to close the window
-// on its first and its fifth frame; → the driver's last answer.
+// on its first and its fifth frame; → the driver's last answer. Virtual frames cost next to
+// nothing, and a busy machine may hold the window's thread (which asks the questions) back for
+// thousands of them, so only a generous wall-clock bound gives up.
 uint32_t WaitWhileClosing(SobNativeArgs&)
 {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     for (int frame = 1;; ++frame) {
         if (frame == 1 || frame == 5)
             winapi::HostCloseRequest(g_pTheGameApp->GetMainWindow());
         const int answer = g_pTheGameApp->StepFrame();
         g_stepAnswers.push_back(answer);
-        if (answer == 0 || frame > 200)
+        if (answer == 0 || std::chrono::steady_clock::now() > giveUp)
             return static_cast<uint32_t>(answer);
     }
 }
