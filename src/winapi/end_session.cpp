@@ -21,7 +21,9 @@ namespace winapi {
 
 namespace {
 
-constexpr int kEndSessionTimeoutMs = 5000;
+// A game that only runs slowly (a loaded machine) must still end by its own path, with its exit
+// status; one truly caught is ended after this.
+constexpr int kEndSessionTimeoutMs = 10000;
 int g_pipe[2] = {-1, -1};
 std::atomic<EndSessionHook> g_hook{nullptr};
 
