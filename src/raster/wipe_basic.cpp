@@ -43,7 +43,7 @@ TESSARO_WIPE(WipeStretchRows)
         const double f = static_cast<double>(2 * cs) * a * (1.0 / 65536) + 1.0;
         const int64_t width = static_cast<int64_t>(f * static_cast<double>(w));
         const int64_t shift = static_cast<int64_t>((f - 1.0) * static_cast<double>(w >> 1));
-        c.Scaled(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
+        c.StretchedRows(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
     }
     return 0;
 }
@@ -785,11 +785,11 @@ int32_t WipeSlideSmearColumns(CSurface* dst, CSurface* src, int32_t progress, in
     if (direction == 0) {
         if (s > 0)
             c.Piece(0, 0, s, h);
-        c.Scaled(s, 0, std::min(s + 1, w), h, far - s - x, h, int64_t{x} + s, y);
+        c.StretchedRows(s, 0, std::min(s + 1, w), h, far - s - x, h, int64_t{x} + s, y);
     } else {
         if (s > 0)
             c.Piece(w - s, 0, w, h);
-        c.Scaled(std::max<int64_t>(w - s - 1, 0), 0, w - s, h, int64_t{x} + w - s, h, 0, y);
+        c.StretchedRows(std::max<int64_t>(w - s - 1, 0), 0, w - s, h, int64_t{x} + w - s, h, 0, y);
     }
     return 0;
 }
@@ -803,10 +803,10 @@ int32_t WipeSlideSmearRows(CSurface* dst, CSurface* src, int32_t progress, int32
     const int64_t far = FarEdge(c, dst, false);
     if (direction == 0) {
         c.Piece(0, 0, w, s);
-        c.Scaled(0, s, w, std::min(s + 1, h), w, far - s - y, x, int64_t{y} + s);
+        c.StretchedRows(0, s, w, std::min(s + 1, h), w, far - s - y, x, int64_t{y} + s);
     } else {
         c.Piece(0, h - s, w, h);
-        c.Scaled(0, std::max<int64_t>(h - s - 1, 0), w, h - s, w, int64_t{y} + h - s, x, 0);
+        c.StretchedRows(0, std::max<int64_t>(h - s - 1, 0), w, h - s, w, int64_t{y} + h - s, x, 0);
     }
     return 0;
 }

@@ -127,6 +127,12 @@ public:
     // memory images the destination is walked row by row.
     void StretchedColumns(const std::vector<ColumnStretch>& columns);
 
+    // The pixels of Scaled, a destination row at a time eight pixels a step where the wipes' AVX2
+    // loops run (Scaled itself otherwise): the source columns a row reads are worked out once and
+    // kept while following pieces step alike.
+    void StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
+                       int64_t dy);
+
 private:
     template <int Width, bool Blend> friend class wipe::BlockWriter;
 
