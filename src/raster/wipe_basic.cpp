@@ -1,5 +1,6 @@
 // Wipe entries 0 to 33 (mirrors, stretches, jitter, block dissolves, squares, interleaves, discs,
 // waves, torn edges, growing cells) and the shared band and slide routines.
+#include "raster/wipe_basic_scatter.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 
@@ -126,6 +127,8 @@ template <uint32_t K, typename Out> void ScatterBlockRows(CWipeCanvas& c, int32_
 // Each row of blocks drawn as one batch, or each block as it comes where the canvas allows.
 template <uint32_t K> void ScatterBlocks(CWipeCanvas& c, int32_t progress)
 {
+    if (wipe::DrawScatteredBlockRows(c, progress, K))
+        return;
     if (c.WritesBlocks() && c.Mode() == kTransitionBlendAlpha) {
         wipe::BlockWriter<4, true> out(c);
         ScatterBlockRows<K>(c, progress, out);

@@ -228,3 +228,11 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
     }
     Track(dr.left, dr.top, dr.right, dr.bottom);
 }
+
+bool CWipeCanvas::DirectMemory(Memory& out) const
+{
+    if (!m_active || !m_fast)
+        return false;
+    out = Memory{m_dstBits, m_srcBits, m_dstPitch, m_srcPitch};
+    return true;
+}
