@@ -1,5 +1,6 @@
 // Wipe entries 0 to 33 (mirrors, stretches, jitter, block dissolves, squares, interleaves, discs,
 // waves, torn edges, growing cells) and the shared band and slide routines.
+#include "raster/wipe_basic_masks.h"
 #include "raster/wipe_basic_scatter.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
@@ -183,8 +184,20 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
     columns.clear();
     for (int64_t x0 = 0; x0 < w; x0 += 4)
         columns.push_back(columnPart(x0));
-    wipe::RandomRun random;
     uint8_t* on = c.ColumnMask();
+    if (wipe::UseAvx2Loops() &&
+        std::all_of(columns.begin(), columns.end(), [](int64_t v) { return v >= 0 && v <= 255; })) {
+        // Eight blocks' draws at a time.
+        static thread_local std::vector<int32_t> parts;
+        parts.assign(columns.begin(), columns.end());
+        wipe::MaskDraws draws;
+        for (int64_t y0 = 0; y0 < h; y0 += 2) {
+            draws.DissolveRow(on, w, rowPart(y0), parts.data());
+            c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
+        }
+        return;
+    }
+    wipe::RandomRun random;
     const int64_t whole = w / 4; // blocks of four columns; a narrower one may end the row
     const int64_t* const part = columns.data();
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
@@ -238,7 +251,8 @@ TESSARO_WIPE(WipeDissolveFromLeft)
     WIPE_BEGIN(c);
     const int64_t w = c.Width();
     DissolveBlocks(
-        c, [&](int64_t) { return 2 * int64_t{progress} - 256; }, [&](int64_t x0) { return ((w - 1 - x0) * 256) / w; });
+        c, [&](int64_t) { return 2 * int64_t{progress} - 256; },
+        [&](int64_t x0) { return ((w - 1 - x0) * 256) / w; });
     return 0;
 }
 
@@ -436,7 +450,8 @@ TESSARO_WIPE(WipeNoisyCircle)
     // Where every squared distance stays below 2^52 and every radius below 2^26, the test is a
     // plain compare of squares (WithinNoisyRadius's exact case) and runs without a branch.
     const int64_t far = std::max(w, h);
-    const bool plain = far < (int64_t{1} << 24) && radius < (int64_t{1} << 25) && radius > -(int64_t{1} << 25);
+    const bool plain =
+        far < (int64_t{1} << 24) && radius < (int64_t{1} << 25) && radius > -(int64_t{1} << 25);
     const int64_t pairs = w / 2; // blocks of two columns; a single one may end the row
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t dy = 2 * y0 - h;

@@ -1,0 +1,75 @@
+// Masks of random blocks, eight blocks a step: eight draws in a row of the table compared at once
+// with their thresholds, each comparison widened to the block's four mask bytes.
+#include "raster/wipe_basic_masks.h"
+
+#include "platform/random.h"
+#include "raster/pixel_simd_avx2.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace wipe {
+
+namespace {
+
+uint32_t DrawAt(int& position)
+{
+    ++position;
+    if (position > 55 || position < 1) { // a corrupt negative position refills too
+        RefillSubtractiveRandom(g_RandomState);
+        position = 1;
+    }
+    return static_cast<uint32_t>(g_RandomState.table[position]);
+}
+
+PIXEL_SIMD_AVX2 void DissolveRowAvx2(uint8_t* on, int64_t w, int64_t row, const int32_t* part, int& position)
+{
+    // Beyond these bounds every block of the row shows or none does, as part lies in 0..255.
+    const int32_t level = static_cast<int32_t>(std::clamp<int64_t>(row, -512, 512));
+    const __m256i levels = _mm256_set1_epi32(level);
+    const __m256i low = _mm256_set1_epi32(255);
+    const __m256i ones = _mm256_set1_epi32(0x01010101);
+    const int64_t whole = w / 4;
+    int at = position;
+    int64_t k = 0;
+    for (; k + 8 <= whole; k += 8) {
+        if (at < 0 || at > 47) {
+            // Draws that may reach a refill, one at a time.
+            for (int64_t j = k; j < k + 8; ++j) {
+                const uint32_t shown =
+                    static_cast<int32_t>(DrawAt(at) & 255) <= level + part[j] ? 0x01010101u : 0;
+                std::memcpy(on + 4 * j, &shown, 4);
+            }
+            continue;
+        }
+        const __m256i draws = _mm256_and_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_RandomState.table + at + 1)), low);
+        const __m256i limits =
+            _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part + k)));
+        // Shown where the draw is not above its limit: the compare's lanes cleared.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(on + 4 * k),
+                            _mm256_andnot_si256(_mm256_cmpgt_epi32(draws, limits), ones));
+        at += 8;
+    }
+    for (; k < (w + 3) / 4; ++k) {
+        const uint8_t shown = static_cast<int32_t>(DrawAt(at) & 255) <= level + part[k] ? 1 : 0;
+        std::memset(on + 4 * k, shown, static_cast<size_t>(std::min<int64_t>(4, w - 4 * k)));
+    }
+    position = at;
+}
+
+} // namespace
+
+MaskDraws::MaskDraws() : m_position(g_RandomState.position) {}
+
+MaskDraws::~MaskDraws()
+{
+    g_RandomState.position = static_cast<int16_t>(m_position);
+}
+
+void MaskDraws::DissolveRow(uint8_t* on, int64_t w, int64_t row, const int32_t* part)
+{
+    DissolveRowAvx2(on, w, row, part, m_position);
+}
+
+} // namespace wipe
