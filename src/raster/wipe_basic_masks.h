@@ -21,6 +21,11 @@ public:
     // row + part[k]; hidden ones 0. part holds (w + 3) / 4 values, each 0 to 255. Only where
     // UseAvx2() holds.
     void DissolveRow(uint8_t* on, int64_t w, int64_t row, const int32_t* part);
+    // One row of blocks two columns wide: block k shown when m = radius - (its draw AND 255) is
+    // 0 or more and dySquared + dxSquared[k] is below (m + 1) squared. Every squared distance,
+    // and (radius + 1) squared, below 2^30; dxSquared holds (w + 1) / 2 values. Only where
+    // UseAvx2() holds.
+    void CircleRow(uint8_t* on, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared);
 
 private:
     int m_position;

@@ -1,8 +1,8 @@
-// The random block entries (5's scattered blocks, the dissolves 6 to 10) drawn with the SIMD
-// switch on, rows of blocks at a time and eight draws at once, against the block-by-block walk
-// with it off: the same pixels and the same draws left in the shared random state, at every move
-// range and threshold, both modes, sizes whose blocks do not fill the last column or row, placed
-// inside the destination and across its edge.
+// The random block entries (5's scattered blocks, the dissolves 6 to 10, the noisy circle 20) drawn with the
+// SIMD switch on, rows of blocks at a time and eight draws at once, against the block-by-block walk with it
+// off: the same pixels and the same draws left in the shared random state, at every move range and threshold,
+// both modes, sizes whose blocks do not fill the last column or row, placed inside the destination and across
+// its edge.
 #include "platform/cpu_info.h"
 #include "winapi/simd_level.h"
 #include "wipe_test_util.h"
@@ -59,7 +59,7 @@ TEST(WipeRandomBlocks, RowsOfBlocksDrawTheBlockWalk)
                           {3, 1, 0, 0},   {41, 23, 3, 2}, {41, 23, -6, 5}};
     for (SimdLevel level : kAllSimdLevels) {
         ScopedSimdLevel scoped(level);
-        for (int32_t index : {5, 6, 7, 8, 9, 10})
+        for (int32_t index : {5, 6, 7, 8, 9, 10, 20})
             for (const Case& c : cases)
                 for (int32_t progress : {1, 64, 127, 128, 199, 200, 229, 230, 255})
                     for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
