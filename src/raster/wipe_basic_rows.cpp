@@ -154,9 +154,29 @@ PIXEL_SIMD_AVX2 void StretchedRowAvx2(BYTE* d, const BYTE* src, const ColumnTabl
     uint32_t v;
     std::memcpy(&v, src, 4);
     const __m256i same = _mm256_set1_epi32(static_cast<int>(v));
+    if (t.uniform) {
+        for (; x + 8 <= w; x += 8) {
+            BYTE* p = d + x * 4;
+            Store8(p, Blend ? BlendAlpha8(same, Load8(p)) : same);
+        }
+    }
+    // Two groups a step, so the fetch of one overlaps the blend of the other.
+    for (; x + 16 <= w; x += 16) {
+        BYTE* p = d + x * 4;
+        const __m256i s0 = Fetch8(src, at, x, room);
+        const __m256i s1 = Fetch8(src, at, x + 8, room);
+        if (Blend) {
+            const __m256i d0 = Load8(p), d1 = Load8(p + 32);
+            Store8(p, BlendAlpha8(s0, d0));
+            Store8(p + 32, BlendAlpha8(s1, d1));
+        } else {
+            Store8(p, s0);
+            Store8(p + 32, s1);
+        }
+    }
     for (; x + 8 <= w; x += 8) {
         BYTE* p = d + x * 4;
-        const __m256i s = t.uniform ? same : Fetch8(src, at, x, room);
+        const __m256i s = Fetch8(src, at, x, room);
         Store8(p, Blend ? BlendAlpha8(s, Load8(p)) : s);
     }
     for (; x < w; ++x)
