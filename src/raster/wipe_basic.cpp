@@ -1,5 +1,7 @@
 // Wipe entries 0 to 33 (mirrors, stretches, jitter, block dissolves, squares, interleaves, discs,
 // waves, torn edges, growing cells) and the shared band and slide routines.
+#include "raster/wipe_basic_masks.h"
+#include "raster/wipe_basic_scatter.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 
@@ -43,7 +45,7 @@ TESSARO_WIPE(WipeStretchRows)
         const double f = static_cast<double>(2 * cs) * a * (1.0 / 65536) + 1.0;
         const int64_t width = static_cast<int64_t>(f * static_cast<double>(w));
         const int64_t shift = static_cast<int64_t>((f - 1.0) * static_cast<double>(w >> 1));
-        c.Scaled(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
+        c.StretchedRows(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
     }
     return 0;
 }
@@ -126,6 +128,8 @@ template <uint32_t K, typename Out> void ScatterBlockRows(CWipeCanvas& c, int32_
 // Each row of blocks drawn as one batch, or each block as it comes where the canvas allows.
 template <uint32_t K> void ScatterBlocks(CWipeCanvas& c, int32_t progress)
 {
+    if (wipe::DrawScatteredBlockRows(c, progress, K))
+        return;
     if (c.WritesBlocks() && c.Mode() == kTransitionBlendAlpha) {
         wipe::BlockWriter<4, true> out(c);
         ScatterBlockRows<K>(c, progress, out);
@@ -180,8 +184,20 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
     columns.clear();
     for (int64_t x0 = 0; x0 < w; x0 += 4)
         columns.push_back(columnPart(x0));
-    wipe::RandomRun random;
     uint8_t* on = c.ColumnMask();
+    if (wipe::UseAvx2Loops() &&
+        std::all_of(columns.begin(), columns.end(), [](int64_t v) { return v >= 0 && v <= 255; })) {
+        // Eight blocks' draws at a time.
+        static thread_local std::vector<int32_t> parts;
+        parts.assign(columns.begin(), columns.end());
+        wipe::MaskDraws draws;
+        for (int64_t y0 = 0; y0 < h; y0 += 2) {
+            draws.DissolveRow(on, w, rowPart(y0), parts.data());
+            c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
+        }
+        return;
+    }
+    wipe::RandomRun random;
     const int64_t whole = w / 4; // blocks of four columns; a narrower one may end the row
     const int64_t* const part = columns.data();
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
@@ -235,7 +251,8 @@ TESSARO_WIPE(WipeDissolveFromLeft)
     WIPE_BEGIN(c);
     const int64_t w = c.Width();
     DissolveBlocks(
-        c, [&](int64_t) { return 2 * int64_t{progress} - 256; }, [&](int64_t x0) { return ((w - 1 - x0) * 256) / w; });
+        c, [&](int64_t) { return 2 * int64_t{progress} - 256; },
+        [&](int64_t x0) { return ((w - 1 - x0) * 256) / w; });
     return 0;
 }
 
@@ -428,12 +445,27 @@ TESSARO_WIPE(WipeNoisyCircle)
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
     const int64_t radius = ((w + h) * progress) >> 8;
-    wipe::RandomRun random;
     uint8_t* on = c.ColumnMask();
     // Where every squared distance stays below 2^52 and every radius below 2^26, the test is a
     // plain compare of squares (WithinNoisyRadius's exact case) and runs without a branch.
     const int64_t far = std::max(w, h);
-    const bool plain = far < (int64_t{1} << 24) && radius < (int64_t{1} << 25) && radius > -(int64_t{1} << 25);
+    const bool plain =
+        far < (int64_t{1} << 24) && radius < (int64_t{1} << 25) && radius > -(int64_t{1} << 25);
+    if (wipe::UseAvx2Loops() && w <= 16384 && h <= 16384) {
+        // Eight blocks' draws at a time; every square then fits 32 bits.
+        static thread_local std::vector<int32_t> across;
+        across.clear();
+        for (int64_t x0 = 0; x0 < w; x0 += 2)
+            across.push_back(static_cast<int32_t>((2 * x0 - w) * (2 * x0 - w)));
+        wipe::MaskDraws draws;
+        for (int64_t y0 = 0; y0 < h; y0 += 2) {
+            draws.CircleRow(on, w, static_cast<int32_t>((2 * y0 - h) * (2 * y0 - h)),
+                            static_cast<int32_t>(radius), across.data());
+            c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
+        }
+        return 0;
+    }
+    wipe::RandomRun random;
     const int64_t pairs = w / 2; // blocks of two columns; a single one may end the row
     for (int64_t y0 = 0; y0 < h; y0 += 2) {
         const int64_t dy = 2 * y0 - h;
@@ -785,11 +817,11 @@ int32_t WipeSlideSmearColumns(CSurface* dst, CSurface* src, int32_t progress, in
     if (direction == 0) {
         if (s > 0)
             c.Piece(0, 0, s, h);
-        c.Scaled(s, 0, std::min(s + 1, w), h, far - s - x, h, int64_t{x} + s, y);
+        c.StretchedRows(s, 0, std::min(s + 1, w), h, far - s - x, h, int64_t{x} + s, y);
     } else {
         if (s > 0)
             c.Piece(w - s, 0, w, h);
-        c.Scaled(std::max<int64_t>(w - s - 1, 0), 0, w - s, h, int64_t{x} + w - s, h, 0, y);
+        c.StretchedRows(std::max<int64_t>(w - s - 1, 0), 0, w - s, h, int64_t{x} + w - s, h, 0, y);
     }
     return 0;
 }
@@ -803,10 +835,10 @@ int32_t WipeSlideSmearRows(CSurface* dst, CSurface* src, int32_t progress, int32
     const int64_t far = FarEdge(c, dst, false);
     if (direction == 0) {
         c.Piece(0, 0, w, s);
-        c.Scaled(0, s, w, std::min(s + 1, h), w, far - s - y, x, int64_t{y} + s);
+        c.StretchedRows(0, s, w, std::min(s + 1, h), w, far - s - y, x, int64_t{y} + s);
     } else {
         c.Piece(0, h - s, w, h);
-        c.Scaled(0, std::max<int64_t>(h - s - 1, 0), w, h - s, w, int64_t{y} + h - s, x, 0);
+        c.StretchedRows(0, std::max<int64_t>(h - s - 1, 0), w, h - s, w, int64_t{y} + h - s, x, 0);
     }
     return 0;
 }

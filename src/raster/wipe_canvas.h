@@ -127,6 +127,27 @@ public:
     // memory images the destination is walked row by row.
     void StretchedColumns(const std::vector<ColumnStretch>& columns);
 
+    // The pixels of Scaled, a destination row at a time eight pixels a step where the wipes' AVX2
+    // loops run (Scaled itself otherwise): the source columns a row reads are worked out once and
+    // kept while following pieces step alike.
+    void StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
+                       int64_t dy);
+
+    // The pixel memory of both images, for entries that walk it with loops of their own: only
+    // while pieces go straight to the row kernels (DrawsInAnyOrder).
+    struct Memory {
+        BYTE* dst;
+        const BYTE* src;
+        LONG dstPitch;
+        LONG srcPitch;
+    };
+    // False, with out untouched, when the pieces do not go straight to the row kernels.
+    bool DirectMemory(Memory& out) const;
+    // What the source gives (its clip).
+    const RECT& SourceClip() const { return m_srcClip; }
+    // Adds a destination rectangle drawn through DirectMemory to the step's bounds.
+    void MarkDrawn(int64_t l, int64_t t, int64_t r, int64_t b) { Track(l, t, r, b); }
+
 private:
     template <int Width, bool Blend> friend class wipe::BlockWriter;
 

@@ -1,0 +1,134 @@
+// Masks of random blocks, eight blocks a step: eight draws in a row of the table compared at once
+// with their thresholds, each comparison widened to the block's four mask bytes.
+#include "raster/wipe_basic_masks.h"
+
+#include "platform/random.h"
+#include "raster/pixel_simd_avx2.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace wipe {
+
+namespace {
+
+uint32_t DrawAt(int& position)
+{
+    ++position;
+    if (position > 55 || position < 1) { // a corrupt negative position refills too
+        RefillSubtractiveRandom(g_RandomState);
+        position = 1;
+    }
+    return static_cast<uint32_t>(g_RandomState.table[position]);
+}
+
+PIXEL_SIMD_AVX2 void DissolveRowAvx2(uint8_t* on, int64_t w, int64_t row, const int32_t* part, int& position)
+{
+    // Beyond these bounds every block of the row shows or none does, as part lies in 0..255.
+    const int32_t level = static_cast<int32_t>(std::clamp<int64_t>(row, -512, 512));
+    const __m256i levels = _mm256_set1_epi32(level);
+    const __m256i low = _mm256_set1_epi32(255);
+    const __m256i ones = _mm256_set1_epi32(0x01010101);
+    const int64_t whole = w / 4;
+    int at = position;
+    int64_t k = 0;
+    for (; k + 8 <= whole; k += 8) {
+        if (at < 0 || at > 47) {
+            // Draws that may reach a refill, one at a time.
+            for (int64_t j = k; j < k + 8; ++j) {
+                const uint32_t shown =
+                    static_cast<int32_t>(DrawAt(at) & 255) <= level + part[j] ? 0x01010101u : 0;
+                std::memcpy(on + 4 * j, &shown, 4);
+            }
+            continue;
+        }
+        const __m256i draws = _mm256_and_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_RandomState.table + at + 1)), low);
+        const __m256i limits =
+            _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part + k)));
+        // Shown where the draw is not above its limit: the compare's lanes cleared.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(on + 4 * k),
+                            _mm256_andnot_si256(_mm256_cmpgt_epi32(draws, limits), ones));
+        at += 8;
+    }
+    for (; k < (w + 3) / 4; ++k) {
+        const uint8_t shown = static_cast<int32_t>(DrawAt(at) & 255) <= level + part[k] ? 1 : 0;
+        std::memset(on + 4 * k, shown, static_cast<size_t>(std::min<int64_t>(4, w - 4 * k)));
+    }
+    position = at;
+}
+
+// Block k of two columns shown when its draw leaves m = radius - (draw AND 255) at 0 or more and
+// its squared distance under (m + 1) squared; every value stays within 2^30 for the sizes taken.
+inline bool WithinCircle(uint32_t draw, int32_t radius, int32_t distance)
+{
+    const int32_t m = radius - static_cast<int32_t>(draw & 255);
+    return m >= 0 && distance < (m + 1) * (m + 1);
+}
+
+PIXEL_SIMD_AVX2 void CircleRowAvx2(uint8_t* on, int64_t w, int32_t dySquared, int32_t radius,
+                                   const int32_t* dxSquared, int& position)
+{
+    const __m256i radii = _mm256_set1_epi32(radius);
+    const __m256i rows = _mm256_set1_epi32(dySquared);
+    const __m256i low = _mm256_set1_epi32(255);
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m128i pairs = _mm_set1_epi16(0x0101);
+    const int64_t whole = w / 2;
+    int at = position;
+    int64_t k = 0;
+    for (; k + 8 <= whole; k += 8) {
+        if (at < 0 || at > 47) {
+            for (int64_t j = k; j < k + 8; ++j) {
+                const uint16_t shown =
+                    WithinCircle(DrawAt(at), radius, dySquared + dxSquared[j]) ? 0x0101 : 0;
+                std::memcpy(on + 2 * j, &shown, 2);
+            }
+            continue;
+        }
+        const __m256i m = _mm256_sub_epi32(
+            radii,
+            _mm256_and_si256(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_RandomState.table + at + 1)), low));
+        const __m256i distance =
+            _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dxSquared + k)));
+        const __m256i next = _mm256_add_epi32(m, one);
+        const __m256i inside = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, next), distance);
+        const __m256i shown = _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), m), inside);
+        // Eight 32-bit answers to eight pairs of mask bytes.
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(shown, shown), 0x08);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(on + 2 * k),
+                         _mm_and_si128(_mm256_castsi256_si128(packed), pairs));
+        at += 8;
+    }
+    for (; k < (w + 1) / 2; ++k) {
+        const uint8_t shown = WithinCircle(DrawAt(at), radius, dySquared + dxSquared[k]) ? 1 : 0;
+        std::memset(on + 2 * k, shown, static_cast<size_t>(std::min<int64_t>(2, w - 2 * k)));
+    }
+    position = at;
+}
+
+} // namespace
+
+MaskDraws::MaskDraws() : m_position(g_RandomState.position) {}
+
+MaskDraws::~MaskDraws()
+{
+    g_RandomState.position = static_cast<int16_t>(m_position);
+}
+
+void MaskDraws::DissolveRow(uint8_t* on, int64_t w, int64_t row, const int32_t* part)
+{
+    DissolveRowAvx2(on, w, row, part, m_position);
+}
+
+} // namespace wipe
+
+namespace wipe {
+
+void MaskDraws::CircleRow(uint8_t* on, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared)
+{
+    CircleRowAvx2(on, w, dySquared, radius, dxSquared, m_position);
+}
+
+} // namespace wipe

@@ -1,0 +1,258 @@
+// Stretched pieces drawn a destination row at a time, eight pixels a step: the stretched rows
+// (entry 2) and the slide smears, whose pieces are one source column or one source row.
+#include "platform/cpu_info.h"
+#include "raster/pixel_simd_avx2.h"
+#include "raster/wipe_blocks.h"
+#include "raster/wipe_canvas.h"
+#include "winapi/simd_level.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kNoKey = 0xFFFFFFFFu;
+
+bool Fits32(int64_t v)
+{
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
+// The columns of the stepping below in closed form, eight at a time: while the accumulator starts
+// in [-den, 0) and the fraction is below the denominator it stays there, so after k steps the
+// source has moved k * step + floor((acc + k * frac) / den) + 1 columns. The quotient is taken in
+// doubles (exact for these magnitudes: a quotient that is not whole lies at least 1 / den from
+// the next whole number) and set right by the remainder. False, with nothing written, where
+// the conditions or the 32-bit range do not hold.
+PIXEL_SIMD_AVX2 bool FillByDivision(int32_t* at, int w, const StretchState& st)
+{
+    const int64_t acc = st.xAcc, frac = st.xFrac, den = st.xDen, step = st.xStep;
+    if (den <= 0 || frac < 0 || frac >= den || acc < -den || acc >= 0 || step < 0)
+        return false;
+    // Every acc + k * frac, its quotient times den and k * step + quotient stay within 2^30.
+    constexpr int64_t kLimit = int64_t{1} << 30;
+    if (den + w * frac >= kLimit || w * (step + 1) >= kLimit)
+        return false;
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i dens = _mm256_set1_epi32(static_cast<int>(den));
+    const __m256i denLess1 = _mm256_set1_epi32(static_cast<int>(den - 1));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256d inverse = _mm256_set1_pd(1.0 / static_cast<double>(den));
+    __m256i t = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(acc)),
+                                 _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(frac))));
+    __m256i moved = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(step)));
+    const __m256i tStep = _mm256_set1_epi32(static_cast<int>(8 * frac));
+    const __m256i movedStep = _mm256_set1_epi32(static_cast<int>(8 * step));
+    int k = 0;
+    for (; k + 8 <= w; k += 8) {
+        const __m128i lo = _mm256_cvttpd_epi32(
+            _mm256_floor_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(t)), inverse)));
+        const __m128i hi = _mm256_cvttpd_epi32(
+            _mm256_floor_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(t, 1)), inverse)));
+        __m256i q = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+        // The product by the inverse can miss by one either way; the remainder says which.
+        const __m256i r = _mm256_sub_epi32(t, _mm256_mullo_epi32(q, dens));
+        q = _mm256_sub_epi32(q, _mm256_cmpgt_epi32(r, denLess1));
+        q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(zero, r));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k),
+                            _mm256_add_epi32(_mm256_add_epi32(moved, q), one));
+        t = _mm256_add_epi32(t, tStep);
+        moved = _mm256_add_epi32(moved, movedStep);
+    }
+    for (; k < w; ++k) {
+        const int64_t v = acc + k * frac;
+        const int64_t q = v >= 0 ? v / den : -((-v + den - 1) / den);
+        at[k] = static_cast<int32_t>(k * step + q + 1);
+    }
+    return true;
+}
+
+// The source column each destination pixel of a scaled row reads, counted from the first one
+// read, by the scaled kernels' stepping. Rows of one width step alike (entry 2 has a few hundred
+// widths for a thousand rows), so the table is kept while the stepping stays the same.
+struct ColumnTable {
+    std::vector<int32_t> at;
+    int width = -1;
+    int32_t acc = 0, frac = 0, den = 0, step = 0;
+    bool uniform = false;  // every pixel reads column 0 (a smear of one column)
+    bool straight = false; // pixel k reads column k (a smear of one row)
+    bool valid = false;    // the columns fit 32 bits
+
+    void Fill(const StretchState& st, int w)
+    {
+        if (w == width && st.xAcc == acc && st.xFrac == frac && st.xDen == den && st.xStep == step)
+            return;
+        width = w;
+        acc = st.xAcc;
+        frac = st.xFrac;
+        den = st.xDen;
+        step = st.xStep;
+        at.resize(static_cast<size_t>(w));
+        valid = true;
+        if (UseAvx2() && FillByDivision(at.data(), w, st)) {
+            // Columns that never fall back: one column throughout, or each in turn.
+            uniform = w == 0 || at[static_cast<size_t>(w) - 1] == 0;
+            straight = st.xStep == 1 && st.xFrac == 0;
+            return;
+        }
+        int64_t a = st.xAcc, pos = 0;
+        uniform = straight = true;
+        for (int k = 0; k < w; ++k) {
+            if (!Fits32(pos)) {
+                valid = false;
+                return;
+            }
+            at[static_cast<size_t>(k)] = static_cast<int32_t>(pos);
+            uniform = uniform && pos == 0;
+            straight = straight && pos == k;
+            pos += st.xStep;
+            a += st.xFrac;
+            if (a >= 0) {
+                ++pos;
+                a -= st.xDen;
+            }
+        }
+    }
+};
+
+thread_local ColumnTable t_columns;
+
+// Eight source pixels of a row through the table from column x: a load and a permute where the
+// columns lie within eight of the first (as they do where a row is widened) and the load stays
+// in the source row, a gather otherwise.
+PIXEL_SIMD_AVX2 inline __m256i Fetch8(const BYTE* src, const int32_t* at, int x, int64_t room)
+{
+    const __m256i columns = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + x));
+    const int32_t first = at[x];
+    const __m256i rel = _mm256_sub_epi32(columns, _mm256_set1_epi32(first));
+    const __m256i close = _mm256_cmpeq_epi32(_mm256_min_epu32(rel, _mm256_set1_epi32(7)), rel);
+    if (_mm256_movemask_epi8(close) == -1 && first >= 0 && int64_t{first} + 8 <= room)
+        return _mm256_permutevar8x32_epi32(pixel_simd_avx2::Load8(src + static_cast<ptrdiff_t>(first) * 4),
+                                           rel);
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), columns, 4);
+}
+
+inline void OnePixel(BYTE* d, const BYTE* s, bool blend)
+{
+    if (blend)
+        wipe::BlendShort(d, s, 1);
+    else
+        std::memcpy(d, s, 4);
+}
+
+// One destination row from the source row at `src` through the table; `room` is how many pixels
+// from the row's first read column may be loaded whole (the source's own width).
+template <bool Blend>
+PIXEL_SIMD_AVX2 void StretchedRowAvx2(BYTE* d, const BYTE* src, const ColumnTable& t, int64_t room)
+{
+    using namespace pixel_simd_avx2;
+    const int w = t.width;
+    const int32_t* at = t.at.data();
+    int x = 0;
+    uint32_t v;
+    std::memcpy(&v, src, 4);
+    const __m256i same = _mm256_set1_epi32(static_cast<int>(v));
+    if (t.uniform) {
+        for (; x + 8 <= w; x += 8) {
+            BYTE* p = d + x * 4;
+            Store8(p, Blend ? BlendAlpha8(same, Load8(p)) : same);
+        }
+    }
+    // Two groups a step, so the fetch of one overlaps the blend of the other.
+    for (; x + 16 <= w; x += 16) {
+        BYTE* p = d + x * 4;
+        const __m256i s0 = Fetch8(src, at, x, room);
+        const __m256i s1 = Fetch8(src, at, x + 8, room);
+        if (Blend) {
+            const __m256i d0 = Load8(p), d1 = Load8(p + 32);
+            Store8(p, BlendAlpha8(s0, d0));
+            Store8(p + 32, BlendAlpha8(s1, d1));
+        } else {
+            Store8(p, s0);
+            Store8(p + 32, s1);
+        }
+    }
+    for (; x + 8 <= w; x += 8) {
+        BYTE* p = d + x * 4;
+        const __m256i s = Fetch8(src, at, x, room);
+        Store8(p, Blend ? BlendAlpha8(s, Load8(p)) : s);
+    }
+    for (; x < w; ++x)
+        OnePixel(d + x * 4, src + static_cast<ptrdiff_t>(at[x]) * 4, Blend);
+}
+
+} // namespace
+
+void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height,
+                                int64_t dx, int64_t dy)
+{
+    const bool blend = m_mode == kTransitionBlendAlpha;
+    const bool plainCopy = m_mode == kTransitionCopy && m_key == kNoKey;
+    if (!m_active || !m_fast || !(blend || plainCopy) || !wipe::UseAvx2Loops()) {
+        Scaled(l, t, r, b, width, height, dx, dy);
+        return;
+    }
+    if (width < 1 || height < 1 || l >= r || t >= b)
+        return;
+    const int64_t right = dx + width;
+    const int64_t bottom = dy + height;
+    if (right <= m_clip.left || bottom <= m_clip.top || dx >= m_clip.right || dy >= m_clip.bottom)
+        return;
+    if (!Fits32(dx) || !Fits32(dy) || !Fits32(right) || !Fits32(bottom) || !Fits32(l) || !Fits32(t) ||
+        !Fits32(r) || !Fits32(b))
+        return;
+    const RECT piece{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+    const SIZE size{static_cast<LONG>(width), static_cast<LONG>(height)};
+    StretchState st{};
+    if (m_image->TransferRect(m_src, static_cast<LONG>(dx), static_cast<LONG>(dy), &piece, &size, &st,
+                              nullptr) != 0)
+        return;
+    const RECT sr = m_image->TransferSrcRect();
+    const RECT dr = m_image->TransferDstRect();
+    const int w = dr.right - dr.left;
+    const int h = dr.bottom - dr.top;
+    ColumnTable& columns = t_columns;
+    columns.Fill(st, w);
+    if (!columns.valid) {
+        Scaled(l, t, r, b, width, height, dx, dy);
+        return;
+    }
+    BYTE* d = m_dstBits + static_cast<ptrdiff_t>(dr.top) * m_dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
+    const BYTE* p =
+        m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
+    const int64_t room = int64_t{m_src->GetWidth()} - sr.left;
+    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * m_srcPitch;
+    int64_t yAcc = st.yAcc;
+    for (int y = 0; y < h; ++y, d += m_dstPitch) {
+        if (columns.straight) {
+            // The row as it stands: the row kernel, with its opaque and clear stretches.
+            if (blend)
+                BlendAlphaRows32Mmx(d, p, 0, 0, w, 1);
+            else
+                std::memcpy(d, p, static_cast<size_t>(w) * 4);
+        } else if (blend) {
+            StretchedRowAvx2<true>(d, p, columns, room);
+        } else {
+            StretchedRowAvx2<false>(d, p, columns, room);
+        }
+        if (y + 1 < h) {
+            p += yWhole;
+            yAcc += st.yFrac;
+            if (yAcc >= 0) {
+                p += m_srcPitch;
+                yAcc -= st.yDen;
+            }
+        }
+    }
+    Track(dr.left, dr.top, dr.right, dr.bottom);
+}
+
+bool CWipeCanvas::DirectMemory(Memory& out) const
+{
+    if (!m_active || !m_fast)
+        return false;
+    out = Memory{m_dstBits, m_srcBits, m_dstPitch, m_srcPitch};
+    return true;
+}
