@@ -59,25 +59,29 @@ PIXEL_SIMD_AVX2 void DrawInvertedRowsAvx2(BYTE* dst, const BYTE* src, LONG dstPi
     }
 }
 
-// Whether the source shows on every pixel of area (inside the clip, and the source's clip holds
-// the part of it placed there): drawing it then covers the area exactly.
-bool SourceCovers(const CWipeCanvas& c, const RECT& area)
+// Whether the whole source is drawn when the canvas draws it in pieces: its clip is all of it
+// (the whole-picture draw ignores the source's clip, the pieces keep to it).
+bool WholeSourceClip(const CWipeCanvas& c)
 {
-    const RECT& clip = c.Clip();
     RECT from{};
     c.Source()->GetClipRect(&from);
-    const int64_t x = c.X(), y = c.Y();
-    return area.left >= clip.left && area.top >= clip.top && area.right <= clip.right &&
-           area.bottom <= clip.bottom && area.left - x >= from.left && area.top - y >= from.top &&
-           area.right - x <= from.right && area.bottom - y <= from.bottom;
+    return from.left <= 0 && from.top <= 0 && from.right >= c.Width() && from.bottom >= c.Height();
+}
+
+// Whether area lies inside the clip: drawing the source then covers it exactly.
+bool InsideClip(const CWipeCanvas& c, const RECT& area)
+{
+    const RECT& clip = c.Clip();
+    return area.left >= clip.left && area.top >= clip.top && area.right <= clip.right && area.bottom <= clip.bottom;
 }
 
 // 68 to 70 on a memory image: the whole source, then the filter over e. The mosaic reads only
 // the first row of each band of blocks and writes every other row of its area whole, so only
 // those rows of the source are drawn under it; the negative is drawn and inverted a band of rows
-// at a time, each band inverted while it is still in the cache. The same pixels as drawing the
-// whole source first, where the clip lies inside the image (the filter's area then holds all that
-// is drawn); otherwise, or when the mosaic would leave the picture as it is, that is what is done.
+// at a time, each band inverted while it is still in the cache (with AVX2, drawn and inverted in
+// one pass). The same pixels as drawing the whole source first, where the clip lies inside the
+// image (the filter's area then holds all that is drawn) and the source's clip is all of it;
+// otherwise, or when the mosaic would leave the picture as it is, that is what is done.
 int32_t MemoryStep(CWipeCanvas& c, EFilter filter, int block, RECT e)
 {
     CImage& image = *c.Image();
@@ -87,7 +91,7 @@ int32_t MemoryStep(CWipeCanvas& c, EFilter filter, int block, RECT e)
     RECT area = e; // the filter's own area
     const bool inside = clip.left >= bounds.left && clip.top >= bounds.top && clip.right <= bounds.right &&
                         clip.bottom <= bounds.bottom;
-    const bool banded = c.DrawsInAnyOrder() && inside && image.ClipRectToBounds(&area) &&
+    const bool banded = c.DrawsInAnyOrder() && inside && WholeSourceClip(c) && image.ClipRectToBounds(&area) &&
                         area.left < area.right && area.top < area.bottom;
     const LONG w = area.right - area.left, h = area.bottom - area.top;
     const int64_t y = c.Y();
@@ -101,7 +105,7 @@ int32_t MemoryStep(CWipeCanvas& c, EFilter filter, int block, RECT e)
     if (banded && filter == kNegative && image.GetColorKey() == kNoColorKey) {
         const LONG pitch = image.GetPitch();
         const bool blend = c.Mode() == kTransitionBlendAlpha;
-        if (wipe::UseAvx2Loops() && (blend || c.ColorKey() == kNoColorKey) && SourceCovers(c, area)) {
+        if (wipe::UseAvx2Loops() && (blend || c.ColorKey() == kNoColorKey) && InsideClip(c, area)) {
             const CSurface* src = c.Source();
             BYTE* first = image.GetBits() + static_cast<ptrdiff_t>(area.top) * pitch + static_cast<ptrdiff_t>(area.left) * 4;
             const BYTE* from = src->GetBits() + (area.top - y) * src->GetPitch() + (area.left - c.X()) * 4;
