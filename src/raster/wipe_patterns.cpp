@@ -119,9 +119,31 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
         for (int64_t i = 0; i < w; ++i)
             masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
     if (cell <= 2 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) {
-        // Runs of one to eight pixels: each row blends whole and keeps what its mask hides.
-        for (int64_t j = 0; j < h; ++j)
-            c.ScatteredMaskedRows(j, j + 1, masks.data() + ((j / cell) & 3) * w);
+        // Runs of one to eight pixels: each row blends whole and keeps what its mask hides. A tile
+        // row that shows nothing is skipped, and rows that show every column are blended as one
+        // piece, without a mask.
+        enum class Shows { None, All, Some };
+        Shows shows[4];
+        for (int64_t row = 0; row < 4; ++row) {
+            const uint8_t* on = masks.data() + row * w;
+            const int64_t count = std::count(on, on + w, uint8_t{1});
+            shows[row] = count == 0 ? Shows::None : count == w ? Shows::All : Shows::Some;
+        }
+        const auto phase = [&](int64_t j) { return (j / cell) & 3; };
+        for (int64_t j = 0; j < h;) {
+            const Shows kind = shows[phase(j)];
+            int64_t end = j + 1;
+            if (kind == Shows::All) {
+                while (end < h && shows[phase(end)] == Shows::All)
+                    ++end;
+                c.Piece(0, j, w, end);
+            } else if (kind == Shows::Some) {
+                while (end < h && phase(end) == phase(j))
+                    ++end;
+                c.ScatteredMaskedRows(j, end, masks.data() + phase(j) * w);
+            }
+            j = end;
+        }
         return;
     }
     auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
