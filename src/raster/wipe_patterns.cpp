@@ -118,9 +118,9 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     for (int64_t row = 0; row < 4; ++row)
         for (int64_t i = 0; i < w; ++i)
             masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
-    if (cell <= 2 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) {
-        // Runs of one to eight pixels: each row blends whole and keeps what its mask hides. A tile
-        // row that shows nothing is skipped, and rows that show every column are blended as one
+    if (cell <= 2 && c.DrawsInAnyOrder()) {
+        // Runs of one to eight pixels: each row is drawn whole and keeps what its mask hides. A
+        // tile row that shows nothing is skipped, and rows that show every column are drawn as one
         // piece, without a mask.
         enum class Shows { None, All, Some };
         Shows shows[4];
