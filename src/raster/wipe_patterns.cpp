@@ -522,10 +522,13 @@ TESSARO_WIPE(WipeJitterBlocks)
     if (!NoiseReady())
         return 0;
     const int64_t q = (progress >> 1) + 1;
+    // The offset of each noise value, worked out once a step rather than twice a block.
+    int32_t offset[256];
+    for (int64_t u = 0; u < 256; ++u)
+        offset[u] = static_cast<int32_t>(Quotient(u - 128, q));
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
-        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + Quotient(u - 128, q),
-                int64_t{y} + j + Quotient(v - 128, q));
+        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + offset[u], int64_t{y} + j + offset[v]);
     });
     return 0;
 }
