@@ -5,12 +5,26 @@
 #include "raster/blend_mode_kernels.h"
 #include "raster/op_frame.h"
 #include "raster/pixel_lib_handoff.h"
+#include "raster/pixel_lib_kernels.h"
+#include "winapi/simd_level.h"
 
 using op_frame::Placement;
 
 namespace {
 
 constexpr DWORD Spread(BYTE v) { return DWORD(v) * 0x010101u; }
+
+// An unkeyed, unscaled cross-fade at level 1..254 in the AVX2 kernel, the destination being its own
+// first source; false where the SIMD switch or level does not allow it (nothing drawn then).
+bool CrossFadeAvx2(const Placement& p, int level)
+{
+    if (!g_bUseMmx || !UseAvx2() || level < 1 || level > 254) {
+        return false;
+    }
+    pixel_lib::CrossFadeRowsAvx2(p.dst, p.dst, p.src, p.dstSkip, p.dstSkip, p.srcSkip, p.width, p.height,
+                                 static_cast<BYTE>(level));
+    return true;
+}
 
 int Fade(CImage& dst, const CSurface* src, BYTE level, bool scaled, const SIZE* dstSize, LONG x, LONG y,
          const RECT* srcRect)
@@ -33,6 +47,10 @@ int Fade(CImage& dst, const CSurface* src, BYTE level, bool scaled, const SIZE* 
     }
     const DWORD key = src->GetColorKey();
     const bool keyed = key != kNoColorKey;
+    if (!scaled && !keyed && CrossFadeAvx2(p, level)) {
+        dst.MarkChanged(p.dstRect);
+        return 0;
+    }
     if (!scaled) {
         if (g_bUseMmx) {
             keyed ? CrossFadeKeyRows32Mmx(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, level, key)
@@ -75,6 +93,12 @@ int Mix(CImage& dst, const CSurface* src, DWORD fd, DWORD fs, bool scaled, const
     }
     const DWORD key = src->GetColorKey();
     const bool keyed = key != kNoColorKey;
+    // Factors of one level for every colour, summing to 255, are a cross-fade.
+    const bool fade = fd == Spread(BYTE(fd)) && fs == Spread(BYTE(fs)) && (fd & 0xFF) + (fs & 0xFF) == 255;
+    if (!scaled && !keyed && fade && CrossFadeAvx2(p, int(fs & 0xFF))) {
+        dst.MarkChanged(p.dstRect);
+        return 0;
+    }
     // The SIMD kernels give the plain results, so one rule serves both paths (the sum saturates).
     if (!scaled) {
         if (g_bUseMmx) {

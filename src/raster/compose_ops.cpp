@@ -7,6 +7,8 @@
 #include "raster/compose_kernels.h"
 #include "raster/op_frame.h"
 #include "raster/pixel_lib_handoff.h"
+#include "raster/pixel_lib_kernels.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
 
@@ -72,6 +74,9 @@ int ByAlpha(CImage& dst, int kind, const CSurface* src, BYTE opacity, bool scale
         if (scaled) {
             kTableScaled[kind][simd](p.dst, p.src, p.dstSkip, p.srcPitch, p.width, p.height, p.step,
                                      g_MulTable[opacity]);
+        } else if (kind == 0 && simd && UseAvx2()) {
+            // The level worked out per pixel, eight at a time, instead of looked up in the table.
+            pixel_lib::BlendByLevelRowsAvx2(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, opacity);
         } else {
             kTable[kind][simd](p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, g_MulTable[opacity]);
         }

@@ -183,6 +183,11 @@ void FillBlocksOfRow(BYTE* row, int width, int c0, int n)
 
 }  // namespace
 
+int MosaicFirstBand(int height, int n, BYTE anchor)
+{
+    return FirstBlock(height, n, anchor == 3 || anchor == 4, anchor < 1 || anchor > 4);
+}
+
 void MosaicRows(BYTE* pixels, int pitch, int width, int height, int bytesPerPixel, int n, BYTE anchor)
 {
     if (n < 2) {

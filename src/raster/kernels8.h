@@ -36,6 +36,9 @@ void MosaicPlane8(BYTE* pixels, int rowSkip, int pitch, int width, int height, i
 // row r0 chosen by the anchor, each block filled with its top-left pixel. Nothing when width or
 // height is below 3 or n below 2.
 void MosaicRows(BYTE* pixels, int pitch, int width, int height, int bytesPerPixel, int n, BYTE anchor);
+// The height of the first band of blocks of MosaicRows over `height` rows (n >= 1); the bands
+// below it are n rows. The mosaic reads only the first row of each band and writes all the others.
+int MosaicFirstBand(int height, int n, BYTE anchor);
 // As MosaicRows with blocks blockWidth x blockHeight; nothing when both are below 2.
 void MosaicBlocks(BYTE* pixels, int pitch, int width, int height, int bytesPerPixel, int blockWidth,
                   int blockHeight, BYTE anchor);

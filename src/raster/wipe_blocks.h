@@ -4,6 +4,7 @@
 #pragma once
 
 #include "raster/pixel_simd.h"
+#include "raster/pixel_simd_avx2.h"
 #include "raster/wipe_canvas.h"
 
 #include <algorithm>
@@ -46,6 +47,21 @@ inline void BlendShort(BYTE* d, const BYTE* s, int width)
         const __m128i one = BlendAlpha4(_mm_cvtsi32_si128(static_cast<int>(pixel_simd::Load32(s + i * 4))),
                                         _mm_cvtsi32_si128(static_cast<int>(pixel_simd::Load32(d + i * 4))));
         pixel_simd::Store32(d + i * 4, static_cast<uint32_t>(_mm_cvtsi128_si32(one)));
+    }
+}
+
+// Rows of a block blended eight pixels a step with AVX2, the last few of each row by BlendShort:
+// the pixels of BlendShort. Only while UseAvx2Loops() holds.
+PIXEL_SIMD_AVX2 inline void BlendBlockAvx2(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch, int width,
+                                           int height)
+{
+    using namespace pixel_simd_avx2;
+    for (int row = 0; row < height; ++row, d += dstPitch, s += srcPitch) {
+        int i = 0;
+        for (; i + 8 <= width; i += 8)
+            Store8(d + i * 4, BlendAlpha8(Load8(s + i * 4), Load8(d + i * 4)));
+        if (i < width)
+            BlendShort(d + i * 4, s + i * 4, width - i);
     }
 }
 
@@ -125,9 +141,12 @@ public:
                 m_canvas.PieceAt(p.l, p.t, p.r, p.b, p.dx, p.dy);
             return;
         }
-        ShortRows<Width, Blend>(m_dst + static_cast<ptrdiff_t>(p.dy) * m_dstPitch + p.dx * 4,
-                                m_src + static_cast<ptrdiff_t>(p.t) * m_srcPitch + p.l * 4, m_dstPitch,
-                                m_srcPitch, static_cast<int>(h));
+        BYTE* d = m_dst + static_cast<ptrdiff_t>(p.dy) * m_dstPitch + p.dx * 4;
+        const BYTE* s = m_src + static_cast<ptrdiff_t>(p.t) * m_srcPitch + p.l * 4;
+        if (kWideBlend && m_avx2)
+            BlendBlockAvx2(d, s, m_dstPitch, m_srcPitch, Width, static_cast<int>(h));
+        else
+            ShortRows<Width, Blend>(d, s, m_dstPitch, m_srcPitch, static_cast<int>(h));
         m_left = std::min(m_left, p.dx);
         m_top = std::min(m_top, p.dy);
         m_right = std::max(m_right, p.dx + Width);
@@ -138,7 +157,11 @@ public:
     void EndRow() {}
 
 private:
+    // Blended blocks a register wide or wider take the AVX2 rows (narrower ones lose the call).
+    static constexpr bool kWideBlend = Blend && Width >= 8;
+
     CWipeCanvas& m_canvas;
+    const bool m_avx2 = kWideBlend && UseAvx2Loops();
     BYTE* m_dst;
     const BYTE* m_src;
     LONG m_dstPitch;

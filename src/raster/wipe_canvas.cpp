@@ -350,6 +350,7 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
     const LONG dstPitch = m_dstPitch;
     const LONG srcPitch = m_srcPitch;
     const auto blendRows = g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32;
+    const bool avx2 = wipe::UseAvx2Loops();
     int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
     for (const Placed& p : pieces) {
         const int64_t w = p.r - p.l, h = p.b - p.t;
@@ -368,6 +369,8 @@ void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
             ShortRows<4, false>(d, q, dstPitch, srcPitch, height);
         } else if (plainCopy && width == 2) {
             ShortRows<2, false>(d, q, dstPitch, srcPitch, height);
+        } else if (blend && width <= 16 && avx2) {
+            wipe::BlendBlockAvx2(d, q, dstPitch, srcPitch, width, height);
         } else if (blend && width <= 16) {
             for (int row = 0; row < height; ++row, d += dstPitch, q += srcPitch)
                 BlendShort(d, q, width);

@@ -1,12 +1,17 @@
 // Wipe entries 53 and 68 to 86: the cross-fade, the filters over the drawn picture (mosaic,
 // negative), the band and slide entries over the shared routines, the four turning sectors and the
 // halves sliding in.
+#include "platform/cpu_info.h"
 #include "raster/blend_mode_ops.h"
 #include "raster/blur_ops.h"
 #include "raster/compose_ops.h"
 #include "raster/device_blit.h"
 #include "raster/fill_ops.h"
+#include "raster/kernels8.h"
 #include "raster/pixel_ops.h"
+#include "raster/pixel_simd_avx2.h"
+#include "raster/row_kernels.h"
+#include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 
 using wipe::Cos;
@@ -29,24 +34,114 @@ int32_t MemoryFilter(CWipeCanvas& c, EFilter filter, int block, RECT* e)
     return 0;
 }
 
+// Source rows drawn by the mode and then inverted by mask, in one pass eight pixels at a time: the
+// same pixels as drawing them and inverting the result.
+template <bool Blend>
+PIXEL_SIMD_AVX2 void DrawInvertedRowsAvx2(BYTE* dst, const BYTE* src, LONG dstPitch, LONG srcPitch, int width,
+                                          int rows, uint32_t mask)
+{
+    using namespace pixel_simd_avx2;
+    const __m256i flip = Splat(mask);
+    for (int row = 0; row < rows; ++row, dst += dstPitch, src += srcPitch) {
+        int i = 0;
+        for (; i + 8 <= width; i += 8) {
+            const __m256i s = Load8(src + i * 4);
+            Store8(dst + i * 4, _mm256_xor_si256(Blend ? BlendAlpha8(s, Load8(dst + i * 4)) : s, flip));
+        }
+        if (i == width)
+            continue;
+        if (Blend)
+            wipe::BlendShort(dst + i * 4, src + i * 4, width - i);
+        else
+            wipe::CopyShort(dst + i * 4, src + i * 4, width - i);
+        for (; i < width; ++i)
+            pixel_simd::Store32(dst + i * 4, pixel_simd::Load32(dst + i * 4) ^ mask);
+    }
+}
+
+// Whether the whole source is drawn when the canvas draws it in pieces: its clip is all of it
+// (the whole-picture draw ignores the source's clip, the pieces keep to it).
+bool WholeSourceClip(const CWipeCanvas& c)
+{
+    RECT from{};
+    c.Source()->GetClipRect(&from);
+    return from.left <= 0 && from.top <= 0 && from.right >= c.Width() && from.bottom >= c.Height();
+}
+
+// Whether area lies inside the clip: drawing the source then covers it exactly.
+bool InsideClip(const CWipeCanvas& c, const RECT& area)
+{
+    const RECT& clip = c.Clip();
+    return area.left >= clip.left && area.top >= clip.top && area.right <= clip.right && area.bottom <= clip.bottom;
+}
+
+// 68 to 70 on a memory image: the whole source, then the filter over e. The mosaic reads only
+// the first row of each band of blocks and writes every other row of its area whole, so only
+// those rows of the source are drawn under it; the negative is drawn and inverted a band of rows
+// at a time, each band inverted while it is still in the cache (with AVX2, drawn and inverted in
+// one pass). The same pixels as drawing the whole source first, where the clip lies inside the
+// image (the filter's area then holds all that is drawn) and the source's clip is all of it;
+// otherwise, or when the mosaic would leave the picture as it is, that is what is done.
+int32_t MemoryStep(CWipeCanvas& c, EFilter filter, int block, RECT e)
+{
+    CImage& image = *c.Image();
+    RECT bounds{};
+    image.GetBounds(&bounds);
+    const RECT& clip = c.Clip();
+    RECT area = e; // the filter's own area
+    const bool inside = clip.left >= bounds.left && clip.top >= bounds.top && clip.right <= bounds.right &&
+                        clip.bottom <= bounds.bottom;
+    const bool banded = c.DrawsInAnyOrder() && inside && WholeSourceClip(c) && image.ClipRectToBounds(&area) &&
+                        area.left < area.right && area.top < area.bottom;
+    const LONG w = area.right - area.left, h = area.bottom - area.top;
+    const int64_t y = c.Y();
+    if (banded && filter != kNegative && block >= 2 && w >= 3 && h >= 3) {
+        const BYTE anchor = filter == kMosaicCentred ? 0 : 1;
+        const int first = MosaicFirstBand(h, block, anchor);
+        for (int64_t row = area.top; row < area.bottom; row += row == area.top ? first : block)
+            c.Piece(0, row - y, c.Width(), row - y + 1);
+        return MemoryFilter(c, filter, block, &e);
+    }
+    if (banded && filter == kNegative && image.GetColorKey() == kNoColorKey) {
+        const LONG pitch = image.GetPitch();
+        const bool blend = c.Mode() == kTransitionBlendAlpha;
+        if (wipe::UseAvx2Loops() && (blend || c.ColorKey() == kNoColorKey) && InsideClip(c, area)) {
+            const CSurface* src = c.Source();
+            BYTE* first = image.GetBits() + static_cast<ptrdiff_t>(area.top) * pitch + static_cast<ptrdiff_t>(area.left) * 4;
+            const BYTE* from = src->GetBits() + (area.top - y) * src->GetPitch() + (area.left - c.X()) * 4;
+            (blend ? DrawInvertedRowsAvx2<true> : DrawInvertedRowsAvx2<false>)(first, from, pitch, src->GetPitch(),
+                                                                            w, h, InvertMask(0));
+            image.MarkChanged(area);
+            return 0;
+        }
+        constexpr LONG kBand = 16;
+        for (LONG top = area.top; top < area.bottom; top += kBand) {
+            const LONG rows = std::min(kBand, area.bottom - top);
+            c.Piece(0, top - y, c.Width(), top - y + rows);
+            BYTE* first = image.GetBits() + static_cast<ptrdiff_t>(top) * pitch + static_cast<ptrdiff_t>(area.left) * 4;
+            (g_bUseMmx ? InvertRows32Mmx : InvertRows32)(first, pitch - w * 4, w, rows, 0);
+        }
+        image.MarkChanged(area);
+        return 0;
+    }
+    c.DrawWhole();
+    return MemoryFilter(c, filter, block, &e);
+}
+
 // 68 to 70: the whole source, then the filter over its rectangle on the destination.
 int32_t FilterStep(CSurface* dst, CSurface* src, int32_t progress, int32_t x, int32_t y, int32_t mode,
                    const CDisplayTarget* screen, EFilter filter)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
-    if (mode == kTransitionDeviceBlit) {
-        RECT whole{0, 0, c.Width(), c.Height()};
-        BltFastClipped(c.DeviceDestination(), c.DeviceSource(), x, y, &whole, &c.Clip(), c.ColorKey());
-    } else {
-        c.DrawWhole();
-    }
     // The picture's rectangle, kept inside the 32-bit range.
     RECT e{x, y, static_cast<LONG>(std::min<int64_t>(int64_t{x} + w, INT32_MAX)),
            static_cast<LONG>(std::min<int64_t>(int64_t{y} + h, INT32_MAX))};
     const int block = ((255 - progress) >> 2) + 1;
     if (mode != kTransitionDeviceBlit)
-        return MemoryFilter(c, filter, block, &e);
+        return MemoryStep(c, filter, block, e);
+    RECT whole{0, 0, c.Width(), c.Height()};
+    BltFastClipped(c.DeviceDestination(), c.DeviceSource(), x, y, &whole, &c.Clip(), c.ColorKey());
 
     IDirectDrawSurface7* target = c.DeviceDestination();
     DDSURFACEDESC2 desc{};

@@ -118,10 +118,32 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     for (int64_t row = 0; row < 4; ++row)
         for (int64_t i = 0; i < w; ++i)
             masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
-    if (cell <= 2 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) {
-        // Runs of one to eight pixels: each row blends whole and keeps what its mask hides.
-        for (int64_t j = 0; j < h; ++j)
-            c.ScatteredMaskedRows(j, j + 1, masks.data() + ((j / cell) & 3) * w);
+    if (cell <= 2 && c.DrawsInAnyOrder()) {
+        // Runs of one to eight pixels: each row is drawn whole and keeps what its mask hides. A
+        // tile row that shows nothing is skipped, and rows that show every column are drawn as one
+        // piece, without a mask.
+        enum class Shows { None, All, Some };
+        Shows shows[4];
+        for (int64_t row = 0; row < 4; ++row) {
+            const uint8_t* on = masks.data() + row * w;
+            const int64_t count = std::count(on, on + w, uint8_t{1});
+            shows[row] = count == 0 ? Shows::None : count == w ? Shows::All : Shows::Some;
+        }
+        const auto phase = [&](int64_t j) { return (j / cell) & 3; };
+        for (int64_t j = 0; j < h;) {
+            const Shows kind = shows[phase(j)];
+            int64_t end = j + 1;
+            if (kind == Shows::All) {
+                while (end < h && shows[phase(end)] == Shows::All)
+                    ++end;
+                c.Piece(0, j, w, end);
+            } else if (kind == Shows::Some) {
+                while (end < h && phase(end) == phase(j))
+                    ++end;
+                c.ScatteredMaskedRows(j, end, masks.data() + phase(j) * w);
+            }
+            j = end;
+        }
         return;
     }
     auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
@@ -500,10 +522,13 @@ TESSARO_WIPE(WipeJitterBlocks)
     if (!NoiseReady())
         return 0;
     const int64_t q = (progress >> 1) + 1;
+    // The offset of each noise value, worked out once a step rather than twice a block.
+    int32_t offset[256];
+    for (int64_t u = 0; u < 256; ++u)
+        offset[u] = static_cast<int32_t>(Quotient(u - 128, q));
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
-        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + Quotient(u - 128, q),
-                int64_t{y} + j + Quotient(v - 128, q));
+        BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + offset[u], int64_t{y} + j + offset[v]);
     });
     return 0;
 }

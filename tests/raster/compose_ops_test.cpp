@@ -9,6 +9,7 @@
 
 #include "op_test_util.h"
 #include "pixel_test_util.h"
+#include "winapi/simd_level.h"
 
 #include <functional>
 
@@ -104,6 +105,9 @@ std::vector<OpCase> Cases()
         {"MixChannels",
          [](CImage& d, const CSurface* s, LONG x, LONG y, const RECT* r) { return MixChannels(d, s, 0x10F030, 0xF0E0D0, x, y, r); },
          [](uint32_t d, uint32_t s) { return MixRule(d, s, 0x10F030, 0xF0E0D0); }, true},
+        {"MixChannels as a cross-fade",
+         [](CImage& d, const CSurface* s, LONG x, LONG y, const RECT* r) { return MixChannels(d, s, 0x373737, 0xC8C8C8, x, y, r); },
+         [](uint32_t d, uint32_t s) { return MixRule(d, s, 0x373737, 0xC8C8C8); }, true},
         {"BlendMode average", [](CImage& d, const CSurface* s, LONG x, LONG y, const RECT* r) { return BlendMode(d, 0, s, x, y, r); },
          [](uint32_t d, uint32_t s) { return ((d & s) & 0xFF000000u) | (PerByte(d, s, [](int a, int b) { return (a + b) / 2; }, true) & 0xFFFFFF); },
          true},
@@ -177,7 +181,10 @@ TEST(ComposeOps, EveryPlacementMatchesTheRule)
                 const uint32_t key = src->GetColorKey();
                 auto base = MakeImage(20, 15, 32, random);
                 const RECT clip{2, 2, 15, 12};
-                for (int simd = 0; simd < 2; ++simd) {
+                for (int run = 0; run < 4; ++run) {
+                    // The plain kernels, then the SIMD ones at each level.
+                    const int simd = run == 0 ? 0 : 1;
+                    ScopedSimdLevel forced(kAllSimdLevels[run == 0 ? 0 : run - 1]);
                     SimdSwitch sw(simd);
                     CImage dst;
                     ASSERT_EQ(dst.CopyFrom(base.get(), kImageWithTracker), 0);
@@ -205,7 +212,7 @@ TEST(ComposeOps, EveryPlacementMatchesTheRule)
                                 want = c.keyed && s == key ? d : c.rule(d, s);
                             }
                             ASSERT_EQ(Px(dst, x, y), want) << c.name << ", " << pl.what << ", key " << keyed
-                                                           << ", simd " << simd << " at " << x << "," << y;
+                                                           << ", simd " << simd << ", run " << run << " at " << x << "," << y;
                         }
                     }
                     if (any) {

@@ -3,6 +3,11 @@
 // the answers when the surface cannot be locked or unlocked.
 #include "wipe_test_util.h"
 
+#include "op_test_util.h"
+#include "raster/blur_ops.h"
+#include "raster/fill_ops.h"
+#include "winapi/simd_level.h"
+
 #include <cstdlib>
 
 namespace {
@@ -250,6 +255,102 @@ TEST_F(WipeCrossFadeTest, MemoryFiltersReturnTheirOwnResults)
     CImage dst8;
     ASSERT_EQ(dst8.Create(24, 12, 8, 0), 0);
     EXPECT_EQ(DrawTransition(70, &dst8, src.get(), 30, 0, 0, 0, nullptr), 2);
+}
+
+} // namespace
+
+namespace {
+
+using namespace wipetest;
+
+// A picture of random colours whose alpha is 0, 255 or between, a third each.
+std::unique_ptr<CImage> RandomPicture(LONG w, LONG h, uint32_t seed)
+{
+    auto image = MakeImage(w, h);
+    uint32_t v = seed;
+    for (LONG j = 0; j < h; ++j)
+        for (LONG i = 0; i < w; ++i) {
+            v = v * 1103515245u + 12345u;
+            const uint32_t alpha = (v >> 8) % 3 == 0 ? 0 : (v >> 8) % 3 == 1 ? 255 : (v >> 24);
+            Put(*image, i, j, (alpha << 24) | ((v ^ (v >> 13)) & 0xFFFFFF));
+        }
+    return image;
+}
+
+struct FilterSetUp {
+    const char* what;
+    LONG x, y;
+    bool clip;    // the destination clipped to {3, 2, 40, 27}
+    bool srcClip; // the source clipped to {2, 1, 30, 20}
+    bool srcKey;
+    bool dstKey;
+};
+
+// The mosaic and negative entries on memory images draw what drawing the whole source and then
+// running the filter over the picture's rectangle draws, in every set-up and at every SIMD level.
+TEST_F(WipeCrossFadeTest, MemoryFiltersDrawTheWholeSourceThenTheFilter)
+{
+    constexpr LONG kW = 37, kH = 23, kDstW = 48, kDstH = 31;
+    const FilterSetUp setUps[] = {
+        {"inside", 4, 3, false, false, false, false},
+        {"cut at left and top", -5, -4, false, false, false, false},
+        {"cut at right and bottom", 20, 15, false, false, false, false},
+        {"clipped destination", 2, 1, true, false, false, false},
+        {"clipped source", 4, 3, false, true, false, false},
+        {"keyed source", 4, 3, false, false, true, false},
+        {"keyed destination", 4, 3, false, false, false, true},
+        {"wholly outside", 60, 3, false, false, false, false},
+    };
+    const auto src = RandomPicture(kW, kH, 7);
+    const auto base = RandomPicture(kDstW, kDstH, 11);
+    for (const FilterSetUp& s : setUps)
+        for (int index : {68, 69, 70})
+            for (int mode : {0, 1})
+                for (int progress : {1, 30, 128, 200, 248, 252, 255}) {
+                    auto source = MakeImage(kW, kH);
+                    ASSERT_EQ(source->CopyFrom(src.get(), 0), 0);
+                    if (s.srcClip) {
+                        const RECT r{2, 1, 30, 20};
+                        source->ClipRectToSize(&r);
+                    }
+                    if (s.srcKey)
+                        source->SetColorKeyAt(3, 2);
+                    const auto fresh = [&] {
+                        auto d = MakeImage(kDstW, kDstH);
+                        EXPECT_EQ(d->CopyFrom(base.get(), 0), 0);
+                        if (s.clip) {
+                            const RECT r{3, 2, 40, 27};
+                            d->ClipRectToSize(&r);
+                        }
+                        if (s.dstKey)
+                            d->SetColorKeyAt(0, 0);
+                        return d;
+                    };
+                    // The whole source, then the filter over its rectangle.
+                    auto want = fresh();
+                    if (mode == 0)
+                        want->Copy(source.get(), s.x, s.y, nullptr, false);
+                    else
+                        want->BlendAlpha(source.get(), s.x, s.y, nullptr, false);
+                    RECT e{s.x, s.y, s.x + kW, s.y + kH};
+                    const int block = ((255 - progress) >> 2) + 1;
+                    if (index == 70)
+                        Invert(*want, 0, &e);
+                    else
+                        Mosaic(*want, static_cast<DWORD>(block), index == 68 ? 0 : 1, &e);
+                    for (SimdLevel level : kAllSimdLevels)
+                        for (int simd = 0; simd < 2; ++simd) {
+                            ScopedSimdLevel forced(level);
+                            op_test::SimdSwitch sw(simd != 0);
+                            auto got = fresh();
+                            EXPECT_EQ(DrawTransition(index, got.get(), source.get(), progress, s.x, s.y, mode,
+                                                     nullptr),
+                                      0);
+                            ASSERT_EQ(Pixels(*got), Pixels(*want))
+                                << s.what << ", entry " << index << ", mode " << mode << ", progress " << progress
+                                << ", level " << static_cast<int>(level) << ", simd " << simd;
+                        }
+                }
 }
 
 } // namespace
