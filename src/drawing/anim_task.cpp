@@ -117,7 +117,7 @@ void CAnimTask::DrawSheetCell(const CCellSheet& sheet, CImage* image, CSprite* t
         if (sheet.GetDrawMode() == 1)
             sheet.RestoreAndBlendCell(image, cell);
         else if (picture->HasAlpha())
-            image->Copy(picture, x, y, &cell, false);
+            sheet.CopyCell(image, cell);
         else
             image->CopyColorKeepAlpha(picture, x, y, &cell);
     }

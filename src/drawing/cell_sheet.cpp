@@ -188,6 +188,29 @@ bool CCellSheet::RestoreBackground(CImage* image) const
     return true;
 }
 
+void CCellSheet::CopyCell(CImage* image, const RECT& cell) const
+{
+    const CImage* picture = GetPicture();
+    if (!image || !picture)
+        return;
+    // A cell changes many times a second: the common layout (32-bit, no key, apart from image)
+    // goes straight to the row copy.
+    const BYTE *imageFirst, *imageLast, *pictureFirst, *pictureLast;
+    if (picture->GetColorKey() != kNoColorKey || !PixelSpan(*image, imageFirst, imageLast)
+        || !PixelSpan(*picture, pictureFirst, pictureLast) || !(pictureLast <= imageFirst || imageLast <= pictureFirst)) {
+        image->Copy(picture, m_x, m_y, &cell, false);
+        return;
+    }
+    if (image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) != 0)
+        return;
+    const RECT drawn = image->TransferDstRect(), part = image->TransferSrcRect();
+    const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
+    (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(const_cast<BYTE*>(PixelAt(*image, drawn)), PixelAt(*picture, part),
+                                             image->GetPitch() - width * 4, picture->GetPitch() - width * 4, width,
+                                             height);
+    image->MarkChanged(drawn);
+}
+
 void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
 {
     const CImage* picture = GetPicture();

@@ -432,29 +432,31 @@ TEST_F(CellAnimTest, DrawFrameToAndRedrawUsers)
 namespace {
 
 // A cell blended over the restored background in one pass gives what RestoreBackground and then
-// BlendAlphaOnAlpha give (plain kernels, no library), with the library loaded or not, the SIMD
-// kernels on or off, at every SIMD level: odd widths, clipping on every side, and the layouts
-// the one pass leaves to the two operations (a shorter background, a keyed one, a picture that
-// is the image drawn into).
-TEST_F(CellAnimTest, RestoreAndBlendCellMatchesRestoreThenBlend)
+// BlendAlphaOnAlpha give, and a cell copy what CImage::Copy gives (plain kernels, no library), with
+// the library loaded or not, the SIMD kernels on or off, at every SIMD level: odd widths, clipping
+// on every side, and the layouts left to the general operations (a shorter background, a keyed
+// background or picture, a picture that is the image drawn into).
+TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
 {
     struct Case {
         const char* name;
         int cellW, cellH, pictureH;
         LONG x, y;
-        bool keyedWork, intoPicture;
+        bool keyedWork, keyedPicture, intoPicture;
     };
     const Case cases[] = {
-        {"inside, 13 wide", 13, 7, 7, 3, 2, false, false},
-        {"one pixel wide", 1, 9, 9, 20, 4, false, false},
-        {"33 wide, rows of 16, 8 and 1", 33, 5, 5, 2, 20, false, false},
-        {"cut on the left and top", 17, 11, 11, -6, -4, false, false},
-        {"cut on the right and bottom", 24, 12, 12, 30, 25, false, false},
-        {"wholly outside", 8, 6, 6, 50, 2, false, false},
-        {"background shorter than the cell", 16, 4, 9, 5, 5, false, false},
-        {"keyed background", 16, 9, 9, 5, 5, true, false},
-        {"drawn into the picture", 12, 6, 6, 2, 0, false, true},
+        {"inside, 13 wide", 13, 7, 7, 3, 2, false, false, false},
+        {"one pixel wide", 1, 9, 9, 20, 4, false, false, false},
+        {"33 wide, rows of 16, 8 and 1", 33, 5, 5, 2, 20, false, false, false},
+        {"cut on the left and top", 17, 11, 11, -6, -4, false, false, false},
+        {"cut on the right and bottom", 24, 12, 12, 30, 25, false, false, false},
+        {"wholly outside", 8, 6, 6, 50, 2, false, false, false},
+        {"background shorter than the cell", 16, 4, 9, 5, 5, false, false, false},
+        {"keyed background", 16, 9, 9, 5, 5, true, false, false},
+        {"keyed picture", 16, 9, 9, 5, 5, false, true, false},
+        {"drawn into the picture", 12, 6, 6, 2, 0, false, false, true},
     };
+    enum Way { kRestoreThenBlend, kOnePassBlend, kCopy, kCellCopy };
     CPixelLibrary* const library = g_pPixelLib;
     const uint8_t savedMmx = g_bUseMmx;
     for (const Case& c : cases) {
@@ -466,8 +468,10 @@ TEST_F(CellAnimTest, RestoreAndBlendCellMatchesRestoreThenBlend)
             for (int x = 0; x < 3 * c.cellW; ++x)
                 if (y % 3 != 2)
                     drawing_test::SetPx(*cells, x, y, (Px(*cells, x, y) & 0xFFFFFF) | (y % 3 == 0 ? 0xFF000000u : 0));
+        if (c.keyedPicture)
+            cells->SetColorKeyValue(Px(*cells, c.cellW, 0) & 0xFFFFFF);
         const RECT cell{c.cellW, 0, 2 * c.cellW, c.pictureH};
-        const auto run = [&](bool useLibrary, bool mmx, bool onePass) {
+        const auto run = [&](bool useLibrary, bool mmx, Way way) {
             SetPixelLibrary(useLibrary ? library : nullptr);
             g_bUseMmx = mmx ? 1 : 0;
             auto image = RandomImage(40, 30, 32, 22);
@@ -477,27 +481,34 @@ TEST_F(CellAnimTest, RestoreAndBlendCellMatchesRestoreThenBlend)
             if (c.keyedWork)
                 cellSheet.GetWorkImage()->SetColorKeyValue(Px(*image, 0, 0) & 0xFFFFFF);
             cellSheet.SaveBackground(image.get());
-            image->FillRect32(0x80402010u, nullptr); // what the last cell left
+            if (way == kRestoreThenBlend || way == kOnePassBlend)
+                image->FillRect32(0x80402010u, nullptr); // what the last cell left
             image->SetChanged(false);
-            if (onePass) {
-                cellSheet.RestoreAndBlendCell(image.get(), cell);
-            } else {
+            switch (way) {
+            case kRestoreThenBlend:
                 cellSheet.RestoreBackground(image.get());
                 BlendAlphaOnAlpha(*image, picture, 255, c.x, c.y, &cell);
+                break;
+            case kOnePassBlend: cellSheet.RestoreAndBlendCell(image.get(), cell); break;
+            case kCopy: image->Copy(picture, c.x, c.y, &cell, false); break;
+            case kCellCopy: cellSheet.CopyCell(image.get(), cell); break;
             }
             return image;
         };
-        const auto want = run(false, false, false);
-        for (const bool useLibrary : {false, true})
-            for (const bool mmx : {false, true})
-                for (SimdLevel level : kAllSimdLevels) {
-                    SCOPED_TRACE(testing::Message() << "library " << useLibrary << ", SIMD kernels " << mmx
-                                                    << ", level " << static_cast<int>(level));
-                    ScopedSimdLevel scoped(level);
-                    const auto got = run(useLibrary, mmx, true);
-                    EXPECT_EQ(drawing_test::FirstDifference(*got, *want), -1);
-                    EXPECT_EQ(got->IsChanged(), want->IsChanged());
-                }
+        for (const auto& [reference, tried] : {std::pair{kRestoreThenBlend, kOnePassBlend}, std::pair{kCopy, kCellCopy}}) {
+            const auto want = run(false, false, reference);
+            for (const bool useLibrary : {false, true})
+                for (const bool mmx : {false, true})
+                    for (SimdLevel level : kAllSimdLevels) {
+                        SCOPED_TRACE(testing::Message() << (tried == kCellCopy ? "copy" : "blend") << ", library "
+                                                        << useLibrary << ", SIMD kernels " << mmx << ", level "
+                                                        << static_cast<int>(level));
+                        ScopedSimdLevel scoped(level);
+                        const auto got = run(useLibrary, mmx, tried);
+                        EXPECT_EQ(drawing_test::FirstDifference(*got, *want), -1);
+                        EXPECT_EQ(got->IsChanged(), want->IsChanged());
+                    }
+        }
     }
     g_bUseMmx = savedMmx;
     SetPixelLibrary(library);
