@@ -1,5 +1,6 @@
 #include "drawing/cell_sheet.h"
 
+#include "drawing/drawable.h"
 #include "drawing/sprite.h"
 #include "platform/cpu_info.h"
 #include "platform/object_lifetime.h"
@@ -203,7 +204,10 @@ void CCellSheet::CopyCell(CImage* image, const RECT& cell) const
     }
     if (image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) != 0)
         return;
-    const RECT drawn = image->TransferDstRect(), part = image->TransferSrcRect();
+    // Read in place, field by field: a copy of the whole rectangle would reload it before its
+    // stores had landed.
+    const RECT& drawn = image->TransferDstRect();
+    const RECT& part = image->TransferSrcRect();
     const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
     (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(const_cast<BYTE*>(PixelAt(*image, drawn)), PixelAt(*picture, part),
                                              image->GetPitch() - width * 4, picture->GetPitch() - width * 4, width,
@@ -231,8 +235,7 @@ void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
     } else {
         onePass = false;
     }
-    if (!onePass || restored.left != drawn.left || restored.top != drawn.top || restored.right != drawn.right
-        || restored.bottom != drawn.bottom) {
+    if (!onePass || !SameRect(restored, drawn)) {
         RestoreBackground(image);
         BlendAlphaOnAlpha(*image, picture, 255, m_x, m_y, &cell);
         return;
