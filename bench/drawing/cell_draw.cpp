@@ -1,8 +1,9 @@
 // One cell change of the cell-animation task (copy: the cell copied; blend: the background
-// restored, the cell blended, the rectangle redrawn) for 64², 128² and 256² cells, against
-// pixman doing the same pixels (pixman_blt for the copies, OVER for the blend). Goals: blend at
-// least 1.5× pixman, copy at least 1.0×. `allocs` counts the allocations of one cell change
-// (none are wanted).
+// restored, the cell blended; both: the rectangle noted for redrawing) for 64², 128² and 256²
+// cells, against pixman doing the same pixels (pixman_blt for the copies, OVER for the blend) and
+// noting the same rectangle in a damage region, as a pixman-drawn screen must to be redrawn. Both
+// sides draw the same cells in the same order. Goals: blend at least 1.5× pixman, copy at least
+// 1.0×. `allocs` counts the allocations of one cell change (none are wanted).
 #include "alloc_count.h"
 #include "contest.h"
 #include "drawing/anim_task.h"
@@ -82,7 +83,11 @@ void CellChange(benchmark::State& state)
     pixman_image_t* cells = PixmanOf(picture);
     pixman_image_t* saved = PixmanOf(*sheet.GetWorkImage());
     constexpr int kChanges = 64;
+    // A forward cycle ends on the cell already shown and starts again at cell 1 (cell 0 is shown
+    // only at the start), so of each 64 steps 63 draw: the peer skips cell 0 the same way.
     int cell = 0;
+    pixman_region32_t damage;
+    pixman_region32_init(&damage);
     bench::Contest(
         state,
         [&] {
@@ -95,6 +100,8 @@ void CellChange(benchmark::State& state)
         [&] {
             for (int i = 0; i < kChanges; ++i) {
                 cell = (cell + 1) % kCells;
+                if (cell == 0)
+                    continue;
                 if (blend) {
                     pixman_image_composite32(PIXMAN_OP_SRC, saved, nullptr, dst, 0, 0, 0, 0, side / 2, side / 2, side,
                                              side);
@@ -105,7 +112,9 @@ void CellChange(benchmark::State& state)
                                reinterpret_cast<uint32_t*>(peerTarget.GetBits()), picture.GetPitch() / 4,
                                peerTarget.GetPitch() / 4, 32, 32, cell * side, 0, side / 2, side / 2, side, side);
                 }
+                pixman_region32_union_rect(&damage, &damage, side / 2, side / 2, side, side);
             }
+            pixman_region32_clear(&damage);
         });
     const uint64_t before = bench::AllocationCount();
     for (int i = 0; i < kChanges; ++i) {
@@ -119,6 +128,7 @@ void CellChange(benchmark::State& state)
     pixman_image_unref(dst);
     pixman_image_unref(cells);
     pixman_image_unref(saved);
+    pixman_region32_fini(&damage);
     timers.CancelAll();
 }
 BENCHMARK(CellChange)

@@ -4,7 +4,6 @@
 #include "drawing/sprite.h"
 #include "platform/timer_manager.h"
 #include "platform/timer_resolution.h"
-#include "raster/compose_ops.h"
 
 namespace {
 
@@ -108,16 +107,17 @@ void CAnimTask::DrawSheetCell(const CCellSheet& sheet, CImage* image, CSprite* t
     const CImage* picture = sheet.GetPicture();
     if (!image || !picture)
         return;
-    if (sheet.GetDrawMode() != 0)
+    const bool drawn = c >= 0 && c < sheet.GetColumns();
+    if (sheet.GetDrawMode() != 0 && !(drawn && sheet.GetDrawMode() == 1))
         sheet.RestoreBackground(image);
-    if (c >= 0 && c < sheet.GetColumns()) {
+    if (drawn) {
         const LONG w = sheet.GetCellWidth();
         const RECT cell{static_cast<LONG>(c * w), 0, static_cast<LONG>((c + 1) * w), cellHeight};
         const LONG x = sheet.GetX(), y = sheet.GetY();
         if (sheet.GetDrawMode() == 1)
-            BlendAlphaOnAlpha(*image, picture, 255, x, y, &cell);
+            sheet.RestoreAndBlendCell(image, cell);
         else if (picture->HasAlpha())
-            image->Copy(picture, x, y, &cell, false);
+            sheet.CopyCell(image, cell);
         else
             image->CopyColorKeepAlpha(picture, x, y, &cell);
     }

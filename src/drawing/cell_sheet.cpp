@@ -1,9 +1,47 @@
 #include "drawing/cell_sheet.h"
 
+#include "drawing/drawable.h"
 #include "drawing/sprite.h"
+#include "platform/cpu_info.h"
 #include "platform/object_lifetime.h"
+#include "raster/blend_tables.h"
+#include "raster/compose_kernels.h"
+#include "raster/compose_ops.h"
+#include "raster/pixel_lib_kernels.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Byte span [first, last) of a picture's pixels; false for a layout the one-pass blend does not
+// take (no pixels, not 32-bit, rows upwards).
+bool PixelSpan(const CImage& image, const BYTE*& first, const BYTE*& last)
+{
+    if (!image.GetBits() || image.GetBitsPerPixel() != 32 || image.GetPitch() <= 0)
+        return false;
+    first = image.GetBits();
+    last = first + static_cast<ptrdiff_t>(image.GetPitch()) * image.GetHeight();
+    return true;
+}
+
+const BYTE* PixelAt(const CImage& image, const RECT& r)
+{
+    return image.GetBits() + static_cast<ptrdiff_t>(r.top) * image.GetPitch() + static_cast<ptrdiff_t>(r.left) * 4;
+}
+
+// Rows of src blended alpha over alpha (opacity 255) into dst, by the kernel the SIMD level asks.
+void OnAlphaRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
+{
+    if (g_bUseMmx && UseAvx2())
+        pixel_lib::AlphaOnAlphaRowsAvx2(dst, src, dstSkip, srcSkip, width, height, 255);
+    else
+        (g_bUseMmx ? AlphaOnAlphaRows32Mmx : AlphaOnAlphaRows32)(dst, src, dstSkip, srcSkip, width, height,
+                                                                 g_MulTable[255]);
+}
+
+} // namespace
 
 CCellSheet::~CCellSheet()
 {
@@ -149,6 +187,79 @@ bool CCellSheet::RestoreBackground(CImage* image) const
         return false;
     image->Copy(m_work.get(), m_x, m_y, nullptr, false);
     return true;
+}
+
+void CCellSheet::CopyCell(CImage* image, const RECT& cell) const
+{
+    const CImage* picture = GetPicture();
+    if (!image || !picture)
+        return;
+    // A cell changes many times a second: the common layout (32-bit, no key, apart from image)
+    // goes straight to the row copy.
+    const BYTE *imageFirst, *imageLast, *pictureFirst, *pictureLast;
+    if (picture->GetColorKey() != kNoColorKey || !PixelSpan(*image, imageFirst, imageLast)
+        || !PixelSpan(*picture, pictureFirst, pictureLast) || !(pictureLast <= imageFirst || imageLast <= pictureFirst)) {
+        image->Copy(picture, m_x, m_y, &cell, false);
+        return;
+    }
+    if (image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) != 0)
+        return;
+    // Read in place, field by field: a copy of the whole rectangle would reload it before its
+    // stores had landed.
+    const RECT& drawn = image->TransferDstRect();
+    const RECT& part = image->TransferSrcRect();
+    const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
+    (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(const_cast<BYTE*>(PixelAt(*image, drawn)), PixelAt(*picture, part),
+                                             image->GetPitch() - width * 4, picture->GetPitch() - width * 4, width,
+                                             height);
+    image->MarkChanged(drawn);
+}
+
+void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
+{
+    const CImage* picture = GetPicture();
+    if (!image || !picture)
+        return;
+    const BYTE *imageFirst, *imageLast, *workFirst, *workLast, *pictureFirst, *pictureLast;
+    bool onePass = m_work && m_work->GetColorKey() == kNoColorKey && PixelSpan(*image, imageFirst, imageLast)
+                   && PixelSpan(*m_work, workFirst, workLast) && PixelSpan(*picture, pictureFirst, pictureLast)
+                   && (pictureLast <= imageFirst || imageLast <= pictureFirst)
+                   && (workLast <= imageFirst || imageLast <= workFirst);
+    RECT restored{}, saved{}, drawn{}, part{};
+    if (onePass && image->TransferRect(m_work.get(), m_x, m_y, nullptr, nullptr, nullptr, nullptr) == 0) {
+        restored = image->TransferDstRect();
+        saved = image->TransferSrcRect();
+        onePass = image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) == 0;
+        drawn = image->TransferDstRect();
+        part = image->TransferSrcRect();
+    } else {
+        onePass = false;
+    }
+    if (!onePass || !SameRect(restored, drawn)) {
+        RestoreBackground(image);
+        BlendAlphaOnAlpha(*image, picture, 255, m_x, m_y, &cell);
+        return;
+    }
+    // Bands of rows small enough to stay in the first-level cache between the copy and the blend.
+    const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
+    const size_t rowBytes = static_cast<size_t>(width) * 4;
+    const int band = std::max(1, static_cast<int>(8192 / rowBytes));
+    const LONG imagePitch = image->GetPitch(), workPitch = m_work->GetPitch(), picturePitch = picture->GetPitch();
+    BYTE* dst = const_cast<BYTE*>(PixelAt(*image, drawn));
+    const BYTE* background = PixelAt(*m_work, saved);
+    const BYTE* src = PixelAt(*picture, part);
+    for (int top = 0; top < height; top += band) {
+        const int rows = std::min(band, height - top);
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(dst + static_cast<ptrdiff_t>(y) * imagePitch, background + static_cast<ptrdiff_t>(y) * workPitch,
+                        rowBytes);
+        OnAlphaRows(dst, src, static_cast<int>(imagePitch - static_cast<LONG>(rowBytes)),
+                    static_cast<int>(picturePitch - static_cast<LONG>(rowBytes)), width, rows);
+        dst += static_cast<ptrdiff_t>(rows) * imagePitch;
+        background += static_cast<ptrdiff_t>(rows) * workPitch;
+        src += static_cast<ptrdiff_t>(rows) * picturePitch;
+    }
+    image->MarkChanged(drawn);
 }
 
 void CCellSheet::RedrawUsers(const RECT& rect) const

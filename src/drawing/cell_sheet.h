@@ -83,6 +83,12 @@ public:
     bool SaveBackground(const CImage* image);
     // Copies the saved background back to the position in image; false without either.
     bool RestoreBackground(CImage* image) const;
+    // The cell rectangle of the picture copied to the position in image, as CImage::Copy does.
+    void CopyCell(CImage* image, const RECT& cell) const;
+    // RestoreBackground, then the cell rectangle of the picture blended alpha over alpha (opacity
+    // 255) at the position in image: the same pixels, written once where the background and the
+    // cell cover the same rectangle of image and share no memory with it.
+    void RestoreAndBlendCell(CImage* image, const RECT& cell) const;
     // Asks each user to redraw rect (in the source image's coordinates).
     void RedrawUsers(const RECT& rect) const;
 

@@ -6,22 +6,6 @@
 
 #include <climits>
 
-LONG AddClamped(LONG position, int64_t extent)
-{
-    const int64_t sum = static_cast<int64_t>(position) + extent;
-    return static_cast<LONG>(sum > INT32_MAX ? INT32_MAX : (sum < INT32_MIN ? INT32_MIN : sum));
-}
-
-RECT MovedRect(const RECT& r, int64_t dx, int64_t dy)
-{
-    return RECT{AddClamped(r.left, dx), AddClamped(r.top, dy), AddClamped(r.right, dx), AddClamped(r.bottom, dy)};
-}
-
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 CDrawable::~CDrawable()
 {
     NotifyObjectDestroyed(this);

@@ -6,6 +6,7 @@
 
 #include "winapi/base.h"
 
+#include <climits>
 #include <cstdint>
 
 class CDrawList;
@@ -19,11 +20,22 @@ enum EDrawableKind : int {
     kDrawableMoviePrimitive = 3,
 };
 
-// x + extent kept inside the 32-bit range (positions near the limits must not wrap).
-LONG AddClamped(LONG position, int64_t extent);
+// x + extent kept inside the 32-bit range (positions near the limits must not wrap). Inline with
+// the two below: every redraw notice goes through them.
+inline LONG AddClamped(LONG position, int64_t extent)
+{
+    const int64_t sum = static_cast<int64_t>(position) + extent;
+    return static_cast<LONG>(sum > INT32_MAX ? INT32_MAX : (sum < INT32_MIN ? INT32_MIN : sum));
+}
 // r moved by (dx, dy), each edge kept inside the 32-bit range.
-RECT MovedRect(const RECT& r, int64_t dx, int64_t dy);
-bool SameRect(const RECT& a, const RECT& b);
+inline RECT MovedRect(const RECT& r, int64_t dx, int64_t dy)
+{
+    return RECT{AddClamped(r.left, dx), AddClamped(r.top, dy), AddClamped(r.right, dx), AddClamped(r.bottom, dy)};
+}
+inline bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
 
 class CDrawable {
 public:

@@ -142,16 +142,16 @@ void CImage::MarkChanged(const RECT& rect)
 
 namespace {
 
-// The source's clip rectangle, kept inside its pixels whatever kind of surface it is.
-RECT SourceClip(const CSurface* source)
+// The source's clip rectangle, kept inside its pixels whatever kind of surface it is. Written in
+// place: a rectangle returned by value is packed into registers through the stack, which stalled
+// every clip on its reload.
+void SourceClip(const CSurface* source, RECT& clip)
 {
-    RECT clip;
     source->GetClipRect(&clip);
     clip.left = std::max<LONG>(clip.left, 0);
     clip.top = std::max<LONG>(clip.top, 0);
     clip.right = std::min(clip.right, source->GetWidth());
     clip.bottom = std::min(clip.bottom, source->GetHeight());
-    return clip;
 }
 
 }  // namespace
@@ -182,7 +182,8 @@ int CImage::TransferRectImpl(const CSurface* source, LONG x, LONG y, const RECT*
         if (source) {
             // Cut to the source's clip rectangle; the placement follows the columns and rows that
             // remain (a mirrored axis loses its far edge's cut at the near side of the destination).
-            const RECT sc = SourceClip(source);
+            RECT sc;
+            SourceClip(source, sc);
             if (sl < sc.left) {
                 if (!flipX) {
                     px += sc.left - sl;
@@ -212,7 +213,8 @@ int CImage::TransferRectImpl(const CSurface* source, LONG x, LONG y, const RECT*
         if (!source) {
             return 1;
         }
-        const RECT sc = SourceClip(source);
+        RECT sc;
+        SourceClip(source, sc);
         sl = sc.left;
         st = sc.top;
         sr = sc.right;

@@ -124,21 +124,6 @@ void CRectNodePool::ReturnNode(RectNode* node)
 }
 
 // ---------------------------------------------------------------------------------------------
-
-bool IntersectRects(RECT* out, const RECT& a, const RECT& b)
-{
-    RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-           std::min(a.bottom, b.bottom)};
-    if (r.right <= r.left || r.bottom <= r.top) {
-        return false;
-    }
-    if (out) {
-        *out = r;
-    }
-    return true;
-}
-
-// ---------------------------------------------------------------------------------------------
 // Region
 
 CUpdateRegion::CUpdateRegion() : m_pool(&GetRectNodePool()) {}

@@ -41,8 +41,20 @@ private:
 
 CRectNodePool& GetRectNodePool();
 
-// True when a and b intersect; out (optional) receives the intersection.
-bool IntersectRects(RECT* out, const RECT& a, const RECT& b);
+// True when a and b intersect; out (optional) receives the intersection. Inline: every clip and
+// redraw notice asks it.
+inline bool IntersectRects(RECT* out, const RECT& a, const RECT& b)
+{
+    const RECT r{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
+                 a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+    if (r.right <= r.left || r.bottom <= r.top) {
+        return false;
+    }
+    if (out) {
+        *out = r;
+    }
+    return true;
+}
 
 class CUpdateRegion {
 public:

@@ -1,6 +1,7 @@
 // Cell sheets and the cell-animation task: the sheet's setup and users; the task's cells step by
 // step in each play mode, loops and end actions, pauses, MoveTo; drawn pixels against the sheet's
-// cell (copies) and BlendAlphaOnAlpha of it; the users' redraws reaching the scene's region.
+// cell (copies) and BlendAlphaOnAlpha of it, the one-pass restore and blend against the two
+// operations; the users' redraws reaching the scene's region.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -13,6 +14,7 @@
 #include "drawing_test_util.h"
 #include "platform/timer_manager.h"
 #include "raster/compose_ops.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -423,6 +425,93 @@ TEST_F(CellAnimTest, DrawFrameToAndRedrawUsers)
     EXPECT_EQ(bounds.bottom, 30 + 2 + kCellH);
     sheet.RemoveUser(&copy);
     timers.CancelAll();
+}
+
+} // namespace
+
+namespace {
+
+// A cell blended over the restored background in one pass gives what RestoreBackground and then
+// BlendAlphaOnAlpha give, and a cell copy what CImage::Copy gives (plain kernels, no library), with
+// the library loaded or not, the SIMD kernels on or off, at every SIMD level: odd widths, clipping
+// on every side, and the layouts left to the general operations (a shorter background, a keyed
+// background or picture, a picture that is the image drawn into).
+TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
+{
+    struct Case {
+        const char* name;
+        int cellW, cellH, pictureH;
+        LONG x, y;
+        bool keyedWork, keyedPicture, intoPicture;
+    };
+    const Case cases[] = {
+        {"inside, 13 wide", 13, 7, 7, 3, 2, false, false, false},
+        {"one pixel wide", 1, 9, 9, 20, 4, false, false, false},
+        {"33 wide, rows of 16, 8 and 1", 33, 5, 5, 2, 20, false, false, false},
+        {"cut on the left and top", 17, 11, 11, -6, -4, false, false, false},
+        {"cut on the right and bottom", 24, 12, 12, 30, 25, false, false, false},
+        {"wholly outside", 8, 6, 6, 50, 2, false, false, false},
+        {"background shorter than the cell", 16, 4, 9, 5, 5, false, false, false},
+        {"keyed background", 16, 9, 9, 5, 5, true, false, false},
+        {"keyed picture", 16, 9, 9, 5, 5, false, true, false},
+        {"drawn into the picture", 12, 6, 6, 2, 0, false, false, true},
+    };
+    enum Way { kRestoreThenBlend, kOnePassBlend, kCopy, kCellCopy };
+    CPixelLibrary* const library = g_pPixelLib;
+    const uint8_t savedMmx = g_bUseMmx;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Pictures with runs wholly clear and wholly opaque (the kernels' skipped groups) among
+        // random alpha.
+        auto cells = RandomImage(3 * c.cellW, c.pictureH, 32, 21);
+        for (int y = 0; y < c.pictureH; ++y)
+            for (int x = 0; x < 3 * c.cellW; ++x)
+                if (y % 3 != 2)
+                    drawing_test::SetPx(*cells, x, y, (Px(*cells, x, y) & 0xFFFFFF) | (y % 3 == 0 ? 0xFF000000u : 0));
+        if (c.keyedPicture)
+            cells->SetColorKeyValue(Px(*cells, c.cellW, 0) & 0xFFFFFF);
+        const RECT cell{c.cellW, 0, 2 * c.cellW, c.pictureH};
+        const auto run = [&](bool useLibrary, bool mmx, Way way) {
+            SetPixelLibrary(useLibrary ? library : nullptr);
+            g_bUseMmx = mmx ? 1 : 0;
+            auto image = RandomImage(40, 30, 32, 22);
+            CImage* picture = c.intoPicture ? image.get() : cells.get();
+            CCellSheet cellSheet;
+            EXPECT_EQ(cellSheet.SetImage(picture, c.cellW, c.cellH, nullptr, image.get(), c.x, c.y, 0, 2, false), 0);
+            if (c.keyedWork)
+                cellSheet.GetWorkImage()->SetColorKeyValue(Px(*image, 0, 0) & 0xFFFFFF);
+            cellSheet.SaveBackground(image.get());
+            if (way == kRestoreThenBlend || way == kOnePassBlend)
+                image->FillRect32(0x80402010u, nullptr); // what the last cell left
+            image->SetChanged(false);
+            switch (way) {
+            case kRestoreThenBlend:
+                cellSheet.RestoreBackground(image.get());
+                BlendAlphaOnAlpha(*image, picture, 255, c.x, c.y, &cell);
+                break;
+            case kOnePassBlend: cellSheet.RestoreAndBlendCell(image.get(), cell); break;
+            case kCopy: image->Copy(picture, c.x, c.y, &cell, false); break;
+            case kCellCopy: cellSheet.CopyCell(image.get(), cell); break;
+            }
+            return image;
+        };
+        for (const auto& [reference, tried] : {std::pair{kRestoreThenBlend, kOnePassBlend}, std::pair{kCopy, kCellCopy}}) {
+            const auto want = run(false, false, reference);
+            for (const bool useLibrary : {false, true})
+                for (const bool mmx : {false, true})
+                    for (SimdLevel level : kAllSimdLevels) {
+                        SCOPED_TRACE(testing::Message() << (tried == kCellCopy ? "copy" : "blend") << ", library "
+                                                        << useLibrary << ", SIMD kernels " << mmx << ", level "
+                                                        << static_cast<int>(level));
+                        ScopedSimdLevel scoped(level);
+                        const auto got = run(useLibrary, mmx, tried);
+                        EXPECT_EQ(drawing_test::FirstDifference(*got, *want), -1);
+                        EXPECT_EQ(got->IsChanged(), want->IsChanged());
+                    }
+        }
+    }
+    g_bUseMmx = savedMmx;
+    SetPixelLibrary(library);
 }
 
 } // namespace
