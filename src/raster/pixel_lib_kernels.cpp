@@ -48,10 +48,10 @@ PIXEL_SIMD_AVX2 inline __m256i OnAlpha8(__m256i d, __m256i s, __m256i e)
         w, _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13, 0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9,
                             12, 13, 12, 13));
     const __m256i ff = _mm256_sub_epi16(ww, _mm256_cmpgt_epi16(ww, _mm256_setzero_si256()));
-    const __m256i alpha =
-        _mm256_sub_epi32(full, _mm256_srli_epi16(_mm256_mulhi_epu16(rest, _mm256_set1_epi16(-32639)), 7));
-    return _mm256_or_si256(_mm256_and_si256(BlendColourByWords(d, s, ff), Splat(0x00FFFFFFu)),
-                           _mm256_slli_epi32(alpha, 24));
+    // The union's alpha byte: 255 - floor(rest / 255), taken from an alpha byte of 255.
+    const __m256i cut = _mm256_srli_epi16(_mm256_mulhi_epu16(rest, _mm256_set1_epi16(-32639)), 7);
+    return _mm256_sub_epi32(_mm256_or_si256(BlendColourByWords(d, s, ff), Splat(0xFF000000u)),
+                            _mm256_slli_epi32(cut, 24));
 }
 
 // Eight pixels whose levels are all 0: a clear destination pixel takes the source's colour (alpha
@@ -60,8 +60,10 @@ PIXEL_SIMD_AVX2 inline void ClearOver8(BYTE* dst, __m256i s)
 {
     const __m256i d = Load8(dst);
     const __m256i bare = _mm256_cmpeq_epi32(_mm256_srli_epi32(d, 24), _mm256_setzero_si256());
-    if (Any(bare)) {
-        Store8(dst, _mm256_blendv_epi8(d, _mm256_and_si256(s, Splat(0x00FFFFFFu)), bare));
+    // Clear pixels already holding the source's colour are not written again.
+    const __m256i out = _mm256_blendv_epi8(d, _mm256_and_si256(s, Splat(0x00FFFFFFu)), bare);
+    if (!All(_mm256_cmpeq_epi32(out, d))) {
+        Store8(dst, out);
     }
 }
 
