@@ -143,7 +143,8 @@ TEST(PixelLibKernels, Avx2TwinsDrawnAgainOverTheirOwnResultGiveThePlainPixels)
 }
 
 // Every pair of destination alpha and level through alpha over alpha, in runs long enough for
-// the vector groups: the source weight's division and the opaque-destination shortcut.
+// the vector groups: each pair meets the source weight's quotient in the first row (no group of
+// sixteen there is wholly clear or opaque), and again beside opaque pixels in the second.
 TEST(PixelLibKernels, AlphaOverAlphaAtEveryPairOfAlphas)
 {
     if (MachineSimdLevel() < SimdLevel::Avx2) {
