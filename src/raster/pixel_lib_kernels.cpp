@@ -26,35 +26,32 @@ uint32_t OnAlphaPixel(uint32_t d, uint32_t s, BYTE o)
     return out | uint32_t(g_AlphaUnionTable[dA][e]) << 24;
 }
 
-// Eight pixels s at levels e over d by d's alpha. With rest = (255 - dA) (255 - e), the alpha union
-// is 255 - floor(rest / 255) and the source weight min(255, floor(65025 e / (65025 - rest))),
-// 255 over dA 0. Both integers of the quotient stay below 2^24, so the single-precision quotient
-// truncates to the floor (a quotient that is no whole number lies at least 1/65025 below the
-// next). Over dA 0 the quotient is exactly 255, or 0 / 0 for e 0, whose conversion (the lowest
-// integer) the unsigned minimum takes to 255 as well. Over an opaque destination the weight is e
-// itself and the union 255.
+// Eight pixels s at levels e over d by d's alpha, any levels and alphas, without a branch. With
+// rest = (255 - dA) (255 - e), the alpha union is 255 - floor(rest / 255) and the source weight
+// floor(65025 e / (65025 - rest)), which is at most 255 (the divisor is at least 255 e). Both
+// integers of the quotient stay below 2^24, so the single-precision quotient truncates to the
+// floor (a quotient that is no whole number lies at least 1/65025 below the next). A clear source
+// over a clear destination gives 0 / 0, which the minimum takes to 255 (a clear destination takes
+// the source's colour). Over dA 255 this is e with union 255, over dA 0 it is 255 with union e.
 PIXEL_SIMD_AVX2 inline __m256i OnAlpha8(__m256i d, __m256i s, __m256i e)
 {
     const __m256i full = Splat(255);
     const __m256i dA = _mm256_srli_epi32(d, 24);
-    const __m256i colour = Splat(0x00FFFFFFu);
-    if (All(_mm256_cmpeq_epi32(dA, full))) {
-        return _mm256_or_si256(_mm256_and_si256(BlendColour(d, s, Factor(e)), colour), Splat(0xFF000000u));
-    }
-    if (_mm256_testz_si256(dA, dA)) {
-        // Over a clear destination the source is taken with its level as alpha.
-        return _mm256_or_si256(_mm256_and_si256(s, colour), _mm256_slli_epi32(e, 24));
-    }
     // rest fits a word, where x * 0x8081 >> 23 is floor(x / 255).
     const __m256i rest = _mm256_mullo_epi16(_mm256_sub_epi32(full, dA), _mm256_sub_epi32(full, e));
     const __m256i den = _mm256_sub_epi32(Splat(65025), rest);
     const __m256 q = _mm256_div_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(e), _mm256_set1_ps(65025.0f)),
                                    _mm256_cvtepi32_ps(den));
-    const __m256i w = _mm256_min_epu32(_mm256_cvttps_epi32(q), full);
-    const __m256i alpha =
-        _mm256_sub_epi32(full, _mm256_srli_epi16(_mm256_mulhi_epu16(rest, _mm256_set1_epi16(-32639)), 7));
-    return _mm256_or_si256(_mm256_and_si256(BlendColour(d, s, Factor(w)), colour),
-                           _mm256_slli_epi32(alpha, 24));
+    const __m256i w = _mm256_cvttps_epi32(_mm256_min_ps(q, _mm256_set1_ps(255.0f)));
+    // The weight in both words of its lane, then its factor (w + 1, 0 for 0) per word.
+    const __m256i ww = _mm256_shuffle_epi8(
+        w, _mm256_setr_epi8(0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9, 12, 13, 12, 13, 0, 1, 0, 1, 4, 5, 4, 5, 8, 9, 8, 9,
+                            12, 13, 12, 13));
+    const __m256i ff = _mm256_sub_epi16(ww, _mm256_cmpgt_epi16(ww, _mm256_setzero_si256()));
+    // The union's alpha byte: 255 - floor(rest / 255), taken from an alpha byte of 255.
+    const __m256i cut = _mm256_srli_epi16(_mm256_mulhi_epu16(rest, _mm256_set1_epi16(-32639)), 7);
+    return _mm256_sub_epi32(_mm256_or_si256(BlendColourByWords(d, s, ff), Splat(0xFF000000u)),
+                            _mm256_slli_epi32(cut, 24));
 }
 
 // Eight pixels whose levels are all 0: a clear destination pixel takes the source's colour (alpha
@@ -63,8 +60,10 @@ PIXEL_SIMD_AVX2 inline void ClearOver8(BYTE* dst, __m256i s)
 {
     const __m256i d = Load8(dst);
     const __m256i bare = _mm256_cmpeq_epi32(_mm256_srli_epi32(d, 24), _mm256_setzero_si256());
-    if (Any(bare)) {
-        Store8(dst, _mm256_blendv_epi8(d, _mm256_and_si256(s, Splat(0x00FFFFFFu)), bare));
+    // Clear pixels already holding the source's colour are not written again.
+    const __m256i out = _mm256_blendv_epi8(d, _mm256_and_si256(s, Splat(0x00FFFFFFu)), bare);
+    if (!All(_mm256_cmpeq_epi32(out, d))) {
+        Store8(dst, out);
     }
 }
 
@@ -112,8 +111,15 @@ PIXEL_SIMD_AVX2 void OnAlphaRows(BYTE* dst, const BYTE* src, int dstSkip, int sr
                 Store8(dst + 32, s1);
                 continue;
             }
-            OnAlphaGroup8(dst, s0, e0);
-            OnAlphaGroup8(dst + 32, s1, e1);
+            const __m256i any = _mm256_or_si256(e0, e1);
+            if (_mm256_testz_si256(any, any)) {
+                ClearOver8(dst, s0);
+                ClearOver8(dst + 32, s1);
+                continue;
+            }
+            // Mixed groups take the whole rule: a branch a group costs more than it saves here.
+            Store8(dst, OnAlpha8(Load8(dst), s0, e0));
+            Store8(dst + 32, OnAlpha8(Load8(dst + 32), s1, e1));
         }
         if (x + 8 <= width) {
             const __m256i s = Load8(src);

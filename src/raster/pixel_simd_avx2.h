@@ -49,14 +49,13 @@ PIXEL_SIMD_AVX2 inline __m256i Factor(__m256i level)
 {
     return _mm256_sub_epi32(level, _mm256_cmpgt_epi32(level, _mm256_setzero_si256()));
 }
-// Per colour byte d + floor((s - d) f / 256) with the factor f of each pixel in 32-bit lanes; the
-// alpha byte of the result is not meaningful. Blue and red stand in the even bytes of 16-bit
-// words and green and alpha in the odd ones, each worked on as it lies; only the low byte of each
-// word is kept, so the sum is right modulo 256, and the true result is a byte.
-PIXEL_SIMD_AVX2 inline __m256i BlendColour(__m256i d, __m256i s, __m256i f)
+// Per colour byte d + floor((s - d) f / 256) with the factor f of each pixel in both 16-bit words
+// of its lane; the alpha byte of the result is not meaningful. Blue and red stand in the even
+// bytes of 16-bit words and green and alpha in the odd ones, each worked on as it lies; only the
+// low byte of each word is kept, so the sum is right modulo 256, and the true result is a byte.
+PIXEL_SIMD_AVX2 inline __m256i BlendColourByWords(__m256i d, __m256i s, __m256i ff)
 {
     const __m256i even = Splat(0x00FF00FFu);
-    const __m256i ff = _mm256_or_si256(f, _mm256_slli_epi32(f, 16));
     const __m256i dE = _mm256_and_si256(d, even), sE = _mm256_and_si256(s, even);
     const __m256i dO = _mm256_srli_epi16(d, 8), sO = _mm256_srli_epi16(s, 8);
     const __m256i rE =
@@ -64,6 +63,11 @@ PIXEL_SIMD_AVX2 inline __m256i BlendColour(__m256i d, __m256i s, __m256i f)
     const __m256i rO =
         _mm256_add_epi16(dO, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(sO, dO), ff), 8));
     return _mm256_or_si256(_mm256_and_si256(rE, even), _mm256_slli_epi16(rO, 8));
+}
+// The same with the factor of each pixel in 32-bit lanes.
+PIXEL_SIMD_AVX2 inline __m256i BlendColour(__m256i d, __m256i s, __m256i f)
+{
+    return BlendColourByWords(d, s, _mm256_or_si256(f, _mm256_slli_epi32(f, 16)));
 }
 // The colour of v under the alpha bytes of a.
 PIXEL_SIMD_AVX2 inline __m256i WithAlpha(__m256i v, __m256i a)
