@@ -63,7 +63,8 @@ public:
     virtual void Present(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects) = 0;
     // The same in two steps, for a host that keeps its own copy of the pixels: Upload copies the
     // rectangles while the caller holds the store's lock (so no copy of the store is needed) and
-    // must take no lock of the window system; ShowUploaded then shows them, without that lock.
+    // must take no lock of the window system; ShowUploaded then shows them, without that lock (a
+    // host that shows into memory of its own may show them in Upload already).
     // A host that cannot answers false and is given Present.
     virtual bool Upload(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects)
     {

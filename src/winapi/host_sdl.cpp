@@ -181,6 +181,10 @@ public:
             return true;
         Window& window = it->second;
         LibraryAllocations hidden;
+        if (memoryCanvas_) {
+            DrawIntoCanvas(window, view, rects);
+            return true;
+        }
         bool fresh = false;
         if (!Prepare(window, view.width, view.height, &fresh))
             return true;
@@ -253,12 +257,12 @@ public:
         std::lock_guard lock(mutex_);
         Frame out;
         auto it = windows_.find(hwnd);
-        if (it == windows_.end() || it->second.texture == nullptr)
+        if (it == windows_.end() || !HasPicture(it->second))
             return out;
         Window& window = it->second;
         LibraryAllocations hidden;
         // Drawn again without presenting, so that the read does not depend on what a present
-        // leaves in the renderer's buffer.
+        // leaves in the renderer's buffer (a canvas without a texture keeps its picture as is).
         Draw(window);
         const SDL_Rect& target = window.box.target;
         if (target.w < 1 || target.h < 1)
@@ -567,6 +571,8 @@ private:
         SDL_Renderer* renderer = nullptr;
         SDL_Texture* texture = nullptr;
         SDL_Surface* canvas = nullptr; // what the renderer draws into, without a screen
+        SDL_Surface* source = nullptr; // the client pixels the canvas was last drawn from (a view)
+        bool canvasDrawn = false;      // the canvas holds the whole picture of `source`
         bool softwareRenderer = false;  // its textures are memory that a lock hands out as it is
         int textureWidth = 0;
         int textureHeight = 0;
@@ -713,6 +719,70 @@ private:
         return sdlIndex_[static_cast<size_t>(index)];
     }
 
+    // Without a screen the canvas is the window's picture, kept from present to present, and the
+    // caller's pixels are drawn into it straight (under the caller's lock, which a surface's blits
+    // do not mind: they send no event): no texture between them, and at the client's own size
+    // only the changed rectangles are copied. Scaled, the whole picture is drawn again, as a
+    // renderer draws its texture.
+    void DrawIntoCanvas(Window& window, const FrameView& view, const std::vector<RECT>& rects)
+    {
+        if (window.canvas != nullptr && !CanvasFits(window))
+            DropRenderer(window); // the window changed size: a canvas of the new one
+        if (window.renderer == nullptr) {
+            // The renderer stays for those who draw beside the window (benchmarks).
+            window.renderer = CanvasRenderer(window);
+            if (window.renderer == nullptr)
+                return;
+            window.softwareRenderer = true;
+            RenewOwnership(window);
+        }
+        if (window.source == nullptr || window.source->pixels != view.pixels ||
+            window.source->w != view.width || window.source->h != view.height) {
+            // A view of the caller's pixels, made again only when they move (read under their lock).
+            SDL_FreeSurface(window.source);
+            window.source =
+                SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(view.pixels), view.width,
+                                                   view.height, 32, view.width * 4, SDL_PIXELFORMAT_RGB888);
+            window.canvasDrawn = false;
+            if (window.source == nullptr)
+                return;
+        }
+        SDL_Surface* canvas = window.canvas;
+        Letterbox box = Fit(view.width, view.height, canvas->w, canvas->h);
+        SDL_GetWindowSize(window.sdl, &box.windowWidth, &box.windowHeight);
+        box.surfaceWidth = canvas->w;
+        box.surfaceHeight = canvas->h;
+        const SDL_Rect& target = box.target;
+        if (!SameRect(target, window.box.target))
+            window.canvasDrawn = false;
+        window.box = box;
+        window.textureWidth = view.width;
+        window.textureHeight = view.height;
+        if (target.w < 1 || target.h < 1)
+            return;
+        const bool oneToOne = target.w == view.width && target.h == view.height;
+        if (window.canvasDrawn && oneToOne) {
+            for (const RECT& r : rects) {
+                SDL_Rect from{r.left, r.top, r.right - r.left, r.bottom - r.top};
+                SDL_Rect to{target.x + r.left, target.y + r.top, from.w, from.h};
+                SDL_BlitSurface(window.source, &from, canvas, &to);
+            }
+            return;
+        }
+        SDL_FillRect(canvas, nullptr, SDL_MapRGB(canvas->format, 0, 0, 0));
+        SDL_Rect to = target;
+        window.canvasDrawn = (oneToOne ? SDL_BlitSurface(window.source, nullptr, canvas, &to)
+                                       : SDL_SoftStretchLinear(window.source, nullptr, canvas, &to)) == 0;
+    }
+
+    static bool SameRect(const SDL_Rect& a, const SDL_Rect& b)
+    {
+        return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h;
+    }
+
+    // Whether the window has a picture to show: a texture, or a canvas drawn without one.
+    static bool HasPicture(const Window& window) { return window.texture != nullptr || window.canvasDrawn; }
+
     // The renderer of a window and a streaming texture of the client size (fresh: just made).
     bool Prepare(Window& window, int width, int height, bool* fresh)
     {
@@ -772,6 +842,9 @@ private:
             SDL_DestroyRenderer(window.renderer);
         if (window.canvas != nullptr)
             SDL_FreeSurface(window.canvas);
+        SDL_FreeSurface(window.source);
+        window.source = nullptr;
+        window.canvasDrawn = false;
         window.texture = nullptr;
         window.renderer = nullptr;
         window.softwareRenderer = false;
@@ -781,6 +854,8 @@ private:
     // Black, then the texture into the letterbox rectangle of the renderer's output.
     void Draw(Window& window)
     {
+        if (window.texture == nullptr)
+            return;
         int outputWidth = 0, outputHeight = 0;
         if (SDL_GetRendererOutputSize(window.renderer, &outputWidth, &outputHeight) != 0)
             return;
@@ -959,7 +1034,7 @@ public:
         std::lock_guard lock(mutex_);
         Frame out;
         auto it = windows_.find(hwnd);
-        if (it == windows_.end() || it->second.texture == nullptr)
+        if (it == windows_.end() || !HasPicture(it->second))
             return out;
         LibraryAllocations hidden;
         Draw(it->second);

@@ -1,9 +1,12 @@
 // The SDL host with SDL's offscreen video driver: a real SDL window, presented and read back.
 #include "winapi/sdl_round_trip.h"
 
+#include "winapi/pixman_scale.h"
 #include "winapi/sdl_testing.h"
 #include "winapi/text.h"
+#include "winapi/virtual_mode.h"
 
+#include <random>
 #include <vector>
 
 namespace {
@@ -83,6 +86,221 @@ TEST(SdlHost, RectanglesPresentedDirectlyAndUnderAChildShowTheWholeWindow)
     shownRight("under a child");
     DestroyWindow(child);
     DestroyWindow(hwnd);
+}
+
+// The SDL host as it starts without a screen: no renderer named, so each window is drawn into a
+// canvas in memory of its own.
+bool StartSdlHostWithoutScreen()
+{
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    unsetenv("SDL_RENDER_DRIVER");
+    auto host = winapi::MakeSdlHost();
+    if (!host)
+        return false;
+    winapi::SetHost(std::move(host));
+    return true;
+}
+
+// A top-down 32-bit DIB section of random pixels (alpha bytes random too: the screen ignores them).
+struct RandomPicture {
+    RandomPicture(int width, int height, std::mt19937& random) : width(width), height(height)
+    {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        dib = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        pixels = static_cast<uint32_t*>(bits);
+        for (int i = 0; i < width * height; ++i)
+            pixels[i] = random();
+        dc = CreateCompatibleDC(nullptr);
+        old = SelectObject(dc, dib);
+    }
+    ~RandomPicture()
+    {
+        SelectObject(dc, old);
+        DeleteObject(dib);
+        DeleteDC(dc);
+    }
+    int width, height;
+    HBITMAP dib = nullptr;
+    uint32_t* pixels = nullptr;
+    HDC dc = nullptr;
+    HGDIOBJ old = nullptr;
+};
+
+// Without a screen the window's canvas keeps its picture from present to present and takes only
+// what changed: after every batch it shows the window exactly as drawn, whether the rectangles
+// were copied straight from the window's pixels, composed under a child, or the window changed
+// size.
+TEST(SdlHost, WithoutAScreenEveryBatchLeavesTheCanvasAsDrawn)
+{
+    if (!StartSdlHostWithoutScreen())
+        GTEST_SKIP() << "SDL has no offscreen video driver here";
+    int width = 120, height = 80;
+    HWND hwnd = OpenPopup("SdlCanvas", width, height);
+    ASSERT_NE(hwnd, nullptr);
+    std::mt19937 random(11);
+    RandomPicture picture(200, 150, random);
+    std::vector<uint32_t> expected;
+    auto drawWhole = [&] {
+        expected.assign(static_cast<size_t>(width) * height, 0);
+        HDC dc = GetDC(hwnd);
+        BitBlt(dc, 0, 0, width, height, picture.dc, 0, 0, SRCCOPY);
+        ReleaseDC(hwnd, dc);
+        PumpMessages();
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                expected[static_cast<size_t>(y) * width + x] =
+                    picture.pixels[y * picture.width + x] & 0xFFFFFF;
+    };
+    // One batch: each rectangle copied from the picture at an offset (clipped to the window).
+    auto batch = [&](std::initializer_list<RECT> rects, HWND child, RECT childPlace) {
+        HDC dc = GetDC(hwnd);
+        for (const RECT& r : rects) {
+            BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, picture.dc, r.left + 37, r.top + 29,
+                   SRCCOPY);
+            for (LONG y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, height); ++y)
+                for (LONG x = std::max<LONG>(r.left, 0); x < std::min<LONG>(r.right, width); ++x)
+                    if (!child || x < childPlace.left || x >= childPlace.right || y < childPlace.top ||
+                        y >= childPlace.bottom)
+                        expected[static_cast<size_t>(y) * width + x] =
+                            picture.pixels[(y + 29) * picture.width + x + 37] & 0xFFFFFF;
+        }
+        ReleaseDC(hwnd, dc);
+        PumpMessages();
+    };
+    auto shownRight = [&](const char* when) {
+        const winapi::Frame frame = winapi::CurrentHost().ReadBack(hwnd);
+        ASSERT_EQ(frame.width, width) << when;
+        ASSERT_EQ(frame.height, height) << when;
+        int wrong = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                wrong += (frame.At(x, y) & 0xFFFFFF) != expected[static_cast<size_t>(y) * width + x];
+        EXPECT_EQ(wrong, 0) << when;
+    };
+    drawWhole();
+    shownRight("the whole window");
+    struct Case {
+        const char* name;
+        std::initializer_list<RECT> rects;
+    } cases[] = {
+        {"one rectangle", {{10, 12, 30, 40}}},
+        {"rectangles apart", {{0, 0, 7, 5}, {60, 30, 100, 33}, {113, 70, 120, 80}, {40, 79, 80, 80}}},
+        {"one pixel wide and tall", {{55, 0, 56, 80}, {0, 44, 120, 45}}},
+        {"overlapping and across the edges", {{-5, -3, 20, 10}, {15, 5, 30, 25}, {110, 60, 140, 95}}},
+        {"most of the window", {{1, 1, 119, 79}}},
+    };
+    for (const Case& c : cases) {
+        batch(c.rects, nullptr, {});
+        shownRight(c.name);
+    }
+    // A child over the window: the batches are composed from a copy, then again straight.
+    const RECT place{20, 20, 60, 50};
+    HWND child =
+        CreateWindowExA(0, "SdlCanvas", "child", WS_CHILD | WS_VISIBLE, place.left, place.top,
+                        place.right - place.left, place.bottom - place.top, hwnd, nullptr, nullptr, nullptr);
+    ASSERT_NE(child, nullptr);
+    PumpMessages();
+    {
+        HDC dc = GetDC(child);
+        HBRUSH brush = CreateSolidBrush(RGB(200, 100, 50));
+        const RECT all{0, 0, place.right - place.left, place.bottom - place.top};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+        ReleaseDC(child, dc);
+        PumpMessages();
+        for (LONG y = place.top; y < place.bottom; ++y)
+            for (LONG x = place.left; x < place.right; ++x)
+                expected[static_cast<size_t>(y) * width + x] = 0xC86432;
+    }
+    batch({{10, 10, 30, 30}, {70, 5, 90, 60}}, child, place);
+    shownRight("under a child");
+    DestroyWindow(child);
+    PumpMessages();
+    drawWhole();
+    batch({{5, 5, 25, 25}}, nullptr, {});
+    shownRight("the child gone");
+    // Another size: a canvas of that size, drawn whole.
+    width = 150;
+    height = 90;
+    MoveWindow(hwnd, 40, 40, width, height, TRUE);
+    PumpMessages();
+    drawWhole();
+    shownRight("after a size change");
+    batch({{140, 80, 150, 90}}, nullptr, {});
+    shownRight("a rectangle after the size change");
+    DestroyWindow(hwnd);
+    PumpMessages();
+}
+
+// Without a screen a window over a virtual mode is scaled into the canvas (linear, aspect kept,
+// black borders) at every present, also one of a single small rectangle.
+TEST(SdlHost, WithoutAScreenAVirtualModeIsScaledIntoTheCanvas)
+{
+    if (!StartSdlHostWithoutScreen())
+        GTEST_SKIP() << "SDL has no offscreen video driver here";
+    int realW = 0, realH = 0;
+    ASSERT_TRUE(winapi::sdl_testing::CurrentDisplayMode(0, &realW, &realH));
+    if (realW <= 640 || realH < 480)
+        GTEST_SKIP() << "the offscreen display is too small for a scaled mode";
+    HWND hwnd = OpenPopup("SdlCanvasScaled", 320, 200);
+    ASSERT_NE(hwnd, nullptr);
+    ASSERT_EQ(SetVirtualMode(640, 480), DISP_CHANGE_SUCCESSFUL);
+    MoveWindow(hwnd, 0, 0, 640, 480, TRUE);
+    PumpMessages();
+    if (!winapi::sdl_testing::IsDesktopFullScreen(hwnd)) {
+        RestoreDesktopMode();
+        DestroyWindow(hwnd);
+        GTEST_SKIP() << "the offscreen driver keeps windows out of full screen";
+    }
+    std::mt19937 random(3);
+    RandomPicture picture(640, 480, random);
+    std::vector<uint32_t> shownPicture(picture.pixels, picture.pixels + 640 * 480);
+    auto shownRight = [&](const char* when) {
+        const winapi::Frame shown = winapi::sdl_testing::ReadShown(hwnd);
+        ASSERT_EQ(shown.width, realW) << when;
+        ASSERT_EQ(shown.height, realH) << when;
+        const RECT box = winapi::LetterboxRect(640, 480, realW, realH);
+        const int boxW = box.right - box.left, boxH = box.bottom - box.top;
+        const std::vector<uint32_t> want = pixman_test::Scale(shownPicture.data(), 640, 480, boxW, boxH);
+        int far = 0, border = 0;
+        for (int y = 0; y < realH; ++y)
+            for (int x = 0; x < realW; ++x) {
+                const uint32_t got = shown.At(x, y) & 0xFFFFFF;
+                if (x < box.left || x >= box.right || y < box.top || y >= box.bottom)
+                    border += got != 0;
+                else
+                    far += pixman_test::ChannelDistance(
+                               got, want[static_cast<size_t>(y - box.top) * boxW + (x - box.left)]) > 2;
+            }
+        EXPECT_EQ(far, 0) << when;
+        EXPECT_EQ(border, 0) << when;
+    };
+    HDC dc = GetDC(hwnd);
+    BitBlt(dc, 0, 0, 640, 480, picture.dc, 0, 0, SRCCOPY);
+    ReleaseDC(hwnd, dc);
+    PumpMessages();
+    shownRight("the whole picture");
+    // A small change: the rest of the scaled picture is still there around it.
+    const RECT spot{300, 200, 340, 230};
+    dc = GetDC(hwnd);
+    HBRUSH brush = CreateSolidBrush(RGB(0, 255, 0));
+    FillRect(dc, &spot, brush);
+    DeleteObject(brush);
+    ReleaseDC(hwnd, dc);
+    PumpMessages();
+    for (LONG y = spot.top; y < spot.bottom; ++y)
+        for (LONG x = spot.left; x < spot.right; ++x)
+            shownPicture[static_cast<size_t>(y) * 640 + x] = 0x00FF00;
+    shownRight("a small rectangle");
+    RestoreDesktopMode();
+    DestroyWindow(hwnd);
+    PumpMessages();
 }
 
 } // namespace
