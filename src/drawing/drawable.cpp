@@ -36,6 +36,13 @@ int CDrawable::DrawWhole(CImage* target)
     return result;
 }
 
+bool CDrawable::PlanRegion(const CImage*, const RECT&, DrawPlan&) const
+{
+    return false;
+}
+
+void CDrawable::DrawPlannedRows(CImage*, const DrawPlan&, LONG, LONG) {}
+
 void CDrawable::ReportDrawn(const CImage* target, const RECT& rect, RECT* outRect)
 {
     if (!outRect) {

@@ -37,6 +37,14 @@ inline bool SameRect(const RECT& a, const RECT& b)
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
+// A drawable's part of one rectangle of a redraw, worked out once and then drawn row range by row
+// range (a banded redraw draws each drawable once a band): the source pixels and where they land.
+struct DrawPlan {
+    const CImage* source = nullptr;
+    RECT screen{0, 0, 0, 0}; // the part on the target; empty: nothing to draw
+    RECT from{0, 0, 0, 0};   // the source pixels drawn there, of the same size
+};
+
 class CDrawable {
 public:
     CDrawable() = default;
@@ -86,6 +94,11 @@ public:
     virtual int Draw(CImage* target, RECT* outRect) = 0;
     // Draws the part of the drawable inside rect of the target.
     virtual void DrawRegion(CImage* target, const RECT& rect) = 0;
+    // Works out DrawRegion(target, rect) once for drawing it in row ranges by DrawPlannedRows.
+    // False when the kind has no plan (its bands then go through DrawRegion).
+    virtual bool PlanRegion(const CImage* target, const RECT& rect, DrawPlan& plan) const;
+    // Rows [top, bottom) of a plan this drawable made; the drawable must not have changed since.
+    virtual void DrawPlannedRows(CImage* target, const DrawPlan& plan, LONG top, LONG bottom);
     // Back to the kind's empty state.
     virtual void Reset() = 0;
 

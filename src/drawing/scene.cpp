@@ -5,6 +5,8 @@
 #include "raster/scale_ops.h"
 #include "raster/surface_convert.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <utility>
 
@@ -481,7 +483,56 @@ void CScene::CollectShown(DrawNode* tail, const RECT& rect)
         RECT part;
         if (drawable->IsVisible() && drawable->GetAlpha() != 0 &&
             IntersectRects(&part, *drawable->GetScreenRectPtr(), rect)) {
-            m_shown.push_back({drawable, part.top, part.bottom});
+            Shown shown{drawable, part.top, part.bottom, false, DrawPlan{}};
+            shown.planned = drawable->PlanRegion(m_target, rect, shown.plan);
+            if (shown.planned) {
+                // Only the rows the plan draws (none for an empty one) call the drawable.
+                shown.top = std::max(shown.top, shown.plan.screen.top);
+                shown.bottom = std::min(shown.bottom, shown.plan.screen.bottom);
+                if (shown.top >= shown.bottom) {
+                    continue;
+                }
+            }
+            m_shown.push_back(shown);
+        }
+    }
+}
+
+void CScene::StartBands()
+{
+    const auto count = static_cast<uint32_t>(m_shown.size());
+    m_byTop.resize(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        m_byTop[i] = i;
+    }
+    m_byBottom = m_byTop;
+    std::sort(m_byTop.begin(), m_byTop.end(), [&](uint32_t a, uint32_t b) { return m_shown[a].top < m_shown[b].top; });
+    std::sort(m_byBottom.begin(), m_byBottom.end(),
+              [&](uint32_t a, uint32_t b) { return m_shown[a].bottom < m_shown[b].bottom; });
+    m_active.assign((count + 63) / 64, 0);
+    m_entered = 0;
+    m_left = 0;
+}
+
+void CScene::DrawBand(const RECT& band)
+{
+    // A drawable reaches only the rows of its screen rectangle: it joins the walk at the first
+    // band it reaches and leaves after its last, so the bands it misses (most of them, for small
+    // sprites on a wide rectangle) cost neither a call nor a look.
+    for (; m_entered < m_byTop.size() && m_shown[m_byTop[m_entered]].top < band.bottom; ++m_entered) {
+        m_active[m_byTop[m_entered] / 64] |= uint64_t{1} << (m_byTop[m_entered] % 64);
+    }
+    for (; m_left < m_byBottom.size() && m_shown[m_byBottom[m_left]].bottom <= band.top; ++m_left) {
+        m_active[m_byBottom[m_left] / 64] &= ~(uint64_t{1} << (m_byBottom[m_left] % 64));
+    }
+    for (size_t word = 0; word < m_active.size(); ++word) {
+        for (uint64_t bits = m_active[word]; bits != 0; bits &= bits - 1) {
+            const Shown& shown = m_shown[word * 64 + static_cast<size_t>(std::countr_zero(bits))];
+            if (shown.planned) {
+                shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
+            } else {
+                shown.drawable->DrawRegion(m_target, band);
+            }
         }
     }
 }
@@ -504,18 +555,13 @@ void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail
         if (!m_hideOverlay) {
             CollectShown(overlayTail, rect);
         }
+        StartBands();
         const LONG rows = banded ? BandHeight(rect.right - rect.left) : rect.bottom - rect.top;
         for (LONG top = rect.top; top < rect.bottom;) {
             const LONG bottom = rect.bottom - top > rows ? top + rows : rect.bottom;
             const RECT band{rect.left, top, rect.right, bottom};
             PaintBackground(m_target, band);
-            // A drawable reaches only the rows of its screen rectangle: the bands it misses (most
-            // of them, for small sprites on a wide rectangle) cost no call.
-            for (const Shown& shown : m_shown) {
-                if (shown.top < bottom && shown.bottom > top) {
-                    shown.drawable->DrawRegion(m_target, band);
-                }
-            }
+            DrawBand(band);
             piece(band);
             top = bottom;
         }

@@ -133,8 +133,14 @@ private:
     // The background (or, without one, the colour) of rect painted into image.
     void PaintBackground(CImage* image, const RECT& rect) const;
     void FillColor(CImage* image, const RECT& rect) const;
-    // Appends the shown drawables of one list that reach into rect, tail to head.
+    // Appends the shown drawables of one list that reach into rect, tail to head, each with its
+    // plan for rect where its kind makes one.
     void CollectShown(DrawNode* tail, const RECT& rect);
+    // Readies the walk of the shown drawables down the bands of one rectangle.
+    void StartBands();
+    // Draws the shown drawables that reach the rows of band, in drawing order; bands come top to
+    // bottom after StartBands.
+    void DrawBand(const RECT& band);
     // True when some list is drawn (else a rectangle is one band).
     bool DrawsLists() const;
     // Composes every rectangle of the region (in bands when asked), handing each band to piece and
@@ -172,6 +178,15 @@ private:
     struct Shown {
         CDrawable* drawable;
         LONG top, bottom;
+        bool planned;
+        DrawPlan plan;
     };
     std::vector<Shown> m_shown;
+    // The band walk: m_shown's indices by first and by last row, and which of them the current
+    // band reaches (a bit each, in drawing order).
+    std::vector<uint32_t> m_byTop;
+    std::vector<uint32_t> m_byBottom;
+    std::vector<uint64_t> m_active;
+    size_t m_entered = 0;
+    size_t m_left = 0;
 };

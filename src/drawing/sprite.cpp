@@ -7,6 +7,7 @@
 #include "raster/pixel_lib.h"
 #include "raster/scale_ops.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -654,6 +655,34 @@ void CSprite::DrawRegion(CImage* target, const RECT& rect)
     if (Cut(source, screen, from, &rect)) {
         Blit(target, source, screen, from);
     }
+}
+
+bool CSprite::PlanRegion(const CImage* target, const RECT& rect, DrawPlan& plan) const
+{
+    plan = DrawPlan{};
+    const CImage* source = nullptr;
+    RECT from;
+    if (!target || !m_image || !DrawSource(source, from)) {
+        return true;
+    }
+    RECT screen = m_screen;
+    if (Cut(source, screen, from, &rect)) {
+        plan = DrawPlan{source, screen, from};
+    }
+    return true;
+}
+
+void CSprite::DrawPlannedRows(CImage* target, const DrawPlan& plan, LONG top, LONG bottom)
+{
+    top = std::max(top, plan.screen.top);
+    bottom = std::min(bottom, plan.screen.bottom);
+    if (!target || !plan.source || top >= bottom || plan.screen.left >= plan.screen.right) {
+        return;
+    }
+    const RECT screen{plan.screen.left, top, plan.screen.right, bottom};
+    const LONG sourceTop = plan.from.top + (top - plan.screen.top);
+    const RECT from{plan.from.left, sourceTop, plan.from.right, sourceTop + (bottom - top)};
+    Blit(target, plan.source, screen, from);
 }
 
 void CSprite::CopyDrawingState(const CSprite& other)

@@ -45,6 +45,8 @@ public:
     // that a keyed source does not have, 3 the raster operation failed.
     int Draw(CImage* target, RECT* outRect) override;
     void DrawRegion(CImage* target, const RECT& rect) override;
+    bool PlanRegion(const CImage* target, const RECT& rect, DrawPlan& plan) const override;
+    void DrawPlannedRows(CImage* target, const DrawPlan& plan, LONG top, LONG bottom) override;
     // Alpha 255, mode 0, no image, origin, requested size and angle 0, zoom 1, no rotation, work
     // image dropped; position and rectangles stay.
     void Reset() override;

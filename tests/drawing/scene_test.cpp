@@ -16,6 +16,7 @@
 #include "raster/surface_convert.h"
 #include "winapi/ddraw.h"
 #include "winapi/gdi.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -406,6 +407,101 @@ TEST_F(SceneTest, BandsFollowTheWidthTable)
     s.Redraw(nullptr, nullptr, 0, 0);
     for (const RECT& r : probe.bands)
         EXPECT_EQ(r.bottom - r.top, 200);
+}
+
+// Crowded scenes (far more drawables than a band walk keeps in one word, planned sprites of every
+// kind among unplanned shapes and probes) on a target wide enough for 8-row bands: the banded
+// redraw of the whole target and of scattered rectangles equals the unbanded one and a fresh
+// render, at every SIMD level, and leaves what lies outside the rectangles alone.
+TEST_F(SceneTest, CrowdedBandedRedrawEqualsUnbandedAndAFreshRender)
+{
+    constexpr int kWide = 400, kTall = 300;
+    std::vector<std::unique_ptr<CImage>> images;
+    images.push_back(RandomImage(70, 45, 32, 31));  // soft alpha
+    images.push_back(RandomImage(33, 90, 32, 32));  // keyed
+    images.back()->SetColorKeyValue(Px(*images.back(), 1, 1));
+    images.push_back(RandomImage(41, 23, 8, 33));   // 8-bit keyed
+    images.back()->SetColorKeyValue(images.back()->GetRowAddress(0)[0]);
+    images.push_back(RandomImage(kWide - 30, kTall + 20, 32, 34, 0)); // background
+    for (uint32_t seed = 1; seed <= 3; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+        auto a = RandomImage(kWide, kTall, 32, seed + 40);
+        CScene s;
+        ASSERT_EQ(s.SetTarget(a.get(), false), 0);
+        s.SetBackgroundColor(0x405060, false);
+        s.SetBackgroundImage(images[3].get(), 12, -7, false);
+        std::vector<std::unique_ptr<CDrawable>> drawables;
+        CDrawList overlay;
+        s.SetOverlay(&overlay);
+        for (int i = 0; i < 150; ++i) {
+            const int kind = pick(0, 9);
+            if (kind == 0) {
+                auto probe = std::make_unique<Probe>();
+                probe->Setup(pick(1, 120), pick(1, 60), static_cast<DWORD>(random()), pick(-50, kWide), pick(-50, kTall));
+                probe->SetBlendMode(static_cast<BYTE>(pick(0, 3)));
+                drawables.push_back(std::move(probe));
+            } else {
+                auto sprite = std::make_unique<CSprite>();
+                ASSERT_EQ(sprite->SetImage(images[static_cast<size_t>(pick(0, 2))].get(), nullptr, pick(-60, kWide),
+                                           pick(-80, kTall)),
+                          0);
+                if (kind == 1)
+                    sprite->SetSize(pick(5, 150), pick(5, 120));
+                else if (kind == 2)
+                    sprite->SetRotateZoom(pick(0, 511), pick(5, 20) / 10.0);
+                else if (kind == 3)
+                    sprite->SetSourceOrigin(pick(-15, 15), pick(-15, 15)); // partly outside its picture
+                else if (kind == 4)
+                    sprite->SetAlpha(static_cast<BYTE>(pick(0, 255)));
+                else if (kind == 5)
+                    sprite->SetBlendMode(static_cast<BYTE>(pick(0, 5)));
+                else if (kind == 6)
+                    sprite->SetVisible(false);
+                drawables.push_back(std::move(sprite));
+            }
+            CDrawList& list = pick(0, 4) == 0 ? overlay : s.GetList();
+            list.Insert(drawables.back().get(), static_cast<uint32_t>(pick(0, 20)), 0);
+        }
+        auto fresh = RandomImage(kWide, kTall, 32, 99);
+        ASSERT_EQ(s.RenderToImage(fresh.get(), 0, 0, true), 0);
+        for (SimdLevel level : kAllSimdLevels) {
+            ScopedSimdLevel simd(level);
+            SCOPED_TRACE(static_cast<int>(level));
+            g_bMergeUpdateRects = 0;
+            for (uint8_t banded : {uint8_t{1}, uint8_t{0}}) {
+                g_bBandedRedraw = banded;
+                auto whole = RandomImage(kWide, kTall, 32, 7);
+                ASSERT_EQ(s.SetTarget(whole.get(), true), 0);
+                ASSERT_EQ(s.Redraw(nullptr, nullptr, 0, 0), 0);
+                EXPECT_EQ(FirstDifference(*whole, *fresh), -1) << "banded " << int(banded);
+            }
+            // Scattered rectangles of every band height, each composed on its own.
+            g_bBandedRedraw = 1;
+            auto parts = RandomImage(kWide, kTall, 32, 8);
+            auto before = RandomImage(kWide, kTall, 32, 8);
+            ASSERT_EQ(s.SetTarget(parts.get(), false), 0);
+            s.ClearDirtyState();
+            std::vector<RECT> rects;
+            for (LONG width : {1, 39, 40, 100, 200, 330, kWide}) {
+                const LONG left = pick(0, kWide - static_cast<int>(width));
+                const LONG top = pick(0, kTall - 20);
+                rects.push_back(RECT{left, top, left + width, top + pick(1, kTall - static_cast<int>(top))});
+            }
+            for (RECT& r : rects)
+                s.InvalidateRect(&r);
+            ASSERT_EQ(s.Redraw(nullptr, nullptr, 0, 0), 0);
+            for (int y = 0; y < kTall; ++y)
+                for (int x = 0; x < kWide; ++x) {
+                    bool inside = false;
+                    for (const RECT& r : rects)
+                        inside = inside || Inside(r, x, y);
+                    ASSERT_EQ(Px(*parts, x, y), Px(inside ? *fresh : *before, x, y)) << x << "," << y;
+                }
+        }
+        ASSERT_EQ(s.SetTarget(a.get(), false), 0);
+    }
 }
 
 TEST_F(SceneTest, UncoveredBackgroundGetsTheColour)
