@@ -289,6 +289,7 @@ public:
         const bool pushed = pushed_.exchange(false);
         RunDeferred();
         LibraryAllocations hidden;
+        devices_.Refresh();
         SDL_Event event;
         while (SDL_PollEvent(&event))
             if (event.type != wakeType_ && !devices_.Handle(event, [this](Uint32 id) { return Owner(id); }))
