@@ -90,6 +90,7 @@ public:
         // rasteriser there, whose start (a compiler loaded, shaders built) costs more CPU than
         // minutes of frames. A renderer the user names (SDL_RENDER_DRIVER) is still taken.
         memoryCanvas_ = !pollVideo_ && SDL_GetHint(SDL_HINT_RENDER_DRIVER) == nullptr;
+        screenless_ = !pollVideo_;
         // X11 and Wayland can sleep on the window system's connection until input comes or
         // another thread pushes an event (the wake-up event below); other drivers are polled.
         waitVideo_ = driver != nullptr && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
@@ -292,6 +293,7 @@ public:
         const bool pushed = pushed_.exchange(false);
         RunDeferred();
         LibraryAllocations hidden;
+        devices_.Refresh();
         SDL_Event event;
         while (SDL_PollEvent(&event))
             if (event.type != wakeType_ && !devices_.Handle(event, [this](Uint32 id) { return Owner(id); }))
@@ -369,10 +371,15 @@ public:
         LibraryAllocations hidden;
         // A box that cannot be shown answers its default button, as Windows does: answering 0
         // read as "No" to the quit question, and the window could not be closed.
-        if (g_noMessageBoxes.load() || SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0)
+        if (!CanShowMessageBoxes() || SDL_ShowMessageBox(&data, &pressed) != 0 || pressed < 0)
             return defaultId;
         return pressed;
     }
+
+    // Without a screen no box can be seen. SDL would still try its X11 box, which forks the whole
+    // process first (and every page the game writes afterwards then faults once more) only for
+    // the child to find no display.
+    bool CanShowMessageBoxes() const { return !g_noMessageBoxes.load() && !screenless_; }
 
     std::vector<DisplayInfo> Displays() override
     {
@@ -1009,6 +1016,7 @@ private:
     SdlDevices devices_;  // joysticks and drops
     bool pollVideo_ = true;           // the video driver's input comes only by polling
     bool memoryCanvas_ = false;       // no screen: windows are drawn into memory
+    bool screenless_ = false;         // no screen: no message box can be seen
     bool waitVideo_ = false;          // SDL can sleep on the video driver's connection
     Uint32 wakeType_ = 0;             // the event that ends a WaitForInput
     std::atomic<bool> pushed_{false}; // an event came from another thread since the last pump

@@ -31,6 +31,9 @@ int32_t Pov(bool up, bool right, bool down, bool left)
 SdlDevices::SdlDevices()
 {
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    // SDL's pump would look for new devices at every call, a poll of each of its device monitors;
+    // Refresh does it at a pace of its own.
+    SDL_SetHint(SDL_HINT_AUTO_UPDATE_JOYSTICKS, "0");
     started_ = SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) == 0;
     SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
     SDL_EventState(SDL_DROPBEGIN, SDL_ENABLE);
@@ -123,6 +126,21 @@ bool SdlDevices::Handle(const SDL_Event& event, const std::function<HWND(Uint32 
     }
     default: return false;
     }
+}
+
+void SdlDevices::Refresh()
+{
+    if (!started_)
+        return;
+    // An idle frame loop pumps twice a frame: a device plugged in is found within a tenth of a
+    // second all the same, and open devices are read at every pump.
+    constexpr Uint64 kLookForDevicesMs = 100;
+    const Uint64 now = SDL_GetTicks64();
+    if (devices_.empty() && lookedForDevices_ && now - lastLook_ < kLookForDevicesMs)
+        return;
+    lookedForDevices_ = true;
+    lastLook_ = now;
+    SDL_JoystickUpdate();
 }
 
 void SdlDevices::Update()

@@ -6,7 +6,11 @@
 #include "winapi/text.h"
 #include "winapi/virtual_mode.h"
 
+#include <sys/resource.h>
+
+#include <cstdlib>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -359,6 +363,31 @@ TEST(SdlHost, BoxThatCannotShowAnswersItsDefaultButtonAndPrintsItsText)
         EXPECT_NE(err.find("ゲームを 終了しますか？\n"), std::string::npos) << err;
     }
     winapi::sdl_testing::SetNoMessageBoxes(false);
+}
+
+// Without a screen no box is tried: SDL's X11 box forked the whole game (every page it wrote
+// afterwards faulted again) for a child that found no display. No child runs, and the box still
+// answers its default button.
+TEST(SdlHost, ScreenlessDriverTriesNoBox)
+{
+    if (!StartSdlHost("offscreen"))
+        GTEST_SKIP() << "SDL has no offscreen video driver here";
+    // Were a box tried, it must fail rather than wait for a click on some display.
+    const char* display = std::getenv("DISPLAY");
+    const std::string saved = display != nullptr ? display : "";
+    unsetenv("DISPLAY");
+    rusage before{};
+    getrusage(RUSAGE_CHILDREN, &before);
+    testing::internal::CaptureStderr();
+    const int answer = MessageBoxA(GetDesktopWindow(), "no sound", "Tessaro", MB_YESNO | MB_DEFBUTTON2);
+    const std::string err = testing::internal::GetCapturedStderr();
+    rusage after{};
+    getrusage(RUSAGE_CHILDREN, &after);
+    if (display != nullptr)
+        setenv("DISPLAY", saved.c_str(), 1);
+    EXPECT_EQ(answer, IDNO);
+    EXPECT_NE(err.find("no sound"), std::string::npos) << err;
+    EXPECT_EQ(after.ru_minflt, before.ru_minflt) << "a child process ran for the box";
 }
 
 } // namespace
