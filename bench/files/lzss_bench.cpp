@@ -94,7 +94,8 @@ void BM_LzssDecompressVsInflate(benchmark::State& state)
 }
 BENCHMARK(BM_LzssDecompressVsInflate)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// No speed goal: packing happens when archives are made, not while a game runs.
+// Packing happens when archives are made, not while a game runs: the goal is only that the
+// simpler format packs no slower than deflate at level 6.
 void BM_LzssCompressVsDeflate6(benchmark::State& state)
 {
     Data& d = Shared();
@@ -113,7 +114,7 @@ void BM_LzssCompressVsDeflate6(benchmark::State& state)
             zsize = out.size();
             compress2(out.data(), &zsize, d.plain.data(), kSize, 6);
         },
-        1);
+        bench::Goal{.ratio = 1}, 1);
     ReportRates(state);
     state.counters["size_ratio"] = static_cast<double>(size) / kSize;
     state.counters["peer_size_ratio"] = static_cast<double>(zsize) / kSize;
