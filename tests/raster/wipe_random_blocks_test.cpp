@@ -13,18 +13,6 @@ namespace {
 
 using namespace wipetest;
 
-std::unique_ptr<CImage> NoisyPicture(std::mt19937& rng, LONG w, LONG h, uint32_t flags = 0)
-{
-    auto image = MakeImage(w, h, flags);
-    for (LONG j = 0; j < h; ++j)
-        for (LONG i = 0; i < w; ++i) {
-            const uint32_t v = rng();
-            const uint32_t alpha = v % 3 == 0 ? 0u : v % 3 == 1 ? 0xFF000000u : (v << 8) & 0xFF000000u;
-            Put(*image, i, j, (v & 0x00FFFFFFu) | alpha);
-        }
-    return image;
-}
-
 struct Step {
     std::vector<uint32_t> pixels;
     SubtractiveRandomState after;
@@ -63,8 +51,8 @@ TEST(WipeRandomBlocks, RowsOfBlocksDrawTheBlockWalk)
             for (const Case& c : cases)
                 for (int32_t progress : {1, 64, 127, 128, 199, 200, 229, 230, 255})
                     for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
-                        auto src = NoisyPicture(rng, c.w, c.h);
-                        auto start = NoisyPicture(rng, c.w + 4, c.h + 3);
+                        auto src = NoisyImage(rng, c.w, c.h);
+                        auto start = NoisyImage(rng, c.w + 4, c.h + 3);
                         const int32_t seed = static_cast<int32_t>(rng() % 100000);
                         const Step walk = Draw(index, *start, *src, progress, c.x, c.y, mode, seed, false);
                         const Step rows = Draw(index, *start, *src, progress, c.x, c.y, mode, seed, true);

@@ -13,18 +13,6 @@ namespace {
 
 using namespace wipetest;
 
-std::unique_ptr<CImage> NoisyImage(std::mt19937& rng, LONG w, LONG h, uint32_t flags = 0)
-{
-    auto image = MakeImage(w, h, flags);
-    for (LONG j = 0; j < h; ++j)
-        for (LONG i = 0; i < w; ++i) {
-            const uint32_t v = rng();
-            const uint32_t alpha = v % 4 == 0 ? 0u : v % 4 == 1 ? 0xFF000000u : (v << 8) & 0xFF000000u;
-            Put(*image, i, j, (v & 0x00FFFFFFu) | alpha);
-        }
-    return image;
-}
-
 struct Stretch {
     int64_t l, t, r, b, width, height, dx, dy;
 };

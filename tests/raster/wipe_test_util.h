@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace wipetest {
@@ -46,6 +47,19 @@ inline uint32_t At(const CSurface& s, LONG i, LONG j)
 inline void Put(CSurface& s, LONG i, LONG j, uint32_t v)
 {
     std::memcpy(s.GetRowPointer(j) + i * 4, &v, 4);
+}
+
+// Random colours under alpha that is clear, opaque or soft in about equal shares.
+inline std::unique_ptr<CImage> NoisyImage(std::mt19937& rng, LONG w, LONG h, uint32_t flags = 0)
+{
+    auto image = MakeImage(w, h, flags);
+    for (LONG j = 0; j < h; ++j)
+        for (LONG i = 0; i < w; ++i) {
+            const uint32_t v = rng();
+            const uint32_t alpha = v % 4 == 0 ? 0u : v % 4 == 1 ? 0xFF000000u : (v << 8) & 0xFF000000u;
+            Put(*image, i, j, (v & 0x00FFFFFFu) | alpha);
+        }
+    return image;
 }
 
 inline std::unique_ptr<CImage> MakeSource(LONG w, LONG h)
