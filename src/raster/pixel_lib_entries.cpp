@@ -80,6 +80,9 @@ void ApplyMode(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int 
     case kCrossFade:
         if (o == 255) {
             g_kernels.copyRows(dst, src, dstSkip, srcSkip, w, h);
+        } else if (avx2) {
+            // The destination is the fade's first source, as the raster's own fade draws it.
+            CrossFadeRowsAvx2(dst, dst, src, dstSkip, dstSkip, srcSkip, w, h, o);
         } else if (simd) {
             CrossFadeRows32Mmx(dst, src, dstSkip, srcSkip, w, h, o);
         } else {
