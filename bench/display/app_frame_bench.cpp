@@ -205,10 +205,15 @@ void IdleHeldBox(benchmark::State& state)
                 PostMessageA(g.GetMainWindow(), WM_CLOSE, 0, 0);
         };
         host->SetHoldMessageBoxes(true);
-        double share = 0;
+        double share = -1;
+        std::atomic<bool> ended{false};
         std::thread tester([&] {
-            while (host->HeldBoxCount() == 0)
+            // A game that ends without holding its box must not leave this thread waiting.
+            while (host->HeldBoxCount() == 0) {
+                if (ended.load())
+                    return;
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
             const double cpu = ProcessCpuMs();
             const auto start = Clock::now();
             std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -216,8 +221,13 @@ void IdleHeldBox(benchmark::State& state)
             host->AnswerHeldBox(IDOK);
         });
         game.Run(nullptr, nullptr, nullptr, SW_SHOW);
+        ended.store(true);
         tester.join();
         host->SetHoldMessageBoxes(false);
+        if (share < 0) {
+            state.SkipWithError("the game ended without holding its box");
+            break;
+        }
         state.counters["cpu_percent"] = share;
     }
 }
