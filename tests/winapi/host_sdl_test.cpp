@@ -269,21 +269,9 @@ TEST(SdlHost, WithoutAScreenAVirtualModeIsScaledIntoTheCanvas)
         const winapi::Frame shown = winapi::sdl_testing::ReadShown(hwnd);
         ASSERT_EQ(shown.width, realW) << when;
         ASSERT_EQ(shown.height, realH) << when;
-        const RECT box = winapi::LetterboxRect(640, 480, realW, realH);
-        const int boxW = box.right - box.left, boxH = box.bottom - box.top;
-        const std::vector<uint32_t> want = pixman_test::Scale(shownPicture.data(), 640, 480, boxW, boxH);
-        int far = 0, border = 0;
-        for (int y = 0; y < realH; ++y)
-            for (int x = 0; x < realW; ++x) {
-                const uint32_t got = shown.At(x, y) & 0xFFFFFF;
-                if (x < box.left || x >= box.right || y < box.top || y >= box.bottom)
-                    border += got != 0;
-                else
-                    far += pixman_test::ChannelDistance(
-                               got, want[static_cast<size_t>(y - box.top) * boxW + (x - box.left)]) > 2;
-            }
-        EXPECT_EQ(far, 0) << when;
-        EXPECT_EQ(border, 0) << when;
+        const pixman_test::LetterboxDifference d = pixman_test::CompareLetterboxed(shown, shownPicture.data(), 640, 480);
+        EXPECT_EQ(d.far, 0) << when << d.firstFar;
+        EXPECT_EQ(d.border, 0) << when;
     };
     HDC dc = GetDC(hwnd);
     BitBlt(dc, 0, 0, 640, 480, picture.dc, 0, 0, SRCCOPY);

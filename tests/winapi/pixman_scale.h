@@ -7,7 +7,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <sstream>
+#include <string>
 #include <vector>
+
+#include "winapi/host.h"
 
 namespace pixman_test {
 
@@ -39,6 +43,35 @@ inline int ChannelDistance(uint32_t a, uint32_t b)
     for (int shift : {0, 8, 16})
         most = std::max(most, std::abs(static_cast<int>(a >> shift & 255) - static_cast<int>(b >> shift & 255)));
     return most;
+}
+
+// How a shown frame differs from a w x h picture letterboxed into it: pixels of the box more than 2
+// off the picture's scaling, the first few of them described, and border pixels that are not black.
+struct LetterboxDifference {
+    int far = 0;
+    int border = 0;
+    std::string firstFar;
+};
+inline LetterboxDifference CompareLetterboxed(const winapi::Frame& shown, const uint32_t* picture, int w, int h)
+{
+    LetterboxDifference d;
+    const RECT box = winapi::LetterboxRect(w, h, shown.width, shown.height);
+    const int boxW = box.right - box.left, boxH = box.bottom - box.top;
+    const std::vector<uint32_t> want = Scale(picture, w, h, boxW, boxH);
+    std::ostringstream described;
+    for (int y = 0; y < shown.height; ++y)
+        for (int x = 0; x < shown.width; ++x) {
+            const uint32_t got = shown.At(x, y) & 0xFFFFFF;
+            if (x < box.left || x >= box.right || y < box.top || y >= box.bottom) {
+                d.border += got != 0;
+                continue;
+            }
+            const uint32_t expected = want[static_cast<size_t>(y - box.top) * boxW + (x - box.left)];
+            if (ChannelDistance(got, expected) > 2 && d.far++ < 5)
+                described << " (" << x << ", " << y << "): " << std::hex << got << " against " << expected << std::dec;
+        }
+    d.firstFar = described.str();
+    return d;
 }
 
 } // namespace pixman_test

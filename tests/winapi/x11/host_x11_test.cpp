@@ -153,22 +153,9 @@ TEST(SdlHostX11, AWindowOverAVirtualModeIsScaledOntoTheRealDisplay)
     ASSERT_EQ(shown.width, realW);
     ASSERT_EQ(shown.height, realH);
     const RECT box = winapi::LetterboxRect(640, 480, realW, realH);
-    const int boxW = box.right - box.left, boxH = box.bottom - box.top;
-    const std::vector<uint32_t> expected = pixman_test::Scale(picture.data(), 640, 480, boxW, boxH);
-    int far = 0, borderPixels = 0;
-    for (int y = 0; y < realH; ++y)
-        for (int x = 0; x < realW; ++x) {
-            const uint32_t got = shown.At(x, y) & 0xFFFFFF;
-            if (x < box.left || x >= box.right || y < box.top || y >= box.bottom) {
-                borderPixels += got != 0;
-                continue;
-            }
-            const uint32_t want = expected[static_cast<size_t>(y - box.top) * boxW + (x - box.left)];
-            if (pixman_test::ChannelDistance(got, want) > 2 && far++ < 5)
-                ADD_FAILURE() << "(" << x << ", " << y << "): " << std::hex << got << " against " << want;
-        }
-    EXPECT_EQ(far, 0);
-    EXPECT_EQ(borderPixels, 0);
+    const pixman_test::LetterboxDifference d = pixman_test::CompareLetterboxed(shown, picture.data(), 640, 480);
+    EXPECT_EQ(d.far, 0) << d.firstFar;
+    EXPECT_EQ(d.border, 0);
 
     // The pointer: the picture's middle is the client's middle; a border is the client's edge.
     sdl::PushMouseMotion(hwnd, (box.left + box.right) / 2, (box.top + box.bottom) / 2);
