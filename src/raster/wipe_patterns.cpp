@@ -4,6 +4,7 @@
 #include "raster/pixel_ops.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
+#include "raster/wipe_turns.h"
 
 using wipe::Cos;
 using wipe::ISqrt;
@@ -334,6 +335,8 @@ int32_t RotateBlocks(CWipeCanvas& c, int32_t progress, int64_t n)
         return 1;
     const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t c0 = Cos(t), s0 = Cos(t - 128);
+    if (wipe::TurnedGrid(c, n, c0, s0))
+        return 0;
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         int64_t rx, ry;
@@ -346,7 +349,7 @@ int32_t RotateBlocks(CWipeCanvas& c, int32_t progress, int64_t n)
 // Draws nothing when the noise table could not be made.
 void DropCells(CWipeCanvas& c, int32_t progress, int64_t n, int s)
 {
-    if (!NoiseReady())
+    if (!NoiseReady() || wipe::DroppedGrid(c, n, s, progress, g_pNoiseTable))
         return;
     ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t v = Noise((i >> 3) + 13 * j);
@@ -436,6 +439,8 @@ TESSARO_WIPE(WipeSpinOut)
     const int64_t a = Amplitude(c, progress);
     const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t ct = Cos(t), st = Cos(t - 128);
+    if (wipe::SpunGrid(c, ct, st, a))
+        return 0;
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t dx = i - hw, dy = j - hh;
@@ -458,6 +463,8 @@ TESSARO_WIPE(WipeZoomOut)
     const int64_t a = Amplitude(c, progress);
     const int64_t t = (256 - int64_t{progress}) * 2;
     const int64_t cx = Cos(t >> 2), sy = Cos(t - 128);
+    if (wipe::ZoomedGrid(c, cx, sy, a))
+        return 0;
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     // 64-bit products throughout: the 32-bit product of a far corner and the cosine would wrap for
     // pictures wider than 32767 pixels.
@@ -526,6 +533,8 @@ TESSARO_WIPE(WipeJitterBlocks)
     int32_t offset[256];
     for (int64_t u = 0; u < 256; ++u)
         offset[u] = static_cast<int32_t>(Quotient(u - 128, q));
+    if (wipe::JitteredGrid(c, g_pNoiseTable, offset, offset))
+        return 0;
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
         BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + offset[u], int64_t{y} + j + offset[v]);
@@ -539,6 +548,13 @@ TESSARO_WIPE(WipeJitterBlocksLinear)
     if (!NoiseReady())
         return 0;
     const int64_t m = 256 - progress;
+    int32_t ox[256], oy[256];
+    for (int64_t u = 0; u < 256; ++u) {
+        ox[u] = static_cast<int32_t>(((u - 128) * m) >> 11);
+        oy[u] = static_cast<int32_t>((u * m) >> 11);
+    }
+    if (wipe::JitteredGrid(c, g_pNoiseTable, ox, oy))
+        return 0;
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t u = Noise((i >> 2) + 13 * (j >> 2)), v = Noise((i >> 2) + 19 * (j >> 2));
         BlockAt(batch, c, i, j, 4, 4, int64_t{x} + i + (((u - 128) * m) >> 11),

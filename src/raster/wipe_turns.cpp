@@ -1,0 +1,559 @@
+// The turning block wipes a grid row at a time (see wipe_turns.h). A block at a time, working out
+// where it goes, testing it against both clips and drawing it cost about a hundred instructions
+// and a mispredicted branch in three; here a row's positions come out of a few adds (rotated and
+// zoomed grids: each product is shifted on its own, so a position is a column term plus a row
+// term), the clip tests of eight blocks make one mask, and only the drawing is left per block.
+#include "raster/wipe_turns.h"
+
+#include "platform/cpu_info.h"
+#include "raster/pixel_simd_avx2.h"
+#include "raster/wipe_blocks.h"
+#include "raster/wipe_common.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace wipe {
+namespace {
+
+// Pictures up to this side, placed at most this far from the origin, keep every position of the
+// walk (the offset, half the picture and a turned or thrown corner of at most twice the larger
+// side) well inside 32 bits.
+constexpr int64_t kMostSide = 16384;
+constexpr int64_t kMostOffset = int64_t{1} << 29;
+// The largest cosine in 16.16.
+constexpr int64_t kOne = 65536;
+
+// One grid row's block positions, padded to whole groups of eight.
+std::vector<int32_t>& RowXs()
+{
+    static thread_local std::vector<int32_t> list;
+    return list;
+}
+std::vector<int32_t>& RowYs()
+{
+    static thread_local std::vector<int32_t> list;
+    return list;
+}
+// Terms of the columns worked out once a step.
+std::vector<int32_t>& ColumnTerms()
+{
+    static thread_local std::vector<int32_t> list;
+    return list;
+}
+
+// The grid walk of one step: blocks n wide and m high, block b of a grid row at column b·n.
+class GridWalk {
+public:
+    // False when the walk does not serve (see wipe_turns.h).
+    bool Start(CWipeCanvas& c, int64_t n, int64_t m)
+    {
+        m_canvas = &c;
+        m_w = c.Width();
+        m_h = c.Height();
+        if (!g_bUseMmx || !c.WritesBlocks() || !c.DirectMemory(m_mem) || m_w < 1 || m_h < 1 ||
+            m_w > kMostSide || m_h > kMostSide || std::llabs(c.X()) > kMostOffset ||
+            std::llabs(c.Y()) > kMostOffset)
+            return false;
+        m_n = n;
+        m_m = m;
+        m_cols = (m_w + n - 1) / n;
+        const size_t padded = static_cast<size_t>((m_cols + 7) / 8 * 8);
+        RowXs().assign(padded, 0);
+        RowYs().assign(padded, 0);
+        const RECT& clip = c.Clip();
+        const RECT& source = c.SourceClip();
+        m_dL = clip.left;
+        m_dT = clip.top;
+        m_dR = clip.right;
+        m_dB = clip.bottom;
+        m_sT = source.top;
+        m_sB = source.bottom;
+        // Blocks of the full width whose columns the source gives: b·n >= left, b·n + n <= right.
+        const int64_t right = std::min<int64_t>(m_w, source.right);
+        const int64_t left = std::max<int64_t>(0, source.left);
+        m_first = (left + n - 1) / n;
+        m_end = right >= n ? (right - n) / n + 1 : 0;
+        m_end = std::min(m_end, m_cols);
+        return true;
+    }
+
+    int32_t* Xs() const { return RowXs().data(); }
+    int32_t* Ys() const { return RowYs().data(); }
+    int64_t Columns() const { return m_cols; }
+
+    // Fills each grid row's positions with fill(j, row index, xs, ys) and draws its blocks.
+    template <typename Fill> void Run(Fill fill)
+    {
+        const bool blend = m_canvas->Mode() == kTransitionBlendAlpha;
+        const bool avx2 = UseAvx2Loops();
+        switch (m_n) {
+        case 2:
+            return Dispatch<2>(blend, avx2, fill);
+        case 4:
+            return Dispatch<4>(blend, avx2, fill);
+        default:
+            return Dispatch<8>(blend, avx2, fill);
+        }
+    }
+
+    // The dropping cells n x n: cell (i, j) shows its top k(i, j) rows (none for k <= 0) at the
+    // bottom of its own place; k is worked out by height(i, j). Cells never overlap, so they are
+    // drawn a destination row at a time: the cells of a grid row sorted by their first row, each
+    // row then draws the cells begun so far, with no test per cell.
+    template <typename Height> void Drop(Height height)
+    {
+        const bool blend = m_canvas->Mode() == kTransitionBlendAlpha;
+        const bool avx2 = UseAvx2Loops();
+        if (m_n == 8)
+            blend ? (avx2 ? DropRowsAvx2<8, true>(height) : DropRows<8, true, false>(height))
+                  : (avx2 ? DropRowsAvx2<8, false>(height) : DropRows<8, false, false>(height));
+        else
+            blend ? (avx2 ? DropRowsAvx2<16, true>(height) : DropRows<16, true, false>(height))
+                  : (avx2 ? DropRowsAvx2<16, false>(height) : DropRows<16, false, false>(height));
+    }
+
+    ~GridWalk()
+    {
+        if (m_left < m_right)
+            m_canvas->MarkDrawn(m_left, m_top, m_right, m_bottom);
+    }
+
+private:
+    template <int Width, typename Fill> void Dispatch(bool blend, bool avx2, Fill& fill)
+    {
+        if (blend)
+            avx2 ? Rows<Width, true, true>(fill) : Rows<Width, true, false>(fill);
+        else
+            avx2 ? Rows<Width, false, true>(fill) : Rows<Width, false, false>(fill);
+    }
+
+    template <int Width, bool Blend, bool Avx2, typename Fill> void Rows(Fill& fill)
+    {
+        if (m_m == Width)
+            return RowsOf<Width, Width, Blend, Avx2>(fill);
+        if (m_m == 2)
+            return RowsOf<Width, 2, Blend, Avx2>(fill);
+        RowsOf<Width, 0, Blend, Avx2>(fill);
+    }
+
+    // Grid rows of Height rows take a loop made for them; the last one, cut short, the general one.
+    template <int Width, int Height, bool Blend, bool Avx2, typename Fill> void RowsOf(Fill& fill)
+    {
+        int64_t k = 0;
+        for (int64_t j = 0; j < m_h; j += m_m, ++k) {
+            fill(j, k, Xs(), Ys());
+            const bool whole = Height > 0 && j + Height <= m_h;
+            if constexpr (Avx2)
+                whole ? RowAvx2<Width, Height, Blend>(j) : RowAvx2<Width, 0, Blend>(j);
+            else
+                whole ? RowPlain<Width, Height, Blend>(j) : RowPlain<Width, 0, Blend>(j);
+        }
+    }
+
+    // The limits of a row of blocks sh high, as bounds for greater-than tests.
+    struct Limits {
+        int32_t fastX0, fastX1, fastY0, fastY1; // wholly inside the clip: x0 < x < x1, y0 < y < y1
+        int32_t showX0, showX1, showY0, showY1; // may show a pixel
+        int32_t first, end;                     // blocks the source gives whole: first - 1 < b < end
+    };
+
+    template <int Width> Limits LimitsOf(int64_t j, int64_t sh) const
+    {
+        const bool rowInside = j >= m_sT && j + sh <= m_sB;
+        return Limits{static_cast<int32_t>(m_dL - 1),
+                      static_cast<int32_t>(m_dR - Width + 1),
+                      static_cast<int32_t>(m_dT - 1),
+                      static_cast<int32_t>(m_dB - sh + 1),
+                      static_cast<int32_t>(m_dL - Width),
+                      static_cast<int32_t>(m_dR),
+                      static_cast<int32_t>(m_dT - sh),
+                      static_cast<int32_t>(m_dB),
+                      static_cast<int32_t>(rowInside ? m_first - 1 : 0),
+                      static_cast<int32_t>(rowInside ? m_end : 0)};
+    }
+
+    // Which of the eight blocks from b on show (low bits) and which of them are wholly inside.
+    struct Group {
+        unsigned show, fast;
+    };
+
+    static Group GroupOf(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b)
+    {
+        Group g{0, 0};
+        for (int32_t lane = 0; lane < 8; ++lane) {
+            const int32_t x = xs[lane], y = ys[lane], at = b + lane;
+            const bool show = x > l.showX0 && x < l.showX1 && y > l.showY0 && y < l.showY1;
+            const bool fast =
+                x > l.fastX0 && x < l.fastX1 && y > l.fastY0 && y < l.fastY1 && at > l.first && at < l.end;
+            g.show |= static_cast<unsigned>(show) << lane;
+            g.fast |= static_cast<unsigned>(fast) << lane;
+        }
+        return g;
+    }
+
+    // Lanes with lo < v < hi.
+    PIXEL_SIMD_AVX2 static __m256i Between(__m256i v, int32_t lo, int32_t hi)
+    {
+        return _mm256_and_si256(_mm256_cmpgt_epi32(v, _mm256_set1_epi32(lo)),
+                                _mm256_cmpgt_epi32(_mm256_set1_epi32(hi), v));
+    }
+
+    PIXEL_SIMD_AVX2 static Group GroupOfAvx2(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b)
+    {
+        using pixel_simd_avx2::Load8;
+        const __m256i x = Load8(reinterpret_cast<const uint8_t*>(xs));
+        const __m256i y = Load8(reinterpret_cast<const uint8_t*>(ys));
+        const __m256i at = _mm256_add_epi32(_mm256_set1_epi32(b), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        const __m256i show = _mm256_and_si256(Between(x, l.showX0, l.showX1), Between(y, l.showY0, l.showY1));
+        const __m256i fast =
+            _mm256_and_si256(_mm256_and_si256(Between(x, l.fastX0, l.fastX1), Between(y, l.fastY0, l.fastY1)),
+                             Between(at, l.first, l.end));
+        return Group{static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(show))),
+                     static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(fast)))};
+    }
+
+    // Block rows of a fixed count (0: sh rows), copied or blended.
+    template <int Width, int Height, bool Blend, bool Avx2>
+    __attribute__((always_inline)) static void Block(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch,
+                                                     int sh)
+    {
+        const int rows = Height > 0 ? Height : sh;
+        if constexpr (Blend && Avx2 && Width >= 8)
+            BlendBlockAvx2(d, s, dstPitch, srcPitch, Width, rows);
+        else
+            ShortRows<Width, Blend>(d, s, dstPitch, srcPitch, rows);
+    }
+
+    // Lowest and highest corners of the blocks drawn inline in a row.
+    struct Corners {
+        int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+        void Add(int32_t x, int32_t y)
+        {
+            left = std::min(left, x);
+            top = std::min(top, y);
+            right = std::max(right, x);
+            bottom = std::max(bottom, y);
+        }
+    };
+
+    // The blocks of grid row j, Height rows each (0: as many as the picture has left).
+    template <int Width, int Height, bool Blend, bool Avx2>
+    __attribute__((always_inline)) void RowOf(int64_t j)
+    {
+        const int sh = static_cast<int>(std::min(j + m_m, m_h) - j);
+        const Limits limits = LimitsOf<Width>(j, sh);
+        const int32_t* xs = Xs();
+        const int32_t* ys = Ys();
+        BYTE* const dst = m_mem.dst;
+        const LONG dstPitch = m_mem.dstPitch, srcPitch = m_mem.srcPitch;
+        const BYTE* srcRow = m_mem.src + static_cast<ptrdiff_t>(j) * srcPitch;
+        const int32_t cols = static_cast<int32_t>(m_cols);
+        Corners corners;
+        const auto draw = [&](int32_t at) {
+            const int32_t x = xs[at], y = ys[at];
+            Block<Width, Height, Blend, Avx2>(dst + static_cast<ptrdiff_t>(y) * dstPitch + x * 4,
+                                              srcRow + static_cast<ptrdiff_t>(at) * (Width * 4), dstPitch,
+                                              srcPitch, sh);
+            corners.Add(x, y);
+        };
+        for (int32_t b = 0; b < cols; b += 8) {
+            Group g;
+            if constexpr (Avx2)
+                g = GroupOfAvx2(limits, xs + b, ys + b, b);
+            else
+                g = GroupOf(limits, xs + b, ys + b, b);
+            if (cols - b < 8) {
+                g.show &= (1u << (cols - b)) - 1;
+            } else if (g.fast == 0xFF) {
+                // The usual group: eight blocks wholly inside, drawn without a test.
+                for (int32_t lane = 0; lane < 8; ++lane)
+                    draw(b + lane);
+                continue;
+            }
+            for (unsigned bits = g.show; bits != 0; bits &= bits - 1) {
+                const int lane = __builtin_ctz(bits);
+                const int32_t at = b + lane;
+                if ((g.fast >> lane & 1) != 0) {
+                    draw(at);
+                    continue;
+                }
+                const int64_t i = int64_t{at} * m_n;
+                m_canvas->PieceAt(i, j, std::min(i + m_n, m_w), j + sh, xs[at], ys[at]);
+            }
+        }
+        if (corners.left <= corners.right) {
+            m_left = std::min<int64_t>(m_left, corners.left);
+            m_top = std::min<int64_t>(m_top, corners.top);
+            m_right = std::max<int64_t>(m_right, int64_t{corners.right} + Width);
+            m_bottom = std::max<int64_t>(m_bottom, int64_t{corners.bottom} + sh);
+        }
+    }
+
+    template <int Width, int Height, bool Blend>
+    PIXEL_SIMD_AVX2 __attribute__((flatten)) void RowAvx2(int64_t j)
+    {
+        RowOf<Width, Height, Blend, true>(j);
+    }
+    template <int Width, int Height, bool Blend> void RowPlain(int64_t j)
+    {
+        RowOf<Width, Height, Blend, false>(j);
+    }
+
+    // A cell drawn by rows: byte offsets of its column in the destination row and of its first
+    // row in the source, less that row's number times the source pitch.
+    struct Cell {
+        ptrdiff_t dst, src;
+    };
+    static std::vector<Cell>& Cells()
+    {
+        static thread_local std::vector<Cell> list;
+        return list;
+    }
+
+    template <int Width, bool Blend, typename Height>
+    PIXEL_SIMD_AVX2 __attribute__((flatten)) void DropRowsAvx2(Height& height)
+    {
+        DropRows<Width, Blend, true>(height);
+    }
+
+    template <int Width, bool Blend, bool Avx2, typename Height>
+    __attribute__((always_inline)) void DropRows(Height& height)
+    {
+        const int64_t n = Width;
+        std::vector<Cell>& cells = Cells();
+        cells.resize(static_cast<size_t>(m_cols));
+        int32_t* firstRow = Xs(); // per cell: its first destination row in the cell, n when hidden
+        const int64_t x = m_canvas->X(), y = m_canvas->Y();
+        for (int64_t j = 0; j < m_h; j += n) {
+            const int64_t dy = y + j;
+            // Rows of a cell that the picture, the source clip and the destination all hold whole.
+            const bool rowWhole = j + n <= m_h && j >= m_sT && j + n <= m_sB;
+            int64_t starts[Width + 1] = {};
+            for (int64_t b = 0; b < m_cols; ++b) {
+                const int64_t i = b * n;
+                int64_t k = height(i, j);
+                firstRow[b] = Width;
+                if (k <= 0)
+                    continue;
+                k = std::min(k, n);
+                const int64_t t0 = n - k, dx = x + i;
+                const bool fast = rowWhole && b >= m_first && b < m_end && dx >= m_dL && dx + n <= m_dR &&
+                                  dy + t0 >= m_dT && dy + n <= m_dB;
+                if (!fast) {
+                    m_canvas->PieceAt(i, j, std::min(i + n, m_w), std::min(j + k, m_h), dx, dy + t0);
+                    continue;
+                }
+                firstRow[b] = static_cast<int32_t>(t0);
+                ++starts[t0 + 1];
+            }
+            // Counting sort by first row: cells begun by row t are the first starts[t + 1] ones.
+            for (int64_t t = 0; t < n; ++t)
+                starts[t + 1] += starts[t];
+            if (starts[n] == 0)
+                continue;
+            int64_t next[Width];
+            std::copy(starts, starts + n, next);
+            int64_t left = INT64_MAX, top = n, right = INT64_MIN;
+            for (int64_t b = 0; b < m_cols; ++b) {
+                const int64_t t0 = firstRow[b];
+                if (t0 >= n)
+                    continue;
+                const int64_t i = b * n;
+                cells[static_cast<size_t>(next[t0]++)] =
+                    Cell{static_cast<ptrdiff_t>((x + i) * 4),
+                         static_cast<ptrdiff_t>((j - t0) * m_mem.srcPitch + i * 4)};
+                left = std::min(left, x + i);
+                right = std::max(right, x + i + n);
+                top = std::min(top, t0);
+            }
+            for (int64_t t = top; t < n; ++t) {
+                BYTE* d = m_mem.dst + static_cast<ptrdiff_t>(dy + t) * m_mem.dstPitch;
+                const BYTE* s = m_mem.src + static_cast<ptrdiff_t>(t) * m_mem.srcPitch;
+                const Cell* end = cells.data() + starts[t + 1];
+                for (const Cell* cell = cells.data(); cell != end; ++cell)
+                    Block<Width, 1, Blend, Avx2>(d + cell->dst, s + cell->src, 0, 0, 1);
+            }
+            m_left = std::min(m_left, left);
+            m_top = std::min(m_top, dy + top);
+            m_right = std::max(m_right, right);
+            m_bottom = std::max(m_bottom, dy + n);
+        }
+    }
+
+    CWipeCanvas* m_canvas = nullptr;
+    CWipeCanvas::Memory m_mem{};
+    int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0, m_cols = 0;
+    int64_t m_dL = 0, m_dT = 0, m_dR = 0, m_dB = 0, m_sT = 0, m_sB = 0, m_first = 0, m_end = 0;
+    int64_t m_left = INT64_MAX, m_top = INT64_MAX, m_right = INT64_MIN, m_bottom = INT64_MIN;
+};
+
+bool IsCosine(int64_t v)
+{
+    return v >= -kOne && v <= kOne;
+}
+
+// The thrown positions of one grid row, four blocks at a time in doubles: every value is a whole
+// number below 2^53, so products, sums and the halvings by 256 are exact, and the root and the
+// quotient are rounded once, as the block-by-block walk's double forms are.
+PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, int64_t hw, int64_t hh,
+                                 int64_t ct, int64_t st, int64_t a, int32_t* xs, int32_t* ys)
+{
+    const double dy = static_cast<double>(j - hh);
+    const __m256d dy2 = _mm256_set1_pd(dy * dy);
+    const __m256d stv = _mm256_set1_pd(static_cast<double>(st));
+    const __m256d av = _mm256_set1_pd(static_cast<double>(a));
+    const __m256d eighth = _mm256_set1_pd(1.0 / 256);
+    const __m256d one = _mm256_set1_pd(1.0);
+    // (ct dy 256) >> 16 is the same for the whole row.
+    const __m256d cy = _mm256_set1_pd(std::floor(static_cast<double>(ct) * dy / 256));
+    const __m128i step = _mm_setr_epi32(0, 4, 8, 12);
+    constexpr int kFloor = _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC;
+    constexpr int kTrunc = _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC;
+    for (int64_t b = 0; b < cols; b += 4) {
+        const __m128i i = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(b * 4)), step);
+        const __m256d dx = _mm256_cvtepi32_pd(_mm_sub_epi32(i, _mm_set1_epi32(static_cast<int32_t>(hw))));
+        const __m256d root =
+            _mm256_round_pd(_mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), dy2)), kTrunc);
+        // At the centre the root is 0 and so is every numerator: dividing by 1 keeps (dx, dy).
+        const __m256d d = _mm256_max_pd(root, one);
+        const __m256d sx = _mm256_round_pd(_mm256_mul_pd(_mm256_mul_pd(stv, dx), eighth), kFloor);
+        const __m256d ux = _mm256_round_pd(_mm256_div_pd(sx, d), kTrunc);
+        const __m256d uy = _mm256_round_pd(_mm256_div_pd(cy, d), kTrunc);
+        const __m256d ox = _mm256_round_pd(_mm256_mul_pd(_mm256_mul_pd(ux, av), eighth), kFloor);
+        const __m256d oy = _mm256_round_pd(_mm256_mul_pd(_mm256_mul_pd(uy, av), eighth), kFloor);
+        const __m128i px =
+            _mm_add_epi32(_mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(x)), i), _mm256_cvttpd_epi32(ox));
+        const __m128i py =
+            _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(y + j)), _mm256_cvttpd_epi32(oy));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(xs + b), px);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(ys + b), py);
+    }
+}
+
+} // namespace
+
+bool TurnedGrid(CWipeCanvas& c, int64_t n, int64_t c0, int64_t s0)
+{
+    GridWalk walk;
+    if ((n != 2 && n != 4 && n != 8) || !IsCosine(c0) || !IsCosine(s0) || !walk.Start(c, n, n))
+        return false;
+    const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    const int64_t cols = walk.Columns();
+    // Column b's two terms, side by side.
+    std::vector<int32_t>& terms = ColumnTerms();
+    terms.resize(static_cast<size_t>(cols) * 2);
+    for (int64_t b = 0; b < cols; ++b) {
+        const int64_t dx = b * n - hw;
+        terms[static_cast<size_t>(b)] = static_cast<int32_t>((c0 * dx) >> 16);
+        terms[static_cast<size_t>(cols + b)] = static_cast<int32_t>((s0 * dx) >> 16);
+    }
+    const int32_t* cx = terms.data();
+    const int32_t* sx = terms.data() + cols;
+    walk.Run([&](int64_t j, int64_t, int32_t* xs, int32_t* ys) {
+        const int64_t dy = j - hh;
+        const int32_t x = static_cast<int32_t>(c.X() + hw - ((s0 * dy) >> 16));
+        const int32_t y = static_cast<int32_t>(c.Y() + hh + ((c0 * dy) >> 16));
+        for (int64_t b = 0; b < cols; ++b) {
+            xs[b] = x + cx[b];
+            ys[b] = y + sx[b];
+        }
+    });
+    return true;
+}
+
+bool ZoomedGrid(CWipeCanvas& c, int64_t cx, int64_t sy, int64_t a)
+{
+    GridWalk walk;
+    if (!IsCosine(cx) || !IsCosine(sy) || a < 0 || a > 2 * kMostSide || !walk.Start(c, 4, 2))
+        return false;
+    const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    // Every grid row has the same columns.
+    for (int64_t b = 0; b < walk.Columns(); ++b) {
+        const int64_t i = b * 4;
+        walk.Xs()[b] = static_cast<int32_t>(c.X() + i + (((i - hw) * cx * a) >> 24));
+    }
+    const int64_t cols = walk.Columns();
+    walk.Run([&](int64_t j, int64_t, int32_t*, int32_t* ys) {
+        std::fill(ys, ys + cols, static_cast<int32_t>(c.Y() + j + (((j - hh) * sy * a) >> 24)));
+    });
+    return true;
+}
+
+bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
+{
+    GridWalk walk;
+    if (!IsCosine(ct) || !IsCosine(st) || a < 0 || a > 2 * kMostSide || !walk.Start(c, 4, 2))
+        return false;
+    const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
+    const int64_t cols = walk.Columns();
+    const int64_t x = c.X(), y = c.Y();
+    if (UseAvx2Loops()) {
+        walk.Run([&](int64_t j, int64_t, int32_t* xs, int32_t* ys) {
+            SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, xs, ys);
+        });
+        return true;
+    }
+    walk.Run([&](int64_t j, int64_t, int32_t* xs, int32_t* ys) {
+        const int64_t dy = j - hh;
+        for (int64_t b = 0; b < cols; ++b) {
+            const int64_t i = b * 4, dx = i - hw;
+            const int64_t d = ISqrt(dx * dx + dy * dy);
+            int64_t ux = dx, uy = dy;
+            if (d != 0) {
+                ux =
+                    static_cast<int64_t>(static_cast<double>((st * dx * 256) >> 16) / static_cast<double>(d));
+                uy =
+                    static_cast<int64_t>(static_cast<double>((ct * dy * 256) >> 16) / static_cast<double>(d));
+            }
+            xs[b] = static_cast<int32_t>(x + i + ((ux * a) >> 8));
+            ys[b] = static_cast<int32_t>(y + j + ((uy * a) >> 8));
+        }
+    });
+    return true;
+}
+
+bool JitteredGrid(CWipeCanvas& c, const uint8_t* noise, const int32_t* ox, const int32_t* oy)
+{
+    GridWalk walk;
+    if (!walk.Start(c, 4, 4))
+        return false;
+    // The offsets of noise positions 0 to 255, twice over, so a row's run never wraps.
+    int32_t nx[512], ny[512];
+    for (int k = 0; k < 512; ++k) {
+        nx[k] = ox[noise[k & 255]];
+        ny[k] = oy[noise[k & 255]];
+    }
+    const int64_t cols = walk.Columns();
+    walk.Run([&](int64_t j, int64_t r, int32_t* xs, int32_t* ys) {
+        const int32_t y = static_cast<int32_t>(c.Y() + j);
+        for (int64_t from = 0; from < cols; from += 256) {
+            const int64_t count = std::min<int64_t>(256, cols - from);
+            const int32_t* px = nx + ((from + 13 * r) & 255);
+            const int32_t* py = ny + ((from + 19 * r) & 255);
+            const int32_t x = static_cast<int32_t>(c.X() + from * 4);
+            for (int64_t b = 0; b < count; ++b) {
+                xs[from + b] = x + static_cast<int32_t>(b * 4) + px[b];
+                ys[from + b] = y + py[b];
+            }
+        }
+    });
+    return true;
+}
+
+bool DroppedGrid(CWipeCanvas& c, int64_t n, int s, int32_t progress, const uint8_t* noise)
+{
+    GridWalk walk;
+    if ((n != 8 && n != 16) || !walk.Start(c, n, n))
+        return false;
+    walk.Drop([&](int64_t i, int64_t j) {
+        const int64_t v = noise[((i >> 3) + 13 * j) & 255];
+        return (((v >> 1) + progress) >> s) - n;
+    });
+    return true;
+}
+
+} // namespace wipe

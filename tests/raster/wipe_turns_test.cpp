@@ -1,0 +1,96 @@
+// The turning block entries (spin, zoom, rotated grids, dropping cells, jitter) drawn a grid row at a time
+// with the SIMD switch on, against the block-by-block walk with it off: the same pixels and the same changed
+// bounds, at every SIMD level, both modes, sizes that do and do not fill their last block column and row
+// (down to one pixel), placed inside the destination and across each of its edges, with clip rectangles on
+// the destination and on the source.
+#include "platform/cpu_info.h"
+#include "raster/update_region.h"
+#include "winapi/simd_level.h"
+#include "wipe_test_util.h"
+
+#include <random>
+
+namespace {
+
+using namespace wipetest;
+
+constexpr int32_t kTurningEntries[] = {58, 59, 60, 61, 62, 64, 65, 66, 67};
+
+struct Drawn {
+    std::vector<uint32_t> pixels;
+    RECT bounds;
+};
+
+struct Case {
+    LONG w, h;   // source
+    LONG dw, dh; // destination
+    int32_t x, y;
+    RECT dstClip, srcClip; // empty: the whole picture
+};
+
+Drawn Draw(const Case& c, int32_t index, const CImage& start, CImage& src, int32_t progress, int32_t mode,
+           bool simd)
+{
+    const uint8_t savedSwitch = g_bUseMmx;
+    g_bUseMmx = simd ? 1 : 0;
+    auto dst = MakeImage(c.dw, c.dh, kImageWithTracker);
+    for (LONG j = 0; j < c.dh; ++j)
+        for (LONG i = 0; i < c.dw; ++i)
+            Put(*dst, i, j, At(start, i, j));
+    if (c.dstClip.right > c.dstClip.left)
+        *dst->GetClipRectPtr() = c.dstClip;
+    DrawTransition(index, dst.get(), &src, progress, c.x, c.y, mode, nullptr);
+    g_bUseMmx = savedSwitch;
+    const CUpdateRegion* region = dst->GetUpdateRegion();
+    return Drawn{Pixels(*dst), region->BoundsValid() ? region->Bounds() : RECT{0, 0, 0, 0}};
+}
+
+class WipeTurnsTest : public WipeTest {};
+
+TEST_F(WipeTurnsTest, RowsOfBlocksDrawTheBlockWalk)
+{
+    std::mt19937 rng(kSeed);
+    const Case cases[] = {
+        {64, 48, 64, 48, 0, 0, {}, {}},
+        {53, 37, 64, 48, 5, 4, {}, {}},
+        {41, 23, 47, 29, -6, 5, {}, {}},
+        {41, 23, 47, 29, 9, -7, {}, {}},
+        {37, 19, 30, 16, 3, 2, {}, {}}, // the destination cuts the right and bottom
+        {1, 1, 8, 8, 2, 3, {}, {}},
+        {3, 2, 8, 8, 0, 0, {}, {}},
+        {5, 3, 9, 7, 1, 1, {}, {}},
+        {9, 9, 12, 12, 1, 1, {}, {}},
+        {48, 40, 56, 48, 2, 2, {5, 3, 41, 37}, {}},
+        {48, 40, 56, 48, 2, 2, {}, {3, 5, 37, 31}},
+        {48, 40, 56, 48, -3, 4, {7, 2, 50, 44}, {1, 2, 45, 38}},
+        {133, 71, 140, 80, 3, 4, {}, {}}, // rows of more than one group of eight blocks, tails
+    };
+    for (SimdLevel level : kAllSimdLevels) {
+        ScopedSimdLevel scoped(level);
+        for (int32_t index : kTurningEntries)
+            for (const Case& c : cases)
+                for (int32_t progress : {1, 37, 64, 100, 128, 170, 192, 230, 255})
+                    for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
+                        auto src = NoisyImage(rng, c.w, c.h);
+                        if (c.srcClip.right > c.srcClip.left)
+                            *src->GetClipRectPtr() = c.srcClip;
+                        auto start = NoisyImage(rng, c.dw, c.dh);
+                        const Drawn walk = Draw(c, index, *start, *src, progress, mode, false);
+                        const Drawn rows = Draw(c, index, *start, *src, progress, mode, true);
+                        const auto where = [&] {
+                            return "entry " + std::to_string(index) + ", " + std::to_string(c.w) + "x" +
+                                   std::to_string(c.h) + " at " + std::to_string(c.x) + "," +
+                                   std::to_string(c.y) + ", progress " + std::to_string(progress) +
+                                   ", mode " + std::to_string(mode) + ", level " +
+                                   std::to_string(static_cast<int>(level));
+                        };
+                        ASSERT_EQ(rows.pixels, walk.pixels) << where();
+                        ASSERT_EQ(rows.bounds.left, walk.bounds.left) << where();
+                        ASSERT_EQ(rows.bounds.top, walk.bounds.top) << where();
+                        ASSERT_EQ(rows.bounds.right, walk.bounds.right) << where();
+                        ASSERT_EQ(rows.bounds.bottom, walk.bounds.bottom) << where();
+                    }
+    }
+}
+
+} // namespace
