@@ -181,7 +181,12 @@ private:
         unsigned show, fast;
     };
 
-    static Group GroupOf(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b)
+    // Lowest and highest corners of the blocks a row draws inline, lane by lane.
+    struct alignas(32) Corners {
+        int32_t left[8], top[8], right[8], bottom[8];
+    };
+
+    static Group GroupOf(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b, Corners& corners)
     {
         Group g{0, 0};
         for (int32_t lane = 0; lane < 8; ++lane) {
@@ -191,6 +196,12 @@ private:
                 x > l.fastX0 && x < l.fastX1 && y > l.fastY0 && y < l.fastY1 && at > l.first && at < l.end;
             g.show |= static_cast<unsigned>(show) << lane;
             g.fast |= static_cast<unsigned>(fast) << lane;
+            if (fast) {
+                corners.left[lane] = std::min(corners.left[lane], x);
+                corners.top[lane] = std::min(corners.top[lane], y);
+                corners.right[lane] = std::max(corners.right[lane], x);
+                corners.bottom[lane] = std::max(corners.bottom[lane], y);
+            }
         }
         return g;
     }
@@ -202,7 +213,16 @@ private:
                                 _mm256_cmpgt_epi32(_mm256_set1_epi32(hi), v));
     }
 
-    PIXEL_SIMD_AVX2 static Group GroupOfAvx2(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b)
+    // The lanes of a corner moved towards v where a block is drawn inline.
+    PIXEL_SIMD_AVX2 static void Keep(__m256i fast, int32_t* lanes, __m256i v, bool lowest)
+    {
+        const __m256i was = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
+        const __m256i now = lowest ? _mm256_min_epi32(was, v) : _mm256_max_epi32(was, v);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), _mm256_blendv_epi8(was, now, fast));
+    }
+
+    PIXEL_SIMD_AVX2 static Group GroupOfAvx2(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b,
+                                             Corners& corners)
     {
         using pixel_simd_avx2::Load8;
         const __m256i x = Load8(reinterpret_cast<const uint8_t*>(xs));
@@ -212,8 +232,33 @@ private:
         const __m256i fast =
             _mm256_and_si256(_mm256_and_si256(Between(x, l.fastX0, l.fastX1), Between(y, l.fastY0, l.fastY1)),
                              Between(at, l.first, l.end));
+        Keep(fast, corners.left, x, true);
+        Keep(fast, corners.top, y, true);
+        Keep(fast, corners.right, x, false);
+        Keep(fast, corners.bottom, y, false);
         return Group{static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(show))),
                      static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(fast)))};
+    }
+
+    // Four pixels of a row and four of the next in one register.
+    PIXEL_SIMD_AVX2 static __m256i RowPair(const BYTE* p, LONG pitch)
+    {
+        return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + pitch),
+                                   reinterpret_cast<const __m128i*>(p));
+    }
+
+    // Rows of a block four pixels wide blended two at a time, one row in each half of a register;
+    // an odd last row by itself. The pixels of BlendShort.
+    PIXEL_SIMD_AVX2 static void BlendRowPairsAvx2(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch,
+                                                  int rows)
+    {
+        using namespace pixel_simd_avx2;
+        int row = 0;
+        for (; row + 2 <= rows; row += 2, d += 2 * dstPitch, s += 2 * srcPitch)
+            _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(d + dstPitch), reinterpret_cast<__m128i*>(d),
+                                 BlendAlpha8(RowPair(s, srcPitch), RowPair(d, dstPitch)));
+        if (row < rows)
+            BlendShort(d, s, 4);
     }
 
     // Block rows of a fixed count (0: sh rows), copied or blended.
@@ -224,21 +269,11 @@ private:
         const int rows = Height > 0 ? Height : sh;
         if constexpr (Blend && Avx2 && Width >= 8)
             BlendBlockAvx2(d, s, dstPitch, srcPitch, Width, rows);
+        else if constexpr (Blend && Avx2 && Width == 4)
+            BlendRowPairsAvx2(d, s, dstPitch, srcPitch, rows);
         else
             ShortRows<Width, Blend>(d, s, dstPitch, srcPitch, rows);
     }
-
-    // Lowest and highest corners of the blocks drawn inline in a row.
-    struct Corners {
-        int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
-        void Add(int32_t x, int32_t y)
-        {
-            left = std::min(left, x);
-            top = std::min(top, y);
-            right = std::max(right, x);
-            bottom = std::max(bottom, y);
-        }
-    };
 
     // The blocks of grid row j, Height rows each (0: as many as the picture has left).
     template <int Width, int Height, bool Blend, bool Avx2>
@@ -253,19 +288,22 @@ private:
         const BYTE* srcRow = m_mem.src + static_cast<ptrdiff_t>(j) * srcPitch;
         const int32_t cols = static_cast<int32_t>(m_cols);
         Corners corners;
+        std::fill(std::begin(corners.left), std::end(corners.left), INT32_MAX);
+        std::fill(std::begin(corners.top), std::end(corners.top), INT32_MAX);
+        std::fill(std::begin(corners.right), std::end(corners.right), INT32_MIN);
+        std::fill(std::begin(corners.bottom), std::end(corners.bottom), INT32_MIN);
         const auto draw = [&](int32_t at) {
             const int32_t x = xs[at], y = ys[at];
             Block<Width, Height, Blend, Avx2>(dst + static_cast<ptrdiff_t>(y) * dstPitch + x * 4,
                                               srcRow + static_cast<ptrdiff_t>(at) * (Width * 4), dstPitch,
                                               srcPitch, sh);
-            corners.Add(x, y);
         };
         for (int32_t b = 0; b < cols; b += 8) {
             Group g;
             if constexpr (Avx2)
-                g = GroupOfAvx2(limits, xs + b, ys + b, b);
+                g = GroupOfAvx2(limits, xs + b, ys + b, b, corners);
             else
-                g = GroupOf(limits, xs + b, ys + b, b);
+                g = GroupOf(limits, xs + b, ys + b, b, corners);
             if (cols - b < 8) {
                 g.show &= (1u << (cols - b)) - 1;
             } else if (g.fast == 0xFF) {
@@ -285,11 +323,16 @@ private:
                 m_canvas->PieceAt(i, j, std::min(i + m_n, m_w), j + sh, xs[at], ys[at]);
             }
         }
-        if (corners.left <= corners.right) {
-            m_left = std::min<int64_t>(m_left, corners.left);
-            m_top = std::min<int64_t>(m_top, corners.top);
-            m_right = std::max<int64_t>(m_right, int64_t{corners.right} + Width);
-            m_bottom = std::max<int64_t>(m_bottom, int64_t{corners.bottom} + sh);
+        const int32_t left = *std::min_element(std::begin(corners.left), std::end(corners.left));
+        const int32_t right = *std::max_element(std::begin(corners.right), std::end(corners.right));
+        if (left <= right) {
+            m_left = std::min<int64_t>(m_left, left);
+            m_top =
+                std::min<int64_t>(m_top, *std::min_element(std::begin(corners.top), std::end(corners.top)));
+            m_right = std::max<int64_t>(m_right, int64_t{right} + Width);
+            m_bottom = std::max<int64_t>(
+                m_bottom,
+                int64_t{*std::max_element(std::begin(corners.bottom), std::end(corners.bottom))} + sh);
         }
     }
 
@@ -391,6 +434,15 @@ private:
     int64_t m_left = INT64_MAX, m_top = INT64_MAX, m_right = INT64_MIN, m_bottom = INT64_MIN;
 };
 
+// out[b] = base + b step + terms[b]: a loop the compiler makes wide, since nothing it reads is
+// written.
+void Offset(int32_t* __restrict out, const int32_t* __restrict terms, int32_t base, int64_t count,
+            int32_t step = 0)
+{
+    for (int32_t b = 0; b < count; ++b)
+        out[b] = base + b * step + terms[b];
+}
+
 bool IsCosine(int64_t v)
 {
     return v >= -kOne && v <= kOne;
@@ -455,12 +507,8 @@ bool TurnedGrid(CWipeCanvas& c, int64_t n, int64_t c0, int64_t s0)
     const int32_t* sx = terms.data() + cols;
     walk.Run([&](int64_t j, int64_t, int32_t* xs, int32_t* ys) {
         const int64_t dy = j - hh;
-        const int32_t x = static_cast<int32_t>(c.X() + hw - ((s0 * dy) >> 16));
-        const int32_t y = static_cast<int32_t>(c.Y() + hh + ((c0 * dy) >> 16));
-        for (int64_t b = 0; b < cols; ++b) {
-            xs[b] = x + cx[b];
-            ys[b] = y + sx[b];
-        }
+        Offset(xs, cx, static_cast<int32_t>(c.X() + hw - ((s0 * dy) >> 16)), cols);
+        Offset(ys, sx, static_cast<int32_t>(c.Y() + hh + ((c0 * dy) >> 16)), cols);
     });
     return true;
 }
@@ -534,11 +582,8 @@ bool JitteredGrid(CWipeCanvas& c, const uint8_t* noise, const int32_t* ox, const
             const int64_t count = std::min<int64_t>(256, cols - from);
             const int32_t* px = nx + ((from + 13 * r) & 255);
             const int32_t* py = ny + ((from + 19 * r) & 255);
-            const int32_t x = static_cast<int32_t>(c.X() + from * 4);
-            for (int64_t b = 0; b < count; ++b) {
-                xs[from + b] = x + static_cast<int32_t>(b * 4) + px[b];
-                ys[from + b] = y + py[b];
-            }
+            Offset(xs + from, px, static_cast<int32_t>(c.X() + from * 4), count, 4);
+            Offset(ys + from, py, y, count);
         }
     });
     return true;
