@@ -100,22 +100,6 @@ public:
         }
     }
 
-    // The dropping cells n x n: cell (i, j) shows its top k(i, j) rows (none for k <= 0) at the
-    // bottom of its own place; k is worked out by height(i, j). Cells never overlap, so they are
-    // drawn a destination row at a time: the cells of a grid row sorted by their first row, each
-    // row then draws the cells begun so far, with no test per cell.
-    template <typename Height> void Drop(Height height)
-    {
-        const bool blend = m_canvas->Mode() == kTransitionBlendAlpha;
-        const bool avx2 = UseAvx2Loops();
-        if (m_n == 8)
-            blend ? (avx2 ? DropRowsAvx2<8, true>(height) : DropRows<8, true, false>(height))
-                  : (avx2 ? DropRowsAvx2<8, false>(height) : DropRows<8, false, false>(height));
-        else
-            blend ? (avx2 ? DropRowsAvx2<16, true>(height) : DropRows<16, true, false>(height))
-                  : (avx2 ? DropRowsAvx2<16, false>(height) : DropRows<16, false, false>(height));
-    }
-
     ~GridWalk()
     {
         if (m_left < m_right)
@@ -346,87 +330,6 @@ private:
         RowOf<Width, Height, Blend, false>(j);
     }
 
-    // A cell drawn by rows: byte offsets of its column in the destination row and of its first
-    // row in the source, less that row's number times the source pitch.
-    struct Cell {
-        ptrdiff_t dst, src;
-    };
-    static std::vector<Cell>& Cells()
-    {
-        static thread_local std::vector<Cell> list;
-        return list;
-    }
-
-    template <int Width, bool Blend, typename Height>
-    PIXEL_SIMD_AVX2 __attribute__((flatten)) void DropRowsAvx2(Height& height)
-    {
-        DropRows<Width, Blend, true>(height);
-    }
-
-    template <int Width, bool Blend, bool Avx2, typename Height>
-    __attribute__((always_inline)) void DropRows(Height& height)
-    {
-        const int64_t n = Width;
-        std::vector<Cell>& cells = Cells();
-        cells.resize(static_cast<size_t>(m_cols));
-        int32_t* firstRow = Xs(); // per cell: its first destination row in the cell, n when hidden
-        const int64_t x = m_canvas->X(), y = m_canvas->Y();
-        for (int64_t j = 0; j < m_h; j += n) {
-            const int64_t dy = y + j;
-            // Rows of a cell that the picture, the source clip and the destination all hold whole.
-            const bool rowWhole = j + n <= m_h && j >= m_sT && j + n <= m_sB;
-            int64_t starts[Width + 1] = {};
-            for (int64_t b = 0; b < m_cols; ++b) {
-                const int64_t i = b * n;
-                int64_t k = height(i, j);
-                firstRow[b] = Width;
-                if (k <= 0)
-                    continue;
-                k = std::min(k, n);
-                const int64_t t0 = n - k, dx = x + i;
-                const bool fast = rowWhole && b >= m_first && b < m_end && dx >= m_dL && dx + n <= m_dR &&
-                                  dy + t0 >= m_dT && dy + n <= m_dB;
-                if (!fast) {
-                    m_canvas->PieceAt(i, j, std::min(i + n, m_w), std::min(j + k, m_h), dx, dy + t0);
-                    continue;
-                }
-                firstRow[b] = static_cast<int32_t>(t0);
-                ++starts[t0 + 1];
-            }
-            // Counting sort by first row: cells begun by row t are the first starts[t + 1] ones.
-            for (int64_t t = 0; t < n; ++t)
-                starts[t + 1] += starts[t];
-            if (starts[n] == 0)
-                continue;
-            int64_t next[Width];
-            std::copy(starts, starts + n, next);
-            int64_t left = INT64_MAX, top = n, right = INT64_MIN;
-            for (int64_t b = 0; b < m_cols; ++b) {
-                const int64_t t0 = firstRow[b];
-                if (t0 >= n)
-                    continue;
-                const int64_t i = b * n;
-                cells[static_cast<size_t>(next[t0]++)] =
-                    Cell{static_cast<ptrdiff_t>((x + i) * 4),
-                         static_cast<ptrdiff_t>((j - t0) * m_mem.srcPitch + i * 4)};
-                left = std::min(left, x + i);
-                right = std::max(right, x + i + n);
-                top = std::min(top, t0);
-            }
-            for (int64_t t = top; t < n; ++t) {
-                BYTE* d = m_mem.dst + static_cast<ptrdiff_t>(dy + t) * m_mem.dstPitch;
-                const BYTE* s = m_mem.src + static_cast<ptrdiff_t>(t) * m_mem.srcPitch;
-                const Cell* end = cells.data() + starts[t + 1];
-                for (const Cell* cell = cells.data(); cell != end; ++cell)
-                    Block<Width, 1, Blend, Avx2>(d + cell->dst, s + cell->src, 0, 0, 1);
-            }
-            m_left = std::min(m_left, left);
-            m_top = std::min(m_top, dy + top);
-            m_right = std::max(m_right, right);
-            m_bottom = std::max(m_bottom, dy + n);
-        }
-    }
-
     CWipeCanvas* m_canvas = nullptr;
     CWipeCanvas::Memory m_mem{};
     int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0, m_cols = 0;
@@ -451,8 +354,11 @@ bool IsCosine(int64_t v)
 // The thrown positions of one grid row, four blocks at a time in doubles: every value is a whole
 // number below 2^53, so products, sums and the halvings by 256 are exact, and the root and the
 // quotient are rounded once, as the block-by-block walk's double forms are.
+// The roots of the row come from roots when it is not null (four floats a step, every root below
+// 2^24 is a float exactly).
 PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, int64_t hw, int64_t hh,
-                                 int64_t ct, int64_t st, int64_t a, int32_t* xs, int32_t* ys)
+                                 int64_t ct, int64_t st, int64_t a, const float* roots, int32_t* xs,
+                                 int32_t* ys)
 {
     const double dy = static_cast<double>(j - hh);
     const __m256d dy2 = _mm256_set1_pd(dy * dy);
@@ -469,7 +375,9 @@ PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, 
         const __m128i i = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(b * 4)), step);
         const __m256d dx = _mm256_cvtepi32_pd(_mm_sub_epi32(i, _mm_set1_epi32(static_cast<int32_t>(hw))));
         const __m256d root =
-            _mm256_round_pd(_mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), dy2)), kTrunc);
+            roots != nullptr
+                ? _mm256_cvtps_pd(_mm_loadu_ps(roots + b))
+                : _mm256_round_pd(_mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), dy2)), kTrunc);
         // At the centre the root is 0 and so is every numerator: dividing by 1 keeps (dx, dy).
         const __m256d d = _mm256_max_pd(root, one);
         const __m256d sx = _mm256_round_pd(_mm256_mul_pd(_mm256_mul_pd(stv, dx), eighth), kFloor);
@@ -485,6 +393,45 @@ PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, 
         _mm_storeu_si128(reinterpret_cast<__m128i*>(ys + b), py);
     }
 }
+
+// trunc(sqrt(dx² + dy²)) of the blocks of a grid 4 x 2, row by row, for pictures up to a size: they
+// depend only on the size, so a spinning wipe works them out at its first step.
+class Roots {
+public:
+    // The roots of the canvas's grid, padded to whole groups of four a row, or null when the
+    // grid has more blocks than the table holds.
+    static const float* Of(int64_t w, int64_t h, int64_t* stride)
+    {
+        static thread_local Roots table;
+        return table.For(w, h, stride);
+    }
+
+private:
+    static constexpr int64_t kMostBlocks = int64_t{1} << 21;
+
+    const float* For(int64_t w, int64_t h, int64_t* stride)
+    {
+        const int64_t cols = (w + 3) / 4, rows = (h + 1) / 2;
+        *stride = (cols + 3) / 4 * 4;
+        if (w == m_w && h == m_h)
+            return m_roots.data();
+        if (*stride * rows > kMostBlocks)
+            return nullptr;
+        m_roots.assign(static_cast<size_t>(*stride * rows), 0.0f);
+        const int64_t hw = w / 2, hh = h / 2;
+        for (int64_t r = 0; r < rows; ++r)
+            for (int64_t b = 0; b < cols; ++b) {
+                const int64_t dx = b * 4 - hw, dy = r * 2 - hh;
+                m_roots[static_cast<size_t>(r * *stride + b)] = static_cast<float>(ISqrt(dx * dx + dy * dy));
+            }
+        m_w = w;
+        m_h = h;
+        return m_roots.data();
+    }
+
+    int64_t m_w = 0, m_h = 0;
+    std::vector<float> m_roots;
+};
 
 } // namespace
 
@@ -540,8 +487,11 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
     const int64_t cols = walk.Columns();
     const int64_t x = c.X(), y = c.Y();
     if (UseAvx2Loops()) {
-        walk.Run([&](int64_t j, int64_t, int32_t* xs, int32_t* ys) {
-            SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, xs, ys);
+        int64_t stride = 0;
+        const float* roots = Roots::Of(c.Width(), c.Height(), &stride);
+        walk.Run([&](int64_t j, int64_t k, int32_t* xs, int32_t* ys) {
+            SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, roots != nullptr ? roots + k * stride : nullptr, xs,
+                        ys);
         });
         return true;
     }
@@ -585,18 +535,6 @@ bool JitteredGrid(CWipeCanvas& c, const uint8_t* noise, const int32_t* ox, const
             Offset(xs + from, px, static_cast<int32_t>(c.X() + from * 4), count, 4);
             Offset(ys + from, py, y, count);
         }
-    });
-    return true;
-}
-
-bool DroppedGrid(CWipeCanvas& c, int64_t n, int s, int32_t progress, const uint8_t* noise)
-{
-    GridWalk walk;
-    if ((n != 8 && n != 16) || !walk.Start(c, n, n))
-        return false;
-    walk.Drop([&](int64_t i, int64_t j) {
-        const int64_t v = noise[((i >> 3) + 13 * j) & 255];
-        return (((v >> 1) + progress) >> s) - n;
     });
     return true;
 }
