@@ -245,6 +245,25 @@ private:
             BlendShort(d, s, 4);
     }
 
+    // Two blocks 2 x 2 that do not overlap blended in one register: the source's four pixels of
+    // each row (the blocks are neighbours there) against the two places of each. The pixels of
+    // BlendShort.
+    PIXEL_SIMD_AVX2 static void BlendSquarePairAvx2(BYTE* d0, BYTE* d1, const BYTE* s, LONG dstPitch,
+                                                    LONG srcPitch)
+    {
+        const auto low = [](const BYTE* p) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)); };
+        const __m256i src = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(s + srcPitch),
+                                                reinterpret_cast<const __m128i*>(s));
+        const __m256i dst = _mm256_set_m128i(_mm_unpacklo_epi64(low(d0 + dstPitch), low(d1 + dstPitch)),
+                                             _mm_unpacklo_epi64(low(d0), low(d1)));
+        const __m256i out = pixel_simd_avx2::BlendAlpha8(src, dst);
+        const __m128i top = _mm256_castsi256_si128(out), bottom = _mm256_extracti128_si256(out, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0), top);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_unpackhi_epi64(top, top));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + dstPitch), bottom);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm_unpackhi_epi64(bottom, bottom));
+    }
+
     // Block rows of a fixed count (0: sh rows), copied or blended.
     template <int Width, int Height, bool Blend, bool Avx2>
     __attribute__((always_inline)) static void Block(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch,
@@ -292,8 +311,23 @@ private:
                 g.show &= (1u << (cols - b)) - 1;
             } else if (g.fast == 0xFF) {
                 // The usual group: eight blocks wholly inside, drawn without a test.
-                for (int32_t lane = 0; lane < 8; ++lane)
-                    draw(b + lane);
+                if constexpr (Width == 2 && Height == 2 && Blend && Avx2) {
+                    // Neighbours that do not overlap are blended together, a register of eight.
+                    for (int32_t at = b; at < b + 8; at += 2) {
+                        const int32_t x0 = xs[at], y0 = ys[at], x1 = xs[at + 1], y1 = ys[at + 1];
+                        if (std::abs(x1 - x0) < 2 && std::abs(y1 - y0) < 2) {
+                            draw(at);
+                            draw(at + 1);
+                            continue;
+                        }
+                        BlendSquarePairAvx2(dst + static_cast<ptrdiff_t>(y0) * dstPitch + x0 * 4,
+                                            dst + static_cast<ptrdiff_t>(y1) * dstPitch + x1 * 4,
+                                            srcRow + static_cast<ptrdiff_t>(at) * 8, dstPitch, srcPitch);
+                    }
+                } else {
+                    for (int32_t lane = 0; lane < 8; ++lane)
+                        draw(b + lane);
+                }
                 continue;
             }
             for (unsigned bits = g.show; bits != 0; bits &= bits - 1) {
