@@ -550,8 +550,11 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
 
 bool JitteredGrid(CWipeCanvas& c, const uint8_t* noise, const int32_t* ox, const int32_t* oy)
 {
+    const auto small = [](const int32_t* offsets) {
+        return std::all_of(offsets, offsets + 256, [](int32_t v) { return std::abs(v) <= kMostSide; });
+    };
     GridWalk walk;
-    if (!walk.Start(c, 4, 4))
+    if (!small(ox) || !small(oy) || !walk.Start(c, 4, 4))
         return false;
     // The offsets of noise positions 0 to 255, twice over, so a row's run never wraps.
     int32_t nx[512], ny[512];

@@ -30,7 +30,7 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a);
 
 // Blocks 4 x 4 moved by the noise table: block (i, j) with b = i / 4 and r = j / 4 is drawn at
 // (x + i + ox[noise[(b + 13 r) & 255]], y + j + oy[noise[(b + 19 r) & 255]]); ox and oy hold 256
-// offsets each, at most the picture's width plus height in size.
+// offsets each (offsets beyond 16384 pixels leave the entry to the block walk).
 bool JitteredGrid(CWipeCanvas& c, const uint8_t* noise, const int32_t* ox, const int32_t* oy);
 
 } // namespace wipe
