@@ -349,7 +349,7 @@ int32_t RotateBlocks(CWipeCanvas& c, int32_t progress, int64_t n)
 // Draws nothing when the noise table could not be made.
 void DropCells(CWipeCanvas& c, int32_t progress, int64_t n, int s)
 {
-    if (!NoiseReady())
+    if (!NoiseReady() || wipe::DroppedGrid(c, n, s, progress, g_pNoiseTable))
         return;
     ForBlocks(c, n, n, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         const int64_t v = Noise((i >> 3) + 13 * j);

@@ -100,6 +100,18 @@ public:
         }
     }
 
+    // Cells n x n (n = Width) that show their top ks[b] rows at the bottom of their own place
+    // (none for ks[b] <= 0, at most n): fill(j, ks) gives each grid row's heights. Cells never
+    // overlap; those wholly inside are picked by a mask and drawn without a test per cell.
+    template <int Width, typename Fill> void Drop(Fill fill)
+    {
+        const bool blend = m_canvas->Mode() == kTransitionBlendAlpha;
+        if (UseAvx2Loops())
+            blend ? DropAvx2<Width, true>(fill) : DropAvx2<Width, false>(fill);
+        else
+            blend ? DropOf<Width, true, false>(fill) : DropOf<Width, false, false>(fill);
+    }
+
     ~GridWalk()
     {
         if (m_left < m_right)
@@ -364,6 +376,67 @@ private:
         RowOf<Width, Height, Blend, false>(j);
     }
 
+    template <int Width, bool Blend, typename Fill>
+    PIXEL_SIMD_AVX2 __attribute__((flatten)) void DropAvx2(Fill& fill)
+    {
+        DropOf<Width, Blend, true>(fill);
+    }
+
+    template <int Width, bool Blend, bool Avx2, typename Fill>
+    __attribute__((always_inline)) void DropOf(Fill& fill)
+    {
+        constexpr int64_t n = Width;
+        int32_t* ks = Xs();
+        const int64_t x = m_canvas->X(), y = m_canvas->Y();
+        BYTE* const dst = m_mem.dst;
+        const LONG dstPitch = m_mem.dstPitch, srcPitch = m_mem.srcPitch;
+        // Cells whose columns both pictures hold whole.
+        const int64_t firstX = std::max(m_first, (m_dL - x + n - 1) / n);
+        const int64_t endX = std::min(m_end, m_dR - x >= n ? (m_dR - x - n) / n + 1 : 0);
+        for (int64_t j = 0; j < m_h; j += n) {
+            fill(j, ks);
+            const int64_t top = y + j + n; // the cells' bottom edge
+            // Rows the source and the destination hold whole: every cell's shown rows, or those
+            // of at most kMost rows.
+            const bool rows = j + n <= m_h && j >= m_sT && j + n <= m_sB && top <= m_dB;
+            const int32_t kMost = static_cast<int32_t>(rows ? std::clamp<int64_t>(top - m_dT, -1, n) : -1);
+            const int32_t lo = static_cast<int32_t>(firstX), hi = static_cast<int32_t>(endX);
+            const BYTE* srcRow = m_mem.src + static_cast<ptrdiff_t>(j) * srcPitch;
+            int64_t left = INT64_MAX, right = INT64_MIN, highest = INT64_MAX;
+            for (int32_t b = 0; b < m_cols; b += 8) {
+                unsigned shown = 0, fast = 0;
+                for (int32_t lane = 0; lane < 8; ++lane) {
+                    const int32_t k = ks[b + lane], at = b + lane;
+                    shown |= static_cast<unsigned>(k > 0) << lane;
+                    fast |= static_cast<unsigned>(k > 0 && k <= kMost && at >= lo && at < hi) << lane;
+                }
+                if (m_cols - b < 8)
+                    shown &= (1u << (m_cols - b)) - 1;
+                for (unsigned bits = shown; bits != 0; bits &= bits - 1) {
+                    const int lane = __builtin_ctz(bits);
+                    const int32_t at = b + lane, k = ks[at];
+                    const int64_t i = int64_t{at} * n;
+                    if ((fast >> lane & 1) == 0) {
+                        m_canvas->PieceAt(i, j, std::min(i + n, m_w), std::min(j + k, m_h), x + i, top - k);
+                        continue;
+                    }
+                    Block<Width, 0, Blend, Avx2>(dst + static_cast<ptrdiff_t>(top - k) * dstPitch +
+                                                     (x + i) * 4,
+                                                 srcRow + i * 4, dstPitch, srcPitch, k);
+                    left = std::min(left, x + i);
+                    right = std::max(right, x + i + n);
+                    highest = std::min<int64_t>(highest, top - k);
+                }
+            }
+            if (left < right) {
+                m_left = std::min(m_left, left);
+                m_top = std::min(m_top, highest);
+                m_right = std::max(m_right, right);
+                m_bottom = std::max(m_bottom, top);
+            }
+        }
+    }
+
     CWipeCanvas* m_canvas = nullptr;
     CWipeCanvas::Memory m_mem{};
     int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0, m_cols = 0;
@@ -573,6 +646,31 @@ bool JitteredGrid(CWipeCanvas& c, const uint8_t* noise, const int32_t* ox, const
             Offset(ys + from, py, y, count);
         }
     });
+    return true;
+}
+
+bool DroppedGrid(CWipeCanvas& c, int64_t n, int s, int32_t progress, const uint8_t* noise)
+{
+    GridWalk walk;
+    if ((n != 8 && n != 16) || !walk.Start(c, n, n))
+        return false;
+    // The height of each noise position, twice over, so a row's run never wraps.
+    int32_t heights[512];
+    for (int k = 0; k < 512; ++k)
+        heights[k] =
+            static_cast<int32_t>(std::min<int64_t>((((noise[k & 255] >> 1) + progress) >> s) - n, n));
+    const int64_t cols = walk.Columns();
+    const auto fill = [&](int64_t j, int32_t* ks) {
+        // Cell b reads noise position (b n / 8 + 13 j) & 255.
+        const int64_t step = n / 8;
+        for (int64_t from = 0; from < cols; from += 128) {
+            const int32_t* h = heights + ((from * step + 13 * j) & 255);
+            const int64_t count = std::min<int64_t>(128, cols - from);
+            for (int64_t b = 0; b < count; ++b)
+                ks[from + b] = h[b * step];
+        }
+    };
+    n == 8 ? walk.Drop<8>(fill) : walk.Drop<16>(fill);
     return true;
 }
 

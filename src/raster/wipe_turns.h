@@ -33,4 +33,9 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a);
 // offsets each (offsets beyond 16384 pixels leave the entry to the block walk).
 bool JitteredGrid(CWipeCanvas& c, const uint8_t* noise, const int32_t* ox, const int32_t* oy);
 
+// Cells n x n (8 or 16) dropping into place: cell (i, j) with v = noise[(i / 8 + 13 j) & 255]
+// shows its top k = min(n, (((v >> 1) + progress) >> s) - n) rows at the bottom of its own place,
+// nothing where k <= 0.
+bool DroppedGrid(CWipeCanvas& c, int64_t n, int s, int32_t progress, const uint8_t* noise);
+
 } // namespace wipe

@@ -1,4 +1,4 @@
-// The turning block entries (spin, zoom, rotated grids, jitter) drawn a grid row at a time
+// The turning block entries (spin, zoom, rotated grids, dropping cells, jitter) drawn a grid row at a time
 // with the SIMD switch on, against the block-by-block walk with it off: the same pixels and the same changed
 // bounds, at every SIMD level, both modes, sizes that do and do not fill their last block column and row
 // (down to one pixel), placed inside the destination and across each of its edges, with clip rectangles on
@@ -14,7 +14,7 @@ namespace {
 
 using namespace wipetest;
 
-constexpr int32_t kTurningEntries[] = {58, 59, 60, 61, 62, 66, 67};
+constexpr int32_t kTurningEntries[] = {58, 59, 60, 61, 62, 64, 65, 66, 67};
 
 struct Drawn {
     std::vector<uint32_t> pixels;
