@@ -240,14 +240,23 @@ void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
         BlendAlphaOnAlpha(*image, picture, 255, m_x, m_y, &cell);
         return;
     }
-    // Bands of rows small enough to stay in the first-level cache between the copy and the blend.
     const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
     const size_t rowBytes = static_cast<size_t>(width) * 4;
-    const int band = std::max(1, static_cast<int>(8192 / rowBytes));
     const LONG imagePitch = image->GetPitch(), workPitch = m_work->GetPitch(), picturePitch = picture->GetPitch();
     BYTE* dst = const_cast<BYTE*>(PixelAt(*image, drawn));
     const BYTE* background = PixelAt(*m_work, saved);
     const BYTE* src = PixelAt(*picture, part);
+    if (g_bUseMmx && UseAvx2()) {
+        // The background is read where the cell is not opaque, and each pixel written once.
+        const LONG skip = static_cast<LONG>(rowBytes);
+        pixel_lib::AlphaOnAlphaOverRowsAvx2(dst, background, src, static_cast<int>(imagePitch - skip),
+                                            static_cast<int>(workPitch - skip), static_cast<int>(picturePitch - skip),
+                                            width, height, 255);
+        image->MarkChanged(drawn);
+        return;
+    }
+    // Bands of rows small enough to stay in the first-level cache between the copy and the blend.
+    const int band = std::max(1, static_cast<int>(8192 / rowBytes));
     for (int top = 0; top < height; top += band) {
         const int rows = std::min(band, height - top);
         for (int y = 0; y < rows; ++y)
