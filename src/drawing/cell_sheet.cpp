@@ -31,6 +31,21 @@ const BYTE* PixelAt(const CImage& image, const RECT& r)
     return image.GetBits() + static_cast<ptrdiff_t>(r.top) * image.GetPitch() + static_cast<ptrdiff_t>(r.left) * 4;
 }
 
+// Whether the cell of picture placed at (x, y) in image lies wholly inside the pixels and clips of
+// both, so that drawing it cuts nothing.
+bool NeedsNoClip(const RECT& cell, const CImage& picture, LONG x, LONG y, const CImage& image)
+{
+    const RECT& from = picture.ClipRect();
+    const RECT& to = image.ClipRect();
+    const int64_t width = static_cast<int64_t>(cell.right) - cell.left;
+    const int64_t height = static_cast<int64_t>(cell.bottom) - cell.top;
+    return width > 0 && height > 0 && cell.left >= std::max<LONG>(from.left, 0)
+           && cell.top >= std::max<LONG>(from.top, 0) && cell.right <= std::min(from.right, picture.GetWidth())
+           && cell.bottom <= std::min(from.bottom, picture.GetHeight()) && x >= std::max<LONG>(to.left, 0)
+           && y >= std::max<LONG>(to.top, 0) && x + width <= std::min(to.right, image.GetWidth())
+           && y + height <= std::min(to.bottom, image.GetHeight());
+}
+
 // Rows of src blended alpha over alpha (opacity 255) into dst, by the kernel the SIMD level asks.
 void OnAlphaRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
@@ -202,16 +217,23 @@ void CCellSheet::CopyCell(CImage* image, const RECT& cell) const
         image->Copy(picture, m_x, m_y, &cell, false);
         return;
     }
-    if (image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) != 0)
-        return;
-    // Read in place, field by field: a copy of the whole rectangle would reload it before its
-    // stores had landed.
-    const RECT& drawn = image->TransferDstRect();
-    const RECT& part = image->TransferSrcRect();
+    const BYTE* from = nullptr;
+    BYTE* to = nullptr;
+    RECT drawn;
+    if (NeedsNoClip(cell, *picture, m_x, m_y, *image)) {
+        // The usual case: nothing to cut, so the general clip is not asked.
+        drawn = RECT{m_x, m_y, m_x + (cell.right - cell.left), m_y + (cell.bottom - cell.top)};
+        from = PixelAt(*picture, cell);
+    } else {
+        if (image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) != 0)
+            return;
+        drawn = image->TransferDstRect();
+        from = PixelAt(*picture, image->TransferSrcRect());
+    }
+    to = const_cast<BYTE*>(PixelAt(*image, drawn));
     const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
-    (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(const_cast<BYTE*>(PixelAt(*image, drawn)), PixelAt(*picture, part),
-                                             image->GetPitch() - width * 4, picture->GetPitch() - width * 4, width,
-                                             height);
+    (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(to, from, image->GetPitch() - width * 4, picture->GetPitch() - width * 4,
+                                             width, height);
     image->MarkChanged(drawn);
 }
 
