@@ -16,8 +16,8 @@
 namespace {
 
 // Byte span [first, last) of a picture's pixels; false for a layout the one-pass blend does not
-// take (no pixels, not 32-bit, rows upwards).
-bool PixelSpan(const CImage& image, const BYTE*& first, const BYTE*& last)
+// take (no pixels, not 32-bit, rows upwards). Asked on every change: kept in the caller.
+inline __attribute__((always_inline)) bool PixelSpan(const CImage& image, const BYTE*& first, const BYTE*& last)
 {
     if (!image.GetBits() || image.GetBitsPerPixel() != 32 || image.GetPitch() <= 0)
         return false;
