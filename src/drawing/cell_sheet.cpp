@@ -16,8 +16,8 @@
 namespace {
 
 // Byte span [first, last) of a picture's pixels; false for a layout the one-pass blend does not
-// take (no pixels, not 32-bit, rows upwards).
-bool PixelSpan(const CImage& image, const BYTE*& first, const BYTE*& last)
+// take (no pixels, not 32-bit, rows upwards). Asked on every change: kept in the caller.
+inline __attribute__((always_inline)) bool PixelSpan(const CImage& image, const BYTE*& first, const BYTE*& last)
 {
     if (!image.GetBits() || image.GetBitsPerPixel() != 32 || image.GetPitch() <= 0)
         return false;
@@ -29,6 +29,21 @@ bool PixelSpan(const CImage& image, const BYTE*& first, const BYTE*& last)
 const BYTE* PixelAt(const CImage& image, const RECT& r)
 {
     return image.GetBits() + static_cast<ptrdiff_t>(r.top) * image.GetPitch() + static_cast<ptrdiff_t>(r.left) * 4;
+}
+
+// Whether the cell of picture placed at (x, y) in image lies wholly inside the pixels and clips of
+// both, so that drawing it cuts nothing.
+bool NeedsNoClip(const RECT& cell, const CImage& picture, LONG x, LONG y, const CImage& image)
+{
+    const RECT& from = picture.ClipRect();
+    const RECT& to = image.ClipRect();
+    const int64_t width = static_cast<int64_t>(cell.right) - cell.left;
+    const int64_t height = static_cast<int64_t>(cell.bottom) - cell.top;
+    return width > 0 && height > 0 && cell.left >= std::max<LONG>(from.left, 0)
+           && cell.top >= std::max<LONG>(from.top, 0) && cell.right <= std::min(from.right, picture.GetWidth())
+           && cell.bottom <= std::min(from.bottom, picture.GetHeight()) && x >= std::max<LONG>(to.left, 0)
+           && y >= std::max<LONG>(to.top, 0) && x + width <= std::min(to.right, image.GetWidth())
+           && y + height <= std::min(to.bottom, image.GetHeight());
 }
 
 // Rows of src blended alpha over alpha (opacity 255) into dst, by the kernel the SIMD level asks.
@@ -202,16 +217,23 @@ void CCellSheet::CopyCell(CImage* image, const RECT& cell) const
         image->Copy(picture, m_x, m_y, &cell, false);
         return;
     }
-    if (image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) != 0)
-        return;
-    // Read in place, field by field: a copy of the whole rectangle would reload it before its
-    // stores had landed.
-    const RECT& drawn = image->TransferDstRect();
-    const RECT& part = image->TransferSrcRect();
+    const BYTE* from = nullptr;
+    BYTE* to = nullptr;
+    RECT drawn;
+    if (NeedsNoClip(cell, *picture, m_x, m_y, *image)) {
+        // The usual case: nothing to cut, so the general clip is not asked.
+        drawn = RECT{m_x, m_y, m_x + (cell.right - cell.left), m_y + (cell.bottom - cell.top)};
+        from = PixelAt(*picture, cell);
+    } else {
+        if (image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) != 0)
+            return;
+        drawn = image->TransferDstRect();
+        from = PixelAt(*picture, image->TransferSrcRect());
+    }
+    to = const_cast<BYTE*>(PixelAt(*image, drawn));
     const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
-    (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(const_cast<BYTE*>(PixelAt(*image, drawn)), PixelAt(*picture, part),
-                                             image->GetPitch() - width * 4, picture->GetPitch() - width * 4, width,
-                                             height);
+    (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(to, from, image->GetPitch() - width * 4, picture->GetPitch() - width * 4,
+                                             width, height);
     image->MarkChanged(drawn);
 }
 
@@ -240,14 +262,23 @@ void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
         BlendAlphaOnAlpha(*image, picture, 255, m_x, m_y, &cell);
         return;
     }
-    // Bands of rows small enough to stay in the first-level cache between the copy and the blend.
     const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
     const size_t rowBytes = static_cast<size_t>(width) * 4;
-    const int band = std::max(1, static_cast<int>(8192 / rowBytes));
     const LONG imagePitch = image->GetPitch(), workPitch = m_work->GetPitch(), picturePitch = picture->GetPitch();
     BYTE* dst = const_cast<BYTE*>(PixelAt(*image, drawn));
     const BYTE* background = PixelAt(*m_work, saved);
     const BYTE* src = PixelAt(*picture, part);
+    if (g_bUseMmx && UseAvx2()) {
+        // The background is read where the cell is not opaque, and each pixel written once.
+        const LONG skip = static_cast<LONG>(rowBytes);
+        pixel_lib::AlphaOnAlphaOverRowsAvx2(dst, background, src, static_cast<int>(imagePitch - skip),
+                                            static_cast<int>(workPitch - skip), static_cast<int>(picturePitch - skip),
+                                            width, height, 255);
+        image->MarkChanged(drawn);
+        return;
+    }
+    // Bands of rows small enough to stay in the first-level cache between the copy and the blend.
+    const int band = std::max(1, static_cast<int>(8192 / rowBytes));
     for (int top = 0; top < height; top += band) {
         const int rows = std::min(band, height - top);
         for (int y = 0; y < rows; ++y)

@@ -54,14 +54,20 @@ PIXEL_SIMD_AVX2 inline __m256i OnAlpha8(__m256i d, __m256i s, __m256i e)
                             _mm256_slli_epi32(cut, 24));
 }
 
-// Eight pixels whose levels are all 0: a clear destination pixel takes the source's colour (alpha
-// 0), any other is left.
+// Eight pixels s at levels all 0 over d: a clear pixel of d takes the source's colour (alpha 0),
+// any other is left.
+PIXEL_SIMD_AVX2 inline __m256i ClearOverValue8(__m256i d, __m256i s)
+{
+    const __m256i bare = _mm256_cmpeq_epi32(_mm256_srli_epi32(d, 24), _mm256_setzero_si256());
+    return _mm256_blendv_epi8(d, _mm256_and_si256(s, Splat(0x00FFFFFFu)), bare);
+}
+
+// The same in place.
 PIXEL_SIMD_AVX2 inline void ClearOver8(BYTE* dst, __m256i s)
 {
     const __m256i d = Load8(dst);
-    const __m256i bare = _mm256_cmpeq_epi32(_mm256_srli_epi32(d, 24), _mm256_setzero_si256());
     // Clear pixels already holding the source's colour are not written again.
-    const __m256i out = _mm256_blendv_epi8(d, _mm256_and_si256(s, Splat(0x00FFFFFFu)), bare);
+    const __m256i out = ClearOverValue8(d, s);
     if (!All(_mm256_cmpeq_epi32(out, d))) {
         Store8(dst, out);
     }
@@ -76,6 +82,17 @@ PIXEL_SIMD_AVX2 inline void OnAlphaGroup8(BYTE* dst, __m256i s, __m256i e)
     } else {
         Store8(dst, OnAlpha8(Load8(dst), s, e));
     }
+}
+
+// Alpha over alpha of s over pixels u that are all opaque: the weight is the level itself and the
+// union opaque, so no quotient is needed.
+PIXEL_SIMD_AVX2 inline __m256i OverOpaque8(__m256i u, __m256i s, __m256i e)
+{
+    return _mm256_or_si256(BlendColour(u, s, Factor(e)), Splat(0xFF000000u));
+}
+PIXEL_SIMD_AVX2 inline bool AllOpaque(__m256i u)
+{
+    return All(_mm256_cmpeq_epi32(_mm256_or_si256(u, Splat(0x00FFFFFFu)), Splat(0xFFFFFFFFu)));
 }
 
 // --- by the source alpha at a level ------------------------------------------------------------
@@ -137,6 +154,56 @@ PIXEL_SIMD_AVX2 void OnAlphaRows(BYTE* dst, const BYTE* src, int dstSkip, int sr
 }
 
 template <bool Whole>
+PIXEL_SIMD_AVX2 void OnAlphaOverRows(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip,
+                                     int srcSkip, int width, int height, BYTE o)
+{
+    const __m256i full = Splat(255);
+    for (int y = 0; y < height; ++y) {
+        int x = 0;
+        for (; x + 16 <= width; x += 16, dst += 64, under += 64, src += 64) {
+            const __m256i s0 = Load8(src), s1 = Load8(src + 32);
+            const __m256i e0 = LevelOf<Whole>(s0, o), e1 = LevelOf<Whole>(s1, o);
+            if (All(_mm256_cmpeq_epi32(_mm256_and_si256(e0, e1), full))) {
+                // Opaque source pixels are the result: what lies under them is not read.
+                Store8(dst, s0);
+                Store8(dst + 32, s1);
+                continue;
+            }
+            const __m256i u0 = Load8(under), u1 = Load8(under + 32);
+            const __m256i any = _mm256_or_si256(e0, e1);
+            if (_mm256_testz_si256(any, any)) {
+                Store8(dst, ClearOverValue8(u0, s0));
+                Store8(dst + 32, ClearOverValue8(u1, s1));
+            } else if (AllOpaque(_mm256_and_si256(u0, u1))) {
+                Store8(dst, OverOpaque8(u0, s0, e0));
+                Store8(dst + 32, OverOpaque8(u1, s1, e1));
+            } else {
+                Store8(dst, OnAlpha8(u0, s0, e0));
+                Store8(dst + 32, OnAlpha8(u1, s1, e1));
+            }
+        }
+        if (x + 8 <= width) {
+            const __m256i s = Load8(src), u = Load8(under);
+            const __m256i e = LevelOf<Whole>(s, o);
+            Store8(dst, All(_mm256_cmpeq_epi32(e, full)) ? s
+                        : _mm256_testz_si256(e, e) ? ClearOverValue8(u, s)
+                        : AllOpaque(u)              ? OverOpaque8(u, s, e)
+                                                    : OnAlpha8(u, s, e));
+            x += 8;
+            dst += 32;
+            under += 32;
+            src += 32;
+        }
+        for (; x < width; ++x, dst += 4, under += 4, src += 4) {
+            Store32(dst, OnAlphaPixel(Load32(under), Load32(src), o));
+        }
+        dst += dstSkip;
+        under += underSkip;
+        src += srcSkip;
+    }
+}
+
+template <bool Whole>
 PIXEL_SIMD_AVX2 void ByLevelRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                                  BYTE o)
 {
@@ -183,6 +250,13 @@ PIXEL_SIMD_AVX2 inline __m256i Mix(__m256i a, __m256i b, __m256i fa, __m256i fb)
 void AlphaOnAlphaRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE o)
 {
     (o == 255 ? OnAlphaRows<true> : OnAlphaRows<false>)(dst, src, dstSkip, srcSkip, width, height, o);
+}
+
+void AlphaOnAlphaOverRowsAvx2(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip, int srcSkip,
+                              int width, int height, BYTE o)
+{
+    (o == 255 ? OnAlphaOverRows<true> : OnAlphaOverRows<false>)(dst, under, src, dstSkip, underSkip, srcSkip, width,
+                                                                 height, o);
 }
 
 void BlendByLevelRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE o)

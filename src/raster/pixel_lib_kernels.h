@@ -12,6 +12,10 @@ namespace pixel_lib {
 // Alpha over alpha at opacity o (1..255): AlphaOnAlphaRows32 with row o of the multiply table.
 void AlphaOnAlphaRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                           BYTE o);
+// Alpha over alpha of src over under, written to dst (apart from both): what copying under to
+// dst and then AlphaOnAlphaRowsAvx2 gives, in one pass. Opaque source groups do not read under.
+void AlphaOnAlphaOverRowsAvx2(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip, int srcSkip,
+                              int width, int height, BYTE o);
 // By the factor of mul(o, sA), destination alpha kept: BlendAlphaTableRows32 with row o.
 void BlendByLevelRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                           BYTE o);

@@ -434,8 +434,8 @@ namespace {
 // A cell blended over the restored background in one pass gives what RestoreBackground and then
 // BlendAlphaOnAlpha give, and a cell copy what CImage::Copy gives (plain kernels, no library), with
 // the library loaded or not, the SIMD kernels on or off, at every SIMD level: odd widths, clipping
-// on every side, and the layouts left to the general operations (a shorter background, a keyed
-// background or picture, a picture that is the image drawn into).
+// on every side or by either clip rectangle, an opaque background, and the layouts left to the general operations (a shorter
+// background, a keyed background or picture, a picture that is the image drawn into).
 TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
 {
     struct Case {
@@ -443,6 +443,9 @@ TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
         int cellW, cellH, pictureH;
         LONG x, y;
         bool keyedWork, keyedPicture, intoPicture;
+        bool opaqueBackground = false; // all but every fourth row of the image opaque
+        bool clipPicture = false;      // the picture's clip cuts the cell's first row
+        bool clipImage = false;        // the image's clip cuts the drawn cell's last column
     };
     const Case cases[] = {
         {"inside, 13 wide", 13, 7, 7, 3, 2, false, false, false},
@@ -455,6 +458,9 @@ TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
         {"keyed background", 16, 9, 9, 5, 5, true, false, false},
         {"keyed picture", 16, 9, 9, 5, 5, false, true, false},
         {"drawn into the picture", 12, 6, 6, 2, 0, false, false, true},
+        {"over an opaque background, 37 wide", 37, 9, 9, 1, 3, false, false, false, true},
+        {"picture clipped", 16, 9, 9, 5, 5, false, false, false, false, true},
+        {"image clipped", 16, 9, 9, 5, 5, false, false, false, false, false, true},
     };
     enum Way { kRestoreThenBlend, kOnePassBlend, kCopy, kCellCopy };
     CPixelLibrary* const library = g_pPixelLib;
@@ -470,12 +476,20 @@ TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
                     drawing_test::SetPx(*cells, x, y, (Px(*cells, x, y) & 0xFFFFFF) | (y % 3 == 0 ? 0xFF000000u : 0));
         if (c.keyedPicture)
             cells->SetColorKeyValue(Px(*cells, c.cellW, 0) & 0xFFFFFF);
+        if (c.clipPicture)
+            *cells->GetClipRectPtr() = RECT{0, 1, cells->GetWidth(), c.pictureH};
         const RECT cell{c.cellW, 0, 2 * c.cellW, c.pictureH};
         const auto run = [&](bool useLibrary, bool mmx, Way way) {
             SetPixelLibrary(useLibrary ? library : nullptr);
             g_bUseMmx = mmx ? 1 : 0;
             auto image = RandomImage(40, 30, 32, 22);
+            if (c.opaqueBackground)
+                for (int y = 0; y < image->GetHeight(); ++y)
+                    for (int x = 0; y % 4 != 3 && x < image->GetWidth(); ++x)
+                        drawing_test::SetPx(*image, x, y, Px(*image, x, y) | 0xFF000000u);
             CImage* picture = c.intoPicture ? image.get() : cells.get();
+            if (c.clipImage)
+                *image->GetClipRectPtr() = RECT{0, 0, c.x + c.cellW - 1, image->GetHeight()};
             CCellSheet cellSheet;
             EXPECT_EQ(cellSheet.SetImage(picture, c.cellW, c.cellH, nullptr, image.get(), c.x, c.y, 0, 2, false), 0);
             if (c.keyedWork)

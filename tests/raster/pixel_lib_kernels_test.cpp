@@ -57,6 +57,15 @@ const TwinCase kTwins[] = {
      [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
          AlphaOnAlphaRows32(d, s, ds, ss, w, h, g_MulTable[o]);
      }},
+    // Over pixels read from elsewhere (a copy of the destination), against the blend in place.
+    {"alpha over alpha from another picture",
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
+         const std::vector<BYTE> under(d, d + size_t(h) * size_t(4 * w + ds));
+         pixel_lib::AlphaOnAlphaOverRowsAvx2(d, under.data(), s, ds, ds, ss, w, h, o);
+     },
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
+         AlphaOnAlphaRows32(d, s, ds, ss, w, h, g_MulTable[o]);
+     }},
     {"by alpha at a level", pixel_lib::BlendByLevelRowsAvx2,
      [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
          BlendAlphaTableRows32(d, s, ds, ss, w, h, g_MulTable[o]);
@@ -144,7 +153,8 @@ TEST(PixelLibKernels, Avx2TwinsDrawnAgainOverTheirOwnResultGiveThePlainPixels)
 
 // Every pair of destination alpha and level through alpha over alpha, in runs long enough for
 // the vector groups: each pair meets the source weight's quotient in the first row (no group of
-// sixteen there is wholly clear or opaque), and again beside opaque pixels in the second.
+// sixteen there is wholly clear or opaque), and again beside opaque pixels in the second; blended
+// in place and from another picture.
 TEST(PixelLibKernels, AlphaOverAlphaAtEveryPairOfAlphas)
 {
     if (MachineSimdLevel() < SimdLevel::Avx2) {
@@ -162,8 +172,11 @@ TEST(PixelLibKernels, AlphaOverAlphaAtEveryPairOfAlphas)
         }
         Picture expected = dst;
         AlphaOnAlphaRows32(expected.First(), src.First(), 0, 0, 256, 2, g_MulTable[255]);
-        pixel_lib::AlphaOnAlphaRowsAvx2(dst.First(), src.First(), 0, 0, 256, 2, 255);
-        ASSERT_EQ(dst.mem, expected.mem) << "destination alpha " << dA;
+        Picture inPlace = dst, apart = dst;
+        pixel_lib::AlphaOnAlphaRowsAvx2(inPlace.First(), src.First(), 0, 0, 256, 2, 255);
+        ASSERT_EQ(inPlace.mem, expected.mem) << "in place, destination alpha " << dA;
+        pixel_lib::AlphaOnAlphaOverRowsAvx2(apart.First(), dst.First(), src.First(), 0, 0, 0, 256, 2, 255);
+        ASSERT_EQ(apart.mem, expected.mem) << "from another picture, destination alpha " << dA;
     }
 }
 
