@@ -1,0 +1,315 @@
+// The block-scatter wipes' walk in 32-bit lanes: the positions of eight blocks of a grid row are
+// worked out at once, tested against the picture as a mask (blocks thrown wholly off it are most of
+// the early steps), and the blocks that show are drawn in the walk's order, so overlaps come out as
+// block by block. Only where every product and position of the walk fits 32 bits (ScatterFits);
+// other pictures keep the 64-bit block walk.
+#pragma once
+
+#include "raster/pixel_simd.h"
+#include "raster/pixel_simd_avx2.h"
+#include "raster/wipe_blocks.h"
+#include "raster/wipe_canvas.h"
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+namespace wipe {
+
+// The largest w + h of a picture the lane walk takes. A noise byte (<= 255) times a direction
+// (|u| <= 256) times an amplitude (<= w + h) stays under 255 * 256 * 16384 < 2^31, and so does
+// such a term (at most w + h) times a 16.16 cosine (|c| <= 65536).
+constexpr int64_t kScatterMostSpan = 16384;
+// The largest |x| and |y| of the placement: positions then stay far inside 32 bits.
+constexpr int64_t kScatterMostPlace = int64_t{1} << 28;
+
+// True when the lane walk serves this canvas: AVX2 loops on, blocks drawn as they come, and a
+// picture and placement small enough for 32-bit lanes.
+inline bool ScatterFits(const CWipeCanvas& c)
+{
+    return UseAvx2Loops() && c.WritesBlocks() && c.Width() >= 1 && c.Height() >= 1 &&
+           int64_t{c.Width()} + c.Height() <= kScatterMostSpan && std::abs(int64_t{c.X()}) <= kScatterMostPlace &&
+           std::abs(int64_t{c.Y()}) <= kScatterMostPlace;
+}
+
+// The noise bytes at base, base + n, base + 2n, ... (each index AND 255) as 32-bit lanes, eight at
+// a time, for a stride n of 2 or 4: strip r holds the bytes at r, r + n, r + 2n, ... once round
+// the table and eight more, so any eight in a row are one load.
+class NoiseStrides {
+public:
+    NoiseStrides(const uint8_t* noise, int n) : m_n(n), m_period(256 / n)
+    {
+        for (int r = 0; r < n; ++r)
+            for (int q = 0; q < m_period + 8; ++q)
+                m_strips[r * (m_period + 8) + q] = noise[(r + n * q) & 255];
+    }
+
+    // The bytes from base on, eight a step.
+    class Run {
+    public:
+        Run() = default;
+        PIXEL_SIMD_AVX2 __m256i Next()
+        {
+            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m_strip + m_at));
+            m_at += 8;
+            if (m_at >= m_period) // the period is a multiple of 8: the next load starts in the strip
+                m_at -= m_period;
+            return v;
+        }
+
+    private:
+        friend class NoiseStrides;
+        Run(const int32_t* strip, int at, int period) : m_strip(strip), m_at(at), m_period(period) {}
+        const int32_t* m_strip = nullptr;
+        int m_at = 0;
+        int m_period = 8;
+    };
+
+    Run From(int64_t base) const
+    {
+        const int b = static_cast<int>(base & 255);
+        return Run(m_strips + (b % m_n) * (m_period + 8), b / m_n, m_period);
+    }
+
+private:
+    int m_n;
+    int m_period;
+    int32_t m_strips[256 + 4 * 8];
+};
+
+// Directions of eight blocks from a table of (ux, uy) 16-bit pairs: ux in the low half of each
+// 32-bit lane, uy in the high half.
+PIXEL_SIMD_AVX2 inline void LoadDirections(const int16_t* pairs, __m256i& ux, __m256i& uy)
+{
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pairs));
+    ux = _mm256_srai_epi32(_mm256_slli_epi32(v, 16), 16);
+    uy = _mm256_srai_epi32(v, 16);
+}
+
+// (a * b) >> s of 32-bit lanes whose product fits 32 bits, rounded toward minus infinity.
+PIXEL_SIMD_AVX2 inline __m256i MulShift(__m256i a, __m256i b, int s)
+{
+    return _mm256_srai_epi32(_mm256_mullo_epi32(a, b), s);
+}
+
+// Draws the blocks of an n x m grid (n = Width, m = Height) row by row from positions given eight at
+// a time: block i of a row is source columns Width*i .. Width*i + Width - 1 (cut to the picture),
+// rows j .. j + Height - 1. Blocks wholly inside both clips are copied or blended here; blocks that
+// may show in part are cut by the canvas; the rest are dropped. The same pixels as BlockWriter given
+// the same blocks in the same order.
+template <int Width, int Height, bool Blend> class ScatterWriter {
+public:
+    // Made and ended in AVX2 code only (its bounds are kept in registers).
+    PIXEL_SIMD_AVX2 explicit ScatterWriter(CWipeCanvas& c)
+        : m_canvas(c),
+          m_w(c.Width()),
+          m_h(c.Height()),
+          m_perRow(static_cast<int>((int64_t{c.Width()} + Width - 1) / Width))
+    {
+        CWipeCanvas::Memory memory{};
+        c.DirectMemory(memory); // ScatterFits holds: blocks go straight to the pixels
+        m_dst = memory.dst;
+        m_src = memory.src;
+        m_dstPitch = memory.dstPitch;
+        m_srcPitch = memory.srcPitch;
+        // Blocks b with bLo <= b < bHi are whole and within the source's columns.
+        const int64_t srcL = std::max<int64_t>(c.SourceClip().left, 0);
+        const int64_t srcR = std::min<int64_t>(c.SourceClip().right, m_w);
+        m_bLo = static_cast<int32_t>((srcL + Width - 1) / Width);
+        m_bHi = std::max(static_cast<int32_t>(std::max<int64_t>(srcR, 0) / Width), m_bLo);
+        m_clipL = c.Clip().left;
+        m_clipT = c.Clip().top;
+        m_clipR = c.Clip().right;
+        m_clipB = c.Clip().bottom;
+        m_minX = m_minY = _mm256_set1_epi32(INT32_MAX);
+        m_maxR = m_maxB = _mm256_set1_epi32(INT32_MIN);
+    }
+    ScatterWriter(const ScatterWriter&) = delete;
+    ScatterWriter& operator=(const ScatterWriter&) = delete;
+    // The bounds of the blocks drawn here join the step's.
+    PIXEL_SIMD_AVX2 ~ScatterWriter()
+    {
+        if (m_anyInside)
+            m_canvas.MarkDrawn(Least(m_minX), Least(m_minY), Most(m_maxR), Most(m_maxB));
+    }
+
+    // Blocks per grid row.
+    int PerRow() const { return m_perRow; }
+
+    // Starts grid row j.
+    void BeginRow(int64_t j)
+    {
+        m_j = j;
+        m_rowHeight = static_cast<int>(std::min<int64_t>(Height, m_h - j));
+        const bool rowInSource = j >= m_canvas.SourceClip().top && j + m_rowHeight <= m_canvas.SourceClip().bottom;
+        m_rowLo = rowInSource ? m_bLo : 0;
+        m_rowHi = rowInSource ? m_bHi : 0;
+        m_srcRow = m_src + static_cast<ptrdiff_t>(j) * m_srcPitch;
+    }
+
+    // Blocks b0 .. b0 + 7 of the row (those past its end are left out) with their top-left corners
+    // at (dx, dy).
+    PIXEL_SIMD_AVX2 void Eight(int b0, __m256i dx, __m256i dy)
+    {
+        const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+        const __m256i b = _mm256_add_epi32(_mm256_set1_epi32(b0), lane);
+        const __m256i inRow = _mm256_cmpgt_epi32(_mm256_set1_epi32(m_perRow), b);
+        // Inside: whole, within the source, and placed wholly inside the clip.
+        const __m256i whole = Within(b, m_rowLo, m_rowHi - 1);
+        const __m256i placed = _mm256_and_si256(Within(dx, m_clipL, m_clipR - Width),
+                                                Within(dy, m_clipT, m_clipB - m_rowHeight));
+        const __m256i inside = _mm256_and_si256(_mm256_and_si256(whole, placed), inRow);
+        // May show: placed over the clip at least in part (cut by the canvas).
+        const __m256i overlaps = _mm256_and_si256(Within(dx, m_clipL - Width + 1, m_clipR - 1),
+                                                  Within(dy, m_clipT - m_rowHeight + 1, m_clipB - 1));
+        const unsigned insideBits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(inside)));
+        const unsigned showBits = static_cast<unsigned>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_and_si256(overlaps, inRow))));
+        if (showBits == 0)
+            return;
+        if (insideBits != 0) {
+            const __m256i big = _mm256_set1_epi32(INT32_MAX), small = _mm256_set1_epi32(INT32_MIN);
+            m_minX = _mm256_min_epi32(m_minX, _mm256_blendv_epi8(big, dx, inside));
+            m_minY = _mm256_min_epi32(m_minY, _mm256_blendv_epi8(big, dy, inside));
+            const __m256i r = _mm256_add_epi32(dx, _mm256_set1_epi32(Width));
+            const __m256i bottom = _mm256_add_epi32(dy, _mm256_set1_epi32(m_rowHeight));
+            m_maxR = _mm256_max_epi32(m_maxR, _mm256_blendv_epi8(small, r, inside));
+            m_maxB = _mm256_max_epi32(m_maxB, _mm256_blendv_epi8(small, bottom, inside));
+            m_anyInside = true;
+        }
+        alignas(32) int32_t xs[8], ys[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(xs), dx);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(ys), dy);
+        for (unsigned bits = showBits; bits != 0; bits &= bits - 1) {
+            const int k = __builtin_ctz(bits);
+            const int64_t i = int64_t{b0 + k} * Width;
+            if ((insideBits >> k) & 1) {
+                BYTE* d = m_dst + static_cast<ptrdiff_t>(ys[k]) * m_dstPitch + static_cast<ptrdiff_t>(xs[k]) * 4;
+                const BYTE* s = m_srcRow + i * 4;
+                if (m_rowHeight == Height)
+                    DrawBlock(d, s, Height);
+                else
+                    DrawBlock(d, s, m_rowHeight);
+            } else {
+                m_canvas.PieceAt(i, m_j, std::min<int64_t>(i + Width, m_w), m_j + m_rowHeight, xs[k], ys[k]);
+            }
+        }
+    }
+
+private:
+    // Lanes of a with lo <= a <= hi.
+    PIXEL_SIMD_AVX2 static __m256i Within(__m256i a, int32_t lo, int32_t hi)
+    {
+        return _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(lo), a),
+                                                   _mm256_cmpgt_epi32(a, _mm256_set1_epi32(hi))),
+                                   _mm256_set1_epi32(-1));
+    }
+    PIXEL_SIMD_AVX2 static int32_t Least(__m256i v)
+    {
+        alignas(32) int32_t a[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(a), v);
+        return *std::min_element(a, a + 8);
+    }
+    PIXEL_SIMD_AVX2 static int32_t Most(__m256i v)
+    {
+        alignas(32) int32_t a[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(a), v);
+        return *std::max_element(a, a + 8);
+    }
+    // Both rows of four pixels at p in one register.
+    PIXEL_SIMD_AVX2 static __m256i Pair(const BYTE* p, LONG pitch)
+    {
+        return _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
+    }
+
+    PIXEL_SIMD_AVX2 void DrawBlock(BYTE* d, const BYTE* s, int rows)
+    {
+        if constexpr (Blend && Width == 4) {
+            using namespace pixel_simd_avx2;
+            int row = 0;
+            for (; row + 2 <= rows; row += 2, d += 2 * m_dstPitch, s += 2 * m_srcPitch) {
+                const __m256i out = BlendAlpha8(Pair(s, m_srcPitch), Pair(d, m_dstPitch));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(out));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + m_dstPitch), _mm256_extracti128_si256(out, 1));
+            }
+            if (row < rows)
+                BlendShort(d, s, 4);
+        } else {
+            ShortRows<Width, Blend>(d, s, m_dstPitch, m_srcPitch, rows);
+        }
+    }
+
+    CWipeCanvas& m_canvas;
+    BYTE* m_dst = nullptr;
+    const BYTE* m_src = nullptr;
+    LONG m_dstPitch = 0;
+    LONG m_srcPitch = 0;
+    int64_t m_w, m_h;
+    int m_perRow;
+    int32_t m_bLo = 0, m_bHi = 0;
+    int32_t m_clipL = 0, m_clipT = 0, m_clipR = 0, m_clipB = 0;
+    int64_t m_j = 0;
+    int m_rowHeight = 0;
+    int32_t m_rowLo = 0, m_rowHi = 0;
+    const BYTE* m_srcRow = nullptr;
+    // Least left and top, most right and bottom of the blocks drawn here, lane by lane.
+    __m256i m_minX, m_minY, m_maxR, m_maxB;
+    bool m_anyInside = false;
+};
+
+// Walks the grid of Width x Height blocks row by row, drawing as ScatterWriter draws: place.Row(k,
+// j) starts grid row k (its top at j), then place.Eight(b0, dx, dy) gives the top-left corners of its
+// blocks b0 .. b0 + 7. Both are inlined into this AVX2 loop.
+template <int Width, int Height, bool Blend, typename Place>
+PIXEL_SIMD_AVX2 void ScatterWalkAs(CWipeCanvas& c, Place& place)
+{
+    ScatterWriter<Width, Height, Blend> out(c);
+    const int perRow = out.PerRow();
+    int64_t k = 0;
+    for (int64_t j = 0; j < c.Height(); j += Height, ++k) {
+        out.BeginRow(j);
+        place.Row(k, j);
+        for (int b0 = 0; b0 < perRow; b0 += 8) {
+            __m256i dx, dy;
+            place.Eight(b0, dx, dy);
+            out.Eight(b0, dx, dy);
+        }
+    }
+}
+
+// ScatterWalkAs for the canvas's mode; only where ScatterFits.
+template <int Width, int Height, typename Place> PIXEL_SIMD_AVX2 void ScatterWalk(CWipeCanvas& c, Place& place)
+{
+    if (c.Mode() == kTransitionBlendAlpha)
+        ScatterWalkAs<Width, Height, true>(c, place);
+    else
+        ScatterWalkAs<Width, Height, false>(c, place);
+}
+
+// The column of each of eight blocks b0 .. b0 + 7 of Width pixels, plus base.
+template <int Width> PIXEL_SIMD_AVX2 inline __m256i BlockColumns(int b0, int32_t base)
+{
+    return _mm256_add_epi32(_mm256_set1_epi32(b0 * Width + base),
+                            _mm256_setr_epi32(0, Width, 2 * Width, 3 * Width, 4 * Width, 5 * Width, 6 * Width,
+                                              7 * Width));
+}
+
+// The block-scatter entries' walks in lanes, each only where ScatterFits holds and with an amplitude
+// 0 <= a <= w + h. The direction tables hold the (ux, uy) pairs of the grid's blocks in walk order
+// (|ux|, |uy| <= 256) and eight pairs more past the last block; cosines are 16.16 values of the
+// cosine table.
+// Blocks of 4 x 2 scattered by the noise bytes at i + j and i + j + 1, away to the lower right.
+void ScatterNoiseLanes(CWipeCanvas& c, int64_t a);
+// Blocks of n x 2 (n = 2 or 4) thrown along their directions by the noise bytes of their row.
+void BurstLanes(CWipeCanvas& c, int n, int64_t a, const int16_t* directions);
+// The burst of 4 x 2 blocks with its offsets scaled by the cosine ct and the sine st.
+void BurstSwirlLanes(CWipeCanvas& c, int64_t a, int64_t ct, int64_t st, const int16_t* directions);
+// Blocks of 4 x 4 turned about the centre by (c0, s0) and thrown along their directions.
+void RotateBurstLanes(CWipeCanvas& c, int64_t a, int64_t c0, int64_t s0, const int16_t* directions);
+
+} // namespace wipe
