@@ -157,19 +157,21 @@ public:
         const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
         const __m256i b = _mm256_add_epi32(_mm256_set1_epi32(b0), lane);
         const __m256i inRow = _mm256_cmpgt_epi32(_mm256_set1_epi32(m_perRow), b);
-        // Inside: whole, within the source, and placed wholly inside the clip.
-        const __m256i whole = Within(b, m_rowLo, m_rowHi - 1);
-        const __m256i placed = _mm256_and_si256(Within(dx, m_clipL, m_clipR - Width),
-                                                Within(dy, m_clipT, m_clipB - m_rowHeight));
-        const __m256i inside = _mm256_and_si256(_mm256_and_si256(whole, placed), inRow);
-        // May show: placed over the clip at least in part (cut by the canvas).
+        // May show: placed over the clip at least in part. Most groups of the early steps show
+        // nothing and end here.
         const __m256i overlaps = _mm256_and_si256(Within(dx, m_clipL - Width + 1, m_clipR - 1),
                                                   Within(dy, m_clipT - m_rowHeight + 1, m_clipB - 1));
-        const unsigned insideBits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(inside)));
         const unsigned showBits = static_cast<unsigned>(
             _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_and_si256(overlaps, inRow))));
         if (showBits == 0)
             return;
+        // Inside (drawn here): whole, within the source, and placed wholly inside the clip; the
+        // others that show are cut by the canvas.
+        const __m256i whole = Within(b, m_rowLo, m_rowHi - 1);
+        const __m256i placed = _mm256_and_si256(Within(dx, m_clipL, m_clipR - Width),
+                                                Within(dy, m_clipT, m_clipB - m_rowHeight));
+        const __m256i inside = _mm256_and_si256(_mm256_and_si256(whole, placed), inRow);
+        const unsigned insideBits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(inside)));
         if (insideBits != 0) {
             const __m256i big = _mm256_set1_epi32(INT32_MAX), small = _mm256_set1_epi32(INT32_MIN);
             m_minX = _mm256_min_epi32(m_minX, _mm256_blendv_epi8(big, dx, inside));
