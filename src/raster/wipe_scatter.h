@@ -16,6 +16,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace wipe {
 
@@ -95,15 +96,33 @@ PIXEL_SIMD_AVX2 inline __m256i MulShift(__m256i a, __m256i b, int s)
     return _mm256_srai_epi32(_mm256_mullo_epi32(a, b), s);
 }
 
+// The lanes of each 8-bit mask packed to the front: entry m holds, as bytes, the indices of the set
+// bits of m in rising order.
+struct PackOrder {
+    constexpr PackOrder()
+    {
+        for (unsigned m = 0; m < 256; ++m) {
+            uint64_t order = 0;
+            int at = 0;
+            for (int k = 0; k < 8; ++k)
+                if ((m >> k) & 1)
+                    order |= uint64_t(k) << (8 * at++);
+            of[m] = order;
+        }
+    }
+    uint64_t of[256] = {};
+};
+inline constexpr PackOrder kPackOrder{};
+
 // Draws the blocks of an n x m grid (n = Width, m = Height) row by row from positions given eight at
 // a time: block i of a row is source columns Width*i .. Width*i + Width - 1 (cut to the picture),
-// rows j .. j + Height - 1. Blocks wholly inside both clips are copied or blended here; blocks that
-// may show in part are cut by the canvas; the rest are dropped. The same pixels as BlockWriter given
-// the same blocks in the same order.
+// rows j .. j + Height - 1. The blocks of a row that may show are packed into a list as their
+// positions come (no branch on how many show), and drawn in order when the row ends: blocks wholly
+// inside both clips here, the others cut by the canvas. The same pixels as BlockWriter given the
+// same blocks in the same order.
 template <int Width, int Height, bool Blend> class ScatterWriter {
 public:
-    // Made and ended in AVX2 code only (its bounds are kept in registers).
-    PIXEL_SIMD_AVX2 explicit ScatterWriter(CWipeCanvas& c)
+    explicit ScatterWriter(CWipeCanvas& c)
         : m_canvas(c),
           m_w(c.Width()),
           m_h(c.Height()),
@@ -124,16 +143,20 @@ public:
         m_clipT = c.Clip().top;
         m_clipR = c.Clip().right;
         m_clipB = c.Clip().bottom;
-        m_minX = m_minY = _mm256_set1_epi32(INT32_MAX);
-        m_maxR = m_maxB = _mm256_set1_epi32(INT32_MIN);
+        // A row's list: block numbers (the sign bit set for blocks the canvas cuts), lefts, tops;
+        // a whole group of eight is stored past the last entry.
+        m_lists.resize(std::max<size_t>(m_lists.size(), 3 * (static_cast<size_t>(m_perRow) + 8)));
+        m_blocks = m_lists.data();
+        m_lefts = m_blocks + m_perRow + 8;
+        m_tops = m_lefts + m_perRow + 8;
     }
     ScatterWriter(const ScatterWriter&) = delete;
     ScatterWriter& operator=(const ScatterWriter&) = delete;
     // The bounds of the blocks drawn here join the step's.
-    PIXEL_SIMD_AVX2 ~ScatterWriter()
+    ~ScatterWriter()
     {
-        if (m_anyInside)
-            m_canvas.MarkDrawn(Least(m_minX), Least(m_minY), Most(m_maxR), Most(m_maxB));
+        if (m_left < m_right)
+            m_canvas.MarkDrawn(m_left, m_top, m_right, m_bottom);
     }
 
     // Blocks per grid row.
@@ -148,78 +171,84 @@ public:
         m_rowLo = rowInSource ? m_bLo : 0;
         m_rowHi = rowInSource ? m_bHi : 0;
         m_srcRow = m_src + static_cast<ptrdiff_t>(j) * m_srcPitch;
+        m_count = 0;
     }
 
     // Blocks b0 .. b0 + 7 of the row (those past its end are left out) with their top-left corners
-    // at (dx, dy).
+    // at (dx, dy): those that may show join the row's list.
     PIXEL_SIMD_AVX2 void Eight(int b0, __m256i dx, __m256i dy)
     {
         const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
         const __m256i b = _mm256_add_epi32(_mm256_set1_epi32(b0), lane);
         const __m256i inRow = _mm256_cmpgt_epi32(_mm256_set1_epi32(m_perRow), b);
-        // May show: placed over the clip at least in part. Most groups of the early steps show
-        // nothing and end here.
+        // May show: placed over the clip at least in part.
         const __m256i overlaps = _mm256_and_si256(Within(dx, m_clipL - Width + 1, m_clipR - 1),
                                                   Within(dy, m_clipT - m_rowHeight + 1, m_clipB - 1));
-        const unsigned showBits = static_cast<unsigned>(
+        const unsigned shows = static_cast<unsigned>(
             _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_and_si256(overlaps, inRow))));
-        if (showBits == 0)
-            return;
-        // Inside (drawn here): whole, within the source, and placed wholly inside the clip; the
-        // others that show are cut by the canvas.
+        // Drawn here: whole, within the source, and placed wholly inside the clip; the sign bit
+        // marks the others.
         const __m256i whole = Within(b, m_rowLo, m_rowHi - 1);
         const __m256i placed = _mm256_and_si256(Within(dx, m_clipL, m_clipR - Width),
                                                 Within(dy, m_clipT, m_clipB - m_rowHeight));
-        const __m256i inside = _mm256_and_si256(_mm256_and_si256(whole, placed), inRow);
-        const unsigned insideBits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(inside)));
-        if (insideBits != 0) {
-            const __m256i big = _mm256_set1_epi32(INT32_MAX), small = _mm256_set1_epi32(INT32_MIN);
-            m_minX = _mm256_min_epi32(m_minX, _mm256_blendv_epi8(big, dx, inside));
-            m_minY = _mm256_min_epi32(m_minY, _mm256_blendv_epi8(big, dy, inside));
-            const __m256i r = _mm256_add_epi32(dx, _mm256_set1_epi32(Width));
-            const __m256i bottom = _mm256_add_epi32(dy, _mm256_set1_epi32(m_rowHeight));
-            m_maxR = _mm256_max_epi32(m_maxR, _mm256_blendv_epi8(small, r, inside));
-            m_maxB = _mm256_max_epi32(m_maxB, _mm256_blendv_epi8(small, bottom, inside));
-            m_anyInside = true;
-        }
-        alignas(32) int32_t xs[8], ys[8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(xs), dx);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(ys), dy);
-        for (unsigned bits = showBits; bits != 0; bits &= bits - 1) {
-            const int k = __builtin_ctz(bits);
-            const int64_t i = int64_t{b0 + k} * Width;
-            if ((insideBits >> k) & 1) {
-                BYTE* d = m_dst + static_cast<ptrdiff_t>(ys[k]) * m_dstPitch + static_cast<ptrdiff_t>(xs[k]) * 4;
-                const BYTE* s = m_srcRow + i * 4;
-                if (m_rowHeight == Height)
-                    DrawBlock(d, s, Height);
-                else
-                    DrawBlock(d, s, m_rowHeight);
-            } else {
-                m_canvas.PieceAt(i, m_j, std::min<int64_t>(i + Width, m_w), m_j + m_rowHeight, xs[k], ys[k]);
-            }
-        }
+        const __m256i cut = _mm256_andnot_si256(_mm256_and_si256(whole, placed), _mm256_set1_epi32(INT32_MIN));
+        const __m256i order = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kPackOrder.of[shows])));
+        Pack(m_blocks, _mm256_or_si256(b, cut), order);
+        Pack(m_lefts, dx, order);
+        Pack(m_tops, dy, order);
+        m_count += __builtin_popcount(shows);
+    }
+
+    // Draws the row's list in order.
+    PIXEL_SIMD_AVX2 void EndRow()
+    {
+        if (m_rowHeight == Height)
+            DrawList(Height);
+        else
+            DrawList(m_rowHeight);
     }
 
 private:
+    __attribute__((always_inline)) PIXEL_SIMD_AVX2 void DrawList(int rows)
+    {
+        int32_t left = m_left, top = m_top, right = m_right, bottom = m_bottom;
+        for (int e = 0; e < m_count; ++e) {
+            const int32_t b = m_blocks[e], x = m_lefts[e], y = m_tops[e];
+            if (b < 0) {
+                const int64_t i = int64_t{b & INT32_MAX} * Width;
+                m_canvas.PieceAt(i, m_j, std::min<int64_t>(i + Width, m_w), m_j + m_rowHeight, x, y);
+                continue;
+            }
+            DrawBlock(m_dst + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(x) * 4,
+                      m_srcRow + static_cast<ptrdiff_t>(b) * (Width * 4), rows);
+            left = std::min(left, x);
+            top = std::min(top, y);
+            right = std::max(right, x + Width);
+            bottom = std::max(bottom, y + rows);
+        }
+        m_left = left;
+        m_top = top;
+        m_right = right;
+        m_bottom = bottom;
+    }
+
+    // The lanes of v in the given order, stored after the list's entries.
+    PIXEL_SIMD_AVX2 void Pack(int32_t* list, __m256i v, __m256i order)
+    {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + m_count), _mm256_permutevar8x32_epi32(v, order));
+    }
+    static std::vector<int32_t>& Lists()
+    {
+        static thread_local std::vector<int32_t> lists;
+        return lists;
+    }
+
     // Lanes of a with lo <= a <= hi.
     PIXEL_SIMD_AVX2 static __m256i Within(__m256i a, int32_t lo, int32_t hi)
     {
         return _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(lo), a),
                                                    _mm256_cmpgt_epi32(a, _mm256_set1_epi32(hi))),
                                    _mm256_set1_epi32(-1));
-    }
-    PIXEL_SIMD_AVX2 static int32_t Least(__m256i v)
-    {
-        alignas(32) int32_t a[8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(a), v);
-        return *std::min_element(a, a + 8);
-    }
-    PIXEL_SIMD_AVX2 static int32_t Most(__m256i v)
-    {
-        alignas(32) int32_t a[8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(a), v);
-        return *std::max_element(a, a + 8);
     }
     // Both rows of four pixels at p in one register.
     PIXEL_SIMD_AVX2 static __m256i Pair(const BYTE* p, LONG pitch)
@@ -229,7 +258,7 @@ private:
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
     }
 
-    PIXEL_SIMD_AVX2 void DrawBlock(BYTE* d, const BYTE* s, int rows)
+    __attribute__((always_inline)) PIXEL_SIMD_AVX2 void DrawBlock(BYTE* d, const BYTE* s, int rows)
     {
         if constexpr (Blend && Width == 4) {
             using namespace pixel_simd_avx2;
@@ -259,9 +288,14 @@ private:
     int m_rowHeight = 0;
     int32_t m_rowLo = 0, m_rowHi = 0;
     const BYTE* m_srcRow = nullptr;
-    // Least left and top, most right and bottom of the blocks drawn here, lane by lane.
-    __m256i m_minX, m_minY, m_maxR, m_maxB;
-    bool m_anyInside = false;
+    // The row's list (kept from step to step, so a step allocates nothing once it has grown).
+    std::vector<int32_t>& m_lists = Lists();
+    int32_t* m_blocks = nullptr;
+    int32_t* m_lefts = nullptr;
+    int32_t* m_tops = nullptr;
+    int m_count = 0;
+    // The bounds of the blocks drawn here.
+    int32_t m_left = INT32_MAX, m_top = INT32_MAX, m_right = INT32_MIN, m_bottom = INT32_MIN;
 };
 
 // Walks the grid of Width x Height blocks row by row, drawing as ScatterWriter draws: place.Row(k,
@@ -281,6 +315,7 @@ PIXEL_SIMD_AVX2 void ScatterWalkAs(CWipeCanvas& c, Place& place)
             place.Eight(b0, dx, dy);
             out.Eight(b0, dx, dy);
         }
+        out.EndRow();
     }
 }
 
