@@ -182,16 +182,17 @@ public:
         const __m256i b = _mm256_add_epi32(_mm256_set1_epi32(b0), lane);
         const __m256i inRow = _mm256_cmpgt_epi32(_mm256_set1_epi32(m_perRow), b);
         // May show: placed over the clip at least in part.
-        const __m256i overlaps = _mm256_and_si256(Within(dx, m_clipL - Width + 1, m_clipR - 1),
-                                                  Within(dy, m_clipT - m_rowHeight + 1, m_clipB - 1));
+        const __m256i misses = _mm256_or_si256(Outside(dx, m_clipL - Width + 1, m_clipR - 1),
+                                               Outside(dy, m_clipT - m_rowHeight + 1, m_clipB - 1));
         const unsigned shows = static_cast<unsigned>(
-            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_and_si256(overlaps, inRow))));
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_andnot_si256(misses, inRow))));
         // Drawn here: whole, within the source, and placed wholly inside the clip; the sign bit
         // marks the others.
-        const __m256i whole = Within(b, m_rowLo, m_rowHi - 1);
-        const __m256i placed = _mm256_and_si256(Within(dx, m_clipL, m_clipR - Width),
-                                                Within(dy, m_clipT, m_clipB - m_rowHeight));
-        const __m256i cut = _mm256_andnot_si256(_mm256_and_si256(whole, placed), _mm256_set1_epi32(INT32_MIN));
+        const __m256i notInside =
+            _mm256_or_si256(Outside(b, m_rowLo, m_rowHi - 1),
+                            _mm256_or_si256(Outside(dx, m_clipL, m_clipR - Width),
+                                            Outside(dy, m_clipT, m_clipB - m_rowHeight)));
+        const __m256i cut = _mm256_and_si256(notInside, _mm256_set1_epi32(INT32_MIN));
         const __m256i order = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kPackOrder.of[shows])));
         Pack(m_blocks, _mm256_or_si256(b, cut), order);
         Pack(m_lefts, dx, order);
@@ -259,12 +260,11 @@ private:
         return lists;
     }
 
-    // Lanes of a with lo <= a <= hi.
-    PIXEL_SIMD_AVX2 static __m256i Within(__m256i a, int32_t lo, int32_t hi)
+    // Lanes of a below lo or above hi.
+    PIXEL_SIMD_AVX2 static __m256i Outside(__m256i a, int32_t lo, int32_t hi)
     {
-        return _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(lo), a),
-                                                   _mm256_cmpgt_epi32(a, _mm256_set1_epi32(hi))),
-                                   _mm256_set1_epi32(-1));
+        return _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(lo), a),
+                               _mm256_cmpgt_epi32(a, _mm256_set1_epi32(hi)));
     }
     // Both rows of four pixels at p in one register.
     PIXEL_SIMD_AVX2 static __m256i Pair(const BYTE* p, LONG pitch)
