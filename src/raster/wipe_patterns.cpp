@@ -4,6 +4,7 @@
 #include "raster/pixel_ops.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
+#include "raster/wipe_scatter.h"
 #include "raster/wipe_turns.h"
 
 using wipe::Cos;
@@ -252,7 +253,8 @@ void Direction(int64_t dx, int64_t dy, int64_t* ux, int64_t* uy)
 // The directions of the blocks of an n x m grid, away from the centre of a w x h picture, in the
 // order ForBlocks visits them. They depend only on the sizes: a wipe works them out at its first
 // step and reads them at the others, where a square root and two divisions per block cost more
-// than the block's pixels. Grids of more blocks than the table holds are worked out each step.
+// than the block's pixels. Grids of more blocks than the table holds are worked out each step. Eight
+// zero pairs follow the last block's, for walks that read eight blocks at a time.
 class Directions {
 public:
     // The directions of the canvas's grid, or null when it has too many blocks for the table.
@@ -272,7 +274,7 @@ private:
         const int64_t blocks = ((w + n - 1) / n) * ((h + m - 1) / m);
         if (w < 1 || h < 1 || blocks > kMostBlocks)
             return nullptr;
-        m_pairs.resize(static_cast<size_t>(blocks) * 2);
+        m_pairs.assign(static_cast<size_t>(blocks) * 2 + 16, 0);
         int16_t* out = m_pairs.data();
         const int64_t hw = w / 2, hh = h / 2;
         for (int64_t j = 0; j < h; j += m)
@@ -313,6 +315,8 @@ void Burst(CWipeCanvas& c, int32_t progress, int64_t n, int64_t m)
     const int64_t a = Amplitude(c, progress);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int16_t* directions = Directions::Of(c, n, m);
+    if (m == 2 && (n == 2 || n == 4) && directions != nullptr && wipe::ScatterFits(c))
+        return wipe::BurstLanes(c, static_cast<int>(n), a, directions);
     ForBlocks(c, n, m, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         int64_t ux, uy;
         NextDirection(directions, i - hw, j - hh, &ux, &uy);
@@ -397,6 +401,10 @@ TESSARO_WIPE(WipeScatterNoise)
     if (!NoiseReady())
         return 0;
     const int64_t a = Amplitude(c, progress);
+    if (wipe::ScatterFits(c)) {
+        wipe::ScatterNoiseLanes(c, a);
+        return 0;
+    }
     ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t, auto& batch) {
         BlockAt(batch, c, i, j, 4, 2, int64_t{x} + i + ((Noise(i + j) * a) >> 8),
                 int64_t{y} + j + ((Noise(i + j + 1) * a) >> 8));
@@ -420,6 +428,10 @@ TESSARO_WIPE(WipeBurstSwirl)
     const int64_t ct = Cos(t), st = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int16_t* directions = Directions::Of(c, 4, 2);
+    if (directions != nullptr && wipe::ScatterFits(c)) {
+        wipe::BurstSwirlLanes(c, a, ct, st, directions);
+        return 0;
+    }
     ForBlocks(c, 4, 2, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         int64_t ux, uy;
         NextDirection(directions, i - hw, j - hh, &ux, &uy);
@@ -507,6 +519,10 @@ TESSARO_WIPE(WipeRotateBurst)
     const int64_t c0 = Cos(t), s0 = Cos(t - 128);
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int16_t* directions = Directions::Of(c, 4, 4);
+    if (directions != nullptr && wipe::ScatterFits(c)) {
+        wipe::RotateBurstLanes(c, a, c0, s0, directions);
+        return 0;
+    }
     ForBlocks(c, 4, 4, [&](int64_t i, int64_t j, int64_t k, auto& batch) {
         const int64_t dx = i - hw, dy = j - hh;
         int64_t ux, uy, rx, ry;

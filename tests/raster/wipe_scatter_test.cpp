@@ -1,0 +1,119 @@
+// The block-scatter entries (54 the noise scatter, 55 and 56 the bursts, 57 the swirl, 63 the turning
+// burst) walked eight blocks at a time in 32-bit lanes against the 64-bit block walk the SIMD switch
+// off leaves: the same pixels and the same bounds of what changed, on random pictures of odd and tiny
+// sizes, placed inside and across the destination's edges and far off it, with clipped sources and
+// destinations, both modes, every progress that matters, at every SIMD level.
+#include "platform/cpu_info.h"
+#include "raster/update_region.h"
+#include "raster/wipe_scatter.h"
+#include "winapi/simd_level.h"
+#include "wipe_test_util.h"
+
+#include <random>
+
+namespace {
+
+using namespace wipetest;
+
+struct Result {
+    std::vector<uint32_t> pixels;
+    RECT changed;
+};
+
+struct Case {
+    LONG sw, sh; // source
+    LONG dw, dh; // destination
+    int32_t x, y;
+    bool clipSource, clipDestination;
+};
+
+Result Draw(int32_t index, const CImage& start, const CImage& src, const RECT* dstClip, int32_t progress,
+            const Case& c, int32_t mode, bool simd)
+{
+    const uint8_t savedSwitch = g_bUseMmx;
+    g_bUseMmx = simd ? 1 : 0;
+    auto dst = MakeImage(start.GetWidth(), start.GetHeight(), kImageWithTracker);
+    for (LONG j = 0; j < start.GetHeight(); ++j)
+        for (LONG i = 0; i < start.GetWidth(); ++i)
+            Put(*dst, i, j, At(start, i, j));
+    if (dstClip != nullptr) {
+        EXPECT_TRUE(dst->ClipRectToSize(dstClip));
+    }
+    DrawTransition(index, dst.get(), const_cast<CImage*>(&src), progress, c.x, c.y, mode, nullptr);
+    g_bUseMmx = savedSwitch;
+    CUpdateRegion& region = *dst->GetUpdateRegion();
+    region.RecomputeBounds();
+    return Result{Pixels(*dst), region.Bounds()};
+}
+
+RECT RandomClip(std::mt19937& rng, LONG w, LONG h)
+{
+    const LONG l = static_cast<LONG>(rng() % (w / 2 + 1)), t = static_cast<LONG>(rng() % (h / 2 + 1));
+    return RECT{l, t, l + 1 + static_cast<LONG>(rng() % (w - l)), t + 1 + static_cast<LONG>(rng() % (h - t))};
+}
+
+class WipeScatterTest : public WipeTest {};
+
+TEST_F(WipeScatterTest, LanesDrawTheBlockWalk)
+{
+    std::mt19937 rng(kSeed);
+    constexpr int32_t kFar = int32_t{1} << 28; // the farthest placement the lanes take
+    const Case cases[] = {
+        {64, 48, 64, 48, 0, 0, false, false},   {53, 37, 64, 48, 5, 4, false, false},
+        {37, 19, 41, 23, -6, 5, true, false},   {41, 23, 37, 29, 3, -7, false, true},
+        {45, 31, 50, 40, -9, -3, true, true},   {5, 3, 9, 7, 1, 1, false, false},
+        {3, 1, 4, 4, 0, 2, false, true},        {1, 1, 3, 3, 1, 0, false, false},
+        {2, 5, 6, 6, -1, -1, true, false},      {97, 61, 70, 50, -20, -10, false, true},
+        {30, 20, 40, 30, kFar, 0, false, false}, {30, 20, 40, 30, 0, -kFar, false, false},
+        {30, 20, 40, 30, kFar + 1, 0, false, false},
+    };
+    const int32_t kEntries[] = {54, 55, 56, 57, 63};
+    for (SimdLevel level : kAllSimdLevels) {
+        ScopedSimdLevel scoped(level);
+        for (int32_t index : kEntries)
+            for (const Case& c : cases)
+                for (int32_t progress : {1, 32, 64, 128, 192, 230, 255})
+                    for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
+                        auto src = NoisyImage(rng, c.sw, c.sh);
+                        auto start = NoisyImage(rng, c.dw, c.dh);
+                        if (c.clipSource) {
+                            const RECT clip = RandomClip(rng, c.sw, c.sh);
+                            ASSERT_TRUE(src->ClipRectToSize(&clip));
+                        }
+                        RECT dstClip{};
+                        if (c.clipDestination)
+                            dstClip = RandomClip(rng, c.dw, c.dh);
+                        const RECT* clip = c.clipDestination ? &dstClip : nullptr;
+                        const Result walk = Draw(index, *start, *src, clip, progress, c, mode, false);
+                        const Result lanes = Draw(index, *start, *src, clip, progress, c, mode, true);
+                        ASSERT_EQ(lanes.pixels, walk.pixels)
+                            << "entry " << index << ", " << c.sw << "x" << c.sh << " on " << c.dw << "x" << c.dh
+                            << " at " << c.x << "," << c.y << ", progress " << progress << ", mode " << mode
+                            << ", level " << static_cast<int>(level);
+                        EXPECT_TRUE(lanes.changed.left == walk.changed.left && lanes.changed.top == walk.changed.top &&
+                                    lanes.changed.right == walk.changed.right &&
+                                    lanes.changed.bottom == walk.changed.bottom)
+                            << "entry " << index << ", progress " << progress << ", mode " << mode;
+                    }
+    }
+}
+
+// Pictures whose w + h passes the lanes' bound keep the 64-bit walk; at the bound itself the lanes
+// draw it too. A tall narrow picture keeps the work small.
+TEST_F(WipeScatterTest, PicturesAtTheLanesBoundDrawTheBlockWalk)
+{
+    std::mt19937 rng(kSeed + 1);
+    for (LONG h : {static_cast<LONG>(wipe::kScatterMostSpan - 8), static_cast<LONG>(wipe::kScatterMostSpan - 7)}) {
+        const Case c{8, h, 12, 300, 2, -3, false, false};
+        auto src = NoisyImage(rng, c.sw, c.sh);
+        auto start = NoisyImage(rng, c.dw, c.dh);
+        for (int32_t index : {54, 56, 57, 63})
+            for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
+                const Result walk = Draw(index, *start, *src, nullptr, 200, c, mode, false);
+                const Result lanes = Draw(index, *start, *src, nullptr, 200, c, mode, true);
+                ASSERT_EQ(lanes.pixels, walk.pixels) << "entry " << index << ", height " << h << ", mode " << mode;
+            }
+    }
+}
+
+} // namespace
