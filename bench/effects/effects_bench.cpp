@@ -8,6 +8,7 @@
 // - wipes at 1920x1080: a whole reveal run (kinds 2-7, 14-21, 16 steps) against pixman_blt of the
 //   rectangles each step changes (the same 16 frames; one whole-frame blit is shown beside it as
 //   one_blt_ms): goal 0.67; one fade step against pixman ADD of a solid colour: goal 1.0.
+#include "alloc_count.h"
 #include "contest.h"
 #include "authoring/effect_data.h"
 #include "display/surface_sprite.h"
@@ -182,18 +183,20 @@ void Quake(benchmark::State& state, int frameMode)
     uint32_t now = TimerNow();
     CImage target;
     target.Create(w, h, 32, 0);
+    bench::AllocationTally tally;
     bench::Contest(
         state,
-        [&] {
+        tally.Wrap([&] {
             scheduler.RunDue(now += 16);
             canvases.front.GetScene()->Redraw(nullptr, nullptr, 0, 0);
-        },
+        }),
         [&] {
             pixman_blt(reinterpret_cast<uint32_t*>(canvases.background.GetBits()),
                        reinterpret_cast<uint32_t*>(target.GetBits()), canvases.background.GetPitch() / 4,
                        target.GetPitch() / 4, 32, 32, 0, 0, 0, 0, w, h);
         });
     bench::ReportGoal(state, {.ratio = frameMode ? 0.4 : 0.8});
+    tally.Report(state, 0);
     scheduler.CancelAll();
 }
 
@@ -276,14 +279,16 @@ void WipeRun(benchmark::State& state, int kind)
     auto* from = reinterpret_cast<uint32_t*>(src.GetBits());
     auto* to = reinterpret_cast<uint32_t*>(dst.GetBits());
     const int fromStride = src.GetPitch() / 4, toStride = dst.GetPitch() / 4;
+    // A run allocates its task and the list its steps gather their pieces in, once a wipe.
+    bench::AllocationTally tally;
     bench::Contest(
         state,
-        [&] {
+        tally.Wrap([&] {
             CWipeTask* task = StartWipeTask(&runner, kind, 160, &dst, &src, words);
             const uint32_t start = task->GetStartTime();
             for (uint32_t e = 10; e <= 160; e += 10)
                 scheduler.RunDue(start + e);
-        },
+        }),
         [&] {
             for (const std::vector<RECT>& step : steps)
                 for (const RECT& r : step)
@@ -291,6 +296,7 @@ void WipeRun(benchmark::State& state, int kind)
                                r.bottom - r.top);
         });
     bench::ReportGoal(state, {.ratio = 0.67});
+    tally.Report(state);
     // For comparison: one blit of the whole frame, which shows only the last of the 16 frames.
     std::vector<double> times;
     for (int i = 0; i < 15; ++i) {

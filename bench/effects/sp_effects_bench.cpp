@@ -7,6 +7,7 @@
 //   same positions (a cubic a part) and alphas: goal 1/3 (a step within 3x the loop);
 // - a looping 50-record sp_panime list, one step, against a bare loop finding the same segment
 //   and values: goal 1/3.
+#include "alloc_count.h"
 #include "contest.h"
 #include "authoring/effect_data.h"
 #include "display/surface_sprite.h"
@@ -125,14 +126,15 @@ void SpChangeBlend(benchmark::State& state)
     pixman_image_t* newPix = Wrap(*newImage, PIXMAN_a8r8g8b8);
     pixman_image_t* dst = Wrap(target, PIXMAN_a8r8g8b8);
     int level = 0;
+    bench::AllocationTally tally;
     bench::Contest(
         state,
-        [&] {
+        tally.Wrap([&] {
             now += 4000;
             if (now > 1000 + 1000000)
                 now = 1000 + 4000;
             effect->Step(now);
-        },
+        }),
         [&] {
             level = (level + 1) % 255;
             pixman_color_t colour{0, 0, 0, static_cast<uint16_t>(level * 257)};
@@ -146,6 +148,7 @@ void SpChangeBlend(benchmark::State& state)
     pixman_image_unref(dst);
     scheduler.CancelAll();
     bench::ReportGoal(state, {.ratio = 1.0});
+    tally.Report(state, 0);
 }
 
 void SpParts24(benchmark::State& state)
@@ -182,12 +185,13 @@ void SpParts24(benchmark::State& state)
     }
     std::vector<int32_t> xs(24), ys(24), alphas(24);
     uint32_t e = 0;
+    bench::AllocationTally tally;
     bench::Contest(
         state,
-        [&] {
+        tally.Wrap([&] {
             now += 7;
             effect->Step(now);
-        },
+        }),
         [&] {
             e += 7;
             for (int i = 0; i < 24; ++i) {
@@ -211,6 +215,7 @@ void SpParts24(benchmark::State& state)
     }
     state.counters["parts_differing"] = differing;
     bench::ReportCeiling(state, "parts_differing", 0);
+    tally.Report(state, 0);
     scheduler.CancelAll();
     bench::ReportGoal(state, {.ratio = 1.0 / 3.0});
 }

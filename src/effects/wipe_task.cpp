@@ -111,6 +111,11 @@ bool CWipeTask::Init(int kind, uint32_t duration, CImage* destination, CImage* s
         m_empty = Empty(inSource) || Empty(Intersect(placed, destination->ClipRect()));
         m_rowCopies = m_mode == 0 && source->GetBitsPerPixel() == 32 && destination->GetBitsPerPixel() == 32 &&
                       source->GetColorKey() == kNoColorKey && source != destination;
+        if (m_rowCopies) {
+            // A step gathers at most one piece a 16-pixel cell (and a few more): room for them once.
+            const int64_t across = std::max(int64_t{m_rect.right} - m_rect.left, int64_t{m_rect.bottom} - m_rect.top);
+            m_pending.reserve(static_cast<size_t>(std::clamp<int64_t>(across / 16 + 4, 4, 8192)));
+        }
     } else {
         if (a[0] == 65535) {
             m_rect = destination->ClipRect();
