@@ -4,7 +4,7 @@
 //   pixman_blt; bg_cross's step against a pixman OVER of the second picture with a solid mask:
 //   goal 0.67;
 // - bg_blur at level 255 (turning and zooming) against pixman's bilinear affine transform, bg_zoom
-//   (a step and the redraw that scales) against pixman's scaled SRC, sp_cfade's blended step (two
+//   (a step and the redraw that scales, smoothed) against pixman's bilinear scaled SRC, sp_cfade's blended step (two
 //   400x600 pictures overlapping by half) against pixman SRC + OVER with a solid mask over the
 //   union: goal 1.0;
 // - bg_anime's frame step against CImage::LoadFileAt of the same bytes: goal 0.91 (10 % overhead);
@@ -211,7 +211,7 @@ void BgBlur(benchmark::State& state)
     scheduler.CancelAll();
 }
 
-// bg_zoom: a step and the redraw that scales the view, against pixman's scaled SRC.
+// bg_zoom: a step and the redraw that scales the view, against pixman's bilinear scaled SRC.
 void BgZoom(benchmark::State& state)
 {
     TheWorld();
