@@ -4,9 +4,9 @@
 //   pixman_blt; bg_cross's step against a pixman OVER of the second picture with a solid mask:
 //   goal 0.67;
 // - bg_blur at level 255 (turning and zooming) against pixman's bilinear affine transform, bg_zoom
-//   (a step and the redraw that scales, smoothed) against pixman's bilinear scaled SRC, sp_cfade's blended step (two
-//   400x600 pictures overlapping by half) against pixman SRC + OVER with a solid mask over the
-//   union: goal 1.0;
+//   (a step and the smoothed redraw that scales) against pixman's bilinear scaled SRC, sp_cfade's
+//   blended step (two 400x600 pictures overlapping by half) against pixman SRC + OVER with a solid
+//   mask over the union: goal 1.0;
 // - bg_anime's frame step against CImage::LoadFileAt of the same bytes: goal 0.91 (10 % overhead);
 // - sp_fade with 200 moving entries, one step, against a bare loop computing the same alphas and
 //   positions: goal 0.33 (within 3x).
