@@ -469,9 +469,25 @@ void CScene::PaintBackground(CImage* image, const RECT& rect) const
     // What the source does not cover (a smaller or offset background) or keys out gets the
     // colour: it used to keep whatever was drawn there before, so moving sprites left trails.
     RECT covered;
-    if (!IntersectRects(&covered, from, source->ClipRect()) || !SameRect(covered, from) ||
-        source->GetColorKey() != kNoColorKey) {
+    if (!IntersectRects(&covered, from, source->ClipRect()) || source->GetColorKey() != kNoColorKey) {
         FillColor(image, rect);
+    } else if (!SameRect(covered, from)) {
+        // Only the strips left uncovered: a shaking background would otherwise be filled whole
+        // and then copied over.
+        const RECT in = MovedRect(covered, -int64_t{ox}, -int64_t{oy});
+        if (!SameRect(MovedRect(in, ox, oy), covered)) {
+            FillColor(image, rect);
+        } else {
+            const RECT strips[4] = {{rect.left, rect.top, rect.right, in.top},
+                                    {rect.left, in.bottom, rect.right, rect.bottom},
+                                    {rect.left, in.top, in.left, in.bottom},
+                                    {in.right, in.top, rect.right, in.bottom}};
+            for (const RECT& strip : strips) {
+                if (strip.left < strip.right && strip.top < strip.bottom) {
+                    FillColor(image, strip);
+                }
+            }
+        }
     }
     image->Copy(source, rect.left, rect.top, &from, false);
 }

@@ -218,18 +218,6 @@ int ApplyModifier(const char** cursor, const Context& cx, PathStep& pt)
 
 } // namespace
 
-int32_t TruncateToInt32(double v)
-{
-    // A spline may overshoot the points' range.
-    if (!(v == v))
-        return 0;
-    if (v >= 2147483647.0)
-        return INT32_MAX;
-    if (v <= -2147483648.0)
-        return INT32_MIN;
-    return static_cast<int32_t>(v);
-}
-
 void SolveNaturalSpline(const double* points, size_t n, double* coefficients)
 {
     for (size_t i = 0; i < n; ++i)
@@ -249,11 +237,6 @@ void SolveNaturalSpline(const double* points, size_t n, double* coefficients)
     coefficients[n - 2] = right[n - 2] / diagonal[n - 2];
     for (size_t i = n - 2; i-- > 1;)
         coefficients[i] = (right[i] - coefficients[i + 1]) / diagonal[i];
-}
-
-double EvalSplineSegment(double a, double b, double mi, double mi1, double u)
-{
-    return a + u * ((b - a) - (2 * mi + mi1) + u * (3 * mi + u * (mi1 - mi)));
 }
 
 bool ParseSignedInt(const char** cursor, int32_t* value)

@@ -49,11 +49,25 @@ struct PathStep {
 // Solves the natural spline's coefficients over n values (n >= 3 for a curve; fewer give zeros):
 // M_0 = M_(n-1) = 0 and M_(i-1) + 4 M_i + M_(i+1) = d_i - d_(i-1), d_i = p_(i+1) - p_i.
 void SolveNaturalSpline(const double* points, size_t n, double* coefficients);
-// The spline segment from a to b at u in [0, 1] with coefficients mi and mi1.
-double EvalSplineSegment(double a, double b, double mi, double mi1, double u);
+// The spline segment from a to b at u in [0, 1] with coefficients mi and mi1 (inline: the path
+// effects evaluate it for every moving sprite at every step).
+inline double EvalSplineSegment(double a, double b, double mi, double mi1, double u)
+{
+    return a + u * ((b - a) - (2 * mi + mi1) + u * (3 * mi + u * (mi1 - mi)));
+}
 
 // Truncation towards 0 kept inside the 32-bit range (NaN gives 0).
-int32_t TruncateToInt32(double v);
+inline int32_t TruncateToInt32(double v)
+{
+    // A spline may overshoot the points' range.
+    if (!(v == v))
+        return 0;
+    if (v >= 2147483647.0)
+        return INT32_MAX;
+    if (v <= -2147483648.0)
+        return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
 
 // Reads an optional '+'/'-' and decimal digits (saturated to 32 bits). False, cursor back before
 // the sign, when no digit follows.

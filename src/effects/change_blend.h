@@ -1,7 +1,8 @@
 // The blended step of the picture changes (sp_cfade) in one pass: each pixel of the work area is
 // written once from the old and the new picture, giving exactly what the four-pass form gives
 // (clear the new picture's place, copy the old picture, fade the old-only strips' alpha, then
-// the alpha-aware cross-fade of the new picture). Rows come as plain and SSE2 twins.
+// the alpha-aware cross-fade of the new picture). Rows come as plain, SSE2 and AVX2 twins; the
+// SIMD level picks between the last two.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,7 @@ class CImage;
 enum class EChangeRun { kOld, kNew, kBoth };
 
 // count pixels of a run at level (0..255) into dst; old and fresh point at the run's first
-// source pixels (the one not used by the run may be null).
+// source pixels (the one not used by the run may be null). simd false: the plain rows.
 void ChangeBlendRun(uint32_t* dst, const uint32_t* old, const uint32_t* fresh, int count, EChangeRun run,
                     uint8_t level, bool simd);
 

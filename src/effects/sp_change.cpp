@@ -6,6 +6,8 @@
 
 #include "drawing/draw_list.h"
 #include "drawing/sprite.h"
+#include "effects/change_blend.h"
+#include "platform/cpu_info.h"
 #include "raster/blend_mode_ops.h"
 #include "raster/fill_ops.h"
 #include "raster/image.h"
@@ -239,19 +241,25 @@ void CSpChangeEffect::Blend(uint8_t level)
     if (m_blended && level == m_lastLevel)
         return;
     CImage& work = *m_work;
-    // Outside both pictures the work image stays clear; the new picture's own part is cleared again
-    // before each fade, the old picture's part is copied anew.
-    if (!m_blended)
+    // Outside both pictures the work image stays clear. Where it can, one pass writes each pixel
+    // of the two pictures' places once; else the new picture's own part is cleared again before
+    // each fade and the old picture's part is copied anew.
+    const bool first = !m_blended;
+    if (first)
         work.FillRect32(0, nullptr);
-    else
-        for (int i = 0; i < m_newOnlyCount; ++i)
-            work.FillRect32(0, &m_newOnly[i]);
     m_blended = 1;
     m_lastLevel = level;
-    work.Copy(m_oldPicture, m_oldAt.x, m_oldAt.y, &m_oldSource, false);
-    for (int i = 0; i < m_split.oldOnlyCount; ++i)
-        AdjustAlphaLevel(work, 255 - level, &m_split.oldOnly[i]);
-    CrossFadeAlphaAware(work, m_newPicture, level, m_newAt.x, m_newAt.y, &m_newSource);
+    if (m_oldPicture == nullptr || m_newPicture == nullptr ||
+        !DrawChangeBlend(work, *m_oldPicture, m_oldSource, m_oldAt.x, m_oldAt.y, *m_newPicture, m_newSource,
+                         m_newAt.x, m_newAt.y, level, g_bUseMmx != 0)) {
+        if (!first)
+            for (int i = 0; i < m_newOnlyCount; ++i)
+                work.FillRect32(0, &m_newOnly[i]);
+        work.Copy(m_oldPicture, m_oldAt.x, m_oldAt.y, &m_oldSource, false);
+        for (int i = 0; i < m_split.oldOnlyCount; ++i)
+            AdjustAlphaLevel(work, 255 - level, &m_split.oldOnly[i]);
+        CrossFadeAlphaAware(work, m_newPicture, level, m_newAt.x, m_newAt.y, &m_newSource);
+    }
     if (m_workSprite && m_workSprite->GetOwnerList() != nullptr)
         for (int i = 0; i < m_split.refreshCount; ++i) {
             RECT r = m_split.refresh[i];

@@ -224,10 +224,10 @@ void CSpPanimeEffect::PositionAt(const PathStep& from, const PathStep& to, doubl
     else
         CSplinePath::EvalLinear(from, to, f, &x, &y);
     // The swing goes out and back within the step and ends where the step ends.
-    if (f < 1.0) {
+    if (f < 1.0 && to.widthChange != 0)
         x = Clamp32(int64_t{x} + SwingOffset(to.widthChange, to.xCorrection, f));
+    if (f < 1.0 && to.heightChange != 0)
         y = Clamp32(int64_t{y} + SwingOffset(to.heightChange, to.yCorrection, f));
-    }
     *px = x;
     *py = y;
 }

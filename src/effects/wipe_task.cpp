@@ -32,6 +32,35 @@ int64_t Scaled(uint32_t e, int64_t measure, uint32_t duration)
     return static_cast<int64_t>(e) * measure / static_cast<int64_t>(duration);
 }
 
+// Copies whole pixels (bytes a multiple of 4) between two images without a call for the short
+// runs the column kinds copy, one pixel to a strip at a time; long runs go to memcpy.
+inline void CopyFewPixels(BYTE* to, const BYTE* from, size_t bytes)
+{
+    if (bytes >= 256) {
+        std::memcpy(to, from, bytes);
+    } else if (bytes >= 32) {
+        size_t i = 0;
+        for (; i + 32 <= bytes; i += 32)
+            std::memcpy(to + i, from + i, 32);
+        if (i < bytes)
+            std::memcpy(to + bytes - 32, from + bytes - 32, 32); // overlaps what was just copied
+    } else if (bytes >= 16) {
+        uint64_t a[2], b[2];
+        std::memcpy(a, from, 16);
+        std::memcpy(b, from + bytes - 16, 16);
+        std::memcpy(to, a, 16);
+        std::memcpy(to + bytes - 16, b, 16);
+    } else if (bytes >= 8) {
+        uint64_t a, b;
+        std::memcpy(&a, from, 8);
+        std::memcpy(&b, from + bytes - 8, 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + bytes - 8, &b, 8);
+    } else if (bytes == 4) {
+        std::memcpy(to, from, 4);
+    }
+}
+
 } // namespace
 
 CWipeRunner* g_pWipeRunner = &g_WipeRunner;
@@ -82,6 +111,11 @@ bool CWipeTask::Init(int kind, uint32_t duration, CImage* destination, CImage* s
         m_empty = Empty(inSource) || Empty(Intersect(placed, destination->ClipRect()));
         m_rowCopies = m_mode == 0 && source->GetBitsPerPixel() == 32 && destination->GetBitsPerPixel() == 32 &&
                       source->GetColorKey() == kNoColorKey && source != destination;
+        if (m_rowCopies) {
+            // A step gathers at most one piece a 16-pixel cell (and a few more): room for them once.
+            const int64_t across = std::max(int64_t{m_rect.right} - m_rect.left, int64_t{m_rect.bottom} - m_rect.top);
+            m_pending.reserve(static_cast<size_t>(std::clamp<int64_t>(across / 16 + 4, 4, 8192)));
+        }
     } else {
         if (a[0] == 65535) {
             m_rect = destination->ClipRect();
@@ -286,27 +320,43 @@ void CWipeTask::FlushCopies()
     bool columns = true;
     for (const PendingCopy& c : m_pending)
         columns = columns && c.from.right - c.from.left < c.from.bottom - c.from.top;
+    const intptr_t toPitch = m_destination->GetPitch(), fromPitch = m_source->GetPitch();
     if (!columns) {
         for (const PendingCopy& c : m_pending) {
             const size_t bytes = size_t(c.from.right - c.from.left) * 4;
-            for (LONG y = 0; y < c.from.bottom - c.from.top; ++y)
-                std::memcpy(m_destination->GetBits() + intptr_t(c.y + y) * m_destination->GetPitch() + intptr_t(c.x) * 4,
-                            m_source->GetBits() + intptr_t(c.from.top + y) * m_source->GetPitch() +
-                                intptr_t(c.from.left) * 4,
-                            bytes);
+            BYTE* to = m_destination->GetBits() + intptr_t(c.y) * toPitch + intptr_t(c.x) * 4;
+            const BYTE* from = m_source->GetBits() + intptr_t(c.from.top) * fromPitch + intptr_t(c.from.left) * 4;
+            for (LONG y = 0; y < c.from.bottom - c.from.top; ++y, to += toPitch, from += fromPitch)
+                CopyFewPixels(to, from, bytes);
         }
         m_pending.clear();
         return;
     }
+    // Columns over the same rows from the same source rows (the usual case: every strip of a
+    // step spans the rectangle) share their row pointers.
+    bool sameRows = true;
+    const PendingCopy& first = m_pending.front();
+    for (const PendingCopy& c : m_pending)
+        sameRows = sameRows && c.y == first.y && c.from.top == first.from.top && c.from.bottom == first.from.bottom;
+    if (sameRows) {
+        BYTE* to = m_destination->GetBits() + intptr_t(first.y) * toPitch;
+        const BYTE* from = m_source->GetBits() + intptr_t(first.from.top) * fromPitch;
+        for (LONG y = first.from.top; y < first.from.bottom; ++y, to += toPitch, from += fromPitch)
+            for (const PendingCopy& c : m_pending)
+                CopyFewPixels(to + intptr_t(c.x) * 4, from + intptr_t(c.from.left) * 4,
+                              size_t(c.from.right - c.from.left) * 4);
+        m_pending.clear();
+        return;
+    }
     for (LONG y = top; y < bottom; ++y) {
-        BYTE* row = m_destination->GetBits() + intptr_t(y) * m_destination->GetPitch();
+        BYTE* row = m_destination->GetBits() + intptr_t(y) * toPitch;
         for (const PendingCopy& c : m_pending) {
             const LONG h = c.from.bottom - c.from.top;
             if (y < c.y || y >= c.y + h)
                 continue;
-            const BYTE* from = m_source->GetBits() + intptr_t(c.from.top + (y - c.y)) * m_source->GetPitch() +
+            const BYTE* from = m_source->GetBits() + intptr_t(c.from.top + (y - c.y)) * fromPitch +
                                intptr_t(c.from.left) * 4;
-            std::memcpy(row + intptr_t(c.x) * 4, from, size_t(c.from.right - c.from.left) * 4);
+            CopyFewPixels(row + intptr_t(c.x) * 4, from, size_t(c.from.right - c.from.left) * 4);
         }
     }
     m_pending.clear();

@@ -6,6 +6,7 @@
 #include "effects/change_blend.h"
 #include "raster/blend_tables.h"
 #include "raster/image.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -60,16 +61,20 @@ TEST(ChangeBlend, OnePassTwinsEqualTheFourPassForm)
         ASSERT_EQ(simd.CopyFrom(&passes, 0), 0);
         const LONG oldX = split.refresh[0].left, oldY = split.refresh[0].top;
         const LONG newX = split.refresh[1].left, newY = split.refresh[1].top;
-        const uint8_t levels[] = {0, 1, 77, 128, 254, 255};
-        const uint8_t level = levels[round % 6];
+        const uint8_t levels[] = {0, 1, 77, 128, 254, 255, uint8_t(random())};
+        const uint8_t level = levels[round % 7];
         DrawChangeBlendPasses(passes, split, oldImage, oldSource, oldX, oldY, newImage, newSource, newX, newY,
                               level);
         ASSERT_TRUE(DrawChangeBlend(plain, oldImage, oldSource, oldX, oldY, newImage, newSource, newX, newY,
                                     level, false));
-        ASSERT_TRUE(DrawChangeBlend(simd, oldImage, oldSource, oldX, oldY, newImage, newSource, newX, newY,
-                                    level, true));
         ASSERT_TRUE(Same(passes, plain)) << "round " << round << " level " << int(level);
-        ASSERT_TRUE(Same(passes, simd)) << "round " << round << " level " << int(level);
+        for (SimdLevel simdLevel : kAllSimdLevels) {
+            ScopedSimdLevel scoped(simdLevel);
+            ASSERT_TRUE(DrawChangeBlend(simd, oldImage, oldSource, oldX, oldY, newImage, newSource, newX, newY,
+                                        level, true));
+            ASSERT_TRUE(Same(passes, simd)) << "round " << round << " level " << int(level) << " SIMD level "
+                                            << int(simdLevel);
+        }
     }
 }
 

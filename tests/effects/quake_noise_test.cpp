@@ -96,6 +96,24 @@ void ExpectShiftedWork(CScene& scene, int ox, int oy, BYTE id)
     }
 }
 
+// The redrawn canvas shows background pixel p + (bx, by) at p, the scene's colour where it uncovers.
+void ExpectShownMoved(CScene& scene, LONG bx, LONG by, BYTE id)
+{
+    scene.Redraw(nullptr, nullptr, 0, 0);
+    const CImage& shown = *scene.GetTarget();
+    const uint32_t colour = scene.GetBackgroundColor() & 0xFFFFFF;
+    const LONG w = shown.GetWidth(), h = shown.GetHeight();
+    for (LONG y = 0; y < h; ++y) {
+        for (LONG x = 0; x < w; ++x) {
+            const LONG sx = x + bx, sy = y + by;
+            const uint32_t expected = sx >= 0 && sx < w && sy >= 0 && sy < h
+                                          ? (uint32_t(sx) << 16 | uint32_t(sy) << 8 | id)
+                                          : colour;
+            ASSERT_EQ(PixelAt(shown, x, y) & 0xFFFFFF, expected) << x << "," << y << " moved " << bx << "," << by;
+        }
+    }
+}
+
 } // namespace
 
 TEST(LayerQuake, OffsetsFollowTheFormulasAndEverythingGoesBack)
@@ -138,6 +156,7 @@ TEST(LayerQuake, OffsetsFollowTheFormulasAndEverythingGoesBack)
                     BackgroundAt(scene, x, y);
                     ASSERT_EQ(x, -dx) << "step " << step;
                     ASSERT_EQ(y, -dy) << "step " << step;
+                    ExpectShownMoved(scene, x, y, BYTE(s + 1));
                 }
             }
             const int along = c.ax > c.ay ? dx : dy;

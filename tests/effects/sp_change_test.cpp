@@ -10,6 +10,11 @@
 #include "effect_test_world.h"
 #include "effects/sp_change.h"
 #include "platform/cos_table.h"
+#include "raster/blend_mode_ops.h"
+#include "raster/fill_ops.h"
+#include "winapi/simd_level.h"
+
+#include <random>
 
 namespace {
 
@@ -184,6 +189,64 @@ TEST(SpChange, BlendStartsOnTheOldPictureAndEndsOnTheNewSprite)
     EXPECT_TRUE(change.newSprite.IsVisible());
     EXPECT_EQ(change.newSprite.GetX(), 45);
     EXPECT_EQ(change.newSprite.GetY(), 40);
+}
+
+// The blended steps equal the layered form (clear, copy the old picture, fade the alpha of its
+// own strips, cross-fade the new one by its alpha) on pictures with clear, opaque and partly
+// clear pixels, at every SIMD level and with the SIMD switch off.
+TEST(SpChange, BlendedStepsEqualTheLayeredPasses)
+{
+    struct Size {
+        LONG oldW, oldH, newW, newH;
+    };
+    std::mt19937 random(61);
+    const auto scribble = [&](CImage& image) {
+        for (LONG y = 0; y < image.GetHeight(); ++y)
+            for (LONG x = 0; x < image.GetWidth(); ++x) {
+                const uint32_t pick = random() % 4, v = random();
+                reinterpret_cast<uint32_t*>(image.GetBits() + intptr_t(y) * image.GetPitch())[x] =
+                    pick == 0 ? v & 0xFFFFFFu : pick == 1 ? v | 0xFF000000u : v;
+            }
+    };
+    const BYTE savedSwitch = g_bUseMmx;
+    for (const Size size : {Size{20, 20, 30, 10}, Size{21, 9, 13, 27}}) {
+        for (SimdLevel level : kAllSimdLevels) {
+            for (BYTE simdSwitch : {0, 1}) {
+                SCOPED_TRACE(::testing::Message() << "new " << size.newW << "x" << size.newH << " SIMD level "
+                                                  << int(level) << " switch " << int(simdSwitch));
+                ScopedSimdLevel scoped(level);
+                g_bUseMmx = simdSwitch;
+                Cosines cosines;
+                EffectWorld world(128, 96);
+                Change change(world, size.oldW, size.oldH, size.newW, size.newH);
+                scribble(*change.oldImage);
+                scribble(*change.newImage);
+                ASSERT_EQ(change.Start(&world.scheduler, "100 p10,0", 2, 0, 100), 0);
+                const RectSplit& split = change.effect->GetSplit();
+                const POINT oldAt{40 - split.area.left, 30 - split.area.top};
+                const POINT newAt{change.newSprite.GetX() - split.area.left,
+                                  change.newSprite.GetY() - split.area.top};
+                const RECT oldAll{0, 0, size.oldW, size.oldH}, newAll{0, 0, size.newW, size.newH};
+                for (uint32_t dt : {0u, 1u, 13u, 29u, 7u, 30u, 19u}) {
+                    world.Tick(dt);
+                    const BYTE at = change.effect->GetLastLevel();
+                    const CImage& work = *change.effect->GetWorkSprite()->GetImage();
+                    CImage layered;
+                    ASSERT_EQ(layered.Create(work.GetWidth(), work.GetHeight(), 32, 0), 0);
+                    layered.FillRect32(0, nullptr);
+                    layered.Copy(change.oldImage, oldAt.x, oldAt.y, &oldAll, false);
+                    for (int i = 0; i < split.oldOnlyCount; ++i)
+                        AdjustAlphaLevel(layered, 255 - at, &split.oldOnly[i]);
+                    CrossFadeAlphaAware(layered, change.newImage.get(), at, newAt.x, newAt.y, &newAll);
+                    for (LONG y = 0; y < work.GetHeight(); ++y)
+                        for (LONG x = 0; x < work.GetWidth(); ++x)
+                            ASSERT_EQ(PixelAt(work, x, y), PixelAt(layered, x, y))
+                                << "level " << int(at) << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+    g_bUseMmx = savedSwitch;
 }
 
 // The frame restacks the sprite's group during the change: the old picture and the work sprite

@@ -106,6 +106,52 @@ TEST(WipeTask, EveryKindRevealsEachPixelOnceAtItsTime)
     }
 }
 
+// The reveal kinds copy each source pixel to its own place: a source whose pixels tell where they
+// came from, placed with an offset, partly outside the destination, in shapes that take every way
+// the copies are gathered (single columns, strips, bands, narrow boxes, long and short rows).
+TEST(WipeTask, RevealsCopyEachPixelFromItsPlace)
+{
+    struct Case {
+        LONG w, h;   // the worked rectangle
+        LONG sx, sy; // its corner in the source
+        LONG x, y;   // where it lands
+        LONG dw, dh; // the destination
+    };
+    const Case cases[] = {
+        {37, 29, 5, 5, 3, 2, 45, 35},       // inside, cells with a remainder
+        {4, 200, 2, 1, 1, 1, 8, 210},       // narrow and tall: box pieces over different rows
+        {300, 40, 0, 3, -7, 5, 280, 50},    // clipped left and right, long rows
+        {70, 50, 9, 0, 20, -9, 100, 60},    // clipped at the top
+        {33, 70, 1, 2, 60, 30, 80, 80},     // clipped right and below
+    };
+    const uint32_t times[] = {0, 7, 23, 50, 77, 99, 100};
+    for (const Case& c : cases) {
+        const auto src = OriginImage(c.sx + c.w + 3, c.sy + c.h + 2, 7);
+        for (int kind : {2, 3, 4, 5, 6, 7, 14, 15, 16, 17, 18, 19, 20, 21}) {
+            SCOPED_TRACE(::testing::Message() << "kind " << kind << " rectangle " << c.w << "x" << c.h << " at "
+                                              << c.x << "," << c.y);
+            WipeWorld world;
+            const auto dst = OriginImage(c.dw, c.dh, 9);
+            const int32_t words[8] = {c.x, c.y, 0, c.sx, c.sy, c.w, c.h, 0};
+            ASSERT_NE(StartWipeTask(&world.runner, kind, 100, dst.get(), src.get(), words), nullptr);
+            for (uint32_t e : times) {
+                world.At(e);
+                for (LONG y = 0; y < c.dh; ++y) {
+                    for (LONG x = 0; x < c.dw; ++x) {
+                        const LONG lx = x - c.x, ly = y - c.y;
+                        const bool shown = lx >= 0 && lx < c.w && ly >= 0 && ly < c.h &&
+                                           Revealed(kind, c.w, c.h, e, 100, lx, ly);
+                        const uint32_t expected =
+                            shown ? PixelAt(*src, c.sx + lx, c.sy + ly) : 0xFF000009u | uint32_t(x & 255) << 16 |
+                                                                              uint32_t(y & 255) << 8;
+                        ASSERT_EQ(PixelAt(*dst, x, y), expected) << "e " << e << " at " << x << "," << y;
+                    }
+                }
+            }
+        }
+    }
+}
+
 TEST(WipeTask, FadesReachBlackAndWhiteEvenWhenStepsAreSkipped)
 {
     for (int kind : {0, 1}) {
