@@ -5,6 +5,7 @@
 #include "raster/pixel_simd.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -73,6 +74,121 @@ void BlurBlendAlphaRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, 
                           int srcLeft, int srcRight, int radius, BYTE level)
 {
     BoxBlurRows<BlurWay::Alpha>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
+}
+
+namespace {
+
+// The SIMD box blur works on column chunks of a row: the running sums of the chunk's extended
+// source run (held on the picture's first and last column) are taken per channel in 16-bit words,
+// and each window sum is the difference of two of them. The sums wrap, but a window's sum is
+// at most 255 x 255, so the difference modulo 65536 is exact.
+constexpr int kBlurChunk = 512;
+// A chunk and both windows' overhang, its sums with the one before the first.
+constexpr int kBlurRun = kBlurChunk + 2 * 127 + 1;
+
+template <BlurWay W>
+void BoxBlurRowsSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, int srcLeft,
+                     int srcRight, int radius, BYTE level)
+{
+    // The running sums of a chunk's run: sums[j] holds the pixels before j.
+    alignas(16) uint64_t sums[kBlurRun + 3];
+    alignas(16) uint32_t blurred[kBlurChunk + 4];
+    const int span = 2 * radius + 1;
+    const __m128i weight = Splat16(int(65536u / uint32_t(span)));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = Splat32(FactorOf(level));
+    const __m128i levels = Splat32(level);
+    for (int y = 0; y < height; ++y) {
+        for (int x0 = 0; x0 < width; x0 += kBlurChunk) {
+            const int n = std::min(kBlurChunk, width - x0);
+            // Source columns x0 - r .. x0 + n + r - 1, held on the first and last column: a run of
+            // the left one, the columns themselves, a run of the right one.
+            const int first = x0 - radius, count = n + 2 * radius;
+            const int inFrom = std::max(first, -srcLeft), inTo = std::min(first + count, srcRight + 1);
+            uint64_t* at = sums + 1;
+            __m128i carry = zero;
+            // Two pixels a step (within the pair, then the carry of everything before); an odd one
+            // alone at the end.
+            auto accumulate = [&](const BYTE* from, int pixels, bool repeat) {
+                const int step = repeat ? 0 : 8;
+                for (; pixels >= 2; pixels -= 2, from += step, at += 2) {
+                    __m128i v = repeat ? _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(Load32(from))),
+                                                            _mm_cvtsi32_si128(int(Load32(from))))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
+                    v = _mm_unpacklo_epi8(v, zero);
+                    v = _mm_add_epi16(v, _mm_slli_si128(v, 8));
+                    v = _mm_add_epi16(v, carry);
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
+                    carry = _mm_shuffle_epi32(v, 0xEE);
+                }
+                if (pixels == 1) {
+                    const __m128i v = _mm_add_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(from))), zero), carry);
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(at), v);
+                    carry = _mm_unpacklo_epi64(v, v);
+                    ++at;
+                }
+            };
+            sums[0] = 0;
+            accumulate(src - intptr_t(srcLeft) * 4, std::min(inFrom - first, count), true);
+            accumulate(src + intptr_t(inFrom) * 4, std::max(0, inTo - inFrom), false);
+            accumulate(src + intptr_t(srcRight) * 4, first + count - std::max(inTo, first), true);
+            // The last group of four reads up to three sums past the run.
+            at[0] = at[1] = at[2] = 0;
+            // Window sums, rounded quotients: (s w + 32768) >> 16 is the high word plus the top
+            // bit of the low word.
+            for (int x = 0; x < n; x += 4) {
+                const __m128i lo = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + span)),
+                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x)));
+                const __m128i hi =
+                    _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + span + 2)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + 2)));
+                const __m128i qLo = _mm_add_epi16(_mm_mulhi_epu16(lo, weight),
+                                                  _mm_srli_epi16(_mm_mullo_epi16(lo, weight), 15));
+                const __m128i qHi = _mm_add_epi16(_mm_mulhi_epu16(hi, weight),
+                                                  _mm_srli_epi16(_mm_mullo_epi16(hi, weight), 15));
+                _mm_store_si128(reinterpret_cast<__m128i*>(blurred + x), _mm_packus_epi16(qLo, qHi));
+            }
+            BYTE* out = dst + intptr_t(x0) * 4;
+            int x = 0;
+            for (; x + 4 <= n; x += 4) {
+                const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(blurred + x));
+                if (W == BlurWay::Replace) {
+                    Store4(out + x * 4, b);
+                } else if (W == BlurWay::Level) {
+                    Store4(out + x * 4, BlendByFactor4(Load4(out + x * 4), b, factor));
+                } else {
+                    Store4(out + x * 4, BlendByFactor4(Load4(out + x * 4), b, Factor32(MulByte32(AlphaOf(b), levels))));
+                }
+            }
+            for (; x < n; ++x) {
+                const uint32_t b = blurred[x];
+                const uint32_t d = Load32(out + x * 4);
+                Store32(out + x * 4, W == BlurWay::Replace ? b
+                                     : W == BlurWay::Level ? BlendByFactor(d, b, FactorOf(level))
+                                                           : BlendByFactor(d, b, FactorOf(g_MulTable[level][b >> 24])));
+            }
+        }
+        dst += intptr_t(width) * 4 + dstSkip;
+        src += intptr_t(width) * 4 + srcSkip;
+    }
+}
+
+} // namespace
+
+void BlurBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, int srcLeft,
+                        int srcRight, int radius, BYTE level)
+{
+    BoxBlurRowsSimd<BlurWay::Replace>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
+}
+void BlurBlendLevelRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                             int srcLeft, int srcRight, int radius, BYTE level)
+{
+    BoxBlurRowsSimd<BlurWay::Level>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
+}
+void BlurBlendAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                             int srcLeft, int srcRight, int radius, BYTE level)
+{
+    BoxBlurRowsSimd<BlurWay::Alpha>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
 }
 
 int BlurRows32(BYTE* pixels, int pitch, int width, int height, BYTE mode)

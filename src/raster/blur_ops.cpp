@@ -1,12 +1,14 @@
 // Filter operations (see blur_ops.h).
 #include "raster/blur_ops.h"
 
+#include "platform/cpu_info.h"
 #include "raster/blend_mode_ops.h"
 #include "raster/blur_kernels.h"
 #include "raster/compose_ops.h"
 #include "raster/kernels8.h"
 #include "raster/op_frame.h"
 #include "raster/pixel_ops.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -23,12 +25,16 @@ int BoxBlur(CImage& dst, const CSurface* src, BYTE radius, BYTE level, LONG x, L
     const int r = radius > 127 ? 127 : radius;
     const int left = p.srcRect.left;
     const int right = src->GetWidth() - left - 1;
+    const bool simd = g_bUseMmx && UseSse2();
     if (byAlpha) {
-        BlurBlendAlphaRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, left, right, r, level);
+        (simd ? BlurBlendAlphaRows32Mmx : BlurBlendAlphaRows32)(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height,
+                                                                left, right, r, level);
     } else if (level == 255) {
-        BlurBlendRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, left, right, r, level);
+        (simd ? BlurBlendRows32Mmx : BlurBlendRows32)(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, left,
+                                                      right, r, level);
     } else {
-        BlurBlendLevelRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, left, right, r, level);
+        (simd ? BlurBlendLevelRows32Mmx : BlurBlendLevelRows32)(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height,
+                                                                left, right, r, level);
     }
     dst.MarkChanged(p.dstRect);
     return 0;
