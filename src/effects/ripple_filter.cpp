@@ -1,6 +1,6 @@
 #include "effects/ripple_filter.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -8,14 +8,15 @@
 #include <numbers>
 
 #include "display/image_object.h"
+#include "platform/cpu_info.h"
 #include "platform/decimal_text.h"
 #include "raster/image.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
 constexpr int kSlots = 4;
 RippleTables* g_slots[kSlots] = {};
-RippleKernels g_kernels = RipplePlainKernels();
 
 double DecimalWord(const CEffectArgs& args, size_t i, double fallback)
 {
@@ -50,8 +51,7 @@ inline uint32_t Read(const uint8_t* bits, int32_t pitch, int32_t x, int32_t y)
 }
 
 // The source positions of one pixel.
-template <int kStep, bool kBorder>
-inline void Source(const RippleRun& r, int32_t i, int32_t* sx, int32_t* sy)
+template <int kStep, bool kBorder> inline void Source(const RippleRun& r, int32_t i, int32_t* sx, int32_t* sy)
 {
     const uint16_t d = r.displacement[r.quad[kStep * i]];
     const int32_t dx = static_cast<int8_t>(d >> 8), dy = static_cast<int8_t>(d & 0xFF);
@@ -63,8 +63,7 @@ inline void Source(const RippleRun& r, int32_t i, int32_t* sx, int32_t* sy)
     }
 }
 
-template <int kStep, bool kBorder>
-void PlainKernel(const RippleRun& r)
+template <int kStep, bool kBorder> void PlainKernel(const RippleRun& r)
 {
     for (int32_t i = 0; i < r.count; ++i) {
         int32_t sx = 0, sy = 0;
@@ -76,8 +75,7 @@ void PlainKernel(const RippleRun& r)
 
 // Four pixels at a time: (old × (256 - o) + new × o) >> 8 in 16-bit lanes, which equals the
 // plain rule (old × 256 + (new - old) × o never leaves 0..65280).
-template <int kStep, bool kBorder>
-void Sse2Kernel(const RippleRun& r)
+template <int kStep, bool kBorder> void Sse2Kernel(const RippleRun& r)
 {
     const __m128i keep = _mm_set1_epi16(static_cast<short>(256 - r.opacity));
     const __m128i take = _mm_set1_epi16(static_cast<short>(r.opacity));
@@ -100,7 +98,82 @@ void Sse2Kernel(const RippleRun& r)
         const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(ov, zero), keep),
                                                         _mm_mullo_epi16(_mm_unpackhi_epi8(nv, zero), take)),
                                           8);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(r.dst + i), _mm_and_si128(_mm_packus_epi16(lo, hi), colour));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(r.dst + i),
+                         _mm_and_si128(_mm_packus_epi16(lo, hi), colour));
+    }
+    for (; i < r.count; ++i) {
+        int32_t sx = 0, sy = 0;
+        Source<kStep, kBorder>(r, i, &sx, &sy);
+        r.dst[i] = Mix(Read(r.oldBits, r.oldPitch, sx, sy), Read(r.newBits, r.newPitch, sx, sy),
+                       static_cast<uint32_t>(r.opacity));
+    }
+}
+
+// Eight pixels at a time: the eight displacement entries, positions and old and new pixels are
+// gathered, then mixed as the SSE2 form does. The displacement entries are read as 32-bit words,
+// which is why the table holds one spare entry past its end.
+#define RIPPLE_AVX2 __attribute__((target("avx2")))
+
+template <int kStep, bool kBorder> RIPPLE_AVX2 inline __m256i Reflect8(__m256i v, __m256i size)
+{
+    if (!kBorder)
+        return v;
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i below = _mm256_cmpgt_epi32(zero, v);
+    const __m256i beyond =
+        _mm256_andnot_si256(below, _mm256_cmpgt_epi32(v, _mm256_sub_epi32(size, _mm256_set1_epi32(1))));
+    const __m256i mirrored =
+        _mm256_sub_epi32(_mm256_sub_epi32(_mm256_add_epi32(size, size), v), _mm256_set1_epi32(1));
+    v = _mm256_blendv_epi8(v, _mm256_sub_epi32(zero, v), below);
+    v = _mm256_blendv_epi8(v, mirrored, beyond);
+    return _mm256_min_epi32(_mm256_max_epi32(v, zero), _mm256_sub_epi32(size, _mm256_set1_epi32(1)));
+}
+
+template <int kStep, bool kBorder> RIPPLE_AVX2 void Avx2Kernel(const RippleRun& r)
+{
+    const __m256i keep = _mm256_set1_epi16(static_cast<short>(256 - r.opacity));
+    const __m256i take = _mm256_set1_epi16(static_cast<short>(r.opacity));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
+    const __m256i lanes =
+        kStep > 0 ? _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7) : _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    const __m256i width = _mm256_set1_epi32(r.width), height = _mm256_set1_epi32(r.height);
+    const __m256i oldPitch = _mm256_set1_epi32(r.oldPitch), newPitch = _mm256_set1_epi32(r.newPitch);
+    const __m256i row = _mm256_set1_epi32(r.y);
+    const auto* table = reinterpret_cast<const int*>(r.displacement);
+    const auto* oldBits = reinterpret_cast<const int*>(r.oldBits);
+    const auto* newBits = reinterpret_cast<const int*>(r.newBits);
+    int32_t i = 0;
+    for (; i + 8 <= r.count; i += 8) {
+        // Forward runs read quad[i..i+7]; mirrored ones quad[-i-7..-i], last first.
+        const uint16_t* q = kStep > 0 ? r.quad + i : r.quad - i - 7;
+        __m256i index = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)));
+        if (kStep < 0)
+            index = _mm256_permutevar8x32_epi32(index, lanes);
+        const __m256i d = _mm256_and_si256(_mm256_i32gather_epi32(table, index, 2), low16);
+        const __m256i dx = _mm256_srai_epi32(_mm256_slli_epi32(d, 16), 24);
+        const __m256i dy = _mm256_srai_epi32(_mm256_slli_epi32(d, 24), 24);
+        const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(r.x + i),
+                                           kStep > 0 ? lanes : _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        const __m256i sx =
+            Reflect8<kStep, kBorder>(kStep > 0 ? _mm256_sub_epi32(x, dx) : _mm256_add_epi32(x, dx), width);
+        const __m256i sy = Reflect8<kStep, kBorder>(_mm256_add_epi32(row, dy), height);
+        const __m256i across = _mm256_slli_epi32(sx, 2);
+        const __m256i ov =
+            _mm256_i32gather_epi32(oldBits, _mm256_add_epi32(_mm256_mullo_epi32(sy, oldPitch), across), 1);
+        const __m256i nv =
+            _mm256_i32gather_epi32(newBits, _mm256_add_epi32(_mm256_mullo_epi32(sy, newPitch), across), 1);
+        const __m256i lo =
+            _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(ov, zero), keep),
+                                               _mm256_mullo_epi16(_mm256_unpacklo_epi8(nv, zero), take)),
+                              8);
+        const __m256i hi =
+            _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(ov, zero), keep),
+                                               _mm256_mullo_epi16(_mm256_unpackhi_epi8(nv, zero), take)),
+                              8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(r.dst + i),
+                            _mm256_and_si256(_mm256_packus_epi16(lo, hi), colour));
     }
     for (; i < r.count; ++i) {
         int32_t sx = 0, sy = 0;
@@ -125,7 +198,8 @@ RippleTables* Build(int32_t width, int32_t height, int32_t cx, int32_t cy, int32
     t->quadrantHeight = std::max(cy, height - cy);
     try {
         t->quadrant.resize(static_cast<size_t>(t->quadrantWidth) * t->quadrantHeight);
-        t->displacement.resize(static_cast<size_t>(4 * amplitude) * 2 * rings * 32);
+        // One spare entry: the AVX2 kernels read each entry as a 32-bit word.
+        t->displacement.resize(static_cast<size_t>(4 * amplitude) * 2 * rings * 32 + 1);
     } catch (const std::bad_alloc&) {
         delete t;
         return nullptr;
@@ -148,7 +222,8 @@ RippleTables* Build(int32_t width, int32_t height, int32_t cx, int32_t cy, int32
             const int32_t m = (profile[i] * (level * 256)) >> 10;
             for (int32_t a = 0; a < 32; ++a) {
                 const int32_t high = (cosines[a] * m) >> 22, low = (sines[a] * m) >> 22;
-                const uint16_t entry = static_cast<uint16_t>((static_cast<uint8_t>(high) << 8) | static_cast<uint8_t>(low));
+                const uint16_t entry =
+                    static_cast<uint16_t>((static_cast<uint8_t>(high) << 8) | static_cast<uint8_t>(low));
                 rows[i * 32 + a] = entry;
                 rows[(i + rings) * 32 + a] = entry;
             }
@@ -171,7 +246,8 @@ int32_t RippleQuadrantEntry(int32_t row, int32_t column, int32_t rings, float as
     else if (std::isfinite(distance))
         ring = static_cast<int32_t>(std::fmod(distance, rings));
     // A tiny aspect gave the angle 32, which spilled into the ring bits.
-    const int32_t angle = std::min(31, static_cast<int32_t>(std::trunc(std::atan(x / y) * 64 / std::numbers::pi)));
+    const int32_t angle =
+        std::min(31, static_cast<int32_t>(std::trunc(std::atan(x / y) * 64 / std::numbers::pi)));
     return (ring << 5) + angle;
 }
 
@@ -186,21 +262,23 @@ int32_t RippleProfile(int32_t i, int32_t rings)
 
 int32_t RippleAngleCos(int32_t a)
 {
-    return static_cast<int32_t>(std::lround(std::cos(std::numbers::pi / 2 - (a + 0.5) * std::numbers::pi / 64) * 2048));
+    return static_cast<int32_t>(
+        std::lround(std::cos(std::numbers::pi / 2 - (a + 0.5) * std::numbers::pi / 64) * 2048));
 }
 
 int32_t RippleAngleSin(int32_t a)
 {
-    return static_cast<int32_t>(std::lround(std::sin(std::numbers::pi / 2 - (a + 0.5) * std::numbers::pi / 64) * 2048));
+    return static_cast<int32_t>(
+        std::lround(std::sin(std::numbers::pi / 2 - (a + 0.5) * std::numbers::pi / 64) * 2048));
 }
 
-RippleTables* AcquireRippleTables(int32_t width, int32_t height, int32_t cx, int32_t cy, int32_t rings, float aspect,
-                                  int32_t amplitude)
+RippleTables* AcquireRippleTables(int32_t width, int32_t height, int32_t cx, int32_t cy, int32_t rings,
+                                  float aspect, int32_t amplitude)
 {
     for (int i = 0; i < kSlots; ++i) {
         RippleTables* t = g_slots[i];
-        if (t != nullptr && t->width == width && t->height == height && t->centreX == cx && t->centreY == cy &&
-            t->rings == rings && t->aspect == aspect && t->amplitude == amplitude) {
+        if (t != nullptr && t->width == width && t->height == height && t->centreX == cx &&
+            t->centreY == cy && t->rings == rings && t->aspect == aspect && t->amplitude == amplitude) {
             std::rotate(g_slots, g_slots + i, g_slots + i + 1);
             ++t->holdCount;
             return t;
@@ -241,11 +319,19 @@ RippleKernels RippleSse2Kernels()
     return {&Sse2Kernel<1, false>, &Sse2Kernel<-1, false>, &Sse2Kernel<1, true>, &Sse2Kernel<-1, true>};
 }
 
-void RippleClassInit()
+RippleKernels RippleAvx2Kernels()
 {
-    // SSE2 is part of every x86-64 processor.
-    g_kernels = RippleSse2Kernels();
+    return {&Avx2Kernel<1, false>, &Avx2Kernel<-1, false>, &Avx2Kernel<1, true>, &Avx2Kernel<-1, true>};
 }
+
+RippleKernels RippleActiveKernels()
+{
+    if (!g_bUseMmx)
+        return RipplePlainKernels();
+    return UseAvx2() ? RippleAvx2Kernels() : UseSse2() ? RippleSse2Kernels() : RipplePlainKernels();
+}
+
+void RippleClassInit() {}
 
 void RippleClassTeardown()
 {
@@ -305,7 +391,8 @@ int CRippleFilter::Step(DWORD now)
     m_margin = m_level / 4 + 1;
     m_margin += m_margin & 1;
     if (m_tables != nullptr)
-        m_row = m_tables->displacement.data() + (static_cast<size_t>(m_phase) + size_t(m_rings) * m_level * 2) * 32;
+        m_row = m_tables->displacement.data() +
+                (static_cast<size_t>(m_phase) + size_t(m_rings) * m_level * 2) * 32;
     return 0;
 }
 
@@ -331,9 +418,10 @@ int CRippleFilter::Draw(const FilterJob& job)
     run.opacity = m_opacity;
     run.width = m_width;
     run.height = m_height;
+    const RippleKernels kernels = RippleActiveKernels();
     const int32_t left = a.x, right = a.x + a.width;
-    int32_t cuts[5] = {left, right, std::clamp(m_margin, left, right), std::clamp(m_width - m_margin, left, right),
-                       std::clamp(m_centreX, left, right)};
+    int32_t cuts[5] = {left, right, std::clamp(m_margin, left, right),
+                       std::clamp(m_width - m_margin, left, right), std::clamp(m_centreX, left, right)};
     std::sort(cuts, cuts + 5);
     for (int32_t y = a.y; y < a.y + a.height; ++y) {
         const int32_t qr = y < m_centreY ? m_centreY - y - 1 : y - m_centreY;
@@ -351,8 +439,8 @@ int CRippleFilter::Draw(const FilterJob& job)
             run.x = from;
             run.count = to - from;
             run.quad = quadRow + (forward ? from - m_centreX : m_centreX - from - 1);
-            const RippleKernel kernel = forward ? (border ? g_kernels.borderForward : g_kernels.forward)
-                                                : (border ? g_kernels.borderMirrored : g_kernels.mirrored);
+            const RippleKernel kernel = forward ? (border ? kernels.borderForward : kernels.forward)
+                                                : (border ? kernels.borderMirrored : kernels.mirrored);
             kernel(run);
         }
     }

@@ -22,7 +22,7 @@ struct RippleTables {
     int32_t amplitude = 24;
     int32_t quadrantWidth = 0, quadrantHeight = 0;
     std::vector<uint16_t> quadrant;     // quadrantHeight rows of quadrantWidth
-    std::vector<uint16_t> displacement; // 4A levels of 2N rows of 32
+    std::vector<uint16_t> displacement; // 4A levels of 2N rows of 32, and a spare entry
 };
 
 // The tables' parts, exposed for the tests.
@@ -56,8 +56,13 @@ struct RippleKernels {
 };
 RippleKernels RipplePlainKernels();
 RippleKernels RippleSse2Kernels();
+// Only while UseAvx2() holds. They read each displacement entry as a 32-bit word, so the entry
+// after the last one a run reaches must be readable.
+RippleKernels RippleAvx2Kernels();
+// The set a frame draws with: the widest the SIMD level allows, plain while g_bUseMmx is clear.
+RippleKernels RippleActiveKernels();
 
-// The class init (picks the kernels) and teardown (empties the cache).
+// The class init (nothing to prepare) and teardown (empties the cache).
 void RippleClassInit();
 void RippleClassTeardown();
 

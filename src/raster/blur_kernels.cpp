@@ -63,7 +63,8 @@ void BoxBlurRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width
 void BlurBlendRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, int srcLeft,
                      int srcRight, int radius, BYTE level)
 {
-    BoxBlurRows<BlurWay::Replace>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
+    BoxBlurRows<BlurWay::Replace>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius,
+                                  level);
 }
 void BlurBlendLevelRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                           int srcLeft, int srcRight, int radius, BYTE level)
@@ -122,7 +123,8 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w
                     carry = _mm_shuffle_epi32(v, 0xEE);
                 }
                 if (pixels == 1) {
-                    const __m128i v = _mm_add_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(from))), zero), carry);
+                    const __m128i v =
+                        _mm_add_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(from))), zero), carry);
                     _mm_storel_epi64(reinterpret_cast<__m128i*>(at), v);
                     carry = _mm_unpacklo_epi64(v, v);
                     ++at;
@@ -137,8 +139,9 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w
             // Window sums, rounded quotients: (s w + 32768) >> 16 is the high word plus the top
             // bit of the low word.
             for (int x = 0; x < n; x += 4) {
-                const __m128i lo = _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + span)),
-                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x)));
+                const __m128i lo =
+                    _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + span)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x)));
                 const __m128i hi =
                     _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + span + 2)),
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + 2)));
@@ -157,15 +160,17 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w
                 } else if (W == BlurWay::Level) {
                     Store4(out + x * 4, BlendByFactor4(Load4(out + x * 4), b, factor));
                 } else {
-                    Store4(out + x * 4, BlendByFactor4(Load4(out + x * 4), b, Factor32(MulByte32(AlphaOf(b), levels))));
+                    Store4(out + x * 4,
+                           BlendByFactor4(Load4(out + x * 4), b, Factor32(MulByte32(AlphaOf(b), levels))));
                 }
             }
             for (; x < n; ++x) {
                 const uint32_t b = blurred[x];
                 const uint32_t d = Load32(out + x * 4);
                 Store32(out + x * 4, W == BlurWay::Replace ? b
-                                     : W == BlurWay::Level ? BlendByFactor(d, b, FactorOf(level))
-                                                           : BlendByFactor(d, b, FactorOf(g_MulTable[level][b >> 24])));
+                                     : W == BlurWay::Level
+                                         ? BlendByFactor(d, b, FactorOf(level))
+                                         : BlendByFactor(d, b, FactorOf(g_MulTable[level][b >> 24])));
             }
         }
         dst += intptr_t(width) * 4 + dstSkip;
@@ -175,20 +180,23 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w
 
 } // namespace
 
-void BlurBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, int srcLeft,
-                        int srcRight, int radius, BYTE level)
+void BlurBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                        int srcLeft, int srcRight, int radius, BYTE level)
 {
-    BoxBlurRowsSimd<BlurWay::Replace>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
+    BoxBlurRowsSimd<BlurWay::Replace>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius,
+                                      level);
 }
 void BlurBlendLevelRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                              int srcLeft, int srcRight, int radius, BYTE level)
 {
-    BoxBlurRowsSimd<BlurWay::Level>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
+    BoxBlurRowsSimd<BlurWay::Level>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius,
+                                    level);
 }
 void BlurBlendAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                              int srcLeft, int srcRight, int radius, BYTE level)
 {
-    BoxBlurRowsSimd<BlurWay::Alpha>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
+    BoxBlurRowsSimd<BlurWay::Alpha>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius,
+                                    level);
 }
 
 int BlurRows32(BYTE* pixels, int pitch, int width, int height, BYTE mode)
@@ -280,7 +288,8 @@ struct ThroughPalette {
     uint32_t At(const BYTE* row, uint64_t i) const { return palette[row[i]]; }
     __m128i Pair(const BYTE* row, uint64_t i) const
     {
-        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(palette[row[i]])), _mm_cvtsi32_si128(int(palette[row[i + 1]])));
+        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(palette[row[i]])),
+                                  _mm_cvtsi32_si128(int(palette[row[i + 1]])));
     }
 };
 
@@ -319,8 +328,10 @@ template <class Source>
 inline __m128i HorizontalPair(const Source& source, const BYTE* row, const ChunkColumns& cols, int i)
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i t = _mm_unpacklo_epi32(source.Pair(row, cols.column[i]), source.Pair(row, cols.column[i + 1]));
-    return LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), cols.keep[i / 2], cols.take[i / 2]);
+    const __m128i t =
+        _mm_unpacklo_epi32(source.Pair(row, cols.column[i]), source.Pair(row, cols.column[i + 1]));
+    return LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), cols.keep[i / 2],
+                     cols.take[i / 2]);
 }
 
 template <class Source>
@@ -328,7 +339,8 @@ void HorizontalRow(const Source& source, const BYTE* row, const ChunkColumns& co
 {
     int i = 0;
     for (; i + 4 <= n; i += 4, out += 16) {
-        Store4(out, _mm_packus_epi16(HorizontalPair(source, row, cols, i), HorizontalPair(source, row, cols, i + 2)));
+        Store4(out, _mm_packus_epi16(HorizontalPair(source, row, cols, i),
+                                     HorizontalPair(source, row, cols, i + 2)));
     }
     for (; i + 2 <= n; i += 2, out += 8) {
         const __m128i h = HorizontalPair(source, row, cols, i);
@@ -374,8 +386,10 @@ void BilinearSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int wid
             int i = 0;
             for (; i + 4 <= n; i += 4) {
                 const __m128i ta = Load4(a + 4 * i), tb = Load4(b + 4 * i);
-                const __m128i lo = LerpWords(_mm_unpacklo_epi8(ta, zero), _mm_unpacklo_epi8(tb, zero), keep, take);
-                const __m128i hi = LerpWords(_mm_unpackhi_epi8(ta, zero), _mm_unpackhi_epi8(tb, zero), keep, take);
+                const __m128i lo =
+                    LerpWords(_mm_unpacklo_epi8(ta, zero), _mm_unpacklo_epi8(tb, zero), keep, take);
+                const __m128i hi =
+                    LerpWords(_mm_unpackhi_epi8(ta, zero), _mm_unpackhi_epi8(tb, zero), keep, take);
                 Store4(out + 4 * i, _mm_packus_epi16(lo, hi));
             }
             for (; i < n; ++i) {

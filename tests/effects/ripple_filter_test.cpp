@@ -8,6 +8,7 @@
 
 #include "effects/ripple_filter.h"
 #include "files/transition_plugin_manager.h"
+#include "winapi/simd_level.h"
 
 using namespace effects_test;
 
@@ -17,7 +18,8 @@ int32_t RefQuadrant(int32_t r, int32_t c, int32_t n, float aspect)
 {
     const double x = c + 0.5, y = (r + 0.5) * double(aspect);
     const int64_t distance = int64_t(std::sqrt(x * x + y * y));
-    return int32_t((distance & (n - 1)) << 5) + std::min(31, int32_t(std::atan(x / y) * 64 / std::numbers::pi));
+    return int32_t((distance & (n - 1)) << 5) +
+           std::min(31, int32_t(std::atan(x / y) * 64 / std::numbers::pi));
 }
 
 int32_t RefProfile(int32_t i, int32_t n)
@@ -84,7 +86,8 @@ struct RippleWorld {
         CImage out;
         EXPECT_EQ(out.Create(w, h, 32, 0), 0);
         for (LONG y = 0; y < h; y += band)
-            EXPECT_EQ(ripple.Draw(FilterJob{0, y, w, std::min(band, h - y), &out, 0, y, old, 0, y, back.GetImage(), 0, y}),
+            EXPECT_EQ(ripple.Draw(FilterJob{0, y, w, std::min(band, h - y), &out, 0, y, old, 0, y,
+                                            back.GetImage(), 0, y}),
                       0);
         std::vector<uint32_t> pixels;
         for (LONG y = 0; y < h; ++y)
@@ -180,7 +183,8 @@ TEST(Ripple, TablesFollowTheFormulas)
     const RippleTables& t = *ripple.filter->Tables();
     EXPECT_EQ(t.quadrantWidth, 51);
     EXPECT_EQ(t.quadrantHeight, 40);
-    EXPECT_EQ(t.displacement.size(), size_t(4 * 9 * 2 * 32 * 32));
+    // Every level, ring and angle, and the spare entry the AVX2 kernels may read.
+    EXPECT_EQ(t.displacement.size(), size_t(4 * 9 * 2 * 32 * 32 + 1));
     for (int32_t level : {0, 1, 17, 35})
         for (int32_t ring = 0; ring < 64; ring += 5)
             for (int32_t angle = 0; angle < 32; angle += 7) {
@@ -206,7 +210,8 @@ TEST(Ripple, FramesEqualThePerPixelReference)
             SCOPED_TRACE(at);
             ASSERT_EQ(ripple.filter->Step(5000 + at), 0);
             const int32_t level = ripple.filter->Level();
-            EXPECT_EQ(level, std::clamp(int32_t(std::sin(std::numbers::pi * at / 800) * ripple.filter->Amplitude() * 4.0),
+            EXPECT_EQ(level, std::clamp(int32_t(std::sin(std::numbers::pi * at / 800) *
+                                                ripple.filter->Amplitude() * 4.0),
                                         0, 4 * ripple.filter->Amplitude() - 1));
             EXPECT_EQ(ripple.filter->Margin() % 2, 0);
             EXPECT_GT(ripple.filter->Margin(), level / 4);
@@ -263,53 +268,60 @@ TEST(Ripple, CacheKeepsFourGeometriesAndTeardownEmptiesIt)
     EXPECT_EQ(corner.filter->Tables()->quadrantWidth, 61);
 }
 
-TEST(Ripple, Sse2KernelsEqualThePlainOnes)
+TEST(Ripple, KernelsOfEverySimdLevelEqualThePlainOnes)
 {
     std::mt19937 random(17);
-    const RippleKernels plain = RipplePlainKernels(), fast = RippleSse2Kernels();
-    for (int32_t width = 1; width <= 33; ++width) {
-        const int32_t height = 9;
-        std::vector<uint32_t> old(size_t(width) * height), fresh(old.size());
-        for (auto& p : old)
-            p = random();
-        for (auto& p : fresh)
-            p = random();
-        std::vector<uint16_t> quad(size_t(width) * 2);
-        std::vector<uint16_t> displacement(256 * 32);
-        for (auto& q : quad)
-            q = uint16_t(random() % (256 * 32));
-        for (auto& d : displacement)
-            d = uint16_t(random());
-        for (int which = 0; which < 4; ++which) {
-            for (int32_t y = 0; y < height; ++y) {
-                const bool forward = which % 2 == 0;
-                RippleRun run{};
-                std::vector<uint32_t> a(static_cast<size_t>(width)), b(static_cast<size_t>(width));
-                run.oldBits = reinterpret_cast<const uint8_t*>(old.data());
-                run.newBits = reinterpret_cast<const uint8_t*>(fresh.data());
-                run.oldPitch = run.newPitch = width * 4;
-                run.quad = forward ? quad.data() : quad.data() + width;
-                run.displacement = displacement.data();
-                run.x = 0;
-                run.y = y;
-                run.count = width;
-                run.opacity = int32_t(random() % 256);
-                run.width = width;
-                run.height = height;
-                // The fast pair only runs where no shift leaves the picture: keep them on it.
-                if (which < 2)
-                    for (auto& d : displacement)
-                        d = 0;
-                RippleKernel p[] = {plain.forward, plain.mirrored, plain.borderForward, plain.borderMirrored};
-                RippleKernel f[] = {fast.forward, fast.mirrored, fast.borderForward, fast.borderMirrored};
-                run.dst = a.data();
-                p[which](run);
-                run.dst = b.data();
-                f[which](run);
-                ASSERT_EQ(a, b) << width << " " << which << " " << y;
-            }
+    const RippleKernels plain = RipplePlainKernels();
+    for (SimdLevel level : kAllSimdLevels) {
+        ScopedSimdLevel forced(level);
+        SCOPED_TRACE(int(ActiveSimdLevel()));
+        const RippleKernels fast = RippleActiveKernels();
+        for (int32_t width = 1; width <= 33; ++width) {
+            const int32_t height = 9;
+            std::vector<uint32_t> old(size_t(width) * height), fresh(old.size());
+            for (auto& p : old)
+                p = random();
+            for (auto& p : fresh)
+                p = random();
+            std::vector<uint16_t> quad(size_t(width) * 2);
+            // With the spare entry the tables carry.
+            std::vector<uint16_t> displacement(256 * 32 + 1);
+            for (auto& q : quad)
+                q = uint16_t(random() % (256 * 32));
             for (auto& d : displacement)
                 d = uint16_t(random());
+            for (int which = 0; which < 4; ++which) {
+                for (int32_t y = 0; y < height; ++y) {
+                    const bool forward = which % 2 == 0;
+                    RippleRun run{};
+                    std::vector<uint32_t> a(static_cast<size_t>(width)), b(static_cast<size_t>(width));
+                    run.oldBits = reinterpret_cast<const uint8_t*>(old.data());
+                    run.newBits = reinterpret_cast<const uint8_t*>(fresh.data());
+                    run.oldPitch = run.newPitch = width * 4;
+                    run.quad = forward ? quad.data() : quad.data() + width;
+                    run.displacement = displacement.data();
+                    run.x = 0;
+                    run.y = y;
+                    run.count = width;
+                    run.opacity = int32_t(random() % 256);
+                    run.width = width;
+                    run.height = height;
+                    // The fast pair only runs where no shift leaves the picture: keep them on it.
+                    if (which < 2)
+                        for (auto& d : displacement)
+                            d = 0;
+                    RippleKernel p[] = {plain.forward, plain.mirrored, plain.borderForward,
+                                        plain.borderMirrored};
+                    RippleKernel f[] = {fast.forward, fast.mirrored, fast.borderForward, fast.borderMirrored};
+                    run.dst = a.data();
+                    p[which](run);
+                    run.dst = b.data();
+                    f[which](run);
+                    ASSERT_EQ(a, b) << width << " " << which << " " << y;
+                }
+                for (auto& d : displacement)
+                    d = uint16_t(random());
+            }
         }
     }
 }

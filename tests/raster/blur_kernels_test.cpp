@@ -97,10 +97,12 @@ TEST(BlurKernels, InPlaceBlurWeights)
                     const bool t = y == 0, b = y == h - 1, l = x == 0, r = x == w - 1;
                     uint32_t v;
                     if (!t && !b && !l && !r) {
-                        v = (at(x, y - 1) + 2 * at(x - 1, y) + 2 * at(x, y) + 2 * at(x + 1, y) + at(x, y + 1)) / 8;
+                        v = (at(x, y - 1) + 2 * at(x - 1, y) + 2 * at(x, y) + 2 * at(x + 1, y) +
+                             at(x, y + 1)) /
+                            8;
                     } else if (t || b) {
                         const uint32_t n = t ? at(x, y + 1) : at(x, y - 1);
-                        v = l ? (n + 2 * at(x, y) + at(x + 1, y)) / 4
+                        v = l   ? (n + 2 * at(x, y) + at(x + 1, y)) / 4
                             : r ? (n + 2 * at(x, y) + at(x - 1, y)) / 4
                                 : (at(x - 1, y) + at(x, y) + at(x + 1, y) + n) / 4;
                     } else {
