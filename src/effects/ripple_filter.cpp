@@ -1,6 +1,6 @@
 #include "effects/ripple_filter.h"
 
-#include <immintrin.h>
+#include <emmintrin.h>
 
 #include <algorithm>
 #include <cmath>
@@ -109,77 +109,53 @@ template <int kStep, bool kBorder> void Sse2Kernel(const RippleRun& r)
     }
 }
 
-// Eight pixels at a time: the eight displacement entries, positions and old and new pixels are
-// gathered, then mixed as the SSE2 form does. The displacement entries are read as 32-bit words,
-// which is why the table holds one spare entry past its end.
-#define RIPPLE_AVX2 __attribute__((target("avx2")))
-
-template <int kStep, bool kBorder> RIPPLE_AVX2 inline __m256i Reflect8(__m256i v, __m256i size)
+// (old × (256 - o) + new × o) >> 8 of four pixels, as the SSE2 kernel mixes.
+inline __m128i Mix4(__m128i ov, __m128i nv, __m128i keep, __m128i take)
 {
-    if (!kBorder)
-        return v;
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i below = _mm256_cmpgt_epi32(zero, v);
-    const __m256i beyond =
-        _mm256_andnot_si256(below, _mm256_cmpgt_epi32(v, _mm256_sub_epi32(size, _mm256_set1_epi32(1))));
-    const __m256i mirrored =
-        _mm256_sub_epi32(_mm256_sub_epi32(_mm256_add_epi32(size, size), v), _mm256_set1_epi32(1));
-    v = _mm256_blendv_epi8(v, _mm256_sub_epi32(zero, v), below);
-    v = _mm256_blendv_epi8(v, mirrored, beyond);
-    return _mm256_min_epi32(_mm256_max_epi32(v, zero), _mm256_sub_epi32(size, _mm256_set1_epi32(1)));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(ov, zero), keep),
+                                                    _mm_mullo_epi16(_mm_unpacklo_epi8(nv, zero), take)),
+                                      8);
+    const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(ov, zero), keep),
+                                                    _mm_mullo_epi16(_mm_unpackhi_epi8(nv, zero), take)),
+                                      8);
+    return _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
 }
 
-template <int kStep, bool kBorder> RIPPLE_AVX2 void Avx2Kernel(const RippleRun& r)
+// The inner runs (no position leaves the picture) when both pictures share a pitch: each
+// quadrant entry's shift is one offset in pixels, so a pixel is two table reads and two pixel
+// reads, four pixels mixed at a time.
+template <int kStep> void OffsetKernel(const RippleRun& r)
 {
-    const __m256i keep = _mm256_set1_epi16(static_cast<short>(256 - r.opacity));
-    const __m256i take = _mm256_set1_epi16(static_cast<short>(r.opacity));
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
-    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
-    const __m256i lanes =
-        kStep > 0 ? _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7) : _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
-    const __m256i width = _mm256_set1_epi32(r.width), height = _mm256_set1_epi32(r.height);
-    const __m256i oldPitch = _mm256_set1_epi32(r.oldPitch), newPitch = _mm256_set1_epi32(r.newPitch);
-    const __m256i row = _mm256_set1_epi32(r.y);
-    const auto* table = reinterpret_cast<const int*>(r.displacement);
-    const auto* oldBits = reinterpret_cast<const int*>(r.oldBits);
-    const auto* newBits = reinterpret_cast<const int*>(r.newBits);
+    if (r.offsets == nullptr || r.oldPitch != r.newPitch) {
+        Sse2Kernel<kStep, false>(r);
+        return;
+    }
+    const __m128i keep = _mm_set1_epi16(static_cast<short>(256 - r.opacity));
+    const __m128i take = _mm_set1_epi16(static_cast<short>(r.opacity));
+    const auto* oldAt =
+        reinterpret_cast<const uint32_t*>(r.oldBits + static_cast<intptr_t>(r.y) * r.oldPitch) + r.x;
+    const auto* newAt =
+        reinterpret_cast<const uint32_t*>(r.newBits + static_cast<intptr_t>(r.y) * r.newPitch) + r.x;
+    const uint16_t* quad = r.quad;
+    const int32_t* offsets = r.offsets;
     int32_t i = 0;
-    for (; i + 8 <= r.count; i += 8) {
-        // Forward runs read quad[i..i+7]; mirrored ones quad[-i-7..-i], last first.
-        const uint16_t* q = kStep > 0 ? r.quad + i : r.quad - i - 7;
-        __m256i index = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)));
-        if (kStep < 0)
-            index = _mm256_permutevar8x32_epi32(index, lanes);
-        const __m256i d = _mm256_and_si256(_mm256_i32gather_epi32(table, index, 2), low16);
-        const __m256i dx = _mm256_srai_epi32(_mm256_slli_epi32(d, 16), 24);
-        const __m256i dy = _mm256_srai_epi32(_mm256_slli_epi32(d, 24), 24);
-        const __m256i x = _mm256_add_epi32(_mm256_set1_epi32(r.x + i),
-                                           kStep > 0 ? lanes : _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        const __m256i sx =
-            Reflect8<kStep, kBorder>(kStep > 0 ? _mm256_sub_epi32(x, dx) : _mm256_add_epi32(x, dx), width);
-        const __m256i sy = Reflect8<kStep, kBorder>(_mm256_add_epi32(row, dy), height);
-        const __m256i across = _mm256_slli_epi32(sx, 2);
-        const __m256i ov =
-            _mm256_i32gather_epi32(oldBits, _mm256_add_epi32(_mm256_mullo_epi32(sy, oldPitch), across), 1);
-        const __m256i nv =
-            _mm256_i32gather_epi32(newBits, _mm256_add_epi32(_mm256_mullo_epi32(sy, newPitch), across), 1);
-        const __m256i lo =
-            _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(ov, zero), keep),
-                                               _mm256_mullo_epi16(_mm256_unpacklo_epi8(nv, zero), take)),
-                              8);
-        const __m256i hi =
-            _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(ov, zero), keep),
-                                               _mm256_mullo_epi16(_mm256_unpackhi_epi8(nv, zero), take)),
-                              8);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(r.dst + i),
-                            _mm256_and_si256(_mm256_packus_epi16(lo, hi), colour));
+    for (; i + 4 <= r.count; i += 4) {
+        const intptr_t a0 = i + offsets[quad[kStep * i]];
+        const intptr_t a1 = i + 1 + offsets[quad[kStep * (i + 1)]];
+        const intptr_t a2 = i + 2 + offsets[quad[kStep * (i + 2)]];
+        const intptr_t a3 = i + 3 + offsets[quad[kStep * (i + 3)]];
+        const __m128i ov = _mm_unpacklo_epi64(
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(oldAt[a0])), _mm_cvtsi32_si128(int(oldAt[a1]))),
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(oldAt[a2])), _mm_cvtsi32_si128(int(oldAt[a3]))));
+        const __m128i nv = _mm_unpacklo_epi64(
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(newAt[a0])), _mm_cvtsi32_si128(int(newAt[a1]))),
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(newAt[a2])), _mm_cvtsi32_si128(int(newAt[a3]))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(r.dst + i), Mix4(ov, nv, keep, take));
     }
     for (; i < r.count; ++i) {
-        int32_t sx = 0, sy = 0;
-        Source<kStep, kBorder>(r, i, &sx, &sy);
-        r.dst[i] = Mix(Read(r.oldBits, r.oldPitch, sx, sy), Read(r.newBits, r.newPitch, sx, sy),
-                       static_cast<uint32_t>(r.opacity));
+        const intptr_t at = i + offsets[quad[kStep * i]];
+        r.dst[i] = Mix(oldAt[at], newAt[at], static_cast<uint32_t>(r.opacity));
     }
 }
 
@@ -198,8 +174,7 @@ RippleTables* Build(int32_t width, int32_t height, int32_t cx, int32_t cy, int32
     t->quadrantHeight = std::max(cy, height - cy);
     try {
         t->quadrant.resize(static_cast<size_t>(t->quadrantWidth) * t->quadrantHeight);
-        // One spare entry: the AVX2 kernels read each entry as a 32-bit word.
-        t->displacement.resize(static_cast<size_t>(4 * amplitude) * 2 * rings * 32 + 1);
+        t->displacement.resize(static_cast<size_t>(4 * amplitude) * 2 * rings * 32);
     } catch (const std::bad_alloc&) {
         delete t;
         return nullptr;
@@ -316,19 +291,14 @@ RippleKernels RipplePlainKernels()
 
 RippleKernels RippleSse2Kernels()
 {
-    return {&Sse2Kernel<1, false>, &Sse2Kernel<-1, false>, &Sse2Kernel<1, true>, &Sse2Kernel<-1, true>};
-}
-
-RippleKernels RippleAvx2Kernels()
-{
-    return {&Avx2Kernel<1, false>, &Avx2Kernel<-1, false>, &Avx2Kernel<1, true>, &Avx2Kernel<-1, true>};
+    return {&OffsetKernel<1>, &OffsetKernel<-1>, &Sse2Kernel<1, true>, &Sse2Kernel<-1, true>};
 }
 
 RippleKernels RippleActiveKernels()
 {
     if (!g_bUseMmx)
         return RipplePlainKernels();
-    return UseAvx2() ? RippleAvx2Kernels() : UseSse2() ? RippleSse2Kernels() : RipplePlainKernels();
+    return UseSse2() ? RippleSse2Kernels() : RipplePlainKernels();
 }
 
 void RippleClassInit() {}
@@ -370,6 +340,12 @@ int CRippleFilter::SetParamsV(CImageObject* canvas, const CEffectArgs& args)
     m_tables = AcquireRippleTables(m_width, m_height, m_centreX, m_centreY, m_rings, m_aspect, m_amplitude);
     if (m_tables == nullptr)
         return 5;
+    try {
+        m_offsets.assign(static_cast<size_t>(m_rings) * 32 * 2, 0);
+    } catch (const std::bad_alloc&) {
+        return 5;
+    }
+    m_offsetsRow = nullptr;
     m_opacity = m_phase = m_level = 0;
     m_margin = 2;
     m_row = m_tables->displacement.data() + static_cast<size_t>(m_rings - 1) * 32;
@@ -419,6 +395,22 @@ int CRippleFilter::Draw(const FilterJob& job)
     run.width = m_width;
     run.height = m_height;
     const RippleKernels kernels = RippleActiveKernels();
+    // Offsets in pixels fit while 127 rows of the pitch do.
+    const int32_t* offsets = nullptr;
+    if (run.oldPitch == run.newPitch && run.oldPitch % 4 == 0 && run.oldPitch / 4 <= INT32_MAX / 128 &&
+        !m_offsets.empty()) {
+        const int32_t entries = m_rings * 32, across = run.oldPitch / 4;
+        if (m_offsetsRow != m_row || m_offsetsPitch != run.oldPitch) {
+            for (int32_t e = 0; e < entries; ++e) {
+                const int32_t dx = static_cast<int8_t>(m_row[e] >> 8), dy = static_cast<int8_t>(m_row[e] & 0xFF);
+                m_offsets[static_cast<size_t>(e)] = dy * across - dx;
+                m_offsets[static_cast<size_t>(entries + e)] = dy * across + dx;
+            }
+            m_offsetsRow = m_row;
+            m_offsetsPitch = run.oldPitch;
+        }
+        offsets = m_offsets.data();
+    }
     const int32_t left = a.x, right = a.x + a.width;
     int32_t cuts[5] = {left, right, std::clamp(m_margin, left, right),
                        std::clamp(m_width - m_margin, left, right), std::clamp(m_centreX, left, right)};
@@ -439,6 +431,7 @@ int CRippleFilter::Draw(const FilterJob& job)
             run.x = from;
             run.count = to - from;
             run.quad = quadRow + (forward ? from - m_centreX : m_centreX - from - 1);
+            run.offsets = offsets == nullptr ? nullptr : offsets + (forward ? 0 : m_rings * 32);
             const RippleKernel kernel = forward ? (border ? kernels.borderForward : kernels.forward)
                                                 : (border ? kernels.borderMirrored : kernels.mirrored);
             kernel(run);
