@@ -87,9 +87,10 @@ constexpr int kBlurChunk = 512;
 // A chunk and both windows' overhang, its sums with the one before the first.
 constexpr int kBlurRun = kBlurChunk + 2 * 127 + 1;
 
+// under: the pixels blended over (dst itself but for BlurBlendLevelOverRows32Mmx).
 template <BlurWay W>
-void BoxBlurRowsSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, int srcLeft,
-                     int srcRight, int radius, BYTE level)
+void BoxBlurRowsSimd(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip, int srcSkip,
+                     int width, int height, int srcLeft, int srcRight, int radius, BYTE level)
 {
     // The running sums of a chunk's run: sums[j] holds the pixels before j.
     alignas(16) uint64_t sums[kBlurRun + 3];
@@ -152,21 +153,22 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w
                 _mm_store_si128(reinterpret_cast<__m128i*>(blurred + x), _mm_packus_epi16(qLo, qHi));
             }
             BYTE* out = dst + intptr_t(x0) * 4;
+            const BYTE* below = under + intptr_t(x0) * 4;
             int x = 0;
             for (; x + 4 <= n; x += 4) {
                 const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(blurred + x));
                 if (W == BlurWay::Replace) {
                     Store4(out + x * 4, b);
                 } else if (W == BlurWay::Level) {
-                    Store4(out + x * 4, BlendByFactor4(Load4(out + x * 4), b, factor));
+                    Store4(out + x * 4, BlendByFactor4(Load4(below + x * 4), b, factor));
                 } else {
                     Store4(out + x * 4,
-                           BlendByFactor4(Load4(out + x * 4), b, Factor32(MulByte32(AlphaOf(b), levels))));
+                           BlendByFactor4(Load4(below + x * 4), b, Factor32(MulByte32(AlphaOf(b), levels))));
                 }
             }
             for (; x < n; ++x) {
                 const uint32_t b = blurred[x];
-                const uint32_t d = Load32(out + x * 4);
+                const uint32_t d = Load32(below + x * 4);
                 Store32(out + x * 4, W == BlurWay::Replace ? b
                                      : W == BlurWay::Level
                                          ? BlendByFactor(d, b, FactorOf(level))
@@ -174,6 +176,7 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w
             }
         }
         dst += intptr_t(width) * 4 + dstSkip;
+        under += intptr_t(width) * 4 + underSkip;
         src += intptr_t(width) * 4 + srcSkip;
     }
 }
@@ -183,20 +186,42 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w
 void BlurBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                         int srcLeft, int srcRight, int radius, BYTE level)
 {
-    BoxBlurRowsSimd<BlurWay::Replace>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius,
+    BoxBlurRowsSimd<BlurWay::Replace>(dst, dst, src, dstSkip, dstSkip, srcSkip, width, height, srcLeft, srcRight,
+                                 radius,
                                       level);
 }
 void BlurBlendLevelRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                              int srcLeft, int srcRight, int radius, BYTE level)
 {
-    BoxBlurRowsSimd<BlurWay::Level>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius,
+    BoxBlurRowsSimd<BlurWay::Level>(dst, dst, src, dstSkip, dstSkip, srcSkip, width, height, srcLeft, srcRight,
+                                 radius,
                                     level);
 }
 void BlurBlendAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                              int srcLeft, int srcRight, int radius, BYTE level)
 {
-    BoxBlurRowsSimd<BlurWay::Alpha>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius,
+    BoxBlurRowsSimd<BlurWay::Alpha>(dst, dst, src, dstSkip, dstSkip, srcSkip, width, height, srcLeft, srcRight,
+                                 radius,
                                     level);
+}
+
+void BlurBlendLevelOverRows32(BYTE* dst, const BYTE* under, int dstSkip, int underSkip, const BYTE* src,
+                              int srcSkip, int width, int height, int srcLeft, int srcRight, int radius, BYTE level)
+{
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(dst, under, size_t(width) * 4);
+        BlurBlendLevelRows32(dst, src, dstSkip, srcSkip, width, 1, srcLeft, srcRight, radius, level);
+        dst += intptr_t(width) * 4 + dstSkip;
+        under += intptr_t(width) * 4 + underSkip;
+        src += intptr_t(width) * 4 + srcSkip;
+    }
+}
+void BlurBlendLevelOverRows32Mmx(BYTE* dst, const BYTE* under, int dstSkip, int underSkip, const BYTE* src,
+                                 int srcSkip, int width, int height, int srcLeft, int srcRight, int radius,
+                                 BYTE level)
+{
+    BoxBlurRowsSimd<BlurWay::Level>(dst, under, src, dstSkip, underSkip, srcSkip, width, height, srcLeft, srcRight,
+                                    radius, level);
 }
 
 int BlurRows32(BYTE* pixels, int pitch, int width, int height, BYTE mode)

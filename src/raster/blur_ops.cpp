@@ -50,6 +50,32 @@ int BlurBlend(CImage& dst, const CSurface* src, BYTE radius, BYTE level, LONG x,
     return BoxBlur(dst, src, radius, level, x, y, srcRect, false);
 }
 
+int BlurBlendOver(CImage& dst, const CImage* under, const RECT& underRect, const CSurface* src, BYTE radius,
+                  BYTE level, LONG x, LONG y, const RECT* srcRect)
+{
+    // One pass (the blurred colour blended over under's pixels, written to dst) where under is a
+    // plain 32-bit picture holding the whole rectangle and the placement cuts nothing off.
+    const int64_t w = int64_t(underRect.right) - underRect.left, h = int64_t(underRect.bottom) - underRect.top;
+    op_frame::Placement p;
+    if (radius != 0 && level != 0 && level != 255 && g_bUseMmx && UseSse2() && under && under->GetBits() &&
+        under->GetBitsPerPixel() == 32 && under->GetColorKey() == kNoColorKey && under != &dst &&
+        src != static_cast<const CSurface*>(&dst) && op_frame::CheckPair32(dst, src) == 0 && underRect.left >= 0 &&
+        underRect.top >= 0 && w > 0 && h > 0 && underRect.right <= under->GetWidth() &&
+        underRect.bottom <= under->GetHeight() && op_frame::Place(dst, src, x, y, srcRect, false, nullptr, p) &&
+        p.dstRect.left == x && p.dstRect.top == y && p.width == w && p.height == h) {
+        const BYTE* below = under->GetBits() + intptr_t(underRect.top) * under->GetPitch() + intptr_t(underRect.left) * 4;
+        const int r = radius > 127 ? 127 : radius;
+        BlurBlendLevelOverRows32Mmx(p.dst, below, p.dstSkip, under->GetPitch() - p.width * 4, p.src, p.srcSkip, p.width,
+                                    p.height, p.srcRect.left, src->GetWidth() - p.srcRect.left - 1, r, level);
+        dst.MarkChanged(p.dstRect);
+        return 0;
+    }
+    if (const int copied = dst.Copy(under, x, y, &underRect, false); copied != 0) {
+        return copied;
+    }
+    return BlurBlend(dst, src, radius, level, x, y, srcRect);
+}
+
 int BlurBlendAlpha(CImage& dst, const CSurface* src, BYTE radius, BYTE level, LONG x, LONG y, const RECT* srcRect)
 {
     if (radius == 0) {
