@@ -3,6 +3,8 @@
 
 #include "raster/blend_tables.h"
 #include "raster/pixel_simd.h"
+#include "raster/pixel_simd_avx2.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
 #include <cstring>
@@ -87,6 +89,40 @@ constexpr int kBlurChunk = 512;
 // A chunk and both windows' overhang, its sums with the one before the first.
 constexpr int kBlurRun = kBlurChunk + 2 * 127 + 1;
 
+// The rounded quotients of four windows' sums (the running sums span apart).
+PIXEL_SIMD_AVX2 inline __m256i WindowQuotients(const uint64_t* sums, int span, __m256i w)
+{
+    const __m256i s = _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + span)),
+                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums)));
+    return _mm256_add_epi16(_mm256_mulhi_epu16(s, w), _mm256_srli_epi16(_mm256_mullo_epi16(s, w), 15));
+}
+
+// Eight windows a step from a chunk's running sums, blended as they come; answers how many
+// pixels it drew (a multiple of eight).
+template <BlurWay W>
+PIXEL_SIMD_AVX2 int WindowsAvx2(BYTE* out, const BYTE* below, const uint64_t* sums, int span, int n, int weight,
+                                BYTE level)
+{
+    using namespace pixel_simd_avx2;
+    const __m256i w = _mm256_set1_epi16(static_cast<short>(weight));
+    const __m256i factor = Splat(FactorOf(level));
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        const __m256i lo = WindowQuotients(sums + x, span, w);
+        const __m256i hi = WindowQuotients(sums + x + 4, span, w);
+        // The pack interleaves the halves by 128-bit lane: pixels 0-1, 4-5, 2-3, 6-7.
+        const __m256i b = _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
+        if (W == BlurWay::Replace) {
+            Store8(out + x * 4, b);
+        } else {
+            const __m256i d = Load8(below + x * 4);
+            const __m256i f = W == BlurWay::Level ? factor : Factor(LevelOf<false>(b, level));
+            Store8(out + x * 4, WithAlpha(BlendColour(d, b, f), d));
+        }
+    }
+    return x;
+}
+
 // under: the pixels blended over (dst itself but for BlurBlendLevelOverRows32Mmx).
 template <BlurWay W>
 void BoxBlurRowsSimd(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip, int srcSkip,
@@ -100,6 +136,7 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip,
     const __m128i zero = _mm_setzero_si128();
     const __m128i factor = Splat32(FactorOf(level));
     const __m128i levels = Splat32(level);
+    const bool avx2 = UseAvx2();
     for (int y = 0; y < height; ++y) {
         for (int x0 = 0; x0 < width; x0 += kBlurChunk) {
             const int n = std::min(kBlurChunk, width - x0);
@@ -139,7 +176,10 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip,
             at[0] = at[1] = at[2] = 0;
             // Window sums, rounded quotients: (s w + 32768) >> 16 is the high word plus the top
             // bit of the low word.
-            for (int x = 0; x < n; x += 4) {
+            const int done = avx2 ? WindowsAvx2<W>(dst + intptr_t(x0) * 4, under + intptr_t(x0) * 4, sums, span, n,
+                                                   int(65536u / uint32_t(span)), level)
+                                  : 0;
+            for (int x = done; x < n; x += 4) {
                 const __m128i lo =
                     _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + span)),
                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x)));
@@ -154,7 +194,7 @@ void BoxBlurRowsSimd(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip,
             }
             BYTE* out = dst + intptr_t(x0) * 4;
             const BYTE* below = under + intptr_t(x0) * 4;
-            int x = 0;
+            int x = done;
             for (; x + 4 <= n; x += 4) {
                 const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(blurred + x));
                 if (W == BlurWay::Replace) {

@@ -24,7 +24,8 @@ void BlurBlendAlphaRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, 
 // BlurBlendLevelRows32 over them.
 void BlurBlendLevelOverRows32(BYTE* dst, const BYTE* under, int dstSkip, int underSkip, const BYTE* src,
                               int srcSkip, int width, int height, int srcLeft, int srcRight, int radius, BYTE level);
-// SSE2 twins of the four: the same pixels, the window sums taken from running sums of the row.
+// SIMD twins of the four (SSE2, the windows eight at a time with AVX2 where the level allows):
+// the same pixels, the window sums taken from running sums of the row.
 void BlurBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, int srcLeft,
                         int srcRight, int radius, BYTE level);
 void BlurBlendLevelRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,

@@ -4,6 +4,7 @@
 #include "raster/blur_kernels.h"
 
 #include "raster/blend_tables.h"
+#include "winapi/simd_level.h"
 
 #include "pixel_test_util.h"
 
@@ -43,8 +44,11 @@ TEST(BlurKernels, BoxBlurMatchesItsWindow)
         using K = void (*)(BYTE*, const BYTE*, int, int, int, int, int, int, int, BYTE);
         const K kernels[6] = {BlurBlendRows32,    BlurBlendLevelRows32,    BlurBlendAlphaRows32,
                               BlurBlendRows32Mmx, BlurBlendLevelRows32Mmx, BlurBlendAlphaRows32Mmx};
-        for (int k = 0; k < 6; ++k) {
+        // The twins at each SIMD level they have (the plain kernels run once).
+        for (int run = 0; run < 3 + 3 * int(std::size(kAllSimdLevels) - 1); ++run) {
+            const int k = run < 3 ? run : 3 + (run - 3) % 3;
             const int way = k % 3;
+            ScopedSimdLevel forced(run < 3 ? SimdLevel::Plain : kAllSimdLevels[1 + (run - 3) / 3]);
             Picture out = dst;
             const int srcSkip = src.pitch - width * 4;
             kernels[k](out.First(), src.At(left, 0), out.Skip(), srcSkip, width, src.height, left,
@@ -56,7 +60,7 @@ TEST(BlurKernels, BoxBlurMatchesItsWindow)
                     const uint32_t want = way == 0   ? b
                                           : way == 1 ? BlendF(d, b, Factor(level))
                                                      : BlendF(d, b, Factor(Mul(level, b >> 24)));
-                    ASSERT_EQ(out.Px(x, y), want) << k << " " << x << "," << y;
+                    ASSERT_EQ(out.Px(x, y), want) << run << " " << x << "," << y;
                 }
             }
             for (size_t i = 0; i < size_t(kGuard); ++i) {
