@@ -73,43 +73,8 @@ template <int kStep, bool kBorder> void PlainKernel(const RippleRun& r)
     }
 }
 
-// Four pixels at a time: (old × (256 - o) + new × o) >> 8 in 16-bit lanes, which equals the
-// plain rule (old × 256 + (new - old) × o never leaves 0..65280).
-template <int kStep, bool kBorder> void Sse2Kernel(const RippleRun& r)
-{
-    const __m128i keep = _mm_set1_epi16(static_cast<short>(256 - r.opacity));
-    const __m128i take = _mm_set1_epi16(static_cast<short>(r.opacity));
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
-    int32_t i = 0;
-    for (; i + 4 <= r.count; i += 4) {
-        alignas(16) uint32_t o[4], n[4];
-        for (int k = 0; k < 4; ++k) {
-            int32_t sx = 0, sy = 0;
-            Source<kStep, kBorder>(r, i + k, &sx, &sy);
-            o[k] = Read(r.oldBits, r.oldPitch, sx, sy);
-            n[k] = Read(r.newBits, r.newPitch, sx, sy);
-        }
-        const __m128i ov = _mm_load_si128(reinterpret_cast<const __m128i*>(o));
-        const __m128i nv = _mm_load_si128(reinterpret_cast<const __m128i*>(n));
-        const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(ov, zero), keep),
-                                                        _mm_mullo_epi16(_mm_unpacklo_epi8(nv, zero), take)),
-                                          8);
-        const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(ov, zero), keep),
-                                                        _mm_mullo_epi16(_mm_unpackhi_epi8(nv, zero), take)),
-                                          8);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(r.dst + i),
-                         _mm_and_si128(_mm_packus_epi16(lo, hi), colour));
-    }
-    for (; i < r.count; ++i) {
-        int32_t sx = 0, sy = 0;
-        Source<kStep, kBorder>(r, i, &sx, &sy);
-        r.dst[i] = Mix(Read(r.oldBits, r.oldPitch, sx, sy), Read(r.newBits, r.newPitch, sx, sy),
-                       static_cast<uint32_t>(r.opacity));
-    }
-}
-
-// (old × (256 - o) + new × o) >> 8 of four pixels, as the SSE2 kernel mixes.
+// (old × (256 - o) + new × o) >> 8 of four pixels in 16-bit lanes, which equals the plain rule
+// (old × 256 + (new - old) × o never leaves 0..65280); the top byte 0.
 inline __m128i Mix4(__m128i ov, __m128i nv, __m128i keep, __m128i take)
 {
     const __m128i zero = _mm_setzero_si128();
@@ -120,6 +85,32 @@ inline __m128i Mix4(__m128i ov, __m128i nv, __m128i keep, __m128i take)
                                                     _mm_mullo_epi16(_mm_unpackhi_epi8(nv, zero), take)),
                                       8);
     return _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
+}
+
+// Four pixels at a time.
+template <int kStep, bool kBorder> void Sse2Kernel(const RippleRun& r)
+{
+    const __m128i keep = _mm_set1_epi16(static_cast<short>(256 - r.opacity));
+    const __m128i take = _mm_set1_epi16(static_cast<short>(r.opacity));
+    int32_t i = 0;
+    for (; i + 4 <= r.count; i += 4) {
+        alignas(16) uint32_t o[4], n[4];
+        for (int k = 0; k < 4; ++k) {
+            int32_t sx = 0, sy = 0;
+            Source<kStep, kBorder>(r, i + k, &sx, &sy);
+            o[k] = Read(r.oldBits, r.oldPitch, sx, sy);
+            n[k] = Read(r.newBits, r.newPitch, sx, sy);
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(r.dst + i),
+                         Mix4(_mm_load_si128(reinterpret_cast<const __m128i*>(o)),
+                              _mm_load_si128(reinterpret_cast<const __m128i*>(n)), keep, take));
+    }
+    for (; i < r.count; ++i) {
+        int32_t sx = 0, sy = 0;
+        Source<kStep, kBorder>(r, i, &sx, &sy);
+        r.dst[i] = Mix(Read(r.oldBits, r.oldPitch, sx, sy), Read(r.newBits, r.newPitch, sx, sy),
+                       static_cast<uint32_t>(r.opacity));
+    }
 }
 
 // The inner runs (no position leaves the picture) when both pictures share a pitch: each
