@@ -8,14 +8,15 @@
 #include <numbers>
 
 #include "display/image_object.h"
+#include "platform/cpu_info.h"
 #include "platform/decimal_text.h"
 #include "raster/image.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
 constexpr int kSlots = 4;
 RippleTables* g_slots[kSlots] = {};
-RippleKernels g_kernels = RipplePlainKernels();
 
 double DecimalWord(const CEffectArgs& args, size_t i, double fallback)
 {
@@ -50,8 +51,7 @@ inline uint32_t Read(const uint8_t* bits, int32_t pitch, int32_t x, int32_t y)
 }
 
 // The source positions of one pixel.
-template <int kStep, bool kBorder>
-inline void Source(const RippleRun& r, int32_t i, int32_t* sx, int32_t* sy)
+template <int kStep, bool kBorder> inline void Source(const RippleRun& r, int32_t i, int32_t* sx, int32_t* sy)
 {
     const uint16_t d = r.displacement[r.quad[kStep * i]];
     const int32_t dx = static_cast<int8_t>(d >> 8), dy = static_cast<int8_t>(d & 0xFF);
@@ -63,8 +63,7 @@ inline void Source(const RippleRun& r, int32_t i, int32_t* sx, int32_t* sy)
     }
 }
 
-template <int kStep, bool kBorder>
-void PlainKernel(const RippleRun& r)
+template <int kStep, bool kBorder> void PlainKernel(const RippleRun& r)
 {
     for (int32_t i = 0; i < r.count; ++i) {
         int32_t sx = 0, sy = 0;
@@ -74,15 +73,25 @@ void PlainKernel(const RippleRun& r)
     }
 }
 
-// Four pixels at a time: (old × (256 - o) + new × o) >> 8 in 16-bit lanes, which equals the
-// plain rule (old × 256 + (new - old) × o never leaves 0..65280).
-template <int kStep, bool kBorder>
-void Sse2Kernel(const RippleRun& r)
+// (old × (256 - o) + new × o) >> 8 of four pixels in 16-bit lanes, which equals the plain rule
+// (old × 256 + (new - old) × o never leaves 0..65280); the top byte 0.
+inline __m128i Mix4(__m128i ov, __m128i nv, __m128i keep, __m128i take)
+{
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(ov, zero), keep),
+                                                    _mm_mullo_epi16(_mm_unpacklo_epi8(nv, zero), take)),
+                                      8);
+    const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(ov, zero), keep),
+                                                    _mm_mullo_epi16(_mm_unpackhi_epi8(nv, zero), take)),
+                                      8);
+    return _mm_and_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(0x00FFFFFF));
+}
+
+// Four pixels at a time.
+template <int kStep, bool kBorder> void Sse2Kernel(const RippleRun& r)
 {
     const __m128i keep = _mm_set1_epi16(static_cast<short>(256 - r.opacity));
     const __m128i take = _mm_set1_epi16(static_cast<short>(r.opacity));
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
     int32_t i = 0;
     for (; i + 4 <= r.count; i += 4) {
         alignas(16) uint32_t o[4], n[4];
@@ -92,21 +101,52 @@ void Sse2Kernel(const RippleRun& r)
             o[k] = Read(r.oldBits, r.oldPitch, sx, sy);
             n[k] = Read(r.newBits, r.newPitch, sx, sy);
         }
-        const __m128i ov = _mm_load_si128(reinterpret_cast<const __m128i*>(o));
-        const __m128i nv = _mm_load_si128(reinterpret_cast<const __m128i*>(n));
-        const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(ov, zero), keep),
-                                                        _mm_mullo_epi16(_mm_unpacklo_epi8(nv, zero), take)),
-                                          8);
-        const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(ov, zero), keep),
-                                                        _mm_mullo_epi16(_mm_unpackhi_epi8(nv, zero), take)),
-                                          8);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(r.dst + i), _mm_and_si128(_mm_packus_epi16(lo, hi), colour));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(r.dst + i),
+                         Mix4(_mm_load_si128(reinterpret_cast<const __m128i*>(o)),
+                              _mm_load_si128(reinterpret_cast<const __m128i*>(n)), keep, take));
     }
     for (; i < r.count; ++i) {
         int32_t sx = 0, sy = 0;
         Source<kStep, kBorder>(r, i, &sx, &sy);
         r.dst[i] = Mix(Read(r.oldBits, r.oldPitch, sx, sy), Read(r.newBits, r.newPitch, sx, sy),
                        static_cast<uint32_t>(r.opacity));
+    }
+}
+
+// The inner runs (no position leaves the picture) when both pictures share a pitch: each
+// quadrant entry's shift is one offset in pixels, so a pixel is two table reads and two pixel
+// reads, four pixels mixed at a time.
+template <int kStep> void OffsetKernel(const RippleRun& r)
+{
+    if (r.offsets == nullptr || r.oldPitch != r.newPitch) {
+        Sse2Kernel<kStep, false>(r);
+        return;
+    }
+    const __m128i keep = _mm_set1_epi16(static_cast<short>(256 - r.opacity));
+    const __m128i take = _mm_set1_epi16(static_cast<short>(r.opacity));
+    const auto* oldAt =
+        reinterpret_cast<const uint32_t*>(r.oldBits + static_cast<intptr_t>(r.y) * r.oldPitch) + r.x;
+    const auto* newAt =
+        reinterpret_cast<const uint32_t*>(r.newBits + static_cast<intptr_t>(r.y) * r.newPitch) + r.x;
+    const uint16_t* quad = r.quad;
+    const int32_t* offsets = r.offsets;
+    int32_t i = 0;
+    for (; i + 4 <= r.count; i += 4) {
+        const intptr_t a0 = i + offsets[quad[kStep * i]];
+        const intptr_t a1 = i + 1 + offsets[quad[kStep * (i + 1)]];
+        const intptr_t a2 = i + 2 + offsets[quad[kStep * (i + 2)]];
+        const intptr_t a3 = i + 3 + offsets[quad[kStep * (i + 3)]];
+        const __m128i ov = _mm_unpacklo_epi64(
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(oldAt[a0])), _mm_cvtsi32_si128(int(oldAt[a1]))),
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(oldAt[a2])), _mm_cvtsi32_si128(int(oldAt[a3]))));
+        const __m128i nv = _mm_unpacklo_epi64(
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(newAt[a0])), _mm_cvtsi32_si128(int(newAt[a1]))),
+            _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(newAt[a2])), _mm_cvtsi32_si128(int(newAt[a3]))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(r.dst + i), Mix4(ov, nv, keep, take));
+    }
+    for (; i < r.count; ++i) {
+        const intptr_t at = i + offsets[quad[kStep * i]];
+        r.dst[i] = Mix(oldAt[at], newAt[at], static_cast<uint32_t>(r.opacity));
     }
 }
 
@@ -148,7 +188,8 @@ RippleTables* Build(int32_t width, int32_t height, int32_t cx, int32_t cy, int32
             const int32_t m = (profile[i] * (level * 256)) >> 10;
             for (int32_t a = 0; a < 32; ++a) {
                 const int32_t high = (cosines[a] * m) >> 22, low = (sines[a] * m) >> 22;
-                const uint16_t entry = static_cast<uint16_t>((static_cast<uint8_t>(high) << 8) | static_cast<uint8_t>(low));
+                const uint16_t entry =
+                    static_cast<uint16_t>((static_cast<uint8_t>(high) << 8) | static_cast<uint8_t>(low));
                 rows[i * 32 + a] = entry;
                 rows[(i + rings) * 32 + a] = entry;
             }
@@ -171,7 +212,8 @@ int32_t RippleQuadrantEntry(int32_t row, int32_t column, int32_t rings, float as
     else if (std::isfinite(distance))
         ring = static_cast<int32_t>(std::fmod(distance, rings));
     // A tiny aspect gave the angle 32, which spilled into the ring bits.
-    const int32_t angle = std::min(31, static_cast<int32_t>(std::trunc(std::atan(x / y) * 64 / std::numbers::pi)));
+    const int32_t angle =
+        std::min(31, static_cast<int32_t>(std::trunc(std::atan(x / y) * 64 / std::numbers::pi)));
     return (ring << 5) + angle;
 }
 
@@ -186,21 +228,23 @@ int32_t RippleProfile(int32_t i, int32_t rings)
 
 int32_t RippleAngleCos(int32_t a)
 {
-    return static_cast<int32_t>(std::lround(std::cos(std::numbers::pi / 2 - (a + 0.5) * std::numbers::pi / 64) * 2048));
+    return static_cast<int32_t>(
+        std::lround(std::cos(std::numbers::pi / 2 - (a + 0.5) * std::numbers::pi / 64) * 2048));
 }
 
 int32_t RippleAngleSin(int32_t a)
 {
-    return static_cast<int32_t>(std::lround(std::sin(std::numbers::pi / 2 - (a + 0.5) * std::numbers::pi / 64) * 2048));
+    return static_cast<int32_t>(
+        std::lround(std::sin(std::numbers::pi / 2 - (a + 0.5) * std::numbers::pi / 64) * 2048));
 }
 
-RippleTables* AcquireRippleTables(int32_t width, int32_t height, int32_t cx, int32_t cy, int32_t rings, float aspect,
-                                  int32_t amplitude)
+RippleTables* AcquireRippleTables(int32_t width, int32_t height, int32_t cx, int32_t cy, int32_t rings,
+                                  float aspect, int32_t amplitude)
 {
     for (int i = 0; i < kSlots; ++i) {
         RippleTables* t = g_slots[i];
-        if (t != nullptr && t->width == width && t->height == height && t->centreX == cx && t->centreY == cy &&
-            t->rings == rings && t->aspect == aspect && t->amplitude == amplitude) {
+        if (t != nullptr && t->width == width && t->height == height && t->centreX == cx &&
+            t->centreY == cy && t->rings == rings && t->aspect == aspect && t->amplitude == amplitude) {
             std::rotate(g_slots, g_slots + i, g_slots + i + 1);
             ++t->holdCount;
             return t;
@@ -238,14 +282,17 @@ RippleKernels RipplePlainKernels()
 
 RippleKernels RippleSse2Kernels()
 {
-    return {&Sse2Kernel<1, false>, &Sse2Kernel<-1, false>, &Sse2Kernel<1, true>, &Sse2Kernel<-1, true>};
+    return {&OffsetKernel<1>, &OffsetKernel<-1>, &Sse2Kernel<1, true>, &Sse2Kernel<-1, true>};
 }
 
-void RippleClassInit()
+RippleKernels RippleActiveKernels()
 {
-    // SSE2 is part of every x86-64 processor.
-    g_kernels = RippleSse2Kernels();
+    if (!g_bUseMmx)
+        return RipplePlainKernels();
+    return UseSse2() ? RippleSse2Kernels() : RipplePlainKernels();
 }
+
+void RippleClassInit() {}
 
 void RippleClassTeardown()
 {
@@ -284,6 +331,12 @@ int CRippleFilter::SetParamsV(CImageObject* canvas, const CEffectArgs& args)
     m_tables = AcquireRippleTables(m_width, m_height, m_centreX, m_centreY, m_rings, m_aspect, m_amplitude);
     if (m_tables == nullptr)
         return 5;
+    try {
+        m_offsets.assign(static_cast<size_t>(m_rings) * 32 * 2, 0);
+    } catch (const std::bad_alloc&) {
+        return 5;
+    }
+    m_offsetsRow = nullptr;
     m_opacity = m_phase = m_level = 0;
     m_margin = 2;
     m_row = m_tables->displacement.data() + static_cast<size_t>(m_rings - 1) * 32;
@@ -305,7 +358,8 @@ int CRippleFilter::Step(DWORD now)
     m_margin = m_level / 4 + 1;
     m_margin += m_margin & 1;
     if (m_tables != nullptr)
-        m_row = m_tables->displacement.data() + (static_cast<size_t>(m_phase) + size_t(m_rings) * m_level * 2) * 32;
+        m_row = m_tables->displacement.data() +
+                (static_cast<size_t>(m_phase) + size_t(m_rings) * m_level * 2) * 32;
     return 0;
 }
 
@@ -331,9 +385,26 @@ int CRippleFilter::Draw(const FilterJob& job)
     run.opacity = m_opacity;
     run.width = m_width;
     run.height = m_height;
+    const RippleKernels kernels = RippleActiveKernels();
+    // Offsets in pixels fit while 127 rows of the pitch do.
+    const int32_t* offsets = nullptr;
+    if (run.oldPitch == run.newPitch && run.oldPitch % 4 == 0 && run.oldPitch / 4 <= INT32_MAX / 128 &&
+        !m_offsets.empty()) {
+        const int32_t entries = m_rings * 32, across = run.oldPitch / 4;
+        if (m_offsetsRow != m_row || m_offsetsPitch != run.oldPitch) {
+            for (int32_t e = 0; e < entries; ++e) {
+                const int32_t dx = static_cast<int8_t>(m_row[e] >> 8), dy = static_cast<int8_t>(m_row[e] & 0xFF);
+                m_offsets[static_cast<size_t>(e)] = dy * across - dx;
+                m_offsets[static_cast<size_t>(entries + e)] = dy * across + dx;
+            }
+            m_offsetsRow = m_row;
+            m_offsetsPitch = run.oldPitch;
+        }
+        offsets = m_offsets.data();
+    }
     const int32_t left = a.x, right = a.x + a.width;
-    int32_t cuts[5] = {left, right, std::clamp(m_margin, left, right), std::clamp(m_width - m_margin, left, right),
-                       std::clamp(m_centreX, left, right)};
+    int32_t cuts[5] = {left, right, std::clamp(m_margin, left, right),
+                       std::clamp(m_width - m_margin, left, right), std::clamp(m_centreX, left, right)};
     std::sort(cuts, cuts + 5);
     for (int32_t y = a.y; y < a.y + a.height; ++y) {
         const int32_t qr = y < m_centreY ? m_centreY - y - 1 : y - m_centreY;
@@ -351,8 +422,9 @@ int CRippleFilter::Draw(const FilterJob& job)
             run.x = from;
             run.count = to - from;
             run.quad = quadRow + (forward ? from - m_centreX : m_centreX - from - 1);
-            const RippleKernel kernel = forward ? (border ? g_kernels.borderForward : g_kernels.forward)
-                                                : (border ? g_kernels.borderMirrored : g_kernels.mirrored);
+            run.offsets = offsets == nullptr ? nullptr : offsets + (forward ? 0 : m_rings * 32);
+            const RippleKernel kernel = forward ? (border ? kernels.borderForward : kernels.forward)
+                                                : (border ? kernels.borderMirrored : kernels.mirrored);
             kernel(run);
         }
     }

@@ -33,8 +33,8 @@ int32_t RippleAngleSin(int32_t a);
 
 // The cache: a record for the geometry (found or built, the caller's hold added) or null when
 // memory is short; Release drops one hold. Slots() lists the records, most recent first.
-RippleTables* AcquireRippleTables(int32_t width, int32_t height, int32_t centreX, int32_t centreY, int32_t rings,
-                                  float aspect, int32_t amplitude);
+RippleTables* AcquireRippleTables(int32_t width, int32_t height, int32_t centreX, int32_t centreY,
+                                  int32_t rings, float aspect, int32_t amplitude);
 void ReleaseRippleTables(RippleTables* tables);
 const RippleTables* RippleCacheSlot(int index);
 
@@ -49,6 +49,10 @@ struct RippleRun {
     const uint16_t* displacement;
     int32_t x, y, count, opacity;
     int32_t width, height; // for the border kernels
+    // Inner runs, optional: for each entry of the displacement row, its shift as an offset in
+    // pixels (dy × pitch / 4 - dx forward, + dx mirrored); given only when both pictures share
+    // their pitch.
+    const int32_t* offsets;
 };
 using RippleKernel = void (*)(const RippleRun& run);
 struct RippleKernels {
@@ -56,8 +60,10 @@ struct RippleKernels {
 };
 RippleKernels RipplePlainKernels();
 RippleKernels RippleSse2Kernels();
+// The set a frame draws with: SSE2 where the SIMD level allows it, plain while g_bUseMmx is clear.
+RippleKernels RippleActiveKernels();
 
-// The class init (picks the kernels) and teardown (empties the cache).
+// The class init (nothing to prepare) and teardown (empties the cache).
 void RippleClassInit();
 void RippleClassTeardown();
 
@@ -91,4 +97,9 @@ private:
     RippleTables* m_tables = nullptr;
     int32_t m_opacity = 0, m_phase = 0, m_level = 0, m_margin = 2;
     const uint16_t* m_row = nullptr;
+    // The inner runs' offsets of m_row at a pitch (forward, then mirrored), remade when either
+    // changes.
+    std::vector<int32_t> m_offsets;
+    const uint16_t* m_offsetsRow = nullptr;
+    int32_t m_offsetsPitch = 0;
 };

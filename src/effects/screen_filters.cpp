@@ -389,8 +389,13 @@ int CHBlurFilter::Draw(const FilterJob& job)
                        0
                    ? 0
                    : 5;
-    if (!CopyArea(a, a.first, a.sx, a.sy))
-        return 5;
+    if (a.width == 0 || a.height == 0)
+        return 0;
+    // The old picture under the new one's blur.
+    const RECT under{a.sx, a.sy, a.sx + a.width, a.sy + a.height};
     const RECT from{a.tx, a.ty, a.tx + a.width, a.ty + a.height};
-    return BlurBlend(*a.dst, a.second, static_cast<BYTE>(b), static_cast<BYTE>(p), a.dx, a.dy, &from) == 0 ? 0 : 5;
+    return BlurBlendOver(*a.dst, a.first, under, a.second, static_cast<BYTE>(b), static_cast<BYTE>(p), a.dx, a.dy,
+                         &from) == 0
+               ? 0
+               : 5;
 }

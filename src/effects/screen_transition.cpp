@@ -515,11 +515,9 @@ int CRotAxisTransition::Draw(const FilterJob& job)
         return CopyArea(a, picture, px, py) ? 0 : 5;
     if (g_pCosTable == nullptr || g_pCosTable->DoubleTable() == nullptr || g_PixelLibFuncs.fill32 == nullptr)
         return 5;
-    // The whole area goes black: beside the four strips, the corners between the tilted picture
-    // and its bounding box kept the previous frame.
+    // The whole area goes black (beside the four strips, the corners between the tilted picture
+    // and its bounding box kept the previous frame), but for the pixels the picture covers.
     const RECT whole{a.dx, a.dy, a.dx + a.width, a.dy + a.height};
-    if (!g_PixelLibFuncs.fill32(a.dst, 0, &whole))
-        return 5;
     const double c = g_pCosTable->DoubleTable()[index & 511];
     const double s = g_pCosTable->DoubleTable()[(index - 128) & 511];
     const double halfW = a.width / 2, halfH = a.height / 2;
@@ -549,7 +547,7 @@ int CRotAxisTransition::Draw(const FilterJob& job)
         quad[i].y = a.dy + std::clamp<LONG>(static_cast<LONG>(sy), 0, std::max<LONG>(0, a.height - 1));
     }
     const RECT from{px, py, px + a.width, py + a.height};
-    return MapQuad(*a.dst, picture, quad, &from, &whole) == 0 ? 0 : 5;
+    return MapQuadOnColour(*a.dst, picture, quad, &from, &whole, whole, 0) == 0 ? 0 : 5;
 }
 
 // --- trans ---

@@ -3,8 +3,11 @@
 
 #include "raster/blend_tables.h"
 #include "raster/pixel_simd.h"
+#include "raster/pixel_simd_avx2.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -62,7 +65,8 @@ void BoxBlurRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width
 void BlurBlendRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, int srcLeft,
                      int srcRight, int radius, BYTE level)
 {
-    BoxBlurRows<BlurWay::Replace>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
+    BoxBlurRows<BlurWay::Replace>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius,
+                                  level);
 }
 void BlurBlendLevelRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                           int srcLeft, int srcRight, int radius, BYTE level)
@@ -73,6 +77,191 @@ void BlurBlendAlphaRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, 
                           int srcLeft, int srcRight, int radius, BYTE level)
 {
     BoxBlurRows<BlurWay::Alpha>(dst, src, dstSkip, srcSkip, width, height, srcLeft, srcRight, radius, level);
+}
+
+namespace {
+
+// The SIMD box blur works on column chunks of a row: the running sums of the chunk's extended
+// source run (held on the picture's first and last column) are taken per channel in 16-bit words,
+// and each window sum is the difference of two of them. The sums wrap, but a window's sum is
+// at most 255 x 255, so the difference modulo 65536 is exact.
+constexpr int kBlurChunk = 512;
+// A chunk and both windows' overhang, its sums with the one before the first.
+constexpr int kBlurRun = kBlurChunk + 2 * 127 + 1;
+
+// The rounded quotients of four windows' sums (the running sums span apart).
+PIXEL_SIMD_AVX2 inline __m256i WindowQuotients(const uint64_t* sums, int span, __m256i w)
+{
+    const __m256i s = _mm256_sub_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums + span)),
+                                       _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums)));
+    return _mm256_add_epi16(_mm256_mulhi_epu16(s, w), _mm256_srli_epi16(_mm256_mullo_epi16(s, w), 15));
+}
+
+// Eight windows a step from a chunk's running sums, blended as they come; answers how many
+// pixels it drew (a multiple of eight).
+template <BlurWay W>
+PIXEL_SIMD_AVX2 int WindowsAvx2(BYTE* out, const BYTE* below, const uint64_t* sums, int span, int n, int weight,
+                                BYTE level)
+{
+    using namespace pixel_simd_avx2;
+    const __m256i w = _mm256_set1_epi16(static_cast<short>(weight));
+    const __m256i factor = Splat(FactorOf(level));
+    int x = 0;
+    for (; x + 8 <= n; x += 8) {
+        const __m256i lo = WindowQuotients(sums + x, span, w);
+        const __m256i hi = WindowQuotients(sums + x + 4, span, w);
+        // The pack interleaves the halves by 128-bit lane: pixels 0-1, 4-5, 2-3, 6-7.
+        const __m256i b = _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
+        if (W == BlurWay::Replace) {
+            Store8(out + x * 4, b);
+        } else {
+            const __m256i d = Load8(below + x * 4);
+            const __m256i f = W == BlurWay::Level ? factor : Factor(LevelOf<false>(b, level));
+            Store8(out + x * 4, WithAlpha(BlendColour(d, b, f), d));
+        }
+    }
+    return x;
+}
+
+// under: the pixels blended over (dst itself but for BlurBlendLevelOverRows32Mmx).
+template <BlurWay W>
+void BoxBlurRowsSimd(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip, int srcSkip,
+                     int width, int height, int srcLeft, int srcRight, int radius, BYTE level)
+{
+    // The running sums of a chunk's run: sums[j] holds the pixels before j.
+    alignas(16) uint64_t sums[kBlurRun + 3];
+    alignas(16) uint32_t blurred[kBlurChunk + 4];
+    const int span = 2 * radius + 1;
+    const __m128i weight = Splat16(int(65536u / uint32_t(span)));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i factor = Splat32(FactorOf(level));
+    const __m128i levels = Splat32(level);
+    const bool avx2 = UseAvx2();
+    for (int y = 0; y < height; ++y) {
+        for (int x0 = 0; x0 < width; x0 += kBlurChunk) {
+            const int n = std::min(kBlurChunk, width - x0);
+            // Source columns x0 - r .. x0 + n + r - 1, held on the first and last column: a run of
+            // the left one, the columns themselves, a run of the right one.
+            const int first = x0 - radius, count = n + 2 * radius;
+            const int inFrom = std::max(first, -srcLeft), inTo = std::min(first + count, srcRight + 1);
+            uint64_t* at = sums + 1;
+            __m128i carry = zero;
+            // Two pixels a step (within the pair, then the carry of everything before); an odd one
+            // alone at the end.
+            auto accumulate = [&](const BYTE* from, int pixels, bool repeat) {
+                const int step = repeat ? 0 : 8;
+                for (; pixels >= 2; pixels -= 2, from += step, at += 2) {
+                    __m128i v = repeat ? _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(Load32(from))),
+                                                            _mm_cvtsi32_si128(int(Load32(from))))
+                                       : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(from));
+                    v = _mm_unpacklo_epi8(v, zero);
+                    v = _mm_add_epi16(v, _mm_slli_si128(v, 8));
+                    v = _mm_add_epi16(v, carry);
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
+                    carry = _mm_shuffle_epi32(v, 0xEE);
+                }
+                if (pixels == 1) {
+                    const __m128i v =
+                        _mm_add_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(Load32(from))), zero), carry);
+                    _mm_storel_epi64(reinterpret_cast<__m128i*>(at), v);
+                    carry = _mm_unpacklo_epi64(v, v);
+                    ++at;
+                }
+            };
+            sums[0] = 0;
+            accumulate(src - intptr_t(srcLeft) * 4, std::min(inFrom - first, count), true);
+            accumulate(src + intptr_t(inFrom) * 4, std::max(0, inTo - inFrom), false);
+            accumulate(src + intptr_t(srcRight) * 4, first + count - std::max(inTo, first), true);
+            // The last group of four reads up to three sums past the run.
+            at[0] = at[1] = at[2] = 0;
+            // Window sums, rounded quotients: (s w + 32768) >> 16 is the high word plus the top
+            // bit of the low word.
+            const int done = avx2 ? WindowsAvx2<W>(dst + intptr_t(x0) * 4, under + intptr_t(x0) * 4, sums, span, n,
+                                                   int(65536u / uint32_t(span)), level)
+                                  : 0;
+            for (int x = done; x < n; x += 4) {
+                const __m128i lo =
+                    _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + span)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x)));
+                const __m128i hi =
+                    _mm_sub_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + span + 2)),
+                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + x + 2)));
+                const __m128i qLo = _mm_add_epi16(_mm_mulhi_epu16(lo, weight),
+                                                  _mm_srli_epi16(_mm_mullo_epi16(lo, weight), 15));
+                const __m128i qHi = _mm_add_epi16(_mm_mulhi_epu16(hi, weight),
+                                                  _mm_srli_epi16(_mm_mullo_epi16(hi, weight), 15));
+                _mm_store_si128(reinterpret_cast<__m128i*>(blurred + x), _mm_packus_epi16(qLo, qHi));
+            }
+            BYTE* out = dst + intptr_t(x0) * 4;
+            const BYTE* below = under + intptr_t(x0) * 4;
+            int x = done;
+            for (; x + 4 <= n; x += 4) {
+                const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(blurred + x));
+                if (W == BlurWay::Replace) {
+                    Store4(out + x * 4, b);
+                } else if (W == BlurWay::Level) {
+                    Store4(out + x * 4, BlendByFactor4(Load4(below + x * 4), b, factor));
+                } else {
+                    Store4(out + x * 4,
+                           BlendByFactor4(Load4(below + x * 4), b, Factor32(MulByte32(AlphaOf(b), levels))));
+                }
+            }
+            for (; x < n; ++x) {
+                const uint32_t b = blurred[x];
+                const uint32_t d = Load32(below + x * 4);
+                Store32(out + x * 4, W == BlurWay::Replace ? b
+                                     : W == BlurWay::Level
+                                         ? BlendByFactor(d, b, FactorOf(level))
+                                         : BlendByFactor(d, b, FactorOf(g_MulTable[level][b >> 24])));
+            }
+        }
+        dst += intptr_t(width) * 4 + dstSkip;
+        under += intptr_t(width) * 4 + underSkip;
+        src += intptr_t(width) * 4 + srcSkip;
+    }
+}
+
+} // namespace
+
+void BlurBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                        int srcLeft, int srcRight, int radius, BYTE level)
+{
+    BoxBlurRowsSimd<BlurWay::Replace>(dst, dst, src, dstSkip, dstSkip, srcSkip, width, height, srcLeft, srcRight,
+                                 radius,
+                                      level);
+}
+void BlurBlendLevelRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                             int srcLeft, int srcRight, int radius, BYTE level)
+{
+    BoxBlurRowsSimd<BlurWay::Level>(dst, dst, src, dstSkip, dstSkip, srcSkip, width, height, srcLeft, srcRight,
+                                 radius,
+                                    level);
+}
+void BlurBlendAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                             int srcLeft, int srcRight, int radius, BYTE level)
+{
+    BoxBlurRowsSimd<BlurWay::Alpha>(dst, dst, src, dstSkip, dstSkip, srcSkip, width, height, srcLeft, srcRight,
+                                 radius,
+                                    level);
+}
+
+void BlurBlendLevelOverRows32(BYTE* dst, const BYTE* under, int dstSkip, int underSkip, const BYTE* src,
+                              int srcSkip, int width, int height, int srcLeft, int srcRight, int radius, BYTE level)
+{
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(dst, under, size_t(width) * 4);
+        BlurBlendLevelRows32(dst, src, dstSkip, srcSkip, width, 1, srcLeft, srcRight, radius, level);
+        dst += intptr_t(width) * 4 + dstSkip;
+        under += intptr_t(width) * 4 + underSkip;
+        src += intptr_t(width) * 4 + srcSkip;
+    }
+}
+void BlurBlendLevelOverRows32Mmx(BYTE* dst, const BYTE* under, int dstSkip, int underSkip, const BYTE* src,
+                                 int srcSkip, int width, int height, int srcLeft, int srcRight, int radius,
+                                 BYTE level)
+{
+    BoxBlurRowsSimd<BlurWay::Level>(dst, under, src, dstSkip, underSkip, srcSkip, width, height, srcLeft, srcRight,
+                                    radius, level);
 }
 
 int BlurRows32(BYTE* pixels, int pitch, int width, int height, BYTE mode)
@@ -164,7 +353,8 @@ struct ThroughPalette {
     uint32_t At(const BYTE* row, uint64_t i) const { return palette[row[i]]; }
     __m128i Pair(const BYTE* row, uint64_t i) const
     {
-        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(palette[row[i]])), _mm_cvtsi32_si128(int(palette[row[i + 1]])));
+        return _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(palette[row[i]])),
+                                  _mm_cvtsi32_si128(int(palette[row[i + 1]])));
     }
 };
 
@@ -203,8 +393,10 @@ template <class Source>
 inline __m128i HorizontalPair(const Source& source, const BYTE* row, const ChunkColumns& cols, int i)
 {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i t = _mm_unpacklo_epi32(source.Pair(row, cols.column[i]), source.Pair(row, cols.column[i + 1]));
-    return LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), cols.keep[i / 2], cols.take[i / 2]);
+    const __m128i t =
+        _mm_unpacklo_epi32(source.Pair(row, cols.column[i]), source.Pair(row, cols.column[i + 1]));
+    return LerpWords(_mm_unpacklo_epi8(t, zero), _mm_unpackhi_epi8(t, zero), cols.keep[i / 2],
+                     cols.take[i / 2]);
 }
 
 template <class Source>
@@ -212,7 +404,8 @@ void HorizontalRow(const Source& source, const BYTE* row, const ChunkColumns& co
 {
     int i = 0;
     for (; i + 4 <= n; i += 4, out += 16) {
-        Store4(out, _mm_packus_epi16(HorizontalPair(source, row, cols, i), HorizontalPair(source, row, cols, i + 2)));
+        Store4(out, _mm_packus_epi16(HorizontalPair(source, row, cols, i),
+                                     HorizontalPair(source, row, cols, i + 2)));
     }
     for (; i + 2 <= n; i += 2, out += 8) {
         const __m128i h = HorizontalPair(source, row, cols, i);
@@ -258,8 +451,10 @@ void BilinearSimd(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int wid
             int i = 0;
             for (; i + 4 <= n; i += 4) {
                 const __m128i ta = Load4(a + 4 * i), tb = Load4(b + 4 * i);
-                const __m128i lo = LerpWords(_mm_unpacklo_epi8(ta, zero), _mm_unpacklo_epi8(tb, zero), keep, take);
-                const __m128i hi = LerpWords(_mm_unpackhi_epi8(ta, zero), _mm_unpackhi_epi8(tb, zero), keep, take);
+                const __m128i lo =
+                    LerpWords(_mm_unpacklo_epi8(ta, zero), _mm_unpacklo_epi8(tb, zero), keep, take);
+                const __m128i hi =
+                    LerpWords(_mm_unpackhi_epi8(ta, zero), _mm_unpackhi_epi8(tb, zero), keep, take);
                 Store4(out + 4 * i, _mm_packus_epi16(lo, hi));
             }
             for (; i < n; ++i) {

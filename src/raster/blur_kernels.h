@@ -20,6 +20,21 @@ void BlurBlendLevelRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, 
 // BlurBlendAlphaRows32: colour blended towards the blurred pixel b by the factor of mul(level, bA).
 void BlurBlendAlphaRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                           int srcLeft, int srcRight, int radius, BYTE level);
+// BlurBlendLevelOverRows32: as copying the rows of under (its own skip) into dst, then
+// BlurBlendLevelRows32 over them.
+void BlurBlendLevelOverRows32(BYTE* dst, const BYTE* under, int dstSkip, int underSkip, const BYTE* src,
+                              int srcSkip, int width, int height, int srcLeft, int srcRight, int radius, BYTE level);
+// SIMD twins of the four (SSE2, the windows eight at a time with AVX2 where the level allows):
+// the same pixels, the window sums taken from running sums of the row.
+void BlurBlendRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, int srcLeft,
+                        int srcRight, int radius, BYTE level);
+void BlurBlendLevelRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                             int srcLeft, int srcRight, int radius, BYTE level);
+void BlurBlendAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                             int srcLeft, int srcRight, int radius, BYTE level);
+void BlurBlendLevelOverRows32Mmx(BYTE* dst, const BYTE* under, int dstSkip, int underSkip, const BYTE* src,
+                                 int srcSkip, int width, int height, int srcLeft, int srcRight, int radius,
+                                 BYTE level);
 
 // In-place blur of a 32-bit rectangle (at least 4 x 4) from its unchanged pixels; alpha becomes 0.
 // Mode 0: samples cut to their top five bits, weighted sum truncated; mode 1: as mode 0, then 7 is

@@ -1,12 +1,14 @@
 // Filter operations (see blur_ops.h).
 #include "raster/blur_ops.h"
 
+#include "platform/cpu_info.h"
 #include "raster/blend_mode_ops.h"
 #include "raster/blur_kernels.h"
 #include "raster/compose_ops.h"
 #include "raster/kernels8.h"
 #include "raster/op_frame.h"
 #include "raster/pixel_ops.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -23,12 +25,16 @@ int BoxBlur(CImage& dst, const CSurface* src, BYTE radius, BYTE level, LONG x, L
     const int r = radius > 127 ? 127 : radius;
     const int left = p.srcRect.left;
     const int right = src->GetWidth() - left - 1;
+    const bool simd = g_bUseMmx && UseSse2();
     if (byAlpha) {
-        BlurBlendAlphaRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, left, right, r, level);
+        (simd ? BlurBlendAlphaRows32Mmx : BlurBlendAlphaRows32)(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height,
+                                                                left, right, r, level);
     } else if (level == 255) {
-        BlurBlendRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, left, right, r, level);
+        (simd ? BlurBlendRows32Mmx : BlurBlendRows32)(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, left,
+                                                      right, r, level);
     } else {
-        BlurBlendLevelRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, left, right, r, level);
+        (simd ? BlurBlendLevelRows32Mmx : BlurBlendLevelRows32)(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height,
+                                                                left, right, r, level);
     }
     dst.MarkChanged(p.dstRect);
     return 0;
@@ -42,6 +48,32 @@ int BlurBlend(CImage& dst, const CSurface* src, BYTE radius, BYTE level, LONG x,
         return MixChannels(dst, src, DWORD(255 - level) * 0x010101u, DWORD(level) * 0x010101u, x, y, srcRect);
     }
     return BoxBlur(dst, src, radius, level, x, y, srcRect, false);
+}
+
+int BlurBlendOver(CImage& dst, const CImage* under, const RECT& underRect, const CSurface* src, BYTE radius,
+                  BYTE level, LONG x, LONG y, const RECT* srcRect)
+{
+    // One pass (the blurred colour blended over under's pixels, written to dst) where under is a
+    // plain 32-bit picture holding the whole rectangle and the placement cuts nothing off.
+    const int64_t w = int64_t(underRect.right) - underRect.left, h = int64_t(underRect.bottom) - underRect.top;
+    op_frame::Placement p;
+    if (radius != 0 && level != 0 && level != 255 && g_bUseMmx && UseSse2() && under && under->GetBits() &&
+        under->GetBitsPerPixel() == 32 && under->GetColorKey() == kNoColorKey && under != &dst &&
+        src != static_cast<const CSurface*>(&dst) && op_frame::CheckPair32(dst, src) == 0 && underRect.left >= 0 &&
+        underRect.top >= 0 && w > 0 && h > 0 && underRect.right <= under->GetWidth() &&
+        underRect.bottom <= under->GetHeight() && op_frame::Place(dst, src, x, y, srcRect, false, nullptr, p) &&
+        p.dstRect.left == x && p.dstRect.top == y && p.width == w && p.height == h) {
+        const BYTE* below = under->GetBits() + intptr_t(underRect.top) * under->GetPitch() + intptr_t(underRect.left) * 4;
+        const int r = radius > 127 ? 127 : radius;
+        BlurBlendLevelOverRows32Mmx(p.dst, below, p.dstSkip, under->GetPitch() - p.width * 4, p.src, p.srcSkip, p.width,
+                                    p.height, p.srcRect.left, src->GetWidth() - p.srcRect.left - 1, r, level);
+        dst.MarkChanged(p.dstRect);
+        return 0;
+    }
+    if (const int copied = dst.Copy(under, x, y, &underRect, false); copied != 0) {
+        return copied;
+    }
+    return BlurBlend(dst, src, radius, level, x, y, srcRect);
 }
 
 int BlurBlendAlpha(CImage& dst, const CSurface* src, BYTE radius, BYTE level, LONG x, LONG y, const RECT* srcRect)

@@ -9,6 +9,10 @@
 // nothing to draw (level 0, nothing left); 1 destination empty, source null or empty; 2 not both
 // 32-bit. Radii above 127 blur as 127. Level 255 writes the blurred pixel (alpha included).
 int BlurBlend(CImage& dst, const CSurface* src, BYTE radius, BYTE level, LONG x, LONG y, const RECT* srcRect);
+// As dst.Copy(under, x, y, &underRect) then BlurBlend(dst, src, radius, level, x, y, srcRect), in
+// one pass where it can: the copy's code when it fails, else BlurBlend's.
+int BlurBlendOver(CImage& dst, const CImage* under, const RECT& underRect, const CSurface* src, BYTE radius,
+                  BYTE level, LONG x, LONG y, const RECT* srcRect);
 // Radius 0: BlendAlphaTable mode 0 with the level as opacity. Otherwise as BlurBlend, the colour
 // blended towards the blurred pixel by mul(level, blurred alpha).
 int BlurBlendAlpha(CImage& dst, const CSurface* src, BYTE radius, BYTE level, LONG x, LONG y,

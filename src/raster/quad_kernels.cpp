@@ -2,6 +2,7 @@
 #include "raster/quad_kernels.h"
 
 #include "raster/pixel_simd.h"
+#include "raster/row_kernels.h"
 #include "raster/pixel_simd_avx2.h"
 #include "winapi/simd_level.h"
 
@@ -467,6 +468,36 @@ void MapQuadRows32(const QuadTarget& dst, const QuadSource& src, const POINT* ds
                    int edgeFlag)
 {
     MapSpans(dst, src, dstQuad, srcQuad, edgeFlag, CopyOp{});
+}
+
+void MapQuadOnColourRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
+                           const POINT* srcQuad, int edgeFlag, const RECT& fill, DWORD colour)
+{
+    // Rows come in rising order, one span each: the rows before a drawn span, and its row beside
+    // the drawn pixels, are filled as the scan reaches them; the rows after the last at the end.
+    int64_t next = fill.top, row = 0;
+    auto fillRow = [&](int64_t y, int64_t x0, int64_t x1) {
+        x0 = std::max<int64_t>(x0, fill.left);
+        x1 = std::min<int64_t>(x1, fill.right);
+        if (y >= fill.top && y < fill.bottom && x0 < x1) {
+            FillRows32(dst.bits + intptr_t(y) * dst.pitch + intptr_t(x0) * 4, 0, int(x1 - x0), 1, colour);
+        }
+    };
+    ScanInside(
+        dst, src, dstQuad, srcQuad, edgeFlag, [&](int y, int, int) { row = y; },
+        [&](BYTE* p, int n, Stepper& u, Stepper& v) {
+            for (; next < row; ++next) {
+                fillRow(next, fill.left, fill.right);
+            }
+            const int64_t x = (p - (dst.bits + intptr_t(row) * dst.pitch)) / 4;
+            fillRow(row, fill.left, x);
+            fillRow(row, x + n, fill.right);
+            next = std::max<int64_t>(next, row + 1);
+            Run(src, p, n, u, v, CopyOp{});
+        });
+    for (; next < fill.bottom; ++next) {
+        fillRow(next, fill.left, fill.right);
+    }
 }
 
 void MapQuadKeyRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,

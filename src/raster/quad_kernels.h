@@ -41,6 +41,10 @@ int CompareQuadVertices(const POINT& a, const POINT& b);
 
 void MapQuadRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
                    int edgeFlag);
+// As filling fill (inside the target's pixels) with colour, then MapQuadRows32, in one pass: the
+// pixels the mapping draws are not filled first.
+void MapQuadOnColourRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
+                           const POINT* srcQuad, int edgeFlag, const RECT& fill, DWORD colour);
 // Skips texels equal to key (all 32 bits).
 void MapQuadKeyRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
                       int edgeFlag, DWORD key);

@@ -7,6 +7,7 @@
 #include "raster/op_frame.h"
 #include "raster/pixel_lib_handoff.h"
 #include "raster/quad_kernels.h"
+#include "raster/row_kernels.h"
 
 #include <algorithm>
 #include <climits>
@@ -41,6 +42,8 @@ bool SourceRect(const CSurface* src, const RECT* srcRect, RECT& out)
     return out.left < out.right && out.top < out.bottom;
 }
 
+void MarkQuadBox(CImage& dst, const POINT* dq, const RECT& c);
+
 int Map(CImage& dst, const CSurface* src, const POINT* dq, const POINT* sq, const RECT* clip, int edgeFlag,
         bool blend, BYTE level)
 {
@@ -62,7 +65,13 @@ int Map(CImage& dst, const CSurface* src, const POINT* dq, const POINT* sq, cons
     } else {
         MapQuadRows32(target, source, dq, sq, edgeFlag);
     }
-    // The bounding box of the destination points, cut to the image's clip rectangle.
+    MarkQuadBox(dst, dq, c);
+    return 0;
+}
+
+// Records the bounding box of the destination points, cut to the call's clip rectangle c.
+void MarkQuadBox(CImage& dst, const POINT* dq, const RECT& c)
+{
     RECT box{dq[0].x, dq[0].y, dq[0].x, dq[0].y};
     for (int i = 1; i < 4; ++i) {
         box.left = std::min(box.left, dq[i].x);
@@ -78,7 +87,6 @@ int Map(CImage& dst, const CSurface* src, const POINT* dq, const POINT* sq, cons
     if (box.left < box.right && box.top < box.bottom) {
         dst.MarkChanged(box);
     }
-    return 0;
 }
 
 // The pivot's offset within the zoomed W x H picture by the anchor.
@@ -183,6 +191,31 @@ int MapQuad(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* 
     POINT sq[4];
     RectQuad(s, sq);
     return MapQuadCore(dst, src, dstQuad, sq, clip, 0);
+}
+
+int MapQuadOnColour(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* srcRect, const RECT* clip,
+                    const RECT& fill, DWORD colour)
+{
+    RECT area = fill;
+    const bool filling = dst.GetBits() && dst.GetBitsPerPixel() == 32 && dst.ClipRectToBounds(&area) &&
+                         area.left < area.right && area.top < area.bottom;
+    RECT s, c;
+    if (filling && op_frame::CheckPair32(dst, src) == 0 && dstQuad && SourceRect(src, srcRect, s) &&
+        src->GetColorKey() == kNoColorKey && CallClip(dst, clip, c)) {
+        POINT sq[4];
+        RectQuad(s, sq);
+        const QuadTarget target{dst.GetBits(), dst.GetPitch(), c};
+        const QuadSource source{src->GetBits(), src->GetPitch(), SourceClip(src)};
+        MapQuadOnColourRows32(target, source, dstQuad, sq, 0, area, colour);
+        MarkQuadBox(dst, dstQuad, c);
+        return 0;
+    }
+    if (filling) {
+        FillRows32(dst.GetBits() + intptr_t(area.top) * dst.GetPitch() + intptr_t(area.left) * 4,
+                   dst.GetPitch() - 4 * (area.right - area.left), area.right - area.left, area.bottom - area.top,
+                   colour);
+    }
+    return MapQuad(dst, src, dstQuad, srcRect, clip);
 }
 
 int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect, const RECT* clip)

@@ -17,6 +17,10 @@ void RectQuad(const RECT& r, POINT* quad);
 // The source rectangle (null: its clip rectangle; cut to it) onto dstQuad, source points reached
 // exactly at both ends of every span.
 int MapQuad(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* srcRect, const RECT* clip);
+// As filling fill (cut to the image) with colour, then MapQuad: the pixels an unkeyed source's
+// mapping draws are not filled first. Records only what MapQuad records.
+int MapQuadOnColour(CImage& dst, const CSurface* src, const POINT* dstQuad, const RECT* srcRect, const RECT* clip,
+                    const RECT& fill, DWORD colour);
 // srcQuad onto the rectangle quad of dstRect (null: the clip rectangle; an empty one draws
 // nothing); the span's source step is the source extent divided by the span length.
 int MapQuadToRect(CImage& dst, const CSurface* src, const POINT* srcQuad, const RECT* dstRect, const RECT* clip);

@@ -8,6 +8,8 @@
 
 #include "effects/ripple_filter.h"
 #include "files/transition_plugin_manager.h"
+#include "platform/cpu_info.h"
+#include "winapi/simd_level.h"
 
 using namespace effects_test;
 
@@ -17,7 +19,8 @@ int32_t RefQuadrant(int32_t r, int32_t c, int32_t n, float aspect)
 {
     const double x = c + 0.5, y = (r + 0.5) * double(aspect);
     const int64_t distance = int64_t(std::sqrt(x * x + y * y));
-    return int32_t((distance & (n - 1)) << 5) + std::min(31, int32_t(std::atan(x / y) * 64 / std::numbers::pi));
+    return int32_t((distance & (n - 1)) << 5) +
+           std::min(31, int32_t(std::atan(x / y) * 64 / std::numbers::pi));
 }
 
 int32_t RefProfile(int32_t i, int32_t n)
@@ -84,7 +87,8 @@ struct RippleWorld {
         CImage out;
         EXPECT_EQ(out.Create(w, h, 32, 0), 0);
         for (LONG y = 0; y < h; y += band)
-            EXPECT_EQ(ripple.Draw(FilterJob{0, y, w, std::min(band, h - y), &out, 0, y, old, 0, y, back.GetImage(), 0, y}),
+            EXPECT_EQ(ripple.Draw(FilterJob{0, y, w, std::min(band, h - y), &out, 0, y, old, 0, y,
+                                            back.GetImage(), 0, y}),
                       0);
         std::vector<uint32_t> pixels;
         for (LONG y = 0; y < h; ++y)
@@ -193,30 +197,37 @@ TEST(Ripple, TablesFollowTheFormulas)
 
 TEST(Ripple, FramesEqualThePerPixelReference)
 {
-    for (const CEffectArgs& args : {CEffectArgs::Of(800, -1, -1, 16, nullptr, nullptr, 24),
-                                    CEffectArgs::Of(800, 0, 0, 64, "1.3", "11", 60),
-                                    CEffectArgs::Of(800, 60, 44, 32, "0.6", "3", 127)}) {
-        RippleWorld world;
-        Owned ripple(world.Make(args));
-        ASSERT_NE(ripple.filter, nullptr);
-        ASSERT_EQ(ripple.filter->Step(5000), 0);
-        EXPECT_EQ(ripple.filter->Level(), 0);
-        EXPECT_EQ(world.Frame(*ripple.filter, 45), world.Reference(*ripple.filter));
-        for (uint32_t at : {100u, 400u, 555u, 800u}) {
-            SCOPED_TRACE(at);
-            ASSERT_EQ(ripple.filter->Step(5000 + at), 0);
-            const int32_t level = ripple.filter->Level();
-            EXPECT_EQ(level, std::clamp(int32_t(std::sin(std::numbers::pi * at / 800) * ripple.filter->Amplitude() * 4.0),
-                                        0, 4 * ripple.filter->Amplitude() - 1));
-            EXPECT_EQ(ripple.filter->Margin() % 2, 0);
-            EXPECT_GT(ripple.filter->Margin(), level / 4);
-            const auto reference = world.Reference(*ripple.filter);
-            EXPECT_EQ(world.Frame(*ripple.filter, 45), reference);
-            EXPECT_EQ(world.Frame(*ripple.filter, 8), reference);
+    const uint8_t savedMmx = g_bUseMmx;
+    // With the SIMD switch off (plain kernels) and on.
+    for (uint8_t mmx : {0, 1}) {
+        g_bUseMmx = mmx;
+        for (const CEffectArgs& args : {CEffectArgs::Of(800, -1, -1, 16, nullptr, nullptr, 24),
+                                        CEffectArgs::Of(800, 0, 0, 64, "1.3", "11", 60),
+                                        CEffectArgs::Of(800, 60, 44, 32, "0.6", "3", 127)}) {
+            RippleWorld world;
+            Owned ripple(world.Make(args));
+            ASSERT_NE(ripple.filter, nullptr);
+            ASSERT_EQ(ripple.filter->Step(5000), 0);
+            EXPECT_EQ(ripple.filter->Level(), 0);
+            EXPECT_EQ(world.Frame(*ripple.filter, 45), world.Reference(*ripple.filter));
+            for (uint32_t at : {100u, 400u, 555u, 800u}) {
+                SCOPED_TRACE(at);
+                ASSERT_EQ(ripple.filter->Step(5000 + at), 0);
+                const int32_t level = ripple.filter->Level();
+                EXPECT_EQ(level, std::clamp(int32_t(std::sin(std::numbers::pi * at / 800) *
+                                                    ripple.filter->Amplitude() * 4.0),
+                                            0, 4 * ripple.filter->Amplitude() - 1));
+                EXPECT_EQ(ripple.filter->Margin() % 2, 0);
+                EXPECT_GT(ripple.filter->Margin(), level / 4);
+                const auto reference = world.Reference(*ripple.filter);
+                EXPECT_EQ(world.Frame(*ripple.filter, 45), reference);
+                EXPECT_EQ(world.Frame(*ripple.filter, 8), reference);
+            }
+            EXPECT_EQ(ripple.filter->Level(), 0);
+            EXPECT_NE(ripple.filter->IsDone(), 0);
         }
-        EXPECT_EQ(ripple.filter->Level(), 0);
-        EXPECT_NE(ripple.filter->IsDone(), 0);
     }
+    g_bUseMmx = savedMmx;
 }
 
 TEST(Ripple, PhaseStaysInRangeForAnySpeed)
@@ -263,55 +274,74 @@ TEST(Ripple, CacheKeepsFourGeometriesAndTeardownEmptiesIt)
     EXPECT_EQ(corner.filter->Tables()->quadrantWidth, 61);
 }
 
-TEST(Ripple, Sse2KernelsEqualThePlainOnes)
+TEST(Ripple, KernelsOfEverySimdLevelEqualThePlainOnes)
 {
     std::mt19937 random(17);
-    const RippleKernels plain = RipplePlainKernels(), fast = RippleSse2Kernels();
-    for (int32_t width = 1; width <= 33; ++width) {
-        const int32_t height = 9;
-        std::vector<uint32_t> old(size_t(width) * height), fresh(old.size());
-        for (auto& p : old)
-            p = random();
-        for (auto& p : fresh)
-            p = random();
-        std::vector<uint16_t> quad(size_t(width) * 2);
-        std::vector<uint16_t> displacement(256 * 32);
-        for (auto& q : quad)
-            q = uint16_t(random() % (256 * 32));
-        for (auto& d : displacement)
-            d = uint16_t(random());
-        for (int which = 0; which < 4; ++which) {
-            for (int32_t y = 0; y < height; ++y) {
-                const bool forward = which % 2 == 0;
-                RippleRun run{};
-                std::vector<uint32_t> a(static_cast<size_t>(width)), b(static_cast<size_t>(width));
-                run.oldBits = reinterpret_cast<const uint8_t*>(old.data());
-                run.newBits = reinterpret_cast<const uint8_t*>(fresh.data());
-                run.oldPitch = run.newPitch = width * 4;
-                run.quad = forward ? quad.data() : quad.data() + width;
-                run.displacement = displacement.data();
-                run.x = 0;
-                run.y = y;
-                run.count = width;
-                run.opacity = int32_t(random() % 256);
-                run.width = width;
-                run.height = height;
-                // The fast pair only runs where no shift leaves the picture: keep them on it.
-                if (which < 2)
-                    for (auto& d : displacement)
-                        d = 0;
-                RippleKernel p[] = {plain.forward, plain.mirrored, plain.borderForward, plain.borderMirrored};
-                RippleKernel f[] = {fast.forward, fast.mirrored, fast.borderForward, fast.borderMirrored};
-                run.dst = a.data();
-                p[which](run);
-                run.dst = b.data();
-                f[which](run);
-                ASSERT_EQ(a, b) << width << " " << which << " " << y;
+    const RippleKernels plain = RipplePlainKernels();
+    auto shift = [&] { return uint8_t(int8_t(int(random() % 5) - 2)); };
+    std::vector<int32_t> widths;
+    for (int32_t w = 1; w <= 33; ++w)
+        widths.push_back(w);
+    // Runs longer than the fast kernels' stretch of read pixels.
+    widths.insert(widths.end(), {255, 256, 300, 777});
+    const uint8_t savedMmx = g_bUseMmx;
+    g_bUseMmx = 1;
+    for (SimdLevel level : kAllSimdLevels) {
+        ScopedSimdLevel forced(level);
+        SCOPED_TRACE(int(ActiveSimdLevel()));
+        const RippleKernels fast = RippleActiveKernels();
+        for (int32_t inner : widths) {
+            // Two columns and rows of margin round the inner runs, whose shifts stay within 2.
+            const int32_t width = inner + 4, height = 9;
+            std::vector<uint32_t> old(size_t(width) * height), fresh(old.size());
+            for (auto& p : old)
+                p = random();
+            for (auto& p : fresh)
+                p = random();
+            std::vector<uint16_t> quad(size_t(width) * 2);
+            std::vector<uint16_t> displacement(256 * 32);
+            std::vector<int32_t> offsets(displacement.size());
+            for (auto& q : quad)
+                q = uint16_t(random() % (256 * 32));
+            for (int which = 0; which < 4; ++which) {
+                const bool forward = which % 2 == 0, border = which >= 2;
+                for (size_t e = 0; e < displacement.size(); ++e) {
+                    displacement[e] = border ? uint16_t(random()) : uint16_t(shift() << 8 | shift());
+                    const int32_t dx = int8_t(displacement[e] >> 8), dy = int8_t(displacement[e] & 0xFF);
+                    offsets[e] = dy * width + (forward ? -dx : dx);
+                }
+                for (int32_t y = border ? 0 : 2; y < (border ? height : height - 2); ++y) {
+                    for (bool withOffsets : {true, false}) {
+                        RippleRun run{};
+                        const int32_t x = border ? 0 : 2, count = border ? width : inner;
+                        std::vector<uint32_t> a(static_cast<size_t>(count)), b(static_cast<size_t>(count));
+                        run.oldBits = reinterpret_cast<const uint8_t*>(old.data());
+                        run.newBits = reinterpret_cast<const uint8_t*>(fresh.data());
+                        run.oldPitch = run.newPitch = width * 4;
+                        run.quad = forward ? quad.data() : quad.data() + count;
+                        run.displacement = displacement.data();
+                        run.offsets = withOffsets && !border ? offsets.data() : nullptr;
+                        run.x = x;
+                        run.y = y;
+                        run.count = count;
+                        run.opacity = int32_t(random() % 256);
+                        run.width = width;
+                        run.height = height;
+                        RippleKernel p[] = {plain.forward, plain.mirrored, plain.borderForward,
+                                            plain.borderMirrored};
+                        RippleKernel f[] = {fast.forward, fast.mirrored, fast.borderForward,
+                                            fast.borderMirrored};
+                        run.dst = a.data();
+                        p[which](run);
+                        run.dst = b.data();
+                        f[which](run);
+                        ASSERT_EQ(a, b) << inner << " " << which << " " << y << " " << withOffsets;
+                    }
+                }
             }
-            for (auto& d : displacement)
-                d = uint16_t(random());
         }
     }
+    g_bUseMmx = savedMmx;
 }
 
 TEST(Ripple, ShiftsLargerThanThePictureStayOnIt)

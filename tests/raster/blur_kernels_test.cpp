@@ -4,6 +4,7 @@
 #include "raster/blur_kernels.h"
 
 #include "raster/blend_tables.h"
+#include "winapi/simd_level.h"
 
 #include "pixel_test_util.h"
 
@@ -30,20 +31,28 @@ uint32_t BoxAverage(const Picture& src, int x, int y, int r)
 TEST(BlurKernels, BoxBlurMatchesItsWindow)
 {
     std::mt19937 rng(17);
-    for (int rep = 0; rep < 60; ++rep) {
-        Picture src = RandomPicture(rng, 1 + int(rng() % 40), 1 + int(rng() % 4), 4);
+    for (int rep = 0; rep < 70; ++rep) {
+        // Some rows wider than the SIMD twins' column chunk, so a window straddles two chunks.
+        const int srcWidth = rep % 10 == 9 ? 500 + int(rng() % 800) : 1 + int(rng() % 40);
+        Picture src = RandomPicture(rng, srcWidth, 1 + int(rng() % 4), 4);
         const int left = int(rng() % src.width);
         const int width = 1 + int(rng() % (src.width - left));
         const int radius = rep < 50 ? 1 + int(rng() % 12) : 100 + int(rng() % 28);
         const BYTE level = BYTE(rep % 3 == 0 ? 255 : rng());
         Picture dst = RandomPicture(rng, width, src.height, 4);
-        for (int way = 0; way < 3; ++way) {
+        // The plain kernels and their SSE2 twins, each way: replace, by level, by the blurred alpha.
+        using K = void (*)(BYTE*, const BYTE*, int, int, int, int, int, int, int, BYTE);
+        const K kernels[6] = {BlurBlendRows32,    BlurBlendLevelRows32,    BlurBlendAlphaRows32,
+                              BlurBlendRows32Mmx, BlurBlendLevelRows32Mmx, BlurBlendAlphaRows32Mmx};
+        // The twins at each SIMD level they have (the plain kernels run once).
+        for (int run = 0; run < 3 + 3 * int(std::size(kAllSimdLevels) - 1); ++run) {
+            const int k = run < 3 ? run : 3 + (run - 3) % 3;
+            const int way = k % 3;
+            ScopedSimdLevel forced(run < 3 ? SimdLevel::Plain : kAllSimdLevels[1 + (run - 3) / 3]);
             Picture out = dst;
             const int srcSkip = src.pitch - width * 4;
-            using K = void (*)(BYTE*, const BYTE*, int, int, int, int, int, int, int, BYTE);
-            const K kernels[3] = {BlurBlendRows32, BlurBlendLevelRows32, BlurBlendAlphaRows32};
-            kernels[way](out.First(), src.At(left, 0), out.Skip(), srcSkip, width, src.height, left,
-                         src.width - left - 1, radius, level);
+            kernels[k](out.First(), src.At(left, 0), out.Skip(), srcSkip, width, src.height, left,
+                       src.width - left - 1, radius, level);
             for (int y = 0; y < src.height; ++y) {
                 for (int x = 0; x < width; ++x) {
                     const uint32_t b = BoxAverage(src, left + x, y, radius);
@@ -51,7 +60,7 @@ TEST(BlurKernels, BoxBlurMatchesItsWindow)
                     const uint32_t want = way == 0   ? b
                                           : way == 1 ? BlendF(d, b, Factor(level))
                                                      : BlendF(d, b, Factor(Mul(level, b >> 24)));
-                    ASSERT_EQ(out.Px(x, y), want) << way << " " << x << "," << y;
+                    ASSERT_EQ(out.Px(x, y), want) << run << " " << x << "," << y;
                 }
             }
             for (size_t i = 0; i < size_t(kGuard); ++i) {
@@ -69,6 +78,8 @@ TEST(BlurKernels, BoxBlurMatchesItsWindow)
     BlurBlendRows32(out.First(), uniform.At(50, 0), 0, 0, 10, 1, 50, 149, 1, 255);
     EXPECT_EQ(out.Px(3, 0), 0xE9E9E9E9u);
     BlurBlendRows32(out.First(), uniform.At(50, 0), 0, 0, 10, 1, 50, 149, 72, 255);
+    EXPECT_EQ(out.Px(3, 0), 0xE8E8E8E8u);
+    BlurBlendRows32Mmx(out.First(), uniform.At(50, 0), 0, 0, 10, 1, 50, 149, 72, 255);
     EXPECT_EQ(out.Px(3, 0), 0xE8E8E8E8u);
 }
 
@@ -90,10 +101,12 @@ TEST(BlurKernels, InPlaceBlurWeights)
                     const bool t = y == 0, b = y == h - 1, l = x == 0, r = x == w - 1;
                     uint32_t v;
                     if (!t && !b && !l && !r) {
-                        v = (at(x, y - 1) + 2 * at(x - 1, y) + 2 * at(x, y) + 2 * at(x + 1, y) + at(x, y + 1)) / 8;
+                        v = (at(x, y - 1) + 2 * at(x - 1, y) + 2 * at(x, y) + 2 * at(x + 1, y) +
+                             at(x, y + 1)) /
+                            8;
                     } else if (t || b) {
                         const uint32_t n = t ? at(x, y + 1) : at(x, y - 1);
-                        v = l ? (n + 2 * at(x, y) + at(x + 1, y)) / 4
+                        v = l   ? (n + 2 * at(x, y) + at(x + 1, y)) / 4
                             : r ? (n + 2 * at(x, y) + at(x - 1, y)) / 4
                                 : (at(x - 1, y) + at(x, y) + at(x + 1, y) + n) / 4;
                     } else {

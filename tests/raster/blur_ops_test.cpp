@@ -4,6 +4,7 @@
 
 #include "raster/blend_mode_ops.h"
 #include "raster/compose_ops.h"
+#include "winapi/simd_level.h"
 
 #include "op_test_util.h"
 #include "pixel_test_util.h"
@@ -132,4 +133,62 @@ TEST(BlurOps, Mosaic)
     EXPECT_EQ(plane->GetRowAddress(2)[2], plane->GetRowAddress(0)[0]);
     CImage empty;
     EXPECT_EQ(Mosaic(empty, 3, 1, nullptr), 1);
+}
+
+TEST(BlurOps, BlurBlendOverEqualsACopyThenBlurBlend)
+{
+    // The one-pass form against its definition, with the SIMD switch off and on at every level:
+    // placements whole and cut at the edges, an under picture with a colour key (copied keyed)
+    // or too small for the rectangle, and every kind of level and radius.
+    struct Case {
+        int x, y, uw, uh;
+        RECT under, from;
+        int radius, level;
+        bool keyed;
+    };
+    const Case cases[] = {
+        {0, 0, 40, 9, {0, 0, 30, 6}, {2, 1, 32, 7}, 4, 100, false},
+        {3, 2, 700, 5, {5, 0, 605, 3}, {0, 1, 600, 4}, 9, 1, false},
+        {3, 2, 700, 5, {5, 0, 605, 3}, {0, 1, 600, 4}, 127, 254, false},
+        {-4, 1, 40, 9, {0, 0, 30, 6}, {2, 1, 32, 7}, 3, 77, false},
+        {20, 5, 40, 9, {0, 0, 30, 6}, {2, 1, 32, 7}, 3, 77, false},
+        {1, 1, 40, 9, {0, 0, 30, 6}, {2, 1, 32, 7}, 3, 77, true},
+        {1, 1, 20, 9, {0, 0, 30, 6}, {2, 1, 32, 7}, 3, 77, false},
+        {1, 1, 40, 9, {0, 0, 30, 6}, {2, 1, 32, 7}, 0, 77, false},
+        {1, 1, 40, 9, {0, 0, 30, 6}, {2, 1, 32, 7}, 5, 0, false},
+        {1, 1, 40, 9, {0, 0, 30, 6}, {2, 1, 32, 7}, 5, 255, false},
+    };
+    raster_test::Random random(7);
+    for (const Case& c : cases) {
+        auto src = MakeImage(620, 8, 32, random);
+        auto base = MakeImage(640, 10, 32, random);
+        auto under = MakeImage(c.uw, c.uh, 32, random);
+        if (c.keyed) {
+            ASSERT_EQ(under->SetColorKeyAt(3, 2), 0);
+        }
+        CImage want;
+        ASSERT_EQ(want.CopyFrom(base.get(), kImageWithTracker), 0);
+        want.SetChanged(false);
+        const int wantCode = want.Copy(under.get(), c.x, c.y, &c.under, false) != 0
+                                 ? 1
+                                 : BlurBlend(want, src.get(), BYTE(c.radius), BYTE(c.level), c.x, c.y, &c.from);
+        for (int run = 0; run <= int(std::size(kAllSimdLevels)); ++run) {
+            SimdSwitch simd(run > 0);
+            ScopedSimdLevel forced(kAllSimdLevels[run == 0 ? 0 : run - 1]);
+            CImage got;
+            ASSERT_EQ(got.CopyFrom(base.get(), kImageWithTracker), 0);
+            got.SetChanged(false);
+            const int code = BlurBlendOver(got, under.get(), c.under, src.get(), BYTE(c.radius), BYTE(c.level), c.x,
+                                           c.y, &c.from);
+            EXPECT_EQ(code != 0, wantCode != 0) << c.x << " " << run;
+            for (int y = 0; y < 10; ++y)
+                for (int x = 0; x < 640; ++x)
+                    ASSERT_EQ(Px(got, x, y), Px(want, x, y)) << c.x << "," << c.radius << " " << run << " at " << x
+                                                             << "," << y;
+            EXPECT_EQ(got.IsChanged(), want.IsChanged());
+            if (want.GetUpdateRegion()->BoundsValid()) {
+                EXPECT_TRUE(Marked(got, want.GetUpdateRegion()->Bounds()));
+            }
+        }
+    }
 }

@@ -227,3 +227,54 @@ TEST_F(RotateOps, NothingOutsideTheClipChanges)
         ASSERT_TRUE(raster_test::SameOutside(dst, raster_test::Snapshot(*base), allowed)) << rep;
     }
 }
+
+TEST_F(RotateOps, MapQuadOnColourEqualsAFillThenTheMapping)
+{
+    // Random quads (tilted, crossed, flat, reaching past the picture), fills and clips against the
+    // fill followed by MapQuad, a keyed source among them (which takes the two steps).
+    raster_test::Random random(11);
+    for (int rep = 0; rep < 300; ++rep) {
+        auto src = MakeImage(random.Range(1, 24), random.Range(1, 24), 32, random);
+        if (rep % 10 == 9) {
+            ASSERT_EQ(src->SetColorKeyAt(0, 0), 0);
+        }
+        auto base = MakeImage(random.Range(1, 40), random.Range(1, 40), 32, random);
+        POINT quad[4];
+        for (POINT& p : quad) {
+            p = POINT{random.Range(-10, 50), random.Range(-10, 50)};
+        }
+        if (rep % 3 == 0) {
+            // A tilted rectangle's corners: convex, as the transitions make them.
+            const int l = random.Range(-5, 20), t = random.Range(-5, 20), w = random.Range(0, 30),
+                      h = random.Range(0, 30), lean = random.Range(-6, 6);
+            quad[0] = POINT{l + lean, t};
+            quad[1] = POINT{l + w, t + lean};
+            quad[2] = POINT{l, t + h - lean};
+            quad[3] = POINT{l + w - lean, t + h};
+        }
+        const RECT fill{random.Range(-5, 30), random.Range(-5, 30), random.Range(-5, 45), random.Range(-5, 45)};
+        const RECT clip{random.Range(-5, 20), random.Range(-5, 20), random.Range(0, 45), random.Range(0, 45)};
+        const RECT* clipUsed = rep % 4 == 0 ? nullptr : &clip;
+        const DWORD colour = random.Next();
+        CImage want, got;
+        ASSERT_EQ(want.CopyFrom(base.get(), kImageWithTracker), 0);
+        ASSERT_EQ(got.CopyFrom(base.get(), kImageWithTracker), 0);
+        want.SetChanged(false);
+        got.SetChanged(false);
+        RECT area = fill;
+        if (want.ClipRectToBounds(&area) && area.left < area.right && area.top < area.bottom) {
+            for (LONG y = area.top; y < area.bottom; ++y) {
+                for (LONG x = area.left; x < area.right; ++x) {
+                    SetPx(want, x, y, colour);
+                }
+            }
+        }
+        const int wantCode = MapQuad(want, src.get(), quad, nullptr, clipUsed);
+        EXPECT_EQ(MapQuadOnColour(got, src.get(), quad, nullptr, clipUsed, fill, colour), wantCode);
+        ASSERT_EQ(raster_test::Snapshot(got), raster_test::Snapshot(want)) << rep;
+        EXPECT_EQ(got.IsChanged(), want.IsChanged()) << rep;
+        if (want.GetUpdateRegion()->BoundsValid()) {
+            EXPECT_TRUE(Marked(got, want.GetUpdateRegion()->Bounds())) << rep;
+        }
+    }
+}
