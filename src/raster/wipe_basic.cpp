@@ -1,5 +1,6 @@
 // Wipe entries 0 to 33 (mirrors, stretches, jitter, block dissolves, squares, interleaves, discs,
 // waves, torn edges, growing cells) and the shared band and slide routines.
+#include "raster/wipe_basic_columns.h"
 #include "raster/wipe_basic_masks.h"
 #include "raster/wipe_basic_scatter.h"
 #include "raster/wipe_blocks.h"
@@ -68,7 +69,8 @@ TESSARO_WIPE(WipeStretchColumns)
         // Piece (i, 0, i + 1, h) stretched to (1, height) at (x + i, y - shift).
         columns.push_back(CWipeCanvas::ColumnStretch{i, height, int64_t{x} + i, int64_t{y} - shift});
     }
-    c.StretchedColumns(columns);
+    if (!wipe::DrawStretchedColumnRows(c, columns))
+        c.StretchedColumns(columns);
     return 0;
 }
 
