@@ -1,5 +1,7 @@
 // Wipe entries 0 to 33 (mirrors, stretches, jitter, block dissolves, squares, interleaves, discs,
 // waves, torn edges, growing cells) and the shared band and slide routines.
+#include "platform/cpu_info.h"
+#include "raster/row_kernels.h"
 #include "raster/wipe_basic_columns.h"
 #include "raster/wipe_basic_masks.h"
 #include "raster/wipe_basic_scatter.h"
@@ -23,9 +25,47 @@ TESSARO_WIPE(WipeMirrorColumns)
     return 0;
 }
 
+namespace {
+
+// Entry 1's rows in one call of the row kernel, the destination walked upwards, so the kernel's
+// look-ahead follows the rows it draws next; the pixels of one piece per row. False where the
+// pieces do not go straight to the row kernels.
+bool MirroredRowsAtOnce(CWipeCanvas& c)
+{
+    CWipeCanvas::Memory m{};
+    if (!c.DirectMemory(m))
+        return false;
+    const int64_t w = c.Width(), h = c.Height(), x = c.X(), y = c.Y();
+    const RECT& from = c.SourceClip();
+    const RECT& to = c.Clip();
+    // Source row i lands on row y + h - 1 - i; rows and columns cut to both clips.
+    const int64_t l = std::max<int64_t>({0, from.left, to.left - x});
+    const int64_t r = std::min<int64_t>({w, from.right, to.right - x});
+    const int64_t i0 = std::max<int64_t>({0, from.top, y + h - to.bottom});
+    const int64_t i1 = std::min<int64_t>({h, from.bottom, y + h - to.top});
+    if (l >= r || i0 >= i1)
+        return true;
+    const int width = static_cast<int>(r - l), rows = static_cast<int>(i1 - i0);
+    BYTE* d = m.dst + static_cast<ptrdiff_t>(y + h - 1 - i0) * m.dstPitch + static_cast<ptrdiff_t>(x + l) * 4;
+    const BYTE* p = m.src + static_cast<ptrdiff_t>(i0) * m.srcPitch + static_cast<ptrdiff_t>(l) * 4;
+    const int dstSkip = -m.dstPitch - width * 4, srcSkip = m.srcPitch - width * 4;
+    if (c.Mode() == kTransitionBlendAlpha)
+        (g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32)(d, p, dstSkip, srcSkip, width, rows);
+    else if (c.ColorKey() != 0xFFFFFFFFu)
+        CopyKeyRows32(d, p, dstSkip, srcSkip, width, rows, c.ColorKey());
+    else
+        (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(d, p, dstSkip, srcSkip, width, rows);
+    c.MarkDrawn(x + l, y + h - i1, x + r, y + h - i0);
+    return true;
+}
+
+} // namespace
+
 TESSARO_WIPE(WipeMirrorRows)
 {
     WIPE_BEGIN(c);
+    if (MirroredRowsAtOnce(c))
+        return 0;
     const int64_t w = c.Width(), h = c.Height();
     for (int64_t i = 0; i < h; ++i)
         c.PieceAt(0, i, w, i + 1, x, int64_t{y} + h - 1 - i);
