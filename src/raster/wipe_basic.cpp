@@ -218,6 +218,46 @@ template <int N> void MarkBlock(uint8_t* on, int64_t w, int64_t x0, bool shown)
         std::memcpy(on + x0, bytes, static_cast<size_t>(w - x0));
 }
 
+// Rows of blocks written straight (DirectGrid), two source rows each, and the extent of what
+// showed, added to the step's bounds when the walk ends.
+class ShownRows {
+public:
+    ShownRows(CWipeCanvas& c, const CWipeCanvas::Memory& m) : m_c(c), m_m(m) {}
+    ShownRows(const ShownRows&) = delete;
+    ShownRows& operator=(const ShownRows&) = delete;
+    ~ShownRows()
+    {
+        if (m_l < m_r)
+            m_c.MarkDrawn(int64_t{m_c.X()} + m_l, int64_t{m_c.Y()} + m_top, int64_t{m_c.X()} + m_r,
+                          int64_t{m_c.Y()} + m_bottom);
+    }
+
+    // The row of blocks at y0.
+    wipe::BlockRows Rows(int64_t y0) const
+    {
+        return wipe::BlockRows{
+            m_m.dst + static_cast<ptrdiff_t>(m_c.Y() + y0) * m_m.dstPitch + static_cast<ptrdiff_t>(m_c.X()) * 4,
+            m_m.dstPitch, m_m.src + static_cast<ptrdiff_t>(y0) * m_m.srcPitch, m_m.srcPitch,
+            static_cast<int>(std::min<int64_t>(2, m_c.Height() - y0)), m_c.Mode() == kTransitionBlendAlpha};
+    }
+    // Columns l..r-1 of the row of blocks at y0 showed (none while l >= r).
+    void Add(int64_t y0, int64_t l, int64_t r)
+    {
+        if (l >= r)
+            return;
+        if (m_l >= m_r)
+            m_top = y0;
+        m_l = std::min(m_l, l);
+        m_r = std::max(m_r, r);
+        m_bottom = std::min<int64_t>(y0 + 2, m_c.Height());
+    }
+
+private:
+    CWipeCanvas& m_c;
+    const CWipeCanvas::Memory m_m;
+    int64_t m_l = INT64_MAX, m_r = INT64_MIN, m_top = 0, m_bottom = 0;
+};
+
 template <typename RowPart, typename ColumnPart>
 void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
 {
@@ -233,6 +273,16 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
         static thread_local std::vector<int32_t> parts;
         parts.assign(columns.begin(), columns.end());
         wipe::MaskDraws draws;
+        CWipeCanvas::Memory m{};
+        if (wipe::DirectGrid(c, m)) {
+            ShownRows shown(c, m);
+            for (int64_t y0 = 0; y0 < h; y0 += 2) {
+                int64_t l = 0, r = 0;
+                draws.DrawDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), l, r);
+                shown.Add(y0, l, r);
+            }
+            return;
+        }
         for (int64_t y0 = 0; y0 < h; y0 += 2) {
             draws.DissolveRow(on, w, rowPart(y0), parts.data());
             c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
@@ -500,6 +550,17 @@ TESSARO_WIPE(WipeNoisyCircle)
         for (int64_t x0 = 0; x0 < w; x0 += 2)
             across.push_back(static_cast<int32_t>((2 * x0 - w) * (2 * x0 - w)));
         wipe::MaskDraws draws;
+        CWipeCanvas::Memory m{};
+        if (wipe::DirectGrid(c, m)) {
+            ShownRows shown(c, m);
+            for (int64_t y0 = 0; y0 < h; y0 += 2) {
+                int64_t l = 0, r = 0;
+                draws.DrawCircleRow(shown.Rows(y0), w, static_cast<int32_t>((2 * y0 - h) * (2 * y0 - h)),
+                                    static_cast<int32_t>(radius), across.data(), l, r);
+                shown.Add(y0, l, r);
+            }
+            return 0;
+        }
         for (int64_t y0 = 0; y0 < h; y0 += 2) {
             draws.CircleRow(on, w, static_cast<int32_t>((2 * y0 - h) * (2 * y0 - h)),
                             static_cast<int32_t>(radius), across.data());

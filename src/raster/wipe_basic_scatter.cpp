@@ -4,6 +4,7 @@
 #include "raster/wipe_basic_scatter.h"
 
 #include "raster/pixel_simd_avx2.h"
+#include "raster/wipe_basic_masks.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 
@@ -225,19 +226,11 @@ template <uint32_t K> void ScatterRows(CWipeCanvas& c, const CWipeCanvas::Memory
 bool DrawScatteredBlockRows(CWipeCanvas& c, int32_t progress, uint32_t k)
 {
     CWipeCanvas::Memory m{};
-    const bool plain =
-        c.Mode() == kTransitionBlendAlpha || (c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu);
-    if (!plain || !UseAvx2Loops() || !c.DirectMemory(m))
+    if (!DirectGrid(c, m))
         return false;
-    const int64_t w = c.Width(), h = c.Height(), x = c.X(), y = c.Y();
-    const RECT& from = c.SourceClip();
-    const RECT& to = c.Clip();
-    const bool inside = w > 0 && h > 0 && from.left <= 0 && from.top <= 0 && from.right >= w &&
-                        from.bottom >= h && to.left <= x && to.top <= y && to.right >= x + w &&
-                        to.bottom >= y + h;
     // Offsets of 32 bits, with room for a move past the last row.
-    const int64_t extent = int64_t{m.srcPitch} * (h + 10) + (w + 10) * 4;
-    if (!inside || m.srcPitch < 0 || extent > INT32_MAX)
+    const int64_t extent = int64_t{m.srcPitch} * (c.Height() + 10) + (int64_t{c.Width()} + 10) * 4;
+    if (m.srcPitch < 0 || extent > INT32_MAX)
         return false;
     switch (k) {
     case 10:
