@@ -795,8 +795,9 @@ void GrowCells(CWipeCanvas& c, int64_t n, int64_t b)
     uint8_t* on = c.ColumnMask();
     for (int64_t i = 0; i < w; ++i)
         on[i] = (i % n) < b ? 1 : 0;
-    if (n <= 8 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) {
-        // Runs under eight pixels: every group blends and keeps what the mask hides (wider runs
+    const bool plainCopy = c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu;
+    if (n <= 8 && (c.Mode() == kTransitionBlendAlpha || plainCopy) && c.DrawsInAnyOrder()) {
+        // Runs under eight pixels: every group is drawn and keeps what the mask hides (wider runs
         // do better as runs).
         for (int64_t y0 = 0; y0 < h; y0 += n)
             c.ScatteredMaskedRows(y0, std::min(y0 + b, h), on);
