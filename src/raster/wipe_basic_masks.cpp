@@ -161,9 +161,14 @@ PIXEL_SIMD_AVX2 inline void DrawEightBlocks(const BlockRows& at, int64_t x, __m2
                 _mm_prefetch(reinterpret_cast<const char*>(s) + raster_detail::kBlendAhead, _MM_HINT_T0);
             }
             const __m256i mask = _mm256_permutevar8x32_epi32(shown, which);
-            const __m256i old = Load8(d);
             const __m256i from = Load8(s);
-            Store8(d, _mm256_blendv_epi8(old, Blend ? BlendAlpha8(from, old) : from, mask));
+            if (!Blend) {
+                // Copies store only the shown pixels: the destination is not read at all.
+                _mm256_maskstore_epi32(reinterpret_cast<int*>(d), mask, from);
+                continue;
+            }
+            const __m256i old = Load8(d);
+            Store8(d, _mm256_blendv_epi8(old, BlendAlpha8(from, old), mask));
         }
     }
 }
