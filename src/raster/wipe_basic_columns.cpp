@@ -1,6 +1,7 @@
 // Stretched columns a destination row at a time: every column's source row and stepping live in
-// a lane of their own, so a row is eight gathers' worth of pixels and one step of the steppings
-// for every eight columns, with no branch on which column moves on.
+// a lane of their own, so every eight columns of a row take one or two loads (a gather where
+// more runs of columns meet) and one step of the steppings, with no branch on which column moves
+// on.
 #include "raster/wipe_basic_columns.h"
 
 #include "raster/pixel_simd_avx2.h"
@@ -72,7 +73,8 @@ void ColumnLanes::PlanFetches(int span, bool loads)
             std::fill_n(fromLow.begin() + static_cast<ptrdiff_t>(base), 8, -1);
         } else if (runs == 2 && n == 8 && top[base + 7] < bottom[base + 7]) {
             fetch[g] = kTwoLoads;
-            std::fill(fromLow.begin() + static_cast<ptrdiff_t>(base), fromLow.begin() + static_cast<ptrdiff_t>(second), -1);
+            std::fill(fromLow.begin() + static_cast<ptrdiff_t>(base),
+                      fromLow.begin() + static_cast<ptrdiff_t>(second), -1);
         }
     }
 }
@@ -108,7 +110,8 @@ PIXEL_SIMD_AVX2 inline __m256i FetchLanes(const BYTE* src, __m256i at, __m256i s
                                      : _mm256_blendv_epi8(pixel_simd_avx2::Load8(src + high),
                                                           pixel_simd_avx2::Load8(src + low), fromLow);
     }
-    return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(src), at, shown, 1);
+    return _mm256_mask_i32gather_epi32(_mm256_setzero_si256(), reinterpret_cast<const int*>(src), at, shown,
+                                       1);
 }
 
 // Rows drawn in bands of this many, each group of eight columns down the band before the next: a
@@ -135,12 +138,14 @@ PIXEL_SIMD_AVX2 void DrawLaneRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, 
     const int32_t* const whole = lanes.whole.data();
     const int32_t* const first = lanes.top.data();
     const int32_t* const last = lanes.bottom.data();
-    for (int32_t y0 = top; y0 < bottom; y0 += kBandRows, dstRow += kBandRows * static_cast<ptrdiff_t>(dstPitch)) {
+    for (int32_t y0 = top; y0 < bottom;
+         y0 += kBandRows, dstRow += kBandRows * static_cast<ptrdiff_t>(dstPitch)) {
         const int32_t rows = std::min(kBandRows, bottom - y0);
         for (int k = 0; k < span; k += 8) {
             __m256i at = LoadLanes(offset + k);
             __m256i a = LoadLanes(acc + k);
-            const __m256i fracs = LoadLanes(frac + k), dens = LoadLanes(den + k), wholes = LoadLanes(whole + k);
+            const __m256i fracs = LoadLanes(frac + k), dens = LoadLanes(den + k),
+                          wholes = LoadLanes(whole + k);
             const __m256i firsts = Uniform ? minusOne : LoadLanes(first + k);
             const __m256i lasts = Uniform ? minusOne : LoadLanes(last + k);
             // The lanes past the span's end are neither read nor written.
@@ -152,7 +157,8 @@ PIXEL_SIMD_AVX2 void DrawLaneRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, 
             BYTE* d = dstRow + static_cast<ptrdiff_t>(k) * 4;
             for (int32_t r = 0; r < rows; ++r, d += dstPitch) {
                 const int32_t y = y0 + r;
-                _mm_prefetch(reinterpret_cast<const char*>(src) + _mm256_cvtsi256_si32(at) + ahead, _MM_HINT_T0);
+                _mm_prefetch(reinterpret_cast<const char*>(src) + _mm256_cvtsi256_si32(at) + ahead,
+                             _MM_HINT_T0);
                 _mm_prefetch(reinterpret_cast<const char*>(src) + _mm256_extract_epi32(at, 7) + ahead,
                              _MM_HINT_T0);
                 __m256i shown = tail ? inSpan : minusOne;
@@ -223,8 +229,8 @@ bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::Colu
         const RECT piece{static_cast<LONG>(col.i), 0, static_cast<LONG>(col.i) + 1, static_cast<LONG>(h)};
         const SIZE size{1, static_cast<LONG>(col.height)};
         StretchState st{};
-        if (c.Image()->TransferRect(source, static_cast<LONG>(col.dx), static_cast<LONG>(col.dy), &piece, &size,
-                                    &st, nullptr) != 0)
+        if (c.Image()->TransferRect(source, static_cast<LONG>(col.dx), static_cast<LONG>(col.dy), &piece,
+                                    &size, &st, nullptr) != 0)
             continue;
         const RECT sr = c.Image()->TransferSrcRect();
         const RECT dr = c.Image()->TransferDstRect();
@@ -235,7 +241,8 @@ bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::Colu
         if (!WithinLane(st.yAcc) || !WithinLane(st.yFrac) || !WithinLane(st.yDen) ||
             !WithinLane(int64_t{st.yStep} * m.srcPitch))
             return false;
-        placed.push_back(Placed{dr, static_cast<int32_t>(int64_t{sr.top} * m.srcPitch + int64_t{sr.left} * 4), st});
+        placed.push_back(
+            Placed{dr, static_cast<int32_t>(int64_t{sr.top} * m.srcPitch + int64_t{sr.left} * 4), st});
     }
     if (placed.empty())
         return true;

@@ -18,7 +18,8 @@ struct Outcome {
     RECT bounds;
 };
 
-Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t x, int32_t y, int32_t mode, bool byPieces)
+Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t x, int32_t y, int32_t mode,
+             bool byPieces)
 {
     auto dst = MakeImage(start.GetWidth(), start.GetHeight(), kImageWithTracker);
     for (LONG j = 0; j < start.GetHeight(); ++j)
@@ -67,9 +68,10 @@ TEST(WipeMirrorRows, OnePassDrawsThePixelsOfARowPerPiece)
                     const int32_t y = static_cast<int32_t>(rng() % (dh + sh)) - sh / 2;
                     const Outcome once = Draw(*start, *src, cut, x, y, mode, false);
                     const Outcome pieces = Draw(*start, *src, cut, x, y, mode, true);
-                    ASSERT_EQ(once.pixels, pieces.pixels) << sw << "x" << sh << " at " << x << "," << y << " on "
-                                                          << dw << "x" << dh << ", mode " << mode;
-                    EXPECT_TRUE(once.bounds.left == pieces.bounds.left && once.bounds.top == pieces.bounds.top &&
+                    ASSERT_EQ(once.pixels, pieces.pixels) << sw << "x" << sh << " at " << x << "," << y
+                                                          << " on " << dw << "x" << dh << ", mode " << mode;
+                    EXPECT_TRUE(once.bounds.left == pieces.bounds.left &&
+                                once.bounds.top == pieces.bounds.top &&
                                 once.bounds.right == pieces.bounds.right &&
                                 once.bounds.bottom == pieces.bounds.bottom);
                 }

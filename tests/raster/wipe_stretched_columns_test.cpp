@@ -45,7 +45,8 @@ struct Outcome {
     bool byRows;
 };
 
-Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t mode, const Columns& columns, bool byRows)
+Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t mode, const Columns& columns,
+             bool byRows)
 {
     auto dst = MakeImage(start.GetWidth(), start.GetHeight(), kImageWithTracker);
     for (LONG j = 0; j < start.GetHeight(); ++j)
@@ -65,7 +66,8 @@ Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t mode, c
     return Outcome{Pixels(*dst), dst->GetUpdateRegion()->Bounds(), drawnByRows};
 }
 
-void CompareWithStretchedColumns(std::mt19937& rng, int32_t mode, bool keyed, bool runs, int longest, LONG widest)
+void CompareWithStretchedColumns(std::mt19937& rng, int32_t mode, bool keyed, bool runs, int longest,
+                                 LONG widest)
 {
     const LONG sw = 1 + static_cast<LONG>(rng() % widest), sh = 1 + static_cast<LONG>(rng() % 24);
     const LONG dw = 1 + static_cast<LONG>(rng() % (widest + 10)), dh = 1 + static_cast<LONG>(rng() % 30);
@@ -83,9 +85,9 @@ void CompareWithStretchedColumns(std::mt19937& rng, int32_t mode, bool keyed, bo
     const Columns columns = RandomColumns(rng, sw, sh, dw, dh, runs, longest);
     const Outcome rows = Draw(*start, *src, clipped ? &clip : nullptr, mode, columns, true);
     const Outcome whole = Draw(*start, *src, clipped ? &clip : nullptr, mode, columns, false);
-    ASSERT_EQ(rows.pixels, whole.pixels) << "source " << sw << "x" << sh << ", destination " << dw << "x" << dh
-                                         << ", mode " << mode << (keyed ? " keyed" : "")
-                                         << (rows.byRows ? ", by rows" : "");
+    ASSERT_EQ(rows.pixels, whole.pixels)
+        << "source " << sw << "x" << sh << ", destination " << dw << "x" << dh << ", mode " << mode
+        << (keyed ? " keyed" : "") << (rows.byRows ? ", by rows" : "");
     EXPECT_TRUE(rows.bounds.left == whole.bounds.left && rows.bounds.top == whole.bounds.top &&
                 rows.bounds.right == whole.bounds.right && rows.bounds.bottom == whole.bounds.bottom);
     // The rows are drawn wherever the wipes' AVX2 loops run a plain copy or a blend.
@@ -111,7 +113,8 @@ TEST(WipeStretchedColumns, RowsDrawThePixelsOfTheColumnWalk)
                     // more (loaded whole), and now and then a keyed copy.
                     CompareWithStretchedColumns(rng, mode, false, round % 3 != 0, 4, 40);
                     CompareWithStretchedColumns(rng, mode, false, true, 12, 90);
-                    CompareWithStretchedColumns(rng, mode, mode == kTransitionCopy && round % 6 == 0, true, 9, 50);
+                    CompareWithStretchedColumns(rng, mode, mode == kTransitionCopy && round % 6 == 0, true, 9,
+                                                50);
                 }
         }
     g_bUseMmx = savedSwitch;
@@ -127,7 +130,8 @@ TEST(WipeStretchedColumns, OverlappingColumnsAreLeftToTheColumnWalk)
     g_bUseMmx = 1;
     for (SimdLevel level : kAllSimdLevels) {
         ScopedSimdLevel scoped(level);
-        for (const Columns& columns : {Columns{{0, 10, 3, 0}, {1, 12, 3, 1}}, Columns{{0, 10, 5, 0}, {1, 12, 4, 1}}})
+        for (const Columns& columns :
+             {Columns{{0, 10, 3, 0}, {1, 12, 3, 1}}, Columns{{0, 10, 5, 0}, {1, 12, 4, 1}}})
             for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
                 const Outcome rows = Draw(*start, *src, nullptr, mode, columns, true);
                 const Outcome whole = Draw(*start, *src, nullptr, mode, columns, false);
