@@ -236,7 +236,7 @@ template <int N> void MarkBlock(uint8_t* on, int64_t w, int64_t x0, bool shown)
         std::memcpy(on + x0, bytes, static_cast<size_t>(w - x0));
 }
 
-// Rows of blocks written straight (DirectGrid), two source rows each, and the extent of what
+// Rows of blocks copied straight (DirectGrid), two source rows each, and the extent of what
 // showed, added to the step's bounds when the walk ends.
 class ShownRows {
 public:
@@ -256,7 +256,7 @@ public:
         return wipe::BlockRows{
             m_m.dst + static_cast<ptrdiff_t>(m_c.Y() + y0) * m_m.dstPitch + static_cast<ptrdiff_t>(m_c.X()) * 4,
             m_m.dstPitch, m_m.src + static_cast<ptrdiff_t>(y0) * m_m.srcPitch, m_m.srcPitch,
-            static_cast<int>(std::min<int64_t>(2, m_c.Height() - y0)), m_c.Mode() == kTransitionBlendAlpha};
+            static_cast<int>(std::min<int64_t>(2, m_c.Height() - y0))};
     }
     // Columns l..r-1 of the row of blocks at y0 showed (none while l >= r).
     void Add(int64_t y0, int64_t l, int64_t r)
@@ -292,11 +292,11 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
         parts.assign(columns.begin(), columns.end());
         wipe::MaskDraws draws;
         CWipeCanvas::Memory m{};
-        if (wipe::DirectGrid(c, m)) {
+        if (c.Mode() == kTransitionCopy && wipe::DirectGrid(c, m)) {
             ShownRows shown(c, m);
             for (int64_t y0 = 0; y0 < h; y0 += 2) {
                 int64_t l = 0, r = 0;
-                draws.DrawDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), l, r);
+                draws.CopyDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), l, r);
                 shown.Add(y0, l, r);
             }
             return;
@@ -569,11 +569,11 @@ TESSARO_WIPE(WipeNoisyCircle)
             across.push_back(static_cast<int32_t>((2 * x0 - w) * (2 * x0 - w)));
         wipe::MaskDraws draws;
         CWipeCanvas::Memory m{};
-        if (wipe::DirectGrid(c, m)) {
+        if (c.Mode() == kTransitionCopy && wipe::DirectGrid(c, m)) {
             ShownRows shown(c, m);
             for (int64_t y0 = 0; y0 < h; y0 += 2) {
                 int64_t l = 0, r = 0;
-                draws.DrawCircleRow(shown.Rows(y0), w, static_cast<int32_t>((2 * y0 - h) * (2 * y0 - h)),
+                draws.CopyCircleRow(shown.Rows(y0), w, static_cast<int32_t>((2 * y0 - h) * (2 * y0 - h)),
                                     static_cast<int32_t>(radius), across.data(), l, r);
                 shown.Add(y0, l, r);
             }

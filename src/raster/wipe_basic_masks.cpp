@@ -140,9 +140,10 @@ namespace wipe {
 
 namespace {
 
-// Eight blocks B pixels wide drawn where their lane of `shown` is set: each register of eight
-// pixels takes its blocks' answers by a permute, and the hidden pixels keep the destination.
-template <int B, bool Blend>
+// Eight blocks B pixels wide copied where their lane of `shown` is set: each register of eight
+// pixels takes its blocks' answers by a permute, and only the shown pixels are stored (the
+// destination is not read at all).
+template <int B>
 PIXEL_SIMD_AVX2 inline void DrawEightBlocks(const BlockRows& at, int64_t x, __m256i shown)
 {
     using namespace pixel_simd_avx2;
@@ -155,20 +156,13 @@ PIXEL_SIMD_AVX2 inline void DrawEightBlocks(const BlockRows& at, int64_t x, __m2
             const __m256i which = B == 4 ? _mm256_setr_epi32(f, f, f, f, f + 1, f + 1, f + 1, f + 1)
                                          : _mm256_setr_epi32(f, f, f + 1, f + 1, f + 2, f + 2, f + 3, f + 3);
             if (j % 2 == 0) {
-                // Lines a little further along, as the blend kernels ask for them (a hint: the
+                // Lines a little further along, as the row kernels ask for them (a hint: the
                 // address may lie past the row).
                 _mm_prefetch(reinterpret_cast<const char*>(d) + raster_detail::kBlendAhead, _MM_HINT_T0);
                 _mm_prefetch(reinterpret_cast<const char*>(s) + raster_detail::kBlendAhead, _MM_HINT_T0);
             }
             const __m256i mask = _mm256_permutevar8x32_epi32(shown, which);
-            const __m256i from = Load8(s);
-            if (!Blend) {
-                // Copies store only the shown pixels: the destination is not read at all.
-                _mm256_maskstore_epi32(reinterpret_cast<int*>(d), mask, from);
-                continue;
-            }
-            const __m256i old = Load8(d);
-            Store8(d, _mm256_blendv_epi8(old, BlendAlpha8(from, old), mask));
+            _mm256_maskstore_epi32(reinterpret_cast<int*>(d), mask, Load8(s));
         }
     }
 }
@@ -200,12 +194,11 @@ inline void DrawOneBlock(const BlockRows& at, int64_t w, int64_t x, int b, bool 
     for (int r = 0; r < at.rows; ++r) {
         BYTE* d = at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch + x * 4;
         const BYTE* s = at.src + static_cast<ptrdiff_t>(r) * at.srcPitch + x * 4;
-        (at.blend ? BlendShort : CopyShort)(d, s, n);
+        CopyShort(d, s, n);
     }
 }
 
-template <bool Blend>
-PIXEL_SIMD_AVX2 ShownSpan DrawDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
+PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
                                               int& position)
 {
     ShownSpan span;
@@ -231,7 +224,7 @@ PIXEL_SIMD_AVX2 ShownSpan DrawDissolveRowAvx2(const BlockRows& at, int64_t w, in
             _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part + k)));
         // Shown where the draw is not above its limit.
         const __m256i shown = _mm256_xor_si256(_mm256_cmpgt_epi32(draws, limits), _mm256_set1_epi32(-1));
-        DrawEightBlocks<4, Blend>(at, 4 * k, shown);
+        DrawEightBlocks<4>(at, 4 * k, shown);
         span.Add(shown, 4 * k, 4);
     }
     for (; k < (w + 3) / 4; ++k)
@@ -240,8 +233,7 @@ PIXEL_SIMD_AVX2 ShownSpan DrawDissolveRowAvx2(const BlockRows& at, int64_t w, in
     return span;
 }
 
-template <bool Blend>
-PIXEL_SIMD_AVX2 ShownSpan DrawCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+PIXEL_SIMD_AVX2 ShownSpan CopyCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                                             const int32_t* dxSquared, int& position)
 {
     ShownSpan span;
@@ -270,7 +262,7 @@ PIXEL_SIMD_AVX2 ShownSpan DrawCircleRowAvx2(const BlockRows& at, int64_t w, int3
         const __m256i next = _mm256_add_epi32(m, one);
         const __m256i inside = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, next), distance);
         const __m256i shown = _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), m), inside);
-        DrawEightBlocks<2, Blend>(at, 2 * k, shown);
+        DrawEightBlocks<2>(at, 2 * k, shown);
         span.Add(shown, 2 * k, 2);
     }
     for (; k < (w + 1) / 2; ++k)
@@ -300,20 +292,18 @@ bool DirectGrid(const CWipeCanvas& c, CWipeCanvas::Memory& out)
     return true;
 }
 
-void MaskDraws::DrawDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l,
+void MaskDraws::CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l,
                                 int64_t& r)
 {
-    const ShownSpan span =
-        (at.blend ? DrawDissolveRowAvx2<true> : DrawDissolveRowAvx2<false>)(at, w, row, part, m_position);
+    const ShownSpan span = CopyDissolveRowAvx2(at, w, row, part, m_position);
     l = span.l;
     r = span.r;
 }
 
-void MaskDraws::DrawCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+void MaskDraws::CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                               const int32_t* dxSquared, int64_t& l, int64_t& r)
 {
-    const ShownSpan span = (at.blend ? DrawCircleRowAvx2<true> : DrawCircleRowAvx2<false>)(
-        at, w, dySquared, radius, dxSquared, m_position);
+    const ShownSpan span = CopyCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_position);
     l = span.l;
     r = span.r;
 }

@@ -13,15 +13,14 @@ namespace wipe {
 // blocks can then be written straight. False, with out untouched, otherwise.
 bool DirectGrid(const CWipeCanvas& c, CWipeCanvas::Memory& out);
 
-// One row of blocks to draw: `rows` (1 or 2) source rows from `src` drawn where their pixels are
-// shown at `dst`, copied or blended.
+// One row of blocks to copy: `rows` (1 or 2) source rows from `src` copied where their pixels are
+// shown to `dst`.
 struct BlockRows {
     BYTE* dst;
     LONG dstPitch;
     const BYTE* src;
     LONG srcPitch;
     int rows;
-    bool blend;
 };
 
 // The shared subtractive draws in order, as RandomRun walks them (the position kept here and
@@ -45,11 +44,12 @@ public:
     // UseAvx2() holds.
     void CircleRow(uint8_t* on, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared);
 
-    // The same draws and rules as DissolveRow and CircleRow, with the shown blocks' pixels drawn
-    // at once instead of marked: the pixels ScatteredMaskedRows draws with those masks. l and r
-    // are set to the shown columns' extent (l >= r when none shows). Only where DirectGrid holds.
-    void DrawDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l, int64_t& r);
-    void DrawCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
+    // The same draws and rules as DissolveRow and CircleRow, with the shown blocks' pixels copied
+    // at once instead of marked: the pixels ScatteredMaskedRows copies with those masks. l and r
+    // are set to the shown columns' extent (l >= r when none shows). Only for plain copies where
+    // DirectGrid holds (blends do better through the mask and the masked rows' look-ahead).
+    void CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l, int64_t& r);
+    void CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
                        int64_t& l, int64_t& r);
 
 private:
