@@ -5,6 +5,7 @@
 #include "raster/wipe_basic_columns.h"
 
 #include "raster/pixel_simd_avx2.h"
+#include "raster/row_kernel_loops.h"
 #include "raster/wipe_common.h"
 
 #include <algorithm>
@@ -157,6 +158,9 @@ PIXEL_SIMD_AVX2 void DrawLaneRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, 
             BYTE* d = dstRow + static_cast<ptrdiff_t>(k) * 4;
             for (int32_t r = 0; r < rows; ++r, d += dstPitch) {
                 const int32_t y = y0 + r;
+                if (Blend && k % 16 == 0)
+                    // The destination's lines a little further along each row of the band.
+                    _mm_prefetch(reinterpret_cast<const char*>(d) + raster_detail::kBlendAhead, _MM_HINT_T0);
                 _mm_prefetch(reinterpret_cast<const char*>(src) + _mm256_cvtsi256_si32(at) + ahead,
                              _MM_HINT_T0);
                 _mm_prefetch(reinterpret_cast<const char*>(src) + _mm256_extract_epi32(at, 7) + ahead,
