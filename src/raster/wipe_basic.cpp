@@ -732,10 +732,21 @@ TESSARO_WIPE(WipeHalfDiscFromBottom)
     if (start >= h)
         return 0;
     const int64_t q = (r * r) / 4;
-    for (int64_t k = 0, row = h; row > start && row >= 0; ++k, row = h - k)
+    const auto chord = [&](int64_t row) {
+        const int64_t k = h - row;
         CentredChord(
             c, row,
             static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - k * k, 0)))));
+    };
+    if (c.DrawsInAnyOrder()) {
+        // Each chord lands on a row of its own: drawn top to bottom, the row kernels' look-ahead
+        // runs into the row drawn next.
+        for (int64_t row = std::max<int64_t>(start + 1, 0); row <= h; ++row)
+            chord(row);
+        return 0;
+    }
+    for (int64_t row = h; row > start && row >= 0; --row)
+        chord(row);
     return 0;
 }
 
