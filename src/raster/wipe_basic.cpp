@@ -1,5 +1,8 @@
 // Wipe entries 0 to 33 (mirrors, stretches, jitter, block dissolves, squares, interleaves, discs,
 // waves, torn edges, growing cells) and the shared band and slide routines.
+#include "platform/cpu_info.h"
+#include "raster/row_kernels.h"
+#include "raster/wipe_basic_columns.h"
 #include "raster/wipe_basic_masks.h"
 #include "raster/wipe_basic_scatter.h"
 #include "raster/wipe_blocks.h"
@@ -22,9 +25,47 @@ TESSARO_WIPE(WipeMirrorColumns)
     return 0;
 }
 
+namespace {
+
+// Entry 1's rows in one call of the row kernel, the destination walked upwards, so the kernel's
+// look-ahead follows the rows it draws next; the pixels of one piece per row. False where the
+// pieces do not go straight to the row kernels.
+bool MirroredRowsAtOnce(CWipeCanvas& c)
+{
+    CWipeCanvas::Memory m{};
+    if (!c.DirectMemory(m))
+        return false;
+    const int64_t w = c.Width(), h = c.Height(), x = c.X(), y = c.Y();
+    const RECT& from = c.SourceClip();
+    const RECT& to = c.Clip();
+    // Source row i lands on row y + h - 1 - i; rows and columns cut to both clips.
+    const int64_t l = std::max<int64_t>({0, from.left, to.left - x});
+    const int64_t r = std::min<int64_t>({w, from.right, to.right - x});
+    const int64_t i0 = std::max<int64_t>({0, from.top, y + h - to.bottom});
+    const int64_t i1 = std::min<int64_t>({h, from.bottom, y + h - to.top});
+    if (l >= r || i0 >= i1)
+        return true;
+    const int width = static_cast<int>(r - l), rows = static_cast<int>(i1 - i0);
+    BYTE* d = m.dst + static_cast<ptrdiff_t>(y + h - 1 - i0) * m.dstPitch + static_cast<ptrdiff_t>(x + l) * 4;
+    const BYTE* p = m.src + static_cast<ptrdiff_t>(i0) * m.srcPitch + static_cast<ptrdiff_t>(l) * 4;
+    const int dstSkip = -m.dstPitch - width * 4, srcSkip = m.srcPitch - width * 4;
+    if (c.Mode() == kTransitionBlendAlpha)
+        (g_bUseMmx ? BlendAlphaRows32Mmx : BlendAlphaRows32)(d, p, dstSkip, srcSkip, width, rows);
+    else if (c.ColorKey() != 0xFFFFFFFFu)
+        CopyKeyRows32(d, p, dstSkip, srcSkip, width, rows, c.ColorKey());
+    else
+        (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(d, p, dstSkip, srcSkip, width, rows);
+    c.MarkDrawn(x + l, y + h - i1, x + r, y + h - i0);
+    return true;
+}
+
+} // namespace
+
 TESSARO_WIPE(WipeMirrorRows)
 {
     WIPE_BEGIN(c);
+    if (MirroredRowsAtOnce(c))
+        return 0;
     const int64_t w = c.Width(), h = c.Height();
     for (int64_t i = 0; i < h; ++i)
         c.PieceAt(0, i, w, i + 1, x, int64_t{y} + h - 1 - i);
@@ -40,12 +81,30 @@ TESSARO_WIPE(WipeStretchRows)
         return 1;
     const int64_t w = c.Width(), h = c.Height();
     const double a = (256 - progress) * 0.00390625;
-    for (int64_t i = 0; i < h; ++i) {
+    const auto row = [&](int64_t i) {
         const int64_t cs = Cos((i * 256) / h - 128);
         const double f = static_cast<double>(2 * cs) * a * (1.0 / 65536) + 1.0;
         const int64_t width = static_cast<int64_t>(f * static_cast<double>(w));
         const int64_t shift = static_cast<int64_t>((f - 1.0) * static_cast<double>(w >> 1));
         c.StretchedRows(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
+    };
+    if (!c.DrawsInAnyOrder() || h > (int64_t{1} << 40)) {
+        for (int64_t i = 0; i < h; ++i)
+            row(i);
+        return 0;
+    }
+    // Each row lands on a row of its own, so the rows may come in any order: those of cosine
+    // index 128 - d and 128 + d stretch alike (the cosine is even), and drawn one after the other
+    // they share one table of source columns.
+    const auto rowsOf = [&](int64_t index) {
+        // Rows i with (i * 256) / h == index.
+        for (int64_t i = (index * h + 255) / 256; i < h && (i * 256) / h == index; ++i)
+            row(i);
+    };
+    for (int64_t d = 0; d <= 128; ++d) {
+        rowsOf(128 - d);
+        if (d > 0 && d < 128)
+            rowsOf(128 + d);
     }
     return 0;
 }
@@ -68,7 +127,8 @@ TESSARO_WIPE(WipeStretchColumns)
         // Piece (i, 0, i + 1, h) stretched to (1, height) at (x + i, y - shift).
         columns.push_back(CWipeCanvas::ColumnStretch{i, height, int64_t{x} + i, int64_t{y} - shift});
     }
-    c.StretchedColumns(columns);
+    if (!wipe::DrawStretchedColumnRows(c, columns))
+        c.StretchedColumns(columns);
     return 0;
 }
 
@@ -176,6 +236,46 @@ template <int N> void MarkBlock(uint8_t* on, int64_t w, int64_t x0, bool shown)
         std::memcpy(on + x0, bytes, static_cast<size_t>(w - x0));
 }
 
+// Rows of blocks copied straight (DirectGrid), two source rows each, and the extent of what
+// showed, added to the step's bounds when the walk ends.
+class ShownRows {
+public:
+    ShownRows(CWipeCanvas& c, const CWipeCanvas::Memory& m) : m_c(c), m_m(m) {}
+    ShownRows(const ShownRows&) = delete;
+    ShownRows& operator=(const ShownRows&) = delete;
+    ~ShownRows()
+    {
+        if (m_l < m_r)
+            m_c.MarkDrawn(int64_t{m_c.X()} + m_l, int64_t{m_c.Y()} + m_top, int64_t{m_c.X()} + m_r,
+                          int64_t{m_c.Y()} + m_bottom);
+    }
+
+    // The row of blocks at y0.
+    wipe::BlockRows Rows(int64_t y0) const
+    {
+        return wipe::BlockRows{
+            m_m.dst + static_cast<ptrdiff_t>(m_c.Y() + y0) * m_m.dstPitch + static_cast<ptrdiff_t>(m_c.X()) * 4,
+            m_m.dstPitch, m_m.src + static_cast<ptrdiff_t>(y0) * m_m.srcPitch, m_m.srcPitch,
+            static_cast<int>(std::min<int64_t>(2, m_c.Height() - y0))};
+    }
+    // Columns l..r-1 of the row of blocks at y0 showed (none while l >= r).
+    void Add(int64_t y0, int64_t l, int64_t r)
+    {
+        if (l >= r)
+            return;
+        if (m_l >= m_r)
+            m_top = y0;
+        m_l = std::min(m_l, l);
+        m_r = std::max(m_r, r);
+        m_bottom = std::min<int64_t>(y0 + 2, m_c.Height());
+    }
+
+private:
+    CWipeCanvas& m_c;
+    const CWipeCanvas::Memory m_m;
+    int64_t m_l = INT64_MAX, m_r = INT64_MIN, m_top = 0, m_bottom = 0;
+};
+
 template <typename RowPart, typename ColumnPart>
 void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
 {
@@ -191,6 +291,16 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
         static thread_local std::vector<int32_t> parts;
         parts.assign(columns.begin(), columns.end());
         wipe::MaskDraws draws;
+        CWipeCanvas::Memory m{};
+        if (c.Mode() == kTransitionCopy && wipe::DirectGrid(c, m)) {
+            ShownRows shown(c, m);
+            for (int64_t y0 = 0; y0 < h; y0 += 2) {
+                int64_t l = 0, r = 0;
+                draws.CopyDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), l, r);
+                shown.Add(y0, l, r);
+            }
+            return;
+        }
         for (int64_t y0 = 0; y0 < h; y0 += 2) {
             draws.DissolveRow(on, w, rowPart(y0), parts.data());
             c.ScatteredMaskedRows(y0, std::min<int64_t>(y0 + 2, h), on);
@@ -458,6 +568,17 @@ TESSARO_WIPE(WipeNoisyCircle)
         for (int64_t x0 = 0; x0 < w; x0 += 2)
             across.push_back(static_cast<int32_t>((2 * x0 - w) * (2 * x0 - w)));
         wipe::MaskDraws draws;
+        CWipeCanvas::Memory m{};
+        if (c.Mode() == kTransitionCopy && wipe::DirectGrid(c, m)) {
+            ShownRows shown(c, m);
+            for (int64_t y0 = 0; y0 < h; y0 += 2) {
+                int64_t l = 0, r = 0;
+                draws.CopyCircleRow(shown.Rows(y0), w, static_cast<int32_t>((2 * y0 - h) * (2 * y0 - h)),
+                                    static_cast<int32_t>(radius), across.data(), l, r);
+                shown.Add(y0, l, r);
+            }
+            return 0;
+        }
         for (int64_t y0 = 0; y0 < h; y0 += 2) {
             draws.CircleRow(on, w, static_cast<int32_t>((2 * y0 - h) * (2 * y0 - h)),
                             static_cast<int32_t>(radius), across.data());
@@ -611,10 +732,21 @@ TESSARO_WIPE(WipeHalfDiscFromBottom)
     if (start >= h)
         return 0;
     const int64_t q = (r * r) / 4;
-    for (int64_t k = 0, row = h; row > start && row >= 0; ++k, row = h - k)
+    const auto chord = [&](int64_t row) {
+        const int64_t k = h - row;
         CentredChord(
             c, row,
             static_cast<int64_t>(2 * std::sqrt(static_cast<double>(std::max<int64_t>(q - k * k, 0)))));
+    };
+    if (c.DrawsInAnyOrder()) {
+        // Each chord lands on a row of its own: drawn top to bottom, the row kernels' look-ahead
+        // runs into the row drawn next.
+        for (int64_t row = std::max<int64_t>(start + 1, 0); row <= h; ++row)
+            chord(row);
+        return 0;
+    }
+    for (int64_t row = h; row > start && row >= 0; --row)
+        chord(row);
     return 0;
 }
 
@@ -692,8 +824,9 @@ void GrowCells(CWipeCanvas& c, int64_t n, int64_t b)
     uint8_t* on = c.ColumnMask();
     for (int64_t i = 0; i < w; ++i)
         on[i] = (i % n) < b ? 1 : 0;
-    if (n <= 8 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) {
-        // Runs under eight pixels: every group blends and keeps what the mask hides (wider runs
+    const bool plainCopy = c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu;
+    if (n <= 8 && (c.Mode() == kTransitionBlendAlpha || plainCopy) && c.DrawsInAnyOrder()) {
+        // Runs under eight pixels: every group is drawn and keeps what the mask hides (wider runs
         // do better as runs).
         for (int64_t y0 = 0; y0 < h; y0 += n)
             c.ScatteredMaskedRows(y0, std::min(y0 + b, h), on);

@@ -4,6 +4,9 @@
 
 #include "platform/random.h"
 #include "raster/pixel_simd_avx2.h"
+#include "raster/row_kernel_loops.h"
+#include "raster/wipe_blocks.h"
+#include "raster/wipe_canvas.h"
 
 #include <algorithm>
 #include <cstring>
@@ -129,6 +132,180 @@ namespace wipe {
 void MaskDraws::CircleRow(uint8_t* on, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared)
 {
     CircleRowAvx2(on, w, dySquared, radius, dxSquared, m_position);
+}
+
+} // namespace wipe
+
+namespace wipe {
+
+namespace {
+
+// Eight blocks B pixels wide copied where their lane of `shown` is set: each register of eight
+// pixels takes its blocks' answers by a permute, and only the shown pixels are stored (the
+// destination is not read at all).
+template <int B>
+PIXEL_SIMD_AVX2 inline void DrawEightBlocks(const BlockRows& at, int64_t x, __m256i shown)
+{
+    using namespace pixel_simd_avx2;
+    static_assert(B == 2 || B == 4);
+    for (int r = 0; r < at.rows; ++r) {
+        BYTE* d = at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch + x * 4;
+        const BYTE* s = at.src + static_cast<ptrdiff_t>(r) * at.srcPitch + x * 4;
+        for (int j = 0; j < B; ++j, d += 32, s += 32) {
+            const int f = 8 / B * j; // the register's first block
+            const __m256i which = B == 4 ? _mm256_setr_epi32(f, f, f, f, f + 1, f + 1, f + 1, f + 1)
+                                         : _mm256_setr_epi32(f, f, f + 1, f + 1, f + 2, f + 2, f + 3, f + 3);
+            if (j % 2 == 0) {
+                // Lines a little further along, as the row kernels ask for them (a hint: the
+                // address may lie past the row).
+                _mm_prefetch(reinterpret_cast<const char*>(d) + raster_detail::kBlendAhead, _MM_HINT_T0);
+                _mm_prefetch(reinterpret_cast<const char*>(s) + raster_detail::kBlendAhead, _MM_HINT_T0);
+            }
+            const __m256i mask = _mm256_permutevar8x32_epi32(shown, which);
+            _mm256_maskstore_epi32(reinterpret_cast<int*>(d), mask, Load8(s));
+        }
+    }
+}
+
+// The columns from the first shown block's to the last one's end (empty while l >= r).
+struct ShownSpan {
+    int64_t l = INT64_MAX;
+    int64_t r = INT64_MIN;
+
+    // Eight blocks B wide from column x, shown by the lanes of `shown`.
+    PIXEL_SIMD_AVX2 void Add(__m256i shown, int64_t x, int b)
+    {
+        const unsigned bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(shown)));
+        if (bits == 0)
+            return;
+        l = std::min<int64_t>(l, x + b * __builtin_ctz(bits));
+        r = std::max<int64_t>(r, x + b * (32 - __builtin_clz(bits)));
+    }
+};
+
+// Block k (columns B k to B k + B - 1, cut at w) drawn when shown.
+inline void DrawOneBlock(const BlockRows& at, int64_t w, int64_t x, int b, bool shown, ShownSpan& span)
+{
+    if (!shown)
+        return;
+    const int n = static_cast<int>(std::min<int64_t>(b, w - x));
+    span.l = std::min(span.l, x);
+    span.r = std::max(span.r, x + n);
+    for (int r = 0; r < at.rows; ++r) {
+        BYTE* d = at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch + x * 4;
+        const BYTE* s = at.src + static_cast<ptrdiff_t>(r) * at.srcPitch + x * 4;
+        CopyShort(d, s, n);
+    }
+}
+
+PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
+                                              int& position)
+{
+    ShownSpan span;
+    const int32_t level = static_cast<int32_t>(std::clamp<int64_t>(row, -512, 512));
+    const __m256i levels = _mm256_set1_epi32(level);
+    const __m256i low = _mm256_set1_epi32(255);
+    const int64_t whole = w / 4;
+    int a = position;
+    int64_t k = 0;
+    for (; k + 8 <= whole; k += 8) {
+        __m256i draws;
+        if (a < 0 || a > 47) {
+            alignas(32) int32_t one[8];
+            for (int j = 0; j < 8; ++j)
+                one[j] = static_cast<int32_t>(DrawAt(a) & 255);
+            draws = _mm256_load_si256(reinterpret_cast<const __m256i*>(one));
+        } else {
+            draws = _mm256_and_si256(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_RandomState.table + a + 1)), low);
+            a += 8;
+        }
+        const __m256i limits =
+            _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part + k)));
+        // Shown where the draw is not above its limit.
+        const __m256i shown = _mm256_xor_si256(_mm256_cmpgt_epi32(draws, limits), _mm256_set1_epi32(-1));
+        DrawEightBlocks<4>(at, 4 * k, shown);
+        span.Add(shown, 4 * k, 4);
+    }
+    for (; k < (w + 3) / 4; ++k)
+        DrawOneBlock(at, w, 4 * k, 4, static_cast<int32_t>(DrawAt(a) & 255) <= level + part[k], span);
+    position = a;
+    return span;
+}
+
+PIXEL_SIMD_AVX2 ShownSpan CopyCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+                                            const int32_t* dxSquared, int& position)
+{
+    ShownSpan span;
+    const __m256i radii = _mm256_set1_epi32(radius);
+    const __m256i rows = _mm256_set1_epi32(dySquared);
+    const __m256i low = _mm256_set1_epi32(255);
+    const __m256i one = _mm256_set1_epi32(1);
+    const int64_t whole = w / 2;
+    int a = position;
+    int64_t k = 0;
+    for (; k + 8 <= whole; k += 8) {
+        __m256i draws;
+        if (a < 0 || a > 47) {
+            alignas(32) int32_t each[8];
+            for (int j = 0; j < 8; ++j)
+                each[j] = static_cast<int32_t>(DrawAt(a) & 255);
+            draws = _mm256_load_si256(reinterpret_cast<const __m256i*>(each));
+        } else {
+            draws = _mm256_and_si256(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_RandomState.table + a + 1)), low);
+            a += 8;
+        }
+        const __m256i m = _mm256_sub_epi32(radii, draws);
+        const __m256i distance =
+            _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dxSquared + k)));
+        const __m256i next = _mm256_add_epi32(m, one);
+        const __m256i inside = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, next), distance);
+        const __m256i shown = _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), m), inside);
+        DrawEightBlocks<2>(at, 2 * k, shown);
+        span.Add(shown, 2 * k, 2);
+    }
+    for (; k < (w + 1) / 2; ++k)
+        DrawOneBlock(at, w, 2 * k, 2, WithinCircle(DrawAt(a), radius, dySquared + dxSquared[k]), span);
+    position = a;
+    return span;
+}
+
+} // namespace
+
+bool DirectGrid(const CWipeCanvas& c, CWipeCanvas::Memory& out)
+{
+    const bool plain =
+        c.Mode() == kTransitionBlendAlpha || (c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu);
+    CWipeCanvas::Memory m{};
+    if (!plain || !UseAvx2Loops() || !c.DirectMemory(m))
+        return false;
+    const int64_t w = c.Width(), h = c.Height(), x = c.X(), y = c.Y();
+    const RECT& from = c.SourceClip();
+    const RECT& to = c.Clip();
+    const bool inside = w > 0 && h > 0 && from.left <= 0 && from.top <= 0 && from.right >= w &&
+                        from.bottom >= h && to.left <= x && to.top <= y && to.right >= x + w &&
+                        to.bottom >= y + h;
+    if (!inside)
+        return false;
+    out = m;
+    return true;
+}
+
+void MaskDraws::CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l,
+                                int64_t& r)
+{
+    const ShownSpan span = CopyDissolveRowAvx2(at, w, row, part, m_position);
+    l = span.l;
+    r = span.r;
+}
+
+void MaskDraws::CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+                              const int32_t* dxSquared, int64_t& l, int64_t& r)
+{
+    const ShownSpan span = CopyCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_position);
+    l = span.l;
+    r = span.r;
 }
 
 } // namespace wipe

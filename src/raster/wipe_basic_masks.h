@@ -2,9 +2,26 @@
 // shared subtractive draws where the wipes' AVX2 loops run.
 #pragma once
 
+#include "raster/wipe_canvas.h"
+
 #include <cstdint>
 
 namespace wipe {
+
+// The pixel memory of both images where the wipes' AVX2 loops run, the mode is a plain copy or a
+// blend, and the whole source placed at the canvas's position lies inside both clips: rows of
+// blocks can then be written straight. False, with out untouched, otherwise.
+bool DirectGrid(const CWipeCanvas& c, CWipeCanvas::Memory& out);
+
+// One row of blocks to copy: `rows` (1 or 2) source rows from `src` copied where their pixels are
+// shown to `dst`.
+struct BlockRows {
+    BYTE* dst;
+    LONG dstPitch;
+    const BYTE* src;
+    LONG srcPitch;
+    int rows;
+};
 
 // The shared subtractive draws in order, as RandomRun walks them (the position kept here and
 // written back when the run ends); eight at once where they all come from the table as it
@@ -26,6 +43,14 @@ public:
     // and (radius + 1) squared, below 2^30; dxSquared holds (w + 1) / 2 values. Only where
     // UseAvx2() holds.
     void CircleRow(uint8_t* on, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared);
+
+    // The same draws and rules as DissolveRow and CircleRow, with the shown blocks' pixels copied
+    // at once instead of marked: the pixels ScatteredMaskedRows copies with those masks. l and r
+    // are set to the shown columns' extent (l >= r when none shows). Only for plain copies where
+    // DirectGrid holds (blends do better through the mask and the masked rows' look-ahead).
+    void CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l, int64_t& r);
+    void CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
+                       int64_t& l, int64_t& r);
 
 private:
     int m_position;

@@ -2,6 +2,7 @@
 // (entry 2) and the slide smears, whose pieces are one source column or one source row.
 #include "platform/cpu_info.h"
 #include "raster/pixel_simd_avx2.h"
+#include "raster/row_kernel_loops.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_canvas.h"
 #include "winapi/simd_level.h"
@@ -145,7 +146,8 @@ inline void OnePixel(BYTE* d, const BYTE* s, bool blend)
 // One destination row from the source row at `src` through the table; `room` is how many pixels
 // from the row's first read column may be loaded whole (the source's own width).
 template <bool Blend>
-PIXEL_SIMD_AVX2 void StretchedRowAvx2(BYTE* d, const BYTE* src, const ColumnTable& t, int64_t room)
+PIXEL_SIMD_AVX2 void StretchedRowAvx2(BYTE* d, const BYTE* src, const ColumnTable& t, int64_t room, LONG dstPitch,
+                                      LONG srcPitch)
 {
     using namespace pixel_simd_avx2;
     const int w = t.width;
@@ -160,9 +162,16 @@ PIXEL_SIMD_AVX2 void StretchedRowAvx2(BYTE* d, const BYTE* src, const ColumnTabl
             Store8(p, Blend ? BlendAlpha8(same, Load8(p)) : same);
         }
     }
-    // Two groups a step, so the fetch of one overlaps the blend of the other.
+    // Two groups a step, so the fetch of one overlaps the blend of the other. The lines a little
+    // further along are asked for ahead, and the next row's source beside this one's: the rows
+    // come one call each, so no walker of memory sees them coming.
+    const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(w) * 4 & ~ptrdiff_t{63});
+    const ptrdiff_t dstSkip = dstPitch - static_cast<ptrdiff_t>(w) * 4;
     for (; x + 16 <= w; x += 16) {
         BYTE* p = d + x * 4;
+        if (Blend)
+            raster_detail::PrefetchAlong(p, ahead, static_cast<ptrdiff_t>(w - x) * 4, dstSkip);
+        _mm_prefetch(reinterpret_cast<const char*>(src + srcPitch + static_cast<ptrdiff_t>(at[x]) * 4), _MM_HINT_T0);
         const __m256i s0 = Fetch8(src, at, x, room);
         const __m256i s1 = Fetch8(src, at, x + 8, room);
         if (Blend) {
@@ -233,9 +242,9 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
             else
                 std::memcpy(d, p, static_cast<size_t>(w) * 4);
         } else if (blend) {
-            StretchedRowAvx2<true>(d, p, columns, room);
+            StretchedRowAvx2<true>(d, p, columns, room, m_dstPitch, m_srcPitch);
         } else {
-            StretchedRowAvx2<false>(d, p, columns, room);
+            StretchedRowAvx2<false>(d, p, columns, room, m_dstPitch, m_srcPitch);
         }
         if (y + 1 < h) {
             p += yWhole;

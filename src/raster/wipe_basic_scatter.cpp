@@ -1,9 +1,10 @@
-// Entry 5's blocks a row of blocks at a time: the moves of a row's blocks are drawn first, as
-// source offsets, and the row's two pixel rows are then written left to right, two blocks to a
-// register.
+// Entry 5's blocks a row of blocks at a time: the walk takes a row's draws while the row before
+// is drawn, the draws become source offsets eight blocks at a time, and the row's two pixel rows
+// are written left to right, two blocks to a register.
 #include "raster/wipe_basic_scatter.h"
 
 #include "raster/pixel_simd_avx2.h"
+#include "raster/wipe_basic_masks.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 
@@ -26,44 +27,47 @@ public:
     MovedWalk& operator=(const MovedWalk&) = delete;
     ~MovedWalk() { g_RandomState.position = static_cast<int16_t>(m_position); }
 
-    // The source offset of each block of the row at y0, as the block-by-block walk moves it (K a
-    // constant of each instance, so the remainders need no division). The position and the bits
-    // are kept in locals here: stores to `offsets` could otherwise be taken to change them.
-    template <uint32_t K> void Row(int64_t w, int64_t h, int64_t y0, LONG srcPitch, ptrdiff_t* offsets)
+    // The draws of `blocks` blocks in walk order: a moved block's two draws for its move right
+    // and down (taken modulo the move range later), 0 and 0 for one left in place. The position
+    // and the bits stay in locals: stores of the draws could otherwise be taken to change them.
+    void Draws(uint32_t* across, uint32_t* down, int64_t blocks)
     {
-        const int64_t bh = std::min<int64_t>(2, h - y0);
         int position = m_position;
         uint64_t bits = m_moved;
-        for (int64_t x0 = 0, k = 0; x0 < w; x0 += 4, ++k) {
-            const int64_t bw = std::min<int64_t>(4, w - x0);
-            int64_t dx = 0, dy = 0;
-            if (position >= 0 && position <= 52) {
-                // The block's draws all come from the table as it stands.
-                const int32_t* table = g_RandomState.table + position;
-                const uint64_t moved = (bits >> (position + 1)) & 1;
-                const int64_t take = -static_cast<int64_t>(moved);
-                dx = static_cast<int64_t>(static_cast<uint32_t>(table[2]) % K) & take;
-                dy = static_cast<int64_t>(static_cast<uint32_t>(table[3]) % K) & take;
-                position += 1 + 2 * static_cast<int>(moved);
-            } else {
-                // Draws that may reach a refill, one at a time; the table may then be new.
-                m_position = position;
-                if (m_progress < static_cast<int32_t>(Draw() & 255)) {
-                    dx = Draw() % K;
-                    dy = Draw() % K;
-                }
-                Mark();
-                position = m_position;
-                bits = m_moved;
-            }
-            if (x0 + dx + bw > w)
-                dx = 0;
-            if (y0 + dy + bh > h)
-                dy = 0;
-            offsets[k] = static_cast<ptrdiff_t>(y0 + dy) * srcPitch + static_cast<ptrdiff_t>(x0 + dx) * 4;
-        }
+        for (int64_t k = 0; k < blocks; ++k)
+            Step(position, bits, across[k], down[k]);
         m_position = position;
     }
+
+    // One block of Draws, for loops that walk beside other work (Position, Bits and Leave keep
+    // the walk's place).
+    void Step(int& position, uint64_t& bits, uint32_t& across, uint32_t& down)
+    {
+        if (position >= 0 && position <= 52) {
+            // The block's draws all come from the table as it stands.
+            const int32_t* table = g_RandomState.table + position;
+            const uint64_t moved = (bits >> (position + 1)) & 1;
+            const uint32_t take = 0u - static_cast<uint32_t>(moved);
+            across = static_cast<uint32_t>(table[2]) & take;
+            down = static_cast<uint32_t>(table[3]) & take;
+            position += 1 + 2 * static_cast<int>(moved);
+            return;
+        }
+        // Draws that may reach a refill, one at a time; the table may then be new.
+        m_position = position;
+        across = down = 0;
+        if (m_progress < static_cast<int32_t>(Draw() & 255)) {
+            across = Draw();
+            down = Draw();
+        }
+        Mark();
+        position = m_position;
+        bits = m_moved;
+    }
+
+    int Position() const { return m_position; }
+    uint64_t Bits() const { return m_moved; }
+    void Leave(int position) { m_position = position; }
 
 private:
     uint32_t Draw()
@@ -96,44 +100,123 @@ private:
     uint64_t m_moved = 0;
 };
 
-// One pixel row of a row of blocks: block k's four pixels from src + offsets[k]; a narrower last
-// block of `tail` pixels.
+// v mod K of eight unsigned lanes, K a constant of each instance (2, 4, 6 or 10): the quotient by
+// a multiply and shift exact for every 32-bit value.
+template <uint32_t K> PIXEL_SIMD_AVX2 inline __m256i Remainder8(__m256i v)
+{
+    if constexpr ((K & (K - 1)) == 0) {
+        return _mm256_and_si256(v, _mm256_set1_epi32(K - 1));
+    } else {
+        static_assert(K == 6 || K == 10);
+        constexpr uint32_t kMagic = K == 6 ? 0xAAAAAAABu : 0xCCCCCCCDu; // ceil(2^(32 + shift) / K)
+        constexpr int kShift = 32 + (K == 6 ? 2 : 3);
+        const __m256i magic = _mm256_set1_epi32(static_cast<int>(kMagic));
+        const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(v, magic), kShift);
+        const __m256i odd = _mm256_slli_epi64(
+            _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(v, 32), magic), kShift), 32);
+        const __m256i q = _mm256_blend_epi32(even, odd, 0xAA);
+        return _mm256_sub_epi32(v, _mm256_mullo_epi32(q, _mm256_set1_epi32(K)));
+    }
+}
+
+// The source offset of each block of the row at y0 from its draws, eight blocks a step: the move
+// is each draw modulo K, and a move that would carry the block past the right or bottom edge is
+// dropped on that axis. The arrays hold whole groups of eight.
+template <uint32_t K>
+PIXEL_SIMD_AVX2 void Offsets(const uint32_t* across, const uint32_t* down, int64_t blocks, int64_t w, int64_t h,
+                             int64_t y0, LONG srcPitch, int32_t* offsets)
+{
+    const int32_t bh = static_cast<int32_t>(std::min<int64_t>(2, h - y0));
+    // A move down stays when y0 + dy + bh <= h; a move right when x0 + dx + bw <= w.
+    const __m256i roomDown = _mm256_set1_epi32(static_cast<int32_t>(h - y0 - bh));
+    const __m256i pitch = _mm256_set1_epi32(srcPitch);
+    const __m256i rowAt = _mm256_set1_epi32(static_cast<int32_t>(y0 * srcPitch));
+    const __m256i width = _mm256_set1_epi32(static_cast<int32_t>(w));
+    const __m256i four = _mm256_set1_epi32(4);
+    __m256i x0 = _mm256_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28);
+    for (int64_t k = 0; k < blocks; k += 8, x0 = _mm256_add_epi32(x0, _mm256_set1_epi32(32))) {
+        __m256i dx = Remainder8<K>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(across + k)));
+        __m256i dy = Remainder8<K>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(down + k)));
+        const __m256i bw = _mm256_min_epi32(four, _mm256_sub_epi32(width, x0));
+        dx = _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_add_epi32(_mm256_add_epi32(x0, dx), bw), width), dx);
+        dy = _mm256_andnot_si256(_mm256_cmpgt_epi32(dy, roomDown), dy);
+        const __m256i at = _mm256_add_epi32(_mm256_add_epi32(rowAt, _mm256_mullo_epi32(dy, pitch)),
+                                            _mm256_slli_epi32(_mm256_add_epi32(x0, dx), 2));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(offsets + k), at);
+    }
+}
+
+// A row of blocks drawn (its one or two pixel rows: block k's four pixels from src + offsets[k],
+// a narrower last block of `tail` pixels) while the walk takes the next row's draws (none where
+// `walks` is false): the walk's chain of draws runs beside the drawing instead of before it.
 template <bool Blend>
-PIXEL_SIMD_AVX2 void BlockRow(BYTE* d, const BYTE* src, const ptrdiff_t* offsets, int64_t whole, int tail)
+PIXEL_SIMD_AVX2 void BlockRowAndWalk(MovedWalk& walk, bool walks, uint32_t* across, uint32_t* down, BYTE* d,
+                                     LONG dstPitch, const BYTE* src, LONG srcPitch, int64_t rows,
+                                     const int32_t* offsets, int64_t w)
 {
     using namespace pixel_simd_avx2;
+    const int64_t whole = w / 4;
+    const int tail = static_cast<int>(w - whole * 4);
+    const int64_t blocks = (w + 3) / 4;
+    int position = walk.Position();
+    uint64_t bits = walk.Bits();
+    BYTE* const d1 = d + dstPitch;
     int64_t k = 0;
-    for (; k + 2 <= whole; k += 2, d += 32) {
-        const __m256i s =
-            _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + offsets[k + 1])),
-                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + offsets[k])));
-        Store8(d, Blend ? BlendAlpha8(s, Load8(d)) : s);
+    for (; k + 2 <= whole; k += 2) {
+        if (walks) {
+            walk.Step(position, bits, across[k], down[k]);
+            walk.Step(position, bits, across[k + 1], down[k + 1]);
+        }
+        const BYTE* const a = src + offsets[k];
+        const BYTE* const b = src + offsets[k + 1];
+        BYTE* const p = d + 16 * k;
+        const __m256i s0 = _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b)),
+                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(a)));
+        Store8(p, Blend ? BlendAlpha8(s0, Load8(p)) : s0);
+        if (rows > 1) {
+            const __m256i s1 = _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b + srcPitch)),
+                                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + srcPitch)));
+            BYTE* const q = d1 + 16 * k;
+            Store8(q, Blend ? BlendAlpha8(s1, Load8(q)) : s1);
+        }
     }
-    if (k < whole) {
-        (Blend ? BlendShort : CopyShort)(d, src + offsets[k], 4);
-        d += 16;
-        ++k;
+    if (walks)
+        for (int64_t j = k; j < blocks; ++j)
+            walk.Step(position, bits, across[j], down[j]);
+    walk.Leave(position);
+    for (int64_t r = 0; r < rows; ++r) {
+        BYTE* const row = r == 0 ? d : d1;
+        const BYTE* const from = src + r * srcPitch;
+        int64_t j = k;
+        if (j < whole) {
+            (Blend ? BlendShort : CopyShort)(row + 16 * j, from + offsets[j], 4);
+            ++j;
+        }
+        if (tail > 0)
+            (Blend ? BlendShort : CopyShort)(row + 16 * j, from + offsets[j], tail);
     }
-    if (tail > 0)
-        (Blend ? BlendShort : CopyShort)(d, src + offsets[k], tail);
 }
 
 template <uint32_t K> void ScatterRows(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress)
 {
     const int64_t w = c.Width(), h = c.Height();
-    const int64_t whole = w / 4;
-    const int tail = static_cast<int>(w - whole * 4);
-    static thread_local std::vector<ptrdiff_t> offsets;
-    offsets.resize(static_cast<size_t>(whole + 1));
+    const int64_t blocks = (w + 3) / 4;
+    const size_t lanes = static_cast<size_t>(blocks + 7) & ~size_t{7};
+    static thread_local std::vector<uint32_t> draws;
+    static thread_local std::vector<int32_t> offsets;
+    draws.assign(2 * lanes, 0);
+    offsets.resize(lanes);
+    uint32_t* const across = draws.data();
+    uint32_t* const down = draws.data() + lanes;
     const bool blend = c.Mode() == kTransitionBlendAlpha;
     MovedWalk walk(progress);
+    walk.Draws(across, down, blocks);
     BYTE* dstRow = m.dst + static_cast<ptrdiff_t>(c.Y()) * m.dstPitch + static_cast<ptrdiff_t>(c.X()) * 4;
-    for (int64_t y0 = 0; y0 < h; y0 += 2) {
-        walk.Row<K>(w, h, y0, m.srcPitch, offsets.data());
-        const int64_t bh = std::min<int64_t>(2, h - y0);
-        for (int64_t r = 0; r < bh; ++r, dstRow += m.dstPitch)
-            (blend ? BlockRow<true> : BlockRow<false>)(dstRow, m.src + r * m.srcPitch, offsets.data(), whole,
-                                                       tail);
+    for (int64_t y0 = 0; y0 < h; y0 += 2, dstRow += 2 * static_cast<ptrdiff_t>(m.dstPitch)) {
+        Offsets<K>(across, down, blocks, w, h, y0, m.srcPitch, offsets.data());
+        (blend ? BlockRowAndWalk<true> : BlockRowAndWalk<false>)(walk, y0 + 2 < h, across, down, dstRow,
+                                                                 m.dstPitch, m.src, m.srcPitch,
+                                                                 std::min<int64_t>(2, h - y0), offsets.data(), w);
     }
     c.MarkDrawn(c.X(), c.Y(), int64_t{c.X()} + w, int64_t{c.Y()} + h);
 }
@@ -143,17 +226,11 @@ template <uint32_t K> void ScatterRows(CWipeCanvas& c, const CWipeCanvas::Memory
 bool DrawScatteredBlockRows(CWipeCanvas& c, int32_t progress, uint32_t k)
 {
     CWipeCanvas::Memory m{};
-    const bool plain =
-        c.Mode() == kTransitionBlendAlpha || (c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu);
-    if (!plain || !UseAvx2Loops() || !c.DirectMemory(m))
+    if (!DirectGrid(c, m))
         return false;
-    const int64_t w = c.Width(), h = c.Height(), x = c.X(), y = c.Y();
-    const RECT& from = c.SourceClip();
-    const RECT& to = c.Clip();
-    const bool inside = w > 0 && h > 0 && from.left <= 0 && from.top <= 0 && from.right >= w &&
-                        from.bottom >= h && to.left <= x && to.top <= y && to.right >= x + w &&
-                        to.bottom >= y + h;
-    if (!inside)
+    // Offsets of 32 bits, with room for a move past the last row.
+    const int64_t extent = int64_t{m.srcPitch} * (c.Height() + 10) + (int64_t{c.Width()} + 10) * 4;
+    if (m.srcPitch < 0 || extent > INT32_MAX)
         return false;
     switch (k) {
     case 10:

@@ -16,6 +16,7 @@ using namespace wipetest;
 struct Step {
     std::vector<uint32_t> pixels;
     SubtractiveRandomState after;
+    RECT bounds;
 };
 
 Step Draw(int32_t index, const CImage& start, const CImage& src, int32_t progress, int32_t x, int32_t y,
@@ -33,7 +34,7 @@ Step Draw(int32_t index, const CImage& start, const CImage& src, int32_t progres
         DrawSubtractiveRandom(g_RandomState);
     DrawTransition(index, dst.get(), const_cast<CImage*>(&src), progress, x, y, mode, nullptr);
     g_bUseMmx = savedSwitch;
-    return Step{Pixels(*dst), g_RandomState};
+    return Step{Pixels(*dst), g_RandomState, dst->GetUpdateRegion()->Bounds()};
 }
 
 TEST(WipeRandomBlocks, RowsOfBlocksDrawTheBlockWalk)
@@ -60,6 +61,10 @@ TEST(WipeRandomBlocks, RowsOfBlocksDrawTheBlockWalk)
                             << "entry " << index << ", " << c.w << "x" << c.h << " at " << c.x << "," << c.y
                             << ", progress " << progress << ", mode " << mode;
                         ASSERT_EQ(rows.after.position, walk.after.position);
+                        EXPECT_TRUE(rows.bounds.left == walk.bounds.left && rows.bounds.top == walk.bounds.top &&
+                                    rows.bounds.right == walk.bounds.right &&
+                                    rows.bounds.bottom == walk.bounds.bottom)
+                            << "entry " << index << ", progress " << progress << ", mode " << mode;
                         ASSERT_EQ(0,
                                   std::memcmp(rows.after.table, walk.after.table, sizeof(walk.after.table)));
                     }
