@@ -4,8 +4,10 @@
 #include "raster/blend_mode_ops.h"
 #include "raster/compose_ops.h"
 #include "raster/image.h"
+#include "raster/op_frame.h"
 #include "raster/pixel_lib.h"
 #include "raster/scale_ops.h"
+#include "raster/sprite_rows.h"
 
 #include <algorithm>
 #include <new>
@@ -26,6 +28,39 @@ bool PixelAt(const CImage& image, LONG x, LONG y, DWORD& pixel)
         return false;
     }
     pixel = static_cast<DWORD>(image.GetPixel(x, y));
+    return true;
+}
+
+// Byte span [first, last) of a rectangle's rows in a 32-bit picture.
+void RowBytes(const CSurface& s, const RECT& r, const BYTE*& first, const BYTE*& last)
+{
+    const auto at = [&](LONG x, LONG y) { return s.GetBits() + intptr_t(y) * s.GetPitch() + intptr_t(x) * 4; };
+    first = std::min(at(r.left, r.top), at(r.right, r.bottom - 1));
+    last = std::max(at(r.left, r.top), at(r.right, r.bottom - 1));
+}
+
+// The blend by source alpha at full opacity as the pixel library draws it (same clip, same
+// pixels, the same changed rectangle), without passing through its entry: a scene draws a sprite
+// once a band, and the entry's checks cost as much as a small sprite's few rows. False where the
+// library's own path must draw instead (other depths, a source sharing the target's memory).
+bool BlendBySourceAlpha(CImage& target, const CImage& source, LONG x, LONG y, const RECT& from)
+{
+    if (target.GetBitsPerPixel() != 32 || source.GetBitsPerPixel() != 32 || !target.GetBits() ||
+        !source.GetBits()) {
+        return false;
+    }
+    op_frame::Placement p;
+    if (!op_frame::Place(target, &source, x, y, &from, false, nullptr, p)) {
+        return true;
+    }
+    const BYTE *d0, *d1, *s0, *s1;
+    RowBytes(target, p.dstRect, d0, d1);
+    RowBytes(source, p.srcRect, s0, s1);
+    if (s0 < d1 && d0 < s1) {
+        return false;
+    }
+    BlendSpriteRows32(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height);
+    target.MarkChanged(p.dstRect);
     return true;
 }
 
@@ -682,6 +717,10 @@ void CSprite::DrawPlannedRows(CImage* target, const DrawPlan& plan, LONG top, LO
     const RECT screen{plan.screen.left, top, plan.screen.right, bottom};
     const LONG sourceTop = plan.from.top + (top - plan.screen.top);
     const RECT from{plan.from.left, sourceTop, plan.from.right, sourceTop + (bottom - top)};
+    if (m_blendMode == 2 && m_alpha == 255 && plan.source->GetColorKey() == kNoColorKey && g_pPixelLib &&
+        g_PixelLibFuncs.blend && BlendBySourceAlpha(*target, *plan.source, screen.left, screen.top, from)) {
+        return;
+    }
     Blit(target, plan.source, screen, from);
 }
 
