@@ -1,9 +1,7 @@
 // The sprite blend by source alpha over a block of rows, as a scene draws one sprite into a band:
-// the same pixels as BlendAlphaRows32 (colour (s a + d (255 - a) + 127) / 255, alpha 0), drawn
-// with less work where sprites are made of runs: eight or sixteen opaque pixels are stored without
-// reading the destination, transparent ones only clear the alpha still set, and a row's last
-// pixels blend as one masked group rather than one at a time. A band's few rows ask for the
-// source rows ahead of them, the next band's first ones included.
+// the same pixels as BlendAlphaRows32 (colour (s a + d (255 - a) + 127) / 255, alpha 0). Its AVX2
+// form blends a row's last pixels as one masked group rather than one at a time, and a band's few
+// rows ask for the source rows ahead of them, the next band's first ones included.
 #pragma once
 
 #include "winapi/base.h"
