@@ -8,17 +8,13 @@
 
 #include "platform/cpu_info.h"
 #include "raster/pixel_simd_avx2.h"
-#include "raster/row_kernel_loops.h"
 #include "raster/row_kernels.h"
 #include "winapi/simd_level.h"
 
 #include <immintrin.h>
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-
-using namespace raster_detail;
 
 namespace {
 
@@ -29,7 +25,7 @@ using pixel_simd_avx2::Store8;
 
 // Blocks of at most this many rows are a band's.
 constexpr int kBandRowsAtMost = 16;
-// How many rows ahead a band's walk asks for its source.
+// How many rows ahead the walk asks for its pixels.
 constexpr ptrdiff_t kRowsAhead = 4;
 
 PIXEL_SIMD_AVX2 inline void Blend8(BYTE* dst, const BYTE* src)
@@ -47,31 +43,34 @@ PIXEL_SIMD_AVX2 inline void BlendLast(BYTE* rowEnd, const BYTE* srcEnd, int rest
     Store8(at, _mm256_blendv_epi8(d, BlendAlpha8(Load8(srcEnd - 32), d), fresh));
 }
 
+// Asks for every line of the row `ahead` bytes along from p, its partly used first and last ones
+// included. A hint only: the address may lie outside any buffer.
+inline void PrefetchRow(const BYTE* p, ptrdiff_t ahead, ptrdiff_t rowBytes)
+{
+    const uintptr_t at = reinterpret_cast<uintptr_t>(p) + static_cast<uintptr_t>(ahead);
+    const uintptr_t end = at + static_cast<uintptr_t>(rowBytes);
+    for (uintptr_t line = at & ~uintptr_t{63}; line < end; line += 64) {
+        _mm_prefetch(reinterpret_cast<const char*>(line), _MM_HINT_T0);
+    }
+}
+
 template <bool Band>
 PIXEL_SIMD_AVX2 void Rows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
     const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 4;
-    // A band's few rows ask for their source some rows ahead, the next band's first rows at its
-    // end (a band's walk through each sprite is too short for the processor's own prefetch to
-    // start); a taller block asks along its walk, as the alpha blend does.
-    const ptrdiff_t rowsAhead = kRowsAhead * (static_cast<ptrdiff_t>(srcSkip) + rowBytes);
-    const ptrdiff_t ahead = std::min(kBlendAhead, rowBytes & ~ptrdiff_t{63});
+    // Each row asks for the rows some rows further down: a sprite's rows are short and lie a pitch
+    // apart, too short a walk for the processor's own prefetch to start. A band's rows ask for the
+    // source only (the band's target rows were just painted; at its end it asks for the next
+    // band's first source rows); a taller block asks for the target too.
+    const ptrdiff_t srcAhead = kRowsAhead * (static_cast<ptrdiff_t>(srcSkip) + rowBytes);
+    const ptrdiff_t dstAhead = kRowsAhead * (static_cast<ptrdiff_t>(dstSkip) + rowBytes);
     for (int y = 0; y < height; ++y) {
-        if (Band) {
-            // Every line of that row, its partly used first and last ones included.
-            const uintptr_t at = reinterpret_cast<uintptr_t>(src) + static_cast<uintptr_t>(rowsAhead);
-            const uintptr_t end = at + static_cast<uintptr_t>(rowBytes);
-            for (uintptr_t line = at & ~uintptr_t{63}; line < end; line += 64) {
-                _mm_prefetch(reinterpret_cast<const char*>(line), _MM_HINT_T0);
-            }
+        PrefetchRow(src, srcAhead, rowBytes);
+        if (!Band) {
+            PrefetchRow(dst, dstAhead, rowBytes);
         }
         int x = 0;
         for (; x + 16 <= width; x += 16) {
-            if (!Band) {
-                const ptrdiff_t left = rowBytes - static_cast<ptrdiff_t>(x) * 4;
-                PrefetchAlong(dst, ahead, left, dstSkip);
-                PrefetchAlong(src, ahead, left, srcSkip);
-            }
             Blend8(dst, src);
             Blend8(dst + 32, src + 32);
             dst += 64;
