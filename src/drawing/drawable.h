@@ -43,6 +43,11 @@ struct DrawPlan {
     const CImage* source = nullptr;
     RECT screen{0, 0, 0, 0}; // the part on the target; empty: nothing to draw
     RECT from{0, 0, 0, 0};   // the source pixels drawn there, of the same size
+    // Where the drawable blends the source's rows straight into the target (screen and from then
+    // hold the final clip): the pixels at screen's and from's top left, and both pitches.
+    BYTE* dst = nullptr;
+    const BYTE* src = nullptr;
+    LONG dstPitch = 0, srcPitch = 0;
 };
 
 class CDrawable {

@@ -4,8 +4,10 @@
 #include "raster/blend_mode_ops.h"
 #include "raster/compose_ops.h"
 #include "raster/image.h"
+#include "raster/op_frame.h"
 #include "raster/pixel_lib.h"
 #include "raster/scale_ops.h"
+#include "raster/sprite_rows.h"
 
 #include <algorithm>
 #include <new>
@@ -27,6 +29,58 @@ bool PixelAt(const CImage& image, LONG x, LONG y, DWORD& pixel)
     }
     pixel = static_cast<DWORD>(image.GetPixel(x, y));
     return true;
+}
+
+// Byte span [first, last) of a rectangle's rows in a 32-bit picture.
+void RowBytes(const CSurface& s, const RECT& r, const BYTE*& first, const BYTE*& last)
+{
+    const auto at = [&](LONG x, LONG y) { return s.GetBits() + intptr_t(y) * s.GetPitch() + intptr_t(x) * 4; };
+    first = std::min(at(r.left, r.top), at(r.right, r.bottom - 1));
+    last = std::max(at(r.left, r.top), at(r.right, r.bottom - 1));
+}
+
+// Cuts screen and the source rectangle drawn there (same size) to the rectangle clip of the one
+// side; false when nothing is left.
+bool CutBoth(RECT& screen, RECT& from, const RECT& clip, bool bySource)
+{
+    const RECT& side = bySource ? from : screen;
+    const LONG l = std::max<LONG>(clip.left - side.left, 0), t = std::max<LONG>(clip.top - side.top, 0);
+    const LONG r = std::max<LONG>(side.right - clip.right, 0), b = std::max<LONG>(side.bottom - clip.bottom, 0);
+    screen = RECT{screen.left + l, screen.top + t, screen.right - r, screen.bottom - b};
+    from = RECT{from.left + l, from.top + t, from.right - r, from.bottom - b};
+    return screen.left < screen.right && screen.top < screen.bottom;
+}
+
+// Fills the plan's pixel pointers where its rows are the pixel library's blend by source alpha
+// at full opacity (the same clip, the same pixels): a scene draws a sprite once a band, and the
+// library's entry checks cost as much as a small sprite's few rows. The plan's rectangles take the
+// library's clip; a plan that needs the library's own path (other depths, a source sharing the
+// target's memory) is left as it was.
+void PlanBlendBySourceAlpha(const CImage& target, DrawPlan& plan)
+{
+    const CImage& source = *plan.source;
+    if (target.GetBitsPerPixel() != 32 || source.GetBitsPerPixel() != 32 || !target.GetBits() ||
+        !source.GetBits()) {
+        return;
+    }
+    RECT screen = plan.screen, from = plan.from;
+    if (!CutBoth(screen, from, op_frame::SourceClip(&source), true) ||
+        !CutBoth(screen, from, target.ClipRect(), false)) {
+        plan.screen = plan.from = RECT{0, 0, 0, 0};
+        return;
+    }
+    const BYTE *d0, *d1, *s0, *s1;
+    RowBytes(target, screen, d0, d1);
+    RowBytes(source, from, s0, s1);
+    if (s0 < d1 && d0 < s1) {
+        return;
+    }
+    plan.screen = screen;
+    plan.from = from;
+    plan.dstPitch = target.GetPitch();
+    plan.srcPitch = source.GetPitch();
+    plan.dst = target.GetBits() + intptr_t(screen.top) * plan.dstPitch + intptr_t(screen.left) * 4;
+    plan.src = source.GetBits() + intptr_t(from.top) * plan.srcPitch + intptr_t(from.left) * 4;
 }
 
 // The keyed 32-bit drawing of the four modes that have one: at alpha 255 and below.
@@ -668,6 +722,10 @@ bool CSprite::PlanRegion(const CImage* target, const RECT& rect, DrawPlan& plan)
     RECT screen = m_screen;
     if (Cut(source, screen, from, &rect)) {
         plan = DrawPlan{source, screen, from};
+        if (m_blendMode == 2 && m_alpha == 255 && source->GetColorKey() == kNoColorKey && g_pPixelLib &&
+            g_PixelLibFuncs.blend) {
+            PlanBlendBySourceAlpha(*target, plan);
+        }
     }
     return true;
 }
@@ -680,6 +738,14 @@ void CSprite::DrawPlannedRows(CImage* target, const DrawPlan& plan, LONG top, LO
         return;
     }
     const RECT screen{plan.screen.left, top, plan.screen.right, bottom};
+    if (plan.dst) {
+        const int width = plan.screen.right - plan.screen.left;
+        const intptr_t down = top - plan.screen.top;
+        BlendSpriteRows32(plan.dst + down * plan.dstPitch, plan.src + down * plan.srcPitch, plan.dstPitch - width * 4,
+                          plan.srcPitch - width * 4, width, bottom - top);
+        target->MarkChanged(screen);
+        return;
+    }
     const LONG sourceTop = plan.from.top + (top - plan.screen.top);
     const RECT from{plan.from.left, sourceTop, plan.from.right, sourceTop + (bottom - top)};
     Blit(target, plan.source, screen, from);

@@ -87,27 +87,24 @@ PIXEL_SIMD_AVX2 inline void BlendByLevel8(uint8_t* dst, __m256i s, __m256i e)
 }
 
 // Eight pixels s blended over d: (s * a + d * (255 - a) + 127) / 255 per channel, alpha 0. Each
-// pixel stands as two 16-bit words as it is: the even bytes (blue, red) masked, the odd ones
-// (green, alpha) shifted down, both weighed by a and 255 - a. With x the weighed sum (at most
-// 255 * 255), x / 255 rounded is ((x + 127) * 0x8081) >> 23 for the even half, and
-// (t + (t >> 8)) >> 8 with t = x + 128 for the odd half, left in the high byte where the mask
-// also clears the alpha word.
+// channel's pair (s, d) is weighed by (a, 255 - a) in one multiply-add of bytes: the weights are
+// the unsigned bytes, the pixels the signed ones, moved down by 128 (s - 128 and d - 128), so the
+// sum x - 128 * 255 (x the weighed sum, at most 255 * 255) lies within 16 signed bits. Adding
+// 128 * 255 + 127 gives x + 127, and x / 255 rounded is ((x + 127) * 0x8081) >> 23.
 PIXEL_SIMD_AVX2 inline __m256i BlendAlpha8(__m256i s, __m256i d)
 {
-    const __m256i evenMask = _mm256_set1_epi32(0x00FF00FF);
-    const __m256i sE = _mm256_and_si256(s, evenMask);
-    const __m256i sO = _mm256_srli_epi16(s, 8);
-    const __m256i dE = _mm256_and_si256(d, evenMask);
-    const __m256i dO = _mm256_srli_epi16(d, 8);
-    const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(sO, 0xF5), 0xF5);
-    const __m256i na = _mm256_xor_si256(a, evenMask);
-    __m256i xE = _mm256_add_epi16(_mm256_mullo_epi16(sE, a), _mm256_mullo_epi16(dE, na));
-    __m256i xO = _mm256_add_epi16(_mm256_mullo_epi16(sO, a), _mm256_mullo_epi16(dO, na));
-    xE = _mm256_add_epi16(xE, _mm256_set1_epi16(127));
-    xO = _mm256_add_epi16(xO, _mm256_set1_epi16(128));
-    xE = _mm256_srli_epi16(_mm256_mulhi_epu16(xE, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
-    xO = _mm256_and_si256(_mm256_add_epi16(xO, _mm256_srli_epi16(xO, 8)), _mm256_set1_epi32(0x0000FF00));
-    return _mm256_or_si256(xE, xO);
+    const __m256i down = _mm256_set1_epi8(static_cast<char>(0x80));
+    const __m256i a = _mm256_shuffle_epi8(s, _mm256_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15,
+                                                             3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15));
+    const __m256i na = _mm256_xor_si256(a, _mm256_set1_epi8(static_cast<char>(0xFF)));
+    const __m256i sd = _mm256_xor_si256(s, down), dd = _mm256_xor_si256(d, down);
+    const __m256i lo = _mm256_maddubs_epi16(_mm256_unpacklo_epi8(a, na), _mm256_unpacklo_epi8(sd, dd));
+    const __m256i hi = _mm256_maddubs_epi16(_mm256_unpackhi_epi8(a, na), _mm256_unpackhi_epi8(sd, dd));
+    const __m256i up = _mm256_set1_epi16(128 * 255 + 127);
+    const __m256i by255 = _mm256_set1_epi16(static_cast<short>(0x8081));
+    const __m256i rlo = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(lo, up), by255), 7);
+    const __m256i rhi = _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_add_epi16(hi, up), by255), 7);
+    return _mm256_and_si256(_mm256_packus_epi16(rlo, rhi), Splat(0x00FFFFFFu));
 }
 
 } // namespace pixel_simd_avx2

@@ -14,6 +14,7 @@
 #include "drawing/sprite.h"
 #include "drawing_test_util.h"
 #include "raster/blend_tables.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -357,3 +358,66 @@ TEST_F(SpriteTest, ImagesPositionsAndTheEdgesOfTheRange)
 }
 
 } // namespace
+
+// A sprite planned once and drawn band by band gives the pixels and changed rectangles of the
+// pixel library's own draw, whatever cuts it: the redraw rectangle, the target's and the source's
+// clip rectangles, a source rectangle, a position off the target's edges; at full opacity (the
+// planned blend) and below it (the library's path), at every SIMD level, the switch on and off.
+TEST_F(SpriteTest, PlannedBandsDrawWhatTheLibraryDraws)
+{
+    struct Case {
+        const char* name;
+        LONG x, y;
+        RECT sourceRect;   // empty: the whole source
+        RECT sourceClip;   // set after the sprite took the source; empty: none
+        RECT targetClip;   // empty: the whole target
+        RECT redraw;
+        int alpha;
+    };
+    const RECT none{0, 0, 0, 0};
+    const Case cases[] = {
+        {"inside", 5, 3, none, none, none, {0, 0, 90, 70}, 255},
+        {"redraw cuts", 5, 3, none, none, none, {11, 9, 40, 33}, 255},
+        {"off every edge", -7, -5, none, none, none, {0, 0, 90, 70}, 255},
+        {"off the right and bottom", 60, 50, none, none, none, {0, 0, 90, 70}, 255},
+        {"source rectangle", 4, 6, {3, 2, 41, 29}, none, none, {0, 0, 90, 70}, 255},
+        {"source clip", 4, 6, none, {5, 4, 30, 40}, none, {0, 0, 90, 70}, 255},
+        {"target clip", 4, 6, none, none, {13, 10, 50, 31}, {0, 0, 90, 70}, 255},
+        {"every cut", -3, 2, {2, 1, 45, 37}, {4, 3, 40, 30}, {6, 5, 33, 60}, {1, 7, 80, 50}, 255},
+        {"below full opacity", 5, 3, none, none, {6, 5, 33, 60}, {0, 0, 90, 70}, 128},
+    };
+    const uint8_t savedSwitch = g_bUseMmx;
+    for (SimdLevel level : kAllSimdLevels) {
+        const ScopedSimdLevel forced(level);
+        for (uint8_t simdSwitch : {0, 1}) {
+            g_bUseMmx = simdSwitch;
+            for (const Case& c : cases) {
+                SCOPED_TRACE(testing::Message() << c.name << " level " << static_cast<int>(level) << " switch "
+                                                << int(simdSwitch));
+                auto source = RandomImage(47, 41, 32, 60);
+                source->SetAlphaFlag(true);
+                auto library = RandomImage(90, 70, 32, 61, kImageWithTracker);
+                auto planned = RandomImage(90, 70, 32, 61, kImageWithTracker);
+                if (c.targetClip.right > 0) {
+                    library->ClipRectToSize(&c.targetClip);
+                    planned->ClipRectToSize(&c.targetClip);
+                }
+                CSprite sprite;
+                ASSERT_EQ(sprite.SetImage(source.get(), c.sourceRect.right > 0 ? &c.sourceRect : nullptr, c.x, c.y), 0);
+                sprite.SetAlpha(static_cast<BYTE>(c.alpha));
+                // A clip the source takes after it was given (the sprite's own rectangle stays).
+                if (c.sourceClip.right > 0)
+                    source->ClipRectToSize(&c.sourceClip);
+                sprite.DrawRegion(library.get(), c.redraw);
+                DrawPlan plan;
+                ASSERT_TRUE(sprite.PlanRegion(planned.get(), c.redraw, plan));
+                for (LONG top = c.redraw.top; top < c.redraw.bottom; top += 8)
+                    sprite.DrawPlannedRows(planned.get(), plan, top, std::min(top + 8, c.redraw.bottom));
+                EXPECT_EQ(FirstDifference(*library, *planned), -1);
+                EXPECT_TRUE(SameRect(library->GetUpdateRegion()->Bounds(), planned->GetUpdateRegion()->Bounds()));
+                EXPECT_EQ(library->IsChanged(), planned->IsChanged());
+            }
+        }
+    }
+    g_bUseMmx = savedSwitch;
+}
