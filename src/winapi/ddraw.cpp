@@ -696,7 +696,7 @@ HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const REC
             const BYTE* s = srcBase + static_cast<ptrdiff_t>(row) * srcPitch;
             BYTE* d = At(dst.left, dst.top + row);
             if (bytes == 4) {
-                dd::KeyedCopy32Sse2(s, d, dw, low, high);
+                dd::KeyedCopy32(s, d, dw, low, high);
             } else if (bytes == 2) {
                 dd::KeyedCopy16Sse2(s, d, dw, low, high);
             } else {

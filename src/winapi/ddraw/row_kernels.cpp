@@ -435,4 +435,118 @@ void Pick16Sse2(const BYTE* src, const int32_t* xs, BYTE* out, LONG count)
     Pick16Plain(src, xs + i, out + 2 * i, count - i);
 }
 
+
+__attribute__((target("avx2"))) void KeyedCopy32Avx2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    const __m256i flip = _mm256_set1_epi32(static_cast<int>(0x80000000u));
+    const __m256i lowFlipped = _mm256_set1_epi32(static_cast<int>(low ^ 0x80000000u));
+    const __m256i highFlipped = _mm256_set1_epi32(static_cast<int>(high ^ 0x80000000u));
+    LONG i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
+        const __m256i f = _mm256_xor_si256(s, flip);
+        const __m256i keep = _mm256_or_si256(_mm256_cmpgt_epi32(lowFlipped, f), _mm256_cmpgt_epi32(f, highFlipped));
+        auto* d = reinterpret_cast<__m256i*>(dst + 4 * i);
+        // Mostly no pixel is keyed: the destination is then not read.
+        if (_mm256_testc_si256(keep, _mm256_set1_epi32(-1)))
+            _mm256_storeu_si256(d, s);
+        else
+            _mm256_storeu_si256(d, _mm256_blendv_epi8(_mm256_loadu_si256(d), s, keep));
+    }
+    KeyedCopy32Sse2(src + 4 * i, dst + 4 * i, count - i, low, high);
+}
+
+void KeyedCopy32(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    if (HasAvx2())
+        KeyedCopy32Avx2(src, dst, count, low, high);
+    else if (UseSse2())
+        KeyedCopy32Sse2(src, dst, count, low, high);
+    else
+        KeyedCopy32Plain(src, dst, count, low, high);
+}
+
+void BlendOver8888Plain(const uint32_t* src, uint32_t* dst, LONG count)
+{
+    for (LONG i = 0; i < count; ++i) {
+        const uint32_t s = Load32(src + i), d = Load32(dst + i);
+        const uint32_t a = s >> 24, ia = 255 - a;
+        uint32_t v = 0;
+        for (int shift = 0; shift < 24; shift += 8)
+            v |= (((s >> shift & 0xFF) * a + (d >> shift & 0xFF) * ia + 127) / 255) << shift;
+        Store32(dst + i, v);
+    }
+}
+
+// In 16-bit lanes, (x + 128 + ((x + 128) >> 8)) >> 8 is x / 255 rounded for every x up to 65025.
+void BlendOver8888Sse2(const uint32_t* src, uint32_t* dst, LONG count)
+{
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(255), half = _mm_set1_epi16(128);
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    auto mix = [&](__m128i s, __m128i d) {
+        const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s, 0xFF), 0xFF);
+        __m128i x = _mm_add_epi16(_mm_mullo_epi16(s, a), _mm_mullo_epi16(d, _mm_sub_epi16(full, a)));
+        x = _mm_add_epi16(x, half);
+        return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+    };
+    LONG i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i s = Load128(src + i), d = Load128(dst + i);
+        const __m128i lo = mix(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
+        const __m128i hi = mix(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
+        Store128(dst + i, _mm_and_si128(_mm_packus_epi16(lo, hi), colour));
+    }
+    BlendOver8888Plain(src + i, dst + i, count - i);
+}
+
+namespace {
+
+// Four widened source pixels over four widened destination ones (16-bit lanes).
+__attribute__((target("avx2"))) inline __m256i MixOver(__m256i s, __m256i d)
+{
+    const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xFF), 0xFF);
+    __m256i x = _mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(_mm256_set1_epi16(255), a)));
+    x = _mm256_add_epi16(x, _mm256_set1_epi16(128));
+    return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+}
+
+} // namespace
+
+__attribute__((target("avx2"))) void BlendOver8888Avx2(const uint32_t* src, uint32_t* dst, LONG count)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF), alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    LONG i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        auto* to = reinterpret_cast<__m256i*>(dst + i);
+        const __m256i a = _mm256_and_si256(s, alpha);
+        // Eight opaque pixels are the source's colours; eight clear ones the destination's.
+        if (_mm256_testc_si256(a, alpha)) {
+            _mm256_storeu_si256(to, _mm256_and_si256(s, colour));
+            continue;
+        }
+        const __m256i d = _mm256_loadu_si256(to);
+        if (_mm256_testz_si256(a, alpha)) {
+            if (!_mm256_testz_si256(d, alpha))
+                _mm256_storeu_si256(to, _mm256_and_si256(d, colour));
+            continue;
+        }
+        const __m256i lo = MixOver(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(d, zero));
+        const __m256i hi = MixOver(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(d, zero));
+        _mm256_storeu_si256(to, _mm256_and_si256(_mm256_packus_epi16(lo, hi), colour));
+    }
+    BlendOver8888Sse2(src + i, dst + i, count - i);
+}
+
+void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count)
+{
+    if (HasAvx2())
+        BlendOver8888Avx2(src, dst, count);
+    else if (UseSse2())
+        BlendOver8888Sse2(src, dst, count);
+    else
+        BlendOver8888Plain(src, dst, count);
+}
+
 } // namespace winapi::ddraw

@@ -51,6 +51,16 @@ void KeyedCopy32Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD h
 void KeyedCopy32Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
 void KeyedCopy16Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
 void KeyedCopy16Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+void KeyedCopy32Avx2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+// The widest twin of the SIMD level in use.
+void KeyedCopy32(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+
+// 8888 pixels over x888 ones by their alpha a (SRCALPHA / INVSRCALPHA): per channel
+// (s * a + d * (255 - a)) / 255 rounded to nearest, alpha written 0.
+void BlendOver8888Plain(const uint32_t* src, uint32_t* dst, LONG count);
+void BlendOver8888Sse2(const uint32_t* src, uint32_t* dst, LONG count);
+void BlendOver8888Avx2(const uint32_t* src, uint32_t* dst, LONG count);
+void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count);
 
 // Point-sampled row: out pixel i is source pixel xs[i] (4- and 2-byte pixels).
 void Pick32Plain(const BYTE* src, const int32_t* xs, BYTE* out, LONG count);
