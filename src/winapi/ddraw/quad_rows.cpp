@@ -363,15 +363,16 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
         // unsure texel is not blended here: those quads go to the triangles.
         if (!exact || !allSure || cx0 < x0 || cx1 > x1)
             return false;
-        for (LONG y = std::max(y0, cy0); y < std::min(y1, cy1); ++y) {
+        const LONG rowsFrom = std::max(y0, cy0), rowsTo = std::min(y1, cy1);
+        m_rowTexels.clear();
+        for (LONG y = rowsFrom; y < rowsTo; ++y) {
             bool sure;
-            PointTexel((v0 + (y - top) * stepV) * th, slackV, texture.height, &sure);
+            m_rowTexels.push_back(PointTexel((v0 + (y - top) * stepV) * th, slackV, texture.height, &sure));
             if (!sure)
                 return false;
         }
-        for (LONG y = std::max(y0, cy0); y < std::min(y1, cy1) && cx0 < cx1; ++y) {
-            bool sure;
-            const LONG ty = PointTexel((v0 + (y - top) * stepV) * th, slackV, texture.height, &sure);
+        for (LONG y = rowsFrom; y < rowsTo && cx0 < cx1; ++y) {
+            const LONG ty = m_rowTexels[static_cast<size_t>(y - rowsFrom)];
             const auto* srcRow = reinterpret_cast<const uint32_t*>(texture.pixels + static_cast<ptrdiff_t>(ty) * texture.pitch);
             auto* dstRow = reinterpret_cast<uint32_t*>(target.pixels + static_cast<ptrdiff_t>(y) * target.pitch) + cx0;
             const size_t at = static_cast<size_t>(cx0 - x0);

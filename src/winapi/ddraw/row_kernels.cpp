@@ -501,21 +501,27 @@ void BlendOver8888Sse2(const uint32_t* src, uint32_t* dst, LONG count)
 
 namespace {
 
-// Four widened source pixels over four widened destination ones (16-bit lanes).
-__attribute__((target("avx2"))) inline __m256i MixOver(__m256i s, __m256i d)
+// Widened source and destination channels by their weights a and 255 - a: s * a + d * (255 - a)
+// + 128, then (x * 257) >> 16, which is x / 255 rounded for every x up to 65153.
+__attribute__((target("avx2"))) inline __m256i MixOver(__m256i s, __m256i d, __m256i a, __m256i inverse)
 {
-    const __m256i a = _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(s, 0xFF), 0xFF);
-    __m256i x = _mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, _mm256_sub_epi16(_mm256_set1_epi16(255), a)));
-    x = _mm256_add_epi16(x, _mm256_set1_epi16(128));
-    return _mm256_srli_epi16(_mm256_add_epi16(x, _mm256_srli_epi16(x, 8)), 8);
+    const __m256i x = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, inverse)),
+                                       _mm256_set1_epi16(128));
+    return _mm256_mulhi_epu16(x, _mm256_set1_epi16(257));
 }
 
 } // namespace
 
 __attribute__((target("avx2"))) void BlendOver8888Avx2(const uint32_t* src, uint32_t* dst, LONG count)
 {
-    const __m256i zero = _mm256_setzero_si256();
+    const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi32(-1);
     const __m256i colour = _mm256_set1_epi32(0x00FFFFFF), alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    // Each pixel's alpha (or 255 - alpha, from the inverted pixel) as the 16-bit weight of its
+    // three colours and 0 for its alpha, which so comes out 0: the pixels unpacked low and high.
+    const __m256i lowWeights = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1, 3, -1, 3,
+                                                -1, 3, -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1);
+    const __m256i highWeights = _mm256_setr_epi8(11, -1, 11, -1, 11, -1, -1, -1, 15, -1, 15, -1, 15, -1, -1, -1, 11,
+                                                 -1, 11, -1, 11, -1, -1, -1, 15, -1, 15, -1, 15, -1, -1, -1);
     LONG i = 0;
     for (; i + 8 <= count; i += 8) {
         const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
@@ -532,9 +538,12 @@ __attribute__((target("avx2"))) void BlendOver8888Avx2(const uint32_t* src, uint
                 _mm256_storeu_si256(to, _mm256_and_si256(d, colour));
             continue;
         }
-        const __m256i lo = MixOver(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(d, zero));
-        const __m256i hi = MixOver(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(d, zero));
-        _mm256_storeu_si256(to, _mm256_and_si256(_mm256_packus_epi16(lo, hi), colour));
+        const __m256i inverse = _mm256_xor_si256(s, ones);
+        const __m256i lo = MixOver(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(d, zero),
+                                   _mm256_shuffle_epi8(s, lowWeights), _mm256_shuffle_epi8(inverse, lowWeights));
+        const __m256i hi = MixOver(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(d, zero),
+                                   _mm256_shuffle_epi8(s, highWeights), _mm256_shuffle_epi8(inverse, highWeights));
+        _mm256_storeu_si256(to, _mm256_packus_epi16(lo, hi));
     }
     BlendOver8888Sse2(src + i, dst + i, count - i);
 }
