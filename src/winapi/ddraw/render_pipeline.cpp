@@ -4,6 +4,9 @@
 #include "winapi/ddraw/row_kernels.h"
 
 #include <algorithm>
+#include <bit>
+#include <climits>
+#include <type_traits>
 #include <cmath>
 #include <cstring>
 #include <emmintrin.h>
@@ -663,6 +666,30 @@ void FlatRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
             ContiguousRow<Tex, Blend>(pixels + static_cast<ptrdiff_t>(ty) * pitch + static_cast<ptrdiff_t>(tx) * 4,
                                       c.row + static_cast<ptrdiff_t>(lo) * 4, hi - lo, d, modulateColour,
                                       modulateAlpha);
+            return;
+        }
+    }
+    if constexpr (Linear && Tex::kBytes == 4 && std::is_same_v<Target, Xrgb8888>) {
+        // Eight samples a step; the few pixels near a weight's rounding edge as below, one by one.
+        const bool plainColour = (!modulateColour || whiteColour) && (!modulateAlpha || d[3] == 255);
+        if (plainColour && HasAvx2() && pitch > 0 && static_cast<int64_t>(pitch) * height <= INT32_MAX) {
+            alignas(32) uint32_t samples[64];
+            for (LONG x = lo; x < hi; x += 64) {
+                const LONG n = std::min<LONG>(64, hi - x);
+                uint64_t unsure = SampleBilinearRowAvx2(pixels, pitch, width, height, !Tex::kHasAlpha, a0, b0, da,
+                                                        db, x - lo, n, 0.5 - kMargin * kWeightOne, samples);
+                auto* row = reinterpret_cast<uint32_t*>(c.row) + x;
+                if constexpr (Blend) {
+                    BlendOver8888(samples, row, n);  // an unsure pixel's 0 leaves its colour
+                } else {
+                    for (LONG k = 0; k < n; ++k)
+                        row[k] = samples[k] & 0xFFFFFF;
+                }
+                for (; unsure != 0; unsure &= unsure - 1) {
+                    const LONG at = x + std::countr_zero(unsure);
+                    FastRowOf<Tex, Target, Linear, Blend>(drawer, c, y, at, at + 1);
+                }
+            }
             return;
         }
     }

@@ -548,6 +548,126 @@ __attribute__((target("avx2"))) void BlendOver8888Avx2(const uint32_t* src, uint
     BlendOver8888Sse2(src + i, dst + i, count - i);
 }
 
+namespace {
+
+// Four lanes of sample positions (texels; the sample lies half a texel before) clamped to 0..top
+// and placed to fixed point: the whole fixed-point values, and which lie edge or more from them.
+__attribute__((target("avx2"))) inline __m128i FixedPositions(__m256d p, double top, double edge, int* unsure)
+{
+    const __m256d clamped = _mm256_min_pd(_mm256_max_pd(_mm256_sub_pd(p, _mm256_set1_pd(0.5)), _mm256_setzero_pd()),
+                                          _mm256_set1_pd(top));
+    const __m256d f = _mm256_add_pd(_mm256_mul_pd(clamped, _mm256_set1_pd(kWeightOne)), _mm256_set1_pd(0.5));
+    const __m128i fixed = _mm256_cvttpd_epi32(f);  // f >= 0.5: truncation is the floor
+    const __m256d off = _mm256_sub_pd(_mm256_sub_pd(f, _mm256_cvtepi32_pd(fixed)), _mm256_set1_pd(0.5));
+    const __m256d distance = _mm256_andnot_pd(_mm256_set1_pd(-0.0), off);
+    *unsure = _mm256_movemask_pd(_mm256_cmp_pd(distance, _mm256_set1_pd(edge), _CMP_GE_OQ));
+    return fixed;
+}
+
+// Two gathered texels of each of two pixels (lane groups 0 and 4 of a shuffle) mixed across by
+// the pairs (one - w, w): 32-bit channels B, G, R, A of each.
+__attribute__((target("avx2"))) inline __m256i MixPairs(__m256i pairs16, __m256i weights)
+{
+    return _mm256_madd_epi16(pairs16, weights);
+}
+
+} // namespace
+
+__attribute__((target("avx2"))) uint64_t SampleBilinearRowAvx2(const BYTE* pixels, LONG pitch, LONG width,
+                                                                 LONG height, bool opaque, double a0, double b0,
+                                                                 double da, double db, LONG first, LONG count,
+                                                                 double edge, uint32_t* out)
+{
+    uint64_t unsureBits = 0;
+    const __m256i zero = _mm256_setzero_si256(), mask = _mm256_set1_epi32(kWeightOne - 1);
+    const __m256i one = _mm256_set1_epi32(kWeightOne);
+    const __m256i lastX = _mm256_set1_epi32(width - 1), lastY = _mm256_set1_epi32(height - 1);
+    const __m256i alpha = _mm256_set1_epi32(opaque ? static_cast<int>(0xFF000000u) : 0);
+    const __m256i pitchV = _mm256_set1_epi32(pitch), half = _mm256_set1_epi32(1 << (2 * kWeightBits - 1));
+    const auto* base = reinterpret_cast<const int*>(pixels);
+    for (LONG k = 0; k < count; k += 8) {
+        // Positions in double exactly as the per-pixel loop works them: a0 + index * da.
+        const __m256d indexLow = _mm256_setr_pd(first + k, first + k + 1, first + k + 2, first + k + 3);
+        const __m256d indexHigh = _mm256_add_pd(indexLow, _mm256_set1_pd(4));
+        int unsure[4];
+        const __m128i uLow = FixedPositions(_mm256_add_pd(_mm256_set1_pd(a0), _mm256_mul_pd(indexLow, _mm256_set1_pd(da))),
+                                            width - 1.0, edge, &unsure[0]);
+        const __m128i uHigh = FixedPositions(
+            _mm256_add_pd(_mm256_set1_pd(a0), _mm256_mul_pd(indexHigh, _mm256_set1_pd(da))), width - 1.0, edge, &unsure[1]);
+        const __m128i vLow = FixedPositions(_mm256_add_pd(_mm256_set1_pd(b0), _mm256_mul_pd(indexLow, _mm256_set1_pd(db))),
+                                            height - 1.0, edge, &unsure[2]);
+        const __m128i vHigh = FixedPositions(
+            _mm256_add_pd(_mm256_set1_pd(b0), _mm256_mul_pd(indexHigh, _mm256_set1_pd(db))), height - 1.0, edge, &unsure[3]);
+        const uint32_t lanes = static_cast<uint32_t>((unsure[0] | unsure[2]) | (unsure[1] | unsure[3]) << 4);
+        const __m256i fu = _mm256_set_m128i(uHigh, uLow), fv = _mm256_set_m128i(vHigh, vLow);
+        const __m256i wu = _mm256_and_si256(fu, mask), wv = _mm256_and_si256(fv, mask);
+        const __m256i x0 = _mm256_srai_epi32(fu, kWeightBits), y0 = _mm256_srai_epi32(fv, kWeightBits);
+        const __m256i x1 = _mm256_min_epi32(_mm256_add_epi32(x0, _mm256_set1_epi32(1)), lastX);
+        const __m256i y1 = _mm256_min_epi32(_mm256_add_epi32(y0, _mm256_set1_epi32(1)), lastY);
+        const __m256i row0 = _mm256_mullo_epi32(y0, pitchV), row1 = _mm256_mullo_epi32(y1, pitchV);
+        const __m256i col0 = _mm256_slli_epi32(x0, 2), col1 = _mm256_slli_epi32(x1, 2);
+        // Lanes past count read texel (0, 0) of clamped positions: harmless, and not stored.
+        const __m256i p00 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row0, col0), 1), alpha);
+        const __m256i p01 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row0, col1), 1), alpha);
+        const __m256i p10 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col0), 1), alpha);
+        const __m256i p11 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col1), 1), alpha);
+        // (one - w) in the low 16 bits of each lane, w in the high ones.
+        const __m256i across = _mm256_or_si256(_mm256_sub_epi32(one, wu), _mm256_slli_epi32(wu, 16));
+        const __m256i upper = _mm256_sub_epi32(one, wv);
+        const __m256i topLow = _mm256_unpacklo_epi8(p00, p01), topHigh = _mm256_unpackhi_epi8(p00, p01);
+        const __m256i bottomLow = _mm256_unpacklo_epi8(p10, p11), bottomHigh = _mm256_unpackhi_epi8(p10, p11);
+        __m256i mixed[4];
+        for (int j = 0; j < 4; ++j) {
+            // Pixels j and j + 4 (one in each half of the registers).
+            const __m256i top16 = j < 2 ? topLow : topHigh, bottom16 = j < 2 ? bottomLow : bottomHigh;
+            const __m256i top = j % 2 == 0 ? _mm256_unpacklo_epi8(top16, zero) : _mm256_unpackhi_epi8(top16, zero);
+            const __m256i bottom =
+                j % 2 == 0 ? _mm256_unpacklo_epi8(bottom16, zero) : _mm256_unpackhi_epi8(bottom16, zero);
+            __m256i w, up, down;
+            switch (j) {
+            case 0:
+                w = _mm256_shuffle_epi32(across, 0x00), up = _mm256_shuffle_epi32(upper, 0x00),
+                down = _mm256_shuffle_epi32(wv, 0x00);
+                break;
+            case 1:
+                w = _mm256_shuffle_epi32(across, 0x55), up = _mm256_shuffle_epi32(upper, 0x55),
+                down = _mm256_shuffle_epi32(wv, 0x55);
+                break;
+            case 2:
+                w = _mm256_shuffle_epi32(across, 0xAA), up = _mm256_shuffle_epi32(upper, 0xAA),
+                down = _mm256_shuffle_epi32(wv, 0xAA);
+                break;
+            default:
+                w = _mm256_shuffle_epi32(across, 0xFF), up = _mm256_shuffle_epi32(upper, 0xFF),
+                down = _mm256_shuffle_epi32(wv, 0xFF);
+                break;
+            }
+            const __m256i sum = _mm256_add_epi32(_mm256_mullo_epi32(MixPairs(top, w), up),
+                                                 _mm256_mullo_epi32(MixPairs(bottom, w), down));
+            mixed[j] = _mm256_srli_epi32(_mm256_add_epi32(sum, half), 2 * kWeightBits);
+        }
+        // Channels back to bytes: pixels 0 1 2 3 in the low half, 4 5 6 7 in the high one.
+        __m256i samples = _mm256_packus_epi16(_mm256_packus_epi32(mixed[0], mixed[1]),
+                                              _mm256_packus_epi32(mixed[2], mixed[3]));
+        if (lanes != 0) {
+            const __m256i bits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+            const __m256i drop =
+                _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(lanes)), bits), bits);
+            samples = _mm256_andnot_si256(drop, samples);
+        }
+        const LONG n = count - k < 8 ? count - k : 8;
+        if (n == 8) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), samples);
+        } else {
+            alignas(32) uint32_t rest[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(rest), samples);
+            std::memcpy(out + k, rest, static_cast<size_t>(n) * 4);
+        }
+        unsureBits |= static_cast<uint64_t>(lanes & ((1u << n) - 1)) << k;
+    }
+    return unsureBits;
+}
+
 void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count)
 {
     if (HasAvx2())
