@@ -172,7 +172,9 @@ struct Peer {
         pixman_image_set_transform(src, &t);
         pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
         pixman_image_set_repeat(src, PIXMAN_REPEAT_NONE);
-        const int half = static_cast<int>(std::ceil(q.scale * kSide * 0.75)) + 2;
+        // The turned square's own bounding box (and a pixel for the filter's reach).
+        const double reach = q.scale * kSide / 2 * (std::fabs(std::cos(q.angle)) + std::fabs(std::sin(q.angle)));
+        const int half = static_cast<int>(std::ceil(reach)) + 2;
         const int x0 = std::max(0, static_cast<int>(q.cx) - half), y0 = std::max(0, static_cast<int>(q.cy) - half);
         const int x1 = std::min(kW, static_cast<int>(q.cx) + half), y1 = std::min(kH, static_cast<int>(q.cy) + half);
         pixman_image_composite32(PIXMAN_OP_OVER, src, nullptr, out, x0, y0, 0, 0, x0, y0, x1 - x0, y1 - y0);
