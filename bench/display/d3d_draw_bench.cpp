@@ -1,8 +1,10 @@
 // The software Direct3D device drawing scene quads: 100 quads of a soft-alpha 256x256 8888
 // texture, turned and scaled 0.8-1.2, bilinear, SRCALPHA/INVSRCALPHA into a 1280x720 x888 back
 // buffer, beside pixman's OVER of the premultiplied texture under the same transform (BILINEAR,
-// REPEAT_NONE); and the same quads 1:1 with point sampling beside untransformed OVER. Each entry
-// checks first that one quad's pictures agree within 3 inside the quad (counter "mismatches").
+// REPEAT_NONE) over each quad's bounding box; and the same quads 1:1 with point sampling beside
+// untransformed OVER. Each entry checks first that one quad's pictures agree within 3 inside the
+// quad (counter "mismatches"); `allocs` counts the allocations of one round of ours.
+#include "alloc_count.h"
 #include "contest.h"
 #include "winapi/d3d.h"
 #include "winapi/ddraw.h"
@@ -238,6 +240,7 @@ void Run(benchmark::State& state, bool turned)
         state, [&] { for (const Quad& q : quads) ours.Draw(q); },
         [&] { for (const Quad& q : quads) peer.Draw(q, turned); }, 5);
     bench::ReportGoal(state, {.ratio = 1.5});
+    bench::ReportAllocations(state, [&] { for (const Quad& q : quads) ours.Draw(q); });
     state.counters["mismatches"] = mismatches;
 }
 

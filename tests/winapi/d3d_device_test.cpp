@@ -28,6 +28,12 @@ struct FormatCase {
     DWORD bits, r, g, b;
     DWORD a = 0;
 };
+// A float drawn evenly from lo..hi.
+float Uniform(std::mt19937& random, double lo, double hi)
+{
+    return static_cast<float>(std::uniform_real_distribution<double>(lo, hi)(random));
+}
+
 const FormatCase kX888{"x888", 32, 0xFF0000, 0xFF00, 0xFF};
 const FormatCase kFormats[] = {{"555", 16, 0x7C00, 0x3E0, 0x1F}, {"565", 16, 0xF800, 0x7E0, 0x1F},
                                {"888", 24, 0xFF0000, 0xFF00, 0xFF}, kX888};
@@ -307,9 +313,7 @@ TEST_F(D3DDevice, RandomQuadsByRowsGiveTheTrianglesPixels)
     // the pixel grid and past the target's edges, bilinear and point, at every SIMD level; the
     // turned ones go to the triangles (the rows refuse them) and must still match.
     std::mt19937 random(29);
-    auto uniform = [&](double lo, double hi) {
-        return static_cast<float>(std::uniform_real_distribution<double>(lo, hi)(random));
-    };
+    auto uniform = [&](double lo, double hi) { return Uniform(random, lo, hi); };
     int byRows = 0;
     for (int round = 0; round < 60; ++round) {
         const LONG tw = 1 + static_cast<LONG>(random() % 40), th = 1 + static_cast<LONG>(random() % 40);
@@ -365,9 +369,7 @@ TEST_F(D3DDevice, BlendedQuadsByRowsGiveTheTrianglesPixels)
     // SIMD level. Quads whose pixels the rows cannot settle go to the triangles and must match too.
     const FormatCase k8888{"8888", 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000};
     std::mt19937 random(41);
-    auto uniform = [&](double lo, double hi) {
-        return static_cast<float>(std::uniform_real_distribution<double>(lo, hi)(random));
-    };
+    auto uniform = [&](double lo, double hi) { return Uniform(random, lo, hi); };
     int byRows = 0;
     for (int round = 0; round < 40; ++round) {
         const LONG tw = 1 + static_cast<LONG>(random() % 48), th = 1 + static_cast<LONG>(random() % 30);

@@ -343,6 +343,31 @@ public:
         device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
         device->SetTextureStageState(0, D3DTSS_MINFILTER, filter);
     }
+    // The strip q of a texture of tw x th texels drawn into an ow x oh target of random bytes
+    // (from seed), by the general loop alone or with the fast spans; the target's pixels.
+    std::vector<DWORD> DrawnStrip(const Case& q, const DDPIXELFORMAT& texturePf, const std::vector<DWORD>& texels,
+                                  int tw, int th, const DDPIXELFORMAT& targetPf, int ow, int oh, unsigned seed,
+                                  bool general)
+    {
+        winapi::ddraw_testing::Current().noFastSpans = general;
+        IDirectDrawSurface7* texture = Surface(tw, th, texturePf, DDSCAPS_TEXTURE);
+        Fill(texture, texels);
+        IDirectDrawSurface7* surface = Surface(ow, oh, targetPf, DDSCAPS_3DDEVICE);
+        std::vector<DWORD> before(static_cast<size_t>(ow * oh));
+        std::mt19937 same(seed);
+        for (DWORD& p : before)
+            p = static_cast<DWORD>(same());
+        Fill(surface, before);
+        IDirect3DDevice7* device = Device(surface);
+        Apply(device, q);
+        device->SetTexture(0, texture);
+        std::vector<BYTE> packed = Pack(q);
+        EXPECT_EQ(device->DrawPrimitive(q.type, q.fvf, packed.data(), 4, 0), DD_OK);
+        device->SetTexture(0, nullptr);
+        device->Release();
+        winapi::ddraw_testing::Current().noFastSpans = false;
+        return Pixels(surface);
+    }
 
     IDirectDraw7* dd = nullptr;
     IDirect3D7* d3d = nullptr;
@@ -700,26 +725,9 @@ TEST_F(D3DRaster, FastSpansGiveTheGeneralLoopsPixels)
                             q.srcBlend = D3DBLEND_SRCALPHA;
                             q.destBlend = D3DBLEND_INVSRCALPHA;
                         }
-                        const int seed = n;
                         auto draw = [&](bool general) {
-                            winapi::ddraw_testing::Current().noFastSpans = general;
-                            IDirectDrawSurface7* texture = Surface(tw, th, tf.pf, DDSCAPS_TEXTURE);
-                            Fill(texture, texels);
-                            IDirectDrawSurface7* surface = Surface(60, 40, target.pf, DDSCAPS_3DDEVICE);
-                            std::vector<DWORD> before(60 * 40);
-                            std::mt19937 same(static_cast<unsigned>(seed));
-                            for (DWORD& p : before)
-                                p = static_cast<DWORD>(same());
-                            Fill(surface, before);
-                            IDirect3DDevice7* device = Device(surface);
-                            Apply(device, q);
-                            device->SetTexture(0, texture);
-                            std::vector<BYTE> packed = Pack(q);
-                            EXPECT_EQ(device->DrawPrimitive(q.type, q.fvf, packed.data(), 4, 0), DD_OK);
-                            device->SetTexture(0, nullptr);
-                            device->Release();
-                            winapi::ddraw_testing::Current().noFastSpans = false;
-                            return Pixels(surface);
+                            return DrawnStrip(q, tf.pf, texels, tw, th, target.pf, 60, 40, static_cast<unsigned>(n),
+                                              general);
                         };
                         const std::vector<DWORD> general = draw(true);
                         for (SimdLevel level : kAllSimdLevels) {
@@ -761,24 +769,7 @@ TEST_F(D3DRaster, LongTurnedBilinearRowsGiveTheGeneralLoopsPixels)
                     q.destBlend = D3DBLEND_INVSRCALPHA;
                 }
                 auto draw = [&](bool general) {
-                    winapi::ddraw_testing::Current().noFastSpans = general;
-                    IDirectDrawSurface7* texture = Surface(tw, th, tf.pf, DDSCAPS_TEXTURE);
-                    Fill(texture, texels);
-                    IDirectDrawSurface7* surface = Surface(ow, oh, kTargets[3].pf, DDSCAPS_3DDEVICE);
-                    std::vector<DWORD> before(static_cast<size_t>(ow * oh));
-                    std::mt19937 same(static_cast<unsigned>(n));
-                    for (DWORD& p : before)
-                        p = static_cast<DWORD>(same());
-                    Fill(surface, before);
-                    IDirect3DDevice7* device = Device(surface);
-                    Apply(device, q);
-                    device->SetTexture(0, texture);
-                    std::vector<BYTE> packed = Pack(q);
-                    EXPECT_EQ(device->DrawPrimitive(q.type, q.fvf, packed.data(), 4, 0), DD_OK);
-                    device->SetTexture(0, nullptr);
-                    device->Release();
-                    winapi::ddraw_testing::Current().noFastSpans = false;
-                    return Pixels(surface);
+                    return DrawnStrip(q, tf.pf, texels, tw, th, kTargets[3].pf, ow, oh, static_cast<unsigned>(n), general);
                 };
                 const std::vector<DWORD> general = draw(true);
                 for (SimdLevel level : kAllSimdLevels) {
