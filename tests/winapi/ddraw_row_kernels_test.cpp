@@ -160,7 +160,7 @@ TEST(DDrawRowKernels, BlendsOverMatchThePlainRows)
             std::vector<uint32_t> src(static_cast<size_t>(width)), before(src.size());
             for (size_t i = 0; i < src.size(); ++i) {
                 const uint32_t alphas[] = {0, 255, static_cast<uint32_t>(random() % 256),
-                                           (i / 9) % 3 == 0 ? 0u : (i / 9) % 3 == 1 ? 255u : static_cast<uint32_t>(random() % 256)};
+                                           (i / 17) % 3 == 0 ? 0u : (i / 17) % 3 == 1 ? 255u : static_cast<uint32_t>(random() % 256)};
                 src[i] = alphas[kind] << 24 | (static_cast<uint32_t>(random()) & 0xFFFFFF);
                 before[i] = static_cast<uint32_t>(random());
                 if (i % 13 == 5)
