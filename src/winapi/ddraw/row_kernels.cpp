@@ -582,6 +582,20 @@ __attribute__((target("avx2"))) inline __m256i MixPairs(__m256i pairs16, __m256i
     return _mm256_madd_epi16(pairs16, weights);
 }
 
+// The texels at offsets[a], offsets[a + 1] (low half) and offsets[b], offsets[b + 1] (high half)
+// each with its right neighbour, as eight bytes loaded at once, interleaved channel by channel.
+__attribute__((target("avx2"))) inline __m256i TexelPairs(const BYTE* pixels, const int32_t* offsets, int a, int b,
+                                                          __m256i alpha)
+{
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15, 0, 4, 1, 5, 2,
+                                                6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
+    auto load = [pixels, offsets](int k) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixels + offsets[k]));
+    };
+    const __m256i both = _mm256_set_m128i(_mm_unpacklo_epi64(load(b), load(b + 1)), _mm_unpacklo_epi64(load(a), load(a + 1)));
+    return _mm256_shuffle_epi8(_mm256_or_si256(both, alpha), interleave);
+}
+
 } // namespace
 
 __attribute__((target("avx2"))) uint64_t SampleBilinearRowAvx2(const BYTE* pixels, LONG pitch, LONG width,
@@ -617,16 +631,28 @@ __attribute__((target("avx2"))) uint64_t SampleBilinearRowAvx2(const BYTE* pixel
         const __m256i y1 = _mm256_min_epi32(_mm256_add_epi32(y0, _mm256_set1_epi32(1)), lastY);
         const __m256i row0 = _mm256_mullo_epi32(y0, pitchV), row1 = _mm256_mullo_epi32(y1, pitchV);
         const __m256i col0 = _mm256_slli_epi32(x0, 2), col1 = _mm256_slli_epi32(x1, 2);
-        // Lanes past count read texel (0, 0) of clamped positions: harmless, and not stored.
-        const __m256i p00 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row0, col0), 1), alpha);
-        const __m256i p01 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row0, col1), 1), alpha);
-        const __m256i p10 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col0), 1), alpha);
-        const __m256i p11 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col1), 1), alpha);
+        // Each texel beside its right neighbour, channel by channel: pixels 0 1 | 4 5 (low) and
+        // 2 3 | 6 7 (high). Lanes past count read clamped positions: harmless, and not stored.
+        __m256i topLow, topHigh, bottomLow, bottomHigh;
+        const __m256i top0 = _mm256_add_epi32(row0, col0), bottom0 = _mm256_add_epi32(row1, col0);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(x1, _mm256_add_epi32(x0, _mm256_set1_epi32(1)))) == -1) {
+            // Both texels of a row in one 8-byte load.
+            alignas(32) int32_t at[2][8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at[0]), top0);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at[1]), bottom0);
+            topLow = TexelPairs(pixels, at[0], 0, 4, alpha), topHigh = TexelPairs(pixels, at[0], 2, 6, alpha);
+            bottomLow = TexelPairs(pixels, at[1], 0, 4, alpha), bottomHigh = TexelPairs(pixels, at[1], 2, 6, alpha);
+        } else {
+            const __m256i p00 = _mm256_or_si256(_mm256_i32gather_epi32(base, top0, 1), alpha);
+            const __m256i p01 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row0, col1), 1), alpha);
+            const __m256i p10 = _mm256_or_si256(_mm256_i32gather_epi32(base, bottom0, 1), alpha);
+            const __m256i p11 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col1), 1), alpha);
+            topLow = _mm256_unpacklo_epi8(p00, p01), topHigh = _mm256_unpackhi_epi8(p00, p01);
+            bottomLow = _mm256_unpacklo_epi8(p10, p11), bottomHigh = _mm256_unpackhi_epi8(p10, p11);
+        }
         // (one - w) in the low 16 bits of each lane, w in the high ones.
         const __m256i across = _mm256_or_si256(_mm256_sub_epi32(one, wu), _mm256_slli_epi32(wu, 16));
         const __m256i upper = _mm256_sub_epi32(one, wv);
-        const __m256i topLow = _mm256_unpacklo_epi8(p00, p01), topHigh = _mm256_unpackhi_epi8(p00, p01);
-        const __m256i bottomLow = _mm256_unpacklo_epi8(p10, p11), bottomHigh = _mm256_unpackhi_epi8(p10, p11);
         __m256i mixed[4];
         for (int j = 0; j < 4; ++j) {
             // Pixels j and j + 4 (one in each half of the registers).
