@@ -89,6 +89,23 @@ inline void WritePixel(BYTE* p, int bytes, DWORD v)
         p[3] = static_cast<BYTE>(v >> 24);
 }
 
+// count pixels of `bytes` bytes from p on, each v; whole words where the pixel is one.
+void FillRow(BYTE* p, int bytes, LONG count, DWORD v)
+{
+    if (bytes == 4) {
+        const uint32_t word = v;
+        for (LONG x = 0; x < count; ++x)
+            std::memcpy(p + 4 * static_cast<ptrdiff_t>(x), &word, 4);
+    } else if (bytes == 2) {
+        const auto half = static_cast<uint16_t>(v);
+        for (LONG x = 0; x < count; ++x)
+            std::memcpy(p + 2 * static_cast<ptrdiff_t>(x), &half, 2);
+    } else {
+        for (LONG x = 0; x < count; ++x)
+            WritePixel(p + static_cast<ptrdiff_t>(x) * bytes, bytes, v);
+    }
+}
+
 // Source positions of a stretched axis: the same accumulator walk as the raster's scaled copies,
 // so a device stretch and a memory stretch of the same rectangles sample the same pixels.
 void StretchPositions(LONG srcExtent, LONG dstExtent, std::vector<LONG>& out)
@@ -696,7 +713,7 @@ HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const REC
             const BYTE* s = srcBase + static_cast<ptrdiff_t>(row) * srcPitch;
             BYTE* d = At(dst.left, dst.top + row);
             if (bytes == 4) {
-                dd::KeyedCopy32Sse2(s, d, dw, low, high);
+                dd::KeyedCopy32(s, d, dw, low, high);
             } else if (bytes == 2) {
                 dd::KeyedCopy16Sse2(s, d, dw, low, high);
             } else {
@@ -814,8 +831,7 @@ HRESULT CMemorySurface::Write(const RECT& dst, CMemorySurface* source, const REC
     if (result == DD_OK) {
         if (fill != nullptr) {
             for (LONG y = at.top; y < at.bottom; ++y)
-                for (LONG x = at.left; x < at.right; ++x)
-                    WritePixel(into->At(x, y), m_bytes, *fill);
+                FillRow(into->At(at.left, y), m_bytes, at.right - at.left, *fill);
         } else {
             result = into->Transfer(at, readFrom, readRect, key);
         }

@@ -31,6 +31,12 @@ public:
     void CloseWindow(HWND hwnd) override;
     void UpdateWindow(HWND hwnd, const HostWindowState& state) override;
     void Present(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects) override;
+    // The recorder keeps its own copy: it takes the rectangles straight from the store.
+    bool Upload(HWND hwnd, const FrameView& view, const std::vector<RECT>& rects) override
+    {
+        Present(hwnd, view, rects);
+        return true;
+    }
     Frame ReadBack(HWND hwnd) override;
     bool Pump() override { return false; }
     int MessageBox(const std::string& textUtf8, const std::string& captionUtf8, UINT type) override;

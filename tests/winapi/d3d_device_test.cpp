@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,7 +26,14 @@ struct Vertex {
 struct FormatCase {
     const char* name;
     DWORD bits, r, g, b;
+    DWORD a = 0;
 };
+// A float drawn evenly from lo..hi.
+float Uniform(std::mt19937& random, double lo, double hi)
+{
+    return static_cast<float>(std::uniform_real_distribution<double>(lo, hi)(random));
+}
+
 const FormatCase kX888{"x888", 32, 0xFF0000, 0xFF00, 0xFF};
 const FormatCase kFormats[] = {{"555", 16, 0x7C00, 0x3E0, 0x1F}, {"565", 16, 0xF800, 0x7E0, 0x1F},
                                {"888", 24, 0xFF0000, 0xFF00, 0xFF}, kX888};
@@ -56,7 +64,8 @@ public:
         d.dwHeight = static_cast<DWORD>(h);
         d.ddsCaps.dwCaps = caps;
         d.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
-        d.ddpfPixelFormat.dwFlags = DDPF_RGB;
+        d.ddpfPixelFormat.dwFlags = DDPF_RGB | (f.a != 0 ? DDPF_ALPHAPIXELS : 0);
+        d.ddpfPixelFormat.dwRGBAlphaBitMask = f.a;
         d.ddpfPixelFormat.dwRGBBitCount = f.bits;
         d.ddpfPixelFormat.dwRBitMask = f.r;
         d.ddpfPixelFormat.dwGBitMask = f.g;
@@ -109,9 +118,11 @@ public:
     // The strip drawn onto two ow x oh targets of the same picture, by rows where the device can
     // (rows = whether it did) and as two triangles pixel by pixel; answers the pixels of both
     // (point samples in the target's format copy the texel whole: only the colour bits kept).
+    // `states` sets more of each device's states (blending).
     std::array<std::vector<DWORD>, 2> DrawnBothWays(IDirectDrawSurface7* texture, const Vertex strip[4], LONG ow,
                                                     LONG oh, const FormatCase& format, DWORD mag, DWORD min,
-                                                    bool* rows)
+                                                    bool* rows,
+                                                    const std::function<void(IDirect3DDevice7*)>& states = {})
     {
         const bool linear = mag == D3DTFG_LINEAR && min == D3DTFN_LINEAR;
         const LONG bytes = static_cast<LONG>(format.bits / 8);
@@ -123,6 +134,8 @@ public:
             device->SetTexture(0, texture);
             device->SetTextureStageState(0, D3DTSS_MAGFILTER, mag);
             device->SetTextureStageState(0, D3DTSS_MINFILTER, min);
+            if (states)
+                states(device);
             const int before = winapi::ddraw_testing::QuadsByRows();
             EXPECT_EQ(device->DrawPrimitive(D3DPT_TRIANGLESTRIP, D3DFVF_XYZRHW | D3DFVF_TEX1, const_cast<Vertex*>(strip),
                                             4, 0),
@@ -135,7 +148,7 @@ public:
                 for (LONG x = 0; x < ow; ++x) {
                     DWORD p = 0;
                     std::memcpy(&p, l.Row(y) + x * bytes, static_cast<size_t>(bytes));
-                    drawn[static_cast<size_t>(triangles)].push_back(linear ? p : p & (format.r | format.g | format.b));
+                    drawn[static_cast<size_t>(triangles)].push_back(linear || states ? p : p & (format.r | format.g | format.b));
                 }
         }
         winapi::ddraw_testing::Current().noQuadRows = false;
@@ -300,9 +313,7 @@ TEST_F(D3DDevice, RandomQuadsByRowsGiveTheTrianglesPixels)
     // the pixel grid and past the target's edges, bilinear and point, at every SIMD level; the
     // turned ones go to the triangles (the rows refuse them) and must still match.
     std::mt19937 random(29);
-    auto uniform = [&](double lo, double hi) {
-        return static_cast<float>(std::uniform_real_distribution<double>(lo, hi)(random));
-    };
+    auto uniform = [&](double lo, double hi) { return Uniform(random, lo, hi); };
     int byRows = 0;
     for (int round = 0; round < 60; ++round) {
         const LONG tw = 1 + static_cast<LONG>(random() % 40), th = 1 + static_cast<LONG>(random() % 40);
@@ -344,6 +355,64 @@ TEST_F(D3DDevice, RandomQuadsByRowsGiveTheTrianglesPixels)
             if (turned) {
                 EXPECT_FALSE(rows);
             }
+            byRows += rows ? 1 : 0;
+        }
+    }
+    EXPECT_GT(byRows, 0);
+}
+
+TEST_F(D3DDevice, BlendedQuadsByRowsGiveTheTrianglesPixels)
+{
+    // An 8888 texture blended by its alpha (clear, opaque and between, in runs and scattered) over
+    // an x888 target whose unused byte is set: 1:1 quads on the pixel grid and off it, scaled,
+    // mirrored, past the target's edges, with a modulating or selecting alpha operation, at every
+    // SIMD level. Quads whose pixels the rows cannot settle go to the triangles and must match too.
+    const FormatCase k8888{"8888", 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    std::mt19937 random(41);
+    auto uniform = [&](double lo, double hi) { return Uniform(random, lo, hi); };
+    int byRows = 0;
+    for (int round = 0; round < 40; ++round) {
+        const LONG tw = 1 + static_cast<LONG>(random() % 48), th = 1 + static_cast<LONG>(random() % 30);
+        const LONG ow = 1 + static_cast<LONG>(random() % 80), oh = 1 + static_cast<LONG>(random() % 60);
+        IDirectDrawSurface7* texture = Surface(tw, th, k8888, DDSCAPS_TEXTURE, 43 + static_cast<unsigned>(round));
+        {
+            Locked l(texture);
+            for (LONG y = 0; y < th; ++y)
+                for (LONG x = 0; x < tw; ++x) {
+                    const int run = static_cast<int>((x / 9 + y) % 4);
+                    if (run < 2)
+                        l.Row(y)[x * 4 + 3] = run == 0 ? 0 : 255;
+                }
+        }
+        float left = std::floor(uniform(-20, ow)) - 0.5f, top = std::floor(uniform(-20, oh)) - 0.5f;
+        float right = left + static_cast<float>(tw), bottom = top + static_cast<float>(th);
+        if (round % 4 == 1) {  // scaled
+            right = left + uniform(1, 90);
+            bottom = top + uniform(1, 70);
+        } else if (round % 4 == 2) {  // off the grid by a quarter
+            left += 0.25f, right += 0.25f;
+        }
+        const bool mirrored = round % 5 == 3;
+        const Vertex strip[4] = {{left, top, 0, 1, mirrored ? 1.0f : 0.0f, 0},
+                                 {right, top, 0, 1, mirrored ? 0.0f : 1.0f, 0},
+                                 {left, bottom, 0, 1, mirrored ? 1.0f : 0.0f, 1},
+                                 {right, bottom, 0, 1, mirrored ? 0.0f : 1.0f, 1}};
+        const DWORD alphaOp = round % 2 ? D3DTOP_MODULATE : D3DTOP_SELECTARG1;
+        auto blending = [&](IDirect3DDevice7* device) {
+            device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 1);
+            device->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_SRCALPHA);
+            device->SetRenderState(D3DRENDERSTATE_DESTBLEND, D3DBLEND_INVSRCALPHA);
+            device->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp);
+        };
+        for (SimdLevel level : kAllSimdLevels) {
+            const ScopedSimdLevel scoped(level);
+            SCOPED_TRACE(testing::Message() << "round " << round << " level " << static_cast<int>(level) << " quad "
+                                            << left << "," << top << " " << right << "," << bottom << " texture "
+                                            << tw << "x" << th << " target " << ow << "x" << oh);
+            bool rows = false;
+            const auto drawn =
+                DrawnBothWays(texture, strip, ow, oh, kX888, D3DTFG_POINT, D3DTFN_POINT, &rows, blending);
+            EXPECT_EQ(FirstDifference(drawn, ow), "");
             byRows += rows ? 1 : 0;
         }
     }

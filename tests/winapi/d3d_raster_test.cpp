@@ -17,6 +17,7 @@
 #include "winapi/d3d.h"
 #include "winapi/ddraw.h"
 #include "winapi/ddraw_testing.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -342,6 +343,31 @@ public:
         device->SetTextureStageState(0, D3DTSS_MAGFILTER, filter);
         device->SetTextureStageState(0, D3DTSS_MINFILTER, filter);
     }
+    // The strip q of a texture of tw x th texels drawn into an ow x oh target of random bytes
+    // (from seed), by the general loop alone or with the fast spans; the target's pixels.
+    std::vector<DWORD> DrawnStrip(const Case& q, const DDPIXELFORMAT& texturePf, const std::vector<DWORD>& texels,
+                                  int tw, int th, const DDPIXELFORMAT& targetPf, int ow, int oh, unsigned seed,
+                                  bool general)
+    {
+        winapi::ddraw_testing::Current().noFastSpans = general;
+        IDirectDrawSurface7* texture = Surface(tw, th, texturePf, DDSCAPS_TEXTURE);
+        Fill(texture, texels);
+        IDirectDrawSurface7* surface = Surface(ow, oh, targetPf, DDSCAPS_3DDEVICE);
+        std::vector<DWORD> before(static_cast<size_t>(ow * oh));
+        std::mt19937 same(seed);
+        for (DWORD& p : before)
+            p = static_cast<DWORD>(same());
+        Fill(surface, before);
+        IDirect3DDevice7* device = Device(surface);
+        Apply(device, q);
+        device->SetTexture(0, texture);
+        std::vector<BYTE> packed = Pack(q);
+        EXPECT_EQ(device->DrawPrimitive(q.type, q.fvf, packed.data(), 4, 0), DD_OK);
+        device->SetTexture(0, nullptr);
+        device->Release();
+        winapi::ddraw_testing::Current().noFastSpans = false;
+        return Pixels(surface);
+    }
 
     IDirectDraw7* dd = nullptr;
     IDirect3D7* d3d = nullptr;
@@ -660,7 +686,7 @@ TEST_F(D3DRaster, FastSpansGiveTheGeneralLoopsPixels)
 {
     // Random quads (turned and scaled, 1:1 at any sub-pixel offset, flat in any colour or
     // Gouraud) of every texture format, both filters and with and without blending, into every
-    // target: the general loop alone and the fast spans give the same bytes.
+    // target: the general loop alone and the fast spans at every SIMD level give the same bytes.
     std::mt19937 random(5);
     std::uniform_real_distribution<float> unit(0, 1);
     for (const Format& target : kTargets)
@@ -699,29 +725,58 @@ TEST_F(D3DRaster, FastSpansGiveTheGeneralLoopsPixels)
                             q.srcBlend = D3DBLEND_SRCALPHA;
                             q.destBlend = D3DBLEND_INVSRCALPHA;
                         }
-                        std::vector<DWORD> drawn[2];
-                        for (int general = 0; general < 2; ++general) {
-                            winapi::ddraw_testing::Current().noFastSpans = general == 1;
-                            IDirectDrawSurface7* texture = Surface(tw, th, tf.pf, DDSCAPS_TEXTURE);
-                            Fill(texture, texels);
-                            IDirectDrawSurface7* surface = Surface(60, 40, target.pf, DDSCAPS_3DDEVICE);
-                            std::vector<DWORD> before(60 * 40);
-                            std::mt19937 same(n);
-                            for (DWORD& p : before)
-                                p = static_cast<DWORD>(same());
-                            Fill(surface, before);
-                            IDirect3DDevice7* device = Device(surface);
-                            Apply(device, q);
-                            device->SetTexture(0, texture);
-                            std::vector<BYTE> packed = Pack(q);
-                            ASSERT_EQ(device->DrawPrimitive(q.type, q.fvf, packed.data(), 4, 0), DD_OK);
-                            device->SetTexture(0, nullptr);
-                            device->Release();
-                            drawn[general] = Pixels(surface);
+                        auto draw = [&](bool general) {
+                            return DrawnStrip(q, tf.pf, texels, tw, th, target.pf, 60, 40, static_cast<unsigned>(n),
+                                              general);
+                        };
+                        const std::vector<DWORD> general = draw(true);
+                        for (SimdLevel level : kAllSimdLevels) {
+                            const ScopedSimdLevel scoped(level);
+                            EXPECT_EQ(draw(false), general) << "level " << static_cast<int>(level);
                         }
-                        winapi::ddraw_testing::Current().noFastSpans = false;
-                        EXPECT_EQ(drawn[0], drawn[1]);
                     }
+}
+
+TEST_F(D3DRaster, LongTurnedBilinearRowsGiveTheGeneralLoopsPixels)
+{
+    // Turned and scaled quads wider than the fast rows' steps, partly off the target, of 4-byte
+    // textures with alpha clear, opaque and between (in runs), blended and not, into x888: the
+    // fast rows at every SIMD level give the general loop's bytes.
+    std::mt19937 random(17);
+    std::uniform_real_distribution<float> unit(0, 1);
+    const int tw = 67, th = 45, ow = 230, oh = 170;
+    std::vector<DWORD> texels(tw * th);
+    for (int y = 0; y < th; ++y)
+        for (int x = 0; x < tw; ++x) {
+            const DWORD alphas[] = {0, 255, static_cast<DWORD>(random() & 0xFF)};
+            texels[static_cast<size_t>(y * tw + x)] = alphas[(x / 7 + y / 5) % 3] << 24 | (random() & 0xFFFFFF);
+        }
+    for (const Format& tf : {kTextures[3], kTextures[4]})
+        for (bool blend : {false, true})
+            for (int n = 0; n < 5; ++n) {
+                SCOPED_TRACE(std::string(tf.name) + (blend ? " blended" : "") + " quad " + std::to_string(n));
+                const float a = unit(random) * 6.3f, scale = 0.6f + unit(random) * 2.2f;
+                const float cx = n == 4 ? 10.0f : 115 + unit(random) * 3, cy = n == 4 ? 160.0f : 85 + unit(random) * 3;
+                const float rx = tw * scale / 2, ry = th * scale / 2, c = std::cos(a), s = std::sin(a);
+                auto corner = [&](float sx, float sy, float u, float v) {
+                    return V{cx + sx * rx * c - sy * ry * s, cy + sx * rx * s + sy * ry * c, u, v, 0xFFFFFFFF};
+                };
+                Case q{"turned", D3DPT_TRIANGLESTRIP, kTex,
+                       {corner(-1, -1, 0, 0), corner(1, -1, 1, 0), corner(-1, 1, 0, 1), corner(1, 1, 1, 1)}, true};
+                q.linear = true;
+                if (blend) {
+                    q.srcBlend = D3DBLEND_SRCALPHA;
+                    q.destBlend = D3DBLEND_INVSRCALPHA;
+                }
+                auto draw = [&](bool general) {
+                    return DrawnStrip(q, tf.pf, texels, tw, th, kTargets[3].pf, ow, oh, static_cast<unsigned>(n), general);
+                };
+                const std::vector<DWORD> general = draw(true);
+                for (SimdLevel level : kAllSimdLevels) {
+                    const ScopedSimdLevel scoped(level);
+                    EXPECT_EQ(draw(false), general) << "level " << static_cast<int>(level);
+                }
+            }
 }
 
 TEST_F(D3DRaster, SceneBracketCountsAndRefusals)

@@ -247,6 +247,47 @@ TEST_F(DDrawSurfaceTest, BltFillsKeysAndRefusesMismatches)
     EXPECT_EQ(dst->BltFast(0, 0, small, nullptr, DDBLTFAST_WAIT), DDERR_INVALIDPIXELFORMAT);
 }
 
+TEST_F(DDrawSurfaceTest, ColourFillsWriteTheLowBytesOfTheColourInEveryPixelSize)
+{
+    // A fill of odd width and height inside a surface of random bytes: each pixel of it gets the
+    // colour's low bytes, every byte around it stays.
+    for (const FormatCase& f : kFormats) {
+        SCOPED_TRACE(f.name);
+        const DDPIXELFORMAT pf = MakeFormat(f);
+        IDirectDrawSurface7* s = Make(13, 6, &pf);
+        ASSERT_NE(s, nullptr);
+        const int bytes = static_cast<int>(f.bits / 8);
+        std::vector<std::vector<BYTE>> before;
+        DDSURFACEDESC2 d{};
+        d.dwSize = sizeof(d);
+        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        for (LONG y = 0; y < 6; ++y) {
+            BYTE* row = static_cast<BYTE*>(d.lpSurface) + y * d.lPitch;
+            for (LONG x = 0; x < 13 * bytes; ++x)
+                row[x] = static_cast<BYTE>(x * 31 + y * 7 + 5);
+            before.emplace_back(row, row + 13 * bytes);
+        }
+        s->Unlock(nullptr);
+        DDBLTFX fx{};
+        fx.dwSize = sizeof(fx);
+        fx.dwFillColor = 0x89ABCDEFu;
+        RECT r{2, 1, 11, 4};
+        ASSERT_EQ(s->Blt(&r, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx), DD_OK);
+        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        for (LONG y = 0; y < 6; ++y) {
+            const BYTE* row = static_cast<const BYTE*>(d.lpSurface) + y * d.lPitch;
+            for (LONG x = 0; x < 13 * bytes; ++x) {
+                const LONG pixel = x / bytes;
+                const bool inside = pixel >= r.left && pixel < r.right && y >= r.top && y < r.bottom;
+                const BYTE want = inside ? static_cast<BYTE>(fx.dwFillColor >> (8 * (x % bytes)))
+                                         : before[static_cast<size_t>(y)][static_cast<size_t>(x)];
+                EXPECT_EQ(row[x], want) << "byte " << x << " row " << y;
+            }
+        }
+        s->Unlock(nullptr);
+    }
+}
+
 TEST_F(DDrawSurfaceTest, OverlappingBlitWithinOneSurface)
 {
     IDirectDrawSurface7* s = Make(6, 1);

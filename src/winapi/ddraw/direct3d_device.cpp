@@ -174,10 +174,11 @@ private:
             m_texture->Release();
         m_target->Release();
     }
-    // Whether the strip q draws as the texture path's plain quad: opaque, unkeyed, the texture's
-    // own colours, one filter for both triangles (into *linear).
+    // Whether the strip q draws as the texture path's plain quad: unkeyed, the texture's own
+    // colours, one filter for both triangles (into *linear), opaque or blended by the texture's
+    // alpha (into *blend).
     bool PlainQuad(const dd::TLVertex* q, const dd::SurfaceMemory& target, const dd::SurfaceMemory& texture,
-                   bool* linear) const;
+                   bool* linear, bool* blend) const;
 
     std::atomic<ULONG> m_refs{1};
     IDirectDrawSurface7* m_target;
@@ -190,22 +191,29 @@ private:
 };
 
 bool CDevice::PlainQuad(const dd::TLVertex* q, const dd::SurfaceMemory& target, const dd::SurfaceMemory& texture,
-                        bool* linear) const
+                        bool* linear, bool* blend) const
 {
     const dd::RenderStates& s = m_states;
-    if (s.blend || s.alphaTest || (s.colorKey && texture.hasKey))
+    if (s.alphaTest || (s.colorKey && texture.hasKey))
         return false;
+    // Whether a stage-0 operation passes the texture on (the vertices are white: modulating by
+    // their colour changes nothing).
+    auto passes = [](DWORD op, DWORD arg1, DWORD arg2) {
+        auto diffuse = [](DWORD arg) { return arg == D3DTA_DIFFUSE || arg == D3DTA_CURRENT; };
+        return (op == D3DTOP_SELECTARG1 && arg1 == D3DTA_TEXTURE) || (op == D3DTOP_SELECTARG2 && arg2 == D3DTA_TEXTURE) ||
+               (op == D3DTOP_MODULATE &&
+                ((arg1 == D3DTA_TEXTURE && diffuse(arg2)) || (arg2 == D3DTA_TEXTURE && diffuse(arg1))));
+    };
+    const bool alphaOfTexture = passes(s.alphaOp, s.alphaArg1, s.alphaArg2);
+    if (s.blend && !(s.srcBlend == D3DBLEND_SRCALPHA && s.destBlend == D3DBLEND_INVSRCALPHA && alphaOfTexture))
+        return false;
+    *blend = s.blend;
     // Each triangle takes the filter of its own scale; the rows draw both with one.
     const bool minifies = dd::Minifies(q[0], q[1], q[2], texture.width, texture.height);
     if (s.magLinear != s.minLinear && minifies != dd::Minifies(q[1], q[2], q[3], texture.width, texture.height))
         return false;
     *linear = minifies ? s.minLinear : s.magLinear;
-    const bool passesTexture =
-        (s.colorOp == D3DTOP_SELECTARG1 && s.colorArg1 == D3DTA_TEXTURE) ||
-        (s.colorOp == D3DTOP_SELECTARG2 && s.colorArg2 == D3DTA_TEXTURE) ||
-        (s.colorOp == D3DTOP_MODULATE &&
-         ((s.colorArg1 == D3DTA_TEXTURE && (s.colorArg2 == D3DTA_DIFFUSE || s.colorArg2 == D3DTA_CURRENT)) ||
-          (s.colorArg2 == D3DTA_TEXTURE && (s.colorArg1 == D3DTA_DIFFUSE || s.colorArg1 == D3DTA_CURRENT))));
+    const bool passesTexture = passes(s.colorOp, s.colorArg1, s.colorArg2);
     if (!passesTexture || !(m_viewport.left == 0 && m_viewport.top == 0 && m_viewport.right == target.width &&
                             m_viewport.bottom == target.height))
         return false;
@@ -244,8 +252,8 @@ HRESULT CDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices
     if (fvf == (D3DFVF_XYZRHW | D3DFVF_TEX1) && m_texture != nullptr && type == D3DPT_TRIANGLESTRIP && count == 4 &&
         !sw.noQuadRows) {
         const auto* q = static_cast<const dd::TLVertex*>(vertices);
-        bool linear = false;
-        if (PlainQuad(q, target, texture, &linear) && m_quadRows.Draw(q, target, texture, linear)) {
+        bool linear = false, blend = false;
+        if (PlainQuad(q, target, texture, &linear, &blend) && m_quadRows.Draw(q, target, texture, linear, blend)) {
             dd::CountQuadByRows();
             return DD_OK;
         }

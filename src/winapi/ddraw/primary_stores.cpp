@@ -41,9 +41,10 @@ struct Target {
     RECT client;  // screen coordinates
 };
 
-std::vector<Target> Targets(const RECT& area, HWND clipWindow)
+// Fills targets (cleared first) with the windows the area meets.
+void FindTargets(const RECT& area, HWND clipWindow, std::vector<Target>& targets)
 {
-    std::vector<Target> targets;
+    targets.clear();
     std::lock_guard lock(user::WindowLock());
     for (const auto& window : user::AllWindows()) {
         if (!user::IsTopLevel(*window) || !user::IsVisibleStyle(*window) || user::IsMinimizedStyle(*window) ||
@@ -56,13 +57,18 @@ std::vector<Target> Targets(const RECT& area, HWND clipWindow)
             std::max(client.top, area.top) < std::min(client.bottom, area.bottom))
             targets.push_back({window->store, client});
     }
-    return targets;
 }
 
 // Runs rows(store row at left, y, left, right) for each row of the area that a store holds.
 template <typename Rows> void Walk(const RECT& area, HWND clipWindow, bool write, Rows rows)
 {
-    for (const Target& target : Targets(area, clipWindow)) {
+    // The list's memory is kept from blit to blit on each thread (taken while in use, so that a
+    // walk within a walk makes its own).
+    thread_local std::vector<Target> kept;
+    std::vector<Target> targets;
+    targets.swap(kept);
+    FindTargets(area, clipWindow, targets);
+    for (const Target& target : targets) {
         PixelView view;
         if (!target.store->Lock(&view))
             continue;
@@ -83,6 +89,9 @@ template <typename Rows> void Walk(const RECT& area, HWND clipWindow, bool write
         if (write)
             target.store->Flush();
     }
+    targets.clear();
+    if (targets.capacity() > kept.capacity())
+        targets.swap(kept);
 }
 
 } // namespace

@@ -268,7 +268,8 @@ int32_t* const* QuadRows::Across(const SurfaceMemory& texture, LONG y, LONG keep
     return m_slot[slot];
 }
 
-bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const SurfaceMemory& texture, bool linear)
+bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const SurfaceMemory& texture, bool linear,
+                    bool blend)
 {
     const double left = q[0].x, right = q[1].x, top = q[0].y, bottom = q[2].y;
     if (!(q[2].x == q[0].x && q[3].x == q[1].x && q[1].y == q[0].y && q[3].y == q[2].y))
@@ -285,6 +286,9 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
                  reachV = th * std::max(std::fabs(v0), std::fabs(v1));
     if (!(bounded(u0) && bounded(u1) && bounded(v0) && bounded(v1) && reachU <= kMaxCoordinate &&
           reachV <= kMaxCoordinate))
+        return false;
+    if (blend && (linear || !PixelFormat(target.format).IsX888() || !PixelFormat(texture.format).IsX888() ||
+                  PixelFormat(texture.format).alphaMask != 0xFF000000u))
         return false;
     const Triangle first(q[0], q[1], q[2], target.width, target.height);
     const Triangle second(q[1], q[2], q[3], target.width, target.height);
@@ -354,6 +358,33 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             for (int k = 0; k < 3; ++k)
                 m_slot[slot][k] = m_across[slot].data() + k * columns;
         }
+    } else if (blend) {
+        // A pixel drawn twice would be blended twice, and the triangles' own shading of an
+        // unsure texel is not blended here: those quads go to the triangles.
+        if (!exact || !allSure || cx0 < x0 || cx1 > x1)
+            return false;
+        const LONG rowsFrom = std::max(y0, cy0), rowsTo = std::min(y1, cy1);
+        m_rowTexels.clear();
+        for (LONG y = rowsFrom; y < rowsTo; ++y) {
+            bool sure;
+            m_rowTexels.push_back(PointTexel((v0 + (y - top) * stepV) * th, slackV, texture.height, &sure));
+            if (!sure)
+                return false;
+        }
+        for (LONG y = rowsFrom; y < rowsTo && cx0 < cx1; ++y) {
+            const LONG ty = m_rowTexels[static_cast<size_t>(y - rowsFrom)];
+            const auto* srcRow = reinterpret_cast<const uint32_t*>(texture.pixels + static_cast<ptrdiff_t>(ty) * texture.pitch);
+            auto* dstRow = reinterpret_cast<uint32_t*>(target.pixels + static_cast<ptrdiff_t>(y) * target.pitch) + cx0;
+            const size_t at = static_cast<size_t>(cx0 - x0);
+            const LONG n = cx1 - cx0;
+            if (straight) {
+                BlendOver8888(srcRow + m_xa[at], dstRow, n);
+            } else {
+                Pick32Sse2(reinterpret_cast<const BYTE*>(srcRow), m_xa.data() + at, reinterpret_cast<BYTE*>(m_out.data()), n);
+                BlendOver8888(m_out.data(), dstRow, n);
+            }
+        }
+        return true;
     } else if (exact && same && allSure && straight && cx0 == 0 && cx0 < cx1 && cy0 < cy1 &&
                m_xa[static_cast<size_t>(cx0 - x0)] == 0 && (cx1 - cx0) * to.bytes == target.pitch &&
                target.pitch == texture.pitch) {

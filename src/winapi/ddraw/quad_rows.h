@@ -24,7 +24,11 @@ public:
     // top-right, bottom-left, bottom-right, u along x and v along y, at least a pixel wide and
     // high, with coordinates the rows can bound. False when it is not one (nothing drawn).
     // Point samples in the target's own format are copied whole, unused bits included.
-    bool Draw(const TLVertex* q, const SurfaceMemory& target, const SurfaceMemory& texture, bool linear);
+    // blend: the texture's 8888 texels go over an x888 target by their alpha (SRCALPHA /
+    // INVSRCALPHA); drawn only point-sampled with every texel sure and each pixel owned by one
+    // triangle (false otherwise, nothing drawn).
+    bool Draw(const TLVertex* q, const SurfaceMemory& target, const SurfaceMemory& texture, bool linear,
+              bool blend = false);
 
 private:
     // The source row y mixed across every column into one of two slots (three channel rows).
@@ -42,6 +46,7 @@ private:
     std::vector<int32_t> m_across[2];  // red, green, blue rows one after the other
     int32_t* m_slot[2][3]{};
     std::vector<uint32_t> m_out;
+    std::vector<LONG> m_rowTexels;  // blended point rows: the texture row of each
 };
 
 } // namespace winapi::ddraw

@@ -1,7 +1,12 @@
 // The software Direct3D device's pixel rules.
 #include "winapi/ddraw/render_pipeline.h"
 
+#include "winapi/ddraw/row_kernels.h"
+
 #include <algorithm>
+#include <bit>
+#include <climits>
+#include <type_traits>
 #include <cmath>
 #include <cstring>
 #include <emmintrin.h>
@@ -576,39 +581,6 @@ inline uint32_t Div255Fast(uint32_t x) { return ((x + 127) * 0x8081u) >> 23; }
 // Texels tx..tx+n-1 of row p (8888 or x888) over n target pixels (x888), each multiplied by the
 // flat colour d when it is not white, blended SRCALPHA / INVSRCALPHA or written: the general
 // loop's arithmetic, pixel for pixel.
-// 8888 source pixels blended SRCALPHA / INVSRCALPHA over x888 ones, alpha written 0: per channel
-// Div255(s * a + d * (255 - a)), four pixels at a time in 16-bit lanes ((x + 128 + ((x + 128)
-// >> 8)) >> 8 is Div255 for every x up to 65025).
-void BlendRow8888Sse2(const uint32_t* src, uint32_t* dst, LONG n)
-{
-    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(255), half = _mm_set1_epi16(128);
-    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
-    auto mix = [&](__m128i s, __m128i d) {
-        const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s, 0xFF), 0xFF);
-        __m128i x = _mm_add_epi16(_mm_mullo_epi16(s, a), _mm_mullo_epi16(d, _mm_sub_epi16(full, a)));
-        x = _mm_add_epi16(x, half);
-        return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
-    };
-    LONG i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-        const __m128i lo = mix(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
-        const __m128i hi = mix(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_and_si128(_mm_packus_epi16(lo, hi), colour));
-    }
-    for (; i < n; ++i) {
-        uint32_t sv, dv;
-        std::memcpy(&sv, src + i, 4);
-        std::memcpy(&dv, dst + i, 4);
-        const uint32_t a = sv >> 24, ia = 255 - a;
-        const uint32_t v = Div255Fast((sv >> 16 & 0xFF) * a + (dv >> 16 & 0xFF) * ia) << 16 |
-                           Div255Fast((sv >> 8 & 0xFF) * a + (dv >> 8 & 0xFF) * ia) << 8 |
-                           Div255Fast((sv & 0xFF) * a + (dv & 0xFF) * ia);
-        std::memcpy(dst + i, &v, 4);
-    }
-}
-
 template <class Tex, bool Blend>
 void ContiguousRow(const BYTE* texels, BYTE* out, LONG n, const int d[4], bool modulateColour, bool modulateAlpha)
 {
@@ -617,7 +589,7 @@ void ContiguousRow(const BYTE* texels, BYTE* out, LONG n, const int d[4], bool m
     const auto* src = reinterpret_cast<const uint32_t*>(texels);
     auto* dst = reinterpret_cast<uint32_t*>(out);
     if (Blend && Tex::kHasAlpha && white && opaque) {
-        BlendRow8888Sse2(src, dst, n);
+        BlendOver8888(src, dst, n);
         return;
     }
     for (LONG i = 0; i < n; ++i) {
@@ -694,6 +666,30 @@ void FlatRowOf(const PrimitiveDrawer& drawer, const PrimitiveDrawer::RowContext&
             ContiguousRow<Tex, Blend>(pixels + static_cast<ptrdiff_t>(ty) * pitch + static_cast<ptrdiff_t>(tx) * 4,
                                       c.row + static_cast<ptrdiff_t>(lo) * 4, hi - lo, d, modulateColour,
                                       modulateAlpha);
+            return;
+        }
+    }
+    if constexpr (Linear && Tex::kBytes == 4 && std::is_same_v<Target, Xrgb8888>) {
+        // Eight samples a step; the few pixels near a weight's rounding edge as below, one by one.
+        const bool plainColour = (!modulateColour || whiteColour) && (!modulateAlpha || d[3] == 255);
+        if (plainColour && HasAvx2() && pitch > 0 && static_cast<int64_t>(pitch) * height <= INT32_MAX) {
+            alignas(32) uint32_t samples[64];
+            for (LONG x = lo; x < hi; x += 64) {
+                const LONG n = std::min<LONG>(64, hi - x);
+                uint64_t unsure = SampleBilinearRowAvx2(pixels, pitch, width, height, !Tex::kHasAlpha, a0, b0, da,
+                                                        db, x - lo, n, 0.5 - kMargin * kWeightOne, samples);
+                auto* row = reinterpret_cast<uint32_t*>(c.row) + x;
+                if constexpr (Blend) {
+                    BlendOver8888(samples, row, n);  // an unsure pixel's 0 leaves its colour
+                } else {
+                    for (LONG k = 0; k < n; ++k)
+                        row[k] = samples[k] & 0xFFFFFF;
+                }
+                for (; unsure != 0; unsure &= unsure - 1) {
+                    const LONG at = x + std::countr_zero(unsure);
+                    FastRowOf<Tex, Target, Linear, Blend>(drawer, c, y, at, at + 1);
+                }
+            }
             return;
         }
     }

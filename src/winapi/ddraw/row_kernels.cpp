@@ -435,4 +435,284 @@ void Pick16Sse2(const BYTE* src, const int32_t* xs, BYTE* out, LONG count)
     Pick16Plain(src, xs + i, out + 2 * i, count - i);
 }
 
+
+__attribute__((target("avx2"))) void KeyedCopy32Avx2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    const __m256i flip = _mm256_set1_epi32(static_cast<int>(0x80000000u));
+    const __m256i lowFlipped = _mm256_set1_epi32(static_cast<int>(low ^ 0x80000000u));
+    const __m256i highFlipped = _mm256_set1_epi32(static_cast<int>(high ^ 0x80000000u));
+    LONG i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
+        const __m256i f = _mm256_xor_si256(s, flip);
+        const __m256i keep = _mm256_or_si256(_mm256_cmpgt_epi32(lowFlipped, f), _mm256_cmpgt_epi32(f, highFlipped));
+        auto* d = reinterpret_cast<__m256i*>(dst + 4 * i);
+        // Mostly no pixel is keyed: the destination is then not read.
+        if (_mm256_testc_si256(keep, _mm256_set1_epi32(-1)))
+            _mm256_storeu_si256(d, s);
+        else
+            _mm256_storeu_si256(d, _mm256_blendv_epi8(_mm256_loadu_si256(d), s, keep));
+    }
+    KeyedCopy32Sse2(src + 4 * i, dst + 4 * i, count - i, low, high);
+}
+
+void KeyedCopy32(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high)
+{
+    if (HasAvx2())
+        KeyedCopy32Avx2(src, dst, count, low, high);
+    else if (UseSse2())
+        KeyedCopy32Sse2(src, dst, count, low, high);
+    else
+        KeyedCopy32Plain(src, dst, count, low, high);
+}
+
+void BlendOver8888Plain(const uint32_t* src, uint32_t* dst, LONG count)
+{
+    for (LONG i = 0; i < count; ++i) {
+        const uint32_t s = Load32(src + i), d = Load32(dst + i);
+        const uint32_t a = s >> 24, ia = 255 - a;
+        uint32_t v = 0;
+        for (int shift = 0; shift < 24; shift += 8)
+            v |= (((s >> shift & 0xFF) * a + (d >> shift & 0xFF) * ia + 127) / 255) << shift;
+        Store32(dst + i, v);
+    }
+}
+
+// In 16-bit lanes, (x + 128 + ((x + 128) >> 8)) >> 8 is x / 255 rounded for every x up to 65025.
+void BlendOver8888Sse2(const uint32_t* src, uint32_t* dst, LONG count)
+{
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(255), half = _mm_set1_epi16(128);
+    const __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    auto mix = [&](__m128i s, __m128i d) {
+        const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s, 0xFF), 0xFF);
+        __m128i x = _mm_add_epi16(_mm_mullo_epi16(s, a), _mm_mullo_epi16(d, _mm_sub_epi16(full, a)));
+        x = _mm_add_epi16(x, half);
+        return _mm_srli_epi16(_mm_add_epi16(x, _mm_srli_epi16(x, 8)), 8);
+    };
+    LONG i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m128i s = Load128(src + i), d = Load128(dst + i);
+        const __m128i lo = mix(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
+        const __m128i hi = mix(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
+        Store128(dst + i, _mm_and_si128(_mm_packus_epi16(lo, hi), colour));
+    }
+    BlendOver8888Plain(src + i, dst + i, count - i);
+}
+
+namespace {
+
+// Widened source and destination channels by their weights a and 255 - a: s * a + d * (255 - a)
+// + 128, then (x * 257) >> 16, which is x / 255 rounded for every x up to 65153.
+__attribute__((target("avx2"))) inline __m256i MixOver(__m256i s, __m256i d, __m256i a, __m256i inverse)
+{
+    const __m256i x = _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(s, a), _mm256_mullo_epi16(d, inverse)),
+                                       _mm256_set1_epi16(128));
+    return _mm256_mulhi_epu16(x, _mm256_set1_epi16(257));
+}
+
+// Eight 8888 pixels over eight x888 ones: each pixel's alpha (or 255 - alpha, from the inverted
+// pixel) as the 16-bit weight of its three colours and 0 for its alpha, which so comes out 0.
+__attribute__((target("avx2"))) inline __m256i Over8(__m256i s, __m256i d)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i lowWeights = _mm256_setr_epi8(3, -1, 3, -1, 3, -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1, 3, -1, 3,
+                                                -1, 3, -1, -1, -1, 7, -1, 7, -1, 7, -1, -1, -1);
+    const __m256i highWeights = _mm256_setr_epi8(11, -1, 11, -1, 11, -1, -1, -1, 15, -1, 15, -1, 15, -1, -1, -1, 11,
+                                                 -1, 11, -1, 11, -1, -1, -1, 15, -1, 15, -1, 15, -1, -1, -1);
+    const __m256i inverse = _mm256_xor_si256(s, _mm256_set1_epi32(-1));
+    const __m256i lo = MixOver(_mm256_unpacklo_epi8(s, zero), _mm256_unpacklo_epi8(d, zero),
+                               _mm256_shuffle_epi8(s, lowWeights), _mm256_shuffle_epi8(inverse, lowWeights));
+    const __m256i hi = MixOver(_mm256_unpackhi_epi8(s, zero), _mm256_unpackhi_epi8(d, zero),
+                               _mm256_shuffle_epi8(s, highWeights), _mm256_shuffle_epi8(inverse, highWeights));
+    return _mm256_packus_epi16(lo, hi);
+}
+
+} // namespace
+
+__attribute__((target("avx2"))) void BlendOver8888Avx2(const uint32_t* src, uint32_t* dst, LONG count)
+{
+    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF), alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    auto* to = reinterpret_cast<__m256i*>(dst);
+    auto* from = reinterpret_cast<const __m256i*>(src);
+    LONG i = 0;
+    // Sixteen pixels a step: all opaque are the source's colours, all clear the destination's.
+    for (; i + 16 <= count; i += 16, from += 2, to += 2) {
+        const __m256i s0 = _mm256_loadu_si256(from), s1 = _mm256_loadu_si256(from + 1);
+        if (_mm256_testc_si256(_mm256_and_si256(s0, s1), alpha)) {
+            _mm256_storeu_si256(to, _mm256_and_si256(s0, colour));
+            _mm256_storeu_si256(to + 1, _mm256_and_si256(s1, colour));
+            continue;
+        }
+        const __m256i d0 = _mm256_loadu_si256(to), d1 = _mm256_loadu_si256(to + 1);
+        if (_mm256_testz_si256(_mm256_or_si256(s0, s1), alpha)) {
+            if (!_mm256_testz_si256(_mm256_or_si256(d0, d1), alpha)) {
+                _mm256_storeu_si256(to, _mm256_and_si256(d0, colour));
+                _mm256_storeu_si256(to + 1, _mm256_and_si256(d1, colour));
+            }
+            continue;
+        }
+        _mm256_storeu_si256(to, Over8(s0, d0));
+        _mm256_storeu_si256(to + 1, Over8(s1, d1));
+    }
+    for (; i + 8 <= count; i += 8, ++from, ++to)
+        _mm256_storeu_si256(to, Over8(_mm256_loadu_si256(from), _mm256_loadu_si256(to)));
+    BlendOver8888Sse2(src + i, dst + i, count - i);
+}
+
+namespace {
+
+// Four lanes of sample positions (texels; the sample lies half a texel before) clamped to 0..top
+// and placed to fixed point: the whole fixed-point values, and which lie edge or more from them.
+__attribute__((target("avx2"))) inline __m128i FixedPositions(__m256d p, double top, double edge, int* unsure)
+{
+    const __m256d clamped = _mm256_min_pd(_mm256_max_pd(_mm256_sub_pd(p, _mm256_set1_pd(0.5)), _mm256_setzero_pd()),
+                                          _mm256_set1_pd(top));
+    const __m256d f = _mm256_add_pd(_mm256_mul_pd(clamped, _mm256_set1_pd(kWeightOne)), _mm256_set1_pd(0.5));
+    const __m128i fixed = _mm256_cvttpd_epi32(f);  // f >= 0.5: truncation is the floor
+    const __m256d off = _mm256_sub_pd(_mm256_sub_pd(f, _mm256_cvtepi32_pd(fixed)), _mm256_set1_pd(0.5));
+    const __m256d distance = _mm256_andnot_pd(_mm256_set1_pd(-0.0), off);
+    *unsure = _mm256_movemask_pd(_mm256_cmp_pd(distance, _mm256_set1_pd(edge), _CMP_GE_OQ));
+    return fixed;
+}
+
+// Two gathered texels of each of two pixels (lane groups 0 and 4 of a shuffle) mixed across by
+// the pairs (one - w, w): 32-bit channels B, G, R, A of each.
+__attribute__((target("avx2"))) inline __m256i MixPairs(__m256i pairs16, __m256i weights)
+{
+    return _mm256_madd_epi16(pairs16, weights);
+}
+
+// The texels at offsets[a], offsets[a + 1] (low half) and offsets[b], offsets[b + 1] (high half)
+// each with its right neighbour, as eight bytes loaded at once, interleaved channel by channel.
+__attribute__((target("avx2"))) inline __m256i TexelPairs(const BYTE* pixels, const int32_t* offsets, int a, int b,
+                                                          __m256i alpha)
+{
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15, 0, 4, 1, 5, 2,
+                                                6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
+    auto load = [pixels, offsets](int k) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixels + offsets[k]));
+    };
+    const __m256i both = _mm256_set_m128i(_mm_unpacklo_epi64(load(b), load(b + 1)), _mm_unpacklo_epi64(load(a), load(a + 1)));
+    return _mm256_shuffle_epi8(_mm256_or_si256(both, alpha), interleave);
+}
+
+} // namespace
+
+__attribute__((target("avx2"))) uint64_t SampleBilinearRowAvx2(const BYTE* pixels, LONG pitch, LONG width,
+                                                                 LONG height, bool opaque, double a0, double b0,
+                                                                 double da, double db, LONG first, LONG count,
+                                                                 double edge, uint32_t* out)
+{
+    uint64_t unsureBits = 0;
+    const __m256i zero = _mm256_setzero_si256(), mask = _mm256_set1_epi32(kWeightOne - 1);
+    const __m256i one = _mm256_set1_epi32(kWeightOne);
+    const __m256i lastX = _mm256_set1_epi32(width - 1), lastY = _mm256_set1_epi32(height - 1);
+    const __m256i alpha = _mm256_set1_epi32(opaque ? static_cast<int>(0xFF000000u) : 0);
+    const __m256i pitchV = _mm256_set1_epi32(pitch), half = _mm256_set1_epi32(1 << (2 * kWeightBits - 1));
+    const auto* base = reinterpret_cast<const int*>(pixels);
+    for (LONG k = 0; k < count; k += 8) {
+        // Positions in double exactly as the per-pixel loop works them: a0 + index * da.
+        const __m256d indexLow = _mm256_setr_pd(first + k, first + k + 1, first + k + 2, first + k + 3);
+        const __m256d indexHigh = _mm256_add_pd(indexLow, _mm256_set1_pd(4));
+        int unsure[4];
+        const __m128i uLow = FixedPositions(_mm256_add_pd(_mm256_set1_pd(a0), _mm256_mul_pd(indexLow, _mm256_set1_pd(da))),
+                                            width - 1.0, edge, &unsure[0]);
+        const __m128i uHigh = FixedPositions(
+            _mm256_add_pd(_mm256_set1_pd(a0), _mm256_mul_pd(indexHigh, _mm256_set1_pd(da))), width - 1.0, edge, &unsure[1]);
+        const __m128i vLow = FixedPositions(_mm256_add_pd(_mm256_set1_pd(b0), _mm256_mul_pd(indexLow, _mm256_set1_pd(db))),
+                                            height - 1.0, edge, &unsure[2]);
+        const __m128i vHigh = FixedPositions(
+            _mm256_add_pd(_mm256_set1_pd(b0), _mm256_mul_pd(indexHigh, _mm256_set1_pd(db))), height - 1.0, edge, &unsure[3]);
+        const uint32_t lanes = static_cast<uint32_t>((unsure[0] | unsure[2]) | (unsure[1] | unsure[3]) << 4);
+        const __m256i fu = _mm256_set_m128i(uHigh, uLow), fv = _mm256_set_m128i(vHigh, vLow);
+        const __m256i wu = _mm256_and_si256(fu, mask), wv = _mm256_and_si256(fv, mask);
+        const __m256i x0 = _mm256_srai_epi32(fu, kWeightBits), y0 = _mm256_srai_epi32(fv, kWeightBits);
+        const __m256i x1 = _mm256_min_epi32(_mm256_add_epi32(x0, _mm256_set1_epi32(1)), lastX);
+        const __m256i y1 = _mm256_min_epi32(_mm256_add_epi32(y0, _mm256_set1_epi32(1)), lastY);
+        const __m256i row0 = _mm256_mullo_epi32(y0, pitchV), row1 = _mm256_mullo_epi32(y1, pitchV);
+        const __m256i col0 = _mm256_slli_epi32(x0, 2), col1 = _mm256_slli_epi32(x1, 2);
+        // Each texel beside its right neighbour, channel by channel: pixels 0 1 | 4 5 (low) and
+        // 2 3 | 6 7 (high). Lanes past count read clamped positions: harmless, and not stored.
+        __m256i topLow, topHigh, bottomLow, bottomHigh;
+        const __m256i top0 = _mm256_add_epi32(row0, col0), bottom0 = _mm256_add_epi32(row1, col0);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(x1, _mm256_add_epi32(x0, _mm256_set1_epi32(1)))) == -1) {
+            // Both texels of a row in one 8-byte load.
+            alignas(32) int32_t at[2][8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at[0]), top0);
+            _mm256_store_si256(reinterpret_cast<__m256i*>(at[1]), bottom0);
+            topLow = TexelPairs(pixels, at[0], 0, 4, alpha), topHigh = TexelPairs(pixels, at[0], 2, 6, alpha);
+            bottomLow = TexelPairs(pixels, at[1], 0, 4, alpha), bottomHigh = TexelPairs(pixels, at[1], 2, 6, alpha);
+        } else {
+            const __m256i p00 = _mm256_or_si256(_mm256_i32gather_epi32(base, top0, 1), alpha);
+            const __m256i p01 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row0, col1), 1), alpha);
+            const __m256i p10 = _mm256_or_si256(_mm256_i32gather_epi32(base, bottom0, 1), alpha);
+            const __m256i p11 = _mm256_or_si256(_mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col1), 1), alpha);
+            topLow = _mm256_unpacklo_epi8(p00, p01), topHigh = _mm256_unpackhi_epi8(p00, p01);
+            bottomLow = _mm256_unpacklo_epi8(p10, p11), bottomHigh = _mm256_unpackhi_epi8(p10, p11);
+        }
+        // (one - w) in the low 16 bits of each lane, w in the high ones.
+        const __m256i across = _mm256_or_si256(_mm256_sub_epi32(one, wu), _mm256_slli_epi32(wu, 16));
+        const __m256i upper = _mm256_sub_epi32(one, wv);
+        __m256i mixed[4];
+        for (int j = 0; j < 4; ++j) {
+            // Pixels j and j + 4 (one in each half of the registers).
+            const __m256i top16 = j < 2 ? topLow : topHigh, bottom16 = j < 2 ? bottomLow : bottomHigh;
+            const __m256i top = j % 2 == 0 ? _mm256_unpacklo_epi8(top16, zero) : _mm256_unpackhi_epi8(top16, zero);
+            const __m256i bottom =
+                j % 2 == 0 ? _mm256_unpacklo_epi8(bottom16, zero) : _mm256_unpackhi_epi8(bottom16, zero);
+            __m256i w, up, down;
+            switch (j) {
+            case 0:
+                w = _mm256_shuffle_epi32(across, 0x00), up = _mm256_shuffle_epi32(upper, 0x00),
+                down = _mm256_shuffle_epi32(wv, 0x00);
+                break;
+            case 1:
+                w = _mm256_shuffle_epi32(across, 0x55), up = _mm256_shuffle_epi32(upper, 0x55),
+                down = _mm256_shuffle_epi32(wv, 0x55);
+                break;
+            case 2:
+                w = _mm256_shuffle_epi32(across, 0xAA), up = _mm256_shuffle_epi32(upper, 0xAA),
+                down = _mm256_shuffle_epi32(wv, 0xAA);
+                break;
+            default:
+                w = _mm256_shuffle_epi32(across, 0xFF), up = _mm256_shuffle_epi32(upper, 0xFF),
+                down = _mm256_shuffle_epi32(wv, 0xFF);
+                break;
+            }
+            const __m256i sum = _mm256_add_epi32(_mm256_mullo_epi32(MixPairs(top, w), up),
+                                                 _mm256_mullo_epi32(MixPairs(bottom, w), down));
+            mixed[j] = _mm256_srli_epi32(_mm256_add_epi32(sum, half), 2 * kWeightBits);
+        }
+        // Channels back to bytes: pixels 0 1 2 3 in the low half, 4 5 6 7 in the high one.
+        __m256i samples = _mm256_packus_epi16(_mm256_packus_epi32(mixed[0], mixed[1]),
+                                              _mm256_packus_epi32(mixed[2], mixed[3]));
+        if (lanes != 0) {
+            const __m256i bits = _mm256_setr_epi32(1, 2, 4, 8, 16, 32, 64, 128);
+            const __m256i drop =
+                _mm256_cmpeq_epi32(_mm256_and_si256(_mm256_set1_epi32(static_cast<int>(lanes)), bits), bits);
+            samples = _mm256_andnot_si256(drop, samples);
+        }
+        const LONG n = count - k < 8 ? count - k : 8;
+        if (n == 8) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + k), samples);
+        } else {
+            alignas(32) uint32_t rest[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(rest), samples);
+            std::memcpy(out + k, rest, static_cast<size_t>(n) * 4);
+        }
+        unsureBits |= static_cast<uint64_t>(lanes & ((1u << n) - 1)) << k;
+    }
+    return unsureBits;
+}
+
+void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count)
+{
+    if (HasAvx2())
+        BlendOver8888Avx2(src, dst, count);
+    else if (UseSse2())
+        BlendOver8888Sse2(src, dst, count);
+    else
+        BlendOver8888Plain(src, dst, count);
+}
+
 } // namespace winapi::ddraw

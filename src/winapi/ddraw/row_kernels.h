@@ -51,6 +51,26 @@ void KeyedCopy32Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD h
 void KeyedCopy32Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
 void KeyedCopy16Plain(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
 void KeyedCopy16Sse2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+void KeyedCopy32Avx2(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+// The widest twin of the SIMD level in use.
+void KeyedCopy32(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
+
+// 8888 pixels over x888 ones by their alpha a (SRCALPHA / INVSRCALPHA): per channel
+// (s * a + d * (255 - a)) / 255 rounded to nearest, alpha written 0.
+void BlendOver8888Plain(const uint32_t* src, uint32_t* dst, LONG count);
+void BlendOver8888Sse2(const uint32_t* src, uint32_t* dst, LONG count);
+void BlendOver8888Avx2(const uint32_t* src, uint32_t* dst, LONG count);
+void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count);
+
+// Bilinear samples of a turned or scaled row of a 4-byte texture (8888, or x888 read as opaque
+// when opaque is set) in the device's weights (triangle.h): pixel k of count takes the position
+// (a0 + (first + k) * da, b0 + (first + k) * db) in texels, clamped and placed to its weights as
+// the device's per-pixel sampling does, and out[k] gets the mixed A8R8G8B8 pixel. A pixel whose
+// fixed-point position lies `edge` or more (in weight units) from the nearest whole weight, so
+// near a rounding step, gets 0 and its bit in the answer: its caller shades it the slow way.
+// count is at most 64; the texture's bytes must be addressable by 32-bit offsets.
+uint64_t SampleBilinearRowAvx2(const BYTE* pixels, LONG pitch, LONG width, LONG height, bool opaque, double a0,
+                               double b0, double da, double db, LONG first, LONG count, double edge, uint32_t* out);
 
 // Point-sampled row: out pixel i is source pixel xs[i] (4- and 2-byte pixels).
 void Pick32Plain(const BYTE* src, const int32_t* xs, BYTE* out, LONG count);
