@@ -53,6 +53,9 @@ std::string Str(const std::vector<uint8_t>& b)
     return std::string(b.begin(), b.end());
 }
 
+// Says where the play stood, for a watchdog that gives up.
+void (*g_describePlay)() = nullptr;
+
 struct Watchdog {
     std::atomic<bool> done{false};
     std::thread thread;
@@ -62,6 +65,8 @@ struct Watchdog {
                   std::this_thread::sleep_for(std::chrono::milliseconds(50));
               if (!done) {
                   std::fprintf(stderr, "watchdog: the game did not end\n");
+                  if (g_describePlay)
+                      g_describePlay();
                   std::abort();
               }
           })
@@ -359,7 +364,8 @@ struct Play {
     int settle = 0;
     bool sawChoice = false;
     bool clicked = false;
-    std::deque<std::function<void()>> queue;
+    // One step a frame; a step that answers false is asked again the next frame.
+    std::deque<std::function<bool()>> queue;
     winapi::Frame page1, midReveal, choice;
     // The screens as the test composes them: page 1 (its ruby band and the wait icon passed
     // over); page 2 whole and with no text yet; the choice.
@@ -378,6 +384,19 @@ struct Play {
 };
 Play* g_play = nullptr;
 constexpr int kSettleFrames = 4;
+
+// Read while the game may still run: a picture of a play that hung, nothing more.
+void DescribePlay()
+{
+    const Play* p = g_play;
+    if (p == nullptr)
+        return;
+    std::fprintf(stderr,
+                 "play: threaded %d, by key %d, pages %d, mid-reveal %d, choice seen %d, clicked %d, settle %d, "
+                 "queued %zu, areas %d/%d, choice (%d, %d)\n",
+                 p->threaded, p->byKey, p->pages, p->sawMidReveal, p->sawChoice, p->clicked, p->settle,
+                 p->queue.size(), p->bottomArea, p->lineArea, p->choiceX, p->choiceY);
+}
 CSurfaceSprite* g_canvas = nullptr;
 
 // Native 809: the canvas's handle.
@@ -471,10 +490,8 @@ struct MilestoneApp : CGameApp {
                 }
             }
         }
-        if (!g_play->queue.empty()) {
-            g_play->queue.front()();
+        if (!g_play->queue.empty() && g_play->queue.front()())
             g_play->queue.pop_front();
-        }
         if (!frame.PageWaitByte())
             g_play->clicked = false;
         // The player looks a few frames after a state shows (a threaded game presents a frame late).
@@ -528,18 +545,37 @@ struct MilestoneApp : CGameApp {
                 const int x = line != nullptr ? line->GetX() + 40 : 0, y = line != nullptr ? line->GetY() + 20 : 0;
                 g_play->choiceX = x;
                 g_play->choiceY = y;
-                // One input event a frame, as a player's hand gives them.
+                // One input event a frame, as a player's hand gives them. A threaded game's window
+                // thread may take several at once on a busy machine, and a frame takes one key or
+                // one pointer place: the next input waits until the game has acted on the last.
+                auto send = [](std::function<void()> input) {
+                    g_play->queue.push_back([input] { return input(), true; });
+                };
+                auto until = [](std::function<bool()> done) { g_play->queue.push_back(std::move(done)); };
+                auto pointerAt = [this](int px, int py) {
+                    return [this, px, py] {
+                        const CursorPosition at = GetCursorPosition();
+                        return at.x == px && at.y == py;
+                    };
+                };
+                auto hovered = [layer] { return layer->GetHoveredLine() == 1; };
                 if (g_play->byKey) {
-                    for (auto [key, down] : {std::pair{81, true}, {81, false}, {40, true}, {40, false}})
-                        g_play->queue.push_back([window, key, down] { winapi::HostKey(window, winapi::HostKeyEvent{key, down, false}); });
+                    send([window] { winapi::HostKey(window, winapi::HostKeyEvent{81, true, false}); });
+                    send([window] { winapi::HostKey(window, winapi::HostKeyEvent{81, false, false}); });
+                    until(hovered);
+                    send([window] { winapi::HostKey(window, winapi::HostKeyEvent{40, true, false}); });
+                    send([window] { winapi::HostKey(window, winapi::HostKeyEvent{40, false, false}); });
                 } else {
                     // The pointer at the screen's last row, then on the line.
-                    g_play->queue.push_back([window, x] { winapi::HostMouseMove(window, x, 599); });
-                    g_play->queue.push_back([this] { g_play->bottomArea = GetMouseAreaState(); });
-                    g_play->queue.push_back([window, x, y] { winapi::HostMouseMove(window, x, y); });
-                    g_play->queue.push_back([this] { g_play->lineArea = GetMouseAreaState(); });
-                    g_play->queue.push_back([window, x, y] { winapi::HostMouseButton(window, 0, true, x, y); });
-                    g_play->queue.push_back([window, x, y] { winapi::HostMouseButton(window, 0, false, x, y); });
+                    send([window, x] { winapi::HostMouseMove(window, x, 599); });
+                    until(pointerAt(x, 599));
+                    send([this] { g_play->bottomArea = GetMouseAreaState(); });
+                    send([window, x, y] { winapi::HostMouseMove(window, x, y); });
+                    until(pointerAt(x, y));
+                    until(hovered);
+                    send([this] { g_play->lineArea = GetMouseAreaState(); });
+                    send([window, x, y] { winapi::HostMouseButton(window, 0, true, x, y); });
+                    send([window, x, y] { winapi::HostMouseButton(window, 0, false, x, y); });
                 }
             }
         }
@@ -595,6 +631,7 @@ TEST(TgsMilestone, AScenarioPlaysToItsChoiceAndBranches)
             Play play;
             play.byKey = byKey;
             g_play = &play;
+            g_describePlay = DescribePlay;
             {
                 Watchdog watchdog(120);
                 MilestoneApp app;
