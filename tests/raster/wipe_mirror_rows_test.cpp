@@ -21,10 +21,7 @@ struct Outcome {
 Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t x, int32_t y, int32_t mode,
              bool byPieces)
 {
-    auto dst = MakeImage(start.GetWidth(), start.GetHeight(), kImageWithTracker);
-    for (LONG j = 0; j < start.GetHeight(); ++j)
-        for (LONG i = 0; i < start.GetWidth(); ++i)
-            Put(*dst, i, j, At(start, i, j));
+    auto dst = TrackedCopy(start);
     if (clip != nullptr)
         dst->ClipRectToSize(clip);
     if (byPieces) {
@@ -43,40 +40,35 @@ Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t x, int3
 TEST(WipeMirrorRows, OnePassDrawsThePixelsOfARowPerPiece)
 {
     std::mt19937 rng(kSeed);
-    const uint8_t savedSwitch = g_bUseMmx;
-    for (bool simdSwitch : {false, true})
-        for (SimdLevel level : kAllSimdLevels) {
-            g_bUseMmx = simdSwitch;
-            ScopedSimdLevel scoped(level);
-            for (int round = 0; round < 60; ++round)
-                for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
-                    const LONG sw = 1 + static_cast<LONG>(rng() % 45), sh = 1 + static_cast<LONG>(rng() % 20);
-                    const LONG dw = 1 + static_cast<LONG>(rng() % 50), dh = 1 + static_cast<LONG>(rng() % 24);
-                    auto src = NoisyImage(rng, sw, sh);
-                    if (mode == kTransitionCopy && round % 4 == 0)
-                        src->SetColorKeyValue(At(*src, 0, 0));
-                    if (round % 3 == 0) {
-                        const RECT from{static_cast<LONG>(rng() % sw), static_cast<LONG>(rng() % sh),
-                                        sw - static_cast<LONG>(rng() % 2), sh - static_cast<LONG>(rng() % 2)};
-                        src->ClipRectToSize(&from);
-                    }
-                    auto start = NoisyImage(rng, dw, dh);
-                    const RECT clip{static_cast<LONG>(rng() % dw), static_cast<LONG>(rng() % dh),
-                                    dw - static_cast<LONG>(rng() % 3), dh - static_cast<LONG>(rng() % 3)};
-                    const RECT* cut = round % 2 == 0 ? &clip : nullptr;
-                    const int32_t x = static_cast<int32_t>(rng() % (dw + sw)) - sw / 2;
-                    const int32_t y = static_cast<int32_t>(rng() % (dh + sh)) - sh / 2;
-                    const Outcome once = Draw(*start, *src, cut, x, y, mode, false);
-                    const Outcome pieces = Draw(*start, *src, cut, x, y, mode, true);
-                    ASSERT_EQ(once.pixels, pieces.pixels) << sw << "x" << sh << " at " << x << "," << y
-                                                          << " on " << dw << "x" << dh << ", mode " << mode;
-                    EXPECT_TRUE(once.bounds.left == pieces.bounds.left &&
-                                once.bounds.top == pieces.bounds.top &&
-                                once.bounds.right == pieces.bounds.right &&
-                                once.bounds.bottom == pieces.bounds.bottom);
+    AtEverySimdSetting([&] {
+        for (int round = 0; round < 60; ++round)
+            for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
+                const LONG sw = 1 + static_cast<LONG>(rng() % 45), sh = 1 + static_cast<LONG>(rng() % 20);
+                const LONG dw = 1 + static_cast<LONG>(rng() % 50), dh = 1 + static_cast<LONG>(rng() % 24);
+                auto src = NoisyImage(rng, sw, sh);
+                if (mode == kTransitionCopy && round % 4 == 0)
+                    src->SetColorKeyValue(At(*src, 0, 0));
+                if (round % 3 == 0) {
+                    const RECT from{static_cast<LONG>(rng() % sw), static_cast<LONG>(rng() % sh),
+                                    sw - static_cast<LONG>(rng() % 2), sh - static_cast<LONG>(rng() % 2)};
+                    src->ClipRectToSize(&from);
                 }
-        }
-    g_bUseMmx = savedSwitch;
+                auto start = NoisyImage(rng, dw, dh);
+                const RECT clip{static_cast<LONG>(rng() % dw), static_cast<LONG>(rng() % dh),
+                                dw - static_cast<LONG>(rng() % 3), dh - static_cast<LONG>(rng() % 3)};
+                const RECT* cut = round % 2 == 0 ? &clip : nullptr;
+                const int32_t x = static_cast<int32_t>(rng() % (dw + sw)) - sw / 2;
+                const int32_t y = static_cast<int32_t>(rng() % (dh + sh)) - sh / 2;
+                const Outcome once = Draw(*start, *src, cut, x, y, mode, false);
+                const Outcome pieces = Draw(*start, *src, cut, x, y, mode, true);
+                ASSERT_EQ(once.pixels, pieces.pixels) << sw << "x" << sh << " at " << x << "," << y
+                                                      << " on " << dw << "x" << dh << ", mode " << mode;
+                EXPECT_TRUE(once.bounds.left == pieces.bounds.left &&
+                            once.bounds.top == pieces.bounds.top &&
+                            once.bounds.right == pieces.bounds.right &&
+                            once.bounds.bottom == pieces.bounds.bottom);
+            }
+    });
 }
 
 } // namespace

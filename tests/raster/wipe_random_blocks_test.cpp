@@ -24,10 +24,7 @@ Step Draw(int32_t index, const CImage& start, const CImage& src, int32_t progres
 {
     const uint8_t savedSwitch = g_bUseMmx;
     g_bUseMmx = simd ? 1 : 0;
-    auto dst = MakeImage(start.GetWidth(), start.GetHeight(), kImageWithTracker);
-    for (LONG j = 0; j < start.GetHeight(); ++j)
-        for (LONG i = 0; i < start.GetWidth(); ++i)
-            Put(*dst, i, j, At(start, i, j));
+    auto dst = TrackedCopy(start);
     SeedSubtractiveRandom(g_RandomState, seed);
     // Start part way into the table, so blocks meet a refill at every place of their draws.
     for (int32_t k = 0; k < seed % 55; ++k)

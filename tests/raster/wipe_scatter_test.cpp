@@ -32,10 +32,7 @@ Result Draw(int32_t index, const CImage& start, const CImage& src, const RECT* d
 {
     const uint8_t savedSwitch = g_bUseMmx;
     g_bUseMmx = simd ? 1 : 0;
-    auto dst = MakeImage(start.GetWidth(), start.GetHeight(), kImageWithTracker);
-    for (LONG j = 0; j < start.GetHeight(); ++j)
-        for (LONG i = 0; i < start.GetWidth(); ++i)
-            Put(*dst, i, j, At(start, i, j));
+    auto dst = TrackedCopy(start);
     if (dstClip != nullptr) {
         EXPECT_TRUE(dst->ClipRectToSize(dstClip));
     }

@@ -48,10 +48,7 @@ struct Outcome {
 Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t mode, const Columns& columns,
              bool byRows)
 {
-    auto dst = MakeImage(start.GetWidth(), start.GetHeight(), kImageWithTracker);
-    for (LONG j = 0; j < start.GetHeight(); ++j)
-        for (LONG i = 0; i < start.GetWidth(); ++i)
-            Put(*dst, i, j, At(start, i, j));
+    auto dst = TrackedCopy(start);
     if (clip != nullptr)
         dst->ClipRectToSize(clip);
     bool drawnByRows = false;
@@ -102,22 +99,17 @@ void CompareWithStretchedColumns(std::mt19937& rng, int32_t mode, bool keyed, bo
 TEST(WipeStretchedColumns, RowsDrawThePixelsOfTheColumnWalk)
 {
     std::mt19937 rng(kSeed);
-    const uint8_t savedSwitch = g_bUseMmx;
-    for (bool simdSwitch : {false, true})
-        for (SimdLevel level : kAllSimdLevels) {
-            g_bUseMmx = simdSwitch;
-            ScopedSimdLevel scoped(level);
-            for (int round = 0; round < 120; ++round)
-                for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
-                    // Short runs and single columns (mostly gathered), runs of a group of eight and
-                    // more (loaded whole), and now and then a keyed copy.
-                    CompareWithStretchedColumns(rng, mode, false, round % 3 != 0, 4, 40);
-                    CompareWithStretchedColumns(rng, mode, false, true, 12, 90);
-                    CompareWithStretchedColumns(rng, mode, mode == kTransitionCopy && round % 6 == 0, true, 9,
-                                                50);
-                }
-        }
-    g_bUseMmx = savedSwitch;
+    AtEverySimdSetting([&] {
+        for (int round = 0; round < 120; ++round)
+            for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
+                // Short runs and single columns (mostly gathered), runs of a group of eight and
+                // more (loaded whole), and now and then a keyed copy.
+                CompareWithStretchedColumns(rng, mode, false, round % 3 != 0, 4, 40);
+                CompareWithStretchedColumns(rng, mode, false, true, 12, 90);
+                CompareWithStretchedColumns(rng, mode, mode == kTransitionCopy && round % 6 == 0, true, 9,
+                                            50);
+            }
+    });
 }
 
 // Columns that would land on one destination column, or right to left, go to the column walk.

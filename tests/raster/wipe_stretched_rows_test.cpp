@@ -101,18 +101,13 @@ void CompareWithScaled(std::mt19937& rng, int32_t mode, bool keyed)
 TEST(WipeStretchedRows, DrawThePixelsOfScaled)
 {
     std::mt19937 rng(kSeed);
-    const uint8_t savedSwitch = g_bUseMmx;
-    for (bool simdSwitch : {false, true})
-        for (SimdLevel level : kAllSimdLevels) {
-            g_bUseMmx = simdSwitch;
-            ScopedSimdLevel scoped(level);
-            for (int round = 0; round < 150; ++round) {
-                CompareWithScaled(rng, kTransitionCopy, false);
-                CompareWithScaled(rng, kTransitionBlendAlpha, false);
-                CompareWithScaled(rng, kTransitionCopy, round % 5 == 0);
-            }
+    AtEverySimdSetting([&] {
+        for (int round = 0; round < 150; ++round) {
+            CompareWithScaled(rng, kTransitionCopy, false);
+            CompareWithScaled(rng, kTransitionBlendAlpha, false);
+            CompareWithScaled(rng, kTransitionCopy, round % 5 == 0);
         }
-    g_bUseMmx = savedSwitch;
+    });
 }
 
 // Wide rows, where most groups of eight take the load-and-permute path, and their ends, where

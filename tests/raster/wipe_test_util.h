@@ -4,12 +4,14 @@
 #pragma once
 
 #include "platform/cos_table.h"
+#include "platform/cpu_info.h"
 #include "platform/random.h"
 #include "raster/device_surface.h"
 #include "raster/draw_transition.h"
 #include "authoring/memory_device_image.h"
 #include "raster/image.h"
 #include "winapi/ddraw.h"
+#include "winapi/simd_level.h"
 
 #include <gtest/gtest.h>
 
@@ -47,6 +49,30 @@ inline uint32_t At(const CSurface& s, LONG i, LONG j)
 inline void Put(CSurface& s, LONG i, LONG j, uint32_t v)
 {
     std::memcpy(s.GetRowPointer(j) + i * 4, &v, 4);
+}
+
+// A tracked copy of a picture, for a step to draw on.
+inline std::unique_ptr<CImage> TrackedCopy(const CImage& start)
+{
+    auto image = MakeImage(start.GetWidth(), start.GetHeight(), kImageWithTracker);
+    for (LONG j = 0; j < start.GetHeight(); ++j)
+        for (LONG i = 0; i < start.GetWidth(); ++i)
+            Put(*image, i, j, At(start, i, j));
+    return image;
+}
+
+// Runs body at every SIMD level, with the raster's SIMD switch off and then on; the switch is
+// restored after.
+template <typename Body> void AtEverySimdSetting(Body body)
+{
+    const uint8_t saved = g_bUseMmx;
+    for (bool on : {false, true})
+        for (SimdLevel level : kAllSimdLevels) {
+            g_bUseMmx = on ? 1 : 0;
+            ScopedSimdLevel scoped(level);
+            body();
+        }
+    g_bUseMmx = saved;
 }
 
 // Random colours under alpha that is clear, opaque or soft in about equal shares.
