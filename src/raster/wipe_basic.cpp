@@ -288,7 +288,7 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
     if (wipe::UseAvx2Loops() &&
         std::all_of(columns.begin(), columns.end(), [](int64_t v) { return v >= 0 && v <= 255; })) {
         // Eight blocks' draws at a time.
-        static thread_local std::vector<int32_t> parts;
+        std::vector<int32_t>& parts = wipe::Scratch<int32_t, wipe::ScratchUse::DissolveParts>();
         parts.assign(columns.begin(), columns.end());
         wipe::MaskDraws draws;
         CWipeCanvas::Memory m{};
@@ -563,7 +563,7 @@ TESSARO_WIPE(WipeNoisyCircle)
         far < (int64_t{1} << 24) && radius < (int64_t{1} << 25) && radius > -(int64_t{1} << 25);
     if (wipe::UseAvx2Loops() && w <= 16384 && h <= 16384) {
         // Eight blocks' draws at a time; every square then fits 32 bits.
-        static thread_local std::vector<int32_t> across;
+        std::vector<int32_t>& across = wipe::Scratch<int32_t, wipe::ScratchUse::CircleAcross>();
         across.clear();
         for (int64_t x0 = 0; x0 < w; x0 += 2)
             across.push_back(static_cast<int32_t>((2 * x0 - w) * (2 * x0 - w)));

@@ -224,7 +224,7 @@ bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::Colu
         int32_t offset;
         StretchState st;
     };
-    static thread_local std::vector<Placed> placed;
+    std::vector<Placed>& placed = Scratch<Placed, ScratchUse::StretchedColumns>();
     placed.clear();
     for (const CWipeCanvas::ColumnStretch& col : columns) {
         if (col.height < 1 || col.i < 0 || col.i >= w || col.dx < INT32_MIN || col.dx > INT32_MAX ||

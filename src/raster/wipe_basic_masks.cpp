@@ -15,50 +15,27 @@ namespace wipe {
 
 namespace {
 
-uint32_t DrawAt(int& position)
+// The next eight draws AND 255 in 32-bit lanes: one load where the table holds them all, else
+// one at a time (a refill may come among them).
+PIXEL_SIMD_AVX2 __m256i EightDraws(RandomRun& run)
 {
-    ++position;
-    if (position > 55 || position < 1) { // a corrupt negative position refills too
-        RefillSubtractiveRandom(g_RandomState);
-        position = 1;
+    if (run.EightAhead()) {
+        const __m256i draws = _mm256_and_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run.Ahead())), _mm256_set1_epi32(255));
+        run.Skip(8);
+        return draws;
     }
-    return static_cast<uint32_t>(g_RandomState.table[position]);
+    alignas(32) int32_t each[8];
+    for (int32_t& draw : each)
+        draw = static_cast<int32_t>(run.Draw() & 255);
+    return _mm256_load_si256(reinterpret_cast<const __m256i*>(each));
 }
 
-PIXEL_SIMD_AVX2 void DissolveRowAvx2(uint8_t* on, int64_t w, int64_t row, const int32_t* part, int& position)
+// Eight blocks shown where their draw is not above level + part (part: eight values from part).
+PIXEL_SIMD_AVX2 __m256i DissolveShown(RandomRun& run, __m256i levels, const int32_t* part)
 {
-    // Beyond these bounds every block of the row shows or none does, as part lies in 0..255.
-    const int32_t level = static_cast<int32_t>(std::clamp<int64_t>(row, -512, 512));
-    const __m256i levels = _mm256_set1_epi32(level);
-    const __m256i low = _mm256_set1_epi32(255);
-    const __m256i ones = _mm256_set1_epi32(0x01010101);
-    const int64_t whole = w / 4;
-    int at = position;
-    int64_t k = 0;
-    for (; k + 8 <= whole; k += 8) {
-        if (at < 0 || at > 47) {
-            // Draws that may reach a refill, one at a time.
-            for (int64_t j = k; j < k + 8; ++j) {
-                const uint32_t shown =
-                    static_cast<int32_t>(DrawAt(at) & 255) <= level + part[j] ? 0x01010101u : 0;
-                std::memcpy(on + 4 * j, &shown, 4);
-            }
-            continue;
-        }
-        const __m256i draws = _mm256_and_si256(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_RandomState.table + at + 1)), low);
-        const __m256i limits =
-            _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part + k)));
-        // Shown where the draw is not above its limit: the compare's lanes cleared.
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(on + 4 * k),
-                            _mm256_andnot_si256(_mm256_cmpgt_epi32(draws, limits), ones));
-        at += 8;
-    }
-    for (; k < (w + 3) / 4; ++k) {
-        const uint8_t shown = static_cast<int32_t>(DrawAt(at) & 255) <= level + part[k] ? 1 : 0;
-        std::memset(on + 4 * k, shown, static_cast<size_t>(std::min<int64_t>(4, w - 4 * k)));
-    }
-    position = at;
+    const __m256i limits = _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part)));
+    return _mm256_xor_si256(_mm256_cmpgt_epi32(EightDraws(run), limits), _mm256_set1_epi32(-1));
 }
 
 // Block k of two columns shown when its draw leaves m = radius - (draw AND 255) at 0 or more and
@@ -69,74 +46,70 @@ inline bool WithinCircle(uint32_t draw, int32_t radius, int32_t distance)
     return m >= 0 && distance < (m + 1) * (m + 1);
 }
 
+// Eight blocks of WithinCircle, their squared distances rows + across[0..7].
+PIXEL_SIMD_AVX2 __m256i CircleShown(RandomRun& run, __m256i radii, __m256i rows, const int32_t* across)
+{
+    const __m256i m = _mm256_sub_epi32(radii, EightDraws(run));
+    const __m256i distance = _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(across)));
+    const __m256i next = _mm256_add_epi32(m, _mm256_set1_epi32(1));
+    const __m256i inside = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, next), distance);
+    return _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), m), inside);
+}
+
+// Beyond these bounds every block of the row shows or none does, as part lies in 0..255.
+int32_t DissolveLevel(int64_t row)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(row, -512, 512));
+}
+
+PIXEL_SIMD_AVX2 void DissolveRowAvx2(uint8_t* on, int64_t w, int64_t row, const int32_t* part, RandomRun& run)
+{
+    const int32_t level = DissolveLevel(row);
+    const __m256i levels = _mm256_set1_epi32(level);
+    const __m256i ones = _mm256_set1_epi32(0x01010101);
+    const int64_t whole = w / 4;
+    int64_t k = 0;
+    for (; k + 8 <= whole; k += 8)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(on + 4 * k),
+                            _mm256_and_si256(DissolveShown(run, levels, part + k), ones));
+    for (; k < (w + 3) / 4; ++k) {
+        const uint8_t shown = static_cast<int32_t>(run.Draw() & 255) <= level + part[k] ? 1 : 0;
+        std::memset(on + 4 * k, shown, static_cast<size_t>(std::min<int64_t>(4, w - 4 * k)));
+    }
+}
+
 PIXEL_SIMD_AVX2 void CircleRowAvx2(uint8_t* on, int64_t w, int32_t dySquared, int32_t radius,
-                                   const int32_t* dxSquared, int& position)
+                                   const int32_t* dxSquared, RandomRun& run)
 {
     const __m256i radii = _mm256_set1_epi32(radius);
     const __m256i rows = _mm256_set1_epi32(dySquared);
-    const __m256i low = _mm256_set1_epi32(255);
-    const __m256i one = _mm256_set1_epi32(1);
     const __m128i pairs = _mm_set1_epi16(0x0101);
     const int64_t whole = w / 2;
-    int at = position;
     int64_t k = 0;
     for (; k + 8 <= whole; k += 8) {
-        if (at < 0 || at > 47) {
-            for (int64_t j = k; j < k + 8; ++j) {
-                const uint16_t shown =
-                    WithinCircle(DrawAt(at), radius, dySquared + dxSquared[j]) ? 0x0101 : 0;
-                std::memcpy(on + 2 * j, &shown, 2);
-            }
-            continue;
-        }
-        const __m256i m = _mm256_sub_epi32(
-            radii,
-            _mm256_and_si256(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_RandomState.table + at + 1)), low));
-        const __m256i distance =
-            _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dxSquared + k)));
-        const __m256i next = _mm256_add_epi32(m, one);
-        const __m256i inside = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, next), distance);
-        const __m256i shown = _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), m), inside);
+        const __m256i shown = CircleShown(run, radii, rows, dxSquared + k);
         // Eight 32-bit answers to eight pairs of mask bytes.
         const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(shown, shown), 0x08);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(on + 2 * k),
                          _mm_and_si128(_mm256_castsi256_si128(packed), pairs));
-        at += 8;
     }
     for (; k < (w + 1) / 2; ++k) {
-        const uint8_t shown = WithinCircle(DrawAt(at), radius, dySquared + dxSquared[k]) ? 1 : 0;
+        const uint8_t shown = WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]) ? 1 : 0;
         std::memset(on + 2 * k, shown, static_cast<size_t>(std::min<int64_t>(2, w - 2 * k)));
     }
-    position = at;
 }
 
 } // namespace
 
-MaskDraws::MaskDraws() : m_position(g_RandomState.position) {}
-
-MaskDraws::~MaskDraws()
-{
-    g_RandomState.position = static_cast<int16_t>(m_position);
-}
-
 void MaskDraws::DissolveRow(uint8_t* on, int64_t w, int64_t row, const int32_t* part)
 {
-    DissolveRowAvx2(on, w, row, part, m_position);
+    DissolveRowAvx2(on, w, row, part, m_run);
 }
-
-} // namespace wipe
-
-namespace wipe {
 
 void MaskDraws::CircleRow(uint8_t* on, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared)
 {
-    CircleRowAvx2(on, w, dySquared, radius, dxSquared, m_position);
+    CircleRowAvx2(on, w, dySquared, radius, dxSquared, m_run);
 }
-
-} // namespace wipe
-
-namespace wipe {
 
 namespace {
 
@@ -199,75 +172,38 @@ inline void DrawOneBlock(const BlockRows& at, int64_t w, int64_t x, int b, bool 
 }
 
 PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
-                                              int& position)
+                                              RandomRun& run)
 {
     ShownSpan span;
-    const int32_t level = static_cast<int32_t>(std::clamp<int64_t>(row, -512, 512));
+    const int32_t level = DissolveLevel(row);
     const __m256i levels = _mm256_set1_epi32(level);
-    const __m256i low = _mm256_set1_epi32(255);
     const int64_t whole = w / 4;
-    int a = position;
     int64_t k = 0;
     for (; k + 8 <= whole; k += 8) {
-        __m256i draws;
-        if (a < 0 || a > 47) {
-            alignas(32) int32_t one[8];
-            for (int j = 0; j < 8; ++j)
-                one[j] = static_cast<int32_t>(DrawAt(a) & 255);
-            draws = _mm256_load_si256(reinterpret_cast<const __m256i*>(one));
-        } else {
-            draws = _mm256_and_si256(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_RandomState.table + a + 1)), low);
-            a += 8;
-        }
-        const __m256i limits =
-            _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part + k)));
-        // Shown where the draw is not above its limit.
-        const __m256i shown = _mm256_xor_si256(_mm256_cmpgt_epi32(draws, limits), _mm256_set1_epi32(-1));
+        const __m256i shown = DissolveShown(run, levels, part + k);
         DrawEightBlocks<4>(at, 4 * k, shown);
         span.Add(shown, 4 * k, 4);
     }
     for (; k < (w + 3) / 4; ++k)
-        DrawOneBlock(at, w, 4 * k, 4, static_cast<int32_t>(DrawAt(a) & 255) <= level + part[k], span);
-    position = a;
+        DrawOneBlock(at, w, 4 * k, 4, static_cast<int32_t>(run.Draw() & 255) <= level + part[k], span);
     return span;
 }
 
 PIXEL_SIMD_AVX2 ShownSpan CopyCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
-                                            const int32_t* dxSquared, int& position)
+                                            const int32_t* dxSquared, RandomRun& run)
 {
     ShownSpan span;
     const __m256i radii = _mm256_set1_epi32(radius);
     const __m256i rows = _mm256_set1_epi32(dySquared);
-    const __m256i low = _mm256_set1_epi32(255);
-    const __m256i one = _mm256_set1_epi32(1);
     const int64_t whole = w / 2;
-    int a = position;
     int64_t k = 0;
     for (; k + 8 <= whole; k += 8) {
-        __m256i draws;
-        if (a < 0 || a > 47) {
-            alignas(32) int32_t each[8];
-            for (int j = 0; j < 8; ++j)
-                each[j] = static_cast<int32_t>(DrawAt(a) & 255);
-            draws = _mm256_load_si256(reinterpret_cast<const __m256i*>(each));
-        } else {
-            draws = _mm256_and_si256(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(g_RandomState.table + a + 1)), low);
-            a += 8;
-        }
-        const __m256i m = _mm256_sub_epi32(radii, draws);
-        const __m256i distance =
-            _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dxSquared + k)));
-        const __m256i next = _mm256_add_epi32(m, one);
-        const __m256i inside = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, next), distance);
-        const __m256i shown = _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), m), inside);
+        const __m256i shown = CircleShown(run, radii, rows, dxSquared + k);
         DrawEightBlocks<2>(at, 2 * k, shown);
         span.Add(shown, 2 * k, 2);
     }
     for (; k < (w + 1) / 2; ++k)
-        DrawOneBlock(at, w, 2 * k, 2, WithinCircle(DrawAt(a), radius, dySquared + dxSquared[k]), span);
-    position = a;
+        DrawOneBlock(at, w, 2 * k, 2, WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]), span);
     return span;
 }
 
@@ -295,7 +231,7 @@ bool DirectGrid(const CWipeCanvas& c, CWipeCanvas::Memory& out)
 void MaskDraws::CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l,
                                 int64_t& r)
 {
-    const ShownSpan span = CopyDissolveRowAvx2(at, w, row, part, m_position);
+    const ShownSpan span = CopyDissolveRowAvx2(at, w, row, part, m_run);
     l = span.l;
     r = span.r;
 }
@@ -303,7 +239,7 @@ void MaskDraws::CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, con
 void MaskDraws::CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                               const int32_t* dxSquared, int64_t& l, int64_t& r)
 {
-    const ShownSpan span = CopyCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_position);
+    const ShownSpan span = CopyCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_run);
     l = span.l;
     r = span.r;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "raster/wipe_canvas.h"
+#include "raster/wipe_common.h"
 
 #include <cstdint>
 
@@ -23,15 +24,11 @@ struct BlockRows {
     int rows;
 };
 
-// The shared subtractive draws in order, as RandomRun walks them (the position kept here and
-// written back when the run ends); eight at once where they all come from the table as it
-// stands. Nothing else may draw meanwhile.
+// The shared subtractive draws in order, through a RandomRun (the position written back when
+// the run ends); eight at once where they all come from the table as it stands. Nothing else may
+// draw meanwhile.
 class MaskDraws {
 public:
-    MaskDraws();
-    MaskDraws(const MaskDraws&) = delete;
-    MaskDraws& operator=(const MaskDraws&) = delete;
-    ~MaskDraws();
 
     // One row of blocks four columns wide over `w` columns: block k (columns 4k to 4k + 3, the
     // last one cut at w) shown, its mask bytes 1, when its draw's low eight bits are at most
@@ -53,7 +50,7 @@ public:
                        int64_t& l, int64_t& r);
 
 private:
-    int m_position;
+    RandomRun m_run;
 };
 
 } // namespace wipe

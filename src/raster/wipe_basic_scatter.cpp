@@ -202,8 +202,8 @@ template <uint32_t K> void ScatterRows(CWipeCanvas& c, const CWipeCanvas::Memory
     const int64_t w = c.Width(), h = c.Height();
     const int64_t blocks = (w + 3) / 4;
     const size_t lanes = static_cast<size_t>(blocks + 7) & ~size_t{7};
-    static thread_local std::vector<uint32_t> draws;
-    static thread_local std::vector<int32_t> offsets;
+    std::vector<uint32_t>& draws = wipe::Scratch<uint32_t, wipe::ScratchUse::ScatterDraws>();
+    std::vector<int32_t>& offsets = wipe::Scratch<int32_t, wipe::ScratchUse::ScatterOffsets>();
     draws.assign(2 * lanes, 0);
     offsets.resize(lanes);
     uint32_t* const across = draws.data();

@@ -34,6 +34,15 @@ enum class ScratchUse {
     PhaseMasks,
     PhaseRuns,
     Pieces,
+    GridXs,
+    GridYs,
+    GridColumnTerms,
+    ScatterLists,
+    StretchedColumns,
+    ScatterDraws,
+    ScatterOffsets,
+    DissolveParts,
+    CircleAcross,
 };
 template <typename T, ScratchUse Use> std::vector<T>& Scratch()
 {

@@ -52,8 +52,12 @@ public:
     bool ThreeAhead() const { return m_position >= 0 && m_position <= 52; }
     // Draw k (1 to 3) from now, without drawing it; only when ThreeAhead.
     uint32_t Peek(int k) const { return static_cast<uint32_t>(g_RandomState.table[m_position + k]); }
-    // Takes n (1 to 3) peeked draws.
+    // Takes n peeked draws (at most those ThreeAhead or EightAhead vouches for).
     void Skip(int n) { m_position += n; }
+    // True when the next eight draws come from the table as it stands.
+    bool EightAhead() const { return m_position >= 0 && m_position <= 47; }
+    // The next draws' words in the table, read without drawing them; only when EightAhead.
+    const int32_t* Ahead() const { return &g_RandomState.table[m_position + 1]; }
 
 private:
     int m_position;

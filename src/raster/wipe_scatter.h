@@ -256,8 +256,7 @@ private:
     }
     static std::vector<int32_t>& Lists()
     {
-        static thread_local std::vector<int32_t> lists;
-        return lists;
+        return Scratch<int32_t, ScratchUse::ScatterLists>();
     }
 
     // Lanes of a below lo or above hi.

@@ -30,19 +30,16 @@ constexpr int64_t kOne = 65536;
 // One grid row's block positions, padded to whole groups of eight.
 std::vector<int32_t>& RowXs()
 {
-    static thread_local std::vector<int32_t> list;
-    return list;
+    return Scratch<int32_t, ScratchUse::GridXs>();
 }
 std::vector<int32_t>& RowYs()
 {
-    static thread_local std::vector<int32_t> list;
-    return list;
+    return Scratch<int32_t, ScratchUse::GridYs>();
 }
 // Terms of the columns worked out once a step.
 std::vector<int32_t>& ColumnTerms()
 {
-    static thread_local std::vector<int32_t> list;
-    return list;
+    return Scratch<int32_t, ScratchUse::GridColumnTerms>();
 }
 
 // The grid walk of one step: blocks n wide and m high, block b of a grid row at column b·n.
