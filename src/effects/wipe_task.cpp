@@ -9,6 +9,7 @@
 #include "platform/timer_resolution.h"
 #include "raster/fill_ops.h"
 #include "raster/image.h"
+#include "raster/wipe_blocks.h"
 
 namespace {
 
@@ -36,29 +37,10 @@ int64_t Scaled(uint32_t e, int64_t measure, uint32_t duration)
 // runs the column kinds copy, one pixel to a strip at a time; long runs go to memcpy.
 inline void CopyFewPixels(BYTE* to, const BYTE* from, size_t bytes)
 {
-    if (bytes >= 256) {
+    if (bytes >= 256)
         std::memcpy(to, from, bytes);
-    } else if (bytes >= 32) {
-        size_t i = 0;
-        for (; i + 32 <= bytes; i += 32)
-            std::memcpy(to + i, from + i, 32);
-        if (i < bytes)
-            std::memcpy(to + bytes - 32, from + bytes - 32, 32); // overlaps what was just copied
-    } else if (bytes >= 16) {
-        uint64_t a[2], b[2];
-        std::memcpy(a, from, 16);
-        std::memcpy(b, from + bytes - 16, 16);
-        std::memcpy(to, a, 16);
-        std::memcpy(to + bytes - 16, b, 16);
-    } else if (bytes >= 8) {
-        uint64_t a, b;
-        std::memcpy(&a, from, 8);
-        std::memcpy(&b, from + bytes - 8, 8);
-        std::memcpy(to, &a, 8);
-        std::memcpy(to + bytes - 8, &b, 8);
-    } else if (bytes == 4) {
-        std::memcpy(to, from, 4);
-    }
+    else
+        wipe::CopyShort(to, from, static_cast<int>(bytes / 4));
 }
 
 } // namespace
