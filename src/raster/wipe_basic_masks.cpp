@@ -17,7 +17,7 @@ namespace {
 
 // The next eight draws AND 255 in 32-bit lanes: one load where the table holds them all, else
 // one at a time (a refill may come among them).
-PIXEL_SIMD_AVX2 __m256i EightDraws(RandomRun& run)
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i EightDraws(RandomRun& run)
 {
     if (run.EightAhead()) {
         const __m256i draws = _mm256_and_si256(
@@ -32,9 +32,11 @@ PIXEL_SIMD_AVX2 __m256i EightDraws(RandomRun& run)
 }
 
 // Eight blocks shown where their draw is not above level + part (part: eight values from part).
-PIXEL_SIMD_AVX2 __m256i DissolveShown(RandomRun& run, __m256i levels, const int32_t* part)
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i DissolveShown(RandomRun& run, __m256i levels,
+                                                                            const int32_t* part)
 {
-    const __m256i limits = _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part)));
+    const __m256i limits =
+        _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part)));
     return _mm256_xor_si256(_mm256_cmpgt_epi32(EightDraws(run), limits), _mm256_set1_epi32(-1));
 }
 
@@ -47,10 +49,12 @@ inline bool WithinCircle(uint32_t draw, int32_t radius, int32_t distance)
 }
 
 // Eight blocks of WithinCircle, their squared distances rows + across[0..7].
-PIXEL_SIMD_AVX2 __m256i CircleShown(RandomRun& run, __m256i radii, __m256i rows, const int32_t* across)
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i CircleShown(RandomRun& run, __m256i radii,
+                                                                          __m256i rows, const int32_t* across)
 {
     const __m256i m = _mm256_sub_epi32(radii, EightDraws(run));
-    const __m256i distance = _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(across)));
+    const __m256i distance =
+        _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(across)));
     const __m256i next = _mm256_add_epi32(m, _mm256_set1_epi32(1));
     const __m256i inside = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, next), distance);
     return _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), m), inside);
@@ -116,8 +120,7 @@ namespace {
 // Eight blocks B pixels wide copied where their lane of `shown` is set: each register of eight
 // pixels takes its blocks' answers by a permute, and only the shown pixels are stored (the
 // destination is not read at all).
-template <int B>
-PIXEL_SIMD_AVX2 inline void DrawEightBlocks(const BlockRows& at, int64_t x, __m256i shown)
+template <int B> PIXEL_SIMD_AVX2 inline void DrawEightBlocks(const BlockRows& at, int64_t x, __m256i shown)
 {
     using namespace pixel_simd_avx2;
     static_assert(B == 2 || B == 4);
@@ -171,8 +174,8 @@ inline void DrawOneBlock(const BlockRows& at, int64_t w, int64_t x, int b, bool 
     }
 }
 
-PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
-                                              RandomRun& run)
+PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row,
+                                              const int32_t* part, RandomRun& run)
 {
     ShownSpan span;
     const int32_t level = DissolveLevel(row);
