@@ -15,35 +15,52 @@
 
 namespace {
 
-// Byte span [first, last) of a picture's pixels; false for a layout the one-pass blend does not
-// take (no pixels, not 32-bit, rows upwards). Asked on every change: kept in the caller.
-inline __attribute__((always_inline)) bool PixelSpan(const CImage& image, const BYTE*& first, const BYTE*& last)
+// What a change needs of a picture's pixels, read once: the getters are virtual, and a cell
+// changes many times a second.
+struct Layout {
+    BYTE* bits;
+    LONG pitch, width, height;
+    const RECT* clip;
+};
+
+// false for a layout the direct paths do not take (no pixels, not 32-bit, rows upwards).
+inline __attribute__((always_inline)) bool DirectLayout(const CImage& image, Layout& out)
 {
-    if (!image.GetBits() || image.GetBitsPerPixel() != 32 || image.GetPitch() <= 0)
+    out.bits = image.GetBits();
+    out.pitch = image.GetPitch();
+    if (!out.bits || image.GetBitsPerPixel() != 32 || out.pitch <= 0)
         return false;
-    first = image.GetBits();
-    last = first + static_cast<ptrdiff_t>(image.GetPitch()) * image.GetHeight();
+    out.width = image.GetWidth();
+    out.height = image.GetHeight();
+    out.clip = &image.ClipRect();
     return true;
 }
 
-const BYTE* PixelAt(const CImage& image, const RECT& r)
+// Whether the pixels of a and b share no byte.
+inline bool Apart(const Layout& a, const Layout& b)
 {
-    return image.GetBits() + static_cast<ptrdiff_t>(r.top) * image.GetPitch() + static_cast<ptrdiff_t>(r.left) * 4;
+    return a.bits + static_cast<ptrdiff_t>(a.pitch) * a.height <= b.bits
+           || b.bits + static_cast<ptrdiff_t>(b.pitch) * b.height <= a.bits;
+}
+
+inline BYTE* PixelAt(const Layout& l, LONG x, LONG y)
+{
+    return l.bits + static_cast<ptrdiff_t>(y) * l.pitch + static_cast<ptrdiff_t>(x) * 4;
 }
 
 // Whether the cell of picture placed at (x, y) in image lies wholly inside the pixels and clips of
 // both, so that drawing it cuts nothing.
-bool NeedsNoClip(const RECT& cell, const CImage& picture, LONG x, LONG y, const CImage& image)
+bool NeedsNoClip(const RECT& cell, const Layout& picture, LONG x, LONG y, const Layout& image)
 {
-    const RECT& from = picture.ClipRect();
-    const RECT& to = image.ClipRect();
+    const RECT& from = *picture.clip;
+    const RECT& to = *image.clip;
     const int64_t width = static_cast<int64_t>(cell.right) - cell.left;
     const int64_t height = static_cast<int64_t>(cell.bottom) - cell.top;
     return width > 0 && height > 0 && cell.left >= std::max<LONG>(from.left, 0)
-           && cell.top >= std::max<LONG>(from.top, 0) && cell.right <= std::min(from.right, picture.GetWidth())
-           && cell.bottom <= std::min(from.bottom, picture.GetHeight()) && x >= std::max<LONG>(to.left, 0)
-           && y >= std::max<LONG>(to.top, 0) && x + width <= std::min(to.right, image.GetWidth())
-           && y + height <= std::min(to.bottom, image.GetHeight());
+           && cell.top >= std::max<LONG>(from.top, 0) && cell.right <= std::min(from.right, picture.width)
+           && cell.bottom <= std::min(from.bottom, picture.height) && x >= std::max<LONG>(to.left, 0)
+           && y >= std::max<LONG>(to.top, 0) && x + width <= std::min(to.right, image.width)
+           && y + height <= std::min(to.bottom, image.height);
 }
 
 // Rows of src blended alpha over alpha (opacity 255) into dst, by the kernel the SIMD level asks.
@@ -211,29 +228,28 @@ void CCellSheet::CopyCell(CImage* image, const RECT& cell) const
         return;
     // A cell changes many times a second: the common layout (32-bit, no key, apart from image)
     // goes straight to the row copy.
-    const BYTE *imageFirst, *imageLast, *pictureFirst, *pictureLast;
-    if (picture->GetColorKey() != kNoColorKey || !PixelSpan(*image, imageFirst, imageLast)
-        || !PixelSpan(*picture, pictureFirst, pictureLast) || !(pictureLast <= imageFirst || imageLast <= pictureFirst)) {
+    Layout to, from;
+    if (picture->GetColorKey() != kNoColorKey || !DirectLayout(*image, to) || !DirectLayout(*picture, from)
+        || !Apart(to, from)) {
         image->Copy(picture, m_x, m_y, &cell, false);
         return;
     }
-    const BYTE* from = nullptr;
-    BYTE* to = nullptr;
+    const BYTE* src = nullptr;
     RECT drawn;
-    if (NeedsNoClip(cell, *picture, m_x, m_y, *image)) {
+    if (NeedsNoClip(cell, from, m_x, m_y, to)) {
         // The usual case: nothing to cut, so the general clip is not asked.
         drawn = RECT{m_x, m_y, m_x + (cell.right - cell.left), m_y + (cell.bottom - cell.top)};
-        from = PixelAt(*picture, cell);
+        src = PixelAt(from, cell.left, cell.top);
     } else {
         if (image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) != 0)
             return;
         drawn = image->TransferDstRect();
-        from = PixelAt(*picture, image->TransferSrcRect());
+        const RECT& part = image->TransferSrcRect();
+        src = PixelAt(from, part.left, part.top);
     }
-    to = const_cast<BYTE*>(PixelAt(*image, drawn));
     const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
-    (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(to, from, image->GetPitch() - width * 4, picture->GetPitch() - width * 4,
-                                             width, height);
+    (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(PixelAt(to, drawn.left, drawn.top), src, to.pitch - width * 4,
+                                             from.pitch - width * 4, width, height);
     image->MarkChanged(drawn);
 }
 
@@ -242,11 +258,9 @@ void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
     const CImage* picture = GetPicture();
     if (!image || !picture)
         return;
-    const BYTE *imageFirst, *imageLast, *workFirst, *workLast, *pictureFirst, *pictureLast;
-    bool onePass = m_work && m_work->GetColorKey() == kNoColorKey && PixelSpan(*image, imageFirst, imageLast)
-                   && PixelSpan(*m_work, workFirst, workLast) && PixelSpan(*picture, pictureFirst, pictureLast)
-                   && (pictureLast <= imageFirst || imageLast <= pictureFirst)
-                   && (workLast <= imageFirst || imageLast <= workFirst);
+    Layout to, work, from;
+    bool onePass = m_work && m_work->GetColorKey() == kNoColorKey && DirectLayout(*image, to)
+                   && DirectLayout(*m_work, work) && DirectLayout(*picture, from) && Apart(to, from) && Apart(to, work);
     RECT restored{}, saved{}, drawn{}, part{};
     if (onePass && image->TransferRect(m_work.get(), m_x, m_y, nullptr, nullptr, nullptr, nullptr) == 0) {
         restored = image->TransferDstRect();
@@ -264,10 +278,10 @@ void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
     }
     const int width = drawn.right - drawn.left, height = drawn.bottom - drawn.top;
     const size_t rowBytes = static_cast<size_t>(width) * 4;
-    const LONG imagePitch = image->GetPitch(), workPitch = m_work->GetPitch(), picturePitch = picture->GetPitch();
-    BYTE* dst = const_cast<BYTE*>(PixelAt(*image, drawn));
-    const BYTE* background = PixelAt(*m_work, saved);
-    const BYTE* src = PixelAt(*picture, part);
+    const LONG imagePitch = to.pitch, workPitch = work.pitch, picturePitch = from.pitch;
+    BYTE* dst = PixelAt(to, drawn.left, drawn.top);
+    const BYTE* background = PixelAt(work, saved.left, saved.top);
+    const BYTE* src = PixelAt(from, part.left, part.top);
     if (g_bUseMmx && UseAvx2()) {
         // The background is read where the cell is not opaque, and each pixel written once.
         const LONG skip = static_cast<LONG>(rowBytes);
