@@ -4,7 +4,10 @@
 #include "raster/blend_tables.h"
 #include "raster/pixel_simd.h"
 #include "raster/pixel_simd_avx2.h"
+#include "raster/row_kernel_loops.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace pixel_lib {
@@ -207,17 +210,23 @@ template <bool Whole>
 PIXEL_SIMD_AVX2 void ByLevelRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                                  BYTE o)
 {
+    // The lines a little further along are asked for ahead, as the blend kernels do: the loads of
+    // the destination otherwise wait on memory.
+    const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
     for (int y = 0; y < height; ++y) {
         int x = 0;
         for (; x + 16 <= width; x += 16, dst += 64, src += 64) {
+            const ptrdiff_t left = static_cast<ptrdiff_t>(width - x) * 4;
+            raster_detail::PrefetchAlong(dst, ahead, left, dstSkip);
+            raster_detail::PrefetchAlong(src, ahead, left, srcSkip);
             const __m256i s0 = Load8(src), s1 = Load8(src + 32);
-            const __m256i e0 = LevelOf<Whole>(s0, o), e1 = LevelOf<Whole>(s1, o);
+            const __m256i e0 = LevelWords<Whole>(s0, o), e1 = LevelWords<Whole>(s1, o);
             const __m256i any = _mm256_or_si256(e0, e1);
             if (_mm256_testz_si256(any, any)) {
-                continue;
+                continue; // all clear: the destination is neither read nor written
             }
-            BlendByLevel8(dst, s0, e0);
-            BlendByLevel8(dst + 32, s1, e1);
+            Store8(dst, BlendByLevelWords8(Load8(dst), s0, e0));
+            Store8(dst + 32, BlendByLevelWords8(Load8(dst + 32), s1, e1));
         }
         if (x + 8 <= width) {
             const __m256i s = Load8(src);

@@ -86,6 +86,31 @@ PIXEL_SIMD_AVX2 inline void BlendByLevel8(uint8_t* dst, __m256i s, __m256i e)
     Store8(dst, WithAlpha(out, d));
 }
 
+// The level of each pixel, mul(sA, level), in both 16-bit words of its lane (sA itself at 255).
+template <bool Whole> PIXEL_SIMD_AVX2 inline __m256i LevelWords(__m256i s, uint8_t level)
+{
+    const __m256i a = _mm256_shuffle_epi8(
+        s, _mm256_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1, 3, -1, 3, -1, 7, -1, 7, -1,
+                            11, -1, 11, -1, 15, -1, 15, -1));
+    return Whole ? a : MulByte(a, _mm256_set1_epi16(level));
+}
+// Eight pixels s blended into d by their levels ew (as LevelWords gives them), d's alpha kept:
+// per colour d + floor((s - d) f / 256), f = level + 1 (0 for level 0), exact at every level, so
+// no run of 0 or 255 needs a path of its own. The factor of the alpha's word is 0.
+PIXEL_SIMD_AVX2 inline __m256i BlendByLevelWords8(__m256i d, __m256i s, __m256i ew)
+{
+    const __m256i even = Splat(0x00FF00FFu);
+    const __m256i f = _mm256_sub_epi16(ew, _mm256_cmpgt_epi16(ew, _mm256_setzero_si256()));
+    const __m256i fOdd = _mm256_and_si256(f, Splat(0x0000FFFFu));
+    const __m256i dE = _mm256_and_si256(d, even), sE = _mm256_and_si256(s, even);
+    const __m256i dO = _mm256_srli_epi16(d, 8), sO = _mm256_srli_epi16(s, 8);
+    const __m256i rE =
+        _mm256_add_epi16(dE, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(sE, dE), f), 8));
+    const __m256i rO =
+        _mm256_add_epi16(dO, _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_sub_epi16(sO, dO), fOdd), 8));
+    return _mm256_blendv_epi8(rE, _mm256_slli_epi16(rO, 8), Splat(0xFF00FF00u));
+}
+
 // Eight pixels s blended over d: (s * a + d * (255 - a) + 127) / 255 per channel, alpha 0. Each
 // channel's pair (s, d) is weighed by (a, 255 - a) in one multiply-add of bytes: the weights are
 // the unsigned bytes, the pixels the signed ones, moved down by 128 (s - 128 and d - 128), so the

@@ -15,16 +15,36 @@ namespace wipe {
 
 namespace {
 
-// The next eight draws AND 255 in 32-bit lanes: one load where the table holds them all, else
-// one at a time (a refill may come among them).
+// Eight draws across a refill: the k words left in the table (a masked load, which touches
+// nothing past the table), then the refill, then the new table's first 8 - k words moved up to
+// lanes k to 7.
+PIXEL_SIMD_AVX2 __attribute__((noinline)) __m256i EightDrawsAcrossRefill(RandomRun& run)
+{
+    const int k = run.Left();
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i old = _mm256_cmpgt_epi32(_mm256_set1_epi32(k), lanes);
+    const __m256i before = _mm256_maskload_epi32(run.Ahead(), old);
+    run.Refill();
+    const __m256i after =
+        _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(run.Ahead())),
+                                    _mm256_sub_epi32(lanes, _mm256_set1_epi32(k)));
+    run.Skip(8 - k);
+    return _mm256_blendv_epi8(after, before, old);
+}
+
+// The next eight draws AND 255 in 32-bit lanes: one load where the table holds them all, two
+// masked ones around a refill among them.
 PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i EightDraws(RandomRun& run)
 {
+    const __m256i low = _mm256_set1_epi32(255);
     if (run.EightAhead()) {
-        const __m256i draws = _mm256_and_si256(
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run.Ahead())), _mm256_set1_epi32(255));
+        const __m256i draws =
+            _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(run.Ahead())), low);
         run.Skip(8);
         return draws;
     }
+    if (run.Left() >= 0)
+        return _mm256_and_si256(EightDrawsAcrossRefill(run), low);
     alignas(32) int32_t each[8];
     for (int32_t& draw : each)
         draw = static_cast<int32_t>(run.Draw() & 255);

@@ -58,6 +58,14 @@ public:
     bool EightAhead() const { return m_position >= 0 && m_position <= 47; }
     // The next draws' words in the table, read without drawing them; only when EightAhead.
     const int32_t* Ahead() const { return &g_RandomState.table[m_position + 1]; }
+    // Draws left before the next refill (0 to 55), or -1 for a position out of range.
+    int Left() const { return m_position >= 0 && m_position <= 55 ? 55 - m_position : -1; }
+    // The refill the next draw would make; the draws then continue from the new table's start.
+    void Refill()
+    {
+        RefillSubtractiveRandom(g_RandomState);
+        m_position = 0;
+    }
 
 private:
     int m_position;
