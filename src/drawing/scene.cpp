@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <iterator>
 #include <utility>
 
 uint8_t g_bBandedRedraw = 1;
@@ -33,6 +34,15 @@ LONG CScene::BandHeight(LONG width)
     return 8;
 }
 
+LONG CScene::CacheBandHeight(LONG width)
+{
+    // Past the table's last row a full-HD band is 60 KB: too few rows for each drawable's call,
+    // while 256 KB still stays in the level-2 cache with the sprite rows blended over it.
+    constexpr LONG kBandPixels = 64 * 1024;
+    const LONG rows = BandHeight(width);
+    return width < kBandRows[std::size(kBandRows) - 1].belowWidth ? rows : std::max(rows, kBandPixels / width / 8 * 8);
+}
+
 CScene::CScene()
 {
     m_list.SetScene(this);
@@ -51,6 +61,12 @@ int CScene::SetTarget(CImage* image, bool invalidate)
 {
     if (!image || !image->GetBits()) {
         return 1;
+    }
+    if (m_tiled) {
+        // Tiles sized for another target: what they held is dirty as a whole.
+        DropTiles();
+        m_region.AddRect(RECT{0, 0, std::min(m_target->GetWidth(), image->GetWidth()),
+                              std::min(m_target->GetHeight(), image->GetHeight())});
     }
     m_target = image;
     if (invalidate) {
@@ -344,6 +360,7 @@ int CScene::InvalidateAll()
         }
     }
     m_region.Reset();
+    DropTiles();
     m_region.AddRect(RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()});
     return 0;
 }
@@ -383,27 +400,74 @@ void CScene::ClearDirtyState()
         }
     }
     m_region.Reset();
+    DropTiles();
 }
 
 namespace {
 
-// Past this many dirty rectangles one repaint of their bounds is cheaper than merging and
-// composing each: a few thousand moving particles made the redraw quadratic in their number.
+// Past this many dirty rectangles merging and composing each costs more than it saves (a few
+// thousand moving particles made the redraw quadratic in their number): they go into tiles.
 constexpr int kMaxDirtyRects = 64;
+// Tile rows; columns are at least 8 pixels and at most 64 a target.
+constexpr LONG kTileRows = 16;
 
-void AddCollected(CUpdateRegion& region, const RECT& rect)
+} // namespace
+
+void CScene::AddCollected(const RECT& rect)
 {
-    region.AddRect(rect);
-    if (region.Count() > kMaxDirtyRects) {
-        if (!region.BoundsValid())
-            region.RecomputeBounds();
-        const RECT bounds = region.Bounds();
-        region.Reset();
-        region.AddRect(bounds);
+    if (m_tiled) {
+        MarkTiles(rect);
+        return;
+    }
+    m_region.AddRect(rect);
+    if (m_region.Count() > kMaxDirtyRects) {
+        StartTiles();
     }
 }
 
-} // namespace
+void CScene::StartTiles()
+{
+    if (!m_target) {
+        // No grid to mark in: the bounds are repainted whole.
+        if (!m_region.BoundsValid())
+            m_region.RecomputeBounds();
+        const RECT bounds = m_region.Bounds();
+        m_region.Reset();
+        m_region.AddRect(bounds);
+        return;
+    }
+    const LONG width = m_target->GetWidth();
+    m_tileW = std::max<LONG>(8, (width + 63) / 64);
+    m_tileH = kTileRows;
+    m_tiles.assign(static_cast<size_t>((m_target->GetHeight() + kTileRows - 1) / kTileRows), 0);
+    m_tiled = true;
+    for (RectNode* node = m_region.Head(); node;) {
+        MarkTiles(node->rect);
+        node = node->next == m_region.Head() ? nullptr : node->next;
+    }
+    m_region.Reset();
+}
+
+void CScene::MarkTiles(const RECT& rect)
+{
+    RECT r;
+    if (!IntersectRects(&r, rect, RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()})) {
+        return;
+    }
+    const auto first = static_cast<int>(r.left / m_tileW);
+    const auto last = static_cast<int>((r.right - 1) / m_tileW);
+    const uint64_t bits = (last >= 63 ? ~uint64_t{0} : (uint64_t{1} << (last + 1)) - 1) & ~((uint64_t{1} << first) - 1);
+    const auto bottom = static_cast<size_t>((r.bottom - 1) / m_tileH);
+    for (auto row = static_cast<size_t>(r.top / m_tileH); row <= bottom && row < m_tiles.size(); ++row) {
+        m_tiles[row] |= bits;
+    }
+}
+
+void CScene::DropTiles()
+{
+    m_tiled = false;
+    std::fill(m_tiles.begin(), m_tiles.end(), uint64_t{0});
+}
 
 void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
 {
@@ -414,13 +478,13 @@ void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
                 continue;
             }
             if (node->last.left != -1) {
-                AddCollected(m_region, node->last);
+                AddCollected(node->last);
             }
             RECT r;
             drawable->GetScreenRect(&r);
             drawable->SetDirty(false);
             if (m_target && m_target->ClipRectToBounds(&r)) {
-                AddCollected(m_region, r);
+                AddCollected(r);
                 node->last = r;
             } else {
                 node->last.left = -1;
@@ -441,7 +505,7 @@ void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
 bool CScene::CollectAnyDirty(DrawNode** ownTail, DrawNode** overlayTail)
 {
     CollectDirtyRects(ownTail, overlayTail);
-    return m_region.Count() != 0;
+    return m_region.Count() != 0 || m_tiled;
 }
 
 void CScene::FillColor(CImage* image, const RECT& rect) const
@@ -530,7 +594,7 @@ void CScene::StartBands()
     m_left = 0;
 }
 
-void CScene::DrawBand(const RECT& band)
+void CScene::DrawBand(const RECT& band, const RECT* pieces, int count)
 {
     // A drawable reaches only the rows of its screen rectangle: it joins the walk at the first
     // band it reaches and leaves after its last, so the bands it misses (most of them, for small
@@ -544,10 +608,25 @@ void CScene::DrawBand(const RECT& band)
     for (size_t word = 0; word < m_active.size(); ++word) {
         for (uint64_t bits = m_active[word]; bits != 0; bits &= bits - 1) {
             const Shown& shown = m_shown[word * 64 + static_cast<size_t>(std::countr_zero(bits))];
-            if (shown.planned) {
-                shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
-            } else {
-                shown.drawable->DrawRegion(m_target, band);
+            if (count == 0) {
+                if (shown.planned) {
+                    shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
+                } else {
+                    shown.drawable->DrawRegion(m_target, band);
+                }
+                continue;
+            }
+            // Only inside the pieces: the pixels between them were not repainted.
+            const RECT& at = shown.planned ? shown.plan.screen : *shown.drawable->GetScreenRectPtr();
+            for (int i = 0; i < count && pieces[i].left < at.right; ++i) {
+                if (pieces[i].right <= at.left) {
+                    continue;
+                }
+                if (shown.planned && pieces[i].left <= at.left && at.right <= pieces[i].right) {
+                    shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
+                } else {
+                    shown.drawable->DrawRegion(m_target, pieces[i]);
+                }
             }
         }
     }
@@ -559,8 +638,11 @@ bool CScene::DrawsLists() const
 }
 
 template <class Piece, class Done>
-void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done)
+void CScene::ComposeRegion(Bands bands, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done)
 {
+    if (m_tiled) {
+        ComposeTiles(ownTail, overlayTail, piece, done);
+    }
     for (RectNode* node = m_region.Head(); node;) {
         const RECT rect = node->rect;
         // The drawables over this rectangle, in drawing order, found once rather than once a band.
@@ -572,12 +654,15 @@ void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail
             CollectShown(overlayTail, rect);
         }
         StartBands();
-        const LONG rows = banded ? BandHeight(rect.right - rect.left) : rect.bottom - rect.top;
+        const LONG width = rect.right - rect.left;
+        const LONG rows = bands == Bands::kTable   ? BandHeight(width)
+                          : bands == Bands::kCache ? CacheBandHeight(width)
+                                                   : rect.bottom - rect.top;
         for (LONG top = rect.top; top < rect.bottom;) {
             const LONG bottom = rect.bottom - top > rows ? top + rows : rect.bottom;
             const RECT band{rect.left, top, rect.right, bottom};
             PaintBackground(m_target, band);
-            DrawBand(band);
+            DrawBand(band, nullptr, 0);
             piece(band);
             top = bottom;
         }
@@ -585,6 +670,61 @@ void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail
         node = node->next == m_region.Head() ? nullptr : node->next;
     }
     m_region.Reset();
+}
+
+template <class Piece, class Done>
+void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done)
+{
+    const LONG width = m_target->GetWidth();
+    const LONG height = m_target->GetHeight();
+    // The marked tiles' bounds: the drawables over them are found and planned once.
+    uint64_t columns = 0;
+    size_t firstRow = m_tiles.size(), lastRow = 0;
+    for (size_t row = 0; row < m_tiles.size(); ++row) {
+        if (m_tiles[row] != 0) {
+            columns |= m_tiles[row];
+            firstRow = std::min(firstRow, row);
+            lastRow = row;
+        }
+    }
+    if (columns != 0) {
+        const RECT bounds{std::countr_zero(columns) * m_tileW, static_cast<LONG>(firstRow) * m_tileH,
+                          std::min<LONG>(width, (64 - std::countl_zero(columns)) * m_tileW),
+                          std::min<LONG>(height, static_cast<LONG>(lastRow + 1) * m_tileH)};
+        m_shown.clear();
+        if (!m_hideList) {
+            CollectShown(ownTail, bounds);
+        }
+        if (!m_hideOverlay) {
+            CollectShown(overlayTail, bounds);
+        }
+        StartBands();
+        RECT pieces[32];
+        for (size_t row = firstRow; row <= lastRow; ++row) {
+            int count = 0;
+            for (uint64_t bits = m_tiles[row]; bits != 0;) {
+                const int first = std::countr_zero(bits);
+                const int run = std::countr_one(bits >> first);
+                pieces[count++] = RECT{first * m_tileW, static_cast<LONG>(row) * m_tileH,
+                                       std::min<LONG>(width, (first + run) * m_tileW),
+                                       std::min<LONG>(height, static_cast<LONG>(row + 1) * m_tileH)};
+                bits = first + run >= 64 ? 0 : bits & ~((uint64_t{1} << (first + run)) - 1);
+            }
+            if (count == 0) {
+                continue;
+            }
+            const RECT band{pieces[0].left, pieces[0].top, pieces[count - 1].right, pieces[0].bottom};
+            for (int i = 0; i < count; ++i) {
+                PaintBackground(m_target, pieces[i]);
+            }
+            DrawBand(band, pieces, count);
+            for (int i = 0; i < count; ++i) {
+                piece(pieces[i]);
+                done(pieces[i]);
+            }
+        }
+    }
+    DropTiles();
 }
 
 int CScene::Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG dy)
@@ -602,7 +742,7 @@ int CScene::Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG
     }
     const RECT handOn = clipRect ? *clipRect : RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()};
     const auto none = [](const RECT&) {};
-    ComposeRegion(g_bBandedRedraw && DrawsLists(), ownTail, overlayTail, none, [&](const RECT& rect) {
+    ComposeRegion(g_bBandedRedraw && DrawsLists() ? Bands::kCache : Bands::kWhole, ownTail, overlayTail, none, [&](const RECT& rect) {
         RECT out;
         if (outRegion && IntersectRects(&out, MovedRect(rect, dx, dy), handOn)) {
             outRegion->AddRect(out);
@@ -638,7 +778,7 @@ int CScene::RedrawToDC(HWND window, HDC dc, IDirectDrawSurface7* surface, LONG x
     HDC from = m_target->GetDc();
     // Here the bands always follow the width table, lists or not.
     ComposeRegion(
-        g_bBandedRedraw != 0, ownTail, overlayTail,
+        g_bBandedRedraw != 0 ? Bands::kTable : Bands::kWhole, ownTail, overlayTail,
         [&](const RECT& band) {
             BitBlt(to, AddClamped(band.left, x), AddClamped(band.top, y), band.right - band.left,
                    band.bottom - band.top, from, band.left, band.top, SRCCOPY);
@@ -673,7 +813,7 @@ int CScene::RedrawToSurface(IDirectDrawSurface7* surface, uint32_t pixelFormat, 
         return 2;
     }
     ComposeRegion(
-        g_bBandedRedraw && DrawsLists(), ownTail, overlayTail,
+        g_bBandedRedraw && DrawsLists() ? Bands::kTable : Bands::kWhole, ownTail, overlayTail,
         [&](const RECT& band) {
             // Cut to the locked surface: the conversion used to write past its width and height.
             CopyImageToSurface(nullptr, pixelFormat, nullptr, m_target, AddClamped(band.left, x),
