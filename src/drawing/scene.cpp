@@ -578,17 +578,27 @@ void CScene::CollectShown(DrawNode* tail, const RECT& rect)
     }
 }
 
-void CScene::StartBands()
+void CScene::StartBands(const RECT& rect)
 {
+    // Counted by row rather than sorted: a few thousand particles made two sorts a tenth of the
+    // redraw. Every row lies in [rect.top, rect.bottom].
     const auto count = static_cast<uint32_t>(m_shown.size());
-    m_byTop.resize(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        m_byTop[i] = i;
-    }
-    m_byBottom = m_byTop;
-    std::sort(m_byTop.begin(), m_byTop.end(), [&](uint32_t a, uint32_t b) { return m_shown[a].top < m_shown[b].top; });
-    std::sort(m_byBottom.begin(), m_byBottom.end(),
-              [&](uint32_t a, uint32_t b) { return m_shown[a].bottom < m_shown[b].bottom; });
+    const auto rows = static_cast<size_t>(rect.bottom - rect.top) + 2;
+    const auto byRow = [&](std::vector<uint32_t>& order, LONG Shown::*row) {
+        m_rowCounts.assign(rows, 0);
+        for (const Shown& shown : m_shown) {
+            ++m_rowCounts[static_cast<size_t>(shown.*row - rect.top) + 1];
+        }
+        for (size_t i = 1; i < rows; ++i) {
+            m_rowCounts[i] += m_rowCounts[i - 1];
+        }
+        order.resize(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            order[m_rowCounts[static_cast<size_t>(m_shown[i].*row - rect.top)]++] = i;
+        }
+    };
+    byRow(m_byTop, &Shown::top);
+    byRow(m_byBottom, &Shown::bottom);
     m_active.assign((count + 63) / 64, 0);
     m_entered = 0;
     m_left = 0;
@@ -653,7 +663,7 @@ void CScene::ComposeRegion(Bands bands, DrawNode* ownTail, DrawNode* overlayTail
         if (!m_hideOverlay) {
             CollectShown(overlayTail, rect);
         }
-        StartBands();
+        StartBands(rect);
         const LONG width = rect.right - rect.left;
         const LONG rows = bands == Bands::kTable   ? BandHeight(width)
                           : bands == Bands::kCache ? CacheBandHeight(width)
@@ -698,7 +708,7 @@ void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piec
         if (!m_hideOverlay) {
             CollectShown(overlayTail, bounds);
         }
-        StartBands();
+        StartBands(bounds);
         RECT pieces[32];
         for (size_t row = firstRow; row <= lastRow; ++row) {
             int count = 0;

@@ -140,7 +140,7 @@ private:
     // plan for rect where its kind makes one.
     void CollectShown(DrawNode* tail, const RECT& rect);
     // Readies the walk of the shown drawables down the bands of one rectangle.
-    void StartBands();
+    void StartBands(const RECT& rect);
     // Draws the shown drawables that reach the rows of band, in drawing order, inside the pieces
     // of the band (left to right, apart; none: the whole band); bands come top to bottom after
     // StartBands.
@@ -202,6 +202,7 @@ private:
     // band reaches (a bit each, in drawing order).
     std::vector<uint32_t> m_byTop;
     std::vector<uint32_t> m_byBottom;
+    std::vector<uint32_t> m_rowCounts;
     std::vector<uint64_t> m_active;
     size_t m_entered = 0;
     size_t m_left = 0;
