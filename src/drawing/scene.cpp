@@ -1,7 +1,9 @@
 #include "drawing/scene.h"
 
 #include "platform/cos_table.h"
+#include "platform/cpu_info.h"
 #include "raster/pixel_lib.h"
+#include "raster/row_kernels.h"
 #include "raster/scale_ops.h"
 #include "raster/surface_convert.h"
 
@@ -408,8 +410,31 @@ namespace {
 // Past this many dirty rectangles merging and composing each costs more than it saves (a few
 // thousand moving particles made the redraw quadratic in their number): they go into tiles.
 constexpr int kMaxDirtyRects = 64;
-// Tile rows; columns are at least 8 pixels and at most 64 a target.
+bool Contains(const RECT& outer, const RECT& inner)
+{
+    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Tile rows; columns are at least 8 pixels and at most kTileWords * 64 a target.
 constexpr LONG kTileRows = 16;
+constexpr int kTileWords = 4;
+
+// The first column from `from` on whose tile is marked (set) or not (!set); kTileWords * 64 when
+// there is none.
+int NextTile(const uint64_t* row, int from, bool set)
+{
+    for (int word = from / 64; word < kTileWords; ++word) {
+        uint64_t bits = set ? row[word] : ~row[word];
+        if (word == from / 64) {
+            bits &= ~uint64_t{0} << (from % 64);
+        }
+        if (bits != 0) {
+            return word * 64 + std::countr_zero(bits);
+        }
+    }
+    return kTileWords * 64;
+}
 
 } // namespace
 
@@ -437,9 +462,9 @@ void CScene::StartTiles()
         return;
     }
     const LONG width = m_target->GetWidth();
-    m_tileW = std::max<LONG>(8, (width + 63) / 64);
+    m_tileW = std::max<LONG>(8, (width + kTileWords * 64 - 1) / (kTileWords * 64));
     m_tileH = kTileRows;
-    m_tiles.assign(static_cast<size_t>((m_target->GetHeight() + kTileRows - 1) / kTileRows), 0);
+    m_tiles.assign(static_cast<size_t>((m_target->GetHeight() + kTileRows - 1) / kTileRows) * kTileWords, 0);
     m_tiled = true;
     for (RectNode* node = m_region.Head(); node;) {
         MarkTiles(node->rect);
@@ -456,10 +481,17 @@ void CScene::MarkTiles(const RECT& rect)
     }
     const auto first = static_cast<int>(r.left / m_tileW);
     const auto last = static_cast<int>((r.right - 1) / m_tileW);
-    const uint64_t bits = (last >= 63 ? ~uint64_t{0} : (uint64_t{1} << (last + 1)) - 1) & ~((uint64_t{1} << first) - 1);
+    uint64_t bits[kTileWords];
+    for (int word = 0; word < kTileWords; ++word) {
+        const int from = std::max(first - word * 64, 0), to = std::min(last - word * 64, 63);
+        bits[word] = from > to ? 0 : (to == 63 ? ~uint64_t{0} : (uint64_t{1} << (to + 1)) - 1) & (~uint64_t{0} << from);
+    }
     const auto bottom = static_cast<size_t>((r.bottom - 1) / m_tileH);
-    for (auto row = static_cast<size_t>(r.top / m_tileH); row <= bottom && row < m_tiles.size(); ++row) {
-        m_tiles[row] |= bits;
+    for (auto row = static_cast<size_t>(r.top / m_tileH); row <= bottom && (row + 1) * kTileWords <= m_tiles.size();
+         ++row) {
+        for (int word = 0; word < kTileWords; ++word) {
+            m_tiles[row * kTileWords + static_cast<size_t>(word)] |= bits[word];
+        }
     }
 }
 
@@ -553,6 +585,19 @@ void CScene::PaintBackground(CImage* image, const RECT& rect) const
             }
         }
     }
+    if (SameRect(covered, from) && image->GetBitsPerPixel() == 32 && source->GetBitsPerPixel() == 32 &&
+        image->GetBits() != source->GetBits() && Contains(image->ClipRect(), rect)) {
+        // The plain 32-bit case row by row: a redraw of scattered particles paints hundreds of
+        // small pieces, where the general copy's checks cost more than the pixels.
+        const LONG width = rect.right - rect.left;
+        const LONG pitch = image->GetPitch(), sourcePitch = source->GetPitch();
+        (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(
+            image->GetBits() + intptr_t{rect.top} * pitch + intptr_t{rect.left} * 4,
+            source->GetBits() + intptr_t{from.top} * sourcePitch + intptr_t{from.left} * 4, pitch - width * 4,
+            sourcePitch - width * 4, width, rect.bottom - rect.top);
+        image->MarkChanged(rect);
+        return;
+    }
     image->Copy(source, rect.left, rect.top, &from, false);
 }
 
@@ -628,10 +673,9 @@ void CScene::DrawBand(const RECT& band, const RECT* pieces, int count)
             }
             // Only inside the pieces: the pixels between them were not repainted.
             const RECT& at = shown.planned ? shown.plan.screen : *shown.drawable->GetScreenRectPtr();
-            for (int i = 0; i < count && pieces[i].left < at.right; ++i) {
-                if (pieces[i].right <= at.left) {
-                    continue;
-                }
+            const RECT* from = std::partition_point(pieces, pieces + count,
+                                                    [&](const RECT& piece) { return piece.right <= at.left; });
+            for (int i = static_cast<int>(from - pieces); i < count && pieces[i].left < at.right; ++i) {
                 if (shown.planned && pieces[i].left <= at.left && at.right <= pieces[i].right) {
                     shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
                 } else {
@@ -688,18 +732,31 @@ void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piec
     const LONG width = m_target->GetWidth();
     const LONG height = m_target->GetHeight();
     // The marked tiles' bounds: the drawables over them are found and planned once.
-    uint64_t columns = 0;
-    size_t firstRow = m_tiles.size(), lastRow = 0;
-    for (size_t row = 0; row < m_tiles.size(); ++row) {
-        if (m_tiles[row] != 0) {
-            columns |= m_tiles[row];
+    uint64_t columns[kTileWords] = {};
+    const size_t rows = m_tiles.size() / kTileWords;
+    size_t firstRow = rows, lastRow = 0;
+    for (size_t row = 0; row < rows; ++row) {
+        uint64_t any = 0;
+        for (int word = 0; word < kTileWords; ++word) {
+            columns[word] |= m_tiles[row * kTileWords + static_cast<size_t>(word)];
+            any |= m_tiles[row * kTileWords + static_cast<size_t>(word)];
+        }
+        if (any != 0) {
             firstRow = std::min(firstRow, row);
             lastRow = row;
         }
     }
-    if (columns != 0) {
-        const RECT bounds{std::countr_zero(columns) * m_tileW, static_cast<LONG>(firstRow) * m_tileH,
-                          std::min<LONG>(width, (64 - std::countl_zero(columns)) * m_tileW),
+    if (firstRow < rows) {
+        const int firstColumn = NextTile(columns, 0, true);
+        int endColumn = firstColumn;
+        for (int word = kTileWords - 1; word >= 0; --word) {
+            if (columns[word] != 0) {
+                endColumn = word * 64 + 64 - std::countl_zero(columns[word]);
+                break;
+            }
+        }
+        const RECT bounds{firstColumn * m_tileW, static_cast<LONG>(firstRow) * m_tileH,
+                          std::min<LONG>(width, endColumn * m_tileW),
                           std::min<LONG>(height, static_cast<LONG>(lastRow + 1) * m_tileH)};
         m_shown.clear();
         if (!m_hideList) {
@@ -709,21 +766,22 @@ void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piec
             CollectShown(overlayTail, bounds);
         }
         StartBands(bounds);
-        RECT pieces[32];
+        // Runs alternate with gaps: at most half the columns, rounded up.
+        RECT pieces[kTileWords * 32];
         for (size_t row = firstRow; row <= lastRow; ++row) {
+            const uint64_t* marks = &m_tiles[row * kTileWords];
+            const LONG top = static_cast<LONG>(row) * m_tileH;
+            const LONG bottom = std::min<LONG>(height, top + m_tileH);
             int count = 0;
-            for (uint64_t bits = m_tiles[row]; bits != 0;) {
-                const int first = std::countr_zero(bits);
-                const int run = std::countr_one(bits >> first);
-                pieces[count++] = RECT{first * m_tileW, static_cast<LONG>(row) * m_tileH,
-                                       std::min<LONG>(width, (first + run) * m_tileW),
-                                       std::min<LONG>(height, static_cast<LONG>(row + 1) * m_tileH)};
-                bits = first + run >= 64 ? 0 : bits & ~((uint64_t{1} << (first + run)) - 1);
+            for (int start = NextTile(marks, 0, true); start < kTileWords * 64;) {
+                const int end = NextTile(marks, start, false);
+                pieces[count++] = RECT{start * m_tileW, top, std::min<LONG>(width, end * m_tileW), bottom};
+                start = end < kTileWords * 64 ? NextTile(marks, end, true) : end;
             }
             if (count == 0) {
                 continue;
             }
-            const RECT band{pieces[0].left, pieces[0].top, pieces[count - 1].right, pieces[0].bottom};
+            const RECT band{pieces[0].left, top, pieces[count - 1].right, bottom};
             for (int i = 0; i < count; ++i) {
                 PaintBackground(m_target, pieces[i]);
             }

@@ -207,7 +207,7 @@ private:
     size_t m_entered = 0;
     size_t m_left = 0;
     // Many scattered dirty rectangles (falling particles) are kept as a mask of tiles instead: a
-    // word a tile row, a bit a column of tiles (at most 64 columns). Composed with the region.
+    // few words a tile row, a bit a column of tiles. Composed before the region.
     std::vector<uint64_t> m_tiles;
     LONG m_tileW = 0;
     LONG m_tileH = 0;

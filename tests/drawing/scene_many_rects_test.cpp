@@ -50,7 +50,7 @@ TEST_F(SceneManyRects, ScatteredMoversRedrawOnlyTheirPlacesAndTheSame)
 {
     const struct {
         int width, height;
-    } sizes[] = {{100, 90}, {333, 77}, {1000, 70}};
+    } sizes[] = {{100, 90}, {333, 77}, {1000, 70}, {2048, 30}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(size.width);
         const int w = size.width, h = size.height;
