@@ -71,6 +71,8 @@ int CScene::SetTarget(CImage* image, bool invalidate)
                               std::min(m_target->GetHeight(), image->GetHeight())});
     }
     m_target = image;
+    // The band walk counts the rows of any rectangle in one buffer, sized once for the target.
+    m_rowCounts.reserve(static_cast<size_t>(image->GetHeight()) + 2);
     if (invalidate) {
         InvalidateAll();
     }
