@@ -412,6 +412,7 @@ namespace {
 // Past this many dirty rectangles merging and composing each costs more than it saves (a few
 // thousand moving particles made the redraw quadratic in their number): they go into tiles.
 constexpr int kMaxDirtyRects = 64;
+
 bool Contains(const RECT& outer, const RECT& inner)
 {
     return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
