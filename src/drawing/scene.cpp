@@ -1,13 +1,16 @@
 #include "drawing/scene.h"
 
 #include "platform/cos_table.h"
+#include "platform/cpu_info.h"
 #include "raster/pixel_lib.h"
+#include "raster/row_kernels.h"
 #include "raster/scale_ops.h"
 #include "raster/surface_convert.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdlib>
+#include <iterator>
 #include <utility>
 
 uint8_t g_bBandedRedraw = 1;
@@ -33,6 +36,15 @@ LONG CScene::BandHeight(LONG width)
     return 8;
 }
 
+LONG CScene::CacheBandHeight(LONG width)
+{
+    // Past the table's last row a full-HD band is 60 KB: too few rows for each drawable's call,
+    // while 256 KB still stays in the level-2 cache with the sprite rows blended over it.
+    constexpr LONG kBandPixels = 64 * 1024;
+    const LONG rows = BandHeight(width);
+    return width < kBandRows[std::size(kBandRows) - 1].belowWidth ? rows : std::max(rows, kBandPixels / width / 8 * 8);
+}
+
 CScene::CScene()
 {
     m_list.SetScene(this);
@@ -52,7 +64,15 @@ int CScene::SetTarget(CImage* image, bool invalidate)
     if (!image || !image->GetBits()) {
         return 1;
     }
+    if (m_tiled) {
+        // Tiles sized for another target: what they held is dirty as a whole.
+        DropTiles();
+        m_region.AddRect(RECT{0, 0, std::min(m_target->GetWidth(), image->GetWidth()),
+                              std::min(m_target->GetHeight(), image->GetHeight())});
+    }
     m_target = image;
+    // The band walk counts the rows of any rectangle in one buffer, sized once for the target.
+    m_rowCounts.reserve(static_cast<size_t>(image->GetHeight()) + 2);
     if (invalidate) {
         InvalidateAll();
     }
@@ -344,6 +364,7 @@ int CScene::InvalidateAll()
         }
     }
     m_region.Reset();
+    DropTiles();
     m_region.AddRect(RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()});
     return 0;
 }
@@ -383,27 +404,105 @@ void CScene::ClearDirtyState()
         }
     }
     m_region.Reset();
+    DropTiles();
 }
 
 namespace {
 
-// Past this many dirty rectangles one repaint of their bounds is cheaper than merging and
-// composing each: a few thousand moving particles made the redraw quadratic in their number.
+// Past this many dirty rectangles merging and composing each costs more than it saves (a few
+// thousand moving particles made the redraw quadratic in their number): they go into tiles.
 constexpr int kMaxDirtyRects = 64;
 
-void AddCollected(CUpdateRegion& region, const RECT& rect)
+bool Contains(const RECT& outer, const RECT& inner)
 {
-    region.AddRect(rect);
-    if (region.Count() > kMaxDirtyRects) {
-        if (!region.BoundsValid())
-            region.RecomputeBounds();
-        const RECT bounds = region.Bounds();
-        region.Reset();
-        region.AddRect(bounds);
+    return outer.left <= inner.left && outer.top <= inner.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// Tile rows; columns are at least 8 pixels and at most kTileWords * 64 a target.
+constexpr LONG kTileRows = 16;
+constexpr int kTileWords = 4;
+
+// The first column from `from` on whose tile is marked (set) or not (!set); kTileWords * 64 when
+// there is none.
+int NextTile(const uint64_t* row, int from, bool set)
+{
+    for (int word = from / 64; word < kTileWords; ++word) {
+        uint64_t bits = set ? row[word] : ~row[word];
+        if (word == from / 64) {
+            bits &= ~uint64_t{0} << (from % 64);
+        }
+        if (bits != 0) {
+            return word * 64 + std::countr_zero(bits);
+        }
     }
+    return kTileWords * 64;
 }
 
 } // namespace
+
+void CScene::AddCollected(const RECT& rect)
+{
+    if (m_tiled) {
+        MarkTiles(rect);
+        return;
+    }
+    m_region.AddRect(rect);
+    if (m_region.Count() > kMaxDirtyRects) {
+        StartTiles();
+    }
+}
+
+void CScene::StartTiles()
+{
+    if (!m_target) {
+        // No grid to mark in: the bounds are repainted whole.
+        if (!m_region.BoundsValid())
+            m_region.RecomputeBounds();
+        const RECT bounds = m_region.Bounds();
+        m_region.Reset();
+        m_region.AddRect(bounds);
+        return;
+    }
+    const LONG width = m_target->GetWidth();
+    m_tileW = std::max<LONG>(8, (width + kTileWords * 64 - 1) / (kTileWords * 64));
+    m_tileH = kTileRows;
+    m_tiles.assign(static_cast<size_t>((m_target->GetHeight() + kTileRows - 1) / kTileRows) * kTileWords, 0);
+    m_tiled = true;
+    for (RectNode* node = m_region.Head(); node;) {
+        MarkTiles(node->rect);
+        node = node->next == m_region.Head() ? nullptr : node->next;
+    }
+    m_region.Reset();
+}
+
+void CScene::MarkTiles(const RECT& rect)
+{
+    RECT r;
+    if (!IntersectRects(&r, rect, RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()})) {
+        return;
+    }
+    const auto first = static_cast<int>(r.left / m_tileW);
+    const auto last = static_cast<int>((r.right - 1) / m_tileW);
+    uint64_t bits[kTileWords];
+    for (int word = 0; word < kTileWords; ++word) {
+        const int from = std::max(first - word * 64, 0), to = std::min(last - word * 64, 63);
+        bits[word] = from > to ? 0 : (to == 63 ? ~uint64_t{0} : (uint64_t{1} << (to + 1)) - 1) & (~uint64_t{0} << from);
+    }
+    const auto bottom = static_cast<size_t>((r.bottom - 1) / m_tileH);
+    for (auto row = static_cast<size_t>(r.top / m_tileH); row <= bottom && (row + 1) * kTileWords <= m_tiles.size();
+         ++row) {
+        for (int word = 0; word < kTileWords; ++word) {
+            m_tiles[row * kTileWords + static_cast<size_t>(word)] |= bits[word];
+        }
+    }
+}
+
+void CScene::DropTiles()
+{
+    m_tiled = false;
+    std::fill(m_tiles.begin(), m_tiles.end(), uint64_t{0});
+}
 
 void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
 {
@@ -414,13 +513,13 @@ void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
                 continue;
             }
             if (node->last.left != -1) {
-                AddCollected(m_region, node->last);
+                AddCollected(node->last);
             }
             RECT r;
             drawable->GetScreenRect(&r);
             drawable->SetDirty(false);
             if (m_target && m_target->ClipRectToBounds(&r)) {
-                AddCollected(m_region, r);
+                AddCollected(r);
                 node->last = r;
             } else {
                 node->last.left = -1;
@@ -441,7 +540,7 @@ void CScene::CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail)
 bool CScene::CollectAnyDirty(DrawNode** ownTail, DrawNode** overlayTail)
 {
     CollectDirtyRects(ownTail, overlayTail);
-    return m_region.Count() != 0;
+    return m_region.Count() != 0 || m_tiled;
 }
 
 void CScene::FillColor(CImage* image, const RECT& rect) const
@@ -489,6 +588,19 @@ void CScene::PaintBackground(CImage* image, const RECT& rect) const
             }
         }
     }
+    if (SameRect(covered, from) && image->GetBitsPerPixel() == 32 && source->GetBitsPerPixel() == 32 &&
+        image->GetBits() != source->GetBits() && Contains(image->ClipRect(), rect)) {
+        // The plain 32-bit case row by row: a redraw of scattered particles paints hundreds of
+        // small pieces, where the general copy's checks cost more than the pixels.
+        const LONG width = rect.right - rect.left;
+        const LONG pitch = image->GetPitch(), sourcePitch = source->GetPitch();
+        (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(
+            image->GetBits() + intptr_t{rect.top} * pitch + intptr_t{rect.left} * 4,
+            source->GetBits() + intptr_t{from.top} * sourcePitch + intptr_t{from.left} * 4, pitch - width * 4,
+            sourcePitch - width * 4, width, rect.bottom - rect.top);
+        image->MarkChanged(rect);
+        return;
+    }
     image->Copy(source, rect.left, rect.top, &from, false);
 }
 
@@ -514,23 +626,33 @@ void CScene::CollectShown(DrawNode* tail, const RECT& rect)
     }
 }
 
-void CScene::StartBands()
+void CScene::StartBands(const RECT& rect)
 {
+    // Counted by row rather than sorted: a few thousand particles made two sorts a tenth of the
+    // redraw. Every row lies in [rect.top, rect.bottom].
     const auto count = static_cast<uint32_t>(m_shown.size());
-    m_byTop.resize(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        m_byTop[i] = i;
-    }
-    m_byBottom = m_byTop;
-    std::sort(m_byTop.begin(), m_byTop.end(), [&](uint32_t a, uint32_t b) { return m_shown[a].top < m_shown[b].top; });
-    std::sort(m_byBottom.begin(), m_byBottom.end(),
-              [&](uint32_t a, uint32_t b) { return m_shown[a].bottom < m_shown[b].bottom; });
+    const auto rows = static_cast<size_t>(rect.bottom - rect.top) + 2;
+    const auto byRow = [&](std::vector<uint32_t>& order, LONG Shown::*row) {
+        m_rowCounts.assign(rows, 0);
+        for (const Shown& shown : m_shown) {
+            ++m_rowCounts[static_cast<size_t>(shown.*row - rect.top) + 1];
+        }
+        for (size_t i = 1; i < rows; ++i) {
+            m_rowCounts[i] += m_rowCounts[i - 1];
+        }
+        order.resize(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            order[m_rowCounts[static_cast<size_t>(m_shown[i].*row - rect.top)]++] = i;
+        }
+    };
+    byRow(m_byTop, &Shown::top);
+    byRow(m_byBottom, &Shown::bottom);
     m_active.assign((count + 63) / 64, 0);
     m_entered = 0;
     m_left = 0;
 }
 
-void CScene::DrawBand(const RECT& band)
+void CScene::DrawBand(const RECT& band, const RECT* pieces, int count)
 {
     // A drawable reaches only the rows of its screen rectangle: it joins the walk at the first
     // band it reaches and leaves after its last, so the bands it misses (most of them, for small
@@ -544,10 +666,24 @@ void CScene::DrawBand(const RECT& band)
     for (size_t word = 0; word < m_active.size(); ++word) {
         for (uint64_t bits = m_active[word]; bits != 0; bits &= bits - 1) {
             const Shown& shown = m_shown[word * 64 + static_cast<size_t>(std::countr_zero(bits))];
-            if (shown.planned) {
-                shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
-            } else {
-                shown.drawable->DrawRegion(m_target, band);
+            if (count == 0) {
+                if (shown.planned) {
+                    shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
+                } else {
+                    shown.drawable->DrawRegion(m_target, band);
+                }
+                continue;
+            }
+            // Only inside the pieces: the pixels between them were not repainted.
+            const RECT& at = shown.planned ? shown.plan.screen : *shown.drawable->GetScreenRectPtr();
+            const RECT* from = std::partition_point(pieces, pieces + count,
+                                                    [&](const RECT& piece) { return piece.right <= at.left; });
+            for (int i = static_cast<int>(from - pieces); i < count && pieces[i].left < at.right; ++i) {
+                if (shown.planned && pieces[i].left <= at.left && at.right <= pieces[i].right) {
+                    shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
+                } else {
+                    shown.drawable->DrawRegion(m_target, pieces[i]);
+                }
             }
         }
     }
@@ -559,8 +695,11 @@ bool CScene::DrawsLists() const
 }
 
 template <class Piece, class Done>
-void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done)
+void CScene::ComposeRegion(Bands bands, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done)
 {
+    if (m_tiled) {
+        ComposeTiles(ownTail, overlayTail, piece, done);
+    }
     for (RectNode* node = m_region.Head(); node;) {
         const RECT rect = node->rect;
         // The drawables over this rectangle, in drawing order, found once rather than once a band.
@@ -571,13 +710,16 @@ void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail
         if (!m_hideOverlay) {
             CollectShown(overlayTail, rect);
         }
-        StartBands();
-        const LONG rows = banded ? BandHeight(rect.right - rect.left) : rect.bottom - rect.top;
+        StartBands(rect);
+        const LONG width = rect.right - rect.left;
+        const LONG rows = bands == Bands::kTable   ? BandHeight(width)
+                          : bands == Bands::kCache ? CacheBandHeight(width)
+                                                   : rect.bottom - rect.top;
         for (LONG top = rect.top; top < rect.bottom;) {
             const LONG bottom = rect.bottom - top > rows ? top + rows : rect.bottom;
             const RECT band{rect.left, top, rect.right, bottom};
             PaintBackground(m_target, band);
-            DrawBand(band);
+            DrawBand(band, nullptr, 0);
             piece(band);
             top = bottom;
         }
@@ -585,6 +727,75 @@ void CScene::ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail
         node = node->next == m_region.Head() ? nullptr : node->next;
     }
     m_region.Reset();
+}
+
+template <class Piece, class Done>
+void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done)
+{
+    const LONG width = m_target->GetWidth();
+    const LONG height = m_target->GetHeight();
+    // The marked tiles' bounds: the drawables over them are found and planned once.
+    uint64_t columns[kTileWords] = {};
+    const size_t rows = m_tiles.size() / kTileWords;
+    size_t firstRow = rows, lastRow = 0;
+    for (size_t row = 0; row < rows; ++row) {
+        uint64_t any = 0;
+        for (int word = 0; word < kTileWords; ++word) {
+            columns[word] |= m_tiles[row * kTileWords + static_cast<size_t>(word)];
+            any |= m_tiles[row * kTileWords + static_cast<size_t>(word)];
+        }
+        if (any != 0) {
+            firstRow = std::min(firstRow, row);
+            lastRow = row;
+        }
+    }
+    if (firstRow < rows) {
+        const int firstColumn = NextTile(columns, 0, true);
+        int endColumn = firstColumn;
+        for (int word = kTileWords - 1; word >= 0; --word) {
+            if (columns[word] != 0) {
+                endColumn = word * 64 + 64 - std::countl_zero(columns[word]);
+                break;
+            }
+        }
+        const RECT bounds{firstColumn * m_tileW, static_cast<LONG>(firstRow) * m_tileH,
+                          std::min<LONG>(width, endColumn * m_tileW),
+                          std::min<LONG>(height, static_cast<LONG>(lastRow + 1) * m_tileH)};
+        m_shown.clear();
+        if (!m_hideList) {
+            CollectShown(ownTail, bounds);
+        }
+        if (!m_hideOverlay) {
+            CollectShown(overlayTail, bounds);
+        }
+        StartBands(bounds);
+        // Runs alternate with gaps: at most half the columns, rounded up.
+        RECT pieces[kTileWords * 32];
+        for (size_t row = firstRow; row <= lastRow; ++row) {
+            const uint64_t* marks = &m_tiles[row * kTileWords];
+            const LONG top = static_cast<LONG>(row) * m_tileH;
+            const LONG bottom = std::min<LONG>(height, top + m_tileH);
+            int count = 0;
+            for (int start = NextTile(marks, 0, true); start < kTileWords * 64;) {
+                const int end = NextTile(marks, start, false);
+                pieces[count++] = RECT{start * m_tileW, top, std::min<LONG>(width, end * m_tileW), bottom};
+                start = end < kTileWords * 64 ? NextTile(marks, end, true) : end;
+            }
+            if (count == 0) {
+                continue;
+            }
+            const RECT band{pieces[0].left, top, pieces[count - 1].right, bottom};
+            for (int i = 0; i < count; ++i) {
+                PaintBackground(m_target, pieces[i]);
+            }
+            DrawBand(band, pieces, count);
+            for (int i = 0; i < count; ++i) {
+                piece(pieces[i]);
+                done(pieces[i]);
+            }
+        }
+    }
+    DropTiles();
 }
 
 int CScene::Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG dy)
@@ -602,7 +813,7 @@ int CScene::Redraw(CUpdateRegion* outRegion, const RECT* clipRect, LONG dx, LONG
     }
     const RECT handOn = clipRect ? *clipRect : RECT{0, 0, m_target->GetWidth(), m_target->GetHeight()};
     const auto none = [](const RECT&) {};
-    ComposeRegion(g_bBandedRedraw && DrawsLists(), ownTail, overlayTail, none, [&](const RECT& rect) {
+    ComposeRegion(g_bBandedRedraw && DrawsLists() ? Bands::kCache : Bands::kWhole, ownTail, overlayTail, none, [&](const RECT& rect) {
         RECT out;
         if (outRegion && IntersectRects(&out, MovedRect(rect, dx, dy), handOn)) {
             outRegion->AddRect(out);
@@ -638,7 +849,7 @@ int CScene::RedrawToDC(HWND window, HDC dc, IDirectDrawSurface7* surface, LONG x
     HDC from = m_target->GetDc();
     // Here the bands always follow the width table, lists or not.
     ComposeRegion(
-        g_bBandedRedraw != 0, ownTail, overlayTail,
+        g_bBandedRedraw != 0 ? Bands::kTable : Bands::kWhole, ownTail, overlayTail,
         [&](const RECT& band) {
             BitBlt(to, AddClamped(band.left, x), AddClamped(band.top, y), band.right - band.left,
                    band.bottom - band.top, from, band.left, band.top, SRCCOPY);
@@ -673,7 +884,7 @@ int CScene::RedrawToSurface(IDirectDrawSurface7* surface, uint32_t pixelFormat, 
         return 2;
     }
     ComposeRegion(
-        g_bBandedRedraw && DrawsLists(), ownTail, overlayTail,
+        g_bBandedRedraw && DrawsLists() ? Bands::kTable : Bands::kWhole, ownTail, overlayTail,
         [&](const RECT& band) {
             // Cut to the locked surface: the conversion used to write past its width and height.
             CopyImageToSurface(nullptr, pixelFormat, nullptr, m_target, AddClamped(band.left, x),

@@ -116,6 +116,9 @@ public:
 
     // Band height of a rectangle width W: 128 below 40, then 64, 32, 16, and 8 from 320.
     static LONG BandHeight(LONG width);
+    // The band height Redraw uses, which hands no band on: the table's, but from 320 pixels wide
+    // as many rows as keep a band of about 256 KB (a multiple of 8).
+    static LONG CacheBandHeight(LONG width);
 
     void SetSuspended(bool on) { m_suspend = on ? 1 : 0; }
     bool IsSuspended() const { return m_suspend != 0; }
@@ -137,18 +140,31 @@ private:
     // plan for rect where its kind makes one.
     void CollectShown(DrawNode* tail, const RECT& rect);
     // Readies the walk of the shown drawables down the bands of one rectangle.
-    void StartBands();
-    // Draws the shown drawables that reach the rows of band, in drawing order; bands come top to
-    // bottom after StartBands.
-    void DrawBand(const RECT& band);
+    void StartBands(const RECT& rect);
+    // Draws the shown drawables that reach the rows of band, in drawing order, inside the pieces
+    // of the band (left to right, apart; none: the whole band); bands come top to bottom after
+    // StartBands.
+    void DrawBand(const RECT& band, const RECT* pieces, int count);
     // True when some list is drawn (else a rectangle is one band).
     bool DrawsLists() const;
+    // How ComposeRegion cuts a rectangle into bands.
+    enum class Bands { kWhole, kTable, kCache };
     // Composes every rectangle of the region (in bands when asked), handing each band to piece and
     // each finished rectangle to done; the region is empty afterwards.
     template <class Piece, class Done>
-    void ComposeRegion(bool banded, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done);
+    void ComposeRegion(Bands bands, DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done);
     // Creates the work image at the target's size; false when it cannot be made.
     bool MakeWork(int bitsPerPixel);
+    // One dirty rectangle found by the collection: into the region, or into the tiles once the
+    // region holds too many.
+    void AddCollected(const RECT& rect);
+    // Moves the region's rectangles into the tile mask (tiles sized for the target).
+    void StartTiles();
+    void MarkTiles(const RECT& rect);
+    void DropTiles();
+    // Composes the marked tiles: each tile row is one band, each run of marked tiles one piece.
+    template <class Piece, class Done>
+    void ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done);
 
     CImage* m_target = nullptr;
     CDrawList m_list;
@@ -186,7 +202,14 @@ private:
     // band reaches (a bit each, in drawing order).
     std::vector<uint32_t> m_byTop;
     std::vector<uint32_t> m_byBottom;
+    std::vector<uint32_t> m_rowCounts;
     std::vector<uint64_t> m_active;
     size_t m_entered = 0;
     size_t m_left = 0;
+    // Many scattered dirty rectangles (falling particles) are kept as a mask of tiles instead: a
+    // few words a tile row, a bit a column of tiles. Composed before the region.
+    std::vector<uint64_t> m_tiles;
+    LONG m_tileW = 0;
+    LONG m_tileH = 0;
+    bool m_tiled = false;
 };

@@ -24,7 +24,7 @@ using pixel_simd_avx2::Splat;
 using pixel_simd_avx2::Store8;
 
 // Blocks of at most this many rows are a band's.
-constexpr int kBandRowsAtMost = 16;
+constexpr int kBandRowsAtMost = 32;
 // How many rows ahead the walk asks for its pixels.
 constexpr ptrdiff_t kRowsAhead = 4;
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "drawing/primitive_object.h"
+#include "platform/cpu_info.h"
 #include "drawing/scene.h"
 #include "drawing/sprite.h"
 #include "drawing_test_util.h"
@@ -528,6 +529,43 @@ TEST_F(SceneTest, UncoveredBackgroundGetsTheColour)
     EXPECT_TRUE(scene.SetBackgroundAnchor(3, 0, 0));
     scene.SetBackgroundImage(nullptr, 0, 0, false);
     EXPECT_FALSE(scene.SetBackgroundAnchor(0, 0, 0));
+}
+
+// The background painted band by band and piece by piece is the background's pixels where it
+// reaches and the colour elsewhere, for offsets inside and across every edge, with the raster's
+// SIMD switch on and off, at every level.
+TEST_F(SceneTest, PaintedBackgroundIsThePictureWhereItReaches)
+{
+    const struct {
+        int w, h;
+        LONG x, y;
+    } table[] = {{kW, kH, 0, 0}, {kW + 9, kH + 4, 5, 3}, {kW - 20, kH - 11, -7, 6}, {kW + 30, kH - 3, -4, -9}};
+    const uint8_t savedSwitch = g_bUseMmx;
+    for (const auto& row : table) {
+        auto bg = RandomImage(row.w, row.h, 32, 12);
+        scene.SetBackgroundColor(0x5A6B7C, false);
+        ASSERT_TRUE(scene.SetBackgroundImage(bg.get(), row.x, row.y, false));
+        for (SimdLevel level : kAllSimdLevels) {
+            ScopedSimdLevel simd(level);
+            for (uint8_t simdSwitch : {uint8_t{0}, uint8_t{1}}) {
+                g_bUseMmx = simdSwitch;
+                SCOPED_TRACE(testing::Message() << row.x << "," << row.y << " level " << static_cast<int>(level)
+                                                << " switch " << int(simdSwitch));
+                auto fresh = RandomImage(kW, kH, 32, 13);
+                ASSERT_EQ(scene.RenderToImage(fresh.get(), 0, 0, true), 0);
+                for (int y = 0; y < kH; ++y)
+                    for (int x = 0; x < kW; ++x) {
+                        const int bx = x + row.x, by = y + row.y;
+                        if (bx >= 0 && by >= 0 && bx < row.w && by < row.h)
+                            ASSERT_EQ(Px(*fresh, x, y), Px(*bg, bx, by)) << x << "," << y;
+                        else
+                            ASSERT_EQ(Px(*fresh, x, y) & 0xFFFFFF, 0x5A6B7Cu) << x << "," << y;
+                    }
+            }
+        }
+    }
+    g_bUseMmx = savedSwitch;
+    scene.SetBackgroundImage(nullptr, 0, 0, false);
 }
 
 TEST_F(SceneTest, BackgroundViewAndRotateZoomAreCached)

@@ -57,7 +57,7 @@ TEST(SpriteRows, BlendEqualsThePlainAlphaBlend)
         for (uint8_t simdSwitch : {0, 1}) {
             g_bUseMmx = simdSwitch;
             for (int width : {1, 3, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 32, 33, 39, 40, 47, 64, 65, 100, 161, 257}) {
-                for (int height : {1, 2, 8, 17}) {
+                for (int height : {1, 2, 8, 17, 33}) {
                     for (int maxRun : {3, 24, 90}) {
                         for (bool clearDst : {false, true}) {
                             for (bool upward : {false, true}) {
