@@ -744,6 +744,7 @@ void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POI
         dst, src, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1) { sink.Cover(y, x0, x1); },
         [&](BYTE* p, int n, Stepper& u, Stepper& v) {
             if (copies) {
+                sink.Direct(p, n);
                 Sample(src, p, n, u, v, bilinear, simd);
                 return;
             }
