@@ -60,7 +60,8 @@ struct RippleKernels {
 };
 RippleKernels RipplePlainKernels();
 RippleKernels RippleSse2Kernels();
-// The set a frame draws with: SSE2 where the SIMD level allows it, plain while g_bUseMmx is clear.
+RippleKernels RippleAvx2Kernels(); // only while UseAvx2() holds
+// The set a frame draws with: the widest the SIMD level allows, plain while g_bUseMmx is clear.
 RippleKernels RippleActiveKernels();
 
 // The class init (nothing to prepare) and teardown (empties the cache).

@@ -1,5 +1,6 @@
 #include "effects/screen_filters.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -12,6 +13,7 @@
 #include "raster/color_kernels.h"
 #include "raster/image.h"
 #include "raster/pixel_lib_ops.h"
+#include "raster/rotate_ops.h"
 
 namespace {
 
@@ -226,6 +228,25 @@ int CZoomFlipFilter::Draw(const FilterJob& job)
 
 // --- rotcenter ---
 
+namespace {
+
+// Whether two pictures' pixels share memory.
+bool SharePixels(const CImage* a, const CImage* b)
+{
+    const auto span = [](const CImage* image, const BYTE** low, const BYTE** high) {
+        const BYTE* first = image->GetRowAddress(0);
+        const BYTE* last = image->GetRowAddress(image->GetHeight() - 1);
+        *low = std::min(first, last);
+        *high = std::max(first, last) + intptr_t(image->GetWidth()) * 4;
+    };
+    const BYTE *aLow, *aHigh, *bLow, *bHigh;
+    span(a, &aLow, &aHigh);
+    span(b, &bLow, &bHigh);
+    return aLow < bHigh && bLow < aHigh;
+}
+
+} // namespace
+
 CPluginFilter* CRotCenterFilter::Create(DWORD)
 {
     return new (std::nothrow) CRotCenterFilter;
@@ -274,9 +295,16 @@ int CRotCenterFilter::Draw(const FilterJob& job)
     const CImage* picture = outward ? a.first : a.second;
     const LONG bx = outward ? a.tx : a.sx, by = outward ? a.ty : a.sy;
     const LONG px = outward ? a.sx : a.tx, py = outward ? a.sy : a.ty;
-    if (!trail && !CopyArea(a, background, bx, by))
-        return 5;
     const int64_t w = (int64_t{a.width} * angle) >> 9, h = (int64_t{a.height} * angle) >> 9;
+    // The smoothed picture over a fresh background: the background goes only where the picture
+    // leaves the area (a plain copy of the area first cost as much as drawing the picture).
+    const RECT area{a.dx, a.dy, a.dx + a.width, a.dy + a.height};
+    const RECT clip = a.dst->ClipRect();
+    const bool onPicture = !trail && (m_filter & 0xF) != 0 && w >= 2 && h >= 2 && area.left >= clip.left &&
+                           area.top >= clip.top && area.right <= clip.right && area.bottom <= clip.bottom &&
+                           !SharePixels(a.dst, picture) && !SharePixels(a.dst, background);
+    if (!trail && !onPicture && !CopyArea(a, background, bx, by))
+        return 5;
     if (w < 2 || h < 2)
         return 0;
     const double c = g_pCosTable->DoubleTable()[angle & 511];
@@ -288,6 +316,12 @@ int CRotCenterFilter::Draw(const FilterJob& job)
     for (int i = 0; i < 3; ++i)
         corners[i] = {cx + local[i][0] * c - local[i][1] * s, cy + local[i][0] * s + local[i][1] * c};
     const RECT from{px, py, px + a.width, py + a.height};
+    if (onPicture) {
+        double points[3][2];
+        for (int i = 0; i < 3; ++i)
+            points[i][0] = corners[i].x, points[i][1] = corners[i].y;
+        return DrawParallelogramOnPicture(*a.dst, picture, points, from, area, background, bx, by) == 0 ? 0 : 5;
+    }
     RECT changed{};
     return PixelLibOp11(*a.dst, picture, corners, &from, 0, m_filter, trail ? 16 : 255, 0, 0, 0, &changed) == 0 ? 0
                                                                                                                  : 5;

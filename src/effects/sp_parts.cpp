@@ -9,6 +9,7 @@
 #include "drawing/draw_list.h"
 #include "drawing/scene.h"
 #include "drawing/sprite.h"
+#include "effects/eased_time.h"
 #include "effects/sp_loop.h"
 #include "files/file_stream.h"
 #include "raster/image.h"
@@ -313,6 +314,34 @@ int CSpPartObject::SetUpFrames(CDrawable* sprite, uint32_t step, const PathStep*
     return 0;
 }
 
+bool CSpPartObject::PlaceWithinStep(uint32_t now, Placing* out)
+{
+    const uint32_t u = ElapsedSinceFirstStep(now, m_start, m_started) - m_base;
+    if (m_target < 0 || u >= m_duration || m_rotating)
+        return false;
+    const PathStep& from = m_from;
+    const PathStep& to = m_path.GetSteps()[static_cast<size_t>(m_target)];
+    // The plain power curve, the lists' usual one, is u / d.
+    const double f = m_curve != 0 && m_acceleration == 0.0 && m_duration >= 2
+                         ? static_cast<double>(u) / m_duration
+                         : Factor(u);
+    const auto& cx = m_path.GetCoefficientsX();
+    const auto& cy = m_path.GetCoefficientsY();
+    const int32_t k = from.pointIndex;
+    if (to.widthChange != 0 || to.heightChange != 0) {
+        PositionAt(from, to, f, &out->x, &out->y);
+    } else if (m_spline && k >= 0 && to.pointIndex == k + 1 && static_cast<size_t>(k) + 1 < cx.size() &&
+               static_cast<size_t>(k) + 1 < cy.size()) {
+        out->x = TruncateToInt32(EvalSplineSegment(from.x, to.x, cx[size_t(k)], cx[size_t(k) + 1], f));
+        out->y = TruncateToInt32(EvalSplineSegment(from.y, to.y, cy[size_t(k)], cy[size_t(k) + 1], f));
+    } else {
+        out->x = TruncateToInt32(from.x + (static_cast<double>(to.x) - from.x) * f);
+        out->y = TruncateToInt32(from.y + (static_cast<double>(to.y) - from.y) * f);
+    }
+    out->alpha = static_cast<BYTE>(from.opacity + TruncateToInt32((to.opacity - from.opacity) * f));
+    return true;
+}
+
 int ReadPartsList(const char* text, size_t size, const std::string& folder, const PartsListContext& cx,
                   std::vector<std::unique_ptr<SpPart>>* parts)
 {
@@ -477,6 +506,8 @@ int CSpPartsEffect::SetUpV(CTimerManager* manager, CImageObject* target, const C
     g_spPriorityHigh = cx.basePriority;
     m_states.assign(m_parts.size(), 1);
     m_objects.resize(m_parts.size());
+    m_placings.assign(m_parts.size(), CSpPartObject::Placing{});
+    m_placed.assign(m_parts.size(), 0);
     for (size_t i = 0; i < m_parts.size(); ++i) {
         SpPart& part = *m_parts[i];
         if (part.frameCount < 0) {
@@ -526,6 +557,9 @@ int32_t CSpPartsEffect::Step(uint32_t now)
 {
     bool running = false;
     m_loops.RunDue(now);
+    // The placings first, all together (independent sums the processor overlaps), then applied.
+    for (size_t i = 0; i < m_parts.size(); ++i)
+        m_placed[i] = m_states[i] == 1 && m_objects[i]->PlaceWithinStep(now, &m_placings[i]);
     for (size_t i = 0; i < m_parts.size(); ++i) {
         SpPart& part = *m_parts[i];
         if (m_states[i] == 3) {
@@ -534,7 +568,12 @@ int32_t CSpPartsEffect::Step(uint32_t now)
         }
         if (m_states[i] != 1)
             continue;
-        if (m_objects[i]->Step(now) != 0) {
+        if (m_placed[i]) {
+            // SetUpFrames took only sprites.
+            const CSpPartObject::Placing& at = m_placings[i];
+            part.front->SetPosition(at.x, at.y);
+            part.front->SetAlpha(at.alpha);
+        } else if (m_objects[i]->Step(now) != 0) {
             part.front->SetVisible(false);
             if (part.back)
                 part.back->SetVisible(false);

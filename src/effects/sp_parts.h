@@ -32,6 +32,14 @@ public:
     // no point to loop over.
     virtual int SetUpFrames(CDrawable* sprite, uint32_t step, const PathStep* frames, int32_t count, int32_t points,
                             bool loop);
+    // Where the part stands at now while that lies within its current step (nearly every call):
+    // false at a step's or the list's end and for turning parts, which take Step's way. Nothing
+    // is changed, so the parts' placings can be worked out together before any is applied.
+    struct Placing {
+        int32_t x, y;
+        BYTE alpha;
+    };
+    bool PlaceWithinStep(uint32_t now, Placing* out);
     // The part ends at the end of its current cycle.
     void StopAtCycleEnd() { m_loop = 0; }
 };
@@ -115,4 +123,6 @@ private:
     std::vector<std::unique_ptr<SpPart>> m_parts;
     std::vector<std::unique_ptr<CSpPartObject>> m_objects;
     std::vector<uint8_t> m_states;
+    std::vector<CSpPartObject::Placing> m_placings; // one a part, kept from step to step
+    std::vector<uint8_t> m_placed;
 };

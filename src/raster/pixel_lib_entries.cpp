@@ -376,23 +376,9 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
     if (Empty(clip)) {
         return 0;
     }
-    // Whole pixels, half up; corners beyond the 32-bit range leave nothing of the picture to draw.
-    int64_t px[4], py[4];
-    bool fits = true;
-    for (int i = 0; i < 3; ++i) {
-        const double fx = std::floor(corners[i][0] + 0.5), fy = std::floor(corners[i][1] + 0.5);
-        if (!(std::fabs(fx) < 2147483647.0 && std::fabs(fy) < 2147483647.0)) {
-            fits = false;
-            break;
-        }
-        px[i] = int64_t(fx);
-        py[i] = int64_t(fy);
-    }
-    if (fits) {
-        px[3] = px[1] + px[2] - px[0];
-        py[3] = py[1] + py[2] - py[0];
-        fits = px[3] >= INT32_MIN && px[3] <= INT32_MAX && py[3] >= INT32_MIN && py[3] <= INT32_MAX;
-    }
+    // Corners beyond the 32-bit range leave nothing of the picture to draw.
+    POINT dq[4];
+    const bool fits = ParallelogramQuad(corners, dq);
     RECT sr = srcRect ? *srcRect : SourceClip(s);
     const RECT sc = SourceClip(s);
     sr.left = std::max(sr.left, sc.left);
@@ -404,10 +390,7 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
     ClearOutside sink(d, clip, mode, o, clear != 0 && o != 0, fill);
     RECT changed = kEmpty;
     if (draws) {
-        POINT dq[4], sq[4];
-        for (int i = 0; i < 4; ++i) {
-            dq[i] = POINT{LONG(px[i]), LONG(py[i])};
-        }
+        POINT sq[4];
         RectQuad(sr, sq);
         const QuadTarget target{d->GetBits(), d->GetPitch(), clip};
         const QuadSource source{s->GetBits(), s->GetPitch(), sc};
@@ -455,8 +438,10 @@ int DrawParallelogram(CImage* d, const CSurface* s, const double (*corners)[2], 
         } else {
             MapQuadGatherRows32(target, from, dq, sq, 0, bilinear, g_bUseMmx != 0, sink);
         }
-        changed = RECT{LONG(*std::min_element(px, px + 4)), LONG(*std::min_element(py, py + 4)),
-                       LONG(*std::max_element(px, px + 4)), LONG(*std::max_element(py, py + 4))};
+        const auto byX = [](const POINT& a, const POINT& b) { return a.x < b.x; };
+        const auto byY = [](const POINT& a, const POINT& b) { return a.y < b.y; };
+        changed = RECT{std::min_element(dq, dq + 4, byX)->x, std::min_element(dq, dq + 4, byY)->y,
+                       std::max_element(dq, dq + 4, byX)->x, std::max_element(dq, dq + 4, byY)->y};
         if (!d->ClipRectToBounds(&changed) || Empty(changed)) {
             changed = kEmpty;
         }

@@ -464,10 +464,17 @@ int CompareQuadVertices(const POINT& a, const POINT& b)
     return 0;
 }
 
+namespace {
+void Sample(const QuadSource& src, BYTE* out, int n, Stepper& u, Stepper& v, bool bilinear, bool simd);
+} // namespace
+
+// A copy is the nearest sample taken straight into the destination.
 void MapQuadRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
                    int edgeFlag)
 {
-    MapSpans(dst, src, dstQuad, srcQuad, edgeFlag, CopyOp{});
+    ScanInside(
+        dst, src, dstQuad, srcQuad, edgeFlag, [](int, int, int) {},
+        [&](BYTE* p, int n, Stepper& u, Stepper& v) { Sample(src, p, n, u, v, false, true); });
 }
 
 void MapQuadOnColourRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
@@ -493,7 +500,7 @@ void MapQuadOnColourRows32(const QuadTarget& dst, const QuadSource& src, const P
             fillRow(row, fill.left, x);
             fillRow(row, x + n, fill.right);
             next = std::max<int64_t>(next, row + 1);
-            Run(src, p, n, u, v, CopyOp{});
+            Sample(src, p, n, u, v, false, true);
         });
     for (; next < fill.bottom; ++next) {
         fillRow(next, fill.left, fill.right);
@@ -648,6 +655,22 @@ PIXEL_SIMD_AVX2 __m256i Lerp8(__m256i a, __m256i b, __m256i w)
     return _mm256_or_si256(e, _mm256_slli_epi16(o, 8));
 }
 
+// The texels at base[at[k]] (into left) and base[at[k] + 1] (into right) of eight pixels, each
+// pair read as one eight-byte word.
+PIXEL_SIMD_AVX2 inline void PairsOf8(const int* base, const int32_t* at, __m256i* left, __m256i* right)
+{
+    const auto pair = [base, at](int k) {
+        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + at[k]));
+    };
+    // Pixels 0 1 | 4 5 and 2 3 | 6 7, so that taking the even and the odd words of both keeps the order.
+    const __m256i a = _mm256_set_m128i(_mm_unpacklo_epi64(pair(4), pair(5)), _mm_unpacklo_epi64(pair(0), pair(1)));
+    const __m256i b = _mm256_set_m128i(_mm_unpacklo_epi64(pair(6), pair(7)), _mm_unpacklo_epi64(pair(2), pair(3)));
+    *left = _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
+    *right = _mm256_castps_si256(
+        _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
+}
+
 // SampleRun eight pixels a step (the lanes must fit, LanesFit); the last step stores only the
 // pixels of the run, and its lanes past the run read the clip's first texel.
 template <bool Smooth>
@@ -667,18 +690,37 @@ PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, cons
         const __m256i live = _mm256_cmpgt_epi32(Splat(uint32_t(n - i)), lanes);
         const __m256i col = _mm256_and_si256(ul.Whole(), live), row = _mm256_and_si256(vl.Whole(), live);
         const __m256i at = _mm256_madd_epi16(_mm256_or_si256(col, _mm256_slli_epi32(row, 16)), rowStep);
-        __m256i s = _mm256_i32gather_epi32(base, at, 4);
+        __m256i s;
         if constexpr (Smooth) {
             // The right and lower neighbours, the texel itself on the clip's last column or row.
-            const __m256i right = _mm256_and_si256(_mm256_cmpgt_epi32(lastCol, col), one);
+            const __m256i inside = _mm256_cmpgt_epi32(lastCol, col);
             const __m256i down = _mm256_and_si256(_mm256_cmpgt_epi32(lastRow, row), pitch);
-            const __m256i s10 = _mm256_i32gather_epi32(base, _mm256_add_epi32(at, right), 4);
             const __m256i at01 = _mm256_add_epi32(at, down);
-            const __m256i s01 = _mm256_i32gather_epi32(base, at01, 4);
-            const __m256i s11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(at01, right), 4);
             const __m256i fx = _mm256_and_si256(_mm256_srli_epi32(ul.value, kFrac - 8), fraction);
             const __m256i fy = _mm256_and_si256(_mm256_srli_epi32(vl.value, kFrac - 8), fraction);
+            __m256i s10, s01, s11;
+            if (All(inside)) {
+                // Every texel has its right neighbour beside it: each pair in one eight-byte read
+                // (gathers were measured slower than single reads).
+                alignas(32) int32_t upper[8], lower[8];
+                _mm256_store_si256(reinterpret_cast<__m256i*>(upper), at);
+                _mm256_store_si256(reinterpret_cast<__m256i*>(lower), at01);
+                PairsOf8(base, upper, &s, &s10);
+                PairsOf8(base, lower, &s01, &s11);
+            } else {
+                const __m256i right = _mm256_and_si256(inside, one);
+                s = _mm256_i32gather_epi32(base, at, 4);
+                s10 = _mm256_i32gather_epi32(base, _mm256_add_epi32(at, right), 4);
+                s01 = _mm256_i32gather_epi32(base, at01, 4);
+                s11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(at01, right), 4);
+            }
             s = Lerp8(Lerp8(s, s10, fx), Lerp8(s01, s11, fx), fy);
+        } else {
+            // Single reads (gathers were measured slower).
+            alignas(32) int32_t index[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(index), at);
+            s = _mm256_setr_epi32(base[index[0]], base[index[1]], base[index[2]], base[index[3]], base[index[4]],
+                                  base[index[5]], base[index[6]], base[index[7]]);
         }
         if (n - i >= 8) {
             Store8(out, s);
@@ -713,6 +755,7 @@ void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POI
         dst, src, dstQuad, srcQuad, edgeFlag, [&](int y, int x0, int x1) { sink.Cover(y, x0, x1); },
         [&](BYTE* p, int n, Stepper& u, Stepper& v) {
             if (copies) {
+                sink.Direct(p, n);
                 Sample(src, p, n, u, v, bilinear, simd);
                 return;
             }

@@ -68,6 +68,8 @@ public:
     virtual void Cover(int y, int x0, int x1) = 0;
     virtual void Texels(BYTE* dst, const uint32_t* texels, int count) = 0;
     virtual bool Copies() const { return false; }
+    // A copying sink hears of each stretch sampled straight into the destination, before it is.
+    virtual void Direct(BYTE* /*dst*/, int /*count*/) {}
 };
 // simd: the AVX2 sampler may run (where the level allows it); the samples are the same.
 void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,

@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -293,4 +295,123 @@ int RotateZoomBlend(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG 
                     const RECT* srcRect, const RECT* clip)
 {
     return Rotate(dst, src, anchor, x, y, angle, zoom, srcRect, clip, true, level);
+}
+
+bool ParallelogramQuad(const double (*corners)[2], POINT* quad)
+{
+    int64_t px[4], py[4];
+    for (int i = 0; i < 3; ++i) {
+        const double fx = std::floor(corners[i][0] + 0.5), fy = std::floor(corners[i][1] + 0.5);
+        if (!(std::fabs(fx) < 2147483647.0 && std::fabs(fy) < 2147483647.0)) {
+            return false;
+        }
+        px[i] = int64_t(fx);
+        py[i] = int64_t(fy);
+    }
+    px[3] = px[1] + px[2] - px[0];
+    py[3] = py[1] + py[2] - py[0];
+    if (px[3] < INT32_MIN || px[3] > INT32_MAX || py[3] < INT32_MIN || py[3] > INT32_MAX) {
+        return false;
+    }
+    for (int i = 0; i < 4; ++i) {
+        quad[i] = POINT{LONG(px[i]), LONG(py[i])};
+    }
+    return true;
+}
+
+namespace {
+
+// The texels are sampled straight into the destination; the background goes into the area's
+// pixels each row leaves undrawn.
+// The spans come in the rows' order; the rows they skip are copied whole as they are passed.
+class PictureOutside : public QuadSpanSink {
+public:
+    PictureOutside(CImage& dst, const RECT& area, const CSurface* background, LONG bx, LONG by)
+        : m_dst(dst), m_area(area), m_background(background), m_bx(bx), m_by(by), m_next(area.top)
+    {
+    }
+    void Cover(int y, int, int) override
+    {
+        FinishRowsBefore(y);
+        m_pending = y;
+        m_next = std::max<LONG>(m_next, y + 1);
+    }
+    void Texels(BYTE*, const uint32_t*, int) override {}
+    bool Copies() const override { return true; }
+    void Direct(BYTE* p, int count) override
+    {
+        const LONG x = LONG((p - m_dst.GetBits() - intptr_t(m_pending) * m_dst.GetPitch()) / 4);
+        Copy(m_pending, m_area.left, x);
+        Copy(m_pending, x + count, m_area.right);
+        m_pending = kNone;
+    }
+    void Finish() { FinishRowsBefore(m_area.bottom); }
+
+private:
+    static constexpr LONG kNone = INT32_MIN;
+    void FinishRowsBefore(LONG end)
+    {
+        if (m_pending != kNone) {
+            Copy(m_pending, m_area.left, m_area.right);
+            m_pending = kNone;
+        }
+        for (; m_next < std::min(end, m_area.bottom); ++m_next) {
+            Copy(m_next, m_area.left, m_area.right);
+        }
+    }
+    // Row y's pixels [x0, x1) cut to the area.
+    void Copy(LONG y, LONG x0, LONG x1) const
+    {
+        x0 = std::max(x0, m_area.left);
+        x1 = std::min(x1, m_area.right);
+        if (y < m_area.top || y >= m_area.bottom || x0 >= x1) {
+            return;
+        }
+        const BYTE* from = m_background->GetBits() + intptr_t(m_by + (y - m_area.top)) * m_background->GetPitch() +
+                           intptr_t(m_bx + (x0 - m_area.left)) * 4;
+        std::memcpy(m_dst.GetBits() + intptr_t(y) * m_dst.GetPitch() + intptr_t(x0) * 4, from, size_t(x1 - x0) * 4);
+    }
+
+    CImage& m_dst;
+    RECT m_area;
+    const CSurface* m_background;
+    LONG m_bx, m_by;
+    LONG m_next;
+    LONG m_pending = kNone;
+};
+
+} // namespace
+
+int DrawParallelogramOnPicture(CImage& dst, const CSurface* src, const double (*corners)[2], const RECT& srcRect,
+                               const RECT& area, const CSurface* background, LONG bx, LONG by)
+{
+    if (int r = op_frame::CheckPair32(dst, src)) {
+        return r;
+    }
+    if (int r = op_frame::CheckPair32(dst, background)) {
+        return r;
+    }
+    const RECT clip = dst.ClipRect();
+    if (area.left >= area.right || area.top >= area.bottom) {
+        return 0;
+    }
+    RECT sr = srcRect;
+    const RECT sc = SourceClip(src);
+    sr.left = std::max(sr.left, sc.left);
+    sr.top = std::max(sr.top, sc.top);
+    sr.right = std::min(sr.right, sc.right);
+    sr.bottom = std::min(sr.bottom, sc.bottom);
+    POINT dq[4];
+    PictureOutside sink(dst, area, background, bx, by);
+    if (sr.left < sr.right && sr.top < sr.bottom && !(clip.left >= clip.right || clip.top >= clip.bottom) &&
+        ParallelogramQuad(corners, dq)) {
+        POINT sq[4];
+        RectQuad(sr, sq);
+        MapQuadGatherRows32(QuadTarget{dst.GetBits(), dst.GetPitch(), clip},
+                            QuadSource{src->GetBits(), src->GetPitch(), sc}, dq, sq, 0, true, g_bUseMmx != 0, sink);
+        MarkQuadBox(dst, dq, clip);
+    }
+    sink.Finish();
+    dst.MarkChanged(area);
+    return 0;
 }

@@ -45,3 +45,15 @@ int RotateZoomBlend(CImage& dst, const CSurface* src, BYTE anchor, LONG x, LONG 
 // The four corners RotateZoom maps to (top-left, top-right, bottom-left, bottom-right of the
 // unrotated picture); false when there is no cosine table, the zoom is 0 or a corner does not fit.
 bool RotateZoomCorners(BYTE anchor, LONG x, LONG y, int angle, int zoom, LONG width, LONG height, POINT* corners);
+
+// A parallelogram's corners (top-left, top-right, bottom-left, in destination pixels) as the
+// whole-pixel quad the pixel library draws: each rounded half up, the fourth completing the
+// parallelogram. False when a corner is not finite or the quad does not fit 32 bits.
+bool ParallelogramQuad(const double (*corners)[2], POINT* quad);
+// As copying background's rectangle at (bx, by) onto area, then the pixel library's bilinear
+// parallelogram copy of src's rectangle (srcRect cut to the source's clip rectangle) onto corners:
+// area's pixels the picture covers are not copied first. area must lie inside the destination's
+// clip rectangle and the background's rectangle inside it; src must not share the destination's
+// memory. Records area and the picture's box as changed. Results as MapQuad's.
+int DrawParallelogramOnPicture(CImage& dst, const CSurface* src, const double (*corners)[2], const RECT& srcRect,
+                               const RECT& area, const CSurface* background, LONG bx, LONG by);

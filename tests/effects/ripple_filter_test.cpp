@@ -198,35 +198,38 @@ TEST(Ripple, TablesFollowTheFormulas)
 TEST(Ripple, FramesEqualThePerPixelReference)
 {
     const uint8_t savedMmx = g_bUseMmx;
-    // With the SIMD switch off (plain kernels) and on.
-    for (uint8_t mmx : {0, 1}) {
-        g_bUseMmx = mmx;
-        for (const CEffectArgs& args : {CEffectArgs::Of(800, -1, -1, 16, nullptr, nullptr, 24),
-                                        CEffectArgs::Of(800, 0, 0, 64, "1.3", "11", 60),
-                                        CEffectArgs::Of(800, 60, 44, 32, "0.6", "3", 127)}) {
-            RippleWorld world;
-            Owned ripple(world.Make(args));
-            ASSERT_NE(ripple.filter, nullptr);
-            ASSERT_EQ(ripple.filter->Step(5000), 0);
-            EXPECT_EQ(ripple.filter->Level(), 0);
-            EXPECT_EQ(world.Frame(*ripple.filter, 45), world.Reference(*ripple.filter));
-            for (uint32_t at : {100u, 400u, 555u, 800u}) {
-                SCOPED_TRACE(at);
-                ASSERT_EQ(ripple.filter->Step(5000 + at), 0);
-                const int32_t level = ripple.filter->Level();
-                EXPECT_EQ(level, std::clamp(int32_t(std::sin(std::numbers::pi * at / 800) *
-                                                    ripple.filter->Amplitude() * 4.0),
-                                            0, 4 * ripple.filter->Amplitude() - 1));
-                EXPECT_EQ(ripple.filter->Margin() % 2, 0);
-                EXPECT_GT(ripple.filter->Margin(), level / 4);
-                const auto reference = world.Reference(*ripple.filter);
-                EXPECT_EQ(world.Frame(*ripple.filter, 45), reference);
-                EXPECT_EQ(world.Frame(*ripple.filter, 8), reference);
+    // With the SIMD switch off (plain kernels) and on; a canvas wide enough to be drawn in
+    // several strips of columns, the centre and the margins inside strips.
+    for (uint8_t mmx : {0, 1})
+        for (const auto& [width, height] : {std::pair<LONG, LONG>{61, 45}, {301, 37}}) {
+            g_bUseMmx = mmx;
+            for (const CEffectArgs& args : {CEffectArgs::Of(800, -1, -1, 16, nullptr, nullptr, 24),
+                                            CEffectArgs::Of(800, 0, 0, 64, "1.3", "11", 60),
+                                            CEffectArgs::Of(800, 60, 44, 32, "0.6", "3", 127),
+                                            CEffectArgs::Of(800, 200, 7, 16, "1.7", "5", 40)}) {
+                RippleWorld world(width, height);
+                Owned ripple(world.Make(args));
+                ASSERT_NE(ripple.filter, nullptr);
+                ASSERT_EQ(ripple.filter->Step(5000), 0);
+                EXPECT_EQ(ripple.filter->Level(), 0);
+                EXPECT_EQ(world.Frame(*ripple.filter, 45), world.Reference(*ripple.filter));
+                for (uint32_t at : {100u, 400u, 555u, 800u}) {
+                    SCOPED_TRACE(at);
+                    ASSERT_EQ(ripple.filter->Step(5000 + at), 0);
+                    const int32_t level = ripple.filter->Level();
+                    EXPECT_EQ(level, std::clamp(int32_t(std::sin(std::numbers::pi * at / 800) *
+                                                        ripple.filter->Amplitude() * 4.0),
+                                                0, 4 * ripple.filter->Amplitude() - 1));
+                    EXPECT_EQ(ripple.filter->Margin() % 2, 0);
+                    EXPECT_GT(ripple.filter->Margin(), level / 4);
+                    const auto reference = world.Reference(*ripple.filter);
+                    EXPECT_EQ(world.Frame(*ripple.filter, 45), reference);
+                    EXPECT_EQ(world.Frame(*ripple.filter, 8), reference);
+                }
+                EXPECT_EQ(ripple.filter->Level(), 0);
+                EXPECT_NE(ripple.filter->IsDone(), 0);
             }
-            EXPECT_EQ(ripple.filter->Level(), 0);
-            EXPECT_NE(ripple.filter->IsDone(), 0);
         }
-    }
     g_bUseMmx = savedMmx;
 }
 

@@ -604,6 +604,40 @@ TEST(ScreenFilters, ZoomFlipAndRotCenterEdges)
     }
 }
 
+// The smoothed spin (filter 1) draws its background only where the picture leaves the area; the
+// frame must equal the background copied whole and the library's quad drawn over it.
+TEST(ScreenFilters, SmoothRotcenterEqualsTheBackgroundThenTheLibraryQuad)
+{
+    FilterWorld world(61, 45);
+    for (int mode : {0, 1}) {
+        Held spin(world.Make("rotcenter", 500, mode, 1));
+        ASSERT_NE(spin.filter, nullptr);
+        for (uint32_t at : {60u, 200u, 333u, 470u}) {
+            SCOPED_TRACE(mode * 1000 + int(at));
+            StepTo(*spin, at);
+            const uint32_t q = static_cast<CRotCenterFilter*>(spin.filter)->Progress();
+            const uint32_t angle = mode == 1 ? 512 - q : q;
+            const CImage* background = mode == 1 ? world.back.GetImage() : world.front.GetImage();
+            const CImage* picture = mode == 1 ? world.front.GetImage() : world.back.GetImage();
+            CImage want;
+            ASSERT_EQ(want.Create(61, 45, 32, 0), 0);
+            ASSERT_EQ(want.Copy(background, 0, 0, nullptr, false), 0);
+            const double hw = ((61 * int64_t(angle)) >> 9) / 2.0, hh = ((45 * int64_t(angle)) >> 9) / 2.0;
+            const double c = world.cosines.DoubleTable()[angle & 511];
+            const double s = world.cosines.DoubleTable()[(angle - 128) & 511];
+            const double local[3][2] = {{-hw, -hh}, {hw, -hh}, {-hw, hh}};
+            PixelLibPoint corners[3];
+            for (int i = 0; i < 3; ++i)
+                corners[i] = {30.5 + local[i][0] * c - local[i][1] * s, 22.5 + local[i][0] * s + local[i][1] * c};
+            const RECT from{0, 0, 61, 45};
+            if (hw >= 1 && hh >= 1) {
+                ASSERT_EQ(g_PixelLibFuncs.drawQuad(&want, picture, corners, &from, 0, 1, 255, 0, 0, 0, nullptr), 0);
+            }
+            EXPECT_EQ(world.Frame(*spin, false), Read(want));
+        }
+    }
+}
+
 TEST(ScreenFilters, QuakeOffsetsEqualTheLayerQuakes)
 {
     FilterWorld world;

@@ -236,4 +236,49 @@ TEST(SpParts, SetUpCodesAndZoom)
     EXPECT_EQ(effect.SetUp(&world.scheduler, &lone, "SYS\\CA040.TXT", 0, 0, 100, 0, 1.0, 0, 0, 1, 1, 1), 2);
 }
 
+// A part placed by PlaceWithinStep (the effect's way) stands where the interpreter's Step puts
+// the same frames, at every time of two cycles: lines, the spline, swings, a power curve.
+TEST(SpParts, PlacingWithinAStepEqualsTheInterpreter)
+{
+    EffectWorld world(128, 96);
+    CTimerManager loops;
+    PartsListContext cx;
+    cx.scene = world.front.GetScene();
+    cx.loops = &loops;
+    const char* kLists[] = {
+        "* CA040_EYE.ELG\n10, 20\nt 100\n20, 20, 128\nt 90\n10, 20\n",
+        "* CA040_EYE.ELG\n0, 0\nt 103\n10, 7, 128\nt 90\n0, 0\ns\n",
+        "* CA040_EYE.ELG\n5, 5\nt 120\n40, 30, 10\ns\nt 70\n-9, 60\nt 33\n5, 5, 255\n",
+        "* CA040_MOUTH.ELG\n10, 20, 200\nl 3, 7, 2, 1\nt 150\n11, 21\nl 0, 0, 4, -2\nt 80\n10, 20\n",
+        "* CA040_EYE.ELG\n0, 0\na 0.5, 7\nt 200\n50, 25, 0\na 2, 3\nt 60\n0, 0, 255\n",
+    };
+    for (const char* list : kLists) {
+        const std::string text = list;
+        std::vector<std::unique_ptr<SpPart>> byStep, byPlacing;
+        ASSERT_EQ(ReadPartsList(text.data(), text.size(), "SYS/", cx, &byStep), 0) << list;
+        ASSERT_EQ(ReadPartsList(text.data(), text.size(), "SYS/", cx, &byPlacing), 0) << list;
+        SpPart& a = *byStep[0];
+        SpPart& b = *byPlacing[0];
+        CSpPartObject stepped, placed;
+        ASSERT_EQ(stepped.SetUpFrames(a.front.get(), 1000, a.frames.data(), a.frameCount, a.points, true), 0);
+        ASSERT_EQ(placed.SetUpFrames(b.front.get(), 1000, b.frames.data(), b.frameCount, b.points, true), 0);
+        int placings = 0;
+        for (uint32_t now = 5000; now < 5000 + 2 * 1400; now += 7) {
+            ASSERT_EQ(stepped.Step(now), 0);
+            CSpPartObject::Placing at{};
+            if (placed.PlaceWithinStep(now, &at)) {
+                ++placings;
+                b.front->SetPosition(at.x, at.y);
+                b.front->SetAlpha(at.alpha);
+            } else {
+                ASSERT_EQ(placed.Step(now), 0);
+            }
+            ASSERT_EQ(b.front->GetX(), a.front->GetX()) << list << " at " << now;
+            ASSERT_EQ(b.front->GetY(), a.front->GetY()) << list << " at " << now;
+            ASSERT_EQ(b.front->GetAlpha(), a.front->GetAlpha()) << list << " at " << now;
+        }
+        EXPECT_GT(placings, 100) << list;
+    }
+}
+
 } // namespace

@@ -3,6 +3,7 @@
 #include "raster/color_kernels.h"
 
 #include "raster/blend_tables.h"
+#include "winapi/simd_level.h"
 
 #include "pixel_test_util.h"
 
@@ -40,14 +41,18 @@ BYTE* B(uint32_t& v) { return reinterpret_cast<BYTE*>(&v); }
 
 TEST(ColorKernels, TwinsMatch)
 {
-    ExpectTwins("add", [](bool simd, Picture& d, const Picture&, uint32_t key, uint32_t c, uint32_t) {
-        (simd ? AddColorRows32Mmx : AddColorRows32)(d.First(), d.Skip(), d.width, d.height, c);
-        (simd ? AddColorKeyRows32Mmx : AddColorKeyRows32)(d.First(), d.Skip(), d.width, d.height, c >> 3, key);
-    });
-    ExpectTwins("sub", [](bool simd, Picture& d, const Picture&, uint32_t key, uint32_t c, uint32_t) {
-        (simd ? SubColorRows32Mmx : SubColorRows32)(d.First(), d.Skip(), d.width, d.height, c);
-        (simd ? SubColorKeyRows32Mmx : SubColorKeyRows32)(d.First(), d.Skip(), d.width, d.height, c >> 3, key);
-    });
+    for (SimdLevel level : kAllSimdLevels) {
+        ScopedSimdLevel forced(level);
+        SCOPED_TRACE(int(level));
+        ExpectTwins("add", [](bool simd, Picture& d, const Picture&, uint32_t key, uint32_t c, uint32_t) {
+            (simd ? AddColorRows32Mmx : AddColorRows32)(d.First(), d.Skip(), d.width, d.height, c);
+            (simd ? AddColorKeyRows32Mmx : AddColorKeyRows32)(d.First(), d.Skip(), d.width, d.height, c >> 3, key);
+        });
+        ExpectTwins("sub", [](bool simd, Picture& d, const Picture&, uint32_t key, uint32_t c, uint32_t) {
+            (simd ? SubColorRows32Mmx : SubColorRows32)(d.First(), d.Skip(), d.width, d.height, c);
+            (simd ? SubColorKeyRows32Mmx : SubColorKeyRows32)(d.First(), d.Skip(), d.width, d.height, c >> 3, key);
+        });
+    }
     ExpectTwins("gray", [](bool simd, Picture& d, const Picture&, uint32_t, uint32_t, uint32_t) {
         (simd ? GrayRows32Mmx : GrayRows32)(d.First(), d.Skip(), d.width, d.height);
     });

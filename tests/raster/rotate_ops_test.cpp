@@ -4,6 +4,8 @@
 #include "raster/rotate_ops.h"
 
 #include "platform/cos_table.h"
+#include "raster/pixel_lib_entries.h"
+#include "winapi/simd_level.h"
 
 #include "op_test_util.h"
 #include "pixel_test_util.h"
@@ -275,6 +277,56 @@ TEST_F(RotateOps, MapQuadOnColourEqualsAFillThenTheMapping)
         EXPECT_EQ(got.IsChanged(), want.IsChanged()) << rep;
         if (want.GetUpdateRegion()->BoundsValid()) {
             EXPECT_TRUE(Marked(got, want.GetUpdateRegion()->Bounds())) << rep;
+        }
+    }
+}
+
+TEST_F(RotateOps, ParallelogramOnPictureEqualsACopyThenTheLibraryQuad)
+{
+    // Random parallelograms (turned, fractional corners, reaching past the picture), areas,
+    // background offsets and source rectangles against copying the background onto the area and
+    // then drawing with the library's bilinear quad entry, at every SIMD level.
+    raster_test::Random random(23);
+    const PixelLibEntries library = pixel_lib::Entries();
+    for (int rep = 0; rep < 300; ++rep) {
+        auto src = MakeImage(random.Range(1, 24), random.Range(1, 24), 32, random);
+        auto background = MakeImage(random.Range(1, 40), random.Range(1, 40), 32, random);
+        auto base = MakeImage(random.Range(1, 40), random.Range(1, 40), 32, random);
+        const LONG aw = random.Range(1, std::min(base->GetWidth(), background->GetWidth()));
+        const LONG ah = random.Range(1, std::min(base->GetHeight(), background->GetHeight()));
+        const LONG ax = random.Range(0, base->GetWidth() - aw), ay = random.Range(0, base->GetHeight() - ah);
+        const LONG bx = random.Range(0, background->GetWidth() - aw), by = random.Range(0, background->GetHeight() - ah);
+        const RECT area{ax, ay, ax + aw, ay + ah};
+        const double cx = random.Range(-100, 500) / 10.0, cy = random.Range(-100, 500) / 10.0;
+        const double angle = random.Range(0, 628) / 100.0, hw = random.Range(1, 300) / 10.0,
+                     hh = random.Range(1, 300) / 10.0;
+        const double c = std::cos(angle), s = std::sin(angle);
+        const double local[3][2] = {{-hw, -hh}, {hw, -hh}, {-hw, hh}};
+        double corners[3][2];
+        PixelLibPoint points[3];
+        for (int i = 0; i < 3; ++i) {
+            corners[i][0] = cx + local[i][0] * c - local[i][1] * s;
+            corners[i][1] = cy + local[i][0] * s + local[i][1] * c;
+            points[i] = PixelLibPoint{corners[i][0], corners[i][1]};
+        }
+        const RECT from{random.Range(-3, 10), random.Range(-3, 10), random.Range(0, 30), random.Range(0, 30)};
+        CImage want;
+        ASSERT_EQ(want.CopyFrom(base.get(), kImageWithTracker), 0);
+        const RECT part{bx, by, bx + aw, by + ah};
+        ASSERT_EQ(want.Copy(background.get(), ax, ay, &part, false), 0);
+        ASSERT_EQ(library.drawQuad(&want, src.get(), points, &from, 0, 1, 255, 0, 0, 0, nullptr), 0);
+        for (SimdLevel level : kAllSimdLevels) {
+            ScopedSimdLevel forced(level);
+            for (bool simd : {false, true}) {
+                SimdSwitch simdSwitch(simd);
+                CImage got;
+                ASSERT_EQ(got.CopyFrom(base.get(), kImageWithTracker), 0);
+                got.SetChanged(false);
+                ASSERT_EQ(DrawParallelogramOnPicture(got, src.get(), corners, from, area, background.get(), bx, by), 0);
+                ASSERT_EQ(raster_test::Snapshot(got), raster_test::Snapshot(want))
+                    << rep << ", level " << int(level) << ", simd " << simd;
+                EXPECT_TRUE(got.IsChanged());
+            }
         }
     }
 }
