@@ -179,11 +179,9 @@ int CLzssCodec::Decompress(const BYTE* input, DWORD inSize, BYTE** output, DWORD
 }
 
 namespace {
-// The working copy of the input starts with this many zero bytes: the ring before the data, as
-// the decoder sees it, so that a leading run matches from the first item. Eight spare bytes after
-// the data let the comparisons and the hash read whole words.
+// The window starts with this many zero bytes: the ring before the data, as the decoder sees it,
+// so that a leading run matches from the first item.
 constexpr int kZeroLead = CLzssCodec::kMaxMatch;
-constexpr size_t kTailRoom = 8;
 // The farthest match the ring still holds for the decoder when it is read.
 constexpr int kMaxDistance = CLzssCodec::kRingSize - 1;
 // Candidates tried per position: within a 4 KB window this finds nearly every longest match.
@@ -208,6 +206,12 @@ template <int kBits>
 inline uint32_t Hash3(const BYTE* p)
 {
     return ((Load32(p) & 0xFFFFFFu) * 2654435761u) >> (32 - kBits);
+}
+
+template <int kBits>
+inline uint32_t Hash4(const BYTE* p)
+{
+    return (Load32(p) * 2654435761u) >> (32 - kBits);
 }
 
 // Bytes a[0..] equal to b[0..], at most limit (<= 18); both have eight readable bytes past limit.
@@ -245,23 +249,37 @@ int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* 
         if (out == nullptr)
             return 2;
     }
-    const size_t workSize = kZeroLead + static_cast<size_t>(inSize) + kTailRoom;
-    BYTE* work = static_cast<BYTE*>(std::malloc(workSize));
-    if (work == nullptr) {
-        std::free(out);
-        return 2;
-    }
-    std::memset(work, 0, kZeroLead);
-    std::memcpy(work + kZeroLead, input, inSize);
-    std::memset(work + kZeroLead + inSize, 0, kTailRoom);
-
     std::fill(std::begin(m_head), std::end(m_head), kNoPosition);
-    const int32_t end = kZeroLead + static_cast<int32_t>(inSize);
+    std::fill(std::begin(m_head3), std::end(m_head3), kNoPosition);
+    constexpr int32_t kWindowBytes = sizeof m_work - kWorkSpare;
+    // Positions are window indexes; base is the input index of m_work[0].
+    int32_t base = -kZeroLead;
+    DWORD taken = 0;
+    int32_t filled = kZeroLead;
+    int32_t end = 0; // positions below end are searched
+    int32_t inputEnd = 0;
+    auto refill = [&] {
+        const DWORD n = std::min<DWORD>(inSize - taken, static_cast<DWORD>(kWindowBytes - filled));
+        std::memcpy(m_work + filled, input + taken, n);
+        taken += n;
+        filled += static_cast<int32_t>(n);
+        if (taken == inSize) {
+            std::memset(m_work + filled, 0, kWorkSpare);
+            end = inputEnd = filled;
+        } else {
+            // The position, its longest match and a word past it are all in the window.
+            end = filled - kWorkSpare;
+            inputEnd = INT32_MAX;
+        }
+    };
     auto insert = [&](int32_t i) {
-        const uint32_t h = Hash3<kHashBits>(work + i);
+        const uint32_t h = Hash4<kHashBits>(m_work + i);
         m_previous[i & (kRingSize - 1)] = m_head[h];
         m_head[h] = i;
+        m_head3[Hash3<kHashBits>(m_work + i)] = i;
     };
+    std::memset(m_work, 0, kZeroLead);
+    refill();
     for (int32_t i = 0; i < kZeroLead; ++i)
         insert(i);
 
@@ -272,21 +290,47 @@ int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* 
     DWORD count = 0;
     bool refused = false;
     int32_t i = kZeroLead;
-    while (i < end) {
-        const int room = static_cast<int>(std::min<int32_t>(kMaxMatch, end - i));
+    for (;;) {
+        if (i >= end) {
+            if (taken == inSize)
+                break;
+            // Slide by whole rings (the chain slots stay where they are), keeping at least one
+            // ring behind the position; older positions are out of reach.
+            const int32_t shift = (i - kRingSize) & ~(kRingSize - 1);
+            std::memmove(m_work, m_work + shift, static_cast<size_t>(filled - shift));
+            filled -= shift;
+            i -= shift;
+            base += shift;
+            for (int32_t* table : {m_head, m_head3})
+                for (int k = 0; k < (1 << kHashBits); ++k)
+                    table[k] = table[k] >= shift ? table[k] - shift : kNoPosition;
+            for (int32_t& v : m_previous)
+                v = v >= shift ? v - shift : kNoPosition;
+            refill();
+            continue;
+        }
+        const int room = static_cast<int>(std::min<int32_t>(kMaxMatch, inputEnd - i));
         int bestLength = kThreshold;
         int32_t bestPosition = 0;
-        const uint32_t h = Hash3<kHashBits>(work + i);
+        const uint32_t h = Hash4<kHashBits>(m_work + i);
+        const uint32_t h3 = Hash3<kHashBits>(m_work + i);
         int32_t candidate = m_head[h];
+        const int32_t candidate3 = m_head3[h3];
         m_previous[i & (kRingSize - 1)] = candidate;
         m_head[h] = i;
+        m_head3[h3] = i;
         if (room > kThreshold) {
-            const BYTE* here = work + i;
+            const BYTE* here = m_work + i;
             const int32_t farthest = i - kMaxDistance;
+            // Without a longer match, the newest string with the same first three bytes.
+            if (candidate3 >= farthest && std::memcmp(m_work + candidate3, here, 3) == 0) {
+                bestLength = 3;
+                bestPosition = candidate3;
+            }
             int tries = kChainLimit;
             // The byte just past the best length must agree before a candidate can be longer.
             while (candidate >= farthest && tries-- > 0) {
-                const BYTE* there = work + candidate;
+                const BYTE* there = m_work + candidate;
                 if (there[bestLength] == here[bestLength]) {
                     const int length = MatchLength(there, here, room);
                     if (length > bestLength) {
@@ -302,10 +346,10 @@ int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* 
         int advance;
         if (bestLength <= kThreshold) {
             group[0] |= static_cast<BYTE>(mask);
-            group[groupLength++] = work[i];
+            group[groupLength++] = m_work[i];
             advance = 1;
         } else {
-            const int position = (kRingStart + bestPosition - kZeroLead) & (kRingSize - 1);
+            const int position = (kRingStart + base + bestPosition) & (kRingSize - 1);
             group[groupLength++] = static_cast<BYTE>(position);
             group[groupLength++] = static_cast<BYTE>(((position >> 4) & 0xF0) | (bestLength - (kThreshold + 1)));
             advance = bestLength;
@@ -329,7 +373,6 @@ int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* 
             insert(k);
         i += advance;
     }
-    std::free(work);
 
     if (!refused && groupLength > 1) {
         if (count + groupLength >= limit) {

@@ -26,11 +26,18 @@ public:
     int Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* outSize, bool allocate);
 
 private:
-    // Match search: chains of earlier positions with the same first three bytes (positions in the
-    // compressor's working copy of the input), newest first.
+    // Match search: chains of earlier positions with the same first four bytes (positions in the
+    // compressor's working copy of the input), newest first, and the newest position for each
+    // first three bytes (a match of three is worth the same wherever it is).
     static constexpr int kHashBits = 13;
     int32_t m_head[1 << kHashBits];
+    int32_t m_head3[1 << kHashBits];
     int32_t m_previous[kRingSize];
+    // The input passes through this window: the last ring's worth of bytes before the current
+    // position, a block ahead of it, and spare bytes so that comparisons read whole words.
+    static constexpr int kWorkBlock = 1 << 16;
+    static constexpr int kWorkSpare = 32;
+    BYTE m_work[kRingSize * 2 + kWorkBlock + kWorkSpare];
 };
 
 // The same through a codec object of the calling thread.
