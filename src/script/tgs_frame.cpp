@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <emmintrin.h>
+
 namespace {
 
 // First bytes of two-byte Shift-JIS characters.
@@ -97,6 +99,12 @@ void CTgsFrame::ClearText()
 
 void CTgsFrame::AppendText(const uint8_t* bytes, size_t length)
 {
+    if (m_textLength + length < kTextBufferSize) {
+        std::memcpy(m_textBuffer + m_textLength, bytes, length);
+        m_textLength += static_cast<uint32_t>(length);
+        m_textBuffer[m_textLength] = 0;
+        return;
+    }
     size_t i = 0;
     while (i < length) {
         const size_t n = kLead.lead[bytes[i]] && i + 1 < length ? 2 : 1;
@@ -129,6 +137,29 @@ int64_t CTgsFrame::Malformed()
 
 // ---- running text ----
 
+namespace {
+
+// The first "[" or NUL at or after p.
+const uint8_t* NextBracketOrEnd(const uint8_t* p)
+{
+    return reinterpret_cast<const uint8_t*>(strchrnul(reinterpret_cast<const char*>(p), '['));
+}
+
+// Whether *at is the second byte of a two-byte character, for text read from run (a character
+// start) on. Before a character start, a run of lead bytes pairs up from its first byte: an odd
+// count leaves the last of them waiting for *at.
+bool SecondByteOfCharacter(const uint8_t* run, const uint8_t* at)
+{
+    size_t leads = 0;
+    while (at > run && kLead.lead[at[-1]]) {
+        --at;
+        ++leads;
+    }
+    return (leads & 1) != 0;
+}
+
+} // namespace
+
 int CTgsFrame::RunText()
 {
     // A text that loops through its records without a command that stops it would never end.
@@ -154,30 +185,24 @@ int CTgsFrame::RunText()
         // area is put back before every scan.
         text[script->textSize] = 0;
         int64_t next;
-        // Characters up to the next record; the byte after the text area is a NUL, so every
-        // look one byte ahead stays inside the image.
+        // Characters up to the next record, a run at a time; the byte after the text area is a
+        // NUL, so every look one byte ahead stays inside the image.
         while (true) {
-            const uint8_t c = text[at];
-            if (c == 0) {
-                m_textBuffer[m_textLength] = 0;
+            const uint8_t* run = text + at;
+            const uint8_t* stop = NextBracketOrEnd(run);
+            // A "[" that is the second byte of a character is text.
+            while (*stop == '[' && SecondByteOfCharacter(run, stop))
+                stop = NextBracketOrEnd(stop + 1);
+            AppendText(run, static_cast<size_t>(stop - run));
+            at = static_cast<uint32_t>(stop - text);
+            if (*stop == 0) {
                 m_cursor = at;
                 return 0;
             }
-            if (c == '[') {
-                const uint8_t kind = text[at + 1];
-                if (kind == ' ' || kind == 's')
-                    break;
-                ++at; // any other byte: the "[" is dropped
-                continue;
-            }
-            const uint32_t n = kLead.lead[c] && text[at + 1] != 0 ? 2 : 1;
-            if (m_textLength + n < kTextBufferSize) {
-                m_textBuffer[m_textLength] = static_cast<char>(c);
-                if (n == 2)
-                    m_textBuffer[m_textLength + 1] = static_cast<char>(text[at + 1]);
-                m_textLength += n;
-            }
-            at += n;
+            const uint8_t kind = text[at + 1];
+            if (kind == ' ' || kind == 's')
+                break;
+            ++at; // any other byte: the "[" is dropped
         }
         m_textBuffer[m_textLength] = 0;
         m_cursor = at;
@@ -269,11 +294,10 @@ int CTgsFrame::RunCode(uint32_t code, bool keepYield)
     return r == kSobLeave ? 0 : r == kSobYield ? 1 : 2;
 }
 
-bool CTgsFrame::ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress, Operand* op) const
+bool CTgsFrame::ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress, const uint8_t* host,
+                              Operand* op) const
 {
     // Positions in the reader are turned into script addresses through the text's host start.
-    const TobScript* script = CurrentScript();
-    const uint8_t* host = m_memory.Span(textAddress, script->textSize + 1);
     auto addressOf = [&](const uint8_t* p) { return textAddress + static_cast<uint32_t>(p - host); };
     op->kind = kind;
     switch (kind) {
@@ -289,6 +313,9 @@ bool CTgsFrame::ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress
             return true;
         }
         op->value = addressOf(s);
+        // Most are a few bytes: a call would cost more than the look.
+        if (n <= 16)
+            return std::find(s, s + n, 0) != s + n;
         return std::memchr(s, 0, n) != nullptr;
     }
     case kVariable: {
@@ -353,6 +380,23 @@ bool CTgsFrame::Evaluate(Operand& op, uint32_t* value)
 
 // ---- records ----
 
+namespace {
+
+// The padding after a record's pairs, in sixteen-byte stores: a string instruction's start-up
+// costs more than the stores themselves at this size. The compiler is not told the value is
+// zero, or it turns the loop back into that instruction.
+void ZeroPairs(TgsArgPair* pairs)
+{
+    static_assert(CTgsFrame::kPaddingPairs * sizeof(TgsArgPair) % 16 == 0);
+    auto* bytes = reinterpret_cast<unsigned char*>(pairs);
+    __m128i zero = _mm_setzero_si128();
+    asm("" : "+x"(zero));
+    for (size_t k = 0; k < CTgsFrame::kPaddingPairs * sizeof(TgsArgPair); k += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + k), zero);
+}
+
+} // namespace
+
 int64_t CTgsFrame::DecodeCommand(uint32_t position)
 {
     TobScript* script = CurrentScript();
@@ -370,7 +414,7 @@ int64_t CTgsFrame::DecodeCommand(uint32_t position)
         return Malformed();
     if (conditionKind == 1)
         condition.kind = kAlways;
-    else if (!ParseOperand(conditionKind, head, textAddress, &condition))
+    else if (!ParseOperand(conditionKind, head, textAddress, text, &condition))
         return Malformed();
     const uint32_t kField = position + 1 + static_cast<uint32_t>(head.Position());
     uint32_t skip, argumentCount;
@@ -401,7 +445,7 @@ int64_t CTgsFrame::DecodeCommand(uint32_t position)
                 return Malformed();
             continue;
         }
-        if (!in.U8(&kind) || kind > 3 || !ParseOperand(kind, in, textAddress, &op))
+        if (!in.U8(&kind) || kind > 3 || !ParseOperand(kind, in, textAddress, text, &op))
             return Malformed();
         op.flags = kind == kString ? flags | 2 : flags;
     }
@@ -419,7 +463,7 @@ int64_t CTgsFrame::DecodeCommand(uint32_t position)
         if (!Evaluate(operands[i], &pairs[i].value))
             return Malformed();
     }
-    std::memset(static_cast<void*>(pairs + argumentCount), 0, kPaddingPairs * sizeof(TgsArgPair));
+    ZeroPairs(pairs + argumentCount);
     m_argumentPosition += argumentCount + kPaddingPairs;
 
     m_cursor = recordEnd;
