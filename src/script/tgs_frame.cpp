@@ -294,8 +294,9 @@ int CTgsFrame::RunCode(uint32_t code, bool keepYield)
     return r == kSobLeave ? 0 : r == kSobYield ? 1 : 2;
 }
 
-bool CTgsFrame::ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress, const uint8_t* host,
-                              Operand* op) const
+// Inline: it runs for every argument of every record, mostly for a constant or a variable.
+__attribute__((always_inline)) inline bool CTgsFrame::ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress,
+                                                                   const uint8_t* host, Operand* op) const
 {
     // Positions in the reader are turned into script addresses through the text's host start.
     auto addressOf = [&](const uint8_t* p) { return textAddress + static_cast<uint32_t>(p - host); };
@@ -426,42 +427,71 @@ int64_t CTgsFrame::DecodeCommand(uint32_t position)
     const uint32_t freePairs = m_argumentSize - m_argumentPosition;
     if (!in.U8(&argumentCount) || argumentCount + kPaddingPairs > freePairs)
         return Malformed();
-    Operand operands[255];
-    for (uint32_t i = 0; i < argumentCount; ++i) {
-        Operand& op = operands[i];
-        uint32_t flags, kind;
-        if (!in.U8(&flags))
-            return Malformed();
-        if (flags == 0) {
-            op.kind = kNone;
-            op.flags = 0;
-            op.value = 0;
-            continue;
-        }
-        if (flags == 2) {
-            op.kind = kConstant;
-            op.flags = 0;
-            if (!in.U32(&op.value))
-                return Malformed();
-            continue;
-        }
-        if (!in.U8(&kind) || kind > 3 || !ParseOperand(kind, in, textAddress, text, &op))
-            return Malformed();
-        op.flags = kind == kString ? flags | 2 : flags;
-    }
-
-    // Pass 2: the condition, then the arguments in order.
-    uint32_t truth;
-    if (!Evaluate(condition, &truth))
-        return Malformed();
-    if ((truth != 0) == (command == 0))
-        return recordEnd;
     const uint32_t savedPosition = m_argumentPosition;
-    TgsArgPair* pairs = m_arguments.get() + m_argumentPosition;
-    for (uint32_t i = 0; i < argumentCount; ++i) {
-        pairs[i].flags = operands[i].flags;
-        if (!Evaluate(operands[i], &pairs[i].value))
+    TgsArgPair* const pairs = m_arguments.get() + m_argumentPosition;
+    // Where nothing runs before the arguments (no condition code, no expression among them),
+    // each is read and its value taken in one pass: the same values the two passes below give.
+    // Anything else, or damage, goes the two-pass way from the start.
+    const ByteReader argumentsStart = in;
+    bool direct = condition.kind == kAlways;
+    for (uint32_t i = 0; direct && i < argumentCount; ++i) {
+        uint32_t flags, kind;
+        Operand op;
+        if (!in.U8(&flags)) {
+            direct = false;
+        } else if (flags == 0) {
+            pairs[i] = {0, 0};
+        } else if (flags == 2) {
+            pairs[i].flags = 0;
+            direct = in.U32(&pairs[i].value);
+        } else if (!in.U8(&kind) || kind > kVariable || !ParseOperand(kind, in, textAddress, text, &op)) {
+            direct = false;
+        } else {
+            pairs[i].flags = kind == kString ? flags | 2 : flags;
+            pairs[i].value = op.value;
+            direct = kind != kVariable || m_memory.Load32(op.value, &pairs[i].value);
+        }
+    }
+    if (direct) {
+        if (command == 0)
+            return recordEnd; // the condition holds
+    } else {
+        in = argumentsStart;
+        Operand operands[255];
+        for (uint32_t i = 0; i < argumentCount; ++i) {
+            Operand& op = operands[i];
+            uint32_t flags, kind;
+            if (!in.U8(&flags))
+                return Malformed();
+            if (flags == 0) {
+                op.kind = kNone;
+                op.flags = 0;
+                op.value = 0;
+                continue;
+            }
+            if (flags == 2) {
+                op.kind = kConstant;
+                op.flags = 0;
+                if (!in.U32(&op.value))
+                    return Malformed();
+                continue;
+            }
+            if (!in.U8(&kind) || kind > 3 || !ParseOperand(kind, in, textAddress, text, &op))
+                return Malformed();
+            op.flags = kind == kString ? flags | 2 : flags;
+        }
+
+        // Pass 2: the condition, then the arguments in order.
+        uint32_t truth;
+        if (!Evaluate(condition, &truth))
             return Malformed();
+        if ((truth != 0) == (command == 0))
+            return recordEnd;
+        for (uint32_t i = 0; i < argumentCount; ++i) {
+            pairs[i].flags = operands[i].flags;
+            if (!Evaluate(operands[i], &pairs[i].value))
+                return Malformed();
+        }
     }
     ZeroPairs(pairs + argumentCount);
     m_argumentPosition += argumentCount + kPaddingPairs;
