@@ -300,6 +300,19 @@ TEST(TgsDecoder, MalformedRecordsRunNothing)
     ASSERT_EQ(h.Run("T\n@goto 1000\n"), -1);
 }
 
+// Text is searched for records a block at a time: a record, a dropped "[" and the end are found
+// wherever they fall in a block.
+TEST(TgsDecoder, RecordsAreFoundAtEveryOffset)
+{
+    for (size_t k = 0; k < 40; ++k) {
+        const std::string lead(k, 'x');
+        Host h;
+        ASSERT_EQ(h.Run(lead + "\n@cmd 15\n" + lead + "A\\x5BxB\n"), 0) << k;
+        EXPECT_EQ(std::string(h.frame->Text()), lead + lead + "AxB") << k;
+        EXPECT_EQ(h.frame->calls.size(), 1u) << k;
+    }
+}
+
 TEST(TgsDecoder, TextBufferKeepsWholeCharacters)
 {
     Host h;
