@@ -179,144 +179,60 @@ int CLzssCodec::Decompress(const BYTE* input, DWORD inSize, BYTE** output, DWORD
 }
 
 namespace {
-// Eight bytes as one number whose order is the bytes' order.
-inline uint64_t LoadOrdered(const BYTE* p)
+// The window starts with this many zero bytes: the ring before the data, as the decoder sees it,
+// so that a leading run matches from the first item.
+constexpr int kZeroLead = CLzssCodec::kMaxMatch;
+// The farthest match the ring still holds for the decoder when it is read.
+constexpr int kMaxDistance = CLzssCodec::kRingSize - 1;
+// Candidates tried per position: within a 4 KB window this finds nearly every longest match.
+constexpr int kChainLimit = 256;
+constexpr int32_t kNoPosition = -(1 << 30);
+
+inline uint32_t Load32(const BYTE* p)
+{
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+inline uint64_t Load64(const BYTE* p)
 {
     uint64_t v;
     std::memcpy(&v, p, 8);
-    if constexpr (std::endian::native == std::endian::little)
-        v = __builtin_bswap64(v);
     return v;
 }
-} // namespace
 
-void CLzssCodec::InsertNode(int r)
+template <int kBits>
+inline uint32_t Hash3(const BYTE* p)
 {
-    // The walk is a chain of dependent loads. Where its turns follow no pattern (text, mixed
-    // data) a branch on each turn is mispredicted half the time, so the next node is selected
-    // from both children instead; where nearly every turn repeats the last (sorted runs, as in
-    // gradients) a branch is predicted and lets the processor run several steps ahead. Both walks
-    // visit the same nodes; the share of repeated turns chooses between them.
-    if (m_turns >= 4096) {
-        m_steadyTurns = m_repeatedTurns * 5 >= m_turns * 4;
-        m_turns = m_repeatedTurns = 0;
-    }
-    if (m_steadyTurns)
-        Walk<true>(r);
-    else
-        Walk<false>(r);
+    return ((Load32(p) & 0xFFFFFFu) * 2654435761u) >> (32 - kBits);
 }
 
-template <bool kSteadyTurns>
-void CLzssCodec::Walk(int r)
+template <int kBits>
+inline uint32_t Hash4(const BYTE* p)
 {
-    // Bytes 1-17 of the new string are compared eight at a time: the first differing byte gives
-    // the same match length and the same direction as comparing byte by byte. The best match so
-    // far is kept by selection (the first node of the longest length wins, as in a byte-wise
-    // walk).
-    const BYTE* key = &m_ring[r];
-    const uint64_t key1 = LoadOrdered(key + 1);
-    const uint64_t key9 = LoadOrdered(key + 9);
-    const unsigned key17 = key[17];
-    int p = kRingSize + 1 + key[0];
-    int right = 1;
-    int lastRight = 1;
-    int bestLength = 0;
-    int bestPosition = 0;
-    int turns = 0;
-    int repeated = 0;
-    m_child[r][0] = m_child[r][1] = kNone;
-    // Without a predictable turn both children of a node are read as soon as the node is known,
-    // beside its key, so that the comparison only selects between them.
-    uint32_t children = Children(p);
-    int next = m_child[p][1];
+    return (Load32(p) * 2654435761u) >> (32 - kBits);
+}
+
+// Bytes a[0..] equal to b[0..], at most limit (<= 18); both have eight readable bytes past limit.
+inline int MatchLength(const BYTE* a, const BYTE* b, int limit)
+{
+    int n = 0;
     for (;;) {
-        if constexpr (!kSteadyTurns)
-            next = static_cast<int>((children >> (16 * right)) & 0xFFFF);
-        if (next == kNone) {
-            m_child[p][right] = static_cast<uint16_t>(r);
-            m_parent[r] = static_cast<uint16_t>(p);
-            m_matchLength = bestLength;
-            m_matchPosition = bestPosition;
-            m_turns += turns;
-            m_repeatedTurns += repeated;
-            return;
-        }
-        p = next;
-        if constexpr (!kSteadyTurns)
-            children = Children(p);
-        const BYTE* node = &m_ring[p];
-        int i;
-        const uint64_t node1 = LoadOrdered(node + 1);
-        if (node1 != key1) [[likely]] {
-            i = 1 + std::countl_zero(node1 ^ key1) / 8;
-            right = key1 > node1;
-        } else {
-            const uint64_t node9 = LoadOrdered(node + 9);
-            if (node9 != key9) {
-                i = 9 + std::countl_zero(node9 ^ key9) / 8;
-                right = key9 > node9;
-            } else if (node[17] != key17) {
-                i = 17;
-                right = key17 > node[17];
-            } else {
-                break;
-            }
-        }
-        bestPosition = i > bestLength ? p : bestPosition;
-        bestLength = i > bestLength ? i : bestLength;
-        ++turns;
-        repeated += right == lastRight;
-        lastRight = right;
-        if constexpr (kSteadyTurns) {
-            if (__builtin_expect(right, 1))
-                next = m_child[p][1];
+        const uint64_t x = Load64(a + n) ^ Load64(b + n);
+        if (x != 0) {
+            if constexpr (std::endian::native == std::endian::little)
+                n += std::countr_zero(x) / 8;
             else
-                next = m_child[p][0];
+                n += std::countl_zero(x) / 8;
+            return std::min(n, limit);
         }
+        n += 8;
+        if (n >= limit)
+            return limit;
     }
-    m_matchPosition = p;
-    m_matchLength = kMaxMatch;
-    // A full match: the new string takes the old node's place.
-    const int up = m_parent[p];
-    m_parent[r] = static_cast<uint16_t>(up);
-    m_child[r][0] = m_child[p][0];
-    m_child[r][1] = m_child[p][1];
-    m_parent[m_child[p][0]] = static_cast<uint16_t>(r);
-    m_parent[m_child[p][1]] = static_cast<uint16_t>(r);
-    m_child[up][m_child[up][1] == p] = static_cast<uint16_t>(r);
-    m_parent[p] = kNone;
 }
-
-void CLzssCodec::DeleteNode(int p)
-{
-    const int up = m_parent[p];
-    if (up == kNone)
-        return;
-    int q;
-    if (m_child[p][1] == kNone) {
-        q = m_child[p][0];
-    } else if (m_child[p][0] == kNone) {
-        q = m_child[p][1];
-    } else {
-        // Two children: the greatest smaller node takes p's place.
-        q = m_child[p][0];
-        if (m_child[q][1] != kNone) {
-            do {
-                q = m_child[q][1];
-            } while (m_child[q][1] != kNone);
-            m_child[m_parent[q]][1] = m_child[q][0];
-            m_parent[m_child[q][0]] = m_parent[q];
-            m_child[q][0] = m_child[p][0];
-            m_parent[m_child[p][0]] = static_cast<uint16_t>(q);
-        }
-        m_child[q][1] = m_child[p][1];
-        m_parent[m_child[p][1]] = static_cast<uint16_t>(q);
-    }
-    m_parent[q] = static_cast<uint16_t>(up);
-    m_child[up][m_child[up][1] == p] = static_cast<uint16_t>(q);
-    m_parent[p] = kNone;
-}
+} // namespace
 
 int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* outSize, bool allocate)
 {
@@ -333,27 +249,39 @@ int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* 
         if (out == nullptr)
             return 2;
     }
-
-    for (int i = kRingSize + 1; i <= kRingSize + 256; ++i)
-        m_child[i][1] = kNone;
-    m_turns = m_repeatedTurns = 0;
-    m_steadyTurns = false;
-    for (int i = 0; i < kRingSize; ++i)
-        m_parent[i] = kNone;
-    // The parent of the "none" slot is written by the tree surgery; keep it in bounds.
-    m_parent[kRingSize] = kNone;
-    std::memset(m_ring, 0, sizeof m_ring);
-
-    const BYTE* in = input;
-    const BYTE* end = input + inSize;
-    int s = 0;
-    int r = kRingStart;
-    int len = 0;
-    for (; len < kMaxMatch && in < end; ++len)
-        m_ring[r + len] = *in++;
-    for (int i = 1; i <= kMaxMatch; ++i)
-        InsertNode(r - i);
-    InsertNode(r);
+    std::fill(std::begin(m_head), std::end(m_head), kNoPosition);
+    std::fill(std::begin(m_head3), std::end(m_head3), kNoPosition);
+    constexpr int32_t kWindowBytes = sizeof m_work - kWorkSpare;
+    // Positions are window indexes; base is the input index of m_work[0].
+    int32_t base = -kZeroLead;
+    DWORD taken = 0;
+    int32_t filled = kZeroLead;
+    int32_t end = 0; // positions below end are searched
+    int32_t inputEnd = 0;
+    auto refill = [&] {
+        const DWORD n = std::min<DWORD>(inSize - taken, static_cast<DWORD>(kWindowBytes - filled));
+        std::memcpy(m_work + filled, input + taken, n);
+        taken += n;
+        filled += static_cast<int32_t>(n);
+        if (taken == inSize) {
+            std::memset(m_work + filled, 0, kWorkSpare);
+            end = inputEnd = filled;
+        } else {
+            // The position, its longest match and a word past it are all in the window.
+            end = filled - kWorkSpare;
+            inputEnd = INT32_MAX;
+        }
+    };
+    auto insert = [&](int32_t i) {
+        const uint32_t h = Hash4<kHashBits>(m_work + i);
+        m_previous[i & (kRingSize - 1)] = m_head[h];
+        m_head[h] = i;
+        m_head3[Hash3<kHashBits>(m_work + i)] = i;
+    };
+    std::memset(m_work, 0, kZeroLead);
+    refill();
+    for (int32_t i = 0; i < kZeroLead; ++i)
+        insert(i);
 
     BYTE group[1 + 8 * 2];
     group[0] = 0;
@@ -361,17 +289,70 @@ int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* 
     unsigned mask = 1;
     DWORD count = 0;
     bool refused = false;
-    do {
-        if (m_matchLength > len)
-            m_matchLength = len;
-        if (m_matchLength <= kThreshold) {
-            m_matchLength = 1;
+    int32_t i = kZeroLead;
+    for (;;) {
+        if (i >= end) {
+            if (taken == inSize)
+                break;
+            // Slide by whole rings (the chain slots stay where they are), keeping at least one
+            // ring behind the position; older positions are out of reach.
+            const int32_t shift = (i - kRingSize) & ~(kRingSize - 1);
+            std::memmove(m_work, m_work + shift, static_cast<size_t>(filled - shift));
+            filled -= shift;
+            i -= shift;
+            base += shift;
+            for (int32_t* table : {m_head, m_head3})
+                for (int k = 0; k < (1 << kHashBits); ++k)
+                    table[k] = table[k] >= shift ? table[k] - shift : kNoPosition;
+            for (int32_t& v : m_previous)
+                v = v >= shift ? v - shift : kNoPosition;
+            refill();
+            continue;
+        }
+        const int room = static_cast<int>(std::min<int32_t>(kMaxMatch, inputEnd - i));
+        int bestLength = kThreshold;
+        int32_t bestPosition = 0;
+        const uint32_t h = Hash4<kHashBits>(m_work + i);
+        const uint32_t h3 = Hash3<kHashBits>(m_work + i);
+        int32_t candidate = m_head[h];
+        const int32_t candidate3 = m_head3[h3];
+        m_previous[i & (kRingSize - 1)] = candidate;
+        m_head[h] = i;
+        m_head3[h3] = i;
+        if (room > kThreshold) {
+            const BYTE* here = m_work + i;
+            const int32_t farthest = i - kMaxDistance;
+            // Without a longer match, the newest string with the same first three bytes.
+            if (candidate3 >= farthest && std::memcmp(m_work + candidate3, here, 3) == 0) {
+                bestLength = 3;
+                bestPosition = candidate3;
+            }
+            int tries = kChainLimit;
+            // The byte just past the best length must agree before a candidate can be longer.
+            while (candidate >= farthest && tries-- > 0) {
+                const BYTE* there = m_work + candidate;
+                if (there[bestLength] == here[bestLength]) {
+                    const int length = MatchLength(there, here, room);
+                    if (length > bestLength) {
+                        bestLength = length;
+                        bestPosition = candidate;
+                        if (length >= room)
+                            break;
+                    }
+                }
+                candidate = m_previous[candidate & (kRingSize - 1)];
+            }
+        }
+        int advance;
+        if (bestLength <= kThreshold) {
             group[0] |= static_cast<BYTE>(mask);
-            group[groupLength++] = m_ring[r];
+            group[groupLength++] = m_work[i];
+            advance = 1;
         } else {
-            group[groupLength++] = static_cast<BYTE>(m_matchPosition);
-            group[groupLength++] =
-                static_cast<BYTE>(((m_matchPosition >> 4) & 0xF0) | (m_matchLength - (kThreshold + 1)));
+            const int position = (kRingStart + base + bestPosition) & (kRingSize - 1);
+            group[groupLength++] = static_cast<BYTE>(position);
+            group[groupLength++] = static_cast<BYTE>(((position >> 4) & 0xF0) | (bestLength - (kThreshold + 1)));
+            advance = bestLength;
         }
         mask = (mask << 1) & 0xFF;
         if (mask == 0) {
@@ -387,26 +368,11 @@ int CLzssCodec::Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* 
             groupLength = 1;
             mask = 1;
         }
-        int lastMatchLength = m_matchLength;
-        int i = 0;
-        for (; i < lastMatchLength && in < end; ++i) {
-            DeleteNode(s);
-            BYTE c = *in++;
-            m_ring[s] = c;
-            if (s < kMaxMatch - 1)
-                m_ring[s + kRingSize] = c;
-            s = (s + 1) & (kRingSize - 1);
-            r = (r + 1) & (kRingSize - 1);
-            InsertNode(r);
-        }
-        while (i++ < lastMatchLength) {
-            DeleteNode(s);
-            s = (s + 1) & (kRingSize - 1);
-            r = (r + 1) & (kRingSize - 1);
-            if (--len)
-                InsertNode(r);
-        }
-    } while (len > 0);
+        // Every position a match covers starts a string later searches may find.
+        for (int32_t k = i + 1; k < i + advance; ++k)
+            insert(k);
+        i += advance;
+    }
 
     if (!refused && groupLength > 1) {
         if (count + groupLength >= limit) {

@@ -1,7 +1,9 @@
 // The LZSS codec of the whole program (4096-byte zero-filled ring, first byte at 4078, matches of
-// 3 to 18 bytes, binary-tree match search). Streams carry no header or length: the caller keeps
+// 3 to 18 bytes, hash-chain match search). Streams carry no header or length: the caller keeps
 // the uncompressed size beside them. Buffers these calls allocate are freed with LzssFree.
 #pragma once
+
+#include <cstdint>
 
 #include "winapi/base.h"
 
@@ -24,25 +26,18 @@ public:
     int Compress(const BYTE* input, BYTE** output, DWORD inSize, DWORD* outSize, bool allocate);
 
 private:
-    static constexpr int kNone = kRingSize;
-
-    // The search tree orders the strings that start at each ring position by their first 18
-    // bytes, under one root per first byte (nodes kRingSize + 1 + byte); kNone is no node.
-    void InsertNode(int r);
-    template <bool kSteadyTurns>
-    void Walk(int r);
-    void DeleteNode(int p);
-    // Node p's children: the left in the low half, the right in the high.
-    uint32_t Children(int p) const { return m_child[p][0] | static_cast<uint32_t>(m_child[p][1]) << 16; }
-
-    BYTE m_ring[kRingSize + kMaxMatch - 1];
-    uint16_t m_child[kRingSize + 257][2]; // [0] left (smaller), [1] right
-    uint16_t m_parent[kRingSize + 1];
-    int m_matchPosition = 0;
-    int m_matchLength = 0;
-    int m_turns = 0;         // turns of the walks since the last choice of walk
-    int m_repeatedTurns = 0; // of them, those the same way as the turn before
-    bool m_steadyTurns = false;
+    // Match search: chains of earlier positions with the same first four bytes (positions in the
+    // compressor's working copy of the input), newest first, and the newest position for each
+    // first three bytes (a match of three is worth the same wherever it is).
+    static constexpr int kHashBits = 13;
+    int32_t m_head[1 << kHashBits];
+    int32_t m_head3[1 << kHashBits];
+    int32_t m_previous[kRingSize];
+    // The input passes through this window: the last ring's worth of bytes before the current
+    // position, a block ahead of it, and spare bytes so that comparisons read whole words.
+    static constexpr int kWorkBlock = 1 << 16;
+    static constexpr int kWorkSpare = 32;
+    BYTE m_work[kRingSize * 2 + kWorkBlock + kWorkSpare];
 };
 
 // The same through a codec object of the calling thread.

@@ -1,7 +1,11 @@
 #include "script/sob_runtime.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
+
+#include <emmintrin.h>
 
 #include "files/file_stream.h"
 #include "files/lzss.h"
@@ -151,31 +155,60 @@ bool CSobRuntime::ResolveLink(int table, uint32_t value, uint32_t imageBase, uin
 
 namespace {
 
-// Writes one link table's cells into an image of size bytes (plus 4 bytes of slack) and answers
-// whether every entry was good: its cell inside the image and its value below valueEnd. The cell
-// is lookup[value] or add + value. A bad entry is written into the slack instead, so checking
-// and writing take one pass; the caller drops the image when an entry was bad.
-template <bool kLookup>
-bool PatchTable(const SobLinkTable& table, uint8_t* image, uint32_t size, const uint32_t* lookup, uint32_t add,
-                uint64_t valueEnd)
+// Whether every entry of a link table is good: its cell inside an image of size bytes and its
+// value below valueEnd. Four words (two entries) at a time against the two limits, compared
+// signed after flipping the top bit, which orders them as unsigned.
+bool TableFits(const SobLinkTable& table, uint32_t size, uint64_t valueEnd)
 {
-    if (kLookup && table.count != 0 && valueEnd == 0)
+    if (table.count == 0)
+        return true;
+    if (size < 4 || valueEnd == 0)
         return false;
-    uint32_t bad = 0;
+    const uint32_t lastOffset = size - 4;
+    const uint32_t lastValue = static_cast<uint32_t>(std::min<uint64_t>(valueEnd - 1, UINT32_MAX));
+    const __m128i flip = _mm_set1_epi32(INT32_MIN);
+    const __m128i limits = _mm_xor_si128(
+        _mm_setr_epi32(static_cast<int>(lastOffset), static_cast<int>(lastValue), static_cast<int>(lastOffset),
+                       static_cast<int>(lastValue)),
+        flip);
+    __m128i over = _mm_setzero_si128();
     const uint8_t* entry = table.entries;
-    for (uint32_t i = 0; i < table.count; ++i, entry += 8) {
+    uint32_t i = 0;
+    auto over16 = [&](const uint8_t* p) {
+        const __m128i words = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), flip);
+        return _mm_cmpgt_epi32(words, limits);
+    };
+    for (; i + 8 <= table.count; i += 8, entry += 64) {
+        const __m128i a = _mm_or_si128(over16(entry), over16(entry + 16));
+        const __m128i b = _mm_or_si128(over16(entry + 32), over16(entry + 48));
+        over = _mm_or_si128(over, _mm_or_si128(a, b));
+    }
+    for (; i + 2 <= table.count; i += 2, entry += 16)
+        over = _mm_or_si128(over, over16(entry));
+    bool good = _mm_movemask_epi8(over) == 0;
+    if (i < table.count) {
         uint32_t offset, value;
         std::memcpy(&offset, entry, 4);
         std::memcpy(&value, entry + 4, 4);
-        const bool offsetBad = static_cast<uint64_t>(offset) + 4 > size;
-        const bool valueBad = value >= valueEnd;
-        bad |= static_cast<uint32_t>(offsetBad) | static_cast<uint32_t>(valueBad);
-        offset = offsetBad ? size : offset;
-        value = valueBad ? 0 : value;
+        good = good && offset <= lastOffset && value <= lastValue;
+    }
+    return good;
+}
+
+// Writes one checked link table's cells: lookup[value] or add + value. The count is read once:
+// byte stores into the image could alias the table, and the compiler would read it per entry.
+template <bool kLookup>
+void PatchTable(const SobLinkTable& table, uint8_t* image, const uint32_t* lookup, uint32_t add)
+{
+    const uint8_t* entry = table.entries;
+    const uint32_t count = table.count;
+    for (uint32_t i = 0; i < count; ++i, entry += 8) {
+        uint32_t offset, value;
+        std::memcpy(&offset, entry, 4);
+        std::memcpy(&value, entry + 4, 4);
         const uint32_t cell = kLookup ? lookup[value] : add + value;
         std::memcpy(image + offset, &cell, 4);
     }
-    return bad == 0;
 }
 
 } // namespace
@@ -188,6 +221,14 @@ int CSobRuntime::Link(const uint8_t* data, size_t size, int tableIndex, bool lib
     const uint32_t imageSize = image.imageSize;
     if (imageSize > CScriptMemory::kMaxSize)
         return kSobLoadNoScriptMemory;
+    // Every table is checked before anything is allocated or written.
+    const uint64_t libraryEnd = m_libraryBase != 0 ? uint64_t(m_librarySize) + 1 : 0;
+    if (!TableFits(image.tables[0], imageSize, m_varAddresses.size()) ||
+        !TableFits(image.tables[1], imageSize, m_natives.size()) ||
+        !TableFits(image.tables[2], imageSize, m_hostVariables.size()) ||
+        !TableFits(image.tables[3], imageSize, libraryEnd) ||
+        !TableFits(image.tables[4], imageSize, uint64_t(imageSize) + 1))
+        return kSobLoadLinkFailed;
     // Every byte is overwritten below, so the block need not be cleared.
     const uint32_t base = m_memory.Allocate(imageSize + 4, false);
     uint8_t* target = base != 0 ? m_memory.Span(base, imageSize + 4) : nullptr;
@@ -198,17 +239,11 @@ int CSobRuntime::Link(const uint8_t* data, size_t size, int tableIndex, bool lib
     }
     if (imageSize != 0)
         std::memcpy(target, image.image, imageSize);
-    const bool good =
-        PatchTable<true>(image.tables[0], target, imageSize, m_varAddresses.data(), 0, m_varAddresses.size()) &
-        PatchTable<false>(image.tables[1], target, imageSize, nullptr, CScriptMemory::kNativeBase, m_natives.size()) &
-        PatchTable<true>(image.tables[2], target, imageSize, m_hostVariables.data(), 0, m_hostVariables.size()) &
-        PatchTable<false>(image.tables[3], target, imageSize, nullptr, m_libraryBase,
-                          m_libraryBase != 0 ? uint64_t(m_librarySize) + 1 : 0) &
-        PatchTable<false>(image.tables[4], target, imageSize, nullptr, base, uint64_t(imageSize) + 1);
-    if (!good) {
-        m_memory.Free(base);
-        return kSobLoadLinkFailed;
-    }
+    PatchTable<true>(image.tables[0], target, m_varAddresses.data(), 0);
+    PatchTable<false>(image.tables[1], target, nullptr, CScriptMemory::kNativeBase);
+    PatchTable<true>(image.tables[2], target, m_hostVariables.data(), 0);
+    PatchTable<false>(image.tables[3], target, nullptr, m_libraryBase);
+    PatchTable<false>(image.tables[4], target, nullptr, base);
     SobModuleRecord record;
     record.image = base;
     record.size = image.imageSize;

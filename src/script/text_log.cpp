@@ -156,6 +156,11 @@ TextLogEntry* CTextLog::NewEntry(uint8_t type)
 {
     auto entry = std::make_unique<TextLogEntry>();
     entry->type = type;
+    return Adopt(std::move(entry));
+}
+
+TextLogEntry* CTextLog::Adopt(std::unique_ptr<TextLogEntry> entry)
+{
     entry->serial = m_nextSerial++;
     TextLogEntry* raw = entry.get();
     if (m_count < m_capacity) {
@@ -378,9 +383,12 @@ int CTextLog::Load(const uint8_t** cursor, const uint8_t* end, bool apply)
     uint32_t count = 0;
     if (!in.U32(&count))
         return 2;
-    std::vector<TextLogEntry> entries;
+    // Every entry takes at least one byte.
+    std::vector<std::unique_ptr<TextLogEntry>> entries;
+    entries.reserve(std::min<size_t>(count, in.Remaining()));
     for (uint32_t k = 0; k < count; ++k) {
-        TextLogEntry e;
+        entries.push_back(std::make_unique<TextLogEntry>());
+        TextLogEntry& e = *entries.back();
         if (!in.U8(&e.type))
             return 2;
         if (e.type == 0) {
@@ -438,28 +446,18 @@ int CTextLog::Load(const uint8_t** cursor, const uint8_t* end, bool apply)
         } else {
             return 2;
         }
-        entries.push_back(std::move(e));
     }
     Clear();
     m_nextSerial = 0;
     *cursor = end - in.Remaining();
     if (!apply)
         return 0;
-    for (TextLogEntry& e : entries) {
-        if (e.type == 0) {
-            const TextLogMessage& m = e.message;
-            AddMessage(m.data.data() != nullptr ? m.data.data() : reinterpret_cast<const uint8_t*>(""),
-                       static_cast<uint32_t>(m.data.size()), m.layoutHeight, m.name.c_str(), m.voice.c_str(),
-                       m.group);
-        } else if (e.type == 1) {
-            if (m_capacity < 1)
-                continue;
-            TextLogEntry* c = NewEntry(1);
-            c->choices = std::move(e.choices);
-        } else {
-            AddScene(e.scene);
-        }
-    }
+    // The entries move in whole. Their texts are within the lengths AddMessage, AddChoice and
+    // AddScene cut to (the saved lengths are bytes), so nothing needs cutting.
+    if (m_capacity < 1)
+        return 0;
+    for (std::unique_ptr<TextLogEntry>& e : entries)
+        Adopt(std::move(e));
     return 0;
 }
 

@@ -95,6 +95,8 @@ public:
 
 private:
     TextLogEntry* NewEntry(uint8_t type);
+    // Gives entry the next serial and a place in the ring (the oldest goes when it is full).
+    TextLogEntry* Adopt(std::unique_ptr<TextLogEntry> entry);
     TextLogEntry* Slot(int32_t i) const;
     TextLogEntry* FindSerial(uint32_t serial) const;
     uint32_t EntrySize(const TextLogEntry& e) const;

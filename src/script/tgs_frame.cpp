@@ -2,6 +2,7 @@
 #include "script/tgs_frame.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "controls/text_layer.h"
 #include "display/image_object.h"
@@ -11,6 +12,8 @@
 #include "script/message_window.h"
 #include <cstdio>
 #include <cstring>
+
+#include <emmintrin.h>
 
 namespace {
 
@@ -97,6 +100,12 @@ void CTgsFrame::ClearText()
 
 void CTgsFrame::AppendText(const uint8_t* bytes, size_t length)
 {
+    if (m_textLength + length < kTextBufferSize) {
+        std::memcpy(m_textBuffer + m_textLength, bytes, length);
+        m_textLength += static_cast<uint32_t>(length);
+        m_textBuffer[m_textLength] = 0;
+        return;
+    }
     size_t i = 0;
     while (i < length) {
         const size_t n = kLead.lead[bytes[i]] && i + 1 < length ? 2 : 1;
@@ -129,6 +138,44 @@ int64_t CTgsFrame::Malformed()
 
 // ---- running text ----
 
+namespace {
+
+// The first "[" or NUL at or after p, sixteen bytes at a time. The loads are aligned, so none
+// crosses into a page the text does not reach; the bytes before p in the first are masked off.
+// Bytes past the NUL may lie outside the text's allocation, which the address checker must not
+// take for a fault.
+__attribute__((no_sanitize_address)) const uint8_t* NextBracketOrEnd(const uint8_t* p)
+{
+    const uintptr_t start = reinterpret_cast<uintptr_t>(p);
+    const __m128i* block = reinterpret_cast<const __m128i*>(start & ~uintptr_t{15});
+    const __m128i bracket = _mm_set1_epi8('[');
+    const __m128i zero = _mm_setzero_si128();
+    unsigned skip = 0xFFFFu << (start & 15);
+    for (;; ++block, skip = 0xFFFFu) {
+        const __m128i bytes = _mm_load_si128(block);
+        const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+                                  _mm_or_si128(_mm_cmpeq_epi8(bytes, bracket), _mm_cmpeq_epi8(bytes, zero)))) &
+                              skip;
+        if (mask != 0)
+            return reinterpret_cast<const uint8_t*>(block) + std::countr_zero(mask);
+    }
+}
+
+// Whether *at is the second byte of a two-byte character, for text read from run (a character
+// start) on. Before a character start, a run of lead bytes pairs up from its first byte: an odd
+// count leaves the last of them waiting for *at.
+bool SecondByteOfCharacter(const uint8_t* run, const uint8_t* at)
+{
+    size_t leads = 0;
+    while (at > run && kLead.lead[at[-1]]) {
+        --at;
+        ++leads;
+    }
+    return (leads & 1) != 0;
+}
+
+} // namespace
+
 int CTgsFrame::RunText()
 {
     // A text that loops through its records without a command that stops it would never end.
@@ -154,30 +201,24 @@ int CTgsFrame::RunText()
         // area is put back before every scan.
         text[script->textSize] = 0;
         int64_t next;
-        // Characters up to the next record; the byte after the text area is a NUL, so every
-        // look one byte ahead stays inside the image.
+        // Characters up to the next record, a run at a time; the byte after the text area is a
+        // NUL, so every look one byte ahead stays inside the image.
         while (true) {
-            const uint8_t c = text[at];
-            if (c == 0) {
-                m_textBuffer[m_textLength] = 0;
+            const uint8_t* run = text + at;
+            const uint8_t* stop = NextBracketOrEnd(run);
+            // A "[" that is the second byte of a character is text.
+            while (*stop == '[' && SecondByteOfCharacter(run, stop))
+                stop = NextBracketOrEnd(stop + 1);
+            AppendText(run, static_cast<size_t>(stop - run));
+            at = static_cast<uint32_t>(stop - text);
+            if (*stop == 0) {
                 m_cursor = at;
                 return 0;
             }
-            if (c == '[') {
-                const uint8_t kind = text[at + 1];
-                if (kind == ' ' || kind == 's')
-                    break;
-                ++at; // any other byte: the "[" is dropped
-                continue;
-            }
-            const uint32_t n = kLead.lead[c] && text[at + 1] != 0 ? 2 : 1;
-            if (m_textLength + n < kTextBufferSize) {
-                m_textBuffer[m_textLength] = static_cast<char>(c);
-                if (n == 2)
-                    m_textBuffer[m_textLength + 1] = static_cast<char>(text[at + 1]);
-                m_textLength += n;
-            }
-            at += n;
+            const uint8_t kind = text[at + 1];
+            if (kind == ' ' || kind == 's')
+                break;
+            ++at; // any other byte: the "[" is dropped
         }
         m_textBuffer[m_textLength] = 0;
         m_cursor = at;
@@ -269,11 +310,11 @@ int CTgsFrame::RunCode(uint32_t code, bool keepYield)
     return r == kSobLeave ? 0 : r == kSobYield ? 1 : 2;
 }
 
-bool CTgsFrame::ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress, Operand* op) const
+// Inline: it runs for every argument of every record, mostly for a constant or a variable.
+__attribute__((always_inline)) inline bool CTgsFrame::ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress,
+                                                                   const uint8_t* host, Operand* op) const
 {
     // Positions in the reader are turned into script addresses through the text's host start.
-    const TobScript* script = CurrentScript();
-    const uint8_t* host = m_memory.Span(textAddress, script->textSize + 1);
     auto addressOf = [&](const uint8_t* p) { return textAddress + static_cast<uint32_t>(p - host); };
     op->kind = kind;
     switch (kind) {
@@ -289,6 +330,9 @@ bool CTgsFrame::ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress
             return true;
         }
         op->value = addressOf(s);
+        // Most are a few bytes: a call would cost more than the look.
+        if (n <= 16)
+            return std::find(s, s + n, 0) != s + n;
         return std::memchr(s, 0, n) != nullptr;
     }
     case kVariable: {
@@ -353,6 +397,23 @@ bool CTgsFrame::Evaluate(Operand& op, uint32_t* value)
 
 // ---- records ----
 
+namespace {
+
+// The padding after a record's pairs, in sixteen-byte stores: a string instruction's start-up
+// costs more than the stores themselves at this size. The compiler is not told the value is
+// zero, or it turns the loop back into that instruction.
+void ZeroPairs(TgsArgPair* pairs)
+{
+    static_assert(CTgsFrame::kPaddingPairs * sizeof(TgsArgPair) % 16 == 0);
+    auto* bytes = reinterpret_cast<unsigned char*>(pairs);
+    __m128i zero = _mm_setzero_si128();
+    asm("" : "+x"(zero));
+    for (size_t k = 0; k < CTgsFrame::kPaddingPairs * sizeof(TgsArgPair); k += 16)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + k), zero);
+}
+
+} // namespace
+
 int64_t CTgsFrame::DecodeCommand(uint32_t position)
 {
     TobScript* script = CurrentScript();
@@ -370,7 +431,7 @@ int64_t CTgsFrame::DecodeCommand(uint32_t position)
         return Malformed();
     if (conditionKind == 1)
         condition.kind = kAlways;
-    else if (!ParseOperand(conditionKind, head, textAddress, &condition))
+    else if (!ParseOperand(conditionKind, head, textAddress, text, &condition))
         return Malformed();
     const uint32_t kField = position + 1 + static_cast<uint32_t>(head.Position());
     uint32_t skip, argumentCount;
@@ -382,44 +443,73 @@ int64_t CTgsFrame::DecodeCommand(uint32_t position)
     const uint32_t freePairs = m_argumentSize - m_argumentPosition;
     if (!in.U8(&argumentCount) || argumentCount + kPaddingPairs > freePairs)
         return Malformed();
-    Operand operands[255];
-    for (uint32_t i = 0; i < argumentCount; ++i) {
-        Operand& op = operands[i];
-        uint32_t flags, kind;
-        if (!in.U8(&flags))
-            return Malformed();
-        if (flags == 0) {
-            op.kind = kNone;
-            op.flags = 0;
-            op.value = 0;
-            continue;
-        }
-        if (flags == 2) {
-            op.kind = kConstant;
-            op.flags = 0;
-            if (!in.U32(&op.value))
-                return Malformed();
-            continue;
-        }
-        if (!in.U8(&kind) || kind > 3 || !ParseOperand(kind, in, textAddress, &op))
-            return Malformed();
-        op.flags = kind == kString ? flags | 2 : flags;
-    }
-
-    // Pass 2: the condition, then the arguments in order.
-    uint32_t truth;
-    if (!Evaluate(condition, &truth))
-        return Malformed();
-    if ((truth != 0) == (command == 0))
-        return recordEnd;
     const uint32_t savedPosition = m_argumentPosition;
-    TgsArgPair* pairs = m_arguments.get() + m_argumentPosition;
-    for (uint32_t i = 0; i < argumentCount; ++i) {
-        pairs[i].flags = operands[i].flags;
-        if (!Evaluate(operands[i], &pairs[i].value))
-            return Malformed();
+    TgsArgPair* const pairs = m_arguments.get() + m_argumentPosition;
+    // Where nothing runs before the arguments (no condition code, no expression among them),
+    // each is read and its value taken in one pass: the same values the two passes below give.
+    // Anything else, or damage, goes the two-pass way from the start.
+    const ByteReader argumentsStart = in;
+    bool direct = condition.kind == kAlways;
+    for (uint32_t i = 0; direct && i < argumentCount; ++i) {
+        uint32_t flags, kind;
+        Operand op;
+        if (!in.U8(&flags)) {
+            direct = false;
+        } else if (flags == 0) {
+            pairs[i] = {0, 0};
+        } else if (flags == 2) {
+            pairs[i].flags = 0;
+            direct = in.U32(&pairs[i].value);
+        } else if (!in.U8(&kind) || kind > kVariable || !ParseOperand(kind, in, textAddress, text, &op)) {
+            direct = false;
+        } else {
+            pairs[i].flags = kind == kString ? flags | 2 : flags;
+            pairs[i].value = op.value;
+            direct = kind != kVariable || m_memory.Load32(op.value, &pairs[i].value);
+        }
     }
-    std::memset(static_cast<void*>(pairs + argumentCount), 0, kPaddingPairs * sizeof(TgsArgPair));
+    if (direct) {
+        if (command == 0)
+            return recordEnd; // the condition holds
+    } else {
+        in = argumentsStart;
+        Operand operands[255];
+        for (uint32_t i = 0; i < argumentCount; ++i) {
+            Operand& op = operands[i];
+            uint32_t flags, kind;
+            if (!in.U8(&flags))
+                return Malformed();
+            if (flags == 0) {
+                op.kind = kNone;
+                op.flags = 0;
+                op.value = 0;
+                continue;
+            }
+            if (flags == 2) {
+                op.kind = kConstant;
+                op.flags = 0;
+                if (!in.U32(&op.value))
+                    return Malformed();
+                continue;
+            }
+            if (!in.U8(&kind) || kind > 3 || !ParseOperand(kind, in, textAddress, text, &op))
+                return Malformed();
+            op.flags = kind == kString ? flags | 2 : flags;
+        }
+
+        // Pass 2: the condition, then the arguments in order.
+        uint32_t truth;
+        if (!Evaluate(condition, &truth))
+            return Malformed();
+        if ((truth != 0) == (command == 0))
+            return recordEnd;
+        for (uint32_t i = 0; i < argumentCount; ++i) {
+            pairs[i].flags = operands[i].flags;
+            if (!Evaluate(operands[i], &pairs[i].value))
+                return Malformed();
+        }
+    }
+    ZeroPairs(pairs + argumentCount);
     m_argumentPosition += argumentCount + kPaddingPairs;
 
     m_cursor = recordEnd;

@@ -593,7 +593,9 @@ private:
     // Runs linked code with the budget → 0 left, 1 yielded, 2 failed; sp is restored but after a
     // yield of inline code (keepYield).
     int RunCode(uint32_t code, bool keepYield);
-    bool ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress, Operand* out) const;
+    // host: the text area in host memory (textAddress there).
+    bool ParseOperand(uint32_t kind, ByteReader& in, uint32_t textAddress, const uint8_t* host,
+                      Operand* out) const;
     bool Evaluate(Operand& op, uint32_t* value);
     void AppendText(const uint8_t* bytes, size_t length);
     int64_t Malformed();

@@ -205,6 +205,42 @@ TEST(SobRuntimeLink, EachTableWritesItsValue)
     EXPECT_EQ(t.rt.LoadedModules().size(), count);
 }
 
+// Long tables are checked several entries at a time: a bad entry is found wherever it sits, one
+// past either limit, and entries right at the limits link.
+TEST(SobRuntimeLink, EveryEntryOfALongTableIsChecked)
+{
+    constexpr uint32_t kImage = 72; // bytes; cells up to offset 68, own offsets up to 72
+    auto module = [&](const std::vector<std::pair<uint32_t, uint32_t>>& entries) {
+        Bytes b;
+        b.Text("SOB0").U32(static_cast<uint32_t>(4 * 4 + 4 + 8 * entries.size() + 4));
+        b.U32(0).U32(0).U32(0).U32(0).U32(static_cast<uint32_t>(entries.size()));
+        for (const auto& [offset, value] : entries)
+            b.U32(offset).U32(value);
+        b.U32(0).U32(64).U32(kImage);
+        for (uint32_t i = 0; i < kImage / 4; ++i)
+            b.U32(0);
+        return b.b;
+    };
+    for (size_t count : {1, 2, 3, 7, 8, 9, 17}) {
+        std::vector<std::pair<uint32_t, uint32_t>> entries;
+        for (size_t i = 0; i < count; ++i)
+            entries.emplace_back(i % 2 ? kImage - 4 : static_cast<uint32_t>(4 * (i % 17)), i % 3 ? kImage : 0);
+        TinyRuntime good;
+        ASSERT_EQ(good.Load(module(entries)), kSobLoadOk) << count;
+        const uint32_t image = good.rt.GetEntry();
+        EXPECT_EQ(good.Word(image + entries.back().first), image + entries.back().second) << count;
+        for (size_t bad = 0; bad < count; ++bad) {
+            for (const auto& [offset, value] : {std::pair{kImage - 3, 0u}, std::pair{0u, kImage + 1}}) {
+                std::vector<std::pair<uint32_t, uint32_t>> damaged = entries;
+                damaged[bad] = {offset, value};
+                TinyRuntime t;
+                EXPECT_EQ(t.Load(module(damaged)), kSobLoadLinkFailed) << count << " " << bad << " " << offset;
+                EXPECT_TRUE(t.rt.LoadedModules().size() <= 1u) << count;
+            }
+        }
+    }
+}
+
 TEST(SobRuntimeLink, DamagedImagesChangeNothing)
 {
     struct Case {

@@ -90,6 +90,9 @@ TEST(TgsDecoder, DecoderCommandsAndEdgeCases)
     } cases[] = {
         {"'[' before another byte is dropped", "A\\x5BxB\n", 0, "AxB", 0},
         {"a second byte '[' is part of its character", "ーsA\n", 0, "ーsA", 0},
+        // メ's second byte is also a first byte: the pairs are counted from the run's start.
+        {"a second byte '[' after second bytes that could lead", "メメーsA\n", 0, "メメーsA", 0},
+        {"a record after a second byte that could lead", "メ\n@cmd 15\nA\n", 0, "メA", 1},
         {"command 0 with a false condition jumps", "@if 0 goto0 *s\nX\n*s\nY\n", 0, "Y", 0},
         {"command 0 with a true condition is skipped", "@if 1 goto0 *s\nX\n*s\nY\n", 0, "XY", 0},
         {"goto jumps", "@goto *s\nX\n*s\nY\n", 0, "Y", 0},
@@ -295,6 +298,19 @@ TEST(TgsDecoder, MalformedRecordsRunNothing)
     }
     Host h;
     ASSERT_EQ(h.Run("T\n@goto 1000\n"), -1);
+}
+
+// Text is searched for records a block at a time: a record, a dropped "[" and the end are found
+// wherever they fall in a block.
+TEST(TgsDecoder, RecordsAreFoundAtEveryOffset)
+{
+    for (size_t k = 0; k < 40; ++k) {
+        const std::string lead(k, 'x');
+        Host h;
+        ASSERT_EQ(h.Run(lead + "\n@cmd 15\n" + lead + "A\\x5BxB\n"), 0) << k;
+        EXPECT_EQ(std::string(h.frame->Text()), lead + lead + "AxB") << k;
+        EXPECT_EQ(h.frame->calls.size(), 1u) << k;
+    }
 }
 
 TEST(TgsDecoder, TextBufferKeepsWholeCharacters)
