@@ -6,6 +6,7 @@
 #include "raster/kernels8.h"
 #include "raster/op_frame.h"
 #include "raster/row_kernels.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
 
@@ -112,7 +113,11 @@ int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LON
     const BYTE* sp = src->GetBits() + intptr_t(b.top) * src->GetPitch() + intptr_t(b.left) * (sb / 8);
     uint32_t grey[256];
     if (db == 32 && sb == 32) {
-        (g_bUseMmx ? SmoothRows32Mmx : SmoothRows32)(d, sp, dstPitch - 4 * w, src->GetPitch(), w, h, steps);
+        if (g_bUseMmx && UseAvx2() && src->GetWidth() < (1 << 28)) {
+            SmoothRows32Avx2(d, sp, dstPitch - 4 * w, src->GetPitch(), w, h, steps);
+        } else {
+            (g_bUseMmx ? SmoothRows32Mmx : SmoothRows32)(d, sp, dstPitch - 4 * w, src->GetPitch(), w, h, steps);
+        }
     } else if (db == 32) {
         (g_bUseMmx ? SmoothPalRows32Mmx : SmoothPalRows32)(d, sp, dstPitch - 4 * w, src->GetPitch(), w, h, steps,
                                                            PaletteOf(src, grey));
