@@ -713,7 +713,7 @@ __attribute__((target("ssse3"))) void ReverseBytesSsse3(BYTE* row, int n)
 }
 
 // The same 32 bytes at a time: the byte shuffle reverses each half, the lane swap the halves.
-__attribute__((target("avx2"))) void ReverseBytesAvx2(BYTE* row, int n)
+__attribute__((target("avx2"))) inline void ReverseBytesAvx2(BYTE* row, int n)
 {
     const __m256i order = _mm256_setr_epi8(15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 15, 14, 13,
                                            12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0);
@@ -745,6 +745,14 @@ __attribute__((target("avx2"))) void ReverseBytesAvx2(BYTE* row, int n)
         j -= 32;
     }
     std::reverse(row + i, row + j);
+}
+
+// Rows of bytes reversed, all in one call (a call a row cost a quarter of a small picture's time).
+__attribute__((target("avx2"))) void ReverseByteRowsAvx2(BYTE* first, intptr_t pitch, int n, int rows)
+{
+    for (int y = 0; y < rows; ++y, first += pitch) {
+        ReverseBytesAvx2(first, n);
+    }
 }
 
 // Swaps the bytes of two rows that do not overlap, 16 at a time (the AVX2 form 64 first).
@@ -789,8 +797,12 @@ template <int Bpp, bool Mirror> bool Turn(CDibSurface* d, const RECT* rect)
     const int w = a.right - a.left;
     if (Mirror) {
         // The SIMD kernel set takes the byte shuffle where the processor has it.
+        if (Bpp == 1 && Avx2()) {
+            ReverseByteRowsAvx2(At(d, a.left, a.top), d->GetPitch(), w, a.bottom - a.top);
+            Changed(a);
+            return true;
+        }
         auto* reverse = Bpp != 1 || !g_bUseMmx ? ReverseRow<Bpp>
-                        : Avx2()               ? ReverseBytesAvx2
                         : HasSsse3()           ? ReverseBytesSsse3
                                                : ReverseRow<Bpp>;
         for (LONG y = a.top; y < a.bottom; ++y) {
