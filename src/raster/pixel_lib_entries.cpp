@@ -206,7 +206,7 @@ struct Source {
 
 // The bytes of a band of the filtered scaling's work picture: small enough to stay in the
 // second-level cache until the mode has laid it over.
-constexpr LONG kBandBytes = 128 * 1024;
+constexpr LONG kBandBytes = 256 * 1024;
 
 // The work picture of the filtered scaling, kept for the thread between calls (a new one each call
 // cost an allocation and the first touch of every page of it); made anew when the size changes.
@@ -252,7 +252,17 @@ int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x
         // A source that shares memory with the area is sampled whole before any of it is drawn.
         RECT whole;
         s->GetBounds(&whole);
-        const LONG bandRows = Overlaps(d, area, s, whole)
+        const bool overlaps = Overlaps(d, area, s, whole);
+        if (mode == kCrossFade && o == 255 && !overlaps) {
+            // A plain copy: the samples go straight into the destination.
+            RECT drawn = kEmpty;
+            if (SmoothStretchDraw(*d, s, dstSize, x, y, srcRect, drawn) != 0) {
+                return 2;
+            }
+            Changed(drawn);
+            return 0;
+        }
+        const LONG bandRows = overlaps
                                   ? height
                                   : std::min<LONG>(height, std::max<LONG>(8, kBandBytes / (4 * width)));
         CImage* const picture = WorkPicture(width, bandRows);

@@ -28,8 +28,10 @@ const uint32_t* PaletteOf(const CSurface* src, uint32_t* grey)
 
 bool DepthPairServed(int srcBpp, int dstBpp) { return dstBpp == 32 ? srcBpp == 32 || srcBpp == 8 : srcBpp == 8 && dstBpp == 8; }
 
-// A copy (scaled when dstSize is given) that ignores the source's colour key.
-int CopyIgnoringKey(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect)
+// A copy (scaled when dstSize is given) that ignores the source's colour key; drawn receives the
+// rectangle written (left empty when nothing is).
+int CopyIgnoringKey(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
+                    RECT& drawn)
 {
     op_frame::Placement p;
     if (!op_frame::Place(dst, src, x, y, srcRect, dstSize != nullptr, dstSize, p)) {
@@ -56,13 +58,24 @@ int CopyIgnoringKey(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG 
     } else {
         CopyRows(p.dst, p.src, p.dstSkip, p.srcSkip, 1, p.width, p.height);
     }
-    dst.MarkChanged(p.dstRect);
+    drawn = p.dstRect;
     return 0;
 }
 
 } // namespace
 
 int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect)
+{
+    RECT drawn{0, 0, 0, 0};
+    const int result = SmoothStretchDraw(dst, src, dstSize, x, y, srcRect, drawn);
+    if (drawn.left < drawn.right && drawn.top < drawn.bottom) {
+        dst.MarkChanged(drawn);
+    }
+    return result;
+}
+
+int SmoothStretchDraw(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
+                      RECT& drawn)
 {
     if (!dst.GetBits() || !src || !src->GetBits()) {
         return 1;
@@ -89,10 +102,10 @@ int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LON
     }
     const uint32_t sw = uint32_t(s.right - s.left), sh = uint32_t(s.bottom - s.top);
     if (uint32_t(size.cx) == sw && uint32_t(size.cy) == sh) {
-        return CopyIgnoringKey(dst, src, nullptr, x, y, &s);
+        return CopyIgnoringKey(dst, src, nullptr, x, y, &s, drawn);
     }
     if (sw <= 1 || sh <= 1 || uint32_t(size.cx) <= sw / 2 || uint32_t(size.cy) <= sh / 2) {
-        return CopyIgnoringKey(dst, src, &size, x, y, &s);
+        return CopyIgnoringKey(dst, src, &size, x, y, &s, drawn);
     }
     // Bilinear: sampling inside the rectangle shrunk by one keeps the right and lower neighbours
     // that the kernels read inside the given one.
@@ -124,6 +137,6 @@ int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LON
     } else {
         BilinearScaleRows8(d, sp, dstPitch - w, src->GetPitch(), w, h, steps);
     }
-    dst.MarkChanged(a);
+    drawn = a;
     return 0;
 }
