@@ -66,9 +66,11 @@ int CopyIgnoringKey(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG 
 
 int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect)
 {
-    RECT drawn{0, 0, 0, 0};
+    // Left as it is when nothing was drawn (a right edge left of the left one, which no drawing gives).
+    constexpr RECT kUntouched{0, 0, -1, -1};
+    RECT drawn = kUntouched;
     const int result = SmoothStretchDraw(dst, src, dstSize, x, y, srcRect, drawn);
-    if (drawn.left < drawn.right && drawn.top < drawn.bottom) {
+    if (drawn.right != kUntouched.right || drawn.left != kUntouched.left) {
         dst.MarkChanged(drawn);
     }
     return result;
