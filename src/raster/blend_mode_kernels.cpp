@@ -3,6 +3,10 @@
 
 #include "raster/blend_tables.h"
 #include "raster/pixel_simd.h"
+#include "raster/pixel_simd_avx2.h"
+#include "winapi/simd_level.h"
+
+#include <immintrin.h>
 
 using namespace pixel_simd;
 
@@ -54,11 +58,47 @@ struct AverageOp {
 struct AddOp {
     uint32_t Pixel(uint32_t d, uint32_t s) const { return AddSat4(d, s); }
     __m128i Vec(__m128i d, __m128i s) const { return _mm_adds_epu8(d, s); }
+    PIXEL_SIMD_AVX2 static __m256i Vec8(__m256i d, __m256i s) { return _mm256_adds_epu8(d, s); }
 };
 struct SubOp {
     uint32_t Pixel(uint32_t d, uint32_t s) const { return SubSat4(d, s); }
     __m128i Vec(__m128i d, __m128i s) const { return _mm_subs_epu8(d, s); }
+    PIXEL_SIMD_AVX2 static __m256i Vec8(__m256i d, __m256i s) { return _mm256_subs_epu8(d, s); }
 };
+
+// The saturating byte rules with AVX2: sixteen pixels a step. Rows that follow each other on both
+// sides are walked as one, so a whole picture costs one loop.
+template <class Op>
+PIXEL_SIMD_AVX2 void BytewiseRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h)
+{
+    using pixel_simd_avx2::Load8;
+    using pixel_simd_avx2::Store8;
+    if (dstSkip == 0 && srcSkip == 0 && int64_t{w} * h <= INT32_MAX) {
+        w *= h;
+        h = 1;
+    }
+    for (int y = 0; y < h; ++y) {
+        int x = 0;
+        for (; x + 16 <= w; x += 16, dst += 64, src += 64) {
+            const __m256i a = Op::Vec8(Load8(dst), Load8(src));
+            const __m256i b = Op::Vec8(Load8(dst + 32), Load8(src + 32));
+            Store8(dst, a);
+            Store8(dst + 32, b);
+        }
+        for (; x + 8 <= w; x += 8, dst += 32, src += 32) {
+            Store8(dst, Op::Vec8(Load8(dst), Load8(src)));
+        }
+        for (; x < w; ++x, dst += 4, src += 4) {
+            Store32(dst, Op{}.Pixel(Load32(dst), Load32(src)));
+        }
+        dst += dstSkip;
+        src += srcSkip;
+    }
+}
+
+template <class Op> constexpr bool kBytewise = false;
+template <> constexpr bool kBytewise<AddOp> = true;
+template <> constexpr bool kBytewise<SubOp> = true;
 
 template <class Op, bool Simd>
 void Unscaled(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h, const Op& op)
@@ -86,6 +126,12 @@ void ModeKernel(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int
     if (Keyed) {
         Unscaled<SourceKeyed<Op>, Simd>(dst, src, dstSkip, srcSkip, w, h, SourceKeyed<Op>{Op{}, key});
     } else {
+        if constexpr (kBytewise<Op> && Simd) {
+            if (UseAvx2()) {
+                BytewiseRowsAvx2<Op>(dst, src, dstSkip, srcSkip, w, h);
+                return;
+            }
+        }
         Unscaled<Op, Simd>(dst, src, dstSkip, srcSkip, w, h, Op{});
     }
 }

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <vector>
 
 using namespace raster_detail;
 
@@ -160,4 +162,188 @@ TESSARO_AVX2 void CopyRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
         dst += bytes + dstSkip;
         src += bytes + srcSkip;
     }
+}
+
+// --- scaled forward walks -----------------------------------------------------------------------
+
+namespace {
+
+// The columns a forward scaled walk reads, worked out once a call for groups of eight destination
+// pixels: a group whose pixels lie within eight neighbouring source pixels loads those eight whole
+// and permutes them; a wider one gathers. The last pixels of a row (fewer than eight) keep their
+// own offsets. Kept for the thread, so a call allocates nothing once the widest row was seen.
+struct ScaledGroup {
+    int32_t first; // the pixel the group's load or gather starts at
+    bool gather;
+    alignas(32) int32_t index[8];
+};
+
+struct ScaledColumns {
+    std::vector<ScaledGroup> groups;
+    int32_t tail[8];
+    int tailCount = 0;
+    int64_t lowest = 0, highest = 0; // the pixels read lie in [lowest, highest]
+
+    // False when the walk goes backwards or its offsets do not fit the lanes.
+    bool Build(int width, const StretchState& st)
+    {
+        std::vector<int64_t>& at = Offsets();
+        at.resize(static_cast<size_t>(width));
+        int64_t pos = 0, acc = st.xAcc;
+        lowest = 0;
+        highest = 0;
+        for (int64_t& a : at) {
+            a = pos;
+            lowest = std::min(lowest, pos);
+            highest = std::max(highest, pos);
+            int64_t move = st.xStep;
+            acc += st.xFrac;
+            if (acc >= 0) {
+                ++move;
+                acc -= st.xDen;
+            }
+            pos += move;
+        }
+        if (lowest < 0 || highest > (int64_t{1} << 28)) {
+            return false;
+        }
+        const int count = width / 8;
+        groups.resize(static_cast<size_t>(count));
+        for (int g = 0; g < count; ++g) {
+            const int64_t* p = &at[static_cast<size_t>(g) * 8];
+            const int64_t lo = *std::min_element(p, p + 8), hi = *std::max_element(p, p + 8);
+            ScaledGroup& group = groups[static_cast<size_t>(g)];
+            // The window is moved back where it would run past the last pixel the row reads.
+            const int64_t window = std::min(lo, highest - 7);
+            group.gather = hi - lo >= 8 || window < lowest;
+            group.first = static_cast<int32_t>(group.gather ? lo : window);
+            for (int i = 0; i < 8; ++i) {
+                group.index[i] = static_cast<int32_t>(p[i] - group.first);
+            }
+        }
+        tailCount = width - count * 8;
+        for (int i = 0; i < tailCount; ++i) {
+            tail[i] = static_cast<int32_t>(at[static_cast<size_t>(count) * 8 + static_cast<size_t>(i)]);
+        }
+        return true;
+    }
+
+    static std::vector<int64_t>& Offsets()
+    {
+        thread_local std::vector<int64_t> at;
+        return at;
+    }
+};
+
+ScaledColumns& ThreadColumns()
+{
+    thread_local ScaledColumns columns;
+    return columns;
+}
+
+// Eight pixels s over dst by the plain blend's rule. All opaque: the source colour, the
+// destination unread. All transparent: the destination's colour, stored only where an alpha byte
+// is still set.
+TESSARO_AVX2 inline void Blend8(BYTE* dst, __m256i s)
+{
+    const __m256i colour = _mm256_set1_epi32(0x00FFFFFF);
+    const __m256i zero = _mm256_setzero_si256();
+    if (AlphaBytesEqual(s, _mm256_set1_epi32(-1)) == kAlphaBytes) {
+        Store8(dst, _mm256_and_si256(s, colour));
+        return;
+    }
+    const __m256i d = Load8(dst);
+    if (AlphaBytesEqual(s, zero) == kAlphaBytes) {
+        if (AlphaBytesEqual(d, zero) != kAlphaBytes) {
+            Store8(dst, _mm256_and_si256(d, colour));
+        }
+        return;
+    }
+    Store8(dst, BlendAlpha8(s, d));
+}
+
+TESSARO_AVX2 inline __m256i GroupPixels(const BYTE* row, const ScaledGroup& group)
+{
+    const BYTE* from = row + static_cast<ptrdiff_t>(group.first) * 4;
+    const __m256i index = _mm256_load_si256(reinterpret_cast<const __m256i*>(group.index));
+    if (group.gather) {
+        return _mm256_i32gather_epi32(reinterpret_cast<const int*>(from), index, 4);
+    }
+    return _mm256_permutevar8x32_epi32(Load8(from), index);
+}
+
+template <bool Blend>
+TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                                 const StretchState& st, const ScaledColumns& columns)
+{
+    const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 4;
+    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * srcPitch;
+    const uintptr_t readLow = static_cast<uintptr_t>(columns.lowest) * 4;
+    const uintptr_t readHigh = static_cast<uintptr_t>(columns.highest) * 4 + 4;
+    // Whether a destination row shares a byte with what is read from the row at `from`.
+    const auto touch = [&](const BYTE* row, const BYTE* from) {
+        const uintptr_t r = reinterpret_cast<uintptr_t>(row), f = reinterpret_cast<uintptr_t>(from);
+        return r < f + readHigh && f + readLow < r + static_cast<uintptr_t>(rowBytes);
+    };
+    const ScaledGroup* groups = columns.groups.data();
+    const size_t count = columns.groups.size();
+    int64_t yAcc = st.yAcc;
+    const BYTE* lastSrc = nullptr;
+    BYTE* lastDst = nullptr;
+    for (int y = 0; y < height; ++y) {
+        if (!Blend && src == lastSrc && !touch(lastDst, src) && !touch(dst, src) &&
+            std::abs(dst - lastDst) >= rowBytes) {
+            // The same source row again: the row before, copied whole.
+            CopyRows32Avx2(dst, lastDst, 0, 0, width, 1);
+        } else {
+            BYTE* out = dst;
+            for (size_t g = 0; g < count; ++g, out += 32) {
+                const __m256i v = GroupPixels(src, groups[g]);
+                if (Blend) {
+                    Blend8(out, v);
+                } else {
+                    Store8(out, v);
+                }
+            }
+            for (int i = 0; i < columns.tailCount; ++i, out += 4) {
+                const uint32_t s = Load<uint32_t>(src + static_cast<ptrdiff_t>(columns.tail[i]) * 4);
+                Store<uint32_t>(out, Blend ? BlendPixel(Load<uint32_t>(out), s) : s);
+            }
+        }
+        lastSrc = src;
+        lastDst = dst;
+        dst += rowBytes + dstSkip;
+        if (y + 1 < height) {
+            src += yWhole;
+            yAcc += st.yFrac;
+            if (yAcc >= 0) {
+                src += srcPitch;
+                yAcc -= st.yDen;
+            }
+        }
+    }
+}
+
+} // namespace
+
+bool CopyRows32ScaledAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                          const StretchState& step)
+{
+    ScaledColumns& columns = ThreadColumns();
+    if (width < 8 || !columns.Build(width, step)) {
+        return false;
+    }
+    ScaledRowsAvx2<false>(dst, src, dstSkip, srcPitch, width, height, step, columns);
+    return true;
+}
+
+bool BlendAlphaRows32ScaledAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                                const StretchState& step)
+{
+    ScaledColumns& columns = ThreadColumns();
+    if (width < 8 || !columns.Build(width, step)) {
+        return false;
+    }
+    ScaledRowsAvx2<true>(dst, src, dstSkip, srcPitch, width, height, step, columns);
+    return true;
 }

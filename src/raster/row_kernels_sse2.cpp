@@ -340,6 +340,9 @@ void CopyRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int wid
 void CopyRows32ScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
                          const StretchState& step)
 {
+    if (UseAvx2() && height > 1 && CopyRows32ScaledAvx2(dst, src, dstSkip, srcPitch, width, height, step)) {
+        return;
+    }
     ScaledRows4<false, true>(dst, src, dstSkip, srcPitch, width, height, step, kCopy4, kCopy1);
 }
 
@@ -368,6 +371,9 @@ void BlendAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, i
 void BlendAlphaRows32ScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
                                const StretchState& step)
 {
+    if (UseAvx2() && height > 1 && BlendAlphaRows32ScaledAvx2(dst, src, dstSkip, srcPitch, width, height, step)) {
+        return;
+    }
     ScaledRows4<false>(dst, src, dstSkip, srcPitch, width, height, step, kBlend4, kBlend1);
 }
 

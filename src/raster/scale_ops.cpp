@@ -6,6 +6,7 @@
 #include "raster/kernels8.h"
 #include "raster/op_frame.h"
 #include "raster/row_kernels.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
 
@@ -27,8 +28,10 @@ const uint32_t* PaletteOf(const CSurface* src, uint32_t* grey)
 
 bool DepthPairServed(int srcBpp, int dstBpp) { return dstBpp == 32 ? srcBpp == 32 || srcBpp == 8 : srcBpp == 8 && dstBpp == 8; }
 
-// A copy (scaled when dstSize is given) that ignores the source's colour key.
-int CopyIgnoringKey(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect)
+// A copy (scaled when dstSize is given) that ignores the source's colour key; drawn receives the
+// rectangle written (left empty when nothing is).
+int CopyIgnoringKey(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
+                    RECT& drawn)
 {
     op_frame::Placement p;
     if (!op_frame::Place(dst, src, x, y, srcRect, dstSize != nullptr, dstSize, p)) {
@@ -55,13 +58,26 @@ int CopyIgnoringKey(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG 
     } else {
         CopyRows(p.dst, p.src, p.dstSkip, p.srcSkip, 1, p.width, p.height);
     }
-    dst.MarkChanged(p.dstRect);
+    drawn = p.dstRect;
     return 0;
 }
 
 } // namespace
 
 int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect)
+{
+    // Left as it is when nothing was drawn (a right edge left of the left one, which no drawing gives).
+    constexpr RECT kUntouched{0, 0, -1, -1};
+    RECT drawn = kUntouched;
+    const int result = SmoothStretchDraw(dst, src, dstSize, x, y, srcRect, drawn);
+    if (drawn.right != kUntouched.right || drawn.left != kUntouched.left) {
+        dst.MarkChanged(drawn);
+    }
+    return result;
+}
+
+int SmoothStretchDraw(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
+                      RECT& drawn)
 {
     if (!dst.GetBits() || !src || !src->GetBits()) {
         return 1;
@@ -88,10 +104,10 @@ int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LON
     }
     const uint32_t sw = uint32_t(s.right - s.left), sh = uint32_t(s.bottom - s.top);
     if (uint32_t(size.cx) == sw && uint32_t(size.cy) == sh) {
-        return CopyIgnoringKey(dst, src, nullptr, x, y, &s);
+        return CopyIgnoringKey(dst, src, nullptr, x, y, &s, drawn);
     }
     if (sw <= 1 || sh <= 1 || uint32_t(size.cx) <= sw / 2 || uint32_t(size.cy) <= sh / 2) {
-        return CopyIgnoringKey(dst, src, &size, x, y, &s);
+        return CopyIgnoringKey(dst, src, &size, x, y, &s, drawn);
     }
     // Bilinear: sampling inside the rectangle shrunk by one keeps the right and lower neighbours
     // that the kernels read inside the given one.
@@ -112,13 +128,17 @@ int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LON
     const BYTE* sp = src->GetBits() + intptr_t(b.top) * src->GetPitch() + intptr_t(b.left) * (sb / 8);
     uint32_t grey[256];
     if (db == 32 && sb == 32) {
-        (g_bUseMmx ? SmoothRows32Mmx : SmoothRows32)(d, sp, dstPitch - 4 * w, src->GetPitch(), w, h, steps);
+        if (g_bUseMmx && UseAvx2() && src->GetWidth() < (1 << 28)) {
+            SmoothRows32Avx2(d, sp, dstPitch - 4 * w, src->GetPitch(), w, h, steps);
+        } else {
+            (g_bUseMmx ? SmoothRows32Mmx : SmoothRows32)(d, sp, dstPitch - 4 * w, src->GetPitch(), w, h, steps);
+        }
     } else if (db == 32) {
         (g_bUseMmx ? SmoothPalRows32Mmx : SmoothPalRows32)(d, sp, dstPitch - 4 * w, src->GetPitch(), w, h, steps,
                                                            PaletteOf(src, grey));
     } else {
         BilinearScaleRows8(d, sp, dstPitch - w, src->GetPitch(), w, h, steps);
     }
-    dst.MarkChanged(a);
+    drawn = a;
     return 0;
 }

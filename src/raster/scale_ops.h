@@ -12,3 +12,12 @@
 // 0 drawn or nothing to draw; 1 destination empty, source null or without pixels; 2 depth pair
 // not served.
 int SmoothStretchCopy(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect);
+// The same pixels without marking them changed: drawn receives the rectangle written (left as it
+// was when nothing is).
+int SmoothStretchDraw(CImage& dst, const CSurface* src, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
+                      RECT& drawn);
+
+// The AVX2 form of the 32-bit bilinear rows (the same pixels as SmoothRows32); only while
+// UseAvx2() holds, and for sources whose columns lie below 2^28.
+void SmoothRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
+                      const StretchSteps& steps);

@@ -428,13 +428,8 @@ bool CUpdateRegion::JoinBeside(RectNode* a, RectNode* b, bool bOnLeft)
     return true;
 }
 
-bool CUpdateRegion::JoinPassStep(int position)
+bool CUpdateRegion::JoinPassStep(RectNode* a)
 {
-    // Returns true when the list changed in a way that restarts the pass at this position.
-    RectNode* a = m_head;
-    for (int i = 0; i < position; ++i) {
-        a = a->next;
-    }
     RectNode* b = a->next;
     while (b != m_head && b->rect.top < a->rect.bottom) {
         RectNode* next = b->next;
@@ -483,9 +478,17 @@ void CUpdateRegion::Optimize()
     // guards against a shape that would keep reshaping itself.
     long budget = 64L * m_count * m_count + 1024;
     int position = 0;
+    // The node at the pass's position, found again from the head only after the list changed.
+    RectNode* at = m_head;
     while (m_head && position < m_count - 1 && budget-- > 0) {
-        if (!JoinPassStep(position)) {
+        if (JoinPassStep(at)) {
+            at = m_head;
+            for (int i = 0; i < position; ++i) {
+                at = at->next;
+            }
+        } else {
             ++position;
+            at = at->next;
         }
     }
     // Vertical pass.

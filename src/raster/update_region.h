@@ -88,7 +88,9 @@ public:
 private:
     RectNode* NewNode(const RECT& rect);
     void LinkBefore(RectNode* node, RectNode* next);
-    bool JoinPassStep(int position);
+    // One step of the joining pass at node a: true when the list changed in a way that restarts
+    // the pass at a's position.
+    bool JoinPassStep(RectNode* a);
     // Joins b, a later node touching a's left side (bOnLeft) or its right side, with a: b widens
     // over a's columns and a keeps what lies above b. True when the list was rebuilt around them
     // (the pass restarts), false when the two were only reshaped in place.

@@ -5,6 +5,8 @@
 
 #include "pixel_test_util.h"
 
+#include "winapi/simd_level.h"
+
 using namespace pixel_test;
 
 namespace {
@@ -132,21 +134,25 @@ TEST(BlendModeKernels, MixTwinsMatch)
 
 TEST(BlendModeKernels, ModeTwinsMatch)
 {
-    for (int mode = 0; mode < 3; ++mode) {
-        for (int keyed = 0; keyed < 2; ++keyed) {
-            ExpectTwins("mode", [&](bool simd, Picture& d, const Picture& s, const StretchState&, uint32_t key,
-                                    uint32_t, uint32_t, uint32_t) {
-                BlendModeRows32(mode, keyed, simd)(d.First(), s.First(), d.Skip(), s.Skip(), d.width, d.height,
-                                                   key);
-            });
-            ExpectTwins(
-                "mode scaled",
-                [&](bool simd, Picture& d, const Picture& s, const StretchState& st, uint32_t key, uint32_t,
-                    uint32_t, uint32_t) {
-                    BlendModeRows32Scaled(mode, keyed, simd)(d.First(), s.First(), d.Skip(), s.pitch, d.width,
-                                                             d.height, st, key);
-                },
-                true);
+    for (SimdLevel level : kAllSimdLevels) {
+        const ScopedSimdLevel forced(level);
+        SCOPED_TRACE(testing::Message() << "SIMD level " << int(level));
+        for (int mode = 0; mode < 3; ++mode) {
+            for (int keyed = 0; keyed < 2; ++keyed) {
+                ExpectTwins("mode", [&](bool simd, Picture& d, const Picture& s, const StretchState&, uint32_t key,
+                                        uint32_t, uint32_t, uint32_t) {
+                    BlendModeRows32(mode, keyed, simd)(d.First(), s.First(), d.Skip(), s.Skip(), d.width, d.height,
+                                                       key);
+                });
+                ExpectTwins(
+                    "mode scaled",
+                    [&](bool simd, Picture& d, const Picture& s, const StretchState& st, uint32_t key, uint32_t,
+                        uint32_t, uint32_t) {
+                        BlendModeRows32Scaled(mode, keyed, simd)(d.First(), s.First(), d.Skip(), s.pitch, d.width,
+                                                                 d.height, st, key);
+                    },
+                    true);
+            }
         }
     }
     EXPECT_EQ(BlendModeRows32(3, false, false), nullptr);

@@ -343,6 +343,62 @@ TEST(PixelLibEntries, FilteredScalingIsTheSmoothCopy)
     }
 }
 
+// Filtered scaling large enough to be sampled in bands gives, in every mode, what one smooth copy
+// of the whole area laid over by the unscaled entry gives; a source sharing the destination's
+// memory is read before any of it is drawn.
+TEST(PixelLibEntries, FilteredScalingInBandsLaysOverTheWholeSmoothCopy)
+{
+    struct Case {
+        SIZE size;
+        POINT at;
+    };
+    const Case cases[] = {{{300, 120}, {0, 0}}, {{310, 200}, {5, -40}}, {{290, 131}, {-9, 3}}, {{17, 600}, {40, -100}}};
+    const struct {
+        DWORD mode, opacity;
+    } modes[] = {{0, 255}, {0, 100}, {2, 255}, {2, 77}};
+    uint32_t seed = 70;
+    for (SimdLevel level : kAllSimdLevels) {
+        const ScopedSimdLevel forced(level);
+        for (bool simd : {false, true}) {
+            SimdSwitch sw(simd);
+            for (const Case& c : cases) {
+                for (const auto& m : modes) {
+                    SCOPED_TRACE(testing::Message() << c.size.cx << "x" << c.size.cy << " at " << c.at.x << ","
+                                                    << c.at.y << " mode " << m.mode << " at " << m.opacity
+                                                    << " simd " << simd << " level " << int(level));
+                    raster_test::Random random(seed), again(seed);
+                    ++seed;
+                    auto lib = MakeImage(320, 130, 32, random);
+                    auto own = MakeImage(320, 130, 32, again);
+                    auto src = MakeImage(200, 90, 32, random);
+                    const RECT part{3, 1, 190, 88};
+                    ASSERT_EQ(kLib.stretchBlend(lib.get(), src.get(), &c.size, c.at.x, c.at.y, &part, m.mode, 1,
+                                                m.opacity, 0),
+                              0);
+                    auto samples = MakeImage(320, 130, 32, random);
+                    ASSERT_EQ(SmoothStretchCopy(*samples, src.get(), &c.size, c.at.x, c.at.y, &part), 0);
+                    const RECT drawn = samples->GetUpdateRegion()->Bounds();
+                    ASSERT_EQ(kLib.blend(own.get(), samples.get(), drawn.left, drawn.top, &drawn, m.mode, m.opacity, 0),
+                              0);
+                    EXPECT_TRUE(SameRect(pixel_lib::g_changed, drawn));
+                    ASSERT_TRUE(raster_test::Snapshot(*lib) == raster_test::Snapshot(*own));
+                }
+            }
+        }
+    }
+    // The destination as its own source, scaled up over itself.
+    raster_test::Random random(seed), again(seed);
+    auto lib = MakeImage(320, 200, 32, random);
+    auto own = MakeImage(320, 200, 32, again);
+    const SIZE size{320, 200};
+    const RECT part{0, 0, 200, 150};
+    ASSERT_EQ(kLib.stretchBlend(lib.get(), lib.get(), &size, 0, 0, &part, 0, 1, 255, 0), 0);
+    auto copy = MakeImage(320, 200, 32, random);
+    ASSERT_EQ(copy->Copy(own.get(), 0, 0, nullptr, false), 0);
+    ASSERT_EQ(SmoothStretchCopy(*own, copy.get(), &size, 0, 0, &part), 0);
+    EXPECT_TRUE(raster_test::Snapshot(*lib) == raster_test::Snapshot(*own));
+}
+
 class PixelLibQuads : public testing::Test {
 protected:
     void SetUp() override

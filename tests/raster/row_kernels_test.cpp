@@ -188,8 +188,15 @@ TEST(RowKernels, ScaledTwinsGivePlainResults)
              false},
         };
         Random random(2);
+        // Every width to 33, then rows of many eight-pixel groups, whose sources are loaded whole,
+        // gathered, or loaded from a window moved back at the row's end.
+        std::vector<int> widths;
+        for (int width = 1; width <= 33; ++width) {
+            widths.push_back(width);
+        }
+        widths.insert(widths.end(), {47, 64, 100});
         for (const ScaledTwin& twin : twins) {
-            for (int width = 1; width <= 33; ++width) {
+            for (int width : widths) {
                 // Source extents below, at and above the destination's, rows likewise; single rows
                 // take a walk of their own.
                 for (int srcWidth : {1, width / 2 + 1, width, width * 2 + 1})

@@ -2,6 +2,7 @@
 // nearest-pixel copy, the bilinear path against its interpolation formula for each depth pair,
 // clipping that keeps the sampled positions, plain against SIMD, and the error results.
 #include "raster/scale_ops.h"
+#include "winapi/simd_level.h"
 
 #include "op_test_util.h"
 #include "pixel_test_util.h"
@@ -122,6 +123,49 @@ TEST(ScaleOps, BilinearForEachDepthPair)
             }
             EXPECT_TRUE(raster_test::SameOutside(*dst, before, RECT{4, 2, 64, 47}));
             EXPECT_TRUE(Marked(*dst, RECT{4, 2, 64, 47}));
+        }
+    }
+}
+
+// The bilinear rows of every SIMD level give the plain rows' pixels: rows narrower than a group
+// of eight, rows across the column chunks, enlargements (columns loaded whole) and reductions to
+// just over half (columns gathered), from a source rectangle inside a larger picture.
+TEST(ScaleOps, BilinearRowsOfEverySimdLevelEqualThePlainRows)
+{
+    raster_test::Random random(9);
+    auto src = MakeImage(2300, 9, 32, random);
+    struct Case {
+        LONG srcWidth, dstWidth, srcHeight, dstHeight;
+    };
+    std::vector<Case> cases;
+    for (LONG w = 2; w <= 33; ++w) {
+        cases.push_back({w, w * 3 / 2 + 1, 5, 7});
+        cases.push_back({w + w / 2 + 1, w, 8, 5});
+    }
+    for (LONG w : {100, 1023, 1025, 2100}) {
+        cases.push_back({w * 2 / 3, w, 6, 9});
+        cases.push_back({std::min<LONG>(2290, w * 7 / 4), w, 9, 6});
+        cases.push_back({w - 1, w, 9, 9});
+    }
+    uint32_t seed = 90;
+    for (const Case& c : cases) {
+        const RECT part{3, 0, 3 + c.srcWidth, c.srcHeight};
+        const SIZE size{c.dstWidth, c.dstHeight};
+        raster_test::Random first(++seed);
+        auto plain = MakeImage(c.dstWidth + 2, c.dstHeight + 1, 32, first);
+        {
+            SimdSwitch sw(false);
+            ASSERT_EQ(SmoothStretchCopy(*plain, src.get(), &size, 1, 1, &part), 0);
+        }
+        for (SimdLevel level : kAllSimdLevels) {
+            const ScopedSimdLevel forced(level);
+            SimdSwitch sw(true);
+            raster_test::Random again(seed);
+            auto image = MakeImage(c.dstWidth + 2, c.dstHeight + 1, 32, again);
+            ASSERT_EQ(SmoothStretchCopy(*image, src.get(), &size, 1, 1, &part), 0);
+            ASSERT_TRUE(raster_test::Snapshot(*image) == raster_test::Snapshot(*plain))
+                << c.srcWidth << "x" << c.srcHeight << " -> " << c.dstWidth << "x" << c.dstHeight << " level "
+                << int(level);
         }
     }
 }
