@@ -448,10 +448,19 @@ bool LoadOutline(GdiFont& font, FT_UInt glyph, bool mono)
 
 } // namespace
 
+namespace {
+
+uint32_t AdvanceKey(unsigned code, bool mono)
+{
+    return (code & 0xFFFF) | (mono ? 0x10000u : 0);
+}
+
+} // namespace
+
 int FontAdvance(GdiFont& font, unsigned code, bool mono)
 {
     std::lock_guard lock(FontEngineLock());
-    const uint32_t key = (code & 0xFFFF) | (mono ? 0x10000u : 0);
+    const uint32_t key = AdvanceKey(code, mono);
     auto it = font.advances.find(key);
     if (it != font.advances.end())
         return it->second;
@@ -472,6 +481,8 @@ bool LoadFontGlyph(GdiFont& font, unsigned code, const GlyphRequest& request, Gl
     FT_GlyphSlot slot = font.face->face->glyph;
     FT_Outline* outline = &slot->outline;
     const int advance = static_cast<int>((slot->advance.x + 32) >> 6) + font.boldStrength;
+    // Kept for the measuring that follows a new glyph's drawing, which would load it again.
+    font.advances.emplace(AdvanceKey(code, request.mono), advance);
     if (font.boldStrength > 0)
         FT_Outline_EmboldenXY(outline, font.boldStrength * 64, 0);
     if (font.logfont.lfItalic != 0)
