@@ -119,7 +119,16 @@ public:
     // → true when address was the start of a live block (which is then free), false otherwise.
     bool Free(uint32_t address);
     // The live block holding address (any byte of it): its start and size; false when none.
-    bool FindBlock(uint32_t address, uint32_t* start, uint32_t* size) const;
+    // Natives ask this on every write they size themselves, mostly of the block they asked last.
+    bool FindBlock(uint32_t address, uint32_t* start, uint32_t* size) const
+    {
+        if (static_cast<uint32_t>(address - kBase - m_lastBlockOffset) < m_lastBlockSize) {
+            *start = kBase + m_lastBlockOffset;
+            *size = m_lastBlockSize;
+            return true;
+        }
+        return FindBlockInMap(address, start, size);
+    }
     // Bytes in live blocks (their rounded sizes).
     uint64_t AllocatedBytes() const { return m_allocatedBytes; }
 
@@ -127,6 +136,7 @@ private:
     static constexpr uint32_t kSmallLimit = 1024; // blocks up to this size use the class lists
     static constexpr uint32_t kClassCount = kSmallLimit / kAlignment;
 
+    bool FindBlockInMap(uint32_t address, uint32_t* start, uint32_t* size) const;
     uint32_t TakeRange(uint32_t size);
     void ReturnRange(uint32_t offset, uint32_t size);
 
@@ -137,6 +147,9 @@ private:
     uint32_t m_touched = 0;
     uint64_t m_allocatedBytes = 0;
     std::map<uint32_t, uint32_t> m_live;            // offset -> size of each live block
+    // The block FindBlock found last (size 0: none); a freed block is forgotten.
+    mutable uint32_t m_lastBlockOffset = 0;
+    mutable uint32_t m_lastBlockSize = 0;
     std::map<uint32_t, uint32_t> m_freeRanges;      // offset -> size, coalesced, address order
     std::vector<uint32_t> m_classFree[kClassCount]; // freed small blocks by size class
 };
