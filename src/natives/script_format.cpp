@@ -92,8 +92,9 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
     size_t i = 0;
     while (i < f.size() && !o.over) {
         if (f[i] != '%') {
-            const size_t next = f.find('%', i);
-            const size_t end = next == std::string_view::npos ? f.size() : next;
+            size_t end = i; // literal runs are short: scanned here rather than by a call
+            while (end < f.size() && f[end] != '%')
+                ++end;
             o.Put(f.substr(i, end - i));
             i = end;
             continue;
