@@ -50,6 +50,17 @@ char* WritableString(SobNativeArgs& args, uint32_t k)
 
 uint32_t Compare(SobNativeArgs& args, bool ignoreCase)
 {
+    if (!ignoreCase && args.Memory().StringsEndInside()) {
+        // Both strings end inside memory wherever they start: compared in one walk.
+        const uint32_t a = args.U32(0), b = args.U32(1);
+        if (args.Faulted())
+            return 0;
+        const uint8_t* x = args.Memory().Span(a, 1);
+        const uint8_t* y = args.Memory().Span(b, 1);
+        if ((a != 0 && x == nullptr) || (b != 0 && y == nullptr))
+            return args.MarkFault(), 0;
+        return static_cast<uint32_t>(lstrcmpA(reinterpret_cast<const char*>(x), reinterpret_cast<const char*>(y)));
+    }
     if (!ignoreCase && !args.IsNull(0) && !args.IsNull(1)) {
         const std::string_view a = args.Str(0);
         if (args.Faulted())

@@ -95,12 +95,19 @@ public:
         if (!Contains(address, 1))
             return false;
         const uint32_t offset = address - kBase;
+        if (StringsEndInside()) {
+            *length = static_cast<uint32_t>(std::strlen(reinterpret_cast<const char*>(m_host + offset)));
+            return true;
+        }
         const void* nul = std::memchr(m_host + offset, 0, m_size - offset);
         if (nul == nullptr)
             return false;
         *length = static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - (m_host + offset));
         return true;
     }
+    // True while the last byte of memory is 0: then every string that starts inside memory ends
+    // inside it, and the C library may walk one without a bound.
+    bool StringsEndInside() const { return m_size != 0 && m_host[m_size - 1] == 0; }
     // The bytes of that string without its NUL, or false as StrLen.
     bool Str(uint32_t address, std::string_view* text) const
     {

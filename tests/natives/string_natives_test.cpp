@@ -151,6 +151,20 @@ TEST_F(StringNatives, WritesEndAtTheirBlockOrFault)
     host->Memory().Store8(end + 3, 0x41); // no NUL up to the end again
     EXPECT_TRUE(Script(*host, Call(64, "a, " + std::to_string(end), "a: .sjis \"AAAAAAAA\"")).Faulted());
     EXPECT_TRUE(Script(*host, Call(64, std::to_string(end) + ", a", "a: .sjis \"AAAA\"")).Faulted());
+    // While memory's last byte is not 0, strings elsewhere still measure and compare as always.
+    const struct {
+        const char *a, *b;
+        uint32_t out;
+    } compares[] = {{"abc", "abd", static_cast<uint32_t>(-1)}, {"abc", "abc", 0}, {"abc", "ab", 1}, {"ab", "abc", static_cast<uint32_t>(-1)}};
+    for (const auto& c : compares) {
+        Script r(*host, Call(64, "a, b", std::string("a: .sjis \"") + c.a + "\"\nb: .sjis \"" + c.b + "\""));
+        ASSERT_FALSE(r.Faulted()) << c.a << " " << c.b;
+        EXPECT_EQ(r.Word("out"), c.out) << c.a << " " << c.b;
+    }
+    Script length(*host, Call(63, "s", "s: .sjis \"hello\""));
+    ASSERT_FALSE(length.Faulted());
+    EXPECT_EQ(length.Word("out"), 5u);
+    host->Memory().Store32(end, 0);
     host->Memory().Free(block);
 }
 
