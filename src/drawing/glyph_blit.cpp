@@ -1,5 +1,7 @@
 #include "drawing/glyph_blit.h"
 
+#include "drawing/glyph_kernels.h"
+
 #include "platform/cpu_info.h"
 #include "raster/blend_tables.h"
 #include "raster/color_kernels.h"
@@ -74,8 +76,7 @@ bool BlitGlyph(CSurface* target, const CGlyphBitmap& glyph, int32_t x, int32_t y
     if (bpp == 32 && kind != GlyphBlit::SolidMask) {
         BYTE* dst = bits + static_cast<ptrdiff_t>(r.top) * pitch + static_cast<ptrdiff_t>(r.left) * 4;
         if (ink.ramp == nullptr) {
-            (g_bUseMmx ? BlendGlyphRows32Mmx : BlendGlyphRows32)(
-                dst, mask, pitch - 4 * w, static_cast<int>(glyph.pitch) - w, w, h, ink.rgb);
+            BlendGlyphRows32Best(dst, mask, pitch - 4 * w, static_cast<int>(glyph.pitch) - w, w, h, ink.rgb);
         } else if (ink.columns) {
             const uint32_t* colours = ink.ramp + ink.rampStart + gx;
             if (g_bUseMmx)

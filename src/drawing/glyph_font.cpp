@@ -61,8 +61,32 @@ void CGlyphFont::ShareImageGlyphs(CImageGlyphTable* table)
     }
 }
 
+void CGlyphFont::ForgetWidths()
+{
+    for (KnownWidth& w : m_widths)
+        w = KnownWidth{};
+    m_widthsDc = nullptr;
+}
+
+int32_t CGlyphFont::MeasuredWidth(HDC measure, uint32_t code)
+{
+    if (measure != m_widthsDc) {
+        ForgetWidths();
+        m_widthsDc = measure;
+    }
+    KnownWidth& known = m_widths[(code * 0x9E3779B1u) >> 24];
+    if (known.code == code && code != 0)
+        return known.width;
+    char bytes[2];
+    SIZE extent{};
+    GetTextExtentPoint32A(measure, bytes, CodeBytes(code, bytes), &extent);
+    known = KnownWidth{code, extent.cx};
+    return extent.cx;
+}
+
 void CGlyphFont::Release()
 {
+    ForgetWidths();
     FreeDcAndFont(&m_hDC, &m_hFont);
     FreeDcAndFont(&m_hRegularDC, &m_hRegularFont);
 }
@@ -75,6 +99,7 @@ void CGlyphFont::EmptyCache()
 
 int CGlyphFont::Rebuild()
 {
+    ForgetWidths();
     if (m_logFont.lfWeight == FW_BOLD) {
         LOGFONTA regular = m_logFont;
         regular.lfWeight = FW_NORMAL;
@@ -245,10 +270,8 @@ int CGlyphFont::MeasureString(const char* text, SIZE* size, int32_t* offsetX, in
             lineWidth += m_imageGlyphs != nullptr ? m_imageGlyphs->CellWidth() : 0;
             continue;
         }
-        char bytes[2];
-        SIZE extent{};
-        GetTextExtentPoint32A(measure, bytes, CodeBytes(ch.code, bytes), &extent);
-        lineWidth += bold ? extent.cx + extent.cx / 50 + 1 : extent.cx;
+        const int64_t cx = MeasuredWidth(measure, ch.code);
+        lineWidth += bold ? cx + cx / 50 + 1 : cx;
     }
     width = std::max(width, lineWidth);
     height += charHeight;

@@ -68,6 +68,17 @@ public:
     int32_t m_baselineY = 0;
 
 private:
+    // A character's measured width through the measuring DC, remembered: the lookups behind
+    // GetTextExtentPoint32A cost more than the sum they feed. Forgotten when the font is rebuilt.
+    int32_t MeasuredWidth(HDC measure, uint32_t code);
+    void ForgetWidths();
+    struct KnownWidth {
+        uint32_t code = 0; // 0: empty
+        int32_t width = 0;
+    };
+    KnownWidth m_widths[256];
+    HDC m_widthsDc = nullptr;
+
     void EmptyCache();
     void DropImageGlyphs();
     // The table, made on first use with the font's direction and outline; null without memory.

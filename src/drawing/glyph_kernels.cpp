@@ -2,8 +2,11 @@
 
 #include "platform/cpu_info.h"
 #include "raster/blend_tables.h"
+#include "raster/color_kernels.h"
+#include "raster/pixel_simd_avx2.h"
+#include "winapi/simd_level.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -202,4 +205,75 @@ void ReduceMonoBlocks(const uint8_t* src, int srcPitch, int widthBits, int heigh
             }
             dst[static_cast<ptrdiff_t>(oy) * dstPitch + ox] = static_cast<uint8_t>(std::min(count, 255));
         }
+}
+
+void BlendGlyphRows32Best(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int width, int height,
+                          uint32_t rgb)
+{
+    if (!g_bUseMmx)
+        BlendGlyphRows32(dst, mask, dstSkip, maskSkip, width, height, rgb);
+    else if (UseAvx2())
+        BlendGlyphRows32Avx2(dst, mask, dstSkip, maskSkip, width, height, rgb);
+    else
+        BlendGlyphRows32Mmx(dst, mask, dstSkip, maskSkip, width, height, rgb);
+}
+
+namespace {
+
+// Eight pixels d under coverage m8 (a byte each) in the colour ink (its words: ink16).
+PIXEL_SIMD_AVX2 inline __m256i BlendGlyph8(__m256i d, uint64_t m8, __m256i ink, __m256i ink16)
+{
+    using namespace pixel_simd_avx2;
+    const __m256i alpha = Splat(0xFF000000u);
+    if (m8 == ~uint64_t{0}) // solid: mul(255, c) + mul(0, d) = c
+        return _mm256_or_si256(_mm256_and_si256(alpha, d), ink);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i full = _mm256_set1_epi16(255);
+    const __m256i m = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(m8)));
+    const __m256i m16 = _mm256_or_si256(m, _mm256_slli_epi32(m, 16));
+    // Each 128-bit half: pixels 0-1 (lo) and 2-3 (hi) of its four, with their coverage.
+    const __m256i mlo = _mm256_unpacklo_epi32(m16, m16), mhi = _mm256_unpackhi_epi32(m16, m16);
+    const __m256i lo =
+        _mm256_add_epi16(MulByte(ink16, mlo), MulByte(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(full, mlo)));
+    const __m256i hi =
+        _mm256_add_epi16(MulByte(ink16, mhi), MulByte(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(full, mhi)));
+    const __m256i v =
+        _mm256_or_si256(_mm256_and_si256(alpha, d), _mm256_andnot_si256(alpha, _mm256_packus_epi16(lo, hi)));
+    return _mm256_blendv_epi8(v, d, _mm256_cmpeq_epi32(m, zero));
+}
+
+} // namespace
+
+PIXEL_SIMD_AVX2 void BlendGlyphRows32Avx2(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int width,
+                                          int height, uint32_t rgb)
+{
+    using namespace pixel_simd_avx2;
+    if (width < 8) { // no run of eight: the SSE2 rows
+        BlendGlyphRows32Mmx(dst, mask, dstSkip, maskSkip, width, height, rgb);
+        return;
+    }
+    const int whole = width & ~7, last = width - 8;
+    const __m256i ink = Splat(rgb & 0xFFFFFFu);
+    const __m256i ink16 = _mm256_unpacklo_epi8(ink, _mm256_setzero_si256()); // both pixels alike
+    for (int y = 0; y < height; ++y) {
+        // A row's last eight, blended from the pixels as they were before the runs change any:
+        // stored after them, the pixels both cover take the same bytes twice.
+        uint64_t t8 = 0;
+        __m256i tail = _mm256_setzero_si256();
+        if (whole < width) {
+            std::memcpy(&t8, mask + last, 8);
+            if (t8 != 0)
+                tail = BlendGlyph8(Load8(dst + 4 * last), t8, ink, ink16);
+        }
+        for (int x = 0; x < whole; x += 8) {
+            uint64_t m8;
+            std::memcpy(&m8, mask + x, 8);
+            if (m8 != 0) // no ink over these eight otherwise
+                Store8(dst + 4 * x, BlendGlyph8(Load8(dst + 4 * x), m8, ink, ink16));
+        }
+        if (t8 != 0)
+            Store8(dst + 4 * last, tail);
+        dst += 4 * width + dstSkip;
+        mask += width + maskSkip;
+    }
 }

@@ -44,3 +44,12 @@ void ThickenGreyRows(const uint8_t* src, int srcPitch, int width, int height, ui
 // dst is (widthBits / s) × (height / s), rounded up.
 void ReduceMonoBlocks(const uint8_t* src, int srcPitch, int widthBits, int height, int s, uint8_t* dst,
                       int dstPitch);
+
+// A glyph's coverage over 32-bit pixels in one colour (rgb; each colour byte min(255, mul(m, c) +
+// mul(255 − m, d)), alpha kept, coverage 0 leaves the pixel): the plain rows, or the SSE2 or
+// AVX2 twin as g_bUseMmx and the SIMD level allow, all with the same bytes.
+void BlendGlyphRows32Best(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int width, int height,
+                          uint32_t rgb);
+// The AVX2 twin (eight pixels a step); only while UseAvx2() holds.
+void BlendGlyphRows32Avx2(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int width, int height,
+                          uint32_t rgb);

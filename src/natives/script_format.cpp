@@ -1,5 +1,6 @@
 #include "natives/script_format.h"
 
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -19,29 +20,62 @@ uint32_t ReadNumber(std::string_view f, size_t* i)
     return n;
 }
 
+// The text so far, gathered in a small buffer and handed to the string in pieces: a conversion
+// puts up to four pieces, most of them empty, and each string append is a call of its own.
 struct Output {
+    Output(std::string* text, uint32_t most) : out(text), limit(most) {} // the buffer left as it is
+
     std::string* out;
     uint32_t limit;
     bool over = false;
+    size_t total = 0; // bytes put, the buffer's included
+    size_t used = 0;
+    char buffer[256];
+
     void Put(std::string_view s)
     {
-        const size_t room = limit - out->size();
-        if (s.size() > room) {
-            out->append(s.substr(0, room));
+        if (s.empty())
+            return;
+        if (s.size() > limit - total) {
+            s = s.substr(0, limit - total);
             over = true;
-        } else {
-            out->append(s);
         }
+        if (s.size() > sizeof buffer - used) {
+            Flush();
+            if (s.size() > sizeof buffer) {
+                out->append(s);
+                total += s.size();
+                return;
+            }
+        }
+        std::memcpy(buffer + used, s.data(), s.size());
+        used += s.size();
+        total += s.size();
     }
     void Fill(char c, uint32_t n)
     {
-        const size_t room = limit - out->size();
-        if (n > room) {
-            out->append(room, c);
+        if (n == 0)
+            return;
+        if (n > limit - total) {
+            n = static_cast<uint32_t>(limit - total);
             over = true;
-        } else {
-            out->append(n, c);
         }
+        if (n > sizeof buffer - used) {
+            Flush();
+            if (n > sizeof buffer) {
+                out->append(n, c);
+                total += n;
+                return;
+            }
+        }
+        std::memset(buffer + used, c, n);
+        used += n;
+        total += n;
+    }
+    void Flush()
+    {
+        out->append(buffer, used);
+        used = 0;
     }
 };
 
@@ -53,13 +87,14 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
     const std::string_view f = args.Str(formatWord);
     if (args.Faulted())
         return true;
-    Output o{out, limit};
+    Output o(out, limit);
     uint32_t word = firstArg;
     size_t i = 0;
     while (i < f.size() && !o.over) {
         if (f[i] != '%') {
-            const size_t next = f.find('%', i);
-            const size_t end = next == std::string_view::npos ? f.size() : next;
+            size_t end = i; // literal runs are short: scanned here rather than by a call
+            while (end < f.size() && f[end] != '%')
+                ++end;
             o.Put(f.substr(i, end - i));
             i = end;
             continue;
@@ -105,16 +140,22 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
         case 'x':
         case 'X': {
             const uint32_t v = args.U32(word++);
-            uint64_t magnitude = v;
+            uint32_t magnitude = v; // 2^31 at most for a negative word: it fits
             if ((type == 'd' || type == 'i') && static_cast<int32_t>(v) < 0) {
                 prefix = "-";
-                magnitude = static_cast<uint64_t>(-static_cast<int64_t>(static_cast<int32_t>(v)));
+                magnitude = 0u - v;
             }
             const unsigned base = (type == 'x' || type == 'X') ? 16 : 10;
             const char* set = type == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
             size_t at = sizeof digits;
-            for (uint64_t m = magnitude; m != 0; m /= base)
-                digits[--at] = set[m % base];
+            // Constant divisors: shifts and multiplications, not a division a digit.
+            if (base == 16) {
+                for (uint32_t m = magnitude; m != 0; m >>= 4)
+                    digits[--at] = set[m & 15];
+            } else {
+                for (uint32_t m = magnitude; m != 0; m /= 10)
+                    digits[--at] = static_cast<char>('0' + m % 10);
+            }
             body = std::string_view(digits + at, sizeof digits - at);
             if (hasPrecision && precision > kFieldCap)
                 precision = kFieldCap;
@@ -149,8 +190,10 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
             zero = false;
             break;
         }
-        if (args.Faulted())
+        if (args.Faulted()) {
+            o.Flush();
             return true;
+        }
         const uint64_t length = prefix.size() + static_cast<uint64_t>(zeros) + body.size();
         const uint32_t pad = width > length ? static_cast<uint32_t>(width - length) : 0;
         if (left) {
@@ -169,5 +212,6 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
             o.Put(body);
         }
     }
+    o.Flush();
     return !o.over;
 }

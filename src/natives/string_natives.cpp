@@ -50,6 +50,29 @@ char* WritableString(SobNativeArgs& args, uint32_t k)
 
 uint32_t Compare(SobNativeArgs& args, bool ignoreCase)
 {
+    if (!ignoreCase && args.Memory().StringsEndInside()) {
+        // Both strings end inside memory wherever they start: compared in one walk.
+        const uint32_t a = args.U32(0), b = args.U32(1);
+        if (args.Faulted())
+            return 0;
+        const uint8_t* x = args.Memory().Span(a, 1);
+        const uint8_t* y = args.Memory().Span(b, 1);
+        if ((a != 0 && x == nullptr) || (b != 0 && y == nullptr))
+            return args.MarkFault(), 0;
+        return static_cast<uint32_t>(lstrcmpA(reinterpret_cast<const char*>(x), reinterpret_cast<const char*>(y)));
+    }
+    if (!ignoreCase && !args.IsNull(0) && !args.IsNull(1)) {
+        const std::string_view a = args.Str(0);
+        if (args.Faulted())
+            return 0;
+        // a with its NUL against as many bytes of b decides as strcmp does (b's NUL differs
+        // from a's byte there), without finding b's end first.
+        const auto n = static_cast<uint32_t>(a.size() + 1);
+        if (const uint8_t* b = args.Memory().Span(args.U32(1), n); b != nullptr) {
+            const int r = std::memcmp(a.data(), b, n);
+            return static_cast<uint32_t>(r < 0 ? -1 : r > 0 ? 1 : 0);
+        }
+    }
     const char* a = NativeOptionalString(args, 0);
     const char* b = NativeOptionalString(args, 1);
     if (args.Faulted())
@@ -193,10 +216,16 @@ uint32_t NativeStrCat(SobNativeArgs& args)
     const std::string_view tail = args.Str(1);
     if (args.Faulted())
         return 0;
-    std::string joined;
-    joined.reserve(head.size() + tail.size());
-    joined.append(head).append(tail);
-    return StoreString(args, dst, joined);
+    const uint64_t length = uint64_t{head.size()} + tail.size();
+    if (length >= UINT32_MAX)
+        return args.MarkFault(), 0;
+    uint8_t* out = NativeBlockSpan(args, dst, static_cast<uint32_t>(length + 1));
+    if (out == nullptr)
+        return 0;
+    // A move: the tail may lie in the bytes it lands on (the head's NUL onwards).
+    std::memmove(out + head.size(), tail.data(), tail.size());
+    out[length] = 0;
+    return dst;
 }
 
 uint32_t NativeStrLen(SobNativeArgs& args)

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include "drawing/draw_list.h"
+#include "platform/cpu_info.h"
+#include "raster/pixel_simd_avx2.h"
 #include "drawing/glyph_font.h"
 #include "script/text_log.h"
 #include "script/tgs_frame.h"
+#include "winapi/simd_level.h"
 #include "winapi/text.h"
 
 namespace {
@@ -75,7 +78,47 @@ void MixRow(uint32_t* __restrict d, const uint32_t* __restrict page, const uint3
         d[i] = Mix(page[i], base[i], weights[i]);
 }
 
+// The same eight pixels at a time; the last few go to the four-pixel rows.
+PIXEL_SIMD_AVX2 void MixRowAvx2(uint32_t* __restrict d, const uint32_t* __restrict page,
+                                const uint32_t* __restrict base, const uint8_t* weights, LONG n)
+{
+    using namespace pixel_simd_avx2;
+    LONG i = 0;
+    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(255), one = _mm256_set1_epi16(1);
+    for (; i + 8 <= n; i += 8) {
+        const __m256i p = Load8(reinterpret_cast<const uint8_t*>(page + i));
+        const __m256i b = Load8(reinterpret_cast<const uint8_t*>(base + i));
+        uint64_t w8;
+        std::memcpy(&w8, weights + i, 8);
+        // Each pixel's weight in its four channel lanes; each 128-bit half holds pixels 0-1 (lo)
+        // and 2-3 (hi) of its four.
+        const __m256i w = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(w8)));
+        const __m256i w16 = _mm256_or_si256(w, _mm256_slli_epi32(w, 16));
+        const __m256i wLo = _mm256_unpacklo_epi32(w16, w16), wHi = _mm256_unpackhi_epi32(w16, w16);
+        __m256i lo = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(p, zero), wLo),
+                                      _mm256_mullo_epi16(_mm256_unpacklo_epi8(b, zero), _mm256_sub_epi16(full, wLo)));
+        __m256i hi = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(p, zero), wHi),
+                                      _mm256_mullo_epi16(_mm256_unpackhi_epi8(b, zero), _mm256_sub_epi16(full, wHi)));
+        lo = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(lo, one), _mm256_srli_epi16(lo, 8)), 8);
+        hi = _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(hi, one), _mm256_srli_epi16(hi, 8)), 8);
+        Store8(reinterpret_cast<uint8_t*>(d + i), _mm256_packus_epi16(lo, hi));
+    }
+    MixRow(d + i, page + i, base + i, weights + i, n - i);
+}
+
 } // namespace
+
+void MixRevealRow(uint32_t* d, const uint32_t* page, const uint32_t* base, const uint8_t* weights, LONG n)
+{
+    if (!g_bUseMmx || !UseSse2()) {
+        for (LONG i = 0; i < n; ++i)
+            d[i] = Mix(page[i], base[i], weights[i]);
+    } else if (UseAvx2()) {
+        MixRowAvx2(d, page, base, weights, n);
+    } else {
+        MixRow(d, page, base, weights, n);
+    }
+}
 
 CMessageWindow::CMessageWindow() = default;
 
@@ -576,7 +619,7 @@ void CMessageWindow::CopyRun(int32_t line, int32_t from, int32_t to, bool edge, 
             for (LONG i = 0; i < n; ++i)
                 dp[i] = Mix(sp[i], bp[i], wt);
         } else {
-            MixRow(dp, sp, bp, weights, n);
+            MixRevealRow(dp, sp, bp, weights, n);
         }
     }
     GetSprite().InvalidateLocalRect(&r);

@@ -28,6 +28,11 @@
 
 class CTgsFrame;
 
+// One row of the reveal's soft edge: d = (page·w + base·(255 − w)) / 255 in each channel, w the
+// pixel's weight, rounded down; plain, SSE2 or AVX2 as g_bUseMmx and the SIMD level allow, all
+// with the same bytes.
+void MixRevealRow(uint32_t* d, const uint32_t* page, const uint32_t* base, const uint8_t* weights, LONG n);
+
 class CMessageWindow : public CTextPanel {
 public:
     struct LineRecord {

@@ -113,6 +113,8 @@ bool CScriptMemory::Free(uint32_t address)
     const uint32_t size = it->second;
     m_live.erase(it);
     m_allocatedBytes -= size;
+    if (offset == m_lastBlockOffset)
+        m_lastBlockSize = 0;
     if (size <= kSmallLimit)
         m_classFree[size / kAlignment - 1].push_back(offset);
     else
@@ -120,7 +122,7 @@ bool CScriptMemory::Free(uint32_t address)
     return true;
 }
 
-bool CScriptMemory::FindBlock(uint32_t address, uint32_t* start, uint32_t* size) const
+bool CScriptMemory::FindBlockInMap(uint32_t address, uint32_t* start, uint32_t* size) const
 {
     if (!Contains(address, 1))
         return false;
@@ -133,5 +135,7 @@ bool CScriptMemory::FindBlock(uint32_t address, uint32_t* start, uint32_t* size)
         return false;
     *start = kBase + it->first;
     *size = it->second;
+    m_lastBlockOffset = it->first;
+    m_lastBlockSize = it->second;
     return true;
 }

@@ -95,12 +95,19 @@ public:
         if (!Contains(address, 1))
             return false;
         const uint32_t offset = address - kBase;
+        if (StringsEndInside()) {
+            *length = static_cast<uint32_t>(std::strlen(reinterpret_cast<const char*>(m_host + offset)));
+            return true;
+        }
         const void* nul = std::memchr(m_host + offset, 0, m_size - offset);
         if (nul == nullptr)
             return false;
         *length = static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - (m_host + offset));
         return true;
     }
+    // True while the last byte of memory is 0: then every string that starts inside memory ends
+    // inside it, and the C library may walk one without a bound.
+    bool StringsEndInside() const { return m_size != 0 && m_host[m_size - 1] == 0; }
     // The bytes of that string without its NUL, or false as StrLen.
     bool Str(uint32_t address, std::string_view* text) const
     {
@@ -119,7 +126,16 @@ public:
     // → true when address was the start of a live block (which is then free), false otherwise.
     bool Free(uint32_t address);
     // The live block holding address (any byte of it): its start and size; false when none.
-    bool FindBlock(uint32_t address, uint32_t* start, uint32_t* size) const;
+    // Natives ask this on every write they size themselves, mostly of the block they asked last.
+    bool FindBlock(uint32_t address, uint32_t* start, uint32_t* size) const
+    {
+        if (static_cast<uint32_t>(address - kBase - m_lastBlockOffset) < m_lastBlockSize) {
+            *start = kBase + m_lastBlockOffset;
+            *size = m_lastBlockSize;
+            return true;
+        }
+        return FindBlockInMap(address, start, size);
+    }
     // Bytes in live blocks (their rounded sizes).
     uint64_t AllocatedBytes() const { return m_allocatedBytes; }
 
@@ -127,6 +143,7 @@ private:
     static constexpr uint32_t kSmallLimit = 1024; // blocks up to this size use the class lists
     static constexpr uint32_t kClassCount = kSmallLimit / kAlignment;
 
+    bool FindBlockInMap(uint32_t address, uint32_t* start, uint32_t* size) const;
     uint32_t TakeRange(uint32_t size);
     void ReturnRange(uint32_t offset, uint32_t size);
 
@@ -137,6 +154,9 @@ private:
     uint32_t m_touched = 0;
     uint64_t m_allocatedBytes = 0;
     std::map<uint32_t, uint32_t> m_live;            // offset -> size of each live block
+    // The block FindBlock found last (size 0: none); a freed block is forgotten.
+    mutable uint32_t m_lastBlockOffset = 0;
+    mutable uint32_t m_lastBlockSize = 0;
     std::map<uint32_t, uint32_t> m_freeRanges;      // offset -> size, coalesced, address order
     std::vector<uint32_t> m_classFree[kClassCount]; // freed small blocks by size class
 };

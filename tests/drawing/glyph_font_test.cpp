@@ -96,6 +96,23 @@ TEST(GlyphFont, MeasureStringCases)
     glyph.SetEffect(0, 0, 0, 0);
     glyph.MeasureString("A", &size, nullptr, nullptr, 0, nullptr);
     EXPECT_EQ(size.cx, a.cx + 16 / 3);
+    // Widths measured once are not kept past a change of the font: each measure equals a fresh
+    // font's of the same setting.
+    const std::string kanji = winapi::Utf8ToSjis("漢字AB");
+    ASSERT_EQ(glyph.SetStyle(0, 0), 0);
+    for (int height : {16, 32, 16}) {
+        for (uint8_t weight : {0, 1}) {
+            SCOPED_TRACE(height * 10 + weight);
+            ASSERT_EQ(glyph.SetFont(height, weight, 0, Gothic()), 0);
+            CGlyphFont fresh;
+            ASSERT_EQ(fresh.SetFont(height, weight, 0, Gothic()), 0);
+            SIZE got{}, want{};
+            glyph.MeasureString(kanji.c_str(), &got, nullptr, nullptr, 0, nullptr);
+            fresh.MeasureString(kanji.c_str(), &want, nullptr, nullptr, 0, nullptr);
+            EXPECT_EQ(got.cx, want.cx);
+            EXPECT_EQ(got.cy, want.cy);
+        }
+    }
 }
 
 TEST(GlyphFont, SettersAnswerAsTheirTableSays)

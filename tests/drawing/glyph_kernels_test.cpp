@@ -2,11 +2,14 @@
 // pictures, bold thickening, block reduction, and the SSE2 twins against the plain rows.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <vector>
 
 #include "drawing/glyph_kernels.h"
 #include "platform/cpu_info.h"
+#include "raster/color_kernels.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -136,6 +139,44 @@ TEST(GlyphKernels, SimdTwinsMatchThePlainRowsForWidthsOneTo33)
             AccumulateOutlineRowMmx(b.data(), src.data(), width, weight);
             EXPECT_EQ(a, b) << width << " " << weight;
         }
+}
+
+// The glyph blend over 32-bit rows at every SIMD level against the plain rows: widths 1-33 (runs
+// of eight and the columns past them), coverage in runs of 0 and 255 and between, destination
+// alpha kept, and the skipped bytes between rows and around the picture left alone.
+TEST(GlyphKernels, GlyphBlendTwinsEqualThePlainRows)
+{
+    std::mt19937 rng(49);
+    const uint8_t savedMmx = g_bUseMmx;
+    for (int width = 1; width <= 33; ++width) {
+        for (int round = 0; round < 4; ++round) {
+            const int height = 1 + static_cast<int>(rng() % 5), dstSkip = 4 * static_cast<int>(rng() % 3);
+            const int maskSkip = static_cast<int>(rng() % 5), guard = 16;
+            const int dstPitch = 4 * width + dstSkip, maskPitch = width + maskSkip;
+            std::vector<uint8_t> dst(static_cast<size_t>(dstPitch) * height + 2 * guard);
+            for (auto& b : dst)
+                b = static_cast<uint8_t>(rng());
+            std::vector<uint8_t> mask(static_cast<size_t>(maskPitch) * height);
+            for (size_t i = 0; i < mask.size();) { // runs, so that whole groups of 0 and 255 occur
+                const uint8_t kind = static_cast<uint8_t>(rng() % 3);
+                for (size_t n = 1 + rng() % 12; n > 0 && i < mask.size(); --n, ++i)
+                    mask[i] = kind == 0 ? 0 : kind == 1 ? 255 : static_cast<uint8_t>(rng());
+            }
+            const uint32_t rgb = static_cast<uint32_t>(rng());
+            std::vector<uint8_t> want = dst;
+            BlendGlyphRows32(want.data() + guard, mask.data(), dstSkip, maskSkip, width, height, rgb);
+            for (int mmx = 0; mmx < 2; ++mmx) {
+                g_bUseMmx = static_cast<uint8_t>(mmx);
+                for (SimdLevel level : kAllSimdLevels) {
+                    ScopedSimdLevel forced(level);
+                    std::vector<uint8_t> got = dst;
+                    BlendGlyphRows32Best(got.data() + guard, mask.data(), dstSkip, maskSkip, width, height, rgb);
+                    ASSERT_EQ(got, want) << "width " << width << " mmx " << mmx << " level " << int(level);
+                }
+            }
+        }
+    }
+    g_bUseMmx = savedMmx;
 }
 
 } // namespace

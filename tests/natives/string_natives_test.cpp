@@ -51,10 +51,17 @@ TEST_F(StringNatives, CopyCatLengthCompareAgainstLibc)
         {"61 stops at the stop byte", Call(61, "buf, 1, s, 0x2C", "s: .sjis \"key,value\"\nbuf: .space 8"), 0, "ey"},
         {"61 stops at the NUL", Call(61, "buf, 0, s, 0x3B", "s: .sjis \"abc\"\nbuf: .space 8"), 0, "abc"},
         {"62 appends", Call(62, "buf, s", "s: .sjis \"def\"\nbuf: .sjis \"abc\"\n.space 4"), kDst, "abcdef"},
+        {"62 appends itself", Call(62, "buf, buf", "buf: .sjis \"abc\"\n.space 4"), kDst, "abcabc"},
+        {"62 a tail inside the landing bytes", Call(62, "buf, t", "buf: .sjis \"ab\"\nt: .sjis \"cdef\"\n.space 4"), kDst, "abcdef"},
         {"63 length", Call(63, "s", "s: .sjis \"hello\""), 5, nullptr},
         {"63 null is 0", Call(63, "0"), 0, nullptr},
         {"64 less", Call(64, "a, b", "a: .sjis \"abc\"\nb: .sjis \"abd\""), static_cast<uint32_t>(lstrcmpA("abc", "abd")), nullptr},
         {"64 equal", Call(64, "a, a", "a: .sjis \"abc\""), 0, nullptr},
+        {"64 a prefix is less", Call(64, "a, b", "a: .sjis \"ab\"\nb: .sjis \"abc\""), static_cast<uint32_t>(-1), nullptr},
+        {"64 a longer is greater", Call(64, "a, b", "a: .sjis \"abc\"\nb: .sjis \"ab\""), 1, nullptr},
+        {"64 bytes compare unsigned", Call(64, "a, b", "a: .sjis \"ア\"\nb: .sjis \"a\""), 1, nullptr},
+        {"64 null against a string", Call(64, "0, a", "a: .sjis \"abc\""), static_cast<uint32_t>(lstrcmpA(nullptr, "abc")), nullptr},
+        {"64 a string against null", Call(64, "a, 0", "a: .sjis \"abc\""), static_cast<uint32_t>(lstrcmpA("abc", nullptr)), nullptr},
         {"65 ignores case", Call(65, "a, b", "a: .sjis \"HeLLo\"\nb: .sjis \"hello\""), 0, nullptr},
         {"66 equal runs to 0", Call(66, "a, b, 1, 0, 3", "a: .sjis \"xabc\"\nb: .sjis \"abcd\""), 0, nullptr},
         {"66 a difference leaves the rest", Call(66, "a, b, 0, 0, 5", "a: .sjis \"abXd\"\nb: .sjis \"abcd\""), 3, nullptr},
@@ -133,6 +140,31 @@ TEST_F(StringNatives, WritesEndAtTheirBlockOrFault)
     const uint32_t end = host->Memory().End() - 4;
     host->Memory().Store32(end, 0x41414141);
     EXPECT_TRUE(Script(*host, Call(63, std::to_string(end))).Faulted());
+    // Compared against strings near the end of memory: the bytes past memory are never read.
+    host->Memory().Store8(end + 3, 0); // "AAA" ends at memory's last byte
+    Script shortAtEnd(*host, Call(64, "a, " + std::to_string(end), "a: .sjis \"AAAA\""));
+    ASSERT_FALSE(shortAtEnd.Faulted());
+    EXPECT_EQ(shortAtEnd.Word("out"), 1u);
+    Script equalAtEnd(*host, Call(64, "a, " + std::to_string(end), "a: .sjis \"AAA\""));
+    ASSERT_FALSE(equalAtEnd.Faulted());
+    EXPECT_EQ(equalAtEnd.Word("out"), 0u);
+    host->Memory().Store8(end + 3, 0x41); // no NUL up to the end again
+    EXPECT_TRUE(Script(*host, Call(64, "a, " + std::to_string(end), "a: .sjis \"AAAAAAAA\"")).Faulted());
+    EXPECT_TRUE(Script(*host, Call(64, std::to_string(end) + ", a", "a: .sjis \"AAAA\"")).Faulted());
+    // While memory's last byte is not 0, strings elsewhere still measure and compare as always.
+    const struct {
+        const char *a, *b;
+        uint32_t out;
+    } compares[] = {{"abc", "abd", static_cast<uint32_t>(-1)}, {"abc", "abc", 0}, {"abc", "ab", 1}, {"ab", "abc", static_cast<uint32_t>(-1)}};
+    for (const auto& c : compares) {
+        Script r(*host, Call(64, "a, b", std::string("a: .sjis \"") + c.a + "\"\nb: .sjis \"" + c.b + "\""));
+        ASSERT_FALSE(r.Faulted()) << c.a << " " << c.b;
+        EXPECT_EQ(r.Word("out"), c.out) << c.a << " " << c.b;
+    }
+    Script length(*host, Call(63, "s", "s: .sjis \"hello\""));
+    ASSERT_FALSE(length.Faulted());
+    EXPECT_EQ(length.Word("out"), 5u);
+    host->Memory().Store32(end, 0);
     host->Memory().Free(block);
 }
 

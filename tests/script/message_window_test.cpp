@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "drawing/scene.h"
+#include "platform/cpu_info.h"
 #include "script/message_window.h"
 #include "support/tgs_engine_host.h"
+#include "winapi/simd_level.h"
 #include "winapi/text.h"
 
 using tgsengine::Bench;
@@ -134,6 +137,42 @@ TEST(MessageWindow, RevealRunsOnTheClockAndFinishesWithTheIcon)
     ASSERT_EQ(b.Show(std::string("\0x", 2), 30), 0);
     EXPECT_EQ(b.w->RevealTime(), 0u);
     EXPECT_FALSE(b.w->IsRevealing());
+}
+
+// The soft edge's row at every SIMD level, with the SIMD switch off and on, against the rule per
+// channel: widths 1-33, weights 0, 255 and between, every channel (alpha too) mixed.
+TEST(MessageWindow, EdgeRowsMixTheSameAtEverySimdLevel)
+{
+    std::mt19937 rng(72);
+    const uint8_t savedMmx = g_bUseMmx;
+    for (LONG n = 1; n <= 33; ++n) {
+        std::vector<uint32_t> page(n), base(n);
+        std::vector<uint8_t> weights(n);
+        for (LONG i = 0; i < n; ++i) {
+            page[i] = static_cast<uint32_t>(rng());
+            base[i] = static_cast<uint32_t>(rng());
+            const uint32_t kind = rng() % 4;
+            weights[i] = kind == 0 ? 0 : kind == 1 ? 255 : static_cast<uint8_t>(rng());
+        }
+        std::vector<uint32_t> want(n);
+        for (LONG i = 0; i < n; ++i)
+            for (int shift = 0; shift < 32; shift += 8) {
+                const uint32_t p = page[i] >> shift & 255, b = base[i] >> shift & 255, w = weights[i];
+                want[i] |= (p * w + b * (255 - w)) / 255 << shift;
+            }
+        for (int mmx = 0; mmx < 2; ++mmx) {
+            g_bUseMmx = static_cast<uint8_t>(mmx);
+            for (SimdLevel level : kAllSimdLevels) {
+                ScopedSimdLevel forced(level);
+                std::vector<uint32_t> got(n + 1, 0xA5A5A5A5u); // one guard pixel past the row
+                MixRevealRow(got.data(), page.data(), base.data(), weights.data(), n);
+                EXPECT_EQ(got[n], 0xA5A5A5A5u);
+                got.pop_back();
+                ASSERT_EQ(got, want) << "width " << n << " mmx " << mmx << " level " << int(level);
+            }
+        }
+    }
+    g_bUseMmx = savedMmx;
 }
 
 TEST(MessageWindow, RevealedPixelsEqualTheDirectPage)

@@ -127,9 +127,12 @@ TEST(ScriptMemory, AllocatorAgreesWithAModel)
         } else {
             auto it = live.begin();
             std::advance(it, random() % live.size());
-            ASSERT_TRUE(memory.Free(it->first));
             uint32_t start = 0, blockSize = 0;
+            // The block found last is the one freed: it must not be found again.
+            ASSERT_TRUE(memory.FindBlock(it->first, &start, &blockSize));
+            ASSERT_TRUE(memory.Free(it->first));
             EXPECT_FALSE(memory.FindBlock(it->first, &start, &blockSize));
+            EXPECT_FALSE(memory.FindBlock(it->first + it->second / 2, &start, &blockSize));
             EXPECT_FALSE(memory.Free(it->first)); // twice
             live.erase(it);
         }

@@ -1,7 +1,10 @@
 // GDI fonts of the stand-in against FreeType's own rendering of the same face file.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,6 +13,7 @@
 #include "winapi/gdi.h"
 #include "winapi/gdi_memory_dc.h"
 #include "winapi/text.h"
+#include "winapi/fonts/font_engine.h"
 
 namespace {
 
@@ -444,6 +448,57 @@ TEST(GdiFonts, EnumerationListsEachFamilyOncePerCharsetWithVerticalTwins)
     EXPECT_EQ(EnumFontFamiliesExA(dc, &lf, StopAtFirst, reinterpret_cast<LPARAM>(&calls), 0), 0);
     EXPECT_EQ(calls, 1);
     ReleaseDC(nullptr, dc);
+}
+
+// Face files are read through a few cached blocks: every range reads the file's own bytes, across
+// block edges, past the cache's size, at the end and past it.
+TEST(GdiFonts, FontFileReadsTheFilesBytesAtAnyRange)
+{
+    const unsigned long block = winapi::FontFile::kBlockBytes;
+    const unsigned long size = block * (winapi::FontFile::kBlocks + 5) + 123; // more than the cache holds
+    std::vector<unsigned char> bytes(size);
+    std::mt19937 random(7);
+    for (auto& b : bytes)
+        b = static_cast<unsigned char>(random());
+    const std::string path = ::testing::TempDir() + "font_file_blocks.bin";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(size));
+    winapi::FontFile file;
+    ASSERT_TRUE(file.Open(path));
+    EXPECT_EQ(file.Size(), size);
+    struct Case {
+        unsigned long offset, count, expected;
+    };
+    const Case cases[] = {
+        {0, 4, 4},                            // a field
+        {block - 2, 4, 4},                    // across a block edge
+        {block * 3 + 5, block, block},        // a whole block's worth over two blocks
+        {block * 2, block * 3, block * 3},    // larger than a block: read directly
+        {size - 3, 10, 3},                    // cut at the end
+        {size, 4, 0},                         // at the end
+        {size + block, 4, 0},                 // past it
+    };
+    std::vector<unsigned char> got(block * 4);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.offset);
+        ASSERT_EQ(file.Read(c.offset, got.data(), c.count), c.expected);
+        EXPECT_EQ(0, std::memcmp(got.data(), bytes.data() + std::min(c.offset, size), c.expected));
+    }
+    // Random small reads over every block, twice round: evicted blocks come back right.
+    for (int i = 0; i < 2000; ++i) {
+        const unsigned long offset = random() % size, count = 1 + random() % 64;
+        const unsigned long expected = std::min(count, size - offset);
+        ASSERT_EQ(file.Read(offset, got.data(), count), expected);
+        ASSERT_EQ(0, std::memcmp(got.data(), bytes.data() + offset, expected)) << offset;
+    }
+    // Neighbouring fields share a block: one system read for many.
+    const uint64_t before = file.SystemReads();
+    for (unsigned long at = block * 7; at < block * 7 + 256; at += 4)
+        file.Read(at, got.data(), 4);
+    EXPECT_LE(file.SystemReads() - before, 1u);
+    std::remove(path.c_str());
+    winapi::FontFile missing;
+    EXPECT_FALSE(missing.Open(path));
+    EXPECT_EQ(missing.Read(0, got.data(), 4), 0u);
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <new>
 
 #include "winapi/text.h"
 
@@ -126,45 +127,113 @@ long Scale(long units, int em, int unitsPerEm, bool up)
                                     : -((-n + unitsPerEm / 2) / unitsPerEm));
 }
 
-// Font files are read, not mapped: the glyphs a game shows lie scattered over a face's several
-// megabytes, and each touch of a mapped page brings its neighbours in too (about 3 MB resident
-// for the two faces of a game's first screens).
 unsigned long ReadFontFile(FT_Stream stream, unsigned long offset, unsigned char* buffer, unsigned long count)
 {
     if (count == 0) // a seek: nonzero is an error
         return offset > stream->size ? 1 : 0;
-    const ssize_t got = pread(stream->descriptor.value, buffer, count, static_cast<off_t>(offset));
-    return got > 0 ? static_cast<unsigned long>(got) : 0;
+    return static_cast<FontFile*>(stream->descriptor.pointer)->Read(offset, buffer, count);
 }
 
-void CloseFontFile(FT_Stream stream)
+// Faces stay open for the life of the process: FreeType's close has nothing to do.
+void KeepFontFile(FT_Stream) {}
+
+// → the face, or a FreeType error.
+FT_Error OpenFaceFile(FT_Library library, FontFile& file, int index, FT_Face* face)
 {
-    close(stream->descriptor.value);
-    stream->descriptor.value = -1;
+    FT_Open_Args args{};
+    args.flags = FT_OPEN_STREAM;
+    args.stream = file.Stream();
+    return FT_Open_Face(library, &args, index, face);
 }
 
-// → the face, or a FreeType error (the stream is closed then).
-FT_Error OpenFaceFile(FT_Library library, const std::string& path, int index, FT_StreamRec* stream,
-                      FT_Face* face)
+} // namespace
+
+FontFile::~FontFile()
+{
+    if (m_fd >= 0)
+        close(m_fd);
+}
+
+bool FontFile::Open(const std::string& path)
 {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return FT_Err_Cannot_Open_Resource;
+        return false;
     struct stat info {};
     if (fstat(fd, &info) != 0 || info.st_size <= 0 || static_cast<uint64_t>(info.st_size) > ULONG_MAX) {
         close(fd);
-        return FT_Err_Cannot_Open_Stream;
+        return false;
     }
-    *stream = FT_StreamRec{};
-    stream->size = static_cast<unsigned long>(info.st_size);
-    stream->descriptor.value = fd;
-    stream->read = ReadFontFile;
-    stream->close = CloseFontFile;
-    FT_Open_Args args{};
-    args.flags = FT_OPEN_STREAM;
-    args.stream = stream;
-    return FT_Open_Face(library, &args, index, face);
+    m_bytes.reset(new (std::nothrow) unsigned char[kBlocks * kBlockBytes]);
+    if (m_bytes == nullptr) {
+        close(fd);
+        return false;
+    }
+    if (m_fd >= 0)
+        close(m_fd);
+    m_fd = fd;
+    for (Block& b : m_blocks)
+        b = Block{};
+    m_stream = FT_StreamRec{};
+    m_stream.size = static_cast<unsigned long>(info.st_size);
+    m_stream.descriptor.pointer = this;
+    m_stream.read = ReadFontFile;
+    m_stream.close = KeepFontFile;
+    return true;
 }
+
+const unsigned char* FontFile::FetchBlock(unsigned long index, unsigned long* size)
+{
+    Block* victim = &m_blocks[0];
+    for (Block& b : m_blocks) {
+        if (b.index == index) {
+            b.used = ++m_clock;
+            *size = b.size;
+            return m_bytes.get() + (&b - m_blocks) * kBlockBytes;
+        }
+        if (b.used < victim->used)
+            victim = &b;
+    }
+    unsigned char* bytes = m_bytes.get() + (victim - m_blocks) * kBlockBytes;
+    const unsigned long start = index * kBlockBytes;
+    const unsigned long want = std::min(kBlockBytes, m_stream.size - start);
+    ++m_systemReads;
+    const ssize_t got = pread(m_fd, bytes, want, static_cast<off_t>(start));
+    if (got <= 0) {
+        *victim = Block{};
+        return nullptr;
+    }
+    *victim = Block{index, static_cast<unsigned long>(got), ++m_clock};
+    *size = victim->size;
+    return bytes;
+}
+
+unsigned long FontFile::Read(unsigned long offset, unsigned char* buffer, unsigned long count)
+{
+    if (m_fd < 0 || offset >= m_stream.size)
+        return 0;
+    count = std::min(count, m_stream.size - offset);
+    if (count > kBlockBytes) { // a whole table: one read, not through the blocks
+        ++m_systemReads;
+        const ssize_t got = pread(m_fd, buffer, count, static_cast<off_t>(offset));
+        return got > 0 ? static_cast<unsigned long>(got) : 0;
+    }
+    unsigned long done = 0;
+    while (done < count) {
+        const unsigned long at = offset + done;
+        unsigned long size = 0;
+        const unsigned char* block = FetchBlock(at / kBlockBytes, &size);
+        const unsigned long inBlock = at % kBlockBytes;
+        if (block == nullptr || inBlock >= size)
+            break;
+        const unsigned long n = std::min(count - done, size - inBlock);
+        std::memcpy(buffer + done, block + inBlock, n);
+        done += n;
+    }
+    return done;
+}
+
+namespace {
 
 FontFace* OpenFace(const FaceMatch& match)
 {
@@ -177,8 +246,8 @@ FontFace* OpenFace(const FaceMatch& match)
         return it->second.get();
     FT_Library library = Library();
     FT_Face face = nullptr;
-    auto stream = std::make_unique<FT_StreamRec>();
-    if (library == nullptr || OpenFaceFile(library, match.file, match.index, stream.get(), &face) != 0)
+    auto file = std::make_unique<FontFile>();
+    if (library == nullptr || !file->Open(match.file) || OpenFaceFile(library, *file, match.index, &face) != 0)
         return nullptr;
     if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) {
         FT_Done_Face(face);
@@ -186,7 +255,7 @@ FontFace* OpenFace(const FaceMatch& match)
     }
     auto entry = std::make_unique<FontFace>();
     entry->face = face;
-    entry->file = std::move(stream);
+    entry->file = std::move(file);
     entry->family = match.family;
     entry->unitsPerEm = face->units_per_EM;
     const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
@@ -379,10 +448,19 @@ bool LoadOutline(GdiFont& font, FT_UInt glyph, bool mono)
 
 } // namespace
 
+namespace {
+
+uint32_t AdvanceKey(unsigned code, bool mono)
+{
+    return (code & 0xFFFF) | (mono ? 0x10000u : 0);
+}
+
+} // namespace
+
 int FontAdvance(GdiFont& font, unsigned code, bool mono)
 {
     std::lock_guard lock(FontEngineLock());
-    const uint32_t key = (code & 0xFFFF) | (mono ? 0x10000u : 0);
+    const uint32_t key = AdvanceKey(code, mono);
     auto it = font.advances.find(key);
     if (it != font.advances.end())
         return it->second;
@@ -403,6 +481,8 @@ bool LoadFontGlyph(GdiFont& font, unsigned code, const GlyphRequest& request, Gl
     FT_GlyphSlot slot = font.face->face->glyph;
     FT_Outline* outline = &slot->outline;
     const int advance = static_cast<int>((slot->advance.x + 32) >> 6) + font.boldStrength;
+    // Kept for the measuring that follows a new glyph's drawing, which would load it again.
+    font.advances.emplace(AdvanceKey(code, request.mono), advance);
     if (font.boldStrength > 0)
         FT_Outline_EmboldenXY(outline, font.boldStrength * 64, 0);
     if (font.logfont.lfItalic != 0)

@@ -6,6 +6,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -25,10 +26,53 @@ std::recursive_mutex& FontEngineLock();
 // Initialises fontconfig once (and frees it at exit); every fontconfig user calls it first.
 void UseFontconfig();
 
+// A face file as FreeType's stream. Files are read, not mapped: the glyphs a game shows lie
+// scattered over a face's several megabytes, and each touch of a mapped page brings its
+// neighbours in too (about 3 MB resident for the two faces of a game's first screens). FreeType
+// reads a glyph's metrics a field at a time, and neighbouring glyphs share the blocks of their
+// metrics and outlines, so small reads come from a few cached blocks (one call each otherwise).
+class FontFile {
+public:
+    static constexpr unsigned long kBlockBytes = 4096;
+    static constexpr unsigned kBlocks = 16;
+
+    FontFile() = default;
+    ~FontFile();
+    FontFile(const FontFile&) = delete;
+    FontFile& operator=(const FontFile&) = delete;
+
+    // Opens path for reading → true; false (nothing open) when it cannot be read or is empty.
+    bool Open(const std::string& path);
+    // Copies [offset, offset + count) into buffer → the bytes copied (fewer at the end of the
+    // file or on a read error).
+    unsigned long Read(unsigned long offset, unsigned char* buffer, unsigned long count);
+    unsigned long Size() const { return m_stream.size; }
+    // The stream FreeType reads through (it stays owned here).
+    FT_Stream Stream() { return &m_stream; }
+    // Reads the system was asked for (for tests and profiles).
+    uint64_t SystemReads() const { return m_systemReads; }
+
+private:
+    struct Block {
+        unsigned long index = ULONG_MAX; // block number in the file; ULONG_MAX: empty
+        unsigned long size = 0;
+        uint64_t used = 0; // for choosing the least recently used
+    };
+    // The cached block of a number (read on a miss), its byte count in *size; null on an error.
+    const unsigned char* FetchBlock(unsigned long index, unsigned long* size);
+
+    FT_StreamRec m_stream{};
+    int m_fd = -1;
+    Block m_blocks[kBlocks];
+    std::unique_ptr<unsigned char[]> m_bytes; // kBlocks × kBlockBytes
+    uint64_t m_clock = 0;
+    uint64_t m_systemReads = 0;
+};
+
 // One face file, opened once for the life of the process.
 struct FontFace {
     FT_Face face = nullptr;
-    std::unique_ptr<FT_StreamRec> file; // what the face reads from
+    std::unique_ptr<FontFile> file; // what the face reads from
     hb_font_t* shaper = nullptr; // for the vertical forms of "@" faces
     std::string family;
     int unitsPerEm = 1000;
