@@ -273,6 +273,45 @@ private:
         _mm_storel_epi64(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm_unpackhi_epi64(bottom, bottom));
     }
 
+    // 1 when the eight blocks from xs, ys stand side by side on one row in walk order, -1 when
+    // side by side in reverse order, else 0.
+    template <int Width> PIXEL_SIMD_AVX2 static int RunOf(const int32_t* xs, const int32_t* ys)
+    {
+        using pixel_simd_avx2::All;
+        using pixel_simd_avx2::Load8;
+        const __m256i x = Load8(reinterpret_cast<const uint8_t*>(xs));
+        const __m256i y = Load8(reinterpret_cast<const uint8_t*>(ys));
+        if (!All(_mm256_cmpeq_epi32(y, _mm256_set1_epi32(ys[0]))))
+            return 0;
+        const __m256i steps =
+            _mm256_setr_epi32(0, Width, 2 * Width, 3 * Width, 4 * Width, 5 * Width, 6 * Width, 7 * Width);
+        const __m256i x0 = _mm256_set1_epi32(xs[0]);
+        if (All(_mm256_cmpeq_epi32(x, _mm256_add_epi32(x0, steps))))
+            return 1;
+        return All(_mm256_cmpeq_epi32(x, _mm256_sub_epi32(x0, steps))) ? -1 : 0;
+    }
+
+    // Eight blocks of Width pixels side by side blended as one run of rows: d is the run's left
+    // end, s the source of the first block. Reversed, the blocks stand in the opposite order, so
+    // each register of source pixels is turned block by block. The pixels of BlendShort.
+    template <int Width>
+    PIXEL_SIMD_AVX2 static void BlendRunAvx2(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch, int rows,
+                                             bool reversed)
+    {
+        using namespace pixel_simd_avx2;
+        constexpr int kChunks = Width; // registers of eight pixels in a run of 8 Width
+        // Blocks of two pixels are 64-bit quarters of a register, blocks of four its halves.
+        constexpr int kTurn = Width == 2 ? 0x1B : 0x4E;
+        for (int row = 0; row < rows; ++row, d += dstPitch, s += srcPitch) {
+            for (int c = 0; c < kChunks; ++c) {
+                const __m256i from = reversed
+                                         ? _mm256_permute4x64_epi64(Load8(s + (kChunks - 1 - c) * 32), kTurn)
+                                         : Load8(s + c * 32);
+                Store8(d + c * 32, BlendAlpha8(from, Load8(d + c * 32)));
+            }
+        }
+    }
+
     // Block rows of a fixed count (0: sh rows), copied or blended.
     template <int Width, int Height, bool Blend, bool Avx2>
     __attribute__((always_inline)) static void Block(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch,
@@ -320,6 +359,19 @@ private:
                 g.show &= (1u << (cols - b)) - 1;
             } else if (g.fast == 0xFF) {
                 // The usual group: eight blocks wholly inside, drawn without a test.
+                if constexpr (Blend && Avx2 && (Width == 2 || Width == 4)) {
+                    // Eight neighbours side by side (a grid near a half turn lies reversed): one
+                    // run, a register of eight pixels at a time. They do not overlap each other,
+                    // so the run is the same pixels as its blocks one after another.
+                    const int order = RunOf<Width>(xs + b, ys + b);
+                    if (order != 0) {
+                        BlendRunAvx2<Width>(dst + static_cast<ptrdiff_t>(ys[b]) * dstPitch +
+                                                (order > 0 ? xs[b] : xs[b + 7]) * 4,
+                                            srcRow + static_cast<ptrdiff_t>(b) * (Width * 4), dstPitch,
+                                            srcPitch, Height > 0 ? Height : sh, order < 0);
+                        continue;
+                    }
+                }
                 if constexpr (Width == 2 && Height == 2 && Blend && Avx2) {
                     // Neighbours that do not overlap are blended together, a register of eight.
                     for (int32_t at = b; at < b + 8; at += 2) {
