@@ -33,8 +33,8 @@ constexpr int64_t kScatterMostPlace = int64_t{1} << 28;
 inline bool ScatterFits(const CWipeCanvas& c)
 {
     return UseAvx2Loops() && c.WritesBlocks() && c.Width() >= 1 && c.Height() >= 1 &&
-           int64_t{c.Width()} + c.Height() <= kScatterMostSpan && std::abs(int64_t{c.X()}) <= kScatterMostPlace &&
-           std::abs(int64_t{c.Y()}) <= kScatterMostPlace;
+           int64_t{c.Width()} + c.Height() <= kScatterMostSpan &&
+           std::abs(int64_t{c.X()}) <= kScatterMostPlace && std::abs(int64_t{c.Y()}) <= kScatterMostPlace;
 }
 
 // The noise bytes at base, base + n, base + 2n, ... (each index AND 255) as 32-bit lanes, eight at
@@ -124,9 +124,7 @@ inline constexpr PackOrder kPackOrder{};
 template <int Width, int Height, bool Blend> class ScatterWriter {
 public:
     explicit ScatterWriter(CWipeCanvas& c)
-        : m_canvas(c),
-          m_w(c.Width()),
-          m_h(c.Height()),
+        : m_canvas(c), m_w(c.Width()), m_h(c.Height()),
           m_perRow(static_cast<int>((int64_t{c.Width()} + Width - 1) / Width))
     {
         CWipeCanvas::Memory memory{};
@@ -172,7 +170,8 @@ public:
     {
         m_j = j;
         m_rowHeight = static_cast<int>(std::min<int64_t>(Height, m_h - j));
-        const bool rowInSource = j >= m_canvas.SourceClip().top && j + m_rowHeight <= m_canvas.SourceClip().bottom;
+        const bool rowInSource =
+            j >= m_canvas.SourceClip().top && j + m_rowHeight <= m_canvas.SourceClip().bottom;
         m_rowLo = rowInSource ? m_bLo : 0;
         m_rowHi = rowInSource ? m_bHi : 0;
         m_srcRow = m_src + static_cast<ptrdiff_t>(j) * m_srcPitch;
@@ -193,10 +192,9 @@ public:
             _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_andnot_si256(misses, inRow))));
         // Drawn here: whole, within the source, and placed wholly inside the clip; the sign bit
         // marks the others.
-        const __m256i notInside =
-            _mm256_or_si256(Outside(b, m_rowLo, m_rowHi - 1),
-                            _mm256_or_si256(Outside(dx, m_clipL, m_clipR - Width),
-                                            Outside(dy, m_clipT, m_clipB - m_rowHeight)));
+        const __m256i notInside = _mm256_or_si256(
+            Outside(b, m_rowLo, m_rowHi - 1), _mm256_or_si256(Outside(dx, m_clipL, m_clipR - Width),
+                                                              Outside(dy, m_clipT, m_clipB - m_rowHeight)));
         const __m256i cut = _mm256_and_si256(notInside, _mm256_set1_epi32(INT32_MIN));
         // The bounds of the blocks drawn here, lane by lane.
         const __m256i drawn = _mm256_andnot_si256(_mm256_or_si256(notInside, misses), inRow);
@@ -204,7 +202,8 @@ public:
         Widen(m_bounds.top, dy, drawn, true);
         Widen(m_bounds.right, _mm256_add_epi32(dx, _mm256_set1_epi32(Width)), drawn, false);
         Widen(m_bounds.bottom, _mm256_add_epi32(dy, _mm256_set1_epi32(m_rowHeight)), drawn, false);
-        const __m256i order = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kPackOrder.of[shows])));
+        const __m256i order =
+            _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kPackOrder.of[shows])));
         Pack(m_blocks, _mm256_or_si256(b, cut), order);
         Pack(m_lefts, dx, order);
         Pack(m_tops, dy, order);
@@ -306,12 +305,10 @@ private:
     // The lanes of v in the given order, stored after the list's entries.
     PIXEL_SIMD_AVX2 void Pack(int32_t* list, __m256i v, __m256i order)
     {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + m_count), _mm256_permutevar8x32_epi32(v, order));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + m_count),
+                            _mm256_permutevar8x32_epi32(v, order));
     }
-    static std::vector<int32_t>& Lists()
-    {
-        return Scratch<int32_t, ScratchUse::ScatterLists>();
-    }
+    static std::vector<int32_t>& Lists() { return Scratch<int32_t, ScratchUse::ScatterLists>(); }
 
     // Lanes of a below lo or above hi.
     PIXEL_SIMD_AVX2 static __m256i Outside(__m256i a, int32_t lo, int32_t hi)
@@ -412,7 +409,8 @@ PIXEL_SIMD_AVX2 void ScatterWalkAs(CWipeCanvas& c, Place& place)
 }
 
 // ScatterWalkAs for the canvas's mode; only where ScatterFits.
-template <int Width, int Height, typename Place> PIXEL_SIMD_AVX2 void ScatterWalk(CWipeCanvas& c, Place& place)
+template <int Width, int Height, typename Place>
+PIXEL_SIMD_AVX2 void ScatterWalk(CWipeCanvas& c, Place& place)
 {
     if (c.Mode() == kTransitionBlendAlpha)
         ScatterWalkAs<Width, Height, true>(c, place);
@@ -423,9 +421,9 @@ template <int Width, int Height, typename Place> PIXEL_SIMD_AVX2 void ScatterWal
 // The column of each of eight blocks b0 .. b0 + 7 of Width pixels, plus base.
 template <int Width> PIXEL_SIMD_AVX2 inline __m256i BlockColumns(int b0, int32_t base)
 {
-    return _mm256_add_epi32(_mm256_set1_epi32(b0 * Width + base),
-                            _mm256_setr_epi32(0, Width, 2 * Width, 3 * Width, 4 * Width, 5 * Width, 6 * Width,
-                                              7 * Width));
+    return _mm256_add_epi32(
+        _mm256_set1_epi32(b0 * Width + base),
+        _mm256_setr_epi32(0, Width, 2 * Width, 3 * Width, 4 * Width, 5 * Width, 6 * Width, 7 * Width));
 }
 
 // The block-scatter entries' walks in lanes, each only where ScatterFits holds and with an amplitude

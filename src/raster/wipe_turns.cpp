@@ -279,6 +279,9 @@ private:
     {
         using pixel_simd_avx2::All;
         using pixel_simd_avx2::Load8;
+        // Most groups fail at their ends: two compares, before any vector work.
+        if (ys[7] != ys[0] || std::abs(xs[7] - xs[0]) != 7 * Width)
+            return 0;
         const __m256i x = Load8(reinterpret_cast<const uint8_t*>(xs));
         const __m256i y = Load8(reinterpret_cast<const uint8_t*>(ys));
         if (!All(_mm256_cmpeq_epi32(y, _mm256_set1_epi32(ys[0]))))
@@ -349,15 +352,24 @@ private:
                                               srcRow + static_cast<ptrdiff_t>(at) * (Width * 4), dstPitch,
                                               srcPitch, sh);
         };
+        // Groups whose blocks are all drawn here take a loop without calls, which keeps the
+        // blend's constants in registers; a group with a block the canvas cuts leaves it.
         for (int32_t b = 0; b < cols; b += 8) {
-            Group g;
-            if constexpr (Avx2)
-                g = GroupOfAvx2(limits, xs + b, ys + b, b, corners);
-            else
-                g = GroupOf(limits, xs + b, ys + b, b, corners);
-            if (cols - b < 8) {
-                g.show &= (1u << (cols - b)) - 1;
-            } else if (g.fast == 0xFF) {
+            Group g{0, 0};
+            for (; b < cols; b += 8) {
+                if constexpr (Avx2)
+                    g = GroupOfAvx2(limits, xs + b, ys + b, b, corners);
+                else
+                    g = GroupOf(limits, xs + b, ys + b, b, corners);
+                if (cols - b < 8)
+                    g.show &= (1u << (cols - b)) - 1;
+                if ((g.show & ~g.fast) != 0)
+                    break;
+                if (g.fast != 0xFF) {
+                    for (unsigned bits = g.show; bits != 0; bits &= bits - 1)
+                        draw(b + __builtin_ctz(bits));
+                    continue;
+                }
                 // The usual group: eight blocks wholly inside, drawn without a test.
                 if constexpr (Blend && Avx2 && (Width == 2 || Width == 4)) {
                     // Eight neighbours side by side (a grid near a half turn lies reversed): one
@@ -389,8 +401,9 @@ private:
                     for (int32_t lane = 0; lane < 8; ++lane)
                         draw(b + lane);
                 }
-                continue;
             }
+            if (b >= cols)
+                break;
             for (unsigned bits = g.show; bits != 0; bits &= bits - 1) {
                 const int lane = __builtin_ctz(bits);
                 const int32_t at = b + lane;
