@@ -196,12 +196,14 @@ public:
             Outside(b, m_rowLo, m_rowHi - 1), _mm256_or_si256(Outside(dx, m_clipL, m_clipR - Width),
                                                               Outside(dy, m_clipT, m_clipB - m_rowHeight)));
         const __m256i cut = _mm256_and_si256(notInside, _mm256_set1_epi32(INT32_MIN));
-        // The bounds of the blocks drawn here, lane by lane.
+        // The bounds of the blocks drawn here, lane by lane (early steps throw most groups off).
         const __m256i drawn = _mm256_andnot_si256(_mm256_or_si256(notInside, misses), inRow);
-        Widen(m_bounds.left, dx, drawn, true);
-        Widen(m_bounds.top, dy, drawn, true);
-        Widen(m_bounds.right, _mm256_add_epi32(dx, _mm256_set1_epi32(Width)), drawn, false);
-        Widen(m_bounds.bottom, _mm256_add_epi32(dy, _mm256_set1_epi32(m_rowHeight)), drawn, false);
+        if (!_mm256_testz_si256(drawn, drawn)) {
+            Widen(m_bounds.left, dx, drawn, true);
+            Widen(m_bounds.top, dy, drawn, true);
+            Widen(m_bounds.right, _mm256_add_epi32(dx, _mm256_set1_epi32(Width)), drawn, false);
+            Widen(m_bounds.bottom, _mm256_add_epi32(dy, _mm256_set1_epi32(m_rowHeight)), drawn, false);
+        }
         const __m256i order =
             _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kPackOrder.of[shows])));
         Pack(m_blocks, _mm256_or_si256(b, cut), order);
