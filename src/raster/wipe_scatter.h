@@ -16,7 +16,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
-#include <iterator>
 #include <vector>
 
 namespace wipe {
@@ -33,8 +32,8 @@ constexpr int64_t kScatterMostPlace = int64_t{1} << 28;
 inline bool ScatterFits(const CWipeCanvas& c)
 {
     return UseAvx2Loops() && c.WritesBlocks() && c.Width() >= 1 && c.Height() >= 1 &&
-           int64_t{c.Width()} + c.Height() <= kScatterMostSpan &&
-           std::abs(int64_t{c.X()}) <= kScatterMostPlace && std::abs(int64_t{c.Y()}) <= kScatterMostPlace;
+           int64_t{c.Width()} + c.Height() <= kScatterMostSpan && std::abs(int64_t{c.X()}) <= kScatterMostPlace &&
+           std::abs(int64_t{c.Y()}) <= kScatterMostPlace;
 }
 
 // The noise bytes at base, base + n, base + 2n, ... (each index AND 255) as 32-bit lanes, eight at
@@ -124,7 +123,9 @@ inline constexpr PackOrder kPackOrder{};
 template <int Width, int Height, bool Blend> class ScatterWriter {
 public:
     explicit ScatterWriter(CWipeCanvas& c)
-        : m_canvas(c), m_w(c.Width()), m_h(c.Height()),
+        : m_canvas(c),
+          m_w(c.Width()),
+          m_h(c.Height()),
           m_perRow(static_cast<int>((int64_t{c.Width()} + Width - 1) / Width))
     {
         CWipeCanvas::Memory memory{};
@@ -154,12 +155,10 @@ public:
     // The bounds of the blocks drawn here join the step's.
     ~ScatterWriter()
     {
-        const int32_t left = *std::min_element(std::begin(m_bounds.left), std::end(m_bounds.left));
-        const int32_t right = *std::max_element(std::begin(m_bounds.right), std::end(m_bounds.right));
+        const int32_t left = LaneBounds::Lowest(m_bounds.left), right = LaneBounds::Highest(m_bounds.right);
         if (left < right)
-            m_canvas.MarkDrawn(left, *std::min_element(std::begin(m_bounds.top), std::end(m_bounds.top)),
-                               right,
-                               *std::max_element(std::begin(m_bounds.bottom), std::end(m_bounds.bottom)));
+            m_canvas.MarkDrawn(left, LaneBounds::Lowest(m_bounds.top), right,
+                               LaneBounds::Highest(m_bounds.bottom));
     }
 
     // Blocks per grid row.
@@ -170,8 +169,7 @@ public:
     {
         m_j = j;
         m_rowHeight = static_cast<int>(std::min<int64_t>(Height, m_h - j));
-        const bool rowInSource =
-            j >= m_canvas.SourceClip().top && j + m_rowHeight <= m_canvas.SourceClip().bottom;
+        const bool rowInSource = j >= m_canvas.SourceClip().top && j + m_rowHeight <= m_canvas.SourceClip().bottom;
         m_rowLo = rowInSource ? m_bLo : 0;
         m_rowHi = rowInSource ? m_bHi : 0;
         m_srcRow = m_src + static_cast<ptrdiff_t>(j) * m_srcPitch;
@@ -192,20 +190,21 @@ public:
             _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_andnot_si256(misses, inRow))));
         // Drawn here: whole, within the source, and placed wholly inside the clip; the sign bit
         // marks the others.
-        const __m256i notInside = _mm256_or_si256(
-            Outside(b, m_rowLo, m_rowHi - 1), _mm256_or_si256(Outside(dx, m_clipL, m_clipR - Width),
-                                                              Outside(dy, m_clipT, m_clipB - m_rowHeight)));
+        const __m256i notInside =
+            _mm256_or_si256(Outside(b, m_rowLo, m_rowHi - 1),
+                            _mm256_or_si256(Outside(dx, m_clipL, m_clipR - Width),
+                                            Outside(dy, m_clipT, m_clipB - m_rowHeight)));
         const __m256i cut = _mm256_and_si256(notInside, _mm256_set1_epi32(INT32_MIN));
         // The bounds of the blocks drawn here, lane by lane (early steps throw most groups off).
         const __m256i drawn = _mm256_andnot_si256(_mm256_or_si256(notInside, misses), inRow);
         if (!_mm256_testz_si256(drawn, drawn)) {
-            Widen(m_bounds.left, dx, drawn, true);
-            Widen(m_bounds.top, dy, drawn, true);
-            Widen(m_bounds.right, _mm256_add_epi32(dx, _mm256_set1_epi32(Width)), drawn, false);
-            Widen(m_bounds.bottom, _mm256_add_epi32(dy, _mm256_set1_epi32(m_rowHeight)), drawn, false);
+            LaneBounds::Widen(m_bounds.left, dx, drawn, true);
+            LaneBounds::Widen(m_bounds.top, dy, drawn, true);
+            LaneBounds::Widen(m_bounds.right, _mm256_add_epi32(dx, _mm256_set1_epi32(Width)), drawn, false);
+            LaneBounds::Widen(m_bounds.bottom, _mm256_add_epi32(dy, _mm256_set1_epi32(m_rowHeight)), drawn,
+                              false);
         }
-        const __m256i order =
-            _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kPackOrder.of[shows])));
+        const __m256i order = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kPackOrder.of[shows])));
         Pack(m_blocks, _mm256_or_si256(b, cut), order);
         Pack(m_lefts, dx, order);
         Pack(m_tops, dy, order);
@@ -223,25 +222,6 @@ public:
 
 private:
     static constexpr int kAhead = 16;
-
-    // Lowest and highest corners of the blocks drawn here, lane by lane.
-    struct alignas(32) Bounds {
-        int32_t left[8] = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX,
-                           INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
-        int32_t top[8] = {INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX,
-                          INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX};
-        int32_t right[8] = {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN,
-                            INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN};
-        int32_t bottom[8] = {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN,
-                             INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN};
-    };
-    // The lanes of a bound moved towards v where mask is set.
-    PIXEL_SIMD_AVX2 static void Widen(int32_t* lanes, __m256i v, __m256i mask, bool lowest)
-    {
-        const __m256i was = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
-        const __m256i now = lowest ? _mm256_min_epi32(was, v) : _mm256_max_epi32(was, v);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), _mm256_blendv_epi8(was, now, mask));
-    }
 
     // Rows (0: the given count) fixed for the whole-row case. Everything the loop reads is held in
     // locals: its stores through byte pointers would otherwise make every member be read again.
@@ -307,10 +287,12 @@ private:
     // The lanes of v in the given order, stored after the list's entries.
     PIXEL_SIMD_AVX2 void Pack(int32_t* list, __m256i v, __m256i order)
     {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + m_count),
-                            _mm256_permutevar8x32_epi32(v, order));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(list + m_count), _mm256_permutevar8x32_epi32(v, order));
     }
-    static std::vector<int32_t>& Lists() { return Scratch<int32_t, ScratchUse::ScatterLists>(); }
+    static std::vector<int32_t>& Lists()
+    {
+        return Scratch<int32_t, ScratchUse::ScatterLists>();
+    }
 
     // Lanes of a below lo or above hi.
     PIXEL_SIMD_AVX2 static __m256i Outside(__m256i a, int32_t lo, int32_t hi)
@@ -386,7 +368,8 @@ private:
     int32_t* m_lefts = nullptr;
     int32_t* m_tops = nullptr;
     int m_count = 0;
-    Bounds m_bounds;
+    // The bounds of the blocks drawn here.
+    LaneBounds m_bounds;
 };
 
 // Walks the grid of Width x Height blocks row by row, drawing as ScatterWriter draws: place.Row(k,
@@ -411,8 +394,7 @@ PIXEL_SIMD_AVX2 void ScatterWalkAs(CWipeCanvas& c, Place& place)
 }
 
 // ScatterWalkAs for the canvas's mode; only where ScatterFits.
-template <int Width, int Height, typename Place>
-PIXEL_SIMD_AVX2 void ScatterWalk(CWipeCanvas& c, Place& place)
+template <int Width, int Height, typename Place> PIXEL_SIMD_AVX2 void ScatterWalk(CWipeCanvas& c, Place& place)
 {
     if (c.Mode() == kTransitionBlendAlpha)
         ScatterWalkAs<Width, Height, true>(c, place);
@@ -423,9 +405,9 @@ PIXEL_SIMD_AVX2 void ScatterWalk(CWipeCanvas& c, Place& place)
 // The column of each of eight blocks b0 .. b0 + 7 of Width pixels, plus base.
 template <int Width> PIXEL_SIMD_AVX2 inline __m256i BlockColumns(int b0, int32_t base)
 {
-    return _mm256_add_epi32(
-        _mm256_set1_epi32(b0 * Width + base),
-        _mm256_setr_epi32(0, Width, 2 * Width, 3 * Width, 4 * Width, 5 * Width, 6 * Width, 7 * Width));
+    return _mm256_add_epi32(_mm256_set1_epi32(b0 * Width + base),
+                            _mm256_setr_epi32(0, Width, 2 * Width, 3 * Width, 4 * Width, 5 * Width, 6 * Width,
+                                              7 * Width));
 }
 
 // The block-scatter entries' walks in lanes, each only where ScatterFits holds and with an amplitude

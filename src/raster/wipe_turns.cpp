@@ -174,12 +174,8 @@ private:
         unsigned show, fast;
     };
 
-    // Lowest and highest corners of the blocks a row draws inline, lane by lane.
-    struct alignas(32) Corners {
-        int32_t left[8], top[8], right[8], bottom[8];
-    };
-
-    static Group GroupOf(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b, Corners& corners)
+    static Group GroupOf(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b,
+                         LaneBounds& corners)
     {
         Group g{0, 0};
         for (int32_t lane = 0; lane < 8; ++lane) {
@@ -206,16 +202,8 @@ private:
                                 _mm256_cmpgt_epi32(_mm256_set1_epi32(hi), v));
     }
 
-    // The lanes of a corner moved towards v where a block is drawn inline.
-    PIXEL_SIMD_AVX2 static void Keep(__m256i fast, int32_t* lanes, __m256i v, bool lowest)
-    {
-        const __m256i was = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
-        const __m256i now = lowest ? _mm256_min_epi32(was, v) : _mm256_max_epi32(was, v);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), _mm256_blendv_epi8(was, now, fast));
-    }
-
     PIXEL_SIMD_AVX2 static Group GroupOfAvx2(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b,
-                                             Corners& corners)
+                                             LaneBounds& corners)
     {
         using pixel_simd_avx2::Load8;
         const __m256i x = Load8(reinterpret_cast<const uint8_t*>(xs));
@@ -225,10 +213,10 @@ private:
         const __m256i fast =
             _mm256_and_si256(_mm256_and_si256(Between(x, l.fastX0, l.fastX1), Between(y, l.fastY0, l.fastY1)),
                              Between(at, l.first, l.end));
-        Keep(fast, corners.left, x, true);
-        Keep(fast, corners.top, y, true);
-        Keep(fast, corners.right, x, false);
-        Keep(fast, corners.bottom, y, false);
+        LaneBounds::Widen(corners.left, x, fast, true);
+        LaneBounds::Widen(corners.top, y, fast, true);
+        LaneBounds::Widen(corners.right, x, fast, false);
+        LaneBounds::Widen(corners.bottom, y, fast, false);
         return Group{static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(show))),
                      static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(fast)))};
     }
@@ -341,11 +329,8 @@ private:
         const LONG dstPitch = m_mem.dstPitch, srcPitch = m_mem.srcPitch;
         const BYTE* srcRow = m_mem.src + static_cast<ptrdiff_t>(j) * srcPitch;
         const int32_t cols = static_cast<int32_t>(m_cols);
-        Corners corners;
-        std::fill(std::begin(corners.left), std::end(corners.left), INT32_MAX);
-        std::fill(std::begin(corners.top), std::end(corners.top), INT32_MAX);
-        std::fill(std::begin(corners.right), std::end(corners.right), INT32_MIN);
-        std::fill(std::begin(corners.bottom), std::end(corners.bottom), INT32_MIN);
+        // Lowest and highest corners of the blocks the row draws inline.
+        LaneBounds corners;
         const auto draw = [&](int32_t at) {
             const int32_t x = xs[at], y = ys[at];
             Block<Width, Height, Blend, Avx2>(dst + static_cast<ptrdiff_t>(y) * dstPitch + x * 4,
@@ -415,16 +400,12 @@ private:
                 m_canvas->PieceAt(i, j, std::min(i + m_n, m_w), j + sh, xs[at], ys[at]);
             }
         }
-        const int32_t left = *std::min_element(std::begin(corners.left), std::end(corners.left));
-        const int32_t right = *std::max_element(std::begin(corners.right), std::end(corners.right));
+        const int32_t left = LaneBounds::Lowest(corners.left), right = LaneBounds::Highest(corners.right);
         if (left <= right) {
             m_left = std::min<int64_t>(m_left, left);
-            m_top =
-                std::min<int64_t>(m_top, *std::min_element(std::begin(corners.top), std::end(corners.top)));
+            m_top = std::min<int64_t>(m_top, LaneBounds::Lowest(corners.top));
             m_right = std::max<int64_t>(m_right, int64_t{right} + Width);
-            m_bottom = std::max<int64_t>(
-                m_bottom,
-                int64_t{*std::max_element(std::begin(corners.bottom), std::end(corners.bottom))} + sh);
+            m_bottom = std::max<int64_t>(m_bottom, int64_t{LaneBounds::Highest(corners.bottom)} + sh);
         }
     }
 
