@@ -155,8 +155,10 @@ public:
     // The bounds of the blocks drawn here join the step's.
     ~ScatterWriter()
     {
-        if (m_left < m_right)
-            m_canvas.MarkDrawn(m_left, m_top, m_right, m_bottom);
+        const int32_t left = LaneBounds::Lowest(m_bounds.left), right = LaneBounds::Highest(m_bounds.right);
+        if (left < right)
+            m_canvas.MarkDrawn(left, LaneBounds::Lowest(m_bounds.top), right,
+                               LaneBounds::Highest(m_bounds.bottom));
     }
 
     // Blocks per grid row.
@@ -193,6 +195,15 @@ public:
                             _mm256_or_si256(Outside(dx, m_clipL, m_clipR - Width),
                                             Outside(dy, m_clipT, m_clipB - m_rowHeight)));
         const __m256i cut = _mm256_and_si256(notInside, _mm256_set1_epi32(INT32_MIN));
+        // The bounds of the blocks drawn here, lane by lane (early steps throw most groups off).
+        const __m256i drawn = _mm256_andnot_si256(_mm256_or_si256(notInside, misses), inRow);
+        if (!_mm256_testz_si256(drawn, drawn)) {
+            LaneBounds::Widen(m_bounds.left, dx, drawn, true);
+            LaneBounds::Widen(m_bounds.top, dy, drawn, true);
+            LaneBounds::Widen(m_bounds.right, _mm256_add_epi32(dx, _mm256_set1_epi32(Width)), drawn, false);
+            LaneBounds::Widen(m_bounds.bottom, _mm256_add_epi32(dy, _mm256_set1_epi32(m_rowHeight)), drawn,
+                              false);
+        }
         const __m256i order = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kPackOrder.of[shows])));
         Pack(m_blocks, _mm256_or_si256(b, cut), order);
         Pack(m_lefts, dx, order);
@@ -204,49 +215,73 @@ public:
     PIXEL_SIMD_AVX2 void EndRow()
     {
         if (m_rowHeight == Height)
-            DrawList(Height);
+            DrawList<Height>(Height);
         else
-            DrawList(m_rowHeight);
+            DrawList<0>(m_rowHeight);
     }
 
 private:
-    static constexpr int kAhead = 8;
+    static constexpr int kAhead = 16;
 
-    __attribute__((always_inline)) PIXEL_SIMD_AVX2 void DrawList(int rows)
+    // Rows (0: the given count) fixed for the whole-row case. Everything the loop reads is held in
+    // locals: its stores through byte pointers would otherwise make every member be read again.
+    template <int Rows> __attribute__((always_inline)) PIXEL_SIMD_AVX2 void DrawList(int rows)
     {
-        int32_t left = m_left, top = m_top, right = m_right, bottom = m_bottom;
-        for (int e = 0; e < m_count; ++e) {
-            if constexpr (Blend) {
-                // A blend waits for its destination's read, and the blocks land far apart: the
-                // destination rows of the block kAhead entries on are asked for meanwhile (a copy's
-                // stores wait for nothing, and asking gains it nothing).
-                // As a plain number: a block the canvas cuts may lie off the picture, and asking
-                // for an address that is not there is harmless.
-                const int f = std::min(e + kAhead, m_count - 1);
-                const uintptr_t ahead = reinterpret_cast<uintptr_t>(m_dst) +
-                                        static_cast<uintptr_t>(static_cast<ptrdiff_t>(m_tops[f]) * m_dstPitch +
-                                                               static_cast<ptrdiff_t>(m_lefts[f]) * 4);
-                for (int r = 0; r < Height; ++r)
-                    _mm_prefetch(reinterpret_cast<const char*>(ahead + static_cast<uintptr_t>(r * m_dstPitch)),
-                                 _MM_HINT_T0);
-            }
-            const int32_t b = m_blocks[e], x = m_lefts[e], y = m_tops[e];
-            if (b < 0) {
-                const int64_t i = int64_t{b & INT32_MAX} * Width;
-                m_canvas.PieceAt(i, m_j, std::min<int64_t>(i + Width, m_w), m_j + m_rowHeight, x, y);
+        BYTE* const dst = m_dst;
+        const BYTE* const srcRow = m_srcRow;
+        const ptrdiff_t dstPitch = m_dstPitch, srcPitch = m_srcPitch;
+        const int32_t* const blocks = m_blocks;
+        const int32_t* const lefts = m_lefts;
+        const int32_t* const tops = m_tops;
+        const int count = m_count;
+        for (int e = 0; e < count;) {
+            // Blocks the canvas cuts are few: the blocks between them take a loop without calls,
+            // which keeps the blend's constants in registers.
+            if (blocks[e] < 0) {
+                Cut(blocks[e], lefts[e], tops[e]);
+                ++e;
                 continue;
             }
-            DrawBlock(m_dst + static_cast<ptrdiff_t>(y) * m_dstPitch + static_cast<ptrdiff_t>(x) * 4,
-                      m_srcRow + static_cast<ptrdiff_t>(b) * (Width * 4), rows);
-            left = std::min(left, x);
-            top = std::min(top, y);
-            right = std::max(right, x + Width);
-            bottom = std::max(bottom, y + rows);
+            for (; e < count && blocks[e] >= 0; ++e) {
+                if constexpr (Blend) {
+                    // A blend waits for its destination's read, and the blocks land far apart: the
+                    // destination rows of the block kAhead entries on are asked for meanwhile (a copy's
+                    // stores wait for nothing, and asking gains it nothing).
+                    // As a plain number: a block the canvas cuts may lie off the picture, and asking
+                    // for an address that is not there is harmless.
+                    const int f = std::min(e + kAhead, count - 1);
+                    const uintptr_t ahead =
+                        reinterpret_cast<uintptr_t>(dst) +
+                        static_cast<uintptr_t>(tops[f] * dstPitch + static_cast<ptrdiff_t>(lefts[f]) * 4);
+                    for (int r = 0; r < Height; ++r)
+                        _mm_prefetch(
+                            reinterpret_cast<const char*>(ahead + static_cast<uintptr_t>(r * dstPitch)),
+                            _MM_HINT_T0);
+                }
+                BYTE* const d = dst + tops[e] * dstPitch + static_cast<ptrdiff_t>(lefts[e]) * 4;
+                const BYTE* const s = srcRow + static_cast<ptrdiff_t>(blocks[e]) * (Width * 4);
+                if constexpr (Blend && Width == 2 && Rows == 2) {
+                    // Two blocks 2 x 2 that do not overlap take one register of eight pixels.
+                    const int n = e + 1;
+                    if (n < count && blocks[n] >= 0 &&
+                        (std::abs(lefts[n] - lefts[e]) >= 2 || std::abs(tops[n] - tops[e]) >= 2)) {
+                        BlendSquaresAvx2(d, dst + tops[n] * dstPitch + static_cast<ptrdiff_t>(lefts[n]) * 4,
+                                         s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 8, dstPitch,
+                                         srcPitch);
+                        ++e;
+                        continue;
+                    }
+                }
+                DrawBlock<Rows>(d, s, dstPitch, srcPitch, rows);
+            }
         }
-        m_left = left;
-        m_top = top;
-        m_right = right;
-        m_bottom = bottom;
+    }
+
+    // Block b & INT32_MAX of the row, placed at (x, y), cut by the canvas.
+    __attribute__((noinline)) void Cut(int32_t b, int32_t x, int32_t y)
+    {
+        const int64_t i = int64_t{b & INT32_MAX} * Width;
+        m_canvas.PieceAt(i, m_j, std::min<int64_t>(i + Width, m_w), m_j + m_rowHeight, x, y);
     }
 
     // The lanes of v in the given order, stored after the list's entries.
@@ -266,27 +301,51 @@ private:
                                _mm256_cmpgt_epi32(a, _mm256_set1_epi32(hi)));
     }
     // Both rows of four pixels at p in one register.
-    PIXEL_SIMD_AVX2 static __m256i Pair(const BYTE* p, LONG pitch)
+    PIXEL_SIMD_AVX2 static __m256i Pair(const BYTE* p, ptrdiff_t pitch)
     {
         return _mm256_inserti128_si256(
             _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
     }
 
-    __attribute__((always_inline)) PIXEL_SIMD_AVX2 void DrawBlock(BYTE* d, const BYTE* s, int rows)
+    // Blocks 2 x 2 from s0 and s1 blended at d0 and d1 (places that do not overlap) in one
+    // register: the pixels of BlendShort.
+    __attribute__((always_inline)) PIXEL_SIMD_AVX2 static void
+    BlendSquaresAvx2(BYTE* d0, BYTE* d1, const BYTE* s0, const BYTE* s1, ptrdiff_t dstPitch,
+                     ptrdiff_t srcPitch)
     {
+        const auto two = [](const BYTE* a, const BYTE* b) {
+            return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
+        };
+        const __m256i src = _mm256_set_m128i(two(s0 + srcPitch, s1 + srcPitch), two(s0, s1));
+        const __m256i was = _mm256_set_m128i(two(d0 + dstPitch, d1 + dstPitch), two(d0, d1));
+        const __m256i out = pixel_simd_avx2::BlendAlpha8(src, was);
+        const __m128i top = _mm256_castsi256_si128(out), bottom = _mm256_extracti128_si256(out, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0), top);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_unpackhi_epi64(top, top));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + dstPitch), bottom);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm_unpackhi_epi64(bottom, bottom));
+    }
+
+    template <int Rows>
+    __attribute__((always_inline)) PIXEL_SIMD_AVX2 static void
+    DrawBlock(BYTE* d, const BYTE* s, ptrdiff_t dstPitch, ptrdiff_t srcPitch, int rows)
+    {
+        if constexpr (Rows > 0)
+            rows = Rows;
         if constexpr (Blend && Width == 4) {
             using namespace pixel_simd_avx2;
             int row = 0;
-            for (; row + 2 <= rows; row += 2, d += 2 * m_dstPitch, s += 2 * m_srcPitch) {
-                const __m256i out = BlendAlpha8(Pair(s, m_srcPitch), Pair(d, m_dstPitch));
+            for (; row + 2 <= rows; row += 2, d += 2 * dstPitch, s += 2 * srcPitch) {
+                const __m256i out = BlendAlpha8(Pair(s, srcPitch), Pair(d, dstPitch));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(out));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + m_dstPitch), _mm256_extracti128_si256(out, 1));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstPitch), _mm256_extracti128_si256(out, 1));
             }
             if (row < rows)
                 BlendShort(d, s, 4);
         } else {
-            ShortRows<Width, Blend>(d, s, m_dstPitch, m_srcPitch, rows);
+            ShortRows<Width, Blend>(d, s, static_cast<LONG>(dstPitch), static_cast<LONG>(srcPitch), rows);
         }
     }
 
@@ -310,7 +369,7 @@ private:
     int32_t* m_tops = nullptr;
     int m_count = 0;
     // The bounds of the blocks drawn here.
-    int32_t m_left = INT32_MAX, m_top = INT32_MAX, m_right = INT32_MIN, m_bottom = INT32_MIN;
+    LaneBounds m_bounds;
 };
 
 // Walks the grid of Width x Height blocks row by row, drawing as ScatterWriter draws: place.Row(k,

@@ -174,12 +174,8 @@ private:
         unsigned show, fast;
     };
 
-    // Lowest and highest corners of the blocks a row draws inline, lane by lane.
-    struct alignas(32) Corners {
-        int32_t left[8], top[8], right[8], bottom[8];
-    };
-
-    static Group GroupOf(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b, Corners& corners)
+    static Group GroupOf(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b,
+                         LaneBounds& corners)
     {
         Group g{0, 0};
         for (int32_t lane = 0; lane < 8; ++lane) {
@@ -206,16 +202,8 @@ private:
                                 _mm256_cmpgt_epi32(_mm256_set1_epi32(hi), v));
     }
 
-    // The lanes of a corner moved towards v where a block is drawn inline.
-    PIXEL_SIMD_AVX2 static void Keep(__m256i fast, int32_t* lanes, __m256i v, bool lowest)
-    {
-        const __m256i was = _mm256_load_si256(reinterpret_cast<const __m256i*>(lanes));
-        const __m256i now = lowest ? _mm256_min_epi32(was, v) : _mm256_max_epi32(was, v);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), _mm256_blendv_epi8(was, now, fast));
-    }
-
     PIXEL_SIMD_AVX2 static Group GroupOfAvx2(const Limits& l, const int32_t* xs, const int32_t* ys, int32_t b,
-                                             Corners& corners)
+                                             LaneBounds& corners)
     {
         using pixel_simd_avx2::Load8;
         const __m256i x = Load8(reinterpret_cast<const uint8_t*>(xs));
@@ -225,10 +213,10 @@ private:
         const __m256i fast =
             _mm256_and_si256(_mm256_and_si256(Between(x, l.fastX0, l.fastX1), Between(y, l.fastY0, l.fastY1)),
                              Between(at, l.first, l.end));
-        Keep(fast, corners.left, x, true);
-        Keep(fast, corners.top, y, true);
-        Keep(fast, corners.right, x, false);
-        Keep(fast, corners.bottom, y, false);
+        LaneBounds::Widen(corners.left, x, fast, true);
+        LaneBounds::Widen(corners.top, y, fast, true);
+        LaneBounds::Widen(corners.right, x, fast, false);
+        LaneBounds::Widen(corners.bottom, y, fast, false);
         return Group{static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(show))),
                      static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(fast)))};
     }
@@ -273,6 +261,48 @@ private:
         _mm_storel_epi64(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm_unpackhi_epi64(bottom, bottom));
     }
 
+    // 1 when the eight blocks from xs, ys stand side by side on one row in walk order, -1 when
+    // side by side in reverse order, else 0.
+    template <int Width> PIXEL_SIMD_AVX2 static int RunOf(const int32_t* xs, const int32_t* ys)
+    {
+        using pixel_simd_avx2::All;
+        using pixel_simd_avx2::Load8;
+        // Most groups fail at their ends: two compares, before any vector work.
+        if (ys[7] != ys[0] || std::abs(xs[7] - xs[0]) != 7 * Width)
+            return 0;
+        const __m256i x = Load8(reinterpret_cast<const uint8_t*>(xs));
+        const __m256i y = Load8(reinterpret_cast<const uint8_t*>(ys));
+        if (!All(_mm256_cmpeq_epi32(y, _mm256_set1_epi32(ys[0]))))
+            return 0;
+        const __m256i steps =
+            _mm256_setr_epi32(0, Width, 2 * Width, 3 * Width, 4 * Width, 5 * Width, 6 * Width, 7 * Width);
+        const __m256i x0 = _mm256_set1_epi32(xs[0]);
+        if (All(_mm256_cmpeq_epi32(x, _mm256_add_epi32(x0, steps))))
+            return 1;
+        return All(_mm256_cmpeq_epi32(x, _mm256_sub_epi32(x0, steps))) ? -1 : 0;
+    }
+
+    // Eight blocks of Width pixels side by side blended as one run of rows: d is the run's left
+    // end, s the source of the first block. Reversed, the blocks stand in the opposite order, so
+    // each register of source pixels is turned block by block. The pixels of BlendShort.
+    template <int Width>
+    PIXEL_SIMD_AVX2 static void BlendRunAvx2(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch, int rows,
+                                             bool reversed)
+    {
+        using namespace pixel_simd_avx2;
+        constexpr int kChunks = Width; // registers of eight pixels in a run of 8 Width
+        // Blocks of two pixels are 64-bit quarters of a register, blocks of four its halves.
+        constexpr int kTurn = Width == 2 ? 0x1B : 0x4E;
+        for (int row = 0; row < rows; ++row, d += dstPitch, s += srcPitch) {
+            for (int c = 0; c < kChunks; ++c) {
+                const __m256i from = reversed
+                                         ? _mm256_permute4x64_epi64(Load8(s + (kChunks - 1 - c) * 32), kTurn)
+                                         : Load8(s + c * 32);
+                Store8(d + c * 32, BlendAlpha8(from, Load8(d + c * 32)));
+            }
+        }
+    }
+
     // Block rows of a fixed count (0: sh rows), copied or blended.
     template <int Width, int Height, bool Blend, bool Avx2>
     __attribute__((always_inline)) static void Block(BYTE* d, const BYTE* s, LONG dstPitch, LONG srcPitch,
@@ -299,27 +329,46 @@ private:
         const LONG dstPitch = m_mem.dstPitch, srcPitch = m_mem.srcPitch;
         const BYTE* srcRow = m_mem.src + static_cast<ptrdiff_t>(j) * srcPitch;
         const int32_t cols = static_cast<int32_t>(m_cols);
-        Corners corners;
-        std::fill(std::begin(corners.left), std::end(corners.left), INT32_MAX);
-        std::fill(std::begin(corners.top), std::end(corners.top), INT32_MAX);
-        std::fill(std::begin(corners.right), std::end(corners.right), INT32_MIN);
-        std::fill(std::begin(corners.bottom), std::end(corners.bottom), INT32_MIN);
+        // Lowest and highest corners of the blocks the row draws inline.
+        LaneBounds corners;
         const auto draw = [&](int32_t at) {
             const int32_t x = xs[at], y = ys[at];
             Block<Width, Height, Blend, Avx2>(dst + static_cast<ptrdiff_t>(y) * dstPitch + x * 4,
                                               srcRow + static_cast<ptrdiff_t>(at) * (Width * 4), dstPitch,
                                               srcPitch, sh);
         };
+        // Groups whose blocks are all drawn here take a loop without calls, which keeps the
+        // blend's constants in registers; a group with a block the canvas cuts leaves it.
         for (int32_t b = 0; b < cols; b += 8) {
-            Group g;
-            if constexpr (Avx2)
-                g = GroupOfAvx2(limits, xs + b, ys + b, b, corners);
-            else
-                g = GroupOf(limits, xs + b, ys + b, b, corners);
-            if (cols - b < 8) {
-                g.show &= (1u << (cols - b)) - 1;
-            } else if (g.fast == 0xFF) {
+            Group g{0, 0};
+            for (; b < cols; b += 8) {
+                if constexpr (Avx2)
+                    g = GroupOfAvx2(limits, xs + b, ys + b, b, corners);
+                else
+                    g = GroupOf(limits, xs + b, ys + b, b, corners);
+                if (cols - b < 8)
+                    g.show &= (1u << (cols - b)) - 1;
+                if ((g.show & ~g.fast) != 0)
+                    break;
+                if (g.fast != 0xFF) {
+                    for (unsigned bits = g.show; bits != 0; bits &= bits - 1)
+                        draw(b + __builtin_ctz(bits));
+                    continue;
+                }
                 // The usual group: eight blocks wholly inside, drawn without a test.
+                if constexpr (Blend && Avx2 && (Width == 2 || Width == 4)) {
+                    // Eight neighbours side by side (a grid near a half turn lies reversed): one
+                    // run, a register of eight pixels at a time. They do not overlap each other,
+                    // so the run is the same pixels as its blocks one after another.
+                    const int order = RunOf<Width>(xs + b, ys + b);
+                    if (order != 0) {
+                        BlendRunAvx2<Width>(dst + static_cast<ptrdiff_t>(ys[b]) * dstPitch +
+                                                (order > 0 ? xs[b] : xs[b + 7]) * 4,
+                                            srcRow + static_cast<ptrdiff_t>(b) * (Width * 4), dstPitch,
+                                            srcPitch, Height > 0 ? Height : sh, order < 0);
+                        continue;
+                    }
+                }
                 if constexpr (Width == 2 && Height == 2 && Blend && Avx2) {
                     // Neighbours that do not overlap are blended together, a register of eight.
                     for (int32_t at = b; at < b + 8; at += 2) {
@@ -337,8 +386,9 @@ private:
                     for (int32_t lane = 0; lane < 8; ++lane)
                         draw(b + lane);
                 }
-                continue;
             }
+            if (b >= cols)
+                break;
             for (unsigned bits = g.show; bits != 0; bits &= bits - 1) {
                 const int lane = __builtin_ctz(bits);
                 const int32_t at = b + lane;
@@ -350,16 +400,12 @@ private:
                 m_canvas->PieceAt(i, j, std::min(i + m_n, m_w), j + sh, xs[at], ys[at]);
             }
         }
-        const int32_t left = *std::min_element(std::begin(corners.left), std::end(corners.left));
-        const int32_t right = *std::max_element(std::begin(corners.right), std::end(corners.right));
+        const int32_t left = LaneBounds::Lowest(corners.left), right = LaneBounds::Highest(corners.right);
         if (left <= right) {
             m_left = std::min<int64_t>(m_left, left);
-            m_top =
-                std::min<int64_t>(m_top, *std::min_element(std::begin(corners.top), std::end(corners.top)));
+            m_top = std::min<int64_t>(m_top, LaneBounds::Lowest(corners.top));
             m_right = std::max<int64_t>(m_right, int64_t{right} + Width);
-            m_bottom = std::max<int64_t>(
-                m_bottom,
-                int64_t{*std::max_element(std::begin(corners.bottom), std::end(corners.bottom))} + sh);
+            m_bottom = std::max<int64_t>(m_bottom, int64_t{LaneBounds::Highest(corners.bottom)} + sh);
         }
     }
 

@@ -69,7 +69,7 @@ TEST_F(WipeTurnsTest, RowsOfBlocksDrawTheBlockWalk)
         ScopedSimdLevel scoped(level);
         for (int32_t index : kTurningEntries)
             for (const Case& c : cases)
-                for (int32_t progress : {1, 37, 64, 100, 128, 170, 192, 230, 255})
+                for (int32_t progress : {1, 37, 64, 100, 126, 128, 170, 192, 230, 255})
                     for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
                         auto src = NoisyImage(rng, c.w, c.h);
                         if (c.srcClip.right > c.srcClip.left)
