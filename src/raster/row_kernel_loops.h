@@ -25,6 +25,32 @@ inline void Store(BYTE* p, T v)
     std::memcpy(p, &v, sizeof(T));
 }
 
+// The source rows of a scaled walk: each step goes yStep rows on, and one more when the
+// fraction carries.
+class ScaledRows {
+public:
+    ScaledRows(const StretchState& st, ptrdiff_t srcPitch)
+        : m_whole(static_cast<ptrdiff_t>(st.yStep) * srcPitch), m_pitch(srcPitch), m_acc(st.yAcc), m_frac(st.yFrac),
+          m_den(st.yDen)
+    {
+    }
+    template <typename P>
+    void Next(P*& src)
+    {
+        src += m_whole;
+        m_acc += m_frac;
+        if (m_acc >= 0) {
+            src += m_pitch;
+            m_acc -= m_den;
+        }
+    }
+
+private:
+    ptrdiff_t m_whole, m_pitch;
+    int64_t m_acc;
+    int64_t m_frac, m_den;
+};
+
 // op(BYTE* dst, const BYTE* src) handles one pixel.
 template <size_t D, size_t S, typename Op>
 inline void WalkRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, Op op)
@@ -59,8 +85,7 @@ inline void WalkRowsScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch
                            const StretchState& st, Op op)
 {
     const ptrdiff_t xWhole = static_cast<ptrdiff_t>(st.xStep) * static_cast<ptrdiff_t>(S);
-    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * srcPitch;
-    int64_t yAcc = st.yAcc;
+    ScaledRows rows(st, srcPitch);
     for (int y = 0; y < height; ++y) {
         const BYTE* s = src;
         int64_t xAcc = st.xAcc;
@@ -76,12 +101,7 @@ inline void WalkRowsScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch
         }
         dst += dstSkip;
         if (y + 1 < height) {
-            src += yWhole;
-            yAcc += st.yFrac;
-            if (yAcc >= 0) {
-                src += srcPitch;
-                yAcc -= st.yDen;
-            }
+            rows.Next(src);
         }
     }
 }
@@ -91,8 +111,7 @@ inline void WalkRowsMirrorScaled(BYTE* dst, const BYTE* src, int dstSkip, int sr
                                  const StretchState& st, Op op)
 {
     const ptrdiff_t xWhole = static_cast<ptrdiff_t>(st.xStep) * static_cast<ptrdiff_t>(S);
-    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * srcPitch;
-    int64_t yAcc = st.yAcc;
+    ScaledRows rows(st, srcPitch);
     for (int y = 0; y < height; ++y) {
         const BYTE* s = src;
         int64_t xAcc = st.xAcc;
@@ -108,12 +127,7 @@ inline void WalkRowsMirrorScaled(BYTE* dst, const BYTE* src, int dstSkip, int sr
         }
         dst += dstSkip;
         if (y + 1 < height) {
-            src += yWhole;
-            yAcc += st.yFrac;
-            if (yAcc >= 0) {
-                src += srcPitch;
-                yAcc -= st.yDen;
-            }
+            rows.Next(src);
         }
     }
 }

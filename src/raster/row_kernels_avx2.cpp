@@ -277,7 +277,7 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
                                  const StretchState& st, const ScaledColumns& columns)
 {
     const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 4;
-    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * srcPitch;
+    ScaledRows rows(st, srcPitch);
     const uintptr_t readLow = static_cast<uintptr_t>(columns.lowest) * 4;
     const uintptr_t readHigh = static_cast<uintptr_t>(columns.highest) * 4 + 4;
     // Whether a destination row shares a byte with what is read from the row at `from`.
@@ -287,7 +287,6 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
     };
     const ScaledGroup* groups = columns.groups.data();
     const size_t count = columns.groups.size();
-    int64_t yAcc = st.yAcc;
     const BYTE* lastSrc = nullptr;
     BYTE* lastDst = nullptr;
     for (int y = 0; y < height; ++y) {
@@ -314,12 +313,7 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
         lastDst = dst;
         dst += rowBytes + dstSkip;
         if (y + 1 < height) {
-            src += yWhole;
-            yAcc += st.yFrac;
-            if (yAcc >= 0) {
-                src += srcPitch;
-                yAcc -= st.yDen;
-            }
+            rows.Next(src);
         }
     }
 }

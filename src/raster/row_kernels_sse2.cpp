@@ -117,8 +117,7 @@ void ScaledRows4(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int widt
     const Columns<Mirror> columns(width, st);
     const ptrdiff_t* at = columns.at.data();
     const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 4;
-    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * srcPitch;
-    int64_t yAcc = st.yAcc;
+    ScaledRows rows(st, srcPitch);
     const BYTE* lastSrc = nullptr;
     BYTE* lastDst = nullptr;
     for (int y = 0; y < height; ++y) {
@@ -142,12 +141,7 @@ void ScaledRows4(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int widt
         lastDst = dst;
         dst += rowBytes + dstSkip;
         if (y + 1 < height) {
-            src += yWhole;
-            yAcc += st.yFrac;
-            if (yAcc >= 0) {
-                src += srcPitch;
-                yAcc -= st.yDen;
-            }
+            rows.Next(src);
         }
     }
 }

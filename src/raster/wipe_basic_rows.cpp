@@ -232,8 +232,7 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
     const BYTE* p =
         m_srcBits + static_cast<ptrdiff_t>(sr.top) * m_srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
     const int64_t room = int64_t{m_src->GetWidth()} - sr.left;
-    const ptrdiff_t yWhole = static_cast<ptrdiff_t>(st.yStep) * m_srcPitch;
-    int64_t yAcc = st.yAcc;
+    raster_detail::ScaledRows rows(st, m_srcPitch);
     for (int y = 0; y < h; ++y, d += m_dstPitch) {
         if (columns.straight) {
             // The row as it stands: the row kernel, with its opaque and clear stretches.
@@ -247,12 +246,7 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
             StretchedRowAvx2<false>(d, p, columns, room, m_dstPitch, m_srcPitch);
         }
         if (y + 1 < h) {
-            p += yWhole;
-            yAcc += st.yFrac;
-            if (yAcc >= 0) {
-                p += m_srcPitch;
-                yAcc -= st.yDen;
-            }
+            rows.Next(p);
         }
     }
     Track(dr.left, dr.top, dr.right, dr.bottom);
