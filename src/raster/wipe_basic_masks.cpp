@@ -194,40 +194,43 @@ inline void DrawOneBlock(const BlockRows& at, int64_t w, int64_t x, int b, bool 
     }
 }
 
+// A row of b-wide blocks copied where shown: eight(k) tests blocks k to k + 7 at once, one(k)
+// block k alone for the row's last blocks.
+template <int B, class Eight, class One>
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan CopyMaskedRowAvx2(const BlockRows& at, int64_t w,
+                                                                                Eight eight, One one)
+{
+    ShownSpan span;
+    const int64_t whole = w / B;
+    int64_t k = 0;
+    for (; k + 8 <= whole; k += 8) {
+        const __m256i shown = eight(k);
+        DrawEightBlocks<B>(at, B * k, shown);
+        span.Add(shown, B * k, B);
+    }
+    for (; k < (w + B - 1) / B; ++k)
+        DrawOneBlock(at, w, B * k, B, one(k), span);
+    return span;
+}
+
 PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row,
                                               const int32_t* part, RandomRun& run)
 {
-    ShownSpan span;
     const int32_t level = DissolveLevel(row);
     const __m256i levels = _mm256_set1_epi32(level);
-    const int64_t whole = w / 4;
-    int64_t k = 0;
-    for (; k + 8 <= whole; k += 8) {
-        const __m256i shown = DissolveShown(run, levels, part + k);
-        DrawEightBlocks<4>(at, 4 * k, shown);
-        span.Add(shown, 4 * k, 4);
-    }
-    for (; k < (w + 3) / 4; ++k)
-        DrawOneBlock(at, w, 4 * k, 4, static_cast<int32_t>(run.Draw() & 255) <= level + part[k], span);
-    return span;
+    return CopyMaskedRowAvx2<4>(
+        at, w, [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(run, levels, part + k); },
+        [&](int64_t k) { return static_cast<int32_t>(run.Draw() & 255) <= level + part[k]; });
 }
 
 PIXEL_SIMD_AVX2 ShownSpan CopyCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                                             const int32_t* dxSquared, RandomRun& run)
 {
-    ShownSpan span;
     const __m256i radii = _mm256_set1_epi32(radius);
     const __m256i rows = _mm256_set1_epi32(dySquared);
-    const int64_t whole = w / 2;
-    int64_t k = 0;
-    for (; k + 8 <= whole; k += 8) {
-        const __m256i shown = CircleShown(run, radii, rows, dxSquared + k);
-        DrawEightBlocks<2>(at, 2 * k, shown);
-        span.Add(shown, 2 * k, 2);
-    }
-    for (; k < (w + 1) / 2; ++k)
-        DrawOneBlock(at, w, 2 * k, 2, WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]), span);
-    return span;
+    return CopyMaskedRowAvx2<2>(
+        at, w, [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(run, radii, rows, dxSquared + k); },
+        [&](int64_t k) { return WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]); });
 }
 
 } // namespace
