@@ -355,12 +355,43 @@ int RevealedColumns(const winapi::Frame& f, const Reference& page, const CMessag
     return x;
 }
 
+// How a mid-reveal frame of a line departs from what it must show: pixels past the soft edge
+// that are not the window without text, soft-edge channels outside the window's and the page's,
+// and pixels off the line that are not the window without text.
+struct RevealFaults {
+    int pastEdge = 0, edge = 0, offLine = 0;
+    bool None() const { return pastEdge == 0 && edge == 0 && offLine == 0; }
+};
+
+RevealFaults CheckMidReveal(const winapi::Frame& f, const Reference& page, const Reference& body,
+                            const CMessageWindow::LineRecord& line)
+{
+    RevealFaults faults;
+    const int top = kWindowY + line.top, bottom = kWindowY + line.bottom;
+    const int revealed = RevealedColumns(f, page, line);
+    faults.pastEdge = CountDifferent(f, body, kWindowX + revealed + 72, top, kWindowX + line.right, bottom);
+    for (int y = top; y < bottom; ++y)
+        for (int x = kWindowX + revealed; x < kWindowX + revealed + 72; ++x) {
+            const size_t i = static_cast<size_t>(y) * 800 + x;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const int v = (f.At(x, y) >> shift) & 0xFF;
+                const int p = (page.pixels[i] >> shift) & 0xFF, b = (body.pixels[i] >> shift) & 0xFF;
+                faults.edge += v < std::min(p, b) - 1 || v > std::max(p, b) + 1;
+            }
+        }
+    Reference rest = body;
+    Skip(&rest, kWindowX + line.left, top, kWindowX + line.right, bottom);
+    faults.offLine = CountDifferent(f, rest, 0, 0, 800, 600);
+    return faults;
+}
+
 // What the test saw, and how the player answers.
 struct Play {
     bool byKey = true;
     int pages = 0;
     bool sawMidReveal = false;
     int revealFrames = 0;
+    int tornLooks = 0; // mid-reveal frames looked past as torn (threaded only)
     int settle = 0;
     bool sawChoice = false;
     bool clicked = false;
@@ -482,11 +513,17 @@ struct MilestoneApp : CGameApp {
                 const CMessageWindow::LineRecord& line = g_play->page2Lines.front();
                 const int revealed = RevealedColumns(shown, g_play->page2Ref, line);
                 if (!g_play->page2Ref.Empty() && revealed > line.left + 48 && revealed < line.right - 72 - 24) {
-                    g_play->sawMidReveal = true;
                     // Composed again: the system menu may have come since the reveal began.
                     g_play->composed &= ComposePage(shown, frame, kPage2, nullptr, &g_play->page2Ref);
                     g_play->composed &= ComposePage(shown, frame, "", nullptr, &g_play->page2Body);
-                    g_play->midReveal = std::move(shown);
+                    // A threaded game's window may present while the game thread is still drawing
+                    // the frame's pieces, so one present can hold rows of two steps: the player
+                    // looks again at the next frames (a few times, to fail below if none holds).
+                    const bool holds = CheckMidReveal(shown, g_play->page2Ref, g_play->page2Body, line).None();
+                    if (holds || !g_play->threaded || ++g_play->tornLooks >= 8) {
+                        g_play->sawMidReveal = true;
+                        g_play->midReveal = std::move(shown);
+                    }
                 }
             }
         }
@@ -673,25 +710,11 @@ TEST(TgsMilestone, AScenarioPlaysToItsChoiceAndBranches)
             // rest of the screen is the window without text.
             EXPECT_TRUE(play.sawMidReveal);
             ASSERT_FALSE(play.page2Lines.empty());
-            const CMessageWindow::LineRecord line = play.page2Lines.front();
-            const int top = kWindowY + line.top, bottom = kWindowY + line.bottom;
-            const int revealed = RevealedColumns(play.midReveal, play.page2Ref, line);
-            EXPECT_EQ(CountDifferent(play.midReveal, play.page2Body, kWindowX + revealed + 72, top, kWindowX + line.right, bottom), 0);
-            // In the soft edge each channel lies between the window's and the page's.
-            int outside = 0;
-            for (int y = top; y < bottom; ++y)
-                for (int x = kWindowX + revealed; x < kWindowX + revealed + 72; ++x) {
-                    const size_t i = static_cast<size_t>(y) * 800 + x;
-                    for (int shift = 0; shift < 24; shift += 8) {
-                        const int v = (play.midReveal.At(x, y) >> shift) & 0xFF;
-                        const int p = (play.page2Ref.pixels[i] >> shift) & 0xFF, b = (play.page2Body.pixels[i] >> shift) & 0xFF;
-                        outside += v < std::min(p, b) - 1 || v > std::max(p, b) + 1;
-                    }
-                }
-            EXPECT_EQ(outside, 0);
-            Reference rest = play.page2Body;
-            Skip(&rest, kWindowX + line.left, top, kWindowX + line.right, bottom);
-            EXPECT_EQ(CountDifferent(play.midReveal, rest, 0, 0, 800, 600), 0);
+            const RevealFaults faults =
+                CheckMidReveal(play.midReveal, play.page2Ref, play.page2Body, play.page2Lines.front());
+            EXPECT_EQ(faults.pastEdge, 0);
+            EXPECT_EQ(faults.edge, 0);
+            EXPECT_EQ(faults.offLine, 0);
             // The choice: page 2's window and the two framed lines from (46, 200), as composed.
             ASSERT_GE(play.choice.width, 800);
             EXPECT_EQ(CountDifferent(play.choice, play.choiceRef, 0, 0, 800, 600), 0);
