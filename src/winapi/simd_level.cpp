@@ -24,6 +24,18 @@ bool MachineHasSsse3()
 #endif
 }
 
+bool MachineHasAvx512Bw()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    // As for AVX2, the compiler's check counts these only where the system saves the registers.
+    static const bool has = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")
+                            && __builtin_cpu_supports("avx512vl");
+    return has;
+#else
+    return false;
+#endif
+}
+
 namespace simd_detail {
 uint8_t g_simdLevel = kUnset;
 

@@ -16,6 +16,9 @@ enum class SimdLevel : uint8_t {
 SimdLevel MachineSimdLevel();
 // Whether the processor has SSSE3: a few SSE-level kernels use its byte shuffles.
 bool MachineHasSsse3();
+// Whether the processor runs the 512-bit registers with byte and word lanes (AVX-512 F, BW and VL)
+// and the system saves them: a few AVX2-level kernels have a wider twin.
+bool MachineHasAvx512Bw();
 
 namespace simd_detail {
 // Unset until the first ask, so kernels used by static initialisers see the machine's level too.
@@ -34,6 +37,8 @@ inline bool UseAvx2() { return ActiveSimdLevel() >= SimdLevel::Avx2; }
 inline bool UseSse2() { return ActiveSimdLevel() >= SimdLevel::Sse2; }
 // The SSE level's byte shuffles, where the processor has them.
 inline bool UseSsse3() { return UseSse2() && MachineHasSsse3(); }
+// The AVX2 level's 512-bit twins, where the processor has them.
+inline bool UseAvx512Bw() { return UseAvx2() && MachineHasAvx512Bw(); }
 
 // Sets the level in use, never above the machine's; answers the level set. Start-up calls it once;
 // tests call it between kernels, never while another thread draws.

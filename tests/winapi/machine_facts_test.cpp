@@ -149,8 +149,10 @@ TEST(MachineFacts, SimdLevelIsForcedNeverAboveTheMachines)
         ScopedSimdLevel plain(SimdLevel::Plain);
         EXPECT_EQ(ActiveSimdLevel(), SimdLevel::Plain);
         EXPECT_FALSE(UseSse2());
+        EXPECT_FALSE(UseAvx512Bw()); // the wide twins follow the level down
         EXPECT_EQ(ForceSimdLevel(SimdLevel::Avx2), machine); // clamped to what runs here
         EXPECT_EQ(UseAvx2(), machine == SimdLevel::Avx2);
+        EXPECT_EQ(UseAvx512Bw(), machine == SimdLevel::Avx2 && MachineHasAvx512Bw());
         ForceSimdLevel(SimdLevel::Plain);
     }
     EXPECT_EQ(ActiveSimdLevel(), before);
