@@ -285,9 +285,9 @@ void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
     if (g_bUseMmx && UseAvx2()) {
         // The background is read where the cell is not opaque, and each pixel written once.
         const LONG skip = static_cast<LONG>(rowBytes);
-        pixel_lib::AlphaOnAlphaOverRowsAvx2(dst, background, src, static_cast<int>(imagePitch - skip),
-                                            static_cast<int>(workPitch - skip), static_cast<int>(picturePitch - skip),
-                                            width, height, 255);
+        (UseAvx512Bw() ? pixel_lib::AlphaOnAlphaOverRowsAvx512 : pixel_lib::AlphaOnAlphaOverRowsAvx2)(
+            dst, background, src, static_cast<int>(imagePitch - skip), static_cast<int>(workPitch - skip),
+            static_cast<int>(picturePitch - skip), width, height, 255);
         image->MarkChanged(drawn);
         return;
     }

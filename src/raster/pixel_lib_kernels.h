@@ -16,6 +16,9 @@ void AlphaOnAlphaRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, 
 // dst and then AlphaOnAlphaRowsAvx2 gives, in one pass. Opaque source groups do not read under.
 void AlphaOnAlphaOverRowsAvx2(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip, int srcSkip,
                               int width, int height, BYTE o);
+// The same sixteen pixels a step, for callers while UseAvx512Bw() holds.
+void AlphaOnAlphaOverRowsAvx512(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip,
+                                int srcSkip, int width, int height, BYTE o);
 // By the factor of mul(o, sA), destination alpha kept: BlendAlphaTableRows32 with row o.
 void BlendByLevelRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                           BYTE o);

@@ -50,7 +50,15 @@ struct TwinCase {
     const char* name;
     Kernel ours, plain;
     bool atFull = true; // opacity 255 served here (else the callers copy instead)
+    bool wide = false;  // a 512-bit twin: run where the processor has it
 };
+
+// Alpha over alpha of s over a copy of d, written to d, by a kernel of the from-another-picture form.
+template <auto OverRows> void OverACopy(BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o)
+{
+    const std::vector<BYTE> under(d, d + size_t(h) * size_t(4 * w + ds));
+    OverRows(d, under.data(), s, ds, ds, ss, w, h, o);
+}
 
 const TwinCase kTwins[] = {
     {"alpha over alpha", pixel_lib::AlphaOnAlphaRowsAvx2,
@@ -58,14 +66,15 @@ const TwinCase kTwins[] = {
          AlphaOnAlphaRows32(d, s, ds, ss, w, h, g_MulTable[o]);
      }},
     // Over pixels read from elsewhere (a copy of the destination), against the blend in place.
-    {"alpha over alpha from another picture",
-     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
-         const std::vector<BYTE> under(d, d + size_t(h) * size_t(4 * w + ds));
-         pixel_lib::AlphaOnAlphaOverRowsAvx2(d, under.data(), s, ds, ds, ss, w, h, o);
-     },
+    {"alpha over alpha from another picture", OverACopy<pixel_lib::AlphaOnAlphaOverRowsAvx2>,
      [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
          AlphaOnAlphaRows32(d, s, ds, ss, w, h, g_MulTable[o]);
      }},
+    {"alpha over alpha from another picture, 512-bit", OverACopy<pixel_lib::AlphaOnAlphaOverRowsAvx512>,
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
+         AlphaOnAlphaRows32(d, s, ds, ss, w, h, g_MulTable[o]);
+     },
+     true, true},
     {"by alpha at a level", pixel_lib::BlendByLevelRowsAvx2,
      [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
          BlendAlphaTableRows32(d, s, ds, ss, w, h, g_MulTable[o]);
@@ -101,6 +110,9 @@ TEST(PixelLibKernels, Avx2TwinsGiveThePlainPixels)
     }
     std::mt19937 rng(49);
     for (const TwinCase& twin : kTwins) {
+        if (twin.wide && !MachineHasAvx512Bw()) {
+            continue;
+        }
         for (int o : {1, 77, 128, 254, 255}) {
             if (o == 255 && !twin.atFull) {
                 continue;
@@ -131,6 +143,9 @@ TEST(PixelLibKernels, Avx2TwinsDrawnAgainOverTheirOwnResultGiveThePlainPixels)
     }
     std::mt19937 rng(8);
     for (const TwinCase& twin : kTwins) {
+        if (twin.wide && !MachineHasAvx512Bw()) {
+            continue;
+        }
         for (int o : {128, 255}) {
             if (o == 255 && !twin.atFull) {
                 continue;
@@ -154,7 +169,7 @@ TEST(PixelLibKernels, Avx2TwinsDrawnAgainOverTheirOwnResultGiveThePlainPixels)
 // Every pair of destination alpha and level through alpha over alpha, in runs long enough for
 // the vector groups: each pair meets the source weight's quotient in the first row (no group of
 // sixteen there is wholly clear or opaque), and again beside opaque pixels in the second; blended
-// in place and from another picture.
+// in place and from another picture (there also sixteen pixels a step, where the processor can).
 TEST(PixelLibKernels, AlphaOverAlphaAtEveryPairOfAlphas)
 {
     if (MachineSimdLevel() < SimdLevel::Avx2) {
@@ -177,6 +192,11 @@ TEST(PixelLibKernels, AlphaOverAlphaAtEveryPairOfAlphas)
         ASSERT_EQ(inPlace.mem, expected.mem) << "in place, destination alpha " << dA;
         pixel_lib::AlphaOnAlphaOverRowsAvx2(apart.First(), dst.First(), src.First(), 0, 0, 0, 256, 2, 255);
         ASSERT_EQ(apart.mem, expected.mem) << "from another picture, destination alpha " << dA;
+        if (MachineHasAvx512Bw()) {
+            Picture wide = dst;
+            pixel_lib::AlphaOnAlphaOverRowsAvx512(wide.First(), dst.First(), src.First(), 0, 0, 0, 256, 2, 255);
+            ASSERT_EQ(wide.mem, expected.mem) << "512-bit, destination alpha " << dA;
+        }
     }
 }
 

@@ -1,0 +1,143 @@
+// The 512-bit twins of our pixel library's row kernels (see pixel_lib_kernels.h): sixteen pixels a
+// step, the last pixels of a row through a lane mask instead of one at a time.
+// GCC 12 starts some 512-bit intrinsics' results from a deliberately undefined register and then
+// reports that register from inside its own header; the header is included here first, quietly.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include <immintrin.h>
+#pragma GCC diagnostic pop
+
+#include "raster/pixel_lib_kernels.h"
+
+#include <cstdint>
+
+#define PIXEL_SIMD_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
+
+namespace pixel_lib {
+namespace {
+
+PIXEL_SIMD_AVX512 inline __m512i Splat16(uint32_t v)
+{
+    return _mm512_set1_epi32(static_cast<int>(v));
+}
+
+// (a * b + 127) / 255 of 16-bit lanes holding bytes, exactly as ((a b + 128) 257) >> 16.
+PIXEL_SIMD_AVX512 inline __m512i MulByte16(__m512i a, __m512i b)
+{
+    const __m512i t = _mm512_add_epi16(_mm512_mullo_epi16(a, b), _mm512_set1_epi16(128));
+    return _mm512_mulhi_epu16(t, _mm512_set1_epi16(257));
+}
+
+// The level of each pixel, mul(level, sA), in 32-bit lanes; sA itself at 255.
+template <bool Whole> PIXEL_SIMD_AVX512 inline __m512i LevelOf16(__m512i s, uint8_t level)
+{
+    const __m512i a = _mm512_srli_epi32(s, 24);
+    return Whole ? a : MulByte16(a, Splat16(level));
+}
+
+// Per colour byte d + floor((s - d) f / 256), the factor f of each pixel in both 16-bit words of
+// its lane; the alpha byte of the result is not meaningful. Even and odd bytes are each worked on
+// in the words they lie in (only the low byte of a word is kept, so the sum is right modulo 256).
+PIXEL_SIMD_AVX512 inline __m512i BlendColourByWords16(__m512i d, __m512i s, __m512i ff)
+{
+    const __m512i even = Splat16(0x00FF00FFu);
+    const __m512i dE = _mm512_and_si512(d, even), sE = _mm512_and_si512(s, even);
+    const __m512i dO = _mm512_srli_epi16(d, 8), sO = _mm512_srli_epi16(s, 8);
+    const __m512i rE = _mm512_add_epi16(dE, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sE, dE), ff), 8));
+    const __m512i rO = _mm512_add_epi16(dO, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sO, dO), ff), 8));
+    // (rE & even) | (rO << 8)
+    return _mm512_ternarylogic_epi32(rE, _mm512_slli_epi16(rO, 8), even, 0xEC);
+}
+
+// The low word of each 32-bit lane in both its words.
+PIXEL_SIMD_AVX512 inline __m512i BothWords(__m512i v)
+{
+    return _mm512_shuffle_epi8(v, _mm512_set4_epi32(0x0D0C0D0C, 0x09080908, 0x05040504, 0x01000100));
+}
+
+// Sixteen pixels s at levels e over d by d's alpha, the rule of the AVX2 kernel (OnAlpha8 there):
+// with rest = (255 - dA) (255 - e), the union alpha is 255 - floor(rest / 255) and the source
+// weight min(255, floor(65025 e / (65025 - rest))), the single-precision quotient truncating to
+// the floor; 0 / 0 (both clear) goes to 255 through the minimum.
+PIXEL_SIMD_AVX512 inline __m512i OnAlpha16(__m512i d, __m512i s, __m512i e)
+{
+    const __m512i full = Splat16(255);
+    const __m512i dA = _mm512_srli_epi32(d, 24);
+    const __m512i rest = _mm512_mullo_epi16(_mm512_sub_epi32(full, dA), _mm512_sub_epi32(full, e));
+    const __m512i den = _mm512_sub_epi32(Splat16(65025), rest);
+    const __m512 q = _mm512_div_ps(_mm512_mul_ps(_mm512_cvtepi32_ps(e), _mm512_set1_ps(65025.0f)),
+                                   _mm512_cvtepi32_ps(den));
+    const __m512i ww = BothWords(_mm512_cvttps_epi32(_mm512_min_ps(q, _mm512_set1_ps(255.0f))));
+    // The factor per word: weight + 1, 0 for 0.
+    const __m512i ff = _mm512_mask_add_epi16(ww, _mm512_test_epi16_mask(ww, ww), ww, _mm512_set1_epi16(1));
+    const __m512i cut = _mm512_srli_epi16(_mm512_mulhi_epu16(rest, _mm512_set1_epi16(-32639)), 7);
+    return _mm512_sub_epi32(_mm512_or_si512(BlendColourByWords16(d, s, ff), Splat16(0xFF000000u)),
+                            _mm512_slli_epi32(cut, 24));
+}
+
+// Levels all 0: a clear pixel of d takes the source's colour (alpha 0), any other is left.
+PIXEL_SIMD_AVX512 inline __m512i ClearOver16(__m512i d, __m512i s)
+{
+    const __mmask16 bare = _mm512_testn_epi32_mask(d, Splat16(0xFF000000u));
+    return _mm512_mask_and_epi32(d, bare, s, Splat16(0x00FFFFFFu));
+}
+
+// Over pixels d that are all opaque: the weight is the level itself and the union opaque.
+PIXEL_SIMD_AVX512 inline __m512i OverOpaque16(__m512i d, __m512i s, __m512i e)
+{
+    const __m512i f = _mm512_mask_add_epi32(e, _mm512_test_epi32_mask(e, e), e, Splat16(1));
+    return _mm512_or_si512(BlendColourByWords16(d, s, BothWords(f)), Splat16(0xFF000000u));
+}
+
+// The pixels of the lanes in `live` of one group; the others are neither read nor written.
+template <bool Whole>
+PIXEL_SIMD_AVX512 inline void OnAlphaOverGroup(BYTE* dst, const BYTE* under, const BYTE* src, __mmask16 live, BYTE o)
+{
+    const __m512i full = Splat16(255);
+    const __m512i s = _mm512_maskz_loadu_epi32(live, src);
+    const __m512i e = LevelOf16<Whole>(s, o);
+    __m512i out;
+    if ((_mm512_cmpeq_epi32_mask(e, full) & live) == live) {
+        out = s; // opaque source pixels are the result: what lies under them is not read
+    } else {
+        const __m512i u = _mm512_maskz_loadu_epi32(live, under);
+        if (_mm512_test_epi32_mask(e, e) == 0) {
+            out = ClearOver16(u, s);
+        } else if ((_mm512_cmpeq_epi32_mask(_mm512_srli_epi32(u, 24), full) & live) == live) {
+            out = OverOpaque16(u, s, e);
+        } else {
+            out = OnAlpha16(u, s, e);
+        }
+    }
+    _mm512_mask_storeu_epi32(dst, live, out);
+}
+
+template <bool Whole>
+PIXEL_SIMD_AVX512 void OnAlphaOverRows16(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip,
+                                         int srcSkip, int width, int height, BYTE o)
+{
+    const int whole = width & ~15, rest = width - whole;
+    const __mmask16 last = static_cast<__mmask16>((1u << rest) - 1);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < whole; x += 16, dst += 64, under += 64, src += 64) {
+            OnAlphaOverGroup<Whole>(dst, under, src, 0xFFFF, o);
+        }
+        if (rest) {
+            OnAlphaOverGroup<Whole>(dst, under, src, last, o);
+        }
+        dst += rest * 4 + dstSkip;
+        under += rest * 4 + underSkip;
+        src += rest * 4 + srcSkip;
+    }
+}
+
+} // namespace
+
+void AlphaOnAlphaOverRowsAvx512(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip,
+                                int srcSkip, int width, int height, BYTE o)
+{
+    (o == 255 ? OnAlphaOverRows16<true> : OnAlphaOverRows16<false>)(dst, under, src, dstSkip, underSkip, srcSkip,
+                                                                     width, height, o);
+}
+
+} // namespace pixel_lib
