@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 #include <numbers>
 
@@ -18,7 +19,9 @@ namespace {
 
 constexpr int kSlots = 4;
 // The columns a frame is drawn in at a time.
-constexpr int32_t kRippleStrip = 128;
+constexpr int32_t kRippleStrip = 256;
+// The rows a frame is drawn in at a time, every strip across them before the next rows.
+constexpr int32_t kRippleBlock = 8;
 RippleTables* g_slots[kSlots] = {};
 
 double DecimalWord(const CEffectArgs& args, size_t i, double fallback)
@@ -162,8 +165,10 @@ template <int kStep> PIXEL_SIMD_AVX2 void OffsetKernelAvx2(const RippleRun& r)
         Sse2Kernel<kStep, false>(r);
         return;
     }
-    const auto* oldAt = reinterpret_cast<const int*>(r.oldBits + static_cast<intptr_t>(r.y) * r.oldPitch) + r.x;
-    const auto* newAt = reinterpret_cast<const int*>(r.newBits + static_cast<intptr_t>(r.y) * r.newPitch) + r.x;
+    const auto* oldAt =
+        reinterpret_cast<const int*>(r.oldBits + static_cast<intptr_t>(r.y) * r.oldPitch) + r.x;
+    const auto* newAt =
+        reinterpret_cast<const int*>(r.newBits + static_cast<intptr_t>(r.y) * r.newPitch) + r.x;
     const uint16_t* quad = r.quad;
     const int32_t* offsets = r.offsets;
     uint32_t* dst = r.dst;
@@ -172,19 +177,96 @@ template <int kStep> PIXEL_SIMD_AVX2 void OffsetKernelAvx2(const RippleRun& r)
     const __m256i colour = Splat(0x00FFFFFFu);
     int32_t i = 0;
     for (; i + 8 <= count; i += 8) {
+        // Offsets widened as they are read and the lane folded into the address: a pixel is
+        // then one table read, one offset read and two pixel reads.
+        const uint16_t* q = quad + kStep * i;
+        const int* o = oldAt + i;
+        const int* n = newAt + i;
         intptr_t at[8];
         for (int k = 0; k < 8; ++k)
-            at[k] = i + k + offsets[quad[kStep * (i + k)]];
-        const __m256i ov = _mm256_setr_epi32(oldAt[at[0]], oldAt[at[1]], oldAt[at[2]], oldAt[at[3]], oldAt[at[4]],
-                                             oldAt[at[5]], oldAt[at[6]], oldAt[at[7]]);
-        const __m256i nv = _mm256_setr_epi32(newAt[at[0]], newAt[at[1]], newAt[at[2]], newAt[at[3]], newAt[at[4]],
-                                             newAt[at[5]], newAt[at[6]], newAt[at[7]]);
-        Store8(reinterpret_cast<uint8_t*>(dst + i), _mm256_and_si256(BlendColourByWords(ov, nv, factor), colour));
+            at[k] = offsets[q[kStep * k]];
+        const __m256i ov = _mm256_setr_epi32(o[at[0]], o[at[1] + 1], o[at[2] + 2], o[at[3] + 3], o[at[4] + 4],
+                                             o[at[5] + 5], o[at[6] + 6], o[at[7] + 7]);
+        const __m256i nv = _mm256_setr_epi32(n[at[0]], n[at[1] + 1], n[at[2] + 2], n[at[3] + 3], n[at[4] + 4],
+                                             n[at[5] + 5], n[at[6] + 6], n[at[7] + 7]);
+        Store8(reinterpret_cast<uint8_t*>(dst + i),
+               _mm256_and_si256(BlendColourByWords(ov, nv, factor), colour));
     }
     for (; i < count; ++i) {
         const intptr_t from = i + offsets[quad[kStep * i]];
         dst[i] = Mix(static_cast<uint32_t>(oldAt[from]), static_cast<uint32_t>(newAt[from]),
                      static_cast<uint32_t>(r.opacity));
+    }
+}
+
+// Reflect of eight positions: last is size - 1, far is 2 × size - 1.
+PIXEL_SIMD_AVX2 inline __m256i Reflect8(__m256i v, __m256i last, __m256i far)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    __m256i r = _mm256_blendv_epi8(v, _mm256_sub_epi32(far, v), _mm256_cmpgt_epi32(v, last));
+    r = _mm256_blendv_epi8(r, _mm256_sub_epi32(zero, v), _mm256_cmpgt_epi32(zero, v));
+    return _mm256_min_epi32(_mm256_max_epi32(r, zero), last);
+}
+
+// The border runs eight pixels a step: the positions mirrored in vectors, the pixels read one by one.
+// Needs pitches of whole pixels whose picture spans fit 32-bit indices; else the SSE2 kernel.
+template <int kStep> PIXEL_SIMD_AVX2 void BorderKernelAvx2(const RippleRun& r)
+{
+    using namespace pixel_simd_avx2;
+    const int32_t oldAcross = r.oldPitch / 4, newAcross = r.newPitch / 4;
+    const int64_t widest = std::max(std::abs(int64_t{oldAcross}), std::abs(int64_t{newAcross}));
+    if (r.oldPitch % 4 != 0 || r.newPitch % 4 != 0 || int64_t{r.height} * widest + r.width > INT32_MAX) {
+        Sse2Kernel<kStep, true>(r);
+        return;
+    }
+    const int* oldBits = reinterpret_cast<const int*>(r.oldBits);
+    const int* newBits = reinterpret_cast<const int*>(r.newBits);
+    const uint16_t* quad = r.quad;
+    const uint16_t* displacement = r.displacement;
+    const __m256i lastX = Splat(static_cast<uint32_t>(r.width - 1)),
+                  farX = Splat(static_cast<uint32_t>(2 * r.width - 1));
+    const __m256i lastY = Splat(static_cast<uint32_t>(r.height - 1)),
+                  farY = Splat(static_cast<uint32_t>(2 * r.height - 1));
+    const __m256i oldRow = Splat(static_cast<uint32_t>(oldAcross)),
+                  newRow = Splat(static_cast<uint32_t>(newAcross));
+    const __m256i y = Splat(static_cast<uint32_t>(r.y));
+    const __m256i factor = Splat(static_cast<uint32_t>(r.opacity) * 0x10001u);
+    const __m256i colour = Splat(0x00FFFFFFu);
+    __m256i column =
+        _mm256_add_epi32(Splat(static_cast<uint32_t>(r.x)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    int32_t i = 0;
+    for (; i + 8 <= r.count; i += 8) {
+        const __m256i d =
+            _mm256_setr_epi32(displacement[quad[kStep * i]], displacement[quad[kStep * (i + 1)]],
+                              displacement[quad[kStep * (i + 2)]], displacement[quad[kStep * (i + 3)]],
+                              displacement[quad[kStep * (i + 4)]], displacement[quad[kStep * (i + 5)]],
+                              displacement[quad[kStep * (i + 6)]], displacement[quad[kStep * (i + 7)]]);
+        const __m256i dx = _mm256_srai_epi32(_mm256_slli_epi32(d, 16), 24);
+        const __m256i dy = _mm256_srai_epi32(_mm256_slli_epi32(d, 24), 24);
+        const __m256i sx =
+            Reflect8(kStep > 0 ? _mm256_sub_epi32(column, dx) : _mm256_add_epi32(column, dx), lastX, farX);
+        const __m256i sy = Reflect8(_mm256_add_epi32(y, dy), lastY, farY);
+        // Single reads: gathers were measured slower.
+        alignas(32) int32_t oldAt[8], newAt[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(oldAt),
+                           _mm256_add_epi32(_mm256_mullo_epi32(sy, oldRow), sx));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(newAt),
+                           _mm256_add_epi32(_mm256_mullo_epi32(sy, newRow), sx));
+        const __m256i ov =
+            _mm256_setr_epi32(oldBits[oldAt[0]], oldBits[oldAt[1]], oldBits[oldAt[2]], oldBits[oldAt[3]],
+                              oldBits[oldAt[4]], oldBits[oldAt[5]], oldBits[oldAt[6]], oldBits[oldAt[7]]);
+        const __m256i nv =
+            _mm256_setr_epi32(newBits[newAt[0]], newBits[newAt[1]], newBits[newAt[2]], newBits[newAt[3]],
+                              newBits[newAt[4]], newBits[newAt[5]], newBits[newAt[6]], newBits[newAt[7]]);
+        Store8(reinterpret_cast<uint8_t*>(r.dst + i),
+               _mm256_and_si256(BlendColourByWords(ov, nv, factor), colour));
+        column = _mm256_add_epi32(column, Splat(8));
+    }
+    for (; i < r.count; ++i) {
+        int32_t sx = 0, sy = 0;
+        Source<kStep, true>(r, i, &sx, &sy);
+        r.dst[i] = Mix(Read(r.oldBits, r.oldPitch, sx, sy), Read(r.newBits, r.newPitch, sx, sy),
+                       static_cast<uint32_t>(r.opacity));
     }
 }
 
@@ -325,7 +407,7 @@ RippleKernels RippleSse2Kernels()
 
 RippleKernels RippleAvx2Kernels()
 {
-    return {&OffsetKernelAvx2<1>, &OffsetKernelAvx2<-1>, &Sse2Kernel<1, true>, &Sse2Kernel<-1, true>};
+    return {&OffsetKernelAvx2<1>, &OffsetKernelAvx2<-1>, &BorderKernelAvx2<1>, &BorderKernelAvx2<-1>};
 }
 
 RippleKernels RippleActiveKernels()
@@ -438,7 +520,8 @@ int CRippleFilter::Draw(const FilterJob& job)
         const int32_t entries = m_rings * 32, across = run.oldPitch / 4;
         if (m_offsetsRow != m_row || m_offsetsPitch != run.oldPitch) {
             for (int32_t e = 0; e < entries; ++e) {
-                const int32_t dx = static_cast<int8_t>(m_row[e] >> 8), dy = static_cast<int8_t>(m_row[e] & 0xFF);
+                const int32_t dx = static_cast<int8_t>(m_row[e] >> 8),
+                              dy = static_cast<int8_t>(m_row[e] & 0xFF);
                 m_offsets[static_cast<size_t>(e)] = dy * across - dx;
                 m_offsets[static_cast<size_t>(entries + e)] = dy * across + dx;
             }
@@ -451,39 +534,49 @@ int CRippleFilter::Draw(const FilterJob& job)
     int32_t cuts[5] = {left, right, std::clamp(m_margin, left, right),
                        std::clamp(m_width - m_margin, left, right), std::clamp(m_centreX, left, right)};
     std::sort(cuts, cuts + 5);
-    // Worked in strips of columns from top to bottom: the rows a strip's shifted reads reach stay
-    // in the nearest cache while its rows are drawn (whole rows spilled it at 1080p).
-    for (int32_t stripLeft = left; stripLeft < right; stripLeft += kRippleStrip) {
-        const int32_t stripRight = std::min(right, stripLeft + kRippleStrip);
-        for (int32_t y = a.y; y < a.y + a.height; ++y) {
-            const int32_t qr = y < m_centreY ? m_centreY - y - 1 : y - m_centreY;
-            const uint16_t* quadRow = t.quadrant.data() + static_cast<size_t>(qr) * t.quadrantWidth;
-            const bool borderRow = y < m_margin || y >= m_height - m_margin;
-            uint32_t* dstRow = reinterpret_cast<uint32_t*>(a.dst->GetRowAddress(a.dy + (y - a.y))) + a.dx - a.x;
-            run.y = y;
-            // The row the next rows first reach, asked for ahead: the shifted reads wander too
-            // much for the hardware to see a stream.
-            if (const int32_t ahead = y + m_margin + 2; ahead < m_height)
-                for (int32_t x = stripLeft; x < stripRight; x += 16) {
-                    _mm_prefetch(reinterpret_cast<const char*>(run.oldBits + intptr_t(ahead) * run.oldPitch) + x * 4,
-                                 _MM_HINT_T0);
-                    _mm_prefetch(reinterpret_cast<const char*>(run.newBits + intptr_t(ahead) * run.newPitch) + x * 4,
-                                 _MM_HINT_T0);
-                }
-            for (int k = 0; k + 1 < 5; ++k) {
-                const int32_t from = std::max(cuts[k], stripLeft), to = std::min(cuts[k + 1], stripRight);
-                if (from >= to)
-                    continue;
-                const bool border = borderRow || from < m_margin || from >= m_width - m_margin;
-                const bool forward = from >= m_centreX;
-                run.dst = dstRow + from;
-                run.x = from;
-                run.count = to - from;
-                run.quad = quadRow + (forward ? from - m_centreX : m_centreX - from - 1);
-                run.offsets = offsets == nullptr ? nullptr : offsets + (forward ? 0 : m_rings * 32);
-                const RippleKernel kernel = forward ? (border ? kernels.borderForward : kernels.forward)
+    // Worked in blocks of a few rows, each block in strips of columns: the rows a strip's shifted
+    // reads reach stay in the nearest caches (whole rows spilled them at 1080p), and the next
+    // block finds most of its rows still there (strips the height of the picture did not).
+    for (int32_t blockTop = a.y; blockTop < a.y + a.height; blockTop += kRippleBlock) {
+        const int32_t blockBottom = std::min(a.y + a.height, blockTop + kRippleBlock);
+        for (int32_t stripLeft = left; stripLeft < right; stripLeft += kRippleStrip) {
+            const int32_t stripRight = std::min(right, stripLeft + kRippleStrip);
+            for (int32_t y = blockTop; y < blockBottom; ++y) {
+                const int32_t qr = y < m_centreY ? m_centreY - y - 1 : y - m_centreY;
+                const uint16_t* quadRow = t.quadrant.data() + static_cast<size_t>(qr) * t.quadrantWidth;
+                const bool borderRow = y < m_margin || y >= m_height - m_margin;
+                uint32_t* dstRow =
+                    reinterpret_cast<uint32_t*>(a.dst->GetRowAddress(a.dy + (y - a.y))) + a.dx - a.x;
+                run.y = y;
+                // The row the next rows first reach, asked for ahead: the shifted reads wander too
+                // much for the hardware to see a stream.
+                if (const int32_t ahead = y + m_margin + 2; ahead < m_height)
+                    for (int32_t x = stripLeft; x < stripRight; x += 16) {
+                        _mm_prefetch(
+                            reinterpret_cast<const char*>(run.oldBits + intptr_t(ahead) * run.oldPitch) +
+                                x * 4,
+                            _MM_HINT_T0);
+                        _mm_prefetch(
+                            reinterpret_cast<const char*>(run.newBits + intptr_t(ahead) * run.newPitch) +
+                                x * 4,
+                            _MM_HINT_T0);
+                    }
+                for (int k = 0; k + 1 < 5; ++k) {
+                    const int32_t from = std::max(cuts[k], stripLeft), to = std::min(cuts[k + 1], stripRight);
+                    if (from >= to)
+                        continue;
+                    const bool border = borderRow || from < m_margin || from >= m_width - m_margin;
+                    const bool forward = from >= m_centreX;
+                    run.dst = dstRow + from;
+                    run.x = from;
+                    run.count = to - from;
+                    run.quad = quadRow + (forward ? from - m_centreX : m_centreX - from - 1);
+                    run.offsets = offsets == nullptr ? nullptr : offsets + (forward ? 0 : m_rings * 32);
+                    const RippleKernel kernel = forward
+                                                    ? (border ? kernels.borderForward : kernels.forward)
                                                     : (border ? kernels.borderMirrored : kernels.mirrored);
-                kernel(run);
+                    kernel(run);
+                }
             }
         }
     }

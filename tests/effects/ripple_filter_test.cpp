@@ -296,7 +296,9 @@ TEST(Ripple, KernelsOfEverySimdLevelEqualThePlainOnes)
         for (int32_t inner : widths) {
             // Two columns and rows of margin round the inner runs, whose shifts stay within 2.
             const int32_t width = inner + 4, height = 9;
-            std::vector<uint32_t> old(size_t(width) * height), fresh(old.size());
+            // The new picture's rows lie further apart, so each picture's pitch must be its own.
+            const int32_t freshAcross = width + 3;
+            std::vector<uint32_t> old(size_t(width) * height), fresh(size_t(freshAcross) * height);
             for (auto& p : old)
                 p = random();
             for (auto& p : fresh)
@@ -320,7 +322,8 @@ TEST(Ripple, KernelsOfEverySimdLevelEqualThePlainOnes)
                         std::vector<uint32_t> a(static_cast<size_t>(count)), b(static_cast<size_t>(count));
                         run.oldBits = reinterpret_cast<const uint8_t*>(old.data());
                         run.newBits = reinterpret_cast<const uint8_t*>(fresh.data());
-                        run.oldPitch = run.newPitch = width * 4;
+                        run.oldPitch = width * 4;
+                        run.newPitch = withOffsets ? width * 4 : freshAcross * 4;
                         run.quad = forward ? quad.data() : quad.data() + count;
                         run.displacement = displacement.data();
                         run.offsets = withOffsets && !border ? offsets.data() : nullptr;
