@@ -80,13 +80,6 @@ CCellSheet::~CCellSheet()
     NotifyObjectDestroyed(this);
 }
 
-CImage* CCellSheet::GetPicture() const
-{
-    if (m_borrowed)
-        return m_borrowed;
-    return m_own.IsEmpty() ? nullptr : const_cast<CImage*>(&m_own);
-}
-
 int CCellSheet::LoadImage(const char* file, LONG cellWidth, LONG cellHeight, CSprite* record, CImage* direct, LONG x,
                           LONG y, uint8_t flag, int32_t mode, bool ownWork, bool paletteVariant, DWORD fill)
 {

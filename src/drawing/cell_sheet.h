@@ -54,7 +54,10 @@ public:
     void SetAnimation(int32_t cells, uint32_t frameTime, uint8_t playMode, uint8_t drawMode, int32_t endAction);
 
     // The borrowed picture when set, else the own one (null when neither has pixels).
-    CImage* GetPicture() const;
+    CImage* GetPicture() const
+    {
+        return m_borrowed ? m_borrowed : m_own.IsEmpty() ? nullptr : const_cast<CImage*>(&m_own);
+    }
     CImage* GetSource() const { return m_source; }
     CImage* GetWorkImage() const { return m_work.get(); }
     LONG GetCellWidth() const { return m_cellWidth; }
