@@ -299,11 +299,3 @@ void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
     }
     image->MarkChanged(drawn);
 }
-
-void CCellSheet::RedrawUsers(const RECT& rect) const
-{
-    for (CDrawable* user : m_users) {
-        RECT r = rect;
-        user->InvalidateLocalRect(&r);
-    }
-}
