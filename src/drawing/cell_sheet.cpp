@@ -80,13 +80,6 @@ CCellSheet::~CCellSheet()
     NotifyObjectDestroyed(this);
 }
 
-CImage* CCellSheet::GetPicture() const
-{
-    if (m_borrowed)
-        return m_borrowed;
-    return m_own.IsEmpty() ? nullptr : const_cast<CImage*>(&m_own);
-}
-
 int CCellSheet::LoadImage(const char* file, LONG cellWidth, LONG cellHeight, CSprite* record, CImage* direct, LONG x,
                           LONG y, uint8_t flag, int32_t mode, bool ownWork, bool paletteVariant, DWORD fill)
 {
@@ -305,12 +298,4 @@ void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
         src += static_cast<ptrdiff_t>(rows) * picturePitch;
     }
     image->MarkChanged(drawn);
-}
-
-void CCellSheet::RedrawUsers(const RECT& rect) const
-{
-    for (CDrawable* user : m_users) {
-        RECT r = rect;
-        user->InvalidateLocalRect(&r);
-    }
 }

@@ -4,6 +4,7 @@
 // and redraw when a cell changes. The cell-animation tasks play it.
 #pragma once
 
+#include "drawing/drawable.h"
 #include "raster/image.h"
 #include "winapi/base.h"
 
@@ -11,7 +12,6 @@
 #include <deque>
 #include <memory>
 
-class CDrawable;
 class CSprite;
 
 // An origin x of this value takes the origin from the sheet picture's placement.
@@ -54,7 +54,10 @@ public:
     void SetAnimation(int32_t cells, uint32_t frameTime, uint8_t playMode, uint8_t drawMode, int32_t endAction);
 
     // The borrowed picture when set, else the own one (null when neither has pixels).
-    CImage* GetPicture() const;
+    CImage* GetPicture() const
+    {
+        return m_borrowed ? m_borrowed : m_own.IsEmpty() ? nullptr : const_cast<CImage*>(&m_own);
+    }
     CImage* GetSource() const { return m_source; }
     CImage* GetWorkImage() const { return m_work.get(); }
     LONG GetCellWidth() const { return m_cellWidth; }
@@ -89,8 +92,15 @@ public:
     // 255) at the position in image: the same pixels, written once where the background and the
     // cell cover the same rectangle of image and share no memory with it.
     void RestoreAndBlendCell(CImage* image, const RECT& cell) const;
-    // Asks each user to redraw rect (in the source image's coordinates).
-    void RedrawUsers(const RECT& rect) const;
+    // Asks each user to redraw rect (in the source image's coordinates). Inline: every cell
+    // change sends it.
+    void RedrawUsers(const RECT& rect) const
+    {
+        for (CDrawable* user : m_users) {
+            RECT r = rect;
+            user->InvalidateLocalRect(&r);
+        }
+    }
 
 private:
     CImage m_own;

@@ -369,22 +369,6 @@ int CScene::InvalidateAll()
     return 0;
 }
 
-int CScene::InvalidateRect(const RECT* rect)
-{
-    if (!m_target) {
-        return 0;
-    }
-    RECT r{0, 0, m_target->GetWidth(), m_target->GetHeight()};
-    if (rect) {
-        RECT bounds = r;
-        if (!IntersectRects(&r, *rect, bounds)) {
-            return 0;
-        }
-    }
-    m_region.AddRect(r);
-    return 1;
-}
-
 bool CScene::InvalidateClippedRect(RECT* rect)
 {
     if (!m_target) {

@@ -87,7 +87,20 @@ public:
     int InvalidateAll();
     // 0 without target or for a rectangle wholly outside; else its clipped copy (null: the
     // target) joins the region, 1.
-    int InvalidateRect(const RECT* rect);
+    int InvalidateRect(const RECT* rect)
+    {
+        // Inline: a sprite's redraw notice (a cell animation sends one every frame) lands here.
+        if (!m_target) {
+            return 0;
+        }
+        const RECT bounds{0, 0, m_target->GetWidth(), m_target->GetHeight()};
+        RECT r = bounds;
+        if (rect && !IntersectRects(&r, *rect, bounds)) {
+            return 0;
+        }
+        m_region.AddRect(r);
+        return 1;
+    }
     // False without target; else rect is cut to the target in place and added when not empty.
     bool InvalidateClippedRect(RECT* rect);
     // Every drawable clean, the region empty.

@@ -1,6 +1,7 @@
 #include "drawing/sprite.h"
 
 #include "drawing/draw_list.h"
+#include "drawing/scene.h"
 #include "raster/blend_mode_ops.h"
 #include "raster/compose_ops.h"
 #include "raster/image.h"
@@ -537,13 +538,17 @@ bool CSprite::InvalidateLocalRect(RECT* rect)
         SetDirty(true);
         return true;
     }
-    if (!GetOwnerList()) {
+    const CDrawList* list = GetOwnerList();
+    if (!list) {
         return false;
     }
     const int64_t dx = static_cast<int64_t>(m_screen.left) - m_src.left;
     const int64_t dy = static_cast<int64_t>(m_screen.top) - m_src.top;
     *rect = MovedRect(cut, dx, dy);
-    GetOwnerList()->InvalidateRect(rect);
+    // Straight to the scene: a cell animation sends this notice every frame.
+    if (CScene* scene = list->GetScene()) {
+        scene->InvalidateRect(rect);
+    }
     return rect->left < rect->right && rect->top < rect->bottom;
 }
 

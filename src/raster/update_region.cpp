@@ -347,7 +347,7 @@ void CUpdateRegion::RecomputeBounds()
     m_boundsValid = 1;
 }
 
-void CUpdateRegion::AddRect(const RECT& rect)
+void CUpdateRegion::AddUncovered(const RECT& rect)
 {
     if (IsEmpty(rect)) {
         return;

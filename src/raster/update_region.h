@@ -67,8 +67,18 @@ public:
     void Reset();
     // Every node back to the pool; the fields are left as they were.
     void ReleaseAll();
-    // Adds a changed rectangle (empty ones are ignored).
-    void AddRect(const RECT& rect);
+    // Adds a changed rectangle (empty ones are ignored). Inline for the common repeat: a rectangle
+    // inside the node last touched (a cell redrawn in place, frame after frame) is already covered,
+    // so nothing changes and the call returns at once.
+    void AddRect(const RECT& rect)
+    {
+        const RectNode* last = m_cursor;
+        if (last && m_boundsValid && last->rect.left <= rect.left && last->rect.top <= rect.top
+            && rect.right <= last->rect.right && rect.bottom <= last->rect.bottom) {
+            return;
+        }
+        AddUncovered(rect);
+    }
     // True when inserted or merged, false for an empty rectangle. rect must overlap nothing.
     bool InsertRect(const RECT& rect);
     // Unlinks one node and returns it to the pool.
@@ -86,6 +96,8 @@ public:
     bool BoundsValid() const { return m_boundsValid != 0; }
 
 private:
+    // AddRect past its covered-by-the-last-node check.
+    void AddUncovered(const RECT& rect);
     RectNode* NewNode(const RECT& rect);
     void LinkBefore(RectNode* node, RectNode* next);
     // One step of the joining pass at node a: true when the list changed in a way that restarts

@@ -353,6 +353,12 @@ TEST_F(SpriteTest, ImagesPositionsAndTheEdgesOfTheRange)
     RECT local{0, 0, 2, 2};
     EXPECT_TRUE(sprite.InvalidateLocalRect(&local));
     EXPECT_TRUE(SameRect(local, RECT{2, 2, 4, 4}));
+    // The notice reaches the scene's region; the same one again adds nothing.
+    ASSERT_EQ(scene.GetRegion().Count(), 1);
+    EXPECT_TRUE(SameRect(scene.GetRegion().Head()->rect, RECT{2, 2, 4, 4}));
+    local = RECT{0, 0, 2, 2};
+    EXPECT_TRUE(sprite.InvalidateLocalRect(&local));
+    EXPECT_EQ(scene.GetRegion().Count(), 1);
     RECT far{40, 40, 50, 50};
     EXPECT_FALSE(sprite.InvalidateLocalRect(&far));
 }

@@ -110,6 +110,50 @@ TEST(UpdateRegion, ContainedRectLeavesBoundsAndResetClears)
     EXPECT_TRUE(Same(region.Bounds(), RECT{30, 31, 32, 33}));
 }
 
+TEST(UpdateRegion, CoveredRectKeepsListBoundsAndLaterAdds)
+{
+    // A rectangle inside a kept node adds nothing, whether that node was touched last or not, and
+    // the adds after it land as they would have without it.
+    struct Case {
+        const char* name;
+        std::vector<RECT> before;
+        RECT covered;
+        RECT after;
+    } cases[] = {
+        {"inside the last added", {{0, 0, 10, 10}}, {2, 2, 8, 8}, {10, 0, 20, 10}},
+        {"equal to the last added", {{4, 4, 9, 9}}, {4, 4, 9, 9}, {0, 0, 6, 6}},
+        {"inside an earlier node", {{0, 0, 10, 10}, {20, 20, 30, 30}}, {1, 1, 3, 3}, {5, 5, 25, 25}},
+        {"inside a piece of a cut", {{0, 0, 10, 10}, {5, 5, 15, 15}}, {0, 5, 5, 10}, {0, 10, 5, 12}},
+        {"touching the edge from outside", {{0, 0, 10, 10}}, {10, 0, 12, 10}, {0, 10, 12, 11}},
+        {"one pixel past the corner", {{0, 0, 10, 10}}, {5, 5, 11, 11}, {20, 0, 21, 1}},
+    };
+    for (const Case& c : cases) {
+        CUpdateRegion with, without;
+        std::vector<bool> covered(kGrid * kGrid, false);
+        auto add = [&](const RECT& r) {
+            for (int y = r.top; y < r.bottom; ++y) {
+                for (int x = r.left; x < r.right; ++x) {
+                    covered[y * kGrid + x] = true;
+                }
+            }
+        };
+        for (const RECT& r : c.before) {
+            with.AddRect(r);
+            without.AddRect(r);
+            add(r);
+        }
+        with.AddRect(c.covered);
+        add(c.covered);
+        ASSERT_NO_FATAL_FAILURE(ExpectValid(with, covered)) << c.name;
+        with.AddRect(c.after);
+        without.AddRect(c.after);
+        without.AddRect(c.covered);
+        add(c.after);
+        ASSERT_NO_FATAL_FAILURE(ExpectValid(with, covered)) << c.name;
+        EXPECT_TRUE(Same(with.Bounds(), without.Bounds())) << c.name;
+    }
+}
+
 TEST(UpdateRegion, OptimizeMergesStackedRects)
 {
     CUpdateRegion region;
