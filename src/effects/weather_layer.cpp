@@ -1,0 +1,234 @@
+#include "effects/weather_layer.h"
+
+#include <algorithm>
+
+#include "drawing/draw_list.h"
+#include "drawing/scene.h"
+#include "raster/image.h"
+#include "raster/sprite_rows.h"
+#include "raster/update_region.h"
+
+namespace {
+
+bool Shown(const CDrawable& d)
+{
+    return d.IsVisible() && d.GetAlpha() != 0;
+}
+
+} // namespace
+
+void CWeatherLayer::InvalidateParticle(const CDrawable& member)
+{
+    CDrawList* list = GetOwnerList();
+    CScene* scene = list != nullptr ? list->GetScene() : nullptr;
+    if (scene != nullptr && Shown(member))
+        scene->InvalidateScattered(*member.GetScreenRectPtr());
+}
+
+void CWeatherLayer::Moved()
+{
+    RECT bounds{0, 0, 0, 0};
+    bool any = false;
+    for (const CDrawable* member : m_members) {
+        const RECT& r = *member->GetScreenRectPtr();
+        if (!Shown(*member) || r.left >= r.right || r.top >= r.bottom)
+            continue;
+        if (!any) {
+            bounds = r;
+            any = true;
+            continue;
+        }
+        bounds.left = std::min(bounds.left, r.left);
+        bounds.top = std::min(bounds.top, r.top);
+        bounds.right = std::max(bounds.right, r.right);
+        bounds.bottom = std::max(bounds.bottom, r.bottom);
+    }
+    m_bounds = bounds;
+    m_indexed = false;
+}
+
+int CWeatherLayer::SetAlpha(BYTE alpha)
+{
+    if (alpha != m_alpha) {
+        m_alpha = alpha;
+        SetDirty(true);
+    }
+    return 0;
+}
+
+bool CWeatherLayer::InvalidateLocalRect(RECT* rect)
+{
+    const RECT shown{0, 0, GetWidth(), GetHeight()};
+    if (GetOwnerList() == nullptr || !IntersectRects(rect, *rect, shown))
+        return false;
+    *rect = MovedRect(*rect, m_bounds.left, m_bounds.top);
+    return GetOwnerList()->InvalidateRect(rect) != 0;
+}
+
+bool CWeatherLayer::HitTest(LONG x, LONG y, bool exact)
+{
+    // The frontmost member first.
+    for (auto it = m_members.rbegin(); it != m_members.rend(); ++it)
+        if (Shown(**it) && (*it)->HitTest(x, y, exact))
+            return true;
+    return false;
+}
+
+bool CWeatherLayer::Intersects(CDrawable* other)
+{
+    if (other == nullptr)
+        return false;
+    RECT o;
+    other->GetScreenRect(&o);
+    return IntersectRects(nullptr, o, m_bounds);
+}
+
+RECT* CWeatherLayer::GetScreenRect(RECT* out) const
+{
+    if (out != nullptr)
+        *out = m_bounds;
+    return out;
+}
+
+int CWeatherLayer::Draw(CImage* target, RECT* outRect)
+{
+    if (target == nullptr)
+        return 1;
+    if (!IsVisible() || m_alpha == 0)
+        return 0;
+    for (CDrawable* member : m_members)
+        if (Shown(*member))
+            member->Draw(target, nullptr);
+    ReportDrawn(target, m_bounds, outRect);
+    return 0;
+}
+
+void CWeatherLayer::MakeIndex(const CImage& target)
+{
+    const LONG width = target.GetWidth(), height = target.GetHeight();
+    m_columns = width > 0 ? (width + kCellWidth - 1) / kCellWidth : 0;
+    const LONG rows = height > 0 ? (height + kCellRows - 1) / kCellRows : 0;
+    const auto cells = static_cast<size_t>(m_columns) * static_cast<size_t>(rows);
+    m_cellStarts.assign(cells + 1, 0);
+    // The cells a member reaches, as [first column, last column] x [first row, last row].
+    const auto cellsOf = [&](const CDrawable& member, RECT& span) {
+        RECT r;
+        if (!Shown(member) || !IntersectRects(&r, *member.GetScreenRectPtr(), RECT{0, 0, width, height}))
+            return false;
+        span = RECT{r.left / kCellWidth, r.top / kCellRows, (r.right - 1) / kCellWidth, (r.bottom - 1) / kCellRows};
+        return true;
+    };
+    const auto forCells = [&](const RECT& span, auto&& each) {
+        for (LONG row = span.top; row <= span.bottom; ++row)
+            for (LONG column = span.left; column <= span.right; ++column)
+                each(static_cast<size_t>(row) * static_cast<size_t>(m_columns) + static_cast<size_t>(column));
+    };
+    RECT span;
+    for (const CDrawable* member : m_members)
+        if (cellsOf(*member, span))
+            forCells(span, [&](size_t cell) { ++m_cellStarts[cell + 1]; });
+    for (size_t c = 1; c <= cells; ++c)
+        m_cellStarts[c] += m_cellStarts[c - 1];
+    m_celled.resize(m_cellStarts[cells]);
+    // Filled in member order, so each cell's list is in drawing order. The starts move to the
+    // ends while filling and are moved back after.
+    for (uint32_t i = 0; i < m_members.size(); ++i)
+        if (cellsOf(*m_members[i], span))
+            forCells(span, [&](size_t cell) { m_celled[m_cellStarts[cell]++] = i; });
+    for (size_t c = cells; c > 0; --c)
+        m_cellStarts[c] = m_cellStarts[c - 1];
+    m_cellStarts[0] = 0;
+    // Plans over the whole target for the members in some cell.
+    m_plans.resize(m_members.size());
+    const RECT whole{0, 0, width, height};
+    for (size_t i = 0; i < m_members.size(); ++i) {
+        m_plans[i] = DrawPlan{};
+        if (m_members[i]->GetKind() == kDrawableSprite && cellsOf(*m_members[i], span))
+            m_members[i]->PlanRegion(&target, whole, m_plans[i]);
+    }
+    m_indexTarget = &target;
+    m_indexBits = target.GetBits();
+    m_indexed = true;
+}
+
+void CWeatherLayer::DrawMember(CDrawable& member, CImage* target, const RECT& rect)
+{
+    if (!Shown(member) || !IntersectRects(nullptr, *member.GetScreenRectPtr(), rect))
+        return;
+    // As the scene draws a drawable alone: through its plan where its kind makes one (a sprite
+    // blending by its alpha then goes straight to the rows).
+    DrawPlan plan;
+    if (member.PlanRegion(target, rect, plan))
+        member.DrawPlannedRows(target, plan, rect.top, rect.bottom);
+    else
+        member.DrawRegion(target, rect);
+}
+
+void CWeatherLayer::DrawRegion(CImage* target, const RECT& rect)
+{
+    RECT r;
+    if (target == nullptr || !IntersectRects(&r, rect, RECT{0, 0, target->GetWidth(), target->GetHeight()}))
+        return;
+    // A piece of a tile row lies in one row of cells: only the members reaching its cells are
+    // looked at. Taller rectangles walk every member.
+    if (r.top / kCellRows != (r.bottom - 1) / kCellRows) {
+        for (CDrawable* member : m_members)
+            DrawMember(*member, target, rect);
+        return;
+    }
+    if (!m_indexed || m_indexTarget != target || m_indexBits != target->GetBits())
+        MakeIndex(*target);
+    const size_t row = static_cast<size_t>(r.top / kCellRows) * static_cast<size_t>(m_columns);
+    const auto first = static_cast<size_t>(r.left / kCellWidth), last = static_cast<size_t>((r.right - 1) / kCellWidth);
+    RECT drawn{0, 0, 0, 0};
+    if (first == last) {
+        for (uint32_t i = m_cellStarts[row + first]; i < m_cellStarts[row + first + 1]; ++i)
+            DrawIndexed(m_celled[i], target, r, drawn);
+        if (drawn.left < drawn.right)
+            target->MarkChanged(drawn);
+        return;
+    }
+    // Several cells: their members once each, in drawing order.
+    m_hits.clear();
+    for (size_t c = row + first; c <= row + last; ++c)
+        m_hits.insert(m_hits.end(), m_celled.begin() + m_cellStarts[c], m_celled.begin() + m_cellStarts[c + 1]);
+    std::sort(m_hits.begin(), m_hits.end());
+    m_hits.erase(std::unique(m_hits.begin(), m_hits.end()), m_hits.end());
+    for (uint32_t i : m_hits)
+        DrawIndexed(i, target, r, drawn);
+    if (drawn.left < drawn.right)
+        target->MarkChanged(drawn);
+}
+
+void CWeatherLayer::DrawIndexed(uint32_t i, CImage* target, const RECT& rect, RECT& drawn)
+{
+    const DrawPlan& plan = m_plans[i];
+    if (plan.dst == nullptr) {
+        DrawMember(*m_members[i], target, rect);
+        return;
+    }
+    RECT a;
+    if (!IntersectRects(&a, plan.screen, rect))
+        return;
+    const int width = a.right - a.left;
+    const intptr_t down = a.top - plan.screen.top, across = intptr_t{a.left - plan.screen.left} * 4;
+    BlendSpriteRows32(plan.dst + down * plan.dstPitch + across, plan.src + down * plan.srcPitch + across,
+                      plan.dstPitch - width * 4, plan.srcPitch - width * 4, width, a.bottom - a.top);
+    if (drawn.left >= drawn.right) {
+        drawn = a;
+        return;
+    }
+    drawn = RECT{std::min(drawn.left, a.left), std::min(drawn.top, a.top), std::max(drawn.right, a.right),
+                 std::max(drawn.bottom, a.bottom)};
+}
+
+void CWeatherLayer::Reset()
+{
+    m_members.clear();
+    m_bounds = RECT{0, 0, 0, 0};
+    m_indexed = false;
+    m_visible = 1;
+    m_alpha = 255;
+    m_blendMode = 0;
+    SetDirty(true);
+}
