@@ -3,10 +3,15 @@
 #include <algorithm>
 
 #include "drawing/draw_list.h"
+#include "drawing/primitive_object.h"
 #include "drawing/scene.h"
+#include "platform/cpu_info.h"
 #include "raster/image.h"
+#include "raster/pixel_lib_handoff.h"
+#include "raster/pixel_lib_kernels.h"
 #include "raster/sprite_rows.h"
 #include "raster/update_region.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -106,46 +111,70 @@ int CWeatherLayer::Draw(CImage* target, RECT* outRect)
 void CWeatherLayer::MakeIndex(const CImage& target)
 {
     const LONG width = target.GetWidth(), height = target.GetHeight();
+    const RECT whole{0, 0, width, height};
     m_columns = width > 0 ? (width + kCellWidth - 1) / kCellWidth : 0;
     const LONG rows = height > 0 ? (height + kCellRows - 1) / kCellRows : 0;
     const auto cells = static_cast<size_t>(m_columns) * static_cast<size_t>(rows);
+    // The fade towards a colour the pixel library would run for a shape, straight.
+    const bool colourRows = pixel_lib::Loaded() && g_bUseMmx != 0 && UseAvx2() && target.GetBitsPerPixel() == 32 &&
+                            target.GetBits() != nullptr;
+    m_plans.resize(m_members.size());
+    for (size_t i = 0; i < m_members.size(); ++i) {
+        CDrawable& member = *m_members[i];
+        Planned& p = m_plans[i];
+        p.how = Planned::kAsScene;
+        p.dst = nullptr;
+        if (!Shown(member) || !IntersectRects(&p.screen, *member.GetScreenRectPtr(), whole)) {
+            p.screen = RECT{0, 0, 0, 0};
+            continue;
+        }
+        const int kind = member.GetKind();
+        if (kind == kDrawableSprite) {
+            DrawPlan plan;
+            member.PlanRegion(&target, whole, plan);
+            if (plan.dst != nullptr) {
+                p.how = Planned::kRows;
+                p.dst = plan.dst;
+                p.src = plan.src;
+                p.dstPitch = plan.dstPitch;
+                p.srcPitch = plan.srcPitch;
+                p.screen = plan.screen;
+            }
+        } else if (kind == kDrawableShape && colourRows && member.GetBlendMode() == 0 && member.GetAlpha() != 255) {
+            RECT area = p.screen;
+            if (!target.ClipRectToBounds(&area) || area.left >= area.right || area.top >= area.bottom) {
+                p.screen = RECT{0, 0, 0, 0};
+                continue;
+            }
+            p.how = Planned::kColour;
+            p.screen = area;
+            p.alpha = member.GetAlpha();
+            p.rgb = static_cast<const CPrimitiveObject&>(member).GetColor() & 0xFFFFFFu;
+            p.dstPitch = target.GetPitch();
+            p.dst = const_cast<BYTE*>(target.GetBits()) + intptr_t{area.top} * p.dstPitch + intptr_t{area.left} * 4;
+        }
+    }
+    // The cells each shown member reaches, counted, then filled in member order so that each
+    // cell's list is in drawing order (the starts move to the ends while filling, then back).
     m_cellStarts.assign(cells + 1, 0);
-    // The cells a member reaches, as [first column, last column] x [first row, last row].
-    const auto cellsOf = [&](const CDrawable& member, RECT& span) {
-        RECT r;
-        if (!Shown(member) || !IntersectRects(&r, *member.GetScreenRectPtr(), RECT{0, 0, width, height}))
-            return false;
-        span = RECT{r.left / kCellWidth, r.top / kCellRows, (r.right - 1) / kCellWidth, (r.bottom - 1) / kCellRows};
-        return true;
-    };
-    const auto forCells = [&](const RECT& span, auto&& each) {
-        for (LONG row = span.top; row <= span.bottom; ++row)
-            for (LONG column = span.left; column <= span.right; ++column)
+    const auto forCells = [&](const RECT& r, auto&& each) {
+        const LONG left = r.left / kCellWidth, right = (r.right - 1) / kCellWidth;
+        for (LONG row = r.top / kCellRows; row <= (r.bottom - 1) / kCellRows; ++row)
+            for (LONG column = left; column <= right; ++column)
                 each(static_cast<size_t>(row) * static_cast<size_t>(m_columns) + static_cast<size_t>(column));
     };
-    RECT span;
-    for (const CDrawable* member : m_members)
-        if (cellsOf(*member, span))
-            forCells(span, [&](size_t cell) { ++m_cellStarts[cell + 1]; });
+    for (const Planned& p : m_plans)
+        if (p.screen.left < p.screen.right)
+            forCells(p.screen, [&](size_t cell) { ++m_cellStarts[cell + 1]; });
     for (size_t c = 1; c <= cells; ++c)
         m_cellStarts[c] += m_cellStarts[c - 1];
     m_celled.resize(m_cellStarts[cells]);
-    // Filled in member order, so each cell's list is in drawing order. The starts move to the
-    // ends while filling and are moved back after.
-    for (uint32_t i = 0; i < m_members.size(); ++i)
-        if (cellsOf(*m_members[i], span))
-            forCells(span, [&](size_t cell) { m_celled[m_cellStarts[cell]++] = i; });
+    for (uint32_t i = 0; i < m_plans.size(); ++i)
+        if (m_plans[i].screen.left < m_plans[i].screen.right)
+            forCells(m_plans[i].screen, [&](size_t cell) { m_celled[m_cellStarts[cell]++] = i; });
     for (size_t c = cells; c > 0; --c)
         m_cellStarts[c] = m_cellStarts[c - 1];
     m_cellStarts[0] = 0;
-    // Plans over the whole target for the members in some cell.
-    m_plans.resize(m_members.size());
-    const RECT whole{0, 0, width, height};
-    for (size_t i = 0; i < m_members.size(); ++i) {
-        m_plans[i] = DrawPlan{};
-        if (m_members[i]->GetKind() == kDrawableSprite && cellsOf(*m_members[i], span))
-            m_members[i]->PlanRegion(&target, whole, m_plans[i]);
-    }
     m_indexTarget = &target;
     m_indexBits = target.GetBits();
     m_indexed = true;
@@ -202,18 +231,22 @@ void CWeatherLayer::DrawRegion(CImage* target, const RECT& rect)
 
 void CWeatherLayer::DrawIndexed(uint32_t i, CImage* target, const RECT& rect, RECT& drawn)
 {
-    const DrawPlan& plan = m_plans[i];
-    if (plan.dst == nullptr) {
+    const Planned& p = m_plans[i];
+    RECT a;
+    if (!IntersectRects(&a, p.screen, rect))
+        return;
+    if (p.how == Planned::kAsScene) {
         DrawMember(*m_members[i], target, rect);
         return;
     }
-    RECT a;
-    if (!IntersectRects(&a, plan.screen, rect))
-        return;
-    const int width = a.right - a.left;
-    const intptr_t down = a.top - plan.screen.top, across = intptr_t{a.left - plan.screen.left} * 4;
-    BlendSpriteRows32(plan.dst + down * plan.dstPitch + across, plan.src + down * plan.srcPitch + across,
-                      plan.dstPitch - width * 4, plan.srcPitch - width * 4, width, a.bottom - a.top);
+    const int width = a.right - a.left, height = a.bottom - a.top;
+    const intptr_t down = a.top - p.screen.top, across = intptr_t{a.left - p.screen.left} * 4;
+    BYTE* dst = p.dst + down * p.dstPitch + across;
+    if (p.how == Planned::kRows)
+        BlendSpriteRows32(dst, p.src + down * p.srcPitch + across, p.dstPitch - width * 4, p.srcPitch - width * 4,
+                          width, height);
+    else
+        pixel_lib::FillColorRowsAvx2(dst, p.dstPitch - width * 4, width, height, p.rgb, p.alpha);
     if (drawn.left >= drawn.right) {
         drawn = a;
         return;

@@ -59,9 +59,19 @@ private:
     std::vector<uint32_t> m_cellStarts;
     std::vector<uint32_t> m_celled;
     std::vector<uint32_t> m_hits; // a rectangle over several cells: their members, merged
-    // Each member's plan over the whole target, made with the index: a sprite blending by its
-    // alpha is then drawn into any rectangle by offsetting its rows.
-    std::vector<DrawPlan> m_plans;
+    // Each member as the index found it: where it is shown (empty: not shown) and how a part of
+    // it is drawn. A sprite blending by its alpha and a shape fading towards its colour are drawn
+    // into any rectangle straight from their rows; others as the scene would.
+    struct Planned {
+        enum : uint8_t { kAsScene, kRows, kColour } how;
+        BYTE alpha;
+        DWORD rgb;
+        RECT screen;
+        BYTE* dst; // the pixel at screen's top left
+        const BYTE* src;
+        LONG dstPitch, srcPitch;
+    };
+    std::vector<Planned> m_plans;
     const CImage* m_indexTarget = nullptr;
     const BYTE* m_indexBits = nullptr;
 };
