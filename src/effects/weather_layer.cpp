@@ -112,9 +112,14 @@ void CWeatherLayer::MakeIndex(const CImage& target)
 {
     const LONG width = target.GetWidth(), height = target.GetHeight();
     const RECT whole{0, 0, width, height};
-    m_columns = width > 0 ? (width + kCellWidth - 1) / kCellWidth : 0;
     const LONG rows = height > 0 ? (height + kCellRows - 1) / kCellRows : 0;
-    const auto cells = static_cast<size_t>(m_columns) * static_cast<size_t>(rows);
+    // About as many cells as members, none narrower than kCellWidth: a layer of a few members
+    // keeps only its rows, so the index costs what its members do.
+    const LONG most = width > 0 ? (width + kCellWidth - 1) / kCellWidth : 0;
+    m_columns = std::clamp<LONG>(static_cast<LONG>(std::min<size_t>(m_members.size(), INT32_MAX)) / std::max<LONG>(rows, 1),
+                                 std::min<LONG>(1, most), most);
+    m_cellWidth = m_columns > 0 ? (width + m_columns - 1) / m_columns : 1;
+    const auto cells = static_cast<size_t>(m_columns + 1) * static_cast<size_t>(rows);
     // The fade towards a colour the pixel library would run for a shape, straight.
     const bool colourRows = pixel_lib::Loaded() && g_bUseMmx != 0 && UseAvx2() && target.GetBitsPerPixel() == 32 &&
                             target.GetBits() != nullptr;
@@ -157,11 +162,15 @@ void CWeatherLayer::MakeIndex(const CImage& target)
     // The cells each shown member reaches, counted, then filled in member order so that each
     // cell's list is in drawing order (the starts move to the ends while filling, then back).
     m_cellStarts.assign(cells + 1, 0);
+    // Each row of cells ends in one more that holds the whole row.
     const auto forCells = [&](const RECT& r, auto&& each) {
-        const LONG left = r.left / kCellWidth, right = (r.right - 1) / kCellWidth;
-        for (LONG row = r.top / kCellRows; row <= (r.bottom - 1) / kCellRows; ++row)
+        const LONG left = r.left / m_cellWidth, right = (r.right - 1) / m_cellWidth;
+        for (LONG row = r.top / kCellRows; row <= (r.bottom - 1) / kCellRows; ++row) {
+            const size_t first = static_cast<size_t>(row) * static_cast<size_t>(m_columns + 1);
             for (LONG column = left; column <= right; ++column)
-                each(static_cast<size_t>(row) * static_cast<size_t>(m_columns) + static_cast<size_t>(column));
+                each(first + static_cast<size_t>(column));
+            each(first + static_cast<size_t>(m_columns));
+        }
     };
     for (const Planned& p : m_plans)
         if (p.screen.left < p.screen.right)
@@ -207,24 +216,14 @@ void CWeatherLayer::DrawRegion(CImage* target, const RECT& rect)
     }
     if (!m_indexed || m_indexTarget != target || m_indexBits != target->GetBits())
         MakeIndex(*target);
-    const size_t row = static_cast<size_t>(r.top / kCellRows) * static_cast<size_t>(m_columns);
-    const auto first = static_cast<size_t>(r.left / kCellWidth), last = static_cast<size_t>((r.right - 1) / kCellWidth);
+    const size_t row = static_cast<size_t>(r.top / kCellRows) * static_cast<size_t>(m_columns + 1);
+    const auto first = static_cast<size_t>(r.left / m_cellWidth),
+               last = static_cast<size_t>((r.right - 1) / m_cellWidth);
+    // Inside one cell its members; across several the whole row's, each looked at once.
+    const size_t cell = row + (first == last ? first : static_cast<size_t>(m_columns));
     RECT drawn{0, 0, 0, 0};
-    if (first == last) {
-        for (uint32_t i = m_cellStarts[row + first]; i < m_cellStarts[row + first + 1]; ++i)
-            DrawIndexed(m_celled[i], target, r, drawn);
-        if (drawn.left < drawn.right)
-            target->MarkChanged(drawn);
-        return;
-    }
-    // Several cells: their members once each, in drawing order.
-    m_hits.clear();
-    for (size_t c = row + first; c <= row + last; ++c)
-        m_hits.insert(m_hits.end(), m_celled.begin() + m_cellStarts[c], m_celled.begin() + m_cellStarts[c + 1]);
-    std::sort(m_hits.begin(), m_hits.end());
-    m_hits.erase(std::unique(m_hits.begin(), m_hits.end()), m_hits.end());
-    for (uint32_t i : m_hits)
-        DrawIndexed(i, target, r, drawn);
+    for (uint32_t i = m_cellStarts[cell]; i < m_cellStarts[cell + 1]; ++i)
+        DrawIndexed(m_celled[i], target, r, drawn);
     if (drawn.left < drawn.right)
         target->MarkChanged(drawn);
 }

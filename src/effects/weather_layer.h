@@ -41,8 +41,8 @@ public:
     void Reset() override;
 
 private:
-    // Members that reach each cell of kCellWidth x kCellRows pixels of the target, in drawing
-    // order.
+    // Members that reach each cell (m_cellWidth x kCellRows pixels of the target) and each row
+    // of cells, in drawing order.
     void MakeIndex(const CImage& target);
     void DrawMember(CDrawable& member, CImage* target, const RECT& rect);
     // A member into rect (inside the target): straight through its plan when it has rows to
@@ -55,10 +55,11 @@ private:
     RECT m_bounds{0, 0, 0, 0};
     bool m_indexed = false;
     LONG m_columns = 0;
-    // Cell c's members: m_celled[m_cellStarts[c] .. m_cellStarts[c + 1]), cells row by row.
+    LONG m_cellWidth = 1;
+    // Cell c's members: m_celled[m_cellStarts[c] .. m_cellStarts[c + 1]), cells row by row,
+    // each row's cells followed by one for the whole row.
     std::vector<uint32_t> m_cellStarts;
     std::vector<uint32_t> m_celled;
-    std::vector<uint32_t> m_hits; // a rectangle over several cells: their members, merged
     // Each member as the index found it: where it is shown (empty: not shown) and how a part of
     // it is drawn. A sprite blending by its alpha and a shape fading towards its colour are drawn
     // into any rectangle straight from their rows; others as the scene would.
