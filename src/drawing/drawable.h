@@ -18,7 +18,6 @@ enum EDrawableKind : int {
     kDrawableShape = 1,
     kDrawableMovie = 2,
     kDrawableMoviePrimitive = 3,
-    kDrawableLayer = 4, // draws many drawables of its owner's as one (weather particles)
 };
 
 // x + extent kept inside the 32-bit range (positions near the limits must not wrap). Inline with

@@ -385,14 +385,6 @@ int CScene::InvalidateRect(const RECT* rect)
     return 1;
 }
 
-void CScene::InvalidateScattered(const RECT& rect)
-{
-    RECT r = rect;
-    if (m_target && m_target->ClipRectToBounds(&r)) {
-        AddCollected(r);
-    }
-}
-
 bool CScene::InvalidateClippedRect(RECT* rect)
 {
     if (!m_target) {

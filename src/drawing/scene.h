@@ -96,9 +96,6 @@ public:
     void CollectDirtyRects(DrawNode** ownTail, DrawNode** overlayTail);
     // Adds a rectangle to the region as it is (a list's removed drawable).
     void AddDirtyRect(const RECT& rect) { m_region.AddRect(rect); }
-    // One of many scattered rectangles that change (particles a layer drawable moves itself): cut
-    // to the target and kept as a dirty drawable's are, in the tile mask once there are many.
-    void InvalidateScattered(const RECT& rect);
     CUpdateRegion& GetRegion() { return m_region; }
 
     // Recomposes the dirty rectangles. outRegion: each rectangle shifted by (dx, dy) and cut to

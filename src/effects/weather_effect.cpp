@@ -6,7 +6,6 @@
 #include <new>
 
 #include "display/image_object.h"
-#include "drawing/draw_list.h"
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
 #include "effects/effect_random.h"
@@ -55,50 +54,12 @@ CWeatherEffect::~CWeatherEffect()
 
 void CWeatherEffect::DestroyParticles()
 {
-    for (const WeatherParticle& p : m_particles)
-        Mark(p);
-    // The layers go first: they borrow the particles' drawables.
-    for (auto& layers : m_layers) {
-        for (auto& layer : layers)
-            layer->DetachFromList();
-        layers.clear();
-    }
-    m_layerPriorities.clear();
+    for (WeatherParticle& p : m_particles)
+        for (auto& d : p.drawables)
+            if (d)
+                d->DetachFromList();
     m_particles.clear();
     m_particles.shrink_to_fit();
-}
-
-int CWeatherEffect::LayerFor(uint32_t priority)
-{
-    for (size_t i = 0; i < m_layerPriorities.size(); ++i)
-        if (m_layerPriorities[i] == priority)
-            return static_cast<int>(i);
-    if (m_layerPriorities.size() > 255)
-        return -1;
-    m_layerPriorities.push_back(priority);
-    for (int i = 0; i < 2; ++i) {
-        auto* layer = new (std::nothrow) CWeatherLayer;
-        if (layer == nullptr)
-            return -1;
-        m_layers[i].emplace_back(layer);
-        if (m_scenes[i]->GetList().Insert(layer, priority, 0) != 0)
-            return -1;
-    }
-    return static_cast<int>(m_layers[0].size() - 1);
-}
-
-void CWeatherEffect::Mark(const WeatherParticle& p)
-{
-    for (int i = 0; i < 2; ++i)
-        if (p.drawables[i] && p.layer < m_layers[i].size())
-            m_layers[i][p.layer]->InvalidateParticle(*p.drawables[i]);
-}
-
-void CWeatherEffect::LayersMoved()
-{
-    for (auto& layers : m_layers)
-        for (auto& layer : layers)
-            layer->Moved();
 }
 
 uint32_t CWeatherEffect::DrawRaw()
@@ -119,10 +80,6 @@ int CWeatherEffect::MakeParticle(WeatherParticle& p, uint32_t basePriority, int3
     const int64_t priority =
         int64_t{basePriority} + int64_t{p.k} * span / (m_family.classes - 1);
     const uint32_t prio = static_cast<uint32_t>(std::clamp<int64_t>(priority, 0, UINT32_MAX));
-    const int layer = LayerFor(prio);
-    if (layer < 0)
-        return 4;
-    p.layer = static_cast<uint8_t>(layer);
     for (int i = 0; i < 2; ++i) {
         if (rain) {
             auto* shape = new (std::nothrow) CPrimitiveObject;
@@ -144,7 +101,8 @@ int CWeatherEffect::MakeParticle(WeatherParticle& p, uint32_t basePriority, int3
                 return 4;
         }
         p.drawables[i]->SetVisible(false);
-        m_layers[i][p.layer]->Add(p.drawables[i].get());
+        if (m_scenes[i]->GetList().Insert(p.drawables[i].get(), prio, 0) != 0)
+            return 4;
     }
     switch (m_kind) {
     case kWeatherPaper:
@@ -244,7 +202,7 @@ int CWeatherEffect::SetUpV(CTimerManager* manager, CImageObject* target, const C
     if (count > kMaxWeatherParticles) {
         return 4;
     }
-    DestroyParticles();
+    m_particles = std::vector<WeatherParticle>();
     try {
         m_particles.resize(static_cast<size_t>(count));
     } catch (const std::bad_alloc&) {
@@ -259,19 +217,14 @@ int CWeatherEffect::SetUpV(CTimerManager* manager, CImageObject* target, const C
         }
     }
     if (spread)
-        for (WeatherParticle& p : m_particles) {
+        for (WeatherParticle& p : m_particles)
             Born(p, true);
-            Mark(p);
-        }
     if (manager->Add(this, 80, 80, 0) != 0) {
         DestroyParticles();
         return 5;
     }
-    if (!spread) {
+    if (!spread)
         Born(m_particles[0], false);
-        Mark(m_particles[0]);
-    }
-    LayersMoved();
     return 0;
 }
 
@@ -285,8 +238,8 @@ int CWeatherEffect::SetParamsV(const CEffectArgs& args)
     }
     bool first = args.IntAt(1) != 0, second = args.IntAt(2) != 0;
     CScene* firstScene = m_target != nullptr ? m_target->GetScene() : nullptr;
-    if (!m_layers[0].empty() &&
-        (firstScene == nullptr || m_layers[0][0]->GetOwnerList() != &firstScene->GetList()))
+    if (!m_particles.empty() &&
+        (firstScene == nullptr || m_particles[0].drawables[0]->GetOwnerList() != &firstScene->GetList()))
         std::swap(first, second);
     m_show[0] = first;
     m_show[1] = second;
@@ -296,13 +249,9 @@ int CWeatherEffect::SetParamsV(const CEffectArgs& args)
 
 void CWeatherEffect::ShowAll()
 {
-    for (WeatherParticle& p : m_particles) {
-        Mark(p);
+    for (WeatherParticle& p : m_particles)
         for (int i = 0; i < 2; ++i)
             p.drawables[i]->SetVisible(p.alive && m_show[i] != 0);
-        Mark(p);
-    }
-    LayersMoved();
 }
 
 bool CWeatherEffect::StepParticle(WeatherParticle& p)
@@ -353,11 +302,7 @@ bool CWeatherEffect::StepParticle(WeatherParticle& p)
 int32_t CWeatherEffect::Step(uint32_t)
 {
     bool allDone = true;
-    for (WeatherParticle& p : m_particles) {
-        Mark(p);
+    for (WeatherParticle& p : m_particles)
         allDone = StepParticle(p) && allDone;
-        Mark(p);
-    }
-    LayersMoved();
     return m_stopping && allDone ? 1 : 0;
 }

@@ -1,7 +1,6 @@
 // The weather layer effects "paper", "light", "snow" and "rain" (kind byte 3): particles that
 // fall (or, for lights, rise) over a canvas's scene and its back canvas's scene, one drawable in
-// each, stepped every 80 ms. One class over a table of the four families. The drawables stay out
-// of the scenes' lists: one layer drawable a priority in each list draws them (CWeatherLayer).
+// each, stepped every 80 ms. One class over a table of the four families.
 // Set-up words: w0 count (≥ 1), w1 base priority, w2 priority span, w3 spread, w4 speed factor
 // text (null or 0 → 1.0), w5 / w6 show in the first / second scene.
 // Set-up codes: 0; 1 count below 1, null manager or target; 2 no back canvas or a scene missing;
@@ -14,7 +13,6 @@
 #include <vector>
 
 #include "effects/layer_effect.h"
-#include "effects/weather_layer.h"
 #include "platform/random.h"
 #include "winapi/base.h"
 
@@ -48,7 +46,6 @@ struct WeatherParticle {
     double x = 0.0, y = 0.0;
     double h = 0.0, v = 0.0, a = 0.0;
     uint8_t alive = 0;
-    uint8_t layer = 0; // the index of the layer drawing it, the same in both scenes
     uint16_t phase = 0;
 };
 
@@ -66,8 +63,6 @@ public:
     int SetParamsV(const CEffectArgs& args) override;
 
     const std::vector<WeatherParticle>& Particles() const { return m_particles; }
-    // The layers drawing the particles in the first (0) or second scene, one a priority.
-    const std::vector<std::unique_ptr<CWeatherLayer>>& Layers(int scene) const { return m_layers[scene]; }
     double GetSpeedFactor() const { return m_speed; }
     bool IsStopping() const { return m_stopping != 0; }
 
@@ -81,12 +76,6 @@ private:
     void ShowAll();
     void DestroyParticles();
     int MakeParticle(WeatherParticle& p, uint32_t basePriority, int32_t span);
-    // The layer of that priority in both scenes (made and listed the first time); its index, or
-    // -1 when it cannot be made.
-    int LayerFor(uint32_t priority);
-    // The places where the particle is shown become dirty (call before and after it changes).
-    void Mark(const WeatherParticle& p);
-    void LayersMoved();
 
     const int m_kind;
     const WeatherFamily& m_family;
@@ -94,8 +83,6 @@ private:
     CScene* m_scenes[2] = {nullptr, nullptr};
     LONG m_width = 0, m_height = 0;
     std::vector<WeatherParticle> m_particles;
-    std::vector<std::unique_ptr<CWeatherLayer>> m_layers[2];
-    std::vector<uint32_t> m_layerPriorities;
     std::unique_ptr<CImage> m_pictures[8];
     double m_speed = 1.0;
     uint8_t m_show[2] = {0, 0};

@@ -11,7 +11,6 @@
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
 #include "effects/layer_quake.h"
-#include "effects/weather_layer.h"
 #include "effects/wipe_task.h"
 #include "winapi/host_headless.h"
 #include "winapi/user.h"
@@ -113,20 +112,7 @@ protected:
         expected.GetList().Clear();
         mirrors.clear();
         for (DrawNode* node = front->GetScene()->GetList().Head(); node; node = node->next) {
-            if (node->drawable->GetKind() == kDrawableLayer) {
-                // A weather layer's particles, each a drawable of its own here; the list runs
-                // from the front, the layer's members from the back.
-                const auto& members = static_cast<CWeatherLayer*>(node->drawable)->Members();
-                for (auto it = members.rbegin(); it != members.rend(); ++it)
-                    Mirror(*it, node->priority);
-            } else {
-                Mirror(node->drawable, node->priority);
-            }
-        }
-    }
-    void Mirror(CDrawable* d, uint32_t priority)
-    {
-        {
+            CDrawable* d = node->drawable;
             if (d->GetKind() == kDrawableSprite) {
                 auto copy = std::make_unique<CSprite>();
                 ASSERT_EQ(copy->CopyFrom(static_cast<CSprite*>(d)), 0);
@@ -142,7 +128,7 @@ protected:
                 copy->SetVisible(d->IsVisible());
                 mirrors.push_back(std::move(copy));
             }
-            expected.GetList().InsertAfterEqual(mirrors.back().get(), priority, 0);
+            expected.GetList().InsertAfterEqual(mirrors.back().get(), node->priority, 0);
         }
     }
 

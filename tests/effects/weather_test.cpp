@@ -1,33 +1,20 @@
 // The weather layer effects: particles, their drawables in both scenes, steps, stop and refusals.
 #include "effect_test_world.h"
 
-#include <algorithm>
 #include <cmath>
-#include <memory>
-#include <vector>
 
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
 #include "effects/weather_effect.h"
-#include "effects/weather_layer.h"
-#include "platform/cpu_info.h"
-#include "winapi/simd_level.h"
 
 using namespace effects_test;
 
 namespace {
 
-// The priority of the layer drawing d in the scene's list.
 uint32_t PriorityOf(CScene& scene, CDrawable* d)
 {
-    for (DrawNode* node = scene.GetList().Head(); node; node = node->next) {
-        if (node->drawable->GetKind() != kDrawableLayer)
-            continue;
-        const auto& members = static_cast<CWeatherLayer*>(node->drawable)->Members();
-        if (std::find(members.begin(), members.end(), d) != members.end())
-            return node->priority;
-    }
-    return 0xFFFFFFFFu;
+    DrawNode* node = scene.GetList().FindNode(d);
+    return node ? node->priority : 0xFFFFFFFFu;
 }
 
 } // namespace
@@ -192,97 +179,4 @@ TEST(Weather, Refusals)
             (void)object.release(); // the scheduler deleted it
         }
     }
-}
-
-// The layers draw what the particles would drawn one by one: after each step the redrawn front
-// scene equals a scene holding a copy of every particle and of the world's own sprite, in place
-// and in order. Many particles go through the scene's tiles, a few through its rectangles.
-TEST(Weather, LayersDrawWhatTheParticlesWouldOneByOne)
-{
-    struct Case {
-        const char* family;
-        int32_t count;
-        LONG w, h;
-    };
-    const Case cases[] = {
-        {"snow", 300, 203, 150}, {"paper", 120, 333, 200}, {"light", 150, 333, 200},
-        {"rain", 60, 257, 300},  {"snow", 12, 203, 150},   {"paper", 5, 97, 61},
-        {"paper", 300, 67, 50}, {"light", 200, 67, 50}, {"paper", 150, 29, 90}, // crowded: they overlap
-    };
-    const uint8_t mmx = g_bUseMmx;
-    for (const Case& c : cases) {
-        for (SimdLevel level : kAllSimdLevels) {
-            ScopedSimdLevel simd(level);
-            for (uint8_t on : {uint8_t{1}, uint8_t{0}}) {
-                SCOPED_TRACE(testing::Message() << c.family << " x" << c.count << " level " << int(level) << " simd "
-                                                << int(on));
-                g_bUseMmx = on;
-                EffectWorld world(c.w, c.h);
-                // A picture of the world's own between the families' priorities, half see-through.
-                std::unique_ptr<CImage> picture = OriginImage(41, 29, 9);
-                for (LONG y = 0; y < 29; ++y)
-                    for (LONG x = 0; x < 41; ++x)
-                        picture->GetBits()[intptr_t(y) * picture->GetPitch() + x * 4 + 3] = BYTE(x * 6);
-                CSprite own;
-                ASSERT_EQ(own.SetImage(picture.get(), nullptr, c.w / 3, c.h / 4), 0);
-                ASSERT_EQ(world.front.GetScene()->GetList().Insert(&own, 400, 0), 0);
-                CLayerEffect* holder = nullptr;
-                ASSERT_EQ(CreateLayerEffect(c.family, &world.front, CEffectArgs::Of(c.count, 100, 600, 1, "0", 1, 0),
-                                            &holder),
-                          0);
-                CScene& scene = *world.front.GetScene();
-                for (int step = 0; step < 6 && !HasFailure(); ++step) {
-                    world.Tick(80);
-                    own.MoveBy(3, 2);
-                    scene.Redraw(nullptr, nullptr, 0, 0);
-                    CImage shown;
-                    ASSERT_EQ(shown.Create(c.w, c.h, 32, 0), 0);
-                    CScene expected;
-                    ASSERT_EQ(expected.SetTarget(&shown, true), 0);
-                    expected.SetBackgroundImage(world.frontBackground.get(), 0, 0, true);
-                    std::vector<std::unique_ptr<CDrawable>> copies;
-                    const auto mirror = [&](CDrawable* d, uint32_t priority) {
-                        if (d->GetKind() == kDrawableSprite) {
-                            auto copy = std::make_unique<CSprite>();
-                            ASSERT_EQ(copy->CopyFrom(static_cast<CSprite*>(d)), 0);
-                            copy->SetPosition(d->GetX(), d->GetY());
-                            copy->SetAlpha(d->GetAlpha());
-                            copy->SetVisible(d->IsVisible());
-                            copies.push_back(std::move(copy));
-                        } else {
-                            auto* shape = static_cast<CPrimitiveObject*>(d);
-                            auto copy = std::make_unique<CPrimitiveObject>();
-                            copy->Setup(shape->GetWidth(), shape->GetHeight(),
-                                        DWORD(shape->GetAlpha()) << 24 | shape->GetColor(), d->GetX(), d->GetY());
-                            copy->SetVisible(d->IsVisible());
-                            copies.push_back(std::move(copy));
-                        }
-                        expected.GetList().InsertAfterEqual(copies.back().get(), priority, 0);
-                    };
-                    for (DrawNode* node = scene.GetList().Head(); node; node = node->next) {
-                        if (node->drawable->GetKind() != kDrawableLayer) {
-                            mirror(node->drawable, node->priority);
-                            continue;
-                        }
-                        // The list runs from the front, a layer's members from the back.
-                        const auto& members = static_cast<CWeatherLayer*>(node->drawable)->Members();
-                        for (auto it = members.rbegin(); it != members.rend(); ++it)
-                            mirror(*it, node->priority);
-                    }
-                    ASSERT_EQ(expected.Redraw(nullptr, nullptr, 0, 0), 0);
-                    const CImage& target = *scene.GetTarget();
-                    int differing = 0;
-                    LONG firstX = -1, firstY = -1;
-                    for (LONG y = 0; y < c.h; ++y)
-                        for (LONG x = 0; x < c.w; ++x)
-                            if (PixelAt(target, x, y) != PixelAt(shown, x, y) && differing++ == 0)
-                                firstX = x, firstY = y;
-                    EXPECT_EQ(differing, 0) << "step " << step << ", first at " << firstX << "," << firstY;
-                }
-                world.scheduler.Cancel(holder);
-                own.DetachFromList();
-            }
-        }
-    }
-    g_bUseMmx = mmx;
 }
