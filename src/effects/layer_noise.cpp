@@ -26,22 +26,26 @@ void CopyNoiseFrame(const CImage& noise, CImage& frame, uint64_t start)
     if (total == 0 || noise.GetBits() == nullptr || frame.GetBits() == nullptr || noise.GetBitsPerPixel() != 32 ||
         frame.GetBitsPerPixel() != 32)
         return;
-    const uint64_t noiseWidth = uint64_t(noise.GetWidth());
-    uint64_t at = start % total;
+    const uint64_t noiseWidth = uint64_t(noise.GetWidth()), noiseHeight = uint64_t(noise.GetHeight());
+    // The place in the noise as its row and column, moved on without a division a run.
+    const uint64_t at = start % total;
+    uint64_t noiseRow = at / noiseWidth, column = at % noiseWidth;
     const LONG w = frame.GetWidth();
     for (LONG y = 0; y < frame.GetHeight(); ++y) {
         BYTE* row = frame.GetBits() + intptr_t(y) * frame.GetPitch();
         LONG x = 0;
         while (x < w) {
-            // The run of the noise row from `at`, cut at the frame row's end.
-            const uint64_t column = at % noiseWidth;
+            // The run of the noise row from the place, cut at the frame row's end.
             const uint64_t run = std::min<uint64_t>(noiseWidth - column, uint64_t(w - x));
-            const BYTE* from = noise.GetBits() + intptr_t(at / noiseWidth) * noise.GetPitch() + column * 4;
+            const BYTE* from = noise.GetBits() + intptr_t(noiseRow) * noise.GetPitch() + column * 4;
             std::memcpy(row + intptr_t(x) * 4, from, run * 4);
             x += static_cast<LONG>(run);
-            at += run;
-            if (at >= total)
-                at = 0;
+            column += run;
+            if (column == noiseWidth) {
+                column = 0;
+                if (++noiseRow == noiseHeight)
+                    noiseRow = 0;
+            }
         }
     }
 }

@@ -159,7 +159,8 @@ void CWeatherEffect::Place(WeatherParticle& p)
     const LONG x = TruncPosition(p.x), y = TruncPosition(p.y);
     for (auto& d : p.drawables)
         d->SetPosition(x, y);
-    if (p.frameWidth > 0) {
+    // A strip of one frame keeps the frame its sprites were made with.
+    if (p.frameWidth > 0 && m_family.frames > 1) {
         const RECT frame{p.frame * p.frameWidth, 0, (p.frame + 1) * p.frameWidth, p.drawables[0]->GetHeight()};
         for (auto& d : p.drawables)
             static_cast<CSprite*>(d.get())->SetSourceRect(&frame);

@@ -320,6 +320,18 @@ void CWipeTask::FlushCopies()
     const PendingCopy& first = m_pending.front();
     for (const PendingCopy& c : m_pending)
         sameRows = sameRows && c.y == first.y && c.from.top == first.from.top && c.from.bottom == first.from.bottom;
+    if (sameRows && m_pending.size() <= 2) {
+        // A strip or two (the line kinds): each copied down its rows by itself.
+        for (const PendingCopy& c : m_pending) {
+            BYTE* to = m_destination->GetBits() + intptr_t(c.y) * toPitch + intptr_t(c.x) * 4;
+            const BYTE* from = m_source->GetBits() + intptr_t(c.from.top) * fromPitch + intptr_t(c.from.left) * 4;
+            const size_t bytes = size_t(c.from.right - c.from.left) * 4;
+            for (LONG y = c.from.top; y < c.from.bottom; ++y, to += toPitch, from += fromPitch)
+                CopyFewPixels(to, from, bytes);
+        }
+        m_pending.clear();
+        return;
+    }
     if (sameRows) {
         BYTE* to = m_destination->GetBits() + intptr_t(first.y) * toPitch;
         const BYTE* from = m_source->GetBits() + intptr_t(first.from.top) * fromPitch;

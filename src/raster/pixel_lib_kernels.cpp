@@ -281,6 +281,29 @@ PIXEL_SIMD_AVX2 void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int he
     const __m256i fdv = _mm256_setr_epi16(fd, fd, fd, 255, fd, fd, fd, 255, fd, fd, fd, 255, fd, fd, fd, 255);
     const __m256i k = _mm256_setr_epi16(chan(0), chan(1), chan(2), 0, chan(0), chan(1), chan(2), 0, chan(0),
                                         chan(1), chan(2), 0, chan(0), chan(1), chan(2), 0);
+    if (width < 8) {
+        // Narrow columns (falling rain): the pixels of several rows share a register, rather than
+        // a register a row.
+        alignas(32) uint32_t group[8] = {};
+        BYTE* at[8];
+        int n = 0;
+        for (int y = 0; y < height; ++y, dst += dstSkip) {
+            for (int x = 0; x < width; ++x, dst += 4) {
+                at[n] = dst;
+                std::memcpy(&group[n], dst, 4);
+                if (++n == 8 || (y + 1 == height && x + 1 == width)) {
+                    _mm256_store_si256(
+                        reinterpret_cast<__m256i*>(group),
+                        TowardsColour(_mm256_load_si256(reinterpret_cast<const __m256i*>(group)), fdv, k));
+                    for (int i = 0; i < n; ++i) {
+                        std::memcpy(at[i], &group[i], 4);
+                    }
+                    n = 0;
+                }
+            }
+        }
+        return;
+    }
     for (int y = 0; y < height; ++y) {
         int x = 0;
         for (; x + 8 <= width; x += 8, dst += 32) {

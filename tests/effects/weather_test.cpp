@@ -2,10 +2,14 @@
 #include "effect_test_world.h"
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "drawing/primitive_object.h"
 #include "drawing/sprite.h"
 #include "effects/weather_effect.h"
+#include "platform/cpu_info.h"
+#include "winapi/simd_level.h"
 
 using namespace effects_test;
 
@@ -179,4 +183,77 @@ TEST(Weather, Refusals)
             (void)object.release(); // the scheduler deleted it
         }
     }
+}
+
+// What a step's redraw shows equals a scene holding a copy of every particle, drawn whole, at
+// every SIMD level with the SIMD switch on and off: many particles go through the scene's tiles,
+// a few through its rectangles, and rain's columns through the narrow fill.
+TEST(Weather, RedrawsEqualTheParticlesDrawnWhole)
+{
+    struct Case {
+        const char* family;
+        int32_t count;
+        LONG w, h;
+    };
+    const Case cases[] = {
+        {"rain", 60, 257, 300}, {"rain", 4, 61, 250}, {"snow", 300, 203, 150},
+        {"light", 150, 333, 200}, {"paper", 150, 29, 90}, // crowded: they overlap
+    };
+    const uint8_t mmx = g_bUseMmx;
+    for (const Case& c : cases) {
+        for (SimdLevel level : kAllSimdLevels) {
+            ScopedSimdLevel simd(level);
+            for (uint8_t on : {uint8_t{1}, uint8_t{0}}) {
+                SCOPED_TRACE(testing::Message() << c.family << " x" << c.count << " level " << int(level) << " simd "
+                                                << int(on));
+                g_bUseMmx = on;
+                EffectWorld world(c.w, c.h);
+                CLayerEffect* holder = nullptr;
+                ASSERT_EQ(CreateLayerEffect(c.family, &world.front, CEffectArgs::Of(c.count, 100, 600, 1, "0", 1, 0),
+                                            &holder),
+                          0);
+                CScene& scene = *world.front.GetScene();
+                for (int step = 0; step < 5 && !HasFailure(); ++step) {
+                    world.Tick(80);
+                    scene.Redraw(nullptr, nullptr, 0, 0);
+                    CImage shown;
+                    ASSERT_EQ(shown.Create(c.w, c.h, 32, 0), 0);
+                    CScene expected;
+                    ASSERT_EQ(expected.SetTarget(&shown, true), 0);
+                    expected.SetBackgroundImage(world.frontBackground.get(), 0, 0, true);
+                    std::vector<std::unique_ptr<CDrawable>> copies;
+                    for (DrawNode* node = scene.GetList().Head(); node; node = node->next) {
+                        CDrawable* d = node->drawable;
+                        if (d->GetKind() == kDrawableSprite) {
+                            auto copy = std::make_unique<CSprite>();
+                            ASSERT_EQ(copy->CopyFrom(static_cast<CSprite*>(d)), 0);
+                            copy->SetPosition(d->GetX(), d->GetY());
+                            copy->SetAlpha(d->GetAlpha());
+                            copy->SetVisible(d->IsVisible());
+                            copies.push_back(std::move(copy));
+                        } else {
+                            auto* shape = static_cast<CPrimitiveObject*>(d);
+                            auto copy = std::make_unique<CPrimitiveObject>();
+                            copy->Setup(shape->GetWidth(), shape->GetHeight(),
+                                        DWORD(shape->GetAlpha()) << 24 | shape->GetColor(), d->GetX(), d->GetY());
+                            copy->SetVisible(d->IsVisible());
+                            copies.push_back(std::move(copy));
+                        }
+                        expected.GetList().InsertAfterEqual(copies.back().get(), node->priority, 0);
+                    }
+                    ASSERT_EQ(expected.Redraw(nullptr, nullptr, 0, 0), 0);
+                    const CImage& target = *scene.GetTarget();
+                    int differing = 0;
+                    LONG firstX = -1, firstY = -1;
+                    for (LONG y = 0; y < c.h; ++y)
+                        for (LONG x = 0; x < c.w; ++x)
+                            if (PixelAt(target, x, y) != PixelAt(shown, x, y) && differing++ == 0)
+                                firstX = x, firstY = y;
+                    EXPECT_EQ(differing, 0) << "step " << step << ", first at " << firstX << "," << firstY;
+                }
+                world.scheduler.Cancel(holder);
+            }
+        }
+    }
+    g_bUseMmx = mmx;
 }
