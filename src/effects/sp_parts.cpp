@@ -571,8 +571,7 @@ int32_t CSpPartsEffect::Step(uint32_t now)
         if (m_placed[i]) {
             // SetUpFrames took only sprites.
             const CSpPartObject::Placing& at = m_placings[i];
-            part.front->SetPosition(at.x, at.y);
-            part.front->SetAlpha(at.alpha);
+            part.front->PlaceAndFade(at.x, at.y, at.alpha);
         } else if (m_objects[i]->Step(now) != 0) {
             part.front->SetVisible(false);
             if (part.back)
