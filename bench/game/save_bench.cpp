@@ -10,7 +10,8 @@
 // opens and closes ten files, and a cached 155 KB file copies in about the time of its open and
 // close, so from a warm cache reading less wins a few times over at most; floor_ms times the
 // least a listing can do, the system's own open, fstat, two header reads and close per file).
-// Counters: ours_ms, peer_ms, ratio (peer time / our time), goal, goal_ms, floor_ms, floor_ratio.
+// Counters: ours_ms, peer_ms, ratio (peer time / our time), goal, goal_ms, allocs (ours, a call),
+// floor_ms, floor_ratio.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -25,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "alloc_count.h"
 #include "authoring/sob_module_writer.h"
 #include "contest.h"
 #include "drawing/scene.h"
@@ -159,14 +161,16 @@ void SaveContest(benchmark::State& state, const std::string& parent, const bench
     contents.protect = view.protect;
     const std::string peerPath = world.folder + "/PEER.SAV";
     std::vector<uint8_t> built;
+    bench::AllocationTally tally;
     Contest(
-        state, [&] { world.host->SaveGame(2, 0); },
+        state, tally.Wrap([&] { world.host->SaveGame(2, 0); }),
         [&] {
             savefile::Build(contents, raw.data(), raw.size(), true, &built);
             WriteSyncRename(peerPath, built);
         },
         9);
     state.counters["file_bytes"] = static_cast<double>(bytes.size());
+    tally.Report(state);
     state.counters["peer_bytes_differing"] = built != bytes;
     bench::ReportCeiling(state, "peer_bytes_differing", 0);
     bench::ReportGoal(state, goal);
@@ -192,13 +196,14 @@ void BM_ListTenSlots(benchmark::State& state)
     for (int slot = 0; slot < 10; ++slot)
         world.host->SaveGame(2, slot);
     std::vector<uint8_t> buffer(1 << 20);
+    bench::AllocationTally tally;
     Contest(
         state,
-        [&] {
+        tally.Wrap([&] {
             SaveSlotInfo info;
             for (int slot = 0; slot < 10; ++slot)
                 ReadSaveSlotInfo(2, slot, nullptr, &info, false);
-        },
+        }),
         [&] {
             for (int slot = 0; slot < 10; ++slot) {
                 char name[32];
@@ -227,6 +232,7 @@ void BM_ListTenSlots(benchmark::State& state)
         }
         floor.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
+    tally.Report(state);
     state.counters["floor_ms"] = bench::MedianMs(floor);
     state.counters["floor_ratio"] = state.counters["peer_ms"] / state.counters["floor_ms"];
     bench::ReportGoal(state, {.ratio = 10, .ms = 2});

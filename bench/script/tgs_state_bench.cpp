@@ -5,10 +5,11 @@
 //   writes the pages, sprites, layers, channels, name text, every log entry and the shown page, then
 //   reads them back with every length, text end and field range checked into staged records and
 //   a fresh list of log entries, which then take the place of the last ones (as a load does).
-//   Goals: at most 1 ms together, ratio at least 0.25. (The peer was two memcpy of the block,
-//   which skip everything a save walks and a load checks and rebuilds.)
+//   Goals: at most 1 ms together, ratio at least 0.25; allocs counts ours a call. (The peer was
+//   two memcpy of the block, which skip everything a save walks and a load checks and rebuilds.)
 #include "authoring/elg_encoder.h"
 #include "authoring/file_io.h"
+#include "alloc_count.h"
 #include "authoring/tob_packer.h"
 #include "contest.h"
 #include "controls/text_layer.h"
@@ -370,22 +371,24 @@ void TgsState(benchmark::State& state)
     std::vector<uint8_t> peerBlock;
     PeerState peerState;
     int failures = 0;
+    bench::AllocationTally tally;
     bench::Contest(
         state,
-        [&] {
+        tally.Wrap([&] {
             uint8_t* out = block.data();
             size_t left = block.size();
             failures += frame->SaveState(&out, &left, true) != 0;
             const uint8_t* in = block.data();
             left = block.size();
             failures += frame->LoadState(&in, &left, true) != 0;
-        },
+        }),
         [&] {
             PeerSave(*frame, peerBlock);
             failures += !PeerLoad(peerBlock, peerState);
         });
     state.counters["block_bytes"] = static_cast<double>(block.size());
     state.counters["peer_block_bytes"] = static_cast<double>(peerBlock.size());
+    tally.Report(state);
     // The peer read back every log entry the frame holds.
     failures += peerState.log.size() != static_cast<size_t>(frame->TextLog().Count());
     state.counters["failures"] = failures;
