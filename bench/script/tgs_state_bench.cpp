@@ -7,9 +7,9 @@
 //   a fresh list of log entries, which then take the place of the last ones (as a load does).
 //   Goals: at most 1 ms together, ratio at least 0.25; allocs counts ours a call. (The peer was
 //   two memcpy of the block, which skip everything a save walks and a load checks and rebuilds.)
+#include "alloc_count.h"
 #include "authoring/elg_encoder.h"
 #include "authoring/file_io.h"
-#include "alloc_count.h"
 #include "authoring/tob_packer.h"
 #include "contest.h"
 #include "controls/text_layer.h"
