@@ -140,15 +140,7 @@ void CSprite::DropWorkImage()
 
 void CSprite::UpdateScreenRect()
 {
-    if (m_rotW != 0) {
-        const LONG left = AddClamped(m_x, m_rotX);
-        const LONG top = AddClamped(m_y, m_rotY);
-        m_screen = RECT{left, top, AddClamped(left, m_rotW), AddClamped(top, m_rotH)};
-    } else if (m_reqW != 0 || m_reqH != 0) {
-        m_screen = RECT{m_x, m_y, AddClamped(m_x, m_reqW), AddClamped(m_y, m_reqH)};
-    } else {
-        m_screen = RECT{m_x, m_y, AddClamped(m_x, GetWidth()), AddClamped(m_y, GetHeight())};
-    }
+    PlaceScreenRect();
     SetDirty(true);
 }
 

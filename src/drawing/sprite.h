@@ -98,8 +98,34 @@ public:
     double GetZoom() const { return m_zoom; }
     LONG GetRequestedWidth() const { return m_reqW; }
     LONG GetRequestedHeight() const { return m_reqH; }
+    // SetPosition and SetAlpha in one call for animations that apply both every step. Written
+    // without branches (whether a part moved this step is a coin toss for the predictor): the
+    // same values are stored again when nothing changed, and dirty is set only on a change.
+    void PlaceAndFade(LONG x, LONG y, BYTE alpha)
+    {
+        const bool changed = (x != m_x) | (y != m_y) | (alpha != m_alpha);
+        m_x = x;
+        m_y = y;
+        m_alpha = alpha;
+        PlaceScreenRect();
+        m_dirty = static_cast<uint8_t>(m_dirty | changed);
+    }
 
 private:
+    // The screen rectangle at the position (scaled, turned or the source's size).
+    void PlaceScreenRect()
+    {
+        if (m_rotW != 0) {
+            const LONG left = AddClamped(m_x, m_rotX);
+            const LONG top = AddClamped(m_y, m_rotY);
+            m_screen = RECT{left, top, AddClamped(left, m_rotW), AddClamped(top, m_rotH)};
+        } else if (m_reqW != 0 || m_reqH != 0) {
+            m_screen = RECT{m_x, m_y, AddClamped(m_x, m_reqW), AddClamped(m_y, m_reqH)};
+        } else {
+            m_screen = RECT{m_x, m_y, AddClamped(m_x, m_src.right - m_src.left), AddClamped(m_y, m_src.bottom - m_src.top)};
+        }
+    }
+    // PlaceScreenRect, and dirty.
     void UpdateScreenRect();
     // Everything that decides what and where the sprite draws (not the tag, list or work image).
     void CopyDrawingState(const CSprite& other);

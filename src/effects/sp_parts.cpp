@@ -314,7 +314,7 @@ int CSpPartObject::SetUpFrames(CDrawable* sprite, uint32_t step, const PathStep*
     return 0;
 }
 
-bool CSpPartObject::PlaceWithinStep(uint32_t now, Placing* out)
+inline bool CSpPartObject::PlaceWithinStepHere(uint32_t now, Placing* out)
 {
     const uint32_t u = ElapsedSinceFirstStep(now, m_start, m_started) - m_base;
     if (m_target < 0 || u >= m_duration || m_rotating)
@@ -340,6 +340,11 @@ bool CSpPartObject::PlaceWithinStep(uint32_t now, Placing* out)
     }
     out->alpha = static_cast<BYTE>(from.opacity + TruncateToInt32((to.opacity - from.opacity) * f));
     return true;
+}
+
+bool CSpPartObject::PlaceWithinStep(uint32_t now, Placing* out)
+{
+    return PlaceWithinStepHere(now, out);
 }
 
 int ReadPartsList(const char* text, size_t size, const std::string& folder, const PartsListContext& cx,
@@ -559,7 +564,7 @@ int32_t CSpPartsEffect::Step(uint32_t now)
     m_loops.RunDue(now);
     // The placings first, all together (independent sums the processor overlaps), then applied.
     for (size_t i = 0; i < m_parts.size(); ++i)
-        m_placed[i] = m_states[i] == 1 && m_objects[i]->PlaceWithinStep(now, &m_placings[i]);
+        m_placed[i] = m_states[i] == 1 && m_objects[i]->PlaceWithinStepHere(now, &m_placings[i]);
     for (size_t i = 0; i < m_parts.size(); ++i) {
         SpPart& part = *m_parts[i];
         if (m_states[i] == 3) {
@@ -571,8 +576,7 @@ int32_t CSpPartsEffect::Step(uint32_t now)
         if (m_placed[i]) {
             // SetUpFrames took only sprites.
             const CSpPartObject::Placing& at = m_placings[i];
-            part.front->SetPosition(at.x, at.y);
-            part.front->SetAlpha(at.alpha);
+            part.front->PlaceAndFade(at.x, at.y, at.alpha);
         } else if (m_objects[i]->Step(now) != 0) {
             part.front->SetVisible(false);
             if (part.back)

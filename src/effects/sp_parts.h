@@ -40,6 +40,9 @@ public:
         BYTE alpha;
     };
     bool PlaceWithinStep(uint32_t now, Placing* out);
+    // The same, defined inline in the effect's own file for its step loop (a library built
+    // position-independent does not inline an exported function into its callers).
+    inline bool PlaceWithinStepHere(uint32_t now, Placing* out);
     // The part ends at the end of its current cycle.
     void StopAtCycleEnd() { m_loop = 0; }
 };

@@ -220,49 +220,53 @@ namespace {
 
 // What a slot's header gives the listing: magic and version, the fields behind the thumbnail and,
 // when asked, the thumbnail. Only those bytes are read: a bank of ten files is listed from a few
-// hundred bytes each, not their 32 KB headers.
+// hundred bytes each, not their 32 KB headers. The fields are read up to the header's end, so a
+// short read there says the file is cut short without asking for its size.
 struct SlotHead {
     uint8_t start[8] = {};
-    uint8_t fields[savefile::kProtectOffset + 1 - savefile::kTitleOffset] = {};
+    uint8_t fields[savefile::kHeaderSize - savefile::kTitleOffset] = {};
     std::vector<uint8_t> thumbnail;
     FILETIME written{};
 };
 
-bool ReadAt(HANDLE file, size_t offset, void* into, size_t size)
+// → 0; 2 not read; 3 the file ends first.
+int ReadWhole(HANDLE file, void* into, size_t size)
 {
     DWORD read = 0;
-    return SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-           ReadFile(file, into, static_cast<DWORD>(size), &read, nullptr) && read == size;
+    if (!ReadFile(file, into, static_cast<DWORD>(size), &read, nullptr))
+        return 2;
+    return read == size ? 0 : 3;
 }
 
 // → 0; 2 not opened or not read; 3 shorter than a header, or not a save file.
 int ReadSlotHead(const std::string& name, bool thumbnail, SlotHead* out)
 {
+    static_assert(savefile::kThumbOffset == sizeof SlotHead::start &&
+                  savefile::kThumbOffset + savefile::kThumbBytes == savefile::kTitleOffset);
     HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 2;
-    int code = 0;
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file, &size) || !GetFileTime(file, nullptr, nullptr, &out->written))
-        code = 2;
-    else if (size.QuadPart < static_cast<LONGLONG>(savefile::kHeaderSize))
+    int code = GetFileTime(file, nullptr, nullptr, &out->written) ? 0 : 2;
+    if (code == 0)
+        code = ReadWhole(file, out->start, sizeof out->start); // a fresh handle reads from the start
+    if (code == 0 && (std::memcmp(out->start, savefile::kMagic, 4) != 0 || std::memcmp(out->start + 4, "\0\0\0\0", 4) != 0))
         code = 3;
-    else if (DWORD read = 0; !ReadFile(file, out->start, sizeof out->start, &read, nullptr) || read != sizeof out->start)
-        code = 2;  // a fresh handle reads from the start
-    else if (std::memcmp(out->start, savefile::kMagic, 4) != 0 || std::memcmp(out->start + 4, "\0\0\0\0", 4) != 0)
-        code = 3;
-    else if (!ReadAt(file, savefile::kTitleOffset, out->fields, sizeof out->fields))
-        code = 2;
     if (code == 0 && thumbnail) {
+        // The thumbnail lies between the magic and the fields: read in order, without seeking.
         try {
             out->thumbnail.resize(savefile::kThumbBytes);
         } catch (const std::bad_alloc&) {
             code = 2;
         }
-        if (code == 0 && !ReadAt(file, savefile::kThumbOffset, out->thumbnail.data(), savefile::kThumbBytes))
-            code = 2;
+        if (code == 0)
+            code = ReadWhole(file, out->thumbnail.data(), savefile::kThumbBytes);
+    } else if (code == 0 &&
+               SetFilePointer(file, static_cast<LONG>(savefile::kTitleOffset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+        code = 2;
     }
+    if (code == 0)
+        code = ReadWhole(file, out->fields, sizeof out->fields);
     CloseHandle(file);
     return code;
 }

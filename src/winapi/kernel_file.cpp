@@ -291,9 +291,22 @@ bool Resolve(const char* windowsPath, std::string* linuxPath, bool* parentExists
     if (!AbsoluteComponents(windowsPath, &parts))
         return false;
     std::string current = "/";
+    // A path that exists as written (the usual case) needs one look-up, not one per component:
+    // every folder on the way exists under its own name then.
+    for (std::string& part : parts) {
+        part = ToUtf8(part);
+        current = JoinLinux(current, part);
+    }
+    if (struct stat st {}; !parts.empty() && lstat(current.c_str(), &st) == 0) {
+        if (parentExists != nullptr)
+            *parentExists = true;
+        *linuxPath = std::move(current);
+        return true;
+    }
+    current = "/";
     bool existing = true;
     for (size_t i = 0; i < parts.size(); ++i) {
-        std::string name = ToUtf8(parts[i]);
+        const std::string& name = parts[i];
         std::string exact = JoinLinux(current, name);
         if (existing) {
             struct stat st {};

@@ -363,6 +363,46 @@ TEST_F(SpriteTest, ImagesPositionsAndTheEdgesOfTheRange)
     EXPECT_FALSE(sprite.InvalidateLocalRect(&far));
 }
 
+// The animations' one-call update leaves a sprite as SetPosition and then SetAlpha would: the
+// same position, opacity and screen rectangle (plain, scaled and turned sprites, the range's
+// edges), and dirty only when something changed.
+TEST_F(SpriteTest, PlaceAndFadeEqualsSetPositionThenSetAlpha)
+{
+    auto source = RandomImage(16, 12, 32, 103);
+    struct Case {
+        int kind; // 0 plain, 1 scaled, 2 turned
+        LONG x, y;
+        BYTE alpha;
+    };
+    const Case cases[] = {
+        {0, 5, 7, 200},          {0, 5, 7, 255},         {0, 6, 7, 200},       {0, -3, 40, 0},
+        {0, INT_MAX - 2, 0, 9},  {0, 0, INT_MIN, 255},   {1, 5, 7, 255},       {1, 9, -4, 128},
+        {1, INT_MAX, 1, 1},      {2, 5, 7, 255},         {2, 30, 31, 77},      {2, INT_MIN, INT_MAX, 255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.kind << " at " << c.x << "," << c.y << " alpha "
+                                        << int(c.alpha));
+        CSprite a, b;
+        for (CSprite* s : {&a, &b}) {
+            ASSERT_EQ(s->SetImage(source.get(), nullptr, 5, 7), 0);
+            if (c.kind == 1) {
+                ASSERT_TRUE(s->SetSize(24, 6));
+            } else if (c.kind == 2) {
+                ASSERT_TRUE(s->SetRotateZoom(64, 1.5));
+            }
+            s->SetDirty(false);
+        }
+        a.SetPosition(c.x, c.y);
+        a.SetAlpha(c.alpha);
+        b.PlaceAndFade(c.x, c.y, c.alpha);
+        EXPECT_EQ(b.GetX(), a.GetX());
+        EXPECT_EQ(b.GetY(), a.GetY());
+        EXPECT_EQ(b.GetAlpha(), a.GetAlpha());
+        EXPECT_TRUE(SameRect(*b.GetScreenRectPtr(), *a.GetScreenRectPtr()));
+        EXPECT_EQ(b.IsDirty(), a.IsDirty());
+    }
+}
+
 } // namespace
 
 // A sprite planned once and drawn band by band gives the pixels and changed rectangles of the

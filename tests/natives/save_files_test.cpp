@@ -348,10 +348,15 @@ TEST(SaveFiles, SlotHeadersAreReadWithinTheirBytes)
     ASSERT_EQ(ReadSaveSlotInfo(2, 1, nullptr, &info, true), 0);
     EXPECT_EQ(info.comment, std::string(82, 'C') + "\r\n" + std::string(82, 'C') + "\r\n" + std::string(82, 'C') +
                                 "\r\n" + std::string(7, 'C'));
-    // A short header is no save file.
-    file.resize(savefile::kHeaderSize - 1);
-    s.Write(2, 2, file);
-    EXPECT_EQ(ReadSaveSlotInfo(2, 2, nullptr, &info, false), 3);
+    // A header cut anywhere is no save file, with or without the thumbnail asked for; the header
+    // alone is one.
+    for (size_t cut : {savefile::kHeaderSize, size_t{4}, savefile::kThumbOffset + 100, savefile::kTitleOffset + 10,
+                       savefile::kHeaderSize - 1}) {
+        s.Write(2, 2, std::vector<uint8_t>(file.begin(), file.begin() + static_cast<ptrdiff_t>(cut)));
+        const int expected = cut == savefile::kHeaderSize ? 0 : 3;
+        EXPECT_EQ(ReadSaveSlotInfo(2, 2, nullptr, &info, false), expected) << cut;
+        EXPECT_EQ(ReadSaveSlotInfo(2, 2, &thumb, &info, false), expected) << cut;
+    }
     EXPECT_EQ(ReadSaveSlotInfo(2, 7, nullptr, &info, false), 2);
     // The title text names the date.
     std::string text;
