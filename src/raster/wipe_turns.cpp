@@ -27,6 +27,14 @@ constexpr int64_t kMostOffset = int64_t{1} << 29;
 // The largest cosine in 16.16.
 constexpr int64_t kOne = 65536;
 
+// True when the grid walks serve the canvas (see wipe_turns.h), with its pixel memory in mem.
+bool Serves(const CWipeCanvas& c, CWipeCanvas::Memory& mem)
+{
+    return g_bUseMmx && c.WritesBlocks() && c.DirectMemory(mem) && c.Width() >= 1 && c.Height() >= 1 &&
+           c.Width() <= kMostSide && c.Height() <= kMostSide && std::llabs(c.X()) <= kMostOffset &&
+           std::llabs(c.Y()) <= kMostOffset;
+}
+
 // One grid row's block positions, padded to whole groups of eight.
 std::vector<int32_t>& RowXs()
 {
@@ -51,9 +59,7 @@ public:
         m_canvas = &c;
         m_w = c.Width();
         m_h = c.Height();
-        if (!g_bUseMmx || !c.WritesBlocks() || !c.DirectMemory(m_mem) || m_w < 1 || m_h < 1 ||
-            m_w > kMostSide || m_h > kMostSide || std::llabs(c.X()) > kMostOffset ||
-            std::llabs(c.Y()) > kMostOffset)
+        if (!Serves(c, m_mem))
             return false;
         m_n = n;
         m_m = m;
@@ -583,12 +589,223 @@ private:
     std::vector<float> m_roots;
 };
 
+// a / n rounded toward minus infinity and toward plus infinity, for n > 0.
+int64_t FloorDiv(int64_t a, int64_t n)
+{
+    return a >= 0 ? a / n : -((n - 1 - a) / n);
+}
+int64_t CeilDiv(int64_t a, int64_t n)
+{
+    return -FloorDiv(-a, n);
+}
+
+// Blocks of Width pixels side by side from d, count of them: the first one's source at s, each
+// next one's step bytes on. The pixels of BlendShort (or plain copies).
+template <int Width, bool Blend>
+PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int64_t count)
+{
+    using namespace pixel_simd_avx2;
+    constexpr int64_t kPer = 8 / Width; // blocks in a register of eight pixels
+    int64_t p = 0;
+    for (; p + kPer <= count; p += kPer, d += 32) {
+        const BYTE* const at = s + p * step;
+        __m256i v;
+        if constexpr (Width == 8) {
+            v = Load8(at);
+        } else if constexpr (Width == 4) {
+            v = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at + step),
+                                    reinterpret_cast<const __m128i*>(at));
+        } else {
+            const auto two = [](const BYTE* a, const BYTE* b) {
+                return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
+            };
+            v = _mm256_set_m128i(two(at + 2 * step, at + 3 * step), two(at, at + step));
+        }
+        Store8(d, Blend ? BlendAlpha8(v, Load8(d)) : v);
+    }
+    for (; p < count; ++p, d += Width * 4) {
+        if constexpr (Blend)
+            BlendShort(d, s + p * step, Width);
+        else
+            CopyShort(d, s + p * step, Width);
+    }
+}
+
+// A turn by one, two or three quarters keeps the turned grid a lattice of whole cells n pixels
+// apart: no two blocks overlap, so the step is every pixel they cover drawn once from its own
+// source pixel, in any order, and the destination is walked a row at a time instead of a block
+// at a time. Along a destination row the blocks follow each other n pixels apart, their sources
+// a fixed step apart: the neighbouring block of one source row (a half turn) or the block n
+// source rows on (quarter turns). A block's own pixels keep their order. The pixels and bounds
+// of the grid walk.
+class QuarterTurn {
+public:
+    // False, drawing nothing, unless (c0, s0) turns by a quarter, a half or three quarters and
+    // the walk's AVX2 loops serve the canvas.
+    static bool Draw(CWipeCanvas& c, int64_t n, int64_t c0, int64_t s0)
+    {
+        QuarterTurn turn;
+        const int64_t hw = c.Width() / 2, hh = c.Height() / 2, x = c.X(), y = c.Y();
+        // Block (b, k) of the grid is drawn at (x + hw + c0 (b n - hw) - s0 (k n - hh),
+        // y + hh + c0 (k n - hh) + s0 (b n - hw)), the cosines here being -1, 0 or 1 exactly.
+        if (c0 == 0 && s0 == kOne)
+            turn = QuarterTurn{false, y + hh - hw, 1, x + hw + hh, -1};
+        else if (c0 == -kOne && s0 == 0)
+            turn = QuarterTurn{true, y + 2 * hh, -1, x + 2 * hw, -1};
+        else if (c0 == 0 && s0 == -kOne)
+            turn = QuarterTurn{false, y + hh + hw, -1, x + hw - hh, 1};
+        else
+            return false;
+        if (!UseAvx2Loops() || !Serves(c, turn.m_mem))
+            return false;
+        const bool blend = c.Mode() == kTransitionBlendAlpha;
+        switch (n) {
+        case 2:
+            blend ? turn.Rows<2, true>(c) : turn.Rows<2, false>(c);
+            break;
+        case 4:
+            blend ? turn.Rows<4, true>(c) : turn.Rows<4, false>(c);
+            break;
+        default:
+            blend ? turn.Rows<8, true>(c) : turn.Rows<8, false>(c);
+            break;
+        }
+        if (turn.m_left < turn.m_right)
+            c.MarkDrawn(turn.m_left, turn.m_top, turn.m_right, turn.m_bottom);
+        return true;
+    }
+
+private:
+    QuarterTurn() = default;
+    QuarterTurn(bool sourceRows, int64_t yc, int ys, int64_t xc, int xs)
+        : m_sourceRows(sourceRows), m_yc(yc), m_ys(ys), m_xc(xc), m_xs(xs)
+    {
+    }
+
+    // Each destination row: block row t of the lattice (its cells' top at yc + ys t n), row r of
+    // its cells, and block m of it at column xc + xs m n. Block m's pixel q is the source pixel
+    // (m n + q, t n + r) after a half turn and (t n + q, m n + r) after a quarter turn.
+    template <int Width, bool Blend> PIXEL_SIMD_AVX2 void Rows(const CWipeCanvas& c)
+    {
+        constexpr int64_t n = Width;
+        const int64_t sL = std::max<int64_t>(0, c.SourceClip().left), sR = std::min<int64_t>(c.Width(), c.SourceClip().right);
+        const int64_t sT = std::max<int64_t>(0, c.SourceClip().top), sB = std::min<int64_t>(c.Height(), c.SourceClip().bottom);
+        const RECT& clip = c.Clip();
+        const int64_t cL = clip.left, cR = clip.right;
+        if (sL >= sR || sT >= sB || cL >= cR)
+            return;
+        const ptrdiff_t srcPitch = m_mem.srcPitch;
+        // Blocks that reach into the clip's columns, and those wholly inside them.
+        int64_t dLo, dHi, dFullLo, dFullHi;
+        if (m_xs > 0) {
+            dLo = FloorDiv(cL - m_xc, n);
+            dHi = CeilDiv(cR - m_xc, n);
+            dFullLo = CeilDiv(cL - m_xc, n);
+            dFullHi = FloorDiv(cR - m_xc, n);
+        } else {
+            dLo = FloorDiv(m_xc - cR, n) + 1;
+            dHi = CeilDiv(m_xc - cL, n) + 1;
+            dFullLo = CeilDiv(m_xc - cR, n) + 1;
+            dFullHi = FloorDiv(m_xc - cL, n) + 1;
+        }
+        for (int64_t yd = clip.top; yd < clip.bottom; ++yd) {
+            const int64_t e = yd - m_yc, f = FloorDiv(e, n), r = e - f * n, t = m_ys * f;
+            // Source columns every block of the row gives (quarter turns), blocks that give any
+            // pixel and blocks that give all, where the source pixels of block m start.
+            int64_t qLo = 0, qHi = n, lo, hi, fullLo, fullHi, base;
+            ptrdiff_t step;
+            if (m_sourceRows) {
+                const int64_t sy = t * n + r;
+                if (sy < sT || sy >= sB)
+                    continue;
+                lo = FloorDiv(sL, n);
+                hi = CeilDiv(sR, n);
+                fullLo = CeilDiv(sL, n);
+                fullHi = FloorDiv(sR, n);
+                base = sy * srcPitch;
+                step = n * 4;
+            } else {
+                qLo = std::max<int64_t>(0, sL - t * n);
+                qHi = std::min<int64_t>(n, sR - t * n);
+                if (qLo >= qHi)
+                    continue;
+                lo = CeilDiv(sT - r, n);
+                hi = CeilDiv(sB - r, n);
+                fullLo = lo;
+                fullHi = qLo == 0 && qHi == n ? hi : lo;
+                base = r * srcPitch + t * n * 4;
+                step = n * srcPitch;
+            }
+            lo = std::max(lo, dLo);
+            hi = std::min(hi, dHi);
+            if (lo >= hi)
+                continue;
+            fullLo = std::max({fullLo, dFullLo, lo});
+            fullHi = std::min({fullHi, dFullHi, hi});
+            if (fullLo >= fullHi)
+                fullLo = fullHi = hi;
+            BYTE* const row = m_mem.dst + static_cast<ptrdiff_t>(yd) * m_mem.dstPitch;
+            const BYTE* const src = m_mem.src + base;
+            // The blocks at the ends, cut by the source or the clip.
+            const auto cut = [&](int64_t m) {
+                const int64_t x0 = m_xc + m_xs * m * n;
+                int64_t a = std::max(qLo, cL - x0), b = std::min(qHi, cR - x0);
+                if (m_sourceRows) {
+                    a = std::max(a, sL - m * n);
+                    b = std::min(b, sR - m * n);
+                }
+                if (a >= b)
+                    return;
+                BYTE* const d = row + (x0 + a) * 4;
+                const BYTE* const s = src + m * step + a * 4;
+                if constexpr (Blend)
+                    BlendShort(d, s, static_cast<int>(b - a));
+                else
+                    CopyShort(d, s, static_cast<int>(b - a));
+                Mark(yd, x0 + a, x0 + b);
+            };
+            for (int64_t m = lo; m < fullLo; ++m)
+                cut(m);
+            for (int64_t m = fullHi; m < hi; ++m)
+                cut(m);
+            if (fullLo < fullHi) {
+                const int64_t count = fullHi - fullLo;
+                const int64_t first = m_xs > 0 ? fullLo : fullHi - 1; // the leftmost block
+                const int64_t x0 = m_xc + m_xs * first * n;
+                SideBySideAvx2<Width, Blend>(row + x0 * 4, src + first * step, m_xs > 0 ? step : -step, count);
+                Mark(yd, x0, x0 + count * n);
+            }
+        }
+    }
+
+    void Mark(int64_t yd, int64_t l, int64_t r)
+    {
+        m_left = std::min(m_left, l);
+        m_right = std::max(m_right, r);
+        m_top = std::min(m_top, yd);
+        m_bottom = std::max(m_bottom, yd + 1);
+    }
+
+    bool m_sourceRows = false; // a destination row's blocks come from one source row
+    int64_t m_yc = 0;
+    int m_ys = 1;
+    int64_t m_xc = 0;
+    int m_xs = 1;
+    CWipeCanvas::Memory m_mem{};
+    int64_t m_left = INT64_MAX, m_top = INT64_MAX, m_right = INT64_MIN, m_bottom = INT64_MIN;
+};
+
 } // namespace
 
 bool TurnedGrid(CWipeCanvas& c, int64_t n, int64_t c0, int64_t s0)
 {
+    if ((n != 2 && n != 4 && n != 8) || !IsCosine(c0) || !IsCosine(s0))
+        return false;
+    if (QuarterTurn::Draw(c, n, c0, s0))
+        return true;
     GridWalk walk;
-    if ((n != 2 && n != 4 && n != 8) || !IsCosine(c0) || !IsCosine(s0) || !walk.Start(c, n, n))
+    if (!walk.Start(c, n, n))
         return false;
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int64_t cols = walk.Columns();

@@ -64,6 +64,9 @@ TEST_F(WipeTurnsTest, RowsOfBlocksDrawTheBlockWalk)
         {48, 40, 56, 48, 2, 2, {}, {3, 5, 37, 31}},
         {48, 40, 56, 48, -3, 4, {7, 2, 50, 44}, {1, 2, 45, 38}},
         {133, 71, 140, 80, 3, 4, {}, {}}, // rows of more than one group of eight blocks, tails
+        // Long rows of whole blocks between cut ends, clipped on every side of both pictures.
+        {203, 157, 190, 170, -7, 11, {3, 5, 181, 160}, {2, 1, 199, 150}},
+        {130, 94, 150, 150, 10, -20, {}, {5, 3, 127, 91}},
     };
     for (SimdLevel level : kAllSimdLevels) {
         ScopedSimdLevel scoped(level);
