@@ -632,6 +632,35 @@ PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int6
     }
 }
 
+// Blocks of Width pixels side by side from d, count of them, each from the source just before the
+// one of the block to its left, which is at s: a row of blocks turned by half a turn. A register
+// of source pixels is read whole and its blocks swapped end for end. The pixels of BlendShort.
+template <int Width, bool Blend>
+PIXEL_SIMD_AVX2 void ReversedBlocksAvx2(BYTE* d, const BYTE* s, int64_t count)
+{
+    using namespace pixel_simd_avx2;
+    constexpr int64_t kPer = 8 / Width;
+    constexpr int kTurn = Width == 2 ? 0x1B : 0x4E; // quarters or halves of a register end for end
+    // Both walks are long and even: their lines are asked for a stretch ahead.
+    constexpr uintptr_t kAhead = 1024;
+    int64_t p = 0;
+    for (; p + kPer <= count; p += kPer, d += 32) {
+        const BYTE* const at = s - (p + kPer - 1) * Width * 4; // the register's last block
+        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(d) + kAhead), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) - kAhead), _MM_HINT_T0);
+        __m256i v = Load8(at);
+        if constexpr (Width < 8)
+            v = _mm256_permute4x64_epi64(v, kTurn);
+        Store8(d, Blend ? BlendAlpha8(v, Load8(d)) : v);
+    }
+    for (; p < count; ++p, d += Width * 4) {
+        if constexpr (Blend)
+            BlendShort(d, s - p * Width * 4, Width);
+        else
+            CopyShort(d, s - p * Width * 4, Width);
+    }
+}
+
 // A turn by one, two or three quarters keeps the turned grid a lattice of whole cells n pixels
 // apart: no two blocks overlap, so the step is every pixel they cover drawn once from its own
 // source pixel, in any order, and the destination is walked a row at a time instead of a block
@@ -773,7 +802,11 @@ private:
                 const int64_t count = fullHi - fullLo;
                 const int64_t first = m_xs > 0 ? fullLo : fullHi - 1; // the leftmost block
                 const int64_t x0 = m_xc + m_xs * first * n;
-                SideBySideAvx2<Width, Blend>(row + x0 * 4, src + first * step, m_xs > 0 ? step : -step, count);
+                if (m_sourceRows && m_xs < 0)
+                    ReversedBlocksAvx2<Width, Blend>(row + x0 * 4, src + first * step, count);
+                else
+                    SideBySideAvx2<Width, Blend>(row + x0 * 4, src + first * step, m_xs > 0 ? step : -step,
+                                                 count);
                 Mark(yd, x0, x0 + count * n);
             }
         }
