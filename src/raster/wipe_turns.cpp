@@ -738,6 +738,8 @@ private:
             dFullLo = CeilDiv(m_xc - cR, n) + 1;
             dFullHi = FloorDiv(m_xc - cL, n) + 1;
         }
+        Whole group[kGroup];
+        int grouped = 0;
         for (int64_t yd = clip.top; yd < clip.bottom; ++yd) {
             const int64_t e = yd - m_yc, f = FloorDiv(e, n), r = e - f * n, t = m_ys * f;
             // Source columns every block of the row gives (quarter turns), blocks that give any
@@ -799,17 +801,61 @@ private:
             for (int64_t m = fullHi; m < hi; ++m)
                 cut(m);
             if (fullLo < fullHi) {
-                const int64_t count = fullHi - fullLo;
-                const int64_t first = m_xs > 0 ? fullLo : fullHi - 1; // the leftmost block
-                const int64_t x0 = m_xc + m_xs * first * n;
-                if (m_sourceRows && m_xs < 0)
-                    ReversedBlocksAvx2<Width, Blend>(row + x0 * 4, src + first * step, count);
-                else
-                    SideBySideAvx2<Width, Blend>(row + x0 * 4, src + first * step, m_xs > 0 ? step : -step,
-                                                 count);
-                Mark(yd, x0, x0 + count * n);
+                const Whole whole{row, src, step, fullLo, fullHi};
+                const int64_t x0 = m_xc + m_xs * (m_xs > 0 ? fullLo : fullHi - 1) * n;
+                Mark(yd, x0, x0 + (fullHi - fullLo) * n);
+                if (m_sourceRows) {
+                    DrawWhole<Width, Blend>(whole, fullLo, fullHi);
+                    continue;
+                }
+                group[grouped++] = whole;
+                if (grouped == kGroup) {
+                    DrawGroup<Width, Blend>(group, grouped);
+                    grouped = 0;
+                }
             }
         }
+        DrawGroup<Width, Blend>(group, grouped);
+    }
+
+    // A destination row's whole blocks: blocks m with lo <= m < hi, block m's source at src + m step.
+    struct Whole {
+        BYTE* row;
+        const BYTE* src;
+        ptrdiff_t step;
+        int64_t lo, hi;
+    };
+    // Quarter turns read one short piece of each of many source rows: rows of the destination
+    // are taken kGroup at a time, a stretch of kStretch blocks of each in turn, so the source
+    // lines one stretch reads serve every row of the group from the nearest cache.
+    static constexpr int kGroup = 16;
+
+    // Blocks m of the row with a <= m < b.
+    template <int Width, bool Blend> PIXEL_SIMD_AVX2 void DrawWhole(const Whole& whole, int64_t a, int64_t b)
+    {
+        const int64_t first = m_xs > 0 ? a : b - 1; // the leftmost block
+        BYTE* const d = whole.row + (m_xc + m_xs * first * Width) * 4;
+        if (m_sourceRows && m_xs < 0)
+            ReversedBlocksAvx2<Width, Blend>(d, whole.src + first * whole.step, b - a);
+        else
+            SideBySideAvx2<Width, Blend>(d, whole.src + first * whole.step, m_xs > 0 ? whole.step : -whole.step,
+                                         b - a);
+    }
+
+    template <int Width, bool Blend> PIXEL_SIMD_AVX2 void DrawGroup(const Whole* group, int count)
+    {
+        constexpr int64_t kStretch = 128 / Width;
+        int64_t lo = INT64_MAX, hi = INT64_MIN;
+        for (int i = 0; i < count; ++i) {
+            lo = std::min(lo, group[i].lo);
+            hi = std::max(hi, group[i].hi);
+        }
+        for (int64_t from = lo; from < hi; from += kStretch)
+            for (int i = 0; i < count; ++i) {
+                const int64_t a = std::max(from, group[i].lo), b = std::min(from + kStretch, group[i].hi);
+                if (a < b)
+                    DrawWhole<Width, Blend>(group[i], a, b);
+            }
     }
 
     void Mark(int64_t yd, int64_t l, int64_t r)
