@@ -510,11 +510,8 @@ bool IsCosine(int64_t v)
 // The thrown positions of one grid row, four blocks at a time in doubles: every value is a whole
 // number below 2^53, so products, sums and the halvings by 256 are exact, and the root and the
 // quotient are rounded once, as the block-by-block walk's double forms are.
-// The roots of the row come from roots when it is not null (four floats a step, every root below
-// 2^24 is a float exactly).
 PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, int64_t hw, int64_t hh,
-                                 int64_t ct, int64_t st, int64_t a, const float* roots, int32_t* xs,
-                                 int32_t* ys)
+                                 int64_t ct, int64_t st, int64_t a, int32_t* xs, int32_t* ys)
 {
     const double dy = static_cast<double>(j - hh);
     const __m256d dy2 = _mm256_set1_pd(dy * dy);
@@ -531,9 +528,7 @@ PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, 
         const __m128i i = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(b * 4)), step);
         const __m256d dx = _mm256_cvtepi32_pd(_mm_sub_epi32(i, _mm_set1_epi32(static_cast<int32_t>(hw))));
         const __m256d root =
-            roots != nullptr
-                ? _mm256_cvtps_pd(_mm_loadu_ps(roots + b))
-                : _mm256_round_pd(_mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), dy2)), kTrunc);
+            _mm256_round_pd(_mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), dy2)), kTrunc);
         // At the centre the root is 0 and so is every numerator: dividing by 1 keeps (dx, dy).
         const __m256d d = _mm256_max_pd(root, one);
         const __m256d sx = _mm256_round_pd(_mm256_mul_pd(_mm256_mul_pd(stv, dx), eighth), kFloor);
@@ -550,11 +545,44 @@ PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, 
     }
 }
 
+// The thrown positions of one grid row as SpunRowAvx2 gives them, eight blocks at a time from a
+// row of roots (padded to whole groups of eight) in 32-bit lanes and floats. Every product fits 32
+// bits (|st dx| <= 2^30, |u a| <= 2^23). The numerators (at most 256 |dx| <= 256 d, below 2^24) and
+// the roots are floats exactly, so a float quotient is off the true one by at most 256 · 2^-24,
+// less than the 1 / d by which a quotient that is not whole misses every whole number: its
+// truncation is the exact one.
+PIXEL_SIMD_AVX2 void SpunRowFromRootsAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, int64_t hw,
+                                          int64_t hh, int64_t ct, int64_t st, int64_t a, const float* roots,
+                                          int32_t* xs, int32_t* ys)
+{
+    const __m256 cy = _mm256_set1_ps(static_cast<float>((ct * (j - hh)) >> 8));
+    const __m256i stv = _mm256_set1_epi32(static_cast<int32_t>(st));
+    const __m256i av = _mm256_set1_epi32(static_cast<int32_t>(a));
+    const __m256i across = _mm256_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28);
+    const __m256i left = _mm256_set1_epi32(static_cast<int32_t>(x)),
+                  top = _mm256_set1_epi32(static_cast<int32_t>(y + j));
+    const __m256 one = _mm256_set1_ps(1.0f);
+    for (int64_t b = 0; b < cols; b += 8) {
+        const __m256i i = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(b * 4)), across);
+        const __m256i dx = _mm256_sub_epi32(i, _mm256_set1_epi32(static_cast<int32_t>(hw)));
+        // At the centre the root is 0 and so is every numerator: dividing by 1 keeps (dx, dy).
+        const __m256 d = _mm256_max_ps(_mm256_loadu_ps(roots + b), one);
+        const __m256 sx = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_mullo_epi32(stv, dx), 8));
+        const __m256i ux = _mm256_cvttps_epi32(_mm256_div_ps(sx, d));
+        const __m256i uy = _mm256_cvttps_epi32(_mm256_div_ps(cy, d));
+        const __m256i ox = _mm256_srai_epi32(_mm256_mullo_epi32(ux, av), 8);
+        const __m256i oy = _mm256_srai_epi32(_mm256_mullo_epi32(uy, av), 8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(xs + b),
+                            _mm256_add_epi32(_mm256_add_epi32(left, i), ox));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ys + b), _mm256_add_epi32(top, oy));
+    }
+}
+
 // trunc(sqrt(dx² + dy²)) of the blocks of a grid 4 x 2, row by row, for pictures up to a size: they
 // depend only on the size, so a spinning wipe works them out at its first step.
 class Roots {
 public:
-    // The roots of the canvas's grid, padded to whole groups of four a row, or null when the
+    // The roots of the canvas's grid, padded to whole groups of eight a row, or null when the
     // grid has more blocks than the table holds.
     static const float* Of(int64_t w, int64_t h, int64_t* stride)
     {
@@ -568,7 +596,7 @@ private:
     const float* For(int64_t w, int64_t h, int64_t* stride)
     {
         const int64_t cols = (w + 3) / 4, rows = (h + 1) / 2;
-        *stride = (cols + 3) / 4 * 4;
+        *stride = (cols + 7) / 8 * 8;
         if (w == m_w && h == m_h)
             return m_roots.data();
         if (*stride * rows > kMostBlocks)
@@ -709,8 +737,7 @@ private:
     QuarterTurn() = default;
     QuarterTurn(bool sourceRows, int64_t yc, int ys, int64_t xc, int xs)
         : m_sourceRows(sourceRows), m_yc(yc), m_ys(ys), m_xc(xc), m_xs(xs)
-    {
-    }
+    {}
 
     // Each destination row: block row t of the lattice (its cells' top at yc + ys t n), row r of
     // its cells, and block m of it at column xc + xs m n. Block m's pixel q is the source pixel
@@ -718,8 +745,10 @@ private:
     template <int Width, bool Blend> PIXEL_SIMD_AVX2 void Rows(const CWipeCanvas& c)
     {
         constexpr int64_t n = Width;
-        const int64_t sL = std::max<int64_t>(0, c.SourceClip().left), sR = std::min<int64_t>(c.Width(), c.SourceClip().right);
-        const int64_t sT = std::max<int64_t>(0, c.SourceClip().top), sB = std::min<int64_t>(c.Height(), c.SourceClip().bottom);
+        const int64_t sL = std::max<int64_t>(0, c.SourceClip().left),
+                      sR = std::min<int64_t>(c.Width(), c.SourceClip().right);
+        const int64_t sT = std::max<int64_t>(0, c.SourceClip().top),
+                      sB = std::min<int64_t>(c.Height(), c.SourceClip().bottom);
         const RECT& clip = c.Clip();
         const int64_t cL = clip.left, cR = clip.right;
         if (sL >= sR || sT >= sB || cL >= cR)
@@ -838,8 +867,8 @@ private:
         if (m_sourceRows && m_xs < 0)
             ReversedBlocksAvx2<Width, Blend>(d, whole.src + first * whole.step, b - a);
         else
-            SideBySideAvx2<Width, Blend>(d, whole.src + first * whole.step, m_xs > 0 ? whole.step : -whole.step,
-                                         b - a);
+            SideBySideAvx2<Width, Blend>(d, whole.src + first * whole.step,
+                                         m_xs > 0 ? whole.step : -whole.step, b - a);
     }
 
     template <int Width, bool Blend> PIXEL_SIMD_AVX2 void DrawGroup(const Whole* group, int count)
@@ -936,8 +965,10 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
         int64_t stride = 0;
         const float* roots = Roots::Of(c.Width(), c.Height(), &stride);
         walk.Run([&](int64_t j, int64_t k, int32_t* xs, int32_t* ys) {
-            SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, roots != nullptr ? roots + k * stride : nullptr, xs,
-                        ys);
+            if (roots != nullptr)
+                SpunRowFromRootsAvx2(cols, x, y, j, hw, hh, ct, st, a, roots + k * stride, xs, ys);
+            else
+                SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, xs, ys);
         });
         return true;
     }

@@ -96,4 +96,26 @@ TEST_F(WipeTurnsTest, RowsOfBlocksDrawTheBlockWalk)
     }
 }
 
+// Spinning blocks far from the centre: long numerators over large roots, where a quotient worked
+// out in less precision than the walk's would land a block a pixel off. Every progress, a window
+// of the destination over the middle of a wide and of a tall picture.
+TEST_F(WipeTurnsTest, SpinningBlocksFarFromTheCentreLandWhereTheWalkPutsThem)
+{
+    std::mt19937 rng(kSeed);
+    const Case cases[] = {
+        {6000, 46, 300, 80, -2850, 10, {}, {}},
+        {38, 5000, 90, 300, 20, -2350, {}, {}},
+    };
+    ScopedSimdLevel scoped(SimdLevel::Avx2);
+    for (const Case& c : cases) {
+        auto src = NoisyImage(rng, c.w, c.h);
+        auto start = NoisyImage(rng, c.dw, c.dh);
+        for (int32_t progress = 1; progress < 256; ++progress) {
+            const Drawn walk = Draw(c, 58, *start, *src, progress, kTransitionCopy, false);
+            const Drawn rows = Draw(c, 58, *start, *src, progress, kTransitionCopy, true);
+            ASSERT_EQ(rows.pixels, walk.pixels) << c.w << "x" << c.h << ", progress " << progress;
+        }
+    }
+}
+
 } // namespace
