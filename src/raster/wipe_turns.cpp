@@ -660,6 +660,16 @@ PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int6
     }
 }
 
+// Eight source pixels from at with their blocks of Width pixels end for end.
+template <int Width> __attribute__((always_inline)) PIXEL_SIMD_AVX2 inline __m256i TurnedEight(const BYTE* at)
+{
+    const __m256i v = pixel_simd_avx2::Load8(at);
+    if constexpr (Width == 8)
+        return v;
+    else
+        return _mm256_permute4x64_epi64(v, Width == 2 ? 0x1B : 0x4E); // quarters or halves
+}
+
 // Blocks of Width pixels side by side from d, count of them, each from the source just before the
 // one of the block to its left, which is at s: a row of blocks turned by half a turn. A register
 // of source pixels is read whole and its blocks swapped end for end. The pixels of BlendShort.
@@ -668,17 +678,26 @@ PIXEL_SIMD_AVX2 void ReversedBlocksAvx2(BYTE* d, const BYTE* s, int64_t count)
 {
     using namespace pixel_simd_avx2;
     constexpr int64_t kPer = 8 / Width;
-    constexpr int kTurn = Width == 2 ? 0x1B : 0x4E; // quarters or halves of a register end for end
     // Both walks are long and even: their lines are asked for a stretch ahead.
     constexpr uintptr_t kAhead = 1024;
     int64_t p = 0;
-    for (; p + kPer <= count; p += kPer, d += 32) {
-        const BYTE* const at = s - (p + kPer - 1) * Width * 4; // the register's last block
+    // Two registers a step, a line of each walk asked for per step.
+    for (; p + 2 * kPer <= count; p += 2 * kPer, d += 64) {
+        const BYTE* const at = s - (p + kPer - 1) * Width * 4; // the first register's last block
         _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(d) + kAhead), _MM_HINT_T0);
         _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) - kAhead), _MM_HINT_T0);
-        __m256i v = Load8(at);
-        if constexpr (Width < 8)
-            v = _mm256_permute4x64_epi64(v, kTurn);
+        const __m256i v0 = TurnedEight<Width>(at), v1 = TurnedEight<Width>(at - 32);
+        if constexpr (Blend) {
+            const __m256i d0 = Load8(d), d1 = Load8(d + 32);
+            Store8(d, BlendAlpha8(v0, d0));
+            Store8(d + 32, BlendAlpha8(v1, d1));
+        } else {
+            Store8(d, v0);
+            Store8(d + 32, v1);
+        }
+    }
+    for (; p + kPer <= count; p += kPer, d += 32) {
+        const __m256i v = TurnedEight<Width>(s - (p + kPer - 1) * Width * 4);
         Store8(d, Blend ? BlendAlpha8(v, Load8(d)) : v);
     }
     for (; p < count; ++p, d += Width * 4) {
