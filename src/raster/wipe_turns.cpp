@@ -898,12 +898,78 @@ private:
             lo = std::min(lo, group[i].lo);
             hi = std::max(hi, group[i].hi);
         }
+        // Blocks two pixels wide: four destination rows of one row of the cells each take a
+        // quarter of a register of source pixels (see DrawFour), where they line up so.
+        bool leads[kGroup] = {}, led[kGroup] = {};
+        if constexpr (Width == 2)
+            if (count == kGroup && !m_sourceRows)
+                for (int i : {0, 1, 8, 9})
+                    if (LineUp(group + i)) {
+                        leads[i] = true;
+                        for (int k = 1; k < 4; ++k)
+                            led[i + 2 * k] = true;
+                    }
         for (int64_t from = lo; from < hi; from += kStretch)
             for (int i = 0; i < count; ++i) {
                 const int64_t a = std::max(from, group[i].lo), b = std::min(from + kStretch, group[i].hi);
-                if (a < b)
+                if (a >= b || led[i])
+                    continue;
+                if (!leads[i]) {
                     DrawWhole<Width, Blend>(group[i], a, b);
+                    continue;
+                }
+                const int64_t end = a + (b - a) / 4 * 4;
+                DrawFour<Blend>(group + i, a, end);
+                for (int k = 0; k < 4; ++k)
+                    if (end < b)
+                        DrawWhole<Width, Blend>(group[i + 2 * k], end, b);
             }
+    }
+
+    // Whether rows four[0], four[2], four[4] and four[6] (one row of the cells of four block rows
+    // in turn) have the same blocks, their sources two pixels apart in the walk's order.
+    bool LineUp(const Whole* four) const
+    {
+        for (int k = 1; k < 4; ++k) {
+            const Whole& w = four[2 * k];
+            if (w.lo != four[0].lo || w.hi != four[0].hi || w.step != four[0].step ||
+                reinterpret_cast<uintptr_t>(w.src) !=
+                    reinterpret_cast<uintptr_t>(four[0].src) + m_ys * 8 * k ||
+                reinterpret_cast<uintptr_t>(w.row) !=
+                    reinterpret_cast<uintptr_t>(four[0].row) + 2 * k * static_cast<ptrdiff_t>(m_mem.dstPitch))
+                return false;
+        }
+        return true;
+    }
+
+    // Blocks lo <= m < hi (a multiple of four of them) of four rows lined up (LineUp): a register
+    // read at a block's source holds the blocks of all four rows, so four such registers, turned
+    // about their diagonal, give four blocks of each row.
+    template <bool Blend> PIXEL_SIMD_AVX2 void DrawFour(const Whole* four, int64_t lo, int64_t hi)
+    {
+        using namespace pixel_simd_avx2;
+        // Quarter k of a register belongs to row k of the four, or to row 3 - k where the
+        // block rows run upwards.
+        const BYTE* const src = m_ys > 0 ? four[0].src : four[6].src;
+        BYTE* rows[4];
+        for (int k = 0; k < 4; ++k)
+            rows[k] = four[m_ys > 0 ? 2 * k : 6 - 2 * k].row;
+        const ptrdiff_t step = four[0].step;
+        for (int64_t m = lo; m < hi; m += 4) {
+            __m256i v[4];
+            for (int k = 0; k < 4; ++k)
+                v[m_xs > 0 ? k : 3 - k] = Load8(src + (m + k) * step); // in the destination's order
+            const __m256i a = _mm256_unpacklo_epi64(v[0], v[1]), b = _mm256_unpackhi_epi64(v[0], v[1]);
+            const __m256i c = _mm256_unpacklo_epi64(v[2], v[3]), d = _mm256_unpackhi_epi64(v[2], v[3]);
+            const __m256i out[4] = {
+                _mm256_permute2x128_si256(a, c, 0x20), _mm256_permute2x128_si256(b, d, 0x20),
+                _mm256_permute2x128_si256(a, c, 0x31), _mm256_permute2x128_si256(b, d, 0x31)};
+            const int64_t x = m_xc + m_xs * (m_xs > 0 ? m : m + 3) * 2;
+            for (int k = 0; k < 4; ++k) {
+                BYTE* const at = rows[k] + x * 4;
+                Store8(at, Blend ? BlendAlpha8(out[k], Load8(at)) : out[k]);
+            }
+        }
     }
 
     void Mark(int64_t yd, int64_t l, int64_t r)
