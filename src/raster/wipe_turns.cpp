@@ -898,16 +898,18 @@ private:
             lo = std::min(lo, group[i].lo);
             hi = std::max(hi, group[i].hi);
         }
-        // Blocks two pixels wide: four destination rows of one row of the cells each take a
-        // quarter of a register of source pixels (see DrawFour), where they line up so.
+        // Blocks two or four pixels wide: the destination rows of one row of the cells of four
+        // or two block rows in turn each take a share of a register of source pixels (see
+        // DrawLinedUp), where they line up so.
+        constexpr int kShare = 8 / Width; // rows sharing a register, and blocks in each share
         bool leads[kGroup] = {}, led[kGroup] = {};
-        if constexpr (Width == 2)
+        if constexpr (Width < 8)
             if (count == kGroup && !m_sourceRows)
-                for (int i : {0, 1, 8, 9})
-                    if (LineUp(group + i)) {
+                for (int i = 0; i < kGroup; ++i)
+                    if (i % 8 < Width && LineUp<Width>(group + i)) {
                         leads[i] = true;
-                        for (int k = 1; k < 4; ++k)
-                            led[i + 2 * k] = true;
+                        for (int k = 1; k < kShare; ++k)
+                            led[i + Width * k] = true;
                     }
         for (int64_t from = lo; from < hi; from += kStretch)
             for (int i = 0; i < count; ++i) {
@@ -918,54 +920,64 @@ private:
                     DrawWhole<Width, Blend>(group[i], a, b);
                     continue;
                 }
-                const int64_t end = a + (b - a) / 4 * 4;
-                DrawFour<Blend>(group + i, a, end);
-                for (int k = 0; k < 4; ++k)
+                const int64_t end = a + (b - a) / kShare * kShare;
+                DrawLinedUp<Width, Blend>(group + i, a, end);
+                for (int k = 0; k < kShare; ++k)
                     if (end < b)
-                        DrawWhole<Width, Blend>(group[i + 2 * k], end, b);
+                        DrawWhole<Width, Blend>(group[i + Width * k], end, b);
             }
     }
 
-    // Whether rows four[0], four[2], four[4] and four[6] (one row of the cells of four block rows
-    // in turn) have the same blocks, their sources two pixels apart in the walk's order.
-    bool LineUp(const Whole* four) const
+    // Whether rows rows[0], rows[Width], rows[2 Width], ... (8 / Width of them: one row of the
+    // cells of block rows in turn) have the same blocks, their sources Width pixels apart in the
+    // walk's order.
+    template <int Width> bool LineUp(const Whole* rows) const
     {
-        for (int k = 1; k < 4; ++k) {
-            const Whole& w = four[2 * k];
-            if (w.lo != four[0].lo || w.hi != four[0].hi || w.step != four[0].step ||
+        for (int k = 1; k < 8 / Width; ++k) {
+            const Whole& w = rows[Width * k];
+            if (w.lo != rows[0].lo || w.hi != rows[0].hi || w.step != rows[0].step ||
                 reinterpret_cast<uintptr_t>(w.src) !=
-                    reinterpret_cast<uintptr_t>(four[0].src) + m_ys * 8 * k ||
-                reinterpret_cast<uintptr_t>(w.row) !=
-                    reinterpret_cast<uintptr_t>(four[0].row) + 2 * k * static_cast<ptrdiff_t>(m_mem.dstPitch))
+                    reinterpret_cast<uintptr_t>(rows[0].src) + m_ys * Width * 4 * k ||
+                reinterpret_cast<uintptr_t>(w.row) != reinterpret_cast<uintptr_t>(rows[0].row) +
+                                                          Width * k * static_cast<ptrdiff_t>(m_mem.dstPitch))
                 return false;
         }
         return true;
     }
 
-    // Blocks lo <= m < hi (a multiple of four of them) of four rows lined up (LineUp): a register
-    // read at a block's source holds the blocks of all four rows, so four such registers, turned
-    // about their diagonal, give four blocks of each row.
-    template <bool Blend> PIXEL_SIMD_AVX2 void DrawFour(const Whole* four, int64_t lo, int64_t hi)
+    // Blocks lo <= m < hi (a multiple of 8 / Width of them) of rows lined up (LineUp): a register
+    // read at a block's source holds that block of every row, so 8 / Width such registers, turned
+    // about their diagonal, give as many blocks of each row.
+    template <int Width, bool Blend>
+    PIXEL_SIMD_AVX2 void DrawLinedUp(const Whole* lined, int64_t lo, int64_t hi)
     {
         using namespace pixel_simd_avx2;
-        // Quarter k of a register belongs to row k of the four, or to row 3 - k where the
-        // block rows run upwards.
-        const BYTE* const src = m_ys > 0 ? four[0].src : four[6].src;
-        BYTE* rows[4];
-        for (int k = 0; k < 4; ++k)
-            rows[k] = four[m_ys > 0 ? 2 * k : 6 - 2 * k].row;
-        const ptrdiff_t step = four[0].step;
-        for (int64_t m = lo; m < hi; m += 4) {
-            __m256i v[4];
-            for (int k = 0; k < 4; ++k)
-                v[m_xs > 0 ? k : 3 - k] = Load8(src + (m + k) * step); // in the destination's order
-            const __m256i a = _mm256_unpacklo_epi64(v[0], v[1]), b = _mm256_unpackhi_epi64(v[0], v[1]);
-            const __m256i c = _mm256_unpacklo_epi64(v[2], v[3]), d = _mm256_unpackhi_epi64(v[2], v[3]);
-            const __m256i out[4] = {
-                _mm256_permute2x128_si256(a, c, 0x20), _mm256_permute2x128_si256(b, d, 0x20),
-                _mm256_permute2x128_si256(a, c, 0x31), _mm256_permute2x128_si256(b, d, 0x31)};
-            const int64_t x = m_xc + m_xs * (m_xs > 0 ? m : m + 3) * 2;
-            for (int k = 0; k < 4; ++k) {
+        constexpr int kShare = 8 / Width;
+        // Share k of a register belongs to row k, or to row kShare - 1 - k where the block rows
+        // run upwards.
+        const BYTE* const src = lined[m_ys > 0 ? 0 : Width * (kShare - 1)].src;
+        BYTE* rows[kShare];
+        for (int k = 0; k < kShare; ++k)
+            rows[k] = lined[Width * (m_ys > 0 ? k : kShare - 1 - k)].row;
+        const ptrdiff_t step = lined[0].step;
+        for (int64_t m = lo; m < hi; m += kShare) {
+            __m256i v[kShare];
+            for (int k = 0; k < kShare; ++k)
+                v[m_xs > 0 ? k : kShare - 1 - k] = Load8(src + (m + k) * step); // in the destination's order
+            __m256i out[kShare];
+            if constexpr (Width == 2) {
+                const __m256i a = _mm256_unpacklo_epi64(v[0], v[1]), b = _mm256_unpackhi_epi64(v[0], v[1]);
+                const __m256i c = _mm256_unpacklo_epi64(v[2], v[3]), d = _mm256_unpackhi_epi64(v[2], v[3]);
+                out[0] = _mm256_permute2x128_si256(a, c, 0x20);
+                out[1] = _mm256_permute2x128_si256(b, d, 0x20);
+                out[2] = _mm256_permute2x128_si256(a, c, 0x31);
+                out[3] = _mm256_permute2x128_si256(b, d, 0x31);
+            } else {
+                out[0] = _mm256_permute2x128_si256(v[0], v[1], 0x20);
+                out[1] = _mm256_permute2x128_si256(v[0], v[1], 0x31);
+            }
+            const int64_t x = m_xc + m_xs * (m_xs > 0 ? m : m + kShare - 1) * Width;
+            for (int k = 0; k < kShare; ++k) {
                 BYTE* const at = rows[k] + x * 4;
                 Store8(at, Blend ? BlendAlpha8(out[k], Load8(at)) : out[k]);
             }
