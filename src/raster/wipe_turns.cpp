@@ -27,6 +27,14 @@ constexpr int64_t kMostOffset = int64_t{1} << 29;
 // The largest cosine in 16.16.
 constexpr int64_t kOne = 65536;
 
+// True when the grid walks serve the canvas (see wipe_turns.h), with its pixel memory in mem.
+bool Serves(const CWipeCanvas& c, CWipeCanvas::Memory& mem)
+{
+    return g_bUseMmx && c.WritesBlocks() && c.DirectMemory(mem) && c.Width() >= 1 && c.Height() >= 1 &&
+           c.Width() <= kMostSide && c.Height() <= kMostSide && std::llabs(c.X()) <= kMostOffset &&
+           std::llabs(c.Y()) <= kMostOffset;
+}
+
 // One grid row's block positions, padded to whole groups of eight.
 std::vector<int32_t>& RowXs()
 {
@@ -51,9 +59,7 @@ public:
         m_canvas = &c;
         m_w = c.Width();
         m_h = c.Height();
-        if (!g_bUseMmx || !c.WritesBlocks() || !c.DirectMemory(m_mem) || m_w < 1 || m_h < 1 ||
-            m_w > kMostSide || m_h > kMostSide || std::llabs(c.X()) > kMostOffset ||
-            std::llabs(c.Y()) > kMostOffset)
+        if (!Serves(c, m_mem))
             return false;
         m_n = n;
         m_m = m;
@@ -504,11 +510,8 @@ bool IsCosine(int64_t v)
 // The thrown positions of one grid row, four blocks at a time in doubles: every value is a whole
 // number below 2^53, so products, sums and the halvings by 256 are exact, and the root and the
 // quotient are rounded once, as the block-by-block walk's double forms are.
-// The roots of the row come from roots when it is not null (four floats a step, every root below
-// 2^24 is a float exactly).
 PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, int64_t hw, int64_t hh,
-                                 int64_t ct, int64_t st, int64_t a, const float* roots, int32_t* xs,
-                                 int32_t* ys)
+                                 int64_t ct, int64_t st, int64_t a, int32_t* xs, int32_t* ys)
 {
     const double dy = static_cast<double>(j - hh);
     const __m256d dy2 = _mm256_set1_pd(dy * dy);
@@ -525,9 +528,7 @@ PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, 
         const __m128i i = _mm_add_epi32(_mm_set1_epi32(static_cast<int32_t>(b * 4)), step);
         const __m256d dx = _mm256_cvtepi32_pd(_mm_sub_epi32(i, _mm_set1_epi32(static_cast<int32_t>(hw))));
         const __m256d root =
-            roots != nullptr
-                ? _mm256_cvtps_pd(_mm_loadu_ps(roots + b))
-                : _mm256_round_pd(_mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), dy2)), kTrunc);
+            _mm256_round_pd(_mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), dy2)), kTrunc);
         // At the centre the root is 0 and so is every numerator: dividing by 1 keeps (dx, dy).
         const __m256d d = _mm256_max_pd(root, one);
         const __m256d sx = _mm256_round_pd(_mm256_mul_pd(_mm256_mul_pd(stv, dx), eighth), kFloor);
@@ -544,11 +545,44 @@ PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, 
     }
 }
 
+// The thrown positions of one grid row as SpunRowAvx2 gives them, eight blocks at a time from a
+// row of roots (padded to whole groups of eight) in 32-bit lanes and floats. Every product fits 32
+// bits (|st dx| <= 2^30, |u a| <= 2^23). The numerators (at most 256 |dx| <= 256 d, below 2^24) and
+// the roots are floats exactly, so a float quotient is off the true one by at most 256 · 2^-24,
+// less than the 1 / d by which a quotient that is not whole misses every whole number: its
+// truncation is the exact one.
+PIXEL_SIMD_AVX2 void SpunRowFromRootsAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, int64_t hw,
+                                          int64_t hh, int64_t ct, int64_t st, int64_t a, const float* roots,
+                                          int32_t* xs, int32_t* ys)
+{
+    const __m256 cy = _mm256_set1_ps(static_cast<float>((ct * (j - hh)) >> 8));
+    const __m256i stv = _mm256_set1_epi32(static_cast<int32_t>(st));
+    const __m256i av = _mm256_set1_epi32(static_cast<int32_t>(a));
+    const __m256i across = _mm256_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28);
+    const __m256i left = _mm256_set1_epi32(static_cast<int32_t>(x)),
+                  top = _mm256_set1_epi32(static_cast<int32_t>(y + j));
+    const __m256 one = _mm256_set1_ps(1.0f);
+    for (int64_t b = 0; b < cols; b += 8) {
+        const __m256i i = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(b * 4)), across);
+        const __m256i dx = _mm256_sub_epi32(i, _mm256_set1_epi32(static_cast<int32_t>(hw)));
+        // At the centre the root is 0 and so is every numerator: dividing by 1 keeps (dx, dy).
+        const __m256 d = _mm256_max_ps(_mm256_loadu_ps(roots + b), one);
+        const __m256 sx = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_mullo_epi32(stv, dx), 8));
+        const __m256i ux = _mm256_cvttps_epi32(_mm256_div_ps(sx, d));
+        const __m256i uy = _mm256_cvttps_epi32(_mm256_div_ps(cy, d));
+        const __m256i ox = _mm256_srai_epi32(_mm256_mullo_epi32(ux, av), 8);
+        const __m256i oy = _mm256_srai_epi32(_mm256_mullo_epi32(uy, av), 8);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(xs + b),
+                            _mm256_add_epi32(_mm256_add_epi32(left, i), ox));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(ys + b), _mm256_add_epi32(top, oy));
+    }
+}
+
 // trunc(sqrt(dx² + dy²)) of the blocks of a grid 4 x 2, row by row, for pictures up to a size: they
 // depend only on the size, so a spinning wipe works them out at its first step.
 class Roots {
 public:
-    // The roots of the canvas's grid, padded to whole groups of four a row, or null when the
+    // The roots of the canvas's grid, padded to whole groups of eight a row, or null when the
     // grid has more blocks than the table holds.
     static const float* Of(int64_t w, int64_t h, int64_t* stride)
     {
@@ -562,7 +596,7 @@ private:
     const float* For(int64_t w, int64_t h, int64_t* stride)
     {
         const int64_t cols = (w + 3) / 4, rows = (h + 1) / 2;
-        *stride = (cols + 3) / 4 * 4;
+        *stride = (cols + 7) / 8 * 8;
         if (w == m_w && h == m_h)
             return m_roots.data();
         if (*stride * rows > kMostBlocks)
@@ -583,12 +617,400 @@ private:
     std::vector<float> m_roots;
 };
 
+// a / n rounded toward minus infinity and toward plus infinity, for n > 0.
+int64_t FloorDiv(int64_t a, int64_t n)
+{
+    return a >= 0 ? a / n : -((n - 1 - a) / n);
+}
+int64_t CeilDiv(int64_t a, int64_t n)
+{
+    return -FloorDiv(-a, n);
+}
+
+// Blocks of Width pixels side by side from d, count of them: the first one's source at s, each
+// next one's step bytes on. The pixels of BlendShort (or plain copies).
+template <int Width, bool Blend>
+PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int64_t count)
+{
+    using namespace pixel_simd_avx2;
+    constexpr int64_t kPer = 8 / Width; // blocks in a register of eight pixels
+    int64_t p = 0;
+    for (; p + kPer <= count; p += kPer, d += 32) {
+        const BYTE* const at = s + p * step;
+        __m256i v;
+        if constexpr (Width == 8) {
+            v = Load8(at);
+        } else if constexpr (Width == 4) {
+            v = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at + step),
+                                    reinterpret_cast<const __m128i*>(at));
+        } else {
+            const auto two = [](const BYTE* a, const BYTE* b) {
+                return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
+            };
+            v = _mm256_set_m128i(two(at + 2 * step, at + 3 * step), two(at, at + step));
+        }
+        Store8(d, Blend ? BlendAlpha8(v, Load8(d)) : v);
+    }
+    for (; p < count; ++p, d += Width * 4) {
+        if constexpr (Blend)
+            BlendShort(d, s + p * step, Width);
+        else
+            CopyShort(d, s + p * step, Width);
+    }
+}
+
+// Eight source pixels from at with their blocks of Width pixels end for end.
+template <int Width> __attribute__((always_inline)) PIXEL_SIMD_AVX2 inline __m256i TurnedEight(const BYTE* at)
+{
+    const __m256i v = pixel_simd_avx2::Load8(at);
+    if constexpr (Width == 8)
+        return v;
+    else
+        return _mm256_permute4x64_epi64(v, Width == 2 ? 0x1B : 0x4E); // quarters or halves
+}
+
+// Blocks of Width pixels side by side from d, count of them, each from the source just before the
+// one of the block to its left, which is at s: a row of blocks turned by half a turn. A register
+// of source pixels is read whole and its blocks swapped end for end. The pixels of BlendShort.
+template <int Width, bool Blend>
+PIXEL_SIMD_AVX2 void ReversedBlocksAvx2(BYTE* d, const BYTE* s, int64_t count)
+{
+    using namespace pixel_simd_avx2;
+    constexpr int64_t kPer = 8 / Width;
+    // Both walks are long and even: their lines are asked for a stretch ahead.
+    constexpr uintptr_t kAhead = 2048;
+    int64_t p = 0;
+    // Two registers a step, a line of each walk asked for per step.
+    for (; p + 2 * kPer <= count; p += 2 * kPer, d += 64) {
+        const BYTE* const at = s - (p + kPer - 1) * Width * 4; // the first register's last block
+        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(d) + kAhead), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) - kAhead), _MM_HINT_T0);
+        const __m256i v0 = TurnedEight<Width>(at), v1 = TurnedEight<Width>(at - 32);
+        if constexpr (Blend) {
+            const __m256i d0 = Load8(d), d1 = Load8(d + 32);
+            Store8(d, BlendAlpha8(v0, d0));
+            Store8(d + 32, BlendAlpha8(v1, d1));
+        } else {
+            Store8(d, v0);
+            Store8(d + 32, v1);
+        }
+    }
+    for (; p + kPer <= count; p += kPer, d += 32) {
+        const __m256i v = TurnedEight<Width>(s - (p + kPer - 1) * Width * 4);
+        Store8(d, Blend ? BlendAlpha8(v, Load8(d)) : v);
+    }
+    for (; p < count; ++p, d += Width * 4) {
+        if constexpr (Blend)
+            BlendShort(d, s - p * Width * 4, Width);
+        else
+            CopyShort(d, s - p * Width * 4, Width);
+    }
+}
+
+// A turn by one, two or three quarters keeps the turned grid a lattice of whole cells n pixels
+// apart: no two blocks overlap, so the step is every pixel they cover drawn once from its own
+// source pixel, in any order, and the destination is walked a row at a time instead of a block
+// at a time. Along a destination row the blocks follow each other n pixels apart, their sources
+// a fixed step apart: the neighbouring block of one source row (a half turn) or the block n
+// source rows on (quarter turns). A block's own pixels keep their order. The pixels and bounds
+// of the grid walk.
+class QuarterTurn {
+public:
+    // False, drawing nothing, unless (c0, s0) turns by a quarter, a half or three quarters and
+    // the walk's AVX2 loops serve the canvas.
+    static bool Draw(CWipeCanvas& c, int64_t n, int64_t c0, int64_t s0)
+    {
+        QuarterTurn turn;
+        const int64_t hw = c.Width() / 2, hh = c.Height() / 2, x = c.X(), y = c.Y();
+        // Block (b, k) of the grid is drawn at (x + hw + c0 (b n - hw) - s0 (k n - hh),
+        // y + hh + c0 (k n - hh) + s0 (b n - hw)), the cosines here being -1, 0 or 1 exactly.
+        if (c0 == 0 && s0 == kOne)
+            turn = QuarterTurn{false, y + hh - hw, 1, x + hw + hh, -1};
+        else if (c0 == -kOne && s0 == 0)
+            turn = QuarterTurn{true, y + 2 * hh, -1, x + 2 * hw, -1};
+        else if (c0 == 0 && s0 == -kOne)
+            turn = QuarterTurn{false, y + hh + hw, -1, x + hw - hh, 1};
+        else
+            return false;
+        if (!UseAvx2Loops() || !Serves(c, turn.m_mem))
+            return false;
+        const bool blend = c.Mode() == kTransitionBlendAlpha;
+        switch (n) {
+        case 2:
+            blend ? turn.Rows<2, true>(c) : turn.Rows<2, false>(c);
+            break;
+        case 4:
+            blend ? turn.Rows<4, true>(c) : turn.Rows<4, false>(c);
+            break;
+        default:
+            blend ? turn.Rows<8, true>(c) : turn.Rows<8, false>(c);
+            break;
+        }
+        if (turn.m_left < turn.m_right)
+            c.MarkDrawn(turn.m_left, turn.m_top, turn.m_right, turn.m_bottom);
+        return true;
+    }
+
+private:
+    QuarterTurn() = default;
+    QuarterTurn(bool sourceRows, int64_t yc, int ys, int64_t xc, int xs)
+        : m_sourceRows(sourceRows), m_yc(yc), m_ys(ys), m_xc(xc), m_xs(xs)
+    {}
+
+    // Each destination row: block row t of the lattice (its cells' top at yc + ys t n), row r of
+    // its cells, and block m of it at column xc + xs m n. Block m's pixel q is the source pixel
+    // (m n + q, t n + r) after a half turn and (t n + q, m n + r) after a quarter turn.
+    template <int Width, bool Blend> PIXEL_SIMD_AVX2 void Rows(const CWipeCanvas& c)
+    {
+        constexpr int64_t n = Width;
+        const int64_t sL = std::max<int64_t>(0, c.SourceClip().left),
+                      sR = std::min<int64_t>(c.Width(), c.SourceClip().right);
+        const int64_t sT = std::max<int64_t>(0, c.SourceClip().top),
+                      sB = std::min<int64_t>(c.Height(), c.SourceClip().bottom);
+        const RECT& clip = c.Clip();
+        const int64_t cL = clip.left, cR = clip.right;
+        if (sL >= sR || sT >= sB || cL >= cR)
+            return;
+        const ptrdiff_t srcPitch = m_mem.srcPitch;
+        // Blocks that reach into the clip's columns, and those wholly inside them.
+        int64_t dLo, dHi, dFullLo, dFullHi;
+        if (m_xs > 0) {
+            dLo = FloorDiv(cL - m_xc, n);
+            dHi = CeilDiv(cR - m_xc, n);
+            dFullLo = CeilDiv(cL - m_xc, n);
+            dFullHi = FloorDiv(cR - m_xc, n);
+        } else {
+            dLo = FloorDiv(m_xc - cR, n) + 1;
+            dHi = CeilDiv(m_xc - cL, n) + 1;
+            dFullLo = CeilDiv(m_xc - cR, n) + 1;
+            dFullHi = FloorDiv(m_xc - cL, n) + 1;
+        }
+        Whole group[kGroup];
+        int grouped = 0;
+        for (int64_t yd = clip.top; yd < clip.bottom; ++yd) {
+            const int64_t e = yd - m_yc, f = FloorDiv(e, n), r = e - f * n, t = m_ys * f;
+            // Source columns every block of the row gives (quarter turns), blocks that give any
+            // pixel and blocks that give all, where the source pixels of block m start.
+            int64_t qLo = 0, qHi = n, lo, hi, fullLo, fullHi, base;
+            ptrdiff_t step;
+            if (m_sourceRows) {
+                const int64_t sy = t * n + r;
+                if (sy < sT || sy >= sB)
+                    continue;
+                lo = FloorDiv(sL, n);
+                hi = CeilDiv(sR, n);
+                fullLo = CeilDiv(sL, n);
+                fullHi = FloorDiv(sR, n);
+                base = sy * srcPitch;
+                step = n * 4;
+            } else {
+                qLo = std::max<int64_t>(0, sL - t * n);
+                qHi = std::min<int64_t>(n, sR - t * n);
+                if (qLo >= qHi)
+                    continue;
+                lo = CeilDiv(sT - r, n);
+                hi = CeilDiv(sB - r, n);
+                fullLo = lo;
+                fullHi = qLo == 0 && qHi == n ? hi : lo;
+                base = r * srcPitch + t * n * 4;
+                step = n * srcPitch;
+            }
+            lo = std::max(lo, dLo);
+            hi = std::min(hi, dHi);
+            if (lo >= hi)
+                continue;
+            fullLo = std::max({fullLo, dFullLo, lo});
+            fullHi = std::min({fullHi, dFullHi, hi});
+            if (fullLo >= fullHi)
+                fullLo = fullHi = hi;
+            BYTE* const row = m_mem.dst + static_cast<ptrdiff_t>(yd) * m_mem.dstPitch;
+            const BYTE* const src = m_mem.src + base;
+            // The blocks at the ends, cut by the source or the clip.
+            const auto cut = [&](int64_t m) {
+                const int64_t x0 = m_xc + m_xs * m * n;
+                int64_t a = std::max(qLo, cL - x0), b = std::min(qHi, cR - x0);
+                if (m_sourceRows) {
+                    a = std::max(a, sL - m * n);
+                    b = std::min(b, sR - m * n);
+                }
+                if (a >= b)
+                    return;
+                BYTE* const d = row + (x0 + a) * 4;
+                const BYTE* const s = src + m * step + a * 4;
+                if constexpr (Blend)
+                    BlendShort(d, s, static_cast<int>(b - a));
+                else
+                    CopyShort(d, s, static_cast<int>(b - a));
+                Mark(yd, x0 + a, x0 + b);
+            };
+            for (int64_t m = lo; m < fullLo; ++m)
+                cut(m);
+            for (int64_t m = fullHi; m < hi; ++m)
+                cut(m);
+            if (fullLo < fullHi) {
+                const Whole whole{row, src, step, fullLo, fullHi};
+                const int64_t x0 = m_xc + m_xs * (m_xs > 0 ? fullLo : fullHi - 1) * n;
+                Mark(yd, x0, x0 + (fullHi - fullLo) * n);
+                if (m_sourceRows) {
+                    DrawWhole<Width, Blend>(whole, fullLo, fullHi);
+                    continue;
+                }
+                group[grouped++] = whole;
+                if (grouped == kGroup) {
+                    DrawGroup<Width, Blend>(group, grouped);
+                    grouped = 0;
+                }
+            }
+        }
+        DrawGroup<Width, Blend>(group, grouped);
+    }
+
+    // A destination row's whole blocks: blocks m with lo <= m < hi, block m's source at src + m step.
+    struct Whole {
+        BYTE* row;
+        const BYTE* src;
+        ptrdiff_t step;
+        int64_t lo, hi;
+    };
+    // Quarter turns read one short piece of each of many source rows: rows of the destination
+    // are taken kGroup at a time, a stretch of kStretch blocks of each in turn, so the source
+    // lines one stretch reads serve every row of the group from the nearest cache.
+    static constexpr int kGroup = 16;
+
+    // Blocks m of the row with a <= m < b.
+    template <int Width, bool Blend> PIXEL_SIMD_AVX2 void DrawWhole(const Whole& whole, int64_t a, int64_t b)
+    {
+        const int64_t first = m_xs > 0 ? a : b - 1; // the leftmost block
+        BYTE* const d = whole.row + (m_xc + m_xs * first * Width) * 4;
+        if (m_sourceRows && m_xs < 0)
+            ReversedBlocksAvx2<Width, Blend>(d, whole.src + first * whole.step, b - a);
+        else
+            SideBySideAvx2<Width, Blend>(d, whole.src + first * whole.step,
+                                         m_xs > 0 ? whole.step : -whole.step, b - a);
+    }
+
+    template <int Width, bool Blend> PIXEL_SIMD_AVX2 void DrawGroup(const Whole* group, int count)
+    {
+        constexpr int64_t kStretch = 128 / Width;
+        int64_t lo = INT64_MAX, hi = INT64_MIN;
+        for (int i = 0; i < count; ++i) {
+            lo = std::min(lo, group[i].lo);
+            hi = std::max(hi, group[i].hi);
+        }
+        // Blocks two or four pixels wide: the destination rows of one row of the cells of four
+        // or two block rows in turn each take a share of a register of source pixels (see
+        // DrawLinedUp), where they line up so.
+        constexpr int kShare = 8 / Width; // rows sharing a register, and blocks in each share
+        bool leads[kGroup] = {}, led[kGroup] = {};
+        if constexpr (Width < 8)
+            if (count == kGroup && !m_sourceRows)
+                for (int i = 0; i < kGroup; ++i)
+                    if (i % 8 < Width && LineUp<Width>(group + i)) {
+                        leads[i] = true;
+                        for (int k = 1; k < kShare; ++k)
+                            led[i + Width * k] = true;
+                    }
+        for (int64_t from = lo; from < hi; from += kStretch)
+            for (int i = 0; i < count; ++i) {
+                const int64_t a = std::max(from, group[i].lo), b = std::min(from + kStretch, group[i].hi);
+                if (a >= b || led[i])
+                    continue;
+                if (!leads[i]) {
+                    DrawWhole<Width, Blend>(group[i], a, b);
+                    continue;
+                }
+                const int64_t end = a + (b - a) / kShare * kShare;
+                DrawLinedUp<Width, Blend>(group + i, a, end);
+                for (int k = 0; k < kShare; ++k)
+                    if (end < b)
+                        DrawWhole<Width, Blend>(group[i + Width * k], end, b);
+            }
+    }
+
+    // Whether rows rows[0], rows[Width], rows[2 Width], ... (8 / Width of them: one row of the
+    // cells of block rows in turn) have the same blocks, their sources Width pixels apart in the
+    // walk's order.
+    template <int Width> bool LineUp(const Whole* rows) const
+    {
+        for (int k = 1; k < 8 / Width; ++k) {
+            const Whole& w = rows[Width * k];
+            if (w.lo != rows[0].lo || w.hi != rows[0].hi || w.step != rows[0].step ||
+                reinterpret_cast<uintptr_t>(w.src) !=
+                    reinterpret_cast<uintptr_t>(rows[0].src) + m_ys * Width * 4 * k ||
+                reinterpret_cast<uintptr_t>(w.row) != reinterpret_cast<uintptr_t>(rows[0].row) +
+                                                          Width * k * static_cast<ptrdiff_t>(m_mem.dstPitch))
+                return false;
+        }
+        return true;
+    }
+
+    // Blocks lo <= m < hi (a multiple of 8 / Width of them) of rows lined up (LineUp): a register
+    // read at a block's source holds that block of every row, so 8 / Width such registers, turned
+    // about their diagonal, give as many blocks of each row.
+    template <int Width, bool Blend>
+    PIXEL_SIMD_AVX2 void DrawLinedUp(const Whole* lined, int64_t lo, int64_t hi)
+    {
+        using namespace pixel_simd_avx2;
+        constexpr int kShare = 8 / Width;
+        // Share k of a register belongs to row k, or to row kShare - 1 - k where the block rows
+        // run upwards.
+        const BYTE* const src = lined[m_ys > 0 ? 0 : Width * (kShare - 1)].src;
+        BYTE* rows[kShare];
+        for (int k = 0; k < kShare; ++k)
+            rows[k] = lined[Width * (m_ys > 0 ? k : kShare - 1 - k)].row;
+        const ptrdiff_t step = lined[0].step;
+        for (int64_t m = lo; m < hi; m += kShare) {
+            __m256i v[kShare];
+            for (int k = 0; k < kShare; ++k)
+                v[m_xs > 0 ? k : kShare - 1 - k] = Load8(src + (m + k) * step); // in the destination's order
+            __m256i out[kShare];
+            if constexpr (Width == 2) {
+                const __m256i a = _mm256_unpacklo_epi64(v[0], v[1]), b = _mm256_unpackhi_epi64(v[0], v[1]);
+                const __m256i c = _mm256_unpacklo_epi64(v[2], v[3]), d = _mm256_unpackhi_epi64(v[2], v[3]);
+                out[0] = _mm256_permute2x128_si256(a, c, 0x20);
+                out[1] = _mm256_permute2x128_si256(b, d, 0x20);
+                out[2] = _mm256_permute2x128_si256(a, c, 0x31);
+                out[3] = _mm256_permute2x128_si256(b, d, 0x31);
+            } else {
+                out[0] = _mm256_permute2x128_si256(v[0], v[1], 0x20);
+                out[1] = _mm256_permute2x128_si256(v[0], v[1], 0x31);
+            }
+            const int64_t x = m_xc + m_xs * (m_xs > 0 ? m : m + kShare - 1) * Width;
+            for (int k = 0; k < kShare; ++k) {
+                BYTE* const at = rows[k] + x * 4;
+                Store8(at, Blend ? BlendAlpha8(out[k], Load8(at)) : out[k]);
+            }
+        }
+    }
+
+    void Mark(int64_t yd, int64_t l, int64_t r)
+    {
+        m_left = std::min(m_left, l);
+        m_right = std::max(m_right, r);
+        m_top = std::min(m_top, yd);
+        m_bottom = std::max(m_bottom, yd + 1);
+    }
+
+    bool m_sourceRows = false; // a destination row's blocks come from one source row
+    int64_t m_yc = 0;
+    int m_ys = 1;
+    int64_t m_xc = 0;
+    int m_xs = 1;
+    CWipeCanvas::Memory m_mem{};
+    int64_t m_left = INT64_MAX, m_top = INT64_MAX, m_right = INT64_MIN, m_bottom = INT64_MIN;
+};
+
 } // namespace
 
 bool TurnedGrid(CWipeCanvas& c, int64_t n, int64_t c0, int64_t s0)
 {
+    if ((n != 2 && n != 4 && n != 8) || !IsCosine(c0) || !IsCosine(s0))
+        return false;
+    if (QuarterTurn::Draw(c, n, c0, s0))
+        return true;
     GridWalk walk;
-    if ((n != 2 && n != 4 && n != 8) || !IsCosine(c0) || !IsCosine(s0) || !walk.Start(c, n, n))
+    if (!walk.Start(c, n, n))
         return false;
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int64_t cols = walk.Columns();
@@ -640,8 +1062,10 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
         int64_t stride = 0;
         const float* roots = Roots::Of(c.Width(), c.Height(), &stride);
         walk.Run([&](int64_t j, int64_t k, int32_t* xs, int32_t* ys) {
-            SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, roots != nullptr ? roots + k * stride : nullptr, xs,
-                        ys);
+            if (roots != nullptr)
+                SpunRowFromRootsAvx2(cols, x, y, j, hw, hh, ct, st, a, roots + k * stride, xs, ys);
+            else
+                SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, xs, ys);
         });
         return true;
     }

@@ -16,7 +16,9 @@ namespace wipe {
 
 // Blocks n x n of the grid, block (i, j) drawn at (x + hw + cx(i) - sy(j), y + hh + cy(j) + sx(i))
 // where cx(i) = (c0 (i - hw)) >> 16, sx(i) = (s0 (i - hw)) >> 16 and likewise for rows, each
-// product shifted on its own; hw, hh are half the width and height. n is 2, 4 or 8.
+// product shifted on its own; hw, hh are half the width and height. n is 2, 4 or 8. Turned by a
+// quarter, a half or three quarters exactly, the blocks make a lattice that does not overlap and
+// are drawn a destination row at a time.
 bool TurnedGrid(CWipeCanvas& c, int64_t n, int64_t c0, int64_t s0);
 
 // Blocks 4 x 2 drawn at (x + i + ((i - hw) cx a) >> 24, y + j + ((j - hh) sy a) >> 24).

@@ -64,6 +64,9 @@ TEST_F(WipeTurnsTest, RowsOfBlocksDrawTheBlockWalk)
         {48, 40, 56, 48, 2, 2, {}, {3, 5, 37, 31}},
         {48, 40, 56, 48, -3, 4, {7, 2, 50, 44}, {1, 2, 45, 38}},
         {133, 71, 140, 80, 3, 4, {}, {}}, // rows of more than one group of eight blocks, tails
+        // Long rows of whole blocks between cut ends, clipped on every side of both pictures.
+        {203, 157, 190, 170, -7, 11, {3, 5, 181, 160}, {2, 1, 199, 150}},
+        {130, 94, 150, 150, 10, -20, {}, {5, 3, 127, 91}},
     };
     for (SimdLevel level : kAllSimdLevels) {
         ScopedSimdLevel scoped(level);
@@ -90,6 +93,28 @@ TEST_F(WipeTurnsTest, RowsOfBlocksDrawTheBlockWalk)
                         ASSERT_EQ(rows.bounds.right, walk.bounds.right) << where();
                         ASSERT_EQ(rows.bounds.bottom, walk.bounds.bottom) << where();
                     }
+    }
+}
+
+// Spinning blocks far from the centre: long numerators over large roots, where a quotient worked
+// out in less precision than the walk's would land a block a pixel off. Every progress, a window
+// of the destination over the middle of a wide and of a tall picture.
+TEST_F(WipeTurnsTest, SpinningBlocksFarFromTheCentreLandWhereTheWalkPutsThem)
+{
+    std::mt19937 rng(kSeed);
+    const Case cases[] = {
+        {6000, 46, 300, 80, -2850, 10, {}, {}},
+        {38, 5000, 90, 300, 20, -2350, {}, {}},
+    };
+    ScopedSimdLevel scoped(SimdLevel::Avx2);
+    for (const Case& c : cases) {
+        auto src = NoisyImage(rng, c.w, c.h);
+        auto start = NoisyImage(rng, c.dw, c.dh);
+        for (int32_t progress = 1; progress < 256; ++progress) {
+            const Drawn walk = Draw(c, 58, *start, *src, progress, kTransitionCopy, false);
+            const Drawn rows = Draw(c, 58, *start, *src, progress, kTransitionCopy, true);
+            ASSERT_EQ(rows.pixels, walk.pixels) << c.w << "x" << c.h << ", progress " << progress;
+        }
     }
 }
 
