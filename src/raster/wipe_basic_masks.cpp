@@ -171,7 +171,11 @@ struct ShownSpan {
     // Eight blocks B wide from column x, shown by the lanes of `shown`.
     PIXEL_SIMD_AVX2 void Add(__m256i shown, int64_t x, int b)
     {
-        const unsigned bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(shown)));
+        Add(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(shown))), x, b);
+    }
+    // Blocks b wide from column x, block i shown by bit i.
+    void Add(unsigned bits, int64_t x, int b)
+    {
         if (bits == 0)
             return;
         l = std::min<int64_t>(l, x + b * __builtin_ctz(bits));
@@ -211,6 +215,127 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan CopyMaskedRowAvx
     for (; k < (w + B - 1) / B; ++k)
         DrawOneBlock(at, w, B * k, B, one(k), span);
     return span;
+}
+
+// Which of a group's eight pixels keep the destination, by the group's block bits: blocks B pixels
+// wide, so 8 / B bits a group.
+template <int B> struct KeepLanes {
+    alignas(32) int32_t lanes[1 << (8 / B)][8];
+
+    constexpr KeepLanes() : lanes{}
+    {
+        for (int bits = 0; bits < (1 << (8 / B)); ++bits)
+            for (int i = 0; i < 8; ++i)
+                lanes[bits][i] = (bits >> (i / B) & 1) != 0 ? 0 : -1;
+    }
+};
+template <int B> constexpr KeepLanes<B> kKeepLanes{};
+
+// Groups of eight pixels of one row from `d` and `s`, listed as (group << 4) | block bits, blended
+// where their blocks show and kept elsewhere.
+template <int B>
+PIXEL_SIMD_AVX2 inline void BlendListedGroups(BYTE* d, const BYTE* s, const uint32_t* list, int n)
+{
+    using namespace pixel_simd_avx2;
+    for (int i = 0; i < n; ++i) {
+        const uint32_t e = list[i];
+        const ptrdiff_t x = static_cast<ptrdiff_t>(e >> 4) * 32;
+        _mm_prefetch(reinterpret_cast<const char*>(d + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(s + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
+        const __m256i keep = _mm256_load_si256(reinterpret_cast<const __m256i*>(kKeepLanes<B>.lanes[e & 15]));
+        const __m256i old = Load8(d + x);
+        Store8(d + x, _mm256_blendv_epi8(BlendAlpha8(Load8(s + x), old), old, keep));
+    }
+}
+
+// The groups of eight pixels of eight b-wide blocks (b groups) where a block shows, by the blocks'
+// bits: the groups' entries (j << 4) | their bits, those with nothing shown left out, in order.
+template <int B> struct ShownGroups {
+    alignas(16) uint32_t entries[256][4];
+    int count[256];
+
+    constexpr ShownGroups() : entries{}, count{}
+    {
+        constexpr int kBits = 8 / B;
+        for (unsigned bits = 0; bits < 256; ++bits) {
+            int n = 0;
+            for (unsigned j = 0; j < B; ++j) {
+                const unsigned g = bits >> (j * kBits) & ((1u << kBits) - 1);
+                if (g != 0)
+                    entries[bits][n++] = j << 4 | g;
+            }
+            count[bits] = n;
+        }
+    }
+};
+template <int B> constexpr ShownGroups<B> kShownGroups{};
+
+// A row of b-wide blocks blended where shown: eight(k) tests blocks k to k + 7 at once, one(k)
+// block k alone for the row's last blocks. The groups of eight pixels where something shows are
+// listed first, a stretch of the row at a time, and only they are blended: where the draws hide
+// whole groups, their pixels are not touched at all.
+template <int B, class Eight, class One>
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx2(const BlockRows& at, int64_t w,
+                                                                                 Eight eight, One one)
+{
+    static_assert(B == 2 || B == 4);
+    constexpr int64_t kStretch = 2048; // pixels listed before they are blended
+    ShownSpan span;
+    const int64_t whole = w / B;
+    int64_t k = 0;
+    alignas(16) uint32_t list[kStretch / 8 + 4]; // a table row is stored whole past the last entry
+    while (k + 8 <= whole) {
+        const int64_t x0 = B * k;
+        int n = 0;
+        for (; k + 8 <= whole && B * k - x0 < kStretch; k += 8) {
+            const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
+            const __m128i first = _mm_set1_epi32(static_cast<int>((B * k - x0) / 8) << 4);
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i*>(list + n),
+                _mm_add_epi32(first, _mm_load_si128(reinterpret_cast<const __m128i*>(kShownGroups<B>.entries[bits]))));
+            n += kShownGroups<B>.count[bits];
+        }
+        if (n == 0)
+            continue;
+        // The extent from the first listed group's first shown block to the last one's last.
+        span.Add(list[0] & 15, x0 + (list[0] >> 4) * 8, B);
+        span.Add(list[n - 1] & 15, x0 + (list[n - 1] >> 4) * 8, B);
+        for (int r = 0; r < at.rows; ++r)
+            BlendListedGroups<B>(at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch + x0 * 4,
+                                 at.src + static_cast<ptrdiff_t>(r) * at.srcPitch + x0 * 4, list, n);
+    }
+    for (; k < (w + B - 1) / B; ++k) {
+        if (!one(k))
+            continue;
+        const int64_t x = B * k;
+        const int n = static_cast<int>(std::min<int64_t>(B, w - x));
+        span.l = std::min(span.l, x);
+        span.r = std::max(span.r, x + n);
+        for (int r = 0; r < at.rows; ++r)
+            BlendShort(at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch + x * 4,
+                       at.src + static_cast<ptrdiff_t>(r) * at.srcPitch + x * 4, n);
+    }
+    return span;
+}
+
+PIXEL_SIMD_AVX2 ShownSpan BlendDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
+                                               RandomRun& run)
+{
+    const int32_t level = DissolveLevel(row);
+    const __m256i levels = _mm256_set1_epi32(level);
+    return BlendMaskedRowAvx2<4>(
+        at, w, [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(run, levels, part + k); },
+        [&](int64_t k) { return static_cast<int32_t>(run.Draw() & 255) <= level + part[k]; });
+}
+
+PIXEL_SIMD_AVX2 ShownSpan BlendCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+                                             const int32_t* dxSquared, RandomRun& run)
+{
+    const __m256i radii = _mm256_set1_epi32(radius);
+    const __m256i rows = _mm256_set1_epi32(dySquared);
+    return BlendMaskedRowAvx2<2>(
+        at, w, [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(run, radii, rows, dxSquared + k); },
+        [&](int64_t k) { return WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]); });
 }
 
 PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row,
@@ -258,6 +383,22 @@ void MaskDraws::CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, con
                                 int64_t& r)
 {
     const ShownSpan span = CopyDissolveRowAvx2(at, w, row, part, m_run);
+    l = span.l;
+    r = span.r;
+}
+
+void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l,
+                                 int64_t& r)
+{
+    const ShownSpan span = BlendDissolveRowAvx2(at, w, row, part, m_run);
+    l = span.l;
+    r = span.r;
+}
+
+void MaskDraws::BlendCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+                               const int32_t* dxSquared, int64_t& l, int64_t& r)
+{
+    const ShownSpan span = BlendCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_run);
     l = span.l;
     r = span.r;
 }

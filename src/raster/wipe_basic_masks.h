@@ -44,10 +44,16 @@ public:
     // The same draws and rules as DissolveRow and CircleRow, with the shown blocks' pixels copied
     // at once instead of marked: the pixels ScatteredMaskedRows copies with those masks. l and r
     // are set to the shown columns' extent (l >= r when none shows). Only for plain copies where
-    // DirectGrid holds (blends do better through the mask and the masked rows' look-ahead).
+    // DirectGrid holds.
     void CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l, int64_t& r);
     void CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
                        int64_t& l, int64_t& r);
+    // The same with the shown blocks' pixels blended, as ScatteredMaskedRows blends them with those
+    // masks; only for blends where DirectGrid holds.
+    void BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l,
+                          int64_t& r);
+    void BlendCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
+                        int64_t& l, int64_t& r);
 
 private:
     RandomRun m_run;
