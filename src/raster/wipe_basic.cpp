@@ -294,11 +294,12 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
         CWipeCanvas::Memory m{};
         if (wipe::DirectGrid(c, m)) {
             const bool blend = c.Mode() == kTransitionBlendAlpha;
+            const wipe::PartOrder order = wipe::OrderOfParts(parts.data(), static_cast<int64_t>(parts.size()));
             ShownRows shown(c, m);
             for (int64_t y0 = 0; y0 < h; y0 += 2) {
                 int64_t l = 0, r = 0;
                 if (blend)
-                    draws.BlendDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), l, r);
+                    draws.BlendDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), order, l, r);
                 else
                     draws.CopyDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), l, r);
                 shown.Add(y0, l, r);

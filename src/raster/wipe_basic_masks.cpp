@@ -4,12 +4,14 @@
 
 #include "platform/random.h"
 #include "raster/pixel_simd_avx2.h"
+#include "raster/row_kernels.h"
 #include "raster/row_kernel_loops.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_canvas.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace wipe {
 
@@ -270,19 +272,19 @@ template <int B> struct ShownGroups {
 };
 template <int B> constexpr ShownGroups<B> kShownGroups{};
 
-// A row of b-wide blocks blended where shown: eight(k) tests blocks k to k + 7 at once, one(k)
-// block k alone for the row's last blocks. The groups of eight pixels where something shows are
-// listed first, a stretch of the row at a time, and only they are blended: where the draws hide
-// whole groups, their pixels are not touched at all.
+// Blocks k0 to k1 - 1 of a row of b-wide blocks blended where shown: eight(k) tests blocks k to
+// k + 7 at once, one(k) block k alone for the last few. The groups of eight pixels where something
+// shows are listed first, a stretch of the row at a time, and only they are blended: where the
+// draws hide whole groups, their pixels are not touched at all.
 template <int B, class Eight, class One>
-PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx2(const BlockRows& at, int64_t w,
-                                                                                 Eight eight, One one)
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) void BlendMaskedBlocksAvx2(const BlockRows& at, int64_t w,
+                                                                               int64_t k0, int64_t k1, Eight eight,
+                                                                               One one, ShownSpan& span)
 {
     static_assert(B == 2 || B == 4);
     constexpr int64_t kStretch = 2048; // pixels listed before they are blended
-    ShownSpan span;
-    const int64_t whole = w / B;
-    int64_t k = 0;
+    const int64_t whole = std::min(k1, w / B);
+    int64_t k = k0;
     alignas(16) uint32_t list[kStretch / 8 + 4]; // a table row is stored whole past the last entry
     while (k + 8 <= whole) {
         const int64_t x0 = B * k;
@@ -304,7 +306,7 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
             BlendListedGroups<B>(at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch + x0 * 4,
                                  at.src + static_cast<ptrdiff_t>(r) * at.srcPitch + x0 * 4, list, n);
     }
-    for (; k < (w + B - 1) / B; ++k) {
+    for (; k < k1; ++k) {
         if (!one(k))
             continue;
         const int64_t x = B * k;
@@ -315,16 +317,100 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
             BlendShort(at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch + x * 4,
                        at.src + static_cast<ptrdiff_t>(r) * at.srcPitch + x * 4, n);
     }
+}
+
+// A row of b-wide blocks in the parts `split` gives: the blocks before a and from d on hidden
+// whatever their draws, those from b to c shown whatever their draws (their draws are taken
+// unread; the shown ones blended as a run by the row kernel), the rest by their draws.
+template <int B, class Eight, class One>
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx2(const BlockRows& at, int64_t w,
+                                                                                 const BlockSplit& split, RandomRun& run,
+                                                                                 Eight eight, One one)
+{
+    ShownSpan span;
+    const int64_t count = (w + B - 1) / B;
+    run.Pass(split.a);
+    BlendMaskedBlocksAvx2<B>(at, w, split.a, split.b, eight, one, span);
+    if (split.b < split.c) {
+        run.Pass(split.c - split.b);
+        const int64_t l = B * split.b, r = std::min(w, B * split.c);
+        const auto width = static_cast<int>(r - l);
+        BlendAlphaRows32Mmx(at.dst + l * 4, at.src + l * 4, at.dstPitch - width * 4, at.srcPitch - width * 4, width,
+                            at.rows);
+        span.l = std::min(span.l, l);
+        span.r = std::max(span.r, r);
+    }
+    BlendMaskedBlocksAvx2<B>(at, w, split.c, split.d, eight, one, span);
+    run.Pass(count - split.d);
     return span;
 }
 
+// First k in [lo, hi) where pred(k) holds, for a pred false and then true along the range (hi where
+// it never holds).
+template <class Pred> int64_t FirstWhere(int64_t lo, int64_t hi, Pred pred)
+{
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (pred(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+// The dissolve's certain blocks: hidden where level + part < 0, shown where level + part >= 255,
+// whatever the draw. Where the parts neither rise nor fall along the row, every block goes by its
+// draw.
+BlockSplit DissolveSplit(int64_t count, int32_t level, const int32_t* part, PartOrder order)
+{
+    const auto reaches = [&](int32_t at) { return [=](int64_t k) { return level + part[k] >= at; }; };
+    const auto below = [&](int32_t at) { return [=](int64_t k) { return level + part[k] < at; }; };
+    if (order == PartOrder::Rising) {
+        const int64_t a = FirstWhere(0, count, reaches(0));
+        const int64_t b = FirstWhere(a, count, reaches(255));
+        return BlockSplit{a, b, count, count};
+    }
+    if (order == PartOrder::Falling) {
+        const int64_t c = FirstWhere(0, count, below(255));
+        const int64_t d = FirstWhere(c, count, below(0));
+        return BlockSplit{0, 0, c, d};
+    }
+    return BlockSplit{0, count, count, count};
+}
+
+// The noisy circle's certain blocks: hidden where the squared distance reaches (radius + 1)
+// squared, shown where it stays under (radius - 254) squared (and radius - 255 is 0 or more). The
+// squared distances fall to the row's middle and rise after it, so each set is a stretch.
+BlockSplit CircleSplit(int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared)
+{
+    const int64_t count = (w + 1) / 2;
+    if (radius < 0)
+        return BlockSplit{count, count, count, count};
+    const int64_t middle = std::min(count, (w + 3) / 4); // the first block with 4k >= w
+    const auto within = [&](int64_t limit, int64_t& lo, int64_t& hi) {
+        const auto inside = [&](int64_t k) { return int64_t{dySquared} + dxSquared[k] < limit; };
+        lo = FirstWhere(0, middle, inside);
+        hi = FirstWhere(middle, count, [&](int64_t k) { return !inside(k); });
+    };
+    int64_t a = 0, d = 0;
+    within((int64_t{radius} + 1) * (int64_t{radius} + 1), a, d);
+    int64_t b = middle, c = middle;
+    if (radius >= 255)
+        within((int64_t{radius} - 254) * (int64_t{radius} - 254), b, c);
+    if (b >= c)
+        b = c = std::clamp(middle, a, d);
+    return BlockSplit{a, b, c, d};
+}
+
 PIXEL_SIMD_AVX2 ShownSpan BlendDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
-                                               RandomRun& run)
+                                               PartOrder order, RandomRun& run)
 {
     const int32_t level = DissolveLevel(row);
     const __m256i levels = _mm256_set1_epi32(level);
     return BlendMaskedRowAvx2<4>(
-        at, w, [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(run, levels, part + k); },
+        at, w, DissolveSplit((w + 3) / 4, level, part, order), run,
+        [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(run, levels, part + k); },
         [&](int64_t k) { return static_cast<int32_t>(run.Draw() & 255) <= level + part[k]; });
 }
 
@@ -334,7 +420,7 @@ PIXEL_SIMD_AVX2 ShownSpan BlendCircleRowAvx2(const BlockRows& at, int64_t w, int
     const __m256i radii = _mm256_set1_epi32(radius);
     const __m256i rows = _mm256_set1_epi32(dySquared);
     return BlendMaskedRowAvx2<2>(
-        at, w, [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(run, radii, rows, dxSquared + k); },
+        at, w, CircleSplit(w, dySquared, radius, dxSquared), run, [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(run, radii, rows, dxSquared + k); },
         [&](int64_t k) { return WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]); });
 }
 
@@ -387,10 +473,19 @@ void MaskDraws::CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, con
     r = span.r;
 }
 
-void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l,
-                                 int64_t& r)
+PartOrder OrderOfParts(const int32_t* part, int64_t count)
 {
-    const ShownSpan span = BlendDissolveRowAvx2(at, w, row, part, m_run);
+    if (std::is_sorted(part, part + count))
+        return PartOrder::Rising;
+    if (std::is_sorted(part, part + count, std::greater<>()))
+        return PartOrder::Falling;
+    return PartOrder::Mixed;
+}
+
+void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
+                                 int64_t& l, int64_t& r)
+{
+    const ShownSpan span = BlendDissolveRowAvx2(at, w, row, part, order, m_run);
     l = span.l;
     r = span.r;
 }

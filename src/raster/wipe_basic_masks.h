@@ -24,6 +24,16 @@ struct BlockRows {
     int rows;
 };
 
+// How the column parts of a dissolve run along the row.
+enum class PartOrder { Rising, Falling, Mixed };
+PartOrder OrderOfParts(const int32_t* part, int64_t count);
+
+// A row of blocks in parts: blocks [0, a) and [d, end) hidden and [b, c) shown whatever their
+// draws, [a, b) and [c, d) by their draws; 0 <= a <= b <= c <= d <= end.
+struct BlockSplit {
+    int64_t a, b, c, d;
+};
+
 // The shared subtractive draws in order, through a RandomRun (the position written back when
 // the run ends); eight at once where they all come from the table as it stands. Nothing else may
 // draw meanwhile.
@@ -49,9 +59,9 @@ public:
     void CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
                        int64_t& l, int64_t& r);
     // The same with the shown blocks' pixels blended, as ScatteredMaskedRows blends them with those
-    // masks; only for blends where DirectGrid holds.
-    void BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l,
-                          int64_t& r);
+    // masks (order: OrderOfParts of part); only for blends where DirectGrid holds.
+    void BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
+                          int64_t& l, int64_t& r);
     void BlendCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
                         int64_t& l, int64_t& r);
 

@@ -66,6 +66,21 @@ public:
         RefillSubtractiveRandom(g_RandomState);
         m_position = 0;
     }
+    // Takes n draws unread: only the refills among them are made.
+    void Pass(int64_t n)
+    {
+        if (n <= 0)
+            return;
+        if (Left() < 0) {
+            Draw();
+            --n;
+        }
+        while (n > Left()) {
+            n -= Left();
+            Refill();
+        }
+        m_position += static_cast<int>(n);
+    }
 
 private:
     int m_position;
