@@ -1,6 +1,9 @@
 #include "platform/random.h"
 
 #include "winapi/kernel.h"
+#include "winapi/simd_level.h"
+
+#include <immintrin.h>
 
 SubtractiveRandomState g_RandomState;
 uint8_t* g_pNoiseTable = nullptr;
@@ -20,8 +23,60 @@ static int32_t SubtractWord(int32_t a, int32_t b)
     return d;
 }
 
+namespace {
+
+#define RANDOM_AVX2 __attribute__((target("avx2")))
+
+RANDOM_AVX2 inline __m256i Words(const int32_t* t, int i)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
+}
+
+RANDOM_AVX2 inline void PutWords(int32_t* t, int i, __m256i v)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(t + i), v);
+}
+
+// SubtractWord on eight lanes.
+RANDOM_AVX2 inline __m256i SubtractWords(__m256i a, __m256i b)
+{
+    const __m256i d = _mm256_sub_epi32(a, b);
+    return _mm256_add_epi32(d, _mm256_and_si256(_mm256_srai_epi32(d, 31), _mm256_set1_epi32(kModulus)));
+}
+
+// The refill eight words at a time. Words 1..24 take the old words 32..55; words 25..55 then take
+// the new words 1..31, so 25..47 follow from the first three registers, and 48..55 (48 once more,
+// the same value) from the new words 24..31, which are moved into place from registers.
+RANDOM_AVX2 void RefillAvx2(int32_t* t)
+{
+    const __m256i a1 = SubtractWords(Words(t, 1), Words(t, 32));
+    const __m256i a2 = SubtractWords(Words(t, 9), Words(t, 40));
+    const __m256i a3 = SubtractWords(Words(t, 17), Words(t, 48));
+    const __m256i o1 = Words(t, 25), o2 = Words(t, 33), o3 = Words(t, 41), o4 = Words(t, 48);
+    const __m256i b1 = SubtractWords(o1, a1);
+    const __m256i b2 = SubtractWords(o2, a2);
+    const __m256i b3 = SubtractWords(o3, a3);
+    const __m256i turn = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
+    const __m256i from24 =
+        _mm256_blend_epi32(_mm256_permutevar8x32_epi32(b1, turn), _mm256_permutevar8x32_epi32(a3, turn), 0x01);
+    const __m256i b4 = SubtractWords(o4, from24);
+    PutWords(t, 1, a1);
+    PutWords(t, 9, a2);
+    PutWords(t, 17, a3);
+    PutWords(t, 25, b1);
+    PutWords(t, 33, b2);
+    PutWords(t, 41, b3);
+    PutWords(t, 48, b4);
+}
+
+} // namespace
+
 void RefillSubtractiveRandom(SubtractiveRandomState& state)
 {
+    if (UseAvx2()) {
+        RefillAvx2(state.table);
+        return;
+    }
     for (int i = 1; i <= 24; ++i)
         state.table[i] = SubtractWord(state.table[i], state.table[i + 31]);
     for (int i = 25; i <= 55; ++i)
