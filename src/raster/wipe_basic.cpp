@@ -292,7 +292,7 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
         parts.assign(columns.begin(), columns.end());
         wipe::MaskDraws draws;
         CWipeCanvas::Memory m{};
-        if (wipe::DirectGrid(c, m)) {
+        if (wipe::DirectGrid(c, m) && (c.Mode() == kTransitionCopy || w <= wipe::kWidestBlendedRow)) {
             const bool blend = c.Mode() == kTransitionBlendAlpha;
             const wipe::PartOrder order = wipe::OrderOfParts(parts.data(), static_cast<int64_t>(parts.size()));
             ShownRows shown(c, m);

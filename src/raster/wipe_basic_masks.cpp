@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <vector>
 
 namespace wipe {
 
@@ -233,15 +234,15 @@ template <int B> struct KeepLanes {
 };
 template <int B> constexpr KeepLanes<B> kKeepLanes{};
 
-// Groups of eight pixels of one row from `d` and `s`, listed as (group << 4) | block bits, blended
-// where their blocks show and kept elsewhere.
+// Groups of eight pixels of one row from `d` and `s`, listed as (first column << 4) | block bits,
+// blended where their blocks show and kept elsewhere.
 template <int B>
-PIXEL_SIMD_AVX2 inline void BlendListedGroups(BYTE* d, const BYTE* s, const uint32_t* list, int n)
+PIXEL_SIMD_AVX2 inline void BlendListedGroups(BYTE* d, const BYTE* s, const uint32_t* list, int64_t n)
 {
     using namespace pixel_simd_avx2;
-    for (int i = 0; i < n; ++i) {
+    for (int64_t i = 0; i < n; ++i) {
         const uint32_t e = list[i];
-        const ptrdiff_t x = static_cast<ptrdiff_t>(e >> 4) * 32;
+        const ptrdiff_t x = static_cast<ptrdiff_t>(e >> 4) * 4;
         _mm_prefetch(reinterpret_cast<const char*>(d + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
         _mm_prefetch(reinterpret_cast<const char*>(s + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
         const __m256i keep = _mm256_load_si256(reinterpret_cast<const __m256i*>(kKeepLanes<B>.lanes[e & 15]));
@@ -251,7 +252,7 @@ PIXEL_SIMD_AVX2 inline void BlendListedGroups(BYTE* d, const BYTE* s, const uint
 }
 
 // The groups of eight pixels of eight b-wide blocks (b groups) where a block shows, by the blocks'
-// bits: the groups' entries (j << 4) | their bits, those with nothing shown left out, in order.
+// bits: the groups' entries (8 j << 4) | their bits, those with nothing shown left out, in order.
 template <int B> struct ShownGroups {
     alignas(16) uint32_t entries[256][4];
     int count[256];
@@ -264,7 +265,7 @@ template <int B> struct ShownGroups {
             for (unsigned j = 0; j < B; ++j) {
                 const unsigned g = bits >> (j * kBits) & ((1u << kBits) - 1);
                 if (g != 0)
-                    entries[bits][n++] = j << 4 | g;
+                    entries[bits][n++] = 8 * j << 4 | g;
             }
             count[bits] = n;
         }
@@ -272,76 +273,91 @@ template <int B> struct ShownGroups {
 };
 template <int B> constexpr ShownGroups<B> kShownGroups{};
 
-// Blocks k0 to k1 - 1 of a row of b-wide blocks blended where shown: eight(k) tests blocks k to
-// k + 7 at once, one(k) block k alone for the last few. The groups of eight pixels where something
-// shows are listed first, a stretch of the row at a time, and only they are blended: where the
-// draws hide whole groups, their pixels are not touched at all.
+// The shown groups and blocks of one row of b-wide blocks, in column order.
+struct ShownList {
+    uint32_t* groups = nullptr; // (first column << 4) | block bits; room for w / 8 + 8 entries
+    int64_t count = 0;
+    int64_t blocks[16]; // blocks past the last whole eight of a stretch, drawn alone
+    int blockCount = 0;
+};
+
+// Lists the shown groups of blocks k0 to k1 - 1: eight(k) tests blocks k to k + 7 at once, one(k)
+// block k alone for the last few.
 template <int B, class Eight, class One>
-PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) void BlendMaskedBlocksAvx2(const BlockRows& at, int64_t w,
-                                                                               int64_t k0, int64_t k1, Eight eight,
-                                                                               One one, ShownSpan& span)
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) void ListShownBlocks(int64_t w, int64_t k0, int64_t k1,
+                                                                         Eight eight, One one, ShownList& out)
 {
     static_assert(B == 2 || B == 4);
-    constexpr int64_t kStretch = 2048; // pixels listed before they are blended
     const int64_t whole = std::min(k1, w / B);
     int64_t k = k0;
-    alignas(16) uint32_t list[kStretch / 8 + 4]; // a table row is stored whole past the last entry
-    while (k + 8 <= whole) {
-        const int64_t x0 = B * k;
-        int n = 0;
-        for (; k + 8 <= whole && B * k - x0 < kStretch; k += 8) {
-            const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
-            const __m128i first = _mm_set1_epi32(static_cast<int>((B * k - x0) / 8) << 4);
-            _mm_storeu_si128(
-                reinterpret_cast<__m128i*>(list + n),
-                _mm_add_epi32(first, _mm_load_si128(reinterpret_cast<const __m128i*>(kShownGroups<B>.entries[bits]))));
-            n += kShownGroups<B>.count[bits];
-        }
-        if (n == 0)
-            continue;
-        // The extent from the first listed group's first shown block to the last one's last.
-        span.Add(list[0] & 15, x0 + (list[0] >> 4) * 8, B);
-        span.Add(list[n - 1] & 15, x0 + (list[n - 1] >> 4) * 8, B);
-        for (int r = 0; r < at.rows; ++r)
-            BlendListedGroups<B>(at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch + x0 * 4,
-                                 at.src + static_cast<ptrdiff_t>(r) * at.srcPitch + x0 * 4, list, n);
+    uint32_t* list = out.groups;
+    int64_t n = out.count;
+    for (; k + 8 <= whole; k += 8) {
+        const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(list + n),
+                         _mm_add_epi32(_mm_set1_epi32(static_cast<int>(B * k) << 4),
+                                       _mm_load_si128(reinterpret_cast<const __m128i*>(kShownGroups<B>.entries[bits]))));
+        n += kShownGroups<B>.count[bits];
     }
-    for (; k < k1; ++k) {
-        if (!one(k))
-            continue;
-        const int64_t x = B * k;
-        const int n = static_cast<int>(std::min<int64_t>(B, w - x));
-        span.l = std::min(span.l, x);
-        span.r = std::max(span.r, x + n);
-        for (int r = 0; r < at.rows; ++r)
-            BlendShort(at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch + x * 4,
-                       at.src + static_cast<ptrdiff_t>(r) * at.srcPitch + x * 4, n);
-    }
+    out.count = n;
+    for (; k < k1; ++k)
+        if (one(k))
+            out.blocks[out.blockCount++] = k;
 }
 
 // A row of b-wide blocks in the parts `split` gives: the blocks before a and from d on hidden
 // whatever their draws, those from b to c shown whatever their draws (their draws are taken
-// unread; the shown ones blended as a run by the row kernel), the rest by their draws.
+// unread; the shown ones blended as a run by the row kernel), the rest by their draws. Only the
+// groups of eight pixels where something shows are blended: where the draws hide whole groups,
+// their pixels are not touched at all. Each pixel row goes left to right, as the look-ahead of the
+// loads expects.
 template <int B, class Eight, class One>
 PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx2(const BlockRows& at, int64_t w,
                                                                                  const BlockSplit& split, RandomRun& run,
                                                                                  Eight eight, One one)
 {
-    ShownSpan span;
+    std::vector<uint32_t>& groups = Scratch<uint32_t, ScratchUse::ShownGroups>();
+    const auto room = static_cast<size_t>(w / 8 + 8); // a table row is stored whole past the last entry
+    if (groups.size() < room)
+        groups.resize(room);
+    ShownList list;
+    list.groups = groups.data();
     const int64_t count = (w + B - 1) / B;
     run.Pass(split.a);
-    BlendMaskedBlocksAvx2<B>(at, w, split.a, split.b, eight, one, span);
-    if (split.b < split.c) {
-        run.Pass(split.c - split.b);
-        const int64_t l = B * split.b, r = std::min(w, B * split.c);
-        const auto width = static_cast<int>(r - l);
-        BlendAlphaRows32Mmx(at.dst + l * 4, at.src + l * 4, at.dstPitch - width * 4, at.srcPitch - width * 4, width,
-                            at.rows);
+    ListShownBlocks<B>(w, split.a, split.b, eight, one, list);
+    const int64_t before = list.count;
+    run.Pass(split.c - split.b);
+    ListShownBlocks<B>(w, split.c, split.d, eight, one, list);
+    run.Pass(count - split.d);
+
+    ShownSpan span;
+    if (list.count > 0) {
+        const uint32_t first = list.groups[0], last = list.groups[list.count - 1];
+        span.Add(first & 15, first >> 4, B);
+        span.Add(last & 15, last >> 4, B);
+    }
+    const int64_t l = B * split.b, r = std::min(w, B * split.c);
+    if (l < r) {
         span.l = std::min(span.l, l);
         span.r = std::max(span.r, r);
     }
-    BlendMaskedBlocksAvx2<B>(at, w, split.c, split.d, eight, one, span);
-    run.Pass(count - split.d);
+    for (int i = 0; i < list.blockCount; ++i) {
+        const int64_t x = B * list.blocks[i];
+        span.l = std::min(span.l, x);
+        span.r = std::max(span.r, std::min(w, x + B));
+    }
+    for (int row = 0; row < at.rows; ++row) {
+        BYTE* d = at.dst + static_cast<ptrdiff_t>(row) * at.dstPitch;
+        const BYTE* s = at.src + static_cast<ptrdiff_t>(row) * at.srcPitch;
+        BlendListedGroups<B>(d, s, list.groups, before);
+        if (l < r)
+            BlendAlphaRows32Mmx(d + l * 4, s + l * 4, 0, 0, static_cast<int>(r - l), 1);
+        BlendListedGroups<B>(d, s, list.groups + before, list.count - before);
+        for (int i = 0; i < list.blockCount; ++i) {
+            const int64_t x = B * list.blocks[i];
+            BlendShort(d + x * 4, s + x * 4, static_cast<int>(std::min<int64_t>(B, w - x)));
+        }
+    }
     return span;
 }
 

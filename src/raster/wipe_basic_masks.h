@@ -28,6 +28,9 @@ struct BlockRows {
 enum class PartOrder { Rising, Falling, Mixed };
 PartOrder OrderOfParts(const int32_t* part, int64_t count);
 
+// The widest row BlendDissolveRow and BlendCircleRow take.
+constexpr int64_t kWidestBlendedRow = int64_t{1} << 26;
+
 // A row of blocks in parts: blocks [0, a) and [d, end) hidden and [b, c) shown whatever their
 // draws, [a, b) and [c, d) by their draws; 0 <= a <= b <= c <= d <= end.
 struct BlockSplit {
@@ -59,7 +62,8 @@ public:
     void CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
                        int64_t& l, int64_t& r);
     // The same with the shown blocks' pixels blended, as ScatteredMaskedRows blends them with those
-    // masks (order: OrderOfParts of part); only for blends where DirectGrid holds.
+    // masks (order: OrderOfParts of part); only for blends where DirectGrid holds and w is at most
+    // kWidestBlendedRow.
     void BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
                           int64_t& l, int64_t& r);
     void BlendCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,

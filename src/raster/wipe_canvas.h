@@ -43,6 +43,7 @@ enum class ScratchUse {
     ScatterOffsets,
     DissolveParts,
     CircleAcross,
+    ShownGroups,
 };
 template <typename T, ScratchUse Use> std::vector<T>& Scratch()
 {
