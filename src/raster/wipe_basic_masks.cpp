@@ -55,12 +55,25 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i EightDraws(RandomR
 }
 
 // Eight blocks shown where their draw is not above level + part (part: eight values from part).
-PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i DissolveShown(RandomRun& run, __m256i levels,
+// draws: the eight draws AND 255.
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i DissolveShown(__m256i draws, __m256i levels,
                                                                             const int32_t* part)
 {
     const __m256i limits =
         _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part)));
-    return _mm256_xor_si256(_mm256_cmpgt_epi32(EightDraws(run), limits), _mm256_set1_epi32(-1));
+    return _mm256_xor_si256(_mm256_cmpgt_epi32(draws, limits), _mm256_set1_epi32(-1));
+}
+
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i DissolveShown(RandomRun& run, __m256i levels,
+                                                                            const int32_t* part)
+{
+    return DissolveShown(EightDraws(run), levels, part);
+}
+
+// The eight draws at `drawn` AND 255.
+PIXEL_SIMD_AVX2 inline __m256i EightDrawn(const int32_t* drawn)
+{
+    return _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(drawn)), _mm256_set1_epi32(255));
 }
 
 // Block k of two columns shown when its draw leaves m = radius - (draw AND 255) at 0 or more and
@@ -72,15 +85,21 @@ inline bool WithinCircle(uint32_t draw, int32_t radius, int32_t distance)
 }
 
 // Eight blocks of WithinCircle, their squared distances rows + across[0..7].
-PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i CircleShown(RandomRun& run, __m256i radii,
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i CircleShown(__m256i draws, __m256i radii,
                                                                           __m256i rows, const int32_t* across)
 {
-    const __m256i m = _mm256_sub_epi32(radii, EightDraws(run));
+    const __m256i m = _mm256_sub_epi32(radii, draws);
     const __m256i distance =
         _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(across)));
     const __m256i next = _mm256_add_epi32(m, _mm256_set1_epi32(1));
     const __m256i inside = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, next), distance);
     return _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), m), inside);
+}
+
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i CircleShown(RandomRun& run, __m256i radii,
+                                                                          __m256i rows, const int32_t* across)
+{
+    return CircleShown(EightDraws(run), radii, rows, across);
 }
 
 // Beyond these bounds every block of the row shows or none does, as part lies in 0..255.
@@ -305,7 +324,8 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) void ListShownBlocks(int64
             out.blocks[out.blockCount++] = k;
 }
 
-// A row of b-wide blocks in the parts `split` gives: the blocks before a and from d on hidden
+// A row of b-wide blocks in the parts `split` gives (drawn: room for a draw per block and seven
+// more; eight(k) and one(k) read block k's draw there): the blocks before a and from d on hidden
 // whatever their draws, those from b to c shown whatever their draws (their draws are taken
 // unread; the shown ones blended as a run by the row kernel), the rest by their draws. Only the
 // groups of eight pixels where something shows are blended: where the draws hide whole groups,
@@ -314,7 +334,7 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) void ListShownBlocks(int64
 template <int B, class Eight, class One>
 PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx2(const BlockRows& at, int64_t w,
                                                                                  const BlockSplit& split, RandomRun& run,
-                                                                                 Eight eight, One one)
+                                                                                 int32_t* drawn, Eight eight, One one)
 {
     std::vector<uint32_t>& groups = Scratch<uint32_t, ScratchUse::ShownGroups>();
     const auto room = static_cast<size_t>(w / 8 + 8); // a table row is stored whole past the last entry
@@ -323,12 +343,15 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
     ShownList list;
     list.groups = groups.data();
     const int64_t count = (w + B - 1) / B;
+    // The undecided blocks' draws, block k's at drawn[k], read first a table at a time.
     run.Pass(split.a);
+    run.Take(drawn + split.a, split.b - split.a);
+    run.Pass(split.c - split.b);
+    run.Take(drawn + split.c, split.d - split.c);
+    run.Pass(count - split.d);
     ListShownBlocks<B>(w, split.a, split.b, eight, one, list);
     const int64_t before = list.count;
-    run.Pass(split.c - split.b);
     ListShownBlocks<B>(w, split.c, split.d, eight, one, list);
-    run.Pass(count - split.d);
 
     ShownSpan span;
     if (list.count > 0) {
@@ -359,6 +382,15 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
         }
     }
     return span;
+}
+
+// Room for a row's draws, `count` blocks and seven more.
+int32_t* RowDraws(int64_t count)
+{
+    std::vector<int32_t>& drawn = Scratch<int32_t, ScratchUse::RowDraws>();
+    if (drawn.size() < static_cast<size_t>(count + 8))
+        drawn.resize(static_cast<size_t>(count + 8));
+    return drawn.data();
 }
 
 // First k in [lo, hi) where pred(k) holds, for a pred false and then true along the range (hi where
@@ -424,10 +456,11 @@ PIXEL_SIMD_AVX2 ShownSpan BlendDissolveRowAvx2(const BlockRows& at, int64_t w, i
 {
     const int32_t level = DissolveLevel(row);
     const __m256i levels = _mm256_set1_epi32(level);
+    int32_t* drawn = RowDraws((w + 3) / 4);
     return BlendMaskedRowAvx2<4>(
-        at, w, DissolveSplit((w + 3) / 4, level, part, order), run,
-        [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(run, levels, part + k); },
-        [&](int64_t k) { return static_cast<int32_t>(run.Draw() & 255) <= level + part[k]; });
+        at, w, DissolveSplit((w + 3) / 4, level, part, order), run, drawn,
+        [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(EightDrawn(drawn + k), levels, part + k); },
+        [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; });
 }
 
 PIXEL_SIMD_AVX2 ShownSpan BlendCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
@@ -435,9 +468,11 @@ PIXEL_SIMD_AVX2 ShownSpan BlendCircleRowAvx2(const BlockRows& at, int64_t w, int
 {
     const __m256i radii = _mm256_set1_epi32(radius);
     const __m256i rows = _mm256_set1_epi32(dySquared);
+    int32_t* drawn = RowDraws((w + 1) / 2);
     return BlendMaskedRowAvx2<2>(
-        at, w, CircleSplit(w, dySquared, radius, dxSquared), run, [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(run, radii, rows, dxSquared + k); },
-        [&](int64_t k) { return WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]); });
+        at, w, CircleSplit(w, dySquared, radius, dxSquared), run, drawn,
+        [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(EightDrawn(drawn + k), radii, rows, dxSquared + k); },
+        [&](int64_t k) { return WithinCircle(static_cast<uint32_t>(drawn[k]), radius, dySquared + dxSquared[k]); });
 }
 
 PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row,

@@ -44,6 +44,7 @@ enum class ScratchUse {
     DissolveParts,
     CircleAcross,
     ShownGroups,
+    RowDraws,
 };
 template <typename T, ScratchUse Use> std::vector<T>& Scratch()
 {
