@@ -253,6 +253,33 @@ template <int B> struct KeepLanes {
 };
 template <int B> constexpr KeepLanes<B> kKeepLanes{};
 
+// Copies the next n draws of the run to out, in order: eight words a step from the table as it
+// stands, the last few of a table by a masked load (which reads nothing past the table).
+PIXEL_SIMD_AVX2 void TakeDraws(RandomRun& run, int32_t* out, int64_t n)
+{
+    if (n > 0 && run.Left() < 0) {
+        *out++ = static_cast<int32_t>(run.Draw());
+        --n;
+    }
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    while (n > 0) {
+        if (run.Left() == 0)
+            run.Refill();
+        const int k = static_cast<int>(std::min<int64_t>(n, run.Left()));
+        int i = 0;
+        for (; i + 8 <= k; i += 8)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run.Ahead() + i)));
+        if (i < k) {
+            const __m256i some = _mm256_cmpgt_epi32(_mm256_set1_epi32(k - i), lanes);
+            _mm256_maskstore_epi32(out + i, some, _mm256_maskload_epi32(run.Ahead() + i, some));
+        }
+        run.Skip(k);
+        out += k;
+        n -= k;
+    }
+}
+
 // Groups of eight pixels of one row from `d` and `s`, listed as (first column << 4) | block bits,
 // blended where their blocks show and kept elsewhere.
 template <int B>
@@ -345,9 +372,9 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
     const int64_t count = (w + B - 1) / B;
     // The undecided blocks' draws, block k's at drawn[k], read first a table at a time.
     run.Pass(split.a);
-    run.Take(drawn + split.a, split.b - split.a);
+    TakeDraws(run, drawn + split.a, split.b - split.a);
     run.Pass(split.c - split.b);
-    run.Take(drawn + split.c, split.d - split.c);
+    TakeDraws(run, drawn + split.c, split.d - split.c);
     run.Pass(count - split.d);
     ListShownBlocks<B>(w, split.a, split.b, eight, one, list);
     const int64_t before = list.count;

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 
 // Opens the common frame; returns from the entry when its shape does not follow.
 #define WIPE_BEGIN(canvas)                                                                                   \
@@ -66,25 +65,6 @@ public:
     {
         RefillSubtractiveRandom(g_RandomState);
         m_position = 0;
-    }
-    // Copies the next n draws to out, in order.
-    void Take(int32_t* out, int64_t n)
-    {
-        if (n <= 0)
-            return;
-        if (Left() < 0) {
-            *out++ = static_cast<int32_t>(Draw());
-            --n;
-        }
-        while (n > 0) {
-            if (Left() == 0)
-                Refill();
-            const int64_t k = std::min<int64_t>(n, Left());
-            std::memcpy(out, Ahead(), static_cast<size_t>(k) * sizeof(int32_t));
-            out += k;
-            n -= k;
-            m_position += static_cast<int>(k);
-        }
     }
     // Takes n draws unread: only the refills among them are made.
     void Pass(int64_t n)
