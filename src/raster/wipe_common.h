@@ -75,9 +75,13 @@ public:
             Draw();
             --n;
         }
-        while (n > Left()) {
+        if (n > Left()) {
+            // The refills these draws pass, in one go; the draws then end inside the last table.
             n -= Left();
-            Refill();
+            const int64_t times = (n + 54) / 55;
+            RefillSubtractiveRandom(g_RandomState, times);
+            m_position = static_cast<int>(n - 55 * (times - 1));
+            return;
         }
         m_position += static_cast<int>(n);
     }

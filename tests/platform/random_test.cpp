@@ -47,8 +47,8 @@ TEST(SubtractiveRandom, DrawsTwoToFiftyFiveReadTheTableWithoutRefill)
     EXPECT_EQ(DrawSubtractiveRandom(state), static_cast<uint32_t>(copy.table[1]));
 }
 
-// The refill at every SIMD level gives the plain one's words, from seeded tables and from tables of
-// any 32-bit words (a negative seed puts words outside the modulus in the table).
+// The refill at every SIMD level, one at a time or several in one go, gives the plain one's words,
+// from seeded tables and from tables of any 32-bit words (a negative seed puts words outside the modulus in the table).
 TEST(SubtractiveRandom, RefillIsTheSameAtEveryLevel)
 {
     std::mt19937 rng(7);
@@ -71,6 +71,10 @@ TEST(SubtractiveRandom, RefillIsTheSameAtEveryLevel)
             RefillSubtractiveRandom(state);
             ASSERT_EQ(0, std::memcmp(state.table, plain.table, sizeof plain.table))
                 << "round " << round << ", level " << static_cast<int>(level);
+            SubtractiveRandomState twice = start;
+            RefillSubtractiveRandom(twice, 2);
+            ASSERT_EQ(0, std::memcmp(twice.table, plain.table, sizeof plain.table))
+                << "round " << round << ", level " << static_cast<int>(level) << ", two in one go";
         }
     }
 }
