@@ -14,7 +14,7 @@ namespace wipe {
 // blocks can then be written straight. False, with out untouched, otherwise.
 bool DirectGrid(const CWipeCanvas& c, CWipeCanvas::Memory& out);
 
-// One row of blocks to copy: `rows` (1 or 2) source rows from `src` copied where their pixels are
+// One row of blocks to draw: `rows` (1 or 2) source rows from `src` drawn where their pixels are
 // shown to `dst`.
 struct BlockRows {
     BYTE* dst;
