@@ -22,9 +22,9 @@ bool Fits32(int64_t v)
 
 // The columns of the stepping below in closed form, eight at a time: while the accumulator starts
 // in [-den, 0) and the fraction is below the denominator it stays there, so after k steps the
-// source has moved k * step + floor((acc + k * frac) / den) + 1 columns. The quotient is taken in
-// doubles (exact for these magnitudes: a quotient that is not whole lies at least 1 / den from
-// the next whole number) and set right by the remainder. False, with nothing written, where
+// source has moved k * step + floor((acc + k * frac) / den) + 1 columns. Each lane keeps its
+// quotient and remainder and steps eight columns a time: 8 * frac is q8 * den + r8, so the quotient
+// grows by q8, and by one more where the remainder passes den. False, with nothing written, where
 // the conditions or the 32-bit range do not hold.
 PIXEL_SIMD_AVX2 bool FillByDivision(int32_t* at, int w, const StretchState& st)
 {
@@ -35,32 +35,51 @@ PIXEL_SIMD_AVX2 bool FillByDivision(int32_t* at, int w, const StretchState& st)
     constexpr int64_t kLimit = int64_t{1} << 30;
     if (den + w * frac >= kLimit || w * (step + 1) >= kLimit)
         return false;
-    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i dens = _mm256_set1_epi32(static_cast<int>(den));
-    const __m256i denLess1 = _mm256_set1_epi32(static_cast<int>(den - 1));
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i one = _mm256_set1_epi32(1);
-    const __m256d inverse = _mm256_set1_pd(1.0 / static_cast<double>(den));
-    __m256i t = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(acc)),
-                                 _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(frac))));
-    __m256i moved = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(step)));
-    const __m256i tStep = _mm256_set1_epi32(static_cast<int>(8 * frac));
-    const __m256i movedStep = _mm256_set1_epi32(static_cast<int>(8 * step));
+    const auto floorDiv = [den](int64_t v) { return v >= 0 ? v / den : -((-v + den - 1) / den); };
     int k = 0;
-    for (; k + 8 <= w; k += 8) {
-        const __m128i lo = _mm256_cvttpd_epi32(
-            _mm256_floor_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(t)), inverse)));
-        const __m128i hi = _mm256_cvttpd_epi32(
-            _mm256_floor_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(t, 1)), inverse)));
-        __m256i q = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-        // The product by the inverse can miss by one either way; the remainder says which.
-        const __m256i r = _mm256_sub_epi32(t, _mm256_mullo_epi32(q, dens));
-        q = _mm256_sub_epi32(q, _mm256_cmpgt_epi32(r, denLess1));
-        q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(zero, r));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k),
-                            _mm256_add_epi32(_mm256_add_epi32(moved, q), one));
-        t = _mm256_add_epi32(t, tStep);
-        moved = _mm256_add_epi32(moved, movedStep);
+    if (w >= 8) {
+        alignas(32) int32_t q0[8], r0[8], moved0[8];
+        for (int j = 0; j < 8; ++j) {
+            const int64_t v = acc + j * frac;
+            q0[j] = static_cast<int32_t>(floorDiv(v));
+            r0[j] = static_cast<int32_t>(v - floorDiv(v) * den);
+            moved0[j] = static_cast<int32_t>(j * step + 1);
+        }
+        __m256i q = _mm256_load_si256(reinterpret_cast<const __m256i*>(q0));
+        __m256i r = _mm256_load_si256(reinterpret_cast<const __m256i*>(r0));
+        __m256i moved = _mm256_load_si256(reinterpret_cast<const __m256i*>(moved0));
+        const __m256i dens = _mm256_set1_epi32(static_cast<int>(den));
+        const __m256i denLess1 = _mm256_set1_epi32(static_cast<int>(den - 1));
+        const __m256i q8 = _mm256_set1_epi32(static_cast<int>(8 * frac / den));
+        const __m256i r8 = _mm256_set1_epi32(static_cast<int>(8 * frac % den));
+        const __m256i movedStep = _mm256_set1_epi32(static_cast<int>(8 * step));
+        // One step of `by` (r8 = (by frac) mod den, q8 = its quotient) for every lane.
+        const auto advance = [&](__m256i& q, __m256i& r, __m256i rBy, __m256i qBy) PIXEL_SIMD_AVX2 {
+            r = _mm256_add_epi32(r, rBy);
+            const __m256i carry = _mm256_cmpgt_epi32(r, denLess1); // -1 where r reached den
+            r = _mm256_sub_epi32(r, _mm256_and_si256(carry, dens));
+            q = _mm256_sub_epi32(_mm256_add_epi32(q, qBy), carry);
+        };
+        // Two runs of lanes, eight columns apart, sixteen columns a step: the remainder's chain of
+        // steps is the loop's limit, and two of them overlap.
+        const __m256i q16 = _mm256_set1_epi32(static_cast<int>(16 * frac / den));
+        const __m256i r16 = _mm256_set1_epi32(static_cast<int>(16 * frac % den));
+        const __m256i movedStep16 = _mm256_add_epi32(movedStep, movedStep);
+        __m256i q2 = q, r2 = r;
+        advance(q2, r2, r8, q8);
+        __m256i moved2 = _mm256_add_epi32(moved, movedStep);
+        for (; k + 16 <= w; k += 16) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k), _mm256_add_epi32(moved, q));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k + 8), _mm256_add_epi32(moved2, q2));
+            advance(q, r, r16, q16);
+            advance(q2, r2, r16, q16);
+            moved = _mm256_add_epi32(moved, movedStep16);
+            moved2 = _mm256_add_epi32(moved2, movedStep16);
+        }
+        if (k + 8 <= w) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k), _mm256_add_epi32(moved, q));
+            k += 8;
+        }
     }
     for (; k < w; ++k) {
         const int64_t v = acc + k * frac;
