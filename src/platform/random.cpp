@@ -1,6 +1,9 @@
 #include "platform/random.h"
 
 #include "winapi/kernel.h"
+#include "winapi/simd_level.h"
+
+#include <immintrin.h>
 
 SubtractiveRandomState g_RandomState;
 uint8_t* g_pNoiseTable = nullptr;
@@ -20,12 +23,95 @@ static int32_t SubtractWord(int32_t a, int32_t b)
     return d;
 }
 
+namespace {
+
+#define RANDOM_AVX2 __attribute__((target("avx2")))
+
+RANDOM_AVX2 inline __m256i Words(const int32_t* t, int i)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t + i));
+}
+
+RANDOM_AVX2 inline void PutWords(int32_t* t, int i, __m256i v)
+{
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(t + i), v);
+}
+
+// SubtractWord on eight lanes.
+RANDOM_AVX2 inline __m256i SubtractWords(__m256i a, __m256i b)
+{
+    const __m256i d = _mm256_sub_epi32(a, b);
+    return _mm256_add_epi32(d, _mm256_and_si256(_mm256_srai_epi32(d, 31), _mm256_set1_epi32(kModulus)));
+}
+
+// Words 1..55 in seven registers: 1..8, 9..16, 17..24, 25..32, 33..40, 41..48 and 48..55 (word
+// 48 in two of them).
+struct TableWords {
+    __m256i r[7];
+};
+
+// The words from `from`'s last lane and `to`'s first seven: a run of eight that straddles two
+// registers.
+RANDOM_AVX2 inline __m256i Straddle(__m256i from, __m256i to)
+{
+    const __m256i turn = _mm256_setr_epi32(7, 0, 1, 2, 3, 4, 5, 6);
+    return _mm256_blend_epi32(_mm256_permutevar8x32_epi32(to, turn), _mm256_permutevar8x32_epi32(from, turn), 0x01);
+}
+
+// One refill eight words at a time. Words 1..24 take the old words 32..55; words 25..55 then take
+// the new words 1..31, so 25..47 follow from the first three registers, and 48..55 (48 once more,
+// the same value) from the new words 24..31.
+RANDOM_AVX2 inline void RefillWords(TableWords& w)
+{
+    __m256i* r = w.r;
+    const __m256i a1 = SubtractWords(r[0], Straddle(r[3], r[4]));
+    const __m256i a2 = SubtractWords(r[1], Straddle(r[4], r[5]));
+    const __m256i a3 = SubtractWords(r[2], r[6]);
+    const __m256i b1 = SubtractWords(r[3], a1);
+    r[4] = SubtractWords(r[4], a2);
+    r[5] = SubtractWords(r[5], a3);
+    r[6] = SubtractWords(r[6], Straddle(a3, b1));
+    r[0] = a1;
+    r[1] = a2;
+    r[2] = a3;
+    r[3] = b1;
+}
+
+// `times` refills in a row, the words kept in registers between them.
+RANDOM_AVX2 void RefillAvx2(int32_t* t, int64_t times)
+{
+    constexpr int kAt[7] = {1, 9, 17, 25, 33, 41, 48};
+    TableWords w;
+    for (int i = 0; i < 7; ++i)
+        w.r[i] = Words(t, kAt[i]);
+    for (int64_t n = 0; n < times; ++n)
+        RefillWords(w);
+    for (int i = 0; i < 7; ++i)
+        PutWords(t, kAt[i], w.r[i]);
+}
+
+} // namespace
+
 void RefillSubtractiveRandom(SubtractiveRandomState& state)
 {
+    if (UseAvx2()) {
+        RefillAvx2(state.table, 1);
+        return;
+    }
     for (int i = 1; i <= 24; ++i)
         state.table[i] = SubtractWord(state.table[i], state.table[i + 31]);
     for (int i = 25; i <= 55; ++i)
         state.table[i] = SubtractWord(state.table[i], state.table[i - 24]);
+}
+
+void RefillSubtractiveRandom(SubtractiveRandomState& state, int64_t times)
+{
+    if (UseAvx2()) {
+        RefillAvx2(state.table, times);
+        return;
+    }
+    for (int64_t n = 0; n < times; ++n)
+        RefillSubtractiveRandom(state);
 }
 
 void SeedSubtractiveRandom(SubtractiveRandomState& state, int32_t seed)

@@ -15,6 +15,8 @@ struct SubtractiveRandomState {
 void SeedSubtractiveRandom(SubtractiveRandomState& state, int32_t seed);
 // One refill pass (lags 24 and 55, modulus 1000000000); the position is not touched.
 void RefillSubtractiveRandom(SubtractiveRandomState& state);
+// `times` refill passes in a row (none for 0 or less).
+void RefillSubtractiveRandom(SubtractiveRandomState& state, int64_t times);
 
 // One draw: the next word, refilling after every 55 draws. Callers reduce it as value % n.
 inline uint32_t DrawSubtractiveRandom(SubtractiveRandomState& state)

@@ -236,7 +236,7 @@ template <int N> void MarkBlock(uint8_t* on, int64_t w, int64_t x0, bool shown)
         std::memcpy(on + x0, bytes, static_cast<size_t>(w - x0));
 }
 
-// Rows of blocks copied straight (DirectGrid), two source rows each, and the extent of what
+// Rows of blocks drawn straight (DirectGrid), two source rows each, and the extent of what
 // showed, added to the step's bounds when the walk ends.
 class ShownRows {
 public:
@@ -292,11 +292,16 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
         parts.assign(columns.begin(), columns.end());
         wipe::MaskDraws draws;
         CWipeCanvas::Memory m{};
-        if (c.Mode() == kTransitionCopy && wipe::DirectGrid(c, m)) {
+        if (wipe::DirectGrid(c, m) && (c.Mode() == kTransitionCopy || w <= wipe::kWidestBlendedRow)) {
+            const bool blend = c.Mode() == kTransitionBlendAlpha;
+            const wipe::PartOrder order = wipe::OrderOfParts(parts.data(), static_cast<int64_t>(parts.size()));
             ShownRows shown(c, m);
             for (int64_t y0 = 0; y0 < h; y0 += 2) {
                 int64_t l = 0, r = 0;
-                draws.CopyDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), l, r);
+                if (blend)
+                    draws.BlendDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), order, l, r);
+                else
+                    draws.CopyDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), l, r);
                 shown.Add(y0, l, r);
             }
             return;
@@ -569,12 +574,18 @@ TESSARO_WIPE(WipeNoisyCircle)
             across.push_back(static_cast<int32_t>((2 * x0 - w) * (2 * x0 - w)));
         wipe::MaskDraws draws;
         CWipeCanvas::Memory m{};
-        if (c.Mode() == kTransitionCopy && wipe::DirectGrid(c, m)) {
+        if (wipe::DirectGrid(c, m)) {
+            const bool blend = c.Mode() == kTransitionBlendAlpha;
             ShownRows shown(c, m);
             for (int64_t y0 = 0; y0 < h; y0 += 2) {
                 int64_t l = 0, r = 0;
-                draws.CopyCircleRow(shown.Rows(y0), w, static_cast<int32_t>((2 * y0 - h) * (2 * y0 - h)),
-                                    static_cast<int32_t>(radius), across.data(), l, r);
+                const auto dySquared = static_cast<int32_t>((2 * y0 - h) * (2 * y0 - h));
+                if (blend)
+                    draws.BlendCircleRow(shown.Rows(y0), w, dySquared, static_cast<int32_t>(radius), across.data(),
+                                         l, r);
+                else
+                    draws.CopyCircleRow(shown.Rows(y0), w, dySquared, static_cast<int32_t>(radius), across.data(), l,
+                                        r);
                 shown.Add(y0, l, r);
             }
             return 0;

@@ -4,12 +4,15 @@
 
 #include "platform/random.h"
 #include "raster/pixel_simd_avx2.h"
+#include "raster/row_kernels.h"
 #include "raster/row_kernel_loops.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_canvas.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 namespace wipe {
 
@@ -52,12 +55,25 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i EightDraws(RandomR
 }
 
 // Eight blocks shown where their draw is not above level + part (part: eight values from part).
-PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i DissolveShown(RandomRun& run, __m256i levels,
+// draws: the eight draws AND 255.
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i DissolveShown(__m256i draws, __m256i levels,
                                                                             const int32_t* part)
 {
     const __m256i limits =
         _mm256_add_epi32(levels, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part)));
-    return _mm256_xor_si256(_mm256_cmpgt_epi32(EightDraws(run), limits), _mm256_set1_epi32(-1));
+    return _mm256_xor_si256(_mm256_cmpgt_epi32(draws, limits), _mm256_set1_epi32(-1));
+}
+
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i DissolveShown(RandomRun& run, __m256i levels,
+                                                                            const int32_t* part)
+{
+    return DissolveShown(EightDraws(run), levels, part);
+}
+
+// The eight draws at `drawn` AND 255.
+PIXEL_SIMD_AVX2 inline __m256i EightDrawn(const int32_t* drawn)
+{
+    return _mm256_and_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(drawn)), _mm256_set1_epi32(255));
 }
 
 // Block k of two columns shown when its draw leaves m = radius - (draw AND 255) at 0 or more and
@@ -69,15 +85,21 @@ inline bool WithinCircle(uint32_t draw, int32_t radius, int32_t distance)
 }
 
 // Eight blocks of WithinCircle, their squared distances rows + across[0..7].
-PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i CircleShown(RandomRun& run, __m256i radii,
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i CircleShown(__m256i draws, __m256i radii,
                                                                           __m256i rows, const int32_t* across)
 {
-    const __m256i m = _mm256_sub_epi32(radii, EightDraws(run));
+    const __m256i m = _mm256_sub_epi32(radii, draws);
     const __m256i distance =
         _mm256_add_epi32(rows, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(across)));
     const __m256i next = _mm256_add_epi32(m, _mm256_set1_epi32(1));
     const __m256i inside = _mm256_cmpgt_epi32(_mm256_mullo_epi32(next, next), distance);
     return _mm256_andnot_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), m), inside);
+}
+
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) __m256i CircleShown(RandomRun& run, __m256i radii,
+                                                                          __m256i rows, const int32_t* across)
+{
+    return CircleShown(EightDraws(run), radii, rows, across);
 }
 
 // Beyond these bounds every block of the row shows or none does, as part lies in 0..255.
@@ -171,7 +193,11 @@ struct ShownSpan {
     // Eight blocks B wide from column x, shown by the lanes of `shown`.
     PIXEL_SIMD_AVX2 void Add(__m256i shown, int64_t x, int b)
     {
-        const unsigned bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(shown)));
+        Add(static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(shown))), x, b);
+    }
+    // Blocks b wide from column x, block i shown by bit i.
+    void Add(unsigned bits, int64_t x, int b)
+    {
         if (bits == 0)
             return;
         l = std::min<int64_t>(l, x + b * __builtin_ctz(bits));
@@ -211,6 +237,269 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan CopyMaskedRowAvx
     for (; k < (w + B - 1) / B; ++k)
         DrawOneBlock(at, w, B * k, B, one(k), span);
     return span;
+}
+
+// Which of a group's eight pixels keep the destination, by the group's block bits: blocks B pixels
+// wide, so 8 / B bits a group.
+template <int B> struct KeepLanes {
+    alignas(32) int32_t lanes[1 << (8 / B)][8];
+
+    constexpr KeepLanes() : lanes{}
+    {
+        for (int bits = 0; bits < (1 << (8 / B)); ++bits)
+            for (int i = 0; i < 8; ++i)
+                lanes[bits][i] = (bits >> (i / B) & 1) != 0 ? 0 : -1;
+    }
+};
+template <int B> constexpr KeepLanes<B> kKeepLanes{};
+
+// Copies the next n draws of the run to out, in order: eight words a step from the table as it
+// stands, the last few of a table by a masked load (which reads nothing past the table).
+PIXEL_SIMD_AVX2 void TakeDraws(RandomRun& run, int32_t* out, int64_t n)
+{
+    if (n > 0 && run.Left() < 0) {
+        *out++ = static_cast<int32_t>(run.Draw());
+        --n;
+    }
+    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    while (n > 0) {
+        if (run.Left() == 0)
+            run.Refill();
+        const int k = static_cast<int>(std::min<int64_t>(n, run.Left()));
+        int i = 0;
+        for (; i + 8 <= k; i += 8)
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(run.Ahead() + i)));
+        if (i < k) {
+            const __m256i some = _mm256_cmpgt_epi32(_mm256_set1_epi32(k - i), lanes);
+            _mm256_maskstore_epi32(out + i, some, _mm256_maskload_epi32(run.Ahead() + i, some));
+        }
+        run.Skip(k);
+        out += k;
+        n -= k;
+    }
+}
+
+// Groups of eight pixels of one row from `d` and `s`, listed as (first column << 4) | block bits,
+// blended where their blocks show and kept elsewhere.
+template <int B>
+PIXEL_SIMD_AVX2 inline void BlendListedGroups(BYTE* d, const BYTE* s, const uint32_t* list, int64_t n)
+{
+    using namespace pixel_simd_avx2;
+    for (int64_t i = 0; i < n; ++i) {
+        const uint32_t e = list[i];
+        const ptrdiff_t x = static_cast<ptrdiff_t>(e >> 4) * 4;
+        _mm_prefetch(reinterpret_cast<const char*>(d + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(s + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
+        const __m256i keep = _mm256_load_si256(reinterpret_cast<const __m256i*>(kKeepLanes<B>.lanes[e & 15]));
+        const __m256i old = Load8(d + x);
+        Store8(d + x, _mm256_blendv_epi8(BlendAlpha8(Load8(s + x), old), old, keep));
+    }
+}
+
+// The groups of eight pixels of eight b-wide blocks (b groups) where a block shows, by the blocks'
+// bits: the groups' entries (8 j << 4) | their bits, those with nothing shown left out, in order.
+template <int B> struct ShownGroups {
+    alignas(16) uint32_t entries[256][4];
+    int count[256];
+
+    constexpr ShownGroups() : entries{}, count{}
+    {
+        constexpr int kBits = 8 / B;
+        for (unsigned bits = 0; bits < 256; ++bits) {
+            int n = 0;
+            for (unsigned j = 0; j < B; ++j) {
+                const unsigned g = bits >> (j * kBits) & ((1u << kBits) - 1);
+                if (g != 0)
+                    entries[bits][n++] = 8 * j << 4 | g;
+            }
+            count[bits] = n;
+        }
+    }
+};
+template <int B> constexpr ShownGroups<B> kShownGroups{};
+
+// The shown groups and blocks of one row of b-wide blocks, in column order.
+struct ShownList {
+    uint32_t* groups = nullptr; // (first column << 4) | block bits; room for w / 8 + 8 entries
+    int64_t count = 0;
+    int64_t blocks[16]; // blocks past the last whole eight of a stretch, drawn alone
+    int blockCount = 0;
+};
+
+// Lists the shown groups of blocks k0 to k1 - 1: eight(k) tests blocks k to k + 7 at once, one(k)
+// block k alone for the last few.
+template <int B, class Eight, class One>
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) void ListShownBlocks(int64_t w, int64_t k0, int64_t k1,
+                                                                         Eight eight, One one, ShownList& out)
+{
+    static_assert(B == 2 || B == 4);
+    const int64_t whole = std::min(k1, w / B);
+    int64_t k = k0;
+    uint32_t* list = out.groups;
+    int64_t n = out.count;
+    for (; k + 8 <= whole; k += 8) {
+        const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(list + n),
+                         _mm_add_epi32(_mm_set1_epi32(static_cast<int>(B * k) << 4),
+                                       _mm_load_si128(reinterpret_cast<const __m128i*>(kShownGroups<B>.entries[bits]))));
+        n += kShownGroups<B>.count[bits];
+    }
+    out.count = n;
+    for (; k < k1; ++k)
+        if (one(k))
+            out.blocks[out.blockCount++] = k;
+}
+
+// A row of b-wide blocks in the parts `split` gives (drawn: room for a draw per block and seven
+// more; eight(k) and one(k) read block k's draw there): the blocks before a and from d on hidden
+// whatever their draws, those from b to c shown whatever their draws (their draws are taken
+// unread; the shown ones blended as a run by the row kernel), the rest by their draws. Only the
+// groups of eight pixels where something shows are blended: where the draws hide whole groups,
+// their pixels are not touched at all. Each pixel row goes left to right, as the look-ahead of the
+// loads expects.
+template <int B, class Eight, class One>
+PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx2(const BlockRows& at, int64_t w,
+                                                                                 const BlockSplit& split, RandomRun& run,
+                                                                                 int32_t* drawn, Eight eight, One one)
+{
+    std::vector<uint32_t>& groups = Scratch<uint32_t, ScratchUse::ShownGroups>();
+    const auto room = static_cast<size_t>(w / 8 + 8); // a table row is stored whole past the last entry
+    if (groups.size() < room)
+        groups.resize(room);
+    ShownList list;
+    list.groups = groups.data();
+    const int64_t count = (w + B - 1) / B;
+    // The undecided blocks' draws, block k's at drawn[k], read first a table at a time.
+    run.Pass(split.a);
+    TakeDraws(run, drawn + split.a, split.b - split.a);
+    run.Pass(split.c - split.b);
+    TakeDraws(run, drawn + split.c, split.d - split.c);
+    run.Pass(count - split.d);
+    ListShownBlocks<B>(w, split.a, split.b, eight, one, list);
+    const int64_t before = list.count;
+    ListShownBlocks<B>(w, split.c, split.d, eight, one, list);
+
+    ShownSpan span;
+    if (list.count > 0) {
+        const uint32_t first = list.groups[0], last = list.groups[list.count - 1];
+        span.Add(first & 15, first >> 4, B);
+        span.Add(last & 15, last >> 4, B);
+    }
+    const int64_t l = B * split.b, r = std::min(w, B * split.c);
+    if (l < r) {
+        span.l = std::min(span.l, l);
+        span.r = std::max(span.r, r);
+    }
+    for (int i = 0; i < list.blockCount; ++i) {
+        const int64_t x = B * list.blocks[i];
+        span.l = std::min(span.l, x);
+        span.r = std::max(span.r, std::min(w, x + B));
+    }
+    for (int row = 0; row < at.rows; ++row) {
+        BYTE* d = at.dst + static_cast<ptrdiff_t>(row) * at.dstPitch;
+        const BYTE* s = at.src + static_cast<ptrdiff_t>(row) * at.srcPitch;
+        BlendListedGroups<B>(d, s, list.groups, before);
+        if (l < r)
+            BlendAlphaRows32Mmx(d + l * 4, s + l * 4, 0, 0, static_cast<int>(r - l), 1);
+        BlendListedGroups<B>(d, s, list.groups + before, list.count - before);
+        for (int i = 0; i < list.blockCount; ++i) {
+            const int64_t x = B * list.blocks[i];
+            BlendShort(d + x * 4, s + x * 4, static_cast<int>(std::min<int64_t>(B, w - x)));
+        }
+    }
+    return span;
+}
+
+// Room for a row's draws, `count` blocks and seven more.
+int32_t* RowDraws(int64_t count)
+{
+    std::vector<int32_t>& drawn = Scratch<int32_t, ScratchUse::RowDraws>();
+    if (drawn.size() < static_cast<size_t>(count + 8))
+        drawn.resize(static_cast<size_t>(count + 8));
+    return drawn.data();
+}
+
+// First k in [lo, hi) where pred(k) holds, for a pred false and then true along the range (hi where
+// it never holds).
+template <class Pred> int64_t FirstWhere(int64_t lo, int64_t hi, Pred pred)
+{
+    while (lo < hi) {
+        const int64_t mid = lo + (hi - lo) / 2;
+        if (pred(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo;
+}
+
+// The dissolve's certain blocks: hidden where level + part < 0, shown where level + part >= 255,
+// whatever the draw. Where the parts neither rise nor fall along the row, every block goes by its
+// draw.
+BlockSplit DissolveSplit(int64_t count, int32_t level, const int32_t* part, PartOrder order)
+{
+    const auto reaches = [&](int32_t at) { return [=](int64_t k) { return level + part[k] >= at; }; };
+    const auto below = [&](int32_t at) { return [=](int64_t k) { return level + part[k] < at; }; };
+    if (order == PartOrder::Rising) {
+        const int64_t a = FirstWhere(0, count, reaches(0));
+        const int64_t b = FirstWhere(a, count, reaches(255));
+        return BlockSplit{a, b, count, count};
+    }
+    if (order == PartOrder::Falling) {
+        const int64_t c = FirstWhere(0, count, below(255));
+        const int64_t d = FirstWhere(c, count, below(0));
+        return BlockSplit{0, 0, c, d};
+    }
+    return BlockSplit{0, count, count, count};
+}
+
+// The noisy circle's certain blocks: hidden where the squared distance reaches (radius + 1)
+// squared, shown where it stays under (radius - 254) squared (and radius - 255 is 0 or more). The
+// squared distances fall to the row's middle and rise after it, so each set is a stretch.
+BlockSplit CircleSplit(int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared)
+{
+    const int64_t count = (w + 1) / 2;
+    if (radius < 0)
+        return BlockSplit{count, count, count, count};
+    const int64_t middle = std::min(count, (w + 3) / 4); // the first block with 4k >= w
+    const auto within = [&](int64_t limit, int64_t& lo, int64_t& hi) {
+        const auto inside = [&](int64_t k) { return int64_t{dySquared} + dxSquared[k] < limit; };
+        lo = FirstWhere(0, middle, inside);
+        hi = FirstWhere(middle, count, [&](int64_t k) { return !inside(k); });
+    };
+    int64_t a = 0, d = 0;
+    within((int64_t{radius} + 1) * (int64_t{radius} + 1), a, d);
+    int64_t b = middle, c = middle;
+    if (radius >= 255)
+        within((int64_t{radius} - 254) * (int64_t{radius} - 254), b, c);
+    if (b >= c)
+        b = c = std::clamp(middle, a, d);
+    return BlockSplit{a, b, c, d};
+}
+
+PIXEL_SIMD_AVX2 ShownSpan BlendDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
+                                               PartOrder order, RandomRun& run)
+{
+    const int32_t level = DissolveLevel(row);
+    const __m256i levels = _mm256_set1_epi32(level);
+    int32_t* drawn = RowDraws((w + 3) / 4);
+    return BlendMaskedRowAvx2<4>(
+        at, w, DissolveSplit((w + 3) / 4, level, part, order), run, drawn,
+        [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(EightDrawn(drawn + k), levels, part + k); },
+        [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; });
+}
+
+PIXEL_SIMD_AVX2 ShownSpan BlendCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+                                             const int32_t* dxSquared, RandomRun& run)
+{
+    const __m256i radii = _mm256_set1_epi32(radius);
+    const __m256i rows = _mm256_set1_epi32(dySquared);
+    int32_t* drawn = RowDraws((w + 1) / 2);
+    return BlendMaskedRowAvx2<2>(
+        at, w, CircleSplit(w, dySquared, radius, dxSquared), run, drawn,
+        [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(EightDrawn(drawn + k), radii, rows, dxSquared + k); },
+        [&](int64_t k) { return WithinCircle(static_cast<uint32_t>(drawn[k]), radius, dySquared + dxSquared[k]); });
 }
 
 PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, int64_t row,
@@ -258,6 +547,31 @@ void MaskDraws::CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, con
                                 int64_t& r)
 {
     const ShownSpan span = CopyDissolveRowAvx2(at, w, row, part, m_run);
+    l = span.l;
+    r = span.r;
+}
+
+PartOrder OrderOfParts(const int32_t* part, int64_t count)
+{
+    if (std::is_sorted(part, part + count))
+        return PartOrder::Rising;
+    if (std::is_sorted(part, part + count, std::greater<>()))
+        return PartOrder::Falling;
+    return PartOrder::Mixed;
+}
+
+void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
+                                 int64_t& l, int64_t& r)
+{
+    const ShownSpan span = BlendDissolveRowAvx2(at, w, row, part, order, m_run);
+    l = span.l;
+    r = span.r;
+}
+
+void MaskDraws::BlendCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+                               const int32_t* dxSquared, int64_t& l, int64_t& r)
+{
+    const ShownSpan span = BlendCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_run);
     l = span.l;
     r = span.r;
 }

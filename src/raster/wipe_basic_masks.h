@@ -14,7 +14,7 @@ namespace wipe {
 // blocks can then be written straight. False, with out untouched, otherwise.
 bool DirectGrid(const CWipeCanvas& c, CWipeCanvas::Memory& out);
 
-// One row of blocks to copy: `rows` (1 or 2) source rows from `src` copied where their pixels are
+// One row of blocks to draw: `rows` (1 or 2) source rows from `src` drawn where their pixels are
 // shown to `dst`.
 struct BlockRows {
     BYTE* dst;
@@ -22,6 +22,19 @@ struct BlockRows {
     const BYTE* src;
     LONG srcPitch;
     int rows;
+};
+
+// How the column parts of a dissolve run along the row.
+enum class PartOrder { Rising, Falling, Mixed };
+PartOrder OrderOfParts(const int32_t* part, int64_t count);
+
+// The widest row BlendDissolveRow and BlendCircleRow take.
+constexpr int64_t kWidestBlendedRow = int64_t{1} << 26;
+
+// A row of blocks in parts: blocks [0, a) and [d, end) hidden and [b, c) shown whatever their
+// draws, [a, b) and [c, d) by their draws; 0 <= a <= b <= c <= d <= end.
+struct BlockSplit {
+    int64_t a, b, c, d;
 };
 
 // The shared subtractive draws in order, through a RandomRun (the position written back when
@@ -44,10 +57,17 @@ public:
     // The same draws and rules as DissolveRow and CircleRow, with the shown blocks' pixels copied
     // at once instead of marked: the pixels ScatteredMaskedRows copies with those masks. l and r
     // are set to the shown columns' extent (l >= r when none shows). Only for plain copies where
-    // DirectGrid holds (blends do better through the mask and the masked rows' look-ahead).
+    // DirectGrid holds.
     void CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l, int64_t& r);
     void CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
                        int64_t& l, int64_t& r);
+    // The same with the shown blocks' pixels blended, as ScatteredMaskedRows blends them with those
+    // masks (order: OrderOfParts of part); only for blends where DirectGrid holds and w is at most
+    // kWidestBlendedRow.
+    void BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
+                          int64_t& l, int64_t& r);
+    void BlendCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
+                        int64_t& l, int64_t& r);
 
 private:
     RandomRun m_run;

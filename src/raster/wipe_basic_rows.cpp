@@ -22,9 +22,9 @@ bool Fits32(int64_t v)
 
 // The columns of the stepping below in closed form, eight at a time: while the accumulator starts
 // in [-den, 0) and the fraction is below the denominator it stays there, so after k steps the
-// source has moved k * step + floor((acc + k * frac) / den) + 1 columns. The quotient is taken in
-// doubles (exact for these magnitudes: a quotient that is not whole lies at least 1 / den from
-// the next whole number) and set right by the remainder. False, with nothing written, where
+// source has moved k * step + floor((acc + k * frac) / den) + 1 columns. Each lane keeps its
+// quotient and remainder and steps eight columns a time: 8 * frac is q8 * den + r8, so the quotient
+// grows by q8, and by one more where the remainder passes den. False, with nothing written, where
 // the conditions or the 32-bit range do not hold.
 PIXEL_SIMD_AVX2 bool FillByDivision(int32_t* at, int w, const StretchState& st)
 {
@@ -35,32 +35,51 @@ PIXEL_SIMD_AVX2 bool FillByDivision(int32_t* at, int w, const StretchState& st)
     constexpr int64_t kLimit = int64_t{1} << 30;
     if (den + w * frac >= kLimit || w * (step + 1) >= kLimit)
         return false;
-    const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i dens = _mm256_set1_epi32(static_cast<int>(den));
-    const __m256i denLess1 = _mm256_set1_epi32(static_cast<int>(den - 1));
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i one = _mm256_set1_epi32(1);
-    const __m256d inverse = _mm256_set1_pd(1.0 / static_cast<double>(den));
-    __m256i t = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(acc)),
-                                 _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(frac))));
-    __m256i moved = _mm256_mullo_epi32(lanes, _mm256_set1_epi32(static_cast<int>(step)));
-    const __m256i tStep = _mm256_set1_epi32(static_cast<int>(8 * frac));
-    const __m256i movedStep = _mm256_set1_epi32(static_cast<int>(8 * step));
+    const auto floorDiv = [den](int64_t v) { return v >= 0 ? v / den : -((-v + den - 1) / den); };
     int k = 0;
-    for (; k + 8 <= w; k += 8) {
-        const __m128i lo = _mm256_cvttpd_epi32(
-            _mm256_floor_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(t)), inverse)));
-        const __m128i hi = _mm256_cvttpd_epi32(
-            _mm256_floor_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(t, 1)), inverse)));
-        __m256i q = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-        // The product by the inverse can miss by one either way; the remainder says which.
-        const __m256i r = _mm256_sub_epi32(t, _mm256_mullo_epi32(q, dens));
-        q = _mm256_sub_epi32(q, _mm256_cmpgt_epi32(r, denLess1));
-        q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(zero, r));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k),
-                            _mm256_add_epi32(_mm256_add_epi32(moved, q), one));
-        t = _mm256_add_epi32(t, tStep);
-        moved = _mm256_add_epi32(moved, movedStep);
+    if (w >= 8) {
+        alignas(32) int32_t q0[8], r0[8], moved0[8];
+        for (int j = 0; j < 8; ++j) {
+            const int64_t v = acc + j * frac;
+            q0[j] = static_cast<int32_t>(floorDiv(v));
+            r0[j] = static_cast<int32_t>(v - floorDiv(v) * den);
+            moved0[j] = static_cast<int32_t>(j * step + 1);
+        }
+        __m256i q = _mm256_load_si256(reinterpret_cast<const __m256i*>(q0));
+        __m256i r = _mm256_load_si256(reinterpret_cast<const __m256i*>(r0));
+        __m256i moved = _mm256_load_si256(reinterpret_cast<const __m256i*>(moved0));
+        const __m256i dens = _mm256_set1_epi32(static_cast<int>(den));
+        const __m256i denLess1 = _mm256_set1_epi32(static_cast<int>(den - 1));
+        const __m256i q8 = _mm256_set1_epi32(static_cast<int>(8 * frac / den));
+        const __m256i r8 = _mm256_set1_epi32(static_cast<int>(8 * frac % den));
+        const __m256i movedStep = _mm256_set1_epi32(static_cast<int>(8 * step));
+        // One step of `by` (r8 = (by frac) mod den, q8 = its quotient) for every lane.
+        const auto advance = [&](__m256i& q, __m256i& r, __m256i rBy, __m256i qBy) PIXEL_SIMD_AVX2 {
+            r = _mm256_add_epi32(r, rBy);
+            const __m256i carry = _mm256_cmpgt_epi32(r, denLess1); // -1 where r reached den
+            r = _mm256_sub_epi32(r, _mm256_and_si256(carry, dens));
+            q = _mm256_sub_epi32(_mm256_add_epi32(q, qBy), carry);
+        };
+        // Two runs of lanes, eight columns apart, sixteen columns a step: the remainder's chain of
+        // steps is the loop's limit, and two of them overlap.
+        const __m256i q16 = _mm256_set1_epi32(static_cast<int>(16 * frac / den));
+        const __m256i r16 = _mm256_set1_epi32(static_cast<int>(16 * frac % den));
+        const __m256i movedStep16 = _mm256_add_epi32(movedStep, movedStep);
+        __m256i q2 = q, r2 = r;
+        advance(q2, r2, r8, q8);
+        __m256i moved2 = _mm256_add_epi32(moved, movedStep);
+        for (; k + 16 <= w; k += 16) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k), _mm256_add_epi32(moved, q));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k + 8), _mm256_add_epi32(moved2, q2));
+            advance(q, r, r16, q16);
+            advance(q2, r2, r16, q16);
+            moved = _mm256_add_epi32(moved, movedStep16);
+            moved2 = _mm256_add_epi32(moved2, movedStep16);
+        }
+        if (k + 8 <= w) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k), _mm256_add_epi32(moved, q));
+            k += 8;
+        }
     }
     for (; k < w; ++k) {
         const int64_t v = acc + k * frac;
@@ -70,11 +89,30 @@ PIXEL_SIMD_AVX2 bool FillByDivision(int32_t* at, int w, const StretchState& st)
     return true;
 }
 
+// For each of `groups` groups of eight columns of `at`: its first column, whether the rest lie
+// within eight of it, and their places from it.
+PIXEL_SIMD_AVX2 void PlanGroupsAvx2(const int32_t* at, size_t groups, int32_t* first, uint8_t* close, int32_t* lanes)
+{
+    for (size_t g = 0; g < groups; ++g) {
+        const __m256i columns = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 8 * g));
+        first[g] = at[8 * g];
+        const __m256i rel = _mm256_sub_epi32(columns, _mm256_set1_epi32(first[g]));
+        const __m256i near = _mm256_cmpeq_epi32(_mm256_min_epu32(rel, _mm256_set1_epi32(7)), rel);
+        close[g] = _mm256_movemask_epi8(near) == -1 ? 1 : 0;
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(lanes + 8 * g), rel);
+    }
+}
+
 // The source column each destination pixel of a scaled row reads, counted from the first one
 // read, by the scaled kernels' stepping. Rows of one width step alike (entry 2 has a few hundred
 // widths for a thousand rows), so the table is kept while the stepping stays the same.
 struct ColumnTable {
     std::vector<int32_t> at;
+    // Each whole group of eight pixels: the column its first pixel reads, whether its columns lie
+    // within eight of that one (a load and a permute serve), and then the permute's lanes.
+    std::vector<int32_t> first;
+    std::vector<uint8_t> close;
+    std::vector<int32_t> lanes;
     int width = -1;
     int32_t acc = 0, frac = 0, den = 0, step = 0;
     bool uniform = false;  // every pixel reads column 0 (a smear of one column)
@@ -96,6 +134,7 @@ struct ColumnTable {
             // Columns that never fall back: one column throughout, or each in turn.
             uniform = w == 0 || at[static_cast<size_t>(w) - 1] == 0;
             straight = st.xStep == 1 && st.xFrac == 0;
+            PlanGroups();
             return;
         }
         int64_t a = st.xAcc, pos = 0;
@@ -115,15 +154,25 @@ struct ColumnTable {
                 a -= st.xDen;
             }
         }
+        PlanGroups();
+    }
+
+    void PlanGroups()
+    {
+        const size_t groups = static_cast<size_t>(width / 8);
+        first.resize(groups);
+        close.resize(groups);
+        lanes.resize(groups * 8);
+        PlanGroupsAvx2(at.data(), groups, first.data(), close.data(), lanes.data());
     }
 };
 
 thread_local ColumnTable t_columns;
 
-// Eight source pixels of a row through the table from column x: a load and a permute where the
-// columns lie within eight of the first (as they do where a row is widened) and the load stays
-// in the source row, a gather otherwise.
-PIXEL_SIMD_AVX2 inline __m256i Fetch8(const BYTE* src, const int32_t* at, int x, int64_t room)
+// Fetch8 from the table's columns alone, each group's closeness worked out where it is read: the
+// copies read their pixels so (measured faster there than through the plan, whose loads cost more
+// than the arithmetic in a loop that does no blending).
+PIXEL_SIMD_AVX2 inline __m256i Fetch8Columns(const BYTE* src, const int32_t* at, int x, int64_t room)
 {
     const __m256i columns = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + x));
     const int32_t first = at[x];
@@ -133,6 +182,29 @@ PIXEL_SIMD_AVX2 inline __m256i Fetch8(const BYTE* src, const int32_t* at, int x,
         return _mm256_permutevar8x32_epi32(pixel_simd_avx2::Load8(src + static_cast<ptrdiff_t>(first) * 4),
                                            rel);
     return _mm256_i32gather_epi32(reinterpret_cast<const int*>(src), columns, 4);
+}
+
+// A table's groups as plain pointers: the loops below store through byte pointers, which could
+// otherwise be taken to change the vectors' own pointers between groups.
+struct GroupPlan {
+    const int32_t* at;
+    const int32_t* first;
+    const uint8_t* close;
+    const int32_t* lanes;
+};
+
+// Eight source pixels of a row through the table from column x (a multiple of eight): a load and
+// a permute where the columns lie within eight of the first (as they do where a row is widened)
+// and the load stays in the source row, a gather otherwise.
+PIXEL_SIMD_AVX2 inline __m256i Fetch8(const BYTE* src, const GroupPlan& t, int x, int64_t room)
+{
+    const int g = x / 8;
+    const int32_t first = t.first[g];
+    if (t.close[g] != 0 && first >= 0 && int64_t{first} + 8 <= room)
+        return _mm256_permutevar8x32_epi32(pixel_simd_avx2::Load8(src + static_cast<ptrdiff_t>(first) * 4),
+                                           _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.lanes + 8 * g)));
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(src),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(t.at + x)), 4);
 }
 
 inline void OnePixel(BYTE* d, const BYTE* s, bool blend)
@@ -152,6 +224,7 @@ PIXEL_SIMD_AVX2 void StretchedRowAvx2(BYTE* d, const BYTE* src, const ColumnTabl
     using namespace pixel_simd_avx2;
     const int w = t.width;
     const int32_t* at = t.at.data();
+    const GroupPlan plan{at, t.first.data(), t.close.data(), t.lanes.data()};
     int x = 0;
     uint32_t v;
     std::memcpy(&v, src, 4);
@@ -172,8 +245,8 @@ PIXEL_SIMD_AVX2 void StretchedRowAvx2(BYTE* d, const BYTE* src, const ColumnTabl
         if (Blend)
             raster_detail::PrefetchAlong(p, ahead, static_cast<ptrdiff_t>(w - x) * 4, dstSkip);
         _mm_prefetch(reinterpret_cast<const char*>(src + srcPitch + static_cast<ptrdiff_t>(at[x]) * 4), _MM_HINT_T0);
-        const __m256i s0 = Fetch8(src, at, x, room);
-        const __m256i s1 = Fetch8(src, at, x + 8, room);
+        const __m256i s0 = Blend ? Fetch8(src, plan, x, room) : Fetch8Columns(src, at, x, room);
+        const __m256i s1 = Blend ? Fetch8(src, plan, x + 8, room) : Fetch8Columns(src, at, x + 8, room);
         if (Blend) {
             const __m256i d0 = Load8(p), d1 = Load8(p + 32);
             Store8(p, BlendAlpha8(s0, d0));
@@ -185,7 +258,7 @@ PIXEL_SIMD_AVX2 void StretchedRowAvx2(BYTE* d, const BYTE* src, const ColumnTabl
     }
     for (; x + 8 <= w; x += 8) {
         BYTE* p = d + x * 4;
-        const __m256i s = Fetch8(src, at, x, room);
+        const __m256i s = Blend ? Fetch8(src, plan, x, room) : Fetch8Columns(src, at, x, room);
         Store8(p, Blend ? BlendAlpha8(s, Load8(p)) : s);
     }
     for (; x < w; ++x)

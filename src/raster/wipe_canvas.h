@@ -43,6 +43,8 @@ enum class ScratchUse {
     ScatterOffsets,
     DissolveParts,
     CircleAcross,
+    ShownGroups,
+    RowDraws,
 };
 template <typename T, ScratchUse Use> std::vector<T>& Scratch()
 {

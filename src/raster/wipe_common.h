@@ -66,6 +66,25 @@ public:
         RefillSubtractiveRandom(g_RandomState);
         m_position = 0;
     }
+    // Takes n draws unread: only the refills among them are made.
+    void Pass(int64_t n)
+    {
+        if (n <= 0)
+            return;
+        if (Left() < 0) {
+            Draw();
+            --n;
+        }
+        if (n > Left()) {
+            // The refills these draws pass, in one go; the draws then end inside the last table.
+            n -= Left();
+            const int64_t times = (n + 54) / 55;
+            RefillSubtractiveRandom(g_RandomState, times);
+            m_position = static_cast<int>(n - 55 * (times - 1));
+            return;
+        }
+        m_position += static_cast<int>(n);
+    }
 
 private:
     int m_position;

@@ -1,8 +1,10 @@
 #include "platform/random.h"
+#include "winapi/simd_level.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 // Reference draws computed apart from the engine from the stated algorithm (32-bit words,
 // modulus 10^9, lags 24 and 55, three refills at seeding): draws 1, 2, 3, 55, 56 and 57.
@@ -43,6 +45,38 @@ TEST(SubtractiveRandom, DrawsTwoToFiftyFiveReadTheTableWithoutRefill)
     EXPECT_EQ(0, std::memcmp(copy.table, state.table, sizeof copy.table));
     RefillSubtractiveRandom(copy);
     EXPECT_EQ(DrawSubtractiveRandom(state), static_cast<uint32_t>(copy.table[1]));
+}
+
+// The refill at every SIMD level, one at a time or several in one go, gives the plain one's words,
+// from seeded tables and from tables of any 32-bit words (a negative seed puts words outside the modulus in the table).
+TEST(SubtractiveRandom, RefillIsTheSameAtEveryLevel)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        SubtractiveRandomState start;
+        SeedSubtractiveRandom(start, static_cast<int32_t>(rng()));
+        if (round % 2 == 1)
+            for (int i = 1; i <= 55; ++i)
+                start.table[i] = static_cast<int32_t>(rng());
+        SubtractiveRandomState plain = start;
+        {
+            ScopedSimdLevel scoped(SimdLevel::Plain);
+            RefillSubtractiveRandom(plain);
+            RefillSubtractiveRandom(plain);
+        }
+        for (SimdLevel level : kAllSimdLevels) {
+            ScopedSimdLevel scoped(level);
+            SubtractiveRandomState state = start;
+            RefillSubtractiveRandom(state);
+            RefillSubtractiveRandom(state);
+            ASSERT_EQ(0, std::memcmp(state.table, plain.table, sizeof plain.table))
+                << "round " << round << ", level " << static_cast<int>(level);
+            SubtractiveRandomState twice = start;
+            RefillSubtractiveRandom(twice, 2);
+            ASSERT_EQ(0, std::memcmp(twice.table, plain.table, sizeof plain.table))
+                << "round " << round << ", level " << static_cast<int>(level) << ", two in one go";
+        }
+    }
 }
 
 TEST(SubtractiveRandom, CorruptPositionRefillsInsteadOfReadingOutside)

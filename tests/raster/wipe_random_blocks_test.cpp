@@ -42,7 +42,7 @@ TEST(WipeRandomBlocks, RowsOfBlocksDrawTheBlockWalk)
         int32_t x, y;
     };
     const Case cases[] = {{64, 32, 0, 0}, {37, 19, 0, 0}, {5, 3, 0, 0},
-                          {3, 1, 0, 0},   {41, 23, 3, 2}, {41, 23, -6, 5}};
+                          {3, 1, 0, 0},   {41, 23, 3, 2}, {41, 23, -6, 5}, {301, 9, 0, 0}};
     for (SimdLevel level : kAllSimdLevels) {
         ScopedSimdLevel scoped(level);
         for (int32_t index : {5, 6, 7, 8, 9, 10, 20})
