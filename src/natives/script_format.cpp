@@ -20,19 +20,20 @@ uint32_t ReadNumber(std::string_view f, size_t* i)
     return n;
 }
 
-// The text so far, gathered in a small buffer and handed to the string in pieces: a conversion
-// puts up to four pieces, most of them empty, and each string append is a call of its own.
+// The text so far, gathered in the caller's small buffer; text that outgrows it goes on in the
+// string in pieces. A conversion puts up to four pieces, most of them empty.
 struct Output {
-    Output(std::string* text, uint32_t most) : out(text), limit(most) {} // the buffer left as it is
+    Output(char* small, std::string* text, uint32_t most) : buffer(small), out(text), limit(most) {}
 
+    char* buffer; // kScriptFormatBuffer bytes
     std::string* out;
     uint32_t limit;
     bool over = false;
-    size_t total = 0; // bytes put, the buffer's included
+    bool spilled = false; // out holds the text's start
+    size_t total = 0;     // bytes put, the buffer's included
     size_t used = 0;
-    char buffer[256];
 
-    void Put(std::string_view s)
+    [[gnu::always_inline]] void Put(std::string_view s)
     {
         if (s.empty())
             return;
@@ -40,19 +41,19 @@ struct Output {
             s = s.substr(0, limit - total);
             over = true;
         }
-        if (s.size() > sizeof buffer - used) {
+        if (s.size() > kScriptFormatBuffer - used) {
             Flush();
-            if (s.size() > sizeof buffer) {
+            if (s.size() > kScriptFormatBuffer) {
                 out->append(s);
                 total += s.size();
                 return;
             }
         }
-        std::memcpy(buffer + used, s.data(), s.size());
+        MoveBytes(reinterpret_cast<uint8_t*>(buffer + used), reinterpret_cast<const uint8_t*>(s.data()), s.size());
         used += s.size();
         total += s.size();
     }
-    void Fill(char c, uint32_t n)
+    [[gnu::always_inline]] void Fill(char c, uint32_t n)
     {
         if (n == 0)
             return;
@@ -60,9 +61,9 @@ struct Output {
             n = static_cast<uint32_t>(limit - total);
             over = true;
         }
-        if (n > sizeof buffer - used) {
+        if (n > kScriptFormatBuffer - used) {
             Flush();
-            if (n > sizeof buffer) {
+            if (n > kScriptFormatBuffer) {
                 out->append(n, c);
                 total += n;
                 return;
@@ -74,20 +75,33 @@ struct Output {
     }
     void Flush()
     {
+        if (!spilled) {
+            out->clear();
+            spilled = true;
+        }
         out->append(buffer, used);
         used = 0;
+    }
+    // The whole text: still in the buffer, or all of it in the string.
+    std::string_view Text()
+    {
+        if (!spilled)
+            return std::string_view(buffer, used);
+        Flush();
+        return *out;
     }
 };
 
 } // namespace
 
-bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstArg, uint32_t limit, std::string* out)
+bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstArg, uint32_t limit,
+                      char (&small)[kScriptFormatBuffer], std::string* large, std::string_view* text)
 {
-    out->clear();
+    *text = {};
     const std::string_view f = args.Str(formatWord);
     if (args.Faulted())
         return true;
-    Output o(out, limit);
+    Output o(small, large, limit);
     uint32_t word = firstArg;
     size_t i = 0;
     while (i < f.size() && !o.over) {
@@ -191,7 +205,7 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
             break;
         }
         if (args.Faulted()) {
-            o.Flush();
+            *text = o.Text();
             return true;
         }
         const uint64_t length = prefix.size() + static_cast<uint64_t>(zeros) + body.size();
@@ -212,6 +226,16 @@ bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstAr
             o.Put(body);
         }
     }
-    o.Flush();
+    *text = o.Text();
     return !o.over;
+}
+
+bool FormatScriptText(SobNativeArgs& args, uint32_t formatWord, uint32_t firstArg, uint32_t limit, std::string* out)
+{
+    char small[kScriptFormatBuffer];
+    std::string_view text;
+    const bool fits = FormatScriptText(args, formatWord, firstArg, limit, small, out, &text);
+    if (text.data() != out->data())
+        out->assign(text);
+    return fits;
 }

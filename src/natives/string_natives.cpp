@@ -1,5 +1,6 @@
 #include "natives/string_natives.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +35,7 @@ uint32_t StoreString(SobNativeArgs& args, uint32_t dst, std::string_view text)
     uint8_t* out = NativeBlockSpan(args, dst, static_cast<uint32_t>(text.size() + 1));
     if (out == nullptr)
         return 0;
-    std::memmove(out, text.data(), text.size());
+    MoveBytes(out, reinterpret_cast<const uint8_t*>(text.data()), text.size());
     out[text.size()] = 0;
     return dst;
 }
@@ -50,16 +51,22 @@ char* WritableString(SobNativeArgs& args, uint32_t k)
 
 uint32_t Compare(SobNativeArgs& args, bool ignoreCase)
 {
-    if (!ignoreCase && args.Memory().StringsEndInside()) {
-        // Both strings end inside memory wherever they start: compared in one walk.
-        const uint32_t a = args.U32(0), b = args.U32(1);
-        if (args.Faulted())
+    if (!ignoreCase) {
+        uint32_t words[2];
+        if (!args.Words(2, words))
             return 0;
-        const uint8_t* x = args.Memory().Span(a, 1);
-        const uint8_t* y = args.Memory().Span(b, 1);
-        if ((a != 0 && x == nullptr) || (b != 0 && y == nullptr))
+        CScriptMemory& memory = args.Memory();
+        const uint8_t* x = memory.Span(words[0], 1);
+        const uint8_t* y = memory.Span(words[1], 1);
+        if ((words[0] != 0 && x == nullptr) || (words[1] != 0 && y == nullptr))
             return args.MarkFault(), 0;
-        return static_cast<uint32_t>(lstrcmpA(reinterpret_cast<const char*>(x), reinterpret_cast<const char*>(y)));
+        // Short strings away from memory's end are compared here, whatever follows their NULs.
+        int r = 0;
+        if (x != nullptr && y != nullptr &&
+            CompareShortStrings(x, y, std::min(memory.ReadableFrom(words[0]), memory.ReadableFrom(words[1])), &r))
+            return static_cast<uint32_t>(r);
+        if (memory.StringsEndInside()) // both end inside memory wherever they start: one walk
+            return static_cast<uint32_t>(lstrcmpA(reinterpret_cast<const char*>(x), reinterpret_cast<const char*>(y)));
     }
     if (!ignoreCase && !args.IsNull(0) && !args.IsNull(1)) {
         const std::string_view a = args.Str(0);
@@ -190,13 +197,15 @@ CMersenneTwister* Twister(bool seedFromClock)
 
 uint32_t NativeStrCopy(SobNativeArgs& args)
 {
-    const uint32_t dst = args.U32(0);
-    if (args.IsNull(1))
+    uint32_t words[2];
+    if (!args.Words(2, words) || words[1] == 0)
         return 0;
-    const std::string_view src = args.Str(1);
-    if (args.Faulted() || dst == 0)
+    std::string_view src;
+    if (!args.Memory().Str(words[1], &src))
+        return args.MarkFault(), 0;
+    if (words[0] == 0)
         return 0;
-    return StoreString(args, dst, src); // a move: the source may overlap the destination
+    return StoreString(args, words[0], src); // a move: the source may overlap the destination
 }
 
 uint32_t NativeStrCopyFrom(SobNativeArgs& args)
@@ -230,10 +239,12 @@ uint32_t NativeStrCat(SobNativeArgs& args)
 
 uint32_t NativeStrLen(SobNativeArgs& args)
 {
-    if (args.IsNull(0))
+    uint32_t text = 0, length = 0;
+    if (!args.Words(1, &text) || text == 0)
         return 0;
-    const std::string_view s = args.Str(0);
-    return args.Faulted() ? 0 : static_cast<uint32_t>(s.size());
+    if (!args.Memory().StrLen(text, &length))
+        args.MarkFault();
+    return length;
 }
 
 uint32_t NativeStrCmp(SobNativeArgs& args)
@@ -272,9 +283,11 @@ uint32_t NativeStrFormat(SobNativeArgs& args)
         return 0;
     }
     const uint32_t room = size - (dst - start); // at least 1: dst lies in the block
-    // Kept between calls so that formatting allocates nothing once it has grown.
-    static thread_local std::string text;
-    const bool fits = FormatScriptText(args, 1, 2, room - 1, &text);
+    // Kept between calls so that a long text allocates nothing once it has grown.
+    static thread_local std::string large;
+    char small[kScriptFormatBuffer];
+    std::string_view text;
+    const bool fits = FormatScriptText(args, 1, 2, room - 1, small, &large, &text);
     if (args.Faulted())
         return 0;
     if (!fits) { // past the destination's block: nothing written
