@@ -186,6 +186,14 @@ void CTypingTask::TypeRestOfPage()
 {
     CMessageStore* reader = m_owner.Reader();
     m_phase = kPageAtOnce;
+    // The characters typed here are marked changed as one rectangle.
+    struct HeldMarks {
+        CTextObject& panel;
+        explicit HeldMarks(CTextObject& p) : panel(p) { panel.HoldChangeMarks(); }
+        ~HeldMarks() { panel.ReleaseChangeMarks(); }
+        HeldMarks(const HeldMarks&) = delete;
+        HeldMarks& operator=(const HeldMarks&) = delete;
+    } held(m_owner);
     if (reader != nullptr) {
         if (m_pageFull) {
             m_pageFull = 0;
