@@ -1,6 +1,7 @@
 #include "natives/script_format.h"
 
 #include <cstring>
+#include <emmintrin.h>
 #include <string_view>
 
 namespace {
@@ -69,7 +70,10 @@ struct Output {
                 return;
             }
         }
-        std::memset(buffer + used, c, n);
+        if (n <= 16 && kScriptFormatBuffer - used >= 16) // a field's few pad bytes in one store
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + used), _mm_set1_epi8(c));
+        else
+            std::memset(buffer + used, c, n);
         used += n;
         total += n;
     }

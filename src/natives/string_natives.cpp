@@ -294,7 +294,10 @@ uint32_t NativeStrFormat(SobNativeArgs& args)
         args.MarkFault();
         return 0;
     }
-    StoreString(args, dst, text);
+    // It fits the room left in dst's block, which lies inside memory.
+    uint8_t* out = args.Memory().Span(dst, static_cast<uint32_t>(text.size() + 1));
+    MoveBytes(out, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    out[text.size()] = 0;
     return 0;
 }
 

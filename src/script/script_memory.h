@@ -46,10 +46,15 @@ inline bool CompareShortStrings(const uint8_t* a, const uint8_t* b, size_t avail
         const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
         const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
         const unsigned end = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_setzero_si128())));
-        const unsigned stop = (~same & 0xFFFFu) | end;
+        const unsigned differ = ~same & 0xFFFFu;
+        const unsigned stop = differ | end;
         if (stop != 0) {
-            const size_t k = i + static_cast<size_t>(std::countr_zero(stop));
-            *result = a[k] < b[k] ? -1 : a[k] > b[k] ? 1 : 0;
+            // Decided from the registers: the first stop is a byte where a > b, a < b, or the NUL
+            // both share.
+            const unsigned greater =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(x, y), x))) & differ;
+            const unsigned first = stop & (0u - stop);
+            *result = (greater & first) != 0 ? 1 : (differ & first) != 0 ? -1 : 0;
             return true;
         }
     }
