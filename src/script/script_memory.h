@@ -78,15 +78,18 @@ inline void MoveBytes(uint8_t* d, const uint8_t* s, size_t n)
         store(d + n - 32, c);
         store(d + n - 16, e);
     } else if (n > 64 && n <= 128) {
-        __m128i v[8];
-        for (size_t k = 0; k < 4; ++k) {
-            v[k] = load(s + 16 * k);
-            v[4 + k] = load(s + n - 64 + 16 * k);
-        }
-        for (size_t k = 0; k < 4; ++k) {
-            store(d + 16 * k, v[k]);
-            store(d + n - 64 + 16 * k, v[4 + k]);
-        }
+        const __m128i a0 = load(s), a1 = load(s + 16), a2 = load(s + 32), a3 = load(s + 48);
+        const uint8_t* t = s + n - 64;
+        const __m128i b0 = load(t), b1 = load(t + 16), b2 = load(t + 32), b3 = load(t + 48);
+        uint8_t* e = d + n - 64;
+        store(d, a0);
+        store(d + 16, a1);
+        store(d + 32, a2);
+        store(d + 48, a3);
+        store(e, b0);
+        store(e + 16, b1);
+        store(e + 32, b2);
+        store(e + 48, b3);
     } else if (n >= 8 && n < 16) {
         uint64_t a, b;
         std::memcpy(&a, s, 8);

@@ -250,6 +250,39 @@ TEST_F(StringNatives, FormatterMatchesSnprintfOnRandomFormats)
     }
 }
 
+// The formatter keeps the last format taken apart: formats in turn that differ in one byte, one
+// used again with other words, and formats too long or with too many pieces to be kept.
+TEST_F(StringNatives, FormatsInTurnEachFormatTheirOwnWay)
+{
+    struct Case {
+        std::string format;
+        std::string words;
+        std::string expected;
+    };
+    std::string many, manyWords, manyExpected;
+    for (int i = 0; i < 14; ++i) {
+        many += "%d,";
+        manyWords += ", " + std::to_string(i * 7);
+        manyExpected += std::to_string(i * 7) + ",";
+    }
+    const std::string longText(70, 'L');
+    const Case cases[] = {
+        {"n=%d!", ", 255", "n=255!"},
+        {"n=%x!", ", 255", "n=ff!"},
+        {"n=%x!", ", 4096", "n=1000!"},
+        {"n=%d!", ", -3", "n=-3!"},
+        {many, manyWords, manyExpected},
+        {longText + "%s<%5d", ", s, 42", longText + "text<   42"},
+        {"%08X|%-4s|%c%", ", 48879, s, 65", "0000BEEF|text|A"},
+        {"%08X|%-4s|%c%%", ", 48879, s, 65", "0000BEEF|text|A%"},
+    };
+    for (const Case& c : cases) {
+        Script r(*host, Call(67, "buf, f" + c.words, "f: .sjis \"" + c.format + "\"\ns: .sjis \"text\"\nbuf: .space 160"));
+        ASSERT_FALSE(r.Faulted()) << c.format;
+        EXPECT_EQ(r.Text("buf"), c.expected) << c.format;
+    }
+}
+
 TEST_F(StringNatives, HeapBlocksAreRecordedAndOnlyThoseFreed)
 {
     const uint32_t block = Script(*host, Call(76, "16")).Word("out");
