@@ -27,6 +27,7 @@
 #include "platform/timer_resolution.h"
 #include "script/message_store.h"
 #include "script/tagged_text.h"
+#include "winapi/text.h"
 
 namespace {
 
@@ -54,6 +55,13 @@ int DrawToken(CTextObject& owner, std::string_view token)
 {
     if (token == "<<")
         token = "<";
+    // A two-byte character, or one byte other than '@' (which reads on for its digits): the
+    // drawing reads no byte past the token, so it reads the body in place.
+    if ((token.size() == 2 && winapi::IsSjisLeadByte(static_cast<unsigned char>(token[0]))) ||
+        (token.size() == 1 && token[0] != '@' && !winapi::IsSjisLeadByte(static_cast<unsigned char>(token[0])))) {
+        const char* p = token.data();
+        return owner.DrawNextChar(&p);
+    }
     char small[16];
     std::string large;
     const char* p = small;
