@@ -220,11 +220,13 @@ uint32_t NativeStrCopyUntil(SobNativeArgs& args)
 
 uint32_t NativeStrCat(SobNativeArgs& args)
 {
-    const uint32_t dst = args.U32(0);
-    const std::string_view head = args.Str(0);
-    const std::string_view tail = args.Str(1);
-    if (args.Faulted())
+    uint32_t words[2];
+    if (!args.Words(2, words))
         return 0;
+    const uint32_t dst = words[0];
+    std::string_view head, tail;
+    if (!args.Memory().Str(dst, &head) || !args.Memory().Str(words[1], &tail))
+        return args.MarkFault(), 0;
     const uint64_t length = uint64_t{head.size()} + tail.size();
     if (length >= UINT32_MAX)
         return args.MarkFault(), 0;
@@ -232,7 +234,7 @@ uint32_t NativeStrCat(SobNativeArgs& args)
     if (out == nullptr)
         return 0;
     // A move: the tail may lie in the bytes it lands on (the head's NUL onwards).
-    std::memmove(out + head.size(), tail.data(), tail.size());
+    MoveBytes(out + head.size(), reinterpret_cast<const uint8_t*>(tail.data()), tail.size());
     out[length] = 0;
     return dst;
 }
