@@ -60,13 +60,13 @@ uint32_t Compare(SobNativeArgs& args, bool ignoreCase)
         const uint8_t* y = memory.Span(words[1], 1);
         if ((words[0] != 0 && x == nullptr) || (words[1] != 0 && y == nullptr))
             return args.MarkFault(), 0;
+        if (memory.StringsEndInside()) // both end inside memory wherever they start: one walk
+            return static_cast<uint32_t>(lstrcmpA(reinterpret_cast<const char*>(x), reinterpret_cast<const char*>(y)));
         // Short strings away from memory's end are compared here, whatever follows their NULs.
         int r = 0;
         if (x != nullptr && y != nullptr &&
             CompareShortStrings(x, y, std::min(memory.ReadableFrom(words[0]), memory.ReadableFrom(words[1])), &r))
             return static_cast<uint32_t>(r);
-        if (memory.StringsEndInside()) // both end inside memory wherever they start: one walk
-            return static_cast<uint32_t>(lstrcmpA(reinterpret_cast<const char*>(x), reinterpret_cast<const char*>(y)));
     }
     if (!ignoreCase && !args.IsNull(0) && !args.IsNull(1)) {
         const std::string_view a = args.Str(0);
@@ -200,12 +200,17 @@ uint32_t NativeStrCopy(SobNativeArgs& args)
     uint32_t words[2];
     if (!args.Words(2, words) || words[1] == 0)
         return 0;
-    std::string_view src;
-    if (!args.Memory().Str(words[1], &src))
+    // Scanned here rather than by the library: the bytes scanned are the bytes moved next.
+    CScriptMemory& memory = args.Memory();
+    const uint8_t* from = memory.Span(words[1], 1);
+    const size_t readable = memory.ReadableFrom(words[1]);
+    const size_t length = from != nullptr ? FindNulByte(from, readable) : readable;
+    if (length == readable)
         return args.MarkFault(), 0;
     if (words[0] == 0)
         return 0;
-    return StoreString(args, words[0], src); // a move: the source may overlap the destination
+    // A move: the source may overlap the destination.
+    return StoreString(args, words[0], std::string_view(reinterpret_cast<const char*>(from), length));
 }
 
 uint32_t NativeStrCopyFrom(SobNativeArgs& args)

@@ -192,6 +192,10 @@ public:
         if (!Contains(address, 1))
             return false;
         const uint32_t offset = address - kBase;
+        if (StringsEndInside()) { // the library's walk measured faster for lengths and appends
+            *length = static_cast<uint32_t>(std::strlen(reinterpret_cast<const char*>(m_host + offset)));
+            return true;
+        }
         const size_t n = FindNulByte(m_host + offset, m_size - offset);
         if (n == m_size - offset)
             return false;
