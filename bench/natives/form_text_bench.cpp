@@ -2,7 +2,9 @@
 // 40-character Japanese hint (glyph cache warm) against pixman filling and compositing the same
 // box (fill, frame, shadow) with FreeType glyphs rendered once: goal ratio >= 1.5. (b)
 // ControlTyping (2) of a 3 x 30-character page against DrawString of the same three lines into the
-// same panel image after the same clear: the typing machinery may cost at most 20 % (ratio >= 0.83).
+// same panel image after the same clear: the typing machinery may cost at most 20 % (ratio >= 0.83),
+// allocating nothing (allocs, a page).
+#include "alloc_count.h"
 #include "contest.h"
 #include "pixel_library_guard.h"
 #include "drawing/glyph_font.h"
@@ -174,11 +176,13 @@ void TypingPageVsDrawString(benchmark::State& state)
         lines[i] = text.substr(static_cast<size_t>(i) * 60, 60);
     const int pitch = object.GetLinePitch();
     CImage& image = object.GetImage();
-    Contest(state, ours, [&] {
+    bench::AllocationTally tally;
+    Contest(state, tally.Wrap(ours), [&] {
         object.NewPage();
         for (int i = 0; i < 3; ++i)
             font.DrawString(&image, 8, 8 + i * pitch, lines[i].c_str(), nullptr, nullptr);
     });
+    tally.Report(state, 0);
     tasks.CancelAll();
     g_pAppConfig = nullptr;
     bench::ReportGoal(state, {.ratio = 0.83});

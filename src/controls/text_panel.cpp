@@ -3,6 +3,7 @@
 #include "controls/control_container.h"
 #include "controls/frame_compose.h"
 #include "drawing/draw_list.h"
+#include "drawing/glyph_blit.h"
 #include "drawing/glyph_font.h"
 #include "raster/fill_ops.h"
 #include "winapi/text.h"
@@ -698,7 +699,24 @@ bool CTextPanel::NewLine()
 
 void CTextPanel::MarkDirty(RECT r)
 {
+    if (m_holdMarks) {
+        UniteRect(&m_heldMarks, r);
+        return;
+    }
     m_sprite.InvalidateLocalRect(&r);
+}
+
+void CTextPanel::HoldChangeMarks()
+{
+    m_holdMarks = true;
+}
+
+void CTextPanel::ReleaseChangeMarks()
+{
+    m_holdMarks = false;
+    if (m_heldMarks.right > m_heldMarks.left && m_heldMarks.bottom > m_heldMarks.top)
+        MarkDirty(m_heldMarks);
+    m_heldMarks = RECT{0, 0, 0, 0};
 }
 
 int CTextPanel::DrawChar(const char** text, CImage* target)

@@ -214,6 +214,10 @@ public:
     void Clear();
     bool NewLine() override;
     int DrawNextChar(const char** text) override { return DrawChar(text, nullptr); }
+    // While held, what the panel draws is marked changed as one rectangle when released (a page
+    // typed at once marks the union of its characters, not each one).
+    void HoldChangeMarks();
+    void ReleaseChangeMarks();
     // 0 drawn; -1 after an automatic new line; 1 page full (pointer unchanged); 0 without a font.
     int DrawChar(const char** text, CImage* target);
     void DrawTextAt(const char* text, int x, int y, bool viaCursor) override;
@@ -261,6 +265,8 @@ private:
     std::string m_decorationName, m_maskAName, m_maskBName;
     int32_t m_tileW = 0, m_tileH = 0, m_borderL = 0, m_borderT = 0, m_borderR = 0, m_borderB = 0;
     int32_t m_prevCursor = 0;
+    bool m_holdMarks = false;
+    RECT m_heldMarks{0, 0, 0, 0};
     CImage* m_hitMap = nullptr;
     std::deque<CPrimitiveObject*> m_highlights;
     size_t m_shown = 0;

@@ -151,9 +151,11 @@ int32_t MulFixed(int64_t a, int64_t b)
 
 void TurnLineStep(const CFont& font, int64_t lineStep, POINT* step, POINT* shadow)
 {
-    const TextTurn turn = GetTextTurn(font.m_logFont.lfEscapement);
     *step = POINT{0, static_cast<LONG>(std::clamp<int64_t>(lineStep, INT32_MIN, INT32_MAX))};
     *shadow = POINT{font.m_shadowX, font.m_shadowY};
+    if (font.m_logFont.lfEscapement == 0) // level text, drawn a character at a time while typing
+        return;
+    const TextTurn turn = GetTextTurn(font.m_logFont.lfEscapement);
     if (!turn.turned)
         return;
     step->x = MulFixed(-turn.s, lineStep);

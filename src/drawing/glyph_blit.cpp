@@ -133,8 +133,7 @@ void WriteCoverageAlpha(CSurface* target, const CGlyphBitmap& glyph, int32_t x, 
     BYTE* dst =
         target->GetBits() + static_cast<ptrdiff_t>(r.top) * pitch + static_cast<ptrdiff_t>(r.left) * 4;
     const uint8_t* src = glyph.pixels + static_cast<ptrdiff_t>(r.top - y) * glyph.pitch + (r.left - x);
-    (unite ? UniteAlphaWithPlaneRows : CopyPlaneToAlphaRows)(dst, src, pitch - 4 * w,
-                                                             static_cast<int>(glyph.pitch) - w, w, h);
+    WriteCoverageAlphaRows32Best(dst, src, pitch - 4 * w, static_cast<int>(glyph.pitch) - w, w, h, unite);
 }
 
 void FillColourKeepAlpha(CSurface* target, const RECT& box, uint32_t rgb)
@@ -148,7 +147,6 @@ void FillColourKeepAlpha(CSurface* target, const RECT& box, uint32_t rgb)
     for (LONG y = r.top; y < r.bottom; ++y) {
         auto* row =
             reinterpret_cast<uint32_t*>(target->GetBits() + static_cast<ptrdiff_t>(y) * target->GetPitch());
-        for (LONG x = r.left; x < r.right; ++x)
-            row[x] = (row[x] & 0xFF000000u) | (rgb & 0xFFFFFF);
+        FillColourKeepAlphaRow32Best(row + r.left, r.right - r.left, rgb);
     }
 }

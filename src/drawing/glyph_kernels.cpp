@@ -3,6 +3,7 @@
 #include "platform/cpu_info.h"
 #include "raster/blend_tables.h"
 #include "raster/color_kernels.h"
+#include "raster/row_kernels.h"
 #include "raster/pixel_simd_avx2.h"
 #include "winapi/simd_level.h"
 
@@ -276,4 +277,79 @@ PIXEL_SIMD_AVX2 void BlendGlyphRows32Avx2(uint8_t* dst, const uint8_t* mask, int
         dst += 4 * width + dstSkip;
         mask += width + maskSkip;
     }
+}
+
+void WriteCoverageAlphaRows32Best(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int width,
+                                  int height, bool unite)
+{
+    if (g_bUseMmx && UseAvx2()) {
+        WriteCoverageAlphaRows32Avx2(dst, mask, dstSkip, maskSkip, width, height, unite);
+        return;
+    }
+    (unite ? UniteAlphaWithPlaneRows : CopyPlaneToAlphaRows)(dst, mask, dstSkip, maskSkip, width, height);
+}
+
+namespace {
+
+// Eight pixels d with the alpha bytes of coverage m8 (a byte each), copied or united.
+PIXEL_SIMD_AVX2 inline __m256i CoverageAlpha8(__m256i d, uint64_t m8, bool unite)
+{
+    using namespace pixel_simd_avx2;
+    const __m256i colour = Splat(0x00FFFFFFu);
+    const __m256i m = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(m8)));
+    __m256i a = m;
+    if (unite) {
+        // 255 − x·y/255 with x, y the complements; x·y fits 16 bits, and (p · 0x8081) >> 23 is
+        // p / 255 for every such p.
+        const __m256i full = Splat(255);
+        const __m256i x = _mm256_sub_epi32(full, _mm256_srli_epi32(d, 24));
+        const __m256i y = _mm256_sub_epi32(full, m);
+        const __m256i p = _mm256_mullo_epi16(x, y);
+        const __m256i q = _mm256_srli_epi16(_mm256_mulhi_epu16(p, _mm256_set1_epi16(static_cast<short>(0x8081))), 7);
+        a = _mm256_sub_epi32(full, q);
+    }
+    return _mm256_or_si256(_mm256_and_si256(d, colour), _mm256_slli_epi32(a, 24));
+}
+
+} // namespace
+
+PIXEL_SIMD_AVX2 void WriteCoverageAlphaRows32Avx2(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip,
+                                                  int width, int height, bool unite)
+{
+    using namespace pixel_simd_avx2;
+    const int whole = width & ~7;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < whole; x += 8) {
+            uint64_t m8;
+            std::memcpy(&m8, mask + x, 8);
+            if (m8 != 0 || !unite) // a union with coverage 0 keeps the alpha
+                Store8(dst + 4 * x, CoverageAlpha8(Load8(dst + 4 * x), m8, unite));
+        }
+        for (int x = whole; x < width; ++x)
+            dst[4 * x + 3] = unite ? g_AlphaUnionTable[dst[4 * x + 3]][mask[x]] : mask[x];
+        dst += 4 * width + dstSkip;
+        mask += width + maskSkip;
+    }
+}
+
+void FillColourKeepAlphaRow32Best(uint32_t* row, int width, uint32_t rgb)
+{
+    if (g_bUseMmx && UseAvx2()) {
+        FillColourKeepAlphaRow32Avx2(row, width, rgb);
+        return;
+    }
+    for (int x = 0; x < width; ++x)
+        row[x] = (row[x] & 0xFF000000u) | (rgb & 0xFFFFFFu);
+}
+
+PIXEL_SIMD_AVX2 void FillColourKeepAlphaRow32Avx2(uint32_t* row, int width, uint32_t rgb)
+{
+    using namespace pixel_simd_avx2;
+    const __m256i colour = Splat(rgb & 0xFFFFFFu), alpha = Splat(0xFF000000u);
+    auto* bytes = reinterpret_cast<uint8_t*>(row);
+    int x = 0;
+    for (; x + 8 <= width; x += 8)
+        Store8(bytes + 4 * x, _mm256_or_si256(_mm256_and_si256(Load8(bytes + 4 * x), alpha), colour));
+    for (; x < width; ++x)
+        row[x] = (row[x] & 0xFF000000u) | (rgb & 0xFFFFFFu);
 }

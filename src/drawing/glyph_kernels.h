@@ -53,3 +53,14 @@ void BlendGlyphRows32Best(uint8_t* dst, const uint8_t* mask, int dstSkip, int ma
 // The AVX2 twin (eight pixels a step); only while UseAvx2() holds.
 void BlendGlyphRows32Avx2(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int width, int height,
                           uint32_t rgb);
+
+// A glyph's coverage into the alpha bytes of 32-bit pixels, colour kept: copied, or united with
+// the alpha there (255 − (255 − a)(255 − m) / 255, as g_AlphaUnionTable). The plain rows, or the
+// AVX2 twin where g_bUseMmx and the SIMD level allow, with the same bytes.
+void WriteCoverageAlphaRows32Best(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int width,
+                                  int height, bool unite);
+void WriteCoverageAlphaRows32Avx2(uint8_t* dst, const uint8_t* mask, int dstSkip, int maskSkip, int width,
+                                  int height, bool unite);
+// The colour bytes of one row of 32-bit pixels set to rgb, alpha kept (plain or AVX2 as above).
+void FillColourKeepAlphaRow32Best(uint32_t* row, int width, uint32_t rgb);
+void FillColourKeepAlphaRow32Avx2(uint32_t* row, int width, uint32_t rgb);

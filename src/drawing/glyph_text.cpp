@@ -2,6 +2,7 @@
 // blitters and in what they write into the alpha channel.
 #include "drawing/glyph_blit.h"
 #include "drawing/glyph_font.h"
+#include "drawing/glyph_kernels.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -25,6 +26,14 @@ void FillGlyphBox(CSurface* target, const CGlyphBitmap& glyph, int32_t x, int32_
     const LONG pitch = target->GetPitch();
     for (LONG py = r.top; py < r.bottom; ++py) {
         auto* row = reinterpret_cast<uint32_t*>(target->GetBits() + static_cast<ptrdiff_t>(py) * pitch);
+        if (ink.ramp == nullptr || !ink.columns) { // one colour along the row
+            const int i = ink.rampStart + (py - y);
+            const uint32_t colour = ink.ramp == nullptr ? ink.rgb
+                                    : i < ink.rampCount ? ink.ramp[i]
+                                                        : ink.ramp[ink.rampCount - 1];
+            FillColourKeepAlphaRow32Best(row + r.left, r.right - r.left, colour);
+            continue;
+        }
         for (LONG px = r.left; px < r.right; ++px) {
             uint32_t colour = ink.rgb;
             if (ink.ramp != nullptr) {

@@ -1,5 +1,6 @@
 #include "natives/string_natives.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
@@ -34,7 +35,7 @@ uint32_t StoreString(SobNativeArgs& args, uint32_t dst, std::string_view text)
     uint8_t* out = NativeBlockSpan(args, dst, static_cast<uint32_t>(text.size() + 1));
     if (out == nullptr)
         return 0;
-    std::memmove(out, text.data(), text.size());
+    MoveBytes(out, reinterpret_cast<const uint8_t*>(text.data()), text.size());
     out[text.size()] = 0;
     return dst;
 }
@@ -50,16 +51,22 @@ char* WritableString(SobNativeArgs& args, uint32_t k)
 
 uint32_t Compare(SobNativeArgs& args, bool ignoreCase)
 {
-    if (!ignoreCase && args.Memory().StringsEndInside()) {
-        // Both strings end inside memory wherever they start: compared in one walk.
-        const uint32_t a = args.U32(0), b = args.U32(1);
-        if (args.Faulted())
+    if (!ignoreCase) {
+        uint32_t words[2];
+        if (!args.Words(2, words))
             return 0;
-        const uint8_t* x = args.Memory().Span(a, 1);
-        const uint8_t* y = args.Memory().Span(b, 1);
-        if ((a != 0 && x == nullptr) || (b != 0 && y == nullptr))
+        CScriptMemory& memory = args.Memory();
+        const uint8_t* x = memory.Span(words[0], 1);
+        const uint8_t* y = memory.Span(words[1], 1);
+        if ((words[0] != 0 && x == nullptr) || (words[1] != 0 && y == nullptr))
             return args.MarkFault(), 0;
-        return static_cast<uint32_t>(lstrcmpA(reinterpret_cast<const char*>(x), reinterpret_cast<const char*>(y)));
+        if (memory.StringsEndInside()) // both end inside memory wherever they start: one walk
+            return static_cast<uint32_t>(lstrcmpA(reinterpret_cast<const char*>(x), reinterpret_cast<const char*>(y)));
+        // Short strings away from memory's end are compared here, whatever follows their NULs.
+        int r = 0;
+        if (x != nullptr && y != nullptr &&
+            CompareShortStrings(x, y, std::min(memory.ReadableFrom(words[0]), memory.ReadableFrom(words[1])), &r))
+            return static_cast<uint32_t>(r);
     }
     if (!ignoreCase && !args.IsNull(0) && !args.IsNull(1)) {
         const std::string_view a = args.Str(0);
@@ -190,13 +197,20 @@ CMersenneTwister* Twister(bool seedFromClock)
 
 uint32_t NativeStrCopy(SobNativeArgs& args)
 {
-    const uint32_t dst = args.U32(0);
-    if (args.IsNull(1))
+    uint32_t words[2];
+    if (!args.Words(2, words) || words[1] == 0)
         return 0;
-    const std::string_view src = args.Str(1);
-    if (args.Faulted() || dst == 0)
+    // Scanned here rather than by the library: the bytes scanned are the bytes moved next.
+    CScriptMemory& memory = args.Memory();
+    const uint8_t* from = memory.Span(words[1], 1);
+    const size_t readable = memory.ReadableFrom(words[1]);
+    const size_t length = from != nullptr ? FindNulByte(from, readable) : readable;
+    if (length == readable)
+        return args.MarkFault(), 0;
+    if (words[0] == 0)
         return 0;
-    return StoreString(args, dst, src); // a move: the source may overlap the destination
+    // A move: the source may overlap the destination.
+    return StoreString(args, words[0], std::string_view(reinterpret_cast<const char*>(from), length));
 }
 
 uint32_t NativeStrCopyFrom(SobNativeArgs& args)
@@ -211,11 +225,13 @@ uint32_t NativeStrCopyUntil(SobNativeArgs& args)
 
 uint32_t NativeStrCat(SobNativeArgs& args)
 {
-    const uint32_t dst = args.U32(0);
-    const std::string_view head = args.Str(0);
-    const std::string_view tail = args.Str(1);
-    if (args.Faulted())
+    uint32_t words[2];
+    if (!args.Words(2, words))
         return 0;
+    const uint32_t dst = words[0];
+    std::string_view head, tail;
+    if (!args.Memory().Str(dst, &head) || !args.Memory().Str(words[1], &tail))
+        return args.MarkFault(), 0;
     const uint64_t length = uint64_t{head.size()} + tail.size();
     if (length >= UINT32_MAX)
         return args.MarkFault(), 0;
@@ -223,17 +239,19 @@ uint32_t NativeStrCat(SobNativeArgs& args)
     if (out == nullptr)
         return 0;
     // A move: the tail may lie in the bytes it lands on (the head's NUL onwards).
-    std::memmove(out + head.size(), tail.data(), tail.size());
+    MoveBytes(out + head.size(), reinterpret_cast<const uint8_t*>(tail.data()), tail.size());
     out[length] = 0;
     return dst;
 }
 
 uint32_t NativeStrLen(SobNativeArgs& args)
 {
-    if (args.IsNull(0))
+    uint32_t text = 0, length = 0;
+    if (!args.Words(1, &text) || text == 0)
         return 0;
-    const std::string_view s = args.Str(0);
-    return args.Faulted() ? 0 : static_cast<uint32_t>(s.size());
+    if (!args.Memory().StrLen(text, &length))
+        args.MarkFault();
+    return length;
 }
 
 uint32_t NativeStrCmp(SobNativeArgs& args)
@@ -272,16 +290,21 @@ uint32_t NativeStrFormat(SobNativeArgs& args)
         return 0;
     }
     const uint32_t room = size - (dst - start); // at least 1: dst lies in the block
-    // Kept between calls so that formatting allocates nothing once it has grown.
-    static thread_local std::string text;
-    const bool fits = FormatScriptText(args, 1, 2, room - 1, &text);
+    // Kept between calls so that a long text allocates nothing once it has grown.
+    static thread_local std::string large;
+    char small[kScriptFormatBuffer];
+    std::string_view text;
+    const bool fits = FormatScriptText(args, 1, 2, room - 1, small, &large, &text);
     if (args.Faulted())
         return 0;
     if (!fits) { // past the destination's block: nothing written
         args.MarkFault();
         return 0;
     }
-    StoreString(args, dst, text);
+    // It fits the room left in dst's block, which lies inside memory.
+    uint8_t* out = args.Memory().Span(dst, static_cast<uint32_t>(text.size() + 1));
+    MoveBytes(out, reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    out[text.size()] = 0;
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <new>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "controls/control_container.h"
@@ -26,6 +27,7 @@
 #include "platform/timer_resolution.h"
 #include "script/message_store.h"
 #include "script/tagged_text.h"
+#include "winapi/text.h"
 
 namespace {
 
@@ -40,6 +42,38 @@ std::recursive_mutex g_liveLock; // an end may report further ends (a cancelled 
 std::vector<CTextObject*> g_live;
 
 CInputSource* Keyboard() { return g_pAppFrame != nullptr ? g_pAppFrame->GetInput().GetKeyboard() : nullptr; }
+
+// The character token the parser just passed, from before to its cursor.
+std::string_view TokenAt(const CMessageStore& reader, size_t before)
+{
+    return std::string_view(reader.Body()).substr(before, reader.ParseCursor() - before);
+}
+
+// Draws one character token as a C string of its own ("<<" stands for "<"); a keystroke of
+// typing allocates nothing for it.
+int DrawToken(CTextObject& owner, std::string_view token)
+{
+    if (token == "<<")
+        token = "<";
+    // A two-byte character, or one byte other than '@' (which reads on for its digits): the
+    // drawing reads no byte past the token, so it reads the body in place.
+    if ((token.size() == 2 && winapi::IsSjisLeadByte(static_cast<unsigned char>(token[0]))) ||
+        (token.size() == 1 && token[0] != '@' && !winapi::IsSjisLeadByte(static_cast<unsigned char>(token[0])))) {
+        const char* p = token.data();
+        return owner.DrawNextChar(&p);
+    }
+    char small[16];
+    std::string large;
+    const char* p = small;
+    if (token.size() < sizeof small) {
+        std::memcpy(small, token.data(), token.size());
+        small[token.size()] = 0;
+    } else {
+        large.assign(token);
+        p = large.c_str();
+    }
+    return owner.DrawNextChar(&p);
+}
 
 } // namespace
 
@@ -90,18 +124,14 @@ int CTypingTask::StepTokens(bool all)
         const int kind = reader->ParseNextToken();
         switch (kind) {
         case 0: {
-            const size_t after = reader->ParseCursor();
-            std::string ch = reader->Body().substr(before, after - before);
-            if (ch == "<<")
-                ch = "<";
+            const std::string_view ch = TokenAt(*reader, before);
             int result = 0;
             if (ch == "\\") {
                 // A line that does not fit is the page's end; the break itself is used up.
                 if (m_owner.NewLine())
                     result = 2;
             } else {
-                const char* p = ch.c_str();
-                result = m_owner.DrawNextChar(&p);
+                result = DrawToken(m_owner, ch);
                 if (result >= 1)
                     reader->SetParseCursor(before);
             }
@@ -164,6 +194,14 @@ void CTypingTask::TypeRestOfPage()
 {
     CMessageStore* reader = m_owner.Reader();
     m_phase = kPageAtOnce;
+    // The characters typed here are marked changed as one rectangle.
+    struct HeldMarks {
+        CTextObject& panel;
+        explicit HeldMarks(CTextObject& p) : panel(p) { panel.HoldChangeMarks(); }
+        ~HeldMarks() { panel.ReleaseChangeMarks(); }
+        HeldMarks(const HeldMarks&) = delete;
+        HeldMarks& operator=(const HeldMarks&) = delete;
+    } held(m_owner);
     if (reader != nullptr) {
         if (m_pageFull) {
             m_pageFull = 0;
@@ -174,17 +212,14 @@ void CTypingTask::TypeRestOfPage()
             const int kind = reader->ParseNextToken();
             switch (kind) {
             case 0: {
-                std::string ch = reader->Body().substr(before, reader->ParseCursor() - before);
-                if (ch == "<<")
-                    ch = "<";
+                const std::string_view ch = TokenAt(*reader, before);
                 if (ch == "\\") {
                     if (m_owner.NewLine()) {
                         m_pageFull = 1;
                         done = true;
                     }
                 } else {
-                    const char* p = ch.c_str();
-                    if (m_owner.DrawNextChar(&p) >= 1) {
+                    if (DrawToken(m_owner, ch) >= 1) {
                         reader->SetParseCursor(before);
                         m_pageFull = 1;
                         done = true;

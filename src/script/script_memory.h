@@ -9,11 +9,108 @@
 //   0x7F000000 + n         native function n
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <string_view>
 #include <vector>
+
+#include <emmintrin.h>
+
+// Index of the first 0 byte in p[0, avail), or avail when there is none. Script strings are
+// mostly short: their first bytes are scanned here 16 at a time without a library call; a longer
+// string goes on through memchr.
+inline size_t FindNulByte(const uint8_t* p, size_t avail)
+{
+    constexpr size_t kInline = 128;
+    size_t i = 0;
+    for (; i < kInline && avail - i >= 16; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const unsigned zero = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_setzero_si128())));
+        if (zero != 0)
+            return i + static_cast<size_t>(std::countr_zero(zero));
+    }
+    const void* nul = std::memchr(p + i, 0, avail - i);
+    return nul != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - p) : avail;
+}
+
+// strcmp of two strings of which at least avail bytes may be read at each (-1, 0 or 1 as
+// unsigned bytes order them); false when neither ends nor differs within them.
+inline bool CompareShortStrings(const uint8_t* a, const uint8_t* b, size_t avail, int* result)
+{
+    constexpr size_t kInline = 128;
+    for (size_t i = 0; i < kInline && avail - i >= 16; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+        const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+        const unsigned end = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, _mm_setzero_si128())));
+        const unsigned differ = ~same & 0xFFFFu;
+        const unsigned stop = differ | end;
+        if (stop != 0) {
+            // Decided from the registers: the first stop is a byte where a > b, a < b, or the NUL
+            // both share.
+            const unsigned greater =
+                static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_max_epu8(x, y), x))) & differ;
+            const unsigned first = stop & (0u - stop);
+            *result = (greater & first) != 0 ? 1 : (differ & first) != 0 ? -1 : 0;
+            return true;
+        }
+    }
+    return false;
+}
+
+// memmove of n bytes; up to 128 are moved here without a library call (every load before any
+// store, so overlap is safe).
+inline void MoveBytes(uint8_t* d, const uint8_t* s, size_t n)
+{
+    const auto load = [](const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+    const auto store = [](uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); };
+    if (n >= 16 && n <= 32) {
+        const __m128i a = load(s), b = load(s + n - 16);
+        store(d, a);
+        store(d + n - 16, b);
+    } else if (n > 32 && n <= 64) {
+        const __m128i a = load(s), b = load(s + 16), c = load(s + n - 32), e = load(s + n - 16);
+        store(d, a);
+        store(d + 16, b);
+        store(d + n - 32, c);
+        store(d + n - 16, e);
+    } else if (n > 64 && n <= 128) {
+        const __m128i a0 = load(s), a1 = load(s + 16), a2 = load(s + 32), a3 = load(s + 48);
+        const uint8_t* t = s + n - 64;
+        const __m128i b0 = load(t), b1 = load(t + 16), b2 = load(t + 32), b3 = load(t + 48);
+        uint8_t* e = d + n - 64;
+        store(d, a0);
+        store(d + 16, a1);
+        store(d + 32, a2);
+        store(d + 48, a3);
+        store(e, b0);
+        store(e + 16, b1);
+        store(e + 32, b2);
+        store(e + 48, b3);
+    } else if (n >= 8 && n < 16) {
+        uint64_t a, b;
+        std::memcpy(&a, s, 8);
+        std::memcpy(&b, s + n - 8, 8);
+        std::memcpy(d, &a, 8);
+        std::memcpy(d + n - 8, &b, 8);
+    } else if (n >= 4 && n < 8) {
+        uint32_t a, b;
+        std::memcpy(&a, s, 4);
+        std::memcpy(&b, s + n - 4, 4);
+        std::memcpy(d, &a, 4);
+        std::memcpy(d + n - 4, &b, 4);
+    } else if (n > 0 && n < 4) {
+        const uint8_t a = s[0], b = s[n / 2], c = s[n - 1];
+        d[0] = a;
+        d[n / 2] = b;
+        d[n - 1] = c;
+    } else if (n != 0) {
+        std::memmove(d, s, n);
+    }
+}
 
 class CScriptMemory {
 public:
@@ -95,19 +192,25 @@ public:
         if (!Contains(address, 1))
             return false;
         const uint32_t offset = address - kBase;
-        if (StringsEndInside()) {
+        if (StringsEndInside()) { // the library's walk measured faster for lengths and appends
             *length = static_cast<uint32_t>(std::strlen(reinterpret_cast<const char*>(m_host + offset)));
             return true;
         }
-        const void* nul = std::memchr(m_host + offset, 0, m_size - offset);
-        if (nul == nullptr)
+        const size_t n = FindNulByte(m_host + offset, m_size - offset);
+        if (n == m_size - offset)
             return false;
-        *length = static_cast<uint32_t>(static_cast<const uint8_t*>(nul) - (m_host + offset));
+        *length = static_cast<uint32_t>(n);
         return true;
     }
     // True while the last byte of memory is 0: then every string that starts inside memory ends
     // inside it, and the C library may walk one without a bound.
     bool StringsEndInside() const { return m_size != 0 && m_host[m_size - 1] == 0; }
+    // Bytes readable from the host pointer of address to the end of memory (0 when outside).
+    size_t ReadableFrom(uint32_t address) const
+    {
+        const uint32_t offset = address - kBase;
+        return offset < m_size ? m_size - offset : 0;
+    }
     // The bytes of that string without its NUL, or false as StrLen.
     bool Str(uint32_t address, std::string_view* text) const
     {

@@ -6,6 +6,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "script/script_memory.h"
@@ -35,6 +36,18 @@ public:
             return 0;
         }
         return value;
+    }
+    // Words [0, count) into out with one check for all: false (and the call marked) when any of
+    // them is outside script memory. For natives that read every word they are given.
+    bool Words(uint32_t count, uint32_t* out)
+    {
+        const uint8_t* words = m_memory.Span(m_address, count * 4);
+        if (words == nullptr) {
+            m_faulted = true;
+            return false;
+        }
+        std::memcpy(out, words, size_t{count} * 4);
+        return true;
     }
     int32_t I32(uint32_t k) { return static_cast<int32_t>(U32(k)); }
     float F32(uint32_t k) { return std::bit_cast<float>(U32(k)); }

@@ -114,6 +114,33 @@ TEST_F(TextPanelTest, PageMatchesGlyphsPutOneByOne)
     EXPECT_EQ(drawing_test::FirstDifference(panel.GetImage(), *expected), -1);
 }
 
+// Held marks: nothing reaches the scene while the characters are drawn; released, one
+// rectangle covers what marking each character covered.
+TEST_F(TextPanelTest, HeldChangeMarksReachTheSceneAsOneRectangle)
+{
+    const char* text = winapi::Sjis("日本語のテキスト");
+    RECT bounds[2];
+    for (int held = 0; held < 2; ++held) {
+        CTextPanel panel;
+        ASSERT_EQ(panel.Create(&scene.GetList(), 1, 100, 60, 0, 0, &font, nullptr, 1), 0);
+        scene.GetRegion().Reset();
+        if (held)
+            panel.HoldChangeMarks();
+        Draw(panel, text);
+        if (held) {
+            EXPECT_EQ(scene.GetRegion().Count(), 0);
+            panel.ReleaseChangeMarks();
+            EXPECT_EQ(scene.GetRegion().Count(), 1);
+        }
+        ASSERT_TRUE(scene.GetRegion().BoundsValid()) << held;
+        bounds[held] = scene.GetRegion().Bounds();
+    }
+    EXPECT_EQ(bounds[1].left, bounds[0].left);
+    EXPECT_EQ(bounds[1].top, bounds[0].top);
+    EXPECT_EQ(bounds[1].right, bounds[0].right);
+    EXPECT_EQ(bounds[1].bottom, bounds[0].bottom);
+}
+
 TEST_F(TextPanelTest, RubyAndAlignedTextAsPictures)
 {
     CGlyphFont rubyRef;

@@ -179,4 +179,58 @@ TEST(GlyphKernels, GlyphBlendTwinsEqualThePlainRows)
     g_bUseMmx = savedMmx;
 }
 
+// Coverage into alpha (copied and united) and the colour fill that keeps alpha: every SIMD level
+// and both settings of g_bUseMmx against the rule worked out pixel by pixel.
+TEST(GlyphKernels, CoverageAlphaAndColourFillTwinsEqualTheRule)
+{
+    std::mt19937 rng(4911);
+    const uint8_t savedMmx = g_bUseMmx;
+    for (int width = 1; width <= 35; ++width) {
+        for (int round = 0; round < 4; ++round) {
+            const int height = 1 + static_cast<int>(rng() % 4), dstSkip = 4 * static_cast<int>(rng() % 3);
+            const int maskSkip = static_cast<int>(rng() % 5);
+            const int dstPitch = 4 * width + dstSkip, maskPitch = width + maskSkip;
+            std::vector<uint8_t> dst(static_cast<size_t>(dstPitch) * height);
+            for (auto& b : dst) // alpha too: 0, 255 and between
+                b = rng() % 4 == 0 ? static_cast<uint8_t>(rng() % 2 * 255) : static_cast<uint8_t>(rng());
+            std::vector<uint8_t> mask(static_cast<size_t>(maskPitch) * height);
+            for (size_t i = 0; i < mask.size();) {
+                const uint8_t kind = static_cast<uint8_t>(rng() % 3);
+                for (size_t n = 1 + rng() % 12; n > 0 && i < mask.size(); --n, ++i)
+                    mask[i] = kind == 0 ? 0 : kind == 1 ? 255 : static_cast<uint8_t>(rng());
+            }
+            const uint32_t rgb = static_cast<uint32_t>(rng());
+            std::vector<uint8_t> copied = dst, united = dst, filled = dst;
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    const size_t at = static_cast<size_t>(y) * dstPitch + 4 * x;
+                    const int m = mask[static_cast<size_t>(y) * maskPitch + x], a = dst[at + 3];
+                    copied[at + 3] = static_cast<uint8_t>(m);
+                    united[at + 3] = static_cast<uint8_t>(255 - (255 - a) * (255 - m) / 255);
+                    filled[at] = static_cast<uint8_t>(rgb);
+                    filled[at + 1] = static_cast<uint8_t>(rgb >> 8);
+                    filled[at + 2] = static_cast<uint8_t>(rgb >> 16);
+                }
+            for (int mmx = 0; mmx < 2; ++mmx) {
+                g_bUseMmx = static_cast<uint8_t>(mmx);
+                for (SimdLevel level : kAllSimdLevels) {
+                    ScopedSimdLevel forced(level);
+                    for (bool unite : {false, true}) {
+                        std::vector<uint8_t> got = dst;
+                        WriteCoverageAlphaRows32Best(got.data(), mask.data(), dstSkip, maskSkip, width, height, unite);
+                        ASSERT_EQ(got, unite ? united : copied)
+                            << "width " << width << " unite " << unite << " mmx " << mmx << " level " << int(level);
+                    }
+                    std::vector<uint8_t> got = dst;
+                    for (int y = 0; y < height; ++y)
+                        FillColourKeepAlphaRow32Best(reinterpret_cast<uint32_t*>(got.data() + static_cast<size_t>(y) * dstPitch),
+                                                     width, rgb);
+                    ASSERT_EQ(got, filled) << "fill width " << width << " mmx " << mmx << " level " << int(level);
+                }
+            }
+        }
+    }
+    g_bUseMmx = savedMmx;
+}
+
 } // namespace

@@ -82,6 +82,35 @@ TEST_F(StringNatives, CopyCatLengthCompareAgainstLibc)
     }
 }
 
+// Strings around the 16-byte steps and past the lengths done without the library; the formatted
+// text of the longest passes the formatter's small buffer.
+TEST_F(StringNatives, LongStringsAgreeWithLibc)
+{
+    for (size_t length : {15, 16, 17, 63, 64, 65, 127, 128, 129, 300}) {
+        std::string text;
+        for (size_t i = 0; i < length; ++i)
+            text += static_cast<char>('a' + i * 7 % 26);
+        std::string later = text; // differs in its last byte
+        later.back() = static_cast<char>(later.back() + 1);
+        const std::string data = "s: .sjis \"" + text + "\"\nt: .sjis \"" + later + "\"\nf: .sjis \"%s=%d\"\nbuf: .space 512";
+        Script copy(*host, Call(59, "buf, s", data));
+        ASSERT_FALSE(copy.Faulted()) << length;
+        EXPECT_EQ(copy.Text("buf"), text) << length;
+        Script measure(*host, Call(63, "s", data));
+        EXPECT_EQ(measure.Word("out"), length);
+        for (const char* args : {"s, t", "t, s", "s, s"}) {
+            Script compare(*host, Call(64, args, data));
+            const int expected = std::strcmp(args[0] == 's' ? text.c_str() : later.c_str(),
+                                             args[3] == 's' ? text.c_str() : later.c_str());
+            EXPECT_EQ(static_cast<int32_t>(compare.Word("out")), expected < 0 ? -1 : expected > 0 ? 1 : 0)
+                << length << " " << args;
+        }
+        Script format(*host, Call(67, "buf, f, s, -42", data));
+        ASSERT_FALSE(format.Faulted()) << length;
+        EXPECT_EQ(format.Text("buf"), text + "=-42") << length;
+    }
+}
+
 TEST_F(StringNatives, ShiftJisTrailBytesAreNeverFolded)
 {
     // ア is 0x83 0x41: its trail byte is an 'A' that case mapping must leave alone.
@@ -218,6 +247,39 @@ TEST_F(StringNatives, FormatterMatchesSnprintfOnRandomFormats)
                           "f: .sjis \"" + escaped + "\"\ns: .sjis \"text\"\nbuf: .space 64"));
         ASSERT_FALSE(r.Faulted()) << format;
         EXPECT_EQ(r.Text("buf"), expected) << format;
+    }
+}
+
+// The formatter keeps the last format taken apart: formats in turn that differ in one byte, one
+// used again with other words, and formats too long or with too many pieces to be kept.
+TEST_F(StringNatives, FormatsInTurnEachFormatTheirOwnWay)
+{
+    struct Case {
+        std::string format;
+        std::string words;
+        std::string expected;
+    };
+    std::string many, manyWords, manyExpected;
+    for (int i = 0; i < 14; ++i) {
+        many += "%d,";
+        manyWords += ", " + std::to_string(i * 7);
+        manyExpected += std::to_string(i * 7) + ",";
+    }
+    const std::string longText(70, 'L');
+    const Case cases[] = {
+        {"n=%d!", ", 255", "n=255!"},
+        {"n=%x!", ", 255", "n=ff!"},
+        {"n=%x!", ", 4096", "n=1000!"},
+        {"n=%d!", ", -3", "n=-3!"},
+        {many, manyWords, manyExpected},
+        {longText + "%s<%5d", ", s, 42", longText + "text<   42"},
+        {"%08X|%-4s|%c%", ", 48879, s, 65", "0000BEEF|text|A"},
+        {"%08X|%-4s|%c%%", ", 48879, s, 65", "0000BEEF|text|A%"},
+    };
+    for (const Case& c : cases) {
+        Script r(*host, Call(67, "buf, f" + c.words, "f: .sjis \"" + c.format + "\"\ns: .sjis \"text\"\nbuf: .space 160"));
+        ASSERT_FALSE(r.Faulted()) << c.format;
+        EXPECT_EQ(r.Text("buf"), c.expected) << c.format;
     }
 }
 

@@ -307,6 +307,32 @@ TEST(TextObject, ControlTypingCodesAndBadTokens)
     EXPECT_EQ(CTextObject(&f.store, nullptr).StartTyping(false), 1);
 }
 
+// A page typed at once draws each token as its text ("<<" as "<", one- and two-byte characters):
+// the same pixels as the characters drawn one by one.
+TEST(TextObject, TypedPageDrawsEachTokenAsItsText)
+{
+    TypingFixture f;
+    const std::string body = winapi::Sjis("aあ<<yテz語");
+    f.SetText(body);
+    CTextObject& o = f.Make();
+    o.SetWrapReserve(0);
+    ASSERT_EQ(o.StartTyping(false), 0);
+    EXPECT_EQ(o.ControlTyping(2), 0);
+    ASSERT_EQ(f.Typed(), body.size());
+
+    CTextPanel reference;
+    ASSERT_EQ(reference.Create(&f.scene.GetList(), 1, 300, 100, 0, 0, &f.font, nullptr, 0), 0);
+    reference.SetWrapReserve(0);
+    const std::string text = winapi::Sjis("aあ<yテz語");
+    for (const char* p = text.c_str(); *p != 0;)
+        ASSERT_EQ(reference.DrawNextChar(&p), 0);
+    const CImage& a = o.GetImage();
+    const CImage& b = reference.GetImage();
+    ASSERT_EQ(a.GetPitch(), b.GetPitch());
+    ASSERT_EQ(a.GetHeight(), b.GetHeight());
+    EXPECT_EQ(std::memcmp(a.GetBits(), b.GetBits(), static_cast<size_t>(a.GetPitch()) * a.GetHeight()), 0);
+}
+
 TEST(TextObject, NamePanelAndVoiceLine)
 {
     TypingFixture f;

@@ -1,8 +1,10 @@
 // Script memory: checked accessors at every boundary, and the sub-allocator against a model.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <random>
+#include <vector>
 
 #include "script/script_memory.h"
 
@@ -169,6 +171,54 @@ TEST(ScriptMemory, SizeIsClampedBelowTheHandleRange)
     ASSERT_TRUE(standard.IsValid());
     EXPECT_EQ(standard.Size(), 256u << 20);
     EXPECT_EQ(standard.End(), 0x10010000u);
+}
+
+// The inline string steps against the C library: strings of every length around the 16-byte
+// chunks and the inline limit, some ending at the last byte that may be read, and moves of every
+// size in both directions of overlap.
+TEST(ScriptMemory, ShortStringStepsAgreeWithTheLibrary)
+{
+    std::mt19937 rng(7);
+    std::vector<uint8_t> bytes(512);
+    const size_t lengths[] = {0, 1, 2, 3, 7, 8, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 127, 128, 129, 200, 300};
+    for (size_t length : lengths) {
+        for (bool atEnd : {false, true}) {
+            for (auto& b : bytes)
+                b = static_cast<uint8_t>(1 + rng() % 255);
+            const size_t start = atEnd ? bytes.size() - length - 1 : rng() % 8;
+            bytes[start + length] = 0;
+            const size_t avail = bytes.size() - start;
+            EXPECT_EQ(FindNulByte(bytes.data() + start, avail), length) << length;
+            EXPECT_EQ(FindNulByte(bytes.data() + start, length), length) << "no NUL inside " << length;
+
+            // A second string: equal, or differing at a random place (unsigned order).
+            std::vector<uint8_t> other(bytes.begin() + start, bytes.begin() + start + length + 1);
+            other.resize(avail, 'q');
+            for (int differ : {-1, 0, 1}) {
+                std::vector<uint8_t> b = other;
+                if (differ != 0 && length > 0)
+                    b[rng() % length] ^= static_cast<uint8_t>(differ > 0 ? 0x80 : 0x01);
+                const int expected = std::strcmp(reinterpret_cast<const char*>(bytes.data() + start),
+                                                 reinterpret_cast<const char*>(b.data()));
+                int r = 99;
+                if (CompareShortStrings(bytes.data() + start, b.data(), avail, &r))
+                    EXPECT_EQ(r, expected < 0 ? -1 : expected > 0 ? 1 : 0) << length;
+                else
+                    EXPECT_TRUE(length >= 128 || avail - (length / 16) * 16 < 16) << "undecided at " << length;
+            }
+        }
+    }
+    for (size_t n = 0; n <= 200; ++n) {
+        for (int shift : {-17, -1, 0, 1, 5, 16, 40}) {
+            for (size_t i = 0; i < bytes.size(); ++i)
+                bytes[i] = static_cast<uint8_t>(rng());
+            std::vector<uint8_t> expected = bytes;
+            const size_t from = 100, to = static_cast<size_t>(100 + shift);
+            std::memmove(expected.data() + to, expected.data() + from, n);
+            MoveBytes(bytes.data() + to, bytes.data() + from, n);
+            EXPECT_EQ(bytes, expected) << n << " shifted by " << shift;
+        }
+    }
 }
 
 } // namespace
