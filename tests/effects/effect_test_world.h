@@ -9,10 +9,14 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "authoring/effect_data.h"
 #include "display/screen_filter.h"
 #include "display/surface_sprite.h"
+#include "drawing/primitive_object.h"
+#include "drawing/scene.h"
+#include "drawing/sprite.h"
 #include "effects/effect_random.h"
 #include "effects/effect_rows.h"
 #include "effects/layer_effect.h"
@@ -157,5 +161,31 @@ public:
     CObjectPluginManager registry;
     CTimerManager scheduler;
 };
+
+// Copies every sprite and coloured box of a scene's list into another scene's list, at the same
+// places and priorities, each drawn whole: what the scene's partial redraws must equal. The copies
+// are kept in *keep.
+inline void MirrorDrawables(CScene& from, CScene& to, std::vector<std::unique_ptr<CDrawable>>* keep)
+{
+    for (DrawNode* node = from.GetList().Head(); node; node = node->next) {
+        CDrawable* d = node->drawable;
+        if (d->GetKind() == kDrawableSprite) {
+            auto copy = std::make_unique<CSprite>();
+            ASSERT_EQ(copy->CopyFrom(static_cast<CSprite*>(d)), 0);
+            copy->SetPosition(d->GetX(), d->GetY());
+            copy->SetAlpha(d->GetAlpha());
+            copy->SetVisible(d->IsVisible());
+            keep->push_back(std::move(copy));
+        } else {
+            auto* shape = static_cast<CPrimitiveObject*>(d);
+            auto copy = std::make_unique<CPrimitiveObject>();
+            copy->Setup(shape->GetWidth(), shape->GetHeight(), DWORD(shape->GetAlpha()) << 24 | shape->GetColor(),
+                        d->GetX(), d->GetY());
+            copy->SetVisible(d->IsVisible());
+            keep->push_back(std::move(copy));
+        }
+        to.GetList().InsertAfterEqual(keep->back().get(), node->priority, 0);
+    }
+}
 
 } // namespace effects_test

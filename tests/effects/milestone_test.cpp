@@ -111,25 +111,7 @@ protected:
     {
         expected.GetList().Clear();
         mirrors.clear();
-        for (DrawNode* node = front->GetScene()->GetList().Head(); node; node = node->next) {
-            CDrawable* d = node->drawable;
-            if (d->GetKind() == kDrawableSprite) {
-                auto copy = std::make_unique<CSprite>();
-                ASSERT_EQ(copy->CopyFrom(static_cast<CSprite*>(d)), 0);
-                copy->SetPosition(d->GetX(), d->GetY());
-                copy->SetAlpha(d->GetAlpha());
-                copy->SetVisible(d->IsVisible());
-                mirrors.push_back(std::move(copy));
-            } else {
-                auto* shape = static_cast<CPrimitiveObject*>(d);
-                auto copy = std::make_unique<CPrimitiveObject>();
-                copy->Setup(shape->GetWidth(), shape->GetHeight(), DWORD(shape->GetAlpha()) << 24 | shape->GetColor(),
-                            d->GetX(), d->GetY());
-                copy->SetVisible(d->IsVisible());
-                mirrors.push_back(std::move(copy));
-            }
-            expected.GetList().InsertAfterEqual(mirrors.back().get(), node->priority, 0);
-        }
+        effects_test::MirrorDrawables(*front->GetScene(), expected, &mirrors);
     }
 
     EffectWorld world{kW, kH};

@@ -222,25 +222,7 @@ TEST(Weather, RedrawsEqualTheParticlesDrawnWhole)
                     ASSERT_EQ(expected.SetTarget(&shown, true), 0);
                     expected.SetBackgroundImage(world.frontBackground.get(), 0, 0, true);
                     std::vector<std::unique_ptr<CDrawable>> copies;
-                    for (DrawNode* node = scene.GetList().Head(); node; node = node->next) {
-                        CDrawable* d = node->drawable;
-                        if (d->GetKind() == kDrawableSprite) {
-                            auto copy = std::make_unique<CSprite>();
-                            ASSERT_EQ(copy->CopyFrom(static_cast<CSprite*>(d)), 0);
-                            copy->SetPosition(d->GetX(), d->GetY());
-                            copy->SetAlpha(d->GetAlpha());
-                            copy->SetVisible(d->IsVisible());
-                            copies.push_back(std::move(copy));
-                        } else {
-                            auto* shape = static_cast<CPrimitiveObject*>(d);
-                            auto copy = std::make_unique<CPrimitiveObject>();
-                            copy->Setup(shape->GetWidth(), shape->GetHeight(),
-                                        DWORD(shape->GetAlpha()) << 24 | shape->GetColor(), d->GetX(), d->GetY());
-                            copy->SetVisible(d->IsVisible());
-                            copies.push_back(std::move(copy));
-                        }
-                        expected.GetList().InsertAfterEqual(copies.back().get(), node->priority, 0);
-                    }
+                    MirrorDrawables(scene, expected, &copies);
                     ASSERT_EQ(expected.Redraw(nullptr, nullptr, 0, 0), 0);
                     const CImage& target = *scene.GetTarget();
                     int differing = 0;
