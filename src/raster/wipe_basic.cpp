@@ -301,7 +301,7 @@ void DissolveBlocks(CWipeCanvas& c, RowPart rowPart, ColumnPart columnPart)
                 if (blend)
                     draws.BlendDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), order, l, r);
                 else
-                    draws.CopyDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), l, r);
+                    draws.CopyDissolveRow(shown.Rows(y0), w, rowPart(y0), parts.data(), order, l, r);
                 shown.Add(y0, l, r);
             }
             return;

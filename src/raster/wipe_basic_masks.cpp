@@ -14,6 +14,9 @@
 #include <functional>
 #include <vector>
 
+// The 512-bit twins of the copies' loops.
+#define WIPE_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
+
 namespace wipe {
 
 namespace {
@@ -159,6 +162,20 @@ void MaskDraws::CircleRow(uint8_t* on, int64_t w, int32_t dySquared, int32_t rad
 
 namespace {
 
+// Which of sixteen pixels blocks B pixels wide cover, by the blocks' bits (16 / B of them).
+template <int B> struct PixelLanes {
+    uint16_t of[1 << (16 / B)];
+
+    constexpr PixelLanes() : of{}
+    {
+        for (unsigned bits = 0; bits < (1u << (16 / B)); ++bits)
+            for (int i = 0; i < 16; ++i)
+                if ((bits >> (i / B) & 1) != 0)
+                    of[bits] = static_cast<uint16_t>(of[bits] | 1u << i);
+    }
+};
+template <int B> constexpr PixelLanes<B> kPixelLanes{};
+
 // Eight blocks B pixels wide copied where their lane of `shown` is set: each register of eight
 // pixels takes its blocks' answers by a permute, and only the shown pixels are stored (the
 // destination is not read at all).
@@ -236,6 +253,65 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan CopyMaskedRowAvx
     }
     for (; k < (w + B - 1) / B; ++k)
         DrawOneBlock(at, w, B * k, B, one(k), span);
+    return span;
+}
+
+// Blocks k0 to k1 - 1 of a row of b-wide blocks copied where shown, with 512-bit stores under a
+// lane mask (the AVX2 masked store is slow on some processors; this one costs no more than a plain
+// store): eight(k) tests blocks k to k + 7 at once, one(k) block k alone for the last few.
+template <int B, class Eight, class One>
+WIPE_AVX512 inline __attribute__((always_inline)) void CopyShownAvx512(const BlockRows& at, int64_t w, int64_t k0,
+                                                                     int64_t k1, Eight eight, One one,
+                                                                     ShownSpan& span)
+{
+    static_assert(B == 2 || B == 4);
+    constexpr int kPerRegister = 16 / B; // blocks per sixteen pixels
+    const int64_t whole = std::min(k1, w / B);
+    // In locals: the stores through byte pointers would otherwise make `at` be read again.
+    BYTE* const dst = at.dst;
+    const BYTE* const src = at.src;
+    const ptrdiff_t dstPitch = at.dstPitch, srcPitch = at.srcPitch;
+    const bool two = at.rows > 1;
+    int64_t k = k0;
+    for (; k + 8 <= whole; k += 8) {
+        const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
+        span.Add(bits, B * k, B);
+        BYTE* const d = dst + B * k * 4;
+        const BYTE* const s = src + B * k * 4;
+        for (int j = 0; j < B / 2; ++j) {
+            const __mmask16 shown = kPixelLanes<B>.of[(bits >> (j * kPerRegister)) & ((1u << kPerRegister) - 1)];
+            _mm512_mask_storeu_epi32(d + 64 * j, shown, _mm512_loadu_si512(s + 64 * j));
+            if (two)
+                _mm512_mask_storeu_epi32(d + dstPitch + 64 * j, shown, _mm512_loadu_si512(s + srcPitch + 64 * j));
+        }
+    }
+    for (; k < k1; ++k)
+        DrawOneBlock(at, w, B * k, B, one(k), span);
+}
+
+// A row of b-wide blocks copied as CopyMaskedRowAvx2 copies it, in the parts `split` gives: the
+// blocks hidden whatever their draws take them unread and touch nothing, those shown whatever
+// their draws are copied as one run. Only while UseAvx512Bw() holds.
+template <int B, class Eight, class One>
+WIPE_AVX512 inline __attribute__((always_inline)) ShownSpan CopyMaskedRowAvx512(const BlockRows& at, int64_t w,
+                                                                              const BlockSplit& split,
+                                                                              RandomRun& run, Eight eight, One one)
+{
+    ShownSpan span;
+    const int64_t count = (w + B - 1) / B;
+    run.Pass(split.a);
+    CopyShownAvx512<B>(at, w, split.a, split.b, eight, one, span);
+    run.Pass(split.c - split.b);
+    const int64_t l = B * split.b, r = std::min(w, B * split.c);
+    if (l < r) {
+        span.l = std::min(span.l, l);
+        span.r = std::max(span.r, r);
+        for (int row = 0; row < at.rows; ++row)
+            std::memcpy(at.dst + static_cast<ptrdiff_t>(row) * at.dstPitch + l * 4,
+                        at.src + static_cast<ptrdiff_t>(row) * at.srcPitch + l * 4, static_cast<size_t>(r - l) * 4);
+    }
+    CopyShownAvx512<B>(at, w, split.c, split.d, eight, one, span);
+    run.Pass(count - split.d);
     return span;
 }
 
@@ -411,6 +487,116 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
     return span;
 }
 
+// Sixteen pixels s blended over d: BlendAlpha8's arithmetic on 512-bit registers (every step keeps
+// to 128-bit lanes, as there), so the same pixels.
+WIPE_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
+{
+    const __m512i down = _mm512_set1_epi8(static_cast<char>(0x80));
+    const __m512i a =
+        _mm512_shuffle_epi8(s, _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303)); // each alpha
+    const __m512i na = _mm512_xor_si512(a, _mm512_set1_epi8(static_cast<char>(0xFF)));
+    const __m512i sd = _mm512_xor_si512(s, down), dd = _mm512_xor_si512(d, down);
+    const __m512i lo = _mm512_maddubs_epi16(_mm512_unpacklo_epi8(a, na), _mm512_unpacklo_epi8(sd, dd));
+    const __m512i hi = _mm512_maddubs_epi16(_mm512_unpackhi_epi8(a, na), _mm512_unpackhi_epi8(sd, dd));
+    const __m512i up = _mm512_set1_epi16(128 * 255 + 127);
+    const __m512i by255 = _mm512_set1_epi16(static_cast<short>(0x8081));
+    const __m512i rlo = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(lo, up), by255), 7);
+    const __m512i rhi = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(hi, up), by255), 7);
+    return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), _mm512_set1_epi32(0x00FFFFFF));
+}
+
+// Lists the sixteen-pixel groups of blocks k0 to k1 - 1 where something shows, as (first column
+// << 16) | the shown pixels' lanes, and the last few blocks alone: eight(k) tests blocks k to k + 7
+// at once, one(k) block k alone.
+template <int B, class Eight, class One>
+WIPE_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int64_t w, int64_t k0, int64_t k1,
+                                                                     Eight eight, One one, uint64_t* list,
+                                                                     int64_t& count, ShownList& alone)
+{
+    static_assert(B == 2 || B == 4);
+    constexpr int kPerRegister = 16 / B;
+    const int64_t whole = std::min(k1, w / B);
+    int64_t k = k0;
+    int64_t n = count;
+    for (; k + 8 <= whole; k += 8) {
+        const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
+        for (int j = 0; j < B / 2; ++j) {
+            const uint64_t lanes = kPixelLanes<B>.of[(bits >> (j * kPerRegister)) & ((1u << kPerRegister) - 1)];
+            list[n] = static_cast<uint64_t>(B * k + 16 * j) << 16 | lanes;
+            n += lanes != 0 ? 1 : 0;
+        }
+    }
+    count = n;
+    for (; k < k1; ++k)
+        if (one(k))
+            alone.blocks[alone.blockCount++] = k;
+}
+
+// BlendMaskedRowAvx2's pixels, sixteen a step: each listed group blended and stored under its
+// lanes (the kept pixels are not written). Only while UseAvx512Bw() holds.
+template <int B, class Eight, class One>
+WIPE_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx512(const BlockRows& at, int64_t w,
+                                                                               const BlockSplit& split,
+                                                                               RandomRun& run, int32_t* drawn,
+                                                                               Eight eight, One one)
+{
+    std::vector<uint64_t>& groups = Scratch<uint64_t, ScratchUse::ShownGroups>();
+    const auto room = static_cast<size_t>(w / 16 + 8);
+    if (groups.size() < room)
+        groups.resize(room);
+    uint64_t* const list = groups.data();
+    ShownList alone;
+    const int64_t count = (w + B - 1) / B;
+    run.Pass(split.a);
+    TakeDraws(run, drawn + split.a, split.b - split.a);
+    run.Pass(split.c - split.b);
+    TakeDraws(run, drawn + split.c, split.d - split.c);
+    run.Pass(count - split.d);
+    int64_t n = 0;
+    ListShownAvx512<B>(w, split.a, split.b, eight, one, list, n, alone);
+    const int64_t before = n;
+    ListShownAvx512<B>(w, split.c, split.d, eight, one, list, n, alone);
+
+    ShownSpan span;
+    if (n > 0) {
+        span.Add(static_cast<unsigned>(list[0] & 0xFFFF), static_cast<int64_t>(list[0] >> 16), 1);
+        span.Add(static_cast<unsigned>(list[n - 1] & 0xFFFF), static_cast<int64_t>(list[n - 1] >> 16), 1);
+    }
+    const int64_t l = B * split.b, r = std::min(w, B * split.c);
+    if (l < r) {
+        span.l = std::min(span.l, l);
+        span.r = std::max(span.r, r);
+    }
+    for (int i = 0; i < alone.blockCount; ++i) {
+        const int64_t x = B * alone.blocks[i];
+        span.l = std::min(span.l, x);
+        span.r = std::max(span.r, std::min(w, x + B));
+    }
+    const auto blendListed = [](BYTE* d, const BYTE* s, const uint64_t* entries, int64_t m) WIPE_AVX512 {
+        for (int64_t i = 0; i < m; ++i) {
+            const uint64_t e = entries[i];
+            const ptrdiff_t x = static_cast<ptrdiff_t>(e >> 16) * 4;
+            _mm_prefetch(reinterpret_cast<const char*>(d + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(s + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
+            const __m512i out = BlendAlpha16(_mm512_loadu_si512(s + x), _mm512_loadu_si512(d + x));
+            _mm512_mask_storeu_epi32(d + x, static_cast<__mmask16>(e), out);
+        }
+    };
+    for (int row = 0; row < at.rows; ++row) {
+        BYTE* d = at.dst + static_cast<ptrdiff_t>(row) * at.dstPitch;
+        const BYTE* s = at.src + static_cast<ptrdiff_t>(row) * at.srcPitch;
+        blendListed(d, s, list, before);
+        if (l < r)
+            BlendAlphaRows32Mmx(d + l * 4, s + l * 4, 0, 0, static_cast<int>(r - l), 1);
+        blendListed(d, s, list + before, n - before);
+        for (int i = 0; i < alone.blockCount; ++i) {
+            const int64_t x = B * alone.blocks[i];
+            BlendShort(d + x * 4, s + x * 4, static_cast<int>(std::min<int64_t>(B, w - x)));
+        }
+    }
+    return span;
+}
+
 // Room for a row's draws, `count` blocks and seven more.
 int32_t* RowDraws(int64_t count)
 {
@@ -490,6 +676,30 @@ PIXEL_SIMD_AVX2 ShownSpan BlendDissolveRowAvx2(const BlockRows& at, int64_t w, i
         [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; });
 }
 
+WIPE_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
+                                             PartOrder order, RandomRun& run)
+{
+    const int32_t level = DissolveLevel(row);
+    const __m256i levels = _mm256_set1_epi32(level);
+    int32_t* drawn = RowDraws((w + 3) / 4);
+    return BlendMaskedRowAvx512<4>(
+        at, w, DissolveSplit((w + 3) / 4, level, part, order), run, drawn,
+        [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(EightDrawn(drawn + k), levels, part + k); },
+        [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; });
+}
+
+WIPE_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+                                           const int32_t* dxSquared, RandomRun& run)
+{
+    const __m256i radii = _mm256_set1_epi32(radius);
+    const __m256i rows = _mm256_set1_epi32(dySquared);
+    int32_t* drawn = RowDraws((w + 1) / 2);
+    return BlendMaskedRowAvx512<2>(
+        at, w, CircleSplit(w, dySquared, radius, dxSquared), run, drawn,
+        [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(EightDrawn(drawn + k), radii, rows, dxSquared + k); },
+        [&](int64_t k) { return WithinCircle(static_cast<uint32_t>(drawn[k]), radius, dySquared + dxSquared[k]); });
+}
+
 PIXEL_SIMD_AVX2 ShownSpan BlendCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                                              const int32_t* dxSquared, RandomRun& run)
 {
@@ -512,6 +722,16 @@ PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, in
         [&](int64_t k) { return static_cast<int32_t>(run.Draw() & 255) <= level + part[k]; });
 }
 
+WIPE_AVX512 ShownSpan CopyDissolveRowAvx512(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
+                                            PartOrder order, RandomRun& run)
+{
+    const int32_t level = DissolveLevel(row);
+    const __m256i levels = _mm256_set1_epi32(level);
+    return CopyMaskedRowAvx512<4>(
+        at, w, DissolveSplit((w + 3) / 4, level, part, order), run, [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(run, levels, part + k); },
+        [&](int64_t k) { return static_cast<int32_t>(run.Draw() & 255) <= level + part[k]; });
+}
+
 PIXEL_SIMD_AVX2 ShownSpan CopyCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                                             const int32_t* dxSquared, RandomRun& run)
 {
@@ -519,6 +739,16 @@ PIXEL_SIMD_AVX2 ShownSpan CopyCircleRowAvx2(const BlockRows& at, int64_t w, int3
     const __m256i rows = _mm256_set1_epi32(dySquared);
     return CopyMaskedRowAvx2<2>(
         at, w, [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(run, radii, rows, dxSquared + k); },
+        [&](int64_t k) { return WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]); });
+}
+
+WIPE_AVX512 ShownSpan CopyCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+                                          const int32_t* dxSquared, RandomRun& run)
+{
+    const __m256i radii = _mm256_set1_epi32(radius);
+    const __m256i rows = _mm256_set1_epi32(dySquared);
+    return CopyMaskedRowAvx512<2>(
+        at, w, CircleSplit(w, dySquared, radius, dxSquared), run, [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(run, radii, rows, dxSquared + k); },
         [&](int64_t k) { return WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]); });
 }
 
@@ -543,10 +773,11 @@ bool DirectGrid(const CWipeCanvas& c, CWipeCanvas::Memory& out)
     return true;
 }
 
-void MaskDraws::CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l,
-                                int64_t& r)
+void MaskDraws::CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
+                                int64_t& l, int64_t& r)
 {
-    const ShownSpan span = CopyDissolveRowAvx2(at, w, row, part, m_run);
+    const ShownSpan span = m_wide ? CopyDissolveRowAvx512(at, w, row, part, order, m_run)
+                                  : CopyDissolveRowAvx2(at, w, row, part, m_run);
     l = span.l;
     r = span.r;
 }
@@ -563,7 +794,8 @@ PartOrder OrderOfParts(const int32_t* part, int64_t count)
 void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
                                  int64_t& l, int64_t& r)
 {
-    const ShownSpan span = BlendDissolveRowAvx2(at, w, row, part, order, m_run);
+    const ShownSpan span = m_wide ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
+                                  : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
     l = span.l;
     r = span.r;
 }
@@ -571,7 +803,8 @@ void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, co
 void MaskDraws::BlendCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                                const int32_t* dxSquared, int64_t& l, int64_t& r)
 {
-    const ShownSpan span = BlendCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_run);
+    const ShownSpan span = m_wide ? BlendCircleRowAvx512(at, w, dySquared, radius, dxSquared, m_run)
+                                  : BlendCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_run);
     l = span.l;
     r = span.r;
 }
@@ -579,7 +812,8 @@ void MaskDraws::BlendCircleRow(const BlockRows& at, int64_t w, int32_t dySquared
 void MaskDraws::CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                               const int32_t* dxSquared, int64_t& l, int64_t& r)
 {
-    const ShownSpan span = CopyCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_run);
+    const ShownSpan span = m_wide ? CopyCircleRowAvx512(at, w, dySquared, radius, dxSquared, m_run)
+                                  : CopyCircleRowAvx2(at, w, dySquared, radius, dxSquared, m_run);
     l = span.l;
     r = span.r;
 }

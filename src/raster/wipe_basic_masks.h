@@ -4,6 +4,7 @@
 
 #include "raster/wipe_canvas.h"
 #include "raster/wipe_common.h"
+#include "winapi/simd_level.h"
 
 #include <cstdint>
 
@@ -42,6 +43,9 @@ struct BlockSplit {
 // draw meanwhile.
 class MaskDraws {
 public:
+    MaskDraws() = default;
+    // wide false keeps the AVX2 rows even where the 512-bit twins run (tests hold them equal).
+    explicit MaskDraws(bool wide) : m_wide(wide && UseAvx512Bw()) {}
 
     // One row of blocks four columns wide over `w` columns: block k (columns 4k to 4k + 3, the
     // last one cut at w) shown, its mask bytes 1, when its draw's low eight bits are at most
@@ -55,10 +59,11 @@ public:
     void CircleRow(uint8_t* on, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared);
 
     // The same draws and rules as DissolveRow and CircleRow, with the shown blocks' pixels copied
-    // at once instead of marked: the pixels ScatteredMaskedRows copies with those masks. l and r
-    // are set to the shown columns' extent (l >= r when none shows). Only for plain copies where
-    // DirectGrid holds.
-    void CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, int64_t& l, int64_t& r);
+    // at once instead of marked: the pixels ScatteredMaskedRows copies with those masks (order:
+    // OrderOfParts of part). l and r are set to the shown columns' extent (l >= r when none
+    // shows). Only for plain copies where DirectGrid holds.
+    void CopyDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
+                         int64_t& l, int64_t& r);
     void CopyCircleRow(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared,
                        int64_t& l, int64_t& r);
     // The same with the shown blocks' pixels blended, as ScatteredMaskedRows blends them with those
@@ -71,6 +76,8 @@ public:
 
 private:
     RandomRun m_run;
+    // The rows' 512-bit twins, asked once a step.
+    const bool m_wide = UseAvx512Bw();
 };
 
 } // namespace wipe
