@@ -273,6 +273,10 @@ WIPE_AVX512 inline __attribute__((always_inline)) void CopyShownAvx512(const Blo
     const ptrdiff_t dstPitch = at.dstPitch, srcPitch = at.srcPitch;
     const bool two = at.rows > 1;
     int64_t k = k0;
+    // The first blocks alone up to a multiple of eight: each store then fills whole lines of a
+    // row that starts on one, instead of straddling two.
+    for (; k < whole && k % 8 != 0; ++k)
+        DrawOneBlock(at, w, B * k, B, one(k), span);
     for (; k + 8 <= whole; k += 8) {
         const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
         span.Add(bits, B * k, B);
@@ -399,7 +403,7 @@ template <int B> constexpr ShownGroups<B> kShownGroups{};
 struct ShownList {
     uint32_t* groups = nullptr; // (first column << 4) | block bits; room for w / 8 + 8 entries
     int64_t count = 0;
-    int64_t blocks[16]; // blocks past the last whole eight of a stretch, drawn alone
+    int64_t blocks[32]; // blocks before the first and past the last whole eight of a stretch, drawn alone
     int blockCount = 0;
 };
 
@@ -505,6 +509,21 @@ WIPE_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
     return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), _mm512_set1_epi32(0x00FFFFFF));
 }
 
+// A run of n pixels of one row blended, sixteen a step, the last few under a lane mask (which
+// reads and writes nothing past the run): the pixels of BlendAlphaRows32Mmx.
+WIPE_AVX512 inline void BlendRunAvx512(BYTE* d, const BYTE* s, int64_t n)
+{
+    int64_t i = 0;
+    for (; i + 16 <= n; i += 16)
+        _mm512_storeu_si512(d + i * 4, BlendAlpha16(_mm512_loadu_si512(s + i * 4), _mm512_loadu_si512(d + i * 4)));
+    if (i < n) {
+        const auto last = static_cast<__mmask16>((1u << (n - i)) - 1);
+        const __m512i out =
+            BlendAlpha16(_mm512_maskz_loadu_epi32(last, s + i * 4), _mm512_maskz_loadu_epi32(last, d + i * 4));
+        _mm512_mask_storeu_epi32(d + i * 4, last, out);
+    }
+}
+
 // Lists the sixteen-pixel groups of blocks k0 to k1 - 1 where something shows, as (first column
 // << 16) | the shown pixels' lanes, and the last few blocks alone: eight(k) tests blocks k to k + 7
 // at once, one(k) block k alone.
@@ -518,6 +537,10 @@ WIPE_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int64_t w
     const int64_t whole = std::min(k1, w / B);
     int64_t k = k0;
     int64_t n = count;
+    // The first blocks alone up to a multiple of eight, as CopyShownAvx512 takes them.
+    for (; k < whole && k % 8 != 0; ++k)
+        if (one(k))
+            alone.blocks[alone.blockCount++] = k;
     for (; k + 8 <= whole; k += 8) {
         const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
         for (int j = 0; j < B / 2; ++j) {
@@ -587,7 +610,7 @@ WIPE_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx512
         const BYTE* s = at.src + static_cast<ptrdiff_t>(row) * at.srcPitch;
         blendListed(d, s, list, before);
         if (l < r)
-            BlendAlphaRows32Mmx(d + l * 4, s + l * 4, 0, 0, static_cast<int>(r - l), 1);
+            BlendRunAvx512(d + l * 4, s + l * 4, r - l);
         blendListed(d, s, list + before, n - before);
         for (int i = 0; i < alone.blockCount; ++i) {
             const int64_t x = B * alone.blocks[i];
