@@ -277,9 +277,17 @@ WIPE_AVX512 inline __attribute__((always_inline)) void CopyShownAvx512(const Blo
     // row that starts on one, instead of straddling two.
     for (; k < whole && k % 8 != 0; ++k)
         DrawOneBlock(at, w, B * k, B, one(k), span);
+    // The first and last groups where anything shows, kept by selects: whether a group shows
+    // anything is as random as its draws, and a branch on it would often be mispredicted.
+    unsigned firstBits = 0, lastBits = 0;
+    int64_t firstK = 0, lastK = 0;
     for (; k + 8 <= whole; k += 8) {
         const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
-        span.Add(bits, B * k, B);
+        const bool none = firstBits == 0;
+        firstK = none ? k : firstK;
+        firstBits = none ? bits : firstBits;
+        lastK = bits != 0 ? k : lastK;
+        lastBits = bits != 0 ? bits : lastBits;
         BYTE* const d = dst + B * k * 4;
         const BYTE* const s = src + B * k * 4;
         for (int j = 0; j < B / 2; ++j) {
@@ -289,6 +297,8 @@ WIPE_AVX512 inline __attribute__((always_inline)) void CopyShownAvx512(const Blo
                 _mm512_mask_storeu_epi32(d + dstPitch + 64 * j, shown, _mm512_loadu_si512(s + srcPitch + 64 * j));
         }
     }
+    span.Add(firstBits, B * firstK, B);
+    span.Add(lastBits, B * lastK, B);
     for (; k < k1; ++k)
         DrawOneBlock(at, w, B * k, B, one(k), span);
 }
