@@ -90,62 +90,10 @@ RANDOM_AVX2 void RefillAvx2(int32_t* t, int64_t times)
         PutWords(t, kAt[i], w.r[i]);
 }
 
-#define RANDOM_AVX512 __attribute__((target("avx2,avx512f")))
-
-// SubtractWords on sixteen lanes. (The masked forms here name every lane's source: GCC 12's
-// plain forms start from an undefined register, which its warnings then report.)
-RANDOM_AVX512 inline __m512i SubtractWords16(__m512i a, __m512i b)
-{
-    const __m512i d = _mm512_sub_epi32(a, b);
-    return _mm512_mask_add_epi32(d, _mm512_cmplt_epi32_mask(d, _mm512_setzero_si512()), d,
-                                 _mm512_set1_epi32(kModulus));
-}
-
-// Lanes n .. 15 of lo, then lanes 0 .. n - 1 of hi.
-template <int N> RANDOM_AVX512 inline __m512i Join(__m512i hi, __m512i lo)
-{
-    return _mm512_mask_alignr_epi32(lo, 0xFFFF, hi, lo, N);
-}
-
-// `times` refills sixteen words at a time, the words kept in four registers: 1..16, 17..32,
-// 33..48 and 40..55 (40..48 in two of them, always equal). Words 1..16 take the old words 32..47;
-// 17..24 the old 48..55 and 25..32 the new 1..8; 33..48 the new 9..24; 40..55 the new 16..31.
-RANDOM_AVX512 void RefillAvx512(int32_t* t, int64_t times)
-{
-    __m512i a = _mm512_loadu_si512(t + 1), b = _mm512_loadu_si512(t + 17), c = _mm512_loadu_si512(t + 33),
-            d = _mm512_loadu_si512(t + 40);
-    for (int64_t n = 0; n < times; ++n) {
-        const __m512i na = SubtractWords16(a, Join<15>(c, b));
-        const __m512i nb = SubtractWords16(b, Join<8>(na, d));
-        c = SubtractWords16(c, Join<8>(nb, na));
-        d = SubtractWords16(d, Join<15>(nb, na));
-        a = na;
-        b = nb;
-    }
-    _mm512_storeu_si512(t + 1, a);
-    _mm512_storeu_si512(t + 17, b);
-    _mm512_storeu_si512(t + 33, c);
-    _mm512_storeu_si512(t + 40, d);
-}
-
 } // namespace
-
-void random_detail::RefillWordsAvx2(int32_t* table, int64_t times)
-{
-    RefillAvx2(table, times);
-}
-
-void random_detail::RefillWordsAvx512(int32_t* table, int64_t times)
-{
-    RefillAvx512(table, times);
-}
 
 void RefillSubtractiveRandom(SubtractiveRandomState& state)
 {
-    if (UseAvx512Bw()) {
-        RefillAvx512(state.table, 1);
-        return;
-    }
     if (UseAvx2()) {
         RefillAvx2(state.table, 1);
         return;
@@ -158,10 +106,6 @@ void RefillSubtractiveRandom(SubtractiveRandomState& state)
 
 void RefillSubtractiveRandom(SubtractiveRandomState& state, int64_t times)
 {
-    if (UseAvx512Bw()) {
-        RefillAvx512(state.table, times);
-        return;
-    }
     if (UseAvx2()) {
         RefillAvx2(state.table, times);
         return;

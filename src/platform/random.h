@@ -18,13 +18,6 @@ void RefillSubtractiveRandom(SubtractiveRandomState& state);
 // `times` refill passes in a row (none for 0 or less).
 void RefillSubtractiveRandom(SubtractiveRandomState& state, int64_t times);
 
-namespace random_detail {
-// The refills' vector forms on words 1..55 of a table, for tests that hold each to the plain one:
-// eight words a step (only where UseAvx2() holds) and sixteen (only where UseAvx512Bw() holds).
-void RefillWordsAvx2(int32_t* table, int64_t times);
-void RefillWordsAvx512(int32_t* table, int64_t times);
-} // namespace random_detail
-
 // One draw: the next word, refilling after every 55 draws. Callers reduce it as value % n.
 inline uint32_t DrawSubtractiveRandom(SubtractiveRandomState& state)
 {

@@ -79,43 +79,6 @@ TEST(SubtractiveRandom, RefillIsTheSameAtEveryLevel)
     }
 }
 
-TEST(SubtractiveRandom, EachVectorRefillIsThePlainOne)
-{
-    struct Twin {
-        const char* name;
-        void (*refill)(int32_t*, int64_t);
-        bool runs;
-    };
-    const Twin twins[] = {
-        {"eight words a step", random_detail::RefillWordsAvx2, MachineSimdLevel() >= SimdLevel::Avx2},
-        {"sixteen words a step", random_detail::RefillWordsAvx512,
-         MachineSimdLevel() >= SimdLevel::Avx2 && MachineHasAvx512Bw()},
-    };
-    std::mt19937 rng(11);
-    for (const Twin& twin : twins) {
-        if (!twin.runs)
-            continue;
-        for (int round = 0; round < 100; ++round) {
-            SubtractiveRandomState start;
-            SeedSubtractiveRandom(start, static_cast<int32_t>(rng()));
-            if (round % 2 == 1) // words outside 0..M-1 too, as a stored seed gives
-                for (int i = 1; i <= 55; ++i)
-                    start.table[i] = static_cast<int32_t>(rng());
-            for (int64_t times : {1, 2, 3, 7}) {
-                SubtractiveRandomState plain = start;
-                {
-                    ScopedSimdLevel scoped(SimdLevel::Plain);
-                    RefillSubtractiveRandom(plain, times);
-                }
-                SubtractiveRandomState state = start;
-                twin.refill(state.table, times);
-                ASSERT_EQ(0, std::memcmp(state.table, plain.table, sizeof plain.table))
-                    << twin.name << ", round " << round << ", " << times << " refills";
-            }
-        }
-    }
-}
-
 TEST(SubtractiveRandom, CorruptPositionRefillsInsteadOfReadingOutside)
 {
     SubtractiveRandomState state;
