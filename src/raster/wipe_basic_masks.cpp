@@ -273,10 +273,6 @@ WIPE_AVX512 inline __attribute__((always_inline)) void CopyShownAvx512(const Blo
     const ptrdiff_t dstPitch = at.dstPitch, srcPitch = at.srcPitch;
     const bool two = at.rows > 1;
     int64_t k = k0;
-    // The first blocks alone up to a multiple of eight: each store then fills whole lines of a
-    // row that starts on one, instead of straddling two.
-    for (; k < whole && k % 8 != 0; ++k)
-        DrawOneBlock(at, w, B * k, B, one(k), span);
     // The first and last groups where anything shows, kept by selects: whether a group shows
     // anything is as random as its draws, and a branch on it would often be mispredicted.
     unsigned firstBits = 0, lastBits = 0;
@@ -413,7 +409,7 @@ template <int B> constexpr ShownGroups<B> kShownGroups{};
 struct ShownList {
     uint32_t* groups = nullptr; // (first column << 4) | block bits; room for w / 8 + 8 entries
     int64_t count = 0;
-    int64_t blocks[32]; // blocks before the first and past the last whole eight of a stretch, drawn alone
+    int64_t blocks[16]; // blocks past the last whole eight of a stretch, drawn alone
     int blockCount = 0;
 };
 
@@ -552,10 +548,6 @@ WIPE_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int64_t w
     const int64_t whole = std::min(k1, w / B);
     int64_t k = k0;
     int64_t n = count;
-    // The first blocks alone up to a multiple of eight, as CopyShownAvx512 takes them.
-    for (; k < whole && k % 8 != 0; ++k)
-        if (one(k))
-            alone.blocks[alone.blockCount++] = k;
     for (; k + 8 <= whole; k += 8) {
         const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
         for (int j = 0; j < B / 2; ++j) {
