@@ -10,6 +10,7 @@
 #include "raster/wipe_canvas.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -674,9 +675,22 @@ BlockSplit DissolveSplit(int64_t count, int32_t level, const int32_t* part, Part
     return BlockSplit{0, count, count, count};
 }
 
+// FirstWhere walked from a guess: the steps from the guess to the answer, each one pred, instead
+// of a search whose every step is a branch as likely taken as not.
+template <class Pred> int64_t FirstWhereNear(int64_t lo, int64_t hi, int64_t guess, Pred pred)
+{
+    int64_t k = std::clamp(guess, lo, hi);
+    while (k > lo && pred(k - 1))
+        --k;
+    while (k < hi && !pred(k))
+        ++k;
+    return k;
+}
+
 // The noisy circle's certain blocks: hidden where the squared distance reaches (radius + 1)
 // squared, shown where it stays under (radius - 254) squared (and radius - 255 is 0 or more). The
-// squared distances fall to the row's middle and rise after it, so each set is a stretch.
+// squared distances fall to the row's middle and rise after it, so each set is a stretch; its ends
+// are guessed from the distances' form, (4k - w) squared, and then found by the exact test.
 BlockSplit CircleSplit(int64_t w, int32_t dySquared, int32_t radius, const int32_t* dxSquared)
 {
     const int64_t count = (w + 1) / 2;
@@ -685,8 +699,10 @@ BlockSplit CircleSplit(int64_t w, int32_t dySquared, int32_t radius, const int32
     const int64_t middle = std::min(count, (w + 3) / 4); // the first block with 4k >= w
     const auto within = [&](int64_t limit, int64_t& lo, int64_t& hi) {
         const auto inside = [&](int64_t k) { return int64_t{dySquared} + dxSquared[k] < limit; };
-        lo = FirstWhere(0, middle, inside);
-        hi = FirstWhere(middle, count, [&](int64_t k) { return !inside(k); });
+        const int64_t room = limit - dySquared;
+        const auto reach = static_cast<int64_t>(std::sqrt(static_cast<double>(std::max<int64_t>(room, 0))));
+        lo = FirstWhereNear(0, middle, (w - reach) / 4, inside);
+        hi = FirstWhereNear(middle, count, (w + reach) / 4 + 1, [&](int64_t k) { return !inside(k); });
     };
     int64_t a = 0, d = 0;
     within((int64_t{radius} + 1) * (int64_t{radius} + 1), a, d);
