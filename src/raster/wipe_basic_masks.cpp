@@ -778,7 +778,8 @@ WIPE_AVX512 ShownSpan CopyDissolveRowAvx512(const BlockRows& at, int64_t w, int6
     const int32_t level = DissolveLevel(row);
     const __m256i levels = _mm256_set1_epi32(level);
     return CopyMaskedRowAvx512<4>(
-        at, w, DissolveSplit((w + 3) / 4, level, part, order), run, [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(run, levels, part + k); },
+        at, w, DissolveSplit((w + 3) / 4, level, part, order), run,
+        [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(run, levels, part + k); },
         [&](int64_t k) { return static_cast<int32_t>(run.Draw() & 255) <= level + part[k]; });
 }
 
@@ -798,7 +799,8 @@ WIPE_AVX512 ShownSpan CopyCircleRowAvx512(const BlockRows& at, int64_t w, int32_
     const __m256i radii = _mm256_set1_epi32(radius);
     const __m256i rows = _mm256_set1_epi32(dySquared);
     return CopyMaskedRowAvx512<2>(
-        at, w, CircleSplit(w, dySquared, radius, dxSquared), run, [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(run, radii, rows, dxSquared + k); },
+        at, w, CircleSplit(w, dySquared, radius, dxSquared), run,
+        [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(run, radii, rows, dxSquared + k); },
         [&](int64_t k) { return WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]); });
 }
 
