@@ -15,7 +15,7 @@
 #include <functional>
 #include <vector>
 
-// The 512-bit twins of the copies' loops.
+// The 512-bit twins of the rows' loops.
 #define WIPE_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
 
 namespace wipe {
@@ -258,8 +258,8 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan CopyMaskedRowAvx
 }
 
 // Blocks k0 to k1 - 1 of a row of b-wide blocks copied where shown, with 512-bit stores under a
-// lane mask (the AVX2 masked store is slow on some processors; this one costs no more than a plain
-// store): eight(k) tests blocks k to k + 7 at once, one(k) block k alone for the last few.
+// lane mask (the AVX2 masked store is slow on some processors; this one costs little more than a
+// plain store): eight(k) tests blocks k to k + 7 at once, one(k) block k alone for the last few.
 template <int B, class Eight, class One>
 WIPE_AVX512 inline __attribute__((always_inline)) void CopyShownAvx512(const BlockRows& at, int64_t w, int64_t k0,
                                                                      int64_t k1, Eight eight, One one,
@@ -503,8 +503,8 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
 WIPE_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
 {
     const __m512i down = _mm512_set1_epi8(static_cast<char>(0x80));
-    const __m512i a =
-        _mm512_shuffle_epi8(s, _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303)); // each alpha
+    // Each pixel's alpha (its byte 3) in all four of its bytes.
+    const __m512i a = _mm512_shuffle_epi8(s, _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303));
     const __m512i na = _mm512_xor_si512(a, _mm512_set1_epi8(static_cast<char>(0xFF)));
     const __m512i sd = _mm512_xor_si512(s, down), dd = _mm512_xor_si512(d, down);
     const __m512i lo = _mm512_maddubs_epi16(_mm512_unpacklo_epi8(a, na), _mm512_unpacklo_epi8(sd, dd));
