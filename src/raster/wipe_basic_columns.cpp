@@ -7,6 +7,7 @@
 #include "raster/pixel_simd_avx2.h"
 #include "raster/row_kernel_loops.h"
 #include "raster/wipe_common.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
 #include <vector>
@@ -47,6 +48,42 @@ struct ColumnLanes {
 };
 
 thread_local ColumnLanes t_lanes;
+thread_local columns_detail::ColumnRuns t_runs;
+
+// The shown lanes of the span as runs of neighbours that step together, cut at every sixteenth
+// lane (the 512-bit twin's groups).
+void PlanRuns(const ColumnLanes& lanes, int span, columns_detail::ColumnRuns& runs)
+{
+    for (std::vector<int32_t>* v : {&runs.base, &runs.acc, &runs.frac, &runs.den, &runs.whole, &runs.top,
+                                    &runs.bottom, &runs.groupEnd})
+        v->clear();
+    runs.lanes.clear();
+    for (size_t j = 0; j < static_cast<size_t>(span); ++j) {
+        const size_t lane = j % 16;
+        if (lanes.top[j] < lanes.bottom[j]) {
+            if (lane != 0 && lanes.Together(j)) {
+                runs.lanes.back() = static_cast<uint16_t>(runs.lanes.back() | 1u << lane);
+            } else {
+                runs.base.push_back(lanes.offset[j] - 4 * static_cast<int32_t>(lane));
+                runs.acc.push_back(lanes.acc[j]);
+                runs.frac.push_back(lanes.frac[j]);
+                runs.den.push_back(lanes.den[j]);
+                runs.whole.push_back(lanes.whole[j]);
+                runs.top.push_back(lanes.top[j]);
+                runs.bottom.push_back(lanes.bottom[j]);
+                runs.lanes.push_back(static_cast<uint16_t>(1u << lane));
+            }
+        }
+        if (lane == 15 || j + 1 == static_cast<size_t>(span))
+            runs.groupEnd.push_back(static_cast<int32_t>(runs.base.size()));
+    }
+    // Padding that never shows and never steps.
+    const size_t padded = (runs.base.size() + 15) & ~size_t{15};
+    for (std::vector<int32_t>* v : {&runs.base, &runs.acc, &runs.frac, &runs.den, &runs.whole, &runs.top,
+                                    &runs.bottom})
+        v->resize(padded, 0);
+    runs.lanes.resize(padded, 0);
+}
 
 enum Fetch : uint8_t {
     kGather,   // lanes from anywhere
@@ -205,7 +242,7 @@ PIXEL_SIMD_AVX2 void DrawLaneRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, 
 
 } // namespace
 
-bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::ColumnStretch>& columns)
+bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::ColumnStretch>& columns, bool wide)
 {
     CWipeCanvas::Memory m{};
     const bool blend = c.Mode() == kTransitionBlendAlpha;
@@ -270,11 +307,17 @@ bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::Colu
         top = std::min(top, p.dr.top);
         bottom = std::max(bottom, p.dr.bottom);
     }
+    BYTE* dstRow = m.dst + static_cast<ptrdiff_t>(top) * m.dstPitch + static_cast<ptrdiff_t>(first) * 4;
+    if (wide && UseAvx512Bw()) {
+        PlanRuns(lanes, span, t_runs);
+        columns_detail::DrawColumnRunsAvx512(dstRow, m.dstPitch, m.src, m.srcPitch, top, bottom, t_runs, blend);
+        c.MarkDrawn(first, top, last, bottom);
+        return true;
+    }
     // Whole loads of eight stay inside the source's rows.
     const int64_t extent = int64_t{m.srcPitch} * (source->GetHeight() - 1) + int64_t{source->GetWidth()} * 4;
     const int64_t limit = extent - 32;
     lanes.PlanFetches(span, m.srcPitch >= source->GetWidth() * 4 && limit >= 0);
-    BYTE* dstRow = m.dst + static_cast<ptrdiff_t>(top) * m.dstPitch + static_cast<ptrdiff_t>(first) * 4;
     const auto draw = blend ? (uniform ? DrawLaneRows<true, true> : DrawLaneRows<true, false>)
                             : (uniform ? DrawLaneRows<false, true> : DrawLaneRows<false, false>);
     draw(dstRow, m.dstPitch, m.src, m.srcPitch, span, limit, top, bottom, lanes);
