@@ -118,11 +118,17 @@ struct ColumnTable {
     bool uniform = false;  // every pixel reads column 0 (a smear of one column)
     bool straight = false; // pixel k reads column k (a smear of one row)
     bool valid = false;    // the columns fit 32 bits
+    bool planned = false;  // the groups are worked out (only the blends read them)
 
-    void Fill(const StretchState& st, int w)
+    // The table for the stepping; `plan`: the groups too.
+    void Fill(const StretchState& st, int w, bool plan)
     {
-        if (w == width && st.xAcc == acc && st.xFrac == frac && st.xDen == den && st.xStep == step)
+        if (w == width && st.xAcc == acc && st.xFrac == frac && st.xDen == den && st.xStep == step) {
+            if (plan && valid && !planned)
+                PlanGroups();
             return;
+        }
+        planned = false;
         width = w;
         acc = st.xAcc;
         frac = st.xFrac;
@@ -134,7 +140,8 @@ struct ColumnTable {
             // Columns that never fall back: one column throughout, or each in turn.
             uniform = w == 0 || at[static_cast<size_t>(w) - 1] == 0;
             straight = st.xStep == 1 && st.xFrac == 0;
-            PlanGroups();
+            if (plan)
+                PlanGroups();
             return;
         }
         int64_t a = st.xAcc, pos = 0;
@@ -154,11 +161,13 @@ struct ColumnTable {
                 a -= st.xDen;
             }
         }
-        PlanGroups();
+        if (plan)
+            PlanGroups();
     }
 
     void PlanGroups()
     {
+        planned = true;
         const size_t groups = static_cast<size_t>(width / 8);
         first.resize(groups);
         close.resize(groups);
@@ -296,7 +305,7 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
     const int w = dr.right - dr.left;
     const int h = dr.bottom - dr.top;
     ColumnTable& columns = t_columns;
-    columns.Fill(st, w);
+    columns.Fill(st, w, blend);
     if (!columns.valid) {
         Scaled(l, t, r, b, width, height, dx, dy);
         return;
