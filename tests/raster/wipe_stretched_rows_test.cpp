@@ -121,9 +121,10 @@ TEST(WipeStretchedRows, WideRowsAtEveryScaleMatchScaled)
     g_bUseMmx = 1;
     for (SimdLevel level : kAllSimdLevels) {
         ScopedSimdLevel scoped(level);
-        for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
-            for (int64_t width : {int64_t{1}, int64_t{7}, int64_t{200}, int64_t{333}, int64_t{334},
-                                  int64_t{500}, int64_t{665}, int64_t{999}, int64_t{1400}}) {
+        // Each width copied, then blended: the blend meets the column table the copy kept.
+        for (int64_t width : {int64_t{1}, int64_t{7}, int64_t{200}, int64_t{333}, int64_t{334}, int64_t{500},
+                              int64_t{665}, int64_t{999}, int64_t{1400}})
+            for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
                 auto viaRows = NoisyImage(rng, dw, dh);
                 auto viaScaled = MakeImage(dw, dh);
                 for (LONG j = 0; j < dh; ++j)
