@@ -1,43 +1,18 @@
 // The 512-bit twin of the stretched columns' rows: sixteen columns a step, each run of columns that
 // step alike fetched by one masked load, so a row takes a load per run instead of a gather.
-// GCC 12 starts some 512-bit intrinsics' results from a deliberately undefined register and then
-// reports that register from inside its own header; the header is included here first, quietly.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
+#include "raster/wipe_avx512.h"
 
 #include "raster/wipe_basic_columns.h"
 
 #include <cstddef>
 #include <cstdint>
 
-#define PIXEL_SIMD_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
-
 namespace wipe::columns_detail {
 namespace {
 
-// Source over destination by the source's alpha, the pixels of the AVX2 blend (BlendAlpha8) in
-// sixteen lanes: every step keeps to its 128-bit quarter.
-PIXEL_SIMD_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
-{
-    const __m512i down = _mm512_set1_epi8(static_cast<char>(0x80));
-    const __m512i a = _mm512_shuffle_epi8(
-        s, _mm512_broadcast_i32x4(_mm_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15)));
-    const __m512i na = _mm512_xor_si512(a, _mm512_set1_epi8(static_cast<char>(0xFF)));
-    const __m512i sd = _mm512_xor_si512(s, down), dd = _mm512_xor_si512(d, down);
-    const __m512i lo = _mm512_maddubs_epi16(_mm512_unpacklo_epi8(a, na), _mm512_unpacklo_epi8(sd, dd));
-    const __m512i hi = _mm512_maddubs_epi16(_mm512_unpackhi_epi8(a, na), _mm512_unpackhi_epi8(sd, dd));
-    const __m512i up = _mm512_set1_epi16(128 * 255 + 127);
-    const __m512i by255 = _mm512_set1_epi16(static_cast<short>(0x8081));
-    const __m512i rlo = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(lo, up), by255), 7);
-    const __m512i rhi = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(hi, up), by255), 7);
-    return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), _mm512_set1_epi32(0x00FFFFFF));
-}
-
 // The run's pixels of a row; lanes outside `lanes` are 0 and their memory is never touched (the
 // base may lie before the source, where the run starts past the group's first lane).
-PIXEL_SIMD_AVX512 inline __m512i LoadRun(const BYTE* src, int32_t base, __mmask16 lanes)
+WIPE_SIMD_AVX512 inline __m512i LoadRun(const BYTE* src, int32_t base, __mmask16 lanes)
 {
     const auto at = reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(src) +
                                                   static_cast<uintptr_t>(static_cast<intptr_t>(base)));
@@ -48,7 +23,7 @@ constexpr ptrdiff_t kAheadRows = 2;
 
 // Uniform: every run shows on every row from top to bottom.
 template <bool Blend, bool Uniform>
-PIXEL_SIMD_AVX512 void DrawRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, int32_t srcPitch, int32_t top,
+WIPE_SIMD_AVX512 void DrawRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, int32_t srcPitch, int32_t top,
                                 int32_t bottom, ColumnRuns& runs)
 {
     int32_t* const base = runs.base.data();

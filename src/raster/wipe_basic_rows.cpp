@@ -3,6 +3,7 @@
 #include "platform/cpu_info.h"
 #include "raster/pixel_simd_avx2.h"
 #include "raster/row_kernel_loops.h"
+#include "raster/wipe_basic_rows.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_canvas.h"
 #include "winapi/simd_level.h"
@@ -305,7 +306,9 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
     const int w = dr.right - dr.left;
     const int h = dr.bottom - dr.top;
     ColumnTable& columns = t_columns;
-    columns.Fill(st, w, blend);
+    // The 512-bit twin reads the table's columns alone.
+    const bool wide = wipe::UseAvx512Loops();
+    columns.Fill(st, w, blend && !wide);
     if (!columns.valid) {
         Scaled(l, t, r, b, width, height, dx, dy);
         return;
@@ -322,6 +325,8 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
                 BlendAlphaRows32Mmx(d, p, 0, 0, w, 1);
             else
                 std::memcpy(d, p, static_cast<size_t>(w) * 4);
+        } else if (wide) {
+            wipe::rows_detail::StretchedRowAvx512(d, p, columns.at.data(), w, room, m_srcPitch, blend);
         } else if (blend) {
             StretchedRowAvx2<true>(d, p, columns, room, m_dstPitch, m_srcPitch);
         } else {
