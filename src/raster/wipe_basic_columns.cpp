@@ -7,7 +7,6 @@
 #include "raster/pixel_simd_avx2.h"
 #include "raster/row_kernel_loops.h"
 #include "raster/wipe_common.h"
-#include "winapi/simd_level.h"
 
 #include <algorithm>
 #include <vector>
@@ -242,7 +241,7 @@ PIXEL_SIMD_AVX2 void DrawLaneRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, 
 
 } // namespace
 
-bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::ColumnStretch>& columns, bool wide)
+bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::ColumnStretch>& columns)
 {
     CWipeCanvas::Memory m{};
     const bool blend = c.Mode() == kTransitionBlendAlpha;
@@ -308,7 +307,7 @@ bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::Colu
         bottom = std::max(bottom, p.dr.bottom);
     }
     BYTE* dstRow = m.dst + static_cast<ptrdiff_t>(top) * m.dstPitch + static_cast<ptrdiff_t>(first) * 4;
-    if (wide && UseAvx512Bw()) {
+    if (UseAvx512Loops()) {
         PlanRuns(lanes, span, t_runs);
         columns_detail::DrawColumnRunsAvx512(dstRow, m.dstPitch, m.src, m.srcPitch, top, bottom, t_runs, blend);
         c.MarkDrawn(first, top, last, bottom);

@@ -13,9 +13,8 @@ namespace wipe {
 // images do not go straight to the row kernels, the mode is not a plain copy or a blend, two
 // columns land on one destination column or out of order, or the source's offsets do not fit 32
 // bits.
-// `wide` lets the 512-bit twin draw where UseAvx512Bw() holds (tests turn it off to compare).
-bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::ColumnStretch>& columns,
-                             bool wide = true);
+// Sixteen columns a step through the 512-bit twin where UseAvx512Loops() holds.
+bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::ColumnStretch>& columns);
 
 namespace columns_detail {
 
@@ -36,7 +35,7 @@ struct ColumnRuns {
 
 // Rows top..bottom-1 of a span of columns starting at dstRow (the top row's first column), sixteen
 // columns a step with 512-bit masked loads; the runs' steppings move on as the rows go. Only while
-// UseAvx512Bw() holds.
+// UseAvx512Loops() holds.
 void DrawColumnRunsAvx512(BYTE* dstRow, LONG dstPitch, const BYTE* src, int32_t srcPitch, int32_t top,
                           int32_t bottom, ColumnRuns& runs, bool blend);
 
