@@ -57,6 +57,8 @@ void PlanRuns(const ColumnLanes& lanes, int span, columns_detail::ColumnRuns& ru
                                     &runs.bottom, &runs.groupEnd})
         v->clear();
     runs.lanes.clear();
+    runs.groupLanes.clear();
+    uint32_t group = 0;
     for (size_t j = 0; j < static_cast<size_t>(span); ++j) {
         const size_t lane = j % 16;
         if (lanes.top[j] < lanes.bottom[j]) {
@@ -73,8 +75,13 @@ void PlanRuns(const ColumnLanes& lanes, int span, columns_detail::ColumnRuns& ru
                 runs.lanes.push_back(static_cast<uint16_t>(1u << lane));
             }
         }
-        if (lane == 15 || j + 1 == static_cast<size_t>(span))
+        if (lanes.top[j] < lanes.bottom[j])
+            group |= 1u << lane;
+        if (lane == 15 || j + 1 == static_cast<size_t>(span)) {
             runs.groupEnd.push_back(static_cast<int32_t>(runs.base.size()));
+            runs.groupLanes.push_back(static_cast<uint16_t>(group));
+            group = 0;
+        }
     }
     // Padding that never shows and never steps.
     const size_t padded = (runs.base.size() + 15) & ~size_t{15};

@@ -31,6 +31,7 @@ struct ColumnRuns {
     std::vector<int32_t> bottom;
     std::vector<uint16_t> lanes;   // the group's lanes the run covers
     std::vector<int32_t> groupEnd; // runs of group g are groupEnd[g - 1]..groupEnd[g] - 1
+    std::vector<uint16_t> groupLanes; // the lanes of group g's runs together
 };
 
 // Rows top..bottom-1 of a span of columns starting at dstRow (the top row's first column), sixteen

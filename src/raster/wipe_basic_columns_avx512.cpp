@@ -35,6 +35,7 @@ WIPE_SIMD_AVX512 void DrawRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, int
     const int32_t* const last = runs.bottom.data();
     const uint16_t* const lanes = runs.lanes.data();
     const int32_t* const groupEnd = runs.groupEnd.data();
+    const uint16_t* const groupLanes = runs.groupLanes.data();
     const size_t groups = runs.groupEnd.size();
     const size_t padded = runs.base.size();
     const __m512i pitches = _mm512_set1_epi32(srcPitch);
@@ -55,8 +56,11 @@ WIPE_SIMD_AVX512 void DrawRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, int
                 // The line the run reads a few rows on: its source moves by rows no walker of
                 // memory foresees.
                 _mm_prefetch(reinterpret_cast<const char*>(src) + base[s] + ahead, _MM_HINT_T0);
-                shown |= on;
+                if (!Uniform)
+                    shown |= on;
             }
+            if (Uniform)
+                shown = groupLanes[g];
             if (!Uniform && shown == 0)
                 continue;
             BYTE* const d = dstRow + static_cast<ptrdiff_t>(g) * 64;
