@@ -331,6 +331,15 @@ void CWipeCanvas::PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx
         DrawSpan(s);
 }
 
+bool CWipeCanvas::CutPiece(Placed& p) const
+{
+    Span s{p.l, p.t, p.r, p.b, p.dx, p.dy};
+    if (!ClipSpan(s))
+        return false;
+    p = Placed{s.l, s.t, s.r, s.b, s.dx, s.dy};
+    return true;
+}
+
 void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)
 {
     if (!m_active)

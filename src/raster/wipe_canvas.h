@@ -102,6 +102,9 @@ public:
         int64_t l, t, r, b;
         int64_t dx, dy;
     };
+    // The piece cut to the source and to the clip as PieceAt cuts it, for entries that then draw
+    // it through DirectMemory; false when nothing is left.
+    bool CutPiece(Placed& p) const;
     // The pieces in order, each drawn as PieceAt draws it; pieces that need no cutting skip it.
     void Pieces(const std::vector<Placed>& pieces);
     // True when small blocks can go through wipe::BlockWriter: memory images that draw in any
