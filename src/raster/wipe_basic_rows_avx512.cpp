@@ -30,12 +30,11 @@ WIPE_SIMD_AVX512 void RowLoop(BYTE* d, const BYTE* src, const int32_t* at, int w
         else
             s = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), lanes, columns, src, 4);
         BYTE* const p = d + static_cast<ptrdiff_t>(x) * 4;
-        if (Blend) {
-            // The destination's lines a little further along: the rows come in no order a walker
-            // of memory follows.
-            _mm_prefetch(reinterpret_cast<const char*>(p) + raster_detail::kBlendAhead, _MM_HINT_T0);
+        // The destination's lines a little further along: the rows come in no order a walker of
+        // memory follows.
+        _mm_prefetch(reinterpret_cast<const char*>(p) + raster_detail::kBlendAhead, _MM_HINT_T0);
+        if (Blend)
             s = BlendAlpha16(s, _mm512_maskz_loadu_epi32(lanes, p));
-        }
         _mm512_mask_storeu_epi32(p, lanes, s);
     }
 }
