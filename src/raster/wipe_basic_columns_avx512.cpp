@@ -20,6 +20,7 @@ WIPE_SIMD_AVX512 inline __m512i LoadRun(const BYTE* src, int32_t base, __mmask16
 }
 
 constexpr ptrdiff_t kAheadRows = 2;
+constexpr ptrdiff_t kDestinationAhead = 2048;
 
 // Uniform: every run shows on every row from top to bottom.
 template <bool Blend, bool Uniform>
@@ -64,6 +65,8 @@ WIPE_SIMD_AVX512 void DrawRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, int
             if (!Uniform && shown == 0)
                 continue;
             BYTE* const d = dstRow + static_cast<ptrdiff_t>(g) * 64;
+            // The destination's lines a little further along (measured faster for 1920-pixel blends).
+            _mm_prefetch(reinterpret_cast<const char*>(d) + kDestinationAhead, _MM_HINT_T0);
             const auto k = static_cast<__mmask16>(shown);
             if (Blend)
                 _mm512_mask_storeu_epi32(d, k, BlendAlpha16(v, _mm512_maskz_loadu_epi32(k, d)));
