@@ -19,6 +19,8 @@ WIPE_SIMD_AVX512 inline __m512i LoadRun(const BYTE* src, int32_t base, __mmask16
     return _mm512_maskz_loadu_epi32(lanes, at);
 }
 
+// How far ahead lines are asked for: a run's source this many rows on, the destination this many
+// bytes along the row.
 constexpr ptrdiff_t kAheadRows = 2;
 constexpr ptrdiff_t kDestinationAhead = 2048;
 
