@@ -4,6 +4,7 @@
 #include "raster/row_kernels.h"
 #include "raster/wipe_basic_columns.h"
 #include "raster/wipe_basic_masks.h"
+#include "raster/wipe_basic_rows.h"
 #include "raster/wipe_basic_scatter.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
@@ -140,10 +141,32 @@ TESSARO_WIPE(WipeJitterRows)
     const int64_t w = c.Width(), h = c.Height();
     // From 256 on only an unknown mode gets here; it draws nothing, and there is no range left.
     const uint32_t range = progress < 256 ? static_cast<uint32_t>(256 - progress) : 1;
+    // Plain copies of the rows through the 512-bit copy: a row moved a few pixels off its
+    // alignment costs a plain copy half as much again.
+    CWipeCanvas::Memory m{};
+    const bool shifted = c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu && wipe::UseAvx512Loops() &&
+                         c.DirectMemory(m);
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
     for (int64_t i = 0; i < h; ++i) {
         const int64_t d = static_cast<int64_t>(Draw() % range) - (range >> 1);
-        c.PieceAt(0, i, w, i + 1, int64_t{x} + d, int64_t{y} + i);
+        if (!shifted) {
+            c.PieceAt(0, i, w, i + 1, int64_t{x} + d, int64_t{y} + i);
+            continue;
+        }
+        CWipeCanvas::Placed p{0, i, w, i + 1, int64_t{x} + d, int64_t{y} + i};
+        if (!c.CutPiece(p))
+            continue;
+        for (int64_t row = 0; row < p.b - p.t; ++row)
+            wipe::rows_detail::CopyPixelsAvx512(m.dst + static_cast<ptrdiff_t>(p.dy + row) * m.dstPitch + p.dx * 4,
+                                                m.src + static_cast<ptrdiff_t>(p.t + row) * m.srcPitch + p.l * 4,
+                                                p.r - p.l);
+        left = std::min(left, p.dx);
+        top = std::min(top, p.dy);
+        right = std::max(right, p.dx + (p.r - p.l));
+        bottom = std::max(bottom, p.dy + (p.b - p.t));
     }
+    if (left < right)
+        c.MarkDrawn(left, top, right, bottom);
     return 0;
 }
 

@@ -47,6 +47,49 @@ struct ColumnLanes {
 };
 
 thread_local ColumnLanes t_lanes;
+thread_local columns_detail::ColumnRuns t_runs;
+
+// The shown lanes of the span as runs of neighbours that step together, cut at every sixteenth
+// lane (the 512-bit twin's groups).
+void PlanRuns(const ColumnLanes& lanes, int span, columns_detail::ColumnRuns& runs)
+{
+    for (std::vector<int32_t>* v : {&runs.base, &runs.acc, &runs.frac, &runs.den, &runs.whole, &runs.top,
+                                    &runs.bottom, &runs.groupEnd})
+        v->clear();
+    runs.lanes.clear();
+    runs.groupLanes.clear();
+    uint32_t group = 0;
+    for (size_t j = 0; j < static_cast<size_t>(span); ++j) {
+        const size_t lane = j % 16;
+        if (lanes.top[j] < lanes.bottom[j]) {
+            if (lane != 0 && lanes.Together(j)) {
+                runs.lanes.back() = static_cast<uint16_t>(runs.lanes.back() | 1u << lane);
+            } else {
+                runs.base.push_back(lanes.offset[j] - 4 * static_cast<int32_t>(lane));
+                runs.acc.push_back(lanes.acc[j]);
+                runs.frac.push_back(lanes.frac[j]);
+                runs.den.push_back(lanes.den[j]);
+                runs.whole.push_back(lanes.whole[j]);
+                runs.top.push_back(lanes.top[j]);
+                runs.bottom.push_back(lanes.bottom[j]);
+                runs.lanes.push_back(static_cast<uint16_t>(1u << lane));
+            }
+        }
+        if (lanes.top[j] < lanes.bottom[j])
+            group |= 1u << lane;
+        if (lane == 15 || j + 1 == static_cast<size_t>(span)) {
+            runs.groupEnd.push_back(static_cast<int32_t>(runs.base.size()));
+            runs.groupLanes.push_back(static_cast<uint16_t>(group));
+            group = 0;
+        }
+    }
+    // Padding that never shows and never steps.
+    const size_t padded = (runs.base.size() + 15) & ~size_t{15};
+    for (std::vector<int32_t>* v : {&runs.base, &runs.acc, &runs.frac, &runs.den, &runs.whole, &runs.top,
+                                    &runs.bottom})
+        v->resize(padded, 0);
+    runs.lanes.resize(padded, 0);
+}
 
 enum Fetch : uint8_t {
     kGather,   // lanes from anywhere
@@ -270,11 +313,17 @@ bool DrawStretchedColumnRows(CWipeCanvas& c, const std::vector<CWipeCanvas::Colu
         top = std::min(top, p.dr.top);
         bottom = std::max(bottom, p.dr.bottom);
     }
+    BYTE* dstRow = m.dst + static_cast<ptrdiff_t>(top) * m.dstPitch + static_cast<ptrdiff_t>(first) * 4;
+    if (UseAvx512Loops()) {
+        PlanRuns(lanes, span, t_runs);
+        columns_detail::DrawColumnRunsAvx512(dstRow, m.dstPitch, m.src, m.srcPitch, top, bottom, t_runs, blend);
+        c.MarkDrawn(first, top, last, bottom);
+        return true;
+    }
     // Whole loads of eight stay inside the source's rows.
     const int64_t extent = int64_t{m.srcPitch} * (source->GetHeight() - 1) + int64_t{source->GetWidth()} * 4;
     const int64_t limit = extent - 32;
     lanes.PlanFetches(span, m.srcPitch >= source->GetWidth() * 4 && limit >= 0);
-    BYTE* dstRow = m.dst + static_cast<ptrdiff_t>(top) * m.dstPitch + static_cast<ptrdiff_t>(first) * 4;
     const auto draw = blend ? (uniform ? DrawLaneRows<true, true> : DrawLaneRows<true, false>)
                             : (uniform ? DrawLaneRows<false, true> : DrawLaneRows<false, false>);
     draw(dstRow, m.dstPitch, m.src, m.srcPitch, span, limit, top, bottom, lanes);

@@ -3,6 +3,7 @@
 #include "platform/cpu_info.h"
 #include "raster/pixel_simd_avx2.h"
 #include "raster/row_kernel_loops.h"
+#include "raster/wipe_basic_rows.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_canvas.h"
 #include "winapi/simd_level.h"
@@ -118,11 +119,17 @@ struct ColumnTable {
     bool uniform = false;  // every pixel reads column 0 (a smear of one column)
     bool straight = false; // pixel k reads column k (a smear of one row)
     bool valid = false;    // the columns fit 32 bits
+    bool planned = false;  // the groups are worked out (only the blends read them)
 
-    void Fill(const StretchState& st, int w)
+    // The table for the stepping; `plan`: the groups too.
+    void Fill(const StretchState& st, int w, bool plan)
     {
-        if (w == width && st.xAcc == acc && st.xFrac == frac && st.xDen == den && st.xStep == step)
+        if (w == width && st.xAcc == acc && st.xFrac == frac && st.xDen == den && st.xStep == step) {
+            if (plan && valid && !planned)
+                PlanGroups();
             return;
+        }
+        planned = false;
         width = w;
         acc = st.xAcc;
         frac = st.xFrac;
@@ -134,7 +141,8 @@ struct ColumnTable {
             // Columns that never fall back: one column throughout, or each in turn.
             uniform = w == 0 || at[static_cast<size_t>(w) - 1] == 0;
             straight = st.xStep == 1 && st.xFrac == 0;
-            PlanGroups();
+            if (plan)
+                PlanGroups();
             return;
         }
         int64_t a = st.xAcc, pos = 0;
@@ -154,11 +162,13 @@ struct ColumnTable {
                 a -= st.xDen;
             }
         }
-        PlanGroups();
+        if (plan)
+            PlanGroups();
     }
 
     void PlanGroups()
     {
+        planned = true;
         const size_t groups = static_cast<size_t>(width / 8);
         first.resize(groups);
         close.resize(groups);
@@ -296,7 +306,9 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
     const int w = dr.right - dr.left;
     const int h = dr.bottom - dr.top;
     ColumnTable& columns = t_columns;
-    columns.Fill(st, w);
+    // The 512-bit twin reads the table's columns alone.
+    const bool wide = wipe::UseAvx512Loops();
+    columns.Fill(st, w, blend && !wide);
     if (!columns.valid) {
         Scaled(l, t, r, b, width, height, dx, dy);
         return;
@@ -313,6 +325,8 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
                 BlendAlphaRows32Mmx(d, p, 0, 0, w, 1);
             else
                 std::memcpy(d, p, static_cast<size_t>(w) * 4);
+        } else if (wide) {
+            wipe::rows_detail::StretchedRowAvx512(d, p, columns.at.data(), w, room, m_srcPitch, blend);
         } else if (blend) {
             StretchedRowAvx2<true>(d, p, columns, room, m_dstPitch, m_srcPitch);
         } else {

@@ -127,6 +127,20 @@ bool wipe::UseAvx2Loops()
     return g_bUseMmx && UseAvx2();
 }
 
+namespace {
+bool g_avx512LoopsAllowed = true;
+}
+
+bool wipe::UseAvx512Loops()
+{
+    return g_avx512LoopsAllowed && UseAvx2Loops() && UseAvx512Bw();
+}
+
+void wipe::AllowAvx512Loops(bool allow)
+{
+    g_avx512LoopsAllowed = allow;
+}
+
 CWipeCanvas::~CWipeCanvas()
 {
     if (m_tracked && m_image != nullptr)
@@ -315,6 +329,15 @@ void CWipeCanvas::PieceAt(int64_t l, int64_t t, int64_t r, int64_t b, int64_t dx
     Span s{l, t, r, b, dx, dy};
     if (ClipSpan(s))
         DrawSpan(s);
+}
+
+bool CWipeCanvas::CutPiece(Placed& p) const
+{
+    Span s{p.l, p.t, p.r, p.b, p.dx, p.dy};
+    if (!ClipSpan(s))
+        return false;
+    p = Placed{s.l, s.t, s.r, s.b, s.dx, s.dy};
+    return true;
 }
 
 void CWipeCanvas::Pieces(const std::vector<Placed>& pieces)

@@ -2,7 +2,8 @@
 // StretchedColumns: random sources (alpha 0, 255 and between), runs of neighbouring columns that
 // stretch alike (as entry 3's do) and columns that each stretch their own way, widened and
 // narrowed, gaps between columns, pieces cut by either clip and reaching the source's last pixels,
-// both modes and a colour key, at every SIMD level with the switch off and on.
+// both modes and a colour key, at every SIMD level with the switch off and on, and with the
+// 512-bit twin allowed and not.
 #include "platform/cpu_info.h"
 #include "raster/wipe_basic_columns.h"
 #include "raster/wipe_canvas.h"
@@ -46,7 +47,7 @@ struct Outcome {
 };
 
 Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t mode, const Columns& columns,
-             bool byRows)
+             bool byRows, bool wide = true)
 {
     auto dst = TrackedCopy(start);
     if (clip != nullptr)
@@ -56,7 +57,9 @@ Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t mode, c
         int32_t result = 0;
         CWipeCanvas canvas;
         EXPECT_TRUE(canvas.Begin(dst.get(), &src, 128, 0, 0, mode, nullptr, &result));
+        wipe::AllowAvx512Loops(wide);
         drawnByRows = byRows && wipe::DrawStretchedColumnRows(canvas, columns);
+        wipe::AllowAvx512Loops(true);
         if (!drawnByRows)
             canvas.StretchedColumns(columns);
     }
@@ -80,19 +83,21 @@ void CompareWithStretchedColumns(std::mt19937& rng, int32_t mode, bool keyed, bo
               dh - static_cast<LONG>(rng() % 3)};
     const bool clipped = rng() % 2 == 0;
     const Columns columns = RandomColumns(rng, sw, sh, dw, dh, runs, longest);
-    const Outcome rows = Draw(*start, *src, clipped ? &clip : nullptr, mode, columns, true);
     const Outcome whole = Draw(*start, *src, clipped ? &clip : nullptr, mode, columns, false);
-    ASSERT_EQ(rows.pixels, whole.pixels)
-        << "source " << sw << "x" << sh << ", destination " << dw << "x" << dh << ", mode " << mode
-        << (keyed ? " keyed" : "") << (rows.byRows ? ", by rows" : "");
-    EXPECT_TRUE(rows.bounds.left == whole.bounds.left && rows.bounds.top == whole.bounds.top &&
-                rows.bounds.right == whole.bounds.right && rows.bounds.bottom == whole.bounds.bottom);
-    // The rows are drawn wherever the wipes' AVX2 loops run a plain copy or a blend.
-    if (!keyed && g_bUseMmx && UseAvx2()) {
-        EXPECT_TRUE(rows.byRows);
-    }
-    if (keyed || !g_bUseMmx || !UseAvx2()) {
-        EXPECT_FALSE(rows.byRows);
+    for (bool wide : {false, true}) {
+        const Outcome rows = Draw(*start, *src, clipped ? &clip : nullptr, mode, columns, true, wide);
+        ASSERT_EQ(rows.pixels, whole.pixels)
+            << "source " << sw << "x" << sh << ", destination " << dw << "x" << dh << ", mode " << mode
+            << (keyed ? " keyed" : "") << (rows.byRows ? ", by rows" : "") << (wide ? ", 512-bit allowed" : "");
+        EXPECT_TRUE(rows.bounds.left == whole.bounds.left && rows.bounds.top == whole.bounds.top &&
+                    rows.bounds.right == whole.bounds.right && rows.bounds.bottom == whole.bounds.bottom);
+        // The rows are drawn wherever the wipes' AVX2 loops run a plain copy or a blend.
+        if (!keyed && g_bUseMmx && UseAvx2()) {
+            EXPECT_TRUE(rows.byRows);
+        }
+        if (keyed || !g_bUseMmx || !UseAvx2()) {
+            EXPECT_FALSE(rows.byRows);
+        }
     }
 }
 

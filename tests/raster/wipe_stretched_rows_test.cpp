@@ -1,12 +1,14 @@
 // Stretched pieces drawn a row at a time against the canvas's Scaled: random sources (alpha 0,
 // 255 and between), pieces widened, narrowed, one column or one row wide, placed partly or wholly
 // off the clip, several on one canvas (so a kept column table meets pieces that step alike and
-// pieces that do not), both modes and a colour key, at every SIMD level with the switch off and on.
+// pieces that do not), both modes and a colour key, at every SIMD level with the switch off and on,
+// with the 512-bit twin and without.
 #include "platform/cpu_info.h"
 #include "raster/wipe_canvas.h"
 #include "winapi/simd_level.h"
 #include "wipe_test_util.h"
 
+#include <iterator>
 #include <random>
 
 namespace {
@@ -101,13 +103,17 @@ void CompareWithScaled(std::mt19937& rng, int32_t mode, bool keyed)
 TEST(WipeStretchedRows, DrawThePixelsOfScaled)
 {
     std::mt19937 rng(kSeed);
-    AtEverySimdSetting([&] {
-        for (int round = 0; round < 150; ++round) {
-            CompareWithScaled(rng, kTransitionCopy, false);
-            CompareWithScaled(rng, kTransitionBlendAlpha, false);
-            CompareWithScaled(rng, kTransitionCopy, round % 5 == 0);
-        }
-    });
+    for (bool wide : {false, true}) {
+        wipe::AllowAvx512Loops(wide);
+        AtEverySimdSetting([&] {
+            for (int round = 0; round < 150; ++round) {
+                CompareWithScaled(rng, kTransitionCopy, false);
+                CompareWithScaled(rng, kTransitionBlendAlpha, false);
+                CompareWithScaled(rng, kTransitionCopy, round % 5 == 0);
+            }
+        });
+    }
+    wipe::AllowAvx512Loops(true);
 }
 
 // Wide rows, where most groups of eight take the load-and-permute path, and their ends, where
@@ -119,11 +125,15 @@ TEST(WipeStretchedRows, WideRowsAtEveryScaleMatchScaled)
     auto src = NoisyImage(rng, sw, sh);
     const uint8_t savedSwitch = g_bUseMmx;
     g_bUseMmx = 1;
-    for (SimdLevel level : kAllSimdLevels) {
-        ScopedSimdLevel scoped(level);
-        for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
-            for (int64_t width : {int64_t{1}, int64_t{7}, int64_t{200}, int64_t{333}, int64_t{334},
-                                  int64_t{500}, int64_t{665}, int64_t{999}, int64_t{1400}}) {
+    for (int setting = 0; setting <= static_cast<int>(std::size(kAllSimdLevels)); ++setting) {
+        // Each level, then the AVX2 level again with its 512-bit twin.
+        const bool wide = setting == static_cast<int>(std::size(kAllSimdLevels));
+        ScopedSimdLevel scoped(wide ? SimdLevel::Avx2 : kAllSimdLevels[setting]);
+        wipe::AllowAvx512Loops(wide);
+        // Each width copied, then blended: the blend meets the column table the copy kept.
+        for (int64_t width : {int64_t{1}, int64_t{7}, int64_t{200}, int64_t{333}, int64_t{334}, int64_t{500},
+                              int64_t{665}, int64_t{999}, int64_t{1400}})
+            for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
                 auto viaRows = NoisyImage(rng, dw, dh);
                 auto viaScaled = MakeImage(dw, dh);
                 for (LONG j = 0; j < dh; ++j)
@@ -141,9 +151,11 @@ TEST(WipeStretchedRows, WideRowsAtEveryScaleMatchScaled)
                     ASSERT_TRUE(canvas.Begin(viaScaled.get(), src.get(), 128, 0, 0, mode, nullptr, &result));
                     canvas.Scaled(0, 1, sw, 2, width, 2, dx, 0);
                 }
-                ASSERT_EQ(Pixels(*viaRows), Pixels(*viaScaled)) << "width " << width << ", mode " << mode;
+                ASSERT_EQ(Pixels(*viaRows), Pixels(*viaScaled))
+                    << "width " << width << ", mode " << mode << (wide ? ", 512-bit" : "");
             }
     }
+    wipe::AllowAvx512Loops(true);
     g_bUseMmx = savedSwitch;
 }
 

@@ -1,0 +1,107 @@
+// Entry 4's rows, moved a few pixels each, copied through the 512-bit copy against the pieces the
+// canvas cuts and draws itself: the same pixels and the same bounds of what changed, on random
+// pictures placed inside and across the destination's edges, with clipped sources and
+// destinations, both modes, at every SIMD level and with the 512-bit twins off and on. The copy
+// itself against memcpy at every length up to a few lines and every alignment of both ends.
+#include "platform/cpu_info.h"
+#include "raster/wipe_basic_rows.h"
+#include "raster/wipe_canvas.h"
+#include "winapi/simd_level.h"
+#include "wipe_test_util.h"
+
+#include <cstring>
+#include <random>
+
+namespace {
+
+using namespace wipetest;
+
+TEST(WipeJitterRowsCopy, CopiesTheBytesOfMemcpyAtEveryAlignment)
+{
+    if (!MachineHasAvx512Bw() || !UseAvx2())
+        GTEST_SKIP() << "no 512-bit registers";
+    std::mt19937 rng(kSeed);
+    constexpr size_t kGuard = 128; // bytes on either side that must stay as they were
+    std::vector<uint8_t> src(kGuard + 16 * 4 + 260 * 4 + kGuard), want, got;
+    for (uint8_t& b : src)
+        b = static_cast<uint8_t>(rng());
+    for (int64_t n = 0; n <= 260; ++n)
+        for (size_t from = 0; from < 16; ++from)
+            for (size_t to = 0; to < 16; ++to) {
+                want.assign(src.size(), 0);
+                for (uint8_t& b : want)
+                    b = static_cast<uint8_t>(rng());
+                got = want;
+                uint8_t* const s = src.data() + kGuard + from * 4;
+                std::memcpy(want.data() + kGuard + to * 4, s, static_cast<size_t>(n) * 4);
+                wipe::rows_detail::CopyPixelsAvx512(got.data() + kGuard + to * 4, s, n);
+                ASSERT_EQ(got, want) << n << " pixels, source " << from << " and destination " << to
+                                     << " pixels into their lines";
+            }
+}
+
+struct Case {
+    LONG sw, sh; // source
+    LONG dw, dh; // destination
+    int32_t x, y;
+    bool clipSource, clipDestination;
+};
+
+struct Result {
+    std::vector<uint32_t> pixels;
+    RECT changed;
+};
+
+class WipeJitterRowsTest : public WipeTest {
+protected:
+    Result Draw(const Case& k, const CImage& start, const CImage& src, int32_t progress, int32_t mode)
+    {
+        auto dst = TrackedCopy(start);
+        if (k.clipDestination) {
+            const RECT clip{3, 2, k.dw - 5, k.dh - 1};
+            dst->ClipRectToSize(&clip);
+        }
+        Reseed();
+        DrawTransition(4, dst.get(), const_cast<CImage*>(&src), progress, k.x, k.y, mode, nullptr);
+        return Result{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
+    }
+};
+
+TEST_F(WipeJitterRowsTest, WideCopiesDrawThePiecesOfTheCanvas)
+{
+    std::mt19937 rng(kSeed + 1);
+    const Case cases[] = {
+        {40, 12, 40, 12, 0, 0, false, false},      // in place, rows shorter than a few lines
+        {300, 9, 300, 9, 0, 0, false, false},      // rows of several lines
+        {300, 9, 320, 14, 7, 3, true, false},      // clipped source
+        {257, 7, 250, 9, -20, 1, false, true},     // across the left edge, clipped destination
+        {333, 6, 300, 8, 40, -2, true, true},      // across the right and top edges
+        {17, 5, 19, 5, 1, 0, false, false},        // rows of about one register
+        {500, 3, 40, 3, -200, 0, false, false},    // far wider than the destination
+    };
+    for (const Case& k : cases) {
+        auto src = NoisyImage(rng, k.sw, k.sh);
+        if (k.clipSource) {
+            const RECT from{2, 1, k.sw - 3, k.sh};
+            src->ClipRectToSize(&from);
+        }
+        auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
+        for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
+            for (int32_t progress : {1, 100, 200, 250}) {
+                wipe::AllowAvx512Loops(false);
+                const Result plain = Draw(k, *start, *src, progress, mode);
+                wipe::AllowAvx512Loops(true);
+                AtEverySimdSetting([&] {
+                    const Result wide = Draw(k, *start, *src, progress, mode);
+                    ASSERT_EQ(wide.pixels, plain.pixels)
+                        << k.sw << "x" << k.sh << " on " << k.dw << "x" << k.dh << " at " << k.x << ", " << k.y
+                        << ", mode " << mode << ", progress " << progress;
+                    EXPECT_TRUE(wide.changed.left == plain.changed.left && wide.changed.top == plain.changed.top &&
+                                wide.changed.right == plain.changed.right &&
+                                wide.changed.bottom == plain.changed.bottom);
+                });
+            }
+    }
+}
+
+} // namespace
