@@ -671,6 +671,9 @@ PIXEL_SIMD_AVX2 inline void PairsOf8(const int* base, const int32_t* at, __m256i
         _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
+// How far ahead along a run the AVX2 sampler asks for texels, in pixels.
+constexpr int kSampleAhead = 128;
+
 // SampleRun eight pixels a step (the lanes must fit, LanesFit); the last step stores only the
 // pixels of the run, and its lanes past the run read the clip's first texel.
 template <bool Smooth>
@@ -686,7 +689,25 @@ PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, cons
     const __m256i one = Splat(1), fraction = Splat(0xFFu);
     const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     LaneStep8 ul(u, src.clip.left), vl(v, src.clip.top);
+    // The lanes kSampleAhead pixels on (nearest runs only): their texels are asked for ahead, since
+    // a turned run crosses source rows too often for the hardware to see a stream. Bilinear runs
+    // were measured slower with it (their texels are mostly cached by the rows before).
+    const bool ahead = !Smooth && n > kSampleAhead;
+    Stepper uAhead = u, vAhead = v;
+    if (ahead) {
+        uAhead.Skip(kSampleAhead);
+        vAhead.Skip(kSampleAhead);
+    }
+    LaneStep8 ua(uAhead, src.clip.left), va(vAhead, src.clip.top);
     for (int i = 0; i < n; i += 8, out += 32, ul.Next(), vl.Next()) {
+        if (ahead && i + kSampleAhead < n) {
+            const __m256i next =
+                _mm256_madd_epi16(_mm256_or_si256(ua.Whole(), _mm256_slli_epi32(va.Whole(), 16)), rowStep);
+            _mm_prefetch(reinterpret_cast<const char*>(base + _mm256_cvtsi256_si32(next)), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(base + _mm256_extract_epi32(next, 7)), _MM_HINT_T0);
+            ua.Next();
+            va.Next();
+        }
         const __m256i live = _mm256_cmpgt_epi32(Splat(uint32_t(n - i)), lanes);
         const __m256i col = _mm256_and_si256(ul.Whole(), live), row = _mm256_and_si256(vl.Whole(), live);
         const __m256i at = _mm256_madd_epi16(_mm256_or_si256(col, _mm256_slli_epi32(row, 16)), rowStep);
