@@ -700,6 +700,19 @@ PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, cons
         vAhead.Skip(kSampleAhead);
     }
     LaneStep8 ua(uAhead, src.clip.left), va(vAhead, src.clip.top);
+    if (ahead) {
+        // The run's first texels, which the lanes ahead never reach.
+        LaneStep8 us = ul, vs = vl;
+        for (int i = 0; i < kSampleAhead; i += 8, us.Next(), vs.Next()) {
+            const __m256i at =
+                _mm256_madd_epi16(_mm256_or_si256(us.Whole(), _mm256_slli_epi32(vs.Whole(), 16)), rowStep);
+            alignas(32) int32_t soon[8];
+            _mm256_store_si256(reinterpret_cast<__m256i*>(soon), at);
+            for (int k = 0; k < 8; ++k) {
+                _mm_prefetch(reinterpret_cast<const char*>(base + soon[k]), _MM_HINT_T0);
+            }
+        }
+    }
     for (int i = 0; i < n; i += 8, out += 32, ul.Next(), vl.Next()) {
         if (ahead && i + kSampleAhead + 8 <= n) {
             const __m256i next =
