@@ -219,9 +219,10 @@ private:
 
 TEST(QuadKernels, GatheredSamplesAreTheSameByEverySampler)
 {
-    // Nearest and bilinear, into a buffer or straight into the target, at every SIMD level, against
-    // the plain sampler into a buffer: spans long and short (the eight-pixel steps and their tails),
-    // source clips whose last column and row clamp the bilinear neighbours.
+    // Nearest and bilinear, into a buffer or straight into the target, at every SIMD level (with
+    // and without the sixteen-pixel bilinear sampler), against the plain sampler into a buffer:
+    // spans long and short (the eight- and sixteen-pixel steps and their tails), source clips whose
+    // last column and row clamp the bilinear neighbours.
     std::mt19937 rng(11);
     for (int rep = 0; rep < 600; ++rep) {
         const Picture src = RandomPicture(rng, 1 + int(rng() % 40), 1 + int(rng() % 40), 4);
@@ -248,13 +249,20 @@ TEST(QuadKernels, GatheredSamplesAreTheSameByEverySampler)
         MapQuadGatherRows32(Target(expect, c), from, dq.data(), sq.data(), flag, bilinear, false, plain);
         for (SimdLevel level : kAllSimdLevels) {
             ScopedSimdLevel scoped(level);
-            for (bool direct : {false, true}) {
-                Picture got = dst;
-                CopySink sink(direct);
-                MapQuadGatherRows32(Target(got, c), from, dq.data(), sq.data(), flag, bilinear, true, sink);
-                ASSERT_EQ(got.mem, expect.mem) << rep << ", level " << int(level) << ", direct " << direct;
-                ASSERT_EQ(sink.covers, plain.covers) << rep;
+            for (bool wide : {false, true}) {
+                AllowQuadSampler512(wide);
+                for (bool direct : {false, true}) {
+                    Picture got = dst;
+                    CopySink sink(direct);
+                    MapQuadGatherRows32(Target(got, c), from, dq.data(), sq.data(), flag, bilinear, true, sink);
+                    AllowQuadSampler512(true);
+                    ASSERT_EQ(got.mem, expect.mem)
+                        << rep << ", level " << int(level) << ", direct " << direct << ", 512-bit " << wide;
+                    ASSERT_EQ(sink.covers, plain.covers) << rep;
+                    AllowQuadSampler512(wide);
+                }
             }
+            AllowQuadSampler512(true);
         }
     }
 }
@@ -287,10 +295,14 @@ TEST(QuadKernels, LongRunsSampleTheSameByEverySampler)
         MapQuadGatherRows32(Target(expect, c), from, dq.data(), sq.data(), 0, bilinear, false, plain);
         for (SimdLevel level : kAllSimdLevels) {
             ScopedSimdLevel scoped(level);
-            Picture got = dst;
-            CopySink sink(true);
-            MapQuadGatherRows32(Target(got, c), from, dq.data(), sq.data(), 0, bilinear, true, sink);
-            ASSERT_EQ(got.mem, expect.mem) << rep << ", level " << int(level);
+            for (bool wide : {false, true}) {
+                Picture got = dst;
+                CopySink sink(true);
+                AllowQuadSampler512(wide);
+                MapQuadGatherRows32(Target(got, c), from, dq.data(), sq.data(), 0, bilinear, true, sink);
+                AllowQuadSampler512(true);
+                ASSERT_EQ(got.mem, expect.mem) << rep << ", level " << int(level) << ", 512-bit " << wide;
+            }
         }
     }
 }
