@@ -14,6 +14,7 @@
 #include "winapi/simd_level.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 #include <vector>
@@ -678,8 +679,11 @@ PIXEL_SIMD_AVX2 inline void PairsOf8(const int* base, const int32_t* at, __m256i
         _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(3, 1, 3, 1)));
 }
 
-// How far ahead along a run the AVX2 sampler asks for texels, in pixels.
+// How far ahead along a run the AVX2 sampler asks for texels, in pixels, and the least source
+// (rows times pitch) it does so for: an 800 x 600 source stays cached, and asking ahead only cost
+// it time.
 constexpr int kSampleAhead = 128;
+constexpr int64_t kSampleAheadFrom = int64_t(4) << 20;
 
 // SampleRun eight pixels a step (the lanes must fit, LanesFit); the last step stores only the
 // pixels of the run, and its lanes past the run read the clip's first texel.
@@ -700,7 +704,8 @@ PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, cons
     // since a turned run crosses source rows too often for the hardware to see a stream (asking
     // for two lanes of eight gained half as much). Bilinear runs gained nothing: their texels are
     // mostly cached by the rows before.
-    const bool ahead = !Smooth && n >= kSampleAhead + 8;
+    const int64_t sourceBytes = (int64_t(src.clip.bottom) - src.clip.top) * std::abs(int64_t(src.pitch));
+    const bool ahead = !Smooth && n >= kSampleAhead + 8 && sourceBytes >= kSampleAheadFrom;
     Stepper uAhead = u, vAhead = v;
     if (ahead) {
         uAhead.Skip(kSampleAhead);

@@ -269,12 +269,12 @@ TEST(QuadKernels, GatheredSamplesAreTheSameByEverySampler)
 
 TEST(QuadKernels, LongRunsSampleTheSameByEverySampler)
 {
-    // Runs of hundreds of pixels across a larger source (the samplers ask for texels ahead along
-    // long runs): turned, tilted and squeezed quads, nearest and bilinear, straight into the target,
-    // at every SIMD level against the plain sampler.
+    // Runs of hundreds of pixels across a source of megabytes (the samplers ask for texels ahead
+    // along long runs there): turned, tilted and squeezed quads, nearest and bilinear, straight into
+    // the target, at every SIMD level against the plain sampler.
     std::mt19937 rng(23);
-    const Picture src = RandomPicture(rng, 700, 300, 4);
-    const QuadSource from{src.First(), src.pitch, RECT{3, 2, 690, 297}};
+    const Picture src = RandomPicture(rng, 1100, 1000, 4);
+    const QuadSource from{src.First(), src.pitch, RECT{3, 2, 690, 997}};
     for (int rep = 0; rep < 40; ++rep) {
         const Picture dst = RandomPicture(rng, 640, 24, 4);
         const RECT c{0, 0, dst.width, dst.height};
@@ -284,8 +284,9 @@ TEST(QuadKernels, LongRunsSampleTheSameByEverySampler)
         if (rep % 4 == 3) {
             std::swap(dq[0].y, dq[1].y); // a trapezoid
         }
-        Quad sq = {POINT{LONG(rng() % 60), LONG(rng() % 280)}, POINT{LONG(400 + rng() % 290), LONG(rng() % 280)},
-                   POINT{LONG(rng() % 60), LONG(rng() % 280)}, POINT{LONG(400 + rng() % 290), LONG(rng() % 280)}};
+        const auto left = [&] { return POINT{LONG(rng() % 60), LONG(rng() % 980)}; };
+        const auto right = [&] { return POINT{LONG(400 + rng() % 290), LONG(rng() % 980)}; };
+        Quad sq = {left(), right(), left(), right()};
         if (rep % 2 == 0) {
             std::swap(sq[0], sq[1]); // runs walking the source backwards
         }
