@@ -682,7 +682,7 @@ PIXEL_SIMD_AVX2 inline void PairsOf8(const int* base, const int32_t* at, __m256i
 // How far ahead along a run the AVX2 sampler asks for texels, in pixels, and the least source
 // (rows times pitch) it does so for: an 800 x 600 source stays cached, and asking ahead only cost
 // it time.
-constexpr int kSampleAhead = 128;
+constexpr int kSampleAhead = 192;
 constexpr int64_t kSampleAheadFrom = int64_t(4) << 20;
 
 // SampleRun eight pixels a step (the lanes must fit, LanesFit); the last step stores only the
