@@ -706,13 +706,14 @@ PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, cons
     // mostly cached by the rows before.
     const int64_t sourceBytes = (int64_t(src.clip.bottom) - src.clip.top) * std::abs(int64_t(src.pitch));
     const bool ahead = !Smooth && n >= kSampleAhead + 8 && sourceBytes >= kSampleAheadFrom;
-    Stepper uAhead = u, vAhead = v;
+    // Set up only where used (a run's set-up showed in 800 x 600 frames).
+    LaneStep8 ua = ul, va = vl;
     if (ahead) {
+        Stepper uAhead = u, vAhead = v;
         uAhead.Skip(kSampleAhead);
         vAhead.Skip(kSampleAhead);
-    }
-    LaneStep8 ua(uAhead, src.clip.left), va(vAhead, src.clip.top);
-    if (ahead) {
+        ua = LaneStep8(uAhead, src.clip.left);
+        va = LaneStep8(vAhead, src.clip.top);
         // The run's first texels, which the lanes ahead never reach.
         LaneStep8 us = ul, vs = vl;
         for (int i = 0; i < kSampleAhead; i += 8, us.Next(), vs.Next()) {
