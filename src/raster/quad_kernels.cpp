@@ -783,6 +783,7 @@ PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, cons
 
 #define QUAD_SIMD_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
 
+// Off only while a test runs the eight-pixel bilinear sampler beside it (AllowQuadSampler512).
 bool g_sampler512 = true;
 
 // Sixteen consecutive pixels' coordinate in 512-bit lanes, stepped sixteen pixels at a time (as
