@@ -219,9 +219,10 @@ private:
 
 TEST(QuadKernels, GatheredSamplesAreTheSameByEverySampler)
 {
-    // Nearest and bilinear, into a buffer or straight into the target, at every SIMD level, against
-    // the plain sampler into a buffer: spans long and short (the eight-pixel steps and their tails),
-    // source clips whose last column and row clamp the bilinear neighbours.
+    // Nearest and bilinear, into a buffer or straight into the target, at every SIMD level (with
+    // and without the sixteen-pixel bilinear sampler), against the plain sampler into a buffer:
+    // spans long and short (the eight- and sixteen-pixel steps and their tails), source clips whose
+    // last column and row clamp the bilinear neighbours.
     std::mt19937 rng(11);
     for (int rep = 0; rep < 600; ++rep) {
         const Picture src = RandomPicture(rng, 1 + int(rng() % 40), 1 + int(rng() % 40), 4);
@@ -248,12 +249,60 @@ TEST(QuadKernels, GatheredSamplesAreTheSameByEverySampler)
         MapQuadGatherRows32(Target(expect, c), from, dq.data(), sq.data(), flag, bilinear, false, plain);
         for (SimdLevel level : kAllSimdLevels) {
             ScopedSimdLevel scoped(level);
-            for (bool direct : {false, true}) {
+            for (bool wide : {false, true}) {
+                AllowQuadSampler512(wide);
+                for (bool direct : {false, true}) {
+                    Picture got = dst;
+                    CopySink sink(direct);
+                    MapQuadGatherRows32(Target(got, c), from, dq.data(), sq.data(), flag, bilinear, true, sink);
+                    AllowQuadSampler512(true);
+                    ASSERT_EQ(got.mem, expect.mem)
+                        << rep << ", level " << int(level) << ", direct " << direct << ", 512-bit " << wide;
+                    ASSERT_EQ(sink.covers, plain.covers) << rep;
+                    AllowQuadSampler512(wide);
+                }
+            }
+            AllowQuadSampler512(true);
+        }
+    }
+}
+
+TEST(QuadKernels, LongRunsSampleTheSameByEverySampler)
+{
+    // Runs of hundreds of pixels across a source of megabytes (the samplers ask for texels ahead
+    // along long runs there): turned, tilted and squeezed quads, nearest and bilinear, straight into
+    // the target, at every SIMD level against the plain sampler.
+    std::mt19937 rng(23);
+    const Picture src = RandomPicture(rng, 1100, 1000, 4);
+    const QuadSource from{src.First(), src.pitch, RECT{3, 2, 690, 997}};
+    for (int rep = 0; rep < 40; ++rep) {
+        const Picture dst = RandomPicture(rng, 640, 24, 4);
+        const RECT c{0, 0, dst.width, dst.height};
+        const LONG x0 = LONG(rng() % 40), y0 = LONG(rng() % 12), tilt = LONG(int(rng() % 61) - 30);
+        Quad dq = {POINT{x0, y0 - tilt}, POINT{x0 + 600, y0 + tilt}, POINT{x0, y0 + 30 - tilt},
+                   POINT{x0 + 600, y0 + 30 + tilt}};
+        if (rep % 4 == 3) {
+            std::swap(dq[0].y, dq[1].y); // a trapezoid
+        }
+        const auto left = [&] { return POINT{LONG(rng() % 60), LONG(rng() % 980)}; };
+        const auto right = [&] { return POINT{LONG(400 + rng() % 290), LONG(rng() % 980)}; };
+        Quad sq = {left(), right(), left(), right()};
+        if (rep % 2 == 0) {
+            std::swap(sq[0], sq[1]); // runs walking the source backwards
+        }
+        const bool bilinear = rep % 3 == 0;
+        Picture expect = dst;
+        CopySink plain(false);
+        MapQuadGatherRows32(Target(expect, c), from, dq.data(), sq.data(), 0, bilinear, false, plain);
+        for (SimdLevel level : kAllSimdLevels) {
+            ScopedSimdLevel scoped(level);
+            for (bool wide : {false, true}) {
                 Picture got = dst;
-                CopySink sink(direct);
-                MapQuadGatherRows32(Target(got, c), from, dq.data(), sq.data(), flag, bilinear, true, sink);
-                ASSERT_EQ(got.mem, expect.mem) << rep << ", level " << int(level) << ", direct " << direct;
-                ASSERT_EQ(sink.covers, plain.covers) << rep;
+                CopySink sink(true);
+                AllowQuadSampler512(wide);
+                MapQuadGatherRows32(Target(got, c), from, dq.data(), sq.data(), 0, bilinear, true, sink);
+                AllowQuadSampler512(true);
+                ASSERT_EQ(got.mem, expect.mem) << rep << ", level " << int(level) << ", 512-bit " << wide;
             }
         }
     }
