@@ -705,6 +705,70 @@ __attribute__((target("avx2"))) uint64_t SampleBilinearRowAvx2(const BYTE* pixel
     return unsureBits;
 }
 
+void CopyRowPlain(const BYTE* src, BYTE* dst, size_t bytes)
+{
+    std::memcpy(dst, src, bytes);
+}
+
+__attribute__((target("avx2"))) void CopyRowAvx2(const BYTE* src, BYTE* dst, size_t bytes)
+{
+    if (bytes < 32) {
+        std::memcpy(dst, src, bytes);
+        return;
+    }
+    size_t i = 0;
+    for (; i + 128 <= bytes; i += 128) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 32));
+        const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 64));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 96));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i), a);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 32), b);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 64), c);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i + 96), d);
+    }
+    for (; i + 32 <= bytes; i += 32)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
+    // The last 32 bytes again, ending at the row's end (the row is at least that long).
+    if (i < bytes)
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + bytes - 32),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + bytes - 32)));
+}
+
+__attribute__((target("avx2,avx512f"))) void CopyRowAvx512(const BYTE* src, BYTE* dst, size_t bytes)
+{
+    if (bytes < 64) {
+        CopyRowAvx2(src, dst, bytes);
+        return;
+    }
+    size_t i = 0;
+    for (; i + 256 <= bytes; i += 256) {
+        const __m512i a = _mm512_loadu_si512(src + i);
+        const __m512i b = _mm512_loadu_si512(src + i + 64);
+        const __m512i c = _mm512_loadu_si512(src + i + 128);
+        const __m512i d = _mm512_loadu_si512(src + i + 192);
+        _mm512_storeu_si512(dst + i, a);
+        _mm512_storeu_si512(dst + i + 64, b);
+        _mm512_storeu_si512(dst + i + 128, c);
+        _mm512_storeu_si512(dst + i + 192, d);
+    }
+    for (; i + 64 <= bytes; i += 64)
+        _mm512_storeu_si512(dst + i, _mm512_loadu_si512(src + i));
+    if (i < bytes)
+        _mm512_storeu_si512(dst + bytes - 64, _mm512_loadu_si512(src + bytes - 64));
+}
+
+void CopyRow(const BYTE* src, BYTE* dst, size_t bytes)
+{
+    if (UseAvx512Bw())
+        CopyRowAvx512(src, dst, bytes);
+    else if (HasAvx2())
+        CopyRowAvx2(src, dst, bytes);
+    else
+        CopyRowPlain(src, dst, bytes);
+}
+
 void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count)
 {
     if (HasAvx2())

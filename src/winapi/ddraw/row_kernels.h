@@ -72,6 +72,15 @@ void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count);
 uint64_t SampleBilinearRowAvx2(const BYTE* pixels, LONG pitch, LONG width, LONG height, bool opaque, double a0,
                                double b0, double da, double db, LONG first, LONG count, double edge, uint32_t* out);
 
+// A row's bytes copied (rows of x888 into a window's store). The library copy starts a string
+// instruction for rows of a few kilobytes, which on some processors costs more than the row; the
+// AVX2 twin moves 128 bytes a step with plain loads and stores, the AVX-512 one 256 (where
+// UseAvx512Bw says so). The rows must not overlap.
+void CopyRowPlain(const BYTE* src, BYTE* dst, size_t bytes);
+void CopyRowAvx2(const BYTE* src, BYTE* dst, size_t bytes);
+void CopyRowAvx512(const BYTE* src, BYTE* dst, size_t bytes);
+void CopyRow(const BYTE* src, BYTE* dst, size_t bytes);
+
 // Point-sampled row: out pixel i is source pixel xs[i] (4- and 2-byte pixels).
 void Pick32Plain(const BYTE* src, const int32_t* xs, BYTE* out, LONG count);
 void Pick32Sse2(const BYTE* src, const int32_t* xs, BYTE* out, LONG count);
