@@ -336,15 +336,8 @@ __attribute__((always_inline)) inline bool CTgsFrame::ParseOperand(uint32_t kind
         return std::memchr(s, 0, n) != nullptr;
     }
     case kVariable: {
-        uint32_t variable, element, address;
-        if (!in.U32(&variable) || !in.U32(&element))
-            return false;
-        const std::vector<SobVarRecord>& records = m_host.VariableRecords();
-        if (variable >= records.size() || element >= records[variable].size / 4 ||
-            !m_host.VariableValueAddress(kSobLiveCopy, variable, &address))
-            return false;
-        op->value = address + 4 * element;
-        return true;
+        uint32_t variable, element;
+        return in.U32(&variable) && in.U32(&element) && m_host.LiveElementAddress(variable, element, &op->value);
     }
     case kExpression: {
         uint32_t n, tableLength;
