@@ -153,7 +153,7 @@ public:
     // VariableValueAddress(kSobLiveCopy, index) answers, plus 4 * element, and false also for an
     // element past the record's size. Inline: the text decoder asks it for every variable
     // argument of every record.
-    bool LiveElementAddress(size_t index, uint32_t element, uint32_t* address) const
+    __attribute__((always_inline)) bool LiveElementAddress(size_t index, uint32_t element, uint32_t* address) const
     {
         const std::vector<SobVarRecord>& records = m_copies[kSobLiveCopy].records;
         if (index >= records.size() || element >= records[index].size / 4)

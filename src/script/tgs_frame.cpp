@@ -331,8 +331,12 @@ __attribute__((always_inline)) inline bool CTgsFrame::ParseOperand(uint32_t kind
         }
         op->value = addressOf(s);
         // Most are a few bytes: a call would cost more than the look.
-        if (n <= 16)
-            return std::find(s, s + n, 0) != s + n;
+        if (n <= 16) {
+            for (uint32_t k = 0; k < n; ++k)
+                if (s[k] == 0)
+                    return true;
+            return false;
+        }
         return std::memchr(s, 0, n) != nullptr;
     }
     case kVariable: {
