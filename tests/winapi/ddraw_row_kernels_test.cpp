@@ -170,6 +170,16 @@ TEST(DDrawRowKernels, BlendsOverMatchThePlainRows)
             dd::BlendOver8888Plain(src.data(), plain.data(), width);
             dd::BlendOver8888Sse2(src.data(), twin.data(), width);
             EXPECT_EQ(plain, twin);
+            if (MachineSimdLevel() >= SimdLevel::Avx2) {
+                twin = before;
+                dd::BlendOver8888Avx2(src.data(), twin.data(), width);
+                EXPECT_EQ(plain, twin) << "AVX2";
+            }
+            if (MachineHasAvx512Bw()) {
+                twin = before;
+                dd::BlendOver8888Avx512(src.data(), twin.data(), width);
+                EXPECT_EQ(plain, twin) << "AVX-512";
+            }
             for (size_t i = 0; i < src.size(); ++i) {
                 const uint32_t a = src[i] >> 24;
                 if (a == 0 || a == 255) {

@@ -60,6 +60,8 @@ void KeyedCopy32(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
 void BlendOver8888Plain(const uint32_t* src, uint32_t* dst, LONG count);
 void BlendOver8888Sse2(const uint32_t* src, uint32_t* dst, LONG count);
 void BlendOver8888Avx2(const uint32_t* src, uint32_t* dst, LONG count);
+// Thirty-two pixels a step where UseAvx512Bw says the 512-bit registers may run.
+void BlendOver8888Avx512(const uint32_t* src, uint32_t* dst, LONG count);
 void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count);
 
 // Bilinear samples of a turned or scaled row of a 4-byte texture (8888, or x888 read as opaque
