@@ -399,9 +399,9 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             rowsStraight = sure && ty == firstRow + (y - cy0);
         }
         if (rowsStraight) {
-            std::memcpy(target.pixels + static_cast<ptrdiff_t>(cy0) * target.pitch,
-                        texture.pixels + static_cast<ptrdiff_t>(firstRow) * texture.pitch,
-                        static_cast<size_t>(target.pitch) * static_cast<size_t>(cy1 - cy0));
+            CopyRow(texture.pixels + static_cast<ptrdiff_t>(firstRow) * texture.pitch,
+                    target.pixels + static_cast<ptrdiff_t>(cy0) * target.pitch,
+                    static_cast<size_t>(target.pitch) * static_cast<size_t>(cy1 - cy0));
             return true;
         }
     }
@@ -491,7 +491,7 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             BYTE* dst = dstRow + run.begin * to.bytes;
             if (rowSure && same && allSure) {
                 if (straight)
-                    std::memcpy(dst, srcRow + m_xa[at] * from.bytes, static_cast<size_t>(n * to.bytes));
+                    CopyRow(srcRow + m_xa[at] * from.bytes, dst, static_cast<size_t>(n * to.bytes));
                 else if (to.bytes == 4)
                     Pick32Sse2(srcRow, m_xa.data() + at, dst, n);
                 else if (to.bytes == 2)
