@@ -772,13 +772,16 @@ void CopyRowPlain(const BYTE* src, BYTE* dst, size_t bytes)
     std::memcpy(dst, src, bytes);
 }
 
+// The first bytes go unaligned, then the destination steps from its next vector boundary, so that
+// no store of the loop splits across two cache lines; the last vector ends at the row's end.
 __attribute__((target("avx2"))) void CopyRowAvx2(const BYTE* src, BYTE* dst, size_t bytes)
 {
     if (bytes < 32) {
         std::memcpy(dst, src, bytes);
         return;
     }
-    size_t i = 0;
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src)));
+    size_t i = 32 - (reinterpret_cast<uintptr_t>(dst) & 31);
     for (; i + 128 <= bytes; i += 128) {
         const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i));
         const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i + 32));
@@ -792,7 +795,6 @@ __attribute__((target("avx2"))) void CopyRowAvx2(const BYTE* src, BYTE* dst, siz
     for (; i + 32 <= bytes; i += 32)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + i),
                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + i)));
-    // The last 32 bytes again, ending at the row's end (the row is at least that long).
     if (i < bytes)
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + bytes - 32),
                             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + bytes - 32)));
@@ -804,7 +806,8 @@ DDRAW_AVX512 void CopyRowAvx512(const BYTE* src, BYTE* dst, size_t bytes)
         CopyRowAvx2(src, dst, bytes);
         return;
     }
-    size_t i = 0;
+    _mm512_storeu_si512(dst, _mm512_loadu_si512(src));
+    size_t i = 64 - (reinterpret_cast<uintptr_t>(dst) & 63);
     for (; i + 256 <= bytes; i += 256) {
         const __m512i a = _mm512_loadu_si512(src + i);
         const __m512i b = _mm512_loadu_si512(src + i + 64);
