@@ -154,7 +154,7 @@ TEST(DDrawRowKernels, BlendsOverMatchThePlainRows)
     // Source alpha wholly clear, wholly opaque, random, and runs of each in one row; destinations
     // with their unused byte set (it comes out 0 even where nothing is blended in).
     std::mt19937 random(14);
-    for (LONG width = 1; width <= 2 * kMaxWidth; ++width) {
+    for (LONG width = 1; width <= 4 * kMaxWidth; ++width) {
         for (int kind = 0; kind < 4; ++kind) {
             SCOPED_TRACE(testing::Message() << "width " << width << " kind " << kind);
             std::vector<uint32_t> src(static_cast<size_t>(width)), before(src.size());
@@ -179,6 +179,14 @@ TEST(DDrawRowKernels, BlendsOverMatchThePlainRows)
                 twin = before;
                 dd::BlendOver8888Avx512(src.data(), twin.data(), width);
                 EXPECT_EQ(plain, twin) << "AVX-512";
+                // Destinations at each pixel of a cache line.
+                for (size_t shift = 1; shift < 16; ++shift) {
+                    std::vector<uint32_t> placed(shift + before.size());
+                    std::copy(before.begin(), before.end(), placed.begin() + static_cast<std::ptrdiff_t>(shift));
+                    dd::BlendOver8888Avx512(src.data(), placed.data() + shift, width);
+                    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), placed.begin() + static_cast<std::ptrdiff_t>(shift)))
+                        << "AVX-512 shifted by " << shift;
+                }
             }
             for (size_t i = 0; i < src.size(); ++i) {
                 const uint32_t a = src[i] >> 24;
