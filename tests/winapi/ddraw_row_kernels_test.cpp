@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -234,6 +235,64 @@ TEST(DDrawRowKernels, RowCopiesMatchTheLibraryCopy)
                 twin = before;
                 dd::CopyRow(src.data() + 3, twin.data() + offset, bytes);
                 EXPECT_EQ(expected, twin) << "level " << static_cast<int>(ActiveSimdLevel());
+            }
+        }
+    }
+}
+
+TEST(DDrawRowKernels, PointTexelsMatchThePlainOnes)
+{
+    // Quads' axes as the texture path meets them (corners half a pixel off, whole-texture spans)
+    // and random ones: scaled, flipped, reaching past both ends of the texture (clamped), and
+    // positions exactly on or within the slack of a texel's edge.
+    struct Axis {
+        double origin, edge, step, slack;
+        LONG size, first;
+    };
+    std::vector<Axis> axes = {
+        {0, -0.5, 1.0 / 640, 0x1p-44 * 641, 640, 0},
+        {0, 0, 1.0 / 256, 0x1p-44 * 257, 256, 0},
+        {0, 0, 1.0 / 256, 0.25, 256, 0},
+        {1, 10, -1.0 / 100, 0x1p-44 * 101, 100, 5},
+        {0.5, 3, 0.0, 0x1p-44, 64, -3},
+    };
+    std::mt19937 random(16);
+    std::uniform_real_distribution<double> unit(-1.5, 1.5);
+    for (int i = 0; i < 200; ++i) {
+        const LONG size = 1 + static_cast<LONG>(random() % 300);
+        const double slack = i % 4 == 0 ? 0.0 : i % 4 == 1 ? 0x1p-44 * (size + 1) : std::fabs(unit(random)) / 4;
+        axes.push_back({unit(random), std::round(unit(random) * 40) / (i % 2 ? 2 : 256), unit(random) / (1 + random() % 200),
+                        slack, size, static_cast<LONG>(random() % 200) - 100});
+    }
+    for (size_t a = 0; a < axes.size(); ++a) {
+        const Axis& axis = axes[a];
+        for (LONG count : {1, 3, 4, 7, 37}) {
+            SCOPED_TRACE(testing::Message() << "axis " << a << " count " << count);
+            std::vector<int32_t> plain(static_cast<size_t>(count)), twin(plain.size());
+            std::vector<uint8_t> plainSure(plain.size()), twinSure(plain.size());
+            dd::PointTexelsPlain(axis.origin, axis.edge, axis.step, axis.slack, axis.size, axis.first, count,
+                                 plain.data(), plainSure.data());
+            for (LONG k = 0; k < count; ++k) {
+                bool sure;
+                const LONG texel = dd::PointTexel((axis.origin + (axis.first + k - axis.edge) * axis.step) * axis.size,
+                                                  axis.slack, axis.size, &sure);
+                ASSERT_EQ(plain[static_cast<size_t>(k)], texel) << k;
+                ASSERT_EQ(plainSure[static_cast<size_t>(k)], sure ? 1 : 0) << k;
+                ASSERT_TRUE(texel >= 0 && texel < axis.size) << k;
+            }
+            if (MachineSimdLevel() >= SimdLevel::Avx2) {
+                dd::PointTexelsAvx2(axis.origin, axis.edge, axis.step, axis.slack, axis.size, axis.first, count,
+                                    twin.data(), twinSure.data());
+                EXPECT_EQ(plain, twin) << "AVX2";
+                EXPECT_EQ(plainSure, twinSure) << "AVX2";
+            }
+            for (SimdLevel level : kAllSimdLevels) {
+                const ScopedSimdLevel forced(level);
+                std::fill(twin.begin(), twin.end(), -1);
+                dd::PointTexels(axis.origin, axis.edge, axis.step, axis.slack, axis.size, axis.first, count,
+                                twin.data(), twinSure.data());
+                EXPECT_EQ(plain, twin) << "level " << static_cast<int>(ActiveSimdLevel());
+                EXPECT_EQ(plainSure, twinSure) << "level " << static_cast<int>(ActiveSimdLevel());
             }
         }
     }
