@@ -1,4 +1,4 @@
-// The blit rows: plain kernels, their SSE2 twins and the AVX2 ones chosen at run time.
+// The blit rows: plain kernels, their SSE2 twins and the AVX2 (and a few AVX-512) ones chosen at run time.
 #include "winapi/ddraw/row_kernels.h"
 
 #include "winapi/ddraw/triangle.h"
