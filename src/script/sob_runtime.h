@@ -149,6 +149,22 @@ public:
     // The script address of record index's value in a copy (kind 1: where its pointer cell
     // points) → false for a missing copy or record, or a value outside script memory.
     bool VariableValueAddress(SobVarCopy copy, size_t index, uint32_t* address) const;
+    // The script address of 4-byte element `element` of live record index: what
+    // VariableValueAddress(kSobLiveCopy, index) answers, plus 4 * element, and false also for an
+    // element past the record's size. Inline: the text decoder asks it for every variable
+    // argument of every record.
+    __attribute__((always_inline)) bool LiveElementAddress(size_t index, uint32_t element, uint32_t* address) const
+    {
+        const std::vector<SobVarRecord>& records = m_copies[kSobLiveCopy].records;
+        if (index >= records.size() || element >= records[index].size / 4)
+            return false;
+        const SobVarRecord& r = records[index];
+        uint32_t a = r.address;
+        if ((r.kind == 1 && !m_memory.Load32(r.address, &a)) || !m_memory.Contains(a, r.size))
+            return false;
+        *address = a + 4 * element;
+        return true;
+    }
     // The live records (link table 1 numbers them) and whether each copy exists.
     const std::vector<SobVarRecord>& VariableRecords() const { return m_copies[kLive].records; }
     bool HasInitialCopy() const { return m_copies[kInitial].present; }

@@ -331,20 +331,17 @@ __attribute__((always_inline)) inline bool CTgsFrame::ParseOperand(uint32_t kind
         }
         op->value = addressOf(s);
         // Most are a few bytes: a call would cost more than the look.
-        if (n <= 16)
-            return std::find(s, s + n, 0) != s + n;
+        if (n <= 16) {
+            for (uint32_t k = 0; k < n; ++k)
+                if (s[k] == 0)
+                    return true;
+            return false;
+        }
         return std::memchr(s, 0, n) != nullptr;
     }
     case kVariable: {
-        uint32_t variable, element, address;
-        if (!in.U32(&variable) || !in.U32(&element))
-            return false;
-        const std::vector<SobVarRecord>& records = m_host.VariableRecords();
-        if (variable >= records.size() || element >= records[variable].size / 4 ||
-            !m_host.VariableValueAddress(kSobLiveCopy, variable, &address))
-            return false;
-        op->value = address + 4 * element;
-        return true;
+        uint32_t variable, element;
+        return in.U32(&variable) && in.U32(&element) && m_host.LiveElementAddress(variable, element, &op->value);
     }
     case kExpression: {
         uint32_t n, tableLength;

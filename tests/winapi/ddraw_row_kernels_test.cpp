@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -154,7 +155,7 @@ TEST(DDrawRowKernels, BlendsOverMatchThePlainRows)
     // Source alpha wholly clear, wholly opaque, random, and runs of each in one row; destinations
     // with their unused byte set (it comes out 0 even where nothing is blended in).
     std::mt19937 random(14);
-    for (LONG width = 1; width <= 2 * kMaxWidth; ++width) {
+    for (LONG width = 1; width <= 4 * kMaxWidth; ++width) {
         for (int kind = 0; kind < 4; ++kind) {
             SCOPED_TRACE(testing::Message() << "width " << width << " kind " << kind);
             std::vector<uint32_t> src(static_cast<size_t>(width)), before(src.size());
@@ -170,6 +171,24 @@ TEST(DDrawRowKernels, BlendsOverMatchThePlainRows)
             dd::BlendOver8888Plain(src.data(), plain.data(), width);
             dd::BlendOver8888Sse2(src.data(), twin.data(), width);
             EXPECT_EQ(plain, twin);
+            if (MachineSimdLevel() >= SimdLevel::Avx2) {
+                twin = before;
+                dd::BlendOver8888Avx2(src.data(), twin.data(), width);
+                EXPECT_EQ(plain, twin) << "AVX2";
+            }
+            if (MachineHasAvx512Bw()) {
+                twin = before;
+                dd::BlendOver8888Avx512(src.data(), twin.data(), width);
+                EXPECT_EQ(plain, twin) << "AVX-512";
+                // Destinations at each pixel of a cache line.
+                for (size_t shift = 1; shift < 16; ++shift) {
+                    std::vector<uint32_t> placed(shift + before.size());
+                    std::copy(before.begin(), before.end(), placed.begin() + static_cast<std::ptrdiff_t>(shift));
+                    dd::BlendOver8888Avx512(src.data(), placed.data() + shift, width);
+                    EXPECT_TRUE(std::equal(plain.begin(), plain.end(), placed.begin() + static_cast<std::ptrdiff_t>(shift)))
+                        << "AVX-512 shifted by " << shift;
+                }
+            }
             for (size_t i = 0; i < src.size(); ++i) {
                 const uint32_t a = src[i] >> 24;
                 if (a == 0 || a == 255) {
@@ -181,6 +200,99 @@ TEST(DDrawRowKernels, BlendsOverMatchThePlainRows)
                 twin = before;
                 dd::BlendOver8888(src.data(), twin.data(), width);
                 EXPECT_EQ(plain, twin) << "level " << static_cast<int>(ActiveSimdLevel());
+            }
+        }
+    }
+}
+
+TEST(DDrawRowKernels, RowCopiesMatchTheLibraryCopy)
+{
+    // Every length up to a few of the widest steps, at odd offsets of both rows; the bytes around
+    // the destination row stay as they were.
+    std::mt19937 random(15);
+    for (size_t bytes = 0; bytes <= 600; ++bytes) {
+        for (size_t offset : {0, 1, 7}) {
+            SCOPED_TRACE(testing::Message() << "bytes " << bytes << " offset " << offset);
+            const std::vector<BYTE> src = RandomBytes(random, bytes + 16);
+            const std::vector<BYTE> before = RandomBytes(random, bytes + 16);
+            std::vector<BYTE> expected = before;
+            std::memcpy(expected.data() + offset, src.data() + 3, bytes);
+            std::vector<BYTE> twin = before;
+            dd::CopyRowPlain(src.data() + 3, twin.data() + offset, bytes);
+            EXPECT_EQ(expected, twin) << "plain";
+            if (MachineSimdLevel() >= SimdLevel::Avx2) {
+                twin = before;
+                dd::CopyRowAvx2(src.data() + 3, twin.data() + offset, bytes);
+                EXPECT_EQ(expected, twin) << "AVX2";
+            }
+            if (MachineHasAvx512Bw()) {
+                twin = before;
+                dd::CopyRowAvx512(src.data() + 3, twin.data() + offset, bytes);
+                EXPECT_EQ(expected, twin) << "AVX-512";
+            }
+            for (SimdLevel level : kAllSimdLevels) {
+                const ScopedSimdLevel forced(level);
+                twin = before;
+                dd::CopyRow(src.data() + 3, twin.data() + offset, bytes);
+                EXPECT_EQ(expected, twin) << "level " << static_cast<int>(ActiveSimdLevel());
+            }
+        }
+    }
+}
+
+TEST(DDrawRowKernels, PointTexelsMatchThePlainOnes)
+{
+    // Quads' axes as the texture path meets them (corners half a pixel off, whole-texture spans)
+    // and random ones: scaled, flipped, reaching past both ends of the texture (clamped), and
+    // positions exactly on or within the slack of a texel's edge.
+    struct Axis {
+        double origin, edge, step, slack;
+        LONG size, first;
+    };
+    std::vector<Axis> axes = {
+        {0, -0.5, 1.0 / 640, 0x1p-44 * 641, 640, 0},
+        {0, 0, 1.0 / 256, 0x1p-44 * 257, 256, 0},
+        {0, 0, 1.0 / 256, 0.25, 256, 0},
+        {1, 10, -1.0 / 100, 0x1p-44 * 101, 100, 5},
+        {0.5, 3, 0.0, 0x1p-44, 64, -3},
+    };
+    std::mt19937 random(16);
+    std::uniform_real_distribution<double> unit(-1.5, 1.5);
+    for (int i = 0; i < 200; ++i) {
+        const LONG size = 1 + static_cast<LONG>(random() % 300);
+        const double slack = i % 4 == 0 ? 0.0 : i % 4 == 1 ? 0x1p-44 * (size + 1) : std::fabs(unit(random)) / 4;
+        axes.push_back({unit(random), std::round(unit(random) * 40) / (i % 2 ? 2 : 256), unit(random) / (1 + random() % 200),
+                        slack, size, static_cast<LONG>(random() % 200) - 100});
+    }
+    for (size_t a = 0; a < axes.size(); ++a) {
+        const Axis& axis = axes[a];
+        for (LONG count : {1, 3, 4, 7, 37}) {
+            SCOPED_TRACE(testing::Message() << "axis " << a << " count " << count);
+            std::vector<int32_t> plain(static_cast<size_t>(count)), twin(plain.size());
+            std::vector<uint8_t> plainSure(plain.size()), twinSure(plain.size());
+            dd::PointTexelsPlain(axis.origin, axis.edge, axis.step, axis.slack, axis.size, axis.first, count,
+                                 plain.data(), plainSure.data());
+            for (LONG k = 0; k < count; ++k) {
+                bool sure;
+                const LONG texel = dd::PointTexel((axis.origin + (axis.first + k - axis.edge) * axis.step) * axis.size,
+                                                  axis.slack, axis.size, &sure);
+                ASSERT_EQ(plain[static_cast<size_t>(k)], texel) << k;
+                ASSERT_EQ(plainSure[static_cast<size_t>(k)], sure ? 1 : 0) << k;
+                ASSERT_TRUE(texel >= 0 && texel < axis.size) << k;
+            }
+            if (MachineSimdLevel() >= SimdLevel::Avx2) {
+                dd::PointTexelsAvx2(axis.origin, axis.edge, axis.step, axis.slack, axis.size, axis.first, count,
+                                    twin.data(), twinSure.data());
+                EXPECT_EQ(plain, twin) << "AVX2";
+                EXPECT_EQ(plainSure, twinSure) << "AVX2";
+            }
+            for (SimdLevel level : kAllSimdLevels) {
+                const ScopedSimdLevel forced(level);
+                std::fill(twin.begin(), twin.end(), -1);
+                dd::PointTexels(axis.origin, axis.edge, axis.step, axis.slack, axis.size, axis.first, count,
+                                twin.data(), twinSure.data());
+                EXPECT_EQ(plain, twin) << "level " << static_cast<int>(ActiveSimdLevel());
+                EXPECT_EQ(plainSure, twinSure) << "level " << static_cast<int>(ActiveSimdLevel());
             }
         }
     }

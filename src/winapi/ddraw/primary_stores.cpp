@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "winapi/ddraw/row_kernels.h"
 #include "winapi/gdi_memory_dc.h"
 #include "winapi/user_internal.h"
 
@@ -114,7 +115,7 @@ void ScatterToWindows(const PrimaryBlock& block, HWND clipWindow)
         const BYTE* p = block.pixels + (y - block.area.top) * block.pitch + (left - block.area.left) * block.bytes;
         if (block.bytes == 4) {
             // x888 rows go in as they are.
-            std::memcpy(store, p, static_cast<size_t>(right - left) * 4);
+            CopyRow(p, reinterpret_cast<BYTE*>(store), static_cast<size_t>(right - left) * 4);
             return;
         }
         for (LONG x = left; x < right; ++x, p += block.bytes)

@@ -208,27 +208,6 @@ bool ExactEdges(const double corners[4], const SurfaceMemory& target)
     return target.width <= 65536 && target.height <= 65536;
 }
 
-// floor(p) for |p| well below 2^63, without a library call.
-inline double Floor(double p)
-{
-    const auto t = static_cast<double>(static_cast<int64_t>(p));
-    return t > p ? t - 1 : t;
-}
-
-// Where the texel position p (texels, before clamping) may fall with the slack d: the clamped
-// texel, and whether both ends of the slack agree on it.
-inline LONG PointTexel(double p, double d, LONG size, bool* sure)
-{
-    const double top = size - 1.0, whole = Floor(p);
-    if (p - whole > d && p - whole < 1 - d) {
-        *sure = true;
-        return static_cast<LONG>(std::clamp(whole, 0.0, top));
-    }
-    const double low = std::clamp(Floor(p - d), 0.0, top), high = std::clamp(Floor(p + d), 0.0, top);
-    *sure = low == high;
-    return static_cast<LONG>(low);
-}
-
 // The bilinear position s (texels, before clamping) with the slack d: its texel and weight, and
 // whether both ends of the slack round to the same weight.
 inline WeightedTexel LinearTexel(double s, double d, LONG size, bool* sure)
@@ -318,10 +297,10 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
     m_unsureColumns.reserve(columns);
     const double stepU = (u1 - u0) / (right - left), stepV = (v1 - v0) / (bottom - top);
     bool allSure = true, straight = true;
-    for (LONG x = x0; x < x1; ++x) {
-        const size_t i = static_cast<size_t>(x - x0);
-        const double u = u0 + (x - left) * stepU;
-        if (linear) {
+    if (linear) {
+        for (LONG x = x0; x < x1; ++x) {
+            const size_t i = static_cast<size_t>(x - x0);
+            const double u = u0 + (x - left) * stepU;
             bool sure;
             const WeightedTexel across = LinearTexel(u * tw - 0.5, slackU, texture.width, &sure);
             m_xa[i] = across.texel;
@@ -329,15 +308,14 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             m_w[i] = across.weight;
             if (!sure)
                 m_unsureColumns.push_back(x);
-        } else {
-            bool sure;
-            m_xa[i] = PointTexel(u * tw, slackU, texture.width, &sure);
-            m_sure[i] = sure;
-            // Only the quad's own columns count: no triangle owns a pixel outside them.
-            if (x >= cx0 && x < cx1) {
-                allSure = allSure && sure;
-                straight = straight && m_xa[i] == m_xa[static_cast<size_t>(cx0 - x0)] + (x - cx0);
-            }
+        }
+    } else {
+        PointTexels(u0, left, stepU, slackU, texture.width, x0, m_columns, m_xa.data(), m_sure.data());
+        // Only the quad's own columns count: no triangle owns a pixel outside them.
+        for (LONG x = std::max(x0, cx0); x < std::min(x1, cx1); ++x) {
+            const size_t i = static_cast<size_t>(x - x0);
+            allSure = allSure && m_sure[i] != 0;
+            straight = straight && m_xa[i] == m_xa[static_cast<size_t>(cx0 - x0)] + (x - cx0);
         }
     }
     if (linear) {
@@ -364,13 +342,13 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
         if (!exact || !allSure || cx0 < x0 || cx1 > x1)
             return false;
         const LONG rowsFrom = std::max(y0, cy0), rowsTo = std::min(y1, cy1);
-        m_rowTexels.clear();
-        for (LONG y = rowsFrom; y < rowsTo; ++y) {
-            bool sure;
-            m_rowTexels.push_back(PointTexel((v0 + (y - top) * stepV) * th, slackV, texture.height, &sure));
-            if (!sure)
-                return false;
-        }
+        const auto rows = static_cast<size_t>(std::max<LONG>(rowsTo - rowsFrom, 0));
+        m_rowTexels.resize(rows);
+        m_rowSure.resize(rows);
+        PointTexels(v0, top, stepV, slackV, texture.height, rowsFrom, static_cast<LONG>(rows), m_rowTexels.data(),
+                    m_rowSure.data());
+        if (std::find(m_rowSure.begin(), m_rowSure.end(), 0) != m_rowSure.end())
+            return false;
         for (LONG y = rowsFrom; y < rowsTo && cx0 < cx1; ++y) {
             const LONG ty = m_rowTexels[static_cast<size_t>(y - rowsFrom)];
             const auto* srcRow = reinterpret_cast<const uint32_t*>(texture.pixels + static_cast<ptrdiff_t>(ty) * texture.pitch);
@@ -389,19 +367,18 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
                m_xa[static_cast<size_t>(cx0 - x0)] == 0 && (cx1 - cx0) * to.bytes == target.pitch &&
                target.pitch == texture.pitch) {
         // Whole rows of both, one after the other, when the rows also follow each other.
+        const auto rows = static_cast<size_t>(cy1 - cy0);
+        m_rowTexels.resize(rows);
+        m_rowSure.resize(rows);
+        PointTexels(v0, top, stepV, slackV, texture.height, cy0, cy1 - cy0, m_rowTexels.data(), m_rowSure.data());
+        const LONG firstRow = m_rowTexels[0];
         bool rowsStraight = true;
-        LONG firstRow = 0;
-        for (LONG y = cy0; y < cy1 && rowsStraight; ++y) {
-            bool sure;
-            const LONG ty = PointTexel((v0 + (y - top) * stepV) * th, slackV, texture.height, &sure);
-            if (y == cy0)
-                firstRow = ty;
-            rowsStraight = sure && ty == firstRow + (y - cy0);
-        }
+        for (size_t i = 0; i < rows && rowsStraight; ++i)
+            rowsStraight = m_rowSure[i] != 0 && m_rowTexels[i] == firstRow + static_cast<LONG>(i);
         if (rowsStraight) {
-            std::memcpy(target.pixels + static_cast<ptrdiff_t>(cy0) * target.pitch,
-                        texture.pixels + static_cast<ptrdiff_t>(firstRow) * texture.pitch,
-                        static_cast<size_t>(target.pitch) * static_cast<size_t>(cy1 - cy0));
+            CopyRow(texture.pixels + static_cast<ptrdiff_t>(firstRow) * texture.pitch,
+                    target.pixels + static_cast<ptrdiff_t>(cy0) * target.pitch,
+                    static_cast<size_t>(target.pitch) * static_cast<size_t>(cy1 - cy0));
             return true;
         }
     }
@@ -491,7 +468,7 @@ bool QuadRows::Draw(const TLVertex* q, const SurfaceMemory& target, const Surfac
             BYTE* dst = dstRow + run.begin * to.bytes;
             if (rowSure && same && allSure) {
                 if (straight)
-                    std::memcpy(dst, srcRow + m_xa[at] * from.bytes, static_cast<size_t>(n * to.bytes));
+                    CopyRow(srcRow + m_xa[at] * from.bytes, dst, static_cast<size_t>(n * to.bytes));
                 else if (to.bytes == 4)
                     Pick32Sse2(srcRow, m_xa.data() + at, dst, n);
                 else if (to.bytes == 2)

@@ -46,7 +46,8 @@ private:
     std::vector<int32_t> m_across[2];  // red, green, blue rows one after the other
     int32_t* m_slot[2][3]{};
     std::vector<uint32_t> m_out;
-    std::vector<LONG> m_rowTexels;  // blended point rows: the texture row of each
+    std::vector<int32_t> m_rowTexels;  // point rows: the texture row of each
+    std::vector<uint8_t> m_rowSure;    // and whether it is sure
 };
 
 } // namespace winapi::ddraw

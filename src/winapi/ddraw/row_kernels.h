@@ -4,6 +4,7 @@
 // winapi.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "winapi/base.h"
@@ -60,6 +61,8 @@ void KeyedCopy32(const BYTE* src, BYTE* dst, LONG count, DWORD low, DWORD high);
 void BlendOver8888Plain(const uint32_t* src, uint32_t* dst, LONG count);
 void BlendOver8888Sse2(const uint32_t* src, uint32_t* dst, LONG count);
 void BlendOver8888Avx2(const uint32_t* src, uint32_t* dst, LONG count);
+// Thirty-two pixels a step where UseAvx512Bw says the 512-bit registers may run.
+void BlendOver8888Avx512(const uint32_t* src, uint32_t* dst, LONG count);
 void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count);
 
 // Bilinear samples of a turned or scaled row of a 4-byte texture (8888, or x888 read as opaque
@@ -71,6 +74,47 @@ void BlendOver8888(const uint32_t* src, uint32_t* dst, LONG count);
 // count is at most 64; the texture's bytes must be addressable by 32-bit offsets.
 uint64_t SampleBilinearRowAvx2(const BYTE* pixels, LONG pitch, LONG width, LONG height, bool opaque, double a0,
                                double b0, double da, double db, LONG first, LONG count, double edge, uint32_t* out);
+
+// A row's bytes copied (rows of x888 into a window's store). The library copy starts a string
+// instruction for rows of a few kilobytes, which on some processors costs more than the row; the
+// AVX2 twin moves 128 bytes a step with plain loads and stores, the AVX-512 one 256 (where
+// UseAvx512Bw says so). The rows must not overlap.
+void CopyRowPlain(const BYTE* src, BYTE* dst, size_t bytes);
+void CopyRowAvx2(const BYTE* src, BYTE* dst, size_t bytes);
+void CopyRowAvx512(const BYTE* src, BYTE* dst, size_t bytes);
+void CopyRow(const BYTE* src, BYTE* dst, size_t bytes);
+
+// floor(p) for |p| well below 2^63, without a library call.
+inline double Floor(double p)
+{
+    const auto t = static_cast<double>(static_cast<int64_t>(p));
+    return t > p ? t - 1 : t;
+}
+
+// Where the texel position p (texels, before clamping) may fall with the slack d: the clamped
+// texel, and whether both ends of the slack agree on it.
+inline LONG PointTexel(double p, double d, LONG size, bool* sure)
+{
+    const double top = size - 1.0, whole = Floor(p);
+    if (p - whole > d && p - whole < 1 - d) {
+        *sure = true;
+        return static_cast<LONG>(std::clamp(whole, 0.0, top));
+    }
+    const double low = std::clamp(Floor(p - d), 0.0, top), high = std::clamp(Floor(p + d), 0.0, top);
+    *sure = low == high;
+    return static_cast<LONG>(low);
+}
+
+// The point texels of consecutive pixels along one axis of a textured quad (the quad's setup
+// takes one per column and one per row): pixel first + k, k < count, lies at the texel position
+// p = (origin + (first + k - edge) * step) * size, and gets texels[k] = PointTexel(p, slack, size)
+// and sure[k] its answer (1 or 0). Positions must stay well inside 32-bit integers.
+void PointTexelsPlain(double origin, double edge, double step, double slack, LONG size, LONG first, LONG count,
+                      int32_t* texels, uint8_t* sure);
+void PointTexelsAvx2(double origin, double edge, double step, double slack, LONG size, LONG first, LONG count,
+                     int32_t* texels, uint8_t* sure);
+void PointTexels(double origin, double edge, double step, double slack, LONG size, LONG first, LONG count,
+                 int32_t* texels, uint8_t* sure);
 
 // Point-sampled row: out pixel i is source pixel xs[i] (4- and 2-byte pixels).
 void Pick32Plain(const BYTE* src, const int32_t* xs, BYTE* out, LONG count);
