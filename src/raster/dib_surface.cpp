@@ -3,6 +3,7 @@
 #include "platform/rect_clip.h"
 #include "raster/pixel_lib_handoff.h"
 #include "raster/row_kernels.h"
+#include "winapi/pixel_memory.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,7 +21,7 @@ int64_t PitchFor(LONG width, int bitsPerPixel)
     return pitch > INT32_MAX ? -1 : pitch;
 }
 
-// Bytes of a heap block for pitch x height (+ 7 for the alignment); 0 when it is too large.
+// Bytes of a heap block for pitch x height; 0 when it is too large.
 size_t HeapBytesFor(int64_t pitch, LONG height)
 {
     if (pitch < 0) {
@@ -31,7 +32,7 @@ size_t HeapBytesFor(int64_t pitch, LONG height)
     if (bytes > (uint64_t{1} << 40)) {
         return 0;
     }
-    return static_cast<size_t>(bytes + 7);
+    return bytes == 0 ? 0 : static_cast<size_t>(bytes);
 }
 
 void GreyRamp(uint32_t* palette)
@@ -88,10 +89,15 @@ std::unique_ptr<BYTE[]> BuildDibHeader(LONG width, LONG height, int bitsPerPixel
 int CDibSurface::Create(LONG width, LONG height, int bitsPerPixel, bool withDc, bool clearKept)
 {
     // A heap block of the size asked is cleared and kept rather than freed and allocated again.
-    std::unique_ptr<void, decltype(&std::free)> kept(nullptr, &std::free);
+    struct Kept {
+        void* block = nullptr;
+        size_t size = 0;
+        ~Kept() { winapi::FreePixelBytes(block, size); }
+    } kept;
     const size_t keptSize = m_heapSize;
     if (!m_hdc) {
-        kept.reset(m_heapBlock);
+        kept.block = m_heapBlock;
+        kept.size = m_heapSize;
         m_heapBlock = nullptr;
     }
     Release();
@@ -132,18 +138,18 @@ int CDibSurface::Create(LONG width, LONG height, int bitsPerPixel, bool withDc, 
         m_bits = static_cast<BYTE*>(bits);
     } else {
         void* block = nullptr;  // zeroed, as DIB sections are
-        if (kept && keptSize == heapBytes) {
-            block = clearKept ? std::memset(kept.get(), 0, heapBytes) : kept.get();
-            kept.release();
+        if (kept.block && keptSize == heapBytes) {
+            block = clearKept ? std::memset(kept.block, 0, heapBytes) : kept.block;
+            kept.block = nullptr;
         } else {
-            block = std::calloc(heapBytes, 1);
+            block = winapi::AllocatePixelBytes(heapBytes);
         }
         if (!block) {
             return 2;
         }
         m_heapBlock = block;
         m_heapSize = heapBytes;
-        m_bits = reinterpret_cast<BYTE*>((reinterpret_cast<uintptr_t>(block) + 7) & ~uintptr_t{7});
+        m_bits = static_cast<BYTE*>(block);
     }
     m_bitsPerPixel = static_cast<uint8_t>(bitsPerPixel);
     m_width = width;
@@ -165,7 +171,7 @@ void CDibSurface::Release()
         m_hBitmap = nullptr;
     }
     if (m_heapBlock) {
-        std::free(m_heapBlock);
+        winapi::FreePixelBytes(m_heapBlock, m_heapSize);
         m_heapBlock = nullptr;
     }
     m_bits = nullptr;

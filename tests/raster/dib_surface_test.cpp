@@ -28,7 +28,7 @@ TEST(DibSurface, CreateSizesAndAlignment)
         LONG pitch;
         size_t heap;
     } cases[] = {
-        {1, 1, 32, 0, 4, 11}, {3, 1, 8, 0, 4, 11}, {5, 2, 8, 0, 8, 23}, {0, 5, 32, 1, 0, 0},
+        {1, 1, 32, 0, 4, 4}, {3, 1, 8, 0, 4, 4}, {5, 2, 8, 0, 8, 16}, {0, 5, 32, 1, 0, 0},
         {5, 0, 32, 1, 0, 0},  {5, 5, 4, 1, 0, 0},  {5, 5, 12, 1, 0, 0},
     };
     for (const Case& c : cases) {
@@ -40,7 +40,7 @@ TEST(DibSurface, CreateSizesAndAlignment)
         }
         EXPECT_EQ(c.pitch, s.GetPitch());
         EXPECT_EQ(c.heap, s.GetHeapSize());
-        EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(s.GetBits()) % 8);
+        EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(s.GetBits()) % 64);
         RECT clip;
         s.GetClipRect(&clip);
         EXPECT_EQ(Show(RECT{0, 0, c.w, c.h}), Show(clip));
@@ -50,6 +50,7 @@ TEST(DibSurface, CreateSizesAndAlignment)
     EXPECT_EQ(0, s.Create(4, 4, 32, true));
     EXPECT_NE(nullptr, s.GetDc());
     EXPECT_EQ(0u, s.GetHeapSize());
+    EXPECT_EQ(0u, reinterpret_cast<uintptr_t>(s.GetBits()) % 64);
 }
 
 TEST(DibSurface, ResizeKeepsASmallerHeapBlock)
