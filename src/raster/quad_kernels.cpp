@@ -783,8 +783,6 @@ PIXEL_SIMD_AVX2 void SampleRunAvx2(const QuadSource& src, BYTE* out, int n, cons
 
 #define QUAD_SIMD_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
 
-// Off only while a test runs the eight-pixel bilinear sampler beside it (AllowQuadSampler512).
-bool g_sampler512 = true;
 
 // Sixteen consecutive pixels' coordinate in 512-bit lanes, stepped sixteen pixels at a time (as
 // LaneStep8).
@@ -896,7 +894,7 @@ QUAD_SIMD_AVX512 void SampleRunSmoothAvx512(const QuadSource& src, BYTE* out, in
 void Sample(const QuadSource& src, BYTE* out, int n, Stepper& u, Stepper& v, bool bilinear, bool simd)
 {
     const bool lanes = simd && LanesFit(src, u.den) && LanesFit(src, v.den);
-    if (lanes && bilinear && g_sampler512 && UseAvx512Bw()) {
+    if (lanes && bilinear && UseAvx512Bw()) {
         SampleRunSmoothAvx512(src, out, n, u, v);
     } else if (lanes && UseAvx2()) {
         (bilinear ? SampleRunAvx2<true> : SampleRunAvx2<false>)(src, out, n, u, v);
@@ -908,11 +906,6 @@ void Sample(const QuadSource& src, BYTE* out, int n, Stepper& u, Stepper& v, boo
 }
 
 } // namespace
-
-void AllowQuadSampler512(bool allow)
-{
-    g_sampler512 = allow;
-}
 
 void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad,
                          const POINT* srcQuad, int edgeFlag, bool bilinear, bool simd, QuadSpanSink& sink)

@@ -75,6 +75,3 @@ public:
 // Bilinear runs take sixteen pixels a step where UseAvx512Bw() holds.
 void MapQuadGatherRows32(const QuadTarget& dst, const QuadSource& src, const POINT* dstQuad, const POINT* srcQuad,
                          int edgeFlag, bool bilinear, bool simd, QuadSpanSink& sink);
-// Whether the sixteen-pixel bilinear sampler may run (where UseAvx512Bw() holds; on by default):
-// tests turn it off to run the eight-pixel one at the AVX2 level. Never while another thread draws.
-void AllowQuadSampler512(bool allow);

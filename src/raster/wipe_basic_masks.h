@@ -44,8 +44,6 @@ struct BlockSplit {
 class MaskDraws {
 public:
     MaskDraws() = default;
-    // wide false keeps the AVX2 rows even where the 512-bit twins run (tests hold them equal).
-    explicit MaskDraws(bool wide) : m_wide(wide && UseAvx512Bw()) {}
 
     // One row of blocks four columns wide over `w` columns: block k (columns 4k to 4k + 3, the
     // last one cut at w) shown, its mask bytes 1, when its draw's low eight bits are at most

@@ -127,18 +127,9 @@ bool wipe::UseAvx2Loops()
     return g_bUseMmx && UseAvx2();
 }
 
-namespace {
-bool g_avx512LoopsAllowed = true;
-}
-
 bool wipe::UseAvx512Loops()
 {
-    return g_avx512LoopsAllowed && UseAvx2Loops() && UseAvx512Bw();
-}
-
-void wipe::AllowAvx512Loops(bool allow)
-{
-    g_avx512LoopsAllowed = allow;
+    return UseAvx2Loops() && UseAvx512Bw();
 }
 
 CWipeCanvas::~CWipeCanvas()

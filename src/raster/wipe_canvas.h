@@ -18,11 +18,8 @@ template <int Width, bool Blend> class BlockWriter;
 // Whether the wipes' own inline loops take their AVX2 forms: the raster's SIMD switch is on and
 // the SIMD level allows it. Asked once a step.
 bool UseAvx2Loops();
-// Whether the wipes' loops that have a 512-bit twin take it: UseAvx2Loops() and the machine runs
-// AVX-512 (UseAvx512Bw()), unless tests turned the twins off.
+// Whether the wipes' loops that have a 512-bit twin take it: UseAvx2Loops() and UseAvx512Bw().
 bool UseAvx512Loops();
-// Tests turn the 512-bit twins off, and on again, to compare them with the AVX2 loops.
-void AllowAvx512Loops(bool allow);
 
 // The working lists of the wipes, one per use and thread, kept from step to step: a step then
 // allocates nothing once they have grown. Each use clears or sizes its own.

@@ -24,6 +24,7 @@ namespace simd_detail {
 // Unset until the first ask, so kernels used by static initialisers see the machine's level too.
 inline constexpr uint8_t kUnset = 0xFF;
 extern uint8_t g_simdLevel;
+extern bool g_avx512Allowed;
 SimdLevel FirstAsk();
 }
 
@@ -37,8 +38,8 @@ inline bool UseAvx2() { return ActiveSimdLevel() >= SimdLevel::Avx2; }
 inline bool UseSse2() { return ActiveSimdLevel() >= SimdLevel::Sse2; }
 // The SSE level's byte shuffles, where the processor has them.
 inline bool UseSsse3() { return UseSse2() && MachineHasSsse3(); }
-// The AVX2 level's 512-bit twins, where the processor has them.
-inline bool UseAvx512Bw() { return UseAvx2() && MachineHasAvx512Bw(); }
+// The AVX2 level's 512-bit twins, where the processor has them and tests have not turned them off.
+inline bool UseAvx512Bw() { return UseAvx2() && simd_detail::g_avx512Allowed && MachineHasAvx512Bw(); }
 
 // Sets the level in use, never above the machine's; answers the level set. Start-up calls it once;
 // tests call it between kernels, never while another thread draws.
@@ -54,6 +55,19 @@ public:
 
 private:
     SimdLevel m_previous;
+};
+
+// Scope guard for tests: allows or forbids the 512-bit twins, so that the AVX2 kernels they stand
+// in for still run on a machine that has them; puts the previous setting back.
+class ScopedAvx512 {
+public:
+    explicit ScopedAvx512(bool allow) : m_previous(simd_detail::g_avx512Allowed) { simd_detail::g_avx512Allowed = allow; }
+    ~ScopedAvx512() { simd_detail::g_avx512Allowed = m_previous; }
+    ScopedAvx512(const ScopedAvx512&) = delete;
+    ScopedAvx512& operator=(const ScopedAvx512&) = delete;
+
+private:
+    bool m_previous;
 };
 
 // The levels this machine can run, lowest first, for tests that run a kernel at each.

@@ -88,9 +88,11 @@ TEST_F(WipeJitterRowsTest, WideCopiesDrawThePiecesOfTheCanvas)
         auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
         for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
             for (int32_t progress : {1, 100, 200, 250}) {
-                wipe::AllowAvx512Loops(false);
-                const Result plain = Draw(k, *start, *src, progress, mode);
-                wipe::AllowAvx512Loops(true);
+                Result plain;
+                {
+                    ScopedAvx512 narrow(false);
+                    plain = Draw(k, *start, *src, progress, mode);
+                }
                 AtEverySimdSetting([&] {
                     const Result wide = Draw(k, *start, *src, progress, mode);
                     ASSERT_EQ(wide.pixels, plain.pixels)

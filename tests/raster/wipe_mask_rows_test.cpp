@@ -59,7 +59,8 @@ Outcome Draw(const Picture& p, Kind kind, const std::vector<int32_t>& part, cons
         across.push_back(static_cast<int32_t>((2 * x0 - p.w) * (2 * x0 - p.w)));
     const wipe::PartOrder order = wipe::OrderOfParts(part.data(), static_cast<int64_t>(part.size()));
     {
-        MaskDraws draws(wide);
+        ScopedAvx512 twins(wide);
+        MaskDraws draws;
         for (size_t i = 0; i < values.size(); ++i) {
             int64_t l = 0, r = 0;
             const int64_t v = values[i];

@@ -57,9 +57,10 @@ Outcome Draw(const CImage& start, CImage& src, const RECT* clip, int32_t mode, c
         int32_t result = 0;
         CWipeCanvas canvas;
         EXPECT_TRUE(canvas.Begin(dst.get(), &src, 128, 0, 0, mode, nullptr, &result));
-        wipe::AllowAvx512Loops(wide);
-        drawnByRows = byRows && wipe::DrawStretchedColumnRows(canvas, columns);
-        wipe::AllowAvx512Loops(true);
+        {
+            ScopedAvx512 twins(wide);
+            drawnByRows = byRows && wipe::DrawStretchedColumnRows(canvas, columns);
+        }
         if (!drawnByRows)
             canvas.StretchedColumns(columns);
     }

@@ -104,7 +104,7 @@ TEST(WipeStretchedRows, DrawThePixelsOfScaled)
 {
     std::mt19937 rng(kSeed);
     for (bool wide : {false, true}) {
-        wipe::AllowAvx512Loops(wide);
+        ScopedAvx512 twins(wide);
         AtEverySimdSetting([&] {
             for (int round = 0; round < 150; ++round) {
                 CompareWithScaled(rng, kTransitionCopy, false);
@@ -113,7 +113,6 @@ TEST(WipeStretchedRows, DrawThePixelsOfScaled)
             }
         });
     }
-    wipe::AllowAvx512Loops(true);
 }
 
 // Wide rows, where most groups of eight take the load-and-permute path, and their ends, where
@@ -129,7 +128,7 @@ TEST(WipeStretchedRows, WideRowsAtEveryScaleMatchScaled)
         // Each level, then the AVX2 level again with its 512-bit twin.
         const bool wide = setting == static_cast<int>(std::size(kAllSimdLevels));
         ScopedSimdLevel scoped(wide ? SimdLevel::Avx2 : kAllSimdLevels[setting]);
-        wipe::AllowAvx512Loops(wide);
+        ScopedAvx512 twins(wide);
         // Each width copied, then blended: the blend meets the column table the copy kept.
         for (int64_t width : {int64_t{1}, int64_t{7}, int64_t{200}, int64_t{333}, int64_t{334}, int64_t{500},
                               int64_t{665}, int64_t{999}, int64_t{1400}})
@@ -155,7 +154,6 @@ TEST(WipeStretchedRows, WideRowsAtEveryScaleMatchScaled)
                     << "width " << width << ", mode " << mode << (wide ? ", 512-bit" : "");
             }
     }
-    wipe::AllowAvx512Loops(true);
     g_bUseMmx = savedSwitch;
 }
 
