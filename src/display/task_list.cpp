@@ -44,17 +44,24 @@ TaskNode* CTaskList::Find(const CTask* task) const
 void CTaskList::Link(TaskNode* node, bool first)
 {
     // Walk while the node's priority is at least (last among equals) or above (first among
-    // equals) the new one, and insert after the last node passed.
+    // equals) the new one, and insert after the last node passed. A node that goes last (the
+    // common case: many tasks at one priority) is linked at the tail without a walk.
+    const auto passes = [&](const TaskNode* at) {
+        return first ? at->priority > node->priority : at->priority >= node->priority;
+    };
     TaskNode* after = nullptr;
-    for (TaskNode* at = m_head; at != nullptr; at = at->next) {
-        if (first ? at->priority <= node->priority : at->priority < node->priority)
-            break;
-        after = at;
+    if (m_tail != nullptr && passes(m_tail)) {
+        after = m_tail;
+    } else {
+        for (TaskNode* at = m_head; at != nullptr && passes(at); at = at->next)
+            after = at;
     }
     node->prev = after;
     node->next = after != nullptr ? after->next : m_head;
     if (node->next != nullptr)
         node->next->prev = node;
+    else
+        m_tail = node;
     if (after != nullptr)
         after->next = node;
     else
@@ -69,6 +76,8 @@ void CTaskList::Unlink(TaskNode* node)
         m_head = node->next;
     if (node->next != nullptr)
         node->next->prev = node->prev;
+    else
+        m_tail = node->prev;
     node->prev = node->next = nullptr;
 }
 
@@ -186,4 +195,5 @@ void CTaskList::Clear()
         node->prev = node->next = nullptr;
         node->task->m_list = nullptr;
     }
+    m_tail = nullptr;
 }

@@ -53,4 +53,5 @@ private:
     TaskNode* Find(const CTask* task) const;
 
     TaskNode* m_head = nullptr;
+    TaskNode* m_tail = nullptr; // the last node, where most inserts go
 };

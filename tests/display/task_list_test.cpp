@@ -4,6 +4,9 @@
 #include "display_test_util.h"
 
 #include <memory>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -41,6 +44,79 @@ TEST(TaskList, OrderAmongEqualPriorities)
     EXPECT_EQ(list.SetPriority(&a, 0xFFFFFFFFu, true), 1);
     EXPECT_EQ(Order(list, &log), "ACBD");
     EXPECT_EQ(list.SetPriority(nullptr, 1, false), 0);
+}
+
+// Random inserts (last and first among equals), moves, removals and clears against a plain model
+// of the order: inserts that go last take a shortcut at the tail, which every other change must
+// keep right.
+TEST(TaskList, RandomChangesKeepTheModelsOrder)
+{
+    std::string log;
+    std::vector<std::unique_ptr<LogTask>> tasks;
+    for (char name = 'A'; name <= 'T'; ++name)
+        tasks.push_back(std::make_unique<LogTask>(std::string(1, name), &log));
+    struct Entry {
+        LogTask* task;
+        uint32_t priority;
+    };
+    std::vector<Entry> model;
+    const auto place = [&](LogTask* task, uint32_t priority, bool first) {
+        auto at = model.begin();
+        while (at != model.end() && (first ? at->priority > priority : at->priority >= priority))
+            ++at;
+        model.insert(at, Entry{task, priority});
+    };
+    const auto drop = [&](LogTask* task) {
+        std::erase_if(model, [&](const Entry& e) { return e.task == task; });
+    };
+    std::mt19937 rng(5);
+    CTaskList list;
+    for (int step = 0; step < 3000; ++step) {
+        LogTask* task = tasks[rng() % tasks.size()].get();
+        const uint32_t priority = rng() % 4;
+        const bool first = rng() % 2 != 0;
+        switch (rng() % 10) {
+        case 0:
+        case 1:
+        case 2:
+            if (task->GetList() == nullptr) {
+                ASSERT_EQ(0, first ? list.InsertFirst(task, priority, 0) : list.Insert(task, priority, 0));
+                place(task, priority, first);
+            }
+            break;
+        case 3:
+        case 4:
+            list.Remove(task);
+            drop(task);
+            break;
+        case 5:
+        case 6:
+            if (task->GetList() != nullptr) {
+                first ? list.SetPriorityFirst(task, priority, false) : list.SetPriority(task, priority, false);
+                drop(task);
+                place(task, priority, first);
+            }
+            break;
+        case 7:
+        case 8:
+            list.RemovePriority(priority);
+            std::erase_if(model, [&](const Entry& e) { return e.priority == priority; });
+            break;
+        default:
+            if (rng() % 20 == 0) {
+                list.Clear();
+                model.clear();
+            }
+            break;
+        }
+        std::string expected;
+        for (const Entry& e : model)
+            for (size_t i = 0; i < tasks.size(); ++i)
+                if (tasks[i].get() == e.task)
+                    expected += static_cast<char>('A' + i);
+        ASSERT_EQ(expected, Order(list, &log)) << "step " << step;
+    }
+    list.Clear();
 }
 
 TEST(TaskList, InsertionRefusals)
