@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
+#include <cstring>
+#include <iterator>
 #include <map>
 #include <mutex>
 
@@ -194,9 +197,25 @@ void CountCall()
 
 namespace {
 
+// The methods whose calls are counted (and can be made to fail): a fixed table of counters, so a
+// draw call pays a few compares and one atomic add, no lock and no string.
+constexpr const char* kCountedMethods[] = {"DrawPrimitive",      "SetTexture",   "SetRenderState",
+                                           "SetTextureStageState", "BeginScene", "EndScene",
+                                           "SetViewport",        "GetCaps",      "EnumTextureFormats",
+                                           "EnumZBufferFormats", "AddAttachedSurface"};
+constexpr int kCountedMethodCount = static_cast<int>(std::size(kCountedMethods));
+
+int CountedMethodIndex(const char* method)
+{
+    for (int i = 0; i < kCountedMethodCount; ++i)
+        if (std::strcmp(kCountedMethods[i], method) == 0)
+            return i;
+    return -1;
+}
+
 struct CallCounts {
-    std::mutex lock;
-    std::map<std::string, int> methods;
+    std::mutex lock; // the state maps
+    std::atomic<int> methods[kCountedMethodCount] = {};
     std::map<DWORD, int> renderStates;
     std::map<DWORD, int> stageStates;
 };
@@ -211,12 +230,11 @@ CallCounts& Counts()
 HRESULT MethodCall(const char* method)
 {
     CountCall();
-    CallCounts& counts = Counts();
-    int n = 0;
-    {
-        std::lock_guard<std::mutex> hold(counts.lock);
-        n = ++counts.methods[method];
-    }
+    const int index = CountedMethodIndex(method);
+    assert(index >= 0 && "a counted method must be in kCountedMethods");
+    if (index < 0)
+        return DD_OK;
+    const int n = Counts().methods[index].fetch_add(1, std::memory_order_relaxed) + 1;
     if (g_switches.failMethodCall > 0 && n == g_switches.failMethodCall && g_switches.failMethod == method)
         return DDERR_GENERIC;
     return DD_OK;
@@ -274,7 +292,8 @@ void Reset()
     ddraw::g_quadsByRows = 0;
     auto& counts = ddraw::Counts();
     std::lock_guard<std::mutex> hold(counts.lock);
-    counts.methods.clear();
+    for (std::atomic<int>& n : counts.methods)
+        n.store(0, std::memory_order_relaxed);
     counts.renderStates.clear();
     counts.stageStates.clear();
 }
@@ -287,10 +306,8 @@ int QuadsByRows() { return ddraw::g_quadsByRows; }
 
 int MethodCalls(const std::string& method)
 {
-    auto& counts = ddraw::Counts();
-    std::lock_guard<std::mutex> hold(counts.lock);
-    auto found = counts.methods.find(method);
-    return found == counts.methods.end() ? 0 : found->second;
+    const int index = ddraw::CountedMethodIndex(method.c_str());
+    return index < 0 ? 0 : ddraw::Counts().methods[index].load(std::memory_order_relaxed);
 }
 
 int RenderStateCalls(DWORD state)

@@ -36,7 +36,8 @@ uint32_t LossEpoch();
 void AdvanceLossEpoch();
 // Counts one DirectDraw/Direct3D call; at the switch's call every surface is lost.
 void CountCall();
-// Counts a call of `method` (and CountCall); DDERR_GENERIC when the test switch fails this one.
+// Counts a call of `method`, one of the methods counted in display_modes.cpp (and CountCall);
+// DDERR_GENERIC when the test switch fails this one.
 HRESULT MethodCall(const char* method);
 void CountRenderState(DWORD state);
 void CountStageState(DWORD state);
