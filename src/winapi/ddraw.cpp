@@ -13,6 +13,7 @@
 #include "winapi/host.h"
 #include "winapi/kernel_module.h"
 #include "winapi/picture_limit.h"
+#include "winapi/pixel_memory.h"
 #include "winapi/user.h"
 
 #include <algorithm>
@@ -249,9 +250,20 @@ public:
         m_epoch = dd::LossEpoch();
         m_displayBits = dd::DisplayBits(0);
         if (!m_primary)
-            m_pixels.assign(static_cast<size_t>(m_pitch) * static_cast<size_t>(m_height), 0);
+            m_pixels.Allocate(static_cast<size_t>(m_pitch) * static_cast<size_t>(m_height));
         if (m_video)
             g_videoBytes += m_pixels.size();
+    }
+
+    // A surface with its pixels, or nullptr when there is no memory for them.
+    static CMemorySurface* Make(const SurfaceMake& make)
+    {
+        auto* made = new (std::nothrow) CMemorySurface(make);
+        if (made != nullptr && !made->m_primary && made->m_pixels.data() == nullptr) {
+            made->Release();
+            return nullptr;
+        }
+        return made;
     }
 
     HRESULT Blt(LPRECT destRect, IDirectDrawSurface7* src, LPRECT srcRect, DWORD flags,
@@ -385,7 +397,7 @@ private:
     CMemorySurface* PrimaryBlock(const RECT& r, bool gather);
     void PrimaryWriteBack(CMemorySurface* block, const RECT& r);
     // The primary's whole picture held in m_pixels while it is locked or a DC is out.
-    void GatherWhole();
+    bool GatherWhole();
     void ScatterWhole();
 
     friend CComObject;
@@ -400,7 +412,7 @@ private:
     bool m_video = false;
     uint32_t m_epoch = 0;
     DWORD m_displayBits = 32;
-    std::vector<BYTE> m_pixels;
+    winapi::ZeroedBytes m_pixels;
     bool m_hasSrcKey = false;
     DDCOLORKEY m_srcKey{};
     bool m_hasDestKey = false;
@@ -439,16 +451,18 @@ void CMemorySurface::FillDesc(LPDDSURFACEDESC2 desc, BYTE* surface) const
     *desc = d;
 }
 
-void CMemorySurface::GatherWhole()
+bool CMemorySurface::GatherWhole()
 {
-    m_pixels.assign(static_cast<size_t>(m_pitch) * static_cast<size_t>(m_height), 0);
+    if (!m_pixels.Allocate(static_cast<size_t>(m_pitch) * static_cast<size_t>(m_height)))
+        return false;
     dd::GatherFromWindows({m_area, m_bytes, m_pixels.data(), m_pitch}, ClipWindow());
+    return true;
 }
 
 void CMemorySurface::ScatterWhole()
 {
     dd::ScatterToWindows({m_area, m_bytes, m_pixels.data(), m_pitch}, ClipWindow());
-    std::vector<BYTE>().swap(m_pixels);
+    m_pixels.Free();
 }
 
 HRESULT CMemorySurface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD, HANDLE)
@@ -468,8 +482,8 @@ HRESULT CMemorySurface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD, HANDLE)
             return DDERR_INVALIDRECT;
         r = *rect;
     }
-    if (m_primary)
-        GatherWhole();
+    if (m_primary && !GatherWhole())
+        return DDERR_OUTOFMEMORY;
     FillDesc(desc, At(r.left, r.top));
     m_locked = true;
     return DD_OK;
@@ -494,7 +508,8 @@ HRESULT CMemorySurface::Restore()
         return DD_OK;
     if (dd::DisplayBits(0) != m_displayBits)
         return DDERR_WRONGMODE;
-    std::fill(m_pixels.begin(), m_pixels.end(), BYTE{0});
+    if (m_pixels.size() != 0)
+        std::memset(m_pixels.data(), 0, m_pixels.size());
     m_epoch = dd::LossEpoch();
     if (m_back != nullptr)
         m_back->Restore();
@@ -562,8 +577,8 @@ HRESULT CMemorySurface::GetDC(HDC* dc)
     // GDI draws 16-bit pixels as X1R5G5B5 or R5G6B5 only; A4R4G4B4 has no DC.
     if (m_format.dwRGBBitCount == 16 && m_format.dwRBitMask != 0xF800 && m_format.dwRBitMask != 0x7C00)
         return DDERR_CANTCREATEDC;
-    if (m_primary)
-        GatherWhole();
+    if (m_primary && !GatherWhole())
+        return DDERR_OUTOFMEMORY;
     winapi::PixelView view;
     view.top = m_pixels.data();
     view.stride = m_pitch;
@@ -575,7 +590,7 @@ HRESULT CMemorySurface::GetDC(HDC* dc)
     HDC made = winapi::CreateTargetDC(target);
     if (made == nullptr) {
         if (m_primary)
-            std::vector<BYTE>().swap(m_pixels);
+            m_pixels.Free();
         return DDERR_CANTCREATEDC;
     }
     m_dcTarget = std::move(target);
@@ -766,7 +781,7 @@ HRESULT CMemorySurface::Transfer(const RECT& dst, CMemorySurface* src, const REC
 CMemorySurface* CMemorySurface::PrimaryBlock(const RECT& r, bool gather)
 {
     SurfaceMake make{r.right - r.left, r.bottom - r.top, m_format, DDSCAPS_SYSTEMMEMORY, false, RECT{}};
-    auto* block = new (std::nothrow) CMemorySurface(make);
+    auto* block = Make(make);
     if (block == nullptr)
         return nullptr;
     if (gather) {
@@ -1124,7 +1139,7 @@ HRESULT CDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** 
                 return DDERR_NOEXCLUSIVEMODE;
             caps |= DDSCAPS_FRONTBUFFER;
         }
-        auto* front = new (std::nothrow) CMemorySurface(
+        auto* front = CMemorySurface::Make(
             {area.right - area.left, area.bottom - area.top, format, caps, true, area, m_link});
         if (front == nullptr)
             return DDERR_OUTOFMEMORY;
@@ -1157,8 +1172,8 @@ HRESULT CDirectDraw::CreateSurface(LPDDSURFACEDESC2 desc, IDirectDrawSurface7** 
         format = desc->ddpfPixelFormat;
         format.dwSize = sizeof(DDPIXELFORMAT);
     }
-    auto* made = new (std::nothrow)
-        CMemorySurface({static_cast<LONG>(width), static_cast<LONG>(height), format, caps, false, RECT{}, m_link});
+    auto* made =
+        CMemorySurface::Make({static_cast<LONG>(width), static_cast<LONG>(height), format, caps, false, RECT{}, m_link});
     if (made == nullptr)
         return DDERR_OUTOFMEMORY;
     if (desc->dwFlags & DDSD_CKSRCBLT)
@@ -1175,7 +1190,7 @@ HRESULT CDirectDraw::CreateChain(const DDSURFACEDESC2& desc, CMemorySurface* fro
                            (desc.ddsCaps.dwCaps & DDSCAPS_3DDEVICE);
     CMemorySurface* link = front;
     for (DWORD i = 0; i < desc.dwBackBufferCount; ++i) {
-        auto* back = new (std::nothrow) CMemorySurface(
+        auto* back = CMemorySurface::Make(
             {static_cast<LONG>(d.dwWidth), static_cast<LONG>(d.dwHeight), d.ddpfPixelFormat, backCaps, false, RECT{},
              m_link});
         if (back == nullptr)

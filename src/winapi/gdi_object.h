@@ -27,36 +27,6 @@ private:
     GdiKind kind_;
 };
 
-// Zeroed pixel memory (winapi/pixel_memory.h): line-aligned, large blocks straight from the
-// system's zero pages, so the rows a program never draws cost neither a clearing pass nor resident
-// memory.
-class ZeroedBytes {
-public:
-    ZeroedBytes() = default;
-    ~ZeroedBytes() { FreePixelBytes(data_, held_); }
-    ZeroedBytes(const ZeroedBytes&) = delete;
-    ZeroedBytes& operator=(const ZeroedBytes&) = delete;
-
-    // → false when there is no memory; the old block is freed either way.
-    bool Allocate(size_t size)
-    {
-        FreePixelBytes(data_, held_);
-        held_ = size == 0 ? 1 : size;
-        data_ = static_cast<BYTE*>(AllocatePixelBytes(held_));
-        if (data_ == nullptr)
-            held_ = 0;
-        size_ = data_ ? size : 0;
-        return data_ != nullptr;
-    }
-    BYTE* data() const { return data_; }
-    size_t size() const { return size_; }
-
-private:
-    BYTE* data_ = nullptr;
-    size_t size_ = 0;
-    size_t held_ = 0; // bytes allocated: at least one
-};
-
 class GdiBitmap : public GdiObject {
 public:
     GdiBitmap() : GdiObject(GdiKind::Bitmap) {}
