@@ -546,6 +546,33 @@ void CScene::FillColor(CImage* image, const RECT& rect) const
     }
 }
 
+void CScene::PrefetchBackground(const RECT& rect) const
+{
+    // The next piece's rows are asked for while this one is painted: short rows a pitch apart are
+    // too short a walk for the processor's own prefetch.
+    const CSurface* source = m_work ? m_work : m_background;
+    if (m_noBackground || !source || source->GetBitsPerPixel() != 32 || m_target->GetBitsPerPixel() != 32) {
+        return;
+    }
+    const LONG ox = m_work ? 0 : m_bgX;
+    const LONG oy = m_work ? 0 : m_bgY;
+    const RECT from = MovedRect(rect, ox, oy);
+    RECT covered;
+    if (!IntersectRects(&covered, from, source->ClipRect()) || !SameRect(covered, from)) {
+        return;
+    }
+    const LONG pitch = m_target->GetPitch(), sourcePitch = source->GetPitch();
+    const BYTE* to = m_target->GetBits() + intptr_t{rect.top} * pitch + intptr_t{rect.left} * 4;
+    const BYTE* in = source->GetBits() + intptr_t{from.top} * sourcePitch + intptr_t{from.left} * 4;
+    const intptr_t last = intptr_t{rect.right - rect.left} * 4 - 1;
+    for (LONG y = rect.top; y < rect.bottom; ++y, to += pitch, in += sourcePitch) {
+        __builtin_prefetch(to, 1);
+        __builtin_prefetch(to + last, 1);
+        __builtin_prefetch(in);
+        __builtin_prefetch(in + last);
+    }
+}
+
 void CScene::PaintBackground(CImage* image, const RECT& rect) const
 {
     if (m_noBackground) {
@@ -870,8 +897,11 @@ void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piec
                             std::min<LONG>(height, static_cast<LONG>(bottom + 1) * m_tileH)};
             // The background under every rectangle first, then each drawable once in drawing
             // order: each pixel still sees the background and then the drawables over it in order.
-            for (const RECT& rect : m_tileRects) {
-                PaintBackground(m_target, rect);
+            for (size_t i = 0; i < m_tileRects.size(); ++i) {
+                if (i + 1 < m_tileRects.size()) {
+                    PrefetchBackground(m_tileRects[i + 1]);
+                }
+                PaintBackground(m_target, m_tileRects[i]);
             }
             for (; next < end; ++next) {
                 RECT part;

@@ -148,6 +148,8 @@ private:
     bool CollectAnyDirty(DrawNode** ownTail, DrawNode** overlayTail);
     // The background (or, without one, the colour) of rect painted into image.
     void PaintBackground(CImage* image, const RECT& rect) const;
+    // Asks for the target's and the background's rows of rect ahead of painting them.
+    void PrefetchBackground(const RECT& rect) const;
     void FillColor(CImage* image, const RECT& rect) const;
     // Appends the shown drawables of one list that reach into rect, tail to head, each with its
     // plan for rect where its kind makes one.
