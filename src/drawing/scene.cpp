@@ -403,15 +403,22 @@ bool Contains(const RECT& outer, const RECT& inner)
            inner.bottom <= outer.bottom;
 }
 
-// Tile rows; columns are at least 8 pixels and at most kTileWords * 64 a target.
+// Tile rows, and the narrowest tile column: fine enough that a thin falling line or a small flake
+// repaints little more than itself. Columns widen so that a row of tiles takes at most
+// kMaxTileWords words.
 constexpr LONG kTileRows = 16;
-constexpr int kTileWords = 4;
+constexpr LONG kTileColumnPixels = 4;
+constexpr int kMaxTileWords = 64;
+// Gaps between marked tiles of a row up to this wide are repainted with them.
+constexpr LONG kTileGapPixels = 32;
+// The tiles are composed in strips of about this many pixels (a megabyte of target).
+constexpr LONG kTileStripPixels = 256 * 1024;
 
-// The first column from `from` on whose tile is marked (set) or not (!set); kTileWords * 64 when
-// there is none.
-int NextTile(const uint64_t* row, int from, bool set)
+// The first column from `from` on whose tile is marked (set) or not (!set) in a row of `words`
+// words; words * 64 when there is none.
+int NextTile(const uint64_t* row, int words, int from, bool set)
 {
-    for (int word = from / 64; word < kTileWords; ++word) {
+    for (int word = from / 64; word < words; ++word) {
         uint64_t bits = set ? row[word] : ~row[word];
         if (word == from / 64) {
             bits &= ~uint64_t{0} << (from % 64);
@@ -420,7 +427,14 @@ int NextTile(const uint64_t* row, int from, bool set)
             return word * 64 + std::countr_zero(bits);
         }
     }
-    return kTileWords * 64;
+    return words * 64;
+}
+
+// The bits of columns [first, last] that fall in word `word`.
+uint64_t ColumnBits(int first, int last, int word)
+{
+    const int from = std::max(first - word * 64, 0), to = std::min(last - word * 64, 63);
+    return from > to ? 0 : (to == 63 ? ~uint64_t{0} : (uint64_t{1} << (to + 1)) - 1) & (~uint64_t{0} << from);
 }
 
 } // namespace
@@ -449,9 +463,10 @@ void CScene::StartTiles()
         return;
     }
     const LONG width = m_target->GetWidth();
-    m_tileW = std::max<LONG>(8, (width + kTileWords * 64 - 1) / (kTileWords * 64));
+    m_tileW = std::max<LONG>(kTileColumnPixels, (width + kMaxTileWords * 64 - 1) / (kMaxTileWords * 64));
     m_tileH = kTileRows;
-    m_tiles.assign(static_cast<size_t>((m_target->GetHeight() + kTileRows - 1) / kTileRows) * kTileWords, 0);
+    m_tileWords = static_cast<int>((width + m_tileW * 64 - 1) / (m_tileW * 64));
+    m_tiles.assign(static_cast<size_t>((m_target->GetHeight() + kTileRows - 1) / kTileRows) * m_tileWords, 0);
     m_tiled = true;
     for (RectNode* node = m_region.Head(); node;) {
         MarkTiles(node->rect);
@@ -468,16 +483,11 @@ void CScene::MarkTiles(const RECT& rect)
     }
     const auto first = static_cast<int>(r.left / m_tileW);
     const auto last = static_cast<int>((r.right - 1) / m_tileW);
-    uint64_t bits[kTileWords];
-    for (int word = 0; word < kTileWords; ++word) {
-        const int from = std::max(first - word * 64, 0), to = std::min(last - word * 64, 63);
-        bits[word] = from > to ? 0 : (to == 63 ? ~uint64_t{0} : (uint64_t{1} << (to + 1)) - 1) & (~uint64_t{0} << from);
-    }
+    const auto words = static_cast<size_t>(m_tileWords);
     const auto bottom = static_cast<size_t>((r.bottom - 1) / m_tileH);
-    for (auto row = static_cast<size_t>(r.top / m_tileH); row <= bottom && (row + 1) * kTileWords <= m_tiles.size();
-         ++row) {
-        for (int word = 0; word < kTileWords; ++word) {
-            m_tiles[row * kTileWords + static_cast<size_t>(word)] |= bits[word];
+    for (auto row = static_cast<size_t>(r.top / m_tileH); row <= bottom && (row + 1) * words <= m_tiles.size(); ++row) {
+        for (int word = first / 64; word <= last / 64; ++word) {
+            m_tiles[row * words + static_cast<size_t>(word)] |= ColumnBits(first, last, word);
         }
     }
 }
@@ -533,6 +543,33 @@ void CScene::FillColor(CImage* image, const RECT& rect) const
         image->FillRect32(m_color, &rect);
     } else if (image->GetBitsPerPixel() == 8) {
         image->FillRect(static_cast<BYTE>(m_color >> 16), 0, 0, &rect);
+    }
+}
+
+void CScene::PrefetchBackground(const RECT& rect) const
+{
+    // The next piece's rows are asked for while this one is painted: short rows a pitch apart are
+    // too short a walk for the processor's own prefetch.
+    const CSurface* source = m_work ? m_work : m_background;
+    if (m_noBackground || !source || source->GetBitsPerPixel() != 32 || m_target->GetBitsPerPixel() != 32) {
+        return;
+    }
+    const LONG ox = m_work ? 0 : m_bgX;
+    const LONG oy = m_work ? 0 : m_bgY;
+    const RECT from = MovedRect(rect, ox, oy);
+    RECT covered;
+    if (!IntersectRects(&covered, from, source->ClipRect()) || !SameRect(covered, from)) {
+        return;
+    }
+    const LONG pitch = m_target->GetPitch(), sourcePitch = source->GetPitch();
+    const BYTE* to = m_target->GetBits() + intptr_t{rect.top} * pitch + intptr_t{rect.left} * 4;
+    const BYTE* in = source->GetBits() + intptr_t{from.top} * sourcePitch + intptr_t{from.left} * 4;
+    const intptr_t last = intptr_t{rect.right - rect.left} * 4 - 1;
+    for (LONG y = rect.top; y < rect.bottom; ++y, to += pitch, in += sourcePitch) {
+        __builtin_prefetch(to, 1);
+        __builtin_prefetch(to + last, 1);
+        __builtin_prefetch(in);
+        __builtin_prefetch(in + last);
     }
 }
 
@@ -636,7 +673,7 @@ void CScene::StartBands(const RECT& rect)
     m_left = 0;
 }
 
-void CScene::DrawBand(const RECT& band, const RECT* pieces, int count)
+void CScene::DrawBand(const RECT& band)
 {
     // A drawable reaches only the rows of its screen rectangle: it joins the walk at the first
     // band it reaches and leaves after its last, so the bands it misses (most of them, for small
@@ -650,24 +687,10 @@ void CScene::DrawBand(const RECT& band, const RECT* pieces, int count)
     for (size_t word = 0; word < m_active.size(); ++word) {
         for (uint64_t bits = m_active[word]; bits != 0; bits &= bits - 1) {
             const Shown& shown = m_shown[word * 64 + static_cast<size_t>(std::countr_zero(bits))];
-            if (count == 0) {
-                if (shown.planned) {
-                    shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
-                } else {
-                    shown.drawable->DrawRegion(m_target, band);
-                }
-                continue;
-            }
-            // Only inside the pieces: the pixels between them were not repainted.
-            const RECT& at = shown.planned ? shown.plan.screen : *shown.drawable->GetScreenRectPtr();
-            const RECT* from = std::partition_point(pieces, pieces + count,
-                                                    [&](const RECT& piece) { return piece.right <= at.left; });
-            for (int i = static_cast<int>(from - pieces); i < count && pieces[i].left < at.right; ++i) {
-                if (shown.planned && pieces[i].left <= at.left && at.right <= pieces[i].right) {
-                    shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
-                } else {
-                    shown.drawable->DrawRegion(m_target, pieces[i]);
-                }
+            if (shown.planned) {
+                shown.drawable->DrawPlannedRows(m_target, shown.plan, band.top, band.bottom);
+            } else {
+                shown.drawable->DrawRegion(m_target, band);
             }
         }
     }
@@ -703,7 +726,7 @@ void CScene::ComposeRegion(Bands bands, DrawNode* ownTail, DrawNode* overlayTail
             const LONG bottom = rect.bottom - top > rows ? top + rows : rect.bottom;
             const RECT band{rect.left, top, rect.right, bottom};
             PaintBackground(m_target, band);
-            DrawBand(band, nullptr, 0);
+            DrawBand(band);
             piece(band);
             top = bottom;
         }
@@ -713,20 +736,107 @@ void CScene::ComposeRegion(Bands bands, DrawNode* ownTail, DrawNode* overlayTail
     m_region.Reset();
 }
 
+int CScene::TileCover(const RECT& rect) const
+{
+    const auto first = static_cast<int>(rect.left / m_tileW);
+    const auto last = static_cast<int>((rect.right - 1) / m_tileW);
+    const auto words = static_cast<size_t>(m_tileWords);
+    bool any = false, all = true;
+    for (auto row = static_cast<size_t>(rect.top / m_tileH); row <= static_cast<size_t>((rect.bottom - 1) / m_tileH);
+         ++row) {
+        for (int word = first / 64; word <= last / 64; ++word) {
+            const uint64_t want = ColumnBits(first, last, word);
+            const uint64_t have = m_tiles[row * words + static_cast<size_t>(word)] & want;
+            any = any || have != 0;
+            all = all && have == want;
+        }
+    }
+    return all ? 2 : any ? 1 : 0;
+}
+
+void CScene::MakeTileRects(size_t firstRow, size_t lastRow)
+{
+    // Each row's runs of marked tiles; a run with the same columns as one of the row above lengthens
+    // that rectangle, so a thin line falling through many tile rows is painted as one.
+    const LONG width = m_target->GetWidth();
+    const LONG height = m_target->GetHeight();
+    const int columns = m_tileWords * 64;
+    m_tileRects.clear();
+    m_openRects.clear();
+    for (size_t row = firstRow; row <= lastRow; ++row) {
+        uint64_t* marks = &m_tiles[row * static_cast<size_t>(m_tileWords)];
+        const LONG top = static_cast<LONG>(row) * m_tileH;
+        const LONG bottom = std::min<LONG>(height, top + m_tileH);
+        m_nextOpen.clear();
+        size_t open = 0;
+        for (int start = NextTile(marks, m_tileWords, 0, true); start < columns;) {
+            int end = NextTile(marks, m_tileWords, start, false);
+            // A narrow gap is marked too: copying its pixels costs less than another piece.
+            while (end < columns) {
+                const int again = NextTile(marks, m_tileWords, end, true);
+                if (again >= columns || (again - end) * m_tileW > kTileGapPixels) {
+                    break;
+                }
+                for (int word = end / 64; word <= (again - 1) / 64; ++word) {
+                    marks[word] |= ColumnBits(end, again - 1, word);
+                }
+                end = NextTile(marks, m_tileWords, again, false);
+            }
+            const LONG left = start * m_tileW, right = std::min<LONG>(width, end * m_tileW);
+            while (open < m_openRects.size() && m_tileRects[m_openRects[open]].left < left) {
+                ++open;
+            }
+            if (open < m_openRects.size() && m_tileRects[m_openRects[open]].left == left &&
+                m_tileRects[m_openRects[open]].right == right) {
+                m_tileRects[m_openRects[open]].bottom = bottom;
+                m_nextOpen.push_back(m_openRects[open++]);
+            } else {
+                m_nextOpen.push_back(static_cast<uint32_t>(m_tileRects.size()));
+                m_tileRects.push_back(RECT{left, top, right, bottom});
+            }
+            start = end < columns ? NextTile(marks, m_tileWords, end, true) : end;
+        }
+        m_openRects.swap(m_nextOpen);
+    }
+}
+
+void CScene::DrawOnTiles(CDrawable* drawable, const RECT& part)
+{
+    const int cover = TileCover(part);
+    if (cover == 2) {
+        // All of it lies on repainted tiles (a moved particle always does): one call.
+        DrawPlan plan;
+        if (drawable->PlanRegion(m_target, part, plan)) {
+            drawable->DrawPlannedRows(m_target, plan, part.top, part.bottom);
+        } else {
+            drawable->DrawRegion(m_target, part);
+        }
+    } else if (cover == 1) {
+        // Only inside the repainted rectangles: the pixels between them were not repainted.
+        for (const RECT& rect : m_tileRects) {
+            RECT piece;
+            if (IntersectRects(&piece, rect, part)) {
+                drawable->DrawRegion(m_target, piece);
+            }
+        }
+    }
+}
+
 template <class Piece, class Done>
 void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done)
 {
     const LONG width = m_target->GetWidth();
     const LONG height = m_target->GetHeight();
-    // The marked tiles' bounds: the drawables over them are found and planned once.
-    uint64_t columns[kTileWords] = {};
-    const size_t rows = m_tiles.size() / kTileWords;
+    // The marked tiles' bounds: drawables outside them are passed over at a glance.
+    const auto words = static_cast<size_t>(m_tileWords);
+    uint64_t columns[kMaxTileWords] = {};
+    const size_t rows = m_tiles.size() / words;
     size_t firstRow = rows, lastRow = 0;
     for (size_t row = 0; row < rows; ++row) {
         uint64_t any = 0;
-        for (int word = 0; word < kTileWords; ++word) {
-            columns[word] |= m_tiles[row * kTileWords + static_cast<size_t>(word)];
-            any |= m_tiles[row * kTileWords + static_cast<size_t>(word)];
+        for (size_t word = 0; word < words; ++word) {
+            columns[word] |= m_tiles[row * words + word];
+            any |= m_tiles[row * words + word];
         }
         if (any != 0) {
             firstRow = std::min(firstRow, row);
@@ -734,9 +844,9 @@ void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piec
         }
     }
     if (firstRow < rows) {
-        const int firstColumn = NextTile(columns, 0, true);
+        const int firstColumn = NextTile(columns, m_tileWords, 0, true);
         int endColumn = firstColumn;
-        for (int word = kTileWords - 1; word >= 0; --word) {
+        for (int word = m_tileWords - 1; word >= 0; --word) {
             if (columns[word] != 0) {
                 endColumn = word * 64 + 64 - std::countl_zero(columns[word]);
                 break;
@@ -745,37 +855,63 @@ void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piec
         const RECT bounds{firstColumn * m_tileW, static_cast<LONG>(firstRow) * m_tileH,
                           std::min<LONG>(width, endColumn * m_tileW),
                           std::min<LONG>(height, static_cast<LONG>(lastRow + 1) * m_tileH)};
-        m_shown.clear();
-        if (!m_hideList) {
-            CollectShown(ownTail, bounds);
+        // Strips of tile rows small enough to stay in the cache while the background is painted
+        // and the drawables are blended over it. Each drawable goes to the strips it reaches, in
+        // drawing order.
+        const size_t stripRows =
+            std::max<size_t>(1, static_cast<size_t>(kTileStripPixels / std::max<LONG>(width, 1) / m_tileH));
+        const size_t strips = (lastRow - firstRow) / stripRows + 1;
+        m_stripEntries.clear();
+        for (DrawNode* tail : {m_hideList ? nullptr : ownTail, m_hideOverlay ? nullptr : overlayTail}) {
+            for (DrawNode* node = tail; node; node = node->prev) {
+                CDrawable* drawable = node->drawable;
+                RECT part;
+                if (drawable->IsVisible() && drawable->GetAlpha() != 0 &&
+                    IntersectRects(&part, *drawable->GetScreenRectPtr(), bounds)) {
+                    const size_t first = (static_cast<size_t>(part.top / m_tileH) - firstRow) / stripRows;
+                    const size_t last = (static_cast<size_t>((part.bottom - 1) / m_tileH) - firstRow) / stripRows;
+                    for (size_t strip = first; strip <= last; ++strip) {
+                        m_stripEntries.push_back(StripEntry{static_cast<uint32_t>(strip), drawable});
+                    }
+                }
+            }
         }
-        if (!m_hideOverlay) {
-            CollectShown(overlayTail, bounds);
+        m_stripStarts.assign(strips + 1, 0);
+        for (const StripEntry& entry : m_stripEntries) {
+            ++m_stripStarts[entry.strip + 1];
         }
-        StartBands(bounds);
-        // Runs alternate with gaps: at most half the columns, rounded up.
-        RECT pieces[kTileWords * 32];
-        for (size_t row = firstRow; row <= lastRow; ++row) {
-            const uint64_t* marks = &m_tiles[row * kTileWords];
-            const LONG top = static_cast<LONG>(row) * m_tileH;
-            const LONG bottom = std::min<LONG>(height, top + m_tileH);
-            int count = 0;
-            for (int start = NextTile(marks, 0, true); start < kTileWords * 64;) {
-                const int end = NextTile(marks, start, false);
-                pieces[count++] = RECT{start * m_tileW, top, std::min<LONG>(width, end * m_tileW), bottom};
-                start = end < kTileWords * 64 ? NextTile(marks, end, true) : end;
+        for (size_t strip = 1; strip <= strips; ++strip) {
+            m_stripStarts[strip] += m_stripStarts[strip - 1];
+        }
+        m_stripOrder.resize(m_stripEntries.size());
+        for (const StripEntry& entry : m_stripEntries) {
+            m_stripOrder[m_stripStarts[entry.strip]++] = entry.drawable;
+        }
+        size_t next = 0;
+        for (size_t strip = 0; strip < strips; ++strip) {
+            const size_t top = firstRow + strip * stripRows;
+            const size_t bottom = std::min(lastRow, top + stripRows - 1);
+            const size_t end = m_stripStarts[strip];
+            MakeTileRects(top, bottom);
+            const RECT area{bounds.left, static_cast<LONG>(top) * m_tileH, bounds.right,
+                            std::min<LONG>(height, static_cast<LONG>(bottom + 1) * m_tileH)};
+            // The background under every rectangle first, then each drawable once in drawing
+            // order: each pixel still sees the background and then the drawables over it in order.
+            for (size_t i = 0; i < m_tileRects.size(); ++i) {
+                if (i + 1 < m_tileRects.size()) {
+                    PrefetchBackground(m_tileRects[i + 1]);
+                }
+                PaintBackground(m_target, m_tileRects[i]);
             }
-            if (count == 0) {
-                continue;
+            for (; next < end; ++next) {
+                RECT part;
+                if (!m_tileRects.empty() && IntersectRects(&part, *m_stripOrder[next]->GetScreenRectPtr(), area)) {
+                    DrawOnTiles(m_stripOrder[next], part);
+                }
             }
-            const RECT band{pieces[0].left, top, pieces[count - 1].right, bottom};
-            for (int i = 0; i < count; ++i) {
-                PaintBackground(m_target, pieces[i]);
-            }
-            DrawBand(band, pieces, count);
-            for (int i = 0; i < count; ++i) {
-                piece(pieces[i]);
-                done(pieces[i]);
+            for (const RECT& rect : m_tileRects) {
+                piece(rect);
+                done(rect);
             }
         }
     }

@@ -148,16 +148,17 @@ private:
     bool CollectAnyDirty(DrawNode** ownTail, DrawNode** overlayTail);
     // The background (or, without one, the colour) of rect painted into image.
     void PaintBackground(CImage* image, const RECT& rect) const;
+    // Asks for the target's and the background's rows of rect ahead of painting them.
+    void PrefetchBackground(const RECT& rect) const;
     void FillColor(CImage* image, const RECT& rect) const;
     // Appends the shown drawables of one list that reach into rect, tail to head, each with its
     // plan for rect where its kind makes one.
     void CollectShown(DrawNode* tail, const RECT& rect);
     // Readies the walk of the shown drawables down the bands of one rectangle.
     void StartBands(const RECT& rect);
-    // Draws the shown drawables that reach the rows of band, in drawing order, inside the pieces
-    // of the band (left to right, apart; none: the whole band); bands come top to bottom after
-    // StartBands.
-    void DrawBand(const RECT& band, const RECT* pieces, int count);
+    // Draws the shown drawables that reach the rows of band, in drawing order; bands come top to
+    // bottom after StartBands.
+    void DrawBand(const RECT& band);
     // True when some list is drawn (else a rectangle is one band).
     bool DrawsLists() const;
     // How ComposeRegion cuts a rectangle into bands.
@@ -175,9 +176,16 @@ private:
     void StartTiles();
     void MarkTiles(const RECT& rect);
     void DropTiles();
-    // Composes the marked tiles: each tile row is one band, each run of marked tiles one piece.
+    // Composes the marked tiles: the background under the rectangles they make, then every
+    // drawable that reaches them, each piece handed on once drawn.
     template <class Piece, class Done>
     void ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piece, Done&& done);
+    // How much of rect (inside the target) the marked tiles cover: 0 none, 1 part, 2 all.
+    int TileCover(const RECT& rect) const;
+    // The marked tiles of rows [firstRow, lastRow] as rectangles into m_tileRects.
+    void MakeTileRects(size_t firstRow, size_t lastRow);
+    // Draws part (inside the target) of a shown drawable where the marked tiles cover it.
+    void DrawOnTiles(CDrawable* drawable, const RECT& part);
 
     CImage* m_target = nullptr;
     CDrawList m_list;
@@ -224,5 +232,19 @@ private:
     std::vector<uint64_t> m_tiles;
     LONG m_tileW = 0;
     LONG m_tileH = 0;
+    int m_tileWords = 0;
     bool m_tiled = false;
+    // The marked tiles as rectangles, and the walk's rectangles still open at the last tile row
+    // (kept to spare allocations).
+    std::vector<RECT> m_tileRects;
+    std::vector<uint32_t> m_openRects;
+    std::vector<uint32_t> m_nextOpen;
+    // The drawables over the marked tiles by strip of tile rows, in drawing order within each.
+    struct StripEntry {
+        uint32_t strip;
+        CDrawable* drawable;
+    };
+    std::vector<StripEntry> m_stripEntries;
+    std::vector<uint32_t> m_stripStarts;
+    std::vector<CDrawable*> m_stripOrder;
 };

@@ -1,4 +1,5 @@
-// The sprite blend's kernels: the choice by SIMD level and the AVX2 form.
+// The sprite blend's kernels: the choice by SIMD level and the AVX2 form (narrow rows go to the
+// 512-bit twin where the processor has it).
 //
 // The AVX2 walk blends every group of eight without looking at its alpha first. Sprites are made
 // of runs of opaque, clear and soft pixels whose lengths vary, so a walk that copies opaque groups
@@ -110,6 +111,8 @@ void BlendSpriteRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int
         BlendAlphaRows32(dst, src, dstSkip, srcSkip, width, height);
     } else if (UseAvx2() && width >= 8) {
         BlendSpriteRows32Avx2(dst, src, dstSkip, srcSkip, width, height);
+    } else if (width >= 1 && width < 8 && UseAvx512Bw()) {
+        BlendNarrowSpriteRows32Avx512(dst, src, dstSkip, srcSkip, width, height);
     } else {
         BlendAlphaRows32Mmx(dst, src, dstSkip, srcSkip, width, height);
     }

@@ -44,13 +44,13 @@ TEST_F(SceneManyRects, ManyDirtyRectanglesCollapseAndRedrawTheSame)
 
 // Many small movers between fixed drawables that reach across the moved places (large soft
 // sprites, shapes, a turned sprite), in both lists: each redraw equals a whole render at every
-// SIMD level and band switch, on widths of narrow and wide tiles, and every pixel it changed lies
-// in the rectangles it hands on.
+// SIMD level and band switch, on widths of narrow and wide tiles and on a target tall enough to be
+// composed in several strips, and every pixel it changed lies in the rectangles it hands on.
 TEST_F(SceneManyRects, ScatteredMoversRedrawOnlyTheirPlacesAndTheSame)
 {
     const struct {
         int width, height;
-    } sizes[] = {{100, 90}, {333, 77}, {1000, 70}, {2048, 30}};
+    } sizes[] = {{100, 90}, {333, 77}, {1000, 70}, {2048, 30}, {640, 700}};
     for (const auto& size : sizes) {
         SCOPED_TRACE(size.width);
         const int w = size.width, h = size.height;

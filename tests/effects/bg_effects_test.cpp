@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -12,6 +13,7 @@
 #include "platform/cos_table.h"
 #include "raster/pixel_lib.h"
 #include "raster/pixel_lib_ops.h"
+#include "winapi/simd_level.h"
 
 namespace {
 
@@ -354,10 +356,18 @@ TEST(BgEffects, RastAndHazeRawRowsEqualThePlainDrawing)
         const RastWave wave{any(0, 511), amplitudes[any(0, 4)], uint32_t(any(0, 100))};
         const bool fill = any(0, 1) != 0;
         const BYTE r = BYTE(any(0, 255)), g = BYTE(any(0, 255)), b = BYTE(any(0, 255));
-        DrawRastRows(raw, picture, px, py, wave, fill, r, g, b, true);
+        const std::vector<uint32_t> before = Pixels(raw);
         DrawRastRows(plain, picture, px, py, wave, fill, r, g, b, false);
-        ASSERT_EQ(Pixels(raw), Pixels(plain)) << "rast round " << round << ": " << w << "x" << h << " at " << px
-                                              << "," << py << " amplitude " << wave.amplitude << " fill " << fill;
+        // The raw rows at every level, each from the same start.
+        for (SimdLevel level : kAllSimdLevels) {
+            ScopedSimdLevel simd(level);
+            for (LONG y = 0; y < h; ++y)
+                std::memcpy(raw.GetBits() + intptr_t(y) * raw.GetPitch(), &before[size_t(y) * w], size_t(w) * 4);
+            DrawRastRows(raw, picture, px, py, wave, fill, r, g, b, true);
+            ASSERT_EQ(Pixels(raw), Pixels(plain)) << "rast round " << round << ": " << w << "x" << h << " at " << px
+                                                  << "," << py << " amplitude " << wave.amplitude << " fill " << fill
+                                                  << " level " << static_cast<int>(level);
+        }
         // The haze's rows over what the rast left, from a table of any offsets.
         std::vector<int32_t> table(size_t(any(1, 90)));
         for (int32_t& entry : table)

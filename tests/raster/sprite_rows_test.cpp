@@ -1,8 +1,8 @@
 // The sprite blend against the plain alpha blend at every SIMD level and with the SIMD switch off:
 // sprite-like sources (runs of opaque, transparent and soft pixels starting anywhere, so that the
 // groups the fast walk copies or skips whole fall at every offset and the row's last pixels take
-// every count), destinations with their alpha set or clear, band-high and taller blocks, downward
-// and upward walks, guard bytes around every buffer.
+// every count, the narrow rows of small flakes too), destinations with their alpha set or clear,
+// band-high and taller blocks, downward and upward walks, guard bytes around every buffer.
 #include "platform/cpu_info.h"
 #include "raster/row_kernels.h"
 #include "raster/sprite_rows.h"
@@ -56,7 +56,7 @@ TEST(SpriteRows, BlendEqualsThePlainAlphaBlend)
         const ScopedSimdLevel forced(level);
         for (uint8_t simdSwitch : {0, 1}) {
             g_bUseMmx = simdSwitch;
-            for (int width : {1, 3, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 32, 33, 39, 40, 47, 64, 65, 100, 161, 257}) {
+            for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 32, 33, 39, 40, 47, 64, 65, 100, 161, 257}) {
                 for (int height : {1, 2, 8, 17, 33}) {
                     for (int maxRun : {3, 24, 90}) {
                         for (bool clearDst : {false, true}) {
