@@ -38,6 +38,7 @@ bool MachineHasAvx512Bw()
 
 namespace simd_detail {
 uint8_t g_simdLevel = kUnset;
+bool g_wideTwins = true;
 
 SimdLevel FirstAsk() { return ForceSimdLevel(MachineSimdLevel()); }
 }

@@ -37,8 +37,13 @@ inline bool UseAvx2() { return ActiveSimdLevel() >= SimdLevel::Avx2; }
 inline bool UseSse2() { return ActiveSimdLevel() >= SimdLevel::Sse2; }
 // The SSE level's byte shuffles, where the processor has them.
 inline bool UseSsse3() { return UseSse2() && MachineHasSsse3(); }
+namespace simd_detail {
+// Cleared by tests to reach the AVX2 forms that the 512-bit twins stand in for.
+extern bool g_wideTwins;
+}
+
 // The AVX2 level's 512-bit twins, where the processor has them.
-inline bool UseAvx512Bw() { return UseAvx2() && MachineHasAvx512Bw(); }
+inline bool UseAvx512Bw() { return UseAvx2() && simd_detail::g_wideTwins && MachineHasAvx512Bw(); }
 
 // Sets the level in use, never above the machine's; answers the level set. Start-up calls it once;
 // tests call it between kernels, never while another thread draws.
@@ -54,6 +59,18 @@ public:
 
 private:
     SimdLevel m_previous;
+};
+
+// Scope guard for tests: the AVX2 level without its 512-bit twins, then the previous setting back.
+class ScopedNoWideTwins {
+public:
+    ScopedNoWideTwins() : m_previous(simd_detail::g_wideTwins) { simd_detail::g_wideTwins = false; }
+    ~ScopedNoWideTwins() { simd_detail::g_wideTwins = m_previous; }
+    ScopedNoWideTwins(const ScopedNoWideTwins&) = delete;
+    ScopedNoWideTwins& operator=(const ScopedNoWideTwins&) = delete;
+
+private:
+    bool m_previous;
 };
 
 // The levels this machine can run, lowest first, for tests that run a kernel at each.
