@@ -108,6 +108,10 @@ void ApplyMode(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int 
         }
         break;
     case kAdd:
+        if (simd && w >= 16 && UseAvx512Bw()) {
+            AddRowsAvx512(dst, src, dstSkip, srcSkip, w, h, o);
+            break;
+        }
         (simd ? AddBlendRows32Mmx : AddBlendRows32)(dst, src, dstSkip, srcSkip, w, h, o);
         break;
     case kSub:

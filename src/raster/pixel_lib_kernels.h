@@ -19,6 +19,9 @@ void AlphaOnAlphaOverRowsAvx2(BYTE* dst, const BYTE* under, const BYTE* src, int
 // The same sixteen pixels a step, for callers while UseAvx512Bw() holds.
 void AlphaOnAlphaOverRowsAvx512(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip,
                                 int srcSkip, int width, int height, BYTE o);
+// Adds the source by the factor of o, alpha kept: AddBlendRows32, sixteen pixels a step, for
+// callers while UseAvx512Bw() holds.
+void AddRowsAvx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE o);
 // By the factor of mul(o, sA), destination alpha kept: BlendAlphaTableRows32 with row o.
 void BlendByLevelRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                           BYTE o);

@@ -140,7 +140,45 @@ PIXEL_SIMD_AVX512 void OnAlphaOverRows16(BYTE* dst, const BYTE* under, const BYT
     }
 }
 
+// Sixteen pixels d plus floor(s f / 256) per colour byte, saturating; the alpha byte of d kept.
+// Blue and red are weighed in the low bytes of their words, green in the high byte of its word.
+PIXEL_SIMD_AVX512 inline __m512i AddByFactor16(__m512i d, __m512i s, __m512i f)
+{
+    const __m512i even = _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_and_si512(s, Splat16(0x00FF00FFu)), f), 8);
+    const __m512i green = _mm512_mullo_epi16(_mm512_and_si512(_mm512_srli_epi32(s, 8), Splat16(0xFFu)), f);
+    // even | (green & 0xFF00): the alpha byte of the sum is 0, so d's alpha passes unchanged.
+    return _mm512_adds_epu8(d, _mm512_ternarylogic_epi32(even, green, Splat16(0x0000FF00u), 0xF8));
+}
+
+PIXEL_SIMD_AVX512 void AddRows16(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
+                                 uint16_t factor)
+{
+    const int whole = width & ~15, rest = width - whole;
+    const __mmask16 last = static_cast<__mmask16>((1u << rest) - 1);
+    const __m512i f = _mm512_set1_epi16(static_cast<short>(factor));
+    const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < whole; x += 16, dst += 64, src += 64) {
+            const ptrdiff_t left = static_cast<ptrdiff_t>(width - x) * 4;
+            raster_detail::PrefetchAlong(dst, ahead, left, dstSkip);
+            raster_detail::PrefetchAlong(src, ahead, left, srcSkip);
+            _mm512_storeu_si512(dst, AddByFactor16(_mm512_loadu_si512(dst), _mm512_loadu_si512(src), f));
+        }
+        if (rest) {
+            const __m512i d = _mm512_maskz_loadu_epi32(last, dst), s = _mm512_maskz_loadu_epi32(last, src);
+            _mm512_mask_storeu_epi32(dst, last, AddByFactor16(d, s, f));
+        }
+        dst += rest * 4 + dstSkip;
+        src += rest * 4 + srcSkip;
+    }
+}
+
 } // namespace
+
+void AddRowsAvx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE o)
+{
+    AddRows16(dst, src, dstSkip, srcSkip, width, height, static_cast<uint16_t>(o ? o + 1 : 0));
+}
 
 void AlphaOnAlphaOverRowsAvx512(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip,
                                 int srcSkip, int width, int height, BYTE o)

@@ -75,6 +75,9 @@ const TwinCase kTwins[] = {
          AlphaOnAlphaRows32(d, s, ds, ss, w, h, g_MulTable[o]);
      },
      true, true},
+    {"add by the opacity, 512-bit", pixel_lib::AddRowsAvx512,
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) { AddBlendRows32(d, s, ds, ss, w, h, o); },
+     true, true},
     {"by alpha at a level", pixel_lib::BlendByLevelRowsAvx2,
      [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
          BlendAlphaTableRows32(d, s, ds, ss, w, h, g_MulTable[o]);
