@@ -34,4 +34,10 @@ void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int height, DWORD rgb,
 void CrossFadeRowsAvx2(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip, int width,
                        int height, BYTE o);
 
+// A rule fade of two sources in one pass, for callers while UseAvx512Bw() holds: what copying a
+// to dst and then RuleBlendRows32 of b by the rule bytes through levels gives (the rule's rows
+// ruleSkip bytes apart past their width).
+void RuleFadeRowsAvx512(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip, int width,
+                        int height, const BYTE* rule, int ruleSkip, const BYTE* levels);
+
 } // namespace pixel_lib
