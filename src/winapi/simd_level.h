@@ -61,13 +61,14 @@ private:
     SimdLevel m_previous;
 };
 
-// Scope guard for tests: the AVX2 level without its 512-bit twins, then the previous setting back.
-class ScopedNoWideTwins {
+// Scope guard for tests: the AVX2 level with or without its 512-bit twins, then the previous
+// setting back.
+class ScopedWideTwins {
 public:
-    ScopedNoWideTwins() : m_previous(simd_detail::g_wideTwins) { simd_detail::g_wideTwins = false; }
-    ~ScopedNoWideTwins() { simd_detail::g_wideTwins = m_previous; }
-    ScopedNoWideTwins(const ScopedNoWideTwins&) = delete;
-    ScopedNoWideTwins& operator=(const ScopedNoWideTwins&) = delete;
+    explicit ScopedWideTwins(bool allowed) : m_previous(simd_detail::g_wideTwins) { simd_detail::g_wideTwins = allowed; }
+    ~ScopedWideTwins() { simd_detail::g_wideTwins = m_previous; }
+    ScopedWideTwins(const ScopedWideTwins&) = delete;
+    ScopedWideTwins& operator=(const ScopedWideTwins&) = delete;
 
 private:
     bool m_previous;

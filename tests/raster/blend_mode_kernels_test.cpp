@@ -160,7 +160,7 @@ TEST(BlendModeKernels, ModeTwinsMatch)
     }
     if (MachineSimdLevel() >= SimdLevel::Avx2 && MachineHasAvx512Bw()) {
         const ScopedSimdLevel forced(SimdLevel::Avx2);
-        const ScopedNoWideTwins narrow;
+        const ScopedWideTwins narrow(false);
         SCOPED_TRACE("AVX2 without the 512-bit twins");
         allModes();
     }

@@ -72,7 +72,7 @@ void AtEverySimdLevel(const std::function<void()>& body)
     }
     if (MachineSimdLevel() >= SimdLevel::Avx2 && MachineHasAvx512Bw()) {
         const ScopedSimdLevel forced(SimdLevel::Avx2);
-        const ScopedNoWideTwins narrow;
+        const ScopedWideTwins narrow(false);
         SCOPED_TRACE("AVX2 without the 512-bit twins");
         body();
     }
