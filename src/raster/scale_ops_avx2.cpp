@@ -9,6 +9,7 @@
 
 #include "raster/pixel_simd_avx2.h"
 #include "raster/row_kernel_loops.h"
+#include "winapi/simd_level.h"
 
 #include <immintrin.h>
 
@@ -154,6 +155,7 @@ TESSARO_AVX2 void SmoothRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int 
     thread_local ChunkColumns cols;
     const intptr_t dstPitch = intptr_t(width) * 4 + dstSkip;
     const __m256i zero = _mm256_setzero_si256();
+    const bool wide = UseAvx512Bw();
     for (int c0 = 0; c0 < width; c0 += kChunk) {
         const int n = std::min(kChunk, width - c0);
         cols.Build(steps.xFraction + steps.xStep * uint64_t(c0), steps.xStep, n);
@@ -176,6 +178,10 @@ TESSARO_AVX2 void SmoothRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int 
             const BYTE* a = rows[top];
             const BYTE* b = rows[1 - top];
             const auto fy = static_cast<uint32_t>(static_cast<uint32_t>(ypos) >> 24);
+            if (wide) {
+                SmoothVerticalRowAvx512(out, a, b, n, fy, dstPitch);
+                continue;
+            }
             const __m256i weights = _mm256_set1_epi16(static_cast<short>((fy << 8) | (255 - fy)));
             int i = 0;
             for (; i + 8 <= n; i += 8) {
