@@ -118,12 +118,15 @@ TESSARO_AVX2 inline __m256i LerpFour(__m256i pairs, __m256i weights)
     return LerpPairs(_mm256_shuffle_epi8(pairs, interleave), _mm256_shuffle_epi8(pairs, first), weights);
 }
 
-TESSARO_AVX2 void HorizontalRow(const BYTE* row, const ChunkColumns& cols, int n, BYTE* out)
+// next: bytes from a source row to the one stepped across after it, whose lines are asked for
+// on the way (a hint only).
+TESSARO_AVX2 void HorizontalRow(const BYTE* row, const ChunkColumns& cols, int n, BYTE* out, ptrdiff_t next)
 {
     const int groups = n / 8;
     for (int g = 0; g < groups; ++g, out += 32) {
         const PairGroup& group = cols.groups[g];
         const BYTE* from = row + static_cast<ptrdiff_t>(group.first) * 4;
+        _mm_prefetch(reinterpret_cast<const char*>(from + next), _MM_HINT_T0);
         __m256i p0, p1;
         if (group.gather) {
             const auto* base = reinterpret_cast<const long long*>(from);
@@ -168,11 +171,11 @@ TESSARO_AVX2 void SmoothRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int 
             int top = held[0] == r ? 0 : held[1] == r ? 1 : -1;
             if (top < 0) {
                 top = held[0] == r + 1 ? 1 : 0;
-                HorizontalRow(src + r * srcPitch, cols, n, rows[top]);
+                HorizontalRow(src + r * srcPitch, cols, n, rows[top], srcPitch);
                 held[top] = r;
             }
             if (held[1 - top] != r + 1) {
-                HorizontalRow(src + (r + 1) * srcPitch, cols, n, rows[1 - top]);
+                HorizontalRow(src + (r + 1) * srcPitch, cols, n, rows[1 - top], srcPitch);
                 held[1 - top] = r + 1;
             }
             const BYTE* a = rows[top];
