@@ -10,8 +10,6 @@
 
 using namespace pixel_simd;
 
-#define PIXEL_SIMD_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
-
 namespace {
 
 // min(255, mul(fd, d) + mul(fs, s)) per colour byte, alpha kept.
@@ -61,13 +59,11 @@ struct AddOp {
     uint32_t Pixel(uint32_t d, uint32_t s) const { return AddSat4(d, s); }
     __m128i Vec(__m128i d, __m128i s) const { return _mm_adds_epu8(d, s); }
     PIXEL_SIMD_AVX2 static __m256i Vec8(__m256i d, __m256i s) { return _mm256_adds_epu8(d, s); }
-    PIXEL_SIMD_AVX512 static __m512i Vec16(__m512i d, __m512i s) { return _mm512_adds_epu8(d, s); }
 };
 struct SubOp {
     uint32_t Pixel(uint32_t d, uint32_t s) const { return SubSat4(d, s); }
     __m128i Vec(__m128i d, __m128i s) const { return _mm_subs_epu8(d, s); }
     PIXEL_SIMD_AVX2 static __m256i Vec8(__m256i d, __m256i s) { return _mm256_subs_epu8(d, s); }
-    PIXEL_SIMD_AVX512 static __m512i Vec16(__m512i d, __m512i s) { return _mm512_subs_epu8(d, s); }
 };
 
 // The saturating byte rules with AVX2: sixteen pixels a step. Rows that follow each other on both
@@ -95,36 +91,6 @@ PIXEL_SIMD_AVX2 void BytewiseRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, i
         for (; x < w; ++x, dst += 4, src += 4) {
             Store32(dst, Op{}.Pixel(Load32(dst), Load32(src)));
         }
-        dst += dstSkip;
-        src += srcSkip;
-    }
-}
-
-// The same with 512-bit registers while UseAvx512Bw() holds: thirty-two pixels a step, the last
-// pixels of a row through a lane mask.
-template <class Op>
-PIXEL_SIMD_AVX512 void BytewiseRowsAvx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int h)
-{
-    if (dstSkip == 0 && srcSkip == 0 && int64_t{w} * h <= INT32_MAX) {
-        w *= h;
-        h = 1;
-    }
-    for (int y = 0; y < h; ++y) {
-        int x = 0;
-        for (; x + 32 <= w; x += 32, dst += 128, src += 128) {
-            const __m512i a = Op::Vec16(_mm512_loadu_si512(dst), _mm512_loadu_si512(src));
-            const __m512i b = Op::Vec16(_mm512_loadu_si512(dst + 64), _mm512_loadu_si512(src + 64));
-            _mm512_storeu_si512(dst, a);
-            _mm512_storeu_si512(dst + 64, b);
-        }
-        for (; x < w; x += 16, dst += 64, src += 64) {
-            const __mmask16 live = w - x >= 16 ? __mmask16(0xFFFF) : static_cast<__mmask16>((1u << (w - x)) - 1);
-            const __m512i d = _mm512_maskz_loadu_epi32(live, dst), s = _mm512_maskz_loadu_epi32(live, src);
-            _mm512_mask_storeu_epi32(dst, live, Op::Vec16(d, s));
-        }
-        // The masked step walked whole groups of sixteen: go back to the row's true end.
-        dst -= 4 * (x - w);
-        src -= 4 * (x - w);
         dst += dstSkip;
         src += srcSkip;
     }
@@ -161,10 +127,6 @@ void ModeKernel(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int w, int
         Unscaled<SourceKeyed<Op>, Simd>(dst, src, dstSkip, srcSkip, w, h, SourceKeyed<Op>{Op{}, key});
     } else {
         if constexpr (kBytewise<Op> && Simd) {
-            if (UseAvx512Bw()) {
-                BytewiseRowsAvx512<Op>(dst, src, dstSkip, srcSkip, w, h);
-                return;
-            }
             if (UseAvx2()) {
                 BytewiseRowsAvx2<Op>(dst, src, dstSkip, srcSkip, w, h);
                 return;
