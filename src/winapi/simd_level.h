@@ -37,6 +37,7 @@ inline bool UseAvx2() { return ActiveSimdLevel() >= SimdLevel::Avx2; }
 inline bool UseSse2() { return ActiveSimdLevel() >= SimdLevel::Sse2; }
 // The SSE level's byte shuffles, where the processor has them.
 inline bool UseSsse3() { return UseSse2() && MachineHasSsse3(); }
+
 namespace simd_detail {
 // Cleared by tests to reach the AVX2 forms that the 512-bit twins stand in for.
 extern bool g_wideTwins;
