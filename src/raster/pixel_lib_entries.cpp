@@ -108,6 +108,10 @@ void ApplyMode(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int 
         }
         break;
     case kAdd:
+        if (simd && w >= 16 && UseAvx512Bw()) {
+            AddRowsAvx512(dst, src, dstSkip, srcSkip, w, h, o);
+            break;
+        }
         (simd ? AddBlendRows32Mmx : AddBlendRows32)(dst, src, dstSkip, srcSkip, w, h, o);
         break;
     case kSub:
@@ -910,14 +914,22 @@ int RuleFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, const CSurf
     const Source b(d, area, s2, Under(area, dx, dy, s2x, s2y));
     BYTE* out = At(d, area.left, area.top);
     const int skip = d->GetPitch() - 4 * aw;
-    g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
     const int p = int((std::min<DWORD>(progress, 255) * 256 + 127) / 255);
     if (p != 0) {
         BYTE levels[256];
         BuildRuleLevels(255, p, int(std::clamp<DWORD>(softness, 1, 511)), levels);
-        (g_bUseMmx ? RuleBlendRows32Mmx : RuleBlendRows32)(out, b.bits, skip, b.skip, aw, ah,
-                                                           At(rule, under.left, under.top),
-                                                           rule->GetPitch() - aw, levels);
+        const BYTE* const bytes = At(rule, under.left, under.top);
+        if (g_bUseMmx && aw >= 16 && UseAvx512Bw()) {
+            // Both sources in one pass: the destination is written once and not read back.
+            RuleFadeRowsAvx512(out, a.bits, b.bits, skip, a.skip, b.skip, aw, ah, bytes, rule->GetPitch() - aw,
+                               levels);
+        } else {
+            g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
+            (g_bUseMmx ? RuleBlendRows32Mmx : RuleBlendRows32)(out, b.bits, skip, b.skip, aw, ah, bytes,
+                                                               rule->GetPitch() - aw, levels);
+        }
+    } else {
+        g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
     }
     Changed(area);
     return 0;

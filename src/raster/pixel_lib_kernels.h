@@ -19,6 +19,9 @@ void AlphaOnAlphaOverRowsAvx2(BYTE* dst, const BYTE* under, const BYTE* src, int
 // The same sixteen pixels a step, for callers while UseAvx512Bw() holds.
 void AlphaOnAlphaOverRowsAvx512(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip,
                                 int srcSkip, int width, int height, BYTE o);
+// Adds the source by the factor of o, alpha kept: AddBlendRows32, sixteen pixels a step, for
+// callers while UseAvx512Bw() holds.
+void AddRowsAvx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE o);
 // By the factor of mul(o, sA), destination alpha kept: BlendAlphaTableRows32 with row o.
 void BlendByLevelRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                           BYTE o);
@@ -30,5 +33,11 @@ void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int height, DWORD rgb,
 // a) + mul(o, b)), the alpha of a; what copying a and then cross-fading b over it gives.
 void CrossFadeRowsAvx2(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip, int width,
                        int height, BYTE o);
+
+// A rule fade of two sources in one pass, for callers while UseAvx512Bw() holds: what copying a
+// to dst and then RuleBlendRows32 of b by the rule bytes through levels gives (the rule's rows
+// ruleSkip bytes apart past their width).
+void RuleFadeRowsAvx512(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip, int width,
+                        int height, const BYTE* rule, int ruleSkip, const BYTE* levels);
 
 } // namespace pixel_lib

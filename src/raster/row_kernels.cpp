@@ -166,7 +166,21 @@ void CopyKeyRows32MirrorScaled(BYTE* dst, const BYTE* src, int dstSkip, int srcP
 void PaletteRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                    const uint32_t* palette)
 {
-    WalkRows<4, 1>(dst, src, dstSkip, srcSkip, width, height, Palette32{palette});
+    // Eight indices read as one word: a byte load a pixel kept the loop waiting on its ports.
+    for (int y = 0; y < height; ++y) {
+        int x = 0;
+        for (; x + 8 <= width; x += 8, src += 8, dst += 32) {
+            const uint64_t indices = Load<uint64_t>(src);
+            for (int i = 0; i < 8; ++i) {
+                Store<uint32_t>(dst + 4 * i, palette[(indices >> (8 * i)) & 0xFF]);
+            }
+        }
+        for (; x < width; ++x, ++src, dst += 4) {
+            Store<uint32_t>(dst, palette[*src]);
+        }
+        dst += dstSkip;
+        src += srcSkip;
+    }
 }
 
 void PaletteRows32Scaled(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,

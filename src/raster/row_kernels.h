@@ -90,6 +90,8 @@ void BlendAlphaRows32MirrorScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, in
 // UseAvx2() says so (only then may these run). Callers use the twins.
 void BlendAlphaRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 void BlendAlphaRows32MirrorAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
+// The 512-bit form of the forward blend, for rows of sixteen pixels or more while UseAvx512Bw() holds.
+void BlendAlphaRows32Avx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 // The copy's AVX2 form for rows of 8 to 512 pixels (the rows of cells and faces, where a library
 // call a row costs as much as the bytes).
 void CopyRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);

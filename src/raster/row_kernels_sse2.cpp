@@ -351,10 +351,14 @@ void CopyRows32MirrorScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcP
     ScaledRows4<true, true>(dst, src, dstSkip, srcPitch, width, height, step, kCopy4, kCopy1);
 }
 
-// Rows of eight pixels or more blend faster with AVX2; shorter ones lose more on the call than
-// the wider registers gain.
+// Rows of eight pixels or more blend faster with AVX2, of sixteen or more with 512-bit registers;
+// shorter ones lose more on the call than the wider registers gain.
 void BlendAlphaRows32Mmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
+    if (UseAvx512Bw() && width >= 16) {
+        BlendAlphaRows32Avx512(dst, src, dstSkip, srcSkip, width, height);
+        return;
+    }
     if (UseAvx2() && width >= 8) {
         BlendAlphaRows32Avx2(dst, src, dstSkip, srcSkip, width, height);
         return;

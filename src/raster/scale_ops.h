@@ -21,3 +21,7 @@ int SmoothStretchDraw(CImage& dst, const CSurface* src, const SIZE* dstSize, LON
 // UseAvx2() holds, and for sources whose columns lie below 2^28.
 void SmoothRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
                       const StretchSteps& steps);
+// Its vertical step with 512-bit registers, while UseAvx512Bw() holds: n pixels of out, each
+// ((256 - fy) a + fy b) >> 8 per channel of the buffered rows a and b; the row after out lies
+// `next` bytes on (a hint only: it is asked for, never read or written).
+void SmoothVerticalRowAvx512(BYTE* out, const BYTE* a, const BYTE* b, int n, uint32_t fy, intptr_t next);

@@ -9,6 +9,7 @@
 
 #include "raster/pixel_simd_avx2.h"
 #include "raster/row_kernel_loops.h"
+#include "winapi/simd_level.h"
 
 #include <immintrin.h>
 
@@ -117,12 +118,15 @@ TESSARO_AVX2 inline __m256i LerpFour(__m256i pairs, __m256i weights)
     return LerpPairs(_mm256_shuffle_epi8(pairs, interleave), _mm256_shuffle_epi8(pairs, first), weights);
 }
 
-TESSARO_AVX2 void HorizontalRow(const BYTE* row, const ChunkColumns& cols, int n, BYTE* out)
+// next: bytes from a source row to the one stepped across after it, whose lines are asked for
+// on the way (a hint only).
+TESSARO_AVX2 void HorizontalRow(const BYTE* row, const ChunkColumns& cols, int n, BYTE* out, ptrdiff_t next)
 {
     const int groups = n / 8;
     for (int g = 0; g < groups; ++g, out += 32) {
         const PairGroup& group = cols.groups[g];
         const BYTE* from = row + static_cast<ptrdiff_t>(group.first) * 4;
+        _mm_prefetch(reinterpret_cast<const char*>(from + next), _MM_HINT_T0);
         __m256i p0, p1;
         if (group.gather) {
             const auto* base = reinterpret_cast<const long long*>(from);
@@ -154,6 +158,7 @@ TESSARO_AVX2 void SmoothRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int 
     thread_local ChunkColumns cols;
     const intptr_t dstPitch = intptr_t(width) * 4 + dstSkip;
     const __m256i zero = _mm256_setzero_si256();
+    const bool wide = UseAvx512Bw();
     for (int c0 = 0; c0 < width; c0 += kChunk) {
         const int n = std::min(kChunk, width - c0);
         cols.Build(steps.xFraction + steps.xStep * uint64_t(c0), steps.xStep, n);
@@ -166,16 +171,20 @@ TESSARO_AVX2 void SmoothRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int 
             int top = held[0] == r ? 0 : held[1] == r ? 1 : -1;
             if (top < 0) {
                 top = held[0] == r + 1 ? 1 : 0;
-                HorizontalRow(src + r * srcPitch, cols, n, rows[top]);
+                HorizontalRow(src + r * srcPitch, cols, n, rows[top], srcPitch);
                 held[top] = r;
             }
             if (held[1 - top] != r + 1) {
-                HorizontalRow(src + (r + 1) * srcPitch, cols, n, rows[1 - top]);
+                HorizontalRow(src + (r + 1) * srcPitch, cols, n, rows[1 - top], srcPitch);
                 held[1 - top] = r + 1;
             }
             const BYTE* a = rows[top];
             const BYTE* b = rows[1 - top];
             const auto fy = static_cast<uint32_t>(static_cast<uint32_t>(ypos) >> 24);
+            if (wide) {
+                SmoothVerticalRowAvx512(out, a, b, n, fy, dstPitch);
+                continue;
+            }
             const __m256i weights = _mm256_set1_epi16(static_cast<short>((fy << 8) | (255 - fy)));
             int i = 0;
             for (; i + 8 <= n; i += 8) {

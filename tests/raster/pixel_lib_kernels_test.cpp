@@ -75,6 +75,9 @@ const TwinCase kTwins[] = {
          AlphaOnAlphaRows32(d, s, ds, ss, w, h, g_MulTable[o]);
      },
      true, true},
+    {"add by the opacity, 512-bit", pixel_lib::AddRowsAvx512,
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) { AddBlendRows32(d, s, ds, ss, w, h, o); },
+     true, true},
     {"by alpha at a level", pixel_lib::BlendByLevelRowsAvx2,
      [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
          BlendAlphaTableRows32(d, s, ds, ss, w, h, g_MulTable[o]);
@@ -197,6 +200,37 @@ TEST(PixelLibKernels, AlphaOverAlphaAtEveryPairOfAlphas)
             Picture wide = dst;
             pixel_lib::AlphaOnAlphaOverRowsAvx512(wide.First(), dst.First(), src.First(), 0, 0, 0, 256, 2, 255);
             ASSERT_EQ(wide.mem, expected.mem) << "512-bit, destination alpha " << dA;
+        }
+    }
+}
+
+// The rule fade in one pass against copying the first source and rule-blending the second over
+// it: every width 1-40, rule bytes through tables of runs at 0 and 255 with ramps between (as a
+// fade's tables are) and through wholly random ones, each picture with its own row slack.
+TEST(PixelLibKernels, RuleFadeInOnePassGivesTheTwoPassPixels)
+{
+    if (!MachineHasAvx512Bw() || MachineSimdLevel() < SimdLevel::Avx2) {
+        GTEST_SKIP() << "no 512-bit registers on this processor";
+    }
+    std::mt19937 rng(26);
+    for (bool randomTable : {false, true}) {
+        BYTE levels[256];
+        for (int i = 0; i < 256; ++i) {
+            levels[i] = randomTable ? BYTE(rng()) : i < 96 ? 255 : i >= 160 ? 0 : BYTE((160 - i) * 4 - 1);
+        }
+        for (int w = 1; w <= 40; ++w) {
+            SCOPED_TRACE(testing::Message() << (randomTable ? "random table" : "ramp") << ", width " << w);
+            const int h = 1 + int(rng() % 4);
+            const Picture a = RandomPicture(rng, w, h, 4), b = RandomPicture(rng, w, h, 4);
+            Picture rule = RandomPicture(rng, w, h, 1);
+            Picture out = RandomPicture(rng, w, h, 4);
+            Picture expected = out;
+            CopyRows32(expected.First(), a.First(), expected.Skip(), a.Skip(), w, h);
+            RuleBlendRows32(expected.First(), b.First(), expected.Skip(), b.Skip(), w, h, rule.First(), rule.Skip(),
+                            levels);
+            pixel_lib::RuleFadeRowsAvx512(out.First(), a.First(), b.First(), out.Skip(), a.Skip(), b.Skip(), w, h,
+                                          rule.First(), rule.Skip(), levels);
+            ASSERT_EQ(out.mem, expected.mem);
         }
     }
 }

@@ -61,12 +61,19 @@ DWORD KeyFrom(GuardedPlane& src)
     return key;
 }
 
-// Runs a twin test at every SIMD level this machine runs (the twins pick their forms by it).
+// Runs a twin test at every SIMD level this machine runs (the twins pick their forms by it), and
+// at the AVX2 level once more without the 512-bit twins where the processor has them.
 void AtEverySimdLevel(const std::function<void()>& body)
 {
     for (SimdLevel level : kAllSimdLevels) {
         const ScopedSimdLevel forced(level);
         SCOPED_TRACE(testing::Message() << "SIMD level " << static_cast<int>(ActiveSimdLevel()));
+        body();
+    }
+    if (MachineSimdLevel() >= SimdLevel::Avx2 && MachineHasAvx512Bw()) {
+        const ScopedSimdLevel forced(SimdLevel::Avx2);
+        const ScopedAvx512 narrow(false);
+        SCOPED_TRACE("AVX2 without the 512-bit twins");
         body();
     }
 }
@@ -295,6 +302,42 @@ TEST(RowKernels, BlendIsExactForEveryByteTriple)
             }
         }
     });
+}
+
+// The forward palette copy reads its indices several at a time: every width, rows walked down and
+// up, each pixel the palette's word for its index, the row slack and guards untouched.
+TEST(RowKernels, PaletteCopyGivesEachIndexItsColour)
+{
+    Random random(12);
+    uint32_t palette[256];
+    for (uint32_t& p : palette) {
+        p = random.Next();
+    }
+    for (int w = 1; w <= 41; ++w) {
+        for (bool upward : {false, true}) {
+            GuardedPlane src(w, kHeight, 1, 5), dst(w, kHeight, 4);
+            random.Fill(src.buffer.data(), src.buffer.size());
+            random.Fill(dst.buffer.data(), dst.buffer.size());
+            const std::vector<BYTE> before(dst.buffer.data(), dst.buffer.data() + dst.buffer.size());
+            const BYTE* first = upward ? src.Row(kHeight - 1) : src.Row(0);
+            const int srcStep = upward ? -src.pitch : src.pitch;
+            PaletteRows32(dst.Row(0), first, dst.pitch - 4 * w, srcStep - w, w, kHeight, palette);
+            for (int y = 0; y < kHeight; ++y) {
+                const BYTE* indices = upward ? src.Row(kHeight - 1 - y) : src.Row(y);
+                for (int x = 0; x < w; ++x) {
+                    uint32_t got;
+                    std::memcpy(&got, dst.At(x, y), 4);
+                    ASSERT_EQ(palette[indices[x]], got) << "width " << w << " pixel " << x << "," << y;
+                }
+                const size_t slack = static_cast<size_t>(dst.Row(y) - dst.buffer.data()) + 4 * w;
+                ASSERT_TRUE(std::equal(before.begin() + static_cast<ptrdiff_t>(slack),
+                                       before.begin() + static_cast<ptrdiff_t>(slack) + (dst.pitch - 4 * w),
+                                       dst.buffer.data() + slack))
+                    << "width " << w << " row " << y;
+            }
+            ASSERT_TRUE(dst.buffer.GuardsIntact() && src.buffer.GuardsIntact()) << "width " << w;
+        }
+    }
 }
 
 TEST(RowKernels, PaletteAndPlaneKernelsFollowTheirRules)

@@ -153,6 +153,13 @@ TEST(MachineFacts, SimdLevelIsForcedNeverAboveTheMachines)
         EXPECT_EQ(ForceSimdLevel(SimdLevel::Avx2), machine); // clamped to what runs here
         EXPECT_EQ(UseAvx2(), machine == SimdLevel::Avx2);
         EXPECT_EQ(UseAvx512Bw(), machine == SimdLevel::Avx2 && MachineHasAvx512Bw());
+        {
+            // Tests reach the AVX2 forms behind the wide twins; the level itself stays.
+            ScopedAvx512 narrow(false);
+            EXPECT_FALSE(UseAvx512Bw());
+            EXPECT_EQ(UseAvx2(), machine == SimdLevel::Avx2);
+        }
+        EXPECT_EQ(UseAvx512Bw(), machine == SimdLevel::Avx2 && MachineHasAvx512Bw());
         ForceSimdLevel(SimdLevel::Plain);
     }
     EXPECT_EQ(ActiveSimdLevel(), before);
