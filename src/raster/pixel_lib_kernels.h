@@ -30,5 +30,8 @@ void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int height, DWORD rgb,
 // a) + mul(o, b)), the alpha of a; what copying a and then cross-fading b over it gives.
 void CrossFadeRowsAvx2(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip, int width,
                        int height, BYTE o);
+// The same pixels sixteen a step through byte tables, for callers while UseAvx512Vbmi() holds.
+void CrossFadeRowsAvx512(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip,
+                         int width, int height, BYTE o);
 
 } // namespace pixel_lib

@@ -38,7 +38,8 @@ void BlindColumns(CWipeCanvas& c, int32_t progress, int64_t n, bool reverse, int
     }
     // Blends of runs under sixteen pixels wide cost more than blending every group and keeping
     // what the mask hides (wider runs do better as runs).
-    if (n <= 16 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder())
+    // Plain copies a lane mask at a time likewise cost less than their runs.
+    if (n <= 16 && ((c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) || c.CopiesByLanes()))
         c.ScatteredMaskedRows(0, c.Height(), on);
     else
         c.MaskedRows(0, c.Height(), on);
@@ -95,6 +96,10 @@ void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
         // Dashes a few pixels wide: each row blends whole and keeps what its mask hides.
         for (int64_t j = 0; j < h; ++j)
             c.ScatteredMaskedRows(j, j + 1, masks.data() + (j % m) * w);
+        return;
+    }
+    if (c.CopiesByLanes()) {
+        c.PhasedMaskedRows(0, h, masks.data(), m, 1);
         return;
     }
     auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
