@@ -191,8 +191,12 @@ PIXEL_SIMD_AVX512_VBMI void CrossFadeRowsAvx512(BYTE* dst, const BYTE* a, const 
     }
     const int whole = width & ~15, rest = width - whole;
     const __mmask16 last = static_cast<__mmask16>((1u << rest) - 1);
+    const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < whole; x += 16, dst += 64, a += 64, b += 64) {
+            const ptrdiff_t left = static_cast<ptrdiff_t>(width - x) * 4;
+            raster_detail::PrefetchAlong(a, ahead, left, aSkip);
+            raster_detail::PrefetchAlong(b, ahead, left, bSkip);
             FadeGroup(keep, take, aKept, 0xFFFF, dst, a, b);
         }
         if (rest) {

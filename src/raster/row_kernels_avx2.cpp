@@ -146,6 +146,12 @@ TESSARO_AVX2 void CopyRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
     const ptrdiff_t bytes = static_cast<ptrdiff_t>(width) * 4;
     for (int y = 0; y < height; ++y) {
         ptrdiff_t i = 0;
+        if (bytes >= 64) {
+            // The stores from the first 32-byte boundary of the destination on, after the first 32
+            // bytes as they lie: a store across two cache lines costs as much as two.
+            Store8(dst, Load8(src));
+            i = 32 - static_cast<ptrdiff_t>(reinterpret_cast<uintptr_t>(dst) & 31);
+        }
         for (; i + 128 <= bytes; i += 128) {
             const __m256i a = Load8(src + i), b = Load8(src + i + 32), c = Load8(src + i + 64),
                           d = Load8(src + i + 96);
