@@ -569,11 +569,6 @@ void CWipeCanvas::ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t
     BYTE* dstRow = m_dstBits + static_cast<ptrdiff_t>(all.dy) * m_dstPitch + (l + shift) * 4;
     const BYTE* srcRow = m_srcBits + static_cast<ptrdiff_t>(all.t) * m_srcPitch + l * 4;
     const uint8_t* mask = on + l;
-    if (!blend && wipe::UseAvx512Loops()) {
-        wipe::MaskedCopyRowsAvx512(dstRow, srcRow, m_dstPitch, m_srcPitch, width, rows, mask, 0);
-        Track(l + shift, all.dy, r + shift, all.dy + rows);
-        return;
-    }
     if (wipe::UseAvx2Loops()) {
         (blend ? MaskedRowsAvx2<true> : MaskedRowsAvx2<false>)(dstRow, srcRow, m_dstPitch, m_srcPitch, width,
                                                                rows, mask);

@@ -117,8 +117,8 @@ public:
     // another. The pixels of MaskedRows for each row; shown columns are copied a lane mask at a time
     // where the wipes' 512-bit loops run.
     void PhasedMaskedRows(int64_t top, int64_t bottom, const uint8_t* masks, int64_t period, int64_t cell);
-    // True when plain copies under a mask go a lane mask at a time (PhasedMaskedRows,
-    // ScatteredMaskedRows), so that a row drawn whole costs less than its runs.
+    // True when PhasedMaskedRows copies a lane mask at a time, so that a row drawn whole costs less
+    // than its runs.
     bool CopiesByLanes() const;
     // A zeroed byte per source column, for MaskedRows.
     uint8_t* ColumnMask();
