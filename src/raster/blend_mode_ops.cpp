@@ -14,15 +14,16 @@ namespace {
 
 constexpr DWORD Spread(BYTE v) { return DWORD(v) * 0x010101u; }
 
-// An unkeyed, unscaled cross-fade at level 1..254 in the AVX2 kernel, the destination being its own
-// first source; false where the SIMD switch or level does not allow it (nothing drawn then).
+// An unkeyed, unscaled cross-fade at level 1..254 in the AVX2 kernel (or its 512-bit table twin),
+// the destination being its own first source; false where the SIMD switch or level does not allow
+// it (nothing drawn then).
 bool CrossFadeAvx2(const Placement& p, int level)
 {
     if (!g_bUseMmx || !UseAvx2() || level < 1 || level > 254) {
         return false;
     }
-    pixel_lib::CrossFadeRowsAvx2(p.dst, p.dst, p.src, p.dstSkip, p.dstSkip, p.srcSkip, p.width, p.height,
-                                 static_cast<BYTE>(level));
+    (UseAvx512Vbmi() ? pixel_lib::CrossFadeRowsAvx512 : pixel_lib::CrossFadeRowsAvx2)(
+        p.dst, p.dst, p.src, p.dstSkip, p.dstSkip, p.srcSkip, p.width, p.height, static_cast<BYTE>(level));
     return true;
 }
 

@@ -33,6 +33,9 @@ void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int height, DWORD rgb,
 // a) + mul(o, b)), the alpha of a; what copying a and then cross-fading b over it gives.
 void CrossFadeRowsAvx2(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip, int width,
                        int height, BYTE o);
+// The same pixels sixteen a step through byte tables, for callers while UseAvx512Vbmi() holds.
+void CrossFadeRowsAvx512(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, int aSkip, int bSkip,
+                         int width, int height, BYTE o);
 
 // A rule fade of two sources in one pass, for callers while UseAvx512Bw() holds: what copying a
 // to dst and then RuleBlendRows32 of b by the rule bytes through levels gives (the rule's rows

@@ -7,6 +7,7 @@
 #include <immintrin.h>
 #pragma GCC diagnostic pop
 
+#include "raster/blend_tables.h"
 #include "raster/pixel_lib_kernels.h"
 #include "raster/row_kernel_loops.h"
 
@@ -16,6 +17,7 @@
 #include <cstdint>
 
 #define PIXEL_SIMD_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
+#define PIXEL_SIMD_AVX512_VBMI __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi")))
 
 namespace pixel_lib {
 namespace {
@@ -222,6 +224,31 @@ PIXEL_SIMD_AVX512 void RuleFadeRows16(BYTE* dst, const BYTE* a, const BYTE* b, i
         b += rest * 4 + bSkip;
         rule += rest + ruleSkip;
     }
+
+// A table of 256 bytes in four registers.
+struct ByteTable {
+    __m512i part[4];
+};
+
+// Byte v of the table for each byte v of x: the low seven bits pick within a half, the top bit
+// picks the half.
+PIXEL_SIMD_AVX512_VBMI inline __m512i Look(const ByteTable& t, __m512i x)
+{
+    const __m512i low = _mm512_permutex2var_epi8(t.part[0], x, t.part[1]);
+    const __m512i high = _mm512_permutex2var_epi8(t.part[2], x, t.part[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), low, high);
+}
+
+// The alpha bytes of sixteen pixels.
+constexpr uint64_t kAlphaBytes = 0x8888888888888888ull;
+
+// The lanes in `live` of one group of CrossFadeRowsAvx512; the others are neither read nor written.
+PIXEL_SIMD_AVX512_VBMI inline void FadeGroup(const ByteTable& keep, const ByteTable& take, bool aKept,
+                                             __mmask16 live, BYTE* d, const BYTE* pa, const BYTE* pb)
+{
+    const __m512i va = _mm512_maskz_loadu_epi32(live, pa), vb = _mm512_maskz_loadu_epi32(live, pb);
+    const __m512i mixed = _mm512_add_epi8(Look(keep, aKept ? va : vb), Look(take, aKept ? vb : va));
+    _mm512_mask_storeu_epi32(d, live, _mm512_mask_mov_epi8(mixed, _cvtu64_mask64(kAlphaBytes), va));
 }
 
 } // namespace
@@ -235,6 +262,43 @@ void RuleFadeRowsAvx512(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, in
 void AddRowsAvx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE o)
 {
     AddRows16(dst, src, dstSkip, srcSkip, width, height, static_cast<uint16_t>(o ? o + 1 : 0));
+
+PIXEL_SIMD_AVX512_VBMI void CrossFadeRowsAvx512(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip,
+                                                int aSkip, int bSkip, int width, int height, BYTE o)
+{
+    // With f = min(o, 255 - o), mul(255 - f, p) = p - mul(f, p), so each colour byte is
+    // keep[p] + take[q] with keep[v] = v - mul(f, v) and take[v] = mul(f, v), where p is the source
+    // weighed by 255 - f: a for o up to 127, else b. The sum never passes 255 (at most 255 - f and
+    // f), so the plain kernel's cap is never reached.
+    const bool aKept = o <= 127;
+    const int f = aKept ? o : 255 - o;
+    ByteTable keep, take;
+    for (int k = 0; k < 4; ++k) {
+        take.part[k] = _mm512_loadu_si512(&g_MulTable[f][64 * k]);
+        __m512i v = _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46,
+                                    45, 44, 43, 42, 41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28,
+                                    27, 26, 25, 24, 23, 22, 21, 20, 19, 18, 17, 16, 15, 14, 13, 12, 11, 10, 9,
+                                    8, 7, 6, 5, 4, 3, 2, 1, 0);
+        v = _mm512_add_epi8(v, _mm512_set1_epi8(static_cast<char>(64 * k)));
+        keep.part[k] = _mm512_sub_epi8(v, take.part[k]);
+    }
+    const int whole = width & ~15, rest = width - whole;
+    const __mmask16 last = static_cast<__mmask16>((1u << rest) - 1);
+    const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < whole; x += 16, dst += 64, a += 64, b += 64) {
+            const ptrdiff_t left = static_cast<ptrdiff_t>(width - x) * 4;
+            raster_detail::PrefetchAlong(a, ahead, left, aSkip);
+            raster_detail::PrefetchAlong(b, ahead, left, bSkip);
+            FadeGroup(keep, take, aKept, 0xFFFF, dst, a, b);
+        }
+        if (rest) {
+            FadeGroup(keep, take, aKept, last, dst, a, b);
+        }
+        dst += rest * 4 + dstSkip;
+        a += rest * 4 + aSkip;
+        b += rest * 4 + bSkip;
+    }
 }
 
 void AlphaOnAlphaOverRowsAvx512(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip,

@@ -95,6 +95,9 @@ void BlendAlphaRows32Avx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip
 // The copy's AVX2 form for rows of 8 to 512 pixels (the rows of cells and faces, where a library
 // call a row costs as much as the bytes).
 void CopyRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
+// The mirrored copy's AVX2 form for rows of eight pixels or more: a register of eight pixels
+// turned end for end a step.
+void CopyRows32MirrorAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 // The AVX2 forms of the forward scaled copy and blend; false (nothing drawn) for rows of fewer than
 // eight pixels and walks they do not serve, which the SSE2 forms then draw.
 bool CopyRows32ScaledAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,

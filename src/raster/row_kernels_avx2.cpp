@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 using namespace raster_detail;
@@ -145,6 +146,12 @@ TESSARO_AVX2 void CopyRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
     const ptrdiff_t bytes = static_cast<ptrdiff_t>(width) * 4;
     for (int y = 0; y < height; ++y) {
         ptrdiff_t i = 0;
+        if (bytes >= 64) {
+            // The stores from the first 32-byte boundary of the destination on, after the first 32
+            // bytes as they lie: a store across two cache lines costs as much as two.
+            Store8(dst, Load8(src));
+            i = 32 - static_cast<ptrdiff_t>(reinterpret_cast<uintptr_t>(dst) & 31);
+        }
         for (; i + 128 <= bytes; i += 128) {
             const __m256i a = Load8(src + i), b = Load8(src + i + 32), c = Load8(src + i + 64),
                           d = Load8(src + i + 96);
@@ -161,6 +168,27 @@ TESSARO_AVX2 void CopyRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
         }
         dst += bytes + dstSkip;
         src += bytes + srcSkip;
+    }
+}
+
+TESSARO_AVX2 void CopyRows32MirrorAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width,
+                                       int height)
+{
+    // The source is read leftwards from the pixel before src, eight pixels a step, the last few
+    // one at a time.
+    const __m256i turn = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    for (int y = 0; y < height; ++y) {
+        int x = 0;
+        for (; x + 8 <= width; x += 8, dst += 32) {
+            src -= 32;
+            Store8(dst, _mm256_permutevar8x32_epi32(Load8(src), turn));
+        }
+        for (; x < width; ++x, dst += 4) {
+            src -= 4;
+            std::memcpy(dst, src, 4);
+        }
+        dst += dstSkip;
+        src += srcSkip;
     }
 }
 

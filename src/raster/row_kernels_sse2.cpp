@@ -342,6 +342,10 @@ void CopyRows32ScaledMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, 
 
 void CopyRows32MirrorMmx(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
+    if (UseAvx2() && width >= 8) {
+        CopyRows32MirrorAvx2(dst, src, dstSkip, srcSkip, width, height);
+        return;
+    }
     Rows4<true>(dst, src, dstSkip, srcSkip, width, height, kCopy4, kCopy1);
 }
 

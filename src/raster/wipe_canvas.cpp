@@ -9,6 +9,7 @@
 #include "raster/row_kernel_loops.h"
 #include "raster/row_kernels.h"
 #include "raster/wipe_blocks.h"
+#include "raster/wipe_rows_avx512.h"
 #include "winapi/simd_level.h"
 
 #include <algorithm>
@@ -623,6 +624,67 @@ void CWipeCanvas::ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t
                 pixel_simd::Store32(dstRow + i * 4, pixel_simd::Load32(srcRow + i * 4));
     }
     Track(l + shift, all.dy, r + shift, all.dy + rows);
+}
+
+bool CWipeCanvas::CopiesByLanes() const
+{
+    return m_active && m_fast && m_mode == kTransitionCopy && m_key == kNoKey && wipe::UseAvx512Loops();
+}
+
+void CWipeCanvas::PhasedMaskedRows(int64_t top, int64_t bottom, const uint8_t* masks, int64_t period,
+                                   int64_t cell)
+{
+    // Rows above the source's first draw nothing, so the phases need only rows from 0 on.
+    top = std::max<int64_t>(top, 0);
+    if (!m_active || top >= bottom || period < 1 || cell < 1)
+        return;
+    const int64_t w = m_w;
+    const auto phaseOf = [&](int64_t j) { return (j / cell) % period; };
+    if (!CopiesByLanes()) {
+        for (int64_t j = top; j < bottom;) {
+            const int64_t end = std::min(bottom, (j / cell + 1) * cell);
+            MaskedRows(j, end, masks + phaseOf(j) * w);
+            j = end;
+        }
+        return;
+    }
+    Span all{0, top, w, bottom, int64_t{m_x}, int64_t{m_y} + top};
+    if (!ClipSpan(all))
+        return;
+    // Each phase's columns from the first to the last shown one inside the cut columns (empty when
+    // none shows).
+    std::vector<ColumnRun>& shown = wipe::Scratch<ColumnRun, wipe::ScratchUse::PhaseShown>();
+    shown.resize(static_cast<size_t>(std::min(period, (all.b - 1) / cell + 1)));
+    for (size_t phase = 0; phase < shown.size(); ++phase) {
+        const uint8_t* on = masks + static_cast<int64_t>(phase) * w;
+        int64_t l = all.l, r = all.r;
+        while (l < r && !on[l])
+            ++l;
+        while (r > l && !on[r - 1])
+            --r;
+        shown[phase] = ColumnRun{l, r};
+    }
+    const int64_t shift = all.dx - all.l; // destination column of source column 0
+    const int64_t down = all.dy - all.t;  // destination row of source row 0
+    int64_t left = INT64_MAX, right = INT64_MIN, first = INT64_MAX, last = INT64_MIN;
+    for (int64_t j = all.t; j < all.b;) {
+        const int64_t end = std::min(all.b, (j / cell + 1) * cell);
+        const int64_t phase = phaseOf(j);
+        const ColumnRun run = shown[static_cast<size_t>(phase)];
+        if (run.l < run.r) {
+            wipe::MaskedCopyRowsAvx512(
+                m_dstBits + static_cast<ptrdiff_t>(j + down) * m_dstPitch + (run.l + shift) * 4,
+                m_srcBits + static_cast<ptrdiff_t>(j) * m_srcPitch + run.l * 4, m_dstPitch, m_srcPitch,
+                static_cast<int>(run.r - run.l), static_cast<int>(end - j), masks + phase * w + run.l, 0);
+            left = std::min(left, run.l);
+            right = std::max(right, run.r);
+            first = std::min(first, j);
+            last = end;
+        }
+        j = end;
+    }
+    if (left < right)
+        Track(left + shift, first + down, right + shift, last + down);
 }
 
 void CWipeCanvas::RunRows(int64_t top, int64_t bottom, const std::vector<ColumnRun>& runs, int64_t step)

@@ -40,6 +40,8 @@ void BlindColumns(CWipeCanvas& c, int32_t progress, int64_t n, bool reverse, int
     // what the mask hides (wider runs do better as runs).
     if (n <= 16 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder())
         c.ScatteredMaskedRows(0, c.Height(), on);
+    else if (n <= 16 && c.CopiesByLanes()) // likewise plain copies a lane mask at a time
+        c.PhasedMaskedRows(0, c.Height(), on, 1, std::max(c.Height(), 1));
     else
         c.MaskedRows(0, c.Height(), on);
 }
@@ -97,6 +99,10 @@ void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
             c.ScatteredMaskedRows(j, j + 1, masks.data() + (j % m) * w);
         return;
     }
+    if (c.CopiesByLanes()) {
+        c.PhasedMaskedRows(0, h, masks.data(), m, 1);
+        return;
+    }
     auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
     runs.resize(std::max<size_t>(runs.size(), static_cast<size_t>(m)));
     for (int64_t phase = 0; phase < std::min(m, h); ++phase)
@@ -120,6 +126,10 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     for (int64_t row = 0; row < 4; ++row)
         for (int64_t i = 0; i < w; ++i)
             masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
+    if (cell <= 2 && c.CopiesByLanes()) {
+        c.PhasedMaskedRows(0, h, masks.data(), 4, cell);
+        return;
+    }
     if (cell <= 2 && c.DrawsInAnyOrder()) {
         // Runs of one to eight pixels: each row is drawn whole and keeps what its mask hides. A
         // tile row that shows nothing is skipped, and rows that show every column are drawn as one

@@ -36,6 +36,16 @@ bool MachineHasAvx512Bw()
 #endif
 }
 
+bool MachineHasAvx512Vbmi()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    static const bool has = MachineHasAvx512Bw() && __builtin_cpu_supports("avx512vbmi");
+    return has;
+#else
+    return false;
+#endif
+}
+
 namespace simd_detail {
 uint8_t g_simdLevel = kUnset;
 bool g_avx512Allowed = true;

@@ -19,6 +19,9 @@ bool MachineHasSsse3();
 // Whether the processor runs the 512-bit registers with byte and word lanes (AVX-512 F, BW and VL)
 // and the system saves them: a few AVX2-level kernels have a wider twin.
 bool MachineHasAvx512Bw();
+// Whether it also has the 512-bit byte permutes (AVX-512 VBMI): a few kernels look bytes up in
+// tables of 256 with them.
+bool MachineHasAvx512Vbmi();
 
 namespace simd_detail {
 // Unset until the first ask, so kernels used by static initialisers see the machine's level too.
@@ -40,6 +43,8 @@ inline bool UseSse2() { return ActiveSimdLevel() >= SimdLevel::Sse2; }
 inline bool UseSsse3() { return UseSse2() && MachineHasSsse3(); }
 // The AVX2 level's 512-bit twins, where the processor has them and tests have not turned them off.
 inline bool UseAvx512Bw() { return UseAvx2() && simd_detail::g_avx512Allowed && MachineHasAvx512Bw(); }
+// The 512-bit twins that look bytes up in tables, where the processor has them.
+inline bool UseAvx512Vbmi() { return UseAvx512Bw() && MachineHasAvx512Vbmi(); }
 
 // Sets the level in use, never above the machine's; answers the level set. Start-up calls it once;
 // tests call it between kernels, never while another thread draws.

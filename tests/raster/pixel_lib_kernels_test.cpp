@@ -51,6 +51,7 @@ struct TwinCase {
     Kernel ours, plain;
     bool atFull = true; // opacity 255 served here (else the callers copy instead)
     bool wide = false;  // a 512-bit twin: run where the processor has it
+    bool tables = false; // with the 512-bit byte permutes too
 };
 
 // Alpha over alpha of s over a copy of d, written to d, by a kernel of the from-another-picture form.
@@ -104,6 +105,24 @@ const TwinCase kTwins[] = {
          CrossFadeRows32(d, s, ds, ss, w, h, (255u - o) * 0x010101u, o * 0x010101u);
      },
      false},
+    {"two sources faded, 512-bit tables",
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
+         const std::vector<BYTE> first(d, d + size_t(h) * size_t(4 * w + ds));
+         pixel_lib::CrossFadeRowsAvx512(d, first.data(), s, ds, ds, ss, w, h, o);
+     },
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
+         CrossFadeRows32(d, s, ds, ss, w, h, (255u - o) * 0x010101u, o * 0x010101u);
+     },
+     false, true, true},
+    // In place, the destination its own first source, as the cross-fade wipe runs it.
+    {"two sources faded in place, 512-bit tables",
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
+         pixel_lib::CrossFadeRowsAvx512(d, d, s, ds, ds, ss, w, h, o);
+     },
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
+         CrossFadeRows32(d, s, ds, ss, w, h, (255u - o) * 0x010101u, o * 0x010101u);
+     },
+     false, true, true},
 };
 
 TEST(PixelLibKernels, Avx2TwinsGiveThePlainPixels)
@@ -113,10 +132,11 @@ TEST(PixelLibKernels, Avx2TwinsGiveThePlainPixels)
     }
     std::mt19937 rng(49);
     for (const TwinCase& twin : kTwins) {
-        if (twin.wide && !MachineHasAvx512Bw()) {
+        if ((twin.wide && !MachineHasAvx512Bw()) || (twin.tables && !MachineHasAvx512Vbmi())) {
             continue;
         }
-        for (int o : {1, 77, 128, 254, 255}) {
+        // 127 and 128 on either side of the table kernels' change of weights.
+        for (int o : {1, 77, 127, 128, 254, 255}) {
             if (o == 255 && !twin.atFull) {
                 continue;
             }
@@ -147,7 +167,7 @@ TEST(PixelLibKernels, Avx2TwinsDrawnAgainOverTheirOwnResultGiveThePlainPixels)
     }
     std::mt19937 rng(8);
     for (const TwinCase& twin : kTwins) {
-        if (twin.wide && !MachineHasAvx512Bw()) {
+        if ((twin.wide && !MachineHasAvx512Bw()) || (twin.tables && !MachineHasAvx512Vbmi())) {
             continue;
         }
         for (int o : {128, 255}) {

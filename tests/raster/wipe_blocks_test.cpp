@@ -166,4 +166,72 @@ TEST(WipeMaskedRows, GroupsDrawThePixelsOfTheRuns)
     g_bUseMmx = savedSwitch;
 }
 
+// Rows under masks that change with the row (period masks, cell rows each, some showing nothing)
+// drawn by PhasedMaskedRows and row by row by MaskedRows give the same pixels and bounds.
+void ComparePhasedRows(std::mt19937& rng, int32_t mode)
+{
+    const LONG sw = 8 + static_cast<LONG>(rng() % 60), sh = 4 + static_cast<LONG>(rng() % 30);
+    const LONG dw = 8 + static_cast<LONG>(rng() % 60), dh = 4 + static_cast<LONG>(rng() % 30);
+    auto src = RandomImage(rng, sw, sh);
+    auto viaPhases = RandomImage(rng, dw, dh, kImageWithTracker);
+    auto viaRows = MakeImage(dw, dh, kImageWithTracker);
+    for (LONG j = 0; j < dh; ++j)
+        for (LONG i = 0; i < dw; ++i)
+            Put(*viaRows, i, j, At(*viaPhases, i, j));
+    const RECT srcClip = RandomClip(rng, sw, sh), dstClip = RandomClip(rng, dw, dh);
+    ASSERT_TRUE(src->ClipRectToSize(&srcClip));
+    ASSERT_TRUE(viaPhases->ClipRectToSize(&dstClip));
+    ASSERT_TRUE(viaRows->ClipRectToSize(&dstClip));
+    const int64_t period = 1 + static_cast<int64_t>(rng() % 5), cell = 1 + static_cast<int64_t>(rng() % 4);
+    std::vector<uint8_t> masks(static_cast<size_t>(period * sw));
+    for (int64_t phase = 0; phase < period; ++phase) {
+        const uint32_t density = rng() % 5; // 0: nothing shown ... 4: all shown
+        for (LONG i = 0; i < sw; ++i)
+            masks[static_cast<size_t>(phase * sw + i)] = rng() % 4 < density ? 1 : 0;
+    }
+    const int64_t top = static_cast<int64_t>(rng() % sh) - 2,
+                  bottom = top + 1 + static_cast<int64_t>(rng() % (sh + 4));
+    const int32_t x = static_cast<int32_t>(rng() % 12) - 6, y = static_cast<int32_t>(rng() % 12) - 6;
+    int32_t result = 0;
+    {
+        CWipeCanvas canvas;
+        ASSERT_TRUE(canvas.Begin(viaPhases.get(), src.get(), 128, x, y, mode, nullptr, &result));
+        canvas.PhasedMaskedRows(top, bottom, masks.data(), period, cell);
+    }
+    {
+        CWipeCanvas canvas;
+        ASSERT_TRUE(canvas.Begin(viaRows.get(), src.get(), 128, x, y, mode, nullptr, &result));
+        uint8_t* on = canvas.ColumnMask();
+        for (int64_t j = std::max<int64_t>(top, 0); j < bottom; ++j) {
+            const uint8_t* phase = masks.data() + (j / cell) % period * sw;
+            std::copy(phase, phase + sw, on);
+            canvas.MaskedRows(j, j + 1, on);
+        }
+    }
+    ASSERT_EQ(Pixels(*viaPhases), Pixels(*viaRows)) << "mode " << mode;
+    CUpdateRegion& ra = *viaPhases->GetUpdateRegion();
+    CUpdateRegion& rb = *viaRows->GetUpdateRegion();
+    ra.RecomputeBounds();
+    rb.RecomputeBounds();
+    const RECT a = ra.Bounds(), b = rb.Bounds();
+    EXPECT_TRUE(a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom)
+        << "mode " << mode;
+}
+
+TEST(WipeMaskedRows, PhasesDrawThePixelsOfEachRow)
+{
+    std::mt19937 rng(kSeed);
+    const uint8_t savedSwitch = g_bUseMmx;
+    for (uint8_t simdSwitch : {0, 1})
+        for (SimdLevel level : kAllSimdLevels) {
+            g_bUseMmx = simdSwitch;
+            ScopedSimdLevel scoped(level);
+            for (int trial = 0; trial < 60; ++trial) {
+                ComparePhasedRows(rng, kTransitionCopy);
+                ComparePhasedRows(rng, kTransitionBlendAlpha);
+            }
+        }
+    g_bUseMmx = savedSwitch;
+}
+
 } // namespace
