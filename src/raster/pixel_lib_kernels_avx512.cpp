@@ -224,6 +224,7 @@ PIXEL_SIMD_AVX512 void RuleFadeRows16(BYTE* dst, const BYTE* a, const BYTE* b, i
         b += rest * 4 + bSkip;
         rule += rest + ruleSkip;
     }
+}
 
 // A table of 256 bytes in four registers.
 struct ByteTable {
@@ -262,6 +263,7 @@ void RuleFadeRowsAvx512(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip, in
 void AddRowsAvx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE o)
 {
     AddRows16(dst, src, dstSkip, srcSkip, width, height, static_cast<uint16_t>(o ? o + 1 : 0));
+}
 
 PIXEL_SIMD_AVX512_VBMI void CrossFadeRowsAvx512(BYTE* dst, const BYTE* a, const BYTE* b, int dstSkip,
                                                 int aSkip, int bSkip, int width, int height, BYTE o)
