@@ -82,7 +82,8 @@ void ApplyMode(DWORD mode, BYTE o, BYTE* dst, const BYTE* src, int dstSkip, int 
             g_kernels.copyRows(dst, src, dstSkip, srcSkip, w, h);
         } else if (avx2) {
             // The destination is the fade's first source, as the raster's own fade draws it.
-            CrossFadeRowsAvx2(dst, dst, src, dstSkip, dstSkip, srcSkip, w, h, o);
+            const auto fade = UseAvx512Vbmi() ? CrossFadeRowsAvx512 : CrossFadeRowsAvx2;
+            fade(dst, dst, src, dstSkip, dstSkip, srcSkip, w, h, o);
         } else if (simd) {
             CrossFadeRows32Mmx(dst, src, dstSkip, srcSkip, w, h, o);
         } else {
@@ -878,7 +879,8 @@ int CrossFadeEntry(CImage* d, const CSurface* s1, const CSurface* s2, DWORD opac
         g_kernels.copyRows(out, b.bits, skip, b.skip, aw, ah);
         g_kernels.copyAlphaRows(out, a.bits, skip, a.skip, aw, ah);
     } else if (opacity != 0 && Avx2()) {
-        CrossFadeRowsAvx2(out, a.bits, b.bits, skip, a.skip, b.skip, aw, ah, BYTE(opacity));
+        const auto fade = UseAvx512Vbmi() ? CrossFadeRowsAvx512 : CrossFadeRowsAvx2;
+        fade(out, a.bits, b.bits, skip, a.skip, b.skip, aw, ah, BYTE(opacity));
     } else {
         g_kernels.copyRows(out, a.bits, skip, a.skip, aw, ah);
         if (opacity != 0) {
