@@ -2,12 +2,7 @@
 // UseAvx512Bw() holds. Sixteen pixels a step, a row's last pixels through a lane mask; the same
 // skips as the AVX2 form: opaque steps store the source colour without reading the destination,
 // transparent ones store only where an alpha byte is still set.
-// GCC 12 starts some 512-bit intrinsics' results from a deliberately undefined register and then
-// reports that register from inside its own header; the header is included here first, quietly.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
+#include "raster/pixel_simd_avx512.h"
 
 #include "raster/row_kernels.h"
 
@@ -20,29 +15,13 @@
 #define TESSARO_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
 
 using namespace raster_detail;
+using raster_simd::BlendAlpha16;
 
 namespace {
 
 TESSARO_AVX512 inline __m512i Splat16(uint32_t v)
 {
     return _mm512_set1_epi32(static_cast<int>(v));
-}
-
-// Sixteen pixels s over d, (s a + d (255 - a) + 127) / 255 per channel, alpha 0: the rule of the
-// AVX2 form (BlendAlpha8), each channel's pair weighed in one multiply-add of bytes.
-TESSARO_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
-{
-    const __m512i down = _mm512_set1_epi8(static_cast<char>(0x80));
-    const __m512i a = _mm512_shuffle_epi8(s, _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303));
-    const __m512i na = _mm512_xor_si512(a, _mm512_set1_epi8(static_cast<char>(0xFF)));
-    const __m512i sd = _mm512_xor_si512(s, down), dd = _mm512_xor_si512(d, down);
-    const __m512i lo = _mm512_maddubs_epi16(_mm512_unpacklo_epi8(a, na), _mm512_unpacklo_epi8(sd, dd));
-    const __m512i hi = _mm512_maddubs_epi16(_mm512_unpackhi_epi8(a, na), _mm512_unpackhi_epi8(sd, dd));
-    const __m512i up = _mm512_set1_epi16(128 * 255 + 127);
-    const __m512i by255 = _mm512_set1_epi16(static_cast<short>(0x8081));
-    const __m512i rlo = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(lo, up), by255), 7);
-    const __m512i rhi = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(hi, up), by255), 7);
-    return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), Splat16(0x00FFFFFFu));
 }
 
 // The pixels of the lanes in `live`; the others are neither read nor written.

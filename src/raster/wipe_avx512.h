@@ -1,34 +1,13 @@
-// What the wipes' 512-bit twins share: the target attribute and the blend of sixteen pixels.
-// Included first in their translation units: GCC 12 starts some 512-bit intrinsics' results from a
-// deliberately undefined register and then reports that register from inside its own header, so
-// the header is included here quietly.
+// What the wipes' 512-bit twins share: the raster's 512-bit header and its blend of sixteen pixels.
+// Included first in their translation units.
 #pragma once
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include <immintrin.h>
-#pragma GCC diagnostic pop
+#include "raster/pixel_simd_avx512.h"
 
-#define WIPE_SIMD_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
+#define WIPE_SIMD_AVX512 RASTER_SIMD_AVX512
 
 namespace wipe {
 
-// Source over destination by the source's alpha, the pixels of the AVX2 blend (BlendAlpha8) in
-// sixteen lanes: every step keeps to its 128-bit quarter.
-WIPE_SIMD_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
-{
-    const __m512i down = _mm512_set1_epi8(static_cast<char>(0x80));
-    const __m512i a = _mm512_shuffle_epi8(
-        s, _mm512_broadcast_i32x4(_mm_setr_epi8(3, 3, 3, 3, 7, 7, 7, 7, 11, 11, 11, 11, 15, 15, 15, 15)));
-    const __m512i na = _mm512_xor_si512(a, _mm512_set1_epi8(static_cast<char>(0xFF)));
-    const __m512i sd = _mm512_xor_si512(s, down), dd = _mm512_xor_si512(d, down);
-    const __m512i lo = _mm512_maddubs_epi16(_mm512_unpacklo_epi8(a, na), _mm512_unpacklo_epi8(sd, dd));
-    const __m512i hi = _mm512_maddubs_epi16(_mm512_unpackhi_epi8(a, na), _mm512_unpackhi_epi8(sd, dd));
-    const __m512i up = _mm512_set1_epi16(128 * 255 + 127);
-    const __m512i by255 = _mm512_set1_epi16(static_cast<short>(0x8081));
-    const __m512i rlo = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(lo, up), by255), 7);
-    const __m512i rhi = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(hi, up), by255), 7);
-    return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), _mm512_set1_epi32(0x00FFFFFF));
-}
+using raster_simd::BlendAlpha16;
 
 } // namespace wipe

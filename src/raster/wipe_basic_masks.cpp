@@ -6,6 +6,7 @@
 #include "raster/pixel_simd_avx2.h"
 #include "raster/row_kernels.h"
 #include "raster/row_kernel_loops.h"
+#include "raster/wipe_avx512.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_canvas.h"
 
@@ -14,9 +15,6 @@
 #include <cstring>
 #include <functional>
 #include <vector>
-
-// The 512-bit twins of the rows' loops.
-#define WIPE_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl")))
 
 namespace wipe {
 
@@ -261,7 +259,7 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan CopyMaskedRowAvx
 // lane mask (the AVX2 masked store is slow on some processors; this one costs little more than a
 // plain store): eight(k) tests blocks k to k + 7 at once, one(k) block k alone for the last few.
 template <int B, class Eight, class One>
-WIPE_AVX512 inline __attribute__((always_inline)) void CopyShownAvx512(const BlockRows& at, int64_t w, int64_t k0,
+WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void CopyShownAvx512(const BlockRows& at, int64_t w, int64_t k0,
                                                                      int64_t k1, Eight eight, One one,
                                                                      ShownSpan& span)
 {
@@ -304,7 +302,7 @@ WIPE_AVX512 inline __attribute__((always_inline)) void CopyShownAvx512(const Blo
 // blocks hidden whatever their draws take them unread and touch nothing, those shown whatever
 // their draws are copied as one run. Only while UseAvx512Bw() holds.
 template <int B, class Eight, class One>
-WIPE_AVX512 inline __attribute__((always_inline)) ShownSpan CopyMaskedRowAvx512(const BlockRows& at, int64_t w,
+WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan CopyMaskedRowAvx512(const BlockRows& at, int64_t w,
                                                                               const BlockSplit& split,
                                                                               RandomRun& run, Eight eight, One one)
 {
@@ -498,27 +496,10 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
     return span;
 }
 
-// Sixteen pixels s blended over d: BlendAlpha8's arithmetic on 512-bit registers (every step keeps
-// to 128-bit lanes, as there), so the same pixels.
-WIPE_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
-{
-    const __m512i down = _mm512_set1_epi8(static_cast<char>(0x80));
-    // Each pixel's alpha (its byte 3) in all four of its bytes.
-    const __m512i a = _mm512_shuffle_epi8(s, _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303));
-    const __m512i na = _mm512_xor_si512(a, _mm512_set1_epi8(static_cast<char>(0xFF)));
-    const __m512i sd = _mm512_xor_si512(s, down), dd = _mm512_xor_si512(d, down);
-    const __m512i lo = _mm512_maddubs_epi16(_mm512_unpacklo_epi8(a, na), _mm512_unpacklo_epi8(sd, dd));
-    const __m512i hi = _mm512_maddubs_epi16(_mm512_unpackhi_epi8(a, na), _mm512_unpackhi_epi8(sd, dd));
-    const __m512i up = _mm512_set1_epi16(128 * 255 + 127);
-    const __m512i by255 = _mm512_set1_epi16(static_cast<short>(0x8081));
-    const __m512i rlo = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(lo, up), by255), 7);
-    const __m512i rhi = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(hi, up), by255), 7);
-    return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), _mm512_set1_epi32(0x00FFFFFF));
-}
 
 // A run of n pixels of one row blended, sixteen a step, the last few under a lane mask (which
 // reads and writes nothing past the run): the pixels of BlendAlphaRows32Mmx.
-WIPE_AVX512 inline void BlendRunAvx512(BYTE* d, const BYTE* s, int64_t n)
+WIPE_SIMD_AVX512 inline void BlendRunAvx512(BYTE* d, const BYTE* s, int64_t n)
 {
     int64_t i = 0;
     for (; i + 16 <= n; i += 16) {
@@ -540,7 +521,7 @@ WIPE_AVX512 inline void BlendRunAvx512(BYTE* d, const BYTE* s, int64_t n)
 // << 16) | the shown pixels' lanes, and the last few blocks alone: eight(k) tests blocks k to k + 7
 // at once, one(k) block k alone.
 template <int B, class Eight, class One>
-WIPE_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int64_t w, int64_t k0, int64_t k1,
+WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int64_t w, int64_t k0, int64_t k1,
                                                                      Eight eight, One one, uint64_t* list,
                                                                      int64_t& count, ShownList& alone)
 {
@@ -566,7 +547,7 @@ WIPE_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int64_t w
 // BlendMaskedRowAvx2's pixels, sixteen a step: each listed group blended and stored under its
 // lanes (the kept pixels are not written). Only while UseAvx512Bw() holds.
 template <int B, class Eight, class One>
-WIPE_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx512(const BlockRows& at, int64_t w,
+WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx512(const BlockRows& at, int64_t w,
                                                                                const BlockSplit& split,
                                                                                RandomRun& run, int32_t* drawn,
                                                                                Eight eight, One one)
@@ -603,7 +584,7 @@ WIPE_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx512
         span.l = std::min(span.l, x);
         span.r = std::max(span.r, std::min(w, x + B));
     }
-    const auto blendListed = [](BYTE* d, const BYTE* s, const uint64_t* entries, int64_t m) WIPE_AVX512 {
+    const auto blendListed = [](BYTE* d, const BYTE* s, const uint64_t* entries, int64_t m) WIPE_SIMD_AVX512 {
         for (int64_t i = 0; i < m; ++i) {
             const uint64_t e = entries[i];
             const ptrdiff_t x = static_cast<ptrdiff_t>(e >> 16) * 4;
@@ -726,7 +707,7 @@ PIXEL_SIMD_AVX2 ShownSpan BlendDissolveRowAvx2(const BlockRows& at, int64_t w, i
         [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; });
 }
 
-WIPE_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
+WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
                                              PartOrder order, RandomRun& run)
 {
     const int32_t level = DissolveLevel(row);
@@ -738,7 +719,7 @@ WIPE_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w, int
         [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; });
 }
 
-WIPE_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+WIPE_SIMD_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                                            const int32_t* dxSquared, RandomRun& run)
 {
     const __m256i radii = _mm256_set1_epi32(radius);
@@ -772,7 +753,7 @@ PIXEL_SIMD_AVX2 ShownSpan CopyDissolveRowAvx2(const BlockRows& at, int64_t w, in
         [&](int64_t k) { return static_cast<int32_t>(run.Draw() & 255) <= level + part[k]; });
 }
 
-WIPE_AVX512 ShownSpan CopyDissolveRowAvx512(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
+WIPE_SIMD_AVX512 ShownSpan CopyDissolveRowAvx512(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
                                             PartOrder order, RandomRun& run)
 {
     const int32_t level = DissolveLevel(row);
@@ -793,7 +774,7 @@ PIXEL_SIMD_AVX2 ShownSpan CopyCircleRowAvx2(const BlockRows& at, int64_t w, int3
         [&](int64_t k) { return WithinCircle(run.Draw(), radius, dySquared + dxSquared[k]); });
 }
 
-WIPE_AVX512 ShownSpan CopyCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
+WIPE_SIMD_AVX512 ShownSpan CopyCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                                           const int32_t* dxSquared, RandomRun& run)
 {
     const __m256i radii = _mm256_set1_epi32(radius);
