@@ -489,18 +489,6 @@ void CSobRuntime::FreeCopy(VarCopy& copy)
 
 // ---- variables ----
 
-bool CSobRuntime::ValueAddress(const VarCopy& copy, size_t index, uint32_t* address) const
-{
-    const SobVarRecord& r = copy.records[index];
-    uint32_t a = r.address;
-    if (r.kind == 1 && !m_memory.Load32(r.address, &a))
-        return false;
-    if (!m_memory.Contains(a, r.size))
-        return false;
-    *address = a;
-    return true;
-}
-
 bool CSobRuntime::VariableValueAddress(SobVarCopy copy, size_t index, uint32_t* address) const
 {
     if (copy < kLive || copy > kSnapshot || index >= m_copies[copy].records.size())

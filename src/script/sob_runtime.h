@@ -155,12 +155,9 @@ public:
     // argument of every record.
     __attribute__((always_inline)) bool LiveElementAddress(size_t index, uint32_t element, uint32_t* address) const
     {
-        const std::vector<SobVarRecord>& records = m_copies[kSobLiveCopy].records;
-        if (index >= records.size() || element >= records[index].size / 4)
-            return false;
-        const SobVarRecord& r = records[index];
-        uint32_t a = r.address;
-        if ((r.kind == 1 && !m_memory.Load32(r.address, &a)) || !m_memory.Contains(a, r.size))
+        const VarCopy& live = m_copies[kSobLiveCopy];
+        uint32_t a;
+        if (index >= live.records.size() || element >= live.records[index].size / 4 || !ValueAddress(live, index, &a))
             return false;
         *address = a + 4 * element;
         return true;
@@ -278,3 +275,17 @@ private:
     std::string m_readLogFolder;
     std::string m_readLogFile;
 };
+
+// Where record index of a copy keeps its value (kind 1: where its pointer cell points) → false for a
+// value outside script memory. Inline: the text decoder reaches it for every variable argument.
+inline bool CSobRuntime::ValueAddress(const VarCopy& copy, size_t index, uint32_t* address) const
+{
+    const SobVarRecord& r = copy.records[index];
+    uint32_t a = r.address;
+    if (r.kind == 1 && !m_memory.Load32(r.address, &a))
+        return false;
+    if (!m_memory.Contains(a, r.size))
+        return false;
+    *address = a;
+    return true;
+}
