@@ -466,7 +466,15 @@ void CScene::StartTiles()
     m_tileW = std::max<LONG>(kTileColumnPixels, (width + kMaxTileWords * 64 - 1) / (kMaxTileWords * 64));
     m_tileH = kTileRows;
     m_tileWords = static_cast<int>((width + m_tileW * 64 - 1) / (m_tileW * 64));
-    m_tiles.assign(static_cast<size_t>((m_target->GetHeight() + kTileRows - 1) / kTileRows) * m_tileWords, 0);
+    const size_t rows = static_cast<size_t>((m_target->GetHeight() + kTileRows - 1) / kTileRows);
+    m_tiles.assign(rows * m_tileWords, 0);
+    // A row's runs are parted by gaps too wide to fill, so a row holds at most this many: the
+    // lists are sized once here and a redraw never grows them.
+    const size_t columns = static_cast<size_t>(m_tileWords) * 64;
+    const size_t runsPerRow = columns / static_cast<size_t>(kTileGapPixels / m_tileW + 2) + 1;
+    m_tileRects.reserve(rows * runsPerRow);
+    m_openRects.reserve(runsPerRow);
+    m_nextOpen.reserve(runsPerRow);
     m_tiled = true;
     for (RectNode* node = m_region.Head(); node;) {
         MarkTiles(node->rect);
@@ -862,12 +870,21 @@ void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piec
             std::max<size_t>(1, static_cast<size_t>(kTileStripPixels / std::max<LONG>(width, 1) / m_tileH));
         const size_t strips = (lastRow - firstRow) / stripRows + 1;
         m_stripEntries.clear();
+        // Sized for every drawable the last redraw walked, shown or not, over all the strips its
+        // height can reach: particles that come into view then grow no list.
+        if (m_stripEntries.capacity() < m_stripReach) {
+            m_stripEntries.reserve(m_stripReach);
+        }
+        const auto stripPixels = static_cast<int64_t>(stripRows) * m_tileH;
+        size_t reach = 0;
         for (DrawNode* tail : {m_hideList ? nullptr : ownTail, m_hideOverlay ? nullptr : overlayTail}) {
             for (DrawNode* node = tail; node; node = node->prev) {
                 CDrawable* drawable = node->drawable;
+                const RECT* screen = drawable->GetScreenRectPtr();
+                const int64_t tall = int64_t{screen->bottom} - screen->top;
+                reach += std::min(strips, static_cast<size_t>(std::max<int64_t>(tall - 1, 0) / stripPixels) + 2);
                 RECT part;
-                if (drawable->IsVisible() && drawable->GetAlpha() != 0 &&
-                    IntersectRects(&part, *drawable->GetScreenRectPtr(), bounds)) {
+                if (drawable->IsVisible() && drawable->GetAlpha() != 0 && IntersectRects(&part, *screen, bounds)) {
                     const size_t first = (static_cast<size_t>(part.top / m_tileH) - firstRow) / stripRows;
                     const size_t last = (static_cast<size_t>((part.bottom - 1) / m_tileH) - firstRow) / stripRows;
                     for (size_t strip = first; strip <= last; ++strip) {
@@ -876,6 +893,7 @@ void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piec
                 }
             }
         }
+        m_stripReach = reach;
         m_stripStarts.assign(strips + 1, 0);
         for (const StripEntry& entry : m_stripEntries) {
             ++m_stripStarts[entry.strip + 1];
@@ -883,6 +901,7 @@ void CScene::ComposeTiles(DrawNode* ownTail, DrawNode* overlayTail, Piece&& piec
         for (size_t strip = 1; strip <= strips; ++strip) {
             m_stripStarts[strip] += m_stripStarts[strip - 1];
         }
+        m_stripOrder.reserve(m_stripEntries.capacity());
         m_stripOrder.resize(m_stripEntries.size());
         for (const StripEntry& entry : m_stripEntries) {
             m_stripOrder[m_stripStarts[entry.strip]++] = entry.drawable;

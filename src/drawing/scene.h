@@ -247,4 +247,5 @@ private:
     std::vector<StripEntry> m_stripEntries;
     std::vector<uint32_t> m_stripStarts;
     std::vector<CDrawable*> m_stripOrder;
+    size_t m_stripReach = 0; // the most strip entries the last tiled redraw's drawables can make
 };
