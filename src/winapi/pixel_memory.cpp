@@ -17,14 +17,13 @@ constexpr bool kFromHeapOnly = true;
 constexpr bool kFromHeapOnly = false;
 #endif
 
-constexpr size_t kPage = 4096;
 constexpr size_t kHugePage = size_t{2} << 20;
-// From here on a buffer is mapped on its own: fresh pages are zero, so the rows a program never
-// draws cost neither a clearing pass nor resident memory.
-constexpr size_t kMappedFrom = 128 * 1024;
-// From two huge pages on it also starts on a huge page and asks for them; the part of the last one
-// it leaves unused is then at most a third of the buffer.
-constexpr size_t kHugeFrom = 2 * kHugePage;
+// From two huge pages on a buffer is mapped on its own, starts on a huge page and asks for them
+// (the part of the last one it leaves unused is then at most a third of the buffer); fresh pages
+// are zero, so rows a program never draws cost neither a clearing pass nor resident memory.
+// Smaller buffers come from the heap, which keeps freed blocks for the next picture: mapping
+// each afresh costs a page fault every 4 KB, several times the clearing pass.
+constexpr size_t kMappedFrom = 2 * kHugePage;
 
 size_t RoundUp(size_t bytes, size_t to)
 {
@@ -33,16 +32,12 @@ size_t RoundUp(size_t bytes, size_t to)
 
 size_t MappedBytes(size_t bytes)
 {
-    return RoundUp(bytes, bytes >= kHugeFrom ? kHugePage : kPage);
+    return RoundUp(bytes, kHugePage);
 }
 
 void* Map(size_t bytes)
 {
     const size_t mapped = MappedBytes(bytes);
-    if (bytes < kHugeFrom) {
-        void* block = mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        return block == MAP_FAILED ? nullptr : block;
-    }
     // Map a huge page more than needed and give back the ends around the aligned part.
     const size_t reach = mapped + kHugePage;
     void* raw = mmap(nullptr, reach, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
