@@ -48,6 +48,7 @@ enum class ScratchUse {
     ShownGroups,
     RowDraws,
     PhaseShown,
+    SectorReach,
 };
 template <typename T, ScratchUse Use> std::vector<T>& Scratch()
 {
