@@ -939,7 +939,11 @@ int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t
         for (int64_t i = l; i < r; ++i)
             on[i] = 1;
     });
-    c.MaskedRows(0, c.Height(), on);
+    // Blended under lane masks, the staircase's narrow bands cost no more than the wide ones.
+    if (c.BlendsByLanes())
+        c.PhasedMaskedRows(0, c.Height(), on, 1, std::max(c.Height(), 1));
+    else
+        c.MaskedRows(0, c.Height(), on);
     return 0;
 }
 

@@ -325,6 +325,8 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
                 BlendAlphaRows32Mmx(d, p, 0, 0, w, 1);
             else
                 std::memcpy(d, p, static_cast<size_t>(w) * 4);
+        } else if (wide && columns.uniform) {
+            wipe::rows_detail::SmearRowAvx512(d, p, w, m_dstPitch, blend);
         } else if (wide) {
             wipe::rows_detail::StretchedRowAvx512(d, p, columns.at.data(), w, room, m_srcPitch, blend);
         } else if (blend) {

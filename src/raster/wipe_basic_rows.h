@@ -15,6 +15,13 @@ namespace wipe::rows_detail {
 void StretchedRowAvx512(BYTE* d, const BYTE* src, const int32_t* at, int w, int64_t room, LONG srcPitch,
                         bool blend);
 
+// One destination row of `w` pixels at d all reading the one source pixel at src (a smear of one
+// column), copied or blended sixteen at a time. The lines further along are asked for as the blend
+// kernels ask for them, past the row's end those of the next row, dstPitch further on (the rows
+// come one call each). The pixels of StretchedRowAvx512 with every column 0. Only while
+// UseAvx512Loops() holds.
+void SmearRowAvx512(BYTE* d, const BYTE* src, int w, LONG dstPitch, bool blend);
+
 // Copies n 32-bit pixels from src to dst (not overlapping), the same bytes as memcpy: every store
 // but the first and last is whole and aligned, each source line read once and shifted into place
 // (a row copied a few pixels off its alignment otherwise reads two lines a store). Only while

@@ -5,6 +5,7 @@
 #include "raster/row_kernel_loops.h"
 #include "raster/wipe_basic_rows.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -45,6 +46,34 @@ void StretchedRowAvx512(BYTE* d, const BYTE* src, const int32_t* at, int w, int6
                         bool blend)
 {
     (blend ? RowLoop<true> : RowLoop<false>)(d, src, at, w, room, srcPitch);
+}
+
+WIPE_SIMD_AVX512 void SmearRowAvx512(BYTE* d, const BYTE* src, int w, LONG dstPitch, bool blend)
+{
+    if (w < 1)
+        return;
+    uint32_t v;
+    std::memcpy(&v, src, 4);
+    const __m512i same = _mm512_set1_epi32(static_cast<int>(v));
+    const auto lanesAt = [w](int x) {
+        return static_cast<__mmask16>(w - x >= 16 ? 0xFFFFu : (1u << (w - x)) - 1);
+    };
+    if (!blend || v >= 0xFF000000u) {
+        // A copy, or an opaque pixel, whose blend is its colour with alpha 0: the destination is
+        // not read.
+        const __m512i out = blend ? _mm512_and_si512(same, _mm512_set1_epi32(0x00FFFFFF)) : same;
+        for (int x = 0; x < w; x += 16)
+            _mm512_mask_storeu_epi32(d + static_cast<ptrdiff_t>(x) * 4, lanesAt(x), out);
+        return;
+    }
+    const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(w) * 4 & ~ptrdiff_t{63});
+    const ptrdiff_t skip = dstPitch - static_cast<ptrdiff_t>(w) * 4;
+    for (int x = 0; x < w; x += 16) {
+        BYTE* const p = d + static_cast<ptrdiff_t>(x) * 4;
+        raster_detail::PrefetchAlong(p, ahead, static_cast<ptrdiff_t>(w - x) * 4, skip);
+        const __mmask16 lanes = lanesAt(x);
+        _mm512_mask_storeu_epi32(p, lanes, BlendAlpha16(same, _mm512_maskz_loadu_epi32(lanes, p)));
+    }
 }
 
 WIPE_SIMD_AVX512 void CopyPixelsAvx512(BYTE* dst, const BYTE* src, int64_t n)

@@ -631,6 +631,11 @@ bool CWipeCanvas::CopiesByLanes() const
     return m_active && m_fast && m_mode == kTransitionCopy && m_key == kNoKey && wipe::UseAvx512Loops();
 }
 
+bool CWipeCanvas::BlendsByLanes() const
+{
+    return m_active && m_fast && m_mode == kTransitionBlendAlpha && wipe::UseAvx512Loops();
+}
+
 void CWipeCanvas::PhasedMaskedRows(int64_t top, int64_t bottom, const uint8_t* masks, int64_t period,
                                    int64_t cell)
 {
@@ -640,7 +645,8 @@ void CWipeCanvas::PhasedMaskedRows(int64_t top, int64_t bottom, const uint8_t* m
         return;
     const int64_t w = m_w;
     const auto phaseOf = [&](int64_t j) { return (j / cell) % period; };
-    if (!CopiesByLanes()) {
+    const bool blend = BlendsByLanes();
+    if (!blend && !CopiesByLanes()) {
         for (int64_t j = top; j < bottom;) {
             const int64_t end = std::min(bottom, (j / cell + 1) * cell);
             MaskedRows(j, end, masks + phaseOf(j) * w);
@@ -672,7 +678,7 @@ void CWipeCanvas::PhasedMaskedRows(int64_t top, int64_t bottom, const uint8_t* m
         const int64_t phase = phaseOf(j);
         const ColumnRun run = shown[static_cast<size_t>(phase)];
         if (run.l < run.r) {
-            wipe::MaskedCopyRowsAvx512(
+            (blend ? wipe::MaskedBlendRowsAvx512 : wipe::MaskedCopyRowsAvx512)(
                 m_dstBits + static_cast<ptrdiff_t>(j + down) * m_dstPitch + (run.l + shift) * 4,
                 m_srcBits + static_cast<ptrdiff_t>(j) * m_srcPitch + run.l * 4, m_dstPitch, m_srcPitch,
                 static_cast<int>(run.r - run.l), static_cast<int>(end - j), masks + phase * w + run.l, 0);

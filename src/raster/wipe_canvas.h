@@ -48,6 +48,7 @@ enum class ScratchUse {
     ShownGroups,
     RowDraws,
     PhaseShown,
+    SectorReach,
 };
 template <typename T, ScratchUse Use> std::vector<T>& Scratch()
 {
@@ -119,12 +120,15 @@ public:
     void ScatteredMaskedRows(int64_t top, int64_t bottom, const uint8_t* on);
     // Source rows top..bottom-1 in place, row j showing the columns of the mask that starts at
     // masks + ((j / cell) % period) * Width(): period masks of a byte per source column, one after
-    // another. The pixels of MaskedRows for each row; shown columns are copied a lane mask at a time
-    // where the wipes' 512-bit loops run.
+    // another. The pixels of MaskedRows for each row; shown columns are copied or blended a lane
+    // mask at a time where the wipes' 512-bit loops run.
     void PhasedMaskedRows(int64_t top, int64_t bottom, const uint8_t* masks, int64_t period, int64_t cell);
     // True when PhasedMaskedRows copies a lane mask at a time, so that a row drawn whole costs less
     // than its runs.
     bool CopiesByLanes() const;
+    // True when PhasedMaskedRows blends a lane mask at a time: each group of sixteen columns is
+    // blended once under its mask, whatever runs the mask makes.
+    bool BlendsByLanes() const;
     // A zeroed byte per source column, for MaskedRows.
     uint8_t* ColumnMask();
 

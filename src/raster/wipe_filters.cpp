@@ -191,33 +191,39 @@ int32_t FourSectors(CWipeCanvas& c, int32_t progress, bool clockwise)
     if (sv > 0) {
         // Pieces 1 and 2 are rows already. Pieces 3 and 4 are columns k whose rows start (or end)
         // q_k from the centre; as q_k never falls, the columns that reach row offset r are the
-        // first K(r) of them, so each family is drawn as one row run per row: the same pixels,
-        // each covered once per family, walked in memory order.
-        for (int64_t k = 0; k < sv; ++k) {
-            const int64_t q = (k * cv) / sv;
-            if (clockwise) {
-                c.Piece(hw + q, hh + k, hw + cv, hh + k + 1);
-                c.Piece(hw - cv, hh - k, hw - q, hh - k + 1);
-            } else {
-                c.Piece(hw + q, hh - k, hw + cv, hh - k + 1);
-                c.Piece(hw - cv, hh + k, hw - q, hh + k + 1);
-            }
+        // first K(r) of them, so each family is drawn as one row run per row. Every piece lies in
+        // place, so a pixel covered twice is blended twice in any order: the rows are walked top
+        // to bottom, each row's runs left to right, in memory order.
+        const RECT& source = c.SourceClip();
+        const int64_t span = std::max(sv, cv) + 1;
+        const int64_t yBegin = std::max<int64_t>(source.top, hh - span);
+        const int64_t yEnd = std::min<int64_t>(source.bottom, hh + span);
+        // K(r) for the row offsets the walk meets.
+        const int64_t offsets = std::clamp<int64_t>(std::max(yEnd - hh, hh - yBegin) + 1, 0, cv);
+        std::vector<int64_t>& reach = wipe::Scratch<int64_t, wipe::ScratchUse::SectorReach>();
+        reach.resize(static_cast<size_t>(offsets));
+        int64_t count = 0;
+        for (int64_t r = 0; r < offsets; ++r) {
+            while (count < sv && (count * cv) / sv <= r)
+                ++count;
+            reach[static_cast<size_t>(r)] = count;
         }
-        int64_t reach = 0; // K(r): columns k < sv with q_k <= r
-        for (int64_t r = 0; r < cv; ++r) {
-            while (reach < sv && (reach * cv) / sv <= r)
-                ++reach;
-            if (reach == 0)
-                continue;
-            const int64_t below = hh + r;     // rows hh + q .. hh + cv - 1
-            const int64_t above = hh - 1 - r; // rows hh - cv .. hh - q - 1
-            if (clockwise) {
-                c.Piece(hw - reach + 1, below, hw + 1, below + 1); // piece 3
-                c.Piece(hw, above, hw + reach, above + 1);         // piece 4
-            } else {
-                c.Piece(hw - reach + 1, above, hw + 1, above + 1); // piece 3
-                c.Piece(hw, below, hw + reach, below + 1);         // piece 4
-            }
+        const auto reachAt = [&](int64_t r) {
+            return r >= 0 && r < offsets ? reach[static_cast<size_t>(r)] : 0;
+        };
+        for (int64_t y = yBegin; y < yEnd; ++y) {
+            const int64_t down = y - hh, up = hh - y; // k or r below the centre, k above it
+            // Clockwise: piece 1 below, 2 above, 3 below, 4 above; the other way round otherwise.
+            const int64_t k1 = clockwise ? down : up, k2 = clockwise ? up : down;
+            const int64_t r3 = clockwise ? down : up - 1, r4 = clockwise ? up - 1 : down;
+            if (k2 >= 0 && k2 < sv)
+                c.Piece(hw - cv, y, hw - (k2 * cv) / sv, y + 1); // piece 2
+            if (const int64_t k = reachAt(r3); k > 0)
+                c.Piece(hw - k + 1, y, hw + 1, y + 1); // piece 3
+            if (const int64_t k = reachAt(r4); k > 0)
+                c.Piece(hw, y, hw + k, y + 1); // piece 4
+            if (k1 >= 0 && k1 < sv)
+                c.Piece(hw + (k1 * cv) / sv, y, hw + cv, y + 1); // piece 1
         }
     }
     if (sv > cv) {

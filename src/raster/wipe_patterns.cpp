@@ -36,9 +36,12 @@ void BlindColumns(CWipeCanvas& c, int32_t progress, int64_t n, bool reverse, int
         const int64_t f = reverse ? (n - 1) - (i & (n - 1)) : (i & (n - 1));
         on[i] = f <= limit ? 1 : 0;
     }
+    // Where sixteen columns blend under a lane mask, each group is blended once whatever its runs.
+    if (c.BlendsByLanes())
+        c.PhasedMaskedRows(0, c.Height(), on, 1, std::max(c.Height(), 1));
     // Blends of runs under sixteen pixels wide cost more than blending every group and keeping
     // what the mask hides (wider runs do better as runs).
-    if (n <= 16 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder())
+    else if (n <= 16 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder())
         c.ScatteredMaskedRows(0, c.Height(), on);
     else if (n <= 16 && c.CopiesByLanes()) // likewise plain copies a lane mask at a time
         c.PhasedMaskedRows(0, c.Height(), on, 1, std::max(c.Height(), 1));
@@ -93,14 +96,14 @@ void SlantedDashes(CWipeCanvas& c, int64_t n, int64_t m, int64_t len)
                 on[i] = 1;
         }
     }
+    if (c.CopiesByLanes() || c.BlendsByLanes()) {
+        c.PhasedMaskedRows(0, h, masks.data(), m, 1);
+        return;
+    }
     if (n <= 16 && c.Mode() == kTransitionBlendAlpha && c.DrawsInAnyOrder()) {
         // Dashes a few pixels wide: each row blends whole and keeps what its mask hides.
         for (int64_t j = 0; j < h; ++j)
             c.ScatteredMaskedRows(j, j + 1, masks.data() + (j % m) * w);
-        return;
-    }
-    if (c.CopiesByLanes()) {
-        c.PhasedMaskedRows(0, h, masks.data(), m, 1);
         return;
     }
     auto& runs = wipe::Scratch<std::vector<CWipeCanvas::ColumnRun>, wipe::ScratchUse::PhaseRuns>();
@@ -126,7 +129,9 @@ void TileSpiral(CWipeCanvas& c, int32_t progress, int64_t cell, const uint8_t* p
     for (int64_t row = 0; row < 4; ++row)
         for (int64_t i = 0; i < w; ++i)
             masks[static_cast<size_t>(row * w + i)] = pattern[row * 4 + ((i / cell) & 3)] <= limit ? 1 : 0;
-    if (cell <= 2 && c.CopiesByLanes()) {
+    // Blended cells up to four pixels wide make runs that cost more than one blend of each group
+    // under its lane mask (wider cells do better as runs).
+    if ((cell <= 2 && c.CopiesByLanes()) || (cell <= 4 && c.BlendsByLanes())) {
         c.PhasedMaskedRows(0, h, masks.data(), 4, cell);
         return;
     }

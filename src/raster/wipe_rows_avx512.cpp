@@ -1,7 +1,10 @@
 // The wipes' 512-bit row loops (see wipe_rows_avx512.h).
 #include "raster/wipe_avx512.h"
 
+#include "raster/row_kernel_loops.h"
 #include "raster/wipe_rows_avx512.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -12,7 +15,63 @@ WIPE_SIMD_AVX512 inline __mmask16 Shown16(const uint8_t* mask)
     return _mm_test_epi8_mask(m, m);
 }
 
+// The shown lanes of sixteen pixels blended; the other lanes are neither read nor written.
+WIPE_SIMD_AVX512 inline void BlendShown(BYTE* dst, const BYTE* src, __mmask16 shown)
+{
+    const __m512i alpha = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m512i s = _mm512_maskz_loadu_epi32(shown, src);
+    if (_mm512_mask_cmpge_epu32_mask(shown, s, alpha) == shown) {
+        // Opaque: the blend gives the source's colour with alpha 0.
+        _mm512_mask_storeu_epi32(dst, shown, _mm512_andnot_si512(alpha, s));
+        return;
+    }
+    const __m512i d = _mm512_maskz_loadu_epi32(shown, dst);
+    _mm512_mask_storeu_epi32(dst, shown, wipe::BlendAlpha16(s, d));
+}
+
+// Sixteen pixels that lie wholly inside the row, the shown lanes blended: the hidden ones are
+// stored back as they were read, so the store is whole (a store under a lane mask costs more).
+WIPE_SIMD_AVX512 inline void BlendWhole(BYTE* dst, const BYTE* src, __mmask16 shown)
+{
+    const __m512i alpha = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m512i s = _mm512_loadu_si512(src);
+    const __m512i d = _mm512_loadu_si512(dst);
+    const __m512i mixed = _mm512_mask_cmpge_epu32_mask(shown, s, alpha) == shown ? _mm512_andnot_si512(alpha, s)
+                                                                                 : wipe::BlendAlpha16(s, d);
+    _mm512_storeu_si512(dst, _mm512_mask_mov_epi32(d, shown, mixed));
+}
+
 } // namespace
+
+WIPE_SIMD_AVX512 void wipe::MaskedBlendRowsAvx512(BYTE* dstRow, const BYTE* srcRow, ptrdiff_t dstPitch,
+                                                 ptrdiff_t srcPitch, int width, int rows, const uint8_t* mask,
+                                                 ptrdiff_t maskPitch)
+{
+    const int whole = width & ~15;
+    const __mmask16 tail = _cvtu32_mask16((1u << (width & 15)) - 1);
+    // The lines further along are asked for as the blend kernels ask for them: the loads otherwise
+    // wait on memory. Past a row's end the next row's lines are asked for.
+    const ptrdiff_t ahead =
+        std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
+    const ptrdiff_t dstSkip = dstPitch - ptrdiff_t{width} * 4, srcSkip = srcPitch - ptrdiff_t{width} * 4;
+    for (int row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch, mask += maskPitch) {
+        int i = 0;
+        for (; i < whole; i += 16) {
+            const ptrdiff_t left = static_cast<ptrdiff_t>(width - i) * 4;
+            raster_detail::PrefetchAlong(dstRow + i * 4, ahead, left, dstSkip);
+            raster_detail::PrefetchAlong(srcRow + i * 4, ahead, left, srcSkip);
+            const __mmask16 shown = Shown16(mask + i);
+            if (shown != 0)
+                BlendWhole(dstRow + i * 4, srcRow + i * 4, shown);
+        }
+        if (i < width) {
+            const __m128i m = _mm_maskz_loadu_epi8(tail, mask + i);
+            const __mmask16 shown = _mm_test_epi8_mask(m, m);
+            if (shown != 0)
+                BlendShown(dstRow + i * 4, srcRow + i * 4, shown);
+        }
+    }
+}
 
 WIPE_SIMD_AVX512 void wipe::MaskedCopyRowsAvx512(BYTE* dstRow, const BYTE* srcRow, ptrdiff_t dstPitch,
                                             ptrdiff_t srcPitch, int width, int rows, const uint8_t* mask,

@@ -15,4 +15,10 @@ namespace wipe {
 void MaskedCopyRowsAvx512(BYTE* dstRow, const BYTE* srcRow, ptrdiff_t dstPitch, ptrdiff_t srcPitch, int width,
                           int rows, const uint8_t* mask, ptrdiff_t maskPitch);
 
+// The same rows blended: the shown columns take the source over the destination (the pixels of
+// the blend kernels), the others are left alone. Groups of sixteen columns none of which shows
+// read nothing, and an opaque group's destination is not read either.
+void MaskedBlendRowsAvx512(BYTE* dstRow, const BYTE* srcRow, ptrdiff_t dstPitch, ptrdiff_t srcPitch, int width,
+                           int rows, const uint8_t* mask, ptrdiff_t maskPitch);
+
 } // namespace wipe

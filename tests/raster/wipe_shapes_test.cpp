@@ -2,6 +2,10 @@
 #include "wipe_test_util.h"
 
 #include "platform/random.h"
+#include "raster/wipe_common.h"
+
+#include <algorithm>
+#include <random>
 
 #include <set>
 
@@ -162,6 +166,95 @@ TEST_F(WipeShapeTest, SectorsStartEmptyAndStayInPlace)
                 }
             EXPECT_GT(shown, 0) << index << " at " << progress;
         }
+}
+
+// The sectors' pieces in the order of their definition: the rows of pieces 1 and 2 outward from
+// the centre, the row runs of pieces 3 and 4, then the four rectangles, each drawn by the canvas.
+void SectorPieces(CWipeCanvas& c, int32_t progress, bool clockwise)
+{
+    const int64_t hw = c.Width() >> 1, hh = c.Height() >> 1;
+    const int64_t r = ((std::max(hw, hh) + 1) * 65536) / wipe::Cos(448);
+    const int64_t cv = (wipe::Cos(progress >> 1) * r) >> 16, sv = (wipe::Cos((progress >> 1) - 128) * r) >> 16;
+    if (sv > 0) {
+        for (int64_t k = 0; k < sv; ++k) {
+            const int64_t q = (k * cv) / sv;
+            const int64_t below = hh + k, above = hh - k;
+            c.Piece(hw + q, clockwise ? below : above, hw + cv, (clockwise ? below : above) + 1);
+            c.Piece(hw - cv, clockwise ? above : below, hw - q, (clockwise ? above : below) + 1);
+        }
+        for (int64_t row = 0; row < cv; ++row) {
+            int64_t reach = 0;
+            while (reach < sv && (reach * cv) / sv <= row)
+                ++reach;
+            if (reach == 0)
+                continue;
+            const int64_t below = hh + row, above = hh - 1 - row;
+            c.Piece(hw - reach + 1, clockwise ? below : above, hw + 1, (clockwise ? below : above) + 1);
+            c.Piece(hw, clockwise ? above : below, hw + reach, (clockwise ? above : below) + 1);
+        }
+    }
+    if (sv > cv) {
+        const int64_t w = 2 * hw, h = 2 * hh;
+        if (clockwise) {
+            c.Piece(hw + cv, hh, w, hh + sv + 1);
+            c.Piece(0, hh - sv, hw - cv, hh + 1);
+            c.Piece(0, hh + cv, hw + 1, h);
+            c.Piece(hw, 0, w + 1, hh - cv);
+        } else {
+            c.Piece(hw + cv, hh - sv, w, hh + 1);
+            c.Piece(0, hh, hw - cv, hh + sv + 1);
+            c.Piece(0, 0, hw + 1, hh - cv);
+            c.Piece(hw, hh + cv, w + 1, h);
+        }
+    }
+}
+
+// Drawn as the entries draw them, the sectors give the pixels of their pieces one by one: where
+// two pieces meet, a blend covers the pixel twice. Odd and even sizes, sources taller or wider
+// than the destination, offsets either way and clipped sources and destinations.
+TEST_F(WipeShapeTest, SectorsDrawThePixelsOfTheirPieces)
+{
+    std::mt19937 rng(kSeed);
+    struct Case {
+        LONG sw, sh, dw, dh, x, y;
+        bool clipped;
+    };
+    const Case cases[] = {
+        {40, 30, 40, 30, 0, 0, false}, {41, 31, 50, 40, 3, 2, false}, {7, 90, 30, 60, -2, -20, false},
+        {90, 7, 60, 30, -20, 5, true}, {64, 48, 64, 48, 0, 0, true},  {33, 57, 40, 40, 6, -9, true},
+    };
+    AtEverySimdSetting([&] {
+        for (const Case& k : cases)
+            for (int index : {83, 84})
+                for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
+                    for (int32_t progress : {1, 30, 64, 100, 128, 160, 192, 230, 255}) {
+                        auto src = NoisyImage(rng, k.sw, k.sh);
+                        auto viaEntry = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
+                        auto viaPieces = TrackedCopy(*viaEntry);
+                        if (k.clipped) {
+                            const RECT srcClip{1, 3, k.sw - 2, k.sh - 1}, dstClip{2, 1, k.dw - 3, k.dh - 4};
+                            ASSERT_TRUE(src->ClipRectToSize(&srcClip));
+                            ASSERT_TRUE(viaEntry->ClipRectToSize(&dstClip));
+                            ASSERT_TRUE(viaPieces->ClipRectToSize(&dstClip));
+                        }
+                        ASSERT_EQ(DrawTransition(index, viaEntry.get(), src.get(), progress, k.x, k.y, mode, nullptr),
+                                  0);
+                        {
+                            CWipeCanvas canvas;
+                            int32_t result = 0;
+                            ASSERT_TRUE(canvas.Begin(viaPieces.get(), src.get(), progress, k.x, k.y, mode, nullptr,
+                                                     &result));
+                            SectorPieces(canvas, progress, index == 83);
+                        }
+                        ASSERT_EQ(Pixels(*viaEntry), Pixels(*viaPieces))
+                            << "entry " << index << ", source " << k.sw << "x" << k.sh << ", mode " << mode
+                            << " at " << progress;
+                        const RECT a = viaEntry->GetUpdateRegion()->Bounds();
+                        const RECT b = viaPieces->GetUpdateRegion()->Bounds();
+                        EXPECT_TRUE(a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom)
+                            << "entry " << index << " at " << progress;
+                    }
+    });
 }
 
 TEST_F(WipeShapeTest, RotateBlocksQuarterTurn)
