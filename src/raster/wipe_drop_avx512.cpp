@@ -9,8 +9,8 @@
 namespace {
 
 template <bool Blend>
-WIPE_SIMD_AVX512 void Band(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrdiff_t srcPitch, const int32_t* ks,
-                           int32_t lo, int32_t hi, int32_t most)
+WIPE_SIMD_AVX512 void Band(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrdiff_t srcPitch,
+                           const int32_t* ks, int32_t lo, int32_t hi, int32_t most)
 {
     const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m512i top = _mm512_set1_epi32(most);
@@ -20,15 +20,17 @@ WIPE_SIMD_AVX512 void Band(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrd
         const __m512i need = _mm512_set1_epi32(u);
         BYTE* const row = last - (u - 1) * dstPitch;
         for (int32_t b = lo; b < hi; b += 16) {
-            const __mmask16 in = _mm512_cmplt_epi32_mask(_mm512_add_epi32(_mm512_set1_epi32(b), lanes),
-                                                         _mm512_set1_epi32(hi));
+            const __mmask16 in =
+                _mm512_cmplt_epi32_mask(_mm512_add_epi32(_mm512_set1_epi32(b), lanes), _mm512_set1_epi32(hi));
             // The next band's source, a row a step: its cells' rows come at random, where no
             // walker of memory foresees them. Only addresses to ask for: they may lie past the
             // source's last row.
-            const uintptr_t next = reinterpret_cast<uintptr_t>(src) +
-                                   static_cast<uintptr_t>((32 - u) * srcPitch + static_cast<ptrdiff_t>(b) * 64);
+            const uintptr_t next =
+                reinterpret_cast<uintptr_t>(src) +
+                static_cast<uintptr_t>((32 - u) * srcPitch + static_cast<ptrdiff_t>(b) * 64);
             for (int line = 0; line < 16; ++line)
-                _mm_prefetch(reinterpret_cast<const char*>(next + static_cast<uintptr_t>(line * 64)), _MM_HINT_T0);
+                _mm_prefetch(reinterpret_cast<const char*>(next + static_cast<uintptr_t>(line * 64)),
+                             _MM_HINT_T0);
             const __m512i k = _mm512_maskz_loadu_epi32(in, ks + b);
             unsigned shown = _mm512_mask_cmpge_epi32_mask(_mm512_mask_cmple_epi32_mask(in, k, top), k, need);
             for (; shown != 0; shown &= shown - 1) {
@@ -47,8 +49,8 @@ WIPE_SIMD_AVX512 void Band(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrd
 
 } // namespace
 
-void wipe::DropBand16Avx512(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrdiff_t srcPitch, const int32_t* ks,
-                            int32_t lo, int32_t hi, int32_t most, bool blend)
+void wipe::DropBand16Avx512(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrdiff_t srcPitch,
+                            const int32_t* ks, int32_t lo, int32_t hi, int32_t most, bool blend)
 {
     if (most <= 0 || lo >= hi)
         return;
