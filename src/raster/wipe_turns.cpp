@@ -471,10 +471,11 @@ private:
                     right = std::max(right, x + i + n);
                     highest = std::min<int64_t>(highest, top - k);
                 }
+                // Only the rows some cell reaches.
                 if (left < right)
                     DropBand16Avx512(dst + static_cast<ptrdiff_t>(top - 1) * dstPitch + (x + int64_t{lo} * n) * 4,
-                                     srcRow + int64_t{lo} * n * 4, dstPitch, srcPitch, ks + lo, 0, hi - lo, kMost,
-                                     Blend);
+                                     srcRow + int64_t{lo} * n * 4, dstPitch, srcPitch, ks + lo, 0, hi - lo,
+                                     static_cast<int32_t>(top - highest), Blend);
             }
             for (int32_t b = 0; b < (wide ? 0 : m_cols); b += 8) {
                 unsigned shown = 0, fast = 0;
