@@ -9,6 +9,7 @@
 #include "raster/pixel_simd_avx2.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
+#include "raster/wipe_drop_avx512.h"
 
 #include <immintrin.h>
 
@@ -442,6 +443,8 @@ private:
         // Cells whose columns both pictures hold whole.
         const int64_t firstX = std::max(m_first, (m_dL - x + n - 1) / n);
         const int64_t endX = std::min(m_end, m_dR - x >= n ? (m_dR - x - n) / n + 1 : 0);
+        // Cells of sixteen take the 512-bit rows.
+        const bool wide = Avx2 && Width == 16 && UseAvx512Loops();
         for (int64_t j = 0; j < m_h; j += n) {
             fill(j, ks);
             const int64_t top = y + j + n; // the cells' bottom edge
@@ -452,7 +455,29 @@ private:
             const int32_t lo = static_cast<int32_t>(firstX), hi = static_cast<int32_t>(endX);
             const BYTE* srcRow = m_mem.src + static_cast<ptrdiff_t>(j) * srcPitch;
             int64_t left = INT64_MAX, right = INT64_MIN, highest = INT64_MAX;
-            for (int32_t b = 0; b < m_cols; b += 8) {
+            if (wide) {
+                // The cells drawn here a destination row at a time; the others, which the canvas
+                // cuts, one by one (cells never overlap, so the order does not matter).
+                for (int32_t at = 0; at < m_cols; ++at) {
+                    const int32_t k = ks[at];
+                    if (k <= 0)
+                        continue;
+                    const int64_t i = int64_t{at} * n;
+                    if (k > kMost || at < lo || at >= hi) {
+                        m_canvas->PieceAt(i, j, std::min(i + n, m_w), std::min(j + k, m_h), x + i, top - k);
+                        continue;
+                    }
+                    left = std::min(left, x + i);
+                    right = std::max(right, x + i + n);
+                    highest = std::min<int64_t>(highest, top - k);
+                }
+                // Only the rows some cell reaches.
+                if (left < right)
+                    DropBand16Avx512(dst + static_cast<ptrdiff_t>(top - 1) * dstPitch + (x + int64_t{lo} * n) * 4,
+                                     srcRow + int64_t{lo} * n * 4, dstPitch, srcPitch, ks + lo, 0, hi - lo,
+                                     static_cast<int32_t>(top - highest), Blend);
+            }
+            for (int32_t b = 0; b < (wide ? 0 : m_cols); b += 8) {
                 unsigned shown = 0, fast = 0;
                 for (int32_t lane = 0; lane < 8; ++lane) {
                     const int32_t k = ks[b + lane], at = b + lane;

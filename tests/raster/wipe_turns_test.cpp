@@ -118,4 +118,44 @@ TEST_F(WipeTurnsTest, SpinningBlocksFarFromTheCentreLandWhereTheWalkPutsThem)
     }
 }
 
+// Dropping cells with and without the 512-bit rows, against the walk: rows of more than sixteen
+// cells and a short group at the end, bands cut by the destination's top and bottom edges and
+// clips, cells cut at either end of a row, sources clipped on every side.
+TEST_F(WipeTurnsTest, DroppingCellsDrawTheWalkWithAndWithoutWideRows)
+{
+    std::mt19937 rng(kSeed + 2);
+    const Case cases[] = {
+        {300, 70, 320, 90, 0, 0, {}, {}},
+        {290, 75, 300, 80, 7, -9, {}, {}},              // the top band above the destination
+        {310, 66, 300, 90, -13, 20, {}, {}},            // rows past the destination's right
+        {300, 64, 320, 90, 5, 6, {21, 11, 290, 63}, {}}, // clip edges inside bands
+        {300, 64, 320, 90, 2, 3, {}, {9, 4, 281, 57}},
+        {17, 33, 40, 40, 3, 2, {}, {}},
+    };
+    ScopedSimdLevel scoped(SimdLevel::Avx2);
+    for (bool wide : {false, true}) {
+        ScopedAvx512 wideRows(wide);
+        for (int32_t index : {64, 65})
+            for (const Case& c : cases)
+                for (int32_t progress : {1, 64, 100, 128, 150, 192, 220, 255})
+                    for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
+                        auto src = NoisyImage(rng, c.w, c.h);
+                        if (c.srcClip.right > c.srcClip.left)
+                            *src->GetClipRectPtr() = c.srcClip;
+                        auto start = NoisyImage(rng, c.dw, c.dh);
+                        const Drawn walk = Draw(c, index, *start, *src, progress, mode, false);
+                        const Drawn rows = Draw(c, index, *start, *src, progress, mode, true);
+                        const std::string where = "entry " + std::to_string(index) + ", " + std::to_string(c.w) +
+                                                  "x" + std::to_string(c.h) + ", progress " +
+                                                  std::to_string(progress) + ", mode " + std::to_string(mode) +
+                                                  ", wide " + std::to_string(wide);
+                        ASSERT_EQ(rows.pixels, walk.pixels) << where;
+                        ASSERT_EQ(rows.bounds.left, walk.bounds.left) << where;
+                        ASSERT_EQ(rows.bounds.top, walk.bounds.top) << where;
+                        ASSERT_EQ(rows.bounds.right, walk.bounds.right) << where;
+                        ASSERT_EQ(rows.bounds.bottom, walk.bounds.bottom) << where;
+                    }
+    }
+}
+
 } // namespace
