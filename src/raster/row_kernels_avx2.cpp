@@ -315,6 +315,7 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
     };
     const ScaledGroup* groups = columns.groups.data();
     const size_t count = columns.groups.size();
+    const ptrdiff_t ahead = std::min(kBlendAhead, rowBytes & ~ptrdiff_t{63});
     const BYTE* lastSrc = nullptr;
     BYTE* lastDst = nullptr;
     for (int y = 0; y < height; ++y) {
@@ -327,6 +328,9 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
             for (size_t g = 0; g < count; ++g, out += 32) {
                 const __m256i v = GroupPixels(src, groups[g]);
                 if (Blend) {
+                    // The destination is read too: its lines are asked for ahead, as the
+                    // unscaled blend does, or each waits on memory.
+                    PrefetchAlong(out, ahead, rowBytes - static_cast<ptrdiff_t>(g) * 32, dstSkip);
                     Blend8(out, v);
                 } else {
                     Store8(out, v);
