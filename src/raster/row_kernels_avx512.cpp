@@ -17,6 +17,7 @@
 
 using namespace raster_detail;
 using raster_simd::BlendAlpha16;
+using raster_simd::BlendConstants16;
 
 namespace {
 
@@ -29,9 +30,9 @@ TESSARO_AVX512 inline __m512i Splat16(uint32_t v)
 // group on a line of its own whose source is opaque goes to memory past the caches, so the line
 // is not first read from memory only to be overwritten.
 template <bool Stream>
-TESSARO_AVX512 inline void BlendGroup(BYTE* dst, const BYTE* src, __mmask16 live)
+TESSARO_AVX512 inline void BlendGroup(const BlendConstants16& c, BYTE* dst, const BYTE* src, __mmask16 live)
 {
-    const __m512i colour = Splat16(0x00FFFFFFu);
+    const __m512i colour = c.colour;
     const __m512i s = _mm512_maskz_loadu_epi32(live, src);
     if (_mm512_cmpge_epu32_mask(s, Splat16(0xFF000000u)) == live) {
         if (Stream && live == 0xFFFF && (reinterpret_cast<uintptr_t>(dst) & 63) == 0) {
@@ -49,12 +50,16 @@ TESSARO_AVX512 inline void BlendGroup(BYTE* dst, const BYTE* src, __mmask16 live
         }
         return;
     }
-    _mm512_mask_storeu_epi32(dst, live, BlendAlpha16(s, d));
+    _mm512_mask_storeu_epi32(dst, live, BlendAlpha16(c, s, d));
 }
 
 template <bool Stream>
 TESSARO_AVX512 void BlendRows16(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
+    BlendConstants16 c = raster_simd::MakeBlendConstants16();
+    raster_simd::KeepInRegister(c.up);
+    raster_simd::KeepInRegister(c.by255);
+    raster_simd::KeepInRegister(c.colour);
     const ptrdiff_t ahead = std::min(kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
     for (int y = 0; y < height; ++y) {
         int x = 0;
@@ -62,7 +67,7 @@ TESSARO_AVX512 void BlendRows16(BYTE* dst, const BYTE* src, int dstSkip, int src
             // The row's first pixels up to a line's start, so that the whole groups fill lines.
             const int head = static_cast<int>((64 - (reinterpret_cast<uintptr_t>(dst) & 63)) & 63) / 4;
             if (head != 0 && head < width && (reinterpret_cast<uintptr_t>(dst) & 3) == 0) {
-                BlendGroup<false>(dst, src, static_cast<__mmask16>((1u << head) - 1));
+                BlendGroup<false>(c, dst, src, static_cast<__mmask16>((1u << head) - 1));
                 x = head;
                 dst += head * 4;
                 src += head * 4;
@@ -72,11 +77,11 @@ TESSARO_AVX512 void BlendRows16(BYTE* dst, const BYTE* src, int dstSkip, int src
             const ptrdiff_t left = static_cast<ptrdiff_t>(width - x) * 4;
             PrefetchAlong(dst, ahead, left, dstSkip);
             PrefetchAlong(src, ahead, left, srcSkip);
-            BlendGroup<Stream>(dst, src, 0xFFFF);
+            BlendGroup<Stream>(c, dst, src, 0xFFFF);
         }
         const int tail = width - x;
         if (tail != 0) {
-            BlendGroup<false>(dst, src, static_cast<__mmask16>((1u << tail) - 1));
+            BlendGroup<false>(c, dst, src, static_cast<__mmask16>((1u << tail) - 1));
         }
         dst += tail * 4 + dstSkip;
         src += tail * 4 + srcSkip;
