@@ -9,6 +9,7 @@
 
 #include "raster/blend_tables.h"
 #include "raster/pixel_lib_kernels.h"
+#include "raster/pixel_simd_avx512.h"
 #include "raster/row_kernel_loops.h"
 
 #include <algorithm>
@@ -61,31 +62,26 @@ PIXEL_SIMD_AVX512 inline __m512i BothWords(__m512i v)
     return _mm512_shuffle_epi8(v, _mm512_set4_epi32(0x0D0C0D0C, 0x09080908, 0x05040504, 0x01000100));
 }
 
-// The constants of alpha over alpha, made once a call and kept in registers: left as
+// The constants of alpha over alpha, made once a call and kept in registers (KeepInRegister): left as
 // constants, the compiler builds several of them again inside the loop.
 struct OverConstants {
     __m512i full, alpha, colour, even, odd, area, one, by255;
     __m512 area1, most;
 };
 
-PIXEL_SIMD_AVX512 inline void KeepInRegister(__m512i& v)
-{
-    asm("" : "+v"(v));
-}
-
 PIXEL_SIMD_AVX512 inline OverConstants MakeOverConstants()
 {
     OverConstants c{Splat16(255), Splat16(0xFF000000u), Splat16(0x00FFFFFFu), Splat16(0x00FF00FFu),
                     Splat16(0xFF00FF00u), Splat16(65025), _mm512_set1_epi16(1), _mm512_set1_epi16(-32639),
                     _mm512_set1_ps(65025.0f), _mm512_set1_ps(255.0f)};
-    KeepInRegister(c.full);
-    KeepInRegister(c.alpha);
-    KeepInRegister(c.colour);
-    KeepInRegister(c.even);
-    KeepInRegister(c.odd);
-    KeepInRegister(c.area);
-    KeepInRegister(c.one);
-    KeepInRegister(c.by255);
+    raster_simd::KeepInRegister(c.full);
+    raster_simd::KeepInRegister(c.alpha);
+    raster_simd::KeepInRegister(c.colour);
+    raster_simd::KeepInRegister(c.even);
+    raster_simd::KeepInRegister(c.odd);
+    raster_simd::KeepInRegister(c.area);
+    raster_simd::KeepInRegister(c.one);
+    raster_simd::KeepInRegister(c.by255);
     return c;
 }
 
