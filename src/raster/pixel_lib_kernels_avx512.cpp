@@ -9,6 +9,7 @@
 
 #include "raster/blend_tables.h"
 #include "raster/pixel_lib_kernels.h"
+#include "raster/pixel_simd_avx512.h"
 #include "raster/row_kernel_loops.h"
 
 #include <algorithm>
@@ -61,58 +62,89 @@ PIXEL_SIMD_AVX512 inline __m512i BothWords(__m512i v)
     return _mm512_shuffle_epi8(v, _mm512_set4_epi32(0x0D0C0D0C, 0x09080908, 0x05040504, 0x01000100));
 }
 
+// The constants of alpha over alpha, made once a call and kept in registers (KeepInRegister): left as
+// constants, the compiler builds several of them again inside the loop.
+struct OverConstants {
+    __m512i full, alpha, colour, even, odd, area, one, by255;
+    __m512 area1, most;
+};
+
+PIXEL_SIMD_AVX512 inline OverConstants MakeOverConstants()
+{
+    OverConstants c{Splat16(255), Splat16(0xFF000000u), Splat16(0x00FFFFFFu), Splat16(0x00FF00FFu),
+                    Splat16(0xFF00FF00u), Splat16(65025), _mm512_set1_epi16(1), _mm512_set1_epi16(-32639),
+                    _mm512_set1_ps(65025.0f), _mm512_set1_ps(255.0f)};
+    raster_simd::KeepInRegister(c.full);
+    raster_simd::KeepInRegister(c.alpha);
+    raster_simd::KeepInRegister(c.colour);
+    raster_simd::KeepInRegister(c.even);
+    raster_simd::KeepInRegister(c.odd);
+    raster_simd::KeepInRegister(c.area);
+    raster_simd::KeepInRegister(c.one);
+    raster_simd::KeepInRegister(c.by255);
+    return c;
+}
+
 // Sixteen pixels s at levels e over d by d's alpha, the rule of the AVX2 kernel (OnAlpha8 there):
 // with rest = (255 - dA) (255 - e), the union alpha is 255 - floor(rest / 255) and the source
-// weight min(255, floor(65025 e / (65025 - rest))), the single-precision quotient truncating to
-// the floor; 0 / 0 (both clear) goes to 255 through the minimum.
-PIXEL_SIMD_AVX512 inline __m512i OnAlpha16(__m512i d, __m512i s, __m512i e)
+// weight w = min(255, floor(65025 e / (65025 - rest))), the single-precision quotient truncating
+// to the floor; 0 / 0 (both clear) goes to 255 through the minimum. Each colour byte becomes
+// d + floor((s - d) f / 256) with f = w + 1 (0 for w = 0).
+PIXEL_SIMD_AVX512 inline __m512i OnAlpha16(const OverConstants& c, __m512i d, __m512i s, __m512i e, __m512i dA)
 {
-    const __m512i full = Splat16(255);
-    const __m512i dA = _mm512_srli_epi32(d, 24);
-    const __m512i rest = _mm512_mullo_epi16(_mm512_sub_epi32(full, dA), _mm512_sub_epi32(full, e));
-    const __m512i den = _mm512_sub_epi32(Splat16(65025), rest);
-    const __m512 q = _mm512_div_ps(_mm512_mul_ps(_mm512_cvtepi32_ps(e), _mm512_set1_ps(65025.0f)),
-                                   _mm512_cvtepi32_ps(den));
-    const __m512i ww = BothWords(_mm512_cvttps_epi32(_mm512_min_ps(q, _mm512_set1_ps(255.0f))));
-    // The factor per word: weight + 1, 0 for 0.
-    const __m512i ff = _mm512_mask_add_epi16(ww, _mm512_test_epi16_mask(ww, ww), ww, _mm512_set1_epi16(1));
-    const __m512i cut = _mm512_srli_epi16(_mm512_mulhi_epu16(rest, _mm512_set1_epi16(-32639)), 7);
-    return _mm512_sub_epi32(_mm512_or_si512(BlendColourByWords16(d, s, ff), Splat16(0xFF000000u)),
-                            _mm512_slli_epi32(cut, 24));
+    const __m512i rest = _mm512_mullo_epi16(_mm512_sub_epi32(c.full, dA), _mm512_sub_epi32(c.full, e));
+    const __m512 q = _mm512_div_ps(_mm512_mul_ps(_mm512_cvtepi32_ps(e), c.area1),
+                                   _mm512_cvtepi32_ps(_mm512_sub_epi32(c.area, rest)));
+    const __m512i ww = BothWords(_mm512_cvttps_epi32(_mm512_min_ps(q, c.most)));
+    const __m512i ff = _mm512_mask_add_epi16(ww, _mm512_test_epi16_mask(ww, ww), ww, c.one);
+    // floor(rest / 255) lies in bits 7-14 of the low word: shifted up by 17 it fills the alpha
+    // byte, whose complement is 255 minus it.
+    const __m512i cut = _mm512_slli_epi32(_mm512_mulhi_epu16(rest, c.by255), 17);
+    // Even bytes in the low bytes of their words (only the low byte is kept, so the sum is right
+    // modulo 256); odd bytes as d 256 + (s - d) f, which lies in 0..65280, so its high byte is the
+    // result.
+    const __m512i dE = _mm512_and_si512(d, c.even), sE = _mm512_and_si512(s, c.even);
+    const __m512i rE = _mm512_add_epi16(dE, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sE, dE), ff), 8));
+    const __m512i rO = _mm512_add_epi16(
+        _mm512_and_si512(d, c.odd),
+        _mm512_mullo_epi16(_mm512_sub_epi16(_mm512_srli_epi16(s, 8), _mm512_srli_epi16(d, 8)), ff));
+    const __m512i mixed = _mm512_ternarylogic_epi32(c.even, rE, rO, 0xCA);  // even ? rE : rO
+    return _mm512_ternarylogic_epi32(c.alpha, cut, mixed, 0x3A);             // alpha ? ~cut : mixed
 }
 
 // Levels all 0: a clear pixel of d takes the source's colour (alpha 0), any other is left.
-PIXEL_SIMD_AVX512 inline __m512i ClearOver16(__m512i d, __m512i s)
+PIXEL_SIMD_AVX512 inline __m512i ClearOver16(const OverConstants& c, __m512i d, __m512i s)
 {
-    const __mmask16 bare = _mm512_testn_epi32_mask(d, Splat16(0xFF000000u));
-    return _mm512_mask_and_epi32(d, bare, s, Splat16(0x00FFFFFFu));
+    const __mmask16 bare = _mm512_testn_epi32_mask(d, c.alpha);
+    return _mm512_mask_and_epi32(d, bare, s, c.colour);
 }
 
 // Over pixels d that are all opaque: the weight is the level itself and the union opaque.
-PIXEL_SIMD_AVX512 inline __m512i OverOpaque16(__m512i d, __m512i s, __m512i e)
+PIXEL_SIMD_AVX512 inline __m512i OverOpaque16(const OverConstants& c, __m512i d, __m512i s, __m512i e)
 {
-    const __m512i f = _mm512_mask_add_epi32(e, _mm512_test_epi32_mask(e, e), e, Splat16(1));
-    return _mm512_or_si512(BlendColourByWords16(d, s, BothWords(f)), Splat16(0xFF000000u));
+    const __m512i f = _mm512_mask_add_epi32(e, _mm512_test_epi32_mask(e, e), e, c.one);
+    return _mm512_or_si512(BlendColourByWords16(d, s, BothWords(f)), c.alpha);
 }
 
 // The pixels of the lanes in `live` of one group; the others are neither read nor written.
 template <bool Whole>
-PIXEL_SIMD_AVX512 inline void OnAlphaOverGroup(BYTE* dst, const BYTE* under, const BYTE* src, __mmask16 live, BYTE o)
+PIXEL_SIMD_AVX512 inline void OnAlphaOverGroup(const OverConstants& c, BYTE* dst, const BYTE* under, const BYTE* src,
+                                               __mmask16 live, BYTE o)
 {
-    const __m512i full = Splat16(255);
     const __m512i s = _mm512_maskz_loadu_epi32(live, src);
     const __m512i e = LevelOf16<Whole>(s, o);
     __m512i out;
-    if ((_mm512_cmpeq_epi32_mask(e, full) & live) == live) {
+    if ((_mm512_cmpeq_epi32_mask(e, c.full) & live) == live) {
         out = s; // opaque source pixels are the result: what lies under them is not read
     } else {
         const __m512i u = _mm512_maskz_loadu_epi32(live, under);
+        const __m512i dA = _mm512_srli_epi32(u, 24);
         if (_mm512_test_epi32_mask(e, e) == 0) {
-            out = ClearOver16(u, s);
-        } else if ((_mm512_cmpeq_epi32_mask(_mm512_srli_epi32(u, 24), full) & live) == live) {
-            out = OverOpaque16(u, s, e);
+            out = ClearOver16(c, u, s);
+        } else if ((_mm512_cmpeq_epi32_mask(dA, c.full) & live) == live) {
+            out = OverOpaque16(c, u, s, e);
         } else {
-            out = OnAlpha16(u, s, e);
+            out = OnAlpha16(c, u, s, e, dA);
         }
     }
     _mm512_mask_storeu_epi32(dst, live, out);
@@ -123,6 +155,7 @@ template <bool Whole, bool Ahead>
 PIXEL_SIMD_AVX512 void OnAlphaOverRows16(BYTE* dst, const BYTE* under, const BYTE* src, int dstSkip, int underSkip,
                                          int srcSkip, int width, int height, BYTE o)
 {
+    const OverConstants c = MakeOverConstants();
     const int whole = width & ~15, rest = width - whole;
     const __mmask16 last = static_cast<__mmask16>((1u << rest) - 1);
     const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4);
@@ -131,10 +164,10 @@ PIXEL_SIMD_AVX512 void OnAlphaOverRows16(BYTE* dst, const BYTE* under, const BYT
             if (Ahead) {
                 raster_detail::PrefetchAlong(src, ahead, static_cast<ptrdiff_t>(width - x) * 4, srcSkip);
             }
-            OnAlphaOverGroup<Whole>(dst, under, src, 0xFFFF, o);
+            OnAlphaOverGroup<Whole>(c, dst, under, src, 0xFFFF, o);
         }
         if (rest) {
-            OnAlphaOverGroup<Whole>(dst, under, src, last, o);
+            OnAlphaOverGroup<Whole>(c, dst, under, src, last, o);
         }
         dst += rest * 4 + dstSkip;
         under += rest * 4 + underSkip;

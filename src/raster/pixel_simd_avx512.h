@@ -12,23 +12,44 @@
 
 namespace raster_simd {
 
+// The constants of BlendAlpha16. A loop that makes them once and keeps them in registers
+// (KeepInRegister) spares the steps the compiler otherwise spends building some of them again
+// inside the loop.
+struct BlendConstants16 {
+    __m512i alphaOf, flip, down, up, by255, colour;
+};
+
+RASTER_SIMD_AVX512 inline void KeepInRegister(__m512i& v)
+{
+    asm("" : "+v"(v));
+}
+
+RASTER_SIMD_AVX512 inline BlendConstants16 MakeBlendConstants16()
+{
+    return {_mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303), _mm512_set1_epi8(static_cast<char>(0xFF)),
+            _mm512_set1_epi8(static_cast<char>(0x80)),         _mm512_set1_epi16(128 * 255 + 127),
+            _mm512_set1_epi16(static_cast<short>(0x8081)),      _mm512_set1_epi32(0x00FFFFFF)};
+}
+
 // Sixteen pixels s over d, (s a + d (255 - a) + 127) / 255 per channel, alpha 0: the rule of the
 // AVX2 form (BlendAlpha8), each channel's pair weighed in one multiply-add of bytes; every step
 // keeps to its 128-bit quarter, so the pixels are the same.
-RASTER_SIMD_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
+RASTER_SIMD_AVX512 inline __m512i BlendAlpha16(const BlendConstants16& c, __m512i s, __m512i d)
 {
-    const __m512i down = _mm512_set1_epi8(static_cast<char>(0x80));
     // Each pixel's alpha (its byte 3) in all four of its bytes.
-    const __m512i a = _mm512_shuffle_epi8(s, _mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303));
-    const __m512i na = _mm512_xor_si512(a, _mm512_set1_epi8(static_cast<char>(0xFF)));
-    const __m512i sd = _mm512_xor_si512(s, down), dd = _mm512_xor_si512(d, down);
+    const __m512i a = _mm512_shuffle_epi8(s, c.alphaOf);
+    const __m512i na = _mm512_xor_si512(a, c.flip);
+    const __m512i sd = _mm512_xor_si512(s, c.down), dd = _mm512_xor_si512(d, c.down);
     const __m512i lo = _mm512_maddubs_epi16(_mm512_unpacklo_epi8(a, na), _mm512_unpacklo_epi8(sd, dd));
     const __m512i hi = _mm512_maddubs_epi16(_mm512_unpackhi_epi8(a, na), _mm512_unpackhi_epi8(sd, dd));
-    const __m512i up = _mm512_set1_epi16(128 * 255 + 127);
-    const __m512i by255 = _mm512_set1_epi16(static_cast<short>(0x8081));
-    const __m512i rlo = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(lo, up), by255), 7);
-    const __m512i rhi = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(hi, up), by255), 7);
-    return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), _mm512_set1_epi32(0x00FFFFFF));
+    const __m512i rlo = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(lo, c.up), c.by255), 7);
+    const __m512i rhi = _mm512_srli_epi16(_mm512_mulhi_epu16(_mm512_add_epi16(hi, c.up), c.by255), 7);
+    return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), c.colour);
+}
+
+RASTER_SIMD_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
+{
+    return BlendAlpha16(MakeBlendConstants16(), s, d);
 }
 
 } // namespace raster_simd

@@ -315,6 +315,7 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
     };
     const ScaledGroup* groups = columns.groups.data();
     const size_t count = columns.groups.size();
+    const ptrdiff_t ahead = std::min(kBlendAhead, rowBytes & ~ptrdiff_t{63});
     const BYTE* lastSrc = nullptr;
     BYTE* lastDst = nullptr;
     for (int y = 0; y < height; ++y) {
@@ -327,6 +328,11 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
             for (size_t g = 0; g < count; ++g, out += 32) {
                 const __m256i v = GroupPixels(src, groups[g]);
                 if (Blend) {
+                    // Both walks' lines are asked for ahead, as the unscaled blend does, or each
+                    // group waits on memory (the source's beyond its row's end: a hint only).
+                    PrefetchAlong(out, ahead, rowBytes - static_cast<ptrdiff_t>(g) * 32, dstSkip);
+                    _mm_prefetch(reinterpret_cast<const char*>(src) + static_cast<ptrdiff_t>(groups[g].first) * 4 + ahead,
+                                 _MM_HINT_T0);
                     Blend8(out, v);
                 } else {
                     Store8(out, v);

@@ -1,7 +1,8 @@
 // The 512-bit form of the unscaled alpha blend, which the SIMD twin hands its rows to while
 // UseAvx512Bw() holds. Sixteen pixels a step, a row's last pixels through a lane mask; the same
 // skips as the AVX2 form: opaque steps store the source colour without reading the destination,
-// transparent ones store only where an alpha byte is still set.
+// transparent ones store only where an alpha byte is still set. Destinations larger than the
+// caches stream the lines an opaque run fills.
 #include "raster/pixel_simd_avx512.h"
 
 #include "raster/row_kernels.h"
@@ -16,6 +17,7 @@
 
 using namespace raster_detail;
 using raster_simd::BlendAlpha16;
+using raster_simd::BlendConstants16;
 
 namespace {
 
@@ -24,13 +26,20 @@ TESSARO_AVX512 inline __m512i Splat16(uint32_t v)
     return _mm512_set1_epi32(static_cast<int>(v));
 }
 
-// The pixels of the lanes in `live`; the others are neither read nor written.
-TESSARO_AVX512 inline void BlendGroup(BYTE* dst, const BYTE* src, __mmask16 live)
+// The pixels of the lanes in `live`; the others are neither read nor written. Stream: a whole
+// group on a line of its own whose source is opaque goes to memory past the caches, so the line
+// is not first read from memory only to be overwritten.
+template <bool Stream>
+TESSARO_AVX512 inline void BlendGroup(const BlendConstants16& c, BYTE* dst, const BYTE* src, __mmask16 live)
 {
-    const __m512i colour = Splat16(0x00FFFFFFu);
+    const __m512i colour = c.colour;
     const __m512i s = _mm512_maskz_loadu_epi32(live, src);
     if (_mm512_cmpge_epu32_mask(s, Splat16(0xFF000000u)) == live) {
-        _mm512_mask_storeu_epi32(dst, live, _mm512_and_si512(s, colour));
+        if (Stream && live == 0xFFFF && (reinterpret_cast<uintptr_t>(dst) & 63) == 0) {
+            _mm512_stream_si512(reinterpret_cast<__m512i*>(dst), _mm512_and_si512(s, colour));
+        } else {
+            _mm512_mask_storeu_epi32(dst, live, _mm512_and_si512(s, colour));
+        }
         return;
     }
     const __m512i d = _mm512_maskz_loadu_epi32(live, dst);
@@ -41,32 +50,59 @@ TESSARO_AVX512 inline void BlendGroup(BYTE* dst, const BYTE* src, __mmask16 live
         }
         return;
     }
-    _mm512_mask_storeu_epi32(dst, live, BlendAlpha16(s, d));
+    _mm512_mask_storeu_epi32(dst, live, BlendAlpha16(c, s, d));
 }
 
+template <bool Stream>
 TESSARO_AVX512 void BlendRows16(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
-    const int whole = width & ~15, rest = width - whole;
-    const __mmask16 last = static_cast<__mmask16>((1u << rest) - 1);
+    BlendConstants16 c = raster_simd::MakeBlendConstants16();
+    raster_simd::KeepInRegister(c.up);
+    raster_simd::KeepInRegister(c.by255);
+    raster_simd::KeepInRegister(c.colour);
     const ptrdiff_t ahead = std::min(kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < whole; x += 16, dst += 64, src += 64) {
+        int x = 0;
+        if (Stream) {
+            // The row's first pixels up to a line's start, so that the whole groups fill lines.
+            const int head = static_cast<int>((64 - (reinterpret_cast<uintptr_t>(dst) & 63)) & 63) / 4;
+            if (head != 0 && head < width && (reinterpret_cast<uintptr_t>(dst) & 3) == 0) {
+                BlendGroup<false>(c, dst, src, static_cast<__mmask16>((1u << head) - 1));
+                x = head;
+                dst += head * 4;
+                src += head * 4;
+            }
+        }
+        for (; x + 16 <= width; x += 16, dst += 64, src += 64) {
             const ptrdiff_t left = static_cast<ptrdiff_t>(width - x) * 4;
             PrefetchAlong(dst, ahead, left, dstSkip);
             PrefetchAlong(src, ahead, left, srcSkip);
-            BlendGroup(dst, src, 0xFFFF);
+            BlendGroup<Stream>(c, dst, src, 0xFFFF);
         }
-        if (rest) {
-            BlendGroup(dst, src, last);
+        const int tail = width - x;
+        if (tail != 0) {
+            BlendGroup<false>(c, dst, src, static_cast<__mmask16>((1u << tail) - 1));
         }
-        dst += rest * 4 + dstSkip;
-        src += rest * 4 + srcSkip;
+        dst += tail * 4 + dstSkip;
+        src += tail * 4 + srcSkip;
+    }
+    if (Stream) {
+        _mm_sfence();
     }
 }
+
+// Destinations of this many bytes and more (with their sources, more than the third-level cache
+// holds) come from memory whatever is done: their opaque lines are streamed. Smaller ones gained
+// nothing, their lines often still being in the cache.
+constexpr int64_t kStreamBytes = int64_t{16} << 20;
 
 } // namespace
 
 void BlendAlphaRows32Avx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
-    BlendRows16(dst, src, dstSkip, srcSkip, width, height);
+    if (int64_t{width} * height * 4 >= kStreamBytes) {
+        BlendRows16<true>(dst, src, dstSkip, srcSkip, width, height);
+    } else {
+        BlendRows16<false>(dst, src, dstSkip, srcSkip, width, height);
+    }
 }

@@ -174,6 +174,44 @@ TEST(RowKernels, BlendTwinsMatchOnSpriteRuns)
     });
 }
 
+// A destination too large for the caches (past 16 MB), whose rows start at every 16-byte offset
+// of a cache line: the blend twin streams the lines a run of opaque source fills, and must leave
+// the same pixels as the plain blend, over alpha still set and already clear.
+TEST(RowKernels, BlendTwinMatchesOnPicturesLargerThanTheCaches)
+{
+    const int width = 2051, height = 2080;
+    const ptrdiff_t pitch = width + 4; // in pixels: each row starts 16 bytes further along a line
+    const size_t pixels = static_cast<size_t>(pitch) * height + 1;
+    Random random(12);
+    std::vector<uint32_t> src(pixels), start(pixels);
+    random.FillPixels(reinterpret_cast<BYTE*>(src.data()), pixels);
+    random.FillPixels(reinterpret_cast<BYTE*>(start.data()), pixels);
+    for (size_t i = 0; i < pixels;) {
+        const int run = random.Range(1, 200), kind = random.Range(0, 2);
+        const bool clear = random.Range(0, 1) == 1;
+        for (const size_t end = std::min(pixels, i + run); i < end; ++i) {
+            const uint32_t alpha = kind == 0 ? 0u : kind == 1 ? 255u : src[i] >> 24;
+            src[i] = (src[i] & 0x00FFFFFFu) | alpha << 24;
+            if (clear) {
+                start[i] &= 0x00FFFFFFu;
+            }
+        }
+    }
+    // One pixel in, so that the rows do not start on a line either.
+    const auto blend = [&](const Unscaled& kernel, std::vector<uint32_t>& dst) {
+        const int skip = static_cast<int>(pitch - width) * 4;
+        kernel(reinterpret_cast<BYTE*>(dst.data() + 1), reinterpret_cast<const BYTE*>(src.data() + 1), skip, skip,
+               width, height);
+    };
+    std::vector<uint32_t> expected = start;
+    blend(BlendAlphaRows32, expected);
+    AtEverySimdLevel([&] {
+        std::vector<uint32_t> ours = start;
+        blend(BlendAlphaRows32Mmx, ours);
+        ASSERT_TRUE(ours == expected);
+    });
+}
+
 TEST(RowKernels, ScaledTwinsGivePlainResults)
 {
     AtEverySimdLevel([&] {
