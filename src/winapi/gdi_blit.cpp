@@ -113,17 +113,20 @@ void CopyRectRows(BYTE* dst, std::ptrdiff_t dstStride, const BYTE* src, std::ptr
     constexpr int kAhead = 3;
     constexpr size_t kShortRow = 4096;
     const bool ask = rowBytes <= kShortRow;
-    for (int row = 0; row < rows; ++row) {
-        if (ask && row + kAhead < rows) {
-            const BYTE* s = src + srcStride * kAhead;
-            BYTE* d = dst + dstStride * kAhead;
-            for (size_t at = 0; at < rowBytes; at += 64) {
-                __builtin_prefetch(s + at);
-                __builtin_prefetch(d + at, 1);
-            }
-            __builtin_prefetch(s + rowBytes - 1);
-            __builtin_prefetch(d + rowBytes - 1, 1);
+    const auto askFor = [rowBytes](const BYTE* s, BYTE* d) {
+        for (size_t at = 0; at < rowBytes; at += 64) {
+            __builtin_prefetch(s + at);
+            __builtin_prefetch(d + at, 1);
         }
+        __builtin_prefetch(s + rowBytes - 1);
+        __builtin_prefetch(d + rowBytes - 1, 1);
+    };
+    // The first rows are asked for together, before the first is copied.
+    for (int row = 1; ask && row < kAhead && row < rows; ++row)
+        askFor(src + srcStride * row, dst + dstStride * row);
+    for (int row = 0; row < rows; ++row) {
+        if (ask && row + kAhead < rows)
+            askFor(src + srcStride * kAhead, dst + dstStride * kAhead);
         ddraw::CopyRow(src, dst, rowBytes);
         src += srcStride;
         dst += dstStride;
