@@ -6,6 +6,7 @@
 #include "raster/row_kernels.h"
 #include "raster/scale_ops.h"
 #include "raster/surface_convert.h"
+#include "winapi/simd_level.h"
 
 #include <algorithm>
 #include <bit>
@@ -581,6 +582,13 @@ void CScene::PrefetchBackground(const RECT& rect) const
     }
 }
 
+namespace {
+
+// Pieces of more pixels than a cache band (see CacheBandHeight).
+constexpr int64_t kLargePiecePixels = 64 * 1024;
+
+} // namespace
+
 void CScene::PaintBackground(CImage* image, const RECT& rect) const
 {
     if (m_noBackground) {
@@ -623,7 +631,11 @@ void CScene::PaintBackground(CImage* image, const RECT& rect) const
         // small pieces, where the general copy's checks cost more than the pixels.
         const LONG width = rect.right - rect.left;
         const LONG pitch = image->GetPitch(), sourcePitch = source->GetPitch();
-        (g_bUseMmx ? CopyRows32Mmx : CopyRows32)(
+        // A piece larger than a band (a frame composed whole) goes row by row too: the library's
+        // copy of megabytes in one call ran slower than the vector rows, and the drawables
+        // blended over it next waited for it.
+        const bool large = int64_t{width} * (rect.bottom - rect.top) > kLargePiecePixels;
+        (g_bUseMmx && UseAvx2() && width >= 8 && large ? CopyRows32Avx2 : g_bUseMmx ? CopyRows32Mmx : CopyRows32)(
             image->GetBits() + intptr_t{rect.top} * pitch + intptr_t{rect.left} * 4,
             source->GetBits() + intptr_t{from.top} * sourcePitch + intptr_t{from.left} * 4, pitch - width * 4,
             sourcePitch - width * 4, width, rect.bottom - rect.top);

@@ -4,8 +4,10 @@
 #include <array>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
+#include "winapi/ddraw/row_kernels.h"
 #include "winapi/gdi_dc.h"
 #include "winapi/gdi_pixels.h"
 
@@ -92,6 +94,45 @@ bool PairSupported(const PixelView& dst, const PixelView& src)
     return dst.bitsPerPixel != 8 || src.bitsPerPixel == 8;
 }
 
+// The bytes a view's rows span, first to last.
+std::pair<const BYTE*, const BYTE*> Span(const PixelView& view)
+{
+    const BYTE* top = view.top;
+    const BYTE* last = top + view.stride * (view.height - 1);
+    const size_t rowBytes = static_cast<size_t>(view.width) * (view.bitsPerPixel / 8);
+    return view.stride < 0 ? std::pair{last, top + rowBytes} : std::pair{top, last + rowBytes};
+}
+
+// Rows of a rectangle between two stores that do not overlap. A row of a small rectangle is a few
+// cache lines a pitch away from the last one, too short a walk for the processor's own prefetch,
+// and a window's store is seldom in the cache: the rows a few ahead are asked for while this one
+// is copied.
+void CopyRectRows(BYTE* dst, std::ptrdiff_t dstStride, const BYTE* src, std::ptrdiff_t srcStride, size_t rowBytes,
+                  int rows)
+{
+    constexpr int kAhead = 3;
+    constexpr size_t kShortRow = 4096;
+    const bool ask = rowBytes <= kShortRow;
+    const auto askFor = [rowBytes](const BYTE* s, BYTE* d) {
+        for (size_t at = 0; at < rowBytes; at += 64) {
+            __builtin_prefetch(s + at);
+            __builtin_prefetch(d + at, 1);
+        }
+        __builtin_prefetch(s + rowBytes - 1);
+        __builtin_prefetch(d + rowBytes - 1, 1);
+    };
+    // The first rows are asked for together, before the first is copied.
+    for (int row = 1; ask && row < kAhead && row < rows; ++row)
+        askFor(src + srcStride * row, dst + dstStride * row);
+    for (int row = 0; row < rows; ++row) {
+        if (ask && row + kAhead < rows)
+            askFor(src + srcStride * kAhead, dst + dstStride * kAhead);
+        ddraw::CopyRow(src, dst, rowBytes);
+        src += srcStride;
+        dst += dstStride;
+    }
+}
+
 // A raw byte copy is right when the depths match and, for 16 bits, the layouts too.
 bool SameLayout(const PixelView& dst, const PixelView& src)
 {
@@ -161,6 +202,14 @@ bool CopyPixels(const PixelView& dst, int x, int y, int w, int h, const PixelVie
     const int sl = static_cast<int>(srcLeft), st = static_cast<int>(srcTop);
     if (SameLayout(dst, src)) {
         const size_t rowBytes = static_cast<size_t>(cw) * (dst.bitsPerPixel / 8);
+        const auto [dstFirst, dstEnd] = Span(dst);
+        const auto [srcFirst, srcEnd] = Span(src);
+        if (dstEnd <= srcFirst || srcEnd <= dstFirst) {
+            CopyRectRows(At(dst, dl, dt), dst.stride, At(src, sl, st), src.stride, rowBytes, ch);
+            if (changed != nullptr)
+                *changed = RECT{dl, dt, dl + cw, dt + ch};
+            return true;
+        }
         // Rows in the order that keeps an overlapping copy within one store right.
         const bool upward = dst.top == src.top && dt > st;
         for (int i = 0; i < ch; ++i) {

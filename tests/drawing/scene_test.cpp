@@ -568,6 +568,42 @@ TEST_F(SceneTest, PaintedBackgroundIsThePictureWhereItReaches)
     scene.SetBackgroundImage(nullptr, 0, 0, false);
 }
 
+TEST_F(SceneTest, WholeRedrawOfALargeTargetPaintsThePictureAtEverySimdLevel)
+{
+    // Targets past a band's pixels composed whole, the rows wide and narrow, a multiple of eight
+    // pixels and not, the picture exactly the target's size or larger and offset into it.
+    const struct {
+        int w, h;
+        int bgW, bgH;
+        LONG x, y;
+    } table[] = {{400, 200, 400, 200, 0, 0}, {403, 190, 420, 200, 13, 7}, {9, 8000, 12, 8003, 2, 1}};
+    const uint8_t savedSwitch = g_bUseMmx;
+    g_bBandedRedraw = 0;
+    for (const auto& row : table) {
+        auto bg = RandomImage(row.bgW, row.bgH, 32, 21);
+        CScene s;
+        auto large = RandomImage(row.w, row.h, 32, 22);
+        ASSERT_EQ(s.SetTarget(large.get(), false), 0);
+        ASSERT_TRUE(s.SetBackgroundImage(bg.get(), row.x, row.y, false));
+        for (SimdLevel level : kAllSimdLevels) {
+            ScopedSimdLevel simd(level);
+            for (uint8_t simdSwitch : {uint8_t{0}, uint8_t{1}}) {
+                g_bUseMmx = simdSwitch;
+                SCOPED_TRACE(testing::Message() << row.w << "x" << row.h << " level " << static_cast<int>(level)
+                                                << " switch " << int(simdSwitch));
+                auto painted = RandomImage(row.w, row.h, 32, 23);
+                ASSERT_EQ(s.SetTarget(painted.get(), true), 0);
+                ASSERT_EQ(s.Redraw(nullptr, nullptr, 0, 0), 0);
+                for (int y = 0; y < row.h; ++y)
+                    for (int x = 0; x < row.w; ++x)
+                        ASSERT_EQ(Px(*painted, x, y), Px(*bg, x + row.x, y + row.y)) << x << "," << y;
+            }
+        }
+        ASSERT_EQ(s.SetTarget(large.get(), false), 0);
+    }
+    g_bUseMmx = savedSwitch;
+}
+
 TEST_F(SceneTest, BackgroundViewAndRotateZoomAreCached)
 {
     auto bg = RandomImage(80, 60, 32, 12);
