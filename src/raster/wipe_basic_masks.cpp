@@ -9,6 +9,7 @@
 #include "raster/wipe_avx512.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_canvas.h"
+#include "raster/wipe_rows_avx512.h"
 
 #include <algorithm>
 #include <cmath>
@@ -497,26 +498,6 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
 }
 
 
-// A run of n pixels of one row blended, sixteen a step, the last few under a lane mask (which
-// reads and writes nothing past the run): the pixels of BlendAlphaRows32Mmx.
-WIPE_SIMD_AVX512 inline void BlendRunAvx512(BYTE* d, const BYTE* s, int64_t n)
-{
-    int64_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        // Lines further along asked for as the row kernels ask (a hint: the address may lie past
-        // the run).
-        _mm_prefetch(reinterpret_cast<const char*>(d + i * 4) + raster_detail::kBlendAhead, _MM_HINT_T0);
-        _mm_prefetch(reinterpret_cast<const char*>(s + i * 4) + raster_detail::kBlendAhead, _MM_HINT_T0);
-        _mm512_storeu_si512(d + i * 4, BlendAlpha16(_mm512_loadu_si512(s + i * 4), _mm512_loadu_si512(d + i * 4)));
-    }
-    if (i < n) {
-        const auto last = static_cast<__mmask16>((1u << (n - i)) - 1);
-        const __m512i out =
-            BlendAlpha16(_mm512_maskz_loadu_epi32(last, s + i * 4), _mm512_maskz_loadu_epi32(last, d + i * 4));
-        _mm512_mask_storeu_epi32(d + i * 4, last, out);
-    }
-}
-
 // Lists the sixteen-pixel groups of blocks k0 to k1 - 1 where something shows, as (first column
 // << 16) | the shown pixels' lanes, and the last few blocks alone: eight(k) tests blocks k to k + 7
 // at once, one(k) block k alone.
@@ -528,10 +509,15 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int6
     static_assert(B == 2 || B == 4);
     constexpr int kPerRegister = 16 / B;
     const int64_t whole = std::min(k1, w / B);
-    int64_t k = k0;
+    // The groups start on whole sixteen pixels (lines of the destination, where its rows start on
+    // one): a first group before k0 keeps only the blocks from k0 on.
+    int64_t k = k0 & ~int64_t{7};
+    if (k + 8 > whole)
+        k = k0;
+    unsigned from = 0xFFu << (k0 - k);
     int64_t n = count;
-    for (; k + 8 <= whole; k += 8) {
-        const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
+    for (; k + 8 <= whole; k += 8, from = 0xFFu) {
+        const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k)))) & from;
         for (int j = 0; j < B / 2; ++j) {
             const uint64_t lanes = kPixelLanes<B>.of[(bits >> (j * kPerRegister)) & ((1u << kPerRegister) - 1)];
             list[n] = static_cast<uint64_t>(B * k + 16 * j) << 16 | lanes;
@@ -599,7 +585,7 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
         const BYTE* s = at.src + static_cast<ptrdiff_t>(row) * at.srcPitch;
         blendListed(d, s, list, before);
         if (l < r)
-            BlendRunAvx512(d + l * 4, s + l * 4, r - l);
+            BlendPixelsAvx512(d + l * 4, s + l * 4, r - l);
         blendListed(d, s, list + before, n - before);
         for (int i = 0; i < alone.blockCount; ++i) {
             const int64_t x = B * alone.blocks[i];
