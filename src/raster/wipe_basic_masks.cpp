@@ -530,14 +530,107 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int6
             alone.blocks[alone.blockCount++] = k;
 }
 
+// Blocks k0 to k1 - 1 of one pixel row blended where they show, straight from their draws sixteen
+// pixels at a time, without a list: for rows where nearly every group shows something, the list
+// costs more than the few groups it leaves out. Groups start on whole sixteen pixels as
+// ListShownAvx512's do. With span and alone given, the shown extent goes to span and the blocks
+// past the last whole eight to alone (those are not drawn here).
+template <int B, class Eight, class One>
+WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void BlendShownAvx512(BYTE* d, const BYTE* s, int64_t w,
+                                                                      int64_t k0, int64_t k1, Eight eight,
+                                                                      One one, ShownSpan* span, ShownList* alone)
+{
+    static_assert(B == 2 || B == 4);
+    constexpr int kPerRegister = 16 / B;
+    const int64_t whole = std::min(k1, w / B);
+    int64_t k = k0 & ~int64_t{7};
+    if (k + 8 > whole)
+        k = k0;
+    unsigned from = 0xFFu << (k0 - k);
+    // The first and last groups where anything shows, kept by selects (a branch on them would be
+    // as random as the draws).
+    unsigned firstBits = 0, lastBits = 0;
+    int64_t firstK = 0, lastK = 0;
+    for (; k + 8 <= whole; k += 8, from = 0xFFu) {
+        const unsigned bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k)))) & from;
+        const bool none = firstBits == 0;
+        firstK = none ? k : firstK;
+        firstBits = none ? bits : firstBits;
+        lastK = bits != 0 ? k : lastK;
+        lastBits = bits != 0 ? bits : lastBits;
+        for (int j = 0; j < B / 2; ++j) {
+            const __mmask16 lanes = kPixelLanes<B>.of[(bits >> (j * kPerRegister)) & ((1u << kPerRegister) - 1)];
+            BYTE* const p = d + (B * k + 16 * j) * 4;
+            const BYTE* const q = s + (B * k + 16 * j) * 4;
+            _mm_prefetch(reinterpret_cast<const char*>(p) + raster_detail::kBlendAhead, _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(q) + raster_detail::kBlendAhead, _MM_HINT_T0);
+            _mm512_mask_storeu_epi32(p, lanes, BlendAlpha16(_mm512_loadu_si512(q), _mm512_loadu_si512(p)));
+        }
+    }
+    if (span != nullptr) {
+        span->Add(firstBits, B * firstK, B);
+        span->Add(lastBits, B * lastK, B);
+    }
+    if (alone != nullptr)
+        for (; k < k1; ++k)
+            if (one(k))
+                alone->blocks[alone->blockCount++] = k;
+}
+
+// BlendMaskedRowAvx512's pixels for rows where nearly every group shows something: the groups
+// blended as their draws are tested, a pixel row at a time.
+template <int B, class Eight, class One>
+WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendDenseRowAvx512(const BlockRows& at, int64_t w,
+                                                                              const BlockSplit& split,
+                                                                              RandomRun& run, int32_t* drawn,
+                                                                              Eight eight, One one)
+{
+    const int64_t count = (w + B - 1) / B;
+    run.Pass(split.a);
+    TakeDraws(run, drawn + split.a, split.b - split.a);
+    run.Pass(split.c - split.b);
+    TakeDraws(run, drawn + split.c, split.d - split.c);
+    run.Pass(count - split.d);
+    ShownSpan span;
+    ShownList alone;
+    const int64_t l = B * split.b, r = std::min(w, B * split.c);
+    for (int row = 0; row < at.rows; ++row) {
+        BYTE* d = at.dst + static_cast<ptrdiff_t>(row) * at.dstPitch;
+        const BYTE* s = at.src + static_cast<ptrdiff_t>(row) * at.srcPitch;
+        // The first row finds the extent and the last few blocks; the second has them.
+        ShownSpan* const found = row == 0 ? &span : nullptr;
+        ShownList* const last = row == 0 ? &alone : nullptr;
+        BlendShownAvx512<B>(d, s, w, split.a, split.b, eight, one, found, last);
+        if (l < r)
+            BlendPixelsAvx512(d + l * 4, s + l * 4, r - l);
+        BlendShownAvx512<B>(d, s, w, split.c, split.d, eight, one, found, last);
+        for (int i = 0; i < alone.blockCount; ++i) {
+            const int64_t x = B * alone.blocks[i];
+            BlendShort(d + x * 4, s + x * 4, static_cast<int>(std::min<int64_t>(B, w - x)));
+        }
+    }
+    if (l < r) {
+        span.l = std::min(span.l, l);
+        span.r = std::max(span.r, r);
+    }
+    for (int i = 0; i < alone.blockCount; ++i) {
+        const int64_t x = B * alone.blocks[i];
+        span.l = std::min(span.l, x);
+        span.r = std::max(span.r, std::min(w, x + B));
+    }
+    return span;
+}
+
 // BlendMaskedRowAvx2's pixels, sixteen a step: each listed group blended and stored under its
 // lanes (the kept pixels are not written). Only while UseAvx512Bw() holds.
 template <int B, class Eight, class One>
 WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx512(const BlockRows& at, int64_t w,
                                                                                const BlockSplit& split,
                                                                                RandomRun& run, int32_t* drawn,
-                                                                               Eight eight, One one)
+                                                                               Eight eight, One one, bool dense)
 {
+    if (dense)
+        return BlendDenseRowAvx512<B>(at, w, split, run, drawn, eight, one);
     std::vector<uint64_t>& groups = Scratch<uint64_t, ScratchUse::ShownGroups>();
     const auto room = static_cast<size_t>(w / 16 + 8);
     if (groups.size() < room)
@@ -598,6 +691,10 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
 // The least level + part (at the row's middle) of a dissolve row blended sixteen pixels a step:
 // below it a block shows with odds under 5 in 8.
 constexpr int32_t kWideBlendFrom = 160;
+// The least level + part along a dissolve row blended without a list of the groups that show:
+// from it on, a block shows with odds of one in two or more, and a group of four blocks is left
+// out one time in sixteen.
+constexpr int32_t kDenseBlendFrom = 128;
 
 // Room for a row's draws, `count` blocks and seven more.
 int32_t* RowDraws(int64_t count)
@@ -694,7 +791,7 @@ PIXEL_SIMD_AVX2 ShownSpan BlendDissolveRowAvx2(const BlockRows& at, int64_t w, i
 }
 
 WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
-                                             PartOrder order, RandomRun& run)
+                                             PartOrder order, RandomRun& run, bool dense)
 {
     const int32_t level = DissolveLevel(row);
     const __m256i levels = _mm256_set1_epi32(level);
@@ -702,7 +799,7 @@ WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w
     return BlendMaskedRowAvx512<4>(
         at, w, DissolveSplit((w + 3) / 4, level, part, order), run, drawn,
         [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(EightDrawn(drawn + k), levels, part + k); },
-        [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; });
+        [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; }, dense);
 }
 
 WIPE_SIMD_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
@@ -714,7 +811,8 @@ WIPE_SIMD_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, 
     return BlendMaskedRowAvx512<2>(
         at, w, CircleSplit(w, dySquared, radius, dxSquared), run, drawn,
         [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(EightDrawn(drawn + k), radii, rows, dxSquared + k); },
-        [&](int64_t k) { return WithinCircle(static_cast<uint32_t>(drawn[k]), radius, dySquared + dxSquared[k]); });
+        [&](int64_t k) { return WithinCircle(static_cast<uint32_t>(drawn[k]), radius, dySquared + dxSquared[k]); },
+        false);
 }
 
 PIXEL_SIMD_AVX2 ShownSpan BlendCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
@@ -813,11 +911,16 @@ PartOrder OrderOfParts(const int32_t* part, int64_t count)
 void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
                                  int64_t& l, int64_t& r)
 {
-    // Where few blocks show, the narrower groups of eight pixels leave more of them untouched.
+    // Where few blocks show, the narrower groups of eight pixels leave more of them untouched;
+    // where a block shows at least every other time along the whole row, hardly a group of
+    // sixteen pixels is left out, and they go without a list.
     const int64_t count = (w + 3) / 4;
-    const bool wide = m_wide && DissolveLevel(row) + part[count / 2] >= kWideBlendFrom;
-    const ShownSpan span = wide ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
-                                  : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
+    const int32_t level = DissolveLevel(row);
+    const bool wide = m_wide && level + part[count / 2] >= kWideBlendFrom;
+    const bool dense = m_wide && order != PartOrder::Mixed &&
+                       level + std::min(part[0], part[count - 1]) >= kDenseBlendFrom;
+    const ShownSpan span = wide || dense ? BlendDissolveRowAvx512(at, w, row, part, order, m_run, dense)
+                                         : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
     l = span.l;
     r = span.r;
 }
