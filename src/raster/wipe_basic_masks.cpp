@@ -577,60 +577,18 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void BlendShownAvx512(BYT
                 alone->blocks[alone->blockCount++] = k;
 }
 
-// BlendMaskedRowAvx512's pixels for rows where nearly every group shows something: the groups
-// blended as their draws are tested, a pixel row at a time.
-template <int B, class Eight, class One>
-WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendDenseRowAvx512(const BlockRows& at, int64_t w,
-                                                                              const BlockSplit& split,
-                                                                              RandomRun& run, int32_t* drawn,
-                                                                              Eight eight, One one)
-{
-    const int64_t count = (w + B - 1) / B;
-    run.Pass(split.a);
-    TakeDraws(run, drawn + split.a, split.b - split.a);
-    run.Pass(split.c - split.b);
-    TakeDraws(run, drawn + split.c, split.d - split.c);
-    run.Pass(count - split.d);
-    ShownSpan span;
-    ShownList alone;
-    const int64_t l = B * split.b, r = std::min(w, B * split.c);
-    for (int row = 0; row < at.rows; ++row) {
-        BYTE* d = at.dst + static_cast<ptrdiff_t>(row) * at.dstPitch;
-        const BYTE* s = at.src + static_cast<ptrdiff_t>(row) * at.srcPitch;
-        // The first row finds the extent and the last few blocks; the second has them.
-        ShownSpan* const found = row == 0 ? &span : nullptr;
-        ShownList* const last = row == 0 ? &alone : nullptr;
-        BlendShownAvx512<B>(d, s, w, split.a, split.b, eight, one, found, last);
-        if (l < r)
-            BlendPixelsAvx512(d + l * 4, s + l * 4, r - l);
-        BlendShownAvx512<B>(d, s, w, split.c, split.d, eight, one, found, last);
-        for (int i = 0; i < alone.blockCount; ++i) {
-            const int64_t x = B * alone.blocks[i];
-            BlendShort(d + x * 4, s + x * 4, static_cast<int>(std::min<int64_t>(B, w - x)));
-        }
-    }
-    if (l < r) {
-        span.l = std::min(span.l, l);
-        span.r = std::max(span.r, r);
-    }
-    for (int i = 0; i < alone.blockCount; ++i) {
-        const int64_t x = B * alone.blocks[i];
-        span.l = std::min(span.l, x);
-        span.r = std::max(span.r, std::min(w, x + B));
-    }
-    return span;
-}
-
-// BlendMaskedRowAvx2's pixels, sixteen a step: each listed group blended and stored under its
-// lanes (the kept pixels are not written). Only while UseAvx512Bw() holds.
+// BlendMaskedRowAvx2's pixels, sixteen a step: each shown group blended and stored under its
+// lanes (the kept pixels are not written). The groups of blocks m1 to b - 1 and c to m2 - 1, where
+// nearly every group shows something, are blended as their draws are tested; the others' shown
+// groups are listed first, and only those are read (a <= m1 <= b, c <= m2 <= d). Only while
+// UseAvx512Bw() holds.
 template <int B, class Eight, class One>
 WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx512(const BlockRows& at, int64_t w,
                                                                                const BlockSplit& split,
                                                                                RandomRun& run, int32_t* drawn,
-                                                                               Eight eight, One one, bool dense)
+                                                                               Eight eight, One one, int64_t m1,
+                                                                               int64_t m2)
 {
-    if (dense)
-        return BlendDenseRowAvx512<B>(at, w, split, run, drawn, eight, one);
     std::vector<uint64_t>& groups = Scratch<uint64_t, ScratchUse::ShownGroups>();
     const auto room = static_cast<size_t>(w / 16 + 8);
     if (groups.size() < room)
@@ -644,9 +602,9 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
     TakeDraws(run, drawn + split.c, split.d - split.c);
     run.Pass(count - split.d);
     int64_t n = 0;
-    ListShownAvx512<B>(w, split.a, split.b, eight, one, list, n, alone);
+    ListShownAvx512<B>(w, split.a, m1, eight, one, list, n, alone);
     const int64_t before = n;
-    ListShownAvx512<B>(w, split.c, split.d, eight, one, list, n, alone);
+    ListShownAvx512<B>(w, m2, split.d, eight, one, list, n, alone);
 
     ShownSpan span;
     if (n > 0) {
@@ -657,11 +615,6 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
     if (l < r) {
         span.l = std::min(span.l, l);
         span.r = std::max(span.r, r);
-    }
-    for (int i = 0; i < alone.blockCount; ++i) {
-        const int64_t x = B * alone.blocks[i];
-        span.l = std::min(span.l, x);
-        span.r = std::max(span.r, std::min(w, x + B));
     }
     const auto blendListed = [](BYTE* d, const BYTE* s, const uint64_t* entries, int64_t m) WIPE_SIMD_AVX512 {
         for (int64_t i = 0; i < m; ++i) {
@@ -676,14 +629,24 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
     for (int row = 0; row < at.rows; ++row) {
         BYTE* d = at.dst + static_cast<ptrdiff_t>(row) * at.dstPitch;
         const BYTE* s = at.src + static_cast<ptrdiff_t>(row) * at.srcPitch;
+        // The first row finds the dense stretches' extent and last few blocks; the second has them.
+        ShownSpan* const found = row == 0 ? &span : nullptr;
+        ShownList* const last = row == 0 ? &alone : nullptr;
         blendListed(d, s, list, before);
+        BlendShownAvx512<B>(d, s, w, m1, split.b, eight, one, found, last);
         if (l < r)
             BlendPixelsAvx512(d + l * 4, s + l * 4, r - l);
+        BlendShownAvx512<B>(d, s, w, split.c, m2, eight, one, found, last);
         blendListed(d, s, list + before, n - before);
         for (int i = 0; i < alone.blockCount; ++i) {
             const int64_t x = B * alone.blocks[i];
             BlendShort(d + x * 4, s + x * 4, static_cast<int>(std::min<int64_t>(B, w - x)));
         }
+    }
+    for (int i = 0; i < alone.blockCount; ++i) {
+        const int64_t x = B * alone.blocks[i];
+        span.l = std::min(span.l, x);
+        span.r = std::max(span.r, std::min(w, x + B));
     }
     return span;
 }
@@ -791,15 +754,24 @@ PIXEL_SIMD_AVX2 ShownSpan BlendDissolveRowAvx2(const BlockRows& at, int64_t w, i
 }
 
 WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
-                                             PartOrder order, RandomRun& run, bool dense)
+                                             PartOrder order, RandomRun& run)
 {
     const int32_t level = DissolveLevel(row);
     const __m256i levels = _mm256_set1_epi32(level);
-    int32_t* drawn = RowDraws((w + 3) / 4);
+    const int64_t count = (w + 3) / 4;
+    int32_t* drawn = RowDraws(count);
+    const BlockSplit split = DissolveSplit(count, level, part, order);
+    // The blocks that show at least every other time: along parts that rise, those from m1 on up
+    // to the certain ones; along parts that fall, those from the certain ones up to m2.
+    int64_t m1 = split.b, m2 = split.c;
+    if (order == PartOrder::Rising)
+        m1 = FirstWhere(split.a, split.b, [&](int64_t k) { return level + part[k] >= kDenseBlendFrom; });
+    else if (order == PartOrder::Falling)
+        m2 = FirstWhere(split.c, split.d, [&](int64_t k) { return level + part[k] < kDenseBlendFrom; });
     return BlendMaskedRowAvx512<4>(
-        at, w, DissolveSplit((w + 3) / 4, level, part, order), run, drawn,
+        at, w, split, run, drawn,
         [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(EightDrawn(drawn + k), levels, part + k); },
-        [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; }, dense);
+        [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; }, m1, m2);
 }
 
 WIPE_SIMD_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
@@ -808,11 +780,12 @@ WIPE_SIMD_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, 
     const __m256i radii = _mm256_set1_epi32(radius);
     const __m256i rows = _mm256_set1_epi32(dySquared);
     int32_t* drawn = RowDraws((w + 1) / 2);
+    const BlockSplit split = CircleSplit(w, dySquared, radius, dxSquared);
     return BlendMaskedRowAvx512<2>(
-        at, w, CircleSplit(w, dySquared, radius, dxSquared), run, drawn,
+        at, w, split, run, drawn,
         [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(EightDrawn(drawn + k), radii, rows, dxSquared + k); },
         [&](int64_t k) { return WithinCircle(static_cast<uint32_t>(drawn[k]), radius, dySquared + dxSquared[k]); },
-        false);
+        split.b, split.c);
 }
 
 PIXEL_SIMD_AVX2 ShownSpan BlendCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
@@ -912,15 +885,14 @@ void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, co
                                  int64_t& l, int64_t& r)
 {
     // Where few blocks show, the narrower groups of eight pixels leave more of them untouched;
-    // where a block shows at least every other time along the whole row, hardly a group of
-    // sixteen pixels is left out, and they go without a list.
+    // where a block shows at least every other time somewhere along parts that rise or fall,
+    // hardly a group of sixteen pixels is left out there, and those go without a list.
     const int64_t count = (w + 3) / 4;
     const int32_t level = DissolveLevel(row);
-    const bool wide = m_wide && level + part[count / 2] >= kWideBlendFrom;
-    const bool dense = m_wide && order != PartOrder::Mixed &&
-                       level + std::min(part[0], part[count - 1]) >= kDenseBlendFrom;
-    const ShownSpan span = wide || dense ? BlendDissolveRowAvx512(at, w, row, part, order, m_run, dense)
-                                         : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
+    const bool dense = order != PartOrder::Mixed && level + std::max(part[0], part[count - 1]) >= kDenseBlendFrom;
+    const bool wide = m_wide && (dense || level + part[count / 2] >= kWideBlendFrom);
+    const ShownSpan span = wide ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
+                                : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
     l = span.l;
     r = span.r;
 }
