@@ -409,7 +409,7 @@ template <int B> constexpr ShownGroups<B> kShownGroups{};
 struct ShownList {
     uint32_t* groups = nullptr; // (first column << 4) | block bits; room for w / 8 + 8 entries
     int64_t count = 0;
-    int64_t blocks[16]; // blocks past the last whole eight of a stretch, drawn alone
+    int64_t blocks[16]; // blocks past the last whole eight of a stretch (two at most), drawn alone
     int blockCount = 0;
 };
 
@@ -781,6 +781,8 @@ WIPE_SIMD_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, 
     const __m256i rows = _mm256_set1_epi32(dySquared);
     int32_t* drawn = RowDraws((w + 1) / 2);
     const BlockSplit split = CircleSplit(w, dySquared, radius, dxSquared);
+    // The uncertain blocks all listed: the stretches where they show every other time or more are
+    // short, and their ends would leave more blocks to be drawn alone.
     return BlendMaskedRowAvx512<2>(
         at, w, split, run, drawn,
         [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(EightDrawn(drawn + k), radii, rows, dxSquared + k); },
