@@ -168,16 +168,16 @@ TESSARO_WIPE(WipeStretchColumns)
 
 namespace {
 
-// One-row pieces of plain copies or blends drawn through the 512-bit row loops where they run
-// (PieceAt otherwise): a row moved a few pixels off its alignment costs the row kernels a split
-// line a store. The extent of what was drawn goes to the step's bounds at the end.
+// One-row pieces of blends, and of plain copies where `copies`, drawn through the 512-bit row
+// loops where they run (PieceAt otherwise): a row moved a few pixels off its alignment costs the
+// row kernels a split line a store. The extent of what was drawn goes to the step's bounds at the
+// end.
 class WideRows {
 public:
-    explicit WideRows(CWipeCanvas& c) : m_c(c)
+    WideRows(CWipeCanvas& c, bool copies) : m_c(c)
     {
-        m_on = wipe::UseAvx512Loops() &&
-               (c.Mode() == kTransitionBlendAlpha || (c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu)) &&
-               c.DirectMemory(m_m);
+        const bool copy = copies && c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu;
+        m_on = wipe::UseAvx512Loops() && (c.Mode() == kTransitionBlendAlpha || copy) && c.DirectMemory(m_m);
         m_blend = c.Mode() == kTransitionBlendAlpha;
     }
     WideRows(const WideRows&) = delete;
@@ -226,7 +226,9 @@ TESSARO_WIPE(WipeJitterRows)
     const int64_t w = c.Width(), h = c.Height();
     // From 256 on only an unknown mode gets here; it draws nothing, and there is no range left.
     const uint32_t range = progress < 256 ? static_cast<uint32_t>(256 - progress) : 1;
-    WideRows rows(c);
+    // Plain copies too: their rows land off the alignment of their source rows, which the 512-bit
+    // copy reads a line at a time and shifts into place.
+    WideRows rows(c, true);
     for (int64_t i = 0; i < h; ++i) {
         const int64_t d = static_cast<int64_t>(Draw() % range) - (range >> 1);
         rows.Row(0, i, w, int64_t{x} + d, int64_t{y} + i);
@@ -594,10 +596,10 @@ TESSARO_WIPE(WipeInterleaveRows4)
     const bool second = progress >= 129;
     const int64_t s2 = second ? ((progress - 128) * w) >> 7 : 0;
     const int64_t l2 = std::max<int64_t>(w - s2 - 1, 0);
-    if (c.DrawsInAnyOrder()) {
-        // Every piece is a row of its own, so the rows go down the picture in order, as the
-        // look-ahead of memory expects, instead of in two passes.
-        WideRows rows(c);
+    if (c.DrawsInAnyOrder() && c.Mode() == kTransitionBlendAlpha) {
+        // Every piece is a row of its own, so the blended rows go down the picture in order, as
+        // the look-ahead of memory expects, instead of in two passes.
+        WideRows rows(c, false);
         const int64_t x0 = c.X(), y0 = c.Y();
         for (int64_t g = 0; g < h; g += 4) {
             rows.Row(0, g, std::min(s, w), x0, y0 + g);
@@ -775,7 +777,7 @@ template <typename Offset> int32_t WaveRows(CWipeCanvas& c, Offset offset)
     if (g_pCosTable == nullptr)
         return 1;
     const int64_t w = c.Width(), h = c.Height();
-    WideRows rows(c);
+    WideRows rows(c, false);
     for (int64_t i = 0; i < h; ++i)
         rows.Row(0, i, w, int64_t{c.X()} + offset(i), int64_t{c.Y()} + i);
     return 0;

@@ -761,13 +761,11 @@ WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w
     const int64_t count = (w + 3) / 4;
     int32_t* drawn = RowDraws(count);
     const BlockSplit split = DissolveSplit(count, level, part, order);
-    // The blocks that show at least every other time: along parts that rise, those from m1 on up
-    // to the certain ones; along parts that fall, those from the certain ones up to m2.
-    int64_t m1 = split.b, m2 = split.c;
-    if (order == PartOrder::Rising)
-        m1 = FirstWhere(split.a, split.b, [&](int64_t k) { return level + part[k] >= kDenseBlendFrom; });
-    else if (order == PartOrder::Falling)
-        m2 = FirstWhere(split.c, split.d, [&](int64_t k) { return level + part[k] < kDenseBlendFrom; });
+    // Where a block shows at least every other time all along the row, every uncertain block goes
+    // without a list. (Along parts that only reach it part of the way, the list of the sparse
+    // stretch costs more in sixteen-pixel groups than a row of groups of eight.)
+    const bool dense = order != PartOrder::Mixed && level + std::min(part[0], part[count - 1]) >= kDenseBlendFrom;
+    const int64_t m1 = dense ? split.a : split.b, m2 = dense ? split.d : split.c;
     return BlendMaskedRowAvx512<4>(
         at, w, split, run, drawn,
         [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(EightDrawn(drawn + k), levels, part + k); },
@@ -887,11 +885,11 @@ void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, co
                                  int64_t& l, int64_t& r)
 {
     // Where few blocks show, the narrower groups of eight pixels leave more of them untouched;
-    // where a block shows at least every other time somewhere along parts that rise or fall,
-    // hardly a group of sixteen pixels is left out there, and those go without a list.
+    // where a block shows at least every other time all along parts that rise or fall, hardly a
+    // group of sixteen pixels is left out, and they go without a list.
     const int64_t count = (w + 3) / 4;
     const int32_t level = DissolveLevel(row);
-    const bool dense = order != PartOrder::Mixed && level + std::max(part[0], part[count - 1]) >= kDenseBlendFrom;
+    const bool dense = order != PartOrder::Mixed && level + std::min(part[0], part[count - 1]) >= kDenseBlendFrom;
     const bool wide = m_wide && (dense || level + part[count / 2] >= kWideBlendFrom);
     const ShownSpan span = wide ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
                                 : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
