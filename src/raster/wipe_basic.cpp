@@ -8,6 +8,7 @@
 #include "raster/wipe_basic_scatter.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
+#include "raster/wipe_rows_avx512.h"
 
 #include <cstring>
 #include <vector>
@@ -18,11 +19,41 @@ using wipe::ISqrt;
 
 // --- mirrors ------------------------------------------------------------------------------------
 
+namespace {
+
+// Entry 0's blend sixteen pixels a step where the wipes' 512-bit loops run, cut to both clips as
+// CWipeCanvas::MirroredColumns cuts it; false where the canvas draws it.
+bool MirroredColumnsWide(CWipeCanvas& c)
+{
+    CWipeCanvas::Memory m{};
+    if (c.Mode() != kTransitionBlendAlpha || !wipe::UseAvx512Loops() || !c.DirectMemory(m))
+        return false;
+    const int64_t w = c.Width(), h = c.Height(), x = c.X(), y = c.Y();
+    const RECT& from = c.SourceClip();
+    const RECT& to = c.Clip();
+    // Rows in place; destination column d shows source column x + w - 1 - d.
+    const int64_t t0 = std::max<int64_t>({0, from.top, to.top - y});
+    const int64_t t1 = std::min<int64_t>({h, from.bottom, to.bottom - y});
+    const int64_t srcLeft = std::max<int64_t>(0, from.left), srcRight = std::min<int64_t>(w, from.right);
+    const int64_t d0 = std::max<int64_t>({x, to.left, x + w - srcRight});
+    const int64_t d1 = std::min<int64_t>({x + w, to.right, x + w - srcLeft});
+    if (t0 >= t1 || d0 >= d1)
+        return true;
+    wipe::MirroredBlendRowsAvx512(m.dst + static_cast<ptrdiff_t>(y + t0) * m.dstPitch + d0 * 4,
+                                  m.src + static_cast<ptrdiff_t>(t0) * m.srcPitch + (x + w - d0) * 4, m.dstPitch,
+                                  m.srcPitch, static_cast<int>(d1 - d0), static_cast<int>(t1 - t0));
+    c.MarkDrawn(d0, y + t0, d1, y + t1);
+    return true;
+}
+
+} // namespace
+
 TESSARO_WIPE(WipeMirrorColumns)
 {
     WIPE_BEGIN(c);
     // Column i at x + w - 1 - i, for every column (the canvas runs them as one mirrored copy).
-    c.MirroredColumns();
+    if (!MirroredColumnsWide(c))
+        c.MirroredColumns();
     return 0;
 }
 
@@ -135,38 +166,73 @@ TESSARO_WIPE(WipeStretchColumns)
 
 // --- jitter -------------------------------------------------------------------------------------
 
+namespace {
+
+// One-row pieces of blends, and of plain copies where `copies`, drawn through the 512-bit row
+// loops where they run (PieceAt otherwise): a row moved a few pixels off its alignment costs the
+// row kernels a split line a store. The extent of what was drawn goes to the step's bounds at the
+// end.
+class WideRows {
+public:
+    WideRows(CWipeCanvas& c, bool copies) : m_c(c)
+    {
+        const bool copy = copies && c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu;
+        m_on = wipe::UseAvx512Loops() && (c.Mode() == kTransitionBlendAlpha || copy) && c.DirectMemory(m_m);
+        m_blend = c.Mode() == kTransitionBlendAlpha;
+    }
+    WideRows(const WideRows&) = delete;
+    WideRows& operator=(const WideRows&) = delete;
+    ~WideRows()
+    {
+        if (m_left < m_right)
+            m_c.MarkDrawn(m_left, m_top, m_right, m_bottom);
+    }
+
+    // Source columns l..r-1 of row i with its left end at (dx, dy), as PieceAt draws it.
+    void Row(int64_t l, int64_t i, int64_t r, int64_t dx, int64_t dy)
+    {
+        if (!m_on) {
+            m_c.PieceAt(l, i, r, i + 1, dx, dy);
+            return;
+        }
+        CWipeCanvas::Placed p{l, i, r, i + 1, dx, dy};
+        if (!m_c.CutPiece(p))
+            return;
+        BYTE* d = m_m.dst + static_cast<ptrdiff_t>(p.dy) * m_m.dstPitch + p.dx * 4;
+        const BYTE* s = m_m.src + static_cast<ptrdiff_t>(p.t) * m_m.srcPitch + p.l * 4;
+        if (m_blend)
+            wipe::BlendPixelsAvx512(d, s, p.r - p.l);
+        else
+            wipe::rows_detail::CopyPixelsAvx512(d, s, p.r - p.l);
+        m_left = std::min(m_left, p.dx);
+        m_top = std::min(m_top, p.dy);
+        m_right = std::max(m_right, p.dx + (p.r - p.l));
+        m_bottom = std::max(m_bottom, p.dy + 1);
+    }
+
+private:
+    CWipeCanvas& m_c;
+    CWipeCanvas::Memory m_m{};
+    bool m_on = false;
+    bool m_blend = false;
+    int64_t m_left = INT64_MAX, m_top = INT64_MAX, m_right = INT64_MIN, m_bottom = INT64_MIN;
+};
+
+} // namespace
+
 TESSARO_WIPE(WipeJitterRows)
 {
     WIPE_BEGIN(c);
     const int64_t w = c.Width(), h = c.Height();
     // From 256 on only an unknown mode gets here; it draws nothing, and there is no range left.
     const uint32_t range = progress < 256 ? static_cast<uint32_t>(256 - progress) : 1;
-    // Plain copies of the rows through the 512-bit copy: a row moved a few pixels off its
-    // alignment costs a plain copy half as much again.
-    CWipeCanvas::Memory m{};
-    const bool shifted = c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu && wipe::UseAvx512Loops() &&
-                         c.DirectMemory(m);
-    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    // Plain copies too: their rows land off the alignment of their source rows, which the 512-bit
+    // copy reads a line at a time and shifts into place.
+    WideRows rows(c, true);
     for (int64_t i = 0; i < h; ++i) {
         const int64_t d = static_cast<int64_t>(Draw() % range) - (range >> 1);
-        if (!shifted) {
-            c.PieceAt(0, i, w, i + 1, int64_t{x} + d, int64_t{y} + i);
-            continue;
-        }
-        CWipeCanvas::Placed p{0, i, w, i + 1, int64_t{x} + d, int64_t{y} + i};
-        if (!c.CutPiece(p))
-            continue;
-        for (int64_t row = 0; row < p.b - p.t; ++row)
-            wipe::rows_detail::CopyPixelsAvx512(m.dst + static_cast<ptrdiff_t>(p.dy + row) * m.dstPitch + p.dx * 4,
-                                                m.src + static_cast<ptrdiff_t>(p.t + row) * m.srcPitch + p.l * 4,
-                                                p.r - p.l);
-        left = std::min(left, p.dx);
-        top = std::min(top, p.dy);
-        right = std::max(right, p.dx + (p.r - p.l));
-        bottom = std::max(bottom, p.dy + (p.b - p.t));
+        rows.Row(0, i, w, int64_t{x} + d, int64_t{y} + i);
     }
-    if (left < right)
-        c.MarkDrawn(left, top, right, bottom);
     return 0;
 }
 
@@ -527,13 +593,29 @@ TESSARO_WIPE(WipeInterleaveRows4)
     const int64_t w = c.Width(), h = c.Height();
     const int64_t s = (w * progress) >> 7;
     const int64_t l = std::max<int64_t>(w - s - 1, 0);
+    const bool second = progress >= 129;
+    const int64_t s2 = second ? ((progress - 128) * w) >> 7 : 0;
+    const int64_t l2 = std::max<int64_t>(w - s2 - 1, 0);
+    if (c.DrawsInAnyOrder() && c.Mode() == kTransitionBlendAlpha) {
+        // Every piece is a row of its own, so the blended rows go down the picture in order, as
+        // the look-ahead of memory expects, instead of in two passes.
+        WideRows rows(c, false);
+        const int64_t x0 = c.X(), y0 = c.Y();
+        for (int64_t g = 0; g < h; g += 4) {
+            rows.Row(0, g, std::min(s, w), x0, y0 + g);
+            if (second)
+                rows.Row(0, g + 1, std::min(s2, w), x0, y0 + g + 1);
+            rows.Row(l, g + 2, w, x0 + l, y0 + g + 2);
+            if (second)
+                rows.Row(l2, g + 3, w, x0 + l2, y0 + g + 3);
+        }
+        return 0;
+    }
     for (int64_t g = 0; g < h; g += 4) {
         c.Piece(0, g, std::min(s, w), g + 1);
         c.Piece(l, g + 2, w, std::min(g + 3, h));
     }
-    if (progress >= 129) {
-        const int64_t s2 = ((progress - 128) * w) >> 7;
-        const int64_t l2 = std::max<int64_t>(w - s2 - 1, 0);
+    if (second) {
         for (int64_t g = 0; g < h; g += 4) {
             c.Piece(0, g + 1, std::min(s2, w), std::min(g + 2, h));
             c.Piece(l2, g + 3, w, std::min(g + 4, h));
@@ -695,8 +777,9 @@ template <typename Offset> int32_t WaveRows(CWipeCanvas& c, Offset offset)
     if (g_pCosTable == nullptr)
         return 1;
     const int64_t w = c.Width(), h = c.Height();
+    WideRows rows(c, false);
     for (int64_t i = 0; i < h; ++i)
-        c.PieceAt(0, i, w, i + 1, int64_t{c.X()} + offset(i), int64_t{c.Y()} + i);
+        rows.Row(0, i, w, int64_t{c.X()} + offset(i), int64_t{c.Y()} + i);
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include "raster/wipe_avx512.h"
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_canvas.h"
+#include "raster/wipe_rows_avx512.h"
 
 #include <algorithm>
 #include <cmath>
@@ -408,7 +409,7 @@ template <int B> constexpr ShownGroups<B> kShownGroups{};
 struct ShownList {
     uint32_t* groups = nullptr; // (first column << 4) | block bits; room for w / 8 + 8 entries
     int64_t count = 0;
-    int64_t blocks[16]; // blocks past the last whole eight of a stretch, drawn alone
+    int64_t blocks[16]; // blocks past the last whole eight of a stretch (two at most), drawn alone
     int blockCount = 0;
 };
 
@@ -497,26 +498,6 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
 }
 
 
-// A run of n pixels of one row blended, sixteen a step, the last few under a lane mask (which
-// reads and writes nothing past the run): the pixels of BlendAlphaRows32Mmx.
-WIPE_SIMD_AVX512 inline void BlendRunAvx512(BYTE* d, const BYTE* s, int64_t n)
-{
-    int64_t i = 0;
-    for (; i + 16 <= n; i += 16) {
-        // Lines further along asked for as the row kernels ask (a hint: the address may lie past
-        // the run).
-        _mm_prefetch(reinterpret_cast<const char*>(d + i * 4) + raster_detail::kBlendAhead, _MM_HINT_T0);
-        _mm_prefetch(reinterpret_cast<const char*>(s + i * 4) + raster_detail::kBlendAhead, _MM_HINT_T0);
-        _mm512_storeu_si512(d + i * 4, BlendAlpha16(_mm512_loadu_si512(s + i * 4), _mm512_loadu_si512(d + i * 4)));
-    }
-    if (i < n) {
-        const auto last = static_cast<__mmask16>((1u << (n - i)) - 1);
-        const __m512i out =
-            BlendAlpha16(_mm512_maskz_loadu_epi32(last, s + i * 4), _mm512_maskz_loadu_epi32(last, d + i * 4));
-        _mm512_mask_storeu_epi32(d + i * 4, last, out);
-    }
-}
-
 // Lists the sixteen-pixel groups of blocks k0 to k1 - 1 where something shows, as (first column
 // << 16) | the shown pixels' lanes, and the last few blocks alone: eight(k) tests blocks k to k + 7
 // at once, one(k) block k alone.
@@ -528,10 +509,15 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int6
     static_assert(B == 2 || B == 4);
     constexpr int kPerRegister = 16 / B;
     const int64_t whole = std::min(k1, w / B);
-    int64_t k = k0;
+    // The groups start on whole sixteen pixels (lines of the destination, where its rows start on
+    // one): a first group before k0 keeps only the blocks from k0 on.
+    int64_t k = k0 & ~int64_t{7};
+    if (k + 8 > whole)
+        k = k0;
+    unsigned from = 0xFFu << (k0 - k);
     int64_t n = count;
-    for (; k + 8 <= whole; k += 8) {
-        const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k))));
+    for (; k + 8 <= whole; k += 8, from = 0xFFu) {
+        const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k)))) & from;
         for (int j = 0; j < B / 2; ++j) {
             const uint64_t lanes = kPixelLanes<B>.of[(bits >> (j * kPerRegister)) & ((1u << kPerRegister) - 1)];
             list[n] = static_cast<uint64_t>(B * k + 16 * j) << 16 | lanes;
@@ -544,13 +530,64 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int6
             alone.blocks[alone.blockCount++] = k;
 }
 
-// BlendMaskedRowAvx2's pixels, sixteen a step: each listed group blended and stored under its
-// lanes (the kept pixels are not written). Only while UseAvx512Bw() holds.
+// Blocks k0 to k1 - 1 of one pixel row blended where they show, straight from their draws sixteen
+// pixels at a time, without a list: for rows where nearly every group shows something, the list
+// costs more than the few groups it leaves out. Groups start on whole sixteen pixels as
+// ListShownAvx512's do. With span and alone given, the shown extent goes to span and the blocks
+// past the last whole eight to alone (those are not drawn here).
+template <int B, class Eight, class One>
+WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void BlendShownAvx512(BYTE* d, const BYTE* s, int64_t w,
+                                                                      int64_t k0, int64_t k1, Eight eight,
+                                                                      One one, ShownSpan* span, ShownList* alone)
+{
+    static_assert(B == 2 || B == 4);
+    constexpr int kPerRegister = 16 / B;
+    const int64_t whole = std::min(k1, w / B);
+    int64_t k = k0 & ~int64_t{7};
+    if (k + 8 > whole)
+        k = k0;
+    unsigned from = 0xFFu << (k0 - k);
+    // The first and last groups where anything shows, kept by selects (a branch on them would be
+    // as random as the draws).
+    unsigned firstBits = 0, lastBits = 0;
+    int64_t firstK = 0, lastK = 0;
+    for (; k + 8 <= whole; k += 8, from = 0xFFu) {
+        const unsigned bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k)))) & from;
+        const bool none = firstBits == 0;
+        firstK = none ? k : firstK;
+        firstBits = none ? bits : firstBits;
+        lastK = bits != 0 ? k : lastK;
+        lastBits = bits != 0 ? bits : lastBits;
+        for (int j = 0; j < B / 2; ++j) {
+            const __mmask16 lanes = kPixelLanes<B>.of[(bits >> (j * kPerRegister)) & ((1u << kPerRegister) - 1)];
+            BYTE* const p = d + (B * k + 16 * j) * 4;
+            const BYTE* const q = s + (B * k + 16 * j) * 4;
+            _mm_prefetch(reinterpret_cast<const char*>(p) + raster_detail::kBlendAhead, _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(q) + raster_detail::kBlendAhead, _MM_HINT_T0);
+            _mm512_mask_storeu_epi32(p, lanes, BlendAlpha16(_mm512_loadu_si512(q), _mm512_loadu_si512(p)));
+        }
+    }
+    if (span != nullptr) {
+        span->Add(firstBits, B * firstK, B);
+        span->Add(lastBits, B * lastK, B);
+    }
+    if (alone != nullptr)
+        for (; k < k1; ++k)
+            if (one(k))
+                alone->blocks[alone->blockCount++] = k;
+}
+
+// BlendMaskedRowAvx2's pixels, sixteen a step: each shown group blended and stored under its
+// lanes (the kept pixels are not written). The groups of blocks m1 to b - 1 and c to m2 - 1, where
+// nearly every group shows something, are blended as their draws are tested; the others' shown
+// groups are listed first, and only those are read (a <= m1 <= b, c <= m2 <= d). Only while
+// UseAvx512Bw() holds.
 template <int B, class Eight, class One>
 WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAvx512(const BlockRows& at, int64_t w,
                                                                                const BlockSplit& split,
                                                                                RandomRun& run, int32_t* drawn,
-                                                                               Eight eight, One one)
+                                                                               Eight eight, One one, int64_t m1,
+                                                                               int64_t m2)
 {
     std::vector<uint64_t>& groups = Scratch<uint64_t, ScratchUse::ShownGroups>();
     const auto room = static_cast<size_t>(w / 16 + 8);
@@ -565,9 +602,9 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
     TakeDraws(run, drawn + split.c, split.d - split.c);
     run.Pass(count - split.d);
     int64_t n = 0;
-    ListShownAvx512<B>(w, split.a, split.b, eight, one, list, n, alone);
+    ListShownAvx512<B>(w, split.a, m1, eight, one, list, n, alone);
     const int64_t before = n;
-    ListShownAvx512<B>(w, split.c, split.d, eight, one, list, n, alone);
+    ListShownAvx512<B>(w, m2, split.d, eight, one, list, n, alone);
 
     ShownSpan span;
     if (n > 0) {
@@ -578,11 +615,6 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
     if (l < r) {
         span.l = std::min(span.l, l);
         span.r = std::max(span.r, r);
-    }
-    for (int i = 0; i < alone.blockCount; ++i) {
-        const int64_t x = B * alone.blocks[i];
-        span.l = std::min(span.l, x);
-        span.r = std::max(span.r, std::min(w, x + B));
     }
     const auto blendListed = [](BYTE* d, const BYTE* s, const uint64_t* entries, int64_t m) WIPE_SIMD_AVX512 {
         for (int64_t i = 0; i < m; ++i) {
@@ -597,14 +629,24 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
     for (int row = 0; row < at.rows; ++row) {
         BYTE* d = at.dst + static_cast<ptrdiff_t>(row) * at.dstPitch;
         const BYTE* s = at.src + static_cast<ptrdiff_t>(row) * at.srcPitch;
+        // The first row finds the dense stretches' extent and last few blocks; the second has them.
+        ShownSpan* const found = row == 0 ? &span : nullptr;
+        ShownList* const last = row == 0 ? &alone : nullptr;
         blendListed(d, s, list, before);
+        BlendShownAvx512<B>(d, s, w, m1, split.b, eight, one, found, last);
         if (l < r)
-            BlendRunAvx512(d + l * 4, s + l * 4, r - l);
+            BlendPixelsAvx512(d + l * 4, s + l * 4, r - l);
+        BlendShownAvx512<B>(d, s, w, split.c, m2, eight, one, found, last);
         blendListed(d, s, list + before, n - before);
         for (int i = 0; i < alone.blockCount; ++i) {
             const int64_t x = B * alone.blocks[i];
             BlendShort(d + x * 4, s + x * 4, static_cast<int>(std::min<int64_t>(B, w - x)));
         }
+    }
+    for (int i = 0; i < alone.blockCount; ++i) {
+        const int64_t x = B * alone.blocks[i];
+        span.l = std::min(span.l, x);
+        span.r = std::max(span.r, std::min(w, x + B));
     }
     return span;
 }
@@ -612,6 +654,10 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
 // The least level + part (at the row's middle) of a dissolve row blended sixteen pixels a step:
 // below it a block shows with odds under 5 in 8.
 constexpr int32_t kWideBlendFrom = 160;
+// The least level + part along a dissolve row blended without a list of the groups that show:
+// from it on, a block shows with odds of one in two or more, and a group of four blocks is left
+// out one time in sixteen.
+constexpr int32_t kDenseBlendFrom = 128;
 
 // Room for a row's draws, `count` blocks and seven more.
 int32_t* RowDraws(int64_t count)
@@ -712,11 +758,18 @@ WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w
 {
     const int32_t level = DissolveLevel(row);
     const __m256i levels = _mm256_set1_epi32(level);
-    int32_t* drawn = RowDraws((w + 3) / 4);
+    const int64_t count = (w + 3) / 4;
+    int32_t* drawn = RowDraws(count);
+    const BlockSplit split = DissolveSplit(count, level, part, order);
+    // Where a block shows at least every other time all along the row, every uncertain block goes
+    // without a list. (Along parts that only reach it part of the way, the list of the sparse
+    // stretch costs more in sixteen-pixel groups than a row of groups of eight.)
+    const bool dense = order != PartOrder::Mixed && level + std::min(part[0], part[count - 1]) >= kDenseBlendFrom;
+    const int64_t m1 = dense ? split.a : split.b, m2 = dense ? split.d : split.c;
     return BlendMaskedRowAvx512<4>(
-        at, w, DissolveSplit((w + 3) / 4, level, part, order), run, drawn,
+        at, w, split, run, drawn,
         [&](int64_t k) PIXEL_SIMD_AVX2 { return DissolveShown(EightDrawn(drawn + k), levels, part + k); },
-        [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; });
+        [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; }, m1, m2);
 }
 
 WIPE_SIMD_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
@@ -725,10 +778,14 @@ WIPE_SIMD_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, 
     const __m256i radii = _mm256_set1_epi32(radius);
     const __m256i rows = _mm256_set1_epi32(dySquared);
     int32_t* drawn = RowDraws((w + 1) / 2);
+    const BlockSplit split = CircleSplit(w, dySquared, radius, dxSquared);
+    // The uncertain blocks all listed: the stretches where they show every other time or more are
+    // short, and their ends would leave more blocks to be drawn alone.
     return BlendMaskedRowAvx512<2>(
-        at, w, CircleSplit(w, dySquared, radius, dxSquared), run, drawn,
+        at, w, split, run, drawn,
         [&](int64_t k) PIXEL_SIMD_AVX2 { return CircleShown(EightDrawn(drawn + k), radii, rows, dxSquared + k); },
-        [&](int64_t k) { return WithinCircle(static_cast<uint32_t>(drawn[k]), radius, dySquared + dxSquared[k]); });
+        [&](int64_t k) { return WithinCircle(static_cast<uint32_t>(drawn[k]), radius, dySquared + dxSquared[k]); },
+        split.b, split.c);
 }
 
 PIXEL_SIMD_AVX2 ShownSpan BlendCircleRowAvx2(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
@@ -827,11 +884,15 @@ PartOrder OrderOfParts(const int32_t* part, int64_t count)
 void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
                                  int64_t& l, int64_t& r)
 {
-    // Where few blocks show, the narrower groups of eight pixels leave more of them untouched.
+    // Where few blocks show, the narrower groups of eight pixels leave more of them untouched;
+    // where a block shows at least every other time all along parts that rise or fall, hardly a
+    // group of sixteen pixels is left out, and they go without a list.
     const int64_t count = (w + 3) / 4;
-    const bool wide = m_wide && DissolveLevel(row) + part[count / 2] >= kWideBlendFrom;
+    const int32_t level = DissolveLevel(row);
+    const bool dense = order != PartOrder::Mixed && level + std::min(part[0], part[count - 1]) >= kDenseBlendFrom;
+    const bool wide = m_wide && (dense || level + part[count / 2] >= kWideBlendFrom);
     const ShownSpan span = wide ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
-                                  : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
+                                : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
     l = span.l;
     r = span.r;
 }

@@ -21,4 +21,15 @@ void MaskedCopyRowsAvx512(BYTE* dstRow, const BYTE* srcRow, ptrdiff_t dstPitch, 
 void MaskedBlendRowsAvx512(BYTE* dstRow, const BYTE* srcRow, ptrdiff_t dstPitch, ptrdiff_t srcPitch, int width,
                            int rows, const uint8_t* mask, ptrdiff_t maskPitch);
 
+// Rows of 32-bit pixels blended over the destination with the source mirrored left to right:
+// pixel i of a destination row takes the source pixel just before srcEnd - 4 i (srcEnd points one
+// pixel past the row's source segment), the pixels of BlendAlphaRows32MirrorMmx.
+void MirroredBlendRowsAvx512(BYTE* dstRow, const BYTE* srcEnd, ptrdiff_t dstPitch, ptrdiff_t srcPitch, int width,
+                             int rows);
+
+// A run of n 32-bit pixels blended over the destination, the pixels of BlendAlphaRows32Mmx: the
+// pixels up to the destination's first 64-byte line boundary through a lane mask, then whole
+// aligned lines (a run placed a few pixels off its alignment otherwise splits every store).
+void BlendPixelsAvx512(BYTE* dst, const BYTE* src, int64_t n);
+
 } // namespace wipe

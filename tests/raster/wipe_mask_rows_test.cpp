@@ -42,9 +42,10 @@ uint32_t NoisyPixel(std::mt19937& rng)
 }
 
 // Five rows of blocks drawn in turn over the same pixel rows (the draws run on from row to row),
-// each with its own level or radius from `values`.
+// each with its own level or radius from `values`; the circle's rows lie `lift` rows off its middle
+// and a few more.
 Outcome Draw(const Picture& p, Kind kind, const std::vector<int32_t>& part, const std::vector<int64_t>& values,
-             int32_t seed, bool wide)
+             int32_t seed, bool wide, int32_t lift = 0)
 {
     SeedSubtractiveRandom(g_RandomState, seed);
     // Start part way into the table, so groups of draws meet a refill at every place.
@@ -64,7 +65,7 @@ Outcome Draw(const Picture& p, Kind kind, const std::vector<int32_t>& part, cons
         for (size_t i = 0; i < values.size(); ++i) {
             int64_t l = 0, r = 0;
             const int64_t v = values[i];
-            const auto dy = static_cast<int32_t>((2 * static_cast<int64_t>(i) * 7 % 40) - 20);
+            const auto dy = static_cast<int32_t>((2 * static_cast<int64_t>(i) * 7 % 40) - 20) + lift;
             switch (kind) {
             case Kind::CopyDissolve:
                 draws.CopyDissolveRow(at, p.w, v, part.data(), order, l, r);
@@ -104,9 +105,16 @@ TEST(WipeMaskRows, WideRowsDrawTheAvx2Rows)
         {"mixed", [](int64_t, int64_t, std::mt19937& g) { return static_cast<int32_t>(g() % 256); }},
     };
     // Dissolve levels from all hidden to all shown, and circle radii from none to every block.
-    const std::vector<int64_t> levels[] = {{-600, -256, -1, 0, 1}, {40, 128, 200, 254, 255}, {-130, 60, 256, 511, 900}};
-    const std::vector<int64_t> radii[] = {{-5, 0, 3, 10, 30}, {60, 254, 255, 256, 300}, {400, 1000, 40, 128, 700}};
-    for (int64_t w : {3, 8, 17, 32, 37, 64, 100, 130, 301})
+    // Levels and radii about where a block shows every other time, too, along rows of every width.
+    const std::vector<int64_t> levels[] = {
+        {-600, -256, -1, 0, 1}, {40, 128, 200, 254, 255}, {-130, 60, 256, 511, 900}, {127, 128, 129, 96, 160},
+        {130, 140, 150, 170, 190}};
+    const std::vector<int64_t> radii[] = {{-5, 0, 3, 10, 30},
+                                          {60, 254, 255, 256, 300},
+                                          {400, 1000, 40, 128, 700},
+                                          {1500, 1213, 1777, 901, 1999},
+                                          {1499, 1437, 1610, 1333, 1550}};
+    for (int64_t w : {3, 8, 17, 32, 37, 64, 100, 130, 301, 999, 1920})
         for (int rows : {1, 2})
             for (Kind kind : {Kind::CopyDissolve, Kind::BlendDissolve, Kind::CopyCircle, Kind::BlendCircle}) {
                 const bool circle = kind == Kind::CopyCircle || kind == Kind::BlendCircle;
@@ -136,6 +144,36 @@ TEST(WipeMaskRows, WideRowsDrawTheAvx2Rows)
                             << where;
                     }
                 }
+            }
+}
+
+// Rows far from the circle's middle on a wide picture: every stretch of the row (hidden, uncertain,
+// shown every other time or more, certain) then ends at its own place within a group, so each
+// leaves a few blocks to be drawn alone.
+TEST(WipeMaskRows, WideCircleRowsFarFromTheMiddleDrawTheAvx2Rows)
+{
+    if (!MachineHasAvx512Bw() || MachineSimdLevel() < SimdLevel::Avx2)
+        GTEST_SKIP() << "no 512-bit registers here";
+    ScopedSimdLevel scoped(SimdLevel::Avx2);
+    std::mt19937 rng(20261212);
+    const std::vector<int64_t> radii = {1500, 1433, 1610, 1388, 1555};
+    for (int64_t w : {1920, 1601})
+        for (int32_t lift = 0; lift < 1100; lift += 2)
+            for (Kind kind : {Kind::CopyCircle, Kind::BlendCircle}) {
+                Picture p{w, 2, {}, {}};
+                for (int64_t i = 0; i < w * 2; ++i) {
+                    p.src.push_back(NoisyPixel(rng));
+                    p.dst.push_back(NoisyPixel(rng));
+                }
+                const std::vector<int32_t> none((w + 3) / 4, 0);
+                const auto seed = static_cast<int32_t>(rng() % 100000);
+                const Outcome plain = Draw(p, kind, none, radii, seed, false, lift);
+                const Outcome wide = Draw(p, kind, none, radii, seed, true, lift);
+                const auto where = ::testing::Message()
+                                   << "kind " << static_cast<int>(kind) << ", width " << w << ", rows off " << lift;
+                ASSERT_EQ(wide.dst, plain.dst) << where;
+                ASSERT_EQ(wide.extents, plain.extents) << where;
+                ASSERT_EQ(wide.after.position, plain.after.position) << where;
             }
 }
 

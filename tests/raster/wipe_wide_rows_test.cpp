@@ -1,0 +1,225 @@
+// The wipes' 512-bit row blends against the plain row kernels: a run blended with whole aligned
+// lines and rows blended with the source mirrored, at every length up to a few lines and every
+// alignment of both ends, nothing outside the run touched. Then the entries that draw through
+// them (0, the mirrored columns; 4, 18 and 23, rows of their own) with the 512-bit twins on against
+// the same steps with them off, and entry 0 against one canvas piece per column: the same pixels
+// and bounds on random pictures placed inside and across the destination's edges, with clipped
+// sources and destinations, both modes, at every SIMD level.
+#include "platform/cpu_info.h"
+#include "raster/row_kernels.h"
+#include "raster/wipe_canvas.h"
+#include "raster/wipe_rows_avx512.h"
+#include "winapi/simd_level.h"
+#include "wipe_test_util.h"
+
+#include <cstring>
+#include <random>
+
+namespace {
+
+using namespace wipetest;
+
+// Random pixels with alpha clear, opaque or between in about equal shares.
+void Fill(std::mt19937& rng, std::vector<uint8_t>& bytes)
+{
+    for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+        const uint32_t v = rng();
+        const uint32_t alpha = v % 3 == 0 ? 0u : v % 3 == 1 ? 0xFF000000u : (v << 8) & 0xFF000000u;
+        const uint32_t pixel = (v & 0x00FFFFFFu) | alpha;
+        std::memcpy(bytes.data() + i, &pixel, 4);
+    }
+}
+
+TEST(WipeWideRows, BlendTheRowKernelsPixelsAtEveryLengthAndAlignment)
+{
+    if (!MachineHasAvx512Bw() || !UseAvx2())
+        GTEST_SKIP() << "no 512-bit registers";
+    std::mt19937 rng(kSeed);
+    constexpr size_t kGuard = 128; // bytes on either side that must stay as they were
+    constexpr int64_t kLongest = 140;
+    // 64-byte aligned, so `from` and `to` are the pixels' places within their lines.
+    alignas(64) static uint8_t src[kGuard + 16 * 4 + kLongest * 4 + kGuard];
+    alignas(64) static uint8_t start[sizeof(src)], want[sizeof(src)], got[sizeof(src)];
+    std::vector<uint8_t> bytes(sizeof(src));
+    for (int64_t n = 0; n <= kLongest; ++n)
+        for (size_t from = 0; from < 16; ++from)
+            for (size_t to = 0; to < 16; ++to) {
+                Fill(rng, bytes);
+                std::memcpy(src, bytes.data(), sizeof(src));
+                Fill(rng, bytes);
+                std::memcpy(start, bytes.data(), sizeof(src));
+                const uint8_t* const s = src + kGuard + from * 4;
+                const size_t at = kGuard + to * 4;
+                const int width = static_cast<int>(n);
+                // Forwards.
+                std::memcpy(want, start, sizeof(src));
+                std::memcpy(got, start, sizeof(src));
+                if (n > 0)
+                    BlendAlphaRows32(want + at, s, 0, 0, width, 1);
+                wipe::BlendPixelsAvx512(got + at, s, n);
+                ASSERT_EQ(0, std::memcmp(got, want, sizeof(src)))
+                    << n << " pixels forwards, source " << from << " and destination " << to;
+                // Mirrored: the kernels start one pixel past the source segment's end.
+                std::memcpy(want, start, sizeof(src));
+                std::memcpy(got, start, sizeof(src));
+                if (n > 0)
+                    BlendAlphaRows32Mirror(want + at, s + n * 4, 0, 0, width, 1);
+                wipe::MirroredBlendRowsAvx512(got + at, s + n * 4, 0, 0, width, 1);
+                ASSERT_EQ(0, std::memcmp(got, want, sizeof(src)))
+                    << n << " pixels mirrored, source " << from << " and destination " << to;
+            }
+}
+
+TEST(WipeWideRows, MirroredRowsFollowTheirPitches)
+{
+    if (!MachineHasAvx512Bw() || !UseAvx2())
+        GTEST_SKIP() << "no 512-bit registers";
+    std::mt19937 rng(kSeed + 2);
+    struct Shape {
+        int width, rows;
+        ptrdiff_t dstPitch, srcPitch; // in pixels
+    };
+    const Shape shapes[] = {{37, 5, 40, 50}, {16, 3, 16, 16}, {64, 4, 70, 64}, {3, 6, 9, 4}, {100, 2, 101, 130}};
+    for (const Shape& k : shapes) {
+        std::vector<uint8_t> src(static_cast<size_t>(k.srcPitch * k.rows) * 4);
+        std::vector<uint8_t> want(static_cast<size_t>(k.dstPitch * k.rows) * 4);
+        Fill(rng, src);
+        Fill(rng, want);
+        std::vector<uint8_t> got = want;
+        const int dstSkip = static_cast<int>(k.dstPitch - k.width) * 4;
+        const int srcSkip = static_cast<int>(k.srcPitch + k.width) * 4;
+        BlendAlphaRows32Mirror(want.data(), src.data() + k.width * 4, dstSkip, srcSkip, k.width, k.rows);
+        wipe::MirroredBlendRowsAvx512(got.data(), src.data() + k.width * 4, k.dstPitch * 4, k.srcPitch * 4, k.width,
+                                      k.rows);
+        ASSERT_EQ(got, want) << k.width << " x " << k.rows;
+    }
+}
+
+struct Case {
+    LONG sw, sh; // source
+    LONG dw, dh; // destination
+    int32_t x, y;
+    bool clipSource, clipDestination;
+};
+
+struct Result {
+    std::vector<uint32_t> pixels;
+    RECT changed;
+};
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+class WipeWideRowsTest : public WipeTest {
+protected:
+    static std::unique_ptr<CImage> Start(const Case& k, const CImage& start)
+    {
+        auto dst = TrackedCopy(start);
+        if (k.clipDestination) {
+            const RECT clip{3, 2, k.dw - 5, k.dh - 1};
+            dst->ClipRectToSize(&clip);
+        }
+        return dst;
+    }
+
+    Result Draw(int index, const Case& k, const CImage& start, const CImage& src, int32_t progress, int32_t mode)
+    {
+        auto dst = Start(k, start);
+        Reseed();
+        DrawTransition(index, dst.get(), const_cast<CImage*>(&src), progress, k.x, k.y, mode, nullptr);
+        return Result{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
+    }
+
+    // Entry 0 as one canvas piece per column.
+    static Result MirrorByColumns(const Case& k, const CImage& start, CImage& src, int32_t mode)
+    {
+        auto dst = Start(k, start);
+        {
+            int32_t result = 0;
+            CWipeCanvas canvas;
+            EXPECT_TRUE(canvas.Begin(dst.get(), &src, 100, k.x, k.y, mode, nullptr, &result));
+            const int64_t w = src.GetWidth(), h = src.GetHeight();
+            for (int64_t i = 0; i < w; ++i)
+                canvas.PieceAt(i, 0, i + 1, h, int64_t{k.x} + w - 1 - i, k.y);
+        }
+        return Result{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
+    }
+};
+
+const Case kCases[] = {
+    {40, 12, 40, 12, 0, 0, false, false},   // in place, rows shorter than a few lines
+    {300, 9, 300, 9, 0, 0, false, false},   // rows of several lines
+    {300, 9, 320, 14, 7, 3, true, false},   // clipped source
+    {257, 7, 250, 9, -20, 1, false, true},  // across the left edge, clipped destination
+    {333, 6, 300, 8, 40, -2, true, true},   // across the right and top edges
+    {17, 5, 19, 5, 1, 0, false, false},     // rows of about one register
+    {500, 3, 40, 3, -200, 0, false, false}, // far wider than the destination
+    {129, 23, 140, 30, 5, 4, false, false}, // rows of interleaves in every phase
+};
+
+TEST_F(WipeWideRowsTest, EntriesDrawTheSamePixelsWithTheWideRowsOnAndOff)
+{
+    std::mt19937 rng(kSeed + 1);
+    for (const Case& k : kCases) {
+        auto src = NoisyImage(rng, k.sw, k.sh);
+        if (k.clipSource) {
+            const RECT from{2, 1, k.sw - 3, k.sh};
+            src->ClipRectToSize(&from);
+        }
+        auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
+        for (int index : {0, 4, 18, 23})
+            for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
+                for (int32_t progress : {1, 64, 128, 129, 192, 255}) {
+                    Result plain;
+                    {
+                        ScopedAvx512 narrow(false);
+                        ScopedSimdLevel level(SimdLevel::Plain);
+                        plain = Draw(index, k, *start, *src, progress, mode);
+                    }
+                    AtEverySimdSetting([&] {
+                        for (bool wide : {false, true}) {
+                            ScopedAvx512 twins(wide);
+                            const Result got = Draw(index, k, *start, *src, progress, mode);
+                            ASSERT_EQ(got.pixels, plain.pixels)
+                                << "entry " << index << ", " << k.sw << "x" << k.sh << " on " << k.dw << "x"
+                                << k.dh << " at " << k.x << ", " << k.y << ", mode " << mode << ", progress "
+                                << progress << (wide ? ", 512-bit" : "");
+                            EXPECT_TRUE(SameRect(got.changed, plain.changed)) << "entry " << index;
+                        }
+                    });
+                    if (HasFatalFailure())
+                        return;
+                }
+    }
+}
+
+TEST_F(WipeWideRowsTest, MirroredColumnsDrawTheCanvasPiecesOfEachColumn)
+{
+    std::mt19937 rng(kSeed + 3);
+    for (const Case& k : kCases) {
+        auto src = NoisyImage(rng, k.sw, k.sh);
+        if (k.clipSource) {
+            const RECT from{2, 1, k.sw - 3, k.sh};
+            src->ClipRectToSize(&from);
+        }
+        auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
+        for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
+            Result pieces;
+            {
+                ScopedSimdLevel level(SimdLevel::Plain);
+                pieces = MirrorByColumns(k, *start, *src, mode);
+            }
+            AtEverySimdSetting([&] {
+                const Result got = Draw(0, k, *start, *src, 100, mode);
+                ASSERT_EQ(got.pixels, pieces.pixels)
+                    << k.sw << "x" << k.sh << " on " << k.dw << "x" << k.dh << " at " << k.x << ", " << k.y
+                    << ", mode " << mode;
+                EXPECT_TRUE(SameRect(got.changed, pieces.changed));
+            });
+        }
+    }
+}
+
+} // namespace
