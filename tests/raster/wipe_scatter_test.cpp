@@ -2,7 +2,8 @@
 // burst) walked eight blocks at a time in 32-bit lanes against the 64-bit block walk the SIMD switch
 // off leaves: the same pixels and the same bounds of what changed, on random pictures of odd and tiny
 // sizes, placed inside and across the destination's edges and far off it, with clipped sources and
-// destinations, both modes, every progress that matters, at every SIMD level.
+// destinations, both modes, every progress that matters, at every SIMD level and with the 512-bit
+// walk on and off.
 #include "platform/cpu_info.h"
 #include "raster/update_region.h"
 #include "raster/wipe_scatter.h"
@@ -65,8 +66,16 @@ TEST_F(WipeScatterTest, LanesDrawTheBlockWalk)
         {30, 20, 40, 30, kFar + 1, 0, false, false},
     };
     const int32_t kEntries[] = {54, 55, 56, 57, 63};
-    for (SimdLevel level : kAllSimdLevels) {
+    struct Setting {
+        SimdLevel level;
+        bool avx512;
+    };
+    const Setting settings[] = {{SimdLevel::Plain, false}, {SimdLevel::Sse2, false}, {SimdLevel::Avx2, false},
+                                {SimdLevel::Avx2, true}};
+    for (const Setting& setting : settings) {
+        const SimdLevel level = setting.level;
         ScopedSimdLevel scoped(level);
+        ScopedAvx512 wide(setting.avx512);
         for (int32_t index : kEntries)
             for (const Case& c : cases)
                 for (int32_t progress : {1, 32, 64, 128, 192, 230, 255})
@@ -86,7 +95,7 @@ TEST_F(WipeScatterTest, LanesDrawTheBlockWalk)
                         ASSERT_EQ(lanes.pixels, walk.pixels)
                             << "entry " << index << ", " << c.sw << "x" << c.sh << " on " << c.dw << "x" << c.dh
                             << " at " << c.x << "," << c.y << ", progress " << progress << ", mode " << mode
-                            << ", level " << static_cast<int>(level);
+                            << ", level " << static_cast<int>(level) << (setting.avx512 ? " with 512-bit lanes" : "");
                         EXPECT_TRUE(lanes.changed.left == walk.changed.left && lanes.changed.top == walk.changed.top &&
                                     lanes.changed.right == walk.changed.right &&
                                     lanes.changed.bottom == walk.changed.bottom)
