@@ -191,13 +191,14 @@ private:
         const int aheadCount = next != nullptr ? next->count : 0;
         const int rows = Rows > 0 ? Rows : row.height;
         // Each entry asks for the destination rows of the next row's entry of the same place: the
-        // lines arrive a row's drawing later, long before they are wanted.
+        // lines arrive a row's drawing later, long before they are wanted. A row's lines outgrow the
+        // first-level cache, so they are asked into the second.
         const auto ask = [dstAt, dstPitch](int32_t offset) __attribute__((always_inline)) {
             // As a plain number: a block the canvas cuts may lie off the picture, and asking for an
             // address that is not there is harmless.
             const uintptr_t at = dstAt + static_cast<uintptr_t>(static_cast<ptrdiff_t>(offset));
             for (int r = 0; r < Height; ++r)
-                _mm_prefetch(reinterpret_cast<const char*>(at + static_cast<uintptr_t>(r * dstPitch)), _MM_HINT_T0);
+                _mm_prefetch(reinterpret_cast<const char*>(at + static_cast<uintptr_t>(r * dstPitch)), _MM_HINT_T1);
         };
         for (int e = 0; e < count; ++e) {
             if (e < aheadCount)
