@@ -167,8 +167,7 @@ private:
         _mm512_storeu_si512(list, _mm512_maskz_compress_epi32(keep, v));
     }
 
-    // The drawing is the AVX2 writer's, kept out of line from the 512-bit placing.
-    __attribute__((noinline)) PIXEL_SIMD_AVX2 void Draw(const Row& row, const Row* next)
+    __attribute__((noinline)) WIPE_SIMD_AVX512 void Draw(const Row& row, const Row* next)
     {
         if (row.height == Height)
             DrawRow<Height>(row, next);
@@ -178,7 +177,7 @@ private:
 
     // Rows (0: the row's own count) fixed for whole rows. The next row's destinations are asked for
     // as this one's are drawn, entry for entry.
-    template <int Rows> __attribute__((always_inline)) PIXEL_SIMD_AVX2 void DrawRow(const Row& row, const Row* next)
+    template <int Rows> __attribute__((always_inline)) WIPE_SIMD_AVX512 void DrawRow(const Row& row, const Row* next)
     {
         BYTE* const dst = m_dst;
         const uintptr_t dstAt = reinterpret_cast<uintptr_t>(m_dst);
@@ -210,6 +209,19 @@ private:
             }
             BYTE* const d = dst + offsets[e];
             const BYTE* const s = srcRow + static_cast<ptrdiff_t>(b) * (Width * 4);
+            if constexpr (Blend && Width == 4 && Rows == 2) {
+                // Two blocks 4 x 2 that do not overlap take one register of sixteen pixels.
+                const int n = e + 1;
+                if (n < count && blocks[n] >= 0 &&
+                    (std::abs(row.lefts[n] - row.lefts[e]) >= 4 || std::abs(row.tops[n] - row.tops[e]) >= 2)) {
+                    BlendQuads(d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 16, dstPitch,
+                               srcPitch);
+                    if (n < aheadCount)
+                        ask(ahead[n]);
+                    ++e;
+                    continue;
+                }
+            }
             if constexpr (Blend && Width == 2 && Rows == 2) {
                 // Two blocks 2 x 2 that do not overlap take one register of eight pixels.
                 const int n = e + 1;
@@ -229,9 +241,33 @@ private:
             ask(ahead[e]);
     }
 
+    // Four pixels from each of a, b, c and d, in that order.
+    __attribute__((always_inline)) WIPE_SIMD_AVX512 static __m512i Quarters(const BYTE* a, const BYTE* b,
+                                                                            const BYTE* c, const BYTE* d)
+    {
+        const auto at = [](const BYTE* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+        __m512i v = _mm512_castsi128_si512(at(a));
+        v = _mm512_inserti32x4(v, at(b), 1);
+        v = _mm512_inserti32x4(v, at(c), 2);
+        return _mm512_inserti32x4(v, at(d), 3);
+    }
+
+    // Blocks 4 x 2 from s0 and s1 blended at d0 and d1 (places that do not overlap) in one
+    // register: the pixels of BlendAlpha8.
+    __attribute__((always_inline)) WIPE_SIMD_AVX512 static void
+    BlendQuads(BYTE* d0, BYTE* d1, const BYTE* s0, const BYTE* s1, ptrdiff_t dstPitch, ptrdiff_t srcPitch)
+    {
+        const __m512i out = BlendAlpha16(Quarters(s0, s0 + srcPitch, s1, s1 + srcPitch),
+                                         Quarters(d0, d0 + dstPitch, d1, d1 + dstPitch));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d0), _mm512_castsi512_si128(out));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d0 + dstPitch), _mm512_extracti32x4_epi32(out, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d1), _mm512_extracti32x4_epi32(out, 2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm512_extracti32x4_epi32(out, 3));
+    }
+
     // Blocks 2 x 2 from s0 and s1 blended at d0 and d1 (places that do not overlap) in one
     // register: the pixels of BlendShort.
-    __attribute__((always_inline)) PIXEL_SIMD_AVX2 static void
+    __attribute__((always_inline)) WIPE_SIMD_AVX512 static void
     BlendSquares(BYTE* d0, BYTE* d1, const BYTE* s0, const BYTE* s1, ptrdiff_t dstPitch, ptrdiff_t srcPitch)
     {
         const auto two = [](const BYTE* a, const BYTE* b) {
@@ -249,7 +285,7 @@ private:
     }
 
     template <int Rows>
-    __attribute__((always_inline)) PIXEL_SIMD_AVX2 static void DrawBlock(BYTE* d, const BYTE* s, ptrdiff_t dstPitch,
+    __attribute__((always_inline)) WIPE_SIMD_AVX512 static void DrawBlock(BYTE* d, const BYTE* s, ptrdiff_t dstPitch,
                                                                              ptrdiff_t srcPitch, int rows)
     {
         if constexpr (!Blend) {
@@ -270,7 +306,7 @@ private:
         }
     }
 
-    PIXEL_SIMD_AVX2 static __m256i Pair(const BYTE* p, ptrdiff_t pitch)
+    WIPE_SIMD_AVX512 static __m256i Pair(const BYTE* p, ptrdiff_t pitch)
     {
         return _mm256_inserti128_si256(
             _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
