@@ -13,7 +13,12 @@
 
 namespace wipe {
 
-// The 512-bit walk's bounds: every destination the lists keep as a byte offset fits 32 bits.
+// The least clip, in bytes, the 512-bit walk takes: smaller pictures stay in the caches, where asking
+// for lines a row ahead only costs.
+constexpr int64_t kScatter512LeastBytes = int64_t{4} << 20;
+
+// Where the 512-bit walk serves: a clip of at least kScatter512LeastBytes, and every destination the
+// lists keep as a byte offset within 32 bits.
 inline bool Scatter512Fits(const CWipeCanvas& c)
 {
     if (!UseAvx512Loops() || !ScatterFits(c))
@@ -24,7 +29,8 @@ inline bool Scatter512Fits(const CWipeCanvas& c)
     const RECT& clip = c.Clip();
     const int64_t across = std::max(std::abs(int64_t{clip.left}), std::abs(int64_t{clip.right}));
     const int64_t down = std::max(std::abs(int64_t{clip.top}), std::abs(int64_t{clip.bottom}));
-    return std::abs(int64_t{memory.dstPitch}) * down + 4 * across < (int64_t{1} << 30);
+    const int64_t area = (int64_t{clip.right} - clip.left) * (int64_t{clip.bottom} - clip.top) * 4;
+    return area >= kScatter512LeastBytes && std::abs(int64_t{memory.dstPitch}) * down + 4 * across < (int64_t{1} << 30);
 }
 
 // Draws the blocks of an n x m grid (n = Width, m = Height) as ScatterWriter draws them, from
