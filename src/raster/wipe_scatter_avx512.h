@@ -1,9 +1,9 @@
 // The block-scatter walk with 512-bit lanes: sixteen blocks of a grid row placed at once, the ones
 // that show packed to the row's list by a compress, each with its destination as a byte offset. A
 // row is placed before the one above it is drawn, so while a row is drawn the destination lines of
-// the next are asked for a whole row ahead: the blocks land all over the picture, and a row's time is
-// what a miss to the shared cache needs to come back. The same pixels as ScatterWriter, drawn in
-// the same order. Included first in its translation unit (wipe_avx512.h).
+// the next are asked for a whole row ahead: the blocks land all over the picture, and a row's drawing
+// gives the lines time to come from the shared cache. The same pixels as ScatterWriter, drawn in the
+// same order. Included first in its translation unit (wipe_avx512.h).
 #pragma once
 
 #include "raster/wipe_avx512.h"
@@ -30,7 +30,8 @@ inline bool Scatter512Fits(const CWipeCanvas& c)
     const int64_t across = std::max(std::abs(int64_t{clip.left}), std::abs(int64_t{clip.right}));
     const int64_t down = std::max(std::abs(int64_t{clip.top}), std::abs(int64_t{clip.bottom}));
     const int64_t area = (int64_t{clip.right} - clip.left) * (int64_t{clip.bottom} - clip.top) * 4;
-    return area >= kScatter512LeastBytes && std::abs(int64_t{memory.dstPitch}) * down + 4 * across < (int64_t{1} << 30);
+    return area >= kScatter512LeastBytes &&
+           std::abs(int64_t{memory.dstPitch}) * down + 4 * across < (int64_t{1} << 30);
 }
 
 // Draws the blocks of an n x m grid (n = Width, m = Height) as ScatterWriter draws them, from
@@ -103,7 +104,8 @@ public:
     {
         Row& r = m_rows[m_placing];
         const __m512i b =
-            _mm512_add_epi32(_mm512_set1_epi32(b0), _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+            _mm512_add_epi32(_mm512_set1_epi32(b0),
+                             _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
         const __mmask16 inRow = _mm512_cmplt_epi32_mask(b, _mm512_set1_epi32(m_perRow));
         // May show: placed over the clip at least in part.
         const __mmask16 shows = inRow & Within(dx, m_clipL - Width + 1, m_clipR - 1) &
@@ -120,7 +122,8 @@ public:
         }
         const __m512i offset =
             _mm512_add_epi32(_mm512_mullo_epi32(dy, _mm512_set1_epi32(m_dstPitch)), _mm512_slli_epi32(dx, 2));
-        const __m512i numbered = _mm512_mask_or_epi32(b, static_cast<__mmask16>(~inside), b, _mm512_set1_epi32(INT32_MIN));
+        const __m512i numbered =
+            _mm512_mask_or_epi32(b, static_cast<__mmask16>(~inside), b, _mm512_set1_epi32(INT32_MIN));
         Pack(r.offsets + r.count, offset, shows);
         Pack(r.blocks + r.count, numbered, shows);
         Pack(r.lefts + r.count, dx, shows);
@@ -161,7 +164,8 @@ private:
     WIPE_SIMD_AVX512 static void Widen(int32_t* lanes, __m512i v, __mmask16 mask, bool lowest)
     {
         const __m512i was = _mm512_load_si512(lanes);
-        _mm512_store_si512(lanes, lowest ? _mm512_mask_min_epi32(was, mask, was, v) : _mm512_mask_max_epi32(was, mask, was, v));
+        _mm512_store_si512(lanes, lowest ? _mm512_mask_min_epi32(was, mask, was, v)
+                                         : _mm512_mask_max_epi32(was, mask, was, v));
     }
     WIPE_SIMD_AVX512 static __mmask16 Within(__m512i a, int32_t lo, int32_t hi)
     {
