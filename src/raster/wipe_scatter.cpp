@@ -1,6 +1,7 @@
 // The block-scatter entries' positions in 32-bit lanes, eight blocks of a grid row at a time, each
 // the 64-bit block walk's arithmetic: the bounds of wipe_scatter.h keep every product within 32 bits,
 // and an arithmetic shift of a lane rounds as the 64-bit shift does.
+#include "raster/wipe_scatter_avx512.h" // first: the 512-bit header
 #include "raster/wipe_scatter.h"
 
 #include "platform/random.h"
@@ -130,6 +131,8 @@ struct RotateBurstPlace : BurstRows {
 PIXEL_SIMD_AVX2 void ScatterNoiseLanes(CWipeCanvas& c, int64_t a)
 {
     ScatterNoisePlace place(c, 4, a);
+    if (Scatter512Fits(c))
+        return ScatterWalk512<4, 2>(c, place);
     ScatterWalk<4, 2>(c, place);
 }
 
@@ -137,9 +140,13 @@ PIXEL_SIMD_AVX2 void BurstLanes(CWipeCanvas& c, int n, int64_t a, const int16_t*
 {
     if (n == 2) {
         BurstPlace<2> place(c, a, directions);
+        if (Scatter512Fits(c))
+            return ScatterWalk512<2, 2>(c, place);
         ScatterWalk<2, 2>(c, place);
     } else {
         BurstPlace<4> place(c, a, directions);
+        if (Scatter512Fits(c))
+            return ScatterWalk512<4, 2>(c, place);
         ScatterWalk<4, 2>(c, place);
     }
 }
@@ -147,6 +154,8 @@ PIXEL_SIMD_AVX2 void BurstLanes(CWipeCanvas& c, int n, int64_t a, const int16_t*
 PIXEL_SIMD_AVX2 void BurstSwirlLanes(CWipeCanvas& c, int64_t a, int64_t ct, int64_t st, const int16_t* directions)
 {
     SwirlPlace place(c, a, ct, st, directions);
+    if (Scatter512Fits(c))
+        return ScatterWalk512<4, 2>(c, place);
     ScatterWalk<4, 2>(c, place);
 }
 

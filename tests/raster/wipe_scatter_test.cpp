@@ -2,10 +2,12 @@
 // burst) walked eight blocks at a time in 32-bit lanes against the 64-bit block walk the SIMD switch
 // off leaves: the same pixels and the same bounds of what changed, on random pictures of odd and tiny
 // sizes, placed inside and across the destination's edges and far off it, with clipped sources and
-// destinations, both modes, every progress that matters, at every SIMD level.
+// destinations, both modes, every progress that matters, at every SIMD level; and the 512-bit walk that
+// pictures of a few megabytes take against the AVX2 lanes.
 #include "platform/cpu_info.h"
 #include "raster/update_region.h"
 #include "raster/wipe_scatter.h"
+#include "raster/wipe_scatter_avx512.h"
 #include "winapi/simd_level.h"
 #include "wipe_test_util.h"
 
@@ -110,6 +112,55 @@ TEST_F(WipeScatterTest, PicturesAtTheLanesBoundDrawTheBlockWalk)
                 const Result lanes = Draw(index, *start, *src, nullptr, 200, c, mode, true);
                 ASSERT_EQ(lanes.pixels, walk.pixels) << "entry " << index << ", height " << h << ", mode " << mode;
             }
+    }
+}
+
+// The 512-bit walk (pictures whose clip holds kScatter512LeastBytes and more) against the AVX2 lanes
+// with the 512-bit twins off: the same pixels and bounds, on large random pictures inside, across the
+// destination's edges and clipped, both modes, early and late steps.
+TEST_F(WipeScatterTest, WideLanesDrawTheAvx2Lanes)
+{
+    std::mt19937 rng(kSeed + 2);
+    ScopedSimdLevel scoped(SimdLevel::Avx2);
+    struct Wide {
+        LONG sw, sh, dw, dh;
+        int32_t x, y;
+        RECT srcClip, dstClip; // empty: none
+    };
+    const Wide cases[] = {
+        {1031, 1001, 1100, 1000, -7, 5, {}, {}},
+        {1045, 999, 1100, 1002, 9, -4, {5, 3, 1040, 990}, {3, 2, 1090, 997}},
+    };
+    for (const Wide& w : cases) {
+        auto src = NoisyImage(rng, w.sw, w.sh);
+        auto start = NoisyImage(rng, w.dw, w.dh);
+        if (w.srcClip.right > 0) {
+            ASSERT_TRUE(src->ClipRectToSize(&w.srcClip));
+        }
+        const RECT* clip = w.dstClip.right > 0 ? &w.dstClip : nullptr;
+        const LONG clipW = clip ? clip->right - clip->left : w.dw, clipH = clip ? clip->bottom - clip->top : w.dh;
+        ASSERT_GE(int64_t{clipW} * clipH * 4, wipe::kScatter512LeastBytes);
+        const Case c{w.sw, w.sh, w.dw, w.dh, w.x, w.y, false, false};
+        for (int32_t index : {54, 55, 56, 57})
+            for (int32_t progress : {80, 200})
+                for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
+                    Result narrow, wide;
+                    {
+                        ScopedAvx512 off(false);
+                        narrow = Draw(index, *start, *src, clip, progress, c, mode, true);
+                    }
+                    {
+                        ScopedAvx512 on(true);
+                        wide = Draw(index, *start, *src, clip, progress, c, mode, true);
+                    }
+                    ASSERT_EQ(wide.pixels, narrow.pixels) << "entry " << index << ", " << w.sw << "x" << w.sh
+                                                          << " at " << w.x << "," << w.y << ", progress " << progress
+                                                          << ", mode " << mode;
+                    EXPECT_TRUE(wide.changed.left == narrow.changed.left && wide.changed.top == narrow.changed.top &&
+                                wide.changed.right == narrow.changed.right &&
+                                wide.changed.bottom == narrow.changed.bottom)
+                        << "entry " << index << ", progress " << progress << ", mode " << mode;
+                }
     }
 }
 

@@ -1,0 +1,383 @@
+// The block-scatter walk with 512-bit lanes: sixteen blocks of a grid row placed at once, the ones
+// that show packed to the row's list by a compress, each with its destination as a byte offset. A
+// row is placed before the one above it is drawn, so while a row is drawn the destination lines of
+// the next are asked for a whole row ahead: the blocks land all over the picture, and a row's drawing
+// gives the lines time to come from the shared cache. The same pixels as ScatterWriter, drawn in the
+// same order. Included first in its translation unit (wipe_avx512.h).
+#pragma once
+
+#include "raster/wipe_avx512.h"
+#include "raster/wipe_scatter.h"
+
+#include <cstring>
+
+namespace wipe {
+
+// The least clip, in bytes, the 512-bit walk takes: smaller pictures stay in the caches, where asking
+// for lines a row ahead only costs.
+constexpr int64_t kScatter512LeastBytes = int64_t{4} << 20;
+
+// Where the 512-bit walk serves: a clip of at least kScatter512LeastBytes, and every destination the
+// lists keep as a byte offset within 32 bits.
+inline bool Scatter512Fits(const CWipeCanvas& c)
+{
+    if (!UseAvx512Loops() || !ScatterFits(c))
+        return false;
+    CWipeCanvas::Memory memory{};
+    if (!c.DirectMemory(memory))
+        return false;
+    const RECT& clip = c.Clip();
+    const int64_t across = std::max(std::abs(int64_t{clip.left}), std::abs(int64_t{clip.right}));
+    const int64_t down = std::max(std::abs(int64_t{clip.top}), std::abs(int64_t{clip.bottom}));
+    const int64_t area = (int64_t{clip.right} - clip.left) * (int64_t{clip.bottom} - clip.top) * 4;
+    return area >= kScatter512LeastBytes &&
+           std::abs(int64_t{memory.dstPitch}) * down + 4 * across < (int64_t{1} << 30);
+}
+
+// Draws the blocks of an n x m grid (n = Width, m = Height) as ScatterWriter draws them, from
+// positions given sixteen at a time.
+template <int Width, int Height, bool Blend> class ScatterWriter512 {
+public:
+    explicit ScatterWriter512(CWipeCanvas& c)
+        : m_canvas(c),
+          m_w(c.Width()),
+          m_h(c.Height()),
+          m_perRow(static_cast<int>((int64_t{c.Width()} + Width - 1) / Width))
+    {
+        CWipeCanvas::Memory memory{};
+        c.DirectMemory(memory); // Scatter512Fits holds
+        m_dst = memory.dst;
+        m_src = memory.src;
+        m_dstPitch = memory.dstPitch;
+        m_srcPitch = memory.srcPitch;
+        const int64_t srcL = std::max<int64_t>(c.SourceClip().left, 0);
+        const int64_t srcR = std::min<int64_t>(c.SourceClip().right, m_w);
+        m_bLo = static_cast<int32_t>((srcL + Width - 1) / Width);
+        m_bHi = std::max(static_cast<int32_t>(std::max<int64_t>(srcR, 0) / Width), m_bLo);
+        m_clipL = c.Clip().left;
+        m_clipT = c.Clip().top;
+        m_clipR = c.Clip().right;
+        m_clipB = c.Clip().bottom;
+        // Two rows' lists (the one drawn, the one placed): offsets, block numbers (the sign bit set
+        // for blocks the canvas cuts), lefts and tops, each with room for a whole group past the end.
+        m_stride = static_cast<size_t>(m_perRow) + 16;
+        m_lists.resize(std::max<size_t>(m_lists.size(), 8 * m_stride));
+        for (int k = 0; k < 4; ++k)
+            std::fill(std::begin(m_bounds[k]), std::end(m_bounds[k]), k < 2 ? INT32_MAX : INT32_MIN);
+        for (int r = 0; r < 2; ++r) {
+            int32_t* base = m_lists.data() + r * 4 * m_stride;
+            m_rows[r].offsets = base;
+            m_rows[r].blocks = base + m_stride;
+            m_rows[r].lefts = base + 2 * m_stride;
+            m_rows[r].tops = base + 3 * m_stride;
+        }
+    }
+    ScatterWriter512(const ScatterWriter512&) = delete;
+    ScatterWriter512& operator=(const ScatterWriter512&) = delete;
+    ~ScatterWriter512()
+    {
+        const auto& lanes = m_bounds;
+        const int32_t left = *std::min_element(lanes[0], lanes[0] + 16);
+        const int32_t right = *std::max_element(lanes[2], lanes[2] + 16);
+        if (left < right)
+            m_canvas.MarkDrawn(left, *std::min_element(lanes[1], lanes[1] + 16), right,
+                               *std::max_element(lanes[3], lanes[3] + 16));
+    }
+
+    int PerRow() const { return m_perRow; }
+
+    // Starts placing grid row j.
+    void BeginRow(int64_t j)
+    {
+        Row& r = m_rows[m_placing];
+        r.j = j;
+        r.height = static_cast<int>(std::min<int64_t>(Height, m_h - j));
+        const bool rowInSource = j >= m_canvas.SourceClip().top && j + r.height <= m_canvas.SourceClip().bottom;
+        m_rowLo = rowInSource ? m_bLo : 0;
+        m_rowHi = rowInSource ? m_bHi : 0;
+        r.srcRow = m_src + static_cast<ptrdiff_t>(j) * m_srcPitch;
+        r.count = 0;
+    }
+
+    // Blocks b0 .. b0 + 15 of the row (those past its end left out) with top-left corners (dx, dy).
+    WIPE_SIMD_AVX512 void Sixteen(int b0, __m512i dx, __m512i dy)
+    {
+        Row& r = m_rows[m_placing];
+        const __m512i b =
+            _mm512_add_epi32(_mm512_set1_epi32(b0),
+                             _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
+        const __mmask16 inRow = _mm512_cmplt_epi32_mask(b, _mm512_set1_epi32(m_perRow));
+        // May show: placed over the clip at least in part.
+        const __mmask16 shows = inRow & Within(dx, m_clipL - Width + 1, m_clipR - 1) &
+                                Within(dy, m_clipT - r.height + 1, m_clipB - 1);
+        // Drawn here: whole, within the source, and wholly inside the clip.
+        const __mmask16 inside = Within(b, m_rowLo, m_rowHi - 1) & Within(dx, m_clipL, m_clipR - Width) &
+                                 Within(dy, m_clipT, m_clipB - r.height);
+        const __mmask16 drawn = shows & inside;
+        if (drawn != 0) {
+            Widen(m_bounds[0], dx, drawn, true);
+            Widen(m_bounds[1], dy, drawn, true);
+            Widen(m_bounds[2], _mm512_add_epi32(dx, _mm512_set1_epi32(Width)), drawn, false);
+            Widen(m_bounds[3], _mm512_add_epi32(dy, _mm512_set1_epi32(r.height)), drawn, false);
+        }
+        const __m512i offset =
+            _mm512_add_epi32(_mm512_mullo_epi32(dy, _mm512_set1_epi32(m_dstPitch)), _mm512_slli_epi32(dx, 2));
+        const __m512i numbered =
+            _mm512_mask_or_epi32(b, static_cast<__mmask16>(~inside), b, _mm512_set1_epi32(INT32_MIN));
+        Pack(r.offsets + r.count, offset, shows);
+        Pack(r.blocks + r.count, numbered, shows);
+        Pack(r.lefts + r.count, dx, shows);
+        Pack(r.tops + r.count, dy, shows);
+        r.count += __builtin_popcount(shows);
+    }
+
+    // The row is placed: the row before it is drawn, asking for this one's lines meanwhile.
+    WIPE_SIMD_AVX512 void EndRow()
+    {
+        if (m_pending)
+            Draw(m_rows[m_placing ^ 1], &m_rows[m_placing]);
+        m_pending = true;
+        m_placing ^= 1;
+    }
+
+    // Draws the last row placed.
+    WIPE_SIMD_AVX512 void Finish()
+    {
+        if (m_pending)
+            Draw(m_rows[m_placing ^ 1], nullptr);
+        m_pending = false;
+    }
+
+private:
+    struct Row {
+        int32_t* offsets = nullptr;
+        int32_t* blocks = nullptr;
+        int32_t* lefts = nullptr;
+        int32_t* tops = nullptr;
+        const BYTE* srcRow = nullptr;
+        int64_t j = 0;
+        int height = 0;
+        int count = 0;
+    };
+
+    // The lanes of a bound moved towards v where mask is set.
+    WIPE_SIMD_AVX512 static void Widen(int32_t* lanes, __m512i v, __mmask16 mask, bool lowest)
+    {
+        const __m512i was = _mm512_load_si512(lanes);
+        _mm512_store_si512(lanes, lowest ? _mm512_mask_min_epi32(was, mask, was, v)
+                                         : _mm512_mask_max_epi32(was, mask, was, v));
+    }
+    WIPE_SIMD_AVX512 static __mmask16 Within(__m512i a, int32_t lo, int32_t hi)
+    {
+        return _mm512_cmpge_epi32_mask(a, _mm512_set1_epi32(lo)) & _mm512_cmple_epi32_mask(a, _mm512_set1_epi32(hi));
+    }
+    // The lanes of keep packed to the front, stored at list (a whole register: the lists have room).
+    WIPE_SIMD_AVX512 static void Pack(int32_t* list, __m512i v, __mmask16 keep)
+    {
+        _mm512_storeu_si512(list, _mm512_maskz_compress_epi32(keep, v));
+    }
+
+    __attribute__((noinline)) WIPE_SIMD_AVX512 void Draw(const Row& row, const Row* next)
+    {
+        if (row.height == Height)
+            DrawRow<Height>(row, next);
+        else
+            DrawRow<0>(row, next);
+    }
+
+    // Rows (0: the row's own count) fixed for whole rows. The next row's destinations are asked for
+    // as this one's are drawn, entry for entry.
+    template <int Rows> __attribute__((always_inline)) WIPE_SIMD_AVX512 void DrawRow(const Row& row, const Row* next)
+    {
+        BYTE* const dst = m_dst;
+        const uintptr_t dstAt = reinterpret_cast<uintptr_t>(m_dst);
+        const BYTE* const srcRow = row.srcRow;
+        const ptrdiff_t dstPitch = m_dstPitch, srcPitch = m_srcPitch;
+        const int32_t* const offsets = row.offsets;
+        const int32_t* const blocks = row.blocks;
+        const int count = row.count;
+        const int32_t* const ahead = next != nullptr ? next->offsets : nullptr;
+        const int aheadCount = next != nullptr ? next->count : 0;
+        const int rows = Rows > 0 ? Rows : row.height;
+        // Each entry asks for the destination rows of the next row's entry of the same place: the
+        // lines arrive a row's drawing later, long before they are wanted. A row's lines outgrow the
+        // first-level cache, so they are asked into the second.
+        const auto ask = [dstAt, dstPitch](int32_t offset) __attribute__((always_inline)) {
+            // As a plain number: a block the canvas cuts may lie off the picture, and asking for an
+            // address that is not there is harmless.
+            const uintptr_t at = dstAt + static_cast<uintptr_t>(static_cast<ptrdiff_t>(offset));
+            for (int r = 0; r < Height; ++r)
+                _mm_prefetch(reinterpret_cast<const char*>(at + static_cast<uintptr_t>(r * dstPitch)), _MM_HINT_T1);
+        };
+        for (int e = 0; e < count; ++e) {
+            if (e < aheadCount)
+                ask(ahead[e]);
+            const int32_t b = blocks[e];
+            if (b < 0) {
+                Cut(row, b, row.lefts[e], row.tops[e]);
+                continue;
+            }
+            BYTE* const d = dst + offsets[e];
+            const BYTE* const s = srcRow + static_cast<ptrdiff_t>(b) * (Width * 4);
+            if constexpr (Blend && Width == 4 && Rows == 2) {
+                // Two blocks 4 x 2 that do not overlap take one register of sixteen pixels.
+                const int n = e + 1;
+                if (n < count && blocks[n] >= 0 &&
+                    (std::abs(row.lefts[n] - row.lefts[e]) >= 4 || std::abs(row.tops[n] - row.tops[e]) >= 2)) {
+                    BlendQuads(d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 16, dstPitch,
+                               srcPitch);
+                    if (n < aheadCount)
+                        ask(ahead[n]);
+                    ++e;
+                    continue;
+                }
+            }
+            if constexpr (Blend && Width == 2 && Rows == 2) {
+                // Two blocks 2 x 2 that do not overlap take one register of eight pixels.
+                const int n = e + 1;
+                if (n < count && blocks[n] >= 0 &&
+                    (std::abs(row.lefts[n] - row.lefts[e]) >= 2 || std::abs(row.tops[n] - row.tops[e]) >= 2)) {
+                    BlendSquares(d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 8, dstPitch,
+                                 srcPitch);
+                    if (n < aheadCount)
+                        ask(ahead[n]);
+                    ++e;
+                    continue;
+                }
+            }
+            DrawBlock<Rows>(d, s, dstPitch, srcPitch, rows);
+        }
+        for (int e = count; e < aheadCount; ++e)
+            ask(ahead[e]);
+    }
+
+    // Four pixels from each of a, b, c and d, in that order.
+    __attribute__((always_inline)) WIPE_SIMD_AVX512 static __m512i Quarters(const BYTE* a, const BYTE* b,
+                                                                            const BYTE* c, const BYTE* d)
+    {
+        const auto at = [](const BYTE* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
+        __m512i v = _mm512_castsi128_si512(at(a));
+        v = _mm512_inserti32x4(v, at(b), 1);
+        v = _mm512_inserti32x4(v, at(c), 2);
+        return _mm512_inserti32x4(v, at(d), 3);
+    }
+
+    // Blocks 4 x 2 from s0 and s1 blended at d0 and d1 (places that do not overlap) in one
+    // register: the pixels of BlendAlpha8.
+    __attribute__((always_inline)) WIPE_SIMD_AVX512 static void
+    BlendQuads(BYTE* d0, BYTE* d1, const BYTE* s0, const BYTE* s1, ptrdiff_t dstPitch, ptrdiff_t srcPitch)
+    {
+        const __m512i out = BlendAlpha16(Quarters(s0, s0 + srcPitch, s1, s1 + srcPitch),
+                                         Quarters(d0, d0 + dstPitch, d1, d1 + dstPitch));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d0), _mm512_castsi512_si128(out));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d0 + dstPitch), _mm512_extracti32x4_epi32(out, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d1), _mm512_extracti32x4_epi32(out, 2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm512_extracti32x4_epi32(out, 3));
+    }
+
+    // Blocks 2 x 2 from s0 and s1 blended at d0 and d1 (places that do not overlap) in one
+    // register: the pixels of BlendShort.
+    __attribute__((always_inline)) WIPE_SIMD_AVX512 static void
+    BlendSquares(BYTE* d0, BYTE* d1, const BYTE* s0, const BYTE* s1, ptrdiff_t dstPitch, ptrdiff_t srcPitch)
+    {
+        const auto two = [](const BYTE* a, const BYTE* b) {
+            return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
+        };
+        const __m256i src = _mm256_set_m128i(two(s0 + srcPitch, s1 + srcPitch), two(s0, s1));
+        const __m256i was = _mm256_set_m128i(two(d0 + dstPitch, d1 + dstPitch), two(d0, d1));
+        const __m256i out = pixel_simd_avx2::BlendAlpha8(src, was);
+        const __m128i top = _mm256_castsi256_si128(out), bottom = _mm256_extracti128_si256(out, 1);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0), top);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_unpackhi_epi64(top, top));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + dstPitch), bottom);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm_unpackhi_epi64(bottom, bottom));
+    }
+
+    template <int Rows>
+    __attribute__((always_inline)) WIPE_SIMD_AVX512 static void DrawBlock(BYTE* d, const BYTE* s, ptrdiff_t dstPitch,
+                                                                             ptrdiff_t srcPitch, int rows)
+    {
+        if constexpr (!Blend) {
+            for (int r = 0; r < (Rows > 0 ? Rows : rows); ++r)
+                std::memcpy(d + r * dstPitch, s + r * srcPitch, Width * 4);
+        } else if constexpr (Width == 4) {
+            using namespace pixel_simd_avx2;
+            int r = 0;
+            for (; r + 2 <= rows; r += 2, d += 2 * dstPitch, s += 2 * srcPitch) {
+                const __m256i out = BlendAlpha8(Pair(s, srcPitch), Pair(d, dstPitch));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(out));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstPitch), _mm256_extracti128_si256(out, 1));
+            }
+            if (r < rows)
+                BlendShort(d, s, 4);
+        } else {
+            ShortRows<Width, Blend>(d, s, static_cast<LONG>(dstPitch), static_cast<LONG>(srcPitch), rows);
+        }
+    }
+
+    WIPE_SIMD_AVX512 static __m256i Pair(const BYTE* p, ptrdiff_t pitch)
+    {
+        return _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
+    }
+
+    __attribute__((noinline)) void Cut(const Row& row, int32_t b, int32_t x, int32_t y)
+    {
+        const int64_t i = int64_t{b & INT32_MAX} * Width;
+        m_canvas.PieceAt(i, row.j, std::min<int64_t>(i + Width, m_w), row.j + row.height, x, y);
+    }
+
+    CWipeCanvas& m_canvas;
+    BYTE* m_dst = nullptr;
+    const BYTE* m_src = nullptr;
+    LONG m_dstPitch = 0;
+    LONG m_srcPitch = 0;
+    int64_t m_w, m_h;
+    int m_perRow;
+    int32_t m_bLo = 0, m_bHi = 0;
+    int32_t m_clipL = 0, m_clipT = 0, m_clipR = 0, m_clipB = 0;
+    int32_t m_rowLo = 0, m_rowHi = 0;
+    std::vector<int32_t>& m_lists = Scratch<int32_t, ScratchUse::ScatterLists>();
+    size_t m_stride = 0;
+    Row m_rows[2];
+    int m_placing = 0;
+    bool m_pending = false;
+    // The bounds of the blocks drawn here, lane by lane: lefts, tops, rights, bottoms.
+    alignas(64) int32_t m_bounds[4][16];
+};
+
+// ScatterWalkAs with the 512-bit writer: place.Eight gives eight blocks' corners, two of them a group.
+template <int Width, int Height, bool Blend, typename Place>
+WIPE_SIMD_AVX512 void ScatterWalk512As(CWipeCanvas& c, Place& place)
+{
+    ScatterWriter512<Width, Height, Blend> out(c);
+    const int perRow = out.PerRow();
+    int64_t k = 0;
+    for (int64_t j = 0; j < c.Height(); j += Height, ++k) {
+        out.BeginRow(j);
+        place.Row(k, j);
+        for (int b0 = 0; b0 < perRow; b0 += 16) {
+            __m256i dx0, dy0, dx1 = _mm256_setzero_si256(), dy1 = _mm256_setzero_si256();
+            place.Eight(b0, dx0, dy0);
+            if (b0 + 8 < perRow)
+                place.Eight(b0 + 8, dx1, dy1);
+            out.Sixteen(b0, _mm512_inserti64x4(_mm512_castsi256_si512(dx0), dx1, 1),
+                        _mm512_inserti64x4(_mm512_castsi256_si512(dy0), dy1, 1));
+        }
+        out.EndRow();
+    }
+    out.Finish();
+}
+
+// ScatterWalk512As for the canvas's mode; only where Scatter512Fits.
+template <int Width, int Height, typename Place> WIPE_SIMD_AVX512 void ScatterWalk512(CWipeCanvas& c, Place& place)
+{
+    if (c.Mode() == kTransitionBlendAlpha)
+        ScatterWalk512As<Width, Height, true>(c, place);
+    else
+        ScatterWalk512As<Width, Height, false>(c, place);
+}
+
+} // namespace wipe
