@@ -84,6 +84,9 @@ public:
         return true;
     }
 
+    // Asks ahead for the destination lines of the blocks to come (blocks thrown far apart).
+    void AskAhead() { m_ahead = true; }
+
     int32_t* Xs() const { return RowXs().data(); }
     int32_t* Ys() const { return RowYs().data(); }
     int64_t Columns() const { return m_cols; }
@@ -356,6 +359,8 @@ private:
                     g.show &= (1u << (cols - b)) - 1;
                 if ((g.show & ~g.fast) != 0)
                     break;
+                if (m_ahead && b + kAhead < cols)
+                    Ahead<Height>(dst, dstPitch, xs + b + kAhead, ys + b + kAhead);
                 if (g.fast != 0xFF) {
                     for (unsigned bits = g.show; bits != 0; bits &= bits - 1)
                         draw(b + __builtin_ctz(bits));
@@ -412,6 +417,23 @@ private:
             m_top = std::min<int64_t>(m_top, LaneBounds::Lowest(corners.top));
             m_right = std::max<int64_t>(m_right, int64_t{right} + Width);
             m_bottom = std::max<int64_t>(m_bottom, int64_t{LaneBounds::Highest(corners.bottom)} + sh);
+        }
+    }
+
+    // Blocks thrown apart land on rows far from each other, where the processor's own prefetch
+    // does not follow: the lines of the group kAhead blocks on are asked for while this group is
+    // drawn.
+    static constexpr int32_t kAhead = 32;
+    template <int Height>
+    __attribute__((always_inline)) static void Ahead(BYTE* dst, LONG dstPitch, const int32_t* xs,
+                                                     const int32_t* ys)
+    {
+        for (int lane = 0; lane < 8; ++lane) {
+            // Blocks that do not show may lie outside the picture: a prefetch never faults.
+            const uintptr_t at = reinterpret_cast<uintptr_t>(dst) +
+                                 static_cast<uintptr_t>(static_cast<ptrdiff_t>(ys[lane]) * dstPitch + xs[lane] * 4);
+            for (int row = 0; row < std::max(Height, 1); ++row)
+                __builtin_prefetch(reinterpret_cast<const void*>(at + static_cast<uintptr_t>(row) * dstPitch), 1, 3);
         }
     }
 
@@ -487,6 +509,7 @@ private:
     }
 
     CWipeCanvas* m_canvas = nullptr;
+    bool m_ahead = false;
     CWipeCanvas::Memory m_mem{};
     int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0, m_cols = 0;
     int64_t m_dL = 0, m_dT = 0, m_dR = 0, m_dB = 0, m_sT = 0, m_sB = 0, m_first = 0, m_end = 0;
@@ -629,6 +652,7 @@ int64_t CeilDiv(int64_t a, int64_t n)
 
 // Blocks of Width pixels side by side from d, count of them: the first one's source at s, each
 // next one's step bytes on. The pixels of BlendShort (or plain copies).
+constexpr int64_t kSideAhead = 8;
 template <int Width, bool Blend>
 PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int64_t count)
 {
@@ -637,6 +661,11 @@ PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int6
     int64_t p = 0;
     for (; p + kPer <= count; p += kPer, d += 32) {
         const BYTE* const at = s + p * step;
+        // Quarter turns step whole rows of the source a block: its lines are asked for ahead.
+        for (int64_t k = 0; k < kPer; ++k)
+            _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) +
+                                                       static_cast<uintptr_t>((kSideAhead + k) * step)),
+                         _MM_HINT_T0);
         __m256i v;
         if constexpr (Width == 8) {
             v = Load8(at);
@@ -679,7 +708,7 @@ PIXEL_SIMD_AVX2 void ReversedBlocksAvx2(BYTE* d, const BYTE* s, int64_t count)
     using namespace pixel_simd_avx2;
     constexpr int64_t kPer = 8 / Width;
     // Both walks are long and even: their lines are asked for a stretch ahead.
-    constexpr uintptr_t kAhead = 2048;
+    constexpr uintptr_t kAhead = 32;
     int64_t p = 0;
     // Two registers a step, a line of each walk asked for per step.
     for (; p + 2 * kPer <= count; p += 2 * kPer, d += 64) {
@@ -948,6 +977,7 @@ private:
     // Blocks lo <= m < hi (a multiple of 8 / Width of them) of rows lined up (LineUp): a register
     // read at a block's source holds that block of every row, so 8 / Width such registers, turned
     // about their diagonal, give as many blocks of each row.
+    static constexpr int64_t kLinedAhead = 32;
     template <int Width, bool Blend>
     PIXEL_SIMD_AVX2 void DrawLinedUp(const Whole* lined, int64_t lo, int64_t hi)
     {
@@ -961,6 +991,12 @@ private:
             rows[k] = lined[Width * (m_ys > 0 ? k : kShare - 1 - k)].row;
         const ptrdiff_t step = lined[0].step;
         for (int64_t m = lo; m < hi; m += kShare) {
+            // The source is walked down its rows, a line each block: asked for ahead, as the
+            // processor's own prefetch does not follow steps of whole rows.
+            for (int k = 0; k < kShare; ++k)
+                _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(src) +
+                                                           static_cast<uintptr_t>((m + kLinedAhead + k) * step)),
+                             _MM_HINT_T0);
             __m256i v[kShare];
             for (int k = 0; k < kShare; ++k)
                 v[m_xs > 0 ? k : kShare - 1 - k] = Load8(src + (m + k) * step); // in the destination's order
@@ -1058,6 +1094,7 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int64_t cols = walk.Columns();
     const int64_t x = c.X(), y = c.Y();
+    walk.AskAhead();
     if (UseAvx2Loops()) {
         int64_t stride = 0;
         const float* roots = Roots::Of(c.Width(), c.Height(), &stride);
