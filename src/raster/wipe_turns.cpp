@@ -359,7 +359,7 @@ private:
                     g.show &= (1u << (cols - b)) - 1;
                 if ((g.show & ~g.fast) != 0)
                     break;
-                if (m_ahead && b + kAhead < cols)
+                if (Blend && m_ahead && b + kAhead < cols)
                     Ahead<Height>(dst, dstPitch, xs + b + kAhead, ys + b + kAhead);
                 if (g.fast != 0xFF) {
                     for (unsigned bits = g.show; bits != 0; bits &= bits - 1)
@@ -422,7 +422,7 @@ private:
 
     // Blocks thrown apart land on rows far from each other, where the processor's own prefetch
     // does not follow: the lines of the group kAhead blocks on are asked for while this group is
-    // drawn.
+    // blended (plain copies only store, and ran no faster with it).
     static constexpr int32_t kAhead = 32;
     template <int Height>
     __attribute__((always_inline)) static void Ahead(BYTE* dst, LONG dstPitch, const int32_t* xs,
@@ -661,8 +661,9 @@ PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int6
     int64_t p = 0;
     for (; p + kPer <= count; p += kPer, d += 32) {
         const BYTE* const at = s + p * step;
-        // Quarter turns step whole rows of the source a block: its lines are asked for ahead.
-        for (int64_t k = 0; k < kPer; ++k)
+        // Quarter turns step whole rows of the source a block: its lines are asked for ahead
+        // where a blend waits on them.
+        for (int64_t k = 0; Blend && k < kPer; ++k)
             _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) +
                                                        static_cast<uintptr_t>((kSideAhead + k) * step)),
                          _MM_HINT_T0);
@@ -992,8 +993,9 @@ private:
         const ptrdiff_t step = lined[0].step;
         for (int64_t m = lo; m < hi; m += kShare) {
             // The source is walked down its rows, a line each block: asked for ahead, as the
-            // processor's own prefetch does not follow steps of whole rows.
-            for (int k = 0; k < kShare; ++k)
+            // processor's own prefetch does not follow steps of whole rows (copies, which do not
+            // wait on the destination, gained nothing from it).
+            for (int k = 0; Blend && k < kShare; ++k)
                 _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(src) +
                                                            static_cast<uintptr_t>((m + kLinedAhead + k) * step)),
                              _MM_HINT_T0);
