@@ -574,6 +574,8 @@ PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, 
 // the roots are floats exactly, so a float quotient is off the true one by at most 256 · 2^-24,
 // less than the 1 / d by which a quotient that is not whole misses every whole number: its
 // truncation is the exact one.
+// Across and Down: the sine, or the cosine, is not 0 (a quotient of 0 is 0: its division is left out).
+template <bool Across, bool Down>
 PIXEL_SIMD_AVX2 void SpunRowFromRootsAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, int64_t hw,
                                           int64_t hh, int64_t ct, int64_t st, int64_t a, const float* roots,
                                           int32_t* xs, int32_t* ys)
@@ -591,8 +593,8 @@ PIXEL_SIMD_AVX2 void SpunRowFromRootsAvx2(int64_t cols, int64_t x, int64_t y, in
         // At the centre the root is 0 and so is every numerator: dividing by 1 keeps (dx, dy).
         const __m256 d = _mm256_max_ps(_mm256_loadu_ps(roots + b), one);
         const __m256 sx = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_mullo_epi32(stv, dx), 8));
-        const __m256i ux = _mm256_cvttps_epi32(_mm256_div_ps(sx, d));
-        const __m256i uy = _mm256_cvttps_epi32(_mm256_div_ps(cy, d));
+        const __m256i ux = Across ? _mm256_cvttps_epi32(_mm256_div_ps(sx, d)) : _mm256_setzero_si256();
+        const __m256i uy = Down ? _mm256_cvttps_epi32(_mm256_div_ps(cy, d)) : _mm256_setzero_si256();
         const __m256i ox = _mm256_srai_epi32(_mm256_mullo_epi32(ux, av), 8);
         const __m256i oy = _mm256_srai_epi32(_mm256_mullo_epi32(uy, av), 8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(xs + b),
@@ -1101,10 +1103,15 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
         int64_t stride = 0;
         const float* roots = Roots::Of(c.Width(), c.Height(), &stride);
         walk.Run([&](int64_t j, int64_t k, int32_t* xs, int32_t* ys) {
-            if (roots != nullptr)
-                SpunRowFromRootsAvx2(cols, x, y, j, hw, hh, ct, st, a, roots + k * stride, xs, ys);
+            if (roots == nullptr)
+                return SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, xs, ys);
+            const float* const row = roots + k * stride;
+            if (st == 0)
+                SpunRowFromRootsAvx2<false, true>(cols, x, y, j, hw, hh, ct, st, a, row, xs, ys);
+            else if (ct == 0)
+                SpunRowFromRootsAvx2<true, false>(cols, x, y, j, hw, hh, ct, st, a, row, xs, ys);
             else
-                SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, xs, ys);
+                SpunRowFromRootsAvx2<true, true>(cols, x, y, j, hw, hh, ct, st, a, row, xs, ys);
         });
         return true;
     }
