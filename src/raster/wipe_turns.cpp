@@ -1090,6 +1090,9 @@ bool ZoomedGrid(CWipeCanvas& c, int64_t cx, int64_t sy, int64_t a)
     return true;
 }
 
+// Pictures up to this size stay in the caches from one step to the next.
+constexpr int64_t kCachedBytes = int64_t{4} << 20;
+
 bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
 {
     GridWalk walk;
@@ -1098,7 +1101,9 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int64_t cols = walk.Columns();
     const int64_t x = c.X(), y = c.Y();
-    walk.AskAhead();
+    // Asking ahead pays where the destination is larger than the caches keep between steps.
+    if (c.Width() * c.Height() * 4 > kCachedBytes)
+        walk.AskAhead();
     if (UseAvx2Loops()) {
         int64_t stride = 0;
         const float* roots = Roots::Of(c.Width(), c.Height(), &stride);
