@@ -24,6 +24,9 @@ namespace {
 // side) well inside 32 bits.
 constexpr int64_t kMostSide = 16384;
 constexpr int64_t kMostOffset = int64_t{1} << 29;
+// Pictures up to this size stay in the caches from one step to the next: asking ahead for the
+// lines of scattered blocks or stepped source rows pays only beyond it.
+constexpr int64_t kCachedBytes = int64_t{4} << 20;
 // The largest cosine in 16.16.
 constexpr int64_t kOne = 65536;
 
@@ -656,7 +659,7 @@ int64_t CeilDiv(int64_t a, int64_t n)
 // next one's step bytes on. The pixels of BlendShort (or plain copies).
 constexpr int64_t kSideAhead = 8;
 template <int Width, bool Blend>
-PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int64_t count)
+PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int64_t count, bool ahead)
 {
     using namespace pixel_simd_avx2;
     constexpr int64_t kPer = 8 / Width; // blocks in a register of eight pixels
@@ -665,7 +668,7 @@ PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int6
         const BYTE* const at = s + p * step;
         // Quarter turns step whole rows of the source a block: its lines are asked for ahead
         // where a blend waits on them.
-        for (int64_t k = 0; Blend && k < kPer; ++k)
+        for (int64_t k = 0; Blend && ahead && k < kPer; ++k)
             _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) +
                                                        static_cast<uintptr_t>((kSideAhead + k) * step)),
                          _MM_HINT_T0);
@@ -767,6 +770,7 @@ public:
             return false;
         if (!UseAvx2Loops() || !Serves(c, turn.m_mem))
             return false;
+        turn.m_ahead = c.Width() * c.Height() * 4 > kCachedBytes;
         const bool blend = c.Mode() == kTransitionBlendAlpha;
         switch (n) {
         case 2:
@@ -919,7 +923,7 @@ private:
             ReversedBlocksAvx2<Width, Blend>(d, whole.src + first * whole.step, b - a);
         else
             SideBySideAvx2<Width, Blend>(d, whole.src + first * whole.step,
-                                         m_xs > 0 ? whole.step : -whole.step, b - a);
+                                         m_xs > 0 ? whole.step : -whole.step, b - a, m_ahead);
     }
 
     template <int Width, bool Blend> PIXEL_SIMD_AVX2 void DrawGroup(const Whole* group, int count)
@@ -997,7 +1001,7 @@ private:
             // The source is walked down its rows, a line each block: asked for ahead, as the
             // processor's own prefetch does not follow steps of whole rows (copies, which do not
             // wait on the destination, gained nothing from it).
-            for (int k = 0; Blend && k < kShare; ++k)
+            for (int k = 0; Blend && m_ahead && k < kShare; ++k)
                 _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(src) +
                                                            static_cast<uintptr_t>((m + kLinedAhead + k) * step)),
                              _MM_HINT_T0);
@@ -1033,6 +1037,7 @@ private:
     }
 
     bool m_sourceRows = false; // a destination row's blocks come from one source row
+    bool m_ahead = false;      // the source's lines are asked for ahead
     int64_t m_yc = 0;
     int m_ys = 1;
     int64_t m_xc = 0;
@@ -1089,9 +1094,6 @@ bool ZoomedGrid(CWipeCanvas& c, int64_t cx, int64_t sy, int64_t a)
     });
     return true;
 }
-
-// Pictures up to this size stay in the caches from one step to the next.
-constexpr int64_t kCachedBytes = int64_t{4} << 20;
 
 bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
 {
