@@ -714,7 +714,7 @@ PIXEL_SIMD_AVX2 void ReversedBlocksAvx2(BYTE* d, const BYTE* s, int64_t count)
     using namespace pixel_simd_avx2;
     constexpr int64_t kPer = 8 / Width;
     // Both walks are long and even: their lines are asked for a stretch ahead.
-    constexpr uintptr_t kAhead = 32;
+    constexpr uintptr_t kAhead = 2048;
     int64_t p = 0;
     // Two registers a step, a line of each walk asked for per step.
     for (; p + 2 * kPer <= count; p += 2 * kPer, d += 64) {
