@@ -25,6 +25,9 @@ namespace {
 // side) well inside 32 bits.
 constexpr int64_t kMostSide = 16384;
 constexpr int64_t kMostOffset = int64_t{1} << 29;
+// Pictures up to this size stay in the caches from one step to the next: asking ahead for the
+// lines of scattered blocks or stepped source rows pays only beyond it.
+constexpr int64_t kCachedBytes = int64_t{4} << 20;
 // The largest cosine in 16.16.
 constexpr int64_t kOne = 65536;
 
@@ -84,6 +87,9 @@ public:
         m_end = std::min(m_end, m_cols);
         return true;
     }
+
+    // Asks ahead for the destination lines of the blocks to come (blocks thrown far apart).
+    void AskAhead() { m_ahead = true; }
 
     int32_t* Xs() const { return RowXs().data(); }
     int32_t* Ys() const { return RowYs().data(); }
@@ -357,6 +363,8 @@ private:
                     g.show &= (1u << (cols - b)) - 1;
                 if ((g.show & ~g.fast) != 0)
                     break;
+                if (Blend && m_ahead && b + kAhead < cols)
+                    Ahead<Height>(dst, dstPitch, xs + b + kAhead, ys + b + kAhead);
                 if (g.fast != 0xFF) {
                     for (unsigned bits = g.show; bits != 0; bits &= bits - 1)
                         draw(b + __builtin_ctz(bits));
@@ -413,6 +421,23 @@ private:
             m_top = std::min<int64_t>(m_top, LaneBounds::Lowest(corners.top));
             m_right = std::max<int64_t>(m_right, int64_t{right} + Width);
             m_bottom = std::max<int64_t>(m_bottom, int64_t{LaneBounds::Highest(corners.bottom)} + sh);
+        }
+    }
+
+    // Blocks thrown apart land on rows far from each other, where the processor's own prefetch
+    // does not follow: the lines of the group kAhead blocks on are asked for while this group is
+    // blended (plain copies only store, and ran no faster with it).
+    static constexpr int32_t kAhead = 32;
+    template <int Height>
+    __attribute__((always_inline)) static void Ahead(BYTE* dst, LONG dstPitch, const int32_t* xs,
+                                                     const int32_t* ys)
+    {
+        for (int lane = 0; lane < 8; ++lane) {
+            // Blocks that do not show may lie outside the picture: a prefetch never faults.
+            const uintptr_t at = reinterpret_cast<uintptr_t>(dst) +
+                                 static_cast<uintptr_t>(static_cast<ptrdiff_t>(ys[lane]) * dstPitch + xs[lane] * 4);
+            for (int row = 0; row < std::max(Height, 1); ++row)
+                __builtin_prefetch(reinterpret_cast<const void*>(at + static_cast<uintptr_t>(row) * dstPitch), 1, 3);
         }
     }
 
@@ -512,6 +537,7 @@ private:
     }
 
     CWipeCanvas* m_canvas = nullptr;
+    bool m_ahead = false;
     CWipeCanvas::Memory m_mem{};
     int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0, m_cols = 0;
     int64_t m_dL = 0, m_dT = 0, m_dR = 0, m_dB = 0, m_sT = 0, m_sB = 0, m_first = 0, m_end = 0;
@@ -576,6 +602,8 @@ PIXEL_SIMD_AVX2 void SpunRowAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, 
 // the roots are floats exactly, so a float quotient is off the true one by at most 256 · 2^-24,
 // less than the 1 / d by which a quotient that is not whole misses every whole number: its
 // truncation is the exact one.
+// Across and Down: the sine, or the cosine, is not 0 (a quotient of 0 is 0: its division is left out).
+template <bool Across, bool Down>
 PIXEL_SIMD_AVX2 void SpunRowFromRootsAvx2(int64_t cols, int64_t x, int64_t y, int64_t j, int64_t hw,
                                           int64_t hh, int64_t ct, int64_t st, int64_t a, const float* roots,
                                           int32_t* xs, int32_t* ys)
@@ -593,8 +621,8 @@ PIXEL_SIMD_AVX2 void SpunRowFromRootsAvx2(int64_t cols, int64_t x, int64_t y, in
         // At the centre the root is 0 and so is every numerator: dividing by 1 keeps (dx, dy).
         const __m256 d = _mm256_max_ps(_mm256_loadu_ps(roots + b), one);
         const __m256 sx = _mm256_cvtepi32_ps(_mm256_srai_epi32(_mm256_mullo_epi32(stv, dx), 8));
-        const __m256i ux = _mm256_cvttps_epi32(_mm256_div_ps(sx, d));
-        const __m256i uy = _mm256_cvttps_epi32(_mm256_div_ps(cy, d));
+        const __m256i ux = Across ? _mm256_cvttps_epi32(_mm256_div_ps(sx, d)) : _mm256_setzero_si256();
+        const __m256i uy = Down ? _mm256_cvttps_epi32(_mm256_div_ps(cy, d)) : _mm256_setzero_si256();
         const __m256i ox = _mm256_srai_epi32(_mm256_mullo_epi32(ux, av), 8);
         const __m256i oy = _mm256_srai_epi32(_mm256_mullo_epi32(uy, av), 8);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(xs + b),
@@ -654,14 +682,21 @@ int64_t CeilDiv(int64_t a, int64_t n)
 
 // Blocks of Width pixels side by side from d, count of them: the first one's source at s, each
 // next one's step bytes on. The pixels of BlendShort (or plain copies).
+constexpr int64_t kSideAhead = 8;
 template <int Width, bool Blend>
-PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int64_t count)
+PIXEL_SIMD_AVX2 void SideBySideAvx2(BYTE* d, const BYTE* s, ptrdiff_t step, int64_t count, bool ahead)
 {
     using namespace pixel_simd_avx2;
     constexpr int64_t kPer = 8 / Width; // blocks in a register of eight pixels
     int64_t p = 0;
     for (; p + kPer <= count; p += kPer, d += 32) {
         const BYTE* const at = s + p * step;
+        // Quarter turns step whole rows of the source a block: its lines are asked for ahead
+        // where a blend waits on them.
+        for (int64_t k = 0; Blend && ahead && k < kPer; ++k)
+            _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) +
+                                                       static_cast<uintptr_t>((kSideAhead + k) * step)),
+                         _MM_HINT_T0);
         __m256i v;
         if constexpr (Width == 8) {
             v = Load8(at);
@@ -760,6 +795,7 @@ public:
             return false;
         if (!UseAvx2Loops() || !Serves(c, turn.m_mem))
             return false;
+        turn.m_ahead = c.Width() * c.Height() * 4 > kCachedBytes;
         const bool blend = c.Mode() == kTransitionBlendAlpha;
         switch (n) {
         case 2:
@@ -912,7 +948,7 @@ private:
             ReversedBlocksAvx2<Width, Blend>(d, whole.src + first * whole.step, b - a);
         else
             SideBySideAvx2<Width, Blend>(d, whole.src + first * whole.step,
-                                         m_xs > 0 ? whole.step : -whole.step, b - a);
+                                         m_xs > 0 ? whole.step : -whole.step, b - a, m_ahead);
     }
 
     template <int Width, bool Blend> PIXEL_SIMD_AVX2 void DrawGroup(const Whole* group, int count)
@@ -973,6 +1009,7 @@ private:
     // Blocks lo <= m < hi (a multiple of 8 / Width of them) of rows lined up (LineUp): a register
     // read at a block's source holds that block of every row, so 8 / Width such registers, turned
     // about their diagonal, give as many blocks of each row.
+    static constexpr int64_t kLinedAhead = 32;
     template <int Width, bool Blend>
     PIXEL_SIMD_AVX2 void DrawLinedUp(const Whole* lined, int64_t lo, int64_t hi)
     {
@@ -986,6 +1023,13 @@ private:
             rows[k] = lined[Width * (m_ys > 0 ? k : kShare - 1 - k)].row;
         const ptrdiff_t step = lined[0].step;
         for (int64_t m = lo; m < hi; m += kShare) {
+            // The source is walked down its rows, a line each block: asked for ahead, as the
+            // processor's own prefetch does not follow steps of whole rows (copies, which do not
+            // wait on the destination, gained nothing from it).
+            for (int k = 0; Blend && m_ahead && k < kShare; ++k)
+                _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(src) +
+                                                           static_cast<uintptr_t>((m + kLinedAhead + k) * step)),
+                             _MM_HINT_T0);
             __m256i v[kShare];
             for (int k = 0; k < kShare; ++k)
                 v[m_xs > 0 ? k : kShare - 1 - k] = Load8(src + (m + k) * step); // in the destination's order
@@ -1018,6 +1062,7 @@ private:
     }
 
     bool m_sourceRows = false; // a destination row's blocks come from one source row
+    bool m_ahead = false;      // the source's lines are asked for ahead
     int64_t m_yc = 0;
     int m_ys = 1;
     int64_t m_xc = 0;
@@ -1083,14 +1128,22 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int64_t cols = walk.Columns();
     const int64_t x = c.X(), y = c.Y();
+    // Asking ahead pays where the destination is larger than the caches keep between steps.
+    if (c.Width() * c.Height() * 4 > kCachedBytes)
+        walk.AskAhead();
     if (UseAvx2Loops()) {
         int64_t stride = 0;
         const float* roots = Roots::Of(c.Width(), c.Height(), &stride);
         walk.Run([&](int64_t j, int64_t k, int32_t* xs, int32_t* ys) {
-            if (roots != nullptr)
-                SpunRowFromRootsAvx2(cols, x, y, j, hw, hh, ct, st, a, roots + k * stride, xs, ys);
+            if (roots == nullptr)
+                return SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, xs, ys);
+            const float* const row = roots + k * stride;
+            if (st == 0)
+                SpunRowFromRootsAvx2<false, true>(cols, x, y, j, hw, hh, ct, st, a, row, xs, ys);
+            else if (ct == 0)
+                SpunRowFromRootsAvx2<true, false>(cols, x, y, j, hw, hh, ct, st, a, row, xs, ys);
             else
-                SpunRowAvx2(cols, x, y, j, hw, hh, ct, st, a, xs, ys);
+                SpunRowFromRootsAvx2<true, true>(cols, x, y, j, hw, hh, ct, st, a, row, xs, ys);
         });
         return true;
     }

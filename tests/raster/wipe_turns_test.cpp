@@ -96,6 +96,34 @@ TEST_F(WipeTurnsTest, RowsOfBlocksDrawTheBlockWalk)
     }
 }
 
+// Pictures too large for the caches, where the blends ask ahead for the lines they will touch:
+// spun and quarter-turned grids give the block walk's pixels, through a window of the destination
+// and over one the picture fills.
+TEST_F(WipeTurnsTest, LargePicturesAskingAheadDrawTheBlockWalk)
+{
+    std::mt19937 rng(kSeed);
+    const Case cases[] = {
+        {1100, 1000, 320, 240, -390, -380, {}, {}},
+        {1030, 1020, 1040, 1030, 4, 3, {}, {}},
+    };
+    ScopedSimdLevel scoped(SimdLevel::Avx2);
+    for (const Case& c : cases) {
+        auto src = NoisyImage(rng, c.w, c.h);
+        auto start = NoisyImage(rng, c.dw, c.dh);
+        for (int32_t index : {58, 60, 61, 62})
+            for (int32_t progress : {64, 100, 128, 192}) {
+                const Drawn walk = Draw(c, index, *start, *src, progress, kTransitionBlendAlpha, false);
+                const Drawn rows = Draw(c, index, *start, *src, progress, kTransitionBlendAlpha, true);
+                ASSERT_EQ(rows.pixels, walk.pixels)
+                    << "entry " << index << ", " << c.w << "x" << c.h << ", progress " << progress;
+                EXPECT_EQ(rows.bounds.left, walk.bounds.left) << index;
+                EXPECT_EQ(rows.bounds.top, walk.bounds.top) << index;
+                EXPECT_EQ(rows.bounds.right, walk.bounds.right) << index;
+                EXPECT_EQ(rows.bounds.bottom, walk.bounds.bottom) << index;
+            }
+    }
+}
+
 // Spinning blocks far from the centre: long numerators over large roots, where a quotient worked
 // out in less precision than the walk's would land a block a pixel off. Every progress, a window
 // of the destination over the middle of a wide and of a tall picture.
