@@ -9,5 +9,17 @@
 namespace wipe {
 
 using raster_simd::BlendAlpha16;
+using raster_simd::BlendConstants16;
+
+// The blend's constants for a loop, made once before it: the ones the compiler would otherwise
+// build again inside the loop are kept in registers.
+WIPE_SIMD_AVX512 inline __attribute__((always_inline)) BlendConstants16 LoopBlendConstants16()
+{
+    BlendConstants16 c = raster_simd::MakeBlendConstants16();
+    raster_simd::KeepInRegister(c.up);
+    raster_simd::KeepInRegister(c.by255);
+    raster_simd::KeepInRegister(c.colour);
+    return c;
+}
 
 } // namespace wipe

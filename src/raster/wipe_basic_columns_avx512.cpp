@@ -44,6 +44,7 @@ WIPE_SIMD_AVX512 void DrawRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, int
     const __m512i pitches = _mm512_set1_epi32(srcPitch);
     const __m512i zero = _mm512_setzero_si512();
     const ptrdiff_t ahead = kAheadRows * static_cast<ptrdiff_t>(srcPitch) + 32;
+    const BlendConstants16 c = LoopBlendConstants16();
     for (int32_t y = top; y < bottom; ++y, dstRow += dstPitch) {
         int32_t s = 0;
         for (size_t g = 0; g < groups; ++g) {
@@ -71,7 +72,7 @@ WIPE_SIMD_AVX512 void DrawRows(BYTE* dstRow, LONG dstPitch, const BYTE* src, int
             _mm_prefetch(reinterpret_cast<const char*>(d) + kDestinationAhead, _MM_HINT_T0);
             const auto k = static_cast<__mmask16>(shown);
             if (Blend)
-                _mm512_mask_storeu_epi32(d, k, BlendAlpha16(v, _mm512_maskz_loadu_epi32(k, d)));
+                _mm512_mask_storeu_epi32(d, k, BlendAlpha16(c, v, _mm512_maskz_loadu_epi32(k, d)));
             else if (shown == 0xFFFFu)
                 _mm512_storeu_si512(d, v);
             else

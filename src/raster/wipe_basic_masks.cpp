@@ -536,7 +536,8 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int6
 // ListShownAvx512's do. With span and alone given, the shown extent goes to span and the blocks
 // past the last whole eight to alone (those are not drawn here).
 template <int B, class Eight, class One>
-WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void BlendShownAvx512(BYTE* d, const BYTE* s, int64_t w,
+WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void BlendShownAvx512(const BlendConstants16& c, BYTE* d,
+                                                                      const BYTE* s, int64_t w,
                                                                       int64_t k0, int64_t k1, Eight eight,
                                                                       One one, ShownSpan* span, ShownList* alone)
 {
@@ -564,7 +565,7 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void BlendShownAvx512(BYT
             const BYTE* const q = s + (B * k + 16 * j) * 4;
             _mm_prefetch(reinterpret_cast<const char*>(p) + raster_detail::kBlendAhead, _MM_HINT_T0);
             _mm_prefetch(reinterpret_cast<const char*>(q) + raster_detail::kBlendAhead, _MM_HINT_T0);
-            _mm512_mask_storeu_epi32(p, lanes, BlendAlpha16(_mm512_loadu_si512(q), _mm512_loadu_si512(p)));
+            _mm512_mask_storeu_epi32(p, lanes, BlendAlpha16(c, _mm512_loadu_si512(q), _mm512_loadu_si512(p)));
         }
     }
     if (span != nullptr) {
@@ -616,13 +617,14 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
         span.l = std::min(span.l, l);
         span.r = std::max(span.r, r);
     }
-    const auto blendListed = [](BYTE* d, const BYTE* s, const uint64_t* entries, int64_t m) WIPE_SIMD_AVX512 {
+    const BlendConstants16 c = LoopBlendConstants16();
+    const auto blendListed = [&c](BYTE* d, const BYTE* s, const uint64_t* entries, int64_t m) WIPE_SIMD_AVX512 {
         for (int64_t i = 0; i < m; ++i) {
             const uint64_t e = entries[i];
             const ptrdiff_t x = static_cast<ptrdiff_t>(e >> 16) * 4;
             _mm_prefetch(reinterpret_cast<const char*>(d + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
             _mm_prefetch(reinterpret_cast<const char*>(s + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
-            const __m512i out = BlendAlpha16(_mm512_loadu_si512(s + x), _mm512_loadu_si512(d + x));
+            const __m512i out = BlendAlpha16(c, _mm512_loadu_si512(s + x), _mm512_loadu_si512(d + x));
             _mm512_mask_storeu_epi32(d + x, static_cast<__mmask16>(e), out);
         }
     };
@@ -633,10 +635,10 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
         ShownSpan* const found = row == 0 ? &span : nullptr;
         ShownList* const last = row == 0 ? &alone : nullptr;
         blendListed(d, s, list, before);
-        BlendShownAvx512<B>(d, s, w, m1, split.b, eight, one, found, last);
+        BlendShownAvx512<B>(c, d, s, w, m1, split.b, eight, one, found, last);
         if (l < r)
             BlendPixelsAvx512(d + l * 4, s + l * 4, r - l);
-        BlendShownAvx512<B>(d, s, w, split.c, m2, eight, one, found, last);
+        BlendShownAvx512<B>(c, d, s, w, split.c, m2, eight, one, found, last);
         blendListed(d, s, list + before, n - before);
         for (int i = 0; i < alone.blockCount; ++i) {
             const int64_t x = B * alone.blocks[i];

@@ -16,6 +16,7 @@ template <bool Blend>
 WIPE_SIMD_AVX512 void RowLoop(BYTE* d, const BYTE* src, const int32_t* at, int w, int64_t room, LONG srcPitch)
 {
     const __m512i fifteen = _mm512_set1_epi32(15);
+    const BlendConstants16 c = LoopBlendConstants16();
     for (int x = 0; x < w; x += 16) {
         const int n = w - x < 16 ? w - x : 16;
         const auto lanes = static_cast<__mmask16>(n == 16 ? 0xFFFFu : (1u << n) - 1);
@@ -35,7 +36,7 @@ WIPE_SIMD_AVX512 void RowLoop(BYTE* d, const BYTE* src, const int32_t* at, int w
         // memory follows.
         _mm_prefetch(reinterpret_cast<const char*>(p) + raster_detail::kBlendAhead, _MM_HINT_T0);
         if (Blend)
-            s = BlendAlpha16(s, _mm512_maskz_loadu_epi32(lanes, p));
+            s = BlendAlpha16(c, s, _mm512_maskz_loadu_epi32(lanes, p));
         _mm512_mask_storeu_epi32(p, lanes, s);
     }
 }
@@ -68,11 +69,12 @@ WIPE_SIMD_AVX512 void SmearRowAvx512(BYTE* d, const BYTE* src, int w, LONG dstPi
     }
     const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(w) * 4 & ~ptrdiff_t{63});
     const ptrdiff_t skip = dstPitch - static_cast<ptrdiff_t>(w) * 4;
+    const BlendConstants16 c = LoopBlendConstants16();
     for (int x = 0; x < w; x += 16) {
         BYTE* const p = d + static_cast<ptrdiff_t>(x) * 4;
         raster_detail::PrefetchAlong(p, ahead, static_cast<ptrdiff_t>(w - x) * 4, skip);
         const __mmask16 lanes = lanesAt(x);
-        _mm512_mask_storeu_epi32(p, lanes, BlendAlpha16(same, _mm512_maskz_loadu_epi32(lanes, p)));
+        _mm512_mask_storeu_epi32(p, lanes, BlendAlpha16(c, same, _mm512_maskz_loadu_epi32(lanes, p)));
     }
 }
 

@@ -14,6 +14,7 @@ WIPE_SIMD_AVX512 void Band(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrd
 {
     const __m512i lanes = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
     const __m512i top = _mm512_set1_epi32(most);
+    const wipe::BlendConstants16 c = wipe::LoopBlendConstants16();
     // The band's row u from the bottom (1 to most) shows the cells of at least u rows, the
     // source's row k - u of a cell k rows high.
     for (int32_t u = most; u >= 1; --u) {
@@ -39,7 +40,7 @@ WIPE_SIMD_AVX512 void Band(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrd
                 const __m512i s =
                     _mm512_loadu_si512(src + (ks[at] - u) * srcPitch + static_cast<ptrdiff_t>(at) * 64);
                 if constexpr (Blend)
-                    _mm512_storeu_si512(d, wipe::BlendAlpha16(s, _mm512_loadu_si512(d)));
+                    _mm512_storeu_si512(d, wipe::BlendAlpha16(c, s, _mm512_loadu_si512(d)));
                 else
                     _mm512_storeu_si512(d, s);
             }

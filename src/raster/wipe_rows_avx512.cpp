@@ -17,7 +17,7 @@ WIPE_SIMD_AVX512 inline __mmask16 Shown16(const uint8_t* mask)
 }
 
 // The shown lanes of sixteen pixels blended; the other lanes are neither read nor written.
-WIPE_SIMD_AVX512 inline void BlendShown(BYTE* dst, const BYTE* src, __mmask16 shown)
+WIPE_SIMD_AVX512 inline void BlendShown(const wipe::BlendConstants16& c, BYTE* dst, const BYTE* src, __mmask16 shown)
 {
     const __m512i alpha = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
     const __m512i s = _mm512_maskz_loadu_epi32(shown, src);
@@ -27,18 +27,18 @@ WIPE_SIMD_AVX512 inline void BlendShown(BYTE* dst, const BYTE* src, __mmask16 sh
         return;
     }
     const __m512i d = _mm512_maskz_loadu_epi32(shown, dst);
-    _mm512_mask_storeu_epi32(dst, shown, wipe::BlendAlpha16(s, d));
+    _mm512_mask_storeu_epi32(dst, shown, wipe::BlendAlpha16(c, s, d));
 }
 
 // Sixteen pixels that lie wholly inside the row, the shown lanes blended: the hidden ones are
 // stored back as they were read, so the store is whole (a store under a lane mask costs more).
-WIPE_SIMD_AVX512 inline void BlendWhole(BYTE* dst, const BYTE* src, __mmask16 shown)
+WIPE_SIMD_AVX512 inline void BlendWhole(const wipe::BlendConstants16& c, BYTE* dst, const BYTE* src, __mmask16 shown)
 {
     const __m512i alpha = _mm512_set1_epi32(static_cast<int>(0xFF000000u));
     const __m512i s = _mm512_loadu_si512(src);
     const __m512i d = _mm512_loadu_si512(dst);
     const __m512i mixed = _mm512_mask_cmpge_epu32_mask(shown, s, alpha) == shown ? _mm512_andnot_si512(alpha, s)
-                                                                                 : wipe::BlendAlpha16(s, d);
+                                                                                 : wipe::BlendAlpha16(c, s, d);
     _mm512_storeu_si512(dst, _mm512_mask_mov_epi32(d, shown, mixed));
 }
 
@@ -55,6 +55,7 @@ WIPE_SIMD_AVX512 void wipe::MaskedBlendRowsAvx512(BYTE* dstRow, const BYTE* srcR
     const ptrdiff_t ahead =
         std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
     const ptrdiff_t dstSkip = dstPitch - ptrdiff_t{width} * 4, srcSkip = srcPitch - ptrdiff_t{width} * 4;
+    const BlendConstants16 c = LoopBlendConstants16();
     for (int row = 0; row < rows; ++row, dstRow += dstPitch, srcRow += srcPitch, mask += maskPitch) {
         int i = 0;
         for (; i < whole; i += 16) {
@@ -63,13 +64,13 @@ WIPE_SIMD_AVX512 void wipe::MaskedBlendRowsAvx512(BYTE* dstRow, const BYTE* srcR
             raster_detail::PrefetchAlong(srcRow + i * 4, ahead, left, srcSkip);
             const __mmask16 shown = Shown16(mask + i);
             if (shown != 0)
-                BlendWhole(dstRow + i * 4, srcRow + i * 4, shown);
+                BlendWhole(c, dstRow + i * 4, srcRow + i * 4, shown);
         }
         if (i < width) {
             const __m128i m = _mm_maskz_loadu_epi8(tail, mask + i);
             const __mmask16 shown = _mm_test_epi8_mask(m, m);
             if (shown != 0)
-                BlendShown(dstRow + i * 4, srcRow + i * 4, shown);
+                BlendShown(c, dstRow + i * 4, srcRow + i * 4, shown);
         }
     }
 }
@@ -107,6 +108,7 @@ WIPE_SIMD_AVX512 void wipe::MirroredBlendRowsAvx512(BYTE* dstRow, const BYTE* sr
     const __mmask16 tailRead = _cvtu32_mask16((0xFFFFu << (16 - rest)) & 0xFFFFu);
     const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(width) * 4 & ~ptrdiff_t{63});
     const ptrdiff_t dstSkip = dstPitch - ptrdiff_t{width} * 4, srcSkip = srcPitch + ptrdiff_t{width} * 4;
+    const BlendConstants16 c = LoopBlendConstants16();
     for (int row = 0; row < rows; ++row, dstRow += dstPitch, srcEnd += srcPitch) {
         BYTE* d = dstRow;
         const BYTE* s = srcEnd;
@@ -116,13 +118,13 @@ WIPE_SIMD_AVX512 void wipe::MirroredBlendRowsAvx512(BYTE* dstRow, const BYTE* sr
             raster_detail::PrefetchAlong(s, -ahead - 64, left, srcSkip);
             s -= 64;
             const __m512i v = _mm512_permutexvar_epi32(turn, _mm512_loadu_si512(s));
-            _mm512_storeu_si512(d, BlendAlpha16(v, _mm512_loadu_si512(d)));
+            _mm512_storeu_si512(d, BlendAlpha16(c, v, _mm512_loadu_si512(d)));
         }
         if (rest != 0) {
             // The load starts before the segment; its lanes there are neither read nor faulted.
             const auto* from = reinterpret_cast<const BYTE*>(reinterpret_cast<uintptr_t>(s) - 64);
             const __m512i v = _mm512_permutexvar_epi32(turn, _mm512_maskz_loadu_epi32(tailRead, from));
-            _mm512_mask_storeu_epi32(d, tail, BlendAlpha16(v, _mm512_maskz_loadu_epi32(tail, d)));
+            _mm512_mask_storeu_epi32(d, tail, BlendAlpha16(c, v, _mm512_maskz_loadu_epi32(tail, d)));
         }
     }
 }
@@ -131,11 +133,12 @@ WIPE_SIMD_AVX512 void wipe::BlendPixelsAvx512(BYTE* dst, const BYTE* src, int64_
 {
     if (n <= 0)
         return;
+    const BlendConstants16 c = LoopBlendConstants16();
     int64_t i = std::min<int64_t>(n, static_cast<int64_t>((64 - (reinterpret_cast<uintptr_t>(dst) & 63)) & 63) / 4);
     if (i != 0) {
         const __mmask16 head = _cvtu32_mask16((1u << i) - 1);
         _mm512_mask_storeu_epi32(
-            dst, head, BlendAlpha16(_mm512_maskz_loadu_epi32(head, src), _mm512_maskz_loadu_epi32(head, dst)));
+            dst, head, BlendAlpha16(c, _mm512_maskz_loadu_epi32(head, src), _mm512_maskz_loadu_epi32(head, dst)));
     }
     const ptrdiff_t ahead = raster_detail::kBlendAhead;
     for (; i + 16 <= n; i += 16) {
@@ -145,12 +148,12 @@ WIPE_SIMD_AVX512 void wipe::BlendPixelsAvx512(BYTE* dst, const BYTE* src, int64_
         // the run).
         _mm_prefetch(reinterpret_cast<const char*>(d) + ahead, _MM_HINT_T0);
         _mm_prefetch(reinterpret_cast<const char*>(s) + ahead, _MM_HINT_T0);
-        _mm512_storeu_si512(d, BlendAlpha16(_mm512_loadu_si512(s), _mm512_loadu_si512(d)));
+        _mm512_storeu_si512(d, BlendAlpha16(c, _mm512_loadu_si512(s), _mm512_loadu_si512(d)));
     }
     if (i < n) {
         const __mmask16 last = _cvtu32_mask16((1u << (n - i)) - 1);
         BYTE* const d = dst + i * 4;
         _mm512_mask_storeu_epi32(
-            d, last, BlendAlpha16(_mm512_maskz_loadu_epi32(last, src + i * 4), _mm512_maskz_loadu_epi32(last, d)));
+            d, last, BlendAlpha16(c, _mm512_maskz_loadu_epi32(last, src + i * 4), _mm512_maskz_loadu_epi32(last, d)));
     }
 }

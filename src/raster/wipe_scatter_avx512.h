@@ -199,6 +199,7 @@ private:
         const int32_t* const ahead = next != nullptr ? next->offsets : nullptr;
         const int aheadCount = next != nullptr ? next->count : 0;
         const int rows = Rows > 0 ? Rows : row.height;
+        const BlendConstants16 c = LoopBlendConstants16();
         // Each entry asks for the destination rows of the next row's entry of the same place: the
         // lines arrive a row's drawing later, long before they are wanted. A row's lines outgrow the
         // first-level cache, so they are asked into the second.
@@ -224,7 +225,7 @@ private:
                 const int n = e + 1;
                 if (n < count && blocks[n] >= 0 &&
                     (std::abs(row.lefts[n] - row.lefts[e]) >= 4 || std::abs(row.tops[n] - row.tops[e]) >= 2)) {
-                    BlendQuads(d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 16, dstPitch,
+                    BlendQuads(c, d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 16, dstPitch,
                                srcPitch);
                     if (n < aheadCount)
                         ask(ahead[n]);
@@ -265,9 +266,9 @@ private:
     // Blocks 4 x 2 from s0 and s1 blended at d0 and d1 (places that do not overlap) in one
     // register: the pixels of BlendAlpha8.
     __attribute__((always_inline)) WIPE_SIMD_AVX512 static void
-    BlendQuads(BYTE* d0, BYTE* d1, const BYTE* s0, const BYTE* s1, ptrdiff_t dstPitch, ptrdiff_t srcPitch)
+    BlendQuads(const BlendConstants16& c, BYTE* d0, BYTE* d1, const BYTE* s0, const BYTE* s1, ptrdiff_t dstPitch, ptrdiff_t srcPitch)
     {
-        const __m512i out = BlendAlpha16(Quarters(s0, s0 + srcPitch, s1, s1 + srcPitch),
+        const __m512i out = BlendAlpha16(c, Quarters(s0, s0 + srcPitch, s1, s1 + srcPitch),
                                          Quarters(d0, d0 + dstPitch, d1, d1 + dstPitch));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d0), _mm512_castsi512_si128(out));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d0 + dstPitch), _mm512_extracti32x4_epi32(out, 1));
