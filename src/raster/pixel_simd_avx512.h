@@ -24,7 +24,7 @@ RASTER_SIMD_AVX512 inline void KeepInRegister(__m512i& v)
     asm("" : "+v"(v));
 }
 
-RASTER_SIMD_AVX512 inline BlendConstants16 MakeBlendConstants16()
+RASTER_SIMD_AVX512 inline __attribute__((always_inline)) BlendConstants16 MakeBlendConstants16()
 {
     return {_mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303), _mm512_set1_epi8(static_cast<char>(0xFF)),
             _mm512_set1_epi8(static_cast<char>(0x80)),         _mm512_set1_epi16(128 * 255 + 127),
@@ -34,7 +34,7 @@ RASTER_SIMD_AVX512 inline BlendConstants16 MakeBlendConstants16()
 // Sixteen pixels s over d, (s a + d (255 - a) + 127) / 255 per channel, alpha 0: the rule of the
 // AVX2 form (BlendAlpha8), each channel's pair weighed in one multiply-add of bytes; every step
 // keeps to its 128-bit quarter, so the pixels are the same.
-RASTER_SIMD_AVX512 inline __m512i BlendAlpha16(const BlendConstants16& c, __m512i s, __m512i d)
+RASTER_SIMD_AVX512 inline __attribute__((always_inline)) __m512i BlendAlpha16(const BlendConstants16& c, __m512i s, __m512i d)
 {
     // Each pixel's alpha (its byte 3) in all four of its bytes.
     const __m512i a = _mm512_shuffle_epi8(s, c.alphaOf);
@@ -47,7 +47,7 @@ RASTER_SIMD_AVX512 inline __m512i BlendAlpha16(const BlendConstants16& c, __m512
     return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), c.colour);
 }
 
-RASTER_SIMD_AVX512 inline __m512i BlendAlpha16(__m512i s, __m512i d)
+RASTER_SIMD_AVX512 inline __attribute__((always_inline)) __m512i BlendAlpha16(__m512i s, __m512i d)
 {
     return BlendAlpha16(MakeBlendConstants16(), s, d);
 }
