@@ -24,7 +24,7 @@ RASTER_SIMD_AVX512 inline void KeepInRegister(__m512i& v)
     asm("" : "+v"(v));
 }
 
-RASTER_SIMD_AVX512 inline BlendConstants16 MakeBlendConstants16()
+__attribute__((always_inline)) RASTER_SIMD_AVX512 inline BlendConstants16 MakeBlendConstants16()
 {
     return {_mm512_set4_epi32(0x0F0F0F0F, 0x0B0B0B0B, 0x07070707, 0x03030303), _mm512_set1_epi8(static_cast<char>(0xFF)),
             _mm512_set1_epi8(static_cast<char>(0x80)),         _mm512_set1_epi16(128 * 255 + 127),

@@ -567,7 +567,10 @@ void ColumnClasses(CWipeCanvas& c, int n, const int64_t* top, const int64_t* bot
             on[i] = top[k] <= a && b <= bottom[k] ? 1 : 0;
             any = any || on[i];
         }
-        if (any)
+        // Where sixteen columns blend under a lane mask, each group is blended once.
+        if (any && c.BlendsByLanes())
+            c.PhasedMaskedRows(a, b, on, 1, b);
+        else if (any)
             c.ScatteredMaskedRows(a, b, on);
     }
 }
@@ -945,8 +948,12 @@ void GrowCells(CWipeCanvas& c, int64_t n, int64_t b)
     if (n <= 8 && (c.Mode() == kTransitionBlendAlpha || plainCopy) && c.DrawsInAnyOrder()) {
         // Runs under eight pixels: every group is drawn and keeps what the mask hides (wider runs
         // do better as runs).
-        for (int64_t y0 = 0; y0 < h; y0 += n)
-            c.ScatteredMaskedRows(y0, std::min(y0 + b, h), on);
+        for (int64_t y0 = 0; y0 < h; y0 += n) {
+            if (c.BlendsByLanes()) // each group of sixteen columns blended once under its lane mask
+                c.PhasedMaskedRows(y0, std::min(y0 + b, h), on, 1, h);
+            else
+                c.ScatteredMaskedRows(y0, std::min(y0 + b, h), on);
+        }
         return;
     }
     auto& runs = wipe::Scratch<CWipeCanvas::ColumnRun, wipe::ScratchUse::PhaseRuns>();

@@ -169,7 +169,7 @@ TEST_F(WipeWideRowsTest, EntriesDrawTheSamePixelsWithTheWideRowsOnAndOff)
             src->ClipRectToSize(&from);
         }
         auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
-        for (int index : {0, 4, 18, 23})
+        for (int index : {0, 4, 17, 18, 19, 23, 32, 33})
             for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
                 for (int32_t progress : {1, 64, 128, 129, 192, 255}) {
                     Result plain;
