@@ -114,6 +114,47 @@ struct PackOrder {
 };
 inline constexpr PackOrder kPackOrder{};
 
+// The block draws both scatter writers share. Both rows of four pixels at p in one register.
+PIXEL_SIMD_AVX2 inline __m256i ScatterPair(const BYTE* p, ptrdiff_t pitch)
+{
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+                                   _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
+}
+
+// Blocks 2 x 2 from s0 and s1 blended at d0 and d1 (places that do not overlap) in one register:
+// the pixels of BlendShort.
+__attribute__((always_inline)) PIXEL_SIMD_AVX2 inline void BlendSquaresAvx2(BYTE* d0, BYTE* d1, const BYTE* s0,
+                                                                            const BYTE* s1, ptrdiff_t dstPitch,
+                                                                            ptrdiff_t srcPitch)
+{
+    const auto two = [](const BYTE* a, const BYTE* b) {
+        return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                                  _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
+    };
+    const __m256i src = _mm256_set_m128i(two(s0 + srcPitch, s1 + srcPitch), two(s0, s1));
+    const __m256i was = _mm256_set_m128i(two(d0 + dstPitch, d1 + dstPitch), two(d0, d1));
+    const __m256i out = pixel_simd_avx2::BlendAlpha8(src, was);
+    const __m128i top = _mm256_castsi256_si128(out), bottom = _mm256_extracti128_si256(out, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d0), top);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_unpackhi_epi64(top, top));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + dstPitch), bottom);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm_unpackhi_epi64(bottom, bottom));
+}
+
+// A block four pixels wide and rows high blended, two rows a register.
+__attribute__((always_inline)) PIXEL_SIMD_AVX2 inline void BlendBlock4Avx2(BYTE* d, const BYTE* s, ptrdiff_t dstPitch,
+                                                                           ptrdiff_t srcPitch, int rows)
+{
+    int row = 0;
+    for (; row + 2 <= rows; row += 2, d += 2 * dstPitch, s += 2 * srcPitch) {
+        const __m256i out = pixel_simd_avx2::BlendAlpha8(ScatterPair(s, srcPitch), ScatterPair(d, dstPitch));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(out));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstPitch), _mm256_extracti128_si256(out, 1));
+    }
+    if (row < rows)
+        BlendShort(d, s, 4);
+}
+
 // Draws the blocks of an n x m grid (n = Width, m = Height) row by row from positions given eight at
 // a time: block i of a row is source columns Width*i .. Width*i + Width - 1 (cut to the picture),
 // rows j .. j + Height - 1. The blocks of a row that may show are packed into a list as their
@@ -300,34 +341,6 @@ private:
         return _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(lo), a),
                                _mm256_cmpgt_epi32(a, _mm256_set1_epi32(hi)));
     }
-    // Both rows of four pixels at p in one register.
-    PIXEL_SIMD_AVX2 static __m256i Pair(const BYTE* p, ptrdiff_t pitch)
-    {
-        return _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
-    }
-
-    // Blocks 2 x 2 from s0 and s1 blended at d0 and d1 (places that do not overlap) in one
-    // register: the pixels of BlendShort.
-    __attribute__((always_inline)) PIXEL_SIMD_AVX2 static void
-    BlendSquaresAvx2(BYTE* d0, BYTE* d1, const BYTE* s0, const BYTE* s1, ptrdiff_t dstPitch,
-                     ptrdiff_t srcPitch)
-    {
-        const auto two = [](const BYTE* a, const BYTE* b) {
-            return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
-                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
-        };
-        const __m256i src = _mm256_set_m128i(two(s0 + srcPitch, s1 + srcPitch), two(s0, s1));
-        const __m256i was = _mm256_set_m128i(two(d0 + dstPitch, d1 + dstPitch), two(d0, d1));
-        const __m256i out = pixel_simd_avx2::BlendAlpha8(src, was);
-        const __m128i top = _mm256_castsi256_si128(out), bottom = _mm256_extracti128_si256(out, 1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0), top);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_unpackhi_epi64(top, top));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + dstPitch), bottom);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm_unpackhi_epi64(bottom, bottom));
-    }
-
     template <int Rows>
     __attribute__((always_inline)) PIXEL_SIMD_AVX2 static void
     DrawBlock(BYTE* d, const BYTE* s, ptrdiff_t dstPitch, ptrdiff_t srcPitch, int rows)
@@ -335,15 +348,7 @@ private:
         if constexpr (Rows > 0)
             rows = Rows;
         if constexpr (Blend && Width == 4) {
-            using namespace pixel_simd_avx2;
-            int row = 0;
-            for (; row + 2 <= rows; row += 2, d += 2 * dstPitch, s += 2 * srcPitch) {
-                const __m256i out = BlendAlpha8(Pair(s, srcPitch), Pair(d, dstPitch));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(out));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstPitch), _mm256_extracti128_si256(out, 1));
-            }
-            if (row < rows)
-                BlendShort(d, s, 4);
+            BlendBlock4Avx2(d, s, dstPitch, srcPitch, rows);
         } else {
             ShortRows<Width, Blend>(d, s, static_cast<LONG>(dstPitch), static_cast<LONG>(srcPitch), rows);
         }

@@ -238,7 +238,7 @@ private:
                 const int n = e + 1;
                 if (n < count && blocks[n] >= 0 &&
                     (std::abs(row.lefts[n] - row.lefts[e]) >= 2 || std::abs(row.tops[n] - row.tops[e]) >= 2)) {
-                    BlendSquares(d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 8, dstPitch,
+                    BlendSquaresAvx2(d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 8, dstPitch,
                                  srcPitch);
                     if (n < aheadCount)
                         ask(ahead[n]);
@@ -276,25 +276,6 @@ private:
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm512_extracti32x4_epi32(out, 3));
     }
 
-    // Blocks 2 x 2 from s0 and s1 blended at d0 and d1 (places that do not overlap) in one
-    // register: the pixels of BlendShort.
-    __attribute__((always_inline)) WIPE_SIMD_AVX512 static void
-    BlendSquares(BYTE* d0, BYTE* d1, const BYTE* s0, const BYTE* s1, ptrdiff_t dstPitch, ptrdiff_t srcPitch)
-    {
-        const auto two = [](const BYTE* a, const BYTE* b) {
-            return _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
-                                      _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b)));
-        };
-        const __m256i src = _mm256_set_m128i(two(s0 + srcPitch, s1 + srcPitch), two(s0, s1));
-        const __m256i was = _mm256_set_m128i(two(d0 + dstPitch, d1 + dstPitch), two(d0, d1));
-        const __m256i out = pixel_simd_avx2::BlendAlpha8(src, was);
-        const __m128i top = _mm256_castsi256_si128(out), bottom = _mm256_extracti128_si256(out, 1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0), top);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1), _mm_unpackhi_epi64(top, top));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d0 + dstPitch), bottom);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm_unpackhi_epi64(bottom, bottom));
-    }
-
     template <int Rows>
     __attribute__((always_inline)) WIPE_SIMD_AVX512 static void DrawBlock(BYTE* d, const BYTE* s, ptrdiff_t dstPitch,
                                                                              ptrdiff_t srcPitch, int rows)
@@ -303,25 +284,10 @@ private:
             for (int r = 0; r < (Rows > 0 ? Rows : rows); ++r)
                 std::memcpy(d + r * dstPitch, s + r * srcPitch, Width * 4);
         } else if constexpr (Width == 4) {
-            using namespace pixel_simd_avx2;
-            int r = 0;
-            for (; r + 2 <= rows; r += 2, d += 2 * dstPitch, s += 2 * srcPitch) {
-                const __m256i out = BlendAlpha8(Pair(s, srcPitch), Pair(d, dstPitch));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm256_castsi256_si128(out));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstPitch), _mm256_extracti128_si256(out, 1));
-            }
-            if (r < rows)
-                BlendShort(d, s, 4);
+            BlendBlock4Avx2(d, s, dstPitch, srcPitch, rows);
         } else {
             ShortRows<Width, Blend>(d, s, static_cast<LONG>(dstPitch), static_cast<LONG>(srcPitch), rows);
         }
-    }
-
-    WIPE_SIMD_AVX512 static __m256i Pair(const BYTE* p, ptrdiff_t pitch)
-    {
-        return _mm256_inserti128_si256(
-            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
     }
 
     __attribute__((noinline)) void Cut(const Row& row, int32_t b, int32_t x, int32_t y)
