@@ -155,35 +155,51 @@ __attribute__((always_inline)) PIXEL_SIMD_AVX2 inline void BlendBlock4Avx2(BYTE*
         BlendShort(d, s, 4);
 }
 
+// What both scatter writers keep of the canvas: its memory, size and clips, and the blocks of a grid
+// row (of blocks `width` wide) that lie whole within the source's columns, bLo <= b < bHi. Only
+// where the lanes fit: blocks go straight to the pixels.
+class ScatterFrame {
+protected:
+    ScatterFrame(CWipeCanvas& c, int width)
+        : m_canvas(c), m_w(c.Width()), m_h(c.Height()), m_perRow(static_cast<int>((m_w + width - 1) / width))
+    {
+        CWipeCanvas::Memory memory{};
+        c.DirectMemory(memory);
+        m_dst = memory.dst;
+        m_src = memory.src;
+        m_dstPitch = memory.dstPitch;
+        m_srcPitch = memory.srcPitch;
+        const int64_t srcL = std::max<int64_t>(c.SourceClip().left, 0);
+        const int64_t srcR = std::min<int64_t>(c.SourceClip().right, m_w);
+        m_bLo = static_cast<int32_t>((srcL + width - 1) / width);
+        m_bHi = std::max(static_cast<int32_t>(std::max<int64_t>(srcR, 0) / width), m_bLo);
+        m_clipL = c.Clip().left;
+        m_clipT = c.Clip().top;
+        m_clipR = c.Clip().right;
+        m_clipB = c.Clip().bottom;
+    }
+
+    CWipeCanvas& m_canvas;
+    BYTE* m_dst = nullptr;
+    const BYTE* m_src = nullptr;
+    LONG m_dstPitch = 0;
+    LONG m_srcPitch = 0;
+    int64_t m_w, m_h;
+    int m_perRow;
+    int32_t m_bLo = 0, m_bHi = 0;
+    int32_t m_clipL = 0, m_clipT = 0, m_clipR = 0, m_clipB = 0;
+};
+
 // Draws the blocks of an n x m grid (n = Width, m = Height) row by row from positions given eight at
 // a time: block i of a row is source columns Width*i .. Width*i + Width - 1 (cut to the picture),
 // rows j .. j + Height - 1. The blocks of a row that may show are packed into a list as their
 // positions come (no branch on how many show), and drawn in order when the row ends: blocks wholly
 // inside both clips here, the others cut by the canvas. The same pixels as BlockWriter given the
 // same blocks in the same order.
-template <int Width, int Height, bool Blend> class ScatterWriter {
+template <int Width, int Height, bool Blend> class ScatterWriter : ScatterFrame {
 public:
-    explicit ScatterWriter(CWipeCanvas& c)
-        : m_canvas(c),
-          m_w(c.Width()),
-          m_h(c.Height()),
-          m_perRow(static_cast<int>((int64_t{c.Width()} + Width - 1) / Width))
+    explicit ScatterWriter(CWipeCanvas& c) : ScatterFrame(c, Width) // ScatterFits holds
     {
-        CWipeCanvas::Memory memory{};
-        c.DirectMemory(memory); // ScatterFits holds: blocks go straight to the pixels
-        m_dst = memory.dst;
-        m_src = memory.src;
-        m_dstPitch = memory.dstPitch;
-        m_srcPitch = memory.srcPitch;
-        // Blocks b with bLo <= b < bHi are whole and within the source's columns.
-        const int64_t srcL = std::max<int64_t>(c.SourceClip().left, 0);
-        const int64_t srcR = std::min<int64_t>(c.SourceClip().right, m_w);
-        m_bLo = static_cast<int32_t>((srcL + Width - 1) / Width);
-        m_bHi = std::max(static_cast<int32_t>(std::max<int64_t>(srcR, 0) / Width), m_bLo);
-        m_clipL = c.Clip().left;
-        m_clipT = c.Clip().top;
-        m_clipR = c.Clip().right;
-        m_clipB = c.Clip().bottom;
         // A row's list: block numbers (the sign bit set for blocks the canvas cuts), lefts, tops;
         // a whole group of eight is stored past the last entry.
         m_lists.resize(std::max<size_t>(m_lists.size(), 3 * (static_cast<size_t>(m_perRow) + 8)));
@@ -354,15 +370,6 @@ private:
         }
     }
 
-    CWipeCanvas& m_canvas;
-    BYTE* m_dst = nullptr;
-    const BYTE* m_src = nullptr;
-    LONG m_dstPitch = 0;
-    LONG m_srcPitch = 0;
-    int64_t m_w, m_h;
-    int m_perRow;
-    int32_t m_bLo = 0, m_bHi = 0;
-    int32_t m_clipL = 0, m_clipT = 0, m_clipR = 0, m_clipB = 0;
     int64_t m_j = 0;
     int m_rowHeight = 0;
     int32_t m_rowLo = 0, m_rowHi = 0;

@@ -36,28 +36,10 @@ inline bool Scatter512Fits(const CWipeCanvas& c)
 
 // Draws the blocks of an n x m grid (n = Width, m = Height) as ScatterWriter draws them, from
 // positions given sixteen at a time.
-template <int Width, int Height, bool Blend> class ScatterWriter512 {
+template <int Width, int Height, bool Blend> class ScatterWriter512 : ScatterFrame {
 public:
-    explicit ScatterWriter512(CWipeCanvas& c)
-        : m_canvas(c),
-          m_w(c.Width()),
-          m_h(c.Height()),
-          m_perRow(static_cast<int>((int64_t{c.Width()} + Width - 1) / Width))
+    explicit ScatterWriter512(CWipeCanvas& c) : ScatterFrame(c, Width) // Scatter512Fits holds
     {
-        CWipeCanvas::Memory memory{};
-        c.DirectMemory(memory); // Scatter512Fits holds
-        m_dst = memory.dst;
-        m_src = memory.src;
-        m_dstPitch = memory.dstPitch;
-        m_srcPitch = memory.srcPitch;
-        const int64_t srcL = std::max<int64_t>(c.SourceClip().left, 0);
-        const int64_t srcR = std::min<int64_t>(c.SourceClip().right, m_w);
-        m_bLo = static_cast<int32_t>((srcL + Width - 1) / Width);
-        m_bHi = std::max(static_cast<int32_t>(std::max<int64_t>(srcR, 0) / Width), m_bLo);
-        m_clipL = c.Clip().left;
-        m_clipT = c.Clip().top;
-        m_clipR = c.Clip().right;
-        m_clipB = c.Clip().bottom;
         // Two rows' lists (the one drawn, the one placed): offsets, block numbers (the sign bit set
         // for blocks the canvas cuts), lefts and tops, each with room for a whole group past the end.
         m_stride = static_cast<size_t>(m_perRow) + 16;
@@ -296,15 +278,6 @@ private:
         m_canvas.PieceAt(i, row.j, std::min<int64_t>(i + Width, m_w), row.j + row.height, x, y);
     }
 
-    CWipeCanvas& m_canvas;
-    BYTE* m_dst = nullptr;
-    const BYTE* m_src = nullptr;
-    LONG m_dstPitch = 0;
-    LONG m_srcPitch = 0;
-    int64_t m_w, m_h;
-    int m_perRow;
-    int32_t m_bLo = 0, m_bHi = 0;
-    int32_t m_clipL = 0, m_clipT = 0, m_clipR = 0, m_clipB = 0;
     int32_t m_rowLo = 0, m_rowHi = 0;
     std::vector<int32_t>& m_lists = Scratch<int32_t, ScratchUse::ScatterLists>();
     size_t m_stride = 0;
