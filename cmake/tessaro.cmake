@@ -6,13 +6,13 @@ set(TESSARO_LAYERS winapi platform files raster drawing display controls sound e
 set_property(GLOBAL PROPERTY TESSARO_ENGINE_LIBS "")
 
 # tessaro_library(NAME [DEPS lib...] [PRIVATE_DEPS lib...])
-# Makes the static library tessaro_NAME from src/NAME/*.cpp (an interface library while empty).
+# Makes the library tessaro_NAME (static unless TESSARO_SHARED_LIBS) from src/NAME/*.cpp (an interface library while empty).
 function(tessaro_library name)
   cmake_parse_arguments(ARG "" "" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   set(target tessaro_${name})
   if(sources)
-    add_library(${target} STATIC ${sources})
+    add_library(${target} ${TESSARO_LIBRARY_KIND} ${sources})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
     target_link_libraries(${target} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
   else()
