@@ -76,7 +76,8 @@ int ByAlpha(CImage& dst, int kind, const CSurface* src, BYTE opacity, bool scale
                                      g_MulTable[opacity]);
         } else if (kind == 0 && simd && UseAvx2()) {
             // The level worked out per pixel, eight at a time, instead of looked up in the table.
-            pixel_lib::BlendByLevelRowsAvx2(p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, opacity);
+            (UseAvx512Bw() ? pixel_lib::BlendByLevelRowsAvx512 : pixel_lib::BlendByLevelRowsAvx2)(
+                p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, opacity);
         } else {
             kTable[kind][simd](p.dst, p.src, p.dstSkip, p.srcSkip, p.width, p.height, g_MulTable[opacity]);
         }

@@ -25,6 +25,8 @@ void AddRowsAvx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int wid
 // By the factor of mul(o, sA), destination alpha kept: BlendAlphaTableRows32 with row o.
 void BlendByLevelRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                           BYTE o);
+// The same sixteen pixels a step, for callers while UseAvx512Bw() holds.
+void BlendByLevelRowsAvx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height, BYTE o);
 // Colour bytes := mul(255 - o, d) + mul(o, c), alpha kept (o 1..254): the cross-fade towards a
 // picture of the colour rgb.
 void FillColorRowsAvx2(BYTE* dst, int dstSkip, int width, int height, DWORD rgb, BYTE o);

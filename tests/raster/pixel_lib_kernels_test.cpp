@@ -83,6 +83,11 @@ const TwinCase kTwins[] = {
      [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
          BlendAlphaTableRows32(d, s, ds, ss, w, h, g_MulTable[o]);
      }},
+    {"by alpha at a level, 512-bit", pixel_lib::BlendByLevelRowsAvx512,
+     [](BYTE* d, const BYTE* s, int ds, int ss, int w, int h, BYTE o) {
+         BlendAlphaTableRows32(d, s, ds, ss, w, h, g_MulTable[o]);
+     },
+     true, true},
     // The colour as a row read again for every row, as the plain fill towards a colour runs.
     {"towards a colour",
      [](BYTE* d, const BYTE* s, int ds, int, int w, int h, BYTE o) {
