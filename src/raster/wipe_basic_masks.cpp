@@ -498,6 +498,9 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
 }
 
 
+// How many listed groups ahead a list walk asks for lines.
+constexpr int64_t kListAhead = 24;
+
 // Lists the sixteen-pixel groups of blocks k0 to k1 - 1 where something shows, as (first column
 // << 16) | the shown pixels' lanes, and the last few blocks alone: eight(k) tests blocks k to k + 7
 // at once, one(k) block k alone.
@@ -618,12 +621,16 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
         span.r = std::max(span.r, r);
     }
     const BlendConstants16 c = LoopBlendConstants16();
+    // The lines asked for ahead are the listed groups' own (see kListAhead).
     const auto blendListed = [&c](BYTE* d, const BYTE* s, const uint64_t* entries, int64_t m) WIPE_SIMD_AVX512 {
         for (int64_t i = 0; i < m; ++i) {
             const uint64_t e = entries[i];
             const ptrdiff_t x = static_cast<ptrdiff_t>(e >> 16) * 4;
-            _mm_prefetch(reinterpret_cast<const char*>(d + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(s + x) + raster_detail::kBlendAhead, _MM_HINT_T0);
+            // Near the list's end, the lines a fixed distance along, as the row kernels ask.
+            const ptrdiff_t next = i + kListAhead < m ? static_cast<ptrdiff_t>(entries[i + kListAhead] >> 16) * 4
+                                                      : x + raster_detail::kBlendAhead;
+            _mm_prefetch(reinterpret_cast<const char*>(d + next), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(s + next), _MM_HINT_T0);
             const __m512i out = BlendAlpha16(c, _mm512_loadu_si512(s + x), _mm512_loadu_si512(d + x));
             _mm512_mask_storeu_epi32(d + x, static_cast<__mmask16>(e), out);
         }
@@ -637,7 +644,7 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
         blendListed(d, s, list, before);
         BlendShownAvx512<B>(c, d, s, w, m1, split.b, eight, one, found, last);
         if (l < r)
-            BlendPixelsAvx512(d + l * 4, s + l * 4, r - l);
+            BlendPixelsAlongAvx512(d + l * 4, s + l * 4, r - l, at.dstPitch, at.srcPitch);
         BlendShownAvx512<B>(c, d, s, w, split.c, m2, eight, one, found, last);
         blendListed(d, s, list + before, n - before);
         for (int i = 0; i < alone.blockCount; ++i) {
@@ -774,6 +781,97 @@ WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w
         [&](int64_t k) { return (drawn[k] & 255) <= level + part[k]; }, m1, m2);
 }
 
+// A dissolve row blended sixteen pixels a step from masks of its blocks' answers: sixteen blocks'
+// draws are compared at once, whatever their part of the split (the certain blocks' answers do not
+// depend on their draws, so the draws taken unread leave nothing to go wrong there), and each
+// group of sixteen pixels (one line of a row that starts on one) where a block shows is listed
+// with its lanes; only the listed groups are read, each blended whole and stored whole with the
+// hidden lanes as they were read. Only while UseAvx512Bw() holds.
+WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowLanes(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
+                                                 PartOrder order, RandomRun& run)
+{
+    const int32_t level = DissolveLevel(row);
+    const int64_t count = (w + 3) / 4;
+    int32_t* drawn = RowDraws(count + 8); // sixteen draws may be read from any block
+    const BlockSplit split = DissolveSplit(count, level, part, order);
+    run.Pass(split.a);
+    TakeDraws(run, drawn + split.a, split.b - split.a);
+    run.Pass(split.c - split.b);
+    TakeDraws(run, drawn + split.c, split.d - split.c);
+    run.Pass(count - split.d);
+    ShownSpan span;
+    if (split.a >= split.d)
+        return span; // nothing shows
+    std::vector<uint64_t>& groups = Scratch<uint64_t, ScratchUse::ShownGroups>();
+    const auto room = static_cast<size_t>(w / 16 + 8);
+    if (groups.size() < room)
+        groups.resize(room);
+    uint64_t* const list = groups.data();
+    int64_t n = 0;
+    const __m512i levels = _mm512_set1_epi32(level);
+    const __m512i low = _mm512_set1_epi32(255);
+    for (int64_t k = split.a & ~int64_t{15}; k < split.d; k += 16) {
+        const __mmask16 valid = k + 16 <= count ? __mmask16{0xFFFF} : _cvtu32_mask16((1u << (count - k)) - 1);
+        const __m512i draws = _mm512_and_si512(_mm512_maskz_loadu_epi32(valid, drawn + k), low);
+        const __m512i limits = _mm512_add_epi32(_mm512_maskz_loadu_epi32(valid, part + k), levels);
+        const unsigned bits = _cvtmask16_u32(_mm512_mask_cmple_epi32_mask(valid, draws, limits));
+        for (int j = 0; j < 4; ++j) {
+            const int64_t x = 4 * k + 16 * j;
+            uint64_t lanes = kPixelLanes<4>.of[(bits >> (4 * j)) & 15];
+            if (x + 16 > w)
+                lanes &= x < w ? (uint64_t{1} << (w - x)) - 1 : 0;
+            list[n] = static_cast<uint64_t>(x) << 16 | lanes;
+            n += lanes != 0 ? 1 : 0;
+        }
+    }
+    if (n == 0)
+        return span;
+    span.Add(static_cast<unsigned>(list[0] & 0xFFFF), static_cast<int64_t>(list[0] >> 16), 1);
+    span.Add(static_cast<unsigned>(list[n - 1] & 0xFFFF), static_cast<int64_t>(list[n - 1] >> 16), 1);
+    // A last group cut by the row's end goes through lane masks; every other one lies inside it.
+    const bool cut = static_cast<int64_t>(list[n - 1] >> 16) + 16 > w;
+    const int64_t whole = cut ? n - 1 : n;
+    const BlendConstants16 c = LoopBlendConstants16();
+    // The lines asked for ahead are the listed groups' own, kListAhead groups further along (the
+    // next pixel row's past the list's end): a fixed distance in bytes would ask for lines
+    // the list leaves out and miss some that it draws.
+    const int64_t ahead = std::min(kListAhead, whole);
+    for (int r = 0; r < at.rows; ++r) {
+        BYTE* const d = at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch;
+        const BYTE* const s = at.src + static_cast<ptrdiff_t>(r) * at.srcPitch;
+        const auto ask = [&](int64_t j, ptrdiff_t dstShift, ptrdiff_t srcShift) {
+            const ptrdiff_t x = static_cast<ptrdiff_t>(list[j] >> 16) * 4;
+            _mm_prefetch(reinterpret_cast<const char*>(d + dstShift + x), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(s + srcShift + x), _MM_HINT_T0);
+        };
+        const auto blend = [&](int64_t j) WIPE_SIMD_AVX512 {
+            const uint64_t e = list[j];
+            BYTE* const p = d + static_cast<ptrdiff_t>(e >> 16) * 4;
+            const BYTE* const q = s + static_cast<ptrdiff_t>(e >> 16) * 4;
+            _mm512_mask_storeu_epi32(p, static_cast<__mmask16>(e),
+                                     BlendAlpha16(c, _mm512_loadu_si512(q), _mm512_loadu_si512(p)));
+        };
+        int64_t i = 0;
+        for (; i + ahead < whole; ++i) {
+            ask(i + ahead, 0, 0);
+            blend(i);
+        }
+        for (; i < whole; ++i) {
+            ask(i + ahead - whole, at.dstPitch, at.srcPitch);
+            blend(i);
+        }
+        if (cut) {
+            const uint64_t e = list[n - 1];
+            const auto lanes = static_cast<__mmask16>(e);
+            BYTE* const p = d + static_cast<ptrdiff_t>(e >> 16) * 4;
+            const BYTE* const q = s + static_cast<ptrdiff_t>(e >> 16) * 4;
+            _mm512_mask_storeu_epi32(
+                p, lanes, BlendAlpha16(c, _mm512_maskz_loadu_epi32(lanes, q), _mm512_maskz_loadu_epi32(lanes, p)));
+        }
+    }
+    return span;
+}
+
 WIPE_SIMD_AVX512 ShownSpan BlendCircleRowAvx512(const BlockRows& at, int64_t w, int32_t dySquared, int32_t radius,
                                            const int32_t* dxSquared, RandomRun& run)
 {
@@ -886,15 +984,17 @@ PartOrder OrderOfParts(const int32_t* part, int64_t count)
 void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, const int32_t* part, PartOrder order,
                                  int64_t& l, int64_t& r)
 {
-    // Where few blocks show, the narrower groups of eight pixels leave more of them untouched;
-    // where a block shows at least every other time all along parts that rise or fall, hardly a
-    // group of sixteen pixels is left out, and they go without a list.
+    // Where a block shows at least every other time all along parts that rise or fall, hardly a
+    // group of sixteen pixels is left out, and they go without a list; elsewhere the groups where
+    // something shows are listed, sixteen pixels (a line) each where the 512-bit twins run and
+    // eight otherwise.
     const int64_t count = (w + 3) / 4;
     const int32_t level = DissolveLevel(row);
     const bool dense = order != PartOrder::Mixed && level + std::min(part[0], part[count - 1]) >= kDenseBlendFrom;
     const bool wide = m_wide && (dense || level + part[count / 2] >= kWideBlendFrom);
-    const ShownSpan span = wide ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
-                                : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
+    const ShownSpan span = wide     ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
+                           : m_wide ? BlendDissolveRowLanes(at, w, row, part, order, m_run)
+                                    : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
     l = span.l;
     r = span.r;
 }
