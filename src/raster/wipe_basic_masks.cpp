@@ -644,7 +644,7 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
         blendListed(d, s, list, before);
         BlendShownAvx512<B>(c, d, s, w, m1, split.b, eight, one, found, last);
         if (l < r)
-            BlendPixelsAlongAvx512(d + l * 4, s + l * 4, r - l, at.dstPitch, at.srcPitch);
+            BlendPixelsAvx512(d + l * 4, s + l * 4, r - l);
         BlendShownAvx512<B>(c, d, s, w, split.c, m2, eight, one, found, last);
         blendListed(d, s, list + before, n - before);
         for (int i = 0; i < alone.blockCount; ++i) {

@@ -157,33 +157,3 @@ WIPE_SIMD_AVX512 void wipe::BlendPixelsAvx512(BYTE* dst, const BYTE* src, int64_
             d, last, BlendAlpha16(c, _mm512_maskz_loadu_epi32(last, src + i * 4), _mm512_maskz_loadu_epi32(last, d)));
     }
 }
-
-WIPE_SIMD_AVX512 void wipe::BlendPixelsAlongAvx512(BYTE* dst, const BYTE* src, int64_t n, ptrdiff_t dstPitch,
-                                                  ptrdiff_t srcPitch)
-{
-    if (n <= 0)
-        return;
-    const BlendConstants16 c = LoopBlendConstants16();
-    int64_t i = std::min<int64_t>(n, static_cast<int64_t>((64 - (reinterpret_cast<uintptr_t>(dst) & 63)) & 63) / 4);
-    if (i != 0) {
-        const __mmask16 head = _cvtu32_mask16((1u << i) - 1);
-        _mm512_mask_storeu_epi32(
-            dst, head, BlendAlpha16(c, _mm512_maskz_loadu_epi32(head, src), _mm512_maskz_loadu_epi32(head, dst)));
-    }
-    const ptrdiff_t ahead = raster_detail::kBlendAhead;
-    const ptrdiff_t dstSkip = dstPitch - static_cast<ptrdiff_t>(n) * 4, srcSkip = srcPitch - static_cast<ptrdiff_t>(n) * 4;
-    for (; i + 16 <= n; i += 16) {
-        BYTE* const d = dst + i * 4;
-        const BYTE* const s = src + i * 4;
-        const ptrdiff_t left = static_cast<ptrdiff_t>(n - i) * 4;
-        raster_detail::PrefetchAlong(d, ahead, left, dstSkip);
-        raster_detail::PrefetchAlong(s, ahead, left, srcSkip);
-        _mm512_storeu_si512(d, BlendAlpha16(c, _mm512_loadu_si512(s), _mm512_loadu_si512(d)));
-    }
-    if (i < n) {
-        const __mmask16 last = _cvtu32_mask16((1u << (n - i)) - 1);
-        BYTE* const d = dst + i * 4;
-        _mm512_mask_storeu_epi32(
-            d, last, BlendAlpha16(c, _mm512_maskz_loadu_epi32(last, src + i * 4), _mm512_maskz_loadu_epi32(last, d)));
-    }
-}

@@ -31,9 +31,5 @@ void MirroredBlendRowsAvx512(BYTE* dstRow, const BYTE* srcEnd, ptrdiff_t dstPitc
 // pixels up to the destination's first 64-byte line boundary through a lane mask, then whole
 // aligned lines (a run placed a few pixels off its alignment otherwise splits every store).
 void BlendPixelsAvx512(BYTE* dst, const BYTE* src, int64_t n);
-// The same run, its look-ahead carried past the run's end into the run as far along the next rows
-// (dstPitch and srcPitch further on), where a walk down a shape's rows meets it next: each run
-// otherwise starts on lines nobody asked for.
-void BlendPixelsAlongAvx512(BYTE* dst, const BYTE* src, int64_t n, ptrdiff_t dstPitch, ptrdiff_t srcPitch);
 
 } // namespace wipe
