@@ -499,7 +499,7 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
 
 
 // How many listed groups ahead a list walk asks for lines.
-constexpr int64_t kListAhead = 24;
+constexpr int64_t kListAhead = 64;
 
 // Lists the sixteen-pixel groups of blocks k0 to k1 - 1 where something shows, as (first column
 // << 16) | the shown pixels' lanes, and the last few blocks alone: eight(k) tests blocks k to k + 7
