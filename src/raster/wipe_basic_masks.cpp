@@ -877,7 +877,9 @@ WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowLanes(const BlockRows& at, int64_t w,
     // The lines asked for ahead are the listed groups' own, kListAhead groups further along (the
     // next pixel row's past the list's end): a fixed distance in bytes would ask for lines
     // the list leaves out and miss some that it draws.
-    const int64_t ahead = std::min(kListAhead, whole);
+    // Where nearly every group is listed, half as far: that is as far along as the row kernels ask.
+    const int64_t groupCount = (w + 15) / 16;
+    const int64_t ahead = std::min(kListAhead / 2 + kListAhead / 2 * (groupCount - whole) / groupCount, whole);
     for (int r = 0; r < at.rows; ++r) {
         BYTE* const d = at.dst + static_cast<ptrdiff_t>(r) * at.dstPitch;
         const BYTE* const s = at.src + static_cast<ptrdiff_t>(r) * at.srcPitch;
