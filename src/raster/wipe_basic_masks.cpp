@@ -667,15 +667,15 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
         // The first row finds the dense stretches' extent and last few blocks; the second has them.
         ShownSpan* const found = row == 0 ? &span : nullptr;
         ShownList* const last = row == 0 ? &alone : nullptr;
-        // The first listed groups' lines, and the first lines of the run of shown pixels, asked for
-        // before anything of the row is drawn: the look-ahead of what comes before them on the row
-        // asks for them late or not at all.
+        // The first listed groups' lines, and the first lines of the run of shown pixels where only
+        // listed groups come before it, asked for before anything of the row is drawn: the
+        // look-ahead of what comes before them on the row asks for them late or not at all.
         for (int64_t i = 0; i < std::min(before, kListAhead); ++i) {
             const ptrdiff_t x = static_cast<ptrdiff_t>(list[i] >> 16) * 4;
             _mm_prefetch(reinterpret_cast<const char*>(d + x), _MM_HINT_T0);
             _mm_prefetch(reinterpret_cast<const char*>(s + x), _MM_HINT_T0);
         }
-        if (l < r) {
+        if (l < r && m1 == split.b) {
             const ptrdiff_t first = l * 4 & ~ptrdiff_t{63};
             const ptrdiff_t end = std::min<ptrdiff_t>(r * 4, first + raster_detail::kBlendAhead);
             for (ptrdiff_t at = first; at < end; at += 64) {
