@@ -375,8 +375,28 @@ WIPE_SIMD_AVX512 void TakeDrawsAvx512(RandomRun& run, int32_t* out, int64_t n)
         --n;
     }
     while (n > 0) {
-        if (run.Left() == 0)
+        if (run.Left() == 0) {
             run.Refill();
+            if (n >= 55) {
+                // The whole table just written: read within the refill's own stores of eight words
+                // (from words 1, 9, ..., 41 and 48, the last two overlapping), so that each load
+                // takes its words straight from one store instead of waiting for several.
+                const int32_t* from = run.Ahead();
+                for (int i = 0; i < 40; i += 8)
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i),
+                                        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 40),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 40)));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 43),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 43)));
+                _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 47),
+                                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + 47)));
+                run.Skip(55);
+                out += 55;
+                n -= 55;
+                continue;
+            }
+        }
         const int k = static_cast<int>(std::min<int64_t>(n, run.Left()));
         const int32_t* from = run.Ahead();
         int i = 0;
