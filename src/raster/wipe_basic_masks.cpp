@@ -722,9 +722,6 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowA
     return span;
 }
 
-// The least level + part (at the row's middle) of a dissolve row blended sixteen pixels a step:
-// below it a block shows with odds under 5 in 8.
-constexpr int32_t kWideBlendFrom = 160;
 // The least level + part along a dissolve row blended without a list of the groups that show:
 // from it on, a block shows with odds of one in two or more, and a group of four blocks is left
 // out one time in sixteen.
@@ -1055,8 +1052,7 @@ void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, co
     const int64_t count = (w + 3) / 4;
     const int32_t level = DissolveLevel(row);
     const bool dense = order != PartOrder::Mixed && level + std::min(part[0], part[count - 1]) >= kDenseBlendFrom;
-    const bool wide = m_wide && (dense || level + part[count / 2] >= kWideBlendFrom);
-    const ShownSpan span = wide     ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
+    const ShownSpan span = m_wide && dense ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
                            : m_wide ? BlendDissolveRowLanes(at, w, row, part, order, m_run)
                                     : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
     l = span.l;
