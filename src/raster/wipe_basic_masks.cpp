@@ -1046,15 +1046,18 @@ void MaskDraws::BlendDissolveRow(const BlockRows& at, int64_t w, int64_t row, co
                                  int64_t& l, int64_t& r)
 {
     // Where a block shows at least every other time all along parts that rise or fall, hardly a
-    // group of sixteen pixels is left out, and they go without a list; elsewhere the groups where
-    // something shows are listed, sixteen pixels (a line) each where the 512-bit twins run and
-    // eight otherwise.
+    // group of sixteen pixels is left out, and they go without a list. Elsewhere the groups where
+    // something shows are listed: where the odds change along the row, sixteen pixels (a line)
+    // each where the 512-bit twins run, whose walk asks for the listed lines themselves; where
+    // they are the same all along, eight pixels each with the lines a fixed distance along asked
+    // for, which measured faster there.
     const int64_t count = (w + 3) / 4;
     const int32_t level = DissolveLevel(row);
     const bool dense = order != PartOrder::Mixed && level + std::min(part[0], part[count - 1]) >= kDenseBlendFrom;
-    const ShownSpan span = m_wide && dense ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
-                           : m_wide ? BlendDissolveRowLanes(at, w, row, part, order, m_run)
-                                    : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
+    const bool even = order != PartOrder::Mixed && part[0] == part[count - 1];
+    const ShownSpan span = m_wide && dense   ? BlendDissolveRowAvx512(at, w, row, part, order, m_run)
+                           : m_wide && !even ? BlendDissolveRowLanes(at, w, row, part, order, m_run)
+                                             : BlendDissolveRowAvx2(at, w, row, part, order, m_run);
     l = span.l;
     r = span.r;
 }
