@@ -844,8 +844,8 @@ WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowAvx512(const BlockRows& at, int64_t w
 // draws are compared at once, whatever their part of the split (the certain blocks' answers do not
 // depend on their draws, so the draws taken unread leave nothing to go wrong there), and each
 // group of sixteen pixels (one line of a row that starts on one) where a block shows is listed
-// with its lanes; only the listed groups are read, each blended whole and stored whole with the
-// hidden lanes as they were read. Only while UseAvx512Bw() holds.
+// with its lanes; only the listed groups are read, each stored under its lanes. Only while
+// UseAvx512Bw() holds.
 WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowLanes(const BlockRows& at, int64_t w, int64_t row, const int32_t* part,
                                                  PartOrder order, RandomRun& run)
 {
@@ -891,10 +891,10 @@ WIPE_SIMD_AVX512 ShownSpan BlendDissolveRowLanes(const BlockRows& at, int64_t w,
     const bool cut = static_cast<int64_t>(list[n - 1] >> 16) + 16 > w;
     const int64_t whole = cut ? n - 1 : n;
     const BlendConstants16 c = LoopBlendConstants16();
-    // The lines asked for ahead are the listed groups' own, kListAhead groups further along (the
-    // next pixel row's past the list's end): a fixed distance in bytes would ask for lines
-    // the list leaves out and miss some that it draws.
-    // Where nearly every group is listed, half as far: that is as far along as the row kernels ask.
+    // The lines asked for ahead are the listed groups' own, up to kListAhead groups further along
+    // (the next pixel row's past the list's end): a fixed distance in bytes would ask for lines
+    // the list leaves out and miss some that it draws. Where nearly every group is listed, half as
+    // far: that is as far along as the row kernels ask.
     const int64_t groupCount = (w + 15) / 16;
     const int64_t ahead = std::min(kListAhead / 2 + kListAhead / 2 * (groupCount - whole) / groupCount, whole);
     for (int r = 0; r < at.rows; ++r) {
