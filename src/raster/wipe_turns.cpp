@@ -91,6 +91,11 @@ public:
     // Asks ahead for the destination lines of the blocks to come (blocks thrown far apart).
     void AskAhead() { m_ahead = true; }
 
+    // Asks, while a grid row is drawn, for the destination lines of the rows `rows` below its top
+    // (the rows the next grid row reaches first): blocks moved by small offsets touch the rows of
+    // a band in no order a walker of memory follows, yet the band itself moves down row by row.
+    void AskBandAhead(int64_t rows) { m_bandAhead = rows; }
+
     int32_t* Xs() const { return RowXs().data(); }
     int32_t* Ys() const { return RowYs().data(); }
     int64_t Columns() const { return m_cols; }
@@ -344,6 +349,17 @@ private:
         const int32_t cols = static_cast<int32_t>(m_cols);
         // Lowest and highest corners of the blocks the row draws inline.
         LaneBounds corners;
+        // The lines of the rows below asked for by group (those inside the destination's clip).
+        const BYTE* bandRow = nullptr;
+        int bandRows = 0;
+        if (m_bandAhead >= 0) {
+            const int64_t from = std::max<int64_t>(m_canvas->Y() + j + m_bandAhead, m_dT);
+            const int64_t to = std::min<int64_t>(m_canvas->Y() + j + m_bandAhead + m_m, m_dB);
+            if (from < to) {
+                bandRow = dst + static_cast<ptrdiff_t>(from) * dstPitch + m_canvas->X() * 4;
+                bandRows = static_cast<int>(to - from);
+            }
+        }
         const auto draw = [&](int32_t at) {
             const int32_t x = xs[at], y = ys[at];
             Block<Width, Height, Blend, Avx2>(dst + static_cast<ptrdiff_t>(y) * dstPitch + x * 4,
@@ -365,6 +381,8 @@ private:
                     break;
                 if (Blend && m_ahead && b + kAhead < cols)
                     Ahead<Height>(dst, dstPitch, xs + b + kAhead, ys + b + kAhead);
+                if (bandRow != nullptr)
+                    BandAhead<Width>(bandRow + static_cast<ptrdiff_t>(b) * (Width * 4), dstPitch, bandRows);
                 if (g.fast != 0xFF) {
                     for (unsigned bits = g.show; bits != 0; bits &= bits - 1)
                         draw(b + __builtin_ctz(bits));
@@ -439,6 +457,15 @@ private:
             for (int row = 0; row < std::max(Height, 1); ++row)
                 __builtin_prefetch(reinterpret_cast<const void*>(at + static_cast<uintptr_t>(row) * dstPitch), 1, 3);
         }
+    }
+
+    // The lines of a group of eight blocks' columns on `rows` rows from p.
+    template <int Width>
+    __attribute__((always_inline)) static void BandAhead(const BYTE* p, LONG dstPitch, int rows)
+    {
+        for (int row = 0; row < rows; ++row, p += dstPitch)
+            for (int at = 0; at < 8 * Width * 4; at += 64)
+                _mm_prefetch(reinterpret_cast<const char*>(p) + at, _MM_HINT_T0);
     }
 
     template <int Width, int Height, bool Blend>
@@ -538,6 +565,7 @@ private:
 
     CWipeCanvas* m_canvas = nullptr;
     bool m_ahead = false;
+    int64_t m_bandAhead = -1; // rows below a grid row's top asked for ahead; -1: none
     CWipeCanvas::Memory m_mem{};
     int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0, m_cols = 0;
     int64_t m_dL = 0, m_dT = 0, m_dR = 0, m_dB = 0, m_sT = 0, m_sB = 0, m_first = 0, m_end = 0;
@@ -1180,6 +1208,10 @@ bool JitteredGrid(CWipeCanvas& c, const uint8_t* noise, const int32_t* ox, const
         nx[k] = ox[noise[k & 255]];
         ny[k] = oy[noise[k & 255]];
     }
+    // The rows a grid row reaches first are those of its deepest offset: asked for one grid row
+    // ahead where the destination is larger than the caches keep between steps.
+    if (c.Width() * c.Height() * 4 > kCachedBytes)
+        walk.AskBandAhead(std::max(*std::max_element(ny, ny + 256) + 4, 0));
     const int64_t cols = walk.Columns();
     walk.Run([&](int64_t j, int64_t r, int32_t* xs, int32_t* ys) {
         const int32_t y = static_cast<int32_t>(c.Y() + j);

@@ -97,8 +97,8 @@ TEST_F(WipeTurnsTest, RowsOfBlocksDrawTheBlockWalk)
 }
 
 // Pictures too large for the caches, where the blends ask ahead for the lines they will touch:
-// spun and quarter-turned grids give the block walk's pixels, through a window of the destination
-// and over one the picture fills.
+// spun, quarter-turned and jittered grids give the block walk's pixels, through a window of the
+// destination and over one the picture fills.
 TEST_F(WipeTurnsTest, LargePicturesAskingAheadDrawTheBlockWalk)
 {
     std::mt19937 rng(kSeed);
@@ -110,7 +110,7 @@ TEST_F(WipeTurnsTest, LargePicturesAskingAheadDrawTheBlockWalk)
     for (const Case& c : cases) {
         auto src = NoisyImage(rng, c.w, c.h);
         auto start = NoisyImage(rng, c.dw, c.dh);
-        for (int32_t index : {58, 60, 61, 62})
+        for (int32_t index : {58, 60, 61, 62, 66, 67})
             for (int32_t progress : {64, 100, 128, 192}) {
                 const Drawn walk = Draw(c, index, *start, *src, progress, kTransitionBlendAlpha, false);
                 const Drawn rows = Draw(c, index, *start, *src, progress, kTransitionBlendAlpha, true);
