@@ -945,6 +945,13 @@ void GrowCells(CWipeCanvas& c, int64_t n, int64_t b)
     for (int64_t i = 0; i < w; ++i)
         on[i] = (i % n) < b ? 1 : 0;
     const bool plainCopy = c.Mode() == kTransitionCopy && c.ColorKey() == 0xFFFFFFFFu;
+    if (n == 16 && c.BlendsByLanes()) {
+        // A cell's shown columns lie in one group of sixteen (or two): a blend of each group under
+        // its lane mask costs less than a blend of each run.
+        for (int64_t y0 = 0; y0 < h; y0 += n)
+            c.PhasedMaskedRows(y0, std::min(y0 + b, h), on, 1, h);
+        return;
+    }
     if (n <= 8 && (c.Mode() == kTransitionBlendAlpha || plainCopy) && c.DrawsInAnyOrder()) {
         // Runs under eight pixels: every group is drawn and keeps what the mask hides (wider runs
         // do better as runs).
@@ -1029,11 +1036,33 @@ int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t
         for (int64_t i = l; i < r; ++i)
             on[i] = 1;
     });
-    // Blended under lane masks, the staircase's narrow bands cost no more than the wide ones.
-    if (c.BlendsByLanes())
+    // Blended under lane masks, the staircase's narrow bands cost no more than the wide ones; the
+    // filled bands, one run of columns, go to the row kernel, which blends a line for less.
+    if (c.BlendsByLanes()) {
+        const int64_t w = c.Width();
+        int64_t l = 0, r = 0;
+        for (int64_t i = 0; i < w;) {
+            if (!on[i]) {
+                ++i;
+                continue;
+            }
+            int64_t end = i + 1;
+            while (end < w && on[end])
+                ++end;
+            if (end - i > r - l) {
+                l = i;
+                r = end;
+            }
+            i = end;
+        }
+        if (r - l >= 256) {
+            std::fill(on + l, on + r, uint8_t{0});
+            c.Piece(l, 0, r, c.Height());
+        }
         c.PhasedMaskedRows(0, c.Height(), on, 1, std::max(c.Height(), 1));
-    else
+    } else {
         c.MaskedRows(0, c.Height(), on);
+    }
     return 0;
 }
 
