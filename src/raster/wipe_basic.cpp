@@ -1036,33 +1036,11 @@ int32_t WipeBandsColumns(CSurface* dst, CSurface* src, int32_t progress, int32_t
         for (int64_t i = l; i < r; ++i)
             on[i] = 1;
     });
-    // Blended under lane masks, the staircase's narrow bands cost no more than the wide ones; the
-    // filled bands, one run of columns, go to the row kernel, which blends a line for less.
-    if (c.BlendsByLanes()) {
-        const int64_t w = c.Width();
-        int64_t l = 0, r = 0;
-        for (int64_t i = 0; i < w;) {
-            if (!on[i]) {
-                ++i;
-                continue;
-            }
-            int64_t end = i + 1;
-            while (end < w && on[end])
-                ++end;
-            if (end - i > r - l) {
-                l = i;
-                r = end;
-            }
-            i = end;
-        }
-        if (r - l >= 256) {
-            std::fill(on + l, on + r, uint8_t{0});
-            c.Piece(l, 0, r, c.Height());
-        }
+    // Blended under lane masks, the staircase's narrow bands cost no more than the wide ones.
+    if (c.BlendsByLanes())
         c.PhasedMaskedRows(0, c.Height(), on, 1, std::max(c.Height(), 1));
-    } else {
+    else
         c.MaskedRows(0, c.Height(), on);
-    }
     return 0;
 }
 

@@ -1,6 +1,6 @@
-// The entries that blend groups of sixteen columns under lane masks or a row of cells at a time
-// (growing cells of sixteen, slanted dashes, tile spirals, dropping cells, column bands whose
-// filled run goes to the row kernel) with the 512-bit twins on against the plain drawing: the same
+// The entries that blend groups of sixteen columns under lane masks or whole runs through the row
+// kernel, or a row of cells at a time (growing cells of sixteen, blinds, slanted dashes, tile
+// spirals, dropping cells, column bands) with the 512-bit twins on against the plain drawing: the same
 // pixels and bounds on random pictures wide enough for long runs and many groups, placed inside
 // and across the destination's edges, with clipped sources and destinations, both modes, at every
 // SIMD level.
