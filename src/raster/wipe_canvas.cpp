@@ -678,7 +678,32 @@ void CWipeCanvas::PhasedMaskedRows(int64_t top, int64_t bottom, const uint8_t* m
     const int64_t shift = all.dx - all.l; // destination column of source column 0
     const int64_t down = all.dy - all.t;  // destination row of source row 0
     int64_t left = INT64_MAX, right = INT64_MIN, first = INT64_MAX, last = INT64_MIN;
+    // Phases of a row each, none of them one run: the rows of a whole period go in one call, each
+    // row under its own mask (the masks lie a row's width apart), over the columns any of them shows.
+    ColumnRun any{INT64_MAX, INT64_MIN};
+    if (cell == 1 && period > 1 && static_cast<int64_t>(shown.size()) == period &&
+        std::find(whole.begin(), whole.end(), uint8_t{1}) == whole.end())
+        for (const ColumnRun& run : shown)
+            if (run.l < run.r)
+                any = ColumnRun{std::min(any.l, run.l), std::max(any.r, run.r)};
     for (int64_t j = all.t; j < all.b;) {
+        if (any.l < any.r && j % period == 0 && j + period <= all.b) {
+            (blend ? wipe::MaskedBlendRowsAvx512 : wipe::MaskedCopyRowsAvx512)(
+                m_dstBits + static_cast<ptrdiff_t>(j + down) * m_dstPitch + (any.l + shift) * 4,
+                m_srcBits + static_cast<ptrdiff_t>(j) * m_srcPitch + any.l * 4, m_dstPitch, m_srcPitch,
+                static_cast<int>(any.r - any.l), static_cast<int>(period), masks + any.l, w);
+            for (int64_t row = j; row < j + period; ++row) {
+                const ColumnRun run = shown[static_cast<size_t>(row - j)];
+                if (run.l < run.r) {
+                    left = std::min(left, run.l);
+                    right = std::max(right, run.r);
+                    first = std::min(first, row);
+                    last = row + 1;
+                }
+            }
+            j += period;
+            continue;
+        }
         const int64_t end = std::min(all.b, (j / cell + 1) * cell);
         const int64_t phase = phaseOf(j);
         const ColumnRun run = shown[static_cast<size_t>(phase)];
