@@ -70,9 +70,15 @@ WIPE_SIMD_AVX512 void SmearRowAvx512(BYTE* d, const BYTE* src, int w, LONG dstPi
     const ptrdiff_t ahead = std::min(raster_detail::kBlendAhead, static_cast<ptrdiff_t>(w) * 4 & ~ptrdiff_t{63});
     const ptrdiff_t skip = dstPitch - static_cast<ptrdiff_t>(w) * 4;
     const BlendConstants16 c = LoopBlendConstants16();
-    for (int x = 0; x < w; x += 16) {
+    // Whole groups without lane masks (a store under one costs more), the last few through one.
+    int x = 0;
+    for (; x + 16 <= w; x += 16) {
         BYTE* const p = d + static_cast<ptrdiff_t>(x) * 4;
         raster_detail::PrefetchAlong(p, ahead, static_cast<ptrdiff_t>(w - x) * 4, skip);
+        _mm512_storeu_si512(p, BlendAlpha16(c, same, _mm512_loadu_si512(p)));
+    }
+    if (x < w) {
+        BYTE* const p = d + static_cast<ptrdiff_t>(x) * 4;
         const __mmask16 lanes = lanesAt(x);
         _mm512_mask_storeu_epi32(p, lanes, BlendAlpha16(c, same, _mm512_maskz_loadu_epi32(lanes, p)));
     }

@@ -661,6 +661,10 @@ void CWipeCanvas::PhasedMaskedRows(int64_t top, int64_t bottom, const uint8_t* m
     // none shows).
     std::vector<ColumnRun>& shown = wipe::Scratch<ColumnRun, wipe::ScratchUse::PhaseShown>();
     shown.resize(static_cast<size_t>(std::min(period, (all.b - 1) / cell + 1)));
+    // Blended phases that show one run of columns go to the row kernel, which blends a line for
+    // less than a blend under a lane mask.
+    std::vector<uint8_t>& whole = wipe::Scratch<uint8_t, wipe::ScratchUse::PhaseShown>();
+    whole.assign(shown.size(), 0);
     for (size_t phase = 0; phase < shown.size(); ++phase) {
         const uint8_t* on = masks + static_cast<int64_t>(phase) * w;
         int64_t l = all.l, r = all.r;
@@ -669,19 +673,52 @@ void CWipeCanvas::PhasedMaskedRows(int64_t top, int64_t bottom, const uint8_t* m
         while (r > l && !on[r - 1])
             --r;
         shown[phase] = ColumnRun{l, r};
+        whole[phase] = blend && r - l >= 16 && std::find(on + l, on + r, uint8_t{0}) == on + r;
     }
     const int64_t shift = all.dx - all.l; // destination column of source column 0
     const int64_t down = all.dy - all.t;  // destination row of source row 0
     int64_t left = INT64_MAX, right = INT64_MIN, first = INT64_MAX, last = INT64_MIN;
+    // Phases of a row each, none of them one run: the rows of a whole period go in one call, each
+    // row under its own mask (the masks lie a row's width apart), over the columns any of them shows.
+    ColumnRun any{INT64_MAX, INT64_MIN};
+    if (cell == 1 && period > 1 && static_cast<int64_t>(shown.size()) == period &&
+        std::find(whole.begin(), whole.end(), uint8_t{1}) == whole.end())
+        for (const ColumnRun& run : shown)
+            if (run.l < run.r)
+                any = ColumnRun{std::min(any.l, run.l), std::max(any.r, run.r)};
     for (int64_t j = all.t; j < all.b;) {
+        if (any.l < any.r && j % period == 0 && j + period <= all.b) {
+            (blend ? wipe::MaskedBlendRowsAvx512 : wipe::MaskedCopyRowsAvx512)(
+                m_dstBits + static_cast<ptrdiff_t>(j + down) * m_dstPitch + (any.l + shift) * 4,
+                m_srcBits + static_cast<ptrdiff_t>(j) * m_srcPitch + any.l * 4, m_dstPitch, m_srcPitch,
+                static_cast<int>(any.r - any.l), static_cast<int>(period), masks + any.l, w);
+            for (int64_t row = j; row < j + period; ++row) {
+                const ColumnRun run = shown[static_cast<size_t>(row - j)];
+                if (run.l < run.r) {
+                    left = std::min(left, run.l);
+                    right = std::max(right, run.r);
+                    first = std::min(first, row);
+                    last = row + 1;
+                }
+            }
+            j += period;
+            continue;
+        }
         const int64_t end = std::min(all.b, (j / cell + 1) * cell);
         const int64_t phase = phaseOf(j);
         const ColumnRun run = shown[static_cast<size_t>(phase)];
-        if (run.l < run.r) {
+        if (run.l < run.r && whole[static_cast<size_t>(phase)]) {
+            const int width = static_cast<int>(run.r - run.l);
+            BlendAlphaRows32Mmx(m_dstBits + static_cast<ptrdiff_t>(j + down) * m_dstPitch + (run.l + shift) * 4,
+                                m_srcBits + static_cast<ptrdiff_t>(j) * m_srcPitch + run.l * 4,
+                                m_dstPitch - width * 4, m_srcPitch - width * 4, width, static_cast<int>(end - j));
+        } else if (run.l < run.r) {
             (blend ? wipe::MaskedBlendRowsAvx512 : wipe::MaskedCopyRowsAvx512)(
                 m_dstBits + static_cast<ptrdiff_t>(j + down) * m_dstPitch + (run.l + shift) * 4,
                 m_srcBits + static_cast<ptrdiff_t>(j) * m_srcPitch + run.l * 4, m_dstPitch, m_srcPitch,
                 static_cast<int>(run.r - run.l), static_cast<int>(end - j), masks + phase * w + run.l, 0);
+        }
+        if (run.l < run.r) {
             left = std::min(left, run.l);
             right = std::max(right, run.r);
             first = std::min(first, j);

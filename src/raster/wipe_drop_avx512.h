@@ -17,4 +17,9 @@ namespace wipe {
 void DropBand16Avx512(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrdiff_t srcPitch, const int32_t* ks,
                       int32_t lo, int32_t hi, int32_t most, bool blend);
 
+// The same for cells 8 x 8 blended (src + 32 b, last + 32 b), a cell at a time, two of its rows
+// to a register.
+void DropCells8BlendAvx512(BYTE* last, const BYTE* src, ptrdiff_t dstPitch, ptrdiff_t srcPitch, const int32_t* ks,
+                           int32_t lo, int32_t hi, int32_t most);
+
 } // namespace wipe

@@ -495,8 +495,8 @@ private:
         // Cells whose columns both pictures hold whole.
         const int64_t firstX = std::max(m_first, (m_dL - x + n - 1) / n);
         const int64_t endX = std::min(m_end, m_dR - x >= n ? (m_dR - x - n) / n + 1 : 0);
-        // Cells of sixteen take the 512-bit rows.
-        const bool wide = Avx2 && Width == 16 && UseAvx512Loops();
+        // Cells of sixteen take the 512-bit rows, blended cells of eight the 512-bit row pairs.
+        const bool wide = Avx2 && (Width == 16 || (Width == 8 && Blend)) && UseAvx512Loops();
         for (int64_t j = 0; j < m_h; j += n) {
             fill(j, ks);
             const int64_t top = y + j + n; // the cells' bottom edge
@@ -524,10 +524,14 @@ private:
                     highest = std::min<int64_t>(highest, top - k);
                 }
                 // Only the rows some cell reaches.
-                if (left < right)
+                if (left < right && Width == 16)
                     DropBand16Avx512(dst + static_cast<ptrdiff_t>(top - 1) * dstPitch + (x + int64_t{lo} * n) * 4,
                                      srcRow + int64_t{lo} * n * 4, dstPitch, srcPitch, ks + lo, 0, hi - lo,
                                      static_cast<int32_t>(top - highest), Blend);
+                else if (left < right)
+                    DropCells8BlendAvx512(dst + static_cast<ptrdiff_t>(top - 1) * dstPitch + (x + int64_t{lo} * n) * 4,
+                                          srcRow + int64_t{lo} * n * 4, dstPitch, srcPitch, ks + lo, 0, hi - lo,
+                                          static_cast<int32_t>(top - highest));
             }
             for (int32_t b = 0; b < (wide ? 0 : m_cols); b += 8) {
                 unsigned shown = 0, fast = 0;
