@@ -165,6 +165,18 @@ void RowSpan(const CSurface* s, const RECT& r, const BYTE*& first, const BYTE*& 
     last = std::max(a, b);
 }
 
+// Whether the rows of an unscaled placement share memory on both sides, from the first pixels
+// and pitches it already holds (the spans RowSpan gives, without asking the pictures again).
+bool RowsOverlap(const op_frame::Placement& p)
+{
+    const ptrdiff_t row = ptrdiff_t(p.width) * 4, rows = p.height - 1;
+    const BYTE* d0 = p.dst;
+    const BYTE* d1 = p.dst + rows * (p.dstSkip + row) + row;
+    const BYTE* s0 = p.src;
+    const BYTE* s1 = p.src + rows * (p.srcSkip + row) + row;
+    return std::min(s0, s1) < std::max(d0, d1) && std::min<const BYTE*>(d0, d1) < std::max(s0, s1);
+}
+
 bool Overlaps(const CSurface* d, const RECT& dr, const CSurface* s, const RECT& sr)
 {
     const BYTE *d0, *d1, *s0, *s1;
@@ -237,8 +249,9 @@ int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x
         return 1;
     }
     const BYTE o = BYTE(opacity);
-    const SIZE whole{d->GetWidth(), d->GetHeight()};
+    SIZE whole{};
     if (scaled && !dstSize) {
+        whole = SIZE{d->GetWidth(), d->GetHeight()};
         dstSize = &whole;
     }
     if (o == 0 || (scaled && (dstSize->cx <= 0 || dstSize->cy <= 0))) {
@@ -308,7 +321,7 @@ int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x
         return 0;
     }
     Staged staged;
-    if (Overlaps(d, p.dstRect, s, p.srcRect)) {
+    if (scaled ? Overlaps(d, p.dstRect, s, p.srcRect) : RowsOverlap(p)) {
         staged.Take(s, p.srcRect);
         p.src = staged.Bits();
         p.srcPitch = staged.pitch;
