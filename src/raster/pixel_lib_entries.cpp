@@ -165,6 +165,18 @@ void RowSpan(const CSurface* s, const RECT& r, const BYTE*& first, const BYTE*& 
     last = std::max(a, b);
 }
 
+// Whether the rows of an unscaled placement share memory on both sides, from the first pixels
+// and pitches it already holds (the spans RowSpan gives, without asking the pictures again).
+bool RowsOverlap(const op_frame::Placement& p)
+{
+    const ptrdiff_t row = ptrdiff_t(p.width) * 4, rows = p.height - 1;
+    const BYTE* d0 = p.dst;
+    const BYTE* d1 = p.dst + rows * (p.dstSkip + row) + row;
+    const BYTE* s0 = p.src;
+    const BYTE* s1 = p.src + rows * (p.srcSkip + row) + row;
+    return std::min(s0, s1) < std::max(d0, d1) && std::min<const BYTE*>(d0, d1) < std::max(s0, s1);
+}
+
 bool Overlaps(const CSurface* d, const RECT& dr, const CSurface* s, const RECT& sr)
 {
     const BYTE *d0, *d1, *s0, *s1;
@@ -229,6 +241,70 @@ CImage* WorkPicture(LONG width, LONG height)
     return &work;
 }
 
+// The filtered scaling of Blend (the destination size given): kept apart, so that the frame of
+// its work picture and bands is not set up on every unscaled call.
+__attribute__((noinline)) int BlendFiltered(CImage* d, const CSurface* s, const SIZE* dstSize, LONG x, LONG y,
+                                            const RECT* srcRect, DWORD mode, BYTE o)
+{
+    // Sampled as the smooth scaled copy: the samples of the destination area are made in a
+    // work picture a band of rows at a time, each band laid over by the mode while it is still
+    // in the cache.
+    RECT area{x, y, LONG(std::min<int64_t>(int64_t(x) + dstSize->cx, INT32_MAX)),
+              LONG(std::min<int64_t>(int64_t(y) + dstSize->cy, INT32_MAX))};
+    if (!d->ClipRectToBounds(&area) || Empty(area)) {
+        return 0;
+    }
+    const LONG width = area.right - area.left, height = area.bottom - area.top;
+    // A source that shares memory with the area is sampled whole before any of it is drawn.
+    RECT whole;
+    s->GetBounds(&whole);
+    const bool overlaps = Overlaps(d, area, s, whole);
+    if (mode == kCrossFade && o == 255 && !overlaps) {
+        // A plain copy: the samples go straight into the destination.
+        RECT drawn = kEmpty;
+        if (SmoothStretchDraw(*d, s, dstSize, x, y, srcRect, drawn) != 0) {
+            return 2;
+        }
+        Changed(drawn);
+        return 0;
+    }
+    const LONG bandRows = overlaps
+                              ? height
+                              : std::min<LONG>(height, std::max<LONG>(8, kBandBytes / (4 * width)));
+    CImage* const picture = WorkPicture(width, bandRows);
+    if (!picture) {
+        return 2;
+    }
+    CImage& work = *picture;
+    RECT changed = kEmpty;
+    for (LONG top = area.top; top < area.bottom; top += bandRows) {
+        work.GetUpdateRegion()->Reset();
+        work.SetChanged(false);
+        if (SmoothStretchCopy(work, s, dstSize, x - area.left, y - top, srcRect) != 0) {
+            return 2;
+        }
+        const CUpdateRegion* region = work.GetUpdateRegion();
+        if (!work.IsChanged() || !region || !region->BoundsValid()) {
+            continue;
+        }
+        // The last band's picture may reach below the area.
+        RECT drawn = region->Bounds();
+        drawn.bottom = std::min(drawn.bottom, area.bottom - top);
+        if (Empty(drawn)) {
+            continue;
+        }
+        const int w = drawn.right - drawn.left, h = drawn.bottom - drawn.top;
+        const RECT out{area.left + drawn.left, top + drawn.top, area.left + drawn.right, top + drawn.bottom};
+        ApplyMode(mode, o, At(d, out.left, out.top), At(&work, drawn.left, drawn.top), d->GetPitch() - 4 * w,
+                  work.GetPitch() - 4 * w, w, h);
+        changed = Empty(changed) ? out
+                                 : RECT{std::min(changed.left, out.left), std::min(changed.top, out.top),
+                                        std::max(changed.right, out.right), std::max(changed.bottom, out.bottom)};
+    }
+    Changed(changed);
+    return 0;
+}
+
 int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x, LONG y, const RECT* srcRect,
           DWORD mode, DWORD filter, DWORD opacity)
 {
@@ -237,78 +313,23 @@ int Blend(CImage* d, const CSurface* s, bool scaled, const SIZE* dstSize, LONG x
         return 1;
     }
     const BYTE o = BYTE(opacity);
-    const SIZE whole{d->GetWidth(), d->GetHeight()};
+    SIZE whole{};
     if (scaled && !dstSize) {
+        whole = SIZE{d->GetWidth(), d->GetHeight()};
         dstSize = &whole;
     }
     if (o == 0 || (scaled && (dstSize->cx <= 0 || dstSize->cy <= 0))) {
         return 0;
     }
     if (scaled && (filter & 0xF) != 0) {
-        // Sampled as the smooth scaled copy: the samples of the destination area are made in a
-        // work picture a band of rows at a time, each band laid over by the mode while it is still
-        // in the cache.
-        RECT area{x, y, LONG(std::min<int64_t>(int64_t(x) + dstSize->cx, INT32_MAX)),
-                  LONG(std::min<int64_t>(int64_t(y) + dstSize->cy, INT32_MAX))};
-        if (!d->ClipRectToBounds(&area) || Empty(area)) {
-            return 0;
-        }
-        const LONG width = area.right - area.left, height = area.bottom - area.top;
-        // A source that shares memory with the area is sampled whole before any of it is drawn.
-        RECT whole;
-        s->GetBounds(&whole);
-        const bool overlaps = Overlaps(d, area, s, whole);
-        if (mode == kCrossFade && o == 255 && !overlaps) {
-            // A plain copy: the samples go straight into the destination.
-            RECT drawn = kEmpty;
-            if (SmoothStretchDraw(*d, s, dstSize, x, y, srcRect, drawn) != 0) {
-                return 2;
-            }
-            Changed(drawn);
-            return 0;
-        }
-        const LONG bandRows = overlaps
-                                  ? height
-                                  : std::min<LONG>(height, std::max<LONG>(8, kBandBytes / (4 * width)));
-        CImage* const picture = WorkPicture(width, bandRows);
-        if (!picture) {
-            return 2;
-        }
-        CImage& work = *picture;
-        RECT changed = kEmpty;
-        for (LONG top = area.top; top < area.bottom; top += bandRows) {
-            work.GetUpdateRegion()->Reset();
-            work.SetChanged(false);
-            if (SmoothStretchCopy(work, s, dstSize, x - area.left, y - top, srcRect) != 0) {
-                return 2;
-            }
-            const CUpdateRegion* region = work.GetUpdateRegion();
-            if (!work.IsChanged() || !region || !region->BoundsValid()) {
-                continue;
-            }
-            // The last band's picture may reach below the area.
-            RECT drawn = region->Bounds();
-            drawn.bottom = std::min(drawn.bottom, area.bottom - top);
-            if (Empty(drawn)) {
-                continue;
-            }
-            const int w = drawn.right - drawn.left, h = drawn.bottom - drawn.top;
-            const RECT out{area.left + drawn.left, top + drawn.top, area.left + drawn.right, top + drawn.bottom};
-            ApplyMode(mode, o, At(d, out.left, out.top), At(&work, drawn.left, drawn.top), d->GetPitch() - 4 * w,
-                      work.GetPitch() - 4 * w, w, h);
-            changed = Empty(changed) ? out
-                                     : RECT{std::min(changed.left, out.left), std::min(changed.top, out.top),
-                                            std::max(changed.right, out.right), std::max(changed.bottom, out.bottom)};
-        }
-        Changed(changed);
-        return 0;
+        return BlendFiltered(d, s, dstSize, x, y, srcRect, mode, o);
     }
     op_frame::Placement p;
     if (!op_frame::Place(*d, s, x, y, srcRect, scaled, dstSize, p)) {
         return 0;
     }
     Staged staged;
-    if (Overlaps(d, p.dstRect, s, p.srcRect)) {
+    if (scaled ? Overlaps(d, p.dstRect, s, p.srcRect) : RowsOverlap(p)) {
         staged.Take(s, p.srcRect);
         p.src = staged.Bits();
         p.srcPitch = staged.pitch;

@@ -300,6 +300,9 @@ TESSARO_AVX2 inline __m256i GroupPixels(const BYTE* row, const ScaledGroup& grou
     return _mm256_permutevar8x32_epi32(Load8(from), index);
 }
 
+// The size from which a scaled copy streams its destination.
+constexpr ptrdiff_t kStreamBytes = ptrdiff_t{4} << 20;
+
 template <bool Blend>
 TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int srcPitch, int width, int height,
                                  const StretchState& st, const ScaledColumns& columns)
@@ -318,8 +321,13 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
     const ptrdiff_t ahead = std::min(kBlendAhead, rowBytes & ~ptrdiff_t{63});
     const BYTE* lastSrc = nullptr;
     BYTE* lastDst = nullptr;
+    // A copied picture larger than the caches goes to memory whatever is done: its whole lines
+    // are streamed there, without first reading what they replace. A repeated source row is then
+    // made again from its (cached) source rather than read back from memory.
+    const bool stream = !Blend && rowBytes * height >= kStreamBytes && (reinterpret_cast<uintptr_t>(dst) & 31) == 0 &&
+                        ((rowBytes + dstSkip) & 31) == 0;
     for (int y = 0; y < height; ++y) {
-        if (!Blend && src == lastSrc && !touch(lastDst, src) && !touch(dst, src) &&
+        if (!Blend && !stream && src == lastSrc && !touch(lastDst, src) && !touch(dst, src) &&
             std::abs(dst - lastDst) >= rowBytes) {
             // The same source row again: the row before, copied whole.
             CopyRows32Avx2(dst, lastDst, 0, 0, width, 1);
@@ -334,6 +342,8 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
                     _mm_prefetch(reinterpret_cast<const char*>(src) + static_cast<ptrdiff_t>(groups[g].first) * 4 + ahead,
                                  _MM_HINT_T0);
                     Blend8(out, v);
+                } else if (stream) {
+                    _mm256_stream_si256(reinterpret_cast<__m256i*>(out), v);
                 } else {
                     Store8(out, v);
                 }
@@ -349,6 +359,9 @@ TESSARO_AVX2 void ScaledRowsAvx2(BYTE* dst, const BYTE* src, int dstSkip, int sr
         if (y + 1 < height) {
             rows.Next(src);
         }
+    }
+    if (stream) {
+        _mm_sfence();
     }
 }
 

@@ -300,13 +300,19 @@ TEST(PixelLibEntries, ADestinationThatIsItsOwnSourceReadsItUntouched)
     raster_test::Random random(12);
     auto d = MakeImage(16, 16, 32, random);
     auto copy = MakeImage(16, 16, 32, random);
-    ASSERT_EQ(copy->Copy(d.get(), 0, 0, nullptr, false), 0);
-    ASSERT_EQ(kLib.blend(d.get(), d.get(), 3, 2, nullptr, 0, 255, 0), 0);
-    for (int y = 2; y < 16; ++y) {
-        for (int x = 3; x < 16; ++x) {
-            ASSERT_EQ(Px(*d, x, y), Px(*copy, x - 3, y - 2));
+    // Moved down and right, straight down (rows that share bytes only within one row's length
+    // of each other), along one row, and by a single pixel.
+    const POINT moves[] = {{3, 2}, {0, 5}, {5, 0}, {1, 0}};
+    for (const POINT m : moves) {
+        ASSERT_EQ(copy->Copy(d.get(), 0, 0, nullptr, false), 0);
+        ASSERT_EQ(kLib.blend(d.get(), d.get(), m.x, m.y, nullptr, 0, 255, 0), 0);
+        for (LONG y = m.y; y < 16; ++y) {
+            for (LONG x = m.x; x < 16; ++x) {
+                ASSERT_EQ(Px(*d, x, y), Px(*copy, x - m.x, y - m.y)) << m.x << ", " << m.y;
+            }
         }
     }
+    ASSERT_EQ(copy->Copy(d.get(), 0, 0, nullptr, false), 0);
     const SIZE size{32, 32};
     ASSERT_EQ(copy->Copy(d.get(), 0, 0, nullptr, false), 0);
     ASSERT_EQ(kLib.stretchBlend(d.get(), d.get(), &size, 0, 0, nullptr, 4, 0, 200, 0), 0);

@@ -212,6 +212,45 @@ TEST(RowKernels, BlendTwinMatchesOnPicturesLargerThanTheCaches)
     });
 }
 
+// A scaled copy whose destination is larger than the caches (which the SIMD kernel may stream to
+// memory) against the plain one: rows on 32-byte boundaries and one pixel off them, a row length
+// that leaves a tail, source rows repeated and skipped, and nothing beside the rows touched.
+TEST(RowKernels, ScaledCopyTwinMatchesOnPicturesLargerThanTheCaches)
+{
+    const int width = 1283, height = 1030, pitch = 1288; // pitch in pixels: 32-byte rows
+    const int srcWidth = 857, srcHeight = 1544;
+    Random random(13);
+    std::vector<uint32_t> src(static_cast<size_t>(srcWidth) * srcHeight);
+    random.FillPixels(reinterpret_cast<BYTE*>(src.data()), src.size());
+    const size_t pixels = static_cast<size_t>(pitch) * height + 16;
+    std::vector<uint32_t> start(pixels);
+    random.FillPixels(reinterpret_cast<BYTE*>(start.data()), pixels);
+    for (const bool upscaled : {true, false}) {
+        // Up: 857 columns to 1283, 1030 of the source's rows to 1030 (as many); down: 1544 rows to
+        // 1030, so rows are skipped.
+        const int rows = upscaled ? height * 2 / 3 : srcHeight;
+        const StretchState st{-width - 1, srcWidth % width, width, srcWidth / width,
+                              -height - 1, rows % height, height, rows / height};
+        for (const int offset : {0, 1}) {
+            // The pixels from the first on a 32-byte boundary on, copied into (plus the offset's).
+            const auto copy = [&](const Scaled& kernel, std::vector<uint32_t>& dst) {
+                const size_t lead = ((32 - reinterpret_cast<uintptr_t>(dst.data()) % 32) % 32) / 4;
+                kernel(reinterpret_cast<BYTE*>(dst.data() + lead + offset), reinterpret_cast<const BYTE*>(src.data()),
+                       (pitch - width) * 4, srcWidth * 4, width, height, st);
+                return std::vector<uint32_t>(dst.begin() + static_cast<ptrdiff_t>(lead),
+                                             dst.begin() + static_cast<ptrdiff_t>(lead + pixels - 8));
+            };
+            std::vector<uint32_t> plain = start;
+            const std::vector<uint32_t> expected = copy(CopyRows32Scaled, plain);
+            AtEverySimdLevel([&] {
+                std::vector<uint32_t> ours = start;
+                ASSERT_TRUE(copy(CopyRows32ScaledMmx, ours) == expected) << (upscaled ? "up" : "down") << ", offset "
+                                                                         << offset;
+            });
+        }
+    }
+}
+
 TEST(RowKernels, ScaledTwinsGivePlainResults)
 {
     AtEverySimdLevel([&] {
