@@ -71,8 +71,6 @@ public:
         const size_t padded = static_cast<size_t>((m_cols + 7) / 8 * 8);
         RowXs().assign(padded, 0);
         RowYs().assign(padded, 0);
-        m_xs = RowXs().data();
-        m_ys = RowYs().data();
         const RECT& clip = c.Clip();
         const RECT& source = c.SourceClip();
         m_dL = clip.left;
@@ -90,21 +88,11 @@ public:
         return true;
     }
 
-    // Asks ahead for the destination lines of the blocks to come (blocks thrown far apart): those
-    // of the next grid row, whose positions are worked out before this one is drawn (the fill
-    // then gives every row's columns as well as its rows).
-    void AskAhead()
-    {
-        m_ahead = true;
-        const size_t padded = RowXs().size();
-        std::vector<int32_t>& next = ColumnTerms();
-        next.assign(2 * padded, 0);
-        m_nextXs = next.data();
-        m_nextYs = next.data() + padded;
-    }
+    // Asks ahead for the destination lines of the blocks to come (blocks thrown far apart).
+    void AskAhead() { m_ahead = true; }
 
-    int32_t* Xs() const { return m_xs; }
-    int32_t* Ys() const { return m_ys; }
+    int32_t* Xs() const { return RowXs().data(); }
+    int32_t* Ys() const { return RowYs().data(); }
     int64_t Columns() const { return m_cols; }
 
     // Fills each grid row's positions with fill(j, row index, xs, ys) and draws its blocks.
@@ -161,21 +149,6 @@ private:
     // Grid rows of Height rows take a loop made for them; the last one, cut short, the general one.
     template <int Width, int Height, bool Blend, bool Avx2, typename Fill> void RowsOf(Fill& fill)
     {
-        if (Blend && Avx2 && m_ahead) {
-            // The next row placed before this one is drawn, which asks for its lines meanwhile.
-            fill(0, 0, m_xs, m_ys);
-            int64_t k = 0;
-            for (int64_t j = 0; j < m_h; j += m_m, ++k) {
-                m_askNext = j + m_m < m_h;
-                if (m_askNext)
-                    fill(j + m_m, k + 1, m_nextXs, m_nextYs);
-                const bool whole = Height > 0 && j + Height <= m_h;
-                whole ? RowAvx2<Width, Height, Blend>(j) : RowAvx2<Width, 0, Blend>(j);
-                std::swap(m_xs, m_nextXs);
-                std::swap(m_ys, m_nextYs);
-            }
-            return;
-        }
         int64_t k = 0;
         for (int64_t j = 0; j < m_h; j += m_m, ++k) {
             fill(j, k, Xs(), Ys());
@@ -390,8 +363,8 @@ private:
                     g.show &= (1u << (cols - b)) - 1;
                 if ((g.show & ~g.fast) != 0)
                     break;
-                if (Blend && m_askNext)
-                    AheadNext<Height>(dst, dstPitch, m_nextXs + b, m_nextYs + b);
+                if (Blend && m_ahead && b + kAhead < cols)
+                    Ahead<Height>(dst, dstPitch, xs + b + kAhead, ys + b + kAhead);
                 if (g.fast != 0xFF) {
                     for (unsigned bits = g.show; bits != 0; bits &= bits - 1)
                         draw(b + __builtin_ctz(bits));
@@ -451,20 +424,20 @@ private:
         }
     }
 
-    // Blocks thrown apart land on rows far from each other, where the processor's own prefetch does
-    // not follow: the lines of the next grid row's blocks at the same place are asked for while
-    // this row is drawn, a row's drawing before they are wanted (plain copies only store, and ran
-    // no faster with asking).
+    // Blocks thrown apart land on rows far from each other, where the processor's own prefetch
+    // does not follow: the lines of the group kAhead blocks on are asked for while this group is
+    // blended (plain copies only store, and ran no faster with it).
+    static constexpr int32_t kAhead = 32;
     template <int Height>
-    __attribute__((always_inline)) static void AheadNext(BYTE* dst, LONG dstPitch, const int32_t* xs,
-                                                         const int32_t* ys)
+    __attribute__((always_inline)) static void Ahead(BYTE* dst, LONG dstPitch, const int32_t* xs,
+                                                     const int32_t* ys)
     {
         for (int lane = 0; lane < 8; ++lane) {
             // Blocks that do not show may lie outside the picture: a prefetch never faults.
             const uintptr_t at = reinterpret_cast<uintptr_t>(dst) +
                                  static_cast<uintptr_t>(static_cast<ptrdiff_t>(ys[lane]) * dstPitch + xs[lane] * 4);
             for (int row = 0; row < std::max(Height, 1); ++row)
-                _mm_prefetch(reinterpret_cast<const char*>(at + static_cast<uintptr_t>(row) * dstPitch), _MM_HINT_T0);
+                __builtin_prefetch(reinterpret_cast<const void*>(at + static_cast<uintptr_t>(row) * dstPitch), 1, 3);
         }
     }
 
@@ -564,8 +537,7 @@ private:
     }
 
     CWipeCanvas* m_canvas = nullptr;
-    bool m_ahead = false, m_askNext = false;
-    int32_t *m_xs = nullptr, *m_ys = nullptr, *m_nextXs = nullptr, *m_nextYs = nullptr;
+    bool m_ahead = false;
     CWipeCanvas::Memory m_mem{};
     int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0, m_cols = 0;
     int64_t m_dL = 0, m_dT = 0, m_dR = 0, m_dB = 0, m_sT = 0, m_sB = 0, m_first = 0, m_end = 0;
@@ -944,15 +916,6 @@ private:
                 if (m_sourceRows) {
                     DrawWhole<Width, Blend>(whole, fullLo, fullHi);
                     continue;
-                }
-                // Blocks two or four pixels wide with their block rows running up the source: a
-                // group starts where a source line's block rows start, so its rows read each line
-                // they need together and rows a block row apart line up (DrawGroup). (Blocks of
-                // eight, and block rows running down, measured no faster so.)
-                constexpr int64_t kPerLine = kGroup / n; // block rows whose columns share a line
-                if (Width < 8 && m_ys < 0 && grouped > 0 && r == 0 && ((t % kPerLine) + kPerLine) % kPerLine == kPerLine - 1) {
-                    DrawGroup<Width, Blend>(group, grouped);
-                    grouped = 0;
                 }
                 group[grouped++] = whole;
                 if (grouped == kGroup) {
