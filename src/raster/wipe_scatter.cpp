@@ -172,6 +172,8 @@ PIXEL_SIMD_AVX2 void BurstSwirlLanes(CWipeCanvas& c, int64_t a, int64_t ct, int6
 PIXEL_SIMD_AVX2 void RotateBurstLanes(CWipeCanvas& c, int64_t a, int64_t c0, int64_t s0, const int16_t* directions)
 {
     RotateBurstPlace place(c, a, c0, s0, directions);
+    if (Scatter512Fits(c))
+        return ScatterWalk512<4, 4>(c, place);
     ScatterWalk<4, 4>(c, place);
 }
 

@@ -228,6 +228,11 @@ private:
                     continue;
                 }
             }
+            if constexpr (Blend && Width == 4 && Rows == 4) {
+                // A block 4 x 4 is one register of sixteen pixels.
+                BlendSquare4(c, d, s, dstPitch, srcPitch);
+                continue;
+            }
             DrawBlock<Rows>(d, s, dstPitch, srcPitch, rows);
         }
         for (int e = count; e < aheadCount; ++e)
@@ -256,6 +261,18 @@ private:
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d0 + dstPitch), _mm512_extracti32x4_epi32(out, 1));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d1), _mm512_extracti32x4_epi32(out, 2));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d1 + dstPitch), _mm512_extracti32x4_epi32(out, 3));
+    }
+
+    // A block 4 x 4 from s blended at d in one register: the pixels of BlendAlpha8.
+    __attribute__((always_inline)) WIPE_SIMD_AVX512 static void
+    BlendSquare4(const BlendConstants16& c, BYTE* d, const BYTE* s, ptrdiff_t dstPitch, ptrdiff_t srcPitch)
+    {
+        const __m512i out = BlendAlpha16(c, Quarters(s, s + srcPitch, s + 2 * srcPitch, s + 3 * srcPitch),
+                                         Quarters(d, d + dstPitch, d + 2 * dstPitch, d + 3 * dstPitch));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm512_castsi512_si128(out));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstPitch), _mm512_extracti32x4_epi32(out, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * dstPitch), _mm512_extracti32x4_epi32(out, 2));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * dstPitch), _mm512_extracti32x4_epi32(out, 3));
     }
 
     template <int Rows>

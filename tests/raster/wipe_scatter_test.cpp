@@ -141,7 +141,7 @@ TEST_F(WipeScatterTest, WideLanesDrawTheAvx2Lanes)
         const LONG clipW = clip ? clip->right - clip->left : w.dw, clipH = clip ? clip->bottom - clip->top : w.dh;
         ASSERT_GE(int64_t{clipW} * clipH * 4, wipe::kScatter512LeastBytes);
         const Case c{w.sw, w.sh, w.dw, w.dh, w.x, w.y, false, false};
-        for (int32_t index : {54, 55, 56, 57})
+        for (int32_t index : {54, 55, 56, 57, 63})
             for (int32_t progress : {80, 200})
                 for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
                     Result narrow, wide;
