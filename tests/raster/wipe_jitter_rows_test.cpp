@@ -40,37 +40,12 @@ TEST(WipeJitterRowsCopy, CopiesTheBytesOfMemcpyAtEveryAlignment)
             }
 }
 
-struct Case {
-    LONG sw, sh; // source
-    LONG dw, dh; // destination
-    int32_t x, y;
-    bool clipSource, clipDestination;
-};
-
-struct Result {
-    std::vector<uint32_t> pixels;
-    RECT changed;
-};
-
-class WipeJitterRowsTest : public WipeTest {
-protected:
-    Result Draw(const Case& k, const CImage& start, const CImage& src, int32_t progress, int32_t mode)
-    {
-        auto dst = TrackedCopy(start);
-        if (k.clipDestination) {
-            const RECT clip{3, 2, k.dw - 5, k.dh - 1};
-            dst->ClipRectToSize(&clip);
-        }
-        Reseed();
-        DrawTransition(4, dst.get(), const_cast<CImage*>(&src), progress, k.x, k.y, mode, nullptr);
-        return Result{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
-    }
-};
+using WipeJitterRowsTest = WipeTest;
 
 TEST_F(WipeJitterRowsTest, WideCopiesDrawThePiecesOfTheCanvas)
 {
     std::mt19937 rng(kSeed + 1);
-    const Case cases[] = {
+    const PlacedCase cases[] = {
         {40, 12, 40, 12, 0, 0, false, false},      // in place, rows shorter than a few lines
         {300, 9, 300, 9, 0, 0, false, false},      // rows of several lines
         {300, 9, 320, 14, 7, 3, true, false},      // clipped source
@@ -79,28 +54,22 @@ TEST_F(WipeJitterRowsTest, WideCopiesDrawThePiecesOfTheCanvas)
         {17, 5, 19, 5, 1, 0, false, false},        // rows of about one register
         {500, 3, 40, 3, -200, 0, false, false},    // far wider than the destination
     };
-    for (const Case& k : cases) {
-        auto src = NoisyImage(rng, k.sw, k.sh);
-        if (k.clipSource) {
-            const RECT from{2, 1, k.sw - 3, k.sh};
-            src->ClipRectToSize(&from);
-        }
+    for (const PlacedCase& k : cases) {
+        auto src = PlacedSource(rng, k);
         auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
         for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
             for (int32_t progress : {1, 100, 200, 250}) {
-                Result plain;
+                Drawn plain;
                 {
                     ScopedAvx512 narrow(false);
-                    plain = Draw(k, *start, *src, progress, mode);
+                    plain = DrawPlaced(4, k, *start, *src, progress, mode);
                 }
                 AtEverySimdSetting([&] {
-                    const Result wide = Draw(k, *start, *src, progress, mode);
+                    const Drawn wide = DrawPlaced(4, k, *start, *src, progress, mode);
                     ASSERT_EQ(wide.pixels, plain.pixels)
                         << k.sw << "x" << k.sh << " on " << k.dw << "x" << k.dh << " at " << k.x << ", " << k.y
                         << ", mode " << mode << ", progress " << progress;
-                    EXPECT_TRUE(wide.changed.left == plain.changed.left && wide.changed.top == plain.changed.top &&
-                                wide.changed.right == plain.changed.right &&
-                                wide.changed.bottom == plain.changed.bottom);
+                    EXPECT_TRUE(SameRect(wide.changed, plain.changed));
                 });
             }
     }

@@ -125,6 +125,47 @@ inline uint64_t Hash(const std::vector<uint32_t>& pixels, uint64_t h = 146959810
     return h;
 }
 
+// A source placed on a destination at (x, y), each picture clipped or not.
+struct PlacedCase {
+    LONG sw, sh; // source
+    LONG dw, dh; // destination
+    int32_t x, y;
+    bool clipSource, clipDestination;
+};
+
+// What a step left: the pixels and the bounds of the update region.
+struct Drawn {
+    std::vector<uint32_t> pixels;
+    RECT changed;
+};
+
+inline bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// The case's noisy source, clipped as the case says.
+inline std::unique_ptr<CImage> PlacedSource(std::mt19937& rng, const PlacedCase& k)
+{
+    auto src = NoisyImage(rng, k.sw, k.sh);
+    if (k.clipSource) {
+        const RECT from{2, 1, k.sw - 3, k.sh};
+        src->ClipRectToSize(&from);
+    }
+    return src;
+}
+
+// A tracked copy of start, clipped as the case says.
+inline std::unique_ptr<CImage> PlacedStart(const PlacedCase& k, const CImage& start)
+{
+    auto dst = TrackedCopy(start);
+    if (k.clipDestination) {
+        const RECT clip{3, 2, k.dw - 5, k.dh - 1};
+        dst->ClipRectToSize(&clip);
+    }
+    return dst;
+}
+
 // The cosine table and a fixed random sequence for every test.
 class WipeTest : public ::testing::Test {
 protected:
@@ -148,6 +189,16 @@ protected:
         if (result)
             *result = r;
         return Pixels(*dst);
+    }
+
+    // Entry `index` on a copy of start placed as the case says, reseeded first.
+    static Drawn DrawPlaced(int index, const PlacedCase& k, const CImage& start, const CImage& src,
+                            int32_t progress, int32_t mode)
+    {
+        auto dst = PlacedStart(k, start);
+        Reseed();
+        DrawTransition(index, dst.get(), const_cast<CImage*>(&src), progress, k.x, k.y, mode, nullptr);
+        return Drawn{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
     }
 
     CCosTable m_cos;

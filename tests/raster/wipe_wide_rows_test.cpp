@@ -95,47 +95,12 @@ TEST(WipeWideRows, MirroredRowsFollowTheirPitches)
     }
 }
 
-struct Case {
-    LONG sw, sh; // source
-    LONG dw, dh; // destination
-    int32_t x, y;
-    bool clipSource, clipDestination;
-};
-
-struct Result {
-    std::vector<uint32_t> pixels;
-    RECT changed;
-};
-
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 class WipeWideRowsTest : public WipeTest {
 protected:
-    static std::unique_ptr<CImage> Start(const Case& k, const CImage& start)
-    {
-        auto dst = TrackedCopy(start);
-        if (k.clipDestination) {
-            const RECT clip{3, 2, k.dw - 5, k.dh - 1};
-            dst->ClipRectToSize(&clip);
-        }
-        return dst;
-    }
-
-    Result Draw(int index, const Case& k, const CImage& start, const CImage& src, int32_t progress, int32_t mode)
-    {
-        auto dst = Start(k, start);
-        Reseed();
-        DrawTransition(index, dst.get(), const_cast<CImage*>(&src), progress, k.x, k.y, mode, nullptr);
-        return Result{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
-    }
-
     // Entry 0 as one canvas piece per column.
-    static Result MirrorByColumns(const Case& k, const CImage& start, CImage& src, int32_t mode)
+    static Drawn MirrorByColumns(const PlacedCase& k, const CImage& start, CImage& src, int32_t mode)
     {
-        auto dst = Start(k, start);
+        auto dst = PlacedStart(k, start);
         {
             int32_t result = 0;
             CWipeCanvas canvas;
@@ -144,11 +109,11 @@ protected:
             for (int64_t i = 0; i < w; ++i)
                 canvas.PieceAt(i, 0, i + 1, h, int64_t{k.x} + w - 1 - i, k.y);
         }
-        return Result{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
+        return Drawn{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
     }
 };
 
-const Case kCases[] = {
+const PlacedCase kCases[] = {
     {40, 12, 40, 12, 0, 0, false, false},   // in place, rows shorter than a few lines
     {300, 9, 300, 9, 0, 0, false, false},   // rows of several lines
     {300, 9, 320, 14, 7, 3, true, false},   // clipped source
@@ -162,26 +127,22 @@ const Case kCases[] = {
 TEST_F(WipeWideRowsTest, EntriesDrawTheSamePixelsWithTheWideRowsOnAndOff)
 {
     std::mt19937 rng(kSeed + 1);
-    for (const Case& k : kCases) {
-        auto src = NoisyImage(rng, k.sw, k.sh);
-        if (k.clipSource) {
-            const RECT from{2, 1, k.sw - 3, k.sh};
-            src->ClipRectToSize(&from);
-        }
+    for (const PlacedCase& k : kCases) {
+        auto src = PlacedSource(rng, k);
         auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
         for (int index : {0, 4, 17, 18, 19, 23, 32, 33})
             for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
                 for (int32_t progress : {1, 64, 128, 129, 192, 255}) {
-                    Result plain;
+                    Drawn plain;
                     {
                         ScopedAvx512 narrow(false);
                         ScopedSimdLevel level(SimdLevel::Plain);
-                        plain = Draw(index, k, *start, *src, progress, mode);
+                        plain = DrawPlaced(index, k, *start, *src, progress, mode);
                     }
                     AtEverySimdSetting([&] {
                         for (bool wide : {false, true}) {
                             ScopedAvx512 twins(wide);
-                            const Result got = Draw(index, k, *start, *src, progress, mode);
+                            const Drawn got = DrawPlaced(index, k, *start, *src, progress, mode);
                             ASSERT_EQ(got.pixels, plain.pixels)
                                 << "entry " << index << ", " << k.sw << "x" << k.sh << " on " << k.dw << "x"
                                 << k.dh << " at " << k.x << ", " << k.y << ", mode " << mode << ", progress "
@@ -198,21 +159,17 @@ TEST_F(WipeWideRowsTest, EntriesDrawTheSamePixelsWithTheWideRowsOnAndOff)
 TEST_F(WipeWideRowsTest, MirroredColumnsDrawTheCanvasPiecesOfEachColumn)
 {
     std::mt19937 rng(kSeed + 3);
-    for (const Case& k : kCases) {
-        auto src = NoisyImage(rng, k.sw, k.sh);
-        if (k.clipSource) {
-            const RECT from{2, 1, k.sw - 3, k.sh};
-            src->ClipRectToSize(&from);
-        }
+    for (const PlacedCase& k : kCases) {
+        auto src = PlacedSource(rng, k);
         auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
         for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
-            Result pieces;
+            Drawn pieces;
             {
                 ScopedSimdLevel level(SimdLevel::Plain);
                 pieces = MirrorByColumns(k, *start, *src, mode);
             }
             AtEverySimdSetting([&] {
-                const Result got = Draw(0, k, *start, *src, 100, mode);
+                const Drawn got = DrawPlaced(0, k, *start, *src, 100, mode);
                 ASSERT_EQ(got.pixels, pieces.pixels)
                     << k.sw << "x" << k.sh << " on " << k.dw << "x" << k.dh << " at " << k.x << ", " << k.y
                     << ", mode " << mode;
