@@ -201,6 +201,41 @@ protected:
         return Drawn{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
     }
 
+    // Each entry on each case, both modes, at each progress: the same pixels and bounds at every
+    // SIMD setting, with the 512-bit twins on and off, as the plain drawing.
+    void ExpectWideRowsMatchPlain(uint32_t seed, const std::vector<PlacedCase>& cases, const std::vector<int>& entries,
+                                  const std::vector<int32_t>& progresses)
+    {
+        std::mt19937 rng(seed);
+        for (const PlacedCase& k : cases) {
+            auto src = PlacedSource(rng, k);
+            auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
+            for (int index : entries)
+                for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
+                    for (int32_t progress : progresses) {
+                        Drawn plain;
+                        {
+                            ScopedAvx512 narrow(false);
+                            ScopedSimdLevel level(SimdLevel::Plain);
+                            plain = DrawPlaced(index, k, *start, *src, progress, mode);
+                        }
+                        AtEverySimdSetting([&] {
+                            for (bool wide : {false, true}) {
+                                ScopedAvx512 twins(wide);
+                                const Drawn got = DrawPlaced(index, k, *start, *src, progress, mode);
+                                ASSERT_EQ(got.pixels, plain.pixels)
+                                    << "entry " << index << ", " << k.sw << "x" << k.sh << " on " << k.dw << "x"
+                                    << k.dh << " at " << k.x << ", " << k.y << ", mode " << mode << ", progress "
+                                    << progress << (wide ? ", 512-bit" : "");
+                                EXPECT_TRUE(SameRect(got.changed, plain.changed)) << "entry " << index;
+                            }
+                        });
+                        if (HasFatalFailure())
+                            return;
+                    }
+        }
+    }
+
     CCosTable m_cos;
     CCosTable* m_savedCos = nullptr;
 };

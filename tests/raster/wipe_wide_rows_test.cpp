@@ -113,7 +113,7 @@ protected:
     }
 };
 
-const PlacedCase kCases[] = {
+const std::vector<PlacedCase> kCases = {
     {40, 12, 40, 12, 0, 0, false, false},   // in place, rows shorter than a few lines
     {300, 9, 300, 9, 0, 0, false, false},   // rows of several lines
     {300, 9, 320, 14, 7, 3, true, false},   // clipped source
@@ -126,34 +126,7 @@ const PlacedCase kCases[] = {
 
 TEST_F(WipeWideRowsTest, EntriesDrawTheSamePixelsWithTheWideRowsOnAndOff)
 {
-    std::mt19937 rng(kSeed + 1);
-    for (const PlacedCase& k : kCases) {
-        auto src = PlacedSource(rng, k);
-        auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
-        for (int index : {0, 4, 17, 18, 19, 23, 32, 33})
-            for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})
-                for (int32_t progress : {1, 64, 128, 129, 192, 255}) {
-                    Drawn plain;
-                    {
-                        ScopedAvx512 narrow(false);
-                        ScopedSimdLevel level(SimdLevel::Plain);
-                        plain = DrawPlaced(index, k, *start, *src, progress, mode);
-                    }
-                    AtEverySimdSetting([&] {
-                        for (bool wide : {false, true}) {
-                            ScopedAvx512 twins(wide);
-                            const Drawn got = DrawPlaced(index, k, *start, *src, progress, mode);
-                            ASSERT_EQ(got.pixels, plain.pixels)
-                                << "entry " << index << ", " << k.sw << "x" << k.sh << " on " << k.dw << "x"
-                                << k.dh << " at " << k.x << ", " << k.y << ", mode " << mode << ", progress "
-                                << progress << (wide ? ", 512-bit" : "");
-                            EXPECT_TRUE(SameRect(got.changed, plain.changed)) << "entry " << index;
-                        }
-                    });
-                    if (HasFatalFailure())
-                        return;
-                }
-    }
+    ExpectWideRowsMatchPlain(kSeed + 1, kCases, {0, 4, 17, 18, 19, 23, 32, 33}, {1, 64, 128, 129, 192, 255});
 }
 
 TEST_F(WipeWideRowsTest, MirroredColumnsDrawTheCanvasPiecesOfEachColumn)
