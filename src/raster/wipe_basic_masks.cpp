@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace wipe {
@@ -547,6 +548,18 @@ PIXEL_SIMD_AVX2 inline __attribute__((always_inline)) ShownSpan BlendMaskedRowAv
 // How many listed groups ahead a list walk asks for lines.
 constexpr int64_t kListAhead = 64;
 
+// Where a walk of blocks from k0 on, eight at a time, starts, and which of that first eight it
+// keeps. The groups start on whole sixteen pixels (lines of the destination, where its rows start
+// on one), so a first group before k0 keeps only the blocks from k0 on; with fewer than eight whole
+// blocks left the walk starts at k0 itself.
+inline std::pair<int64_t, unsigned> FirstGroupOfEight(int64_t k0, int64_t whole)
+{
+    int64_t k = k0 & ~int64_t{7};
+    if (k + 8 > whole)
+        k = k0;
+    return {k, 0xFFu << (k0 - k)};
+}
+
 // Lists the sixteen-pixel groups of blocks k0 to k1 - 1 where something shows, as (first column
 // << 16) | the shown pixels' lanes, and the last few blocks alone: eight(k) tests blocks k to k + 7
 // at once, one(k) block k alone.
@@ -558,12 +571,7 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void ListShownAvx512(int6
     static_assert(B == 2 || B == 4);
     constexpr int kPerRegister = 16 / B;
     const int64_t whole = std::min(k1, w / B);
-    // The groups start on whole sixteen pixels (lines of the destination, where its rows start on
-    // one): a first group before k0 keeps only the blocks from k0 on.
-    int64_t k = k0 & ~int64_t{7};
-    if (k + 8 > whole)
-        k = k0;
-    unsigned from = 0xFFu << (k0 - k);
+    auto [k, from] = FirstGroupOfEight(k0, whole);
     int64_t n = count;
     for (; k + 8 <= whole; k += 8, from = 0xFFu) {
         const auto bits = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(eight(k)))) & from;
@@ -593,10 +601,7 @@ WIPE_SIMD_AVX512 inline __attribute__((always_inline)) void BlendShownAvx512(con
     static_assert(B == 2 || B == 4);
     constexpr int kPerRegister = 16 / B;
     const int64_t whole = std::min(k1, w / B);
-    int64_t k = k0 & ~int64_t{7};
-    if (k + 8 > whole)
-        k = k0;
-    unsigned from = 0xFFu << (k0 - k);
+    auto [k, from] = FirstGroupOfEight(k0, whole);
     // The first and last groups where anything shows, kept by selects (a branch on them would be
     // as random as the draws).
     unsigned firstBits = 0, lastBits = 0;

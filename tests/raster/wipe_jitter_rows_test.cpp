@@ -45,16 +45,7 @@ using WipeJitterRowsTest = WipeTest;
 TEST_F(WipeJitterRowsTest, WideCopiesDrawThePiecesOfTheCanvas)
 {
     std::mt19937 rng(kSeed + 1);
-    const PlacedCase cases[] = {
-        {40, 12, 40, 12, 0, 0, false, false},      // in place, rows shorter than a few lines
-        {300, 9, 300, 9, 0, 0, false, false},      // rows of several lines
-        {300, 9, 320, 14, 7, 3, true, false},      // clipped source
-        {257, 7, 250, 9, -20, 1, false, true},     // across the left edge, clipped destination
-        {333, 6, 300, 8, 40, -2, true, true},      // across the right and top edges
-        {17, 5, 19, 5, 1, 0, false, false},        // rows of about one register
-        {500, 3, 40, 3, -200, 0, false, false},    // far wider than the destination
-    };
-    for (const PlacedCase& k : cases) {
+    for (const PlacedCase& k : kRowPlacements) {
         auto src = PlacedSource(rng, k);
         auto start = NoisyImage(rng, k.dw, k.dh, kImageWithTracker);
         for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha})

@@ -133,6 +133,18 @@ struct PlacedCase {
     bool clipSource, clipDestination;
 };
 
+// Placements for the row kernels: short and long rows, clipped pictures, and rows across each
+// edge of the destination.
+inline const std::vector<PlacedCase> kRowPlacements = {
+    {40, 12, 40, 12, 0, 0, false, false},   // in place, rows shorter than a few lines
+    {300, 9, 300, 9, 0, 0, false, false},   // rows of several lines
+    {300, 9, 320, 14, 7, 3, true, false},   // clipped source
+    {257, 7, 250, 9, -20, 1, false, true},  // across the left edge, clipped destination
+    {333, 6, 300, 8, 40, -2, true, true},   // across the right and top edges
+    {17, 5, 19, 5, 1, 0, false, false},     // rows of about one register
+    {500, 3, 40, 3, -200, 0, false, false}, // far wider than the destination
+};
+
 // What a step left: the pixels and the bounds of the update region.
 struct Drawn {
     std::vector<uint32_t> pixels;

@@ -113,16 +113,12 @@ protected:
     }
 };
 
-const std::vector<PlacedCase> kCases = {
-    {40, 12, 40, 12, 0, 0, false, false},   // in place, rows shorter than a few lines
-    {300, 9, 300, 9, 0, 0, false, false},   // rows of several lines
-    {300, 9, 320, 14, 7, 3, true, false},   // clipped source
-    {257, 7, 250, 9, -20, 1, false, true},  // across the left edge, clipped destination
-    {333, 6, 300, 8, 40, -2, true, true},   // across the right and top edges
-    {17, 5, 19, 5, 1, 0, false, false},     // rows of about one register
-    {500, 3, 40, 3, -200, 0, false, false}, // far wider than the destination
-    {129, 23, 140, 30, 5, 4, false, false}, // rows of interleaves in every phase
-};
+// The row kernels' placements, and rows of interleaves in every phase.
+const std::vector<PlacedCase> kCases = [] {
+    std::vector<PlacedCase> cases = kRowPlacements;
+    cases.push_back({129, 23, 140, 30, 5, 4, false, false});
+    return cases;
+}();
 
 TEST_F(WipeWideRowsTest, EntriesDrawTheSamePixelsWithTheWideRowsOnAndOff)
 {
