@@ -40,33 +40,33 @@ template <int Width, int Height, bool Blend> class ScatterWriter512 : ScatterFra
 public:
     explicit ScatterWriter512(CWipeCanvas& c) : ScatterFrame(c, Width) // Scatter512Fits holds
     {
-        // Two rows' lists (the one drawn, the one placed): offsets, block numbers (the sign bit set
-        // for blocks the canvas cuts), lefts and tops, each with room for a whole group past the end.
+        // Two rows' lists (the one drawn, the one placed): destinations as byte offsets and block
+        // numbers (negative for blocks the canvas cuts), each with room for a whole group past the
+        // end, then the cut blocks' numbers and places, three to a block. Only two lists a group:
+        // the walk's stores queue behind the drawing's, and each list costs a compress and a store.
         m_stride = static_cast<size_t>(m_perRow) + 16;
-        m_lists.resize(std::max<size_t>(m_lists.size(), 8 * m_stride));
-        for (int k = 0; k < 4; ++k)
-            std::fill(std::begin(m_bounds[k]), std::end(m_bounds[k]), k < 2 ? INT32_MAX : INT32_MIN);
+        m_lists.resize(std::max<size_t>(m_lists.size(), 10 * m_stride));
         for (int r = 0; r < 2; ++r) {
-            int32_t* base = m_lists.data() + r * 4 * m_stride;
+            int32_t* base = m_lists.data() + r * 5 * m_stride;
             m_rows[r].offsets = base;
             m_rows[r].blocks = base + m_stride;
-            m_rows[r].lefts = base + 2 * m_stride;
-            m_rows[r].tops = base + 3 * m_stride;
+            m_rows[r].cuts = base + 2 * m_stride;
         }
     }
     ScatterWriter512(const ScatterWriter512&) = delete;
     ScatterWriter512& operator=(const ScatterWriter512&) = delete;
-    ~ScatterWriter512()
-    {
-        const auto& lanes = m_bounds;
-        const int32_t left = *std::min_element(lanes[0], lanes[0] + 16);
-        const int32_t right = *std::max_element(lanes[2], lanes[2] + 16);
-        if (left < right)
-            m_canvas.MarkDrawn(left, *std::min_element(lanes[1], lanes[1] + 16), right,
-                               *std::max_element(lanes[3], lanes[3] + 16));
-    }
 
     int PerRow() const { return m_perRow; }
+
+    // The bounds of the blocks drawn here, lane by lane, held by the walk in registers.
+    struct Bounds {
+        __m512i left, top, right, bottom;
+    };
+    WIPE_SIMD_AVX512 static Bounds NoBounds()
+    {
+        return Bounds{_mm512_set1_epi32(INT32_MAX), _mm512_set1_epi32(INT32_MAX), _mm512_set1_epi32(INT32_MIN),
+                      _mm512_set1_epi32(INT32_MIN)};
+    }
 
     // Starts placing grid row j.
     void BeginRow(int64_t j)
@@ -79,10 +79,12 @@ public:
         m_rowHi = rowInSource ? m_bHi : 0;
         r.srcRow = m_src + static_cast<ptrdiff_t>(j) * m_srcPitch;
         r.count = 0;
+        r.cutCount = 0;
     }
 
-    // Blocks b0 .. b0 + 15 of the row (those past its end left out) with top-left corners (dx, dy).
-    WIPE_SIMD_AVX512 void Sixteen(int b0, __m512i dx, __m512i dy)
+    // Blocks b0 .. b0 + 15 of the row (those past its end left out) with top-left corners (dx, dy);
+    // the bounds of those drawn here join bounds.
+    WIPE_SIMD_AVX512 void Sixteen(int b0, __m512i dx, __m512i dy, Bounds& bounds)
     {
         Row& r = m_rows[m_placing];
         const __m512i b =
@@ -96,21 +98,31 @@ public:
         const __mmask16 inside = Within(b, m_rowLo, m_rowHi - 1) & Within(dx, m_clipL, m_clipR - Width) &
                                  Within(dy, m_clipT, m_clipB - r.height);
         const __mmask16 drawn = shows & inside;
-        if (drawn != 0) {
-            Widen(m_bounds[0], dx, drawn, true);
-            Widen(m_bounds[1], dy, drawn, true);
-            Widen(m_bounds[2], _mm512_add_epi32(dx, _mm512_set1_epi32(Width)), drawn, false);
-            Widen(m_bounds[3], _mm512_add_epi32(dy, _mm512_set1_epi32(r.height)), drawn, false);
-        }
+        bounds.left = _mm512_mask_min_epi32(bounds.left, drawn, bounds.left, dx);
+        bounds.top = _mm512_mask_min_epi32(bounds.top, drawn, bounds.top, dy);
+        bounds.right = _mm512_mask_max_epi32(bounds.right, drawn, bounds.right,
+                                             _mm512_add_epi32(dx, _mm512_set1_epi32(Width)));
+        bounds.bottom = _mm512_mask_max_epi32(bounds.bottom, drawn, bounds.bottom,
+                                              _mm512_add_epi32(dy, _mm512_set1_epi32(r.height)));
         const __m512i offset =
             _mm512_add_epi32(_mm512_mullo_epi32(dy, _mm512_set1_epi32(m_dstPitch)), _mm512_slli_epi32(dx, 2));
-        const __m512i numbered =
-            _mm512_mask_or_epi32(b, static_cast<__mmask16>(~inside), b, _mm512_set1_epi32(INT32_MIN));
+        const __m512i numbered = _mm512_mask_mov_epi32(b, static_cast<__mmask16>(~inside), _mm512_set1_epi32(-1));
         Pack(r.offsets + r.count, offset, shows);
         Pack(r.blocks + r.count, numbered, shows);
-        Pack(r.lefts + r.count, dx, shows);
-        Pack(r.tops + r.count, dy, shows);
         r.count += __builtin_popcount(shows);
+        // Blocks the canvas cuts are few (the picture's edges): their numbers and places go to a
+        // list of their own, in order.
+        if (const __mmask16 cut = shows & static_cast<__mmask16>(~inside); cut != 0)
+            AddCuts(r, b0, dx, dy, cut);
+    }
+
+    // The bounds of the blocks drawn here join the step's.
+    WIPE_SIMD_AVX512 void MarkDrawn(const Bounds& bounds)
+    {
+        const int32_t left = _mm512_reduce_min_epi32(bounds.left), right = _mm512_reduce_max_epi32(bounds.right);
+        if (left < right)
+            m_canvas.MarkDrawn(left, _mm512_reduce_min_epi32(bounds.top), right,
+                               _mm512_reduce_max_epi32(bounds.bottom));
     }
 
     // The row is placed: the row before it is drawn, asking for this one's lines meanwhile.
@@ -134,20 +146,39 @@ private:
     struct Row {
         int32_t* offsets = nullptr;
         int32_t* blocks = nullptr;
-        int32_t* lefts = nullptr;
-        int32_t* tops = nullptr;
+        int32_t* cuts = nullptr;
         const BYTE* srcRow = nullptr;
         int64_t j = 0;
         int height = 0;
         int count = 0;
+        int cutCount = 0;
     };
 
-    // The lanes of a bound moved towards v where mask is set.
-    WIPE_SIMD_AVX512 static void Widen(int32_t* lanes, __m512i v, __mmask16 mask, bool lowest)
+    // The lanes of cut, in order: block number, left and top each.
+    __attribute__((noinline)) WIPE_SIMD_AVX512 static void AddCuts(Row& r, int b0, __m512i dx, __m512i dy,
+                                                                   __mmask16 cut)
     {
-        const __m512i was = _mm512_load_si512(lanes);
-        _mm512_store_si512(lanes, lowest ? _mm512_mask_min_epi32(was, mask, was, v)
-                                         : _mm512_mask_max_epi32(was, mask, was, v));
+        alignas(64) int32_t xs[16], ys[16];
+        _mm512_store_si512(xs, dx);
+        _mm512_store_si512(ys, dy);
+        int32_t* out = r.cuts + 3 * r.cutCount;
+        for (unsigned m = cut; m != 0; m &= m - 1) {
+            const int lane = __builtin_ctz(m);
+            *out++ = b0 + lane;
+            *out++ = xs[lane];
+            *out++ = ys[lane];
+        }
+        r.cutCount += __builtin_popcount(cut);
+    }
+
+    // True when blocks at destination offsets a and b may overlap: rows a pitch apart are told
+    // apart by the offsets alone, as a block's row is narrower than a pitch. Places far apart across
+    // the picture may be taken for neighbours; those are only drawn one at a time.
+    static bool MayOverlap(int32_t a, int32_t b, ptrdiff_t pitch)
+    {
+        const int64_t d = int64_t{b} - a;
+        const auto near = [](int64_t v) { return static_cast<uint64_t>(v + (Width * 4 - 1)) < Width * 8 - 1; };
+        return near(d) || near(d - pitch) || near(d + pitch);
     }
     WIPE_SIMD_AVX512 static __mmask16 Within(__m512i a, int32_t lo, int32_t hi)
     {
@@ -177,6 +208,7 @@ private:
         const ptrdiff_t dstPitch = m_dstPitch, srcPitch = m_srcPitch;
         const int32_t* const offsets = row.offsets;
         const int32_t* const blocks = row.blocks;
+        const int32_t* cuts = row.cuts;
         const int count = row.count;
         const int32_t* const ahead = next != nullptr ? next->offsets : nullptr;
         const int aheadCount = next != nullptr ? next->count : 0;
@@ -197,7 +229,8 @@ private:
                 ask(ahead[e]);
             const int32_t b = blocks[e];
             if (b < 0) {
-                Cut(row, b, row.lefts[e], row.tops[e]);
+                Cut(row, cuts[0], cuts[1], cuts[2]);
+                cuts += 3;
                 continue;
             }
             BYTE* const d = dst + offsets[e];
@@ -205,8 +238,7 @@ private:
             if constexpr (Blend && Width == 4 && Rows == 2) {
                 // Two blocks 4 x 2 that do not overlap take one register of sixteen pixels.
                 const int n = e + 1;
-                if (n < count && blocks[n] >= 0 &&
-                    (std::abs(row.lefts[n] - row.lefts[e]) >= 4 || std::abs(row.tops[n] - row.tops[e]) >= 2)) {
+                if (n < count && blocks[n] >= 0 && !MayOverlap(offsets[e], offsets[n], dstPitch)) {
                     BlendQuads(c, d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 16, dstPitch,
                                srcPitch);
                     if (n < aheadCount)
@@ -218,8 +250,7 @@ private:
             if constexpr (Blend && Width == 2 && Rows == 2) {
                 // Two blocks 2 x 2 that do not overlap take one register of eight pixels.
                 const int n = e + 1;
-                if (n < count && blocks[n] >= 0 &&
-                    (std::abs(row.lefts[n] - row.lefts[e]) >= 2 || std::abs(row.tops[n] - row.tops[e]) >= 2)) {
+                if (n < count && blocks[n] >= 0 && !MayOverlap(offsets[e], offsets[n], dstPitch)) {
                     BlendSquaresAvx2(d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 8, dstPitch,
                                  srcPitch);
                     if (n < aheadCount)
@@ -291,7 +322,7 @@ private:
 
     __attribute__((noinline)) void Cut(const Row& row, int32_t b, int32_t x, int32_t y)
     {
-        const int64_t i = int64_t{b & INT32_MAX} * Width;
+        const int64_t i = int64_t{b} * Width;
         m_canvas.PieceAt(i, row.j, std::min<int64_t>(i + Width, m_w), row.j + row.height, x, y);
     }
 
@@ -301,15 +332,15 @@ private:
     Row m_rows[2];
     int m_placing = 0;
     bool m_pending = false;
-    // The bounds of the blocks drawn here, lane by lane: lefts, tops, rights, bottoms.
-    alignas(64) int32_t m_bounds[4][16];
 };
 
 // ScatterWalkAs with the 512-bit writer: place.Eight gives eight blocks' corners, two of them a group.
 template <int Width, int Height, bool Blend, typename Place>
 WIPE_SIMD_AVX512 void ScatterWalk512As(CWipeCanvas& c, Place& place)
 {
-    ScatterWriter512<Width, Height, Blend> out(c);
+    using Writer = ScatterWriter512<Width, Height, Blend>;
+    Writer out(c);
+    typename Writer::Bounds bounds = Writer::NoBounds();
     const int perRow = out.PerRow();
     int64_t k = 0;
     for (int64_t j = 0; j < c.Height(); j += Height, ++k) {
@@ -321,11 +352,12 @@ WIPE_SIMD_AVX512 void ScatterWalk512As(CWipeCanvas& c, Place& place)
             if (b0 + 8 < perRow)
                 place.Eight(b0 + 8, dx1, dy1);
             out.Sixteen(b0, _mm512_inserti64x4(_mm512_castsi256_si512(dx0), dx1, 1),
-                        _mm512_inserti64x4(_mm512_castsi256_si512(dy0), dy1, 1));
+                        _mm512_inserti64x4(_mm512_castsi256_si512(dy0), dy1, 1), bounds);
         }
         out.EndRow();
     }
     out.Finish();
+    out.MarkDrawn(bounds);
 }
 
 // ScatterWalk512As for the canvas's mode; only where Scatter512Fits.
