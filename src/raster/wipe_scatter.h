@@ -38,14 +38,14 @@ inline bool ScatterFits(const CWipeCanvas& c)
 
 // The noise bytes at base, base + n, base + 2n, ... (each index AND 255) as 32-bit lanes, eight at
 // a time, for a stride n of 2 or 4: strip r holds the bytes at r, r + n, r + 2n, ... once round
-// the table and eight more, so any eight in a row are one load.
+// the table and sixteen more, so any eight (or sixteen) in a row are one load.
 class NoiseStrides {
 public:
     NoiseStrides(const uint8_t* noise, int n) : m_n(n), m_period(256 / n)
     {
         for (int r = 0; r < n; ++r)
-            for (int q = 0; q < m_period + 8; ++q)
-                m_strips[r * (m_period + 8) + q] = noise[(r + n * q) & 255];
+            for (int q = 0; q < m_period + kPast; ++q)
+                m_strips[r * (m_period + kPast) + q] = noise[(r + n * q) & 255];
     }
 
     // The bytes from base on, eight a step.
@@ -60,6 +60,15 @@ public:
                 m_at -= m_period;
             return v;
         }
+        // The next sixteen bytes, in place (the period is a multiple of 16).
+        const int32_t* TakeSixteen()
+        {
+            const int32_t* const at = m_strip + m_at;
+            m_at += 16;
+            if (m_at >= m_period)
+                m_at -= m_period;
+            return at;
+        }
 
     private:
         friend class NoiseStrides;
@@ -72,13 +81,14 @@ public:
     Run From(int64_t base) const
     {
         const int b = static_cast<int>(base & 255);
-        return Run(m_strips + (b % m_n) * (m_period + 8), b / m_n, m_period);
+        return Run(m_strips + (b % m_n) * (m_period + kPast), b / m_n, m_period);
     }
 
 private:
+    static constexpr int kPast = 16;
     int m_n;
     int m_period;
-    int32_t m_strips[256 + 4 * 8];
+    int32_t m_strips[256 + 4 * kPast];
 };
 
 // Directions of eight blocks from a table of (ux, uy) 16-bit pairs: ux in the low half of each

@@ -334,7 +334,8 @@ private:
     bool m_pending = false;
 };
 
-// ScatterWalkAs with the 512-bit writer: place.Eight gives eight blocks' corners, two of them a group.
+// ScatterWalkAs with the 512-bit writer: place.Sixteen gives a group's corners, or else place.Eight
+// gives eight, two of them a group.
 template <int Width, int Height, bool Blend, typename Place>
 WIPE_SIMD_AVX512 void ScatterWalk512As(CWipeCanvas& c, Place& place)
 {
@@ -347,12 +348,18 @@ WIPE_SIMD_AVX512 void ScatterWalk512As(CWipeCanvas& c, Place& place)
         out.BeginRow(j);
         place.Row(k, j);
         for (int b0 = 0; b0 < perRow; b0 += 16) {
-            __m256i dx0, dy0, dx1 = _mm256_setzero_si256(), dy1 = _mm256_setzero_si256();
-            place.Eight(b0, dx0, dy0);
-            if (b0 + 8 < perRow)
-                place.Eight(b0 + 8, dx1, dy1);
-            out.Sixteen(b0, _mm512_inserti64x4(_mm512_castsi256_si512(dx0), dx1, 1),
-                        _mm512_inserti64x4(_mm512_castsi256_si512(dy0), dy1, 1), bounds);
+            if constexpr (requires(__m512i& v) { place.Sixteen(b0, v, v); }) {
+                __m512i dx, dy;
+                place.Sixteen(b0, dx, dy);
+                out.Sixteen(b0, dx, dy, bounds);
+            } else {
+                __m256i dx0, dy0, dx1 = _mm256_setzero_si256(), dy1 = _mm256_setzero_si256();
+                place.Eight(b0, dx0, dy0);
+                if (b0 + 8 < perRow)
+                    place.Eight(b0 + 8, dx1, dy1);
+                out.Sixteen(b0, _mm512_inserti64x4(_mm512_castsi256_si512(dx0), dx1, 1),
+                            _mm512_inserti64x4(_mm512_castsi256_si512(dy0), dy1, 1), bounds);
+            }
         }
         out.EndRow();
     }
