@@ -68,52 +68,75 @@ public:
                       _mm512_set1_epi32(INT32_MIN)};
     }
 
+    // What placing a row reads and keeps, held by the walk in registers: members of the writer
+    // would be read again after every store to the lists.
+    struct Placing {
+        int32_t perRow, pitch, height;
+        int32_t showsL, showsR, showsT, showsB;          // may show: placed over the clip in part
+        int32_t blockLo, blockHi, insideL, insideR, insideT, insideB; // drawn here
+        int32_t* offsets;
+        int32_t* blocks;
+        int32_t* cuts;
+        int count, cutCount;
+    };
+
     // Starts placing grid row j.
-    void BeginRow(int64_t j)
+    Placing BeginRow(int64_t j)
     {
         Row& r = m_rows[m_placing];
         r.j = j;
         r.height = static_cast<int>(std::min<int64_t>(Height, m_h - j));
         const bool rowInSource = j >= m_canvas.SourceClip().top && j + r.height <= m_canvas.SourceClip().bottom;
-        m_rowLo = rowInSource ? m_bLo : 0;
-        m_rowHi = rowInSource ? m_bHi : 0;
         r.srcRow = m_src + static_cast<ptrdiff_t>(j) * m_srcPitch;
-        r.count = 0;
-        r.cutCount = 0;
+        return Placing{m_perRow,
+                       static_cast<int32_t>(m_dstPitch),
+                       r.height,
+                       m_clipL - Width + 1,
+                       m_clipR - 1,
+                       m_clipT - r.height + 1,
+                       m_clipB - 1,
+                       rowInSource ? m_bLo : 0,
+                       (rowInSource ? m_bHi : 0) - 1,
+                       m_clipL,
+                       m_clipR - Width,
+                       m_clipT,
+                       m_clipB - r.height,
+                       r.offsets,
+                       r.blocks,
+                       r.cuts,
+                       0,
+                       0};
     }
 
     // Blocks b0 .. b0 + 15 of the row (those past its end left out) with top-left corners (dx, dy);
     // the bounds of those drawn here join bounds.
-    WIPE_SIMD_AVX512 void Sixteen(int b0, __m512i dx, __m512i dy, Bounds& bounds)
+    WIPE_SIMD_AVX512 static void Sixteen(Placing& p, int b0, __m512i dx, __m512i dy, Bounds& bounds)
     {
-        Row& r = m_rows[m_placing];
         const __m512i b =
             _mm512_add_epi32(_mm512_set1_epi32(b0),
                              _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15));
-        const __mmask16 inRow = _mm512_cmplt_epi32_mask(b, _mm512_set1_epi32(m_perRow));
-        // May show: placed over the clip at least in part.
-        const __mmask16 shows = inRow & Within(dx, m_clipL - Width + 1, m_clipR - 1) &
-                                Within(dy, m_clipT - r.height + 1, m_clipB - 1);
+        const __mmask16 inRow = _mm512_cmplt_epi32_mask(b, _mm512_set1_epi32(p.perRow));
+        const __mmask16 shows = inRow & Within(dx, p.showsL, p.showsR) & Within(dy, p.showsT, p.showsB);
         // Drawn here: whole, within the source, and wholly inside the clip.
-        const __mmask16 inside = Within(b, m_rowLo, m_rowHi - 1) & Within(dx, m_clipL, m_clipR - Width) &
-                                 Within(dy, m_clipT, m_clipB - r.height);
+        const __mmask16 inside = Within(b, p.blockLo, p.blockHi) & Within(dx, p.insideL, p.insideR) &
+                                 Within(dy, p.insideT, p.insideB);
         const __mmask16 drawn = shows & inside;
         bounds.left = _mm512_mask_min_epi32(bounds.left, drawn, bounds.left, dx);
         bounds.top = _mm512_mask_min_epi32(bounds.top, drawn, bounds.top, dy);
         bounds.right = _mm512_mask_max_epi32(bounds.right, drawn, bounds.right,
                                              _mm512_add_epi32(dx, _mm512_set1_epi32(Width)));
         bounds.bottom = _mm512_mask_max_epi32(bounds.bottom, drawn, bounds.bottom,
-                                              _mm512_add_epi32(dy, _mm512_set1_epi32(r.height)));
+                                              _mm512_add_epi32(dy, _mm512_set1_epi32(p.height)));
         const __m512i offset =
-            _mm512_add_epi32(_mm512_mullo_epi32(dy, _mm512_set1_epi32(m_dstPitch)), _mm512_slli_epi32(dx, 2));
+            _mm512_add_epi32(_mm512_mullo_epi32(dy, _mm512_set1_epi32(p.pitch)), _mm512_slli_epi32(dx, 2));
         const __m512i numbered = _mm512_mask_mov_epi32(b, static_cast<__mmask16>(~inside), _mm512_set1_epi32(-1));
-        Pack(r.offsets + r.count, offset, shows);
-        Pack(r.blocks + r.count, numbered, shows);
-        r.count += __builtin_popcount(shows);
+        Pack(p.offsets + p.count, offset, shows);
+        Pack(p.blocks + p.count, numbered, shows);
+        p.count += __builtin_popcount(shows);
         // Blocks the canvas cuts are few (the picture's edges): their numbers and places go to a
         // list of their own, in order.
         if (const __mmask16 cut = shows & static_cast<__mmask16>(~inside); cut != 0)
-            AddCuts(r, b0, dx, dy, cut);
+            p.cutCount = AddCuts(p.cuts, p.cutCount, b0, dx, dy, cut);
     }
 
     // The bounds of the blocks drawn here join the step's.
@@ -126,8 +149,9 @@ public:
     }
 
     // The row is placed: the row before it is drawn, asking for this one's lines meanwhile.
-    WIPE_SIMD_AVX512 void EndRow()
+    WIPE_SIMD_AVX512 void EndRow(const Placing& p)
     {
+        m_rows[m_placing].count = p.count;
         if (m_pending)
             Draw(m_rows[m_placing ^ 1], &m_rows[m_placing]);
         m_pending = true;
@@ -151,24 +175,24 @@ private:
         int64_t j = 0;
         int height = 0;
         int count = 0;
-        int cutCount = 0;
     };
 
-    // The lanes of cut, in order: block number, left and top each.
-    __attribute__((noinline)) WIPE_SIMD_AVX512 static void AddCuts(Row& r, int b0, __m512i dx, __m512i dy,
-                                                                   __mmask16 cut)
+    // The lanes of cut added to a list of count cut blocks, in order: block number, left and top
+    // each. Returns the new count.
+    __attribute__((noinline)) WIPE_SIMD_AVX512 static int AddCuts(int32_t* cuts, int count, int b0, __m512i dx,
+                                                                  __m512i dy, __mmask16 cut)
     {
         alignas(64) int32_t xs[16], ys[16];
         _mm512_store_si512(xs, dx);
         _mm512_store_si512(ys, dy);
-        int32_t* out = r.cuts + 3 * r.cutCount;
+        int32_t* out = cuts + 3 * count;
         for (unsigned m = cut; m != 0; m &= m - 1) {
             const int lane = __builtin_ctz(m);
             *out++ = b0 + lane;
             *out++ = xs[lane];
             *out++ = ys[lane];
         }
-        r.cutCount += __builtin_popcount(cut);
+        return count + __builtin_popcount(cut);
     }
 
     // True when blocks at destination offsets a and b may overlap: rows a pitch apart are told
@@ -326,7 +350,6 @@ private:
         m_canvas.PieceAt(i, row.j, std::min<int64_t>(i + Width, m_w), row.j + row.height, x, y);
     }
 
-    int32_t m_rowLo = 0, m_rowHi = 0;
     std::vector<int32_t>& m_lists = Scratch<int32_t, ScratchUse::ScatterLists>();
     size_t m_stride = 0;
     Row m_rows[2];
@@ -342,26 +365,28 @@ WIPE_SIMD_AVX512 void ScatterWalk512As(CWipeCanvas& c, Place& place)
     using Writer = ScatterWriter512<Width, Height, Blend>;
     Writer out(c);
     typename Writer::Bounds bounds = Writer::NoBounds();
+    // A copy of its own: the lists' stores cannot reach it, so its state stays in registers.
+    Place at = place;
     const int perRow = out.PerRow();
     int64_t k = 0;
     for (int64_t j = 0; j < c.Height(); j += Height, ++k) {
-        out.BeginRow(j);
-        place.Row(k, j);
+        typename Writer::Placing row = out.BeginRow(j);
+        at.Row(k, j);
         for (int b0 = 0; b0 < perRow; b0 += 16) {
-            if constexpr (requires(__m512i& v) { place.Sixteen(b0, v, v); }) {
+            if constexpr (requires(__m512i& v) { at.Sixteen(b0, v, v); }) {
                 __m512i dx, dy;
-                place.Sixteen(b0, dx, dy);
-                out.Sixteen(b0, dx, dy, bounds);
+                at.Sixteen(b0, dx, dy);
+                Writer::Sixteen(row, b0, dx, dy, bounds);
             } else {
                 __m256i dx0, dy0, dx1 = _mm256_setzero_si256(), dy1 = _mm256_setzero_si256();
-                place.Eight(b0, dx0, dy0);
+                at.Eight(b0, dx0, dy0);
                 if (b0 + 8 < perRow)
-                    place.Eight(b0 + 8, dx1, dy1);
-                out.Sixteen(b0, _mm512_inserti64x4(_mm512_castsi256_si512(dx0), dx1, 1),
-                            _mm512_inserti64x4(_mm512_castsi256_si512(dy0), dy1, 1), bounds);
+                    at.Eight(b0 + 8, dx1, dy1);
+                Writer::Sixteen(row, b0, _mm512_inserti64x4(_mm512_castsi256_si512(dx0), dx1, 1),
+                                _mm512_inserti64x4(_mm512_castsi256_si512(dy0), dy1, 1), bounds);
             }
         }
-        out.EndRow();
+        out.EndRow(row);
     }
     out.Finish();
     out.MarkDrawn(bounds);
