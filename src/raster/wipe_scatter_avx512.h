@@ -17,9 +17,16 @@ namespace wipe {
 // for lines a row ahead only costs.
 constexpr int64_t kScatter512LeastBytes = int64_t{4} << 20;
 
-// Where the 512-bit walk serves: a clip of at least kScatter512LeastBytes, and every destination the
-// lists keep as a byte offset within 32 bits.
-inline bool Scatter512Fits(const CWipeCanvas& c)
+// The clip's area in bytes.
+inline int64_t ScatterClipBytes(const CWipeCanvas& c)
+{
+    const RECT& clip = c.Clip();
+    return (int64_t{clip.right} - clip.left) * (int64_t{clip.bottom} - clip.top) * 4;
+}
+
+// Where the 512-bit walk can serve: every destination the lists keep as a byte offset within 32
+// bits. On clips under kScatter512LeastBytes it asks for no lines ahead.
+inline bool Scatter512Serves(const CWipeCanvas& c)
 {
     if (!UseAvx512Loops() || !ScatterFits(c))
         return false;
@@ -29,22 +36,27 @@ inline bool Scatter512Fits(const CWipeCanvas& c)
     const RECT& clip = c.Clip();
     const int64_t across = std::max(std::abs(int64_t{clip.left}), std::abs(int64_t{clip.right}));
     const int64_t down = std::max(std::abs(int64_t{clip.top}), std::abs(int64_t{clip.bottom}));
-    const int64_t area = (int64_t{clip.right} - clip.left) * (int64_t{clip.bottom} - clip.top) * 4;
-    return area >= kScatter512LeastBytes &&
-           std::abs(int64_t{memory.dstPitch}) * down + 4 * across < (int64_t{1} << 30);
+    return std::abs(int64_t{memory.dstPitch}) * down + 4 * across < (int64_t{1} << 30);
+}
+
+// Where the 512-bit walk serves and asks ahead: a clip of at least kScatter512LeastBytes.
+inline bool Scatter512Fits(const CWipeCanvas& c)
+{
+    return Scatter512Serves(c) && ScatterClipBytes(c) >= kScatter512LeastBytes;
 }
 
 // Draws the blocks of an n x m grid (n = Width, m = Height) as ScatterWriter draws them, from
 // positions given sixteen at a time.
 template <int Width, int Height, bool Blend> class ScatterWriter512 : ScatterFrame {
 public:
-    explicit ScatterWriter512(CWipeCanvas& c) : ScatterFrame(c, Width) // Scatter512Fits holds
+    explicit ScatterWriter512(CWipeCanvas& c) : ScatterFrame(c, Width) // Scatter512Serves holds
     {
         // Two rows' lists (the one drawn, the one placed): destinations as byte offsets and block
         // numbers (negative for blocks the canvas cuts), each with room for a whole group past the
         // end, then the cut blocks' numbers and places, three to a block. Only two lists a group:
         // the walk's stores queue behind the drawing's, and each list costs a compress and a store.
         m_stride = static_cast<size_t>(m_perRow) + 16;
+        m_ask = ScatterClipBytes(c) >= kScatter512LeastBytes;
         m_lists.resize(std::max<size_t>(m_lists.size(), 10 * m_stride));
         for (int r = 0; r < 2; ++r) {
             int32_t* base = m_lists.data() + r * 5 * m_stride;
@@ -153,7 +165,7 @@ public:
     {
         m_rows[m_placing].count = p.count;
         if (m_pending)
-            Draw(m_rows[m_placing ^ 1], &m_rows[m_placing]);
+            Draw(m_rows[m_placing ^ 1], m_ask ? &m_rows[m_placing] : nullptr);
         m_pending = true;
         m_placing ^= 1;
     }
@@ -355,6 +367,7 @@ private:
     Row m_rows[2];
     int m_placing = 0;
     bool m_pending = false;
+    bool m_ask = true;
 };
 
 // ScatterWalkAs with the 512-bit writer: place.Sixteen gives a group's corners, or else place.Eight
@@ -392,7 +405,7 @@ WIPE_SIMD_AVX512 void ScatterWalk512As(CWipeCanvas& c, Place& place)
     out.MarkDrawn(bounds);
 }
 
-// ScatterWalk512As for the canvas's mode; only where Scatter512Fits.
+// ScatterWalk512As for the canvas's mode; only where Scatter512Serves.
 template <int Width, int Height, typename Place> WIPE_SIMD_AVX512 void ScatterWalk512(CWipeCanvas& c, Place& place)
 {
     if (c.Mode() == kTransitionBlendAlpha)

@@ -2,7 +2,8 @@
 // burst) walked eight blocks at a time in 32-bit lanes against the 64-bit block walk the SIMD switch
 // off leaves: the same pixels and the same bounds of what changed, on random pictures of odd and tiny
 // sizes, placed inside and across the destination's edges and far off it, with clipped sources and
-// destinations, both modes, every progress that matters, at every SIMD level; and the 512-bit walk that
+// destinations, both modes, every progress that matters, at every SIMD level (at the AVX2 level with
+// the 512-bit walk and without it, as small pictures take either); and the 512-bit walk that
 // pictures of a few megabytes take against the AVX2 lanes.
 #include "platform/cpu_info.h"
 #include "raster/update_region.h"
@@ -67,8 +68,18 @@ TEST_F(WipeScatterTest, LanesDrawTheBlockWalk)
         {30, 20, 40, 30, kFar + 1, 0, false, false},
     };
     const int32_t kEntries[] = {54, 55, 56, 57, 63};
-    for (SimdLevel level : kAllSimdLevels) {
+    struct Pass {
+        SimdLevel level;
+        bool wide; // the 512-bit twins where the machine has them
+    };
+    std::vector<Pass> passes;
+    for (SimdLevel level : kAllSimdLevels)
+        passes.push_back({level, true});
+    passes.push_back({SimdLevel::Avx2, false});
+    for (const Pass& pass : passes) {
+        const SimdLevel level = pass.level;
         ScopedSimdLevel scoped(level);
+        ScopedAvx512 wide(pass.wide);
         for (int32_t index : kEntries)
             for (const Case& c : cases)
                 for (int32_t progress : {1, 32, 64, 128, 192, 230, 255})
@@ -88,7 +99,7 @@ TEST_F(WipeScatterTest, LanesDrawTheBlockWalk)
                         ASSERT_EQ(lanes.pixels, walk.pixels)
                             << "entry " << index << ", " << c.sw << "x" << c.sh << " on " << c.dw << "x" << c.dh
                             << " at " << c.x << "," << c.y << ", progress " << progress << ", mode " << mode
-                            << ", level " << static_cast<int>(level);
+                            << ", level " << static_cast<int>(level) << (pass.wide ? "" : ", 512-bit off");
                         EXPECT_TRUE(lanes.changed.left == walk.changed.left && lanes.changed.top == walk.changed.top &&
                                     lanes.changed.right == walk.changed.right &&
                                     lanes.changed.bottom == walk.changed.bottom)
