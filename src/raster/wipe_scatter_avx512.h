@@ -2,8 +2,9 @@
 // that show packed to the row's list by a compress, each with its destination as a byte offset. A
 // row is placed before the one above it is drawn, so while a row is drawn the destination lines of
 // the next are asked for a whole row ahead: the blocks land all over the picture, and a row's drawing
-// gives the lines time to come from the shared cache. The same pixels as ScatterWriter, drawn in the
-// same order. Included first in its translation unit (wipe_avx512.h).
+// gives the lines time to come from the shared cache (pictures of a few megabytes and more). The same
+// pixels as ScatterWriter, drawn in the same order. Included first in its translation unit
+// (wipe_avx512.h).
 #pragma once
 
 #include "raster/wipe_avx512.h"
@@ -13,8 +14,8 @@
 
 namespace wipe {
 
-// The least clip, in bytes, the 512-bit walk takes: smaller pictures stay in the caches, where asking
-// for lines a row ahead only costs.
+// The least clip, in bytes, for which the 512-bit walk asks for lines a row ahead: smaller pictures
+// stay in the caches, where asking only costs.
 constexpr int64_t kScatter512LeastBytes = int64_t{4} << 20;
 
 // The clip's area in bytes.
