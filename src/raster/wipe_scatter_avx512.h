@@ -207,15 +207,11 @@ private:
         }
         return count + __builtin_popcount(cut);
     }
-
-    // True when blocks at destination offsets a and b may overlap: rows a pitch apart are told
-    // apart by the offsets alone, as a block's row is narrower than a pitch. Places far apart across
-    // the picture may be taken for neighbours; those are only drawn one at a time.
-    static bool MayOverlap(int32_t a, int32_t b, ptrdiff_t pitch)
+    // Lanes of v within a block's row width of zero.
+    WIPE_SIMD_AVX512 static __mmask16 Near(__m512i v)
     {
-        const int64_t d = int64_t{b} - a;
-        const auto near = [](int64_t v) { return static_cast<uint64_t>(v + (Width * 4 - 1)) < Width * 8 - 1; };
-        return near(d) || near(d - pitch) || near(d + pitch);
+        return _mm512_cmplt_epu32_mask(_mm512_add_epi32(v, _mm512_set1_epi32(Width * 4 - 1)),
+                                       _mm512_set1_epi32(Width * 8 - 1));
     }
     WIPE_SIMD_AVX512 static __mmask16 Within(__m512i a, int32_t lo, int32_t hi)
     {
@@ -261,50 +257,62 @@ private:
             for (int r = 0; r < Height; ++r)
                 _mm_prefetch(reinterpret_cast<const char*>(at + static_cast<uintptr_t>(r * dstPitch)), _MM_HINT_T1);
         };
-        for (int e = 0; e < count; ++e) {
-            if (e < aheadCount)
-                ask(ahead[e]);
-            const int32_t b = blocks[e];
-            if (b < 0) {
-                Cut(row, cuts[0], cuts[1], cuts[2]);
-                cuts += 3;
-                continue;
-            }
-            BYTE* const d = dst + offsets[e];
-            const BYTE* const s = srcRow + static_cast<ptrdiff_t>(b) * (Width * 4);
-            if constexpr (Blend && Width == 4 && Rows == 2) {
-                // Two blocks 4 x 2 that do not overlap take one register of sixteen pixels.
-                const int n = e + 1;
-                if (n < count && blocks[n] >= 0 && !MayOverlap(offsets[e], offsets[n], dstPitch)) {
-                    BlendQuads(c, d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 16, dstPitch,
-                               srcPitch);
-                    if (n < aheadCount)
-                        ask(ahead[n]);
-                    ++e;
+        constexpr bool kPairs = Blend && Rows == 2 && (Width == 4 || Width == 2);
+        int e = 0, asked = 0;
+        for (int base = 0; base < count; base += 16) {
+            for (const int until = std::min(base + 16, aheadCount); asked < until; ++asked)
+                ask(ahead[asked]);
+            [[maybe_unused]] const unsigned pairs = kPairs ? Pairs(offsets + base, blocks + base, count - base, dstPitch) : 0;
+            for (const int end = std::min(base + 16, count); e < end; ++e) {
+                const int32_t b = blocks[e];
+                if (b < 0) {
+                    Cut(row, cuts[0], cuts[1], cuts[2]);
+                    cuts += 3;
                     continue;
                 }
-            }
-            if constexpr (Blend && Width == 2 && Rows == 2) {
-                // Two blocks 2 x 2 that do not overlap take one register of eight pixels.
-                const int n = e + 1;
-                if (n < count && blocks[n] >= 0 && !MayOverlap(offsets[e], offsets[n], dstPitch)) {
-                    BlendSquaresAvx2(d, dst + offsets[n], s, srcRow + static_cast<ptrdiff_t>(blocks[n]) * 8, dstPitch,
-                                 srcPitch);
-                    if (n < aheadCount)
-                        ask(ahead[n]);
-                    ++e;
+                BYTE* const d = dst + offsets[e];
+                const BYTE* const s = srcRow + static_cast<ptrdiff_t>(b) * (Width * 4);
+                if constexpr (kPairs) {
+                    // Two blocks that do not overlap take one register: 4 x 2 blocks sixteen pixels,
+                    // 2 x 2 blocks eight.
+                    if ((pairs >> (e - base)) & 1) {
+                        const int n = e + 1;
+                        const BYTE* const s1 = srcRow + static_cast<ptrdiff_t>(blocks[n]) * (Width * 4);
+                        if constexpr (Width == 4)
+                            BlendQuads(c, d, dst + offsets[n], s, s1, dstPitch, srcPitch);
+                        else
+                            BlendSquaresAvx2(d, dst + offsets[n], s, s1, dstPitch, srcPitch);
+                        ++e;
+                        continue;
+                    }
+                }
+                if constexpr (Blend && Width == 4 && Rows == 4) {
+                    // A block 4 x 4 is one register of sixteen pixels.
+                    BlendSquare4(c, d, s, dstPitch, srcPitch);
                     continue;
                 }
+                DrawBlock<Rows>(d, s, dstPitch, srcPitch, rows);
             }
-            if constexpr (Blend && Width == 4 && Rows == 4) {
-                // A block 4 x 4 is one register of sixteen pixels.
-                BlendSquare4(c, d, s, dstPitch, srcPitch);
-                continue;
-            }
-            DrawBlock<Rows>(d, s, dstPitch, srcPitch, rows);
         }
-        for (int e = count; e < aheadCount; ++e)
-            ask(ahead[e]);
+        for (; asked < aheadCount; ++asked)
+            ask(ahead[asked]);
+    }
+
+    // Bit i set where entries i and i + 1 of the lists (of which left remain) are both drawn here and
+    // cannot overlap. Rows a pitch apart are told apart by the offsets alone, as a block's row is
+    // narrower than a pitch; places far apart across the picture may be taken for neighbours, and
+    // those are only drawn one at a time. The offsets of blocks drawn here lie within 2^30 of zero,
+    // so the 32-bit differences come out whole. The lists have room past their ends for the loads.
+    WIPE_SIMD_AVX512 static unsigned Pairs(const int32_t* offsets, const int32_t* blocks, int left, ptrdiff_t pitch)
+    {
+        const __m512i d = _mm512_sub_epi32(_mm512_loadu_si512(offsets + 1), _mm512_loadu_si512(offsets));
+        const __m512i p = _mm512_set1_epi32(static_cast<int32_t>(pitch));
+        const __mmask16 overlap = Near(d) | Near(_mm512_sub_epi32(d, p)) | Near(_mm512_add_epi32(d, p));
+        const __m512i zero = _mm512_setzero_si512();
+        const __mmask16 drawn = _mm512_cmpge_epi32_mask(_mm512_loadu_si512(blocks), zero) &
+                                _mm512_cmpge_epi32_mask(_mm512_loadu_si512(blocks + 1), zero);
+        const unsigned within = left - 1 >= 16 ? 0xFFFFu : (1u << (left - 1)) - 1; // entry i + 1 is listed
+        return drawn & within & static_cast<unsigned>(static_cast<__mmask16>(~overlap));
     }
 
     // Four pixels from each of a, b, c and d, in that order.
