@@ -221,7 +221,7 @@ PIXEL_SIMD_AVX2 void BurstLanes(CWipeCanvas& c, int n, int64_t a, const int16_t*
 PIXEL_SIMD_AVX2 void BurstSwirlLanes(CWipeCanvas& c, int64_t a, int64_t ct, int64_t st, const int16_t* directions)
 {
     SwirlPlace place(c, a, ct, st, directions);
-    if (Scatter512Fits(c))
+    if (Scatter512Serves(c))
         return ScatterWalk512<4, 2>(c, place);
     ScatterWalk<4, 2>(c, place);
 }
