@@ -220,8 +220,10 @@ PIXEL_SIMD_AVX2 void BurstLanes(CWipeCanvas& c, int n, int64_t a, const int16_t*
 
 PIXEL_SIMD_AVX2 void BurstSwirlLanes(CWipeCanvas& c, int64_t a, int64_t ct, int64_t st, const int16_t* directions)
 {
+    // On small pictures the swirl's blends (nearly every block shows) do better in the AVX2 lanes,
+    // which ask for the lines a few blocks ahead; its copies do better in the 512-bit walk.
     SwirlPlace place(c, a, ct, st, directions);
-    if (Scatter512Serves(c))
+    if (Scatter512Fits(c) || (Scatter512Serves(c) && c.Mode() != kTransitionBlendAlpha))
         return ScatterWalk512<4, 2>(c, place);
     ScatterWalk<4, 2>(c, place);
 }
