@@ -42,10 +42,10 @@ WIPE_SIMD_AVX512 inline __m512i NoiseSixteen(NoiseStrides::Run& run)
 // The column of each of sixteen blocks b0 .. b0 + 15 of Width pixels, plus base.
 template <int Width> WIPE_SIMD_AVX512 inline __m512i BlockColumns16(int b0, int32_t base)
 {
-    return _mm512_add_epi32(_mm512_set1_epi32(b0 * Width + base),
-                            _mm512_mullo_epi32(_mm512_set1_epi32(Width),
-                                               _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13,
-                                                                 14, 15)));
+    return _mm512_add_epi32(
+        _mm512_set1_epi32(b0 * Width + base),
+        _mm512_mullo_epi32(_mm512_set1_epi32(Width),
+                           _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15)));
 }
 
 struct ScatterNoisePlace : Common {
@@ -105,7 +105,8 @@ struct BurstRows : Common {
     WIPE_SIMD_AVX512 void Directions16(int b0, __m512i& ux, __m512i& uy) const
     {
         const int16_t* const at = row + 2 * b0;
-        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) + 4 * kAhead), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) + 4 * kAhead),
+                     _MM_HINT_T0);
         const int64_t left = perRow - b0;
         const __mmask16 valid = left >= 16 ? __mmask16{0xFFFF} : static_cast<__mmask16>((1u << left) - 1);
         const __m512i v = _mm512_maskz_loadu_epi32(valid, at);
@@ -152,7 +153,8 @@ struct SwirlPlace : BurstRows {
     {
         __m512i ux, uy;
         Directions16(b0, ux, uy);
-        const __m512i ox = MulShift16(Thrown16(NoiseSixteen(na), ux, amplitude), _mm512_set1_epi32(cosine), 16);
+        const __m512i ox =
+            MulShift16(Thrown16(NoiseSixteen(na), ux, amplitude), _mm512_set1_epi32(cosine), 16);
         const __m512i oy = MulShift16(Thrown16(NoiseSixteen(nb), uy, amplitude), _mm512_set1_epi32(sine), 16);
         dx = _mm512_add_epi32(BlockColumns16<4>(b0, x), ox);
         dy = _mm512_add_epi32(_mm512_set1_epi32(top), oy);

@@ -77,15 +77,15 @@ public:
     };
     WIPE_SIMD_AVX512 static Bounds NoBounds()
     {
-        return Bounds{_mm512_set1_epi32(INT32_MAX), _mm512_set1_epi32(INT32_MAX), _mm512_set1_epi32(INT32_MIN),
-                      _mm512_set1_epi32(INT32_MIN)};
+        return Bounds{_mm512_set1_epi32(INT32_MAX), _mm512_set1_epi32(INT32_MAX),
+                      _mm512_set1_epi32(INT32_MIN), _mm512_set1_epi32(INT32_MIN)};
     }
 
     // What placing a row reads and keeps, held by the walk in registers: members of the writer
     // would be read again after every store to the lists.
     struct Placing {
         int32_t perRow, pitch, height;
-        int32_t showsL, showsR, showsT, showsB;          // may show: placed over the clip in part
+        int32_t showsL, showsR, showsT, showsB; // may show: placed over the clip in part
         int32_t blockLo, blockHi, insideL, insideR, insideT, insideB; // drawn here
         int32_t* offsets;
         int32_t* blocks;
@@ -99,7 +99,8 @@ public:
         Row& r = m_rows[m_placing];
         r.j = j;
         r.height = static_cast<int>(std::min<int64_t>(Height, m_h - j));
-        const bool rowInSource = j >= m_canvas.SourceClip().top && j + r.height <= m_canvas.SourceClip().bottom;
+        const bool rowInSource =
+            j >= m_canvas.SourceClip().top && j + r.height <= m_canvas.SourceClip().bottom;
         r.srcRow = m_src + static_cast<ptrdiff_t>(j) * m_srcPitch;
         return Placing{m_perRow,
                        static_cast<int32_t>(m_dstPitch),
@@ -142,7 +143,8 @@ public:
                                               _mm512_add_epi32(dy, _mm512_set1_epi32(p.height)));
         const __m512i offset =
             _mm512_add_epi32(_mm512_mullo_epi32(dy, _mm512_set1_epi32(p.pitch)), _mm512_slli_epi32(dx, 2));
-        const __m512i numbered = _mm512_mask_mov_epi32(b, static_cast<__mmask16>(~inside), _mm512_set1_epi32(-1));
+        const __m512i numbered =
+            _mm512_mask_mov_epi32(b, static_cast<__mmask16>(~inside), _mm512_set1_epi32(-1));
         Pack(p.offsets + p.count, offset, shows);
         Pack(p.blocks + p.count, numbered, shows);
         p.count += __builtin_popcount(shows);
@@ -155,7 +157,8 @@ public:
     // The bounds of the blocks drawn here join the step's.
     WIPE_SIMD_AVX512 void MarkDrawn(const Bounds& bounds)
     {
-        const int32_t left = _mm512_reduce_min_epi32(bounds.left), right = _mm512_reduce_max_epi32(bounds.right);
+        const int32_t left = _mm512_reduce_min_epi32(bounds.left),
+                      right = _mm512_reduce_max_epi32(bounds.right);
         if (left < right)
             m_canvas.MarkDrawn(left, _mm512_reduce_min_epi32(bounds.top), right,
                                _mm512_reduce_max_epi32(bounds.bottom));
@@ -192,8 +195,8 @@ private:
 
     // The lanes of cut added to a list of count cut blocks, in order: block number, left and top
     // each. Returns the new count.
-    __attribute__((noinline)) WIPE_SIMD_AVX512 static int AddCuts(int32_t* cuts, int count, int b0, __m512i dx,
-                                                                  __m512i dy, __mmask16 cut)
+    __attribute__((noinline)) WIPE_SIMD_AVX512 static int AddCuts(int32_t* cuts, int count, int b0,
+                                                                  __m512i dx, __m512i dy, __mmask16 cut)
     {
         alignas(64) int32_t xs[16], ys[16];
         _mm512_store_si512(xs, dx);
@@ -262,7 +265,8 @@ private:
         for (int base = 0; base < count; base += 16) {
             for (const int until = std::min(base + 16, aheadCount); asked < until; ++asked)
                 ask(ahead[asked]);
-            [[maybe_unused]] const unsigned pairs = kPairs ? Pairs(offsets + base, blocks + base, count - base, dstPitch) : 0;
+            [[maybe_unused]] const unsigned pairs =
+                kPairs ? Pairs(offsets + base, blocks + base, count - base, dstPitch) : 0;
             for (const int end = std::min(base + 16, count); e < end; ++e) {
                 const int32_t b = blocks[e];
                 if (b < 0) {
@@ -303,7 +307,8 @@ private:
     // narrower than a pitch; places far apart across the picture may be taken for neighbours, and
     // those are only drawn one at a time. The offsets of blocks drawn here lie within 2^30 of zero,
     // so the 32-bit differences come out whole. The lists have room past their ends for the loads.
-    WIPE_SIMD_AVX512 static unsigned Pairs(const int32_t* offsets, const int32_t* blocks, int left, ptrdiff_t pitch)
+    WIPE_SIMD_AVX512 static unsigned Pairs(const int32_t* offsets, const int32_t* blocks, int left,
+                                           ptrdiff_t pitch)
     {
         const __m512i d = _mm512_sub_epi32(_mm512_loadu_si512(offsets + 1), _mm512_loadu_si512(offsets));
         const __m512i p = _mm512_set1_epi32(static_cast<int32_t>(pitch));
@@ -395,7 +400,7 @@ WIPE_SIMD_AVX512 void ScatterWalk512As(CWipeCanvas& c, Place& place)
         typename Writer::Placing row = out.BeginRow(j);
         at.Row(k, j);
         for (int b0 = 0; b0 < perRow; b0 += 16) {
-            if constexpr (requires(__m512i& v) { at.Sixteen(b0, v, v); }) {
+            if constexpr (requires(__m512i & v) { at.Sixteen(b0, v, v); }) {
                 __m512i dx, dy;
                 at.Sixteen(b0, dx, dy);
                 Writer::Sixteen(row, b0, dx, dy, bounds);

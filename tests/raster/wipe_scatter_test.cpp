@@ -97,9 +97,10 @@ TEST_F(WipeScatterTest, LanesDrawTheBlockWalk)
                         const Result walk = Draw(index, *start, *src, clip, progress, c, mode, false);
                         const Result lanes = Draw(index, *start, *src, clip, progress, c, mode, true);
                         ASSERT_EQ(lanes.pixels, walk.pixels)
-                            << "entry " << index << ", " << c.sw << "x" << c.sh << " on " << c.dw << "x" << c.dh
-                            << " at " << c.x << "," << c.y << ", progress " << progress << ", mode " << mode
-                            << ", level " << static_cast<int>(level) << (pass.wide ? "" : ", 512-bit off");
+                            << "entry " << index << ", " << c.sw << "x" << c.sh << " on " << c.dw << "x"
+                            << c.dh << " at " << c.x << "," << c.y << ", progress " << progress << ", mode "
+                            << mode << ", level " << static_cast<int>(level)
+                            << (pass.wide ? "" : ", 512-bit off");
                         EXPECT_TRUE(lanes.changed.left == walk.changed.left && lanes.changed.top == walk.changed.top &&
                                     lanes.changed.right == walk.changed.right &&
                                     lanes.changed.bottom == walk.changed.bottom)
