@@ -32,6 +32,9 @@ struct ColumnRuns {
     std::vector<uint16_t> lanes;   // the group's lanes the run covers
     std::vector<int32_t> groupEnd; // runs of group g are groupEnd[g - 1]..groupEnd[g] - 1
     std::vector<uint16_t> groupLanes; // the lanes of group g's runs together
+    // Where every group holds this many runs (padded with copies of its last run that show no
+    // lane), so a row's groups take a fixed count of loads each; 0 where the counts differ.
+    int perGroup = 0;
 };
 
 // Rows top..bottom-1 of a span of columns starting at dstRow (the top row's first column), sixteen

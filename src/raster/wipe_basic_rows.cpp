@@ -120,6 +120,13 @@ struct ColumnTable {
     bool straight = false; // pixel k reads column k (a smear of one row)
     bool valid = false;    // the columns fit 32 bits
     bool planned = false;  // the groups are worked out (only the blends read them)
+    // The 512-bit batches' groups of sixteen (StretchedRowsAvx512): the column each group's load
+    // starts at and its permute, for the leading groups that a load of sixteen serves within
+    // `room16` pixels of the first read column.
+    std::vector<int32_t> first16;
+    std::vector<int32_t> lanes16;
+    int groups16 = 0;
+    int64_t room16 = -1;
 
     // The table for the stepping; `plan`: the groups too.
     void Fill(const StretchState& st, int w, bool plan)
@@ -130,6 +137,7 @@ struct ColumnTable {
             return;
         }
         planned = false;
+        room16 = -1;
         width = w;
         acc = st.xAcc;
         frac = st.xFrac;
@@ -164,6 +172,18 @@ struct ColumnTable {
         }
         if (plan)
             PlanGroups();
+    }
+
+    // The groups of sixteen for loads that may reach `room` pixels past the first read column.
+    void PlanGroups16(int64_t room)
+    {
+        if (room16 == room)
+            return;
+        room16 = room;
+        const int groups = width / 16;
+        first16.resize(static_cast<size_t>(groups));
+        lanes16.resize(static_cast<size_t>(groups) * 16);
+        groups16 = wipe::rows_detail::PlanGroups16Avx512(at.data(), groups, room, first16.data(), lanes16.data());
     }
 
     void PlanGroups()
@@ -340,6 +360,106 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
     }
     Track(dr.left, dr.top, dr.right, dr.bottom);
 }
+
+namespace wipe {
+
+StretchedRowBatch::StretchedRowBatch(CWipeCanvas& canvas) : m_canvas(canvas)
+{
+    m_blend = canvas.Mode() == kTransitionBlendAlpha;
+    const bool plainCopy = canvas.Mode() == kTransitionCopy && canvas.ColorKey() == kNoKey;
+    m_on = (m_blend || plainCopy) && UseAvx512Loops() && canvas.DrawsInAnyOrder() && canvas.DirectMemory(m_memory);
+}
+
+void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
+                            int64_t dy)
+{
+    const auto passOn = [&] {
+        Flush();
+        m_canvas.StretchedRows(l, t, r, b, width, height, dx, dy);
+    };
+    if (!m_on || height != 1 || b != t + 1 || width < 1 || l >= r || !Fits32(dx) || !Fits32(dy) ||
+        !Fits32(dx + width) || !Fits32(dy + 1) || !Fits32(l) || !Fits32(t) || !Fits32(r) || !Fits32(b)) {
+        passOn();
+        return;
+    }
+    const RECT& clip = m_canvas.Clip();
+    if (dx + width <= clip.left || dy + 1 <= clip.top || dx >= clip.right || dy >= clip.bottom)
+        return;
+    const RECT piece{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+    const SIZE size{static_cast<LONG>(width), 1};
+    StretchState st{};
+    CImage* const image = m_canvas.Image();
+    if (image->TransferRect(m_canvas.Source(), static_cast<LONG>(dx), static_cast<LONG>(dy), &piece, &size, &st,
+                            nullptr) != 0)
+        return;
+    const RECT sr = image->TransferSrcRect();
+    const RECT dr = image->TransferDstRect();
+    if (dr.bottom - dr.top != 1) {
+        passOn();
+        return;
+    }
+    const int w = dr.right - dr.left;
+    const int64_t room = int64_t{m_canvas.Source()->GetWidth()} - sr.left;
+    // Rows kept back go down the destination, so none lands on another's row.
+    const bool alike = m_rows > 0 && m_rows < kMostRows && dr.top > m_lastTop && w == m_width && room == m_room &&
+                       st.xAcc == m_st.xAcc && st.xFrac == m_st.xFrac && st.xDen == m_st.xDen &&
+                       st.xStep == m_st.xStep;
+    if (!alike) {
+        Flush();
+        ColumnTable& columns = t_columns;
+        columns.Fill(st, w, false);
+        if (!columns.valid) {
+            m_canvas.StretchedRows(l, t, r, b, width, height, dx, dy);
+            return;
+        }
+        m_st = st;
+        m_width = w;
+        m_room = room;
+    }
+    m_dst[m_rows] = m_memory.dst + static_cast<ptrdiff_t>(dr.top) * m_memory.dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
+    m_src[m_rows] = m_memory.src + static_cast<ptrdiff_t>(sr.top) * m_memory.srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
+    m_lastTop = dr.top;
+    ++m_rows;
+    m_canvas.MarkDrawn(dr.left, dr.top, dr.right, dr.bottom);
+}
+
+void StretchedRowBatch::Flush()
+{
+    const int rows = m_rows;
+    if (rows == 0)
+        return;
+    m_rows = 0;
+    // The table was filled for these rows when the first of them came (kept unless drawn through
+    // since).
+    ColumnTable& columns = t_columns;
+    const int w = m_width;
+    columns.Fill(m_st, w, false);
+    if (columns.straight || columns.uniform) {
+        for (int k = 0; k < rows; ++k) {
+            if (columns.straight) {
+                if (m_blend)
+                    BlendAlphaRows32Mmx(m_dst[k], m_src[k], 0, 0, w, 1);
+                else
+                    std::memcpy(m_dst[k], m_src[k], static_cast<size_t>(w) * 4);
+            } else {
+                wipe::rows_detail::SmearRowAvx512(m_dst[k], m_src[k], w, m_memory.dstPitch, m_blend);
+            }
+        }
+        return;
+    }
+    columns.PlanGroups16(m_room);
+    const int groups = columns.groups16;
+    if (groups > 0)
+        wipe::rows_detail::StretchedRowsAvx512(m_dst, m_src, rows, columns.first16.data(), columns.lanes16.data(),
+                                               groups, m_blend);
+    if (w > 16 * groups)
+        for (int k = 0; k < rows; ++k)
+            wipe::rows_detail::StretchedRowAvx512(m_dst[k] + static_cast<ptrdiff_t>(groups) * 64, m_src[k],
+                                                  columns.at.data() + 16 * groups, w - 16 * groups, m_room,
+                                                  m_memory.srcPitch, m_blend);
+}
+
+} // namespace wipe
 
 bool CWipeCanvas::DirectMemory(Memory& out) const
 {

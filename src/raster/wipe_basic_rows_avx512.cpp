@@ -41,7 +41,64 @@ WIPE_SIMD_AVX512 void RowLoop(BYTE* d, const BYTE* src, const int32_t* at, int w
     }
 }
 
+// How many groups ahead a batch row asks for its lines.
+constexpr int kBatchAheadGroups = 32;
+
+template <bool Blend>
+WIPE_SIMD_AVX512 void BatchLoop(BYTE* const* dst, const BYTE* const* src, int rows, const int32_t* first,
+                                const int32_t* lanes, int groups)
+{
+    const BlendConstants16 c = LoopBlendConstants16();
+    for (int r = 0; r < rows; ++r) {
+        const BYTE* const s = src[r];
+        BYTE* const d = dst[r];
+        // Past the row's end the lines asked for are those of the next row drawn.
+        const BYTE* const nextSrc = src[r + 1 < rows ? r + 1 : r];
+        BYTE* const nextDst = dst[r + 1 < rows ? r + 1 : r];
+        for (int g = 0; g < groups; ++g) {
+            const ptrdiff_t from = static_cast<ptrdiff_t>(first[g]) * 4, to = static_cast<ptrdiff_t>(g) * 64;
+            int ahead = g + kBatchAheadGroups;
+            const BYTE* aheadSrc = s;
+            const BYTE* aheadDst = d;
+            if (ahead >= groups) {
+                ahead = std::min(ahead - groups, groups - 1);
+                aheadSrc = nextSrc;
+                aheadDst = nextDst;
+            }
+            _mm_prefetch(reinterpret_cast<const char*>(aheadDst) + static_cast<ptrdiff_t>(ahead) * 64, _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(aheadSrc) + static_cast<ptrdiff_t>(first[ahead]) * 4,
+                         _MM_HINT_T0);
+            __m512i v = _mm512_permutexvar_epi32(_mm512_loadu_si512(lanes + static_cast<ptrdiff_t>(g) * 16),
+                                                 _mm512_loadu_si512(s + from));
+            if (Blend)
+                v = BlendAlpha16(c, v, _mm512_loadu_si512(d + to));
+            _mm512_storeu_si512(d + to, v);
+        }
+    }
+}
+
 } // namespace
+
+WIPE_SIMD_AVX512 int PlanGroups16Avx512(const int32_t* at, int groups, int64_t room, int32_t* first, int32_t* lanes)
+{
+    const __m512i fifteen = _mm512_set1_epi32(15);
+    for (int g = 0; g < groups; ++g) {
+        const __m512i columns = _mm512_loadu_si512(at + static_cast<ptrdiff_t>(g) * 16);
+        const int32_t from = at[static_cast<ptrdiff_t>(g) * 16];
+        const __m512i rel = _mm512_sub_epi32(columns, _mm512_set1_epi32(from));
+        if (from < 0 || int64_t{from} + 16 > room || _mm512_cmpgt_epu32_mask(rel, fifteen) != 0)
+            return g;
+        first[g] = from;
+        _mm512_storeu_si512(lanes + static_cast<ptrdiff_t>(g) * 16, rel);
+    }
+    return groups;
+}
+
+void StretchedRowsAvx512(BYTE* const* dst, const BYTE* const* src, int rows, const int32_t* first,
+                         const int32_t* lanes, int groups, bool blend)
+{
+    (blend ? BatchLoop<true> : BatchLoop<false>)(dst, src, rows, first, lanes, groups);
+}
 
 void StretchedRowAvx512(BYTE* d, const BYTE* src, const int32_t* at, int w, int64_t room, LONG srcPitch,
                         bool blend)
