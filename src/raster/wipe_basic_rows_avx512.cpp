@@ -65,7 +65,9 @@ WIPE_SIMD_AVX512 void BatchLoop(BYTE* const* dst, const BYTE* const* src, int ro
                 aheadSrc = nextSrc;
                 aheadDst = nextDst;
             }
-            _mm_prefetch(reinterpret_cast<const char*>(aheadDst) + static_cast<ptrdiff_t>(ahead) * 64, _MM_HINT_T0);
+            // A copy does not read the destination: its lines are left to the stores.
+            if (Blend)
+                _mm_prefetch(reinterpret_cast<const char*>(aheadDst) + static_cast<ptrdiff_t>(ahead) * 64, _MM_HINT_T0);
             _mm_prefetch(reinterpret_cast<const char*>(aheadSrc) + static_cast<ptrdiff_t>(first[ahead]) * 4,
                          _MM_HINT_T0);
             __m512i v = _mm512_permutexvar_epi32(_mm512_loadu_si512(lanes + static_cast<ptrdiff_t>(g) * 16),
