@@ -174,6 +174,40 @@ struct ColumnTable {
             PlanGroups();
     }
 
+    // The table and its groups of sixteen for the stepping, in one pass where the closed form
+    // serves (the 512-bit batches' fill).
+    void FillWide(const StretchState& st, int w, int64_t room)
+    {
+        if (w == width && st.xAcc == acc && st.xFrac == frac && st.xDen == den && st.xStep == step) {
+            if (valid)
+                PlanGroups16(room);
+            return;
+        }
+        const int64_t a = st.xAcc, f = st.xFrac, d = st.xDen, s = st.xStep;
+        constexpr int64_t kLimit = int64_t{1} << 30;
+        if (d <= 0 || f < 0 || f >= d || a < -d || a >= 0 || s < 0 || d + w * f >= kLimit ||
+            w * (s + 1) >= kLimit) {
+            Fill(st, w, false);
+            if (valid)
+                PlanGroups16(room);
+            return;
+        }
+        planned = false;
+        width = w;
+        acc = st.xAcc;
+        frac = st.xFrac;
+        den = st.xDen;
+        step = st.xStep;
+        valid = true;
+        at.resize(static_cast<size_t>(w));
+        first16.resize(static_cast<size_t>(w / 16));
+        lanes16.resize(static_cast<size_t>(w / 16) * 16);
+        groups16 = wipe::rows_detail::FillColumnsAvx512(at.data(), w, st, room, first16.data(), lanes16.data());
+        room16 = room;
+        uniform = w == 0 || at[static_cast<size_t>(w) - 1] == 0;
+        straight = st.xStep == 1 && st.xFrac == 0;
+    }
+
     // The groups of sixteen for loads that may reach `room` pixels past the first read column.
     void PlanGroups16(int64_t room)
     {
@@ -407,7 +441,7 @@ void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t 
     if (!alike) {
         Flush();
         ColumnTable& columns = t_columns;
-        columns.Fill(st, w, false);
+        columns.FillWide(st, w, room);
         if (!columns.valid) {
             m_canvas.StretchedRows(l, t, r, b, width, height, dx, dy);
             return;
@@ -433,7 +467,7 @@ void StretchedRowBatch::Flush()
     // since).
     ColumnTable& columns = t_columns;
     const int w = m_width;
-    columns.Fill(m_st, w, false);
+    columns.FillWide(m_st, w, m_room);
     if (columns.straight || columns.uniform) {
         for (int k = 0; k < rows; ++k) {
             if (columns.straight) {
@@ -447,7 +481,6 @@ void StretchedRowBatch::Flush()
         }
         return;
     }
-    columns.PlanGroups16(m_room);
     const int groups = columns.groups16;
     if (groups > 0)
         wipe::rows_detail::StretchedRowsAvx512(m_dst, m_src, rows, columns.first16.data(), columns.lanes16.data(),

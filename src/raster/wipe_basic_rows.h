@@ -34,6 +34,12 @@ void StretchedRowsAvx512(BYTE* const* dst, const BYTE* const* src, int rows, con
 // sixteen of their first and whose load stays within `room` pixels. Returns how many.
 int PlanGroups16Avx512(const int32_t* at, int groups, int64_t room, int32_t* first, int32_t* lanes);
 
+// The columns of the stepping in closed form (as the AVX2 table fill works them out) for `w`
+// pixels into at, with the plan of PlanGroups16Avx512 for `room`, in one pass; returns the
+// plan's count of groups. Only where the stepping keeps every sum within 2^30: den > 0,
+// 0 <= frac < den, -den <= acc < 0, step >= 0, den + w frac < 2^30 and w (step + 1) < 2^30.
+int FillColumnsAvx512(int32_t* at, int w, const StretchState& st, int64_t room, int32_t* first, int32_t* lanes);
+
 // Copies n 32-bit pixels from src to dst (not overlapping), the same bytes as memcpy: every store
 // but the first and last is whole and aligned, each source line read once and shifted into place
 // (a row copied a few pixels off its alignment otherwise reads two lines a store). Only while

@@ -96,6 +96,99 @@ WIPE_SIMD_AVX512 int PlanGroups16Avx512(const int32_t* at, int groups, int64_t r
     return groups;
 }
 
+WIPE_SIMD_AVX512 int FillColumnsAvx512(int32_t* at, int w, const StretchState& st, int64_t room, int32_t* first,
+                                       int32_t* lanes)
+{
+    const int64_t acc = st.xAcc, frac = st.xFrac, den = st.xDen, step = st.xStep;
+    const auto floorDiv = [den](int64_t v) { return v >= 0 ? v / den : -((-v + den - 1) / den); };
+    int k = 0, groups = 0;
+    bool planning = true;
+    if (w >= 32) {
+        // Lane j's quotient and remainder of acc + j frac, stepped from acc's (-1 and acc + den,
+        // acc lying in [-den, 0)) without a division: frac is below den.
+        alignas(64) int32_t q0[32], r0[32], moved0[32];
+        int32_t qj = -1, rj = static_cast<int32_t>(acc + den);
+        for (int j = 0; j < 32; ++j) {
+            q0[j] = qj;
+            r0[j] = rj;
+            moved0[j] = static_cast<int32_t>(j * step + 1);
+            rj += static_cast<int32_t>(frac);
+            if (rj >= den) {
+                rj -= static_cast<int32_t>(den);
+                ++qj;
+            }
+        }
+        // Two runs of lanes sixteen columns apart, each stepping thirty-two columns a time: the
+        // remainder's chain of steps is the loop's limit, and two of them overlap.
+        __m512i q = _mm512_load_si512(q0), q2 = _mm512_load_si512(q0 + 16);
+        __m512i r = _mm512_load_si512(r0), r2 = _mm512_load_si512(r0 + 16);
+        __m512i moved = _mm512_load_si512(moved0), moved2 = _mm512_load_si512(moved0 + 16);
+        const __m512i dens = _mm512_set1_epi32(static_cast<int>(den));
+        const __m512i q32 = _mm512_set1_epi32(static_cast<int>(32 * frac / den));
+        const __m512i r32 = _mm512_set1_epi32(static_cast<int>(32 * frac % den));
+        const __m512i movedStep = _mm512_set1_epi32(static_cast<int>(32 * step));
+        const __m512i fifteen = _mm512_set1_epi32(15);
+        const auto advance = [&](__m512i& qv, __m512i& rv) WIPE_SIMD_AVX512 {
+            rv = _mm512_add_epi32(rv, r32);
+            const __mmask16 carry = _mm512_cmpge_epi32_mask(rv, dens);
+            rv = _mm512_mask_sub_epi32(rv, carry, rv, dens);
+            qv = _mm512_mask_add_epi32(_mm512_add_epi32(qv, q32), carry, _mm512_add_epi32(qv, q32),
+                                       _mm512_set1_epi32(1));
+        };
+        // The leading groups whose columns lie within sixteen of their first and whose load stays
+        // within the room.
+        const auto plan = [&](__m512i columns) WIPE_SIMD_AVX512 {
+            if (!planning)
+                return;
+            const int32_t from = _mm_cvtsi128_si32(_mm512_castsi512_si128(columns));
+            const __m512i rel = _mm512_sub_epi32(columns, _mm512_set1_epi32(from));
+            if (from < 0 || int64_t{from} + 16 > room || _mm512_cmpgt_epu32_mask(rel, fifteen) != 0) {
+                planning = false;
+                return;
+            }
+            first[groups] = from;
+            _mm512_storeu_si512(lanes + static_cast<ptrdiff_t>(groups) * 16, rel);
+            ++groups;
+        };
+        for (; k + 32 <= w; k += 32) {
+            const __m512i c0 = _mm512_add_epi32(moved, q), c1 = _mm512_add_epi32(moved2, q2);
+            _mm512_storeu_si512(at + k, c0);
+            _mm512_storeu_si512(at + k + 16, c1);
+            plan(c0);
+            plan(c1);
+            advance(q, r);
+            advance(q2, r2);
+            moved = _mm512_add_epi32(moved, movedStep);
+            moved2 = _mm512_add_epi32(moved2, movedStep);
+        }
+        if (k + 16 <= w) {
+            const __m512i c0 = _mm512_add_epi32(moved, q);
+            _mm512_storeu_si512(at + k, c0);
+            plan(c0);
+            k += 16;
+        }
+    }
+    for (; k < w; ++k) {
+        const int64_t v = acc + k * frac;
+        at[k] = static_cast<int32_t>(k * step + floorDiv(v) + 1);
+    }
+    if (w < 32) {
+        // Too short for the loop: the groups from the columns as written.
+        const __m512i fifteen = _mm512_set1_epi32(15);
+        for (int g = 0; g < w / 16; ++g) {
+            const __m512i columns = _mm512_loadu_si512(at + static_cast<ptrdiff_t>(g) * 16);
+            const int32_t from = at[static_cast<ptrdiff_t>(g) * 16];
+            const __m512i rel = _mm512_sub_epi32(columns, _mm512_set1_epi32(from));
+            if (from < 0 || int64_t{from} + 16 > room || _mm512_cmpgt_epu32_mask(rel, fifteen) != 0)
+                break;
+            first[g] = from;
+            _mm512_storeu_si512(lanes + static_cast<ptrdiff_t>(g) * 16, rel);
+            groups = g + 1;
+        }
+    }
+    return groups;
+}
+
 void StretchedRowsAvx512(BYTE* const* dst, const BYTE* const* src, int rows, const int32_t* first,
                          const int32_t* lanes, int groups, bool blend)
 {
