@@ -23,6 +23,7 @@ namespace columns_detail {
 // run keeps its stepping; the lists are padded to whole groups of sixteen with runs never shown.
 struct ColumnRuns {
     std::vector<int32_t> base; // source byte offset the group's lane 0 would read
+    std::vector<int32_t> nextBase; // the same a row further on (the even rows' second row)
     std::vector<int32_t> acc;
     std::vector<int32_t> frac;
     std::vector<int32_t> den;
