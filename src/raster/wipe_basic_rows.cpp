@@ -402,6 +402,12 @@ StretchedRowBatch::StretchedRowBatch(CWipeCanvas& canvas) : m_canvas(canvas)
     m_blend = canvas.Mode() == kTransitionBlendAlpha;
     const bool plainCopy = canvas.Mode() == kTransitionCopy && canvas.ColorKey() == kNoKey;
     m_on = (m_blend || plainCopy) && UseAvx512Loops() && canvas.DrawsInAnyOrder() && canvas.DirectMemory(m_memory);
+    if (m_on) {
+        // The source's rows the image cuts pieces to: its clip within its own rows.
+        const RECT& from = canvas.SourceClip();
+        m_placed.srcTop = std::max<LONG>(from.top, 0);
+        m_placed.srcBottom = std::min<LONG>(from.bottom, canvas.Source()->GetHeight());
+    }
 }
 
 void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
@@ -419,18 +425,30 @@ void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t 
     const RECT& clip = m_canvas.Clip();
     if (dx + width <= clip.left || dy + 1 <= clip.top || dx >= clip.right || dy >= clip.bottom)
         return;
-    const RECT piece{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
-    const SIZE size{static_cast<LONG>(width), 1};
     StretchState st{};
-    CImage* const image = m_canvas.Image();
-    if (image->TransferRect(m_canvas.Source(), static_cast<LONG>(dx), static_cast<LONG>(dy), &piece, &size, &st,
-                            nullptr) != 0)
-        return;
-    const RECT sr = image->TransferSrcRect();
-    const RECT dr = image->TransferDstRect();
-    if (dr.bottom - dr.top != 1) {
-        passOn();
-        return;
+    RECT sr{}, dr{};
+    if (m_placed.known && l == m_placed.l && r == m_placed.r && width == m_placed.width && dx == m_placed.dx) {
+        // A row placed as the last one the image cut: the same columns, and the row whole where
+        // it lies within both clips (a one-row piece keeps its row or loses it).
+        if (t < m_placed.srcTop || t >= m_placed.srcBottom || dy < clip.top || dy >= clip.bottom)
+            return;
+        st = m_placed.st;
+        sr = RECT{m_placed.sr.left, static_cast<LONG>(t), m_placed.sr.right, static_cast<LONG>(t) + 1};
+        dr = RECT{m_placed.dr.left, static_cast<LONG>(dy), m_placed.dr.right, static_cast<LONG>(dy) + 1};
+    } else {
+        const RECT piece{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+        const SIZE size{static_cast<LONG>(width), 1};
+        CImage* const image = m_canvas.Image();
+        if (image->TransferRect(m_canvas.Source(), static_cast<LONG>(dx), static_cast<LONG>(dy), &piece, &size, &st,
+                                nullptr) != 0)
+            return;
+        sr = image->TransferSrcRect();
+        dr = image->TransferDstRect();
+        if (dr.bottom - dr.top != 1 || sr.bottom - sr.top != 1 || sr.top != t || dr.top != dy) {
+            passOn();
+            return;
+        }
+        m_placed = Placed{true, l, r, width, dx, st, sr, dr, m_placed.srcTop, m_placed.srcBottom};
     }
     const int w = dr.right - dr.left;
     const int64_t room = int64_t{m_canvas.Source()->GetWidth()} - sr.left;

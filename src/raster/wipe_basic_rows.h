@@ -78,6 +78,15 @@ private:
     BYTE* m_dst[kMostRows] = {};
     const BYTE* m_src[kMostRows] = {};
     LONG m_lastTop = 0; // the destination row of the last one
+    // The last piece the image cut, whose columns serve every row placed alike.
+    struct Placed {
+        bool known;
+        int64_t l, r, width, dx;
+        StretchState st;
+        RECT sr, dr;
+        LONG srcTop, srcBottom; // the source rows the image keeps
+    };
+    Placed m_placed{};
     StretchState m_st{};
     int m_width = 0;
     int64_t m_room = 0;
