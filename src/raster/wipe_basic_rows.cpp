@@ -403,6 +403,7 @@ StretchedRowBatch::StretchedRowBatch(CWipeCanvas& canvas) : m_canvas(canvas)
     const bool plainCopy = canvas.Mode() == kTransitionCopy && canvas.ColorKey() == kNoKey;
     m_on = (m_blend || plainCopy) && UseAvx512Loops() && canvas.DrawsInAnyOrder() && canvas.DirectMemory(m_memory);
     if (m_on) {
+        m_sourceWidth = canvas.Source()->GetWidth();
         // The source's rows the image cuts pieces to: its clip within its own rows.
         const RECT& from = canvas.SourceClip();
         m_placed.srcTop = std::max<LONG>(from.top, 0);
@@ -451,7 +452,7 @@ void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t 
         m_placed = Placed{true, l, r, width, dx, st, sr, dr, m_placed.srcTop, m_placed.srcBottom};
     }
     const int w = dr.right - dr.left;
-    const int64_t room = int64_t{m_canvas.Source()->GetWidth()} - sr.left;
+    const int64_t room = int64_t{m_sourceWidth} - sr.left;
     // Rows kept back go down the destination, so none lands on another's row.
     const bool alike = m_rows > 0 && m_rows < kMostRows && dr.top > m_lastTop && w == m_width && room == m_room &&
                        st.xAcc == m_st.xAcc && st.xFrac == m_st.xFrac && st.xDen == m_st.xDen &&
@@ -472,7 +473,11 @@ void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t 
     m_src[m_rows] = m_memory.src + static_cast<ptrdiff_t>(sr.top) * m_memory.srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
     m_lastTop = dr.top;
     ++m_rows;
-    m_canvas.MarkDrawn(dr.left, dr.top, dr.right, dr.bottom);
+    // The step's bounds are one rectangle about everything drawn: the rows' own box serves.
+    m_drawn = m_drawing ? RECT{std::min(m_drawn.left, dr.left), std::min(m_drawn.top, dr.top),
+                               std::max(m_drawn.right, dr.right), std::max(m_drawn.bottom, dr.bottom)}
+                        : dr;
+    m_drawing = true;
 }
 
 void StretchedRowBatch::Flush()
@@ -481,6 +486,8 @@ void StretchedRowBatch::Flush()
     if (rows == 0)
         return;
     m_rows = 0;
+    m_canvas.MarkDrawn(m_drawn.left, m_drawn.top, m_drawn.right, m_drawn.bottom);
+    m_drawing = false;
     // The table was filled for these rows when the first of them came (kept unless drawn through
     // since).
     ColumnTable& columns = t_columns;

@@ -87,6 +87,10 @@ private:
         LONG srcTop, srcBottom; // the source rows the image keeps
     };
     Placed m_placed{};
+    LONG m_sourceWidth = 0;
+    // The box about the rows kept back.
+    RECT m_drawn{};
+    bool m_drawing = false;
     StretchState m_st{};
     int m_width = 0;
     int64_t m_room = 0;

@@ -102,28 +102,34 @@ WIPE_SIMD_AVX512 int FillColumnsAvx512(int32_t* at, int w, const StretchState& s
     const int64_t acc = st.xAcc, frac = st.xFrac, den = st.xDen, step = st.xStep;
     const auto floorDiv = [den](int64_t v) { return v >= 0 ? v / den : -((-v + den - 1) / den); };
     int k = 0, groups = 0;
-    bool planning = true;
     if (w >= 32) {
-        // Lane j's quotient and remainder of acc + j frac, stepped from acc's (-1 and acc + den,
-        // acc lying in [-den, 0)) without a division: frac is below den.
-        alignas(64) int32_t q0[32], r0[32], moved0[32];
-        int32_t qj = -1, rj = static_cast<int32_t>(acc + den);
-        for (int j = 0; j < 32; ++j) {
-            q0[j] = qj;
-            r0[j] = rj;
-            moved0[j] = static_cast<int32_t>(j * step + 1);
-            rj += static_cast<int32_t>(frac);
-            if (rj >= den) {
-                rj -= static_cast<int32_t>(den);
-                ++qj;
-            }
-        }
+        // Lane j's quotient and remainder of acc + j frac (below 2^30): the quotient is small
+        // (acc lies in [-den, 0) and frac below den), so the division of doubles rounds down to
+        // it exactly.
+        const __m512i index = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+        const __m512i dens = _mm512_set1_epi32(static_cast<int>(den));
+        const __m512i v = _mm512_add_epi32(_mm512_set1_epi32(static_cast<int>(acc)),
+                                           _mm512_mullo_epi32(index, _mm512_set1_epi32(static_cast<int>(frac))));
+        const __m512d by = _mm512_set1_pd(static_cast<double>(den));
+        const auto quotient = [&](__m256i half) WIPE_SIMD_AVX512 {
+            return _mm512_cvtpd_epi32(_mm512_roundscale_pd(_mm512_div_pd(_mm512_cvtepi32_pd(half), by),
+                                                           _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+        };
+        __m512i q = _mm512_inserti64x4(_mm512_castsi256_si512(quotient(_mm512_castsi512_si256(v))),
+                                       quotient(_mm512_extracti64x4_epi64(v, 1)), 1);
+        __m512i r = _mm512_sub_epi32(v, _mm512_mullo_epi32(q, dens));
+        __m512i moved = _mm512_add_epi32(_mm512_mullo_epi32(index, _mm512_set1_epi32(static_cast<int>(step))),
+                                         _mm512_set1_epi32(1));
+        // The second run of lanes sixteen columns on.
+        const int32_t r16 = static_cast<int32_t>(16 * frac % den), q16 = static_cast<int32_t>(16 * frac / den);
+        __m512i r2 = _mm512_add_epi32(r, _mm512_set1_epi32(r16));
+        const __mmask16 carry16 = _mm512_cmpge_epi32_mask(r2, dens);
+        r2 = _mm512_mask_sub_epi32(r2, carry16, r2, dens);
+        __m512i q2 = _mm512_add_epi32(q, _mm512_set1_epi32(q16));
+        q2 = _mm512_mask_add_epi32(q2, carry16, q2, _mm512_set1_epi32(1));
+        __m512i moved2 = _mm512_add_epi32(moved, _mm512_set1_epi32(static_cast<int>(16 * step)));
         // Two runs of lanes sixteen columns apart, each stepping thirty-two columns a time: the
         // remainder's chain of steps is the loop's limit, and two of them overlap.
-        __m512i q = _mm512_load_si512(q0), q2 = _mm512_load_si512(q0 + 16);
-        __m512i r = _mm512_load_si512(r0), r2 = _mm512_load_si512(r0 + 16);
-        __m512i moved = _mm512_load_si512(moved0), moved2 = _mm512_load_si512(moved0 + 16);
-        const __m512i dens = _mm512_set1_epi32(static_cast<int>(den));
         const __m512i q32 = _mm512_set1_epi32(static_cast<int>(32 * frac / den));
         const __m512i r32 = _mm512_set1_epi32(static_cast<int>(32 * frac % den));
         const __m512i movedStep = _mm512_set1_epi32(static_cast<int>(32 * step));
@@ -137,25 +143,24 @@ WIPE_SIMD_AVX512 int FillColumnsAvx512(int32_t* at, int w, const StretchState& s
         };
         // The leading groups whose columns lie within sixteen of their first and whose load stays
         // within the room.
-        const auto plan = [&](__m512i columns) WIPE_SIMD_AVX512 {
-            if (!planning)
-                return;
+        // Every group's plan is written, without a branch; the count stops at the first that
+        // does not serve.
+        int serving = 1;
+        const auto plan = [&](__m512i columns, int g) WIPE_SIMD_AVX512 {
             const int32_t from = _mm_cvtsi128_si32(_mm512_castsi512_si128(columns));
             const __m512i rel = _mm512_sub_epi32(columns, _mm512_set1_epi32(from));
-            if (from < 0 || int64_t{from} + 16 > room || _mm512_cmpgt_epu32_mask(rel, fifteen) != 0) {
-                planning = false;
-                return;
-            }
-            first[groups] = from;
-            _mm512_storeu_si512(lanes + static_cast<ptrdiff_t>(groups) * 16, rel);
-            ++groups;
+            first[g] = from;
+            _mm512_storeu_si512(lanes + static_cast<ptrdiff_t>(g) * 16, rel);
+            serving &= static_cast<int>(_mm512_cmpgt_epu32_mask(rel, fifteen) == 0) &
+                       static_cast<int>(from >= 0) & static_cast<int>(int64_t{from} + 16 <= room);
+            groups += serving;
         };
         for (; k + 32 <= w; k += 32) {
             const __m512i c0 = _mm512_add_epi32(moved, q), c1 = _mm512_add_epi32(moved2, q2);
             _mm512_storeu_si512(at + k, c0);
             _mm512_storeu_si512(at + k + 16, c1);
-            plan(c0);
-            plan(c1);
+            plan(c0, k / 16);
+            plan(c1, k / 16 + 1);
             advance(q, r);
             advance(q2, r2);
             moved = _mm512_add_epi32(moved, movedStep);
@@ -164,7 +169,7 @@ WIPE_SIMD_AVX512 int FillColumnsAvx512(int32_t* at, int w, const StretchState& s
         if (k + 16 <= w) {
             const __m512i c0 = _mm512_add_epi32(moved, q);
             _mm512_storeu_si512(at + k, c0);
-            plan(c0);
+            plan(c0, k / 16);
             k += 16;
         }
     }
