@@ -132,8 +132,9 @@ TESSARO_WIPE(WipeStretchRows)
         const double f = static_cast<double>(2 * cs) * a * (1.0 / 65536) + 1.0;
         const int64_t width = static_cast<int64_t>(f * static_cast<double>(w));
         const int64_t shift = static_cast<int64_t>((f - 1.0) * static_cast<double>(w >> 1));
-        // Rows i with (i * 256) / h == index.
-        for (int64_t i = (index * h + 255) / 256; i < h && (i * 256) / h == index; ++i)
+        // Rows i with (i * 256) / h == index: index h <= 256 i < (index + 1) h.
+        const int64_t end = std::min(h, ((index + 1) * h + 255) / 256);
+        for (int64_t i = (index * h + 255) / 256; i < end; ++i)
             batch.Add(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
     };
     for (int64_t d = 0; d <= 128; ++d) {
