@@ -457,8 +457,14 @@ void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t 
     const bool alike = m_rows > 0 && m_rows < kMostRows && dr.top > m_lastTop && w == m_width && room == m_room &&
                        st.xAcc == m_st.xAcc && st.xFrac == m_st.xFrac && st.xDen == m_st.xDen &&
                        st.xStep == m_st.xStep;
+    BYTE* const d = m_memory.dst + static_cast<ptrdiff_t>(dr.top) * m_memory.dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
+    const BYTE* const p =
+        m_memory.src + static_cast<ptrdiff_t>(sr.top) * m_memory.srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
     if (!alike) {
-        Flush();
+        // This row follows the rows kept back: their last row asks for its first lines.
+        m_dst[m_rows] = d;
+        m_src[m_rows] = p;
+        Draw(true);
         ColumnTable& columns = t_columns;
         columns.FillWide(st, w, room);
         if (!columns.valid) {
@@ -469,8 +475,8 @@ void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t 
         m_width = w;
         m_room = room;
     }
-    m_dst[m_rows] = m_memory.dst + static_cast<ptrdiff_t>(dr.top) * m_memory.dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
-    m_src[m_rows] = m_memory.src + static_cast<ptrdiff_t>(sr.top) * m_memory.srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
+    m_dst[m_rows] = d;
+    m_src[m_rows] = p;
     m_lastTop = dr.top;
     ++m_rows;
     // The step's bounds are one rectangle about everything drawn: the rows' own box serves.
@@ -480,7 +486,7 @@ void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t 
     m_drawing = true;
 }
 
-void StretchedRowBatch::Flush()
+void StretchedRowBatch::Draw(bool followed)
 {
     const int rows = m_rows;
     if (rows == 0)
@@ -508,7 +514,7 @@ void StretchedRowBatch::Flush()
     }
     const int groups = columns.groups16;
     if (groups > 0)
-        wipe::rows_detail::StretchedRowsAvx512(m_dst, m_src, rows, columns.first16.data(), columns.lanes16.data(),
+        wipe::rows_detail::StretchedRowsAvx512(m_dst, m_src, rows, followed, columns.first16.data(), columns.lanes16.data(),
                                                groups, m_blend);
     if (w > 16 * groups)
         for (int k = 0; k < rows; ++k)

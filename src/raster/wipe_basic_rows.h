@@ -25,8 +25,9 @@ void SmearRowAvx512(BYTE* d, const BYTE* src, int w, LONG dstPitch, bool blend);
 // Rows of one stretching each drawn from its own source row, sixteen pixels a step for groups
 // 0..groups-1 of every row: group g reads the sixteen source pixels from column first[g] on and
 // puts them in place with lanes[16 g..16 g + 15], a group of each row in turn, so a group's plan is
-// read once for all rows. Only while UseAvx512Loops() holds.
-void StretchedRowsAvx512(BYTE* const* dst, const BYTE* const* src, int rows, const int32_t* first,
+// read once for all rows. `followed`: dst[rows] and src[rows] start the row drawn after them,
+// whose first lines are asked for ahead. Only while UseAvx512Loops() holds.
+void StretchedRowsAvx512(BYTE* const* dst, const BYTE* const* src, int rows, bool followed, const int32_t* first,
                          const int32_t* lanes, int groups, bool blend);
 
 // The plan of StretchedRowsAvx512 for the columns `at` of `groups` groups of sixteen: each
@@ -65,9 +66,12 @@ public:
     // The arguments of CWipeCanvas::StretchedRows.
     void Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx, int64_t dy);
     // Draws the rows kept back.
-    void Flush();
+    void Flush() { Draw(false); }
 
 private:
+    // Draws the rows kept back; `followed`: the entries after them start the row drawn next.
+    void Draw(bool followed);
+
     static constexpr int kMostRows = 16;
     CWipeCanvas& m_canvas;
     CWipeCanvas::Memory m_memory{};
@@ -75,8 +79,8 @@ private:
     bool m_blend = false;
     // The rows kept back and what they share.
     int m_rows = 0;
-    BYTE* m_dst[kMostRows] = {};
-    const BYTE* m_src[kMostRows] = {};
+    BYTE* m_dst[kMostRows + 1] = {};
+    const BYTE* m_src[kMostRows + 1] = {};
     LONG m_lastTop = 0; // the destination row of the last one
     // The last piece the image cut, whose columns serve every row placed alike.
     struct Placed {

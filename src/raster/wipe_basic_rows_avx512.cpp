@@ -45,16 +45,17 @@ WIPE_SIMD_AVX512 void RowLoop(BYTE* d, const BYTE* src, const int32_t* at, int w
 constexpr int kBatchAheadGroups = 32;
 
 template <bool Blend>
-WIPE_SIMD_AVX512 void BatchLoop(BYTE* const* dst, const BYTE* const* src, int rows, const int32_t* first,
-                                const int32_t* lanes, int groups)
+WIPE_SIMD_AVX512 void BatchLoop(BYTE* const* dst, const BYTE* const* src, int rows, bool followed,
+                                const int32_t* first, const int32_t* lanes, int groups)
 {
     const BlendConstants16 c = LoopBlendConstants16();
     for (int r = 0; r < rows; ++r) {
         const BYTE* const s = src[r];
         BYTE* const d = dst[r];
         // Past the row's end the lines asked for are those of the next row drawn.
-        const BYTE* const nextSrc = src[r + 1 < rows ? r + 1 : r];
-        BYTE* const nextDst = dst[r + 1 < rows ? r + 1 : r];
+        const int next = r + 1 < rows || followed ? r + 1 : r;
+        const BYTE* const nextSrc = src[next];
+        BYTE* const nextDst = dst[next];
         for (int g = 0; g < groups; ++g) {
             const ptrdiff_t from = static_cast<ptrdiff_t>(first[g]) * 4, to = static_cast<ptrdiff_t>(g) * 64;
             int ahead = g + kBatchAheadGroups;
@@ -194,10 +195,10 @@ WIPE_SIMD_AVX512 int FillColumnsAvx512(int32_t* at, int w, const StretchState& s
     return groups;
 }
 
-void StretchedRowsAvx512(BYTE* const* dst, const BYTE* const* src, int rows, const int32_t* first,
+void StretchedRowsAvx512(BYTE* const* dst, const BYTE* const* src, int rows, bool followed, const int32_t* first,
                          const int32_t* lanes, int groups, bool blend)
 {
-    (blend ? BatchLoop<true> : BatchLoop<false>)(dst, src, rows, first, lanes, groups);
+    (blend ? BatchLoop<true> : BatchLoop<false>)(dst, src, rows, followed, first, lanes, groups);
 }
 
 void StretchedRowAvx512(BYTE* d, const BYTE* src, const int32_t* at, int w, int64_t room, LONG srcPitch,
