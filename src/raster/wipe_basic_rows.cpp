@@ -457,7 +457,8 @@ void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t 
     const bool alike = m_rows > 0 && m_rows < kMostRows && dr.top > m_lastTop && w == m_width && room == m_room &&
                        st.xAcc == m_st.xAcc && st.xFrac == m_st.xFrac && st.xDen == m_st.xDen &&
                        st.xStep == m_st.xStep;
-    BYTE* const d = m_memory.dst + static_cast<ptrdiff_t>(dr.top) * m_memory.dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
+    BYTE* const d =
+        m_memory.dst + static_cast<ptrdiff_t>(dr.top) * m_memory.dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
     const BYTE* const p =
         m_memory.src + static_cast<ptrdiff_t>(sr.top) * m_memory.srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
     if (!alike) {
@@ -514,8 +515,8 @@ void StretchedRowBatch::Draw(bool followed)
     }
     const int groups = columns.groups16;
     if (groups > 0)
-        wipe::rows_detail::StretchedRowsAvx512(m_dst, m_src, rows, followed, columns.first16.data(), columns.lanes16.data(),
-                                               groups, m_blend);
+        wipe::rows_detail::StretchedRowsAvx512(m_dst, m_src, rows, followed, columns.first16.data(),
+                                               columns.lanes16.data(), groups, m_blend);
     if (w > 16 * groups)
         for (int k = 0; k < rows; ++k)
             wipe::rows_detail::StretchedRowAvx512(m_dst[k] + static_cast<ptrdiff_t>(groups) * 64, m_src[k],

@@ -24,9 +24,9 @@ void SmearRowAvx512(BYTE* d, const BYTE* src, int w, LONG dstPitch, bool blend);
 
 // Rows of one stretching each drawn from its own source row, sixteen pixels a step for groups
 // 0..groups-1 of every row: group g reads the sixteen source pixels from column first[g] on and
-// puts them in place with lanes[16 g..16 g + 15], a group of each row in turn, so a group's plan is
-// read once for all rows. `followed`: dst[rows] and src[rows] start the row drawn after them,
-// whose first lines are asked for ahead. Only while UseAvx512Loops() holds.
+// puts them in place with lanes[16 g..16 g + 15] (one plan for all the rows, no test per group).
+// `followed`: dst[rows] and src[rows] start the row drawn after them, whose first lines are asked
+// for ahead. Only while UseAvx512Loops() holds.
 void StretchedRowsAvx512(BYTE* const* dst, const BYTE* const* src, int rows, bool followed, const int32_t* first,
                          const int32_t* lanes, int groups, bool blend);
 
@@ -52,8 +52,8 @@ void CopyPixelsAvx512(BYTE* dst, const BYTE* src, int64_t n);
 namespace wipe {
 
 // One-row pieces widened or narrowed as CWipeCanvas::StretchedRows draws them, the pixels the
-// same, kept back while they stretch alike and then drawn together: each group of sixteen
-// destination pixels of the rows is worked out once (a load and a permute) and used on every row.
+// same, kept back while they stretch alike and then drawn together: where each group of sixteen
+// destination pixels comes from (a load and a permute) is worked out once for all of them.
 // Rows must land on rows of their own (the canvas draws in any order). Where the 512-bit loops do
 // not run, or a piece is not one row, the pieces go to StretchedRows as they come.
 class StretchedRowBatch {
