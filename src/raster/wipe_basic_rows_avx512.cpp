@@ -44,11 +44,28 @@ WIPE_SIMD_AVX512 void RowLoop(BYTE* d, const BYTE* src, const int32_t* at, int w
 // How many groups ahead a batch row asks for its lines.
 constexpr int kBatchAheadGroups = 32;
 
+// One group of a batch row: its sixteen pixels through the plan, and the lines of the group
+// `kBatchAheadGroups` further along (at `aheadDst`, and `aheadFrom` bytes into `aheadSrc`) asked for.
+template <bool Blend>
+WIPE_SIMD_AVX512 inline void BatchGroup(const BlendConstants16& c, BYTE* d, const BYTE* s, const int32_t* rel,
+                                        BYTE* aheadDst, const BYTE* aheadSrc)
+{
+    // A copy does not read the destination: its lines are left to the stores.
+    if (Blend)
+        _mm_prefetch(reinterpret_cast<const char*>(aheadDst), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(aheadSrc), _MM_HINT_T0);
+    __m512i v = _mm512_permutexvar_epi32(_mm512_loadu_si512(rel), _mm512_loadu_si512(s));
+    if (Blend)
+        v = BlendAlpha16(c, v, _mm512_loadu_si512(d));
+    _mm512_storeu_si512(d, v);
+}
+
 template <bool Blend>
 WIPE_SIMD_AVX512 void BatchLoop(BYTE* const* dst, const BYTE* const* src, int rows, bool followed,
                                 const int32_t* first, const int32_t* lanes, int groups)
 {
     const BlendConstants16 c = LoopBlendConstants16();
+    const int within = std::max(groups - kBatchAheadGroups, 0);
     for (int r = 0; r < rows; ++r) {
         const BYTE* const s = src[r];
         BYTE* const d = dst[r];
@@ -56,26 +73,18 @@ WIPE_SIMD_AVX512 void BatchLoop(BYTE* const* dst, const BYTE* const* src, int ro
         const int next = r + 1 < rows || followed ? r + 1 : r;
         const BYTE* const nextSrc = src[next];
         BYTE* const nextDst = dst[next];
-        for (int g = 0; g < groups; ++g) {
-            const ptrdiff_t from = static_cast<ptrdiff_t>(first[g]) * 4, to = static_cast<ptrdiff_t>(g) * 64;
-            int ahead = g + kBatchAheadGroups;
-            const BYTE* aheadSrc = s;
-            const BYTE* aheadDst = d;
-            if (ahead >= groups) {
-                ahead = std::min(ahead - groups, groups - 1);
-                aheadSrc = nextSrc;
-                aheadDst = nextDst;
-            }
-            // A copy does not read the destination: its lines are left to the stores.
-            if (Blend)
-                _mm_prefetch(reinterpret_cast<const char*>(aheadDst) + static_cast<ptrdiff_t>(ahead) * 64, _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(aheadSrc) + static_cast<ptrdiff_t>(first[ahead]) * 4,
-                         _MM_HINT_T0);
-            __m512i v = _mm512_permutexvar_epi32(_mm512_loadu_si512(lanes + static_cast<ptrdiff_t>(g) * 16),
-                                                 _mm512_loadu_si512(s + from));
-            if (Blend)
-                v = BlendAlpha16(c, v, _mm512_loadu_si512(d + to));
-            _mm512_storeu_si512(d + to, v);
+        int g = 0;
+        for (; g < within; ++g) {
+            const int ahead = g + kBatchAheadGroups;
+            BatchGroup<Blend>(c, d + static_cast<ptrdiff_t>(g) * 64, s + static_cast<ptrdiff_t>(first[g]) * 4,
+                              lanes + static_cast<ptrdiff_t>(g) * 16, d + static_cast<ptrdiff_t>(ahead) * 64,
+                              s + static_cast<ptrdiff_t>(first[ahead]) * 4);
+        }
+        for (; g < groups; ++g) {
+            const int ahead = std::min(g + kBatchAheadGroups - groups, groups - 1);
+            BatchGroup<Blend>(c, d + static_cast<ptrdiff_t>(g) * 64, s + static_cast<ptrdiff_t>(first[g]) * 4,
+                              lanes + static_cast<ptrdiff_t>(g) * 16, nextDst + static_cast<ptrdiff_t>(ahead) * 64,
+                              nextSrc + static_cast<ptrdiff_t>(first[ahead]) * 4);
         }
     }
 }
