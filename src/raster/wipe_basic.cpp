@@ -113,25 +113,29 @@ TESSARO_WIPE(WipeStretchRows)
         return 1;
     const int64_t w = c.Width(), h = c.Height();
     const double a = (256 - progress) * 0.00390625;
-    const auto row = [&](int64_t i) {
-        const int64_t cs = Cos((i * 256) / h - 128);
+    if (!c.DrawsInAnyOrder() || h > (int64_t{1} << 40)) {
+        for (int64_t i = 0; i < h; ++i) {
+            const int64_t cs = Cos((i * 256) / h - 128);
+            const double f = static_cast<double>(2 * cs) * a * (1.0 / 65536) + 1.0;
+            const int64_t width = static_cast<int64_t>(f * static_cast<double>(w));
+            const int64_t shift = static_cast<int64_t>((f - 1.0) * static_cast<double>(w >> 1));
+            c.StretchedRows(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
+        }
+        return 0;
+    }
+    wipe::StretchedRowBatch batch(c);
+    // Each row lands on a row of its own, so the rows may come in any order: those of cosine
+    // index 128 - d and 128 + d stretch alike (the cosine is even), and drawn one after the other
+    // they share one table of source columns (and are drawn together).
+    const auto rowsOf = [&](int64_t index) {
+        const int64_t cs = Cos(index - 128);
         const double f = static_cast<double>(2 * cs) * a * (1.0 / 65536) + 1.0;
         const int64_t width = static_cast<int64_t>(f * static_cast<double>(w));
         const int64_t shift = static_cast<int64_t>((f - 1.0) * static_cast<double>(w >> 1));
-        c.StretchedRows(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
-    };
-    if (!c.DrawsInAnyOrder() || h > (int64_t{1} << 40)) {
-        for (int64_t i = 0; i < h; ++i)
-            row(i);
-        return 0;
-    }
-    // Each row lands on a row of its own, so the rows may come in any order: those of cosine
-    // index 128 - d and 128 + d stretch alike (the cosine is even), and drawn one after the other
-    // they share one table of source columns.
-    const auto rowsOf = [&](int64_t index) {
-        // Rows i with (i * 256) / h == index.
-        for (int64_t i = (index * h + 255) / 256; i < h && (i * 256) / h == index; ++i)
-            row(i);
+        // Rows i with (i * 256) / h == index: index h <= 256 i < (index + 1) h.
+        const int64_t end = std::min(h, ((index + 1) * h + 255) / 256);
+        for (int64_t i = (index * h + 255) / 256; i < end; ++i)
+            batch.Add(0, i, w, i + 1, width, 1, int64_t{x} - shift, int64_t{y} + i);
     };
     for (int64_t d = 0; d <= 128; ++d) {
         rowsOf(128 - d);

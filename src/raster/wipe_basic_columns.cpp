@@ -49,6 +49,45 @@ struct ColumnLanes {
 thread_local ColumnLanes t_lanes;
 thread_local columns_detail::ColumnRuns t_runs;
 
+// Pads every group to the largest count of runs a group holds, where that is small and every
+// group has one: the copies step as their run does and show no lane.
+void EvenOutGroups(columns_detail::ColumnRuns& runs)
+{
+    constexpr int kMostPerGroup = 8;
+    runs.perGroup = 0;
+    int most = 0, from = 0;
+    for (const int32_t end : runs.groupEnd) {
+        if (end == from)
+            return;
+        most = std::max(most, end - from);
+        from = end;
+    }
+    if (most == 0 || most > kMostPerGroup)
+        return;
+    const size_t groups = runs.groupEnd.size();
+    std::vector<int32_t>* const fields[] = {&runs.base,  &runs.acc, &runs.frac,  &runs.den,
+                                            &runs.whole, &runs.top, &runs.bottom};
+    const size_t total = groups * static_cast<size_t>(most);
+    for (std::vector<int32_t>* v : fields)
+        v->resize(total);
+    runs.lanes.resize(total);
+    // From the last group down, each group's runs moved up to their new place from the top down:
+    // nothing is overwritten before it is read.
+    for (size_t g = groups; g-- > 0;) {
+        const size_t begin = g == 0 ? 0 : static_cast<size_t>(runs.groupEnd[g - 1]);
+        const size_t count = static_cast<size_t>(runs.groupEnd[g]) - begin;
+        const size_t to = g * static_cast<size_t>(most);
+        for (size_t k = static_cast<size_t>(most); k-- > 0;) {
+            const size_t at = begin + std::min(k, count - 1);
+            for (std::vector<int32_t>* v : fields)
+                (*v)[to + k] = (*v)[at];
+            runs.lanes[to + k] = k < count ? runs.lanes[at] : uint16_t{0};
+        }
+        runs.groupEnd[g] = static_cast<int32_t>(to + static_cast<size_t>(most));
+    }
+    runs.perGroup = most;
+}
+
 // The shown lanes of the span as runs of neighbours that step together, cut at every sixteenth
 // lane (the 512-bit twin's groups).
 void PlanRuns(const ColumnLanes& lanes, int span, columns_detail::ColumnRuns& runs)
@@ -83,6 +122,7 @@ void PlanRuns(const ColumnLanes& lanes, int span, columns_detail::ColumnRuns& ru
             group = 0;
         }
     }
+    EvenOutGroups(runs);
     // Padding that never shows and never steps.
     const size_t padded = (runs.base.size() + 15) & ~size_t{15};
     for (std::vector<int32_t>* v : {&runs.base, &runs.acc, &runs.frac, &runs.den, &runs.whole, &runs.top,

@@ -23,6 +23,7 @@ namespace columns_detail {
 // run keeps its stepping; the lists are padded to whole groups of sixteen with runs never shown.
 struct ColumnRuns {
     std::vector<int32_t> base; // source byte offset the group's lane 0 would read
+    std::vector<int32_t> nextBase; // the same a row further on (the even rows' second row)
     std::vector<int32_t> acc;
     std::vector<int32_t> frac;
     std::vector<int32_t> den;
@@ -32,6 +33,9 @@ struct ColumnRuns {
     std::vector<uint16_t> lanes;   // the group's lanes the run covers
     std::vector<int32_t> groupEnd; // runs of group g are groupEnd[g - 1]..groupEnd[g] - 1
     std::vector<uint16_t> groupLanes; // the lanes of group g's runs together
+    // Where every group holds this many runs (padded with copies of its last run that show no
+    // lane), so a row's groups take a fixed count of loads each; 0 where the counts differ.
+    int perGroup = 0;
 };
 
 // Rows top..bottom-1 of a span of columns starting at dstRow (the top row's first column), sixteen

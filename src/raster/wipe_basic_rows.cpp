@@ -120,6 +120,13 @@ struct ColumnTable {
     bool straight = false; // pixel k reads column k (a smear of one row)
     bool valid = false;    // the columns fit 32 bits
     bool planned = false;  // the groups are worked out (only the blends read them)
+    // The 512-bit batches' groups of sixteen (StretchedRowsAvx512): the column each group's load
+    // starts at and its permute, for the leading groups that a load of sixteen serves within
+    // `room16` pixels of the first read column.
+    std::vector<int32_t> first16;
+    std::vector<int32_t> lanes16;
+    int groups16 = 0;
+    int64_t room16 = -1;
 
     // The table for the stepping; `plan`: the groups too.
     void Fill(const StretchState& st, int w, bool plan)
@@ -130,6 +137,7 @@ struct ColumnTable {
             return;
         }
         planned = false;
+        room16 = -1;
         width = w;
         acc = st.xAcc;
         frac = st.xFrac;
@@ -164,6 +172,52 @@ struct ColumnTable {
         }
         if (plan)
             PlanGroups();
+    }
+
+    // The table and its groups of sixteen for the stepping, in one pass where the closed form
+    // serves (the 512-bit batches' fill).
+    void FillWide(const StretchState& st, int w, int64_t room)
+    {
+        if (w == width && st.xAcc == acc && st.xFrac == frac && st.xDen == den && st.xStep == step) {
+            if (valid)
+                PlanGroups16(room);
+            return;
+        }
+        const int64_t a = st.xAcc, f = st.xFrac, d = st.xDen, s = st.xStep;
+        constexpr int64_t kLimit = int64_t{1} << 30;
+        if (d <= 0 || f < 0 || f >= d || a < -d || a >= 0 || s < 0 || d + w * f >= kLimit ||
+            w * (s + 1) >= kLimit) {
+            Fill(st, w, false);
+            if (valid)
+                PlanGroups16(room);
+            return;
+        }
+        planned = false;
+        width = w;
+        acc = st.xAcc;
+        frac = st.xFrac;
+        den = st.xDen;
+        step = st.xStep;
+        valid = true;
+        at.resize(static_cast<size_t>(w));
+        first16.resize(static_cast<size_t>(w / 16));
+        lanes16.resize(static_cast<size_t>(w / 16) * 16);
+        groups16 = wipe::rows_detail::FillColumnsAvx512(at.data(), w, st, room, first16.data(), lanes16.data());
+        room16 = room;
+        uniform = w == 0 || at[static_cast<size_t>(w) - 1] == 0;
+        straight = st.xStep == 1 && st.xFrac == 0;
+    }
+
+    // The groups of sixteen for loads that may reach `room` pixels past the first read column.
+    void PlanGroups16(int64_t room)
+    {
+        if (room16 == room)
+            return;
+        room16 = room;
+        const int groups = width / 16;
+        first16.resize(static_cast<size_t>(groups));
+        lanes16.resize(static_cast<size_t>(groups) * 16);
+        groups16 = wipe::rows_detail::PlanGroups16Avx512(at.data(), groups, room, first16.data(), lanes16.data());
     }
 
     void PlanGroups()
@@ -340,6 +394,137 @@ void CWipeCanvas::StretchedRows(int64_t l, int64_t t, int64_t r, int64_t b, int6
     }
     Track(dr.left, dr.top, dr.right, dr.bottom);
 }
+
+namespace wipe {
+
+StretchedRowBatch::StretchedRowBatch(CWipeCanvas& canvas) : m_canvas(canvas)
+{
+    m_blend = canvas.Mode() == kTransitionBlendAlpha;
+    const bool plainCopy = canvas.Mode() == kTransitionCopy && canvas.ColorKey() == kNoKey;
+    m_on = (m_blend || plainCopy) && UseAvx512Loops() && canvas.DrawsInAnyOrder() && canvas.DirectMemory(m_memory);
+    if (m_on) {
+        m_sourceWidth = canvas.Source()->GetWidth();
+        // The source's rows the image cuts pieces to: its clip within its own rows.
+        const RECT& from = canvas.SourceClip();
+        m_placed.srcTop = std::max<LONG>(from.top, 0);
+        m_placed.srcBottom = std::min<LONG>(from.bottom, canvas.Source()->GetHeight());
+    }
+}
+
+void StretchedRowBatch::Add(int64_t l, int64_t t, int64_t r, int64_t b, int64_t width, int64_t height, int64_t dx,
+                            int64_t dy)
+{
+    const auto passOn = [&] {
+        Flush();
+        m_canvas.StretchedRows(l, t, r, b, width, height, dx, dy);
+    };
+    if (!m_on || height != 1 || b != t + 1 || width < 1 || l >= r || !Fits32(dx) || !Fits32(dy) ||
+        !Fits32(dx + width) || !Fits32(dy + 1) || !Fits32(l) || !Fits32(t) || !Fits32(r) || !Fits32(b)) {
+        passOn();
+        return;
+    }
+    const RECT& clip = m_canvas.Clip();
+    if (dx + width <= clip.left || dy + 1 <= clip.top || dx >= clip.right || dy >= clip.bottom)
+        return;
+    StretchState st{};
+    RECT sr{}, dr{};
+    if (m_placed.known && l == m_placed.l && r == m_placed.r && width == m_placed.width && dx == m_placed.dx) {
+        // A row placed as the last one the image cut: the same columns, and the row whole where
+        // it lies within both clips (a one-row piece keeps its row or loses it).
+        if (t < m_placed.srcTop || t >= m_placed.srcBottom || dy < clip.top || dy >= clip.bottom)
+            return;
+        st = m_placed.st;
+        sr = RECT{m_placed.sr.left, static_cast<LONG>(t), m_placed.sr.right, static_cast<LONG>(t) + 1};
+        dr = RECT{m_placed.dr.left, static_cast<LONG>(dy), m_placed.dr.right, static_cast<LONG>(dy) + 1};
+    } else {
+        const RECT piece{static_cast<LONG>(l), static_cast<LONG>(t), static_cast<LONG>(r), static_cast<LONG>(b)};
+        const SIZE size{static_cast<LONG>(width), 1};
+        CImage* const image = m_canvas.Image();
+        if (image->TransferRect(m_canvas.Source(), static_cast<LONG>(dx), static_cast<LONG>(dy), &piece, &size, &st,
+                                nullptr) != 0)
+            return;
+        sr = image->TransferSrcRect();
+        dr = image->TransferDstRect();
+        if (dr.bottom - dr.top != 1 || sr.bottom - sr.top != 1 || sr.top != t || dr.top != dy) {
+            passOn();
+            return;
+        }
+        m_placed = Placed{true, l, r, width, dx, st, sr, dr, m_placed.srcTop, m_placed.srcBottom};
+    }
+    const int w = dr.right - dr.left;
+    const int64_t room = int64_t{m_sourceWidth} - sr.left;
+    // Rows kept back go down the destination, so none lands on another's row.
+    const bool alike = m_rows > 0 && m_rows < kMostRows && dr.top > m_lastTop && w == m_width && room == m_room &&
+                       st.xAcc == m_st.xAcc && st.xFrac == m_st.xFrac && st.xDen == m_st.xDen &&
+                       st.xStep == m_st.xStep;
+    BYTE* const d =
+        m_memory.dst + static_cast<ptrdiff_t>(dr.top) * m_memory.dstPitch + static_cast<ptrdiff_t>(dr.left) * 4;
+    const BYTE* const p =
+        m_memory.src + static_cast<ptrdiff_t>(sr.top) * m_memory.srcPitch + static_cast<ptrdiff_t>(sr.left) * 4;
+    if (!alike) {
+        // This row follows the rows kept back: their last row asks for its first lines.
+        m_dst[m_rows] = d;
+        m_src[m_rows] = p;
+        Draw(true);
+        ColumnTable& columns = t_columns;
+        columns.FillWide(st, w, room);
+        if (!columns.valid) {
+            m_canvas.StretchedRows(l, t, r, b, width, height, dx, dy);
+            return;
+        }
+        m_st = st;
+        m_width = w;
+        m_room = room;
+    }
+    m_dst[m_rows] = d;
+    m_src[m_rows] = p;
+    m_lastTop = dr.top;
+    ++m_rows;
+    // The step's bounds are one rectangle about everything drawn: the rows' own box serves.
+    m_drawn = m_drawing ? RECT{std::min(m_drawn.left, dr.left), std::min(m_drawn.top, dr.top),
+                               std::max(m_drawn.right, dr.right), std::max(m_drawn.bottom, dr.bottom)}
+                        : dr;
+    m_drawing = true;
+}
+
+void StretchedRowBatch::Draw(bool followed)
+{
+    const int rows = m_rows;
+    if (rows == 0)
+        return;
+    m_rows = 0;
+    m_canvas.MarkDrawn(m_drawn.left, m_drawn.top, m_drawn.right, m_drawn.bottom);
+    m_drawing = false;
+    // The table was filled for these rows when the first of them came (kept unless drawn through
+    // since).
+    ColumnTable& columns = t_columns;
+    const int w = m_width;
+    columns.FillWide(m_st, w, m_room);
+    if (columns.straight || columns.uniform) {
+        for (int k = 0; k < rows; ++k) {
+            if (columns.straight) {
+                if (m_blend)
+                    BlendAlphaRows32Mmx(m_dst[k], m_src[k], 0, 0, w, 1);
+                else
+                    std::memcpy(m_dst[k], m_src[k], static_cast<size_t>(w) * 4);
+            } else {
+                wipe::rows_detail::SmearRowAvx512(m_dst[k], m_src[k], w, m_memory.dstPitch, m_blend);
+            }
+        }
+        return;
+    }
+    const int groups = columns.groups16;
+    if (groups > 0)
+        wipe::rows_detail::StretchedRowsAvx512(m_dst, m_src, rows, followed, columns.first16.data(),
+                                               columns.lanes16.data(), groups, m_blend);
+    if (w > 16 * groups)
+        for (int k = 0; k < rows; ++k)
+            wipe::rows_detail::StretchedRowAvx512(m_dst[k] + static_cast<ptrdiff_t>(groups) * 64, m_src[k],
+                                                  columns.at.data() + 16 * groups, w - 16 * groups, m_room,
+                                                  m_memory.srcPitch, m_blend);
+}
+
+} // namespace wipe
 
 bool CWipeCanvas::DirectMemory(Memory& out) const
 {

@@ -3,7 +3,8 @@
 // stretch alike (as entry 3's do) and columns that each stretch their own way, widened and
 // narrowed, gaps between columns, pieces cut by either clip and reaching the source's last pixels,
 // both modes and a colour key, at every SIMD level with the switch off and on, and with the
-// 512-bit twin allowed and not.
+// 512-bit twin allowed and not; and entry 3 on pictures wide enough for groups of sixteen columns
+// that hold a few runs each, against the plain drawing.
 #include "platform/cpu_info.h"
 #include "raster/wipe_basic_columns.h"
 #include "raster/wipe_canvas.h"
@@ -138,6 +139,21 @@ TEST(WipeStretchedColumns, OverlappingColumnsAreLeftToTheColumnWalk)
             }
     }
     g_bUseMmx = savedSwitch;
+}
+
+using WipeStretchedColumnsEntryTest = WipeTest;
+
+// Columns a few to a cosine step (groups of sixteen holding two to eight runs) and one or two to
+// a step (more runs than the even groups take), every column over the same rows (in place or cut
+// by a clip) or not (offset).
+TEST_F(WipeStretchedColumnsEntryTest, EntryThreeDrawsThePlainPixels)
+{
+    const std::vector<PlacedCase> cases = {
+        {1920, 10, 1920, 10, 0, 0, false, false}, {960, 12, 960, 12, 0, 0, false, false},
+        {640, 16, 640, 16, 0, 0, false, false},   {650, 20, 600, 22, -30, -4, false, true},
+        {700, 14, 720, 20, 9, 3, true, false},    {300, 12, 300, 12, 0, 0, false, false},
+    };
+    ExpectWideRowsMatchPlain(kSeed + 6, cases, {3}, {1, 64, 128, 192, 255});
 }
 
 } // namespace

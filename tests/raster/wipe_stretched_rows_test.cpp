@@ -2,8 +2,11 @@
 // 255 and between), pieces widened, narrowed, one column or one row wide, placed partly or wholly
 // off the clip, several on one canvas (so a kept column table meets pieces that step alike and
 // pieces that do not), both modes and a colour key, at every SIMD level with the switch off and on,
-// with the 512-bit twin and without.
+// with the 512-bit twin and without. One-row pieces kept back in batches against the same pieces
+// drawn one at a time, and entry 2 on pictures wide enough for whole batches against the plain
+// drawing.
 #include "platform/cpu_info.h"
+#include "raster/wipe_basic_rows.h"
 #include "raster/wipe_canvas.h"
 #include "winapi/simd_level.h"
 #include "wipe_test_util.h"
@@ -155,6 +158,109 @@ TEST(WipeStretchedRows, WideRowsAtEveryScaleMatchScaled)
             }
     }
     g_bUseMmx = savedSwitch;
+}
+
+// A run of one-row pieces as entry 2 sends them: rows that stretch alike one after another, going
+// down and now and then back up the destination, among pieces of several rows (which the batch
+// passes on) and rows that stretch their own way.
+std::vector<Stretch> RandomRowRun(std::mt19937& rng, LONG sw, LONG sh, LONG dw, LONG dh)
+{
+    const auto within = [&](int64_t n) { return static_cast<int64_t>(rng() % static_cast<uint32_t>(n)); };
+    std::vector<Stretch> pieces;
+    Stretch s = RandomStretch(rng, sw, sh, dw, dh, 2);
+    for (int k = 0; k < 40; ++k) {
+        const int64_t pick = within(10);
+        if (pick < 6) { // the same stepping a row or a few further down
+            const int64_t by = 1 + within(3);
+            s.t += by;
+            s.b += by;
+            s.dy += by;
+        } else if (pick == 6) { // back up the destination
+            s.t -= 2;
+            s.b -= 2;
+            s.dy -= 5;
+        } else if (pick == 7) { // a piece of several rows
+            pieces.push_back(RandomStretch(rng, sw, sh, dw, dh, 3));
+            continue;
+        } else {
+            s = RandomStretch(rng, sw, sh, dw, dh, within(2) == 0 ? 2 : 3);
+            s.b = s.t + 1;
+            s.height = 1;
+        }
+        pieces.push_back(s);
+    }
+    return pieces;
+}
+
+void CompareBatchWithRows(std::mt19937& rng, int32_t mode, bool keyed)
+{
+    const LONG sw = 1 + static_cast<LONG>(rng() % 90), sh = 1 + static_cast<LONG>(rng() % 20);
+    const LONG dw = 1 + static_cast<LONG>(rng() % 120), dh = 1 + static_cast<LONG>(rng() % 30);
+    auto src = NoisyImage(rng, sw, sh);
+    if (keyed)
+        src->SetColorKeyValue(At(*src, 0, 0));
+    if (rng() % 4 == 0) {
+        const RECT from{static_cast<LONG>(rng() % sw), static_cast<LONG>(rng() % sh), sw, sh};
+        src->ClipRectToSize(&from);
+    }
+    auto start = NoisyImage(rng, dw, dh, kImageWithTracker);
+    const bool clipped = rng() % 2 == 0;
+    const RECT clip{static_cast<LONG>(rng() % dw), static_cast<LONG>(rng() % dh), dw - static_cast<LONG>(rng() % 3),
+                    dh - static_cast<LONG>(rng() % 3)};
+    const std::vector<Stretch> pieces = RandomRowRun(rng, sw, sh, dw, dh);
+    const auto draw = [&](bool batched) {
+        auto dst = TrackedCopy(*start);
+        if (clipped)
+            dst->ClipRectToSize(&clip);
+        {
+            int32_t result = 0;
+            CWipeCanvas canvas;
+            EXPECT_TRUE(canvas.Begin(dst.get(), src.get(), 128, 0, 0, mode, nullptr, &result));
+            if (batched) {
+                wipe::StretchedRowBatch batch(canvas);
+                for (const Stretch& s : pieces)
+                    batch.Add(s.l, s.t, s.r, s.b, s.width, s.height, s.dx, s.dy);
+            } else {
+                for (const Stretch& s : pieces)
+                    canvas.StretchedRows(s.l, s.t, s.r, s.b, s.width, s.height, s.dx, s.dy);
+            }
+        }
+        return Drawn{Pixels(*dst), dst->GetUpdateRegion()->Bounds()};
+    };
+    const Drawn one = draw(false), batched = draw(true);
+    ASSERT_EQ(batched.pixels, one.pixels) << "source " << sw << "x" << sh << ", destination " << dw << "x" << dh
+                                          << ", mode " << mode << (keyed ? " keyed" : "");
+    EXPECT_TRUE(SameRect(batched.changed, one.changed));
+}
+
+TEST(WipeStretchedRows, BatchesDrawThePiecesOneAtATime)
+{
+    std::mt19937 rng(kSeed + 2);
+    for (bool wide : {false, true}) {
+        ScopedAvx512 twins(wide);
+        AtEverySimdSetting([&] {
+            for (int round = 0; round < 40; ++round) {
+                CompareBatchWithRows(rng, kTransitionCopy, false);
+                CompareBatchWithRows(rng, kTransitionBlendAlpha, false);
+                CompareBatchWithRows(rng, kTransitionCopy, round % 5 == 0);
+            }
+        });
+    }
+}
+
+using WipeStretchedRowsEntryTest = WipeTest;
+
+// Widths of many groups of sixteen (whole batches, each row's last pixels past the plan), in
+// place, offset with a clipped source, and across the destination's edges.
+TEST_F(WipeStretchedRowsEntryTest, EntryTwoDrawsThePlainPixels)
+{
+    const std::vector<PlacedCase> cases = {
+        {640, 24, 640, 24, 0, 0, false, false},
+        {700, 30, 720, 36, 9, 3, true, false},
+        {650, 22, 600, 20, -30, -4, false, true},
+        {1920, 6, 1920, 6, 0, 0, false, false},
+    };
+    ExpectWideRowsMatchPlain(kSeed + 5, cases, {2}, {1, 64, 128, 192, 255});
 }
 
 } // namespace
