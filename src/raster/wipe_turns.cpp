@@ -347,12 +347,11 @@ private:
             ShortRows<Width, Blend>(d, s, dstPitch, srcPitch, rows);
     }
 
-    // Block Lane of four source rows' registers copied to (x, y).
+    // Block Lane of four source rows' registers copied to d.
     template <int Lane>
-    WIPE_SIMD_AVX512 static void PutLane(BYTE* dst, LONG dstPitch, int32_t x, int32_t y, __m512i r0,
-                                         __m512i r1, __m512i r2, __m512i r3)
+    WIPE_SIMD_AVX512 static void PutLane(BYTE* d, LONG dstPitch, __m512i r0, __m512i r1, __m512i r2,
+                                         __m512i r3)
     {
-        BYTE* const d = dst + static_cast<ptrdiff_t>(y) * dstPitch + x * 4;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm512_extracti32x4_epi32(r0, Lane));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstPitch), _mm512_extracti32x4_epi32(r1, Lane));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * dstPitch), _mm512_extracti32x4_epi32(r2, Lane));
@@ -361,18 +360,24 @@ private:
 
     // Eight blocks 4 x 4 from s (the first block's top row) copied to their places xs, ys: a source
     // row of four blocks a register, the blocks stored in walk order, so overlapping blocks cover
-    // each other as block by block (the source never shares memory with the destination).
+    // each other as block by block (the source never shares memory with the destination). The
+    // places' byte offsets are worked out together, in 64 bits.
     WIPE_SIMD_AVX512 static void CopyGroupWide(BYTE* dst, LONG dstPitch, const BYTE* s, LONG srcPitch,
                                                const int32_t* xs, const int32_t* ys)
     {
+        alignas(64) int64_t at[8];
+        const __m512i x = _mm512_cvtepi32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(xs)));
+        const __m512i y = _mm512_cvtepi32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ys)));
+        _mm512_store_si512(
+            at, _mm512_add_epi64(_mm512_mul_epi32(y, _mm512_set1_epi64(dstPitch)), _mm512_slli_epi64(x, 2)));
         for (int half = 0; half < 8; half += 4, s += 64) {
             const __m512i r0 = _mm512_loadu_si512(s), r1 = _mm512_loadu_si512(s + srcPitch);
             const __m512i r2 = _mm512_loadu_si512(s + 2 * srcPitch),
                           r3 = _mm512_loadu_si512(s + 3 * srcPitch);
-            PutLane<0>(dst, dstPitch, xs[half], ys[half], r0, r1, r2, r3);
-            PutLane<1>(dst, dstPitch, xs[half + 1], ys[half + 1], r0, r1, r2, r3);
-            PutLane<2>(dst, dstPitch, xs[half + 2], ys[half + 2], r0, r1, r2, r3);
-            PutLane<3>(dst, dstPitch, xs[half + 3], ys[half + 3], r0, r1, r2, r3);
+            PutLane<0>(dst + at[half], dstPitch, r0, r1, r2, r3);
+            PutLane<1>(dst + at[half + 1], dstPitch, r0, r1, r2, r3);
+            PutLane<2>(dst + at[half + 2], dstPitch, r0, r1, r2, r3);
+            PutLane<3>(dst + at[half + 3], dstPitch, r0, r1, r2, r3);
         }
     }
 
