@@ -3,6 +3,8 @@
 // and a mispredicted branch in three; here a row's positions come out of a few adds (rotated and
 // zoomed grids: each product is shifted on its own, so a position is a column term plus a row
 // term), the clip tests of eight blocks make one mask, and only the drawing is left per block.
+#include "raster/wipe_avx512.h" // first: the 512-bit header
+
 #include "raster/wipe_turns.h"
 
 #include "platform/cpu_info.h"
@@ -96,6 +98,11 @@ public:
     // a band in no order a walker of memory follows, yet the band itself moves down row by row.
     void AskBandAhead(int64_t rows) { m_bandAhead = rows; }
 
+    // Copies groups of eight blocks 4 x 4 wholly inside from four source rows of four blocks each
+    // (one 512-bit load a row, where the 512-bit loops serve) instead of a load per block row:
+    // with the pictures in the caches the block rows' loads, not the stores, set the pace.
+    void AskWideCopies() { m_wideCopies = true; }
+
     int32_t* Xs() const { return RowXs().data(); }
     int32_t* Ys() const { return RowYs().data(); }
     int64_t Columns() const { return m_cols; }
@@ -105,6 +112,8 @@ public:
     {
         const bool blend = m_canvas->Mode() == kTransitionBlendAlpha;
         const bool avx2 = UseAvx2Loops();
+        if (m_wideCopies && !blend && m_n == 4 && m_m == 4 && UseAvx512Loops())
+            return RowsOf<4, 4, false, true, true>(fill);
         switch (m_n) {
         case 2:
             return Dispatch<2>(blend, avx2, fill);
@@ -152,13 +161,16 @@ private:
     }
 
     // Grid rows of Height rows take a loop made for them; the last one, cut short, the general one.
-    template <int Width, int Height, bool Blend, bool Avx2, typename Fill> void RowsOf(Fill& fill)
+    template <int Width, int Height, bool Blend, bool Avx2, bool Wide = false, typename Fill>
+    void RowsOf(Fill& fill)
     {
         int64_t k = 0;
         for (int64_t j = 0; j < m_h; j += m_m, ++k) {
             fill(j, k, Xs(), Ys());
             const bool whole = Height > 0 && j + Height <= m_h;
-            if constexpr (Avx2)
+            if constexpr (Wide)
+                whole ? RowWide(j) : RowAvx2<Width, 0, Blend>(j);
+            else if constexpr (Avx2)
                 whole ? RowAvx2<Width, Height, Blend>(j) : RowAvx2<Width, 0, Blend>(j);
             else
                 whole ? RowPlain<Width, Height, Blend>(j) : RowPlain<Width, 0, Blend>(j);
@@ -335,8 +347,43 @@ private:
             ShortRows<Width, Blend>(d, s, dstPitch, srcPitch, rows);
     }
 
-    // The blocks of grid row j, Height rows each (0: as many as the picture has left).
-    template <int Width, int Height, bool Blend, bool Avx2>
+    // Block Lane of four source rows' registers copied to d.
+    template <int Lane>
+    WIPE_SIMD_AVX512 static void PutLane(BYTE* d, LONG dstPitch, __m512i r0, __m512i r1, __m512i r2,
+                                         __m512i r3)
+    {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm512_extracti32x4_epi32(r0, Lane));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + dstPitch), _mm512_extracti32x4_epi32(r1, Lane));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * dstPitch), _mm512_extracti32x4_epi32(r2, Lane));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 3 * dstPitch), _mm512_extracti32x4_epi32(r3, Lane));
+    }
+
+    // Eight blocks 4 x 4 from s (the first block's top row) copied to their places xs, ys: a source
+    // row of four blocks a register, the blocks stored in walk order, so overlapping blocks cover
+    // each other as block by block (the source never shares memory with the destination). The
+    // places' byte offsets are worked out together, in 64 bits.
+    WIPE_SIMD_AVX512 static void CopyGroupWide(BYTE* dst, LONG dstPitch, const BYTE* s, LONG srcPitch,
+                                               const int32_t* xs, const int32_t* ys)
+    {
+        alignas(64) int64_t at[8];
+        const __m512i x = _mm512_cvtepi32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(xs)));
+        const __m512i y = _mm512_cvtepi32_epi64(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ys)));
+        _mm512_store_si512(
+            at, _mm512_add_epi64(_mm512_mul_epi32(y, _mm512_set1_epi64(dstPitch)), _mm512_slli_epi64(x, 2)));
+        for (int half = 0; half < 8; half += 4, s += 64) {
+            const __m512i r0 = _mm512_loadu_si512(s), r1 = _mm512_loadu_si512(s + srcPitch);
+            const __m512i r2 = _mm512_loadu_si512(s + 2 * srcPitch),
+                          r3 = _mm512_loadu_si512(s + 3 * srcPitch);
+            PutLane<0>(dst + at[half], dstPitch, r0, r1, r2, r3);
+            PutLane<1>(dst + at[half + 1], dstPitch, r0, r1, r2, r3);
+            PutLane<2>(dst + at[half + 2], dstPitch, r0, r1, r2, r3);
+            PutLane<3>(dst + at[half + 3], dstPitch, r0, r1, r2, r3);
+        }
+    }
+
+    // The blocks of grid row j, Height rows each (0: as many as the picture has left); Wide: copies
+    // of blocks 4 x 4 by CopyGroupWide.
+    template <int Width, int Height, bool Blend, bool Avx2, bool Wide = false>
     __attribute__((always_inline)) void RowOf(int64_t j)
     {
         const int sh = static_cast<int>(std::min(j + m_m, m_h) - j);
@@ -389,6 +436,11 @@ private:
                     continue;
                 }
                 // The usual group: eight blocks wholly inside, drawn without a test.
+                if constexpr (Wide) {
+                    CopyGroupWide(dst, dstPitch, srcRow + static_cast<ptrdiff_t>(b) * 16, srcPitch, xs + b,
+                                  ys + b);
+                    continue;
+                }
                 if constexpr (Blend && Avx2 && (Width == 2 || Width == 4)) {
                     // Eight neighbours side by side (a grid near a half turn lies reversed): one
                     // run, a register of eight pixels at a time. They do not overlap each other,
@@ -473,6 +525,7 @@ private:
     {
         RowOf<Width, Height, Blend, true>(j);
     }
+    WIPE_SIMD_AVX512 __attribute__((flatten)) void RowWide(int64_t j) { RowOf<4, 4, false, true, true>(j); }
     template <int Width, int Height, bool Blend> void RowPlain(int64_t j)
     {
         RowOf<Width, Height, Blend, false>(j);
@@ -570,6 +623,7 @@ private:
     CWipeCanvas* m_canvas = nullptr;
     bool m_ahead = false;
     int64_t m_bandAhead = -1; // rows below a grid row's top asked for ahead; -1: none
+    bool m_wideCopies = false;
     CWipeCanvas::Memory m_mem{};
     int64_t m_w = 0, m_h = 0, m_n = 0, m_m = 0, m_cols = 0;
     int64_t m_dL = 0, m_dT = 0, m_dR = 0, m_dB = 0, m_sT = 0, m_sB = 0, m_first = 0, m_end = 0;
@@ -1216,6 +1270,7 @@ bool JitteredGrid(CWipeCanvas& c, const uint8_t* noise, const int32_t* ox, const
     // ahead where the destination is larger than the caches keep between steps.
     if (c.Width() * c.Height() * 4 > kCachedBytes)
         walk.AskBandAhead(std::max(*std::max_element(ny, ny + 256) + 4, 0));
+    walk.AskWideCopies();
     const int64_t cols = walk.Columns();
     walk.Run([&](int64_t j, int64_t r, int32_t* xs, int32_t* ys) {
         const int32_t y = static_cast<int32_t>(c.Y() + j);

@@ -178,4 +178,32 @@ TEST_F(WipeTurnsTest, DroppingCellsDrawTheWalkWithAndWithoutWideRows)
     }
 }
 
+// Jittered blocks copied with and without the 512-bit source rows, against the walk: rows of
+// several groups of eight blocks between cut ends, blocks pushed past each edge of the destination
+// and of its clip, sources clipped on every side, a last grid row cut short, and offsets from
+// several pixels (blocks covering their neighbours out of order) down to none.
+TEST_F(WipeTurnsTest, JitteredBlocksCopyTheWalkWithAndWithoutWideRows)
+{
+    std::mt19937 rng(kSeed + 3);
+    const Case cases[] = {
+        {160, 64, 160, 64, 0, 0, {}, {}},
+        {150, 70, 170, 80, 7, -5, {}, {}},              // the top rows above the destination
+        {170, 62, 160, 72, -9, 6, {}, {}},              // columns past the destination's left and right
+        {160, 66, 176, 80, 3, 4, {13, 7, 150, 61}, {}}, // clip edges inside groups
+        {160, 66, 176, 80, 2, 1, {}, {6, 5, 141, 58}},  // source columns cut inside groups
+    };
+    ScopedSimdLevel scoped(SimdLevel::Avx2);
+    for (bool wide : {false, true}) {
+        ScopedAvx512 wideRows(wide);
+        for (int32_t index : {66, 67})
+            for (const Case& c : cases)
+                for (int32_t progress : {1, 64, 128, 192, 255}) {
+                    ExpectRowsMatchWalk(rng, c, index, progress, kTransitionCopy,
+                                        "wide " + std::to_string(wide));
+                    if (HasFatalFailure())
+                        return;
+                }
+    }
+}
+
 } // namespace
