@@ -10,6 +10,7 @@
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 #include "raster/wipe_drop_avx512.h"
+#include "raster/wipe_turns_avx512.h"
 
 #include <immintrin.h>
 
@@ -828,6 +829,7 @@ public:
         if (!UseAvx2Loops() || !Serves(c, turn.m_mem))
             return false;
         turn.m_ahead = c.Width() * c.Height() * 4 > kCachedBytes;
+        turn.m_wide = UseAvx512Loops();
         const bool blend = c.Mode() == kTransitionBlendAlpha;
         switch (n) {
         case 2:
@@ -991,6 +993,24 @@ private:
             lo = std::min(lo, group[i].lo);
             hi = std::max(hi, group[i].hi);
         }
+        // The whole group lined up 16 / Width rows at a time (every row of it a share of a
+        // 64-byte register of source pixels), where the 512-bit registers serve.
+        if (m_wide && count == kGroup && WholeGroupLinesUp<Width>(group)) {
+            constexpr int64_t kWide = 16 / Width;
+            for (int64_t from = lo; from < hi; from += kStretch)
+                for (int i = 0; i < Width; ++i) {
+                    const int64_t a = std::max(from, group[i].lo), b = std::min(from + kStretch, group[i].hi);
+                    if (a >= b)
+                        continue;
+                    const int64_t end = a + (b - a) / kWide * kWide;
+                    if (a < end)
+                        DrawLinedUpAvx512<Width, Blend>(group + i, a, end);
+                    for (int k = 0; k < kWide; ++k)
+                        if (end < b)
+                            DrawWhole<Width, Blend>(group[i + Width * k], end, b);
+                }
+            return;
+        }
         // Blocks two or four pixels wide: the destination rows of one row of the cells of four
         // or two block rows in turn each take a share of a register of source pixels (see
         // DrawLinedUp), where they line up so.
@@ -1021,12 +1041,12 @@ private:
             }
     }
 
-    // Whether rows rows[0], rows[Width], rows[2 Width], ... (8 / Width of them: one row of the
-    // cells of block rows in turn) have the same blocks, their sources Width pixels apart in the
-    // walk's order.
-    template <int Width> bool LineUp(const Whole* rows) const
+    // Whether rows rows[0], rows[Width], rows[2 Width], ... (Rows of them, 8 / Width unless said:
+    // one row of the cells of block rows in turn) have the same blocks, their sources Width pixels
+    // apart in the walk's order.
+    template <int Width, int Rows = 8 / Width> bool LineUp(const Whole* rows) const
     {
-        for (int k = 1; k < 8 / Width; ++k) {
+        for (int k = 1; k < Rows; ++k) {
             const Whole& w = rows[Width * k];
             if (w.lo != rows[0].lo || w.hi != rows[0].hi || w.step != rows[0].step ||
                 reinterpret_cast<uintptr_t>(w.src) !=
@@ -1036,6 +1056,30 @@ private:
                 return false;
         }
         return true;
+    }
+
+    // Whether the group's rows i, i + Width, ... i + 16 - Width line up, for every i < Width.
+    template <int Width> bool WholeGroupLinesUp(const Whole* group) const
+    {
+        for (int i = 0; i < Width; ++i)
+            if (!LineUp<Width, 16 / Width>(group + i))
+                return false;
+        return true;
+    }
+
+    // DrawLinedUp's blocks with 512-bit registers, 16 / Width rows from lined[0] (see
+    // wipe_turns_avx512.h); hi - lo a multiple of 16 / Width.
+    template <int Width, bool Blend> void DrawLinedUpAvx512(const Whole* lined, int64_t lo, int64_t hi)
+    {
+        constexpr int kShare = 16 / Width;
+        const BYTE* const src = lined[m_ys > 0 ? 0 : Width * (kShare - 1)].src;
+        const int64_t x = m_xc + m_xs * (m_xs > 0 ? lo : lo + kShare - 1) * Width;
+        BYTE* rows[kShare];
+        for (int k = 0; k < kShare; ++k)
+            rows[k] = lined[Width * (m_ys > 0 ? k : kShare - 1 - k)].row + x * 4;
+        const ptrdiff_t step = lined[0].step;
+        LinedUpRowsAvx512(Width, rows, m_xs * 64, src + lo * step, step, (hi - lo) / kShare, m_xs < 0, Blend,
+                          m_ahead);
     }
 
     // Blocks lo <= m < hi (a multiple of 8 / Width of them) of rows lined up (LineUp): a register
@@ -1095,6 +1139,7 @@ private:
 
     bool m_sourceRows = false; // a destination row's blocks come from one source row
     bool m_ahead = false;      // the source's lines are asked for ahead
+    bool m_wide = false;       // lined-up rows take the 512-bit registers
     int64_t m_yc = 0;
     int m_ys = 1;
     int64_t m_xc = 0;
