@@ -951,6 +951,13 @@ private:
                     DrawWhole<Width, Blend>(whole, fullLo, fullHi);
                     continue;
                 }
+                // A group read by 512-bit registers starts where its source lines do, so that each
+                // register is one line; only the first group is cut short for it.
+                if (m_wide && grouped > 0 && r == 0 &&
+                    (reinterpret_cast<uintptr_t>(src) - (m_ys > 0 ? 0 : (16 - n) * 4)) % 64 == 0) {
+                    DrawGroup<Width, Blend>(group, grouped);
+                    grouped = 0;
+                }
                 group[grouped++] = whole;
                 if (grouped == kGroup) {
                     DrawGroup<Width, Blend>(group, grouped);
@@ -996,19 +1003,24 @@ private:
         // The whole group lined up 16 / Width rows at a time (every row of it a share of a
         // 64-byte register of source pixels), where the 512-bit registers serve.
         if (m_wide && count == kGroup && WholeGroupLinesUp<Width>(group)) {
+            // Each row's blocks before the first register whose stores fill whole lines are drawn
+            // by themselves, then the registers, then the blocks after them.
             constexpr int64_t kWide = 16 / Width;
-            for (int64_t from = lo; from < hi; from += kStretch)
-                for (int i = 0; i < Width; ++i) {
-                    const int64_t a = std::max(from, group[i].lo), b = std::min(from + kStretch, group[i].hi);
-                    if (a >= b)
-                        continue;
-                    const int64_t end = a + (b - a) / kWide * kWide;
-                    if (a < end)
-                        DrawLinedUpAvx512<Width, Blend>(group + i, a, end);
-                    for (int k = 0; k < kWide; ++k)
-                        if (end < b)
-                            DrawWhole<Width, Blend>(group[i + Width * k], end, b);
-                }
+            for (int i = 0; i < Width; ++i) {
+                const int64_t a = group[i].lo, b = group[i].hi;
+                const int64_t x = m_xc + m_xs * (m_xs > 0 ? a : a + kWide - 1) * Width;
+                const int64_t off = (m_xs > 0 ? -x : x) & 15; // pixels to the next line's start
+                const int64_t from = std::min(b, a + (off % Width == 0 ? off / Width : 0));
+                const int64_t end = from + (b - from) / kWide * kWide;
+                for (int k = 0; k < kWide; ++k)
+                    if (a < from)
+                        DrawWhole<Width, Blend>(group[i + Width * k], a, from);
+                if (from < end)
+                    DrawLinedUpAvx512<Width, Blend>(group + i, from, end);
+                for (int k = 0; k < kWide; ++k)
+                    if (end < b)
+                        DrawWhole<Width, Blend>(group[i + Width * k], end, b);
+            }
             return;
         }
         // Blocks two or four pixels wide: the destination rows of one row of the cells of four
