@@ -1217,8 +1217,10 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int64_t cols = walk.Columns();
     const int64_t x = c.X(), y = c.Y();
-    // Asking ahead pays where the destination is larger than the caches keep between steps.
-    if (c.Width() * c.Height() * 4 > kCachedBytes)
+    // Asking ahead pays where the destination is larger than the caches keep between steps, and
+    // where blocks leave their rows: thrown only across (no cosine), a grid row's blocks stay on
+    // its own two rows, which are walked left to right.
+    if (c.Width() * c.Height() * 4 > kCachedBytes && ct != 0)
         walk.AskAhead();
     if (UseAvx2Loops()) {
         int64_t stride = 0;
