@@ -985,9 +985,21 @@ private:
     {
         const int64_t first = m_xs > 0 ? a : b - 1; // the leftmost block
         BYTE* const d = whole.row + (m_xc + m_xs * first * Width) * 4;
-        if (m_sourceRows && m_xs < 0)
+        if (m_sourceRows && m_xs < 0 && m_wide && Blend) {
+            // The blocks before the first whole line of the destination by themselves, then
+            // registers of a line each, then the rest (plain copies ran slower so).
+            const BYTE* const s = whole.src + first * whole.step;
+            const uintptr_t off = (64 - reinterpret_cast<uintptr_t>(d) % 64) % 64;
+            const int64_t head = std::min<int64_t>(b - a, off % (Width * 4) == 0 ? off / (Width * 4) : 0);
+            constexpr int64_t kPer = 16 / Width;
+            const int64_t body = (b - a - head) / kPer;
+            ReversedBlocksAvx2<Width, Blend>(d, s, head);
+            ReversedRowAvx512(Width, d + head * Width * 4, s - head * Width * 4, body, Blend);
+            const int64_t done = head + body * kPer;
+            ReversedBlocksAvx2<Width, Blend>(d + done * Width * 4, s - done * Width * 4, b - a - done);
+        } else if (m_sourceRows && m_xs < 0) {
             ReversedBlocksAvx2<Width, Blend>(d, whole.src + first * whole.step, b - a);
-        else
+        } else
             SideBySideAvx2<Width, Blend>(d, whole.src + first * whole.step,
                                          m_xs > 0 ? whole.step : -whole.step, b - a, m_ahead);
     }

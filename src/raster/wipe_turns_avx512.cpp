@@ -93,7 +93,64 @@ void RowsOf(BYTE* const* rows, ptrdiff_t dstStep, const BYTE* src, ptrdiff_t ste
                  : Rows<Width, false, false>(rows, dstStep, src, step, count, ahead);
 }
 
+// Sixteen source pixels from at with their blocks of Width pixels end for end.
+template <int Width> WIPE_SIMD_AVX512 inline __attribute__((always_inline)) __m512i Turned(const BYTE* at)
+{
+    const __m512i v = _mm512_loadu_si512(at);
+    if constexpr (Width == 2)
+        return _mm512_permutexvar_epi64(_mm512_setr_epi64(7, 6, 5, 4, 3, 2, 1, 0), v);
+    else
+        return _mm512_shuffle_i64x2(v, v, Width == 4 ? 0x1B : 0x4E); // quarters or halves
+}
+
+template <int Width, bool Blend> WIPE_SIMD_AVX512 void Reversed(BYTE* d, const BYTE* s, int64_t count)
+{
+    // Both walks are long and even: each of their lines is asked for a stretch ahead.
+    constexpr uintptr_t kStretch = 2048;
+    const wipe::BlendConstants16 c = wipe::LoopBlendConstants16();
+    const BYTE* at = s - (16 - Width) * 4; // the first register's last block
+    int64_t g = 0;
+    for (; g + 2 <= count; g += 2, d += 128, at -= 128) {
+        for (uintptr_t line = 0; line < 128; line += 64) {
+            _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(d) + kStretch + line),
+                         _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(at) - kStretch - line),
+                         _MM_HINT_T0);
+        }
+        const __m512i v0 = Turned<Width>(at), v1 = Turned<Width>(at - 64);
+        if constexpr (Blend) {
+            const __m512i d0 = _mm512_loadu_si512(d), d1 = _mm512_loadu_si512(d + 64);
+            _mm512_storeu_si512(d, wipe::BlendAlpha16(c, v0, d0));
+            _mm512_storeu_si512(d + 64, wipe::BlendAlpha16(c, v1, d1));
+        } else {
+            _mm512_storeu_si512(d, v0);
+            _mm512_storeu_si512(d + 64, v1);
+        }
+    }
+    if (g < count) {
+        const __m512i v = Turned<Width>(at);
+        _mm512_storeu_si512(d, Blend ? wipe::BlendAlpha16(c, v, _mm512_loadu_si512(d)) : v);
+    }
+}
+
+template <int Width> void ReversedOf(BYTE* d, const BYTE* s, int64_t count, bool blend)
+{
+    blend ? Reversed<Width, true>(d, s, count) : Reversed<Width, false>(d, s, count);
+}
+
 } // namespace
+
+void wipe::ReversedRowAvx512(int width, BYTE* d, const BYTE* s, int64_t count, bool blend)
+{
+    switch (width) {
+    case 2:
+        return ReversedOf<2>(d, s, count, blend);
+    case 4:
+        return ReversedOf<4>(d, s, count, blend);
+    default:
+        return ReversedOf<8>(d, s, count, blend);
+    }
+}
 
 void wipe::LinedUpRowsAvx512(int width, BYTE* const* rows, ptrdiff_t dstStep, const BYTE* src, ptrdiff_t step,
                              int64_t count, bool reversed, bool blend, bool ahead)

@@ -19,4 +19,10 @@ namespace wipe {
 void LinedUpRowsAvx512(int width, BYTE* const* rows, ptrdiff_t dstStep, const BYTE* src, ptrdiff_t step,
                        int64_t count, bool reversed, bool blend, bool ahead);
 
+// Blocks of width pixels (2, 4 or 8) side by side from d, count registers of 64 bytes of them,
+// each block from the source just before the one of the block to its left, which is at s: a row
+// of blocks turned by half a turn, a register of source pixels read whole and its blocks swapped
+// end for end, copied or blended.
+void ReversedRowAvx512(int width, BYTE* d, const BYTE* s, int64_t count, bool blend);
+
 } // namespace wipe
