@@ -1163,7 +1163,7 @@ private:
 
     bool m_sourceRows = false; // a destination row's blocks come from one source row
     bool m_ahead = false;      // the source's lines are asked for ahead
-    bool m_wide = false;       // lined-up rows take the 512-bit registers
+    bool m_wide = false;       // lined-up rows and blended half-turned rows take 512-bit registers
     int64_t m_yc = 0;
     int m_ys = 1;
     int64_t m_xc = 0;

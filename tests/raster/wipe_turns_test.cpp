@@ -1,8 +1,8 @@
 // The turning block entries (spin, zoom, rotated grids, dropping cells, jitter) drawn a grid row at a time
 // with the SIMD switch on, against the block-by-block walk with it off: the same pixels and the same changed
-// bounds, at every SIMD level, both modes, sizes that do and do not fill their last block column and row
-// (down to one pixel), placed inside the destination and across each of its edges, with clip rectangles on
-// the destination and on the source.
+// bounds, at every SIMD level (the AVX2 one with and without the 512-bit twins), both modes, sizes that do
+// and do not fill their last block column and row (down to one pixel), placed inside the destination and
+// across each of its edges, with clip rectangles on the destination and on the source.
 #include "platform/cpu_info.h"
 #include "raster/update_region.h"
 #include "winapi/simd_level.h"
