@@ -261,18 +261,6 @@ private:
             BlendShort(d, s, 4);
     }
 
-    // Two blocks 4 x 2 that do not overlap, neighbours in the source, blended a register a row.
-    // The pixels of BlendShort.
-    PIXEL_SIMD_AVX2 static void BlendQuadPairAvx2(BYTE* d0, BYTE* d1, const BYTE* s, LONG dstPitch, LONG srcPitch)
-    {
-        using namespace pixel_simd_avx2;
-        for (int row = 0; row < 2; ++row, d0 += dstPitch, d1 += dstPitch, s += srcPitch) {
-            const __m256i out = BlendAlpha8(Load8(s), _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(d1),
-                                                                          reinterpret_cast<const __m128i*>(d0)));
-            _mm256_storeu2_m128i(reinterpret_cast<__m128i*>(d1), reinterpret_cast<__m128i*>(d0), out);
-        }
-    }
-
     // Two blocks 2 x 2 that do not overlap blended in one register: the source's four pixels of
     // each row (the blocks are neighbours there) against the two places of each. The pixels of
     // BlendShort.
@@ -415,21 +403,7 @@ private:
                         continue;
                     }
                 }
-                if constexpr (Width == 4 && Height == 2 && Blend && Avx2) {
-                    // Neighbours that do not overlap are blended together: the source's eight
-                    // pixels of each row (the blocks are neighbours there) against both places.
-                    for (int32_t at = b; at < b + 8; at += 2) {
-                        const int32_t x0 = xs[at], y0 = ys[at], x1 = xs[at + 1], y1 = ys[at + 1];
-                        if (std::abs(x1 - x0) < 4 && std::abs(y1 - y0) < 2) {
-                            draw(at);
-                            draw(at + 1);
-                            continue;
-                        }
-                        BlendQuadPairAvx2(dst + static_cast<ptrdiff_t>(y0) * dstPitch + x0 * 4,
-                                          dst + static_cast<ptrdiff_t>(y1) * dstPitch + x1 * 4,
-                                          srcRow + static_cast<ptrdiff_t>(at) * 16, dstPitch, srcPitch);
-                    }
-                } else if constexpr (Width == 2 && Height == 2 && Blend && Avx2) {
+                if constexpr (Width == 2 && Height == 2 && Blend && Avx2) {
                     // Neighbours that do not overlap are blended together, a register of eight.
                     for (int32_t at = b; at < b + 8; at += 2) {
                         const int32_t x0 = xs[at], y0 = ys[at], x1 = xs[at + 1], y1 = ys[at + 1];
