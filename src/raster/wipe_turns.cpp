@@ -12,6 +12,7 @@
 #include "raster/wipe_blocks.h"
 #include "raster/wipe_common.h"
 #include "raster/wipe_drop_avx512.h"
+#include "raster/wipe_turns_avx512.h"
 
 #include <immintrin.h>
 
@@ -882,6 +883,7 @@ public:
         if (!UseAvx2Loops() || !Serves(c, turn.m_mem))
             return false;
         turn.m_ahead = c.Width() * c.Height() * 4 > kCachedBytes;
+        turn.m_wide = UseAvx512Loops();
         const bool blend = c.Mode() == kTransitionBlendAlpha;
         switch (n) {
         case 2:
@@ -1003,6 +1005,13 @@ private:
                     DrawWhole<Width, Blend>(whole, fullLo, fullHi);
                     continue;
                 }
+                // A group read by 512-bit registers starts where its source lines do, so that each
+                // register is one line; only the first group is cut short for it.
+                if (m_wide && grouped > 0 && r == 0 &&
+                    (reinterpret_cast<uintptr_t>(src) - (m_ys > 0 ? 0 : (16 - n) * 4)) % 64 == 0) {
+                    DrawGroup<Width, Blend>(group, grouped);
+                    grouped = 0;
+                }
                 group[grouped++] = whole;
                 if (grouped == kGroup) {
                     DrawGroup<Width, Blend>(group, grouped);
@@ -1030,9 +1039,21 @@ private:
     {
         const int64_t first = m_xs > 0 ? a : b - 1; // the leftmost block
         BYTE* const d = whole.row + (m_xc + m_xs * first * Width) * 4;
-        if (m_sourceRows && m_xs < 0)
+        if (m_sourceRows && m_xs < 0 && m_wide && Blend) {
+            // The blocks before the first whole line of the destination by themselves, then
+            // registers of a line each, then the rest (plain copies ran slower so).
+            const BYTE* const s = whole.src + first * whole.step;
+            const uintptr_t off = (64 - reinterpret_cast<uintptr_t>(d) % 64) % 64;
+            const int64_t head = std::min<int64_t>(b - a, off % (Width * 4) == 0 ? off / (Width * 4) : 0);
+            constexpr int64_t kPer = 16 / Width;
+            const int64_t body = (b - a - head) / kPer;
+            ReversedBlocksAvx2<Width, Blend>(d, s, head);
+            ReversedRowAvx512(Width, d + head * Width * 4, s - head * Width * 4, body, Blend);
+            const int64_t done = head + body * kPer;
+            ReversedBlocksAvx2<Width, Blend>(d + done * Width * 4, s - done * Width * 4, b - a - done);
+        } else if (m_sourceRows && m_xs < 0) {
             ReversedBlocksAvx2<Width, Blend>(d, whole.src + first * whole.step, b - a);
-        else
+        } else
             SideBySideAvx2<Width, Blend>(d, whole.src + first * whole.step,
                                          m_xs > 0 ? whole.step : -whole.step, b - a, m_ahead);
     }
@@ -1044,6 +1065,29 @@ private:
         for (int i = 0; i < count; ++i) {
             lo = std::min(lo, group[i].lo);
             hi = std::max(hi, group[i].hi);
+        }
+        // The whole group lined up 16 / Width rows at a time (every row of it a share of a
+        // 64-byte register of source pixels), where the 512-bit registers serve.
+        if (m_wide && count == kGroup && WholeGroupLinesUp<Width>(group)) {
+            // Each row's blocks before the first register whose stores fill whole lines are drawn
+            // by themselves, then the registers, then the blocks after them.
+            constexpr int64_t kWide = 16 / Width;
+            for (int i = 0; i < Width; ++i) {
+                const int64_t a = group[i].lo, b = group[i].hi;
+                const int64_t x = m_xc + m_xs * (m_xs > 0 ? a : a + kWide - 1) * Width;
+                const int64_t off = (m_xs > 0 ? -x : x) & 15; // pixels to the next line's start
+                const int64_t from = std::min(b, a + (off % Width == 0 ? off / Width : 0));
+                const int64_t end = from + (b - from) / kWide * kWide;
+                for (int k = 0; k < kWide; ++k)
+                    if (a < from)
+                        DrawWhole<Width, Blend>(group[i + Width * k], a, from);
+                if (from < end)
+                    DrawLinedUpAvx512<Width, Blend>(group + i, from, end);
+                for (int k = 0; k < kWide; ++k)
+                    if (end < b)
+                        DrawWhole<Width, Blend>(group[i + Width * k], end, b);
+            }
+            return;
         }
         // Blocks two or four pixels wide: the destination rows of one row of the cells of four
         // or two block rows in turn each take a share of a register of source pixels (see
@@ -1075,12 +1119,12 @@ private:
             }
     }
 
-    // Whether rows rows[0], rows[Width], rows[2 Width], ... (8 / Width of them: one row of the
-    // cells of block rows in turn) have the same blocks, their sources Width pixels apart in the
-    // walk's order.
-    template <int Width> bool LineUp(const Whole* rows) const
+    // Whether rows rows[0], rows[Width], rows[2 Width], ... (Rows of them, 8 / Width unless said:
+    // one row of the cells of block rows in turn) have the same blocks, their sources Width pixels
+    // apart in the walk's order.
+    template <int Width, int Rows = 8 / Width> bool LineUp(const Whole* rows) const
     {
-        for (int k = 1; k < 8 / Width; ++k) {
+        for (int k = 1; k < Rows; ++k) {
             const Whole& w = rows[Width * k];
             if (w.lo != rows[0].lo || w.hi != rows[0].hi || w.step != rows[0].step ||
                 reinterpret_cast<uintptr_t>(w.src) !=
@@ -1090,6 +1134,30 @@ private:
                 return false;
         }
         return true;
+    }
+
+    // Whether the group's rows i, i + Width, ... i + 16 - Width line up, for every i < Width.
+    template <int Width> bool WholeGroupLinesUp(const Whole* group) const
+    {
+        for (int i = 0; i < Width; ++i)
+            if (!LineUp<Width, 16 / Width>(group + i))
+                return false;
+        return true;
+    }
+
+    // DrawLinedUp's blocks with 512-bit registers, 16 / Width rows from lined[0] (see
+    // wipe_turns_avx512.h); hi - lo a multiple of 16 / Width.
+    template <int Width, bool Blend> void DrawLinedUpAvx512(const Whole* lined, int64_t lo, int64_t hi)
+    {
+        constexpr int kShare = 16 / Width;
+        const BYTE* const src = lined[m_ys > 0 ? 0 : Width * (kShare - 1)].src;
+        const int64_t x = m_xc + m_xs * (m_xs > 0 ? lo : lo + kShare - 1) * Width;
+        BYTE* rows[kShare];
+        for (int k = 0; k < kShare; ++k)
+            rows[k] = lined[Width * (m_ys > 0 ? k : kShare - 1 - k)].row + x * 4;
+        const ptrdiff_t step = lined[0].step;
+        LinedUpRowsAvx512(Width, rows, m_xs * 64, src + lo * step, step, (hi - lo) / kShare, m_xs < 0, Blend,
+                          m_ahead);
     }
 
     // Blocks lo <= m < hi (a multiple of 8 / Width of them) of rows lined up (LineUp): a register
@@ -1149,6 +1217,7 @@ private:
 
     bool m_sourceRows = false; // a destination row's blocks come from one source row
     bool m_ahead = false;      // the source's lines are asked for ahead
+    bool m_wide = false;       // lined-up rows and blended half-turned rows take 512-bit registers
     int64_t m_yc = 0;
     int m_ys = 1;
     int64_t m_xc = 0;
@@ -1214,8 +1283,10 @@ bool SpunGrid(CWipeCanvas& c, int64_t ct, int64_t st, int64_t a)
     const int64_t hw = c.Width() / 2, hh = c.Height() / 2;
     const int64_t cols = walk.Columns();
     const int64_t x = c.X(), y = c.Y();
-    // Asking ahead pays where the destination is larger than the caches keep between steps.
-    if (c.Width() * c.Height() * 4 > kCachedBytes)
+    // Asking ahead pays where the destination is larger than the caches keep between steps, and
+    // where blocks leave their rows: thrown only across (no cosine), a grid row's blocks stay on
+    // its own two rows, which are walked left to right.
+    if (c.Width() * c.Height() * 4 > kCachedBytes && ct != 0)
         walk.AskAhead();
     if (UseAvx2Loops()) {
         int64_t stride = 0;

@@ -1,8 +1,8 @@
 // The turning block entries (spin, zoom, rotated grids, dropping cells, jitter) drawn a grid row at a time
 // with the SIMD switch on, against the block-by-block walk with it off: the same pixels and the same changed
-// bounds, at every SIMD level, both modes, sizes that do and do not fill their last block column and row
-// (down to one pixel), placed inside the destination and across each of its edges, with clip rectangles on
-// the destination and on the source.
+// bounds, at every SIMD level (the AVX2 one with and without the 512-bit twins), both modes, sizes that do
+// and do not fill their last block column and row (down to one pixel), placed inside the destination and
+// across each of its edges, with clip rectangles on the destination and on the source.
 #include "platform/cpu_info.h"
 #include "raster/update_region.h"
 #include "winapi/simd_level.h"
@@ -86,23 +86,29 @@ TEST_F(WipeTurnsTest, RowsOfBlocksDrawTheBlockWalk)
         {203, 157, 190, 170, -7, 11, {3, 5, 181, 160}, {2, 1, 199, 150}},
         {130, 94, 150, 150, 10, -20, {}, {5, 3, 127, 91}},
     };
-    for (SimdLevel level : kAllSimdLevels) {
-        ScopedSimdLevel scoped(level);
-        for (int32_t index : kTurningEntries)
-            for (const Case& c : cases)
-                for (int32_t progress : {1, 37, 64, 100, 126, 128, 170, 192, 230, 255})
-                    for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
-                        ExpectRowsMatchWalk(rng, c, index, progress, mode,
-                                            "level " + std::to_string(static_cast<int>(level)));
-                        if (HasFatalFailure())
-                            return;
-                    }
-    }
+    // Every SIMD level, the AVX2 one with and without the 512-bit twins.
+    for (SimdLevel level : kAllSimdLevels)
+        for (bool wide : {false, true}) {
+            if (wide && level != SimdLevel::Avx2)
+                continue;
+            ScopedSimdLevel scoped(level);
+            ScopedAvx512 wideRows(wide);
+            for (int32_t index : kTurningEntries)
+                for (const Case& c : cases)
+                    for (int32_t progress : {1, 37, 64, 100, 126, 128, 170, 192, 230, 255})
+                        for (int32_t mode : {kTransitionCopy, kTransitionBlendAlpha}) {
+                            ExpectRowsMatchWalk(rng, c, index, progress, mode,
+                                                "level " + std::to_string(static_cast<int>(level)) + ", wide " +
+                                                    std::to_string(wide));
+                            if (HasFatalFailure())
+                                return;
+                        }
+        }
 }
 
 // Pictures too large for the caches, where the blends ask ahead for the lines they will touch:
 // spun, quarter-turned and jittered grids give the block walk's pixels, through a window of the
-// destination and over one the picture fills.
+// destination and over one the picture fills, with and without the 512-bit twins.
 TEST_F(WipeTurnsTest, LargePicturesAskingAheadDrawTheBlockWalk)
 {
     std::mt19937 rng(kSeed);
@@ -111,20 +117,23 @@ TEST_F(WipeTurnsTest, LargePicturesAskingAheadDrawTheBlockWalk)
         {1030, 1020, 1040, 1030, 4, 3, {}, {}},
     };
     ScopedSimdLevel scoped(SimdLevel::Avx2);
-    for (const Case& c : cases) {
-        auto src = NoisyImage(rng, c.w, c.h);
-        auto start = NoisyImage(rng, c.dw, c.dh);
-        for (int32_t index : {58, 60, 61, 62, 66, 67})
-            for (int32_t progress : {64, 100, 128, 192}) {
-                const Drawn walk = Draw(c, index, *start, *src, progress, kTransitionBlendAlpha, false);
-                const Drawn rows = Draw(c, index, *start, *src, progress, kTransitionBlendAlpha, true);
-                ASSERT_EQ(rows.pixels, walk.pixels)
-                    << "entry " << index << ", " << c.w << "x" << c.h << ", progress " << progress;
-                EXPECT_EQ(rows.changed.left, walk.changed.left) << index;
-                EXPECT_EQ(rows.changed.top, walk.changed.top) << index;
-                EXPECT_EQ(rows.changed.right, walk.changed.right) << index;
-                EXPECT_EQ(rows.changed.bottom, walk.changed.bottom) << index;
-            }
+    for (bool wide : {false, true}) {
+        ScopedAvx512 wideRows(wide);
+        for (const Case& c : cases) {
+            auto src = NoisyImage(rng, c.w, c.h);
+            auto start = NoisyImage(rng, c.dw, c.dh);
+            for (int32_t index : {58, 60, 61, 62, 66, 67})
+                for (int32_t progress : {64, 100, 128, 192}) {
+                    const Drawn walk = Draw(c, index, *start, *src, progress, kTransitionBlendAlpha, false);
+                    const Drawn rows = Draw(c, index, *start, *src, progress, kTransitionBlendAlpha, true);
+                    ASSERT_EQ(rows.pixels, walk.pixels) << "entry " << index << ", " << c.w << "x" << c.h
+                                                        << ", progress " << progress << ", wide " << wide;
+                    EXPECT_EQ(rows.changed.left, walk.changed.left) << index;
+                    EXPECT_EQ(rows.changed.top, walk.changed.top) << index;
+                    EXPECT_EQ(rows.changed.right, walk.changed.right) << index;
+                    EXPECT_EQ(rows.changed.bottom, walk.changed.bottom) << index;
+                }
+        }
     }
 }
 
