@@ -12,5 +12,8 @@ void BlendSpriteRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int
 // The AVX2 form, for rows of eight pixels or more; only while UseAvx2() holds.
 void BlendSpriteRows32Avx2(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
 
+// The 512-bit twin for rows of sixteen pixels and more; only while UseAvx512Bw() holds.
+void BlendSpriteRows32Avx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);
+
 // The 512-bit twin for rows of one to seven pixels; only while UseAvx512Bw() holds.
 void BlendNarrowSpriteRows32Avx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height);

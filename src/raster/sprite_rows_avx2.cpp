@@ -109,6 +109,8 @@ void BlendSpriteRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int
 {
     if (!g_bUseMmx) {
         BlendAlphaRows32(dst, src, dstSkip, srcSkip, width, height);
+    } else if (width >= 16 && UseAvx512Bw()) {
+        BlendSpriteRows32Avx512(dst, src, dstSkip, srcSkip, width, height);
     } else if (UseAvx2() && width >= 8) {
         BlendSpriteRows32Avx2(dst, src, dstSkip, srcSkip, width, height);
     } else if (width >= 1 && width < 8 && UseAvx512Bw()) {
