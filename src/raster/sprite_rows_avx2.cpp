@@ -1,5 +1,5 @@
-// The sprite blend's kernels: the choice by SIMD level and the AVX2 form (narrow rows go to the
-// 512-bit twin where the processor has it).
+// The sprite blend's kernels: the choice by SIMD level and the AVX2 form (narrow rows, and rows of
+// sixteen pixels and more, go to the 512-bit twins where the processor has them).
 //
 // The AVX2 walk blends every group of eight without looking at its alpha first. Sprites are made
 // of runs of opaque, clear and soft pixels whose lengths vary, so a walk that copies opaque groups
