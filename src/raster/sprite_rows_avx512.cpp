@@ -35,21 +35,9 @@ PIXEL_SIMD_AVX512 void BlendNarrowSpriteRows32Avx512(BYTE* dst, const BYTE* src,
 
 namespace {
 
-// Blocks of at most this many rows are a band's, and rows ask for the rows this many further down,
-// as the AVX2 walk does.
-constexpr int kBandRowsAtMost = 32;
-constexpr ptrdiff_t kRowsAhead = 4;
-
-// Asks for every line of the row `ahead` bytes along from p. A hint only: the address may lie
-// outside any buffer.
-inline void PrefetchRow(const BYTE* p, ptrdiff_t ahead, ptrdiff_t rowBytes)
-{
-    const uintptr_t at = reinterpret_cast<uintptr_t>(p) + static_cast<uintptr_t>(ahead);
-    const uintptr_t end = at + static_cast<uintptr_t>(rowBytes);
-    for (uintptr_t line = at & ~uintptr_t{63}; line < end; line += 64) {
-        _mm_prefetch(reinterpret_cast<const char*>(line), _MM_HINT_T0);
-    }
-}
+using sprite_rows_detail::kBandRowsAtMost;
+using sprite_rows_detail::kRowsAhead;
+using sprite_rows_detail::PrefetchRow;
 
 template <bool Band>
 PIXEL_SIMD_AVX512 void WideRows(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
@@ -59,6 +47,7 @@ PIXEL_SIMD_AVX512 void WideRows(BYTE* dst, const BYTE* src, int dstSkip, int src
     raster_simd::KeepInRegister(c.by255);
     raster_simd::KeepInRegister(c.colour);
     const ptrdiff_t rowBytes = static_cast<ptrdiff_t>(width) * 4;
+    // Rows ask for the rows further down as the AVX2 walk's do (its reasons hold here).
     const ptrdiff_t srcAhead = kRowsAhead * (static_cast<ptrdiff_t>(srcSkip) + rowBytes);
     const ptrdiff_t dstAhead = kRowsAhead * (static_cast<ptrdiff_t>(dstSkip) + rowBytes);
     const int rest = width & 15;
