@@ -255,7 +255,16 @@ void CCellSheet::RestoreAndBlendCell(CImage* image, const RECT& cell) const
     bool onePass = m_work && m_work->GetColorKey() == kNoColorKey && DirectLayout(*image, to)
                    && DirectLayout(*m_work, work) && DirectLayout(*picture, from) && Apart(to, from) && Apart(to, work);
     RECT restored{}, saved{}, drawn{}, part{};
-    if (onePass && image->TransferRect(m_work.get(), m_x, m_y, nullptr, nullptr, nullptr, nullptr) == 0) {
+    if (onePass && work.width == static_cast<int64_t>(cell.right) - cell.left
+        && work.height == static_cast<int64_t>(cell.bottom) - cell.top
+        && NeedsNoClip(RECT{0, 0, work.width, work.height}, work, m_x, m_y, to)
+        && NeedsNoClip(cell, from, m_x, m_y, to)) {
+        // The usual case: the saved background and the cell cover the same whole rectangle and
+        // nothing is cut, so the general clip is not asked.
+        saved = RECT{0, 0, work.width, work.height};
+        drawn = restored = RECT{m_x, m_y, m_x + work.width, m_y + work.height};
+        part = cell;
+    } else if (onePass && image->TransferRect(m_work.get(), m_x, m_y, nullptr, nullptr, nullptr, nullptr) == 0) {
         restored = image->TransferDstRect();
         saved = image->TransferSrcRect();
         onePass = image->TransferRect(picture, m_x, m_y, &cell, nullptr, nullptr, nullptr) == 0;

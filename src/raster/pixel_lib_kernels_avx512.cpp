@@ -35,11 +35,10 @@ PIXEL_SIMD_AVX512 inline __m512i MulByte16(__m512i a, __m512i b)
     return _mm512_mulhi_epu16(t, _mm512_set1_epi16(257));
 }
 
-// The level of each pixel, mul(level, sA), in 32-bit lanes; sA itself at 255.
-template <bool Whole> PIXEL_SIMD_AVX512 inline __m512i LevelOf16(__m512i s, uint8_t level)
+// The level of each pixel, mul(level, sA), in 32-bit lanes.
+PIXEL_SIMD_AVX512 inline __m512i LevelOf16(__m512i s, uint8_t level)
 {
-    const __m512i a = _mm512_srli_epi32(s, 24);
-    return Whole ? a : MulByte16(a, Splat16(level));
+    return MulByte16(_mm512_srli_epi32(s, 24), Splat16(level));
 }
 
 // Per colour byte d + floor((s - d) f / 256), the factor f of each pixel in both 16-bit words of
@@ -65,51 +64,67 @@ PIXEL_SIMD_AVX512 inline __m512i BothWords(__m512i v)
 // The constants of alpha over alpha, made once a call and kept in registers (KeepInRegister): left as
 // constants, the compiler builds several of them again inside the loop.
 struct OverConstants {
-    __m512i full, alpha, colour, even, odd, area, one, by255;
-    __m512 area1, most;
+    __m512i full, alpha, colour, odd, one, by255;
+    __m512 area, whole, most, words;
 };
 
 PIXEL_SIMD_AVX512 inline OverConstants MakeOverConstants()
 {
-    OverConstants c{Splat16(255), Splat16(0xFF000000u), Splat16(0x00FFFFFFu), Splat16(0x00FF00FFu),
-                    Splat16(0xFF00FF00u), Splat16(65025), _mm512_set1_epi16(1), _mm512_set1_epi16(-32639),
-                    _mm512_set1_ps(65025.0f), _mm512_set1_ps(255.0f)};
+    // The weight's quotient is taken of (255 - a) << 24 read as floats, so both its terms carry a
+    // factor 2^48 (exact: every value has at most 24 significant bits).
+    constexpr float kScale = 281474976710656.0f; // 2^48
+    OverConstants c{Splat16(255),
+                    Splat16(0xFF000000u),
+                    Splat16(0x00FFFFFFu),
+                    Splat16(0xFF00FF00u),
+                    _mm512_set1_epi16(1),
+                    _mm512_set1_epi16(-32639),
+                    _mm512_set1_ps(65025.0f * kScale),
+                    _mm512_set1_ps(255.0f * 65025.0f * kScale),
+                    _mm512_set1_ps(255.0f),
+                    _mm512_set1_ps(65537.0f)};
     raster_simd::KeepInRegister(c.full);
     raster_simd::KeepInRegister(c.alpha);
     raster_simd::KeepInRegister(c.colour);
-    raster_simd::KeepInRegister(c.even);
     raster_simd::KeepInRegister(c.odd);
-    raster_simd::KeepInRegister(c.area);
     raster_simd::KeepInRegister(c.one);
     raster_simd::KeepInRegister(c.by255);
     return c;
 }
 
-// Sixteen pixels s at levels e over d by d's alpha, the rule of the AVX2 kernel (OnAlpha8 there):
-// with rest = (255 - dA) (255 - e), the union alpha is 255 - floor(rest / 255) and the source
+// Sixteen pixels s over d by d's alpha, the rule of the AVX2 kernel (OnAlpha8 there), given
+// na = (255 - dA) << 24 and nb = (255 - e) << 24 for the levels e (s's alpha bytes are not read).
+// With rest = (255 - dA) (255 - e), the union alpha is 255 - floor(rest / 255) and the source
 // weight w = min(255, floor(65025 e / (65025 - rest))), the single-precision quotient truncating
 // to the floor; 0 / 0 (both clear) goes to 255 through the minimum. Each colour byte becomes
 // d + floor((s - d) f / 256) with f = w + 1 (0 for w = 0).
-PIXEL_SIMD_AVX512 inline __m512i OnAlpha16(const OverConstants& c, __m512i d, __m512i s, __m512i e, __m512i dA)
+PIXEL_SIMD_AVX512 inline __m512i OnAlpha16(const OverConstants& c, __m512i d, __m512i s, __m512i na, __m512i nb)
 {
-    const __m512i rest = _mm512_mullo_epi16(_mm512_sub_epi32(c.full, dA), _mm512_sub_epi32(c.full, e));
-    const __m512 q = _mm512_div_ps(_mm512_mul_ps(_mm512_cvtepi32_ps(e), c.area1),
-                                   _mm512_cvtepi32_ps(_mm512_sub_epi32(c.area, rest)));
-    const __m512i ww = BothWords(_mm512_cvttps_epi32(_mm512_min_ps(q, c.most)));
-    const __m512i ff = _mm512_mask_add_epi16(ww, _mm512_test_epi16_mask(ww, ww), ww, c.one);
-    // floor(rest / 255) lies in bits 7-14 of the low word: shifted up by 17 it fills the alpha
+    // Word products of na and nb: the high word of each lane is rest, exactly.
+    const __m512i rest = _mm512_mulhi_epu16(na, nb);
+    // Both terms of the quotient times 2^48, each formed exactly by one fused step: with
+    // b = (255 - e) 2^24, 65025 e 2^48 = 255 65025 2^48 - 65025 2^24 b.
+    const __m512 b = _mm512_cvtepu32_ps(nb);
+    const __m512 den = _mm512_fnmadd_ps(_mm512_cvtepu32_ps(na), b, c.area);
+    const __m512 num = _mm512_fnmadd_ps(b, _mm512_set1_ps(65025.0f * 16777216.0f), c.whole);
+    const __m512 w = _mm512_roundscale_ps(_mm512_min_ps(_mm512_div_ps(num, den), c.most),
+                                          _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    // f in both words of its lane at once: (w + 1) 65537, exact in single precision (the largest,
+    // 256 65537, is even).
+    const __mmask16 some = _mm512_cmp_ps_mask(w, _mm512_setzero_ps(), _CMP_GT_OQ);
+    const __m512i ff = _mm512_cvttps_epi32(_mm512_maskz_fmadd_ps(some, w, c.words, c.words));
+    // floor(rest / 255) lies in bits 7-14 of the high word: shifted up by 1 it fills the alpha
     // byte, whose complement is 255 minus it.
-    const __m512i cut = _mm512_slli_epi32(_mm512_mulhi_epu16(rest, c.by255), 17);
-    // Even bytes in the low bytes of their words (only the low byte is kept, so the sum is right
-    // modulo 256); odd bytes as d 256 + (s - d) f, which lies in 0..65280, so its high byte is the
-    // result.
-    const __m512i dE = _mm512_and_si512(d, c.even), sE = _mm512_and_si512(s, c.even);
-    const __m512i rE = _mm512_add_epi16(dE, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sE, dE), ff), 8));
-    const __m512i rO = _mm512_add_epi16(
-        _mm512_and_si512(d, c.odd),
-        _mm512_mullo_epi16(_mm512_sub_epi16(_mm512_srli_epi16(s, 8), _mm512_srli_epi16(d, 8)), ff));
-    const __m512i mixed = _mm512_ternarylogic_epi32(c.even, rE, rO, 0xCA);  // even ? rE : rO
-    return _mm512_ternarylogic_epi32(c.alpha, cut, mixed, 0x3A);             // alpha ? ~cut : mixed
+    const __m512i cut = _mm512_slli_epi32(_mm512_mulhi_epu16(rest, c.by255), 1);
+    // Odd bytes as d 256 + (s - d) f, which lies in 0..65280, so its high byte is the result. Even
+    // bytes from the whole words' difference: its product carries the odd bytes' product times
+    // 256, whose low byte is taken off again (only the low byte is kept, so all is modulo 256).
+    const __m512i pO = _mm512_mullo_epi16(_mm512_sub_epi16(_mm512_srli_epi16(s, 8), _mm512_srli_epi16(d, 8)), ff);
+    const __m512i p = _mm512_mullo_epi16(_mm512_sub_epi16(s, d), ff);
+    const __m512i rE = _mm512_sub_epi16(_mm512_add_epi16(d, _mm512_srli_epi16(p, 8)), pO);
+    const __m512i rO = _mm512_add_epi16(_mm512_and_si512(d, c.odd), pO);
+    const __m512i mixed = _mm512_ternarylogic_epi32(c.odd, rO, rE, 0xCA);  // odd ? rO : rE
+    return _mm512_ternarylogic_epi32(c.alpha, cut, mixed, 0x3A);          // alpha ? ~cut : mixed
 }
 
 // Levels all 0: a clear pixel of d takes the source's colour (alpha 0), any other is left.
@@ -132,19 +147,21 @@ PIXEL_SIMD_AVX512 inline void OnAlphaOverGroup(const OverConstants& c, BYTE* dst
                                                __mmask16 live, BYTE o)
 {
     const __m512i s = _mm512_maskz_loadu_epi32(live, src);
-    const __m512i e = LevelOf16<Whole>(s, o);
+    // (255 - level) << 24, the form the quotient takes; at 255 straight from the alpha bytes.
+    const __m512i e = Whole ? _mm512_setzero_si512() : LevelOf16(s, o);
+    const __m512i nb = Whole ? _mm512_andnot_si512(s, c.alpha) : _mm512_slli_epi32(_mm512_sub_epi32(c.full, e), 24);
     __m512i out;
-    if ((_mm512_cmpeq_epi32_mask(e, c.full) & live) == live) {
+    if (_mm512_mask_test_epi32_mask(live, nb, nb) == 0) {
         out = s; // opaque source pixels are the result: what lies under them is not read
     } else {
         const __m512i u = _mm512_maskz_loadu_epi32(live, under);
-        const __m512i dA = _mm512_srli_epi32(u, 24);
-        if (_mm512_test_epi32_mask(e, e) == 0) {
+        const __m512i na = _mm512_andnot_si512(u, c.alpha);
+        if ((Whole ? _mm512_test_epi32_mask(s, c.alpha) : _mm512_test_epi32_mask(e, e)) == 0) {
             out = ClearOver16(c, u, s);
-        } else if ((_mm512_cmpeq_epi32_mask(dA, c.full) & live) == live) {
-            out = OverOpaque16(c, u, s, e);
+        } else if (_mm512_mask_test_epi32_mask(live, na, na) == 0) {
+            out = OverOpaque16(c, u, s, Whole ? _mm512_srli_epi32(s, 24) : e);
         } else {
-            out = OnAlpha16(c, u, s, e, dA);
+            out = OnAlpha16(c, u, s, na, nb);
         }
     }
     _mm512_mask_storeu_epi32(dst, live, out);

@@ -2,7 +2,7 @@
 // UseAvx512Bw() holds. Sixteen pixels a step, a row's last pixels through a lane mask; the same
 // skips as the AVX2 form: opaque steps store the source colour without reading the destination,
 // transparent ones store only where an alpha byte is still set. Destinations larger than the
-// caches stream the lines an opaque run fills.
+// caches stream the lines an opaque run fills; rows that lie apart ask for their lines ahead.
 #include "raster/pixel_simd_avx512.h"
 
 #include "raster/row_kernels.h"
@@ -53,7 +53,8 @@ TESSARO_AVX512 inline void BlendGroup(const BlendConstants16& c, BYTE* dst, cons
     _mm512_mask_storeu_epi32(dst, live, BlendAlpha16(c, s, d));
 }
 
-template <bool Stream>
+// Ask: each group asks for the lines kBlendAhead bytes along both walks (rows that lie apart).
+template <bool Stream, bool Ask>
 TESSARO_AVX512 void BlendRows16(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
     BlendConstants16 c = raster_simd::MakeBlendConstants16();
@@ -75,8 +76,10 @@ TESSARO_AVX512 void BlendRows16(BYTE* dst, const BYTE* src, int dstSkip, int src
         }
         for (; x + 16 <= width; x += 16, dst += 64, src += 64) {
             const ptrdiff_t left = static_cast<ptrdiff_t>(width - x) * 4;
-            PrefetchAlong(dst, ahead, left, dstSkip);
-            PrefetchAlong(src, ahead, left, srcSkip);
+            if (Ask) {
+                PrefetchAlong(dst, ahead, left, dstSkip);
+                PrefetchAlong(src, ahead, left, srcSkip);
+            }
             BlendGroup<Stream>(c, dst, src, 0xFFFF);
         }
         const int tail = width - x;
@@ -96,13 +99,21 @@ TESSARO_AVX512 void BlendRows16(BYTE* dst, const BYTE* src, int dstSkip, int src
 // nothing, their lines often still being in the cache.
 constexpr int64_t kStreamBytes = int64_t{16} << 20;
 
+// Whether a walk's rows follow each other with at most a line's padding between them: one stream
+// the processor's own prefetching follows, where asking ahead only costs (measured on whole
+// pictures from 640x480 to 3840x2160).
+inline bool Continuous(int skip)
+{
+    return skip >= 0 && skip < 64;
+}
+
 } // namespace
 
 void BlendAlphaRows32Avx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height)
 {
-    if (int64_t{width} * height * 4 >= kStreamBytes) {
-        BlendRows16<true>(dst, src, dstSkip, srcSkip, width, height);
-    } else {
-        BlendRows16<false>(dst, src, dstSkip, srcSkip, width, height);
-    }
+    const bool stream = int64_t{width} * height * 4 >= kStreamBytes;
+    const bool ask = !Continuous(dstSkip) || !Continuous(srcSkip);
+    const auto rows = stream ? (ask ? BlendRows16<true, true> : BlendRows16<true, false>)
+                             : (ask ? BlendRows16<false, true> : BlendRows16<false, false>);
+    rows(dst, src, dstSkip, srcSkip, width, height);
 }

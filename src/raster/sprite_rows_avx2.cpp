@@ -1,5 +1,5 @@
-// The sprite blend's kernels: the choice by SIMD level and the AVX2 form (narrow rows go to the
-// 512-bit twin where the processor has it).
+// The sprite blend's kernels: the choice by SIMD level and the AVX2 form (narrow rows, and rows of
+// sixteen pixels and more, go to the 512-bit twins where the processor has them).
 //
 // The AVX2 walk blends every group of eight without looking at its alpha first. Sprites are made
 // of runs of opaque, clear and soft pixels whose lengths vary, so a walk that copies opaque groups
@@ -24,10 +24,9 @@ using pixel_simd_avx2::Load8;
 using pixel_simd_avx2::Splat;
 using pixel_simd_avx2::Store8;
 
-// Blocks of at most this many rows are a band's.
-constexpr int kBandRowsAtMost = 32;
-// How many rows ahead the walk asks for its pixels.
-constexpr ptrdiff_t kRowsAhead = 4;
+using sprite_rows_detail::kBandRowsAtMost;
+using sprite_rows_detail::kRowsAhead;
+using sprite_rows_detail::PrefetchRow;
 
 PIXEL_SIMD_AVX2 inline void Blend8(BYTE* dst, const BYTE* src)
 {
@@ -42,17 +41,6 @@ PIXEL_SIMD_AVX2 inline void BlendLast(BYTE* rowEnd, const BYTE* srcEnd, int rest
     const __m256i d = Load8(at);
     const __m256i fresh = _mm256_cmpgt_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), Splat(7u - rest));
     Store8(at, _mm256_blendv_epi8(d, BlendAlpha8(Load8(srcEnd - 32), d), fresh));
-}
-
-// Asks for every line of the row `ahead` bytes along from p, its partly used first and last ones
-// included. A hint only: the address may lie outside any buffer.
-inline void PrefetchRow(const BYTE* p, ptrdiff_t ahead, ptrdiff_t rowBytes)
-{
-    const uintptr_t at = reinterpret_cast<uintptr_t>(p) + static_cast<uintptr_t>(ahead);
-    const uintptr_t end = at + static_cast<uintptr_t>(rowBytes);
-    for (uintptr_t line = at & ~uintptr_t{63}; line < end; line += 64) {
-        _mm_prefetch(reinterpret_cast<const char*>(line), _MM_HINT_T0);
-    }
 }
 
 template <bool Band>
@@ -109,6 +97,8 @@ void BlendSpriteRows32(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int
 {
     if (!g_bUseMmx) {
         BlendAlphaRows32(dst, src, dstSkip, srcSkip, width, height);
+    } else if (width >= 16 && UseAvx512Bw()) {
+        BlendSpriteRows32Avx512(dst, src, dstSkip, srcSkip, width, height);
     } else if (UseAvx2() && width >= 8) {
         BlendSpriteRows32Avx2(dst, src, dstSkip, srcSkip, width, height);
     } else if (width >= 1 && width < 8 && UseAvx512Bw()) {

@@ -434,7 +434,7 @@ namespace {
 // A cell blended over the restored background in one pass gives what RestoreBackground and then
 // BlendAlphaOnAlpha give, and a cell copy what CImage::Copy gives (plain kernels, no library), with
 // the library loaded or not, the SIMD kernels on or off, at every SIMD level: odd widths, clipping
-// on every side or by either clip rectangle, an opaque background, and the layouts left to the general operations (a shorter
+// on every side or by any clip rectangle, an opaque background, and the layouts left to the general operations (a shorter
 // background, a keyed background or picture, a picture that is the image drawn into).
 TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
 {
@@ -446,6 +446,7 @@ TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
         bool opaqueBackground = false; // all but every fourth row of the image opaque
         bool clipPicture = false;      // the picture's clip cuts the cell's first row
         bool clipImage = false;        // the image's clip cuts the drawn cell's last column
+        bool clipWork = false;         // the saved background's clip cuts its first column
     };
     const Case cases[] = {
         {"inside, 13 wide", 13, 7, 7, 3, 2, false, false, false},
@@ -461,6 +462,7 @@ TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
         {"over an opaque background, 37 wide", 37, 9, 9, 1, 3, false, false, false, true},
         {"picture clipped", 16, 9, 9, 5, 5, false, false, false, false, true},
         {"image clipped", 16, 9, 9, 5, 5, false, false, false, false, false, true},
+        {"background clipped", 16, 9, 9, 5, 5, false, false, false, false, false, false, true},
     };
     enum Way { kRestoreThenBlend, kOnePassBlend, kCopy, kCellCopy };
     CPixelLibrary* const library = g_pPixelLib;
@@ -495,6 +497,8 @@ TEST_F(CellAnimTest, CellDrawsMatchTheGeneralOperations)
             if (c.keyedWork)
                 cellSheet.GetWorkImage()->SetColorKeyValue(Px(*image, 0, 0) & 0xFFFFFF);
             cellSheet.SaveBackground(image.get());
+            if (c.clipWork)
+                *cellSheet.GetWorkImage()->GetClipRectPtr() = RECT{1, 0, c.cellW, c.cellH};
             if (way == kRestoreThenBlend || way == kOnePassBlend)
                 image->FillRect32(0x80402010u, nullptr); // what the last cell left
             image->SetChanged(false);

@@ -1,8 +1,9 @@
-// The sprite blend against the plain alpha blend at every SIMD level and with the SIMD switch off:
-// sprite-like sources (runs of opaque, transparent and soft pixels starting anywhere, so that the
-// groups the fast walk copies or skips whole fall at every offset and the row's last pixels take
-// every count, the narrow rows of small flakes too), destinations with their alpha set or clear,
-// band-high and taller blocks, downward and upward walks, guard bytes around every buffer.
+// The sprite blend against the plain alpha blend at every SIMD level, with the 512-bit twins and
+// without, and with the SIMD switch off: sprite-like sources (runs of opaque, transparent and soft
+// pixels starting anywhere, so that the groups the fast walk copies or skips whole fall at every
+// offset and the row's last pixels take every count, the narrow rows of small flakes too),
+// destinations with their alpha set or clear, band-high and taller blocks, downward and upward
+// walks, guard bytes around every buffer.
 #include "platform/cpu_info.h"
 #include "raster/row_kernels.h"
 #include "raster/sprite_rows.h"
@@ -53,26 +54,29 @@ TEST(SpriteRows, BlendEqualsThePlainAlphaBlend)
     const uint8_t savedSwitch = g_bUseMmx;
     Random random(49);
     for (SimdLevel level : kAllSimdLevels) {
-        const ScopedSimdLevel forced(level);
-        for (uint8_t simdSwitch : {0, 1}) {
-            g_bUseMmx = simdSwitch;
-            for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 32, 33, 39, 40, 47, 64, 65, 100, 161, 257}) {
-                for (int height : {1, 2, 8, 17, 33}) {
-                    for (int maxRun : {3, 24, 90}) {
-                        for (bool clearDst : {false, true}) {
-                            for (bool upward : {false, true}) {
-                                GuardedPlane src(width, height, 4), a(width, height, 4), b(width, height, 4);
-                                MakeSpriteRuns(src, a, random, maxRun, clearDst);
-                                std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
-                                Draw(BlendAlphaRows32, a, src, upward);
-                                Draw(BlendSpriteRows32, b, src, upward);
-                                ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
-                                    << "level " << static_cast<int>(ActiveSimdLevel()) << " switch "
-                                    << int(simdSwitch) << " width " << width << " height " << height << " runs "
-                                    << maxRun << (clearDst ? " clear" : "") << (upward ? " upward" : "");
-                                ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact() &&
-                                            src.buffer.GuardsIntact())
-                                    << "width " << width << " height " << height;
+        for (bool wide : {false, true}) {
+            const ScopedSimdLevel forced(level);
+            const ScopedAvx512 twins(wide);
+            for (uint8_t simdSwitch : {0, 1}) {
+                g_bUseMmx = simdSwitch;
+                for (int width : {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 23, 24, 25, 31, 32, 33, 39, 40, 47, 64, 65, 100, 161, 257}) {
+                    for (int height : {1, 2, 8, 17, 33}) {
+                        for (int maxRun : {3, 24, 90}) {
+                            for (bool clearDst : {false, true}) {
+                                for (bool upward : {false, true}) {
+                                    GuardedPlane src(width, height, 4), a(width, height, 4), b(width, height, 4);
+                                    MakeSpriteRuns(src, a, random, maxRun, clearDst);
+                                    std::memcpy(b.buffer.data(), a.buffer.data(), a.buffer.size());
+                                    Draw(BlendAlphaRows32, a, src, upward);
+                                    Draw(BlendSpriteRows32, b, src, upward);
+                                    ASSERT_EQ(0, std::memcmp(a.buffer.data(), b.buffer.data(), a.buffer.size()))
+                                        << "level " << static_cast<int>(ActiveSimdLevel()) << " 512-bit " << wide << " switch "
+                                        << int(simdSwitch) << " width " << width << " height " << height << " runs "
+                                        << maxRun << (clearDst ? " clear" : "") << (upward ? " upward" : "");
+                                    ASSERT_TRUE(a.buffer.GuardsIntact() && b.buffer.GuardsIntact() &&
+                                                src.buffer.GuardsIntact())
+                                        << "width " << width << " height " << height;
+                                }
                             }
                         }
                     }
