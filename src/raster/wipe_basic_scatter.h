@@ -2,6 +2,7 @@
 // lies inside both clips.
 #pragma once
 
+#include "platform/random.h"
 #include "raster/wipe_canvas.h"
 
 #include <cstdint>
@@ -16,3 +17,20 @@ namespace wipe {
 bool DrawScatteredBlockRows(CWipeCanvas& c, int32_t progress, uint32_t k);
 
 } // namespace wipe
+
+namespace wipe::scatter_detail {
+
+// The draws of `blocks` blocks of the walk from `state`, as the block-by-block walk takes them:
+// block k's draws for its move right and down in across[k] and down[k] where its first draw is
+// above the progress, 0 and 0 where not; the state (table and position) left as that walk leaves
+// it. Both arrays have room for 16 entries past `blocks`, which may be overwritten. A table of the
+// generator at a time; only while UseAvx512Loops() holds.
+void WalkDrawsAvx512(SubtractiveRandomState& state, int32_t progress, uint32_t* across, uint32_t* down,
+                     int64_t blocks);
+
+// DrawScatteredBlockRows' drawing, once the grid is known to lie inside both clips (m from
+// DirectGrid): the walk a table at a time, the rows four blocks to a register. Only while
+// UseAvx512Loops() holds.
+void DrawRowsAvx512(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress, uint32_t k);
+
+} // namespace wipe::scatter_detail

@@ -1,0 +1,333 @@
+// Entry 5's blocks with 512-bit steps. The walk's draws are one stream: the words 1 to 55 of the
+// shared generator's successive tables laid end to end, whatever they are used for. Which words
+// start a block is a chain over one bit per word (a block left in place takes one word, a moved
+// one three), which a table of the chain advances eight words at a time; the moves of a table's
+// blocks are then gathered from its words sixteen at a time. The rows are written four blocks to a
+// register.
+#include "raster/wipe_avx512.h"
+
+#include "platform/random.h"
+#include "raster/wipe_basic_scatter.h"
+#include "raster/wipe_blocks.h"
+#include "raster/wipe_canvas.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <vector>
+
+// The 512-bit steps with the bit count every processor with them has.
+#define SCATTER_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,popcnt")))
+
+namespace wipe::scatter_detail {
+namespace {
+
+constexpr int32_t kModulus = 1000000000;
+// Every lane: the masked forms of the shifts start from zeros where GCC's plain forms start from
+// a register it then reports as unset.
+constexpr __mmask16 kAll = 0xFFFF;
+
+// The chain over eight words: entry [first][moved] for the words' moved bits and the offset of the
+// first block start among them (0 to 7) holds the start bits in its low byte and, above them, the
+// offset past the eight words of the next start (0 to 2).
+constexpr std::array<std::array<uint16_t, 256>, 8> MakeChain()
+{
+    std::array<std::array<uint16_t, 256>, 8> chain{};
+    for (int first = 0; first < 8; ++first)
+        for (int moved = 0; moved < 256; ++moved) {
+            int starts = 0, s = first;
+            for (; s < 8; s += 1 + 2 * ((moved >> s) & 1))
+                starts |= 1 << s;
+            chain[first][moved] = static_cast<uint16_t>(starts | (s - 8) << 8);
+        }
+    return chain;
+}
+alignas(64) constexpr std::array<std::array<uint16_t, 256>, 8> kChain = MakeChain();
+
+// A table of the generator in four registers: word i in lane i % 16 of w[i / 16]. Words 1 to 55
+// are the table's; word 0 and the lanes past 55 are never read as the table's.
+struct Table {
+    __m512i w[4];
+};
+
+WIPE_SIMD_AVX512 inline Table LoadTable(const SubtractiveRandomState& state)
+{
+    return {{_mm512_loadu_si512(state.table), _mm512_loadu_si512(state.table + 16),
+             _mm512_loadu_si512(state.table + 32), _mm512_maskz_loadu_epi32(0x00FF, state.table + 48)}};
+}
+
+// Words 1 to 55 back to the state; word 0 is left as it was.
+WIPE_SIMD_AVX512 inline void StoreTable(SubtractiveRandomState& state, const Table& t)
+{
+    _mm512_mask_storeu_epi32(state.table, 0xFFFE, t.w[0]);
+    _mm512_storeu_si512(state.table + 16, t.w[1]);
+    _mm512_storeu_si512(state.table + 32, t.w[2]);
+    _mm512_mask_storeu_epi32(state.table + 48, 0x00FF, t.w[3]);
+}
+
+// a - b on wrapping 32-bit words, then + the modulus where negative: the refill's subtraction.
+WIPE_SIMD_AVX512 inline __m512i SubtractWords(__m512i a, __m512i b)
+{
+    const __m512i d = _mm512_sub_epi32(a, b);
+    return _mm512_add_epi32(d, _mm512_and_si512(_mm512_maskz_srai_epi32(kAll, d, 31), _mm512_set1_epi32(kModulus)));
+}
+
+// One refill in registers: words 1 to 24 less the old words 32 to 55, then words 25 to 55 less the
+// new words 1 to 31.
+WIPE_SIMD_AVX512 inline Table Refill(const Table& t)
+{
+    const __m512i a = SubtractWords(t.w[0], _mm512_maskz_alignr_epi32(kAll, t.w[2], t.w[1], 15));
+    const __m512i early = SubtractWords(t.w[1], _mm512_maskz_alignr_epi32(kAll, t.w[3], t.w[2], 15));
+    const __m512i b = _mm512_mask_mov_epi32(early, 0xFE00, SubtractWords(t.w[1], _mm512_maskz_alignr_epi32(kAll, a, a, 8)));
+    const __m512i c = SubtractWords(t.w[2], _mm512_maskz_alignr_epi32(kAll, b, a, 8));
+    const __m512i d = SubtractWords(t.w[3], _mm512_maskz_alignr_epi32(kAll, c, b, 8));
+    return {{a, b, c, d}};
+}
+
+// Bit i for word i (1 to 55): the word's low eight bits above the progress, a block starting there
+// moved.
+WIPE_SIMD_AVX512 inline uint64_t MovedBits(const Table& t, __m512i progress)
+{
+    const __m512i low = _mm512_set1_epi32(255);
+    uint64_t bits = 0;
+    for (int i = 0; i < 4; ++i) {
+        const auto lanes = static_cast<__mmask16>(i == 0 ? 0xFFFE : i == 3 ? 0x00FF : 0xFFFF);
+        bits |= uint64_t{_mm512_mask_cmpgt_epi32_mask(lanes, _mm512_and_si512(t.w[i], low), progress)} << (16 * i);
+    }
+    return bits;
+}
+
+// The words of a table that start blocks, from its first start `first` (1 to 55) on; `next` is
+// then the first start of the table after it (1 to 3).
+inline uint64_t Starts(uint64_t moved, int first, int& next)
+{
+    uint64_t starts = 0;
+    int offset = first & 7;
+    for (int part = first >> 3; part < 7; ++part) {
+        const uint16_t e = kChain[static_cast<size_t>(offset)][(moved >> (8 * part)) & 255];
+        starts |= uint64_t{e & 255u} << (8 * part);
+        offset = e >> 8;
+    }
+    next = 1 + offset;
+    return starts;
+}
+
+// The draws of the blocks starting at `starts` of table t, in order from across and down on: the
+// words one and two after each start where it moves the block, 0 and 0 where not. The words after
+// 55 are the first two of the next table `then`. Up to 16 entries past the last are overwritten.
+// Returns how many.
+SCATTER_AVX512 inline int64_t Gather(const Table& t, const Table& then, uint64_t moved, uint64_t starts,
+                                       uint32_t* across, uint32_t* down)
+{
+    const __m512i last = _mm512_mask_alignr_epi32(t.w[3], 0xFF00, then.w[0], then.w[0], 9);
+    const __m512i w[5] = {t.w[0], t.w[1], t.w[2], last, _mm512_setzero_si512()};
+    int64_t n = 0;
+    for (int part = 0; part < 4; ++part) {
+        const auto at = static_cast<__mmask16>(starts >> (16 * part));
+        const auto move = static_cast<__mmask16>(moved >> (16 * part)) & at;
+        const __m512i one = _mm512_maskz_mov_epi32(move, _mm512_maskz_alignr_epi32(kAll, w[part + 1], w[part], 1));
+        const __m512i two = _mm512_maskz_mov_epi32(move, _mm512_maskz_alignr_epi32(kAll, w[part + 1], w[part], 2));
+        _mm512_storeu_si512(across + n, _mm512_maskz_compress_epi32(at, one));
+        _mm512_storeu_si512(down + n, _mm512_maskz_compress_epi32(at, two));
+        n += __builtin_popcount(at);
+    }
+    return n;
+}
+
+// v mod K of sixteen unsigned lanes, K a constant of each instance (2, 4, 6 or 10): the quotient
+// by a multiply and shift exact for every 32-bit value.
+template <uint32_t K> WIPE_SIMD_AVX512 inline __m512i Remainder16(__m512i v)
+{
+    if constexpr ((K & (K - 1)) == 0) {
+        return _mm512_and_si512(v, _mm512_set1_epi32(K - 1));
+    } else {
+        static_assert(K == 6 || K == 10);
+        constexpr uint32_t kMagic = K == 6 ? 0xAAAAAAABu : 0xCCCCCCCDu; // ceil(2^(32 + shift) / K)
+        constexpr int kShift = 32 + (K == 6 ? 2 : 3);
+        const __m512i magic = _mm512_set1_epi32(static_cast<int>(kMagic));
+        const __m512i even = _mm512_srli_epi64(_mm512_mul_epu32(v, magic), kShift);
+        const __m512i odd = _mm512_slli_epi64(
+            _mm512_srli_epi64(_mm512_mul_epu32(_mm512_srli_epi64(v, 32), magic), kShift), 32);
+        const __m512i q = _mm512_mask_blend_epi32(0xAAAA, even, odd);
+        return _mm512_sub_epi32(v, _mm512_mullo_epi32(q, _mm512_set1_epi32(K)));
+    }
+}
+
+// The source offset of each block of the row at y0 from its draws, sixteen blocks a step: the
+// move is each draw modulo K, and a move that would carry the block past the right or bottom edge
+// is dropped on that axis. The arrays hold whole groups of sixteen.
+template <uint32_t K>
+WIPE_SIMD_AVX512 void Offsets(const uint32_t* across, const uint32_t* down, int64_t blocks, int64_t w, int64_t h,
+                              int64_t y0, LONG srcPitch, int32_t* offsets)
+{
+    const int32_t bh = static_cast<int32_t>(std::min<int64_t>(2, h - y0));
+    // A move down stays when y0 + dy + bh <= h; a move right when x0 + dx + bw <= w.
+    const __m512i roomDown = _mm512_set1_epi32(static_cast<int32_t>(h - y0 - bh));
+    const __m512i pitch = _mm512_set1_epi32(srcPitch);
+    const __m512i rowAt = _mm512_set1_epi32(static_cast<int32_t>(y0 * srcPitch));
+    const __m512i width = _mm512_set1_epi32(static_cast<int32_t>(w));
+    const __m512i four = _mm512_set1_epi32(4);
+    __m512i x0 = _mm512_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60);
+    for (int64_t k = 0; k < blocks; k += 16, x0 = _mm512_add_epi32(x0, _mm512_set1_epi32(64))) {
+        __m512i dx = Remainder16<K>(_mm512_loadu_si512(across + k));
+        __m512i dy = Remainder16<K>(_mm512_loadu_si512(down + k));
+        const __m512i bw = _mm512_min_epi32(four, _mm512_sub_epi32(width, x0));
+        dx = _mm512_maskz_mov_epi32(_mm512_cmple_epi32_mask(_mm512_add_epi32(_mm512_add_epi32(x0, dx), bw), width),
+                                    dx);
+        dy = _mm512_maskz_mov_epi32(_mm512_cmple_epi32_mask(dy, roomDown), dy);
+        const __m512i at = _mm512_add_epi32(_mm512_add_epi32(rowAt, _mm512_mullo_epi32(dy, pitch)),
+                                            _mm512_slli_epi32(_mm512_add_epi32(x0, dx), 2));
+        _mm512_storeu_si512(offsets + k, at);
+    }
+}
+
+// Four blocks' pixel rows (sixteen bytes each, at src + the offsets) in one register.
+WIPE_SIMD_AVX512 inline __m512i FourBlocks(const BYTE* src, const int32_t* offsets, ptrdiff_t row)
+{
+    const BYTE* const at = src + row;
+    const __m256i low = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at + offsets[1]),
+                                            reinterpret_cast<const __m128i*>(at + offsets[0]));
+    const __m256i high = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at + offsets[3]),
+                                             reinterpret_cast<const __m128i*>(at + offsets[2]));
+    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+// A row of blocks drawn: its one or two pixel rows, block k's four pixels from src + offsets[k], a
+// narrower last block of `tail` pixels. The two source rows at `ahead`, which the row of blocks
+// after next reaches first, are asked for on the way: the moved blocks touch them first at random,
+// where no walker of memory foresees them.
+template <bool Blend>
+WIPE_SIMD_AVX512 void BlockRow(BYTE* d, LONG dstPitch, const BYTE* src, LONG srcPitch, int64_t rows,
+                               const int32_t* offsets, int64_t w, const BYTE* ahead)
+{
+    const BlendConstants16 bc = LoopBlendConstants16();
+    const int64_t whole = w / 4;
+    const int tail = static_cast<int>(w - whole * 4);
+    BYTE* const d1 = d + dstPitch;
+    int64_t k = 0;
+    for (; k + 4 <= whole; k += 4) {
+        _mm_prefetch(reinterpret_cast<const char*>(ahead) + 16 * k, _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(ahead) + srcPitch + 16 * k, _MM_HINT_T0);
+        // The destination lines of the next row of blocks, asked for to be written.
+        _mm_prefetch(reinterpret_cast<const char*>(d1 + dstPitch) + 16 * k, _MM_HINT_ET0);
+        _mm_prefetch(reinterpret_cast<const char*>(d1 + 2 * dstPitch) + 16 * k, _MM_HINT_ET0);
+        BYTE* const p = d + 16 * k;
+        const __m512i s0 = FourBlocks(src, offsets + k, 0);
+        _mm512_storeu_si512(p, Blend ? BlendAlpha16(bc, s0, _mm512_loadu_si512(p)) : s0);
+        if (rows > 1) {
+            BYTE* const q = d1 + 16 * k;
+            const __m512i s1 = FourBlocks(src, offsets + k, srcPitch);
+            _mm512_storeu_si512(q, Blend ? BlendAlpha16(bc, s1, _mm512_loadu_si512(q)) : s1);
+        }
+    }
+    for (int64_t r = 0; r < rows; ++r) {
+        BYTE* const row = r == 0 ? d : d1;
+        const BYTE* const from = src + r * srcPitch;
+        int64_t j = k;
+        for (; j < whole; ++j)
+            (Blend ? BlendShort : CopyShort)(row + 16 * j, from + offsets[j], 4);
+        if (tail > 0)
+            (Blend ? BlendShort : CopyShort)(row + 16 * j, from + offsets[j], tail);
+    }
+}
+
+template <uint32_t K, bool Blend> void Rows(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress)
+{
+    const int64_t w = c.Width(), h = c.Height();
+    const int64_t blocks = (w + 3) / 4;
+    // Whole groups of sixteen, and the sixteen a gather may write past the last block.
+    const size_t lanes = (static_cast<size_t>(blocks + 15) & ~size_t{15}) + 16;
+    std::vector<uint32_t>& draws = wipe::Scratch<uint32_t, wipe::ScratchUse::ScatterDraws>();
+    std::vector<int32_t>& offsets = wipe::Scratch<int32_t, wipe::ScratchUse::ScatterOffsets>();
+    draws.resize(2 * lanes);
+    offsets.resize(lanes);
+    uint32_t* const across = draws.data();
+    uint32_t* const down = draws.data() + lanes;
+    WalkDrawsAvx512(g_RandomState, progress, across, down, blocks);
+    BYTE* dstRow = m.dst + static_cast<ptrdiff_t>(c.Y()) * m.dstPitch + static_cast<ptrdiff_t>(c.X()) * 4;
+    for (int64_t y0 = 0; y0 < h; y0 += 2, dstRow += 2 * static_cast<ptrdiff_t>(m.dstPitch)) {
+        Offsets<K>(across, down, blocks, w, h, y0, m.srcPitch, offsets.data());
+        // The next row's draws, taken while this row is drawn.
+        if (y0 + 2 < h)
+            WalkDrawsAvx512(g_RandomState, progress, across, down, blocks);
+        // Only an address to ask for: it may lie past the source's last row.
+        const BYTE* const ahead = reinterpret_cast<const BYTE*>(
+            reinterpret_cast<uintptr_t>(m.src) + static_cast<uintptr_t>((y0 + K + 3) * m.srcPitch));
+        BlockRow<Blend>(dstRow, m.dstPitch, m.src, m.srcPitch, std::min<int64_t>(2, h - y0), offsets.data(), w,
+                        ahead);
+    }
+    c.MarkDrawn(c.X(), c.Y(), int64_t{c.X()} + w, int64_t{c.Y()} + h);
+}
+
+template <uint32_t K> void RowsOfMode(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress)
+{
+    if (c.Mode() == kTransitionBlendAlpha)
+        Rows<K, true>(c, m, progress);
+    else
+        Rows<K, false>(c, m, progress);
+}
+
+} // namespace
+
+SCATTER_AVX512 void WalkDrawsAvx512(SubtractiveRandomState& state, int32_t progress, uint32_t* across,
+                                      uint32_t* down, int64_t blocks)
+{
+    if (blocks <= 0)
+        return;
+    Table t = LoadTable(state);
+    int first = state.position + 1;
+    if (state.position < 0 || state.position > 54) {
+        // The next draw refills (a position out of range included).
+        t = Refill(t);
+        first = 1;
+    }
+    const __m512i limit = _mm512_set1_epi32(progress);
+    Table then = Refill(t);
+    int64_t left = blocks;
+    for (;;) {
+        const uint64_t moved = MovedBits(t, limit);
+        int next = 0;
+        uint64_t starts = Starts(moved, first, next);
+        const int64_t count = __builtin_popcountll(starts);
+        if (count >= left) {
+            // The walk ends in this table: its last block's last word is the last draw.
+            int lastStart = 63 - __builtin_clzll(starts);
+            for (int64_t extra = count - left; extra > 0; --extra) {
+                starts &= ~(uint64_t{1} << lastStart);
+                lastStart = 63 - __builtin_clzll(starts);
+            }
+            Gather(t, then, moved, starts, across, down);
+            const int end = lastStart + 2 * static_cast<int>((moved >> lastStart) & 1);
+            StoreTable(state, end > 55 ? then : t);
+            state.position = static_cast<int16_t>(end > 55 ? end - 55 : end);
+            return;
+        }
+        const int64_t n = Gather(t, then, moved, starts, across, down);
+        across += n;
+        down += n;
+        left -= n;
+        first = next;
+        t = then;
+        then = Refill(t);
+    }
+}
+
+void DrawRowsAvx512(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress, uint32_t k)
+{
+    switch (k) {
+    case 10:
+        RowsOfMode<10>(c, m, progress);
+        break;
+    case 6:
+        RowsOfMode<6>(c, m, progress);
+        break;
+    case 4:
+        RowsOfMode<4>(c, m, progress);
+        break;
+    default:
+        RowsOfMode<2>(c, m, progress);
+        break;
+    }
+}
+
+} // namespace wipe::scatter_detail
