@@ -69,7 +69,8 @@ WIPE_SIMD_AVX512 inline void StoreTable(SubtractiveRandomState& state, const Tab
 WIPE_SIMD_AVX512 inline __m512i SubtractWords(__m512i a, __m512i b)
 {
     const __m512i d = _mm512_sub_epi32(a, b);
-    return _mm512_add_epi32(d, _mm512_and_si512(_mm512_maskz_srai_epi32(kAll, d, 31), _mm512_set1_epi32(kModulus)));
+    return _mm512_add_epi32(
+        d, _mm512_and_si512(_mm512_maskz_srai_epi32(kAll, d, 31), _mm512_set1_epi32(kModulus)));
 }
 
 // One refill in registers: words 1 to 24 less the old words 32 to 55, then words 25 to 55 less the
@@ -78,7 +79,8 @@ WIPE_SIMD_AVX512 inline Table Refill(const Table& t)
 {
     const __m512i a = SubtractWords(t.w[0], _mm512_maskz_alignr_epi32(kAll, t.w[2], t.w[1], 15));
     const __m512i early = SubtractWords(t.w[1], _mm512_maskz_alignr_epi32(kAll, t.w[3], t.w[2], 15));
-    const __m512i b = _mm512_mask_mov_epi32(early, 0xFE00, SubtractWords(t.w[1], _mm512_maskz_alignr_epi32(kAll, a, a, 8)));
+    const __m512i b =
+        _mm512_mask_mov_epi32(early, 0xFE00, SubtractWords(t.w[1], _mm512_maskz_alignr_epi32(kAll, a, a, 8)));
     const __m512i c = SubtractWords(t.w[2], _mm512_maskz_alignr_epi32(kAll, b, a, 8));
     const __m512i d = SubtractWords(t.w[3], _mm512_maskz_alignr_epi32(kAll, c, b, 8));
     return {{a, b, c, d}};
@@ -92,7 +94,8 @@ WIPE_SIMD_AVX512 inline uint64_t MovedBits(const Table& t, __m512i progress)
     uint64_t bits = 0;
     for (int i = 0; i < 4; ++i) {
         const auto lanes = static_cast<__mmask16>(i == 0 ? 0xFFFE : i == 3 ? 0x00FF : 0xFFFF);
-        bits |= uint64_t{_mm512_mask_cmpgt_epi32_mask(lanes, _mm512_and_si512(t.w[i], low), progress)} << (16 * i);
+        bits |= uint64_t{_mm512_mask_cmpgt_epi32_mask(lanes, _mm512_and_si512(t.w[i], low), progress)}
+                << (16 * i);
     }
     return bits;
 }
@@ -112,12 +115,36 @@ inline uint64_t Starts(uint64_t moved, int first, int& next)
     return starts;
 }
 
+// Starts for a table entered at word 1, 2 or 3, as every table after a walk's first is: the three
+// chains run side by side, none waiting for the table before, and the walk then picks one.
+struct ThreeStarts {
+    uint64_t starts[3];
+    int next[3];
+};
+
+inline ThreeStarts StartsFromEach(uint64_t moved)
+{
+    ThreeStarts r{};
+    int offset[3] = {1, 2, 3};
+    for (int part = 0; part < 7; ++part) {
+        const auto eight = static_cast<size_t>((moved >> (8 * part)) & 255);
+        for (int i = 0; i < 3; ++i) {
+            const uint16_t e = kChain[static_cast<size_t>(offset[i])][eight];
+            r.starts[i] |= uint64_t{e & 255u} << (8 * part);
+            offset[i] = e >> 8;
+        }
+    }
+    for (int i = 0; i < 3; ++i)
+        r.next[i] = 1 + offset[i];
+    return r;
+}
+
 // The draws of the blocks starting at `starts` of table t, in order from across and down on: the
 // words one and two after each start where it moves the block, 0 and 0 where not. The words after
 // 55 are the first two of the next table `then`. Up to 16 entries past the last are overwritten.
 // Returns how many.
 SCATTER_AVX512 inline int64_t Gather(const Table& t, const Table& then, uint64_t moved, uint64_t starts,
-                                       uint32_t* across, uint32_t* down)
+                                     uint32_t* across, uint32_t* down)
 {
     const __m512i last = _mm512_mask_alignr_epi32(t.w[3], 0xFF00, then.w[0], then.w[0], 9);
     const __m512i w[5] = {t.w[0], t.w[1], t.w[2], last, _mm512_setzero_si512()};
@@ -125,8 +152,10 @@ SCATTER_AVX512 inline int64_t Gather(const Table& t, const Table& then, uint64_t
     for (int part = 0; part < 4; ++part) {
         const auto at = static_cast<__mmask16>(starts >> (16 * part));
         const auto move = static_cast<__mmask16>(moved >> (16 * part)) & at;
-        const __m512i one = _mm512_maskz_mov_epi32(move, _mm512_maskz_alignr_epi32(kAll, w[part + 1], w[part], 1));
-        const __m512i two = _mm512_maskz_mov_epi32(move, _mm512_maskz_alignr_epi32(kAll, w[part + 1], w[part], 2));
+        const __m512i one =
+            _mm512_maskz_mov_epi32(move, _mm512_maskz_alignr_epi32(kAll, w[part + 1], w[part], 1));
+        const __m512i two =
+            _mm512_maskz_mov_epi32(move, _mm512_maskz_alignr_epi32(kAll, w[part + 1], w[part], 2));
         _mm512_storeu_si512(across + n, _mm512_maskz_compress_epi32(at, one));
         _mm512_storeu_si512(down + n, _mm512_maskz_compress_epi32(at, two));
         n += __builtin_popcount(at);
@@ -157,8 +186,8 @@ template <uint32_t K> WIPE_SIMD_AVX512 inline __m512i Remainder16(__m512i v)
 // move is each draw modulo K, and a move that would carry the block past the right or bottom edge
 // is dropped on that axis. The arrays hold whole groups of sixteen.
 template <uint32_t K>
-WIPE_SIMD_AVX512 void Offsets(const uint32_t* across, const uint32_t* down, int64_t blocks, int64_t w, int64_t h,
-                              int64_t y0, LONG srcPitch, int32_t* offsets)
+WIPE_SIMD_AVX512 void Offsets(const uint32_t* across, const uint32_t* down, int64_t blocks, int64_t w,
+                              int64_t h, int64_t y0, LONG srcPitch, int32_t* offsets)
 {
     const int32_t bh = static_cast<int32_t>(std::min<int64_t>(2, h - y0));
     // A move down stays when y0 + dy + bh <= h; a move right when x0 + dx + bw <= w.
@@ -172,8 +201,8 @@ WIPE_SIMD_AVX512 void Offsets(const uint32_t* across, const uint32_t* down, int6
         __m512i dx = Remainder16<K>(_mm512_loadu_si512(across + k));
         __m512i dy = Remainder16<K>(_mm512_loadu_si512(down + k));
         const __m512i bw = _mm512_min_epi32(four, _mm512_sub_epi32(width, x0));
-        dx = _mm512_maskz_mov_epi32(_mm512_cmple_epi32_mask(_mm512_add_epi32(_mm512_add_epi32(x0, dx), bw), width),
-                                    dx);
+        dx = _mm512_maskz_mov_epi32(
+            _mm512_cmple_epi32_mask(_mm512_add_epi32(_mm512_add_epi32(x0, dx), bw), width), dx);
         dy = _mm512_maskz_mov_epi32(_mm512_cmple_epi32_mask(dy, roomDown), dy);
         const __m512i at = _mm512_add_epi32(_mm512_add_epi32(rowAt, _mm512_mullo_epi32(dy, pitch)),
                                             _mm512_slli_epi32(_mm512_add_epi32(x0, dx), 2));
@@ -253,8 +282,8 @@ template <uint32_t K, bool Blend> void Rows(CWipeCanvas& c, const CWipeCanvas::M
         // Only an address to ask for: it may lie past the source's last row.
         const BYTE* const ahead = reinterpret_cast<const BYTE*>(
             reinterpret_cast<uintptr_t>(m.src) + static_cast<uintptr_t>((y0 + K + 3) * m.srcPitch));
-        BlockRow<Blend>(dstRow, m.dstPitch, m.src, m.srcPitch, std::min<int64_t>(2, h - y0), offsets.data(), w,
-                        ahead);
+        BlockRow<Blend>(dstRow, m.dstPitch, m.src, m.srcPitch, std::min<int64_t>(2, h - y0), offsets.data(),
+                        w, ahead);
     }
     c.MarkDrawn(c.X(), c.Y(), int64_t{c.X()} + w, int64_t{c.Y()} + h);
 }
@@ -270,7 +299,7 @@ template <uint32_t K> void RowsOfMode(CWipeCanvas& c, const CWipeCanvas::Memory&
 } // namespace
 
 SCATTER_AVX512 void WalkDrawsAvx512(SubtractiveRandomState& state, int32_t progress, uint32_t* across,
-                                      uint32_t* down, int64_t blocks)
+                                    uint32_t* down, int64_t blocks)
 {
     if (blocks <= 0)
         return;
@@ -284,10 +313,17 @@ SCATTER_AVX512 void WalkDrawsAvx512(SubtractiveRandomState& state, int32_t progr
     const __m512i limit = _mm512_set1_epi32(progress);
     Table then = Refill(t);
     int64_t left = blocks;
-    for (;;) {
+    for (bool entered = false;; entered = true) {
         const uint64_t moved = MovedBits(t, limit);
         int next = 0;
-        uint64_t starts = Starts(moved, first, next);
+        uint64_t starts = 0;
+        if (entered) {
+            const ThreeStarts each = StartsFromEach(moved);
+            starts = first == 1 ? each.starts[0] : first == 2 ? each.starts[1] : each.starts[2];
+            next = first == 1 ? each.next[0] : first == 2 ? each.next[1] : each.next[2];
+        } else {
+            starts = Starts(moved, first, next);
+        }
         const int64_t count = __builtin_popcountll(starts);
         if (count >= left) {
             // The walk ends in this table: its last block's last word is the last draw.
