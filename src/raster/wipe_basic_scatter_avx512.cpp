@@ -221,36 +221,46 @@ WIPE_SIMD_AVX512 inline __m512i FourBlocks(const BYTE* src, const int32_t* offse
     return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
 }
 
-// A row of blocks drawn: its one or two pixel rows, block k's four pixels from src + offsets[k], a
-// narrower last block of `tail` pixels. The two source rows at `ahead`, which the row of blocks
-// after next reaches first, are asked for on the way: the moved blocks touch them first at random,
-// where no walker of memory foresees them.
+// The picture is drawn in bands of rows of blocks, each band a strip of columns at a time: the
+// source rows a strip's blocks read (their own and up to K - 1 below) stay in the first-level cache
+// from one row of blocks to the next, where whole rows would not.
+constexpr int64_t kBand = 8;   // rows of blocks
+constexpr int64_t kStrip = 32; // blocks, whole groups of four
+
+// Blocks [k0, k1) of a row of blocks (whole groups of four), its one or two pixel rows: block k's
+// four pixels from src + offsets[k]. The lines of the same columns in the source row at `ahead`
+// and the destination row at `next`, and the rows after them, which the next band reaches, are
+// asked for on the way into the second-level cache.
 template <bool Blend>
-WIPE_SIMD_AVX512 void BlockRow(BYTE* d, LONG dstPitch, const BYTE* src, LONG srcPitch, int64_t rows,
-                               const int32_t* offsets, int64_t w, const BYTE* ahead)
+WIPE_SIMD_AVX512 inline void Groups(BYTE* d, LONG dstPitch, const BYTE* src, LONG srcPitch, bool two,
+                                    const int32_t* offsets, int64_t k0, int64_t k1, const BYTE* ahead,
+                                    const BYTE* next, const BlendConstants16& bc)
 {
-    const BlendConstants16 bc = LoopBlendConstants16();
-    const int64_t whole = w / 4;
-    const int tail = static_cast<int>(w - whole * 4);
     BYTE* const d1 = d + dstPitch;
-    int64_t k = 0;
-    for (; k + 4 <= whole; k += 4) {
-        _mm_prefetch(reinterpret_cast<const char*>(ahead) + 16 * k, _MM_HINT_T0);
-        _mm_prefetch(reinterpret_cast<const char*>(ahead) + srcPitch + 16 * k, _MM_HINT_T0);
-        // The destination lines of the next row of blocks, asked for to be written.
-        _mm_prefetch(reinterpret_cast<const char*>(d1 + dstPitch) + 16 * k, _MM_HINT_ET0);
-        _mm_prefetch(reinterpret_cast<const char*>(d1 + 2 * dstPitch) + 16 * k, _MM_HINT_ET0);
+    for (int64_t k = k0; k < k1; k += 4) {
+        _mm_prefetch(reinterpret_cast<const char*>(ahead) + 16 * k, _MM_HINT_T1);
+        _mm_prefetch(reinterpret_cast<const char*>(ahead) + srcPitch + 16 * k, _MM_HINT_T1);
+        _mm_prefetch(reinterpret_cast<const char*>(next) + 16 * k, _MM_HINT_T1);
+        _mm_prefetch(reinterpret_cast<const char*>(next) + dstPitch + 16 * k, _MM_HINT_T1);
         BYTE* const p = d + 16 * k;
         const __m512i s0 = FourBlocks(src, offsets + k, 0);
         _mm512_storeu_si512(p, Blend ? BlendAlpha16(bc, s0, _mm512_loadu_si512(p)) : s0);
-        if (rows > 1) {
+        if (two) {
             BYTE* const q = d1 + 16 * k;
             const __m512i s1 = FourBlocks(src, offsets + k, srcPitch);
             _mm512_storeu_si512(q, Blend ? BlendAlpha16(bc, s1, _mm512_loadu_si512(q)) : s1);
         }
     }
+}
+
+// The blocks of a row of blocks from k on (fewer than four whole ones and a narrower last one of
+// `tail` pixels), its `rows` pixel rows.
+template <bool Blend>
+void LastBlocks(BYTE* d, LONG dstPitch, const BYTE* src, LONG srcPitch, int64_t rows, const int32_t* offsets,
+                int64_t k, int64_t whole, int tail)
+{
     for (int64_t r = 0; r < rows; ++r) {
-        BYTE* const row = r == 0 ? d : d1;
+        BYTE* const row = d + r * dstPitch;
         const BYTE* const from = src + r * srcPitch;
         int64_t j = k;
         for (; j < whole; ++j)
@@ -260,30 +270,50 @@ WIPE_SIMD_AVX512 void BlockRow(BYTE* d, LONG dstPitch, const BYTE* src, LONG src
     }
 }
 
-template <uint32_t K, bool Blend> void Rows(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress)
+// An address only to ask for: it may lie past the picture.
+inline const BYTE* Beyond(const BYTE* at, int64_t rows, LONG pitch)
+{
+    return reinterpret_cast<const BYTE*>(reinterpret_cast<uintptr_t>(at) + static_cast<uintptr_t>(rows * pitch));
+}
+
+template <uint32_t K, bool Blend>
+WIPE_SIMD_AVX512 void Rows(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress)
 {
     const int64_t w = c.Width(), h = c.Height();
     const int64_t blocks = (w + 3) / 4;
+    const int64_t whole = w / 4;
+    const int tail = static_cast<int>(w - whole * 4);
+    const int64_t grouped = whole & ~int64_t{3};
     // Whole groups of sixteen, and the sixteen a gather may write past the last block.
     const size_t lanes = (static_cast<size_t>(blocks + 15) & ~size_t{15}) + 16;
     std::vector<uint32_t>& draws = wipe::Scratch<uint32_t, wipe::ScratchUse::ScatterDraws>();
     std::vector<int32_t>& offsets = wipe::Scratch<int32_t, wipe::ScratchUse::ScatterOffsets>();
     draws.resize(2 * lanes);
-    offsets.resize(lanes);
+    offsets.resize(kBand * lanes);
     uint32_t* const across = draws.data();
     uint32_t* const down = draws.data() + lanes;
-    WalkDrawsAvx512(g_RandomState, progress, across, down, blocks);
-    BYTE* dstRow = m.dst + static_cast<ptrdiff_t>(c.Y()) * m.dstPitch + static_cast<ptrdiff_t>(c.X()) * 4;
-    for (int64_t y0 = 0; y0 < h; y0 += 2, dstRow += 2 * static_cast<ptrdiff_t>(m.dstPitch)) {
-        Offsets<K>(across, down, blocks, w, h, y0, m.srcPitch, offsets.data());
-        // The next row's draws, taken while this row is drawn.
-        if (y0 + 2 < h)
+    const BlendConstants16 bc = LoopBlendConstants16();
+    BYTE* const dstAt = m.dst + static_cast<ptrdiff_t>(c.Y()) * m.dstPitch + static_cast<ptrdiff_t>(c.X()) * 4;
+    for (int64_t y0 = 0; y0 < h; y0 += 2 * kBand) {
+        const int64_t band = std::min(kBand, (h - y0 + 1) / 2);
+        for (int64_t r = 0; r < band; ++r) {
             WalkDrawsAvx512(g_RandomState, progress, across, down, blocks);
-        // Only an address to ask for: it may lie past the source's last row.
-        const BYTE* const ahead = reinterpret_cast<const BYTE*>(
-            reinterpret_cast<uintptr_t>(m.src) + static_cast<uintptr_t>((y0 + K + 3) * m.srcPitch));
-        BlockRow<Blend>(dstRow, m.dstPitch, m.src, m.srcPitch, std::min<int64_t>(2, h - y0), offsets.data(),
-                        w, ahead);
+            Offsets<K>(across, down, blocks, w, h, y0 + 2 * r, m.srcPitch, offsets.data() + r * lanes);
+        }
+        BYTE* const d = dstAt + y0 * m.dstPitch;
+        for (int64_t k0 = 0; k0 < grouped; k0 += kStrip) {
+            const int64_t k1 = std::min(k0 + kStrip, grouped);
+            for (int64_t r = 0; r < band; ++r)
+                Groups<Blend>(d + 2 * r * m.dstPitch, m.dstPitch, m.src, m.srcPitch, y0 + 2 * r + 1 < h,
+                              offsets.data() + r * lanes, k0, k1,
+                              Beyond(m.src, y0 + 2 * kBand + K + 2 * r, m.srcPitch),
+                              Beyond(d, 2 * kBand + 2 * r, m.dstPitch), bc);
+        }
+        if (grouped < blocks)
+            for (int64_t r = 0; r < band; ++r)
+                LastBlocks<Blend>(d + 2 * r * m.dstPitch, m.dstPitch, m.src, m.srcPitch,
+                                  std::min<int64_t>(2, h - y0 - 2 * r), offsets.data() + r * lanes, grouped,
+                                  whole, tail);
     }
     c.MarkDrawn(c.X(), c.Y(), int64_t{c.X()} + w, int64_t{c.Y()} + h);
 }
