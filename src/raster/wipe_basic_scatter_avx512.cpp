@@ -225,7 +225,7 @@ WIPE_SIMD_AVX512 inline __m512i FourBlocks(const BYTE* src, const int32_t* offse
 // source rows a strip's blocks read (their own and up to K - 1 below) stay in the first-level cache
 // from one row of blocks to the next, where whole rows would not.
 constexpr int64_t kBand = 8;   // rows of blocks
-constexpr int64_t kStrip = 32; // blocks, whole groups of four
+constexpr int64_t kStrip = 64; // blocks, whole groups of four
 
 // Blocks [k0, k1) of a row of blocks (whole groups of four), its one or two pixel rows: block k's
 // four pixels from src + offsets[k]. The lines of the same columns in the source row at `ahead`

@@ -44,7 +44,7 @@ TEST(WipeRandomBlocks, RowsOfBlocksDrawTheBlockWalk)
         int32_t x, y;
     };
     const Case cases[] = {{64, 32, 0, 0}, {37, 19, 0, 0},  {5, 3, 0, 0},  {3, 1, 0, 0},
-                          {41, 23, 3, 2}, {41, 23, -6, 5}, {301, 9, 0, 0}};
+                          {41, 23, 3, 2}, {41, 23, -6, 5}, {301, 9, 0, 0}, {157, 37, 0, 0}};
     for (SimdLevel level : kAllSimdLevels)
         for (bool wide : {false, true}) {
             ScopedSimdLevel scoped(level);
