@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <type_traits>
 #include <vector>
 
 // The 512-bit steps with the bit count every processor with them has.
@@ -139,30 +140,6 @@ inline ThreeStarts StartsFromEach(uint64_t moved)
     return r;
 }
 
-// The draws of the blocks starting at `starts` of table t, in order from across and down on: the
-// words one and two after each start where it moves the block, 0 and 0 where not. The words after
-// 55 are the first two of the next table `then`. Up to 16 entries past the last are overwritten.
-// Returns how many.
-SCATTER_AVX512 inline int64_t Gather(const Table& t, const Table& then, uint64_t moved, uint64_t starts,
-                                     uint32_t* across, uint32_t* down)
-{
-    const __m512i last = _mm512_mask_alignr_epi32(t.w[3], 0xFF00, then.w[0], then.w[0], 9);
-    const __m512i w[5] = {t.w[0], t.w[1], t.w[2], last, _mm512_setzero_si512()};
-    int64_t n = 0;
-    for (int part = 0; part < 4; ++part) {
-        const auto at = static_cast<__mmask16>(starts >> (16 * part));
-        const auto move = static_cast<__mmask16>(moved >> (16 * part)) & at;
-        const __m512i one =
-            _mm512_maskz_mov_epi32(move, _mm512_maskz_alignr_epi32(kAll, w[part + 1], w[part], 1));
-        const __m512i two =
-            _mm512_maskz_mov_epi32(move, _mm512_maskz_alignr_epi32(kAll, w[part + 1], w[part], 2));
-        _mm512_storeu_si512(across + n, _mm512_maskz_compress_epi32(at, one));
-        _mm512_storeu_si512(down + n, _mm512_maskz_compress_epi32(at, two));
-        n += __builtin_popcount(at);
-    }
-    return n;
-}
-
 // v mod K of sixteen unsigned lanes, K a constant of each instance (2, 4, 6 or 10): the quotient
 // by a multiply and shift exact for every 32-bit value.
 template <uint32_t K> WIPE_SIMD_AVX512 inline __m512i Remainder16(__m512i v)
@@ -182,12 +159,111 @@ template <uint32_t K> WIPE_SIMD_AVX512 inline __m512i Remainder16(__m512i v)
     }
 }
 
-// The source offset of each block of the row at y0 from its draws, sixteen blocks a step: the
-// move is each draw modulo K, and a move that would carry the block past the right or bottom edge
-// is dropped on that axis. The arrays hold whole groups of sixteen.
+// The moves of the blocks starting at `starts` of table t, in order from `moves` on: the words
+// one and two after each start, modulo K, as the move right (low byte) and down (high byte) where
+// the start's word moves the block, 0 where not. The words after 55 are the first two of the next
+// table `then`. Up to 16 entries past the last are overwritten. Returns how many.
 template <uint32_t K>
-WIPE_SIMD_AVX512 void Offsets(const uint32_t* across, const uint32_t* down, int64_t blocks, int64_t w,
-                              int64_t h, int64_t y0, LONG srcPitch, int32_t* offsets)
+SCATTER_AVX512 inline int64_t GatherMoves(const Table& t, const Table& then, uint64_t moved, uint64_t starts,
+                                          uint16_t* moves)
+{
+    const __m512i last = _mm512_mask_alignr_epi32(t.w[3], 0xFF00, then.w[0], then.w[0], 9);
+    const __m512i r[5] = {Remainder16<K>(t.w[0]), Remainder16<K>(t.w[1]), Remainder16<K>(t.w[2]),
+                          Remainder16<K>(last), _mm512_setzero_si512()};
+    int64_t n = 0;
+    for (int part = 0; part < 4; ++part) {
+        const auto at = static_cast<__mmask16>(starts >> (16 * part));
+        const auto move = static_cast<__mmask16>(moved >> (16 * part)) & at;
+        const __m512i one = _mm512_maskz_alignr_epi32(kAll, r[part + 1], r[part], 1);
+        const __m512i two = _mm512_maskz_alignr_epi32(kAll, r[part + 1], r[part], 2);
+        const __m512i both = _mm512_maskz_mov_epi32(move, _mm512_or_si512(one, _mm512_slli_epi32(two, 8)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(moves + n),
+                            _mm512_cvtepi32_epi16(_mm512_maskz_compress_epi32(at, both)));
+        n += __builtin_popcount(at);
+    }
+    return n;
+}
+
+// The walk's draws a table at a time, as the moves (GatherMoves) of blocks in grid order; a walk
+// may be taken a table at a time between other work. The shared state is read when a walk begins
+// and written back when it ends; nothing else may draw meanwhile.
+template <uint32_t K> class MoveWalk {
+public:
+    SCATTER_AVX512 MoveWalk(SubtractiveRandomState& state, int32_t progress)
+        : m_state(state), m_limit(_mm512_set1_epi32(progress))
+    {
+    }
+    MoveWalk(const MoveWalk&) = delete;
+    MoveWalk& operator=(const MoveWalk&) = delete;
+
+    // A walk of `blocks` blocks, their moves from `moves` on (with room for 16 more).
+    SCATTER_AVX512 void Begin(uint16_t* moves, int64_t blocks)
+    {
+        m_t = LoadTable(m_state);
+        m_first = m_state.position + 1;
+        if (m_state.position < 0 || m_state.position > 54) {
+            // The next draw refills (a position out of range included).
+            m_t = Refill(m_t);
+            m_first = 1;
+        }
+        m_moves = moves;
+        m_left = blocks;
+        m_walking = blocks > 0;
+    }
+
+    bool Walking() const { return m_walking; }
+
+    // The blocks starting in one table.
+    SCATTER_AVX512 inline void Step()
+    {
+        const Table then = Refill(m_t);
+        const uint64_t moved = MovedBits(m_t, m_limit);
+        int next = 0;
+        uint64_t starts = 0;
+        if (m_first <= 3) {
+            const ThreeStarts each = StartsFromEach(moved);
+            starts = m_first == 1 ? each.starts[0] : m_first == 2 ? each.starts[1] : each.starts[2];
+            next = m_first == 1 ? each.next[0] : m_first == 2 ? each.next[1] : each.next[2];
+        } else {
+            starts = Starts(moved, m_first, next);
+        }
+        const int64_t count = __builtin_popcountll(starts);
+        if (count >= m_left) {
+            // The walk ends in this table: its last block's last word is the last draw.
+            int lastStart = 63 - __builtin_clzll(starts);
+            for (int64_t extra = count - m_left; extra > 0; --extra) {
+                starts &= ~(uint64_t{1} << lastStart);
+                lastStart = 63 - __builtin_clzll(starts);
+            }
+            GatherMoves<K>(m_t, then, moved, starts, m_moves);
+            const int end = lastStart + 2 * static_cast<int>((moved >> lastStart) & 1);
+            StoreTable(m_state, end > 55 ? then : m_t);
+            m_state.position = static_cast<int16_t>(end > 55 ? end - 55 : end);
+            m_walking = false;
+            return;
+        }
+        const int64_t n = GatherMoves<K>(m_t, then, moved, starts, m_moves);
+        m_moves += n;
+        m_left -= n;
+        m_first = next;
+        m_t = then;
+    }
+
+private:
+    SubtractiveRandomState& m_state;
+    const __m512i m_limit;
+    Table m_t{};
+    int m_first = 1;
+    uint16_t* m_moves = nullptr;
+    int64_t m_left = 0;
+    bool m_walking = false;
+};
+
+// The source offset of each block of the row at y0 from its moves, sixteen blocks a step: a move
+// that would carry the block past the right or bottom edge is dropped on that axis. The offsets
+// are whole groups of sixteen; the moves are read up to 15 past the row.
+WIPE_SIMD_AVX512 inline void Offsets(const uint16_t* moves, int64_t blocks, int64_t w, int64_t h, int64_t y0,
+                                     LONG srcPitch, int32_t* offsets)
 {
     const int32_t bh = static_cast<int32_t>(std::min<int64_t>(2, h - y0));
     // A move down stays when y0 + dy + bh <= h; a move right when x0 + dx + bw <= w.
@@ -198,8 +274,10 @@ WIPE_SIMD_AVX512 void Offsets(const uint32_t* across, const uint32_t* down, int6
     const __m512i four = _mm512_set1_epi32(4);
     __m512i x0 = _mm512_setr_epi32(0, 4, 8, 12, 16, 20, 24, 28, 32, 36, 40, 44, 48, 52, 56, 60);
     for (int64_t k = 0; k < blocks; k += 16, x0 = _mm512_add_epi32(x0, _mm512_set1_epi32(64))) {
-        __m512i dx = Remainder16<K>(_mm512_loadu_si512(across + k));
-        __m512i dy = Remainder16<K>(_mm512_loadu_si512(down + k));
+        const __m512i both =
+            _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(moves + k)));
+        __m512i dx = _mm512_and_si512(both, _mm512_set1_epi32(255));
+        __m512i dy = _mm512_srli_epi32(both, 8);
         const __m512i bw = _mm512_min_epi32(four, _mm512_sub_epi32(width, x0));
         dx = _mm512_maskz_mov_epi32(
             _mm512_cmple_epi32_mask(_mm512_add_epi32(_mm512_add_epi32(x0, dx), bw), width), dx);
@@ -231,13 +309,17 @@ constexpr int64_t kStrip = 64; // blocks, whole groups of four
 // four pixels from src + offsets[k]. The lines of the same columns in the source row at `ahead`
 // and the destination row at `next`, and the rows after them, which the next band reaches, are
 // asked for on the way into the second-level cache.
-template <bool Blend>
-WIPE_SIMD_AVX512 inline void Groups(BYTE* d, LONG dstPitch, const BYTE* src, LONG srcPitch, bool two,
-                                    const int32_t* offsets, int64_t k0, int64_t k1, const BYTE* ahead,
-                                    const BYTE* next, const BlendConstants16& bc)
+template <uint32_t K, bool Blend>
+SCATTER_AVX512 inline void Groups(BYTE* d, LONG dstPitch, const BYTE* src, LONG srcPitch, bool two,
+                                  const int32_t* offsets, int64_t k0, int64_t k1, const BYTE* ahead,
+                                  const BYTE* next, const BlendConstants16& bc, MoveWalk<K>& walk)
 {
     BYTE* const d1 = d + dstPitch;
     for (int64_t k = k0; k < k1; k += 4) {
+        // A table of the next band's walk every four groups: its chain of steps runs beside the
+        // drawing instead of before it.
+        if (k % 16 == 0 && walk.Walking())
+            walk.Step();
         _mm_prefetch(reinterpret_cast<const char*>(ahead) + 16 * k, _MM_HINT_T1);
         _mm_prefetch(reinterpret_cast<const char*>(ahead) + srcPitch + 16 * k, _MM_HINT_T1);
         _mm_prefetch(reinterpret_cast<const char*>(next) + 16 * k, _MM_HINT_T1);
@@ -277,38 +359,44 @@ inline const BYTE* Beyond(const BYTE* at, int64_t rows, LONG pitch)
 }
 
 template <uint32_t K, bool Blend>
-WIPE_SIMD_AVX512 void Rows(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress)
+SCATTER_AVX512 void Rows(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress)
 {
     const int64_t w = c.Width(), h = c.Height();
     const int64_t blocks = (w + 3) / 4;
     const int64_t whole = w / 4;
     const int tail = static_cast<int>(w - whole * 4);
     const int64_t grouped = whole & ~int64_t{3};
-    // Whole groups of sixteen, and the sixteen a gather may write past the last block.
-    const size_t lanes = (static_cast<size_t>(blocks + 15) & ~size_t{15}) + 16;
-    std::vector<uint32_t>& draws = wipe::Scratch<uint32_t, wipe::ScratchUse::ScatterDraws>();
+    // Whole groups of sixteen a row.
+    const size_t lanes = static_cast<size_t>(blocks + 15) & ~size_t{15};
+    std::vector<uint16_t>& moves = wipe::Scratch<uint16_t, wipe::ScratchUse::ScatterDraws>();
     std::vector<int32_t>& offsets = wipe::Scratch<int32_t, wipe::ScratchUse::ScatterOffsets>();
-    draws.resize(2 * lanes);
+    // A band's moves, and the sixteen a gather may write (or a row's offsets read) past them.
+    moves.resize(static_cast<size_t>(kBand * blocks) + 16);
     offsets.resize(kBand * lanes);
-    uint32_t* const across = draws.data();
-    uint32_t* const down = draws.data() + lanes;
     const BlendConstants16 bc = LoopBlendConstants16();
+    MoveWalk<K> walk(g_RandomState, progress);
+    const auto bandRows = [&](int64_t y0) { return std::max<int64_t>(0, std::min(kBand, (h - y0 + 1) / 2)); };
+    walk.Begin(moves.data(), bandRows(0) * blocks);
+    while (walk.Walking())
+        walk.Step();
     BYTE* const dstAt = m.dst + static_cast<ptrdiff_t>(c.Y()) * m.dstPitch + static_cast<ptrdiff_t>(c.X()) * 4;
     for (int64_t y0 = 0; y0 < h; y0 += 2 * kBand) {
-        const int64_t band = std::min(kBand, (h - y0 + 1) / 2);
-        for (int64_t r = 0; r < band; ++r) {
-            WalkDrawsAvx512(g_RandomState, progress, across, down, blocks);
-            Offsets<K>(across, down, blocks, w, h, y0 + 2 * r, m.srcPitch, offsets.data() + r * lanes);
-        }
+        const int64_t band = bandRows(y0);
+        for (int64_t r = 0; r < band; ++r)
+            Offsets(moves.data() + r * blocks, blocks, w, h, y0 + 2 * r, m.srcPitch, offsets.data() + r * lanes);
+        // The moves are free again: the next band's walk goes beside this band's drawing.
+        walk.Begin(moves.data(), bandRows(y0 + 2 * kBand) * blocks);
         BYTE* const d = dstAt + y0 * m.dstPitch;
         for (int64_t k0 = 0; k0 < grouped; k0 += kStrip) {
             const int64_t k1 = std::min(k0 + kStrip, grouped);
             for (int64_t r = 0; r < band; ++r)
-                Groups<Blend>(d + 2 * r * m.dstPitch, m.dstPitch, m.src, m.srcPitch, y0 + 2 * r + 1 < h,
-                              offsets.data() + r * lanes, k0, k1,
-                              Beyond(m.src, y0 + 2 * kBand + K + 2 * r, m.srcPitch),
-                              Beyond(d, 2 * kBand + 2 * r, m.dstPitch), bc);
+                Groups<K, Blend>(d + 2 * r * m.dstPitch, m.dstPitch, m.src, m.srcPitch, y0 + 2 * r + 1 < h,
+                                 offsets.data() + r * lanes, k0, k1,
+                                 Beyond(m.src, y0 + 2 * kBand + K + 2 * r, m.srcPitch),
+                                 Beyond(d, 2 * kBand + 2 * r, m.dstPitch), bc, walk);
         }
+        while (walk.Walking())
+            walk.Step();
         if (grouped < blocks)
             for (int64_t r = 0; r < band; ++r)
                 LastBlocks<Blend>(d + 2 * r * m.dstPitch, m.dstPitch, m.src, m.srcPitch,
@@ -328,53 +416,28 @@ template <uint32_t K> void RowsOfMode(CWipeCanvas& c, const CWipeCanvas::Memory&
 
 } // namespace
 
-SCATTER_AVX512 void WalkDrawsAvx512(SubtractiveRandomState& state, int32_t progress, uint32_t* across,
-                                    uint32_t* down, int64_t blocks)
+void WalkMovesAvx512(SubtractiveRandomState& state, int32_t progress, uint32_t k, uint16_t* moves,
+                     int64_t blocks)
 {
-    if (blocks <= 0)
-        return;
-    Table t = LoadTable(state);
-    int first = state.position + 1;
-    if (state.position < 0 || state.position > 54) {
-        // The next draw refills (a position out of range included).
-        t = Refill(t);
-        first = 1;
-    }
-    const __m512i limit = _mm512_set1_epi32(progress);
-    Table then = Refill(t);
-    int64_t left = blocks;
-    for (bool entered = false;; entered = true) {
-        const uint64_t moved = MovedBits(t, limit);
-        int next = 0;
-        uint64_t starts = 0;
-        if (entered) {
-            const ThreeStarts each = StartsFromEach(moved);
-            starts = first == 1 ? each.starts[0] : first == 2 ? each.starts[1] : each.starts[2];
-            next = first == 1 ? each.next[0] : first == 2 ? each.next[1] : each.next[2];
-        } else {
-            starts = Starts(moved, first, next);
-        }
-        const int64_t count = __builtin_popcountll(starts);
-        if (count >= left) {
-            // The walk ends in this table: its last block's last word is the last draw.
-            int lastStart = 63 - __builtin_clzll(starts);
-            for (int64_t extra = count - left; extra > 0; --extra) {
-                starts &= ~(uint64_t{1} << lastStart);
-                lastStart = 63 - __builtin_clzll(starts);
-            }
-            Gather(t, then, moved, starts, across, down);
-            const int end = lastStart + 2 * static_cast<int>((moved >> lastStart) & 1);
-            StoreTable(state, end > 55 ? then : t);
-            state.position = static_cast<int16_t>(end > 55 ? end - 55 : end);
-            return;
-        }
-        const int64_t n = Gather(t, then, moved, starts, across, down);
-        across += n;
-        down += n;
-        left -= n;
-        first = next;
-        t = then;
-        then = Refill(t);
+    const auto walkAll = [&](auto range) {
+        MoveWalk<decltype(range)::value> walk(state, progress);
+        walk.Begin(moves, blocks);
+        while (walk.Walking())
+            walk.Step();
+    };
+    switch (k) {
+    case 10:
+        walkAll(std::integral_constant<uint32_t, 10>{});
+        break;
+    case 6:
+        walkAll(std::integral_constant<uint32_t, 6>{});
+        break;
+    case 4:
+        walkAll(std::integral_constant<uint32_t, 4>{});
+        break;
+    default:
+        walkAll(std::integral_constant<uint32_t, 2>{});
+        break;
     }
 }
 

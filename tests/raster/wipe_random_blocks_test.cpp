@@ -9,6 +9,7 @@
 #include "winapi/simd_level.h"
 #include "wipe_test_util.h"
 
+#include <array>
 #include <random>
 
 namespace {
@@ -74,16 +75,15 @@ TEST(WipeRandomBlocks, RowsOfBlocksDrawTheBlockWalk)
         }
 }
 
-// The scattered blocks' draws one by one: a block's first draw, and where its low byte is above the
-// progress its two draws for the move.
-void BlockDraws(SubtractiveRandomState& state, int32_t progress, uint32_t* across, uint32_t* down,
-                int64_t blocks)
+// The scattered blocks' moves from the draws one by one: a block's first draw, and where its low byte is
+// above the progress its two draws for the move modulo k, right in the low byte and down in the high one.
+void BlockMoves(SubtractiveRandomState& state, int32_t progress, uint32_t k, uint16_t* moves, int64_t blocks)
 {
-    for (int64_t k = 0; k < blocks; ++k) {
-        across[k] = down[k] = 0;
+    for (int64_t b = 0; b < blocks; ++b) {
+        moves[b] = 0;
         if (progress < static_cast<int32_t>(DrawSubtractiveRandom(state) & 255)) {
-            across[k] = DrawSubtractiveRandom(state);
-            down[k] = DrawSubtractiveRandom(state);
+            const uint32_t across = DrawSubtractiveRandom(state) % k;
+            moves[b] = static_cast<uint16_t>(across | (DrawSubtractiveRandom(state) % k) << 8);
         }
     }
 }
@@ -91,7 +91,8 @@ void BlockDraws(SubtractiveRandomState& state, int32_t progress, uint32_t* acros
 // The walk a generator table at a time against the draws one by one, several walks in a row from one state:
 // every start in the table (positions 0 to 55, and corrupt ones that refill at once), walks ending at and
 // around a table's end (a moved block's draws across a refill, a last draw on word 55 with the refill not yet
-// made), any threshold (all moved, none moved, between), and tables with words outside the modulus.
+// made), every move range, any threshold (all moved, none moved, between), and tables with words outside the
+// modulus.
 TEST(WipeRandomBlocks, TableWalkTakesTheDrawsOneByOne)
 {
     if (!MachineHasAvx512Bw())
@@ -100,31 +101,28 @@ TEST(WipeRandomBlocks, TableWalkTakesTheDrawsOneByOne)
     const int64_t counts[] = {1, 2, 3, 5, 14, 18, 19, 20, 27, 28, 55, 56, 480, 1000};
     const int32_t progresses[] = {INT32_MIN, -1, 0, 1, 64, 127, 128, 200, 229, 254, 255, 256, INT32_MAX};
     const int16_t positions[] = {0, 1, 2, 30, 52, 53, 54, 55, 56, -1, -300, 1000};
-    std::vector<uint32_t> across(1000 + 16), down(1000 + 16), wantAcross(1000), wantDown(1000);
+    std::vector<uint16_t> moves(1000 + 16), want(1000);
     for (int round = 0; round < 40; ++round) {
         SubtractiveRandomState start{};
         SeedSubtractiveRandom(start, static_cast<int32_t>(rng()));
-        if (round % 4 == 3) // words anywhere in 32 bits, as a seed stored as given leaves some
+        if (round / 4 % 3 == 2) // words anywhere in 32 bits, as a seed stored as given leaves some
             for (int32_t& word : start.table)
                 word = static_cast<int32_t>(rng());
+        const uint32_t k = std::array<uint32_t, 4>{10, 6, 4, 2}[round % 4];
         for (int16_t position : positions)
             for (int32_t progress : progresses) {
                 start.position = position;
                 SubtractiveRandomState walked = start, drawn = start;
                 for (int walk = 0; walk < 3; ++walk) {
                     const int64_t blocks = counts[rng() % std::size(counts)];
-                    BlockDraws(drawn, progress, wantAcross.data(), wantDown.data(), blocks);
-                    wipe::scatter_detail::WalkDrawsAvx512(walked, progress, across.data(), down.data(),
-                                                          blocks);
+                    BlockMoves(drawn, progress, k, want.data(), blocks);
+                    wipe::scatter_detail::WalkMovesAvx512(walked, progress, k, moves.data(), blocks);
                     const auto where = [&] {
-                        return ::testing::Message()
-                               << "round " << round << ", position " << position << ", progress " << progress
-                               << ", walk " << walk << " of " << blocks;
+                        return ::testing::Message() << "round " << round << ", range " << k << ", position "
+                                                    << position << ", progress " << progress << ", walk " << walk
+                                                    << " of " << blocks;
                     };
-                    ASSERT_TRUE(std::equal(wantAcross.begin(), wantAcross.begin() + blocks, across.begin()))
-                        << where();
-                    ASSERT_TRUE(std::equal(wantDown.begin(), wantDown.begin() + blocks, down.begin()))
-                        << where();
+                    ASSERT_TRUE(std::equal(want.begin(), want.begin() + blocks, moves.begin())) << where();
                     ASSERT_EQ(walked.position, drawn.position) << where();
                     ASSERT_EQ(0, std::memcmp(walked.table, drawn.table, sizeof(drawn.table))) << where();
                 }
