@@ -102,42 +102,27 @@ WIPE_SIMD_AVX512 inline uint64_t MovedBits(const Table& t, __m512i progress)
 }
 
 // The words of a table that start blocks, from its first start `first` (1 to 55) on; `next` is
-// then the first start of the table after it (1 to 3).
+// then the first start of the table after it (1 to 3). One chain of lookups, eight words each: the
+// walk's steps between lookups run beside it.
 inline uint64_t Starts(uint64_t moved, int first, int& next)
 {
+    const auto* chain = &kChain[0][0];
     uint64_t starts = 0;
-    int offset = first & 7;
-    for (int part = first >> 3; part < 7; ++part) {
-        const uint16_t e = kChain[static_cast<size_t>(offset)][(moved >> (8 * part)) & 255];
+    size_t at = static_cast<size_t>(first & 7) << 8;
+    const auto step = [&](int part) {
+        const uint16_t e = chain[at + ((moved >> (8 * part)) & 255)];
         starts |= uint64_t{e & 255u} << (8 * part);
-        offset = e >> 8;
+        at = e & 0xFF00u;
+    };
+    if (first < 8) {
+        for (int part = 0; part < 7; ++part)
+            step(part);
+    } else {
+        for (int part = first >> 3; part < 7; ++part)
+            step(part);
     }
-    next = 1 + offset;
+    next = 1 + static_cast<int>(at >> 8);
     return starts;
-}
-
-// Starts for a table entered at word 1, 2 or 3, as every table after a walk's first is: the three
-// chains run side by side, none waiting for the table before, and the walk then picks one.
-struct ThreeStarts {
-    uint64_t starts[3];
-    int next[3];
-};
-
-inline ThreeStarts StartsFromEach(uint64_t moved)
-{
-    ThreeStarts r{};
-    int offset[3] = {1, 2, 3};
-    for (int part = 0; part < 7; ++part) {
-        const auto eight = static_cast<size_t>((moved >> (8 * part)) & 255);
-        for (int i = 0; i < 3; ++i) {
-            const uint16_t e = kChain[static_cast<size_t>(offset[i])][eight];
-            r.starts[i] |= uint64_t{e & 255u} << (8 * part);
-            offset[i] = e >> 8;
-        }
-    }
-    for (int i = 0; i < 3; ++i)
-        r.next[i] = 1 + offset[i];
-    return r;
 }
 
 // v mod K of sixteen unsigned lanes, K a constant of each instance (2, 4, 6 or 10): the quotient
@@ -219,14 +204,7 @@ public:
         const Table then = Refill(m_t);
         const uint64_t moved = MovedBits(m_t, m_limit);
         int next = 0;
-        uint64_t starts = 0;
-        if (m_first <= 3) {
-            const ThreeStarts each = StartsFromEach(moved);
-            starts = m_first == 1 ? each.starts[0] : m_first == 2 ? each.starts[1] : each.starts[2];
-            next = m_first == 1 ? each.next[0] : m_first == 2 ? each.next[1] : each.next[2];
-        } else {
-            starts = Starts(moved, m_first, next);
-        }
+        uint64_t starts = Starts(moved, m_first, next);
         const int64_t count = __builtin_popcountll(starts);
         if (count >= m_left) {
             // The walk ends in this table: its last block's last word is the last draw.
