@@ -266,14 +266,13 @@ WIPE_SIMD_AVX512 inline void Offsets(const uint16_t* moves, int64_t blocks, int6
     }
 }
 
-// Four blocks' pixel rows (sixteen bytes each, at src + the offsets) in one register.
-WIPE_SIMD_AVX512 inline __m512i FourBlocks(const BYTE* src, const int32_t* offsets, ptrdiff_t row)
+// Four blocks' pixel rows (sixteen bytes each, at the four addresses plus `row`) in one register.
+WIPE_SIMD_AVX512 inline __m512i FourBlocks(const BYTE* const (&at)[4], ptrdiff_t row)
 {
-    const BYTE* const at = src + row;
-    const __m256i low = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at + offsets[1]),
-                                            reinterpret_cast<const __m128i*>(at + offsets[0]));
-    const __m256i high = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at + offsets[3]),
-                                             reinterpret_cast<const __m128i*>(at + offsets[2]));
+    const __m256i low = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at[1] + row),
+                                            reinterpret_cast<const __m128i*>(at[0] + row));
+    const __m256i high = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(at[3] + row),
+                                             reinterpret_cast<const __m128i*>(at[2] + row));
     return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
 }
 
@@ -302,12 +301,15 @@ SCATTER_AVX512 inline void Groups(BYTE* d, LONG dstPitch, const BYTE* src, LONG 
         _mm_prefetch(reinterpret_cast<const char*>(ahead) + srcPitch + 16 * k, _MM_HINT_T1);
         _mm_prefetch(reinterpret_cast<const char*>(next) + 16 * k, _MM_HINT_T1);
         _mm_prefetch(reinterpret_cast<const char*>(next) + dstPitch + 16 * k, _MM_HINT_T1);
+        // The blocks' sources, read before any store (which could otherwise be taken to change them).
+        const BYTE* const at[4] = {src + offsets[k], src + offsets[k + 1], src + offsets[k + 2],
+                                   src + offsets[k + 3]};
         BYTE* const p = d + 16 * k;
-        const __m512i s0 = FourBlocks(src, offsets + k, 0);
+        const __m512i s0 = FourBlocks(at, 0);
         _mm512_storeu_si512(p, Blend ? BlendAlpha16(bc, s0, _mm512_loadu_si512(p)) : s0);
         if (two) {
             BYTE* const q = d1 + 16 * k;
-            const __m512i s1 = FourBlocks(src, offsets + k, srcPitch);
+            const __m512i s1 = FourBlocks(at, srcPitch);
             _mm512_storeu_si512(q, Blend ? BlendAlpha16(bc, s1, _mm512_loadu_si512(q)) : s1);
         }
     }
