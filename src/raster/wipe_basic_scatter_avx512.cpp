@@ -2,8 +2,9 @@
 // shared generator's successive tables laid end to end, whatever they are used for. Which words
 // start a block is a chain over one bit per word (a block left in place takes one word, a moved
 // one three), which a table of the chain advances eight words at a time; the moves of a table's
-// blocks are then gathered from its words sixteen at a time. The rows are written four blocks to a
-// register.
+// blocks are then gathered from its words sixteen at a time. The picture is drawn in bands of rows
+// of blocks, a strip of columns at a time and four blocks to a register, while the next band's
+// walk is taken a table at a time beside it.
 #include "raster/wipe_avx512.h"
 
 #include "platform/random.h"
