@@ -132,22 +132,20 @@ inline uint64_t Starts(uint64_t moved, int first, int& next)
     return bits;
 }
 
-// v mod K of sixteen unsigned lanes, K a constant of each instance (2, 4, 6 or 10): the quotient
-// by a multiply and shift exact for every 32-bit value.
+// v mod K of sixteen unsigned lanes, K a constant of each instance (2, 4, 6 or 10). For 6 and 10
+// every power of 256 is 4 or 6 modulo K, so v is congruent to its low byte plus 4 or 6 times its
+// other three: a sum below 5000, whose quotient by K a 16-bit multiply gives exactly.
 template <uint32_t K> WIPE_SIMD_AVX512 inline __m512i Remainder16(__m512i v)
 {
     if constexpr ((K & (K - 1)) == 0) {
         return _mm512_and_si512(v, _mm512_set1_epi32(K - 1));
     } else {
         static_assert(K == 6 || K == 10);
-        constexpr uint32_t kMagic = K == 6 ? 0xAAAAAAABu : 0xCCCCCCCDu; // ceil(2^(32 + shift) / K)
-        constexpr int kShift = 32 + (K == 6 ? 2 : 3);
-        const __m512i magic = _mm512_set1_epi32(static_cast<int>(kMagic));
-        const __m512i even = _mm512_srli_epi64(_mm512_mul_epu32(v, magic), kShift);
-        const __m512i odd = _mm512_slli_epi64(
-            _mm512_srli_epi64(_mm512_mul_epu32(_mm512_srli_epi64(v, 32), magic), kShift), 32);
-        const __m512i q = _mm512_mask_blend_epi32(0xAAAA, even, odd);
-        return _mm512_sub_epi32(v, _mm512_mullo_epi32(q, _mm512_set1_epi32(K)));
+        const __m512i weights = _mm512_set1_epi32(K == 10 ? 0x06060601 : 0x04040401);
+        const __m512i sum = _mm512_madd_epi16(_mm512_maddubs_epi16(v, weights), _mm512_set1_epi16(1));
+        // ceil(2^16 / K): exact for the sums' range.
+        const __m512i q = _mm512_mulhi_epu16(sum, _mm512_set1_epi16(K == 10 ? 6554 : 10923));
+        return _mm512_sub_epi16(sum, _mm512_mullo_epi16(q, _mm512_set1_epi16(K)));
     }
 }
 
