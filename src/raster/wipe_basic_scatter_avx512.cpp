@@ -163,7 +163,8 @@ SCATTER_AVX512 inline int64_t GatherMoves(const Table& t, const Table& then, uin
     int64_t n = 0;
     for (int part = 0; part < 4; ++part) {
         const auto at = static_cast<__mmask16>(starts >> (16 * part));
-        const auto move = static_cast<__mmask16>(moved >> (16 * part)) & at;
+        // Lanes that start no block are dropped by the compress whatever they hold.
+        const auto move = static_cast<__mmask16>(moved >> (16 * part));
         const __m512i one = _mm512_maskz_alignr_epi32(kAll, r[part + 1], r[part], 1);
         const __m512i two = _mm512_maskz_alignr_epi32(kAll, r[part + 1], r[part], 2);
         const __m512i both = _mm512_maskz_mov_epi32(move, _mm512_or_si512(one, _mm512_slli_epi32(two, 8)));
