@@ -21,11 +21,11 @@ bool DrawScatteredBlockRows(CWipeCanvas& c, int32_t progress, uint32_t k);
 namespace wipe::scatter_detail {
 
 // The moves of `blocks` blocks of the walk with move range k (2, 4, 6 or 10) from `state`, as the
-// block-by-block walk takes its draws: block k's move right (its second draw modulo k) in the low
-// byte of moves[k] and its move down (its third draw modulo k) in the high byte where its first
+// block-by-block walk takes its draws: block b's move right (its second draw modulo k) in the low
+// byte of moves[b] and its move down (its third draw modulo k) in the high byte where its first
 // draw is above the progress, 0 where not; the state (table and position) left as that walk leaves
 // it. `moves` has room for 16 entries past `blocks`, which may be overwritten. A generator table at
-// a time; only while UseAvx512Loops() holds.
+// a time; only on machines with the 512-bit twins (MachineHasAvx512Bw).
 void WalkMovesAvx512(SubtractiveRandomState& state, int32_t progress, uint32_t k, uint16_t* moves,
                      int64_t blocks);
 
