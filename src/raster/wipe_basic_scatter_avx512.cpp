@@ -359,7 +359,8 @@ SCATTER_AVX512 void Rows(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t p
     // A band's moves, and the sixteen a gather may write (or a row's offsets read) past them.
     moves.resize(static_cast<size_t>(kBand * blocks) + 16);
     offsets.resize(kBand * lanes);
-    const BlendConstants16 bc = LoopBlendConstants16();
+    // Held in registers only where they are used: the copy leaves them to the walk.
+    const BlendConstants16 bc = Blend ? LoopBlendConstants16() : BlendConstants16{};
     MoveWalk<K> walk(g_RandomState, progress);
     const auto bandRows = [&](int64_t y0) { return std::max<int64_t>(0, std::min(kBand, (h - y0 + 1) / 2)); };
     walk.Begin(moves.data(), bandRows(0) * blocks);
