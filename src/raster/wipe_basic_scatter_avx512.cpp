@@ -89,18 +89,28 @@ WIPE_SIMD_AVX512 inline Table Refill(const Table& t)
     return {{a, b, c, d}};
 }
 
-// Bit i for word i (1 to 55): the word's low eight bits above the progress, a block starting there
-// moved.
-WIPE_SIMD_AVX512 inline uint64_t MovedBits(const Table& t, __m512i progress)
+// The progress as MovedBits compares with it: the least low byte that moves a block (0 where
+// every byte does), and the words it may find moved (none where no byte does).
+struct MoveLimit {
+    __m512i least;
+    uint64_t words;
+};
+
+WIPE_SIMD_AVX512 inline MoveLimit LimitOf(int32_t progress)
 {
-    const __m512i low = _mm512_set1_epi32(255);
-    uint64_t bits = 0;
-    for (int i = 0; i < 4; ++i) {
-        const auto lanes = static_cast<__mmask16>(i == 0 ? 0xFFFE : i == 3 ? 0x00FF : 0xFFFF);
-        bits |= uint64_t{_mm512_mask_cmpgt_epi32_mask(lanes, _mm512_and_si512(t.w[i], low), progress)}
-                << (16 * i);
-    }
-    return bits;
+    const int64_t least = std::clamp<int64_t>(int64_t{progress} + 1, 0, 255);
+    return {_mm512_set1_epi8(static_cast<char>(least)), progress < 255 ? 0x00FFFFFFFFFFFFFEull : 0};
+}
+
+// Bit i for word i (1 to 55): the word's low eight bits above the progress, a block starting there
+// moved. The words' low bytes in one register, one compare.
+WIPE_SIMD_AVX512 inline uint64_t MovedBits(const Table& t, const MoveLimit& limit)
+{
+    __m512i bytes = _mm512_maskz_broadcast_i32x4(0x000F, _mm512_maskz_cvtepi32_epi8(kAll, t.w[0]));
+    bytes = _mm512_mask_broadcast_i32x4(bytes, 0x00F0, _mm512_maskz_cvtepi32_epi8(kAll, t.w[1]));
+    bytes = _mm512_mask_broadcast_i32x4(bytes, 0x0F00, _mm512_maskz_cvtepi32_epi8(kAll, t.w[2]));
+    bytes = _mm512_mask_broadcast_i32x4(bytes, 0xF000, _mm512_maskz_cvtepi32_epi8(kAll, t.w[3]));
+    return _mm512_cmpge_epu8_mask(bytes, limit.least) & limit.words;
 }
 
 // The words of a table that start blocks, from its first start `first` (1 to 55) on; `next` is
@@ -181,7 +191,7 @@ SCATTER_AVX512 inline int64_t GatherMoves(const Table& t, const Table& then, uin
 template <uint32_t K> class MoveWalk {
 public:
     SCATTER_AVX512 MoveWalk(SubtractiveRandomState& state, int32_t progress)
-        : m_state(state), m_limit(_mm512_set1_epi32(progress))
+        : m_state(state), m_limit(LimitOf(progress))
     {
     }
     MoveWalk(const MoveWalk&) = delete;
@@ -235,7 +245,7 @@ public:
 
 private:
     SubtractiveRandomState& m_state;
-    const __m512i m_limit;
+    const MoveLimit m_limit;
     Table m_t{};
     int m_first = 1;
     uint16_t* m_moves = nullptr;
