@@ -247,6 +247,10 @@ bool DrawScatteredBlockRows(CWipeCanvas& c, int32_t progress, uint32_t k)
     const int64_t extent = int64_t{m.srcPitch} * (c.Height() + 10) + (int64_t{c.Width()} + 10) * 4;
     if (m.srcPitch < 0 || extent > INT32_MAX)
         return false;
+    if (UseAvx512Loops() && (k == 10 || k == 6 || k == 4 || k == 2)) {
+        scatter_detail::DrawRowsAvx512(c, m, progress, k);
+        return true;
+    }
     switch (k) {
     case 10:
         ScatterRows<10>(c, m, progress);

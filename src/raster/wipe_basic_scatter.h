@@ -2,6 +2,7 @@
 // lies inside both clips.
 #pragma once
 
+#include "platform/random.h"
 #include "raster/wipe_canvas.h"
 
 #include <cstdint>
@@ -16,3 +17,21 @@ namespace wipe {
 bool DrawScatteredBlockRows(CWipeCanvas& c, int32_t progress, uint32_t k);
 
 } // namespace wipe
+
+namespace wipe::scatter_detail {
+
+// The moves of `blocks` blocks of the walk with move range k (2, 4, 6 or 10) from `state`, as the
+// block-by-block walk takes its draws: block b's move right (its second draw modulo k) in the low
+// byte of moves[b] and its move down (its third draw modulo k) in the high byte where its first
+// draw is above the progress, 0 where not; the state (table and position) left as that walk leaves
+// it. `moves` has room for 16 entries past `blocks`, which may be overwritten. A generator table at
+// a time; only on machines with the 512-bit twins (MachineHasAvx512Bw).
+void WalkMovesAvx512(SubtractiveRandomState& state, int32_t progress, uint32_t k, uint16_t* moves,
+                     int64_t blocks);
+
+// DrawScatteredBlockRows' drawing, once the grid is known to lie inside both clips (m from
+// DirectGrid): the walk a table at a time, the rows four blocks to a register. Only while
+// UseAvx512Loops() holds.
+void DrawRowsAvx512(CWipeCanvas& c, const CWipeCanvas::Memory& m, int32_t progress, uint32_t k);
+
+} // namespace wipe::scatter_detail
