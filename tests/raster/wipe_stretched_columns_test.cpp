@@ -73,16 +73,9 @@ void CompareWithStretchedColumns(std::mt19937& rng, int32_t mode, bool keyed, bo
 {
     const LONG sw = 1 + static_cast<LONG>(rng() % widest), sh = 1 + static_cast<LONG>(rng() % 24);
     const LONG dw = 1 + static_cast<LONG>(rng() % (widest + 10)), dh = 1 + static_cast<LONG>(rng() % 30);
-    auto src = NoisyImage(rng, sw, sh);
-    if (keyed)
-        src->SetColorKeyValue(At(*src, 0, 0));
-    if (rng() % 4 == 0) {
-        const RECT from{static_cast<LONG>(rng() % sw), static_cast<LONG>(rng() % sh), sw, sh};
-        src->ClipRectToSize(&from);
-    }
+    auto src = RandomSource(rng, sw, sh, keyed);
     auto start = NoisyImage(rng, dw, dh);
-    RECT clip{static_cast<LONG>(rng() % dw), static_cast<LONG>(rng() % dh), dw - static_cast<LONG>(rng() % 3),
-              dh - static_cast<LONG>(rng() % 3)};
+    RECT clip = RandomClip(rng, dw, dh);
     const bool clipped = rng() % 2 == 0;
     const Columns columns = RandomColumns(rng, sw, sh, dw, dh, runs, longest);
     const Outcome whole = Draw(*start, *src, clipped ? &clip : nullptr, mode, columns, false);
@@ -91,8 +84,7 @@ void CompareWithStretchedColumns(std::mt19937& rng, int32_t mode, bool keyed, bo
         ASSERT_EQ(rows.pixels, whole.pixels)
             << "source " << sw << "x" << sh << ", destination " << dw << "x" << dh << ", mode " << mode
             << (keyed ? " keyed" : "") << (rows.byRows ? ", by rows" : "") << (wide ? ", 512-bit allowed" : "");
-        EXPECT_TRUE(rows.bounds.left == whole.bounds.left && rows.bounds.top == whole.bounds.top &&
-                    rows.bounds.right == whole.bounds.right && rows.bounds.bottom == whole.bounds.bottom);
+        EXPECT_TRUE(SameRect(rows.bounds, whole.bounds));
         // The rows are drawn wherever the wipes' AVX2 loops run a plain copy or a blend.
         if (!keyed && g_bUseMmx && UseAvx2()) {
             EXPECT_TRUE(rows.byRows);

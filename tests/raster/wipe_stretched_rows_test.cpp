@@ -196,17 +196,10 @@ void CompareBatchWithRows(std::mt19937& rng, int32_t mode, bool keyed)
 {
     const LONG sw = 1 + static_cast<LONG>(rng() % 90), sh = 1 + static_cast<LONG>(rng() % 20);
     const LONG dw = 1 + static_cast<LONG>(rng() % 120), dh = 1 + static_cast<LONG>(rng() % 30);
-    auto src = NoisyImage(rng, sw, sh);
-    if (keyed)
-        src->SetColorKeyValue(At(*src, 0, 0));
-    if (rng() % 4 == 0) {
-        const RECT from{static_cast<LONG>(rng() % sw), static_cast<LONG>(rng() % sh), sw, sh};
-        src->ClipRectToSize(&from);
-    }
+    auto src = RandomSource(rng, sw, sh, keyed);
     auto start = NoisyImage(rng, dw, dh, kImageWithTracker);
     const bool clipped = rng() % 2 == 0;
-    const RECT clip{static_cast<LONG>(rng() % dw), static_cast<LONG>(rng() % dh), dw - static_cast<LONG>(rng() % 3),
-                    dh - static_cast<LONG>(rng() % 3)};
+    const RECT clip = RandomClip(rng, dw, dh);
     const std::vector<Stretch> pieces = RandomRowRun(rng, sw, sh, dw, dh);
     const auto draw = [&](bool batched) {
         auto dst = TrackedCopy(*start);

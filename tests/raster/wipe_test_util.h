@@ -88,6 +88,27 @@ inline std::unique_ptr<CImage> NoisyImage(std::mt19937& rng, LONG w, LONG h, uin
     return image;
 }
 
+// A noisy sw x sh source, keyed on its first pixel where asked, and one time in four clipped to a
+// random rectangle reaching its bottom right corner.
+inline std::unique_ptr<CImage> RandomSource(std::mt19937& rng, LONG sw, LONG sh, bool keyed)
+{
+    auto src = NoisyImage(rng, sw, sh);
+    if (keyed)
+        src->SetColorKeyValue(At(*src, 0, 0));
+    if (rng() % 4 == 0) {
+        const RECT from{static_cast<LONG>(rng() % sw), static_cast<LONG>(rng() % sh), sw, sh};
+        src->ClipRectToSize(&from);
+    }
+    return src;
+}
+
+// A random clip within a dw x dh destination, its right and bottom edges up to two pixels in.
+inline RECT RandomClip(std::mt19937& rng, LONG dw, LONG dh)
+{
+    return RECT{static_cast<LONG>(rng() % dw), static_cast<LONG>(rng() % dh), dw - static_cast<LONG>(rng() % 3),
+                dh - static_cast<LONG>(rng() % 3)};
+}
+
 inline std::unique_ptr<CImage> MakeSource(LONG w, LONG h)
 {
     auto image = MakeImage(w, h);
