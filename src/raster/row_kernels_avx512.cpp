@@ -2,7 +2,8 @@
 // UseAvx512Bw() holds. Sixteen pixels a step, a row's last pixels through a lane mask; the same
 // skips as the AVX2 form: opaque steps store the source colour without reading the destination,
 // transparent ones store only where an alpha byte is still set. Destinations larger than the
-// caches stream the lines an opaque run fills; rows that lie apart ask for their lines ahead.
+// caches stream the lines an opaque run fills and ask for their lines ahead, as do rows that lie
+// apart.
 #include "raster/pixel_simd_avx512.h"
 
 #include "raster/row_kernels.h"
@@ -101,7 +102,9 @@ constexpr int64_t kStreamBytes = int64_t{16} << 20;
 
 // Whether a walk's rows follow each other with at most a line's padding between them: one stream
 // the processor's own prefetching follows, where asking ahead only costs (measured on whole
-// pictures from 640x480 to 3840x2160).
+// pictures from 640x480 to 1920x1080). Streamed destinations still ask: their opaque and clear runs
+// skip the destination's reads, which breaks the stream the processor follows (a sprite-like 4K
+// blend took 5.8 ms without the asks, 3.6 ms with them).
 inline bool Continuous(int skip)
 {
     return skip >= 0 && skip < 64;
@@ -113,7 +116,6 @@ void BlendAlphaRows32Avx512(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip
 {
     const bool stream = int64_t{width} * height * 4 >= kStreamBytes;
     const bool ask = !Continuous(dstSkip) || !Continuous(srcSkip);
-    const auto rows = stream ? (ask ? BlendRows16<true, true> : BlendRows16<true, false>)
-                             : (ask ? BlendRows16<false, true> : BlendRows16<false, false>);
+    const auto rows = stream ? BlendRows16<true, true> : ask ? BlendRows16<false, true> : BlendRows16<false, false>;
     rows(dst, src, dstSkip, srcSkip, width, height);
 }
