@@ -18,34 +18,26 @@ template <bool Whole> RASTER_SIMD_AVX512 inline __m512i LevelWords16(__m512i s, 
     const __m512i a = _mm512_shuffle_epi8(s, alphaWords);
     if (Whole)
         return a;
-    const __m512i t = _mm512_add_epi16(_mm512_mullo_epi16(a, level), _mm512_set1_epi16(128));
-    return _mm512_mulhi_epu16(t, _mm512_set1_epi16(257));
+    return raster_simd::MulWordBytes16(a, level);
 }
 
 // Sixteen pixels s blended into d by their levels ew: per colour d + floor((s - d) f / 256), f =
 // level + 1 (0 for level 0), d's alpha kept (the factor of the alpha's word is 0).
 RASTER_SIMD_AVX512 inline __m512i BlendByLevelWords16(__m512i d, __m512i s, __m512i ew)
 {
-    const __m512i even = _mm512_set1_epi32(0x00FF00FF);
     const __m512i f = _mm512_mask_add_epi16(ew, _mm512_cmpgt_epu16_mask(ew, _mm512_setzero_si512()), ew,
                                             _mm512_set1_epi16(1));
-    const __m512i fOdd = _mm512_and_si512(f, _mm512_set1_epi32(0x0000FFFF));
-    const __m512i dE = _mm512_and_si512(d, even), sE = _mm512_and_si512(s, even);
-    const __m512i dO = _mm512_srli_epi16(d, 8), sO = _mm512_srli_epi16(s, 8);
-    const __m512i rE =
-        _mm512_add_epi16(dE, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sE, dE), f), 8));
-    const __m512i rO =
-        _mm512_add_epi16(dO, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sO, dO), fOdd), 8));
-    // The even bytes from rE, the odd ones from rO moved up.
-    return _mm512_mask_blend_epi8(0xAAAAAAAAAAAAAAAAull, rE, _mm512_slli_epi16(rO, 8));
+    // The alpha's word (the odd byte of the high word) takes factor 0.
+    return raster_simd::BlendBytesByWords16(d, s, f, _mm512_and_si512(f, _mm512_set1_epi32(0x0000FFFF)));
 }
 
 template <bool Whole>
 RASTER_SIMD_AVX512 void ByLevelRows16(BYTE* dst, const BYTE* src, int dstSkip, int srcSkip, int width, int height,
                                       BYTE o)
 {
-    const __m512i alphaWords = _mm512_broadcast_i32x4(
-        _mm_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1));
+    // The masked form: GCC's plain one starts from a register it then reports as unset.
+    const __m512i alphaWords = _mm512_maskz_broadcast_i32x4(
+        0xFFFF, _mm_setr_epi8(3, -1, 3, -1, 7, -1, 7, -1, 11, -1, 11, -1, 15, -1, 15, -1));
     const __m512i level = _mm512_set1_epi16(o);
     const int whole = width & ~15;
     const __mmask16 tail = _cvtu32_mask16((1u << (width & 15)) - 1);

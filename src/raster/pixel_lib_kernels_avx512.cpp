@@ -28,31 +28,10 @@ PIXEL_SIMD_AVX512 inline __m512i Splat16(uint32_t v)
     return _mm512_set1_epi32(static_cast<int>(v));
 }
 
-// (a * b + 127) / 255 of 16-bit lanes holding bytes, exactly as ((a b + 128) 257) >> 16.
-PIXEL_SIMD_AVX512 inline __m512i MulByte16(__m512i a, __m512i b)
-{
-    const __m512i t = _mm512_add_epi16(_mm512_mullo_epi16(a, b), _mm512_set1_epi16(128));
-    return _mm512_mulhi_epu16(t, _mm512_set1_epi16(257));
-}
-
 // The level of each pixel, mul(level, sA), in 32-bit lanes.
 PIXEL_SIMD_AVX512 inline __m512i LevelOf16(__m512i s, uint8_t level)
 {
-    return MulByte16(_mm512_srli_epi32(s, 24), Splat16(level));
-}
-
-// Per colour byte d + floor((s - d) f / 256), the factor f of each pixel in both 16-bit words of
-// its lane; the alpha byte of the result is not meaningful. Even and odd bytes are each worked on
-// in the words they lie in (only the low byte of a word is kept, so the sum is right modulo 256).
-PIXEL_SIMD_AVX512 inline __m512i BlendColourByWords16(__m512i d, __m512i s, __m512i ff)
-{
-    const __m512i even = Splat16(0x00FF00FFu);
-    const __m512i dE = _mm512_and_si512(d, even), sE = _mm512_and_si512(s, even);
-    const __m512i dO = _mm512_srli_epi16(d, 8), sO = _mm512_srli_epi16(s, 8);
-    const __m512i rE = _mm512_add_epi16(dE, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sE, dE), ff), 8));
-    const __m512i rO = _mm512_add_epi16(dO, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sO, dO), ff), 8));
-    // (rE & even) | (rO << 8)
-    return _mm512_ternarylogic_epi32(rE, _mm512_slli_epi16(rO, 8), even, 0xEC);
+    return raster_simd::MulWordBytes16(_mm512_srli_epi32(s, 24), Splat16(level));
 }
 
 // The low word of each 32-bit lane in both its words.
@@ -138,7 +117,8 @@ PIXEL_SIMD_AVX512 inline __m512i ClearOver16(const OverConstants& c, __m512i d, 
 PIXEL_SIMD_AVX512 inline __m512i OverOpaque16(const OverConstants& c, __m512i d, __m512i s, __m512i e)
 {
     const __m512i f = _mm512_mask_add_epi32(e, _mm512_test_epi32_mask(e, e), e, c.one);
-    return _mm512_or_si512(BlendColourByWords16(d, s, BothWords(f)), c.alpha);
+    const __m512i ff = BothWords(f);
+    return _mm512_or_si512(raster_simd::BlendBytesByWords16(d, s, ff, ff), c.alpha);
 }
 
 // The pixels of the lanes in `live` of one group; the others are neither read nor written.
@@ -246,7 +226,8 @@ PIXEL_SIMD_AVX512 inline void RuleFadeGroup(BYTE* dst, const BYTE* a, const BYTE
         colour = pb;
     } else {
         const __m512i f = _mm512_mask_add_epi32(e, some, e, Splat16(1));
-        colour = BlendColourByWords16(pa, pb, BothWords(f));
+        const __m512i ff = BothWords(f);
+        colour = raster_simd::BlendBytesByWords16(pa, pb, ff, ff);
     }
     // (pa & alpha) | (colour & ~alpha)
     _mm512_mask_storeu_epi32(dst, live, _mm512_ternarylogic_epi32(alpha, pa, colour, 0xCA));

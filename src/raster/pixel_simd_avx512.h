@@ -49,5 +49,28 @@ __attribute__((always_inline)) RASTER_SIMD_AVX512 inline __m512i BlendAlpha16(co
     return _mm512_and_si512(_mm512_packus_epi16(rlo, rhi), c.colour);
 }
 
+// (a * b + 127) / 255 of 16-bit lanes holding bytes, exactly as ((a b + 128) 257) >> 16.
+RASTER_SIMD_AVX512 inline __m512i MulWordBytes16(__m512i a, __m512i b)
+{
+    const __m512i t = _mm512_add_epi16(_mm512_mullo_epi16(a, b), _mm512_set1_epi16(128));
+    return _mm512_mulhi_epu16(t, _mm512_set1_epi16(257));
+}
+
+// Per byte d + floor((s - d) f / 256), even and odd bytes each worked on in the 16-bit words they
+// lie in: fEven holds the factors for the even bytes (blue, red), fOdd those for the odd ones
+// (green, alpha), each in the word of its byte. Only the low byte of a word is kept, so the sum is
+// right modulo 256.
+RASTER_SIMD_AVX512 inline __m512i BlendBytesByWords16(__m512i d, __m512i s, __m512i fEven, __m512i fOdd)
+{
+    const __m512i even = _mm512_set1_epi32(0x00FF00FF);
+    const __m512i dE = _mm512_and_si512(d, even), sE = _mm512_and_si512(s, even);
+    const __m512i dO = _mm512_srli_epi16(d, 8), sO = _mm512_srli_epi16(s, 8);
+    const __m512i rE =
+        _mm512_add_epi16(dE, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sE, dE), fEven), 8));
+    const __m512i rO =
+        _mm512_add_epi16(dO, _mm512_srli_epi16(_mm512_mullo_epi16(_mm512_sub_epi16(sO, dO), fOdd), 8));
+    // (rE & even) | (rO << 8)
+    return _mm512_ternarylogic_epi32(rE, _mm512_slli_epi16(rO, 8), even, 0xEC);
+}
 
 } // namespace raster_simd
